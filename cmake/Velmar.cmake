@@ -1,0 +1,80 @@
+# Helpers shared by every folder.
+
+# velmar_library(<target> [DEPS lib...])
+# A static library from every source in the calling folder.
+function(velmar_library target)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.c
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.ui
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# velmar_test(<name> LIBS lib...)
+# One Qt Test executable from every tests/<folder>/*.cpp except fuzz_*.cpp,
+# registered with ctest; each fuzz_*.cpp becomes a libFuzzer target run over
+# its corpus folder corpus/<fuzz name>/ when VELMAR_FUZZ is on.
+function(velmar_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "LIBS" ${ARGN})
+  file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  set(tests)
+  set(fuzzers)
+  foreach(f IN LISTS all)
+    get_filename_component(base ${f} NAME)
+    if(base MATCHES "^fuzz_.*\\.cpp$")
+      list(APPEND fuzzers ${f})
+    else()
+      list(APPEND tests ${f})
+    endif()
+  endforeach()
+  if(tests)
+    set(exe tst_${name})
+    add_executable(${exe} ${tests})
+    target_link_libraries(${exe} PRIVATE velmar_testutil ${ARG_LIBS})
+    target_compile_definitions(${exe} PRIVATE
+      VELMAR_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
+    add_test(NAME ${name} COMMAND ${exe})
+    velmar_test_environment(${name})
+    if(ARG_TIMEOUT)
+      set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    endif()
+  endif()
+  if(VELMAR_FUZZ)
+    foreach(f IN LISTS fuzzers)
+      get_filename_component(fz ${f} NAME_WE)
+      add_executable(${fz} ${f})
+      target_link_options(${fz} PRIVATE -fsanitize=fuzzer)
+      target_link_libraries(${fz} PRIVATE ${ARG_LIBS})
+      set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${fz})
+      set(work ${CMAKE_CURRENT_BINARY_DIR}/${fz}_corpus)
+      # Saved corpus first, then a short bounded search for new inputs.
+      add_test(NAME ${fz}
+        COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+          $<TARGET_FILE:${fz}> -max_total_time=8 -timeout=5 -rss_limit_mb=1024
+          -seed=1 ${work} ${corpus})
+      set_tests_properties(${fz} PROPERTIES FIXTURES_REQUIRED ${fz}_dir LABELS fuzz)
+      add_test(NAME ${fz}_dir COMMAND ${CMAKE_COMMAND} -E make_directory ${work} ${corpus})
+      set_tests_properties(${fz}_dir PROPERTIES FIXTURES_SETUP ${fz}_dir)
+    endforeach()
+  endif()
+endfunction()
+
+# Every test runs offscreen with its own HOME and XDG folders.
+function(velmar_test_environment name)
+  set(home ${CMAKE_BINARY_DIR}/testhome/${name})
+  file(MAKE_DIRECTORY ${home} ${home}/config ${home}/data ${home}/cache ${home}/runtime)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;XDG_CACHE_HOME=${home}/cache;XDG_RUNTIME_DIR=${home}/runtime;ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()
+
+# velmar_tool(<name> SOURCES ... LIBS ...): a measuring tool in build/bin.
+function(velmar_tool name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+endfunction()

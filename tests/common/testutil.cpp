@@ -1,0 +1,59 @@
+#include "testutil.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+namespace TestUtil {
+
+QByteArray runPython(const QString &script, const QStringList &args)
+{
+    QByteArray out, err;
+    const int rc = runProgram(QStringLiteral("/usr/bin/python3"),
+                              QStringList{testsDir() + QLatin1Char('/') + script} + args,
+                              &out, &err);
+    if (rc != 0)
+        QTest::qFail(qPrintable(QStringLiteral("%1 failed (%2): %3")
+                                    .arg(script).arg(rc).arg(QString::fromUtf8(err))),
+                     __FILE__, __LINE__);
+    return out;
+}
+
+int runProgram(const QString &program, const QStringList &args, QByteArray *out,
+               QByteArray *err, int timeoutMs)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForStarted(timeoutMs))
+        return -1;
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return -2;
+    }
+    if (out)
+        *out = p.readAllStandardOutput();
+    if (err)
+        *err = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -3;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+QString testsDir() { return QStringLiteral(VELMAR_TESTS_DIR); }
+QString binDir() { return QStringLiteral(VELMAR_BIN_DIR); }
+
+} // namespace TestUtil

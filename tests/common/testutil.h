@@ -1,0 +1,39 @@
+// Shared test support: one executable per library runs every registered
+// QObject test class; files come from scripts in the repo or the tests.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace TestUtil {
+
+using Factory = std::function<QObject *()>;
+
+// Registers a test class; VELMAR_TEST does it from a static initialiser.
+int registerTest(const char *name, Factory factory);
+
+// Runs /usr/bin/python3 with a script from tests/ (path relative to tests/)
+// and the given arguments; fails the running test when it does not exit 0.
+// Returns the script's standard output.
+QByteArray runPython(const QString &script, const QStringList &args = {});
+
+// Same for any program; returns exit code, fills out/err when given.
+int runProgram(const QString &program, const QStringList &args,
+               QByteArray *out = nullptr, QByteArray *err = nullptr,
+               int timeoutMs = 120000);
+
+QByteArray readFile(const QString &path);
+bool writeFile(const QString &path, const QByteArray &data);
+
+// Folders: tests/ in the source tree, the build's bin/.
+QString testsDir();
+QString binDir();
+
+} // namespace TestUtil
+
+#define VELMAR_TEST(Class)                                                     \
+    static const int velmarTestRegistered_##Class =                            \
+        TestUtil::registerTest(#Class, [] { return new Class; });
