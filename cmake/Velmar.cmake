@@ -10,9 +10,19 @@ function(velmar_library target)
     ${CMAKE_CURRENT_SOURCE_DIR}/*.h
     ${CMAKE_CURRENT_SOURCE_DIR}/*.ui
     ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-  add_library(${target} STATIC ${sources})
-  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR})
-  target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  set(compiled ${sources})
+  list(FILTER compiled INCLUDE REGEX "\\.(c|cpp)$")
+  if(compiled)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  else()
+    # Folder without code yet: dependants still link.
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${target} INTERFACE ${ARG_DEPS})
+  endif()
 endfunction()
 
 # velmar_test(<name> LIBS lib...)
