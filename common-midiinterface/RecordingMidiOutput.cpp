@@ -20,6 +20,8 @@ RecordingMidiOutput::RecordingMidiOutput() : m_clock(monotonicMs)
 int RecordingMidiOutput::openPort(int port)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_inSend > 0)
+        ++m_overlapping;
     ++m_openCount;
     m_lastOpenedPort = port;
     if (m_openResult == 0)
@@ -30,6 +32,8 @@ int RecordingMidiOutput::openPort(int port)
 void RecordingMidiOutput::closePort()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_inSend > 0)
+        ++m_overlapping;
     ++m_closeCount;
     m_open = false;
 }
@@ -46,8 +50,10 @@ int RecordingMidiOutput::sendMessage(const std::vector<unsigned char> *message)
     std::this_thread::yield();
     std::lock_guard<std::mutex> lock(m_mutex);
     --m_inSend;
-    if (m_sendResult != 0 || !message)
-        return m_sendResult != 0 ? m_sendResult : 1;
+    if (!message)
+        return 1;
+    if (m_sendResult != 0)
+        return m_sendResult;
     m_messages.push_back({*message, m_clock()});
     return 0;
 }
@@ -130,7 +136,7 @@ int RecordingMidiOutput::sendCalls() const
     return m_sendCalls;
 }
 
-int RecordingMidiOutput::overlappingSends() const
+int RecordingMidiOutput::overlappingCalls() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_overlapping;

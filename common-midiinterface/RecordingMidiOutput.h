@@ -43,9 +43,10 @@ public:
     int closeCount() const;
     int lastOpenedPort() const;
     int sendCalls() const; // every sendMessage, failed ones included
-    // Times sendMessage was entered while another call on this object was
-    // still running: non-zero means the caller's port lock let two through.
-    int overlappingSends() const;
+    // Times openPort, closePort or sendMessage was entered while a
+    // sendMessage on this object was still running: non-zero means the
+    // caller's port lock let two through.
+    int overlappingCalls() const;
 
 private:
     mutable std::mutex m_mutex;

@@ -1,0 +1,136 @@
+#include "cinterface.h"
+
+#include "MidiInterface.h"
+
+#include <QThread>
+#include <atomic>
+
+namespace {
+
+// Master-volume correction per engine port 0..3: written by the GUI thread
+// and the engine, read by the rewrite on the sending thread.
+std::atomic<int> correction_value_midi[4];
+
+struct SleepHook
+{
+    CINTERFACE_SleepFunction function;
+    void *userData;
+};
+std::atomic<SleepHook *> g_sleepHook{nullptr};
+SleepHook g_sleepHookStore;
+
+} // namespace
+
+extern "C" {
+
+void CINTERFACE_SendMidiEvent1(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->sendString(1, data, len);
+}
+
+void CINTERFACE_SendMidiEvent2(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->sendString(2, data, len);
+}
+
+void CINTERFACE_SendMidiEvent3(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->sendString(3, data, len);
+}
+
+void CINTERFACE_SendMidiEvent4(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->sendString(4, data, len);
+}
+
+void CINTERFACE_SendMidiEvent5(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->sendString(5, data, len);
+}
+
+void CINTERFACE_SendMidiEvent6(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->sendString(6, data, len);
+}
+
+void CINTERFACE_QueueMidiEvent1(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->queueString(1, data, len);
+}
+
+void CINTERFACE_QueueMidiEvent2(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->queueString(2, data, len);
+}
+
+void CINTERFACE_QueueMidiEvent4(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->queueString(4, data, len);
+}
+
+void CINTERFACE_QueueMidiEvent5(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->queueString(5, data, len);
+}
+
+void CINTERFACE_QueueMidiEvent6(const unsigned char *data, int len)
+{
+    if (MidiInterface_static)
+        MidiInterface_static->queueString(6, data, len);
+}
+
+void CINTERFACE_SendMidiString(int port, const unsigned char *data, int len)
+{
+    Sound::MidiInterface *mi = MidiInterface_static;
+    if (!mi || !data || len <= 0)
+        return;
+    emit mi->sendMidiStringStarting();
+    if (port >= 0 && port <= 2)
+        mi->sendString(port + 1, data, len);
+    emit mi->sendMidiStringFinished();
+}
+
+void CINTERFACE_SetMidiVolumeCorrection(int port, int value)
+{
+    if (port >= 0 && port <= 3)
+        correction_value_midi[port].store(value, std::memory_order_relaxed);
+}
+
+int CINTERFACE_GetMidiVolumeCorrection(int port)
+{
+    if (port < 0 || port > 3)
+        return 0;
+    return correction_value_midi[port].load(std::memory_order_relaxed);
+}
+
+void CINTERFACE_SleepMillisec(unsigned long ms)
+{
+    if (SleepHook *hook = g_sleepHook.load()) {
+        hook->function(ms, hook->userData);
+        return;
+    }
+    QThread::msleep(ms);
+}
+
+void CINTERFACE_SetSleepFunction(CINTERFACE_SleepFunction function, void *userData)
+{
+    // Installed before the engine runs and removed after it stopped; the
+    // store is only read through the pointer published here.
+    g_sleepHook.store(nullptr);
+    if (!function)
+        return;
+    g_sleepHookStore = {function, userData};
+    g_sleepHook.store(&g_sleepHookStore);
+}
+
+} // extern "C"

@@ -1,0 +1,46 @@
+// Entry points through which the C engine modules write MIDI to the output
+// layer. A byte string is cut into messages: a string that starts with F0 is
+// one message; otherwise a new message starts at every byte of 80 or above
+// (running status is not expanded), except that an F0 inside the string runs
+// to its F7. Nothing happens for len <= 0 or while no Sound::MidiInterface
+// exists. The caller's buffer may be reused as soon as a call returns.
+#pragma once
+
+extern "C" {
+
+// Writes the messages at once to output 1..6. Output 1 holds queue mutex 2
+// for the whole string, so two strings to output 1 never interleave.
+void CINTERFACE_SendMidiEvent1(const unsigned char *data, int len);
+void CINTERFACE_SendMidiEvent2(const unsigned char *data, int len);
+void CINTERFACE_SendMidiEvent3(const unsigned char *data, int len);
+void CINTERFACE_SendMidiEvent4(const unsigned char *data, int len);
+void CINTERFACE_SendMidiEvent5(const unsigned char *data, int len);
+void CINTERFACE_SendMidiEvent6(const unsigned char *data, int len);
+
+// Appends the messages, together and in order, to the send queue of the
+// output; the Sequencer thread releases one per queue per pass (1, 2, 4).
+void CINTERFACE_QueueMidiEvent1(const unsigned char *data, int len);
+void CINTERFACE_QueueMidiEvent2(const unsigned char *data, int len);
+void CINTERFACE_QueueMidiEvent4(const unsigned char *data, int len);
+void CINTERFACE_QueueMidiEvent5(const unsigned char *data, int len);
+void CINTERFACE_QueueMidiEvent6(const unsigned char *data, int len);
+
+// Engine port 0, 1 or 2 -> output 1, 2 or 3, any other port sends nothing;
+// emits sendMidiStringStarting before and sendMidiStringFinished after.
+void CINTERFACE_SendMidiString(int port, const unsigned char *data, int len);
+
+// Master-volume correction per engine port 0..3; other ports are ignored
+// (set) or read as 0 (get).
+void CINTERFACE_SetMidiVolumeCorrection(int port, int value);
+int CINTERFACE_GetMidiVolumeCorrection(int port);
+
+// Puts the calling thread to sleep for ms milliseconds, or calls the sleep
+// function a test driver installed.
+void CINTERFACE_SleepMillisec(unsigned long ms);
+
+// A test driver replaces the sleep (e.g. by advancing a simulated clock and
+// running a tick); null puts the real sleep back.
+typedef void (*CINTERFACE_SleepFunction)(unsigned long ms, void *userData);
+void CINTERFACE_SetSleepFunction(CINTERFACE_SleepFunction function, void *userData);
+
+} // extern "C"
