@@ -1,0 +1,529 @@
+#include "SoftSynth.h"
+
+#include "logmsg.h"
+
+#include <QFile>
+#include <QString>
+
+#include <fluidsynth.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+std::atomic<int> g_openFontFiles{0};
+
+// The bank file that the load in progress on this thread hands to the
+// loader's first open; FluidSynth passes the open callback nothing but a name.
+thread_local QFile *t_pendingFont = nullptr;
+
+void closeFontFile(QFile *file)
+{
+    file->close();
+    delete file;
+    --g_openFontFiles;
+}
+
+void *fontOpen(const char *filename)
+{
+    const QString name = QString::fromUtf8(filename);
+    if (t_pendingFont && t_pendingFont->fileName() == name) {
+        QFile *file = t_pendingFont;
+        t_pendingFont = nullptr;
+        if (!file->seek(0)) {
+            closeFontFile(file);
+            return nullptr;
+        }
+        return file;
+    }
+    // A later reopen of the same bank by FluidSynth itself.
+    auto *file = new QFile(name);
+    if (!file->open(QIODevice::ReadOnly)) {
+        delete file;
+        return nullptr;
+    }
+    ++g_openFontFiles;
+    return file;
+}
+
+int fontRead(void *buf, fluid_long_long_t count, void *handle)
+{
+    auto *file = static_cast<QFile *>(handle);
+    if (!file || count < 0)
+        return FLUID_FAILED;
+    if (count == 0)
+        return FLUID_OK;
+    // FluidSynth treats anything but the whole amount as a failure.
+    return file->read(static_cast<char *>(buf), count) == count ? FLUID_OK : FLUID_FAILED;
+}
+
+int fontSeek(void *handle, fluid_long_long_t offset, int origin)
+{
+    auto *file = static_cast<QFile *>(handle);
+    if (!file)
+        return FLUID_FAILED;
+    qint64 target;
+    switch (origin) {
+    case SEEK_SET: target = offset; break;
+    case SEEK_CUR: target = file->pos() + offset; break;
+    case SEEK_END: target = file->size() + offset; break;
+    default: return FLUID_FAILED;
+    }
+    if (target < 0 || target > file->size())
+        return FLUID_FAILED;
+    return file->seek(target) ? FLUID_OK : FLUID_FAILED;
+}
+
+fluid_long_long_t fontTell(void *handle)
+{
+    auto *file = static_cast<QFile *>(handle);
+    return file ? file->pos() : FLUID_FAILED;
+}
+
+int fontClose(void *handle)
+{
+    auto *file = static_cast<QFile *>(handle);
+    if (!file)
+        return FLUID_FAILED;
+    closeFontFile(file);
+    return FLUID_OK;
+}
+
+void fluidLog(int level, const char *message, void *)
+{
+    // FluidSynth's warnings (bad checksums in songs, voice stealing) are
+    // routine; only its errors are worth a warning line.
+    logMsg(level <= FLUID_ERR ? 2 : 4, "../common-midiinterface/SoftSynth", 0, "fluidsynth: %s",
+           message);
+}
+
+void installLogging()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        fluid_set_log_function(FLUID_PANIC, fluidLog, nullptr);
+        fluid_set_log_function(FLUID_ERR, fluidLog, nullptr);
+        fluid_set_log_function(FLUID_WARN, fluidLog, nullptr);
+        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+    });
+}
+
+struct ReverbMacro {
+    double roomsize, damp, width;
+};
+// Room 1-3, Hall 1-2, Plate, Delay, Panning Delay.
+constexpr ReverbMacro kReverbMacros[8] = {
+    {0.35, 0.50, 0.6}, {0.45, 0.40, 0.7}, {0.55, 0.35, 0.8}, {0.70, 0.30, 0.9},
+    {0.80, 0.25, 1.0}, {0.65, 0.10, 1.0}, {0.55, 0.00, 0.5}, {0.60, 0.00, 1.0},
+};
+
+struct ChorusMacro {
+    int voices;
+    double speedHz, depthMs;
+    int type;
+};
+// Chorus 1-4, Feedback Chorus, Flanger, Short Delay, Short Delay (FB).
+constexpr ChorusMacro kChorusMacros[8] = {
+    {3, 0.40, 4.0, FLUID_CHORUS_MOD_SINE},     {3, 0.50, 6.0, FLUID_CHORUS_MOD_SINE},
+    {3, 0.40, 8.0, FLUID_CHORUS_MOD_SINE},     {3, 0.60, 12.0, FLUID_CHORUS_MOD_SINE},
+    {4, 0.50, 10.0, FLUID_CHORUS_MOD_SINE},    {2, 0.20, 2.0, FLUID_CHORUS_MOD_TRIANGLE},
+    {1, 0.10, 1.0, FLUID_CHORUS_MOD_TRIANGLE}, {2, 0.10, 2.0, FLUID_CHORUS_MOD_TRIANGLE},
+};
+
+constexpr unsigned char kGsResetPayload[] = {0x41, 0x10, 0x42, 0x12, 0x40,
+                                             0x00, 0x7F, 0x00, 0x41};
+
+} // namespace
+
+SoftSynth::SoftSynth(std::unique_ptr<SynthAudioSink> sink) : m_sink(std::move(sink))
+{
+    if (!m_sink)
+        m_sink = makeRtAudioSink();
+    installLogging();
+}
+
+SoftSynth::~SoftSynth()
+{
+    stop();
+}
+
+int SoftSynth::start(int device)
+{
+    if (m_synth)
+        return SOFTSYNTH_ERROR_ALREADY;
+    int result = m_sink->open(device, &SoftSynth::renderCallback, this);
+    if (result != SOFTSYNTH_OK)
+        return result;
+
+    m_settings = new_fluid_settings();
+    if (!m_settings) {
+        m_sink->close();
+        return SOFTSYNTH_ERROR_MEM;
+    }
+    fluid_settings_setnum(m_settings, "synth.sample-rate", m_sink->sampleRate());
+    fluid_settings_setint(m_settings, "synth.midi-channels", kChannels);
+    fluid_settings_setint(m_settings, "synth.polyphony", kPolyphony);
+    fluid_settings_setstr(m_settings, "synth.midi-bank-select", "gs");
+    // The GS reset and the songs' GS messages address device 10 (hex).
+    fluid_settings_setint(m_settings, "synth.device-id", 16);
+    fluid_settings_setint(m_settings, "synth.threadsafe-api", 1);
+    m_synth = new_fluid_synth(m_settings);
+    if (!m_synth) {
+        m_sink->close();
+        delete_fluid_settings(m_settings);
+        m_settings = nullptr;
+        return SOFTSYNTH_ERROR_INIT;
+    }
+
+    fluid_sfloader_t *loader = new_fluid_defsfloader(m_settings);
+    if (loader) {
+        fluid_sfloader_set_callbacks(loader, fontOpen, fontRead, fontSeek, fontTell, fontClose);
+        fluid_synth_add_sfloader(m_synth, loader);
+    }
+    addSoundControllers();
+    m_status = 0;
+    m_have = 0;
+    setMasterVolume(m_masterVolume);
+    setReverbMacro(kDefaultReverbMacro);
+    setReverbLevel(kDefaultFxLevel);
+    setChorusMacro(kDefaultChorusMacro);
+    setChorusLevel(kDefaultFxLevel);
+
+    result = m_sink->start();
+    if (result != SOFTSYNTH_OK) {
+        stop();
+        return result;
+    }
+    return SOFTSYNTH_OK;
+}
+
+void SoftSynth::stop()
+{
+    // No render call may run once the synthesizer is gone.
+    m_sink->close();
+    if (m_synth) {
+        delete_fluid_synth(m_synth);
+        m_synth = nullptr;
+    }
+    if (m_settings) {
+        delete_fluid_settings(m_settings);
+        m_settings = nullptr;
+    }
+    m_status = 0;
+    m_have = 0;
+}
+
+unsigned SoftSynth::sampleRate() const
+{
+    return m_synth ? m_sink->sampleRate() : 0;
+}
+
+unsigned SoftSynth::bufferMs() const
+{
+    if (!m_synth || m_sink->sampleRate() == 0)
+        return 0;
+    return (m_sink->bufferFrames() * 1000 + m_sink->sampleRate() - 1) / m_sink->sampleRate();
+}
+
+void SoftSynth::addSoundControllers()
+{
+    // GS sound controllers, which FluidSynth has no default modulators for:
+    // brightness, resonance and the envelope times, centred at 64.
+    struct Route {
+        int cc;
+        int generator;
+        double amount;
+    };
+    static constexpr Route routes[] = {
+        {74, GEN_FILTERFC, 4800.0},    // cents
+        {71, GEN_FILTERQ, 300.0},      // centibels
+        {73, GEN_VOLENVATTACK, 9600.0}, // timecents
+        {75, GEN_VOLENVDECAY, 9600.0},
+        {72, GEN_VOLENVRELEASE, 9600.0},
+    };
+    fluid_mod_t *mod = new_fluid_mod();
+    if (!mod)
+        return;
+    for (const Route &r : routes) {
+        fluid_mod_set_source1(mod, r.cc,
+                              FLUID_MOD_CC | FLUID_MOD_BIPOLAR | FLUID_MOD_LINEAR |
+                                  FLUID_MOD_POSITIVE);
+        fluid_mod_set_source2(mod, FLUID_MOD_NONE, FLUID_MOD_GC);
+        fluid_mod_set_dest(mod, r.generator);
+        fluid_mod_set_amount(mod, r.amount);
+        fluid_synth_add_default_mod(m_synth, mod, FLUID_SYNTH_OVERWRITE);
+    }
+    delete_fluid_mod(mod);
+}
+
+int SoftSynth::loadFont(QFile *file, int *error)
+{
+    int dummy;
+    if (!error)
+        error = &dummy;
+    if (!file) {
+        *error = SOFTSYNTH_ERROR_FILEOPEN;
+        return 0;
+    }
+    ++g_openFontFiles;
+    if (!m_synth || !file->isOpen()) {
+        closeFontFile(file);
+        *error = m_synth ? SOFTSYNTH_ERROR_FILEOPEN : SOFTSYNTH_ERROR_INIT;
+        return 0;
+    }
+    const QByteArray name = file->fileName().toUtf8();
+    t_pendingFont = file;
+    const int id = fluid_synth_sfload(m_synth, name.constData(), 1);
+    if (t_pendingFont) {
+        // No loader took the file.
+        closeFontFile(t_pendingFont);
+        t_pendingFont = nullptr;
+    }
+    if (id == FLUID_FAILED) {
+        *error = SOFTSYNTH_ERROR_FILEFORM;
+        return 0;
+    }
+    *error = SOFTSYNTH_OK;
+    return id;
+}
+
+bool SoftSynth::freeFont(int handle)
+{
+    if (!m_synth || handle <= 0)
+        return false;
+    return fluid_synth_sfunload(m_synth, handle, 1) == FLUID_OK;
+}
+
+int SoftSynth::fontPresets(int handle, uint32_t *presets, int max)
+{
+    if (!m_synth || handle <= 0)
+        return 0;
+    fluid_sfont_t *sfont = fluid_synth_get_sfont_by_id(m_synth, handle);
+    if (!sfont)
+        return 0;
+    int count = 0;
+    fluid_sfont_iteration_start(sfont);
+    while (fluid_preset_t *preset = fluid_sfont_iteration_next(sfont)) {
+        if (presets && count < max)
+            presets[count] = (uint32_t(fluid_preset_get_banknum(preset)) << 16) |
+                             uint32_t(fluid_preset_get_num(preset) & 0xFFFF);
+        ++count;
+    }
+    return count;
+}
+
+bool SoftSynth::setChannelDrums(int channel, bool drums)
+{
+    if (!m_synth || channel < 0 || channel >= kChannels)
+        return false;
+    return fluid_synth_set_channel_type(m_synth, channel,
+                                        drums ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC) ==
+           FLUID_OK;
+}
+
+bool SoftSynth::programChange(int channel, int program)
+{
+    if (!m_synth || channel < 0 || channel >= kChannels)
+        return false;
+    return fluid_synth_program_change(m_synth, channel, program & 0x7F) == FLUID_OK;
+}
+
+int SoftSynth::streamEvents(const unsigned char *data, int length)
+{
+    if (!m_synth)
+        return -1;
+    if (!data || length <= 0)
+        return 0;
+    int count = 0;
+    int i = 0;
+    while (i < length) {
+        const unsigned char b = data[i];
+        if (b >= 0xF8) { // real-time bytes may stand anywhere
+            ++i;
+            continue;
+        }
+        if (b == 0xF0) {
+            int end = i + 1;
+            while (end < length && data[end] < 0x80)
+                ++end;
+            m_status = 0;
+            m_have = 0;
+            if (end < length && data[end] == 0xF7) {
+                handleSysEx(data + i + 1, end - i - 1);
+                ++count;
+                i = end + 1;
+            } else {
+                i = end; // unterminated: dropped, parsing resumes at the next status
+            }
+            continue;
+        }
+        if (b >= 0xF1) { // system common: not for a synthesizer; ends running status
+            m_status = 0;
+            m_have = 0;
+            ++i;
+            continue;
+        }
+        if (b >= 0x80) {
+            m_status = b;
+            m_have = 0;
+            ++i;
+            continue;
+        }
+        ++i;
+        if (m_status == 0)
+            continue;
+        m_data[m_have++] = b;
+        const int need = (m_status & 0xF0) == 0xC0 || (m_status & 0xF0) == 0xD0 ? 1 : 2;
+        if (m_have == need) {
+            dispatch(m_status, m_data[0], m_data[1]);
+            m_have = 0;
+            ++count;
+        }
+    }
+    return count;
+}
+
+void SoftSynth::dispatch(unsigned char status, unsigned char d1, unsigned char d2)
+{
+    const int ch = status & 0x0F;
+    switch (status & 0xF0) {
+    case 0x80: fluid_synth_noteoff(m_synth, ch, d1); break;
+    case 0x90:
+        if (d2 == 0)
+            fluid_synth_noteoff(m_synth, ch, d1);
+        else
+            fluid_synth_noteon(m_synth, ch, d1, d2);
+        break;
+    case 0xA0: fluid_synth_key_pressure(m_synth, ch, d1, d2); break;
+    case 0xB0: fluid_synth_cc(m_synth, ch, d1, d2); break;
+    case 0xC0: fluid_synth_program_change(m_synth, ch, d1); break;
+    case 0xD0: fluid_synth_channel_pressure(m_synth, ch, d1); break;
+    case 0xE0: fluid_synth_pitch_bend(m_synth, ch, (d2 << 7) | d1); break;
+    default: break;
+    }
+}
+
+void SoftSynth::handleSysEx(const unsigned char *p, int n)
+{
+    // Universal real-time Master Volume, any device: FluidSynth ignores it,
+    // and it is how the music volume reaches the synthesizer.
+    if (n == 6 && p[0] == 0x7F && p[2] == 0x04 && p[3] == 0x01) {
+        setMasterVolume(((p[5] << 7) | p[4]) / 16383.0);
+        return;
+    }
+    // GS DT1 parameter messages. The player sends the reverb and chorus ones
+    // with device 00 and no checksum, so neither is looked at here.
+    if (n == 9 && p[0] == 0x41 && p[2] == 0x42 && p[3] == 0x12) {
+        const unsigned a1 = p[4], a2 = p[5], a3 = p[6], value = p[7];
+        if (a1 == 0x40 && a2 == 0x01) {
+            switch (a3) {
+            case 0x30: setReverbMacro(int(value)); return;
+            case 0x33: setReverbLevel(int(value)); return;
+            case 0x38: setChorusMacro(int(value)); return;
+            case 0x3A: setChorusLevel(int(value)); return;
+            default: break;
+            }
+        }
+        if (a1 == 0x40 && a2 == 0x00 && a3 == 0x7F && value == 0x00) {
+            fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(kGsResetPayload),
+                              int(sizeof kGsResetPayload), nullptr, nullptr, nullptr, 0);
+            silence();
+            return;
+        }
+    }
+    fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(p), n, nullptr, nullptr, nullptr, 0);
+    if (n == 4 && p[0] == 0x7E && p[2] == 0x09 && (p[3] == 0x01 || p[3] == 0x03))
+        silence();
+}
+
+void SoftSynth::silence()
+{
+    // FluidSynth's resets only release the voices, and held piano notes then
+    // ring on for seconds; a GS module falls silent at once.
+    fluid_synth_all_sounds_off(m_synth, -1);
+}
+
+void SoftSynth::setMasterVolume(double volume)
+{
+    m_masterVolume = volume < 0.0 ? 0.0 : (volume > 1.0 ? 1.0 : volume);
+    if (m_synth)
+        fluid_synth_set_gain(m_synth, float(kFullGain * m_masterVolume));
+}
+
+float SoftSynth::gain() const
+{
+    return m_synth ? fluid_synth_get_gain(m_synth) : 0.0f;
+}
+
+void SoftSynth::setReverbMacro(int macro)
+{
+    if (macro < 0 || macro > 7)
+        return;
+    const ReverbMacro &m = kReverbMacros[macro];
+    fluid_synth_set_reverb_group_roomsize(m_synth, -1, m.roomsize);
+    fluid_synth_set_reverb_group_damp(m_synth, -1, m.damp);
+    fluid_synth_set_reverb_group_width(m_synth, -1, m.width * 100.0);
+}
+
+void SoftSynth::setReverbLevel(int level)
+{
+    fluid_synth_set_reverb_group_level(m_synth, -1, (level & 0x7F) / 127.0);
+}
+
+void SoftSynth::setChorusMacro(int macro)
+{
+    if (macro < 0 || macro > 7)
+        return;
+    const ChorusMacro &m = kChorusMacros[macro];
+    fluid_synth_set_chorus_group_nr(m_synth, -1, m.voices);
+    fluid_synth_set_chorus_group_speed(m_synth, -1, m.speedHz);
+    fluid_synth_set_chorus_group_depth(m_synth, -1, m.depthMs);
+    fluid_synth_set_chorus_group_type(m_synth, -1, m.type);
+}
+
+void SoftSynth::setChorusLevel(int level)
+{
+    fluid_synth_set_chorus_group_level(m_synth, -1, 2.0 * (level & 0x7F) / 127.0);
+}
+
+void SoftSynth::render(float *out, unsigned frames)
+{
+    if (!m_synth) {
+        std::memset(out, 0, sizeof(float) * 2 * frames);
+        return;
+    }
+    fluid_synth_write_float(m_synth, int(frames), out, 0, 2, out, 1, 2);
+}
+
+void SoftSynth::renderCallback(float *out, unsigned frames, void *user)
+{
+    static_cast<SoftSynth *>(user)->render(out, frames);
+}
+
+bool SoftSynth::channelPreset(int channel, int *bank, int *program) const
+{
+    if (!m_synth || channel < 0 || channel >= kChannels)
+        return false;
+    fluid_preset_t *preset = fluid_synth_get_channel_preset(m_synth, channel);
+    if (!preset)
+        return false;
+    if (bank)
+        *bank = fluid_preset_get_banknum(preset);
+    if (program)
+        *program = fluid_preset_get_num(preset);
+    return true;
+}
+
+int SoftSynth::activeVoices() const
+{
+    return m_synth ? fluid_synth_get_active_voice_count(m_synth) : 0;
+}
+
+int SoftSynth::openFontFiles()
+{
+    return g_openFontFiles.load();
+}

@@ -1,0 +1,212 @@
+#include "SynthAudioSink.h"
+
+#include "SoftSynth.h"
+#include "logmsg.h"
+
+#include <RtAudio.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr unsigned kDefaultRate = 44100;
+// Small buffers keep the delay from note to sound short; larger ones are the
+// fallback for devices that refuse them.
+constexpr unsigned kBufferFrames[] = {256, 1024};
+
+// RtAudio names devices "maker: device" on some systems; the settings page
+// passes such names and the synthesizer compares the device part.
+std::string devicePart(const std::string &name)
+{
+    const size_t sep = name.find(": ");
+    return sep == std::string::npos ? name : name.substr(sep + 2);
+}
+
+class RtAudioSink : public SynthAudioSink
+{
+public:
+    ~RtAudioSink() override { close(); }
+
+    std::vector<AudioDeviceEntry> devices() override
+    {
+        std::vector<AudioDeviceEntry> list;
+        try {
+            RtAudio audio;
+            audio.showWarnings(false);
+            const unsigned count = audio.getDeviceCount();
+            for (unsigned i = 0; i < count; ++i) {
+                AudioDeviceEntry entry;
+                try {
+                    const RtAudio::DeviceInfo info = audio.getDeviceInfo(i);
+                    entry.name = devicePart(info.name);
+                    entry.enabled = info.probed && info.outputChannels >= 2;
+                } catch (const RtAudioError &) {
+                    entry.enabled = false;
+                }
+                list.push_back(entry);
+            }
+        } catch (const RtAudioError &e) {
+            logMsg(2, __FILE__, __LINE__, "audio device list: %s", e.what());
+        }
+        return list;
+    }
+
+    int open(int device, RenderCallback render, void *user) override
+    {
+        close();
+        m_render = render;
+        m_user = user;
+        try {
+            m_audio = std::make_unique<RtAudio>();
+            m_audio->showWarnings(false);
+            const unsigned count = m_audio->getDeviceCount();
+            if (count == 0) {
+                m_audio.reset();
+                return SOFTSYNTH_ERROR_DRIVER;
+            }
+            unsigned id;
+            if (device == -1) {
+                id = m_audio->getDefaultOutputDevice();
+            } else if (device >= 1 && unsigned(device) <= count) {
+                id = unsigned(device - 1);
+            } else {
+                m_audio.reset();
+                return SOFTSYNTH_ERROR_DEVICE;
+            }
+            const RtAudio::DeviceInfo info = m_audio->getDeviceInfo(id);
+            if (!info.probed || info.outputChannels < 2) {
+                m_audio.reset();
+                return SOFTSYNTH_ERROR_DEVICE;
+            }
+            m_rate = info.preferredSampleRate ? info.preferredSampleRate : kDefaultRate;
+            RtAudio::StreamParameters params;
+            params.deviceId = id;
+            params.nChannels = 2;
+            params.firstChannel = 0;
+            for (unsigned frames : kBufferFrames) {
+                RtAudio::StreamOptions options;
+                options.flags = RTAUDIO_MINIMIZE_LATENCY;
+                options.numberOfBuffers = 2;
+                m_frames = frames;
+                try {
+                    m_audio->openStream(&params, nullptr, RTAUDIO_FLOAT32, m_rate, &m_frames,
+                                        &RtAudioSink::callback, this, &options);
+                    return SOFTSYNTH_OK;
+                } catch (const RtAudioError &e) {
+                    logMsg(2, __FILE__, __LINE__, "audio stream with %u frames: %s", frames,
+                           e.what());
+                }
+            }
+            m_audio.reset();
+            return SOFTSYNTH_ERROR_DEVICE;
+        } catch (const RtAudioError &e) {
+            logMsg(2, __FILE__, __LINE__, "audio output: %s", e.what());
+            m_audio.reset();
+            return SOFTSYNTH_ERROR_DRIVER;
+        }
+    }
+
+    int start() override
+    {
+        if (!m_audio || !m_audio->isStreamOpen())
+            return SOFTSYNTH_ERROR_INIT;
+        try {
+            m_audio->startStream();
+            return SOFTSYNTH_OK;
+        } catch (const RtAudioError &e) {
+            logMsg(2, __FILE__, __LINE__, "audio start: %s", e.what());
+            return SOFTSYNTH_ERROR_DRIVER;
+        }
+    }
+
+    void close() override
+    {
+        if (!m_audio)
+            return;
+        try {
+            if (m_audio->isStreamRunning())
+                m_audio->stopStream();
+            if (m_audio->isStreamOpen())
+                m_audio->closeStream();
+        } catch (const RtAudioError &e) {
+            logMsg(2, __FILE__, __LINE__, "audio close: %s", e.what());
+        }
+        m_audio.reset();
+    }
+
+    unsigned sampleRate() const override { return m_rate; }
+    unsigned bufferFrames() const override { return m_frames; }
+
+private:
+    static int callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus,
+                        void *user)
+    {
+        auto *self = static_cast<RtAudioSink *>(user);
+        self->m_render(static_cast<float *>(out), frames, self->m_user);
+        return 0;
+    }
+
+    std::unique_ptr<RtAudio> m_audio;
+    RenderCallback m_render = nullptr;
+    void *m_user = nullptr;
+    unsigned m_rate = kDefaultRate;
+    unsigned m_frames = kBufferFrames[0];
+};
+
+} // namespace
+
+std::unique_ptr<SynthAudioSink> makeRtAudioSink()
+{
+    return std::make_unique<RtAudioSink>();
+}
+
+OfflineAudioSink::OfflineAudioSink(unsigned sampleRate, std::vector<AudioDeviceEntry> devices)
+    : m_rate(sampleRate), m_devices(std::move(devices))
+{
+}
+
+std::vector<AudioDeviceEntry> OfflineAudioSink::devices()
+{
+    return m_devices;
+}
+
+int OfflineAudioSink::open(int device, RenderCallback render, void *user)
+{
+    if (m_devices.empty())
+        return SOFTSYNTH_ERROR_DRIVER;
+    if (device != -1) {
+        if (device < 1 || size_t(device) > m_devices.size() || !m_devices[device - 1].enabled)
+            return SOFTSYNTH_ERROR_DEVICE;
+    }
+    m_device = device;
+    m_render = render;
+    m_user = user;
+    return SOFTSYNTH_OK;
+}
+
+int OfflineAudioSink::start()
+{
+    return m_render ? SOFTSYNTH_OK : SOFTSYNTH_ERROR_INIT;
+}
+
+void OfflineAudioSink::close()
+{
+    m_render = nullptr;
+    m_user = nullptr;
+    m_device = 0;
+}
+
+void OfflineAudioSink::pull(float *out, unsigned frames)
+{
+    if (m_render)
+        m_render(out, frames, m_user);
+    else
+        std::memset(out, 0, sizeof(float) * 2 * frames);
+}
+
+std::vector<float> OfflineAudioSink::pull(unsigned frames)
+{
+    std::vector<float> buffer(size_t(frames) * 2);
+    pull(buffer.data(), frames);
+    return buffer;
+}

@@ -1,0 +1,68 @@
+// Where the software synthesizer's audio goes: the audio device in the
+// program, a buffer pulled by the caller in tests and offline rendering.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct AudioDeviceEntry {
+    std::string name; // UTF-8
+    bool enabled = false;
+};
+
+class SynthAudioSink
+{
+public:
+    // Fills `frames` interleaved stereo float frames. Called on the sink's
+    // own thread (device) or the puller's (offline); must not block.
+    using RenderCallback = void (*)(float *interleaved, unsigned frames, void *user);
+
+    virtual ~SynthAudioSink() = default;
+
+    // Output devices; device number d (from 1) is entry d - 1.
+    virtual std::vector<AudioDeviceEntry> devices() = 0;
+
+    // Prepares output on device d (-1: the default device) without starting
+    // it, so that the renderer can be built at sampleRate() first.
+    // 0 or a SOFTSYNTH_ERROR_* code.
+    virtual int open(int device, RenderCallback render, void *user) = 0;
+    virtual int start() = 0;
+    // Stops and releases the output; no render call runs after it returns.
+    virtual void close() = 0;
+
+    virtual unsigned sampleRate() const = 0;
+    virtual unsigned bufferFrames() const = 0;
+};
+
+// The audio device through RtAudio.
+std::unique_ptr<SynthAudioSink> makeRtAudioSink();
+
+// Renders only when pulled; offers a fixed device list.
+class OfflineAudioSink : public SynthAudioSink
+{
+public:
+    explicit OfflineAudioSink(unsigned sampleRate = 44100,
+                              std::vector<AudioDeviceEntry> devices = {{"Offline", true}});
+
+    std::vector<AudioDeviceEntry> devices() override;
+    int open(int device, RenderCallback render, void *user) override;
+    int start() override;
+    void close() override;
+    unsigned sampleRate() const override { return m_rate; }
+    unsigned bufferFrames() const override { return 256; }
+
+    bool isOpen() const { return m_render != nullptr; }
+    int openedDevice() const { return m_device; }
+    // Renders `frames` stereo frames into out (2 * frames floats); silence
+    // while nothing is open.
+    void pull(float *out, unsigned frames);
+    std::vector<float> pull(unsigned frames);
+
+private:
+    unsigned m_rate;
+    std::vector<AudioDeviceEntry> m_devices;
+    RenderCallback m_render = nullptr;
+    void *m_user = nullptr;
+    int m_device = 0;
+};

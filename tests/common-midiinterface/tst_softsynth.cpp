@@ -1,0 +1,277 @@
+#include "SoftSynth.h"
+#include "synthtestutil.h"
+#include "testutil.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace SynthTest;
+
+namespace {
+
+struct Rig {
+    OfflineAudioSink *sink;
+    std::unique_ptr<SoftSynth> synth;
+
+    Rig()
+    {
+        auto owned = std::make_unique<OfflineAudioSink>(44100);
+        sink = owned.get();
+        synth = std::make_unique<SoftSynth>(std::move(owned));
+    }
+    bool start()
+    {
+        if (synth->start(-1) != SOFTSYNTH_OK)
+            return false;
+        auto *file = new QFile(soundBank());
+        if (!file->open(QIODevice::ReadOnly)) {
+            delete file;
+            return false;
+        }
+        int error = 0;
+        return synth->loadFont(file, &error) > 0;
+    }
+    int send(const char *hex)
+    {
+        const auto b = bytes(hex);
+        return synth->streamEvents(b.data(), int(b.size()));
+    }
+    std::vector<float> render(unsigned ms) { return renderMs(sink, ms); }
+};
+
+// One note through a fresh synthesizer after the given setup bytes.
+double noteLevel(const char *setup)
+{
+    Rig rig;
+    if (!rig.start())
+        return -1;
+    rig.send(setup);
+    rig.send("90 3C 64");
+    return rms(rig.render(300));
+}
+
+} // namespace
+
+class TestSoftSynth : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFile::exists(soundBank()), "install timgm6mb-soundfont");
+    }
+
+    void noteOnIsHeard()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rms(rig.render(100)) < 1e-6);
+        QCOMPARE(rig.send("90 3C 64"), 1);
+        QVERIFY(rms(rig.render(300)) > 1e-3);
+        QCOMPARE(rig.send("80 3C 00"), 1);
+    }
+
+    void masterVolume()
+    {
+        QVERIFY(noteLevel("F0 7F 7F 04 01 00 00 F7") < 1e-6);
+        const double full = noteLevel("F0 7F 7F 04 01 00 58 F7");
+        const double half = noteLevel("F0 7F 7F 04 01 00 2C F7");
+        QVERIFY(full > 1e-3);
+        QVERIFY2(qAbs(full / half - 2.0) < 0.02, qPrintable(QString::number(full / half)));
+        // Any device byte; a reset keeps the music volume.
+        Rig rig;
+        QVERIFY(rig.start());
+        QCOMPARE(rig.send("F0 7F 10 04 01 00 2C F7"), 1);
+        rig.send("F0 7E 7F 09 01 F7");
+        QCOMPARE(rig.synth->gain(), float(SoftSynth::kFullGain * (44 << 7) / 16383.0));
+    }
+
+    void resetsSilenceAndRestoreDrums()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.synth->setChannelDrums(9, false));
+        rig.send("B9 00 00 C9 00 B0 40 7F 90 3C 64 40 64 43 64");
+        int bank = -1, program = -1;
+        QVERIFY(rig.synth->channelPreset(9, &bank, &program));
+        QCOMPARE(bank, 0);
+        const double held = rms(rig.render(200));
+        QVERIFY(held > 1e-3);
+        QCOMPARE(rig.synth->activeVoices(), 3);
+        QCOMPARE(rig.send("F0 7E 7F 09 01 F7"), 1);
+        QCOMPARE(rig.send("F0 41 10 42 12 40 00 7F 00 41 F7"), 1);
+        const auto after = rig.render(500);
+        QCOMPARE(rig.synth->activeVoices(), 0);
+        // What is left is the reverb's tail.
+        QVERIFY2(rms(after, after.size() * 4 / 5) < held / 10, qPrintable(QString::number(rms(after))));
+        QVERIFY(rig.synth->channelPreset(9, &bank, &program));
+        QCOMPARE(bank, 128);
+        rig.send("99 24 64");
+        QVERIFY(rms(rig.render(200)) > 1e-3);
+    }
+
+    void brightnessFollowsCC74()
+    {
+        // Sawtooth lead: plenty of partials for the filter to take away.
+        const double open = [] {
+            Rig rig;
+            rig.start();
+            rig.send("C0 51 B0 4A 40 90 3C 64");
+            return brightness(rig.render(400));
+        }();
+        const double closed = [] {
+            Rig rig;
+            rig.start();
+            rig.send("C0 51 B0 4A 00 90 3C 64");
+            return brightness(rig.render(400));
+        }();
+        QVERIFY2(closed < open * 0.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(closed).arg(open)));
+    }
+
+    void gsReverbLevelWithoutChecksum()
+    {
+        auto tail = [](const char *level) {
+            Rig rig;
+            rig.start();
+            rig.send(level);
+            rig.send("B0 5B 7F 90 3C 7F");
+            rig.render(300);
+            rig.send("80 3C 00 B0 78 00");
+            return rms(rig.render(300));
+        };
+        const double dry = tail("F0 41 00 42 12 40 01 33 00 00 F7");
+        const double wet = tail("F0 41 00 42 12 40 01 33 7F 00 F7");
+        QVERIFY2(wet > dry * 4, qPrintable(QStringLiteral("%1 %2").arg(wet).arg(dry)));
+    }
+
+    void rawParser_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("hex");
+        QTest::addColumn<int>("events");
+        QTest::newRow("running status") << QByteArray() << QByteArray("90 3C 64 3E 64") << 2;
+        QTest::newRow("status across calls") << QByteArray("90 3C 64") << QByteArray("3E 64") << 1;
+        QTest::newRow("no status yet") << QByteArray() << QByteArray("3C 64") << 0;
+        QTest::newRow("program") << QByteArray() << QByteArray("C0 05") << 1;
+        QTest::newRow("several") << QByteArray() << QByteArray("B0 07 64 C1 10 E0 00 40") << 3;
+        QTest::newRow("real-time ignored") << QByteArray() << QByteArray("F8 90 F8 3C FE 64") << 1;
+        QTest::newRow("sysex whole") << QByteArray() << QByteArray("F0 7E 7F 09 01 F7") << 1;
+        QTest::newRow("sysex then note") << QByteArray() << QByteArray("F0 7E 7F 09 01 F7 90 3C 64") << 2;
+        QTest::newRow("unterminated sysex") << QByteArray() << QByteArray("F0 41 10 42") << 0;
+        QTest::newRow("broken sysex") << QByteArray() << QByteArray("F0 41 10 90 3C 64") << 1;
+        QTest::newRow("sysex ends running status") << QByteArray("90 3C 64") << QByteArray("F0 7E 7F 09 01 F7 3C 64") << 1;
+        QTest::newRow("system common") << QByteArray() << QByteArray("F2 10 20 F6") << 0;
+        QTest::newRow("half message kept") << QByteArray("90 3C") << QByteArray("64") << 1;
+    }
+    void rawParser()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, hex);
+        QFETCH(int, events);
+        Rig rig;
+        QVERIFY(rig.start());
+        if (!before.isEmpty())
+            rig.send(before.constData());
+        QCOMPARE(rig.send(hex.constData()), events);
+    }
+
+    void programChangeReachesChannel()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.send("C0 05");
+        int bank = -1, program = -1;
+        QVERIFY(rig.synth->channelPreset(0, &bank, &program));
+        QCOMPARE(program, 5);
+        // There is no seventeenth channel.
+        QVERIFY(!rig.synth->programChange(16, 0));
+        QVERIFY(!rig.synth->setChannelDrums(16, true));
+    }
+
+    void stoppedSynthRefuses()
+    {
+        Rig rig;
+        const auto b = bytes("90 3C 64");
+        QCOMPARE(rig.synth->streamEvents(b.data(), 3), -1);
+        QVERIFY(rig.start());
+        QCOMPARE(rig.synth->start(-1), SOFTSYNTH_ERROR_ALREADY);
+        rig.synth->stop();
+        QVERIFY(!rig.sink->isOpen());
+        QCOMPARE(rig.synth->streamEvents(b.data(), 3), -1);
+        QVERIFY(rms(rig.render(10)) == 0.0);
+    }
+
+    void soundBankFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("loads");
+        const QByteArray good = TestUtil::readFile(soundBank());
+        QTest::newRow("zeros") << QByteArray(16, '\0') << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("truncated") << good.left(good.size() / 2) << false;
+        QTest::newRow("header only") << good.left(12) << false;
+        QTest::newRow("whole") << good << true;
+    }
+    void soundBankFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, loads);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Sönd bänk ♪.sfc"));
+        QVERIFY(TestUtil::writeFile(path, content));
+        Rig rig;
+        QCOMPARE(rig.synth->start(-1), SOFTSYNTH_OK);
+        auto *file = new QFile(path);
+        QVERIFY(file->open(QIODevice::ReadOnly));
+        int error = -7;
+        const int handle = rig.synth->loadFont(file, &error);
+        QCOMPARE(handle > 0, loads);
+        QCOMPARE(error, loads ? SOFTSYNTH_OK : SOFTSYNTH_ERROR_FILEFORM);
+        QCOMPARE(SoftSynth::openFontFiles(), 0);
+        if (loads) {
+            QVERIFY(rig.synth->fontPresets(handle, nullptr, 0) > 100);
+            QVERIFY(rig.synth->freeFont(handle));
+            QVERIFY(!rig.synth->freeFont(handle));
+        }
+    }
+
+    void noAudioDevice_data()
+    {
+        QTest::addColumn<int>("devices");
+        QTest::addColumn<int>("device");
+        QTest::addColumn<int>("result");
+        QTest::newRow("none at all") << 0 << -1 << SOFTSYNTH_ERROR_DRIVER;
+        QTest::newRow("beyond the list") << 2 << 3 << SOFTSYNTH_ERROR_DEVICE;
+        QTest::newRow("device 0") << 2 << 0 << SOFTSYNTH_ERROR_DEVICE;
+        QTest::newRow("disabled") << 2 << 1 << SOFTSYNTH_ERROR_DEVICE;
+        QTest::newRow("enabled") << 2 << 2 << SOFTSYNTH_OK;
+        QTest::newRow("default") << 2 << -1 << SOFTSYNTH_OK;
+    }
+    void noAudioDevice()
+    {
+        QFETCH(int, devices);
+        QFETCH(int, device);
+        QFETCH(int, result);
+        std::vector<AudioDeviceEntry> list;
+        if (devices)
+            list = {{"Off", false}, {"On", true}};
+        SoftSynth synth(std::make_unique<OfflineAudioSink>(44100, list));
+        QCOMPARE(synth.start(device), result);
+        QCOMPARE(synth.isRunning(), result == SOFTSYNTH_OK);
+    }
+
+    void realAudioDeviceNeverThrows()
+    {
+        // Whatever this machine has: either it plays or it reports a failure.
+        SoftSynth synth;
+        synth.devices();
+        const int result = synth.start(-1);
+        QVERIFY(result == SOFTSYNTH_OK || result == SOFTSYNTH_ERROR_DRIVER ||
+                result == SOFTSYNTH_ERROR_DEVICE);
+        synth.stop();
+    }
+};
+
+VELMAR_TEST(TestSoftSynth)
+#include "tst_softsynth.moc"
