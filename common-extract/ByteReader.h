@@ -1,0 +1,74 @@
+// Bounds-checked reading of file bytes held in memory.
+#pragma once
+
+#include <cstdint>
+
+struct ByteReader {
+    const uint8_t *data;
+    uint32_t size;
+    uint32_t pos;
+
+    ByteReader(const uint8_t *d, uint32_t n, uint32_t start = 0) : data(d), size(n), pos(start) {}
+
+    uint32_t left() const { return pos < size ? size - pos : 0; }
+    bool need(uint32_t n) const { return left() >= n; }
+    bool atEnd() const { return pos >= size; }
+    const uint8_t *here() const { return data + pos; }
+
+    bool skip(uint32_t n)
+    {
+        if (!need(n))
+            return false;
+        pos += n;
+        return true;
+    }
+    bool u8(uint8_t &out)
+    {
+        if (!need(1))
+            return false;
+        out = data[pos++];
+        return true;
+    }
+    bool u16be(uint16_t &out)
+    {
+        if (!need(2))
+            return false;
+        out = uint16_t(data[pos] << 8 | data[pos + 1]);
+        pos += 2;
+        return true;
+    }
+    bool u32be(uint32_t &out)
+    {
+        if (!need(4))
+            return false;
+        out = uint32_t(data[pos]) << 24 | uint32_t(data[pos + 1]) << 16 |
+              uint32_t(data[pos + 2]) << 8 | data[pos + 3];
+        pos += 4;
+        return true;
+    }
+    // Variable-length quantity of at most maxBytes bytes; false when it runs
+    // out of data or is longer.
+    bool vlq(uint32_t &out, int maxBytes = 4)
+    {
+        out = 0;
+        for (int i = 0; i < maxBytes; ++i) {
+            uint8_t b;
+            if (!u8(b))
+                return false;
+            out = (out << 7) | (b & 0x7F);
+            if (!(b & 0x80))
+                return true;
+        }
+        return false;
+    }
+};
+
+inline uint16_t readU16le(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint32_t readU32le(const uint8_t *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline uint32_t readU32be(const uint8_t *p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
