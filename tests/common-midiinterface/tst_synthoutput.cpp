@@ -1,0 +1,200 @@
+#include "MidiBassOutWrapper.h"
+#include "synthtestutil.h"
+#include "testutil.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace SynthTest;
+
+namespace {
+
+std::vector<AudioDeviceEntry> fakeDevices()
+{
+    return {{"Built-in Output", true},
+            {"USB Audio", false},
+            {"USB Audio", true},
+            {"Haut-parleur intégré", true}};
+}
+
+struct Output {
+    OfflineAudioSink *sink;
+    std::unique_ptr<MidiBassOutWrapper> wrapper;
+
+    explicit Output(std::vector<AudioDeviceEntry> devices = fakeDevices())
+    {
+        auto owned = std::make_unique<OfflineAudioSink>(44100, std::move(devices));
+        sink = owned.get();
+        wrapper = std::make_unique<MidiBassOutWrapper>(std::move(owned));
+    }
+    int send(const char *hex)
+    {
+        const auto b = bytes(hex);
+        return wrapper->sendMessage(&b);
+    }
+};
+
+} // namespace
+
+class TestSynthOutput : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    QString bankFile(const QString &kind)
+    {
+        if (kind == QLatin1String("good"))
+            return soundBank();
+        if (kind == QLatin1String("missing"))
+            return m_dir.filePath(QStringLiteral("nowhere/Basic.sfc"));
+        if (kind == QLatin1String("corrupt")) {
+            const QString path = m_dir.filePath(QStringLiteral("corrupt.sfc"));
+            TestUtil::writeFile(path, QByteArray(16, '\0'));
+            return path;
+        }
+        return QString();
+    }
+
+private slots:
+    void cleanup() { QCOMPARE(BassSynthMidiExpander::numPorts, 0); }
+
+    // o: openPort, c: closePort, s: sendMessage (a note-on); each step's
+    // result ('_' for closePort) and the instance count after it.
+    void stateTable_data()
+    {
+        QTest::addColumn<QString>("bank");
+        QTest::addColumn<bool>("device");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("results");
+        QTest::addColumn<QString>("ports");
+        QTest::newRow("open, send, close") << "good" << true << "o s c" << "0 0 _" << "1 1 0";
+        QTest::newRow("open twice") << "good" << true << "o o s c" << "0 -1 0 _" << "1 1 1 0";
+        QTest::newRow("send after close") << "good" << true << "o c s" << "0 _ 1" << "1 0 0";
+        QTest::newRow("reopen") << "good" << true << "o c o s c" << "0 _ 0 0 _" << "1 0 1 1 0";
+        QTest::newRow("send never opened") << "good" << true << "s c" << "1 _" << "0 0";
+        QTest::newRow("missing bank") << "missing" << true << "o s" << "1 1" << "0 0";
+        QTest::newRow("corrupt bank") << "corrupt" << true << "o s" << "41 1" << "0 0";
+        QTest::newRow("no path") << "" << true << "o" << "1" << "0";
+        QTest::newRow("no audio device") << "good" << false << "o s" << "3 1" << "0 0";
+    }
+    void stateTable()
+    {
+        QFETCH(QString, bank);
+        QFETCH(bool, device);
+        QFETCH(QString, steps);
+        QFETCH(QString, results);
+        QFETCH(QString, ports);
+        Output out(device ? fakeDevices() : std::vector<AudioDeviceEntry>{});
+        out.wrapper->setSoundFont(bankFile(bank).toStdString());
+        const QStringList s = steps.split(' '), r = results.split(' '), p = ports.split(' ');
+        for (int i = 0; i < s.size(); ++i) {
+            QString got = QStringLiteral("_");
+            if (s[i] == QLatin1String("o"))
+                got = QString::number(out.wrapper->openPort(7));
+            else if (s[i] == QLatin1String("s"))
+                got = QString::number(out.send("90 3C 64"));
+            else
+                out.wrapper->closePort();
+            QCOMPARE(got, r[i]);
+            QCOMPARE(BassSynthMidiExpander::numPorts, p[i].toInt());
+            QCOMPARE(SoftSynth::openFontFiles(), 0);
+        }
+        out.wrapper->closePort();
+    }
+
+    void playsWhatItIsSent()
+    {
+        Output out;
+        out.wrapper->setSoundFont(soundBank().toStdString());
+        QCOMPARE(out.wrapper->openPort(1000), 0);
+        QVERIFY(rms(renderMs(out.sink, 50)) < 1e-6);
+        QCOMPARE(out.send("F0 7E 7F 09 01 F7"), 0);
+        QCOMPARE(out.send("F0 7F 7F 04 01 00 58 F7"), 0);
+        QCOMPARE(out.send("90 3C 64 40 64"), 0);
+        QVERIFY(rms(renderMs(out.sink, 200)) > 1e-3);
+        QCOMPARE(out.wrapper->expander()->synth()->gain(),
+                 float(SoftSynth::kFullGain * (88 << 7) / 16383.0));
+        out.wrapper->closePort();
+    }
+
+    void destroyedWhileOpen()
+    {
+        {
+            Output out;
+            out.wrapper->setSoundFont(soundBank().toStdString());
+            QCOMPARE(out.wrapper->openPort(0), 0);
+        }
+        QCOMPARE(BassSynthMidiExpander::numPorts, 0);
+    }
+
+    void deviceByName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("device");
+        QTest::newRow("maker prefix") << "Maker: USB Audio" << 3;
+        QTest::newRow("case differs") << "x: usb audio" << -1;
+        QTest::newRow("plain name") << "Built-in Output" << 1;
+        QTest::newRow("skips disabled") << "USB Audio" << 3;
+        QTest::newRow("second piece") << "a: b: Built-in Output" << -1;
+        QTest::newRow("empty prefix") << ": Built-in Output" << 1;
+        QTest::newRow("accented") << "Maker: Haut-parleur intégré" << 4;
+        QTest::newRow("unknown") << "Maker: Nothing" << -1;
+        QTest::newRow("empty") << "" << -1;
+    }
+    void deviceByName()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, device);
+        Output out;
+        QCOMPARE(out.wrapper->getDeviceIndexFromName(name), device);
+        out.wrapper->setOutputAudioDevice(name);
+        QCOMPARE(out.wrapper->outputAudioDevice(), device);
+        out.wrapper->setSoundFont(soundBank().toStdString());
+        QCOMPARE(out.wrapper->openPort(0), 0);
+        QCOMPARE(out.sink->openedDevice(), device);
+        out.wrapper->closePort();
+    }
+
+    void singlePresetBank_data()
+    {
+        QTest::addColumn<int>("bank");
+        QTest::addColumn<int>("program");
+        QTest::newRow("drum kit") << 128 << 0;
+        QTest::newRow("melodic") << 0 << 5;
+    }
+    void singlePresetBank()
+    {
+        QFETCH(int, bank);
+        QFETCH(int, program);
+        const QString path = m_dir.filePath(QStringLiteral("one-%1.sf2").arg(bank));
+        TestUtil::runPython(QStringLiteral("common-midiinterface/make_sf2.py"),
+                            {path, QString::number(bank), QString::number(program)});
+        Output out;
+        out.wrapper->setSoundFont(path.toStdString());
+        QCOMPARE(out.wrapper->openPort(0), 0);
+        BassSynthMidiExpander *e = out.wrapper->expander();
+        QCOMPARE(e->synth()->fontPresets(1, nullptr, 0), 1);
+        QCOMPARE(e->singlePresetDrums(), bank == 128);
+        QCOMPARE(e->singlePresetProgram(), program);
+        out.wrapper->closePort();
+    }
+
+    void replacingTheBank()
+    {
+        Output out;
+        out.wrapper->setSoundFont(soundBank().toStdString());
+        QCOMPARE(out.wrapper->openPort(0), 0);
+        BassSynthMidiExpander *e = out.wrapper->expander();
+        QCOMPARE(e->loadSoundFont(bankFile(QStringLiteral("missing"))), 1);
+        QCOMPARE(e->loadSoundFont(bankFile(QStringLiteral("corrupt"))), SOFTSYNTH_ERROR_FILEFORM);
+        QCOMPARE(e->loadSoundFont(soundBank()), 0);
+        QCOMPARE(SoftSynth::openFontFiles(), 0);
+        QCOMPARE(out.send("C0 00 90 3C 64"), 0);
+        QVERIFY(rms(renderMs(out.sink, 200)) > 1e-3);
+        QCOMPARE(e->freeSoundFont(), 1);
+        out.wrapper->closePort();
+    }
+};
+
+VELMAR_TEST(TestSynthOutput)
+#include "tst_synthoutput.moc"
