@@ -1,0 +1,56 @@
+#include "language.h"
+
+#include "constants.h"
+#include "resourcepaths.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QSettings>
+#include <QTranslator>
+
+TranslationNames translationNames(int languageCode)
+{
+    switch (languageCode) {
+    case 0:
+        return {QStringLiteral("lang_it"), QStringLiteral("qt_it")};
+    case 2:
+        return {QStringLiteral("lang_de"), QStringLiteral("qt_en")};
+    case 3:
+        return {QStringLiteral("lang_zh"), QStringLiteral("qt_en")};
+    default:
+        return {QStringLiteral("lang_en"), QStringLiteral("qt_en")};
+    }
+}
+
+int chooseLanguage(QSettings &settings, const QString &systemLocaleName)
+{
+    const QString key = QStringLiteral("System/Lang");
+    if (settings.contains(key)) {
+        bool ok = false;
+        const int code = settings.value(key, 1).toInt(&ok);
+        return ok ? code : 1;
+    }
+    if (systemLocaleName.startsWith(QLatin1String("it_"))) {
+        settings.setValue(key, 0);
+        settings.sync();
+        return 0;
+    }
+    return 1;
+}
+
+void installTranslators(int languageCode)
+{
+    const TranslationNames names = translationNames(languageCode);
+    const QString folder = QLatin1String(ResourcePaths::languageFolder);
+
+    translator = new QTranslator;
+    if (translator->load(names.program, folder)) {
+        QCoreApplication::installTranslator(translator);
+        qDebug().noquote() << "Loaded traslation :" << names.program;
+    }
+    systemTranslator = new QTranslator;
+    if (systemTranslator->load(names.qt, folder)) {
+        QCoreApplication::installTranslator(systemTranslator);
+        qDebug().noquote() << "Loaded system translation :" << names.qt;
+    }
+}

@@ -1,0 +1,22 @@
+// The language of the user interface and its two translators.
+#pragma once
+
+#include <QString>
+
+class QSettings;
+
+struct TranslationNames {
+    QString program; // "lang_it", "lang_en", "lang_de" or "lang_zh"
+    QString qt;      // "qt_it" or "qt_en"
+};
+
+// Code stored in "System/Lang": 0 Italian, 1 English, 2 German, 3 Chinese;
+// anything else is English.
+TranslationNames translationNames(int languageCode);
+
+// "System/Lang" when present (1 when it is not a number); otherwise 0 for an
+// Italian system locale, which is then stored, and 1 for any other.
+int chooseLanguage(QSettings &settings, const QString &systemLocaleName);
+
+// Loads and installs `translator` and `systemTranslator` from the resources.
+void installTranslators(int languageCode);

@@ -1,0 +1,20 @@
+#include "DatabaseHelper.h"
+#include "startup.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    quitOnTerminationSignals();
+    std::unique_ptr<DatabaseHelper> db;
+    if (startProgram(db) != 0) {
+        endProgram();
+        return 1;
+    }
+    const int result = app.exec();
+    endProgram();
+    return result;
+}

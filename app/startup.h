@@ -1,0 +1,19 @@
+// Program start-up and shut-down around the event loop.
+#pragma once
+
+#include <memory>
+
+class DatabaseHelper;
+
+// Runs once the QApplication exists: settings store, log files, language,
+// song database, then the main window, shown. Returns 0, or 1 when the
+// database cannot be created or opened (no window is shown then).
+int startProgram(std::unique_ptr<DatabaseHelper> &db);
+
+// Frees the window, the translators and the settings store (which writes out
+// any change) after the event loop.
+void endProgram();
+
+// SIGTERM and SIGINT (session end, Ctrl+C) close the windows and end the event
+// loop as a normal close would, instead of killing the process mid-write.
+void quitOnTerminationSignals();

@@ -1,0 +1,207 @@
+#include "DatabaseHelper.h"
+
+#include "resourcepaths.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <unistd.h>
+
+namespace {
+
+const char kDbFileName[] = "db_VelmarPC.sqlite";
+const char kDriveIdxConnection[] = "driveIdx";
+const char kMDdbConnection[] = "MDdb";
+
+const char kMDSearchTitleTable[] =
+    "CREATE TABLE MDSearchTitle ( IdSong INTEGER,ProductId INTEGER,Genere Text, Artista Text,"
+    "Autore Text, Titolo TEXT, Formato INTEGER, Bpm INTEGER DEFAULT 0, keySign TEXT,"
+    "Durata INTEGER DEFAULT 0, innerPath TEXT, isFromSub INTEGER DEFAULT 0)";
+const char kMDNewsTable[] =
+    "CREATE TABLE MDNews ( IdSong INTEGER,ProductId INTEGER,Genere Text, Artista Text,"
+    "Autore Text, Titolo TEXT, Formato INTEGER, Bpm INTEGER DEFAULT 0, keySign TEXT,"
+    "Durata INTEGER DEFAULT 0, innerPath TEXT, isFromSub INTEGER DEFAULT 0)";
+
+// Tables that every library operation relies on.
+const char *const kLibraryTables[] = {"Songs", "Artisti", "Genere", "Autori", "PlayList",
+                                      "PlayListSongs", "MDNews", "MDSearchTitle",
+                                      "MDSearchGenArt"};
+
+const char kHead[] =
+    "SELECT IdSong,isFromSub,Titolo,NomeArtista,Durata,Formato,Bpm,keySign AS Key,innerPath "
+    "FROM Songs JOIN Artisti ON Songs.IdArtista=Artisti.IdArtista "
+    "JOIN Autori ON Songs.IdAutore=Autori.IdAutore "
+    "JOIN Genere ON Songs.IdGenere=Genere.IdGenere";
+
+QString head(const char *tail)
+{
+    return QLatin1String(kHead) + QLatin1Char(' ') + QLatin1String(tail);
+}
+
+} // namespace
+
+DatabaseHelper::DatabaseHelper()
+    : sqlSongsByTitle(head("ORDER BY Titolo ASC")),
+      sqlMDNews(QStringLiteral("SELECT IdSong,isFromSub,Titolo,Artista,Durata,Formato,Bpm,"
+                               "keySign AS Key,innerPath,ProductId FROM MDNews")),
+      sqlRecentSongs(head("ORDER BY ultimaRiproduzione DESC LIMIT :x")),
+      sqlDownloadedSongs(head("WHERE isFromSub = 1")),
+      sqlPlaylistSongs(QStringLiteral(
+          "SELECT  Songs.IdSong,isFromSub,Titolo,NomeArtista,Durata,Formato,Bpm,keySign AS Key,"
+          "innerPath FROM Songs JOIN Artisti ON Songs.IdArtista=Artisti.IdArtista "
+          "JOIN Autori ON Songs.IdAutore=Autori.IdAutore "
+          "JOIN Genere ON Songs.IdGenere=Genere.IdGenere "
+          "JOIN PlayListSongs ON Songs.IdSong=PlayListSongs.IdSong "
+          "WHERE IdPlayList = :idPlay ORDER BY PlayListSongs.SeqNum")),
+      sqlArtists(QStringLiteral("SELECT * FROM Artisti ")),
+      sqlGenres(QStringLiteral("SELECT * FROM Genere")),
+      sqlSongsOfArtist(head("WHERE Songs.IdArtista =:f")),
+      sqlSongsOfGenre(head("WHERE Songs.IdGenere =:f")),
+      sqlTitleFilter(head("WHERE Titolo LIKE '%'||:f||'%'")),
+      sqlTitleFilterWithMD(head("WHERE Titolo LIKE '%'||:f||'%' UNION SELECT ProductId,isFromSub, "
+                                "Titolo,Artista,Durata,Formato,Bpm,keySign AS Key,innerPath "
+                                "FROM MDSearchTitle")),
+      sqlMDSearchTitle(QStringLiteral(
+          "SELECT ProductId,isFromSub, Titolo,Artista as NomeArtista,Durata,Formato,Bpm,"
+          "keySign AS Key,innerPath FROM MDSearchTitle")),
+      sqlArtistNameFilter(head("WHERE NomeArtista LIKE '%'||:f||'%'")),
+      sqlGenreNameFilter(head("WHERE NomeGenere LIKE '%'||:f||'%'")),
+      sqlArtistFilter(QStringLiteral("SELECT * FROM Artisti WHERE NomeArtista LIKE '%'||:f||'%'")),
+      sqlArtistFilterWithMD(QStringLiteral("SELECT * FROM Artisti WHERE NomeArtista LIKE "
+                                           "'%'||:f||'%' UNION SELECT * FROM MDSearchGenArt")),
+      sqlGenreFilter(QStringLiteral("SELECT * FROM Genere WHERE NomeGenere LIKE '%'||:f||'%'")),
+      sqlGenreFilterWithMD(QStringLiteral("SELECT * FROM Genere WHERE NomeGenere LIKE "
+                                          "'%'||:f||'%' UNION SELECT * FROM MDSearchGenArt")),
+      documentsPath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
+      libraryFolder(documentsPath + QStringLiteral("/VelmarPC/"))
+{
+}
+
+DatabaseHelper::~DatabaseHelper()
+{
+    const QStringList names{driveIdxDb.connectionName(), mdDb.connectionName(),
+                            libraryDb.connectionName()};
+    driveIdxDb = QSqlDatabase();
+    mdDb = QSqlDatabase();
+    libraryDb = QSqlDatabase();
+    for (const QString &name : names) {
+        if (!name.isEmpty())
+            QSqlDatabase::removeDatabase(name);
+    }
+}
+
+bool DatabaseHelper::initDb()
+{
+    QDir dir(libraryFolder);
+    if (!dir.exists()) {
+        // The documents folder itself may be missing on a fresh Linux account.
+        const bool created = dir.mkpath(QStringLiteral("."));
+        qDebug().nospace() << "Creata cartella in documenti? " << created;
+    }
+
+    const QString dbPath = libraryFolder + QLatin1String(kDbFileName);
+    const QFileInfo info(dbPath);
+    if (info.exists()) {
+        // An empty file holds no songs: it is what a crash during a first copy
+        // by an older version leaves, and SQLite would open it as a library
+        // without tables forever.
+        if (!(info.isFile() && info.size() == 0)) {
+            qDebug().nospace() << "Db Esiste " << true;
+            return true;
+        }
+        qWarning().noquote() << "Il DB" << dbPath << "e' vuoto: lo ricreo dal modello";
+        if (!QFile::remove(dbPath))
+            return false;
+    }
+
+    if (!copyTemplate(dbPath))
+        return false;
+    qDebug().nospace() << "Db creato " << QFile::exists(dbPath);
+    return true;
+}
+
+// Copies the template beside the target under a fixed temporary name, makes it
+// private and writable, forces it to disk and only then gives it its name, so
+// that no crash leaves a half-copied library and no existing file is replaced.
+bool DatabaseHelper::copyTemplate(const QString &dbPath)
+{
+    const QString partPath = dbPath + QStringLiteral(".part");
+    QFile::remove(partPath);
+
+    QFile source{QString::fromLatin1(ResourcePaths::templateDatabase)};
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = source.readAll();
+    if (data.isEmpty())
+        return false;
+
+    QFile part(partPath);
+    bool ok = part.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+              && part.write(data) == data.size() && part.flush()
+              && ::fsync(part.handle()) == 0;
+    part.close();
+    ok = ok && part.setPermissions(QFileDevice::ReadUser | QFileDevice::WriteUser)
+         && QFile::rename(partPath, dbPath);
+    if (!ok)
+        QFile::remove(partPath);
+    return ok;
+}
+
+bool DatabaseHelper::connect()
+{
+    driveIdxDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                           QLatin1String(kDriveIdxConnection));
+    driveIdxDb.setDatabaseName(QStringLiteral(":memory:"));
+    if (driveIdxDb.open()) {
+        QSqlQuery q(driveIdxDb);
+        q.exec(QStringLiteral("CREATE TABLE indexes (suffix TEXT,file TEXT,path TEXT);"));
+    }
+
+    mdDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kMDdbConnection));
+    mdDb.setDatabaseName(QStringLiteral(":memory:"));
+    if (mdDb.open()) {
+        QSqlQuery q(mdDb);
+        q.exec(QLatin1String(kMDNewsTable));
+        q.exec(QLatin1String(kMDSearchTitleTable));
+    }
+
+    libraryDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    libraryDb.setDatabaseName(libraryFolder + QLatin1String(kDbFileName));
+    if (!libraryDb.open())
+        return false;
+
+    QSqlQuery q;
+    q.exec(QStringLiteral("PRAGMA foreign_keys = ON;"));
+    checkLibraryTables();
+    return true;
+}
+
+// A file that opens but is no song library (another program's database, a
+// damaged file) is reported and left untouched: it may hold the user's data.
+void DatabaseHelper::checkLibraryTables()
+{
+    QSqlQuery q;
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        qCritical().noquote() << "Il DB" << libraryDb.databaseName()
+                              << "non e' leggibile come libreria:" << q.lastError().text();
+        return;
+    }
+    QStringList present;
+    while (q.next())
+        present << q.value(0).toString();
+    QStringList missing;
+    for (const char *table : kLibraryTables) {
+        if (!present.contains(QLatin1String(table)))
+            missing << QLatin1String(table);
+    }
+    if (!missing.isEmpty())
+        qCritical().noquote() << "Il DB" << libraryDb.databaseName()
+                              << "non e' una libreria di brani, tabelle mancanti:"
+                              << missing.join(QLatin1Char(','));
+}

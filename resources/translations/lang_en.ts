@@ -1,0 +1,12 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <location filename="../../app/mainwindow.ui"/>
+        <source>Loading...</source>
+        <translation>Loading...</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,189 @@
+#include "logutils.h"
+#include "testutil.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+QStringList logFiles()
+{
+    return QDir("logs").entryList({"*.txt"}, QDir::Files, QDir::Name);
+}
+
+QString ownName(int i)
+{
+    return QStringLiteral("%1_2020_01_01__00_00_%2.txt")
+        .arg(QCoreApplication::applicationName())
+        .arg(i, 2, 10, QLatin1Char('0'));
+}
+
+// An old file whose modification time orders it.
+void makeOldFile(const QString &name, int minutesAfter2020)
+{
+    QFile f("logs/" + name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("old\n");
+    QVERIFY(f.setFileTime(QDateTime(QDate(2020, 1, 1), QTime(0, 0)).addSecs(60 * minutesAfter2020),
+                          QFileDevice::FileModificationTime));
+}
+
+} // namespace
+
+// Log files in a working folder of our own, with the handler installed for
+// real and the test framework's own handler put back afterwards.
+class TestLogUtils : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString oldCurrent;
+    QtMessageHandler oldHandler = nullptr;
+
+private slots:
+    void init()
+    {
+        oldHandler = qInstallMessageHandler(nullptr);
+        qInstallMessageHandler(oldHandler);
+        dir = std::make_unique<QTemporaryDir>();
+        oldCurrent = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir->path()));
+    }
+    void cleanup()
+    {
+        qInstallMessageHandler(oldHandler);
+        LOGUTILS::setMaxLogFileSize(LOGUTILS::kMaxLogFileSize);
+        QDir::setCurrent(oldCurrent);
+    }
+
+    void startPrunesOnlyOwnFiles()
+    {
+        QVERIFY(QDir().mkdir("logs"));
+        for (int i = 0; i < 60; ++i)
+            makeOldFile(ownName(i), i + 10);
+        makeOldFile("notes.txt", 0);
+        makeOldFile("Other_2020_01_01__00_00_00.txt", 1);
+        makeOldFile(ownName(0) + ".bak", 2);
+
+        QVERIFY(LOGUTILS::initLogging());
+        const QStringList files = QDir("logs").entryList(QDir::Files);
+        for (int i = 0; i < 60; ++i)
+            QVERIFY2(files.contains(ownName(i)) == (i >= 10), qPrintable(ownName(i)));
+        for (const char *foreign : {"notes.txt", "Other_2020_01_01__00_00_00.txt"})
+            QVERIFY2(files.contains(foreign), foreign);
+        QVERIFY(files.contains(ownName(0) + ".bak"));
+        QVERIFY(files.contains(QFileInfo(LOGUTILS::currentLogFileName()).fileName()));
+        QCOMPARE(files.size(), 50 + 3 + 1);
+    }
+
+    void lineFormat()
+    {
+        QVERIFY(LOGUTILS::initLogging());
+        QMessageLogger("song.cpp", 42, "void play()").debug("hello %d", 1);
+        QMessageLogger("song.cpp", 43, "void play()").info("info");
+        QMessageLogger("song.cpp", 44, "void play()").warning("warn");
+        QMessageLogger("song.cpp", 45, "void play()").critical("crit");
+        QMessageLogger(nullptr, 0, nullptr).debug("bare");
+        QMessageLogger(nullptr, 0, nullptr).debug("Caffè àè");
+        qInstallMessageHandler(oldHandler);
+        QCOMPARE(QString::fromUtf8(TestUtil::readFile(LOGUTILS::currentLogFileName())),
+                 QString("Debug: (song.cpp:42, void play()) hello 1\n"
+                         "Info: (song.cpp:43, void play()) info\n"
+                         "Warning: (song.cpp:44, void play()) warn\n"
+                         "Critical: (song.cpp:45, void play()) crit\n"
+                         "Debug: (:0, ) bare\n"
+                         "Debug: (:0, ) Caffè àè\n"));
+    }
+
+    // A file at the limit is still appended to; past it the next message
+    // starts a new file, and the folder is pruned again.
+    void rotationAtTheLimit_data()
+    {
+        QTest::addColumn<qint64>("limit");
+        QTest::newRow("10 MiB") << LOGUTILS::kMaxLogFileSize;
+        QTest::newRow("small") << qint64(1000);
+    }
+    void rotationAtTheLimit()
+    {
+        QFETCH(qint64, limit);
+        LOGUTILS::setMaxLogFileSize(limit);
+        QVERIFY(LOGUTILS::initLogging());
+        const QString first = LOGUTILS::currentLogFileName();
+        QVERIFY(TestUtil::writeFile(first, QByteArray(limit, 'x')));
+        for (int i = 0; i < 55; ++i)
+            makeOldFile(ownName(i), i);
+
+        QMessageLogger(nullptr, 0, nullptr).debug("at the limit");
+        QCOMPARE(LOGUTILS::currentLogFileName(), first);
+        QCOMPARE(QDir("logs").entryList(QDir::Files).size(), 56);
+
+        QMessageLogger(nullptr, 0, nullptr).debug("past the limit");
+        const QString second = LOGUTILS::currentLogFileName();
+        qInstallMessageHandler(oldHandler);
+        QVERIFY(second != first);
+        QVERIFY(TestUtil::readFile(first).endsWith("xDebug: (:0, ) at the limit\n"));
+        QCOMPARE(TestUtil::readFile(second), QByteArray("Debug: (:0, ) past the limit\n"));
+        QCOMPARE(QDir("logs").entryList(QDir::Files).size(), 51);
+        QVERIFY(QFile::exists(first));
+    }
+
+    void cannotOpenTheFile()
+    {
+        QVERIFY(TestUtil::writeFile("logs", "a file where the folder should be"));
+        QVERIFY(!LOGUTILS::initLogging());
+        QtMessageHandler current = qInstallMessageHandler(nullptr);
+        qInstallMessageHandler(current);
+        QVERIFY(current == oldHandler);
+    }
+
+    // Every line complete, none lost, even while files rotate under the threads.
+    void fourThreads()
+    {
+        LOGUTILS::setMaxLogFileSize(20000);
+        QVERIFY(LOGUTILS::initLogging());
+        constexpr int kThreads = 4, kMessages = 1500;
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back(QThread::create([t] {
+                for (int i = 0; i < kMessages; ++i)
+                    QMessageLogger("worker.cpp", t, "run").debug("thread %d message %d payload %s", t, i,
+                                                                 "0123456789abcdefghij");
+            }));
+            threads.back()->start();
+        }
+        for (auto &th : threads)
+            QVERIFY(th->wait(120000));
+        qInstallMessageHandler(oldHandler);
+
+        const QRegularExpression line(
+            "^Debug: \\(worker.cpp:(\\d), run\\) thread \\1 message (\\d+) payload 0123456789abcdefghij$");
+        QSet<QString> seen;
+        int files = 0, total = 0;
+        for (const QString &name : logFiles()) {
+            ++files;
+            const QList<QByteArray> lines = TestUtil::readFile("logs/" + name).split('\n');
+            QVERIFY(lines.last().isEmpty());
+            for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+                const auto m = line.match(QString::fromUtf8(lines[i]));
+                QVERIFY2(m.hasMatch(), lines[i].constData());
+                seen.insert(m.captured(1) + "/" + m.captured(2));
+                ++total;
+            }
+        }
+        QCOMPARE(total, kThreads * kMessages);
+        QCOMPARE(seen.size(), kThreads * kMessages);
+        QVERIFY(files > 10);
+        QVERIFY(files <= LOGUTILS::kMaxLogFiles + 1);
+    }
+};
+
+VELMAR_TEST(TestLogUtils)
+#include "tst_logutils.moc"

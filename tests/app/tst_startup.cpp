@@ -1,0 +1,203 @@
+#include "testutil.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// One run of the real program in a home, configuration and working folder of
+// its own. The program is ended with SIGTERM once it has logged its start and
+// its library file exists (it handles the signal once start-up is complete),
+// or ends by itself when it cannot start.
+class ProgramRun
+{
+public:
+    explicit ProgramRun(const QString &root) : root(root) {}
+
+    QString home() const { return root + "/home"; }
+    QString dbPath() const { return home() + "/Documents/VelmarPC/db_VelmarPC.sqlite"; }
+    QString confPath() const { return root + "/config/Kvero/VelmarPC.conf"; }
+
+    // Returns the exit code, or -1 when the program did not end normally.
+    int run(const QString &lang)
+    {
+        for (const char *sub : {"/home", "/config", "/data", "/cache", "/runtime", "/work"})
+            QDir().mkpath(root + sub);
+        QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                     | QFileDevice::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"LC_ALL", "LC_MESSAGES", "LC_NUMERIC", "LANGUAGE"})
+            env.remove(name);
+        env.insert("LANG", lang);
+        env.insert("HOME", home());
+        env.insert("XDG_CONFIG_HOME", root + "/config");
+        env.insert("XDG_DATA_HOME", root + "/data");
+        env.insert("XDG_CACHE_HOME", root + "/cache");
+        env.insert("XDG_RUNTIME_DIR", root + "/runtime");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(root + "/work");
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(TestUtil::binDir() + "/VelmarPC", {});
+        if (!p.waitForStarted(60000))
+            return -1;
+        // Polling for the files this run makes; the generous bound only stops
+        // a hung program from hanging the test.
+        const qsizetype launches = log().count(QLatin1String("Launching"));
+        for (int i = 0; i < 1200 && p.state() == QProcess::Running
+                        && !(log().count(QLatin1String("Launching")) > launches && QFile::exists(dbPath()));
+             ++i)
+            p.waitForFinished(100);
+        if (p.state() == QProcess::Running)
+            ::kill(pid_t(p.processId()), SIGTERM);
+        if (p.state() != QProcess::NotRunning && !p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return -1;
+        }
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
+    // Every log file the runs wrote, joined.
+    QString log() const
+    {
+        QString text;
+        const QDir logs(root + "/work/logs");
+        for (const QString &name : logs.entryList({"*.txt"}, QDir::Files, QDir::Name))
+            text += QString::fromLocal8Bit(TestUtil::readFile(logs.filePath(name)));
+        return text;
+    }
+
+private:
+    QString root;
+};
+
+QString sqlite3(const QString &db, const QString &sql)
+{
+    QByteArray out;
+    const int rc = TestUtil::runProgram(QStringLiteral("sqlite3"), {db, sql}, &out);
+    return rc == 0 ? QString::fromUtf8(out).trimmed() : QStringLiteral("sqlite3 failed");
+}
+
+QByteArray sha1(const QString &path)
+{
+    return QCryptographicHash::hash(TestUtil::readFile(path), QCryptographicHash::Sha1);
+}
+
+} // namespace
+
+// The real program, started as a user would start it.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void firstAndSecondStart()
+    {
+        QTemporaryDir dir;
+        ProgramRun program(dir.path());
+        QCOMPARE(program.run("it_IT.UTF-8"), 0);
+        QVERIFY(QFile::exists(program.dbPath()));
+
+        const QString log = program.log();
+        for (const char *line : {"Launching Velmar PC v2.4.10", "appSettings : Ok",
+                                 "Loaded traslation : lang_it", "Loaded system translation : qt_it",
+                                 "Creata cartella in documenti? true", "Db creato true"})
+            QVERIFY2(log.contains(QLatin1String(line)), line);
+        QVERIFY(log.contains("appSettings : " + program.confPath()));
+        QVERIFY(log.contains(QRegularExpression("^Debug: \\(.*\\) Launching", QRegularExpression::MultilineOption)));
+
+        const QString db = program.dbPath();
+        const QString schema = sqlite3(db, ".schema");
+        for (const char *part :
+             {"CREATE TABLE Songs", "IdSong INTEGER PRIMARY KEY AUTOINCREMENT",
+              "ON DELETE CASCADE ON UPDATE CASCADE", "ultimaRiproduzione TEXT DEFAULT ''",
+              "CONSTRAINT artista_unique UNIQUE (NomeArtista)", "CONSTRAINT genere_unique UNIQUE (NomeGenere)",
+              "CONSTRAINT autore_unique UNIQUE (NomeAutore)", "CREATE TABLE MDSearchGenArt",
+              "CREATE TRIGGER incMp3Count AFTER INSERT ON Songs BEGIN UPDATE Genere SET NumBrani=NumBrani+1"})
+            QVERIFY2(schema.contains(QLatin1String(part)), part);
+        QCOMPARE(sqlite3(db, "SELECT name FROM sqlite_master WHERE type = 'trigger' ORDER BY name"),
+                 QString("deleteAllFromTrack\nincMp3Count\nonMoveSong\nshiftSeqNum"));
+        QCOMPARE(sqlite3(db, "SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QString("0"));
+        QCOMPARE(sqlite3(db, "SELECT * FROM PlayList ORDER BY IdPlayList"),
+                 QString("1|All Songs|0\n2|Recenti|0\n3|Downloaded|0\n4|News|0"));
+        QCOMPARE(sqlite3(db, "SELECT name || seq FROM sqlite_sequence ORDER BY name"),
+                 QString("InstrFamily7\nInstrument7\nSongs0"));
+        QCOMPARE(sqlite3(db, "SELECT count(*) FROM Songs"), QString("0"));
+        QCOMPARE(sqlite3(db, "PRAGMA integrity_check"), QString("ok"));
+        QCOMPARE(sqlite3(db, "PRAGMA foreign_key_check"), QString());
+
+        const QByteArray before = sha1(db);
+        QCOMPARE(program.run("it_IT.UTF-8"), 0);
+        QCOMPARE(sha1(db), before);
+        QVERIFY(program.log().contains("Db Esiste true"));
+    }
+
+    // "System/Lang" is stored only when an Italian locale chose it.
+    void language_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QVariant>("stored");   // before the start; invalid: missing
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("qt");
+        QTest::addColumn<QVariant>("after");    // after the start; invalid: missing
+
+        QTest::newRow("italian locale") << "it_IT.UTF-8" << QVariant() << "lang_it" << "qt_it" << QVariant(0);
+        QTest::newRow("german locale") << "de_DE.UTF-8" << QVariant() << "lang_en" << "qt_en" << QVariant();
+        QTest::newRow("C locale") << "C" << QVariant() << "lang_en" << "qt_en" << QVariant();
+        QTest::newRow("stored german") << "it_IT.UTF-8" << QVariant(2) << "lang_de" << "qt_en" << QVariant(2);
+        QTest::newRow("stored chinese") << "en_US.UTF-8" << QVariant(3) << "lang_zh" << "qt_en" << QVariant(3);
+        QTest::newRow("stored english on italian") << "it_IT.UTF-8" << QVariant(1) << "lang_en" << "qt_en" << QVariant(1);
+        QTest::newRow("stored 7") << "it_IT.UTF-8" << QVariant(7) << "lang_en" << "qt_en" << QVariant(7);
+        QTest::newRow("stored text") << "it_IT.UTF-8" << QVariant("abc") << "lang_en" << "qt_en" << QVariant("abc");
+    }
+    void language()
+    {
+        QFETCH(QString, lang);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, program);
+        QFETCH(QString, qt);
+        QFETCH(QVariant, after);
+
+        QTemporaryDir dir;
+        ProgramRun run(dir.path());
+        if (stored.isValid()) {
+            QSettings conf(run.confPath(), QSettings::IniFormat);
+            conf.setValue("System/Lang", stored);
+        }
+        QCOMPARE(run.run(lang), 0);
+        const QString log = run.log();
+        QVERIFY2(log.contains("Loaded traslation : " + program), qPrintable(log));
+        QVERIFY2(log.contains("Loaded system translation : " + qt), qPrintable(log));
+
+        QSettings conf(run.confPath(), QSettings::IniFormat);
+        QCOMPARE(conf.contains("System/Lang"), after.isValid());
+        if (after.isValid())
+            QCOMPARE(conf.value("System/Lang").toString(), after.toString());
+    }
+
+    void songFolderIsAFile()
+    {
+        QTemporaryDir dir;
+        ProgramRun program(dir.path());
+        QVERIFY(QDir().mkpath(program.home() + "/Documents"));
+        QVERIFY(TestUtil::writeFile(program.home() + "/Documents/VelmarPC", "a file"));
+        QCOMPARE(program.run("en_US.UTF-8"), 1);
+        const QString log = program.log();
+        QVERIFY2(log.contains("Creata cartella in documenti? false"), qPrintable(log));
+        QVERIFY2(log.contains("Impossibile creare il DB"), qPrintable(log));
+        QCOMPARE(TestUtil::readFile(program.home() + "/Documents/VelmarPC"), QByteArray("a file"));
+    }
+};
+
+VELMAR_TEST(TestStartup)
+#include "tst_startup.moc"
