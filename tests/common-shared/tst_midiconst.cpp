@@ -1,0 +1,404 @@
+#include "MIDI_const.h"
+#include "testutil.h"
+
+#include <QtTest>
+#include <atomic>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct InsertRow {
+    int program, bank, insert, param1, param2, family;
+    const char *name;
+};
+
+// The default set's insertion-effect rows, in the order they must stand.
+const InsertRow kDefaultInserts[] = {
+    {4, 0, 3, -1, 49, 3, "Rhodes heavy phaser(i)"}, {4, 0, 3, -1, 59, 3, "Rhodes light phaser(i)"},
+    {4, 0, 5, -1, 69, 3, "Rhodes Tremolo (i)"},     {7, 0, 3, -1, 49, 3, "Claviphaser 1 (i)"},
+    {7, 0, 3, -1, 59, 3, "Claviphaser 2 (i)"},      {11, 0, 5, -1, 49, 3, "Vibro Vibes (i)"},
+    {12, 0, 6, -1, 49, 3, "Marimba Synth (i)"},     {12, 0, 5, -1, 59, 3, "Panned Marimba (i)"},
+    {16, 24, 5, -1, 49, 3, "TremolOrgan (i)"},      {26, 0, 5, -1, 49, 2, "Guitar Vibrojazz (i)"},
+    {26, 0, 10, 29, 59, 2, "Light Crunch Gtr (i)"}, {27, 1, 1, -1, 49, 2, "Clean Chorus Gtr (i)"},
+    {29, 0, 9, -1, 49, 2, "OVD Solo Gtr (i)"},      {30, 1, 11, -1, 49, 2, "Dist Crunch Gtr (i)"},
+    {33, 0, 13, -1, 49, 1, "Dist El.Bass (i)"},     {38, 0, 1, -1, 49, 1, "Syn Chorusbass 1 (i)"},
+    {39, 0, 1, 38, 59, 1, "Syn Chorusbass 2 (i)"},  {81, 8, 2, -1, 49, 3, "Solo Synflange (i)"},
+    {89, 0, 2, -1, 49, 4, "Flanging Pad (i)"},      {95, 0, 2, -1, 49, 4, "Sweepy Flange (i)"},
+};
+
+int select(int version)
+{
+    int ext = -7;
+    const int rows = MIDI_CONST_SetTrkGsNames(version, &ext);
+    return rows;
+}
+
+QByteArray name(int program, int bank, int insert = 0, int isDrum = 0)
+{
+    return QByteArray(getInstrumentOrDrumKitName(program, bank, insert, isDrum));
+}
+
+} // namespace
+
+class TestMidiConst : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Must run first: nothing in this executable selects a set before it.
+    void beforeAnySelection()
+    {
+        if (MIDI_CONST_GetTrkGsNames()->version != SOUNDSET_NONE)
+            QSKIP("a sound set was already selected in this process");
+        QCOMPARE(name(0, 0), QByteArray("<No Instrument>"));
+        QCOMPARE(name(0, 0, 0, 1), QByteArray("<No Instrument>"));
+        QCOMPARE(int(findInstrumentPos(0, 0, 0)), -1);
+        QCOMPARE(int(findDrumKitPos(0, 0)), -1);
+        QCOMPARE(QByteArray(instrumentName(0)), QByteArray("<No Instrument>"));
+        QCOMPARE(int(EXTR_INFO_getInstrumentInsert(4, 0, 3)), 0);
+        uint8_t ev[2] = {0xC9, 25};
+        QCOMPARE(changeUnknownDrumKit(ev), 1);
+        QCOMPARE(int(ev[1]), 0);
+    }
+
+    void versions_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("instruments");
+        QTest::addColumn<int>("drumKits");
+        QTest::addColumn<int>("extendedBank");
+        QTest::addColumn<int>("setVersion");
+        QTest::newRow("external port") << 0 << 222 << 10 << 0 << SOUNDSET_EXTERNAL_PORT;
+        QTest::newRow("software synthesizer") << 1 << 182 << 18 << 0 << SOUNDSET_SOFT_SYNTH;
+        QTest::newRow("190603") << 190603 << 578 << 61 << 1 << SOUNDSET_190603;
+        QTest::newRow("190621") << 190621 << 578 << 61 << 1 << SOUNDSET_190603;
+        QTest::newRow("191110") << 191110 << 578 << 61 << 1 << SOUNDSET_190603;
+        QTest::newRow("500000") << 500000 << 314 << 24 << 0 << SOUNDSET_500000;
+        QTest::newRow("990001") << 990001 << 598 << 62 << 1 << SOUNDSET_990001;
+        QTest::newRow("unknown 42") << 42 << 386 << 46 << 0 << SOUNDSET_DEFAULT;
+        QTest::newRow("unknown -1") << -1 << 386 << 46 << 0 << SOUNDSET_DEFAULT;
+        QTest::newRow("default") << SOUNDSET_DEFAULT << 386 << 46 << 0 << SOUNDSET_DEFAULT;
+    }
+    void versions()
+    {
+        QFETCH(int, version);
+        QFETCH(int, instruments);
+        QFETCH(int, drumKits);
+        QFETCH(int, extendedBank);
+        QFETCH(int, setVersion);
+        int ext = -7;
+        QCOMPARE(MIDI_CONST_SetTrkGsNames(version, &ext), instruments);
+        QCOMPARE(ext, extendedBank);
+        QCOMPARE(MIDI_CONST_SetTrkGsNames(version, nullptr), instruments);
+        const GS_NAME_TABLES *t = MIDI_CONST_GetTrkGsNames();
+        QCOMPARE(t->version, setVersion);
+        QCOMPARE(int(t->GS_INSTR_NAMES_SIZE), instruments);
+        QCOMPARE(int(t->GS_DRUMKIT_NAMES_SIZE), drumKits);
+        QVERIFY(t->GS_INSTR_NAMES_SIZE <= GS_INSTR_NAMES_MAX);
+        QVERIFY(t->GS_DRUMKIT_NAMES_SIZE <= GS_DRUMKIT_NAMES_MAX);
+
+        for (int i = 0; i < t->GS_INSTR_NAMES_SIZE; ++i) {
+            const GS_INSTRUMENT_NAME &r = t->trkGsNames[i];
+            QVERIFY2(r.program < GM_PROGRAMS && r.bank < 128 && r.insert <= 16 && r.family < 6
+                         && r.name && *r.name,
+                     qPrintable(QStringLiteral("row %1").arg(i)));
+        }
+        for (int i = 0; i < t->GS_DRUMKIT_NAMES_SIZE; ++i) {
+            const GS_DRUM_KIT_NAME &k = t->GSshrtDrumKit[i];
+            const bool endRow = k.program == NO_PROGRAM;
+            QVERIFY2(endRow ? (i == t->GS_DRUMKIT_NAMES_SIZE - 1 && !k.name) : (k.name && *k.name),
+                     qPrintable(QStringLiteral("kit %1").arg(i)));
+        }
+        QCOMPARE(t->GSshrtDrumKit[drumKits - 1].program == NO_PROGRAM, setVersion == SOUNDSET_190603);
+    }
+
+    // The larger sets are made from the named rows we have: no other name,
+    // sorted by program and bank, and every given insertion-effect row in
+    // its place right after its plain row.
+    void derivedSetsUseOnlyGivenRows()
+    {
+        std::set<std::string> known{"Stage El. Piano"};
+        std::set<std::string> knownKits;
+        for (int v : {0, 1}) {
+            const GS_NAME_TABLES *t = MIDI_CONST_GetBuiltInNames(v);
+            for (int i = 0; i < t->GS_INSTR_NAMES_SIZE; ++i)
+                known.insert(t->trkGsNames[i].name);
+            for (int i = 0; i < t->GS_DRUMKIT_NAMES_SIZE; ++i)
+                knownKits.insert(t->GSshrtDrumKit[i].name);
+        }
+        for (const InsertRow &r : kDefaultInserts)
+            known.insert(r.name);
+
+        for (int v : {SOUNDSET_DEFAULT, SOUNDSET_190603, SOUNDSET_500000, SOUNDSET_990001}) {
+            const GS_NAME_TABLES *t = MIDI_CONST_GetBuiltInNames(v);
+            int inserts = 0;
+            for (int i = 0; i < t->GS_INSTR_NAMES_SIZE; ++i) {
+                const GS_INSTRUMENT_NAME &r = t->trkGsNames[i];
+                QVERIFY2(known.count(r.name), r.name);
+                if (i > 0) {
+                    const GS_INSTRUMENT_NAME &p = t->trkGsNames[i - 1];
+                    QVERIFY(p.program < r.program || (p.program == r.program && p.bank <= r.bank));
+                }
+                if (r.insert)
+                    ++inserts;
+            }
+            for (int i = 0; i < t->GS_DRUMKIT_NAMES_SIZE; ++i)
+                QVERIFY(!t->GSshrtDrumKit[i].name || knownKits.count(t->GSshrtDrumKit[i].name));
+            if (v == SOUNDSET_500000) {
+                QCOMPARE(inserts, 0);
+                continue;
+            }
+            QCOMPARE(inserts, 20);
+            int previous = -1;
+            for (const InsertRow &want : kDefaultInserts) {
+                int at = -1;
+                for (int i = 0; i < t->GS_INSTR_NAMES_SIZE && at < 0; ++i)
+                    if (QByteArray(t->trkGsNames[i].name) == want.name)
+                        at = i;
+                QVERIFY2(at > previous, want.name);
+                const GS_INSTRUMENT_NAME &r = t->trkGsNames[at];
+                QVERIFY(r.program == want.program && r.bank == want.bank && r.insert == want.insert
+                        && r.param1 == want.param1 && r.param2 == want.param2
+                        && int(r.family) == want.family);
+                int plain = at - 1;
+                while (plain >= 0 && t->trkGsNames[plain].insert != 0)
+                    --plain;
+                QVERIFY2(plain >= 0 && t->trkGsNames[plain].program == want.program
+                             && t->trkGsNames[plain].bank == want.bank,
+                         want.name);
+                previous = at;
+            }
+        }
+    }
+
+    void lookups_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("program");
+        QTest::addColumn<int>("bank");
+        QTest::addColumn<int>("insert");
+        QTest::addColumn<int>("isDrum");
+        QTest::addColumn<QByteArray>("expected");
+        auto row = [](const char *tag, int v, int p, int b, int ins, int drum, const char *want) {
+            QTest::newRow(tag) << v << p << b << ins << drum << QByteArray(want);
+        };
+        row("v1 bank row after bank 0", 1, 28, 1, 0, 0, "Muted Guitar 2");
+        row("v1 first of equal rows", 1, 118, 8, 0, 0, "TR-808 Toms");
+        row("v1 first of equal rows 2", 1, 125, 8, 0, 0, "Starship");
+        row("v1 bank 255 is 0", 1, 0, 255, 0, 0, "Grand Piano");
+        row("v1 bank 136 is 8", 1, 118, 136, 0, 0, "TR-808 Toms");
+        row("v1 program 156 is 28", 1, 156, 1, 0, 0, "Muted Guitar 2");
+        row("v1 two blanks", 1, 87, 0, 0, 0, "Bass  & Lead");
+        row("v1 unknown bank", 1, 50, 3, 0, 0, "<No Instrument>");
+        row("v1 no program", 1, 255, 0, 0, 0, "<No Instrument>");
+        row("v1 insert asked, none", 1, 0, 0, 3, 0, "Grand Piano");
+        row("v0 square before sine", 0, 80, 0, 0, 0, "Square Wave");
+        row("v0 family in brackets", 0, 14, 9, 0, 0, "Carillon");
+        row("v0 two steel rows", 0, 25, 0, 0, 0, "Steel String Guitar");
+        row("v0 one blank", 0, 87, 0, 0, 0, "Bass & Lead");
+        row("v0 kit", 0, 0, 0, 0, 1, "STANDARD");
+        row("v0 kit bank 255", 0, 127, 255, 0, 1, "CM-64/32L");
+        row("v0 kit missing", 0, 26, 0, 0, 1, "<No Instrument>");
+        row("v0 kit wrong bank", 0, 0, 8, 0, 1, "<No Instrument>");
+        row("v1 kit", 1, 127, 0, 0, 1, "TR-707 Drum Kit");
+        row("v1 kit 26", 1, 26, 0, 0, 1, "Dance Drum Kit");
+        row("default insert 5", SOUNDSET_DEFAULT, 4, 0, 5, 0, "Rhodes Tremolo (i)");
+        row("default insert 3 first", SOUNDSET_DEFAULT, 4, 0, 3, 0, "Rhodes heavy phaser(i)");
+        row("default insert 7 plain", SOUNDSET_DEFAULT, 4, 0, 7, 0, "Stage El. Piano");
+        row("default plain", SOUNDSET_DEFAULT, 4, 0, 0, 0, "Stage El. Piano");
+        row("default organ insert", SOUNDSET_DEFAULT, 16, 24, 5, 0, "TremolOrgan (i)");
+        row("default organ plain", SOUNDSET_DEFAULT, 16, 24, 0, 0, "Drawbar Organ");
+        row("default kit bank 1", SOUNDSET_DEFAULT, 25, 1, 0, 1, "TR-808 Drum Kit");
+        row("500000 keeps v1 piano", SOUNDSET_500000, 4, 0, 0, 0, "Electric Piano 1");
+        row("190603 kit", SOUNDSET_190603, 0, 2, 0, 1, "Velmar Std Drum Kit");
+        row("190603 kit missing on bank 3", SOUNDSET_190603, 26, 3, 0, 1, "<No Instrument>");
+    }
+    void lookups()
+    {
+        QFETCH(int, version);
+        QFETCH(int, program);
+        QFETCH(int, bank);
+        QFETCH(int, insert);
+        QFETCH(int, isDrum);
+        QFETCH(QByteArray, expected);
+        select(version);
+        QCOMPARE(name(program, bank, insert, isDrum), expected);
+        const GS_NAME_TABLES *t = MIDI_CONST_GetTrkGsNames();
+        const bool found = expected != "<No Instrument>";
+        if (isDrum) {
+            const int pos = findDrumKitPos(program, bank);
+            QCOMPARE(pos >= 0, found);
+            if (found) {
+                QCOMPARE(QByteArray(drumkitName(pos)), expected);
+                QCOMPARE(drumkitPrgChg(pos), program & 127);
+            }
+        } else {
+            const int pos = findInstrumentPos(program, bank, insert);
+            QCOMPARE(pos >= 0, found);
+            if (found) {
+                QCOMPARE(QByteArray(instrumentName(pos)), expected);
+                QCOMPARE(QByteArray(t->trkGsNames[pos].name), expected);
+                QCOMPARE(instrumentPrgChg(pos), program & 127);
+                QCOMPARE(int(EXTR_INFO_getInstrumentInsert(program, bank, insert)),
+                         instrumentInsert(pos));
+            }
+        }
+    }
+
+    void accessors()
+    {
+        select(1);
+        QCOMPARE(QByteArray(instrumentName(0)), QByteArray("Grand Piano"));
+        QCOMPARE(QByteArray(instrumentName(-1)), QByteArray("<No Instrument>"));
+        QCOMPARE(QByteArray(instrumentName(182)), QByteArray("<No Instrument>"));
+        QCOMPARE(QByteArray(instrumentName(65536)), QByteArray("Grand Piano")); // 16-bit index
+        QCOMPARE(instrumentPrgChg(128), 28);
+        QCOMPARE(instrumentBank(128), 1);
+        QCOMPARE(instrumentBank(-5), 0);
+        QCOMPARE(instrumentInsert(9999), 0);
+        QCOMPARE(QByteArray(drumkitName(17)), QByteArray("TR-707 Drum Kit"));
+        QCOMPARE(QByteArray(drumkitName(18)), QByteArray("<No Instrument>"));
+        QCOMPARE(drumkitPrgChg(17), 127);
+        QCOMPARE(drumkitBank(99), 0);
+        select(SOUNDSET_190603);
+        QCOMPARE(QByteArray(drumkitName(60)), QByteArray("<No Instrument>")); // the end row
+    }
+
+    void mixerGroups()
+    {
+        int perGroup[MIXER_GROUPS] = {};
+        for (unsigned p = 0; p < unsigned(GM_PROGRAMS); ++p) {
+            const int g = getInstrumentFamily(p, 0, 0);
+            QVERIFY2(g >= 0 && g < MIXER_GROUPS, qPrintable(QString::number(p)));
+            ++perGroup[g];
+            QCOMPARE(getInstrumentFamily(p, 0, 1), 0);
+            QCOMPARE(getInstrumentFamily(p, 77, 0x100), g); // only the low byte marks drums
+        }
+        QCOMPARE(getInstrumentFamily(128, 0, 0), -1);
+        QCOMPARE(getInstrumentFamily(unsigned(-1), 0, 1), -1);
+        QCOMPARE(perGroup[0], 16);
+        QCOMPARE(perGroup[1], 8);
+        QCOMPARE(perGroup[2], 15);
+        QCOMPARE(perGroup[3], 31);
+        QCOMPARE(perGroup[4], 32);
+        QCOMPARE(perGroup[5], 26);
+        QCOMPARE(getInstrumentFamily(14, 0, 0), 0);
+        QCOMPARE(getInstrumentFamily(46, 0, 0), 2);
+        QCOMPARE(getInstrumentFamily(84, 0, 0), 2);
+        QCOMPARE(getInstrumentFamily(109, 0, 0), 5);
+        QCOMPARE(getInstrumentFamily(120, 0, 0), 2);
+
+        // The synthesizer's bank-0 rows carry their program's group, but 15.
+        const GS_NAME_TABLES *t = MIDI_CONST_GetBuiltInNames(1);
+        for (int i = 0; i < GM_PROGRAMS; ++i) {
+            const GS_INSTRUMENT_NAME &r = t->trkGsNames[i];
+            QCOMPARE(int(r.program), i);
+            QCOMPARE(int(r.family), i == 15 ? 0 : int(sliderGroupInstrMap[i]));
+        }
+    }
+
+    void unknownDrumKit_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("program");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("after");
+        QTest::newRow("v1 missing 3") << 1 << 0xC9 << 3 << 1 << 0;
+        QTest::newRow("v1 has 127") << 1 << 0xC9 << 127 << 0 << 127;
+        QTest::newRow("v1 has 26") << 1 << 0xC9 << 26 << 0 << 26;
+        QTest::newRow("v0 lacks 26") << 0 << 0xC9 << 26 << 1 << 0;
+        QTest::newRow("v0 has 25") << 0 << 0xCA << 25 << 0 << 25;
+        QTest::newRow("not a program change") << 1 << 0x99 << 3 << 0 << 3;
+        QTest::newRow("end row is no kit") << SOUNDSET_190603 << 0xC9 << 255 << 1 << 0;
+    }
+    void unknownDrumKit()
+    {
+        QFETCH(int, version);
+        QFETCH(int, status);
+        QFETCH(int, program);
+        QFETCH(int, result);
+        QFETCH(int, after);
+        select(version);
+        uint8_t ev[2] = {uint8_t(status), uint8_t(program)};
+        QCOMPARE(changeUnknownDrumKit(ev), result);
+        QCOMPARE(int(ev[0]), status);
+        QCOMPARE(int(ev[1]), after);
+        QCOMPARE(changeUnknownDrumKit(nullptr), 0);
+    }
+
+    void drumSubFamilies()
+    {
+        QList<int> counts(DRUM_SUB_FAMILIES, 0);
+        for (unsigned note = 0; note < 200; ++note) {
+            const int f = GetDrumKitFamilyMap(note);
+            QVERIFY(f >= 0 && f < DRUM_SUB_FAMILIES);
+            ++counts[f];
+        }
+        QCOMPARE(counts, (QList<int>{200 - 34, 2, 3, 6, 3, 7, 5, 2, 4, 2}));
+        QCOMPARE(GetDrumKitFamilyMap(36), 1);
+        QCOMPARE(GetDrumKitFamilyMap(26), 9);
+        QCOMPARE(GetDrumKitFamilyMap(82), 8);
+        QCOMPARE(GetDrumKitFamilyMap(88), 0);
+        QCOMPARE(QByteArray(DrumKitSubFamily[8]), QByteArray("Shakered"));
+        QCOMPARE(QByteArray(InsertMidiName[16]), QByteArray("Tweed"));
+        QCOMPARE(QByteArray(InsertMidiName[17]), QByteArray(""));
+    }
+
+    // Readers on other threads see one whole set at a time while the sets
+    // are switched underneath them.
+    void switchWhileReading()
+    {
+        const GS_NAME_TABLES *sets[] = {MIDI_CONST_GetBuiltInNames(0), MIDI_CONST_GetBuiltInNames(1),
+                                        MIDI_CONST_GetBuiltInNames(SOUNDSET_DEFAULT)};
+        select(0);
+        std::atomic<bool> stop{false};
+        std::atomic<int> started{0};
+        std::atomic<int> errors{0};
+        std::atomic<long> reads{0};
+        auto reader = [&] {
+            started.fetch_add(1);
+            long n = 0;
+            while (!stop.load(std::memory_order_relaxed) || n == 0) {
+                const GS_NAME_TABLES *t = MIDI_CONST_GetTrkGsNames();
+                bool ok = t == sets[0] || t == sets[1] || t == sets[2];
+                const QByteArray piano(getInstrumentOrDrumKitName(t, 0, 0, 0, 0));
+                ok = ok && piano == (t == sets[0] ? "Piano 1" : "Grand Piano");
+                const int16_t pos = findInstrumentPos(t, 127, 3, 0);
+                ok = ok && pos >= 0 && pos < t->GS_INSTR_NAMES_SIZE
+                     && QByteArray(t->trkGsNames[pos].name) == "Explosion";
+                const QByteArray live(getInstrumentOrDrumKitName(0, 0, 0, 0));
+                ok = ok && (live == "Piano 1" || live == "Grand Piano");
+                uint8_t ev[2] = {0xC9, 26};
+                const int rewritten = changeUnknownDrumKit(ev);
+                ok = ok && ((rewritten == 1 && ev[1] == 0) || (rewritten == 0 && ev[1] == 26));
+                if (!ok)
+                    errors.fetch_add(1);
+                ++n;
+            }
+            reads.fetch_add(n);
+        };
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 3; ++i)
+            threads.emplace_back(reader);
+        while (started.load() < 3)
+            std::this_thread::yield();
+        const int versions[] = {0, 1, SOUNDSET_DEFAULT};
+        for (int i = 0; i < 30000; ++i) {
+            int ext = 0;
+            MIDI_CONST_SetTrkGsNames(versions[i % 3], &ext);
+            if (i % 64 == 0)
+                std::this_thread::yield();
+        }
+        stop.store(true);
+        for (std::thread &th : threads)
+            th.join();
+        QCOMPARE(errors.load(), 0);
+        QVERIFY(reads.load() >= 3);
+    }
+};
+
+VELMAR_TEST(TestMidiConst)
+#include "tst_midiconst.moc"
