@@ -1,0 +1,347 @@
+#include "mp3.h"
+#include "mp3fixtures.h"
+#include "testutil.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace Mp3Fixtures;
+
+namespace {
+
+struct Row {
+    QByteArray text;
+    uint32_t tick;
+    bool operator==(const Row &o) const { return text == o.text && tick == o.tick; }
+};
+struct Syl {
+    int offset, row;
+    uint32_t tick;
+    bool operator==(const Syl &o) const { return offset == o.offset && row == o.row && tick == o.tick; }
+};
+
+QList<Row> rowsOf(const MidiInfos &m)
+{
+    QList<Row> r;
+    for (int i = 0; i < m.textRowCount; ++i)
+        r.append({QByteArray(m.textRows[i].text), m.textRows[i].tick});
+    return r;
+}
+
+QList<Syl> sylsOf(const MidiInfos &m)
+{
+    QList<Syl> r;
+    for (int i = 0; i < m.syllableCount; ++i)
+        r.append({m.syllables[i].offset, m.syllables[i].row, m.syllables[i].tick});
+    return r;
+}
+
+QList<Row> chordsOf(const MidiInfos &m)
+{
+    QList<Row> r;
+    for (int i = 0; i < m.chordCount; ++i)
+        r.append({QByteArray(m.chords[i].name), m.chords[i].tick});
+    return r;
+}
+
+QStringList g_log;
+void captureLog(QtMsgType, const QMessageLogContext &, const QString &msg) { g_log.append(msg); }
+
+} // namespace
+
+namespace QTest {
+template <> char *toString(const Row &r) { return qstrdup(QByteArray("(" + r.text.toHex(' ') + " / " + r.text + ", " + QByteArray::number(r.tick) + ")").constData()); }
+template <> char *toString(const Syl &s) { return qstrdup(QStringLiteral("(%1, %2, %3)").arg(s.offset).arg(s.row).arg(s.tick).toLatin1().constData()); }
+} // namespace QTest
+
+class TestMp3Text : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QByteArray m_mp3;                    // 44.1 kHz, 128 kbit/s
+    std::unique_ptr<MidiInfos> m_infos = std::make_unique<MidiInfos>();
+
+    MidiInfos &read(const QByteArray &file, long tail = MP3_TRAILING_TAIL_LENGTH)
+    {
+        std::memset(m_infos.get(), 0x5A, sizeof(MidiInfos));
+        mp3_text_find_type(m_infos.get(), reinterpret_cast<const uint8_t *>(file.constData()),
+                           file.size(), tail);
+        return *m_infos;
+    }
+
+    QByteArray tagged(const QString &name, int version, int encoding, int format, int picture,
+                      const QJsonArray &entries)
+    {
+        const QString in = m_dir.filePath(QStringLiteral("plain.mp3"));
+        const QString out = m_dir.filePath(name);
+        TestUtil::writeFile(in, m_mp3);
+        TestUtil::runPython(QStringLiteral("common-extract/gen_mp3_sylt.py"),
+                            {in, out, QString::number(version), QString::number(encoding),
+                             QString::number(format), QString::number(picture),
+                             QString::fromUtf8(QJsonDocument(entries).toJson(QJsonDocument::Compact))});
+        return TestUtil::readFile(out);
+    }
+
+    static QJsonArray entry(const QString &text, int ms) { return QJsonArray{text, ms}; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_mp3 = makeAudio(m_dir.path(), 44100, 128);
+        QVERIFY(!m_mp3.isEmpty());
+    }
+
+    void timeTags_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("minutes and seconds") << QByteArray("[01:02]") << 6200;
+        QTest::newRow("hundredths") << QByteArray("[01:02.50]") << 6250;
+        QTest::newRow("points, no bracket") << QByteArray("01.02:50") << 6250;
+        QTest::newRow("slash is no digit") << QByteArray("[0/:12]") << -1;
+        QTest::newRow("one minute digit") << QByteArray("[1:02]") << -1;
+        QTest::newRow("cut") << QByteArray("[01:0") << -1;
+    }
+    void timeTags()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, value);
+        QCOMPARE(getmp3time(text.constData(), text.size()), value);
+        QCOMPARE(ismp3Time(text.constData(), text.size()), value >= 0 ? 1 : 0);
+    }
+
+    // Blocks as the song file writer lays them out, with an opaque MIDI track
+    // in front that holds text looking like a lyrics block.
+    void ownBlocks()
+    {
+        const QByteArray lyrics = stamp(150) + "Hello world\r\n" + stamp(400) + "Second row\r\n";
+        const QByteArray colors = stamp(150) + "003\r\n" + stamp(200) + "005\r\n" + stamp(250) +
+                                  "010\r\n" + stamp(300) + "127\r\n" + stamp(400) + "004\r\n" +
+                                  stamp(450) + "010\r\n";
+        const QByteArray chords = stamp(150) + "C\r\n" + stamp(300) + "Am7/G\r\n" + stamp(400) +
+                                  "F#m7(b5)add9long\r\n";
+        const QByteArray midi = QByteArray("MTrk\0\x01[00:00.10]Fake\r\nLYRICSBEGIN", 33) +
+                                stamp(10) + "Fake\r\n";
+        const QByteArray tag = id3Tag(ownBlock("MIDITK", midi) + ownBlock("LYRICS", lyrics) +
+                                      ownBlock("COLORS", colors) + ownBlock("CHORDS", chords) +
+                                      ownBlock("MARKER", stamp(1000) + "Chorus\r\n") +
+                                      QByteArray(64, '\0'));
+        const MidiInfos &m = read(tag + m_mp3);
+        // The first syllable sits at its row's start: the row moves 1/100 s later.
+        QCOMPARE(rowsOf(m), (QList<Row>{{"Hello world", 151}, {"Second row", 399}}));
+        QCOMPARE(sylsOf(m), (QList<Syl>{{3, 0, 150}, {5, 0, 200}, {10, 0, 250}, {127, 0, 300},
+                                        {4, 1, 400}, {10, 1, 450}}));
+        QCOMPARE(chordsOf(m), (QList<Row>{{"C", 150}, {"Am7/G", 300}, {"F#m7(b5)add9lon", 400}}));
+    }
+
+    void colourOffsets_data()
+    {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<int>("offset");
+        QTest::newRow("three digits") << QByteArray("005") << 5;
+        QTest::newRow("one digit") << QByteArray("5") << -1;
+        QTest::newRow("four digits") << QByteArray("0005") << -1;
+        QTest::newRow("beyond the end mark") << QByteArray("200") << 127;
+    }
+    void colourOffsets()
+    {
+        QFETCH(QByteArray, entry);
+        QFETCH(int, offset);
+        const QByteArray tag = id3Tag(ownBlock("LYRICS", stamp(100) + "Row text\r\n") +
+                                      ownBlock("COLORS", stamp(200) + entry + "\r\n" + stamp(300) + "007\r\n"));
+        const MidiInfos &m = read(tag + m_mp3);
+        QList<Syl> expected;
+        if (offset >= 0)
+            expected.append({offset, 0, 200});
+        expected.append({7, 0, 300});
+        QCOMPARE(sylsOf(m), expected);
+    }
+
+    void rowLimits()
+    {
+        QByteArray lyrics = stamp(0) + QByteArray(50, 'x') + "\r\n";
+        for (int i = 1; i <= 500; ++i)
+            lyrics += stamp(i * 10) + "row " + QByteArray::number(i) + "\r\n";
+        const MidiInfos &m = read(id3Tag(ownBlock("LYRICS", lyrics)) + m_mp3);
+        QCOMPARE(int(m.textRowCount), MAX_TEXT_ROWS);
+        QCOMPARE(QByteArray(m.textRows[0].text), QByteArray(MP3_ROW_STORED_CHARS, 'x'));
+        QCOMPARE(rowsOf(m).last(), (Row{"row 499", 4990}));
+    }
+
+    void trailingLyrics3()
+    {
+        // Colour and chord blocks in the tag are not read beside a trailing block.
+        const QByteArray tag = id3Tag(ownBlock("COLORS", stamp(100) + "003\r\n") +
+                                      ownBlock("CHORDS", stamp(100) + "C\r\n"));
+        const QByteArray file = tag + m_mp3 +
+                                lyrics3Block("[00:01]Hello\r\n[00:03]World") + id3v1Tag();
+        const MidiInfos &m = read(file);
+        QCOMPARE(rowsOf(m), (QList<Row>{{"Hello", 100}, {"World", 300}}));
+        QCOMPARE(sylsOf(m), (QList<Syl>{{127, 0, 120}, {127, 1, 320}}));
+        QCOMPARE(int(m.chordCount), 0);
+
+        // Without a tail length it reads as an own block: rows only.
+        const MidiInfos &own = read(file, 0);
+        QCOMPARE(rowsOf(own), (QList<Row>{{"Hello", 100}, {"World", 300}}));
+        QCOMPARE(int(own.syllableCount), 0);
+
+        // A broken field size: the rows end at the trailer.
+        QByteArray broken = lyrics3Block("[00:01]Hello\r\n[00:03]World");
+        broken.replace("LYR000", "LYRx00");
+        const MidiInfos &b = read(m_mp3 + broken);
+        QCOMPARE(rowsOf(b), (QList<Row>{{"Hello", 100}, {"World", 300}}));
+    }
+
+    void wl5Block()
+    {
+        const QByteArray file = m_mp3 + "<WL5SYNCT>head|First row|1500|Second row|003000|Third||";
+        const MidiInfos &m = read(file);
+        QCOMPARE(rowsOf(m), (QList<Row>{{"First row", 0}, {"Second row", 150}, {"Third", 300}}));
+        QCOMPARE(sylsOf(m), (QList<Syl>{{127, 0, 200}, {127, 1, 170}, {127, 2, 320}}));
+    }
+
+    void syltFrames_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("encoding");
+        QTest::addColumn<int>("picture");
+        QTest::newRow("v2.3 Latin-1") << 3 << 0 << 0;
+        QTest::newRow("v2.3 UTF-16") << 3 << 1 << 0;
+        QTest::newRow("v2.4 UTF-16") << 4 << 1 << 0;
+        QTest::newRow("v2.4 UTF-16BE") << 4 << 2 << 0;
+        QTest::newRow("v2.4 UTF-8") << 4 << 3 << 0;
+        QTest::newRow("v2.3 picture first") << 3 << 0 << 2000;
+        QTest::newRow("v2.4 big picture first") << 4 << 1 << 200000;
+    }
+    void syltFrames()
+    {
+        QFETCH(int, version);
+        QFETCH(int, encoding);
+        QFETCH(int, picture);
+        const bool unicode = encoding != 0;
+        const QJsonArray entries{entry("Hel", 1000), entry("lo ", 1500), entry(QStringLiteral("w\u00f6rld"), 2000),
+                                 entry("\nSe", 3000), entry("cond ", 3500),
+                                 entry(unicode ? QStringLiteral("row\u20ac") : QStringLiteral("row"), 4000)};
+        const QByteArray file = tagged(QStringLiteral("sylt.mp3"), version, encoding, 2, picture, entries);
+        const MidiInfos &m = read(file);
+        const QByteArray second = unicode ? "Second row?" : "Second row";
+        QCOMPARE(rowsOf(m), (QList<Row>{{"Hello w\xf6rld", 0}, {second, 210}}));
+        QCOMPARE(sylsOf(m), (QList<Syl>{{3, 0, 100}, {5, 0, 150}, {10, 0, 200}, {127, 0, 299},
+                                        {2, 1, 300}, {6, 1, 350}, {unicode ? 10 : 9, 1, 400},
+                                        {127, 1, 400}}));
+
+        // Cut in the middle of the syllables: what was read stays.
+        const QByteArray cond = encoding == 1 ? QByteArray("c\0o\0n\0d\0", 8)
+                                : encoding == 2 ? QByteArray("\0c\0o\0n\0d", 8) : QByteArray("cond");
+        const int cut = file.indexOf(cond);
+        QVERIFY(cut > 0);
+        const MidiInfos &c = read(file.left(cut + 4));
+        QCOMPARE(rowsOf(c), (QList<Row>{{"Hello w\xf6rld", 0}, {"Se", 210}}));
+        QCOMPARE(sylsOf(c).last(), (Syl{127, 1, 300}));
+    }
+
+    void syltWrapsLongRows()
+    {
+        QJsonArray entries;
+        for (int i = 1; i <= 9; ++i)
+            entries.append(entry(QStringLiteral("word%1 ").arg(i), i * 100));
+        const MidiInfos &m = read(tagged(QStringLiteral("wrap.mp3"), 3, 0, 2, 0, entries));
+        QCOMPARE(rowsOf(m), (QList<Row>{{"word1 word2 word3 word4 word5 word6", 0},
+                                        {"word7 word8 word9 ", 70}}));
+        QCOMPARE(sylsOf(m), (QList<Syl>{{5, 0, 10}, {10, 0, 20}, {15, 0, 30}, {20, 0, 40},
+                                        {25, 0, 50}, {30, 0, 60}, {127, 0, 69}, {5, 1, 70},
+                                        {10, 1, 80}, {15, 1, 90}, {127, 1, 90}}));
+    }
+
+    void syltFrameTimesAreSkipped()
+    {
+        // Times counted in MPEG frames cannot be placed: no rows rather than wrong ones.
+        const QByteArray file = tagged(QStringLiteral("frames.mp3"), 4, 0, 1, 0,
+                                       QJsonArray{entry("One", 10), entry("Two", 20)});
+        QCOMPARE(int(read(file).textRowCount), 0);
+    }
+
+    // Every prefix of files with each kind of text: no read outside the
+    // buffer (the sanitizers watch), syllables belong to stored rows.
+    void everyPrefix()
+    {
+        const QByteArray own = id3Tag(ownBlock("LYRICS", stamp(100) + "Row one\r\n" + stamp(200) + "Row two\r\n") +
+                                      ownBlock("COLORS", stamp(100) + "003\r\n" + stamp(250) + "002\r\n") +
+                                      ownBlock("CHORDS", stamp(100) + "Dm\r\n"));
+        QByteArray sylt = tagged(QStringLiteral("prefix.mp3"), 4, 1, 2, 0,
+                                 QJsonArray{entry("A", 10), entry("\nB b", 20), entry("c", 30)});
+        sylt.truncate(id3_header_lenght(reinterpret_cast<const uint8_t *>(sylt.constData()), sylt.size()) + 10);
+        const QByteArray trailing = lyrics3Block("[00:01]Hello\r\n[00:03]World");
+        const QByteArray wl5 = "<WL5SYNCT>h|One|1500|Two||";
+        for (const QByteArray &file : {own, sylt, trailing, wl5}) {
+            for (int n = 0; n <= file.size(); ++n) {
+                const QByteArray prefix = file.left(n);   // own buffer, so ASan sees its end
+                const MidiInfos &m = read(prefix, 0);
+                QVERIFY(m.textRowCount >= 0 && m.textRowCount <= MAX_TEXT_ROWS);
+                for (const Syl &s : sylsOf(m))
+                    QVERIFY2(s.row >= 0 && s.row < m.textRowCount, qPrintable(QString::number(n)));
+            }
+        }
+    }
+
+    void frameCheck_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("kbps");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("44.1 kHz 128") << 44100 << 128 << 128;
+        QTest::newRow("48 kHz 192") << 48000 << 192 << 192;
+        QTest::newRow("32 kHz 96") << 32000 << 96 << 96;
+        QTest::newRow("MPEG-2 22.05 kHz") << 22050 << 64 << 0;
+        QTest::newRow("WAV") << 44100 << 0 << 0;
+    }
+    void frameCheck()
+    {
+        QFETCH(int, rate);
+        QFETCH(int, kbps);
+        QFETCH(int, expected);
+        const QByteArray audio = rate == 44100 && kbps == 128 ? m_mp3 : makeAudio(m_dir.path(), rate, kbps);
+        QVERIFY(!audio.isEmpty());
+        MP3_CONTROL ctl;
+        QCOMPARE(_nomalizeMp3(reinterpret_cast<const uint8_t *>(audio.constData()), audio.size(), &ctl),
+                 expected);
+        QCOMPARE(ctl.length, int32_t(audio.size()));
+    }
+
+    void audioStart()
+    {
+        // A tag whose size stops 100 bytes short of the first frame.
+        const QByteArray tag = id3Tag(ownBlock("LYRICS", stamp(100) + "Row\r\n"));
+        const QByteArray file = tag + QByteArray(100, '\0') + m_mp3;
+        MP3_CONTROL ctl;
+        g_log.clear();
+        QtMessageHandler old = qInstallMessageHandler(captureLog);
+        const int bitrate = _nomalizeMp3(reinterpret_cast<const uint8_t *>(file.constData()), file.size(), &ctl);
+        qInstallMessageHandler(old);
+        QCOMPARE(bitrate, 128);
+        QCOMPARE(ctl.audio, reinterpret_cast<const uint8_t *>(file.constData()) + tag.size() + 100);
+        QCOMPARE(ctl.tagLength, int32_t(tag.size() - 10 + 100));
+        QCOMPARE(g_log.size(), 1);
+        QVERIFY(g_log[0].endsWith(QStringLiteral("mp3.c :: ID3 Error len detected and changed")));
+
+        // A correct tag: no message, the audio right behind it.
+        const QByteArray good = tag + m_mp3;
+        g_log.clear();
+        old = qInstallMessageHandler(captureLog);
+        QCOMPARE(_nomalizeMp3(reinterpret_cast<const uint8_t *>(good.constData()), good.size(), &ctl), 128);
+        qInstallMessageHandler(old);
+        QCOMPARE(ctl.tagLength, int32_t(tag.size() - 10));
+        QVERIFY(g_log.isEmpty());
+
+        // Only a tag, or a tag claiming more than the file: not an MP3.
+        QCOMPARE(_nomalizeMp3(reinterpret_cast<const uint8_t *>(tag.constData()), tag.size(), &ctl), 0);
+        QCOMPARE(_nomalizeMp3(reinterpret_cast<const uint8_t *>(tag.constData()), 20, &ctl), 0);
+    }
+};
+
+VELMAR_TEST(TestMp3Text)
+#include "tst_mp3text.moc"
