@@ -1,0 +1,396 @@
+#include "MidiLoad.h"
+
+#include "ByteReader.h"
+#include "ExtractLock.h"
+#include "Lzhuf.h"
+#include "logmsg.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdlib>
+#include <cstring>
+
+uint8_t appendBuffer[SECTOR_SIZE];
+uint32_t cntBD;
+uint32_t ByteDecoded;
+int isEOF;
+uint8_t HeaderMFx[MFX5_HEADER_SIZE];
+
+namespace {
+
+constexpr const char *SRC = "../common-extract/MidiLoad";
+constexpr uint32_t VLQ_LIMIT = 1u << 28;            // four 7-bit groups
+const uint8_t END_OF_TRACK[4] = {0x00, 0xFF, 0x2F, 0x00};
+
+uint8_t *conversionBuffer;                          // of the ConversionBuffer alive
+
+struct MergeTrack {
+    uint64_t nextTick;
+    uint32_t readPos;
+    uint32_t lastByte;                              // one past the track's last byte
+    uint16_t ended;
+    uint16_t runningStatus;                         // 0 none
+};
+
+MergeTrack tracks[MAX_MERGE_TRACKS];
+int16_t trackCount;
+int16_t endedCount;
+uint64_t globalTick;
+uint64_t nowTick;
+const uint8_t *mergeSrc;
+uint8_t *outPtr;
+uint32_t outCount;
+uint32_t outLimit;
+
+// Read position of the sector reader in the song's data.
+uint32_t sectorPos;
+
+void m_putc(uint8_t byte)
+{
+    if (outCount < outLimit) {
+        *outPtr++ = byte;
+        ++outCount;
+    }
+}
+
+// Variable-length quantity; false for values that do not fit four bytes.
+bool WriteVarLen(uint32_t value)
+{
+    if (value >= VLQ_LIMIT)
+        return false;
+    uint8_t bytes[4];
+    int n = 0;
+    bytes[n++] = uint8_t(value & 0x7F);
+    while (value >>= 7)
+        bytes[n++] = uint8_t(0x80 | (value & 0x7F));
+    while (n > 0)
+        m_putc(bytes[--n]);
+    return true;
+}
+
+int closeTrkSmf1()
+{
+    for (uint8_t b : END_OF_TRACK)
+        m_putc(b);
+    return 4;
+}
+
+// Reads the track's next delta; a track that has no more bytes ends here.
+void readDelta(MergeTrack &t)
+{
+    ByteReader rd(mergeSrc, t.lastByte, t.readPos);
+    uint32_t delta;
+    if (!rd.vlq(delta)) {
+        t.ended = 1;
+        ++endedCount;
+        return;
+    }
+    t.readPos = rd.pos;
+    t.nextTick += delta;
+}
+
+// Copies n bytes of the track to the output; false when the track has fewer.
+bool copyBytes(MergeTrack &t, uint32_t n)
+{
+    if (t.lastByte - t.readPos < n)
+        return false;
+    for (uint32_t i = 0; i < n; ++i)
+        m_putc(mergeSrc[t.readPos + i]);
+    t.readPos += n;
+    return true;
+}
+
+// SysEx, escape and meta events: the length and the data, bounded by the track.
+bool copyLengthAndData(MergeTrack &t)
+{
+    ByteReader rd(mergeSrc, t.lastByte, t.readPos);
+    uint32_t len;
+    if (!rd.vlq(len) || rd.left() < len)
+        return false;
+    t.readPos = rd.pos;
+    WriteVarLen(len);
+    return copyBytes(t, len);
+}
+
+bool channelDataBytes(uint8_t status)
+{
+    return (status & 0xF0) != 0xC0 && (status & 0xF0) != 0xD0;
+}
+
+} // namespace
+
+ConversionBuffer::ConversionBuffer()
+    : m_data(static_cast<uint8_t *>(std::calloc(CONVERSION_BUFFER_SIZE, 1)))
+{
+    conversionBuffer = m_data;
+}
+
+ConversionBuffer::~ConversionBuffer()
+{
+    if (conversionBuffer == m_data)
+        conversionBuffer = nullptr;
+    std::free(m_data);
+}
+
+int demuxEnvtSmfTyep1()
+{
+    while (endedCount < trackCount) {
+        int chosen = -1;
+        for (int i = 0; i < trackCount; ++i) {
+            if (tracks[i].ended)
+                continue;
+            if (chosen < 0 || tracks[i].nextTick < tracks[chosen].nextTick)
+                chosen = i;
+            if (tracks[chosen].nextTick == 0)
+                break;
+        }
+        MergeTrack &t = tracks[chosen];
+        nowTick = t.nextTick;
+        const uint64_t delta = nowTick - globalTick;
+
+        if (outCount >= outLimit)
+            return -1;
+        if (t.readPos >= t.lastByte) {
+            t.ended = 1;
+            ++endedCount;
+            continue;
+        }
+        const uint8_t status = mergeSrc[t.readPos++];
+        if (delta >= VLQ_LIMIT)
+            return 0;
+        bool ok = true;
+        if (status == 0xF0 || status == 0xF7) {
+            t.runningStatus = 0;
+            WriteVarLen(uint32_t(delta));
+            m_putc(status);
+            ok = copyLengthAndData(t);
+        } else if (status == 0xFF) {
+            t.runningStatus = 0;
+            if (t.readPos >= t.lastByte)
+                return 0;
+            const uint8_t type = mergeSrc[t.readPos++];
+            if (type == 0x2F) {
+                t.ended = 1;
+                ++endedCount;
+                globalTick = nowTick;
+                continue;
+            }
+            WriteVarLen(uint32_t(delta));
+            m_putc(status);
+            m_putc(type);
+            ok = copyLengthAndData(t);
+        } else if (status == 0xF5) {
+            // Port select of the maker's two-port songs: one data byte.
+            WriteVarLen(uint32_t(delta));
+            m_putc(status);
+            ok = copyBytes(t, 1);
+        } else if (status > 0xF0) {
+            // Not valid in a file; left for the normaliser to refuse.
+            WriteVarLen(uint32_t(delta));
+            m_putc(status);
+        } else if (status >= 0x80) {
+            t.runningStatus = status;
+            WriteVarLen(uint32_t(delta));
+            m_putc(status);
+            ok = copyBytes(t, channelDataBytes(status) ? 2 : 1);
+        } else {
+            if (t.runningStatus == 0)
+                return 0;
+            WriteVarLen(uint32_t(delta));
+            m_putc(uint8_t(t.runningStatus));
+            m_putc(status);
+            if (channelDataBytes(uint8_t(t.runningStatus)))
+                ok = copyBytes(t, 1);
+        }
+        if (!ok)
+            return 0;
+        globalTick = nowTick;
+        readDelta(t);
+    }
+    // The last event may have been cut by the limit.
+    if (outCount >= outLimit)
+        return -1;
+    return int(outCount - SMF_HEAD_SIZE);
+}
+
+uint32_t convertiMidi1(const uint8_t *src, uint8_t *dst, int srcLength, int dstLimit)
+{
+    globalTick = 0;
+    nowTick = 0;
+    endedCount = 0;
+    trackCount = 0;
+    std::memset(tracks, 0, sizeof tracks);
+    mergeSrc = src;
+    outPtr = dst;
+    outCount = 0;
+    outLimit = dstLimit > 0 ? uint32_t(dstLimit) : 0;
+
+    if (!src || !dst || srcLength < int(SMF_HEAD_SIZE) || outLimit < MERGE_EXTRA_BYTES)
+        return 0;
+    const uint32_t length = uint32_t(srcLength);
+    const int count = src[10] << 8 | src[11];
+    if (count > MAX_MERGE_TRACKS)
+        return 0;
+
+    uint32_t offset = 14;
+    for (int i = 0; i < count; ++i) {
+        if (length - offset < 8 || std::memcmp(src + offset, "MTrk", 4) != 0)
+            return 0;
+        const uint32_t trackLength = readU32be(src + offset + 4);
+        const uint32_t start = offset + 8;
+        if (trackLength > length - start)
+            return 0;
+        tracks[i].readPos = start;
+        tracks[i].lastByte = start + trackLength;
+        offset = start + trackLength;
+    }
+    trackCount = int16_t(count);
+    for (int i = 0; i < count; ++i)
+        readDelta(tracks[i]);
+
+    static const uint8_t head[14] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 0};
+    for (int i = 0; i < 12; ++i)
+        m_putc(head[i]);
+    m_putc(src[12]);
+    m_putc(src[13]);
+    for (int i = 14; i < 18; ++i)
+        m_putc(src[i]);
+    for (int i = 0; i < 4; ++i)
+        m_putc(0);
+
+    const int merged = demuxEnvtSmfTyep1();
+    if (merged < 1)
+        return 0;
+    closeTrkSmf1();
+    if (outCount != uint32_t(merged) + MERGE_EXTRA_BYTES)
+        return 0;
+    return outCount;
+}
+
+int prepareStreamMidiType1(s_StreamData *sd)
+{
+    if (!sd || !sd->midiInfos || !conversionBuffer)
+        return 0;
+    MidiInfos *mi = sd->midiInfos;
+    const uint64_t limit = std::min<uint64_t>(uint64_t(mi->dataLength) * 2, CONVERSION_BUFFER_SIZE);
+    const uint32_t result =
+        convertiMidi1(mi->data, conversionBuffer, int(std::min<uint32_t>(mi->dataLength, INT32_MAX)),
+                      int(limit));
+    mi->dataLength = result;
+    if (result == 0) {
+        logMsg(3, SRC, __LINE__, "Format 1 MIDI file could not be merged");
+        return 0;
+    }
+    if (result >= MERGE_RESULT_LIMIT) {
+        logMsg(3, SRC, __LINE__, "Merged MIDI file too long: %u bytes", result);
+        return 0;
+    }
+    mi->data = conversionBuffer;
+    return 1;
+}
+
+int prepareStreamMFx(s_StreamData *sd)
+{
+    if (!sd || !sd->midiInfos || !sd->midiStream || !conversionBuffer)
+        return 0;
+    MidiInfos *mi = sd->midiInfos;
+    const int type = int(sd->midiStream->fileType);
+    const uint32_t headerSize = mfxHeaderSize(type);
+    std::memset(HeaderMFx, 0, sizeof HeaderMFx);
+    if (!mi->data || mi->dataLength < headerSize) {
+        logMsg(3, SRC, __LINE__, "Container shorter than its header: %u bytes", mi->dataLength);
+        return 0;
+    }
+    std::memcpy(HeaderMFx, mi->data, headerSize);
+
+    const uint8_t *payload = mi->data + headerSize;
+    const uint32_t payloadSize = mi->dataLength - headerSize;
+    if (payloadSize < 4)
+        return 0;
+    const uint32_t decodedLength = readU32le(payload);
+    if (decodedLength == 0 || decodedLength > CONVERSION_BUFFER_SIZE) {
+        logMsg(3, SRC, __LINE__, "Container decoded length out of range: %u", decodedLength);
+        return 0;
+    }
+
+    lzhufStart(payload + 4, payloadSize - 4);
+    uint32_t total = 0;
+    while (total < decodedLength) {
+        const int chunk = int(std::min<uint32_t>(SECTOR_SIZE, decodedLength - total));
+        const int got = DecodeNext(chunk, conversionBuffer + total);
+        if (got != chunk) {
+            logMsg(3, SRC, __LINE__, "Container payload ends after %u of %u bytes", total, decodedLength);
+            return 0;
+        }
+        total += uint32_t(got);
+    }
+    mi->data = conversionBuffer;
+    mi->dataLength = decodedLength;
+    return 1;
+}
+
+int LoadSmf0Sector(s_StreamData *sd)
+{
+    assert(EXTRACT_IsLockedByThisThread());
+    if (isEOF)
+        return 1;
+    const MidiInfos *mi = sd->midiInfos;
+    const uint32_t length = mi->dataLength;
+    const uint32_t n = sectorPos < length ? std::min(SECTOR_SIZE, length - sectorPos) : 0;
+    std::memcpy(appendBuffer, mi->data + sectorPos, n);
+    std::memset(appendBuffer + n, 0, SECTOR_SIZE - n);
+    sectorPos += n;
+    ByteDecoded = SECTOR_SIZE;
+    ++cntBD;
+    if (uint64_t(SECTOR_SIZE) * cntBD < length)
+        return 0;
+    isEOF = 1;
+    uint32_t e = uint32_t(uint64_t(SECTOR_SIZE) * cntBD - length);
+    if (e >= 4) {
+        std::memcpy(appendBuffer + (SECTOR_SIZE - e), END_OF_TRACK, 4);
+        e -= 4;
+    }
+    ByteDecoded = SECTOR_SIZE - e;
+    return 1;
+}
+
+int DecodeFileInit(s_StreamData *sd)
+{
+    assert(EXTRACT_IsLockedByThisThread());
+    isEOF = 0;
+    cntBD = 0;
+    sectorPos = 0;
+    ByteDecoded = 0;
+    if (!sd || !sd->midiStream || !sd->midiInfos)
+        return 0;
+    MidiInfos *mi = sd->midiInfos;
+    if (!mi->data || mi->dataLength == 0) {
+        mi->dataLength = 0;
+        return 0;
+    }
+    const int type = int(sd->midiStream->fileType);
+    if (type == FILE_TYPE_MF3 || type == FILE_TYPE_MF4 || type == FILE_TYPE_MF5) {
+        if (!prepareStreamMFx(sd))
+            return 0;
+    } else if (type == FILE_TYPE_MIDI) {
+        const uint8_t format = sd->midiStream->smfFormat;
+        if (format == 1) {
+            if (!prepareStreamMidiType1(sd))
+                return 0;
+        } else if (format != 0) {
+            // Format 2 holds independent sequences, not parts to play together.
+            logMsg(1, SRC, __LINE__, "MIDI file format %u is not supported (only formats 0 and 1)",
+                   unsigned(format));
+            return 0;
+        }
+    } else {
+        logMsg(1, SRC, __LINE__, "Not a MIDI song (file type %d)", type);
+        return 0;
+    }
+    LoadSmf0Sector(sd);
+    return 1;
+}
+
+void DecodeFileExit()
+{
+}
