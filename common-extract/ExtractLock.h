@@ -3,6 +3,8 @@
 // lyric readers, the MP3 text readers). Every entry point that runs one of
 // them holds it for the whole run, so a preload and an import never
 // interleave. It is recursive: an entry point may call another one.
+// Take it through ExtractLocker: the decoding functions check, in debug
+// builds, that the calling thread holds it that way.
 #pragma once
 
 #include <mutex>
