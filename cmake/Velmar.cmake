@@ -1,5 +1,21 @@
 # Helpers shared by every folder.
 
+# A globbed source list that changed since the last configure leaves AUTOMOC's
+# stamp in place with Ninja, so a new "x.moc" include is never generated:
+# drop the stamp whenever the list changes.
+function(velmar_refresh_autogen target files)
+  set(listfile ${CMAKE_CURRENT_BINARY_DIR}/${target}_sources.list)
+  string(JOIN "\n" now ${files})
+  set(before "")
+  if(EXISTS ${listfile})
+    file(READ ${listfile} before)
+  endif()
+  if(NOT before STREQUAL now)
+    file(REMOVE ${CMAKE_CURRENT_BINARY_DIR}/${target}_autogen/timestamp)
+    file(WRITE ${listfile} "${now}")
+  endif()
+endfunction()
+
 # velmar_library(<target> [DEPS lib...])
 # A static library from every source in the calling folder.
 function(velmar_library target)
@@ -14,6 +30,7 @@ function(velmar_library target)
   set(compiled ${sources})
   list(FILTER compiled INCLUDE REGEX "\\.(c|cpp)$")
   if(compiled)
+    velmar_refresh_autogen(${target} "${sources}")
     add_library(${target} STATIC ${sources})
     target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR})
     target_link_libraries(${target} PUBLIC ${ARG_DEPS})
@@ -44,6 +61,7 @@ function(velmar_test name)
   endforeach()
   if(tests)
     set(exe tst_${name})
+    velmar_refresh_autogen(${exe} "${tests}")
     add_executable(${exe} ${tests})
     target_link_libraries(${exe} PRIVATE velmar_testutil ${ARG_LIBS})
     target_compile_definitions(${exe} PRIVATE
