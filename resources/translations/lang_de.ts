@@ -4,7 +4,7 @@
 <context>
     <name>MainWindow</name>
     <message>
-        <location filename="../../app/mainwindow.ui"/>
+        <location filename="../../app/mainwindow.ui" line="+132"/>
         <source>Loading...</source>
         <translation>Wird geladen...</translation>
     </message>

@@ -47,7 +47,7 @@ public:
         QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(root + "/work");
-        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.setProcessChannelMode(QProcess::SeparateChannels);
         p.start(TestUtil::binDir() + "/VelmarPC", {});
         if (!p.waitForStarted(60000))
             return -1;
@@ -60,12 +60,16 @@ public:
             p.waitForFinished(100);
         if (p.state() == QProcess::Running)
             ::kill(pid_t(p.processId()), SIGTERM);
-        if (p.state() != QProcess::NotRunning && !p.waitForFinished(60000)) {
+        const bool ended = p.state() == QProcess::NotRunning || p.waitForFinished(60000);
+        if (!ended) {
             p.kill();
             p.waitForFinished();
-            return -1;
         }
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        errors = QString::fromLocal8Bit(p.readAllStandardError());
+        const int code = ended && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        if (code != 0)
+            qWarning().noquote() << "VelmarPC ended with" << code << "and wrote:" << errors;
+        return code;
     }
 
     // Every log file the runs wrote, joined.
@@ -77,6 +81,9 @@ public:
             text += QString::fromLocal8Bit(TestUtil::readFile(logs.filePath(name)));
         return text;
     }
+
+    // The standard error stream of the last run.
+    QString errors;
 
 private:
     QString root;
@@ -115,6 +122,7 @@ private slots:
             QVERIFY2(log.contains(QLatin1String(line)), line);
         QVERIFY(log.contains("appSettings : " + program.confPath()));
         QVERIFY(log.contains(QRegularExpression("^Debug: \\(.*\\) Launching", QRegularExpression::MultilineOption)));
+        QVERIFY2(program.errors.contains("Debug Launching Velmar PC v2.4.10\n"), qPrintable(program.errors));
 
         const QString db = program.dbPath();
         const QString schema = sqlite3(db, ".schema");

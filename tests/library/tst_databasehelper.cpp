@@ -94,6 +94,35 @@ private slots:
         QVERIFY(!md.next());
     }
 
+    // The store results in memory start empty every time; the file's own
+    // caches keep their rows.
+    void memoryDatabasesStartEmpty()
+    {
+        {
+            DatabaseHelper db;
+            QVERIFY(db.initDb());
+            QVERIFY(db.connect());
+            QSqlQuery file;
+            QVERIFY(file.exec("INSERT INTO MDNews (IdSong, Titolo) VALUES (7, 'Kept')"));
+            QSqlQuery md(db.mdDb);
+            QVERIFY(md.exec("INSERT INTO MDSearchTitle (IdSong, Titolo) VALUES (8, 'Gone')"));
+            QSqlQuery idx(db.driveIdxDb);
+            QVERIFY(idx.exec("INSERT INTO indexes VALUES ('mid', 'a.mid', '/x/a.mid')"));
+        }
+        DatabaseHelper db;
+        QVERIFY(db.initDb());
+        QVERIFY(db.connect());
+        QSqlQuery file;
+        QVERIFY(file.exec("SELECT Titolo FROM MDNews"));
+        QCOMPARE(column(file), QStringList{"Kept"});
+        QSqlQuery md(db.mdDb);
+        QVERIFY(md.exec("SELECT count(*) FROM MDSearchTitle"));
+        QCOMPARE(column(md), QStringList{"0"});
+        QSqlQuery idx(db.driveIdxDb);
+        QVERIFY(idx.exec("SELECT count(*) FROM indexes"));
+        QCOMPARE(column(idx), QStringList{"0"});
+    }
+
     // Whatever is already there is used as it is and never rewritten.
     void existingFileIsKept_data()
     {
