@@ -3,10 +3,19 @@
 #pragma once
 
 #include "SongInfo.h"
+#include "StreamData.h"
+#include "mp3.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <cstdint>
+
+// Buffer that callers of TransposeAndTraslateChord pass (zero-filled); the
+// chord or key name in it holds at most EXTRACT_CHORD_MAX_CHARS characters.
+constexpr int EXTRACT_CHORD_BUFFER_SIZE = 50;
+constexpr int EXTRACT_CHORD_MAX_CHARS = 24;
 
 class Extract
 {
@@ -28,4 +37,43 @@ public:
     static const QMap<QString, int> &mapFileExtToFrmBaseType();
     // Full song format code -> display text ("MF5", "MP3"); absent codes give "".
     static const QMap<uint32_t, QString> &mapFrmFullTypeToFrmDesc();
+
+    // Rows, syllables and chords of an MP3 file's text into the song's
+    // MidiInfos (hundredths of a second). A "LYRICSBEGIN" ending in the last
+    // tailLength bytes, outside the ID3v2 tag, is a trailing Lyrics3 block
+    // (the loader passes MP3_TRAILING_TAIL_LENGTH). 1, 0 without a song.
+    static int Mp3TextFindType(s_StreamData *song, const uint8_t *bytes, long length,
+                               long tailLength);
+    // Audio start and tag length of an MP3 file; the first frame's bitrate
+    // in kbit/s, 0 when it is not a usable MP3.
+    static int NormalizeMp3Sequence(const uint8_t *bytes, int length, MP3_CONTROL *out);
+
+    static uint16_t GetMidiTpqn(s_StreamData *song);
+
+    // Counts and items of the song's lyric records; an item outside
+    // 0 .. count - 1 (or of a song without records) is null.
+    static int GetNumTextLines(s_StreamData *song);
+    static TEXT_EV *GetTextLineStructItem(s_StreamData *song, unsigned index);
+    static int GetNumSylEvent(s_StreamData *song);
+    static SYL_EV *GetSylEventStructItem(s_StreamData *song, int index);
+    static int GetNumChordEvent(s_StreamData *song);
+    static CHORD_EV *GetChordsEventStructItem(s_StreamData *song, int index);
+    static int GetNumMarkers(s_StreamData *song);
+    static MARKER_EV *GetMarkerStructItem(s_StreamData *song, int index);
+    // The bar/beat table of the last normalising run. Copy it under an
+    // ExtractLocker held across the run and the copy.
+    static int GetNumBarsBeats();
+    static BAR_BEAT_POS *GetBarBeatStructItem(int index);
+
+    // Marker lines "[mm:ss.hh]name" CR LF in Latin-1 from markers timed in
+    // hundredths of a second; returns the number of markers.
+    static int ConvMarkersFromEventsToDataStr(const QList<MARKER_EV> &markers, QByteArray &out);
+    // The reverse; lines that do not read, and a last line without CR LF,
+    // are skipped. Names keep at most 15 bytes.
+    static int ConvMarkersFromDataStrToEvents(const QByteArray &data, QList<MARKER_EV> &out);
+
+    // In place on a zero-filled EXTRACT_CHORD_BUFFER_SIZE buffer: moves the
+    // root and a bass after "/" by semitones; notation 0 then writes the note
+    // names in Italian ("Do#m7/Sol#"), any other value keeps the letters.
+    static void TransposeAndTraslateChord(char *chord, int semitones, int notation);
 };
