@@ -19,7 +19,8 @@
 //   Delta: a standard variable-length quantity (7 bits a byte, most
 //     significant first, top bit set on every byte but the last). In play
 //     mode a grid point is written at least once a beat, so a delta is below
-//     one beat and takes at most two bytes (for any division below 16384).
+//     one beat (at most a whole note) and, at 480 ticks per quarter note,
+//     takes at most two bytes.
 //     In cut mode deltas take up to four bytes, so long gaps survive a save.
 //     The sum of the deltas up to an event is its tick in the song (count-in
 //     included).
@@ -32,6 +33,7 @@
 //     Cut mode: n is a variable-length quantity and nothing is dropped for
 //     its length.
 //   FF type n data: meta event; n as for SysEx. FF 2F 00 ends the stream.
+//     In play mode an FF 51 always has 3 data bytes and a tempo above 0.
 //   F5 p: port select (p = 1 or 2); the events after it belong to port p - 1
 //     and a channel slot is port * 16 + channel. Play mode writes it for MF5
 //     songs only; elsewhere, and for any other p, it is dropped and the port
@@ -42,6 +44,8 @@
 //     A8 lo hi  beat `value` (1 .. beats per bar - 1) of the bar starts
 //     AA lo hi  half of beat `value` is reached (no AA when the time
 //               signature's numerator is below 3 or its unit is 1)
+//     A beat is a note of the time signature's unit (a quarter at x/4, an
+//     eighth at x/8, a half note at 2/2); 4/4 until the song says otherwise.
 //     A grid point comes before the song's events of the same tick, so a
 //     bar's first notes follow its A9.
 //
@@ -52,6 +56,8 @@
 //   03 Bn ctl val, appended as they are by the chase.
 //   MidiInfos.sysexTable: messages in the stream's SysEx form F0 n data.
 #pragma once
+
+#include "StreamData.h"
 
 #include <cstdint>
 
@@ -73,3 +79,75 @@ constexpr int EXTRACT_FLAG_LYRICS = 1;
 constexpr int EXTRACT_FLAG_MARKERS = 2;
 constexpr int EXTRACT_FLAG_CHORDS = 4;
 constexpr int EXTRACT_PLAY_MODE = 7;
+
+// End codes of a run (decodeEndWork); getLoadingError() reports them negated.
+constexpr int EXTRACT_OK = 1;
+constexpr int EXTRACT_ERR_OVERFLOW = -2;     // stream full, or data ended before FF 2F
+constexpr int EXTRACT_ERR_EMPTY = -4;        // empty song or failed format-1 merge
+constexpr int EXTRACT_ERR_DELTA = -5;        // delta of more than four bytes
+constexpr int EXTRACT_ERR_STATUS = -6;       // status F1-FE other than F5
+constexpr int EXTRACT_ERR_DATA = -7;         // data byte of 0x80 or more
+constexpr int EXTRACT_ERR_SYLLABLES = -8;
+constexpr int EXTRACT_ERR_CHORDS = -9;
+constexpr int EXTRACT_ERR_BARS = -10;        // bar 1,000, or a 151st tempo entry
+constexpr int EXTRACT_ERR_ROWS = -11;
+constexpr int EXTRACT_ERR_TPQN = -12;        // division 0 or SMPTE
+constexpr int EXTRACT_ERR_DECODE = -13;      // merged song too long, container not decodable
+
+// Time-signature history of the last run: beat length in ticks, the bar where
+// it starts and the beats per bar.
+struct TICK_PER_BAR {
+    uint32_t beatLength;
+    uint16_t bar;
+    uint16_t beatsPerBar;
+};
+constexpr int MAX_TICK_PER_BAR = 100;
+extern TICK_PER_BAR SongTickPerBar[MAX_TICK_PER_BAR];
+extern int SongTickPerBarCount;
+
+// Normalises one MIDI-family song into song->mfi->buffer and fills its
+// MidiInfos, MidiStream and Db. flags: EXTRACT_PLAY_MODE, or a cut-mode
+// combination of EXTRACT_FLAG_*. A dry run stores no byte and arms no
+// count-in. Returns the stream length, or 0 on failure (getLoadingError).
+// Takes the extraction lock for the whole run.
+int _nomalizeSequence(s_StreamData *song, const uint8_t *fileBytes, int length, int flags,
+                      int dryRun);
+
+// Count-in for the next real run, from the activity table of a dry run: the
+// first of the first precountBars bars in which a slot other than the melody
+// slot and the drum slots sounds on its first two beats gives
+// precountBars - that bar. fastRun or precountBars < 1: none. Returns 1.
+int _calculate_MIDI_precount(s_StreamData *song, int fastRun, int precountBars,
+                             int melodyChannel);
+
+// 0 after a successful run, else the positive error code.
+int getLoadingError();
+// True while a run is going (no end code yet).
+bool isDecoding();
+// Bytes of the stream written (or counted) by the last run.
+int getTotCharDecoded();
+// The last song carried the maker's text-track SysEx.
+bool isSysExMode();
+
+// Note count and velocity sum of channel slot 0-31 in the last run (0 for
+// another slot).
+uint32_t EXTRACT_GetNoteNum(int slot);
+uint32_t EXTRACT_GetNoteScore(int slot);
+
+// ticks * 60000 / (tpqn * bpm) ms, truncated; 0 when tpqn or bpm is not positive.
+uint32_t TempoTrascorso(int ticks, int tpqn, int bpm);
+// Milliseconds from the start of the last normalised song to tick, walking its
+// bars with the tempo table and the time-signature history; 0 for a song
+// without bars or a tick that is not positive.
+uint32_t tempoTrascorsoDaiTick(int tick, s_StreamData *song);
+
+// Lyric reader, run by the normaliser on the event in hand.
+
+// Reads the SysEx in hand; non-zero keeps it in the stream, 0 removes it.
+int AnalyseSxs(s_StreamData *song, int bar, int port);
+// Closes the row being built (see the lyric reader for its rules).
+void addNewLiricsRow(MidiInfos *infos);
+// GS reverb and chorus: message is a stream SysEx (F0, length, data) whose
+// data begin at offset. Stores macros and levels, rescales a level to the
+// song's setting with a fresh checksum. 1 for a macro message, else 0.
+int substituteRevCho(s_StreamData *song, uint8_t *message, int offset);

@@ -1,0 +1,130 @@
+// Normaliser over arbitrary songs in play, dry-run and cut mode. The first
+// byte picks the mode; a stream that comes out must keep the byte contract.
+#include "ExtractProc.h"
+#include "StreamData.h"
+
+#include <QtGlobal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+struct Song {
+    std::unique_ptr<MidiInfos> infos{new MidiInfos()};
+    std::unique_ptr<MidiStream> stream{new MidiStream()};
+    std::unique_ptr<Mfi> mfi{new Mfi()};
+    std::unique_ptr<Db> db{new Db()};
+    std::unique_ptr<uint8_t[]> buffer{new uint8_t[EVENT_BUFFER_SIZE]()};
+    SONG_INFO info{};
+    s_StreamData sd{};
+    Song() { bindStreamData(&sd, &info, buffer.get(), stream.get(), infos.get(), mfi.get(), db.get(), 0); }
+};
+
+bool vlq(const uint8_t *p, uint32_t n, uint32_t &pos, uint32_t &value)
+{
+    value = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (pos >= n)
+            return false;
+        const uint8_t b = p[pos++];
+        value = value << 7 | (b & 0x7F);
+        if (!(b & 0x80))
+            return true;
+    }
+    return false;
+}
+
+// Walks the stream as the engine does; aborts on anything outside the contract.
+void checkStream(const uint8_t *p, uint32_t n, bool playMode, uint32_t head)
+{
+    if (n < head + 4 || std::memcmp(p, "MThd", 4) != 0)
+        abort();
+    const uint32_t track = uint32_t(p[head - 4]) << 24 | uint32_t(p[head - 3]) << 16 |
+                           uint32_t(p[head - 2]) << 8 | p[head - 1];
+    if (track != n - head)
+        abort();
+    uint32_t pos = head;
+    for (;;) {
+        uint32_t delta, len;
+        if (!vlq(p, n, pos, delta) || pos >= n || p[pos] < 0x80)
+            abort();
+        const uint8_t s = p[pos];
+        const uint8_t kind = s & 0xF0;
+        if (s == 0xF0) {
+            ++pos;
+            if (!vlq(p, n, pos, len) || (playMode && len >= 127))
+                abort();
+        } else if (s == 0xFF) {
+            pos += 2;
+            if (!vlq(p, n, pos, len) || (playMode && len >= 127))
+                abort();
+            if (p[pos - 2] == 0x2F) {
+                if (pos + len != n)
+                    abort();
+                return;
+            }
+        } else if (s == EXTRACT_EV_PORT || kind == 0xC0 || kind == 0xD0) {
+            ++pos;
+            len = 1;
+        } else if (kind >= 0x80 && kind <= 0xE0) {
+            ++pos;
+            len = 2;
+        } else {
+            abort();
+        }
+        if (pos + len > n)
+            abort();
+        for (uint32_t i = 0; i < len && s < 0xF0; ++i) {
+            if (p[pos + i] >= 0x80)
+                abort();
+        }
+        pos += len;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static Song *song = [] {
+        qInstallMessageHandler(quiet);
+        return new Song;
+    }();
+    if (size < 2 || size > (1u << 18))
+        return 0;
+    const uint8_t mode = data[0];
+    std::vector<uint8_t> bytes(data + 1, data + size);
+    int flags = EXTRACT_PLAY_MODE;
+    int dry = 0;
+    switch (mode & 3) {
+    case 1:
+        dry = 1;
+        break;
+    case 2:
+        flags = 0;
+        break;
+    case 3:
+        flags = (mode >> 2) % EXTRACT_PLAY_MODE;
+        break;
+    default:
+        break;
+    }
+    if (mode & 0x80) {
+        _nomalizeSequence(&song->sd, bytes.data(), int(bytes.size()), EXTRACT_PLAY_MODE, 1);
+        _calculate_MIDI_precount(&song->sd, 0, 1 + (mode >> 4 & 3), -1);
+    }
+    const int length = _nomalizeSequence(&song->sd, bytes.data(), int(bytes.size()), flags, dry);
+    if (length < 0 || uint32_t(length) > XBUF_CSHARP_SIZE)
+        abort();
+    if (length > 0 && !dry)
+        checkStream(song->buffer.get(), uint32_t(length), flags == EXTRACT_PLAY_MODE,
+                    song->stream->fileType == FILE_TYPE_MF4 ? EXTRACT_HEAD_SIZE_MF4 : EXTRACT_HEAD_SIZE);
+    if (length > 0)
+        tempoTrascorsoDaiTick(int(size) * 97, &song->sd);
+    return 0;
+}

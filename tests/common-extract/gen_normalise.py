@@ -1,0 +1,329 @@
+"""Writes the normaliser's peer corpus into a folder and prints a JSON manifest.
+
+Usage: gen_normalise.py OUTDIR
+
+Every song is written with mido and read back with mido; the manifest holds,
+per file, what the normalised stream must carry: the channel messages at
+mido's absolute tick scaled to 480 ticks per quarter note (when 480 is a
+multiple of the division), in mido's merged order, with a note on of
+velocity 0 written as a note off; the tempo events; and for karaoke and lyric
+files the rows and syllables taken from mido's text events.
+"""
+import json
+import os
+import random
+import sys
+
+import mido
+
+DIVISIONS = [96, 120, 384, 480, 960]
+# Controllers the normaliser passes through untouched.
+PLAIN_CONTROLLERS = [1, 7, 10, 11, 64, 71, 74, 91, 93]
+
+
+def scale_factor(division):
+    return 480 // division if 480 % division == 0 else 1
+
+
+def music_tracks(rng, division, tracks, bars, with_meta):
+    """Notes, controllers, programs and bends on a few channels per track."""
+    out = []
+    for t in range(tracks):
+        events = []  # (abs tick, message)
+        channel = t % 16
+        if channel == 0 and tracks > 1:
+            channel = 1
+        events.append((0, mido.Message('program_change', channel=channel, program=rng.randrange(128))))
+        step = division // 2
+        for beat in range(bars * 4):
+            tick = beat * division + rng.randrange(0, max(1, division // 8))
+            note = rng.randrange(36, 90)
+            events.append((tick, mido.Message('note_on', channel=channel, note=note,
+                                              velocity=rng.randrange(1, 128))))
+            off = tick + rng.randrange(1, step + 1)
+            if rng.random() < 0.3:
+                events.append((off, mido.Message('note_on', channel=channel, note=note, velocity=0)))
+            else:
+                events.append((off, mido.Message('note_off', channel=channel, note=note,
+                                                  velocity=rng.randrange(128))))
+            if rng.random() < 0.4:
+                events.append((tick + rng.randrange(division), mido.Message(
+                    'control_change', channel=channel, control=rng.choice(PLAIN_CONTROLLERS),
+                    value=rng.randrange(128))))
+            if rng.random() < 0.1:
+                events.append((tick, mido.Message('pitchwheel', channel=channel,
+                                                  pitch=rng.randrange(-8192, 8192))))
+            if rng.random() < 0.05:
+                events.append((tick, mido.Message('aftertouch', channel=channel,
+                                                  value=rng.randrange(128))))
+            if rng.random() < 0.05:
+                events.append((tick + 1, mido.Message('polytouch', channel=channel, note=note,
+                                                      value=rng.randrange(128))))
+        if with_meta and t == 0:
+            bar_ticks = 4 * division
+            events.append((0, mido.MetaMessage('set_tempo', tempo=500000)))
+            events.append((bar_ticks * 2, mido.MetaMessage('set_tempo', tempo=400000)))
+            events.append((bar_ticks * 3 + division, mido.MetaMessage('set_tempo', tempo=600000)))
+            events.append((0, mido.MetaMessage('time_signature', numerator=4, denominator=4)))
+            events.append((bar_ticks * 2, mido.MetaMessage('time_signature', numerator=3,
+                                                           denominator=4)))
+            events.append((0, mido.MetaMessage('key_signature', key='Bb')))
+        out.append(events)
+    return out
+
+
+def to_track(events, end_tick=None):
+    events = sorted(events, key=lambda e: e[0])
+    track = mido.MidiTrack()
+    now = 0
+    for tick, msg in events:
+        msg = msg.copy()
+        msg.time = tick - now
+        track.append(msg)
+        now = tick
+    last = max(now, end_tick or 0)
+    track.append(mido.MetaMessage('end_of_track', time=last - now))
+    return track
+
+
+def write_song(path, fmt, division, tracks_events):
+    mid = mido.MidiFile(type=fmt, ticks_per_beat=division)
+    if fmt == 0:
+        merged = [e for events in tracks_events for e in events]
+        mid.tracks.append(to_track(merged))
+    else:
+        for events in tracks_events:
+            mid.tracks.append(to_track(events))
+    mid.save(path)
+
+
+def expected(path):
+    """What mido reads back, as the normaliser must deliver it."""
+    mid = mido.MidiFile(path)
+    factor = scale_factor(mid.ticks_per_beat)
+    channel, tempos, texts = [], [], []
+    tick = end = 0
+    for msg in mido.merge_tracks(mid.tracks):
+        tick += msg.time
+        if msg.type != 'end_of_track':
+            end = tick * factor
+        if msg.is_meta:
+            if msg.type == 'set_tempo':
+                tempos.append([tick * factor, msg.tempo])
+            elif msg.type in ('text', 'lyrics'):
+                texts.append([tick * factor, msg.type, msg.text])
+            continue
+        if msg.type == 'sysex':
+            continue
+        raw = msg.bytes()
+        if msg.type == 'polytouch':
+            continue
+        if msg.type == 'note_on' and msg.velocity == 0:
+            raw = [0x80 | msg.channel, msg.note, 0]
+        channel.append([tick * factor, raw])
+    return {
+        'division': mid.ticks_per_beat,
+        'tpqn': 480 if factor > 1 or mid.ticks_per_beat == 480 else mid.ticks_per_beat,
+        'channel': channel,
+        'tempos': tempos,
+        'texts': texts,
+        'end': end,
+    }
+
+
+def kar_rows(texts, end_tick):
+    """Rows and syllables of karaoke text events: "@" texts are headers,
+    a leading backslash or slash starts a new row."""
+    rows, syllables = [], []
+    row, visible, row_open = '', 0, False
+
+    def close(tick):
+        nonlocal row, visible
+        if visible:
+            syllables.append([127, len(rows), tick])
+        first = [s for s in syllables if s[1] == len(rows)]
+        if first:
+            rows.append([row, first[0][2]])
+        elif syllables:
+            rows.append([row, syllables[-1][2]])
+        row, visible = '', 0
+
+    karaoke = False
+    for tick, kind, text in texts:
+        if kind != 'text':
+            continue
+        if text.startswith('@'):
+            karaoke = True
+            continue
+        if not karaoke:
+            continue
+        if text[0] in '\\/':
+            close(tick)
+            text = text[1:]
+        added = sum(1 for c in text if ord(c) > 32)
+        row += text
+        visible += added
+        if added:
+            syllables.append([visible, len(rows), tick])
+    if row:
+        close(end_tick)
+    return rows, syllables
+
+
+def lyric_rows(texts, end_tick):
+    """Rows and syllables of FF 05 lyrics: a lyric ending in a carriage return
+    or line feed ends its row."""
+    rows, syllables = [], []
+    row, visible = '', 0
+
+    def close(tick):
+        nonlocal row, visible
+        if visible:
+            syllables.append([127, len(rows), tick])
+        first = [s for s in syllables if s[1] == len(rows)]
+        if first:
+            rows.append([row, first[0][2]])
+        row, visible = '', 0
+
+    for tick, kind, text in texts:
+        if kind != 'lyrics' or not text:
+            continue
+        line_end = text[-1] in '\r\n'
+        text = text.rstrip('\r\n')
+        added = sum(1 for c in text if ord(c) > 32)
+        row += text
+        visible += added
+        if added:
+            syllables.append([visible, len(rows), tick])
+        if line_end:
+            close(tick)
+    if row:
+        close(end_tick)
+    return rows, syllables
+
+
+WORDS = ['love', 'night', 'sing', 'the', 'a', 'heart', 'fire', 'dream', 'you', 'me',
+         'dance', 'star', 'rain', 'home', 'far', 'away', 'light', 'song']
+
+
+def lyric_lines(rng, count):
+    lines = []
+    for _ in range(count):
+        words = [rng.choice(WORDS) for _ in range(rng.randrange(2, 5))]
+        syls = []
+        for i, w in enumerate(words):
+            cut = rng.randrange(1, len(w)) if len(w) > 2 and rng.random() < 0.5 else len(w)
+            parts = [w[:cut], w[cut:]] if cut < len(w) else [w]
+            parts[-1] += ' ' if i < len(words) - 1 else ''
+            syls.extend(parts)
+        lines.append(syls)
+    return lines
+
+
+def kar_song(path, fmt, division, rng):
+    music = music_tracks(rng, division, 2, 8, True)
+    text = [(0, mido.MetaMessage('text', text='@KMIDI KARAOKE FILE')),
+            (0, mido.MetaMessage('text', text='@V0100')),
+            (0, mido.MetaMessage('text', text='@TSong title'))]
+    tick = division * 2
+    for n, line in enumerate(lyric_lines(rng, 6)):
+        for i, syl in enumerate(line):
+            prefix = ('\\' if n % 3 == 0 else '/') if i == 0 else ''
+            text.append((tick, mido.MetaMessage('text', text=prefix + syl)))
+            tick += rng.randrange(division // 4, division)
+    if fmt == 0:
+        write_song(path, 0, division, music + [text])
+    else:
+        write_song(path, 1, division, music + [text])
+    exp = expected(path)
+    exp['rows'], exp['syllables'] = kar_rows(exp['texts'], exp['end'])
+    return exp
+
+
+def lyric_song(path, fmt, division, rng):
+    music = music_tracks(rng, division, 2, 8, False)
+    text = []
+    tick = division
+    for line in lyric_lines(rng, 5):
+        for i, syl in enumerate(line):
+            if i == len(line) - 1:
+                syl += '\r'
+            text.append((tick, mido.MetaMessage('lyrics', text=syl)))
+            tick += rng.randrange(division // 4, division)
+    write_song(path, fmt, division, music + [text])
+    exp = expected(path)
+    exp['rows'], exp['syllables'] = lyric_rows(exp['texts'], exp['end'])
+    return exp
+
+
+MAKER = [0x00, 0x20, 0x24, 0x00]
+
+
+def cut_song(path, fmt, division, rng):
+    """Everything cut mode removes or keeps: karaoke texts, lyrics, markers,
+    the maker's records, channel-1 controllers, long messages, long gaps."""
+    music = music_tracks(rng, division, 2, 4, True)
+    extra = [
+        (0, mido.Message('sysex', data=MAKER + [0x1F] + [0] * 21)),
+        (0, mido.Message('sysex', data=MAKER + [0x2F, 3, 0])),
+        (0, mido.Message('sysex', data=MAKER + [0x04] + list(b'Row text'))),
+        (0, mido.Message('sysex', data=MAKER + [0x01] + list(b'Am7\n'))),
+        (0, mido.MetaMessage('text', text='Plain text before karaoke')),
+        (0, mido.MetaMessage('text', text='x' * 300)),
+        (0, mido.Message('sysex', data=[0x43, 0x10] + [5] * 200)),
+        (0, mido.MetaMessage('copyright', text='(c) nobody')),
+        (division, mido.MetaMessage('text', text='@KMIDI KARAOKE FILE')),
+        (division * 2, mido.MetaMessage('text', text='\\Hel')),
+        (division * 2 + 10, mido.MetaMessage('text', text='lo')),
+        (division * 3, mido.MetaMessage('lyrics', text='Hello\r')),
+        (division * 4, mido.MetaMessage('marker', text='Chorus')),
+        (division * 4, mido.MetaMessage('instrument_name', name='Piano')),
+        (division * 4, mido.UnknownMetaMessage(type_byte=0x4B, data=[6, 0, 2] + list(b'Verse'))),
+        (division * 4, mido.UnknownMetaMessage(type_byte=0x4B, data=[2] + list(b'Artist'))),
+        (division * 5, mido.Message('control_change', channel=0, control=31, value=5)),
+        (division * 5, mido.Message('control_change', channel=0, control=6, value=5)),
+        (division * 5, mido.Message('control_change', channel=0, control=98, value=1)),
+        (division * 5, mido.Message('control_change', channel=0, control=99, value=1)),
+        (division * 5, mido.Message('control_change', channel=0, control=100, value=65)),
+        (division * 5, mido.Message('control_change', channel=0, control=7, value=100)),
+        (division * 5, mido.Message('control_change', channel=1, control=6, value=5)),
+        (division * 5, mido.Message('polytouch', channel=2, note=60, value=3)),
+        (division * 5, mido.Message('note_on', channel=2, note=60, velocity=0)),
+        (division * 5 + 300000, mido.Message('note_on', channel=3, note=62, velocity=90)),
+        (division * 5 + 300001, mido.Message('note_off', channel=3, note=62, velocity=0)),
+    ]
+    write_song(path, fmt, division, music + [extra])
+
+
+def main():
+    outdir = sys.argv[1]
+    os.makedirs(outdir, exist_ok=True)
+    rng = random.Random(4104)
+    manifest = []
+    for fmt in (0, 1):
+        for division in DIVISIONS:
+            name = 'music_f%d_%d.mid' % (fmt, division)
+            path = os.path.join(outdir, name)
+            write_song(path, fmt, division, music_tracks(rng, division, 4, 12, True))
+            exp = expected(path)
+            exp.update(file=name, format=fmt, kind='music')
+            manifest.append(exp)
+        for division in (96, 480):
+            name = 'kar_f%d_%d.kar' % (fmt, division)
+            exp = kar_song(os.path.join(outdir, name), fmt, division, rng)
+            exp.update(file=name, format=fmt, kind='kar')
+            manifest.append(exp)
+            name = 'lyrics_f%d_%d.mid' % (fmt, division)
+            exp = lyric_song(os.path.join(outdir, name), fmt, division, rng)
+            exp.update(file=name, format=fmt, kind='lyrics')
+            manifest.append(exp)
+    for fmt in (0, 1):
+        for division in (96, 480):
+            name = 'cut_f%d_%d.mid' % (fmt, division)
+            cut_song(os.path.join(outdir, name), fmt, division, rng)
+            manifest.append({'file': name, 'format': fmt, 'kind': 'cut', 'division': division})
+    json.dump(manifest, sys.stdout)
+
+
+if __name__ == '__main__':
+    main()

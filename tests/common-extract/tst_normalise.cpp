@@ -1,0 +1,500 @@
+// Beat grid, rewrites, tables and end codes of the play-mode normaliser.
+#include "normalise_util.h"
+#include "testutil.h"
+
+#include <QtTest>
+
+namespace {
+
+struct GridPoint {
+    uint32_t tick;
+    int type;
+    int value;
+    bool operator==(const GridPoint &o) const { return tick == o.tick && type == o.type && value == o.value; }
+};
+
+QVector<GridPoint> gridOf(const QVector<StreamEvent> &events)
+{
+    QVector<GridPoint> out;
+    for (const StreamEvent &e : events) {
+        const int s = uint8_t(e.bytes[0]);
+        if (s == EXTRACT_EV_BAR || s == EXTRACT_EV_BEAT || s == EXTRACT_EV_HALF_BEAT)
+            out.append({e.tick, s, uint8_t(e.bytes[1]) | uint8_t(e.bytes[2]) << 7});
+    }
+    return out;
+}
+
+QString gridText(const QVector<GridPoint> &grid)
+{
+    QStringList parts;
+    for (const GridPoint &g : grid) {
+        const char *name = g.type == EXTRACT_EV_BAR ? "bar" : g.type == EXTRACT_EV_BEAT ? "beat" : "half";
+        parts << QStringLiteral("%1@%2:%3").arg(QLatin1String(name)).arg(g.tick).arg(g.value);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+// A note every quarter note of the given length, after an optional time signature.
+QByteArray gridSong(int nn, int dd, int quarters, int division = 480)
+{
+    SmfTrack t;
+    if (nn)
+        t.meta(0, 0x58, hexBytes({nn, dd, 24, 8}));
+    for (int i = 0; i < quarters; ++i)
+        t.ev(i ? 1 : 0, {0x90, 60, 100}).ev(uint32_t(division - 1), {0x80, 60, 0});
+    return smf0(division, t.end(1));
+}
+
+QVector<StreamEvent> runAndParse(TestSong &s, const QByteArray &file, int flags = EXTRACT_PLAY_MODE)
+{
+    const int length = s.run(file, flags);
+    if (length <= 0)
+        return {};
+    QString error;
+    const QVector<StreamEvent> ev =
+        parseStream(s.output(length), EXTRACT_HEAD_SIZE, flags == EXTRACT_PLAY_MODE, &error);
+    if (!error.isEmpty())
+        qWarning("%s", qPrintable(error));
+    return ev;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QVector<GridPoint>)
+
+class TestNormalise : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Bars and beats fall where a musician counts them.
+    void beatGrid_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("expected");
+        // 4/4: half beats between beats, a bar every 1920 ticks.
+        QTest::newRow("4/4") << gridSong(4, 2, 8)
+                             << "half@240:0 beat@480:1 half@720:1 beat@960:2 half@1200:2 beat@1440:3 "
+                                "half@1680:3 bar@1920:1 half@2160:0 beat@2400:1 half@2640:1 beat@2880:2 "
+                                "half@3120:2 beat@3360:3 half@3600:3 bar@3840:2";
+        QTest::newRow("no signature is 4/4") << gridSong(0, 0, 4)
+                                             << "half@240:0 beat@480:1 half@720:1 beat@960:2 half@1200:2 "
+                                                "beat@1440:3 half@1680:3 bar@1920:1";
+        QTest::newRow("3/4") << gridSong(3, 2, 6)
+                             << "half@240:0 beat@480:1 half@720:1 beat@960:2 half@1200:2 bar@1440:1 "
+                                "half@1680:0 beat@1920:1 half@2160:1 beat@2400:2 half@2640:2 bar@2880:2";
+        // 6/8: eighth-note beats with sixteenth halves; bar of 1440 ticks.
+        QTest::newRow("6/8") << gridSong(6, 3, 3)
+                             << "half@120:0 beat@240:1 half@360:1 beat@480:2 half@600:2 beat@720:3 "
+                                "half@840:3 beat@960:4 half@1080:4 beat@1200:5 half@1320:5 bar@1440:1";
+        // 2/2: two half-note beats, no half beats; bar of 1920 ticks.
+        QTest::newRow("2/2") << gridSong(2, 1, 8) << "beat@960:1 bar@1920:1 beat@2880:1 bar@3840:2";
+        QTest::newRow("2/4") << gridSong(2, 2, 4) << "beat@480:1 bar@960:1 beat@1440:1 bar@1920:2";
+        QTest::newRow("7/8") << gridSong(7, 3, 4)
+                             << "half@120:0 beat@240:1 half@360:1 beat@480:2 half@600:2 beat@720:3 "
+                                "half@840:3 beat@960:4 half@1080:4 beat@1200:5 half@1320:5 beat@1440:6 "
+                                "half@1560:6 bar@1680:1 half@1800:0 beat@1920:1";
+        // 96 ticks per quarter: deltas scaled by 5, the grid at 480.
+        QTest::newRow("3/4 at 96") << gridSong(3, 2, 3, 96)
+                                   << "half@240:0 beat@480:1 half@720:1 beat@960:2 half@1200:2 bar@1440:1";
+        // 384 stays 384: beats of 384 ticks.
+        QTest::newRow("4/4 at 384") << gridSong(4, 2, 4, 384)
+                                    << "half@192:0 beat@384:1 half@576:1 beat@768:2 half@960:2 beat@1152:3 "
+                                       "half@1344:3 bar@1536:1";
+
+        // Two bars of 4/4, then 3/4 from bar 2 on.
+        SmfTrack t;
+        t.meta(0, 0x58, hexBytes({4, 2, 24, 8}));
+        t.ev(0, {0x90, 60, 100}).ev(3840, {0x80, 60, 0});
+        t.meta(0, 0x58, hexBytes({3, 2, 24, 8}));
+        t.ev(0, {0x90, 62, 100}).ev(2880, {0x80, 62, 0});
+        QTest::newRow("4/4 then 3/4") << smf0(480, t.end())
+                                      << "half@240:0 beat@480:1 half@720:1 beat@960:2 half@1200:2 beat@1440:3 "
+                                         "half@1680:3 bar@1920:1 half@2160:0 beat@2400:1 half@2640:1 beat@2880:2 "
+                                         "half@3120:2 beat@3360:3 half@3600:3 bar@3840:2 half@4080:0 beat@4320:1 "
+                                         "half@4560:1 beat@4800:2 half@5040:2 bar@5280:3 half@5520:0 beat@5760:1 "
+                                         "half@6000:1 beat@6240:2 half@6480:2 bar@6720:4";
+    }
+    void beatGrid()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, expected);
+        TestSong s;
+        const QVector<StreamEvent> events = runAndParse(s, file);
+        QVERIFY(!events.isEmpty());
+        QCOMPARE(gridText(gridOf(events)), expected);
+        // BarPositions mirrors the A8/A9 points.
+        QVector<GridPoint> positions;
+        for (int i = 0; i < BarPositionsCount; ++i)
+            positions.append({BarPositions[i].tick, BarPositions[i].beat ? EXTRACT_EV_BEAT : EXTRACT_EV_BAR,
+                              BarPositions[i].beat ? BarPositions[i].beat : BarPositions[i].bar});
+        QVector<GridPoint> full;
+        for (const GridPoint &g : gridOf(events)) {
+            if (g.type != EXTRACT_EV_HALF_BEAT)
+                full.append(g);
+        }
+        QCOMPARE(gridText(positions), gridText(full));
+    }
+
+    // An event 600 ticks into a 4/4 bar: AA at 240, A8 1 at 480, the event 120 later.
+    void workedExample()
+    {
+        SmfTrack t;
+        t.ev(600, {0x90, 60, 100}).ev(0, {0x80, 60, 0});
+        TestSong s;
+        const int length = s.run(smf0(480, t.end()));
+        QVERIFY(length > 0);
+        const QByteArray body = s.output(length).mid(EXTRACT_HEAD_SIZE);
+        QCOMPARE(body.left(15).toHex(' '),
+                 hexBytes({0x81, 0x70, 0xAA, 0, 0, 0x81, 0x70, 0xA8, 1, 0, 0x78, 0x90, 60, 100, 0}).toHex(' '));
+    }
+
+    void divisionScaling_data()
+    {
+        QTest::addColumn<int>("division");
+        QTest::addColumn<int>("tpqn");
+        QTest::addColumn<int>("factor");
+        QTest::newRow("1") << 1 << 480 << 480;
+        QTest::newRow("96") << 96 << 480 << 5;
+        QTest::newRow("120") << 120 << 480 << 4;
+        QTest::newRow("384") << 384 << 384 << 1;
+        QTest::newRow("480") << 480 << 480 << 1;
+        QTest::newRow("960") << 960 << 960 << 1;
+    }
+    void divisionScaling()
+    {
+        QFETCH(int, division);
+        QFETCH(int, tpqn);
+        QFETCH(int, factor);
+        SmfTrack t;
+        t.ev(7, {0x90, 60, 100}).ev(3, {0xB0, 7, 100}).ev(1, {0x80, 60, 0});
+        TestSong s;
+        const int length = s.run(smf0(division, t.end()));
+        QVERIFY(length > 0);
+        const QByteArray out = s.output(length);
+        QCOMPARE(int(uint8_t(out[12])) << 8 | uint8_t(out[13]), tpqn);
+        QString error;
+        const QVector<StreamEvent> ev = withoutGrid(parseStream(out, EXTRACT_HEAD_SIZE, true, &error));
+        QVERIFY(error.isEmpty());
+        QCOMPARE(ev[0].tick, uint32_t(7 * factor));
+        QCOMPARE(ev[1].tick, uint32_t(10 * factor));
+        QCOMPARE(ev[2].tick, uint32_t(11 * factor));
+        // A gap of many bars is carried by the grid: no delta reaches a beat.
+        SmfTrack gap;
+        gap.ev(0, {0x90, 60, 100}).ev(200000, {0x80, 60, 0});
+        TestSong g;
+        const int glen = g.run(smf0(480, gap.end()));
+        QVERIFY(glen > 0);
+        const QVector<StreamEvent> all = parseStream(g.output(glen), EXTRACT_HEAD_SIZE, true, &error);
+        QVERIFY(error.isEmpty());
+        QCOMPARE(withoutGrid(all)[1].tick, 200000u);
+        for (int i = 1; i < all.size(); ++i)
+            QVERIFY(all[i].tick - all[i - 1].tick <= 240);
+    }
+
+    // What play mode writes for what it reads.
+    void rewrites_data()
+    {
+        QTest::addColumn<QByteArray>("event");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("note on vel 0") << hexBytes({0x93, 60, 0}) << hexBytes({0x83, 60, 0});
+        QTest::newRow("poly pressure") << hexBytes({0xA3, 60, 10}) << QByteArray();
+        QTest::newRow("channel pressure") << hexBytes({0xD3, 10}) << hexBytes({0xD3, 10});
+        QTest::newRow("pitch bend") << hexBytes({0xE3, 1, 64}) << hexBytes({0xE3, 1, 64});
+        QByteArray big(129, 0x11);
+        big[128] = char(0xF7);
+        QTest::newRow("sysex 130") << (hexBytes({0xF0, 0x81, 0x01}) + big) << QByteArray();
+        QByteArray small(20, 0x12);
+        small[19] = char(0xF7);
+        QTest::newRow("sysex 20") << (hexBytes({0xF0, 20}) + small) << (hexBytes({0xF0, 20}) + small);
+        QTest::newRow("instrument name") << (hexBytes({0xFF, 0x04, 3}) + "Sax") << QByteArray();
+        QTest::newRow("time signature") << hexBytes({0xFF, 0x58, 4, 3, 2, 24, 8}) << QByteArray();
+        QTest::newRow("key signature") << hexBytes({0xFF, 0x59, 2, 0xFD, 1}) << QByteArray();
+        QTest::newRow("sequence number") << hexBytes({0xFF, 0x00, 2, 0, 1}) << QByteArray();
+        QTest::newRow("copyright") << (hexBytes({0xFF, 0x02, 2}) + "(c)") .left(5)
+                                   << (hexBytes({0xFF, 0x02, 2}) + "(c)").left(5);
+        QTest::newRow("tempo") << hexBytes({0xFF, 0x51, 3, 0x07, 0xA1, 0x20})
+                               << hexBytes({0xFF, 0x51, 3, 0x07, 0xA1, 0x20});
+        QTest::newRow("tempo 0") << hexBytes({0xFF, 0x51, 3, 0, 0, 0}) << QByteArray();
+        QTest::newRow("meta 0x80") << hexBytes({0xFF, 0x80, 1, 5}) << QByteArray();
+        QTest::newRow("port in a MIDI file") << hexBytes({0xF5, 2}) << QByteArray();
+        QTest::newRow("running status") << hexBytes({0x91, 60, 100, 0, 62, 100})
+                                        << hexBytes({0x91, 60, 100, 0, 0x91, 62, 100});
+    }
+    void rewrites()
+    {
+        QFETCH(QByteArray, event);
+        QFETCH(QByteArray, written);
+        SmfTrack t;
+        t.bytes = hexBytes({0x00, 0xC0, 5, 0x00}) + event;
+        t.end();
+        TestSong s;
+        const int length = s.run(smf0(480, t));
+        QVERIFY2(length > 0, qPrintable(QString::number(getLoadingError())));
+        const QByteArray body = s.output(length).mid(EXTRACT_HEAD_SIZE + 3);
+        QCOMPARE(body.toHex(' '), (QByteArray(written.isEmpty() ? "" : "\x00", written.isEmpty() ? 0 : 1) +
+                                   written + hexBytes({0x00, 0xFF, 0x2F, 0x00})).toHex(' '));
+    }
+
+    // GS NRPN data entry becomes the controller the engine knows.
+    void nrpn()
+    {
+        SmfTrack t;
+        t.ev(0, {0xB2, 99, 1}).ev(0, {0xB2, 98, 32}).ev(0, {0xB2, 6, 90});
+        t.ev(0, {0xB2, 99, 1}).ev(0, {0xB2, 98, 102}).ev(0, {0xB2, 6, 80});
+        t.ev(0, {0xB2, 99, 1}).ev(0, {0xB2, 98, 55}).ev(0, {0xB2, 6, 70});
+        // An RPN (bend range) after the NRPN is RPN data entry.
+        t.ev(0, {0xB2, 101, 0}).ev(0, {0xB2, 100, 0}).ev(0, {0xB2, 6, 12});
+        TestSong s;
+        const QVector<StreamEvent> ev = withoutGrid(runAndParse(s, smf0(480, t.end())));
+        QCOMPARE(ev.size(), 13);
+        QCOMPARE(ev[2].bytes, hexBytes({0xB2, 74, 90}));
+        QCOMPARE(ev[5].bytes, hexBytes({0xB2, 72, 80}));
+        QCOMPARE(ev[8].bytes, hexBytes({0xB2, 6, 70}));
+        QCOMPARE(ev[11].bytes, hexBytes({0xB2, 6, 12}));
+        QCOMPARE(s.infos->barInfo[0].cc74, uint8_t(90));
+        QCOMPARE(s.infos->barInfo[0].cc72, uint8_t(80));
+        // Bars 0 and 1 feed the setup list: 98, 6, 98, 6, 101, 100, 6 (not the rewritten ones).
+        QCOMPARE(int(s.infos->setupList[0].count), 7 * 4);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(s.infos->setupList[0].data), 8),
+                 hexBytes({3, 0xB2, 98, 32, 3, 0xB2, 98, 102}));
+    }
+
+    void errors_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("code");
+        auto song = [](const QByteArray &events) {
+            SmfTrack t;
+            t.bytes = events;
+            return smf0(480, t);
+        };
+        const QByteArray eot = hexBytes({0, 0xFF, 0x2F, 0});
+        QTest::newRow("empty") << QByteArray() << 4;
+        QByteArray zero = song(hexBytes({0, 0x90, 60, 100}) + eot);
+        zero[12] = 0;
+        zero[13] = 0;
+        QTest::newRow("division 0") << zero << 12;
+        QByteArray smpte = zero;
+        smpte[12] = char(0xE7);
+        smpte[13] = 40;
+        QTest::newRow("SMPTE division") << smpte << 12;
+        QTest::newRow("F2 status") << song(hexBytes({0, 0xF2, 1, 2}) + eot) << 6;
+        QTest::newRow("data byte 0x80") << song(hexBytes({0, 0x90, 0x80, 100}) + eot) << 7;
+        QTest::newRow("second data byte 0x80") << song(hexBytes({0, 0x90, 60, 0x90}) + eot) << 7;
+        QTest::newRow("running status first") << song(hexBytes({0, 60, 100}) + eot) << 7;
+        QTest::newRow("5-byte delta") << song(hexBytes({0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 1}) + eot) << 5;
+        // The loader closes a song that has room left in its last sector...
+        QTest::newRow("end of track added") << song(hexBytes({0, 0x90, 60, 100, 0, 0x80, 60, 0})) << 0;
+        // ...but not one that fills it.
+        QByteArray full = hexBytes({0, 0x90, 60, 100});
+        for (int i = 0; i < 162; ++i)
+            full += hexBytes({0, 60, 100});
+        QTest::newRow("no end of track") << song(full) << 2;
+        // 1,000 bars: ten gaps of 100 bars.
+        QByteArray bars;
+        for (int i = 0; i < 10; ++i)
+            bars += SmfTrack::vlq(192000) + hexBytes({0x90, 60, 100});
+        QTest::newRow("1000 bars") << song(bars + eot) << 10;
+        QByteArray tempos;
+        for (int i = 0; i < 151; ++i)
+            tempos += SmfTrack::vlq(i ? 1920 : 0) + hexBytes({0xFF, 0x51, 3, 0x07, 0xA1, 0x20 + (i & 1)});
+        QTest::newRow("151 tempo entries") << song(tempos + eot) << 10;
+        QByteArray tempos150;
+        for (int i = 0; i < 150; ++i)
+            tempos150 += SmfTrack::vlq(i ? 1920 : 0) + hexBytes({0xFF, 0x51, 3, 0x07, 0xA1, 0x20 + (i & 1)});
+        QTest::newRow("150 tempo entries") << song(tempos150 + eot) << 0;
+        // 529,000 SysEx bytes pass the limit of the stream.
+        QByteArray sysex;
+        for (int i = 0; i < 4100; ++i)
+            sysex += hexBytes({0, 0xF0, 126}) + QByteArray(125, 0x11) + char(0xF7);
+        QTest::newRow("overflow") << song(sysex + eot) << 2;
+        QByteArray head = song(eot);
+        head[4 + 3] = 8;
+        QTest::newRow("header length 8") << head << 13;
+        QTest::newRow("not MIDI") << QByteArray("RIFF1234567890123456789012345") << 13;
+    }
+    void errors()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, code);
+        TestSong s;
+        const int length = s.run(file);
+        QCOMPARE(getLoadingError(), code);
+        QCOMPARE(length > 0, code == 0);
+        QVERIFY(!isDecoding());
+    }
+
+    // The tempo table: 120 until the song says otherwise, one entry a change.
+    void tempoTable()
+    {
+        SmfTrack t;
+        t.ev(0, {0x90, 60, 100});
+        t.meta(1920, 0x51, hexBytes({0, 0, 0}));                 // ignored
+        t.meta(0, 0x51, hexBytes({0x07, 0xA1, 0x20}));           // 120: nothing new
+        t.meta(1920, 0x51, hexBytes({0x09, 0x27, 0xC0}));        // 100 in bar 2
+        t.meta(100, 0x51, hexBytes({0x06, 0x1A, 0x80}));         // 150 replaces it
+        t.meta(1920, 0x51, hexBytes({0x06, 0x1A, 0x80}));        // same: nothing
+        t.meta(1920, 0x51, hexBytes({0x00, 0x01, 0x00}));        // 234,375 BPM held at 65535
+        TestSong s;
+        QVERIFY(s.run(smf0(480, t.end())) > 0);
+        QCOMPARE(int(s.infos->tempoCount), 3);
+        QCOMPARE(int(s.infos->tempoTable[0].bar), 0);
+        QCOMPARE(int(s.infos->tempoTable[0].bpm), 120);
+        QCOMPARE(int(s.infos->tempoTable[1].bar), 2);
+        QCOMPARE(int(s.infos->tempoTable[1].bpm), 150);
+        QCOMPARE(int(s.infos->tempoTable[2].bar), 4);
+        QCOMPARE(int(s.infos->tempoTable[2].bpm), 65535);
+
+        TestSong none;
+        SmfTrack n;
+        QVERIFY(none.run(smf0(480, n.ev(0, {0x90, 60, 100}).end(4000))) > 0);
+        QCOMPARE(int(none.infos->tempoCount), 1);
+        QCOMPARE(int(none.infos->tempoTable[0].bpm), 120);
+        QCOMPARE(tempoTrascorsoDaiTick(1920, &none.sd), 2000u);
+        QCOMPARE(tempoTrascorsoDaiTick(100000, &none.sd), 6000u);
+        QCOMPARE(tempoTrascorsoDaiTick(960, &none.sd), 1000u);
+        QCOMPARE(TempoTrascorso(480, 480, 120), 500u);
+        QCOMPARE(TempoTrascorso(480, 480, 0), 0u);
+    }
+
+    // Time signatures that cannot make a grid are ignored; none hangs.
+    void oddTimeSignatures_data()
+    {
+        QTest::addColumn<int>("nn");
+        QTest::addColumn<int>("dd");
+        QTest::addColumn<int>("division");
+        QTest::addColumn<int>("bars");
+        QTest::addColumn<int>("barLength");
+        QTest::newRow("0/4 ignored") << 0 << 2 << 480 << 4 << 1920;
+        QTest::newRow("4/2^30 ignored") << 4 << 30 << 480 << 4 << 1920;
+        QTest::newRow("4/2^7 ignored") << 4 << 7 << 480 << 4 << 1920;
+        QTest::newRow("4/64") << 4 << 6 << 480 << 64 << 120;
+        QTest::newRow("4/64 at 7 ticks") << 4 << 6 << 7 << 14 << 8;
+        QTest::newRow("255/4") << 255 << 2 << 480 << 0 << 0;
+        QTest::newRow("4/1") << 4 << 0 << 480 << 1 << 7680;
+        QTest::newRow("3/4 at 25 ticks") << 3 << 2 << 25 << 5 << 75;
+    }
+    void oddTimeSignatures()
+    {
+        QFETCH(int, nn);
+        QFETCH(int, dd);
+        QFETCH(int, division);
+        QFETCH(int, bars);
+        QFETCH(int, barLength);
+        SmfTrack t;
+        t.meta(0, 0x58, hexBytes({nn, dd, 24, 8}));
+        t.ev(0, {0x90, 60, 100}).ev(uint32_t(division * 16), {0x80, 60, 0});
+        TestSong s;
+        const QVector<StreamEvent> ev = runAndParse(s, smf0(division, t.end()));
+        QVERIFY(!ev.isEmpty());
+        int seen = 0;
+        for (const StreamEvent &e : ev)
+            seen += uint8_t(e.bytes[0]) == EXTRACT_EV_BAR;
+        QCOMPARE(seen, bars);
+        // Every bar starts at the tick its length says: no drift.
+        for (int b = 1; b <= seen; ++b)
+            QCOMPARE(s.infos->barTicks[b], uint32_t(b * barLength));
+    }
+
+    // Programs on one channel fill its four layers.
+    void layers()
+    {
+        SmfTrack t;
+        t.ev(0, {0xB4, 0, 8});
+        for (int p : {10, 20, 10, 30, 40, 50})
+            t.ev(10, {0xC4, p});
+        TestSong s;
+        QVERIFY(s.run(smf0(480, t.end())) > 0);
+        const Db &db = *s.db;
+        QCOMPARE(int(db.layers[4][0].program), 10);
+        QCOMPARE(int(db.layers[4][1].program), 20);
+        QCOMPARE(int(db.layers[4][2].program), 30);
+        QCOMPARE(int(db.layers[4][3].program), 40);
+        QCOMPARE(int(db.layers[4][0].bank), 8);
+        QVERIFY(db.layers[4][3].flags & DB_FLAG_IN_USE);
+        QCOMPARE(int(s.stream->programMap[4][1].program), 20);
+        QCOMPARE(int(s.stream->programMap[4][1].bank), 8);
+        // 50 found no layer: layer 0, the map keeps 10.
+        QCOMPARE(int(s.infos->currentLayer[4]), 0);
+        QCOMPARE(int(s.stream->programMap[4][0].program), 10);
+        // Drums get program 0 on their first note.
+        TestSong d;
+        SmfTrack dt;
+        QVERIFY(d.run(smf0(480, dt.ev(0, {0x99, 36, 100}).end())) > 0);
+        QCOMPARE(int(d.db->layers[9][0].program), 0);
+        QCOMPARE(int(d.stream->programMap[9][0].bank), 0);
+        QCOMPARE(EXTRACT_GetNoteNum(9), 1u);
+        QCOMPARE(EXTRACT_GetNoteScore(9), 100u);
+        QCOMPARE(EXTRACT_GetNoteNum(32), 0u);
+    }
+
+    // Activity: beats with a sounding note, per slot and layer.
+    void activity()
+    {
+        SmfTrack t;
+        t.ev(0, {0x92, 60, 100}).ev(1000, {0x82, 60, 0});      // sounds through beats 0 and 1
+        t.ev(2400, {0x92, 60, 100}).ev(10, {0x82, 60, 0});     // starts in beat 3 of bar 1
+        t.ev(0, {0x82, 61, 0}).ev(0, {0x82, 61, 0});           // stray note offs
+        t.ev(1500, {0x92, 64, 1}).ev(890, {0x82, 64, 0});      // beats 2 and 3 of bar 2
+        TestSong s;
+        QVERIFY(s.run(smf0(480, t.end())) > 0);
+        QCOMPARE(int(s.infos->activity[2][0][0]), 0x03);
+        QCOMPARE(int(s.infos->activity[2][0][1]), 0x08);
+        QCOMPARE(int(s.infos->activity[2][0][2]), 0x0C);
+        QCOMPARE(int(s.infos->activity[2][0][3]), 0);
+    }
+
+    // A count-in: the dry pass finds the first bar that sounds, the real pass
+    // puts the count-in bars in front of the song.
+    void countIn_data()
+    {
+        QTest::addColumn<int>("firstBar");
+        QTest::addColumn<int>("requested");
+        QTest::addColumn<int>("bars");
+        QTest::newRow("note in bar 0") << 0 << 2 << 2;
+        QTest::newRow("note in bar 1") << 1 << 2 << 1;
+        QTest::newRow("note in bar 2") << 2 << 2 << 0;
+        QTest::newRow("none asked") << 0 << 0 << 0;
+    }
+    void countIn()
+    {
+        QFETCH(int, firstBar);
+        QFETCH(int, requested);
+        QFETCH(int, bars);
+        SmfTrack t;
+        t.meta(0, 0x58, hexBytes({4, 2, 24, 8}));
+        t.ev(0, {0x99, 36, 100});                               // drums do not count
+        t.ev(uint32_t(firstBar * 1920), {0x90, 60, 100}).ev(480, {0x80, 60, 0});
+        const QByteArray file = smf0(480, t.end());
+        TestSong s;
+        QVERIFY(s.run(file, EXTRACT_PLAY_MODE, 1) > 0);
+        QCOMPARE(s.buffer[0], uint8_t(0));                      // a dry run stores nothing
+        _calculate_MIDI_precount(&s.sd, requested < 1, requested, -1);
+        const QVector<StreamEvent> ev = withoutGrid(runAndParse(s, file));
+        QCOMPARE(int(s.infos->precountBars), bars);
+        QCOMPARE(ev[1].tick, uint32_t((firstBar + bars) * 1920));
+        // One-shot: the next run plays without it.
+        const QVector<StreamEvent> again = withoutGrid(runAndParse(s, file));
+        QCOMPARE(again[1].tick, uint32_t(firstBar * 1920));
+    }
+
+    void effectsDefaults()
+    {
+        SmfTrack t;
+        t.sysex(0, hexBytes({0x41, 0x10, 0x42, 0x12, 0x40, 0x01, 0x38, 0x05, 0x02, 0xF7}));
+        TestSong s;
+        QVERIFY(s.run(smf0(480, t.ev(0, {0x90, 60, 1}).end())) > 0);
+        QCOMPARE(int(s.stream->chorusMacro), 5);
+        QCOMPARE(int(s.stream->chorusLevel), 100);
+        QCOMPARE(int(s.stream->reverbMacro), 4);
+        QCOMPARE(int(s.stream->reverbLevel), 100);
+        QCOMPARE(int(s.db->chorusMacro), 5);
+        QCOMPARE(int(s.db->reverbLevel), 100);
+        QCOMPARE(int(s.stream->fileType), FILE_TYPE_MIDI);
+        QCOMPARE(int(s.stream->smfFormat), 0);
+        QCOMPARE(QByteArray(s.infos->key), QByteArray());
+    }
+};
+
+VELMAR_TEST(TestNormalise)
+#include "tst_normalise.moc"

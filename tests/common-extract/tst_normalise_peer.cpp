@@ -1,0 +1,165 @@
+// The normalised stream against mido's reading of the same songs.
+#include "normalise_util.h"
+#include "testutil.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray bytesOf(const QJsonArray &a)
+{
+    QByteArray out;
+    for (const QJsonValue &v : a)
+        out += char(v.toInt());
+    return out;
+}
+
+QString describe(const StreamEvent &e)
+{
+    return QStringLiteral("%1:%2").arg(e.tick).arg(QString::fromLatin1(e.bytes.toHex(' ')));
+}
+
+} // namespace
+
+class TestNormalisePeer : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QJsonArray m_manifest;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QByteArray json = TestUtil::runPython(QStringLiteral("common-extract/gen_normalise.py"),
+                                                    {m_dir.path()});
+        m_manifest = QJsonDocument::fromJson(json).array();
+        QVERIFY(m_manifest.size() >= 18);
+    }
+
+    void corpus_data()
+    {
+        QTest::addColumn<QJsonObject>("song");
+        for (const QJsonValue &v : m_manifest) {
+            const QJsonObject o = v.toObject();
+            if (o.contains(QStringLiteral("channel")))
+                QTest::newRow(qPrintable(o[QStringLiteral("file")].toString())) << o;
+        }
+    }
+
+    // After dropping the grid points, every channel message stands at mido's
+    // tick (scaled to the stream's division) in mido's order; tempos too.
+    void corpus()
+    {
+        QFETCH(QJsonObject, song);
+        const QByteArray file =
+            TestUtil::readFile(m_dir.filePath(song[QStringLiteral("file")].toString()));
+        QVERIFY(!file.isEmpty());
+        TestSong s;
+        const int length = s.run(file);
+        QVERIFY2(length > 0, qPrintable(QStringLiteral("error %1").arg(getLoadingError())));
+        QCOMPARE(getLoadingError(), 0);
+        const QByteArray out = s.output(length);
+
+        const int tpqn = song[QStringLiteral("tpqn")].toInt();
+        QCOMPARE(int(uint8_t(out[12])) << 8 | uint8_t(out[13]), tpqn);
+        QCOMPARE(int(s.mfi->tpqn), tpqn);
+        QCOMPARE(out.left(4), QByteArray("MThd"));
+        QCOMPARE(out.mid(14, 4), QByteArray("MTrk"));
+        const uint32_t trackLength = uint32_t(uint8_t(out[18])) << 24 | uint32_t(uint8_t(out[19])) << 16 |
+                                     uint32_t(uint8_t(out[20])) << 8 | uint8_t(out[21]);
+        QCOMPARE(trackLength, uint32_t(length - EXTRACT_HEAD_SIZE));
+        QCOMPARE(s.mfi->streamLength, uint32_t(length));
+
+        QString error;
+        const QVector<StreamEvent> all = parseStream(out, EXTRACT_HEAD_SIZE, true, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QVector<StreamEvent> events = withoutGrid(all);
+
+        QVector<StreamEvent> channel, tempos;
+        for (const StreamEvent &e : events) {
+            const uint8_t st = uint8_t(e.bytes[0]);
+            if (st < 0xF0)
+                channel.append(e);
+            else if (st == 0xFF && uint8_t(e.bytes[1]) == 0x51)
+                tempos.append(e);
+        }
+        const QJsonArray expected = song[QStringLiteral("channel")].toArray();
+        QCOMPARE(channel.size(), expected.size());
+        for (int i = 0; i < channel.size(); ++i) {
+            const QJsonArray e = expected[i].toArray();
+            const StreamEvent want{uint32_t(e[0].toInt()), bytesOf(e[1].toArray()), 0};
+            if (channel[i].tick != want.tick || channel[i].bytes != want.bytes)
+                QFAIL(qPrintable(QStringLiteral("event %1: %2, mido %3")
+                                     .arg(i).arg(describe(channel[i]), describe(want))));
+        }
+        const QJsonArray expectedTempos = song[QStringLiteral("tempos")].toArray();
+        QCOMPARE(tempos.size(), expectedTempos.size());
+        for (int i = 0; i < tempos.size(); ++i) {
+            const QJsonArray e = expectedTempos[i].toArray();
+            QCOMPARE(tempos[i].tick, uint32_t(e[0].toInt()));
+            const QByteArray b = tempos[i].bytes;
+            QCOMPARE(int(uint8_t(b[3])) << 16 | int(uint8_t(b[4])) << 8 | uint8_t(b[5]), e[1].toInt());
+        }
+
+        // The grid: bars count up from 1, each bar table entry points at its A9.
+        int bar = 0;
+        for (const StreamEvent &e : all) {
+            if (uint8_t(e.bytes[0]) != EXTRACT_EV_BAR)
+                continue;
+            ++bar;
+            QCOMPARE(uint8_t(e.bytes[1]) | uint8_t(e.bytes[2]) << 7, bar);
+            QCOMPARE(s.infos->barOffsets[bar], e.offset);
+            QCOMPARE(s.infos->barTicks[bar], e.tick);
+        }
+        QCOMPARE(int(s.infos->barCount), bar + 1);
+        QCOMPARE(s.infos->barOffsets[0], uint32_t(EXTRACT_HEAD_SIZE));
+        QCOMPARE(all.last().bytes, hexBytes({0xFF, 0x2F, 0x00}));
+    }
+
+    void lyrics_data()
+    {
+        QTest::addColumn<QJsonObject>("song");
+        for (const QJsonValue &v : m_manifest) {
+            const QJsonObject o = v.toObject();
+            if (o.contains(QStringLiteral("rows")))
+                QTest::newRow(qPrintable(o[QStringLiteral("file")].toString())) << o;
+        }
+    }
+
+    // Rows and syllables from KAR texts and FF 05 lyrics as mido reads them.
+    void lyrics()
+    {
+        QFETCH(QJsonObject, song);
+        const QByteArray file =
+            TestUtil::readFile(m_dir.filePath(song[QStringLiteral("file")].toString()));
+        TestSong s;
+        QVERIFY(s.run(file) > 0);
+        const QJsonArray rows = song[QStringLiteral("rows")].toArray();
+        const QJsonArray syllables = song[QStringLiteral("syllables")].toArray();
+        QVERIFY(rows.size() > 3);
+        QCOMPARE(int(s.infos->textRowCount), rows.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            const QJsonArray r = rows[i].toArray();
+            QCOMPARE(QString::fromLatin1(s.infos->textRows[i].text), r[0].toString());
+            QCOMPARE(s.infos->textRows[i].tick, uint32_t(r[1].toInt()));
+        }
+        QCOMPARE(int(s.infos->syllableCount), syllables.size());
+        for (int i = 0; i < syllables.size(); ++i) {
+            const QJsonArray y = syllables[i].toArray();
+            const SYL_EV &got = s.infos->syllables[i];
+            QVERIFY2(got.offset == y[0].toInt() && got.row == y[1].toInt() &&
+                         got.tick == uint32_t(y[2].toInt()),
+                     qPrintable(QStringLiteral("syllable %1: %2/%3/%4, mido %5/%6/%7")
+                                    .arg(i).arg(got.offset).arg(got.row).arg(got.tick)
+                                    .arg(y[0].toInt()).arg(y[1].toInt()).arg(y[2].toInt())));
+        }
+    }
+};
+
+VELMAR_TEST(TestNormalisePeer)
+#include "tst_normalise_peer.moc"
