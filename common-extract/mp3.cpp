@@ -1,8 +1,10 @@
 #include "mp3.h"
 
+#include "ExtractLock.h"
 #include "logmsg.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
@@ -822,6 +824,7 @@ void mp3_text_init(MidiInfos *infos)
 
 int mp3_load_txt(MidiInfos *infos, const uint8_t *file, long size, long tailLength)
 {
+    assert(EXTRACT_IsLockedByThisThread());
     resetReader(file, size > 0 ? size_t(size) : 0);
     if (!infos || !g.data)
         return 0;
@@ -898,6 +901,7 @@ int mp3_load_chords(MidiInfos *infos)
 
 int mp3_refill_text(MidiInfos *infos)
 {
+    assert(EXTRACT_IsLockedByThisThread());
     if (!infos || !g.data)
         return 0;
     if (g.sylt) {

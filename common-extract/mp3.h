@@ -3,7 +3,7 @@
 // location of an MP3 file's audio.
 //
 // The text reader keeps its state in module globals: one file at a time,
-// under the extraction lock (ExtractLock.h). Times are hundredths of a second.
+// under an ExtractLocker (ExtractLock.h). Times are hundredths of a second.
 // Nothing here reads outside the buffer it is given.
 #pragma once
 

@@ -1,5 +1,6 @@
 // MP3 text reader and audio locator on arbitrary bytes. The first byte picks
 // the tail length; the rest is the file.
+#include "ExtractLock.h"
 #include "mp3.h"
 
 #include <cstdlib>
@@ -14,7 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const long tail = tails[data[0] & 3];
     ++data;
     --size;
-    mp3_text_find_type(infos.get(), data, long(size), tail);
+    {
+        ExtractLocker lock;
+        mp3_text_find_type(infos.get(), data, long(size), tail);
+    }
     const MidiInfos &m = *infos;
     if (m.textRowCount < 0 || m.textRowCount > MAX_TEXT_ROWS || m.syllableCount < 0 ||
         m.syllableCount > MAX_SYLLABLES || m.chordCount < 0 || m.chordCount > MAX_CHORDS)

@@ -1,3 +1,4 @@
+#include "ExtractLock.h"
 #include "mp3.h"
 #include "mp3fixtures.h"
 #include "testutil.h"
@@ -67,6 +68,7 @@ class TestMp3Text : public QObject
     MidiInfos &read(const QByteArray &file, long tail = MP3_TRAILING_TAIL_LENGTH)
     {
         std::memset(m_infos.get(), 0x5A, sizeof(MidiInfos));
+        ExtractLocker lock;
         mp3_text_find_type(m_infos.get(), reinterpret_cast<const uint8_t *>(file.constData()),
                            file.size(), tail);
         return *m_infos;
