@@ -1,4 +1,5 @@
 // Beat grid, rewrites, tables and end codes of the play-mode normaliser.
+#include "LzhufTestEncoder.h"
 #include "normalise_util.h"
 #include "testutil.h"
 
@@ -476,6 +477,48 @@ private slots:
         // One-shot: the next run plays without it.
         const QVector<StreamEvent> again = withoutGrid(runAndParse(s, file));
         QCOMPARE(again[1].tick, uint32_t(firstBar * 1920));
+    }
+
+    // Container payloads: no note-off velocity, the MF4 head of 25 bytes,
+    // port selects in MF5 songs, the container form of maker chords.
+    void containers_data()
+    {
+        QTest::addColumn<QByteArray>("magic");
+        QTest::addColumn<int>("headSize");
+        QTest::addColumn<bool>("portKept");
+        QTest::newRow("MF3") << QByteArray("_MF3") << EXTRACT_HEAD_SIZE << false;
+        QTest::newRow("MF4") << QByteArray("_MF4") << EXTRACT_HEAD_SIZE_MF4 << false;
+        QTest::newRow("MF5") << QByteArray("_MF5") << EXTRACT_HEAD_SIZE << true;
+    }
+    void containers()
+    {
+        QFETCH(QByteArray, magic);
+        QFETCH(int, headSize);
+        QFETCH(bool, portKept);
+        QByteArray events = hexBytes({0, 0xC1, 7, 0, 0x91, 60, 100, 100, 0x81, 60});
+        events += hexBytes({0, 0xF0, 13, 0, 0x20, 0x24, 0, 0x01}) + "xAm7|Cm" + hexBytes({0xF7});
+        events += hexBytes({0, 0xF5, 2, 0, 0x92, 64, 90, 10, 0x82, 64, 0, 0xFF, 0x2F, 0});
+        QByteArray plain("MThd");
+        plain += hexBytes({0, 0, 0, char(headSize - 16), 0, 0, 0, 1, 0, 96});
+        plain += QByteArray(headSize - 22, '\0');
+        plain += "MTrk" + hexBytes({0, 0, 0, int(events.size())}) + events;
+        TestSong s;
+        const int length = s.run(LzhufTestEncoder::container(magic.constData(), plain));
+        QVERIFY2(length > 0, qPrintable(QString::number(getLoadingError())));
+        const QByteArray out = s.output(length);
+        QCOMPARE(out.left(headSize - 8), plain.left(12) + hexBytes({1, 0xE0}) + plain.mid(14, headSize - 22));
+        QCOMPARE(int(uint8_t(out[headSize - 2])) << 8 | uint8_t(out[headSize - 1]), length - headSize);
+        QString error;
+        const QVector<StreamEvent> ev = withoutGrid(parseStream(out, headSize, true, &error));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(ev[2].bytes, hexBytes({0x81, 60, 64}));
+        QCOMPARE(ev[2].tick, 500u);
+        QCOMPARE(QByteArray(s.infos->chords[0].name), QByteArray("Am7"));
+        QCOMPARE(ev[4].bytes.left(2), portKept ? hexBytes({0xF5, 2}) : hexBytes({0x92, 64}));
+        QCOMPARE(EXTRACT_GetNoteNum(portKept ? 18 : 2), 1u);
+        QCOMPARE(bool(s.stream->flags & STREAM_FLAG_SECOND_PORT), portKept);
+        QCOMPARE(int(s.stream->fileType), magic == "_MF3" ? FILE_TYPE_MF3 : magic == "_MF4" ? FILE_TYPE_MF4
+                                                                                             : FILE_TYPE_MF5);
     }
 
     void effectsDefaults()
