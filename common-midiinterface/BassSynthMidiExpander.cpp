@@ -90,8 +90,8 @@ void BassSynthMidiExpander::deinit()
 {
     // The count is shared; only the instance that runs gives its place back.
     if (numPorts > 0 && m_synth.isRunning()) {
-        if (m_soundFont)
-            m_synth.freeFont(m_soundFont);
+        // Stopping frees the bank with the synthesizer; freeing it first
+        // would only make every channel look for a preset in vain.
         m_soundFont = 0;
         m_synth.stop();
         --numPorts;
