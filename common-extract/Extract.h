@@ -38,6 +38,17 @@ public:
     // Full song format code -> display text ("MF5", "MP3"); absent codes give "".
     static const QMap<uint32_t, QString> &mapFrmFullTypeToFrmDesc();
 
+    // Normalises a MIDI-family song into the handle's records and event
+    // buffer (play mode). precountBars below 1: one run without count-in;
+    // otherwise a dry run first, from which the count-in is worked out.
+    // Returns the stream length, 0 on failure.
+    static int NormalizeMidiSequence(s_StreamData *song, uint8_t *bytes, int length,
+                                     int precountBars, int melodyChannel);
+    // The stream without the song's text (cut mode), for the MIDI file writer.
+    static int NormalizeSequenceCutEvent(s_StreamData *song, uint8_t *bytes, int length);
+    // Milliseconds from the start of the last normalised song to tick.
+    static uint32_t TempoTrascorsoDaiTick(s_StreamData *song, int tick);
+
     // Rows, syllables and chords of an MP3 file's text into the song's
     // MidiInfos (hundredths of a second). A "LYRICSBEGIN" ending in the last
     // tailLength bytes, outside the ID3v2 tag, is a trailing Lyrics3 block

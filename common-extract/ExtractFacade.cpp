@@ -2,6 +2,7 @@
 
 #include "ChordsParser.h"
 #include "ExtractLock.h"
+#include "ExtractProc.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -21,6 +22,29 @@ T *itemAt(T *items, int count, long long index)
 }
 
 } // namespace
+
+int Extract::NormalizeMidiSequence(s_StreamData *song, uint8_t *bytes, int length,
+                                   int precountBars, int melodyChannel)
+{
+    ExtractLocker lock;
+    const bool fastRun = precountBars < 1;
+    if (!fastRun && _nomalizeSequence(song, bytes, length, EXTRACT_PLAY_MODE, 1) == 0)
+        return 0;
+    _calculate_MIDI_precount(song, fastRun, fastRun ? 0 : precountBars, melodyChannel);
+    return _nomalizeSequence(song, bytes, length, EXTRACT_PLAY_MODE, 0);
+}
+
+int Extract::NormalizeSequenceCutEvent(s_StreamData *song, uint8_t *bytes, int length)
+{
+    ExtractLocker lock;
+    return _nomalizeSequence(song, bytes, length, 0, 0);
+}
+
+uint32_t Extract::TempoTrascorsoDaiTick(s_StreamData *song, int tick)
+{
+    ExtractLocker lock;
+    return tempoTrascorsoDaiTick(tick, song);
+}
 
 int Extract::Mp3TextFindType(s_StreamData *song, const uint8_t *bytes, long length, long tailLength)
 {

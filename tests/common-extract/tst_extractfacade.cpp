@@ -2,6 +2,7 @@
 #include "mp3fixtures.h"
 #include "testutil.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -88,6 +89,42 @@ private slots:
         QVERIFY(!Extract::GetTextLineStructItem(&empty, 0));
         QVERIFY(!Extract::GetTextLineStructItem(nullptr, 0));
         QCOMPARE(Extract::Mp3TextFindType(nullptr, nullptr, 0, 0), 0);
+    }
+
+    // With count-in bars the song is normalised twice (a dry run finds where
+    // the music starts) and grows by the count-in.
+    void normaliseWithCountIn()
+    {
+        QTemporaryDir dir;
+        const QString kar = dir.filePath(QStringLiteral("song.kar"));
+        TestUtil::runPython(QStringLiteral("common-extract/gen_kar_tool.py"),
+                            {kar, dir.filePath(QStringLiteral("song.json"))});
+        QByteArray bytes = TestUtil::readFile(kar);
+        SONG_INFO info{};
+        auto stream = std::make_unique<MidiStream>();
+        auto infos = std::make_unique<MidiInfos>();
+        auto mfi = std::make_unique<Mfi>();
+        auto db = std::make_unique<Db>();
+        auto buffer = std::make_unique<uint8_t[]>(EVENT_BUFFER_SIZE);
+        s_StreamData sd;
+        bindStreamData(&sd, &info, buffer.get(), stream.get(), infos.get(), mfi.get(), db.get(), 0);
+        auto *data = reinterpret_cast<uint8_t *>(bytes.data());
+
+        const int plain = Extract::NormalizeMidiSequence(&sd, data, bytes.size(), 0, -1);
+        QVERIFY(plain > 0);
+        const int bars = infos->barCount;
+        const int rows = Extract::GetNumTextLines(&sd);
+        QCOMPARE(rows, 5);
+        QCOMPARE(Extract::TempoTrascorsoDaiTick(&sd, 4 * 480), 2000u);
+
+        zeroStreamRecords(&sd);
+        const int counted = Extract::NormalizeMidiSequence(&sd, data, bytes.size(), 2, -1);
+        QVERIFY(counted > plain);
+        QCOMPARE(int(infos->barCount), bars + 2);
+        QCOMPARE(Extract::GetNumTextLines(&sd), rows);
+
+        zeroStreamRecords(&sd);
+        QVERIFY(Extract::NormalizeSequenceCutEvent(&sd, data, bytes.size()) > 0);
     }
 
     void transposeAndTranslate_data()

@@ -1,0 +1,196 @@
+#include "ExtractTool.h"
+#include "mp3fixtures.h"
+#include "testutil.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Mp3Fixtures;
+
+namespace {
+
+QStringList g_toolLog;
+void captureToolLog(QtMsgType, const QMessageLogContext &ctx, const QString &msg)
+{
+    if (QByteArray(ctx.category) == "extract.tool")
+        g_toolLog.append(msg);
+}
+
+QList<qint64> ticks(const QJsonArray &items, bool skipRowEnds = false)
+{
+    QList<qint64> out;
+    for (const QJsonValue &v : items)
+        if (!skipRowEnds || v[QStringLiteral("offset")].toInt() != 127)
+            out.append(v[QStringLiteral("tick")].toInteger());
+    return out;
+}
+
+} // namespace
+
+class TestExtractTool : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QByteArray m_mp3;
+
+    QString write(const QString &name, const QByteArray &data)
+    {
+        const QString path = m_dir.filePath(name);
+        TestUtil::writeFile(path, data);
+        return path;
+    }
+
+    // A trailing Lyrics3 block and an ID3v1 tag behind size bytes of audio.
+    QByteArray withTrailingBlock(qint64 size, const QByteArray &block)
+    {
+        QByteArray audio;
+        while (audio.size() < size)
+            audio += m_mp3;
+        audio.truncate(size);
+        return audio + block + id3v1Tag();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_mp3 = makeAudio(m_dir.path(), 44100, 128);
+        QVERIFY(!m_mp3.isEmpty());
+        QLoggingCategory::setFilterRules(QStringLiteral("extract.tool.debug=true"));
+    }
+
+    void missingFile()
+    {
+        g_toolLog.clear();
+        QtMessageHandler old = qInstallMessageHandler(captureToolLog);
+        const QString path = m_dir.filePath(QStringLiteral("absent.mp3"));
+        const ExtractTool tool(path);
+        qInstallMessageHandler(old);
+        QVERIFY(!tool.isLoaded());
+        QCOMPARE(g_toolLog, QStringList{QStringLiteral("File %1 does not exists").arg(path)});
+        const QJsonObject json = tool.toJson();
+        QCOMPARE(json.keys(), (QStringList{"chord", "syl", "text"}));
+        for (const QString &key : json.keys())
+            QVERIFY(json[key].toArray().isEmpty());
+        QVERIFY(tool.getParsedJsonText(0)[QStringLiteral("data")].toArray().isEmpty());
+        QVERIFY(tool.getParsedJsonChords(0)[QStringLiteral("data")].toArray().isEmpty());
+    }
+
+    // Own blocks with more syllables than twice the rows: offsets that count
+    // visible characters become character positions.
+    void mp3OwnBlocks()
+    {
+        const QByteArray tag = id3Tag(ownBlock("LYRICS", stamp(100) + "Hello world\r\n") +
+                                      ownBlock("COLORS", stamp(110) + "003\r\n" + stamp(120) + "005\r\n" +
+                                               stamp(130) + "010\r\n") +
+                                      ownBlock("CHORDS", stamp(100) + "C\r\n" + stamp(250) + "G7\r\n"));
+        const QString path = write(QStringLiteral("own.mp3"), tag + m_mp3);
+        const ExtractTool tool(path);
+        QVERIFY(tool.isLoaded());
+        const QJsonObject raw = tool.toJson();
+        QCOMPARE(raw[QStringLiteral("text")].toArray(),
+                 (QJsonArray{QJsonObject{{"text", "Hello world"}, {"tick", 1000}}}));
+        QCOMPARE(raw[QStringLiteral("syl")].toArray(),
+                 (QJsonArray{QJsonObject{{"offset", 3}, {"row", 0}, {"tick", 1100}},
+                             QJsonObject{{"offset", 5}, {"row", 0}, {"tick", 1200}},
+                             QJsonObject{{"offset", 11}, {"row", 0}, {"tick", 1300}}}));
+        QCOMPARE(ticks(raw[QStringLiteral("chord")].toArray()), (QList<qint64>{1000, 2500}));
+
+        const QJsonArray parsed = tool.getParsedJsonText(0)[QStringLiteral("data")].toArray();
+        QCOMPARE(parsed.size(), 1);
+        QCOMPARE(parsed[0][QStringLiteral("end_tick")].toInteger(), 1000);
+        QCOMPARE(parsed[0][QStringLiteral("syl")].toArray().size(), 3);
+        QCOMPARE(ticks(tool.getParsedJsonChords(500)[QStringLiteral("data")].toArray()),
+                 (QList<qint64>{1500, 3000}));
+
+        // The same bytes handed over directly give the same result.
+        const ExtractTool fromBytes(TestUtil::readFile(path), int(SONG_FORMAT_MP3));
+        QVERIFY(fromBytes.isLoaded());
+        QCOMPARE(fromBytes.toJson(), raw);
+
+        g_toolLog.clear();
+        QtMessageHandler old = qInstallMessageHandler(captureToolLog);
+        const ExtractTool other(TestUtil::readFile(path), 3);
+        qInstallMessageHandler(old);
+        QVERIFY(!other.isLoaded());
+        QCOMPARE(g_toolLog, QStringList{QStringLiteral("Unhandled extract type 3")});
+    }
+
+    // Files over 1.5 MiB are read in their head and the tail not yet read:
+    // a trailing block far behind the head is found, and one across the end
+    // of the head reads whole.
+    void largeMp3_data()
+    {
+        QTest::addColumn<qint64>("audioSize");
+        QTest::newRow("far behind the head") << qint64(EXTRACT_TOOL_MP3_HEAD_BYTES + 300000);
+        QTest::newRow("across the head's end") << qint64(EXTRACT_TOOL_MP3_HEAD_BYTES - 20);
+        QTest::newRow("small file") << qint64(400000);
+    }
+    void largeMp3()
+    {
+        QFETCH(qint64, audioSize);
+        const QByteArray block = lyrics3Block("[00:01]Hello\r\n[00:03]World");
+        const QByteArray file = withTrailingBlock(audioSize, block);
+        const ExtractTool tool(write(QStringLiteral("large.mp3"), file));
+        QVERIFY(tool.isLoaded());
+        const QJsonObject raw = tool.toJson();
+        QCOMPARE(raw[QStringLiteral("text")].toArray(),
+                 (QJsonArray{QJsonObject{{"text", "Hello"}, {"tick", 1000}},
+                             QJsonObject{{"text", "World"}, {"tick", 3000}}}));
+        QCOMPARE(ticks(raw[QStringLiteral("syl")].toArray()), (QList<qint64>{1200, 3200}));
+        QCOMPARE(ExtractTool(file, int(SONG_FORMAT_MP3)).toJson(), raw);
+    }
+
+    // The command line on a KAR file: rows and syllables in milliseconds
+    // agree with mido over the file's tempo and metre changes.
+    void commandLineKar()
+    {
+        const QString kar = m_dir.filePath(QStringLiteral("tool.kar"));
+        const QString expectedPath = m_dir.filePath(QStringLiteral("tool.json"));
+        TestUtil::runPython(QStringLiteral("common-extract/gen_kar_tool.py"), {kar, expectedPath});
+        const QJsonObject expected = QJsonDocument::fromJson(TestUtil::readFile(expectedPath)).object();
+
+        QByteArray out, err;
+        QCOMPARE(TestUtil::runProgram(TestUtil::binDir() + QStringLiteral("/velmar-extract"), {kar}, &out, &err), 0);
+        QJsonParseError parseError;
+        const QJsonObject json = QJsonDocument::fromJson(out, &parseError).object();
+        QCOMPARE(parseError.error, QJsonParseError::NoError);
+        QCOMPARE(json.keys(), (QStringList{"chord", "parsedChords", "parsedText", "syl", "text"}));
+
+        const QJsonArray rows = json[QStringLiteral("text")].toArray();
+        const QJsonArray wantRows = expected[QStringLiteral("rows")].toArray();
+        QCOMPARE(rows.size(), wantRows.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            QCOMPARE(rows[i][QStringLiteral("text")].toString(), wantRows[i][QStringLiteral("text")].toString());
+            QVERIFY2(qAbs(rows[i][QStringLiteral("tick")].toDouble() - wantRows[i][QStringLiteral("ms")].toDouble()) <= 1.0,
+                     qPrintable(QString::number(i)));
+        }
+        const QList<qint64> syl = ticks(json[QStringLiteral("syl")].toArray(), true);
+        const QJsonArray wantSyl = expected[QStringLiteral("syllables")].toArray();
+        QCOMPARE(syl.size(), wantSyl.size());
+        for (int i = 0; i < syl.size(); ++i)
+            QVERIFY2(qAbs(double(syl[i]) - wantSyl[i].toDouble()) <= 1.0, qPrintable(QString::number(i)));
+        QCOMPARE(json[QStringLiteral("parsedText")].toArray().size(), wantRows.size());
+    }
+
+    void commandLineErrors()
+    {
+        const QString tool = TestUtil::binDir() + QStringLiteral("/velmar-extract");
+        const QString notSong = write(QStringLiteral("notes.txt"), "plain text");
+        for (const QString &path : {m_dir.filePath(QStringLiteral("absent.kar")), notSong,
+                                    // a division of 0 cannot be played
+                                    write(QStringLiteral("broken.mid"), QByteArray("MThd\0\0\0\x06\0\0\0\x01\0\0MTrk\0\0\0\x04\0\xff\x2f\0", 26))}) {
+            QByteArray out, err;
+            QVERIFY(TestUtil::runProgram(tool, {path}, &out, &err) != 0);
+            QVERIFY(out.isEmpty());
+            QCOMPARE(err.count('\n'), 1);
+            QVERIFY2(err.contains(QFileInfo(path).fileName().toUtf8()), err.constData());
+        }
+    }
+};
+
+VELMAR_TEST(TestExtractTool)
+#include "tst_extracttool.moc"
