@@ -9,7 +9,17 @@ bool Chord::ParseChord(const char *text, ChordInfo *out)
 
 bool Chord::TransposeChord(char *out, const char *in, int semitones)
 {
-    return ChordsParser_TransposeChord(out, in, semitones, CHORD_TEXT_SIZE) != 0;
+    ChordsParser_TransposeChord(out, in, semitones, CHORD_TEXT_SIZE);
+    // Recognised when the root is one the transposition moves.
+    if (!in || !in[0])
+        return false;
+    char root[3] = {in[0], 0, 0};
+    if (in[1] == '#' || in[1] == 'b')
+        root[1] = in[1];
+    for (int i = 0; i < 12; ++i)
+        if (std::strcmp(root, chordListSharp[i]) == 0 || std::strcmp(root, chordListFlat[i]) == 0)
+            return true;
+    return false;
 }
 
 bool Chord::ToSharp(char *out, const char *in)

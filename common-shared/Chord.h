@@ -12,7 +12,8 @@ public:
     // True when the text was read; a chord that names no table row still comes
     // back with root -1 and the text unchanged, to be shown as a plain label.
     static bool ParseChord(const char *text, ChordInfo *out);
-    // out and in are CHORD_TEXT_SIZE buffers. Always true.
+    // out and in are CHORD_TEXT_SIZE buffers. True when the root was
+    // recognised; a name that is not a chord comes back unchanged.
     static bool TransposeChord(char *out, const char *in, int semitones);
     // Respell flat roots and basses with sharps, or sharps with flats.
     static bool ToSharp(char *out, const char *in);

@@ -4,7 +4,9 @@
 #include <QLoggingCategory>
 #include <QMessageLogger>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -75,7 +77,8 @@ uint32_t convertTicksTimeToMilliSeconds(int ticks, unsigned tpqn, unsigned bpm)
 
 uint32_t convertMilliSecondsTimeToTicks(int ms, unsigned tpqn, unsigned bpm)
 {
-    return uint32_t(double(tpqn) * double(bpm) * double(ms) / 60000.0);
+    const double ticks = std::trunc(double(tpqn) * double(bpm) * double(ms) / 60000.0);
+    return uint32_t(int32_t(std::clamp(ticks, double(INT32_MIN), double(INT32_MAX))));
 }
 
 void strlwr_s(char *s, int n)

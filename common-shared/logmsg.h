@@ -16,7 +16,8 @@ uint64_t getTimeStampMilliSec();
 
 // ticks * 60000 / (tpqn * bpm), truncated; 0 when tpqn or bpm is 0.
 uint32_t convertTicksTimeToMilliSeconds(int ticks, unsigned tpqn, unsigned bpm);
-// (tpqn * bpm) * ms / 60000, truncated.
+// (tpqn * bpm) * ms / 60000, truncated; a negative time gives a negative
+// count in the 32 bits (read the result as int32_t).
 uint32_t convertMilliSecondsTimeToTicks(int ms, unsigned tpqn, unsigned bpm);
 
 // ASCII case change in place for at most n characters or up to the NUL.
