@@ -1,4 +1,6 @@
 #include "MidiBassOutWrapper.h"
+#include "MidiInterface.h"
+#include "cinterface.h"
 #include "synthtestutil.h"
 #include "testutil.h"
 
@@ -115,6 +117,39 @@ private slots:
         QCOMPARE(out.wrapper->expander()->synth()->gain(),
                  float(SoftSynth::kFullGain * (88 << 7) / 16383.0));
         out.wrapper->closePort();
+    }
+
+    void musicVolumeThroughTheOutputLayer()
+    {
+        // As the sound engine binds it: the synthesizer on output 1, opened
+        // as index 1000, which resets it; the music volume arrives as a
+        // Master Volume that the output layer scales to at most 88.
+        Output out;
+        out.wrapper->setSoundFont(soundBank().toStdString());
+        Sound::MidiInterface mi;
+        mi.config_GS_RESET(1);
+        mi.initMidiOutPortsSound({out.wrapper.get()});
+        QVERIFY(mi.openMidiBaseOutPorts(1000, -1, -1, -1, -1, -1));
+        const auto full = bytes("F0 7F 7F 04 01 00 7F F7");
+        CINTERFACE_SendMidiEvent1(full.data(), int(full.size()));
+        QCOMPARE(out.wrapper->expander()->synth()->gain(),
+                 float(SoftSynth::kFullGain * (88 << 7) / 16383.0));
+        const auto note = bytes("90 3C 64");
+        CINTERFACE_SendMidiEvent1(note.data(), int(note.size()));
+        const double loud = rms(renderMs(out.sink, 200));
+        const auto quiet = bytes("F0 7F 7F 04 01 00 3F F7");
+        CINTERFACE_SendMidiEvent1(quiet.data(), int(quiet.size()));
+        const double soft = rms(renderMs(out.sink, 200));
+        QVERIFY(loud > 1e-3);
+        QVERIFY2(soft < loud * 0.6, qPrintable(QStringLiteral("%1 %2").arg(soft).arg(loud)));
+        mi.closeMidiBaseOutPorts();
+        QCOMPARE(BassSynthMidiExpander::numPorts, 0);
+        // A second open while running fails and unbinds output 1.
+        QVERIFY(mi.openMidiBaseOutPorts(1000, -1, -1, -1, -1, -1));
+        MidiBassOutWrapper other(std::make_unique<OfflineAudioSink>());
+        other.setSoundFont(soundBank().toStdString());
+        QCOMPARE(other.openPort(1000), -1);
+        mi.closeMidiBaseOutPorts();
     }
 
     void destroyedWhileOpen()
