@@ -15,11 +15,15 @@ constexpr unsigned kDefaultRate = 44100;
 constexpr unsigned kBufferFrames[] = {256, 1024};
 
 // RtAudio names devices "maker: device" on some systems; the settings page
-// passes such names and the synthesizer compares the device part.
+// passes such names and the synthesizer looks for what stands between the
+// first separator and the next, so both sides cut the same way.
 std::string devicePart(const std::string &name)
 {
     const size_t sep = name.find(": ");
-    return sep == std::string::npos ? name : name.substr(sep + 2);
+    if (sep == std::string::npos)
+        return name;
+    const size_t next = name.find(": ", sep + 2);
+    return name.substr(sep + 2, next == std::string::npos ? std::string::npos : next - sep - 2);
 }
 
 class RtAudioSink : public SynthAudioSink
