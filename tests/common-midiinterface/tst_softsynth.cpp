@@ -110,39 +110,66 @@ private slots:
         QVERIFY(rms(rig.render(200)) > 1e-3);
     }
 
-    void brightnessFollowsCC74()
+    // The same note after two setups: the measure of the second over the
+    // first must pass the bound (above it when > 1, below when < 1).
+    void soundControllersAndEffects_data()
     {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<QString>("measure");
+        QTest::addColumn<double>("bound");
         // Sawtooth lead: plenty of partials for the filter to take away.
-        const double open = [] {
-            Rig rig;
-            rig.start();
-            rig.send("C0 51 B0 4A 40 90 3C 64");
-            return brightness(rig.render(400));
-        }();
-        const double closed = [] {
-            Rig rig;
-            rig.start();
-            rig.send("C0 51 B0 4A 00 90 3C 64");
-            return brightness(rig.render(400));
-        }();
-        QVERIFY2(closed < open * 0.5,
-                 qPrintable(QStringLiteral("%1 %2").arg(closed).arg(open)));
+        QTest::newRow("CC74 closes the filter")
+            << QByteArray("C0 51 B0 4A 40") << QByteArray("C0 51 B0 4A 00") << "brightness" << 0.5;
+        QTest::newRow("CC73 slows the attack")
+            << QByteArray("C0 51 B0 49 40") << QByteArray("C0 51 B0 49 7F") << "onset" << 0.5;
+        QTest::newRow("CC72 lengthens the release")
+            << QByteArray("C0 51 B0 48 40") << QByteArray("C0 51 B0 48 7F") << "tail" << 2.0;
+        // Nylon guitar: its decay is in the volume envelope, not the sample.
+        QTest::newRow("CC75 lengthens the decay")
+            << QByteArray("C0 18 B0 4B 40") << QByteArray("C0 18 B0 4B 7F") << "late" << 1.5;
+        QTest::newRow("GS reverb level, device 00, no checksum")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 33 00 00 F7")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 33 7F 00 F7") << "tail" << 4.0;
+        QTest::newRow("GS reverb macro room to hall")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 30 00 00 F7")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 30 04 00 F7") << "tail" << 1.5;
+        QTest::newRow("GS chorus level")
+            << QByteArray("B0 5D 7F F0 41 00 42 12 40 01 3A 00 00 F7")
+            << QByteArray("B0 5D 7F F0 41 00 42 12 40 01 3A 7F 00 F7") << "level" << 1.2;
     }
-
-    void gsReverbLevelWithoutChecksum()
+    void soundControllersAndEffects()
     {
-        auto tail = [](const char *level) {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(QString, measure);
+        QFETCH(double, bound);
+        auto run = [&measure](const QByteArray &setup) {
             Rig rig;
-            rig.start();
-            rig.send(level);
-            rig.send("B0 5B 7F 90 3C 7F");
-            rig.render(300);
-            rig.send("80 3C 00 B0 78 00");
-            return rms(rig.render(300));
+            if (!rig.start())
+                return -1.0;
+            rig.send(setup.constData());
+            rig.send("90 3C 7F");
+            const auto held = rig.render(measure == QLatin1String("late") ? 1500 : 400);
+            rig.send("80 3C 00");
+            const auto after = rig.render(400);
+            if (measure == QLatin1String("brightness"))
+                return brightness(held);
+            if (measure == QLatin1String("onset"))
+                return rms(std::vector<float>(held.begin(), held.begin() + 2 * 441 * 3));
+            if (measure == QLatin1String("late"))
+                return rms(held, held.size() * 2 / 3);
+            if (measure == QLatin1String("tail"))
+                return rms(after, after.size() / 4);
+            return rms(held);
         };
-        const double dry = tail("F0 41 00 42 12 40 01 33 00 00 F7");
-        const double wet = tail("F0 41 00 42 12 40 01 33 7F 00 F7");
-        QVERIFY2(wet > dry * 4, qPrintable(QStringLiteral("%1 %2").arg(wet).arg(dry)));
+        const double a = run(first), b = run(second);
+        QVERIFY(a > 0 && b > 0);
+        const QString text = QStringLiteral("%1 then %2").arg(a).arg(b);
+        if (bound > 1)
+            QVERIFY2(b > a * bound, qPrintable(text));
+        else
+            QVERIFY2(b < a * bound, qPrintable(text));
     }
 
     void rawParser_data()
