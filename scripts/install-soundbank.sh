@@ -4,7 +4,9 @@
 # program sounds on a fresh machine. A bank that is already there is kept.
 set -euo pipefail
 
-folder="${XDG_DATA_HOME:-$HOME/.local/share}/Kvero/VelmarPC"
+# The program sets no organisation name on the application, so its data
+# folder is the executable's name under the data home.
+folder="${XDG_DATA_HOME:-$HOME/.local/share}/VelmarPC"
 target="$folder/Basic.sfc"
 
 if [ -s "$target" ]; then

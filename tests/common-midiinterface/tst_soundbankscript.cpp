@@ -17,7 +17,7 @@ private slots:
         const QString oldOrg = QCoreApplication::organizationName();
         const QString oldApp = QCoreApplication::applicationName();
         qputenv("XDG_DATA_HOME", home.path().toUtf8());
-        QCoreApplication::setOrganizationName(QStringLiteral("Kvero"));
+        QCoreApplication::setOrganizationName(QString());
         QCoreApplication::setApplicationName(QStringLiteral("VelmarPC"));
         const QString target =
             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
