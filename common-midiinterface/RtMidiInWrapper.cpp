@@ -1,4 +1,5 @@
 #include "RtMidiInWrapper.h"
+#include "RtMidiPort.h"
 
 #include <iostream>
 
@@ -23,36 +24,12 @@ RtMidiInWrapper::~RtMidiInWrapper()
 
 int RtMidiInWrapper::openPort(int port)
 {
-    if (!m_in) {
-        std::cout << kPrefix << "no MIDI input client" << std::endl;
-        return 1;
-    }
-    if (port < 0) {
-        std::cout << kPrefix << "invalid port number " << port << std::endl;
-        return 1;
-    }
-    try {
-        m_in->openPort(unsigned(port), "RtMidi Input");
-        if (!m_in->isPortOpen()) {
-            std::cout << kPrefix << "port " << port << " not opened" << std::endl;
-            return 1;
-        }
-        return 0;
-    } catch (const RtMidiError &e) {
-        std::cout << kPrefix << e.getMessage() << std::endl;
-        return 1;
-    }
+    return rtMidiOpenPort(m_in, port, "RtMidi Input", kPrefix);
 }
 
 void RtMidiInWrapper::closePort()
 {
-    if (!m_in)
-        return;
-    try {
-        m_in->closePort();
-    } catch (const RtMidiError &e) {
-        std::cout << kPrefix << e.getMessage();
-    }
+    rtMidiClosePort(m_in, kPrefix);
 }
 
 void RtMidiInWrapper::setCallback(MidiInputCallback callback, void *userData)

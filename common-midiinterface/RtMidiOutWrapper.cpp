@@ -1,4 +1,5 @@
 #include "RtMidiOutWrapper.h"
+#include "RtMidiPort.h"
 
 #include <iostream>
 #include <memory>
@@ -24,37 +25,12 @@ RtMidiOutWrapper::~RtMidiOutWrapper()
 
 int RtMidiOutWrapper::openPort(int port)
 {
-    if (!m_out) {
-        std::cout << kPrefix << "no MIDI output client" << std::endl;
-        return 1;
-    }
-    if (port < 0) {
-        std::cout << kPrefix << "invalid port number " << port << std::endl;
-        return 1;
-    }
-    try {
-        m_out->openPort(unsigned(port), "RtMidi Output");
-        // RtMidi only warns about a port that does not exist.
-        if (!m_out->isPortOpen()) {
-            std::cout << kPrefix << "port " << port << " not opened" << std::endl;
-            return 1;
-        }
-        return 0;
-    } catch (const RtMidiError &e) {
-        std::cout << kPrefix << e.getMessage() << std::endl;
-        return 1;
-    }
+    return rtMidiOpenPort(m_out, port, "RtMidi Output", kPrefix);
 }
 
 void RtMidiOutWrapper::closePort()
 {
-    if (!m_out)
-        return;
-    try {
-        m_out->closePort();
-    } catch (const RtMidiError &e) {
-        std::cout << kPrefix << e.getMessage();
-    }
+    rtMidiClosePort(m_out, kPrefix);
 }
 
 int RtMidiOutWrapper::sendMessage(const std::vector<unsigned char> *message)
