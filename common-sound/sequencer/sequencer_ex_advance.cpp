@@ -1,0 +1,1168 @@
+// The event interpreter: one run over the slot named by the interpreter
+// pointers sends every event that is due, applying the song's stored channel
+// settings and the user's offsets, and turns the bar and beat markers into
+// the click, the bar and beat signals and the seek and jump hooks.
+//
+// Timing: the reader sits on the next event of the stream (its delta already
+// read); an event's tick is the sum of the deltas before it, counted from the
+// start of the running segment. A segment starts at a tempo change, a seek or
+// a restart, at the exact engine time the change falls on, so rounding never
+// accumulates and a late pass never shifts the rest of the song.
+#include "sequencer_ex_p.h"
+
+#include "ExtractProc.h"
+#include "Fading.h"
+#include "MIDI_const.h"
+#include "cinterface.h"
+#include "inserts.h"
+#include "logmsg.h"
+#include "midi_controls.h"
+#include "sequencer_click.h"
+#include "sequencer_goto.h"
+#include "sequencer_signals.h"
+#include "volumes.h"
+
+#include <cstring>
+
+namespace {
+const char *const LOG_SRC = "../common-sound/sequencer/sequencer_ex";
+
+constexpr int JUMP_FADE_OUT_ARMED = 4;
+constexpr int JUMP_ARMED = 5;
+constexpr int JUMP_CROSSFADE = 6;
+constexpr int JUMP_FADE_IN = 10;
+constexpr int JUMP_FADE_OUT = 11;
+constexpr int CUEING_IMMEDIATE = 0;
+constexpr int CUEING_BACK_TWO_BARS = 1;
+constexpr int CUEING_CROSSFADE = 3;
+constexpr int CUEING_IMMEDIATE_MATCHED = 4;
+constexpr int FAST_START_FIRST_NOTE_TICK = 400;
+constexpr int MAX_SEEK_EVENTS_PER_PASS = 49;
+constexpr uint16_t NO_RUNNING_STATUS = UNSET_WORD;
+
+enum class Run { Continue, End };
+
+// What one run reads: the slot's event buffer or a chase list.
+struct Source {
+    const uint8_t *data = nullptr;
+    uint32_t size = 0;
+    Db *db = nullptr;
+    bool aux = false;
+};
+Source g_src;
+
+// The tempo offset last signalled, so that the signal fires on change only.
+int g_lastSignalledDelta = 0x7FFFFFFF;
+
+// Bounded reader over the run's source: a read at or past the end yields 0
+// and marks the read as failed (never touches memory beyond the stream).
+struct Reader {
+    uint32_t &pos;
+    bool failed = false;
+
+    explicit Reader(uint32_t &p) : pos(p) {}
+    uint8_t byte()
+    {
+        if (failed || !g_src.data || pos >= g_src.size) {
+            failed = true;
+            return 0;
+        }
+        return g_src.data[pos++];
+    }
+};
+
+inline MidiStream *S() { return irqMidiStream; }
+inline Mfi *M() { return irqMfi; }
+inline EngineSlotTiming &T() { return timingOf(irqMidiStream); }
+
+bool shown()
+{
+    return SEQUENCER_EX_getAssociateTextArea(irqMfi) == int(txtArea.load(std::memory_order_relaxed));
+}
+
+bool crossfading()
+{
+    return stHas(ST_CROSSFADE);
+}
+
+int flatChannelOf(uint8_t status)
+{
+    const int ch = status & 15;
+    return (sflags(S()) & (SF_OUT_SEL_1 | SF_OUT_SEL_2 | SF_CHASE_HIGH)) == SF_OUT_SEL_1 ? ch : ch + 16;
+}
+
+int layerOf(int flat)
+{
+    return RT_info[flat][RT_INFO_LAYER].load(std::memory_order_relaxed) & 3;
+}
+
+// The routing rule of the song's events.
+void routeSend(const uint8_t *data, int len)
+{
+    const MidiStream *s = S();
+    const uint32_t sel = sflags(s) & (SF_OUT_SEL_1 | SF_OUT_SEL_2);
+    const bool first = (sel == SF_OUT_SEL_1 && s->port == 0) || (sel == SF_OUT_SEL_2 && s->port == 1);
+    if (first)
+        CINTERFACE_SendMidiEvent1(data, len);
+    else
+        CINTERFACE_SendMidiEvent2(data, len);
+}
+
+void setMeter(int flat, int layer, int value)
+{
+    if (noteOnVolume[flat].load(std::memory_order_relaxed) == value)
+        return;
+    noteOnVolume[flat].store(int16_t(value), std::memory_order_relaxed);
+    C_SIGNAL_NoteOnVolumeChanged(flat, layer, value);
+}
+
+// A read error stops this slot for good: one report, no further reads.
+void streamError(uint16_t code, uint16_t stopReason = 0)
+{
+    M()->errorCode = code;
+    stop.store(1);
+    if (stopReason)
+        stopchi.store(stopReason);
+    sflagsSet(S(), SF_SUSPENDED);
+    EngineSlotTiming &e = T();
+    if (!e.errorReported) {
+        e.errorReported = 1;
+        logMsg(1, LOG_SRC, __LINE__, "Errore durante la riproduzione MIDI, codice %d", code);
+        logMsg(1, LOG_SRC, __LINE__, "Fine esecuzione brano");
+        C_SIGNAL_FineBrano();
+    }
+}
+
+// Delta time of up to five bytes; false after an error (reported).
+bool readDelta(Reader &r, uint32_t &delta)
+{
+    uint64_t v = 0;
+    for (int i = 0; i < 5; ++i) {
+        const uint8_t b = r.byte();
+        if (r.failed) {
+            streamError(SEQ_ERR_PAST_END);
+            delta = 0;
+            return false;
+        }
+        v = (v << 7) | (b & 0x7F);
+        if (!(b & 0x80)) {
+            delta = v > 0x0FFFFFFF ? 0x0FFFFFFF : uint32_t(v);
+            return true;
+        }
+    }
+    streamError(SEQ_ERR_BAD_DELTA, STOPCHI_BAD_DELTA);
+    delta = 0;
+    return false;
+}
+
+// Count of a SysEx or meta event: one or two bytes.
+uint32_t readCount(Reader &r)
+{
+    const uint8_t b = r.byte();
+    if (!(b & 0x80))
+        return b;
+    return (uint32_t(b & 0x7F) << 7) | (r.byte() & 0x7F);
+}
+
+void updateCurrentTick()
+{
+    MidiStream *s = S();
+    const EngineSlotTiming &e = T();
+    if (e.usPerQuarter == 0)
+        return;
+    const uint64_t now = nowUs();
+    const uint64_t elapsed = now > e.baseUs ? now - e.baseUs : 0;
+    const uint32_t tpqn = M()->tpqn ? M()->tpqn : EXTRACT_TPQN;
+    const uint64_t tick = elapsed * tpqn / e.usPerQuarter;
+    s->currentTick = tick > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(tick);
+}
+
+// Engine time at which the pending event falls.
+uint64_t pendingEventTime()
+{
+    const MidiStream *s = S();
+    const EngineSlotTiming &e = T();
+    const uint64_t now = nowUs();
+    if (e.usPerQuarter == 0 || (sflags(s) & SF_FORWARD_SEEK) || s->eventTick < 0)
+        return now;
+    const uint32_t tpqn = M()->tpqn ? M()->tpqn : EXTRACT_TPQN;
+    const uint64_t at = e.baseUs + uint64_t(s->eventTick) * e.usPerQuarter / tpqn;
+    return at < now ? at : now;
+}
+
+bool isNoteOnMessage(const uint8_t *msg)
+{
+    return (msg[0] & 0xF0) == 0x90 && msg[2] != 0;
+}
+
+// ---- jump hooks
+
+int tempoMatchImpl(MidiStream *newStream, const MidiStream *oldStream)
+{
+    const int newSum = int(newStream->songBpm) + int(newStream->userTempoDelta);
+    const int oldSum = int(oldStream->songBpm) + int(oldStream->userTempoDelta);
+    if (newSum <= 0 || oldSum <= 0)
+        return 0;
+    const int ratio = 100 * newSum / oldSum;
+    if (ratio < 85 || ratio > 115 || !isAutoBpm(newSum, oldSum))
+        return 0;
+    newStream->autoTempoDelta = int16_t(int(oldStream->songBpm) + int(oldStream->userTempoDelta) +
+                                        int(oldStream->autoTempoDelta) - newSum);
+    const int effective = newSum + int(newStream->autoTempoDelta);
+    if (effective > 0)
+        newStream->msPerBeat = ((60000000u / uint32_t(effective)) & ~0x7Fu) / 1000;
+    timingOf(newStream).usPerQuarter = effectiveUsPerQuarter(newStream);
+    return 1;
+}
+
+void armAutoBpm(MidiStream *newStream)
+{
+    sflagsSet(newStream, SF_AUTO_BPM);
+    autoBpmStep = 0;
+    autoBpmTime = tCount.load() + deltasAutoset[0];
+}
+
+void fadeOutStart()
+{
+    MidiStream *s = S();
+    jumpStatus.store(JUMP_FADE_OUT);
+    jumpFadeFactor = 100;
+    const uint32_t beats = uint32_t(getFadeBeat(nowIsPlaying.load()));
+    prescalerFade = reloadValPrescalerFade = beats * s->msPerBeat / 20;
+    sflagsClear(s, SF_FADE_OUT_NOW);
+}
+
+void immediateJump()
+{
+    MidiStream *s = S();
+    const int newRole = nowIsPlaying.load() ? 0 : 1;
+    MidiStream *next = roleStream(newRole);
+    if (cueingMode.load() == CUEING_IMMEDIATE_MATCHED && tempoMatchImpl(next, s) && autoSetBpm.load())
+        armAutoBpm(next);
+    if (stHas(ST_JUMP_PREPARED)) {
+        INSERTS_SwitchBank(s->port);
+        CINTERFACE_SetMidiVolumeCorrection(s->port == 0 ? 1 : 0,
+                                           CINTERFACE_GetMidiVolumeCorrection(s->port));
+    }
+    if (sflags(s) & SF_USES_SECOND_PORT)
+        RestartStream(s, M());
+    else
+        CloseActualStream(0);
+    nowIsPlaying.store(uint16_t(newRole));
+    tCount.store(0);
+    updateMidiChannelVol();
+    updateMidiAllChanelVolumes();
+    StartStream(next);
+    setTextAreaActive(newRole);
+    stClear(ST_GOTO_PENDING);
+    jumpStatus.store(0);
+    setRtBeat(next->currentBeat);
+    setRtBar(timingOf(next).bar);
+    uint8_t buffer[SEQ_MSG_BUF_SIZE];
+    int length = 0;
+    INSERTS_LoadAllFromDb(next->db, next->port, buffer, &length);
+    if (length > 0) {
+        if (next->port == 0)
+            CINTERFACE_SendMidiEvent1(buffer, length);
+        else
+            CINTERFACE_SendMidiEvent2(buffer, length);
+    }
+    INSERTS_GetConfig(next->insertConfig);
+    if (next->db) {
+        sendMidiChorus(next->db->chorusMacro);
+        sendMidiReverb(next->db->reverbMacro);
+    }
+    SEQUENCER_EX_MelodyClick_ResetChan();
+    SEQUENCER_EX_SendHarmAllNoteOff();
+    if (sflags(next) & SF_AUTO_BPM)
+        autoBpmTime = tCount.load();
+    C_SIGNAL_JumpSwapSong();
+    C_SIGNAL_JumpDone();
+    SEQUENCER_CLICK_ClickBar();
+    C_SIGNAL_BarEvent(crossfading() ? -1 : int(timingOf(next).bar));
+}
+
+void crossFadeStart()
+{
+    MidiStream *s = S();
+    const int leavingRole = slotIndexOf(s);
+    stSet(ST_CROSSFADE);
+    tCount.store(0);
+    rebaseStream(s, 0);
+    const int newRole = nowIsPlaying.load() ? 0 : 1;
+    nowIsPlaying.store(uint16_t(newRole));
+    MidiStream *next = roleStream(newRole);
+    multipleFadeCurve = FadeDiscoMode;
+    if (tempoMatchImpl(next, s) && autoSetBpm.load())
+        armAutoBpm(next);
+    StartStream(next);
+    jumpStatus.store(JUMP_CROSSFADE);
+    jumpFadeFactor = 20;
+    sflagsSet(s, SF_XFADE_OWN_DB);
+    sflagsClear(s, SF_XFADE_SAVED_DB);
+    sflagsSet(next, SF_XFADE_SAVED_DB);
+    sflagsClear(next, SF_XFADE_OWN_DB);
+    savedDb = roleInfos(newRole) ? roleInfos(newRole)->db : nullptr;
+    prescalerFade = reloadValPrescalerFade = uint32_t(getFadeBeat(leavingRole)) * 25;
+    SendFade4jump();
+    if (multipleFadeCurve) {
+        updateMidiAllChanelVolumes();
+        MidiChannelVolumeTask(roleStream(0), roleDb(0));
+        MidiChannelVolumeTask(roleStream(1), roleDb(1));
+    }
+    updateMidiChannelVol();
+    VolumeTask();
+}
+
+// ---- end of song
+
+Run endOfSong()
+{
+    MidiStream *s = S();
+    Mfi *m = M();
+    const uint32_t flags = sflags(s);
+    if (flags & SF_CHASE) {
+        // Back from the chase list to the song's own events at its start bar.
+        sflagsAssign(s, (flags & ~0x61u) | SF_SKIP_DELTA);
+        m->errorCode = 0;
+        int b = s->startBar;
+        if (cueingMode.load() == CUEING_BACK_TWO_BARS)
+            b = b >= 2 ? b - 2 : 0;
+        if (b >= MAX_BARS)
+            b = MAX_BARS - 1;
+        T().bar = s->startBar;
+        s->currentBar = uint8_t(s->startBar);
+        m->readPosition = irqMidiInfoStream ? irqMidiInfoStream->barOffsets[b] : 0;
+        m->totalTicks = irqMidiInfoStream ? irqMidiInfoStream->barTicks[b] : 0;
+        m->lastDelta = 0;
+        s->currentBeat = 0;
+        m->fastRun = 0;
+        updateMidiAllChanelVolumes();
+        MidiChannelVolumeTask(s, g_src.db);
+        const int otherRole = s->slotByte == 2 ? 0 : 1;
+        if (!(flags & SF_CHASE_FADE_IN)) {
+            sflagsSet(s, SF_SUSPENDED);
+            sflagsSet(roleStream(otherRole), SF_JUMP_AT_BAR);
+            jumpStatus.store(JUMP_ARMED);
+            return Run::End;
+        }
+        CloseStream(otherRole);
+        tCount.store(0);
+        nowIsPlaying.store(uint16_t(s->slotByte ? s->slotByte - 1 : 0));
+        StartStream(s);
+        if (cueingMode.load() == CUEING_IMMEDIATE)
+            setTextAreaActive(slotIndexOf(s));
+        prescalerFade = reloadValPrescalerFade =
+            uint32_t(getFadeBeat(slotIndexOf(s))) * s->msPerBeat / 20;
+        jumpStatus.store(JUMP_FADE_IN);
+        jumpFadeFactor = 100;
+        return Run::End;
+    }
+    if (flags & SF_CHASE_HIGH) {
+        sflagsAssign(s, (flags & ~SF_CHASE_HIGH) | SF_PENDING);
+        MidiStream *other = roleStream(slotIndexOf(s) == 0 ? 1 : 0);
+        sflagsAssign(other, (sflags(other) & ~0x2008u) | SF_AUDIBLE);
+        SendMidiHighChannelChanged(s->port);
+        CloseActualStreamMF5();
+        return Run::End;
+    }
+    if (rewindOnEOT.load()) {
+        SEQUENCER_EX_RewindToTargetBar(0);
+        if (!(StFlag.fetch_or(ST_PAUSE) & ST_PAUSE))
+            silenceAll();
+        C_SIGNAL_FineBrano();
+        return Run::End;
+    }
+    if (jumpStatus.load() == JUMP_FADE_OUT) {
+        if (jumpFadeFactor > 50)
+            HalfFadeOutOperation();
+        prescalerFade = 1;
+        jumpFadeFactor = 0;
+        sflagsSet(s, SF_SUSPENDED);
+        return Run::End;
+    }
+    CloseActualStream(1);
+    if (!(MidiStreamFirst && MidiStreamFirst->slotByte) && !(MidiStreamSecond && MidiStreamSecond->slotByte)) {
+        stop.store(1);
+        stopchi.store(STOPCHI_SONG_END);
+    }
+    C_SIGNAL_FineBrano();
+    return Run::End;
+}
+
+// ---- the bar path
+
+void countInCheck()
+{
+    const int target = precountBar.load(std::memory_order_relaxed);
+    if (Rt.countInBar >= target)
+        return;
+    ++Rt.countInBar;
+    if (Rt.countInBar != target) {
+        C_SIGNAL_precountEnded();
+        return;
+    }
+    const MidiInfos *infos = irqMidiInfoStream;
+    if (!infos || target < 0 || target >= MAX_BARS)
+        return;
+    for (int c = 0; c < 16; ++c) {
+        if (infos->activity[c][0][target] & 3) {
+            C_SIGNAL_precountEnded();
+            return;
+        }
+    }
+}
+
+void seekArrived()
+{
+    MidiStream *s = S();
+    uint8_t buffer[16 * 3];
+    int n = 0;
+    for (int c = 0; c < 16; ++c) {
+        if (seekPitchBend[c] == 0xFFFF)
+            continue;
+        buffer[n++] = uint8_t(0xE0 | c);
+        buffer[n++] = uint8_t((seekPitchBend[c] >> 8) & 0x7F);
+        buffer[n++] = uint8_t(seekPitchBend[c] & 0x7F);
+    }
+    if (n)
+        routeSend(buffer, n);
+    n = 0;
+    for (int c = 0; c < 16; ++c) {
+        if (seekExpression[c] == 0xFF)
+            continue;
+        buffer[n++] = uint8_t(0xB0 | c);
+        buffer[n++] = 0x0B;
+        buffer[n++] = uint8_t(seekExpression[c] & 0x7F);
+    }
+    if (n)
+        routeSend(buffer, n);
+    SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
+    for (MidiStream *t : {s, ptrMidiStream}) {
+        if (!t)
+            continue;
+        sflagsClear(t, SF_FORWARD_SEEK | SF_SEEK_AT_BAR);
+        t->targetBar = -1;
+        t->atBar = 0;
+    }
+    const int bar = rtBar();
+    if (irqMidiInfoStream && bar >= 0 && bar < MAX_BARS)
+        M()->totalTicks = irqMidiInfoStream->barTicks[bar];
+    // The song goes on from here at its own pace: nothing it skipped is due.
+    recomputeTempo(s, nowUs());
+    T().nextAdvance = M()->lastDelta;
+    updateCurrentTick();
+    C_SIGNAL_SeekDone();
+}
+
+Run barPath()
+{
+    MidiStream *s = S();
+    s->currentBeat = 0;
+    const int bar = T().bar;
+    const bool reached = int(s->atBar) <= bar;
+    uint32_t flags = sflags(s);
+    const int js = jumpStatus.load();
+    if ((flags & SF_XFADE_OWN_DB) && js == JUMP_FADE_OUT_ARMED) {
+        if ((flags & SF_FADE_OUT_NOW) || reached)
+            fadeOutStart();
+    } else if ((flags & (SF_JUMP_AT_BAR | SF_FADE_OUT_NOW)) && js == JUMP_ARMED && reached) {
+        const int cm = cueingMode.load();
+        if (cm == CUEING_IMMEDIATE || cm == CUEING_IMMEDIATE_MATCHED) {
+            immediateJump();
+            return Run::End;
+        }
+        if (cm == CUEING_CROSSFADE)
+            crossFadeStart();
+    }
+    if (shown()) {
+        setRtBar(bar);
+        setRtBeat(0);
+        if (SEQUENCER_CLICK_isValidClick()) {
+            countInCheck();
+            SEQUENCER_CLICK_ClickBar();
+            C_SIGNAL_BarEvent(crossfading() ? -1 : bar);
+        }
+    }
+    flags = sflags(s);
+    if ((flags & SF_SEEK_AT_BAR) && reached) {
+        sflagsClear(s, SF_SEEK_AT_BAR);
+        const int target = ptrMidiStream ? ptrMidiStream->targetBar : s->targetBar;
+        SEQUENCER_EX_SeekBar(target, -1);
+        return Run::End;
+    }
+    if ((flags & SF_REWIND) && rtBar() < 2)
+        sflagsClear(s, SF_REWIND);
+    if ((flags & SF_FORWARD_SEEK) && s->targetBar == rtBar())
+        seekArrived();
+    return Run::Continue;
+}
+
+// ---- the channel path
+
+uint8_t adjust(int offset, uint8_t value)
+{
+    const int v = offset + int(value);
+    if (v <= 0)
+        return 0;
+    return v > 126 ? 127 : uint8_t(v);
+}
+
+int ccOffsetIndex(uint8_t controller)
+{
+    switch (controller) {
+    case 75: return DB_CC75;
+    case 73: return DB_CC73;
+    case 72: return DB_CC72;
+    case 71: return DB_CC71;
+    case 74: return DB_CC74;
+    case 66: return DB_CC66;
+    default: return -1;
+    }
+}
+
+void channelPath(bool &playIt)
+{
+    MidiStream *s = S();
+    Mfi *m = M();
+    uint8_t *msg = irq_sM;
+    const uint8_t status = msg[0];
+    const uint8_t type = status & 0xF0;
+    const int ch = status & 15;
+    const int flat = flatChannelOf(status);
+    const int layer = layerOf(flat);
+    const Db *db = g_src.db;
+    static const DbLayer noLayer{};
+    const DbLayer &L = db ? db->layers[flat][layer] : noLayer;
+    const bool drum = (L.flags & DB_FLAG_DRUM) != 0;
+    const uint32_t flags = sflags(s);
+    const bool seeking = (flags & SF_FORWARD_SEEK) != 0;
+    const int melody = melodyChannel.load(std::memory_order_relaxed);
+
+    if (type == 0x80 || type == 0x90) {
+        if (msg[1] & 0x80) {
+            // A damaged stream: such a byte would leave as a status byte.
+            EngineSlotTiming &e = T();
+            if (!e.badNoteReported) {
+                e.badNoteReported = 1;
+                logMsg(1, LOG_SRC, __LINE__, "Bingo !!! Trap Errore nei salti Mf5 !!!");
+            }
+            playIt = false;
+            return;
+        }
+        const bool noteOn = type == 0x90 && msg[2] != 0;
+        const int meter = noteOnVolume[flat].load(std::memory_order_relaxed);
+        if (noteOn) {
+            if (L.muteSolo != DB_MUTE) {
+                m->noteSeen = 1;
+                setMeter(flat, layer, drum ? 150 : (meter + msg[1] > 255 ? 255 : meter + msg[1]));
+            }
+        } else if (!drum) {
+            setMeter(flat, layer, meter > msg[1] ? meter - msg[1] : 0);
+        }
+        playIt = (flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) == SF_AUDIBLE;
+        if (type == 0x90) {
+            if (!m->firstNoteSeen)
+                C_SIGNAL_precountEnded();
+            m->firstNoteSeen = 1;
+            if (L.velocityCurve >= 1 && L.velocityCurve <= VELOCITY_CURVES && msg[2] != 0)
+                msg[2] = VOLUMES_VelocityCurve(L.velocityCurve, msg[2]);
+            if (db && db->anySolo == 0) {
+                if (L.muteSolo == DB_MUTE && noteOn)
+                    playIt = false;
+            } else if (db && L.muteSolo != DB_SOLO) {
+                playIt = false;
+            }
+        }
+        if (!drum) {
+            const int note = int(msg[1]) + int(L.transpose) + int(s->transpose) +
+                             globalTranspose.load(std::memory_order_relaxed);
+            if (note < 0 || note > 127) {
+                // Never wrap into a status byte; the note-on and its note-off
+                // both fall out of range and are both dropped.
+                playIt = false;
+                return;
+            }
+            msg[1] = uint8_t(note);
+            if (m->messageLength == 6)
+                msg[4] = uint8_t(note);
+        }
+        if (flat == melody) {
+            if (noteOn) {
+                if (melody_mirror.load() && shown() && !stHas(ST_GOTO_PENDING))
+                    CINTERFACE_SendMidiEvent4(msg, 3);
+                const int mode = mute.load(std::memory_order_relaxed);
+                if (mode == 2)
+                    msg[2] = semiMute(msg[2]);
+                else if (mode == 1)
+                    playIt = false;
+            } else if (shown() && melody_mirror.load()) {
+                CINTERFACE_SendMidiEvent4(msg, 3);
+            }
+        }
+        if (harmonizer.load()) {
+            const int harm = harmMode.load() == 1 ? melody : harmChannel.load();
+            if (flat == harm) {
+                if (noteOn) {
+                    for (auto &n : harmNotes) {
+                        if (n == 0xFF) {
+                            n = msg[1];
+                            const unsigned char out[3] = {status, msg[1], 1};
+                            CINTERFACE_SendMidiEvent4(out, 3);
+                            break;
+                        }
+                    }
+                } else {
+                    for (auto &n : harmNotes) {
+                        if (n == msg[1]) {
+                            n = 0xFF;
+                            const unsigned char out[3] = {status, msg[1], msg[2]};
+                            CINTERFACE_SendMidiEvent4(out, 3);
+                            break;
+                        }
+                    }
+                }
+            }
+        }
+        if (seeking)
+            playIt = false;
+        return;
+    }
+    if (type == 0xE0) {
+        if (seeking) {
+            seekPitchBend[flat] = uint16_t((msg[1] << 8) | msg[2]);
+            playIt = false;
+        }
+        return;
+    }
+    if (type != 0xB0)
+        return;
+    const uint8_t controller = msg[1];
+    const int side = flat < 16 ? s->port : ((flags & SF_CHASE_HIGH) ? s->port : 1 - s->port);
+    switch (controller) {
+    case 7:
+        msg[2] = adjust(L.volume, msg[2]);
+        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, msg[2], ch, side);
+        playIt = false;
+        break;
+    case 10:
+        msg[2] = adjust(L.pan, msg[2]);
+        break;
+    case 11:
+        if (L.insertId) {
+            refreshMidiChVolumesMap(ch, side);
+        } else if (seeking) {
+            seekExpression[ch] = msg[2];
+            playIt = false;
+        }
+        break;
+    case 91:
+        msg[2] = adjust(L.reverb, msg[2]);
+        break;
+    case 93:
+        msg[2] = adjust(L.chorus, msg[2]);
+        break;
+    default: {
+        const int idx = ccOffsetIndex(controller);
+        if (idx >= 0 && db)
+            msg[2] = adjust(db->ccOffsets[flat][layer][idx], msg[2]);
+        break;
+    }
+    }
+    if (melody_mirror.load() && ch == melody && controller != 10 && controller != 91 &&
+        controller != 93)
+        CINTERFACE_SendMidiEvent4(msg, 3);
+}
+
+// ---- processing the pending event
+
+void tempoEvent(const uint8_t *msg)
+{
+    if (msg[2] < 3)
+        return;
+    const uint32_t t = (uint32_t(msg[3]) << 16) | (uint32_t(msg[4]) << 8) | msg[5];
+    if (t == 0)
+        return;
+    uint32_t bpm = 60000000u / t;
+    if (bpm < 1)
+        bpm = 1;
+    if (bpm > 32767)
+        bpm = 32767;
+    S()->songBpm = int16_t(bpm);
+    T().songUsPerQuarter = t;
+    T().songBpmOfTempo = int16_t(bpm);
+    stSet(ST_TEMPO_RECOMPUTE);
+}
+
+// The new tempo counts from the pending event's time; a slot standing still
+// (tempo sum 0) has nothing due, so it takes the new tempo at once from the
+// position where it stands.
+void tempoRecompute(bool standingStill)
+{
+    MidiStream *s = S();
+    if (standingStill) {
+        const int32_t ahead = s->eventTick - s->currentTick;
+        recomputeTempo(s, nowUs());
+        s->eventTick = ahead > 0 ? ahead : 0;
+    } else {
+        recomputeTempo(s, pendingEventTime());
+        updateCurrentTick();
+    }
+    stClear(ST_TEMPO_RECOMPUTE);
+    if (int(nowIsPlaying.load()) + 1 == int(s->slotByte)) {
+        const int delta = int(s->userTempoDelta) + int(s->autoTempoDelta);
+        if (delta != g_lastSignalledDelta) {
+            g_lastSignalledDelta = delta;
+            C_SIGNAL_DeltaBpmChanged(delta);
+        }
+        C_SIGNAL_OrigBpmChanged(int(s->songBpm) + delta);
+    }
+}
+
+bool isGmOrGsReset(const uint8_t *msg, int len)
+{
+    if (len >= 2 && msg[1] == 0x7E)
+        return true;
+    return len >= 9 && msg[1] == 0x41 && msg[3] == 0x42 && (msg[7] == 0x7F || msg[8] == 0x7F);
+}
+
+bool isMasterVolume(const uint8_t *msg, int len)
+{
+    static const uint8_t head[6] = {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x00};
+    return len >= 7 && std::memcmp(msg, head, 6) == 0;
+}
+
+bool lastReverbEmpty()
+{
+    for (uint8_t b : lastReverbSysEx)
+        if (b)
+            return false;
+    return true;
+}
+
+Run processPending(bool &sent)
+{
+    MidiStream *s = S();
+    Mfi *m = M();
+    uint8_t *msg = irq_sM;
+    const int len = m->messageLength;
+    const uint8_t status = msg[0];
+    sent = false;
+    bool playIt = (sflags(s) & (SF_AUDIBLE | SF_FADE_OUT_NOW)) == SF_AUDIBLE;
+
+    if (status == 0xFF && msg[1] == 0x51)
+        tempoEvent(msg);
+    if (stHas(ST_TEMPO_RECOMPUTE))
+        tempoRecompute(false);
+
+    if (status == 0xF0) {
+        if (len >= 8 && std::memcmp(msg, REVERB_SYS_EX2, 8) == 0 && lastReverbEmpty())
+            std::memcpy(lastReverbSysEx, msg, len < 11 ? size_t(len) : sizeof lastReverbSysEx);
+        const int js = jumpStatus.load();
+        if (isMasterVolume(msg, len) && (js == JUMP_CROSSFADE || js == JUMP_FADE_IN || js == JUMP_FADE_OUT))
+            return Run::Continue;
+        if (!g_src.aux && isGmOrGsReset(msg, len))
+            return Run::Continue;
+        // A SysEx cut short would leave a device waiting for its end.
+        if (len < 2 || msg[len - 1] != 0xF7)
+            return Run::Continue;
+    } else if (status == 0xF4 || status == 0xFF) {
+        if (status == 0xFF && msg[1] == 0x2F)
+            return endOfSong();
+        return Run::Continue;
+    } else if (status == EXTRACT_EV_PORT) {
+        const uint8_t p = msg[1];
+        uint32_t f = sflags(s) & ~(SF_OUT_SEL_1 | SF_OUT_SEL_2 | SF_AUDIBLE);
+        f |= uint32_t(p & 3) * SF_OUT_SEL_1;
+        if (!(f & SF_SECOND_PORT_COPY) || p == 1)
+            f |= SF_AUDIBLE;
+        sflagsAssign(s, f);
+        return Run::Continue;
+    } else if (status == EXTRACT_EV_BAR || (sflags(s) & SF_FADE_OUT_NOW)) {
+        if (barPath() == Run::End)
+            return Run::End;
+        playIt = false;
+    } else if (status == EXTRACT_EV_HALF_BEAT) {
+        if (shown() && SEQUENCER_CLICK_isValidClick())
+            SEQUENCER_CLICK_ClickHalfBeat();
+        playIt = false;
+    } else if (status == EXTRACT_EV_BEAT) {
+        if (shown() && SEQUENCER_CLICK_isValidClick()) {
+            const int beat = s->currentBeat;
+            SEQUENCER_CLICK_ClickBeatOf(beat, m->beatsPerBar);
+            setRtBeat(beat);
+            C_SIGNAL_BeatEvent(crossfading() ? -1 : beat);
+        }
+        playIt = false;
+    } else {
+        channelPath(playIt);
+    }
+
+    GetsSliderVolStrumPannel();
+    if (playIt) {
+        MidiWS();
+        sent = true;
+    }
+    if (m->programSeen) {
+        updateMidiAllChanelVolumes();
+        m->programSeen = 0;
+    }
+    return Run::Continue;
+}
+
+// ---- reading the next event
+
+void programChange(uint8_t status, uint8_t program, int &len)
+{
+    MidiStream *s = S();
+    uint8_t *msg = irq_sM;
+    const int flat = flatChannelOf(status);
+    for (int l = 0; l < NUM_LAYERS; ++l) {
+        if (s->programMap[flat][l].program == program) {
+            RT_info[flat][RT_INFO_LAYER].store(uint8_t(l), std::memory_order_relaxed);
+            break;
+        }
+    }
+    const int layer = layerOf(flat);
+    static const DbLayer noLayer{0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
+    const DbLayer &L = g_src.db ? g_src.db->layers[flat][layer] : noLayer;
+    const uint8_t ch = status & 15;
+    msg[0] = status;
+    msg[1] = program;
+    len = 2;
+    if (!(L.flags & DB_FLAG_PROGRAM_OVERRIDE) || L.program == 0xFF) {
+        if (L.flags & DB_FLAG_DRUM)
+            changeUnknownDrumKit(msg);
+    } else {
+        bool done = false;
+        if (INSERTS_IsEnabled() && L.insertId && L.bank >= 0x31 && L.bank <= 0x3C) {
+            const GS_NAME_TABLES *tables = MIDI_CONST_GetTrkGsNames();
+            const int16_t pos = findInstrumentPos(tables, L.program, L.bank, L.insertId);
+            if (pos >= 0 && pos < tables->GS_INSTR_NAMES_SIZE) {
+                const GS_INSTRUMENT_NAME &row = tables->trkGsNames[pos];
+                if (row.bank == 0) {
+                    msg[0] = uint8_t(0xC0 | ch);
+                    msg[1] = uint8_t(row.program & 127);
+                    len = 2;
+                } else {
+                    msg[0] = uint8_t(0xB0 | ch);
+                    msg[1] = 0;
+                    msg[2] = uint8_t(row.bank & 127);
+                    msg[3] = uint8_t(0xC0 | ch);
+                    msg[4] = uint8_t(row.program & 127);
+                    len = 5;
+                }
+                done = true;
+            } else {
+                logMsg(2, LOG_SRC, __LINE__, "Suono con insert non trovato prg=%d bank=%d", L.program,
+                       L.bank);
+            }
+        }
+        if (!done) {
+            if (L.bank == 0xFF) {
+                msg[0] = uint8_t(0xC0 | ch);
+                msg[1] = uint8_t(L.program & 127);
+                len = 2;
+            } else {
+                msg[0] = uint8_t(0xB0 | ch);
+                msg[1] = 0;
+                msg[2] = uint8_t(L.bank & 127);
+                msg[3] = uint8_t(0xC0 | ch);
+                msg[4] = uint8_t(L.program & 127);
+                len = 5;
+            }
+        }
+    }
+    M()->programSeen = 1;
+    if (ch == melodyChannel.load(std::memory_order_relaxed))
+        CINTERFACE_SendMidiEvent4(msg, len);
+}
+
+// Reads the event at the read position into the message buffer.
+Run readNext(bool &endOfTrack, bool &sysEx)
+{
+    MidiStream *s = S();
+    Mfi *m = M();
+    EngineSlotTiming &e = T();
+    uint8_t *msg = irq_sM;
+    endOfTrack = false;
+    sysEx = false;
+
+    if (!(m->startFlags & 2) && m->fastRun == 0) {
+        m->startFlags |= 2;
+        if (shown() && SEQUENCER_CLICK_isValidClick()) {
+            SEQUENCER_CLICK_ClickBar();
+            setRtBar(0);
+            C_SIGNAL_BarEvent(crossfading() ? -1 : 0);
+        }
+    }
+    m->ticksBeforeEvent += m->lastDelta;
+    m->totalTicks += m->lastDelta;
+    m->lastDelta = 0;
+    const int64_t tick = int64_t(s->eventTick) + e.nextAdvance;
+    s->eventTick = tick > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(tick);
+    e.nextAdvance = 0;
+
+    Reader r(m->readPosition);
+    if (sflags(s) & SF_SKIP_DELTA) {
+        uint32_t skipped;
+        if (!readDelta(r, skipped))
+            return Run::End;
+        sflagsClear(s, SF_SKIP_DELTA);
+    }
+
+    uint8_t status = r.byte();
+    uint8_t d1 = 0;
+    bool haveD1 = false;
+    if (!(status & 0x80)) {
+        if (m->runningStatus >= 0x80 && m->runningStatus < 0xF0) {
+            d1 = status;
+            haveD1 = true;
+            status = uint8_t(m->runningStatus);
+        } else {
+            status = 0;
+        }
+    }
+    int len = 0;
+    if (status >= 0xF0) {
+        m->runningStatus = NO_RUNNING_STATUS;
+        if (status == 0xF0) {
+            const uint32_t count = readCount(r);
+            if (!r.failed && count > uint32_t(SEQ_MAX_SYSEX_DATA)) {
+                streamError(SEQ_ERR_SYSEX_TOO_LONG);
+                return Run::End;
+            }
+            msg[0] = 0xF0;
+            for (uint32_t i = 0; i < count && !r.failed; ++i)
+                msg[1 + i] = r.byte();
+            len = int(1 + count);
+            msg[len] = 0;
+            sysEx = true;
+        } else if (status == 0xFF) {
+            const uint8_t type = r.byte();
+            const uint32_t count = readCount(r);
+            msg[0] = 0xFF;
+            msg[1] = type;
+            msg[2] = uint8_t(count > 255 ? 255 : count);
+            int idx = 3;
+            for (uint32_t i = 0; i < count && !r.failed; ++i) {
+                const uint8_t b = r.byte();
+                if (idx <= SEQ_MAX_META_STORED)
+                    msg[idx++] = b;
+            }
+            msg[idx] = 0;
+            len = idx;
+            if (type == 0x2F)
+                endOfTrack = true;
+            if (type == 0x58 && count >= 2) {
+                m->beatsPerBar = msg[3];
+                if (msg[4] < 15)
+                    m->beatUnit = int16_t(1 << msg[4]);
+            }
+        } else if (status == EXTRACT_EV_PORT && s->fileType == FILE_TYPE_MF5) {
+            msg[0] = status;
+            msg[1] = r.byte();
+            len = 2;
+        } else if (!r.failed) {
+            streamError(SEQ_ERR_BAD_STATUS);
+            return Run::End;
+        }
+    } else if (status == 0) {
+        if (!r.failed) {
+            streamError(SEQ_ERR_BAD_STATUS);
+            return Run::End;
+        }
+    } else {
+        if (!haveD1)
+            d1 = r.byte();
+        const bool marker = status == EXTRACT_EV_BAR || status == EXTRACT_EV_BEAT ||
+                            status == EXTRACT_EV_HALF_BEAT;
+        if (!marker) {
+            m->runningStatus = status;
+            m->runningChannel = status & 15;
+        }
+        const uint8_t type = status & 0xF0;
+        msg[0] = status;
+        msg[1] = d1;
+        if (status == EXTRACT_EV_BAR || status == EXTRACT_EV_BEAT) {
+            const uint8_t d2 = r.byte();
+            msg[2] = d2;
+            len = 3;
+            const uint16_t value = uint16_t((d1 & 0x7F) | ((d2 & 0x7F) << 7));
+            if (status == EXTRACT_EV_BEAT) {
+                s->currentBeat = uint8_t(value);
+            } else {
+                e.bar = value;
+                s->currentBar = uint8_t(value);
+            }
+        } else if (type == 0x80 || type == 0xA0 || type == 0xB0 || type == 0xE0) {
+            msg[2] = r.byte() & 0x7F;
+            len = 3;
+        } else if (type == 0x90) {
+            msg[2] = r.byte() & 0x7F;
+            len = 3;
+            if (s->fileType != FILE_TYPE_MIDI && status == 0x99 && d1 >= 35 && d1 <= 60 && d1 != 46) {
+                // Container songs' short drum notes end at once.
+                msg[3] = 0x89;
+                msg[4] = d1;
+                msg[5] = 0;
+                len = 6;
+            }
+        } else if (type == 0xC0) {
+            programChange(status, d1, len);
+        } else {
+            len = 2;
+        }
+    }
+    if (r.failed) {
+        streamError(SEQ_ERR_PAST_END);
+        return Run::End;
+    }
+    m->messageLength = uint16_t(len);
+    return Run::Continue;
+}
+
+Run afterRead(bool endOfTrack, bool sysEx)
+{
+    MidiStream *s = S();
+    Mfi *m = M();
+    EngineSlotTiming &e = T();
+    C_SIGNAL_PlayPositionChanged(int(m->readPosition));
+    uint32_t delta = 0;
+    if (!endOfTrack && !stop.load() && s->slotByte != 0) {
+        Reader r(m->readPosition);
+        if (!readDelta(r, delta))
+            return Run::End;
+    }
+    m->lastDelta = delta;
+    if (shown())
+        setRtTick(m->totalTicks);
+    else if (g_src.aux)
+        setRtTick(rtTick() + uint64_t(s->currentTick > s->prevEventTick ? s->currentTick - s->prevEventTick : 0));
+    UpdateNoteOnOfDrumTrack(delta);
+    sflagsSet(s, SF_PENDING);
+    if ((sflags(s) & SF_SUSPEND_AT_NOTE) && isNoteOnMessage(irq_sM)) {
+        sflagsAssign(s, (sflags(s) & ~SF_SUSPEND_AT_NOTE) | SF_SUSPENDED);
+        if (MidiStream *inPlay = SEQUENCER_EX_GetMidiStreamInPlay())
+            sflagsSet(inPlay, SF_JUMP_AT_BAR);
+        return Run::End;
+    }
+    const bool seeking = (sflags(s) & SF_FORWARD_SEEK) != 0;
+    if (m->fastRun == 0) {
+        e.nextAdvance = seeking ? 0 : delta;
+        if (INSERT_MustSend())
+            INSERTS_ActivateAll();
+    } else if (isNoteOnMessage(irq_sM)) {
+        // Fast start: the set-up has played; the first note comes shortly.
+        m->startFlags = 3;
+        m->fastRun = 0;
+        tCount.store(0);
+        rebaseStream(s, 0);
+        s->eventTick = FAST_START_FIRST_NOTE_TICK;
+        e.nextAdvance = delta;
+        INSERTS_ActivateAll();
+        if (SEQUENCER_CLICK_isValidClick())
+            C_SIGNAL_BarEvent(crossfading() ? -1 : int(e.bar));
+    } else {
+        tickFirstNote.store(uint16_t(tickFirstNote.load() + delta));
+        e.nextAdvance = delta > 1 ? (sysEx ? delta / 2 : 1) : delta;
+    }
+    return Run::Continue;
+}
+
+void chooseSource()
+{
+    MidiStream *s = S();
+    Mfi *m = M();
+    const uint32_t flags = sflags(s);
+    g_src = Source{};
+    g_src.db = irq_dbPtr;
+    if (flags & SF_CHASE) {
+        g_src.data = MidiAuxBuffer;
+        g_src.size = MIDI_AUX_BUFFER_SIZE;
+        g_src.aux = true;
+    } else if (flags & SF_CHASE_HIGH) {
+        const uint32_t offset = uint32_t(ptrMF5AuxBuffer - MidiAuxBuffer);
+        g_src.data = ptrMF5AuxBuffer;
+        g_src.size = offset < MIDI_AUX_BUFFER_SIZE ? MIDI_AUX_BUFFER_SIZE - offset : 0;
+        g_src.aux = true;
+        if (!stHas(ST_JUMP_PREPARED))
+            g_src.db = roleDb(slotIndexOf(s) == 0 ? 1 : 0);
+    } else {
+        g_src.data = m->buffer;
+        g_src.size = m->streamLength < EVENT_BUFFER_SIZE ? m->streamLength : EVENT_BUFFER_SIZE;
+        if (jumpStatus.load() == JUMP_CROSSFADE &&
+            (flags & (SF_XFADE_SAVED_DB | SF_XFADE_OWN_DB)) == SF_XFADE_SAVED_DB && savedDb)
+            g_src.db = savedDb;
+    }
+    irq_playbuf = const_cast<uint8_t *>(g_src.data);
+}
+
+void autoBpmReturn()
+{
+    MidiStream *s = S();
+    if (!(sflags(s) & SF_AUTO_BPM))
+        return;
+    if (s->autoTempoDelta == 0) {
+        sflagsClear(s, SF_AUTO_BPM);
+        return;
+    }
+    if (tCount.load() <= autoBpmTime)
+        return;
+    if (autoBpmStep < 4)
+        ++autoBpmStep;
+    autoBpmTime += deltasAutoset[autoBpmStep];
+    stSet(ST_TEMPO_RECOMPUTE);
+    s->autoTempoDelta = int16_t(s->autoTempoDelta > 0 ? s->autoTempoDelta - 1 : s->autoTempoDelta + 1);
+}
+} // namespace
+
+int tempoMatch(MidiStream *newStream, const MidiStream *oldStream)
+{
+    return tempoMatchImpl(newStream, oldStream);
+}
+
+void CheckAdvance(void)
+{
+    MidiStream *s = S();
+    Mfi *m = M();
+    if (!s || !m || !irq_sM)
+        return;
+    chooseSource();
+    autoBpmReturn();
+
+    bool seeking = (sflags(s) & SF_FORWARD_SEEK) != 0;
+    if (!seeking && T().usPerQuarter == 0 && stHas(ST_TEMPO_RECOMPUTE))
+        tempoRecompute(true);
+    if (!seeking)
+        updateCurrentTick();
+    if ((seeking || s->currentTick >= s->eventTick) && !stop.load()) {
+        for (;;) {
+            if (sflags(s) & SF_SUSPENDED)
+                break;
+            seeking = (sflags(s) & SF_FORWARD_SEEK) != 0;
+            bool sent = false;
+            if (sflags(s) & SF_PENDING) {
+                if (processPending(sent) == Run::End)
+                    break;
+            }
+            bool endOfTrack = false;
+            bool sysEx = false;
+            if (readNext(endOfTrack, sysEx) == Run::End)
+                break;
+            if (afterRead(endOfTrack, sysEx) == Run::End)
+                break;
+            s->prevEventTick = s->currentTick;
+            if (seeking && sent && seekEventCount++ > MAX_SEEK_EVENTS_PER_PASS) {
+                seekEventCount = 0;
+                break;
+            }
+            if (stop.load())
+                break;
+            if (!(sflags(s) & SF_FORWARD_SEEK) && s->currentTick < s->eventTick)
+                break;
+        }
+    }
+    if (s->slotByte != 0)
+        MidiChannelVolumeTask(s, g_src.db);
+}
