@@ -1,0 +1,447 @@
+#include "Sequencer.h"
+
+#include "MidiInterface.h"
+#include "SequencerDriver.h"
+#include "cinterface.h"
+#include "inserts.h"
+#include "logmsg.h"
+#include "midi_controls.h"
+#include "play_ex.h"
+#include "sequencer_click.h"
+#include "sequencer_ex.h"
+#include "sequencer_signals.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QtDebug>
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#endif
+
+Sequencer *sequencer = nullptr;
+
+namespace {
+// The engine's two event buffers.
+uint8_t g_eventBuffer[2][EVENT_BUFFER_SIZE];
+
+constexpr int POSITION_STEP = 100;          // stream bytes between position reports
+constexpr unsigned long JOIN_WARN_MS = 2000;
+constexpr int REALTIME_PRIORITY = 80;       // SCHED_FIFO, capped by the system's maximum
+
+// Sleeps until just after the next whole millisecond of the monotonic clock,
+// so each pass reads a new stamp early in its millisecond: a fixed 1 ms sleep
+// plus the pass itself would drift across the millisecond and make events up
+// to a whole millisecond late.
+void sleepToNextMillisecond()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    constexpr long kNsPerMs = 1000000L;
+    constexpr long kAfterBoundaryNs = 20000L;
+    timespec next = now;
+    next.tv_nsec = (now.tv_nsec / kNsPerMs + 1) * kNsPerMs + kAfterBoundaryNs;
+    if (next.tv_nsec >= 1000000000L) {
+        next.tv_sec += 1;
+        next.tv_nsec -= 1000000000L;
+    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {
+    }
+}
+} // namespace
+
+// The engine's callbacks, turned into the Sequencer's signals.
+class Sequencer::SignalSink : public SequencerSignalSink
+{
+public:
+    explicit SignalSink(Sequencer *owner) : q(owner) {}
+
+    void noteOnVolumeChanged(int flatChannel, int layer, int value) override
+    {
+        q->deliver([s = q, flatChannel, layer, value] {
+            emit s->noteOnVolumeChanged(flatChannel, layer, value);
+        });
+    }
+    void origBpmChanged(int bpm) override
+    {
+        q->deliver([s = q, bpm] { emit s->origBpmChanged(bpm); });
+    }
+    void deltaBpmChanged(int delta) override
+    {
+        q->deliver([s = q, delta] { emit s->deltaBpmChanged(delta); });
+    }
+    void playPositionChanged(int position) override
+    {
+        const int last = q->m_lastPlayPosition.load(std::memory_order_relaxed);
+        if (position >= last && position - last <= POSITION_STEP)
+            return;
+        q->m_lastPlayPosition.store(position, std::memory_order_relaxed);
+        q->deliver([s = q, position] { emit s->playPositionChanged(position); });
+    }
+    void jumpStart() override { q->deliver([s = q] { emit s->jumpStart(); }); }
+    void jumpSwapSong() override { q->deliver([s = q] { emit s->jumpSwapSong(); }); }
+    void jumpDone() override { q->deliver([s = q] { emit s->jumpDone(); }); }
+    void fineBrano() override { q->deliver([s = q] { emit s->fineBrano(); }); }
+    void stopAllSongs() override { q->deliver([s = q] { emit s->stopAllSongs(); }); }
+    void seekDone() override { q->deliver([s = q] { emit s->seekDone(); }); }
+    void barEvent(int bar) override { q->deliver([s = q, bar] { emit s->barEvent(bar); }); }
+    void beatEvent(int beat) override { q->deliver([s = q, beat] { emit s->beatEvent(beat); }); }
+    void precountStarted() override { q->deliver([s = q] { emit s->precountStarted(); }); }
+    void precountEnded() override { q->deliver([s = q] { emit s->precountEnded(); }); }
+    void updatePots(int value) override { q->deliver([s = q, value] { emit s->UpdatePots(value); }); }
+    void sendMidiMute(int value) override
+    {
+        q->deliver([s = q, value] { emit s->SendMidiMute(value); });
+    }
+    void harmSetHarmonizerMute(int value) override
+    {
+        q->deliver([s = q, value] { emit s->Harm_SetHarmonizerMute(value); });
+    }
+    void melodyModeChanged(int mode) override
+    {
+        q->deliver([s = q, mode] { emit s->melodyModeChanged(mode); });
+    }
+
+private:
+    Sequencer *q;
+};
+
+Sequencer::Sequencer(Clock clock)
+    : QThread(nullptr),
+      m_clock(clock),
+      m_driver(new SequencerDriver(clock == Clock::Simulated ? SequencerDriver::Clock::Simulated
+                                                             : SequencerDriver::Clock::Monotonic)),
+      m_sink(new SignalSink(this))
+{
+    SEQUENCER_EX_SetRamBuffers(g_eventBuffer[0], g_eventBuffer[1]);
+    if (m_clock == Clock::Simulated) {
+        // The engine's waits move the simulated clock by whole passes.
+        CINTERFACE_SetSleepFunction(
+            [](unsigned long ms, void *self) { static_cast<Sequencer *>(self)->advance(ms); }, this);
+    }
+    C_SIGNAL_SetSink(m_sink.get());
+    sequencer = this;
+}
+
+Sequencer::~Sequencer()
+{
+    if (isRunning()) {
+        m_stopRequest.store(true);
+        if (!wait(QDeadlineTimer(JOIN_WARN_MS))) {
+            qWarning() << "Sequencer thread still running after" << JOIN_WARN_MS << "ms, waiting";
+            wait();
+        }
+    }
+    if (C_SIGNAL_GetSink() == m_sink.get())
+        C_SIGNAL_SetSink(nullptr);
+    if (m_clock == Clock::Simulated)
+        CINTERFACE_SetSleepFunction(nullptr, nullptr);
+    if (sequencer == this)
+        sequencer = nullptr;
+}
+
+template <typename F>
+void Sequencer::deliver(F &&emitter)
+{
+    if (onLoopThread())
+        emitter();
+    else
+        QMetaObject::invokeMethod(this, std::forward<F>(emitter), Qt::QueuedConnection);
+}
+
+bool Sequencer::onLoopThread() const
+{
+    return QThread::currentThread() == static_cast<const QThread *>(this);
+}
+
+// ---- lifecycle
+
+void Sequencer::setMidiInterface(Sound::MidiInterface *midiInterface)
+{
+    m_midiInterface = midiInterface;
+}
+
+void Sequencer::init()
+{
+    SequencerDriver::initEngine();
+}
+
+void Sequencer::sequencerStart()
+{
+    SEQUENCER_EX_SetClickBarSound(0, 0, 56, 64);
+    SEQUENCER_EX_SetClickBeatSound(0, 0, 34, 64);
+    if (m_clock != Clock::Monotonic)
+        return;
+    // Cleared here rather than in run(): a stop asked for before the thread
+    // got going must not be lost.
+    m_stopRequest.store(false);
+    start(QThread::TimeCriticalPriority);
+}
+
+void Sequencer::stop()
+{
+    m_stopRequest.store(true);
+}
+
+void Sequencer::sequencerStop()
+{
+    QElapsedTimer timer;
+    timer.start();
+    m_stopRequest.store(true);
+    wait();
+    qDebug().noquote() << QStringLiteral("Sequencer Thread termination time is ") +
+                              QString::number(timer.elapsed());
+}
+
+void Sequencer::run()
+{
+    qDebug() << "Sequencer thread started";
+    raiseRealTimePriority();
+    m_lastMidiClock = 0;
+    while (!m_stopRequest.load()) {
+        runPass(getTimeStampMilliSec());
+        sleepToNextMillisecond();
+    }
+}
+
+void Sequencer::raiseRealTimePriority()
+{
+    setPriority(QThread::TimeCriticalPriority);
+#ifdef __linux__
+    // Real-time scheduling needs a privilege most users lack; the loop then
+    // keeps the normal policy and still runs every millisecond.
+    sched_param param{};
+    param.sched_priority = std::min(REALTIME_PRIORITY, sched_get_priority_max(SCHED_FIFO));
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) != 0)
+        qDebug() << "Sequencer thread: real-time scheduling not permitted";
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+}
+
+void Sequencer::drainQueue(int output)
+{
+    try {
+        m_midiInterface->sendFirstQueued(output);
+    } catch (...) {
+        qWarning().noquote() << QStringLiteral("Error in dequeing #%1").arg(output);
+    }
+}
+
+void Sequencer::runPass(uint64_t ms)
+{
+    if (m_midiInterface) {
+        drainQueue(1);
+        drainQueue(2);
+        drainQueue(4);
+    }
+    m_driver->tickAt(ms);
+    const uint32_t prescaler = SEQUENCER_EX_GetPrescalerMidiClock();
+    if (prescaler && SEQUENCER_EX_IsRunning() && ms >= prescaler + m_lastMidiClock) {
+        if (m_midiClock.load())
+            deliver([this] { emit SendMidiClock(); });
+        m_lastMidiClock = ms;
+    }
+}
+
+uint64_t Sequencer::now() const
+{
+    return m_driver->now();
+}
+
+void Sequencer::advance(uint64_t ms)
+{
+    for (uint64_t i = 0; i < ms; ++i) {
+        const uint64_t t = m_driver->now() + 1;
+        m_driver->setTime(t);
+        runPass(t);
+    }
+}
+
+// ---- play
+
+bool Sequencer::startSong(s_StreamData *song, unsigned start)
+{
+    if (!song || !song->info || (song->info->format & SONG_FORMAT_BASE_MASK) != SONG_FORMAT_MIDI)
+        return false;
+    m_loopMode = 0;
+    m_loopEndBar = -1;
+    deliver([this] { emit midiLoopModeChanged(); });
+    return PLAY_EX_PlayProcedure(start, song) != 0;
+}
+
+bool Sequencer::preloadMidiFile(s_StreamData *song)
+{
+    return startSong(song, 0);
+}
+
+bool Sequencer::playMidiFile(s_StreamData *song)
+{
+    return startSong(song, 1);
+}
+
+void Sequencer::requestStop()
+{
+    SEQUENCER_EX_ActionStop();
+    deliver([this] { emit playPositionChanged(0); });
+}
+
+void Sequencer::ActionStop()
+{
+    SEQUENCER_EX_ActionStop();
+}
+
+void Sequencer::setPause(bool on)
+{
+    if (on)
+        SEQUENCER_EX_ActionPause();
+    else
+        SEQUENCER_EX_ActionResume();
+}
+
+int Sequencer::seekBar(int bar)
+{
+    const int result = SEQUENCER_EX_SeekBar(bar, 0);
+    // A refused seek never completes in the engine; whoever waits for the
+    // seek must still hear that it is over.
+    if (!result)
+        deliver([this] { emit seekDone(); });
+    return result;
+}
+
+void Sequencer::rewindOnEOT(int on)
+{
+    SEQUENCER_EX_RewindOnEOT(on);
+}
+
+// ---- getters
+
+int Sequencer::GetCurrentBPM() const { return SEQUENCER_EX_GetCurrentBPM(); }
+int Sequencer::GetCurrentTick() const { return int(SEQUENCER_EX_GetCurrentTick()); }
+int Sequencer::IsValidTick() const { return SEQUENCER_EX_IsValidTick(); }
+int Sequencer::getFastRun() const { return SEQUENCER_EX_GetFastRun(); }
+int Sequencer::GetTickFirstNote() const { return SEQUENCER_EX_GetTickFirstNote(); }
+MidiStream *Sequencer::GetMidiStreamInPlay() const { return SEQUENCER_EX_GetMidiStreamInPlay(); }
+MidiInfos *Sequencer::GetMidiInfoInPlay() const { return SEQUENCER_EX_GetMidiInfoInPlay(); }
+Db *Sequencer::GetDbInPlay() const { return SEQUENCER_EX_GetDbInPlay(); }
+int Sequencer::MidiPortInPlay() const { return SEQUENCER_EX_MidiPortInPlay(); }
+
+// ---- tempo, key and volumes
+
+void Sequencer::SetDeltaBpmCurrent(int delta) { SEQUENCER_EX_SetDeltaBpmCurrent(delta); }
+void Sequencer::SetDeltaTransposeCurrent(int delta) { SEQUENCER_EX_SetDeltaTransposeCurrent(delta); }
+void Sequencer::SetMasterKFactor(int value) { VOLUME_setMasterKFactor(value & 127); }
+
+void Sequencer::setMidiChVolumesMap(MIDI_SINGLE_CHAN_VOLS which, int channel, int value, int port)
+{
+    VOLUMES_setMidiChVolumesMap(which, value, channel, port);
+}
+
+void Sequencer::setMidiPartialVolume(int value)
+{
+    const int port = SEQUENCER_EX_MidiPortInPlay();
+    if (!m_midiInterface || (port != 0 && port != 1))
+        return;
+    m_midiInterface->SetMidiVolumeCorrection(port, value);
+    MIDI_CONTROLS_SendMidiVol(m_midiInterface->GetLastGMVolumeSent(port), port);
+}
+
+void Sequencer::SetDrumsVolume(int value) { SEQUENCER_EX_SetSlidersValue(0, value); }
+void Sequencer::SetBassVolume(int value) { SEQUENCER_EX_SetSlidersValue(1, value); }
+void Sequencer::SetGuitarsVolume(int value) { SEQUENCER_EX_SetSlidersValue(2, value); }
+void Sequencer::SetKeyboardsVolume(int value) { SEQUENCER_EX_SetSlidersValue(3, value); }
+void Sequencer::SetOrchestraVolume(int value) { SEQUENCER_EX_SetSlidersValue(4, value); }
+void Sequencer::SetWindsVolume(int value) { SEQUENCER_EX_SetSlidersValue(5, value); }
+void Sequencer::UpdateSeqMixSlider(int force) { VOLUMES_UpdateSeqMixSlider(force); }
+
+// ---- sound and melody
+
+void Sequencer::stopSound() { SEQUENCER_EX_StopSound(); }
+void Sequencer::stopSoundChan(int flatChannel) { SEQUENCER_EX_StopSoundChan(flatChannel); }
+void Sequencer::stopSoundChanAtPort(int port, int channel) { SEQUENCER_EX_StopSoundChanAtPort(port, channel); }
+
+void Sequencer::SetRealTimeProgramChange(int flatChannel, int program)
+{
+    EX_SEQUENCER_SetRealTimeProgramChange(flatChannel, program);
+}
+
+void Sequencer::SetMelodyChannel(int channel) { SEQUENCER_EX_SetMelodyChannel(channel); }
+void Sequencer::ChangeMelodyMode(int mode) { SEQUENCER_EX_ChangeMelodyMode(mode); }
+void Sequencer::setFastRun(int on) { SEQUENCER_EX_SetFastRun(on); }
+void Sequencer::SetEnableAutoSetBpm(int on) { SEQUENCER_EX_SetEnableAutoSetBpm(on); }
+void Sequencer::setAutoBpmAdjustRate(int rate) { SEQUENCER_EX_SetAutoBpmAdjustRate(rate); }
+void Sequencer::setCrossFadeCurve(int curve) { SEQUENCER_EX_SetCrossFadeCurve(curve); }
+
+void Sequencer::setGlobalTranspose(int semitones)
+{
+    SEQUENCER_EX_StopSound();
+    SEQUENCER_EX_SetGlobalTranspose(semitones);
+}
+
+void Sequencer::SendHarmAllNoteOff() { SEQUENCER_EX_SendHarmAllNoteOff(); }
+void Sequencer::SetHarmonyMode(int mode) { SEQUENCER_EX_SetHarmonyMode(mode); }
+void Sequencer::SetHarmonyTrack(int channel) { SEQUENCER_EX_SetHarmonyTrack(channel); }
+void Sequencer::SetHarmonizerSeqControl(int on) { SEQUENCER_EX_SetHarmonizerSeqControl(on); }
+
+// ---- insertion effects
+
+bool Sequencer::InsertExist() const { return INSERTS_IsEnabled() != 0; }
+void Sequencer::SetSuperSound(int on) { INSERTS_SetAutoAssign(on); }
+bool Sequencer::GetSuperSound() const { return INSERTS_GetAutoAssignFlag() != 0; }
+
+// ---- click and melody mirror
+
+void Sequencer::EnableClick(int on) { SEQUENCER_EX_EnableClick(on); }
+void Sequencer::SetMelodyMirror(int on) { SEQUENCER_EX_SetMelodyMirror(on); }
+
+void Sequencer::SetClickBarSound(int program, int bank, int note, int velocity)
+{
+    SEQUENCER_EX_SetClickBarSound(program, bank, note, velocity);
+}
+
+void Sequencer::SetClickBeatSound(int program, int bank, int note, int velocity)
+{
+    SEQUENCER_EX_SetClickBeatSound(program, bank, note, velocity);
+}
+
+void Sequencer::SetClickTimeMod(int mode) { SEQUENCER_EX_SetClickTimeMod(mode); }
+
+void Sequencer::onClickSourceChanged(bool enabled, bool melodyMirror)
+{
+    SEQUENCER_EX_EnableClick(enabled ? 1 : 0);
+    SEQUENCER_EX_SetMelodyMirror(melodyMirror ? 1 : 0);
+}
+
+// ---- stored settings
+
+void Sequencer::setWizardMode(bool on) { SEQUENCER_EX_SetWizardMode(on ? 1 : 0); }
+bool Sequencer::getWizardMode() const { return (SEQUENCER_EX_GetStFlag() & ST_WIZARD_MODE) != 0; }
+void Sequencer::setShortMode(bool on) { SEQUENCER_EX_SetShortMode(on ? 1 : 0); }
+bool Sequencer::getShortMode() const { return (SEQUENCER_EX_GetStFlag() & ST_SHORT_MODE) != 0; }
+
+// ---- the advance switch
+
+bool Sequencer::getEnableIntrAdvance() const
+{
+    return m_driver->getEnableIntrAdvance() != 0;
+}
+
+bool Sequencer::setEnableIntrAdvance(bool on)
+{
+    return SEQUENCER_EX_SetEnableIntrAdvance(on ? 1 : 0) != 0;
+}
+
+void Sequencer::onSendMidiStringStarting()
+{
+    m_prevIntrAdvance = SEQUENCER_EX_SetEnableIntrAdvance(0);
+}
+
+void Sequencer::onSendMidiStringFinished()
+{
+    SEQUENCER_EX_SetEnableIntrAdvance(m_prevIntrAdvance);
+}
