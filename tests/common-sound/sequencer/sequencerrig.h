@@ -5,6 +5,7 @@
 #include "MidiInterface.h"
 #include "RecordingMidiOutput.h"
 #include "Sequencer.h"
+#include "sequencer_ex.h"
 
 #include <QList>
 #include <QLoggingCategory>
@@ -41,8 +42,10 @@ public:
         seq->setFastRun(0);
         seq->rewindOnEOT(0);
         seq->setGlobalTranspose(0);
-        for (int g = 0; g < 6; ++g)
-            SEQUENCER_EX_SetSlidersValue(g, 127);
+        for (void (Sequencer::*set)(int) : {&Sequencer::SetDrumsVolume, &Sequencer::SetBassVolume,
+                                            &Sequencer::SetGuitarsVolume, &Sequencer::SetKeyboardsVolume,
+                                            &Sequencer::SetOrchestraVolume, &Sequencer::SetWindsVolume})
+            (seq.get()->*set)(127);
         settle();
         clear();
     }
