@@ -90,10 +90,6 @@ int PLAY_EX_PlayProcedure(unsigned start, s_StreamData *song)
     jumpStatus.store(0);
     rewindOnEOT.store(0);
     SEQUENCER_EX_SetPause(start == 0);
-    // The tick reads the pause one pass late; a song loaded paused must not
-    // play its first events in that pass.
-    if (start == 0)
-        stopTimer.store(1);
     sflagsClear(stream, SF_CHASE_FADE_IN | SF_SUSPENDED);
     mfi->messageLength = 0;
     stClear(ST_CROSSFADE);
