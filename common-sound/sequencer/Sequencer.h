@@ -188,7 +188,6 @@ protected:
 
 private:
     class SignalSink;
-    friend class SignalSink;
 
     bool startSong(s_StreamData *song, unsigned start);
     // Emits at once on the loop thread, else from the event loop of the
