@@ -124,7 +124,7 @@ bool EngineRig::waitFor(const std::function<bool()> &done, int maxMs)
 
 bool EngineRig::play(const std::vector<uint8_t> &stream, bool start, const SongSetup &setup)
 {
-    return loadSongForTest(stream.data(), stream.size(), start, setup);
+    return loadSongForTest(stream, start, setup);
 }
 
 bool EngineRig::songEnded() const

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         setup.programs[c] = c * 8;
     setup.drum[9] = true;
     setup.transpose = int16_t((control >> 2) & 7) - 3;
-    if (!loadSongForTest(stream.data(), stream.size(), true, setup))
+    if (!loadSongForTest(stream, true, setup))
         return 0;
     for (uint64_t ms = 0; ms < MAX_MS && !SEQUENCER_EX_Stop(); ++ms) {
         driver->advance(1);

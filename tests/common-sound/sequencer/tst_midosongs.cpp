@@ -3,6 +3,7 @@
 // in mido's order.
 #include "ExtractProc.h"
 #include "enginerig.h"
+#include "play_ex.h"
 #include "testutil.h"
 
 #include <QJsonArray>
@@ -11,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
-#include <memory>
 #include <tuple>
 
 namespace {
@@ -25,25 +25,6 @@ bool byTime(const Note &a, const Note &b)
 {
     return std::tie(a.ms, a.channel, a.key) < std::tie(b.ms, b.channel, b.key);
 }
-
-// A decoded song's records, as the song loader keeps them.
-struct LoadedSong {
-    std::unique_ptr<MidiInfos> infos{new MidiInfos()};
-    std::unique_ptr<MidiStream> stream{new MidiStream()};
-    std::unique_ptr<Mfi> mfi{new Mfi()};
-    std::unique_ptr<Db> db{new Db()};
-    std::unique_ptr<uint8_t[]> buffer{new uint8_t[EVENT_BUFFER_SIZE]()};
-    SONG_INFO info{};
-    s_StreamData sd{};
-    int length = 0;
-
-    explicit LoadedSong(const QByteArray &file)
-    {
-        bindStreamData(&sd, &info, buffer.get(), stream.get(), infos.get(), mfi.get(), db.get(), 0);
-        length = _nomalizeSequence(&sd, reinterpret_cast<const uint8_t *>(file.constData()),
-                                   int(file.size()), EXTRACT_PLAY_MODE, 0);
-    }
-};
 } // namespace
 
 class TestMidoSongs : public QObject
@@ -74,12 +55,13 @@ private slots:
         QFETCH(QString, file);
         const QByteArray bytes = TestUtil::readFile(m_dir.filePath(file));
         QVERIFY(!bytes.isEmpty());
-        LoadedSong song(bytes);
-        QVERIFY2(song.length > 0, qPrintable(QStringLiteral("error %1").arg(getLoadingError())));
+        LoadedSong song;
+        const int length = _nomalizeSequence(&song.sd, reinterpret_cast<const uint8_t *>(bytes.constData()),
+                                             int(bytes.size()), EXTRACT_PLAY_MODE, 0);
+        QVERIFY2(length > 0, qPrintable(QStringLiteral("error %1").arg(getLoadingError())));
 
         EngineRig rig;
-        QVERIFY(startSongForTest(*song.stream, *song.infos, *song.mfi, *song.db, song.buffer.get(),
-                                 size_t(song.length), false));
+        QCOMPARE(PLAY_EX_PlayProcedure(0, &song.sd), 1);
         SEQUENCER_EX_SetMelodyMode(0);
         QVERIFY(rig.playToEnd());
 
