@@ -1,29 +1,16 @@
 // Normaliser over arbitrary songs in play, dry-run and cut mode. The first
 // byte picks the mode; a stream that comes out must keep the byte contract.
-#include "ExtractProc.h"
-#include "StreamData.h"
+#include "loadedsong.h"
 
 #include <QtGlobal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
 
 void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
-
-struct Song {
-    std::unique_ptr<MidiInfos> infos{new MidiInfos()};
-    std::unique_ptr<MidiStream> stream{new MidiStream()};
-    std::unique_ptr<Mfi> mfi{new Mfi()};
-    std::unique_ptr<Db> db{new Db()};
-    std::unique_ptr<uint8_t[]> buffer{new uint8_t[EVENT_BUFFER_SIZE]()};
-    SONG_INFO info{};
-    s_StreamData sd{};
-    Song() { bindStreamData(&sd, &info, buffer.get(), stream.get(), infos.get(), mfi.get(), db.get(), 0); }
-};
 
 bool vlq(const uint8_t *p, uint32_t n, uint32_t &pos, uint32_t &value)
 {
@@ -91,9 +78,9 @@ void checkStream(const uint8_t *p, uint32_t n, bool playMode, uint32_t head)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static Song *song = [] {
+    static LoadedSong *song = [] {
         qInstallMessageHandler(quiet);
-        return new Song;
+        return new LoadedSong;
     }();
     if (size < 2 || size > (1u << 18))
         return 0;
@@ -115,10 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         break;
     }
     if (mode & 0x80) {
-        _nomalizeSequence(&song->sd, bytes.data(), int(bytes.size()), EXTRACT_PLAY_MODE, 1);
+        song->normalise(bytes.data(), bytes.size(), EXTRACT_PLAY_MODE, 1);
         _calculate_MIDI_precount(&song->sd, 0, 1 + (mode >> 4 & 3), -1);
     }
-    const int length = _nomalizeSequence(&song->sd, bytes.data(), int(bytes.size()), flags, dry);
+    const int length = song->normalise(bytes.data(), bytes.size(), flags, dry);
     if (length < 0 || uint32_t(length) > XBUF_CSHARP_SIZE)
         abort();
     if (length > 0 && !dry)

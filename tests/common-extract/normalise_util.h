@@ -1,39 +1,15 @@
-// Test support for the normaliser: a bound song on the heap, a small MIDI
-// file builder and a reader of the normalised stream.
+// Test support for the normaliser: a small MIDI file builder and a reader of
+// the normalised stream, beside the loaded song.
 #pragma once
 
 #include "ExtractProc.h"
 #include "StreamData.h"
+#include "loadedsong.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QVector>
 #include <initializer_list>
-#include <memory>
-
-struct TestSong {
-    std::unique_ptr<MidiInfos> infos{new MidiInfos()};
-    std::unique_ptr<MidiStream> stream{new MidiStream()};
-    std::unique_ptr<Mfi> mfi{new Mfi()};
-    std::unique_ptr<Db> db{new Db()};
-    std::unique_ptr<uint8_t[]> buffer{new uint8_t[EVENT_BUFFER_SIZE]()};
-    SONG_INFO info{};
-    s_StreamData sd{};
-
-    TestSong()
-    {
-        bindStreamData(&sd, &info, buffer.get(), stream.get(), infos.get(), mfi.get(), db.get(), 0);
-    }
-    int run(const QByteArray &file, int flags = EXTRACT_PLAY_MODE, int dryRun = 0)
-    {
-        return _nomalizeSequence(&sd, reinterpret_cast<const uint8_t *>(file.constData()),
-                                 int(file.size()), flags, dryRun);
-    }
-    QByteArray output(int length) const
-    {
-        return QByteArray(reinterpret_cast<const char *>(buffer.get()), length);
-    }
-};
 
 // One track of a standard MIDI file, built event by event.
 struct SmfTrack {

@@ -124,8 +124,8 @@ private slots:
         QFETCH(QString, file);
         QFETCH(int, flags);
         const QString path = m_dir.filePath(file);
-        TestSong s;
-        const int length = s.run(TestUtil::readFile(path), flags);
+        LoadedSong s;
+        const int length = s.normalise(TestUtil::readFile(path), flags);
         QVERIFY2(length > 0, qPrintable(QString::number(getLoadingError())));
         const QByteArray cut = s.output(length);
         const QString cutPath = m_dir.filePath(file + QStringLiteral(".cut%1.mid").arg(flags));
@@ -148,8 +148,8 @@ private slots:
             channel1Syllables |= m.bytes.startsWith(hexBytes({0xB0, 31}));
         QCOMPARE(s.infos->ccSyllableMode != 0, channel1Syllables);
 
-        TestSong again;
-        const int length2 = again.run(cut, flags);
+        LoadedSong again;
+        const int length2 = again.normalise(cut, flags);
         QCOMPARE(again.output(length2).toHex(), cut.toHex());
     }
 
@@ -160,8 +160,8 @@ private slots:
         t.ev(0, {0x90, 60, 100}).ev(20000, {0x80, 60, 0}).ev(0x0FFFFFF, {0x90, 61, 1});
         t.meta(0, 0x03, QByteArray(200, 't'));
         t.sysex(0, QByteArray(299, 0x22) + char(0xF7));
-        TestSong s;
-        const int length = s.run(smf0(480, t.end()), 0);
+        LoadedSong s;
+        const int length = s.normalise(smf0(480, t.end()), 0);
         QVERIFY(length > 0);
         QString error;
         const QVector<StreamEvent> ev = parseStream(s.output(length), EXTRACT_HEAD_SIZE, false, &error);
@@ -174,7 +174,7 @@ private slots:
         // Scaled past what four bytes hold: refused, not cut short.
         SmfTrack far;
         far.ev(0x0FFFFFFF, {0x90, 60, 1});
-        QCOMPARE(s.run(smf0(96, far.end()), 0), 0);
+        QCOMPARE(s.normalise(smf0(96, far.end()), 0), 0);
         QCOMPARE(getLoadingError(), 5);
     }
 };

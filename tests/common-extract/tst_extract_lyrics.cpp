@@ -19,7 +19,7 @@ QByteArray gs(int block, int address, int value)
     return d;
 }
 
-QStringList rows(const TestSong &s)
+QStringList rows(const LoadedSong &s)
 {
     QStringList out;
     for (int i = 0; i < s.infos->textRowCount; ++i)
@@ -27,7 +27,7 @@ QStringList rows(const TestSong &s)
     return out;
 }
 
-QString syllables(const TestSong &s)
+QString syllables(const LoadedSong &s)
 {
     QStringList out;
     for (int i = 0; i < s.infos->syllableCount; ++i)
@@ -38,7 +38,7 @@ QString syllables(const TestSong &s)
     return out.join(QLatin1Char(' '));
 }
 
-QStringList chords(const TestSong &s)
+QStringList chords(const LoadedSong &s)
 {
     QStringList out;
     for (int i = 0; i < s.infos->chordCount; ++i)
@@ -46,9 +46,9 @@ QStringList chords(const TestSong &s)
     return out;
 }
 
-int run(TestSong &s, SmfTrack t)
+int run(LoadedSong &s, SmfTrack t)
 {
-    return s.run(smf0(480, t.end()));
+    return s.normalise(smf0(480, t.end()));
 }
 
 } // namespace
@@ -63,7 +63,7 @@ private slots:
         t.meta(0, 0x01, "@KMIDI KARAOKE FILE").meta(0, 0x01, "@TTitle");
         t.meta(100, 0x01, "\\Hel").meta(100, 0x01, "lo ").meta(100, 0x01, "world");
         t.meta(100, 0x01, "/Say \"hi\"");
-        TestSong s;
+        LoadedSong s;
         QVERIFY(run(s, t.end(100)) > 0);
         QCOMPARE(rows(s), QStringList({"Hello world", "Say 'hi'"}));
         QCOMPARE(syllables(s), QStringLiteral("3/0@100 5/0@200 10/0@300 127/0@400 7/1@400 127/1@500"));
@@ -80,7 +80,7 @@ private slots:
         t.meta(10, 0x01, "\\" + QByteArray(30, 'b') + " ");
         t.meta(10, 0x01, "cccccccc ");
         t.meta(10, 0x01, "dddddd");
-        TestSong s;
+        LoadedSong s;
         QVERIFY(run(s, t) > 0);
         QCOMPARE(rows(s), QStringList({QString(41, 'a'), QString(30, 'b') + " cccccccc", "dddddd"}));
         QCOMPARE(syllables(s), QStringLiteral("127/0@20 30/1@20 38/1@30 127/1@30 6/2@40 127/2@40"));
@@ -96,7 +96,7 @@ private slots:
         t.meta(10, 0x05, "Chorus\r");
         t.meta(10, 0x05, "\nnext");
         t.meta(10, 0x05, "");
-        TestSong s;
+        LoadedSong s;
         QVERIFY(run(s, t.end(10)) > 0);
         // A lyric that starts with a line feed starts a paragraph: an empty row.
         QCOMPARE(rows(s), QStringList({"Caro mio", "Chorus", "", "next"}));
@@ -111,7 +111,7 @@ private slots:
         t.meta(10, 0x05, "%Am7");
         t.meta(10, 0x05, "ignored");
         t.meta(10, 0x05, "<Second");
-        TestSong s;
+        LoadedSong s;
         QVERIFY(run(s, t) > 0);
         QCOMPARE(rows(s), QStringList({"First whole row", "Second"}));
         QCOMPARE(s.infos->textRows[1].tick, 30u);
@@ -141,7 +141,7 @@ private slots:
         t.sysex(10, maker(0x17, hexBytes({4})));
         t.meta(10, 0x05, "later lyric\r");          // kept, not read
         t.sysex(0, maker(0x1F, QByteArray(20, 0)));  // settings record: not for the engine
-        TestSong s;
+        LoadedSong s;
         const int length = run(s, t);
         QVERIFY(length > 0);
         QVERIFY(isSysExMode());
@@ -175,7 +175,7 @@ private slots:
             for (int c = 0; c < 4; ++c)
                 t.sysex(1, maker(0x08));
         }
-        TestSong s;
+        LoadedSong s;
         QCOMPARE(run(s, t), 0);
         QCOMPARE(getLoadingError(), 11);
         QCOMPARE(int(s.infos->textRowCount), MAX_TEXT_ROWS);
@@ -191,7 +191,7 @@ private slots:
         t.ev(10, {0xB0, 98, 1});
         for (char c : QByteArray("G7sus4add9add11"))
             t.ev(0, {0xB0, 100, c});
-        TestSong s;
+        LoadedSong s;
         QVERIFY(run(s, t) > 0);
         QCOMPARE(chords(s), QStringList({"Em", "G7sus4add9add11"}));
         QCOMPARE(s.infos->chords[1].tick, 20u);
@@ -222,7 +222,7 @@ private slots:
         QFETCH(QString, chord);
         SmfTrack t;
         t.bytes = char(0) + event;
-        TestSong s;
+        LoadedSong s;
         QVERIFY(run(s, t) > 0);
         QCOMPARE(chords(s).join(QLatin1Char(',')), chord);
     }
@@ -245,7 +245,7 @@ private slots:
         QFETCH(QString, chord);
         SmfTrack t;
         t.meta(5, 0x01, text);
-        TestSong s;
+        LoadedSong s;
         QVERIFY(run(s, t) > 0);
         QCOMPARE(chords(s).join(QLatin1Char(',')), chord);
     }
@@ -256,7 +256,7 @@ private slots:
         t.sysex(0, maker(0x01, "Dm7\n"));
         t.ev(0, {0xFF, 0x7F, 7, 0x43, 0x7B, 0x01, 0x31, 8, 127, 0});   // XF after maker chords: not read
         t.sysex(10, maker(0x01, "G13sus4add9b13"));
-        TestSong s;
+        LoadedSong s;
         QVERIFY(run(s, t) > 0);
         QCOMPARE(chords(s), QStringList({"Dm7", "G13sus4add"}));
     }
@@ -266,7 +266,7 @@ private slots:
         SmfTrack t;
         for (int i = 0; i < MAX_CHORDS; ++i)
             t.meta(1, 0x01, "C");
-        TestSong s;
+        LoadedSong s;
         QCOMPARE(run(s, t), 0);
         QCOMPARE(getLoadingError(), 9);
         SmfTrack ok;
@@ -281,7 +281,7 @@ private slots:
         SmfTrack syl;
         for (int i = 0; i < 1250; ++i)
             syl.meta(1, 0x05, "la\r");                // a syllable and an end of row each
-        TestSong s;
+        LoadedSong s;
         QCOMPARE(run(s, syl), 0);
         QCOMPARE(getLoadingError(), 11);
         SmfTrack many;
@@ -303,7 +303,7 @@ private slots:
         t.meta(1920, 0x06, "Bridge");
         t.meta(9600, 0x06, "A very long marker name");
         t.meta(1920, 0x06, "Fine");
-        TestSong s;
+        LoadedSong s;
         QVERIFY(run(s, t) > 0);
         QCOMPARE(int(s.infos->markerCount), 5);
         QCOMPARE(QByteArray(s.infos->markers[3].name), QByteArray("A very long mar"));
@@ -331,7 +331,7 @@ private slots:
         t.meta(0, 0x4B, hexBytes({6, 0, 2}) + "Verse");
         t.meta(0, 0x4B, hexBytes({6, 0, 50}) + "Never");
         t.ev(0, {0x90, 60, 100}).ev(1440 * 3, {0x80, 60, 0});
-        TestSong s;
+        LoadedSong s;
         QVERIFY(run(s, t) > 0);
         QCOMPARE(int(s.infos->markerCount), 2);
         QCOMPARE(QByteArray(s.infos->markers[1].name), QByteArray("Verse"));
@@ -352,7 +352,7 @@ private slots:
         t.sysex(0, gs(0x13, 0x02, 16));                // "off": part 3 stays on channel 3
         t.sysex(0, gs(0x13, 0x15, 1));
         t.sysex(0, hexBytes({0x7E, 0x7F, 0x09, 0x01, 0xF7}));
-        TestSong s;
+        LoadedSong s;
         const int length = run(s, t.ev(0, {0x90, 60, 1}));
         QVERIFY(length > 0);
         QCOMPARE(int(s.stream->reverbMacro), 4);

@@ -1,4 +1,5 @@
 #include "Extract.h"
+#include "loadedsong.h"
 #include "mp3fixtures.h"
 #include "testutil.h"
 
@@ -100,14 +101,9 @@ private slots:
         TestUtil::runPython(QStringLiteral("common-extract/gen_kar_tool.py"),
                             {kar, dir.filePath(QStringLiteral("song.json"))});
         QByteArray bytes = TestUtil::readFile(kar);
-        SONG_INFO info{};
-        auto stream = std::make_unique<MidiStream>();
-        auto infos = std::make_unique<MidiInfos>();
-        auto mfi = std::make_unique<Mfi>();
-        auto db = std::make_unique<Db>();
-        auto buffer = std::make_unique<uint8_t[]>(EVENT_BUFFER_SIZE);
-        s_StreamData sd;
-        bindStreamData(&sd, &info, buffer.get(), stream.get(), infos.get(), mfi.get(), db.get(), 0);
+        LoadedSong song;
+        s_StreamData &sd = song.sd;
+        const MidiInfos *infos = song.infos.get();
         auto *data = reinterpret_cast<uint8_t *>(bytes.data());
 
         const int plain = Extract::NormalizeMidiSequence(&sd, data, bytes.size(), 0, -1);

@@ -46,9 +46,9 @@ QByteArray gridSong(int nn, int dd, int quarters, int division = 480)
     return smf0(division, t.end(1));
 }
 
-QVector<StreamEvent> runAndParse(TestSong &s, const QByteArray &file, int flags = EXTRACT_PLAY_MODE)
+QVector<StreamEvent> runAndParse(LoadedSong &s, const QByteArray &file, int flags = EXTRACT_PLAY_MODE)
 {
-    const int length = s.run(file, flags);
+    const int length = s.normalise(file, flags);
     if (length <= 0)
         return {};
     QString error;
@@ -119,7 +119,7 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, expected);
-        TestSong s;
+        LoadedSong s;
         const QVector<StreamEvent> events = runAndParse(s, file);
         QVERIFY(!events.isEmpty());
         QCOMPARE(gridText(gridOf(events)), expected);
@@ -141,8 +141,8 @@ private slots:
     {
         SmfTrack t;
         t.ev(600, {0x90, 60, 100}).ev(0, {0x80, 60, 0});
-        TestSong s;
-        const int length = s.run(smf0(480, t.end()));
+        LoadedSong s;
+        const int length = s.normalise(smf0(480, t.end()));
         QVERIFY(length > 0);
         const QByteArray body = s.output(length).mid(EXTRACT_HEAD_SIZE);
         QCOMPARE(body.left(15).toHex(' '),
@@ -168,8 +168,8 @@ private slots:
         QFETCH(int, factor);
         SmfTrack t;
         t.ev(7, {0x90, 60, 100}).ev(3, {0xB0, 7, 100}).ev(1, {0x80, 60, 0});
-        TestSong s;
-        const int length = s.run(smf0(division, t.end()));
+        LoadedSong s;
+        const int length = s.normalise(smf0(division, t.end()));
         QVERIFY(length > 0);
         const QByteArray out = s.output(length);
         QCOMPARE(int(uint8_t(out[12])) << 8 | uint8_t(out[13]), tpqn);
@@ -182,8 +182,8 @@ private slots:
         // A gap of many bars is carried by the grid: no delta reaches a beat.
         SmfTrack gap;
         gap.ev(0, {0x90, 60, 100}).ev(200000, {0x80, 60, 0});
-        TestSong g;
-        const int glen = g.run(smf0(480, gap.end()));
+        LoadedSong g;
+        const int glen = g.normalise(smf0(480, gap.end()));
         QVERIFY(glen > 0);
         const QVector<StreamEvent> all = parseStream(g.output(glen), EXTRACT_HEAD_SIZE, true, &error);
         QVERIFY(error.isEmpty());
@@ -228,8 +228,8 @@ private slots:
         SmfTrack t;
         t.bytes = hexBytes({0x00, 0xC0, 5, 0x00}) + event;
         t.end();
-        TestSong s;
-        const int length = s.run(smf0(480, t));
+        LoadedSong s;
+        const int length = s.normalise(smf0(480, t));
         QVERIFY2(length > 0, qPrintable(QString::number(getLoadingError())));
         const QByteArray body = s.output(length).mid(EXTRACT_HEAD_SIZE + 3);
         QCOMPARE(body.toHex(' '), (QByteArray(written.isEmpty() ? "" : "\x00", written.isEmpty() ? 0 : 1) +
@@ -245,7 +245,7 @@ private slots:
         t.ev(0, {0xB2, 99, 1}).ev(0, {0xB2, 98, 55}).ev(0, {0xB2, 6, 70});
         // An RPN (bend range) after the NRPN is RPN data entry.
         t.ev(0, {0xB2, 101, 0}).ev(0, {0xB2, 100, 0}).ev(0, {0xB2, 6, 12});
-        TestSong s;
+        LoadedSong s;
         const QVector<StreamEvent> ev = withoutGrid(runAndParse(s, smf0(480, t.end())));
         QCOMPARE(ev.size(), 13);
         QCOMPARE(ev[2].bytes, hexBytes({0xB2, 74, 90}));
@@ -318,8 +318,8 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(int, code);
-        TestSong s;
-        const int length = s.run(file);
+        LoadedSong s;
+        const int length = s.normalise(file);
         QCOMPARE(getLoadingError(), code);
         QCOMPARE(length > 0, code == 0);
         QVERIFY(!isDecoding());
@@ -336,8 +336,8 @@ private slots:
         t.meta(100, 0x51, hexBytes({0x06, 0x1A, 0x80}));         // 150 replaces it
         t.meta(1920, 0x51, hexBytes({0x06, 0x1A, 0x80}));        // same: nothing
         t.meta(1920, 0x51, hexBytes({0x00, 0x01, 0x00}));        // 234,375 BPM held at 65535
-        TestSong s;
-        QVERIFY(s.run(smf0(480, t.end())) > 0);
+        LoadedSong s;
+        QVERIFY(s.normalise(smf0(480, t.end())) > 0);
         QCOMPARE(int(s.infos->tempoCount), 3);
         QCOMPARE(int(s.infos->tempoTable[0].bar), 0);
         QCOMPARE(int(s.infos->tempoTable[0].bpm), 120);
@@ -346,9 +346,9 @@ private slots:
         QCOMPARE(int(s.infos->tempoTable[2].bar), 4);
         QCOMPARE(int(s.infos->tempoTable[2].bpm), 65535);
 
-        TestSong none;
+        LoadedSong none;
         SmfTrack n;
-        QVERIFY(none.run(smf0(480, n.ev(0, {0x90, 60, 100}).end(4000))) > 0);
+        QVERIFY(none.normalise(smf0(480, n.ev(0, {0x90, 60, 100}).end(4000))) > 0);
         QCOMPARE(int(none.infos->tempoCount), 1);
         QCOMPARE(int(none.infos->tempoTable[0].bpm), 120);
         QCOMPARE(tempoTrascorsoDaiTick(1920, &none.sd), 2000u);
@@ -385,7 +385,7 @@ private slots:
         SmfTrack t;
         t.meta(0, 0x58, hexBytes({nn, dd, 24, 8}));
         t.ev(0, {0x90, 60, 100}).ev(uint32_t(division * 16), {0x80, 60, 0});
-        TestSong s;
+        LoadedSong s;
         const QVector<StreamEvent> ev = runAndParse(s, smf0(division, t.end()));
         QVERIFY(!ev.isEmpty());
         int seen = 0;
@@ -404,8 +404,8 @@ private slots:
         t.ev(0, {0xB4, 0, 8});
         for (int p : {10, 20, 10, 30, 40, 50})
             t.ev(10, {0xC4, p});
-        TestSong s;
-        QVERIFY(s.run(smf0(480, t.end())) > 0);
+        LoadedSong s;
+        QVERIFY(s.normalise(smf0(480, t.end())) > 0);
         const Db &db = *s.db;
         QCOMPARE(int(db.layers[4][0].program), 10);
         QCOMPARE(int(db.layers[4][1].program), 20);
@@ -419,9 +419,9 @@ private slots:
         QCOMPARE(int(s.infos->currentLayer[4]), 0);
         QCOMPARE(int(s.stream->programMap[4][0].program), 10);
         // Drums get program 0 on their first note.
-        TestSong d;
+        LoadedSong d;
         SmfTrack dt;
-        QVERIFY(d.run(smf0(480, dt.ev(0, {0x99, 36, 100}).end())) > 0);
+        QVERIFY(d.normalise(smf0(480, dt.ev(0, {0x99, 36, 100}).end())) > 0);
         QCOMPARE(int(d.db->layers[9][0].program), 0);
         QCOMPARE(int(d.stream->programMap[9][0].bank), 0);
         QCOMPARE(EXTRACT_GetNoteNum(9), 1u);
@@ -437,8 +437,8 @@ private slots:
         t.ev(2400, {0x92, 60, 100}).ev(10, {0x82, 60, 0});     // starts in beat 3 of bar 1
         t.ev(0, {0x82, 61, 0}).ev(0, {0x82, 61, 0});           // stray note offs
         t.ev(1500, {0x92, 64, 1}).ev(890, {0x82, 64, 0});      // beats 2 and 3 of bar 2
-        TestSong s;
-        QVERIFY(s.run(smf0(480, t.end())) > 0);
+        LoadedSong s;
+        QVERIFY(s.normalise(smf0(480, t.end())) > 0);
         QCOMPARE(int(s.infos->activity[2][0][0]), 0x03);
         QCOMPARE(int(s.infos->activity[2][0][1]), 0x08);
         QCOMPARE(int(s.infos->activity[2][0][2]), 0x0C);
@@ -467,8 +467,8 @@ private slots:
         t.ev(0, {0x99, 36, 100});                               // drums do not count
         t.ev(uint32_t(firstBar * 1920), {0x90, 60, 100}).ev(480, {0x80, 60, 0});
         const QByteArray file = smf0(480, t.end());
-        TestSong s;
-        QVERIFY(s.run(file, EXTRACT_PLAY_MODE, 1) > 0);
+        LoadedSong s;
+        QVERIFY(s.normalise(file, EXTRACT_PLAY_MODE, 1) > 0);
         QCOMPARE(s.buffer[0], uint8_t(0));                      // a dry run stores nothing
         _calculate_MIDI_precount(&s.sd, requested < 1, requested, -1);
         const QVector<StreamEvent> ev = withoutGrid(runAndParse(s, file));
@@ -502,8 +502,8 @@ private slots:
         plain += hexBytes({0, 0, 0, char(headSize - 16), 0, 0, 0, 1, 0, 96});
         plain += QByteArray(headSize - 22, '\0');
         plain += "MTrk" + hexBytes({0, 0, 0, int(events.size())}) + events;
-        TestSong s;
-        const int length = s.run(LzhufTestEncoder::container(magic.constData(), plain));
+        LoadedSong s;
+        const int length = s.normalise(LzhufTestEncoder::container(magic.constData(), plain));
         QVERIFY2(length > 0, qPrintable(QString::number(getLoadingError())));
         const QByteArray out = s.output(length);
         QCOMPARE(out.left(headSize - 8), plain.left(12) + hexBytes({1, 0xE0}) + plain.mid(14, headSize - 22));
@@ -525,8 +525,8 @@ private slots:
     {
         SmfTrack t;
         t.sysex(0, hexBytes({0x41, 0x10, 0x42, 0x12, 0x40, 0x01, 0x38, 0x05, 0x02, 0xF7}));
-        TestSong s;
-        QVERIFY(s.run(smf0(480, t.ev(0, {0x90, 60, 1}).end())) > 0);
+        LoadedSong s;
+        QVERIFY(s.normalise(smf0(480, t.ev(0, {0x90, 60, 1}).end())) > 0);
         QCOMPARE(int(s.stream->chorusMacro), 5);
         QCOMPARE(int(s.stream->chorusLevel), 100);
         QCOMPARE(int(s.stream->reverbMacro), 4);

@@ -59,8 +59,8 @@ private slots:
         const QByteArray file =
             TestUtil::readFile(m_dir.filePath(song[QStringLiteral("file")].toString()));
         QVERIFY(!file.isEmpty());
-        TestSong s;
-        const int length = s.run(file);
+        LoadedSong s;
+        const int length = s.normalise(file);
         QVERIFY2(length > 0, qPrintable(QStringLiteral("error %1").arg(getLoadingError())));
         QCOMPARE(getLoadingError(), 0);
         const QByteArray out = s.output(length);
@@ -137,8 +137,8 @@ private slots:
         QFETCH(QJsonObject, song);
         const QByteArray file =
             TestUtil::readFile(m_dir.filePath(song[QStringLiteral("file")].toString()));
-        TestSong s;
-        QVERIFY(s.run(file) > 0);
+        LoadedSong s;
+        QVERIFY(s.normalise(file) > 0);
         const QJsonArray rows = song[QStringLiteral("rows")].toArray();
         const QJsonArray syllables = song[QStringLiteral("syllables")].toArray();
         QVERIFY(rows.size() > 3);

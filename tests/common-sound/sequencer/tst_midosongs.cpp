@@ -56,8 +56,7 @@ private slots:
         const QByteArray bytes = TestUtil::readFile(m_dir.filePath(file));
         QVERIFY(!bytes.isEmpty());
         LoadedSong song;
-        const int length = _nomalizeSequence(&song.sd, reinterpret_cast<const uint8_t *>(bytes.constData()),
-                                             int(bytes.size()), EXTRACT_PLAY_MODE, 0);
+        const int length = song.normalise(bytes);
         QVERIFY2(length > 0, qPrintable(QStringLiteral("error %1").arg(getLoadingError())));
 
         EngineRig rig;

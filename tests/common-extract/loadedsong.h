@@ -1,10 +1,13 @@
 // A loaded-song handle on the heap, as the song loader leaves one: the four
-// records, the event buffer and the song information.
+// records, the event buffer and the song information, bound together. Shared
+// by the extraction and the sequencer tests.
 #pragma once
 
+#include "ExtractProc.h"
 #include "SongSettings.h"
 #include "StreamData.h"
 
+#include <QByteArray>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -24,6 +27,22 @@ struct LoadedSong {
         info.format = format;
         stream->fileType = uint32_t(fileType);
         initDBSTRUCT(db.get());
+    }
+
+    // Normalises a song file into the event buffer: the stream's length, 0
+    // when the file was refused (the loading error tells why).
+    int normalise(const uint8_t *file, size_t size, int flags = EXTRACT_PLAY_MODE, int dryRun = 0)
+    {
+        return _nomalizeSequence(&sd, file, int(size), flags, dryRun);
+    }
+    int normalise(const QByteArray &file, int flags = EXTRACT_PLAY_MODE, int dryRun = 0)
+    {
+        return normalise(reinterpret_cast<const uint8_t *>(file.constData()), size_t(file.size()), flags,
+                         dryRun);
+    }
+    QByteArray output(int length) const
+    {
+        return QByteArray(reinterpret_cast<const char *>(buffer.get()), length);
     }
 
     // A ready normalised stream, as the normaliser would have written it.
