@@ -812,6 +812,21 @@ Run processPending(bool &sent)
 
 // ---- reading the next event
 
+// A program change on channel ch, behind a bank select (controller 0) when
+// withBank. The length written.
+int putProgram(uint8_t *msg, uint8_t ch, uint8_t program, bool withBank, uint8_t bank)
+{
+    int n = 0;
+    if (withBank) {
+        msg[n++] = uint8_t(0xB0 | ch);
+        msg[n++] = 0;
+        msg[n++] = uint8_t(bank & 127);
+    }
+    msg[n++] = uint8_t(0xC0 | ch);
+    msg[n++] = uint8_t(program & 127);
+    return n;
+}
+
 void programChange(uint8_t status, uint8_t program, int &len)
 {
     MidiStream *s = S();
@@ -840,38 +855,15 @@ void programChange(uint8_t status, uint8_t program, int &len)
             const int16_t pos = findInstrumentPos(tables, L.program, L.bank, L.insertId);
             if (pos >= 0 && pos < tables->GS_INSTR_NAMES_SIZE) {
                 const GS_INSTRUMENT_NAME &row = tables->trkGsNames[pos];
-                if (row.bank == 0) {
-                    msg[0] = uint8_t(0xC0 | ch);
-                    msg[1] = uint8_t(row.program & 127);
-                    len = 2;
-                } else {
-                    msg[0] = uint8_t(0xB0 | ch);
-                    msg[1] = 0;
-                    msg[2] = uint8_t(row.bank & 127);
-                    msg[3] = uint8_t(0xC0 | ch);
-                    msg[4] = uint8_t(row.program & 127);
-                    len = 5;
-                }
+                len = putProgram(msg, ch, row.program, row.bank != 0, row.bank);
                 done = true;
             } else {
                 logMsg(2, LOG_SRC, __LINE__, "Suono con insert non trovato prg=%d bank=%d", L.program,
                        L.bank);
             }
         }
-        if (!done) {
-            if (L.bank == 0xFF) {
-                msg[0] = uint8_t(0xC0 | ch);
-                msg[1] = uint8_t(L.program & 127);
-                len = 2;
-            } else {
-                msg[0] = uint8_t(0xB0 | ch);
-                msg[1] = 0;
-                msg[2] = uint8_t(L.bank & 127);
-                msg[3] = uint8_t(0xC0 | ch);
-                msg[4] = uint8_t(L.program & 127);
-                len = 5;
-            }
-        }
+        if (!done)
+            len = putProgram(msg, ch, L.program, L.bank != 0xFF, L.bank);
     }
     M()->programSeen = 1;
     if (ch == melodyChannel.load(std::memory_order_relaxed))
