@@ -383,11 +383,24 @@ int getMp3SongInfoId3v2(const uint8_t *data, uint32_t length, SONG_INFO *info)
     const uint8_t version = data[3];
     const uint32_t tagEnd = std::min<uint64_t>(uint64_t(HEADER) + syncSafe(data + 6), length);
 
+    // Text frames go straight into their field; the two without one are numbers.
     struct Wanted {
         const char *id;
+        char *field;
+        int fieldSize;
+        int maxChars;
+        bool names;              // a title, artist or genre makes the tag count
         bool taken;
-    } frames[] = {{"TIT2", false}, {"TPE1", false}, {"TCON", false}, {"TCOM", false},
-                  {"TBPM", false}, {"TKEY", false}, {"TLEN", false}};
+    } frames[] = {
+        {"TIT2", info->title, int(sizeof info->title), SONG_INFO_TITLE_MAX, true, false},
+        {"TPE1", info->artist, int(sizeof info->artist), SONG_INFO_ARTIST_MAX, true, false},
+        {"TCON", info->genre, int(sizeof info->genre), SONG_INFO_GENRE_MAX, true, false},
+        {"TCOM", info->composer, int(sizeof info->composer), SONG_INFO_COMPOSER_MAX, false, false},
+        {"TBPM", nullptr, 0, 0, false, false},
+        {"TKEY", info->key, int(sizeof info->key), SONG_INFO_KEY_MAX, false, false},
+        {"TLEN", nullptr, 0, 0, false, false},
+    };
+    constexpr int TBPM = 4;
     constexpr int FRAME_COUNT = int(sizeof frames / sizeof frames[0]);
     int taken = 0;
     bool named = false;
@@ -415,38 +428,21 @@ int getMp3SongInfoId3v2(const uint8_t *data, uint32_t length, SONG_INFO *info)
         }
         const uint32_t avail = std::min(size, tagEnd - (f + HEADER));
         const uint8_t *body = t + HEADER;
-        char number[NUMBER_TEXT_MAX + 1];
-        switch (which) {
-        case 0:
-            id3Text(body, avail, info->title, sizeof info->title, SONG_INFO_TITLE_MAX - 1);
-            named = true;
-            break;
-        case 1:
-            id3Text(body, avail, info->artist, sizeof info->artist, SONG_INFO_ARTIST_MAX - 1);
-            named = true;
-            break;
-        case 2:
-            id3Text(body, avail, info->genre, sizeof info->genre, SONG_INFO_GENRE_MAX - 1);
-            named = true;
-            break;
-        case 3:
-            id3Text(body, avail, info->composer, sizeof info->composer, SONG_INFO_COMPOSER_MAX - 1);
-            break;
-        case 4:
+        Wanted &w = frames[which];
+        if (w.field) {
+            id3Text(body, avail, w.field, w.fieldSize, uint32_t(w.maxChars - 1));
+            named = named || w.names;
+        } else {
+            char number[NUMBER_TEXT_MAX + 1];
             id3Text(body, avail, number, sizeof number, NUMBER_TEXT_MAX - 1);
-            info->bpm = std::atoi(number);
-            break;
-        case 5:
-            id3Text(body, avail, info->key, sizeof info->key, SONG_INFO_KEY_MAX - 1);
-            break;
-        case 6: {
-            id3Text(body, avail, number, sizeof number, NUMBER_TEXT_MAX - 1);
-            const long value = std::atol(number);
-            info->seconds = int32_t(value >= 1001 ? value / 1000 : value);
-            break;
+            if (which == TBPM) {
+                info->bpm = std::atoi(number);
+            } else {
+                const long value = std::atol(number);
+                info->seconds = int32_t(value >= 1001 ? value / 1000 : value);
+            }
         }
-        }
-        frames[which].taken = true;
+        w.taken = true;
         ++taken;
         if (uint64_t(f) + HEADER + size >= tagEnd)
             break;

@@ -253,6 +253,23 @@ Region findOwnBlock(const char *name, size_t from, size_t to)
     }
 }
 
+// Starts a block's text at its first tag that parses; searchFrom, when
+// given, gets where the search for the next block begins. False when there
+// is no block or no tag in it.
+bool openBlockText(const Region &block, int maxChars, Stream &text, size_t *searchFrom)
+{
+    if (block.marker == npos)
+        return false;
+    size_t after = 0;
+    const int v = firstTag(block.begin, block.end, maxChars, &after);
+    if (v < 0)
+        return false;
+    text = {after, block.end, true, false, uint32_t(v)};
+    if (searchFrom)
+        *searchFrom = block.bounded ? block.end : after;
+    return true;
+}
+
 void resetReader(const uint8_t *file, size_t size)
 {
     std::memset(&g, 0, sizeof g);
@@ -851,13 +868,9 @@ int mp3_load_txt(MidiInfos *infos, const uint8_t *file, long size, long tailLeng
         const long long lastByte = (long long)block.marker + BEGIN_MARKER_CHARS - 1;
         const bool trailing = tailLength > 0 && block.marker >= g.tagEnd &&
                               (long long)g.size - lastByte <= tailLength;
-        size_t after = 0;
-        const int v = firstTag(block.begin, block.end,
-                               trailing ? FIRST_TAG_CHARS_TRAILING : FIRST_TAG_CHARS, &after);
-        if (v >= 0) {
+        if (openBlockText(block, trailing ? FIRST_TAG_CHARS_TRAILING : FIRST_TAG_CHARS, g.txt,
+                          &g.txtSearchFrom)) {
             g.trailing = trailing;
-            g.txt = {after, block.end, true, false, uint32_t(v)};
-            g.txtSearchFrom = block.bounded ? block.end : after;
             return 1;
         }
         pos = block.marker + BEGIN_MARKER_CHARS;
@@ -870,14 +883,8 @@ int mp3_load_color(MidiInfos *infos)
     if (!infos || !g.txt.found || g.trailing || g.sylt)
         return 0;
     const Region block = findOwnBlock("COLORS", g.txtSearchFrom, g.size);
-    if (block.marker == npos)
+    if (!openBlockText(block, FIRST_TAG_CHARS, g.col, &g.colSearchFrom))
         return 0;
-    size_t after = 0;
-    const int v = firstTag(block.begin, block.end, FIRST_TAG_CHARS, &after);
-    if (v < 0)
-        return 0;
-    g.col = {after, block.end, true, false, uint32_t(v)};
-    g.colSearchFrom = block.bounded ? block.end : after;
     g.firstCol = true;
     return 1;
 }
@@ -888,15 +895,7 @@ int mp3_load_chords(MidiInfos *infos)
         return 0;
     const size_t from = g.col.found ? g.colSearchFrom : g.txt.found ? g.txtSearchFrom : g.scanStart;
     const size_t to = from + std::min<size_t>(CHORD_SEARCH_BYTES, g.size - std::min(from, g.size));
-    const Region block = findOwnBlock("CHORDS", from, to);
-    if (block.marker == npos)
-        return 0;
-    size_t after = 0;
-    const int v = firstTag(block.begin, block.end, FIRST_TAG_CHARS, &after);
-    if (v < 0)
-        return 0;
-    g.cho = {after, block.end, true, false, uint32_t(v)};
-    return 1;
+    return openBlockText(findOwnBlock("CHORDS", from, to), FIRST_TAG_CHARS, g.cho, nullptr) ? 1 : 0;
 }
 
 int mp3_refill_text(MidiInfos *infos)

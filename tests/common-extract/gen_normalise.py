@@ -131,23 +131,44 @@ def expected(path):
     }
 
 
+class RowBuilder:
+    """Rows and syllables as the lyric reader builds them: a syllable per text
+    with visible characters, numbered by the row's visible count so far, and
+    127 where the row closes."""
+
+    def __init__(self, keep_untimed_rows):
+        # Karaoke rows without a syllable of their own take the last one's tick.
+        self.keep_untimed_rows = keep_untimed_rows
+        self.rows, self.syllables = [], []
+        self.row, self.visible = '', 0
+
+    def add(self, text, tick):
+        added = sum(1 for c in text if ord(c) > 32)
+        self.row += text
+        self.visible += added
+        if added:
+            self.syllables.append([self.visible, len(self.rows), tick])
+
+    def close(self, tick):
+        if self.visible:
+            self.syllables.append([127, len(self.rows), tick])
+        first = [s for s in self.syllables if s[1] == len(self.rows)]
+        if first:
+            self.rows.append([self.row, first[0][2]])
+        elif self.keep_untimed_rows and self.syllables:
+            self.rows.append([self.row, self.syllables[-1][2]])
+        self.row, self.visible = '', 0
+
+    def finish(self, end_tick):
+        if self.row:
+            self.close(end_tick)
+        return self.rows, self.syllables
+
+
 def kar_rows(texts, end_tick):
     """Rows and syllables of karaoke text events: "@" texts are headers,
     a leading backslash or slash starts a new row."""
-    rows, syllables = [], []
-    row, visible, row_open = '', 0, False
-
-    def close(tick):
-        nonlocal row, visible
-        if visible:
-            syllables.append([127, len(rows), tick])
-        first = [s for s in syllables if s[1] == len(rows)]
-        if first:
-            rows.append([row, first[0][2]])
-        elif syllables:
-            rows.append([row, syllables[-1][2]])
-        row, visible = '', 0
-
+    out = RowBuilder(keep_untimed_rows=True)
     karaoke = False
     for tick, kind, text in texts:
         if kind != 'text':
@@ -158,48 +179,24 @@ def kar_rows(texts, end_tick):
         if not karaoke:
             continue
         if text[0] in '\\/':
-            close(tick)
+            out.close(tick)
             text = text[1:]
-        added = sum(1 for c in text if ord(c) > 32)
-        row += text
-        visible += added
-        if added:
-            syllables.append([visible, len(rows), tick])
-    if row:
-        close(end_tick)
-    return rows, syllables
+        out.add(text, tick)
+    return out.finish(end_tick)
 
 
 def lyric_rows(texts, end_tick):
     """Rows and syllables of FF 05 lyrics: a lyric ending in a carriage return
     or line feed ends its row."""
-    rows, syllables = [], []
-    row, visible = '', 0
-
-    def close(tick):
-        nonlocal row, visible
-        if visible:
-            syllables.append([127, len(rows), tick])
-        first = [s for s in syllables if s[1] == len(rows)]
-        if first:
-            rows.append([row, first[0][2]])
-        row, visible = '', 0
-
+    out = RowBuilder(keep_untimed_rows=False)
     for tick, kind, text in texts:
         if kind != 'lyrics' or not text:
             continue
         line_end = text[-1] in '\r\n'
-        text = text.rstrip('\r\n')
-        added = sum(1 for c in text if ord(c) > 32)
-        row += text
-        visible += added
-        if added:
-            syllables.append([visible, len(rows), tick])
+        out.add(text.rstrip('\r\n'), tick)
         if line_end:
-            close(tick)
-    if row:
-        close(end_tick)
-    return rows, syllables
+            out.close(tick)
+    return out.finish(end_tick)
 
 
 WORDS = ['love', 'night', 'sing', 'the', 'a', 'heart', 'fire', 'dream', 'you', 'me',
