@@ -188,10 +188,7 @@ int SoftSynth::start(int device)
     m_status = 0;
     m_have = 0;
     setMasterVolume(m_masterVolume);
-    setReverbMacro(kDefaultReverbMacro);
-    setReverbLevel(kDefaultFxLevel);
-    setChorusMacro(kDefaultChorusMacro);
-    setChorusLevel(kDefaultFxLevel);
+    restoreDefaultEffects();
 
     result = m_sink->start();
     if (result != SOFTSYNTH_OK) {
@@ -432,12 +429,26 @@ void SoftSynth::handleSysEx(const unsigned char *p, int n)
             fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(kGsResetPayload),
                               int(sizeof kGsResetPayload), nullptr, nullptr, nullptr, 0);
             silence();
+            restoreDefaultEffects();
             return;
         }
     }
     fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(p), n, nullptr, nullptr, nullptr, 0);
-    if (n == 4 && p[0] == 0x7E && p[2] == 0x09 && (p[3] == 0x01 || p[3] == 0x03))
+    if (n == 4 && p[0] == 0x7E && p[2] == 0x09 && (p[3] == 0x01 || p[3] == 0x03)) {
         silence();
+        restoreDefaultEffects();
+    }
+}
+
+void SoftSynth::restoreDefaultEffects()
+{
+    // FluidSynth's resets leave reverb and chorus as they were; a GS module
+    // goes back to its defaults, which a song without effect messages of its
+    // own expects after the reset at its start.
+    setReverbMacro(kDefaultReverbMacro);
+    setReverbLevel(kDefaultFxLevel);
+    setChorusMacro(kDefaultChorusMacro);
+    setChorusLevel(kDefaultFxLevel);
 }
 
 void SoftSynth::silence()

@@ -100,6 +100,7 @@ private:
     void handleSysEx(const unsigned char *payload, int length);
     void setMasterVolume(double volume);
     void silence();
+    void restoreDefaultEffects();
     void setReverbMacro(int macro);
     void setReverbLevel(int level);
     void setChorusMacro(int macro);

@@ -134,6 +134,22 @@ private slots:
         QTest::newRow("GS reverb macro room to hall")
             << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 30 00 00 F7")
             << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 30 04 00 F7") << "tail" << 1.5;
+        // A reset puts a GS module back at its default effects (reverb level
+        // 64), whatever was set before.
+        QTest::newRow("GS reset restores the reverb level")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 33 00 00 F7")
+            << QByteArray("F0 41 00 42 12 40 01 33 00 00 F7 F0 41 10 42 12 40 00 7F 00 41 F7 "
+                          "B0 5B 7F")
+            << "tail" << 4.0;
+        QTest::newRow("GM System On restores the reverb level")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 33 00 00 F7")
+            << QByteArray("F0 41 00 42 12 40 01 33 00 00 F7 F0 7E 7F 09 01 F7 B0 5B 7F")
+            << "tail" << 4.0;
+        QTest::newRow("GS reset restores the chorus level")
+            << QByteArray("B0 5D 7F F0 41 00 42 12 40 01 3A 00 00 F7")
+            << QByteArray("F0 41 00 42 12 40 01 3A 00 00 F7 F0 41 10 42 12 40 00 7F 00 41 F7 "
+                          "B0 5D 7F")
+            << "level" << 1.2;
         QTest::newRow("GS chorus level")
             << QByteArray("B0 5D 7F F0 41 00 42 12 40 01 3A 00 00 F7")
             << QByteArray("B0 5D 7F F0 41 00 42 12 40 01 3A 7F 00 F7") << "level" << 1.2;
