@@ -113,6 +113,15 @@ bool DatabaseHelper::initDb()
         // without tables forever.
         if (!(info.isFile() && info.size() == 0)) {
             qDebug().nospace() << "Db Esiste " << true;
+            // A library left without write permission would refuse every new
+            // song; only the bits are changed, never the content.
+            const QFileDevice::Permissions perms = info.permissions();
+            if (info.isFile() && !(perms & QFileDevice::WriteOwner)
+                && !QFile::setPermissions(dbPath, perms | QFileDevice::ReadOwner
+                                                      | QFileDevice::WriteOwner
+                                                      | QFileDevice::ReadUser
+                                                      | QFileDevice::WriteUser))
+                qWarning().noquote() << "Il DB" << dbPath << "non e' scrivibile";
             return true;
         }
         qWarning().noquote() << "Il DB" << dbPath << "e' vuoto: lo ricreo dal modello";

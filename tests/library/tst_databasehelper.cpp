@@ -149,6 +149,22 @@ private slots:
         QCOMPARE(sha1(dbPath), before);
     }
 
+    // A library left read-only (a failed permission change at the first start,
+    // a restore from a read-only medium) would refuse every new song.
+    void readOnlyLibraryIsMadeWritable()
+    {
+        {
+            DatabaseHelper first;
+            QVERIFY(first.initDb());
+        }
+        QVERIFY(QFile::setPermissions(dbPath, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+        const QByteArray before = sha1(dbPath);
+        DatabaseHelper db;
+        QVERIFY(db.initDb());
+        QVERIFY(QFileInfo(dbPath).permissions() & QFileDevice::WriteOwner);
+        QCOMPARE(sha1(dbPath), before);
+    }
+
     // A zero-byte file holds nothing and would otherwise stay an empty library.
     void emptyFileAndStalePartAreReplaced()
     {
