@@ -1086,7 +1086,8 @@ uint32_t tempoTrascorsoDaiTick(int tick, s_StreamData *song)
         return 0;
     const double tpqn = song->mfi->tpqn ? song->mfi->tpqn : EXTRACT_TPQN;
     double bpm = 120;
-    double beatLength = EXTRACT_TPQN;
+    // 4/4 of the song's own quarter note until a time signature says otherwise.
+    double beatLength = tpqn;
     double beatsPerBar = 4;
     double ms = 0;
     double barStart = 0;

@@ -354,6 +354,14 @@ private slots:
         QCOMPARE(tempoTrascorsoDaiTick(1920, &none.sd), 2000u);
         QCOMPARE(tempoTrascorsoDaiTick(100000, &none.sd), 6000u);
         QCOMPARE(tempoTrascorsoDaiTick(960, &none.sd), 1000u);
+        // Without a time signature a bar is four beats of the song's own
+        // quarter note: at 384 ticks the tempo change of bar 2 falls at 3072.
+        LoadedSong slow;
+        SmfTrack st;
+        st.ev(0, {0x90, 60, 100}).meta(3072, 0x51, hexBytes({0x0F, 0x42, 0x40}));
+        QVERIFY(slow.normalise(smf0(384, st.ev(0, {0x80, 60, 0}).end(3840))) > 0);
+        QCOMPARE(int(slow.infos->tempoTable[1].bar), 2);
+        QCOMPARE(tempoTrascorsoDaiTick(3072 + 384, &slow.sd), 5000u);
         QCOMPARE(TempoTrascorso(480, 480, 120), 500u);
         QCOMPARE(TempoTrascorso(480, 480, 0), 0u);
     }
