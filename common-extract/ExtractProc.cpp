@@ -783,12 +783,13 @@ bool readEvent()
         return g_run.playMode ? playChannelEvent(status, uint8_t(d1), uint8_t(d2))
                               : cutChannelEvent(status, uint8_t(d1), uint8_t(d2));
     }
-    N.runningStatus = 0;
     g_run.ev.status = status;
     switch (status) {
     case 0xF0:
+        N.runningStatus = 0;
         return sysexEvent();
     case 0xFF:
+        N.runningStatus = 0;
         return metaEvent();
     case EXTRACT_EV_PORT: {
         const int p = nextByte();

@@ -529,6 +529,28 @@ private slots:
                                                                                              : FILE_TYPE_MF5);
     }
 
+    // A port select is no channel message: the running status goes on
+    // behind it, as the loader and the engine read it.
+    void portSelectKeepsRunningStatus()
+    {
+        const QByteArray events = hexBytes({0, 0x91, 60, 100, 0, 0xF5, 2, 10, 62, 100, 0, 0xF5, 1, 10, 64, 0,
+                                            0, 0xFF, 0x2F, 0});
+        QByteArray plain("MThd");
+        plain += hexBytes({0, 0, 0, 6, 0, 0, 0, 1, 1, 0xE0});
+        plain += "MTrk" + hexBytes({0, 0, 0, int(events.size())}) + events;
+        LoadedSong s;
+        const int length = s.normalise(LzhufTestEncoder::container("_MF5", plain));
+        QVERIFY2(length > 0, qPrintable(QString::number(getLoadingError())));
+        QString error;
+        const QVector<StreamEvent> ev = withoutGrid(parseStream(s.output(length), EXTRACT_HEAD_SIZE, true, &error));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(ev.size(), 6);
+        QCOMPARE(ev[2].bytes, hexBytes({0x91, 62, 100}));
+        QCOMPARE(ev[4].bytes, hexBytes({0x81, 64, 0}));
+        QCOMPARE(EXTRACT_GetNoteNum(1), 1u);
+        QCOMPARE(EXTRACT_GetNoteNum(17), 1u);
+    }
+
     void effectsDefaults()
     {
         SmfTrack t;
