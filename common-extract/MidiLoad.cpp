@@ -170,9 +170,10 @@ int demuxEnvtSmfTyep1()
                 return 0;
             const uint8_t type = mergeSrc[t.readPos++];
             if (type == 0x2F) {
+                // Nothing is written, so the next delta still counts from the
+                // last event written.
                 t.ended = 1;
                 ++endedCount;
-                globalTick = nowTick;
                 continue;
             }
             WriteVarLen(uint32_t(delta));

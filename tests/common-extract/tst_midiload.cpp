@@ -205,6 +205,12 @@ private slots:
                                  QByteArray("\x10\x92\x02\x02", 4) + EOT,
                                  QByteArray("\x08\x93\x03\x03\x08\x93\x04\x04", 8) + EOT}
             << QByteArray("\x08\x93\x03\x03\x08\x91\x01\x01\x00\x92\x02\x02\x00\x93\x04\x04", 16);
+        // A track that ends between two events of another writes nothing and
+        // moves no later event.
+        QTest::newRow("end of track between events")
+            << QList<QByteArray>{QByteArray("\x00\xFF\x51\x03\x07\xA1\x20\x20\xFF\x2F\x00", 11),
+                                 QByteArray("\x10\x90\x3C\x40\x40\x80\x3C\x00", 8) + EOT}
+            << QByteArray("\x00\xFF\x51\x03\x07\xA1\x20\x10\x90\x3C\x40\x40\x80\x3C\x00", 15);
         QTest::newRow("track without end of track")
             << QList<QByteArray>{QByteArray("\x00\x90\x3C\x40", 4), QByteArray("\x01\x90\x3D\x40", 4) + EOT}
             << QByteArray("\x00\x90\x3C\x40\x01\x90\x3D\x40", 8);
