@@ -78,6 +78,16 @@ def gen(out):
                                     mido.Message('note_off', note=60, velocity=0, time=3000000)]))
     f.tracks.append(mido.MidiTrack([mido.Message('note_on', channel=1, note=62, velocity=90, time=10)]))
     f.save(os.path.join(out, 'merge_gap.mid'))
+    # Tracks that end, with a gap, while others still play.
+    rng = random.Random(6)
+    f = mido.MidiFile(type=1, ticks_per_beat=480)
+    f.tracks.append(mido.MidiTrack([mido.MetaMessage('set_tempo', tempo=600000),
+                                    mido.MetaMessage('end_of_track', time=777)]))
+    for t in range(3):
+        tr = random_track(rng, 30, 200, [t])
+        tr.append(mido.MetaMessage('end_of_track', time=rng.randint(1, 3000)))
+        f.tracks.append(tr)
+    f.save(os.path.join(out, 'merge_early_end.mid'))
 
 
 def events(track):

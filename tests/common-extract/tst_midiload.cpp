@@ -161,7 +161,7 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         for (const char *n : {"merge_two", "merge_ties", "merge_sixteen", "merge_many",
-                              "merge_sparse", "merge_gap"})
+                              "merge_sparse", "merge_gap", "merge_early_end"})
             QTest::newRow(n) << QString(n);
     }
     void mergeMatchesMido()
