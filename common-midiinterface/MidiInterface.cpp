@@ -103,6 +103,7 @@ bool MidiInterface::initMidiOutPortsSound(const QList<IMidiOutput *> &ports)
         // Under the port mutex so that no send is using the old device.
         QMutexLocker lock(&m_portMutex[n]);
         m_outputs[n] = n < ports.size() ? ports[n] : nullptr;
+        m_sendFailing[n] = false;
     }
     return true;
 }
@@ -119,6 +120,7 @@ bool MidiInterface::openMidiBaseOutPorts(int p1, int p2, int p3, int p4, int p5,
                 m_outputs[n] = nullptr;
                 return false;
             }
+            m_sendFailing[n] = false;
         }
         // The reset takes queue mutex 2 and the port mutex itself: never
         // send it while holding the port mutex.
@@ -167,8 +169,15 @@ void MidiInterface::sendMidiEventWrapper(int output, std::vector<unsigned char> 
         rewriteMasterVolume(*message, n);
     if (m_dbgPrintLevel.load(std::memory_order_relaxed) > 0)
         logSend(output, *message);
-    if (out->sendMessage(message) != 0)
-        qDebug("midiOut%d error", output);
+    if (out->sendMessage(message) != 0) {
+        // A device gone mid-song fails every message of every tick; one line
+        // per run of failures keeps file writes out of the engine's loop.
+        if (!m_sendFailing[n])
+            qDebug("midiOut%d error", output);
+        m_sendFailing[n] = true;
+    } else {
+        m_sendFailing[n] = false;
+    }
 }
 
 void MidiInterface::rewriteMasterVolume(std::vector<unsigned char> &m, int index)

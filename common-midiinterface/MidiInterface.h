@@ -42,6 +42,7 @@ public:
 
     // Writes one message to output 1..6 under its port mutex; dropped when the
     // output is unbound. The master-volume rewrite may change it in place.
+    // "midiOutN error" is logged at the first of a run of failed sends.
     void sendMidiEventWrapper1(std::vector<unsigned char> *message);
     void sendMidiEventWrapper2(std::vector<unsigned char> *message);
     void sendMidiEventWrapper3(std::vector<unsigned char> *message);
@@ -130,6 +131,8 @@ private:
     std::atomic<int> m_dbgPrintLevel{0};
     QMutex m_portMutex[MIDI_OUTPUT_COUNT];
     IMidiOutput *m_outputs[MIDI_OUTPUT_COUNT] = {};
+    // Under the port mutex: the last send to the output failed.
+    bool m_sendFailing[MIDI_OUTPUT_COUNT] = {};
     IMidiInput *m_baseInput = nullptr;
     IMidiInput *m_extInput = nullptr;
     IMidiInput *m_expanderInput = nullptr;

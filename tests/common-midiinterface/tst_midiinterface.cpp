@@ -248,6 +248,25 @@ private slots:
         CINTERFACE_SendMidiEvent1(data.data(), 3);
         CINTERFACE_SendMidiEvent4(data.data(), 3);
         QCOMPARE(g_log, QStringList({QStringLiteral("midiOut1 error"), QStringLiteral("midiOut4 error")}));
+
+        // A device gone mid-song fails every message of every tick: one line
+        // per run of failures, not a file write per message in the 1 ms loop.
+        for (int i = 0; i < 1000; ++i)
+            CINTERFACE_SendMidiEvent1(data.data(), 3);
+        QCOMPARE(g_log.size(), 2);
+        f.out[0].setSendResult(0);
+        CINTERFACE_SendMidiEvent1(data.data(), 3);
+        f.out[0].setSendResult(1);
+        CINTERFACE_SendMidiEvent1(data.data(), 3);
+        CINTERFACE_SendMidiEvent1(data.data(), 3);
+        QCOMPARE(g_log.size(), 3);
+        QCOMPARE(g_log.last(), QStringLiteral("midiOut1 error"));
+        // Opening the output again starts afresh: its reset fails and is told.
+        g_log.clear();
+        QVERIFY(f.mi->openMidiBaseOutPorts(0, -1, -1, -1, -1, -1));
+        CINTERFACE_SendMidiEvent1(data.data(), 3);
+        QCOMPARE(g_log.count(QStringLiteral("midiOut1 error")), 1);
+        QCOMPARE(f.out[0].sendCalls(), 1 + 1000 + 1 + 2 + 1 + 1);
     }
 
     void debugLogLines_data()
