@@ -177,6 +177,8 @@ void MidiInterface::sendMidiEventWrapper(int output, std::vector<unsigned char> 
         m_sendFailing[n] = true;
     } else {
         m_sendFailing[n] = false;
+        if (output == 1)
+            MIDI_CONTROLS_NoteSentOnOutput1(message->data(), int(message->size()));
     }
 }
 

@@ -247,6 +247,35 @@ void sendMidiMasterChorus(int level)
     sendEffect(ChorusLevel, CHORUS_MASTER_SYS_EX, level);
 }
 
+void MIDI_CONTROLS_NoteSentOnOutput1(const unsigned char *m, int len)
+{
+    if (!m || len < 6 || m[0] != 0xF0)
+        return;
+    // GM System On (or GM2 On), any device.
+    if (len == 6 && m[1] == 0x7E && m[3] == 0x09 && (m[4] == 0x01 || m[4] == 0x03)
+        && m[5] == 0xF7) {
+        forgetLastSent();
+        return;
+    }
+    // GS DT1, any device, checksum not looked at.
+    if (len != 11 || m[1] != 0x41 || m[3] != 0x42 || m[4] != 0x12 || m[10] != 0xF7
+        || m[5] != 0x40)
+        return;
+    if (m[6] == 0x00 && m[7] == 0x7F && m[8] == 0x00) {
+        forgetLastSent();
+        return;
+    }
+    if (m[6] != 0x01 || m[8] > 127)
+        return;
+    switch (m[7]) {
+    case 0x30: lastSent[ReverbType].store(m[8]); break;
+    case 0x33: lastSent[ReverbLevel].store(m[8]); break;
+    case 0x38: lastSent[ChorusType].store(m[8]); break;
+    case 0x3A: lastSent[ChorusLevel].store(m[8]); break;
+    default: break;
+    }
+}
+
 void MIDI_CONTROLS_StopSoundChan(int flatChannel)
 {
     if (flatChannel < 0 || flatChannel > 63)

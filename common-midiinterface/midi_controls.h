@@ -70,6 +70,11 @@ void sendMidiMasterReverb(int level);
 void sendMidiChorus(int type);
 void sendMidiMasterChorus(int level);
 
+// Called by the output layer for every message output 1's device accepted:
+// a GS reverb or chorus message becomes the value last sent, a GM or GS reset
+// forgets them all, whoever sent it (a song's own messages pass there too).
+void MIDI_CONTROLS_NoteSentOnOutput1(const unsigned char *message, int len);
+
 // All Notes Off, All Sound Off, Sustain off on a flat channel (0..63; others
 // send nothing).
 void MIDI_CONTROLS_StopSoundChan(int flatChannel);

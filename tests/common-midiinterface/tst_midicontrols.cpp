@@ -180,6 +180,38 @@ private slots:
         MIDI_CONTROLS_Config_GS_Reset(0);
     }
 
+    // The value last sent is what the module on output 1 last received, from
+    // whoever sent it: a song's own effect or reset messages pass there too.
+    void effectCacheFollowsOtherSenders_data()
+    {
+        QTest::addColumn<QString>("between");
+        QTest::newRow("song's reverb type, device 10")
+            << "F0 41 10 42 12 40 01 30 00 0F F7";
+        QTest::newRow("song's GM System On") << "F0 7E 7F 09 01 F7";
+        QTest::newRow("song's GS reset") << "F0 41 10 42 12 40 00 7F 00 41 F7";
+    }
+    void effectCacheFollowsOtherSenders()
+    {
+        QFETCH(QString, between);
+        MidiFixture f;
+        sendMidiReverb(4);
+        const Bytes song = hexBytes(between);
+        CINTERFACE_SendMidiEvent1(song.data(), int(song.size()));
+        f.out[0].clear();
+        sendMidiReverb(4);
+        QCOMPARE(f.received(), QStringLiteral("1: F0 41 00 42 12 40 01 30 04 0B F7"));
+
+        // And a value the song already set is not sent again; the song's
+        // messages on another output say nothing about output 1.
+        f.out[0].clear();
+        const Bytes level = hexBytes(QStringLiteral("F0 41 10 42 12 40 01 33 50 3C F7"));
+        CINTERFACE_SendMidiEvent1(level.data(), int(level.size()));
+        sendMidiMasterReverb(0x50);
+        CINTERFACE_SendMidiEvent2(song.data(), int(song.size()));
+        sendMidiReverb(4);
+        QCOMPARE(f.out[0].messageCount(), size_t(1));
+    }
+
     void resetLogLines()
     {
         MidiFixture f;
