@@ -694,6 +694,18 @@ bool metaEvent()
            putBytes(ev.msg + 3, held) && passRest(n - held, true);
 }
 
+// F7 n data: a SysEx continuation or escaped bytes. No port takes it from the
+// engine, so play mode drops it; a saved file keeps it.
+bool escapeEvent()
+{
+    uint32_t n;
+    if (!readVlq(n))
+        return false;
+    if (g_run.playMode)
+        return passRest(n, false);
+    return putDelta() && put(0xF7) && putVlq(n) && passRest(n, true);
+}
+
 bool portSelect(uint8_t p)
 {
     if (p != 1 && p != 2) {
@@ -791,6 +803,9 @@ bool readEvent()
     case 0xFF:
         N.runningStatus = 0;
         return metaEvent();
+    case 0xF7:
+        N.runningStatus = 0;
+        return escapeEvent();
     case EXTRACT_EV_PORT: {
         const int p = nextByte();
         return dataByte(p, true) && portSelect(uint8_t(p));

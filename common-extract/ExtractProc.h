@@ -32,6 +32,8 @@
 //     Play mode: n is one byte below 127 (longer messages are dropped).
 //     Cut mode: n is a variable-length quantity and nothing is dropped for
 //     its length.
+//   F7 n data (cut mode only): a SysEx continuation or escape, as in the
+//     file; play mode drops it.
 //   FF type n data: meta event; n as for SysEx. FF 2F 00 ends the stream.
 //     In play mode an FF 51 always has 3 data bytes and a tempo above 0.
 //   F5 p: port select (p = 1 or 2); the events after it belong to port p - 1

@@ -42,7 +42,7 @@ void checkStream(const uint8_t *p, uint32_t n, bool playMode, uint32_t head)
             abort();
         const uint8_t s = p[pos];
         const uint8_t kind = s & 0xF0;
-        if (s == 0xF0) {
+        if (s == 0xF0 || (s == 0xF7 && !playMode)) {
             ++pos;
             if (!vlq(p, n, pos, len) || (playMode && len >= 127))
                 abort();

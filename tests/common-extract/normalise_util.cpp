@@ -78,9 +78,11 @@ QVector<StreamEvent> parseStream(const QByteArray &stream, int headSize, bool pl
             return fail(QStringLiteral("no status byte"));
         int length = 0;
         const uint8_t kind = status & 0xF0;
-        if (status == 0xF0 || status == 0xFF) {
+        if (status == 0xF7 && playMode)
+            return fail(QStringLiteral("escape in play mode"));
+        if (status == 0xF0 || status == 0xFF || status == 0xF7) {
             const int save = pos;
-            pos += status == 0xF0 ? 1 : 2;
+            pos += status == 0xFF ? 2 : 1;
             uint32_t len;
             if (!vlq(len))
                 return fail(QStringLiteral("bad length"));

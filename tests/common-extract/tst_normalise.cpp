@@ -218,6 +218,7 @@ private slots:
         QTest::newRow("tempo 0") << hexBytes({0xFF, 0x51, 3, 0, 0, 0}) << QByteArray();
         QTest::newRow("meta 0x80") << hexBytes({0xFF, 0x80, 1, 5}) << QByteArray();
         QTest::newRow("port in a MIDI file") << hexBytes({0xF5, 2}) << QByteArray();
+        QTest::newRow("escape") << hexBytes({0xF7, 3, 0xF3, 1, 0xF7}) << QByteArray();
         QTest::newRow("running status") << hexBytes({0x91, 60, 100, 0, 62, 100})
                                         << hexBytes({0x91, 60, 100, 0, 0x91, 62, 100});
     }
