@@ -509,9 +509,10 @@ int SEQUENCER_EX_SeekBar(int bar, int atBar)
         AdvanceHold hold;
         current = rtBar();
         SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
+        // No song in play (stopped, or it has ended): nothing to seek in.
+        if (!ptrMidiStream || ptrMidiStream->slotByte == 0)
+            return 0;
         if (current < atBar) {
-            if (!ptrMidiStream)
-                return 0;
             sflagsSet(ptrMidiStream, SF_SEEK_AT_BAR);
             ptrMidiStream->targetBar = bar;
             ptrMidiStream->atBar = uint16_t(atBar);
@@ -524,7 +525,9 @@ int SEQUENCER_EX_SeekBar(int bar, int atBar)
             bar = 0;
     }
     silenceAll();
-    if (current == bar) {
+    // Bar 0 is the start of the song: going there from inside the first bar
+    // (the player's stop) must still start it again from the top.
+    if (current == bar && bar != 0) {
         C_SIGNAL_SeekDone();
         return 1;
     }

@@ -142,7 +142,8 @@ void SEQUENCER_EX_SetDeltaTransposeCurrent(int delta);
 // Tempo of a stream from its three BPM fields; re-bases its time at now.
 void ComputeTime(MidiStream *stream);
 // 1 accepted. atBar above the current bar arms the seek for when that bar is
-// reached; a seek to the current bar only silences and reports completion.
+// reached; a seek to the current bar (other than bar 0, the start) only
+// silences and reports completion. 0 without a song in play.
 int SEQUENCER_EX_SeekBar(int bar, int atBar);
 int SEQUENCER_EX_ForwardToTargetBar(int bar);
 void SEQUENCER_EX_RewindToTargetBar(int bar);

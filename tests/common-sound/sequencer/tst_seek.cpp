@@ -198,6 +198,27 @@ private slots:
         QCOMPARE(rig.withStatus(1, 0x90, true).size(), size_t(0));
     }
 
+    // Going back to the start (the player's stop) from inside the first bar
+    // restarts the song rather than leaving it mid-bar.
+    void backToTheStartFromTheFirstBar()
+    {
+        Playing p(barSong(8), 0);
+        EngineRig &rig = p.rig;
+        rig.driver.advance(1100);
+        QCOMPARE(SEQUENCER_EX_GetCurrentBar(), 0);
+        rig.clearOutputs();
+        rig.sigs.clear();
+        const uint64_t doneAt = seekAndWait(rig, 0);
+        QVERIFY(doneAt > 0);
+        QCOMPARE(rig.sigs.count("seekDone"), 1);
+        rig.driver.advance(1100);
+        const std::vector<TimedMessage> notes = after(rig.noteOns(1), doneAt);
+        QVERIFY(notes.size() >= 2);
+        QCOMPARE(int(notes[0].bytes[1]), keyOf(0, 0));
+        QVERIFY(notes[0].ms - doneAt <= 1);
+        QCOMPARE(int(notes[1].bytes[1]), keyOf(0, 1));
+    }
+
     void refusedSeeks()
     {
         Playing p(barSong(20), 2);
@@ -208,6 +229,19 @@ private slots:
         SEQUENCER_EX_ActionStop();
         QCOMPARE(SEQUENCER_EX_SeekBar(5, 0), 0);
         QCOMPARE(rig.sigs.count("seekDone"), 0);
+    }
+
+    // After the song has ended there is nothing to seek in: refused at once,
+    // without waiting for a rewind that can never arrive.
+    void seekAfterTheSongEnded()
+    {
+        Playing p(barSong(4), 1);
+        EngineRig &rig = p.rig;
+        QVERIFY(rig.playToEnd());
+        const uint64_t before = rig.driver.now();
+        QCOMPARE(SEQUENCER_EX_SeekBar(1, 0), 0);
+        QCOMPARE(SEQUENCER_EX_SeekBar(0, 0), 0);
+        QCOMPARE(rig.driver.now(), before);
     }
 
     void seekPastTheEndStopsAtTheLastBar()
