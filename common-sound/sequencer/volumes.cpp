@@ -6,6 +6,7 @@
 #include "midi_controls.h"
 #include "sequencer_ex_p.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -94,8 +95,12 @@ float termFactor(const Term &t1, const Term &t0)
     const uint16_t m1 = t1.maximum.load(std::memory_order_relaxed);
     if (m0 == 0 || m1 == 0)
         return 0.0f;
-    const float f0 = float(t0.value.load(std::memory_order_relaxed)) / float(m0);
-    return (float(t1.value.load(std::memory_order_relaxed)) * f0) / float(m1);
+    // A term above its maximum is full volume: beyond it the 7-bit volume
+    // would wrap round to a quiet one.
+    const uint16_t v0 = std::min(t0.value.load(std::memory_order_relaxed), m0);
+    const uint16_t v1 = std::min(t1.value.load(std::memory_order_relaxed), m1);
+    const float f0 = float(v0) / float(m0);
+    return (float(v1) * f0) / float(m1);
 }
 
 void sendController7(int output, int channel, uint8_t value)
@@ -217,7 +222,8 @@ void VOLUMES_setMidiChVolumesMap(int which, int value, int channel, int output)
                    which, channel, output);
         return;
     }
-    g_chanVol[which][output][channel].store(uint8_t(value & 0xFF), std::memory_order_relaxed);
+    const int v = value < 0 ? 0 : (value > 127 ? 127 : value);
+    g_chanVol[which][output][channel].store(uint8_t(v), std::memory_order_relaxed);
     g_chanChanged[output][channel].store(1, std::memory_order_release);
 }
 

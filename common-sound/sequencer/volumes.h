@@ -48,8 +48,8 @@ void updateMidiChannelVol(void);
 // Balance against the master keyboard: min(value & 255, 127) / 127.
 void VOLUME_setMasterKFactor(int value);
 
-// Channel volume map of output 0/1, channel 0..31; out-of-range arguments
-// are ignored.
+// Channel volume map of output 0/1, channel 0..31, value limited to 0..127;
+// out-of-range indices are ignored.
 void VOLUMES_setMidiChVolumesMap(int which, int value, int channel, int output);
 void refreshMidiChVolumesMap(int channel, int output);
 void maxMidiChVolumesMap(int which, int output);

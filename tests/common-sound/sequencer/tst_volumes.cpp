@@ -45,6 +45,8 @@ private slots:
         QTest::newRow("faded out") << 1023 << 0 << 127 << 0;
         QTest::newRow("master factor 64") << 1023 << 100 << 64 << 64;
         QTest::newRow("silent") << 0 << 100 << 127 << 0;
+        QTest::newRow("music above its maximum") << 1600 << 100 << 127 << 127;
+        QTest::newRow("fade above its maximum") << 1023 << 150 << 127 << 127;
     }
     void masterVolume()
     {
@@ -84,6 +86,7 @@ private slots:
         QTest::newRow("drums follow the drum slider") << 25 << true << 0 << 64 << 127 << 50;
         QTest::newRow("no program follows no slider") << 255 << false << 2 << 64 << 127 << 100;
         QTest::newRow("faded channel") << 25 << false << 2 << 127 << 0 << 0;
+        QTest::newRow("term above 127 is full") << 25 << false << 2 << 127 << 200 << 100;
     }
     void channelVolume()
     {
