@@ -504,26 +504,26 @@ void clearSeekTables(void)
 
 int SEQUENCER_EX_SeekBar(int bar, int atBar)
 {
-    int current;
-    {
-        AdvanceHold hold;
-        current = rtBar();
-        SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
-        // No song in play (stopped, or it has ended): nothing to seek in.
-        if (!ptrMidiStream || ptrMidiStream->slotByte == 0)
-            return 0;
-        if (current < atBar) {
-            sflagsSet(ptrMidiStream, SF_SEEK_AT_BAR);
-            ptrMidiStream->targetBar = bar;
-            ptrMidiStream->atBar = uint16_t(atBar);
-            return 1;
-        }
-        // A seek past the last bar would never arrive.
-        if (ptrMidiInfos && ptrMidiInfos->barCount > 0 && bar >= int(ptrMidiInfos->barCount))
-            bar = int(ptrMidiInfos->barCount) - 1;
-        if (bar < 0)
-            bar = 0;
+    // The song stands still from the silence until the seek has taken over:
+    // a note started in between would have its note-off skipped by the seek
+    // and sound on. The forward seek and the rewind switch advance on again.
+    AdvanceHold hold;
+    const int current = rtBar();
+    SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
+    // No song in play (stopped, or it has ended): nothing to seek in.
+    if (!ptrMidiStream || ptrMidiStream->slotByte == 0)
+        return 0;
+    if (current < atBar) {
+        sflagsSet(ptrMidiStream, SF_SEEK_AT_BAR);
+        ptrMidiStream->targetBar = bar;
+        ptrMidiStream->atBar = uint16_t(atBar);
+        return 1;
     }
+    // A seek past the last bar would never arrive.
+    if (ptrMidiInfos && ptrMidiInfos->barCount > 0 && bar >= int(ptrMidiInfos->barCount))
+        bar = int(ptrMidiInfos->barCount) - 1;
+    if (bar < 0)
+        bar = 0;
     silenceAll();
     // Bar 0 is the start of the song: going there from inside the first bar
     // (the player's stop) must still start it again from the top.

@@ -72,6 +72,38 @@ std::vector<TimedMessage> after(const std::vector<TimedMessage> &m, uint64_t ms)
             r.push_back(x);
     return r;
 }
+
+// The engine's host with a tick in between every two uses of the advance
+// switch, as the engine thread may take its turn whenever the switch is not
+// held: what a held section leaves exposed shows up at once.
+class InterleavingHost : public SequencerHost
+{
+public:
+    explicit InterleavingHost(SequencerDriver &driver) : m_driver(driver) { SEQUENCER_EX_SetHost(this); }
+    ~InterleavingHost() override { SEQUENCER_EX_SetHost(&m_driver); }
+    int setEnableIntrAdvance(int on) override
+    {
+        const int previous = m_driver.setEnableIntrAdvance(on);
+        m_driver.advance(1);
+        return previous;
+    }
+    int getEnableIntrAdvance() override { return m_driver.getEnableIntrAdvance(); }
+
+private:
+    SequencerDriver &m_driver;
+};
+
+// A note on channel 1 every 8 ticks (about 8 ms) for `bars` bars of 4/4.
+StreamBuilder denseSong(int bars)
+{
+    StreamBuilder b;
+    b.tempo(0, 500000);
+    b.grid(bars, 4);
+    for (uint32_t t = 0; t < uint32_t(bars) * 1920; t += 8)
+        b.note(t, 4, 0, 48 + int(t / 8) % 24);
+    b.end(uint32_t(bars) * 1920);
+    return b;
+}
 } // namespace
 
 class TestSeek : public QObject
@@ -181,6 +213,38 @@ private slots:
         const std::vector<SignalEvent> bars = rig.sigs.named("bar");
         QVERIFY(!bars.empty());
         QCOMPARE(bars.back().a, 301);
+    }
+
+    // No note may start between the silence of a seek and the seek itself:
+    // the seek skips its note-off and it would sound on for good.
+    void noNoteBetweenTheSilenceAndTheSeek_data()
+    {
+        QTest::addColumn<int>("fromBar");
+        QTest::addColumn<int>("toBar");
+        QTest::newRow("forward") << 2 << 6;
+        QTest::newRow("backward") << 6 << 2;
+    }
+    void noNoteBetweenTheSilenceAndTheSeek()
+    {
+        QFETCH(int, fromBar);
+        QFETCH(int, toBar);
+        Playing p(denseSong(10), fromBar);
+        EngineRig &rig = p.rig;
+        {
+            InterleavingHost host(rig.driver);
+            QCOMPARE(SEQUENCER_EX_SeekBar(toBar, 0), 1);
+        }
+        QVERIFY(rig.driver.runUntil([&] { return rig.sigs.count("seekDone") > 0; }, 20000));
+        const uint64_t doneAt = rig.sigs.named("seekDone")[0].ms;
+        bool silenced = false;
+        for (const TimedMessage &m : rig.messages(1)) {
+            if (m.bytes[0] == 0xB0 && m.bytes[1] == 0x7B)
+                silenced = true;
+            const bool noteOn = (m.bytes[0] & 0xF0) == 0x90 && m.bytes[2] > 0;
+            QVERIFY2(!(silenced && noteOn && m.ms < doneAt),
+                     qPrintable(QStringLiteral("%1 at %2, seek done at %3").arg(QString(hex(m.bytes))).arg(m.ms).arg(doneAt)));
+        }
+        QVERIFY(silenced);
     }
 
     void seekToThePlayingBarReportsCompletion()
