@@ -179,7 +179,10 @@ void setMidiCableSourceVolume(int source, int value, int output)
         return;
     const uint16_t v = uint16_t(value < 0 ? 0 : value);
     const uint16_t old = g_source[source][output].value.exchange(v, std::memory_order_relaxed);
-    g_sourceChanged[output].store(old != v, std::memory_order_release);
+    // Only ever marks: a repeat of the same value must not take back the
+    // mark of a change the task has not sent yet.
+    if (old != v)
+        g_sourceChanged[output].store(1, std::memory_order_release);
 }
 
 void maxMidiSourceVolume(int source, int output)
@@ -264,7 +267,8 @@ void resetMidiChVolumesMap(int output)
     g_source[0][output].value.store(g_source[0][output].maximum.load());
     const uint16_t max1 = g_source[1][output].maximum.load();
     const uint16_t old1 = g_source[1][output].value.exchange(max1);
-    g_sourceChanged[output].store(old1 != max1, std::memory_order_release);
+    if (old1 != max1)
+        g_sourceChanged[output].store(1, std::memory_order_release);
 }
 
 void CopyVolumesMap(int toOutput, int fromOutput)

@@ -72,6 +72,21 @@ private slots:
         VOLUME_setMasterKFactor(127);
     }
 
+    // A cross-fade factor set twice to the same value before the tick still
+    // reaches the output once.
+    void sourceTermSetTwiceBeforeTheTick()
+    {
+        EngineRig rig;
+        setMidiCableSourceVolume(1, 50, 0);
+        setMidiCableSourceVolume(1, 50, 0);
+        rig.driver.advance(1);
+        QCOMPARE(int(masterVolumes(rig, 1).size()), 1);
+        QCOMPARE(rig.iface.GetLastGMVolumeSent(0), 64);
+        setMidiCableSourceVolume(1, SOURCE1_MAX, 0);
+        rig.driver.advance(1);
+        QCOMPARE(rig.iface.GetLastGMVolumeSent(0), 127);
+    }
+
     void channelVolume_data()
     {
         QTest::addColumn<int>("program");   // 255: in use, no program known
