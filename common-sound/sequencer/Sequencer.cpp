@@ -379,8 +379,12 @@ void Sequencer::setCrossFadeCurve(int curve) { SEQUENCER_EX_SetCrossFadeCurve(cu
 
 void Sequencer::setGlobalTranspose(int semitones)
 {
+    // Held from the silence to the new key: a note started in between would
+    // get its note-off in the new key and sound on.
+    const int previous = SEQUENCER_EX_SetEnableIntrAdvance(0);
     SEQUENCER_EX_StopSound();
     SEQUENCER_EX_SetGlobalTranspose(semitones);
+    SEQUENCER_EX_SetEnableIntrAdvance(previous);
 }
 
 void Sequencer::SendHarmAllNoteOff() { SEQUENCER_EX_SendHarmAllNoteOff(); }

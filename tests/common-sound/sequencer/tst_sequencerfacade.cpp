@@ -40,6 +40,26 @@ struct PlayingSong {
     }
 };
 
+// The engine's host with a pass of the loop after every use of the advance
+// switch, as the loop may take its turn whenever the switch is not held.
+class InterleavingHost : public SequencerHost
+{
+public:
+    InterleavingHost(Sequencer &seq) : m_seq(seq), m_inner(SEQUENCER_EX_GetHost()) { SEQUENCER_EX_SetHost(this); }
+    ~InterleavingHost() override { SEQUENCER_EX_SetHost(m_inner); }
+    int setEnableIntrAdvance(int on) override
+    {
+        const int previous = m_inner->setEnableIntrAdvance(on);
+        m_seq.advance(1);
+        return previous;
+    }
+    int getEnableIntrAdvance() override { return m_inner->getEnableIntrAdvance(); }
+
+private:
+    Sequencer &m_seq;
+    SequencerHost *m_inner;
+};
+
 void processEvents()
 {
     QCoreApplication::processEvents();
@@ -169,6 +189,44 @@ private slots:
         QCOMPARE(int(ons.size()), 2);
         QCOMPARE(int(ons[0].bytes[1]), 37);
         QCOMPARE(rig.seq->GetDbInPlay()->transpose, int16_t(-3));
+    }
+
+    // After the silence of a global key change no note leaves in the old key:
+    // its note-off would come in the new key and never end it.
+    void globalTransposeLeavesNoNoteInTheOldKey()
+    {
+        SequencerRig rig;
+        StreamBuilder b;
+        b.tempo(0, 500000);
+        b.grid(4);
+        for (uint32_t t = 0; t < 4 * 1920; t += 8)
+            b.note(t, 4, 0, 40 + int(t / 8) % 8);
+        b.end(4 * 1920);
+        LoadedSong song;
+        song.setStream(b.build());
+        song.setProgram(0, 0);
+        QVERIFY(rig.seq->preloadMidiFile(&song.sd));
+        rig.seq->setPause(false);
+        rig.seq->advance(500);
+        rig.clear();
+        {
+            InterleavingHost host(*rig.seq);
+            rig.seq->setGlobalTranspose(12);
+        }
+        rig.seq->advance(200);
+        bool silenced = false;
+        int newKey = 0;
+        for (const TimedBytes &m : rig.messages(1)) {
+            if (m.bytes[0] == 0xB0 && m.bytes[1] == 0x7B)
+                silenced = true;
+            if (silenced && m.bytes.size() == 3 && (m.bytes[0] & 0xF0) == 0x90 && m.bytes[2] > 0) {
+                QVERIFY2(m.bytes[1] >= 52, qPrintable(QString::number(m.bytes[1])));
+                ++newKey;
+            }
+        }
+        QVERIFY(silenced);
+        QVERIFY(newKey > 10);
+        rig.seq->setGlobalTranspose(0);
     }
 
     void pauseFreezesTheSongAndResumeGoesOn()
