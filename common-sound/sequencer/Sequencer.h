@@ -5,9 +5,9 @@
 // Signals raised inside the tick are emitted on the sequencer thread, so
 // receivers in the GUI thread get them queued. Signals that an engine
 // operation raises on the caller's thread (stopAllSongs and the meter resets
-// of a stop, seekDone of a rewind, ...) are posted to the Sequencer's own
-// thread and emitted from its event loop once the operation has returned, so
-// no receiver ever runs inside a facade call.
+// of a stop, seekDone of a rewind, ...) are posted to the thread the
+// Sequencer object lives in and emitted from its event loop once the
+// operation has returned, so no receiver ever runs inside a facade call.
 #pragma once
 
 #include "StreamData.h"
