@@ -162,16 +162,6 @@ private slots:
         QCOMPARE(uchar(info.title[0]), uchar(0x77));
     }
 
-    void maps()
-    {
-        QCOMPARE(Extract::mapFileExtToFrmBaseType().value("KAR"), 1);
-        QCOMPARE(Extract::mapFileExtToFrmBaseType().value("FLAC"), 4);
-        QCOMPARE(Extract::mapFileExtToFrmBaseType().value("TXT"), 0);
-        QCOMPARE(Extract::mapFrmFullTypeToFrmDesc().value(0x401), QString("MF5"));
-        QCOMPARE(Extract::mapFrmFullTypeToFrmDesc().value(0x604), QString("AU"));
-        QCOMPARE(Extract::mapFrmFullTypeToFrmDesc().value(0x999), QString());
-    }
-
     void keyString_data()
     {
         QTest::addColumn<int>("sf");
