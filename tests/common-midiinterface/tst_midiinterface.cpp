@@ -38,8 +38,6 @@ private slots:
         QTest::addColumn<int>("stored"); // last master volume afterwards, -1: unchanged
         QTest::newRow("127 on output 1") << 1 << 0 << "F0 7F 7F 04 01 00 7F F7"
                                          << "F0 7F 7F 04 01 00 58 F7" << 127;
-        QTest::newRow("100 on output 1") << 1 << 0 << "F0 7F 7F 04 01 00 64 F7"
-                                         << "F0 7F 7F 04 01 00 46 F7" << 100;
         QTest::newRow("64 on output 1") << 1 << 0 << "F0 7F 7F 04 01 00 40 F7"
                                         << "F0 7F 7F 04 01 00 2C F7" << 64;
         QTest::newRow("correction 64 on output 2") << 2 << 64 << "F0 7F 7F 04 01 00 7F F7"
@@ -103,8 +101,6 @@ private slots:
         QTest::addColumn<QString>("string");
         QTest::addColumn<QString>("messages");
         QTest::newRow("NRPN") << "B0 63 37 B0 62 07 B0 06 40" << "B0 63 37 | B0 62 07 | B0 06 40";
-        QTest::newRow("GS reset whole") << "F0 41 10 42 12 40 00 7F 00 41 F7"
-                                        << "F0 41 10 42 12 40 00 7F 00 41 F7";
         QTest::newRow("leading F0 takes all") << "F0 7E 7F 09 01 F7 90 3C 64"
                                               << "F0 7E 7F 09 01 F7 90 3C 64";
         QTest::newRow("running status kept") << "90 3C 64 3E 64" << "90 3C 64 3E 64";
