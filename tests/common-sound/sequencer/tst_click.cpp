@@ -81,12 +81,6 @@ private slots:
     void settings()
     {
         EngineRig rig;
-        SEQUENCER_EX_SetPrecountBar(2);
-        QCOMPARE(SEQUENCER_EX_GetPrecountBar(), 2);
-        SEQUENCER_EX_SetPrecountBar(0);
-        SEQUENCER_EX_SetPrecountBar(-1);
-        QCOMPARE(SEQUENCER_EX_GetPrecountBar(), 2);
-        SEQUENCER_EX_SetPrecountBar(1);
         rig.clearOutputs();
         SEQUENCER_EX_SetClickBarSound(3, 8, 56, 64);
         SEQUENCER_CLICK_ClickBarBeatRestore();
