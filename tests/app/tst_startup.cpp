@@ -161,9 +161,7 @@ private slots:
 
         QTest::newRow("italian locale") << "it_IT.UTF-8" << QVariant() << "lang_it" << "qt_it" << QVariant(0);
         QTest::newRow("german locale") << "de_DE.UTF-8" << QVariant() << "lang_en" << "qt_en" << QVariant();
-        QTest::newRow("C locale") << "C" << QVariant() << "lang_en" << "qt_en" << QVariant();
         QTest::newRow("stored german") << "it_IT.UTF-8" << QVariant(2) << "lang_de" << "qt_en" << QVariant(2);
-        QTest::newRow("stored chinese") << "en_US.UTF-8" << QVariant(3) << "lang_zh" << "qt_en" << QVariant(3);
         QTest::newRow("stored english on italian") << "it_IT.UTF-8" << QVariant(1) << "lang_en" << "qt_en" << QVariant(1);
         QTest::newRow("stored 7") << "it_IT.UTF-8" << QVariant(7) << "lang_en" << "qt_en" << QVariant(7);
         QTest::newRow("stored text") << "it_IT.UTF-8" << QVariant("abc") << "lang_en" << "qt_en" << QVariant("abc");
