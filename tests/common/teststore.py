@@ -131,6 +131,13 @@ class Handler(BaseHTTPRequestHandler):
     # -- plumbing --
 
     def handle_any(self):
+        try:
+            self.serve()
+        except (BrokenPipeError, ConnectionResetError):
+            # The client gave up (a cancel or a time-out): nothing to do.
+            self.close_connection = True
+
+    def serve(self):
         state = self.server.state
         url = urllib.parse.urlsplit(self.path)
         length = int(self.headers.get("Content-Length") or 0)
