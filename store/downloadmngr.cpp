@@ -70,13 +70,8 @@ int DownloadMngr::startDownloadSync()
     connect(reply, &QNetworkReply::errorOccurred, this, &DownloadMngr::onNetError);
 
     m_result = Failed;
-    QPointer<DownloadMngr> self(this);
-    QEventLoop loop;
-    m_loop = &loop;
-    loop.exec();
-    if (!self)
+    if (!waitInNestedLoop(this, m_loop))
         return Failed;
-    m_loop = nullptr;
 
     m_part.close();
     if (m_result == Complete

@@ -1,7 +1,21 @@
 #include "replywatch.h"
 
 #include <QDebug>
+#include <QEventLoop>
 #include <QNetworkReply>
+#include <QPointer>
+
+bool waitInNestedLoop(QObject *owner, QEventLoop *&current)
+{
+    QPointer<QObject> alive(owner);
+    QEventLoop loop;
+    current = &loop;
+    loop.exec();
+    if (!alive)
+        return false;
+    current = nullptr;
+    return true;
+}
 
 ReplyWatch::ReplyWatch(QNetworkReply *reply, const NetTimeouts &limits, const char *who)
     : QObject(reply), m_reply(reply), m_limits(limits), m_who(who)

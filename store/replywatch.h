@@ -11,7 +11,13 @@
 #include <QString>
 #include <QTimer>
 
+class QEventLoop;
 class QNetworkReply;
+
+// Runs a nested event loop that `current` points at while it runs (so that a
+// reply handler can end it); false when `owner` was destroyed meanwhile, in
+// which case nothing of the owner may be touched any more.
+bool waitInNestedLoop(QObject *owner, QEventLoop *&current);
 
 struct NetTimeouts
 {

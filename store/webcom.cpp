@@ -84,13 +84,8 @@ bool WebCom::send(const QUrl &url, const QByteArray &body, const ReplyCallback &
     m_replyRead = false;
     connect(reply, &QNetworkReply::finished, this, &WebCom::parseNetReplayData);
 
-    QPointer<WebCom> self(this);
-    QEventLoop loop;
-    m_loop = &loop;
-    loop.exec();
-    if (!self)
+    if (!waitInNestedLoop(this, m_loop))
         return false;
-    m_loop = nullptr;
     m_callback = nullptr;
     return m_replyRead;
 }
