@@ -36,10 +36,8 @@ class TestAccountView : public QObject
     {
         part<QLineEdit>(v, "lineMail")->setText(QStringLiteral("anna@example.org"));
         part<QLineEdit>(v, "lineUsername")->setText(psw);
-        if (byReturn)
-            QTest::keyClick(part<QLineEdit>(v, "lineUsername"), Qt::Key_Return);
-        else
-            part<QPushButton>(v, "logButton")->click();
+        byReturn ? QTest::keyClick(part<QLineEdit>(v, "lineUsername"), Qt::Key_Return)
+                 : part<QPushButton>(v, "logButton")->click();
     }
     // Every request of the page has been answered: its managers are gone.
     static bool settled(AccountView &v) { return v.findChildren<QNetworkAccessManager *>().isEmpty(); }
@@ -58,12 +56,7 @@ private slots:
         testHandler = qInstallMessageHandler(nullptr);
         QVERIFY(LOGUTILS::initLogging());
     }
-    void init()
-    {
-        store.reset();
-        store.setAccount("psw=" + QUrl::toPercentEncoding(password));
-        settings->clear();
-    }
+    void init() { store.reset(); store.setAccount("psw=" + QUrl::toPercentEncoding(password)); settings->clear(); }
     void cleanupTestCase()
     {
         const QByteArray log = TestUtil::readFile(LOGUTILS::currentLogFileName());

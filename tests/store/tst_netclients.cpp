@@ -6,8 +6,6 @@
 #include "storeendpoints.h"
 #include "webcom.h"
 
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 // The blocking client and the download manager against the local test
@@ -54,12 +52,7 @@ private slots:
             return answer;
         });
     }
-    void init()
-    {
-        store.reset();
-        answer = QMessageBox::Yes;
-        questions = 0;
-    }
+    void init() { store.reset(); answer = QMessageBox::Yes; questions = 0; }
 
     // Only a whole reply reaches the callback; every bad case ends within
     // the limits with false, the GUI loop running meanwhile.
@@ -81,7 +74,7 @@ private slots:
         client.setTimeouts({1500, 0, 4000});
         int ticks = 0;
         QTimer ticker;
-        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.callOnTimeout([&] { ++ticks; });
         ticker.start(50);
         QByteArray got;
         QCOMPARE(request(client, "POST", {}, [&](const QByteArray &body) { got = body; }), read);
@@ -122,7 +115,6 @@ private slots:
     // Whole keys only: "a" is not the end of "xa".
     void formValues()
     {
-        QCOMPARE(WebCom::getVarValFromStringReply("id=7&name=abc", "name"), QStringLiteral("abc"));
         QCOMPARE(WebCom::getVarValFromStringReply("xa=5&a=6", "a"), QStringLiteral("6"));
         QVERIFY(WebCom::getVarValFromStringReply("xa=5", "a").isNull());
     }
