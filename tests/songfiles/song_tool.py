@@ -4,7 +4,7 @@ make OUT FORMAT      a song of FORMAT 0 or 1 at 96 ticks per quarter note:
                      tempo, notes on channels 1, 4 and 10, CC7 on channel 1
                      only, four bars long
 check ORIG EDITED    strict parse of EDITED; prints JSON: tracks, whether the
-                     notes (channel, key, velocity at the same seconds) equal
+                     notes (channel, key, velocity at the same beat) equal
                      those of ORIG, and the head metas and lyrics of EDITED
 """
 import json
@@ -49,12 +49,15 @@ def make(out, fmt):
 
 
 def notes(mid):
+    # In beats (the tempo never changes); mido cannot merge tracks that hold
+    # the maker's meta events, so each track is walked on its own.
     out = []
-    t = 0.0
-    for m in mid:
-        t += m.time
-        if m.type in ('note_on', 'note_off'):
-            out.append((round(t, 4), m.type, m.channel, m.note, m.velocity))
+    for tr in mid.tracks:
+        t = 0
+        for m in tr:
+            t += m.time
+            if m.type in ('note_on', 'note_off'):
+                out.append((round(t / mid.ticks_per_beat, 4), m.type, m.channel, m.note, m.velocity))
     return sorted(out)
 
 
