@@ -76,6 +76,7 @@ public:
 
     // Takes an image that is a format 0/1 file whose first track lies inside it.
     bool loadHeader(const QByteArray &bytes);
+    const QByteArray &image() const { return fileData; }
 
     // Variable-length quantity: at most 0 writes 0; above 0x0FFFFFFF is clamped.
     static void writeMidiMultiByteVal(QByteArray *out, int value);
