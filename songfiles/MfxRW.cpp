@@ -160,31 +160,22 @@ QString MfxRW::editor() const
     return textField(MFX_OFS_EDITOR, MFX_EDITOR_FIELD_SIZE);
 }
 
-int MfxRW::getDeltaBpm() const
+uint16_t MfxRW::u16(int offset) const
 {
-    if (header.size() < MFX_OFS_DELTA_BPM + 2)
+    if (header.size() < offset + 2)
         return 0;
-    return int16_t(uint8_t(header[MFX_OFS_DELTA_BPM]) | uint8_t(header[MFX_OFS_DELTA_BPM + 1]) << 8);
+    return uint16_t(uint8_t(header[offset]) | uint8_t(header[offset + 1]) << 8);
 }
 
-int MfxRW::getDeltaKey() const
-{
-    if (header.size() < MFX_OFS_DELTA_KEY + 2)
-        return 0;
-    return int16_t(uint8_t(header[MFX_OFS_DELTA_KEY]) | uint8_t(header[MFX_OFS_DELTA_KEY + 1]) << 8);
-}
+int MfxRW::getDeltaBpm() const { return int16_t(u16(MFX_OFS_DELTA_BPM)); }
+int MfxRW::getDeltaKey() const { return int16_t(u16(MFX_OFS_DELTA_KEY)); }
 
 int MfxRW::flags() const
 {
     return header.size() > MFX_OFS_FLAGS ? int(int8_t(header[MFX_OFS_FLAGS])) : 0;
 }
 
-int MfxRW::tempo() const
-{
-    if (header.size() < MFX_OFS_TEMPO + 2)
-        return 0;
-    return uint8_t(header[MFX_OFS_TEMPO]) | uint8_t(header[MFX_OFS_TEMPO + 1]) << 8;
-}
+int MfxRW::tempo() const { return u16(MFX_OFS_TEMPO); }
 
 void MfxRW::setTitle(const QString &t) { setTextField(MFX_OFS_TITLE, t); }
 void MfxRW::setGenre(const QString &t) { setTextField(MFX_OFS_GENRE, t); }
