@@ -32,19 +32,19 @@ bool MfxRW::openFile(const QString &p)
     path = p;
     QFile file(p);
     if (!file.open(QIODevice::ReadOnly)) {
-        qDebug() << "[MfxRW::openFile] fail to open file" << p;
+        qDebug().noquote() << "[MfxRW::openFile] fail to open file" << p;
         return false;
     }
     const QByteArray magic = file.read(4);
     if (magic.size() != 4 ||
         (magic != "_MF3" && magic != "_MF4" && magic != "_MF5")) {
-        qDebug() << "[MfxRW::openFile] file not valid" << p;
+        qDebug().noquote() << "[MfxRW::openFile] file not valid" << p;
         return false;
     }
     file.seek(0);
     const qint64 size = magic == "_MF5" ? MFX5_HEADER_SIZE : MFX_HEADER_SIZE;
     if (!loadHeader(file.read(size))) {
-        qDebug() << "[MfxRW::openFile] file not valid" << p;
+        qDebug().noquote() << "[MfxRW::openFile] file not valid" << p;
         return false;
     }
     payload = file.readAll();
@@ -52,7 +52,7 @@ bool MfxRW::openFile(const QString &p)
         header.clear();
         payload.clear();
         fileType = SongInfoRW::unknown;
-        qDebug() << "[MfxRW::openFile] read failed" << p;
+        qDebug().noquote() << "[MfxRW::openFile] read failed" << p;
         return false;
     }
     return true;
@@ -87,13 +87,13 @@ bool MfxRW::saveToFile(const QString &target)
     const bool known = fileType == SongInfoRW::mf3 || fileType == SongInfoRW::mf4 ||
                        fileType == SongInfoRW::mf5;
     if (payload.isEmpty() || !known || header.size() != wanted) {
-        qDebug() << "[SongRW::saveToFile] UNKNOWN format (or data corrupted) in memory, aborting";
+        qDebug().noquote() << "[SongRW::saveToFile] UNKNOWN format (or data corrupted) in memory, aborting";
         return false;
     }
-    qDebug() << "[SongRW::saveToFile] MFx";
+    qDebug().noquote() << "[SongRW::saveToFile] MFx";
     QString why;
     if (!SafeSave::writeFile(target, {header, payload}, &why)) {
-        qDebug() << "[SongRW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!"
+        qDebug().noquote() << "[SongRW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!"
                  << target << why;
         return false;
     }
