@@ -1,0 +1,11 @@
+#include "SongRWFactory.h"
+
+SongRW *newMidiRW()
+{
+    return nullptr;
+}
+
+SongRW *newMfxRW()
+{
+    return nullptr;
+}
