@@ -1,10 +1,10 @@
 #include "MidiFunc.h"
 
 #include "ByteReader.h"
+#include "SafeSave.h"
 
 #include <QDebug>
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -221,8 +221,9 @@ void MidiFunc::changeMIDIChannel(uint8_t from, uint8_t to)
 int MidiFunc::writeMIDI(const QString &path)
 {
     const QString backup = path + QStringLiteral(".bak");
-    if (!QFile::exists(backup) && !QFile::copy(path, backup))
-        qWarning() << "writeMIDI(): could not keep a backup in" << backup;
+    QString why;
+    if (!QFile::exists(backup) && !SafeSave::copyFile(path, backup, &why))
+        qWarning() << "writeMIDI(): could not keep a backup in" << backup << why;
 
     QByteArray bytes;
     if (!readWholeFile(path, bytes)) {
@@ -270,9 +271,8 @@ int MidiFunc::writeMIDI(const QString &path)
         qWarning() << "writeMIDI(): MIDI file not correctly overwritten (EOF not reached)!";
         return -1;
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        qWarning() << "writeMIDI(): impossible to write the file!" << out.errorString();
+    if (!SafeSave::writeFile(path, {bytes}, &why)) {
+        qWarning() << "writeMIDI(): impossible to write the file!" << why;
         return -1;
     }
     qDebug() << "[DEBUG] writeMIDI(): MIDI file correctly overwritten.";
