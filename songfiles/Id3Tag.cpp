@@ -5,6 +5,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace {
 
 constexpr uint8_t FLAG_UNSYNCHRONISED = 0x80;
@@ -58,7 +60,7 @@ bool Id3Tag::load(const QByteArray &data)
 {
     m_tag.clear();
     m_fileTagLength = 0;
-    m_framesStart = HEADER_SIZE;
+    m_framesStart = m_framesEnd = HEADER_SIZE;
     m_syncsafeSizes = false;
     m_editable = true;
     if (data.size() < HEADER_SIZE)
@@ -83,7 +85,7 @@ bool Id3Tag::load(const QByteArray &data)
     if ((major != 3 && major != 4) || (flags & FLAG_UNSYNCHRONISED)) {
         m_editable = false;
         if (major != 3 && major != 4) {
-            m_framesStart = m_tag.size();
+            m_framesStart = m_framesEnd = m_tag.size();
             return true;
         }
     }
@@ -94,7 +96,7 @@ bool Id3Tag::load(const QByteArray &data)
                                         : readSize(m_tag, HEADER_SIZE, false) + 4;
         if (ext > size) {
             m_editable = false;
-            m_framesStart = m_tag.size();
+            m_framesStart = m_framesEnd = m_tag.size();
             return true;
         }
         m_framesStart = HEADER_SIZE + int(ext);
@@ -105,6 +107,7 @@ bool Id3Tag::load(const QByteArray &data)
         else
             m_syncsafeSizes = !m_syncsafeSizes;
     }
+    m_framesEnd = walk(m_syncsafeSizes).end;
     return true;
 }
 
@@ -134,15 +137,10 @@ void Id3Tag::rewriteFrameSizes(bool syncsafeSizes)
     }
 }
 
-int Id3Tag::framesEnd() const
-{
-    return walk(m_syncsafeSizes).end;
-}
-
 int Id3Tag::findFrame(const char *id) const
 {
-    const int end = framesEnd();
-    for (int pos = m_framesStart; pos < end; pos += FRAME_HEADER_SIZE + int(frameSize(pos)))
+    for (int pos = m_framesStart; m_framesEnd - pos >= FRAME_HEADER_SIZE;
+         pos += FRAME_HEADER_SIZE + int(frameSize(pos)))
         if (m_tag.mid(pos, 4) == QByteArray(id, 4))
             return pos;
     return -1;
@@ -180,16 +178,24 @@ int Id3Tag::insertFrame(const char *id, const QByteArray &content, int pos)
         return 0;
     QByteArray frame = QByteArray(id, 4) + QByteArray(6, '\0') + content;
     writeSize(frame, 4, uint32_t(content.size()), m_syncsafeSizes);
-    return insertBytes(pos < 0 ? m_framesStart : pos, frame);
+    pos = pos < 0 ? m_framesStart : pos;
+    return pos <= m_framesEnd ? insertAt(pos, frame, true) : 0;
 }
 
 int Id3Tag::insertBytes(int pos, const QByteArray &bytes)
+{
+    return insertAt(pos, bytes, false);
+}
+
+int Id3Tag::insertAt(int pos, const QByteArray &bytes, bool frame)
 {
     if (!m_editable || bytes.isEmpty() || pos < m_framesStart || pos > m_tag.size() ||
         bodySize() + uint32_t(bytes.size()) >= SYNCSAFE_LIMIT)
         return 0;
     m_tag.insert(pos, bytes);
     setBodySize(bodySize());
+    if (pos < m_framesEnd || (frame && pos == m_framesEnd))
+        m_framesEnd += int(bytes.size());
     return int(bytes.size());
 }
 
@@ -199,6 +205,8 @@ int Id3Tag::removeBytes(int pos, int count)
         return 0;
     m_tag.remove(pos, count);
     setBodySize(bodySize());
+    if (pos < m_framesEnd)
+        m_framesEnd = std::max(pos, m_framesEnd - count);
     return count;
 }
 

@@ -38,9 +38,11 @@ public:
     int version() const { return m_tag.size() > 3 ? uint8_t(m_tag[3]) : 0; }
     bool editable() const { return m_editable; }
 
-    // Where the frames begin and where their walk stops.
+    // Where the frames begin and where their walk stopped. The walk is made
+    // at load and its end kept up to date by the edits, so a broken frame
+    // whose size ran past the old tag end never swallows what is added later.
     int framesStart() const { return m_framesStart; }
-    int framesEnd() const;
+    int framesEnd() const { return m_framesEnd; }
 
     // Position of the frame's header, -1 when the walk does not meet it.
     int findFrame(const char *id) const;
@@ -52,8 +54,8 @@ public:
     // Removes the frame; the bytes removed, 0 when none or not editable.
     int removeFrame(const char *id);
     // Inserts a frame holding content at pos (-1: the first frame); the bytes
-    // inserted, 0 when content is empty, pos lies outside the tag or the tag
-    // is not editable.
+    // inserted, 0 when content is empty, pos lies outside the frames or the
+    // tag is not editable.
     int insertFrame(const char *id, const QByteArray &content, int pos = -1);
 
     // Raw edits of the body (the own text blocks); they keep the size in the
@@ -73,12 +75,14 @@ private:
         bool clean = false;      // ended at padding, a text block or the tag end
     };
     Walk walk(bool syncsafeSizes) const;
+    int insertAt(int pos, const QByteArray &bytes, bool frame);
     void setBodySize(uint32_t size);
     void rewriteFrameSizes(bool syncsafeSizes);
 
     QByteArray m_tag;
     int m_fileTagLength = 0;
     int m_framesStart = HEADER_SIZE;
+    int m_framesEnd = HEADER_SIZE;
     bool m_syncsafeSizes = false;
     bool m_editable = true;
 };
