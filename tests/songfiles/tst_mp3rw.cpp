@@ -12,16 +12,13 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <cstring>
 #include <memory>
 
 namespace {
 
 QJsonObject peerDump(const QString &path)
 {
-    return QJsonDocument::fromJson(TestUtil::runPython(QStringLiteral("songfiles/id3_peer.py"),
-                                                       {QStringLiteral("dump"), path}))
-        .object();
+    return QJsonDocument::fromJson(TestUtil::runPython(QStringLiteral("songfiles/id3_peer.py"), {"dump", path})).object();
 }
 
 QByteArray syncsafe(int n)
@@ -96,9 +93,8 @@ private slots:
         QVERIFY(rw->saveToFile(path));   // a second save starts the audio at the new tag
 
         const QJsonObject after = peerDump(path);
-        QCOMPARE(after["text"]["TIT2"].toString(), title);
-        QCOMPARE(after["text"]["TPE1"].toString(), QStringLiteral("Ärtist"));
-        QCOMPARE(after["text"]["TBPM"].toString(), QStringLiteral("99"));
+        QCOMPARE(after["text"].toObject().toVariantMap().values(),
+                 QVariantList({"99", "Autore", "Rock", title, "Am", "183000", "Ärtist"}));
         QJsonObject raw = before["raw"].toObject();
         for (const QString &key : {"TIT2", "TPE1", "TBPM", "SYLT::ita"})
             raw.remove(key);
@@ -126,15 +122,11 @@ private slots:
             ExtractLocker lock;
             mp3_text_find_type(infos.get(), reinterpret_cast<const uint8_t *>(file.constData()), file.size(), MP3_TRAILING_TAIL_LENGTH);
         }
-        QCOMPARE(infos->textRowCount, 2);
-        QCOMPARE(QByteArray(infos->textRows[1].text), QByteArray("MARKER200 two"));
-        QCOMPARE(infos->textRows[0].tick, 150u);
-        QCOMPARE(infos->syllableCount, 4);
-        QCOMPARE(QList<int>({infos->syllables[0].offset, infos->syllables[1].offset, infos->syllables[3].offset}),
-                 QList<int>({2, 5, 3}));
-        QCOMPARE(infos->chordCount, 2);
-        QCOMPARE(QByteArray(infos->chords[1].name), QByteArray("G7/B"));
-        QCOMPARE(infos->chords[1].tick, 380u);
+        QCOMPARE(QList<int>({infos->textRowCount, int(infos->textRows[0].tick), infos->syllableCount,
+                             infos->syllables[1].offset, infos->syllables[3].offset, infos->chordCount,
+                             int(infos->chords[1].tick)}),
+                 QList<int>({2, 150, 4, 5, 3, 2, 380}));
+        QCOMPARE(QByteArray(infos->textRows[1].text) + infos->chords[1].name, QByteArray("MARKER200 twoG7/B"));
     }
 
     void untaggedFileAndId3v1_data()
