@@ -82,7 +82,8 @@ bool Mp3RW::saveToFile(const QString &destination)
         qDebug() << "[Mp3RW::saveToFile] Impossible to read from file.";
         return false;
     }
-    if (!song.seek(m_audioStart)) {
+    // A song cut shorter since it was opened has lost the audio this tag belongs to.
+    if (song.size() < m_audioStart || !song.seek(m_audioStart)) {
         qDebug() << "[Mp3RW::saveToFile] Impossible to seek file.";
         return false;
     }
