@@ -1,12 +1,7 @@
-"""ID3 tags for the Mp3RW tests, written and read by mutagen.
-
-usage: id3_peer.py make IN OUT VERSION ENCODING
-           copies IN to OUT and tags it (version 3 or 4, text encoding 0-3):
-           texts, a long COMM, a USLT, a TXXX, an APIC and a SYLT over 128 bytes
-       id3_peer.py dump IN
-           JSON: version, the text frames, every frame's data as mutagen
-           writes it (hex) and the raw frames mutagen does not know (hex)
-"""
+"""ID3 tags for the Mp3RW tests, by mutagen. make IN OUT VERSION ENCODING: IN
+tagged into OUT with texts, a long COMM, USLT, TXXX, APIC and a SYLT over 128
+bytes. dump IN: JSON of the text frames, every frame's data as mutagen writes
+it and the raw frames mutagen does not know (hex)."""
 import json
 import shutil
 import sys
