@@ -32,19 +32,19 @@ bool MfxRW::openFile(const QString &p)
     path = p;
     QFile file(p);
     if (!file.open(QIODevice::ReadOnly)) {
-        qDebug() << "[MfxRW::openFile] fail to open file" << p;
+        qDebug().noquote() << "[MfxRW::openFile] fail to open file" << p;
         return false;
     }
     const QByteArray magic = file.read(4);
     if (magic.size() != 4 ||
         (magic != "_MF3" && magic != "_MF4" && magic != "_MF5")) {
-        qDebug() << "[MfxRW::openFile] file not valid" << p;
+        qDebug().noquote() << "[MfxRW::openFile] file not valid" << p;
         return false;
     }
     file.seek(0);
     const qint64 size = magic == "_MF5" ? MFX5_HEADER_SIZE : MFX_HEADER_SIZE;
     if (!loadHeader(file.read(size))) {
-        qDebug() << "[MfxRW::openFile] file not valid" << p;
+        qDebug().noquote() << "[MfxRW::openFile] file not valid" << p;
         return false;
     }
     payload = file.readAll();
@@ -52,7 +52,7 @@ bool MfxRW::openFile(const QString &p)
         header.clear();
         payload.clear();
         fileType = SongInfoRW::unknown;
-        qDebug() << "[MfxRW::openFile] read failed" << p;
+        qDebug().noquote() << "[MfxRW::openFile] read failed" << p;
         return false;
     }
     return true;
@@ -87,13 +87,13 @@ bool MfxRW::saveToFile(const QString &target)
     const bool known = fileType == SongInfoRW::mf3 || fileType == SongInfoRW::mf4 ||
                        fileType == SongInfoRW::mf5;
     if (payload.isEmpty() || !known || header.size() != wanted) {
-        qDebug() << "[SongRW::saveToFile] UNKNOWN format (or data corrupted) in memory, aborting";
+        qDebug().noquote() << "[SongRW::saveToFile] UNKNOWN format (or data corrupted) in memory, aborting";
         return false;
     }
-    qDebug() << "[SongRW::saveToFile] MFx";
+    qDebug().noquote() << "[SongRW::saveToFile] MFx";
     QString why;
     if (!SafeSave::writeFile(target, {header, payload}, &why)) {
-        qDebug() << "[SongRW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!"
+        qDebug().noquote() << "[SongRW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!"
                  << target << why;
         return false;
     }
@@ -160,31 +160,22 @@ QString MfxRW::editor() const
     return textField(MFX_OFS_EDITOR, MFX_EDITOR_FIELD_SIZE);
 }
 
-int MfxRW::getDeltaBpm() const
+uint16_t MfxRW::u16(int offset) const
 {
-    if (header.size() < MFX_OFS_DELTA_BPM + 2)
+    if (header.size() < offset + 2)
         return 0;
-    return int16_t(uint8_t(header[MFX_OFS_DELTA_BPM]) | uint8_t(header[MFX_OFS_DELTA_BPM + 1]) << 8);
+    return uint16_t(uint8_t(header[offset]) | uint8_t(header[offset + 1]) << 8);
 }
 
-int MfxRW::getDeltaKey() const
-{
-    if (header.size() < MFX_OFS_DELTA_KEY + 2)
-        return 0;
-    return int16_t(uint8_t(header[MFX_OFS_DELTA_KEY]) | uint8_t(header[MFX_OFS_DELTA_KEY + 1]) << 8);
-}
+int MfxRW::getDeltaBpm() const { return int16_t(u16(MFX_OFS_DELTA_BPM)); }
+int MfxRW::getDeltaKey() const { return int16_t(u16(MFX_OFS_DELTA_KEY)); }
 
 int MfxRW::flags() const
 {
     return header.size() > MFX_OFS_FLAGS ? int(int8_t(header[MFX_OFS_FLAGS])) : 0;
 }
 
-int MfxRW::tempo() const
-{
-    if (header.size() < MFX_OFS_TEMPO + 2)
-        return 0;
-    return uint8_t(header[MFX_OFS_TEMPO]) | uint8_t(header[MFX_OFS_TEMPO + 1]) << 8;
-}
+int MfxRW::tempo() const { return u16(MFX_OFS_TEMPO); }
 
 void MfxRW::setTitle(const QString &t) { setTextField(MFX_OFS_TITLE, t); }
 void MfxRW::setGenre(const QString &t) { setTextField(MFX_OFS_GENRE, t); }

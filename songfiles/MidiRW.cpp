@@ -102,7 +102,7 @@ bool MidiRW::openFile(const QString &p)
     path = p;
     QFile file(p);
     if (!file.open(QIODevice::ReadOnly)) {
-        qDebug() << "[MidiRW::openFile] fail to open file" << p;
+        qDebug().noquote() << "[MidiRW::openFile] fail to open file" << p;
         return false;
     }
     if (file.size() > 3 && file.peek(4) == "MThd") {
@@ -110,7 +110,7 @@ bool MidiRW::openFile(const QString &p)
         if (file.error() == QFileDevice::NoError && loadHeader(bytes))
             return true;
     }
-    qDebug() << "[MidiRW::openFile] file not valid" << p;
+    qDebug().noquote() << "[MidiRW::openFile] file not valid" << p;
     return false;
 }
 
@@ -140,17 +140,17 @@ bool MidiRW::loadHeader(const QByteArray &bytes)
 bool MidiRW::saveToFile(const QString &target)
 {
     if (fileType != SongInfoRW::midiFormat0 && fileType != SongInfoRW::midiFormat1) {
-        qDebug() << "[MidiRW::saveToFile] Wrong MIDI fileType";
+        qDebug().noquote() << "[MidiRW::saveToFile] Wrong MIDI fileType";
         return false;
     }
     if (fileData.isEmpty()) {
-        qDebug() << "[MidiRW::saveToFile] UNKNOWN format (or data corrupted) in memory, aborting";
+        qDebug().noquote() << "[MidiRW::saveToFile] UNKNOWN format (or data corrupted) in memory, aborting";
         return false;
     }
-    qDebug() << "[MidiRW::saveToFile] MIDI";
+    qDebug().noquote() << "[MidiRW::saveToFile] MIDI";
     QString why;
     if (!SafeSave::writeFile(target, {fileData, lyricsTrack, chordsTrack, markersTrack}, &why)) {
-        qDebug() << "[MidiRW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!"
+        qDebug().noquote() << "[MidiRW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!"
                  << target << why;
         return false;
     }
@@ -289,7 +289,7 @@ int MidiRW::extractKey(QString &out) const
         out = QStringLiteral("[sf=%1|mi=%2]")
                   .arg(uint(sf), 2, 16, QLatin1Char('0'))
                   .arg(QString::number(mi, 16).toUpper().rightJustified(2, QLatin1Char('0')));
-        qDebug() << "[RawMidiFile::extractKey] WARNING: unknown key metaevent" << out << "in MIDI file.";
+        qDebug().noquote() << "[RawMidiFile::extractKey] WARNING: unknown key metaevent" << out << "in MIDI file.";
     }
     return pos;
 }
@@ -375,7 +375,7 @@ void MidiRW::setUserKey(const QString &key)
     const auto &names = keyTable().byName;
     const auto it = names.constFind(name);
     if (it == names.constEnd()) {
-        qDebug() << "[MidiRW::setKey] WARNING: unknown key:" << name << ". Metaevent not added !!!";
+        qDebug().noquote() << "[MidiRW::setKey] WARNING: unknown key:" << name + QLatin1String(". Metaevent not added !!!");
         return;
     }
     const char sfmi[2] = {char(*it >> 8), char(*it & 0xFF)};

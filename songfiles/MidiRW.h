@@ -115,6 +115,7 @@ private:
     void insertDefaultControllerEvent(int channel, uint8_t controller, uint8_t value);
     void insertDefaultTrackEvents(int track);
     void insertDefaultTrackEventsAdv(int track);
+    void insertMissingControllers(int track, const uint8_t (*defaults)[2], size_t count);
 
     QByteArray createDeltaBpmEvent(int delta) const;
     QByteArray createDeltaKeyEvent(int delta) const;

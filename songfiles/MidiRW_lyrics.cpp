@@ -46,10 +46,9 @@ void vlq(QByteArray &out, int64_t value)
 }
 
 // Delta from the written time to tick; the written time follows.
-uint32_t advance(QByteArray &out, uint32_t &now, uint32_t tick)
+uint32_t step(uint32_t &now, uint32_t tick)
 {
     const uint32_t delta = tick > now ? tick - now : 0;
-    vlq(out, delta);
     now += delta;
     return delta;
 }
@@ -141,17 +140,13 @@ QByteArray kveroTrack(const QList<TEXT_EV> &rows, const QList<SYL_EV> &syllables
             now += delay;
         }
         for (int i = page; i < last; ++i) {
-            const uint32_t delta = rows[i].tick > now ? rows[i].tick - now : 0;
-            writeKveroSysEx(ev, delta, QByteArray(), TXT_TIMING);
-            now += delta;
+            writeKveroSysEx(ev, step(now, rows[i].tick), QByteArray(), TXT_TIMING);
             for (const SYL_EV &s : syllables) {
                 if (s.row < i)
                     continue;
                 if (s.row > i)
                     break;
-                const uint32_t d = s.tick > now ? s.tick - now : 0;
-                colour(ev, d, colourValue(rows[i], s.offset));
-                now += d;
+                colour(ev, step(now, s.tick), colourValue(rows[i], s.offset));
             }
         }
     }
@@ -169,6 +164,18 @@ int syllableEnd(const QByteArray &text, int offset)
             return i + 1;
     }
     return text.size();
+}
+
+// Chords or markers: one named event per entry at its tick.
+template <typename Entry>
+QByteArray namedTrack(const QList<Entry> &entries, uint32_t Entry::*tick,
+                      void (*write)(QByteArray &, uint32_t, const QByteArray &))
+{
+    QByteArray ev;
+    uint32_t now = 0;
+    for (const Entry &e : entries)
+        write(ev, step(now, e.*tick), boundedText(e.name, int(sizeof e.name)));
+    return chunk(ev);
 }
 
 } // namespace
@@ -220,7 +227,7 @@ QByteArray MidiRW::createStdTxtMidiTrk(const QList<TEXT_EV> &rows, const QList<S
         } else if (end < start) {
             prevEnd = start;
         } else {
-            advance(ev, now, tick);
+            vlq(ev, step(now, tick));
             writeMidiStdLyrics(ev, text.mid(start, end - start), end == len);
             prevEnd = end;
             prevRow = row;
@@ -232,26 +239,12 @@ QByteArray MidiRW::createStdTxtMidiTrk(const QList<TEXT_EV> &rows, const QList<S
 
 QByteArray MidiRW::createChordsMidiTrk(const QList<CHORD_EV> &chords)
 {
-    QByteArray ev;
-    uint32_t now = 0;
-    for (const CHORD_EV &c : chords) {
-        const uint32_t delta = c.tick > now ? c.tick - now : 0;
-        now += delta;
-        writeMidiChord(ev, delta, boundedText(c.name, CHORD_NAME_SIZE));
-    }
-    return chunk(ev);
+    return namedTrack(chords, &CHORD_EV::tick, writeMidiChord);
 }
 
 QByteArray MidiRW::createMarkersMidiTrk(const QList<MARKER_EV> &markers)
 {
-    QByteArray ev;
-    uint32_t now = 0;
-    for (const MARKER_EV &m : markers) {
-        const uint32_t delta = m.time > now ? m.time - now : 0;
-        now += delta;
-        writeMidiMarker(ev, delta, boundedText(m.name, MARKER_NAME_SIZE));
-    }
-    return chunk(ev);
+    return namedTrack(markers, &MARKER_EV::time, writeMidiMarker);
 }
 
 bool MidiRW::setLyrics(LyrFormat format, const QList<TEXT_EV> &rows, const QList<SYL_EV> &syllables,

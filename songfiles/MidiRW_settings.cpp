@@ -6,6 +6,7 @@
 #include "MakerRecords.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -265,16 +266,19 @@ void MidiRW::insertDefaultTrackEvents(int track)
 {
     static const uint8_t defaults[][2] = {
         {ccBankSelect, 0}, {ccChorus, 0}, {ccPan, 64}, {ccReverb, 0}, {ccVolume, DEFAULT_VOLUME}};
-    for (const auto &d : defaults)
-        if (indexOfControllerEvent(d[0], track) < 0)
-            insertDefaultControllerEvent(track, d[0], d[1]);
+    insertMissingControllers(track, defaults, std::size(defaults));
 }
 
 void MidiRW::insertDefaultTrackEventsAdv(int track)
 {
     static const uint8_t defaults[][2] = {{ccAttack, 64}, {ccDecay, 64},   {ccSostenuto, 64},
                                           {ccRelease, 64}, {ccCutoff, 64}, {ccResonance, 64}};
-    for (const auto &d : defaults)
-        if (indexOfControllerEvent(d[0], track) < 0)
-            insertDefaultControllerEvent(track, d[0], d[1]);
+    insertMissingControllers(track, defaults, std::size(defaults));
+}
+
+void MidiRW::insertMissingControllers(int track, const uint8_t (*defaults)[2], size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (indexOfControllerEvent(defaults[i][0], track) < 0)
+            insertDefaultControllerEvent(track, defaults[i][0], defaults[i][1]);
 }

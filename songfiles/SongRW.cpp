@@ -34,7 +34,7 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup)
         QString why;
         // Without a backup "Revert" can't work; the edit itself may still go on.
         if (!SafeSave::copyFile(path, bak, &why))
-            qWarning() << "[SongRW::createFromFile] backup not made:" << bak << why;
+            qWarning().noquote() << "[SongRW::createFromFile] backup not made:" << bak << why;
     }
     return editor;
 }
@@ -46,7 +46,7 @@ bool SongRW::restoreBackup(const QString &path)
         return false;
     // One rename replaces the song atomically: on failure both files stay.
     if (std::rename(QFile::encodeName(bak).constData(), QFile::encodeName(path).constData()) != 0) {
-        qWarning() << "[SongRW::restoreBackup] cannot restore" << path;
+        qWarning().noquote() << "[SongRW::restoreBackup] cannot restore" << path;
         return false;
     }
     return true;

@@ -16,7 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (midi.loadHeader(bytes)) {
         SongInfoRW info;
         midi.getSongInfo(info);
-        midi.getDeltaBpm();
         midi.setTitle(QStringLiteral("Title"));
         midi.setArtist(QStringLiteral("Artist"));
         midi.setUserKey(QStringLiteral("Eb-"));

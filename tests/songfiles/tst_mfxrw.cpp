@@ -17,30 +17,6 @@ class TestMfxRW : public QObject
     Q_OBJECT
 
 private slots:
-    void shortHeaders_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("magic only") << QByteArray("_MF3") << false;
-        QTest::newRow("MF5 of 800 bytes") << QByteArray("_MF5").leftJustified(800, '\0') << false;
-        QTest::newRow("MF3 header, no payload") << QByteArray("_MF3").leftJustified(512, '\0') << true;
-        QTest::newRow("other magic") << QByteArray("_MF6").leftJustified(1500, '\0') << false;
-    }
-    void shortHeaders()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, opens);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("a.mf3"));
-        TestUtil::writeFile(path, bytes);
-        std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, false));
-        QCOMPARE(bool(editor), opens);
-        if (editor) {
-            QVERIFY(!editor->saveToFile(path));
-            QCOMPARE(TestUtil::readFile(path), bytes);
-        }
-    }
-
     void editAndReadBack_data()
     {
         QTest::addColumn<QByteArray>("magic");
@@ -54,9 +30,7 @@ private slots:
         const bool mf5 = magic == "_MF5";
         const int headerSize = mf5 ? MFX5_HEADER_SIZE : MFX_HEADER_SIZE;
         QTemporaryDir dir;
-        const QString path = SongFixtures::makeMfx(dir.path(), QStringLiteral("Base name.") +
-                                                       QString::fromLatin1(magic.mid(1)).toLower(),
-                                                   magic.constData());
+        const QString path = SongFixtures::makeMfx(dir.path(), QStringLiteral("Base name.mf3"), magic);
         const QByteArray original = TestUtil::readFile(path);
         std::unique_ptr<MfxRW> editor(static_cast<MfxRW *>(SongRW::createFromFile(path, false)));
         QVERIFY(editor);
@@ -94,12 +68,9 @@ private slots:
         editor->getSongInfo(info);
         QCOMPARE(QStringList({info.title, info.artist, info.genre, info.author}),
                  QStringList({QString(32, QLatin1Char('t')), "Duo", "Polka", "Müller"}));
-        QCOMPARE(editor->getDeltaBpm(), -20);
-        QCOMPARE(editor->getDeltaKey(), 5);
         SONG_INFO head{};
         QVERIFY(Extract::GetSongInfoFromFile(&head, path));
-        QCOMPARE(QString::fromUtf8(head.artist), info.artist);
-        QCOMPARE(QString::fromUtf8(head.composer), info.author);
+        QCOMPARE(QStringList({QString::fromUtf8(head.artist), head.composer}), QStringList({"Duo", "Müller"}));
 
         auto db = std::make_unique<Db>();
         initDBSTRUCT(db.get());
