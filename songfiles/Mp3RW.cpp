@@ -65,7 +65,7 @@ bool Mp3RW::loadHeader(const QByteArray &data)
     m_audioStart = m_tag.fileTagLength();
     if (!m_tag.editable())
         qDebug().noquote() << "[Mp3RW::loadHeader] ID3 version" << m_tag.version()
-                 << "or unsynchronised tag: read only";
+                           << "or unsynchronised tag: read only";
     return true;
 }
 
