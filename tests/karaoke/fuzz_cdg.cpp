@@ -2,8 +2,6 @@
 // keeps its size, format and 16 colours, and every pixel names one of them.
 #include "CdgCmdExec.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -13,12 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint end = uint(size / 24 * 10 / 3 + 4);
     for (uint ms : {end / 2, end, end / 3, end}) {
         const QImage &p = cdg.getImageAtMilliSec(ms);
-        if (p.width() != 300 || p.height() != 216 || p.format() != QImage::Format_Indexed8 || p.colorCount() != 16)
+        if (p.size() != QSize(300, 216) || p.format() != QImage::Format_Indexed8 || p.colorCount() != 16)
             abort();
-        for (int y = 0; y < 216; ++y)
-            for (int x = 0; x < 300; ++x)
-                if (p.constScanLine(y)[x] > 15)
-                    abort();
+        for (int i = 0; i < 300 * 216; ++i)
+            if (p.constScanLine(i / 300)[i % 300] > 15)
+                abort();
     }
     return 0;
 }
