@@ -76,6 +76,7 @@ void LyricsModel::loadSongChange(int state, const LyricsSource &song)
     m_songHasSyllables = song.hasSyllables && !m_songSyllables.isEmpty();
     m_songHasChords = song.hasChords;
     m_songCdg = song.cdg;
+    playState.tempoBpm = 120;
     fillDataModel();
     if (m_painter)
         m_painter->setPlayRowAndPos(-1, -1);
@@ -98,6 +99,9 @@ void LyricsModel::fillDataModel()
     m_textModel.clear();
     m_rows.clear();
     m_syllables.clear();
+    playState.playRow = playState.prevPlayRow = playState.playPos = playState.prevPlayPos = -1;
+    playState.prevTime = 0;
+    playState.rowSearchIndex = playState.syllableSearchIndex = 0;
     if (!m_songCdg.isEmpty()) {
         m_cdg.setBufferCdgCmd(m_songCdg);
         m_cdgPicture = m_cdg.getImageAtMilliSec(0);
@@ -157,6 +161,8 @@ void LyricsModel::fillChordDataModel()
 {
     m_chordModel.clear();
     m_chords.clear();
+    playState.chordPos = playState.prevChordPos = -1;
+    playState.chordSearchIndex = 0;
     if (m_hasChordStrip && m_loaded && m_songCdg.isEmpty() && m_songHasChords) {
         for (const CHORD_EV &chord : m_songChords) {
             // Names are copied first: a 16-byte name need not end in a NUL.

@@ -35,6 +35,21 @@ struct LyricsSource {
     QByteArray cdg;   // the CD+G companion's bytes; a CD+G song when not empty
 };
 
+// Where the lyric timing stands in the lists; every fill starts it over.
+struct LyricsPlayState {
+    int playRow = -1;
+    int prevPlayRow = -1;
+    int playPos = -1;
+    int prevPlayPos = -1;
+    uint32_t prevTime = 0;
+    int rowSearchIndex = 0;
+    int syllableSearchIndex = 0;
+    int chordPos = -1;
+    int prevChordPos = -1;
+    int chordSearchIndex = 0;
+    int tempoBpm = 120;
+};
+
 class LyricsModel : public QObject
 {
     Q_OBJECT
@@ -60,6 +75,8 @@ public:
     bool isLoaded() const { return m_loaded; }
     int keyShift() const { return m_keyShift; }
     bool noChordsLabelVisible() const { return m_noChordsVisible; }
+    // Read and advanced by the lyric timing.
+    LyricsPlayState playState;
 
     void fillDataModel();
     void splitLongRowString();
