@@ -13,7 +13,6 @@ namespace {
 
 const QVector<int> LOW{0x000, 0xF00, 0x0F0, 0x00F, 0xFF0, 0x0FF, 0xF0F, 0xFFF};
 const QVector<int> CHECKER{0x2A, 0x15};
-const QByteArray EMPTY(24, 0);
 
 QByteArray setup()
 {
@@ -70,35 +69,21 @@ private slots:
         }
     }
 
-    void changeReports_data()
-    {
-        QTest::addColumn<QByteArray>("stream");
-        QTest::addColumn<QVector<int>>("positions");   // ms
-        QTest::addColumn<QVector<bool>>("changed");
-        QTest::addColumn<QPoint>("pixel");              // holds colour 5 at the end
-        QTest::newRow("start clears, offsets move right and down")
-            << tile(0, 5, 0, 0, {0x3F}) + EMPTY + EMPTY + scroll(0, 0x01, 0x05, false) << QVector<int>{0, 10}
-            << QVector<bool>{true, true} << QPoint(1, 16);
-        QTest::newRow("preset repeat, transparent colour, other commands")
-            << EMPTY + packet(1, {5}) + packet(1, {4, 1}) + packet(28, {4}) + packet(1, {4}, 8) + packet(39, {4})
-            << QVector<int>{4, 20} << QVector<bool>{true, false} << QPoint(299, 215);
-        QTest::newRow("colour load alone, same position replays") << packet(1, {5}) + EMPTY + colours(false, LOW)
-            << QVector<int>{0, 4, 7, 7} << QVector<bool>{true, false, true, true} << QPoint(0, 0);
-    }
-
+    // Changes reported on the first call, on a step and on a repeated
+    // position (a replay); display offsets move the picture right and down.
     void changeReports()
     {
-        QFETCH(QByteArray, stream);
-        QFETCH(QVector<int>, positions);
-        QFETCH(QPoint, pixel);
         CdgCmdExec cdg;
-        cdg.setBufferCdgCmd(stream);
-        QVector<bool> changed(positions.size());
-        const QImage *picture = nullptr;
-        for (int i = 0; i < positions.size(); ++i)
-            picture = &cdg.getImageAtMilliSec(uint(positions[i]), &changed[i]);
-        QTEST(changed, "changed");
-        QCOMPARE(picture->pixelIndex(pixel), 5);
+        cdg.setBufferCdgCmd(tile(0, 5, 0, 0, {0x3F}) + packet(1, {4, 1}) + packet(28, {4}) +
+                            scroll(0, 0x01, 0x05, false) + packet(1, {6}, 8));
+        bool changed[4] = {};
+        cdg.getImageAtMilliSec(0, &changed[0]);
+        cdg.getImageAtMilliSec(7, &changed[1]);        // a preset repeat and the transparent colour
+        cdg.getImageAtMilliSec(14, &changed[2]);       // the scroll, then another command
+        const QImage &picture = cdg.getImageAtMilliSec(14, &changed[3]);
+        QCOMPARE(QVector<bool>(changed, changed + 4), QVector<bool>({true, false, true, true}));
+        QCOMPARE(QVector<int>({picture.pixelIndex(1, 16), picture.pixelIndex(0, 16), picture.pixelIndex(1, 4)}),
+                 QVector<int>({5, 0, 0}));
     }
 };
 
