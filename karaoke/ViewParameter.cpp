@@ -21,8 +21,12 @@ void substituteLyricFont()
         return;
     done = true;
     const QString family = QString::fromLatin1(LYRIC_FONT_FAMILY);
-    if (!QFontDatabase::families().contains(family) && !QFontDatabase::families().contains("Titillium Web"))
-        QFont::insertSubstitution(family, QString::fromLatin1(LYRIC_FONT_STAND_IN));
+    const QStringList installed = QFontDatabase::families();
+    if (installed.contains(family))
+        return;
+    // The family's published files name it with a space.
+    const QString spaced = QStringLiteral("Titillium Web");
+    QFont::insertSubstitution(family, installed.contains(spaced) ? spaced : QString::fromLatin1(LYRIC_FONT_STAND_IN));
 }
 
 QFont boldFont(int points)

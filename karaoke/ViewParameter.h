@@ -11,7 +11,7 @@
 #include <QString>
 
 // The lyric and chord font family; when it is not installed, Qt substitutes
-// LYRIC_FONT_STAND_IN for it (see ViewParameter's constructor).
+// "Titillium Web" or else LYRIC_FONT_STAND_IN for it (see the constructor).
 extern const char *const LYRIC_FONT_FAMILY;
 extern const char *const LYRIC_FONT_STAND_IN;
 

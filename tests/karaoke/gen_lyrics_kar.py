@@ -9,13 +9,13 @@ import sys
 
 import mido
 
-out, spec = sys.argv[1], json.loads(sys.argv[2])
+out, song = sys.argv[1], json.loads(sys.argv[2])
 words = mido.MidiTrack([mido.MetaMessage("text", text="@KMIDI KARAOKE FILE")])
-for r, row in enumerate(spec["rows"]):
+for r, row in enumerate(song["rows"]):
     for s, syllable in enumerate(row):
         words.append(mido.MetaMessage("text", text=("/" if r else "\\") + syllable if s == 0 else syllable, time=96))
-        if s == 0 and r < len(spec.get("chords", [])):
-            chord = [98] + [100] * len(spec["chords"][r]), [1] + [ord(c) for c in spec["chords"][r]]
+        if s == 0 and r < len(song.get("chords", [])):
+            chord = [98] + [100] * len(song["chords"][r]), [1] + [ord(c) for c in song["chords"][r]]
             words.extend(mido.Message("control_change", control=c, value=v) for c, v in zip(*chord))
 words.extend([mido.Message("note_on", note=60, velocity=90, time=96), mido.Message("note_off", note=60, time=96)])
 mido.MidiFile(type=1, ticks_per_beat=96, tracks=[words]).save(out)
