@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace Sound {
@@ -28,11 +29,15 @@ struct AudioCallbackRecord {
     // Frames handled per decode and per SoundTouch call; larger device
     // buffers are rendered in steps of this size.
     static constexpr unsigned kChunkFrames = 1024;
+    // Frames rendered ahead of the device: what plays while the owning
+    // thread holds the gate.
+    static constexpr unsigned kReserveFrames = 256;
     // Bounds the decode loop of one step, should the decoder stop yielding.
     static constexpr int kMaxFeeds = 64;
 
     unsigned channels = Core::Mp3Decoder::kChannels;
-    unsigned rate = 0;
+    unsigned rate = 0;     // of the stream
+    unsigned songRate = 0; // of the decoded song: the unit of positions
     const char *pcm = nullptr;
     int64_t pcmSize = 0;
     int64_t pcmPos = 0;
@@ -44,22 +49,26 @@ struct AudioCallbackRecord {
     std::vector<int16_t> decoded = std::vector<int16_t>(kChunkFrames * 2);
     std::vector<float> samples = std::vector<float>(kChunkFrames * 2);
     const std::vector<float> silence = std::vector<float>(kChunkFrames * 2, 0.0f);
+    std::vector<int16_t> ahead = std::vector<int16_t>((kChunkFrames + kReserveFrames) * 2);
+    unsigned aheadFrames = 0;
 
-    std::atomic<float> wantedTempo{0};
-    std::atomic<float> wantedKey{0};
-    std::atomic<double> wantedGain{1.0};
-    std::atomic<unsigned> settingsSerial{0};
-    unsigned appliedSerial = 0;
+    // SoundTouch's setters allocate, so the owning thread changes tempo, key
+    // and gain itself, between two callbacks: it closes the gate and waits
+    // until no callback is inside. A callback that finds the gate closed
+    // plays its reserve instead of waiting (Dekker's handshake; both sides
+    // store, then load, sequentially consistent).
+    std::atomic<bool> gate{false};
+    std::atomic<bool> busy{false};
 
     // Callback-only state of the current run (reset at start and seek).
-    double tempo = 1.0;
+    double inPerOut = 1.0; // song frames per output frame
     bool inputEnded = false;
-    double expectedOut = 0;    // output frames the input fed so far is worth
+    double expectedOut = 0; // output frames the input fed so far is worth
     int64_t framesIn = 0;
     int64_t framesOut = 0;
     double songFramesPlayed = 0;
     int64_t seekBase = 0;
-    std::atomic<int64_t> position{0}; // song time in output-rate frames
+    std::atomic<int64_t> position{0}; // song time in song frames
 
     void resetRun(int64_t base)
     {
@@ -69,23 +78,20 @@ struct AudioCallbackRecord {
         framesOut = 0;
         songFramesPlayed = 0;
         seekBase = base;
+        aheadFrames = 0;
         position = base;
         ended = false;
         endReported = false;
     }
 
-    void applySettings()
+    template <typename F>
+    void whileGateClosed(F change)
     {
-        const unsigned serial = settingsSerial.load(std::memory_order_acquire);
-        if (serial == appliedSerial)
-            return;
-        appliedSerial = serial;
-        const float t = wantedTempo.load(std::memory_order_relaxed);
-        touch.setTempoChange(t);
-        touch.setPitchSemiTones(double(wantedKey.load(std::memory_order_relaxed)));
-        tempo = 1.0 + double(t) / 100.0;
-        if (decoder)
-            decoder->setVolume(wantedGain.load(std::memory_order_relaxed));
+        gate.store(true);
+        while (busy.load())
+            std::this_thread::yield();
+        change();
+        gate.store(false);
     }
 
     void finish()
@@ -123,7 +129,7 @@ unsigned renderMp3Step(AudioCallbackRecord &r, int16_t *out, unsigned n)
     // Decode until SoundTouch holds a whole step, so that its start-up
     // latency is bridged by decoding ahead rather than by silence.
     for (int feeds = 0; st.numSamples() < n && !r.inputEnded && feeds < r.kMaxFeeds; ++feeds) {
-        const unsigned want = std::min(unsigned(n * r.tempo + 1), r.kChunkFrames);
+        const unsigned want = std::min(unsigned(n * r.inPerOut + 1), r.kChunkFrames);
         unsigned long bytes = 0;
         const int rc = r.decoder->fillBuffer(reinterpret_cast<uchar *>(r.decoded.data()),
                                              want * ch * sizeof(int16_t), &bytes);
@@ -132,7 +138,7 @@ unsigned renderMp3Step(AudioCallbackRecord &r, int16_t *out, unsigned n)
             toFloat(r.decoded.data(), r.samples.data(), size_t(got) * ch);
             st.putSamples(r.samples.data(), got);
             r.framesIn += got;
-            r.expectedOut += got / r.tempo;
+            r.expectedOut += got / r.inPerOut;
         }
         if (rc != 0)
             r.inputEnded = true;
@@ -149,8 +155,29 @@ unsigned renderMp3Step(AudioCallbackRecord &r, int16_t *out, unsigned n)
     const unsigned got = st.receiveSamples(r.samples.data(), take);
     toInt16(r.samples.data(), out, size_t(got) * ch);
     r.framesOut += got;
-    r.songFramesPlayed += got * r.tempo;
+    r.songFramesPlayed += got * r.inPerOut;
     return got;
+}
+
+// Keeps the reserve full behind n frames and moves those n (fewer at the
+// end) to out. With n = 0 it fills the reserve before the stream starts, so
+// that the first decode, which sets libmpg123 up, is not made in a callback.
+unsigned renderMp3Ahead(AudioCallbackRecord &r, int16_t *out, unsigned n, bool gateOpen)
+{
+    const unsigned ch = r.channels;
+    const unsigned want = n + r.kReserveFrames;
+    while (gateOpen && r.aheadFrames < want) {
+        const unsigned step = std::min(want - r.aheadFrames, r.kChunkFrames);
+        const unsigned got = renderMp3Step(r, r.ahead.data() + size_t(r.aheadFrames) * ch, step);
+        r.aheadFrames += got;
+        if (got < step)
+            break;
+    }
+    const unsigned take = std::min(n, r.aheadFrames);
+    std::memcpy(out, r.ahead.data(), sizeof(int16_t) * ch * take);
+    r.aheadFrames -= take;
+    std::memmove(r.ahead.data(), r.ahead.data() + size_t(take) * ch, sizeof(int16_t) * ch * r.aheadFrames);
+    return take;
 }
 
 int renderMp3(int16_t *out, unsigned frames, void *user)
@@ -161,19 +188,26 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
         std::memset(out, 0, sizeof(int16_t) * ch * frames);
         return 1;
     }
-    r.applySettings();
+    r.busy.store(true);
+    const bool gateOpen = !r.gate.load();
+    if (!gateOpen)
+        r.busy.store(false);
     unsigned written = 0;
     while (written < frames) {
         const unsigned n = std::min(frames - written, r.kChunkFrames);
-        const unsigned got = renderMp3Step(r, out + size_t(written) * ch, n);
+        const unsigned got = renderMp3Ahead(r, out + size_t(written) * ch, n, gateOpen);
         written += got;
         if (got < n)
             break;
     }
     std::memset(out + size_t(written) * ch, 0, sizeof(int16_t) * ch * (frames - written));
-    const int64_t played = r.seekBase + int64_t(r.songFramesPlayed);
-    r.position.store(std::min(played, r.seekBase + r.framesIn), std::memory_order_relaxed);
-    if (r.inputEnded && double(r.framesOut) + 1 > r.expectedOut) {
+    const int64_t played = r.seekBase + int64_t(r.songFramesPlayed - r.aheadFrames * r.inPerOut);
+    r.position.store(std::clamp(played, r.seekBase, r.seekBase + r.framesIn), std::memory_order_relaxed);
+    const bool drained = gateOpen && r.inputEnded && r.aheadFrames == 0
+        && double(r.framesOut) + 1 > r.expectedOut;
+    if (gateOpen)
+        r.busy.store(false);
+    if (drained) {
         r.finish();
         return 1;
     }
@@ -287,7 +321,7 @@ bool AudioInterface::loadFile(const QString &path, AudioFileType type)
     bool ok = false;
     switch (type) {
     case Mp3File:
-        ok = m_decoder->init(m_sampleRate) && m_decoder->preloadFile(path);
+        ok = m_decoder->init(m_sampleRate, false) && m_decoder->preloadFile(path);
         break;
     case WavFile:
         ok = loadWav(path);
@@ -326,7 +360,7 @@ bool AudioInterface::loadFileBuffer(const QByteArray &data, AudioFileType type)
     stopAudio();
     releaseFile();
     m_fileType = type;
-    if (m_decoder->init(m_sampleRate) && m_decoder->preloadFile(data))
+    if (m_decoder->init(m_sampleRate, false) && m_decoder->preloadFile(data))
         return true;
     releaseFile();
     return false;
@@ -338,29 +372,36 @@ void AudioInterface::releaseFile()
     m_pcm = QByteArray();
 }
 
-void AudioInterface::prepareStretch(unsigned rate, unsigned channels)
+void AudioInterface::prepareStretch()
 {
     soundtouch::SoundTouch &st = m_record->touch;
     st.clear();
-    st.setSampleRate(rate);
-    st.setChannels(channels);
-    // Run the extremes once, so that SoundTouch's buffers have grown to
-    // their full size before the callback uses them.
-    for (const auto &[tempo, key] : {std::pair{100.0, 12.0}, std::pair{-50.0, -12.0}}) {
-        st.setTempoChange(tempo);
-        st.setPitchSemiTones(key);
-        for (int i = 0; i < 16; ++i) {
-            st.putSamples(m_record->silence.data(), AudioCallbackRecord::kChunkFrames);
+    st.setSampleRate(m_record->songRate);
+    st.setChannels(m_record->channels);
+    st.setRate(double(m_record->songRate) / double(m_record->rate));
+    // Run the extremes once, putting more than a callback ever does before
+    // taking anything out, so that SoundTouch's buffers have grown to their
+    // full size before the callback uses them.
+    for (const double tempo : {100.0, -50.0}) {
+        for (const double key : {12.0, -12.0}) {
+            st.setTempoChange(tempo);
+            st.setPitchSemiTones(key);
+            for (int i = 0; i < 16; ++i)
+                st.putSamples(m_record->silence.data(), AudioCallbackRecord::kChunkFrames);
             while (st.receiveSamples(m_record->samples.data(), AudioCallbackRecord::kChunkFrames))
                 ;
         }
     }
     st.clear();
-    const float tempo = m_record->wantedTempo;
-    st.setTempoChange(tempo);
-    st.setPitchSemiTones(double(m_record->wantedKey.load()));
-    m_record->tempo = 1.0 + double(tempo) / 100.0;
-    m_record->appliedSerial = m_record->settingsSerial;
+    applyStretch();
+}
+
+void AudioInterface::applyStretch()
+{
+    AudioCallbackRecord &r = *m_record;
+    r.touch.setTempoChange(m_tempoPercent);
+    r.touch.setPitchSemiTones(double(m_keySemitones));
+    r.inPerOut = (1.0 + double(m_tempoPercent) / 100.0) * r.songRate / std::max(1u, r.rate);
 }
 
 bool AudioInterface::playAudio(int)
@@ -368,23 +409,26 @@ bool AudioInterface::playAudio(int)
     stopAudio();
     const bool mp3 = m_fileType == Mp3File || m_fileType == Mp3Memory;
     unsigned channels = 2;
-    unsigned rate = kWavRate;
+    unsigned songRate = kWavRate;
     if (mp3) {
         m_decoder->setVolume(rtaVol);
         channels = unsigned(m_decoder->getChannels());
-        rate = unsigned(std::max(0L, m_decoder->getSampleRate()));
+        songRate = unsigned(std::max(0L, m_decoder->getSampleRate()));
     } else if (m_pcm.isEmpty()) {
         channels = 0;
     }
-    if (channels != 2 || rate < 1) {
+    if (channels != 2 || songRate < 1) {
         qDebug() << "AudioInterface::playAudio: nothing playable loaded";
         return false;
     }
+    // SoundTouch converts an MP3 to the device's rate; WAV plays as it is.
+    const unsigned rate = mp3 ? unsigned(m_sampleRate) : songRate;
     AudioCallbackRecord &r = *m_record;
-    if (mp3)
-        prepareStretch(rate, channels);
     r.channels = channels;
     r.rate = rate;
+    r.songRate = songRate;
+    if (mp3)
+        prepareStretch();
     r.pcm = m_pcm.constData();
     r.pcmSize = m_pcm.size();
     r.pcmPos = 0;
@@ -399,6 +443,8 @@ bool AudioInterface::playAudio(int)
         qDebug() << "AudioInterface::playAudio: no stereo output on device" << device;
         return false;
     }
+    if (mp3)
+        renderMp3Ahead(r, r.ahead.data(), 0, true);
     if (!m_sink->start()) {
         m_sink->close();
         return false;
@@ -448,6 +494,8 @@ void AudioInterface::jumpToSec(long ms)
         m_decoder->setTimePos(ms);
         r.touch.clear();
         r.resetRun(m_decoder->seekLandedFrame());
+        // The first decode after a seek sets libmpg123 up: do it here.
+        renderMp3Ahead(r, r.ahead.data(), 0, true);
     } else {
         const int64_t frameBytes = int64_t(r.channels) * int64_t(sizeof(int16_t));
         r.pcmPos = std::min<int64_t>(int64_t(ms) * r.rate / 1000 * frameBytes, r.pcmSize);
@@ -460,17 +508,16 @@ void AudioInterface::jumpToSec(long ms)
 
 void AudioInterface::changeBpm(float percent)
 {
-    percent = std::max(percent, kMinTempoPercent);
-    m_deltaBpm = int(percent);
-    m_record->wantedTempo = percent;
-    m_record->settingsSerial.fetch_add(1, std::memory_order_release);
+    m_tempoPercent = std::max(percent, kMinTempoPercent);
+    m_deltaBpm = int(m_tempoPercent);
+    m_record->whileGateClosed([this] { applyStretch(); });
 }
 
 void AudioInterface::changeKey(float semitones)
 {
+    m_keySemitones = semitones;
     m_deltaKey = int(semitones);
-    m_record->wantedKey = semitones;
-    m_record->settingsSerial.fetch_add(1, std::memory_order_release);
+    m_record->whileGateClosed([this] { applyStretch(); });
 }
 
 void AudioInterface::setVolume(int v)
@@ -479,11 +526,7 @@ void AudioInterface::setVolume(int v)
     m_volume = QAudio::convertVolume(scaled, QAudio::LogarithmicVolumeScale, QAudio::LinearVolumeScale);
     rtaVol = m_volume * 0.8;
     qDebug() << "void AudioInterface::setVolume " << rtaVol;
-    m_record->wantedGain = rtaVol;
-    if (m_sink->isRunning())
-        m_record->settingsSerial.fetch_add(1, std::memory_order_release);
-    else
-        m_decoder->setVolume(rtaVol);
+    m_record->whileGateClosed([this] { m_decoder->setVolume(rtaVol); });
 }
 
 bool AudioInterface::isActive() const
@@ -500,9 +543,9 @@ long AudioInterface::getDuration() const
 
 long AudioInterface::getmSec() const
 {
-    if (!m_sink->isOpen() || m_record->rate == 0)
+    if (!m_sink->isOpen() || m_record->songRate == 0)
         return 0;
-    return long(m_record->position.load(std::memory_order_relaxed) * 1000 / m_record->rate);
+    return long(m_record->position.load(std::memory_order_relaxed) * 1000 / m_record->songRate);
 }
 
 QMap<int, QString> AudioInterface::availableOutputDevices()

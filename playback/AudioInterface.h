@@ -1,8 +1,8 @@
 // The audio song player: MP3 songs with tempo and key change, 16-bit stereo
 // 48 kHz WAV files and raw PCM as they are.
 //
-// An MP3 is decoded by Core::Mp3Decoder at the output rate, stretched and
-// shifted by SoundTouch, and handed to an AudioSink as 16-bit interleaved
+// An MP3 is decoded by Core::Mp3Decoder, stretched, shifted and brought to
+// the device's rate by SoundTouch, and handed to an AudioSink as 16-bit interleaved
 // stereo in buffers of 256 frames. Every buffer is written whole: silence
 // stands where there is nothing to play, so no stale memory reaches the
 // device.
@@ -10,8 +10,8 @@
 // Threads: every call belongs to the thread that owns the object (the GUI
 // thread). The sink's render callback runs on the device's thread; it
 // allocates nothing, takes no lock and logs nothing. Tempo, key and volume
-// reach it through atomics it applies at the start of its next buffer; seeks
-// stop the stream first. The end of a song is noticed by a timer on the
+// are changed here between two callbacks (a callback meanwhile plays the
+// few milliseconds it rendered ahead); seeks stop the stream first. The end of a song is noticed by a timer on the
 // owning thread, which emits endedMp3() there.
 #pragma once
 
@@ -92,11 +92,14 @@ private:
     void pollEnd();
     bool loadWav(const QString &path);
     bool loadRaw(const QString &path);
-    void prepareStretch(unsigned rate, unsigned channels);
+    void prepareStretch();
+    void applyStretch();
 
     int m_sampleRate = kWavRate;
     int m_deltaBpm = 0;
     int m_deltaKey = 0;
+    float m_tempoPercent = 0;
+    float m_keySemitones = 0;
     double m_volume = 1.0;
     QByteArray m_pcm;
     std::unique_ptr<Core::Mp3Decoder> m_decoder;

@@ -27,7 +27,7 @@ Mp3Decoder::~Mp3Decoder()
     mpg123_exit();
 }
 
-bool Mp3Decoder::init(long rate)
+bool Mp3Decoder::init(long rate, bool forceRate)
 {
     close();
     if (rate < 1)
@@ -38,18 +38,26 @@ bool Mp3Decoder::init(long rate)
         return false;
     // Quiet rather than verbose: libmpg123 would otherwise print its
     // warnings from the audio thread.
-    const bool ok = mpg123_param(m_handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO, 0) == MPG123_OK
-        && mpg123_param(m_handle, MPG123_FORCE_RATE, rate, 0) == MPG123_OK
+    bool ok = mpg123_param(m_handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO, 0) == MPG123_OK
         && mpg123_param(m_handle, MPG123_FEEDPOOL, kFeedPool, 0) == MPG123_OK
         && mpg123_param(m_handle, MPG123_FEEDBUFFER, kFeedBuffer, 0) == MPG123_OK
-        && mpg123_format_none(m_handle) == MPG123_OK
-        && mpg123_format(m_handle, rate, MPG123_STEREO, MPG123_ENC_SIGNED_16) == MPG123_OK;
+        && mpg123_format_none(m_handle) == MPG123_OK;
+    if (forceRate) {
+        ok = ok && mpg123_param(m_handle, MPG123_FORCE_RATE, rate, 0) == MPG123_OK
+            && mpg123_format(m_handle, rate, MPG123_STEREO, MPG123_ENC_SIGNED_16) == MPG123_OK;
+    } else {
+        const long *rates = nullptr;
+        size_t count = 0;
+        mpg123_rates(&rates, &count);
+        for (size_t i = 0; ok && i < count; ++i)
+            ok = mpg123_format(m_handle, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16) == MPG123_OK;
+    }
     if (!ok) {
         mpg123_delete(m_handle);
         m_handle = nullptr;
         return false;
     }
-    m_forcedRate = rate;
+    m_forcedRate = forceRate ? rate : 0;
     return true;
 }
 
@@ -199,7 +207,7 @@ void Mp3Decoder::setTimePos(long ms)
 {
     if (!m_handle || ms < 0)
         return;
-    const off_t sample = off_t(double(m_forcedRate) * double(ms) / 1000.0);
+    const off_t sample = off_t(double(outputRate()) * double(ms) / 1000.0);
     off_t inputOffset = 0;
     const off_t landed = mpg123_feedseek(m_handle, sample, SEEK_SET, &inputOffset);
     if (landed < 0 || inputOffset < 0)
@@ -229,9 +237,9 @@ void Mp3Decoder::setTimePos(long ms)
 
 float Mp3Decoder::getTimePos() const
 {
-    if (!m_handle || m_forcedRate < 1)
+    if (!m_handle || outputRate() < 1)
         return 0;
-    return float(double(mpg123_tell(m_handle)) / double(m_forcedRate));
+    return float(double(mpg123_tell(m_handle)) / double(outputRate()));
 }
 
 long Mp3Decoder::getSampleRate() const

@@ -2,9 +2,10 @@
 //
 // The decoder feeds libmpg123 in chunks of kFeedChunk bytes, from the whole
 // file held in memory (preloadFile) or read from the open file (presetFile),
-// and always delivers interleaved signed 16-bit stereo at the rate given to
-// init(): mono files come out on both channels, so the stream never changes
-// shape. Seeks land on the sample asked for, in VBR files too.
+// and always delivers interleaved signed 16-bit stereo, at the rate given to
+// init() or at the file's own rate: mono files come out on both channels, so
+// the stream never changes shape. Seeks land on the sample asked for, in VBR
+// files too.
 //
 // Threads: fillBuffer() runs on the audio thread. It allocates nothing
 // (libmpg123 takes its input buffers from its pool) and logs nothing. Every
@@ -33,8 +34,10 @@ public:
     Mp3Decoder();
     ~Mp3Decoder() override;
 
-    // Closes what was loaded and prepares a handle forced to `rate`.
-    bool init(long rate);
+    // Closes what was loaded and prepares a handle forced to `rate`, or, when
+    // the caller converts the rate itself, left at the file's own rate
+    // (libmpg123's own conversion costs more than the whole decode).
+    bool init(long rate, bool forceRate = true);
     // Whole file into memory, then its length. False when the data holds no
     // playable MPEG audio.
     bool preloadFile(const QString &path);
@@ -66,6 +69,7 @@ private:
     // Next chunk of input in m_chunk; bytes read, 0 at the end.
     int nextChunk();
     void readFormat();
+    long outputRate() const { return m_forcedRate ? m_forcedRate : m_rate; }
 
     QFile *m_file = nullptr;
     QDataStream *m_stream = nullptr;
