@@ -201,12 +201,12 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
             break;
     }
     std::memset(out + size_t(written) * ch, 0, sizeof(int16_t) * ch * (frames - written));
+    if (!gateOpen)
+        return 0;
     const int64_t played = r.seekBase + int64_t(r.songFramesPlayed - r.aheadFrames * r.inPerOut);
     r.position.store(std::clamp(played, r.seekBase, r.seekBase + r.framesIn), std::memory_order_relaxed);
-    const bool drained = gateOpen && r.inputEnded && r.aheadFrames == 0
-        && double(r.framesOut) + 1 > r.expectedOut;
-    if (gateOpen)
-        r.busy.store(false);
+    const bool drained = r.inputEnded && r.aheadFrames == 0 && double(r.framesOut) + 1 > r.expectedOut;
+    r.busy.store(false);
     if (drained) {
         r.finish();
         return 1;
