@@ -60,7 +60,8 @@ struct AudioCallbackRecord {
     std::atomic<bool> gate{false};
     std::atomic<bool> busy{false};
 
-    // Callback-only state of the current run (reset at start and seek).
+    // State of the current run, reset at start and seek; the callback owns
+    // it, except inPerOut, which changes under the gate.
     double inPerOut = 1.0; // song frames per output frame
     bool inputEnded = false;
     double expectedOut = 0; // output frames the input fed so far is worth
