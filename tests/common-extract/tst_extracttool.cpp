@@ -3,11 +3,14 @@
 #include "mp3fixtures.h"
 #include "testutil.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Mp3Fixtures;
 
@@ -206,19 +209,89 @@ private slots:
         }
     }
 
+    // Every tool refuses what is not a readable song file of sane size with
+    // one line that names the file and the reason, and never waits on it.
+    void commandLineErrors_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("reason");
+        const QString play = QStringLiteral("velmar-play");
+        for (const QString &tool : {QStringLiteral("velmar-extract"), play, QStringLiteral("velmar-render")}) {
+            const auto row = [&](const char *file, const char *reason) {
+                QTest::addRow("%s %s", qPrintable(tool), file) << tool << QString::fromLatin1(file)
+                                                                << QString::fromLatin1(reason);
+            };
+            row("absent.kar", "no such file");
+            row("notes.txt", "not a");
+            row("broken.mid", "");              // a division of 0 cannot be played
+            row("fifo.mid", "not a regular file");
+            row("folder.mid", "not a regular file");
+            row("locked.mid", "cannot be read: Permission denied");
+            row("huge.mid", "too large");       // 4 GiB and 2,000 bytes, the first 2,000 a song
+        }
+    }
     void commandLineErrors()
     {
-        const QString tool = TestUtil::binDir() + QStringLiteral("/velmar-extract");
-        const QString notSong = write(QStringLiteral("notes.txt"), "plain text");
-        for (const QString &path : {m_dir.filePath(QStringLiteral("absent.kar")), notSong,
-                                    // a division of 0 cannot be played
-                                    write(QStringLiteral("broken.mid"), QByteArray("MThd\0\0\0\x06\0\0\0\x01\0\0MTrk\0\0\0\x04\0\xff\x2f\0", 26))}) {
-            QByteArray out, err;
-            QVERIFY(TestUtil::runProgram(tool, {path}, &out, &err) != 0);
-            QVERIFY(out.isEmpty());
-            QCOMPARE(err.count('\n'), 1);
-            QVERIFY2(err.contains(QFileInfo(path).fileName().toUtf8()), err.constData());
+        QFETCH(QString, tool);
+        QFETCH(QString, file);
+        QFETCH(QString, reason);
+        const QByteArray song = QByteArray("MThd\0\0\0\x06\0\0\0\x01\x01\xE0MTrk\0\0\0\x04\0\xff\x2f\0", 26);
+        const QString path = m_dir.filePath(file);
+        if (!QFileInfo::exists(path)) {
+            if (file == QLatin1String("notes.txt"))
+                write(file, "plain text");
+            else if (file == QLatin1String("broken.mid"))
+                write(file, QByteArray(song).replace(12, 2, QByteArray(2, 0)));
+            else if (file == QLatin1String("fifo.mid"))
+                QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            else if (file == QLatin1String("folder.mid"))
+                QVERIFY(QDir(m_dir.path()).mkdir(file));
+            else if (file == QLatin1String("locked.mid"))
+                QVERIFY(QFile(write(file, song)).setPermissions(QFileDevice::Permissions()));
+            else if (file == QLatin1String("huge.mid"))
+                QVERIFY(QFile(write(file, song + QByteArray(2000 - song.size(), 0))).resize((qint64(1) << 32) + 2000));
         }
+        QStringList args{path};
+        if (tool == QLatin1String("velmar-play"))
+            args << QStringLiteral("--capture");
+        else if (tool == QLatin1String("velmar-render"))
+            args << m_dir.filePath(QStringLiteral("out.wav"));
+        QString program = TestUtil::binDir() + QLatin1Char('/') + tool;
+        // Permissions do not stop root: read the locked file as nobody.
+        if (file == QLatin1String("locked.mid") && geteuid() == 0) {
+            args = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + args;
+            program = QStringLiteral("/usr/bin/setpriv");
+        }
+        QByteArray out, err;
+        QVERIFY(TestUtil::runProgram(program, args, &out, &err) != 0);
+        QVERIFY(out.isEmpty());
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(err.contains(file.toUtf8()) && err.contains(reason.toUtf8()), err.constData());
+    }
+
+    // velmar-play takes a number of seconds it can count in milliseconds.
+    void playSeconds_data()
+    {
+        QTest::addColumn<QString>("seconds");
+        QTest::addColumn<int>("exitCode");
+        for (const char *bad : {"nan", "inf", "-inf", "1e300", "0", "-1", "21601", "x"})
+            QTest::newRow(bad) << QString::fromLatin1(bad) << 2;
+        QTest::newRow("0.5") << QStringLiteral("0.5") << 0;
+    }
+    void playSeconds()
+    {
+        QFETCH(QString, seconds);
+        QFETCH(int, exitCode);
+        const QString kar = m_dir.filePath(QStringLiteral("seconds.kar"));
+        TestUtil::runPython(QStringLiteral("common-extract/gen_kar_tempo.py"),
+                            {QStringLiteral("Latin-1 lyrics"), kar, m_dir.filePath(QStringLiteral("seconds.json"))});
+        QByteArray out, err;
+        QCOMPARE(TestUtil::runProgram(TestUtil::binDir() + QStringLiteral("/velmar-play"),
+                                      {kar, QStringLiteral("--capture"), QStringLiteral("--seconds"), seconds},
+                                      &out, &err),
+                 exitCode);
+        QCOMPARE(out.isEmpty(), exitCode != 0);
     }
 };
 
