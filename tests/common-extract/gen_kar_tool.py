@@ -8,6 +8,9 @@ import sys
 
 import mido
 
+import gen_kar_tempo
+from gen_kar_tempo import delta_track
+
 TPB = 96
 out_kar, out_json = sys.argv[1:3]
 
@@ -29,33 +32,16 @@ def tempo_changes():
 
 
 def ms_at(tick):
-    """Milliseconds at tick, integrating mido.tick2second over the tempo map."""
-    seconds, last_tick, tempo = 0.0, 0, 500000
-    for t, new_tempo in tempo_changes():
-        if t >= tick:
-            break
-        seconds += mido.tick2second(t - last_tick, TPB, tempo)
-        last_tick, tempo = t, new_tempo
-    seconds += mido.tick2second(tick - last_tick, TPB, tempo)
-    return seconds * 1000.0
-
-
-def absolute_to_delta(events):
-    msgs, now = [], 0
-    for tick, msg in sorted(events, key=lambda e: e[0]):
-        msgs.append(msg.copy(time=tick - now))
-        now = tick
-    return msgs
+    return gen_kar_tempo.ms_at(tick, tempo_changes(), TPB)
 
 
 mid = mido.MidiFile(type=1, ticks_per_beat=TPB)
 
-conductor = mido.MidiTrack()
 events = []
 for b, beats, tempo in SECTIONS:
     events.append((bar_tick(b), mido.MetaMessage("set_tempo", tempo=tempo)))
     events.append((bar_tick(b), mido.MetaMessage("time_signature", numerator=beats, denominator=4)))
-conductor.extend(absolute_to_delta(events))
+conductor = delta_track(events)
 conductor.append(mido.MetaMessage("end_of_track", time=bar_tick(BARS)))
 mid.tracks.append(conductor)
 
@@ -67,15 +53,13 @@ LYRICS = [
     (5, 1, 0, "/Three "), (6, 0, 0, "four "), (6, 2, 1, "time"),
     (7, 0, 0, "/Slow "), (8, 1, 0, "end "), (9, 2, 1, "here"),
 ]
-lyrics = mido.MidiTrack()
 events = [(0, mido.MetaMessage("text", text="@KMIDI KARAOKE FILE")),
           (0, mido.MetaMessage("text", text="@TTool test"))]
 for bar, beat, eighth, text in LYRICS:
     events.append((bar_tick(bar) + beat * TPB + eighth * TPB // 2, mido.MetaMessage("text", text=text)))
-lyrics.extend(absolute_to_delta(events))
+lyrics = delta_track(events)
 mid.tracks.append(lyrics)
 
-notes = mido.MidiTrack()
 events = [(0, mido.Message("program_change", channel=0, program=0))]
 for b in range(BARS):
     beats = [s for s in SECTIONS if s[0] <= b][-1][1]
@@ -83,7 +67,7 @@ for b in range(BARS):
         t = bar_tick(b) + beat * TPB
         events.append((t, mido.Message("note_on", channel=0, note=60 + beat, velocity=90)))
         events.append((t + TPB // 2, mido.Message("note_off", channel=0, note=60 + beat, velocity=0)))
-notes.extend(absolute_to_delta(events))
+notes = delta_track(events)
 mid.tracks.append(notes)
 mid.save(out_kar)
 
