@@ -68,13 +68,8 @@ ExtractTool::ExtractTool(const QString &path) : m_path(path)
     const uint32_t base = songFormatBase(m_info.format);
     QByteArray bytes;
     if (base == SONG_FORMAT_MIDI) {
-        if (file.size() > SONG_FILE_MAX_MIDI_BYTES) {
-            fail(QStringLiteral("too large for a song (%1 bytes, at most %2)")
-                     .arg(file.size()).arg(SONG_FILE_MAX_MIDI_BYTES));
-            return;
-        }
-        if (!readSong(file, file.size(), false, bytes)) {
-            fail(QStringLiteral("cannot be read: %1").arg(file.errorString()));
+        if (readOpenedSongFile(file, SONG_FILE_MAX_MIDI_BYTES, bytes, &reason) != SongFileStatus::Ok) {
+            fail(reason);
             return;
         }
     } else if (base == SONG_FORMAT_MP3 && !readSong(file, file.size(), true, bytes)) {

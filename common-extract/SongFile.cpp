@@ -50,13 +50,9 @@ SongFileStatus openSongFile(const QString &path, QFile &file, QString *error)
     return SongFileStatus::Ok;
 }
 
-SongFileStatus readSongFile(const QString &path, qint64 maxBytes, QByteArray &out, QString *error)
+SongFileStatus readOpenedSongFile(QFile &file, qint64 maxBytes, QByteArray &out, QString *error)
 {
     out.clear();
-    QFile file;
-    const SongFileStatus opened = openSongFile(path, file, error);
-    if (opened != SongFileStatus::Ok)
-        return opened;
     const qint64 size = file.size();
     if (size > maxBytes)
         return failWith(SongFileStatus::TooLarge,
@@ -69,4 +65,12 @@ SongFileStatus readSongFile(const QString &path, qint64 maxBytes, QByteArray &ou
                         QStringLiteral("cannot be read: %1").arg(file.errorString()), error);
     }
     return SongFileStatus::Ok;
+}
+
+SongFileStatus readSongFile(const QString &path, qint64 maxBytes, QByteArray &out, QString *error)
+{
+    out.clear();
+    QFile file;
+    const SongFileStatus opened = openSongFile(path, file, error);
+    return opened == SongFileStatus::Ok ? readOpenedSongFile(file, maxBytes, out, error) : opened;
 }

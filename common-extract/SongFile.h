@@ -25,5 +25,8 @@ SongFileStatus openSongFile(const QString &path, QFile &file, QString *error = n
 
 // Reads a whole song file of at most maxBytes, refusing a larger one before
 // reading it and one that gives less than its size.
+SongFileStatus readOpenedSongFile(QFile &file, qint64 maxBytes, QByteArray &out,
+                                  QString *error = nullptr);
+// The same from a path, opened as openSongFile does.
 SongFileStatus readSongFile(const QString &path, qint64 maxBytes, QByteArray &out,
                             QString *error = nullptr);
