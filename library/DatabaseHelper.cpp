@@ -190,6 +190,10 @@ bool DatabaseHelper::connect()
 
     QSqlQuery q;
     q.exec(QStringLiteral("PRAGMA foreign_keys = ON;"));
+    // A search as the user types reads the whole song table; SQLite's
+    // default 2 MB cache would read a large library from the system again at
+    // every keystroke.
+    q.exec(QStringLiteral("PRAGMA cache_size = -32768"));
     if (checkLibraryTables())
         addLookupIndexes();
     return true;
