@@ -38,13 +38,11 @@ class Window : public QObject
 public:
     QStringList imported;
     QList<QStringList> done; // unreadable, already present, per list
-    QList<uint32_t> origins;
     int refreshes = 0, indexed = 0;
 public slots:
     void onSongImported(SongInfo s, QString path)
     {
-        imported << QFileInfo(path).fileName() + ":" + s.format;
-        origins << s.isFromSub;
+        imported << QString("%1:%2:%3").arg(QFileInfo(path).fileName(), s.format).arg(s.isFromSub);
     }
     void importingDone(QStringList unreadable, QStringList present)
     {
@@ -111,7 +109,7 @@ private slots:
                 TestUtil::writeFile(dest + name, "already here");
                 present << src + name;
             } else {
-                expected << name + (mp3 ? ":MP3" : ":MIDI");
+                expected << name + (mp3 ? ":MP3:1" : ":MIDI:1");
                 copied << name;
                 if (kind == 3)
                     copied << base + ".cdg";
@@ -119,7 +117,7 @@ private slots:
         }
         TestUtil::writeFile(dest + "inside.mid", kMidi);
         urls << QUrl::fromLocalFile(dest + "inside.mid") << urls.first();
-        expected << "inside.mid:MIDI";
+        expected << "inside.mid:MIDI:1";
         present << src + urls.first().fileName();
 
         fileCopyThread thread(&window, dest);
@@ -129,10 +127,8 @@ private slots:
         thread.setFileList({put("late.kar", kMidi)});
         thread.start();
         QTRY_COMPARE_WITH_TIMEOUT(window.done.size(), 4, 120000);
-        QCOMPARE(window.imported, expected + QStringList{"late.kar:MIDI"});
+        QCOMPARE(window.imported, expected + QStringList{"late.kar:MIDI:0"});
         QCOMPARE(window.done, QList<QStringList>({unreadable, present, {}, {}}));
-        QCOMPARE(window.origins.first(), 1u);
-        QCOMPARE(window.origins.last(), 0u);
         for (const QString &name : copied)
             QCOMPARE(TestUtil::readFile(dest + name), TestUtil::readFile(src + name));
         for (int i = 0; i < present.size() - 1; ++i)
