@@ -121,7 +121,7 @@ void fileCopyThread::importOne(const QUrl &url)
     const QString local = url.toLocalFile();
     SongInfo info;
     if (local.isEmpty() || !readSongInfo(local, info)) {
-        qDebug().noquote() << "Errore apertura file " << local;
+        qDebug().noquote().nospace() << "Errore apertura file " << local;
         unreadableFiles << (local.isEmpty() ? url.toString() : local);
         return;
     }
@@ -169,7 +169,7 @@ fileCopyThread::Copy fileCopyThread::copyInto(const QString &source, const QStri
         return Copy::Exists;
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << "Errore apertura file " << source;
+        qDebug().noquote().nospace() << "Errore apertura file " << source;
         return Copy::Failed;
     }
     QTemporaryFile out(destinationFolder + QStringLiteral(".import-XXXXXX.part"));
