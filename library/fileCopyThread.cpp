@@ -143,6 +143,9 @@ void fileCopyThread::importOne(const QUrl &url)
         break;
     case Copy::Stopped:
         return;
+    case Copy::Unreadable: // vanished since it was read
+        unreadableFiles << local;
+        return;
     case Copy::Exists:
     case Copy::Failed:
         alreadyPresentFiles << local;
@@ -170,7 +173,7 @@ fileCopyThread::Copy fileCopyThread::copyInto(const QString &source, const QStri
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
         qDebug().noquote().nospace() << "Errore apertura file " << source;
-        return Copy::Failed;
+        return Copy::Unreadable;
     }
     QTemporaryFile out(destinationFolder + QStringLiteral(".import-XXXXXX.part"));
     if (!out.open()) {
