@@ -16,6 +16,7 @@ packages=(
   libquazip1-qt6-dev libfluidsynth-dev timgm6mb-soundfont
   python3 python3-mido python3-mutagen midicsv sox lame ffmpeg sqlite3
   fluidsynth
+  fonts-dotgothic16 fonts-comic-neue fonts-open-sans fonts-dejavu-core fonts-liberation2 fonts-beteckna
 )
 
 missing=()
