@@ -258,22 +258,18 @@ QList<QImage> spinnerFrames(int size)
     return frames;
 }
 
-QByteArray png(const QImage &img)
+QByteArray encoded(const QImage &img, const char *format, int quality = -1)
 {
     QByteArray data;
     QBuffer buf(&data);
     buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "PNG");
+    img.save(&buf, format, quality);
     return data;
 }
 
-QByteArray jpeg(const QImage &img)
+QByteArray png(const QImage &img)
 {
-    QByteArray data;
-    QBuffer buf(&data);
-    buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "JPG", 90);
-    return data;
+    return encoded(img, "PNG");
 }
 
 void putBigEndian32(QByteArray &out, quint32 v)
@@ -318,7 +314,7 @@ std::map<QString, Drawer> pictures()
         {"icon.icns", icns},
         {"icon512.png", pic([] { return appIcon(512); })},
         {"splashscreen_logo.png", pic(splashLogo)},
-        {"splashscreen_bg.jpg", [] { return jpeg(splashBackground()); }},
+        {"splashscreen_bg.jpg", [] { return encoded(splashBackground(), "JPG", 90); }},
         {"timbra-splash-bg.png", pic([] { return splashBackground(QImage::Format_ARGB32); })},
         {"Melodrome_logo.png", pic([] { return logo(262, 64, kYellow); })},
         {"library_icon_def_melodrome.png", pic([] { return logo(160, 34, kGrey); })},
