@@ -42,6 +42,7 @@ struct Stage {
     KaraokeTextWidget view{nullptr, &strip};
     FakeEngine engine;
     ListTextViewDelegate *painter = nullptr;
+    LyricsSource source;
 
     Stage(const QString &json, int baseType = 1, QSize size = QSize(900, 600))
     {
@@ -64,8 +65,9 @@ struct Stage {
         view.resize(size);
         view.show();
         QTRY_VERIFY(view.viewParameter()->chordCellsCount > 0 && view.viewParameter()->textRowVerticalSpace > 0);
-        view.loadSongChange(2, {m.textRows, m.textRowCount, m.syllables, m.syllableCount, m.chords, m.chordCount,
-                                m.textRowCount > 0, m.syllableCount > 0, m.chordCount > 0, {}, baseType, 480});
+        source = {m.textRows, m.textRowCount, m.syllables, m.syllableCount, m.chords, m.chordCount,
+                  m.textRowCount > 0, m.syllableCount > 0, m.chordCount > 0, {}, baseType, 480};
+        view.loadSongChange(2, source);
         painter = view.findChild<ListTextViewDelegate *>();
     }
 
@@ -186,6 +188,11 @@ private slots:
             if (chords[i] >= 2 && chords[i] < cells->model()->rowCount() - 2)
                 QVERIFY(qAbs(cell.center().x() - cells->viewport()->width() / 2) < cell.width() / 2);
         }
+        // Loaded again, the song starts at the top; the next report places it.
+        stage.view.loadSongChange(2, stage.source);
+        QTRY_VERIFY(bar->maximum() > 0 && bar->value() == 0);
+        stage.engine.at(positions.last());
+        QCOMPARE(bar->value(), qMin(bar->maximum(), rows.last() * pitch));
     }
 
     // Each chord's cell turns red at its time, drawn by the strip's setting:
