@@ -1,10 +1,10 @@
 // The lyric rows, syllables and chords of the loaded song as the karaoke view
 // shows them: rows too wide for the view split once into two, syllables
 // renumbered to the split rows (their offsets counted in characters, spaces
-// included, where the song counts visible characters), one lyric item per row (text in TEXT_ROLE)
-// and one chord-strip item per chord (a whole ChordInfo in TEXT_ROLE, named
-// after the key shift). A CD+G song has no lyric or chord items; its decoder
-// is primed instead.
+// included, where the song counts visible characters), one lyric item per row
+// (text in TEXT_ROLE) and one chord-strip item per chord (a whole ChordInfo in
+// TEXT_ROLE, named after the key shift). A CD+G song has no lyric or chord
+// items; its decoder is primed instead.
 //
 // The song hands its records in as a LyricsSource, which the model copies:
 // a rebuild after a change of view size or font needs nothing from the song.
