@@ -297,47 +297,53 @@ bool MKPatch::getParam(int layer, const QString &key, const QString &value)
     return false;
 }
 
-void MKPatch::activate(S_MKLayer &l, uint8_t program, uint8_t bank, bool drum, uint8_t insert,
-                       int32_t param1, int32_t param2)
+MKPatch::Sound MKPatch::soundOf(const GS_INSTRUMENT_NAME &row)
 {
+    return {row.program, row.bank, false, row.insert, uint8_t(row.param1), uint8_t(row.param2)};
+}
+
+MKPatch::Sound MKPatch::soundOf(const GS_DRUM_KIT_NAME &row)
+{
+    return {row.program, row.bank, true, 0, MK_NO_INSERT_PARAM, MK_NO_INSERT_PARAM};
+}
+
+void MKPatch::assignSound(int layer, const Sound &sound)
+{
+    S_MKLayer &l = m_layers[layer];
     l.active = 1;
-    l.program = program;
-    l.bank = bank;
-    l.isDrumKit = drum ? 1 : 0;
-    l.insert = insert;
-    l.insertParam1 = uint8_t(param1);
-    l.insertParam2 = uint8_t(param2);
+    l.program = sound.program;
+    l.bank = sound.bank;
+    l.isDrumKit = sound.drum ? 1 : 0;
+    l.insert = sound.insert;
+    if (!sound.drum) {
+        l.insertParam1 = sound.param1;
+        l.insertParam2 = sound.param2;
+    }
+    sendLayerConfiguration(layer);
+    m_unsaved = true;
+    emit layersChanged();
+}
+
+int MKPatch::addSound(const Sound &sound)
+{
+    sendAllChannelOff();
+    for (int i = 0; i < MK_LAYERS; ++i) {
+        if (!m_layers[i].active) {
+            assignSound(i, sound);
+            return i;
+        }
+    }
+    return -1;
 }
 
 int MKPatch::addLayer(const GS_INSTRUMENT_NAME *instrument)
 {
-    sendAllChannelOff();
-    auto free = std::find_if(std::begin(m_layers), std::end(m_layers),
-                             [](const S_MKLayer &l) { return !l.active; });
-    if (!instrument || free == std::end(m_layers))
-        return -1;
-    activate(*free, instrument->program, instrument->bank, false, instrument->insert,
-             instrument->param1, instrument->param2);
-    const int index = int(free - std::begin(m_layers));
-    sendLayerConfiguration(index);
-    m_unsaved = true;
-    emit layersChanged();
-    return index;
+    return instrument ? addSound(soundOf(*instrument)) : -1;
 }
 
 int MKPatch::addLayer(const GS_DRUM_KIT_NAME *drumKit)
 {
-    sendAllChannelOff();
-    auto free = std::find_if(std::begin(m_layers), std::end(m_layers),
-                             [](const S_MKLayer &l) { return !l.active; });
-    if (!drumKit || free == std::end(m_layers))
-        return -1;
-    activate(*free, drumKit->program, drumKit->bank, true, 0, -1, -1);
-    const int index = int(free - std::begin(m_layers));
-    sendLayerConfiguration(index);
-    m_unsaved = true;
-    emit layersChanged();
-    return index;
+    return drumKit ? addSound(soundOf(*drumKit)) : -1;
 }
 
 void MKPatch::removeLayerAt(int layer)
@@ -440,67 +446,55 @@ void MKPatch::setLayerMuteSolo(int layer, uint8_t state)
     emit layersChanged();
 }
 
-void MKPatch::setLayerSrcChannel(int layer, uint8_t channel)
+template <typename T>
+void MKPatch::setLayerField(int layer, T S_MKLayer::*field, T value, Then then)
 {
     if (!validLayer(layer))
         return;
-    sendAllChannelOff();
-    if (store(m_layers[layer].srcChannel, channel))
+    if (then == Then::AllOffFirst)
+        sendAllChannelOff();
+    const bool changed = store(m_layers[layer].*field, value);
+    if (then == Then::Configure)
+        sendLayerConfiguration(layer);
+    if (changed)
         emit layersChanged();
+}
+
+void MKPatch::setLayerSrcChannel(int layer, uint8_t channel)
+{
+    setLayerField(layer, &S_MKLayer::srcChannel, channel, Then::AllOffFirst);
 }
 
 void MKPatch::setLayerDestChannel(int layer, uint8_t channel)
 {
-    if (!validLayer(layer))
-        return;
-    sendAllChannelOff();
-    if (store(m_layers[layer].destChannel, uint8_t(channel & 15)))
-        emit layersChanged();
+    setLayerField(layer, &S_MKLayer::destChannel, uint8_t(channel & 15), Then::AllOffFirst);
 }
 
 void MKPatch::setLayerInsert(int layer, uint8_t insert)
 {
-    if (!validLayer(layer))
-        return;
-    store(m_layers[layer].insert, insert);
-    sendLayerConfiguration(layer);
-    emit layersChanged();
+    setLayerField(layer, &S_MKLayer::insert, insert, Then::Configure);
 }
 
 void MKPatch::setLayerPitchBand(int layer, uint16_t follow)
 {
-    if (!validLayer(layer))
-        return;
-    store(m_layers[layer].pitchBend, follow);
-    sendLayerConfiguration(layer);
-    emit layersChanged();
+    setLayerField(layer, &S_MKLayer::pitchBend, follow, Then::Configure);
 }
 
 void MKPatch::setLayerTranspose(int layer, int8_t semitones)
 {
-    if (!validLayer(layer))
-        return;
-    store(m_layers[layer].transpose, semitones);
-    sendLayerConfiguration(layer);
-    emit layersChanged();
+    setLayerField(layer, &S_MKLayer::transpose, semitones, Then::Configure);
 }
 
 void MKPatch::setLayerKeyRange(int layer, uint8_t low, uint8_t high)
 {
-    if (!validLayer(layer))
-        return;
-    const bool a = store(m_layers[layer].lowKey, low);
-    if (store(m_layers[layer].highKey, high) || a)
-        emit layersChanged();
+    setLayerField(layer, &S_MKLayer::lowKey, low, Then::Store);
+    setLayerField(layer, &S_MKLayer::highKey, high, Then::Store);
 }
 
 void MKPatch::setLayerVelocityRange(int layer, uint8_t low, uint8_t high)
 {
-    if (!validLayer(layer))
-        return;
-    const bool a = store(m_layers[layer].lowVelocity, low);
-    if (store(m_layers[layer].highVelocity, high) || a)
-        emit layersChanged();
+    setLayerField(layer, &S_MKLayer::lowVelocity, low, Then::Store);
+    setLayerField(layer, &S_MKLayer::highVelocity, high, Then::Store);
 }
 
 void MKPatch::setLayerInstrument(int layer, const GS_INSTRUMENT_NAME *instrument)
@@ -508,11 +502,7 @@ void MKPatch::setLayerInstrument(int layer, const GS_INSTRUMENT_NAME *instrument
     if (!validLayer(layer) || !instrument)
         return;
     sendAllChannelOff();
-    activate(m_layers[layer], instrument->program, instrument->bank, false, instrument->insert,
-             instrument->param1, instrument->param2);
-    sendLayerConfiguration(layer);
-    m_unsaved = true;
-    emit layersChanged();
+    assignSound(layer, soundOf(*instrument));
 }
 
 void MKPatch::setLayerDrumKit(int layer, const GS_DRUM_KIT_NAME *drumKit)
@@ -520,11 +510,7 @@ void MKPatch::setLayerDrumKit(int layer, const GS_DRUM_KIT_NAME *drumKit)
     if (!validLayer(layer) || !drumKit)
         return;
     sendAllChannelOff();
-    S_MKLayer &l = m_layers[layer];
-    activate(l, drumKit->program, drumKit->bank, true, 0, l.insertParam1, l.insertParam2);
-    sendLayerConfiguration(layer);
-    m_unsaved = true;
-    emit layersChanged();
+    assignSound(layer, soundOf(*drumKit));
 }
 
 void MKPatch::sendLayerConfiguration(int layer)

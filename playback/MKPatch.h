@@ -144,8 +144,20 @@ private:
     bool store(T &field, T value);
     void setMixValue(int layer, uint8_t S_MKLayer::*field, int controller, uint8_t value);
     void sendVolume(const S_MKLayer &l, bool silent);
-    void activate(S_MKLayer &l, uint8_t program, uint8_t bank, bool drum, uint8_t insert,
-                  int32_t param1, int32_t param2);
+    // A sound from a table row; a drum kit keeps the insert parameters.
+    struct Sound {
+        uint8_t program, bank;
+        bool drum;
+        uint8_t insert, param1, param2;
+    };
+    static Sound soundOf(const GS_INSTRUMENT_NAME &row);
+    static Sound soundOf(const GS_DRUM_KIT_NAME &row);
+    // Makes the layer that sound, sends it and marks the patch unsaved.
+    void assignSound(int layer, const Sound &sound);
+    int addSound(const Sound &sound);
+    enum class Then { Store, AllOffFirst, Configure };
+    template <typename T>
+    void setLayerField(int layer, T S_MKLayer::*field, T value, Then then);
     void lookUpInsertParams(S_MKLayer &l);
 
     S_MKLayer m_layers[MK_LAYERS];

@@ -232,22 +232,25 @@ void MasterKeyboard::loadPatch(const QString &path)
         loadPatch(index);
 }
 
-void MasterKeyboard::loadInstrumet(const GS_INSTRUMENT_NAME *instrument)
+void MasterKeyboard::selectEditPatch(const std::function<void(MKPatch *)> &setSound)
 {
-    if (!m_editPatch || !instrument)
+    if (!m_editPatch)
         return;
     m_currentIndex = EDIT_PATCH;
-    m_editPatch->setLayerInstrument(0, instrument);
+    setSound(m_editPatch);
     select(EDIT_PATCH, m_editPatch);
+}
+
+void MasterKeyboard::loadInstrumet(const GS_INSTRUMENT_NAME *instrument)
+{
+    if (instrument)
+        selectEditPatch([instrument](MKPatch *p) { p->setLayerInstrument(0, instrument); });
 }
 
 void MasterKeyboard::loadDrumKit(const GS_DRUM_KIT_NAME *drumKit)
 {
-    if (!m_editPatch || !drumKit)
-        return;
-    m_currentIndex = EDIT_PATCH;
-    m_editPatch->setLayerDrumKit(0, drumKit);
-    select(EDIT_PATCH, m_editPatch);
+    if (drumKit)
+        selectEditPatch([drumKit](MKPatch *p) { p->setLayerDrumKit(0, drumKit); });
 }
 
 void MasterKeyboard::loadAccordion()

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -99,7 +100,10 @@ public:
 private:
     void adopt(MKPatch *patch);
     void clearLibrary();
+    // Makes index current, sends patch (when given) and publishes it.
     void select(int index, MKPatch *patch);
+    // Layer 0 of the edit patch becomes one sound; the edit patch is selected.
+    void selectEditPatch(const std::function<void(MKPatch *)> &setSound);
     void appendUserPatch(MKPatch *patch);
     bool writeUserGroup();
     QString groupsFile() const;

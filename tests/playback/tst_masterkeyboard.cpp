@@ -351,6 +351,8 @@ private slots:
             "90 41 40 | 80 41 40");
         row("note-off after a patch change", split, {"90 3C 40", "accordion", "80 3C 40", "80 3C 40"},
             "90 41 40 | 80 41 40 | 89 3C 40");
+        row("a drum kit tried alone plays on channel 10",
+            [](Rig &r) { r.kb.loadDrumKit(&STANDARD_KIT); }, {"95 24 64"}, "99 24 64");
         row("nothing selected", [](Rig &) {}, {"90 3C 40", "F0 7D 01 F7"}, "");
         row("all layers inactive", [](Rig &r) { r.kb.createNewPatch(0, "Empty"); },
             {"90 3C 40", "C0 05"}, "");
