@@ -109,7 +109,7 @@ void MKPatch::initLayers(bool accordion)
     }
     if (!accordion)
         return;
-    // Right hand: an organ an octave up; left hand: bass and a drum kit.
+    // One layer for each of the accordion's three keyboard channels.
     struct Row {
         uint8_t src, low, high, bank, program, drum, volume, reverb;
         int8_t transpose;
@@ -166,9 +166,11 @@ bool MKPatch::removePatchFile()
 
 QByteArray MKPatch::patchText() const
 {
-    QString name = m_name;
-    name.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    name.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    QString name = m_name; // one line, whatever the user typed
+    for (QChar &c : name) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            c = QLatin1Char(' ');
+    }
     QByteArray out;
     auto line = [&out](const QString &key, const QString &value) {
         out += key.toUtf8() + " = " + value.toUtf8() + '\n';

@@ -84,7 +84,6 @@ public:
     bool isEditing() const { return m_editing; }
     void setEditingState(bool editing) { m_editing = editing; }
     int getCurrPatchIndex() const { return m_currentIndex; }
-    QString folder() const { return m_folder; }
 
     // The snapshot the listener plays through; null while nothing is selected.
     // Safe from any thread.
