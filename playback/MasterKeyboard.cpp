@@ -375,15 +375,20 @@ void MasterKeyboard::setTranspose(int semitones)
 
 void MasterKeyboard::publishRouting()
 {
-    std::shared_ptr<MKRouting> next;
+    std::shared_ptr<const MKRouting> next;
     if (const MKPatch *patch = getLoadedPatch()) {
-        next = std::make_shared<MKRouting>();
+        auto fresh = std::make_shared<MKRouting>();
         for (int i = 0; i < MK_LAYERS; ++i)
-            patch->getLayerAt(&next->layers[i], i);
-        next->transpose = m_transpose;
+            patch->getLayerAt(&fresh->layers[i], i);
+        fresh->transpose = m_transpose;
+        next = std::move(fresh);
     }
-    std::lock_guard<std::mutex> lock(m_routingMutex);
-    m_routing = std::move(next);
+    {
+        std::lock_guard<std::mutex> lock(m_routingMutex);
+        m_routing.swap(next);
+    }
+    // The old snapshot, when nobody holds it any more, is freed here, so the
+    // listener never waits on a free.
 }
 
 std::shared_ptr<const MKRouting> MasterKeyboard::routing() const
