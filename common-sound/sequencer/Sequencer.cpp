@@ -1,6 +1,7 @@
 #include "Sequencer.h"
 
 #include "MidiInterface.h"
+#include "RealTime.h"
 #include "SequencerDriver.h"
 #include "cinterface.h"
 #include "inserts.h"
@@ -203,6 +204,7 @@ void Sequencer::run()
 {
     qDebug() << "Sequencer thread started";
     raiseRealTimePriority();
+    const RealTime::ThreadScope realTime;
     m_lastMidiClock = 0;
     while (!m_stopRequest.load()) {
         runPass(getTimeStampMilliSec());
@@ -236,6 +238,7 @@ void Sequencer::drainQueue(int output)
 void Sequencer::runPass(uint64_t ms)
 {
     if (m_midiInterface) {
+        m_midiInterface->flushDeferred();
         drainQueue(1);
         drainQueue(2);
         drainQueue(4);

@@ -1,5 +1,6 @@
 #include "SequencerDriver.h"
 
+#include "RealTime.h"
 #include "cinterface.h"
 #include "inserts.h"
 
@@ -30,7 +31,15 @@ void SequencerDriver::initEngine()
 
 void SequencerDriver::tickAt(uint64_t ms)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    // Other threads hold the mutex only to flip the advance switch; the
+    // real-time loop never waits for them and ticks again a millisecond on.
+    std::unique_lock<std::mutex> lock(m_mutex, std::defer_lock);
+    if (RealTime::isRealTimeThread()) {
+        if (!lock.try_lock())
+            return;
+    } else {
+        lock.lock();
+    }
     SEQUENCER_EX_SetTcount(ms);
     SEQUENCER_EX_MidiSequencer(m_advance ? 1 : 0);
     m_ticks.fetch_add(1, std::memory_order_relaxed);
