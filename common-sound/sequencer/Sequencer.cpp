@@ -221,11 +221,8 @@ Sequencer::Sequencer(Clock clock)
     m_signalTimer.setInterval(SIGNAL_DRAIN_MS);
     connect(&m_signalTimer, &QTimer::timeout, this, &Sequencer::drainRealTimeQueues);
     SEQUENCER_EX_SetRamBuffers(g_eventBuffer[0], g_eventBuffer[1]);
-    if (m_clock == Clock::Simulated) {
-        // The engine's waits move the simulated clock by whole passes.
-        CINTERFACE_SetSleepFunction(
-            [](unsigned long ms, void *self) { static_cast<Sequencer *>(self)->advance(ms); }, this);
-    }
+    m_driver->setClockListener([](void *self) { static_cast<Sequencer *>(self)->deliver(SignalRing::MidiClock); },
+                               this);
     C_SIGNAL_SetSink(m_sink.get());
     sequencer = this;
 }
@@ -241,8 +238,6 @@ Sequencer::~Sequencer()
     }
     if (C_SIGNAL_GetSink() == m_sink.get())
         C_SIGNAL_SetSink(nullptr);
-    if (m_clock == Clock::Simulated)
-        CINTERFACE_SetSleepFunction(nullptr, nullptr);
     if (sequencer == this)
         sequencer = nullptr;
 }
@@ -273,6 +268,7 @@ void Sequencer::drainRealTimeQueues()
 void Sequencer::setMidiInterface(Sound::MidiInterface *midiInterface)
 {
     m_midiInterface = midiInterface;
+    m_driver->setMidiInterface(midiInterface);
 }
 
 void Sequencer::init()
@@ -315,7 +311,6 @@ void Sequencer::run()
     qDebug() << "Sequencer thread started";
     raiseRealTimePriority();
     const RealTime::ThreadScope realTime;
-    m_lastMidiClock = 0;
     while (!m_stopRequest.load()) {
         runPass(getTimeStampMilliSec());
         sleepToNextMillisecond();
@@ -336,30 +331,9 @@ void Sequencer::raiseRealTimePriority()
 #endif
 }
 
-void Sequencer::drainQueue(int output)
-{
-    try {
-        m_midiInterface->sendFirstQueued(output);
-    } catch (...) {
-        qWarning().noquote() << QStringLiteral("Error in dequeing #%1").arg(output);
-    }
-}
-
 void Sequencer::runPass(uint64_t ms)
 {
-    if (m_midiInterface) {
-        m_midiInterface->flushDeferred();
-        drainQueue(1);
-        drainQueue(2);
-        drainQueue(4);
-    }
-    m_driver->tickAt(ms);
-    const uint32_t prescaler = SEQUENCER_EX_GetPrescalerMidiClock();
-    if (prescaler && SEQUENCER_EX_IsRunning() && ms >= prescaler + m_lastMidiClock) {
-        if (m_midiClock.load())
-            deliver(SignalRing::MidiClock);
-        m_lastMidiClock = ms;
-    }
+    m_driver->pass(ms);
 }
 
 uint64_t Sequencer::now() const
@@ -369,11 +343,7 @@ uint64_t Sequencer::now() const
 
 void Sequencer::advance(uint64_t ms)
 {
-    for (uint64_t i = 0; i < ms; ++i) {
-        const uint64_t t = m_driver->now() + 1;
-        m_driver->setTime(t);
-        runPass(t);
-    }
+    m_driver->advance(ms);
 }
 
 // ---- play
@@ -540,6 +510,9 @@ void Sequencer::setWizardMode(bool on) { SEQUENCER_EX_SetWizardMode(on ? 1 : 0);
 bool Sequencer::getWizardMode() const { return (SEQUENCER_EX_GetStFlag() & ST_WIZARD_MODE) != 0; }
 void Sequencer::setShortMode(bool on) { SEQUENCER_EX_SetShortMode(on ? 1 : 0); }
 bool Sequencer::getShortMode() const { return (SEQUENCER_EX_GetStFlag() & ST_SHORT_MODE) != 0; }
+
+void Sequencer::setMidiClock(bool on) { m_driver->setMidiClock(on); }
+bool Sequencer::getMidiClock() const { return m_driver->midiClock(); }
 
 // ---- the advance switch
 

@@ -50,9 +50,7 @@ public:
     bool CommandQueueIsEmpty() const { return true; }
     bool CommandWaitingInQueue() const { return false; }
 
-    // One pass of the loop at ms: at most one queued message from each of the
-    // send queues of outputs 1, 2 and 4, then the tick under the sequencer
-    // mutex, then the MIDI clock when due.
+    // One pass of the loop at ms (SequencerDriver::pass).
     void runPass(uint64_t ms);
     // Simulated clock: its time, and ms passes one millisecond apart.
     uint64_t now() const;
@@ -126,8 +124,10 @@ public:
 
     void setMidiPrecount(int bars) { m_midiPrecount = bars; }
     int getMidiPrecount() const { return m_midiPrecount; }
-    void setMidiClock(bool on) { m_midiClock.store(on); }
-    bool getMidiClock() const { return m_midiClock.load(); }
+    // MIDI clock on the output of the song in play (SequencerDriver), each
+    // clock also as SendMidiClock.
+    void setMidiClock(bool on);
+    bool getMidiClock() const;
     void setWizardMode(bool on);
     bool getWizardMode() const;
     void setShortMode(bool on);
@@ -203,7 +203,6 @@ private:
     void deliver(int kind, int value = 0);
     // Emits what the real-time thread left in the signal ring and the log ring.
     void drainRealTimeQueues();
-    void drainQueue(int output);
     void raiseRealTimePriority();
 
     const Clock m_clock;
@@ -215,9 +214,7 @@ private:
     int m_loopEndBar = -1;
     int m_loopMode = 0;
     int m_midiPrecount = 2;
-    std::atomic<bool> m_midiClock{false};
     std::atomic<bool> m_stopRequest{false};
-    uint64_t m_lastMidiClock = 0;
     std::atomic<int> m_lastPlayPosition{0};
     int m_prevIntrAdvance = 1;
 };
