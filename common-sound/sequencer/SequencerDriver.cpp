@@ -94,12 +94,14 @@ void SequencerDriver::midiClockAt(uint64_t ms)
     }
     m_segmentBaseUs = baseUs;
     m_segmentUsPerQuarter = usPerQuarter;
-    if (usPerQuarter == 0 || SEQUENCER_EX_GetPause())
+    if (usPerQuarter == 0)
         return;
     for (;;) {
         const double ahead = double(m_nextClock) - m_segmentClocks;
         const double atUs = double(baseUs) + ahead * usPerQuarter / kClocksPerQuarter;
-        if (atUs > double(nowUs))
+        // Only once engine time has passed it: around a pause several passes
+        // share one engine time, and only the last of them is the song's.
+        if (atUs >= double(nowUs))
             return;
         if (m_midiClockOn.load(std::memory_order_relaxed)) {
             // Engine time stands still while paused; the pass's ms is now.
