@@ -140,6 +140,7 @@ public:
 
     unsigned sampleRate() const override { return m_rate; }
     unsigned bufferFrames() const override { return m_frames; }
+    bool scheduled() const override { return true; }
 
 private:
     static int callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus,
