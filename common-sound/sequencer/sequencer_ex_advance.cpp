@@ -743,6 +743,10 @@ bool lastReverbEmpty()
 
 Run processPending(bool &sent)
 {
+    // What the event sends carries the event's own time, not the pass's, so
+    // the synthesizer can place it to the sample.
+    const double lateMs = double(nowUs() - pendingEventTime()) / 1000.0;
+    const RealTime::MessageTime stamp(RealTime::messageTimeMs() - lateMs);
     MidiStream *s = S();
     Mfi *m = M();
     uint8_t *msg = irq_sM;
