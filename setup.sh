@@ -17,6 +17,7 @@ packages=(
   python3 python3-mido python3-mutagen midicsv sox lame ffmpeg sqlite3
   fluidsynth fonts-open-sans fonts-kacst-one
   soundstretch pulseaudio pulseaudio-utils
+  fonts-dotgothic16 fonts-comic-neue fonts-dejavu-core fonts-liberation2 fonts-beteckna
 )
 
 missing=()
