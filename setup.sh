@@ -18,6 +18,7 @@ packages=(
   fluidsynth fonts-open-sans fonts-kacst-one
   soundstretch pulseaudio pulseaudio-utils
   fonts-dotgothic16 fonts-comic-neue fonts-dejavu-core fonts-liberation2 fonts-beteckna
+  xvfb
 )
 
 missing=()
