@@ -105,11 +105,6 @@ private slots:
         db->insertPlaylist(text);
         QVERIFY(db->updatePlaylistName(5, text + text));
         QCOMPARE(shell(file, "SELECT ListName FROM PlayList WHERE IdPlayList = 5"), text + text);
-        SongInfo store = song(text, text);
-        store.ProductId = 77;
-        store.idSong = 9;
-        QVERIFY(db->insertMDSongsNews(store));
-        QCOMPARE(db->selectMDSongs().value(0), store);
         QCOMPARE(check(), QString("ok"));
     }
 
@@ -141,7 +136,6 @@ private slots:
         QVERIFY(db->updateLastPlay(a));
         QVERIFY(exec("UPDATE Songs SET ultimaRiproduzione = '2020-01-01 10:00:00' WHERE IdSong = 3"));
         QCOMPARE(titles(db->selectLastXSongs(2)), QStringList({"One", "Three"}));
-        QCOMPARE(db->selectGenreById(2).getName() + db->selectArtists().value(1).getName(), QString("Rockabba"));
     }
 
     void filters_data()
@@ -153,7 +147,6 @@ private slots:
         QTest::newRow("artist") << 2 << "mod" << QStringList{"Volare"};
         QTest::newRow("genre") << 3 << "latin" << QStringList{"La Bamba"};
         QTest::newRow("artist id") << 4 << "2" << QStringList{"La Bamba"};
-        QTest::newRow("genre id") << 5 << "1" << QStringList{"Volare"};
         QTest::newRow("empty text") << 1 << QString() << QStringList({"Volare", "La Bamba"});
         QTest::newRow("unknown mode") << 6 << "1" << QStringList{};
     }
@@ -342,7 +335,6 @@ private slots:
         QTest::newRow("song") << "/Volumes/X/song.mid" << "mid|song.mid|/Volumes/X/";
         QTest::newRow("no dot") << "/Volumes/X/README" << "|README|/Volumes/X/";
         QTest::newRow("folder named as the file") << "/a/song.mid/song.mid" << "mid|song.mid|/a/song.mid/";
-        QTest::newRow("quote") << "/m/it's.KAR" << "KAR|it's.KAR|/m/";
     }
     void driveIndex()
     {
