@@ -238,10 +238,7 @@ void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
     if (ui->artistButton->isChecked() || ui->genreButton->isChecked()) {
         const bool artists = ui->artistButton->isChecked();
         if (r == 0) {
-            currentQuery = artists ? database->sqlArtists : database->sqlGenres;
-            runQuery(currentQuery, QSqlDatabase::database());
-            artists ? buildTableArtists() : buildTableGenres();
-            updateHeaderBar(Listing);
+            showListing(artists);
             return;
         }
         ui->titleButton->setChecked(true);
@@ -298,25 +295,23 @@ void libraryView::on_titleButton_clicked()
 
 void libraryView::on_artistButton_clicked()
 {
-    if (ui->playlistListWidget->currentRow() != 0 && !isAdding)
-        return;
-    showingSongs = false;
-    ui->searchText->clear();
-    currentQuery = database->sqlArtists;
-    runQuery(currentQuery, QSqlDatabase::database());
-    buildTableArtists();
-    updateHeaderBar(Listing);
+    showListing(true);
 }
 
 void libraryView::on_genreButton_clicked()
+{
+    showListing(false);
+}
+
+void libraryView::showListing(bool artists)
 {
     if (ui->playlistListWidget->currentRow() != 0 && !isAdding)
         return;
     showingSongs = false;
     ui->searchText->clear();
-    currentQuery = database->sqlGenres;
+    currentQuery = artists ? database->sqlArtists : database->sqlGenres;
     runQuery(currentQuery, QSqlDatabase::database());
-    buildTableGenres();
+    artists ? buildTableArtists() : buildTableGenres();
     updateHeaderBar(Listing);
 }
 

@@ -118,6 +118,8 @@ private:
     // Runs the text on the songs model; ":f" is bound to the search text.
     void runQuery(const QString &sql, const QSqlDatabase &db);
     void buildTableListing(const QString &title);
+    void showListing(bool artists);
+    void storeListing(QNetworkReply *reply, bool artists);
     int playlistRow(int index) const;
     void leaveAddingMode();
     void showHint(const QString &text);

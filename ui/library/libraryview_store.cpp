@@ -64,39 +64,34 @@ bool libraryView::replyIsCurrent(QNetworkReply *reply) const
 
 void libraryView::receivedGenreListForQuery(QNetworkReply *reply)
 {
-    const QByteArray body = takeBody(reply);
-    if (!replyIsCurrent(reply))
-        return;
-    const QList<Genres> genres = StoreReplies::readListing(body, QStringLiteral("genre"),
-                                                           QStringLiteral("genre_id"));
-    {
-        LibrarySql::Savepoint work(QSqlDatabase::database(), "store_genres");
-        for (const Genres &genre : genres)
-            database->insertMDGenreSearch(genre);
-        work.release();
-    }
-    qDebug() << "finito inserimento" << searchString();
-    runQuery(currentQuery, QSqlDatabase::database());
-    buildTableGenres();
-    hideLoading();
+    storeListing(reply, false);
 }
 
 void libraryView::receivedArtistListForQuery(QNetworkReply *reply)
 {
+    storeListing(reply, true);
+}
+
+// Store artists and store genres share one cache and one listing.
+void libraryView::storeListing(QNetworkReply *reply, bool artists)
+{
     const QByteArray body = takeBody(reply);
     if (!replyIsCurrent(reply))
         return;
-    const QList<Genres> artists = StoreReplies::readListing(
-        body, QStringLiteral("interpreter"), QStringLiteral("interpreter_id"));
+    const QList<Genres> records =
+        artists ? StoreReplies::readListing(body, QStringLiteral("interpreter"),
+                                            QStringLiteral("interpreter_id"))
+                : StoreReplies::readListing(body, QStringLiteral("genre"),
+                                            QStringLiteral("genre_id"));
     {
-        LibrarySql::Savepoint work(QSqlDatabase::database(), "store_artists");
-        for (const Genres &artist : artists)
-            database->insertMDGenreSearch(artist);
+        LibrarySql::Savepoint work(QSqlDatabase::database(), "store_listing");
+        for (const Genres &record : records)
+            database->insertMDGenreSearch(record);
         work.release();
     }
     qDebug() << "finito inserimento" << searchString();
     runQuery(currentQuery, QSqlDatabase::database());
-    buildTableArtists();
+    artists ? buildTableArtists() : buildTableGenres();
     hideLoading();
 }
 
