@@ -258,22 +258,18 @@ QList<QImage> spinnerFrames(int size)
     return frames;
 }
 
-QByteArray png(const QImage &img)
+QByteArray encoded(const QImage &img, const char *format, int quality = -1)
 {
     QByteArray data;
     QBuffer buf(&data);
     buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "PNG");
+    img.save(&buf, format, quality);
     return data;
 }
 
-QByteArray jpeg(const QImage &img)
+QByteArray png(const QImage &img)
 {
-    QByteArray data;
-    QBuffer buf(&data);
-    buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "JPG", 90);
-    return data;
+    return encoded(img, "PNG");
 }
 
 void putBigEndian32(QByteArray &out, quint32 v)
@@ -318,7 +314,7 @@ std::map<QString, Drawer> pictures()
         {"icon.icns", icns},
         {"icon512.png", pic([] { return appIcon(512); })},
         {"splashscreen_logo.png", pic(splashLogo)},
-        {"splashscreen_bg.jpg", [] { return jpeg(splashBackground()); }},
+        {"splashscreen_bg.jpg", [] { return encoded(splashBackground(), "JPG", 90); }},
         {"timbra-splash-bg.png", pic([] { return splashBackground(QImage::Format_ARGB32); })},
         {"Melodrome_logo.png", pic([] { return logo(262, 64, kYellow); })},
         {"library_icon_def_melodrome.png", pic([] { return logo(160, 34, kGrey); })},
@@ -405,9 +401,6 @@ std::map<QString, Drawer> pictures()
         {"undo-small_DOWN.png", glyph(30, 30, Glyph::Undo, kLight, Plate::Down)},
         {"restore-settings_UP.png", glyph(50, 50, Glyph::Restore, kLight, Plate::Up)},
         {"restore-settings_DOWN.png", glyph(50, 50, Glyph::Restore, kLight, Plate::Down)},
-        {"guitar-tab.png", glyph(50, 50, Glyph::GuitarGrid, kGrey)},
-        {"guitar-tab-fr.png", glyph(50, 50, Glyph::GuitarGridFret, kGrey)},
-        {"piano-tab.png", glyph(50, 50, Glyph::PianoKeys, kLight)},
         {"led_ON.png", pic([] { return led(true); })},
         {"led_OFF.png", pic([] { return led(false); })},
         {"icona-nota-gray.png", glyph(40, 40, Glyph::Notes, gray)},

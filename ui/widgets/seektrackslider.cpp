@@ -8,7 +8,9 @@
 namespace {
 constexpr int kMidi = 1;
 constexpr int kMp3 = 2;
-constexpr int kLoaded = 2; // song load state "loaded"
+// Song load states: a song put back from its backup comes back "reloaded".
+constexpr int kLoaded = 2;
+constexpr int kReloaded = 4;
 } // namespace
 
 SeekTrackSlider::SeekTrackSlider(QWidget *parent)
@@ -37,7 +39,7 @@ QString SeekTrackSlider::clockText(qint64 seconds)
 
 void SeekTrackSlider::on_loadSong_changed(int loadState)
 {
-    if (loadState != kLoaded) {
+    if (loadState != kLoaded && loadState != kReloaded) {
         ui->durataLabel->setText(QStringLiteral("-00:00"));
         ui->horizontalSlider->setMaximum(0);
         return;

@@ -163,6 +163,10 @@ private slots:
         QCOMPARE(slider->maximum(), 0);
         emit engine.mSecOfPlaying(ms, 0);
         QCOMPARE(text(seek, "durataLabel"), "-0:00");
+        // A song put back from its backup can be sought again.
+        song.loaded = true;
+        seek.on_loadSong_changed(4);
+        QCOMPARE(slider->maximum(), type == 1 ? 80 : 185);
     }
 };
 
