@@ -72,14 +72,15 @@ void listItem::setPlaylist(const Playlist &value)
 void listItem::setLeftIcon(int kind)
 {
     leftIconKind = kind;
-    static const char *const images[] = {"icona-nota-gray.png", "icona-playlist-gray.png",
-                                         "Melodrome_logo.png",  "Melodrome_logo.png",
-                                         "icona-recent-gray.png", "icona-download-gray.png"};
+    static const char *const images[] = {
+        ":/icon2x/icona-nota-gray.png",   ":/icon2x/icona-playlist-gray.png",
+        ":/icon2x/Melodrome_logo.png",    ":/icon2x/Melodrome_logo.png",
+        ":/icon2x/icona-recent-gray.png", ":/icon2x/icona-download-gray.png"};
     if (kind < 0 || kind > IconDownloaded)
         return;
     ui->leftIcon->show();
-    ui->leftIcon->setStyleSheet(QStringLiteral("border-image: url(:/icon2x/%1);")
-                                    .arg(QLatin1String(images[kind])));
+    ui->leftIcon->setStyleSheet(QStringLiteral("border-image: url(") +
+                                QLatin1String(images[kind]) + QStringLiteral(");"));
     if (kind == IconNews || kind == IconNewsUnseen) {
         ui->leftIcon->setMinimumSize(131, 32);
         ui->titleLabel->setMinimumSize(29, 38);
