@@ -450,8 +450,9 @@ void libraryView::on_repertorioButton_clicked()
 {
     pageState = 0;
     changeState();
-    if (!ui->playlistListWidget->selectedItems().isEmpty())
-        on_playlistListWidget_clicked(ui->playlistListWidget->model()->index(0, 0));
+    const QModelIndexList selected = ui->playlistListWidget->selectionModel()->selectedIndexes();
+    if (!selected.isEmpty())
+        on_playlistListWidget_clicked(selected.first());
 }
 
 void libraryView::on_sfogliaButton_clicked()
