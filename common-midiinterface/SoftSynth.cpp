@@ -1,5 +1,6 @@
 #include "SoftSynth.h"
 
+#include "RealTime.h"
 #include "logmsg.h"
 
 #include <QFile>
@@ -92,12 +93,10 @@ int fontClose(void *handle)
     return FLUID_OK;
 }
 
-void fluidLog(int level, const char *message, void *)
+void fluidLog(int, const char *message, void *)
 {
-    // FluidSynth's warnings (bad checksums in songs, voice stealing) are
-    // routine; only its errors are worth a warning line.
-    logMsg(level <= FLUID_ERR ? 2 : 4, "../common-midiinterface/SoftSynth", 0, "fluidsynth: %s",
-           message);
+    // It may speak from the audio callback: through the real-time log ring.
+    rtLogMsg(2, "../common-midiinterface/SoftSynth", 0, "fluidsynth: %s", message);
 }
 
 void installLogging()
@@ -106,7 +105,9 @@ void installLogging()
     std::call_once(once, [] {
         fluid_set_log_function(FLUID_PANIC, fluidLog, nullptr);
         fluid_set_log_function(FLUID_ERR, fluidLog, nullptr);
-        fluid_set_log_function(FLUID_WARN, fluidLog, nullptr);
+        // Its warnings (bad checksums in songs, missing presets, voice
+        // stealing) are routine and come from inside the render: dropped.
+        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
         fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
         fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
     });
