@@ -15,7 +15,7 @@ packages=(
   librtmidi-dev librtaudio-dev libmpg123-dev libsoundtouch-dev
   libquazip1-qt6-dev libfluidsynth-dev timgm6mb-soundfont
   python3 python3-mido python3-mutagen midicsv sox lame ffmpeg sqlite3
-  fluidsynth
+  fluidsynth soundstretch pulseaudio pulseaudio-utils
 )
 
 missing=()
