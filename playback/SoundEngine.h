@@ -17,7 +17,9 @@
 // instead of deadlocking.
 #pragma once
 
+#include "AudioSink.h"
 #include "Song.h"
+#include "SynthAudioSink.h"
 
 #include <QMap>
 #include <QObject>
@@ -29,10 +31,8 @@
 class MidiBassOutWrapper;
 class RtMidiOutWrapper;
 class Sequencer;
-class SynthAudioSink;
 namespace Sound {
 class AudioInterface;
-class AudioSink;
 class MidiInterface;
 } // namespace Sound
 
