@@ -94,11 +94,15 @@ bool Id3Tag::load(const QByteArray &data)
         const uint32_t ext = size < 4 ? UINT32_MAX
                            : major == 4 ? readSize(m_tag, HEADER_SIZE, true)
                                         : readSize(m_tag, HEADER_SIZE, false) + 4;
-        if (ext > size) {
+        if (ext > size || ext < 6) {
             m_editable = false;
             m_framesStart = m_framesEnd = m_tag.size();
             return true;
         }
+        // A checksum over the frames would be wrong after any edit.
+        const uint8_t extFlags = uint8_t(m_tag[HEADER_SIZE + (major == 4 ? 5 : 4)]);
+        if (extFlags & (major == 4 ? 0x20 : 0x80))
+            m_editable = false;
         m_framesStart = HEADER_SIZE + int(ext);
     }
     if (!walk(m_syncsafeSizes).clean && walk(!m_syncsafeSizes).clean) {

@@ -11,8 +11,9 @@
 // are rewritten the right way at load, so frames of 128 bytes or more read
 // the same everywhere. Frames this class does not edit are kept byte for byte.
 //
-// Version 2.2 tags and unsynchronised tags are read as far as they go but
-// never edited: every change is refused, so a save cannot corrupt them.
+// Version 2.2 tags, unsynchronised tags and tags with a checksum are read as
+// far as they go but never edited: every change is refused, so a save cannot
+// corrupt them.
 #pragma once
 
 #include <QByteArray>

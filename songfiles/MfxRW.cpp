@@ -193,22 +193,24 @@ void MfxRW::setFlag(FlagsEnum flag)
         header[MFX_OFS_FLAGS] = char(uint8_t(header[MFX_OFS_FLAGS]) | flag);
 }
 
-void MfxRW::setReverbEffect(unsigned char type, unsigned char level)
+// An effect's type byte and, behind it, its level.
+void MfxRW::setEffect(int typeOffset, unsigned char type, unsigned char level)
 {
     if (header.isEmpty())
         return;
     header[MFX_OFS_EFFECT_FLAG] = 0;
-    header[MFX_OFS_REVERB_TYPE] = char(type);
-    header[MFX_OFS_REVERB_LEVEL] = char(level);
+    header[typeOffset] = char(type);
+    header[typeOffset + 1] = char(level);
+}
+
+void MfxRW::setReverbEffect(unsigned char type, unsigned char level)
+{
+    setEffect(MFX_OFS_REVERB_TYPE, type, level);
 }
 
 void MfxRW::setChorusEffect(unsigned char type, unsigned char level)
 {
-    if (header.isEmpty())
-        return;
-    header[MFX_OFS_EFFECT_FLAG] = 0;
-    header[MFX_OFS_CHORUS_TYPE] = char(type);
-    header[MFX_OFS_CHORUS_LEVEL] = char(level);
+    setEffect(MFX_OFS_CHORUS_TYPE, type, level);
 }
 
 void MfxRW::setTrackParameter(int track, int layer, MidiTrackParam param)

@@ -58,6 +58,7 @@ public:
 private:
     QString textField(int offset, int size) const;
     void setTextField(int offset, const QString &text);
+    void setEffect(int typeOffset, unsigned char type, unsigned char level);
     uint16_t u16(int offset) const;
     void putU16(int offset, uint16_t value);
     void putU32(int offset, uint32_t value);

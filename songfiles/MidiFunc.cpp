@@ -53,17 +53,17 @@ int MidiFunc::readMIDI(const QString &path)
 {
     QByteArray bytes;
     if (!readWholeFile(path, bytes)) {
-        qWarning() << "readMIDI(): impossible to open the file!";
+        qWarning().noquote() << "readMIDI(): impossible to open the file!";
         return -1;
     }
     m_tracks.clear();
     ByteReader file(reinterpret_cast<const uint8_t *>(bytes.constData()), uint32_t(bytes.size()));
     if (getHeader(file, m_header) != 0) {
-        qWarning() << "readMIDI(): error while reading file header!";
+        qWarning().noquote() << "readMIDI(): error while reading file header!";
         return -1;
     }
     if (getTracks(file, m_header, m_tracks) != 0) {
-        qWarning() << "readMIDI(): error while reading file content!";
+        qWarning().noquote() << "readMIDI(): error while reading file content!";
         return -1;
     }
     return 0;
@@ -72,14 +72,14 @@ int MidiFunc::readMIDI(const QString &path)
 int MidiFunc::getHeader(ByteReader &file, MIDIHeader &header)
 {
     if (!file.need(4)) {
-        qWarning() << "getHeader(): not consistent chunkType!";
+        qWarning().noquote() << "getHeader(): not consistent chunkType!";
         return -1;
     }
     const QByteArray chunkType(reinterpret_cast<const char *>(file.here()), 4);
     file.skip(4);
     qDebug().noquote() << "[DEBUG] getHeader(): chunkType =" << chunkType;
     if (chunkType != "MThd") {
-        qWarning() << "getHeader(): not consistent chunkType!";
+        qWarning().noquote() << "getHeader(): not consistent chunkType!";
         return -1;
     }
     uint32_t chunkLength = 0;
@@ -88,11 +88,11 @@ int MidiFunc::getHeader(ByteReader &file, MIDIHeader &header)
         !file.u16be(header.tracks) || !file.u16be(division) ||
         !file.skip(chunkLength - HEADER_CHUNK_MIN))
         return -1;
-    qDebug() << "[DEBUG] getHeader(): chunkLength =" << chunkLength;
-    qDebug() << "[DEBUG] getHeader(): format =" << header.format;
-    qDebug() << "[DEBUG] getHeader(): tracks =" << header.tracks;
+    qDebug().noquote() << "[DEBUG] getHeader(): chunkLength =" << chunkLength;
+    qDebug().noquote() << "[DEBUG] getHeader(): format =" << header.format;
+    qDebug().noquote() << "[DEBUG] getHeader(): tracks =" << header.tracks;
     if (header.format == 0 && header.tracks != 1) {
-        qWarning() << "getHeader(): not consistent number of tracks!";
+        qWarning().noquote() << "getHeader(): not consistent number of tracks!";
         return -1;
     }
     return 0;
@@ -117,23 +117,23 @@ int MidiFunc::getTrack(ByteReader &file, QList<TrackEvent> &events)
     qDebug().noquote() << "[DEBUG] getTrack(): chunkType =" << chunkType;
     uint32_t chunkLength = 0;
     if (chunkType != "MTrk" || !file.u32be(chunkLength)) {
-        qWarning() << "getTrack(): not consistent chunkType!";
+        qWarning().noquote() << "getTrack(): not consistent chunkType!";
         return -1;
     }
-    qDebug() << "[DEBUG] getTrack(): chunkLength =" << chunkLength;
+    qDebug().noquote() << "[DEBUG] getTrack(): chunkLength =" << chunkLength;
     m_runningStatus = 0;
     int64_t bytesLeft = chunkLength;
     while (bytesLeft > 0) {
         const int64_t before = bytesLeft;
         TrackEvent event;
         if (!getTimeDelta(file, event.delta, bytesLeft) || !getTrackEvent(file, event, bytesLeft)) {
-            qWarning() << "getTrack(): event runs past the end of the track";
+            qWarning().noquote() << "getTrack(): event runs past the end of the track";
             return -1;
         }
         getEventSize(event.size, uint32_t(before), uint32_t(bytesLeft));
         events.append(event);
     }
-    qDebug() << "[DEBUG] getTrack(): bytesLeft =" << bytesLeft;
+    qDebug().noquote() << "[DEBUG] getTrack(): bytesLeft =" << bytesLeft;
     return 0;
 }
 
@@ -209,13 +209,13 @@ void MidiFunc::changeMIDIChannel(uint8_t from, uint8_t to)
                 e.status = uint8_t((e.status & 0xF0) + to);
                 ++statusChngd;
             } else if (e.status == 0xF0) {
-                qDebug() << "[DEBUG] changeMIDIChannel(): SysEx" << e.data.toHex(' ');
+                qDebug().noquote() << "[DEBUG] changeMIDIChannel(): SysEx" << e.data.toHex(' ');
                 if (isMakerTrackRecord(e.data) && uint8_t(e.data[MAKER_TRACK_BYTE]) == from)
                     e.data[MAKER_TRACK_BYTE] = char(to);
             }
         }
     }
-    qDebug() << "[DEBUG] changeMIDIChannel(): statusChngd =" << statusChngd;
+    qDebug().noquote() << "[DEBUG] changeMIDIChannel(): statusChngd =" << statusChngd;
 }
 
 int MidiFunc::writeMIDI(const QString &path)
@@ -223,11 +223,11 @@ int MidiFunc::writeMIDI(const QString &path)
     const QString backup = path + QStringLiteral(".bak");
     QString why;
     if (!QFile::exists(backup) && !SafeSave::copyFile(path, backup, &why))
-        qWarning() << "writeMIDI(): could not keep a backup in" << backup << why;
+        qWarning().noquote() << "writeMIDI(): could not keep a backup in" << backup << why;
 
     QByteArray bytes;
     if (!readWholeFile(path, bytes)) {
-        qWarning() << "writeMIDI(): impossible to open the file!";
+        qWarning().noquote() << "writeMIDI(): impossible to open the file!";
         return -1;
     }
     // The walk patches a copy; the file is replaced only when every event
@@ -268,13 +268,13 @@ int MidiFunc::writeMIDI(const QString &path)
         inStep = inStep && file.pos == trackEnd;
     }
     if (!inStep || !file.atEnd()) {
-        qWarning() << "writeMIDI(): MIDI file not correctly overwritten (EOF not reached)!";
+        qWarning().noquote() << "writeMIDI(): MIDI file not correctly overwritten (EOF not reached)!";
         return -1;
     }
     if (!SafeSave::writeFile(path, {bytes}, &why)) {
-        qWarning() << "writeMIDI(): impossible to write the file!" << why;
+        qWarning().noquote() << "writeMIDI(): impossible to write the file!" << why;
         return -1;
     }
-    qDebug() << "[DEBUG] writeMIDI(): MIDI file correctly overwritten.";
+    qDebug().noquote() << "[DEBUG] writeMIDI(): MIDI file correctly overwritten.";
     return 0;
 }

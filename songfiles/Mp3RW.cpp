@@ -59,13 +59,13 @@ bool Mp3RW::loadHeader(const QByteArray &data)
 {
     fileType = SongInfoRW::mp3;
     if (!m_tag.load(data)) {
-        qDebug() << "[Mp3RW::loadHeader] the tag does not fit in the bytes read";
+        qDebug().noquote() << "[Mp3RW::loadHeader] the tag does not fit in the bytes read";
         return false;
     }
     m_audioStart = m_tag.fileTagLength();
     if (!m_tag.editable())
-        qDebug() << "[Mp3RW::loadHeader] ID3 version" << m_tag.version()
-                 << "or unsynchronised tag: read only";
+        qDebug().noquote() << "[Mp3RW::loadHeader] ID3 version" << m_tag.version()
+                           << "or unsynchronised tag: read only";
     return true;
 }
 
@@ -74,17 +74,17 @@ bool Mp3RW::saveToFile(const QString &destination)
     if (fileType != SongInfoRW::mp3 || m_tag.bytes().isEmpty())
         return false;
     if (!m_tag.editable()) {
-        qDebug() << "[Mp3RW::saveToFile] This tag is not written: it would be damaged.";
+        qDebug().noquote() << "[Mp3RW::saveToFile] This tag is not written: it would be damaged.";
         return false;
     }
     QFile song(path);
     if (!song.open(QIODevice::ReadOnly)) {
-        qDebug() << "[Mp3RW::saveToFile] Impossible to read from file.";
+        qDebug().noquote() << "[Mp3RW::saveToFile] Impossible to read from file.";
         return false;
     }
     // A song cut shorter since it was opened has lost the audio this tag belongs to.
     if (song.size() < m_audioStart || !song.seek(m_audioStart)) {
-        qDebug() << "[Mp3RW::saveToFile] Impossible to seek file.";
+        qDebug().noquote() << "[Mp3RW::saveToFile] Impossible to seek file.";
         return false;
     }
     // The audio goes from the page cache straight into the new file; only
@@ -98,7 +98,7 @@ bool Mp3RW::saveToFile(const QString &destination)
         for (qint64 left = audioLength; left > 0; left -= parts.last().size()) {
             parts.append(song.read(std::min<qint64>(left, AUDIO_CHUNK)));
             if (parts.last().isEmpty()) {
-                qDebug() << "[Mp3RW::saveToFile] Impossible to copy part of file.";
+                qDebug().noquote() << "[Mp3RW::saveToFile] Impossible to copy part of file.";
                 return false;
             }
         }
@@ -109,8 +109,8 @@ bool Mp3RW::saveToFile(const QString &destination)
     if (mapped)
         song.unmap(mapped);
     if (!saved) {
-        qDebug().noquote() << "[Mp3RW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!"
-                           << why;
+        qDebug().noquote()
+            << "[Mp3RW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!" << why;
         return false;
     }
     // The editor may save again: the opened file now starts with this tag.

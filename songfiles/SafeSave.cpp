@@ -50,14 +50,12 @@ QByteArray resolveTarget(const QString &path)
     return native;
 }
 
-QByteArray folderOf(const QByteArray &file)
+// The folder of a file and the file's name in it.
+void splitPath(const QByteArray &file, QByteArray &folder, QByteArray &name)
 {
     const int slash = file.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArray(".");
-    if (slash == 0)
-        return QByteArray("/");
-    return file.left(slash);
+    folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : file.left(slash);
+    name = file.mid(slash + 1);
 }
 
 void syncFolder(const QByteArray &folder)
@@ -82,7 +80,9 @@ bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *err
         return false;
     }
     const QByteArray target = resolveTarget(path);
-    const QByteArray folder = folderOf(target);
+    QByteArray folder;
+    QByteArray name;
+    splitPath(target, folder, name);
 
     mode_t mode = 0644;
     struct stat st;
@@ -95,8 +95,8 @@ bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *err
         mode &= ~mask;
     }
 
-    QByteArray temp = folder + "/." + target.mid(folder.size() + 1) + ".saving-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    QByteArray temp = (folder == "/" ? QByteArray() : folder) + "/." + name + ".saving-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         err = errnoText("cannot create a file beside the song", errno);
         return false;

@@ -1,6 +1,6 @@
 // Editors of one song file on disk. An editor reads the editable part of the
 // file at open, keeps every edit in memory, and writes the whole file again
-// in saveToFile through SafeSave (nothing touches the disk before that, and a
+// in saveToFile through SafeSave (the song is not written before that, and a
 // failed save leaves the old file as it was). Failures come back as false,
 // -1 or null with a debug line "[Class::operation] ...". GUI thread only;
 // an editor is not shared between threads.

@@ -1,6 +1,5 @@
-// The ID3v2 tag editor over arbitrary file heads: whatever it reads, an edit
-// keeps the header's size equal to the body, the edited frame reads back and
-// the text block written is found again.
+// The ID3v2 tag editor over arbitrary file heads: after an edit the header's size equals the
+// body, and the frame and the text block written read back.
 #include "Id3Tag.h"
 #include "Mp3TextBlocks.h"
 

@@ -1,7 +1,6 @@
-"""ID3 tags for the Mp3RW tests, by mutagen. make IN OUT VERSION ENCODING: IN
-tagged into OUT with texts, a long COMM, USLT, TXXX, APIC and a SYLT over 128
-bytes. dump IN: JSON of the text frames, every frame's data as mutagen writes
-it and the raw frames mutagen does not know (hex)."""
+"""By mutagen: make IN OUT VERSION ENCODING tags IN into OUT with texts, a long COMM, USLT, TXXX,
+APIC and a SYLT over 128 bytes; dump IN gives JSON of the text frames, every frame's data as
+mutagen writes it and the raw frames mutagen does not know (hex)."""
 import json
 import shutil
 import sys

@@ -1,9 +1,5 @@
-"""MIDI files for the MidiFunc tests, made and read by mido.
-
-make OUT: a type-1 file written with running status: channel 2 in the song
-track, the maker's 1F and 1E records for track 2. dump IN: one JSON line per
-track, [[tick, "hex"], ...] of the channel and SysEx messages.
-"""
+"""By mido: make OUT, a type-1 file with running status, channel 2 and the maker's 1F and 1E records
+for track 2; dump IN, one JSON line per track of [tick, "hex"] of the channel and SysEx messages."""
 import json
 import sys
 

@@ -74,7 +74,6 @@ private slots:
         QCOMPARE(moved[1][0].toArray()[1].toString(), QStringLiteral("c905"));
         QVERIFY(moved[0][0].toArray()[1].toString().startsWith("f0002024001f09"));
         QCOMPARE(moved[0][1], peer[0][1]);   // the 1E record is too short to carry a track
-        QCOMPARE(TestUtil::readFile(path + ".bak"), original);
 
         MidiFunc back;
         QCOMPARE(back.readMIDI(path), 0);
@@ -92,7 +91,7 @@ private slots:
         QTest::newRow("format 0 with 2 tracks") << smf(0, 2, notes);
         QTest::newRow("not MThd") << "RIFF" + smf(0, 1, notes).mid(4);
         QTest::newRow("cut in a track") << smf(0, 1, notes).chopped(3);
-        QTest::newRow("SysEx longer than its track") << smf(0, 1, QByteArray("\x00\xF0\x8F\xFF\xFF\x7F\x01\xF7", 8));
+        QTest::newRow("SysEx past its track") << smf(0, 1, QByteArray("\x00\xF0\x8F\xFF\xFF\x7F\x01\xF7", 8));
         QTest::newRow("five-byte delta") << smf(0, 1, QByteArray("\xFF\xFF\xFF\xFF\x7F\x90\x3C\x40", 8));
         QTest::newRow("second track missing") << smf(1, 2, notes);
     }
