@@ -17,7 +17,9 @@
 // instead of deadlocking.
 #pragma once
 
+#include "AudioSink.h"
 #include "Song.h"
+#include "SynthAudioSink.h"
 
 #include <QMap>
 #include <QObject>
@@ -32,10 +34,8 @@ struct GS_DRUM_KIT_NAME;
 struct GS_INSTRUMENT_NAME;
 class RtMidiOutWrapper;
 class Sequencer;
-class SynthAudioSink;
 namespace Sound {
 class AudioInterface;
-class AudioSink;
 class MidiInterface;
 } // namespace Sound
 
