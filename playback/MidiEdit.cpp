@@ -618,7 +618,8 @@ int MidiEdit::SaveToFile(const QString &path)
                 if (m_stream->programMap[c][l].program == NO_PROGRAM)
                     continue;
                 const int16_t *o = m_db->ccOffsets[c][l];
-                rw->setTrackParameterAdv(c, l, {o[DB_CC75], o[DB_CC73], o[DB_CC72], o[DB_CC71], o[DB_CC74], o[DB_CC66]});
+                rw->setTrackParameterAdv(
+                    c, l, {o[DB_CC75], o[DB_CC73], o[DB_CC72], o[DB_CC71], o[DB_CC74], o[DB_CC66]});
             }
         }
         for (int c = NUM_SLOTS - 1; c >= 0; --c) {

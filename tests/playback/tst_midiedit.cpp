@@ -2,9 +2,12 @@
 // object into the Sequencer on the simulated clock, recording outputs on
 // every port, saving through the song file editors and read back by mido.
 #include "../common-sound/sequencer/sequencerrig.h"
+#include "AudioSink.h"
 #include "MidiEdit.h"
 #include "Song.h"
 #include "SongRW.h"
+#include "SoundEngine.h"
+#include "SynthAudioSink.h"
 #include "testutil.h"
 #include "volumes.h"
 
@@ -118,9 +121,13 @@ private slots:
         row("resonance", [](MidiEdit &m) { m.SndAdsrResonanceChanged(-1, 0, 0); }, 1, bytes({0xB0, 0x47, 0x3F}));
         row("transpose stops the channel", [](MidiEdit &m) { m.TrackTransposeChanged(5, 3, 0); }, 1,
             bytes({0xB3, 0x7B, 0x00}));
-        row("mute stops the channel", [](MidiEdit &m) { m.TrackMuteSoloChanged(1, 3, 0); }, 1, bytes({0xB3, 0x7B, 0x00}));
+        row("mute stops the channel", [](MidiEdit &m) { m.TrackMuteSoloChanged(1, 3, 0); }, 1,
+            bytes({0xB3, 0x7B, 0x00}));
         row("instrument", [](MidiEdit &m) { m.TrackInstrumentChanged(5, 0, 0, 0, 0); }, 1,
             bytes({0xB0, 0x00, 0x00, 0xC0, 0x05}));
+        // The effect cannot bind (the module is off): the instrument is still heard.
+        row("instrument with an effect", [](MidiEdit &m) { m.TrackInstrumentChanged({6, 0, 3, -1, -1, 3, "x"}, 0, 0); },
+            1, bytes({0xB0, 0x00, 0x00, 0xC0, 0x06}));
         row("kit on channel 25", [](MidiEdit &m) { m.TrackDrumKitChanged(8, 0, 25, 0); }, 2,
             bytes({0xB9, 0x00, 0x00, 0xC9, 0x08}));
         row("reverb type", [](MidiEdit &m) { m.EffectReverbTypeChanged(2); }, 1, bytes({0xF0}));
@@ -253,4 +260,50 @@ private slots:
 };
 
 VELMAR_TEST(TestMidiEdit)
+
+// The edit page's road through the sound engine: a tempo change counts for
+// saving only when it was made to be kept.
+class TestMidiEditEngine : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void engineEditsAreSaved_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("changeBpm") << true;
+        QTest::newRow("changeBpmWithOutSaving") << false;
+    }
+    void engineEditsAreSaved()
+    {
+        QFETCH(bool, keep);
+        const QString song = m_dir.filePath("mix.mid");
+        TestUtil::runPython("playback/make_midiedit_song.py", {"write", song});
+        Song::initSong();
+        SoundEngine engine(SoundEngine::Devices{std::make_unique<OfflineAudioSink>(44100),
+                                                std::make_unique<Sound::PullAudioSink>(),
+                                                QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")});
+        QVERIFY(engine.connectToSoundCardByIdx(SoundEngine::kSynthIndex));
+        engine.setPlayingState(SoundEngine::ePsReady);
+        QVERIFY(currSong->loadSongFile(song));
+        QCOMPARE(engine.setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+        keep ? engine.changeBpm(12) : engine.changeBpmWithOutSaving(12);
+        QCOMPARE(engine.midiEdit()->hasUnsavedEdits(), keep);
+        engine.setTrackMuteSolo(4, DB_SOLO);
+        engine.setTrackVolume(1, 50);
+        QCOMPARE(engine.midiEdit()->SaveToFile(song), 0);
+        engine.setPlayingState(SoundEngine::ePsStopUnload);
+
+        QVERIFY(currSong->loadSongFile(song));
+        const Db &db = currSong->db();
+        QCOMPARE(db.tempoDelta, int16_t(keep ? 12 : 0));
+        QCOMPARE(db.layers[3][0].muteSolo, DB_SOLO);
+        QCOMPARE(db.anySolo, uint16_t(1));
+        QCOMPARE(db.layers[0][0].volume, int16_t(50 - 100));
+        currSong->unloadSongFile();
+    }
+};
+
+VELMAR_TEST(TestMidiEditEngine)
 #include "tst_midiedit.moc"
