@@ -166,7 +166,9 @@ void dumpRecord(const MIDI_SETTING_DATA &d)
 
 bool MidiEdit::isBound() const
 {
-    return sequencer && m_db && m_stream && m_infos && m_port <= 1;
+    // Not once the song has left the engine.
+    return sequencer && m_db && m_stream && m_infos && m_port <= 1 && sequencer->GetDbInPlay() == m_db &&
+           sequencer->MidiPortInPlay() == int(m_port);
 }
 
 bool MidiEdit::valid(uint16_t channel, uint16_t layer) const
@@ -470,14 +472,13 @@ void MidiEdit::TrackDrumKitChanged(const GS_DRUM_KIT_NAME &kit, uint16_t channel
 
 void MidiEdit::TrackInsEffectChanged(int insertId, uint16_t channel, uint16_t layer)
 {
-    if (!valid(channel, layer) || m_edited.tracks[channel][layer].insertId == insertId)
+    if (!valid(channel, layer) || m_edited.tracks[channel][layer].insertId == insertId || insertId < 0 ||
+        insertId > kInsertPresets)
         return;
     const int port = portOf(channel);
     AdvanceHold hold;
     DbLayer &d = m_db->layers[channel][layer];
-    if (d.insertId) {
-        if (insertId < 1 || insertId > kInsertPresets)
-            return;
+    if (insertId > 0) {
         const GS_INSTRUMENT_NAME sound{NO_PROGRAM, NO_BANK, uint8_t(insertId), -1, -1, 0, nullptr};
         if (INSERTS_ActivateSpecialSound && INSERTS_ActivateSpecialSound(&sound, channel, port)) {
             m_edited.tracks[channel][layer].insertId = d.insertId = uint8_t(insertId);
@@ -488,7 +489,7 @@ void MidiEdit::TrackInsEffectChanged(int insertId, uint16_t channel, uint16_t la
         return;
     }
     qWarning() << "Elimino l'insert";
-    if (INSERTS_DeactivateOnly)
+    if (d.insertId && INSERTS_DeactivateOnly)
         INSERTS_DeactivateOnly(channel, port);
     m_edited.tracks[channel][layer].insertId = d.insertId = 0;
 }
@@ -598,6 +599,11 @@ bool MidiEdit::isSetDataEqual(const MIDI_SETTING_DATA &a, const MIDI_SETTING_DAT
     dumpRecord(a);
     dumpRecord(b);
     return false;
+}
+
+bool MidiEdit::hasUnsavedEdits() const
+{
+    return isBound() && std::memcmp(&m_saved, &m_edited, sizeof m_saved) != 0;
 }
 
 int MidiEdit::SaveToFile(const QString &path)

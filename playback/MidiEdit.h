@@ -104,6 +104,7 @@ public:
     void TrackInstrumentChanged(const GS_INSTRUMENT_NAME &row, uint16_t channel, uint16_t layer);
     void TrackDrumKitChanged(uint8_t program, uint8_t bank, uint16_t channel, uint16_t layer);
     void TrackDrumKitChanged(const GS_DRUM_KIT_NAME &kit, uint16_t channel, uint16_t layer);
+    // 1 .. 51 binds that effect, 0 releases the channel's one.
     void TrackInsEffectChanged(int insertId, uint16_t channel, uint16_t layer);
 
     void UpdateEditedPrgBnkToCurrent();
@@ -116,7 +117,7 @@ public:
 
     // Byte for byte; a difference is dumped to the debug log.
     static bool isSetDataEqual(const MIDI_SETTING_DATA &a, const MIDI_SETTING_DATA &b);
-    bool hasUnsavedEdits() const { return isBound() && !isSetDataEqual(m_saved, m_edited); }
+    bool hasUnsavedEdits() const;
 
     // 0 saved, -1 no editor for the file, -2 saving failed (the file and the
     // records are then unchanged).
