@@ -53,6 +53,7 @@ const FieldInfo kFields[] = {
     {&MidiEditTrack::cutoff, nullptr, DB_CC74, 74, 0, 64, -64, 63},
     {&MidiEditTrack::resonance, nullptr, DB_CC71, 71, 0, 64, -64, 63},
 };
+// Attack .. resonance in kFields.
 constexpr int kSoundFields[] = {5, 6, 7, 8, 9, 10};
 
 // Holds the engine's advance off: the tick reads none of the Db meanwhile.
@@ -228,6 +229,8 @@ void MidiEdit::InitEditSettingData()
         // records hold 7-bit values) reads back the same.
         for (MidiEditTrack &t : m_base.tracks[c]) {
             const int16_t defaults[] = {kDefaultVolume, kDefaultPan, kDefaultReverb, kDefaultChorus};
+            if (!t.flags)
+                continue;
             for (Field f : {Volume, Pan, Reverb, Chorus})
                 if (t.*kFields[f].track == UNSET_BYTE)
                     t.*kFields[f].track = defaults[f];
@@ -283,7 +286,8 @@ void MidiEdit::setHeader(Header h, int value)
 {
     if (!isBound())
         return;
-    const uint8_t v = dataByte(value);
+    // Back to a value the song leaves unset: stored, nothing to send.
+    const uint8_t v = value == UNSET_BYTE ? UNSET_BYTE : dataByte(value);
     uint8_t MIDI_SETTING_DATA::*edit[] = {&MIDI_SETTING_DATA::reverbType, &MIDI_SETTING_DATA::reverbLevel,
                                           &MIDI_SETTING_DATA::chorusType, &MIDI_SETTING_DATA::chorusLevel};
     uint8_t Db::*db[] = {&Db::reverbMacro, &Db::reverbLevel, &Db::chorusMacro, &Db::chorusLevel};
@@ -295,7 +299,8 @@ void MidiEdit::setHeader(Header h, int value)
         m_db->*db[h] = v;
     }
     m_edited.*edit[h] = v;
-    send[h](v);
+    if (v != UNSET_BYTE)
+        send[h](v);
 }
 
 void MidiEdit::EffectReverbTypeChanged(int value) { setHeader(ReverbType, value); }
