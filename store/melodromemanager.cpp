@@ -239,6 +239,14 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
     reader->getSongInfo(rw);
     reader.reset();
     SongInfo song(rw);
+    // A file without its own names is listed under the store's.
+    const auto missing = [](const QString &text) {
+        return text.trimmed().isEmpty() || text == QLatin1String("<UNKNOWN>");
+    };
+    if (missing(song.title))
+        song.title = info.title;
+    if (missing(song.artist))
+        song.artist = info.artist;
     song.isFromSub = 1;
     song.innerPath = fullPath;
     song.ProductId = info.productId;

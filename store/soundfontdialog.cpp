@@ -4,6 +4,7 @@
 #include "prompter.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QKeyEvent>
 
 #include <limits>
@@ -13,6 +14,11 @@ SoundfontDialog::SoundfontDialog(QWidget *parent) : QDialog(parent), ui(new Ui::
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(1002, 675);
+    // The picture is optional: without it the dialog keeps its plain colours.
+    const QString picture = QStringLiteral(":/icon2x/timbra-splash-bg.png");
+    if (QFile::exists(picture))
+        setStyleSheet(QStringLiteral("#SoundfontDialog { background-image: url(%1); }").arg(picture)
+                      + styleSheet());
 }
 
 SoundfontDialog::~SoundfontDialog()
