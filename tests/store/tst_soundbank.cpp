@@ -1,6 +1,8 @@
 #include "teststore.h"
 #include "testutil.h"
 
+#include "../common-midiinterface/synthtestutil.h"
+
 #include "MidiBassOutWrapper.h"
 #include "prompter.h"
 #include "soundfontmanager.h"
@@ -11,8 +13,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <cmath>
 
 namespace {
 
@@ -25,21 +25,10 @@ std::vector<float> note(const QString &bank)
     OfflineAudioSink *sink = owned.get();
     MidiBassOutWrapper synth(std::move(owned));
     synth.setSoundFont(bank.toStdString());
-    if (synth.openPort(0) != 0)
+    const auto on = SynthTest::bytes("C0 00 90 3C 64");
+    if (synth.openPort(0) != 0 || synth.sendMessage(&on) != 0)
         return {};
-    const std::vector<unsigned char> on{0xC0, 0x00, 0x90, 0x3C, 0x64};
-    synth.sendMessage(&on);
-    std::vector<float> out = sink->pull(sink->sampleRate() / 5);
-    synth.closePort();
-    return out;
-}
-
-double rms(const std::vector<float> &s)
-{
-    double sum = 0;
-    for (float v : s)
-        sum += double(v) * v;
-    return s.empty() ? 0 : std::sqrt(sum / double(s.size()));
+    return SynthTest::renderMs(sink, 200);
 }
 
 } // namespace
@@ -104,50 +93,44 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QByteArray>("info");
-        QTest::addColumn<bool>("cancel");
-        QTest::addColumn<bool>("replaced");
-        QTest::addColumn<int>("downloads");
-        QTest::newRow("whole") << QString() << QByteArray() << false << true << 1;
-        QTest::newRow("cut short") << "truncated" << QByteArray() << false << false << 1;
-        QTest::newRow("server error") << "http500" << QByteArray() << false << false << 1;
-        QTest::newRow("cancelled") << "trickle" << QByteArray() << true << false << 1;
-        const QByteArray noSize = "<melodrome_message><soundfont><version>9</version><url_update>%1/files/Basic.sfc"
-                                  "</url_update><hash>%2</hash></soundfont></melodrome_message>";
-        QTest::newRow("no size") << QString() << noSize << false << false << 0;
-        const QByteArray longer = "<melodrome_message><soundfont><version>9</version><url_update>%1/files/Basic.sfc"
-                                  "</url_update><size>%2</size></soundfont></melodrome_message>";
-        QTest::newRow("shorter than announced") << QString() << longer << false << false << 1;
+        const QByteArray head = "<melodrome_message><soundfont><version>9</version><url_update>%1/files/Basic.sfc"
+                                "</url_update>";
+        QTest::newRow("whole") << QString() << QByteArray();
+        QTest::newRow("cut short") << "truncated" << QByteArray();
+        QTest::newRow("server error") << "http500" << QByteArray();
+        QTest::newRow("cancelled") << "trickle" << QByteArray();
+        QTest::newRow("no size") << QString() << head + "<hash>%2</hash></soundfont></melodrome_message>";
+        QTest::newRow("shorter than announced") << QString() << head + "<size>%2</size></soundfont></melodrome_message>";
     }
     void download()
     {
         QFETCH(QString, fault);
         QFETCH(QByteArray, info);
-        QFETCH(bool, cancel);
-        QFETCH(bool, replaced);
-        QFETCH(int, downloads);
+        const QString row = QTest::currentDataTag();
+        const bool replaced = row == "whole";
         const qint64 served = QFileInfo(kDebianBank).size();
         store.setFault("/files/Basic.sfc", fault, 0, "chunk=65536&gap=20");
         if (!info.isEmpty())
             store.setReply("/version_checker/check_soundfont.php",
                            QString::fromLatin1(info).arg(store.base()).arg(served + 5).toUtf8());
         const std::vector<float> before = note(bank);
-        QVERIFY(rms(before) > 1e-3);
+        QVERIFY(SynthTest::rms(before) > 1e-3);
 
         SoundfontManager manager;
         configure(manager);
         QSignalSpy available(&manager, &SoundfontManager::soundfontAvailable);
-        if (cancel)
-            QTimer::singleShot(100, [&] { manager.dialog()->findChild<QPushButton *>("cancelButton")->click(); });
+        if (row == "cancelled")
+            QTimer::singleShot(100, &manager, [&] { manager.dialog()->findChild<QPushButton *>("cancelButton")->click(); });
         QCOMPARE(manager.downloadSoundfont(false), replaced);
         QVERIFY(manager.dialog()->isHidden());
         QCOMPARE(available.size(), replaced ? 1 : 0);
-        QCOMPARE(store.requests("/files/Basic.sfc").size(), downloads);
+        QCOMPARE(store.requests("/files/Basic.sfc").size(), row == "no size" ? 0 : 1);
         QCOMPARE(manager.getCurrentVersion(), replaced ? "1.2" : "0.0");
         QCOMPARE(leftovers(), QStringList());
         QCOMPARE(TestUtil::readFile(bank) == TestUtil::readFile(kDebianBank), replaced);
 
         const std::vector<float> after = note(bank);
-        QVERIFY(rms(after) > 1e-3);
+        QVERIFY(SynthTest::rms(after) > 1e-3);
         QCOMPARE(after != before, replaced);
     }
 
@@ -165,7 +148,7 @@ private slots:
         answer = QMessageBox::Yes;
         store.setFault("/files/Basic.sfc", "hold", 1);
         int second = -1;
-        QTimer::singleShot(50, [&] {
+        QTimer::singleShot(50, &manager, [&] {
             QVERIFY(manager.dialog()->isVisible() && manager.dialog()->isModal());
             second = manager.downloadSoundfont(false);
             store.release("/files/Basic.sfc");
