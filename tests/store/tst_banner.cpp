@@ -3,20 +3,16 @@
 
 #include "adbanner.h"
 #include "storesettings.h"
-#include "storeview.h"
 
 #include <QDesktopServices>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
 // The banner strip against the local test store, its timers driven by hand
-// (a test clock), its picture cache in a folder of its own; and the store page.
+// (a test clock), its picture cache in a folder of its own.
 class TestBanner : public QObject
 {
     Q_OBJECT
@@ -56,11 +52,7 @@ private slots:
         setStoreSettings(settings);
         QDesktopServices::setUrlHandler("https", this, "openUrl");
     }
-    void cleanupTestCase()
-    {
-        QDesktopServices::unsetUrlHandler("https");
-        setStoreSettings(nullptr);
-    }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler("https"); setStoreSettings(nullptr); }
     void init() { store.reset(); }
 
     // Banners come in the program's language, rotate 0, 1, 2, 0 on their
@@ -143,40 +135,6 @@ private slots:
         QCOMPARE(banner.reloadTimer()->interval(), AdBanner::kRetryMs);
         banner.setAllowed(true);
         QVERIFY(banner.isHidden());
-    }
-
-    // The store page's navigation: page, search field, account label and
-    // sub-header of each button; Player goes back.
-    void storePage_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("news") << "newsStore" << 0 << "search subheader";
-        QTest::newRow("search") << "searchStore" << 1 << "search subheader";
-        QTest::newRow("account") << "accountStore" << 2 << "account subheader";
-        QTest::newRow("downloads") << "downloadsStore" << 3 << "";
-    }
-    void storePage()
-    {
-        QFETCH(QString, button);
-        QFETCH(int, page);
-        QFETCH(QString, shown);
-        storeView view;
-        view.show();
-        QSignalSpy back(&view, &storeView::goToMainWindow);
-        view.findChild<QPushButton *>(button)->click();
-        QCOMPARE(view.findChild<QStackedWidget *>("stackedWidget")->currentIndex(), page);
-        QStringList visible;
-        if (view.findChild<QLineEdit *>("searchStoreEdit")->isVisible())
-            visible << "search";
-        if (view.findChild<QLabel *>("userAccountLabel")->isVisible())
-            visible << "account";
-        if (view.findChild<QWidget *>("frameSubHeader")->isVisible())
-            visible << "subheader";
-        QCOMPARE(visible.join(' '), shown);
-        view.findChild<QPushButton *>("backToPlayerButton")->click();
-        QCOMPARE(back.size(), 1);
     }
 };
 

@@ -51,10 +51,7 @@ class TestSoundBank : public QObject
         m.setSoundfontFilePath(bank);
         m.setTimeouts({1500, 0, 4000}, {1500, 1500, 20000});
     }
-    QStringList leftovers() const
-    {
-        return QDir(dir.filePath("bank")).entryList({"*.temp", "*.part"}, QDir::Files);
-    }
+    QStringList leftovers() const { return QDir(dir.filePath("bank")).entryList({"*.temp", "*.part"}); }
 
 private slots:
     void initTestCase()
@@ -72,11 +69,7 @@ private slots:
             return answer;
         });
     }
-    void cleanupTestCase()
-    {
-        Prompter::setScript({});
-        setStoreSettings(nullptr);
-    }
+    void cleanupTestCase() { Prompter::setScript({}); setStoreSettings(nullptr); }
     void init()
     {
         store.reset();
