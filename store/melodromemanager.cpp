@@ -56,6 +56,7 @@ MelodromeManager::~MelodromeManager()
 void MelodromeManager::setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads)
 {
     m_client->setTimeouts(requests);
+    m_requestLimits = requests;
     m_downloadLimits = downloads;
 }
 
@@ -154,8 +155,11 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
     const QString songId = m_db ? m_db->getSongIdWithProductId(productId) : QString();
     const QByteArray form = "lang=2&id_product=" + QUrl::toPercentEncoding(productId)
                             + "&id_song=" + QUrl::toPercentEncoding(songId);
+    // A client of its own: the manager's may be waiting for a status check.
+    WebCom client(nullptr);
+    client.setTimeouts(m_requestLimits);
     QPointer<MelodromeManager> self(this);
-    m_client->startAndWaitNetRequest(
+    client.startAndWaitNetRequest(
         StoreEndpoints::storeUrl(QStringLiteral("/service/song_info.php")), form,
         [&info](const QByteArray &body) {
             QXmlStreamReader xml(body);

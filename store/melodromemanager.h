@@ -88,5 +88,6 @@ private:
     DatabaseHelper *m_db;
     bool m_online = false;
     bool m_downloading = false;
+    NetTimeouts m_requestLimits = NetTimeouts::forRequests();
     NetTimeouts m_downloadLimits = NetTimeouts::forDownloads();
 };
