@@ -88,6 +88,7 @@ DatabaseHelper::~DatabaseHelper()
 {
     // A rebuild that never finished gives the old library back.
     rebuildSavepoint.reset();
+    indexInsert.reset();
     const QStringList names{driveIdxDb.connectionName(), mdDb.connectionName(),
                             libraryDb.connectionName()};
     driveIdxDb = QSqlDatabase();

@@ -19,6 +19,7 @@
 #include <QList>
 #include <QObject>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -167,4 +168,6 @@ private:
     QString libraryFolder;
     bool rebuilding = false;
     std::unique_ptr<LibrarySql::Savepoint> rebuildSavepoint;
+    // Prepared once: a drive scan sends one insert per file.
+    std::unique_ptr<QSqlQuery> indexInsert;
 };

@@ -155,10 +155,14 @@ bool DatabaseHelper::addFileToIndex(const QString &path)
 {
     const QFileInfo info(path);
     const QString file = info.fileName();
-    QSqlQuery q(driveIdxDb);
-    if (!q.prepare(QStringLiteral("insert into indexes (suffix,file, path) "
-                                  "values(:suffix,:file,:path)")))
-        return false;
+    if (!indexInsert) {
+        auto q = std::make_unique<QSqlQuery>(driveIdxDb);
+        if (!q->prepare(QStringLiteral("insert into indexes (suffix,file, path) "
+                                       "values(:suffix,:file,:path)")))
+            return false;
+        indexInsert = std::move(q);
+    }
+    QSqlQuery &q = *indexInsert;
     // The folder keeps its own name even when it equals the file's.
     q.bindValue(QStringLiteral(":path"), LibrarySql::text(path.left(path.size() - file.size())));
     q.bindValue(QStringLiteral(":file"), LibrarySql::text(file));

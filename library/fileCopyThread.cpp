@@ -121,7 +121,7 @@ void fileCopyThread::importOne(const QUrl &url)
     const QString local = url.toLocalFile();
     SongInfo info;
     if (local.isEmpty() || !readSongInfo(local, info)) {
-        qDebug().noquote() << "Errore apertura file " << local;
+        qDebug().noquote().nospace() << "Errore apertura file " << local;
         unreadableFiles << (local.isEmpty() ? url.toString() : local);
         return;
     }
@@ -142,6 +142,9 @@ void fileCopyThread::importOne(const QUrl &url)
     case Copy::Done:
         break;
     case Copy::Stopped:
+        return;
+    case Copy::Unreadable: // vanished since it was read
+        unreadableFiles << local;
         return;
     case Copy::Exists:
     case Copy::Failed:
@@ -169,8 +172,8 @@ fileCopyThread::Copy fileCopyThread::copyInto(const QString &source, const QStri
         return Copy::Exists;
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << "Errore apertura file " << source;
-        return Copy::Failed;
+        qDebug().noquote().nospace() << "Errore apertura file " << source;
+        return Copy::Unreadable;
     }
     QTemporaryFile out(destinationFolder + QStringLiteral(".import-XXXXXX.part"));
     if (!out.open()) {

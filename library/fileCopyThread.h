@@ -44,7 +44,7 @@ protected:
     void run() override;
 
 private:
-    enum class Copy { Done, Exists, Failed, Stopped };
+    enum class Copy { Done, Exists, Failed, Unreadable, Stopped };
 
     void importOne(const QUrl &url);
     Copy copyInto(const QString &source, const QString &dest);

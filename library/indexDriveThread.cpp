@@ -87,7 +87,7 @@ void indexDriveThread::scan(const QString &root)
             continue;
         const QFileInfo info(folder);
         if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
-            qDebug().noquote() << "Cartella non leggibile " << folder;
+            qDebug().noquote().nospace() << "Cartella non leggibile " << folder;
             continue;
         }
         QDirIterator files(folder, filters, QDir::Files);
@@ -104,7 +104,7 @@ void indexDriveThread::scan(const QString &root)
             dirs.next();
             const QFileInfo dir = dirs.fileInfo();
             if (dir.isSymLink())
-                qDebug().noquote() << "Salto collegamento " << dir.filePath();
+                qDebug().noquote().nospace() << "Salto collegamento " << dir.filePath();
             else
                 folders << dir.filePath();
         }
@@ -116,6 +116,6 @@ bool indexDriveThread::skipped(const QString &candidate)
     if (!candidate.contains(QLatin1String("Windows"), Qt::CaseInsensitive)
         && !candidate.contains(QLatin1String("Program"), Qt::CaseInsensitive))
         return false;
-    qDebug().noquote() << "Salto " << candidate;
+    qDebug().noquote().nospace() << "Salto " << candidate;
     return true;
 }

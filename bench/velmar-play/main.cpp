@@ -202,7 +202,8 @@ int realtime(const QString &path, double seconds)
 int usage()
 {
     std::fprintf(stderr, "usage: velmar-play FILE --capture [--seconds N]\n"
-                         "       velmar-play FILE --realtime [--seconds N]\n");
+                         "       velmar-play FILE --realtime [--seconds N]\n"
+                         "N: seconds, more than 0 and at most 21600\n");
     return 2;
 }
 } // namespace
@@ -221,7 +222,8 @@ int main(int argc, char *argv[])
         } else if (a == QLatin1String("--seconds") && i + 1 < args.size()) {
             bool ok = false;
             seconds = args[++i].toDouble(&ok);
-            if (!ok || seconds <= 0)
+            // The limit becomes whole milliseconds: nan, inf and huge values cannot.
+            if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > kNoLimitSeconds)
                 return usage();
         } else if (path.isEmpty() && !a.startsWith(QLatin1String("--"))) {
             path = a;

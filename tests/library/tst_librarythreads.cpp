@@ -4,7 +4,6 @@
 #include "testutil.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -21,12 +20,7 @@ QByteArray mp3Bytes;
 
 QStringList filesIn(const QString &dir)
 {
-    QStringList names;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << it.next().mid(dir.size() + 1);
-    names.sort();
-    return names;
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden);
 }
 
 } // namespace
@@ -38,18 +32,13 @@ class Window : public QObject
 public:
     QStringList imported;
     QList<QStringList> done; // unreadable, already present, per list
-    QList<uint32_t> origins;
     int refreshes = 0, indexed = 0;
 public slots:
     void onSongImported(SongInfo s, QString path)
     {
-        imported << QFileInfo(path).fileName() + ":" + s.format;
-        origins << s.isFromSub;
+        imported << QString("%1:%2:%3").arg(QFileInfo(path).fileName(), s.format).arg(s.isFromSub);
     }
-    void importingDone(QStringList unreadable, QStringList present)
-    {
-        done << unreadable << present;
-    }
+    void importingDone(QStringList unreadable, QStringList present) { done << unreadable << present; }
     void refreshSongView() { ++refreshes; }
     void hideIndexingAnim() { ++indexed; }
 };
@@ -111,7 +100,7 @@ private slots:
                 TestUtil::writeFile(dest + name, "already here");
                 present << src + name;
             } else {
-                expected << name + (mp3 ? ":MP3" : ":MIDI");
+                expected << name + (mp3 ? ":MP3:1" : ":MIDI:1");
                 copied << name;
                 if (kind == 3)
                     copied << base + ".cdg";
@@ -119,7 +108,7 @@ private slots:
         }
         TestUtil::writeFile(dest + "inside.mid", kMidi);
         urls << QUrl::fromLocalFile(dest + "inside.mid") << urls.first();
-        expected << "inside.mid:MIDI";
+        expected << "inside.mid:MIDI:1";
         present << src + urls.first().fileName();
 
         fileCopyThread thread(&window, dest);
@@ -129,10 +118,8 @@ private slots:
         thread.setFileList({put("late.kar", kMidi)});
         thread.start();
         QTRY_COMPARE_WITH_TIMEOUT(window.done.size(), 4, 120000);
-        QCOMPARE(window.imported, expected + QStringList{"late.kar:MIDI"});
+        QCOMPARE(window.imported, expected + QStringList{"late.kar:MIDI:0"});
         QCOMPARE(window.done, QList<QStringList>({unreadable, present, {}, {}}));
-        QCOMPARE(window.origins.first(), 1u);
-        QCOMPARE(window.origins.last(), 0u);
         for (const QString &name : copied)
             QCOMPARE(TestUtil::readFile(dest + name), TestUtil::readFile(src + name));
         for (int i = 0; i < present.size() - 1; ++i)
@@ -159,10 +146,8 @@ private slots:
         }
         QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(filesIn(dest).size(), 10);
-        for (const QString &name : filesIn(dest)) {
-            QVERIFY2(!name.endsWith(".part"), qPrintable(name));
+        for (const QString &name : filesIn(dest))
             QCOMPARE(QFileInfo(dest + name).size(), QFileInfo(src + name).size());
-        }
     }
 
     // The scan finds what find finds: links to folders are not followed (a
