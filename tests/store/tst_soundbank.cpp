@@ -8,6 +8,7 @@
 #include "soundfontmanager.h"
 #include "storesettings.h"
 
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -112,8 +113,12 @@ private slots:
         SoundfontManager manager;
         configure(manager);
         QSignalSpy available(&manager, &SoundfontManager::soundfontAvailable);
-        if (row == "cancelled")
-            QTimer::singleShot(100, &manager, [&] { manager.dialog()->findChild<QPushButton *>("cancelButton")->click(); });
+        // Cancelled once bytes arrive.
+        QProgressBar *progress = manager.dialog()->findChild<QProgressBar *>("progressBar");
+        connect(progress, &QProgressBar::valueChanged, progress, [&](int value) {
+            if (value > 0 && row == "cancelled" && manager.dialog()->isVisible())
+                manager.dialog()->findChild<QPushButton *>("cancelButton")->click();
+        });
         QCOMPARE(manager.downloadSoundfont(false), replaced);
         QVERIFY(manager.dialog()->isHidden());
         QCOMPARE(available.size(), replaced ? 1 : 0);
