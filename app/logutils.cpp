@@ -10,7 +10,6 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QRegularExpression>
-#include <QTextStream>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +26,8 @@ QMutex &logMutex()
 
 QString g_logFileName;
 qint64 g_maxLogFileSize = kMaxLogFileSize;
+// Stays open between messages; reopened when the name changes.
+QFile g_logFile;
 // A message logged by the handler itself (on the same thread) must not wait
 // for the lock it holds.
 thread_local bool t_inHandler = false;
@@ -79,6 +80,16 @@ void initLogFileNameLocked(bool rotating)
     g_logFileName = name;
 }
 
+// The current file, open for appending; false when it cannot be opened.
+bool openLogFileLocked()
+{
+    if (g_logFile.isOpen() && g_logFile.fileName() == g_logFileName)
+        return true;
+    g_logFile.close();
+    g_logFile.setFileName(g_logFileName);
+    return g_logFile.open(QIODevice::WriteOnly | QIODevice::Append);
+}
+
 } // namespace
 
 bool initLogging()
@@ -99,6 +110,8 @@ bool initLogging()
 void initLogFileName()
 {
     QMutexLocker lock(&logMutex());
+    // The name is relative to the working folder, which may have changed.
+    g_logFile.close();
     initLogFileNameLocked(false);
 }
 
@@ -158,16 +171,17 @@ void myMessageHandler(QtMsgType type, const QMessageLogContext &context, const Q
     t_inHandler = true;
     {
         QMutexLocker lock(&logMutex());
-        if (QFileInfo(g_logFileName).size() > g_maxLogFileSize) {
+        if (openLogFileLocked() && g_logFile.size() > g_maxLogFileSize) {
+            g_logFile.close();
             deleteOldLogsLocked();
             initLogFileNameLocked(true);
         }
         std::fprintf(stderr, errFormat, local.constData());
         std::fflush(stderr);
-        QFile file(g_logFileName);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            QTextStream out(&file);
-            out << line << '\n';
+        if (openLogFileLocked()) {
+            // Flushed at once: the last lines before a crash must be there.
+            g_logFile.write((line + QLatin1Char('\n')).toUtf8());
+            g_logFile.flush();
         }
     }
     t_inHandler = false;

@@ -3,58 +3,50 @@
 #include "cinterface.h"
 #include "midi_controls.h"
 
-#include <QDebug>
 #include <QMutexLocker>
+#include <QThread>
 #include <cmath>
+#include <cstdio>
 
 Sound::MidiInterface *MidiInterface_static = nullptr;
 
 namespace {
 
-// Cuts a byte string into messages (see cinterface.h) and hands each one to
-// deliver(begin, length).
+// End of the message that starts at `start` of a byte string cut as
+// cinterface.h describes.
+int nextCut(const unsigned char *data, int len, int start)
+{
+    if (start == 0 && data[0] == 0xF0)
+        return len;
+    // A SysEx embedded in a string stays whole up to its F7.
+    const bool inSysEx = start > 0 && data[start] == 0xF0;
+    for (int i = start + 1; i < len; ++i) {
+        if (inSysEx) {
+            if (data[i] == 0xF7)
+                return i + 1;
+        } else if (data[i] >= 0x80) {
+            return i;
+        }
+    }
+    return len;
+}
+
 template <typename Emit>
 void cutMessages(const unsigned char *data, int len, Emit deliver)
 {
-    if (data[0] == 0xF0) {
-        deliver(data, len);
-        return;
+    for (int start = 0; start < len;) {
+        const int end = nextCut(data, len, start);
+        deliver(data + start, end - start);
+        start = end;
     }
-    int start = 0;
-    bool inSysEx = false;
-    for (int i = 1; i < len; ++i) {
-        const unsigned char b = data[i];
-        if (inSysEx) {
-            // A SysEx embedded in a string stays whole up to its F7.
-            if (b == 0xF7) {
-                deliver(data + start, i + 1 - start);
-                start = i + 1;
-                inSysEx = false;
-            }
-            continue;
-        }
-        if (b >= 0x80) {
-            if (i > start)
-                deliver(data + start, i - start);
-            start = i;
-            inSysEx = (b == 0xF0);
-        }
-    }
-    if (start < len)
-        deliver(data + start, len - start);
 }
 
-// Per-thread message buffer for writes at once: after the first messages it
-// has the capacity it needs and the send path allocates nothing.
-std::vector<unsigned char> &scratchMessage()
-{
-    thread_local std::vector<unsigned char> scratch = [] {
-        std::vector<unsigned char> v;
-        v.reserve(256);
-        return v;
-    }();
-    return scratch;
-}
+// Sized for the engine's messages and strings; a non-real-time writer waits
+// this long for room before it drops a queued string.
+constexpr size_t kQueueSlots = 1024;
+constexpr size_t kDeferredSlots = 512;
+constexpr int kLargeBlocks = 8;
+constexpr int kFullQueueWaitMs = 200;
 
 const char *const kWarnings[MIDI_OUTPUT_COUNT] = {
     "Out1:   Message len > 3 and not sysex !!!",
@@ -74,6 +66,12 @@ namespace Sound {
 
 MidiInterface::MidiInterface() : QObject(nullptr)
 {
+    for (auto &q : m_queue)
+        q = std::make_unique<MessageRing>(kQueueSlots, kLargeBlocks, maxSize());
+    for (int n = 0; n < MIDI_OUTPUT_COUNT; ++n) {
+        m_deferred[n] = std::make_unique<MessageRing>(kDeferredSlots, kLargeBlocks, maxSize());
+        m_scratch[n].reserve(size_t(maxSize()));
+    }
     for (auto &v : m_lastMasterVolume)
         v.store(127, std::memory_order_relaxed);
     MidiInterface_static = this;
@@ -158,27 +156,70 @@ void MidiInterface::sendMidiEventWrapper6(std::vector<unsigned char> *m) { sendM
 
 void MidiInterface::sendMidiEventWrapper(int output, std::vector<unsigned char> *message)
 {
-    if (output < 1 || output > MIDI_OUTPUT_COUNT || !message || message->empty())
+    if (!message || message->empty())
         return;
-    const int n = output - 1;
-    QMutexLocker lock(&m_portMutex[n]);
+    sendString(output, message->data(), int(message->size()));
+}
+
+bool MidiInterface::lockPort(int n)
+{
+    if (!RealTime::isRealTimeThread()) {
+        m_portMutex[n].lock();
+        return true;
+    }
+    // A GUI-thread writer or an open in progress holds it: the real-time
+    // thread leaves its messages for the next pass instead of waiting.
+    return m_portMutex[n].tryLock();
+}
+
+void MidiInterface::writeLocked(int n, const unsigned char *data, int len)
+{
     IMidiOutput *out = m_outputs[n];
     if (!out)
         return;
+    const int output = n + 1;
+    std::vector<unsigned char> &message = m_scratch[n];
+    message.assign(data, data + len);
     if (output <= 2)
-        rewriteMasterVolume(*message, n);
+        rewriteMasterVolume(message, n);
     if (m_dbgPrintLevel.load(std::memory_order_relaxed) > 0)
-        logSend(output, *message);
-    if (out->sendMessage(message) != 0) {
+        logSend(output, message);
+    if (out->sendMessage(&message) != 0) {
         // A device gone mid-song fails every message of every tick; one line
-        // per run of failures keeps file writes out of the engine's loop.
+        // per run of failures.
         if (!m_sendFailing[n])
-            qDebug("midiOut%d error", output);
+            rtLogMsg(4, nullptr, 0, "midiOut%d error", output);
         m_sendFailing[n] = true;
     } else {
         m_sendFailing[n] = false;
         if (output == 1)
-            MIDI_CONTROLS_NoteSentOnOutput1(message->data(), int(message->size()));
+            MIDI_CONTROLS_NoteSentOnOutput1(message.data(), int(message.size()));
+    }
+}
+
+void MidiInterface::writeStringLocked(int n, const unsigned char *data, int len)
+{
+    cutMessages(data, len, [this, n](const unsigned char *begin, int count) {
+        writeLocked(n, begin, count);
+    });
+}
+
+void MidiInterface::flushDeferredLocked(int n)
+{
+    MessageRing &ring = *m_deferred[n];
+    while (MessageRing::Entry *e = ring.front()) {
+        writeStringLocked(n, ring.data(*e), e->length);
+        ring.pop();
+    }
+}
+
+void MidiInterface::flushDeferred()
+{
+    for (int n = 0; n < MIDI_OUTPUT_COUNT; ++n) {
+        if (m_deferred[n]->empty() || !lockPort(n))
+            continue;
+        flushDeferredLocked(n);
+        m_portMutex[n].unlock();
     }
 }
 
@@ -202,7 +243,7 @@ void MidiInterface::logSend(int output, const std::vector<unsigned char> &m) con
     const int level = m_dbgPrintLevel.load(std::memory_order_relaxed);
     const int n = output - 1;
     if (m.size() >= 4 && m[0] != 0xF0)
-        qWarning("%s", kWarnings[n]);
+        rtLogMsg(2, nullptr, 0, "%s", kWarnings[n]);
     const int dumpLevel = output <= 4 ? 5 : 6;
     bool dump = false;
     switch (output) {
@@ -213,31 +254,41 @@ void MidiInterface::logSend(int output, const std::vector<unsigned char> &m) con
     }
     if (level < dumpLevel || !dump)
         return;
-    QByteArray text(kDumpPrefixes[n]);
-    text += QByteArray::number(qulonglong(m.size()));
-    text += "]   ";
-    for (unsigned char b : m) {
-        text += b < 16 ? " 0x0" : " 0x";
-        text += QByteArray::number(b, 16).toUpper();
-    }
-    qDebug("%s", text.constData());
+    // A log line holds the first bytes of a long SysEx.
+    char text[200];
+    int used = std::snprintf(text, sizeof text, "%s%zu]   ", kDumpPrefixes[n], m.size());
+    for (size_t i = 0; i < m.size() && used + 6 < int(sizeof text); ++i)
+        used += std::snprintf(text + used, sizeof text - size_t(used), " 0x%02X", m[i]);
+    rtLogMsg(4, nullptr, 0, "%s", text);
 }
 
 void MidiInterface::sendString(int output, const unsigned char *data, int len)
 {
     if (!data || len <= 0 || output < 1 || output > MIDI_OUTPUT_COUNT)
         return;
-    auto write = [this, output](const unsigned char *begin, int n) {
-        std::vector<unsigned char> &msg = scratchMessage();
-        msg.assign(begin, begin + n);
-        sendMidiEventWrapper(output, &msg);
-    };
-    if (output == 1) {
-        QMutexLocker lock(&m_queueMutex[queueIndex(2)]);
-        cutMessages(data, len, write);
-    } else {
-        cutMessages(data, len, write);
+    const int n = output - 1;
+    const bool realTime = RealTime::isRealTimeThread();
+    if (!realTime && m_realTimeWriter.load(std::memory_order_acquire)) {
+        // The real-time loop is the only writer while it runs: another
+        // thread holding the port (and preempted while it holds it) would
+        // hold up the music. The loop writes this within a millisecond.
+        const double ms = RealTime::messageTimeMs();
+        for (int waited = 0; waited <= kFullQueueWaitMs; ++waited) {
+            if (m_deferred[n]->push(data, len, ms))
+                return;
+            QThread::msleep(1);
+        }
     }
+    if (!lockPort(n)) {
+        if (!m_deferred[n]->push(data, len, RealTime::messageTimeMs()))
+            rtLogMsg(2, "MidiInterface", __LINE__, "output %d: deferred messages full, dropped",
+                     output);
+        return;
+    }
+    // The whole string under one hold of the port: strings never interleave.
+    flushDeferredLocked(n);
+    writeStringLocked(n, data, len);
+    m_portMutex[n].unlock();
 }
 
 void MidiInterface::queueString(int output, const unsigned char *data, int len)
@@ -245,10 +296,23 @@ void MidiInterface::queueString(int output, const unsigned char *data, int len)
     const int q = queueIndex(output);
     if (!data || len <= 0 || q < 0)
         return;
-    QMutexLocker lock(&m_queueMutex[q]);
-    cutMessages(data, len, [this, q](const unsigned char *begin, int n) {
-        m_queue[q].append(std::vector<unsigned char>(begin, begin + n));
-    });
+    // The string goes in whole, so strings from several threads never mix.
+    const double ms = RealTime::messageTimeMs();
+    int messages = 0;
+    cutMessages(data, len, [&messages](const unsigned char *, int) { ++messages; });
+    // Counted first: the drain may send the string before push returns.
+    m_queuedMessages[q].fetch_add(messages);
+    if (m_queue[q]->push(data, len, ms))
+        return;
+    if (!RealTime::isRealTimeThread() && len <= m_queue[q]->largeBytes()) {
+        for (int waited = 0; waited < kFullQueueWaitMs; ++waited) {
+            QThread::msleep(1);
+            if (m_queue[q]->push(data, len, ms))
+                return;
+        }
+    }
+    m_queuedMessages[q].fetch_sub(messages);
+    rtLogMsg(2, "MidiInterface", __LINE__, "output %d: send queue full, string dropped", output);
 }
 
 bool MidiInterface::sendFirstQueued(int output)
@@ -256,11 +320,25 @@ bool MidiInterface::sendFirstQueued(int output)
     const int q = queueIndex(output);
     if (q < 0)
         return false;
-    QMutexLocker lock(&m_queueMutex[q]);
-    if (m_queue[q].isEmpty())
+    MessageRing &ring = *m_queue[q];
+    MessageRing::Entry *e = ring.front();
+    if (!e)
         return false;
-    std::vector<unsigned char> message = m_queue[q].takeFirst();
-    sendMidiEventWrapper(output, &message);
+    const int n = output - 1;
+    if (!lockPort(n))
+        return false;
+    flushDeferredLocked(n);
+    const unsigned char *data = ring.data(*e);
+    int &cursor = m_queueCursor[q];
+    const int end = nextCut(data, e->length, cursor);
+    writeLocked(n, data + cursor, end - cursor);
+    cursor = end;
+    m_queuedMessages[q].fetch_sub(1);
+    if (cursor >= e->length) {
+        ring.pop();
+        cursor = 0;
+    }
+    m_portMutex[n].unlock();
     return true;
 }
 
@@ -269,8 +347,7 @@ int MidiInterface::queuedCount(int output) const
     const int q = queueIndex(output);
     if (q < 0)
         return 0;
-    QMutexLocker lock(&m_queueMutex[q]);
-    return int(m_queue[q].size());
+    return m_queuedMessages[q].load();
 }
 
 int MidiInterface::MidiFilters(std::vector<unsigned char> *message, int port)

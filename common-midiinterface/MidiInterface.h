@@ -5,6 +5,7 @@
 
 #include "IMidiInput.h"
 #include "IMidiOutput.h"
+#include "MessageRing.h"
 
 #include <QByteArray>
 #include <QList>
@@ -12,6 +13,7 @@
 #include <QObject>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Sound {
@@ -41,7 +43,7 @@ public:
     void config_GS_RESET(int on);
 
     // Writes one message to output 1..6 under its port mutex; dropped when the
-    // output is unbound. The master-volume rewrite may change it in place.
+    // output is unbound. The master-volume rewrite applies to a copy.
     // "midiOutN error" is logged at the first of a run of failed sends.
     void sendMidiEventWrapper1(std::vector<unsigned char> *message);
     void sendMidiEventWrapper2(std::vector<unsigned char> *message);
@@ -52,19 +54,28 @@ public:
     // The same for output n; anything outside 1..6 is dropped.
     void sendMidiEventWrapper(int output, std::vector<unsigned char> *message);
 
-    // Cuts a byte string into messages and writes them at once to output n;
-    // through output 1 the whole string goes under queue mutex 2, so strings
-    // written to output 1 never interleave.
+    // Cuts a byte string into messages and writes them to output n, the
+    // whole string under one hold of the port mutex, so strings never
+    // interleave. On a real-time thread that finds the port busy, or from
+    // another thread while a real-time writer runs, the string waits in a
+    // preallocated ring for flushDeferred or the next write.
     void sendString(int output, const unsigned char *data, int len);
-    // Cuts a byte string into messages and appends them, together, to the
-    // send queue of output 1, 2, 4, 5 or 6.
+    // Appends a byte string, whole, to the send queue of output 1, 2, 4, 5 or
+    // 6 (lock-free, no allocation). When the queue is full a real-time thread
+    // drops the string; another thread waits up to 200 ms for room first.
     void queueString(int output, const unsigned char *data, int len);
-    // Drain step: takes the first message of the send queue of output 1, 2,
-    // 4, 5 or 6 and writes it to that output while holding the queue mutex.
-    // False when the queue was empty (or the output has no queue).
+    // Drain step, one consumer thread at a time: writes the next message of
+    // the send queue of output 1, 2, 4, 5 or 6. False when the queue was
+    // empty, the output has no queue, or (real-time thread) the port was busy.
     bool sendFirstQueued(int output);
     // Messages waiting in the send queue of output n (0 when it has none).
     int queuedCount(int output) const;
+    // Writes what the real-time thread had to leave for later, on the outputs
+    // whose port is free now; the sequencer calls it every pass.
+    void flushDeferred();
+    // While on, the real-time loop calls flushDeferred every millisecond and
+    // strings from other threads go through it instead of to the device.
+    void setRealTimeWriter(bool on) { m_realTimeWriter.store(on, std::memory_order_release); }
 
     // The master-volume rewrite for engine port 0 or 1; always 1.
     int MidiFilters(std::vector<unsigned char> *message, int port);
@@ -122,11 +133,25 @@ signals:
 private:
     static constexpr int kQueues = 5; // outputs 1, 2, 4, 5, 6
     static int queueIndex(int output);
+    // Takes the port mutex of output n + 1; on a real-time thread only when
+    // it is free at once (false otherwise).
+    bool lockPort(int n);
+    // With the port mutex held.
+    void writeLocked(int n, const unsigned char *data, int len);
+    void writeStringLocked(int n, const unsigned char *data, int len);
+    void flushDeferredLocked(int n);
     void rewriteMasterVolume(std::vector<unsigned char> &message, int index);
     void logSend(int output, const std::vector<unsigned char> &message) const;
 
-    QList<std::vector<unsigned char>> m_queue[kQueues];
-    mutable QMutex m_queueMutex[kQueues];
+    std::unique_ptr<MessageRing> m_queue[kQueues];
+    int m_queueCursor[kQueues] = {}; // bytes of the front string already sent
+    std::atomic<int> m_queuedMessages[kQueues] = {};
+    // Strings the real-time thread could not write because another thread
+    // held the port; written, in order, before anything else goes out.
+    std::unique_ptr<MessageRing> m_deferred[MIDI_OUTPUT_COUNT];
+    std::atomic<bool> m_realTimeWriter{false};
+    // The device gets a vector; one per output, sized once, under the port mutex.
+    std::vector<unsigned char> m_scratch[MIDI_OUTPUT_COUNT];
     std::atomic<uint8_t> m_lastMasterVolume[4];
     std::atomic<int> m_dbgPrintLevel{0};
     QMutex m_portMutex[MIDI_OUTPUT_COUNT];

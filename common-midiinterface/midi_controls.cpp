@@ -2,6 +2,7 @@
 
 #include "cinterface.h"
 #include "logmsg.h"
+#include "RealTime.h"
 
 #include <algorithm>
 #include <atomic>
@@ -130,7 +131,7 @@ void MIDI_CONTROLS_PushGM_Reset(int port)
         forgetLastSent();
         sendOnOutput(port, GM_RESET, int(sizeof GM_RESET));
     }
-    logMsg(3, MC_SOURCE, __LINE__, "MIDI GM-RESET MIDI port: %i", port - 1);
+    rtLogMsg(3, MC_SOURCE, __LINE__, "MIDI GM-RESET MIDI port: %i", port - 1);
 }
 
 void MIDI_CONTROLS_PushGS_Reset(int port)
@@ -139,7 +140,7 @@ void MIDI_CONTROLS_PushGS_Reset(int port)
         forgetLastSent();
         sendOnOutput(port, GS_RESET, int(sizeof GS_RESET));
     }
-    logMsg(3, MC_SOURCE, __LINE__, "MIDI GS-RESET MIDI port: %i", port - 1);
+    rtLogMsg(3, MC_SOURCE, __LINE__, "MIDI GS-RESET MIDI port: %i", port - 1);
 }
 
 void MIDI_CONTROLS_Push_Reset(int port)
@@ -224,7 +225,7 @@ void MIDI_CONTROLS_SetClickRouting(int routing)
     CINTERFACE_QueueMidiEvent1(msg, MIDI_CONTROLS_NRPN_LEN);
     buildNrpn(msg, 0x3799, 0, 0);
     CINTERFACE_QueueMidiEvent1(msg, MIDI_CONTROLS_NRPN_LEN);
-    logMsg(4, MC_SOURCE, __LINE__, "@@@@@@ SetRouting Melody %d", routing);
+    rtLogMsg(4, MC_SOURCE, __LINE__, "@@@@@@ SetRouting Melody %d", routing);
 }
 
 void sendMidiReverb(int type)

@@ -1,6 +1,7 @@
 #include "Sequencer.h"
 
 #include "MidiInterface.h"
+#include "RealTime.h"
 #include "SequencerDriver.h"
 #include "cinterface.h"
 #include "inserts.h"
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <mutex>
 
 #ifdef __linux__
 #include <pthread.h>
@@ -34,6 +36,7 @@ uint8_t g_eventBuffer[2][EVENT_BUFFER_SIZE];
 constexpr int POSITION_STEP = 100;          // stream bytes between position reports
 constexpr unsigned long JOIN_WARN_MS = 2000;
 constexpr int REALTIME_PRIORITY = 80;       // SCHED_FIFO, capped by the system's maximum
+constexpr int SIGNAL_DRAIN_MS = 10;         // the GUI thread emits the engine's signals this often
 
 // Sleeps until just after the next whole millisecond of the monotonic clock,
 // so each pass reads a new stamp early in its millisecond: a fixed 1 ms sleep
@@ -56,7 +59,110 @@ void sleepToNextMillisecond()
 }
 } // namespace
 
-// The engine's callbacks, turned into the Sequencer's signals.
+// Signals raised on the real-time thread wait here, preallocated, until the
+// GUI thread's timer emits them. Position and meter updates only keep their
+// latest value: the window draws what is current, not every step.
+class Sequencer::SignalRing
+{
+public:
+    enum Kind : uint8_t {
+        OrigBpm, DeltaBpm, JumpStart, JumpSwapSong, JumpDone, FineBrano, StopAllSongs,
+        SeekDone, Bar, Beat, PrecountStarted, PrecountEnded, MidiClock, Pots, MidiMute,
+        HarmonizerMute, MelodyMode
+    };
+    struct Event {
+        Kind kind;
+        int value;
+    };
+    static constexpr size_t kEvents = 1024;
+    static constexpr int kMeters = SEQ_FLAT_CHANNELS * NUM_LAYERS;
+
+    SignalRing() : m_events(kEvents) {}
+
+    void push(Kind kind, int value = 0)
+    {
+        if (!m_events.push({kind, value}))
+            m_lost.fetch_add(1, std::memory_order_relaxed);
+    }
+    void position(int value)
+    {
+        m_position.store(value, std::memory_order_relaxed);
+        m_positionDirty.store(true, std::memory_order_release);
+    }
+    void meter(int flatChannel, int layer, int value)
+    {
+        if (flatChannel < 0 || flatChannel >= SEQ_FLAT_CHANNELS || layer < 0 || layer >= NUM_LAYERS)
+            return;
+        const int i = flatChannel * NUM_LAYERS + layer;
+        m_meter[i].store(value, std::memory_order_relaxed);
+        m_meterDirty[i / 64].fetch_or(uint64_t(1) << (i % 64), std::memory_order_release);
+    }
+
+    // GUI thread.
+    void emitAll(Sequencer *q)
+    {
+        // A receiver that ends up here again (a stop on the end of a song)
+        // leaves the rest to the drain in progress.
+        std::unique_lock<std::mutex> lock(m_consumer, std::try_to_lock);
+        if (!lock.owns_lock())
+            return;
+        for (int w = 0; w < 2; ++w) {
+            uint64_t bits = m_meterDirty[w].exchange(0, std::memory_order_acquire);
+            for (int bit = 0; bits; ++bit, bits >>= 1) {
+                if (!(bits & 1))
+                    continue;
+                const int i = w * 64 + bit;
+                emit q->noteOnVolumeChanged(i / NUM_LAYERS, i % NUM_LAYERS,
+                                            m_meter[i].load(std::memory_order_relaxed));
+            }
+        }
+        if (m_positionDirty.exchange(false, std::memory_order_acquire))
+            emit q->playPositionChanged(m_position.load(std::memory_order_relaxed));
+        // Last: an end of song stays the last thing the window hears.
+        while (Event *e = m_events.front()) {
+            const Event ev = *e;
+            m_events.pop();
+            emitEvent(q, ev);
+        }
+        if (const int lost = m_lost.exchange(0))
+            qWarning() << "Sequencer:" << lost << "signals of the engine thread lost";
+    }
+
+    static void emitEvent(Sequencer *q, const Event &e)
+    {
+        switch (e.kind) {
+        case OrigBpm: emit q->origBpmChanged(e.value); break;
+        case DeltaBpm: emit q->deltaBpmChanged(e.value); break;
+        case JumpStart: emit q->jumpStart(); break;
+        case JumpSwapSong: emit q->jumpSwapSong(); break;
+        case JumpDone: emit q->jumpDone(); break;
+        case FineBrano: emit q->fineBrano(); break;
+        case StopAllSongs: emit q->stopAllSongs(); break;
+        case SeekDone: emit q->seekDone(); break;
+        case Bar: emit q->barEvent(e.value); break;
+        case Beat: emit q->beatEvent(e.value); break;
+        case PrecountStarted: emit q->precountStarted(); break;
+        case PrecountEnded: emit q->precountEnded(); break;
+        case MidiClock: emit q->SendMidiClock(); break;
+        case Pots: emit q->UpdatePots(e.value); break;
+        case MidiMute: emit q->SendMidiMute(e.value); break;
+        case HarmonizerMute: emit q->Harm_SetHarmonizerMute(e.value); break;
+        case MelodyMode: emit q->melodyModeChanged(e.value); break;
+        }
+    }
+
+private:
+    RealTime::BoundedQueue<Event> m_events;
+    std::mutex m_consumer;
+    std::atomic<int> m_lost{0};
+    std::atomic<int> m_position{0};
+    std::atomic<bool> m_positionDirty{false};
+    std::atomic<int> m_meter[kMeters] = {};
+    std::atomic<uint64_t> m_meterDirty[2] = {};
+};
+
+// The engine's callbacks, turned into the Sequencer's signals: through the
+// ring on the real-time thread, posted to the Sequencer's thread elsewhere.
 class Sequencer::SignalSink : public SequencerSignalSink
 {
 public:
@@ -64,17 +170,11 @@ public:
 
     void noteOnVolumeChanged(int flatChannel, int layer, int value) override
     {
-        q->deliver([s = q, flatChannel, layer, value] {
+        if (RealTime::isRealTimeThread())
+            return q->m_ring->meter(flatChannel, layer, value);
+        q->post([s = q, flatChannel, layer, value] {
             emit s->noteOnVolumeChanged(flatChannel, layer, value);
         });
-    }
-    void origBpmChanged(int bpm) override
-    {
-        q->deliver([s = q, bpm] { emit s->origBpmChanged(bpm); });
-    }
-    void deltaBpmChanged(int delta) override
-    {
-        q->deliver([s = q, delta] { emit s->deltaBpmChanged(delta); });
     }
     void playPositionChanged(int position) override
     {
@@ -82,31 +182,29 @@ public:
         if (position >= last && position - last <= POSITION_STEP)
             return;
         q->m_lastPlayPosition.store(position, std::memory_order_relaxed);
-        q->deliver([s = q, position] { emit s->playPositionChanged(position); });
+        if (RealTime::isRealTimeThread())
+            return q->m_ring->position(position);
+        q->post([s = q, position] { emit s->playPositionChanged(position); });
     }
-    void jumpStart() override { q->deliver([s = q] { emit s->jumpStart(); }); }
-    void jumpSwapSong() override { q->deliver([s = q] { emit s->jumpSwapSong(); }); }
-    void jumpDone() override { q->deliver([s = q] { emit s->jumpDone(); }); }
-    void fineBrano() override { q->deliver([s = q] { emit s->fineBrano(); }); }
-    void stopAllSongs() override { q->deliver([s = q] { emit s->stopAllSongs(); }); }
-    void seekDone() override { q->deliver([s = q] { emit s->seekDone(); }); }
-    void barEvent(int bar) override { q->deliver([s = q, bar] { emit s->barEvent(bar); }); }
-    void beatEvent(int beat) override { q->deliver([s = q, beat] { emit s->beatEvent(beat); }); }
-    void precountStarted() override { q->deliver([s = q] { emit s->precountStarted(); }); }
-    void precountEnded() override { q->deliver([s = q] { emit s->precountEnded(); }); }
-    void updatePots(int value) override { q->deliver([s = q, value] { emit s->UpdatePots(value); }); }
-    void sendMidiMute(int value) override
-    {
-        q->deliver([s = q, value] { emit s->SendMidiMute(value); });
-    }
+    void origBpmChanged(int bpm) override { q->deliver(SignalRing::OrigBpm, bpm); }
+    void deltaBpmChanged(int delta) override { q->deliver(SignalRing::DeltaBpm, delta); }
+    void jumpStart() override { q->deliver(SignalRing::JumpStart); }
+    void jumpSwapSong() override { q->deliver(SignalRing::JumpSwapSong); }
+    void jumpDone() override { q->deliver(SignalRing::JumpDone); }
+    void fineBrano() override { q->deliver(SignalRing::FineBrano); }
+    void stopAllSongs() override { q->deliver(SignalRing::StopAllSongs); }
+    void seekDone() override { q->deliver(SignalRing::SeekDone); }
+    void barEvent(int bar) override { q->deliver(SignalRing::Bar, bar); }
+    void beatEvent(int beat) override { q->deliver(SignalRing::Beat, beat); }
+    void precountStarted() override { q->deliver(SignalRing::PrecountStarted); }
+    void precountEnded() override { q->deliver(SignalRing::PrecountEnded); }
+    void updatePots(int value) override { q->deliver(SignalRing::Pots, value); }
+    void sendMidiMute(int value) override { q->deliver(SignalRing::MidiMute, value); }
     void harmSetHarmonizerMute(int value) override
     {
-        q->deliver([s = q, value] { emit s->Harm_SetHarmonizerMute(value); });
+        q->deliver(SignalRing::HarmonizerMute, value);
     }
-    void melodyModeChanged(int mode) override
-    {
-        q->deliver([s = q, mode] { emit s->melodyModeChanged(mode); });
-    }
+    void melodyModeChanged(int mode) override { q->deliver(SignalRing::MelodyMode, mode); }
 
 private:
     Sequencer *q;
@@ -117,14 +215,14 @@ Sequencer::Sequencer(Clock clock)
       m_clock(clock),
       m_driver(new SequencerDriver(clock == Clock::Simulated ? SequencerDriver::Clock::Simulated
                                                              : SequencerDriver::Clock::Monotonic)),
+      m_ring(new SignalRing),
       m_sink(new SignalSink(this))
 {
+    m_signalTimer.setInterval(SIGNAL_DRAIN_MS);
+    connect(&m_signalTimer, &QTimer::timeout, this, &Sequencer::drainRealTimeQueues);
     SEQUENCER_EX_SetRamBuffers(g_eventBuffer[0], g_eventBuffer[1]);
-    if (m_clock == Clock::Simulated) {
-        // The engine's waits move the simulated clock by whole passes.
-        CINTERFACE_SetSleepFunction(
-            [](unsigned long ms, void *self) { static_cast<Sequencer *>(self)->advance(ms); }, this);
-    }
+    m_driver->setClockListener([](void *self) { static_cast<Sequencer *>(self)->deliver(SignalRing::MidiClock); },
+                               this);
     C_SIGNAL_SetSink(m_sink.get());
     sequencer = this;
 }
@@ -140,24 +238,29 @@ Sequencer::~Sequencer()
     }
     if (C_SIGNAL_GetSink() == m_sink.get())
         C_SIGNAL_SetSink(nullptr);
-    if (m_clock == Clock::Simulated)
-        CINTERFACE_SetSleepFunction(nullptr, nullptr);
     if (sequencer == this)
         sequencer = nullptr;
 }
 
 template <typename F>
-void Sequencer::deliver(F &&emitter)
+void Sequencer::post(F &&emitter)
 {
-    if (onLoopThread())
-        emitter();
-    else
-        QMetaObject::invokeMethod(this, std::forward<F>(emitter), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, std::forward<F>(emitter), Qt::QueuedConnection);
 }
 
-bool Sequencer::onLoopThread() const
+void Sequencer::deliver(int kind, int value)
 {
-    return QThread::currentThread() == static_cast<const QThread *>(this);
+    if (RealTime::isRealTimeThread()) {
+        m_ring->push(SignalRing::Kind(kind), value);
+        return;
+    }
+    post([this, kind, value] { SignalRing::emitEvent(this, {SignalRing::Kind(kind), value}); });
+}
+
+void Sequencer::drainRealTimeQueues()
+{
+    m_ring->emitAll(this);
+    RealTime::drainLog();
 }
 
 // ---- lifecycle
@@ -165,6 +268,7 @@ bool Sequencer::onLoopThread() const
 void Sequencer::setMidiInterface(Sound::MidiInterface *midiInterface)
 {
     m_midiInterface = midiInterface;
+    m_driver->setMidiInterface(midiInterface);
 }
 
 void Sequencer::init()
@@ -181,6 +285,7 @@ void Sequencer::sequencerStart()
     // Cleared here rather than in run(): a stop asked for before the thread
     // got going must not be lost.
     m_stopRequest.store(false);
+    m_signalTimer.start();
     start(QThread::TimeCriticalPriority);
 }
 
@@ -195,6 +300,8 @@ void Sequencer::sequencerStop()
     timer.start();
     m_stopRequest.store(true);
     wait();
+    m_signalTimer.stop();
+    drainRealTimeQueues();
     qDebug().noquote() << QStringLiteral("Sequencer Thread termination time is ") +
                               QString::number(timer.elapsed());
 }
@@ -203,10 +310,17 @@ void Sequencer::run()
 {
     qDebug() << "Sequencer thread started";
     raiseRealTimePriority();
-    m_lastMidiClock = 0;
+    const RealTime::ThreadScope realTime;
+    Sound::MidiInterface *const outputs = m_midiInterface;
+    if (outputs)
+        outputs->setRealTimeWriter(true);
     while (!m_stopRequest.load()) {
         runPass(getTimeStampMilliSec());
         sleepToNextMillisecond();
+    }
+    if (outputs) {
+        outputs->setRealTimeWriter(false);
+        outputs->flushDeferred();
     }
 }
 
@@ -224,29 +338,9 @@ void Sequencer::raiseRealTimePriority()
 #endif
 }
 
-void Sequencer::drainQueue(int output)
-{
-    try {
-        m_midiInterface->sendFirstQueued(output);
-    } catch (...) {
-        qWarning().noquote() << QStringLiteral("Error in dequeing #%1").arg(output);
-    }
-}
-
 void Sequencer::runPass(uint64_t ms)
 {
-    if (m_midiInterface) {
-        drainQueue(1);
-        drainQueue(2);
-        drainQueue(4);
-    }
-    m_driver->tickAt(ms);
-    const uint32_t prescaler = SEQUENCER_EX_GetPrescalerMidiClock();
-    if (prescaler && SEQUENCER_EX_IsRunning() && ms >= prescaler + m_lastMidiClock) {
-        if (m_midiClock.load())
-            deliver([this] { emit SendMidiClock(); });
-        m_lastMidiClock = ms;
-    }
+    m_driver->pass(ms);
 }
 
 uint64_t Sequencer::now() const
@@ -256,11 +350,7 @@ uint64_t Sequencer::now() const
 
 void Sequencer::advance(uint64_t ms)
 {
-    for (uint64_t i = 0; i < ms; ++i) {
-        const uint64_t t = m_driver->now() + 1;
-        m_driver->setTime(t);
-        runPass(t);
-    }
+    m_driver->advance(ms);
 }
 
 // ---- play
@@ -271,7 +361,7 @@ bool Sequencer::startSong(s_StreamData *song, unsigned start)
         return false;
     m_loopMode = 0;
     m_loopEndBar = -1;
-    deliver([this] { emit midiLoopModeChanged(); });
+    post([this] { emit midiLoopModeChanged(); });
     return PLAY_EX_PlayProcedure(start, song) != 0;
 }
 
@@ -288,7 +378,7 @@ bool Sequencer::playMidiFile(s_StreamData *song)
 void Sequencer::requestStop()
 {
     SEQUENCER_EX_ActionStop();
-    deliver([this] { emit playPositionChanged(0); });
+    post([this] { emit playPositionChanged(0); });
 }
 
 void Sequencer::ActionStop()
@@ -310,7 +400,7 @@ int Sequencer::seekBar(int bar)
     // A refused seek never completes in the engine; whoever waits for the
     // seek must still hear that it is over.
     if (!result)
-        deliver([this] { emit seekDone(); });
+        post([this] { emit seekDone(); });
     return result;
 }
 
@@ -427,6 +517,9 @@ void Sequencer::setWizardMode(bool on) { SEQUENCER_EX_SetWizardMode(on ? 1 : 0);
 bool Sequencer::getWizardMode() const { return (SEQUENCER_EX_GetStFlag() & ST_WIZARD_MODE) != 0; }
 void Sequencer::setShortMode(bool on) { SEQUENCER_EX_SetShortMode(on ? 1 : 0); }
 bool Sequencer::getShortMode() const { return (SEQUENCER_EX_GetStFlag() & ST_SHORT_MODE) != 0; }
+
+void Sequencer::setMidiClock(bool on) { m_driver->setMidiClock(on); }
+bool Sequencer::getMidiClock() const { return m_driver->midiClock(); }
 
 // ---- the advance switch
 

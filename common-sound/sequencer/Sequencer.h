@@ -2,18 +2,21 @@
 // queues and runs the engine tick once a millisecond, the facade through which
 // the application reaches the engine, and the engine's callbacks as signals.
 //
-// Signals raised inside the tick are emitted on the sequencer thread, so
-// receivers in the GUI thread get them queued. Signals that an engine
-// operation raises on the caller's thread (stopAllSongs and the meter resets
-// of a stop, seekDone of a rewind, ...) are posted to the thread the
-// Sequencer object lives in and emitted from its event loop once the
-// operation has returned, so no receiver ever runs inside a facade call.
+// The sequencer thread never emits a signal: what the tick raises waits in a
+// preallocated ring that a timer of the Sequencer's own thread (the GUI
+// thread) empties every 10 ms, keeping only the latest play position and
+// meter values. Signals that an engine operation raises on another thread
+// (stopAllSongs and the meter resets of a stop, seekDone of a rewind, and
+// everything on the simulated clock) are posted to the Sequencer's thread and
+// emitted from its event loop once the operation has returned, so no
+// receiver ever runs inside a facade call.
 #pragma once
 
 #include "StreamData.h"
 #include "volumes.h"
 
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -47,9 +50,7 @@ public:
     bool CommandQueueIsEmpty() const { return true; }
     bool CommandWaitingInQueue() const { return false; }
 
-    // One pass of the loop at ms: at most one queued message from each of the
-    // send queues of outputs 1, 2 and 4, then the tick under the sequencer
-    // mutex, then the MIDI clock when due.
+    // One pass of the loop at ms (SequencerDriver::pass).
     void runPass(uint64_t ms);
     // Simulated clock: its time, and ms passes one millisecond apart.
     uint64_t now() const;
@@ -123,8 +124,10 @@ public:
 
     void setMidiPrecount(int bars) { m_midiPrecount = bars; }
     int getMidiPrecount() const { return m_midiPrecount; }
-    void setMidiClock(bool on) { m_midiClock.store(on); }
-    bool getMidiClock() const { return m_midiClock.load(); }
+    // MIDI clock on the output of the song in play (SequencerDriver), each
+    // clock also as SendMidiClock.
+    void setMidiClock(bool on);
+    bool getMidiClock() const;
     void setWizardMode(bool on);
     bool getWizardMode() const;
     void setShortMode(bool on);
@@ -187,27 +190,31 @@ protected:
     void run() override;
 
 private:
+    class SignalRing;
     class SignalSink;
 
     bool startSong(s_StreamData *song, unsigned start);
-    // Emits at once on the loop thread, else from the event loop of the
-    // Sequencer's own thread after the current call has returned.
+    // Emits from the event loop of the Sequencer's own thread after the
+    // current call has returned.
     template <typename F>
-    void deliver(F &&emitter);
-    bool onLoopThread() const;
-    void drainQueue(int output);
+    void post(F &&emitter);
+    // A signal of the ring's kinds: into the ring on the real-time thread,
+    // else posted.
+    void deliver(int kind, int value = 0);
+    // Emits what the real-time thread left in the signal ring and the log ring.
+    void drainRealTimeQueues();
     void raiseRealTimePriority();
 
     const Clock m_clock;
     std::unique_ptr<SequencerDriver> m_driver;
+    std::unique_ptr<SignalRing> m_ring;
     std::unique_ptr<SignalSink> m_sink;
+    QTimer m_signalTimer; // after the ring: stops before the ring goes
     Sound::MidiInterface *m_midiInterface = nullptr;
     int m_loopEndBar = -1;
     int m_loopMode = 0;
     int m_midiPrecount = 2;
-    std::atomic<bool> m_midiClock{false};
     std::atomic<bool> m_stopRequest{false};
-    uint64_t m_lastMidiClock = 0;
     std::atomic<int> m_lastPlayPosition{0};
     int m_prevIntrAdvance = 1;
 };

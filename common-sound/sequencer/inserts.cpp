@@ -1,6 +1,7 @@
 #include "inserts.h"
 
 #include "logmsg.h"
+#include "RealTime.h"
 
 #include <atomic>
 #include <cstring>
@@ -48,7 +49,7 @@ int INSERTS_LoadAllFromDb(Db *db, int port, uint8_t *buffer, int *length)
     if (length)
         *length = 0;
     if (!db) {
-        logMsg(2, LOG_SRC, __LINE__, "INTERNAL WARNING: Insert con DB nullo");
+        rtLogMsg(2, LOG_SRC, __LINE__, "INTERNAL WARNING: Insert con DB nullo");
         return 0;
     }
     if (!enabled()) {

@@ -1,5 +1,6 @@
 #include "play_ex.h"
 
+#include "RealTime.h"
 #include "SongSettings.h"
 #include "inserts.h"
 #include "logmsg.h"
@@ -28,7 +29,7 @@ int PLAY_EX_PlayProcedure(unsigned start, s_StreamData *song)
 {
     if (!song || !song->midiStream || !song->midiInfos || !song->mfi || !song->db ||
         !songEvents(song)) {
-        logMsg(1, LOG_SRC, __LINE__, "[PLAY_EX_PlayProcedure] incomplete song handle");
+        rtLogMsg(1, LOG_SRC, __LINE__, "[PLAY_EX_PlayProcedure] incomplete song handle");
         return 0;
     }
 
@@ -38,17 +39,17 @@ int PLAY_EX_PlayProcedure(unsigned start, s_StreamData *song)
         SEQUENCER_EX_ActionStop();
 
     const int port = SEQUENCER_EX_GetFreeMidiPort();
-    logMsg(3, LOG_SRC, __LINE__, "[PLAY_EX_PlayProcedure] start=%i slot=%i port=%i", int(start),
-           int(song->slotFlag), port);
+    rtLogMsg(3, LOG_SRC, __LINE__, "[PLAY_EX_PlayProcedure] start=%i slot=%i port=%i", int(start),
+             int(song->slotFlag), port);
     if (port < 0) {
-        logMsg(1, LOG_SRC, __LINE__, "[PLAY_EX_PlayProcedure] no free MIDI port");
+        rtLogMsg(1, LOG_SRC, __LINE__, "[PLAY_EX_PlayProcedure] no free MIDI port");
         return 0;
     }
     int index = -1;
     uint8_t *buffer = SEQUENCER_EX_GetFreeBuffer(&index);
     // Slot 1 reads the first event buffer; with it taken the song cannot start.
     if (!buffer || index != 0) {
-        logMsg(1, LOG_SRC, __LINE__, "[PLAY_EX_PlayProcedure] no free event buffer");
+        rtLogMsg(1, LOG_SRC, __LINE__, "[PLAY_EX_PlayProcedure] no free event buffer");
         freeMidiPortMF5(port);
         resetBufferStatus();
         return 0;

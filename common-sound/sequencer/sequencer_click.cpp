@@ -3,6 +3,7 @@
 #include "cinterface.h"
 #include "logmsg.h"
 #include "midi_controls.h"
+#include "RealTime.h"
 #include "sequencer_ex_p.h"
 #include "sequencer_signals.h"
 
@@ -85,7 +86,7 @@ void SEQUENCER_CLICK_ClickBarBeatRestore(void)
 void SEQUENCER_EX_ClickClrFX(int channel)
 {
     if (channel < 0 || channel > 15) {
-        logMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_ClickClrFX] channel %d ignored", channel);
+        rtLogMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_ClickClrFX] channel %d ignored", channel);
         return;
     }
     const uint8_t status = uint8_t(0xB0 | channel);
@@ -106,7 +107,7 @@ int SEQUENCER_EX_GetClickTimeMod(void)
 void SEQUENCER_EX_EnableClick(int on)
 {
     g_clickEnabled.store(on, std::memory_order_relaxed);
-    logMsg(4, LOG_SRC, __LINE__, "@@@@@@ Click enable %d", on);
+    rtLogMsg(4, LOG_SRC, __LINE__, "@@@@@@ Click enable %d", on);
 }
 
 void SEQUENCER_CLICK_ClickBar(void)
@@ -166,7 +167,7 @@ void SEQUENCER_EX_SetMelodyMirror(int on)
     if (port == 0 || port == 1)
         SEQUENCER_EX_StopSoundChanAtPort(port, channel);
     SEQUENCER_EX_StopSoundChanAtPort(3, channel);
-    logMsg(3, LOG_SRC, __LINE__, "@@@@@@ Melody Mirror %d", on);
+    rtLogMsg(3, LOG_SRC, __LINE__, "@@@@@@ Melody Mirror %d", on);
 }
 
 int SEQUENCER_EX_GetMelodyMirror(void)
@@ -184,5 +185,5 @@ void SEQUENCER_EX_MelodyClick_ResetChan(void)
     const unsigned char clear[6] = {status, 0x5B, 0x00, status, 0x5D, 0x00};
     CINTERFACE_QueueMidiEvent4(clear, 6);
     if (!SEQUENCER_EX_InsideTick())
-        logMsg(4, LOG_SRC, __LINE__, "@@@@@@ Melody Clear Efx on Port4");
+        rtLogMsg(4, LOG_SRC, __LINE__, "@@@@@@ Melody Clear Efx on Port4");
 }

@@ -6,6 +6,7 @@
 #include "inserts.h"
 #include "logmsg.h"
 #include "midi_controls.h"
+#include "RealTime.h"
 #include "sequencer_click.h"
 #include "sequencer_goto.h"
 #include "sequencer_signals.h"
@@ -294,8 +295,8 @@ static void waitForStop(const char *who)
         return;
     }
     if (!waitFor([] { return stop.load() != 0; }, STOP_POLL_MS, STOP_WAIT_LIMIT_MS)) {
-        logMsg(2, LOG_SRC, __LINE__, "[%s] engine did not stop in %u ms, stopping it", who,
-               STOP_WAIT_LIMIT_MS);
+        rtLogMsg(2, LOG_SRC, __LINE__, "[%s] engine did not stop in %u ms, stopping it", who,
+                 STOP_WAIT_LIMIT_MS);
         AdvanceHold hold;
         reqStop.store(0);
         stop.store(1);
@@ -457,17 +458,17 @@ void ComputeTime(MidiStream *stream)
         return;
     recomputeTempo(stream, nowUs());
     if (!t_insideTick)
-        logMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX] Stream %i CheckAdvance BPM = %i",
-               stream->slotByte,
-               int(stream->songBpm) + int(stream->userTempoDelta) + int(stream->autoTempoDelta));
+        rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX] Stream %i CheckAdvance BPM = %i",
+                 stream->slotByte,
+                 int(stream->songBpm) + int(stream->userTempoDelta) + int(stream->autoTempoDelta));
 }
 
 void SEQUENCER_EX_SetDeltaBpmCurrent(int delta)
 {
     AdvanceHold hold;
     SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
-    logMsg(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetDeltaBpmCurrent] delta= %i, lpMidiStream= %p",
-           delta, static_cast<void *>(ptrMidiStream));
+    rtLogMsg(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetDeltaBpmCurrent] delta= %i, lpMidiStream= %p",
+             delta, static_cast<void *>(ptrMidiStream));
     if (!ptrMidiStream)
         return;
     ptrMidiStream->userTempoDelta = int16_t(delta);
@@ -595,8 +596,8 @@ void SEQUENCER_EX_RewindToTargetBar(int bar)
             [s] { return !(sflags(s) & SF_REWIND) || stHas(ST_PAUSE); }, REWIND_POLL_MS,
             REWIND_WAIT_LIMIT_MS);
         if (!arrived)
-            logMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_RewindToTargetBar] bar %d not reached in %u ms",
-                   bar, REWIND_WAIT_LIMIT_MS);
+            rtLogMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_RewindToTargetBar] bar %d not reached in %u ms",
+                     bar, REWIND_WAIT_LIMIT_MS);
     }
     if (bar < 1)
         C_SIGNAL_SeekDone();
@@ -807,7 +808,7 @@ void SEQUENCER_EX_ResetReadPosition(MidiStream *stream, Mfi *mfi)
 void CloseStream(int which)
 {
     if (!t_insideTick)
-        logMsg(4, LOG_SRC, __LINE__, "[CloseStream] Buffer = %i", which);
+        rtLogMsg(4, LOG_SRC, __LINE__, "[CloseStream] Buffer = %i", which);
     const int role = which == 0 ? 0 : 1;
     MidiStream *s = roleStream(role);
     if (!s || s->fileType == 0 || s->fileType == FILE_TYPE_ID3)
@@ -1028,7 +1029,7 @@ int EX_SEQUENCER_GetRealTimeLayer(int flatChannel)
 void SEQUENCER_EX_SetSlidersValue(int group, int value)
 {
     if (group < 0 || group >= SEQ_SLIDER_GROUPS) {
-        logMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetSlidersValue] group %d ignored", group);
+        rtLogMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetSlidersValue] group %d ignored", group);
         return;
     }
     VOLUMES_SetSliderValue(group, value);
@@ -1055,7 +1056,7 @@ void GetsSliderVolStrumPannel(void)
 void SEQUENCER_EX_SetMelodyChannel(int channel)
 {
     if (channel < 0 || channel > 15) {
-        logMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetMelodyChannel] channel %d ignored", channel);
+        rtLogMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetMelodyChannel] channel %d ignored", channel);
         return;
     }
     melodyChannel.store(uint16_t(channel));
@@ -1086,19 +1087,19 @@ int SEQUENCER_EX_GetMelodyMode(void)
 void SEQUENCER_EX_SetHarmonizerSeqControl(int on)
 {
     harmonizer.store(on != 0);
-    logMsg(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetHarmonizerSeqControl] harmonizer= %i, harmChannel= %i",
-           harmonizer.load(), int(harmChannel.load()));
+    rtLogMsg(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetHarmonizerSeqControl] harmonizer= %i, harmChannel= %i",
+             harmonizer.load(), int(harmChannel.load()));
 }
 
 void SEQUENCER_EX_SetHarmonyTrack(int channel)
 {
     if (channel < 0 || channel > 15) {
-        logMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetHarmonyTrack] channel %d ignored", channel);
+        rtLogMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetHarmonyTrack] channel %d ignored", channel);
         return;
     }
     harmChannel.store(uint16_t(channel));
-    logMsg(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetHarmonyTrack] harmonizer= %i, harmChannel= %i",
-           harmonizer.load(), channel);
+    rtLogMsg(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetHarmonyTrack] harmonizer= %i, harmChannel= %i",
+             harmonizer.load(), channel);
 }
 
 void SEQUENCER_EX_SetHarmonyMode(int mode) { harmMode.store(mode); }
@@ -1116,8 +1117,8 @@ void SEQUENCER_EX_SendHarmAllNoteOff(void)
         const unsigned char msg[3] = {uint8_t(0x80 | channel), uint8_t(harmNotes[i] & 127), 1};
         CINTERFACE_QueueMidiEvent4(msg, 3);
         if (!t_insideTick)
-            logMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX_SendHarmAllNoteOff] HARMONIZER Note= %x, Key= %x",
-                   msg[0], msg[1]);
+            rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX_SendHarmAllNoteOff] HARMONIZER Note= %x, Key= %x",
+                     msg[0], msg[1]);
         harmNotes[i] = 0xFF;
     }
     SEQUENCER_EX_StopSoundChan(channel);
@@ -1227,6 +1228,18 @@ uint32_t SEQUENCER_EX_GetPrescalerMidiClock(void)
     return prescalerMidiClock.load();
 }
 
+int SEQUENCER_EX_GetTempoSegment(uint64_t *baseUs, uint32_t *usPerQuarter, uint64_t *nowUsOut)
+{
+    const MidiStream *s = SEQUENCER_EX_GetMidiStreamInPlay();
+    if (!s || stop.load())
+        return 0;
+    const EngineSlotTiming &e = timingOf(s);
+    *baseUs = e.baseUs;
+    *usPerQuarter = e.usPerQuarter;
+    *nowUsOut = nowUs();
+    return 1;
+}
+
 int SEQUENCER_EX_getFadeBeatFromBPM(int bpm)
 {
     if (bpm <= 0)
@@ -1279,7 +1292,7 @@ void SEQUENCER_EX_logEvents(int port, const uint8_t *bytes, int n)
     int pos = std::snprintf(line, sizeof line, "MIDI message port %i: ", port);
     for (int i = 0; i < n && bytes && pos < int(sizeof line) - 6; ++i)
         pos += std::snprintf(line + pos, sizeof line - size_t(pos), "%02x, ", bytes[i]);
-    logMsg(4, LOG_SRC, __LINE__, "%s", line);
+    rtLogMsg(4, LOG_SRC, __LINE__, "%s", line);
 }
 
 void ClearMidiInfos(MidiInfos *infos)
@@ -1303,7 +1316,7 @@ void SEQUENCER_EX_MasterKeb_Volume(int volume)
 {
     const unsigned char msg[8] = {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x00, uint8_t(volume & 127), 0xF7};
     CINTERFACE_SendMidiEvent3(msg, 8);
-    logMsg(4, LOG_SRC, __LINE__, "MIDI MasterKeyb Volume : %i ", volume);
+    rtLogMsg(4, LOG_SRC, __LINE__, "MIDI MasterKeyb Volume : %i ", volume);
 }
 
 void SEQUENCER_EX_MIDI_MKbrd_GeneralVolume(int volume)

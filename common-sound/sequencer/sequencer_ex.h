@@ -255,6 +255,11 @@ int SEQUENCER_EX_IsValidTick(void);
 int SEQUENCER_EX_GetCurrentBar(void);
 int SEQUENCER_EX_GetCurrentBeat(void);
 uint32_t SEQUENCER_EX_GetPrescalerMidiClock(void);
+// The running tempo segment of the song in play, in engine time (which stands
+// still while paused): tick 0 of the segment at *baseUs, *usPerQuarter per
+// quarter note (0: standing still), engine time now. 0 when nothing runs.
+// Within the tick or under the sequencer mutex.
+int SEQUENCER_EX_GetTempoSegment(uint64_t *baseUs, uint32_t *usPerQuarter, uint64_t *nowUs);
 int getFadeBeat(int slot);
 int SEQUENCER_EX_getFadeBeatFromBPM(int bpm);
 int SEQUENCER_EX_GetSubTrackIndx(void);

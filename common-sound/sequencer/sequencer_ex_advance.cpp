@@ -17,6 +17,7 @@
 #include "inserts.h"
 #include "logmsg.h"
 #include "midi_controls.h"
+#include "RealTime.h"
 #include "sequencer_click.h"
 #include "sequencer_goto.h"
 #include "sequencer_signals.h"
@@ -127,8 +128,8 @@ void streamError(uint16_t code, uint16_t stopReason = 0)
     EngineSlotTiming &e = T();
     if (!e.errorReported) {
         e.errorReported = 1;
-        logMsg(1, LOG_SRC, __LINE__, "Errore durante la riproduzione MIDI, codice %d", code);
-        logMsg(1, LOG_SRC, __LINE__, "Fine esecuzione brano");
+        rtLogMsg(1, LOG_SRC, __LINE__, "Errore durante la riproduzione MIDI, codice %d", code);
+        rtLogMsg(1, LOG_SRC, __LINE__, "Fine esecuzione brano");
         C_SIGNAL_FineBrano();
     }
 }
@@ -545,7 +546,7 @@ void channelPath(bool &playIt)
             EngineSlotTiming &e = T();
             if (!e.badNoteReported) {
                 e.badNoteReported = 1;
-                logMsg(1, LOG_SRC, __LINE__, "Bingo !!! Trap Errore nei salti Mf5 !!!");
+                rtLogMsg(1, LOG_SRC, __LINE__, "Bingo !!! Trap Errore nei salti Mf5 !!!");
             }
             playIt = false;
             return;
@@ -742,6 +743,10 @@ bool lastReverbEmpty()
 
 Run processPending(bool &sent)
 {
+    // What the event sends carries the event's own time, not the pass's, so
+    // the synthesizer can place it to the sample.
+    const double lateMs = double(nowUs() - pendingEventTime()) / 1000.0;
+    const RealTime::MessageTime stamp(RealTime::messageTimeMs() - lateMs);
     MidiStream *s = S();
     Mfi *m = M();
     uint8_t *msg = irq_sM;
@@ -858,8 +863,8 @@ void programChange(uint8_t status, uint8_t program, int &len)
                 len = putProgram(msg, ch, row.program, row.bank != 0, row.bank);
                 done = true;
             } else {
-                logMsg(2, LOG_SRC, __LINE__, "Suono con insert non trovato prg=%d bank=%d", L.program,
-                       L.bank);
+                rtLogMsg(2, LOG_SRC, __LINE__, "Suono con insert non trovato prg=%d bank=%d", L.program,
+                         L.bank);
             }
         }
         if (!done)

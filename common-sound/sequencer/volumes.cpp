@@ -4,6 +4,7 @@
 #include "cinterface.h"
 #include "logmsg.h"
 #include "midi_controls.h"
+#include "RealTime.h"
 #include "sequencer_ex_p.h"
 
 #include <algorithm>
@@ -221,8 +222,8 @@ void VOLUMES_setMidiChVolumesMap(int which, int value, int channel, int output)
     if (which < 0 || which > 1 || channel < 0 || channel >= VOLUME_TABLE_CHANNELS ||
         !validOutput(output)) {
         if (!SEQUENCER_EX_InsideTick())
-            logMsg(2, LOG_SRC, __LINE__, "[VOLUMES_setMidiChVolumesMap] ignored term %d channel %d output %d",
-                   which, channel, output);
+            rtLogMsg(2, LOG_SRC, __LINE__, "[VOLUMES_setMidiChVolumesMap] ignored term %d channel %d output %d",
+                     which, channel, output);
         return;
     }
     const int v = value < 0 ? 0 : (value > 127 ? 127 : value);

@@ -1,6 +1,7 @@
 // Song time on the simulated clock: every note leaves at the time its tick
 // gives with the song's exact tempo, whatever the tempo changes, offsets,
 // pauses and density.
+#include "RealTime.h"
 #include "enginerig.h"
 #include "sequencer_ex_p.h"
 #include "testutil.h"
@@ -105,6 +106,62 @@ private slots:
         for (const TimedMessage &x : m)
             t.push_back(x.ms);
         return t;
+    }
+
+    // 24 clocks per quarter at the song's exact time, whatever the tempo.
+    void midiClockFollowsSongTime_data()
+    {
+        QTest::addColumn<QList<int>>("tempoChanges"); // bar, us, bar, us ...
+        QTest::addColumn<int>("bars");
+        QTest::addColumn<int>("tempoDelta");
+        QTest::newRow("120 BPM") << QList<int>{0, 500000} << 90 << 0;
+        QTest::newRow("140, 279, 92 and 120 BPM")
+            << QList<int>{0, 428571, 25, 215000, 60, 652174, 80, 500000} << 110 << 0;
+        QTest::newRow("130 BPM and the user's +7") << QList<int>{0, 461538} << 100 << 7;
+    }
+    void midiClockFollowsSongTime()
+    {
+        QFETCH(QList<int>, tempoChanges);
+        QFETCH(int, bars);
+        QFETCH(int, tempoDelta);
+        constexpr uint32_t kBar = 4 * 480;
+        EngineRig rig;
+        rig.driver.setMidiInterface(&rig.iface);
+        rig.out[0].setClock([] { return RealTime::messageTimeMs(); });
+        StreamBuilder b;
+        TempoMap map;
+        map.changes.clear();
+        for (int i = 0; i + 1 < tempoChanges.size(); i += 2) {
+            const uint32_t tick = uint32_t(tempoChanges[i]) * kBar;
+            const uint32_t us = uint32_t(tempoChanges[i + 1]);
+            b.tempo(tick, us);
+            // The offset counts in BPM: 60e6 / us + delta beats a minute.
+            map.changes.push_back({tick, uint32_t(60000000.0 * us / (60000000.0 + tempoDelta * double(us)))});
+        }
+        b.grid(bars, 4);
+        for (int bar = 0; bar < bars; ++bar)
+            b.note(uint32_t(bar) * kBar, 240, 0, 60);
+        const uint32_t last = uint32_t(bars) * kBar;
+        b.end(last);
+        SongSetup setup;
+        setup.tempoDelta = int16_t(tempoDelta);
+        QVERIFY(rig.play(b.build(), false, setup));
+        rig.driver.setMidiClock(true);
+        SEQUENCER_EX_ActionResume();
+        QVERIFY(rig.driver.runUntil([] { return !SEQUENCER_EX_IsRunning(); }, 400000));
+
+        std::vector<double> clocks;
+        for (const RecordingMidiOutput::Message &m : rig.out[0].messages())
+            if (m.bytes == std::vector<unsigned char>{0xF8})
+                clocks.push_back(m.timeMs);
+        QVERIFY(map.ms(last, 480) >= 170000);
+        QCOMPARE(int(clocks.size()), int(last / 20));
+        for (size_t n = 0; n < clocks.size(); ++n) {
+            const double expected = map.ms(uint32_t(n) * 20, 480);
+            const double got = clocks[n] - clocks[0];
+            QVERIFY2(std::fabs(got - expected) <= 0.5,
+                     qPrintable(QStringLiteral("clock %1: %2 ms, expected %3 ms").arg(n).arg(got).arg(expected)));
+        }
     }
 
     void pauseKeepsPosition()

@@ -1,0 +1,171 @@
+#include "RealTime.h"
+
+#include "logmsg.h"
+
+#include <QMessageLogger>
+
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+
+namespace RealTime {
+namespace {
+
+thread_local bool t_realTime = false;
+thread_local double t_messageTime = -1.0;
+
+struct Clock {
+    ClockFunction function;
+    void *user;
+};
+Clock g_clockStore;
+std::atomic<Clock *> g_clock{nullptr};
+std::atomic<uint64_t> g_blockingWaits{0};
+
+constexpr size_t kLogLines = 256;
+constexpr size_t kLogLineBytes = 240;
+
+struct LogLine {
+    int level;
+    int line;
+    const char *source;
+    char text[kLogLineBytes];
+};
+
+BoundedQueue<LogLine> &logRing()
+{
+    static BoundedQueue<LogLine> ring(kLogLines);
+    return ring;
+}
+std::atomic<uint64_t> g_droppedLines{0};
+
+double monotonicMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+// A null source is a plain Qt log line, as qDebug and qWarning write them.
+void emitLine(int level, const char *source, int line, const char *text)
+{
+    if (source) {
+        logMsg(level, source, line, "%s", text);
+        return;
+    }
+    const QMessageLogger logger;
+    switch (level) {
+    case 2: logger.warning("%s", text); break;
+    case 3: logger.info("%s", text); break;
+    case 4: logger.debug("%s", text); break;
+    default: logger.critical("%s", text); break;
+    }
+}
+
+} // namespace
+
+bool isRealTimeThread()
+{
+    return t_realTime;
+}
+
+ThreadScope::ThreadScope() : m_previous(t_realTime)
+{
+    // The ring is built before the first line needs it.
+    logRing();
+    t_realTime = true;
+}
+
+ThreadScope::~ThreadScope()
+{
+    t_realTime = m_previous;
+}
+
+void setClock(ClockFunction clock, void *user)
+{
+    g_clock.store(nullptr);
+    if (!clock)
+        return;
+    g_clockStore = {clock, user};
+    g_clock.store(&g_clockStore);
+}
+
+double nowMs()
+{
+    if (const Clock *c = g_clock.load(std::memory_order_acquire))
+        return c->function(c->user);
+    return monotonicMs();
+}
+
+MessageTime::MessageTime(double ms) : m_previous(t_messageTime)
+{
+    t_messageTime = ms;
+}
+
+MessageTime::~MessageTime()
+{
+    t_messageTime = m_previous;
+}
+
+double messageTimeMs()
+{
+    return t_messageTime >= 0 ? t_messageTime : nowMs();
+}
+
+void noteBlockingWait()
+{
+    if (t_realTime)
+        g_blockingWaits.fetch_add(1, std::memory_order_relaxed);
+}
+
+uint64_t blockingWaits()
+{
+    return g_blockingWaits.load(std::memory_order_relaxed);
+}
+
+void drainLog()
+{
+    // Consumers take turns; producers never wait for this.
+    static std::mutex consumer;
+    std::lock_guard<std::mutex> lock(consumer);
+    BoundedQueue<LogLine> &ring = logRing();
+    while (LogLine *l = ring.front()) {
+        emitLine(l->level, l->source, l->line, l->text);
+        ring.pop();
+    }
+    if (const uint64_t lost = g_droppedLines.exchange(0))
+        logMsg(2, "RealTime", 0, "%llu log lines of the real-time threads lost",
+               static_cast<unsigned long long>(lost));
+}
+
+uint64_t droppedLogLines()
+{
+    return g_droppedLines.load();
+}
+
+} // namespace RealTime
+
+void rtLogMsg(int level, const char *sourceFile, int line, const char *format, ...)
+{
+    if (level > 4 || !format)
+        return;
+    va_list ap;
+    va_start(ap, format);
+    if (!RealTime::t_realTime) {
+        char text[1024];
+        std::vsnprintf(text, sizeof text, format, ap);
+        va_end(ap);
+        RealTime::emitLine(level, sourceFile, line, text);
+        return;
+    }
+    const bool queued = RealTime::logRing().pushWith([&](RealTime::LogLine &l) {
+        l.level = level;
+        l.line = line;
+        l.source = sourceFile;
+        std::vsnprintf(l.text, sizeof l.text, format, ap);
+    });
+    va_end(ap);
+    if (!queued)
+        RealTime::g_droppedLines.fetch_add(1, std::memory_order_relaxed);
+}
