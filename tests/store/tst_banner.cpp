@@ -116,7 +116,6 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::newRow("ERROR") << QString() << QByteArray("ERROR: no banners today");
         QTest::newRow("empty list") << QString() << QByteArray("{\"banners\":[]}");
-        QTest::newRow("not JSON") << QString() << QByteArray("<html>");
         QTest::newRow("server error") << "http500" << QByteArray();
     }
     void noBanners()
