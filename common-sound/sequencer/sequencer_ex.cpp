@@ -237,7 +237,9 @@ void SEQUENCER_EX_MidiSequencer(uint8_t advanceEnabled)
             const bool anyOccupied = slotOccupied(MidiStreamFirst) || slotOccupied(MidiStreamSecond);
             stop.store(anyOccupied ? 0 : 1);
         }
-        MidiSequencer_FadeTasks();
+        // A held section owns the slots the fades close.
+        if (advanceEnabled)
+            MidiSequencer_FadeTasks();
     }
     VolumeTask();
     stopTimer.store(stHas(ST_PAUSE) ? 1 : 0);

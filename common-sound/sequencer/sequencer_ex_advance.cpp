@@ -238,9 +238,10 @@ void immediateJump()
     MidiStream *s = S();
     const int newRole = nowIsPlaying.load() ? 0 : 1;
     MidiStream *next = roleStream(newRole);
+    rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUNECER_EX:%i] Immediate Jump:", __LINE__);
     if (cueingMode.load() == CUEING_IMMEDIATE_MATCHED && tempoMatchImpl(next, s) && autoSetBpm.load())
         armAutoBpm(next);
-    if (stHas(ST_JUMP_PREPARED)) {
+    if (StFlag.fetch_and(~ST_JUMP_PREPARED) & ST_JUMP_PREPARED) {
         INSERTS_SwitchBank(s->port);
         CINTERFACE_SetMidiVolumeCorrection(s->port == 0 ? 1 : 0,
                                            CINTERFACE_GetMidiVolumeCorrection(s->port));
@@ -281,6 +282,7 @@ void immediateJump()
     C_SIGNAL_JumpDone();
     SEQUENCER_CLICK_ClickBar();
     C_SIGNAL_BarEvent(crossfading() ? -1 : int(timingOf(next).bar));
+    rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUNECER_EX:] END Immediate Jump:");
 }
 
 void crossFadeStart()
@@ -313,6 +315,7 @@ void crossFadeStart()
     }
     updateMidiChannelVol();
     VolumeTask();
+    rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUNECER_EX:%i] CrossFade START:", __LINE__);
 }
 
 // ---- end of song
@@ -364,6 +367,7 @@ Run endOfSong()
         MidiStream *other = roleStream(slotIndexOf(s) == 0 ? 1 : 0);
         sflagsAssign(other, (sflags(other) & ~0x2008u) | SF_AUDIBLE);
         SendMidiHighChannelChanged(s->port);
+        rtLogMsg(4, LOG_SRC, __LINE__, "[CloseActualStreamMF5] ");
         CloseActualStreamMF5();
         return Run::End;
     }
@@ -375,6 +379,8 @@ Run endOfSong()
         return Run::End;
     }
     if (jumpStatus.load() == JUMP_FADE_OUT) {
+        rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX:%i] Fine Song durante Fade OUT MIDI->MP3 Start Jump:",
+                 __LINE__);
         if (jumpFadeFactor > 50)
             HalfFadeOutOperation();
         prescalerFade = 1;
