@@ -144,8 +144,10 @@ void crossFadeTask()
         --prescalerFade;
         return;
     }
+    // The start of the cross-fade took the first step already.
+    const bool first = jumpFadeFactor == FADE_CURVE_STEPS - 1;
     SendFade4jump();
-    if (jumpFadeFactor == FADE_CURVE_STEPS - 1)
+    if (first)
         C_SIGNAL_JumpStart();
     if (jumpFadeFactor == CROSSFADE_HALF)
         crossFadeHalf();

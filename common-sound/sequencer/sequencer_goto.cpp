@@ -249,7 +249,9 @@ bool loadIntoSlot(s_StreamData *song, int role, int &port, int &bufferIndex, con
     std::memcpy(roleStream(role), song->midiStream, sizeof(MidiStream));
     std::memcpy(roleMfi(role), song->mfi, sizeof(Mfi));
     std::memcpy(roleDb(role), song->db, sizeof(Db));
-    uint32_t length = song->streamLength > 0 ? uint32_t(song->streamLength) : 0;
+    uint32_t length = song->mfi->streamLength;
+    if (length == 0 && song->streamLength > 0)
+        length = uint32_t(song->streamLength);
     if (length > EVENT_BUFFER_SIZE)
         length = EVENT_BUFFER_SIZE;
     if (song->eventBuffer)

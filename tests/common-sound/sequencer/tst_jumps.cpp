@@ -1,0 +1,300 @@
+// Jumps, loops and fades on a real song (made with mido, normalised by the
+// decoder) played on the simulated clock into the recording outputs.
+#include "Fading.h"
+#include "enginerig.h"
+#include "play_ex.h"
+#include "sequencer_ex_p.h"
+#include "sequencer_goto.h"
+#include "sequencerrig.h"
+#include "testutil.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <map>
+#include <set>
+
+namespace {
+// Notes still sounding on an output: note-ons without their note-off or a
+// stop-sound of their channel after them.
+int heldNotes(const std::vector<TimedMessage> &msgs)
+{
+    std::multiset<std::pair<int, int>> on;
+    for (const TimedMessage &m : msgs) {
+        if (m.bytes.size() < 3)
+            continue;
+        const int kind = m.bytes[0] & 0xF0, ch = m.bytes[0] & 15;
+        if (kind == 0x90 && m.bytes[2] > 0)
+            on.insert({ch, m.bytes[1]});
+        else if (kind == 0x80 || kind == 0x90) {
+            auto it = on.find({ch, m.bytes[1]});
+            if (it != on.end())
+                on.erase(it);
+        } else if (kind == 0xB0 && (m.bytes[1] == 0x7B || m.bytes[1] == 0x78)) {
+            for (auto it = on.begin(); it != on.end();)
+                it = it->first == ch ? on.erase(it) : std::next(it);
+        }
+    }
+    return int(on.size());
+}
+
+// Channel state an output was given before time t: program, bank, each
+// controller and the pitch bend, by channel.
+std::map<int, std::map<QString, int>> stateBefore(const std::vector<TimedMessage> &msgs, uint64_t t)
+{
+    std::map<int, std::map<QString, int>> s;
+    for (const TimedMessage &m : msgs) {
+        if (m.ms >= t || m.bytes.size() < 2)
+            continue;
+        const int kind = m.bytes[0] & 0xF0, ch = m.bytes[0] & 15;
+        if (kind == 0xC0)
+            s[ch][QStringLiteral("program")] = m.bytes[1];
+        else if (kind == 0xB0 && m.bytes.size() >= 3)
+            s[ch][m.bytes[1] == 0 ? QStringLiteral("bank") : QString::number(m.bytes[1])] = m.bytes[2];
+        else if (kind == 0xE0 && m.bytes.size() >= 3)
+            s[ch][QStringLiteral("bend")] = m.bytes[1] | (m.bytes[2] << 7);
+    }
+    return s;
+}
+
+// Master Volume values (MSB) an output was given, with their times.
+std::vector<std::pair<uint64_t, int>> masterVolumes(const std::vector<TimedMessage> &msgs)
+{
+    std::vector<std::pair<uint64_t, int>> r;
+    for (const TimedMessage &m : msgs)
+        if (m.bytes.size() == 8 && m.bytes[0] == 0xF0 && m.bytes[1] == 0x7F && m.bytes[3] == 0x04 &&
+            m.bytes[4] == 0x01)
+            r.push_back({m.ms, m.bytes[6]});
+    return r;
+}
+
+uint64_t firstNoteAfter(const std::vector<TimedMessage> &notes, uint64_t t)
+{
+    for (const TimedMessage &m : notes)
+        if (m.ms >= t)
+            return m.ms;
+    return UINT64_MAX;
+}
+} // namespace
+
+class TestJumps : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QJsonObject m_expected;
+    QByteArray m_file;
+
+    void loadSong(LoadedSong &song)
+    {
+        QVERIFY(song.normalise(m_file) > 0);
+        song.info.bpm = 120;
+    }
+    void startSong(EngineRig &rig, LoadedSong &song)
+    {
+        loadSong(song);
+        QCOMPARE(PLAY_EX_PlayProcedure(0, &song.sd), 1);
+        SEQUENCER_EX_SetMelodyMode(0);
+        SEQUENCER_EX_ActionResume();
+        Q_UNUSED(rig);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_expected = QJsonDocument::fromJson(TestUtil::runPython(
+                                                 QStringLiteral("common-sound/sequencer/gen_jumpsong.py"),
+                                                 {m_dir.path()}))
+                         .object();
+        QVERIFY(!m_expected.isEmpty());
+        m_file = TestUtil::readFile(m_dir.filePath(QStringLiteral("jumpsong.mid")));
+        QVERIFY(!m_file.isEmpty());
+    }
+
+    void jumpLandsWithChasedState_data()
+    {
+        QTest::addColumn<bool>("sameSong");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<int>("atBar");
+        QTest::newRow("goto forward") << true << 10 << 4;
+        QTest::newRow("goto back") << true << 2 << 6;
+        QTest::newRow("other song, at once") << false << 12 << 3;
+    }
+    void jumpLandsWithChasedState()
+    {
+        QFETCH(bool, sameSong);
+        QFETCH(int, target);
+        QFETCH(int, atBar);
+        EngineRig rig;
+        LoadedSong song, other;
+        startSong(rig, song);
+        QVERIFY(rig.driver.runUntil([] { return SEQUENCER_EX_GetCurrentBar() >= 2; }, 10000));
+        if (sameSong) {
+            QCOMPARE(SEQUENCER_EX_ActionJumpImmediateSameSong(target, atBar), 1);
+            // One jump at a time.
+            QCOMPARE(SEQUENCER_EX_ActionJumpImmediateSameSong(target, atBar), 0);
+        } else {
+            loadSong(other);
+            QCOMPARE(SEQUENCER_EX_ActionJumpImmediateDifferentSong(&other.sd, target, atBar), 1);
+        }
+        QVERIFY(rig.driver.runUntil([&] { return rig.sigs.count("jumpDone") > 0; }, 20000));
+        const uint64_t jumpAt = rig.sigs.named("jumpDone")[0].ms;
+        QCOMPARE(rig.sigs.named("bar").back().a, target);
+        QVERIFY(rig.sigs.count("jumpSwapSong") == 1);
+        rig.driver.advance(3000);
+
+        // The song left its output at its arming bar; the jump plays on the other.
+        const std::vector<TimedMessage> left = rig.messages(1), landed = rig.messages(2);
+        for (const TimedMessage &m : rig.noteOns(1))
+            QVERIFY(m.ms <= jumpAt);
+        const std::vector<TimedMessage> notes = rig.noteOns(2);
+        QVERIFY(!notes.empty());
+        QVERIFY(notes.front().ms >= jumpAt && notes.front().ms - jumpAt <= 1);
+        QCOMPARE(int(notes.front().bytes[1]), 40 + (target % 12));
+        QCOMPARE(int(SEQUENCER_EX_GetCurrentBPM()), target >= 9 ? 100 : 120);
+
+        const auto state = stateBefore(landed, notes.front().ms);
+        const QJsonObject chans = m_expected.value(QString::number(target)).toObject()
+                                      .value(QStringLiteral("channels")).toObject();
+        for (const QString &ch : chans.keys()) {
+            const QJsonObject want = chans.value(ch).toObject();
+            const auto got = state.find(ch.toInt());
+            QVERIFY(got != state.end());
+            for (const QString &what : want.keys())
+                QVERIFY2(got->second.count(what) && got->second.at(what) == want.value(what).toInt(),
+                         qPrintable(QStringLiteral("channel %1 %2: want %3, got %4").arg(ch, what)
+                                        .arg(want.value(what).toInt())
+                                        .arg(got->second.count(what) ? got->second.at(what) : -1)));
+        }
+        SEQUENCER_EX_ActionStop();
+        QCOMPARE(heldNotes(rig.messages(1)), 0);
+        QCOMPARE(heldNotes(rig.messages(2)), 0);
+        Q_UNUSED(left);
+    }
+
+    // A cross-fade ends with the old slot silent and released and the new
+    // one at full level; a fade-out ends the song or hands over to a jump.
+    void fadesEndClean_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("cross-fade to the other song") << 0;
+        QTest::newRow("fade out and stop") << 1;
+        QTest::newRow("fade out for a jump") << 2;
+    }
+    void fadesEndClean()
+    {
+        QFETCH(int, kind);
+        EngineRig rig;
+        LoadedSong song, other;
+        startSong(rig, song);
+        QVERIFY(rig.driver.runUntil([] { return SEQUENCER_EX_GetCurrentBar() >= 2; }, 10000));
+        const int fullLevel = masterVolumes(rig.messages(1)).back().second;
+        if (kind == 0) {
+            loadSong(other);
+            SEQUENCER_EX_SetCrossFadeCurve(1);
+            QCOMPARE(SEQUENCER_EX_ActionJumpFadingDifferentSong(&other.sd, 8, 6), 1);
+        } else {
+            QCOMPARE(SEQUENCER_EX_ActionJumpFadeOutMidiInPlay(3, kind == 1 ? 1 : 0), 1);
+            QCOMPARE(SEQUENCER_EX_ActionJumpFadeOutMidiInPlay(3, 0), 0);
+        }
+        const char *end = kind == 1 ? "fineBrano" : "jumpDone";
+        QVERIFY(rig.driver.runUntil([&] { return rig.sigs.count(end) > 0; }, 30000));
+        const uint64_t endAt = rig.sigs.named(end)[0].ms;
+        QCOMPARE(jumpStatus.load(), 0);
+        rig.driver.advance(2000);
+
+        // The song that left: faded, closed, its port free, nothing after the end.
+        const std::vector<std::pair<uint64_t, int>> leftLevels = masterVolumes(rig.messages(1));
+        QVERIFY(std::any_of(leftLevels.begin(), leftLevels.end(),
+                            [&](const auto &v) { return v.second > 0 && v.second < fullLevel / 2; }));
+        for (const TimedMessage &m : rig.noteOns(1))
+            QVERIFY(m.ms <= endAt);
+        QCOMPARE(int(SEQUENCER_EX_GetMidiStream1()->slotByte), 0);
+        QCOMPARE(int(midiPortUsed[0].load()), 0);
+        QCOMPARE(heldNotes(rig.messages(1)), 0);
+        if (kind == 0) {
+            QCOMPARE(rig.sigs.count("jumpStart"), 1);
+            QCOMPARE(rig.sigs.count("jumpSwapSong"), 1);
+            QVERIFY(rig.sigs.named("jumpSwapSong")[0].ms < endAt);
+            QCOMPARE(jumpFadeFactor2, 100);
+            QCOMPARE(masterVolumes(rig.messages(2)).back().second, fullLevel);
+            QVERIFY(!rig.noteOns(2).empty() && rig.noteOns(2).back().ms > endAt);
+        } else {
+            if (kind == 1)
+                QCOMPARE(SEQUENCER_EX_GetStopReason(), STOPCHI_FADE_STOP);
+            QCOMPARE(rig.sigs.count("fineBrano"), kind == 1 ? 1 : 0);
+            QVERIFY(rig.noteOns(2).empty());
+            // About 4.1 s of fading from its bar (2 s each at 120 BPM).
+            QVERIFY(endAt > 3 * 2000 + 4100 && endAt < 3 * 2000 + 5000);
+        }
+        SEQUENCER_EX_ActionStop();
+        QCOMPARE(heldNotes(rig.messages(2)), 0);
+    }
+
+    // Bars 4 and 5 repeat, every beat at its time, through seeks re-armed at
+    // each arrival or through gotos re-armed after each jump.
+    void loopPlaysItsBars_data()
+    {
+        QTest::addColumn<bool>("seekMode");
+        QTest::newRow("seek loop") << true;
+        QTest::newRow("jump loop") << false;
+    }
+    void loopPlaysItsBars()
+    {
+        QFETCH(bool, seekMode);
+        SequencerRig rig;
+        Sequencer &seq = *rig.seq;
+        RecordingMidiOutput *out = rig.out;
+        LoadedSong song;
+        loadSong(song);
+        QVERIFY(seq.preloadMidiFile(&song.sd));
+        seq.ChangeMelodyMode(0);
+        seq.setPause(false);
+        int jumps = 0;
+        QObject::connect(&seq, &Sequencer::jumpDone, [&] {
+            ++jumps;
+            seq.reloadLoopJump();
+        });
+        while (SEQUENCER_EX_GetCurrentBar() < 2)
+            seq.advance(10);
+        QVERIFY(seekMode ? seq.startLoop_seekMode(4, 6) : seq.startLoop_jumpMode(4, 6));
+        QCOMPARE(seq.getLoopMode(), seekMode ? 2 : 1);
+        const uint64_t from = seq.now();
+        // Bars 2-5, then bars 4-5 again and again, at 2 s a bar.
+        for (int i = 0; i < 18000 / 10; ++i) {
+            seq.advance(10);
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(seq.stopLoop());
+        QCOMPARE(seq.getLoopMode(), 0);
+        if (!seekMode)
+            QVERIFY(jumps >= 3);
+        std::vector<std::pair<double, int>> beats;
+        for (RecordingMidiOutput &o : {std::ref(out[0]), std::ref(out[1])})
+            for (const RecordingMidiOutput::Message &m : o.messages())
+                if (m.timeMs >= double(from) && m.bytes.size() == 3 && m.bytes[0] == 0x90 && m.bytes[2] > 0)
+                    beats.push_back({m.timeMs, m.bytes[1] - 40});
+        std::sort(beats.begin(), beats.end());
+        QVERIFY(beats.size() >= 26);
+        for (size_t i = 0; i + 1 < beats.size(); ++i)
+            QVERIFY2(std::fabs(beats[i + 1].first - beats[i].first - 500) <= 1,
+                     qPrintable(QStringLiteral("beat %1 at %2, next at %3").arg(i).arg(beats[i].first)
+                                    .arg(beats[i + 1].first)));
+        // Whole bars, in loop order, after the bar the loop was set in.
+        std::vector<int> bars;
+        for (size_t i = 0; i < beats.size(); ++i)
+            if (i == 0 || beats[i].second != beats[i - 1].second)
+                bars.push_back(beats[i].second);
+        const std::vector<int> want = {2, 3, 4, 5, 4, 5, 4, 5};
+        QVERIFY(bars.size() >= want.size());
+        QCOMPARE(std::vector<int>(bars.begin(), bars.begin() + long(want.size())), want);
+        for (size_t i = 1; i + 1 < beats.size(); ++i)
+            if (beats[i].second != beats[i - 1].second)
+                QVERIFY(i + 4 > beats.size() || beats[i + 3].second == beats[i].second);
+        seq.ActionStop();
+    }
+};
+
+VELMAR_TEST(TestJumps)
+#include "tst_jumps.moc"
