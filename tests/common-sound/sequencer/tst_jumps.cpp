@@ -69,12 +69,27 @@ std::vector<std::pair<uint64_t, int>> masterVolumes(const std::vector<TimedMessa
     return r;
 }
 
-uint64_t firstNoteAfter(const std::vector<TimedMessage> &notes, uint64_t t)
+// Walks a chase list to its end marker: the events, each as its bytes.
+// Only the first list starts without a delta.
+std::vector<std::vector<uint8_t>> chaseEvents(const uint8_t *p, const uint8_t *end, bool first)
 {
-    for (const TimedMessage &m : notes)
-        if (m.ms >= t)
-            return m.ms;
-    return UINT64_MAX;
+    std::vector<std::vector<uint8_t>> r;
+    for (; p < end; first = false) {
+        if (!first)
+            ++p;   // the one-byte delta
+        int n = 0;
+        if (*p == 0xFF)
+            n = 3 + p[2];
+        else if (*p == 0xF0)
+            n = 2 + p[1];
+        else
+            n = (*p & 0xF0) == 0xC0 ? 2 : 3;
+        r.emplace_back(p, p + n);
+        if (p[0] == 0xFF && p[1] == 0x2F)
+            break;
+        p += n;
+    }
+    return r;
 }
 } // namespace
 
@@ -230,6 +245,79 @@ private slots:
         }
         SEQUENCER_EX_ActionStop();
         QCOMPARE(heldNotes(rig.messages(2)), 0);
+    }
+
+    // The chase writer stays inside its 4096 bytes whatever the song holds:
+    // what does not fit (SysEx first) is left out, never the programs.
+    void chaseStaysInItsBuffer_data()
+    {
+        QTest::addColumn<int>("sysexLength");
+        QTest::addColumn<int>("tempoBar");
+        QTest::addColumn<int>("tempoBpm");
+        QTest::addColumn<int>("chasedUs");
+        QTest::addColumn<bool>("allSysex");
+        QTest::newRow("full tables, tempo from before the bar") << 98 << 1 << 90 << 666666 << false;
+        QTest::newRow("length bytes past the entry, tempo after the bar") << 250 << 9 << 150 << 400000 << false;
+        QTest::newRow("short SysEx, tempo of 0 BPM") << 10 << 0 << 0 << 500000 << true;
+    }
+    void chaseStaysInItsBuffer()
+    {
+        QFETCH(int, sysexLength);
+        QFETCH(int, tempoBar);
+        QFETCH(int, tempoBpm);
+        QFETCH(int, chasedUs);
+        QFETCH(bool, allSysex);
+        std::unique_ptr<MidiInfos> infos(new MidiInfos());
+        infos->tempoCount = 1;
+        infos->tempoTable[0] = {uint16_t(tempoBar), uint16_t(tempoBpm)};
+        infos->sysexCount = MAX_SYSEX_ENTRIES;
+        for (SYSEX_ENTRY &e : infos->sysexTable) {
+            e.bar = 1;
+            e.port = UNSET_WORD;
+            e.message[0] = 0xF0;
+            e.message[1] = uint8_t(sysexLength);
+            std::memset(e.message + 2, 0x11, SYSEX_ENTRY_SIZE - 3);
+            e.message[SYSEX_ENTRY_SIZE - 1] = 0xF7;
+        }
+        for (SETUP_LIST &l : infos->setupList) {
+            l.count = SETUP_LIST_SIZE;
+            for (int i = 0; i < SETUP_LIST_SIZE; i += 4) {
+                const uint8_t ev[4] = {3, 0xB0, 91, 40};
+                std::memcpy(l.data + i, ev, 4);
+            }
+        }
+        infos->barInfoCount = NUM_SLOTS;
+        for (int c = 0; c < NUM_SLOTS; ++c) {
+            BAR_INFO &b = infos->barInfo[c];
+            std::memset(&b, 20, sizeof b);
+            b.slot = uint8_t(c);
+            b.layer = 0;
+            b.bar = 1;
+        }
+        MidiStream stream{};
+        stClear(ST_JUMP_PREPARED);
+        QCOMPARE(GOTO_BuildChaseEvents(4, 1, infos.get(), &stream), 1);
+        QCOMPARE(int(stream.songBpm), 60000000 / chasedUs);
+        const uint8_t *end = MidiAuxBuffer + MIDI_AUX_BUFFER_SIZE;
+        QVERIFY(ptrMF5AuxBuffer > MidiAuxBuffer && ptrMF5AuxBuffer < end);
+        for (const uint8_t *list : {(const uint8_t *)MidiAuxBuffer, (const uint8_t *)ptrMF5AuxBuffer}) {
+            const auto events = chaseEvents(list, end, list == MidiAuxBuffer);
+            QVERIFY(!events.empty());
+            QCOMPARE(hex(events.back()), QByteArray("ff 2f 01 00"));
+            int programs = 0, sysex = 0;
+            for (const auto &e : events) {
+                programs += (e[0] & 0xF0) == 0xC0 ? 1 : 0;
+                if (e[0] == 0xF0 && e[2] == 0x11)
+                    QVERIFY(++sysex && e[1] <= SYSEX_ENTRY_SIZE - 2);
+            }
+            QCOMPARE(programs, 16);
+            if (list == MidiAuxBuffer) {
+                const uint8_t tempo[6] = {0xFF, 0x51, 0x03, uint8_t(chasedUs >> 16), uint8_t(chasedUs >> 8),
+                                          uint8_t(chasedUs)};
+                QCOMPARE(hex(events[0]), hex(std::vector<uint8_t>(tempo, tempo + 6)));
+                QVERIFY(allSysex ? sysex == MAX_SYSEX_ENTRIES : sysex > 0 && sysex < MAX_SYSEX_ENTRIES);
+            }
+        }
     }
 
     // Bars 4 and 5 repeat, every beat at its time, through seeks re-armed at
