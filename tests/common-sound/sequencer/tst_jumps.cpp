@@ -1,6 +1,8 @@
 // Jumps, loops and fades on a real song (made with mido, normalised by the
 // decoder) played on the simulated clock into the recording outputs.
 #include "Fading.h"
+#include "MidiBassOutWrapper.h"
+#include "allocationcounter.h"
 #include "enginerig.h"
 #include "play_ex.h"
 #include "sequencer_ex_p.h"
@@ -9,6 +11,7 @@
 #include "testutil.h"
 
 #include <QJsonDocument>
+#include <QSignalSpy>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -317,6 +320,73 @@ private slots:
                 QCOMPARE(hex(events[0]), hex(std::vector<uint8_t>(tempo, tempo + 6)));
                 QVERIFY(allSysex ? sysex == MAX_SYSEX_ENTRIES : sysex > 0 && sysex < MAX_SYSEX_ENTRIES);
             }
+        }
+    }
+
+    // On the real Sequencer thread: a goto, then a fade-out stopped half-way.
+    // Nothing deadlocks; into recording outputs no note is left sounding;
+    // into the synthesizer the thread neither allocates nor waits on a lock.
+    void jumpAndFadeOnTheSequencerThread_data()
+    {
+        QTest::addColumn<bool>("synthesizer");
+        QTest::newRow("recording outputs") << false;
+        QTest::newRow("synthesizer") << true;
+    }
+    void jumpAndFadeOnTheSequencerThread()
+    {
+        QFETCH(bool, synthesizer);
+        std::unique_ptr<SequencerRig> rig;
+        std::unique_ptr<MidiBassOutWrapper> synth;
+        std::unique_ptr<Sound::MidiInterface> iface;
+        std::unique_ptr<Sequencer> own;
+        if (synthesizer) {
+            // Applied in the (here idle) audio callback, as on a device.
+            auto sink = std::make_unique<OfflineAudioSink>(44100);
+            sink->setScheduled(true);
+            synth.reset(new MidiBassOutWrapper(std::move(sink)));
+            synth->setSoundFont("/usr/share/sounds/sf2/TimGM6mb.sf2");
+            iface.reset(new Sound::MidiInterface);
+            iface->initMidiOutPortsSound({synth.get()});
+            QVERIFY(iface->openMidiBaseOutPorts(0, -1, -1, -1, -1, -1));
+            own.reset(new Sequencer(Sequencer::Clock::Monotonic));
+            own->setMidiInterface(iface.get());
+            own->init();
+            own->sequencerStart();
+        } else {
+            rig.reset(new SequencerRig(Sequencer::Clock::Monotonic));
+        }
+        Sequencer &seq = synthesizer ? *own : *rig->seq;
+        LoadedSong song;
+        loadSong(song);
+        QVERIFY(seq.preloadMidiFile(&song.sd));
+        seq.ChangeMelodyMode(0);
+        seq.SetDeltaBpmCurrent(100);   // a bar in about 1.1 s
+        QSignalSpy jumped(&seq, &Sequencer::jumpDone);
+        seq.setPause(false);
+        QTRY_VERIFY_WITH_TIMEOUT(SEQUENCER_EX_GetCurrentBar() >= 1, 30000);
+        AllocationCounter::arm(synthesizer);
+        QCOMPARE(seq.jumpImmediateSameSongPost(8, 2), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(jumped.count() == 1, 30000);
+        QCOMPARE(seq.fadeOutMidiAndStop(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(jumpStatus.load() == 11 && jumpFadeFactor < 80, 30000);
+        seq.requestStop();
+        QTRY_VERIFY_WITH_TIMEOUT(SEQUENCER_EX_Stop(), 30000);
+        QCOMPARE(jumpStatus.load(), 0);
+        if (synthesizer) {
+            QTest::qWait(20);
+            AllocationCounter::arm(false);
+            seq.sequencerStop();
+            QCOMPARE(AllocationCounter::allocations(), uint64_t(0));
+            QCOMPARE(AllocationCounter::blockingLocks(), uint64_t(0));
+            return;
+        }
+        rig->settle();
+        for (int output : {1, 2}) {
+            std::vector<TimedMessage> msgs;
+            for (const TimedBytes &m : rig->messages(output))
+                msgs.push_back({m.bytes, uint64_t(m.ms)});
+            QVERIFY(!msgs.empty());
+            QCOMPARE(heldNotes(msgs), 0);
         }
     }
 
