@@ -141,10 +141,13 @@ constexpr ChorusMacro kChorusMacros[8] = {
 constexpr size_t kEventSlots = 4096;
 constexpr int kLargeEvents = 4;
 constexpr int kLargeEventBytes = 65536;
-// Headroom over the largest lead seen, and how far a device may fall behind
-// (a stall, a suspended stream) before the mapping starts again.
+// Headroom over the largest lead seen; how far a device may fall behind (a
+// stall) before the latency drops back at once; the window over which leads
+// count; how fast the latency may follow a device slower than the clock.
 constexpr double kMarginMs = 1.0;
-constexpr double kStallMs = 1000.0;
+constexpr double kStallMs = 50.0;
+constexpr double kWindowMs = 1000.0;
+constexpr double kDrift = 0.005;
 constexpr double kBlockFrames = 64.0;
 
 void writeFrames(fluid_synth_t *synth, float *out, unsigned frames)
@@ -209,9 +212,9 @@ int SoftSynth::start(int device)
     m_scheduled = m_sink->scheduled();
     m_anchored = false;
     m_position = 0;
-    m_anchorPosition = 0;
     m_shiftFrames = 0;
-    m_latencyFrames.store(m_scheduled ? 2.0 * m_sink->bufferFrames() : 0.0);
+    m_rendered.store(0);
+    m_latencyFrames.store(0.0);
     setMasterVolume(m_masterVolume);
     restoreDefaultEffects();
 
@@ -568,27 +571,33 @@ void SoftSynth::renderScheduled(float *out, unsigned frames)
     const double now = RealTime::nowMs();
     // Message time t sounds at stream frame t * perMs + shift. For every
     // event of this buffer to have arrived by now, the shift must reach past
-    // the buffer's end as seen from now; bursts make that jump about, and
-    // the shift keeps the largest seen. It stays a whole number of
-    // FluidSynth's 64-frame blocks, so events fall on the blocks where an
+    // the buffer's end as seen from now; bursts make that jump about, so the
+    // shift covers the largest need of the last one to two seconds. It rises
+    // at once; it sinks only as a device slower than the clock drifts away
+    // (at most 0.5 %, inaudible), or at once after a stall. Kept to whole
+    // 64-frame blocks of FluidSynth, events fall on the blocks where an
     // offline render puts them.
     const double need = double(m_position + frames) - now * perMs + kMarginMs * perMs;
     auto blocks = [](double v) { return std::ceil(v / kBlockFrames) * kBlockFrames; };
+    if (!m_anchored || now - m_windowStartMs >= kWindowMs) {
+        m_previousMaxNeed = m_anchored ? m_maxNeed : need;
+        m_maxNeed = need;
+        m_windowStartMs = now;
+    } else if (need > m_maxNeed) {
+        m_maxNeed = need;
+    }
+    const double target = std::max(m_maxNeed, m_previousMaxNeed);
     if (!m_anchored) {
         m_anchored = true;
-        m_anchorMs = now;
-        m_anchorPosition = m_position;
-        m_shiftFrames = blocks(need + m_latencyFrames.load(std::memory_order_relaxed));
-    } else if (need > m_shiftFrames) {
-        m_shiftFrames = blocks(need);
-    } else if (m_shiftFrames - need > kStallMs * perMs) {
-        // The device stalled and fell far behind: start the mapping again
-        // rather than delay everything from here on.
-        m_anchorMs = now;
-        m_anchorPosition = m_position;
-        m_shiftFrames = blocks(need);
+        m_sinkingShift = need;
+    } else if (target > m_sinkingShift || m_sinkingShift - target > kStallMs * perMs) {
+        m_sinkingShift = target;
+    } else {
+        m_sinkingShift = std::max(target, m_sinkingShift - kDrift * (now - m_lastRenderMs) * perMs);
     }
-    m_latencyFrames.store(m_shiftFrames + m_anchorMs * perMs - double(m_anchorPosition),
+    m_shiftFrames = blocks(m_sinkingShift);
+    m_lastRenderMs = now;
+    m_latencyFrames.store(now * perMs + m_shiftFrames - double(m_position),
                           std::memory_order_relaxed);
     unsigned done = 0;
     while (MessageRing::Entry *e = m_events.front()) {
@@ -608,6 +617,7 @@ void SoftSynth::renderScheduled(float *out, unsigned frames)
     if (done < frames)
         writeFrames(m_synth, out + 2 * size_t(done), frames - done);
     m_position += frames;
+    m_rendered.store(m_position, std::memory_order_relaxed);
 }
 
 void SoftSynth::renderCallback(float *out, unsigned frames, void *user)

@@ -7,6 +7,7 @@
 #include "MessageRing.h"
 #include "SynthAudioSink.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -90,12 +91,15 @@ public:
     // no lock but FluidSynth's own API lock. With a scheduled sink it renders
     // up to each due event's place, applies it and goes on: message time t
     // sounds a fixed latency later, chosen to cover the largest lead the
-    // device's bursts have shown (so nothing due is ever late); it only grows,
-    // unless the device stalls for a second.
+    // device's bursts have shown lately (so nothing due is ever late); it
+    // follows a device slower than the clock slowly, a stall at once.
     void render(float *interleaved, unsigned frames);
-    // The scheduling latency in frames: from the moment the device asks for a
-    // frame to the message time that sounds there (0 while not scheduled).
-    unsigned latencyFrames() const { return unsigned(m_latencyFrames.load()); }
+    // The scheduling latency in frames at the last render call: from the
+    // frame the device asked for to where a message stamped then sounds (0
+    // while not scheduled).
+    unsigned latencyFrames() const { return unsigned(std::max(0.0, m_latencyFrames.load())); }
+    // Frames the device has asked for since the start (scheduled sink).
+    uint64_t renderedFrames() const { return m_rendered.load(std::memory_order_relaxed); }
     // Events lost because the ring was full.
     uint64_t droppedEvents() const { return m_dropped.load(); }
 
@@ -143,10 +147,14 @@ private:
     bool m_scheduled = false;
     MessageRing m_events;
     std::atomic<uint64_t> m_dropped{0};
-    bool m_anchored = false;
-    double m_anchorMs = 0;            // when the mapping was set up
-    uint64_t m_anchorPosition = 0;    // the stream frame asked for then
+    bool m_anchored = false;          // the first render call has been
+    double m_lastRenderMs = 0;
+    double m_windowStartMs = 0;       // the largest needs of this window and the last
+    double m_maxNeed = 0;
+    double m_previousMaxNeed = 0;
     uint64_t m_position = 0;          // frames rendered so far
     double m_shiftFrames = 0;         // message time t sounds at t * rate + shift
+    double m_sinkingShift = 0;        // the shift before rounding up to whole blocks
+    std::atomic<uint64_t> m_rendered{0};
     std::atomic<double> m_latencyFrames{0};
 };

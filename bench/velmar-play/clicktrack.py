@@ -48,8 +48,10 @@ def measure(path, name):
     if top == 0:
         print(f'{name}: silence')
         return 1
-    threshold = top * 0.1
-    quiet = RATE * 300 // 1000
+    # Hits are a beat (618 ms) apart; a reverberating tail stays well below
+    # a third of a hit within 450 ms.
+    threshold = top * 0.3
+    quiet = RATE * 450 // 1000
     window = RATE * 30 // 1000
     onsets, levels = [], []
     i, n = 0, len(left)

@@ -18,10 +18,12 @@ module=$(pactl load-module module-null-sink sink_name=$sink)
 trap 'pactl unload-module "$module"; rm -rf "$work"' EXIT
 pactl set-default-sink $sink
 
-# Records the sink while the command runs.
+# Records the sink while the command runs; real-time scheduling keeps a busy
+# machine from making the recorder drop audio.
 recorded() {
   local out=$1; shift
-  parec -d $sink.monitor --format=s16le --rate=44100 --channels=2 --raw > "$out" &
+  chrt -r 50 parec -d $sink.monitor --latency-msec=100 --format=s16le --rate=44100 --channels=2 \
+    --raw > "$out" &
   local pid=$!
   sleep 0.5
   "$@"
@@ -31,7 +33,7 @@ recorded() {
 }
 
 recorded "$work/ours.raw" "$bin/velmar-play" "$work/click.mid" --live --soundfont "$bank"
-recorded "$work/fluid.raw" fluidsynth -a pulseaudio -n -i -q "$bank" "$work/click.mid"
+recorded "$work/fluid.raw" chrt -r 70 fluidsynth -a pulseaudio -n -i -q "$bank" "$work/click.mid"
 "$bin/velmar-render" "$work/click.mid" "$work/offline.wav" --soundfont "$bank" > /dev/null
 
 measure "$work/ours.raw" "velmar-play --live"

@@ -317,8 +317,11 @@ int live(const QString &path, double seconds, const QString &bank)
         return 1;
     }
     rig.drainQueues();
-    // Let the device settle into its rhythm before the music starts.
-    QThread::msleep(500);
+    // Sound servers may stall a new stream for a while: the music starts
+    // once the device has asked for a second of audio.
+    SoftSynth *s = synth.expander()->synth();
+    for (int i = 0; i < 1000 && s->renderedFrames() < s->sampleRate(); ++i)
+        QThread::msleep(10);
     const double resumedAt = monotonicMs();
     rig.seq->setPause(false);
     while (SEQUENCER_EX_IsRunning() && monotonicMs() - resumedAt < seconds * 1000.0) {
@@ -326,7 +329,6 @@ int live(const QString &path, double seconds, const QString &bank)
         QThread::msleep(5);
     }
     QThread::msleep(2000);
-    SoftSynth *s = synth.expander()->synth();
     std::printf("played %.1f s; synthesizer latency %.1f ms, %llu events lost\n",
                 (monotonicMs() - resumedAt) / 1000.0, s->latencyFrames() * 1000.0 / s->sampleRate(),
                 static_cast<unsigned long long>(s->droppedEvents()));

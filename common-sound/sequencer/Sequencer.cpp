@@ -16,11 +16,11 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QMetaObject>
-#include <mutex>
 #include <QtDebug>
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <mutex>
 
 #ifdef __linux__
 #include <pthread.h>

@@ -870,7 +870,7 @@ void programChange(uint8_t status, uint8_t program, int &len)
                 done = true;
             } else {
                 rtLogMsg(2, LOG_SRC, __LINE__, "Suono con insert non trovato prg=%d bank=%d", L.program,
-                       L.bank);
+                         L.bank);
             }
         }
         if (!done)
