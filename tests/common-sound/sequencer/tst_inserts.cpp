@@ -36,16 +36,10 @@ QStringList insertTrace(const std::vector<TimedMessage> &msgs)
     return r;
 }
 
-QStringList preset(int block, const char *pairs)
-{
-    QStringList r;
-    for (const QString &p : QString::fromLatin1(pairs).split(' '))
-        r << QStringLiteral("nrpn %1 %2").arg(block).arg(p.toLower());
-    return r;
-}
-
-const char PRESET0[] = "00=00 20=00 30=06 3F=01 40=03 46=07 59=00 70=03";
-const char PRESET9[] = "00=09 20=0B 30=00 59=00 66=06";
+// Presets 9 and 0 as blocks 0 and 1 send them.
+const QStringList PRESET9 = {"nrpn 0 00=09", "nrpn 0 20=0b", "nrpn 0 30=00", "nrpn 0 59=00", "nrpn 0 66=06"};
+const QStringList PRESET0 = {"nrpn 1 00=00", "nrpn 1 20=00", "nrpn 1 30=06", "nrpn 1 3f=01",
+                             "nrpn 1 40=03", "nrpn 1 46=07", "nrpn 1 59=00", "nrpn 1 70=03"};
 } // namespace
 
 class TestInserts : public QObject
@@ -76,10 +70,10 @@ private slots:
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<QStringList>("trace");
         // The program waits in the send queue behind the effect's set-up.
-        const QStringList special = QStringList{"efx 2 0"} + preset(0, PRESET9) +
+        const QStringList special = QStringList{"efx 2 0"} + PRESET9 +
                                     QStringList{"efx 2 1", "prg 2 59 29"};
         const QStringList song = QStringList{"nrpn 0 01=02", "nrpn 1 01=05", "efx 2 1"} +
-                                 preset(0, PRESET9) + QStringList{"efx 5 2"} + preset(1, PRESET0);
+                                 PRESET9 + QStringList{"efx 5 2"} + PRESET0;
         for (bool on : {true, false}) {
             const char *state = on ? "on" : "off";
             QTest::addRow("sound of the table, %s", state) << "sound" << on << (on ? special : QStringList());
