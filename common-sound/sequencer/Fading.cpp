@@ -5,6 +5,7 @@
 #include "inserts.h"
 #include "sequencer_click.h"
 #include "sequencer_ex_p.h"
+#include "sequencer_goto.h"
 #include "sequencer_signals.h"
 #include "volumes.h"
 
@@ -13,9 +14,6 @@
 namespace {
 const char *const LOG_SRC = "../common-sound/sequencer/Fading";
 
-constexpr int JUMP_CROSSFADE = 6;
-constexpr int JUMP_FADE_IN = 10;
-constexpr int JUMP_FADE_OUT = 11;
 constexpr int CROSSFADE_HALF = 10;
 constexpr int FADE_HALF = 50;
 constexpr int FADE_IN_INSERTS = 90;
@@ -180,15 +178,24 @@ void fadeOutEnd()
     jumpStatus.store(0);
 }
 
-void fadeOutTask()
+// A fade-in or fade-out step every FADE_STEP_TICKS + 1 ticks: false while
+// waiting for it.
+bool fadeStep()
 {
     if (prescalerFade > 0) {
         --prescalerFade;
-        return;
+        return false;
     }
     prescalerFade = FADE_STEP_TICKS;
     if (jumpFadeFactor > 0)
         --jumpFadeFactor;
+    return true;
+}
+
+void fadeOutTask()
+{
+    if (!fadeStep())
+        return;
     const MidiStream *s = streamWith(SF_XFADE_OWN_DB);
     if (jumpFadeFactor == FADE_OUT_STARTED && s && !(sflags(s) & SF_FADE_AND_STOP)) {
         rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX:%i] CrossFade MIDI->MP3 Start Jump:", __LINE__);
@@ -203,13 +210,8 @@ void fadeOutTask()
 
 void fadeInTask()
 {
-    if (prescalerFade > 0) {
-        --prescalerFade;
+    if (!fadeStep())
         return;
-    }
-    prescalerFade = FADE_STEP_TICKS;
-    if (jumpFadeFactor > 0)
-        --jumpFadeFactor;
     setMidiGeneralVolume(FADE_TERM, 100 - jumpFadeFactor);
     MidiStream *entering = streamWith(SF_XFADE_SAVED_DB);
     if (jumpFadeFactor == FADE_IN_INSERTS) {

@@ -28,15 +28,6 @@
 namespace {
 const char *const LOG_SRC = "../common-sound/sequencer/sequencer_ex";
 
-constexpr int JUMP_FADE_OUT_ARMED = 4;
-constexpr int JUMP_ARMED = 5;
-constexpr int JUMP_CROSSFADE = 6;
-constexpr int JUMP_FADE_IN = 10;
-constexpr int JUMP_FADE_OUT = 11;
-constexpr int CUEING_IMMEDIATE = 0;
-constexpr int CUEING_BACK_TWO_BARS = 1;
-constexpr int CUEING_CROSSFADE = 3;
-constexpr int CUEING_IMMEDIATE_MATCHED = 4;
 constexpr int FAST_START_FIRST_NOTE_TICK = 400;
 constexpr int MAX_SEEK_EVENTS_PER_PASS = 49;
 constexpr uint16_t NO_RUNNING_STATUS = UNSET_WORD;

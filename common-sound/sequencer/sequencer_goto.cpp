@@ -17,14 +17,6 @@ uint8_t IncomingVolume[16];
 namespace {
 const char *const LOG_SRC = "../common-sound/sequencer/sequencer_goto";
 
-constexpr int JUMP_DIFFERENT_SONG = 1;
-constexpr int JUMP_SAME_SONG = 2;
-constexpr int JUMP_FADE_OUT_ARMED = 4;
-constexpr int JUMP_CROSSFADE = 6;
-constexpr int JUMP_FADE_IN = 10;
-constexpr int JUMP_FADE_OUT = 11;
-constexpr int CUEING_IMMEDIATE = 0;
-constexpr int CUEING_CROSSFADE = 3;
 constexpr int CURVE_AUTOMATIC = 4;
 constexpr int FIRST_DELTA = 60;
 constexpr int NEXT_SYSEX_DELTA = 20;

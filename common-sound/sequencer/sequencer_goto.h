@@ -14,6 +14,21 @@
 #include <cstdint>
 
 constexpr int MIDI_AUX_BUFFER_SIZE = 4096;
+
+// Jump states (jumpStatus).
+constexpr int JUMP_DIFFERENT_SONG = 1;   // loaded, its chase events waiting
+constexpr int JUMP_SAME_SONG = 2;
+constexpr int JUMP_FADE_OUT_ARMED = 4;
+constexpr int JUMP_ARMED = 5;            // chase played: fires at the arming bar
+constexpr int JUMP_CROSSFADE = 6;
+constexpr int JUMP_FADE_IN = 10;
+constexpr int JUMP_FADE_OUT = 11;
+
+// Cueing modes (cueingMode).
+constexpr int CUEING_IMMEDIATE = 0;
+constexpr int CUEING_BACK_TWO_BARS = 1;
+constexpr int CUEING_CROSSFADE = 3;
+constexpr int CUEING_IMMEDIATE_MATCHED = 4;
 constexpr int GOTO_OK = 49;
 constexpr int GOTO_BUSY = 71;
 
