@@ -808,8 +808,7 @@ void SEQUENCER_EX_ResetReadPosition(MidiStream *stream, Mfi *mfi)
 
 void CloseStream(int which)
 {
-    if (!t_insideTick)
-        rtLogMsg(4, LOG_SRC, __LINE__, "[CloseStream] Buffer = %i", which);
+    rtLogMsg(4, LOG_SRC, __LINE__, "[CloseStream] Buffer = %i", which);
     const int role = which == 0 ? 0 : 1;
     MidiStream *s = roleStream(role);
     if (!s || s->fileType == 0 || s->fileType == FILE_TYPE_ID3)
@@ -827,6 +826,7 @@ void CloseActualStream(int sendReset)
     MidiStream *s = irqMidiStream;
     if (!s)
         return;
+    rtLogMsg(4, LOG_SRC, __LINE__, "[CloseActualStream] ");
     sendStopSoundAllChannels(s->port != 0 ? 1 : 0);
     releasePort(s->port, sendReset != 0);
     zeroAllMeters();
@@ -861,6 +861,7 @@ void StartStream(MidiStream *s)
 {
     if (!s)
         return;
+    rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX] StartStream %d", slotIndexOf(s));
     const uint32_t f = sflags(s);
     sflagsAssign(s, (f & ~0x10008Au) | ((f >> 13) & 0x8u));
     rebaseStream(s, nowUs());

@@ -226,6 +226,9 @@ void linkDb(int role)
 // free event buffer; the port and the buffer index, or false (nothing taken).
 bool loadIntoSlot(s_StreamData *song, int role, int &port, int &bufferIndex, const char *noPortLine)
 {
+    // A slot still playing is never overwritten.
+    if (roleStream(role)->slotByte != 0)
+        return false;
     port = SEQUENCER_EX_GetFreeMidiPort();
     if (port < 0) {
         rtLogMsg(4, LOG_SRC, __LINE__, "%s", noPortLine);
