@@ -117,9 +117,9 @@ double percentile(std::vector<double> sorted, double p)
     return sorted[i];
 }
 
-// What the GUI thread does in the loaded run: writes to output 1 as the mix
-// editor would (Active Sensing, which the comparison leaves out) and takes
-// the engine's signals, while a busy thread runs on every core.
+// What the GUI thread does in the loaded run: writes to output 1 without a
+// pause (Active Sensing, which the measured output drops) and takes the
+// engine's signals, while a busy thread runs on every core.
 struct Load {
     explicit Load(Sequencer *seq)
     {
@@ -156,6 +156,22 @@ struct Load {
     uint64_t signalsReceived = 0;
 };
 
+// Output 1 of the measured runs: the recorder, which keeps everything but the
+// loaded run's Active Sensing (a writer that fast would fill it with millions).
+class MeasuredOutput : public IMidiOutput
+{
+public:
+    int openPort(int port) override { return recorder.openPort(port); }
+    void closePort() override { recorder.closePort(); }
+    int sendMessage(const std::vector<unsigned char> *message) override
+    {
+        if (message->size() == 1 && (*message)[0] == 0xFE)
+            return 0;
+        return recorder.sendMessage(message);
+    }
+    RecordingMidiOutput recorder;
+};
+
 struct Lateness {
     size_t compared = 0;
     size_t sent = 0;
@@ -171,8 +187,9 @@ struct Lateness {
 bool measure(const QString &path, double seconds, const std::vector<Sent> &expected, bool loaded,
              Lateness *r, uint64_t *signalsReceived, QString *error)
 {
-    RecordingMidiOutput one;
-    IMidiOutput *outputs[MIDI_OUTPUT_COUNT] = {&one};
+    MeasuredOutput measured;
+    RecordingMidiOutput &one = measured.recorder;
+    IMidiOutput *outputs[MIDI_OUTPUT_COUNT] = {&measured};
     PlayerRig rig(Sequencer::Clock::Monotonic, outputs);
     std::atomic<bool> haveClock{false};
     clockid_t threadClock{};
@@ -212,10 +229,7 @@ bool measure(const QString &path, double seconds, const std::vector<Sent> &expec
         *signalsReceived = load->signalsReceived;
     load.reset();
     rig.drainQueues();
-    std::vector<RecordingMidiOutput::Message> got;
-    for (RecordingMidiOutput::Message &m : one.messages())
-        if (m.bytes != std::vector<unsigned char>{0xFE})
-            got.push_back(std::move(m));
+    const std::vector<RecordingMidiOutput::Message> got = one.messages();
     rig.seq->requestStop();
 
     // Both runs sent the same messages in the same order; compare those both

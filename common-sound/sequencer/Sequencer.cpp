@@ -318,9 +318,16 @@ void Sequencer::run()
     qDebug() << "Sequencer thread started";
     raiseRealTimePriority();
     const RealTime::ThreadScope realTime;
+    Sound::MidiInterface *const outputs = m_midiInterface;
+    if (outputs)
+        outputs->setRealTimeWriter(true);
     while (!m_stopRequest.load()) {
         runPass(getTimeStampMilliSec());
         sleepToNextMillisecond();
+    }
+    if (outputs) {
+        outputs->setRealTimeWriter(false);
+        outputs->flushDeferred();
     }
 }
 
