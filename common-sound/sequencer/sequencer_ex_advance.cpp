@@ -329,6 +329,8 @@ Run endOfSong()
         s->currentBar = uint8_t(s->startBar);
         m->readPosition = irqMidiInfoStream ? irqMidiInfoStream->barOffsets[b] : 0;
         m->totalTicks = irqMidiInfoStream ? irqMidiInfoStream->barTicks[b] : 0;
+        rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX:%i] irqMfi->bufPos=%u, irqMfi->totDt=%u", __LINE__,
+                 m->readPosition, m->totalTicks);
         m->lastDelta = 0;
         s->currentBeat = 0;
         m->fastRun = 0;
