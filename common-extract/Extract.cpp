@@ -1,5 +1,8 @@
 #include "Extract.h"
 
+#include "SongFile.h"
+#include "Utf16Text.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -58,8 +61,23 @@ void storeLatin(char *field, int fieldSize, const char *text)
 bool validUtf8(const char *text, int length)
 {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    (void)decoder.decode(QByteArrayView(text, length));
+    // decode() is lazy: only the conversion to a string runs it.
+    const QString decoded = decoder.decode(QByteArrayView(text, length));
     return !decoder.hasError();
+}
+
+// Bytes of text to decode as UTF-8: all n when they are valid UTF-8, fewer
+// when the text filled its field and only a character cut there is not; -1
+// when the text is not UTF-8 (a Latin-1 letter at the end stays one).
+int utf8Prefix(const char *text, int n, bool filled)
+{
+    for (int cut = 0; cut <= (filled ? 3 : 0) && n - cut >= 0; ++cut) {
+        if (cut > 0 && (uint8_t(text[n - cut]) & 0xC0) != 0xC0)
+            continue;
+        if (validUtf8(text, n - cut))
+            return n - cut;
+    }
+    return -1;
 }
 
 // Decoded, trimmed field text; empty when the field is. A copy cut at the
@@ -70,14 +88,9 @@ QString cleanField(const char *field, int bytes)
     if (field[0] == 0)
         return QString();
     int n = int(strnlen(field, size_t(bytes)));
-    if (n == bytes && !validUtf8(field, n)) {
-        for (int cut = 1; cut <= 3 && n - cut > 0; ++cut) {
-            if (validUtf8(field, n - cut)) {
-                n -= cut;
-                break;
-            }
-        }
-    }
+    const int utf8 = n == bytes ? utf8Prefix(field, n, true) : -1;
+    if (utf8 > 0)
+        n = utf8;
     return Extract::decodeChars(field, n).trimmed();
 }
 
@@ -161,12 +174,44 @@ QString Extract::decodeChars(const char *text, int length)
     return result;
 }
 
+QString Extract::decodeLyricText(const char *text, int length)
+{
+    if (!text || length < 1)
+        return QString();
+    if (hasUtf16Bom(reinterpret_cast<const uint8_t *>(text), uint32_t(length)))
+        return decodeChars(text, length);
+    const int n = int(strnlen(text, size_t(length)));
+    const int utf8 = utf8Prefix(text, n, n >= length - 1);
+    return utf8 < 0 ? QString::fromLatin1(text, n) : QString::fromUtf8(text, utf8);
+}
+
+int Extract::visibleCharsOfBytes(const char *text, int length, int visibleBytes)
+{
+    if (!text || length < 1)
+        return visibleBytes;
+    const int n = int(strnlen(text, size_t(length)));
+    if (utf8Prefix(text, n, n >= length - 1) < 0)
+        return visibleBytes;
+    // Each continuation byte among the counted ones is no character of its own.
+    int bytes = 0, continuations = 0;
+    for (int i = 0; i < n && bytes < visibleBytes; ++i) {
+        const uint8_t b = uint8_t(text[i]);
+        if (b <= ' ')
+            continue;
+        ++bytes;
+        if ((b & 0xC0) == 0x80)
+            ++continuations;
+    }
+    return visibleBytes - continuations;
+}
+
 bool Extract::GetSongInfoFromFile(SONG_INFO *info, const QString &path)
 {
     if (!info)
         return false;
     const QFileInfo fileInfo(path);
-    if (!fileInfo.exists())
+    // A FIFO or device named like a song is no song: opening one could block.
+    if (!fileInfo.exists() || !fileInfo.isFile())
         return false;
     const QString baseName = fileInfo.completeBaseName();
     const QString suffix = fileInfo.suffix().toUpper();
@@ -186,8 +231,8 @@ bool Extract::GetSongInfoFromFile(SONG_INFO *info, const QString &path)
 
     if (base == SONG_FORMAT_MIDI || base == SONG_FORMAT_MP3) {
         // Not a usable song from here on when anything fails.
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
+        QFile file;
+        if (openSongFile(path, file) != SongFileStatus::Ok) {
             info->format = SONG_FORMAT_NONE;
             return false;
         }

@@ -23,7 +23,8 @@ public:
     Extract() = delete;
 
     // Fills info from the file's suffix and head (and tail for MP3). False when
-    // the file is missing (info untouched), its suffix is unknown, it is too
+    // the file is missing or not a regular file (info untouched), its suffix
+    // is unknown, it cannot be read, it is too
     // short or its content does not match the suffix (then format is 0).
     // Safe from any thread.
     static bool GetSongInfoFromFile(SONG_INFO *info, const QString &path);
@@ -32,6 +33,15 @@ public:
     // without one UTF-8, or ISO 8859-15 when that is not valid UTF-8. Reads at
     // most length bytes and stops at the first NUL (a NUL code unit for UTF-16/32).
     static QString decodeChars(const char *text, int length);
+
+    // Lyric rows, chord and marker names as the decoder stores them, from a
+    // field of length bytes: text that is valid UTF-8 (a character cut where
+    // the text fills the field dropped) or starts with a UTF-16 byte-order
+    // mark is decoded as such, anything else as Latin-1. Stops at the first NUL.
+    static QString decodeLyricText(const char *text, int length);
+    // Turns a count of the visible bytes (above blank) of text into a count
+    // of its visible characters, for syllable offsets of a UTF-8 row.
+    static int visibleCharsOfBytes(const char *text, int length, int visibleBytes);
 
     // Upper-case suffix -> base type of the song format code.
     static const QMap<QString, int> &mapFileExtToFrmBaseType();
@@ -46,7 +56,8 @@ public:
                                      int precountBars, int melodyChannel);
     // The stream without the song's text (cut mode), for the MIDI file writer.
     static int NormalizeSequenceCutEvent(s_StreamData *song, uint8_t *bytes, int length);
-    // Milliseconds from the start of the last normalised song to tick.
+    // Milliseconds from the start of the song to tick, as the engine plays it
+    // (see TempoMap).
     static uint32_t TempoTrascorsoDaiTick(s_StreamData *song, int tick);
 
     // Rows, syllables and chords of an MP3 file's text into the song's

@@ -42,7 +42,6 @@ int Extract::NormalizeSequenceCutEvent(s_StreamData *song, uint8_t *bytes, int l
 
 uint32_t Extract::TempoTrascorsoDaiTick(s_StreamData *song, int tick)
 {
-    ExtractLocker lock;
     return tempoTrascorsoDaiTick(tick, song);
 }
 

@@ -6,6 +6,7 @@
 #include "MakerRecords.h"
 #include "MidiLoad.h"
 #include "SongSettings.h"
+#include "TempoMap.h"
 
 #include "logmsg.h"
 
@@ -58,6 +59,7 @@ struct NormState {
     bool precountArmed;
     bool precountInserted;
     bool portWarned;
+    bool tempoTableFull;
 };
 
 NormState N;
@@ -498,8 +500,13 @@ void tempoEvent(const uint8_t *d)
     if (last.bar == g_run.bar) {
         last.bpm = uint16_t(bpm);
     } else if (last.bpm != bpm) {
+        // The table only serves the display; the stream keeps every tempo
+        // event, so the song still plays and times right.
         if (mi->tempoCount >= MAX_TEMPO_ENTRIES) {
-            extractFail(EXTRACT_ERR_BARS, "No memory: tempo structure");
+            if (!N.tempoTableFull)
+                logMsg(2, EXTRACT_LOG_SOURCE, __LINE__,
+                       "Tempo table full: tempo changes from bar %d on are not listed", g_run.bar);
+            N.tempoTableFull = true;
             return;
         }
         TEMPO_ENTRY &e = mi->tempoTable[mi->tempoCount++];
@@ -1094,36 +1101,5 @@ uint32_t TempoTrascorso(int ticks, int tpqn, int bpm)
 
 uint32_t tempoTrascorsoDaiTick(int tick, s_StreamData *song)
 {
-    ExtractLocker lock;
-    if (!song || !song->midiInfos || !song->mfi || tick <= 0)
-        return 0;
-    const MidiInfos *mi = song->midiInfos;
-    if (mi->barCount == 0)
-        return 0;
-    const double tpqn = song->mfi->tpqn ? song->mfi->tpqn : EXTRACT_TPQN;
-    double bpm = 120;
-    // 4/4 of the song's own quarter note until a time signature says otherwise.
-    double beatLength = tpqn;
-    double beatsPerBar = 4;
-    double ms = 0;
-    double barStart = 0;
-    for (int bar = 0; bar < mi->barCount; ++bar) {
-        for (int i = 0; i < mi->tempoCount && i < MAX_TEMPO_ENTRIES; ++i) {
-            if (mi->tempoTable[i].bar == bar && mi->tempoTable[i].bpm)
-                bpm = mi->tempoTable[i].bpm;
-        }
-        for (int i = 0; i < SongTickPerBarCount; ++i) {
-            if (SongTickPerBar[i].bar == bar) {
-                beatLength = SongTickPerBar[i].beatLength;
-                beatsPerBar = SongTickPerBar[i].beatsPerBar;
-            }
-        }
-        const double barTicks = beatLength * beatsPerBar;
-        const double msPerTick = 60000.0 / (tpqn * bpm);
-        if (tick < barStart + barTicks)
-            return uint32_t(ms + (tick - barStart) * msPerTick);
-        ms += barTicks * msPerTick;
-        barStart += barTicks;
-    }
-    return uint32_t(ms);
+    return TempoMap(song).msAt(tick);
 }

@@ -3,6 +3,7 @@
 // rhythm-part messages; the song's SysEx table.
 #include "ExtractProcInternal.h"
 #include "MakerRecords.h"
+#include "Utf16Text.h"
 
 #include "logmsg.h"
 
@@ -59,6 +60,18 @@ struct LyricState {
 };
 
 LyricState L;
+
+// Room for the UTF-8 form of a held text: three bytes a UTF-16 code unit.
+constexpr uint32_t UTF8_TEXT_SIZE = EXTRACT_HELD_MAX / 2 * 3 + 1;
+
+// Points a UTF-16 text (with its byte-order mark) at its UTF-8 form in buffer.
+void asUtf8(const uint8_t *&text, uint32_t &length, uint8_t (&buffer)[UTF8_TEXT_SIZE])
+{
+    if (!hasUtf16Bom(text, length))
+        return;
+    length = utf16BomToUtf8(text, length, buffer, UTF8_TEXT_SIZE);
+    text = buffer;
+}
 
 bool lyricsOn() { return g_run.flags & EXTRACT_FLAG_LYRICS; }
 bool chordsOn() { return g_run.flags & EXTRACT_FLAG_CHORDS; }
@@ -517,6 +530,8 @@ bool lyricsKaraokeMode() { return L.karaokeMode; }
 
 void lyricsText(const uint8_t *text, uint32_t length)
 {
+    uint8_t utf8[UTF8_TEXT_SIZE];
+    asUtf8(text, length, utf8);
     if (!length || !text[0])
         return;
     if (!L.karaokeMode && text[0] == '@') {
@@ -535,6 +550,8 @@ void lyricsText(const uint8_t *text, uint32_t length)
 
 void lyricsLyric(const uint8_t *text, uint32_t length)
 {
+    uint8_t utf8[UTF8_TEXT_SIZE];
+    asUtf8(text, length, utf8);
     if (L.sysExMode || !lyricsOn() || !length || !text[0])
         return;
     MidiInfos *mi = g_run.mi;

@@ -2,6 +2,7 @@
 
 #include "Extract.h"
 #include "ExtractLock.h"
+#include "SongFile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -50,33 +51,34 @@ ExtractResult ExtractResult::fromJson(const QJsonObject &)
 
 ExtractTool::ExtractTool(const QString &path) : m_path(path)
 {
-    const QFileInfo fi(path);
-    if (!fi.exists() || !fi.isFile()) {
+    QFile file;
+    QString reason;
+    const SongFileStatus opened = openSongFile(path, file, &reason);
+    if (opened == SongFileStatus::Missing)
         qCWarning(lcExtractTool).noquote() << QStringLiteral("File %1 does not exists").arg(path);
-        fail(QStringLiteral("no such file"));
+    if (opened != SongFileStatus::Ok) {
+        fail(reason);
         return;
     }
-    if (!Extract::GetSongInfoFromFile(&m_info, path)) {
+    if (!Extract::GetSongInfoFromFile(&m_info, path) || m_info.format == SONG_FORMAT_NONE) {
         qCWarning(lcExtractTool).noquote() << QStringLiteral("Cannot get info from file %1").arg(path);
         fail(QStringLiteral("not a song file"));
         return;
     }
-    if (m_info.format == SONG_FORMAT_NONE) {
-        fail(QStringLiteral("not a song file"));
-        return;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(file.errorString());
-        return;
-    }
+    const uint32_t base = songFormatBase(m_info.format);
     QByteArray bytes;
-    if (!readSong(file, file.size(), songFormatBase(m_info.format) == SONG_FORMAT_MP3, bytes)) {
-        fail(QStringLiteral("cannot read: %1").arg(file.errorString()));
+    if (base == SONG_FORMAT_MIDI) {
+        if (readOpenedSongFile(file, SONG_FILE_MAX_MIDI_BYTES, bytes, &reason) != SongFileStatus::Ok) {
+            fail(reason);
+            return;
+        }
+    } else if (base == SONG_FORMAT_MP3 && !readSong(file, file.size(), true, bytes)) {
+        fail(QStringLiteral("cannot be read: %1").arg(file.errorString()));
         return;
     }
+    // Other files are not analysed: nothing of them is read.
     setUpRecords();
-    ExtractLocker lock;             // the bar table and the tempo walk are the last run's
+    ExtractLocker lock;             // the bar table is the last run's
     if (_loadBuffer(bytes))
         _loadTextAndChords();
 }
@@ -133,6 +135,10 @@ bool ExtractTool::_loadBuffer(const QByteArray &bytes)
         << QStringLiteral("File %1 format = %2").arg(m_path, QLatin1String(name));
     auto *data = reinterpret_cast<const uint8_t *>(bytes.constData());
     if (base == SONG_FORMAT_MIDI) {
+        if (bytes.size() > SONG_FILE_MAX_MIDI_BYTES) {
+            fail(QStringLiteral("too large for a song"));
+            return false;
+        }
         // No count-in; melody channel 4 as the player's export always asked.
         m_streamLength = Extract::NormalizeMidiSequence(&m_stream, const_cast<uint8_t *>(data),
                                                         int(bytes.size()), 0, 4);
@@ -145,6 +151,7 @@ bool ExtractTool::_loadBuffer(const QByteArray &bytes)
             m_bars.append(*Extract::GetBarBeatStructItem(i));
         for (int i = 0; i < Extract::GetNumMarkers(&m_stream); ++i)
             m_markers.append(*Extract::GetMarkerStructItem(&m_stream, i));
+        m_tempo = TempoMap(&m_stream);
     } else if (base == SONG_FORMAT_MP3) {
         Extract::Mp3TextFindType(&m_stream, data, long(bytes.size()), MP3_TRAILING_TAIL_LENGTH);
     }
@@ -156,7 +163,7 @@ bool ExtractTool::_loadBuffer(const QByteArray &bytes)
 qint64 ExtractTool::toMs(uint32_t time) const
 {
     if (songFormatBase(m_info.format) == SONG_FORMAT_MIDI)
-        return Extract::TempoTrascorsoDaiTick(const_cast<s_StreamData *>(&m_stream), int(time));
+        return m_tempo.msAt(time);
     return qint64(time) * 10;
 }
 
@@ -169,12 +176,17 @@ void ExtractTool::_loadTextAndChords()
     qCDebug(lcExtractTool).noquote() << QStringLiteral("Found %1 text lines").arg(rows);
     for (int i = 0; i < rows; ++i) {
         const TEXT_EV *r = Extract::GetTextLineStructItem(&m_stream, unsigned(i));
-        m_text.append({QString::fromLatin1(r->text, qsizetype(strnlen(r->text, sizeof r->text))),
-                       toMs(r->tick)});
+        m_text.append({Extract::decodeLyricText(r->text, int(sizeof r->text)), toMs(r->tick)});
     }
     for (int i = 0; i < Extract::GetNumSylEvent(&m_stream); ++i) {
         const SYL_EV *s = Extract::GetSylEventStructItem(&m_stream, i);
-        m_syl.append({s->offset, s->row, toMs(s->tick)});
+        int offset = s->offset;
+        // Offsets count bytes: a UTF-8 row has fewer characters.
+        if (offset != SYL_END_OF_ROW && s->row >= 0 && s->row < rows) {
+            const TEXT_EV *r = Extract::GetTextLineStructItem(&m_stream, unsigned(s->row));
+            offset = Extract::visibleCharsOfBytes(r->text, int(sizeof r->text), offset);
+        }
+        m_syl.append({offset, s->row, toMs(s->tick)});
     }
     // Offsets that count only visible characters are turned into character
     // positions: each blank of a row pushes the syllables after it one place.
@@ -193,8 +205,7 @@ void ExtractTool::_loadTextAndChords()
     }
     for (int i = 0; i < Extract::GetNumChordEvent(&m_stream); ++i) {
         const CHORD_EV *c = Extract::GetChordsEventStructItem(&m_stream, i);
-        m_chords.append({QString::fromLatin1(c->name, qsizetype(strnlen(c->name, sizeof c->name))),
-                         toMs(c->tick)});
+        m_chords.append({Extract::decodeLyricText(c->name, int(sizeof c->name)), toMs(c->tick)});
     }
     m_result.rows = int(m_text.size());
     m_result.syllables = int(m_syl.size());

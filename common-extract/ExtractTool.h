@@ -5,6 +5,7 @@
 
 #include "SongInfo.h"
 #include "StreamData.h"
+#include "TempoMap.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -94,6 +95,7 @@ private:
     std::unique_ptr<Db> m_db;
     std::unique_ptr<uint8_t[]> m_eventBuffer;
     int m_streamLength = 0;
+    TempoMap m_tempo;
     bool m_loaded = false;
     QString m_error;
 

@@ -3,6 +3,7 @@
 #include "ByteReader.h"
 #include "MakerRecords.h"
 #include "MfxHeader.h"
+#include "Utf16Text.h"
 
 #include <QString>
 #include <algorithm>
@@ -95,6 +96,9 @@ void takeArtistRow(const uint8_t *f0, uint32_t avail, SONG_INFO *info, bool &art
     artistFound = true;
 }
 
+// Room for a title of UTF-16 text in UTF-8, with the "@T" in front.
+constexpr uint32_t UTF8_TITLE_SIZE = 3 * SONG_INFO_TITLE_MAX + 8;
+
 int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
 {
     char savedTitle[SONG_INFO_TITLE_SIZE];
@@ -155,8 +159,13 @@ int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
         if (!r.vlq(len))
             continue;
         const uint8_t *text = r.here();
-        const uint32_t textAvail = std::min(len, r.left());
+        uint32_t textAvail = std::min(len, r.left());
         const uint32_t after = r.pos + textAvail;
+        uint8_t utf8[UTF8_TITLE_SIZE];
+        if ((type == 0x01 || type == 0x03) && hasUtf16Bom(text, textAvail)) {
+            textAvail = utf16BomToUtf8(text, textAvail, utf8, sizeof utf8);
+            text = utf8;
+        }
 
         switch (type) {
         case 0x51:

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-constexpr uint32_t SETTINGS_SCAN_LIMIT = 8192;      // bytes of a MIDI file searched
+constexpr uint32_t SETTINGS_SCAN_LIMIT = 16384;     // bytes searched: room for a full mix of 32 channels x 4 layers
 constexpr uint32_t SETTINGS_RECORD_ROOM = 29;       // bytes an F0 needs left to be read
 constexpr int BAR_INFO_GEN_EDIT_SIZE = 22;
 

@@ -147,7 +147,7 @@ private:
     bool m_scheduled = false;
     MessageRing m_events;
     std::atomic<uint64_t> m_dropped{0};
-    bool m_anchored = false;          // the first render call has been
+    bool m_anchored = false;          // a render call has set the shift
     double m_lastRenderMs = 0;
     double m_windowStartMs = 0;       // the largest needs of this window and the last
     double m_maxNeed = 0;

@@ -1,5 +1,6 @@
 #include "DatabaseHelper.h"
 
+#include "LibrarySql.h"
 #include "resourcepaths.h"
 
 #include <QDebug>
@@ -85,6 +86,9 @@ DatabaseHelper::DatabaseHelper()
 
 DatabaseHelper::~DatabaseHelper()
 {
+    // A rebuild that never finished gives the old library back.
+    rebuildSavepoint.reset();
+    indexInsert.reset();
     const QStringList names{driveIdxDb.connectionName(), mdDb.connectionName(),
                             libraryDb.connectionName()};
     driveIdxDb = QSqlDatabase();
@@ -187,19 +191,24 @@ bool DatabaseHelper::connect()
 
     QSqlQuery q;
     q.exec(QStringLiteral("PRAGMA foreign_keys = ON;"));
-    checkLibraryTables();
+    // A search as the user types reads the whole song table; SQLite's
+    // default 2 MB cache would read a large library from the system again at
+    // every keystroke.
+    q.exec(QStringLiteral("PRAGMA cache_size = -32768"));
+    if (checkLibraryTables())
+        addLookupIndexes();
     return true;
 }
 
 // A file that opens but is no song library (another program's database, a
 // damaged file) is reported and left untouched: it may hold the user's data.
-void DatabaseHelper::checkLibraryTables()
+bool DatabaseHelper::checkLibraryTables()
 {
     QSqlQuery q;
     if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
         qCritical().noquote() << "Il DB" << libraryDb.databaseName()
                               << "non e' leggibile come libreria:" << q.lastError().text();
-        return;
+        return false;
     }
     QStringList present;
     while (q.next())
@@ -209,8 +218,30 @@ void DatabaseHelper::checkLibraryTables()
         if (!present.contains(QLatin1String(table)))
             missing << QLatin1String(table);
     }
-    if (!missing.isEmpty())
-        qCritical().noquote() << "Il DB" << libraryDb.databaseName()
-                              << "non e' una libreria di brani, tabelle mancanti:"
-                              << missing.join(QLatin1Char(','));
+    if (missing.isEmpty())
+        return true;
+    qCritical().noquote() << "Il DB" << libraryDb.databaseName()
+                          << "non e' una libreria di brani, tabelle mancanti:"
+                          << missing.join(QLatin1Char(','));
+    return false;
+}
+
+// Lookup indexes, added to libraries of every age; they change no content.
+// Without them registration checks the whole song table for the path, and
+// every artist, genre or author a removal or rebuild deletes makes SQLite
+// scan it again for the cascade.
+void DatabaseHelper::addLookupIndexes()
+{
+    static const char *const indexes[] = {
+        "CREATE INDEX IF NOT EXISTS SongsInnerPath ON Songs (innerPath)",
+        "CREATE INDEX IF NOT EXISTS SongsArtista ON Songs (IdArtista)",
+        "CREATE INDEX IF NOT EXISTS SongsGenere ON Songs (IdGenere)",
+        "CREATE INDEX IF NOT EXISTS SongsAutore ON Songs (IdAutore)",
+        "CREATE INDEX IF NOT EXISTS PlayListSongsList ON PlayListSongs (IdPlayList, SeqNum)",
+    };
+    QSqlQuery q;
+    for (const char *sql : indexes) {
+        if (!q.exec(QLatin1String(sql)))
+            LibrarySql::failed(q);
+    }
 }

@@ -1,10 +1,42 @@
 // Owner of the song library's storage: the song folder, the library database
 // file (made from the template resource) and two in-memory databases.
+//
+// Contract: every operation runs on the GUI thread (the worker threads reach
+// the two index slots through queued signals only). A failed statement is
+// logged as "SqLite error:" with its text and answered with the operation's
+// failure value; nothing is shown and nothing is thrown. Every value that
+// comes from a user, a file or the store is bound, never pasted into SQL.
+// Operations that write more than one row run in a savepoint, so a failure
+// leaves the library as it was; savepoints nest, so they also work inside a
+// rebuild, which holds one open from prepareForRebuild to finalizeRebuild
+// (quitting before finalizeRebuild gives the old library back). Code on the
+// default connection must therefore use savepoints, never BEGIN.
 #pragma once
 
+#include "LibraryRecords.h"
+#include "SongInfo.h"
+
+#include <QList>
 #include <QObject>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariant>
+
+#include <memory>
+
+namespace LibrarySql {
+class Savepoint;
+}
+
+// The store list a song row was shown in; it chooses the cache whose
+// download state changes. Any other value counts as the title search.
+enum SongProvenience : int { ProvenienceTitleSearch = 0, ProvenienceNews = 1, ProvenienceStoreList = 2 };
+
+// Download states kept in a store cache's isFromSub.
+enum StoreSongState { StoreDownloading = 3, StoreDownloaded = 4, StoreDownloadFailed = 5 };
 
 class DatabaseHelper : public QObject
 {
@@ -22,6 +54,76 @@ public:
     bool connect();
 
     const QString &getLibraryFolder() const { return libraryFolder; }
+
+    // Registration and lookup. A file already registered under the same path
+    // is not registered again (true).
+    bool checkSong(const SongInfo &info, const QString &path);
+    bool insertDataSongs(const SongInfo &info, const QString &path, int idArtist, int idGenre,
+                         int idAuthor);
+    bool updateLastPlay(int idSong);
+    SongInfo selectSongById(int idSong);
+    Artist selectArtistById(int id);
+    Genres selectGenreById(int id);
+    QList<Artist> selectArtists();
+    QList<Genres> selectGenres();
+    QList<SongInfo> selectSongs();
+    QList<SongInfo> selectSubSongs();
+    QList<SongInfo> selectLastXSongs(int x);
+    // Modes: 1 title, 2 artist name, 3 genre name contain f; 4 artist id,
+    // 5 genre id equal f. Any other mode gives an empty list.
+    QList<SongInfo> selectSongsWithFilter(int mode, const QString &f);
+
+    // Playlists. Positions of a playlist are 0, 1, 2... in play order.
+    void insertPlaylist(const QString &name);
+    bool updatePlaylistName(int id, const QString &name);
+    bool deletePlaylist(int id);
+    QList<Playlist> selectPlaylists();
+    bool insertSongInPlayList(int idSong, int idPlaylist);
+    // All or nothing: on any failure the playlist keeps its old content.
+    bool reorderSongIntoPlaylist(int idPlaylist, const QList<SongInfo> &songs);
+    QList<SongInfo> getPlaylistSongs(int idPlaylist);
+
+    // Store result caches: MDNews and MDSearchTitle of the file, MDSearchTitle
+    // in memory ("MDdb") and MDSearchGenArt of the file.
+    bool insertMDSongsNews(const SongInfo &info);
+    bool insertMDSongsSearch(const SongInfo &info);
+    bool insertMDSongsSearchMem(const SongInfo &info);
+    bool insertMDSongsSearch(const QList<SongInfo> &songs);
+    bool insertMDGenreSearch(const Genres &genre);
+    QList<SongInfo> selectMDSongs();
+    // The store song id of a cached product, or an empty text.
+    QString getSongIdWithProductId(const QString &productId);
+    bool updateDownloadStatus(int productId, int newStatus, SongProvenience provenience);
+    // True when the rows are gone.
+    bool truncateMDNews();
+    bool truncateMDSearchTitles();
+    bool truncateMDSearchGenArt();
+
+    // Maintenance. Removing an artist or a genre also deletes its songs'
+    // files inside the song folder (an MP3's CD+G companion and every
+    // song's ".bak" with them); a single song's file stays.
+    bool removeSongFromLibrary(int idSong);
+    bool removeArtist(int idArtist);
+    bool removeGenre(int idGenre);
+    // Empties the song tables keeping the playlists; the songs of the song
+    // folder are then registered again and finalizeRebuild links the
+    // playlists to them by file name and makes it all permanent.
+    void prepareForRebuild();
+    void finalizeRebuild();
+    // The song files of the song folder, as the rebuild imports them.
+    QList<QUrl> songFolderFiles() const;
+    bool selectIndexedFiles();
+
+public slots:
+    // Id of the row of exactly that name, created when missing; 0 on failure.
+    int checkInsertArtist(const QString &name);
+    int checkInsertGenere(const QString &name);
+    int checkInsertAuthor(const QString &name);
+    // The drive-file index: one row (suffix, file name, folder) per file.
+    bool addFileToIndex(const QString &path);
+    bool truncateIndexedFilesTable();
+
+public:
 
     // Read directly by the library browser.
     QSqlDatabase driveIdxDb;
@@ -50,8 +152,22 @@ public:
 
 private:
     bool copyTemplate(const QString &dbPath);
-    void checkLibraryTables();
+    bool checkLibraryTables();
+    void addLookupIndexes();
+    int checkInsertName(const char *table, const char *idColumn, const char *nameColumn,
+                        const QString &name);
+    QList<SongInfo> selectSongList(const QString &condition, const char *bind = nullptr,
+                                   const QVariant &value = {});
+    bool removeWithFiles(const char *selectText, const char *selectBind, const char *deleteText,
+                         const char *deleteBind, int id);
+    void removeSongFiles(const QString &path);
+    bool insertMDSong(QSqlDatabase db, const char *table, const SongInfo &info);
+    bool truncate(QSqlDatabase db, const char *table);
 
     QString documentsPath;
     QString libraryFolder;
+    bool rebuilding = false;
+    std::unique_ptr<LibrarySql::Savepoint> rebuildSavepoint;
+    // Prepared once: a drive scan sends one insert per file.
+    std::unique_ptr<QSqlQuery> indexInsert;
 };

@@ -355,7 +355,8 @@ int usage()
 {
     std::fprintf(stderr, "usage: velmar-play FILE --capture [--seconds N]\n"
                          "       velmar-play FILE --realtime [--seconds N]\n"
-                         "       velmar-play FILE --live [--seconds N] [--soundfont PATH]\n");
+                         "       velmar-play FILE --live [--seconds N] [--soundfont PATH]\n"
+                         "N: seconds, more than 0 and at most 21600\n");
     return 2;
 }
 } // namespace
@@ -378,7 +379,8 @@ int main(int argc, char *argv[])
         } else if (a == QLatin1String("--seconds") && i + 1 < args.size()) {
             bool ok = false;
             seconds = args[++i].toDouble(&ok);
-            if (!ok || seconds <= 0)
+            // The limit becomes whole milliseconds: nan, inf and huge values cannot.
+            if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > kNoLimitSeconds)
                 return usage();
         } else if (path.isEmpty() && !a.startsWith(QLatin1String("--"))) {
             path = a;

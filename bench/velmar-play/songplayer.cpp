@@ -1,8 +1,8 @@
 #include "songplayer.h"
 
 #include "Extract.h"
+#include "SongFile.h"
 
-#include <QFile>
 #include <QList>
 
 SongRecords::SongRecords()
@@ -17,6 +17,9 @@ SongRecords::SongRecords()
 
 bool loadSong(const QString &path, SongRecords &song, QString *error)
 {
+    QByteArray bytes;
+    if (readSongFile(path, SONG_FILE_MAX_MIDI_BYTES, bytes, error) != SongFileStatus::Ok)
+        return false;
     if (!Extract::GetSongInfoFromFile(&song.info, path)) {
         *error = QStringLiteral("not a song file");
         return false;
@@ -25,12 +28,6 @@ bool loadSong(const QString &path, SongRecords &song, QString *error)
         *error = QStringLiteral("not a MIDI song");
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    QByteArray bytes = file.readAll();
     // The player asks for no count-in and no melody channel.
     const int length = Extract::NormalizeMidiSequence(
         &song.sd, reinterpret_cast<uint8_t *>(bytes.data()), int(bytes.size()), 0, -1);

@@ -107,6 +107,12 @@ int main(int argc, char *argv[])
         return usage();
     const QString songPath = plain[0];
     quietLogs();
+    SongRecords song;
+    QString error;
+    if (!loadSong(songPath, song, &error)) {
+        std::fprintf(stderr, "velmar-render: %s: %s\n", qPrintable(songPath), qPrintable(error));
+        return 1;
+    }
 
     auto owned = std::make_unique<OfflineAudioSink>(kRate);
     OfflineAudioSink *sink = owned.get();
@@ -120,11 +126,8 @@ int main(int argc, char *argv[])
     IMidiOutput *outputs[MIDI_OUTPUT_COUNT] = {&synth};
     PlayerRig rig(Sequencer::Clock::Simulated, outputs);
     rig.seq->sequencerStart();
-    SongRecords song;
-    QString error;
-    if (!loadSong(songPath, song, &error) || !rig.seq->preloadMidiFile(&song.sd)) {
-        std::fprintf(stderr, "velmar-render: %s: %s\n", qPrintable(songPath),
-                     qPrintable(error.isEmpty() ? QStringLiteral("the song did not start") : error));
+    if (!rig.seq->preloadMidiFile(&song.sd)) {
+        std::fprintf(stderr, "velmar-render: %s: the song did not start\n", qPrintable(songPath));
         return 1;
     }
     WavWriter wav(plain[1]);

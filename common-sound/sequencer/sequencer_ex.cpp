@@ -481,13 +481,14 @@ void SEQUENCER_EX_SetDeltaBpmCurrent(int delta)
 
 void SEQUENCER_EX_SetDeltaTransposeCurrent(int delta)
 {
+    // The tick points the same pointers at the slot when a seek arrives.
+    AdvanceHold hold;
     SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
     logMsg(3, LOG_SRC, __LINE__,
            "[SEQUENCER_EX_SetDeltaTransposeCurrent] delta= %i, ptrMidiStream= %p", delta,
            static_cast<void *>(ptrMidiStream));
     if (!ptrMidiStream)
         return;
-    AdvanceHold hold;
     silenceAll();
     ptrMidiStream->transpose = int16_t(delta);
     if (ptrDb)
@@ -560,8 +561,8 @@ int SEQUENCER_EX_ForwardToTargetBar(int bar)
 
 void SEQUENCER_EX_RewindToTargetBar(int bar)
 {
-    clearSeekTables();
     SEQUENCER_EX_SetEnableIntrAdvance(0);
+    clearSeekTables();
     SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
     MidiStream *s = ptrMidiStream;
     Mfi *m = ptrMfi;

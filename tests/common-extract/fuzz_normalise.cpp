@@ -1,5 +1,6 @@
 // Normaliser over arbitrary songs in play, dry-run and cut mode. The first
 // byte picks the mode; a stream that comes out must keep the byte contract.
+#include "TempoMap.h"
 #include "loadedsong.h"
 
 #include <QtGlobal>
@@ -26,8 +27,9 @@ bool vlq(const uint8_t *p, uint32_t n, uint32_t &pos, uint32_t &value)
     return false;
 }
 
-// Walks the stream as the engine does; aborts on anything outside the contract.
-void checkStream(const uint8_t *p, uint32_t n, bool playMode, uint32_t head)
+// Walks the stream as the engine does; aborts on anything outside the
+// contract. Returns the tick of its end.
+uint64_t checkStream(const uint8_t *p, uint32_t n, bool playMode, uint32_t head)
 {
     if (n < head + 4 || std::memcmp(p, "MThd", 4) != 0)
         abort();
@@ -36,10 +38,12 @@ void checkStream(const uint8_t *p, uint32_t n, bool playMode, uint32_t head)
     if (track != n - head)
         abort();
     uint32_t pos = head;
+    uint64_t tick = 0;
     for (;;) {
         uint32_t delta, len;
         if (!vlq(p, n, pos, delta) || pos >= n || p[pos] < 0x80)
             abort();
+        tick += delta;
         const uint8_t s = p[pos];
         const uint8_t kind = s & 0xF0;
         if (s == 0xF0 || (s == 0xF7 && !playMode)) {
@@ -53,7 +57,7 @@ void checkStream(const uint8_t *p, uint32_t n, bool playMode, uint32_t head)
             if (p[pos - 2] == 0x2F) {
                 if (pos + len != n)
                     abort();
-                return;
+                return tick;
             }
         } else if (s == EXTRACT_EV_PORT || kind == 0xC0 || kind == 0xD0) {
             ++pos;
@@ -108,9 +112,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int length = song->normalise(bytes.data(), bytes.size(), flags, dry);
     if (length < 0 || uint32_t(length) > XBUF_CSHARP_SIZE)
         abort();
-    if (length > 0 && !dry)
-        checkStream(song->buffer.get(), uint32_t(length), flags == EXTRACT_PLAY_MODE,
-                    song->stream->fileType == FILE_TYPE_MF4 ? EXTRACT_HEAD_SIZE_MF4 : EXTRACT_HEAD_SIZE);
+    if (length > 0 && !dry) {
+        const uint64_t end = checkStream(song->buffer.get(), uint32_t(length), flags == EXTRACT_PLAY_MODE,
+                                         song->stream->fileType == FILE_TYPE_MF4 ? EXTRACT_HEAD_SIZE_MF4
+                                                                                 : EXTRACT_HEAD_SIZE);
+        // The song clock reads the same stream to its end, and time only grows.
+        const TempoMap clock(&song->sd);
+        if (clock.endTick() != end || clock.usAt(int64_t(end / 2)) > clock.usAt(int64_t(end)))
+            abort();
+    }
     if (length > 0)
         tempoTrascorsoDaiTick(int(size) * 97, &song->sd);
     return 0;

@@ -98,8 +98,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QString kar = dir.filePath(QStringLiteral("song.kar"));
-        TestUtil::runPython(QStringLiteral("common-extract/gen_kar_tool.py"),
-                            {kar, dir.filePath(QStringLiteral("song.json"))});
+        TestUtil::runPython(QStringLiteral("common-extract/gen_kar_tempo.py"),
+                            {QStringLiteral("UTF-8 lyrics"), kar, dir.filePath(QStringLiteral("song.json"))});
         QByteArray bytes = TestUtil::readFile(kar);
         LoadedSong song;
         s_StreamData &sd = song.sd;
@@ -110,7 +110,7 @@ private slots:
         QVERIFY(plain > 0);
         const int bars = infos->barCount;
         const int rows = Extract::GetNumTextLines(&sd);
-        QCOMPARE(rows, 5);
+        QCOMPARE(rows, 4);
         QCOMPARE(Extract::TempoTrascorsoDaiTick(&sd, 4 * 480), 2000u);
 
         zeroStreamRecords(&sd);

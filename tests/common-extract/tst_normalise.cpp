@@ -290,14 +290,11 @@ private slots:
         for (int i = 0; i < 10; ++i)
             bars += SmfTrack::vlq(192000) + hexBytes({0x90, 60, 100});
         QTest::newRow("1000 bars") << song(bars + eot) << 10;
+        // The tempo table fills up; the song still loads with every change.
         QByteArray tempos;
-        for (int i = 0; i < 151; ++i)
+        for (int i = 0; i < 400; ++i)
             tempos += SmfTrack::vlq(i ? 1920 : 0) + hexBytes({0xFF, 0x51, 3, 0x07, 0xA1, 0x20 + (i & 1)});
-        QTest::newRow("151 tempo entries") << song(tempos + eot) << 10;
-        QByteArray tempos150;
-        for (int i = 0; i < 150; ++i)
-            tempos150 += SmfTrack::vlq(i ? 1920 : 0) + hexBytes({0xFF, 0x51, 3, 0x07, 0xA1, 0x20 + (i & 1)});
-        QTest::newRow("150 tempo entries") << song(tempos150 + eot) << 0;
+        QTest::newRow("400 tempo bars") << song(tempos + eot) << 0;
         // 529,000 SysEx bytes pass the limit of the stream.
         QByteArray sysex;
         for (int i = 0; i < 4100; ++i)
@@ -346,7 +343,7 @@ private slots:
         QCOMPARE(int(none.infos->tempoCount), 1);
         QCOMPARE(int(none.infos->tempoTable[0].bpm), 120);
         QCOMPARE(tempoTrascorsoDaiTick(1920, &none.sd), 2000u);
-        QCOMPARE(tempoTrascorsoDaiTick(100000, &none.sd), 6000u);
+        QCOMPARE(tempoTrascorsoDaiTick(100000, &none.sd), 4167u);     // its end, 4000 ticks
         QCOMPARE(tempoTrascorsoDaiTick(960, &none.sd), 1000u);
         // Without a time signature a bar is four beats of the song's own
         // quarter note: at 384 ticks the tempo change of bar 2 falls at 3072.

@@ -152,10 +152,10 @@ private slots:
         QCOMPARE(db->transpose, int16_t(0x3333));
     }
 
-    void onlyFirst8K()
+    void onlyScanWindow()
     {
-        const QByteArray late = QByteArray(8200, '\0') + record(0x3F, QByteArray("\x05\x00", 2)) +
-                                QByteArray(40, '\0');
+        const QByteArray late = QByteArray(int(SETTINGS_SCAN_LIMIT) + 8, '\0') +
+                                record(0x3F, QByteArray("\x05\x00", 2)) + QByteArray(40, '\0');
         auto db = freshDb();
         QCOMPARE(loadMid(midiWith(late), db.get()), 1);
         QCOMPARE(db->transpose, int16_t(0x3333));

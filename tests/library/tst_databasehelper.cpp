@@ -1,5 +1,5 @@
 #include "DatabaseHelper.h"
-#include "testutil.h"
+#include "librarytest.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,16 +17,6 @@ namespace {
 QByteArray sha1(const QString &path)
 {
     return QCryptographicHash::hash(TestUtil::readFile(path), QCryptographicHash::Sha1);
-}
-
-// Runs the sqlite3 shell on a file and returns its output.
-QString sqlite3(const QString &db, const QString &sql)
-{
-    QByteArray out;
-    const int rc = TestUtil::runProgram(QStringLiteral("sqlite3"), {db, sql}, &out);
-    if (rc != 0)
-        return QStringLiteral("sqlite3 failed with %1").arg(rc);
-    return QString::fromUtf8(out).trimmed();
 }
 
 QStringList column(QSqlQuery &q)
@@ -137,7 +127,7 @@ private slots:
         QFETCH(bool, sqlite);
         QVERIFY(QDir().mkpath(folder));
         if (sqlite)
-            QCOMPARE(sqlite3(dbPath, QString::fromUtf8(content)), QString());
+            QCOMPARE(shell(dbPath, QString::fromUtf8(content)), QString());
         else
             QVERIFY(TestUtil::writeFile(dbPath, content));
         const QByteArray before = sha1(dbPath);
@@ -174,8 +164,8 @@ private slots:
         DatabaseHelper db;
         QVERIFY(db.initDb());
         QVERIFY(!QFile::exists(dbPath + ".part"));
-        QCOMPARE(sqlite3(dbPath, "SELECT count(*) FROM PlayList"), QString("4"));
-        QCOMPARE(sqlite3(dbPath, "PRAGMA integrity_check"), QString("ok"));
+        QCOMPARE(shell(dbPath, "SELECT count(*) FROM PlayList"), QString("4"));
+        QCOMPARE(shell(dbPath, "PRAGMA integrity_check"), QString("ok"));
     }
 
     void songFolderIsAFile()

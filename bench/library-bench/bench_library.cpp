@@ -1,0 +1,343 @@
+// Speed of the song library on a synthetic library, each figure printed
+// beside the sqlite3 shell running the same statements on its own copy:
+//   - registration: one commit per song (as an import registers them) and
+//     inside one transaction (as a rebuild does);
+//   - lookup by title and by artist as typed, per keystroke: the first screen
+//     of rows that the library browser's list fetches, and the whole list
+//     (target: under 10 ms a keystroke);
+//   - rebuild of a song folder of real files, playlists kept;
+//   - the drive index filled with paths.
+//
+// Usage: bench_library [songs] [files] [paths]   (default 100000 5000 100000)
+#include "DatabaseHelper.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr double kKeystrokeTargetMs = 10.0;
+constexpr int kPerCommitSongs = 1000;
+
+const char *const kWords[] = {"Amore", "Notte", "Sole",  "Cuore", "Mare",  "Luna",   "Vento",
+                              "Strada", "Cielo", "Fuoco", "Terra", "Stella", "Sogno", "Tempo",
+                              "Rosa",  "Neve",  "Festa", "Ballo", "Canto", "Lacrime", "Baci",
+                              "Volo",  "Onda",  "Porto", "Treno", "Casa",  "Vita",   "Estate",
+                              "Inverno", "Primavera", "Autunno", "Fiume", "Lago", "Monte",
+                              "Città", "Paese", "Giorno"};
+const char *const kFirst[] = {"Anna", "Bruno", "Carla", "Dario", "Elena", "Fabio", "Giulia",
+                              "Hugo", "Irene", "Luca",  "Marta", "Nino",  "Olga",  "Paolo",
+                              "Rita", "Sergio", "Tina", "Ugo",   "Vera",  "Zeno"};
+const char *const kLast[] = {"Rossi", "Bianchi", "Verdi", "Neri", "Gallo", "Conti", "Costa",
+                             "Fontana", "Greco", "Marino", "Bruno", "Villa", "Ferrari",
+                             "Ricci", "Lombardi", "Moretti", "Barbieri", "Leone", "Serra",
+                             "Santoro", "Mariani", "Rinaldi", "Caruso", "Ferri", "Fabbri"};
+
+template <size_t N>
+QString pick(const char *const (&list)[N], int i)
+{
+    return QString::fromUtf8(list[size_t(i) % N]);
+}
+
+SongInfo synthetic(int i)
+{
+    SongInfo s;
+    s.title = pick(kWords, i) + QLatin1Char(' ') + pick(kWords, i / 37 + 5) + QLatin1Char(' ')
+              + QString::number(i);
+    s.artist = pick(kFirst, i % 500) + QLatin1Char(' ') + pick(kLast, (i % 500) / 20);
+    s.genre = QStringLiteral("Genere %1").arg(i % 40);
+    s.author = QStringLiteral("Autore %1").arg(i % 2000);
+    s.format = i % 3 ? QStringLiteral("MIDI") : QStringLiteral("MP3");
+    s.bpm = 60 + i % 120;
+    s.keySign = QStringLiteral("C");
+    s.length = 120 + i % 240;
+    return s;
+}
+
+QString quoted(const QString &text)
+{
+    QString q = text;
+    q.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + q + QLatin1Char('\'');
+}
+
+// The statements checkSong runs for one song, written out for the shell.
+QString registrationSql(const SongInfo &s, const QString &path)
+{
+    QString sql = QStringLiteral("SELECT 1 FROM Songs WHERE innerPath = %1 LIMIT 1;\n").arg(quoted(path));
+    const struct {
+        const char *table, *id, *name;
+        QString value;
+    } names[] = {{"Artisti", "IdArtista", "NomeArtista", s.artist},
+                 {"Genere", "IdGenere", "NomeGenere", s.genre},
+                 {"Autori", "IdAutore", "NomeAutore", s.author}};
+    for (const auto &n : names) {
+        sql += QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4;\nINSERT OR IGNORE INTO %2 (%3) "
+                              "VALUES (%4);\n")
+                   .arg(QLatin1String(n.id), QLatin1String(n.table), QLatin1String(n.name),
+                        quoted(n.value));
+    }
+    sql += QStringLiteral(
+               "INSERT INTO Songs (isFromSub,IdGenere,IdArtista,IdAutore,Titolo,innerPath,NomeFile,"
+               "Formato,Bpm,keySign,Durata,MarkerPresent, ConfigPresent,ultimaRiproduzione) VALUES "
+               "(0,(SELECT IdGenere FROM Genere WHERE NomeGenere=%1),(SELECT IdArtista FROM Artisti "
+               "WHERE NomeArtista=%2),(SELECT IdAutore FROM Autori WHERE NomeAutore=%3),%4,%5,%6,%7,"
+               "%8,%9,%10,0,0,'');\n")
+               .arg(quoted(s.genre), quoted(s.artist), quoted(s.author), quoted(s.title),
+                    quoted(path), quoted(path.section(QLatin1Char('/'), -1)), quoted(s.format))
+               .arg(s.bpm)
+               .arg(quoted(s.keySign))
+               .arg(s.length);
+    return sql;
+}
+
+// Runs a script in the sqlite3 shell; its wall time in ms without the
+// shell's own start, or the "Run Time" lines it printed when timed.
+double shellMs(const QString &db, const QString &script, QList<double> *timed = nullptr)
+{
+    auto run = [&](const QString &text) {
+        QProcess p;
+        p.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), db});
+        QElapsedTimer t;
+        t.start();
+        p.write(text.toUtf8());
+        p.closeWriteChannel();
+        p.waitForFinished(-1);
+        const double ms = t.nsecsElapsed() / 1e6;
+        if (timed) {
+            static const QRegularExpression re(QStringLiteral("Run Time: real ([0-9.]+)"));
+            auto it = re.globalMatch(QString::fromUtf8(p.readAllStandardOutput()));
+            while (it.hasNext())
+                timed->append(it.next().captured(1).toDouble() * 1000.0);
+        }
+        return ms;
+    };
+    const double start = run(QStringLiteral("SELECT 1;\n"));
+    const QString prefix = QStringLiteral("PRAGMA foreign_keys = ON;\n")
+                           + (timed ? QStringLiteral(".timer on\n.output /dev/null\n") : QString());
+    return run(prefix + script) - start;
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double maxOf(const std::vector<double> &v)
+{
+    return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+}
+
+void line(const char *what, double ours, double shell, const char *unit)
+{
+    std::printf("  %-44s %12.1f %s   sqlite3 shell %12.1f %s\n", what, ours, unit, shell, unit);
+}
+
+// Registers the synthetic songs and prints both rates.
+void registration(DatabaseHelper &db, const QString &folder, const QString &shellDb, int songs)
+{
+    const int single = std::min(kPerCommitSongs, songs);
+    QString perCommit, batch;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < single; ++i)
+        db.checkSong(synthetic(i), folder + QStringLiteral("s%1.mid").arg(i));
+    const double oursSingle = t.nsecsElapsed() / 1e6;
+    for (int i = 0; i < single; ++i)
+        perCommit += QStringLiteral("SAVEPOINT s;\n") + registrationSql(synthetic(i), folder + QStringLiteral("s%1.mid").arg(i))
+                     + QStringLiteral("RELEASE s;\n");
+
+    t.restart();
+    QSqlQuery q;
+    q.exec(QStringLiteral("SAVEPOINT bulk"));
+    for (int i = single; i < songs; ++i)
+        db.checkSong(synthetic(i), folder + QStringLiteral("s%1.mid").arg(i));
+    q.exec(QStringLiteral("RELEASE bulk"));
+    const double oursBatch = t.nsecsElapsed() / 1e6;
+    batch = QStringLiteral("SAVEPOINT bulk;\n");
+    for (int i = single; i < songs; ++i)
+        batch += registrationSql(synthetic(i), folder + QStringLiteral("s%1.mid").arg(i));
+    batch += QStringLiteral("RELEASE bulk;\n");
+
+    const double shellSingle = shellMs(shellDb, perCommit);
+    const double shellBatch = shellMs(shellDb, batch);
+    std::printf("Registration\n");
+    line(qPrintable(QStringLiteral("one commit per song (%1 songs)").arg(single)),
+         single / oursSingle * 1000, single / shellSingle * 1000, "songs/s");
+    if (songs > single)
+        line(qPrintable(QStringLiteral("in one transaction (%1 songs)").arg(songs - single)),
+             (songs - single) / oursBatch * 1000, (songs - single) / shellBatch * 1000, "songs/s");
+}
+
+// Types the text one character at a time, as the search field sends it.
+void keystrokes(DatabaseHelper &db, const QString &shellDb, const char *what, int mode,
+                const QString &browserText, const QString &typed)
+{
+    std::vector<double> screen, whole;
+    int screenRows = 0;
+    QString script;
+    for (int n = 1; n <= typed.size(); ++n) {
+        const QString f = typed.left(n);
+        QElapsedTimer t;
+        t.start();
+        QSqlQuery q;
+        q.prepare(browserText);
+        q.bindValue(QStringLiteral(":f"), f);
+        q.exec();
+        QSqlQueryModel model;
+        model.setQuery(std::move(q));
+        screenRows = model.rowCount();
+        screen.push_back(t.nsecsElapsed() / 1e6);
+        t.restart();
+        const int rows = db.selectSongsWithFilter(mode, f).size();
+        whole.push_back(t.nsecsElapsed() / 1e6);
+        (void)rows;
+        QString sql = browserText;
+        // The shell fetches what the list's first fetch does.
+        script += sql.replace(QStringLiteral(":f"), quoted(f))
+                  + QStringLiteral(" LIMIT %1;\n").arg(std::max(screenRows, 1));
+    }
+    QList<double> timed;
+    shellMs(shellDb, script, &timed);
+    const std::vector<double> shellTimes(timed.begin(), timed.end());
+    std::printf("Lookup by %s, typing \"%s\" (%lld keystrokes, target %.0f ms)\n", what,
+                qPrintable(typed), qlonglong(typed.size()), kKeystrokeTargetMs);
+    line("first screen of the list, median", median(screen), median(shellTimes), "ms");
+    line("first screen of the list, slowest", maxOf(screen), maxOf(shellTimes), "ms ");
+    std::printf("  %-44s %12.1f ms   (slowest %.1f ms)\n", "whole list as records, median",
+                median(whole), maxOf(whole));
+}
+
+void rebuild(const QString &folder, const QString &shellDb, int files)
+{
+    DatabaseHelper db;
+    db.initDb();
+    db.connect();
+    QFile::copy(folder + QStringLiteral("db_VelmarPC.sqlite"), shellDb);
+    const char *suffixes[] = {"mid", "kar", "mp3", "mf3", "mf5", "midi"};
+    QString shellScript = QStringLiteral("BEGIN;\n");
+    for (int i = 0; i < files; ++i) {
+        const QString path = folder + QStringLiteral("song%1.%2").arg(i).arg(QLatin1String(suffixes[i % 6]));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write("MThd");
+        shellScript += registrationSql(synthetic(i), path);
+    }
+    shellScript += QStringLiteral("COMMIT;\n");
+    QSqlQuery q;
+    q.exec(QStringLiteral("SAVEPOINT fill"));
+    for (int i = 0; i < files; ++i) {
+        db.checkSong(synthetic(i), folder + QStringLiteral("song%1.%2").arg(i).arg(QLatin1String(suffixes[i % 6])));
+    }
+    for (int list = 0; list < 10; ++list) {
+        db.insertPlaylist(QStringLiteral("List %1").arg(list));
+        for (int k = 0; k < 100; ++k)
+            db.insertSongInPlayList(1 + (list * 397 + k * 13) % files, 5 + list);
+    }
+    q.exec(QStringLiteral("RELEASE fill"));
+    shellMs(shellDb, shellScript);
+    shellMs(shellDb, QStringLiteral("INSERT INTO PlayListSongs (IdPlayList,SeqNum,IdSong) "
+                                    "SELECT 1, IdSong, IdSong FROM Songs WHERE IdSong % 5 = 0;\n"));
+
+    QElapsedTimer t;
+    t.start();
+    db.prepareForRebuild();
+    for (const QUrl &url : db.songFolderFiles()) {
+        const QString name = url.fileName();
+        db.checkSong(synthetic(name.mid(4, name.indexOf(QLatin1Char('.')) - 4).toInt()),
+                     url.toLocalFile());
+    }
+    db.finalizeRebuild();
+    const double ours = t.nsecsElapsed() / 1e6;
+
+    QString script = QStringLiteral(
+        "SAVEPOINT rebuild;\n"
+        "UPDATE PlayListSongs SET FullPath=(SELECT Songs.NomeFile FROM Songs WHERE "
+        "PlayListSongs.IdSong=Songs.IdSong);\nDELETE from Songs;\nDELETE from Artisti;\n"
+        "DELETE from Genere;\nDELETE from Autori;\n"
+        "UPDATE sqlite_sequence SET seq = 0 WHERE name = 'Songs';\n");
+    for (int i = 0; i < files; ++i)
+        script += registrationSql(synthetic(i), folder + QStringLiteral("song%1.%2").arg(i).arg(QLatin1String(suffixes[i % 6])));
+    script += QStringLiteral("UPDATE PlayListSongs SET IdSong=(SELECT Songs.IdSong FROM Songs "
+                             "WHERE PlayListSongs.FullPath=Songs.NomeFile);\nRELEASE rebuild;\n");
+    std::printf("Rebuild\n");
+    line(qPrintable(QStringLiteral("%1 files, 10 playlists of 100 kept").arg(files)), ours,
+         shellMs(shellDb, script), "ms");
+}
+
+void driveIndex(DatabaseHelper &db, int paths)
+{
+    QString script = QStringLiteral("CREATE TABLE indexes (suffix TEXT,file TEXT,path TEXT);\n");
+    QStringList all;
+    all.reserve(paths);
+    for (int i = 0; i < paths; ++i) {
+        all << QStringLiteral("/media/usb/Basi %1/Cartella %2/%3.mid")
+                   .arg(i / 1000)
+                   .arg(i / 50)
+                   .arg(synthetic(i).title);
+        const QString &p = all.last();
+        const int slash = p.lastIndexOf(QLatin1Char('/')) + 1;
+        script += QStringLiteral("insert into indexes (suffix,file, path) values('mid',%1,%2);\n")
+                      .arg(quoted(p.mid(slash)), quoted(p.left(slash)));
+    }
+    QElapsedTimer t;
+    t.start();
+    for (const QString &p : all)
+        db.addFileToIndex(p);
+    const double ours = t.nsecsElapsed() / 1e6;
+    t.restart();
+    db.truncateIndexedFilesTable();
+    const double truncate = t.nsecsElapsed() / 1e6;
+    std::printf("Drive index\n");
+    line(qPrintable(QStringLiteral("%1 paths").arg(paths)), paths / ours * 1000,
+         paths / shellMs(QStringLiteral(":memory:"), script) * 1000, "paths/s");
+    std::printf("  %-44s %12.1f ms\n", "emptied", truncate);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int songs = args.value(1, QStringLiteral("100000")).toInt();
+    const int files = args.value(2, QStringLiteral("5000")).toInt();
+    const int paths = args.value(3, QStringLiteral("100000")).toInt();
+
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    const QString folder = home.path() + QStringLiteral("/Documents/VelmarPC/");
+    const QString shellDb = home.path() + QStringLiteral("/shell.sqlite");
+    std::printf("Library of %d synthetic songs in %s\n", songs, qPrintable(folder));
+    {
+        auto db = std::make_unique<DatabaseHelper>();
+        db->initDb();
+        db->connect();
+        QFile::copy(folder + QStringLiteral("db_VelmarPC.sqlite"), shellDb);
+        registration(*db, folder, shellDb, songs);
+        keystrokes(*db, shellDb, "title", 1, db->sqlTitleFilter, synthetic(songs / 2).title);
+        keystrokes(*db, shellDb, "artist", 2, db->sqlArtistNameFilter, synthetic(songs / 2).artist);
+        driveIndex(*db, paths);
+    }
+    QTemporaryDir second;
+    qputenv("HOME", second.path().toUtf8());
+    rebuild(second.path() + QStringLiteral("/Documents/VelmarPC/"),
+            second.path() + QStringLiteral("/shell.sqlite"), files);
+    return 0;
+}

@@ -1,0 +1,76 @@
+#include "SongFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+SongFileStatus failWith(SongFileStatus status, const QString &reason, QString *error)
+{
+    if (error)
+        *error = reason;
+    return status;
+}
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+} // namespace
+
+SongFileStatus openSongFile(const QString &path, QFile &file, QString *error)
+{
+    const QByteArray native = QFile::encodeName(path);
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        if (code == ENOENT || code == ENOTDIR)
+            return failWith(SongFileStatus::Missing, QStringLiteral("no such file"), error);
+        return failWith(SongFileStatus::Unreadable,
+                        QStringLiteral("cannot be read: %1").arg(systemError(code)), error);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return failWith(SongFileStatus::NotRegular, QStringLiteral("not a regular file"), error);
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return failWith(SongFileStatus::Unreadable,
+                        QStringLiteral("cannot be read: %1").arg(file.errorString()), error);
+    }
+    return SongFileStatus::Ok;
+}
+
+SongFileStatus readOpenedSongFile(QFile &file, qint64 maxBytes, QByteArray &out, QString *error)
+{
+    out.clear();
+    const qint64 size = file.size();
+    if (size > maxBytes)
+        return failWith(SongFileStatus::TooLarge,
+                        QStringLiteral("too large for a song (%1 bytes, at most %2)").arg(size).arg(maxBytes),
+                        error);
+    out = file.read(size);
+    if (out.size() != size) {
+        out.clear();
+        return failWith(SongFileStatus::Unreadable,
+                        QStringLiteral("cannot be read: %1").arg(file.errorString()), error);
+    }
+    return SongFileStatus::Ok;
+}
+
+SongFileStatus readSongFile(const QString &path, qint64 maxBytes, QByteArray &out, QString *error)
+{
+    out.clear();
+    QFile file;
+    const SongFileStatus opened = openSongFile(path, file, error);
+    return opened == SongFileStatus::Ok ? readOpenedSongFile(file, maxBytes, out, error) : opened;
+}

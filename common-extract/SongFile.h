@@ -1,0 +1,32 @@
+// Opening song files safely: only regular files are opened, without ever
+// blocking on a FIFO or a device, and a song that is read whole has its size
+// checked before a byte of it is read.
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// Largest MIDI-family song file read whole. The decoder writes at most half a
+// megabyte of events, so a real song is far below this.
+constexpr qint64 SONG_FILE_MAX_MIDI_BYTES = 64 * 1024 * 1024;
+
+enum class SongFileStatus {
+    Ok,
+    Missing,         // "no such file"
+    NotRegular,      // a folder, FIFO, device or socket
+    Unreadable,      // exists but cannot be opened or read
+    TooLarge,
+};
+
+// Opens path read-only into file (which must be closed) when it is a regular
+// file. Otherwise error, when given, gets a one-line reason.
+SongFileStatus openSongFile(const QString &path, QFile &file, QString *error = nullptr);
+
+// Reads a whole song file of at most maxBytes, refusing a larger one before
+// reading it and one that gives less than its size.
+SongFileStatus readOpenedSongFile(QFile &file, qint64 maxBytes, QByteArray &out,
+                                  QString *error = nullptr);
+// The same from a path, opened as openSongFile does.
+SongFileStatus readSongFile(const QString &path, qint64 maxBytes, QByteArray &out,
+                            QString *error = nullptr);

@@ -1,0 +1,84 @@
+#include "ListTextViewDelegate.h"
+
+#include "LyricsModel.h"
+#include "ViewParameter.h"
+
+#include <QAbstractScrollArea>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+
+namespace {
+
+constexpr int ITEM_WIDTH = 5000;
+
+// Items are ITEM_WIDTH wide: centre in what the list actually shows.
+int visibleWidth(const QStyleOptionViewItem &option)
+{
+    const auto *area = qobject_cast<const QAbstractScrollArea *>(option.widget);
+    const int width = option.rect.width();
+    return area ? std::min(width, area->viewport()->width()) : width;
+}
+
+} // namespace
+
+ListTextViewDelegate::ListTextViewDelegate(QObject *parent)
+    : QStyledItemDelegate(parent)
+{
+}
+
+void ListTextViewDelegate::setPlayRowAndPos(int row, int pos)
+{
+    playRow = row;
+    playPos = pos;
+}
+
+QSize ListTextViewDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    return QSize(ITEM_WIDTH, m_viewParam ? m_viewParam->textRowVerticalSpace : 0);
+}
+
+void ListTextViewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                                 const QModelIndex &index) const
+{
+    if (!m_viewParam)
+        return;
+    const QString text = index.data(LyricsModel::TEXT_ROLE).toString();
+    const QRect r = option.rect;
+    const QFont &font = m_viewParam->textFont;
+    const QFontMetrics metrics(font);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    // Filled, never outlined, whatever the outline colours.
+    painter->setPen(Qt::NoPen);
+
+    const int textWidth = metrics.horizontalAdvance(text);
+    int x = r.left();
+    if (m_viewParam->textAlignment == (Qt::AlignHCenter | Qt::AlignVCenter))
+        x += (visibleWidth(option) - textWidth) / 2;
+    QPainterPath path;
+    path.addText(x, r.top() + metrics.height() - metrics.descent(), font, text);
+
+    const int row = index.row();
+    const QColor &sung = m_viewParam->sungFillColor;
+    const QColor &unsung = m_viewParam->unsungFillColor;
+    if (playRow == -1 || row > playRow) {
+        painter->fillPath(path, unsung);
+    } else if (row < playRow || playPos < 0 || playPos >= text.size()) {
+        painter->fillPath(path, sung);
+    } else {
+        const int sungWidth = metrics.horizontalAdvance(text.left(playPos));
+        const bool rightToLeft = text.isRightToLeft();
+        const int boundary = rightToLeft ? x + textWidth - sungWidth : x + sungWidth;
+        const int bottom = r.top() + metrics.height() - 1;
+        const QRect left(QPoint(r.left(), r.top()), QPoint(boundary - 1, bottom));
+        const QRect right(QPoint(boundary, r.top()), QPoint(r.right(), bottom));
+        painter->setClipping(true);
+        painter->setClipRect(rightToLeft ? right : left);
+        painter->fillPath(path, sung);
+        painter->setClipRect(rightToLeft ? left : right);
+        painter->fillPath(path, unsung);
+        painter->setClipping(false);
+    }
+    painter->restore();
+}

@@ -1,0 +1,186 @@
+// Removal of songs, artists and genres, the rebuild from the song folder,
+// and the in-memory index of song files found on a drive.
+#include "DatabaseHelper.h"
+#include "LibrarySql.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QVariant>
+
+using LibrarySql::failed;
+
+bool DatabaseHelper::removeSongFromLibrary(int idSong)
+{
+    QSqlQuery q;
+    q.prepare(QStringLiteral("DELETE FROM Songs WHERE idSong= :idSong"));
+    q.bindValue(QStringLiteral(":idSong"), idSong);
+    return q.exec() || failed(q);
+}
+
+bool DatabaseHelper::removeArtist(int idArtist)
+{
+    return removeWithFiles("SELECT innerPath FROM Songs WHERE IdArtista=:artistId", ":artistId",
+                           "DELETE FROM Artisti WHERE IdArtista= :idArtista", ":idArtista",
+                           idArtist);
+}
+
+bool DatabaseHelper::removeGenre(int idGenre)
+{
+    return removeWithFiles("SELECT innerPath FROM Songs WHERE IdGenere=:genreId", ":genreId",
+                           "DELETE FROM Genere WHERE IdGenere= :idGenere", ":idGenere", idGenre);
+}
+
+// The songs go with their artist or genre through the schema's cascade; their
+// files are deleted only once the rows are gone.
+bool DatabaseHelper::removeWithFiles(const char *selectText, const char *selectBind,
+                                     const char *deleteText, const char *deleteBind, int id)
+{
+    QStringList paths;
+    QSqlQuery select;
+    select.setForwardOnly(true);
+    select.prepare(QLatin1String(selectText));
+    select.bindValue(QLatin1String(selectBind), id);
+    if (select.exec()) {
+        while (select.next())
+            paths << select.value(0).toString();
+    }
+    select.finish();
+
+    QSqlQuery remove;
+    remove.prepare(QLatin1String(deleteText));
+    remove.bindValue(QLatin1String(deleteBind), id);
+    if (!remove.exec())
+        return failed(remove);
+    for (const QString &path : paths)
+        removeSongFiles(path);
+    return true;
+}
+
+// Deletes a song file with its own companions only: the CD+G file that goes
+// with an MP3 (never the one beside a MIDI song of the same name, which may
+// belong to another MP3) and the editors' backup. A path outside the song
+// folder was not put there by the program and is left alone.
+void DatabaseHelper::removeSongFiles(const QString &path)
+{
+    const QString folder = QDir::cleanPath(QDir(libraryFolder).absolutePath()) + QLatin1Char('/');
+    const QFileInfo info(path);
+    if (path.isEmpty() || !QDir::cleanPath(info.absoluteFilePath()).startsWith(folder)) {
+        qDebug().noquote() << "Rimozione non riuscita" << path << "(fuori dalla cartella dei brani)";
+        return;
+    }
+    if (!QFile::remove(path)) {
+        qDebug().noquote() << "Rimozione non riuscita" << path;
+        return;
+    }
+    if (info.suffix().compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0) {
+        const QString base = path.left(path.size() - 3);
+        QFile::remove(base + QLatin1String("cdg"));
+        QFile::remove(base + QLatin1String("CDG"));
+    }
+    QFile::remove(path + QLatin1String(".bak"));
+    qDebug() << "Rimozione comletata";
+}
+
+void DatabaseHelper::prepareForRebuild()
+{
+    // A second prepare would record the links of the half-rebuilt library
+    // over those of the old one, losing every playlist.
+    if (rebuilding) {
+        qDebug() << "Ricostruzione gia' in corso";
+        return;
+    }
+    rebuildSavepoint = std::make_unique<LibrarySql::Savepoint>(QSqlDatabase::database(), "rebuild");
+    if (!rebuildSavepoint->isOpen()) {
+        rebuildSavepoint.reset();
+        return;
+    }
+    static const char *const steps[] = {
+        ("UPDATE PlayListSongs SET FullPath=(SELECT Songs.NomeFile FROM Songs "
+         "WHERE PlayListSongs.IdSong=Songs.IdSong)"),
+        "DELETE from Songs",
+        "DELETE from Artisti",
+        "DELETE from Genere",
+        "DELETE from Autori",
+        "UPDATE sqlite_sequence SET seq = 0 WHERE name = 'Songs'",
+    };
+    QSqlQuery q;
+    for (const char *step : steps) {
+        if (!q.exec(QLatin1String(step))) {
+            failed(q);
+            rebuildSavepoint.reset();
+            return;
+        }
+    }
+    rebuilding = true;
+}
+
+void DatabaseHelper::finalizeRebuild()
+{
+    if (!rebuilding)
+        return;
+    rebuilding = false;
+    QSqlQuery q;
+    const bool linked = q.exec(QStringLiteral(
+        "UPDATE PlayListSongs SET IdSong=(SELECT Songs.IdSong FROM Songs "
+        "WHERE PlayListSongs.FullPath=Songs.NomeFile)"));
+    if (!linked)
+        failed(q);
+    q.finish();
+    // Without the links the new library would cut every playlist: the old
+    // one comes back instead.
+    if (!linked || !rebuildSavepoint->release())
+        qDebug() << "Ricostruzione annullata: la libreria resta com'era";
+    rebuildSavepoint.reset();
+}
+
+QList<QUrl> DatabaseHelper::songFolderFiles() const
+{
+    // Every suffix the program plays: a rebuild that missed one would drop
+    // those songs and cut their playlist rows.
+    static const QStringList patterns{
+        QStringLiteral("*.mid"), QStringLiteral("*.midi"), QStringLiteral("*.kar"),
+        QStringLiteral("*.mp3"), QStringLiteral("*.mf3"),  QStringLiteral("*.mf4"),
+        QStringLiteral("*.mf5")};
+    QList<QUrl> files;
+    const QDir dir(libraryFolder);
+    for (const QString &name : dir.entryList(patterns, QDir::Files, QDir::Name))
+        files << QUrl::fromLocalFile(dir.filePath(name));
+    return files;
+}
+
+bool DatabaseHelper::addFileToIndex(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString file = info.fileName();
+    if (!indexInsert) {
+        auto q = std::make_unique<QSqlQuery>(driveIdxDb);
+        if (!q->prepare(QStringLiteral("insert into indexes (suffix,file, path) "
+                                       "values(:suffix,:file,:path)")))
+            return false;
+        indexInsert = std::move(q);
+    }
+    QSqlQuery &q = *indexInsert;
+    // The folder keeps its own name even when it equals the file's.
+    q.bindValue(QStringLiteral(":path"), LibrarySql::text(path.left(path.size() - file.size())));
+    q.bindValue(QStringLiteral(":file"), LibrarySql::text(file));
+    q.bindValue(QStringLiteral(":suffix"), LibrarySql::text(info.suffix()));
+    return q.exec() || failed(q);
+}
+
+bool DatabaseHelper::truncateIndexedFilesTable()
+{
+    return truncate(driveIdxDb, "indexes");
+}
+
+bool DatabaseHelper::selectIndexedFiles()
+{
+    QSqlQuery q(driveIdxDb);
+    if (q.exec(QStringLiteral("SELECT * FROM indexes"))) {
+        while (q.next())
+            qDebug().noquote() << q.value(QStringLiteral("path")).toString();
+    }
+    return true;
+}

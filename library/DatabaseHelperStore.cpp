@@ -1,0 +1,145 @@
+// Caches of the store's replies (news, title search, genres and artists) and
+// the download state of a cached store song.
+#include "DatabaseHelper.h"
+#include "LibrarySql.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+using LibrarySql::failed;
+
+bool DatabaseHelper::insertMDSongsNews(const SongInfo &info)
+{
+    return insertMDSong(QSqlDatabase::database(), "MDNews", info);
+}
+
+bool DatabaseHelper::insertMDSongsSearch(const SongInfo &info)
+{
+    return insertMDSong(QSqlDatabase::database(), "MDSearchTitle", info);
+}
+
+bool DatabaseHelper::insertMDSongsSearchMem(const SongInfo &info)
+{
+    return insertMDSong(mdDb, "MDSearchTitle", info);
+}
+
+bool DatabaseHelper::insertMDSongsSearch(const QList<SongInfo> &songs)
+{
+    for (const SongInfo &song : songs) {
+        if (!insertMDSong(mdDb, "MDSearchTitle", song))
+            return false;
+    }
+    return true;
+}
+
+// The :IdGenere, :IdArtista and :IdAutore parameters carry names: the cache
+// columns hold the store's texts.
+bool DatabaseHelper::insertMDSong(QSqlDatabase db, const char *table, const SongInfo &info)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO %1(IdSong, ProductId,isFromSub,Genere,Artista,Autore,"
+                             "Titolo,innerPath,Formato,Bpm,keySign,Durata) VALUES (:idSong, "
+                             ":ProductId, :isFromSub,:IdGenere,:IdArtista,:IdAutore,:Titolo,"
+                             ":innerPath,:Formato,:Bpm,:keySign,:Durata)")
+                  .arg(QLatin1String(table)));
+    q.bindValue(QStringLiteral(":idSong"), info.idSong);
+    q.bindValue(QStringLiteral(":ProductId"), info.ProductId);
+    q.bindValue(QStringLiteral(":isFromSub"), info.isFromSub);
+    q.bindValue(QStringLiteral(":IdGenere"), LibrarySql::text(info.genre));
+    q.bindValue(QStringLiteral(":IdArtista"), LibrarySql::text(info.artist));
+    q.bindValue(QStringLiteral(":IdAutore"), LibrarySql::text(info.author));
+    q.bindValue(QStringLiteral(":Titolo"), LibrarySql::text(info.title));
+    q.bindValue(QStringLiteral(":innerPath"), LibrarySql::text(info.innerPath));
+    q.bindValue(QStringLiteral(":Formato"), LibrarySql::text(info.format));
+    q.bindValue(QStringLiteral(":Bpm"), info.bpm);
+    q.bindValue(QStringLiteral(":keySign"), LibrarySql::text(info.keySign));
+    q.bindValue(QStringLiteral(":Durata"), info.length);
+    return q.exec() || failed(q);
+}
+
+bool DatabaseHelper::insertMDGenreSearch(const Genres &genre)
+{
+    QSqlQuery q;
+    q.prepare(QStringLiteral("INSERT INTO MDSearchGenArt(Id, Nome, NumSongs) "
+                             "VALUES (:id, :name, :num)"));
+    q.bindValue(QStringLiteral(":id"), genre.getId());
+    q.bindValue(QStringLiteral(":name"), LibrarySql::text(genre.getName()));
+    q.bindValue(QStringLiteral(":num"), genre.getNumsongs());
+    return q.exec() || failed(q);
+}
+
+QList<SongInfo> DatabaseHelper::selectMDSongs()
+{
+    QSqlQuery q;
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT IdSong,ProductId, Titolo,Autore,Artista,Genere,Formato,"
+                               "keySign,Durata,Bpm,isFromSub,innerPath, Durata FROM MDNews"))) {
+        failed(q);
+        return {};
+    }
+    return LibrarySql::readSongs(q, LibrarySql::RowKind::Store);
+}
+
+QString DatabaseHelper::getSongIdWithProductId(const QString &productId)
+{
+    const struct {
+        QSqlDatabase db;
+        const char *sql;
+    } places[] = {
+        {QSqlDatabase::database(), "SELECT IdSong FROM MDNews WHERE ProductId = :id"},
+        {QSqlDatabase::database(), "SELECT IdSong FROM MDSearchTitle WHERE ProductId = :id"},
+        {mdDb, "SELECT IdSong FROM MDSearchTitle WHERE ProductId = :id"},
+    };
+    for (const auto &place : places) {
+        QSqlQuery q(place.db);
+        q.prepare(QLatin1String(place.sql));
+        // Bound as text; the INTEGER column's affinity compares it as a number.
+        q.bindValue(QStringLiteral(":id"), productId);
+        if (q.exec() && q.next())
+            return q.value(0).toString();
+    }
+    return QString();
+}
+
+bool DatabaseHelper::updateDownloadStatus(int productId, int newStatus,
+                                          SongProvenience provenience)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    const char *table = "MDSearchTitle";
+    if (provenience == ProvenienceNews) {
+        table = "MDNews";
+    } else if (provenience == ProvenienceStoreList) {
+        db = mdDb;
+    }
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("UPDATE %1 SET isFromSub=:newStatus WHERE ProductId = :prodId;")
+                  .arg(QLatin1String(table)));
+    q.bindValue(QStringLiteral(":newStatus"), newStatus);
+    q.bindValue(QStringLiteral(":prodId"), productId);
+    return q.exec() || failed(q);
+}
+
+bool DatabaseHelper::truncateMDNews()
+{
+    return truncate(QSqlDatabase::database(), "MDNews");
+}
+
+bool DatabaseHelper::truncateMDSearchTitles()
+{
+    return truncate(QSqlDatabase::database(), "MDSearchTitle") && truncate(mdDb, "MDSearchTitle");
+}
+
+bool DatabaseHelper::truncateMDSearchGenArt()
+{
+    return truncate(QSqlDatabase::database(), "MDSearchGenArt");
+}
+
+// No VACUUM: these run at every news refresh, every keystroke of a store
+// search and every drive chosen. On the library file it would rewrite the
+// whole file each time and fail while a list still reads from it; freed
+// pages are reused by the next rows anyway.
+bool DatabaseHelper::truncate(QSqlDatabase db, const char *table)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("DELETE FROM ") + QLatin1String(table));
+}

@@ -1,0 +1,60 @@
+// Import of dropped or chosen song files into the song folder, on a worker
+// thread. For each file it reads the song's information, copies the file (an
+// MP3 with its CD+G companion) and reports the song; at the end of a list it
+// reports the files it could not import. It never touches the database.
+//
+// A copy is written under a temporary name in the song folder and renamed
+// only when complete, and never over an existing file, so an interrupted
+// import leaves no half song for the library or a rebuild to register. A
+// list given while another is being imported is imported after it. The
+// destructor stops the import (a copy under way is discarded) and joins.
+#pragma once
+
+#include "SongInfo.h"
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QUrl>
+
+class fileCopyThread : public QThread
+{
+    Q_OBJECT
+public:
+    // Connects songImported to the owner's onSongImported(SongInfo,QString)
+    // and endImpoting to its importingDone(QStringList,QStringList).
+    fileCopyThread(QObject *mainWindow, const QString &destFolder);
+    ~fileCopyThread() override;
+
+    // The files of the next import; start() then imports them.
+    void setFileList(const QList<QUrl> &files);
+    // Origin recorded in the songs of the next import (1 from the store).
+    void setFromSub(bool fromSub);
+
+    // Song information of a file the program can play; false for any other.
+    static bool readSongInfo(const QString &path, SongInfo &info);
+
+signals:
+    void songImported(SongInfo song, QString path);
+    void endImpoting(QStringList unreadable, QStringList alreadyPresent);
+
+protected:
+    void run() override;
+
+private:
+    enum class Copy { Done, Exists, Failed, Unreadable, Stopped };
+
+    void importOne(const QUrl &url);
+    Copy copyInto(const QString &source, const QString &dest);
+    void startIfPending();
+
+    QMutex mutex;               // guards the pending lists and the flag
+    QList<QList<QUrl>> pending; // lists given and not yet taken
+    QString destinationFolder;
+    bool fromSubFlag = false;
+    uint32_t runFromSub = 0;    // the flag as the running list took it
+    QStringList unreadableFiles;
+    QStringList alreadyPresentFiles;
+};

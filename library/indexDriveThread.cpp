@@ -1,0 +1,121 @@
+#include "indexDriveThread.h"
+
+#include "DatabaseHelper.h"
+
+#include <QDebug>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QStringList>
+
+indexDriveThread::indexDriveThread(QObject *view, DatabaseHelper *db)
+    : QThread(view), database(db)
+{
+    if (view) {
+        connect(this, SIGNAL(indexingDone()), view, SLOT(hideIndexingAnim()));
+        connect(this, SIGNAL(fileAdded()), view, SLOT(refreshSongView()));
+    }
+    if (db) {
+        connect(this, &indexDriveThread::insertFile, db, &DatabaseHelper::addFileToIndex);
+        connect(this, &indexDriveThread::truncateTable, db,
+                &DatabaseHelper::truncateIndexedFilesTable);
+    }
+}
+
+indexDriveThread::~indexDriveThread()
+{
+    {
+        QMutexLocker lock(&mutex);
+        quit = true;
+        abort = true;
+        wake.wakeOne();
+    }
+    wait();
+}
+
+void indexDriveThread::setPath(const QString &newPath)
+{
+    if (newPath == path)
+        return;
+    QMutexLocker lock(&mutex);
+    path = newPath;
+    if (!isRunning()) {
+        start(QThread::HighPriority);
+    } else {
+        // Woken while holding the mutex: a scan that has just ended sees the
+        // flag before it parks, so the new path is never lost.
+        abort = true;
+        wake.wakeOne();
+    }
+}
+
+void indexDriveThread::run()
+{
+    QMutexLocker lock(&mutex);
+    while (!quit) {
+        const QString root = path;
+        lock.unlock();
+        // Emptied before any row of this scan arrives: the queued slots run
+        // in the order emitted.
+        emit truncateTable();
+        emit fileAdded();
+        scan(root);
+        lock.relock();
+        qDebug() << "indexDriveThread::run -> FATTO :D";
+        emit fileAdded();
+        if (!abort && !quit) {
+            emit indexingDone();
+            wake.wait(&mutex);
+        }
+        abort = false;
+    }
+}
+
+// Walks the tree one folder at a time rather than with a recursive iterator,
+// so that unreadable folders can be logged and skipped folders are not
+// walked at all.
+void indexDriveThread::scan(const QString &root)
+{
+    static const QStringList filters{QStringLiteral("*.MID"), QStringLiteral("*.MP3"),
+                                     QStringLiteral("*.KAR"), QStringLiteral("*.MF3"),
+                                     QStringLiteral("*.MF4"), QStringLiteral("*.MF5")};
+    int count = 0;
+    QStringList folders{root};
+    while (!folders.isEmpty() && !abort) {
+        const QString folder = folders.takeLast();
+        if (skipped(folder))
+            continue;
+        const QFileInfo info(folder);
+        if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
+            qDebug().noquote().nospace() << "Cartella non leggibile " << folder;
+            continue;
+        }
+        QDirIterator files(folder, filters, QDir::Files);
+        while (files.hasNext() && !abort) {
+            const QString file = files.next();
+            if (skipped(file))
+                continue;
+            emit insertFile(file);
+            if (++count % 50 == 0)
+                emit fileAdded();
+        }
+        QDirIterator dirs(folder, QDir::Dirs | QDir::NoDotAndDotDot);
+        while (dirs.hasNext() && !abort) {
+            dirs.next();
+            const QFileInfo dir = dirs.fileInfo();
+            if (dir.isSymLink())
+                qDebug().noquote().nospace() << "Salto collegamento " << dir.filePath();
+            else
+                folders << dir.filePath();
+        }
+    }
+}
+
+bool indexDriveThread::skipped(const QString &candidate)
+{
+    if (!candidate.contains(QLatin1String("Windows"), Qt::CaseInsensitive)
+        && !candidate.contains(QLatin1String("Program"), Qt::CaseInsensitive))
+        return false;
+    qDebug().noquote().nospace() << "Salto " << candidate;
+    return true;
+}

@@ -1,0 +1,54 @@
+// Scans a chosen drive or folder for song files on a worker thread and feeds
+// every path to the drive index through queued signals (it never touches the
+// database itself). A scan empties the index first, asks the view to refresh
+// every 50 files, then parks until another path is given; a new path stops a
+// scan under way and starts one of the new path.
+//
+// Links to folders are not followed (so a link loop cannot trap the scan),
+// unreadable folders are skipped with a log line, and folders whose path
+// holds "Windows" or "Program" are skipped whole. The destructor stops the
+// scan or the wait and joins.
+#pragma once
+
+#include <QMutex>
+#include <QString>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <atomic>
+
+class DatabaseHelper;
+
+class indexDriveThread : public QThread
+{
+    Q_OBJECT
+public:
+    // Connects indexingDone to the view's hideIndexingAnim(), fileAdded to its
+    // refreshSongView(), insertFile and truncateTable to the database's
+    // addFileToIndex and truncateIndexedFilesTable.
+    indexDriveThread(QObject *view, DatabaseHelper *db);
+    ~indexDriveThread() override;
+
+    // GUI thread. The same path again changes nothing.
+    void setPath(const QString &path);
+
+signals:
+    void indexingDone();
+    void fileAdded();
+    void insertFile(QString path);
+    void truncateTable();
+
+protected:
+    void run() override;
+
+private:
+    void scan(const QString &root);
+    bool skipped(const QString &path);
+
+    std::atomic<bool> abort{false}; // written under the mutex
+    QString path;
+    DatabaseHelper *database;
+    QMutex mutex;
+    QWaitCondition wake;
+    bool quit = false;              // under the mutex
+};

@@ -1,0 +1,114 @@
+// The audio song player: MP3 songs with tempo and key change, 16-bit stereo
+// 48 kHz WAV files and raw PCM as they are.
+//
+// An MP3 is decoded by Core::Mp3Decoder, stretched, shifted and brought to
+// the device's rate by SoundTouch, and handed to an AudioSink as 16-bit interleaved
+// stereo in buffers of 256 frames. Every buffer is written whole: silence
+// stands where there is nothing to play, so no stale memory reaches the
+// device.
+//
+// Threads: every call belongs to the thread that owns the object (the GUI
+// thread). The sink's render callback runs on the device's thread; it
+// allocates nothing, takes no lock and logs nothing. Tempo, key and volume
+// are changed here between two callbacks (a callback meanwhile plays the
+// few milliseconds it rendered ahead); seeks stop the stream first. The end of a song is noticed by a timer on the
+// owning thread, which emits endedMp3() there.
+#pragma once
+
+#include "AudioSink.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+namespace Core {
+class Mp3Decoder;
+}
+
+namespace Sound {
+
+enum AudioFileType { Mp3File = 1, Mp3Memory = 2, WavFile = 3, RawPcmFile = 4 };
+
+struct AudioCallbackRecord;
+class AudioInterface;
+
+// Output gain of MP3 decoding, 0.8 at full volume.
+extern double rtaVol;
+extern AudioInterface *staticAudioInterface;
+
+class AudioInterface : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr unsigned kBufferFrames = 256;
+    static constexpr int kWavRate = 48000;
+
+    explicit AudioInterface(std::unique_ptr<AudioSink> sink = makeRtAudioOutput());
+    ~AudioInterface() override;
+
+    // Type by suffix: ".mp3" or ".wav"; any other file is refused, so that
+    // no file is ever played as noise (raw PCM only by its explicit type).
+    bool loadFile(const QString &path);
+    bool loadFile(const QString &path, AudioFileType type);
+    bool loadFileBuffer(const QByteArray &data, AudioFileType type);
+    void releaseFile();
+
+    // Opens and starts the stream on the chosen device; false (and no
+    // stream) when there is nothing playable or the device fails.
+    bool playAudio(int unused = 0);
+    void pauseAudio();
+    void resumeAudio();
+    void stopAudio();
+    // Song time in milliseconds; a paused song stays paused.
+    void jumpToSec(long ms);
+
+    void changeBpm(float percent);
+    void changeKey(float semitones);
+    int getDeltaBpm() const { return m_deltaBpm; }
+    int getDeltaKey() const { return m_deltaKey; }
+    // 0 ... 127 on a logarithmic scale.
+    void setVolume(int v);
+    int getVolume() const { return int(m_volume); }
+    bool isActive() const;
+
+    // Song length and play position, both in song time (milliseconds), so
+    // that a position can be compared with the length at any tempo.
+    long getDuration() const;
+    long getmSec() const;
+
+    QMap<int, QString> availableOutputDevices();
+    int getDefaultOutputDevice();
+    // Refused while a song is playing.
+    bool connectDeviceById(int id);
+    int sampleRate() const { return m_sampleRate; }
+
+signals:
+    void endedMp3();
+
+private:
+    void pollEnd();
+    bool loadWav(const QString &path);
+    bool loadRaw(const QString &path);
+    void prepareStretch();
+    void applyStretch();
+
+    int m_sampleRate = kWavRate;
+    int m_deltaBpm = 0;
+    int m_deltaKey = 0;
+    float m_tempoPercent = 0;
+    float m_keySemitones = 0;
+    double m_volume = 1.0;
+    QByteArray m_pcm;
+    std::unique_ptr<Core::Mp3Decoder> m_decoder;
+    AudioFileType m_fileType = Mp3File;
+    std::unique_ptr<AudioSink> m_sink;
+    int m_outputDevice = -1;
+    bool m_paused = false;
+    std::unique_ptr<AudioCallbackRecord> m_record;
+    QTimer m_endPoll;
+};
+
+} // namespace Sound

@@ -1,0 +1,201 @@
+#include "AudioSink.h"
+
+#include <QDebug>
+
+#include <RtAudio.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace Sound {
+
+namespace {
+
+// Deep device queue: the song player favours no dropouts over a short delay.
+constexpr unsigned kNumberOfBuffers = 32;
+
+class RtAudioOutput : public AudioSink
+{
+public:
+    ~RtAudioOutput() override { close(); }
+
+    std::vector<Device> devices() override
+    {
+        std::vector<Device> list;
+        try {
+            RtAudio audio;
+            audio.showWarnings(false);
+            const unsigned count = audio.getDeviceCount();
+            for (unsigned i = 0; i < count; ++i) {
+                const RtAudio::DeviceInfo info = audio.getDeviceInfo(i);
+                if (info.probed && info.outputChannels >= 1)
+                    list.push_back({int(i), info.name, info.outputChannels, info.preferredSampleRate});
+            }
+        } catch (const RtAudioError &e) {
+            qDebug() << "audio device list:" << e.what();
+        }
+        return list;
+    }
+
+    int defaultDevice() override
+    {
+        try {
+            RtAudio audio;
+            audio.showWarnings(false);
+            return audio.getDeviceCount() ? int(audio.getDefaultOutputDevice()) : -1;
+        } catch (const RtAudioError &e) {
+            qDebug() << "audio default device:" << e.what();
+            return -1;
+        }
+    }
+
+    bool open(int device, unsigned channels, unsigned rate, unsigned frames, Render render,
+              void *user) override
+    {
+        close();
+        m_render = render;
+        m_user = user;
+        m_frames = frames;
+        try {
+            m_audio = std::make_unique<RtAudio>();
+            m_audio->showWarnings(false);
+            if (device < 0 || unsigned(device) >= m_audio->getDeviceCount())
+                throw RtAudioError("no such output device", RtAudioError::INVALID_DEVICE);
+            RtAudio::StreamParameters params;
+            params.deviceId = unsigned(device);
+            params.nChannels = channels;
+            params.firstChannel = 0;
+            RtAudio::StreamOptions options;
+            options.numberOfBuffers = kNumberOfBuffers;
+            m_audio->openStream(&params, nullptr, RTAUDIO_SINT16, rate, &m_frames,
+                                &RtAudioOutput::callback, this, &options);
+            return true;
+        } catch (const RtAudioError &e) {
+            qDebug() << "audio stream:" << e.what();
+            close();
+            return false;
+        }
+    }
+
+    bool start() override
+    {
+        return call("audio start", [this] { m_audio->startStream(); });
+    }
+    void stop() override
+    {
+        call("audio stop", [this] {
+            if (m_audio->isStreamRunning())
+                m_audio->stopStream();
+        });
+    }
+    void abort() override
+    {
+        call("audio abort", [this] {
+            if (m_audio->isStreamRunning())
+                m_audio->abortStream();
+        });
+    }
+
+    void close() override
+    {
+        if (!m_audio)
+            return;
+        abort();
+        call("audio close", [this] { m_audio->closeStream(); });
+        m_audio.reset();
+    }
+
+    bool isOpen() const override { return m_audio && m_audio->isStreamOpen(); }
+    bool isRunning() const override { return isOpen() && m_audio->isStreamRunning(); }
+    unsigned bufferFrames() const override { return m_frames; }
+
+private:
+    // Every stream call is guarded: RtAudio throws on a closed stream, and a
+    // failure must never escape into the play-state machine.
+    template <typename F>
+    bool call(const char *what, F f)
+    {
+        if (!isOpen())
+            return false;
+        try {
+            f();
+            return true;
+        } catch (const RtAudioError &e) {
+            qDebug() << what << e.what();
+            return false;
+        }
+    }
+
+    static int callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus, void *user)
+    {
+        auto *self = static_cast<RtAudioOutput *>(user);
+        return self->m_render(static_cast<int16_t *>(out), frames, self->m_user);
+    }
+
+    std::unique_ptr<RtAudio> m_audio;
+    Render m_render = nullptr;
+    void *m_user = nullptr;
+    unsigned m_frames = 0;
+};
+
+} // namespace
+
+std::unique_ptr<AudioSink> makeRtAudioOutput()
+{
+    return std::make_unique<RtAudioOutput>();
+}
+
+PullAudioSink::PullAudioSink(std::vector<Device> devices) : m_devices(std::move(devices)) {}
+
+bool PullAudioSink::open(int device, unsigned channels, unsigned rate, unsigned frames,
+                         Render render, void *user)
+{
+    close();
+    const bool known = std::any_of(m_devices.begin(), m_devices.end(), [&](const Device &d) {
+        return d.id == device && d.outputChannels >= channels;
+    });
+    if (!known || channels == 0 || rate == 0 || frames == 0)
+        return false;
+    m_render = render;
+    m_user = user;
+    m_channels = channels;
+    m_rate = rate;
+    m_frames = frames;
+    return true;
+}
+
+bool PullAudioSink::start()
+{
+    m_running = m_render != nullptr;
+    return m_running;
+}
+
+void PullAudioSink::close()
+{
+    m_running = false;
+    m_render = nullptr;
+    m_user = nullptr;
+}
+
+void PullAudioSink::pull(int16_t *out, unsigned frames)
+{
+    if (!m_running) {
+        std::memset(out, 0, sizeof(int16_t) * m_channels * frames);
+        return;
+    }
+    if (m_render(out, frames, m_user) != 0)
+        m_running = false;
+}
+
+std::vector<int16_t> PullAudioSink::pullUntilEnd(size_t maxFrames)
+{
+    std::vector<int16_t> all;
+    std::vector<int16_t> buffer(size_t(m_channels) * m_frames);
+    while (m_running && all.size() < maxFrames * m_channels) {
+        pull(buffer.data(), m_frames);
+        all.insert(all.end(), buffer.begin(), buffer.end());
+    }
+    return all;
+}
+
+} // namespace Sound

@@ -1,0 +1,94 @@
+// Where the audio path's samples go: the audio device through RtAudio in the
+// program, a buffer pulled by the caller in tests and measuring tools.
+//
+// The same shape as the synthesizer's sink (common-midiinterface/
+// SynthAudioSink.h), with what the song player needs on top: 16-bit samples
+// at a chosen channel count and rate, RtAudio's own device numbers, and a
+// running stream that can be paused, aborted and started again.
+//
+// Threads: the render callback runs on the device's thread (RtAudio) or the
+// puller's (PullAudioSink); every other call belongs to one owning thread.
+// After stop(), abort() or close() return, no render call runs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Sound {
+
+class AudioSink
+{
+public:
+    // Fills `frames` interleaved frames; returns 0 to go on, 1 to end the
+    // stream once this buffer has played.
+    using Render = int (*)(int16_t *out, unsigned frames, void *user);
+
+    struct Device {
+        int id = 0;
+        std::string name;
+        unsigned outputChannels = 0;
+        unsigned preferredRate = 0;
+    };
+
+    virtual ~AudioSink() = default;
+
+    // Every device with at least one output channel; an error ends the list.
+    virtual std::vector<Device> devices() = 0;
+    virtual int defaultDevice() = 0;
+    // Opens a stream without starting it; false when the device refuses.
+    virtual bool open(int device, unsigned channels, unsigned rate, unsigned frames,
+                      Render render, void *user) = 0;
+    virtual bool start() = 0;
+    // Lets the queued buffers play out (pause).
+    virtual void stop() = 0;
+    // Drops the queued buffers (seek, stop).
+    virtual void abort() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual bool isRunning() const = 0;
+    // Frames per render call the device settled on.
+    virtual unsigned bufferFrames() const = 0;
+};
+
+std::unique_ptr<AudioSink> makeRtAudioOutput();
+
+// Renders only when pulled. pull() gives silence while the stream is not
+// running, and after the render callback ended it.
+class PullAudioSink : public AudioSink
+{
+public:
+    explicit PullAudioSink(std::vector<Device> devices = {{0, "Pull", 2, 48000}});
+
+    std::vector<Device> devices() override { return m_devices; }
+    int defaultDevice() override { return m_devices.empty() ? -1 : m_devices.front().id; }
+    bool open(int device, unsigned channels, unsigned rate, unsigned frames, Render render,
+              void *user) override;
+    bool start() override;
+    void stop() override { m_running = false; }
+    void abort() override { m_running = false; }
+    void close() override;
+    bool isOpen() const override { return m_render != nullptr; }
+    bool isRunning() const override { return m_running; }
+    unsigned bufferFrames() const override { return m_frames; }
+
+    unsigned channels() const { return m_channels; }
+    unsigned rate() const { return m_rate; }
+    // One render call of `frames` frames into out (channels() * frames).
+    void pull(int16_t *out, unsigned frames);
+    // Pulls in bufferFrames() steps until the stream ends or maxFrames.
+    std::vector<int16_t> pullUntilEnd(size_t maxFrames);
+
+private:
+    std::vector<Device> m_devices;
+    Render m_render = nullptr;
+    void *m_user = nullptr;
+    unsigned m_channels = 0;
+    unsigned m_rate = 0;
+    unsigned m_frames = 0;
+    std::atomic<bool> m_running{false};
+};
+
+} // namespace Sound

@@ -1,0 +1,393 @@
+#include "MidiRW.h"
+
+#include "Extract.h"
+#include "SafeSave.h"
+#include "SongRWFactory.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+
+SongRW *newMidiRW()
+{
+    return new MidiRW;
+}
+
+namespace {
+
+constexpr int MIN_FILE_SIZE = 22;           // "MThd" chunk and an "MTrk" header
+constexpr int MAX_TEXT_CHARS = 125;         // keeps every length in one byte
+const QString unknownText = QStringLiteral("<UNKNOWN>");
+
+uint8_t byteAt(const QByteArray &d, int pos)
+{
+    return uint8_t(d.at(pos));
+}
+
+uint32_t u32be(const QByteArray &d, int pos)
+{
+    return uint32_t(byteAt(d, pos)) << 24 | uint32_t(byteAt(d, pos + 1)) << 16 |
+           uint32_t(byteAt(d, pos + 2)) << 8 | byteAt(d, pos + 3);
+}
+
+// Length of a meta event at pos (its FF): data length and where data starts;
+// false when the length runs off the image.
+bool metaEventLength(const QByteArray &d, int pos, int &length, int &dataPos)
+{
+    length = 0;
+    int p = pos + 2;
+    for (int i = 0; i < 4; ++i, ++p) {
+        if (p >= d.size())
+            return false;
+        const uint8_t b = byteAt(d, p);
+        length = (length << 7) | (b & 0x7F);
+        if (!(b & 0x80)) {
+            dataPos = p + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+uint16_t keyValue(int sf, int mi)
+{
+    return uint16_t(uint8_t(int8_t(sf)) << 8 | uint8_t(mi));
+}
+
+struct KeyTable {
+    QMap<QString, uint16_t> byName;
+    QMap<uint16_t, QString> byValue;
+
+    KeyTable()
+    {
+        static const char *const major[] = {"Cb", "Gb", "Db", "Ab", "Eb", "Bb", "F", "C",
+                                            "G", "D", "A", "E", "B", "F#", "C#"};
+        static const char *const minor[] = {"Ab-", "Eb-", "Bb-", "F-", "C-", "G-", "D-", "A-",
+                                            "E-", "B-", "F#-", "C#-", "G#-", "D#-", "A#-"};
+        for (int i = 0; i < 15; ++i) {
+            const int sf = i - 7;
+            add(QLatin1String(major[i]), keyValue(sf, 0));
+            add(QLatin1String(minor[i]), keyValue(sf, 1));
+        }
+        // Accepted when writing; reading gives the table's own spelling.
+        byName.insert(QStringLiteral("G#"), keyValue(-4, 0));
+        byName.insert(QStringLiteral("Db-"), keyValue(4, 1));
+        byName.insert(QStringLiteral("D#"), keyValue(-3, 0));
+    }
+    void add(const QString &name, uint16_t value)
+    {
+        byName.insert(name, value);
+        byValue.insert(value, name);
+    }
+};
+
+const KeyTable &keyTable()
+{
+    static const KeyTable table;
+    return table;
+}
+
+QByteArray latin1Text(const QString &text)
+{
+    return text.left(MAX_TEXT_CHARS).toLatin1();
+}
+
+} // namespace
+
+MidiRW::MidiRW() : kveroHeader("\x00\x20\x24\x00", 4) {}
+
+bool MidiRW::openFile(const QString &p)
+{
+    path = p;
+    QFile file(p);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qDebug().noquote() << "[MidiRW::openFile] fail to open file" << p;
+        return false;
+    }
+    if (file.size() > 3 && file.peek(4) == "MThd") {
+        const QByteArray bytes = file.readAll();
+        if (file.error() == QFileDevice::NoError && loadHeader(bytes))
+            return true;
+    }
+    qDebug().noquote() << "[MidiRW::openFile] file not valid" << p;
+    return false;
+}
+
+bool MidiRW::loadHeader(const QByteArray &bytes)
+{
+    if (bytes.size() < MIN_FILE_SIZE || !bytes.startsWith("MThd"))
+        return false;
+    const int mtrk = bytes.indexOf("MTrk", 1);
+    if (mtrk < 1 || mtrk > bytes.size() - 8)
+        return false;
+    const int format = byteAt(bytes, 8) << 8 | byteAt(bytes, 9);
+    if (format != 0 && format != 1)
+        return false;
+    const uint32_t length = u32be(bytes, mtrk + 4);
+    // A length past the end would let edits write over the next chunk.
+    if (length > uint32_t(bytes.size() - (mtrk + 8)))
+        return false;
+    fileData = bytes;
+    fileType = format == 0 ? SongInfoRW::midiFormat0 : SongInfoRW::midiFormat1;
+    trackCount = uint16_t(byteAt(bytes, 10) << 8 | byteAt(bytes, 11));
+    trackLengthPos = mtrk + 4;
+    trackLength = length;
+    trackDataPos = mtrk + 8;
+    return true;
+}
+
+bool MidiRW::saveToFile(const QString &target)
+{
+    if (fileType != SongInfoRW::midiFormat0 && fileType != SongInfoRW::midiFormat1) {
+        qDebug().noquote() << "[MidiRW::saveToFile] Wrong MIDI fileType";
+        return false;
+    }
+    if (fileData.isEmpty()) {
+        qDebug().noquote() << "[MidiRW::saveToFile] UNKNOWN format (or data corrupted) in memory, aborting";
+        return false;
+    }
+    qDebug().noquote() << "[MidiRW::saveToFile] MIDI";
+    QString why;
+    if (!SafeSave::writeFile(target, {fileData, lyricsTrack, chordsTrack, markersTrack}, &why)) {
+        qDebug().noquote() << "[MidiRW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!"
+                 << target << why;
+        return false;
+    }
+    return true;
+}
+
+void MidiRW::updateTrackSize()
+{
+    if (trackLengthPos + 4 > fileData.size())
+        return;
+    for (int i = 0; i < 4; ++i)
+        fileData[trackLengthPos + i] = char(trackLength >> (24 - 8 * i));
+}
+
+// Replaces removed bytes at pos with inserted ones inside the first track.
+int MidiRW::changeTrack(int pos, int removed, const QByteArray &inserted)
+{
+    fileData.replace(pos, removed, inserted);
+    trackLength = uint32_t(int(trackLength) - removed + inserted.size());
+    updateTrackSize();
+    return inserted.size() - removed;
+}
+
+int MidiRW::indexOfKveroMetaevent(const QByteArray &data, int from, kveroMetaTypeEnum type) const
+{
+    static const QByteArray pattern("\xFF\x4B", 2);
+    for (int p = data.indexOf(pattern, from); p >= 0; p = data.indexOf(pattern, p + 1)) {
+        if (p + 3 < data.size() && byteAt(data, p + 3) == type)
+            return p;
+    }
+    return -1;
+}
+
+int MidiRW::extractMetaevent(QString &out, kveroMetaTypeEnum type) const
+{
+    out.clear();
+    const int pos = indexOfKveroMetaevent(fileData, trackDataPos, type);
+    if (pos < 0)
+        return -1;
+    const int length = qMin(int(byteAt(fileData, pos + 2)) - 1, fileData.size() - (pos + 4));
+    if (length > 0)
+        out = Extract::decodeChars(fileData.constData() + pos + 4, length).trimmed();
+    return pos;
+}
+
+int MidiRW::extractMetaevent(QString &out, char type) const
+{
+    out.clear();
+    const char pair[2] = {char(0xFF), type};
+    const int pos = fileData.indexOf(QByteArray(pair, 2), trackDataPos);
+    if (pos < 0)
+        return -1;
+    int length = 0;
+    int dataPos = 0;
+    if (metaEventLength(fileData, pos, length, dataPos)) {
+        length = qMin(length, fileData.size() - dataPos);
+        if (length > 0)
+            out = Extract::decodeChars(fileData.constData() + dataPos, length).trimmed();
+    }
+    return pos;
+}
+
+int MidiRW::removeHeadMetaevent(kveroMetaTypeEnum type, bool firstOnly)
+{
+    static const QByteArray pattern("\x00\xFF\x4B", 3);
+    int removed = 0;
+    int from = trackDataPos;
+    for (int m = fileData.indexOf(pattern, from); m >= 0 && m < trackEnd();
+         m = fileData.indexOf(pattern, from)) {
+        const int size = m + 4 < fileData.size() ? byteAt(fileData, m + 3) + 4 : 0;
+        if (size == 0 || byteAt(fileData, m + 4) != type || m + size > trackEnd()) {
+            from = m + 1;
+            continue;
+        }
+        removed -= changeTrack(m, size, QByteArray());
+        if (firstOnly)
+            break;
+        from = m;
+    }
+    return removed;
+}
+
+int MidiRW::removeHeadMetaevent(char type, bool firstOnly)
+{
+    const char head[3] = {0, char(0xFF), type};
+    const QByteArray pattern(head, 3);
+    int removed = 0;
+    int from = trackDataPos;
+    for (int m = fileData.indexOf(pattern, from); m >= 0 && m < trackEnd();
+         m = fileData.indexOf(pattern, from)) {
+        int length = 0;
+        int dataPos = 0;
+        if (!metaEventLength(fileData, m + 1, length, dataPos) || dataPos + length > trackEnd()) {
+            from = m + 1;
+            continue;
+        }
+        removed -= changeTrack(m, dataPos + length - m, QByteArray());
+        if (firstOnly)
+            break;
+        from = m;
+    }
+    return removed;
+}
+
+int MidiRW::insertMetaevent(const QByteArray &data, kveroMetaTypeEnum type, int pos)
+{
+    if (pos > fileData.size() || pos < trackDataPos || pos > trackEnd())
+        return 0;
+    QByteArray event("\x00\xFF\x4B", 3);
+    event.append(char(data.size() + 1)).append(char(type)).append(data);
+    return changeTrack(pos, 0, event);
+}
+
+int MidiRW::insertMetaevent(const QByteArray &data, char type, int pos)
+{
+    if (pos > fileData.size() || pos < trackDataPos || pos > trackEnd())
+        return 0;
+    QByteArray event;
+    event.append('\0').append(char(0xFF)).append(type).append(char(data.size())).append(data);
+    return changeTrack(pos, 0, event);
+}
+
+int MidiRW::extractKey(QString &out) const
+{
+    out.clear();
+    const int pos = fileData.indexOf(QByteArray("\xFF\x59", 2), trackDataPos);
+    if (pos < 0 || pos + 4 >= fileData.size())
+        return -1;
+    const uint8_t sf = byteAt(fileData, pos + 3);
+    const uint8_t mi = byteAt(fileData, pos + 4);
+    const auto &names = keyTable().byValue;
+    const auto it = names.constFind(uint16_t(sf << 8 | mi));
+    if (it != names.constEnd()) {
+        out = *it;
+    } else {
+        out = QStringLiteral("[sf=%1|mi=%2]")
+                  .arg(uint(sf), 2, 16, QLatin1Char('0'))
+                  .arg(QString::number(mi, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+        qDebug().noquote() << "[RawMidiFile::extractKey] WARNING: unknown key metaevent" << out << "in MIDI file.";
+    }
+    return pos;
+}
+
+QString MidiRW::getTitle() const
+{
+    QString t;
+    extractMetaevent(t, char(0x03));
+    return t.isEmpty() ? QFileInfo(path).completeBaseName() : t;
+}
+
+QString MidiRW::getGenre() const
+{
+    QString t;
+    extractMetaevent(t, metaGenre);
+    return t.isEmpty() ? unknownText : t;
+}
+
+QString MidiRW::getArtist() const
+{
+    QString t;
+    extractMetaevent(t, metaArtist);
+    return t.isEmpty() ? unknownText : t;
+}
+
+QString MidiRW::getAuthor() const
+{
+    QString t;
+    extractMetaevent(t, metaAuthor);
+    return t;
+}
+
+int MidiRW::makerNumber(kveroMetaTypeEnum type) const
+{
+    QString t;
+    extractMetaevent(t, type);
+    bool ok = false;
+    const int value = t.toInt(&ok, 10);
+    return ok && value > 0 ? value : 0;
+}
+
+int MidiRW::getLength() const { return makerNumber(metaLength); }
+int MidiRW::getUserBpm() const { return makerNumber(metaUserBpm); }
+
+QString MidiRW::getUserKey() const
+{
+    QString key;
+    extractKey(key);
+    return key;
+}
+
+void MidiRW::setMakerText(kveroMetaTypeEnum type, const QString &text)
+{
+    if (fileData.isEmpty())
+        return;
+    removeHeadMetaevent(type, false);
+    insertMetaevent(latin1Text(text), type, trackDataPos);
+}
+
+void MidiRW::setTitle(const QString &title)
+{
+    if (fileData.isEmpty())
+        return;
+    removeHeadMetaevent(char(0x03), false);
+    insertMetaevent(latin1Text(title), char(0x03), trackDataPos);
+}
+
+void MidiRW::setGenre(const QString &t) { setMakerText(metaGenre, t); }
+void MidiRW::setArtist(const QString &t) { setMakerText(metaArtist, t); }
+void MidiRW::setAuthor(const QString &t) { setMakerText(metaAuthor, t); }
+void MidiRW::setLength(int seconds) { setMakerText(metaLength, QString::number(seconds)); }
+void MidiRW::setUserBpm(int bpm) { setMakerText(metaUserBpm, QString::number(bpm)); }
+
+void MidiRW::setUserKey(const QString &key)
+{
+    if (fileData.isEmpty())
+        return;
+    removeHeadMetaevent(char(0x59), false);
+    if (key.isEmpty())
+        return;
+    QString name = key;
+    name.remove(QLatin1Char(' '));
+    const auto &names = keyTable().byName;
+    const auto it = names.constFind(name);
+    if (it == names.constEnd()) {
+        qDebug().noquote() << "[MidiRW::setKey] WARNING: unknown key:" << name + QLatin1String(". Metaevent not added !!!");
+        return;
+    }
+    const char sfmi[2] = {char(*it >> 8), char(*it & 0xFF)};
+    insertMetaevent(QByteArray(sfmi, 2), char(0x59), trackDataPos);
+}
+
+void MidiRW::writeMidiMultiByteVal(QByteArray *out, int value)
+{
+    const uint32_t v = value <= 0 ? 0u : qMin(uint32_t(value), 0x0FFFFFFFu);
+    for (int shift = 21; shift > 0; shift -= 7) {
+        if (v >= (1u << shift))
+            out->append(char(((v >> shift) & 0x7F) | 0x80));
+    }
+    out->append(char(v & 0x7F));
+}

@@ -1,0 +1,141 @@
+// Editor of a Standard MIDI File (format 0 or 1). Metadata and the maker's
+// settings records live at the head of the first track, each with delta 0;
+// every insertion or removal keeps the first track's length field right at
+// once, and nothing else in the file is touched. setLyrics rewrites the song
+// without its text and appends new text, chord and marker tracks. Every read
+// of the image is bounded by its size; removals only take events that lie
+// wholly inside the first track.
+#pragma once
+
+#include "SongRW.h"
+
+#include <QByteArray>
+#include <QList>
+#include <cstdint>
+
+class MidiRW : public SongRW
+{
+public:
+    enum kveroMetaTypeEnum : uint8_t {
+        metaGenre = 1,
+        metaArtist = 2,
+        metaAuthor = 3,
+        metaLength = 4,
+        metaUserBpm = 5,
+    };
+    enum midiControlsEnum : uint8_t {
+        ccBankSelect = 0,
+        ccVolume = 7,
+        ccPan = 10,
+        ccSostenuto = 66,
+        ccResonance = 71,
+        ccRelease = 72,
+        ccAttack = 73,
+        ccCutoff = 74,
+        ccDecay = 75,
+        ccReverb = 91,
+        ccChorus = 93,
+    };
+
+    MidiRW();
+
+    bool openFile(const QString &path) override;
+    bool saveToFile(const QString &path) override;
+
+    QString getTitle() const override;
+    QString getGenre() const override;
+    QString getArtist() const override;
+    QString getAuthor() const override;
+    int getLength() const override;
+    int getUserBpm() const override;
+    QString getUserKey() const override;
+    int getDeltaBpm() const override;
+    int getDeltaKey() const override;
+
+    void setTitle(const QString &title) override;
+    void setGenre(const QString &genre) override;
+    void setArtist(const QString &artist) override;
+    void setAuthor(const QString &author) override;
+    void setLength(int seconds) override;
+    void setUserBpm(int bpm) override;
+    void setUserKey(const QString &key) override;
+    void setDeltaBpm(int delta) override;
+    void setDeltaKey(int delta) override;
+
+    bool setLyrics(LyrFormat format, const QList<TEXT_EV> &rows, const QList<SYL_EV> &syllables,
+                   const QList<CHORD_EV> &chords, const QList<MARKER_EV> &markers) override;
+    void setReverbEffect(unsigned char type, unsigned char level) override;
+    void setChorusEffect(unsigned char type, unsigned char level) override;
+    // Tracks 0-31, layers 0-3; anything else is ignored (the reader would
+    // fold it onto another channel).
+    void setTrackParameter(int track, int layer, MidiTrackParam param) override;
+    void setTrackParameterAdv(int track, int layer, MidiTrackParamAdv param) override;
+    // data: 20 bytes, an FF byte takes the default of its even or odd place.
+    void setDrumParameter(int first, int second, QByteArray data, int evenDefault,
+                          int oddDefault) override;
+
+    // Takes an image that is a format 0/1 file whose first track lies inside it.
+    bool loadHeader(const QByteArray &bytes);
+    const QByteArray &image() const { return fileData; }
+
+    // Variable-length quantity: at most 0 writes 0; above 0x0FFFFFFF is clamped.
+    static void writeMidiMultiByteVal(QByteArray *out, int value);
+
+    // Text tracks, each a complete "MTrk" chunk.
+    static QByteArray createKveroTxtMidiTrk_CCSyl(const QList<TEXT_EV> &rows,
+                                                  const QList<SYL_EV> &syllables);
+    static QByteArray createKveroTxtMidiTrk_SysExSyl(const QList<TEXT_EV> &rows,
+                                                     const QList<SYL_EV> &syllables);
+    static QByteArray createStdTxtMidiTrk(const QList<TEXT_EV> &rows, const QList<SYL_EV> &syllables);
+    static QByteArray createChordsMidiTrk(const QList<CHORD_EV> &chords);
+    static QByteArray createMarkersMidiTrk(const QList<MARKER_EV> &markers);
+
+private:
+    int trackEnd() const { return trackDataPos + int(trackLength); }
+    void updateTrackSize();
+    int changeTrack(int pos, int removed, const QByteArray &inserted);
+
+    int indexOfKveroMetaevent(const QByteArray &data, int from, kveroMetaTypeEnum type) const;
+    int extractMetaevent(QString &out, kveroMetaTypeEnum type) const;
+    int extractMetaevent(QString &out, char type) const;
+    int removeHeadMetaevent(kveroMetaTypeEnum type, bool firstOnly);
+    int removeHeadMetaevent(char type, bool firstOnly);
+    int insertMetaevent(const QByteArray &data, kveroMetaTypeEnum type, int pos);
+    int insertMetaevent(const QByteArray &data, char type, int pos);
+    int extractKey(QString &out) const;
+    void setMakerText(kveroMetaTypeEnum type, const QString &text);
+    int makerNumber(kveroMetaTypeEnum type) const;
+
+    int indexOfKveroSysEx(const QByteArray &data, int start, int &size, const QByteArray &pattern) const;
+    int deltaRecord(uint8_t command) const;
+    void replaceRecord(const QByteArray &pattern, const QByteArray &record);
+    void replaceLayerRecord(uint8_t command, int track, int layer, int size, int layerByte,
+                            const QByteArray &record);
+    int indexOfControllerEvent(uint8_t controller, int channel) const;
+    void insertDefaultControllerEvent(int channel, uint8_t controller, uint8_t value);
+    void insertDefaultTrackEvents(int track);
+    void insertDefaultTrackEventsAdv(int track);
+    void insertMissingControllers(int track, const uint8_t (*defaults)[2], size_t count);
+
+    QByteArray createDeltaBpmEvent(int delta) const;
+    QByteArray createDeltaKeyEvent(int delta) const;
+    QByteArray createChorusEffectEvent(uint8_t type, uint8_t level) const;
+    QByteArray createReverbEffectEvent(uint8_t type, uint8_t level) const;
+    QByteArray createTrackParamEvent(int track, int layer, const MidiTrackParam &p, bool &nonDefault) const;
+    QByteArray createTrackParamEventAdv(int track, int layer, const MidiTrackParamAdv &p,
+                                        bool &nonDefault) const;
+    QByteArray createDrumParamEvent(uint8_t first, uint8_t second, const QByteArray &data,
+                                    int evenDefault, int oddDefault) const;
+    QByteArray createKveroRecord(uint8_t command, int size) const;
+    QByteArray kveroPattern(uint8_t command) const;
+
+    QByteArray fileData;
+    QByteArray lyricsTrack;
+    QByteArray chordsTrack;
+    QByteArray markersTrack;
+    uint32_t trackLength = 0;
+    int trackDataPos = 0;
+    int trackLengthPos = 0;
+    uint16_t trackCount = 0;
+    QByteArray kveroHeader;
+};

@@ -1,0 +1,284 @@
+// The maker's settings records at the head of a MIDI file's first track:
+// 00 F0 L 00 20 24 00 command data... F7, L = total size - 3. The reader is
+// loadSongSettings_MID. Every data byte stays below 0x80 so the SysEx is valid.
+#include "MidiRW.h"
+
+#include "MakerRecords.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+constexpr int SIZE_SHORT = 11;
+constexpr int SIZE_TRACK = 30;
+constexpr int SIZE_TRACK_ADV = 24;
+constexpr int SIZE_DRUM = 33;
+constexpr int TRACK_LAYER_BYTE = 26;
+constexpr int ADV_LAYER_BYTE = 21;
+constexpr int DRUM_BLOCK = 20;
+constexpr uint8_t DEFAULT_VOLUME = 100;   // GM power-on value; 0 would silence the channel
+
+void putPair(QByteArray &rec, int pos, int value)
+{
+    const int v = std::clamp(value, -127, 127);
+    rec[pos] = char(v >= 0 ? v : 0);
+    rec[pos + 1] = char(v >= 0 ? 0 : -v);
+}
+
+char data7(int value)
+{
+    return char(value & 0x7F);
+}
+
+bool validSlot(int track, int layer)
+{
+    return track >= 0 && track < NUM_SLOTS && layer >= 0 && layer < NUM_LAYERS;
+}
+
+} // namespace
+
+QByteArray MidiRW::kveroPattern(uint8_t command) const
+{
+    return QByteArray(kveroHeader).append(char(command));
+}
+
+QByteArray MidiRW::createKveroRecord(uint8_t command, int size) const
+{
+    QByteArray rec(size, '\0');
+    rec[1] = char(0xF0);
+    rec[2] = char(size - 3);
+    rec.replace(3, 4, kveroHeader);
+    rec[7] = char(command);
+    rec[size - 1] = char(0xF7);
+    return rec;
+}
+
+int MidiRW::indexOfKveroSysEx(const QByteArray &data, int start, int &size,
+                              const QByteArray &pattern) const
+{
+    for (int o = data.indexOf(pattern, start); o >= 0 && o < trackEnd();
+         o = data.indexOf(pattern, o + 1)) {
+        if (o < 3 || uint8_t(data.at(o - 2)) != 0xF0)
+            continue;
+        const int record = o - 3;
+        const int total = uint8_t(data.at(o - 1)) + 3;
+        if (record < trackDataPos || record + total > trackEnd())
+            continue;
+        size = total;
+        return record;
+    }
+    return -1;
+}
+
+int MidiRW::deltaRecord(uint8_t command) const
+{
+    int size = 0;
+    const int pos = indexOfKveroSysEx(fileData, trackDataPos, size, kveroPattern(command));
+    if (pos < 0 || uint8_t(fileData.at(pos + 2)) != SIZE_SHORT - 3)
+        return 0;
+    const int a = int8_t(fileData.at(pos + 8));
+    const int b = int8_t(fileData.at(pos + 9));
+    return a != 0 ? a : -b;
+}
+
+int MidiRW::getDeltaBpm() const { return deltaRecord(MAKER_CMD_DELTA_BPM); }
+int MidiRW::getDeltaKey() const { return deltaRecord(MAKER_CMD_DELTA_KEY); }
+
+void MidiRW::replaceRecord(const QByteArray &pattern, const QByteArray &record)
+{
+    if (fileData.isEmpty())
+        return;
+    int size = 0;
+    const int pos = indexOfKveroSysEx(fileData, trackDataPos, size, pattern);
+    if (pos >= 0)
+        changeTrack(pos, size, record);
+    else
+        changeTrack(trackDataPos, 0, record);
+}
+
+QByteArray MidiRW::createDeltaBpmEvent(int delta) const
+{
+    QByteArray rec = createKveroRecord(MAKER_CMD_DELTA_BPM, SIZE_SHORT);
+    putPair(rec, 8, delta);
+    return rec;
+}
+
+QByteArray MidiRW::createDeltaKeyEvent(int delta) const
+{
+    QByteArray rec = createKveroRecord(MAKER_CMD_DELTA_KEY, SIZE_SHORT);
+    putPair(rec, 8, delta);
+    return rec;
+}
+
+QByteArray MidiRW::createChorusEffectEvent(uint8_t type, uint8_t level) const
+{
+    QByteArray rec = createKveroRecord(MAKER_CMD_CHORUS, SIZE_SHORT);
+    rec[8] = data7(type);
+    rec[9] = data7(level);
+    return rec;
+}
+
+QByteArray MidiRW::createReverbEffectEvent(uint8_t type, uint8_t level) const
+{
+    QByteArray rec = createKveroRecord(MAKER_CMD_REVERB, SIZE_SHORT);
+    rec[8] = data7(type);
+    rec[9] = data7(level);
+    return rec;
+}
+
+void MidiRW::setDeltaBpm(int delta)
+{
+    replaceRecord(kveroPattern(MAKER_CMD_DELTA_BPM), createDeltaBpmEvent(delta));
+}
+
+void MidiRW::setDeltaKey(int delta)
+{
+    replaceRecord(kveroPattern(MAKER_CMD_DELTA_KEY), createDeltaKeyEvent(delta));
+}
+
+void MidiRW::setReverbEffect(unsigned char type, unsigned char level)
+{
+    replaceRecord(kveroPattern(MAKER_CMD_REVERB), createReverbEffectEvent(type, level));
+}
+
+void MidiRW::setChorusEffect(unsigned char type, unsigned char level)
+{
+    replaceRecord(kveroPattern(MAKER_CMD_CHORUS), createChorusEffectEvent(type, level));
+}
+
+QByteArray MidiRW::createTrackParamEvent(int track, int layer, const MidiTrackParam &p,
+                                         bool &nonDefault) const
+{
+    QByteArray rec = createKveroRecord(MAKER_CMD_TRACK, SIZE_TRACK);
+    rec[8] = data7(track);
+    rec[9] = data7(p.muteSolo);
+    rec[10] = data7(p.program);
+    rec[11] = data7(p.bank);
+    putPair(rec, 12, p.volume);
+    putPair(rec, 14, p.pan);
+    putPair(rec, 16, p.reverb);
+    putPair(rec, 18, p.chorus);
+    rec[20] = data7(p.velocityCurve);
+    putPair(rec, 21, p.transpose);
+    rec[23] = data7(p.insertId);
+    rec[25] = char(p.programOverride ? 1 : 0);
+    rec[TRACK_LAYER_BYTE] = data7(layer);
+    nonDefault = p.programOverride || p.volume || p.pan || p.reverb || p.chorus;
+    return rec;
+}
+
+QByteArray MidiRW::createTrackParamEventAdv(int track, int layer, const MidiTrackParamAdv &p,
+                                            bool &nonDefault) const
+{
+    QByteArray rec = createKveroRecord(MAKER_CMD_TRACK_ADV, SIZE_TRACK_ADV);
+    rec[8] = data7(track);
+    const int values[NUM_CC_OFFSETS] = {p.cc75, p.cc73, p.cc72, p.cc71, p.cc74, p.cc66};
+    nonDefault = false;
+    for (int i = 0; i < NUM_CC_OFFSETS; ++i) {
+        putPair(rec, 9 + 2 * i, values[i]);
+        nonDefault = nonDefault || values[i] != 0;
+    }
+    rec[ADV_LAYER_BYTE] = data7(layer);
+    return rec;
+}
+
+QByteArray MidiRW::createDrumParamEvent(uint8_t first, uint8_t second, const QByteArray &data,
+                                        int evenDefault, int oddDefault) const
+{
+    QByteArray rec = createKveroRecord(MAKER_CMD_DRUM, SIZE_DRUM);
+    rec[8] = data7(first);
+    rec[9] = data7(second);
+    if (data.size() == DRUM_BLOCK) {
+        for (int i = 0; i < DRUM_BLOCK; ++i) {
+            const bool unset = uint8_t(data.at(i)) == 0xFF;
+            rec[10 + i] = data7(unset ? (i % 2 ? oddDefault : evenDefault) : uint8_t(data.at(i)));
+        }
+    }
+    return rec;
+}
+
+void MidiRW::replaceLayerRecord(uint8_t command, int track, int layer, int size, int layerByte,
+                                const QByteArray &record)
+{
+    const QByteArray pattern = kveroPattern(command).append(char(track));
+    int found = -1;
+    int recordSize = 0;
+    for (int from = trackDataPos;;) {
+        const int pos = indexOfKveroSysEx(fileData, from, recordSize, pattern);
+        if (pos < 0)
+            break;
+        if (recordSize == size && uint8_t(fileData.at(pos + layerByte)) == layer) {
+            found = pos;
+            break;
+        }
+        from = pos + 4;
+    }
+    if (found >= 0)
+        changeTrack(found, size, record);
+    else
+        changeTrack(trackDataPos, 0, record);
+}
+
+void MidiRW::setTrackParameter(int track, int layer, MidiTrackParam param)
+{
+    if (fileData.isEmpty() || !validSlot(track, layer))
+        return;
+    bool nonDefault = false;
+    const QByteArray rec = createTrackParamEvent(track, layer, param, nonDefault);
+    replaceLayerRecord(MAKER_CMD_TRACK, track, layer, SIZE_TRACK, TRACK_LAYER_BYTE, rec);
+    if (nonDefault)
+        insertDefaultTrackEvents(track);
+}
+
+void MidiRW::setTrackParameterAdv(int track, int layer, MidiTrackParamAdv param)
+{
+    if (fileData.isEmpty() || !validSlot(track, layer))
+        return;
+    bool nonDefault = false;
+    const QByteArray rec = createTrackParamEventAdv(track, layer, param, nonDefault);
+    replaceLayerRecord(MAKER_CMD_TRACK_ADV, track, layer, SIZE_TRACK_ADV, ADV_LAYER_BYTE, rec);
+    if (nonDefault)
+        insertDefaultTrackEventsAdv(track);
+}
+
+void MidiRW::setDrumParameter(int first, int second, QByteArray data, int evenDefault, int oddDefault)
+{
+    const QByteArray rec = createDrumParamEvent(uint8_t(first), uint8_t(second), data, evenDefault,
+                                                oddDefault);
+    replaceRecord(kveroPattern(MAKER_CMD_DRUM).append(rec[8]).append(rec[9]), rec);
+}
+
+int MidiRW::indexOfControllerEvent(uint8_t controller, int channel) const
+{
+    const char pair[2] = {char(0xB0 | (channel & 0x0F)), char(controller)};
+    return fileData.indexOf(QByteArray(pair, 2), trackDataPos);
+}
+
+void MidiRW::insertDefaultControllerEvent(int channel, uint8_t controller, uint8_t value)
+{
+    const char event[4] = {0, char(0xB0 | (channel & 0x0F)), char(controller), char(value)};
+    changeTrack(trackDataPos, 0, QByteArray(event, 4));
+}
+
+// Gives an offset something to act on when the song never sets the controller.
+void MidiRW::insertDefaultTrackEvents(int track)
+{
+    static const uint8_t defaults[][2] = {
+        {ccBankSelect, 0}, {ccChorus, 0}, {ccPan, 64}, {ccReverb, 0}, {ccVolume, DEFAULT_VOLUME}};
+    insertMissingControllers(track, defaults, std::size(defaults));
+}
+
+void MidiRW::insertDefaultTrackEventsAdv(int track)
+{
+    static const uint8_t defaults[][2] = {{ccAttack, 64}, {ccDecay, 64},   {ccSostenuto, 64},
+                                          {ccRelease, 64}, {ccCutoff, 64}, {ccResonance, 64}};
+    insertMissingControllers(track, defaults, std::size(defaults));
+}
+
+void MidiRW::insertMissingControllers(int track, const uint8_t (*defaults)[2], size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (indexOfControllerEvent(defaults[i][0], track) < 0)
+            insertDefaultControllerEvent(track, defaults[i][0], defaults[i][1]);
+}

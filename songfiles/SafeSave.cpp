@@ -1,0 +1,158 @@
+#include "SafeSave.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString errnoText(const char *what, int err)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(err)));
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+// The file a path finally names, so a symlinked song keeps its link.
+QByteArray resolveTarget(const QString &path)
+{
+    QByteArray native = QFile::encodeName(path);
+    char resolved[PATH_MAX];
+    if (::realpath(native.constData(), resolved))
+        return QByteArray(resolved);
+    return native;
+}
+
+// The folder of a file and the file's name in it.
+void splitPath(const QByteArray &file, QByteArray &folder, QByteArray &name)
+{
+    const int slash = file.lastIndexOf('/');
+    folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : file.left(slash);
+    name = file.mid(slash + 1);
+}
+
+void syncFolder(const QByteArray &folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+namespace SafeSave {
+
+bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *error)
+{
+    QString dummy;
+    QString &err = error ? *error : dummy;
+    if (path.isEmpty()) {
+        err = QStringLiteral("empty path");
+        return false;
+    }
+    const QByteArray target = resolveTarget(path);
+    QByteArray folder;
+    QByteArray name;
+    splitPath(target, folder, name);
+
+    mode_t mode = 0644;
+    struct stat st;
+    const bool existed = ::stat(target.constData(), &st) == 0;
+    if (existed) {
+        mode = (st.st_mode & 07777) | S_IWUSR;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+
+    QByteArray temp = (folder == "/" ? QByteArray() : folder) + "/." + name + ".saving-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        err = errnoText("cannot create a file beside the song", errno);
+        return false;
+    }
+    auto fail = [&](const char *what) {
+        const int saved = errno;
+        err = errnoText(what, saved);
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temp.constData());
+        return false;
+    };
+    if (::fchmod(fd, mode) != 0)
+        return fail("cannot set permissions");
+    for (const QByteArray &part : parts) {
+        if (!writeAll(fd, part))
+            return fail("write failed");
+    }
+    if (::fsync(fd) != 0)
+        return fail("flush failed");
+    if (::close(fd) != 0) {
+        const int saved = errno;
+        ::unlink(temp.constData());
+        err = errnoText("close failed", saved);
+        return false;
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        const int saved = errno;
+        ::unlink(temp.constData());
+        err = errnoText("cannot replace the file", saved);
+        return false;
+    }
+    syncFolder(folder);
+    return true;
+}
+
+bool copyFile(const QString &source, const QString &target, QString *error)
+{
+    QString dummy;
+    QString &err = error ? *error : dummy;
+    if (QFileInfo::exists(target)) {
+        err = QStringLiteral("target exists");
+        return false;
+    }
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        err = in.errorString();
+        return false;
+    }
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError || bytes.size() != in.size()) {
+        err = QStringLiteral("read failed: %1").arg(in.errorString());
+        return false;
+    }
+    in.close();
+    return writeFile(target, {bytes}, &err);
+}
+
+} // namespace SafeSave

@@ -1,0 +1,24 @@
+// Crash- and disk-full-safe replacement of a file: the new content is written
+// complete into a temporary file in the same folder, every write is checked,
+// the data is flushed to disk, and only then does a rename put it in place of
+// the old file. Any failure removes the temporary file and leaves the old file
+// byte for byte as it was. The song files are often the user's only copy.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace SafeSave {
+
+// Writes the parts, in order, as the whole new content of path (a symlink is
+// followed, so the file it names is replaced). The new file keeps the old
+// file's permission bits plus owner-write; a new file gets 0644 less umask.
+// False with a reason in error (when given) on any failure.
+bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *error = nullptr);
+
+// Copies source to target the same safe way; an existing target is kept and
+// the copy fails.
+bool copyFile(const QString &source, const QString &target, QString *error = nullptr);
+
+} // namespace SafeSave

@@ -1,0 +1,138 @@
+#include "SongRW.h"
+
+#include "SafeSave.h"
+#include "SongRWFactory.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+SongRW::~SongRW() = default;
+
+SongRW *SongRW::createFromFile(const QString &path, bool backup)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    SongRW *editor = nullptr;
+    if (suffix == QLatin1String("mp3"))
+        editor = newMp3RW();
+    else if (suffix == QLatin1String("mid") || suffix == QLatin1String("kar") ||
+             suffix == QLatin1String("midi"))
+        editor = newMidiRW();
+    else if (suffix == QLatin1String("mf3") || suffix == QLatin1String("mf4") ||
+             suffix == QLatin1String("mf5"))
+        editor = newMfxRW();
+    if (!editor)
+        return nullptr;
+    if (!editor->openFile(path)) {
+        delete editor;
+        return nullptr;
+    }
+    const QString bak = path + QLatin1String(".bak");
+    if (backup && !QFileInfo::exists(bak)) {
+        QString why;
+        // Without a backup "Revert" can't work; the edit itself may still go on.
+        if (!SafeSave::copyFile(path, bak, &why))
+            qWarning().noquote() << "[SongRW::createFromFile] backup not made:" << bak << why;
+    }
+    return editor;
+}
+
+bool SongRW::restoreBackup(const QString &path)
+{
+    const QString bak = path + QLatin1String(".bak");
+    if (!QFileInfo::exists(bak))
+        return false;
+    // One rename replaces the song atomically: on failure both files stay.
+    if (std::rename(QFile::encodeName(bak).constData(), QFile::encodeName(path).constData()) != 0) {
+        qWarning().noquote() << "[SongRW::restoreBackup] cannot restore" << path;
+        return false;
+    }
+    return true;
+}
+
+QString SongRW::getFormatString(SongInfoRW::fileTypeEnum type) const
+{
+    switch (type) {
+    case SongInfoRW::midiFormat0:
+    case SongInfoRW::midiFormat1:
+        return QStringLiteral("MIDI");
+    case SongInfoRW::mf3:
+        return QStringLiteral("MF3");
+    case SongInfoRW::mf4:
+        return QStringLiteral("MF4");
+    case SongInfoRW::mf5:
+        return QStringLiteral("MF5");
+    case SongInfoRW::mp3:
+        return QStringLiteral("MP3");
+    case SongInfoRW::mta:
+        return QStringLiteral("MTA");
+    case SongInfoRW::mtv:
+        return QStringLiteral("MTV");
+    default:
+        return QStringLiteral("UNKNOWN");
+    }
+}
+
+void SongRW::getSongInfo(SongInfoRW &info)
+{
+    info.clear();
+    info.format = getFormatString(fileType);
+    info.title = getTitle();
+    info.artist = getArtist();
+    info.author = getAuthor();
+    info.genre = getGenre();
+    info.length = getLength();
+    info.userBpm = getUserBpm();
+    info.userKey = getUserKey();
+}
+
+void SongRW::setSongInfo(SongInfoRW &info)
+{
+    setUserKey(info.userKey);
+    setUserBpm(info.userBpm);
+    setLength(info.length);
+    setGenre(info.genre);
+    setAuthor(info.author);
+    setArtist(info.artist);
+    setTitle(info.title);
+}
+
+bool SongRW::openFile(const QString &p)
+{
+    path = p;
+    return false;
+}
+
+bool SongRW::saveToFile(const QString &)
+{
+    return false;
+}
+
+bool SongRW::setLyrics(LyrFormat, const QList<TEXT_EV> &, const QList<SYL_EV> &,
+                       const QList<CHORD_EV> &, const QList<MARKER_EV> &)
+{
+    return false;
+}
+
+void SongRW::setReverbEffect(unsigned char, unsigned char) {}
+void SongRW::setChorusEffect(unsigned char, unsigned char) {}
+void SongRW::setTrackParameter(int, int, MidiTrackParam) {}
+void SongRW::setTrackParameterAdv(int, int, MidiTrackParamAdv) {}
+void SongRW::setDrumParameter(int, int, QByteArray, int, int) {}
+
+bool SongRW::getMidiTrkData(QByteArray &)
+{
+    return false;
+}
+
+bool SongRW::getMarkerData(QByteArray &)
+{
+    return false;
+}
+
+bool SongRW::setMarkerData(const QByteArray &)
+{
+    return false;
+}

@@ -1,0 +1,113 @@
+// Editors of one song file on disk. An editor reads the editable part of the
+// file at open, keeps every edit in memory, and writes the whole file again
+// in saveToFile through SafeSave (the song is not written before that, and a
+// failed save leaves the old file as it was). Failures come back as false,
+// -1 or null with a debug line "[Class::operation] ...". GUI thread only;
+// an editor is not shared between threads.
+#pragma once
+
+#include "SongInfoRW.h"
+#include "StreamData.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+// How setLyrics writes a MIDI song's text: LYR_FORMAT_STANDARD gives FF 05
+// lyric events, every other value the maker's text track.
+enum LyrFormat : int {
+    LYR_FORMAT_KVERO = 1,
+    LYR_FORMAT_STANDARD = 2,
+};
+
+// One track layer's mix settings (the fields of one layer of the Db record).
+struct MidiTrackParam {
+    uint8_t muteSolo = 0;        // 0 normal, 1 mute, 2 solo
+    uint8_t program = 0;
+    uint8_t bank = 0;
+    bool programOverride = false;
+    int volume = 0;              // offsets from the song's own values
+    int pan = 0;
+    int reverb = 0;
+    int chorus = 0;
+    uint8_t velocityCurve = 0;
+    int transpose = 0;
+    uint8_t insertId = 0;
+};
+
+// Sound-controller offsets of one track layer, in the order of Db::ccOffsets.
+struct MidiTrackParamAdv {
+    int cc75 = 0;                // decay
+    int cc73 = 0;                // attack
+    int cc72 = 0;                // release
+    int cc71 = 0;                // resonance
+    int cc74 = 0;                // cutoff
+    int cc66 = 0;                // sustain
+};
+
+class SongRW
+{
+public:
+    SongRW() = default;
+    virtual ~SongRW();
+    SongRW(const SongRW &) = delete;
+    SongRW &operator=(const SongRW &) = delete;
+
+    // The editor for the path's suffix ("mp3"; "mid", "kar", "midi"; "mf3",
+    // "mf4", "mf5"; any case), already opened; null for any other suffix or a
+    // file that does not open. With backup, path + ".bak" is made once: an
+    // existing backup is never replaced, so it holds the file before its
+    // first edit. The caller deletes the editor.
+    static SongRW *createFromFile(const QString &path, bool backup);
+    // Puts path + ".bak" back in place of the song in one rename; false (both
+    // files kept) when there is no backup or the rename fails.
+    static bool restoreBackup(const QString &path);
+
+    QString getFormatString(SongInfoRW::fileTypeEnum type) const;
+    SongInfoRW::fileTypeEnum getFileType() const { return fileType; }
+    // Clears info, then fills it through the getters.
+    void getSongInfo(SongInfoRW &info);
+    // Sets the record's fields in memory; the caller saves.
+    void setSongInfo(SongInfoRW &info);
+
+    virtual bool openFile(const QString &path);
+    virtual bool saveToFile(const QString &path);
+
+    virtual QString getTitle() const = 0;
+    virtual QString getGenre() const = 0;
+    virtual QString getArtist() const = 0;
+    virtual QString getAuthor() const = 0;
+    virtual int getLength() const = 0;          // seconds
+    virtual int getUserBpm() const = 0;
+    virtual QString getUserKey() const = 0;
+    virtual int getDeltaBpm() const = 0;
+    virtual int getDeltaKey() const = 0;        // semitones
+
+    virtual void setTitle(const QString &title) = 0;
+    virtual void setGenre(const QString &genre) = 0;
+    virtual void setArtist(const QString &artist) = 0;
+    virtual void setAuthor(const QString &author) = 0;
+    virtual void setLength(int seconds) = 0;
+    virtual void setUserBpm(int bpm) = 0;
+    virtual void setUserKey(const QString &key) = 0;
+    virtual void setDeltaBpm(int delta) = 0;
+    virtual void setDeltaKey(int delta) = 0;
+
+    virtual bool setLyrics(LyrFormat format, const QList<TEXT_EV> &rows,
+                           const QList<SYL_EV> &syllables, const QList<CHORD_EV> &chords,
+                           const QList<MARKER_EV> &markers);
+    virtual void setReverbEffect(unsigned char type, unsigned char level);
+    virtual void setChorusEffect(unsigned char type, unsigned char level);
+    virtual void setTrackParameter(int track, int layer, MidiTrackParam param);
+    virtual void setTrackParameterAdv(int track, int layer, MidiTrackParamAdv param);
+    virtual void setDrumParameter(int first, int second, QByteArray data, int evenDefault,
+                                  int oddDefault);
+    virtual bool getMidiTrkData(QByteArray &out);
+    virtual bool getMarkerData(QByteArray &out);
+    virtual bool setMarkerData(const QByteArray &data);
+
+protected:
+    SongInfoRW::fileTypeEnum fileType = SongInfoRW::unknown;
+    QString path;
+};

@@ -1,0 +1,223 @@
+#include "accountview.h"
+
+#include "storeendpoints.h"
+#include "storesettings.h"
+#include "ui_accountview.h"
+#include "user.h"
+
+#include <QDebug>
+#include <QEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTimer>
+#include <QXmlStreamReader>
+
+namespace {
+
+const char kLogouts[] = "velmarLogouts";
+const char kLogin[] = "velmarLogin";
+
+// UTF-8 with everything but the unreserved characters as %XX, so that "&",
+// "=", "+" and "@" reach the store as they were typed.
+QByteArray field(const char *name, const QString &value)
+{
+    return QByteArray(name) + '=' + QUrl::toPercentEncoding(value);
+}
+
+} // namespace
+
+AccountView::AccountView(QWidget *parent, User *user)
+    : QWidget(parent), ui(new Ui::AccountView), m_user(user)
+{
+    ui->setupUi(this);
+    if (m_user->getDevice().isEmpty())
+        m_user->restore(storeSettings());
+    setLinks();
+    changeState();
+}
+
+AccountView::~AccountView()
+{
+    delete ui;
+}
+
+void AccountView::setLinks()
+{
+    const QString link = QStringLiteral("<a href=\"%1%2\" style=\"color:#000000; text-decoration:underline;\">%3</a>");
+    const QString base = StoreEndpoints::storeBase();
+    ui->registrationLabel->setText(link.arg(base, QStringLiteral("/customer/account/create/"),
+                                            tr("Don't you have a Melodrome account? Click here to create a new one")));
+    ui->forgetLabel->setText(link.arg(base, QStringLiteral("/customer/account/forgotpassword/"),
+                                      tr("Did you forget your password? Click here to recover it")));
+}
+
+void AccountView::post(const QString &path, const QByteArray &form, bool read, bool login)
+{
+    auto *manager = new QNetworkAccessManager(this);
+    QNetworkRequest request(StoreEndpoints::storeUrl(path));
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("application/x-www-form-urlencoded"));
+    QNetworkReply *reply = manager->post(request, form);
+    reply->setProperty(kLogouts, m_logouts);
+    reply->setProperty(kLogin, login);
+    new ReplyWatch(reply, m_timeouts, "AccountView");
+    if (read)
+        connect(manager, &QNetworkAccessManager::finished, this, &AccountView::onfinish);
+    connect(manager, &QNetworkAccessManager::finished, manager, &QObject::deleteLater);
+}
+
+void AccountView::getUserInfo()
+{
+    if (!m_user->isUserLogged())
+        return;
+    post(QStringLiteral("/service/user_info.php"),
+         field("id_user", QString::number(m_user->getUser_id())) + '&' + field("id_device", m_user->getDevice()),
+         true, false);
+}
+
+void AccountView::logInUser()
+{
+    post(QStringLiteral("/service/login.php"),
+         field("email", ui->lineMail->text()) + '&' + field("psw", ui->lineUsername->text()) + '&'
+             + field("id_device", m_user->getDevice()),
+         true, true);
+}
+
+void AccountView::logOutUser()
+{
+    post(QStringLiteral("/service/logout.php"),
+         field("id_user", QString::number(m_user->getUser_id())) + '&' + field("id_device", m_user->getDevice()),
+         false, false);
+    ++m_logouts;
+    m_state = 0;
+    m_user->forgot();
+    m_user->save(storeSettings());
+    ui->lineUsername->clear();
+    changeState();
+    emit userDataChanged();
+    hide();
+}
+
+void AccountView::onfinish(QNetworkReply *reply)
+{
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
+    if (reply->property(kLogouts).toUInt() != m_logouts) {
+        qDebug().noquote() << "AccountView: reply to a request sent before the logout ignored";
+        return;
+    }
+    const QString failure = reply->findChild<ReplyWatch *>()->failure(body.size());
+    if (!failure.isEmpty()) {
+        qWarning().noquote() << "AccountView: request failed," << failure << ":" << reply->url().toString();
+        if (reply->property(kLogin).toBool())
+            showStoreMessage(tr("The store cannot be reached, please try again later"));
+        changeState();
+        return;
+    }
+
+    QXmlStreamReader xml(body);
+    while (!xml.atEnd() && !xml.hasError()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = xml.name();
+        if (name == QLatin1String("msg")) {
+            const QString text = xml.readElementText();
+            if (text == QLatin1String("USER NOT LOGGED")) {
+                qDebug() << "!!!!!!! Force logout from server";
+                m_user->forgot();
+                break;
+            }
+            showStoreMessage(text);
+        } else if (name == QLatin1String("user_id")) {
+            m_user->setUser_id(xml.readElementText().toUInt());
+        } else if (name == QLatin1String("name")) {
+            m_user->setName(xml.readElementText());
+            ui->lineUsername->setText(m_user->getName());
+        } else if (name == QLatin1String("surname")) {
+            m_user->setSurname(xml.readElementText());
+            ui->lineUsername->setText(ui->lineUsername->text() + QLatin1Char(' ') + m_user->getSurname());
+        } else if (name == QLatin1String("email")) {
+            m_user->setEmail(xml.readElementText());
+            ui->lineMail->setText(m_user->getEmail());
+        } else if (name == QLatin1String("songnet")) {
+            m_user->setSongNet(xml.readElementText().toFloat());
+            ui->songNetCredit->setText(creditText());
+        }
+    }
+    m_user->save(storeSettings());
+    changeState();
+    emit userDataChanged();
+}
+
+void AccountView::showStoreMessage(const QString &text)
+{
+    ui->loginStatusMsg->setText(text);
+    QTimer::singleShot(2500, this, [this] { ui->loginStatusMsg->clear(); });
+}
+
+QString AccountView::creditText() const
+{
+    return QString::number(m_user->getSongNet(), 'g', 6) + QStringLiteral(" €");
+}
+
+void AccountView::changeState()
+{
+    const int before = m_state;
+    m_state = m_user->isUserLogged() ? 1 : 0;
+    // The name shown while logged in must not become the next password.
+    if (before == 1 && m_state == 0)
+        ui->lineUsername->clear();
+    ui->linedeviceId->setText(m_user->getDevice());
+    ui->songNetFrame->hide();
+    if (m_state == 1) {
+        ui->registrationFrame->hide();
+        ui->registrationWidget->hide();
+        ui->userLabel->setText(tr("User"));
+        ui->lineUsername->setEchoMode(QLineEdit::Normal);
+        ui->lineUsername->setEnabled(false);
+        ui->lineUsername->setText(m_user->getName() + QLatin1Char(' ') + m_user->getSurname());
+        ui->lineMail->setEnabled(false);
+        ui->lineMail->setText(m_user->getEmail());
+        ui->songNetCredit->setText(creditText());
+        ui->logButton->setText(tr("Logout"));
+        resize(500, 315);
+    } else {
+        ui->userLabel->setText(QStringLiteral("Password"));
+        ui->lineUsername->setEchoMode(QLineEdit::Password);
+        ui->lineUsername->setEnabled(true);
+        ui->lineMail->setEnabled(true);
+        ui->logButton->setText(tr("Login"));
+        ui->registrationFrame->show();
+        ui->registrationWidget->show();
+        resize(500, 220);
+    }
+}
+
+void AccountView::on_logButton_clicked()
+{
+    if (m_state == 0)
+        logInUser();
+    else
+        logOutUser();
+}
+
+void AccountView::on_lineUsername_returnPressed()
+{
+    on_logButton_clicked();
+}
+
+void AccountView::showEvent(QShowEvent *event)
+{
+    changeState();
+    QWidget::showEvent(event);
+}
+
+void AccountView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        setLinks();
+        // Drawn again, or a logged-in page would read "Login" and log out.
+        changeState();
+    }
+    QWidget::changeEvent(event);
+}

@@ -1,0 +1,72 @@
+// Downloads one file over HTTP into a folder and returns when the download has
+// ended. The body streams into "<file>.part" beside the target; only a
+// complete download (within 10 bytes of the announced size, no network or
+// HTTP error) replaces the target, in one rename. A cancelled or failed
+// download removes the part file and leaves an existing target as it was.
+// The wait is a nested event loop on the GUI thread, so the caller's dialog
+// keeps running and its cancel button reaches onUserAbort().
+#pragma once
+
+#include "replywatch.h"
+
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QEventLoop;
+
+class DownloadMngr : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Result { Complete = 0, Cancelled = 1, Failed = 2 };
+
+    explicit DownloadMngr(QObject *parent = nullptr);
+    ~DownloadMngr() override;
+
+    // Filled by the caller before startDownloadSync().
+    QString m_url;
+    QString m_destFolder;
+    QString m_fileName;
+    quint32 m_fileSize = 0;
+
+    // Runs the download to its end: 0 complete, 1 cancelled by the user or
+    // overwrite refused, 2 failed (an announced size of 0 fails at once).
+    int startDownloadSync();
+    QString getDestFullPath() const { return m_destFullPath; }
+    // Ends the wait without cancelling the transfer; the result stays failed.
+    void close();
+
+    void setTimeouts(const NetTimeouts &limits) { m_timeouts = limits; }
+
+signals:
+    void progressValChanged(qint64 received, qint64 total);
+
+public slots:
+    void onUserAbort();
+    void onProgressValChanged(qint64 received, qint64 total);
+    void onReplyFinished();
+    void onReplyReadyRead();
+    void onNetError(QNetworkReply::NetworkError code);
+
+private:
+    void endWait();
+    bool sizeMatches(qint64 written) const;
+
+    QNetworkAccessManager m_manager;
+    QNetworkRequest m_request;
+    QPointer<QNetworkReply> m_reply;
+    QEventLoop *m_loop = nullptr;
+    QString m_destFullPath;
+    QFile m_part;
+    qint64 m_received = 0;
+    bool m_writeFailed = false;
+    bool m_finished = true;
+    int m_result = Failed;
+    NetTimeouts m_timeouts = NetTimeouts::forDownloads();
+};

@@ -1,0 +1,381 @@
+#!/usr/bin/python3
+"""A local stand-in for the store host and the version-checker host.
+
+Serves both roles on one port of 127.0.0.1 over plain HTTP, answers every
+request of the store client with the reply formats the client reads, records
+every request, and can be told to misbehave per path.
+
+    /usr/bin/python3 teststore.py [--port N] [--files DIR]
+
+prints "PORT <n>" on its first line once it listens (port 0 picks a free one).
+
+Control requests (never recorded):
+    GET  /_control/requests             JSON list of recorded requests: method,
+                                        path, query, headers (lower-case
+                                        names), body (base64)
+    GET  /_control/reset                forget requests, faults, replies, holds
+    GET  /_control/fault?path=P&mode=M  misbehave on path P ("*" for every
+         [&times=N][&chunk=B][&gap=MS]  path) for the next N requests (default:
+                                        until reset); modes:
+            http404, http500  that status with an HTML body
+            empty             status 200 with no body
+            truncated         half of the body, then the connection closes
+            trickle           B bytes (default 512) every MS ms (default 50)
+            silent            read the request and never answer
+            hold              answer only after /_control/release?path=P
+    GET  /_control/release?path=P       send the held replies of P
+    POST /_control/reply?path=P         serve this body on P from now on
+    POST /_control/account              form fields email, psw, user_id, name,
+                                        surname, songnet: the one account
+
+Files: /files/bytes/<N> is N bytes, byte i being i % 251; /files/<name> comes
+from --files; /img/banner.png is a small picture.
+"""
+
+import argparse
+import base64
+import hashlib
+import json
+import os
+import select
+import socket
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+PNG_1x1 = base64.b64decode(
+    "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")
+
+HTML_ERROR = "<html><head><title>{0}</title></head><body><h1>{0}</h1></body></html>"
+
+
+class State:
+    def __init__(self, files):
+        self.lock = threading.Condition()
+        self.files = files
+        self.reset()
+
+    def reset(self):
+        with self.lock:
+            self.requests = []
+            self.faults = {}
+            self.replies = {}
+            self.released = {}
+            self.account = {"email": "anna@example.org", "psw": "secret", "user_id": "42",
+                            "name": "Anna", "surname": "Rossi", "songnet": "12.5"}
+            self.lock.notify_all()
+
+    def take_fault(self, path):
+        with self.lock:
+            for key in (path, "*"):
+                fault = self.faults.get(key)
+                if fault is None:
+                    continue
+                if fault["times"] is not None:
+                    fault["times"] -= 1
+                    if fault["times"] <= 0:
+                        del self.faults[key]
+                return fault
+        return None
+
+
+PERIOD = bytes(range(251))
+
+
+def pattern_bytes(start, count):
+    offset = start % 251
+    return (PERIOD * (count // 251 + 2))[offset:offset + count]
+
+
+def xml(inner):
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n<melodrome_message>' + inner
+            + "</melodrome_message>").encode()
+
+
+def user_xml(a):
+    return xml("<user><user_id>{user_id}</user_id><name>{name}</name><surname>{surname}</surname>"
+               "<email>{email}</email><currency>EUR</currency><songnet>{songnet}</songnet></user>"
+               .format(**{k: escape(v) for k, v in a.items()}))
+
+
+def escape(text):
+    return str(text).replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+
+
+SONG = ("<song><songid>101</songid><productid>5001</productid><title>Love Song</title>"
+        "<authors>A. Author</authors><interpreters>Singer</interpreters><genre>Pop</genre>"
+        "<format>MP3</format><lenght>185</lenght><bpm>120</bpm><key>Am</key><download>1</download></song>")
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "TestStore/1"
+
+    def log_message(self, fmt, *args):
+        pass
+
+    def do_GET(self):
+        self.handle_any()
+
+    def do_POST(self):
+        self.handle_any()
+
+    def do_PUT(self):
+        self.handle_any()
+
+    def do_DELETE(self):
+        self.handle_any()
+
+    # -- plumbing --
+
+    def handle_any(self):
+        try:
+            self.serve()
+        except (BrokenPipeError, ConnectionResetError):
+            # The client gave up (a cancel or a time-out): nothing to do.
+            self.close_connection = True
+
+    def serve(self):
+        state = self.server.state
+        url = urllib.parse.urlsplit(self.path)
+        length = int(self.headers.get("Content-Length") or 0)
+        body = self.rfile.read(length) if length > 0 else b""
+        query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+        if url.path.startswith("/_control/"):
+            self.control(url.path[len("/_control/"):], query, body)
+            return
+        with state.lock:
+            state.requests.append({
+                "method": self.command, "path": url.path, "query": url.query,
+                "headers": {k.lower(): v for k, v in self.headers.items()},
+                "body": base64.b64encode(body).decode()})
+        fault = state.take_fault(url.path)
+        mode = fault["mode"] if fault else ""
+        if mode == "silent":
+            self.stay_silent()
+            return
+        if mode in ("http404", "http500"):
+            code = 404 if mode == "http404" else 500
+            self.send_whole(code, HTML_ERROR.format(code).encode(), "text/html")
+            return
+        reply = self.answer(url.path, query, body)
+        if reply is None:
+            self.send_whole(404, HTML_ERROR.format(404).encode(), "text/html")
+            return
+        status, data, ctype = reply
+        if mode == "hold":
+            self.wait_release(url.path)
+        if mode == "empty":
+            data = b""
+        if mode == "truncated":
+            self.send_head(status, len(data), ctype)
+            self.wfile.write(self.slice(data, 0, len(data) // 2))
+            self.wfile.flush()
+            self.close_connection = True
+            try:
+                self.connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            return
+        if mode == "trickle":
+            self.send_head(status, len(data), ctype)
+            chunk = int(fault.get("chunk") or 512)
+            gap = int(fault.get("gap") or 50) / 1000.0
+            for start in range(0, len(data), chunk):
+                self.wfile.write(self.slice(data, start, chunk))
+                self.wfile.flush()
+                time.sleep(gap)
+            return
+        self.send_whole(status, data, ctype)
+
+    @staticmethod
+    def slice(data, start, count):
+        if isinstance(data, PatternBody):
+            return data.read(start, min(count, len(data) - start))
+        return data[start:start + count]
+
+    def send_head(self, status, length, ctype):
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(length))
+        self.end_headers()
+
+    def send_whole(self, status, data, ctype):
+        self.send_head(status, len(data), ctype)
+        step = 1 << 16
+        for start in range(0, len(data), step):
+            self.wfile.write(self.slice(data, start, step))
+        self.wfile.flush()
+
+    def stay_silent(self):
+        # Until the client gives up (or the server stops).
+        self.close_connection = True
+        while not self.server.stopping.is_set():
+            ready, _, _ = select.select([self.connection], [], [], 0.2)
+            if ready:
+                try:
+                    if not self.connection.recv(4096):
+                        return
+                except OSError:
+                    return
+
+    def wait_release(self, path):
+        state = self.server.state
+        with state.lock:
+            while state.released.get(path, 0) <= 0 and not self.server.stopping.is_set():
+                state.lock.wait(0.2)
+            if state.released.get(path, 0) > 0:
+                state.released[path] -= 1
+
+    def control(self, what, query, body):
+        state = self.server.state
+        one = lambda k, d="": query.get(k, [d])[0]
+        if what == "requests":
+            with state.lock:
+                data = json.dumps(state.requests).encode()
+            self.send_whole(200, data, "application/json")
+            return
+        if what == "reset":
+            state.reset()
+        elif what == "fault":
+            times = one("times")
+            with state.lock:
+                state.faults[one("path")] = {"mode": one("mode"), "times": int(times) if times else None,
+                                             "chunk": one("chunk"), "gap": one("gap")}
+        elif what == "release":
+            with state.lock:
+                state.released[one("path")] = state.released.get(one("path"), 0) + int(one("count", "1"))
+                state.lock.notify_all()
+        elif what == "reply":
+            with state.lock:
+                state.replies[one("path")] = (int(one("status", "200")), body)
+        elif what == "account":
+            form = urllib.parse.parse_qs(body.decode(), keep_blank_values=True)
+            with state.lock:
+                for k, v in form.items():
+                    state.account[k] = v[0]
+        else:
+            self.send_whole(404, b"unknown control", "text/plain")
+            return
+        self.send_whole(200, b"ok", "text/plain")
+
+    # -- the store's answers --
+
+    def base(self):
+        return "http://" + (self.headers.get("Host") or "127.0.0.1:%d" % self.server.server_port)
+
+    def answer(self, path, query, body):
+        """(status, body, content type) or None for an unknown path."""
+        state = self.server.state
+        with state.lock:
+            if path in state.replies:
+                status, data = state.replies[path]
+                return status, data, "text/xml"
+            account = dict(state.account)
+        form = {k: v[0] for k, v in urllib.parse.parse_qs(body.decode("utf-8", "replace"),
+                                                          keep_blank_values=True).items()}
+        if path == "/service/service_status.php":
+            return 200, xml("<service_status>online</service_status>"), "text/xml"
+        if path == "/service/login.php":
+            if form.get("email") == account["email"] and form.get("psw") == account["psw"]:
+                return 200, user_xml(account), "text/xml"
+            return 200, xml("<msg>Wrong e-mail or password</msg>"), "text/xml"
+        if path == "/service/logout.php":
+            return 200, xml("<msg>Logged out</msg>"), "text/xml"
+        if path == "/service/user_info.php":
+            if form.get("id_user") == account["user_id"]:
+                return 200, user_xml(account), "text/xml"
+            return 200, xml("<msg>USER NOT LOGGED</msg>"), "text/xml"
+        if path == "/service/songlist_news.php":
+            return 200, xml("<list>" + SONG + "</list>"), "text/xml"
+        if path == "/service/songlist.php":
+            if "search" in form:
+                return 200, xml("<interpreter/><interpreter_id>900</interpreter_id><name>Singer</name>"
+                                "<num_songs>3</num_songs>" + SONG +
+                                "<genre/><genre_id>77</genre_id><name>Pop</name><num_songs>12</num_songs>"), \
+                    "text/xml"
+            return 200, xml("<list>" + SONG + "</list>"), "text/xml"
+        if path == "/service/song_info.php":
+            return 200, xml(SONG), "text/xml"
+        if path == "/version_checker/check_version_velmarpc.php":
+            target = query.get("target", ["mac"])[0]
+            name = "VelmarPC-%s-2.4.11.zip" % target
+            return 200, xml("<velmarpc><sw_version>2.4.11</sw_version><url_update>%s/files/%s</url_update>"
+                            "<size>%d</size></velmarpc>" % (self.base(), name, self.file_size(name, 123456))), \
+                "text/xml"
+        if path == "/version_checker/check_soundfont.php":
+            size = self.file_size("Basic.sfc", 1048576)
+            return 200, xml("<soundfont><version>1.2</version><url_update>%s/files/Basic.sfc</url_update>"
+                            "<size>%d</size><hash>%s</hash></soundfont>"
+                            % (self.base(), size, self.file_md5("Basic.sfc"))), "text/xml"
+        if path == "/banners/get_banners.php":
+            banner = {"image_url": self.base() + "/img/banner.png", "background_color": "#202020",
+                      "title": "New songs", "title_color": "#ffffff", "subtitle": "Every week",
+                      "subtitle_color": "#cccccc", "link_url": "https://example.org/news"}
+            return 200, json.dumps({"banners": [banner]}).encode(), "application/json"
+        if path == "/img/banner.png":
+            return 200, PNG_1x1, "image/png"
+        if path.startswith("/files/bytes/"):
+            try:
+                return 200, PatternBody(int(path.rsplit("/", 1)[1])), "application/octet-stream"
+            except ValueError:
+                return None
+        if path.startswith("/files/"):
+            data = self.file_data(urllib.parse.unquote(path[len("/files/"):]))
+            return None if data is None else (200, data, "application/octet-stream")
+        return None
+
+    def file_data(self, name):
+        folder = self.server.state.files
+        if not folder or "/" in name or name.startswith("."):
+            return None
+        try:
+            with open(os.path.join(folder, name), "rb") as f:
+                return f.read()
+        except OSError:
+            return None
+
+    def file_size(self, name, fallback):
+        data = self.file_data(name)
+        return fallback if data is None else len(data)
+
+    def file_md5(self, name):
+        return hashlib.md5(self.file_data(name) or b"").hexdigest()
+
+
+class PatternBody:
+    """Bytes made on demand, so a large download costs no memory here."""
+
+    def __init__(self, size):
+        self.size = size
+
+    def __len__(self):
+        return self.size
+
+    def read(self, start, count):
+        return pattern_bytes(start, count)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--files", default="")
+    args = parser.parse_args()
+    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server.daemon_threads = True
+    server.state = State(args.files)
+    server.stopping = threading.Event()
+    print("PORT %d" % server.server_port, flush=True)
+    try:
+        server.serve_forever(poll_interval=0.2)
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.stopping.set()
+        server.server_close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,354 @@
+#include "DatabaseHelper.h"
+#include "librarytest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+SongInfo song(const QString &title, const QString &artist, const QString &genre = "Pop",
+              const QString &author = "Anon")
+{
+    SongInfo s;
+    s.title = title;
+    s.artist = artist;
+    s.genre = genre;
+    s.author = author;
+    s.format = "MIDI";
+    s.bpm = 120;
+    return s;
+}
+
+QStringList titles(const QList<SongInfo> &songs)
+{
+    QStringList t;
+    for (const SongInfo &s : songs)
+        t << s.title;
+    return t;
+}
+
+bool exec(const QString &sql)
+{
+    return QSqlQuery().exec(sql);
+}
+
+} // namespace
+
+// The library operations on a library made from the real template, checked
+// with the sqlite3 shell reading the same file.
+class TestLibraryOperations : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<DatabaseHelper> db;
+    QString folder, file;
+
+    // Registers a song whose file is made in the song folder; its id.
+    int add(const SongInfo &s, const QString &name)
+    {
+        const QString path = folder + name;
+        TestUtil::writeFile(path, "x");
+        if (!db->checkSong(s, path))
+            return 0;
+        QSqlQuery q;
+        q.prepare("SELECT IdSong FROM Songs WHERE innerPath = ?");
+        q.addBindValue(path);
+        return q.exec() && q.next() ? q.value(0).toInt() : 0;
+    }
+
+    QString check() { return shell(file, "PRAGMA integrity_check; PRAGMA foreign_key_check;"); }
+
+private slots:
+    void init()
+    {
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("HOME", home->path().toUtf8());
+        folder = home->path() + "/Documents/VelmarPC/";
+        file = folder + "db_VelmarPC.sqlite";
+        db = std::make_unique<DatabaseHelper>();
+        QVERIFY(db->initDb());
+        QVERIFY(db->connect());
+    }
+    void cleanup() { db.reset(); }
+
+    // Text that would break or change a statement pasted together goes in
+    // and comes back as it was, and the shell reads the same.
+    void awkwardTextsRoundTrip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("quotes") << "It's \"Titolo\" isn't it";
+        QTest::newRow("column name") << "NomeArtista";
+        QTest::newRow("percent") << "100% Love_50%";
+        QTest::newRow("non-Latin") << "Ніч яка місячна 月亮代表我的心";
+        QTest::newRow("injection") << "x'); DROP TABLE Songs; --";
+    }
+    void awkwardTextsRoundTrip()
+    {
+        QFETCH(QString, text);
+        add(song("plain", "someone"), "plain.mid");
+        const int id = add(song(text, text, text, text), "a.mid");
+        QVERIFY(id > 0);
+        SongInfo expected = song(text, text, text, text);
+        expected.idSong = id;
+        expected.innerPath = folder + "a.mid";
+        QCOMPARE(db->selectSongById(id), expected);
+        QCOMPARE(titles(db->selectSongsWithFilter(2, text)), QStringList{text});
+        QCOMPARE(shell(file, QString("SELECT Titolo FROM Songs WHERE IdSong = %1").arg(id)), text);
+
+        db->insertPlaylist(text);
+        QVERIFY(db->updatePlaylistName(5, text + text));
+        QCOMPARE(shell(file, "SELECT ListName FROM PlayList WHERE IdPlayList = 5"), text + text);
+        QCOMPARE(check(), QString("ok"));
+    }
+
+    void registration()
+    {
+        const int a = add(song("One", "ABBA"), "one.mid");
+        add(song("Two", "ABBA", "Rock"), "two.kar");
+        add(song("Three", "abba", "", ""), "three.mp3");
+        add(song("Four", QString(), QString(), QString()), "four.mp3");
+        QCOMPARE(shell(file, "SELECT NomeArtista || NumBrani FROM Artisti ORDER BY IdArtista"),
+                 QString("ABBA2\nabba1\n1"));
+        QCOMPARE(shell(file, "SELECT NomeGenere || NumBrani FROM Genere ORDER BY IdGenere"),
+                 QString("Pop1\nRock1\n2"));
+        QCOMPARE(shell(file, "SELECT NomeFile || Formato FROM Songs WHERE IdSong = 2"),
+                 QString("two.karMIDI"));
+
+        // The same file again (dropped from the song folder itself).
+        QVERIFY(db->checkSong(song("One", "ABBA"), folder + "one.mid"));
+        QCOMPARE(shell(file, "SELECT count(*) FROM Songs"), QString("4"));
+
+        // A song insert that fails takes its new artist, genre and author along.
+        QVERIFY(exec("CREATE TEMP TRIGGER boom BEFORE INSERT ON Songs WHEN NEW.Titolo = 'boom' "
+                     "BEGIN SELECT RAISE(ABORT, 'boom'); END"));
+        QVERIFY(!db->checkSong(song("boom", "Orphan", "Lonely", "Nobody"), folder + "b.mid"));
+        QCOMPARE(shell(file, "SELECT count(*) FROM Artisti WHERE NomeArtista = 'Orphan'"), QString("0"));
+        QCOMPARE(shell(file, "SELECT count(*) FROM Genere"), QString("3"));
+
+        QCOMPARE(db->selectSongById(9999), SongInfo());
+        QVERIFY(db->updateLastPlay(a));
+        QVERIFY(exec("UPDATE Songs SET ultimaRiproduzione = '2020-01-01 10:00:00' WHERE IdSong = 3"));
+        QCOMPARE(titles(db->selectLastXSongs(2)), QStringList({"One", "Three"}));
+    }
+
+    void filters_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("f");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("title, any case") << 1 << "LA" << QStringList({"Volare", "La Bamba"});
+        QTest::newRow("artist") << 2 << "mod" << QStringList{"Volare"};
+        QTest::newRow("genre") << 3 << "latin" << QStringList{"La Bamba"};
+        QTest::newRow("artist id") << 4 << "2" << QStringList{"La Bamba"};
+        QTest::newRow("empty text") << 1 << QString() << QStringList({"Volare", "La Bamba"});
+        QTest::newRow("unknown mode") << 6 << "1" << QStringList{};
+    }
+    void filters()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, f);
+        QFETCH(QStringList, expected);
+        add(song("Volare", "Modugno", "Pop"), "v.mid");
+        add(song("La Bamba", "Valens", "Latin"), "b.mid");
+        QCOMPARE(titles(db->selectSongsWithFilter(mode, f)), expected);
+    }
+
+    void playlists()
+    {
+        const int a = add(song("A", "x"), "a.mid"), b = add(song("B", "x"), "b.mid"),
+                  c = add(song("C", "x"), "c.mid");
+        db->insertPlaylist("Mine");
+        db->insertPlaylist("Other");
+        for (int id : {a, b, c})
+            QVERIFY(db->insertSongInPlayList(id, 5));
+        QVERIFY(db->insertSongInPlayList(b, 6));
+        QVERIFY(db->insertSongInPlayList(a, 6));
+        const QString other = "6|0|2\n6|1|1";
+        const QString rows = "SELECT IdPlayList || '|' || SeqNum || '|' || IdSong FROM PlayListSongs "
+                             "WHERE IdPlayList = %1 ORDER BY SeqNum";
+        QCOMPARE(titles(db->getPlaylistSongs(5)), QStringList({"A", "B", "C"}));
+
+        const QList<SongInfo> order{db->selectSongById(c), db->selectSongById(a), db->selectSongById(b)};
+        QVERIFY(db->reorderSongIntoPlaylist(5, order));
+        QCOMPARE(shell(file, rows.arg(5)), QString("5|0|3\n5|1|1\n5|2|2"));
+        QCOMPARE(shell(file, rows.arg(6)), other);
+
+        // A failure in the middle of a rewrite leaves the old order.
+        QVERIFY(exec("CREATE TEMP TRIGGER boom BEFORE INSERT ON PlayListSongs WHEN NEW.IdSong = 2 "
+                     "BEGIN SELECT RAISE(ABORT, 'boom'); END"));
+        QVERIFY(!db->reorderSongIntoPlaylist(5, {order[1], order[2], order[0]}));
+        QCOMPARE(shell(file, rows.arg(5)), QString("5|0|3\n5|1|1\n5|2|2"));
+        QVERIFY(exec("DROP TRIGGER boom"));
+
+        // A removed song still counts but is no longer listed.
+        QVERIFY(db->removeSongFromLibrary(a));
+        QVERIFY(QFile::exists(folder + "a.mid"));
+        QCOMPARE(titles(db->getPlaylistSongs(5)), QStringList({"C", "B"}));
+        const Playlist mine = db->selectPlaylists().value(4);
+        QCOMPARE(mine.getName() + QString::number(mine.getNumsongs()), QString("Mine3"));
+
+        QVERIFY(db->updatePlaylistName(99, "nothing"));
+        QVERIFY(db->deletePlaylist(5));
+        QCOMPARE(shell(file, "SELECT count(*) FROM PlayListSongs WHERE IdPlayList = 5"), QString("0"));
+        QCOMPARE(shell(file, rows.arg(6)), other);
+        QCOMPARE(check(), QString("ok"));
+    }
+
+    void downloadStateGoesToTheListShown_data()
+    {
+        QTest::addColumn<int>("provenience");
+        QTest::addColumn<QString>("states"); // news, file search, memory search
+        QTest::newRow("title search") << 0 << "2 3 2";
+        QTest::newRow("news") << 1 << "3 2 2";
+        QTest::newRow("store list") << 2 << "2 2 3";
+        QTest::newRow("unknown") << 7 << "2 3 2";
+    }
+    void downloadStateGoesToTheListShown()
+    {
+        QFETCH(int, provenience);
+        QFETCH(QString, states);
+        SongInfo s = song("Store song", "Seller");
+        s.ProductId = 500;
+        s.isFromSub = 2;
+        for (int i = 0; i < 3; ++i) {
+            s.idSong = 10 + i;
+            QVERIFY(i == 0 ? db->insertMDSongsNews(s)
+                           : i == 1 ? db->insertMDSongsSearch(s) : db->insertMDSongsSearchMem(s));
+        }
+        QVERIFY(db->updateDownloadStatus(500, StoreDownloading, SongProvenience(provenience)));
+        QVERIFY(db->updateDownloadStatus(9999, StoreDownloadFailed, SongProvenience(provenience)));
+        QSqlQuery mem(db->mdDb);
+        QVERIFY(mem.exec("SELECT isFromSub FROM MDSearchTitle") && mem.next());
+        QCOMPARE(shell(file, "SELECT (SELECT isFromSub FROM MDNews) || ' ' || "
+                             "(SELECT isFromSub FROM MDSearchTitle)") + " " + mem.value(0).toString(),
+                 states);
+    }
+
+    void storeCaches()
+    {
+        SongInfo s = song("News", "Seller");
+        s.ProductId = 1;
+        s.idSong = 11;
+        QVERIFY(db->insertMDSongsNews(s));
+        s.ProductId = 2;
+        s.idSong = 22;
+        QVERIFY(db->insertMDSongsSearch({s, s}));
+        QCOMPARE(db->getSongIdWithProductId("1"), QString("11"));
+        QCOMPARE(db->getSongIdWithProductId("2"), QString("22"));
+        QCOMPARE(db->getSongIdWithProductId("3"), QString());
+        QVERIFY(db->insertMDGenreSearch(Genres()));
+
+        // A list that has read only part of a long cache does not stop it
+        // from being cleared.
+        for (int i = 0; i < 600; ++i)
+            QVERIFY(db->insertMDSongsNews(s));
+        QSqlQueryModel news;
+        news.setQuery(db->sqlMDNews);
+        QVERIFY(news.rowCount() < 600);
+        QVERIFY(db->truncateMDNews());
+        QVERIFY(db->truncateMDSearchTitles());
+        QVERIFY(db->truncateMDSearchGenArt());
+        QCOMPARE(db->getSongIdWithProductId("2"), QString());
+        QCOMPARE(shell(file, "SELECT (SELECT count(*) FROM MDNews) + (SELECT count(*) FROM "
+                             "MDSearchGenArt)"), QString("0"));
+    }
+
+    // Only the song's own files go: an MP3's CD+G companion and every backup,
+    // never the CD+G beside a MIDI song, never a file outside the song folder.
+    void removingAnArtistDeletesItsFiles()
+    {
+        for (const char *name : {"a.mp3.bak", "a.cdg", "b.cdg", "keep.mid"})
+            TestUtil::writeFile(folder + name, "x");
+        QDir(home->path()).mkpath("elsewhere");
+        const QString outside = home->path() + "/elsewhere/c.mid";
+        TestUtil::writeFile(outside, "x");
+        add(song("A", "Gone", "Solo", "Only"), "a.mp3");
+        add(song("B", "Gone", "Pop"), "b.mid");
+        add(song("Keep", "Stays", "Pop"), "keep.mid");
+        QVERIFY(db->checkSong(song("Outside", "Gone"), outside));
+        QVERIFY(db->checkSong(song("Missing", "Gone"), folder + "missing.mid"));
+
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Rimozione non riuscita .*c.mid"));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Rimozione non riuscita .*missing.mid"));
+        QVERIFY(db->removeArtist(1));
+        QCOMPARE(QDir(folder).entryList(QDir::Files),
+                 QStringList({"b.cdg", "db_VelmarPC.sqlite", "keep.mid"}));
+        QVERIFY(QFile::exists(outside));
+        QCOMPARE(shell(file, "SELECT group_concat(Titolo) FROM Songs"), QString("Keep"));
+        QCOMPARE(shell(file, "SELECT group_concat(NomeGenere) FROM Genere"), QString("Pop"));
+        QCOMPARE(shell(file, "SELECT group_concat(NomeAutore) FROM Autori"), QString("Anon"));
+
+        QVERIFY(db->removeGenre(2));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({"b.cdg", "db_VelmarPC.sqlite"}));
+        QCOMPARE(check(), QString("ok"));
+    }
+
+    // Songs are registered again from the folder, every song suffix
+    // included, and the playlists find them by file name.
+    void rebuildKeepsPlaylists()
+    {
+        const QStringList names{"a.mid", "b.midi", "c.KAR", "d.mp3", "e.mf3", "f.mf4", "g.MF5"};
+        QList<int> ids;
+        for (const QString &n : names)
+            ids << add(song("T " + n, "x"), n);
+        const int gone = add(song("Gone", "y"), "gone.mid");
+        QFile::remove(folder + "gone.mid");
+        TestUtil::writeFile(folder + "notes.txt", "x");
+        QVERIFY(db->removeSongFromLibrary(ids[0]));
+        add(song("T a.mid", "x"), "a.mid");
+        db->insertPlaylist("Party");
+        for (int id : {ids[6], gone, ids[2], ids[0] + 8})
+            QVERIFY(db->insertSongInPlayList(id, 5));
+        const QStringList before = titles(db->getPlaylistSongs(5));
+
+        // Quitting in the middle gives the old library back.
+        db->prepareForRebuild();
+        db.reset();
+        db = std::make_unique<DatabaseHelper>();
+        QVERIFY(db->connect());
+        QCOMPARE(titles(db->getPlaylistSongs(5)), before);
+
+        db->prepareForRebuild();
+        db->prepareForRebuild();
+        const QList<QUrl> files = db->songFolderFiles();
+        QCOMPARE(files.size(), names.size());
+        for (const QUrl &url : files)
+            QVERIFY(db->checkSong(song("T " + url.fileName(), "x"), url.toLocalFile()));
+        db->finalizeRebuild();
+        QCOMPARE(titles(db->getPlaylistSongs(5)), QStringList({"T g.MF5", "T c.KAR", "T a.mid"}));
+        QCOMPARE(shell(file, "SELECT group_concat(IdSong) FROM Songs"), QString("1,2,3,4,5,6,7"));
+        QCOMPARE(shell(file, "SELECT count(*) FROM PlayListSongs WHERE IdSong IS NULL"), QString("1"));
+        QCOMPARE(check(), QString("ok"));
+    }
+
+    void driveIndex_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("row");
+        QTest::newRow("song") << "/Volumes/X/song.mid" << "mid|song.mid|/Volumes/X/";
+        QTest::newRow("no dot") << "/Volumes/X/README" << "|README|/Volumes/X/";
+        QTest::newRow("folder named as the file") << "/a/song.mid/song.mid" << "mid|song.mid|/a/song.mid/";
+    }
+    void driveIndex()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, row);
+        QVERIFY(db->addFileToIndex(path));
+        QSqlQuery q(db->driveIdxDb);
+        QVERIFY(q.exec("SELECT suffix || '|' || file || '|' || path FROM indexes") && q.next());
+        QCOMPARE(q.value(0).toString(), row);
+        QVERIFY(db->truncateIndexedFilesTable());
+        QVERIFY(q.exec("SELECT count(*) FROM indexes") && q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+    }
+};
+
+VELMAR_TEST(TestLibraryOperations)
+#include "tst_libraryoperations.moc"

@@ -1,0 +1,207 @@
+#include "DatabaseHelper.h"
+#include "fileCopyThread.h"
+#include "indexDriveThread.h"
+#include "testutil.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// A small real MIDI song, and an MP3 made by ffmpeg once.
+const QByteArray kMidi = QByteArray::fromHex("4d546864000000060000000101e04d54726b00000013"
+                                             "00ff0304546f6e6500ff510307a12000ff2f00");
+QByteArray mp3Bytes;
+
+QStringList filesIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+// Stands in for the main window and the library view.
+class Window : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList imported;
+    QList<QStringList> done; // unreadable, already present, per list
+    int refreshes = 0, indexed = 0;
+public slots:
+    void onSongImported(SongInfo s, QString path)
+    {
+        imported << QString("%1:%2:%3").arg(QFileInfo(path).fileName(), s.format).arg(s.isFromSub);
+    }
+    void importingDone(QStringList unreadable, QStringList present) { done << unreadable << present; }
+    void refreshSongView() { ++refreshes; }
+    void hideIndexingAnim() { ++indexed; }
+};
+
+class TestLibraryThreads : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+    QString src, dest;
+
+    QUrl put(const QString &name, const QByteArray &data)
+    {
+        TestUtil::writeFile(src + name, data);
+        return QUrl::fromLocalFile(src + name);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString mp3 = tmp.path() + "/s.mp3";
+        QCOMPARE(TestUtil::runProgram("ffmpeg", {"-loglevel", "error", "-f", "lavfi", "-i",
+                                                 "anullsrc=r=44100:cl=mono", "-t", "0.3", "-metadata",
+                                                 "title=Sun", "-c:a", "libmp3lame", mp3}), 0);
+        mp3Bytes = TestUtil::readFile(mp3);
+    }
+    void init()
+    {
+        src = tmp.path() + "/src/";
+        dest = tmp.path() + "/VelmarPC/";
+        QDir(src).removeRecursively();
+        QDir(dest).removeRecursively();
+        QDir().mkpath(src);
+        QDir().mkpath(dest);
+    }
+
+    // Every song arrives in the order given, under its own name; refused
+    // files are listed at the end; nothing existing is replaced.
+    void importsAFolder()
+    {
+        Window window;
+        QList<QUrl> urls;
+        QStringList expected, copied, unreadable, present;
+        for (int i = 0; i < 200; ++i) {
+            const int kind = i % 10;
+            const QString base = i % 7 ? QString("song %1").arg(i) : QString("100% Love #%1").arg(i);
+            const char *suffix[] = {"mid", "MP3", "kar", "mp3", "mid", "txt", "mp3", "mid", "midi", "mid"};
+            const QString name = base + "." + suffix[kind];
+            const bool corrupt = kind == 9 && i % 20 == 9, text = kind == 5;
+            const bool mp3 = name.endsWith("mp3", Qt::CaseInsensitive);
+            urls << put(name, corrupt || text ? QByteArray("not a song, just text ") : mp3 ? mp3Bytes : kMidi);
+            if (kind == 3)
+                TestUtil::writeFile(src + base + ".cdg", QByteArray(48, 'g')); // the MP3's own
+            if (kind == 4)
+                TestUtil::writeFile(src + base + ".cdg", QByteArray(24, 'm')); // beside a MIDI song
+            if (corrupt || text) {
+                unreadable << src + name;
+            } else if (i % 25 == 7) {
+                TestUtil::writeFile(dest + name, "already here");
+                present << src + name;
+            } else {
+                expected << name + (mp3 ? ":MP3:1" : ":MIDI:1");
+                copied << name;
+                if (kind == 3)
+                    copied << base + ".cdg";
+            }
+        }
+        TestUtil::writeFile(dest + "inside.mid", kMidi);
+        urls << QUrl::fromLocalFile(dest + "inside.mid") << urls.first();
+        expected << "inside.mid:MIDI:1";
+        present << src + urls.first().fileName();
+
+        fileCopyThread thread(&window, dest);
+        thread.setFromSub(true);
+        thread.setFileList(urls);
+        thread.start();
+        thread.setFileList({put("late.kar", kMidi)});
+        thread.start();
+        QTRY_COMPARE_WITH_TIMEOUT(window.done.size(), 4, 120000);
+        QCOMPARE(window.imported, expected + QStringList{"late.kar:MIDI:0"});
+        QCOMPARE(window.done, QList<QStringList>({unreadable, present, {}, {}}));
+        for (const QString &name : copied)
+            QCOMPARE(TestUtil::readFile(dest + name), TestUtil::readFile(src + name));
+        for (int i = 0; i < present.size() - 1; ++i)
+            QCOMPARE(TestUtil::readFile(dest + QFileInfo(present[i]).fileName()), QByteArray("already here"));
+        QCOMPARE(filesIn(dest).size(), copied.size() + present.size() - 1 + 2);
+    }
+
+    // An import stopped by the program's exit leaves only whole songs.
+    void stoppingAnImportLeavesNoPartialFile()
+    {
+        Window window;
+        QList<QUrl> urls;
+        for (int i = 0; i < 100; ++i)
+            urls << put(QString("s%1.mid").arg(i), kMidi);
+        urls.insert(10, put("big.mp3", mp3Bytes));
+        QVERIFY(QFile(src + "big.mp3").resize(qint64(2) << 30)); // sparse: quick to make, slow to copy
+        QElapsedTimer timer;
+        {
+            fileCopyThread thread(&window, dest);
+            thread.setFileList(urls);
+            thread.start();
+            QTRY_COMPARE_WITH_TIMEOUT(window.imported.size(), 10, 60000); // now copying big.mp3
+            timer.start();
+        }
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(filesIn(dest).size(), 10);
+        for (const QString &name : filesIn(dest))
+            QCOMPARE(QFileInfo(dest + name).size(), QFileInfo(src + name).size());
+    }
+
+    // The scan finds what find finds: links to folders are not followed (a
+    // loop is there), Windows and Program folders are skipped.
+    void scanMatchesFind()
+    {
+        const char *names[] = {"a.mid", "b.MID", "c.Kar", "d.mp3", "e.mf3", "f.MF4", "g.mf5", "h.txt", "i.midi", "j.wav"};
+        for (int f = 0; f < 100; ++f) {
+            const QString dir = src + QString("d%1/sub%2/").arg(f / 10).arg(f % 10);
+            QDir().mkpath(dir);
+            for (int i = 0; i < 100; ++i)
+                TestUtil::writeFile(dir + QString("%1 %2").arg(i).arg(names[i % 10]), {});
+        }
+        for (const char *skip : {"d1/Programmi/x.mid", "d2/WINDOWS/y.kar", "d3/program.mid"})
+            TestUtil::writeFile(src + skip, {});
+        QVERIFY(QFile::link(src + "d0", src + "d0/sub0/loop"));
+        QVERIFY(QFile::setPermissions(src + "d4/sub4", {}));
+
+        DatabaseHelper db;
+        QVERIFY(db.initDb() && db.connect());
+        Window view;
+        auto found = [&](const QString &root) {
+            QByteArray out;
+            TestUtil::runProgram("sh", {"-c", "find " + root + " -type f \\( -iname '*.mid' -o -iname "
+                                 "'*.mp3' -o -iname '*.kar' -o -iname '*.mf[345]' \\) -not -ipath "
+                                 "'*program*' -not -ipath '*windows*' | sort"}, &out);
+            return QString::fromUtf8(out).trimmed().split('\n');
+        };
+        auto indexed = [&] {
+            QSqlQuery q(db.driveIdxDb);
+            q.exec("SELECT path || file FROM indexes ORDER BY 1");
+            QStringList rows;
+            while (q.next())
+                rows << q.value(0).toString();
+            return rows;
+        };
+        auto thread = std::make_unique<indexDriveThread>(&view, &db);
+        thread->setPath(src.chopped(1));
+        QTRY_COMPARE_WITH_TIMEOUT(view.indexed, 1, 120000);
+        QCOMPARE(indexed(), found(src.chopped(1)));
+        QCOMPARE(view.refreshes, 2 + int(indexed().size()) / 50);
+
+        // A new path stops the scan under way: no "done" for it, and the
+        // index holds the new path's songs only.
+        thread->setPath(src + "d1");
+        thread->setPath(src + "d9");
+        QTRY_COMPARE_WITH_TIMEOUT(view.indexed, 2, 120000);
+        QCOMPARE(indexed(), found(src + "d9"));
+
+        thread->setPath(src.chopped(1));
+        thread.reset(); // stopped and joined while scanning
+        QVERIFY(QFile::setPermissions(src + "d4/sub4", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+};
+
+VELMAR_TEST(TestLibraryThreads)
+#include "tst_librarythreads.moc"

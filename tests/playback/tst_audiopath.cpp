@@ -1,0 +1,257 @@
+// The audio song player end to end: MP3s made by sox and lame, decoded by
+// libmpg123, stretched by SoundTouch and pulled from the pull sink.
+#include "AudioInterface.h"
+#include "testutil.h"
+
+#include <QAudio>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace Sound;
+
+namespace {
+
+constexpr int kRate = 48000;
+
+// Positive-going zero crossings of the left channel per second.
+double frequency(const std::vector<int16_t> &s, size_t from, size_t frames)
+{
+    int crossings = 0;
+    for (size_t i = from + 1; i < from + frames; ++i)
+        crossings += s[2 * (i - 1)] < 0 && s[2 * i] >= 0;
+    return crossings * double(kRate) / double(frames);
+}
+
+double rms(const std::vector<int16_t> &s, size_t from, size_t frames, int channel = 0)
+{
+    double sum = 0;
+    for (size_t i = from; i < from + frames; ++i)
+        sum += double(s[2 * i + channel]) * s[2 * i + channel];
+    return std::sqrt(sum / double(frames));
+}
+
+std::vector<int16_t> pullFrames(PullAudioSink *sink, size_t frames)
+{
+    std::vector<int16_t> out(frames * 2);
+    for (size_t at = 0; at < frames; at += 256)
+        sink->pull(out.data() + 2 * at, unsigned(std::min<size_t>(256, frames - at)));
+    return out;
+}
+
+struct Player {
+    PullAudioSink *sink;
+    AudioInterface audio;
+    explicit Player(std::vector<AudioSink::Device> devices = {{0, "Pull", 2, kRate}})
+        : sink(new PullAudioSink(std::move(devices))), audio(std::unique_ptr<AudioSink>(sink))
+    {
+    }
+};
+
+} // namespace
+
+class TestAudioPath : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    void sox(const QStringList &args) { QCOMPARE(TestUtil::runProgram("sox", args), 0); }
+    void lame(const QStringList &args) { QCOMPARE(TestUtil::runProgram("lame", QStringList{"--quiet"} + args), 0); }
+
+private slots:
+    void initTestCase()
+    {
+        for (const char *spec : {"st44:44100:2", "mono48:48000:1", "st48:48000:2"}) {
+            const QStringList p = QString(spec).split(':');
+            sox({"-n", "-r", p[1], "-c", p[2], "-b", "16", path(p[0] + ".wav"), "synth", "4", "sine", "440", "vol", "0.5"});
+        }
+        lame({"-b", "128", path("st44.wav"), path("st44_cbr.mp3")});
+        lame({"-V", "4", path("mono48.wav"), path("mono48_vbr.mp3")});
+        lame({"-b", "192", "--add-id3v2", "--pad-id3v2-size", "20000", "--tt", "Title",
+              path("st48.wav"), path("st48_id3.mp3")});
+        sox({"-n", "-r", "44100", "-c", "2", path("sweep.wav"), "synth", "10", "sine", "100:4100", "vol", "0.5"});
+        lame({"-V", "2", path("sweep.wav"), path("sweep_vbr.mp3")});
+        lame({"-b", "128", path("sweep.wav"), path("sweep_cbr.mp3")});
+        sox({"-n", "-r", "48000", "-c", "2", "-b", "16", path("wave.wav"), "synth", "1", "sine", "440"});
+    }
+
+    void playsThrough_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<float>("tempo");
+        QTest::addColumn<float>("key");
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<int>("lengthMs");
+        QTest::newRow("stereo 44.1 kHz CBR") << "st44_cbr.mp3" << 0.f << 0.f << 440.0 << 4000;
+        QTest::newRow("mono 48 kHz VBR") << "mono48_vbr.mp3" << 0.f << 0.f << 440.0 << 4000;
+        QTest::newRow("48 kHz with large ID3") << "st48_id3.mp3" << 0.f << 0.f << 440.0 << 4000;
+        QTest::newRow("tempo +20 %") << "st44_cbr.mp3" << 20.f << 0.f << 440.0 << 4000;
+        QTest::newRow("key +12") << "st48_id3.mp3" << 0.f << 12.f << 880.0 << 4000;
+        QTest::newRow("tempo -30 %, key -12") << "mono48_vbr.mp3" << -30.f << -12.f << 220.0 << 4000;
+        QTest::newRow("WAV as it is") << "wave.wav" << 50.f << 12.f << 440.0 << 1000;
+    }
+
+    // The whole song reaches the sink at the right length and pitch, on both
+    // channels, and its end is reported once.
+    void playsThrough()
+    {
+        QFETCH(QString, file);
+        QFETCH(float, tempo);
+        QFETCH(float, key);
+        QFETCH(double, hz);
+        QFETCH(int, lengthMs);
+        Player p;
+        QSignalSpy ended(&p.audio, &AudioInterface::endedMp3);
+        QVERIFY(p.audio.loadFile(path(file)));
+        QVERIFY(qAbs(p.audio.getDuration() - lengthMs) <= 30);
+        p.audio.changeBpm(tempo);
+        p.audio.changeKey(key);
+        QVERIFY(p.audio.playAudio());
+        const std::vector<int16_t> out = p.sink->pullUntilEnd(size_t(kRate) * 20);
+        const bool wav = file.endsWith(".wav");
+        const double expected = lengthMs * kRate / 1000.0 / (wav ? 1.0 : 1.0 + tempo / 100.0);
+        const double frames = out.size() / 2.0;
+        QVERIFY2(frames >= expected - 256 && frames <= expected + 256,
+                 qPrintable(QString("%1 frames, expected %2").arg(frames).arg(expected)));
+        const size_t from = size_t(frames / 4), span = size_t(frames / 2);
+        QVERIFY2(qAbs(frequency(out, from, span) - hz) < hz * 0.02,
+                 qPrintable(QString::number(frequency(out, from, span))));
+        QVERIFY(rms(out, from, span, 1) > 0.9 * rms(out, from, span, 0));
+        QTRY_COMPARE(ended.count(), 1);
+        QVERIFY(!p.audio.isActive());
+    }
+
+    void volume_data()
+    {
+        QTest::addColumn<int>("volume");
+        QTest::newRow("full") << 127;
+        QTest::newRow("half") << 64;
+        QTest::newRow("off") << 0;
+    }
+
+    void volume()
+    {
+        QFETCH(int, volume);
+        Player p;
+        p.audio.setVolume(volume);
+        QVERIFY(p.audio.loadFile(path("st48_id3.mp3")));
+        QVERIFY(p.audio.playAudio());
+        const std::vector<int16_t> out = pullFrames(p.sink, kRate);
+        const double linear = QAudio::convertVolume(volume / 127.0, QAudio::LogarithmicVolumeScale,
+                                                    QAudio::LinearVolumeScale);
+        const double expected = 0.5 * 32768 / std::sqrt(2.0) * 0.8 * linear;
+        QVERIFY2(qAbs(rms(out, kRate / 4, kRate / 2) - expected) <= 0.05 * expected + 2,
+                 qPrintable(QString::number(rms(out, kRate / 4, kRate / 2))));
+    }
+
+    void seek_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("target");
+        QTest::newRow("VBR to 2.5 s") << "sweep_vbr.mp3" << 2500;
+        QTest::newRow("VBR to 7.3 s") << "sweep_vbr.mp3" << 7300;
+        QTest::newRow("CBR to 6 s") << "sweep_cbr.mp3" << 6000;
+        QTest::newRow("VBR back to the start") << "sweep_vbr.mp3" << 0;
+    }
+
+    // A pause gives silence, a seek while paused stays paused, and playback
+    // resumes where the seek asked (the sweep's pitch tells the time).
+    void seek()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, target);
+        Player p;
+        QVERIFY(p.audio.loadFile(path(file)));
+        QVERIFY(p.audio.playAudio());
+        pullFrames(p.sink, kRate);
+        p.audio.pauseAudio();
+        const long pausedAt = p.audio.getmSec();
+        QVERIFY(qAbs(pausedAt - 1000) <= 50);
+        p.audio.jumpToSec(target);
+        QVERIFY(!p.audio.isActive());
+        const std::vector<int16_t> silent = pullFrames(p.sink, kRate / 10);
+        QCOMPARE(rms(silent, 0, kRate / 10), 0.0);
+        QVERIFY(qAbs(p.audio.getmSec() - target) <= 50);
+        p.audio.resumeAudio();
+        const std::vector<int16_t> out = pullFrames(p.sink, kRate / 5);
+        // 100 Hz rising by 400 Hz a second; the window's middle is 100 ms in.
+        const double at = (frequency(out, 0, kRate / 5) - 100.0) / 400.0 * 1000.0 - 100.0;
+        QVERIFY2(qAbs(at - target) <= 50, qPrintable(QString("landed at %1 ms").arg(at)));
+        QVERIFY(qAbs(p.audio.getmSec() - (target + 200)) <= 50);
+    }
+
+    void badFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<int>("lengthMs");
+        const QByteArray mp3 = TestUtil::readFile(path("st44_cbr.mp3"));
+        const QByteArray wav = TestUtil::readFile(path("wave.wav"));
+        QByteArray corrupt = mp3;
+        for (int i = 20000; i < 30000; ++i)
+            corrupt[i] = char(i * 7919 >> 3);
+        auto patched = [&](int at, QByteArray bytes) { return QByteArray(wav).replace(at, bytes.size(), bytes); };
+        QByteArray listAfter = wav + QByteArray("LIST\x04\0\0\0abcd", 12);
+        QTest::newRow("empty MP3") << "a.mp3" << QByteArray() << false << 0;
+        QTest::newRow("text as MP3") << "b.mp3" << QByteArray("no audio here\n").repeated(400) << false << 0;
+        QTest::newRow("ID3 only") << "c.mp3" << mp3.left(60) << false << 0;
+        QTest::newRow("MP3 cut short") << "d.mp3" << mp3.left(mp3.size() / 2) << true << -1;
+        QTest::newRow("MP3 damaged inside") << "e.mp3" << corrupt << true << -1;
+        QTest::newRow("unknown suffix") << "f.ogg" << mp3 << false << 0;
+        QTest::newRow("WAV 44.1 kHz") << "g.wav" << patched(24, QByteArray("\x44\xAC\0\0", 4)) << false << 0;
+        QTest::newRow("WAV 48 kHz low bytes only") << "h.wav" << patched(24, QByteArray("\x80\xBB\1\0", 4)) << false << 0;
+        QTest::newRow("WAV mono") << "i.wav" << patched(22, QByteArray("\1", 1)) << false << 0;
+        QTest::newRow("WAV 8-bit") << "j.wav" << patched(34, QByteArray("\x08", 1)) << false << 0;
+        QTest::newRow("WAV of 20 bytes") << "k.wav" << wav.left(20) << false << 0;
+        QTest::newRow("WAV with a chunk after the samples") << "l.wav" << listAfter << true << 1000;
+        QTest::newRow("WAV cut short") << "m.wav" << wav.left(44 + 4 * 24000) << true << 500;
+    }
+
+    // Refused files load nothing; accepted ones play to their end cleanly.
+    void badFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, data);
+        QFETCH(bool, loads);
+        QFETCH(int, lengthMs);
+        QVERIFY(TestUtil::writeFile(path(name), data));
+        Player p;
+        QSignalSpy ended(&p.audio, &AudioInterface::endedMp3);
+        QCOMPARE(p.audio.loadFile(path(name)), loads);
+        if (lengthMs >= 0)
+            QCOMPARE(p.audio.getDuration(), long(lengthMs));
+        QCOMPARE(p.audio.playAudio(), loads);
+        QCOMPARE(p.audio.isActive(), loads);
+        if (!loads)
+            return;
+        const std::vector<int16_t> out = p.sink->pullUntilEnd(size_t(kRate) * 20);
+        QVERIFY(out.size() / 2 <= size_t(p.audio.getDuration() + 10) * kRate / 1000 + 256);
+        QTRY_COMPARE(ended.count(), 1);
+    }
+
+    // Only devices that open in stereo are taken; a failed start leaves no
+    // stream; the device stays while a song plays.
+    void deviceChoice()
+    {
+        Player p({{0, "Mono", 1, 48000}, {3, "Speakers", 2, 44100}});
+        QCOMPARE(p.audio.availableOutputDevices(), (QMap<int, QString>{{0, "Mono"}, {3, "Speakers"}}));
+        QVERIFY(!p.audio.connectDeviceById(0));
+        QVERIFY(p.audio.loadFile(path("st48_id3.mp3")));
+        QVERIFY(!p.audio.playAudio());
+        QVERIFY(!p.audio.isActive());
+        QCOMPARE(p.audio.getmSec(), 0L);
+        QVERIFY(p.audio.connectDeviceById(3));
+        QVERIFY(p.audio.loadFile(path("st48_id3.mp3")));
+        QVERIFY(p.audio.playAudio());
+        QCOMPARE(p.sink->rate(), 44100u);
+        QVERIFY(!p.audio.connectDeviceById(3));
+        const std::vector<int16_t> out = p.sink->pullUntilEnd(size_t(kRate) * 20);
+        QVERIFY(qAbs(double(out.size()) / 2 - 4 * 44100) <= 256);
+    }
+};
+
+VELMAR_TEST(TestAudioPath)
+#include "tst_audiopath.moc"

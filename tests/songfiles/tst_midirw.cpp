@@ -1,0 +1,246 @@
+// The MIDI file editor against the readers of the song decoder and against
+// mido: metadata, settings records and text tracks written, saved and read
+// back, with the notes of the song unchanged.
+#include "Extract.h"
+#include "MidiRW.h"
+#include "SongSettings.h"
+#include "loadedsong.h"
+#include "songfixtures.h"
+#include "testutil.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<MidiRW> openMidi(const QString &path)
+{
+    return std::unique_ptr<MidiRW>(static_cast<MidiRW *>(SongRW::createFromFile(path, false)));
+}
+
+QJsonObject mido(const QString &original, const QString &edited)
+{
+    return QJsonDocument::fromJson(TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"),
+                                                       {QStringLiteral("check"), original, edited}))
+        .object();
+}
+
+// A mido song and an editor on a copy of it, named name.
+std::unique_ptr<MidiRW> editCopy(const QTemporaryDir &dir, int format, const QString &name,
+                                 QString &original, QString &path)
+{
+    original = SongFixtures::makeMidi(dir.path(), QStringLiteral("o.mid"), format);
+    path = dir.filePath(name);
+    QFile::copy(original, path);
+    return openMidi(path);
+}
+
+TEXT_EV row(const char *text, uint32_t tick)
+{
+    TEXT_EV r{};
+    std::strncpy(r.text, text, sizeof r.text);
+    r.tick = tick;
+    return r;
+}
+
+} // namespace
+
+class TestMidiRW : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void metadata_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("keyRead");
+        QTest::addColumn<QString>("midoKey");
+        QTest::newRow("format 0, spaced minor") << 0 << "C # -" << "C#-" << "C#m";
+        QTest::newRow("format 1, write-only name") << 1 << "G#" << "Ab" << "Ab";
+        QTest::newRow("format 1, unknown name") << 1 << "c" << "" << "";
+    }
+    void metadata()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, key);
+        QFETCH(QString, keyRead);
+        QFETCH(QString, midoKey);
+        QTemporaryDir dir;
+        QString original, path;
+        auto editor = editCopy(dir, format, QStringLiteral("Song name.mid"), original, path);
+        QVERIFY(editor);
+        QCOMPARE(QStringList({editor->getTitle(), editor->getArtist()}), QStringList({"Song name", "<UNKNOWN>"}));
+        SongInfoRW in;
+        in.title = QStringLiteral("Old title");
+        in.artist = QString(200, QLatin1Char('a'));
+        in.genre = QStringLiteral("Liscio");
+        in.author = QStringLiteral("Renée");
+        in.length = 215;
+        in.userBpm = 98;
+        in.userKey = QStringLiteral("F");
+        editor->setSongInfo(in);
+        editor->setUserKey(key);
+        editor->setTitle(QStringLiteral("Ballo è qui"));
+        QVERIFY(editor->saveToFile(path));
+
+        editor = openMidi(path);
+        SongInfoRW out;
+        editor->getSongInfo(out);
+        const QStringList texts{QStringLiteral("Ballo è qui"), QString(125, QLatin1Char('a')), in.genre, in.author};
+        QCOMPARE(QStringList({out.title, out.artist, out.genre, out.author}), texts);
+        QCOMPARE(QList<int>({out.length, out.userBpm}), QList<int>({215, 98}));
+        QCOMPARE(out.userKey, keyRead);
+        SONG_INFO info{};
+        QVERIFY(Extract::GetSongInfoFromFile(&info, path));
+        QCOMPARE(QStringList({QString::fromUtf8(info.title), QString::fromUtf8(info.artist),
+                              QString::fromUtf8(info.genre), QString::fromUtf8(info.composer)}),
+                 texts);
+        QCOMPARE(QList<int>({info.seconds, info.bpm}), QList<int>({215, 98}));
+
+        const QJsonObject peer = mido(original, path);
+        QVERIFY(peer[QLatin1String("sameNotes")].toBool());
+        QCOMPARE(peer[QLatin1String("tracks")].toInt(), format == 0 ? 1 : 4);
+        QJsonArray head;
+        head.append(QJsonArray{QStringLiteral("title"), out.title});
+        if (!midoKey.isEmpty())
+            head.append(QJsonArray{QStringLiteral("key"), midoKey});
+        QCOMPARE(peer[QLatin1String("head")].toArray(), head);
+
+        editor->setGenre(QString());
+        editor->setAuthor(QString());
+        editor->setLength(-5);
+        QCOMPARE(QStringList({editor->getGenre(), editor->getAuthor()}), QStringList({"<UNKNOWN>", ""}));
+        QCOMPARE(editor->getLength(), 0);
+    }
+
+    // Every field of a full mix through the settings reader, and the exact
+    // bytes other players see at the head of the first track.
+    void settings_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("format 0, track 19") << 0;
+        QTest::newRow("format 1, track 3") << 1;
+    }
+    void settings()
+    {
+        QFETCH(int, format);
+        QTemporaryDir dir;
+        QString original, path;
+        auto editor = editCopy(dir, format, QStringLiteral("s.mid"), original, path);
+        editor->setTitle(QStringLiteral("Title"));
+        editor->setTrackParameter(format ? 3 : 19, 0, MidiTrackParam{0, 0, 0, false, -5});
+        QVERIFY(editor->saveToFile(path));
+        QByteArray bytes = TestUtil::readFile(path);
+        QCOMPARE(bytes.mid(22, 20), QByteArray::fromHex("00b3076400b35b0000b30a4000b35d0000b30000"));
+        QCOMPARE(bytes.mid(42, 8), QByteArray::fromHex("00f01b002024001f"));
+
+        SongInfoRW longest;
+        longest.title = longest.artist = longest.genre = longest.author = QString(125, QLatin1Char('x'));
+        editor->setSongInfo(longest);
+        for (int round = 0; round < 2; ++round) {
+            editor->setDeltaBpm(-12);
+            editor->setDeltaKey(round + 2);
+            editor->setReverbEffect(4, 90);
+            editor->setChorusEffect(2, 30);
+            for (int t = 0; t < NUM_SLOTS; ++t) {
+                for (int l = 0; l < NUM_LAYERS; ++l) {
+                    const int v = t + 10 * l;
+                    editor->setTrackParameter(t, l, MidiTrackParam{uint8_t(l % 3), uint8_t(t), uint8_t(l),
+                                                                   t % 2 == 1, -v, v, 1 - v, v + 2,
+                                                                   uint8_t(l + 1), l - 2, uint8_t(t % 7)});
+                    editor->setTrackParameterAdv(t, l, MidiTrackParamAdv{v, -v, 3, -4, 5, 6 + l});
+                }
+            }
+        }
+        QVERIFY(editor->saveToFile(path));
+        QCOMPARE(QList<int>({editor->getDeltaBpm(), editor->getDeltaKey()}), QList<int>({-12, 3}));
+        bytes = TestUtil::readFile(path);
+        QCOMPARE(bytes.count(QByteArray::fromHex("f008002024002f000cf7")), 1);
+
+        auto db = std::make_unique<Db>();
+        initDBSTRUCT(db.get());
+        loadSongSettings_MID(reinterpret_cast<const uint8_t *>(bytes.constData()), bytes.size(), db.get());
+        QCOMPARE(QList<int>({db->tempoDelta, db->transpose, db->reverbMacro, db->reverbLevel,
+                             db->chorusMacro, db->chorusLevel}),
+                 QList<int>({-12, 3, 4, 90, 2, 30}));
+        for (int t = 0; t < NUM_SLOTS; ++t) {
+            for (int l = 0; l < NUM_LAYERS; ++l) {
+                const DbLayer &d = db->layers[t][l];
+                const int v = t + 10 * l;
+                QCOMPARE(QList<int>({d.muteSolo, d.program, d.bank, d.volume, d.pan, d.reverb, d.chorus,
+                                     d.velocityCurve, d.transpose, d.insertId,
+                                     bool(d.flags & DB_FLAG_PROGRAM_OVERRIDE)}),
+                         QList<int>({l % 3, t, l, -v, v, 1 - v, v + 2, l + 1, l - 2, t % 7, t % 2}));
+                const int16_t *cc = db->ccOffsets[t][l];
+                QCOMPARE(QList<int>({cc[DB_CC75], cc[DB_CC73], cc[DB_CC72], cc[DB_CC71], cc[DB_CC74],
+                                     cc[DB_CC66]}),
+                         QList<int>({v, -v, 3, -4, 5, 6 + l}));
+            }
+        }
+        QVERIFY(mido(original, path)[QLatin1String("sameNotes")].toBool());
+    }
+
+    void textTrackBytes()
+    {
+        const QList<TEXT_EV> rows{row("HELLO WORLD", 1000)};
+        const QList<SYL_EV> syl{{5, 0, 1000}, {10, 0, 1200}, {127, 0, 1400}};
+        const QByteArray cc = MidiRW::createKveroTxtMidiTrk_CCSyl(rows, syl);
+        QVERIFY(cc.contains(QByteArray::fromHex("00b01f7f8148f0") + QByteArray("\x11\x00\x20\x24\x00\x04", 6) +
+                            "HELLO WORLD\xF7"));
+        QVERIFY(cc.endsWith(QByteArray::fromHex("860cf006002024000" "8f700b01f058148b01f098148b01f7e00ff2f00")));
+    }
+
+    // Lyrics written by the editor come back through the decoder's lyric
+    // reader at the same ticks; the notes stay where they were.
+    void lyricsRoundTrip_data()
+    {
+        QTest::addColumn<int>("lyrFormat");
+        QTest::addColumn<int>("tracks");
+        QTest::newRow("maker text track") << int(LYR_FORMAT_KVERO) << 4;
+        QTest::newRow("standard lyrics") << int(LYR_FORMAT_STANDARD) << 3;
+    }
+    void lyricsRoundTrip()
+    {
+        QFETCH(int, lyrFormat);
+        QFETCH(int, tracks);
+        QTemporaryDir dir;
+        QString original, path;
+        auto editor = editCopy(dir, 1, QStringLiteral("l.mid"), original, path);
+        editor->setDeltaKey(-2);
+        const QList<TEXT_EV> rows{row("CIAO BELLA", 100), row("VIA", 1920), row("AMORE MIO", 2400)};
+        const QList<SYL_EV> syl{{4, 0, 400},    {9, 0, 700},   {127, 0, 900}, {3, 1, 1920},
+                                {5, 2, 2400},   {8, 2, 2880},  {3, -1, 3000}, {2, 9, 3100}};
+        CHORD_EV chord{"Am7", 960};
+        MARKER_EV marker{"Coda", 2, 1920};
+        QVERIFY(editor->setLyrics(LyrFormat(lyrFormat), rows, syl, {chord}, {marker}));
+        QVERIFY(editor->saveToFile(path));
+        QCOMPARE(editor->getDeltaKey(), -2);
+
+        const QByteArray bytes = TestUtil::readFile(path);
+        LoadedSong song;
+        QVERIFY(song.normalise(bytes) > 0);
+        QCOMPARE(Extract::GetNumTextLines(&song.sd), 3);
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(QByteArray(Extract::GetTextLineStructItem(&song.sd, i)->text), QByteArray(rows[i].text));
+        QList<uint32_t> ticks;
+        for (int i = 0; i < Extract::GetNumSylEvent(&song.sd); ++i)
+            ticks << Extract::GetSylEventStructItem(&song.sd, i)->tick;
+        QVERIFY(ticks.contains(400) && ticks.contains(700) && ticks.contains(2880));
+        QCOMPARE(Extract::GetNumMarkers(&song.sd), 1);
+        QCOMPARE(Extract::GetNumChordEvent(&song.sd), lyrFormat == LYR_FORMAT_STANDARD ? 0 : 1);
+
+        const QJsonObject peer = mido(original, path);
+        QVERIFY(peer[QLatin1String("sameNotes")].toBool());
+        QCOMPARE(peer[QLatin1String("tracks")].toInt(), tracks);
+    }
+};
+
+VELMAR_TEST(TestMidiRW)
+#include "tst_midirw.moc"

@@ -1,0 +1,158 @@
+// The editor factory, the one-time backup and its restore, and saves that
+// fail: the song stays byte for byte and the failure is reported.
+#include "SongRW.h"
+#include "songfixtures.h"
+#include "testutil.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
+
+class TestSongRW : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void factory_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("source");  // "mid", "mf5" or "" for no file
+        QTest::addColumn<QString>("format");  // "" when no editor is expected
+        QTest::newRow("mid") << "a.mid" << "mid" << "MIDI";
+        QTest::newRow("upper-case MID") << "a.MID" << "mid" << "MIDI";
+        QTest::newRow("mf5") << "a.mf5" << "mf5" << "MF5";
+        QTest::newRow("MF5 content named mf3") << "a.mf3" << "mf5" << "MF5";
+        QTest::newRow("mta") << "a.mta" << "mid" << "";
+        QTest::newRow("no suffix") << "song" << "mid" << "";
+        QTest::newRow("container named mid") << "a.mid" << "mf5" << "";
+        QTest::newRow("missing file") << "a.mid" << "" << "";
+    }
+    void factory()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, source);
+        QFETCH(QString, format);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        if (source == QLatin1String("mid"))
+            QFile::rename(SongFixtures::makeMidi(dir.path(), QStringLiteral("src.mid")), path);
+        else if (!source.isEmpty())
+            QFile::rename(SongFixtures::makeMfx(dir.path(), QStringLiteral("src.mf5"), "_MF5"), path);
+        std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
+        QCOMPARE(bool(editor), !format.isEmpty());
+        QCOMPARE(QFile::exists(path + QLatin1String(".bak")), !format.isEmpty());
+        QVERIFY(!editor || editor->getFormatString(editor->getFileType()) == format);
+    }
+
+    void refusedHeads_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("opens");  // and then has nothing to save
+        const QByteArray head("MThd\0\0\0\x06\0\x01\0\x01\0\x60", 14);
+        const QByteArray track("MTrk\0\0\0\x04\0\xFF\x2F\0", 12);
+        QTest::newRow("21 bytes") << "a.mid" << (head + track).left(21) << false;
+        QTest::newRow("MThd not first") << "a.mid" << QByteArray(" ") + head + track << false;
+        QTest::newRow("format 2") << "a.mid" << QByteArray(head).replace(9, 1, "\x02") + track << false;
+        QTest::newRow("no MTrk") << "a.mid" << head + QByteArray(track).replace(3, 1, "q") << false;
+        QTest::newRow("track past the end") << "a.mid" << head + QByteArray(track).replace(7, 1, "\x05") << false;
+        QTest::newRow("magic only") << "a.mf3" << QByteArray("_MF3") << false;
+        QTest::newRow("MF5 of 800 bytes") << "a.mf5" << QByteArray("_MF5").leftJustified(800, '\0') << false;
+        QTest::newRow("other magic") << "a.mf3" << QByteArray("_MF6").leftJustified(1500, '\0') << false;
+        QTest::newRow("MF3 without payload") << "a.mf3" << QByteArray("_MF3").leftJustified(512, '\0') << true;
+    }
+    void refusedHeads()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, opens);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        TestUtil::writeFile(path, bytes);
+        std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, false));
+        QCOMPARE(bool(editor), opens);
+        QVERIFY(!editor || !editor->saveToFile(path));
+        QCOMPARE(TestUtil::readFile(path), bytes);
+    }
+
+    void backupIsMadeOnceAndRestored()
+    {
+        QTemporaryDir dir;
+        const QString path = SongFixtures::makeMidi(dir.path(), QStringLiteral("song.mid"));
+        const QByteArray original = TestUtil::readFile(path);
+        QVERIFY(!SongRW::restoreBackup(path));
+        QCOMPARE(TestUtil::readFile(path), original);
+        for (const char *title : {"First edit", "Second edit"}) {
+            std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
+            QVERIFY(editor);
+            editor->setTitle(QLatin1String(title));
+            QVERIFY(editor->saveToFile(path));
+            QCOMPARE(TestUtil::readFile(path + QLatin1String(".bak")), original);
+        }
+        QVERIFY(TestUtil::readFile(path) != original);
+        QVERIFY(SongRW::restoreBackup(path));
+        QCOMPARE(TestUtil::readFile(path), original);
+        QVERIFY(!QFile::exists(path + QLatin1String(".bak")));
+    }
+
+    // Root ignores folder permissions, so the read-only case runs as nobody.
+    void failedSaveKeepsTheSong_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("fault");
+        for (const char *name : {"song.mid", "song.mf4"})
+            for (const char *fault : {"read-only", "disk full"})
+                QTest::addRow("%s, %s", name, fault) << QString(name) << QString(fault);
+    }
+    void failedSaveKeepsTheSong()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, fault);
+        QTemporaryDir dir;
+        QDir folder(dir.path());
+        QVERIFY(folder.mkdir(QStringLiteral("songs")));
+        const QString songs = folder.filePath(QStringLiteral("songs"));
+        const QString path = name.endsWith(QLatin1String(".mid"))
+                                 ? SongFixtures::makeMidi(songs, name)
+                                 : SongFixtures::makeMfx(songs, name, "_MF4");
+        const QByteArray original = TestUtil::readFile(path);
+        std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, false));
+        QVERIFY(editor);
+        editor->setTitle(QStringLiteral("A title long enough to need more room"));
+        editor->setDeltaKey(-3);
+
+        bool saved = true;
+        if (fault == QLatin1String("read-only")) {
+            using P = QFileDevice;
+            const auto readable = P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther;
+            QFile::setPermissions(dir.path(), readable | P::WriteOwner);
+            QFile::setPermissions(songs, readable);
+            QVERIFY(geteuid() != 0 || seteuid(65534) == 0);
+            saved = editor->saveToFile(path);
+            QVERIFY(getuid() != 0 || seteuid(0) == 0);
+            QFile::setPermissions(songs, readable | P::WriteOwner);
+        } else {
+            rlimit before{};
+            getrlimit(RLIMIT_FSIZE, &before);
+            rlimit small = before;
+            small.rlim_cur = rlim_t(original.size() / 2);
+            auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            saved = editor->saveToFile(path);
+            setrlimit(RLIMIT_FSIZE, &before);
+            std::signal(SIGXFSZ, oldHandler);
+        }
+        QVERIFY(!saved);
+        QCOMPARE(TestUtil::readFile(path), original);
+        QCOMPARE(QDir(songs).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+        QVERIFY(editor->saveToFile(path));
+        QCOMPARE(editor->getDeltaKey(), -3);
+    }
+};
+
+VELMAR_TEST(TestSongRW)
+#include "tst_songrw.moc"

@@ -1,0 +1,183 @@
+#include "teststore.h"
+#include "testutil.h"
+
+#include "accountview.h"
+#include "logutils.h"
+#include "storesettings.h"
+#include "user.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The account page against the local test store, with its settings in a file
+// of its own and every log line in a real log file, scanned at the end.
+class TestAccountView : public QObject
+{
+    Q_OBJECT
+
+    TestStore store;
+    QTemporaryDir dir;
+    QSettings *settings = nullptr;
+    QString oldCurrent;
+    QtMessageHandler testHandler = nullptr;
+    QList<QUrl> opened;
+    const QString password = QStringLiteral("a&b=c+d é");
+
+    template <class T> static T *part(AccountView &v, const char *name) { return v.findChild<T *>(name); }
+
+    static void login(AccountView &v, const QString &psw, bool byReturn)
+    {
+        part<QLineEdit>(v, "lineMail")->setText(QStringLiteral("anna@example.org"));
+        part<QLineEdit>(v, "lineUsername")->setText(psw);
+        byReturn ? QTest::keyClick(part<QLineEdit>(v, "lineUsername"), Qt::Key_Return)
+                 : part<QPushButton>(v, "logButton")->click();
+    }
+    // Every request of the page has been answered: its managers are gone.
+    static bool settled(AccountView &v) { return v.findChildren<QNetworkAccessManager *>().isEmpty(); }
+
+public slots:
+    void openUrl(const QUrl &url) { opened << url; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(store.start());
+        settings = new QSettings(dir.filePath("settings.ini"), QSettings::IniFormat, this);
+        setStoreSettings(settings);
+        oldCurrent = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        testHandler = qInstallMessageHandler(nullptr);
+        QVERIFY(LOGUTILS::initLogging());
+    }
+    void init() { store.reset(); store.setAccount("psw=" + QUrl::toPercentEncoding(password)); settings->clear(); }
+    void cleanupTestCase()
+    {
+        const QByteArray log = TestUtil::readFile(LOGUTILS::currentLogFileName());
+        qInstallMessageHandler(testHandler);
+        QDir::setCurrent(oldCurrent);
+        setStoreSettings(nullptr);
+        QVERIFY(log.contains("AccountView: request failed"));
+        QVERIFY(!log.contains(password.toUtf8()) && !log.contains(QUrl::toPercentEncoding(password)));
+    }
+
+    // What each answer of the store makes of the page, the record and the
+    // kept settings; the password always travels encoded and is never kept.
+    void loginReplies_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<uint>("userId");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("message");
+        const QString none;
+        QTest::newRow("right password by Return") << none << QByteArray() << password << 42u << "Anna Rossi" << none;
+        QTest::newRow("wrong password") << none << QByteArray() << "x" << 0u << "x" << "Wrong e-mail or password";
+        QTest::newRow("id without names") << none << QByteArray("<r><user_id>42</user_id></r>") << password << 42u
+                                          << " " << none;
+        QTest::newRow("not logged, then data")
+            << none << QByteArray("<r><msg>USER NOT LOGGED</msg><user_id>42</user_id></r>") << password << 0u
+            << password << none;
+        for (const char *fault : {"http500", "empty", "truncated", "silent"})
+            QTest::newRow(fault) << fault << QByteArray() << password << 0u << password
+                                 << "The store cannot be reached, please try again later";
+    }
+    void loginReplies()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, typed);
+        QFETCH(uint, userId);
+        QFETCH(QString, shown);
+        QFETCH(QString, message);
+        const QString path = QStringLiteral("/service/login.php");
+        store.setFault(path, fault);
+        if (!reply.isEmpty())
+            store.setReply(path, reply);
+
+        User user;
+        AccountView view(nullptr, &user);
+        view.setTimeouts({1500, 0, 4000});
+        QSignalSpy changed(&view, &AccountView::userDataChanged);
+        login(view, typed, QTest::currentDataTag()[0] == 'r');
+        QTRY_VERIFY_WITH_TIMEOUT(settled(view), 15000);
+
+        QCOMPARE(user.getUser_id(), userId);
+        QCOMPARE(changed.count(), fault.isEmpty() ? 1 : 0);
+        QCOMPARE(part<QLineEdit>(view, "lineUsername")->text(), shown);
+        QCOMPARE(part<QLabel>(view, "loginStatusMsg")->text(), message);
+        QCOMPARE(part<QPushButton>(view, "logButton")->text(), userId ? "Logout" : "Login");
+        const TestStore::Request sent = store.requests(path).value(0);
+        QVERIFY(sent.body.contains("&psw=" + QUrl::toPercentEncoding(typed) + "&"));
+        QCOMPARE(sent.form().value("psw"), typed);
+        QCOMPARE(sent.form().value("id_device"), user.getDevice());
+        QCOMPARE(settings->value("User/user_id").toUInt(), userId);
+        QVERIFY(!TestUtil::readFile(settings->fileName()).contains(typed.toUtf8()));
+    }
+
+    // The record comes back in the next run and follows the store's account
+    // data; a language change keeps the logged-in page; a logout clears the
+    // record, and an answer to a request sent before it is ignored.
+    void keptLoggedOutAndLateReply()
+    {
+        {
+            User user;
+            AccountView view(nullptr, &user);
+            login(view, password, false);
+            QTRY_VERIFY_WITH_TIMEOUT(user.isUserLogged(), 15000);
+        }
+        User user;
+        AccountView view(nullptr, &user);
+        QCOMPARE(user.getUser_id(), 42u);
+        const QString device = user.getDevice();
+        QVERIFY(!QUuid::fromString(device).isNull());
+        store.setAccount("name=Bea&songnet=3.75");
+        view.getUserInfo();
+        QTRY_COMPARE_WITH_TIMEOUT(user.getName(), QStringLiteral("Bea"), 15000);
+        QCOMPARE(part<QLabel>(view, "songNetCredit")->text(), QStringLiteral("3.75 €"));
+
+        QEvent languageChange(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(&view, &languageChange);
+        QCOMPARE(part<QPushButton>(view, "logButton")->text(), QStringLiteral("Logout"));
+        const QString info = QStringLiteral("/service/user_info.php");
+        store.setFault(info, QStringLiteral("hold"));
+        view.getUserInfo();
+        QTRY_COMPARE_WITH_TIMEOUT(store.requests(info).size(), 2, 15000);
+        part<QPushButton>(view, "logButton")->click();
+        store.release(info);
+        QTRY_VERIFY_WITH_TIMEOUT(settled(view), 15000);
+        QVERIFY(!user.isUserLogged());
+        QCOMPARE(store.requests("/service/logout.php").value(0).body, "id_user=42&id_device=" + device.toUtf8());
+
+        User next;
+        AccountView again(nullptr, &next);
+        QVERIFY(!next.isUserLogged());
+        QCOMPARE(next.getDevice(), device);
+        QVERIFY(!settings->contains("User/email"));
+    }
+
+    // The two links open the store's pages in the browser.
+    void links()
+    {
+        QDesktopServices::setUrlHandler("http", this, "openUrl");
+        User user;
+        AccountView view(nullptr, &user);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        for (const char *label : {"registrationLabel", "forgetLabel"})
+            QTest::mouseClick(part<QLabel>(view, label), Qt::LeftButton, {}, QPoint(4, 8));
+        QDesktopServices::unsetUrlHandler("http");
+        QCOMPARE(opened, QList<QUrl>({store.base() + "/customer/account/create/",
+                                      store.base() + "/customer/account/forgotpassword/"}));
+    }
+};
+
+VELMAR_TEST(TestAccountView)
+#include "tst_accountview.moc"

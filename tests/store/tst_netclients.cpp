@@ -1,0 +1,199 @@
+#include "teststore.h"
+#include "testutil.h"
+
+#include "downloadmngr.h"
+#include "prompter.h"
+#include "storeendpoints.h"
+#include "webcom.h"
+
+#include <QtTest>
+
+// The blocking client and the download manager against the local test
+// store, downloading into a real folder.
+class TestNetClients : public QObject
+{
+    Q_OBJECT
+
+    TestStore store;
+    const QString path = QStringLiteral("/service/service_status.php");
+    QTemporaryDir dir;
+    const QByteArray oldBytes = QByteArrayLiteral("the old song that must survive");
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+    int questions = 0;
+
+    // Downloads /files/bytes/<served> over `song.mid`, holding the old bytes or absent.
+    int run(DownloadMngr &d, int served, quint32 announced, bool old, const QString &folderEnd = {})
+    {
+        QFile::remove(dir.filePath("song.mid"));
+        if (old)
+            TestUtil::writeFile(dir.filePath("song.mid"), oldBytes);
+        d.m_url = store.base() + QStringLiteral("/files/bytes/%1").arg(served);
+        d.m_destFolder = dir.path() + folderEnd;
+        d.m_fileName = QStringLiteral("song.mid");
+        d.m_fileSize = announced;
+        d.setTimeouts({1500, 1500, 8000});
+        return d.startDownloadSync();
+    }
+
+    bool request(WebCom &client, const QString &method, const QByteArray &body = {},
+                 const WebCom::ReplyCallback &callback = {}, bool json = false)
+    {
+        const QUrl url = StoreEndpoints::storeUrl(path);
+        return json ? client.startAndWaitNetRequestNew(url, body, callback, method)
+                    : client.startAndWaitNetRequest(url, body, callback, method);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(store.start());
+        Prompter::setScript([this](const QString &, const QString &, QMessageBox::StandardButtons) {
+            ++questions;
+            return answer;
+        });
+    }
+    void init() { store.reset(); answer = QMessageBox::Yes; questions = 0; }
+
+    // Only a whole reply reaches the callback; every bad case ends within
+    // the limits with false, the GUI loop running meanwhile.
+    void replies_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("normal") << QString() << true;
+        QTest::newRow("trickle") << "trickle" << true;
+        for (const char *fault : {"http404", "http500", "empty", "truncated", "silent"})
+            QTest::newRow(fault) << fault << false;
+    }
+    void replies()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, read);
+        store.setFault(path, fault, 0, QStringLiteral("chunk=16&gap=20"));
+        WebCom client(nullptr);
+        client.setTimeouts({1500, 0, 4000});
+        int ticks = 0;
+        QTimer ticker;
+        ticker.callOnTimeout([&] { ++ticks; });
+        ticker.start(50);
+        QByteArray got;
+        QCOMPARE(request(client, "POST", {}, [&](const QByteArray &body) { got = body; }), read);
+        QCOMPARE(got.contains("<service_status>online</service_status>"), read);
+        QVERIFY(fault != QLatin1String("silent") || ticks >= 5);
+    }
+
+    // A second call during the wait is refused and the first completes; the
+    // client then serves again with its own headers, also after the JSON
+    // variant; an unknown method sends nothing.
+    void oneAtATimeAndHeaders()
+    {
+        store.setFault(path, QStringLiteral("hold"), 1);
+        WebCom client(nullptr);
+        int refused = -1;
+        QTimer::singleShot(100, [&] {
+            refused = request(client, "GET");
+            store.release(path);
+        });
+        QVERIFY(request(client, "POST", "a=1"));
+        QCOMPARE(refused, 0);
+        QVERIFY(request(client, "PUT", "{}", {}, true));
+        QVERIFY(!request(client, "post"));
+        QVERIFY(request(client, "GET"));
+
+        const QList<TestStore::Request> seen = store.requests(path);
+        QCOMPARE(seen.size(), 3);
+        QCOMPARE(seen[0].body, QByteArray("a=1"));
+        QCOMPARE(seen[1].headers.value("content-type"), QStringLiteral("application/json"));
+        QCOMPARE(seen[1].headers.value("jw_token").size(), 105);
+        QCOMPARE(seen[2].method + seen[2].headers.value("content-type"),
+                 QStringLiteral("GETapplication/x-www-form-urlencoded"));
+        QVERIFY(!seen[2].headers.contains("jw_token"));
+        for (const TestStore::Request &r : seen)
+            QCOMPARE(r.headers.value("user-agent"), QStringLiteral("VelmarPC 0.0.0"));
+    }
+
+    // Whole keys only: "a" is not the end of "xa".
+    void formValues()
+    {
+        QCOMPARE(WebCom::getVarValFromStringReply("xa=5&a=6", "a"), QStringLiteral("6"));
+        QVERIFY(WebCom::getVarValFromStringReply("xa=5", "a").isNull());
+    }
+    void cleanupTestCase() { Prompter::setScript({}); }
+
+    // The announced size decides within ten bytes; below ten only exactly.
+    void sizes_data()
+    {
+        QTest::addColumn<int>("announced");
+        QTest::addColumn<int>("served");
+        QTest::addColumn<int>("result");
+        QTest::newRow("10 short") << 1000 << 990 << 0;
+        QTest::newRow("10 long") << 1000 << 1010 << 0;
+        QTest::newRow("11 short") << 1000 << 989 << 2;
+        QTest::newRow("11 long") << 1000 << 1011 << 2;
+        QTest::newRow("5 exact") << 5 << 5 << 0;
+        QTest::newRow("5, 4 served") << 5 << 4 << 2;
+        QTest::newRow("nothing announced") << 0 << 8 << 2;
+    }
+    void sizes()
+    {
+        QFETCH(int, announced);
+        QFETCH(int, served);
+        QFETCH(int, result);
+        DownloadMngr d;
+        QCOMPARE(run(d, served, announced, false), result);
+        QCOMPARE(QFile::exists(d.getDestFullPath()), result == 0);
+        QVERIFY(!QFile::exists(d.getDestFullPath() + ".part"));
+        QCOMPARE(store.requests().size(), announced ? 1 : 0);
+    }
+
+    // Every way a download can go wrong leaves the old file as it was and no
+    // part file behind.
+    void failuresKeepOldFile_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("result");
+        for (const char *fault : {"http404", "http500", "empty", "truncated", "silent"})
+            QTest::newRow(fault) << fault << 2;
+        QTest::newRow("cancel while trickling") << "trickle" << 1;
+        QTest::newRow("overwrite refused") << QString() << 1;
+    }
+    void failuresKeepOldFile()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, result);
+        store.setFault(QStringLiteral("/files/bytes/4000"), fault, 0, QStringLiteral("chunk=100&gap=20"));
+        answer = fault.isEmpty() ? QMessageBox::No : QMessageBox::Yes;
+        DownloadMngr d;
+        connect(&d, &DownloadMngr::progressValChanged, &d, [&](qint64 got, qint64) {
+            if (fault == QLatin1String("trickle") && got >= 300)
+                d.onUserAbort();
+        });
+        QCOMPARE(run(d, 4000, 4000, true), result);
+        d.onUserAbort();
+        QCOMPARE(questions, 1);
+        QCOMPARE(TestUtil::readFile(d.getDestFullPath()), oldBytes);
+        QVERIFY(!QFile::exists(d.getDestFullPath() + ".part"));
+        QCOMPARE(store.requests().size(), fault.isEmpty() ? 0 : 1);
+    }
+
+    // Five megabytes over an old file: progress in order, the same bytes on
+    // disk; a folder given with its "/" makes the same path.
+    void bigDownloadReplacesOldFile()
+    {
+        const int size = 5 * 1024 * 1024;
+        DownloadMngr d;
+        QList<QPair<qint64, qint64>> progress{{0, 0}};
+        connect(&d, &DownloadMngr::progressValChanged, &d, [&](qint64 got, qint64 total) {
+            QVERIFY(got >= progress.last().first);
+            progress.append({got, total});
+        });
+        QCOMPARE(run(d, size, size, true, "/"), 0);
+        QCOMPARE(d.getDestFullPath(), dir.filePath("song.mid"));
+        QVERIFY(TestUtil::readFile(d.getDestFullPath()) == TestStore::patternBytes(size));
+        QCOMPARE(progress.last(), qMakePair(qint64(size), qint64(size)));
+        QCOMPARE(store.requests().value(0).headers.value("user-agent"), QStringLiteral("Quorin5 0.0.0"));
+    }
+};
+
+VELMAR_TEST(TestNetClients)
+#include "tst_netclients.moc"

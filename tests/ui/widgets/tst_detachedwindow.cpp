@@ -1,0 +1,162 @@
+// The detached view window between its owner and its view.
+#include "fakeengine.h"
+#include "newwidgetwindow.h"
+#include "testutil.h"
+
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+// Takes views back and records what the window reports, as the main window does.
+class Owner : public QWidget
+{
+    Q_OBJECT
+
+public:
+    QList<QVariantList> calls;
+
+public slots:
+    void retriveWidget(QWidget *view, int id, bool closed)
+    {
+        calls << QVariantList{"back", id, closed};
+        view->setParent(this);
+    }
+    void savePosAndSizeWidgets(int id, int x, int y, int w, int h) { calls << QVariantList{"pos", id, x, y, w, h}; }
+    void dropEventOnDetachedWidgets(QDropEvent *, bool toPlay) { calls << QVariantList{"drop", toPlay}; }
+};
+
+class TestDetachedWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { failOnAnyWarning(); }
+
+    void handsViewBack_data()
+    {
+        QTest::addColumn<int>("view");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("pin button") << -3 << "pinButton" << false;
+        QTest::newRow("close button") << -5 << "closeButton" << true;
+        QTest::newRow("system close") << -6 << "close" << true;
+        QTest::newRow("escape") << -3 << "escape" << true;
+    }
+
+    void handsViewBack()
+    {
+        QFETCH(int, view);
+        QFETCH(QString, how);
+        QFETCH(bool, closed);
+        Owner owner;
+        auto *content = new QWidget;
+        content->setObjectName("libraryView");
+        QPointer<NewWidgetWindow> window = new NewWidgetWindow(&owner, content, view, true, false);
+        QCOMPARE(window->objectName(), "libraryView");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        owner.calls.clear();
+        if (how == "close")
+            window->close();
+        else if (how == "escape")
+            QTest::keyClick(window, Qt::Key_Escape);
+        else
+            QTest::mouseClick(window->findChild<QPushButton *>(how), Qt::LeftButton);
+        QCOMPARE(owner.calls.value(0), (QVariantList{"back", view, closed}));
+        QCOMPARE(owner.calls.value(1), (QVariantList{"pos", view, -500, -500, -500, -500}));
+        QCOMPARE(owner.calls.size(), 2);
+        QTRY_VERIFY(window.isNull());
+        QCOMPARE(content->parent(), &owner);
+    }
+
+    void perView_data()
+    {
+        QTest::addColumn<int>("view");
+        QTest::addColumn<bool>("pin");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("fullScreenButton");
+        QTest::addColumn<int>("maxHeight");
+        QTest::addColumn<QVariantList>("drop"); // what a drop reports, empty when refused
+        QTest::newRow("chords") << -6 << true << "Chords" << true << 350 << QVariantList{};
+        QTest::newRow("mixer") << -5 << false << "Mixer" << true << QWIDGETSIZE_MAX << QVariantList{};
+        QTest::newRow("editing") << -4 << true << "Editing" << true << QWIDGETSIZE_MAX << QVariantList{};
+        QTest::newRow("library imports") << -3 << true << "Library" << true << QWIDGETSIZE_MAX
+                                         << QVariantList{"drop", false};
+        QTest::newRow("karaoke plays") << -2 << true << "Karaoke" << false << QWIDGETSIZE_MAX
+                                       << QVariantList{"drop", true};
+        QTest::newRow("karaoke without pin") << -2 << false << "Karaoke" << true << QWIDGETSIZE_MAX
+                                             << QVariantList{"drop", true};
+    }
+
+    void perView()
+    {
+        QFETCH(int, view);
+        QFETCH(bool, pin);
+        QFETCH(QString, title);
+        QFETCH(bool, fullScreenButton);
+        QFETCH(int, maxHeight);
+        QFETCH(QVariantList, drop);
+        Owner owner;
+        auto *content = new QWidget(&owner);
+        content->resize(333, 200);
+        NewWidgetWindow window(&owner, content, view, pin, true);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), title);
+        QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(window.findChild<QPushButton *>("pinButton")->isVisible(), pin);
+        QCOMPARE(window.findChild<QPushButton *>("fullScreenButton")->isVisible(), fullScreenButton);
+        QCOMPARE(window.maximumHeight(), maxHeight);
+        if (view == -4)
+            QCOMPARE(window.minimumWidth(), window.maximumWidth());
+        QCOMPARE(window.acceptDrops(), !drop.isEmpty());
+        if (!drop.isEmpty()) {
+            owner.calls.clear();
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile("/tmp/song.mid")});
+            QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(&window, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent event(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(&window, &event);
+            QCOMPARE(owner.calls, QList<QVariantList>{drop});
+        }
+    }
+
+    void fullScreenAndMove()
+    {
+        Owner owner;
+        NewWidgetWindow window(&owner, new QWidget, -5, false, false);
+        window.setGeometry(100, 100, 300, 200);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *full = window.findChild<QPushButton *>("fullScreenButton");
+        QCOMPARE(full->toolTip(), "Fullscreen window");
+        QTest::mouseClick(full, Qt::LeftButton);
+        QVERIFY(window.isMaximized());
+        QCOMPARE(full->toolTip(), "Reduce Window");
+        QTest::mouseClick(full, Qt::LeftButton);
+        QVERIFY(!window.isMaximized());
+        QCOMPARE(full->toolTip(), "Fullscreen window");
+
+        // The first move after a size change only records the size.
+        window.resize(320, 220);
+        const QPoint start = window.pos();
+        QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(150, 100));
+        QMouseEvent first(QEvent::MouseMove, QPointF(160, 110), window.mapToGlobal(QPointF(160, 110)),
+                          Qt::NoButton, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&window, &first);
+        QCOMPARE(window.pos(), start);
+        const QPointF target = window.mapToGlobal(QPointF(190, 140));
+        QMouseEvent second(QEvent::MouseMove, QPointF(190, 140), target, Qt::NoButton, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&window, &second);
+        QCOMPARE(window.pos(), target.toPoint() - QPoint(150, 100));
+
+        QTest::mouseClick(window.findChild<QPushButton *>("iconButton"), Qt::LeftButton);
+        QVERIFY(window.isMinimized());
+    }
+};
+
+VELMAR_TEST(TestDetachedWindow)
+#include "tst_detachedwindow.moc"

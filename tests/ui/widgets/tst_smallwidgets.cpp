@@ -1,0 +1,96 @@
+// Hint bubble, colour combo box and busy indicator, painted offscreen.
+#include "colorcombobox.h"
+#include "fakeengine.h"
+#include "popupform.h"
+#include "qprogressindicator.h"
+#include "testutil.h"
+
+#include <QLabel>
+#include <QPainter>
+
+class TestSmallWidgets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { failOnAnyWarning(); }
+
+    void colorComboBox_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QColor>("color");
+        QTest::newRow("keyword") << "red" << QColor(255, 0, 0);
+        QTest::newRow("hexadecimal") << "#0000ff" << QColor(0, 0, 255);
+        QTest::newRow("karaoke highlight") << "#edcb0c" << QColor(0xed, 0xcb, 0x0c);
+    }
+
+    // The chosen entry's colour is its data and its swatch, and stays its
+    // own colour when highlighted in the list.
+    void colorComboBox()
+    {
+        QFETCH(QString, name);
+        QFETCH(QColor, color);
+        ColorComboBox box;
+        box.addItems({"white", name});
+        box.resize(120, 30);
+        box.setCurrentIndex(1);
+        QCOMPARE(box.currentData().value<QColor>(), color);
+        QCOMPARE(box.itemText(1), QString());
+        QCOMPARE(box.grab().toImage().pixelColor(20, 15), color);
+
+        QImage row(60, 20, QImage::Format_ARGB32);
+        row.fill(Qt::transparent);
+        QPainter p(&row);
+        QStyleOptionViewItem option;
+        option.rect = row.rect();
+        option.state = QStyle::State_Selected | QStyle::State_Enabled;
+        box.itemDelegate()->paint(&p, option, box.model()->index(1, 0));
+        p.end();
+        QCOMPARE(row.pixelColor(30, 10), color);
+    }
+
+    void emptyColorComboBoxHasNoSwatch()
+    {
+        ColorComboBox box;
+        QComboBox plain;
+        box.resize(120, 30);
+        plain.resize(120, 30);
+        QCOMPARE(box.grab().toImage(), plain.grab().toImage());
+    }
+
+    void popupFormWrapsUnderItsPointer()
+    {
+        PopupForm popup;
+        popup.setText(QString("Drop song files here to add them to the library. ").repeated(3));
+        popup.resize(250, 100);
+        const QImage image = popup.grab().toImage();
+        auto *label = popup.findChild<QLabel *>("label");
+        QCOMPARE(label->y(), 20);
+        QVERIFY(label->heightForWidth(250) > 2 * label->fontMetrics().height());
+        QCOMPARE(image.pixelColor(125, 10), QColor(255, 204, 0));
+        QCOMPARE(image.pixelColor(20, 10).alpha(), 0);
+    }
+
+    void progressIndicator()
+    {
+        QProgressIndicator spinner;
+        spinner.resize(spinner.sizeHint());
+        QWidget blank;
+        blank.resize(spinner.size());
+        const QImage nothing = blank.grab().toImage();
+        QCOMPARE(spinner.grab().toImage(), nothing);
+        spinner.startAnimation();
+        spinner.startAnimation();
+        QVERIFY(spinner.isAnimated());
+        QVERIFY(spinner.grab().toImage() != nothing);
+        spinner.stopAnimation();
+        QVERIFY(!spinner.isAnimated());
+        QCOMPARE(spinner.grab().toImage(), nothing);
+        spinner.setDisplayedWhenStopped(true);
+        QVERIFY(spinner.grab().toImage() != nothing);
+        QCOMPARE(spinner.heightForWidth(33), 33);
+    }
+};
+
+VELMAR_TEST(TestSmallWidgets)
+#include "tst_smallwidgets.moc"

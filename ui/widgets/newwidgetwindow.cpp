@@ -1,0 +1,190 @@
+#include "newwidgetwindow.h"
+
+#include "titlebarwindow.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMetaMethod>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+
+// Connects the signal to the receiver's slot of that name whose arguments
+// fit; views differ in which of the owner's slots they have, and a missing
+// one is no fault.
+void connectToSlotNamed(QObject *sender, const char *signal, QObject *receiver, const char *slotName)
+{
+    if (!receiver)
+        return;
+    const QMetaObject *from = sender->metaObject();
+    const QMetaMethod signalMethod =
+        from->method(from->indexOfSignal(QMetaObject::normalizedSignature(signal).constData()));
+    const QMetaObject *to = receiver->metaObject();
+    for (int i = 0; i < to->methodCount(); ++i) {
+        const QMetaMethod slot = to->method(i);
+        if (slot.methodType() == QMetaMethod::Slot && slot.name() == slotName
+            && QMetaObject::checkConnectArgs(signalMethod, slot)) {
+            QObject::connect(sender, signalMethod, receiver, slot);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+NewWidgetWindow::NewWidgetWindow(QWidget *owner, QWidget *contentWidget, int viewId, bool pinButton,
+                                 bool statusBar)
+    : QWidget(nullptr), content(contentWidget), view(viewId)
+{
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowIcon(QIcon(QStringLiteral(":/icon2x/icon512.png")));
+
+    layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    titleBar = new TitleBarWindow(this);
+    connect(titleBar, &TitleBarWindow::buttonClicked, this, &NewWidgetWindow::on_clickPinObject);
+    connect(titleBar, &TitleBarWindow::fullScreenWidget, this, &NewWidgetWindow::on_fullScreeWidget);
+    connect(titleBar, &TitleBarWindow::minimizeScreenWidget, this, &NewWidgetWindow::on_minimizeScreenWidget);
+    connectToSlotNamed(this, "windowClosing(QWidget*,int,bool)", owner, "retriveWidget");
+
+    titleBar->setPinButton(pinButton);
+    if (pinButton && view == DetachedView::Karaoke)
+        titleBar->setVisibileFullScreenButton(false);
+    titleBar->setFullScreenButton(isMaximized());
+    titleBar->setCloseButton(true);
+    layout->addWidget(titleBar, 0, Qt::AlignRight);
+    layout->addWidget(content);
+    if (statusBar) {
+        auto *grip = new QStatusBar(this);
+        grip->setMaximumHeight(10);
+        layout->addWidget(grip);
+    }
+
+    connectToSlotNamed(this, "windowPropertyChanged(int,int,int,int,int)", owner, "savePosAndSizeWidgets");
+    connectToSlotNamed(this, "resizeWindow(QResizeEvent*)", content, "resizeEvent");
+    switch (view) {
+    case DetachedView::Chords:
+        setWindowTitle(tr("Chords"));
+        setMaximumHeight(350);
+        break;
+    case DetachedView::Mixer:
+        setWindowTitle(tr("Mixer"));
+        break;
+    case DetachedView::Editing:
+        setWindowTitle(tr("Editing"));
+        setFixedWidth(content->width());
+        break;
+    case DetachedView::Library:
+    case DetachedView::Karaoke:
+        setWindowTitle(view == DetachedView::Library ? tr("Library") : tr("Karaoke"));
+        setAcceptDrops(true);
+        connectToSlotNamed(this, "droppedOverWindow(QDropEvent*,bool)", owner, "dropEventOnDetachedWidgets");
+        break;
+    }
+    setObjectName(content->objectName());
+}
+
+void NewWidgetWindow::hideBar()
+{
+    layout->removeWidget(titleBar);
+    titleBar->hide();
+}
+
+void NewWidgetWindow::on_clickPinObject(bool closed)
+{
+    if (closing)
+        return;
+    closing = true;
+    emit windowClosing(content, view, closed);
+    emit windowPropertyChanged(view, -500, -500, -500, -500);
+    // The owner takes its view back above; one that did not must still
+    // never lose it with the window.
+    if (content && content->parent() == this) {
+        content->hide();
+        content->setParent(nullptr);
+    }
+    deleteLater();
+}
+
+void NewWidgetWindow::on_fullScreeWidget()
+{
+    const bool maximise = !isMaximized();
+    if (maximise)
+        showMaximized();
+    else
+        showNormal();
+    titleBar->setFullScreenButton(maximise);
+}
+
+void NewWidgetWindow::on_minimizeScreenWidget()
+{
+    showMinimized();
+}
+
+void NewWidgetWindow::closeEvent(QCloseEvent *event)
+{
+    on_clickPinObject(true);
+    event->accept();
+}
+
+void NewWidgetWindow::emitGeometry()
+{
+    const QRect frame = frameGeometry();
+    emit windowPropertyChanged(view, frame.x(), frame.y(), frame.width(), frame.height());
+}
+
+void NewWidgetWindow::resizeEvent(QResizeEvent *event)
+{
+    emit resizeWindow(event);
+    emitGeometry();
+}
+
+void NewWidgetWindow::moveEvent(QMoveEvent *)
+{
+    emitGeometry();
+}
+
+void NewWidgetWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    event->acceptProposedAction();
+}
+
+void NewWidgetWindow::dropEvent(QDropEvent *event)
+{
+    emit droppedOverWindow(event, view != DetachedView::Library);
+}
+
+void NewWidgetWindow::mousePressEvent(QMouseEvent *event)
+{
+    pressPos = event->position().toPoint();
+}
+
+void NewWidgetWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    if (isMaximized())
+        return;
+    const QRect frame = frameGeometry();
+    // Right after a resize by the size grip the first move only records
+    // the new size, so the grip's own drag does not move the window.
+    if (recordedWidth == frame.width() || recordedHeight == frame.height()) {
+        emitGeometry();
+        move(event->globalPosition().toPoint() - pressPos);
+    } else {
+        recordedWidth = frame.width();
+        recordedHeight = frame.height();
+    }
+}
+
+void NewWidgetWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape)
+        on_clickPinObject(true);
+    else
+        QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,66 @@
+// Frameless window hosting one view taken out of the main window; pinning or
+// closing it hands the view back to its owner.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QDropEvent;
+class QResizeEvent;
+class QVBoxLayout;
+class TitleBarWindow;
+
+// Ids of the main window's views, equal to the ids of its tab buttons.
+namespace DetachedView {
+enum : int { Karaoke = -2, Library = -3, Editing = -4, Mixer = -5, Chords = -6 };
+}
+
+class NewWidgetWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The owner's slots retriveWidget, savePosAndSizeWidgets and
+    // dropEventOnDetachedWidgets and the content's resizeEvent slot are
+    // connected when they exist with matching arguments.
+    NewWidgetWindow(QWidget *owner, QWidget *content, int view, bool pinButton, bool statusBar);
+
+    // Takes the title bar out (before the karaoke view goes full screen).
+    void hideBar();
+
+signals:
+    void windowClosing(QWidget *content, int view, bool closed);
+    // x, y, width and height of the frame; -500 for all four when the
+    // window goes away.
+    void windowPropertyChanged(int view, int x, int y, int width, int height);
+    void resizeWindow(QResizeEvent *event);
+    // toPlay is true unless this is the library's window.
+    void droppedOverWindow(QDropEvent *event, bool toPlay);
+
+public slots:
+    void on_clickPinObject(bool closed);
+    void on_fullScreeWidget();
+    void on_minimizeScreenWidget();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void emitGeometry();
+
+    TitleBarWindow *titleBar;
+    QVBoxLayout *layout;
+    QPointer<QWidget> content;
+    int view;
+    QPoint pressPos;
+    int recordedWidth = 0;
+    int recordedHeight = 0;
+    bool closing = false;
+};

@@ -1,0 +1,65 @@
+// The song's position bar: follows the playing song (by bar for a MIDI song,
+// by second otherwise) with the time left, and seeks where the user drops
+// the handle.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+namespace Ui {
+class SeekTrackSlider;
+}
+
+// What the slider reads of the song on the transport.
+struct TransportSong {
+    bool loaded = false;
+    int baseType = 0;        // low byte of the format code: 1 MIDI, 2 MP3
+    unsigned lengthSec = 0;
+    int lastBar = -1;        // bar of a MIDI song's last bar/beat entry, -1 without any
+};
+
+class SeekTrackSlider : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit SeekTrackSlider(QWidget *parent = nullptr);
+
+    // Follows the engine's reports and asks it to jump on release.
+    template <class Engine>
+    SeekTrackSlider(QWidget *parent, Engine *engine)
+        : SeekTrackSlider(parent)
+    {
+        jump = [engine](long position) { engine->jumpTo(position); };
+        connect(engine, &Engine::mSecOfPlaying, this, &SeekTrackSlider::on_mSecOfPlaying_changed);
+        connect(engine, &Engine::barBeatOfPlaying, this, &SeekTrackSlider::on_barBeatOfPlayng_changed);
+    }
+    ~SeekTrackSlider() override;
+
+    // The current song as it stands at each report; the owner also passes
+    // the song's load-state reports to on_loadSong_changed.
+    void setSongSource(std::function<TransportSong()> source);
+
+    void on_loadSong_changed(int loadState);
+    void on_mSecOfPlaying_changed(uint milliseconds, uint tick);
+    void on_barBeatOfPlayng_changed(uint bar, uint beat);
+
+    // "mm:ss", minutes going past 59.
+    static QString clockText(qint64 seconds);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private slots:
+    void on_horizontalSlider_sliderPressed();
+    void on_horizontalSlider_sliderMoved(int value);
+    void on_horizontalSlider_sliderReleased();
+    void on_horizontalSlider_actionTriggered(int action);
+
+private:
+    Ui::SeekTrackSlider *ui;
+    std::function<void(long)> jump = [](long) {};
+    std::function<TransportSong()> song = [] { return TransportSong(); };
+    bool dragging = false;
+    unsigned lengthSec = 0;
+};

@@ -1,0 +1,60 @@
+// The dot-matrix song display in the header bar: title, artist, format,
+// tempo and key with the user's offsets, elapsed time, bar and beat.
+#pragma once
+
+#include "playback/SongInfo.h"
+
+#include <QWidget>
+#include <functional>
+
+namespace Ui {
+class statusBarHead;
+}
+
+class statusBarHead : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit statusBarHead(QWidget *parent = nullptr);
+    ~statusBarHead() override;
+
+    // Follows the engine's position and bar reports and reads its tempo and
+    // key offsets when a song is shown. The engine's tempo and key reports
+    // reach on_songBpm_changed and on_deltaKey_changed through the owner.
+    template <class Engine>
+    void setEngPtr(Engine *engine)
+    {
+        deltaBpm = [engine] { return int(engine->getDeltaBpm()); };
+        deltaKey = [engine] { return int(engine->getDeltaKey()); };
+        connect(engine, &Engine::mSecOfPlaying, this, &statusBarHead::on_mSecOfPlaying_changed);
+        connect(engine, &Engine::barBeatOfPlaying, this, &statusBarHead::on_barBeatOfPlaying_changed);
+    }
+
+    void showSongInfo(const SongInfo &info);
+    void clearSongInfo();
+    // Chord notation of the key: 0 Italian note names, 1 letter names.
+    void setChordLang(int notation);
+
+    void on_songBpm_changed(int bpm, int delta);
+    void on_deltaKey_changed(int delta);
+    void on_mSecOfPlaying_changed(uint milliseconds, uint tick);
+    void on_barBeatOfPlaying_changed(uint bar, uint beat);
+
+    // "m:ss" with the minutes going past 59, so a long song never wraps.
+    static QString elapsedText(qint64 seconds);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void showTempo(int delta);
+    void showKey(int delta);
+
+    Ui::statusBarHead *ui;
+    SongInfo song;
+    int chordNotation = 1;
+    qint64 lastSecondShown = -1;
+    std::function<int()> deltaBpm = [] { return 0; };
+    std::function<int()> deltaKey = [] { return 0; };
+};

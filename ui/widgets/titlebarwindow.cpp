@@ -1,0 +1,71 @@
+#include "titlebarwindow.h"
+#include "ui_titlebarwindow.h"
+
+#include <QEvent>
+
+TitleBarWindow::TitleBarWindow(QWidget *parent)
+    : QWidget(parent), ui(new Ui::TitleBarWindow)
+{
+    ui->setupUi(this);
+}
+
+TitleBarWindow::~TitleBarWindow()
+{
+    delete ui;
+}
+
+void TitleBarWindow::setPinButton(bool visible)
+{
+    ui->pinButton->setVisible(visible);
+}
+
+void TitleBarWindow::setVisibileFullScreenButton(bool visible)
+{
+    ui->fullScreenButton->setVisible(visible);
+}
+
+void TitleBarWindow::setCloseButton(bool visible)
+{
+    ui->closeButton->setVisible(visible);
+}
+
+void TitleBarWindow::setFullScreenButton(bool isMaximised)
+{
+    maximised = isMaximised;
+    if (maximised) {
+        ui->fullScreenButton->setIcon(QIcon(QStringLiteral(":/icon2x/window-minimize.png")));
+        ui->fullScreenButton->setToolTip(tr("Reduce Window"));
+    } else {
+        ui->fullScreenButton->setIcon(QIcon(QStringLiteral(":/icon2x/window-full-screen.png")));
+        ui->fullScreenButton->setToolTip(tr("Fullscreen window"));
+    }
+}
+
+void TitleBarWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        setFullScreenButton(maximised);
+    }
+    QWidget::changeEvent(event);
+}
+
+void TitleBarWindow::on_pinButton_clicked()
+{
+    emit buttonClicked(false);
+}
+
+void TitleBarWindow::on_iconButton_clicked()
+{
+    emit minimizeScreenWidget();
+}
+
+void TitleBarWindow::on_fullScreenButton_clicked()
+{
+    emit fullScreenWidget();
+}
+
+void TitleBarWindow::on_closeButton_clicked()
+{
+    emit buttonClicked(true);
+}
