@@ -4,6 +4,7 @@
 #include "SongRW.h"
 #include "SongSettings.h"
 #include "cinterface.h"
+#include "inserts.h"
 #include "midi_controls.h"
 #include "volumes.h"
 
@@ -13,13 +14,6 @@
 #include <memory>
 #include <utility>
 
-// The insertion-effect module's binding calls. Until the module carries them
-// they resolve to null and every binding fails, as with the module off.
-extern "C" {
-int INSERTS_ActivateSpecialSound(const GS_INSTRUMENT_NAME *sound, int channel, int port) __attribute__((weak));
-int INSERTS_Deactivate(int channel, int port) __attribute__((weak));
-int INSERTS_DeactivateOnly(int channel, int port) __attribute__((weak));
-}
 
 namespace {
 constexpr int kInsertPresets = 51;
@@ -418,7 +412,7 @@ void MidiEdit::TrackInstrumentChanged(const GS_INSTRUMENT_NAME &row, uint16_t ch
         sequencer->SetRealTimeProgramChange(channel, row.program);
         if (row.insert) {
             qDebug() << "Insert task";
-            bound = INSERTS_ActivateSpecialSound && INSERTS_ActivateSpecialSound(&row, channel, port) != 0;
+            bound = INSERTS_ActivateSpecialSound(&row, channel, port) != 0;
             if (bound) {
                 m_edited.tracks[channel][layer].insertId = row.insert;
                 m_db->layers[channel][layer].insertId = row.insert;
@@ -430,8 +424,7 @@ void MidiEdit::TrackInstrumentChanged(const GS_INSTRUMENT_NAME &row, uint16_t ch
         // is what was heard.
         if (!bound && m_db->layers[channel][layer].insertId) {
             qDebug() << "Insert Deactivate";
-            if (INSERTS_Deactivate)
-                INSERTS_Deactivate(channel & 15, port);
+            INSERTS_Deactivate(channel & 15, port);
             m_edited.tracks[channel][layer].insertId = 0;
             m_db->layers[channel][layer].insertId = 0;
         }
@@ -485,7 +478,7 @@ void MidiEdit::TrackInsEffectChanged(int insertId, uint16_t channel, uint16_t la
     DbLayer &d = m_db->layers[channel][layer];
     if (insertId > 0) {
         const GS_INSTRUMENT_NAME sound{NO_PROGRAM, NO_BANK, uint8_t(insertId), -1, -1, 0, nullptr};
-        if (INSERTS_ActivateSpecialSound && INSERTS_ActivateSpecialSound(&sound, channel, port)) {
+        if (INSERTS_ActivateSpecialSound(&sound, channel, port)) {
             m_edited.tracks[channel][layer].insertId = d.insertId = uint8_t(insertId);
             qWarning() << "Insert inserito";
         } else {
@@ -494,7 +487,7 @@ void MidiEdit::TrackInsEffectChanged(int insertId, uint16_t channel, uint16_t la
         return;
     }
     qWarning() << "Elimino l'insert";
-    if (d.insertId && INSERTS_DeactivateOnly)
+    if (d.insertId)
         INSERTS_DeactivateOnly(channel, port);
     m_edited.tracks[channel][layer].insertId = d.insertId = 0;
 }
