@@ -7,7 +7,6 @@
 #include "SongRW.h"
 #include "SoundEngine.h"
 #include "SynthAudioSink.h"
-#include "constants.h"
 #include "devicesource.h"
 #include "melodychannelpopup.h"
 #include "sequencer_ex.h"
@@ -16,7 +15,6 @@
 #include "volumepopup.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
@@ -26,11 +24,6 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <functional>
-
-using Getter = std::function<QVariant(SettingsView &)>;
-Q_DECLARE_METATYPE(Getter)
 
 namespace {
 
@@ -45,8 +38,7 @@ struct FakeDevices : DeviceSource {
     QMap<int, QString> audio;
     int defaultAudio = -1;
     QSet<int> refusing;
-    bool playing = false;
-    bool midiOpen = false;
+    bool playing = false, midiOpen = false;
     QList<int> tried;
     int closed = 0;
 
@@ -109,6 +101,11 @@ QString storedOnDisk(const QString &file, const QString &key)
     return QStringLiteral("<missing>");
 }
 
+QSettings store()
+{
+    return QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
+}
+
 QVariant plain(const QVariant &v)
 {
     return v.metaType() == QMetaType::fromType<Qt::Alignment>() ? QVariant(int(v.value<Qt::Alignment>())) : v;
@@ -130,14 +127,21 @@ class TestSettings : public QObject
         m_engine = std::make_unique<SoundEngine>(std::move(devices));
         return m_engine.get();
     }
-    static QString settingsFile() { return QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).fileName(); }
+    static QString settingsFile() { return store().fileName(); }
+    static std::unique_ptr<DeviceSource> devices(FakeDevices **fake)
+    {
+        auto d = std::make_unique<FakeDevices>();
+        d->midi = {{"Midi Through Port-0", 0}, {kSynth, 1000}};
+        d->audio = {{0, "Mono"}, {3, "Speakers"}};
+        d->defaultAudio = 3;
+        *fake = d.get();
+        return d;
+    }
     template <class W>
     static W *child(QWidget &page, const char *name)
     {
         W *w = page.findChild<W *>(QLatin1String(name));
-        if (!w)
-            qFatal("no widget %s", name);
-        return w;
+        return w ? w : (qFatal("no widget %s", name), nullptr);
     }
 
 private slots:
@@ -147,7 +151,7 @@ private slots:
         TestUtil::runPython(QStringLiteral("playback/make_engine_songs.py"), {m_dir.path()});
     }
 
-    void init() { QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).clear(); }
+    void init() { store().clear(); }
 
     void cleanup()
     {
@@ -156,59 +160,45 @@ private slots:
         m_engine.reset();
     }
 
-    // What a first start shows, and how stored values outside the lists
-    // fall back.
+    // A first start, and stored values outside the lists.
     void startValues_data()
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<Getter>("get");
-        QTest::addColumn<QVariant>("expected");
-        const QVariant none;
-        const Getter size = [](SettingsView &p) { return p.getFontSize(); };
-        const Getter back = [](SettingsView &p) { return p.getKarBackColor(); };
-        const Getter font = [](SettingsView &p) { return p.getFont(); };
-        const Getter language = [](SettingsView &p) { return child<QComboBox>(p, "languageCombo")->currentIndex(); };
-        QTest::newRow("size") << "Karaoke/FontSize" << none << size << QVariant(46);
-        QTest::newRow("large") << "Karaoke/FontSize" << QVariant(2) << size << QVariant(58);
-        QTest::newRow("size past the list") << "Karaoke/FontSize" << QVariant(3) << size << QVariant(46);
-        QTest::newRow("negative size") << "Karaoke/FontSize" << QVariant(-1) << size << QVariant(46);
-        QTest::newRow("font") << "Karaoke/Font" << none << font << QVariant("Verdana");
-        QTest::newRow("font past the list") << "Karaoke/Font" << QVariant(4) << font << QVariant("");
-        QTest::newRow("alignment") << "Karaoke/TextAlign" << none
-                                   << Getter([](SettingsView &p) { return int(p.getTextAlign()); }) << QVariant(0x84);
-        QTest::newRow("background") << "Karaoke/BackColor" << none << back << QVariant("#111111");
-        QTest::newRow("background past the list") << "Karaoke/BackColor" << QVariant(8) << back << QVariant("#000000");
-        QTest::newRow("text") << "Karaoke/TextColor" << none
-                              << Getter([](SettingsView &p) { return p.getKarTextColor(); }) << QVariant("#FFFFFF");
-        QTest::newRow("highlight") << "Karaoke/HighlColor" << none
-                                   << Getter([](SettingsView &p) { return p.getKarHlColor(); }) << QVariant("#edcb0c");
-        QTest::newRow("image off without a path")
-            << "Karaoke/BackImageEnabled" << QVariant(true)
-            << Getter([](SettingsView &p) { return p.isKarBackImageEnabled(); }) << QVariant(false);
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("nothing stored") << "" << QVariant()
+                                        << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
+        QTest::newRow("size past the list") << "Karaoke/FontSize" << QVariant(3)
+                                            << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
+        QTest::newRow("font past the list") << "Karaoke/Font" << QVariant(4)
+                                            << " 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
+        QTest::newRow("colour past the list") << "Karaoke/BackColor" << QVariant(8)
+                                              << "Verdana 46 132 #000000 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
+        QTest::newRow("image without a path") << "Karaoke/BackImageEnabled" << QVariant(true)
+                                              << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
         QTest::newRow("offset") << "Playback/LiricsTimeOffset" << QVariant(250)
-                                << Getter([](SettingsView &p) { return child<QSpinBox>(p, "spinBoxLyricsOffset")->value(); })
-                                << QVariant(25);
-        QTest::newRow("chords") << "MidiSettings/Chord" << none
-                                << Getter([](SettingsView &p) { return p.getChordMode(); }) << QVariant(1);
-        QTest::newRow("fast run") << "MidiSettings/FastRun" << none
-                                  << Getter([this](SettingsView &) { return m_engine->sequencer()->getFastRun(); })
-                                  << QVariant(1);
-        QTest::newRow("play action") << "System/DoubleClickAction" << none
-                                     << Getter([](SettingsView &p) { return p.getPlayAction(); }) << QVariant(0);
-        QTest::newRow("English") << "System/Lang" << none << language << QVariant(1);
-        QTest::newRow("German is not listed") << "System/Lang" << QVariant(2) << language << QVariant(-1);
+                                << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 250 1 1 0 1 25 1";
+        QTest::newRow("German is not listed") << "System/Lang" << QVariant(2)
+                                              << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 -1 0 1";
     }
     void startValues()
     {
         QFETCH(QString, key);
         QFETCH(QVariant, stored);
-        QFETCH(Getter, get);
-        QFETCH(QVariant, expected);
+        QFETCH(QString, shown);
         if (stored.isValid())
-            QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).setValue(key, stored);
-        SettingsView page(nullptr, engine());
-        QCOMPARE(get(page).toString(), expected.toString());
+            store().setValue(key, stored);
+        SettingsView p(nullptr, engine());
+        const QList<QVariant> values{p.getFont(), p.getFontSize(), int(p.getTextAlign()), p.getKarBackColor(),
+                                     p.getKarTextColor(), p.getKarHlColor(), p.isKarBackImageEnabled(),
+                                     p.getLyricsTimeOffset(), p.getChordMode(), p.getFstRun(), p.getPlayAction(),
+                                     child<QComboBox>(p, "languageCombo")->currentIndex(),
+                                     child<QSpinBox>(p, "spinBoxLyricsOffset")->value(),
+                                     m_engine->sequencer()->getFastRun()};
+        QStringList texts;
+        for (const QVariant &v : values)
+            texts << (v.typeId() == QMetaType::Bool ? QString::number(v.toInt()) : v.toString());
+        QCOMPARE(texts.join(' '), shown);
     }
 
     // Each choice is reported at once, written to the settings file and
@@ -221,43 +211,26 @@ private slots:
         QTest::addColumn<QVariant>("reported");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<Getter>("get");
         QTest::newRow("play action") << QByteArray("actionCombo") << 1 << QByteArray() << QVariant()
-                                     << "System/DoubleClickAction" << "1"
-                                     << Getter([](SettingsView &p) { return p.getPlayAction(); });
+                                     << "System/DoubleClickAction" << "1";
         QTest::newRow("chords") << QByteArray("chordCombo") << 0 << QByteArray("chordChanged(int)") << QVariant(0)
-                                << "MidiSettings/Chord" << "0"
-                                << Getter([](SettingsView &p) { return p.getChordMode(); });
+                                << "MidiSettings/Chord" << "0";
         QTest::newRow("font") << QByteArray("textFontCombo") << 1 << QByteArray("fontFamilyChanged(QString)")
-                              << QVariant("Marker Felt") << "Karaoke/Font" << "1"
-                              << Getter([](SettingsView &p) { return p.getFont(); });
+                              << QVariant("Marker Felt") << "Karaoke/Font" << "1";
         QTest::newRow("size") << QByteArray("textSizeCombo") << 0 << QByteArray("fontSizeChanged(int)")
-                              << QVariant(34) << "Karaoke/FontSize" << "0"
-                              << Getter([](SettingsView &p) { return p.getFontSize(); });
+                              << QVariant(34) << "Karaoke/FontSize" << "0";
         QTest::newRow("alignment") << QByteArray("textAlignCombo") << 1
                                    << QByteArray("fontAlignmentChanged(Qt::Alignment)") << QVariant(0x81)
-                                   << "Karaoke/TextAlign" << "1"
-                                   << Getter([](SettingsView &p) { return int(p.getTextAlign()); });
+                                   << "Karaoke/TextAlign" << "1";
         QTest::newRow("text") << QByteArray("comboKarTxtColor") << 4 << QByteArray("colorKaraokeTextChanged(QString)")
-                              << QVariant("#0fa00b") << "Karaoke/TextColor" << "4"
-                              << Getter([](SettingsView &p) { return p.getKarTextColor(); });
-        QTest::newRow("highlight") << QByteArray("comboKarHlColor") << 0
-                                   << QByteArray("colorKaraokeHighlightChanged(QString)") << QVariant("#FFFFFF")
-                                   << "Karaoke/HighlColor" << "0"
-                                   << Getter([](SettingsView &p) { return p.getKarHlColor(); });
+                              << QVariant("#0fa00b") << "Karaoke/TextColor" << "4";
         QTest::newRow("background") << QByteArray("comboKarBgColor") << 2
                                     << QByteArray("colorKaraokeBackgroundChanged(QString)") << QVariant("#ce85e0")
-                                    << "Karaoke/BackColor" << "2"
-                                    << Getter([](SettingsView &p) { return p.getKarBackColor(); });
+                                    << "Karaoke/BackColor" << "2";
         QTest::newRow("offset") << QByteArray("spinBoxLyricsOffset") << 30 << QByteArray("lyricsOffsetChanged(int)")
-                                << QVariant(300) << "Playback/LiricsTimeOffset" << "300"
-                                << Getter([](SettingsView &p) { return p.getLyricsTimeOffset(); });
+                                << QVariant(300) << "Playback/LiricsTimeOffset" << "300";
         QTest::newRow("fast run") << QByteArray("fastRunCheck") << 0 << QByteArray() << QVariant()
-                                  << "MidiSettings/FastRun" << "false"
-                                  << Getter([this](SettingsView &p) {
-                                         return QStringLiteral("%1 %2").arg(int(p.getFstRun())).arg(
-                                             m_engine->sequencer()->getFastRun());
-                                     });
+                                  << "MidiSettings/FastRun" << "false";
     }
     void choicesLastToTheNextStart()
     {
@@ -267,14 +240,10 @@ private slots:
         QFETCH(QVariant, reported);
         QFETCH(QString, key);
         QFETCH(QString, stored);
-        QFETCH(Getter, get);
-        QVariant before;
         {
-            auto page = std::make_unique<SettingsView>(nullptr, engine());
-            std::unique_ptr<QSignalSpy> spy;
-            if (!signal.isEmpty())
-                spy = std::make_unique<QSignalSpy>(page.get(), "2" + signal);
-            QWidget *w = child<QWidget>(*page, control.constData());
+            SettingsView page(nullptr, engine());
+            QSignalSpy spy(&page, signal.isEmpty() ? "2destroyed()" : "2" + signal);
+            QWidget *w = child<QWidget>(page, control.constData());
             if (auto *combo = qobject_cast<QComboBox *>(w)) {
                 combo->setCurrentIndex(value);
                 emit combo->activated(value);
@@ -283,17 +252,18 @@ private slots:
             } else {
                 qobject_cast<QAbstractButton *>(w)->click();
             }
-            if (spy) {
-                QCOMPARE(spy->size(), 1);
-                QCOMPARE(plain(spy->first().first()), reported);
-            }
-            before = get(*page);
+            QCOMPARE(spy.size(), signal.isEmpty() ? 0 : 1);
+            if (!signal.isEmpty())
+                QCOMPARE(plain(spy.first().first()), reported);
         }
         QCOMPARE(storedOnDisk(settingsFile(), key), stored);
         SettingsView next(nullptr, engine());
-        QCOMPARE(get(next), before);
-        if (auto *combo = next.findChild<QComboBox *>(QLatin1String(control)))
-            QCOMPARE(combo->currentIndex(), value);
+        QWidget *w = child<QWidget>(next, control.constData());
+        const QByteArray property = qobject_cast<QComboBox *>(w) ? "currentIndex"
+                                    : qobject_cast<QSpinBox *>(w) ? "value"
+                                                                  : "checked";
+        QCOMPARE(w->property(property).toInt(), value);
+        QCOMPARE(m_engine->sequencer()->getFastRun(), int(next.getFstRun()));
     }
 
     // The image is remembered when the colour takes over again.
@@ -356,22 +326,18 @@ private slots:
         QFETCH(QList<int>, tried);
         QFETCH(int, row);
         QFETCH(QString, warning);
-        auto devices = std::make_unique<FakeDevices>();
-        FakeDevices &d = *devices;
-        d.midi = {{"Midi Through Port-0", 0}, {kSynth, 1000}};
-        d.audio = {{0, "Mono"}, {3, "Speakers"}};
-        d.defaultAudio = 3;
-        d.refusing = QSet<int>(refusing.begin(), refusing.end());
         const QString key = midi ? "SoundCard/Name" : "AudioDevice/Name";
-        QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).setValue(key, stored);
-        Page page(nullptr, engine(), std::move(devices));
+        store().setValue(key, stored);
+        FakeDevices *d;
+        Page page(nullptr, engine(), devices(&d));
+        d->refusing = QSet<int>(refusing.begin(), refusing.end());
         midi ? page.connectSoundCard() : page.connectAudioDevice();
-        QCOMPARE(d.tried, tried);
+        QCOMPARE(d->tried, tried);
         auto *combo = child<QComboBox>(page, midi ? "comboSoundCard" : "comboAudioDevices");
         QCOMPARE(combo->count(), 2);
         QCOMPARE(combo->currentIndex(), row);
         QCOMPARE(page.warnings, warning.isEmpty() ? QStringList() : QStringList{warning});
-        QCOMPARE(QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).value(key).toString(), stored);
+        QCOMPARE(store().value(key).toString(), stored);
     }
 
     // The user's choice of an output or a device.
@@ -402,25 +368,22 @@ private slots:
         QFETCH(bool, refused);
         QFETCH(QString, warning);
         QFETCH(QString, stored);
-        auto devices = std::make_unique<FakeDevices>();
-        FakeDevices &d = *devices;
-        d.midi = {{"Midi Through Port-0", 0}, {kSynth, 1000}};
-        d.audio = {{0, "Mono"}, {3, "Speakers"}};
-        QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).setValue("SoundCard/Name", "Midi Through Port-0");
-        QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).setValue("AudioDevice/Name", "Mono");
-        Page page(nullptr, engine(), std::move(devices));
+        store().setValue("SoundCard/Name", "Midi Through Port-0");
+        store().setValue("AudioDevice/Name", "Mono");
+        FakeDevices *d;
+        Page page(nullptr, engine(), devices(&d));
         page.connectSoundCard();
         page.connectAudioDevice();
-        d.playing = playing;
+        d->playing = playing;
         if (refused)
-            d.refusing = {1000, 3};
+            d->refusing = {1000, 3};
         auto *combo = child<QComboBox>(page, midi ? "comboSoundCard" : "comboAudioDevices");
         combo->setCurrentIndex(row);
         emit combo->activated(row);
         QCOMPARE(page.warnings, warning.isEmpty() ? QStringList() : QStringList{warning});
-        QCOMPARE(d.closed, midi && !playing ? 1 : 0);
+        QCOMPARE(d->closed, midi && !playing ? 1 : 0);
         const QString key = midi ? "SoundCard/Name" : "AudioDevice/Name";
-        QCOMPARE(QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).value(key).toString(), stored);
+        QCOMPARE(store().value(key).toString(), stored);
     }
 
     // This machine's own devices: the synthesizer and whatever RtMidi and
@@ -432,7 +395,6 @@ private slots:
         page.connectAudioDevice();
         auto *midi = child<QComboBox>(page, "comboSoundCard");
         QCOMPARE(midi->currentText(), kSynth);
-        QVERIFY(m_engine->getIsMidiPortConnected());
         QCOMPARE(m_engine->midiOutputIndex(), SoundEngine::kSynthIndex);
         auto *audio = child<QComboBox>(page, "comboAudioDevices");
         const QMap<int, QString> listed = m_engine->listAudioDevices();
@@ -450,18 +412,15 @@ private slots:
     // the runtime boxes then change them without saving.
     void runtimeBoxesKeepTheStoredOffsets()
     {
-        const QString song = m_dir.filePath("stored.mid");
-        QFile::remove(song);
-        QVERIFY(QFile::copy(m_dir.filePath("tone.mid"), song));
-        {
-            std::unique_ptr<SongRW> rw(SongRW::createFromFile(song, false));
-            QVERIFY(rw);
-            rw->setDeltaKey(3);
-            rw->setDeltaBpm(10);
-            QVERIFY(rw->saveToFile(song));
-        }
+        const QString song = m_dir.filePath("tone.mid");
+        std::unique_ptr<SongRW> rw(SongRW::createFromFile(song, false));
+        QVERIFY(rw);
+        rw->setDeltaKey(3);
+        rw->setDeltaBpm(10);
+        QVERIFY(rw->saveToFile(song));
         SoundEngine *e = engine();
-        Page page(nullptr, e, std::make_unique<FakeDevices>());
+        FakeDevices *d;
+        Page page(nullptr, e, devices(&d));
         connect(&page, &SettingsView::runtimeKeyChanged, e, &SoundEngine::changeKeyWithOutSaving);
         connect(&page, &SettingsView::runtimeTempoChanged, e, &SoundEngine::changeBpmWithOutSaving);
         auto *key = child<QSpinBox>(page, "spinBoxKey");
@@ -491,8 +450,8 @@ private slots:
     // Restoring the layout closes the other windows, never the main one.
     void restoreLayoutKeepsTheProgram()
     {
-        QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).setValue("WindowsPosition/Karaoke", QRect(1, 2, 3, 4));
-        QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).setValue("WindowsPosition/Mixer", QRect(5, 6, 7, 8));
+        store().setValue("WindowsPosition/Karaoke", QRect(1, 2, 3, 4));
+        store().setValue("WindowsPosition/Mixer", QRect(5, 6, 7, 8));
         QWidget mainWindow;
         QWidget detached;
         mainWindow.show();
@@ -502,13 +461,12 @@ private slots:
         QSignalSpy resize(&page, &SettingsView::resizeWindows);
         QSignalSpy last(qApp, &QGuiApplication::lastWindowClosed);
         QTest::mouseClick(child<QPushButton>(page, "restoreLayoutButton"), Qt::LeftButton);
-        QCoreApplication::processEvents();
         QVERIFY(mainWindow.isVisible());
         QVERIFY(!detached.isVisible());
         QCOMPARE(last.size(), 0);
         QCOMPARE(resize.size(), 1);
         QVERIFY(QApplication::quitOnLastWindowClosed());
-        QVERIFY(QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")).childGroups().isEmpty());
+        QVERIFY(store().childGroups().isEmpty());
 
         QSignalSpy rebuild(&page, &SettingsView::rebuildDatabaseRequest);
         page.show();
@@ -541,7 +499,6 @@ private slots:
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
         QCOMPARE(title->text(), options);
         QCOMPARE(combo->currentIndex(), row);
-        QCOMPARE(child<QComboBox>(page, "textSizeCombo")->count(), 3);
         QCOMPARE(storedOnDisk(settingsFile(), "System/Lang"), QString::number(row));
     }
 
@@ -552,18 +509,15 @@ private slots:
         transport.engine = engine();
         volumePopup volume(&transport);
         QCOMPARE(volume.getVolume(), 86);
-        auto *slider = child<QSlider>(volume, "masterVolumeSlider");
-        slider->setValue(0);
+        child<QSlider>(volume, "masterVolumeSlider")->setValue(0);
         QCOMPARE(Sound::rtaVol, 0.0);
         volume.setVolume(127u);
         QVERIFY(qFuzzyCompare(Sound::rtaVol, 0.8));
-        QCOMPARE(volume.getVolume(), 127);
 
         MelodyChannelPopup melody(&transport);
         QSignalSpy chosen(&melody, &MelodyChannelPopup::melodyTrackChanged);
         auto *list = child<QListView>(melody, "channelsView");
         QCOMPARE(list->currentIndex().row(), 3);
-        QCOMPARE(list->model()->index(9, 0).data().toString(), QString("Track 10"));
         melody.loadSavedIndex(0);
         QCOMPARE(list->currentIndex().row(), 0);
         QCOMPARE(chosen.size(), 0);
