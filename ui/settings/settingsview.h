@@ -133,9 +133,13 @@ private:
     void retranslate();
     void showImageName(const QString &path);
     QString colorAt(const QStringList &colors, const char *key, int fallback) const;
-    // Connects one of `rows` (rows of the combo box, tried in order) with
-    // `connectRow` and shows it; warns with `failure` when none connects.
-    void connectFallback(QComboBox *combo, const QList<int> &rows, const std::function<bool(int)> &connectRow,
+    // Lists (name, index or id) in `combo` and connects the row named
+    // `stored`; returns that row, or -1 with the row that refused in `failed`.
+    int connectStored(QComboBox *combo, const QList<QPair<QString, int>> &list, const QString &stored,
+                      const std::function<bool(int)> &connectRow, int *failed);
+    // Connects the first of `rows` (except `failed`) that opens and shows
+    // it; warns with `failure` when none does.
+    void connectFallback(QComboBox *combo, QList<int> rows, int failed, const std::function<bool(int)> &connectRow,
                          const QString &failure);
 
     Ui::SettingsView *ui;

@@ -13,11 +13,54 @@ const QString kSoundCardName = QStringLiteral("SoundCard/Name");
 const QString kAudioDeviceName = QStringLiteral("AudioDevice/Name");
 const QString kSynthesizer = QStringLiteral("Timbra MIDI Module");
 
+using DeviceList = QList<QPair<QString, int>>;
+
+DeviceList midiOutputs(DeviceSource &devices)
+{
+    DeviceList list;
+    const QMap<QString, int> cards = devices.listSoundCards();
+    for (auto it = cards.cbegin(); it != cards.cend(); ++it)
+        list.append({it.key(), it.value()});
+    return list;
+}
+
+DeviceList audioDevices(DeviceSource &devices)
+{
+    DeviceList list;
+    const QMap<int, QString> found = devices.listAudioDevices();
+    for (auto it = found.cbegin(); it != found.cend(); ++it)
+        list.append({it.value(), it.key()});
+    return list;
+}
+
 } // namespace
 
-void SettingsView::connectFallback(QComboBox *combo, const QList<int> &rows,
+int SettingsView::connectStored(QComboBox *combo, const QList<QPair<QString, int>> &list, const QString &stored,
+                                const std::function<bool(int)> &connectRow, int *failed)
+{
+    combo->clear();
+    int selected = -1;
+    for (const auto &[name, id] : list) {
+        const int row = combo->count();
+        combo->addItem(name, id);
+        if (name != stored)
+            continue;
+        if (connectRow(row)) {
+            qDebug().noquote() << "Mi sono collegato a : " << name << id;
+            selected = row;
+        } else {
+            qDebug() << "Non ho potuto collegarmi alla scheda salvata.";
+            *failed = row;
+        }
+    }
+    combo->setCurrentIndex(selected);
+    return selected;
+}
+
+void SettingsView::connectFallback(QComboBox *combo, QList<int> rows, int failed,
                                    const std::function<bool(int)> &connectRow, const QString &failure)
 {
+    rows.removeAll(failed);
     for (int row : rows) {
         qDebug().noquote() << "SettingsView::loadSettings >> Non ho trovato la porta di default: Uso "
                            << combo->itemText(row);
@@ -33,29 +76,11 @@ void SettingsView::connectFallback(QComboBox *combo, const QList<int> &rows,
 
 void SettingsView::connectSoundCard()
 {
-    const QString stored = settings.value(kSoundCardName).toString();
     QComboBox *combo = ui->comboSoundCard;
-    combo->clear();
-    const QMap<QString, int> cards = devices->listSoundCards();
-    int selected = -1;
+    const auto connectRow = [&](int row) { return devices->connectToSoundCardByIdx(combo->itemData(row).toInt()); };
     int failed = -1;
-    for (auto it = cards.cbegin(); it != cards.cend(); ++it) {
-        const int row = combo->count();
-        if (it.key() == stored) {
-            if (devices->connectToSoundCardByIdx(it.value())) {
-                qDebug().noquote() << "Mi sono collegato a : " << it.key() << it.value();
-                selected = row;
-            } else {
-                qDebug() << "Non ho potuto collegarmi alla scheda salvata.";
-                failed = row;
-            }
-        }
-        combo->addItem(it.key(), it.value());
-    }
-    if (selected >= 0) {
-        combo->setCurrentIndex(selected);
+    if (connectStored(combo, midiOutputs(*devices), settings.value(kSoundCardName).toString(), connectRow, &failed) >= 0)
         return;
-    }
     // The synthesizer before any port: the port first by name can be a
     // virtual one that makes no sound.
     QList<int> rows;
@@ -64,52 +89,30 @@ void SettingsView::connectSoundCard()
         rows << synth;
     if (combo->count() > 0 && synth != 0)
         rows << 0;
-    rows.removeAll(failed);
-    connectFallback(
-        combo, rows, [&](int row) { return devices->connectToSoundCardByIdx(combo->itemData(row).toInt()); },
-        tr("Cannot connect to the MIDI Device") + QLatin1Char('\n') +
-            tr("It may be in use from another software, close the software and connect the device from the "
-               "Options menu"));
+    connectFallback(combo, rows, failed, connectRow,
+                    tr("Cannot connect to the MIDI Device") + QLatin1Char('\n') +
+                        tr("It may be in use from another software, close the software and connect the device "
+                           "from the Options menu"));
 }
 
 void SettingsView::connectAudioDevice()
 {
-    const QString stored = settings.value(kAudioDeviceName).toString();
     QComboBox *combo = ui->comboAudioDevices;
-    combo->clear();
-    const QMap<int, QString> list = devices->listAudioDevices();
-    int selected = -1;
+    const auto connectRow = [&](int row) {
+        return devices->connectAudioDeviceById(combo->itemData(row).toInt(), combo->itemText(row));
+    };
+    const DeviceList list = audioDevices(*devices);
     int failed = -1;
-    for (auto it = list.cbegin(); it != list.cend(); ++it) {
-        const int row = combo->count();
-        if (it.value() == stored) {
-            if (devices->connectAudioDeviceById(it.key(), it.value())) {
-                qDebug().noquote() << "Mi sono collegato a : " << it.value() << it.key();
-                selected = row;
-            } else {
-                qDebug() << "Non ho potuto collegarmi alla scheda salvata.";
-                failed = row;
-            }
-        }
-        combo->addItem(it.value(), it.key());
-    }
-    if (selected >= 0) {
-        combo->setCurrentIndex(selected);
+    if (connectStored(combo, list, settings.value(kAudioDeviceName).toString(), connectRow, &failed) >= 0)
         return;
-    }
     if (list.isEmpty()) {
         qDebug() << "Nessun dispositivo audio, non posso connettere nulla";
         warn(tr("It seems you've no audio device in your PC, please plug a device and retry"));
-        combo->setCurrentIndex(-1);
         return;
     }
     const int defaultRow = combo->findData(devices->getDefaultOutputAudioDevice());
-    QList<int> rows{defaultRow >= 0 ? defaultRow : 0};
-    rows.removeAll(failed);
-    connectFallback(
-        combo, rows,
-        [&](int row) { return devices->connectAudioDeviceById(combo->itemData(row).toInt(), combo->itemText(row)); },
-        tr("Cannot connect to the audio device"));
+    connectFallback(combo, {defaultRow >= 0 ? defaultRow : 0}, failed, connectRow,
+                    tr("Cannot connect to the audio device"));
 }
 
 void SettingsView::on_comboSoundCard_activated(int)
@@ -154,20 +157,15 @@ void SettingsView::on_comboAudioDevices_activated(int)
 
 void SettingsView::refreshDeviceList()
 {
-    ui->comboSoundCard->clear();
-    qDebug() << "MIDI";
-    const QMap<QString, int> cards = devices->listSoundCards();
-    for (auto it = cards.cbegin(); it != cards.cend(); ++it) {
-        qDebug().noquote() << it.key() << it.value();
-        ui->comboSoundCard->addItem(it.key(), it.value());
+    const std::pair<QComboBox *, DeviceList> lists[] = {{ui->comboSoundCard, midiOutputs(*devices)},
+                                                        {ui->comboAudioDevices, audioDevices(*devices)}};
+    for (const auto &[combo, list] : lists) {
+        qDebug() << (combo == ui->comboSoundCard ? "MIDI" : "Audio");
+        combo->clear();
+        for (const auto &[name, id] : list) {
+            qDebug().noquote() << name << id;
+            combo->addItem(name, id);
+        }
+        combo->setCurrentIndex(-1);
     }
-    ui->comboAudioDevices->clear();
-    qDebug() << "Audio";
-    const QMap<int, QString> list = devices->listAudioDevices();
-    for (auto it = list.cbegin(); it != list.cend(); ++it) {
-        qDebug().noquote() << it.key() << it.value();
-        ui->comboAudioDevices->addItem(it.value(), it.key());
-    }
-    ui->comboSoundCard->setCurrentIndex(-1);
-    ui->comboAudioDevices->setCurrentIndex(-1);
 }
