@@ -127,6 +127,8 @@ void SettingsView::loadSettings()
     fontIndex = settings.value(karaokeKey("Font"), 0).toInt();
     sizeIndex = settings.value(karaokeKey("FontSize"), kDefaultSizeIndex).toInt();
     alignIndex = settings.value(karaokeKey("TextAlign"), 0).toInt();
+    // A size the list does not have would give the lyrics a zero font.
+    setFontSize(sizeIndex);
     ui->textFontCombo->setCurrentIndex(fontIndex);
     ui->textSizeCombo->setCurrentIndex(sizeIndex);
     ui->textAlignCombo->setCurrentIndex(alignIndex);
@@ -141,9 +143,6 @@ void SettingsView::loadSettings()
         ui->radioKarBgImage->setChecked(true);
     else
         ui->radioKarBgColor->setChecked(true);
-
-    // A size the list does not have would give the lyrics a zero font.
-    setFontSize(sizeIndex);
 
     ui->languageCombo->setCurrentIndex(settings.value(QStringLiteral("System/Lang"), 1).toInt());
     ui->actionCombo->setCurrentIndex(getPlayAction());

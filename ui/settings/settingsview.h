@@ -143,7 +143,7 @@ private:
                          const QString &failure);
 
     Ui::SettingsView *ui;
-    mutable QSettings settings;
+    QSettings settings;
     std::unique_ptr<DeviceSource> devices;
 
     QStringList chordNotations;
