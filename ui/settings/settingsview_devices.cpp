@@ -102,6 +102,8 @@ void SettingsView::connectAudioDevice()
         return devices->connectAudioDeviceById(combo->itemData(row).toInt(), combo->itemText(row));
     };
     const DeviceList list = audioDevices(*devices);
+    // The box itself says why it is empty, long after the warning is gone.
+    combo->setPlaceholderText(list.isEmpty() ? tr("No audio device") : QString());
     int failed = -1;
     if (connectStored(combo, list, settings.value(kAudioDeviceName).toString(), connectRow, &failed) >= 0)
         return;
