@@ -11,7 +11,6 @@
 #include "volumes.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QStandardPaths>
 
 namespace {
