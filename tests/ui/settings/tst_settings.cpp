@@ -1,0 +1,517 @@
+// The settings page and the transport pop-ups over the real sound engine (FluidSynth into memory),
+// offscreen, settings in a temporary folder. The device tables script the devices; one test lists
+// the machine's real RtMidi outputs and RtAudio devices.
+#include "AudioInterface.h"
+#include "Sequencer.h"
+#include "SongRW.h"
+#include "SoundEngine.h"
+#include "SynthAudioSink.h"
+#include "devicesource.h"
+#include "melodychannelpopup.h"
+#include "sequencer_ex.h"
+#include "settingsview.h"
+#include "testutil.h"
+#include "volumepopup.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kSynth = QStringLiteral("Timbra MIDI Module");
+const QString kNoMidi = QStringLiteral("Cannot connect to the MIDI Device\nIt may be in use from another software, "
+                                       "close the software and connect the device from the Options menu");
+
+// Devices as the test scripts them; records every connection tried.
+struct FakeDevices : DeviceSource {
+    QMap<QString, int> midi;
+    QMap<int, QString> audio;
+    int defaultAudio = -1;
+    QSet<int> refusing;
+    bool playing = false, midiOpen = false;
+    QList<int> tried;
+    int closed = 0;
+
+    QMap<QString, int> listSoundCards() override { return midi; }
+    bool connectToSoundCardByIdx(int index) override
+    {
+        tried << index;
+        return midiOpen = !refusing.contains(index);
+    }
+    bool getIsMidiPortConnected() override { return midiOpen; }
+    void closeMidiPort() override { ++closed, midiOpen = false; }
+    QMap<int, QString> listAudioDevices() override { return audio; }
+    int getDefaultOutputAudioDevice() override { return defaultAudio; }
+    bool connectAudioDeviceById(int id, const QString &) override
+    {
+        tried << id;
+        return !refusing.contains(id);
+    }
+    bool isPlaying() override { return playing; }
+};
+
+// The page with its boxes answered by the test.
+class Page : public SettingsView
+{
+public:
+    using SettingsView::SettingsView;
+    QStringList warnings;
+    bool answer = false;
+    QString image;
+
+protected:
+    void warn(const QString &text) override { warnings << text; }
+    bool confirm(const QString &, const QString &) override { return answer; }
+    QString chooseImageFile() override { return image; }
+};
+
+// Stands where the main window holds the pop-ups.
+class Transport : public QWidget
+{
+    Q_OBJECT
+public:
+    SoundEngine *engine = nullptr;
+public slots:
+    void volumeChanged(int v) { engine->changeMusicVolume(unsigned(v)); }
+    void changeMelodyTrack(int channel) { engine->setMelodyMuteTrack(channel); }
+};
+
+// The value stored under group/name in the settings file on disk.
+QString storedOnDisk(const QString &file, const QString &key)
+{
+    const QString group = QLatin1Char('[') + key.section(QLatin1Char('/'), 0, 0) + QLatin1Char(']');
+    const QString name = key.section(QLatin1Char('/'), 1) + QLatin1Char('=');
+    bool inGroup = false;
+    for (const QString &line : QString::fromUtf8(TestUtil::readFile(file)).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('[')))
+            inGroup = line == group;
+        else if (inGroup && line.startsWith(name))
+            return line.mid(name.size());
+    }
+    return QStringLiteral("<missing>");
+}
+
+QSettings store()
+{
+    return QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
+}
+
+QVariant plain(const QVariant &v)
+{
+    return v.metaType() == QMetaType::fromType<Qt::Alignment>() ? QVariant(int(v.value<Qt::Alignment>())) : v;
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    std::unique_ptr<SoundEngine> m_engine;
+
+    SoundEngine *engine(bool realAudio = false)
+    {
+        SoundEngine::Devices devices{std::make_unique<OfflineAudioSink>(44100),
+                                     realAudio ? nullptr : std::make_unique<Sound::PullAudioSink>(),
+                                     QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")};
+        m_engine = std::make_unique<SoundEngine>(std::move(devices));
+        return m_engine.get();
+    }
+    static QString settingsFile() { return store().fileName(); }
+    static std::unique_ptr<DeviceSource> devices(FakeDevices **fake)
+    {
+        auto d = std::make_unique<FakeDevices>();
+        d->midi = {{"Midi Through Port-0", 0}, {kSynth, 1000}};
+        d->audio = {{0, "Mono"}, {3, "Speakers"}};
+        d->defaultAudio = 3;
+        *fake = d.get();
+        return d;
+    }
+    template <class W>
+    static W *child(QWidget &page, const char *name)
+    {
+        W *w = page.findChild<W *>(QLatin1String(name));
+        return w ? w : (qFatal("no widget %s", name), nullptr);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("config"));
+        TestUtil::runPython(QStringLiteral("playback/make_engine_songs.py"), {m_dir.path()});
+    }
+
+    void init() { store().clear(); }
+
+    void cleanup() { m_engine.reset(); }
+
+    // A first start, and stored values outside the lists.
+    void startValues_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("nothing stored") << "" << QVariant()
+                                        << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
+        QTest::newRow("size past the list") << "Karaoke/FontSize" << QVariant(3)
+                                            << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
+        QTest::newRow("colour past the list") << "Karaoke/BackColor" << QVariant(8)
+                                              << "Verdana 46 132 #000000 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
+        QTest::newRow("image without a path") << "Karaoke/BackImageEnabled" << QVariant(true)
+                                              << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
+        QTest::newRow("offset") << "Playback/LiricsTimeOffset" << QVariant(250)
+                                << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 250 1 1 0 1 25 1";
+        QTest::newRow("German is not listed") << "System/Lang" << QVariant(2)
+                                              << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 -1 0 1";
+    }
+    void startValues()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, shown);
+        if (stored.isValid())
+            store().setValue(key, stored);
+        SettingsView p(nullptr, engine());
+        const QList<QVariant> values{p.getFont(), p.getFontSize(), int(p.getTextAlign()), p.getKarBackColor(),
+                                     p.getKarTextColor(), p.getKarHlColor(), p.isKarBackImageEnabled(),
+                                     p.getLyricsTimeOffset(), p.getChordMode(), p.getFstRun(), p.getPlayAction(),
+                                     child<QComboBox>(p, "languageCombo")->currentIndex(),
+                                     child<QSpinBox>(p, "spinBoxLyricsOffset")->value(),
+                                     m_engine->sequencer()->getFastRun()};
+        QStringList texts;
+        for (const QVariant &v : values)
+            texts << (v.typeId() == QMetaType::Bool ? QString::number(v.toInt()) : v.toString());
+        QCOMPARE(texts.join(' '), shown);
+    }
+
+    // Each choice is reported at once, written to the settings file and
+    // shown again by the page of the next start.
+    void choicesLastToTheNextStart_data()
+    {
+        QTest::addColumn<QByteArray>("control");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QByteArray>("signal");
+        QTest::addColumn<QVariant>("reported");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("play action") << QByteArray("actionCombo") << 1 << QByteArray() << QVariant()
+                                     << "System/DoubleClickAction" << "1";
+        QTest::newRow("chords") << QByteArray("chordCombo") << 0 << QByteArray("chordChanged(int)") << QVariant(0)
+                                << "MidiSettings/Chord" << "0";
+        QTest::newRow("font") << QByteArray("textFontCombo") << 1 << QByteArray("fontFamilyChanged(QString)")
+                              << QVariant("Marker Felt") << "Karaoke/Font" << "1";
+        QTest::newRow("size") << QByteArray("textSizeCombo") << 0 << QByteArray("fontSizeChanged(int)")
+                              << QVariant(34) << "Karaoke/FontSize" << "0";
+        QTest::newRow("alignment") << QByteArray("textAlignCombo") << 1
+                                   << QByteArray("fontAlignmentChanged(Qt::Alignment)") << QVariant(0x81)
+                                   << "Karaoke/TextAlign" << "1";
+        QTest::newRow("text") << QByteArray("comboKarTxtColor") << 4 << QByteArray("colorKaraokeTextChanged(QString)")
+                              << QVariant("#0fa00b") << "Karaoke/TextColor" << "4";
+        QTest::newRow("background") << QByteArray("comboKarBgColor") << 2
+                                    << QByteArray("colorKaraokeBackgroundChanged(QString)") << QVariant("#ce85e0")
+                                    << "Karaoke/BackColor" << "2";
+        QTest::newRow("offset") << QByteArray("spinBoxLyricsOffset") << 30 << QByteArray("lyricsOffsetChanged(int)")
+                                << QVariant(300) << "Playback/LiricsTimeOffset" << "300";
+        QTest::newRow("fast run") << QByteArray("fastRunCheck") << 0 << QByteArray() << QVariant()
+                                  << "MidiSettings/FastRun" << "false";
+    }
+    void choicesLastToTheNextStart()
+    {
+        QFETCH(QByteArray, control);
+        QFETCH(int, value);
+        QFETCH(QByteArray, signal);
+        QFETCH(QVariant, reported);
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        {
+            SettingsView page(nullptr, engine());
+            QSignalSpy spy(&page, signal.isEmpty() ? "2destroyed()" : "2" + signal);
+            QWidget *w = child<QWidget>(page, control.constData());
+            if (auto *combo = qobject_cast<QComboBox *>(w)) {
+                combo->setCurrentIndex(value);
+                emit combo->activated(value);
+            } else if (auto *spin = qobject_cast<QSpinBox *>(w)) {
+                spin->setValue(value);
+            } else {
+                qobject_cast<QAbstractButton *>(w)->click();
+            }
+            QCOMPARE(spy.size(), signal.isEmpty() ? 0 : 1);
+            if (!signal.isEmpty())
+                QCOMPARE(plain(spy.first().first()), reported);
+        }
+        QCOMPARE(storedOnDisk(settingsFile(), key), stored);
+        SettingsView next(nullptr, engine());
+        QWidget *w = child<QWidget>(next, control.constData());
+        const QByteArray property = qobject_cast<QComboBox *>(w) ? "currentIndex"
+                                    : qobject_cast<QSpinBox *>(w) ? "value"
+                                                                  : "checked";
+        QCOMPARE(w->property(property).toInt(), value);
+        QCOMPARE(m_engine->sequencer()->getFastRun(), int(next.getFstRun()));
+    }
+
+    // The image is remembered when the colour takes over again.
+    void backgroundImageThenColour()
+    {
+        Page page(nullptr, engine());
+        QSignalSpy image(&page, &SettingsView::imageKaraokeBackgroundChanged);
+        QSignalSpy colour(&page, &SettingsView::colorKaraokeBackgroundChanged);
+        auto *button = child<QPushButton>(page, "pbBgImage");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QString("<none>"));
+        QCOMPARE(image.size(), 0);
+
+        page.image = m_dir.filePath("stage.night.png");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(image.takeFirst().first().toString(), page.image);
+        QVERIFY(child<QRadioButton>(page, "radioKarBgImage")->isChecked());
+        QVERIFY(page.isKarBackImageEnabled());
+        QCOMPARE(button->text(), QString("stage"));
+
+        QTest::mouseClick(child<QRadioButton>(page, "radioKarBgColor"), Qt::LeftButton);
+        QCOMPARE(colour.takeFirst().first().toString(), QString("#111111"));
+        QVERIFY(!page.isKarBackImageEnabled());
+        QCOMPARE(page.getKarBackImage(), page.image);
+        QCOMPARE(button->text(), QString("stage"));
+    }
+
+    // Start-up connection: the output chosen last, else the synthesizer,
+    // else the first output by name; the default audio device, else the
+    // first one. A fallback is never remembered.
+    void startUpConnection_data()
+    {
+        QTest::addColumn<bool>("midi");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QList<int>>("refusing");
+        QTest::addColumn<QList<int>>("tried");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("warning");
+        using L = QList<int>;
+        QTest::newRow("midi: synthesizer first") << true << "" << L{} << L{1000} << 1 << "";
+        QTest::newRow("midi: the port chosen last") << true << "Midi Through Port-0" << L{} << L{0} << 0 << "";
+        QTest::newRow("midi: chosen port gone") << true << "USB Keys" << L{} << L{1000} << 1 << "";
+        QTest::newRow("midi: chosen port refuses") << true << "Midi Through Port-0" << L{0} << L{0, 1000} << 1 << "";
+        QTest::newRow("midi: synthesizer refuses") << true << "" << L{1000} << L{1000, 0} << 0 << "";
+        QTest::newRow("midi: nothing opens") << true << "" << L{0, 1000} << L{1000, 0} << -1 << kNoMidi;
+        QTest::newRow("audio: system default") << false << "" << L{} << L{3} << 1 << "";
+        QTest::newRow("audio: the device chosen last") << false << "Mono" << L{} << L{0} << 0 << "";
+        QTest::newRow("audio: chosen device refuses") << false << "Mono" << L{0} << L{0, 3} << 1 << "";
+        QTest::newRow("audio: default refuses")
+            << false << "" << L{3} << L{3} << -1 << "Cannot connect to the audio device";
+    }
+    void startUpConnection()
+    {
+        QFETCH(bool, midi);
+        QFETCH(QString, stored);
+        QFETCH(QList<int>, refusing);
+        QFETCH(QList<int>, tried);
+        QFETCH(int, row);
+        QFETCH(QString, warning);
+        const QString key = midi ? "SoundCard/Name" : "AudioDevice/Name";
+        store().setValue(key, stored);
+        FakeDevices *d;
+        Page page(nullptr, engine(), devices(&d));
+        d->refusing = QSet<int>(refusing.begin(), refusing.end());
+        midi ? page.connectSoundCard() : page.connectAudioDevice();
+        QCOMPARE(d->tried, tried);
+        auto *combo = child<QComboBox>(page, midi ? "comboSoundCard" : "comboAudioDevices");
+        QCOMPARE(combo->currentIndex(), row);
+        QCOMPARE(page.warnings, warning.isEmpty() ? QStringList() : QStringList{warning});
+        QCOMPARE(store().value(key).toString(), stored);
+    }
+
+    // The user's choice of an output or a device.
+    void userChoice_data()
+    {
+        QTest::addColumn<bool>("midi");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("playing");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("warning");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("midi: synthesizer") << true << 1 << false << false << "" << kSynth;
+        QTest::newRow("midi: while playing") << true << 1 << true << false
+                                             << "Cannot disconnect the device while playing" << "Midi Through Port-0";
+        QTest::newRow("midi: refused") << true << 1 << false << true << "Cannot connect to the MIDI Device" << "";
+        QTest::newRow("midi: nothing chosen") << true << -1 << false << false << "Please select the device" << "";
+        QTest::newRow("audio: speakers") << false << 1 << false << false << "" << "Speakers";
+        QTest::newRow("audio: refused") << false << 1 << false << true << "Cannot connect to the audio Device"
+                                        << "Mono";
+    }
+    void userChoice()
+    {
+        QFETCH(bool, midi);
+        QFETCH(int, row);
+        QFETCH(bool, playing);
+        QFETCH(bool, refused);
+        QFETCH(QString, warning);
+        QFETCH(QString, stored);
+        store().setValue("SoundCard/Name", "Midi Through Port-0");
+        store().setValue("AudioDevice/Name", "Mono");
+        FakeDevices *d;
+        Page page(nullptr, engine(), devices(&d));
+        page.connectSoundCard();
+        page.connectAudioDevice();
+        d->playing = playing;
+        if (refused)
+            d->refusing = {1000, 3};
+        auto *combo = child<QComboBox>(page, midi ? "comboSoundCard" : "comboAudioDevices");
+        combo->setCurrentIndex(row);
+        emit combo->activated(row);
+        QCOMPARE(page.warnings, warning.isEmpty() ? QStringList() : QStringList{warning});
+        QCOMPARE(d->closed, midi && !playing ? 1 : 0);
+        const QString key = midi ? "SoundCard/Name" : "AudioDevice/Name";
+        QCOMPARE(store().value(key).toString(), stored);
+    }
+
+    // This machine's own devices: the synthesizer and whatever RtMidi and
+    // RtAudio find (no audio device without a sound server).
+    void realDevices()
+    {
+        Page page(nullptr, engine(true));
+        page.connectSoundCard();
+        page.connectAudioDevice();
+        auto *midi = child<QComboBox>(page, "comboSoundCard");
+        QCOMPARE(midi->currentText(), kSynth);
+        QCOMPARE(m_engine->midiOutputIndex(), SoundEngine::kSynthIndex);
+        auto *audio = child<QComboBox>(page, "comboAudioDevices");
+        const QMap<int, QString> listed = m_engine->listAudioDevices();
+        qInfo() << "audio devices:" << listed << "MIDI outputs:" << m_engine->listSoundCards();
+        QCOMPARE(audio->count(), listed.size());
+        if (listed.isEmpty()) {
+            QCOMPARE(page.warnings, QStringList{"It seems you've no audio device in your PC, please plug a device and retry"});
+            QCOMPARE(audio->placeholderText(), QString("No audio device"));
+        } else {
+            QCOMPARE(page.warnings, QStringList());
+            QVERIFY(audio->currentIndex() >= 0);
+        }
+    }
+
+    // Loading a song leaves its own stored tempo and key to the engine;
+    // the runtime boxes then change them without saving.
+    void runtimeBoxesKeepTheStoredOffsets()
+    {
+        const QString song = m_dir.filePath("tone.mid");
+        std::unique_ptr<SongRW> rw(SongRW::createFromFile(song, false));
+        QVERIFY(rw);
+        rw->setDeltaKey(3);
+        rw->setDeltaBpm(10);
+        QVERIFY(rw->saveToFile(song));
+        SoundEngine *e = engine();
+        FakeDevices *d;
+        Page page(nullptr, e, devices(&d));
+        connect(&page, &SettingsView::runtimeKeyChanged, e, &SoundEngine::changeKeyWithOutSaving);
+        connect(&page, &SettingsView::runtimeTempoChanged, e, &SoundEngine::changeBpmWithOutSaving);
+        auto *key = child<QSpinBox>(page, "spinBoxKey");
+        auto *tempo = child<QSpinBox>(page, "spinBoxTempo");
+        key->setValue(5);
+        tempo->setValue(7);
+
+        e->setPlayingState(SoundEngine::ePsStopUnload);
+        e->setPlayingState(SoundEngine::ePsReady);
+        QVERIFY(currSong->loadSongFile(song));
+        QVERIFY(!child<QComboBox>(page, "comboSoundCard")->isEnabled());
+        QCOMPARE(key->value() + tempo->value(), 0);
+        QCOMPARE(e->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+        QCOMPARE(e->getDeltaKey(), 3);
+        QCOMPARE(e->getDeltaBpm(), 10);
+
+        page.show();
+        QCOMPARE(key->value(), 3);
+        QCOMPARE(tempo->value(), 10);
+        key->setValue(-2);
+        QCOMPARE(e->getDeltaKey(), -2);
+        e->setPlayingState(SoundEngine::ePsStopUnload);
+        QVERIFY(child<QComboBox>(page, "comboAudioDevices")->isEnabled());
+    }
+
+    // Restoring the layout closes the other windows, never the main one.
+    void restoreLayoutKeepsTheProgram()
+    {
+        store().setValue("WindowsPosition/Karaoke", QRect(1, 2, 3, 4));
+        QWidget mainWindow;
+        QWidget detached;
+        mainWindow.show();
+        detached.show();
+        Page page(&mainWindow, engine());
+        page.show();
+        QSignalSpy resize(&page, &SettingsView::resizeWindows);
+        QSignalSpy last(qApp, &QGuiApplication::lastWindowClosed);
+        QTest::mouseClick(child<QPushButton>(page, "restoreLayoutButton"), Qt::LeftButton);
+        QVERIFY(mainWindow.isVisible());
+        QVERIFY(!detached.isVisible());
+        QCOMPARE(last.size(), 0);
+        QCOMPARE(resize.size(), 1);
+        QVERIFY(QApplication::quitOnLastWindowClosed());
+        QVERIFY(store().childGroups().isEmpty());
+
+        QSignalSpy rebuild(&page, &SettingsView::rebuildDatabaseRequest);
+        page.show();
+        QTest::mouseClick(child<QPushButton>(page, "rebuildDatabaseButton"), Qt::LeftButton);
+        page.answer = true;
+        QTest::mouseClick(child<QPushButton>(page, "rebuildDatabaseButton"), Qt::LeftButton);
+        QCOMPARE(rebuild.size(), 1);
+    }
+
+    // A language takes effect at once and re-labels the page.
+    void language_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("cancel");
+        QTest::newRow("Italiano") << 0 << "Annulla";
+        QTest::newRow("English") << 1 << "Cancel";
+    }
+    void language()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, cancel);
+        SettingsView page(nullptr, engine());
+        auto *title = child<QLabel>(page, "TitleLabel");
+        const QString options = title->text();
+        title->clear();
+        auto *combo = child<QComboBox>(page, "languageCombo");
+        combo->setCurrentIndex(row);
+        emit combo->activated(row);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
+        QCOMPARE(title->text(), options);
+        QCOMPARE(storedOnDisk(settingsFile(), "System/Lang"), QString::number(row));
+    }
+
+    // The pop-ups' values reach the engine through the window holding them.
+    void popUpsReachTheEngine()
+    {
+        Transport transport;
+        transport.engine = engine();
+        volumePopup volume(&transport);
+        child<QSlider>(volume, "masterVolumeSlider")->setValue(0);
+        QCOMPARE(Sound::rtaVol, 0.0);
+        volume.setVolume(127u);
+        QVERIFY(qFuzzyCompare(Sound::rtaVol, 0.8));
+
+        MelodyChannelPopup melody(&transport);
+        QSignalSpy chosen(&melody, &MelodyChannelPopup::melodyTrackChanged);
+        auto *list = child<QListView>(melody, "channelsView");
+        QCOMPARE(list->currentIndex().row(), 3);
+        melody.loadSavedIndex(0);
+        QCOMPARE(list->currentIndex().row(), 0);
+        QCOMPARE(chosen.size(), 0);
+        melody.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&melody));
+        list->scrollTo(list->model()->index(9, 0));
+        const QRect tenth = list->visualRect(list->model()->index(9, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, tenth.center());
+        QCOMPARE(chosen.size(), 1);
+        QCOMPARE(SEQUENCER_EX_GetMelodyChannel(), 9);
+    }
+};
+
+VELMAR_TEST(TestSettings)
+#include "tst_settings.moc"

@@ -1,0 +1,45 @@
+// The MIDI outputs and audio devices the settings page lists and connects.
+// The program reaches them through the sound engine (EngineDeviceSource);
+// tests script the lists and the results of connecting.
+#pragma once
+
+#include <QMap>
+#include <QString>
+
+class SoundEngine;
+
+class DeviceSource
+{
+public:
+    virtual ~DeviceSource() = default;
+
+    // Output name -> output index, in name order; the software synthesizer
+    // is "Timbra MIDI Module" with index 1000.
+    virtual QMap<QString, int> listSoundCards() = 0;
+    virtual bool connectToSoundCardByIdx(int index) = 0;
+    virtual bool getIsMidiPortConnected() = 0;
+    virtual void closeMidiPort() = 0;
+    // Device id -> device name, in id order.
+    virtual QMap<int, QString> listAudioDevices() = 0;
+    virtual int getDefaultOutputAudioDevice() = 0;
+    virtual bool connectAudioDeviceById(int id, const QString &name) = 0;
+    virtual bool isPlaying() = 0;
+};
+
+class EngineDeviceSource : public DeviceSource
+{
+public:
+    explicit EngineDeviceSource(SoundEngine *engine) : m_engine(engine) {}
+
+    QMap<QString, int> listSoundCards() override;
+    bool connectToSoundCardByIdx(int index) override;
+    bool getIsMidiPortConnected() override;
+    void closeMidiPort() override;
+    QMap<int, QString> listAudioDevices() override;
+    int getDefaultOutputAudioDevice() override;
+    bool connectAudioDeviceById(int id, const QString &name) override;
+    bool isPlaying() override;
+
+private:
+    SoundEngine *m_engine;
+};

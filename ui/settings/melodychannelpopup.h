@@ -1,0 +1,36 @@
+// The melody-channel pop-up of the transport area: a list of the 16 MIDI
+// channels ("Track 1" .. "Track 16"). A click reports the 0-based channel to
+// the holding window's slot changeMelodyTrack(int).
+#pragma once
+
+#include <QStringListModel>
+#include <QWidget>
+
+namespace Ui {
+class MelodyChannelPopup;
+}
+
+class MelodyChannelPopup : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MelodyChannelPopup(QWidget *parent);
+    ~MelodyChannelPopup() override;
+
+    // Shows the stored channel without reporting it.
+    void loadSavedIndex(int row);
+
+signals:
+    void melodyTrackChanged(int channel);
+
+public slots:
+    void selectedTrack(const QModelIndex &index);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    Ui::MelodyChannelPopup *ui;
+    QStringListModel model;
+};

@@ -1,0 +1,166 @@
+// The Options page: language, double-click action, MIDI output and audio
+// device, chord notation, fast run, the karaoke looks, the lyric time
+// offset, and a key shift and tempo change for the song in play that are
+// never saved into its file.
+//
+// Every choice is written to the program's settings (organisation "Kvero",
+// application "VelmarPC") the moment it is made and read back once, when the
+// page is built. The page reports to the window that holds it through that
+// window's slots changeKaraokeTextSize(int), changeKaraokeTextFont(QString),
+// changeKaraokeTextAlignment(Qt::Alignment) and changeChordsSettings(int);
+// the window connects the other signals itself.
+//
+// The MIDI output and the audio device are connected by connectSoundCard()
+// and connectAudioDevice(), which the main window calls once it is shown:
+// the device chosen last (by name), else the software synthesizer, else the
+// first MIDI output; the system's default audio device, else the first one.
+//
+// GUI thread only.
+#pragma once
+
+#include <QSettings>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+#include "Song.h"
+
+class DeviceSource;
+class SoundEngine;
+class QComboBox;
+class QShowEvent;
+
+namespace Ui {
+class SettingsView;
+}
+
+class SettingsView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    SettingsView(QWidget *parent, SoundEngine *engine);
+    // The devices come from `devices` instead of the engine.
+    SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr<DeviceSource> devices);
+    ~SettingsView() override;
+
+    void loadSettings();
+
+    // Read once by the main window to set up the karaoke and chord views.
+    int getChordMode() const { return chordMode; }
+    // Empty for an index outside the list.
+    QString getFont() const;
+    int getFontSize() const { return fontPixelSize; }
+    // Centred (0x84), left (0x81), or 0 for an unknown index.
+    Qt::Alignment getTextAlign() const;
+    QString getKarBackImage() const;
+    // Only with a stored image path.
+    bool isKarBackImageEnabled() const;
+    // "#000000" for a stored index outside the list.
+    QString getKarBackColor() const;
+    QString getKarTextColor() const;
+    QString getKarHlColor() const;
+    int getLyricsTimeOffset() const;
+    // 0: a double-clicked song starts playing; otherwise it is only loaded.
+    int getPlayAction() const;
+
+    void setFstRun(bool on);
+    bool getFstRun() const { return fastRun; }
+    void setChordMode(int mode) { chordMode = mode; }
+    void setFont(int index) { fontIndex = index; }
+    void setFontSize(int index);
+    void setTextAlign(int index) { alignIndex = index; }
+    void resetSpinBoxTempoKey();
+
+    void connectSoundCard();
+    void connectAudioDevice();
+    void refreshDeviceList();
+
+signals:
+    void fontSizeChanged(int pixelSize);
+    void fontFamilyChanged(QString family);
+    void fontAlignmentChanged(Qt::Alignment alignment);
+    void chordChanged(int mode);
+    void colorKaraokeBackgroundChanged(QString color);
+    void colorKaraokeTextChanged(QString color);
+    void colorKaraokeHighlightChanged(QString color);
+    void imageKaraokeBackgroundChanged(QString path);
+    void lyricsOffsetChanged(int ms);
+    void runtimeTempoChanged(int delta);
+    void runtimeKeyChanged(int delta);
+    void resizeWindows();
+    void rebuildDatabaseRequest();
+
+public slots:
+    void on_loadSongChange(Song::LoadSongState state);
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+    // What the page asks of the user; tests answer in place of the boxes.
+    virtual void warn(const QString &text);
+    virtual bool confirm(const QString &title, const QString &text);
+    virtual QString chooseImageFile();
+
+private slots:
+    void on_languageCombo_activated(int row);
+    void on_actionCombo_activated(int row);
+    void on_chordCombo_activated(int row);
+    void on_fastRunCheck_clicked(bool checked);
+    void on_textFontCombo_activated(int row);
+    void on_textSizeCombo_activated(int row);
+    void on_textAlignCombo_activated(int row);
+    void on_comboKarTxtColor_activated(int row);
+    void on_comboKarHlColor_activated(int row);
+    void on_comboKarBgColor_activated(int row);
+    void on_pbBgImage_clicked();
+    void on_radioKarBgImage_clicked(bool checked);
+    void on_radioKarBgColor_clicked(bool checked);
+    void on_spinBoxLyricsOffset_valueChanged(int value);
+    void on_spinBoxKey_valueChanged(int value);
+    void on_spinBoxTempo_valueChanged(int value);
+    void on_restoreLayoutButton_clicked();
+    void on_rebuildDatabaseButton_clicked();
+    void on_aboutQtButton_clicked();
+    void on_comboSoundCard_activated(int row);
+    void on_comboAudioDevices_activated(int row);
+
+private:
+    void fillLists();
+    void retranslate();
+    void showImageName(const QString &path);
+    QString colorAt(const QStringList &colors, const char *key, int fallback) const;
+    // Lists (name, index or id) in `combo` and connects the row named
+    // `stored`; returns that row, or -1 with the row that refused in `failed`.
+    int connectStored(QComboBox *combo, const QList<QPair<QString, int>> &list, const QString &stored,
+                      const std::function<bool(int)> &connectRow, int *failed);
+    // Connects the first of `rows` (except `failed`) that opens and shows
+    // it; warns with `failure` when none does.
+    void connectFallback(QComboBox *combo, QList<int> rows, int failed, const std::function<bool(int)> &connectRow,
+                         const QString &failure);
+
+    Ui::SettingsView *ui;
+    QSettings settings;
+    std::unique_ptr<DeviceSource> devices;
+
+    QStringList chordNotations;
+    const QStringList fontFamilies;
+    QStringList textSizes;
+    QStringList alignments;
+    const QStringList textColors;
+    const QStringList highlightColors;
+    const QStringList backgroundColors;
+    QStringList doubleClickActions;
+    const QStringList languages;
+
+    int chordMode = 1;
+    int fontIndex = 0;
+    int sizeIndex = 1;
+    int fontPixelSize = 0;
+    int alignIndex = 0;
+    bool fastRun = true;
+    SoundEngine *engine;
+};

@@ -1,0 +1,25 @@
+#include "volumepopup.h"
+
+#include "parentslots.h"
+#include "ui_volumepopup.h"
+
+volumePopup::volumePopup(QWidget *parent) : QWidget(parent, Qt::Popup), ui(new Ui::volumePopup)
+{
+    ui->setupUi(this);
+    connectToParentSlot(ui->masterVolumeSlider, SIGNAL(valueChanged(int)), parent, SLOT(volumeChanged(int)));
+}
+
+volumePopup::~volumePopup()
+{
+    delete ui;
+}
+
+int volumePopup::getVolume() const
+{
+    return ui->masterVolumeSlider->value();
+}
+
+void volumePopup::setVolume(const unsigned int &volume)
+{
+    ui->masterVolumeSlider->setValue(int(qMin(volume, 127u)));
+}

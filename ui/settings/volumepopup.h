@@ -1,0 +1,28 @@
+// The music volume pop-up of the transport area: one vertical slider,
+// 0 .. 127. Each change goes to the holding window's slot volumeChanged(int),
+// which hands it to the sound engine.
+#pragma once
+
+#include <QWidget>
+
+namespace Ui {
+class volumePopup;
+}
+
+class volumePopup : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit volumePopup(QWidget *parent);
+    ~volumePopup() override;
+
+    int getVolume() const;
+
+public slots:
+    // A changed value is reported like a move of the slider.
+    void setVolume(const unsigned int &volume);
+
+private:
+    Ui::volumePopup *ui;
+};
