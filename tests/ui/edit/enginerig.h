@@ -4,6 +4,7 @@
 #pragma once
 
 #include "AudioSink.h"
+#include "MIDI_const.h"
 #include "SoundEngine.h"
 #include "SynthAudioSink.h"
 #include "testutil.h"
