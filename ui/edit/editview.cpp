@@ -244,7 +244,8 @@ void editView::saveAndClear()
     if (m_saveOnStop && !m_songPath.isEmpty()) {
         if (m_songType == SONG_FORMAT_MIDI && m_engine->midiEdit()->hasUnsavedEdits()) {
             qDebug() << "Salvato Midi";
-            m_engine->midiEdit()->SaveToFile(m_songPath);
+            if (m_engine->midiEdit()->SaveToFile(m_songPath) != 0)
+                qWarning() << "editView: the mix was not saved into" << m_songPath;
         } else if (m_songType == SONG_FORMAT_MP3 &&
                    (m_deltaBpm != m_startDeltaBpm || m_deltaKey != m_startDeltaKey)) {
             qDebug() << "Salva Mp3";

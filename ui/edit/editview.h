@@ -8,7 +8,8 @@
 //
 // The save goes to the song the strips were built for: its path and format
 // are taken when the song starts, so an unload or a new load before the stop
-// never loses the edits or writes them into another file.
+// never loses the edits or writes them into another file; an unload that
+// comes without a stop saves as a stop would.
 //
 // Threads: GUI thread only.
 #pragma once

@@ -46,12 +46,7 @@ public:
             QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")});
         engine->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
     }
-    ~EngineRig()
-    {
-        engine->setPlayingState(SoundEngine::ePsStopUnload);
-        currSong->unloadSongFile();
-        nextSong->unloadSongFile();
-    }
+    ~EngineRig() { engine->setPlayingState(SoundEngine::ePsStopUnload); }
 
     // The main window's road: stop and unload, ready, load, play.
     bool play(const QString &path)
