@@ -12,7 +12,6 @@
 #include "volumes.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QStandardPaths>
 
 namespace {
