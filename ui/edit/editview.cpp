@@ -14,10 +14,9 @@
 
 namespace {
 
-void setPicture(QAbstractButton *button, const char *name, bool down)
+void setPicture(QAbstractButton *button, const char *picture)
 {
-    button->setIcon(QIcon(QStringLiteral(":/icon2x/%1_%2.png").arg(QLatin1String(name),
-                                                                    down ? QLatin1String("DOWN") : QLatin1String("UP"))));
+    button->setIcon(QIcon(QString::fromLatin1(picture)));
 }
 
 QString signedNumber(int n)
@@ -204,18 +203,18 @@ void editView::on_restoreSettingsButton_clicked()
     restartWithoutSaving();
 }
 
-void editView::on_globalUndoButton_pressed() { setPicture(ui->globalUndoButton, "global-undo", true); }
-void editView::on_globalUndoButton_released() { setPicture(ui->globalUndoButton, "global-undo", false); }
-void editView::on_restoreSettingsButton_pressed() { setPicture(ui->restoreSettingsButton, "restore-settings", true); }
-void editView::on_restoreSettingsButton_released() { setPicture(ui->restoreSettingsButton, "restore-settings", false); }
-void editView::on_minusButtonKey_pressed() { setPicture(ui->minusButtonKey, "minus", true); }
-void editView::on_minusButtonKey_released() { setPicture(ui->minusButtonKey, "minus", false); }
-void editView::on_plusButtonKey_pressed() { setPicture(ui->plusButtonKey, "plus", true); }
-void editView::on_plusButtonKey_released() { setPicture(ui->plusButtonKey, "plus", false); }
-void editView::on_minusBpm_pressed() { setPicture(ui->minusBpm, "minus", true); }
-void editView::on_minusBpm_released() { setPicture(ui->minusBpm, "minus", false); }
-void editView::on_plusBpm_pressed() { setPicture(ui->plusBpm, "plus", true); }
-void editView::on_plusBpm_released() { setPicture(ui->plusBpm, "plus", false); }
+void editView::on_globalUndoButton_pressed() { setPicture(ui->globalUndoButton, ":/icon2x/global-undo_DOWN.png"); }
+void editView::on_globalUndoButton_released() { setPicture(ui->globalUndoButton, ":/icon2x/global-undo_UP.png"); }
+void editView::on_restoreSettingsButton_pressed() { setPicture(ui->restoreSettingsButton, ":/icon2x/restore-settings_DOWN.png"); }
+void editView::on_restoreSettingsButton_released() { setPicture(ui->restoreSettingsButton, ":/icon2x/restore-settings_UP.png"); }
+void editView::on_minusButtonKey_pressed() { setPicture(ui->minusButtonKey, ":/icon2x/minus_DOWN.png"); }
+void editView::on_minusButtonKey_released() { setPicture(ui->minusButtonKey, ":/icon2x/minus_UP.png"); }
+void editView::on_plusButtonKey_pressed() { setPicture(ui->plusButtonKey, ":/icon2x/plus_DOWN.png"); }
+void editView::on_plusButtonKey_released() { setPicture(ui->plusButtonKey, ":/icon2x/plus_UP.png"); }
+void editView::on_minusBpm_pressed() { setPicture(ui->minusBpm, ":/icon2x/minus_DOWN.png"); }
+void editView::on_minusBpm_released() { setPicture(ui->minusBpm, ":/icon2x/minus_UP.png"); }
+void editView::on_plusBpm_pressed() { setPicture(ui->plusBpm, ":/icon2x/plus_DOWN.png"); }
+void editView::on_plusBpm_released() { setPicture(ui->plusBpm, ":/icon2x/plus_UP.png"); }
 
 void editView::refreshLabelKey()
 {

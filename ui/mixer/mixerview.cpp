@@ -16,8 +16,8 @@ QPixmap ledPicture(const char *name)
 } // namespace
 
 mixerView::mixerView(QWidget *parent, SoundEngine *engine)
-    : QWidget(parent), ui(new Ui::mixerView), m_engine(engine), m_ledOn(ledPicture(":/icon2x/led_ON.png")),
-      m_ledOff(ledPicture(":/icon2x/led_OFF.png"))
+    : QWidget(parent), ui(new Ui::mixerView), m_engine(engine), m_ledOn(ledPicture(":/icon2x/led_ON")),
+      m_ledOff(ledPicture(":/icon2x/led_OFF"))
 {
     // The labels wait hidden under the page until a song places them, so
     // none ever shows at the page's corner.
