@@ -76,6 +76,13 @@ int MIDI_CONST_SetTrkGsNames(int version, int *extendedBank);
 // The live pair; never null. Empty tables before the first selection.
 const GS_NAME_TABLES *MIDI_CONST_GetTrkGsNames();
 
+// The live tables under their own names. Each call reads the switch once: a
+// walk that pairs a row pointer with a count takes one MIDI_CONST_GetTrkGsNames().
+inline const GS_INSTRUMENT_NAME *trkGsNames() { return MIDI_CONST_GetTrkGsNames()->trkGsNames; }
+inline int GS_INSTR_NAMES_SIZE() { return MIDI_CONST_GetTrkGsNames()->GS_INSTR_NAMES_SIZE; }
+inline const GS_DRUM_KIT_NAME *GSshrtDrumKit() { return MIDI_CONST_GetTrkGsNames()->GSshrtDrumKit; }
+inline int GS_DRUMKIT_NAMES_SIZE() { return MIDI_CONST_GetTrkGsNames()->GS_DRUMKIT_NAMES_SIZE; }
+
 // The built-in pair that a version selects, without installing it; never
 // null. Sets other than 0 and 1 are built on first use (see MIDI_const_tables).
 const GS_NAME_TABLES *MIDI_CONST_GetBuiltInNames(int version);

@@ -1,0 +1,276 @@
+// The edit page and its channel strips on the real engine: each control lands
+// in the mix of the song in play, the stop writes it into the song file (read
+// back by mido and mutagen), global undo and restore settings write nothing.
+#include "MidiEdit.h"
+#include "Sequencer.h"
+#include "controltracksmall.h"
+#include "editview.h"
+#include "enginerig.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest>
+
+using Action = std::function<void(ControlTrackSmall *)>;
+Q_DECLARE_METATYPE(Action)
+
+namespace {
+
+template <class W>
+W *child(QWidget *w, const char *name)
+{
+    return w->findChild<W *>(QLatin1String(name));
+}
+
+QString text(QWidget *w, const char *name)
+{
+    return child<QLabel>(w, name)->text();
+}
+
+void click(QWidget *w, const char *name)
+{
+    QTest::mouseClick(child<QPushButton>(w, name), Qt::LeftButton);
+}
+
+// Opens the strip's chooser from its instrument name; the pop-up shown.
+QWidget *openChooser(ControlTrackSmall *s)
+{
+    QLabel *name = child<QLabel>(s, "instrLabel");
+    QTest::mousePress(s, Qt::LeftButton, {}, name->mapTo(s, name->rect().center()));
+    return QApplication::activePopupWidget();
+}
+
+} // namespace
+
+class TestEditView : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<EngineRig> m_rig;
+    std::unique_ptr<editView> m_page;
+    QString m_mid, m_mp3;
+    QByteArray m_midBytes, m_mp3Bytes;
+    QStringList m_restarts;
+
+    MidiEdit *edit() { return m_rig->engine->midiEdit(); }
+    const MidiEditTrack &edited(int channel) { return edit()->editedData().tracks[channel - 1][0]; }
+    bool play(const QString &path)
+    {
+        if (!m_rig->play(path))
+            return false;
+        m_page->setBpmAndKeySign(currSong->info().bpm, QString());
+        return true;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_rig = std::make_unique<EngineRig>();
+        EngineRig::makeSongs(m_rig->dir.path());
+        m_mid = m_rig->dir.filePath("mix.mid");
+        m_mp3 = m_rig->dir.filePath("song.mp3");
+        m_midBytes = TestUtil::readFile(m_mid);
+        m_mp3Bytes = TestUtil::readFile(m_mp3);
+    }
+    void init()
+    {
+        for (const QString &song : {m_mid, m_mp3})
+            QFile::remove(song + ".bak");
+        QVERIFY(TestUtil::writeFile(m_mid, m_midBytes) && TestUtil::writeFile(m_mp3, m_mp3Bytes));
+        m_page = std::make_unique<editView>(nullptr, m_rig->engine.get());
+        m_restarts.clear();
+        connect(m_page.get(), &editView::restartSong, this, [this](const QString &path, int action) {
+            m_restarts << QStringLiteral("%1 %2").arg(QFileInfo(path).fileName()).arg(action);
+            QVERIFY(play(path));
+        });
+    }
+    void cleanup()
+    {
+        m_rig->stop();
+        m_page.reset();
+    }
+
+    void stripsFollowTheSong()
+    {
+        QVERIFY(play(m_mid));
+        QCOMPARE(m_page->stripCount(), 3);
+        QCOMPARE(m_page->strip(1)->channel(), 4);
+        QCOMPARE(text(m_page->strip(0), "channelLabel"), QStringLiteral("Ch. 01 -"));
+        QVERIFY(m_page->strip(2)->isDrum());
+        QCOMPARE(child<QSlider>(m_page->strip(0), "horizontalSlider")->value(), 100);
+        // The notes of channel 1 mark its strip.
+        QVERIFY(EngineRig::waitFor([&] { return text(m_page->strip(0), "asteriskLabel") == " * "; }));
+
+        // An MP3 gets no strips; its tempo label shows the tempo it plays at.
+        QVERIFY(play(m_mp3));
+        QCOMPARE(m_page->stripCount(), 0);
+        m_page->setBpmAndKeySign(120, QString());
+        click(m_page.get(), "plusBpm");
+        click(m_page.get(), "plusBpm");
+        QCOMPARE(text(m_page.get(), "labelBpm"), QStringLiteral("122 [+2%]"));
+        m_rig->stop();
+        QCOMPARE(text(m_page.get(), "labelBpm"), QStringLiteral(" [0]"));
+        QCOMPARE(text(m_page.get(), "labelKey"), QStringLiteral(" [0]"));
+    }
+
+    void keyLabel_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("notation");
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("none") << QString() << 1 << 0 << " [0]";
+        QTest::newRow("up two") << "C" << 1 << 2 << "D [+2]";
+        QTest::newRow("down three, Italian") << "Am" << 0 << -3 << "Fa#m [-3]";
+        QTest::newRow("past the range") << "C" << 1 << 14 << "C [+12]";
+        // Longer than the transposer takes: cut, never past its buffer.
+        QTest::newRow("hostile") << QString(300, 'G') << 1 << 0 << QString(24, 'G') + " [0]";
+    }
+    void keyLabel()
+    {
+        QFETCH(QString, key);
+        QFETCH(int, notation);
+        QFETCH(int, steps);
+        QFETCH(QString, label);
+        QVERIFY(play(m_mid));
+        m_page->setChordLang(notation);
+        m_page->setBpmAndKeySign(120, key);
+        for (int i = 0; i < qAbs(steps); ++i)
+            click(m_page.get(), steps > 0 ? "plusButtonKey" : "minusButtonKey");
+        QCOMPARE(text(m_page.get(), "labelKey"), label);
+        QCOMPARE(m_rig->engine->getDeltaKey(), qBound(-12, steps, 12));
+    }
+
+    void stripControlsReachTheMix_data()
+    {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QList<int>>("channel1"); // state, program, volume
+        QTest::newRow("volume drag") << Action([](ControlTrackSmall *s) {
+            QSlider *v = child<QSlider>(s, "horizontalSlider");
+            v->setSliderDown(true);
+            v->setSliderPosition(70);
+            v->setSliderDown(false);
+        }) << QList<int>{0, 24, 70};
+        QTest::newRow("mute") << Action([](ControlTrackSmall *s) { click(s, "muteButton"); }) << QList<int>{1, 24, 100};
+        QTest::newRow("solo") << Action([](ControlTrackSmall *s) { click(s, "soloButton"); }) << QList<int>{2, 24, 100};
+        QTest::newRow("bass from the chooser") << Action([](ControlTrackSmall *s) {
+            QWidget *chooser = openChooser(s);
+            QVERIFY(chooser);
+            auto *families = child<QListView>(chooser, "listViewFamiliy");
+            QTest::mousePress(families->viewport(), Qt::LeftButton, {},
+                              families->visualRect(families->model()->index(4, 0)).center());
+            auto *items = child<QListView>(chooser, "listViewInstr");
+            const QModelIndex first = items->model()->index(0, 0);
+            QVERIFY(first.isValid());
+            emit items->activated(first);
+            QVERIFY(EngineRig::waitFor([&] { return !QApplication::activePopupWidget(); }));
+        }) << QList<int>{0, 32, 100};
+        QTest::newRow("undo after edits") << Action([](ControlTrackSmall *s) {
+            click(s, "muteButton");
+            child<QSlider>(s, "horizontalSlider")->triggerAction(QAbstractSlider::SliderPageStepSub);
+            click(s, "undoButton");
+        }) << QList<int>{0, 24, 100};
+    }
+    void stripControlsReachTheMix()
+    {
+        QFETCH(Action, action);
+        QFETCH(QList<int>, channel1);
+        QVERIFY(play(m_mid));
+        action(m_page->strip(0));
+        const MidiEditTrack &t = edited(1);
+        QCOMPARE(QList<int>({t.muteSolo, t.program, t.volume}), channel1);
+        // Every layer of the channel, in the records the engine plays.
+        const DbLayer &played = m_rig->engine->sequencer()->GetDbInPlay()->layers[0][3];
+        QCOMPARE(int(played.muteSolo), channel1[0]);
+        // The stop writes exactly what differs from the file.
+        const bool changed = edit()->hasUnsavedEdits();
+        m_rig->stop();
+        QCOMPARE(QFile::exists(m_mid + ".bak"), changed);
+        QVERIFY(play(m_mid));
+        QCOMPARE(QList<int>({edited(1).muteSolo, edited(1).program, edited(1).volume}), channel1);
+    }
+
+    void drumChooserListsKits()
+    {
+        QVERIFY(play(m_mid));
+        QWidget *chooser = openChooser(m_page->strip(2));
+        QVERIFY(chooser);
+        QVERIFY(child<QListView>(chooser, "listViewFamiliy")->isHidden());
+        QCOMPARE(child<QListView>(chooser, "listViewInstr")->model()->rowCount(), GS_DRUMKIT_NAMES_SIZE());
+        QPointer<QWidget> gone(chooser);
+        chooser->close();
+        QVERIFY(EngineRig::waitFor([&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return gone.isNull();
+        }));
+        // A press on the slider opens nothing.
+        QSlider *v = child<QSlider>(m_page->strip(2), "horizontalSlider");
+        QTest::mousePress(m_page->strip(2), Qt::LeftButton, {}, v->geometry().center());
+        QVERIFY(!QApplication::activePopupWidget());
+    }
+
+    void stopSavesIntoTheFile()
+    {
+        // No edit: the file stays byte for byte.
+        QVERIFY(play(m_mid));
+        m_rig->stop();
+        QCOMPARE(TestUtil::readFile(m_mid), m_midBytes);
+        QVERIFY(!QFile::exists(m_mid + ".bak"));
+
+        QVERIFY(play(m_mid));
+        click(m_page->strip(1), "muteButton");
+        click(m_page.get(), "plusButtonKey");
+        click(m_page.get(), "plusButtonKey");
+        m_rig->stop();
+        const QByteArray mido = TestUtil::runPython("playback/make_midiedit_song.py", {"compare", m_mid + ".bak", m_mid});
+        QVERIFY2(mido.startsWith("same song\n"), mido);
+        QVERIFY(play(m_mid));
+        QCOMPARE(m_rig->engine->getDeltaKey(), 2);
+        QCOMPARE(int(edited(4).muteSolo), int(DB_MUTE));
+
+        QVERIFY(play(m_mp3));
+        click(m_page.get(), "minusBpm");
+        click(m_page.get(), "plusButtonKey");
+        // Unloaded with no stop first: still saved, into this song.
+        currSong->unloadSongFile();
+        QCOMPARE(m_page->stripCount(), 0);
+        const QByteArray tag = TestUtil::runPython("songfiles/id3_peer.py", {"dump", m_mp3});
+        // The program's own frame: "QEDT", size, flags, then 0, tempo -1, key +1.
+        QVERIFY2(tag.contains("51454454") && tag.contains("00ff01"), tag);
+        QVERIFY(QFile::exists(m_mp3 + ".bak"));
+    }
+
+    void undoAndRestoreWriteNothing()
+    {
+        QVERIFY(play(m_mid));
+        click(m_page->strip(0), "muteButton");
+        click(m_page.get(), "globalUndoButton");
+        QCOMPARE(m_restarts, QStringList({"mix.mid 0"}));
+        QCOMPARE(TestUtil::readFile(m_mid), m_midBytes);
+        QCOMPARE(int(edited(1).muteSolo), int(DB_NORMAL));
+
+        // The restarted song saves again.
+        click(m_page->strip(0), "soloButton");
+        m_rig->stop();
+        QVERIFY(TestUtil::readFile(m_mid) != m_midBytes);
+
+        // Restore: the backup is put back and what was edited is not written.
+        QVERIFY(play(m_mid));
+        QCOMPARE(int(edited(1).muteSolo), int(DB_SOLO));
+        click(m_page->strip(1), "muteButton");
+        click(m_page.get(), "restoreSettingsButton");
+        QCOMPARE(TestUtil::readFile(m_mid), m_midBytes);
+        QCOMPARE(int(edited(1).muteSolo), int(DB_NORMAL));
+        m_rig->stop();
+        QCOMPARE(TestUtil::readFile(m_mid), m_midBytes);
+
+        // With no song nothing restarts.
+        click(m_page.get(), "globalUndoButton");
+        QCOMPARE(m_restarts.size(), 2);
+    }
+};
+
+VELMAR_TEST(TestEditView)
+
+#include "tst_editview.moc"

@@ -1,0 +1,165 @@
+// The mixer page on the real engine: the group faders, solo and mute reach
+// the sequencer's group volumes and the level FluidSynth renders; the channel
+// rows follow the song in play; the lights switch between two pictures.
+#include "../edit/enginerig.h"
+#include "mixerview.h"
+#include "volumes.h"
+
+#include <QAbstractButton>
+#include <QFormLayout>
+#include <QFrame>
+#include <QLabel>
+#include <QSet>
+#include <QSlider>
+#include <QtTest>
+
+namespace {
+
+const char *const kSolo[] = {"soloButtonDrums", "soloButtonBass", "soloButtonGuitar",
+                             "soloButtonKeyboards", "soloButtonOrchestra", "soloButtonWinds"};
+const char *const kMute[] = {"muteButtonDrums", "muteButtonBass", "muteButtonGuitar",
+                             "muteButtonKeyboards", "muteButtonOrchestra", "muteButtonWinds"};
+const char *const kFader[] = {"drumsVolume", "bassVolume", "guitarVolume",
+                              "keyboardsVolume", "OrchestraVolume", "windsVolume"};
+
+} // namespace
+
+class TestMixerView : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<EngineRig> m_rig;
+    std::unique_ptr<mixerView> m_page;
+
+    QAbstractButton *button(const char *name) { return m_page->findChild<QAbstractButton *>(name); }
+    QSlider *fader(int g) { return m_page->findChild<QSlider *>(kFader[g]); }
+    // Each group: its volume in the sequencer, "m" when its mute shows, "s" for solo.
+    QStringList groups()
+    {
+        QStringList out;
+        for (int g = 0; g < 6; ++g)
+            out << QString::number(VOLUMES_GetSliderValue(g)) + (button(kMute[g])->isChecked() ? "m" : "") +
+                       (button(kSolo[g])->isChecked() ? "s" : "");
+        return out;
+    }
+    int rows()
+    {
+        int n = 0;
+        for (QFrame *f : m_page->findChildren<QFrame *>())
+            if (f->property("FrameInstr").toBool())
+                n += static_cast<QFormLayout *>(f->layout())->rowCount();
+        return n;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_rig = std::make_unique<EngineRig>();
+        EngineRig::makeSongs(m_rig->dir.path());
+    }
+    void init() { m_page = std::make_unique<mixerView>(nullptr, m_rig->engine.get()); }
+    void cleanup()
+    {
+        m_rig->stop();
+        m_page.reset();
+        for (int g = 0; g < 6; ++g)
+            m_rig->engine->setSlidersVol(SoundEngine::eSliders(g), 127);
+    }
+
+    void soloAndMute_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QStringList>("groups");
+        QTest::newRow("solo bass") << QStringList{"soloButtonBass"}
+                                   << QStringList{"0m", "100s", "0m", "0m", "0m", "0m"};
+        QTest::newRow("solo bass off") << QStringList{"soloButtonBass", "soloButtonBass"}
+                                       << QStringList{"127", "100", "127", "127", "127", "127"};
+        QTest::newRow("mute the soloed group")
+            << QStringList{"soloButtonBass", "muteButtonBass"} << QStringList{"0m", "0m", "0m", "0m", "0m", "0m"};
+        QTest::newRow("a second solo mutes the first")
+            << QStringList{"soloButtonBass", "soloButtonWinds"}
+            << QStringList{"0m", "0m", "0m", "0m", "0m", "127s"};
+        QTest::newRow("mute then unmute") << QStringList{"muteButtonGuitar", "muteButtonGuitar"}
+                                          << QStringList{"127", "100", "127", "127", "127", "127"};
+        // A muted group's fader is heard at once; the mute still shows.
+        QTest::newRow("fader of a muted group") << QStringList{"muteButtonDrums", "fader drums 64"}
+                                                << QStringList{"64m", "100", "127", "127", "127", "127"};
+    }
+    void soloAndMute()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QStringList, groups);
+        fader(1)->setValue(100);
+        for (const QString &c : clicks) {
+            if (c.startsWith("fader"))
+                fader(0)->setValue(c.section(' ', 2).toInt());
+            else
+                QTest::mouseClick(button(c.toLatin1()), Qt::LeftButton);
+        }
+        QCOMPARE(this->groups(), groups);
+    }
+
+    void fadersChangeTheSound()
+    {
+        QVERIFY(m_rig->play(m_rig->dir.filePath("mix.mid")));
+        QVERIFY(m_rig->sounding());
+        // mix.mid plays a guitar, a violin and the drums.
+        for (int g : {0, 2, 4})
+            fader(g)->setValue(0);
+        QVERIFY(m_rig->silent());
+        fader(2)->setValue(127);
+        QVERIFY(m_rig->sounding());
+        QTest::mouseClick(button("muteButtonGuitar"), Qt::LeftButton);
+        QVERIFY(m_rig->silent());
+    }
+
+    void channelRowsFollowTheSong()
+    {
+        QVERIFY(m_rig->play(m_rig->dir.filePath("mix.mid")));
+        QCOMPARE(rows(), 3);
+        QCOMPARE(m_page->frameOf(1)->objectName(), QStringLiteral("frameGuitar"));
+        QCOMPARE(m_page->frameOf(4)->objectName(), QStringLiteral("frameOrchestra"));
+        QCOMPARE(m_page->frameOf(10)->objectName(), QStringLiteral("frameDrums"));
+        QVERIFY(!m_page->frameOf(2));
+        // A second start of the same song adds nothing.
+        m_rig->engine->setPlayingState(SoundEngine::ePsReady);
+        m_rig->engine->setPlayingState(SoundEngine::ePsPlaying);
+        QCOMPARE(rows(), 3);
+        m_page->showDetails(true);
+        QVERIFY(!m_page->frameOf(1)->isHidden());
+        m_rig->stop();
+        QCOMPARE(rows(), 0);
+        QVERIFY(m_rig->play(m_rig->dir.filePath("song.mp3")));
+        QCOMPARE(rows(), 0);
+    }
+
+    void lightsSwitchTwoPictures()
+    {
+        QVERIFY(m_rig->play(m_rig->dir.filePath("mix.mid")));
+        QVERIFY(EngineRig::waitFor([&] { return m_page->isLit(1); }));
+        m_rig->engine->setPlayingState(SoundEngine::ePsPaused);
+        m_rig->engine->setPlayingState(SoundEngine::ePsReady);
+        QVERIFY(!m_page->isLit(1));
+        QList<QLabel *> leds;
+        for (QLabel *l : m_page->findChildren<QLabel *>())
+            if (l->property("labelInstrPlaying").toString() == "Led")
+                leds << l;
+        QCOMPARE(leds.size(), 32);
+        // Every picture a light ever shows is one of two made at the start.
+        QSet<qint64> pictures;
+        for (int i = 0; i < 10000; ++i) {
+            m_page->isPlaying(i % 34, i % 3);
+            QLabel *led = leds[i % 32];
+            pictures << led->pixmap().cacheKey();
+        }
+        QCOMPARE(pictures.size(), 2);
+        QVERIFY(!m_page->isLit(0) && !m_page->isLit(33));
+        m_page->isPlaying(1, 100);
+        QVERIFY(m_page->isLit(1));
+        m_page->resetLeds();
+        QVERIFY(!m_page->isLit(1));
+    }
+};
+
+VELMAR_TEST(TestMixerView)
+
+#include "tst_mixerview.moc"

@@ -1,0 +1,158 @@
+#include "controltracksmall.h"
+
+#include "instrchooserpopup.h"
+#include "StreamData.h"
+#include "programfonts.h"
+#include "ui_controltracksmall.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+
+namespace {
+
+QString rowName(const char *name)
+{
+    return QString::fromLatin1(name ? name : NO_INSTRUMENT_NAME);
+}
+
+} // namespace
+
+ControlTrackSmall::ControlTrackSmall(QWidget *parent, int channel, int volume, int state)
+    : QWidget(parent), ui(new Ui::ControlTrackSmall), m_startVolume(volume), m_startState(state)
+{
+    ProgramFonts::addApplicationFont(QStringLiteral(":/fonts/lcddot.ttf"));
+    ui->setupUi(this);
+    setChannel(channel);
+}
+
+ControlTrackSmall::ControlTrackSmall(QWidget *parent, int channel, const GS_INSTRUMENT_NAME *instrument,
+                                     int volume, int state)
+    : ControlTrackSmall(parent, channel, volume, state)
+{
+    m_startInstrument = instrument;
+    startUp();
+}
+
+ControlTrackSmall::ControlTrackSmall(QWidget *parent, int channel, const GS_DRUM_KIT_NAME *kit, int volume,
+                                     int state)
+    : ControlTrackSmall(parent, channel, volume, state)
+{
+    m_startKit = kit;
+    startUp();
+}
+
+ControlTrackSmall::~ControlTrackSmall()
+{
+    delete ui;
+}
+
+void ControlTrackSmall::startUp()
+{
+    ui->instrLabel->setText(m_startInstrument ? rowName(m_startInstrument->name)
+                                              : rowName(m_startKit ? m_startKit->name : nullptr));
+    ui->buttonGroup->setId(ui->trackPlayButton, DB_NORMAL);
+    ui->buttonGroup->setId(ui->muteButton, DB_MUTE);
+    ui->buttonGroup->setId(ui->soloButton, DB_SOLO);
+    if (QAbstractButton *b = ui->buttonGroup->button(m_startState))
+        b->setChecked(true);
+    ui->horizontalSlider->setValue(m_startVolume);
+    emit volumeChanged(m_channel, m_startVolume);
+    ui->asteriskLabel->clear();
+    connect(ui->buttonGroup, &QButtonGroup::idClicked, this, &ControlTrackSmall::muteSoloPLayChanged);
+}
+
+void ControlTrackSmall::setChannel(int channel)
+{
+    m_channel = channel;
+    ui->channelLabel->setText(QStringLiteral("Ch. %1 -").arg(channel, 2, 10, QLatin1Char('0')));
+}
+
+void ControlTrackSmall::changeInstr(const GS_INSTRUMENT_NAME *row)
+{
+    if (!row)
+        return;
+    ui->instrLabel->setText(rowName(row->name));
+    emit prgCh(row, m_channel);
+}
+
+void ControlTrackSmall::changeInstr(const GS_DRUM_KIT_NAME *row)
+{
+    if (!row)
+        return;
+    ui->instrLabel->setText(rowName(row->name));
+    emit prgCh(row, m_channel);
+}
+
+void ControlTrackSmall::showAsterisk(int channel, int velocity)
+{
+    if (channel == m_channel)
+        ui->asteriskLabel->setText(velocity ? QStringLiteral(" * ") : QStringLiteral(" "));
+}
+
+void ControlTrackSmall::resetAsterisk()
+{
+    ui->asteriskLabel->setText(QStringLiteral(" "));
+}
+
+void ControlTrackSmall::setInstrName(const QString &name)
+{
+    ui->instrLabel->setText(name);
+}
+
+void ControlTrackSmall::muteSoloPLayChanged(int id)
+{
+    emit muteSoloChanged(m_channel, id);
+}
+
+void ControlTrackSmall::on_horizontalSlider_sliderMoved(int value)
+{
+    emit volumeChanged(m_channel, value);
+}
+
+void ControlTrackSmall::on_undoButton_clicked()
+{
+    ui->trackPlayButton->setChecked(true);
+    ui->horizontalSlider->setValue(m_startVolume);
+    if (m_startInstrument)
+        changeInstr(m_startInstrument);
+    else
+        changeInstr(m_startKit);
+    emit muteSoloChanged(m_channel, DB_NORMAL);
+    emit volumeChanged(m_channel, m_startVolume);
+}
+
+void ControlTrackSmall::on_undoButton_pressed()
+{
+    ui->undoButton->setIcon(QIcon(QStringLiteral(":/icon2x/undo-small_DOWN.png")));
+}
+
+void ControlTrackSmall::on_undoButton_released()
+{
+    ui->undoButton->setIcon(QIcon(QStringLiteral(":/icon2x/undo-small_UP.png")));
+}
+
+void ControlTrackSmall::mousePressEvent(QMouseEvent *event)
+{
+    QWidget *under = childAt(event->position().toPoint());
+    if (!under || (under != ui->frameInstr && under->parentWidget() != ui->frameInstr))
+        return;
+    // Deleted on close: a press per song would otherwise leave a hidden pop-up each.
+    auto *chooser = new InstrChooserPopup(this, isDrum());
+    chooser->setWindowFlags(Qt::Popup);
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    connect(chooser, &InstrChooserPopup::instrChanged, this,
+            qOverload<const GS_INSTRUMENT_NAME *>(&ControlTrackSmall::changeInstr));
+    connect(chooser, &InstrChooserPopup::dkChanged, this,
+            qOverload<const GS_DRUM_KIT_NAME *>(&ControlTrackSmall::changeInstr));
+    QPoint at = QCursor::pos();
+    const QScreen *screen = QGuiApplication::screenAt(at);
+    const QRect area = (screen ? screen : QGuiApplication::primaryScreen())->geometry();
+    if (at.y() + 300 > area.bottom())
+        at.ry() -= 300;
+    if (at.x() + 600 > area.right())
+        at.rx() -= 600;
+    chooser->move(at);
+    chooser->show();
+}

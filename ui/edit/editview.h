@@ -1,0 +1,104 @@
+// The edit page: the key shift and tempo change of the song on the transport
+// and, for a MIDI song, one channel strip per channel the song uses. Every
+// edit goes straight to the sound engine and is heard at once; when the song
+// stops the page writes the edits into the song file (a MIDI song through the
+// mix editor, an MP3 through its tag) and empties itself. Global undo restarts
+// the song as its file has it; restore settings first puts the file's backup
+// back. Both skip the save of the stop they cause.
+//
+// The save goes to the song the strips were built for: its path and format
+// are taken when the song starts, so an unload or a new load before the stop
+// never loses the edits or writes them into another file; an unload that
+// comes without a stop saves as a stop would.
+//
+// Threads: GUI thread only.
+#pragma once
+
+#include "playback/Song.h"
+
+#include <QList>
+#include <QWidget>
+
+class ControlTrackSmall;
+class SoundEngine;
+
+namespace Ui {
+class editView;
+}
+
+class editView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    editView(QWidget *parent, SoundEngine *engine);
+    ~editView() override;
+
+    // The song's own tempo (0: none given) and key signature, as its
+    // information gives them.
+    void setBpmAndKeySign(int bpm, const QString &keySign);
+    // 0 Italian note names, 1 letter names.
+    void setChordLang(int notation);
+
+    int stripCount() const;
+    ControlTrackSmall *strip(int row) const;
+
+signals:
+    // Load the song at path and start it again; action 0 plays.
+    void restartSong(const QString &path, int action);
+
+public slots:
+    void createChildInstr();
+    void onSongBpmChanged(int bpm, int delta);
+    void onSongKeyChanged(int delta);
+    void onTrackStopped();
+    void on_loadSongChange(Song::LoadSongState state);
+
+private slots:
+    void on_minusButtonKey_clicked();
+    void on_plusButtonKey_clicked();
+    void on_minusBpm_clicked();
+    void on_plusBpm_clicked();
+    void on_globalUndoButton_clicked();
+    void on_restoreSettingsButton_clicked();
+    void on_globalUndoButton_pressed();
+    void on_globalUndoButton_released();
+    void on_restoreSettingsButton_pressed();
+    void on_restoreSettingsButton_released();
+    void on_minusButtonKey_pressed();
+    void on_minusButtonKey_released();
+    void on_plusButtonKey_pressed();
+    void on_plusButtonKey_released();
+    void on_minusBpm_pressed();
+    void on_minusBpm_released();
+    void on_plusBpm_pressed();
+    void on_plusBpm_released();
+    // One receiver for every note-on, routed to the channel's strip.
+    void onNoteOn(int channel, int velocity);
+
+private:
+    void stepKey(int step);
+    void stepBpm(int step);
+    void refreshLabelKey();
+    void refreshLabelBpm();
+    void saveAndClear();
+    void clearStrips();
+    void addStrip(ControlTrackSmall *strip);
+    bool isMp3() const;
+    // Restart from the file: the stop that follows saves nothing.
+    void restartWithoutSaving();
+
+    Ui::editView *ui;
+    SoundEngine *m_engine;
+    bool m_saveOnStop = true;
+    int m_deltaBpm = 0;
+    int m_deltaKey = 0;
+    int m_startDeltaBpm = 0;
+    int m_startDeltaKey = 0;
+    int m_bpm = 0;
+    int m_notation = 0;
+    QString m_keySign;
+    QString m_songPath;
+    uint32_t m_songType = 0;
+    QList<ControlTrackSmall *> m_byChannel;
+};

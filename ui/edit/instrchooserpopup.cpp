@@ -1,0 +1,58 @@
+#include "instrchooserpopup.h"
+
+#include "ui_instrchooserpopup.h"
+
+InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
+    : QWidget(parent), ui(new Ui::InstrChooserPopup), m_tables(MIDI_CONST_GetTrkGsNames()), m_drumMode(drumMode)
+{
+    ui->setupUi(this);
+    if (m_drumMode) {
+        ui->listViewFamiliy->hide();
+        for (int i = 0; i < m_tables->GS_DRUMKIT_NAMES_SIZE; ++i)
+            addItem(m_tables->GSshrtDrumKit[i].name, i);
+    } else {
+        for (const char *family : FamilyInstruments)
+            m_families.appendRow(new QStandardItem(QString::fromLatin1(family)));
+        ui->listViewFamiliy->setModel(&m_families);
+    }
+    ui->listViewInstr->setModel(&m_items);
+}
+
+InstrChooserPopup::~InstrChooserPopup()
+{
+    delete ui;
+}
+
+void InstrChooserPopup::addItem(const char *name, int index)
+{
+    // A kit table's end row has no name and is no kit.
+    if (!name)
+        return;
+    auto *item = new QStandardItem(QString::fromLatin1(name));
+    item->setData(index, Qt::UserRole);
+    m_items.appendRow(item);
+}
+
+void InstrChooserPopup::on_listViewFamiliy_pressed(const QModelIndex &index)
+{
+    m_items.clear();
+    const int first = index.row() * 8;
+    for (int i = 0; i < m_tables->GS_INSTR_NAMES_SIZE; ++i) {
+        const GS_INSTRUMENT_NAME &row = m_tables->trkGsNames[i];
+        if (row.program >= first && row.program < first + 8)
+            addItem(row.name, i);
+    }
+}
+
+void InstrChooserPopup::on_listViewInstr_activated(const QModelIndex &index)
+{
+    bool ok = false;
+    const int i = index.data(Qt::UserRole).toInt(&ok);
+    if (!ok)
+        return;
+    if (m_drumMode && i >= 0 && i < m_tables->GS_DRUMKIT_NAMES_SIZE)
+        emit dkChanged(&m_tables->GSshrtDrumKit[i]);
+    else if (!m_drumMode && i >= 0 && i < m_tables->GS_INSTR_NAMES_SIZE)
+        emit instrChanged(&m_tables->trkGsNames[i]);
+    close();
+}

@@ -1,0 +1,41 @@
+// The instrument chooser of a channel strip: the 16 General MIDI families and
+// the instruments of the pressed one, or every drum kit for a drum channel.
+// It lists one snapshot of the live name tables, so the index of a chosen
+// item always names a row of the table it was listed from.
+#pragma once
+
+#include "MIDI_const.h"
+
+#include <QStandardItemModel>
+#include <QWidget>
+
+namespace Ui {
+class InstrChooserPopup;
+}
+
+class InstrChooserPopup : public QWidget
+{
+    Q_OBJECT
+
+public:
+    InstrChooserPopup(QWidget *parent, bool drumMode);
+    ~InstrChooserPopup() override;
+
+signals:
+    void instrChanged(const GS_INSTRUMENT_NAME *row);
+    void dkChanged(const GS_DRUM_KIT_NAME *row);
+
+private slots:
+    // Lists the instruments of family row f: programs 8f to 8f + 7, every bank.
+    void on_listViewFamiliy_pressed(const QModelIndex &index);
+    void on_listViewInstr_activated(const QModelIndex &index);
+
+private:
+    void addItem(const char *name, int index);
+
+    Ui::InstrChooserPopup *ui;
+    const GS_NAME_TABLES *m_tables;
+    bool m_drumMode;
+    QStandardItemModel m_families;
+    QStandardItemModel m_items;
+};

@@ -1,0 +1,223 @@
+#include "mixerview.h"
+
+#include "MidiEdit.h"
+#include "ui_mixerview.h"
+
+#include <QFormLayout>
+#include <QLabel>
+
+namespace {
+
+QPixmap ledPicture(const char *name)
+{
+    return QPixmap(QString::fromLatin1(name)).scaled(50, 50, Qt::KeepAspectRatio, Qt::FastTransformation);
+}
+
+} // namespace
+
+mixerView::mixerView(QWidget *parent, SoundEngine *engine)
+    : QWidget(parent), ui(new Ui::mixerView), m_engine(engine), m_ledOn(ledPicture(":/icon2x/led_ON")),
+      m_ledOff(ledPicture(":/icon2x/led_OFF"))
+{
+    // The labels wait hidden under the page until a song places them, so
+    // none ever shows at the page's corner.
+    for (Strip &s : m_strips) {
+        s.name = new QLabel(this);
+        s.name->setStyleSheet(QStringLiteral("color:white; width: 80px; font: 10px;"));
+        s.name->setProperty("labelInstrPlaying", QStringLiteral("Name"));
+        s.name->setContentsMargins(5, 0, 0, 0);
+        s.name->hide();
+        s.led = new QLabel(this);
+        s.led->setProperty("labelInstrPlaying", QStringLiteral("Led"));
+        s.led->setStyleSheet(QStringLiteral("margin-top: 3px;"));
+        s.led->setPixmap(m_ledOff);
+        s.led->setFixedSize(40, 40);
+        s.led->hide();
+    }
+    ui->setupUi(this);
+    m_groups = {{{ui->drumsVolume, ui->soloButtonDrums, ui->muteButtonDrums, ui->frameDrums},
+                 {ui->bassVolume, ui->soloButtonBass, ui->muteButtonBass, ui->frameBass},
+                 {ui->guitarVolume, ui->soloButtonGuitar, ui->muteButtonGuitar, ui->frameGuitar},
+                 {ui->keyboardsVolume, ui->soloButtonKeyboards, ui->muteButtonKeyboards, ui->frameKeyboards},
+                 {ui->OrchestraVolume, ui->soloButtonOrchestra, ui->muteButtonOrchestra, ui->frameOrchestra},
+                 {ui->windsVolume, ui->soloButtonWinds, ui->muteButtonWinds, ui->frameWinds}}};
+    for (Group &g : m_groups)
+        g.fader->setValue(127);
+    showDetails(false);
+    connect(engine, &SoundEngine::isPlayingTrack, this, &mixerView::isPlaying);
+    connect(currSong, &Song::loadSongChange, this, &mixerView::on_loadSongChange);
+    connect(engine, &SoundEngine::trackStopped, this, &mixerView::resetLeds);
+    connect(engine, &SoundEngine::refreshInstr, this, &mixerView::refreshInstruments);
+}
+
+mixerView::~mixerView()
+{
+    delete ui;
+}
+
+bool mixerView::isLit(int channel) const
+{
+    return channel >= 1 && channel <= NUM_SLOTS && m_strips[channel - 1].lit;
+}
+
+QFrame *mixerView::frameOf(int channel) const
+{
+    return channel >= 1 && channel <= NUM_SLOTS ? m_strips[channel - 1].frame : nullptr;
+}
+
+void mixerView::showDetails(bool show)
+{
+    for (Group &g : m_groups)
+        g.frame->setVisible(show);
+}
+
+void mixerView::ledOn(Strip &s)
+{
+    if (!s.lit) {
+        s.lit = true;
+        s.led->setPixmap(m_ledOn);
+    }
+}
+
+void mixerView::ledOff(Strip &s)
+{
+    if (s.lit) {
+        s.lit = false;
+        s.led->setPixmap(m_ledOff);
+    }
+}
+
+void mixerView::isPlaying(int channel, int on)
+{
+    if (channel < 1 || channel > NUM_SLOTS)
+        return;
+    Strip &s = m_strips[channel - 1];
+    if (on)
+        ledOn(s);
+    else
+        ledOff(s);
+}
+
+void mixerView::resetLeds()
+{
+    for (Strip &s : m_strips)
+        ledOff(s);
+}
+
+void mixerView::on_loadSongChange(Song::LoadSongState state)
+{
+    if (state == Song::eLsUnloaded)
+        resetFrames();
+}
+
+void mixerView::resetFrames()
+{
+    for (Group &g : m_groups) {
+        auto *form = static_cast<QFormLayout *>(g.frame->layout());
+        while (form->rowCount() > 0) {
+            const QFormLayout::TakeRowResult row = form->takeRow(form->rowCount() - 1);
+            delete row.labelItem;
+            delete row.fieldItem;
+        }
+    }
+    for (Strip &s : m_strips) {
+        s.frame = nullptr;
+        for (QLabel *l : {s.led, s.name}) {
+            l->hide();
+            l->setParent(this);
+        }
+    }
+}
+
+void mixerView::refreshInstruments()
+{
+    resetFrames();
+    if (!currSong->isLoaded() || currSong->baseType() != SONG_FORMAT_MIDI)
+        return;
+    const GS_NAME_TABLES *tables = MIDI_CONST_GetTrkGsNames();
+    const MIDI_SETTING_DATA &data = m_engine->midiEdit()->editedData();
+    for (int c = 0; c < NUM_SLOTS; ++c) {
+        const MidiEditTrack &t = data.tracks[c][0];
+        const bool drum = t.flags & DB_FLAG_DRUM;
+        const char *name = getInstrumentOrDrumKitName(tables, t.program, t.bank, t.insertId, drum);
+        if (qstrcmp(name, NO_INSTRUMENT_NAME) == 0 || currSong->db().layers[c][0].program == NO_PROGRAM)
+            continue;
+        Strip &s = m_strips[c];
+        s.name->setText(QString::fromLatin1(name));
+        s.frame = m_groups[drum ? SoundEngine::eSlDrums : sliderGroupInstrMap[t.program & 0x7F]].frame;
+        static_cast<QFormLayout *>(s.frame->layout())->addRow(s.led, s.name);
+        s.led->show();
+        s.name->show();
+    }
+}
+
+void mixerView::setVolume(SoundEngine::eSliders g, int volume)
+{
+    m_engine->setSlidersVol(g, volume);
+}
+
+void mixerView::mute(SoundEngine::eSliders g)
+{
+    Group &group = m_groups[g];
+    group.solo->setChecked(false);
+    setVolume(g, group.mute->isChecked() ? 0 : group.fader->value());
+}
+
+void mixerView::solo(SoundEngine::eSliders g)
+{
+    Group &group = m_groups[g];
+    group.mute->setChecked(false);
+    if (!group.solo->isChecked()) {
+        setVolume(g, group.fader->value());
+        restoreVolumes();
+    } else {
+        handleMuteSolo(g, 2);
+    }
+}
+
+void mixerView::handleMuteSolo(SoundEngine::eSliders g, int mode)
+{
+    if (mode == 1) {
+        setVolume(g, 0);
+        return;
+    }
+    setVolume(g, m_groups[g].fader->value());
+    if (mode != 2)
+        return;
+    for (int h = SoundEngine::eSlDrums; h <= SoundEngine::eSlWinds; ++h) {
+        if (h == g)
+            continue;
+        m_groups[h].mute->setChecked(true);
+        m_groups[h].solo->setChecked(false);
+        setVolume(SoundEngine::eSliders(h), 0);
+    }
+}
+
+void mixerView::restoreVolumes()
+{
+    for (SoundEngine::eSliders g : {SoundEngine::eSlBass, SoundEngine::eSlDrums, SoundEngine::eSlGuitars,
+                                    SoundEngine::eSlKeyboards, SoundEngine::eSlOrchestra, SoundEngine::eSlWinds}) {
+        m_groups[g].mute->setChecked(false);
+        setVolume(g, m_groups[g].fader->value());
+    }
+}
+
+// A muted group's fader is still heard at once: the fader always wins.
+void mixerView::on_drumsVolume_valueChanged(int value) { setVolume(SoundEngine::eSlDrums, value); }
+void mixerView::on_bassVolume_valueChanged(int value) { setVolume(SoundEngine::eSlBass, value); }
+void mixerView::on_guitarVolume_valueChanged(int value) { setVolume(SoundEngine::eSlGuitars, value); }
+void mixerView::on_keyboardsVolume_valueChanged(int value) { setVolume(SoundEngine::eSlKeyboards, value); }
+void mixerView::on_OrchestraVolume_valueChanged(int value) { setVolume(SoundEngine::eSlOrchestra, value); }
+void mixerView::on_windsVolume_valueChanged(int value) { setVolume(SoundEngine::eSlWinds, value); }
+void mixerView::on_soloButtonDrums_clicked() { solo(SoundEngine::eSlDrums); }
+void mixerView::on_soloButtonBass_clicked() { solo(SoundEngine::eSlBass); }
+void mixerView::on_soloButtonGuitar_clicked() { solo(SoundEngine::eSlGuitars); }
+void mixerView::on_soloButtonKeyboards_clicked() { solo(SoundEngine::eSlKeyboards); }
+void mixerView::on_soloButtonOrchestra_clicked() { solo(SoundEngine::eSlOrchestra); }
+void mixerView::on_soloButtonWinds_clicked() { solo(SoundEngine::eSlWinds); }
+void mixerView::on_muteButtonDrums_clicked() { mute(SoundEngine::eSlDrums); }
+void mixerView::on_muteButtonBass_clicked() { mute(SoundEngine::eSlBass); }
+void mixerView::on_muteButtonGuitar_clicked() { mute(SoundEngine::eSlGuitars); }
+void mixerView::on_muteButtonKeyboards_clicked() { mute(SoundEngine::eSlKeyboards); }
+void mixerView::on_muteButtonOrchestra_clicked() { mute(SoundEngine::eSlOrchestra); }
+void mixerView::on_muteButtonWinds_clicked() { mute(SoundEngine::eSlWinds); }

@@ -1,0 +1,100 @@
+// The mixer page: one fader with solo and mute for each of the six instrument
+// groups (drums, bass, guitars, keyboards, orchestra, winds), each volume
+// going to the sequencer's group volumes through the sound engine; under
+// them, per group, the channels of the song in play with a light that is on
+// while the channel sounds.
+//
+// Lights: the two pictures are made once; a note-on only switches a light
+// whose state changes, so a dense song costs a comparison per note-on.
+// Channel rows are rebuilt from scratch on every song start, so a second
+// start of the same song adds nothing.
+//
+// Threads: GUI thread only.
+#pragma once
+
+#include "playback/Song.h"
+#include "SoundEngine.h"
+
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+
+class QAbstractButton;
+class QFrame;
+class QLabel;
+class QSlider;
+
+namespace Ui {
+class mixerView;
+}
+
+class mixerView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    mixerView(QWidget *parent, SoundEngine *engine);
+    ~mixerView() override;
+
+    // Channels 1 to 32, as the engine reports them; others are ignored.
+    bool isLit(int channel) const;
+    // The channel's row: its frame (group), or null when it has none.
+    QFrame *frameOf(int channel) const;
+
+public slots:
+    void showDetails(bool show);
+    void isPlaying(int channel, int on);
+    void resetLeds();
+    void refreshInstruments();
+    void resetFrames();
+    void on_loadSongChange(Song::LoadSongState state);
+
+private slots:
+    void on_drumsVolume_valueChanged(int value);
+    void on_bassVolume_valueChanged(int value);
+    void on_guitarVolume_valueChanged(int value);
+    void on_keyboardsVolume_valueChanged(int value);
+    void on_OrchestraVolume_valueChanged(int value);
+    void on_windsVolume_valueChanged(int value);
+    void on_soloButtonDrums_clicked();
+    void on_soloButtonBass_clicked();
+    void on_soloButtonGuitar_clicked();
+    void on_soloButtonKeyboards_clicked();
+    void on_soloButtonOrchestra_clicked();
+    void on_soloButtonWinds_clicked();
+    void on_muteButtonDrums_clicked();
+    void on_muteButtonBass_clicked();
+    void on_muteButtonGuitar_clicked();
+    void on_muteButtonKeyboards_clicked();
+    void on_muteButtonOrchestra_clicked();
+    void on_muteButtonWinds_clicked();
+
+private:
+    struct Group {
+        QSlider *fader;
+        QAbstractButton *solo;
+        QAbstractButton *mute;
+        QFrame *frame;
+    };
+    struct Strip {
+        QLabel *name = nullptr;
+        QLabel *led = nullptr;
+        QFrame *frame = nullptr;
+        bool lit = false;
+    };
+
+    void mute(SoundEngine::eSliders g);
+    void solo(SoundEngine::eSliders g);
+    void handleMuteSolo(SoundEngine::eSliders g, int mode);
+    void restoreVolumes();
+    void setVolume(SoundEngine::eSliders g, int volume);
+    void ledOn(Strip &s);
+    void ledOff(Strip &s);
+
+    Ui::mixerView *ui;
+    SoundEngine *m_engine;
+    std::array<Group, 6> m_groups{};
+    std::array<Strip, NUM_SLOTS> m_strips{};
+    QPixmap m_ledOn;
+    QPixmap m_ledOff;
+};
