@@ -55,8 +55,11 @@ void libraryView::on_importButton_clicked()
     }
     QList<QUrl> urls;
     if (pageState != 0) {
-        for (const QModelIndex &index : ui->filesLV->selectionModel()->selectedRows(0))
-            urls << QUrl::fromLocalFile(folderModel->filePath(index));
+        // A list selects single cells of the model's first column, not rows.
+        for (const QModelIndex &index : ui->filesLV->selectionModel()->selectedIndexes()) {
+            if (index.column() == 0)
+                urls << QUrl::fromLocalFile(folderModel->filePath(index));
+        }
     }
     emit importRequest(urls);
 }

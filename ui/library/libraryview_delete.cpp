@@ -21,12 +21,13 @@
 
 namespace {
 
-// A read-only song is one the user protects; a file that is gone already
-// is no obstacle to forgetting its row.
+// A read-only song is one the user protects, even from an administrator's
+// account; a file that is gone already is no obstacle to forgetting its row.
 bool removable(const QString &path)
 {
     const QFileInfo info(path);
-    return !info.exists() || (info.isWritable() && QFileInfo(info.absolutePath()).isWritable());
+    return !info.exists() || (info.permission(QFile::WriteOwner) &&
+                              QFileInfo(info.absolutePath()).isWritable());
 }
 
 // The first file of the artist's or genre's songs that could not be deleted.

@@ -1,0 +1,270 @@
+// The library page's file browser over temporary folders standing in for
+// drives, deleting from a real library file (checked with the sqlite3 shell),
+// and the page's keys and import button.
+#include "DatabaseHelper.h"
+#include "libraryview.h"
+#include "prompter.h"
+#include "testutil.h"
+
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QSettings>
+#include <QSqlQuery>
+#include <QSqlTableModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(QList<QUrl>)
+
+namespace {
+
+void put(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    TestUtil::writeFile(path, "x");
+}
+
+} // namespace
+
+class TestLibraryBrowser : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<DatabaseHelper> db;
+    std::unique_ptr<libraryView> page;
+    QStringList questions;
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+
+    template <typename T> T *child(const char *name) { return page->findChild<T *>(name); }
+    QTableView *table() { return child<QTableView>("songsListview"); }
+
+    QString add(const QString &file, const QString &artist, const QString &genre)
+    {
+        SongInfo s;
+        s.title = file;
+        s.artist = artist;
+        s.genre = genre;
+        s.format = "MIDI";
+        s.length = 215;
+        s.keySign = "C";
+        const QString path = db->getLibraryFolder() + file;
+        TestUtil::writeFile(path, "x");
+        db->checkSong(s, path);
+        return path;
+    }
+
+    QString sql(const QString &query)
+    {
+        QProcess p;
+        p.start("sqlite3", {QSqlDatabase::database().databaseName(), query});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+
+    void select(QAbstractItemView *view, const QList<int> &rows, const QModelIndex &root = {})
+    {
+        view->setFocus();
+        view->clearSelection();
+        view->selectionModel()->setCurrentIndex(view->model()->index(rows.value(0), 0, root),
+                                                QItemSelectionModel::NoUpdate);
+        for (int r : rows)
+            view->selectionModel()->select(view->model()->index(r, 0, root),
+                                           view == table() ? QItemSelectionModel::Select | QItemSelectionModel::Rows
+                                                           : QItemSelectionModel::Select);
+    }
+
+    int rowOf(QAbstractItemView *view, const QString &text, const QModelIndex &root = {}, int column = 0)
+    {
+        for (int r = 0; r < view->model()->rowCount(root); ++r) {
+            if (view->model()->index(r, column, root).data().toString() == text)
+                return r;
+        }
+        return -1;
+    }
+
+private slots:
+    void init()
+    {
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("HOME", home->path().toUtf8());
+        db = std::make_unique<DatabaseHelper>();
+        QVERIFY(db->initDb());
+        QVERIFY(db->connect());
+        page = std::make_unique<libraryView>(db.get(), nullptr, nullptr);
+        page->resize(1200, 700);
+        page->show();
+        questions.clear();
+        answer = QMessageBox::Yes;
+        Prompter::setScript([this](const QString &, const QString &text, QMessageBox::StandardButtons) {
+            questions << text;
+            return answer;
+        });
+    }
+
+    void cleanup()
+    {
+        Prompter::setScript({});
+        page.reset();
+        db.reset();
+    }
+
+    // A drive of 2,000 songs in folders beside other files: the list shows
+    // song files and folders only, the index gets every song, and every way
+    // to a file plays it by its path.
+    void browseAndIndex()
+    {
+        QTemporaryDir drives;
+        const QString drive = drives.path() + "/DriveA";
+        for (int i = 0; i < 2000; ++i)
+            put(QString("%1/f%2/song%3.%4").arg(drive).arg(i / 100).arg(i, 4, 10, QChar('0'))
+                    .arg(i % 2 ? "MID" : "MP3"));
+        put(drive + "/readme.txt");
+        put(drive + "/top.KAR");
+        page->setDrivesRoot(drives.path());
+        QTest::mouseClick(child<QPushButton>("sfogliaButton"), Qt::LeftButton);
+        QCOMPARE(child<QLabel>("loadingLabel")->isVisible(), false); // nothing indexed by itself
+
+        auto *drivesView = child<QListView>("drivesLV");
+        QCOMPARE(drivesView->model()->rowCount(), 1);
+        emit drivesView->clicked(drivesView->model()->index(0, 0));
+        auto *files = child<QListView>("filesLV");
+        auto *folders = static_cast<QFileSystemModel *>(files->model());
+        QTRY_COMPARE_WITH_TIMEOUT(folders->rowCount(files->rootIndex()), 21, 30000);
+        QCOMPARE(rowOf(files, "readme.txt", files->rootIndex()), -1);
+        QCOMPARE(child<QLabel>("path")->toolTip(), drive);
+
+        QSignalSpy played(page.get(), SIGNAL(startSongPath(QString,int)));
+        emit files->doubleClicked(folders->index(drive + "/f3"));
+        QCOMPARE(child<QLabel>("path")->toolTip(), drive + "/f3");
+        QTRY_COMPARE_WITH_TIMEOUT(folders->rowCount(files->rootIndex()), 100, 30000);
+        emit files->doubleClicked(folders->index(drive + "/f3/song0301.MID"));
+        QCOMPARE(played.takeFirst(), QVariantList({drive + "/f3/song0301.MID", -1}));
+        select(files, {0}, files->rootIndex());
+        QTest::keyClick(files, Qt::Key_Backspace);
+        QCOMPARE(child<QLabel>("path")->toolTip(), drive);
+
+        auto *found = child<QTableView>("searchLV");
+        auto *index = static_cast<QSqlTableModel *>(found->model());
+        QTRY_COMPARE_WITH_TIMEOUT([&] {
+            QSqlQuery q("SELECT count(*) FROM indexes", db->driveIdxDb);
+            return q.next() ? q.value(0).toInt() : -1;
+        }(), 2001, 120000);
+        index->setFilter("file LIKE '%1234%'");
+        QVERIFY(index->select());
+        QCOMPARE(index->rowCount(), 1);
+        emit found->doubleClicked(index->index(0, 1));
+        QCOMPARE(played.takeFirst(), QVariantList({drive + "/f12/song1234.MP3", -1}));
+    }
+
+    // Songs, artists and genres go with their own files only; a protected
+    // file keeps its row; the other lists delete nothing and ask nothing.
+    void deleting_data()
+    {
+        QTest::addColumn<int>("listing"); // 0 songs, 1 artists, 2 genres, 3 recent
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QStringList>("gone");
+        QTest::addColumn<QString>("songsLeft");
+        QTest::newRow("mp3 with companions") << 0 << "a.mp3" << false
+                                             << QStringList{"a.mp3", "a.cdg", "a.mp3.bak"} << "b.kar,c.mid";
+        QTest::newRow("kar keeps the mp3's cdg") << 0 << "b.kar" << false << QStringList{"b.kar"}
+                                                 << "a.mp3,c.mid";
+        QTest::newRow("read-only song") << 0 << "a.mp3" << true << QStringList{} << "a.mp3,b.kar,c.mid";
+        QTest::newRow("artist") << 1 << "Queen" << false << QStringList{"a.mp3", "a.cdg", "a.mp3.bak", "b.kar"}
+                                << "c.mid";
+        QTest::newRow("genre") << 2 << "Pop" << false << QStringList{"c.mid"} << "a.mp3,b.kar";
+        QTest::newRow("recent list") << 3 << "a.mp3" << false << QStringList{} << "a.mp3,b.kar,c.mid";
+    }
+
+    void deleting()
+    {
+        QFETCH(int, listing);
+        QFETCH(QString, target);
+        QFETCH(bool, readOnly);
+        QFETCH(QStringList, gone);
+        QFETCH(QString, songsLeft);
+        const QString folder = db->getLibraryFolder();
+        add("a.mp3", "Queen", "Rock");
+        add("b.kar", "Queen", "Rock");
+        add("c.mid", "Abba", "Pop");
+        TestUtil::writeFile(folder + "a.cdg", "x");
+        TestUtil::writeFile(folder + "a.mp3.bak", "x");
+        if (readOnly)
+            QFile::setPermissions(folder + target, QFile::ReadOwner);
+        if (listing == 1 || listing == 2)
+            QTest::mouseClick(child<QPushButton>(listing == 1 ? "artistButton" : "genreButton"), Qt::LeftButton);
+        else if (listing == 3)
+            page->showQuery(QString(db->sqlRecentSongs).replace(":x", "10"), libraryView::RecentSongs);
+        else
+            page->showQuery(db->sqlSongsByTitle, libraryView::AllSongs);
+        const int row = rowOf(table(), target, {}, listing == 1 || listing == 2 ? 1 : 2);
+        QVERIFY(row >= 0);
+        select(table(), {row});
+        QTest::mouseClick(child<QPushButton>("deleteButton"), Qt::LeftButton);
+
+        QCOMPARE(questions.size(), listing == 3 ? 0 : 1 + int(readOnly));
+        for (const QString &file : {"a.mp3", "a.cdg", "a.mp3.bak", "b.kar", "c.mid"})
+            QCOMPARE(QFile::exists(folder + file), !gone.contains(file));
+        QCOMPARE(sql("SELECT group_concat(substr(innerPath, -5), ',') FROM "
+                     "(SELECT innerPath FROM Songs ORDER BY innerPath)"),
+                 songsLeft);
+        QCOMPARE(sql("SELECT count(*) FROM Artisti WHERE NomeArtista='Queen'"),
+                 listing == 1 ? "0" : "1");
+    }
+
+    // Each key and control of the page does its action.
+    void keysAndControls()
+    {
+        add("a.mp3", "Queen", "Rock");
+        page->showQuery(db->sqlSongsByTitle, libraryView::AllSongs);
+        QSignalSpy songs(page.get(), SIGNAL(startSongInfo(SongInfo,int)));
+        QSignalSpy paths(page.get(), SIGNAL(startSongPath(QString,int)));
+        select(table(), {0});
+        QTest::keyClick(table(), Qt::Key_Space);
+        QTest::keyClick(table(), Qt::Key_Return);
+        QCOMPARE(songs.size(), 2);
+        QCOMPARE(songs.at(0).at(1).toInt(), 0);
+        QCOMPARE(songs.at(1).at(1).toInt(), 1);
+        QCOMPARE(songs.at(0).at(0).value<SongInfo>().title, QString("a.mp3"));
+        QVERIFY(!sql("SELECT ultimaRiproduzione FROM Songs").isEmpty());
+
+        QTest::mouseClick(child<QPushButton>("infoButton"), Qt::LeftButton);
+        QVERIFY(questions.value(0).contains("Lenght: 03\u203235\u2033"));
+
+        QTest::mouseClick(child<QPushButton>("autoPlayButton"), Qt::LeftButton);
+        QCOMPARE(QSettings().value("System/Autoplay").toInt(), 0);
+
+        QTemporaryDir drives;
+        for (const char *name : {"x.mid", "y.mp3", "z.kar"})
+            put(drives.path() + "/D/" + name);
+        page->setDrivesRoot(drives.path());
+        QTest::mouseClick(child<QPushButton>("sfogliaButton"), Qt::LeftButton);
+        auto *drivesView = child<QListView>("drivesLV");
+        emit drivesView->clicked(drivesView->model()->index(0, 0));
+        auto *files = child<QListView>("filesLV");
+        QTRY_COMPARE_WITH_TIMEOUT(files->model()->rowCount(files->rootIndex()), 3, 30000);
+        QSignalSpy imports(page.get(), SIGNAL(importRequest(QList<QUrl>)));
+        QTest::mouseClick(child<QPushButton>("importButton"), Qt::LeftButton);
+        select(files, {0, 1, 2}, files->rootIndex());
+        QTest::mouseClick(child<QPushButton>("importButton"), Qt::LeftButton);
+        QCOMPARE(imports.at(0).at(0).value<QList<QUrl>>().size(), 0);
+        QCOMPARE(imports.at(1).at(0).value<QList<QUrl>>().size(), 3);
+        QVERIFY(imports.at(1).at(0).value<QList<QUrl>>().at(0).isLocalFile());
+
+        select(files, {rowOf(files, "y.mp3", files->rootIndex())}, files->rootIndex());
+        QTest::keyClick(files, Qt::Key_Return);
+        QTest::keyClick(files, Qt::Key_Space);
+        QCOMPARE(paths.size(), 2);
+        QCOMPARE(paths.at(0), QVariantList({drives.path() + "/D/y.mp3", 1}));
+        QCOMPARE(paths.at(1), QVariantList({drives.path() + "/D/y.mp3", 0}));
+    }
+};
+
+VELMAR_TEST(TestLibraryBrowser)
+#include "tst_librarybrowser.moc"
