@@ -572,6 +572,7 @@ void libraryView::hideLoading()
 void libraryView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    updatePath();
     buildCurrentTable();
 }
 
