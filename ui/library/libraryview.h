@@ -165,7 +165,6 @@ private:
     void startSelection(int action);
     bool deleteLibrarySong(const QSqlRecord &row);
     void removeFromPlaylist(const QModelIndexList &rows);
-    QString drivesRoot;
 
     Ui::libraryView *ui;
     QList<Playlist> playlists;

@@ -50,7 +50,6 @@ QString desktopFolder()
 
 void libraryView::setDrivesRoot(const QString &folder)
 {
-    drivesRoot = folder;
     drivesModel->clear();
     QList<QPair<QString, QString>> drives; // name, path
     if (!folder.isEmpty()) {
@@ -130,6 +129,8 @@ void libraryView::on_upButton_clicked()
 
 void libraryView::updatePath()
 {
+    if (!folderModel)
+        return;
     const QString full = folderModel->rootPath();
     const int width = ui->PlayListHead->width() - ui->path->x() - 10;
     ui->path->setText(QFontMetrics(ui->path->font()).elidedText(full, Qt::ElideLeft, width));
