@@ -88,7 +88,10 @@ void libraryView::on_deleteButton_clicked()
         runQuery(currentQuery, QSqlDatabase::database());
         buildTableSongs();
     } else if (headerStatus == PlaylistSongs) {
-        if (!isAdding && ask(tr("Are you sure you want to remove selected songs from the playlist?")))
+        // In adding mode or after a title search the rows are library songs,
+        // not entries of the playlist.
+        const bool entries = !isAdding && currentQuery.contains(QLatin1String("JOIN PlayListSongs"));
+        if (entries && ask(tr("Are you sure you want to remove selected songs from the playlist?")))
             removeFromPlaylist(rows);
     } else if (headerStatus == Listing) {
         const bool artists = currentQuery.contains(QLatin1String("Artisti"));
