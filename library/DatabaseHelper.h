@@ -105,6 +105,9 @@ public:
     bool removeSongFromLibrary(int idSong);
     bool removeArtist(int idArtist);
     bool removeGenre(int idGenre);
+    // Deletes a song file of the song folder with its CD+G companion (MP3
+    // only) and its ".bak"; false when the file stays.
+    bool removeSongFiles(const QString &path);
     // Empties the song tables keeping the playlists; the songs of the song
     // folder are then registered again and finalizeRebuild links the
     // playlists to them by file name and makes it all permanent.
@@ -160,7 +163,6 @@ private:
                                    const QVariant &value = {});
     bool removeWithFiles(const char *selectText, const char *selectBind, const char *deleteText,
                          const char *deleteBind, int id);
-    void removeSongFiles(const QString &path);
     bool insertMDSong(QSqlDatabase db, const char *table, const SongInfo &info);
     bool truncate(QSqlDatabase db, const char *table);
 

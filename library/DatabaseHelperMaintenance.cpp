@@ -63,17 +63,17 @@ bool DatabaseHelper::removeWithFiles(const char *selectText, const char *selectB
 // with an MP3 (never the one beside a MIDI song of the same name, which may
 // belong to another MP3) and the editors' backup. A path outside the song
 // folder was not put there by the program and is left alone.
-void DatabaseHelper::removeSongFiles(const QString &path)
+bool DatabaseHelper::removeSongFiles(const QString &path)
 {
     const QString folder = QDir::cleanPath(QDir(libraryFolder).absolutePath()) + QLatin1Char('/');
     const QFileInfo info(path);
     if (path.isEmpty() || !QDir::cleanPath(info.absoluteFilePath()).startsWith(folder)) {
         qDebug().noquote() << "Rimozione non riuscita" << path << "(fuori dalla cartella dei brani)";
-        return;
+        return false;
     }
     if (!QFile::remove(path)) {
         qDebug().noquote() << "Rimozione non riuscita" << path;
-        return;
+        return false;
     }
     if (info.suffix().compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0) {
         const QString base = path.left(path.size() - 3);
@@ -82,6 +82,7 @@ void DatabaseHelper::removeSongFiles(const QString &path)
     }
     QFile::remove(path + QLatin1String(".bak"));
     qDebug() << "Rimozione comletata";
+    return true;
 }
 
 void DatabaseHelper::prepareForRebuild()

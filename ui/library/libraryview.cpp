@@ -20,21 +20,12 @@
 #include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QSqlTableModel>
+#include <QStandardItemModel>
 #include <QStandardPaths>
 
 #include "prompter.h"
 
 namespace {
-
-// Where the platform mounts drives.
-QString drivesFolder()
-{
-#ifdef Q_OS_MACOS
-    return QDir::rootPath() + QStringLiteral("Volumes");
-#else
-    return QDir::rootPath() + QStringLiteral("media");
-#endif
-}
 
 const char kNoVerticalHeader[] = "QHeaderView::section:vertical {width: 0px;}";
 const char kDragHeader[] =
@@ -84,17 +75,14 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
     ui->songsListview->setFont(tableFont);
 
     iconProvider = new myIconProvider;
-    drivesModel = new QFileSystemModel(this);
-    drivesModel->setIconProvider(iconProvider);
-    drivesModel->setRootPath(QDir::rootPath());
+    drivesModel = new QStandardItemModel(this);
     ui->drivesLV->setModel(drivesModel);
     ui->drivesLV->setIconSize(QSize(30, 30));
     QFont drivesFont(QStringLiteral("Verdana"), 12);
     drivesFont.setBold(true);
     ui->drivesLV->setFont(drivesFont);
     ui->drivesLV->setUniformItemSizes(true);
-    ui->drivesLV->setCurrentIndex(drivesModel->index(0, 0));
-    ui->drivesLV->setRootIndex(drivesModel->index(drivesFolder()));
+    setDrivesRoot(qEnvironmentVariable("VELMAR_DRIVES_ROOT"));
 
     folderModel = new QFileSystemModel(this);
     folderModel->setIconProvider(iconProvider);
@@ -459,6 +447,7 @@ void libraryView::on_sfogliaButton_clicked()
 {
     pageState = 1;
     changeState();
+    showCurrentDrive();
 }
 
 void libraryView::leaveAddingMode()
@@ -583,6 +572,7 @@ void libraryView::hideLoading()
 void libraryView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    updatePath();
     buildCurrentTable();
 }
 

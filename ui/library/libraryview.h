@@ -22,10 +22,12 @@ class listItem;
 class myIconProvider;
 class PopupForm;
 class QFileSystemModel;
+class QStandardItemModel;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QSqlDatabase;
 class QSqlQueryModel;
+class QSqlRecord;
 class QSqlTableModel;
 
 namespace Ui {
@@ -127,6 +129,43 @@ private:
     void hideLoading();
     QString searchString() const;
 
+    // File browser, deleting, information and the page's own controls.
+public:
+    // Where the drive list comes from: the mounted volumes, or with a folder
+    // set (VELMAR_DRIVES_ROOT or this setter) that folder's subfolders.
+    void setDrivesRoot(const QString &folder);
+    void updatePath();
+    static bool compareModelIndex(const QModelIndex &a, const QModelIndex &b);
+
+private slots:
+    void on_drivesLV_clicked(const QModelIndex &index);
+    void on_filesLV_doubleClicked(const QModelIndex &index);
+    void on_upButton_clicked();
+    void on_filesLV_customContextMenuRequested(const QPoint &pos);
+    void on_searchLV_doubleClicked(const QModelIndex &index);
+    void on_deleteButton_clicked();
+    void on_infoButton_clicked();
+    void on_MDSwitch_clicked(bool checked);
+    void on_showHideLeftFrame_clicked();
+    void on_showHideLeftFrame_2_clicked();
+    void on_autoPlayButton_clicked(bool checked);
+    void on_importButton_clicked();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void showFolder(const QString &folder);
+    void showCurrentDrive();
+    QString focusedPath(QWidget *view) const;
+    void startSelection(int action);
+    bool deleteLibrarySong(const QSqlRecord &row);
+    void removeFromPlaylist(const QModelIndexList &rows);
+
     Ui::libraryView *ui;
     QList<Playlist> playlists;
     DatabaseHelper *database;
@@ -134,7 +173,7 @@ private:
     bool isAdding = false;
     int currentPlaylistIndex = 0;
     myIconProvider *iconProvider = nullptr;
-    QFileSystemModel *drivesModel = nullptr;
+    QStandardItemModel *drivesModel = nullptr;
     QFileSystemModel *folderModel = nullptr;
     QSqlTableModel *indexModel = nullptr;
     int chordLang = 0;

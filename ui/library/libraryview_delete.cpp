@@ -1,0 +1,194 @@
+// The header's delete and information buttons: library songs go from the
+// database and the disk, playlist entries only from their playlist, artists
+// and genres with all their songs.
+#include "libraryview.h"
+#include "ui_libraryview.h"
+
+#include "DatabaseHelper.h"
+#include "Extract.h"
+#include "prompter.h"
+#include "storereplies.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QSqlRecord>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// A read-only song is one the user protects, even from an administrator's
+// account; a file that is gone already is no obstacle to forgetting its row.
+bool removable(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || (info.permission(QFile::WriteOwner) &&
+                              QFileInfo(info.absolutePath()).isWritable());
+}
+
+// The first file of the artist's or genre's songs that could not be deleted.
+QString blockedFile(const char *column, int id)
+{
+    QSqlQuery q;
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT innerPath FROM Songs WHERE %1=:id").arg(QLatin1String(column)));
+    q.bindValue(QStringLiteral(":id"), id);
+    if (q.exec()) {
+        while (q.next()) {
+            if (!removable(q.value(0).toString()))
+                return q.value(0).toString();
+        }
+    }
+    return QString();
+}
+
+void reportKept(const QString &path)
+{
+    Prompter::warning(libraryView::tr("Attention"),
+                      libraryView::tr("\"%1\" cannot be deleted: it stays in the library.").arg(path));
+}
+
+} // namespace
+
+bool libraryView::compareModelIndex(const QModelIndex &a, const QModelIndex &b)
+{
+    if (a.row() != b.row())
+        return a.row() < b.row();
+    if (a.column() != b.column())
+        return a.column() < b.column();
+    if (a.internalId() != b.internalId())
+        return a.internalId() < b.internalId();
+    return std::less<const QAbstractItemModel *>()(a.model(), b.model());
+}
+
+void libraryView::on_deleteButton_clicked()
+{
+    QModelIndexList rows = ui->songsListview->selectionModel()->selectedRows(0);
+    if (rows.isEmpty())
+        return;
+    std::sort(rows.begin(), rows.end(), compareModelIndex);
+    const auto ask = [](const QString &text) {
+        return Prompter::question(tr("Attention"), text, QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes;
+    };
+
+    if (headerStatus == AllSongs || headerStatus == SongsOfListing) {
+        if (!ask(tr("Are you sure you want to delete selected songs?")))
+            return;
+        qDebug() << "Rimuovo proprio la song dal disco";
+        // Store rows carry the store's ids: they never name a library song.
+        for (const QModelIndex &index : rows) {
+            if (!isStoreRow(index.row()))
+                deleteLibrarySong(songModel->record(index.row()));
+        }
+        runQuery(currentQuery, QSqlDatabase::database());
+        buildTableSongs();
+    } else if (headerStatus == PlaylistSongs) {
+        // In adding mode or after a title search the rows are library songs,
+        // not entries of the playlist.
+        const bool entries = !isAdding && currentQuery.contains(QLatin1String("JOIN PlayListSongs"));
+        if (entries && ask(tr("Are you sure you want to remove selected songs from the playlist?")))
+            removeFromPlaylist(rows);
+    } else if (headerStatus == Listing) {
+        const bool artists = currentQuery.contains(QLatin1String("Artisti"));
+        if (!ask(artists ? tr("Are you sure you want to delete the selected artists and related songs?")
+                         : tr("Are you sure you want to delete selected genres and related songs?")))
+            return;
+        const char *idColumn = artists ? "IdArtista" : "IdGenere";
+        for (const QModelIndex &index : rows) {
+            if (isStoreRow(index.row()))
+                continue;
+            const QSqlRecord row = songModel->record(index.row());
+            const int id = row.value(QLatin1String(idColumn)).toInt();
+            qDebug().noquote() << (artists ? "Rimuovo Artista" : "Rimuovo Genere")
+                               << row.value(artists ? "NomeArtista" : "NomeGenere").toString();
+            const QString blocked = blockedFile(idColumn, id);
+            if (!blocked.isEmpty())
+                reportKept(blocked);
+            else
+                artists ? database->removeArtist(id) : database->removeGenre(id);
+        }
+        showListing(artists);
+    }
+}
+
+// The row goes first so that a file is never lost while its song stays
+// listed; a file that cannot go keeps its row.
+bool libraryView::deleteLibrarySong(const QSqlRecord &row)
+{
+    const QString path = row.value(QStringLiteral("innerPath")).toString();
+    qDebug().noquote() << path;
+    if (!removable(path)) {
+        qDebug() << "Rimozione non riuscita";
+        reportKept(path);
+        return false;
+    }
+    if (!database->removeSongFromLibrary(row.value(QStringLiteral("IdSong")).toInt()))
+        return false;
+    if (QFileInfo::exists(path) && !database->removeSongFiles(path)) {
+        Prompter::warning(tr("Attention"), tr("\"%1\" could not be deleted.").arg(path));
+        return false;
+    }
+    return true;
+}
+
+// Each selected row names the entry at its visual position, which is the
+// stored position even after a drag reordered the header.
+void libraryView::removeFromPlaylist(const QModelIndexList &rows)
+{
+    qDebug() << "Rimuovo una song dalla playlist";
+    const int id = getPlaylistId();
+    QList<SongInfo> songs = database->getPlaylistSongs(id);
+    QList<int> positions;
+    for (const QModelIndex &index : rows)
+        positions << ui->songsListview->verticalHeader()->visualIndex(index.row());
+    std::sort(positions.begin(), positions.end(), std::greater<int>());
+    for (int position : positions) {
+        if (position >= 0 && position < songs.size())
+            songs.removeAt(position);
+    }
+    database->reorderSongIntoPlaylist(id, songs);
+    runQuery(currentQuery, QSqlDatabase::database());
+    buildTableSongs();
+}
+
+void libraryView::on_infoButton_clicked()
+{
+    const QModelIndexList selected = ui->songsListview->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return;
+    const QSqlRecord row = songModel->record(selected.first().row());
+    char key[EXTRACT_CHORD_BUFFER_SIZE] = {};
+    const QByteArray latin = row.value(QStringLiteral("Key")).toString().toLatin1();
+    std::memcpy(key, latin.constData(), qMin<qsizetype>(latin.size(), EXTRACT_CHORD_MAX_CHARS));
+    Extract::TransposeAndTraslateChord(key, 0, chordLang);
+
+    const auto text = [&row](const char *column) { return row.value(QLatin1String(column)).toString(); };
+    QString message;
+    if (!text("innerPath").isEmpty() && !isStoreRow(selected.first().row())) {
+        message = tr("Title: %1\nArtist: %2\nLenght: %3\nBPM: %4\nKEY: %5\nFormat: %6")
+                      .arg(text("Titolo"), text("NomeArtista"),
+                           StoreReplies::lengthText(row.value(QStringLiteral("Durata")).toInt()),
+                           text("Bpm"), QString::fromLatin1(key), text("Formato"));
+    } else if (row.value(QStringLiteral("IdGenere")).toInt() != 0) {
+        message = tr("Genre: %1 \nSongs count: %2\n").arg(text("NomeGenere"), text("NumBrani"));
+    } else if (row.value(QStringLiteral("IdArtista")).toInt() != 0) {
+        message = tr("Artist: %1 \nSongs count: %2\n").arg(text("NomeArtista"), text("NumBrani"));
+    }
+    if (!message.isEmpty()) {
+        Prompter::question(tr("Detailed Info"), message, QMessageBox::Ok);
+        return;
+    }
+    QString product = text("ProductId");
+    if (product.isEmpty())
+        product = text("IdSong");
+    postToStore(QStringLiteral("/service/song_info.php"),
+                {{QStringLiteral("lang"), QStringLiteral("2")},
+                 {QStringLiteral("id_product"), product},
+                 {QStringLiteral("id_song"), database->getSongIdWithProductId(product)}},
+                SLOT(receivedSongInfo(QNetworkReply*)));
+}

@@ -1,0 +1,154 @@
+// The file browser: the drives beside the chosen folder's song files, and the
+// drive index that a drive click fills in the background.
+#include "libraryview.h"
+#include "ui_libraryview.h"
+
+#include "indexDriveThread.h"
+#include "myiconprovider.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QMenu>
+#include <QSqlRecord>
+#include <QSqlTableModel>
+#include <QStandardItemModel>
+#include <QStandardPaths>
+#include <QStorageInfo>
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole + 1;
+
+// Kernel and memory file systems hold no songs, and walking them never ends.
+bool isSongVolume(const QStorageInfo &volume)
+{
+    static const QStringList pseudo{"tmpfs", "devtmpfs", "proc", "sysfs", "cgroup", "cgroup2",
+                                    "devpts", "mqueue", "debugfs", "tracefs", "securityfs",
+                                    "pstore", "bpf", "autofs", "hugetlbfs", "fusectl",
+                                    "configfs", "binfmt_misc", "nsfs", "ramfs", "efivarfs",
+                                    "squashfs"};
+    static const QStringList system{"/proc", "/sys", "/dev", "/run", "/snap"};
+    const QString root = volume.rootPath();
+    if (!volume.isValid() || !volume.isReady() || !QFileInfo(root).isDir())
+        return false;
+    if (pseudo.contains(QString::fromLatin1(volume.fileSystemType())))
+        return false;
+    for (const QString &s : system) {
+        if (root == s || root.startsWith(s + QLatin1Char('/')))
+            return false;
+    }
+    return true;
+}
+
+QString desktopFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+} // namespace
+
+void libraryView::setDrivesRoot(const QString &folder)
+{
+    drivesModel->clear();
+    QList<QPair<QString, QString>> drives; // name, path
+    if (!folder.isEmpty()) {
+        const QDir root(folder);
+        for (const QFileInfo &info : root.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+            drives.append({info.fileName(), info.absoluteFilePath()});
+    } else {
+        for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
+            if (!isSongVolume(volume))
+                continue;
+            const QString label = volume.name().isEmpty()
+                                      ? QFileInfo(volume.rootPath()).fileName()
+                                      : volume.name();
+            drives.append({volume.isRoot() ? volume.rootPath() : label, volume.rootPath()});
+        }
+    }
+    for (const auto &drive : drives) {
+        auto *item = new QStandardItem(iconProvider->icon(QFileIconProvider::Drive), drive.first);
+        item->setData(drive.second, kPathRole);
+        item->setToolTip(drive.second);
+        item->setEditable(false);
+        drivesModel->appendRow(item);
+    }
+    // No drive is chosen until the user clicks one: nothing is indexed by itself.
+    ui->drivesLV->setCurrentIndex(QModelIndex());
+}
+
+void libraryView::showCurrentDrive()
+{
+    const QModelIndex current = ui->drivesLV->currentIndex();
+    if (current.isValid())
+        on_drivesLV_clicked(current);
+    else
+        showFolder(folderModel->rootPath());
+}
+
+void libraryView::on_drivesLV_clicked(const QModelIndex &index)
+{
+    const QString path = index.data(kPathRole).toString();
+    if (path.isEmpty())
+        return;
+    ui->loadingLabel->show();
+    ui->loadingGifLabel->show();
+    qDebug().noquote() << path;
+    indexThread->setPath(path);
+    ui->searchText->clear();
+    // The whole system disk is no place to browse from: its index is kept,
+    // the user starts from the desktop.
+    showFolder(path == QDir::rootPath() ? desktopFolder() : path);
+}
+
+void libraryView::showFolder(const QString &folder)
+{
+    ui->filesLV->setRootIndex(folderModel->setRootPath(folder));
+    updatePath();
+}
+
+void libraryView::on_filesLV_doubleClicked(const QModelIndex &index)
+{
+    const QFileInfo info = folderModel->fileInfo(index);
+    const QString path = info.canonicalFilePath();
+    qDebug().noquote() << path;
+    if (path.isEmpty())
+        return;
+    if (info.isDir())
+        showFolder(path);
+    else
+        emit startSongPath(path, -1);
+}
+
+void libraryView::on_upButton_clicked()
+{
+    QDir folder = folderModel->rootDirectory();
+    folder.cdUp();
+    showFolder(folder.absolutePath());
+}
+
+void libraryView::updatePath()
+{
+    if (!folderModel)
+        return;
+    const QString full = folderModel->rootPath();
+    const int width = ui->PlayListHead->width() - ui->path->x() - 10;
+    ui->path->setText(QFontMetrics(ui->path->font()).elidedText(full, Qt::ElideLeft, width));
+    ui->path->setToolTip(full);
+}
+
+void libraryView::on_filesLV_customContextMenuRequested(const QPoint &pos)
+{
+    QMenu menu(this);
+    menu.addAction(ui->actionRemove);
+    menu.exec(ui->filesLV->viewport()->mapToGlobal(pos));
+}
+
+void libraryView::on_searchLV_doubleClicked(const QModelIndex &index)
+{
+    const QSqlRecord row = indexModel->record(index.row());
+    const QString path = row.value(QStringLiteral("path")).toString() +
+                         row.value(QStringLiteral("file")).toString();
+    if (!path.isEmpty())
+        emit startSongPath(path, -1);
+}
