@@ -39,6 +39,21 @@ QStandardItem *textItem(const QString &text)
     return item;
 }
 
+// The song counts a syllable's end in visible characters (spaces left out);
+// the row painter and the split count every character: the position just
+// after the count-th visible one. The end-of-row mark stays as it is.
+uint8_t characterOffset(const QString &text, uint8_t visibleCount)
+{
+    if (visibleCount == 0 || visibleCount == SYL_END_OF_ROW)
+        return visibleCount;
+    int seen = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i].unicode() > ' ' && ++seen == visibleCount)
+            return uint8_t(i + 1);
+    }
+    return uint8_t(text.size());
+}
+
 // Where a too-wide row is split: the space nearest the middle, the right-hand
 // one on a tie; -1 when the row has no space.
 int splitPosition(const QString &text)
@@ -76,6 +91,8 @@ void LyricsModel::loadSongChange(int state, const LyricsSource &song)
     m_songHasSyllables = song.hasSyllables && !m_songSyllables.isEmpty();
     m_songHasChords = song.hasChords;
     m_songCdg = song.cdg;
+    m_songBaseType = song.baseType;
+    m_songTicksPerQuarter = song.ticksPerQuarter;
     playState.tempoBpm = 120;
     fillDataModel();
     if (m_painter)
@@ -145,6 +162,7 @@ void LyricsModel::splitLongRowString()
             SYL_EV syllable = m_songSyllables[s];
             if (syllable.row < i)
                 continue;
+            syllable.offset = characterOffset(text, syllable.offset);
             syllable.row = int16_t(first);
             // The end-of-row mark stays one in the second half.
             if (p >= 0 && syllable.offset > p) {

@@ -1,9 +1,10 @@
 // The lyric rows, syllables and chords of the loaded song as the karaoke view
 // shows them: rows too wide for the view split once into two, syllables
-// renumbered to the split rows, one lyric item per row (text in TEXT_ROLE)
-// and one chord-strip item per chord (a whole ChordInfo in TEXT_ROLE, named
-// after the key shift). A CD+G song has no lyric or chord items; its decoder
-// is primed instead.
+// renumbered to the split rows (their offsets counted in characters, spaces
+// included, where the song counts visible characters), one lyric item per row
+// (text in TEXT_ROLE) and one chord-strip item per chord (a whole ChordInfo in
+// TEXT_ROLE, named after the key shift). A CD+G song has no lyric or chord
+// items; its decoder is primed instead.
 //
 // The song hands its records in as a LyricsSource, which the model copies:
 // a rebuild after a change of view size or font needs nothing from the song.
@@ -33,6 +34,10 @@ struct LyricsSource {
     bool hasSyllables = false;
     bool hasChords = false;
     QByteArray cdg;   // the CD+G companion's bytes; a CD+G song when not empty
+    // Low byte of the format code: 1 MIDI (timed in ticks), 2, 4 and 16 audio
+    // (timed in hundredths of a second).
+    int baseType = 1;
+    int ticksPerQuarter = 480;
 };
 
 // Where the lyric timing stands in the lists; every fill starts it over.
@@ -73,6 +78,12 @@ public:
     const QVector<SYL_EV> &syllables() const { return m_syllables; }
     const QVector<CHORD_EV> &chords() const { return m_chords; }
     bool isLoaded() const { return m_loaded; }
+    bool isCdg() const { return !m_songCdg.isEmpty(); }
+    bool songHasRows() const { return m_songHasRows; }
+    bool songHasSyllables() const { return m_songHasSyllables; }
+    bool songHasChords() const { return m_songHasChords; }
+    int baseType() const { return m_songBaseType; }
+    int ticksPerQuarter() const { return m_songTicksPerQuarter; }
     int keyShift() const { return m_keyShift; }
     bool noChordsLabelVisible() const { return m_noChordsVisible; }
     // Read and advanced by the lyric timing.
@@ -116,6 +127,8 @@ private:
     bool m_songHasSyllables = false;
     bool m_songHasChords = false;
     QByteArray m_songCdg;
+    int m_songBaseType = 1;
+    int m_songTicksPerQuarter = 480;
 
     QVector<TEXT_EV> m_rows;
     QVector<SYL_EV> m_syllables;

@@ -147,26 +147,6 @@ void circularArrow(QPainter &p, const QColor &c, bool clockwise)
         arrowHead(p, QPointF(64, 24), -60, c);
 }
 
-void guitar(QPainter &p, const QColor &c, bool nut)
-{
-    stroke(p, c, 3);
-    for (int s = 0; s < 6; ++s)
-        p.drawLine(QPointF(20 + s * 12, 20), QPointF(20 + s * 12, 84));
-    for (int f = 0; f < 5; ++f)
-        p.drawLine(QPointF(20, 20 + f * 16), QPointF(80, 20 + f * 16));
-    if (nut) {
-        fill(p, c);
-        p.drawRect(QRectF(18, 14, 64, 7));
-    } else {
-        fill(p, c);
-        p.drawRect(QRectF(6, 24, 8, 8));
-    }
-    fill(p, c);
-    p.drawEllipse(QPointF(32, 44), 5, 5);
-    p.drawEllipse(QPointF(56, 60), 5, 5);
-    p.drawEllipse(QPointF(68, 60), 5, 5);
-}
-
 } // namespace
 
 void drawMicrophone(QPainter &p, const QRectF &area, const QColor &color)
@@ -456,20 +436,6 @@ void drawGlyph(QPainter &p, Glyph g, const QColor &c)
         circularArrow(p, c, false);
         fill(p, c);
         p.drawEllipse(QPointF(50, 50), 8, 8);
-        break;
-    case Glyph::GuitarGrid:
-        guitar(p, c, true);
-        break;
-    case Glyph::GuitarGridFret:
-        guitar(p, c, false);
-        break;
-    case Glyph::PianoKeys:
-        fill(p, c);
-        for (int i = 0; i < 7; ++i)
-            p.drawRect(QRectF(8 + i * 12, 20, 11, 60));
-        fill(p, kDark);
-        for (int i : {0, 1, 3, 4, 5})
-            p.drawRect(QRectF(15 + i * 12, 20, 8, 36));
         break;
     case Glyph::Playlist:
         stroke(p, c, 8);

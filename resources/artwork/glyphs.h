@@ -14,7 +14,7 @@ enum class Glyph {
     NewWindow, ToNewWindow, Cross, FolderUp, Autoplay, AddPlaylist, Check, Info,
     Bin, Earth, EarthOff, Search, Browse, DragLines, File, FolderSad, Disk, MidiPlug,
     Wave, Notes, Clock, Coin, Download, DownloadError, Pencil, Plus, Minus,
-    Headphones, Undo, Restore, GuitarGrid, GuitarGridFret, PianoKeys, Playlist
+    Headphones, Undo, Restore, Playlist
 };
 
 // How a pictogram sits in its picture.

@@ -19,3 +19,11 @@ for r, row in enumerate(song["rows"]):
             words.extend(mido.Message("control_change", control=c, value=v) for c, v in zip(*chord))
 words.extend([mido.Message("note_on", note=60, velocity=90, time=96), mido.Message("note_off", note=60, time=96)])
 mido.MidiFile(type=1, ticks_per_beat=96, tracks=[words]).save(out)
+
+now, row, times = 0.0, -1, []
+for message in mido.MidiFile(out):
+    now += message.time
+    if message.type == "text" and not message.text.startswith("@"):
+        row += message.text[0] in "\\/"
+        times.append([round(now * 1000), row, message.text.lstrip("\\/")])
+print(json.dumps(times))

@@ -38,9 +38,9 @@ private slots:
         QTest::addColumn<QStringList>("chords");
         const QString song = R"({"rows": [["aaaa ", "bb ", "cccc ", "dd"], ["next"]], "chords": ["C", "Am"]})";
         QTest::newRow("fits") << song << 0 << 0 << QStringList{"aaaa bb cccc dd", "next", ""}
-                              << "4/0 6/0 10/0 12/0 127/0 4/1 127/1" << QStringList{"C", "Am"};
+                              << "4/0 7/0 12/0 15/0 127/0 4/1 127/1" << QStringList{"C", "Am"};
         QTest::newRow("a pixel more splits at the middle space") << song << 1 << 0 << QStringList{"aaaa bb", "cccc dd", "next", ""}
-                                                               << "4/0 6/0 2/1 4/1 127/1 4/2 127/2" << QStringList{"C", "Am"};
+                                                               << "4/0 7/0 4/1 7/1 127/1 4/2 127/2" << QStringList{"C", "Am"};
         QTest::newRow("chords follow the key")
             << R"({"rows": [["a"], ["b"], ["c"], ["d"], ["e"]], "chords": ["C", "Am", "F#m7", "Bb", "G/B"]})" << -1 << 2
             << QStringList{"a", "b", "c", "d", "e", ""} << "1/0 127/0 1/1 127/1 1/2 127/2 1/3 127/3 1/4 127/4"

@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size > 65536)
+    if (size > 16384)
         return 0;
     static Core::Mp3Decoder decoder;
     if (!decoder.init(48000)
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     constexpr unsigned long kSize = 4096;
     std::vector<uchar> out(kSize + 64, 0xA5);
     for (int pass = 0; pass < 2; ++pass) {
-        for (int i = 0; i < 4096; ++i) {
+        for (int i = 0; i < 256; ++i) {
             unsigned long done = 0;
             const int rc = decoder.fillBuffer(out.data(), kSize - 4 * (i % 7), &done);
             if (done > kSize - 4 * (i % 7) || done % 4 != 0 || out[kSize] != 0xA5)
