@@ -267,6 +267,18 @@ void MidiInterface::sendString(int output, const unsigned char *data, int len)
     if (!data || len <= 0 || output < 1 || output > MIDI_OUTPUT_COUNT)
         return;
     const int n = output - 1;
+    const bool realTime = RealTime::isRealTimeThread();
+    if (!realTime && m_realTimeWriter.load(std::memory_order_acquire)) {
+        // The real-time loop is the only writer while it runs: another
+        // thread holding the port (and preempted while it holds it) would
+        // hold up the music. The loop writes this within a millisecond.
+        const double ms = RealTime::messageTimeMs();
+        for (int waited = 0; waited <= kFullQueueWaitMs; ++waited) {
+            if (m_deferred[n]->push(data, len, ms))
+                return;
+            QThread::msleep(1);
+        }
+    }
     if (!lockPort(n)) {
         if (!m_deferred[n]->push(data, len, RealTime::messageTimeMs()))
             rtLogMsg(2, "MidiInterface", __LINE__, "output %d: deferred messages full, dropped",

@@ -56,8 +56,9 @@ public:
 
     // Cuts a byte string into messages and writes them to output n, the
     // whole string under one hold of the port mutex, so strings never
-    // interleave. On a real-time thread that finds the port busy the string
-    // waits in a preallocated ring for flushDeferred or the next write.
+    // interleave. On a real-time thread that finds the port busy, or from
+    // another thread while a real-time writer runs, the string waits in a
+    // preallocated ring for flushDeferred or the next write.
     void sendString(int output, const unsigned char *data, int len);
     // Appends a byte string, whole, to the send queue of output 1, 2, 4, 5 or
     // 6 (lock-free, no allocation). When the queue is full a real-time thread
@@ -72,6 +73,9 @@ public:
     // Writes what the real-time thread had to leave for later, on the outputs
     // whose port is free now; the sequencer calls it every pass.
     void flushDeferred();
+    // While on, the real-time loop calls flushDeferred every millisecond and
+    // strings from other threads go through it instead of to the device.
+    void setRealTimeWriter(bool on) { m_realTimeWriter.store(on, std::memory_order_release); }
 
     // The master-volume rewrite for engine port 0 or 1; always 1.
     int MidiFilters(std::vector<unsigned char> *message, int port);
@@ -145,6 +149,7 @@ private:
     // Strings the real-time thread could not write because another thread
     // held the port; written, in order, before anything else goes out.
     std::unique_ptr<MessageRing> m_deferred[MIDI_OUTPUT_COUNT];
+    std::atomic<bool> m_realTimeWriter{false};
     // The device gets a vector; one per output, sized once, under the port mutex.
     std::vector<unsigned char> m_scratch[MIDI_OUTPUT_COUNT];
     std::atomic<uint8_t> m_lastMasterVolume[4];

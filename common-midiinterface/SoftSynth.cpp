@@ -9,6 +9,7 @@
 #include <fluidsynth.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -135,12 +136,32 @@ constexpr ChorusMacro kChorusMacros[8] = {
     {1, 0.10, 1.0, FLUID_CHORUS_MOD_TRIANGLE}, {2, 0.10, 2.0, FLUID_CHORUS_MOD_TRIANGLE},
 };
 
+// The ring holds a dense song's bursts; SysEx dumps beyond a cell take one
+// of the large blocks.
+constexpr size_t kEventSlots = 4096;
+constexpr int kLargeEvents = 4;
+constexpr int kLargeEventBytes = 65536;
+// Headroom over the largest lead seen; how far a device may fall behind (a
+// stall) before the latency drops back at once; the window over which leads
+// count; how fast the latency may follow a device slower than the clock.
+constexpr double kMarginMs = 1.0;
+constexpr double kStallMs = 50.0;
+constexpr double kWindowMs = 1000.0;
+constexpr double kDrift = 0.005;
+constexpr double kBlockFrames = 64.0;
+
+void writeFrames(fluid_synth_t *synth, float *out, unsigned frames)
+{
+    fluid_synth_write_float(synth, int(frames), out, 0, 2, out, 1, 2);
+}
+
 constexpr unsigned char kGsResetPayload[] = {0x41, 0x10, 0x42, 0x12, 0x40,
                                              0x00, 0x7F, 0x00, 0x41};
 
 } // namespace
 
-SoftSynth::SoftSynth(std::unique_ptr<SynthAudioSink> sink) : m_sink(std::move(sink))
+SoftSynth::SoftSynth(std::unique_ptr<SynthAudioSink> sink)
+    : m_sink(std::move(sink)), m_events(kEventSlots, kLargeEvents, kLargeEventBytes)
 {
     if (!m_sink)
         m_sink = makeRtAudioSink();
@@ -188,6 +209,12 @@ int SoftSynth::start(int device)
     addSoundControllers();
     m_status = 0;
     m_have = 0;
+    m_scheduled = m_sink->scheduled();
+    m_anchored = false;
+    m_position = 0;
+    m_shiftFrames = 0;
+    m_rendered.store(0);
+    m_latencyFrames.store(0.0);
     setMasterVolume(m_masterVolume);
     restoreDefaultEffects();
 
@@ -211,6 +238,8 @@ void SoftSynth::stop()
         delete_fluid_settings(m_settings);
         m_settings = nullptr;
     }
+    while (m_events.front())
+        m_events.pop();
     m_status = 0;
     m_have = 0;
 }
@@ -330,12 +359,9 @@ bool SoftSynth::programChange(int channel, int program)
     return fluid_synth_program_change(m_synth, channel, program & 0x7F) == FLUID_OK;
 }
 
-int SoftSynth::streamEvents(const unsigned char *data, int length)
+template <typename Deliver>
+int SoftSynth::parse(const unsigned char *data, int length, Deliver deliver)
 {
-    if (!m_synth)
-        return -1;
-    if (!data || length <= 0)
-        return 0;
     int count = 0;
     int i = 0;
     while (i < length) {
@@ -351,7 +377,7 @@ int SoftSynth::streamEvents(const unsigned char *data, int length)
             m_status = 0;
             m_have = 0;
             if (end < length && data[end] == 0xF7) {
-                handleSysEx(data + i + 1, end - i - 1);
+                deliver(data + i, end - i);
                 ++count;
                 i = end + 1;
             } else {
@@ -377,12 +403,36 @@ int SoftSynth::streamEvents(const unsigned char *data, int length)
         m_data[m_have++] = b;
         const int need = (m_status & 0xF0) == 0xC0 || (m_status & 0xF0) == 0xD0 ? 1 : 2;
         if (m_have == need) {
-            dispatch(m_status, m_data[0], m_data[1]);
+            const unsigned char event[3] = {m_status, m_data[0], m_data[1]};
+            deliver(event, need + 1);
             m_have = 0;
             ++count;
         }
     }
     return count;
+}
+
+int SoftSynth::streamEvents(const unsigned char *data, int length)
+{
+    if (!m_synth)
+        return -1;
+    if (!data || length <= 0)
+        return 0;
+    if (!m_scheduled)
+        return parse(data, length, [this](const unsigned char *e, int n) { apply(e, n); });
+    const double ms = RealTime::messageTimeMs();
+    return parse(data, length, [this, ms](const unsigned char *e, int n) {
+        if (!m_events.push(e, n, ms))
+            m_dropped.fetch_add(1, std::memory_order_relaxed);
+    });
+}
+
+void SoftSynth::apply(const unsigned char *event, int length)
+{
+    if (event[0] == 0xF0)
+        handleSysEx(event + 1, length - 1);
+    else
+        dispatch(event[0], event[1], length > 2 ? event[2] : 0);
 }
 
 void SoftSynth::dispatch(unsigned char status, unsigned char d1, unsigned char d2)
@@ -508,7 +558,66 @@ void SoftSynth::render(float *out, unsigned frames)
         std::memset(out, 0, sizeof(float) * 2 * frames);
         return;
     }
-    fluid_synth_write_float(m_synth, int(frames), out, 0, 2, out, 1, 2);
+    const RealTime::ThreadScope realTime;
+    if (m_scheduled)
+        renderScheduled(out, frames);
+    else
+        writeFrames(m_synth, out, frames);
+}
+
+void SoftSynth::renderScheduled(float *out, unsigned frames)
+{
+    const double perMs = m_sink->sampleRate() / 1000.0;
+    const double now = RealTime::nowMs();
+    // Message time t sounds at stream frame t * perMs + shift. For every
+    // event of this buffer to have arrived by now, the shift must reach past
+    // the buffer's end as seen from now; bursts make that jump about, so the
+    // shift covers the largest need of the last one to two seconds. It rises
+    // at once; it sinks only as a device slower than the clock drifts away
+    // (at most 0.5 %, inaudible), or at once after a stall. Kept to whole
+    // 64-frame blocks of FluidSynth, events fall on the blocks where an
+    // offline render puts them.
+    const double need = double(m_position + frames) - now * perMs + kMarginMs * perMs;
+    auto blocks = [](double v) { return std::ceil(v / kBlockFrames) * kBlockFrames; };
+    if (!m_anchored || now - m_windowStartMs >= kWindowMs) {
+        m_previousMaxNeed = m_anchored ? m_maxNeed : need;
+        m_maxNeed = need;
+        m_windowStartMs = now;
+    } else if (need > m_maxNeed) {
+        m_maxNeed = need;
+    }
+    const double target = std::max(m_maxNeed, m_previousMaxNeed);
+    if (!m_anchored) {
+        m_anchored = true;
+        m_sinkingShift = need;
+    } else if (target > m_sinkingShift || m_sinkingShift - target > kStallMs * perMs) {
+        m_sinkingShift = target;
+    } else {
+        m_sinkingShift = std::max(target, m_sinkingShift - kDrift * (now - m_lastRenderMs) * perMs);
+    }
+    m_shiftFrames = blocks(m_sinkingShift);
+    m_lastRenderMs = now;
+    m_latencyFrames.store(now * perMs + m_shiftFrames - double(m_position),
+                          std::memory_order_relaxed);
+    unsigned done = 0;
+    while (MessageRing::Entry *e = m_events.front()) {
+        const double at = e->ms * perMs + m_shiftFrames - double(m_position);
+        if (at >= double(frames))
+            break;
+        // Render up to the event's place, apply it, go on; one that is due
+        // already (a late stamp) applies here.
+        const unsigned offset = at > double(done) ? unsigned(at) : done;
+        if (offset > done) {
+            writeFrames(m_synth, out + 2 * size_t(done), offset - done);
+            done = offset;
+        }
+        apply(m_events.data(*e), e->length);
+        m_events.pop();
+    }
+    if (done < frames)
+        writeFrames(m_synth, out + 2 * size_t(done), frames - done);
+    m_position += frames;
+    m_rendered.store(m_position, std::memory_order_relaxed);
 }
 
 void SoftSynth::renderCallback(float *out, unsigned frames, void *user)

@@ -4,8 +4,11 @@
 // raw MIDI in, a device list by number.
 #pragma once
 
+#include "MessageRing.h"
 #include "SynthAudioSink.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -78,12 +81,27 @@ public:
 
     // Raw MIDI bytes: channel messages with running status (kept across
     // calls), several per call, whole SysEx from F0 to F7. Returns the number
-    // of events processed, -1 while stopped.
+    // of events processed, -1 while stopped. With a scheduled sink the
+    // events wait, stamped with RealTime::messageTimeMs(), in a preallocated
+    // ring for the render call that covers their time; otherwise they apply
+    // at once. Callers serialise their calls (the output layer's port mutex).
     int streamEvents(const unsigned char *data, int length);
 
     // Fills frames of interleaved stereo. Real-time safe: no allocation,
-    // no lock but FluidSynth's own API lock.
+    // no lock but FluidSynth's own API lock. With a scheduled sink it renders
+    // up to each due event's place, applies it and goes on: message time t
+    // sounds a fixed latency later, chosen to cover the largest lead the
+    // device's bursts have shown lately (so nothing due is ever late); it
+    // follows a device slower than the clock slowly, a stall at once.
     void render(float *interleaved, unsigned frames);
+    // The scheduling latency in frames at the last render call: from the
+    // frame the device asked for to where a message stamped then sounds (0
+    // while not scheduled).
+    unsigned latencyFrames() const { return unsigned(std::max(0.0, m_latencyFrames.load())); }
+    // Frames the device has asked for since the start (scheduled sink).
+    uint64_t renderedFrames() const { return m_rendered.load(std::memory_order_relaxed); }
+    // Events lost because the ring was full.
+    uint64_t droppedEvents() const { return m_dropped.load(); }
 
     // Master Volume 0..1 and the resulting gain.
     double masterVolume() const { return m_masterVolume; }
@@ -96,6 +114,13 @@ public:
 
 private:
     static void renderCallback(float *out, unsigned frames, void *user);
+    // Calls deliver(bytes, length) for each complete event: a channel
+    // message, or F0 followed by a SysEx's payload (without F7). Returns the
+    // count.
+    template <typename Deliver>
+    int parse(const unsigned char *data, int length, Deliver deliver);
+    void apply(const unsigned char *event, int length);
+    void renderScheduled(float *out, unsigned frames);
     void dispatch(unsigned char status, unsigned char d1, unsigned char d2);
     void handleSysEx(const unsigned char *payload, int length);
     void setMasterVolume(double volume);
@@ -116,4 +141,20 @@ private:
     unsigned char m_status = 0;
     unsigned char m_data[2] = {0, 0};
     int m_have = 0;
+
+    // Scheduling, for a scheduled sink: the events waiting, and the mapping
+    // of message time to stream frames (render thread only, but the latency).
+    bool m_scheduled = false;
+    MessageRing m_events;
+    std::atomic<uint64_t> m_dropped{0};
+    bool m_anchored = false;          // a render call has set the shift
+    double m_lastRenderMs = 0;
+    double m_windowStartMs = 0;       // the largest needs of this window and the last
+    double m_maxNeed = 0;
+    double m_previousMaxNeed = 0;
+    uint64_t m_position = 0;          // frames rendered so far
+    double m_shiftFrames = 0;         // message time t sounds at t * rate + shift
+    double m_sinkingShift = 0;        // the shift before rounding up to whole blocks
+    std::atomic<uint64_t> m_rendered{0};
+    std::atomic<double> m_latencyFrames{0};
 };

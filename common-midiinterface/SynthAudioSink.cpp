@@ -13,6 +13,7 @@ constexpr unsigned kDefaultRate = 44100;
 // Small buffers keep the delay from note to sound short; larger ones are the
 // fallback for devices that refuse them.
 constexpr unsigned kBufferFrames[] = {256, 1024};
+constexpr int kCallbackPriority = 70; // SCHED_RR, below the sequencer's 80
 
 // RtAudio names devices "maker: device" on some systems; the settings page
 // passes such names and the synthesizer looks for what stands between the
@@ -89,7 +90,10 @@ public:
             params.firstChannel = 0;
             for (unsigned frames : kBufferFrames) {
                 RtAudio::StreamOptions options;
-                options.flags = RTAUDIO_MINIMIZE_LATENCY;
+                // Real-time scheduling where the system grants it: a busy
+                // machine must not make the device wait for the synthesizer.
+                options.flags = RTAUDIO_MINIMIZE_LATENCY | RTAUDIO_SCHEDULE_REALTIME;
+                options.priority = kCallbackPriority;
                 options.numberOfBuffers = 2;
                 m_frames = frames;
                 try {
@@ -140,6 +144,7 @@ public:
 
     unsigned sampleRate() const override { return m_rate; }
     unsigned bufferFrames() const override { return m_frames; }
+    bool scheduled() const override { return true; }
 
 private:
     static int callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus,

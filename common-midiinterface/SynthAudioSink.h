@@ -33,6 +33,11 @@ public:
 
     virtual unsigned sampleRate() const = 0;
     virtual unsigned bufferFrames() const = 0;
+    // True when render calls come from a device in real time, at moments of
+    // the device's choosing: the synthesizer then applies each message at
+    // the stream position of its time. False: at once, when it arrives
+    // (offline rendering pulls right after each millisecond's messages).
+    virtual bool scheduled() const = 0;
 };
 
 // The audio device through RtAudio.
@@ -51,6 +56,9 @@ public:
     void close() override;
     unsigned sampleRate() const override { return m_rate; }
     unsigned bufferFrames() const override { return 256; }
+    bool scheduled() const override { return m_scheduled; }
+    // Tests pull as a device would (in bursts, against a test clock).
+    void setScheduled(bool on) { m_scheduled = on; }
 
     bool isOpen() const { return m_render != nullptr; }
     int openedDevice() const { return m_device; }
@@ -65,4 +73,5 @@ private:
     RenderCallback m_render = nullptr;
     void *m_user = nullptr;
     int m_device = 0;
+    bool m_scheduled = false;
 };

@@ -3,16 +3,24 @@
 //   the simulated clock and prints every message sent to output 1 as
 //   "milliseconds,hex bytes", milliseconds from the resume.
 // velmar-play FILE --realtime [--seconds N]
-//   Plays the song on the simulated clock, then with the real Sequencer
-//   thread into a recording output, and prints how late each message left
-//   against its simulated time (median, 99th percentile, maximum), the last
-//   note's lateness, and the CPU time the thread used per second of music.
+//   Plays the song on the simulated clock, then twice with the real Sequencer
+//   thread into a recording output, quiet and loaded (the GUI thread writing
+//   to output 1 and taking the engine's signals while every core is busy),
+//   and prints how late each message left against its simulated time
+//   (median, 99th percentile, maximum), the last note's lateness, and the
+//   CPU time the thread used per second of music.
+// velmar-play FILE --live [--seconds N] [--soundfont PATH]
+//   Plays the song through the Sequencer thread into the software
+//   synthesizer on the default audio device (bench/velmar-play/clicktrack.sh
+//   records and measures it).
 //
 // Lateness: the real times are aligned with the simulated ones at the
 // earliest message (no message can leave before its time); the start delay
 // from the resume to the first message is printed beside it.
 // A long test song: bench/synth-bench/make_song.py OUT.mid 180
+#include "MidiBassOutWrapper.h"
 #include "RecordingMidiOutput.h"
+#include "cinterface.h"
 #include "logmsg.h"
 #include "sequencer_ex.h"
 #include "songplayer.h"
@@ -25,6 +33,7 @@
 #include <cstdio>
 #include <ctime>
 #include <pthread.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -108,17 +117,79 @@ double percentile(std::vector<double> sorted, double p)
     return sorted[i];
 }
 
-int realtime(const QString &path, double seconds)
-{
-    std::vector<Sent> expected;
-    QString error;
-    if (!captureSimulated(path, seconds, expected, &error)) {
-        std::fprintf(stderr, "velmar-play: %s: %s\n", qPrintable(path), qPrintable(error));
-        return 1;
+// What the GUI thread does in the loaded run: writes to output 1 without a
+// pause (Active Sensing, which the measured output drops) and takes the
+// engine's signals, while a busy thread runs on every core.
+struct Load {
+    explicit Load(Sequencer *seq)
+    {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < cores; ++i)
+            spinners.emplace_back([this] {
+                volatile uint64_t x = 0;
+                while (!quit.load(std::memory_order_relaxed))
+                    x = x + 1;
+            });
+        auto count = [this] { ++signalsReceived; };
+        QObject::connect(seq, &Sequencer::noteOnVolumeChanged, seq, count);
+        QObject::connect(seq, &Sequencer::playPositionChanged, seq, count);
+        QObject::connect(seq, &Sequencer::barEvent, seq, count);
+        QObject::connect(seq, &Sequencer::beatEvent, seq, count);
+    }
+    ~Load()
+    {
+        quit = true;
+        for (std::thread &t : spinners)
+            t.join();
+    }
+    // One round of the GUI thread's work.
+    void round()
+    {
+        static const unsigned char sensing = 0xFE;
+        for (int i = 0; i < 20; ++i)
+            CINTERFACE_SendMidiEvent1(&sensing, 1);
+        QCoreApplication::processEvents();
     }
 
-    RecordingMidiOutput one;
-    IMidiOutput *outputs[MIDI_OUTPUT_COUNT] = {&one};
+    std::atomic<bool> quit{false};
+    std::vector<std::thread> spinners;
+    uint64_t signalsReceived = 0;
+};
+
+// Output 1 of the measured runs: the recorder, which keeps everything but the
+// loaded run's Active Sensing (a writer that fast would fill it with millions).
+class MeasuredOutput : public IMidiOutput
+{
+public:
+    int openPort(int port) override { return recorder.openPort(port); }
+    void closePort() override { recorder.closePort(); }
+    int sendMessage(const std::vector<unsigned char> *message) override
+    {
+        if (message->size() == 1 && (*message)[0] == 0xFE)
+            return 0;
+        return recorder.sendMessage(message);
+    }
+    RecordingMidiOutput recorder;
+};
+
+struct Lateness {
+    size_t compared = 0;
+    size_t sent = 0;
+    size_t mismatch = 0;
+    double firstMs = 0;
+    double median = 0, p99 = 0, max = 0, lastNote = -1;
+    double cpuPerSecond = -1;
+    double playedMs = 0;
+};
+
+// Plays the song with the real Sequencer thread into a recording output and
+// compares with the simulated run. Loaded: see Load.
+bool measure(const QString &path, double seconds, const std::vector<Sent> &expected, bool loaded,
+             Lateness *r, uint64_t *signalsReceived, QString *error)
+{
+    MeasuredOutput measured;
+    RecordingMidiOutput &one = measured.recorder;
+    IMidiOutput *outputs[MIDI_OUTPUT_COUNT] = {&measured};
     PlayerRig rig(Sequencer::Clock::Monotonic, outputs);
     std::atomic<bool> haveClock{false};
     clockid_t threadClock{};
@@ -134,21 +205,29 @@ int realtime(const QString &path, double seconds)
     };
     rig.seq->sequencerStart();
     SongRecords song;
-    if (!loadSong(path, song, &error) || !rig.seq->preloadMidiFile(&song.sd)) {
-        std::fprintf(stderr, "velmar-play: %s: %s\n", qPrintable(path),
-                     qPrintable(error.isEmpty() ? QStringLiteral("the song did not start") : error));
-        return 1;
+    if (!loadSong(path, song, error) || !rig.seq->preloadMidiFile(&song.sd)) {
+        if (error->isEmpty())
+            *error = QStringLiteral("the song did not start");
+        return false;
     }
     rig.drainQueues();
     one.clear();
+    std::unique_ptr<Load> load(loaded ? new Load(rig.seq.get()) : nullptr);
     const double resumedAt = monotonicMs();
     rig.seq->setPause(false);
     const double cpuStart = threadCpuMs();
     const double limitMs = seconds * 1000.0;
-    while (SEQUENCER_EX_IsRunning() && monotonicMs() - resumedAt < limitMs)
-        QThread::msleep(5);
-    const double playedMs = monotonicMs() - resumedAt;
+    while (SEQUENCER_EX_IsRunning() && monotonicMs() - resumedAt < limitMs) {
+        if (load)
+            load->round();
+        else
+            QThread::msleep(5);
+    }
+    r->playedMs = monotonicMs() - resumedAt;
     const double cpuMs = threadCpuMs() - cpuStart;
+    if (load)
+        *signalsReceived = load->signalsReceived;
+    load.reset();
     rig.drainQueues();
     const std::vector<RecordingMidiOutput::Message> got = one.messages();
     rig.seq->requestStop();
@@ -156,46 +235,119 @@ int realtime(const QString &path, double seconds)
     // Both runs sent the same messages in the same order; compare those both
     // reached.
     size_t n = std::min(got.size(), expected.size());
-    size_t mismatch = n;
+    r->mismatch = n;
     for (size_t i = 0; i < n; ++i) {
         if (got[i].bytes != expected[i].bytes) {
-            mismatch = i;
+            r->mismatch = i;
             break;
         }
     }
-    n = mismatch;
-    if (n == 0) {
-        std::fprintf(stderr, "velmar-play: the real run sent other messages than the simulated one\n");
-        return 1;
+    r->compared = r->mismatch;
+    r->sent = got.size();
+    if (r->compared == 0) {
+        *error = QStringLiteral("the real run sent other messages than the simulated one");
+        return false;
     }
     double offset = got[0].timeMs - expected[0].ms;
-    for (size_t i = 0; i < n; ++i)
+    for (size_t i = 0; i < r->compared; ++i)
         offset = std::min(offset, got[i].timeMs - expected[i].ms);
     offset = std::floor(offset);
     std::vector<double> late;
-    late.reserve(n);
-    double lastNote = -1;
-    for (size_t i = 0; i < n; ++i) {
+    late.reserve(r->compared);
+    for (size_t i = 0; i < r->compared; ++i) {
         late.push_back(got[i].timeMs - expected[i].ms - offset);
         if (isNoteOn(got[i].bytes))
-            lastNote = late.back();
+            r->lastNote = late.back();
     }
-    std::vector<double> sorted = late;
-    std::sort(sorted.begin(), sorted.end());
-
-    std::printf("song: %s, %.1f s played, %zu messages on output 1 (%zu simulated)\n", qPrintable(path),
-                playedMs / 1000.0, got.size(), expected.size());
-    if (mismatch < std::min(got.size(), expected.size()))
-        std::printf("the runs differ from message %zu on: compared up to there\n", mismatch);
-    std::printf("start: first message %.2f ms after the resume (simulated %.0f ms)\n",
-                got[0].timeMs - resumedAt, expected[0].ms);
-    std::printf("lateness: median %.3f ms, 99th percentile %.3f ms, maximum %.3f ms\n",
-                percentile(sorted, 0.5), percentile(sorted, 0.99), sorted.back());
-    if (lastNote >= 0)
-        std::printf("last note: %.3f ms late\n", lastNote);
+    std::sort(late.begin(), late.end());
+    r->firstMs = got[0].timeMs - resumedAt;
+    r->median = percentile(late, 0.5);
+    r->p99 = percentile(late, 0.99);
+    r->max = late.back();
     if (haveClock)
-        std::printf("thread CPU: %.1f ms per second of music (%.2f%% of a core)\n",
-                    cpuMs / (playedMs / 1000.0), cpuMs / playedMs * 100.0);
+        r->cpuPerSecond = cpuMs / (r->playedMs / 1000.0);
+    return true;
+}
+
+void printLateness(const char *title, const Lateness &r, size_t simulated)
+{
+    std::printf("%s: %.1f s played, %zu messages on output 1 (%zu simulated)\n", title,
+                r.playedMs / 1000.0, r.sent, simulated);
+    if (r.mismatch < std::min(r.sent, simulated))
+        std::printf("  the runs differ from message %zu on: compared up to there\n", r.mismatch);
+    std::printf("  first message %.2f ms after the resume\n", r.firstMs);
+    std::printf("  lateness: median %.3f ms, 99th percentile %.3f ms, maximum %.3f ms\n", r.median,
+                r.p99, r.max);
+    if (r.lastNote >= 0)
+        std::printf("  last note: %.3f ms late\n", r.lastNote);
+    if (r.cpuPerSecond >= 0)
+        std::printf("  thread CPU: %.1f ms per second of music (%.2f%% of a core)\n", r.cpuPerSecond,
+                    r.cpuPerSecond / 10.0);
+}
+
+int realtime(const QString &path, double seconds)
+{
+    std::vector<Sent> expected;
+    QString error;
+    if (!captureSimulated(path, seconds, expected, &error)) {
+        std::fprintf(stderr, "velmar-play: %s: %s\n", qPrintable(path), qPrintable(error));
+        return 1;
+    }
+    std::printf("song: %s\n", qPrintable(path));
+    uint64_t signalsReceived = 0;
+    for (bool loaded : {false, true}) {
+        Lateness r;
+        if (!measure(path, seconds, expected, loaded, &r, &signalsReceived, &error)) {
+            std::fprintf(stderr, "velmar-play: %s: %s\n", qPrintable(path), qPrintable(error));
+            return 1;
+        }
+        printLateness(loaded ? "loaded (GUI-thread writer on output 1, signal receiver, every core busy)"
+                             : "quiet",
+                      r, expected.size());
+    }
+    std::printf("  signals received on the GUI thread: %llu\n",
+                static_cast<unsigned long long>(signalsReceived));
+    return 0;
+}
+
+// Plays the song through the Sequencer thread into the software synthesizer
+// on the default audio device, then two seconds of tail.
+int live(const QString &path, double seconds, const QString &bank)
+{
+    MidiBassOutWrapper synth;
+    synth.setSoundFont(bank.toStdString());
+    IMidiOutput *outputs[MIDI_OUTPUT_COUNT] = {&synth};
+    PlayerRig rig(Sequencer::Clock::Monotonic, outputs);
+    if (!rig.iface.openMidiBaseOutPorts(0, -1, -1, -1, -1, -1)) {
+        std::fprintf(stderr, "velmar-play: the synthesizer did not start on the audio device\n");
+        return 1;
+    }
+    rig.seq->sequencerStart();
+    SongRecords song;
+    QString error;
+    if (!loadSong(path, song, &error) || !rig.seq->preloadMidiFile(&song.sd)) {
+        std::fprintf(stderr, "velmar-play: %s: %s\n", qPrintable(path),
+                     qPrintable(error.isEmpty() ? QStringLiteral("the song did not start") : error));
+        return 1;
+    }
+    rig.drainQueues();
+    // Sound servers may stall a new stream for a while: the music starts
+    // once the device has asked for a second of audio.
+    SoftSynth *s = synth.expander()->synth();
+    for (int i = 0; i < 1000 && s->renderedFrames() < s->sampleRate(); ++i)
+        QThread::msleep(10);
+    const double resumedAt = monotonicMs();
+    rig.seq->setPause(false);
+    while (SEQUENCER_EX_IsRunning() && monotonicMs() - resumedAt < seconds * 1000.0) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    QThread::msleep(2000);
+    std::printf("played %.1f s; synthesizer latency %.1f ms, %llu events lost\n",
+                (monotonicMs() - resumedAt) / 1000.0, s->latencyFrames() * 1000.0 / s->sampleRate(),
+                static_cast<unsigned long long>(s->droppedEvents()));
+    rig.seq->requestStop();
+    synth.closePort();
     return 0;
 }
 
@@ -203,6 +355,7 @@ int usage()
 {
     std::fprintf(stderr, "usage: velmar-play FILE --capture [--seconds N]\n"
                          "       velmar-play FILE --realtime [--seconds N]\n"
+                         "       velmar-play FILE --live [--seconds N] [--soundfont PATH]\n"
                          "N: seconds, more than 0 and at most 21600\n");
     return 2;
 }
@@ -214,11 +367,15 @@ int main(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     QString path;
     QString mode;
+    QString bank = QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
     double seconds = kNoLimitSeconds;
     for (int i = 1; i < args.size(); ++i) {
         const QString &a = args[i];
-        if (a == QLatin1String("--capture") || a == QLatin1String("--realtime")) {
+        if (a == QLatin1String("--capture") || a == QLatin1String("--realtime")
+            || a == QLatin1String("--live")) {
             mode = a;
+        } else if (a == QLatin1String("--soundfont") && i + 1 < args.size()) {
+            bank = args[++i];
         } else if (a == QLatin1String("--seconds") && i + 1 < args.size()) {
             bool ok = false;
             seconds = args[++i].toDouble(&ok);
@@ -234,5 +391,7 @@ int main(int argc, char *argv[])
     if (path.isEmpty() || mode.isEmpty())
         return usage();
     quietLogs();
+    if (mode == QLatin1String("--live"))
+        return live(path, seconds, bank);
     return mode == QLatin1String("--capture") ? capture(path, seconds) : realtime(path, seconds);
 }

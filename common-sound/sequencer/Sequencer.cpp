@@ -15,11 +15,11 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QMetaObject>
-#include <mutex>
 #include <QtDebug>
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <mutex>
 
 #ifdef __linux__
 #include <pthread.h>
@@ -311,9 +311,16 @@ void Sequencer::run()
     qDebug() << "Sequencer thread started";
     raiseRealTimePriority();
     const RealTime::ThreadScope realTime;
+    Sound::MidiInterface *const outputs = m_midiInterface;
+    if (outputs)
+        outputs->setRealTimeWriter(true);
     while (!m_stopRequest.load()) {
         runPass(getTimeStampMilliSec());
         sleepToNextMillisecond();
+    }
+    if (outputs) {
+        outputs->setRealTimeWriter(false);
+        outputs->flushDeferred();
     }
 }
 

@@ -40,7 +40,7 @@ int PLAY_EX_PlayProcedure(unsigned start, s_StreamData *song)
 
     const int port = SEQUENCER_EX_GetFreeMidiPort();
     rtLogMsg(3, LOG_SRC, __LINE__, "[PLAY_EX_PlayProcedure] start=%i slot=%i port=%i", int(start),
-           int(song->slotFlag), port);
+             int(song->slotFlag), port);
     if (port < 0) {
         rtLogMsg(1, LOG_SRC, __LINE__, "[PLAY_EX_PlayProcedure] no free MIDI port");
         return 0;

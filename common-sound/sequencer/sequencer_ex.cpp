@@ -296,7 +296,7 @@ static void waitForStop(const char *who)
     }
     if (!waitFor([] { return stop.load() != 0; }, STOP_POLL_MS, STOP_WAIT_LIMIT_MS)) {
         rtLogMsg(2, LOG_SRC, __LINE__, "[%s] engine did not stop in %u ms, stopping it", who,
-               STOP_WAIT_LIMIT_MS);
+                 STOP_WAIT_LIMIT_MS);
         AdvanceHold hold;
         reqStop.store(0);
         stop.store(1);
@@ -459,8 +459,8 @@ void ComputeTime(MidiStream *stream)
     recomputeTempo(stream, nowUs());
     if (!t_insideTick)
         rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX] Stream %i CheckAdvance BPM = %i",
-               stream->slotByte,
-               int(stream->songBpm) + int(stream->userTempoDelta) + int(stream->autoTempoDelta));
+                 stream->slotByte,
+                 int(stream->songBpm) + int(stream->userTempoDelta) + int(stream->autoTempoDelta));
 }
 
 void SEQUENCER_EX_SetDeltaBpmCurrent(int delta)
@@ -468,7 +468,7 @@ void SEQUENCER_EX_SetDeltaBpmCurrent(int delta)
     AdvanceHold hold;
     SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
     rtLogMsg(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetDeltaBpmCurrent] delta= %i, lpMidiStream= %p",
-           delta, static_cast<void *>(ptrMidiStream));
+             delta, static_cast<void *>(ptrMidiStream));
     if (!ptrMidiStream)
         return;
     ptrMidiStream->userTempoDelta = int16_t(delta);
@@ -482,7 +482,7 @@ void SEQUENCER_EX_SetDeltaTransposeCurrent(int delta)
     // The tick points the same pointers at the slot when a seek arrives.
     AdvanceHold hold;
     SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
-    rtLogMsg(3, LOG_SRC, __LINE__,
+    logMsg(3, LOG_SRC, __LINE__,
            "[SEQUENCER_EX_SetDeltaTransposeCurrent] delta= %i, ptrMidiStream= %p", delta,
            static_cast<void *>(ptrMidiStream));
     if (!ptrMidiStream)
@@ -597,7 +597,7 @@ void SEQUENCER_EX_RewindToTargetBar(int bar)
             REWIND_WAIT_LIMIT_MS);
         if (!arrived)
             rtLogMsg(2, LOG_SRC, __LINE__, "[SEQUENCER_EX_RewindToTargetBar] bar %d not reached in %u ms",
-                   bar, REWIND_WAIT_LIMIT_MS);
+                     bar, REWIND_WAIT_LIMIT_MS);
     }
     if (bar < 1)
         C_SIGNAL_SeekDone();
@@ -1088,7 +1088,7 @@ void SEQUENCER_EX_SetHarmonizerSeqControl(int on)
 {
     harmonizer.store(on != 0);
     rtLogMsg(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetHarmonizerSeqControl] harmonizer= %i, harmChannel= %i",
-           harmonizer.load(), int(harmChannel.load()));
+             harmonizer.load(), int(harmChannel.load()));
 }
 
 void SEQUENCER_EX_SetHarmonyTrack(int channel)
@@ -1099,7 +1099,7 @@ void SEQUENCER_EX_SetHarmonyTrack(int channel)
     }
     harmChannel.store(uint16_t(channel));
     rtLogMsg(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetHarmonyTrack] harmonizer= %i, harmChannel= %i",
-           harmonizer.load(), channel);
+             harmonizer.load(), channel);
 }
 
 void SEQUENCER_EX_SetHarmonyMode(int mode) { harmMode.store(mode); }
@@ -1118,7 +1118,7 @@ void SEQUENCER_EX_SendHarmAllNoteOff(void)
         CINTERFACE_QueueMidiEvent4(msg, 3);
         if (!t_insideTick)
             rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX_SendHarmAllNoteOff] HARMONIZER Note= %x, Key= %x",
-                   msg[0], msg[1]);
+                     msg[0], msg[1]);
         harmNotes[i] = 0xFF;
     }
     SEQUENCER_EX_StopSoundChan(channel);

@@ -743,6 +743,10 @@ bool lastReverbEmpty()
 
 Run processPending(bool &sent)
 {
+    // What the event sends carries the event's own time, not the pass's, so
+    // the synthesizer can place it to the sample.
+    const double lateMs = double(nowUs() - pendingEventTime()) / 1000.0;
+    const RealTime::MessageTime stamp(RealTime::messageTimeMs() - lateMs);
     MidiStream *s = S();
     Mfi *m = M();
     uint8_t *msg = irq_sM;
@@ -860,7 +864,7 @@ void programChange(uint8_t status, uint8_t program, int &len)
                 done = true;
             } else {
                 rtLogMsg(2, LOG_SRC, __LINE__, "Suono con insert non trovato prg=%d bank=%d", L.program,
-                       L.bank);
+                         L.bank);
             }
         }
         if (!done)

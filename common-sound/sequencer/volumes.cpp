@@ -223,7 +223,7 @@ void VOLUMES_setMidiChVolumesMap(int which, int value, int channel, int output)
         !validOutput(output)) {
         if (!SEQUENCER_EX_InsideTick())
             rtLogMsg(2, LOG_SRC, __LINE__, "[VOLUMES_setMidiChVolumesMap] ignored term %d channel %d output %d",
-                   which, channel, output);
+                     which, channel, output);
         return;
     }
     const int v = value < 0 ? 0 : (value > 127 ? 127 : value);
