@@ -283,10 +283,10 @@ void MainWindow::startDelayedFunc()
     // The first page comes before any request that may wait on the network.
     ui->stackedWidget->setCurrentWidget(m_user->isUserLogged() ? ui->pageMain : ui->pageLogin);
     ui->playButton->setFocus();
-    // A song named on the command line is loaded, ready for the play button.
+    // A song named on the command line starts as a double-click would start it.
     const QStringList args = QCoreApplication::arguments();
     if (args.size() > 1 && QFileInfo(args.at(1)).isFile())
-        onStartSongPath(QFileInfo(args.at(1)).absoluteFilePath(), 1);
+        onStartSongPath(QFileInfo(args.at(1)).absoluteFilePath(), -1);
 }
 
 // ---- play requests

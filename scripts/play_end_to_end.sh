@@ -39,7 +39,9 @@ export XDG_RUNTIME_DIR=$work/runtime XDG_CACHE_HOME=$work/home/.cache
 mkdir -p "$XDG_CONFIG_HOME/Kvero" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 bash "$here/install-soundbank.sh" >/dev/null
 # A store account is needed to pass the first page; nothing leaves the machine.
-printf '[User]\nuser_id=1\nname=Stage\nsurname=Singer\n' > "$XDG_CONFIG_HOME/Kvero/VelmarPC.conf"
+# A song asked for waits for the play button ("System/DoubleClickAction" 1).
+printf '[System]\nDoubleClickAction=1\n[User]\nuser_id=1\nname=Stage\nsurname=Singer\n' \
+  > "$XDG_CONFIG_HOME/Kvero/VelmarPC.conf"
 export VELMAR_STORE_URL=http://127.0.0.1:9 VELMAR_CHECK_URL=http://127.0.0.1:9
 length=$(/usr/bin/python3 "$here/../tests/app/make_kar.py" "$work" "$seconds" song)
 
@@ -106,16 +108,18 @@ if not any(loud):
     sys.exit(f"FAIL: the recording is silent")
 first, last = loud.index(True), len(loud) - 1 - loud[::-1].index(True)
 sounded = (last - first + 1) * 0.01
-gap = run = 0
-for on in loud[first:last + 1]:
+gap = run = at = 0
+for i, on in enumerate(loud[first:last + 1]):
     run = 0 if on else run + 1
-    gap = max(gap, run)
+    if run > gap:
+        gap, at = run, i
+
 pixels = subprocess.run(["convert", shot, "-format", "%c", "histogram:info:-"],
                         capture_output=True, text=True, check=True).stdout
 sung = sum(int(l.split(":")[0]) for l in pixels.splitlines() if "#0000FF" in l)
 white = sum(int(l.split(":")[0]) for l in pixels.splitlines() if "#FFFFFF" in l)
 ok = abs(sounded - length) <= 1.0 and gap * 0.01 <= 0.2 and sung > 200 and white > 200
 print(("PASS" if ok else "FAIL") + f": sounded {sounded:.2f} s of {length:.2f} s, longest silence"
-      f" {gap * 10} ms, sung-colour pixels {sung}, white pixels {white}; screenshot {shot}")
+      f" {gap * 10} ms (ending {at * 0.01:.2f} s in), sung-colour pixels {sung}, white pixels {white}; screenshot {shot}")
 sys.exit(0 if ok else 1)
 PY
