@@ -232,13 +232,10 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
 void MainWindow::buttonIndexChanged(QAbstractButton *button)
 {
     const int id = ui->buttonGroup->id(button);
-    m_currentView = id;
-    QWidget *view = id == Karaoke ? m_karaoke : viewFor(id);
-    const bool docked = view == m_karaoke ? view->parentWidget() == ui->screenWidget
-                                          : view->parentWidget() == ui->barWidget;
-    if (id != Karaoke && id != Chords)
-        view = nullptr; // the page is not built yet: its place stays empty
-    if (view && !docked) {
+    // The library, edit and mixer pages are not built yet: their place stays empty.
+    QWidget *view = id == Karaoke ? static_cast<QWidget *>(m_karaoke)
+                    : id == Chords ? static_cast<QWidget *>(m_chords) : nullptr;
+    if (view && view->parentWidget() != ui->screenWidget && view->parentWidget() != ui->barWidget) {
         QWidget *window = view->window();
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
         window->activateWindow();
@@ -557,7 +554,6 @@ void MainWindow::importingDone(QStringList, QStringList)
 {
     if (db)
         db->finalizeRebuild();
-    m_importing = false;
     emit doneImporting();
 }
 

@@ -114,14 +114,13 @@ private:
     chordsView *m_chords = nullptr;
     KaraokeTextWidget *m_karaoke = nullptr;
     SeekTrackSlider *m_seekSlider = nullptr;
+    // "win", "mac" or "linux": the version check's target.
     QString m_osTag;
     QString m_documentsFolder;
     QString m_songFolder;
     bool m_karaokeDetached = false;
-    bool m_importing = false;
     int m_melodyMute = 0;
     unsigned m_volume = 100;
-    int m_currentView = Library;
     // Set while the window itself stops the song for a new request.
     bool m_ownUnload = false;
 };

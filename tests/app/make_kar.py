@@ -19,12 +19,11 @@ bars = max(1, round(seconds / 2))
 
 
 def track(events, end):
-    t, now = mido.MidiTrack(), 0
-    for tick, msg in sorted(events, key=lambda e: e[0]):
-        t.append(msg.copy(time=tick - now))
-        now = tick
-    t.append(mido.MetaMessage('end_of_track', time=end - now))
-    return t
+    """A track of (absolute tick, message) events ending at tick end."""
+    events = sorted(events, key=lambda e: e[0]) + [(end, mido.MetaMessage('end_of_track'))]
+    ticks = [0] + [tick for tick, _ in events]
+    return mido.MidiTrack(msg.copy(time=tick - before)
+                          for (tick, msg), before in zip(events, ticks))
 
 
 for name in names:
