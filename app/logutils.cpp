@@ -26,8 +26,13 @@ QMutex &logMutex()
 
 QString g_logFileName;
 qint64 g_maxLogFileSize = kMaxLogFileSize;
-// Stays open between messages; reopened when the name changes.
-QFile g_logFile;
+// Stays open between messages; reopened when the name changes. Never
+// destroyed: messages may still come while statics are torn down at exit.
+QFile &logFile()
+{
+    static QFile *file = new QFile;
+    return *file;
+}
 // A message logged by the handler itself (on the same thread) must not wait
 // for the lock it holds.
 thread_local bool t_inHandler = false;
@@ -83,11 +88,11 @@ void initLogFileNameLocked(bool rotating)
 // The current file, open for appending; false when it cannot be opened.
 bool openLogFileLocked()
 {
-    if (g_logFile.isOpen() && g_logFile.fileName() == g_logFileName)
+    if (logFile().isOpen() && logFile().fileName() == g_logFileName)
         return true;
-    g_logFile.close();
-    g_logFile.setFileName(g_logFileName);
-    return g_logFile.open(QIODevice::WriteOnly | QIODevice::Append);
+    logFile().close();
+    logFile().setFileName(g_logFileName);
+    return logFile().open(QIODevice::WriteOnly | QIODevice::Append);
 }
 
 } // namespace
@@ -111,7 +116,7 @@ void initLogFileName()
 {
     QMutexLocker lock(&logMutex());
     // The name is relative to the working folder, which may have changed.
-    g_logFile.close();
+    logFile().close();
     initLogFileNameLocked(false);
 }
 
@@ -171,8 +176,8 @@ void myMessageHandler(QtMsgType type, const QMessageLogContext &context, const Q
     t_inHandler = true;
     {
         QMutexLocker lock(&logMutex());
-        if (openLogFileLocked() && g_logFile.size() > g_maxLogFileSize) {
-            g_logFile.close();
+        if (openLogFileLocked() && logFile().size() > g_maxLogFileSize) {
+            logFile().close();
             deleteOldLogsLocked();
             initLogFileNameLocked(true);
         }
@@ -180,8 +185,8 @@ void myMessageHandler(QtMsgType type, const QMessageLogContext &context, const Q
         std::fflush(stderr);
         if (openLogFileLocked()) {
             // Flushed at once: the last lines before a crash must be there.
-            g_logFile.write((line + QLatin1Char('\n')).toUtf8());
-            g_logFile.flush();
+            logFile().write((line + QLatin1Char('\n')).toUtf8());
+            logFile().flush();
         }
     }
     t_inHandler = false;
