@@ -82,8 +82,11 @@ EngineRig::EngineRig(Mode mode)
         SEQUENCER_EX_SetSlidersValue(g, 127);
     setMidiGeneralVolume(0, GENERAL_MUSIC_MAX);
     VOLUME_setMasterKFactor(127);
-    if (mode == RealThread)
+    if (mode == RealThread) {
+        // The thread drains the send queues as the program's sequencer thread does.
+        driver.setMidiInterface(&iface);
         m_thread = std::thread([this] { tickLoop(); });
+    }
     SEQUENCER_EX_ActionStop();
     for (int c = 0; c < SEQ_FLAT_CHANNELS; ++c)
         RT_info[c][RT_INFO_LAYER].store(0);
@@ -106,7 +109,7 @@ EngineRig::~EngineRig()
 void EngineRig::tickLoop()
 {
     while (!m_quit.load()) {
-        driver.tickAt(getTimeStampMilliSec());
+        driver.pass(getTimeStampMilliSec());
         std::this_thread::sleep_for(std::chrono::microseconds(1000));
     }
 }

@@ -1,0 +1,336 @@
+// The library page on a real library file with songs registered through the
+// database helper, and the store's replies from the local test store.
+#include "DatabaseHelper.h"
+#include "libraryview.h"
+#include "popupform.h"
+#include "prompter.h"
+#include "teststore.h"
+#include "testutil.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const char kSongList[] = "/service/songlist.php";
+
+QByteArray song(const char *id, const char *product, const char *title, const char *extra = "")
+{
+    return QByteArray("<song><songid>") + id + "</songid><productid>" + product +
+           "</productid><title>" + title + "</title><interpreters>Seller</interpreters>" + extra +
+           "<format>MIDI</format><lenght>185</lenght><download>1</download></song>";
+}
+
+QByteArray message(const QByteArray &inner)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><melodrome_message>" + inner +
+           "</melodrome_message>";
+}
+
+int count(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db);
+    return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+}
+
+} // namespace
+
+class TestLibraryPage : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<DatabaseHelper> db;
+    std::unique_ptr<libraryView> page;
+    TestStore store;
+
+    QTableView *table() { return page->findChild<QTableView *>("songsListview"); }
+    QLineEdit *search() { return page->findChild<QLineEdit *>("searchText"); }
+    int rows() { return table()->model()->rowCount(); }
+
+    void add(const QString &title, const QString &artist, const QString &genre, int fromSub = 0)
+    {
+        SongInfo s;
+        s.title = title;
+        s.artist = artist;
+        s.genre = genre;
+        s.format = "MIDI";
+        s.isFromSub = fromSub;
+        const QString path = db->getLibraryFolder() + QString::number(qHash(title)) + ".mid";
+        TestUtil::writeFile(path, "x");
+        QVERIFY(db->checkSong(s, path));
+    }
+
+    void click(int row)
+    {
+        QListWidget *list = page->findChild<QListWidget *>("playlistListWidget");
+        emit list->clicked(list->model()->index(row, 0));
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(store.start()); }
+
+    void init()
+    {
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("HOME", home->path().toUtf8());
+        db = std::make_unique<DatabaseHelper>();
+        QVERIFY(db->initDb());
+        QVERIFY(db->connect());
+        add("Don't \"Stop\" Me", "Queen", "Rock");
+        add("Ода к радости", "Бетховен", "Classica");
+        add("夜曲", "周杰伦", "Pop");
+        add("Bought", "Queen", "Rock", 1);
+        SongInfo news;
+        news.title = "News song";
+        news.isFromSub = 2;
+        QVERIFY(db->insertMDSongsNews(news));
+        db->insertPlaylist("Live");
+        db->insertPlaylist("Empty");
+        QVERIFY(db->insertSongInPlayList(1, 5));
+        page = std::make_unique<libraryView>(db.get(), nullptr, nullptr);
+        page->resize(1200, 700);
+        page->show();
+        store.reset();
+    }
+
+    void cleanup()
+    {
+        Prompter::setScript({});
+        page.reset();
+        db.reset();
+    }
+
+    // Each entry of the side list shows its rows in its header state with
+    // the header buttons that state offers.
+    void headerStates_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("rowCount");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<bool>("enabled");
+        const QStringList base{"deleteButton", "infoButton"};
+        QTest::newRow("all songs") << 0 << 0 << 4 << base << true;
+        QTest::newRow("recent") << 1 << 1 << 4
+                                << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << false;
+        QTest::newRow("downloaded") << 2 << 1 << 1
+                                    << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << false;
+        QTest::newRow("news") << 3 << 5 << 1 << QStringList{"infoButton"} << true;
+        QTest::newRow("caption") << 4 << 0 << 4 << base << true;
+        QTest::newRow("user playlist") << 5 << 2 << 1
+                                       << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << true;
+        QTest::newRow("empty playlist") << 6 << 2 << 0
+                                        << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << true;
+    }
+
+    void headerStates()
+    {
+        QFETCH(int, entry);
+        QFETCH(int, state);
+        QFETCH(int, rowCount);
+        QFETCH(QStringList, buttons);
+        QFETCH(bool, enabled);
+        click(entry);
+        QCOMPARE(page->getHeaderStatus(), state);
+        QCOMPARE(rows(), rowCount);
+        for (QPushButton *b : page->findChild<QWidget *>("PlayListHead")->findChildren<QPushButton *>()) {
+            QCOMPARE(!b->isHidden(), buttons.contains(b->objectName()));
+            if (!b->isHidden())
+                QCOMPARE(b->isEnabled(), enabled);
+        }
+        QCOMPARE(table()->isColumnHidden(9), state == 5);
+        QCOMPARE(page->findChild<PopupForm *>()->isVisible(), entry == 6);
+        QCOMPARE(table()->verticalHeader()->sectionsMovable(), state == 2);
+        if (entry >= 5)
+            QCOMPARE(page->getPlaylistId(), entry);
+    }
+
+    // The artist filter lists artists; another entry goes back to titles.
+    void artistListing()
+    {
+        page->findChild<QPushButton *>("artistButton")->click();
+        QCOMPARE(page->getHeaderStatus(), 3);
+        QCOMPARE(table()->model()->columnCount(), 3);
+        QCOMPARE(rows(), 3);
+        click(2);
+        QVERIFY(page->findChild<QPushButton *>("titleButton")->isChecked());
+        QCOMPARE(rows(), 1);
+    }
+
+    // Narrow tables give title and artist 375 pixels; wide ones share the
+    // room so the columns fill the table.
+    void columnWidths()
+    {
+        page->resize(700, 600);
+        QCOMPARE(table()->columnWidth(2), 375);
+        QCOMPARE(table()->columnWidth(3), 375);
+        page->resize(1400, 700);
+        int sum = 0;
+        for (int c = 1; c < 8; ++c)
+            sum += table()->columnWidth(c);
+        QVERIFY(sum <= table()->viewport()->width());
+        QVERIFY(sum >= table()->viewport()->width() - 20);
+    }
+
+    // Quotes and non-Latin text are searched as the text they are.
+    void searchAwkwardTitles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("double quote") << "\"Stop\"" << "Don't \"Stop\" Me";
+        QTest::newRow("apostrophe") << "Don't" << "Don't \"Stop\" Me";
+        QTest::newRow("cyrillic") << "радости" << "Ода к радости";
+        QTest::newRow("chinese") << "夜" << "夜曲";
+        QTest::newRow("column name") << "Titolo" << QString();
+    }
+
+    void searchAwkwardTitles()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, found);
+        search()->setText(text);
+        page->showQuery(db->sqlTitleFilter, libraryView::AllSongs);
+        QCOMPARE(rows(), found.isEmpty() ? 0 : 1);
+        if (!found.isEmpty())
+            QCOMPARE(table()->model()->index(0, 2).data().toString(), found);
+    }
+
+    // Store replies fill the caches in the page's query; bad ones keep the
+    // local rows and whatever came complete before the fault.
+    void storeReplies_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("cache");
+        QTest::addColumn<QString>("cached");
+        QTest::addColumn<int>("rowCount");
+        const QByteArray two = song("1", "5001", "Stop A") + song("2", "5002", "Stop B");
+        QTest::newRow("titles") << "title" << message(two)
+                                << "SELECT group_concat(ProductId) FROM MDSearchTitle" << "5001,5002" << 3;
+        QTest::newRow("titles truncated") << "title" << message(two).left(message(two).size() - 120)
+                                          << "SELECT count(*) FROM MDSearchTitle" << "1" << 2;
+        QTest::newRow("titles not xml") << "title" << QByteArray("<html>500</html")
+                                        << "SELECT count(*) FROM MDSearchTitle" << "0" << 1;
+        QTest::newRow("artists") << "artist"
+                                 << message("<interpreter/><interpreter_id>900</interpreter_id><name>Seller</name><num_songs>3</num_songs>")
+                                 << "SELECT group_concat(Nome) FROM MDSearchGenArt" << "Seller" << 2;
+        QTest::newRow("genres, second incomplete") << "genre"
+            << message("<genre/><genre_id>7</genre_id><name>Rockabilly</name><num_songs>2</num_songs>"
+                       "<genre/><genre_id>8</genre_id><name>Ska</name>")
+            << "SELECT group_concat(Nome) FROM MDSearchGenArt" << "Rockabilly" << 2;
+        QTest::newRow("genres, empty body") << "genre" << QByteArray()
+                                            << "SELECT count(*) FROM MDSearchGenArt" << "0" << 1;
+        QTest::newRow("artist songs, field missing") << "list"
+            << message("<list>" + song("1", "5001", "A") + "<song><songid>2</songid><title>B</title><download/></song></list>")
+            << "mem:SELECT group_concat(ProductId || '/' || Artista, ',') FROM MDSearchTitle" << "5001/Seller,0/" << 2;
+        QTest::newRow("artist songs, wrong root") << "list" << QByteArray("<message><list>") + song("1", "1", "A") + "</list></message>"
+            << "mem:SELECT count(*) FROM MDSearchTitle" << "0" << 0;
+    }
+
+    void storeReplies()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, cache);
+        QFETCH(QString, cached);
+        QFETCH(int, rowCount);
+        store.setReply(kSongList, body);
+        const char *slot = SLOT(receivedSongListForQuery(QNetworkReply*));
+        if (kind == "title") {
+            search()->setText("Stop");
+            page->showQuery(db->sqlTitleFilterWithMD, libraryView::AllSongs);
+        } else if (kind == "list") {
+            slot = SLOT(receivedSongListForGenArtQuery(QNetworkReply*));
+            page->showQuery(db->sqlMDSearchTitle, libraryView::SongsOfListing);
+        } else {
+            page->findChild<QPushButton *>(kind + "Button")->click();
+            search()->setText(kind == "artist" ? "Que" : "Ro");
+            page->showQuery(kind == "artist" ? db->sqlArtistFilterWithMD : db->sqlGenreFilterWithMD,
+                            libraryView::Listing);
+            slot = kind == "artist" ? SLOT(receivedArtistListForQuery(QNetworkReply*))
+                                    : SLOT(receivedGenreListForQuery(QNetworkReply*));
+        }
+        QNetworkReply *reply = page->postToStore(kSongList, {{"lang", "2"}, {"search", search()->text()}},
+                                                 slot, search()->text());
+        QSignalSpy done(reply, &QObject::destroyed);
+        QVERIFY(done.wait(20000));
+        const bool mem = cache.startsWith("mem:");
+        QSqlQuery q(mem ? db->mdDb : QSqlDatabase::database());
+        QVERIFY(q.exec(mem ? cache.mid(4) : cache) && q.next());
+        QCOMPARE(q.value(0).toString(), cached);
+        QCOMPARE(rows(), rowCount);
+        if (rowCount > 1 && kind != "list")
+            QVERIFY(page->isStoreRow(rowCount - 1) != page->isStoreRow(0));
+    }
+
+    // A reply for a search the user has typed over, or cleared, stores
+    // nothing; the text reaches the store as typed.
+    void supersededSearch_data()
+    {
+        QTest::addColumn<QString>("typedOn");
+        QTest::newRow("typed on") << "Stop it";
+        QTest::newRow("cleared") << "";
+    }
+
+    void supersededSearch()
+    {
+        QFETCH(QString, typedOn);
+        const QString text = "C++ & \"Ünï\" 100%=";
+        store.setReply(kSongList, message(song("1", "5001", "Stop A")));
+        store.setFault(kSongList, "hold");
+        search()->setText(text);
+        page->showQuery(db->sqlTitleFilterWithMD, libraryView::AllSongs);
+        QNetworkReply *reply = page->postToStore(kSongList, {{"search", text}},
+                                                 SLOT(receivedSongListForQuery(QNetworkReply*)), text);
+        QSignalSpy done(reply, &QObject::destroyed);
+        QTRY_COMPARE_WITH_TIMEOUT(store.requests(kSongList).size(), 1, 20000);
+        QCOMPARE(store.requests(kSongList).first().form().value("search"), text);
+        search()->setText(typedOn);
+        store.release(kSongList);
+        QVERIFY(done.wait(20000));
+        QCOMPARE(count(QSqlDatabase::database(), "SELECT count(*) FROM MDSearchTitle"), 0);
+    }
+
+    void songInfo_data()
+    {
+        QTest::addColumn<QByteArray>("download");
+        QTest::addColumn<QString>("bought");
+        QTest::newRow("not bought") << QByteArray("0") << "Bought? :No";
+        QTest::newRow("bought") << QByteArray("1") << "Bought? :Si";
+        QTest::newRow("not a number") << QByteArray("true") << "Bought? :No";
+    }
+
+    void songInfo()
+    {
+        QFETCH(QByteArray, download);
+        QFETCH(QString, bought);
+        QString shown;
+        Prompter::setScript([&](const QString &title, const QString &text, QMessageBox::StandardButtons) {
+            shown = title + "|" + text;
+            return QMessageBox::Ok;
+        });
+        store.setReply("/service/song_info.php",
+                       message("<genre>Pop</genre><title>Ciao</title><lenght>185</lenght><bpm>96</bpm>"
+                               "<key>Am</key><download>" + download + "</download>"));
+        page->postToStore("/service/song_info.php", {{"id_song", "1"}},
+                          SLOT(receivedSongInfo(QNetworkReply*)));
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 20000);
+        QVERIFY(shown.startsWith("Detailed Info|Title: Ciao\n"));
+        QVERIFY(shown.contains("Length: 03\u203205\u2033\nBPM: 96\nKEY: Am\n"));
+        QVERIFY(shown.endsWith(bought));
+    }
+};
+
+VELMAR_TEST(TestLibraryPage)
+#include "tst_librarypage.moc"

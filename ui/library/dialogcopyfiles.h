@@ -1,0 +1,35 @@
+// Progress of an import while the copy thread works. Cancel only hides the
+// dialog: the import goes on and reports its end as usual.
+#pragma once
+
+#include <QDialog>
+
+class QThread;
+
+namespace Ui {
+class DialogCopyFiles;
+}
+
+class DialogCopyFiles : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit DialogCopyFiles(QWidget *parent = nullptr);
+    ~DialogCopyFiles() override;
+
+    void setTotalFiles(int total);
+    void refreshCopyingLabel(int count);
+    void setProgress(int value);
+    void setThread(QThread *thread) { copyThread = thread; }
+
+private slots:
+    void on_cancelButton_clicked() {}
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    Ui::DialogCopyFiles *ui;
+    int totalFiles = 0;
+    QThread *copyThread = nullptr;
+};

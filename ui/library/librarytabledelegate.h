@@ -1,0 +1,60 @@
+// Painters of the library page's tables: the songs table (status and format
+// icons, length, BPM and key in the chosen chord names, a grid line under
+// each cell; artist and genre listings as indented text) and the drive-index
+// search table (a format icon for the suffix, fixed column widths).
+#pragma once
+
+#include <QPixmap>
+#include <QStringList>
+#include <QStyledItemDelegate>
+
+namespace LibraryCells {
+// The length column's text: "--" for no value, else "mm′ss″" (minutes
+// modulo 60, as the table has always shown them).
+QString lengthText(const QString &seconds);
+// The key column's text in the chord-name language; "--" for no value.
+QString keyText(const QString &key, int chordLang);
+enum class Format { Midi, Mp3, Other };
+Format formatOf(const QString &type);
+} // namespace LibraryCells
+
+class libraryTableDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    explicit libraryTableDelegate(QObject *parent = nullptr);
+
+    void setChordLang(int lang) { chordLang = lang; }
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+
+private:
+    const QPixmap &statusIcon(int status, bool selected) const;
+
+    int chordLang = 0;
+    QPixmap defaultIcon;
+    QPixmap mp3Icon;
+    QPixmap midiIcon;
+    QPixmap pendingIcon;
+    QPixmap storeIcon;
+    QPixmap storeSelectedIcon;
+    QPixmap downloadingIcon;
+    QPixmap downloadedIcon;
+    QPixmap errorIcon;
+};
+
+class searchTableDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    explicit searchTableDelegate(QObject *parent = nullptr);
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+private:
+    QPixmap defaultIcon;
+    QPixmap mp3Icon;
+    QPixmap midiIcon;
+};

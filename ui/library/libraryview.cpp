@@ -1,0 +1,598 @@
+#include "libraryview.h"
+#include "ui_libraryview.h"
+
+#include "DatabaseHelper.h"
+#include "indexDriveThread.h"
+#include "librarytabledelegate.h"
+#include "listitem.h"
+#include "myiconprovider.h"
+#include "popupform.h"
+
+#include <QDir>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidgetItem>
+#include <QMovie>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QSqlRecord>
+#include <QSqlTableModel>
+#include <QStandardPaths>
+
+#include "prompter.h"
+
+namespace {
+
+// Where the platform mounts drives.
+QString drivesFolder()
+{
+#ifdef Q_OS_MACOS
+    return QDir::rootPath() + QStringLiteral("Volumes");
+#else
+    return QDir::rootPath() + QStringLiteral("media");
+#endif
+}
+
+const char kNoVerticalHeader[] = "QHeaderView::section:vertical {width: 0px;}";
+const char kDragHeader[] =
+    "QHeaderView::section:vertical {width: 20px; border-image: url(:/icon2x/drag-icon.png);}";
+
+} // namespace
+
+libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeManager)
+    : QWidget(parent), ui(new Ui::libraryView), database(db), storeManager(storeManager)
+{
+    ui->setupUi(this);
+    playlists = database->selectPlaylists();
+    currentPlaylistIndex = 0;
+
+    buildTablePlaylists();
+    ui->playlistListWidget->setCurrentRow(0);
+    ui->stackedWidget->setCurrentIndex(0);
+    ui->path->hide();
+    updateHeaderBar(AllSongs);
+
+    indexThread = new indexDriveThread(this, database);
+    ui->searchLV->hide();
+
+    songModel = new QSqlQueryModel(this);
+    currentQuery = database->sqlSongsByTitle;
+    runQuery(currentQuery, QSqlDatabase::database());
+
+    tableDelegate = new libraryTableDelegate(this);
+    ui->songsListview->setItemDelegate(tableDelegate);
+    ui->songsListview->setModel(songModel);
+    QHeaderView *rows = ui->songsListview->verticalHeader();
+    rows->setSectionsMovable(false);
+    rows->setDragEnabled(true);
+    rows->setDragDropMode(QAbstractItemView::InternalMove);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    ui->songsListview->installEventFilter(this);
+    buildTableSongs();
+
+    auto *movie = new QMovie(QStringLiteral(":/icon2x/loader.gif"), QByteArray(), this);
+    ui->loadingGifLabel->setMovie(movie);
+    movie->start();
+    ui->loadingGifLabel->hide();
+    ui->labelSearch->hide();
+    ui->loadingLabel->hide();
+    QFont tableFont(QStringLiteral("Verdana"), 12);
+    tableFont.setWeight(QFont::Normal);
+    ui->songsListview->setFont(tableFont);
+
+    iconProvider = new myIconProvider;
+    drivesModel = new QFileSystemModel(this);
+    drivesModel->setIconProvider(iconProvider);
+    drivesModel->setRootPath(QDir::rootPath());
+    ui->drivesLV->setModel(drivesModel);
+    ui->drivesLV->setIconSize(QSize(30, 30));
+    QFont drivesFont(QStringLiteral("Verdana"), 12);
+    drivesFont.setBold(true);
+    ui->drivesLV->setFont(drivesFont);
+    ui->drivesLV->setUniformItemSizes(true);
+    ui->drivesLV->setCurrentIndex(drivesModel->index(0, 0));
+    ui->drivesLV->setRootIndex(drivesModel->index(drivesFolder()));
+
+    folderModel = new QFileSystemModel(this);
+    folderModel->setIconProvider(iconProvider);
+    folderModel->setFilter(QDir::Files | QDir::AllDirs | QDir::NoDotAndDotDot);
+    folderModel->setNameFilters({QStringLiteral("*.MID"), QStringLiteral("*.MP3"),
+                                 QStringLiteral("*.KAR"), QStringLiteral("*.MF3"),
+                                 QStringLiteral("*.MF4"), QStringLiteral("*.MF5")});
+    folderModel->setNameFilterDisables(false);
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    ui->filesLV->setModel(folderModel);
+    ui->filesLV->setRootIndex(folderModel->setRootPath(desktop));
+    ui->filesLV->setIconSize(QSize(30, 30));
+    QFont filesFont(QStringLiteral("Verdana"), 12);
+    filesFont.setWeight(QFont::Medium);
+    ui->filesLV->setFont(filesFont);
+    ui->path->setText(folderModel->rootPath());
+    ui->filesLV->addAction(ui->actionRemove);
+    ui->filesLV->installEventFilter(this);
+
+    indexModel = new QSqlTableModel(this, database->driveIdxDb);
+    indexModel->setTable(QStringLiteral("indexes"));
+    indexModel->select();
+    indexModel->setHeaderData(0, Qt::Horizontal, tr("Type"));
+    indexModel->setHeaderData(1, Qt::Horizontal, tr("Name"));
+    indexModel->setHeaderData(2, Qt::Horizontal, tr("Path"));
+    ui->searchLV->setModel(indexModel);
+    ui->searchLV->setItemDelegate(new searchTableDelegate(this));
+    ui->searchLV->setFont(QFont(QStringLiteral("Verdana")));
+    ui->searchLV->installEventFilter(this);
+
+    if (parent) {
+        connect(this, SIGNAL(startSongInfo(SongInfo,int)), parent,
+                SLOT(onStartSongInfo(SongInfo,int)));
+        connect(this, SIGNAL(startSongPath(QString,int)), parent,
+                SLOT(onStartSongPath(QString,int)));
+    }
+    connect(rows, &QHeaderView::sectionMoved, this, &libraryView::onRowsMoved);
+    if (storeManager)
+        connect(storeManager, SIGNAL(downloadDone()), this, SLOT(refreshSongView()));
+
+    hintPopup = new PopupForm(this);
+}
+
+libraryView::~libraryView()
+{
+    // The indexing thread joins in its destructor, before the models go.
+    delete indexThread;
+    delete ui;
+    // Both file models use the provider until they are destroyed.
+    delete drivesModel;
+    delete folderModel;
+    delete iconProvider;
+}
+
+int libraryView::playlistRow(int index) const
+{
+    return index < 4 ? index : index + 1;
+}
+
+void libraryView::buildTablePlaylists()
+{
+    QListWidget *list = ui->playlistListWidget;
+    list->clear();
+    for (int i = 0; i < playlists.size(); ++i) {
+        auto *item = new QListWidgetItem;
+        list->addItem(item);
+        auto *row = new listItem(this, item, i, listItem::PlaylistType, 18);
+        const Playlist &playlist = playlists.at(i);
+        if (playlist.getId() == 4) {
+            row->setLeftIcon(hasUnseenNews ? listItem::IconNewsUnseen : listItem::IconNews);
+        } else {
+            row->setPlaylist(playlist);
+            if (playlist.getId() >= 5)
+                row->showRightIcons();
+        }
+        item->setSizeHint(row->sizeHint());
+        list->setItemWidget(item, row);
+        if (playlist.getId() == 4) {
+            auto *caption = new QListWidgetItem;
+            caption->setFlags(Qt::NoItemFlags);
+            list->addItem(caption);
+            auto *label = new QLabel(tr("Playlists"));
+            label->setStyleSheet(QStringLiteral(
+                "margin-top:19px; font:bold 14px; background-color: rgb(66,66,66); "
+                "color: white; padding-left: 4px;"));
+            caption->setSizeHint(row->sizeHint());
+            list->setItemWidget(caption, label);
+        }
+    }
+    list->setCurrentRow(playlistRow(currentPlaylistIndex));
+}
+
+void libraryView::refreshPlaylistsView()
+{
+    playlists = database->selectPlaylists();
+    buildTablePlaylists();
+}
+
+void libraryView::runQuery(const QString &sql, const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    q.prepare(sql);
+    if (sql.contains(QLatin1String(":f")))
+        q.bindValue(QStringLiteral(":f"), searchString());
+    q.exec();
+    songModel->setQuery(std::move(q));
+}
+
+QString libraryView::searchString() const
+{
+    return ui->searchText->text();
+}
+
+void libraryView::showQuery(const QString &sql, enum headerStatus state)
+{
+    currentQuery = sql;
+    runQuery(sql, QSqlDatabase::database());
+    updateHeaderBar(state);
+    buildTableSongs();
+}
+
+void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
+{
+    int r = index.row();
+    if (isAdding) {
+        const auto answer = Prompter::question(
+            tr("Attention"), tr("Do you want to exit \"edit playlist\" mode?"),
+            QMessageBox::Yes | QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            ui->playlistListWidget->setCurrentRow(playlistRow(currentPlaylistIndex));
+            return;
+        }
+        leaveAddingMode();
+    }
+    // The caption row selects nothing: the index keeps the entry shown.
+    if (r < 4)
+        currentPlaylistIndex = r;
+    showingSongs = false;
+    ui->searchText->clear();
+
+    if (ui->artistButton->isChecked() || ui->genreButton->isChecked()) {
+        const bool artists = ui->artistButton->isChecked();
+        if (r == 0) {
+            showListing(artists);
+            return;
+        }
+        ui->titleButton->setChecked(true);
+    }
+    ui->labelSongs->setText(tr("Songs"));
+    ui->songsListview->setModel(songModel);
+    if (!ui->titleButton->isChecked())
+        return;
+
+    switch (r) {
+    case 0:
+        showQuery(database->sqlSongsByTitle, AllSongs);
+        break;
+    case 1:
+        showQuery(QString(database->sqlRecentSongs).replace(QLatin1String(":x"), QLatin1String("10")),
+                  RecentSongs);
+        break;
+    case 2:
+        showQuery(database->sqlDownloadedSongs, RecentSongs);
+        break;
+    case 3:
+        ui->labelSongs->setText(tr("News of the week"));
+        hasUnseenNews = false;
+        refreshPlaylistsView();
+        showQuery(database->sqlMDNews, StoreNews);
+        break;
+    case 4:
+        buildTableSongs();
+        break;
+    default:
+        currentPlaylistIndex = r - 1;
+        if (r - 1 < playlists.size()) {
+            const Playlist &playlist = playlists.at(r - 1);
+            showQuery(QString(database->sqlPlaylistSongs)
+                          .replace(QLatin1String(":idPlay"), QString::number(playlist.getId())),
+                      PlaylistSongs);
+            if (songModel->rowCount() == 0)
+                showHint(tr("Press \"Add Songs\" to select songs from your repertory and make the playlist"));
+        }
+    }
+}
+
+void libraryView::on_titleButton_clicked()
+{
+    if (ui->playlistListWidget->currentRow() != 0 && !isAdding)
+        return;
+    showingSongs = true;
+    ui->searchText->clear();
+    currentQuery = database->sqlSongsByTitle;
+    runQuery(currentQuery, QSqlDatabase::database());
+    buildTableSongs();
+    updateHeaderBar(isAdding ? PlaylistSongs : AllSongs);
+}
+
+void libraryView::on_artistButton_clicked()
+{
+    showListing(true);
+}
+
+void libraryView::on_genreButton_clicked()
+{
+    showListing(false);
+}
+
+void libraryView::showListing(bool artists)
+{
+    if (ui->playlistListWidget->currentRow() != 0 && !isAdding)
+        return;
+    showingSongs = false;
+    ui->searchText->clear();
+    currentQuery = artists ? database->sqlArtists : database->sqlGenres;
+    runQuery(currentQuery, QSqlDatabase::database());
+    artists ? buildTableArtists() : buildTableGenres();
+    updateHeaderBar(Listing);
+}
+
+void libraryView::updateHeaderBar(enum headerStatus state)
+{
+    headerStatus = state;
+    for (QPushButton *button : ui->PlayListHead->findChildren<QPushButton *>()) {
+        button->hide();
+        button->setEnabled(false);
+    }
+    ui->autoPlayButton->setChecked(
+        QSettings().value(QStringLiteral("System/Autoplay"), 1).toInt() != 0);
+    QTableView *table = ui->songsListview;
+    table->setStyleSheet(QString());
+    table->verticalHeader()->setSectionsMovable(false);
+    table->verticalHeader()->setStyleSheet(QLatin1String(kNoVerticalHeader));
+    table->setColumnHidden(9, false);
+
+    QList<QPushButton *> shown{ui->deleteButton, ui->infoButton};
+    bool enabled = true;
+    switch (state) {
+    case RecentSongs:
+        shown << ui->AddToPlayListButton << ui->autoPlayButton;
+        enabled = false;
+        break;
+    case PlaylistSongs:
+        shown << ui->autoPlayButton << ui->AddToPlayListButton;
+        table->verticalHeader()->setSectionsMovable(true);
+        table->verticalHeader()->setStyleSheet(QLatin1String(kDragHeader));
+        break;
+    case Listing:
+        if (isAdding)
+            shown << ui->AddToPlayListButton;
+        break;
+    case SongsOfListing:
+        shown << ui->backButton;
+        if (isAdding)
+            shown << ui->AddToPlayListButton;
+        break;
+    case StoreNews:
+        shown = {ui->infoButton};
+        table->setColumnHidden(9, true);
+        break;
+    default:
+        break;
+    }
+    for (QPushButton *button : shown) {
+        button->show();
+        button->setEnabled(enabled);
+    }
+}
+
+void libraryView::buildTableSongs()
+{
+    QTableView *table = ui->songsListview;
+    table->setColumnHidden(0, true);
+    table->setColumnHidden(8, true);
+    static const char *const titles[] = {"", "", "Title", "Artist", "Duration", "Type", "BPM", "Key"};
+    songModel->setHeaderData(1, Qt::Horizontal, QString());
+    for (int c = 2; c < 8; ++c)
+        songModel->setHeaderData(c, Qt::Horizontal, tr(titles[c]));
+    QHeaderView *columns = table->horizontalHeader();
+    table->setColumnWidth(1, 30);
+    table->setColumnWidth(4, 60);
+    table->setColumnWidth(5, 60);
+    table->setColumnWidth(6, 40);
+    table->setColumnWidth(7, 55);
+    columns->setSectionResizeMode(QHeaderView::Fixed);
+
+    int reserve = 246;
+    if (table->verticalScrollBar()->isVisible())
+        reserve = table->verticalScrollBar()->width() + 247;
+    if (table->verticalHeader()->isVisible())
+        reserve += table->verticalHeader()->width() + 1;
+    const int w = table->width();
+    const int share = w < 761 ? 375 : (w - reserve - 10) / 2;
+    table->setColumnWidth(2, share);
+    table->setColumnWidth(3, share);
+}
+
+void libraryView::buildTableListing(const QString &title)
+{
+    QTableView *table = ui->songsListview;
+    table->setColumnHidden(0, true);
+    songModel->setHeaderData(1, Qt::Horizontal, title);
+    table->setColumnWidth(2, 100);
+    int w = table->width() - 101;
+    if (table->verticalScrollBar()->isVisible())
+        w -= table->verticalScrollBar()->width() + 1;
+    table->setColumnWidth(1, w);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+}
+
+void libraryView::buildTableArtists()
+{
+    buildTableListing(tr("Artist"));
+}
+
+void libraryView::buildTableGenres()
+{
+    buildTableListing(tr("Genres"));
+}
+
+void libraryView::buildCurrentTable()
+{
+    if (pageState != 0 || headerStatus != Listing)
+        buildTableSongs();
+    else if (ui->artistButton->isChecked())
+        buildTableArtists();
+    else
+        buildTableGenres();
+}
+
+void libraryView::refreshSongView()
+{
+    if (sender() == indexThread && !ui->searchText->text().trimmed().isEmpty()) {
+        indexModel->select();
+        return;
+    }
+    if (pageState != 0)
+        return;
+    if (headerStatus == AllSongs || headerStatus == StoreNews) {
+        runQuery(currentQuery, QSqlDatabase::database());
+    } else if (headerStatus == SongsOfListing) {
+        // Only a store artist's or genre's songs live in memory.
+        runQuery(currentQuery, currentQuery == database->sqlMDSearchTitle
+                                   ? database->mdDb
+                                   : QSqlDatabase::database());
+    } else {
+        return;
+    }
+    buildTableSongs();
+}
+
+void libraryView::on_repertorioButton_clicked()
+{
+    pageState = 0;
+    changeState();
+    const QModelIndexList selected = ui->playlistListWidget->selectionModel()->selectedIndexes();
+    if (!selected.isEmpty())
+        on_playlistListWidget_clicked(selected.first());
+}
+
+void libraryView::on_sfogliaButton_clicked()
+{
+    pageState = 1;
+    changeState();
+}
+
+void libraryView::leaveAddingMode()
+{
+    isAdding = false;
+    ui->AddToPlayListButton->setStyleSheet(QString());
+    ui->AddToPlayListButton->setIcon(QIcon(QStringLiteral(":/icon2x/add_playlist.png")));
+    ui->AddToPlayListButton->setText(tr("Add Song"));
+}
+
+void libraryView::changeState()
+{
+    ui->searchText->clear();
+    if (pageState == 1) {
+        leaveAddingMode();
+        ui->labelSongs->setText(tr("Files"));
+        ui->labelSongs->hide();
+        ui->newPlaylistButton->hide();
+        ui->filterFrame->hide();
+        ui->path->show();
+        ui->upButton->show();
+        ui->upButton->setEnabled(true);
+        for (QWidget *w : {ui->autoPlayButton, ui->AddToPlayListButton, ui->deleteButton,
+                           ui->infoButton})
+            w->hide();
+        ui->stackedWidget->setCurrentIndex(1);
+        ui->labelSearch->hide();
+        ui->filesLV->show();
+        ui->searchLV->hide();
+        ui->MDSwitch->hide();
+    } else if (pageState == 0) {
+        ui->labelSongs->setText(tr("Songs"));
+        ui->labelSongs->show();
+        ui->path->hide();
+        ui->upButton->hide();
+        ui->newPlaylistButton->show();
+        ui->filterFrame->show();
+        ui->deleteButton->show();
+        ui->infoButton->show();
+        ui->stackedWidget->setCurrentIndex(0);
+        ui->labelSearch->hide();
+        ui->MDSwitch->show();
+    }
+}
+
+void libraryView::showHint(const QString &text)
+{
+    QPushButton *add = ui->AddToPlayListButton;
+    const QPoint at(ui->PlayListHead->x() + add->x() - (hintPopup->width() - add->width()) / 2,
+                    add->y() + add->height());
+    hintPopup->move(mapToGlobal(at));
+    hintPopup->setText(text);
+    hintPopup->show();
+}
+
+int libraryView::getPlaylistStartIndex() const
+{
+    const bool songsShown = ui->songsListview->isVisible() &&
+                            (ui->titleButton->isChecked() || showingSongs);
+    if (!songsShown || isAdding || headerStatus != PlaylistSongs)
+        return -1;
+    return ui->songsListview->verticalHeader()->visualIndex(
+        ui->songsListview->currentIndex().row());
+}
+
+int libraryView::getPlaylistId() const
+{
+    if (currentPlaylistIndex < 0 || currentPlaylistIndex >= playlists.size())
+        return -1;
+    return playlists.at(currentPlaylistIndex).getId();
+}
+
+QString libraryView::getPlaylistName() const
+{
+    if (currentPlaylistIndex < 0 || currentPlaylistIndex >= playlists.size())
+        return QString();
+    return playlists.at(currentPlaylistIndex).getName();
+}
+
+void libraryView::setChordLang(int lang)
+{
+    tableDelegate->setChordLang(lang);
+    chordLang = lang;
+}
+
+bool libraryView::isStoreRow(int row) const
+{
+    const QSqlRecord record = songModel->record(row);
+    if (record.isEmpty())
+        return false;
+    if (record.indexOf(QStringLiteral("isFromSub")) >= 0) {
+        const QVariant id = record.value(0);
+        return record.value(QStringLiteral("isFromSub")).toInt() >= 2 || id.isNull() ||
+               id.toInt() <= 0;
+    }
+    // A listing row whose id names another library artist or genre (or
+    // none) came from the store's half of the union.
+    const int id = record.value(0).toInt();
+    const QString name = record.value(1).toString();
+    auto *db = database;
+    const QString local = ui->artistButton->isChecked() ? db->selectArtistById(id).getName()
+                                                         : db->selectGenreById(id).getName();
+    return local.isNull() || local != name;
+}
+
+void libraryView::addImportedSong(SongInfo song, QString path)
+{
+    database->checkSong(song, path);
+}
+
+void libraryView::hideIndexingAnim()
+{
+    ui->loadingLabel->hide();
+    ui->loadingGifLabel->hide();
+}
+
+void libraryView::hideLoading()
+{
+    ui->loadingGifLabel->hide();
+}
+
+void libraryView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    buildCurrentTable();
+}
+
+void libraryView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    buildCurrentTable();
+}
+
+void libraryView::onItemListDeleted(listItem *) {}
+void libraryView::renamePlaylist(QString, int) {}
+void libraryView::onSongAddToPlaylist(SongInfo) {}
+void libraryView::onRowsMoved(int, int, int) {}

@@ -1,0 +1,154 @@
+// The library page: a side list of playlists, one song table over an SQL
+// model whose query follows the chosen entry, filter and search, the header
+// states that decide which header buttons act, a file browser and the drive
+// index's search results; the store's replies fill the caches beside the
+// local songs.
+#pragma once
+
+#include "SongInfo.h"
+#include "LibraryRecords.h"
+
+#include <QList>
+#include <QModelIndex>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+class DatabaseHelper;
+class indexDriveThread;
+class libraryTableDelegate;
+class listItem;
+class myIconProvider;
+class PopupForm;
+class QFileSystemModel;
+class QNetworkAccessManager;
+class QNetworkReply;
+class QSqlDatabase;
+class QSqlQueryModel;
+class QSqlTableModel;
+
+namespace Ui {
+class libraryView;
+}
+
+class libraryView : public QWidget
+{
+    Q_OBJECT
+public:
+    enum headerStatus {
+        AllSongs = 0,      // all library songs, or a title search
+        RecentSongs = 1,   // recent or downloaded songs
+        PlaylistSongs = 2, // the songs of a user playlist
+        Listing = 3,       // the artist or genre listing
+        SongsOfListing = 4, // the songs of one artist or genre
+        StoreNews = 5
+    };
+
+    // storeManager: its downloadDone() refreshes the table.
+    libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeManager);
+    ~libraryView() override;
+
+    void updateHeaderBar(headerStatus state);
+    void buildTableSongs();
+    void buildTableArtists();
+    void buildTableGenres();
+    void buildTablePlaylists();
+    void buildCurrentTable();
+    void refreshPlaylistsView();
+    void changeState();
+
+    int getPlaylistStartIndex() const;
+    QString getPlaylistName() const;
+    int getPlaylistId() const;
+    void setHasUnseenNews(bool value) { hasUnseenNews = value; }
+    bool getHasUnseenNews() const { return hasUnseenNews; }
+    void setChordLang(int lang);
+
+    int getHeaderStatus() const { return headerStatus; }
+    QString getCurrentQuery() const { return currentQuery; }
+    // Shows the query's rows in the header state; ":f" is bound to the
+    // search text.
+    void showQuery(const QString &sql, headerStatus state);
+    // A row of the table that stands for a store song, artist or genre: it
+    // never maps to a library id.
+    bool isStoreRow(int row) const;
+
+    // Posts a form to the store and hands the reply to `slot` (one of the
+    // received... slots). The reply carries the search text it was sent for:
+    // replies to a request the user has since typed over are dropped.
+    QNetworkReply *postToStore(const QString &path, const QList<QPair<QString, QString>> &fields,
+                               const char *slot, const QString &searchText = QString());
+
+signals:
+    void startSongInfo(SongInfo song, int action);
+    void startSongPath(QString path, int action);
+    void importRequest(QList<QUrl> urls);
+
+public slots:
+    void refreshSongView();
+    void addImportedSong(SongInfo song, QString path);
+    void hideIndexingAnim();
+
+    void receivedGenreListForQuery(QNetworkReply *reply);
+    void receivedArtistListForQuery(QNetworkReply *reply);
+    void receivedSongListForQuery(QNetworkReply *reply);
+    void receivedSongListForGenArtQuery(QNetworkReply *reply);
+    void receivedSongInfo(QNetworkReply *reply);
+
+    // Playlist editing reaches these from the side list's rows.
+    void onItemListDeleted(listItem *item);
+    void renamePlaylist(QString name, int id);
+    void onSongAddToPlaylist(SongInfo song);
+    void onRowsMoved(int logical, int oldVisual, int newVisual);
+
+private slots:
+    void on_playlistListWidget_clicked(const QModelIndex &index);
+    void on_titleButton_clicked();
+    void on_artistButton_clicked();
+    void on_genreButton_clicked();
+    void on_repertorioButton_clicked();
+    void on_sfogliaButton_clicked();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // Runs the text on the songs model; ":f" is bound to the search text.
+    void runQuery(const QString &sql, const QSqlDatabase &db);
+    void buildTableListing(const QString &title);
+    void showListing(bool artists);
+    void storeListing(QNetworkReply *reply, bool artists);
+    int playlistRow(int index) const;
+    void leaveAddingMode();
+    void showHint(const QString &text);
+    bool replyIsCurrent(QNetworkReply *reply) const;
+    void hideLoading();
+    QString searchString() const;
+
+    Ui::libraryView *ui;
+    QList<Playlist> playlists;
+    DatabaseHelper *database;
+    bool showingSongs = false;
+    bool isAdding = false;
+    int currentPlaylistIndex = 0;
+    myIconProvider *iconProvider = nullptr;
+    QFileSystemModel *drivesModel = nullptr;
+    QFileSystemModel *folderModel = nullptr;
+    QSqlTableModel *indexModel = nullptr;
+    int chordLang = 0;
+    indexDriveThread *indexThread = nullptr;
+    bool storeSwitchOn = false;
+    bool leftFrameShown = true;
+    bool hasUnseenNews = false;
+    int pageState = 0;
+    int headerStatus = AllSongs;
+    int timerId = 0;
+    QString currentQuery;
+    QSqlQueryModel *songModel = nullptr;
+    QPointer<QObject> storeManager;
+    PopupForm *hintPopup = nullptr;
+    libraryTableDelegate *tableDelegate = nullptr;
+    QNetworkAccessManager *network = nullptr;
+};

@@ -1,0 +1,237 @@
+#include "listitem.h"
+#include "ui_listitem.h"
+#include "ui_listitemdownloading.h"
+#include "ui_listitemstore.h"
+
+#include <QDebug>
+#include <QLabel>
+#include <QPainter>
+
+listItem::listItem(QWidget *parent, QListWidgetItem *container, int row, Type type, int fontSize)
+    : QWidget(parent), ui(new Ui::listItem), container(container), row(row), type(type)
+{
+    ui->setupUi(this);
+    ui->infoButton->hide();
+    ui->deleteButton->hide();
+    const QString size = QStringLiteral("font-size: ") + QString::number(fontSize) +
+                         QStringLiteral("px");
+    for (QLabel *label : findChildren<QLabel *>())
+        label->setStyleSheet(size);
+    if (parent) {
+        connect(this, SIGNAL(deleteItem(listItem*)), parent, SLOT(onItemListDeleted(listItem*)));
+        connect(this, SIGNAL(addItem(SongInfo)), parent, SLOT(onSongAddToPlaylist(SongInfo)));
+        connect(this, SIGNAL(renamePlaylist(QString,int)), parent,
+                SLOT(renamePlaylist(QString,int)));
+    }
+}
+
+listItem::~listItem()
+{
+    delete ui;
+}
+
+void listItem::setSong(const SongInfo &value)
+{
+    song = value;
+    if (song.isFromSub != 0)
+        setLeftIcon(IconNews);
+}
+
+void listItem::setArtist(const Artist &value)
+{
+    artist = value;
+    setTitleAndFormatLabel(artist.getName(), QString());
+}
+
+void listItem::setGenre(const Genres &value)
+{
+    genre = value;
+    setTitleAndFormatLabel(genre.getName(), QString());
+}
+
+void listItem::setPlaylist(const Playlist &value)
+{
+    playlist = value;
+    const QString name = playlist.getName();
+    QString shown = name;
+    int kind = IconPlaylist;
+    if (name == QLatin1String("Recenti")) {
+        shown = tr("Recent");
+        kind = IconRecent;
+    } else if (name == QLatin1String("All Songs")) {
+        shown = tr("All Songs");
+        kind = IconNote;
+    } else if (name == QLatin1String("Downloaded")) {
+        shown = tr("Downloaded");
+        kind = IconDownloaded;
+    }
+    setLeftIcon(kind);
+    setTitleLabel(shown);
+}
+
+void listItem::setLeftIcon(int kind)
+{
+    leftIconKind = kind;
+    static const char *const images[] = {
+        ":/icon2x/icona-nota-gray.png",   ":/icon2x/icona-playlist-gray.png",
+        ":/icon2x/Melodrome_logo.png",    ":/icon2x/Melodrome_logo.png",
+        ":/icon2x/icona-recent-gray.png", ":/icon2x/icona-download-gray.png"};
+    if (kind < 0 || kind > IconDownloaded)
+        return;
+    ui->leftIcon->show();
+    ui->leftIcon->setStyleSheet(QStringLiteral("border-image: url(") +
+                                QLatin1String(images[kind]) + QStringLiteral(");"));
+    if (kind == IconNews || kind == IconNewsUnseen) {
+        ui->leftIcon->setMinimumSize(131, 32);
+        ui->titleLabel->setMinimumSize(29, 38);
+        ui->titleLabel->setText(tr("news"));
+    }
+    update();
+}
+
+void listItem::clearLabels(bool hide)
+{
+    for (QLabel *label : findChildren<QLabel *>()) {
+        label->clear();
+        if (hide)
+            label->hide();
+    }
+}
+
+void listItem::setTitleLabel(const QString &text)
+{
+    clearLabels(true);
+    ui->titleLabel->setText(text);
+    ui->titleLabel->show();
+}
+
+void listItem::setTitleAndFormatLabel(const QString &title, const QString &)
+{
+    clearLabels(false);
+    ui->titleLabel->setText(title);
+}
+
+QString listItem::titleText() const
+{
+    return ui->titleLabel->text();
+}
+
+void listItem::showRightIcons()
+{
+    showRightIcons(true, true);
+}
+
+void listItem::showRightIcons(bool info, bool remove)
+{
+    ui->infoButton->setVisible(info);
+    ui->deleteButton->setVisible(remove);
+    ui->infoButton->setProperty("whoIs", QStringLiteral("Info"));
+}
+
+void listItem::hideRightIcons()
+{
+    ui->infoButton->hide();
+    ui->deleteButton->hide();
+}
+
+void listItem::showPlusIcon()
+{
+    ui->infoButton->show();
+    ui->infoButton->setIcon(QIcon(QStringLiteral(":/icon2x/plus.png")));
+    ui->infoButton->setProperty("whoIs", QStringLiteral("Add"));
+}
+
+void listItem::on_deleteButton_clicked()
+{
+    emit deleteItem(this);
+}
+
+void listItem::on_infoButton_clicked()
+{
+    if (ui->infoButton->property("whoIs").toString().compare(QLatin1String("Info"),
+                                                             Qt::CaseInsensitive) == 0) {
+        emit renamePlaylist(ui->titleLabel->text(), playlist.getId());
+        return;
+    }
+    qDebug() << "Add pressed";
+    emit addItem(song);
+    // Once is enough: every further click would only lengthen the sheet.
+    if (!greyed) {
+        greyed = true;
+        setStyleSheet(styleSheet() + QStringLiteral("[accessibleName=\"labels\"]{color:grey;}"));
+    }
+}
+
+void listItem::paintEvent(QPaintEvent *)
+{
+    if (leftIconKind != IconNewsUnseen)
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(QStringLiteral("#ff4d4d")));
+    painter.drawEllipse(QRect(QPoint(width() - 16, 4), QPoint(width() - 5, 15)));
+}
+
+listItemDownloading::listItemDownloading(QWidget *parent)
+    : QWidget(parent), ui(new Ui::listItemDownloading)
+{
+    ui->setupUi(this);
+    ui->downloadedLabel->hide();
+}
+
+listItemDownloading::~listItemDownloading()
+{
+    delete ui;
+}
+
+void listItemDownloading::setTitleLabel(const QString &text)
+{
+    ui->titleLabel->setText(text);
+}
+
+void listItemDownloading::setArtistLabel(const QString &text)
+{
+    ui->artistLabel->setText(text);
+}
+
+void listItemDownloading::setFormatLabel(const QString &text)
+{
+    ui->formatLabel->setText(text);
+}
+
+void listItemDownloading::setDownloaded()
+{
+    ui->progressBar->hide();
+    ui->downloadedLabel->show();
+}
+
+listItemStore::listItemStore(QWidget *parent) : QWidget(parent), ui(new Ui::listItemStore)
+{
+    ui->setupUi(this);
+}
+
+listItemStore::~listItemStore()
+{
+    delete ui;
+}
+
+void listItemStore::setTitleLabel(const QString &text)
+{
+    ui->titleLabel->setText(text);
+}
+
+void listItemStore::setArtistLabel(const QString &text)
+{
+    ui->artistLabel->setText(text);
+}
+
+void listItemStore::setLeftIcon(int kind)
+{
+    if (kind != 0 && kind != 1)
+        return;
+    ui->leftIcon->show();
+    ui->leftIcon->setStyleSheet(kind == 1
+                                    ? QStringLiteral("border-image: url(:/icon2x/icona-playlist-gray.png);")
+                                    : QStringLiteral("border-image: url(:/icon2x/icona-nota-gray.png);"));
+}

@@ -1,0 +1,172 @@
+#include "storereplies.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QDebug>
+#include <QDomNodeList>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+namespace StoreReplies {
+
+namespace {
+
+// Fills one song field from an element; false when the name is not a field.
+// `full` also reads the length, BPM and key, which the artist and genre
+// lists do not carry.
+void setSongField(SongInfo &song, QStringView name, const QString &text, bool full)
+{
+    if (name == u"songid")
+        song.idSong = text.toUInt();
+    else if (name == u"productid")
+        song.ProductId = text.toInt();
+    else if (name == u"title")
+        song.title = text;
+    else if (name == u"authors")
+        song.author = text;
+    else if (name == u"interpreters")
+        song.artist = text;
+    else if (name == u"genre")
+        song.genre = text;
+    else if (name == u"format")
+        song.format = text;
+    else if (full && name == u"lenght")
+        song.length = text.toInt();
+    else if (full && name == u"bpm")
+        song.bpm = text.toInt();
+    else if (full && name == u"key")
+        song.keySign = text;
+}
+
+constexpr int kStoreSong = 2;
+
+// Elements whose text is a song field (reading the text of any other element
+// could stop at a container's children).
+bool isSongField(QStringView name)
+{
+    static const char16_t *const names[] = {u"songid", u"productid", u"title", u"authors",
+                                            u"interpreters", u"genre", u"format", u"lenght",
+                                            u"bpm", u"key"};
+    for (const char16_t *n : names) {
+        if (name == QStringView(n))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QList<Genres> readListing(const QByteArray &body, const QString &openElement,
+                          const QString &idElement)
+{
+    QList<Genres> out;
+    QXmlStreamReader xml(body);
+    Genres record;
+    bool open = false;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = xml.name();
+        if (name == openElement) {
+            record.clear();
+            record.setNumsongs(0);
+            open = true;
+        } else if (!open) {
+            continue;
+        } else if (name == idElement) {
+            record.setId(xml.readElementText().toInt());
+        } else if (name == u"name") {
+            record.setName(xml.readElementText());
+        } else if (name == u"num_songs") {
+            record.setNumsongs(xml.readElementText().toInt());
+            if (!xml.hasError())
+                out << record;
+            open = false;
+        }
+    }
+    return out;
+}
+
+QList<SongInfo> readSearchSongs(const QByteArray &body)
+{
+    QList<SongInfo> out;
+    QXmlStreamReader xml(body);
+    SongInfo song;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QString name = xml.name().toString();
+        if (name == QLatin1String("download")) {
+            song.isFromSub = kStoreSong;
+            out << song;
+            song.clear();
+        } else if (isSongField(name)) {
+            const QString text = xml.readElementText();
+            if (!xml.hasError())
+                setSongField(song, name, text, true);
+        }
+    }
+    return out;
+}
+
+QList<SongInfo> readListSongs(const QByteArray &body)
+{
+    QList<SongInfo> out;
+    QDomDocument doc;
+    doc.setContent(body);
+    const QDomElement root = doc.documentElement();
+    if (root.tagName() != QLatin1String("melodrome_message") ||
+        root.firstChildElement().tagName() != QLatin1String("list"))
+        return out;
+    const QDomNodeList songs = root.firstChildElement().elementsByTagName(QStringLiteral("song"));
+    qDebug() << "song nella lista:" << songs.count();
+    for (int i = 0; i < songs.count(); ++i) {
+        SongInfo song;
+        for (QDomNode n = songs.at(i).firstChild(); !n.isNull(); n = n.nextSibling()) {
+            const QString name = n.nodeName();
+            if (name == QLatin1String("download"))
+                song.isFromSub = kStoreSong;
+            else
+                setSongField(song, name, n.toElement().text(), false);
+        }
+        out << song;
+    }
+    return out;
+}
+
+SongInfo readSongInfo(const QByteArray &body)
+{
+    SongInfo song;
+    QXmlStreamReader xml(body);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QString name = xml.name().toString();
+        if (name == QLatin1String("download")) {
+            song.isFromSub = xml.readElementText().toUInt();
+        } else if (isSongField(name)) {
+            setSongField(song, name, xml.readElementText(), true);
+        }
+    }
+    return song;
+}
+
+QString lengthText(int seconds)
+{
+    return QStringLiteral("%1\u2032%2\u2033")
+        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray formBody(const QList<QPair<QString, QString>> &fields)
+{
+    QByteArray body;
+    for (const auto &field : fields) {
+        if (!body.isEmpty())
+            body += '&';
+        body += QUrl::toPercentEncoding(field.first) + '=' + QUrl::toPercentEncoding(field.second);
+    }
+    return body;
+}
+
+} // namespace StoreReplies
