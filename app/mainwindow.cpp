@@ -9,6 +9,7 @@
 #include "chordsView.h"
 #include "constants.h"
 #include "fileCopyThread.h"
+#include "libraryview.h"
 #include "newwidgetwindow.h"
 #include "seektrackslider.h"
 #include "storesettings.h"
@@ -106,6 +107,9 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::on_songBpm_changed);
     connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::on_deltaKey_changed);
 
+    m_library = new libraryView(db, this, nullptr);
+    connect(m_library, &libraryView::importRequest, this, &MainWindow::on_importRequest_received);
+
     m_chords = new chordsView(this);
     auto *barLayout = new QHBoxLayout(ui->barWidget);
     barLayout->setContentsMargins(0, 0, 0, 0);
@@ -123,9 +127,13 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     });
 
     ui->verticalLayout_3->addWidget(m_karaoke);
+    barLayout->addWidget(m_library);
     barLayout->addWidget(m_chords);
     m_chords->hide();
     ui->screenWidget->hide();
+
+    connect(this, &MainWindow::songImported, m_library, &libraryView::addImportedSong);
+    connect(this, &MainWindow::doneImporting, m_library, &libraryView::refreshSongView);
 
     m_accountPopup = new AccountView(this, m_user);
     m_accountPopup->setWindowFlags(Qt::Popup);
@@ -152,11 +160,11 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_engine, &SoundEngine::songBpmChanged, m_karaoke, &KaraokeTextWidget::onSongBpmChanged);
     connect(m_engine, &SoundEngine::songKeyChanged, m_karaoke, &KaraokeTextWidget::onSongKeyChanged);
 
-    connect(ui->volumeButton, &QPushButton::pressed, this, [this] { pressedLook(ui->volumeButton, "generic_button-roudedLeft-checked"); });
-    connect(ui->melodyChButton, &QPushButton::pressed, this, [this] { pressedLook(ui->melodyChButton, "generic_button-center-checked"); });
-    connect(ui->melodyMuteButton, &QPushButton::pressed, this, [this] { pressedLook(ui->melodyMuteButton, "generic_button-roudedRight-checked"); });
-    connect(ui->optionsButton, &QPushButton::pressed, this, [this] { pressedLook(ui->optionsButton, "generic small header button-checked"); });
-    connect(ui->userButton, &QPushButton::pressed, this, [this] { pressedLook(ui->userButton, "generic small header button-checked"); });
+    connect(ui->volumeButton, &QPushButton::pressed, this, [this] { pressedLook(ui->volumeButton, ":/icon2x/generic_button-roudedLeft-checked.png"); });
+    connect(ui->melodyChButton, &QPushButton::pressed, this, [this] { pressedLook(ui->melodyChButton, ":/icon2x/generic_button-center-checked.png"); });
+    connect(ui->melodyMuteButton, &QPushButton::pressed, this, [this] { pressedLook(ui->melodyMuteButton, ":/icon2x/generic_button-roudedRight-checked.png"); });
+    connect(ui->optionsButton, &QPushButton::pressed, this, [this] { pressedLook(ui->optionsButton, ":/icon2x/generic small header button-checked.png"); });
+    connect(ui->userButton, &QPushButton::pressed, this, [this] { pressedLook(ui->userButton, ":/icon2x/generic small header button-checked.png"); });
     for (QPushButton *b : {ui->volumeButton, ui->melodyChButton, ui->melodyMuteButton,
                            ui->optionsButton, ui->userButton})
         connect(b, &QPushButton::released, this, [b] { b->setStyleSheet(QString()); });
@@ -167,9 +175,12 @@ MainWindow::~MainWindow()
     if (mw == this)
         mw = nullptr;
     // The engine stops the song and joins the sequencer thread before the
-    // views that follow it go.
+    // views that follow it go; its last unload starts nothing here.
+    disconnect(currSong, nullptr, this, nullptr);
     delete m_engine;
     m_engine = nullptr;
+    delete m_accountPopup;
+    delete m_accountPage;
     delete m_user;
     delete ui;
 }
@@ -185,7 +196,7 @@ void MainWindow::loadSettings()
         {"libraryView", Library}, {"editView", Editing}, {"mixerView", Mixer}, {"chordsView", Chords}};
     for (const auto &[key, id] : views) {
         const QRect r = s.value(QLatin1String(key), -1).toRect();
-        if (r.isValid() && viewFor(id) != m_karaoke)
+        if (r.isValid() && viewFor(id) != m_karaoke)  // the edit and mixer pages are not built yet
             openWindowAtLoad(id, r);
     }
     QRect main = s.value(QStringLiteral("MainWindow"), -1).toRect();
@@ -209,13 +220,18 @@ void MainWindow::loadSettings()
     m_engine->setMelodyMuteTrack(s.value(QStringLiteral("MidiSettings/MelodyTrack"), 0).toInt());
     m_melodyMute = s.value(QStringLiteral("MidiSettings/MelodyMute"), 0).toInt();
     changeMelodyButtonState();
+
+    m_library->setHasUnseenNews(s.value(QStringLiteral("News/Unseen"), true).toBool());
+    m_library->refreshPlaylistsView();
 }
 
 QWidget *MainWindow::viewFor(int viewId) const
 {
     if (viewId == Chords)
         return m_chords;
-    // The library, edit and mixer pages are not built yet.
+    if (viewId == Library)
+        return m_library;
+    // The edit and mixer pages are not built yet.
     return m_karaoke;
 }
 
@@ -232,9 +248,8 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
 void MainWindow::buttonIndexChanged(QAbstractButton *button)
 {
     const int id = ui->buttonGroup->id(button);
-    // The library, edit and mixer pages are not built yet: their place stays empty.
-    QWidget *view = id == Karaoke ? static_cast<QWidget *>(m_karaoke)
-                    : id == Chords ? static_cast<QWidget *>(m_chords) : nullptr;
+    // The edit and mixer pages are not built yet: their place stays empty.
+    QWidget *view = id == Editing || id == Mixer ? nullptr : viewFor(id);
     if (view && view->parentWidget() != ui->screenWidget && view->parentWidget() != ui->barWidget) {
         QWidget *window = view->window();
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
@@ -253,6 +268,8 @@ void MainWindow::buttonIndexChanged(QAbstractButton *button)
         ui->dragWidget->hide();
         return;
     }
+    if (id == Library)
+        m_library->show();
     if (id == Chords) {
         m_chords->show();
         if (height() > m_chords->height() + ui->screenWidget->height())
@@ -290,8 +307,11 @@ void MainWindow::startDelayedFunc()
 
 void MainWindow::onStartSongInfo(SongInfo info, int action)
 {
-    // Without the library page no playlist is chosen.
-    startSongPlaylist(info, action, -1, QString(), -1);
+    const int index = m_library->getPlaylistStartIndex();
+    if (index < 0)
+        startSongPlaylist(info, action, -1, QString(), -1);
+    else
+        startSongPlaylist(info, action, m_library->getPlaylistId(), m_library->getPlaylistName(), index);
 }
 
 void MainWindow::stopForRequest()
@@ -500,7 +520,7 @@ void MainWindow::volumeChanged(int value)
 
 void MainWindow::pressedLook(QAbstractButton *button, const char *picture)
 {
-    button->setStyleSheet(QStringLiteral("border-image: url(:/icon2x/%1.png);").arg(QLatin1String(picture)));
+    button->setStyleSheet(QStringLiteral("border-image: url(%1);").arg(QLatin1String(picture)));
 }
 
 void MainWindow::on_FeedbackButton_clicked()
@@ -541,9 +561,19 @@ void MainWindow::changeChordsSettings(int mode)
     qDebug() << "Changed chords mode " << mode;
     m_chords->setChordInterNotation(mode);
     ui->lcdFrame->setChordLang(mode);
+    m_library->setChordLang(mode);
 }
 
 // ---- import thread
+
+void MainWindow::on_importRequest_received(QList<QUrl> urls)
+{
+    // An empty list asks for the Import action's file dialog, not built yet.
+    if (urls.isEmpty())
+        return;
+    m_copyThread->setFileList(urls);
+    m_copyThread->start(QThread::LowPriority);
+}
 
 void MainWindow::onSongImported(SongInfo info, QString path)
 {

@@ -13,7 +13,9 @@
 #include "SoundEngine.h"
 
 #include <QMainWindow>
+#include <QList>
 #include <QRect>
+#include <QUrl>
 
 class AccountView;
 class DatabaseHelper;
@@ -22,6 +24,7 @@ class QAbstractButton;
 class SeekTrackSlider;
 class User;
 class chordsView;
+class libraryView;
 class fileCopyThread;
 
 namespace Ui {
@@ -67,7 +70,8 @@ public slots:
     void buttonIndexChanged(QAbstractButton *button);
     void openWindowAtLoad(int viewId, QRect rect);
 
-    // The import thread's reports; the library page takes them once it is built.
+    // The library page's import request and the import thread's reports.
+    void on_importRequest_received(QList<QUrl> urls);
     void onSongImported(SongInfo info, QString path);
     void importingDone(QStringList errored, QStringList duplicated);
 
@@ -112,6 +116,7 @@ private:
     AccountView *m_accountPopup = nullptr;
     AccountView *m_accountPage = nullptr;
     chordsView *m_chords = nullptr;
+    libraryView *m_library = nullptr;
     KaraokeTextWidget *m_karaoke = nullptr;
     SeekTrackSlider *m_seekSlider = nullptr;
     // "win", "mac" or "linux": the version check's target.
