@@ -2,6 +2,7 @@
 
 #include "AudioInterface.h"
 #include "MidiBassOutWrapper.h"
+#include "MidiEdit.h"
 #include "MidiInterface.h"
 #include "RtMidiOutWrapper.h"
 #include "Sequencer.h"
@@ -11,7 +12,6 @@
 #include "volumes.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QStandardPaths>
 
 namespace {
@@ -49,6 +49,7 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
     m_sequencer->setMidiInterface(m_midi.get());
     m_sequencer->init();
     m_sequencer->sequencerStart();
+    m_midiEdit = std::make_unique<MidiEdit>();
 
     m_positionTimer.setInterval(kPositionMs);
     m_positionTimer.setTimerType(Qt::PreciseTimer);
@@ -180,6 +181,7 @@ bool SoundEngine::startOfPlay()
         m_sequencer->SetDeltaBpmCurrent(d);
         m_sequencer->SetDeltaTransposeCurrent(k);
         m_sequencer->setPause(false);
+        m_midiEdit->InitEditSettingData();
     } else if (currSong->baseType() == SONG_FORMAT_MP3) {
         m_audio->changeBpm(float(d));
         m_audio->changeKey(float(k));
@@ -347,10 +349,10 @@ int SoundEngine::baseBpm() const
     return mi.tempoCount > 0 && mi.tempoTable[0].bpm ? mi.tempoTable[0].bpm : 120;
 }
 
-void SoundEngine::applyBpm(int delta)
+bool SoundEngine::applyBpm(int delta)
 {
     if (!bpmInRange(delta) || !currSong->isLoaded())
-        return;
+        return false;
     const int base = baseBpm();
     if (isMidi())
         m_sequencer->SetDeltaBpmCurrent(delta);
@@ -358,28 +360,32 @@ void SoundEngine::applyBpm(int delta)
         m_audio->changeBpm(float(delta));
     currSong->db().tempoDelta = int16_t(delta);
     emit songBpmChanged(base, delta);
+    return true;
 }
 
-void SoundEngine::applyKey(int delta)
+bool SoundEngine::applyKey(int delta)
 {
     if (!keyInRange(delta) || !currSong->isLoaded())
-        return;
+        return false;
     if (isMidi())
         m_sequencer->SetDeltaTransposeCurrent(delta);
     else
         m_audio->changeKey(float(delta));
     currSong->db().transpose = int16_t(delta);
     emit songKeyChanged(delta);
+    return true;
 }
 
 void SoundEngine::changeBpm(int delta)
 {
-    applyBpm(delta);
+    if (applyBpm(delta) && isMidi())
+        m_midiEdit->DeltaBpmChanged(delta);
 }
 
 void SoundEngine::changeKey(int delta)
 {
-    applyKey(delta);
+    if (applyKey(delta) && isMidi())
+        m_midiEdit->DeltaKeyChanged(delta);
 }
 
 void SoundEngine::changeBpmWithOutSaving(int delta)
@@ -450,7 +456,32 @@ void SoundEngine::revertFile()
         m_audio->stopAudio();
         m_audio->releaseFile();
     }
-    currSong->loadSongFile(path, -1, QString());
+    if (currSong->loadSongFile(path, -1, QString()) && isMidi())
+        m_midiEdit->restoreAll();
+}
+
+void SoundEngine::setTrackVolume(int channel, int volume)
+{
+    for (uint16_t layer = 0; layer < NUM_LAYERS; ++layer)
+        m_midiEdit->TrackVolumeChanged(volume, uint16_t(channel - 1), layer);
+}
+
+void SoundEngine::setTrackMuteSolo(int channel, int state)
+{
+    for (uint16_t layer = 0; layer < NUM_LAYERS; ++layer)
+        m_midiEdit->TrackMuteSoloChanged(uint8_t(state), uint16_t(channel - 1), layer);
+}
+
+void SoundEngine::changeInstrWithStruct(const GS_INSTRUMENT_NAME *row, int channel)
+{
+    for (uint16_t layer = 0; row && layer < NUM_LAYERS; ++layer)
+        m_midiEdit->TrackInstrumentChanged(*row, uint16_t(channel - 1), layer);
+}
+
+void SoundEngine::changeDrumWithStruct(const GS_DRUM_KIT_NAME *kit, int channel)
+{
+    if (kit)
+        m_midiEdit->TrackDrumKitChanged(*kit, uint16_t(channel - 1), 0);
 }
 
 // ---- outputs and devices
@@ -488,6 +519,9 @@ bool SoundEngine::initMidiInterfaceSoundCard(int index)
         return true;
     }
     IMidiOutput *device = index == kSynthIndex ? static_cast<IMidiOutput *>(m_synth.get()) : m_hardware.get();
+    bool named = false;
+    int rows = 0;
+    MidiEdit::setTrkGSNames(index == kSynthIndex ? SOUNDSET_SOFT_SYNTH : SOUNDSET_EXTERNAL_PORT, named, rows);
     m_midi->closeMidiBaseOutPorts();
     m_midi->initMidiOutPortsSound({device});
     m_midiOutIndex = index;

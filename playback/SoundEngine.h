@@ -29,6 +29,9 @@
 #include <memory>
 
 class MidiBassOutWrapper;
+class MidiEdit;
+struct GS_DRUM_KIT_NAME;
+struct GS_INSTRUMENT_NAME;
 class RtMidiOutWrapper;
 class Sequencer;
 namespace Sound {
@@ -96,6 +99,13 @@ public:
     void setMelodyMuteTrack(int channel);
     void setFastRun(bool on);
 
+    // The mix of the MIDI song in play, channels counted from 1; heard at once.
+    void setTrackVolume(int channel, int volume);
+    void setTrackMuteSolo(int channel, int state);
+    void changeInstrWithStruct(const GS_INSTRUMENT_NAME *row, int channel);
+    void changeDrumWithStruct(const GS_DRUM_KIT_NAME *kit, int channel);
+    MidiEdit *midiEdit() const { return m_midiEdit.get(); }
+
     // Puts the song file's backup back and loads the song again.
     void revertFile();
 
@@ -154,8 +164,8 @@ private:
     void stopToStart(bool fromPause);
     void stopAndUnload(bool alsoNext);
     void returnToStart();
-    void applyBpm(int delta);
-    void applyKey(int delta);
+    bool applyBpm(int delta);
+    bool applyKey(int delta);
     // The song's tempo without the user's offset.
     int baseBpm() const;
 
@@ -163,6 +173,7 @@ private:
     std::unique_ptr<RtMidiOutWrapper> m_hardware;
     std::unique_ptr<Sound::MidiInterface> m_midi;
     std::unique_ptr<Sequencer> m_sequencer;
+    std::unique_ptr<MidiEdit> m_midiEdit;
     std::unique_ptr<Sound::AudioInterface> m_audio;
     QTimer m_positionTimer;
     PlayingState m_state = ePsIdle;
