@@ -199,14 +199,15 @@ private slots:
             m_msec.clear();
             QTRY_VERIFY(!m_msec.isEmpty());
         } else if (action == "key") {
+            // Only key reports count: a late tempo report of the song may come in between.
             m_engine->changeKey(13);
-            QVERIFY(m_log.isEmpty());
+            QVERIFY(m_log.filter("key").isEmpty());
             m_engine->changeKey(12);
             const int tick = seq->GetCurrentTick();
             QTRY_VERIFY(seq->GetCurrentTick() > tick + 600);
             QVERIFY(qAbs(pitchNow() - 880) < 30);
             QCOMPARE(m_engine->getDeltaKey(), 12);
-            QCOMPARE(m_log, QStringList({"key 12"}));
+            QCOMPARE(m_log.filter("key"), QStringList({"key 12"}));
         } else if (action == "tempo") {
             m_engine->changeBpm(20);
             m_engine->changeBpm(-10);
