@@ -10,6 +10,7 @@
 #include "constants.h"
 #include "fileCopyThread.h"
 #include "libraryview.h"
+#include "melodromemanager.h"
 #include "newwidgetwindow.h"
 #include "seektrackslider.h"
 #include "storesettings.h"
@@ -103,11 +104,12 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
 
     m_user = new User();
     m_user->restore(storeSettings());
+    m_store = new MelodromeManager(this, m_user, db);
 
     connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::on_songBpm_changed);
     connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::on_deltaKey_changed);
 
-    m_library = new libraryView(db, this, nullptr);
+    m_library = new libraryView(db, this, m_store);
     connect(m_library, &libraryView::importRequest, this, &MainWindow::on_importRequest_received);
 
     m_chords = new chordsView(this);
@@ -301,6 +303,8 @@ void MainWindow::startDelayedFunc()
     const QStringList args = QCoreApplication::arguments();
     if (args.size() > 1 && QFileInfo(args.at(1)).isFile())
         onStartSongPath(QFileInfo(args.at(1)).absoluteFilePath(), -1);
+    // The store's status waits on the network: it comes after the first page.
+    m_store->checkServiceStatus();
 }
 
 // ---- play requests

@@ -20,6 +20,7 @@
 class AccountView;
 class DatabaseHelper;
 class KaraokeTextWidget;
+class MelodromeManager;
 class QAbstractButton;
 class SeekTrackSlider;
 class User;
@@ -113,6 +114,7 @@ private:
     SoundEngine *m_engine = nullptr;
     fileCopyThread *m_copyThread = nullptr;
     User *m_user = nullptr;
+    MelodromeManager *m_store = nullptr;
     AccountView *m_accountPopup = nullptr;
     AccountView *m_accountPage = nullptr;
     chordsView *m_chords = nullptr;
