@@ -1,31 +1,610 @@
 #include "mainwindow.h"
 
+#include "DatabaseHelper.h"
+#include "KaraokeTextWidget.h"
+#include "SongRW.h"
+#include "SongInfoRW.h"
+#include "ViewParameter.h"
+#include "accountview.h"
+#include "chordsView.h"
 #include "constants.h"
+#include "fileCopyThread.h"
+#include "libraryview.h"
+#include "melodromemanager.h"
+#include "newwidgetwindow.h"
+#include "seektrackslider.h"
+#include "storesettings.h"
 #include "ui_mainwindow.h"
+#include "user.h"
 
-#include <QEvent>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QTimer>
+#include <QUrl>
+#include <memory>
 
-MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent)
+namespace {
+
+// The song's records as the lyrics view copies them.
+LyricsSource lyricsOf(const Song &song)
+{
+    LyricsSource s;
+    s.rows = song.textRows().constData();
+    s.rowCount = int(song.textRows().size());
+    s.syllables = song.syllables().constData();
+    s.syllableCount = int(song.syllables().size());
+    s.chords = song.chords().constData();
+    s.chordCount = int(song.chords().size());
+    s.hasRows = song.hasText();
+    s.hasSyllables = song.hasSyllables();
+    s.hasChords = song.hasChords();
+    s.cdg = song.cdgData();
+    s.baseType = int(song.baseType());
+    s.ticksPerQuarter = int(song.ticksPerQuarter());
+    return s;
+}
+
+QString osTag()
+{
+    const QString type = QSysInfo::productType();
+    if (type.startsWith(QLatin1String("win")))
+        return QStringLiteral("win");
+    if (type.startsWith(QLatin1String("osx")) || type.startsWith(QLatin1String("mac")))
+        return QStringLiteral("mac");
+#ifndef Q_OS_LINUX
+    qCritical() << "Non ho trovato il sistema operativo dell'host";
+#endif
+    return QStringLiteral("linux");
+}
+
+bool firstShowDone = false;
+
+} // namespace
+
+MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices devices)
     : QMainWindow(parent), ui(new Ui::MainWindow), db(db)
 {
     // Children built below may reach the window through `mw` already.
     mw = this;
+    if (!appSettings) {
+        appSettings = new QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
+        appSettings->setFallbacksEnabled(false);
+    }
+    setStoreSettings(appSettings);
     ui->setupUi(this);
     ui->stackedWidget->setCurrentWidget(ui->pageSplashscreen);
     setWindowTitle(QStringLiteral("%1 v%2").arg(QLatin1String(kProductName),
                                                 QLatin1String(kProductVersion)));
+    m_osTag = osTag();
+    ui->menuBar->hide();
+
+    m_documentsFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    m_songFolder = m_documentsFolder + QStringLiteral("/VelmarPC/");
+    m_copyThread = new fileCopyThread(this, m_songFolder);
+    setAcceptDrops(true);
+
+    Song::initSong();
+    m_engine = new SoundEngine(std::move(devices), this);
+    ui->lcdFrame->setEngPtr(m_engine);
+
+    // The tab ids are the view ids whatever order the form adds the buttons in.
+    const std::pair<QAbstractButton *, int> tabs[] = {
+        {ui->KaraokeButton, Karaoke}, {ui->LibraryButton, Library}, {ui->EditButton, Editing},
+        {ui->MixerButton, Mixer}, {ui->ChordsButton, Chords}};
+    for (const auto &[button, id] : tabs)
+        ui->buttonGroup->setId(button, id);
+    connect(ui->buttonGroup, &QButtonGroup::buttonClicked, this, &MainWindow::buttonIndexChanged);
+
+    m_user = new User();
+    m_user->restore(storeSettings());
+    m_store = new MelodromeManager(this, m_user, db);
+
+    connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::on_songBpm_changed);
+    connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::on_deltaKey_changed);
+
+    m_library = new libraryView(db, this, m_store);
+    connect(m_library, &libraryView::importRequest, this, &MainWindow::on_importRequest_received);
+
+    m_chords = new chordsView(this);
+    auto *barLayout = new QHBoxLayout(ui->barWidget);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    m_karaoke = new KaraokeTextWidget(this, m_chords);
+    m_karaoke->setObjectName(QStringLiteral("KaraokeTextWidget"));
+    m_seekSlider = new SeekTrackSlider(this, m_engine);
+    m_seekSlider->setWindowFlags(Qt::Popup);
+    m_seekSlider->setSongSource([] {
+        TransportSong t;
+        t.loaded = currSong->isLoaded();
+        t.baseType = int(currSong->baseType());
+        t.lengthSec = currSong->getDurataBranoSec();
+        t.lastBar = currSong->barsBeats().isEmpty() ? -1 : int(currSong->barsBeats().last().bar);
+        return t;
+    });
+
+    ui->verticalLayout_3->addWidget(m_karaoke);
+    barLayout->addWidget(m_library);
+    barLayout->addWidget(m_chords);
+    m_chords->hide();
+    ui->screenWidget->hide();
+
+    connect(this, &MainWindow::songImported, m_library, &libraryView::addImportedSong);
+    connect(this, &MainWindow::doneImporting, m_library, &libraryView::refreshSongView);
+
+    m_accountPopup = new AccountView(this, m_user);
+    m_accountPopup->setWindowFlags(Qt::Popup);
+    m_accountPage = new AccountView(ui->pageLogin, m_user);
+    auto *loginRow = new QHBoxLayout(ui->pageLogin);
+    auto *loginColumn = new QVBoxLayout();
+    loginRow->addLayout(loginColumn);
+    loginColumn->addWidget(m_accountPage);
+    // Once the user has logged in on the first page, the program opens.
+    connect(m_accountPage, &AccountView::userDataChanged, this, [this] {
+        if (m_user->isUserLogged() && ui->stackedWidget->currentWidget() == ui->pageLogin)
+            ui->stackedWidget->setCurrentWidget(ui->pageMain);
+    });
+
+    loadSettings();
+    m_accountPopup->getUserInfo();
+
+    if (!m_karaokeDetached)
+        ui->screenWidget->show();
+
+    connect(m_engine, &SoundEngine::mSecOfPlaying, m_karaoke, &KaraokeTextWidget::mSecOfPlaying);
+    connect(currSong, &Song::loadSongChange, this, &MainWindow::on_loadSongChange);
+    connect(m_engine, &SoundEngine::playStateChanged, this, &MainWindow::changePlayButtonState);
+    connect(m_engine, &SoundEngine::songBpmChanged, m_karaoke, &KaraokeTextWidget::onSongBpmChanged);
+    connect(m_engine, &SoundEngine::songKeyChanged, m_karaoke, &KaraokeTextWidget::onSongKeyChanged);
+
+    connect(ui->volumeButton, &QPushButton::pressed, this, [this] { pressedLook(ui->volumeButton, ":/icon2x/generic_button-roudedLeft-checked.png"); });
+    connect(ui->melodyChButton, &QPushButton::pressed, this, [this] { pressedLook(ui->melodyChButton, ":/icon2x/generic_button-center-checked.png"); });
+    connect(ui->melodyMuteButton, &QPushButton::pressed, this, [this] { pressedLook(ui->melodyMuteButton, ":/icon2x/generic_button-roudedRight-checked.png"); });
+    connect(ui->optionsButton, &QPushButton::pressed, this, [this] { pressedLook(ui->optionsButton, ":/icon2x/generic small header button-checked.png"); });
+    connect(ui->userButton, &QPushButton::pressed, this, [this] { pressedLook(ui->userButton, ":/icon2x/generic small header button-checked.png"); });
+    for (QPushButton *b : {ui->volumeButton, ui->melodyChButton, ui->melodyMuteButton,
+                           ui->optionsButton, ui->userButton})
+        connect(b, &QPushButton::released, this, [b] { b->setStyleSheet(QString()); });
 }
 
 MainWindow::~MainWindow()
 {
     if (mw == this)
         mw = nullptr;
+    // The engine stops the song and joins the sequencer thread before the
+    // views that follow it go; its last unload starts nothing here.
+    disconnect(currSong, nullptr, this, nullptr);
+    delete m_engine;
+    m_engine = nullptr;
+    delete m_accountPopup;
+    delete m_accountPage;
+    delete m_user;
     delete ui;
+}
+
+void MainWindow::loadSettings()
+{
+    QSettings &s = *appSettings;
+    m_volume = s.value(QStringLiteral("Volume/value"), 100u).toUInt();
+    m_engine->changeMusicVolume(m_volume);
+
+    s.beginGroup(QStringLiteral("WindowsPosition"));
+    const std::pair<const char *, int> views[] = {
+        {"libraryView", Library}, {"editView", Editing}, {"mixerView", Mixer}, {"chordsView", Chords}};
+    for (const auto &[key, id] : views) {
+        const QRect r = s.value(QLatin1String(key), -1).toRect();
+        if (r.isValid() && viewFor(id) != m_karaoke)  // the edit and mixer pages are not built yet
+            openWindowAtLoad(id, r);
+    }
+    QRect main = s.value(QStringLiteral("MainWindow"), -1).toRect();
+    if (main.isValid()) {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        if (main.height() > screen.height())
+            main.setBottom(main.top() + screen.height() - 1);
+        // A window saved on a screen no longer attached comes back on this one.
+        if (!screen.intersects(main))
+            main.moveTopLeft(screen.topLeft());
+        setMinimumHeight(550);
+        setGeometry(main);
+    }
+    const QRect karaoke = s.value(QStringLiteral("KaraokeTextWidget"), -1).toRect();
+    if (karaoke.isValid()) {
+        openWindowAtLoad(Karaoke, karaoke);
+        m_karaokeDetached = true;
+    }
+    s.endGroup();
+
+    m_engine->setMelodyMuteTrack(s.value(QStringLiteral("MidiSettings/MelodyTrack"), 0).toInt());
+    m_melodyMute = s.value(QStringLiteral("MidiSettings/MelodyMute"), 0).toInt();
+    changeMelodyButtonState();
+
+    m_library->setHasUnseenNews(s.value(QStringLiteral("News/Unseen"), true).toBool());
+    m_library->refreshPlaylistsView();
+}
+
+QWidget *MainWindow::viewFor(int viewId) const
+{
+    if (viewId == Chords)
+        return m_chords;
+    if (viewId == Library)
+        return m_library;
+    // The edit and mixer pages are not built yet.
+    return m_karaoke;
+}
+
+void MainWindow::openWindowAtLoad(int viewId, QRect rect)
+{
+    QWidget *view = viewFor(viewId);
+    auto *window = new NewWidgetWindow(this, view, viewId, true, true);
+    view->show();
+    window->show();
+    window->setGeometry(rect);
+    buttonIndexChanged(ui->KaraokeButton);
+}
+
+void MainWindow::buttonIndexChanged(QAbstractButton *button)
+{
+    const int id = ui->buttonGroup->id(button);
+    // The edit and mixer pages are not built yet: their place stays empty.
+    QWidget *view = id == Editing || id == Mixer ? nullptr : viewFor(id);
+    if (view && view->parentWidget() != ui->screenWidget && view->parentWidget() != ui->barWidget) {
+        QWidget *window = view->window();
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->activateWindow();
+        window->raise();
+        button->setChecked(true);
+        return;
+    }
+    button->setChecked(true);
+    for (QWidget *child : ui->barWidget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->hide();
+    ui->dragWidget->show();
+    if (id == Karaoke) {
+        ui->screenWidget->show();
+        ui->barWidget->hide();
+        ui->dragWidget->hide();
+        return;
+    }
+    if (id == Library)
+        m_library->show();
+    if (id == Chords) {
+        m_chords->show();
+        if (height() > m_chords->height() + ui->screenWidget->height())
+            ui->screenWidget->show();
+    }
+    if (ui->barWidget->isHidden())
+        ui->barWidget->show();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (firstShowDone)
+        return;
+    firstShowDone = true;
+    QTimer::singleShot(3000, Qt::CoarseTimer, this, &MainWindow::startDelayedFunc);
+}
+
+void MainWindow::startDelayedFunc()
+{
+    // Until the settings page connects the stored output, the program's own
+    // synthesizer plays on the default audio device.
+    if (m_engine->midiOutputIndex() != SoundEngine::kSynthIndex || !m_engine->getIsMidiPortConnected())
+        m_engine->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
+    // The first page comes before any request that may wait on the network.
+    ui->stackedWidget->setCurrentWidget(m_user->isUserLogged() ? ui->pageMain : ui->pageLogin);
+    ui->playButton->setFocus();
+    // A song named on the command line starts as a double-click would start it.
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() > 1 && QFileInfo(args.at(1)).isFile())
+        onStartSongPath(QFileInfo(args.at(1)).absoluteFilePath(), -1);
+    // The store's status waits on the network: it comes after the first page.
+    m_store->checkServiceStatus();
+}
+
+// ---- play requests
+
+void MainWindow::onStartSongInfo(SongInfo info, int action)
+{
+    const int index = m_library->getPlaylistStartIndex();
+    if (index < 0)
+        startSongPlaylist(info, action, -1, QString(), -1);
+    else
+        startSongPlaylist(info, action, m_library->getPlaylistId(), m_library->getPlaylistName(), index);
+}
+
+void MainWindow::stopForRequest()
+{
+    m_ownUnload = true;
+    m_engine->setPlayingState(SoundEngine::ePsStopUnload);
+    m_engine->setPlayingState(SoundEngine::ePsReady);
+    m_ownUnload = false;
+}
+
+bool MainWindow::startSongPlaylist(SongInfo info, int action, int playlistId, QString playlistName,
+                                   int index)
+{
+    if (nextSong->isLoaded())
+        nextSong->unloadSongFile();
+    stopForRequest();
+    bool loaded;
+    if (index < 0) {
+        nextSong->unloadSongFile();
+        loaded = currSong->loadSongFile(info.innerPath, -1, QString());
+    } else {
+        loaded = currSong->loadSongFile(info.innerPath, playlistId, playlistName);
+        currSong->setPlaylistIndex(index);
+        if (loaded && currSong->inPlaylist() && !nextSong->isLoaded() && db) {
+            const QList<SongInfo> songs = db->getPlaylistSongs(currSong->playlistId());
+            if (songs.size() > index + 1
+                && nextSong->loadSongFile(songs.at(index + 1).innerPath, currSong->playlistId(),
+                                          currSong->playlistName()))
+                nextSong->setPlaylistIndex(index + 1);
+        }
+    }
+    if (!loaded) {
+        QMessageBox::warning(this, tr("Attention"), tr("Cannot play this file"), QMessageBox::Ok);
+        return false;
+    }
+    playByAction(action);
+    showSongInfo(info);
+    return true;
+}
+
+bool MainWindow::onStartSongPath(QString path, int action)
+{
+    // A restart from the edit page keeps the song's place in its playlist, so
+    // auto-play goes on after it; any other path is a song of its own.
+    if (path == currSong->path() && currSong->inPlaylist() && currSong->isLoaded())
+        return startSongPlaylist(readSongInfo(path), action, currSong->playlistId(),
+                                 currSong->playlistName(), currSong->playlistIndex());
+    if (nextSong->isLoaded())
+        nextSong->unloadSongFile();
+    stopForRequest();
+    if (!currSong->loadSongFile(path, -1, QString())) {
+        QMessageBox::warning(this, tr("Attention"), tr("Cannot play this file"), QMessageBox::Ok);
+        return false;
+    }
+    playByAction(action);
+    showSongInfo(readSongInfo(path));
+    return true;
+}
+
+void MainWindow::playByAction(int action)
+{
+    if (!currSong->isLoaded())
+        return;
+    if (action == -1)
+        action = appSettings->value(QStringLiteral("System/DoubleClickAction"), 0).toInt();
+    if (action == 0)
+        m_engine->setPlayingState(SoundEngine::ePsPlaying);
+}
+
+void MainWindow::showSongInfo(const SongInfo &info)
+{
+    ui->lcdFrame->clearSongInfo();
+    ui->lcdFrame->showSongInfo(info);
+}
+
+SongInfo MainWindow::readSongInfo(const QString &path) const
+{
+    SongInfo info;
+    std::unique_ptr<SongRW> reader(SongRW::createFromFile(path, false));
+    if (reader) {
+        SongInfoRW rw;
+        reader->getSongInfo(rw);
+        info = SongInfo(rw);
+    } else {
+        info.title = QFileInfo(path).completeBaseName();
+    }
+    info.innerPath = path;
+    return info;
+}
+
+void MainWindow::on_loadSongChange(Song::LoadSongState state)
+{
+    if (currSong->isLoaded())
+        m_karaoke->loadSongChange(state, lyricsOf(*currSong));
+    else
+        m_karaoke->loadSongChange(0);
+    m_seekSlider->on_loadSong_changed(state);
+    if (state != Song::eLsUnloaded)
+        return;
+    ui->lcdFrame->clearSongInfo();
+    // The song reports while it holds its own lock: the next one starts later.
+    if (nextSong->isLoaded() && !m_ownUnload)
+        QTimer::singleShot(10, this, &MainWindow::startNextSong);
+}
+
+void MainWindow::startNextSong()
+{
+    if (!nextSong->isLoaded())
+        return;
+    const bool inList = nextSong->inPlaylist();
+    const int index = inList ? nextSong->playlistIndex() : -1;
+    const int id = inList ? nextSong->playlistId() : -1;
+    const QString name = inList ? nextSong->playlistName() : QString();
+    const SongInfo info = readSongInfo(nextSong->path());
+    nextSong->unloadSongFile();
+    const bool autoplay = appSettings->value(QStringLiteral("System/Autoplay"), 1).toInt() != 0;
+    startSongPlaylist(info, autoplay ? 0 : 1, id, name, index);
+}
+
+// ---- header bar
+
+void MainWindow::on_playButton_clicked()
+{
+    switch (m_engine->getPlayingState()) {
+    case SoundEngine::ePsIdle:
+    case SoundEngine::ePsReady:
+        if (currSong->isLoaded())
+            m_engine->setPlayingState(SoundEngine::ePsPlaying);
+        break;
+    case SoundEngine::ePsPaused:
+        // Without a library selection to start instead, Play resumes.
+        m_engine->setPlayingState(SoundEngine::ePsPlaying);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::on_pauseButton_clicked()
+{
+    switch (m_engine->getPlayingState()) {
+    case SoundEngine::ePsIdle:
+    case SoundEngine::ePsReady:
+        ui->pauseButton->setChecked(false);
+        break;
+    case SoundEngine::ePsPlaying:
+        ui->pauseButton->setChecked(true);
+        m_engine->setPlayingState(SoundEngine::ePsPaused);
+        break;
+    case SoundEngine::ePsPaused:
+        ui->pauseButton->setChecked(false);
+        m_engine->setPlayingState(SoundEngine::ePsPlaying);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::changePlayButtonState(SoundEngine::PlayingState state)
+{
+    if (state == SoundEngine::ePsPaused && !currSong->isLoaded())
+        return;
+    ui->pauseButton->setChecked(state == SoundEngine::ePsPaused);
+}
+
+void MainWindow::on_rewButton_clicked()
+{
+    if (m_engine->setPlayingState(SoundEngine::ePsReady) == SoundEngine::ePsIdle)
+        ui->lcdFrame->clearSongInfo();
+}
+
+void MainWindow::on_fwdButton_clicked()
+{
+    const QRect g = geometry();
+    m_seekSlider->move(g.x() + (g.width() - m_seekSlider->width()) / 2,
+                       g.y() + ui->headerBar->height() + ui->menuBar->height() + 30);
+    m_seekSlider->show();
+}
+
+void MainWindow::on_melodyMuteButton_clicked()
+{
+    m_melodyMute = m_melodyMute >= 2 ? 0 : m_melodyMute + 1;
+    appSettings->setValue(QStringLiteral("MidiSettings/MelodyMute"), m_melodyMute);
+    changeMelodyButtonState();
+}
+
+void MainWindow::changeMelodyButtonState()
+{
+    static const char *const texts[] = {"Melody ON", "Melody OFF", "Melody SEMI"};
+    if (m_melodyMute >= 0 && m_melodyMute <= 2)
+        ui->melodyMuteButton->setText(QLatin1String(texts[m_melodyMute]));
+    m_engine->setMelodyMute(m_melodyMute);
+}
+
+void MainWindow::changeMelodyTrack(int track)
+{
+    m_engine->setMelodyMuteTrack(track);
+    appSettings->setValue(QStringLiteral("MidiSettings/MelodyTrack"), track);
+}
+
+void MainWindow::volumeChanged(int value)
+{
+    m_volume = unsigned(qMax(0, value));
+    m_engine->changeMusicVolume(m_volume);
+}
+
+void MainWindow::pressedLook(QAbstractButton *button, const char *picture)
+{
+    button->setStyleSheet(QStringLiteral("border-image: url(%1);").arg(QLatin1String(picture)));
+}
+
+void MainWindow::on_FeedbackButton_clicked()
+{
+    static const char *const pages[] = {"it", "en", "de", "zh"};
+    const int lang = appSettings->value(QStringLiteral("System/Lang"), 1).toInt();
+    const char *page = lang >= 0 && lang <= 3 ? pages[lang] : "en";
+    QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.melodrome.com/%1/report-a-problem")
+                                       .arg(QLatin1String(page))));
+}
+
+// ---- settings page
+
+void MainWindow::changeKaraokeTextFont(QString family)
+{
+    qDebug() << "MainWindow::changeKaraokeTextFont " << family;
+    ViewParameter *p = m_karaoke->viewParameter();
+    p->setFontTextAreaParameter(family, p->fontSize, p->fontWeight);
+    m_karaoke->viewParameterUpdate();
+}
+
+void MainWindow::changeKaraokeTextSize(int size)
+{
+    qDebug() << "MainWindow::changeKaraokeTextSize " << size;
+    ViewParameter *p = m_karaoke->viewParameter();
+    p->setFontTextAreaParameter(p->fontFamily, size, p->fontWeight);
+    m_karaoke->viewParameterUpdate();
+}
+
+void MainWindow::changeKaraokeTextAlignment(Qt::Alignment flags)
+{
+    m_karaoke->viewParameter()->textAlignment = flags;
+    m_karaoke->viewParameterUpdate();
+}
+
+void MainWindow::changeChordsSettings(int mode)
+{
+    qDebug() << "Changed chords mode " << mode;
+    m_chords->setChordInterNotation(mode);
+    ui->lcdFrame->setChordLang(mode);
+    m_library->setChordLang(mode);
+}
+
+// ---- import thread
+
+void MainWindow::on_importRequest_received(QList<QUrl> urls)
+{
+    // An empty list asks for the Import action's file dialog, not built yet.
+    if (urls.isEmpty())
+        return;
+    m_copyThread->setFileList(urls);
+    m_copyThread->start(QThread::LowPriority);
+}
+
+void MainWindow::onSongImported(SongInfo info, QString path)
+{
+    emit songImported(info, path);
+}
+
+void MainWindow::importingDone(QStringList, QStringList)
+{
+    if (db)
+        db->finalizeRebuild();
+    emit doneImporting();
+}
+
+// ---- window
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    appSettings->setValue(QStringLiteral("Volume/value"), m_volume);
+    m_engine->setPlayingState(SoundEngine::ePsPaused);
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        changeMelodyButtonState();
+    }
     QMainWindow::changeEvent(event);
 }

@@ -1,9 +1,32 @@
-// The program's one top-level window. For now it shows its splash page.
+// The program's one top-level window. It builds every page and service
+// object, wires them together and restores the stored settings; it turns a
+// play request (a library row, a file path, the play button, the end of the
+// previous playlist song) into a loaded and playing current song, preloads
+// the next playlist song and moves on to it when the current one ends.
+//
+// Threads: GUI thread only. The engine and the songs report while holding
+// their own locks, so the window never loads or unloads from inside such a
+// report: the next song is started from a short timer instead.
 #pragma once
 
-#include <QMainWindow>
+#include "SongInfo.h"
+#include "SoundEngine.h"
 
+#include <QMainWindow>
+#include <QList>
+#include <QRect>
+#include <QUrl>
+
+class AccountView;
 class DatabaseHelper;
+class KaraokeTextWidget;
+class MelodromeManager;
+class QAbstractButton;
+class SeekTrackSlider;
+class User;
+class chordsView;
+class libraryView;
+class fileCopyThread;
 
 namespace Ui {
 class MainWindow;
@@ -13,14 +36,98 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(DatabaseHelper *db, QWidget *parent = nullptr);
+    // The view ids, equal to the ids of the tab buttons.
+    enum View { Karaoke = -2, Library = -3, Editing = -4, Mixer = -5, Chords = -6 };
+    Q_ENUM(View)
+
+    // devices: where the engine sends its sound (the audio devices when empty).
+    explicit MainWindow(DatabaseHelper *db, QWidget *parent = nullptr,
+                        SoundEngine::Devices devices = {});
     ~MainWindow() override;
 
+    SoundEngine *engine() const { return m_engine; }
+    KaraokeTextWidget *karaokeView() const { return m_karaoke; }
+    int melodyMuteMode() const { return m_melodyMute; }
+
+public slots:
+    void onStartSongInfo(SongInfo info, int action);
+    // Loads the song as the current one (true on success); a playlist index
+    // of 0 or more also preloads the playlist's following song.
+    bool startSongPlaylist(SongInfo info, int action, int playlistId, QString playlistName,
+                           int index);
+    bool onStartSongPath(QString path, int action);
+    void on_loadSongChange(Song::LoadSongState state);
+    void startNextSong();
+    void changePlayButtonState(SoundEngine::PlayingState state);
+    void changeMelodyButtonState();
+    void changeMelodyTrack(int track);
+    void volumeChanged(int value);
+
+    void changeKaraokeTextSize(int size);
+    void changeKaraokeTextFont(QString family);
+    void changeKaraokeTextAlignment(Qt::Alignment flags);
+    void changeChordsSettings(int mode);
+
+    void buttonIndexChanged(QAbstractButton *button);
+    void openWindowAtLoad(int viewId, QRect rect);
+
+    // The library page's import request and the import thread's reports.
+    void on_importRequest_received(QList<QUrl> urls);
+    void onSongImported(SongInfo info, QString path);
+    void importingDone(QStringList errored, QStringList duplicated);
+
+private slots:
+    void on_playButton_clicked();
+    void on_pauseButton_clicked();
+    void on_rewButton_clicked();
+    void on_fwdButton_clicked();
+    void on_melodyMuteButton_clicked();
+    void on_FeedbackButton_clicked();
+    void on_storeButton_clicked() {}
+    void startDelayedFunc();
+
+signals:
+    void songImported(SongInfo info, QString path);
+    void doneImporting();
+    void barDragged(bool bigger);
+
 protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
+    void loadSettings();
+    void pressedLook(QAbstractButton *button, const char *picture);
+    // Song information of a file for the head and the edit page, also for a
+    // file no song reader takes (its name then stands for the title).
+    SongInfo readSongInfo(const QString &path) const;
+    // Resolves the play action and starts the loaded current song for 0.
+    void playByAction(int action);
+    // Stop and unload, then ready, without the unload counting as a song end.
+    void stopForRequest();
+    void showSongInfo(const SongInfo &info);
+    QWidget *viewFor(int viewId) const;
+
     Ui::MainWindow *ui;
-    // The library, kept for the views (not owned).
-    [[maybe_unused]] DatabaseHelper *db;
+    DatabaseHelper *db;
+    SoundEngine *m_engine = nullptr;
+    fileCopyThread *m_copyThread = nullptr;
+    User *m_user = nullptr;
+    MelodromeManager *m_store = nullptr;
+    AccountView *m_accountPopup = nullptr;
+    AccountView *m_accountPage = nullptr;
+    chordsView *m_chords = nullptr;
+    libraryView *m_library = nullptr;
+    KaraokeTextWidget *m_karaoke = nullptr;
+    SeekTrackSlider *m_seekSlider = nullptr;
+    // "win", "mac" or "linux": the version check's target.
+    QString m_osTag;
+    QString m_documentsFolder;
+    QString m_songFolder;
+    bool m_karaokeDetached = false;
+    int m_melodyMute = 0;
+    unsigned m_volume = 100;
+    // Set while the window itself stops the song for a new request.
+    bool m_ownUnload = false;
 };

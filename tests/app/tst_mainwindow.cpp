@@ -1,37 +1,253 @@
+#include "DatabaseHelper.h"
+#include "KaraokeTextWidget.h"
+#include "LyricsModel.h"
+#include "SynthAudioSink.h"
+#include "chordsView.h"
 #include "constants.h"
 #include "mainwindow.h"
 #include "resourcepaths.h"
 #include "testutil.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QButtonGroup>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
 
-// The window as start-up shows it, and the translations it is shown with.
+// The real window on the real engine, its synthesizer rendering into a buffer
+// nobody pulls, over a song library of mido-made KAR songs.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
-private slots:
-    void splashPage()
+    QTemporaryDir m_songs;
+    std::unique_ptr<DatabaseHelper> m_db;
+    std::unique_ptr<MainWindow> m_window;
+    QStringList m_boxes; // "title|text" of each message box, closed at once
+    QTimer m_boxCloser;
+
+    MainWindow *window()
     {
-        MainWindow window(nullptr);
-        QCOMPARE(mw, &window);
-        QCOMPARE(window.windowTitle(), QString("Velmar PC v2.4.10"));
-        QCOMPARE(window.objectName(), QString("MainWindow"));
-        QCOMPARE(window.minimumHeight(), 600);
-        QVERIFY(window.acceptDrops());
-        auto *stack = window.findChild<QStackedWidget *>("stackedWidget");
-        QVERIFY(stack);
-        QCOMPARE(stack->currentWidget()->objectName(), QString("pageSplashscreen"));
-        auto *logo = window.findChild<QLabel *>("lb_splashLogo");
-        QVERIFY(logo);
-        QCOMPARE(logo->pixmap().size(), QSize(800, 488));
-        QVERIFY(!window.windowIcon().isNull());
-        QVERIFY(!QImage(":/icon2x/splashscreen_bg.jpg").isNull());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        if (!m_window) {
+            SoundEngine::Devices devices{std::make_unique<OfflineAudioSink>(),
+                                         std::make_unique<Sound::PullAudioSink>(),
+                                         QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")};
+            m_window = std::make_unique<MainWindow>(m_db.get(), nullptr, std::move(devices));
+            m_window->engine()->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
+        }
+        return m_window.get();
+    }
+    QString song(const char *name) const { return m_songs.filePath(QLatin1String(name) + ".kar"); }
+    SongInfo info(const char *name) const
+    {
+        SongInfo i;
+        i.innerPath = song(name);
+        return i;
+    }
+    SoundEngine::PlayingState state() { return window()->engine()->getPlayingState(); }
+    template <class T> T *find(const char *name) { return window()->findChild<T *>(name); }
+
+private slots:
+    void initTestCase()
+    {
+        appSettings = new QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
+        TestUtil::runPython(QStringLiteral("app/make_kar.py"),
+                            {m_songs.path(), QStringLiteral("2"), "a", "b", "c"});
+        m_db = std::make_unique<DatabaseHelper>();
+        QVERIFY(m_db->initDb());
+        QVERIFY(m_db->connect());
+        const int artist = m_db->checkInsertArtist(QStringLiteral("Artist"));
+        const int genre = m_db->checkInsertGenere(QStringLiteral("Genre"));
+        const int author = m_db->checkInsertAuthor(QStringLiteral("Author"));
+        m_db->insertPlaylist(QStringLiteral("Stage"));
+        for (const char *name : {"a", "b", "c"}) {
+            QVERIFY(m_db->insertDataSongs(info(name), song(name), artist, genre, author));
+            const int id = int(m_db->selectSongs().last().idSong);
+            QVERIFY(m_db->insertSongInPlayList(id, m_db->selectPlaylists().last().getId()));
+        }
+        connect(&m_boxCloser, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                m_boxes << box->windowTitle() + "|" + box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        m_boxCloser.start(20);
+    }
+    void init()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QObject::connect")));
+        appSettings->clear();
+        m_boxes.clear();
+    }
+    void cleanup() { m_window.reset(); }
+    void cleanupTestCase()
+    {
+        m_db.reset();
+        delete appSettings;
+        appSettings = nullptr;
+    }
+
+    // A window on no settings at all: every view docked, defaults applied.
+    void construction()
+    {
+        MainWindow *w = window();
+        QCOMPARE(mw, w);
+        QCOMPARE(w->windowTitle(), QString("Velmar PC v2.4.10"));
+        QCOMPARE(find<QStackedWidget>("stackedWidget")->currentWidget()->objectName(),
+                 QString("pageSplashscreen"));
+        auto *tabs = find<QButtonGroup>("buttonGroup");
+        const char *names[] = {"KaraokeButton", "LibraryButton", "EditButton", "MixerButton", "ChordsButton"};
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(tabs->id(find<QPushButton>(names[i])), -2 - i);
+        QVERIFY(find<QPushButton>("LibraryButton")->isChecked());
+        QCOMPARE(find<QPushButton>("melodyMuteButton")->text(), QString("Melody ON"));
+        QCOMPARE(w->karaokeView()->parentWidget()->objectName(), QString("screenWidget"));
+        QVERIFY(!find<QWidget>("menuBar")->isVisible());
+        QVERIFY(!find<QLabel>("lb_splashLogo")->pixmap().isNull());
+    }
+
+    // Stored rectangles: the window is cut to the screen, a detached karaoke
+    // view opens in its own window and leaves the screen area hidden.
+    void storedPositions()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        appSettings->setValue("WindowsPosition/MainWindow", QRect(10, 10, 900, screen.height() + 500));
+        appSettings->setValue("WindowsPosition/KaraokeTextWidget", QRect(50, 60, 400, 300));
+        appSettings->setValue("MidiSettings/MelodyMute", 2);
+        MainWindow *w = window();
+        QCOMPARE(w->geometry().height(), screen.height());
+        QCOMPARE(w->minimumHeight(), 550);
+        QVERIFY(w->karaokeView()->window() != w);
+        QVERIFY(find<QWidget>("screenWidget")->isHidden());
+        QCOMPARE(find<QPushButton>("melodyMuteButton")->text(), QString("Melody SEMI"));
+    }
+
+    // Each road of a request and each play action: whether the song plays,
+    // waits ready, or the user is told it cannot be played.
+    void requests_data()
+    {
+        QTest::addColumn<bool>("byPath");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<int>("doubleClick");
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("row, play") << false << "a" << 0 << 0 << 1 << "";
+        QTest::newRow("row, load only") << false << "a" << 1 << 0 << 3 << "";
+        QTest::newRow("row, settings say pause") << false << "a" << -1 << 1 << 3 << "";
+        QTest::newRow("row, settings say play") << false << "a" << -1 << 0 << 1 << "";
+        QTest::newRow("path, play") << true << "b" << 0 << 0 << 1 << "";
+        QTest::newRow("path, other value") << true << "b" << 5 << 0 << 3 << "";
+        QTest::newRow("missing file") << true << "gone" << 0 << 0 << -1 << "Attention|Cannot play this file";
+        QTest::newRow("not a song") << false << "notsong" << 0 << 0 << -1 << "Attention|Cannot play this file";
+    }
+    void requests()
+    {
+        QFETCH(bool, byPath);
+        QFETCH(QString, file);
+        QFETCH(int, action);
+        QFETCH(int, doubleClick);
+        QFETCH(int, expected);
+        QFETCH(QString, box);
+        appSettings->setValue("System/DoubleClickAction", doubleClick);
+        const QString path = m_songs.filePath(file + ".kar");
+        if (file == "notsong")
+            TestUtil::writeFile(path, "plain text, no song");
+        QSignalSpy states(window()->engine(), &SoundEngine::playStateChanged);
+        SongInfo i;
+        i.innerPath = path;
+        const bool ok = byPath ? window()->onStartSongPath(path, action)
+                               : window()->startSongPlaylist(i, action, -1, QString(), -1);
+        QCOMPARE(ok, box.isEmpty());
+        // A failed load leaves nothing playing.
+        if (expected >= 0)
+            QCOMPARE(int(state()), expected);
+        else
+            QVERIFY(state() != SoundEngine::ePsPlaying);
+        QCOMPARE(m_boxes, box.isEmpty() ? QStringList() : QStringList{box});
+        QCOMPARE(currSong->isLoaded(), ok);
+        if (ok) {
+            QCOMPARE(window()->karaokeView()->lyricsModel()->rows().size() > 0, true);
+            QCOMPARE(int(states.last().at(0).value<SoundEngine::PlayingState>()), expected);
+        }
+    }
+
+    // A playlist plays to its end by itself; without auto-play each next
+    // song waits ready (the one after it preloaded) until Play is pressed.
+    void playlist_data()
+    {
+        QTest::addColumn<int>("autoplay");
+        QTest::newRow("auto-play") << 1;
+        QTest::newRow("no auto-play") << 0;
+    }
+    void playlist()
+    {
+        QFETCH(int, autoplay);
+        appSettings->setValue("System/Autoplay", autoplay);
+        const int list = m_db->selectPlaylists().last().getId();
+        QVERIFY(window()->startSongPlaylist(info("a"), 0, list, "Stage", 0));
+        QCOMPARE(nextSong->path(), song("b"));
+        QCOMPARE(nextSong->playlistIndex(), 1);
+        // The edit page's restart of the same song keeps its place in the list.
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        QCOMPARE(currSong->playlistIndex(), 0);
+        QCOMPARE(nextSong->path(), song("b"));
+        for (const char *next : {"b", "c"}) {
+            QTRY_COMPARE_WITH_TIMEOUT(currSong->path(), song(next), 20000);
+            QTRY_VERIFY(currSong->isLoaded());
+            QCOMPARE(int(state()), autoplay ? 1 : 3);
+            QCOMPARE(nextSong->isLoaded(), next[0] != 'c');
+            if (!autoplay)
+                QTest::mouseClick(find<QPushButton>("playButton"), Qt::LeftButton);
+            QCOMPARE(int(state()), 1);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!currSong->isLoaded(), 20000);
+        QCOMPARE(int(state()), 0);
+    }
+
+    // Header bar: pause and resume (also from the play button), stop, and the
+    // melody button's three modes.
+    void headerBar()
+    {
+        QVERIFY(window()->onStartSongPath(song("c"), 0));
+        auto *pause = find<QPushButton>("pauseButton");
+        QTest::mouseClick(pause, Qt::LeftButton);
+        QCOMPARE(int(state()), 2);
+        QVERIFY(pause->isChecked());
+        QTest::mouseClick(pause, Qt::LeftButton);
+        QCOMPARE(int(state()), 1);
+        QTest::mouseClick(pause, Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("KaraokeButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("playButton"), Qt::LeftButton);
+        QCOMPARE(int(state()), 1);
+        QVERIFY(!pause->isChecked());
+        QTest::mouseClick(find<QPushButton>("rewButton"), Qt::LeftButton);
+        QCOMPARE(int(state()), 3);
+        QVERIFY(currSong->isLoaded());
+
+        auto *melody = find<QPushButton>("melodyMuteButton");
+        const char *texts[] = {"Melody OFF", "Melody SEMI", "Melody ON"};
+        for (int i = 0; i < 3; ++i) {
+            QTest::mouseClick(melody, Qt::LeftButton);
+            QCOMPARE(melody->text(), QString(texts[i]));
+            QCOMPARE(appSettings->value("MidiSettings/MelodyMute").toInt(), (i + 1) % 3);
+        }
+    }
+
+    // Closing while a song plays pauses it and keeps the volume.
+    void closeWhilePlaying()
+    {
+        window()->volumeChanged(77);
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        QVERIFY(window()->close());
+        QCOMPARE(int(state()), 2);
+        QCOMPARE(appSettings->value("Volume/value").toUInt(), 77u);
+        m_window.reset();
+        QCOMPARE(mw, nullptr);
     }
 
     // Each language switches the visible texts, the program's and Qt's own.
@@ -52,19 +268,20 @@ private slots:
         QFETCH(QString, qt);
         QFETCH(QString, loading);
         QFETCH(QString, cancel);
-        MainWindow window(nullptr);
+        window();
         QTranslator programTranslator, qtTranslator;
         QVERIFY(programTranslator.load(program, ResourcePaths::languageFolder));
         QVERIFY(qtTranslator.load(qt, ResourcePaths::languageFolder));
         QCoreApplication::installTranslator(&programTranslator);
         QCoreApplication::installTranslator(&qtTranslator);
         QCoreApplication::sendPostedEvents();
-        QCOMPARE(window.findChild<QLabel *>("lb_splashLoading")->text(), loading);
+        QCOMPARE(find<QLabel>("lb_splashLoading")->text(), loading);
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
+        QCOMPARE(find<QPushButton>("melodyMuteButton")->text(), QString("Melody ON"));
         QCoreApplication::removeTranslator(&programTranslator);
         QCoreApplication::removeTranslator(&qtTranslator);
         QCoreApplication::sendPostedEvents();
-        QCOMPARE(window.findChild<QLabel *>("lb_splashLoading")->text(), QString("Loading..."));
+        QCOMPARE(find<QLabel>("lb_splashLoading")->text(), QString("Loading..."));
     }
 };
 
