@@ -592,7 +592,3 @@ void libraryView::showEvent(QShowEvent *event)
     buildCurrentTable();
 }
 
-void libraryView::onItemListDeleted(listItem *) {}
-void libraryView::renamePlaylist(QString, int) {}
-void libraryView::onSongAddToPlaylist(SongInfo) {}
-void libraryView::onRowsMoved(int, int, int) {}
