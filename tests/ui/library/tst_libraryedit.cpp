@@ -1,0 +1,238 @@
+// The library page's double click, playlist editing and search on a real
+// library file, with the local test store answering the store's requests.
+#include "DatabaseHelper.h"
+#include "libraryview.h"
+#include "prompter.h"
+#include "teststore.h"
+#include "testutil.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#if __has_include("melodromemanager.h")
+#include "melodromemanager.h"
+#include "user.h"
+#define VELMAR_HAS_STORE_MANAGER 1
+#endif
+
+class TestLibraryEdit : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<DatabaseHelper> db;
+    std::unique_ptr<libraryView> page;
+    TestStore store;
+    QStringList asked;
+
+    QTableView *table() { return page->findChild<QTableView *>("songsListview"); }
+    QPushButton *button(const char *name) { return page->findChild<QPushButton *>(name); }
+    QString cell(int row, int column = 2) { return table()->model()->index(row, column).data().toString(); }
+
+    void makePage(QObject *manager = nullptr)
+    {
+        page = std::make_unique<libraryView>(db.get(), nullptr, manager);
+        page->resize(1200, 700);
+        page->show();
+    }
+    void dclick(int row) { emit table()->doubleClicked(table()->model()->index(row, 2)); }
+    void side(int row)
+    {
+        QListWidget *list = page->findChild<QListWidget *>("playlistListWidget");
+        list->setCurrentRow(row);
+        emit list->clicked(list->model()->index(row, 0));
+    }
+    // Titles of playlist 5 in play order, as stored.
+    QStringList stored()
+    {
+        QStringList titles;
+        for (const SongInfo &s : db->getPlaylistSongs(5))
+            titles << s.title;
+        return titles;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(store.start()); }
+
+    void init()
+    {
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("HOME", home->path().toUtf8());
+        db = std::make_unique<DatabaseHelper>();
+        QVERIFY(db->initDb() && db->connect());
+        const char *const songs[][2] = {{"abc", "Queen"}, {"abd", "Queen"}, {"bcd", "Abba"}, {"cde", "Abba"}, {"xyz", "Zed"}};
+        for (const auto &entry : songs) {
+            SongInfo s;
+            s.title = entry[0];
+            s.artist = entry[1];
+            s.format = "MIDI";
+            const QString path = db->getLibraryFolder() + s.title + ".mid";
+            QVERIFY(TestUtil::writeFile(path, "x") && db->checkSong(s, path));
+        }
+        db->insertPlaylist("Live");
+        store.reset();
+        asked.clear();
+        Prompter::setScript([this](const QString &title, const QString &text, QMessageBox::StandardButtons) {
+            asked << title + "|" + text;
+            return QMessageBox::Yes;
+        });
+        makePage();
+    }
+
+    void cleanup()
+    {
+        Prompter::setScript({});
+        libraryView::setTextPrompt({});
+        page.reset();
+        db.reset();
+    }
+
+    // A library row plays once with its song; a deleted file only says so.
+    void activateLibraryRow_data()
+    {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("file present") << false;
+        QTest::newRow("file deleted") << true;
+    }
+    void activateLibraryRow()
+    {
+        QFETCH(bool, deleted);
+        if (deleted)
+            QFile::remove(db->getLibraryFolder() + "bcd.mid");
+        QSignalSpy play(page.get(), &libraryView::startSongInfo);
+        dclick(2);
+        QCOMPARE(play.size(), deleted ? 0 : 1);
+        QCOMPARE(asked, deleted ? QStringList{"Cannot play file|Cannot play:\nThis file seems deleted"} : QStringList());
+        if (!deleted) {
+            const SongInfo song = play.first().at(0).value<SongInfo>();
+            QCOMPARE(song.title, QString("bcd"));
+            QCOMPARE(song.idSong, 3u);
+            QCOMPARE(play.first().at(1).toInt(), -1);
+        }
+    }
+
+    // An artist of the listing opens its songs; back returns to the listing.
+    void openArtist()
+    {
+        button("artistButton")->click();
+        const int abba = cell(0, 1) == "Abba" ? 0 : 1;
+        dclick(abba);
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::SongsOfListing));
+        QVERIFY(button("backButton")->isVisible());
+        QCOMPARE(table()->model()->rowCount(), 2);
+        QCOMPARE(cell(0, 3), QString("Abba"));
+        button("backButton")->click();
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::Listing));
+        QCOMPARE(table()->model()->rowCount(), 3);
+    }
+
+    // Filling, dragging and emptying a playlist; the stored order is what a
+    // new page shows.
+    void editPlaylist()
+    {
+        side(5);
+        button("AddToPlayListButton")->click();
+        QCOMPARE(button("AddToPlayListButton")->text(), QString("End"));
+        for (int row : {0, 1, 2, 2})
+            dclick(row);
+        QCOMPARE(button("AddToPlayListButton")->text(), QString("Added"));
+        QTRY_COMPARE_WITH_TIMEOUT(button("AddToPlayListButton")->text(), QString("End"), 10000);
+        button("AddToPlayListButton")->click();
+        QCOMPARE(stored(), (QStringList{"abc", "abd", "bcd", "bcd"}));
+
+        table()->verticalHeader()->moveSection(0, 3);
+        QCOMPARE(stored(), (QStringList{"abd", "bcd", "bcd", "abc"}));
+        // Model rows 0 and 2 now stand at the places 3 and 1.
+        table()->selectionModel()->select(table()->model()->index(0, 2), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        table()->selectionModel()->select(table()->model()->index(2, 2), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        page->removeSelectedFromPlaylist();
+        QCOMPARE(stored(), (QStringList{"abd", "bcd"}));
+
+        makePage();
+        side(5);
+        QCOMPARE(cell(0) + cell(1), QString("abdbcd"));
+    }
+
+    // New, renamed and deleted playlists; an empty answer changes nothing.
+    void namePlaylists_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("cancelled") << QString() << QStringList{"Live"};
+        QTest::newRow("blanks") << "   " << QStringList{"   ", "   "};
+    }
+    void namePlaylists()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QStringList, names);
+        QStringList prompts;
+        libraryView::setTextPrompt([&](const QString &title, const QString &, const QString &text) {
+            prompts << title + "|" + text;
+            return answer;
+        });
+        button("newPlaylistButton")->click();
+        page->renamePlaylist("Live", 5);
+        QCOMPARE(prompts, (QStringList{"New Playlist|", "Rename Playlist|Live"}));
+        QStringList now;
+        for (const Playlist &p : db->selectPlaylists())
+            if (p.getId() >= 5)
+                now << p.getName();
+        QCOMPARE(now, names);
+    }
+
+    // Typing "a", "ab", "abc" quickly with the store on: the local rows
+    // follow each key, the store is asked once, for the last text.
+    void storeSearch()
+    {
+        page->setStoreSwitchOn(true);
+        QLineEdit *search = page->findChild<QLineEdit *>("searchText");
+        QTest::keyClicks(search, "abc");
+        QTRY_COMPARE_WITH_TIMEOUT(store.requests("/service/songlist.php").size(), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->findChild<QWidget *>("loadingGifLabel")->isVisible(), 20000);
+        QCOMPARE(store.requests("/service/songlist.php").size(), 1);
+        const auto form = store.requests("/service/songlist.php").first().form();
+        QCOMPARE(form.value("search"), QString("abc"));
+        QCOMPARE(form.value("lang"), QString("2"));
+        QCOMPARE(table()->model()->rowCount(), 2);
+        QCOMPARE(cell(0) + "," + cell(1), QString("abc,Love Song"));
+        QVERIFY(page->isStoreRow(1) && !page->isStoreRow(0));
+    }
+
+#ifdef VELMAR_HAS_STORE_MANAGER
+    // A store song of the news downloads, joins the library, then plays.
+    void activateStoreRow()
+    {
+        User user("Anna", "Rossi", 42);
+        MelodromeManager manager(nullptr, &user, db.get());
+        SongInfo news;
+        news.ProductId = 5001;
+        news.title = "Love Song";
+        news.artist = "Singer";
+        news.format = "MIDI";
+        news.isFromSub = 2;
+        QVERIFY(db->insertMDSongsNews(news));
+        makePage(&manager);
+        side(3);
+        QSignalSpy play(page.get(), &libraryView::startSongPath);
+        table()->setCurrentIndex(table()->model()->index(0, 2));
+        page->requestSelectedMDSong();
+        QCOMPARE(play.size(), 1);
+        QVERIFY(QFile::exists(play.first().at(0).toString()));
+        QSqlQuery q;
+        QVERIFY(q.exec("SELECT isFromSub FROM MDNews WHERE ProductId = 5001") && q.next());
+        QCOMPARE(q.value(0).toInt(), 4);
+    }
+#endif
+};
+
+VELMAR_TEST(TestLibraryEdit)
+#include "tst_libraryedit.moc"
