@@ -207,6 +207,44 @@ private slots:
         QVERIFY(page->isStoreRow(1) && !page->isStoreRow(0));
     }
 
+    // The drive index: short texts match the start of a name, longer ones
+    // any part; quotes and wildcards are plain characters; an empty field
+    // goes back to the folder.
+    void driveIndexSearch_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("start") << "ab" << QStringList{"abc.mp3", "abx.mid"};
+        QTest::newRow("inside") << "bc." << QStringList{"abc.mp3"};
+        QTest::newRow("quote") << "a\"b" << QStringList{"a\"b.mid"};
+        QTest::newRow("wildcard") << "a_" << QStringList{"a_b.mid"};
+        QTest::newRow("emptied") << "" << QStringList();
+    }
+    void driveIndexSearch()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, found);
+        for (const char *name : {"abx.mid", "xab.mid", "abc.mp3", "a\"b.mid", "a_b.mid", "axb.mid"})
+            QVERIFY(db->addFileToIndex(home->path() + "/" + name));
+        button("sfogliaButton")->click();
+        QLineEdit *search = page->findChild<QLineEdit *>("searchText");
+        QTest::keyClicks(search, typed.isEmpty() ? "x" : typed);
+        auto *results = page->findChild<QTableView *>("searchLV");
+        QTRY_VERIFY_WITH_TIMEOUT(results->isVisible(), 10000);
+        if (typed.isEmpty()) {
+            search->clear();
+            QTRY_VERIFY_WITH_TIMEOUT(page->findChild<QWidget *>("filesLV")->isVisible(), 10000);
+            QVERIFY(!results->isVisible());
+            return;
+        }
+        QStringList names;
+        for (int r = 0; r < results->model()->rowCount(); ++r)
+            names << results->model()->index(r, 1).data().toString();
+        names.sort();
+        QCOMPARE(names, found);
+        QCOMPARE(page->getSelectedPath(), QString());
+    }
+
 #ifdef VELMAR_HAS_STORE_MANAGER
     // A store song of the news downloads, joins the library, then plays.
     void activateStoreRow()
