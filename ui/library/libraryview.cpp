@@ -233,7 +233,11 @@ void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
     if (r < 4)
         currentPlaylistIndex = r;
     showingSongs = false;
-    ui->searchText->clear();
+    {
+        // The entry shows its own rows; the search must not pick another.
+        const QSignalBlocker quiet(ui->searchText);
+        ui->searchText->clear();
+    }
 
     if (ui->artistButton->isChecked() || ui->genreButton->isChecked()) {
         const bool artists = ui->artistButton->isChecked();

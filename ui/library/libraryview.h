@@ -163,6 +163,7 @@ public:
     void requestSelectedMDSong();
     // The delete button's action on a user playlist.
     void removeSelectedFromPlaylist();
+    // The globe switch: searches ask the store too.
     void setStoreSwitchOn(bool on) { storeSwitchOn = on; }
     void endSearching();
     // Asks the user for a name; tests answer in place of the dialog.
@@ -198,4 +199,3 @@ private:
     void filterDriveIndex();
     void sendStoreSearch(const QString &text);
 };
-

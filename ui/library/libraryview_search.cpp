@@ -61,9 +61,10 @@ void libraryView::on_searchText_textChanged()
         if (!isAdding) {
             const QSignalBlocker quiet(ui->playlistListWidget);
             ui->playlistListWidget->setCurrentRow(0);
-            // The table no longer shows the playlist: a drag or the play
-            // road must not take search rows for playlist entries.
-            if (headerStatus == PlaylistSongs)
+            // The table now shows library songs, whatever entry it showed:
+            // a drag or the play road must not take them for playlist
+            // entries, nor a download for news.
+            if (headerStatus != AllSongs)
                 updateHeaderBar(AllSongs);
         }
         if (empty) {
@@ -105,9 +106,11 @@ void libraryView::on_searchText_textChanged()
 
 void libraryView::timerEvent(QTimerEvent *event)
 {
-    killTimer(event->timerId());
-    if (event->timerId() != timerId)
+    if (event->timerId() != timerId) {
+        QWidget::timerEvent(event);
         return;
+    }
+    killTimer(timerId);
     timerId = 0;
     if (pageState == 2) {
         filterDriveIndex();
