@@ -49,6 +49,8 @@ public:
     static QString getVarValFromStringReply(const QString &reply, const QString &name);
 
     void setTimeouts(const NetTimeouts &limits) { m_timeouts = limits; }
+    // A request is waiting for its reply.
+    bool isBusy() const { return m_busy.loadAcquire() != 0; }
 
 public slots:
     void parseNetReplayData();

@@ -10,6 +10,7 @@
 #include "play_ex.h"
 #include "sequencer_click.h"
 #include "sequencer_ex.h"
+#include "sequencer_goto.h"
 #include "sequencer_signals.h"
 
 #include <QDeadlineTimer>
@@ -193,7 +194,13 @@ public:
     void jumpDone() override { q->deliver(SignalRing::JumpDone); }
     void fineBrano() override { q->deliver(SignalRing::FineBrano); }
     void stopAllSongs() override { q->deliver(SignalRing::StopAllSongs); }
-    void seekDone() override { q->deliver(SignalRing::SeekDone); }
+    void seekDone() override
+    {
+        q->deliver(SignalRing::SeekDone);
+        // A seek loop arms its next jump back at every arrival.
+        if (q->m_loopMode.load() == 2 && q->m_loopEndBar.load() >= 0)
+            SEQUENCER_EX_SeekBar(q->m_loopStartBar.load(), q->m_loopEndBar.load());
+    }
     void barEvent(int bar) override { q->deliver(SignalRing::Bar, bar); }
     void beatEvent(int beat) override { q->deliver(SignalRing::Beat, beat); }
     void precountStarted() override { q->deliver(SignalRing::PrecountStarted); }
@@ -359,9 +366,7 @@ bool Sequencer::startSong(s_StreamData *song, unsigned start)
 {
     if (!song || !song->info || (song->info->format & SONG_FORMAT_BASE_MASK) != SONG_FORMAT_MIDI)
         return false;
-    m_loopMode = 0;
-    m_loopEndBar = -1;
-    post([this] { emit midiLoopModeChanged(); });
+    setLoop(0, m_loopStartBar.load(), -1);
     return PLAY_EX_PlayProcedure(start, song) != 0;
 }
 
@@ -485,8 +490,111 @@ void Sequencer::SetHarmonizerSeqControl(int on) { SEQUENCER_EX_SetHarmonizerSeqC
 // ---- insertion effects
 
 bool Sequencer::InsertExist() const { return INSERTS_IsEnabled() != 0; }
+void Sequencer::InsertsSetEnabled(int on) { INSERTS_SetEnabled(on); }
+int Sequencer::InsertsDeactivate(int channel, int port) { return INSERTS_Deactivate(channel, port); }
+int Sequencer::InsertsDeactivateOnly(int channel, int port) { return INSERTS_DeactivateOnly(channel, port); }
+
+int Sequencer::ActivateSpecialSound(const GS_INSTRUMENT_NAME *sound, int channel, int port)
+{
+    const int previous = SEQUENCER_EX_SetEnableIntrAdvance(0);
+    const int result = INSERTS_ActivateSpecialSound(sound, channel, port);
+    SEQUENCER_EX_SetEnableIntrAdvance(previous);
+    return result;
+}
+
 void Sequencer::SetSuperSound(int on) { INSERTS_SetAutoAssign(on); }
-bool Sequencer::GetSuperSound() const { return INSERTS_GetAutoAssignFlag() != 0; }
+bool Sequencer::GetSuperSound() const { return INSERTS_GetAutoAssign(SEQUENCER_EX_GetDbInPlay()) != 0; }
+
+void Sequencer::LoadSuperSound(bool on)
+{
+    const int previous = SEQUENCER_EX_SetEnableIntrAdvance(0);
+    Db *db = SEQUENCER_EX_GetDbInPlay();
+    const int port = SEQUENCER_EX_MidiPortInPlay();
+    if (on) {
+        INSERTS_SetAutoAssign(1);
+        INSERTS_LoadAllFromDb(db, port, nullptr, nullptr);
+    } else {
+        INSERTS_RemoveAllSuperSounds(db, port);
+        INSERTS_SetAutoAssign(0);
+    }
+    SEQUENCER_EX_SetEnableIntrAdvance(previous);
+}
+
+// ---- loops and jumps
+
+void Sequencer::setLoop(int mode, int startBar, int endBar)
+{
+    m_loopMode.store(mode);
+    m_loopStartBar.store(startBar);
+    m_loopEndBar.store(endBar);
+    post([this] { emit midiLoopModeChanged(); });
+}
+
+bool Sequencer::startLoop_jumpMode(int startBar, int endBar)
+{
+    if (!SEQUENCER_EX_ActionJumpImmediateSameSong(startBar, endBar))
+        return false;
+    setLoop(1, startBar, endBar);
+    return true;
+}
+
+bool Sequencer::startLoop_seekMode(int startBar, int endBar)
+{
+    if (!SEQUENCER_EX_ActionJumpClear() || !SEQUENCER_EX_SeekBar(startBar, endBar))
+        return false;
+    setLoop(2, startBar, endBar);
+    return true;
+}
+
+bool Sequencer::stopLoop()
+{
+    const int mode = m_loopMode.load();
+    if (mode == 2)
+        SEQUENCER_EX_ClearSeekFlags();
+    else if (mode == 1 && !SEQUENCER_EX_ActionJumpClear())
+        return false;
+    else if (mode == 0)
+        return false;
+    setLoop(0, m_loopStartBar.load(), -1);
+    return true;
+}
+
+void Sequencer::clearLoopInfo() { setLoop(0, m_loopStartBar.load(), -1); }
+
+void Sequencer::reloadLoopJump()
+{
+    if (m_loopMode.load() == 1 && m_loopEndBar.load() >= 0)
+        SEQUENCER_EX_ActionJumpImmediateSameSong(m_loopStartBar.load(), m_loopEndBar.load());
+}
+
+int Sequencer::jumpImmediateSameSong(int bar) { return SEQUENCER_EX_ActionJumpImmediateSameSong(bar, 0); }
+int Sequencer::jumpImmediateSameSongPost(int bar, int atBar)
+{
+    return SEQUENCER_EX_ActionJumpImmediateSameSong(bar, atBar);
+}
+int Sequencer::jumpImmediateDifferentSong(s_StreamData *song, int bar)
+{
+    return SEQUENCER_EX_ActionJumpImmediateDifferentSong(song, bar, 0);
+}
+int Sequencer::jumpImmediateDifferentSongPost(s_StreamData *song, int bar, int atBar)
+{
+    return SEQUENCER_EX_ActionJumpImmediateDifferentSong(song, bar, atBar);
+}
+int Sequencer::jumpFadingDifferentSong(s_StreamData *song, int bar)
+{
+    return SEQUENCER_EX_ActionJumpFadingDifferentSong(song, bar, 0);
+}
+int Sequencer::jumpFadingDifferentSongPost(s_StreamData *song, int bar, int atBar)
+{
+    return SEQUENCER_EX_ActionJumpFadingDifferentSong(song, bar, atBar);
+}
+int Sequencer::jumpFadingDifferentSongToMidi(s_StreamData *song, int bar)
+{
+    return SEQUENCER_EX_ActionJumpMP3Midi(song, bar);
+}
+int Sequencer::jumpFadingOutMidiInPlay(int bar) { return SEQUENCER_EX_ActionJumpFadeOutMidiInPlay(bar, 0); }
+int Sequencer::fadeOutMidiAndStop() { return SEQUENCER_EX_ActionJumpFadeOutMidiInPlay(0, 1); }
+int Sequencer::fadeInStartFromBar(int bar) { return SEQUENCER_EX_ActionFadeInStartFromBar(bar); }
 
 // ---- click and melody mirror
 

@@ -12,6 +12,7 @@
 // receiver ever runs inside a facade call.
 #pragma once
 
+#include "MIDI_const.h"
 #include "StreamData.h"
 #include "volumes.h"
 
@@ -66,7 +67,7 @@ public:
     bool preloadMtxFile(s_StreamData *) { return false; }
     void ActionStop();
     // Loop mode while a loop end bar is set, else 0 (a new song clears it).
-    int getLoopMode() const { return m_loopEndBar >= 0 ? m_loopMode : 0; }
+    int getLoopMode() const { return m_loopEndBar >= 0 ? m_loopMode.load() : 0; }
     // seekDone follows when the seek is done, also for a seek the engine
     // refuses or one to the bar in play.
     int seekBar(int bar);
@@ -109,8 +110,37 @@ public:
     // ---- insertion effects
 
     bool InsertExist() const;
+    void InsertsSetEnabled(int on);
+    int InsertsDeactivate(int channel, int port);
+    int InsertsDeactivateOnly(int channel, int port);
+    int ActivateSpecialSound(const GS_INSTRUMENT_NAME *sound, int channel, int port);
     void SetSuperSound(int on);
+    // Whether the song in play has channels with an insertion effect.
     bool GetSuperSound() const;
+    void LoadSuperSound(bool on);
+
+    // ---- loops and jumps (1 accepted, 0 refused)
+
+    // Jump loop: bars start..end through goto jumps; seek loop: through
+    // seeks re-armed at every arrival.
+    bool startLoop_jumpMode(int startBar, int endBar);
+    bool startLoop_seekMode(int startBar, int endBar);
+    bool stopLoop();
+    void clearLoopInfo();
+    void reloadLoopJump();
+    int getLoopStartBar() const { return m_loopStartBar; }
+    int getLoopEndBar() const { return m_loopEndBar; }
+    int jumpImmediateSameSong(int bar);
+    int jumpImmediateSameSongPost(int bar, int atBar);
+    int jumpImmediateDifferentSong(s_StreamData *song, int bar);
+    int jumpImmediateDifferentSongPost(s_StreamData *song, int bar, int atBar);
+    int jumpFadingDifferentSong(s_StreamData *song, int bar);
+    int jumpFadingDifferentSongPost(s_StreamData *song, int bar, int atBar);
+    int jumpFadingDifferentSongToMidi(s_StreamData *song, int bar);
+    int jumpFadingOutMidiInPlay(int bar);
+    int fadeOutMidiAndStop();
+    int fadeInStartFromBar(int bar);
+    void dbgSequencerTick() {}
 
     // ---- click and melody mirror
 
@@ -138,6 +168,8 @@ public:
 
     bool getEnableIntrAdvance() const;
     bool setEnableIntrAdvance(bool on);
+    bool getEnableIntrAdvanceWrapper() const { return getEnableIntrAdvance(); }
+    bool setEnableIntrAdvanceWrapper(bool on) { return setEnableIntrAdvance(on); }
 
 public slots:
     void SetDrumsVolume(int value);
@@ -211,8 +243,11 @@ private:
     std::unique_ptr<SignalSink> m_sink;
     QTimer m_signalTimer; // after the ring: stops before the ring goes
     Sound::MidiInterface *m_midiInterface = nullptr;
-    int m_loopEndBar = -1;
-    int m_loopMode = 0;
+    void setLoop(int mode, int startBar, int endBar);
+    // Read by the engine thread when a seek arrives.
+    std::atomic<int> m_loopEndBar{-1};
+    std::atomic<int> m_loopStartBar{-1};
+    std::atomic<int> m_loopMode{0};
     int m_midiPrecount = 2;
     std::atomic<bool> m_stopRequest{false};
     std::atomic<int> m_lastPlayPosition{0};

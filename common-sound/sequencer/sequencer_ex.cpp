@@ -237,7 +237,9 @@ void SEQUENCER_EX_MidiSequencer(uint8_t advanceEnabled)
             const bool anyOccupied = slotOccupied(MidiStreamFirst) || slotOccupied(MidiStreamSecond);
             stop.store(anyOccupied ? 0 : 1);
         }
-        MidiSequencer_FadeTasks();
+        // A held section owns the slots the fades close.
+        if (advanceEnabled)
+            MidiSequencer_FadeTasks();
     }
     VolumeTask();
     stopTimer.store(stHas(ST_PAUSE) ? 1 : 0);
@@ -807,8 +809,7 @@ void SEQUENCER_EX_ResetReadPosition(MidiStream *stream, Mfi *mfi)
 
 void CloseStream(int which)
 {
-    if (!t_insideTick)
-        rtLogMsg(4, LOG_SRC, __LINE__, "[CloseStream] Buffer = %i", which);
+    rtLogMsg(4, LOG_SRC, __LINE__, "[CloseStream] Buffer = %i", which);
     const int role = which == 0 ? 0 : 1;
     MidiStream *s = roleStream(role);
     if (!s || s->fileType == 0 || s->fileType == FILE_TYPE_ID3)
@@ -826,6 +827,7 @@ void CloseActualStream(int sendReset)
     MidiStream *s = irqMidiStream;
     if (!s)
         return;
+    rtLogMsg(4, LOG_SRC, __LINE__, "[CloseActualStream] ");
     sendStopSoundAllChannels(s->port != 0 ? 1 : 0);
     releasePort(s->port, sendReset != 0);
     zeroAllMeters();
@@ -860,6 +862,7 @@ void StartStream(MidiStream *s)
 {
     if (!s)
         return;
+    rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX] StartStream %d", slotIndexOf(s));
     const uint32_t f = sflags(s);
     sflagsAssign(s, (f & ~0x10008Au) | ((f >> 13) & 0x8u));
     rebaseStream(s, nowUs());

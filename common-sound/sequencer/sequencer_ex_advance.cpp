@@ -28,15 +28,6 @@
 namespace {
 const char *const LOG_SRC = "../common-sound/sequencer/sequencer_ex";
 
-constexpr int JUMP_FADE_OUT_ARMED = 4;
-constexpr int JUMP_ARMED = 5;
-constexpr int JUMP_CROSSFADE = 6;
-constexpr int JUMP_FADE_IN = 10;
-constexpr int JUMP_FADE_OUT = 11;
-constexpr int CUEING_IMMEDIATE = 0;
-constexpr int CUEING_BACK_TWO_BARS = 1;
-constexpr int CUEING_CROSSFADE = 3;
-constexpr int CUEING_IMMEDIATE_MATCHED = 4;
 constexpr int FAST_START_FIRST_NOTE_TICK = 400;
 constexpr int MAX_SEEK_EVENTS_PER_PASS = 49;
 constexpr uint16_t NO_RUNNING_STATUS = UNSET_WORD;
@@ -238,9 +229,10 @@ void immediateJump()
     MidiStream *s = S();
     const int newRole = nowIsPlaying.load() ? 0 : 1;
     MidiStream *next = roleStream(newRole);
+    rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUNECER_EX:%i] Immediate Jump:", __LINE__);
     if (cueingMode.load() == CUEING_IMMEDIATE_MATCHED && tempoMatchImpl(next, s) && autoSetBpm.load())
         armAutoBpm(next);
-    if (stHas(ST_JUMP_PREPARED)) {
+    if (StFlag.fetch_and(~ST_JUMP_PREPARED) & ST_JUMP_PREPARED) {
         INSERTS_SwitchBank(s->port);
         CINTERFACE_SetMidiVolumeCorrection(s->port == 0 ? 1 : 0,
                                            CINTERFACE_GetMidiVolumeCorrection(s->port));
@@ -281,6 +273,7 @@ void immediateJump()
     C_SIGNAL_JumpDone();
     SEQUENCER_CLICK_ClickBar();
     C_SIGNAL_BarEvent(crossfading() ? -1 : int(timingOf(next).bar));
+    rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUNECER_EX:] END Immediate Jump:");
 }
 
 void crossFadeStart()
@@ -313,6 +306,7 @@ void crossFadeStart()
     }
     updateMidiChannelVol();
     VolumeTask();
+    rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUNECER_EX:%i] CrossFade START:", __LINE__);
 }
 
 // ---- end of song
@@ -335,6 +329,8 @@ Run endOfSong()
         s->currentBar = uint8_t(s->startBar);
         m->readPosition = irqMidiInfoStream ? irqMidiInfoStream->barOffsets[b] : 0;
         m->totalTicks = irqMidiInfoStream ? irqMidiInfoStream->barTicks[b] : 0;
+        rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX:%i] irqMfi->bufPos=%u, irqMfi->totDt=%u", __LINE__,
+                 m->readPosition, m->totalTicks);
         m->lastDelta = 0;
         s->currentBeat = 0;
         m->fastRun = 0;
@@ -364,6 +360,7 @@ Run endOfSong()
         MidiStream *other = roleStream(slotIndexOf(s) == 0 ? 1 : 0);
         sflagsAssign(other, (sflags(other) & ~0x2008u) | SF_AUDIBLE);
         SendMidiHighChannelChanged(s->port);
+        rtLogMsg(4, LOG_SRC, __LINE__, "[CloseActualStreamMF5] ");
         CloseActualStreamMF5();
         return Run::End;
     }
@@ -375,6 +372,8 @@ Run endOfSong()
         return Run::End;
     }
     if (jumpStatus.load() == JUMP_FADE_OUT) {
+        rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX:%i] Fine Song durante Fade OUT MIDI->MP3 Start Jump:",
+                 __LINE__);
         if (jumpFadeFactor > 50)
             HalfFadeOutOperation();
         prescalerFade = 1;

@@ -29,7 +29,11 @@ Control requests (never recorded):
                                         surname, songnet: the one account
 
 Files: /files/bytes/<N> is N bytes, byte i being i % 251; /files/<name> comes
-from --files; /img/banner.png is a small picture.
+from --files; /files/song/<any name> is a small MIDI song; /img/banner.png is a
+small picture (any query).
+
+/service/song_info.php answers for the posted id_product with a MIDI song
+record that carries its address (url) and size before "download".
 """
 
 import argparse
@@ -107,6 +111,27 @@ def escape(text):
 SONG = ("<song><songid>101</songid><productid>5001</productid><title>Love Song</title>"
         "<authors>A. Author</authors><interpreters>Singer</interpreters><genre>Pop</genre>"
         "<format>MP3</format><lenght>185</lenght><bpm>120</bpm><key>Am</key><download>1</download></song>")
+
+
+def midi_song():
+    """A real type-0 MIDI file: tempo, a track name, a few notes."""
+    def vlq(n):
+        out = [n & 0x7F]
+        while n > 0x7F:
+            n >>= 7
+            out.insert(0, (n & 0x7F) | 0x80)
+        return bytes(out)
+    name = b"Love Song"
+    events = b"\x00\xff\x51\x03\x07\xa1\x20" + b"\x00\xff\x03" + vlq(len(name)) + name
+    events += b"\x00\xc0\x00"
+    for i, note in enumerate((60, 64, 67, 72)):
+        events += vlq(0) + bytes([0x90, note, 100]) + vlq(240) + bytes([0x80, note, 0])
+    events += b"\x00\xff\x2f\x00"
+    return (b"MThd" + (6).to_bytes(4, "big") + (0).to_bytes(2, "big") + (1).to_bytes(2, "big")
+            + (480).to_bytes(2, "big") + b"MTrk" + len(events).to_bytes(4, "big") + events)
+
+
+MIDI_SONG = midi_song()
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -298,7 +323,14 @@ class Handler(BaseHTTPRequestHandler):
                     "text/xml"
             return 200, xml("<list>" + SONG + "</list>"), "text/xml"
         if path == "/service/song_info.php":
-            return 200, xml(SONG), "text/xml"
+            pid = escape(form.get("id_product", "5001"))
+            return 200, xml("<song><songid>101</songid><productid>%s</productid><title>Love Song</title>"
+                            "<authors>A. Author</authors><interpreters>Singer</interpreters><genre>Pop</genre>"
+                            "<format>MIDI</format><lenght>4</lenght><bpm>120</bpm><key>C</key>"
+                            "<url>%s/files/song/%s.mid</url><size>%d</size><download>1</download></song>"
+                            % (pid, self.base(), pid, len(MIDI_SONG))), "text/xml"
+        if path.startswith("/files/song/"):
+            return 200, MIDI_SONG, "audio/midi"
         if path == "/version_checker/check_version_velmarpc.php":
             target = query.get("target", ["mac"])[0]
             name = "VelmarPC-%s-2.4.11.zip" % target

@@ -6,6 +6,8 @@
 #include <cstdint>
 
 namespace AllocationCounter {
+// False where the replacements cannot be installed (ThreadSanitizer).
+bool available();
 void arm(bool on);
 uint64_t allocations();
 // Locks on the real-time threads other than one marked as the audio device's

@@ -1,0 +1,589 @@
+#include "SoundEngine.h"
+
+#include "AudioInterface.h"
+#include "MidiBassOutWrapper.h"
+#include "MidiEdit.h"
+#include "MidiInterface.h"
+#include "RtMidiOutWrapper.h"
+#include "Sequencer.h"
+#include "SongRW.h"
+#include "logmsg.h"
+#include "sequencer_ex.h"
+#include "volumes.h"
+
+#include <QDebug>
+#include <QStandardPaths>
+
+namespace {
+constexpr int kPositionMs = 100;
+
+bool bpmInRange(int d)
+{
+    return d >= SoundEngine::kMinDeltaBpm && d <= SoundEngine::kMaxDeltaBpm;
+}
+
+bool keyInRange(int k)
+{
+    return k >= -SoundEngine::kMaxDeltaKey && k <= SoundEngine::kMaxDeltaKey;
+}
+} // namespace
+
+SoundEngine::SoundEngine(QObject *parent) : SoundEngine(Devices{}, parent) {}
+
+SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
+{
+    if (!currSong)
+        Song::initSong();
+
+    m_synth = devices.synthSink ? std::make_unique<MidiBassOutWrapper>(std::move(devices.synthSink))
+                                : std::make_unique<MidiBassOutWrapper>();
+    const QString bank = devices.soundBank.isEmpty() ? getSoundfontFilePath() : devices.soundBank;
+    m_synth->setSoundFont(bank.toUtf8().toStdString());
+    m_hardware = std::make_unique<RtMidiOutWrapper>(RtMidi::UNSPECIFIED, "RtMidi Output Client");
+
+    m_midi = std::make_unique<Sound::MidiInterface>();
+    initMidiInterfaceSoundCard(0);
+    m_midi->config_GS_RESET(1);
+
+    m_sequencer = std::make_unique<Sequencer>();
+    m_sequencer->setMidiInterface(m_midi.get());
+    m_sequencer->init();
+    m_sequencer->sequencerStart();
+    m_midiEdit = std::make_unique<MidiEdit>();
+
+    m_positionTimer.setInterval(kPositionMs);
+    m_positionTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_positionTimer, &QTimer::timeout, this, &SoundEngine::refreshInfoTime);
+
+    m_audio = devices.audioSink ? std::make_unique<Sound::AudioInterface>(std::move(devices.audioSink))
+                                : std::make_unique<Sound::AudioInterface>();
+    connect(m_audio.get(), &Sound::AudioInterface::endedMp3, this, &SoundEngine::songEnded);
+
+    Sequencer *s = m_sequencer.get();
+    connect(s, &Sequencer::barEvent, this, &SoundEngine::on_barEvent);
+    connect(s, &Sequencer::beatEvent, this, &SoundEngine::on_beatEvent);
+    connect(s, &Sequencer::seekDone, this, &SoundEngine::on_seekDone);
+    connect(s, &Sequencer::noteOnVolumeChanged, this, &SoundEngine::noteOnChan);
+    connect(s, &Sequencer::origBpmChanged, this, &SoundEngine::bpmChangedRuntime);
+    connect(s, &Sequencer::fineBrano, this, &SoundEngine::songEnded);
+    connect(currSong, &Song::loadSongChange, this, &SoundEngine::onCurrentSongChanged);
+}
+
+SoundEngine::~SoundEngine()
+{
+    m_positionTimer.stop();
+    m_audio->stopAudio();
+    m_sequencer->ActionStop();
+    // The thread writes to the outputs until it has stopped.
+    m_sequencer.reset();
+    m_midi->closeMidiBaseOutPorts();
+    m_midi.reset();
+    m_audio.reset();
+}
+
+QString SoundEngine::getSoundfontFilePath()
+{
+    return QStringLiteral("%1/%2").arg(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+                                      QStringLiteral("Basic.sfc"));
+}
+
+bool SoundEngine::isMidi() const
+{
+    return currSong->baseType() == SONG_FORMAT_MIDI;
+}
+
+// ---- transport
+
+SoundEngine::PlayingState SoundEngine::getPlayingState() const
+{
+    QMutexLocker lock(&m_stateMutex);
+    return m_state;
+}
+
+SoundEngine::PlayingState SoundEngine::setPlayingState(PlayingState request)
+{
+    QMutexLocker lock(&m_stateMutex);
+    if (m_changing) {
+        qWarning() << "SoundEngine: request" << request << "from inside a state change refused";
+        return m_state;
+    }
+    m_changing = true;
+    const PlayingState old = m_state;
+    PlayingState next = old;
+    switch (old) {
+    case ePsIdle:
+        if (request == ePsReady)
+            next = ePsReady;
+        break;
+    case ePsPlaying:
+    case ePsPaused:
+        m_seeking = false;
+        if (request == ePsPlaying && old == ePsPaused) {
+            m_positionTimer.start();
+            if (isMidi())
+                m_sequencer->setPause(false);
+            else
+                m_audio->resumeAudio();
+            next = ePsPlaying;
+        } else if (request == ePsPaused && old == ePsPlaying) {
+            m_positionTimer.stop();
+            if (isMidi())
+                m_sequencer->setPause(true);
+            else
+                m_audio->pauseAudio();
+            next = ePsPaused;
+        } else if (request == ePsReady) {
+            stopToStart(old == ePsPaused);
+            next = ePsReady;
+        } else if (request == ePsTrackStopped && old == ePsPlaying) {
+            emit trackStopped();
+        } else if (request == ePsStopUnload) {
+            // At the end of a song the next one stays for the playlist.
+            stopAndUnload(old == ePsPaused);
+            next = ePsIdle;
+        }
+        break;
+    case ePsReady:
+        if (request == ePsPlaying && currSong->isLoaded()) {
+            if (startOfPlay())
+                next = ePsPlaying;
+        } else if (request == ePsReady || request == ePsStopUnload) {
+            stopAndUnload(true);
+            next = ePsIdle;
+        }
+        break;
+    default:
+        break;
+    }
+    if (next != old) {
+        m_state = next;
+        emit playStateChanged(next);
+    }
+    m_changing = false;
+    return m_state;
+}
+
+bool SoundEngine::startOfPlay()
+{
+    m_bar = m_beat = 0;
+    m_seeking = false;
+    Db &db = currSong->db();
+    // A stored offset the transport cannot show is not played either.
+    if (!bpmInRange(db.tempoDelta))
+        db.tempoDelta = 0;
+    if (!keyInRange(db.transpose))
+        db.transpose = 0;
+    const int d = db.tempoDelta;
+    const int k = db.transpose;
+    if (isMidi()) {
+        // The offsets go in while the song still waits, so its first notes
+        // already sound at them.
+        m_sequencer->SetDeltaBpmCurrent(d);
+        m_sequencer->SetDeltaTransposeCurrent(k);
+        m_sequencer->setPause(false);
+        m_midiEdit->InitEditSettingData();
+    } else if (currSong->baseType() == SONG_FORMAT_MP3) {
+        m_audio->changeBpm(float(d));
+        m_audio->changeKey(float(k));
+        if (!m_audio->loadFile(currSong->path()) || !m_audio->playAudio(currSong->slot())) {
+            qWarning() << "SoundEngine: the audio song does not play:" << currSong->path();
+            m_audio->releaseFile();
+            return false;
+        }
+    } else {
+        // Video and the like are never played as sound.
+        qWarning() << "SoundEngine: no player for the song format" << Qt::hex << currSong->format();
+        return false;
+    }
+    emit songBpmChanged(baseBpm(), d);
+    emit songKeyChanged(k);
+    m_positionTimer.start();
+    emit refreshInstr();
+    return true;
+}
+
+void SoundEngine::returnToStart()
+{
+    emit mSecOfPlaying(0, 0);
+    emit barBeatOfPlaying(0, 0);
+}
+
+void SoundEngine::stopToStart(bool fromPause)
+{
+    m_positionTimer.stop();
+    if (isMidi()) {
+        // Paused first: nothing may sound between the stop and the seek.
+        if (!fromPause)
+            m_sequencer->setPause(true);
+        m_sequencer->seekBar(0);
+    } else {
+        m_audio->stopAudio();
+    }
+    emit trackStopped();
+    returnToStart();
+}
+
+void SoundEngine::stopAndUnload(bool alsoNext)
+{
+    m_positionTimer.stop();
+    emit trackStopped();
+    // The engine stops before the song's records are cleared.
+    m_sequencer->requestStop();
+    m_audio->stopAudio();
+    m_audio->releaseFile();
+    currSong->unloadSongFile();
+    if (alsoNext)
+        nextSong->unloadSongFile();
+}
+
+void SoundEngine::songEnded()
+{
+    QMutexLocker lock(&m_stateMutex);
+    if (m_changing || (m_state != ePsPlaying && m_state != ePsPaused) || !currSong->isLoaded())
+        return;
+    // The report is queued: a MIDI song started since would still be running.
+    if (isMidi() && SEQUENCER_EX_IsRunning())
+        return;
+    setPlayingState(ePsStopUnload);
+}
+
+void SoundEngine::onCurrentSongChanged(Song::LoadSongState state)
+{
+    QMutexLocker lock(&m_stateMutex);
+    if (m_changing || m_state == ePsIdle)
+        return;
+    // The current song was loaded or unloaded around the transport: the
+    // transport follows, so the new song is not left waiting silent behind
+    // a "playing" state and the old one does not play on.
+    const bool loaded = state == Song::eLsLoaded;
+    if (!(loaded && m_state != ePsReady) && state != Song::eLsUnloaded)
+        return;
+    m_positionTimer.stop();
+    m_seeking = false;
+    m_audio->stopAudio();
+    m_audio->releaseFile();
+    if (!loaded || !isMidi())
+        m_sequencer->requestStop();
+    const PlayingState next = loaded ? ePsReady : ePsIdle;
+    if (loaded)
+        returnToStart();
+    m_state = next;
+    emit playStateChanged(next);
+}
+
+void SoundEngine::jumpTo(long pos)
+{
+    if (isMidi()) {
+        // The engine answers every seek with seekDone, a refused one too.
+        m_seeking = true;
+        m_bar = int(pos);
+        m_sequencer->seekBar(int(pos));
+    } else {
+        m_audio->jumpToSec(pos);
+    }
+}
+
+void SoundEngine::refreshInfoTime()
+{
+    if (m_seeking || !currSong->isLoaded() || getPlayingState() != ePsPlaying)
+        return;
+    if (isMidi()) {
+        const int tick = m_sequencer->GetCurrentTick();
+        const int bpm = m_sequencer->GetCurrentBPM();
+        if (bpm < 1 || tick < 0)
+            return;
+        emit mSecOfPlaying(convertTicksTimeToMilliSeconds(tick, currSong->ticksPerQuarter(), unsigned(bpm)),
+                           uint(tick));
+    } else if (currSong->baseType() == SONG_FORMAT_MP3 || currSong->baseType() == SONG_FORMAT_AUDIO) {
+        emit mSecOfPlaying(uint(m_audio->getmSec()), 0);
+    }
+}
+
+void SoundEngine::on_barEvent(int bar)
+{
+    m_bar = bar;
+    m_beat = 0;
+    if (!m_seeking)
+        emit barBeatOfPlaying(uint(bar), 0);
+}
+
+void SoundEngine::on_beatEvent(int beat)
+{
+    m_beat = beat;
+    if (!m_seeking)
+        emit barBeatOfPlaying(uint(m_bar), uint(beat));
+}
+
+void SoundEngine::on_seekDone()
+{
+    qDebug() << "on_seekDone";
+    m_seeking = false;
+    refreshInfoTime();
+}
+
+void SoundEngine::noteOnChan(int flatChannel, int, int value)
+{
+    emit isPlayingTrack(flatChannel + 1, value);
+}
+
+void SoundEngine::bpmChangedRuntime(int bpm)
+{
+    // The engine reports the tempo it plays; the views get the song's own.
+    const int d = getDeltaBpm();
+    emit songBpmChanged(currSong->baseType() == SONG_FORMAT_MP3 ? currSong->info().bpm : bpm - d, d);
+}
+
+// ---- tempo, key and volumes
+
+int SoundEngine::baseBpm() const
+{
+    if (currSong->baseType() != SONG_FORMAT_MIDI)
+        return currSong->info().bpm;
+    if (m_state == ePsPlaying || m_state == ePsPaused) {
+        const int bpm = m_sequencer->GetCurrentBPM() - currSong->db().tempoDelta;
+        if (bpm > 0)
+            return bpm;
+    }
+    // Before the engine has read the song's first tempo event.
+    const MidiInfos &mi = currSong->midiInfos();
+    return mi.tempoCount > 0 && mi.tempoTable[0].bpm ? mi.tempoTable[0].bpm : 120;
+}
+
+bool SoundEngine::applyBpm(int delta)
+{
+    if (!bpmInRange(delta) || !currSong->isLoaded())
+        return false;
+    const int base = baseBpm();
+    if (isMidi())
+        m_sequencer->SetDeltaBpmCurrent(delta);
+    else
+        m_audio->changeBpm(float(delta));
+    currSong->db().tempoDelta = int16_t(delta);
+    emit songBpmChanged(base, delta);
+    return true;
+}
+
+bool SoundEngine::applyKey(int delta)
+{
+    if (!keyInRange(delta) || !currSong->isLoaded())
+        return false;
+    if (isMidi())
+        m_sequencer->SetDeltaTransposeCurrent(delta);
+    else
+        m_audio->changeKey(float(delta));
+    currSong->db().transpose = int16_t(delta);
+    emit songKeyChanged(delta);
+    return true;
+}
+
+void SoundEngine::changeBpm(int delta)
+{
+    if (applyBpm(delta) && isMidi())
+        m_midiEdit->DeltaBpmChanged(delta);
+}
+
+void SoundEngine::changeKey(int delta)
+{
+    if (applyKey(delta) && isMidi())
+        m_midiEdit->DeltaKeyChanged(delta);
+}
+
+void SoundEngine::changeBpmWithOutSaving(int delta)
+{
+    applyBpm(delta);
+}
+
+void SoundEngine::changeKeyWithOutSaving(int delta)
+{
+    applyKey(delta);
+}
+
+int SoundEngine::getDeltaBpm() const
+{
+    if (!currSong->isLoaded())
+        return 0;
+    if (currSong->baseType() == SONG_FORMAT_MP3)
+        return m_audio->getDeltaBpm();
+    return currSong->db().tempoDelta;
+}
+
+int SoundEngine::getDeltaKey() const
+{
+    if (!currSong->isLoaded())
+        return 0;
+    if (currSong->baseType() == SONG_FORMAT_MP3)
+        return m_audio->getDeltaKey();
+    return currSong->db().transpose;
+}
+
+void SoundEngine::setSlidersVol(eSliders group, int volume)
+{
+    using Setter = void (Sequencer::*)(int);
+    static const Setter setters[] = {&Sequencer::SetDrumsVolume,     &Sequencer::SetBassVolume,
+                                     &Sequencer::SetGuitarsVolume,   &Sequencer::SetKeyboardsVolume,
+                                     &Sequencer::SetOrchestraVolume, &Sequencer::SetWindsVolume};
+    if (group >= eSlDrums && group <= eSlWinds)
+        (m_sequencer.get()->*setters[group])(volume);
+}
+
+void SoundEngine::changeMusicVolume(unsigned volume)
+{
+    setMidiGeneralVolume(0, int(volume) * 8);
+    m_audio->setVolume(int(volume));
+}
+
+void SoundEngine::setMelodyMute(int mode)
+{
+    m_sequencer->ChangeMelodyMode(mode);
+}
+
+void SoundEngine::setMelodyMuteTrack(int channel)
+{
+    m_sequencer->SetMelodyChannel(channel);
+}
+
+void SoundEngine::setFastRun(bool on)
+{
+    m_sequencer->setFastRun(on ? 1 : 0);
+}
+
+void SoundEngine::revertFile()
+{
+    const QString path = currSong->path();
+    if (!SongRW::restoreBackup(path))
+        return;
+    if (currSong->baseType() == SONG_FORMAT_MP3) {
+        m_audio->stopAudio();
+        m_audio->releaseFile();
+    }
+    if (currSong->loadSongFile(path, -1, QString()) && isMidi())
+        m_midiEdit->restoreAll();
+}
+
+void SoundEngine::setTrackVolume(int channel, int volume)
+{
+    for (uint16_t layer = 0; layer < NUM_LAYERS; ++layer)
+        m_midiEdit->TrackVolumeChanged(volume, uint16_t(channel - 1), layer);
+}
+
+void SoundEngine::setTrackMuteSolo(int channel, int state)
+{
+    for (uint16_t layer = 0; layer < NUM_LAYERS; ++layer)
+        m_midiEdit->TrackMuteSoloChanged(uint8_t(state), uint16_t(channel - 1), layer);
+}
+
+void SoundEngine::changeInstrWithStruct(const GS_INSTRUMENT_NAME *row, int channel)
+{
+    for (uint16_t layer = 0; row && layer < NUM_LAYERS; ++layer)
+        m_midiEdit->TrackInstrumentChanged(*row, uint16_t(channel - 1), layer);
+}
+
+void SoundEngine::changeDrumWithStruct(const GS_DRUM_KIT_NAME *kit, int channel)
+{
+    if (kit)
+        m_midiEdit->TrackDrumKitChanged(*kit, uint16_t(channel - 1), 0);
+}
+
+// ---- outputs and devices
+
+QMap<QString, int> SoundEngine::listSoundCards() const
+{
+    QMap<QString, int> cards;
+    if (m_expanderEnabled)
+        cards.insert(QStringLiteral("Timbra MIDI Module"), kSynthIndex);
+    const std::vector<std::string> ports = RtMidiOutWrapper::availableDevices();
+    for (size_t i = 0; i < ports.size(); ++i)
+        cards.insert(QString::fromStdString(ports[i]), int(i));
+    return cards;
+}
+
+QMap<int, QString> SoundEngine::listAudioDevices()
+{
+    return m_audio->availableOutputDevices();
+}
+
+int SoundEngine::getDefaultOutputAudioDevice()
+{
+    return m_audio->getDefaultOutputDevice();
+}
+
+bool SoundEngine::initMidiInterfaceSoundCard(int index)
+{
+    if (index == kSynthIndex && !m_expanderEnabled)
+        return false;
+    if (index == m_midiOutIndex)
+        return true;
+    // Hardware ports share one client: no new binding.
+    if (m_midiOutIndex >= 0 && index != kSynthIndex && m_midiOutIndex != kSynthIndex) {
+        m_midiOutIndex = index;
+        return true;
+    }
+    IMidiOutput *device = index == kSynthIndex ? static_cast<IMidiOutput *>(m_synth.get()) : m_hardware.get();
+    bool named = false;
+    int rows = 0;
+    MidiEdit::setTrkGSNames(index == kSynthIndex ? SOUNDSET_SOFT_SYNTH : SOUNDSET_EXTERNAL_PORT, named, rows);
+    m_midi->closeMidiBaseOutPorts();
+    m_midi->initMidiOutPortsSound({device});
+    m_midiOutIndex = index;
+    return true;
+}
+
+bool SoundEngine::connectToSoundCardByIdx(int index)
+{
+    if (!m_midi)
+        return false;
+    if (m_portOpen)
+        closeMidiPort();
+    if (!initMidiInterfaceSoundCard(index)) {
+        m_portOpen = false;
+        return false;
+    }
+    if (index >= 0 && m_midi->openMidiBaseOutPorts(index, -1, -1, -1, -1, -1)) {
+        qInfo() << "Connected to port " << index;
+        m_portOpen = true;
+        return true;
+    }
+    qWarning() << "Unable to open one midi out port";
+    m_portOpen = false;
+    m_midiOutIndex = -1;
+    return false;
+}
+
+bool SoundEngine::connectToSoundCardByIdx(int index1, int index2)
+{
+    if (index1 < 0)
+        return false;
+    if (m_portOpen)
+        closeMidiPort();
+    if (!m_midi->openMidiBaseOutPorts(index1, index2, -1, -1, -1, -1))
+        return false;
+    qInfo() << "Connected to port " << index1 << " & " << index2;
+    m_portOpen = true;
+    return true;
+}
+
+void SoundEngine::closeMidiPort()
+{
+    m_midi->closeMidiBaseOutPorts();
+    m_portOpen = false;
+}
+
+bool SoundEngine::connectAudioDeviceById(int id, const QString &name)
+{
+    m_synth->setOutputAudioDevice(name);
+    if (m_midiOutIndex == kSynthIndex) {
+        closeMidiPort();
+        connectToSoundCardByIdx(kSynthIndex);
+    }
+    return m_audio->connectDeviceById(id);
+}
+
+void SoundEngine::enableVirtualExpander(bool on)
+{
+    m_expanderEnabled = on;
+    if (on || m_midiOutIndex != kSynthIndex)
+        return;
+    closeMidiPort();
+    m_midi->initMidiOutPortsSound({});
+    m_midiOutIndex = -1;
+}

@@ -1,0 +1,188 @@
+// The one object through which the user interface plays songs. It owns the
+// outputs (the software synthesizer at MIDI output index 1000 and the
+// hardware MIDI port client), the output layer, the Sequencer thread and the
+// audio path, and runs the transport as a small state machine over the
+// current song (currSong): a MIDI song plays through the Sequencer, an MP3
+// song through Sound::AudioInterface.
+//
+// States: 0 idle, 1 playing, 2 paused, 3 ready. Requests: 1 play or resume,
+// 2 pause, 3 stop to the start (from ready: stop and unload both songs),
+// 8 report the track stopped, 9 stop and unload; 6 and 7 do nothing. Every
+// stop emits trackStopped, so the edit page saves. The usual road: 9, then 3,
+// then currSong->loadSongFile, then 1; the end of the song requests 9.
+//
+// Threads: GUI thread only. The Sequencer's signals reach the engine on the
+// GUI thread. Signals are emitted while the state lock is held; a request
+// made from inside a receiver is refused (the state is returned unchanged)
+// instead of deadlocking.
+#pragma once
+
+#include "AudioSink.h"
+#include "Song.h"
+#include "SynthAudioSink.h"
+
+#include <QMap>
+#include <QObject>
+#include <QRecursiveMutex>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+class MidiBassOutWrapper;
+class MidiEdit;
+struct GS_DRUM_KIT_NAME;
+struct GS_INSTRUMENT_NAME;
+class RtMidiOutWrapper;
+class Sequencer;
+namespace Sound {
+class AudioInterface;
+class MidiInterface;
+} // namespace Sound
+
+class SoundEngine : public QObject
+{
+    Q_OBJECT
+public:
+    enum PlayingState {
+        ePsIdle = 0,
+        ePsPlaying = 1,
+        ePsPaused = 2,
+        ePsReady = 3,
+        ePsNextSong = 5, // defined, never entered
+        ePsTakeNext = 6,
+        ePsDropNext = 7,
+        ePsTrackStopped = 8,
+        ePsStopUnload = 9,
+    };
+    Q_ENUM(PlayingState)
+
+    enum eSliders { eSlDrums = 0, eSlBass, eSlGuitars, eSlKeyboards, eSlOrchestra, eSlWinds };
+    Q_ENUM(eSliders)
+
+    static constexpr int kSynthIndex = 1000;
+    static constexpr int kMinDeltaBpm = -50;
+    static constexpr int kMaxDeltaBpm = 100;
+    static constexpr int kMaxDeltaKey = 12;
+
+    // Where the sound goes. Null sinks mean the audio devices through
+    // RtAudio; an empty sound bank means getSoundfontFilePath().
+    struct Devices {
+        std::unique_ptr<SynthAudioSink> synthSink;
+        std::unique_ptr<Sound::AudioSink> audioSink;
+        QString soundBank;
+    };
+
+    explicit SoundEngine(QObject *parent = nullptr);
+    SoundEngine(Devices devices, QObject *parent = nullptr);
+    // Stops the song and the Sequencer thread, then frees the devices.
+    ~SoundEngine() override;
+
+    // ---- transport
+
+    PlayingState setPlayingState(PlayingState request);
+    PlayingState getPlayingState() const;
+    // MIDI: to the start of bar pos; audio: to pos milliseconds.
+    void jumpTo(long pos);
+
+    // ---- tempo, key and volumes
+
+    // Ignored outside -50..100 (tempo) and -12..12 (key) or with no song.
+    void changeBpm(int delta);
+    void changeKey(int delta);
+    int getDeltaBpm() const;
+    int getDeltaKey() const;
+    void setSlidersVol(eSliders group, int volume);
+    void setSlidersMuteSolo(eSliders, int) {}
+    // 0 .. 127 for both the MIDI songs and the audio songs.
+    void changeMusicVolume(unsigned volume);
+    void setMelodyMute(int mode);
+    void setMelodyMuteTrack(int channel);
+    void setFastRun(bool on);
+
+    // The mix of the MIDI song in play, channels counted from 1; heard at once.
+    void setTrackVolume(int channel, int volume);
+    void setTrackMuteSolo(int channel, int state);
+    void changeInstrWithStruct(const GS_INSTRUMENT_NAME *row, int channel);
+    void changeDrumWithStruct(const GS_DRUM_KIT_NAME *kit, int channel);
+    MidiEdit *midiEdit() const { return m_midiEdit.get(); }
+
+    // Puts the song file's backup back and loads the song again.
+    void revertFile();
+
+    // ---- outputs and devices
+
+    // "Timbra MIDI Module" -> 1000 while the synthesizer is switched on,
+    // then each hardware MIDI output port by its name.
+    QMap<QString, int> listSoundCards() const;
+    QMap<int, QString> listAudioDevices();
+    int getDefaultOutputAudioDevice();
+    // Binds the synthesizer (1000) or the hardware client to output 1.
+    bool initMidiInterfaceSoundCard(int index);
+    bool connectToSoundCardByIdx(int index);
+    bool connectToSoundCardByIdx(int index1, int index2);
+    void closeMidiPort();
+    bool getIsMidiPortConnected() const { return m_portOpen; }
+    int midiOutputIndex() const { return m_midiOutIndex; }
+    bool connectAudioDeviceById(int id, const QString &name);
+    // Switching the synthesizer off closes it when it is the MIDI output.
+    void enableVirtualExpander(bool on);
+    void SoundCardConnect() {}
+    static QString getSoundfontFilePath();
+
+    Sequencer *sequencer() const { return m_sequencer.get(); }
+    Sound::AudioInterface *audioInterface() const { return m_audio.get(); }
+
+public slots:
+    // The end of the song in play: stop and unload it.
+    void songEnded();
+    void changeBpmWithOutSaving(int delta);
+    void changeKeyWithOutSaving(int delta);
+    void refreshInfoTime();
+
+signals:
+    void mSecOfPlaying(uint msec, uint tick);
+    void barBeatOfPlaying(uint bar, uint beat);
+    void isPlayingTrack(int channel, int value);
+    // The song's own tempo and the user's offset.
+    void songBpmChanged(int bpm, int delta);
+    void songKeyChanged(int delta);
+    void trackStopped();
+    void refreshInstr();
+    void playStateChanged(SoundEngine::PlayingState state);
+
+private slots:
+    void on_barEvent(int bar);
+    void on_beatEvent(int beat);
+    void on_seekDone();
+    void noteOnChan(int flatChannel, int layer, int value);
+    void bpmChangedRuntime(int bpm);
+    void onCurrentSongChanged(Song::LoadSongState state);
+
+private:
+    bool isMidi() const;
+    bool startOfPlay();
+    void stopToStart(bool fromPause);
+    void stopAndUnload(bool alsoNext);
+    void returnToStart();
+    bool applyBpm(int delta);
+    bool applyKey(int delta);
+    // The song's tempo without the user's offset.
+    int baseBpm() const;
+
+    std::unique_ptr<MidiBassOutWrapper> m_synth;
+    std::unique_ptr<RtMidiOutWrapper> m_hardware;
+    std::unique_ptr<Sound::MidiInterface> m_midi;
+    std::unique_ptr<Sequencer> m_sequencer;
+    std::unique_ptr<MidiEdit> m_midiEdit;
+    std::unique_ptr<Sound::AudioInterface> m_audio;
+    QTimer m_positionTimer;
+    PlayingState m_state = ePsIdle;
+    mutable QRecursiveMutex m_stateMutex;
+    bool m_changing = false;
+    int m_bar = 0;
+    int m_beat = 0;
+    bool m_seeking = false;
+    int m_midiOutIndex = -1;
+    bool m_portOpen = false;
+    bool m_expanderEnabled = true;
+};

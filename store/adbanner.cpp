@@ -1,0 +1,303 @@
+#include "adbanner.h"
+#include "ui_adbanner.h"
+
+#include "storeendpoints.h"
+#include "storesettings.h"
+#include "webcom.h"
+
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMouseEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QSaveFile>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+bool isWebAddress(const QString &text)
+{
+    return text.startsWith(QLatin1String("http"), Qt::CaseInsensitive);
+}
+
+QString languageCode()
+{
+    switch (storeSettings().value(QStringLiteral("System/Lang"), 1).toInt()) {
+    case 0:
+        return QStringLiteral("IT");
+    case 2:
+        return QStringLiteral("DE");
+    case 3:
+        return QStringLiteral("ZH");
+    default:
+        return QStringLiteral("EN");
+    }
+}
+
+} // namespace
+
+AdBanner::AdBanner(QWidget *parent)
+    : QWidget(parent), ui(new Ui::AdBanner), m_network(new QNetworkAccessManager(this))
+{
+    ui->setupUi(this);
+    ui->btn_close->hide();
+    ui->container_widget->setAttribute(Qt::WA_Hover);
+    ui->container_widget->setStyleSheet(
+        QStringLiteral("#container_widget{background-color: transparent;}"));
+    ui->lb_image->setPixmap(QPixmap());
+    setBannerTitle(QString(), QStringLiteral("#666"));
+    setBannerSubtitle(QString(), QStringLiteral("#FFF"));
+
+    m_rotation.setObjectName(QStringLiteral("rotationTimer"));
+    m_reload.setObjectName(QStringLiteral("reloadTimer"));
+    m_reload.setSingleShot(true);
+    connect(&m_rotation, &QTimer::timeout, this, &AdBanner::showNextBanner);
+    connect(&m_reload, &QTimer::timeout, this, &AdBanner::reloadBanners);
+    connect(m_network, &QNetworkAccessManager::finished, this, &AdBanner::onImageFetched);
+    hide();
+}
+
+AdBanner::~AdBanner()
+{
+    delete ui;
+}
+
+void AdBanner::init(User *user)
+{
+    m_user = user;
+    m_started = true;
+    m_reload.start(kFirstLoadMs);
+}
+
+bool AdBanner::loadBanners(User *user)
+{
+    Q_UNUSED(user);
+    m_banners.clear();
+    m_index = -1;
+    m_ready = false;
+    updateVisibility();
+
+    QList<Banner> loaded;
+    WebCom client(nullptr);
+    client.setTimeouts(m_timeouts);
+    QUrl url = StoreEndpoints::checkUrl(QStringLiteral("/banners/get_banners.php"));
+    url.setQuery(QStringLiteral("lang=") + languageCode());
+    QPointer<AdBanner> self(this);
+    client.startAndWaitNetRequest(
+        url, QByteArray(),
+        [&loaded](const QByteArray &body) {
+            if (body.isEmpty() || body.startsWith("ERROR"))
+                return;
+            const QJsonArray list = QJsonDocument::fromJson(body).object().value("banners").toArray();
+            for (const QJsonValue &item : list) {
+                const QJsonObject o = item.toObject();
+                Banner b;
+                b.image = o.value("image_url").toString();
+                b.backgroundColor = o.value("background_color").toString();
+                b.title = o.value("title").toString();
+                b.titleColor = o.value("title_color").toString();
+                b.subtitle = o.value("subtitle").toString();
+                b.subtitleColor = o.value("subtitle_color").toString();
+                b.link = o.value("link_url").toString();
+                loaded << b;
+            }
+        },
+        QStringLiteral("GET"));
+    if (!self)
+        return false;
+    m_banners = loaded;
+    return !m_banners.isEmpty();
+}
+
+void AdBanner::reloadBanners()
+{
+    // A language change during a load asks again once it has ended.
+    if (m_loading)
+        return;
+    m_loading = true;
+    m_rotation.stop();
+    QPointer<AdBanner> self(this);
+    const bool any = loadBanners(m_user);
+    if (!self)
+        return;
+    m_loading = false;
+    // Pictures that failed may be fixed on the server by now.
+    m_broken.clear();
+    if (!any) {
+        m_reload.start(kRetryMs);
+        return;
+    }
+    showNextBanner();
+    if (m_allowed)
+        m_rotation.start(kRotationMs);
+}
+
+void AdBanner::showNextBanner()
+{
+    m_index = m_index < m_banners.size() - 1 ? m_index + 1 : 0;
+    if (!m_banners.isEmpty())
+        setData(m_banners.at(m_index));
+}
+
+void AdBanner::showBannerAtIndex(int index)
+{
+    if (index < 0 || index >= m_banners.size())
+        return;
+    m_index = index;
+    setData(m_banners.at(index));
+}
+
+void AdBanner::setData(const Banner &b)
+{
+    setBannerColor(b.backgroundColor, b.hoverColor);
+    setBannerTitle(b.title, b.titleColor);
+    setBannerSubtitle(b.subtitle, b.subtitleColor);
+    m_ready = setImage(b.image, b.width, b.height);
+    updateVisibility();
+}
+
+void AdBanner::setData(const QString &image, int width, int height, const QString &background,
+                       const QString &hover, const QString &title, const QString &titleColor,
+                       const QString &subtitle, const QString &subtitleColor)
+{
+    setData(Banner{QString(), image, width, height, background, hover, title, titleColor, subtitle,
+                   subtitleColor});
+}
+
+bool AdBanner::setImage(const QString &path, int width, int height)
+{
+    m_shownImage = path;
+    const QPixmap picture = isWebAddress(path) ? download_from(path) : QPixmap(path);
+    ui->lb_image->setMinimumWidth(width);
+    ui->lb_image->setPixmap(picture.isNull() ? QPixmap()
+                                             : picture.scaled(width, height, Qt::KeepAspectRatio,
+                                                              Qt::FastTransformation));
+    return !picture.isNull();
+}
+
+void AdBanner::setBannerTitle(const QString &text, const QString &color)
+{
+    ui->title_txt->setText(text);
+    ui->title_txt->setStyleSheet(
+        QStringLiteral("color: %1; font-size: 30px; font-weight: bold;").arg(color));
+}
+
+void AdBanner::setBannerSubtitle(const QString &text, const QString &color)
+{
+    ui->subtitle_txt->setText(text);
+    ui->subtitle_txt->setStyleSheet(QStringLiteral("color: %1; font-size: 20px;").arg(color));
+}
+
+void AdBanner::setBannerColor(const QString &background, const QString &hover)
+{
+    ui->container_widget->setStyleSheet(
+        QStringLiteral("#container_widget{background-color: %1; border: 1px solid #999999;}"
+                       "#container_widget:hover{background-color:%2;}")
+            .arg(background, hover));
+}
+
+QString AdBanner::cacheFile(const QString &address) const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/banners/")
+           + QString::fromLatin1(
+               QCryptographicHash::hash(address.toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+
+QPixmap AdBanner::download_from(const QString &address)
+{
+    const auto known = m_pictures.constFind(address);
+    if (known != m_pictures.constEnd())
+        return *known;
+    if (m_broken.contains(address) || m_pending.contains(address))
+        return {};
+    QPixmap cached;
+    if (cached.load(cacheFile(address))) {
+        m_pictures.insert(address, cached);
+        return cached;
+    }
+    m_pending.insert(address);
+    QNetworkReply *reply = m_network->get(QNetworkRequest(QUrl(address)));
+    reply->setProperty("bannerAddress", address);
+    new ReplyWatch(reply, m_timeouts, "AdBanner");
+    return {};
+}
+
+void AdBanner::onImageFetched(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    const QString address = reply->property("bannerAddress").toString();
+    m_pending.remove(address);
+    const QByteArray bytes = reply->readAll();
+    const QString failure = reply->findChild<ReplyWatch *>()->failure(bytes.size());
+    QPixmap picture;
+    if (!failure.isEmpty() || !picture.loadFromData(bytes)) {
+        qWarning().noquote() << "Banner picture not usable:" << address << failure;
+        m_broken.insert(address);
+        return;
+    }
+    m_pictures.insert(address, picture);
+    // Kept on disk whole or not at all.
+    QDir().mkpath(QFileInfo(cacheFile(address)).absolutePath());
+    QSaveFile file(cacheFile(address));
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(bytes);
+        if (!file.commit())
+            qWarning().noquote() << "Banner cache not written:" << file.fileName();
+    }
+    // The banner waiting for this picture shows now.
+    if (m_index >= 0 && m_index < m_banners.size() && m_banners.at(m_index).image == address)
+        setData(m_banners.at(m_index));
+}
+
+void AdBanner::updateVisibility()
+{
+    setVisible(m_allowed && m_ready);
+}
+
+void AdBanner::setAllowed(bool allowed)
+{
+    m_allowed = allowed;
+    updateVisibility();
+    if (!allowed) {
+        m_rotation.stop();
+    } else if (!m_banners.isEmpty() && !m_rotation.isActive()) {
+        m_rotation.start(kRotationMs);
+    }
+}
+
+void AdBanner::on_btn_close_clicked()
+{
+    m_allowed = false;
+    updateVisibility();
+    m_rotation.stop();
+    m_reload.stop();
+}
+
+void AdBanner::mouseReleaseEvent(QMouseEvent *event)
+{
+    QWidget::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton || m_index < 0 || m_index >= m_banners.size())
+        return;
+    const QString link = m_banners.at(m_index).link;
+    if (isWebAddress(link))
+        QDesktopServices::openUrl(QUrl(link));
+    else
+        emit actionTriggered(link);
+}
+
+void AdBanner::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The list again in the new language, outside this event's handling.
+    if (event->type() == QEvent::LanguageChange && m_started)
+        m_reload.start(0);
+}

@@ -1,0 +1,119 @@
+// The strip of store banners under the lyrics: an image, a title and a
+// subtitle on a coloured box, one banner after another every 10 s; a click
+// opens the banner's web page or asks the program for an action.
+//
+// Pictures are fetched in the background and kept in a cache on disk, so a
+// banner change never waits on the network. A banner whose picture is
+// missing or broken is not shown: the strip stays hidden rather than show an
+// empty frame. While the strip is not allowed (a song plays) it is hidden and
+// the rotation stops; allowing it again shows the current banner and rotates.
+#pragma once
+
+#include "replywatch.h"
+
+#include <QHash>
+#include <QList>
+#include <QPixmap>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class User;
+
+namespace Ui {
+class AdBanner;
+}
+
+struct Banner
+{
+    QString link;
+    QString image; // an http(s) address, or a file or resource path
+    int width = 60;
+    int height = 60;
+    QString backgroundColor;
+    QString hoverColor = QStringLiteral("#1a8cff");
+    QString title;
+    QString titleColor;
+    QString subtitle;
+    QString subtitleColor;
+};
+
+class AdBanner : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kFirstLoadMs = 3000;
+    static constexpr int kRotationMs = 10000;
+    static constexpr int kRetryMs = 60000;
+
+    explicit AdBanner(QWidget *parent = nullptr);
+    ~AdBanner() override;
+
+    // Keeps the user and loads the banners kFirstLoadMs later.
+    void init(User *user);
+    // Fetches the list in the program's language; false when none came.
+    bool loadBanners(User *user);
+    void setAllowed(bool allowed);
+
+    void setData(const Banner &banner);
+    void setData(const QString &image, int width, int height, const QString &background,
+                 const QString &hover, const QString &title, const QString &titleColor,
+                 const QString &subtitle, const QString &subtitleColor);
+    void showBannerAtIndex(int index);
+    // True when the picture is there; otherwise it is being fetched (or
+    // cannot be had) and the strip stays hidden until it comes.
+    bool setImage(const QString &path, int width, int height);
+    void setBannerTitle(const QString &text, const QString &color);
+    void setBannerSubtitle(const QString &text, const QString &color);
+    void setBannerColor(const QString &background, const QString &hover);
+    // The picture at `address` from the cache; null while it is fetched in
+    // the background (or when it cannot be had).
+    QPixmap download_from(const QString &address);
+
+    const QList<Banner> &banners() const { return m_banners; }
+    int currentIndex() const { return m_index; }
+    QTimer *rotationTimer() { return &m_rotation; }
+    QTimer *reloadTimer() { return &m_reload; }
+    void setTimeouts(const NetTimeouts &limits) { m_timeouts = limits; }
+
+signals:
+    void actionTriggered(const QString &link);
+
+public slots:
+    void reloadBanners();
+    void showNextBanner();
+
+private slots:
+    void on_btn_close_clicked();
+    void onImageFetched(QNetworkReply *reply);
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    QString cacheFile(const QString &address) const;
+    void updateVisibility();
+
+    Ui::AdBanner *ui;
+    QList<Banner> m_banners;
+    int m_index = -1;
+    bool m_allowed = true;
+    QTimer m_rotation;
+    QTimer m_reload;
+    User *m_user = nullptr;
+    bool m_started = false;
+    bool m_loading = false;
+    // The banner on show has its picture.
+    bool m_ready = false;
+    QString m_shownImage;
+    QNetworkAccessManager *m_network;
+    QHash<QString, QPixmap> m_pictures;
+    QSet<QString> m_pending;
+    QSet<QString> m_broken;
+    NetTimeouts m_timeouts = NetTimeouts::forRequests();
+};

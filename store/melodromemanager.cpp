@@ -1,0 +1,267 @@
+#include "melodromemanager.h"
+
+#include "downloadmngr.h"
+#include "prompter.h"
+#include "storeendpoints.h"
+#include "user.h"
+#include "webcom.h"
+
+#include "SongRW.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QXmlStreamReader>
+
+#include <memory>
+
+namespace {
+
+// Suffix by format text, so that a container is never saved as ".mid".
+QString suffixFor(const QString &format)
+{
+    const QString f = format.trimmed().toUpper();
+    for (const char *kind : {"MP3", "MF3", "MF4", "MF5", "KAR"})
+        if (f == QLatin1String(kind))
+            return QLatin1Char('.') + f.toLower();
+    return QStringLiteral(".mid");
+}
+
+// First child element of `e` when it carries `tag`; a null element otherwise.
+QDomElement firstChildNamed(const QDomElement &e, const char *tag)
+{
+    const QDomElement child = e.firstChildElement();
+    return child.tagName() == QLatin1String(tag) ? child : QDomElement();
+}
+
+} // namespace
+
+MelodromeManager::MelodromeManager(QObject *parent, User *user, DatabaseHelper *db)
+    : QObject(parent), m_client(new WebCom(nullptr)), m_user(user), m_db(db)
+{
+    qRegisterMetaType<s_MdResInfo>("MdResInfo");
+    m_libraryFolder = db ? db->getLibraryFolder()
+                         : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                               + QStringLiteral("/VelmarPC/");
+}
+
+MelodromeManager::~MelodromeManager()
+{
+    delete m_client;
+}
+
+void MelodromeManager::setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads)
+{
+    m_client->setTimeouts(requests);
+    m_requestLimits = requests;
+    m_downloadLimits = downloads;
+}
+
+bool MelodromeManager::checkServiceStatus()
+{
+    if (m_client->isBusy())
+        return m_online;
+    QPointer<MelodromeManager> self(this);
+    bool read = false;
+    m_client->startAndWaitNetRequest(
+        StoreEndpoints::storeUrl(QStringLiteral("/service/service_status.php")), QByteArray(),
+        [this, &read](const QByteArray &body) {
+            read = true;
+            parseServiceStatus(body);
+        },
+        QStringLiteral("POST"));
+    if (!self)
+        return false;
+    // No readable answer: the store counts as down.
+    if (!read)
+        m_online = false;
+    return m_online;
+}
+
+void MelodromeManager::parseServiceStatus(const QByteArray &body)
+{
+    QDomDocument doc;
+    doc.setContent(body);
+    const QDomElement root = doc.documentElement();
+    qDebug().noquote() << "cbNetReplyData tagName :" << root.tagName();
+    const QDomElement status = root.tagName() == QLatin1String("melodrome_message")
+                                   ? firstChildNamed(root, "service_status")
+                                   : QDomElement();
+    m_online = !status.isNull() && status.text() == QLatin1String("online");
+}
+
+bool MelodromeManager::checkUpdateServer(const QString &target)
+{
+    if (m_client->isBusy())
+        return false;
+    QUrl url = StoreEndpoints::checkUrl(QStringLiteral("/version_checker/check_version_velmarpc.php"));
+    url.setQuery(QStringLiteral("target=") + QString::fromLatin1(QUrl::toPercentEncoding(target)));
+    m_client->startAndWaitNetRequest(
+        url, QByteArray(), [this](const QByteArray &body) { parseVersion(body); },
+        QStringLiteral("GET"));
+    return true;
+}
+
+void MelodromeManager::parseVersion(const QByteArray &body)
+{
+    QDomDocument doc;
+    doc.setContent(body);
+    const QDomElement root = doc.documentElement();
+    if (root.tagName() != QLatin1String("melodrome_message"))
+        return;
+    const QDomElement info = firstChildNamed(root, "velmarpc");
+    if (info.isNull())
+        return;
+    // By position, each used only under its own tag.
+    QDomElement e = info.firstChildElement();
+    if (e.tagName() == QLatin1String("sw_version"))
+        m_swVersion = e.text();
+    qDebug().noquote() << "swVersion :" << m_swVersion;
+    e = e.nextSiblingElement();
+    if (e.tagName() == QLatin1String("url_update"))
+        m_urlUpdate = e.text();
+    e = e.nextSiblingElement();
+    if (e.tagName() == QLatin1String("size")) {
+        bool ok = false;
+        const int size = e.text().toInt(&ok);
+        m_size = ok ? size : 0;
+    }
+}
+
+QString MelodromeManager::songFileName(const s_MdResInfo &info)
+{
+    QString base = info.artist + QStringLiteral(" - ") + info.title;
+    base.replace(QLatin1Char('/'), QLatin1Char('-'));
+    base.replace(QLatin1Char('"'), QLatin1Char('\''));
+    for (QChar &c : base)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('-');
+    // One name holds at most 255 bytes on the usual file systems.
+    const QString suffix = suffixFor(info.format);
+    while (!base.isEmpty() && base.toUtf8().size() + suffix.size() > 255) {
+        base.chop(1);
+        if (!base.isEmpty() && base.back().isHighSurrogate())
+            base.chop(1);
+    }
+    return base + suffix;
+}
+
+bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
+{
+    const QString productId = QString::number(info.productId);
+    const QString songId = m_db ? m_db->getSongIdWithProductId(productId) : QString();
+    const QByteArray form = "lang=2&id_product=" + QUrl::toPercentEncoding(productId)
+                            + "&id_song=" + QUrl::toPercentEncoding(songId);
+    // A client of its own: the manager's may be waiting for a status check.
+    WebCom client(nullptr);
+    client.setTimeouts(m_requestLimits);
+    QPointer<MelodromeManager> self(this);
+    client.startAndWaitNetRequest(
+        StoreEndpoints::storeUrl(QStringLiteral("/service/song_info.php")), form,
+        [&info](const QByteArray &body) {
+            QXmlStreamReader xml(body);
+            while (!xml.atEnd()) {
+                if (xml.readNext() != QXmlStreamReader::StartElement)
+                    continue;
+                if (xml.name() == QLatin1String("url") && info.url.isEmpty())
+                    info.url = xml.readElementText().trimmed();
+                else if (xml.name() == QLatin1String("size") && info.size <= 0)
+                    info.size = xml.readElementText().trimmed().toInt();
+            }
+        },
+        QStringLiteral("POST"));
+    return self;
+}
+
+void MelodromeManager::finishFailed()
+{
+    emit downloadDone();
+    emit songCanBePlayed(SongInfo());
+}
+
+bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *receiver,
+                                             SongProvenience provenience)
+{
+    Q_UNUSED(receiver);
+    if (!m_user || !m_user->isUserLogged()) {
+        Prompter::warning(tr("User non logged"), tr("You're not logged in, please login then retry"));
+        return false;
+    }
+    // Downloads nested in one another's waits could only end in reverse order.
+    if (m_downloading) {
+        Prompter::warning(tr("Download in progress"),
+                          tr("Another song is being downloaded, please retry when it has finished"));
+        return false;
+    }
+    m_downloading = true;
+    QPointer<MelodromeManager> self(this);
+
+    if ((info.url.isEmpty() || info.size <= 0) && !lookUpAddress(info))
+        return false;
+    if (info.url.isEmpty() || info.size <= 0) {
+        qWarning() << "DOWNLOAD ERROR";
+        m_downloading = false;
+        finishFailed();
+        return false;
+    }
+
+    const QString fileName = songFileName(info);
+    const QString fullPath = QDir::cleanPath(m_libraryFolder + QLatin1Char('/') + fileName);
+    int result = DownloadMngr::Failed;
+    {
+        DownloadMngr download;
+        download.setTimeouts(m_downloadLimits);
+        download.m_url = info.url;
+        download.m_destFolder = m_libraryFolder;
+        download.m_fileName = fileName;
+        download.m_fileSize = quint32(info.size);
+        result = download.startDownloadSync();
+    }
+    if (!self)
+        return false;
+    m_downloading = false;
+    if (result != DownloadMngr::Complete) {
+        finishFailed();
+        return false;
+    }
+
+    std::unique_ptr<SongRW> reader(SongRW::createFromFile(fullPath, false));
+    if (!reader) {
+        // Not a song: kept out of the song folder, or the next rebuild would
+        // try to import it.
+        qWarning().noquote() << "Downloaded file is no readable song:" << fullPath;
+        QFile::remove(fullPath);
+        if (m_db)
+            m_db->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
+        emit downloadDone();
+        return true;
+    }
+    SongInfoRW rw;
+    reader->getSongInfo(rw);
+    reader.reset();
+    SongInfo song(rw);
+    // A file without its own names is listed under the store's.
+    const auto missing = [](const QString &text) {
+        return text.trimmed().isEmpty() || text == QLatin1String("<UNKNOWN>");
+    };
+    if (missing(song.title))
+        song.title = info.title;
+    if (missing(song.artist))
+        song.artist = info.artist;
+    song.isFromSub = 1;
+    song.innerPath = fullPath;
+    song.ProductId = info.productId;
+    if (m_db) {
+        // The library keeps one row per path, so a song downloaded again
+        // is not listed twice.
+        if (!m_db->checkSong(song, fullPath))
+            qWarning().noquote() << "Downloaded song not registered:" << fullPath;
+        m_db->updateDownloadStatus(info.productId, StoreDownloaded, provenience);
+    }
+    emit downloadDone();
+    emit songCanBePlayed(song);
+    return true;
+}

@@ -1,0 +1,93 @@
+// The program's client of the online song store: the service status, the
+// version check, and store songs downloaded into the song folder and
+// registered in the library. Requests wait in nested event loops on the GUI
+// thread (WebCom, DownloadMngr), so a call reads like a plain call while the
+// window keeps running.
+//
+// One store download runs at a time: a second request while one runs is
+// refused with a message and leaves no trace. A store song's address and size
+// come from a song-information lookup when its record does not carry them.
+#pragma once
+
+#include "DatabaseHelper.h"
+#include "SongInfo.h"
+#include "replywatch.h"
+
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+
+class User;
+class WebCom;
+
+// The store's record of one downloadable song.
+struct s_MdResInfo
+{
+    int productId = 0;
+    QString title;
+    QString artist;
+    // "MP3" for an MP3 song; "MF3", "MF4", "MF5", "KAR" for those kinds; any
+    // other text is a MIDI song.
+    QString format;
+    QString url;
+    int size = 0;
+};
+Q_DECLARE_METATYPE(s_MdResInfo)
+
+class MelodromeManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    MelodromeManager(QObject *parent, User *user, DatabaseHelper *db);
+    ~MelodromeManager() override;
+
+    // Asks the store whether its service is up; the answer, which stays
+    // until the next reply is read.
+    bool checkServiceStatus();
+    bool isServiceOnline() const { return m_online; }
+    // Asks the version checker for the newest program version of `target`;
+    // false only when the client was busy. The fields below keep their
+    // values until a reply names them again.
+    bool checkUpdateServer(const QString &target);
+    QString lastVersion() const { return m_swVersion; }
+    QString lastVersionUrl() const { return m_urlUpdate; }
+    int lastVersionSize() const { return m_size; }
+
+    User *getUsrPtr() const { return m_user; }
+    bool isDownloading() const { return m_downloading; }
+    // Song file name of a store song: artist, " - ", title and the suffix of
+    // its format, made safe as one file name.
+    static QString songFileName(const s_MdResInfo &info);
+
+    void setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads);
+
+signals:
+    void downloadDone();
+    void songCanBePlayed(SongInfo song);
+
+public slots:
+    // Downloads one store song into the song folder and registers it. True
+    // when the file arrived whole (a file that is no readable song is then
+    // removed and marked failed); false when refused, cancelled or failed.
+    bool downloadSubscriptSong(s_MdResInfo info, const QObject *receiver,
+                               SongProvenience provenience);
+
+private:
+    bool lookUpAddress(s_MdResInfo &info);
+    void parseServiceStatus(const QByteArray &body);
+    void parseVersion(const QByteArray &body);
+    void finishFailed();
+
+    QString m_swVersion;
+    QString m_urlUpdate;
+    int m_size = 0;
+    WebCom *m_client;
+    User *m_user;
+    QString m_libraryFolder;
+    DatabaseHelper *m_db;
+    bool m_online = false;
+    bool m_downloading = false;
+    NetTimeouts m_requestLimits = NetTimeouts::forRequests();
+    NetTimeouts m_downloadLimits = NetTimeouts::forDownloads();
+};

@@ -1,0 +1,183 @@
+#include "soundfontmanager.h"
+
+#include "downloadmngr.h"
+#include "prompter.h"
+#include "storeendpoints.h"
+#include "storesettings.h"
+#include "webcom.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSettings>
+
+#include <cstdio>
+
+SoundfontManager::SoundfontManager() : m_folder(QCoreApplication::applicationDirPath())
+{
+    connect(&m_dialog, &QDialog::rejected, this, &SoundfontManager::onDialogReject);
+}
+
+SoundfontManager::~SoundfontManager()
+{
+    // A download still waiting finds its manager gone and fails.
+    delete m_running;
+}
+
+void SoundfontManager::setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads)
+{
+    m_requestLimits = requests;
+    m_downloadLimits = downloads;
+}
+
+void SoundfontManager::setSoundfontFilePath(const QString &path)
+{
+    const QFileInfo file(path);
+    m_folder = file.absolutePath();
+    m_fileName = file.fileName();
+    m_tempName = m_fileName + QStringLiteral(".temp");
+}
+
+bool SoundfontManager::fileExist() const
+{
+    return QFile::exists(soundfontFilePath());
+}
+
+QString SoundfontManager::getCurrentVersion() const
+{
+    return storeSettings().value(QStringLiteral("Soundfont/version"), QStringLiteral("0.0")).toString();
+}
+
+QString SoundfontManager::getLastVersion()
+{
+    return getInfoFromServer() ? m_version : QStringLiteral("0.0");
+}
+
+bool SoundfontManager::getInfoFromServer()
+{
+    if (m_size != 0)
+        return true;
+    WebCom client(nullptr);
+    client.setTimeouts(m_requestLimits);
+    QPointer<SoundfontManager> self(this);
+    client.startAndWaitNetRequest(
+        StoreEndpoints::checkUrl(QStringLiteral("/version_checker/check_soundfont.php")), QByteArray(),
+        [this](const QByteArray &body) {
+            QDomDocument doc;
+            doc.setContent(body);
+            const QDomElement root = doc.documentElement();
+            const QDomElement info = root.firstChildElement();
+            if (root.tagName() != QLatin1String("melodrome_message")
+                || info.tagName() != QLatin1String("soundfont"))
+                return;
+            // By position, each used only under its own tag.
+            QDomElement e = info.firstChildElement();
+            if (e.tagName() == QLatin1String("version"))
+                m_version = e.text();
+            e = e.nextSiblingElement();
+            if (e.tagName() == QLatin1String("url_update"))
+                m_url = e.text().trimmed();
+            e = e.nextSiblingElement();
+            if (e.tagName() == QLatin1String("size")) {
+                bool ok = false;
+                const uint size = e.text().trimmed().toUInt(&ok);
+                m_size = ok ? size : 0;
+            }
+            e = e.nextSiblingElement();
+            if (e.tagName() == QLatin1String("hash"))
+                m_hash = e.text();
+        },
+        QStringLiteral("GET"));
+    return bool(self);
+}
+
+bool SoundfontManager::downloadSoundfont(bool ask)
+{
+    if (m_running || !getInfoFromServer())
+        return false;
+    // Without a size or an address any short error page would pass for the
+    // bank and replace the working one.
+    if (m_size == 0 || m_url.isEmpty()) {
+        qWarning() << "Sound bank: the version checker gave no address or size";
+        Prompter::warning(tr("Attenzione"),
+                          tr("Il Timbra non si può scaricare ora, riprova più tardi"));
+        return false;
+    }
+    if (ask
+        && Prompter::question(tr("Attenzione"),
+                              tr("E' necessario scaricare il Timbra, vuoi procedere ora?"),
+                              QMessageBox::Yes | QMessageBox::No)
+               == QMessageBox::No)
+        return false;
+
+    if (m_dialog.isHidden()) {
+        m_dialog.setModal(true);
+        m_dialog.show();
+    }
+    m_dialog.setMessage(tr("Download di Timbra in corso..."));
+    m_dialog.setCancelMessage(tr("Sei sicuro di voler interrompere il download di Timbra?"));
+    m_dialog.onDownloadProgress(0, 0);
+
+    QDir().mkpath(m_folder);
+    const QString tempPath = m_folder + QLatin1Char('/') + m_tempName;
+    const QString finalPath = soundfontFilePath();
+    QFile::remove(tempPath);
+
+    auto *download = new DownloadMngr(nullptr);
+    m_running = download;
+    download->setTimeouts(m_downloadLimits);
+    download->m_url = m_url;
+    download->m_fileSize = m_size;
+    download->m_destFolder = m_folder;
+    download->m_fileName = m_tempName;
+    connect(download, &DownloadMngr::progressValChanged, &m_dialog,
+            &SoundfontDialog::onDownloadProgress);
+
+    QPointer<SoundfontManager> self(this);
+    const int result = download->startDownloadSync();
+    if (!self)
+        return false;
+    qDebug() << "exitstate:" << result;
+
+    bool outcome = false;
+    if (result == DownloadMngr::Complete)
+        outcome = install(tempPath, finalPath);
+    QFile::remove(tempPath);
+
+    m_dialog.hide();
+    m_running = nullptr;
+    delete download;
+    if (outcome)
+        emit soundfontAvailable();
+    return outcome;
+}
+
+bool SoundfontManager::install(const QString &tempPath, const QString &finalPath)
+{
+    QFile bank(tempPath);
+    if (!bank.open(QIODevice::ReadOnly) || bank.size() < qint64(m_size) || bank.read(4) != "RIFF") {
+        qWarning().noquote() << "Sound bank: the download is short or no sound bank:" << tempPath;
+        return false;
+    }
+    bank.close();
+    // One rename over the old bank: at no moment is there no bank.
+    if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(finalPath).constData())
+        != 0) {
+        qWarning().noquote() << "Sound bank: cannot replace" << finalPath;
+        return false;
+    }
+    QSettings &settings = storeSettings();
+    settings.setValue(QStringLiteral("Soundfont/version"), m_version);
+    settings.sync();
+    return true;
+}
+
+void SoundfontManager::onDialogReject()
+{
+    if (m_running)
+        m_running->onUserAbort();
+}

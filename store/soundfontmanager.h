@@ -1,0 +1,64 @@
+// The software synthesizer's sound bank ("Basic.sfc"): where it lives, which
+// version is installed, which one the version checker offers, and its
+// download behind a modal progress dialog the user can cancel.
+//
+// The bank arrives as "Basic.sfc.temp" beside the old one and replaces it in
+// one rename only when it is whole: at least the announced size and a RIFF
+// file. Until then, and after any failure or cancel, the old bank stays in
+// place and the installed version is unchanged. soundfontAvailable() then
+// tells the owner to open the synthesizer again on the new bank.
+#pragma once
+
+#include "replywatch.h"
+#include "soundfontdialog.h"
+
+#include <QObject>
+#include <QString>
+
+class DownloadMngr;
+
+class SoundfontManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    SoundfontManager();
+    ~SoundfontManager() override;
+
+    void setSoundfontFilePath(const QString &path);
+    QString soundfontFilePath() const { return m_folder + QLatin1Char('/') + m_fileName; }
+    bool fileExist() const;
+    // "Soundfont/version", "0.0" when missing.
+    QString getCurrentVersion() const;
+    // The server's version (empty when its reply named none); "0.0" when
+    // the request could not be made.
+    QString getLastVersion();
+    // Asks the version checker once per run, until a reply gives a size.
+    bool getInfoFromServer();
+    // True when a new bank is in place.
+    bool downloadSoundfont(bool ask);
+
+    SoundfontDialog *dialog() { return &m_dialog; }
+    void setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads);
+
+signals:
+    void soundfontAvailable();
+
+public slots:
+    void onDialogReject();
+
+private:
+    bool install(const QString &tempPath, const QString &finalPath);
+
+    QString m_fileName = QStringLiteral("Basic.sfc");
+    QString m_tempName = QStringLiteral("Basic.sfc.temp");
+    QString m_folder;
+    QString m_version;
+    QString m_url;
+    QString m_hash;
+    quint32 m_size = 0;
+    DownloadMngr *m_running = nullptr;
+    SoundfontDialog m_dialog;
+    NetTimeouts m_requestLimits = NetTimeouts::forRequests();
+    NetTimeouts m_downloadLimits = NetTimeouts::forDownloads();
+};

@@ -1,0 +1,37 @@
+// A full store page (news, search, account and downloads under one header).
+// The program's working store interface is the library page's store mode;
+// this page holds no store logic, only its form and navigation.
+#pragma once
+
+#include <QWidget>
+
+namespace Ui {
+class storeView;
+}
+
+class storeView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit storeView(QWidget *parent = nullptr);
+    ~storeView() override;
+
+signals:
+    void goToMainWindow();
+
+private slots:
+    void on_newsStore_clicked();
+    void on_searchStore_clicked();
+    void on_accountStore_clicked();
+    void on_downloadsStore_clicked();
+    void on_backToPlayerButton_clicked();
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void showPage(int page, bool search, bool account, bool subHeader);
+
+    Ui::storeView *ui;
+};

@@ -1,0 +1,426 @@
+// Jumps, loops and fades on a real song (made with mido, normalised by the
+// decoder) played on the simulated clock into the recording outputs.
+#include "Fading.h"
+#include "MidiBassOutWrapper.h"
+#include "allocationcounter.h"
+#include "enginerig.h"
+#include "play_ex.h"
+#include "sequencer_ex_p.h"
+#include "sequencer_goto.h"
+#include "sequencerrig.h"
+#include "testutil.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <map>
+#include <set>
+
+namespace {
+// Notes still sounding on an output: note-ons without their note-off or a
+// stop-sound of their channel after them.
+template <typename Message>
+int heldNotes(const std::vector<Message> &msgs)
+{
+    std::multiset<std::pair<int, int>> on;
+    for (const Message &m : msgs) {
+        if (m.bytes.size() < 3)
+            continue;
+        const int kind = m.bytes[0] & 0xF0, ch = m.bytes[0] & 15;
+        if (kind == 0x90 && m.bytes[2] > 0)
+            on.insert({ch, m.bytes[1]});
+        else if (kind == 0x80 || kind == 0x90) {
+            auto it = on.find({ch, m.bytes[1]});
+            if (it != on.end())
+                on.erase(it);
+        } else if (kind == 0xB0 && (m.bytes[1] == 0x7B || m.bytes[1] == 0x78)) {
+            for (auto it = on.begin(); it != on.end();)
+                it = it->first == ch ? on.erase(it) : std::next(it);
+        }
+    }
+    return int(on.size());
+}
+
+// Channel state an output was given before time t: program, bank, each
+// controller and the pitch bend, by channel.
+std::map<int, std::map<QString, int>> stateBefore(const std::vector<TimedMessage> &msgs, uint64_t t)
+{
+    std::map<int, std::map<QString, int>> s;
+    for (const TimedMessage &m : msgs) {
+        if (m.ms >= t || m.bytes.size() < 2)
+            continue;
+        const int kind = m.bytes[0] & 0xF0, ch = m.bytes[0] & 15;
+        if (kind == 0xC0)
+            s[ch][QStringLiteral("program")] = m.bytes[1];
+        else if (kind == 0xB0 && m.bytes.size() >= 3)
+            s[ch][m.bytes[1] == 0 ? QStringLiteral("bank") : QString::number(m.bytes[1])] = m.bytes[2];
+        else if (kind == 0xE0 && m.bytes.size() >= 3)
+            s[ch][QStringLiteral("bend")] = m.bytes[1] | (m.bytes[2] << 7);
+    }
+    return s;
+}
+
+// Master Volume values (MSB) an output was given, with their times.
+std::vector<std::pair<uint64_t, int>> masterVolumes(const std::vector<TimedMessage> &msgs)
+{
+    std::vector<std::pair<uint64_t, int>> r;
+    for (const TimedMessage &m : msgs)
+        if (m.bytes.size() == 8 && m.bytes[0] == 0xF0 && m.bytes[1] == 0x7F && m.bytes[3] == 0x04 &&
+            m.bytes[4] == 0x01)
+            r.push_back({m.ms, m.bytes[6]});
+    return r;
+}
+
+// Walks a chase list to its end marker: the events, each as its bytes.
+// Only the first list starts without a delta.
+std::vector<std::vector<uint8_t>> chaseEvents(const uint8_t *p, const uint8_t *end, bool first)
+{
+    std::vector<std::vector<uint8_t>> r;
+    for (; p < end; first = false) {
+        if (!first)
+            ++p;   // the one-byte delta
+        const int n = *p == 0xFF ? 3 + p[2] : *p == 0xF0 ? 2 + p[1] : (*p & 0xF0) == 0xC0 ? 2 : 3;
+        r.emplace_back(p, p + n);
+        if (p[0] == 0xFF && p[1] == 0x2F)
+            break;
+        p += n;
+    }
+    return r;
+}
+} // namespace
+
+class TestJumps : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QJsonObject m_expected;
+    QByteArray m_file;
+
+    void loadSong(LoadedSong &song)
+    {
+        QVERIFY(song.normalise(m_file) > 0);
+        song.info.bpm = 120;
+    }
+    // Plays the song from its start up to bar 2.
+    void startSong(EngineRig &rig, LoadedSong &song)
+    {
+        loadSong(song);
+        QCOMPARE(PLAY_EX_PlayProcedure(0, &song.sd), 1);
+        SEQUENCER_EX_SetMelodyMode(0);
+        SEQUENCER_EX_ActionResume();
+        QVERIFY(rig.driver.runUntil([] { return SEQUENCER_EX_GetCurrentBar() >= 2; }, 10000));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QString script = QStringLiteral("common-sound/sequencer/gen_jumpsong.py");
+        m_expected = QJsonDocument::fromJson(TestUtil::runPython(script, {m_dir.path()})).object();
+        QVERIFY(!m_expected.isEmpty());
+        m_file = TestUtil::readFile(m_dir.filePath(QStringLiteral("jumpsong.mid")));
+        QVERIFY(!m_file.isEmpty());
+    }
+
+    void jumpLandsWithChasedState_data()
+    {
+        QTest::addColumn<bool>("sameSong");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<int>("atBar");
+        QTest::newRow("goto forward") << true << 10 << 4;
+        QTest::newRow("goto back") << true << 2 << 6;
+        QTest::newRow("other song, at once") << false << 12 << 3;
+    }
+    void jumpLandsWithChasedState()
+    {
+        QFETCH(bool, sameSong);
+        QFETCH(int, target);
+        QFETCH(int, atBar);
+        EngineRig rig;
+        LoadedSong song, other;
+        startSong(rig, song);
+        if (sameSong) {
+            QCOMPARE(SEQUENCER_EX_ActionJumpImmediateSameSong(target, atBar), 1);
+            // One jump at a time.
+            QCOMPARE(SEQUENCER_EX_ActionJumpImmediateSameSong(target, atBar), 0);
+        } else {
+            loadSong(other);
+            QCOMPARE(SEQUENCER_EX_ActionJumpImmediateDifferentSong(&other.sd, target, atBar), 1);
+        }
+        QVERIFY(rig.driver.runUntil([&] { return rig.sigs.count("jumpDone") > 0; }, 20000));
+        const uint64_t jumpAt = rig.sigs.named("jumpDone")[0].ms;
+        QCOMPARE(rig.sigs.named("bar").back().a, target);
+        QCOMPARE(rig.sigs.count("jumpSwapSong"), 1);
+        rig.driver.advance(3000);
+
+        // The song left its output at its arming bar; the jump plays on the other.
+        for (const TimedMessage &m : rig.noteOns(1))
+            QVERIFY(m.ms <= jumpAt);
+        const std::vector<TimedMessage> notes = rig.noteOns(2);
+        QVERIFY(!notes.empty());
+        QVERIFY(notes.front().ms >= jumpAt && notes.front().ms - jumpAt <= 1);
+        QCOMPARE(int(notes.front().bytes[1]), 40 + (target % 12));
+        QCOMPARE(int(SEQUENCER_EX_GetCurrentBPM()), target >= 9 ? 100 : 120);
+
+        const auto state = stateBefore(rig.messages(2), notes.front().ms);
+        const QJsonObject chans = m_expected.value(QString::number(target)).toObject();
+        for (const QString &ch : chans.keys()) {
+            const QJsonObject want = chans.value(ch).toObject();
+            const auto got = state.find(ch.toInt());
+            QVERIFY(got != state.end());
+            for (const QString &what : want.keys())
+                QCOMPARE(got->second.count(what) ? got->second.at(what) : -1, want.value(what).toInt());
+        }
+        SEQUENCER_EX_ActionStop();
+        QCOMPARE(heldNotes(rig.messages(1)), 0);
+        QCOMPARE(heldNotes(rig.messages(2)), 0);
+    }
+
+    // A cross-fade ends with the old slot silent and released and the new
+    // one at full level; a fade-out ends the song or hands over to a jump.
+    void fadesEndClean_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("cross-fade to the other song") << 0;
+        QTest::newRow("fade out and stop") << 1;
+        QTest::newRow("fade out for a jump") << 2;
+    }
+    void fadesEndClean()
+    {
+        QFETCH(int, kind);
+        EngineRig rig;
+        LoadedSong song, other;
+        startSong(rig, song);
+        const int fullLevel = masterVolumes(rig.messages(1)).back().second;
+        if (kind == 0) {
+            loadSong(other);
+            SEQUENCER_EX_SetCrossFadeCurve(1);
+            QCOMPARE(SEQUENCER_EX_ActionJumpFadingDifferentSong(&other.sd, 8, 6), 1);
+        } else {
+            QCOMPARE(SEQUENCER_EX_ActionJumpFadeOutMidiInPlay(3, kind == 1 ? 1 : 0), 1);
+            QCOMPARE(SEQUENCER_EX_ActionJumpFadeOutMidiInPlay(3, 0), 0);
+        }
+        const char *end = kind == 1 ? "fineBrano" : "jumpDone";
+        QVERIFY(rig.driver.runUntil([&] { return rig.sigs.count(end) > 0; }, 30000));
+        const uint64_t endAt = rig.sigs.named(end)[0].ms;
+        QCOMPARE(jumpStatus.load(), 0);
+        rig.driver.advance(2000);
+
+        // The song that left: faded, closed, its port free, nothing after the end.
+        const std::vector<std::pair<uint64_t, int>> leftLevels = masterVolumes(rig.messages(1));
+        QVERIFY(std::any_of(leftLevels.begin(), leftLevels.end(),
+                            [&](const auto &v) { return v.second > 0 && v.second < fullLevel / 2; }));
+        for (const TimedMessage &m : rig.noteOns(1))
+            QVERIFY(m.ms <= endAt);
+        QCOMPARE(int(SEQUENCER_EX_GetMidiStream1()->slotByte), 0);
+        QCOMPARE(int(midiPortUsed[0].load()), 0);
+        QCOMPARE(heldNotes(rig.messages(1)), 0);
+        if (kind == 0) {
+            QCOMPARE(rig.sigs.count("jumpStart"), 1);
+            QCOMPARE(rig.sigs.count("jumpSwapSong"), 1);
+            QVERIFY(rig.sigs.named("jumpSwapSong")[0].ms < endAt);
+            QCOMPARE(jumpFadeFactor2, 100);
+            QCOMPARE(masterVolumes(rig.messages(2)).back().second, fullLevel);
+            QVERIFY(!rig.noteOns(2).empty() && rig.noteOns(2).back().ms > endAt);
+        } else {
+            if (kind == 1)
+                QCOMPARE(SEQUENCER_EX_GetStopReason(), STOPCHI_FADE_STOP);
+            QCOMPARE(rig.sigs.count("fineBrano"), kind == 1 ? 1 : 0);
+            QVERIFY(rig.noteOns(2).empty());
+            // About 4.1 s of fading from its bar (2 s each at 120 BPM).
+            QVERIFY(endAt > 3 * 2000 + 4100 && endAt < 3 * 2000 + 5000);
+        }
+        SEQUENCER_EX_ActionStop();
+        QCOMPARE(heldNotes(rig.messages(2)), 0);
+    }
+
+    // The chase writer stays inside its 4096 bytes whatever the song holds:
+    // what does not fit (SysEx first) is left out, never the programs.
+    void chaseStaysInItsBuffer_data()
+    {
+        QTest::addColumn<int>("sysexLength");
+        QTest::addColumn<int>("tempoBar");
+        QTest::addColumn<int>("tempoBpm");
+        QTest::addColumn<int>("chasedUs");
+        QTest::addColumn<bool>("allSysex");
+        QTest::newRow("full tables, tempo from before the bar") << 98 << 1 << 90 << 666666 << false;
+        QTest::newRow("length bytes past the entry, tempo after the bar") << 250 << 9 << 150 << 400000 << false;
+        QTest::newRow("short SysEx, tempo of 0 BPM") << 10 << 0 << 0 << 500000 << true;
+    }
+    void chaseStaysInItsBuffer()
+    {
+        QFETCH(int, sysexLength);
+        QFETCH(int, tempoBar);
+        QFETCH(int, tempoBpm);
+        QFETCH(int, chasedUs);
+        QFETCH(bool, allSysex);
+        std::unique_ptr<MidiInfos> infos(new MidiInfos());
+        infos->tempoCount = 1;
+        infos->tempoTable[0] = {uint16_t(tempoBar), uint16_t(tempoBpm)};
+        infos->sysexCount = MAX_SYSEX_ENTRIES;
+        for (SYSEX_ENTRY &e : infos->sysexTable) {
+            e.bar = 1;
+            e.port = UNSET_WORD;
+            e.message[0] = 0xF0;
+            e.message[1] = uint8_t(sysexLength);
+            std::memset(e.message + 2, 0x11, SYSEX_ENTRY_SIZE - 3);
+            e.message[SYSEX_ENTRY_SIZE - 1] = 0xF7;
+        }
+        for (SETUP_LIST &l : infos->setupList) {
+            l.count = SETUP_LIST_SIZE;
+            for (int i = 0; i < SETUP_LIST_SIZE; i += 4)
+                std::memcpy(l.data + i, "\x03\xB0\x5B\x28", 4);
+        }
+        infos->barInfoCount = NUM_SLOTS;
+        for (int c = 0; c < NUM_SLOTS; ++c) {
+            std::memset(&infos->barInfo[c], 20, sizeof(BAR_INFO));
+            infos->barInfo[c].slot = uint8_t(c);
+            infos->barInfo[c].bar = 1;
+        }
+        MidiStream stream{};
+        stClear(ST_JUMP_PREPARED);
+        QCOMPARE(GOTO_BuildChaseEvents(4, 1, infos.get(), &stream), 1);
+        QCOMPARE(int(stream.songBpm), 60000000 / chasedUs);
+        const uint8_t *end = MidiAuxBuffer + MIDI_AUX_BUFFER_SIZE;
+        QVERIFY(ptrMF5AuxBuffer > MidiAuxBuffer && ptrMF5AuxBuffer < end);
+        for (const uint8_t *list : {(const uint8_t *)MidiAuxBuffer, (const uint8_t *)ptrMF5AuxBuffer}) {
+            const auto events = chaseEvents(list, end, list == MidiAuxBuffer);
+            QVERIFY(!events.empty());
+            QCOMPARE(hex(events.back()), QByteArray("ff 2f 01 00"));
+            int programs = 0, sysex = 0;
+            for (const auto &e : events) {
+                programs += (e[0] & 0xF0) == 0xC0 ? 1 : 0;
+                if (e[0] == 0xF0 && e[2] == 0x11)
+                    QVERIFY(++sysex && e[1] <= SYSEX_ENTRY_SIZE - 2);
+            }
+            QCOMPARE(programs, 16);
+            if (list == MidiAuxBuffer) {
+                QCOMPARE(hex(events[0]).left(9), QByteArray("ff 51 03 "));
+                QCOMPARE(events[0][3] << 16 | events[0][4] << 8 | events[0][5], chasedUs);
+                QVERIFY(allSysex ? sysex == MAX_SYSEX_ENTRIES : sysex > 0 && sysex < MAX_SYSEX_ENTRIES);
+            }
+        }
+    }
+
+    // On the real Sequencer thread: a goto, then a fade-out stopped half-way.
+    // Nothing deadlocks; into recording outputs no note is left sounding;
+    // into the synthesizer the thread neither allocates nor waits on a lock.
+    void jumpAndFadeOnTheSequencerThread_data()
+    {
+        QTest::addColumn<bool>("synthesizer");
+        QTest::newRow("recording outputs") << false;
+        QTest::newRow("synthesizer") << true;
+    }
+    void jumpAndFadeOnTheSequencerThread()
+    {
+        QFETCH(bool, synthesizer);
+        std::unique_ptr<SequencerRig> rig;
+        std::unique_ptr<MidiBassOutWrapper> synth;
+        std::unique_ptr<Sound::MidiInterface> iface;
+        std::unique_ptr<Sequencer> own;
+        if (synthesizer) {
+            // Applied in the (here idle) audio callback, as on a device.
+            auto sink = std::make_unique<OfflineAudioSink>(44100);
+            sink->setScheduled(true);
+            synth.reset(new MidiBassOutWrapper(std::move(sink)));
+            synth->setSoundFont("/usr/share/sounds/sf2/TimGM6mb.sf2");
+            iface.reset(new Sound::MidiInterface);
+            iface->initMidiOutPortsSound({synth.get()});
+            QVERIFY(iface->openMidiBaseOutPorts(0, -1, -1, -1, -1, -1));
+            own.reset(new Sequencer(Sequencer::Clock::Monotonic));
+            own->setMidiInterface(iface.get());
+            own->init();
+            own->sequencerStart();
+        } else {
+            rig.reset(new SequencerRig(Sequencer::Clock::Monotonic));
+        }
+        Sequencer &seq = synthesizer ? *own : *rig->seq;
+        LoadedSong song;
+        loadSong(song);
+        QVERIFY(seq.preloadMidiFile(&song.sd));
+        seq.ChangeMelodyMode(0);
+        seq.SetDeltaBpmCurrent(100);   // a bar in about 1.1 s
+        QSignalSpy jumped(&seq, &Sequencer::jumpDone);
+        seq.setPause(false);
+        QTRY_VERIFY_WITH_TIMEOUT(SEQUENCER_EX_GetCurrentBar() >= 1, 30000);
+        AllocationCounter::arm(synthesizer);
+        QCOMPARE(seq.jumpImmediateSameSongPost(8, 2), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(jumped.count() == 1, 30000);
+        QCOMPARE(seq.fadeOutMidiAndStop(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(jumpStatus.load() == 11 && jumpFadeFactor < 80, 30000);
+        seq.requestStop();
+        QTRY_VERIFY_WITH_TIMEOUT(SEQUENCER_EX_Stop(), 30000);
+        QCOMPARE(jumpStatus.load(), 0);
+        if (synthesizer) {
+            QTest::qWait(20);
+            AllocationCounter::arm(false);
+            seq.sequencerStop();
+            QCOMPARE(AllocationCounter::allocations(), uint64_t(0));
+            QCOMPARE(AllocationCounter::blockingLocks(), uint64_t(0));
+            return;
+        }
+        rig->settle();
+        for (int output : {1, 2}) {
+            QVERIFY(!rig->messages(output).empty());
+            QCOMPARE(heldNotes(rig->messages(output)), 0);
+        }
+    }
+
+    // Bars 4 and 5 repeat, every beat at its time, through seeks re-armed at
+    // each arrival or through gotos re-armed after each jump.
+    void loopPlaysItsBars_data()
+    {
+        QTest::addColumn<bool>("seekMode");
+        QTest::newRow("seek loop") << true;
+        QTest::newRow("jump loop") << false;
+    }
+    void loopPlaysItsBars()
+    {
+        QFETCH(bool, seekMode);
+        SequencerRig rig;
+        Sequencer &seq = *rig.seq;
+        LoadedSong song;
+        loadSong(song);
+        QVERIFY(seq.preloadMidiFile(&song.sd));
+        seq.ChangeMelodyMode(0);
+        seq.setPause(false);
+        int jumps = 0;
+        QObject::connect(&seq, &Sequencer::jumpDone, [&] { ++jumps, seq.reloadLoopJump(); });
+        while (SEQUENCER_EX_GetCurrentBar() < 2)
+            seq.advance(10);
+        QVERIFY(seekMode ? seq.startLoop_seekMode(4, 6) : seq.startLoop_jumpMode(4, 6));
+        QCOMPARE(seq.getLoopMode(), seekMode ? 2 : 1);
+        const uint64_t from = seq.now();
+        // Bars 2-5, then bars 4-5 again and again, at 2 s a bar.
+        for (int i = 0; i < 18000 / 10; ++i) {
+            seq.advance(10);
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(seq.stopLoop());
+        QCOMPARE(seq.getLoopMode(), 0);
+        if (!seekMode)
+            QVERIFY(jumps >= 3);
+        std::vector<std::pair<double, int>> beats;
+        for (int o : {0, 1})
+            for (const RecordingMidiOutput::Message &m : rig.out[o].messages())
+                if (m.timeMs >= double(from) && m.bytes.size() == 3 && m.bytes[0] == 0x90 && m.bytes[2] > 0)
+                    beats.push_back({m.timeMs, m.bytes[1] - 40});
+        std::sort(beats.begin(), beats.end());
+        for (size_t i = 0; i + 1 < beats.size(); ++i)
+            QVERIFY(std::fabs(beats[i + 1].first - beats[i].first - 500) <= 1);
+        // Whole bars, in loop order, after the bar the loop was set in.
+        const int want[] = {3, 4, 5, 4, 5, 4, 5};
+        size_t k = 0;
+        while (k < beats.size() && beats[k].second == 2)
+            ++k;
+        QVERIFY(beats.size() >= k + 4 * 7);
+        for (size_t i = k; i < k + 4 * 7; ++i)
+            QCOMPARE(beats[i].second, want[(i - k) / 4]);
+        seq.ActionStop();
+    }
+};
+
+VELMAR_TEST(TestJumps)
+#include "tst_jumps.moc"

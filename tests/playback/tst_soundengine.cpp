@@ -1,0 +1,383 @@
+// The sound engine end to end: songs made by mido, sox and lame, loaded into
+// the two song objects, played by the real Sequencer thread into FluidSynth
+// rendering into memory, MP3s through the audio path into the pull sink.
+#include "AudioInterface.h"
+#include "Sequencer.h"
+#include "SoundEngine.h"
+#include "SongRW.h"
+#include "SynthAudioSink.h"
+#include "testutil.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+constexpr unsigned kRate = 44100;
+constexpr double kSounding = 0.003;
+constexpr double kSilent = 1e-3;
+
+double rms(const std::vector<float> &s)
+{
+    double sum = 0;
+    for (float v : s)
+        sum += double(v) * v;
+    return s.empty() ? 0 : std::sqrt(sum / double(s.size()));
+}
+
+// Fundamental of the left channel: the shortest lag whose autocorrelation
+// comes near the best one, so an octave below never wins.
+double pitch(const std::vector<float> &s)
+{
+    const size_t n = s.size() / 2;
+    std::vector<double> r(kRate / 100);
+    double best = 0;
+    for (size_t lag = kRate / 2000; lag < r.size(); ++lag) {
+        for (size_t i = 0; i + lag < n; ++i)
+            r[lag] += double(s[2 * i]) * s[2 * (i + lag)];
+        best = std::max(best, r[lag]);
+    }
+    for (size_t lag = kRate / 2000 + 1; lag + 1 < r.size(); ++lag) {
+        if (r[lag] >= 0.9 * best && r[lag] >= r[lag - 1] && r[lag] >= r[lag + 1])
+            return double(kRate) / double(lag);
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestSoundEngine : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QJsonObject m_songs;
+    OfflineAudioSink *m_synthSink = nullptr;
+    Sound::PullAudioSink *m_audioSink = nullptr;
+    std::unique_ptr<SoundEngine> m_engine;
+    QStringList m_log;
+    QList<uint> m_msec;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    std::vector<float> render(unsigned ms) { return m_synthSink->pull(kRate * ms / 1000); }
+    template <typename F>
+    static bool waitFor(F done)
+    {
+        QDeadlineTimer limit(20000);
+        while (!done() && !limit.hasExpired())
+            QTest::qWait(20);
+        return done();
+    }
+    bool sounding() { return waitFor([this] { return rms(render(100)) > kSounding; }); }
+    // Until the release and reverb tails have died away.
+    bool silent() { return waitFor([this] { return rms(render(200)) < kSilent; }); }
+    // Past the reverb of the notes before.
+    double pitchNow()
+    {
+        render(1500);
+        return pitch(render(200));
+    }
+    bool play(const QString &song)
+    {
+        m_engine->setPlayingState(SoundEngine::ePsStopUnload);
+        m_engine->setPlayingState(SoundEngine::ePsReady);
+        return currSong->loadSongFile(path(song)) &&
+               m_engine->setPlayingState(SoundEngine::ePsPlaying) == SoundEngine::ePsPlaying;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestUtil::runPython(QStringLiteral("playback/make_engine_songs.py"), {m_dir.path()});
+        m_songs = QJsonDocument::fromJson(TestUtil::readFile(path("songs.json"))).object();
+        QCOMPARE(TestUtil::runProgram("sox", {"-n", "-r", "44100", "-c", "2", path("tone.wav"), "synth", "2",
+                                              "sine", "440", "vol", "0.5"}),
+                 0);
+        QCOMPARE(TestUtil::runProgram("lame", {"--quiet", "-b", "128", path("tone.wav"), path("song.mp3")}), 0);
+        QVERIFY(TestUtil::writeFile(path("text.mp3"), QByteArray("just some text, not a song\n").repeated(200)));
+        QVERIFY(TestUtil::writeFile(path("cut.mid"), TestUtil::readFile(path("tone.mid")).left(40)));
+        QVERIFY(QDir(m_dir.path()).mkdir("folder.mid"));
+        QVERIFY(TestUtil::writeFile(path("clip.mp4"), QByteArray("a video, as far as its name goes")));
+        Song::initSong();
+    }
+
+    void init()
+    {
+        auto synthSink = std::make_unique<OfflineAudioSink>(kRate);
+        auto audioSink = std::make_unique<Sound::PullAudioSink>();
+        m_synthSink = synthSink.get();
+        m_audioSink = audioSink.get();
+        m_engine = std::make_unique<SoundEngine>(SoundEngine::Devices{
+            std::move(synthSink), std::move(audioSink), QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")});
+        QVERIFY(m_engine->connectToSoundCardByIdx(SoundEngine::kSynthIndex));
+        m_log.clear();
+        m_msec.clear();
+        SoundEngine *e = m_engine.get();
+        connect(e, &SoundEngine::playStateChanged, e, [this](int s) { m_log << QStringLiteral("state %1").arg(s); });
+        connect(e, &SoundEngine::trackStopped, e, [this] { m_log << QStringLiteral("stopped"); });
+        connect(e, &SoundEngine::refreshInstr, e, [this] { m_log << QStringLiteral("instr"); });
+        connect(e, &SoundEngine::songBpmChanged, e,
+                [this](int b, int d) { m_log << QStringLiteral("bpm %1 %2").arg(b).arg(d); });
+        connect(e, &SoundEngine::songKeyChanged, e, [this](int k) { m_log << QStringLiteral("key %1").arg(k); });
+        connect(currSong, &Song::loadSongChange, e, [this](int s) { m_log << QStringLiteral("song %1").arg(s); });
+        connect(e, &SoundEngine::mSecOfPlaying, e, [this](uint ms, uint) { m_msec << ms; });
+    }
+
+    void cleanup()
+    {
+        m_engine->setPlayingState(SoundEngine::ePsStopUnload);
+        currSong->unloadSongFile();
+        nextSong->unloadSongFile();
+        m_engine.reset();
+    }
+
+    // The main road: load, play to the end, unload, with the views' signals.
+    void karaokeSongPlaysToItsEnd()
+    {
+        QList<uint> bars;
+        connect(m_engine.get(), &SoundEngine::barBeatOfPlaying, this, [&](uint bar, uint) { bars << bar; });
+        QVERIFY(play("road.kar"));
+        QCOMPARE(currSong->textRows().size(), 2);
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(QString::fromLatin1(currSong->textRows()[i].text), m_songs["rows"].toArray()[i].toString());
+        QVERIFY(currSong->hasSyllables());
+        QCOMPARE(int(currSong->getDurataBranoSec()), qRound(m_songs["lengths"].toObject()["road.kar"].toDouble()));
+        QVERIFY(sounding());
+        QTRY_COMPARE_WITH_TIMEOUT(m_engine->getPlayingState(), SoundEngine::ePsIdle, 30000);
+        // The second tempo report is the engine's, from the song's tempo event.
+        QCOMPARE(m_log, QStringList({"state 3", "song 2", "bpm 200 0", "key 0", "instr", "state 1", "bpm 200 0", "stopped",
+                                     "song 0", "state 0"}));
+        QVERIFY(!currSong->isLoaded());
+        QVERIFY(std::is_sorted(m_msec.begin(), m_msec.end()));
+        QVERIFY2(m_msec.last() > 2500 && m_msec.last() <= 3650, qPrintable(QString::number(m_msec.last())));
+        QVERIFY(std::is_sorted(bars.begin(), bars.end()));
+        QCOMPARE(bars.last(), 2u);
+        QVERIFY(silent());
+    }
+
+    // Each transport action on a playing song, heard in what FluidSynth renders.
+    void transport_data()
+    {
+        QTest::addColumn<QString>("action");
+        for (const char *a : {"pause", "stop", "seek", "key", "tempo", "volume", "end report"})
+            QTest::newRow(a) << QString(a);
+    }
+    void transport()
+    {
+        QFETCH(QString, action);
+        QVERIFY(play("tone.mid"));
+        QVERIFY(sounding());
+        QVERIFY(qAbs(pitchNow() - 440) < 15);
+        m_log.clear();
+        Sequencer *seq = m_engine->sequencer();
+        if (action == "pause") {
+            QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPaused), SoundEngine::ePsPaused);
+            QVERIFY(silent());
+            QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+            QVERIFY(sounding());
+        } else if (action == "stop") {
+            QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsReady), SoundEngine::ePsReady);
+            QCOMPARE(m_log, QStringList({"stopped", "state 3"}));
+            QCOMPARE(m_msec.last(), 0u);
+            QVERIFY(silent());
+            QTRY_COMPARE(seq->GetCurrentTick(), 0);
+            QVERIFY(currSong->isLoaded());
+            QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+            QVERIFY(sounding());
+        } else if (action == "seek") {
+            // Bar 8 on is E5; the report waits for the seek, then resumes.
+            m_engine->jumpTo(8);
+            QTRY_VERIFY(seq->GetCurrentTick() >= 8 * 4 * 480);
+            m_msec.clear();
+            QTRY_VERIFY(!m_msec.isEmpty() && m_msec.last() >= 16000);
+            QVERIFY2(qAbs(pitchNow() - 659) < 20, "the note after the seek");
+            m_engine->jumpTo(seq->GetCurrentTick() / (4 * 480));
+            m_msec.clear();
+            QTRY_VERIFY(!m_msec.isEmpty());
+        } else if (action == "key") {
+            // Only key reports count: a late tempo report of the song may come in between.
+            m_engine->changeKey(13);
+            QVERIFY(m_log.filter("key").isEmpty());
+            m_engine->changeKey(12);
+            const int tick = seq->GetCurrentTick();
+            QTRY_VERIFY(seq->GetCurrentTick() > tick + 600);
+            QVERIFY(qAbs(pitchNow() - 880) < 30);
+            QCOMPARE(m_engine->getDeltaKey(), 12);
+            QCOMPARE(m_log.filter("key"), QStringList({"key 12"}));
+        } else if (action == "tempo") {
+            m_engine->changeBpm(20);
+            m_engine->changeBpm(-10);
+            QCOMPARE(seq->GetCurrentBPM(), 110);
+            QCOMPARE(m_log, QStringList({"bpm 120 20", "bpm 120 -10"}));
+            m_engine->changeBpm(101);
+            QCOMPARE(m_engine->getDeltaBpm(), -10);
+        } else if (action == "volume") {
+            // The flute is in the winds group.
+            m_engine->setSlidersVol(SoundEngine::eSlWinds, 0);
+            QVERIFY(silent());
+            m_engine->setSlidersVol(SoundEngine::eSlWinds, 127);
+            QVERIFY(sounding());
+        } else {
+            // A late end report of an earlier song leaves this one playing.
+            emit seq->fineBrano();
+            QCoreApplication::processEvents();
+            QCOMPARE(m_engine->getPlayingState(), SoundEngine::ePsPlaying);
+            QVERIFY(currSong->isLoaded());
+        }
+    }
+
+    // Songs that cannot play give the load error, a video only its
+    // information, and the engine stays usable.
+    void songFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("loads");
+        for (const char *f : {"cut.mid", "text.mp3", "missing.kar", "folder.mid", "tone.wav"})
+            QTest::newRow(f) << QString(f) << false;
+        QTest::newRow("clip.mp4") << "clip.mp4" << true;
+    }
+    void songFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, loads);
+        m_engine->setPlayingState(SoundEngine::ePsReady);
+        QCOMPARE(currSong->loadSongFile(path(file)), loads);
+        QCOMPARE(currSong->isLoaded(), loads);
+        QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsReady);
+        QCOMPARE(m_log, QStringList({"state 3"}) + (loads ? QStringList{"song 2"} : QStringList{}));
+        QVERIFY(play("tone.mid"));
+        QVERIFY(sounding());
+    }
+
+    // What an MP3 carries beside its audio: a CD+G companion and the offsets
+    // stored in its tag, applied when it plays.
+    void mp3Companions_data()
+    {
+        QTest::addColumn<int>("cdgBytes");
+        QTest::addColumn<int>("packets");
+        QTest::addColumn<int>("deltaBpm");
+        QTest::addColumn<int>("deltaKey");
+        QTest::newRow("whole packets") << 2400 << 100 << 0 << 0;
+        QTest::newRow("a byte over") << 2401 << 0 << 0 << 0;
+        QTest::newRow("empty") << 0 << 0 << 0 << 0;
+        QTest::newRow("offsets") << -1 << 0 << 10 << -3;
+    }
+    void mp3Companions()
+    {
+        QFETCH(int, cdgBytes);
+        QFETCH(int, packets);
+        QFETCH(int, deltaBpm);
+        QFETCH(int, deltaKey);
+        const QString song = QStringLiteral("c%1.mp3").arg(QTest::currentDataTag());
+        QVERIFY(QFile::copy(path("song.mp3"), path(song)));
+        if (cdgBytes >= 0)
+            QVERIFY(TestUtil::writeFile(path(song).chopped(3) + "cdg", QByteArray(cdgBytes, 9)));
+        if (deltaBpm || deltaKey) {
+            std::unique_ptr<SongRW> rw(SongRW::createFromFile(path(song), false));
+            QVERIFY(rw);
+            rw->setDeltaBpm(deltaBpm);
+            rw->setDeltaKey(deltaKey);
+            QVERIFY(rw->saveToFile(path(song)));
+        }
+        QVERIFY(play(song));
+        QCOMPARE(currSong->hasCdg(), packets > 0);
+        QCOMPARE(int(currSong->cdgPacketCount()), packets);
+        QVERIFY(m_log.contains(QStringLiteral("bpm 0 %1").arg(deltaBpm)));
+        QVERIFY(m_log.contains(QStringLiteral("key %1").arg(deltaKey)));
+        QCOMPARE(m_engine->getDeltaBpm(), deltaBpm);
+        QCOMPARE(m_engine->audioInterface()->getDeltaKey(), deltaKey);
+    }
+
+    // A reload that fails drops the song instead of keeping half of it.
+    void failedReloadUnloads()
+    {
+        QVERIFY(QFile::copy(path("road.kar"), path("edited.kar")));
+        QVERIFY(currSong->loadSongFile(path("edited.kar")));
+        const int slot = currSong->slot();
+        QVERIFY(currSong->loadSongFile(path("edited.kar")));
+        QCOMPARE(currSong->slot(), slot);
+        QVERIFY(TestUtil::writeFile(path("edited.kar"), TestUtil::readFile(path("cut.mid"))));
+        QVERIFY(!currSong->loadSongFile(path("edited.kar")));
+        QCOMPARE(m_log, QStringList({"song 2", "song 4", "song 0"}));
+        QVERIFY(!currSong->isLoaded() && currSong->textRows().isEmpty());
+    }
+
+    // The current and the next song in either order, and around a song in play.
+    void currentAndNext_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("currentSlot");
+        QTest::newRow("current, next") << "c n p" << 0;
+        QTest::newRow("next, current") << "n c p" << 1;
+        QTest::newRow("next while playing") << "c p n" << 0;
+        QTest::newRow("current while playing") << "n c p C s p" << 1;
+    }
+    void currentAndNext()
+    {
+        QFETCH(QString, steps);
+        QFETCH(int, currentSlot);
+        m_engine->setPlayingState(SoundEngine::ePsReady);
+        for (const QString &step : steps.split(' ')) {
+            if (step == "c" || step == "C")
+                QVERIFY(currSong->loadSongFile(path(step == "c" ? "road.kar" : "tone.mid")));
+            else if (step == "n")
+                QVERIFY(nextSong->loadSongFile(path("tone.mid"), 3, "list"));
+            else if (step == "s")
+                QVERIFY(silent());
+            else
+                QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+        }
+        QCOMPARE(currSong->slot(), currentSlot);
+        QCOMPARE(nextSong->slot(), 1 - currentSlot);
+        QVERIFY(sounding());
+        QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsStopUnload), SoundEngine::ePsIdle);
+        QVERIFY(nextSong->isLoaded() && nextSong->inPlaylist() && !currSong->isLoaded());
+        QVERIFY(silent());
+        m_engine->setPlayingState(SoundEngine::ePsReady);
+        QVERIFY(currSong->loadSongFile(nextSong->path()));
+        QCOMPARE(currSong->slot(), 1 - nextSong->slot());
+        QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+        QVERIFY(sounding());
+    }
+
+    // A stored offset the transport does not take is neither heard nor shown.
+    void storedOffsetOutOfRange()
+    {
+        QVERIFY(QFile::copy(path("tone.mid"), path("fast.mid")));
+        std::unique_ptr<SongRW> rw(SongRW::createFromFile(path("fast.mid"), false));
+        QVERIFY(rw);
+        rw->setDeltaBpm(120);
+        QVERIFY(rw->saveToFile(path("fast.mid")));
+        QVERIFY(play("fast.mid"));
+        QVERIFY(m_log.contains("bpm 120 0"));
+        QCOMPARE(m_engine->sequencer()->GetCurrentBPM(), 120);
+        QCOMPARE(m_engine->getDeltaBpm(), 0);
+    }
+
+    // An MP3 goes through the same states, its sound through the audio path.
+    void mp3PlaysToItsEnd()
+    {
+        QVERIFY(play("song.mp3"));
+        QCOMPARE(int(currSong->getDurataBranoSec()), 2);
+        std::vector<int16_t> a(2 * 4800);
+        m_audioSink->pull(a.data(), 4800);
+        QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPaused), SoundEngine::ePsPaused);
+        QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+        const std::vector<int16_t> rest = m_audioSink->pullUntilEnd(48000 * 10);
+        double sum = 0;
+        for (int16_t v : rest)
+            sum += double(v) * v;
+        QVERIFY(std::sqrt(sum / double(rest.size())) > 3000);
+        QVERIFY(rest.size() / 2 + 4800 >= 48000 * 19 / 10);
+        QTRY_COMPARE(m_engine->getPlayingState(), SoundEngine::ePsIdle);
+        QCOMPARE(m_log, QStringList({"state 3", "song 2", "bpm 0 0", "key 0", "instr", "state 1", "state 2",
+                                     "state 1", "stopped", "song 0", "state 0"}));
+    }
+};
+
+VELMAR_TEST(TestSoundEngine)
+#include "tst_soundengine.moc"

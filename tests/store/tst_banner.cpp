@@ -1,0 +1,141 @@
+#include "teststore.h"
+#include "testutil.h"
+
+#include "adbanner.h"
+#include "storesettings.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The banner strip against the local test store, its timers driven by hand
+// (a test clock), its picture cache in a folder of its own.
+class TestBanner : public QObject
+{
+    Q_OBJECT
+
+    TestStore store;
+    QTemporaryDir dir;
+    QSettings *settings = nullptr;
+    QList<QUrl> opened;
+
+    // One tick of a running timer, as if its time had come.
+    static void fire(QTimer *timer)
+    {
+        QVERIFY(timer->isActive());
+        QTimerEvent tick(timer->timerId());
+        QCoreApplication::sendEvent(timer, &tick);
+    }
+    QByteArray list(const QStringList &images) const
+    {
+        QByteArray json = "{\"banners\":[";
+        for (int i = 0; i < images.size(); ++i)
+            json += (i ? "," : "") + QByteArray("{\"image_url\":\"") + store.base().toUtf8() + images[i].toUtf8()
+                    + "\",\"title\":\"B" + QByteArray::number(i) + "\",\"link_url\":\""
+                    + (i ? "open:news" : "HTTPS://example.org/x") + "\"}";
+        return json + "]}";
+    }
+    static QString title(AdBanner &b) { return b.findChild<QLabel *>("title_txt")->text(); }
+
+public slots:
+    void openUrl(const QUrl &url) { opened << url; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(store.start());
+        qputenv("XDG_CACHE_HOME", dir.filePath("cache").toUtf8());
+        settings = new QSettings(dir.filePath("settings.ini"), QSettings::IniFormat, this);
+        setStoreSettings(settings);
+        QDesktopServices::setUrlHandler("https", this, "openUrl");
+    }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler("https"); setStoreSettings(nullptr); }
+    void init() { store.reset(); }
+
+    // Banners come in the program's language, rotate 0, 1, 2, 0 on their
+    // timer, show only with their picture, and stop while not allowed.
+    void rotation()
+    {
+        settings->setValue("System/Lang", 7);
+        store.setReply("/banners/get_banners.php",
+                       list({"/img/banner.png?a", "/files/bytes/100", "/img/banner.png?c"}));
+        AdBanner banner;
+        banner.init(nullptr);
+        QCOMPARE(banner.reloadTimer()->interval(), AdBanner::kFirstLoadMs);
+        fire(banner.reloadTimer());
+        QCOMPARE(store.requests("/banners/get_banners.php").value(0).query, QStringLiteral("lang=EN"));
+        QCOMPARE(banner.banners().size(), 3);
+        QCOMPARE(banner.rotationTimer()->interval(), AdBanner::kRotationMs);
+
+        // Hidden until the picture is there, never an empty frame.
+        QVERIFY(banner.isHidden());
+        QTRY_VERIFY(banner.isVisible());
+        QCOMPARE(title(banner), QStringLiteral("B0"));
+        fire(banner.rotationTimer());
+        QCOMPARE(banner.currentIndex(), 1);
+        QTRY_COMPARE(store.requests("/files/bytes/100").size(), 1);
+        QVERIFY(banner.isHidden());
+        fire(banner.rotationTimer());
+        QTRY_VERIFY(banner.isVisible());
+        QCOMPARE(title(banner), QStringLiteral("B2"));
+        fire(banner.rotationTimer());
+        QCOMPARE(title(banner), QStringLiteral("B0"));
+        QVERIFY(banner.isVisible());
+
+        // A web link opens in the browser, any other asks the program.
+        QSignalSpy action(&banner, &AdBanner::actionTriggered);
+        QTest::mouseClick(&banner, Qt::LeftButton);
+        QCOMPARE(opened.value(0), QUrl("HTTPS://example.org/x"));
+        fire(banner.rotationTimer());
+        fire(banner.rotationTimer());
+        QVERIFY(banner.isVisible());
+        QTest::mouseClick(&banner, Qt::LeftButton);
+        QCOMPARE(action.value(0).value(0).toString(), QStringLiteral("open:news"));
+
+        banner.setAllowed(false);
+        QVERIFY(banner.isHidden() && !banner.rotationTimer()->isActive());
+        banner.showBannerAtIndex(0);
+        banner.setAllowed(true);
+        QVERIFY(banner.isVisible() && banner.rotationTimer()->isActive());
+
+        // The pictures come from the disk cache from now on.
+        AdBanner again;
+        again.init(nullptr);
+        fire(again.reloadTimer());
+        QVERIFY(again.isVisible());
+        QCOMPARE(store.requests("/img/banner.png").size(), 2);
+    }
+
+    // No list: nothing shown, one more try a minute later.
+    void noBanners_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("ERROR") << QString() << QByteArray("ERROR: no banners today");
+        QTest::newRow("empty list") << QString() << QByteArray("{\"banners\":[]}");
+        QTest::newRow("server error") << "http500" << QByteArray();
+    }
+    void noBanners()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, reply);
+        store.setFault("/banners/get_banners.php", fault);
+        if (!reply.isEmpty())
+            store.setReply("/banners/get_banners.php", reply);
+        AdBanner banner;
+        banner.setTimeouts({1500, 0, 4000});
+        banner.init(nullptr);
+        fire(banner.reloadTimer());
+        QVERIFY(banner.banners().isEmpty() && banner.isHidden());
+        QVERIFY(!banner.rotationTimer()->isActive());
+        QCOMPARE(banner.reloadTimer()->interval(), AdBanner::kRetryMs);
+        banner.setAllowed(true);
+        QVERIFY(banner.isHidden());
+    }
+};
+
+VELMAR_TEST(TestBanner)
+#include "tst_banner.moc"

@@ -1,0 +1,160 @@
+#include "teststore.h"
+#include "testutil.h"
+
+#include "../common-midiinterface/synthtestutil.h"
+
+#include "MidiBassOutWrapper.h"
+#include "prompter.h"
+#include "soundfontmanager.h"
+#include "storesettings.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const char kDebianBank[] = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+
+// A note rendered by a freshly opened synthesizer on `bank`.
+std::vector<float> note(const QString &bank)
+{
+    auto owned = std::make_unique<OfflineAudioSink>();
+    OfflineAudioSink *sink = owned.get();
+    MidiBassOutWrapper synth(std::move(owned));
+    synth.setSoundFont(bank.toStdString());
+    const auto on = SynthTest::bytes("C0 00 90 3C 64");
+    if (synth.openPort(0) != 0 || synth.sendMessage(&on) != 0)
+        return {};
+    return SynthTest::renderMs(sink, 200);
+}
+
+} // namespace
+
+// The sound-bank manager against the local test store serving the Debian
+// General MIDI bank as "Basic.sfc"; the bank in place is an own sine bank.
+class TestSoundBank : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    TestStore store;
+    QSettings *settings = nullptr;
+    QString bank, oldBank;
+    QStringList asked;
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+
+    void configure(SoundfontManager &m) const
+    {
+        m.setSoundfontFilePath(bank);
+        m.setTimeouts({1500, 0, 4000}, {1500, 1500, 20000});
+    }
+    QStringList leftovers() const { return QDir(dir.filePath("bank")).entryList({"*.temp", "*.part"}); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir(dir.path()).mkpath("files") && QDir(dir.path()).mkpath("bank"));
+        QVERIFY(QFile::copy(kDebianBank, dir.filePath("files/Basic.sfc")));
+        QVERIFY(store.start(dir.filePath("files")));
+        bank = dir.filePath("bank/Basic.sfc");
+        oldBank = dir.filePath("sine.sf2");
+        TestUtil::runPython("common-midiinterface/make_sf2.py", {oldBank, "0", "0"});
+        settings = new QSettings(dir.filePath("settings.ini"), QSettings::IniFormat, this);
+        setStoreSettings(settings);
+        Prompter::setScript([this](const QString &, const QString &text, QMessageBox::StandardButtons) {
+            asked << text;
+            return answer;
+        });
+    }
+    void cleanupTestCase() { Prompter::setScript({}); setStoreSettings(nullptr); }
+    void init()
+    {
+        store.reset();
+        asked.clear();
+        answer = QMessageBox::Yes;
+        settings->clear();
+        QFile::remove(bank);
+        QVERIFY(QFile::copy(oldBank, bank));
+    }
+
+    // Only a whole bank replaces the old one, which keeps sounding after
+    // any failure; the new one is heard from a freshly opened synthesizer.
+    void download_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("info");
+        const QByteArray head = "<melodrome_message><soundfont><version>9</version><url_update>%1/files/Basic.sfc"
+                                "</url_update>";
+        QTest::newRow("whole") << QString() << QByteArray();
+        QTest::newRow("cut short") << "truncated" << QByteArray();
+        QTest::newRow("server error") << "http500" << QByteArray();
+        QTest::newRow("cancelled") << "trickle" << QByteArray();
+        QTest::newRow("no size") << QString() << head + "<hash>%2</hash></soundfont></melodrome_message>";
+        QTest::newRow("shorter than announced") << QString() << head + "<size>%2</size></soundfont></melodrome_message>";
+    }
+    void download()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, info);
+        const QString row = QTest::currentDataTag();
+        const bool replaced = row == "whole";
+        const qint64 served = QFileInfo(kDebianBank).size();
+        store.setFault("/files/Basic.sfc", fault, 0, "chunk=65536&gap=20");
+        if (!info.isEmpty())
+            store.setReply("/version_checker/check_soundfont.php",
+                           QString::fromLatin1(info).arg(store.base()).arg(served + 5).toUtf8());
+        const std::vector<float> before = note(bank);
+        QVERIFY(SynthTest::rms(before) > 1e-3);
+
+        SoundfontManager manager;
+        configure(manager);
+        QSignalSpy available(&manager, &SoundfontManager::soundfontAvailable);
+        // Cancelled once bytes arrive.
+        QProgressBar *progress = manager.dialog()->findChild<QProgressBar *>("progressBar");
+        connect(progress, &QProgressBar::valueChanged, progress, [&](int value) {
+            if (value > 0 && row == "cancelled" && manager.dialog()->isVisible())
+                manager.dialog()->findChild<QPushButton *>("cancelButton")->click();
+        });
+        QCOMPARE(manager.downloadSoundfont(false), replaced);
+        QVERIFY(manager.dialog()->isHidden());
+        QCOMPARE(available.size(), replaced ? 1 : 0);
+        QCOMPARE(store.requests("/files/Basic.sfc").size(), row == "no size" ? 0 : 1);
+        QCOMPARE(manager.getCurrentVersion(), replaced ? "1.2" : "0.0");
+        QCOMPARE(leftovers(), QStringList());
+        QCOMPARE(TestUtil::readFile(bank) == TestUtil::readFile(kDebianBank), replaced);
+
+        const std::vector<float> after = note(bank);
+        QVERIFY(SynthTest::rms(after) > 1e-3 && (after != before) == replaced);
+    }
+
+    // No download without the user's yes, and none beside a running one;
+    // the server is asked once per run once it has given a size.
+    void askedAndAlone()
+    {
+        SoundfontManager manager;
+        configure(manager);
+        answer = QMessageBox::No;
+        QVERIFY(!manager.downloadSoundfont(true));
+        QCOMPARE(asked, QStringList{"E' necessario scaricare il Timbra, vuoi procedere ora?"});
+        QCOMPARE(manager.getLastVersion(), "1.2");
+
+        answer = QMessageBox::Yes;
+        store.setFault("/files/Basic.sfc", "hold", 1);
+        int second = -1;
+        QTimer::singleShot(50, &manager, [&] {
+            QVERIFY(manager.dialog()->isVisible() && manager.dialog()->isModal());
+            second = manager.downloadSoundfont(false);
+            store.release("/files/Basic.sfc");
+        });
+        QVERIFY(manager.downloadSoundfont(true));
+        QCOMPARE(second, 0);
+        QCOMPARE(store.requests().size(), 2);
+    }
+};
+
+VELMAR_TEST(TestSoundBank)
+#include "tst_soundbank.moc"

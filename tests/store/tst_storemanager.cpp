@@ -1,0 +1,205 @@
+#include "teststore.h"
+#include "testutil.h"
+
+#include "../common-extract/loadedsong.h"
+
+#include "DatabaseHelper.h"
+#include "Extract.h"
+#include "melodromemanager.h"
+#include "prompter.h"
+#include "user.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+// The store manager against the local test store, downloading into the song
+// folder of a real library made from the template.
+class TestStoreManager : public QObject
+{
+    Q_OBJECT
+
+    TestStore store;
+    QTemporaryDir home;
+    std::unique_ptr<DatabaseHelper> db;
+    User user{"Anna", "Rossi", 42};
+    QStringList asked;
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+    const QString songFile = "Singer - Love Song.mid";
+
+    static s_MdResInfo record(int productId = 5001) { return {productId, "Love Song", "Singer", "MIDI", {}, 0}; }
+    static QString one(const QString &sql)
+    {
+        QSqlQuery q;
+        return q.exec(sql) && q.next() ? q.value(0).toString() : QString();
+    }
+    QStringList folderFiles() const
+    {
+        return QDir(db->getLibraryFolder()).entryList({"*.mid", "*.part"}, QDir::Files);
+    }
+    void configure(MelodromeManager &m) const { m.setTimeouts({1500, 0, 4000}, {1500, 1500, 8000}); }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("HOME", home.path().toUtf8());
+        db = std::make_unique<DatabaseHelper>();
+        QVERIFY(db->initDb() && db->connect());
+        QVERIFY(store.start());
+        Prompter::setScript([this](const QString &title, const QString &, QMessageBox::StandardButtons) {
+            asked << title;
+            return answer;
+        });
+    }
+    void cleanupTestCase() { Prompter::setScript({}); }
+    void init()
+    {
+        store.reset();
+        asked.clear();
+        answer = QMessageBox::Yes;
+        user.setUser_id(42);
+        for (const QString &f : folderFiles())
+            QFile::remove(db->getLibraryFolder() + f);
+        QSqlQuery q;
+        QVERIFY(q.exec("DELETE FROM Songs") && q.exec("DELETE FROM MDNews"));
+        SongInfo listed;
+        listed.ProductId = 5001;
+        listed.isFromSub = StoreDownloading;
+        QVERIFY(db->insertMDSongsNews(listed));
+    }
+
+    // What each answer of the store leaves in the song folder, the library
+    // and the news cache (status 3 stays for the caller); only a whole song
+    // file gets in.
+    void download_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("info");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("song") << QString() << QByteArray() << true << "4";
+        for (const char *fault : {"truncated", "http500", "silent"})
+            QTest::newRow(fault) << fault << QByteArray() << false << "3";
+        QTest::newRow("not a song") << QString()
+                                    << QByteArray("<m><song><url>%1/files/bytes/300</url><size>300</size></song></m>")
+                                    << true << "5";
+        QTest::newRow("no address") << QString() << QByteArray("<m><song><title>%1</title></song></m>") << false
+                                    << "3";
+        QTest::newRow("logged out") << QString() << QByteArray() << false << "3";
+    }
+    void download()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, info);
+        QFETCH(bool, result);
+        QFETCH(QString, status);
+        store.setFault("/files/song/5001.mid", fault);
+        if (!info.isEmpty())
+            store.setReply("/service/song_info.php", QString::fromLatin1(info).arg(store.base()).toUtf8());
+        const bool logged = QTest::currentDataTag() != QLatin1String("logged out");
+        user.setUser_id(logged ? 42 : 0);
+
+        MelodromeManager manager(nullptr, &user, db.get());
+        configure(manager);
+        QSignalSpy played(&manager, &MelodromeManager::songCanBePlayed);
+        QCOMPARE(manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews), result);
+        QCOMPARE(asked, logged ? QStringList() : QStringList{"User non logged"});
+        QCOMPARE(one("SELECT isFromSub FROM MDNews WHERE ProductId = 5001"), status);
+        QVERIFY(!manager.isDownloading());
+
+        const bool kept = status == "4";
+        QCOMPARE(folderFiles(), kept ? QStringList{songFile} : QStringList());
+        QCOMPARE(one("SELECT count(*) FROM Songs"), kept ? "1" : "0");
+        QCOMPARE(played.size(), logged && status != "5" ? 1 : 0);
+        if (!kept)
+            return;
+
+        // Listed among the downloads under the store's names, the path
+        // written with single separators; playable: the loader reads it and
+        // normalises its events.
+        const QString path = db->getLibraryFolder() + songFile;
+        QCOMPARE(played.at(0).at(0).value<SongInfo>().innerPath, path);
+        const QList<SongInfo> downloaded = db->selectSubSongs();
+        QCOMPARE(downloaded.size(), 1);
+        QCOMPARE(downloaded[0].title + " / " + downloaded[0].artist + " " + downloaded[0].innerPath,
+                 "Love Song / Singer " + path);
+        SONG_INFO head{};
+        QVERIFY(Extract::GetSongInfoFromFile(&head, path));
+        LoadedSong song;
+        QVERIFY(song.normalise(TestUtil::readFile(path)) > 0);
+    }
+
+    // A second request while one runs is refused with a message and leaves
+    // no trace; the first ends as if alone. The same song again is
+    // overwritten only when the user says so, and listed once.
+    void oneDownloadAtATime()
+    {
+        store.setFault("/files/song/5001.mid", "hold", 1);
+        MelodromeManager manager(nullptr, &user, db.get());
+        configure(manager);
+        QSignalSpy played(&manager, &MelodromeManager::songCanBePlayed);
+        int second = -1;
+        QTimer::singleShot(50, &manager, [&] {
+            second = manager.downloadSubscriptSong(record(5002), nullptr, ProvenienceNews);
+            store.release("/files/song/5001.mid");
+        });
+        QVERIFY(manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+        QCOMPARE(second, 0);
+        QCOMPARE(played.size(), 1);
+        QCOMPARE(store.requests("/service/song_info.php").size(), 1);
+
+        QVERIFY(manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+        answer = QMessageBox::No;
+        QVERIFY(!manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+        QCOMPARE(asked, QStringList({"Download in progress", "This file already exists", "This file already exists"}));
+        QVERIFY(played.at(2).at(0).value<SongInfo>().innerPath.isEmpty());
+        QCOMPARE(one("SELECT count(*) FROM Songs"), "1");
+        QCOMPARE(folderFiles(), QStringList{songFile});
+    }
+
+    void fileNames_data()
+    {
+        QTest::addColumn<QStringList>("record"); // artist, title, format
+        QTest::addColumn<QString>("name");
+        QTest::newRow("quotes, slash") << QStringList{"Blue/Green", "Say \"Hi\"", "MIDI"} << "Blue-Green - Say 'Hi'.mid";
+        QTest::newRow("container") << QStringList{"A", "B", "mf3"} << "A - B.mf3";
+        QTest::newRow("mp3") << QStringList{"A", "B", "MP3"} << "A - B.mp3";
+        QTest::newRow("control") << QStringList{"A\nB", "C", "KAR"} << "A-B - C.kar";
+        QTest::newRow("too long") << QStringList{QString(200, QChar(0xE9)), "T", "X"} << QString(125, QChar(0xE9)) + ".mid";
+    }
+    void fileNames()
+    {
+        QFETCH(QStringList, record);
+        QFETCH(QString, name);
+        QCOMPARE(MelodromeManager::songFileName({0, record[1], record[0], record[2], {}, 0}), name);
+    }
+
+    // The service is up only on the exact answer; the version fields change
+    // only under their own tags.
+    void serviceAndVersion()
+    {
+        MelodromeManager manager(nullptr, &user, db.get());
+        configure(manager);
+        QVERIFY(manager.checkServiceStatus() && manager.checkUpdateServer("linux"));
+        const QString url = manager.lastVersionUrl();
+        QVERIFY(url.endsWith("/files/VelmarPC-linux-2.4.11.zip"));
+        store.setReply("/service/service_status.php",
+                       "<melodrome_message><service_status>Online</service_status></melodrome_message>");
+        store.setReply("/version_checker/check_version_velmarpc.php",
+                       "<melodrome_message><velmarpc><url_update>u</url_update><size>5</size></velmarpc>"
+                       "</melodrome_message>");
+        QVERIFY(!manager.checkServiceStatus() && manager.checkUpdateServer("linux"));
+        QCOMPARE(manager.lastVersion() + " " + manager.lastVersionUrl(), "2.4.11 " + url);
+        store.reset();
+        QVERIFY(manager.checkServiceStatus());
+        store.setFault("*", "http500");
+        QVERIFY(!manager.checkServiceStatus());
+    }
+};
+
+VELMAR_TEST(TestStoreManager)
+#include "tst_storemanager.moc"
