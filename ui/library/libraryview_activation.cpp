@@ -16,10 +16,7 @@
 #include <QSqlRecord>
 #include <QSqlTableModel>
 
-#if __has_include("melodromemanager.h")
 #include "melodromemanager.h"
-#define VELMAR_HAS_STORE_MANAGER 1
-#endif
 
 namespace {
 
@@ -112,7 +109,6 @@ void libraryView::showAddedMark()
 
 void libraryView::downloadStoreRow(int row)
 {
-#ifdef VELMAR_HAS_STORE_MANAGER
     auto *manager = qobject_cast<MelodromeManager *>(storeManager.data());
     // One download at a time: a second double click while one runs would
     // otherwise mark its row failed without having tried it.
@@ -137,10 +133,6 @@ void libraryView::downloadStoreRow(int row)
         database->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
         refreshSongView();
     }
-#else
-    Q_UNUSED(row);
-    qDebug() << "No store manager: the store song is not downloaded";
-#endif
 }
 
 void libraryView::requestSelectedMDSong()

@@ -13,11 +13,8 @@
 #include <QSqlTableModel>
 #include <QTimerEvent>
 
-#if __has_include("melodromemanager.h")
 #include "melodromemanager.h"
 #include "user.h"
-#define VELMAR_HAS_STORE_MANAGER 1
-#endif
 
 namespace {
 
@@ -129,13 +126,11 @@ void libraryView::sendStoreSearch(const QString &text)
     ui->loadingGifLabel->show();
     QList<QPair<QString, QString>> fields{{QStringLiteral("lang"), QStringLiteral("2")},
                                           {QStringLiteral("search"), text}};
-#ifdef VELMAR_HAS_STORE_MANAGER
     if (auto *manager = qobject_cast<MelodromeManager *>(storeManager.data())) {
         if (manager->getUsrPtr() && manager->getUsrPtr()->getUser_id() != 0)
             fields.append({QStringLiteral("id_user"),
                            QString::number(manager->getUsrPtr()->getUser_id())});
     }
-#endif
     const char *slot = nullptr;
     if (ui->titleButton->isChecked()) {
         database->truncateMDSearchTitles();

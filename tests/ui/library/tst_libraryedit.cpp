@@ -18,11 +18,8 @@
 
 #include <memory>
 
-#if __has_include("melodromemanager.h")
 #include "melodromemanager.h"
 #include "user.h"
-#define VELMAR_HAS_STORE_MANAGER 1
-#endif
 
 class TestLibraryEdit : public QObject
 {
@@ -212,7 +209,6 @@ private slots:
         QCOMPARE(names.join(','), found);
     }
 
-#ifdef VELMAR_HAS_STORE_MANAGER
     // A store song of the news downloads, joins the library, then plays.
     void activateStoreRow()
     {
@@ -233,7 +229,6 @@ private slots:
         QVERIFY(q.exec("SELECT isFromSub FROM MDNews WHERE ProductId = 5001") && q.next());
         QCOMPARE(q.value(0).toInt(), 4);
     }
-#endif
 };
 
 VELMAR_TEST(TestLibraryEdit)
