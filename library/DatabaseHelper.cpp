@@ -238,6 +238,8 @@ void DatabaseHelper::addLookupIndexes()
         "CREATE INDEX IF NOT EXISTS SongsGenere ON Songs (IdGenere)",
         "CREATE INDEX IF NOT EXISTS SongsAutore ON Songs (IdAutore)",
         "CREATE INDEX IF NOT EXISTS PlayListSongsList ON PlayListSongs (IdPlayList, SeqNum)",
+        // The song list in title order, shown again whenever a search is emptied.
+        "CREATE INDEX IF NOT EXISTS SongsTitolo ON Songs (Titolo)",
     };
     QSqlQuery q;
     for (const char *sql : indexes) {

@@ -221,7 +221,11 @@ void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
     if (r < 4)
         currentPlaylistIndex = r;
     showingSongs = false;
-    ui->searchText->clear();
+    {
+        // The entry shows its own rows; the search must not pick another.
+        const QSignalBlocker quiet(ui->searchText);
+        ui->searchText->clear();
+    }
 
     if (ui->artistButton->isChecked() || ui->genreButton->isChecked()) {
         const bool artists = ui->artistButton->isChecked();
@@ -582,7 +586,3 @@ void libraryView::showEvent(QShowEvent *event)
     buildCurrentTable();
 }
 
-void libraryView::onItemListDeleted(listItem *) {}
-void libraryView::renamePlaylist(QString, int) {}
-void libraryView::onSongAddToPlaylist(SongInfo) {}
-void libraryView::onRowsMoved(int, int, int) {}

@@ -15,6 +15,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
+
 class DatabaseHelper;
 class indexDriveThread;
 class libraryTableDelegate;
@@ -190,4 +192,49 @@ private:
     PopupForm *hintPopup = nullptr;
     libraryTableDelegate *tableDelegate = nullptr;
     QNetworkAccessManager *network = nullptr;
+
+    // Song activation, playlist editing and search.
+public:
+    // The file the play button starts: the library row's song, the file
+    // browser's file or the drive index's match; empty when there is none.
+    QString getSelectedPath();
+    // Activates the current row; a store song that downloads then plays.
+    void requestSelectedMDSong();
+    // The delete button's action on a user playlist.
+    void removeSelectedFromPlaylist();
+    // The globe switch: searches ask the store too.
+    void setStoreSwitchOn(bool on) { storeSwitchOn = on; }
+    void endSearching();
+    // Asks the user for a name; tests answer in place of the dialog.
+    using TextPrompt = std::function<QString(const QString &title, const QString &label,
+                                             const QString &text)>;
+    static void setTextPrompt(TextPrompt prompt);
+
+public slots:
+    void playDownloadedSong(SongInfo song);
+
+private slots:
+    void on_songsListview_doubleClicked(const QModelIndex &index);
+    void on_songsListview_clicked(const QModelIndex &) {}
+    void on_AddToPlayListButton_clicked();
+    void on_newPlaylistButton_clicked();
+    void on_searchText_textChanged();
+    void on_searchText_returnPressed();
+    void on_backButton_clicked();
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    void openListingRow(int row, bool artists);
+    void activateSongRow(int row);
+    void downloadStoreRow(int row);
+    void showAddedMark();
+    void restoreAddButton();
+    void endAdding();
+    bool askLeaveAdding();
+    QString playlistQuery() const;
+    bool showsCurrentPlaylist() const;
+    void filterDriveIndex();
+    void sendStoreSearch(const QString &text);
 };

@@ -1,0 +1,235 @@
+// The library page's double click, playlist editing and search on a real
+// library file, with the local test store answering the store's requests.
+#include "DatabaseHelper.h"
+#include "libraryview.h"
+#include "prompter.h"
+#include "teststore.h"
+#include "testutil.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "melodromemanager.h"
+#include "user.h"
+
+class TestLibraryEdit : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<DatabaseHelper> db;
+    std::unique_ptr<libraryView> page;
+    TestStore store;
+    QStringList asked;
+
+    QTableView *table() { return page->findChild<QTableView *>("songsListview"); }
+    QPushButton *button(const char *name) { return page->findChild<QPushButton *>(name); }
+    QLineEdit *search() { return page->findChild<QLineEdit *>("searchText"); }
+    QString cell(int row, int column = 2) { return table()->model()->index(row, column).data().toString(); }
+    void dclick(int row) { emit table()->doubleClicked(table()->model()->index(row, 2)); }
+    void makePage(QObject *manager = nullptr)
+    {
+        page = std::make_unique<libraryView>(db.get(), nullptr, manager);
+        page->resize(1200, 700);
+        page->show();
+    }
+    void side(int row)
+    {
+        auto *list = page->findChild<QListWidget *>("playlistListWidget");
+        list->setCurrentRow(row);
+        emit list->clicked(list->model()->index(row, 0));
+    }
+    QString stored() // playlist 5 in play order
+    {
+        QStringList titles;
+        for (const SongInfo &s : db->getPlaylistSongs(5))
+            titles << s.title;
+        return titles.join(',');
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(store.start()); }
+
+    void init()
+    {
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("HOME", home->path().toUtf8());
+        db = std::make_unique<DatabaseHelper>();
+        QVERIFY(db->initDb() && db->connect());
+        for (const char *entry : {"abc Queen", "abd Queen", "bcd Abba", "cde Abba", "xyz Zed"}) {
+            SongInfo s;
+            s.title = QString(entry).section(' ', 0, 0);
+            s.artist = QString(entry).section(' ', 1);
+            const QString path = db->getLibraryFolder() + s.title + ".mid";
+            QVERIFY(TestUtil::writeFile(path, "x") && db->checkSong(s, path));
+        }
+        db->insertPlaylist("Live");
+        store.reset();
+        asked.clear();
+        Prompter::setScript([this](const QString &title, const QString &text, QMessageBox::StandardButtons) {
+            asked << title + "|" + text;
+            return QMessageBox::Yes;
+        });
+        makePage();
+    }
+
+    void cleanup()
+    {
+        Prompter::setScript({});
+        libraryView::setTextPrompt({});
+        page.reset();
+        db.reset();
+    }
+
+    // A library row plays once with its song; a deleted file only says so.
+    void activateLibraryRow()
+    {
+        QFile::remove(db->getLibraryFolder() + "cde.mid");
+        QSignalSpy play(page.get(), &libraryView::startSongInfo);
+        dclick(2);
+        dclick(3);
+        QCOMPARE(asked, QStringList{"Cannot play file|Cannot play:\nThis file seems deleted"});
+        QCOMPARE(play.size(), 1);
+        QCOMPARE(play.first().at(0).value<SongInfo>().title, QString("bcd"));
+        QCOMPARE(play.first().at(1).toInt(), -1);
+    }
+
+    // An artist of the listing opens its songs; back returns to the listing.
+    void openArtist()
+    {
+        button("artistButton")->click();
+        dclick(cell(0, 1) == "Abba" ? 0 : 1);
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::SongsOfListing));
+        QVERIFY(button("backButton")->isVisible());
+        QCOMPARE(cell(0, 3) + cell(1, 3) + cell(2, 3), QString("AbbaAbba"));
+        button("backButton")->click();
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::Listing));
+        QCOMPARE(table()->model()->rowCount(), 3);
+    }
+
+    // Filling, dragging and emptying a playlist; a new page shows the order
+    // stored; a row plays the playlist from the entry it shows.
+    void editPlaylist()
+    {
+        side(5);
+        QPushButton *add = button("AddToPlayListButton");
+        add->click();
+        QCOMPARE(add->text(), QString("End"));
+        for (int row : {0, 1, 2, 2})
+            dclick(row);
+        QCOMPARE(add->text(), QString("Added"));
+        QTRY_COMPARE_WITH_TIMEOUT(add->text(), QString("End"), 10000);
+        add->click();
+        QCOMPARE(stored(), QString("abc,abd,bcd,bcd"));
+        table()->verticalHeader()->moveSection(0, 3);
+        QCOMPARE(stored(), QString("abd,bcd,bcd,abc"));
+        table()->setCurrentIndex(table()->model()->index(0, 2));
+        QCOMPARE(page->getPlaylistStartIndex(), 3);
+        // Model rows 0 and 2 now stand at the places 3 and 1.
+        for (int row : {0, 2})
+            table()->selectionModel()->select(table()->model()->index(row, 2), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        page->removeSelectedFromPlaylist();
+        QCOMPARE(stored(), QString("abd,bcd"));
+        makePage();
+        side(5);
+        QCOMPARE(cell(0) + cell(1), QString("abdbcd"));
+    }
+
+    // Names are asked for new and renamed playlists; Cancel makes none.
+    void namePlaylists()
+    {
+        QStringList prompts, answers{"", "   "}, now;
+        libraryView::setTextPrompt([&](const QString &title, const QString &, const QString &text) {
+            prompts << title + "|" + text;
+            return answers.takeFirst();
+        });
+        button("newPlaylistButton")->click();
+        page->renamePlaylist("Live", 5);
+        QCOMPARE(prompts, (QStringList{"New Playlist|", "Rename Playlist|Live"}));
+        for (const Playlist &p : db->selectPlaylists())
+            if (p.getId() >= 5)
+                now << p.getName();
+        QCOMPARE(now, QStringList{"   "});
+    }
+
+    // Typing "a", "ab", "abc" quickly with the store on asks the store once,
+    // for the last text; its song joins the local match.
+    void storeSearch()
+    {
+        page->setStoreSwitchOn(true);
+        QTest::keyClicks(search(), "abc");
+        QTRY_COMPARE_WITH_TIMEOUT(store.requests("/service/songlist.php").size(), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->findChild<QWidget *>("loadingGifLabel")->isVisible(), 20000);
+        QCOMPARE(store.requests("/service/songlist.php").size(), 1);
+        const auto form = store.requests("/service/songlist.php").first().form();
+        QCOMPARE(form.value("lang") + form.value("search"), QString("2abc"));
+        QCOMPARE(cell(0) + "," + cell(1) + cell(2), QString("abc,Love Song"));
+        QVERIFY(page->isStoreRow(1) && !page->isStoreRow(0));
+    }
+
+    // The drive index: short texts match the start of a name, longer ones
+    // any part; quotes and wildcards are plain characters; an empty field
+    // goes back to the folder.
+    void driveIndexSearch_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("start") << "ab" << "abc.mp3,abx.mid";
+        QTest::newRow("inside") << "bc." << "abc.mp3";
+        QTest::newRow("quote") << "a\"b" << "a\"b.mid";
+        QTest::newRow("wildcard") << "a_" << "a_b.mid";
+        QTest::newRow("emptied") << "" << "";
+    }
+    void driveIndexSearch()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, found);
+        for (const char *name : {"abx.mid", "xab.mid", "abc.mp3", "a\"b.mid", "a_b.mid", "axb.mid"})
+            QVERIFY(db->addFileToIndex(home->path() + "/" + name));
+        button("sfogliaButton")->click();
+        QTest::keyClicks(search(), typed.isEmpty() ? "x" : typed);
+        auto *results = page->findChild<QTableView *>("searchLV");
+        QTRY_VERIFY_WITH_TIMEOUT(results->isVisible(), 10000);
+        if (typed.isEmpty())
+            search()->clear();
+        QTRY_COMPARE_WITH_TIMEOUT(page->findChild<QWidget *>("filesLV")->isVisible(), typed.isEmpty(), 10000);
+        QStringList names;
+        for (int r = 0; !typed.isEmpty() && r < results->model()->rowCount(); ++r)
+            names << results->model()->index(r, 1).data().toString();
+        names.sort();
+        QCOMPARE(names.join(','), found);
+    }
+
+    // A store song of the news downloads, joins the library, then plays.
+    void activateStoreRow()
+    {
+        User user("Anna", "Rossi", 42);
+        MelodromeManager manager(nullptr, &user, db.get());
+        SongInfo news;
+        news.ProductId = 5001;
+        news.isFromSub = 2;
+        QVERIFY(db->insertMDSongsNews(news));
+        makePage(&manager);
+        side(3);
+        QSignalSpy play(page.get(), &libraryView::startSongPath);
+        table()->setCurrentIndex(table()->model()->index(0, 2));
+        page->requestSelectedMDSong();
+        QCOMPARE(play.size(), 1);
+        QVERIFY(QFile::exists(play.first().at(0).toString()));
+        QSqlQuery q;
+        QVERIFY(q.exec("SELECT isFromSub FROM MDNews WHERE ProductId = 5001") && q.next());
+        QCOMPARE(q.value(0).toInt(), 4);
+    }
+};
+
+VELMAR_TEST(TestLibraryEdit)
+#include "tst_libraryedit.moc"

@@ -1,0 +1,185 @@
+// A double click on the song table: an artist or genre opens its songs, a
+// library song plays (or joins the playlist being filled), a store song
+// downloads into the library.
+#include "libraryview.h"
+#include "ui_libraryview.h"
+
+#include "DatabaseHelper.h"
+#include "prompter.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QSqlDatabase>
+#include <QSqlQueryModel>
+#include <QSqlRecord>
+#include <QSqlTableModel>
+
+#include "melodromemanager.h"
+
+namespace {
+
+const char kSongList[] = "/service/songlist.php";
+
+QVariant field(const QSqlRecord &record, const char *name)
+{
+    return record.value(QLatin1String(name));
+}
+
+} // namespace
+
+void libraryView::on_songsListview_doubleClicked(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    if (!ui->titleButton->isChecked() && !showingSongs) {
+        if (ui->artistButton->isChecked())
+            openListingRow(index.row(), true);
+        else if (ui->genreButton->isChecked())
+            openListingRow(index.row(), false);
+        updateHeaderBar(SongsOfListing);
+        showingSongs = true;
+        return;
+    }
+    activateSongRow(index.row());
+}
+
+void libraryView::openListingRow(int row, bool artists)
+{
+    const QSqlRecord record = songModel->record(row);
+    const int id = field(record, artists ? "IdArtista" : "IdGenere").toInt();
+    const QString name = field(record, artists ? "NomeArtista" : "NomeGenere").toString();
+    if (currentQuery.contains(QLatin1String("UNION"), Qt::CaseInsensitive) && isStoreRow(row)) {
+        qDebug().noquote() << (artists ? "Artist from MD " : "Genre from MD ") + name;
+        postToStore(QLatin1String(kSongList),
+                    {{QStringLiteral("lang"), QStringLiteral("2")},
+                     {artists ? QStringLiteral("interpreter") : QStringLiteral("genre"), name}},
+                    SLOT(receivedSongListForGenArtQuery(QNetworkReply*)), searchString());
+        currentQuery = database->sqlMDSearchTitle;
+        ui->loadingGifLabel->show();
+        return;
+    }
+    currentQuery = QString(artists ? database->sqlSongsOfArtist : database->sqlSongsOfGenre)
+                       .replace(QLatin1String(":f"), QString::number(id));
+    runQuery(currentQuery, QSqlDatabase::database());
+    buildTableSongs();
+}
+
+void libraryView::activateSongRow(int row)
+{
+    // A store row's id is the store's: looking it up as a library id would
+    // play, date or add an unrelated library song.
+    if (isStoreRow(row)) {
+        downloadStoreRow(row);
+        return;
+    }
+    const SongInfo song = database->selectSongById(field(songModel->record(row), "IdSong").toInt());
+    if (!database->updateLastPlay(int(song.idSong)))
+        qDebug() << " NON Aggiornato last Play";
+    const QFileInfo file(song.innerPath);
+    if (song.innerPath.isEmpty() || !file.exists() || !file.isFile()) {
+        Prompter::question(tr("Cannot play file"), tr("Cannot play:\nThis file seems deleted"),
+                           QMessageBox::Ok);
+        return;
+    }
+    if (!isAdding) {
+        emit startSongInfo(song, -1);
+        return;
+    }
+    qDebug() << "Aggiunto a playlist";
+    if (currentPlaylistIndex < 0 || currentPlaylistIndex >= playlists.size())
+        return;
+    Playlist &playlist = playlists[currentPlaylistIndex];
+    database->insertSongInPlayList(int(song.idSong), playlist.getId());
+    playlist.setNumsongs(playlist.getNumsongs() + 1);
+    showAddedMark();
+}
+
+void libraryView::showAddedMark()
+{
+    QPushButton *add = ui->AddToPlayListButton;
+    add->setText(tr("Added"));
+    add->setStyleSheet(QStringLiteral("color: rgb(0, 200, 0);"));
+    add->setIcon(QIcon(QStringLiteral(":/icon2x/okaction.png")));
+    if (timerId)
+        killTimer(timerId);
+    timerId = startTimer(800, Qt::CoarseTimer);
+}
+
+void libraryView::downloadStoreRow(int row)
+{
+    auto *manager = qobject_cast<MelodromeManager *>(storeManager.data());
+    // One download at a time: a second double click while one runs would
+    // otherwise mark its row failed without having tried it.
+    if (!manager || manager->isDownloading())
+        return;
+    const QSqlRecord record = songModel->record(row);
+    s_MdResInfo info;
+    info.productId = field(record, "ProductId").toInt();
+    if (info.productId == 0)
+        info.productId = field(record, "IdSong").toInt();
+    info.format = field(record, "Formato").toString();
+    info.artist = field(record, record.indexOf(QStringLiteral("Artista")) >= 0 ? "Artista"
+                                                                               : "NomeArtista")
+                      .toString();
+    info.title = field(record, "Titolo").toString();
+    const SongProvenience provenience = showingSongs             ? ProvenienceStoreList
+                                        : headerStatus == StoreNews ? ProvenienceNews
+                                                                    : ProvenienceTitleSearch;
+    database->updateDownloadStatus(info.productId, StoreDownloading, provenience);
+    refreshSongView();
+    if (!manager->downloadSubscriptSong(info, nullptr, provenience)) {
+        database->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
+        refreshSongView();
+    }
+}
+
+void libraryView::requestSelectedMDSong()
+{
+    const QModelIndex index = ui->songsListview->currentIndex();
+    if (!index.isValid() || !songModel)
+        return;
+    const bool tellsPlayable =
+        storeManager && storeManager->metaObject()->indexOfSignal("songCanBePlayed(SongInfo)") >= 0;
+    if (tellsPlayable)
+        connect(storeManager, SIGNAL(songCanBePlayed(SongInfo)), this,
+                SLOT(playDownloadedSong(SongInfo)), Qt::UniqueConnection);
+    on_songsListview_doubleClicked(index);
+    // The download ends inside the double click; a row that downloaded
+    // nothing must not leave a later download playing by itself.
+    if (tellsPlayable)
+        disconnect(storeManager, SIGNAL(songCanBePlayed(SongInfo)), this,
+                   SLOT(playDownloadedSong(SongInfo)));
+}
+
+void libraryView::playDownloadedSong(SongInfo song)
+{
+    if (storeManager)
+        disconnect(storeManager, SIGNAL(songCanBePlayed(SongInfo)), this,
+                   SLOT(playDownloadedSong(SongInfo)));
+    if (!song.innerPath.isEmpty())
+        emit startSongPath(song.innerPath, -1);
+}
+
+QString libraryView::getSelectedPath()
+{
+    if (pageState == 0) {
+        const QModelIndex index = ui->songsListview->currentIndex();
+        if (headerStatus == Listing || headerStatus == StoreNews || !index.isValid() ||
+            isStoreRow(index.row()))
+            return QString();
+        return database->selectSongById(field(songModel->record(index.row()), "IdSong").toInt())
+            .innerPath;
+    }
+    if (pageState == 1) {
+        const QModelIndex index = ui->filesLV->currentIndex();
+        const QFileInfo file = folderModel->fileInfo(index);
+        return index.isValid() && file.isFile() ? file.absoluteFilePath() : QString();
+    }
+    const QModelIndex index = ui->searchLV->currentIndex();
+    if (!index.isValid())
+        return QString();
+    const QSqlRecord record = indexModel->record(index.row());
+    return field(record, "path").toString() + field(record, "file").toString();
+}

@@ -1,0 +1,195 @@
+// The search field: it filters the library's songs, artists or genres on
+// every keystroke (the text is bound, never pasted into the SQL), asks the
+// store after a pause of typing when the store switch is on, and filters the
+// drive index on the file-browser page. The page's one timer carries the
+// pauses and the end of the "Added" mark.
+#include "libraryview.h"
+#include "ui_libraryview.h"
+
+#include "DatabaseHelper.h"
+
+#include <QHeaderView>
+#include <QSqlDatabase>
+#include <QSqlTableModel>
+#include <QTimerEvent>
+
+#include "melodromemanager.h"
+#include "user.h"
+
+namespace {
+
+const int kStoreDelayMs = 600;
+const int kDriveIndexDelayMs = 200;
+
+// A LIKE pattern in single quotes that matches the text as it stands.
+QString likeLiteral(QString text)
+{
+    text.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('%'), QLatin1String("\\%"))
+        .replace(QLatin1Char('_'), QLatin1String("\\_"))
+        .replace(QLatin1Char('\''), QLatin1String("''"));
+    return text;
+}
+
+} // namespace
+
+void libraryView::on_searchText_returnPressed()
+{
+    on_searchText_textChanged();
+}
+
+void libraryView::on_searchText_textChanged()
+{
+    auto restartTimer = [this](int ms) {
+        if (timerId)
+            killTimer(timerId);
+        timerId = startTimer(ms, Qt::CoarseTimer);
+    };
+    if (!ui->repertorioButton->isChecked()) {
+        if (ui->sfogliaButton->isChecked()) {
+            pageState = 2;
+            restartTimer(kDriveIndexDelayMs);
+        }
+        return;
+    }
+    const QString text = searchString();
+    const bool empty = text.isEmpty();
+    if (ui->titleButton->isChecked()) {
+        if (!isAdding) {
+            const QSignalBlocker quiet(ui->playlistListWidget);
+            ui->playlistListWidget->setCurrentRow(0);
+            // The table now shows library songs, whatever entry it showed:
+            // a drag or the play road must not take them for playlist
+            // entries, nor a download for news.
+            if (headerStatus != AllSongs)
+                updateHeaderBar(AllSongs);
+        }
+        if (empty) {
+            if (timerId)
+                killTimer(timerId);
+            timerId = 0;
+            currentQuery = database->sqlSongsByTitle;
+            if (storeSwitchOn)
+                database->truncateMDSearchTitles();
+        } else if (!storeSwitchOn) {
+            currentQuery = database->sqlTitleFilter;
+        } else {
+            currentQuery = database->sqlTitleFilterWithMD;
+            restartTimer(kStoreDelayMs);
+        }
+        buildTableSongs();
+    } else {
+        const bool artists = ui->artistButton->isChecked();
+        if (empty) {
+            on_backButton_clicked();
+            currentQuery = artists ? database->sqlArtists : database->sqlGenres;
+            if (storeSwitchOn)
+                database->truncateMDSearchGenArt();
+        } else if (!storeSwitchOn) {
+            currentQuery = artists ? database->sqlArtistFilter : database->sqlGenreFilter;
+        } else {
+            currentQuery = artists ? database->sqlArtistFilterWithMD : database->sqlGenreFilterWithMD;
+            restartTimer(kStoreDelayMs);
+        }
+        artists ? buildTableArtists() : buildTableGenres();
+    }
+    if (storeSwitchOn && !empty)
+        return;
+    runQuery(currentQuery, QSqlDatabase::database());
+    ui->titleButton->isChecked() ? buildTableSongs()
+    : ui->artistButton->isChecked() ? buildTableArtists()
+                                    : buildTableGenres();
+}
+
+void libraryView::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != timerId) {
+        QWidget::timerEvent(event);
+        return;
+    }
+    killTimer(timerId);
+    timerId = 0;
+    if (pageState == 2) {
+        filterDriveIndex();
+        return;
+    }
+    if (headerStatus == PlaylistSongs ||
+        (isAdding && (headerStatus == Listing || headerStatus == SongsOfListing)))
+        restoreAddButton();
+    const QString text = searchString();
+    if (!text.isEmpty() && ui->repertorioButton->isChecked() && storeSwitchOn)
+        sendStoreSearch(text);
+}
+
+void libraryView::sendStoreSearch(const QString &text)
+{
+    ui->loadingGifLabel->show();
+    QList<QPair<QString, QString>> fields{{QStringLiteral("lang"), QStringLiteral("2")},
+                                          {QStringLiteral("search"), text}};
+    if (auto *manager = qobject_cast<MelodromeManager *>(storeManager.data())) {
+        if (manager->getUsrPtr() && manager->getUsrPtr()->getUser_id() != 0)
+            fields.append({QStringLiteral("id_user"),
+                           QString::number(manager->getUsrPtr()->getUser_id())});
+    }
+    const char *slot = nullptr;
+    if (ui->titleButton->isChecked()) {
+        database->truncateMDSearchTitles();
+        slot = SLOT(receivedSongListForQuery(QNetworkReply*));
+    } else {
+        database->truncateMDSearchGenArt();
+        slot = ui->artistButton->isChecked() ? SLOT(receivedArtistListForQuery(QNetworkReply*))
+                                             : SLOT(receivedGenreListForQuery(QNetworkReply*));
+    }
+    postToStore(QStringLiteral("/service/songlist.php"), fields, slot, text);
+    // The local rows show at once; the store's join them on its reply.
+    runQuery(currentQuery, QSqlDatabase::database());
+    ui->titleButton->isChecked() ? buildTableSongs()
+    : ui->artistButton->isChecked() ? buildTableArtists()
+                                    : buildTableGenres();
+}
+
+void libraryView::filterDriveIndex()
+{
+    const QString text = searchString();
+    ui->labelSearch->setText(tr("Search results for:") + QLatin1Char(' ') + text);
+    ui->labelSearch->show();
+    if (text.isEmpty()) {
+        pageState = 1;
+        changeState();
+        return;
+    }
+    // Short texts match the start of a name, longer ones anywhere in it.
+    const QString head = text.size() < 3 ? QString() : QStringLiteral("%");
+    indexModel->setFilter(QStringLiteral("file LIKE '") + head + likeLiteral(text) +
+                          QStringLiteral("%' ESCAPE '\\'"));
+    ui->searchLV->resizeColumnsToContents();
+    ui->searchLV->resizeRowsToContents();
+    ui->filesLV->hide();
+    ui->searchLV->show();
+    ui->path->hide();
+    ui->upButton->hide();
+}
+
+void libraryView::on_backButton_clicked()
+{
+    showingSongs = false;
+    const bool empty = searchString().isEmpty();
+    if (ui->artistButton->isChecked()) {
+        buildTableArtists();
+        currentQuery = empty ? database->sqlArtists : database->sqlArtistFilterWithMD;
+    } else if (ui->genreButton->isChecked()) {
+        buildTableGenres();
+        currentQuery = empty ? database->sqlGenres : database->sqlGenreFilterWithMD;
+    }
+    runQuery(currentQuery, QSqlDatabase::database());
+    updateHeaderBar(Listing);
+}
+
+void libraryView::endSearching()
+{
+    ui->labelSearch->hide();
+    ui->searchLV->hide();
+    ui->filesLV->show();
+    ui->path->show();
+    ui->upButton->show();
+}
