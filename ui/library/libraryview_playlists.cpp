@@ -200,18 +200,5 @@ void libraryView::removeSelectedFromPlaylist()
         return;
     if (!yes(tr("Are you sure you want to remove selected songs from the playlist?")))
         return;
-    qDebug() << "Rimuovo una song dalla playlist";
-    QList<int> positions;
-    for (const QModelIndex &index : selected)
-        positions << ui->songsListview->verticalHeader()->visualIndex(index.row());
-    // From the back, so the positions still to go keep their places.
-    std::sort(positions.begin(), positions.end(), std::greater<int>());
-    QList<SongInfo> songs = database->getPlaylistSongs(getPlaylistId());
-    for (int at : positions) {
-        if (at >= 0 && at < songs.size())
-            songs.removeAt(at);
-    }
-    database->reorderSongIntoPlaylist(getPlaylistId(), songs);
-    runQuery(currentQuery, QSqlDatabase::database());
-    buildTableSongs();
+    removeFromPlaylist(selected);
 }
