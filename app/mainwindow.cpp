@@ -8,6 +8,12 @@
 #include "accountview.h"
 #include "chordsView.h"
 #include "constants.h"
+#include "editview.h"
+#include "melodychannelpopup.h"
+#include "mixerview.h"
+#include "settingsview.h"
+#include "soundfontmanager.h"
+#include "volumepopup.h"
 #include "fileCopyThread.h"
 #include "libraryview.h"
 #include "melodromemanager.h"
@@ -69,7 +75,7 @@ bool firstShowDone = false;
 } // namespace
 
 MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices devices)
-    : QMainWindow(parent), ui(new Ui::MainWindow), db(db)
+    : QMainWindow(parent), ui(new Ui::MainWindow), db(db), m_soundfonts(new SoundfontManager)
 {
     // Children built below may reach the window through `mw` already.
     mw = this;
@@ -102,12 +108,24 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
         ui->buttonGroup->setId(button, id);
     connect(ui->buttonGroup, &QButtonGroup::buttonClicked, this, &MainWindow::buttonIndexChanged);
 
+    m_settings = new SettingsView(this, m_engine);
+    connect(m_settings, &SettingsView::runtimeTempoChanged, m_engine, &SoundEngine::changeBpmWithOutSaving);
+    connect(m_settings, &SettingsView::runtimeKeyChanged, m_engine, &SoundEngine::changeKeyWithOutSaving);
+    m_volumePopup = new volumePopup(this);
+    m_melodyPopup = new MelodyChannelPopup(this);
+
     m_user = new User();
     m_user->restore(storeSettings());
     m_store = new MelodromeManager(this, m_user, db);
 
+    m_soundfonts->setSoundfontFilePath(SoundEngine::getSoundfontFilePath());
+    connect(m_soundfonts, &SoundfontManager::soundfontAvailable, this, &MainWindow::onSoundfontAvailable);
+
     connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::on_songBpm_changed);
     connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::on_deltaKey_changed);
+
+    m_edit = new editView(this, m_engine);
+    connect(m_edit, &editView::restartSong, this, &MainWindow::onStartSongPath);
 
     m_library = new libraryView(db, this, m_store);
     connect(m_library, &libraryView::importRequest, this, &MainWindow::on_importRequest_received);
@@ -115,6 +133,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     m_chords = new chordsView(this);
     auto *barLayout = new QHBoxLayout(ui->barWidget);
     barLayout->setContentsMargins(0, 0, 0, 0);
+    m_mixer = new mixerView(this, m_engine);
     m_karaoke = new KaraokeTextWidget(this, m_chords);
     m_karaoke->setObjectName(QStringLiteral("KaraokeTextWidget"));
     m_seekSlider = new SeekTrackSlider(this, m_engine);
@@ -128,14 +147,25 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
         return t;
     });
 
+    changeKaraokeTextAlignment(m_settings->getTextAlign());
+    changeKaraokeTextFont(m_settings->getFont());
+    changeKaraokeTextSize(m_settings->getFontSize());
+    m_chords->setChordInterNotation(m_settings->getChordMode());
+    connect(m_settings, &SettingsView::lyricsOffsetChanged, m_karaoke, &KaraokeTextWidget::setDTimeTextMs);
+    m_karaoke->setDTimeTextMs(m_settings->getLyricsTimeOffset());
+
     ui->verticalLayout_3->addWidget(m_karaoke);
-    barLayout->addWidget(m_library);
-    barLayout->addWidget(m_chords);
+    for (QWidget *view : {static_cast<QWidget *>(m_library), static_cast<QWidget *>(m_edit),
+                          static_cast<QWidget *>(m_chords), static_cast<QWidget *>(m_mixer)})
+        barLayout->addWidget(view);
+    m_edit->hide();
     m_chords->hide();
+    m_mixer->hide();
     ui->screenWidget->hide();
 
     connect(this, &MainWindow::songImported, m_library, &libraryView::addImportedSong);
     connect(this, &MainWindow::doneImporting, m_library, &libraryView::refreshSongView);
+    connect(this, &MainWindow::barDragged, m_mixer, &mixerView::showDetails);
 
     m_accountPopup = new AccountView(this, m_user);
     m_accountPopup->setWindowFlags(Qt::Popup);
@@ -184,21 +214,22 @@ MainWindow::~MainWindow()
     delete m_accountPopup;
     delete m_accountPage;
     delete m_user;
+    delete m_soundfonts;
     delete ui;
 }
 
 void MainWindow::loadSettings()
 {
     QSettings &s = *appSettings;
-    m_volume = s.value(QStringLiteral("Volume/value"), 100u).toUInt();
-    m_engine->changeMusicVolume(m_volume);
+    m_volumePopup->setVolume(s.value(QStringLiteral("Volume/value"), 100u).toUInt());
+    m_engine->changeMusicVolume(unsigned(m_volumePopup->getVolume()));
 
     s.beginGroup(QStringLiteral("WindowsPosition"));
     const std::pair<const char *, int> views[] = {
         {"libraryView", Library}, {"editView", Editing}, {"mixerView", Mixer}, {"chordsView", Chords}};
     for (const auto &[key, id] : views) {
         const QRect r = s.value(QLatin1String(key), -1).toRect();
-        if (r.isValid() && viewFor(id) != m_karaoke)  // the edit and mixer pages are not built yet
+        if (r.isValid())
             openWindowAtLoad(id, r);
     }
     QRect main = s.value(QStringLiteral("MainWindow"), -1).toRect();
@@ -219,7 +250,9 @@ void MainWindow::loadSettings()
     }
     s.endGroup();
 
-    m_engine->setMelodyMuteTrack(s.value(QStringLiteral("MidiSettings/MelodyTrack"), 0).toInt());
+    const int melodyTrack = s.value(QStringLiteral("MidiSettings/MelodyTrack"), 0).toInt();
+    m_engine->setMelodyMuteTrack(melodyTrack);
+    m_melodyPopup->loadSavedIndex(melodyTrack);
     m_melodyMute = s.value(QStringLiteral("MidiSettings/MelodyMute"), 0).toInt();
     changeMelodyButtonState();
 
@@ -233,7 +266,10 @@ QWidget *MainWindow::viewFor(int viewId) const
         return m_chords;
     if (viewId == Library)
         return m_library;
-    // The edit and mixer pages are not built yet.
+    if (viewId == Editing)
+        return m_edit;
+    if (viewId == Mixer)
+        return m_mixer;
     return m_karaoke;
 }
 
@@ -250,9 +286,8 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
 void MainWindow::buttonIndexChanged(QAbstractButton *button)
 {
     const int id = ui->buttonGroup->id(button);
-    // The edit and mixer pages are not built yet: their place stays empty.
-    QWidget *view = id == Editing || id == Mixer ? nullptr : viewFor(id);
-    if (view && view->parentWidget() != ui->screenWidget && view->parentWidget() != ui->barWidget) {
+    QWidget *view = viewFor(id);
+    if (view->parentWidget() != ui->screenWidget && view->parentWidget() != ui->barWidget) {
         QWidget *window = view->window();
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
         window->activateWindow();
@@ -270,8 +305,8 @@ void MainWindow::buttonIndexChanged(QAbstractButton *button)
         ui->dragWidget->hide();
         return;
     }
-    if (id == Library)
-        m_library->show();
+    if (id == Library || id == Editing || id == Mixer)
+        view->show();
     if (id == Chords) {
         m_chords->show();
         if (height() > m_chords->height() + ui->screenWidget->height())
@@ -292,10 +327,8 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::startDelayedFunc()
 {
-    // Until the settings page connects the stored output, the program's own
-    // synthesizer plays on the default audio device.
-    if (m_engine->midiOutputIndex() != SoundEngine::kSynthIndex || !m_engine->getIsMidiPortConnected())
-        m_engine->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
+    m_settings->connectSoundCard();
+    m_settings->connectAudioDevice();
     // The first page comes before any request that may wait on the network.
     ui->stackedWidget->setCurrentWidget(m_user->isUserLogged() ? ui->pageMain : ui->pageLogin);
     ui->playButton->setFocus();
@@ -380,7 +413,7 @@ void MainWindow::playByAction(int action)
     if (!currSong->isLoaded())
         return;
     if (action == -1)
-        action = appSettings->value(QStringLiteral("System/DoubleClickAction"), 0).toInt();
+        action = m_settings->getPlayAction();
     if (action == 0)
         m_engine->setPlayingState(SoundEngine::ePsPlaying);
 }
@@ -389,6 +422,7 @@ void MainWindow::showSongInfo(const SongInfo &info)
 {
     ui->lcdFrame->clearSongInfo();
     ui->lcdFrame->showSongInfo(info);
+    m_edit->setBpmAndKeySign(info.bpm, info.keySign);
 }
 
 SongInfo MainWindow::readSongInfo(const QString &path) const
@@ -518,8 +552,39 @@ void MainWindow::changeMelodyTrack(int track)
 
 void MainWindow::volumeChanged(int value)
 {
-    m_volume = unsigned(qMax(0, value));
-    m_engine->changeMusicVolume(m_volume);
+    m_engine->changeMusicVolume(unsigned(qMax(0, value)));
+}
+
+void MainWindow::showUnder(QWidget *button, QWidget *popup)
+{
+    const QPoint at = button->mapToGlobal(QPoint(0, 0));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const int x = at.x() + (button->width() - popup->width()) / 2;
+    const int y = at.y() + button->height() + ui->menuBar->height();
+    popup->move(qBound(screen.left(), x, qMax(screen.left(), screen.right() - popup->width())), y);
+    popup->show();
+}
+
+void MainWindow::on_volumeButton_clicked()
+{
+    showUnder(ui->volumeButton, m_volumePopup);
+}
+
+void MainWindow::on_melodyChButton_clicked()
+{
+    showUnder(ui->melodyChButton, m_melodyPopup);
+}
+
+void MainWindow::on_optionsButton_clicked()
+{
+    showUnder(ui->optionsButton, m_settings);
+}
+
+void MainWindow::onSoundfontAvailable()
+{
+    // The synthesizer reads its bank when it opens: open it again on the new one.
+    if (m_engine->midiOutputIndex() == SoundEngine::kSynthIndex)
+        m_engine->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
 }
 
 void MainWindow::pressedLook(QAbstractButton *button, const char *picture)
@@ -565,6 +630,7 @@ void MainWindow::changeChordsSettings(int mode)
     qDebug() << "Changed chords mode " << mode;
     m_chords->setChordInterNotation(mode);
     ui->lcdFrame->setChordLang(mode);
+    m_edit->setChordLang(mode);
     m_library->setChordLang(mode);
 }
 
@@ -595,7 +661,7 @@ void MainWindow::importingDone(QStringList, QStringList)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    appSettings->setValue(QStringLiteral("Volume/value"), m_volume);
+    appSettings->setValue(QStringLiteral("Volume/value"), unsigned(m_volumePopup->getVolume()));
     m_engine->setPlayingState(SoundEngine::ePsPaused);
     QMainWindow::closeEvent(event);
 }

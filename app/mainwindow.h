@@ -21,10 +21,16 @@ class AccountView;
 class DatabaseHelper;
 class KaraokeTextWidget;
 class MelodromeManager;
+class MelodyChannelPopup;
+class SettingsView;
+class SoundfontManager;
 class QAbstractButton;
 class SeekTrackSlider;
 class User;
 class chordsView;
+class editView;
+class mixerView;
+class volumePopup;
 class libraryView;
 class fileCopyThread;
 
@@ -47,6 +53,9 @@ public:
 
     SoundEngine *engine() const { return m_engine; }
     KaraokeTextWidget *karaokeView() const { return m_karaoke; }
+    SettingsView *settingsView() const { return m_settings; }
+    mixerView *mixer() const { return m_mixer; }
+    editView *editor() const { return m_edit; }
     int melodyMuteMode() const { return m_melodyMute; }
 
 public slots:
@@ -82,6 +91,10 @@ private slots:
     void on_rewButton_clicked();
     void on_fwdButton_clicked();
     void on_melodyMuteButton_clicked();
+    void on_volumeButton_clicked();
+    void on_melodyChButton_clicked();
+    void on_optionsButton_clicked();
+    void onSoundfontAvailable();
     void on_FeedbackButton_clicked();
     void on_storeButton_clicked() {}
     void startDelayedFunc();
@@ -107,6 +120,8 @@ private:
     // Stop and unload, then ready, without the unload counting as a song end.
     void stopForRequest();
     void showSongInfo(const SongInfo &info);
+    // Shows the pop-up centred under the header button, inside the screen.
+    void showUnder(QWidget *button, QWidget *popup);
     QWidget *viewFor(int viewId) const;
 
     Ui::MainWindow *ui;
@@ -115,6 +130,12 @@ private:
     fileCopyThread *m_copyThread = nullptr;
     User *m_user = nullptr;
     MelodromeManager *m_store = nullptr;
+    SoundfontManager *m_soundfonts = nullptr;
+    SettingsView *m_settings = nullptr;
+    volumePopup *m_volumePopup = nullptr;
+    MelodyChannelPopup *m_melodyPopup = nullptr;
+    editView *m_edit = nullptr;
+    mixerView *m_mixer = nullptr;
     AccountView *m_accountPopup = nullptr;
     AccountView *m_accountPage = nullptr;
     chordsView *m_chords = nullptr;
@@ -127,7 +148,6 @@ private:
     QString m_songFolder;
     bool m_karaokeDetached = false;
     int m_melodyMute = 0;
-    unsigned m_volume = 100;
     // Set while the window itself stops the song for a new request.
     bool m_ownUnload = false;
 };

@@ -4,6 +4,12 @@
 #include "SynthAudioSink.h"
 #include "chordsView.h"
 #include "constants.h"
+#include "editview.h"
+#include "libraryview.h"
+#include "melodychannelpopup.h"
+#include "mixerview.h"
+#include "settingsview.h"
+#include "volumepopup.h"
 #include "mainwindow.h"
 #include "resourcepaths.h"
 #include "testutil.h"
@@ -238,10 +244,41 @@ private slots:
         }
     }
 
+    // Each tab shows its page in the bar, each header button its pop-up.
+    void tabsAndPopups_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("library") << "LibraryButton" << "libraryView";
+        QTest::newRow("edit") << "EditButton" << "editView";
+        QTest::newRow("mixer") << "MixerButton" << "mixerView";
+        QTest::newRow("chords") << "ChordsButton" << "chordsView";
+        QTest::newRow("volume") << "volumeButton" << "volumePopup";
+        QTest::newRow("melody channel") << "melodyChButton" << "MelodyChannelPopup";
+        QTest::newRow("options") << "optionsButton" << "SettingsView";
+    }
+    void tabsAndPopups()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, shown);
+        window()->show();
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        QTest::mouseClick(find<QPushButton>(button.toLatin1()), Qt::LeftButton);
+        const QStringList pages{"libraryView", "editView", "mixerView", "chordsView"};
+        for (QWidget *w : window()->findChildren<QWidget *>()) {
+            const QString type = QLatin1String(w->metaObject()->className());
+            if (type == shown)
+                QVERIFY2(w->isVisible(), qPrintable(type));
+            else if (pages.contains(type) && pages.contains(shown))
+                QVERIFY2(!w->isVisible(), qPrintable(type));
+        }
+    }
+
     // Closing while a song plays pauses it and keeps the volume.
     void closeWhilePlaying()
     {
-        window()->volumeChanged(77);
+        // The volume pop-up reports to the window, which stores the value on close.
+        window()->findChild<volumePopup *>()->setVolume(77);
         QVERIFY(window()->onStartSongPath(song("a"), 0));
         QVERIFY(window()->close());
         QCOMPARE(int(state()), 2);
