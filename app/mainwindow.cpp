@@ -129,6 +129,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
 
     m_library = new libraryView(db, this, m_store);
     connect(m_library, &libraryView::importRequest, this, &MainWindow::on_importRequest_received);
+    connect(m_library, &libraryView::startSongInfo, this, &MainWindow::onStartSongInfo);
+    connect(m_library, &libraryView::startSongPath, this, &MainWindow::onStartSongPath);
 
     m_chords = new chordsView(this);
     auto *barLayout = new QHBoxLayout(ui->barWidget);
