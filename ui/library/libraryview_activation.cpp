@@ -164,22 +164,6 @@ void libraryView::playDownloadedSong(SongInfo song)
 
 QString libraryView::getSelectedPath()
 {
-    if (pageState == 0) {
-        const QModelIndex index = ui->songsListview->currentIndex();
-        if (headerStatus == Listing || headerStatus == StoreNews || !index.isValid() ||
-            isStoreRow(index.row()))
-            return QString();
-        return database->selectSongById(field(songModel->record(index.row()), "IdSong").toInt())
-            .innerPath;
-    }
-    if (pageState == 1) {
-        const QModelIndex index = ui->filesLV->currentIndex();
-        const QFileInfo file = folderModel->fileInfo(index);
-        return index.isValid() && file.isFile() ? file.absoluteFilePath() : QString();
-    }
-    const QModelIndex index = ui->searchLV->currentIndex();
-    if (!index.isValid())
-        return QString();
-    const QSqlRecord record = indexModel->record(index.row());
-    return field(record, "path").toString() + field(record, "file").toString();
+    QWidget *const shown[] = {ui->songsListview, ui->filesLV, ui->searchLV};
+    return focusedPath(shown[qBound(0, pageState, 2)]);
 }

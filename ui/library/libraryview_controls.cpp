@@ -64,14 +64,14 @@ void libraryView::on_importButton_clicked()
     emit importRequest(urls);
 }
 
-// The path Return and Space act on in the focused view: a library song's
-// file, a browsed file or an indexed one; empty for a listing row, a store
-// row or a folder.
+// The path Return, Space and the play button act on in a view: a library
+// song's file, a browsed file or an indexed one; empty for a listing row, a
+// store row or a folder.
 QString libraryView::focusedPath(QWidget *view) const
 {
     if (view == ui->songsListview) {
         const int row = ui->songsListview->currentIndex().row();
-        return row < 0 || isStoreRow(row)
+        return row < 0 || headerStatus == Listing || headerStatus == StoreNews || isStoreRow(row)
                    ? QString()
                    : songModel->record(row).value(QStringLiteral("innerPath")).toString();
     }

@@ -1,53 +1,19 @@
 // The library page's double click, playlist editing and search on a real
 // library file, with the local test store answering the store's requests.
-#include "DatabaseHelper.h"
-#include "libraryview.h"
-#include "prompter.h"
-#include "teststore.h"
-#include "testutil.h"
-
-#include <QFile>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QSqlQuery>
-#include <QTableView>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <memory>
-
+#include "libraryfixture.h"
 #include "melodromemanager.h"
 #include "user.h"
 
-class TestLibraryEdit : public QObject
+#include <QHeaderView>
+#include <QSqlQuery>
+
+class TestLibraryEdit : public QObject, LibraryFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> home;
-    std::unique_ptr<DatabaseHelper> db;
-    std::unique_ptr<libraryView> page;
-    TestStore store;
     QStringList asked;
 
-    QTableView *table() { return page->findChild<QTableView *>("songsListview"); }
-    QPushButton *button(const char *name) { return page->findChild<QPushButton *>(name); }
-    QLineEdit *search() { return page->findChild<QLineEdit *>("searchText"); }
-    QString cell(int row, int column = 2) { return table()->model()->index(row, column).data().toString(); }
     void dclick(int row) { emit table()->doubleClicked(table()->model()->index(row, 2)); }
-    void makePage(QObject *manager = nullptr)
-    {
-        page = std::make_unique<libraryView>(db.get(), nullptr, manager);
-        page->resize(1200, 700);
-        page->show();
-    }
-    void side(int row)
-    {
-        auto *list = page->findChild<QListWidget *>("playlistListWidget");
-        list->setCurrentRow(row);
-        emit list->clicked(list->model()->index(row, 0));
-    }
     QString stored() // playlist 5 in play order
     {
         QStringList titles;
@@ -61,19 +27,10 @@ private slots:
 
     void init()
     {
-        home = std::make_unique<QTemporaryDir>();
-        qputenv("HOME", home->path().toUtf8());
-        db = std::make_unique<DatabaseHelper>();
-        QVERIFY(db->initDb() && db->connect());
-        for (const char *entry : {"abc Queen", "abd Queen", "bcd Abba", "cde Abba", "xyz Zed"}) {
-            SongInfo s;
-            s.title = QString(entry).section(' ', 0, 0);
-            s.artist = QString(entry).section(' ', 1);
-            const QString path = db->getLibraryFolder() + s.title + ".mid";
-            QVERIFY(TestUtil::writeFile(path, "x") && db->checkSong(s, path));
-        }
+        open();
+        for (const char *entry : {"abc Queen", "abd Queen", "bcd Abba", "cde Abba", "xyz Zed"})
+            addSong(QString(entry).section(' ', 0, 0), QString(entry).section(' ', 1));
         db->insertPlaylist("Live");
-        store.reset();
         asked.clear();
         Prompter::setScript([this](const QString &title, const QString &text, QMessageBox::StandardButtons) {
             asked << title + "|" + text;
@@ -81,14 +38,7 @@ private slots:
         });
         makePage();
     }
-
-    void cleanup()
-    {
-        Prompter::setScript({});
-        libraryView::setTextPrompt({});
-        page.reset();
-        db.reset();
-    }
+    void cleanup() { close(); }
 
     // A library row plays once with its song; a deleted file only says so.
     void activateLibraryRow()
@@ -101,12 +51,17 @@ private slots:
         QCOMPARE(play.size(), 1);
         QCOMPARE(play.first().at(0).value<SongInfo>().title, QString("bcd"));
         QCOMPARE(play.first().at(1).toInt(), -1);
+        // The play button takes the current row's file.
+        table()->setCurrentIndex(table()->model()->index(2, 2));
+        QCOMPARE(page->getSelectedPath(), db->getLibraryFolder() + "bcd.mid");
     }
 
     // An artist of the listing opens its songs; back returns to the listing.
     void openArtist()
     {
         button("artistButton")->click();
+        table()->setCurrentIndex(table()->model()->index(0, 1));
+        QCOMPARE(page->getSelectedPath(), QString());
         dclick(cell(0, 1) == "Abba" ? 0 : 1);
         QCOMPARE(page->getHeaderStatus(), int(libraryView::SongsOfListing));
         QVERIFY(button("backButton")->isVisible());

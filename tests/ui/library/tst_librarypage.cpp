@@ -1,24 +1,12 @@
 // The library page on a real library file with songs registered through the
 // database helper, and the store's replies from the local test store.
-#include "DatabaseHelper.h"
-#include "libraryview.h"
+#include "libraryfixture.h"
 #include "popupform.h"
-#include "prompter.h"
-#include "teststore.h"
-#include "testutil.h"
 
 #include <QHeaderView>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
-#include <QTableView>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -45,52 +33,20 @@ int count(const QSqlDatabase &db, const QString &sql)
 
 } // namespace
 
-class TestLibraryPage : public QObject
+class TestLibraryPage : public QObject, LibraryFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> home;
-    std::unique_ptr<DatabaseHelper> db;
-    std::unique_ptr<libraryView> page;
-    TestStore store;
-
-    QTableView *table() { return page->findChild<QTableView *>("songsListview"); }
-    QLineEdit *search() { return page->findChild<QLineEdit *>("searchText"); }
-    int rows() { return table()->model()->rowCount(); }
-
-    void add(const QString &title, const QString &artist, const QString &genre, int fromSub = 0)
-    {
-        SongInfo s;
-        s.title = title;
-        s.artist = artist;
-        s.genre = genre;
-        s.format = "MIDI";
-        s.isFromSub = fromSub;
-        const QString path = db->getLibraryFolder() + QString::number(qHash(title)) + ".mid";
-        TestUtil::writeFile(path, "x");
-        QVERIFY(db->checkSong(s, path));
-    }
-
-    void click(int row)
-    {
-        QListWidget *list = page->findChild<QListWidget *>("playlistListWidget");
-        emit list->clicked(list->model()->index(row, 0));
-    }
 
 private slots:
     void initTestCase() { QVERIFY(store.start()); }
 
     void init()
     {
-        home = std::make_unique<QTemporaryDir>();
-        qputenv("HOME", home->path().toUtf8());
-        db = std::make_unique<DatabaseHelper>();
-        QVERIFY(db->initDb());
-        QVERIFY(db->connect());
-        add("Don't \"Stop\" Me", "Queen", "Rock");
-        add("Ода к радости", "Бетховен", "Classica");
-        add("夜曲", "周杰伦", "Pop");
-        add("Bought", "Queen", "Rock", 1);
+        open();
+        addSong("Don't \"Stop\" Me", "Queen", "Rock");
+        addSong("Ода к радости", "Бетховен", "Classica");
+        addSong("夜曲", "周杰伦", "Pop");
+        addSong("Bought", "Queen", "Rock", 1);
         SongInfo news;
         news.title = "News song";
         news.isFromSub = 2;
@@ -98,18 +54,10 @@ private slots:
         db->insertPlaylist("Live");
         db->insertPlaylist("Empty");
         QVERIFY(db->insertSongInPlayList(1, 5));
-        page = std::make_unique<libraryView>(db.get(), nullptr, nullptr);
-        page->resize(1200, 700);
-        page->show();
+        makePage();
         store.reset();
     }
-
-    void cleanup()
-    {
-        Prompter::setScript({});
-        page.reset();
-        db.reset();
-    }
+    void cleanup() { close(); }
 
     // Each entry of the side list shows its rows in its header state with
     // the header buttons that state offers.
@@ -141,7 +89,7 @@ private slots:
         QFETCH(int, rowCount);
         QFETCH(QStringList, buttons);
         QFETCH(bool, enabled);
-        click(entry);
+        side(entry);
         QCOMPARE(page->getHeaderStatus(), state);
         QCOMPARE(rows(), rowCount);
         for (QPushButton *b : page->findChild<QWidget *>("PlayListHead")->findChildren<QPushButton *>()) {
@@ -159,12 +107,12 @@ private slots:
     // The artist filter lists artists; another entry goes back to titles.
     void artistListing()
     {
-        page->findChild<QPushButton *>("artistButton")->click();
+        button("artistButton")->click();
         QCOMPARE(page->getHeaderStatus(), 3);
         QCOMPARE(table()->model()->columnCount(), 3);
         QCOMPARE(rows(), 3);
-        click(2);
-        QVERIFY(page->findChild<QPushButton *>("titleButton")->isChecked());
+        side(2);
+        QVERIFY(button("titleButton")->isChecked());
         QCOMPARE(rows(), 1);
     }
 
