@@ -4,7 +4,26 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace TestUtil {
+
+bool onFullDisk(qint64 bytes, const std::function<void()> &write)
+{
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit full = before;
+    full.rlim_cur = rlim_t(bytes);
+    // A write past the limit fails with EFBIG instead of killing the test.
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    const bool limited = setrlimit(RLIMIT_FSIZE, &full) == 0;
+    if (limited)
+        write();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, handler);
+    return limited;
+}
 
 QByteArray runPython(const QString &script, const QStringList &args)
 {

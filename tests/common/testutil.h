@@ -25,6 +25,21 @@ int runProgram(const QString &program, const QStringList &args,
                QByteArray *out = nullptr, QByteArray *err = nullptr,
                int timeoutMs = 120000);
 
+// The child of `parent` named `name`; a missing one stops the run with its
+// name rather than a crash.
+template <class T>
+T *child(const QObject *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no child named %s", name);
+    return found;
+}
+
+// Runs `write` as on a full disk: a file can grow to `bytes` and no further.
+// False when the limit could not be set.
+bool onFullDisk(qint64 bytes, const std::function<void()> &write);
+
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &data);
 

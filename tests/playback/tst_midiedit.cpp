@@ -10,9 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
 
 using Edit = std::function<void(MidiEdit &)>;
 Q_DECLARE_METATYPE(Edit)
@@ -218,15 +216,8 @@ private slots:
         QCOMPARE(m_edit.SaveToFile(m_song), 0); // the backup exists from here on
         m_edit.TrackVolumeChanged(30, 0, 0);
         const QByteArray before = TestUtil::readFile(m_song);
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        rlimit full = limit;
-        full.rlim_cur = rlim_t(before.size() / 2);
-        auto handler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &full), 0);
-        const int result = m_edit.SaveToFile(m_song);
-        setrlimit(RLIMIT_FSIZE, &limit);
-        std::signal(SIGXFSZ, handler);
+        int result = 0;
+        QVERIFY(TestUtil::onFullDisk(before.size() / 2, [&] { result = m_edit.SaveToFile(m_song); }));
         QCOMPARE(result, -2);
         QCOMPARE(TestUtil::readFile(m_song), before);
         QVERIFY(m_edit.hasUnsavedEdits());

@@ -7,9 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 #include <unistd.h>
 
 class TestSongRW : public QObject
@@ -136,15 +134,7 @@ private slots:
             QVERIFY(getuid() != 0 || seteuid(0) == 0);
             QFile::setPermissions(songs, readable | P::WriteOwner);
         } else {
-            rlimit before{};
-            getrlimit(RLIMIT_FSIZE, &before);
-            rlimit small = before;
-            small.rlim_cur = rlim_t(original.size() / 2);
-            auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-            saved = editor->saveToFile(path);
-            setrlimit(RLIMIT_FSIZE, &before);
-            std::signal(SIGXFSZ, oldHandler);
+            QVERIFY(TestUtil::onFullDisk(original.size() / 2, [&] { saved = editor->saveToFile(path); }));
         }
         QVERIFY(!saved);
         QCOMPARE(TestUtil::readFile(path), original);

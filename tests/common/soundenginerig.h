@@ -15,7 +15,7 @@
 
 #include <cmath>
 
-class EngineRig
+class SoundEngineRig
 {
 public:
     QTemporaryDir dir;
@@ -35,7 +35,7 @@ public:
                  0);
     }
 
-    EngineRig()
+    SoundEngineRig()
     {
         Song::initSong();
         MIDI_CONST_SetTrkGsNames(SOUNDSET_SOFT_SYNTH, nullptr);
@@ -46,7 +46,7 @@ public:
             QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")});
         engine->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
     }
-    ~EngineRig() { engine->setPlayingState(SoundEngine::ePsStopUnload); }
+    ~SoundEngineRig() { engine->setPlayingState(SoundEngine::ePsStopUnload); }
 
     // The main window's road: stop and unload, ready, load, play.
     bool play(const QString &path)
