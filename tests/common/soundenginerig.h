@@ -9,7 +9,6 @@
 #include "SynthAudioSink.h"
 #include "testutil.h"
 
-#include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -69,10 +68,7 @@ public:
     template <typename F>
     static bool waitFor(F done)
     {
-        QDeadlineTimer limit(20000);
-        while (!done() && !limit.hasExpired())
-            QTest::qWait(10);
-        return done();
+        return QTest::qWaitFor(done, 20000);
     }
     bool sounding() { return waitFor([this] { return level(100) > 0.003; }); }
     // Past the release and reverb tails.

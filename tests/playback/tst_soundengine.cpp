@@ -67,10 +67,7 @@ class TestSoundEngine : public QObject
     template <typename F>
     static bool waitFor(F done)
     {
-        QDeadlineTimer limit(20000);
-        while (!done() && !limit.hasExpired())
-            QTest::qWait(20);
-        return done();
+        return QTest::qWaitFor(done, 20000);
     }
     bool sounding() { return waitFor([this] { return rms(render(100)) > kSounding; }); }
     // Until the release and reverb tails have died away.
