@@ -41,12 +41,20 @@ struct FakeDevices : DeviceSource {
     int closed = 0;
 
     QMap<QString, int> listSoundCards() override { return midi; }
-    bool connectToSoundCardByIdx(int index) override { return tried << index, midiOpen = !refusing.contains(index); }
+    bool connectToSoundCardByIdx(int index) override
+    {
+        tried << index;
+        return midiOpen = !refusing.contains(index);
+    }
     bool getIsMidiPortConnected() override { return midiOpen; }
     void closeMidiPort() override { ++closed, midiOpen = false; }
     QMap<int, QString> listAudioDevices() override { return audio; }
     int getDefaultOutputAudioDevice() override { return 3; }
-    bool connectAudioDeviceById(int id, const QString &) override { return tried << id, !refusing.contains(id); }
+    bool connectAudioDeviceById(int id, const QString &) override
+    {
+        tried << id;
+        return !refusing.contains(id);
+    }
     bool isPlaying() override { return playing; }
 };
 
