@@ -15,7 +15,6 @@ namespace {
 const char *const LOG_SRC = "../common-sound/sequencer/Fading";
 
 constexpr int CROSSFADE_HALF = 10;
-constexpr int FADE_HALF = 50;
 constexpr int FADE_IN_INSERTS = 90;
 constexpr int FADE_OUT_STARTED = 99;
 constexpr uint32_t FADE_STEP_TICKS = 40;
@@ -204,7 +203,7 @@ void fadeOutTask()
     setMidiGeneralVolume(FADE_TERM, jumpFadeFactor);
     if (jumpFadeFactor == 0)
         fadeOutEnd();
-    else if (jumpFadeFactor == FADE_HALF)
+    else if (jumpFadeFactor == LEVEL_FADE_HALF)
         HalfFadeOutOperation();
 }
 
@@ -212,13 +211,13 @@ void fadeInTask()
 {
     if (!fadeStep())
         return;
-    setMidiGeneralVolume(FADE_TERM, 100 - jumpFadeFactor);
+    setMidiGeneralVolume(FADE_TERM, LEVEL_FADE_START_FACTOR - jumpFadeFactor);
     MidiStream *entering = streamWith(SF_XFADE_SAVED_DB);
     if (jumpFadeFactor == FADE_IN_INSERTS) {
         if (entering)
             INSERTS_LoadAllFromDb(entering->db, entering->port, nullptr, nullptr);
         C_SIGNAL_SendMidiMuteWrapper(0);
-    } else if (jumpFadeFactor == FADE_HALF) {
+    } else if (jumpFadeFactor == LEVEL_FADE_HALF) {
         SEQUENCER_EX_MelodyClick_ResetChan();
         setTextAreaActive(nowIsPlaying.load());
         prescalerFade = reloadValPrescalerFade;
@@ -247,8 +246,8 @@ const uint8_t *FadeInCurve = FadeInCurveLinear;
 uint8_t FadeDiscoMode = 0;
 uint8_t multipleFadeCurve = 0;
 int jumpFadeFactor = 0;
-int jumpFadeFactor1 = 20;
-int jumpFadeFactor2 = 20;
+int jumpFadeFactor1 = CROSSFADE_START_FACTOR;
+int jumpFadeFactor2 = CROSSFADE_START_FACTOR;
 uint32_t prescalerFade = 0;
 uint32_t reloadValPrescalerFade = 0;
 
