@@ -14,9 +14,15 @@
 namespace {
 const char *const LOG_SRC = "../common-sound/sequencer/Fading";
 
-constexpr int CROSSFADE_HALF = 10;
+// Half way down a cross-fade the entering song becomes the shown one and
+// takes over the insertion effects.
+constexpr int CROSSFADE_HALF = CROSSFADE_START_FACTOR / 2;
+// A fade-in binds the entering song's insertion effects once its first tenth
+// has sounded, so they never come in at full level.
 constexpr int FADE_IN_INSERTS = 90;
-constexpr int FADE_OUT_STARTED = 99;
+// The first step of a fade-out is when a waiting jump is announced.
+constexpr int FADE_OUT_STARTED = LEVEL_FADE_START_FACTOR - 1;
+// 100 steps 41 ticks apart: a fade-in or fade-out lasts about four seconds.
 constexpr uint32_t FADE_STEP_TICKS = 40;
 constexpr int CROSSFADE_SOURCE = 1;   // the cross-fade term of an output
 constexpr int FADE_TERM = 1;          // general and per-channel fade terms

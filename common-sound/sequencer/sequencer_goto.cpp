@@ -347,7 +347,7 @@ int TheGotoProcedure(MidiStream *stream)
     return GOTO_OK;
 }
 
-int GOTO_BuildChaseEvents(int bar, int twoOutputs, const MidiInfos *infos, MidiStream *stream)
+int SEQUENCER_EX_BuildChaseEvents(int bar, int twoOutputs, const MidiInfos *infos, MidiStream *stream)
 {
     rtLogMsg(4, LOG_SRC, __LINE__, "Building chase events struct");
     if (!infos)
@@ -430,7 +430,7 @@ int ActionJumpDifferentSong_TMP(s_StreamData *song, int bar)
     SEQUENCER_EX_SetFastRun(0);
     jumpStatus.store(JUMP_DIFFERENT_SONG);
     const bool two = (sflags(s) & SF_USES_SECOND_PORT) != 0;
-    if (!GOTO_BuildChaseEvents(s->startBar, two, infos, s)) {
+    if (!SEQUENCER_EX_BuildChaseEvents(s->startBar, two, infos, s)) {
         CloseStream(role);
         jumpStatus.store(0);
         return 0;
@@ -598,7 +598,7 @@ int SEQUENCER_EX_ActionJumpImmediateSameSong(int bar, int atBar)
     stSet(ST_JUMP_PREPARED);
     stop.store(0);
     const bool two = (sflags(s) & SF_USES_SECOND_PORT) != 0;
-    if (!GOTO_BuildChaseEvents(start, two, roleInfos(role), s)) {
+    if (!SEQUENCER_EX_BuildChaseEvents(start, two, roleInfos(role), s)) {
         CloseStream(role);
         stClear(ST_JUMP_PREPARED);
         jumpStatus.store(0);
@@ -630,7 +630,7 @@ int SEQUENCER_EX_ActionJumpMP3Midi(s_StreamData *song, int bar)
     MidiStream *s = roleStream(0);
     nowIsPlaying.store(0);
     const int start = bar > 2 ? bar : 2;
-    if (!GOTO_BuildChaseEvents(start, (sflags(s) & SF_USES_SECOND_PORT) != 0, roleInfos(0), s)) {
+    if (!SEQUENCER_EX_BuildChaseEvents(start, (sflags(s) & SF_USES_SECOND_PORT) != 0, roleInfos(0), s)) {
         CloseStream(0);
         return 0;
     }

@@ -71,21 +71,6 @@ private slots:
         QCOMPARE(rig.send("80 3C 00"), 1);
     }
 
-    void masterVolume()
-    {
-        QVERIFY(noteLevel("F0 7F 7F 04 01 00 00 F7") < 1e-6);
-        const double full = noteLevel("F0 7F 7F 04 01 00 58 F7");
-        const double half = noteLevel("F0 7F 7F 04 01 00 2C F7");
-        QVERIFY(full > 1e-3);
-        QVERIFY2(qAbs(full / half - 2.0) < 0.02, qPrintable(QString::number(full / half)));
-        // Any device byte; a reset keeps the music volume.
-        Rig rig;
-        QVERIFY(rig.start());
-        QCOMPARE(rig.send("F0 7F 10 04 01 00 2C F7"), 1);
-        rig.send("F0 7E 7F 09 01 F7");
-        QCOMPARE(rig.synth->gain(), float(SoftSynth::kFullGain * (44 << 7) / 16383.0));
-    }
-
     void resetsSilenceAndRestoreDrums()
     {
         Rig rig;
