@@ -25,11 +25,6 @@ Bytes sysEx(int writer, int seq)
     return m;
 }
 
-int seqOf(const Bytes &m, int hiPos)
-{
-    return (m[hiPos] << 7) | m[hiPos + 1];
-}
-
 // Runs the drain loop (queues 1, 2, 4 as the Sequencer does) until done is set
 // and every queue is empty.
 void drainUntil(Sound::MidiInterface *mi, const std::atomic<bool> &done)

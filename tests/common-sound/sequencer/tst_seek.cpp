@@ -283,18 +283,6 @@ private slots:
         QCOMPARE(int(notes[1].bytes[1]), keyOf(0, 1));
     }
 
-    void refusedSeeks()
-    {
-        Playing p(barSong(20), 2);
-        EngineRig &rig = p.rig;
-        SEQUENCER_EX_ActionPause();
-        QCOMPARE(SEQUENCER_EX_SeekBar(10, 0), 1);
-        QCOMPARE(SEQUENCER_EX_SeekBar(15, 0), 0);
-        SEQUENCER_EX_ActionStop();
-        QCOMPARE(SEQUENCER_EX_SeekBar(5, 0), 0);
-        QCOMPARE(rig.sigs.count("seekDone"), 0);
-    }
-
     // After the song has ended there is nothing to seek in: refused at once,
     // without waiting for a rewind that can never arrive.
     void seekAfterTheSongEnded()
@@ -306,18 +294,6 @@ private slots:
         QCOMPARE(SEQUENCER_EX_SeekBar(1, 0), 0);
         QCOMPARE(SEQUENCER_EX_SeekBar(0, 0), 0);
         QCOMPARE(rig.driver.now(), before);
-    }
-
-    void armedSeekFiresAtItsBar()
-    {
-        Playing p(barSong(20), 1);
-        EngineRig &rig = p.rig;
-        QCOMPARE(SEQUENCER_EX_SeekBar(2, 5), 1);
-        QVERIFY(rig.driver.runUntil([&] { return rig.sigs.count("seekDone") > 0; }, 20000));
-        QCOMPARE(SEQUENCER_EX_GetCurrentBar(), 2);
-        const std::vector<SignalEvent> bars = rig.sigs.named("bar");
-        QVERIFY(!bars.empty());
-        QCOMPARE(bars.back().a, 5);
     }
 
 };
