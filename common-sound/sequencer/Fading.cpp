@@ -17,8 +17,8 @@ const char *const LOG_SRC = "../common-sound/sequencer/Fading";
 // Half way down a cross-fade the entering song becomes the shown one and
 // takes over the insertion effects.
 constexpr int CROSSFADE_HALF = CROSSFADE_START_FACTOR / 2;
-// A fade-in binds the entering song's insertion effects once its first tenth
-// has sounded, so they never come in at full level.
+// The entering song's insertion effects are bound a tenth of the way into a
+// fade-in.
 constexpr int FADE_IN_INSERTS = 90;
 // The first step of a fade-out is when a waiting jump is announced.
 constexpr int FADE_OUT_STARTED = LEVEL_FADE_START_FACTOR - 1;
