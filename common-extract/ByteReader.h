@@ -50,16 +50,26 @@ struct ByteReader {
     // out of data or is longer.
     bool vlq(uint32_t &out, int maxBytes = 4)
     {
+        return readVlq([this](uint8_t &b) { return u8(b); }, out, maxBytes) == VlqRead::Ok;
+    }
+
+    enum class VlqRead { Ok, OutOfData, TooLong };
+    // The one decoder of variable-length quantities, for readers that take
+    // their bytes elsewhere: next(uint8_t &) yields the next byte or false.
+    // Values wider than 32 bits keep their low bits.
+    template <typename Next>
+    static VlqRead readVlq(Next &&next, uint32_t &out, int maxBytes)
+    {
         out = 0;
         for (int i = 0; i < maxBytes; ++i) {
             uint8_t b;
-            if (!u8(b))
-                return false;
+            if (!next(b))
+                return VlqRead::OutOfData;
             out = (out << 7) | (b & 0x7F);
             if (!(b & 0x80))
-                return true;
+                return VlqRead::Ok;
         }
-        return false;
+        return VlqRead::TooLong;
     }
 };
 

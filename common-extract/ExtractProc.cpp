@@ -2,6 +2,7 @@
 // byte contract in ExtractProc.h), with its bar, tempo, activity, controller
 // and setup tables; cut mode for the file writer.
 #include "ExtractProcInternal.h"
+#include "ByteReader.h"
 #include "ExtractLock.h"
 #include "MakerRecords.h"
 #include "MidiLoad.h"
@@ -104,17 +105,16 @@ int nextByte()
 
 bool readVlq(uint32_t &value)
 {
-    value = 0;
-    for (int i = 0; i < 4; ++i) {
-        const int b = nextByte();
-        if (b < 0)
-            return false;
-        value = (value << 7) | uint32_t(b & 0x7F);
-        if (!(b & 0x80))
-            return true;
-    }
-    extractFail(EXTRACT_ERR_DELTA, ">>>>>>>>>>> Error: in removing: time ");
-    return false;
+    const auto read = ByteReader::readVlq(
+        [](uint8_t &b) {
+            const int c = nextByte();
+            b = uint8_t(c);
+            return c >= 0;
+        },
+        value, 4);
+    if (read == ByteReader::VlqRead::TooLong)
+        extractFail(EXTRACT_ERR_DELTA, ">>>>>>>>>>> Error: in removing: time ");
+    return read == ByteReader::VlqRead::Ok;
 }
 
 bool put(uint8_t b)
@@ -875,39 +875,7 @@ void resetTables()
 {
     MidiInfos *mi = g_run.mi;
     MidiStream *ms = g_run.ms;
-    mi->barInfoCount = 0;
-    std::memset(mi->barInfo, UNSET_BYTE, sizeof mi->barInfo);
-    mi->tempoCount = 1;
-    std::memset(mi->tempoTable, 0, sizeof mi->tempoTable);
-    mi->tempoTable[0].bar = 0;
-    mi->tempoTable[0].bpm = 120;
-    mi->barCount = 0;
-    mi->syllablesOn = 0;
-    mi->endBar = 0;
-    mi->lastNoteTick = 0;
-    mi->runningTick = 0;
-    mi->chorusTick = 0;
-    mi->verseChorusTick = 0;
-    std::memset(mi->key, 0, sizeof mi->key);
-    std::memset(mi->activity, 0, sizeof mi->activity);
-    std::memset(mi->currentLayer, 0, sizeof mi->currentLayer);
-    std::memset(mi->currentBank, UNSET_BYTE, sizeof mi->currentBank);
-    std::memset(mi->barOffsets, 0, sizeof mi->barOffsets);
-    std::memset(mi->barTicks, 0, sizeof mi->barTicks);
-    std::memset(mi->setupList, 0, sizeof mi->setupList);
-    std::memset(mi->sysexTable, 0, sizeof mi->sysexTable);
-    mi->sysexCount = 0;
-    std::memset(mi->textRows, 0, sizeof mi->textRows);
-    mi->textRowCount = 0;
-    std::memset(mi->chords, 0, sizeof mi->chords);
-    mi->chordCount = 0;
-    std::memset(mi->syllables, 0, sizeof mi->syllables);
-    mi->syllableCount = 0;
-    std::memset(mi->markers, 0, sizeof mi->markers);
-    mi->markerCount = 0;
-    mi->precountBars = 0;
-    mi->ccSyllableMode = 0;
-    mi->sysexSyllableMode = 0;
+    ClearMidiInfos(mi);
 
     std::memset(ms->programMap, UNSET_BYTE, sizeof ms->programMap);
     ms->chorusMacro = ms->chorusLevel = ms->reverbMacro = ms->reverbLevel = UNSET_BYTE;

@@ -40,6 +40,8 @@ constexpr uint8_t NO_PORT = 0xFF;
 
 constexpr uint8_t SYL_END_OF_ROW = 127;
 
+constexpr uint16_t DEFAULT_BPM = 120;    // a song's tempo until its first tempo event
+
 struct TEXT_EV {
     char text[TEXT_EV_SIZE];
     uint32_t tick;               // tick of the row's first syllable
@@ -278,6 +280,12 @@ extern int BarPositionsCount;
 void bindStreamData(s_StreamData *sd, SONG_INFO *info, uint8_t *eventBuffer,
                     MidiStream *midiStream, MidiInfos *midiInfos, Mfi *mfi, Db *db,
                     uint8_t slotFlag);
+
+// Empties the extraction block for a new normalising run or an emptied engine
+// slot: no rows, bars, tables or count-in, the bar-info table unset, and one
+// tempo row of 120 BPM at bar 0, the tempo of a song until its first tempo
+// event. The working data, its length and the Db link stay.
+void ClearMidiInfos(MidiInfos *infos);
 
 // Zeroes the four records of a bound handle and restores the links and the
 // port byte, as at binding (used when a song is unloaded).

@@ -149,9 +149,7 @@ void MidiInterface::config_GS_RESET(int on)
 
 void MidiInterface::sendMidiEventWrapper1(std::vector<unsigned char> *m) { sendMidiEventWrapper(1, m); }
 void MidiInterface::sendMidiEventWrapper2(std::vector<unsigned char> *m) { sendMidiEventWrapper(2, m); }
-void MidiInterface::sendMidiEventWrapper3(std::vector<unsigned char> *m) { sendMidiEventWrapper(3, m); }
 void MidiInterface::sendMidiEventWrapper4(std::vector<unsigned char> *m) { sendMidiEventWrapper(4, m); }
-void MidiInterface::sendMidiEventWrapper5(std::vector<unsigned char> *m) { sendMidiEventWrapper(5, m); }
 void MidiInterface::sendMidiEventWrapper6(std::vector<unsigned char> *m) { sendMidiEventWrapper(6, m); }
 
 void MidiInterface::sendMidiEventWrapper(int output, std::vector<unsigned char> *message)

@@ -47,9 +47,7 @@ public:
     // "midiOutN error" is logged at the first of a run of failed sends.
     void sendMidiEventWrapper1(std::vector<unsigned char> *message);
     void sendMidiEventWrapper2(std::vector<unsigned char> *message);
-    void sendMidiEventWrapper3(std::vector<unsigned char> *message);
     void sendMidiEventWrapper4(std::vector<unsigned char> *message);
-    void sendMidiEventWrapper5(std::vector<unsigned char> *message);
     void sendMidiEventWrapper6(std::vector<unsigned char> *message);
     // The same for output n; anything outside 1..6 is dropped.
     void sendMidiEventWrapper(int output, std::vector<unsigned char> *message);

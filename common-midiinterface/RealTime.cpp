@@ -21,7 +21,6 @@ struct Clock {
 };
 Clock g_clockStore;
 std::atomic<Clock *> g_clock{nullptr};
-std::atomic<uint64_t> g_blockingWaits{0};
 
 constexpr size_t kLogLines = 256;
 constexpr size_t kLogLineBytes = 240;
@@ -113,17 +112,6 @@ double messageTimeMs()
     return t_messageTime >= 0 ? t_messageTime : nowMs();
 }
 
-void noteBlockingWait()
-{
-    if (t_realTime)
-        g_blockingWaits.fetch_add(1, std::memory_order_relaxed);
-}
-
-uint64_t blockingWaits()
-{
-    return g_blockingWaits.load(std::memory_order_relaxed);
-}
-
 void drainLog()
 {
     // Consumers take turns; producers never wait for this.
@@ -137,11 +125,6 @@ void drainLog()
     if (const uint64_t lost = g_droppedLines.exchange(0))
         logMsg(2, "RealTime", 0, "%llu log lines of the real-time threads lost",
                static_cast<unsigned long long>(lost));
-}
-
-uint64_t droppedLogLines()
-{
-    return g_droppedLines.load();
 }
 
 } // namespace RealTime

@@ -53,11 +53,6 @@ private:
 };
 double messageTimeMs();
 
-// A path that would wait on a lock another thread holds counts itself here
-// when it runs on a real-time thread (a test reads the count).
-void noteBlockingWait();
-uint64_t blockingWaits();
-
 // Bounded multi-producer queue with one consumer at a time, after Vyukov:
 // each cell carries a sequence number, so producers claim cells with one
 // compare-and-swap and the consumer sees a cell only once it is complete.
@@ -71,8 +66,6 @@ public:
         for (size_t i = 0; i < capacityPowerOfTwo; ++i)
             m_cells[i].seq.store(i, std::memory_order_relaxed);
     }
-
-    size_t capacity() const { return m_mask + 1; }
 
     // Claims a cell and lets fill(T &) write it; false when full.
     template <typename Fill>
@@ -130,8 +123,6 @@ private:
 // Log lines written on a real-time thread wait here until drainLog() passes
 // them to the normal log on another thread.
 void drainLog();
-// Lines lost because the ring was full.
-uint64_t droppedLogLines();
 
 } // namespace RealTime
 

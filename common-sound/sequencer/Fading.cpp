@@ -14,10 +14,15 @@
 namespace {
 const char *const LOG_SRC = "../common-sound/sequencer/Fading";
 
-constexpr int CROSSFADE_HALF = 10;
-constexpr int FADE_HALF = 50;
+// Half way down a cross-fade the entering song becomes the shown one and
+// takes over the insertion effects.
+constexpr int CROSSFADE_HALF = CROSSFADE_START_FACTOR / 2;
+// The entering song's insertion effects are bound a tenth of the way into a
+// fade-in.
 constexpr int FADE_IN_INSERTS = 90;
-constexpr int FADE_OUT_STARTED = 99;
+// The first step of a fade-out is when a waiting jump is announced.
+constexpr int FADE_OUT_STARTED = LEVEL_FADE_START_FACTOR - 1;
+// 100 steps 41 ticks apart: a fade-in or fade-out lasts about four seconds.
 constexpr uint32_t FADE_STEP_TICKS = 40;
 constexpr int CROSSFADE_SOURCE = 1;   // the cross-fade term of an output
 constexpr int FADE_TERM = 1;          // general and per-channel fade terms
@@ -204,7 +209,7 @@ void fadeOutTask()
     setMidiGeneralVolume(FADE_TERM, jumpFadeFactor);
     if (jumpFadeFactor == 0)
         fadeOutEnd();
-    else if (jumpFadeFactor == FADE_HALF)
+    else if (jumpFadeFactor == LEVEL_FADE_HALF)
         HalfFadeOutOperation();
 }
 
@@ -212,13 +217,13 @@ void fadeInTask()
 {
     if (!fadeStep())
         return;
-    setMidiGeneralVolume(FADE_TERM, 100 - jumpFadeFactor);
+    setMidiGeneralVolume(FADE_TERM, LEVEL_FADE_START_FACTOR - jumpFadeFactor);
     MidiStream *entering = streamWith(SF_XFADE_SAVED_DB);
     if (jumpFadeFactor == FADE_IN_INSERTS) {
         if (entering)
             INSERTS_LoadAllFromDb(entering->db, entering->port, nullptr, nullptr);
         C_SIGNAL_SendMidiMuteWrapper(0);
-    } else if (jumpFadeFactor == FADE_HALF) {
+    } else if (jumpFadeFactor == LEVEL_FADE_HALF) {
         SEQUENCER_EX_MelodyClick_ResetChan();
         setTextAreaActive(nowIsPlaying.load());
         prescalerFade = reloadValPrescalerFade;
@@ -247,8 +252,8 @@ const uint8_t *FadeInCurve = FadeInCurveLinear;
 uint8_t FadeDiscoMode = 0;
 uint8_t multipleFadeCurve = 0;
 int jumpFadeFactor = 0;
-int jumpFadeFactor1 = 20;
-int jumpFadeFactor2 = 20;
+int jumpFadeFactor1 = CROSSFADE_START_FACTOR;
+int jumpFadeFactor2 = CROSSFADE_START_FACTOR;
 uint32_t prescalerFade = 0;
 uint32_t reloadValPrescalerFade = 0;
 

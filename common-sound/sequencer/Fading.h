@@ -8,6 +8,19 @@
 
 constexpr int FADE_CURVE_STEPS = 20;
 
+// A cross-fade walks the curves down from their last step; a fade-in or
+// fade-out walks the general fade level down in percent.
+constexpr int CROSSFADE_START_FACTOR = FADE_CURVE_STEPS;
+constexpr int LEVEL_FADE_START_FACTOR = 100;
+// Past this factor a fade-out has swapped the shown song.
+constexpr int LEVEL_FADE_HALF = 50;
+// A cross-fade step every 25 ticks per fade beat: its 20 steps then last as
+// many beats of 120 BPM as it has fade beats, whatever the song's tempo.
+constexpr uint32_t CROSSFADE_STEP_TICKS_PER_BEAT = 25;
+// A fade-in or fade-out waits a twentieth of its length in milliseconds
+// before its first step and again at its half phase.
+constexpr uint32_t LEVEL_FADE_WAIT_DIVISOR = 20;
+
 extern const uint8_t FadeInCurveClassic[FADE_CURVE_STEPS];
 extern const uint8_t FadeInCurveLinear[FADE_CURVE_STEPS];
 extern const uint8_t FadeInCurveEndFast[FADE_CURVE_STEPS];

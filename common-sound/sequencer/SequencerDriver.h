@@ -61,7 +61,6 @@ public:
 
     // Simulated clock.
     uint64_t now() const { return m_now.load(std::memory_order_relaxed); }
-    void setTime(uint64_t ms) { m_now.store(ms, std::memory_order_relaxed); }
     // One pass at the current time.
     void tick();
     // ms times: the clock moves 1 ms, then one pass.

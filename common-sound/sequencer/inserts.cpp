@@ -239,11 +239,6 @@ int INSERTS_IsEnabled(void) { return enabled() ? 1 : 0; }
 void INSERTS_SetAutoAssign(int on) { g_autoAssign.store(on, std::memory_order_relaxed); }
 int INSERTS_GetAutoAssignFlag(void) { return g_autoAssign.load(std::memory_order_relaxed); }
 
-const uint8_t *INSERTS_GetPreset(int preset)
-{
-    return preset >= 0 && preset < INSERT_PRESETS ? g_presets[preset] : nullptr;
-}
-
 int INSERTS_GetAutoAssign(const Db *db)
 {
     if (!db)

@@ -80,7 +80,5 @@ void INSERTS_GetConfig(uint16_t *config);
 void INSERTS_SetConfig(const uint16_t *config);
 // 0 no insert id over channels 0-15, 1 all the same, 2 two different ones.
 int NumInsertCurrentlyUsed(const Db *db);
-// The sorted (parameter, value) pairs of a preset, ended by 0xFF.
-const uint8_t *INSERTS_GetPreset(int preset);
 
 } // extern "C"

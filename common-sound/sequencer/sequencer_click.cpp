@@ -99,11 +99,6 @@ void SEQUENCER_EX_SetClickTimeMod(int mode)
     ClickTimeMod.store(mode, std::memory_order_relaxed);
 }
 
-int SEQUENCER_EX_GetClickTimeMod(void)
-{
-    return ClickTimeMod.load(std::memory_order_relaxed);
-}
-
 void SEQUENCER_EX_EnableClick(int on)
 {
     g_clickEnabled.store(on, std::memory_order_relaxed);

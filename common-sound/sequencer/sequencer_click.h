@@ -22,7 +22,6 @@ void SEQUENCER_CLICK_ClickBarBeatRestore(void);
 // Reverb and chorus sends of a channel (0..15) to 0 on output 4.
 void SEQUENCER_EX_ClickClrFX(int channel);
 void SEQUENCER_EX_SetClickTimeMod(int mode);
-int SEQUENCER_EX_GetClickTimeMod(void);
 void SEQUENCER_EX_EnableClick(int on);
 
 void SEQUENCER_CLICK_ClickBar(void);

@@ -1,5 +1,6 @@
 #include "sequencer_ex_p.h"
 
+#include "ByteReader.h"
 #include "ExtractProc.h"
 #include "Fading.h"
 #include "cinterface.h"
@@ -16,7 +17,7 @@
 #include <cstring>
 
 namespace {
-const char *const LOG_SRC = "../common-sound/sequencer/sequencer_ex";
+const char *const LOG_SRC = SEQUENCER_EX_LOG_SRC;
 
 // Waits of the operations that need the tick to move on: polls and a bound,
 // after which they go on without it (a stuck or missing engine thread must
@@ -257,11 +258,6 @@ void SEQUENCER_EX_SetTcount(uint64_t ms)
     g_lastStamp = ms;
 }
 
-uint64_t SEQUENCER_EX_GetTcount(void)
-{
-    return tCount.load(std::memory_order_relaxed);
-}
-
 // ---- run state
 
 void SEQUENCER_EX_Run(void)
@@ -403,8 +399,7 @@ void SEQUENCER_EX_StopSound(void)
 
 uint32_t streamHeadSize(const MidiStream *s)
 {
-    return (s->fileType == FILE_TYPE_MF4 || s->fileType == 6) ? EXTRACT_HEAD_SIZE_MF4
-                                                               : EXTRACT_HEAD_SIZE;
+    return s->fileType == FILE_TYPE_MF4 ? EXTRACT_HEAD_SIZE_MF4 : EXTRACT_HEAD_SIZE;
 }
 
 uint32_t effectiveUsPerQuarter(const MidiStream *s)
@@ -768,34 +763,16 @@ int IsNextStructuresEmpty(void)
     return int_MidiStream.fileType == 0 ? 1 : 0;
 }
 
-bool readVlq(const uint8_t *data, uint32_t size, uint32_t &pos, int maxBytes, uint32_t &value)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < maxBytes; ++i) {
-        if (!data || pos >= size) {
-            value = 0;
-            return false;
-        }
-        const uint8_t b = data[pos++];
-        v = (v << 7) | (b & 0x7F);
-        if (!(b & 0x80)) {
-            value = v > 0x0FFFFFFF ? 0x0FFFFFFF : uint32_t(v);
-            return true;
-        }
-    }
-    value = 0;
-    return false;
-}
-
 void SEQUENCER_EX_ResetReadPosition(MidiStream *stream, Mfi *mfi)
 {
     if (!stream || !mfi)
         return;
     const uint32_t size = mfi->streamLength < EVENT_BUFFER_SIZE ? mfi->streamLength : EVENT_BUFFER_SIZE;
-    uint32_t pos = streamHeadSize(stream);
+    ByteReader r(mfi->buffer, mfi->buffer ? size : 0, streamHeadSize(stream));
     uint32_t firstDelta = 0;
-    readVlq(mfi->buffer, size, pos, 4, firstDelta);
-    mfi->readPosition = pos;
+    if (!r.vlq(firstDelta))
+        firstDelta = 0;
+    mfi->readPosition = r.pos;
     mfi->lastDelta = firstDelta;
     mfi->ticksBeforeEvent = 0;
     mfi->totalTicks = 0;
@@ -847,13 +824,19 @@ void CloseActualStreamMF5(void)
     resetBufferStatus();
 }
 
+// A restarted stream reads on from its first event, audible, on the first
+// output selection, with the first delta still to skip.
+constexpr uint32_t SF_RESTART_CLEARED = SF_PENDING | SF_SECOND_PORT_COPY | SF_SKIP_DELTA | SF_OUT_SEL_1 |
+                                        SF_OUT_SEL_2 | SF_CHASE_HIGH | SF_AUDIBLE;
+constexpr uint32_t SF_RESTART_SET = SF_SKIP_DELTA | SF_OUT_SEL_1 | SF_CHASE_HIGH | SF_AUDIBLE;
+
 void LoadActualStreamForSetupMF5(void)
 {
     MidiStream *s = irqMidiStream;
     if (!s || !irqMfi)
         return;
     sendStopSoundAllChannels(s->port != 0 ? 1 : 0);
-    sflagsAssign(s, (sflags(s) & ~0x103649u) | 0x3240u);
+    sflagsAssign(s, (sflags(s) & ~(SF_RESTART_CLEARED | SF_FADE_AND_STOP)) | SF_RESTART_SET);
     rebaseStream(s, nowUs());
     SEQUENCER_EX_ResetReadPosition(s, irqMfi);
 }
@@ -864,7 +847,8 @@ void StartStream(MidiStream *s)
         return;
     rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX] StartStream %d", slotIndexOf(s));
     const uint32_t f = sflags(s);
-    sflagsAssign(s, (f & ~0x10008Au) | ((f >> 13) & 0x8u));
+    sflagsAssign(s, (f & ~(SF_SUSPENDED | SF_SECOND_PORT_COPY | SF_CHASE_FADE_IN | SF_FADE_AND_STOP)) |
+                       ((f & SF_USES_SECOND_PORT) ? SF_SECOND_PORT_COPY : 0u));
     rebaseStream(s, nowUs());
 }
 
@@ -874,7 +858,7 @@ void RestartStream(MidiStream *s, Mfi *m)
         return;
     sendStopSoundAllChannels(0);
     sendStopSoundAllChannels(1);
-    sflagsAssign(s, (sflags(s) & ~0x3649u) | 0x3240u);
+    sflagsAssign(s, (sflags(s) & ~SF_RESTART_CLEARED) | SF_RESTART_SET);
     rebaseStream(s, nowUs());
     SEQUENCER_EX_ResetReadPosition(s, m);
 }
@@ -1022,13 +1006,6 @@ int EX_SEQUENCER_GetRealTimeProgramChange(int flatChannel)
     return RT_info[flatChannel][RT_INFO_PROGRAM].load();
 }
 
-int EX_SEQUENCER_GetRealTimeLayer(int flatChannel)
-{
-    if (flatChannel < 0 || flatChannel >= SEQ_FLAT_CHANNELS)
-        return 0;
-    return RT_info[flatChannel][RT_INFO_LAYER].load();
-}
-
 void SEQUENCER_EX_SetSlidersValue(int group, int value)
 {
     if (group < 0 || group >= SEQ_SLIDER_GROUPS) {
@@ -1080,11 +1057,6 @@ int SEQUENCER_EX_SetMelodyMode(int mode)
 int SEQUENCER_EX_ChangeMelodyMode(int mode)
 {
     return SEQUENCER_EX_SetMelodyMode(mode);
-}
-
-int SEQUENCER_EX_GetMelodyMode(void)
-{
-    return mute.load();
 }
 
 void SEQUENCER_EX_SetHarmonizerSeqControl(int on)
@@ -1221,11 +1193,6 @@ int SEQUENCER_EX_GetCurrentBar(void)
     return rtBar();
 }
 
-int SEQUENCER_EX_GetCurrentBeat(void)
-{
-    return rtBeat();
-}
-
 uint32_t SEQUENCER_EX_GetPrescalerMidiClock(void)
 {
     return prescalerMidiClock.load();
@@ -1277,16 +1244,6 @@ MidiStream *EX_SEQUENCER_GetMidiStreamPtr(void)
     return ptrMidiStream;
 }
 
-RT_RECORD SEQUENCER_EX_GetRt()
-{
-    RT_RECORD r;
-    r.bar = rtBar();
-    r.beat = rtBeat();
-    r.tick = rtTick();
-    r.countInBar = Rt.countInBar;
-    return r;
-}
-
 // ---- rarely used
 
 void SEQUENCER_EX_logEvents(int port, const uint8_t *bytes, int n)
@@ -1296,23 +1253,6 @@ void SEQUENCER_EX_logEvents(int port, const uint8_t *bytes, int n)
     for (int i = 0; i < n && bytes && pos < int(sizeof line) - 6; ++i)
         pos += std::snprintf(line + pos, sizeof line - size_t(pos), "%02x, ", bytes[i]);
     rtLogMsg(4, LOG_SRC, __LINE__, "%s", line);
-}
-
-void ClearMidiInfos(MidiInfos *infos)
-{
-    if (!infos)
-        return;
-    std::memset(infos->barInfo, 0xFF, sizeof infos->barInfo);
-    infos->barInfoCount = 0;
-    infos->tempoCount = 0;
-    infos->barCount = 0;
-    infos->sysexCount = 0;
-    infos->textRowCount = 0;
-    infos->chordCount = 0;
-    infos->syllableCount = 0;
-    infos->markerCount = 0;
-    infos->precountBars = 0;
-    infos->insertsPreloaded = 0;
 }
 
 void SEQUENCER_EX_MasterKeb_Volume(int volume)

@@ -103,7 +103,6 @@ void SEQUENCER_EX_MidiSequencer(uint8_t advanceEnabled);
 // Advances the clock to a monotonic millisecond stamp; frozen while paused
 // (the first stamp after a freeze only becomes the new reference).
 void SEQUENCER_EX_SetTcount(uint64_t ms);
-uint64_t SEQUENCER_EX_GetTcount(void);
 // The advance switch through the host: previous value; 0 without a host; 1 at
 // once when called from inside the tick.
 int SEQUENCER_EX_SetEnableIntrAdvance(int on);
@@ -212,7 +211,6 @@ void SEQUENCER_EX_ResetAllNoteOnVolume(void);
 void UpdateNoteOnOfDrumTrack(uint32_t amount);
 void EX_SEQUENCER_SetRealTimeProgramChange(int flatChannel, int program);
 int EX_SEQUENCER_GetRealTimeProgramChange(int flatChannel);
-int EX_SEQUENCER_GetRealTimeLayer(int flatChannel);
 void SEQUENCER_EX_SetSlidersValue(int group, int value);
 void GetsSliderVolStrumPannel(void);
 
@@ -222,7 +220,6 @@ void SEQUENCER_EX_SetMelodyChannel(int channel);
 int SEQUENCER_EX_GetMelodyChannel(void);
 int SEQUENCER_EX_SetMelodyMode(int mode);
 int SEQUENCER_EX_ChangeMelodyMode(int mode);
-int SEQUENCER_EX_GetMelodyMode(void);
 void SEQUENCER_EX_SetHarmonizerSeqControl(int on);
 void SEQUENCER_EX_SetHarmonyTrack(int channel);
 void SEQUENCER_EX_SetHarmonyMode(int mode);
@@ -253,7 +250,6 @@ int SEQUENCER_EX_GetCurrentBPM(void);
 uint32_t SEQUENCER_EX_GetCurrentTick(void);
 int SEQUENCER_EX_IsValidTick(void);
 int SEQUENCER_EX_GetCurrentBar(void);
-int SEQUENCER_EX_GetCurrentBeat(void);
 uint32_t SEQUENCER_EX_GetPrescalerMidiClock(void);
 // The running tempo segment of the song in play, in engine time (which stands
 // still while paused): tick 0 of the segment at *baseUs, *usPerQuarter per
@@ -269,11 +265,8 @@ MidiStream *EX_SEQUENCER_GetMidiStreamPtr(void);
 // ---- rarely used
 
 void SEQUENCER_EX_logEvents(int port, const uint8_t *bytes, int n);
-void ClearMidiInfos(MidiInfos *infos);
 void SEQUENCER_EX_MasterKeb_Volume(int volume);
 void SEQUENCER_EX_MIDI_MKbrd_GeneralVolume(int volume);
 
 } // extern "C"
 
-// The real-time record (a copy; the engine thread writes it).
-RT_RECORD SEQUENCER_EX_GetRt();

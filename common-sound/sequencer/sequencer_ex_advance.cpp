@@ -10,6 +10,7 @@
 // accumulates and a late pass never shifts the rest of the song.
 #include "sequencer_ex_p.h"
 
+#include "ByteReader.h"
 #include "ExtractProc.h"
 #include "Fading.h"
 #include "MIDI_const.h"
@@ -26,11 +27,12 @@
 #include <cstring>
 
 namespace {
-const char *const LOG_SRC = "../common-sound/sequencer/sequencer_ex";
+const char *const LOG_SRC = SEQUENCER_EX_LOG_SRC;
 
 constexpr int FAST_START_FIRST_NOTE_TICK = 400;
 constexpr int MAX_SEEK_EVENTS_PER_PASS = 49;
 constexpr uint16_t NO_RUNNING_STATUS = UNSET_WORD;
+constexpr uint32_t MAX_DELTA = 0x0FFFFFFF;
 
 enum class Run { Continue, End };
 
@@ -125,35 +127,42 @@ void streamError(uint16_t code, uint16_t stopReason = 0)
     }
 }
 
+ByteReader::VlqRead readVlq(Reader &r, uint32_t &value, int maxBytes)
+{
+    return ByteReader::readVlq(
+        [&r](uint8_t &b) {
+            b = r.byte();
+            return !r.failed;
+        },
+        value, maxBytes);
+}
+
 // Delta time of up to five bytes; false after an error (reported).
 bool readDelta(Reader &r, uint32_t &delta)
 {
-    uint64_t v = 0;
-    for (int i = 0; i < 5; ++i) {
-        const uint8_t b = r.byte();
-        if (r.failed) {
-            streamError(SEQ_ERR_PAST_END);
-            delta = 0;
-            return false;
-        }
-        v = (v << 7) | (b & 0x7F);
-        if (!(b & 0x80)) {
-            delta = v > 0x0FFFFFFF ? 0x0FFFFFFF : uint32_t(v);
-            return true;
-        }
+    switch (readVlq(r, delta, 5)) {
+    case ByteReader::VlqRead::Ok:
+        if (delta > MAX_DELTA)
+            delta = MAX_DELTA;
+        return true;
+    case ByteReader::VlqRead::OutOfData:
+        streamError(SEQ_ERR_PAST_END);
+        break;
+    case ByteReader::VlqRead::TooLong:
+        streamError(SEQ_ERR_BAD_DELTA, STOPCHI_BAD_DELTA);
+        break;
     }
-    streamError(SEQ_ERR_BAD_DELTA, STOPCHI_BAD_DELTA);
     delta = 0;
     return false;
 }
 
-// Count of a SysEx or meta event: one or two bytes.
+// Count of a SysEx or meta event: one or two bytes; a second byte that
+// announces a third is taken as the last.
 uint32_t readCount(Reader &r)
 {
-    const uint8_t b = r.byte();
-    if (!(b & 0x80))
-        return b;
-    return (uint32_t(b & 0x7F) << 7) | (r.byte() & 0x7F);
+    uint32_t count;
+    readVlq(r, count, 2);
+    return count;
 }
 
 void updateCurrentTick()
@@ -189,7 +198,7 @@ bool isNoteOnMessage(const uint8_t *msg)
 
 // ---- jump hooks
 
-int tempoMatchImpl(MidiStream *newStream, const MidiStream *oldStream)
+int tempoMatch(MidiStream *newStream, const MidiStream *oldStream)
 {
     const int newSum = int(newStream->songBpm) + int(newStream->userTempoDelta);
     const int oldSum = int(oldStream->songBpm) + int(oldStream->userTempoDelta);
@@ -218,9 +227,9 @@ void fadeOutStart()
 {
     MidiStream *s = S();
     jumpStatus.store(JUMP_FADE_OUT);
-    jumpFadeFactor = 100;
+    jumpFadeFactor = LEVEL_FADE_START_FACTOR;
     const uint32_t beats = uint32_t(getFadeBeat(nowIsPlaying.load()));
-    prescalerFade = reloadValPrescalerFade = beats * s->msPerBeat / 20;
+    prescalerFade = reloadValPrescalerFade = beats * s->msPerBeat / LEVEL_FADE_WAIT_DIVISOR;
     sflagsClear(s, SF_FADE_OUT_NOW);
 }
 
@@ -230,7 +239,7 @@ void immediateJump()
     const int newRole = nowIsPlaying.load() ? 0 : 1;
     MidiStream *next = roleStream(newRole);
     rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUNECER_EX:%i] Immediate Jump:", __LINE__);
-    if (cueingMode.load() == CUEING_IMMEDIATE_MATCHED && tempoMatchImpl(next, s) && autoSetBpm.load())
+    if (cueingMode.load() == CUEING_IMMEDIATE_MATCHED && tempoMatch(next, s) && autoSetBpm.load())
         armAutoBpm(next);
     if (StFlag.fetch_and(~ST_JUMP_PREPARED) & ST_JUMP_PREPARED) {
         INSERTS_SwitchBank(s->port);
@@ -287,17 +296,17 @@ void crossFadeStart()
     nowIsPlaying.store(uint16_t(newRole));
     MidiStream *next = roleStream(newRole);
     multipleFadeCurve = FadeDiscoMode;
-    if (tempoMatchImpl(next, s) && autoSetBpm.load())
+    if (tempoMatch(next, s) && autoSetBpm.load())
         armAutoBpm(next);
     StartStream(next);
     jumpStatus.store(JUMP_CROSSFADE);
-    jumpFadeFactor = 20;
+    jumpFadeFactor = CROSSFADE_START_FACTOR;
     sflagsSet(s, SF_XFADE_OWN_DB);
     sflagsClear(s, SF_XFADE_SAVED_DB);
     sflagsSet(next, SF_XFADE_SAVED_DB);
     sflagsClear(next, SF_XFADE_OWN_DB);
     savedDb = roleInfos(newRole) ? roleInfos(newRole)->db : nullptr;
-    prescalerFade = reloadValPrescalerFade = uint32_t(getFadeBeat(leavingRole)) * 25;
+    prescalerFade = reloadValPrescalerFade = uint32_t(getFadeBeat(leavingRole)) * CROSSFADE_STEP_TICKS_PER_BEAT;
     SendFade4jump();
     if (multipleFadeCurve) {
         updateMidiAllChanelVolumes();
@@ -318,7 +327,7 @@ Run endOfSong()
     const uint32_t flags = sflags(s);
     if (flags & SF_CHASE) {
         // Back from the chase list to the song's own events at its start bar.
-        sflagsAssign(s, (flags & ~0x61u) | SF_SKIP_DELTA);
+        sflagsAssign(s, (flags & ~(SF_PENDING | SF_CHASE)) | SF_SKIP_DELTA);
         m->errorCode = 0;
         int b = s->startBar;
         if (cueingMode.load() == CUEING_BACK_TWO_BARS)
@@ -350,15 +359,15 @@ Run endOfSong()
         if (cueingMode.load() == CUEING_IMMEDIATE)
             setTextAreaActive(slotIndexOf(s));
         prescalerFade = reloadValPrescalerFade =
-            uint32_t(getFadeBeat(slotIndexOf(s))) * s->msPerBeat / 20;
+            uint32_t(getFadeBeat(slotIndexOf(s))) * s->msPerBeat / LEVEL_FADE_WAIT_DIVISOR;
         jumpStatus.store(JUMP_FADE_IN);
-        jumpFadeFactor = 100;
+        jumpFadeFactor = LEVEL_FADE_START_FACTOR;
         return Run::End;
     }
     if (flags & SF_CHASE_HIGH) {
         sflagsAssign(s, (flags & ~SF_CHASE_HIGH) | SF_PENDING);
         MidiStream *other = roleStream(slotIndexOf(s) == 0 ? 1 : 0);
-        sflagsAssign(other, (sflags(other) & ~0x2008u) | SF_AUDIBLE);
+        sflagsAssign(other, (sflags(other) & ~SF_SECOND_PORT_COPY) | SF_AUDIBLE);
         SendMidiHighChannelChanged(s->port);
         rtLogMsg(4, LOG_SRC, __LINE__, "[CloseActualStreamMF5] ");
         CloseActualStreamMF5();
@@ -374,7 +383,7 @@ Run endOfSong()
     if (jumpStatus.load() == JUMP_FADE_OUT) {
         rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX:%i] Fine Song durante Fade OUT MIDI->MP3 Start Jump:",
                  __LINE__);
-        if (jumpFadeFactor > 50)
+        if (jumpFadeFactor > LEVEL_FADE_HALF)
             HalfFadeOutOperation();
         prescalerFade = 1;
         jumpFadeFactor = 0;
@@ -1112,11 +1121,6 @@ void autoBpmReturn()
     s->autoTempoDelta = int16_t(s->autoTempoDelta > 0 ? s->autoTempoDelta - 1 : s->autoTempoDelta + 1);
 }
 } // namespace
-
-int tempoMatch(MidiStream *newStream, const MidiStream *oldStream)
-{
-    return tempoMatchImpl(newStream, oldStream);
-}
 
 void CheckAdvance(void)
 {

@@ -7,6 +7,10 @@
 #include <atomic>
 #include <cstdint>
 
+// Log source of the engine module; the event interpreter, though in a file of
+// its own, logs as part of it.
+constexpr const char *SEQUENCER_EX_LOG_SRC = "../common-sound/sequencer/sequencer_ex";
+
 // ---- song slots and pointer sets
 
 extern MidiStream MidiStream1, MidiStream2;
@@ -175,9 +179,6 @@ inline void setRtTick(uint64_t tick) { __atomic_store_n(&Rt.tick, tick, __ATOMIC
 
 // Seek tables back to "nothing stored".
 void clearSeekTables(void);
-// A variable-length quantity of at most maxBytes from data[pos] within size;
-// false (value 0) when it runs past size or is longer.
-bool readVlq(const uint8_t *data, uint32_t size, uint32_t &pos, int maxBytes, uint32_t &value);
 
 // Head size of a stream of a file type (MF4 carries a longer head).
 uint32_t streamHeadSize(const MidiStream *s);
@@ -198,8 +199,6 @@ void resetBufferStatus(void);
 void zeroAllMeters(void);
 // Stop sound on flat channels 0-31 (held), melody-click reset, harmony release.
 void silenceAll(void);
-// The tempo match of two streams for a jump; 1 when the new one was adjusted.
-int tempoMatch(MidiStream *newStream, const MidiStream *oldStream);
 // The stream start and restart of the jump code.
 void StartStream(MidiStream *s);
 void RestartStream(MidiStream *s, Mfi *m);

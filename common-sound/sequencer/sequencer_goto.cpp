@@ -289,8 +289,8 @@ int isAutoBpm(int newBpm, int oldBpm)
 
 void ResetCueingFactor(void)
 {
-    jumpFadeFactor1 = 20;
-    jumpFadeFactor2 = 20;
+    jumpFadeFactor1 = CROSSFADE_START_FACTOR;
+    jumpFadeFactor2 = CROSSFADE_START_FACTOR;
     // A stop in the middle of a cross-fade leaves no output half silent.
     maxMidiSourceVolume(1, 0);
     maxMidiSourceVolume(1, 1);
@@ -347,7 +347,7 @@ int TheGotoProcedure(MidiStream *stream)
     return GOTO_OK;
 }
 
-int GOTO_BuildChaseEvents(int bar, int twoOutputs, const MidiInfos *infos, MidiStream *stream)
+int SEQUENCER_EX_BuildChaseEvents(int bar, int twoOutputs, const MidiInfos *infos, MidiStream *stream)
 {
     rtLogMsg(4, LOG_SRC, __LINE__, "Building chase events struct");
     if (!infos)
@@ -423,14 +423,14 @@ int ActionJumpDifferentSong_TMP(s_StreamData *song, int bar)
     MidiInfos *infos = roleInfos(role);
     AdvanceHold hold;
     s->slotByte = uint8_t(bufferIndex + 1);
-    sflagsAssign(s, (sflags(s) & ~0x603u) | 0x202u);
+    sflagsAssign(s, (sflags(s) & ~(SF_PENDING | SF_OUT_SEL_2)) | SF_SUSPENDED | SF_OUT_SEL_1);
     s->userTempoDelta = song->db->tempoDelta;
     s->transpose = song->db->transpose;
     s->startBar = uint16_t(bar < int(infos->barCount) ? (bar < 0 ? 0 : bar) : infos->barCount);
     SEQUENCER_EX_SetFastRun(0);
     jumpStatus.store(JUMP_DIFFERENT_SONG);
     const bool two = (sflags(s) & SF_USES_SECOND_PORT) != 0;
-    if (!GOTO_BuildChaseEvents(s->startBar, two, infos, s)) {
+    if (!SEQUENCER_EX_BuildChaseEvents(s->startBar, two, infos, s)) {
         CloseStream(role);
         jumpStatus.store(0);
         return 0;
@@ -461,7 +461,7 @@ int ActionJumpDifferentSong_TMP(s_StreamData *song, int bar)
     if (!infos->insertsPreloaded)
         infos->insertsPreloaded = int16_t(INSERTS_GetNumOfInsert2Fit(s->db));
     C_SIGNAL_precountEnded();
-    sflagsAssign(s, (sflags(s) & ~0x2003u) | SF_AUDIBLE);
+    sflagsAssign(s, (sflags(s) & ~(SF_PENDING | SF_SUSPENDED)) | SF_AUDIBLE);
     return 1;
 }
 
@@ -587,7 +587,8 @@ int SEQUENCER_EX_ActionJumpImmediateSameSong(int bar, int atBar)
     if (s->msPerBeat == 0)
         s->msPerBeat = SEQ_DEFAULT_US_PER_QUARTER;
     CopyVolumesMap(port, port == 0 ? 1 : 0);
-    sflagsAssign(s, (sflags(s) & ~0x102603u) | 0x2202u);
+    sflagsAssign(s, (sflags(s) & ~(SF_PENDING | SF_OUT_SEL_2 | SF_FADE_AND_STOP)) | SF_SUSPENDED | SF_OUT_SEL_1 |
+                       SF_AUDIBLE);
     s->slotByte = uint8_t(playRole == 1 ? 1 : 2);
     linkDb(role);
     rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX_ActionJumpImmediateSameSong_TMP] jump_bar=%i", start);
@@ -597,7 +598,7 @@ int SEQUENCER_EX_ActionJumpImmediateSameSong(int bar, int atBar)
     stSet(ST_JUMP_PREPARED);
     stop.store(0);
     const bool two = (sflags(s) & SF_USES_SECOND_PORT) != 0;
-    if (!GOTO_BuildChaseEvents(start, two, roleInfos(role), s)) {
+    if (!SEQUENCER_EX_BuildChaseEvents(start, two, roleInfos(role), s)) {
         CloseStream(role);
         stClear(ST_JUMP_PREPARED);
         jumpStatus.store(0);
@@ -629,7 +630,7 @@ int SEQUENCER_EX_ActionJumpMP3Midi(s_StreamData *song, int bar)
     MidiStream *s = roleStream(0);
     nowIsPlaying.store(0);
     const int start = bar > 2 ? bar : 2;
-    if (!GOTO_BuildChaseEvents(start, (sflags(s) & SF_USES_SECOND_PORT) != 0, roleInfos(0), s)) {
+    if (!SEQUENCER_EX_BuildChaseEvents(start, (sflags(s) & SF_USES_SECOND_PORT) != 0, roleInfos(0), s)) {
         CloseStream(0);
         return 0;
     }
@@ -641,7 +642,8 @@ int SEQUENCER_EX_ActionJumpMP3Midi(s_StreamData *song, int bar)
     s->userTempoDelta = song->db->tempoDelta;
     s->transpose = song->db->transpose;
     s->startBar = uint16_t(start);
-    sflagsAssign(s, (sflags(s) & ~0x1066A3u) | 0x62A0u);
+    sflagsAssign(s, (sflags(s) & ~(SF_PENDING | SF_SUSPENDED | SF_OUT_SEL_2 | SF_FADE_AND_STOP)) | SF_CHASE |
+                       SF_CHASE_FADE_IN | SF_OUT_SEL_1 | SF_AUDIBLE | SF_XFADE_SAVED_DB);
     s->slotByte = 1;
     stop.store(0);
     return 1;
@@ -685,7 +687,7 @@ int SEQUENCER_EX_ActionFadeInStartFromBar(int bar)
         AdvanceHold hold;
         setMidiGeneralVolume(1, 0);
         jumpStatus.store(JUMP_FADE_IN);
-        jumpFadeFactor = 100;
+        jumpFadeFactor = LEVEL_FADE_START_FACTOR;
     }
     if (SEQUENCER_EX_GetPause())
         SEQUENCER_EX_ActionResume();

@@ -54,7 +54,7 @@ int TheGotoProcedure(MidiStream *stream);
 // when twoOutputs) and sets the song BPM of stream from the tempo in force.
 // Whatever does not fit is left out, SysEx first; 0 when even the programs
 // and end markers would not fit.
-int GOTO_BuildChaseEvents(int bar, int twoOutputs, const MidiInfos *infos, MidiStream *stream);
+int SEQUENCER_EX_BuildChaseEvents(int bar, int twoOutputs, const MidiInfos *infos, MidiStream *stream);
 int ActionJumpDifferentSong_TMP(s_StreamData *song, int bar);
 int SEQUENCER_EX_ActionJumpImmediateDifferentSong(s_StreamData *song, int bar, int atBar);
 int SEQUENCER_EX_ActionJumpFadingDifferentSong(s_StreamData *song, int bar, int atBar);

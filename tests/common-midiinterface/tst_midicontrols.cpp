@@ -10,14 +10,6 @@
 using Action = std::function<void()>;
 Q_DECLARE_METATYPE(Action)
 
-namespace {
-QStringList g_log;
-void captureLog(QtMsgType, const QMessageLogContext &, const QString &msg)
-{
-    g_log << msg;
-}
-} // namespace
-
 class TestMidiControls : public QObject
 {
     Q_OBJECT
@@ -212,24 +204,6 @@ private slots:
         QCOMPARE(f.out[0].messageCount(), size_t(1));
     }
 
-    void resetLogLines()
-    {
-        MidiFixture f;
-        MIDI_CONTROLS_Config_GS_Reset(1);
-        g_log.clear();
-        QtMessageHandler old = qInstallMessageHandler(captureLog);
-        MIDI_CONTROLS_Push_Reset(2);
-        MIDI_CONTROLS_Push_Reset(9);
-        qInstallMessageHandler(old);
-        MIDI_CONTROLS_Config_GS_Reset(0);
-        QCOMPARE(g_log.size(), 4);
-        QVERIFY2(g_log[0].endsWith(QStringLiteral(" : MIDI GM-RESET MIDI port: 1")), qPrintable(g_log[0]));
-        QVERIFY2(g_log[1].endsWith(QStringLiteral(" : MIDI GS-RESET MIDI port: 1")), qPrintable(g_log[1]));
-        QVERIFY2(g_log[2].endsWith(QStringLiteral(" : MIDI GM-RESET MIDI port: 8")), qPrintable(g_log[2]));
-        QVERIFY(g_log[0].contains(QStringLiteral("../common-midiinterface/midi_controls")));
-        QCOMPARE(f.received(), QStringLiteral("2: F0 7E 7F 09 01 F7 | F0 41 10 42 12 40 00 7F 00 41 F7"));
-    }
-
     void buffersWithoutSending()
     {
         MidiFixture f;
@@ -245,14 +219,6 @@ private slots:
         QCOMPARE(f.mi->queuedCount(1), 0);
     }
 
-    void hexString()
-    {
-        const Bytes b{0x0A, 0xFF, 0x00};
-        QCOMPARE(hexStr(&b, 2), std::string("0a ff "));
-        QCOMPARE(hexStr(&b, 10), std::string("0a ff 00 "));
-        QCOMPARE(hexStr(&b, 0), std::string());
-        QCOMPARE(hexStr(nullptr, 3), std::string());
-    }
 };
 
 VELMAR_TEST(TestMidiControls)

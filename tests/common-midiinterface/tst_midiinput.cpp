@@ -230,33 +230,6 @@ private slots:
         delete expander;
     }
 
-    void emitters()
-    {
-        Sound::MidiInterface mi;
-        QStringList *log = watch(&mi);
-        Sound::MidiInterface::SendReceivedNote(5, 10);
-        Sound::MidiInterface::SendReceivedNote(5, 10);
-        Sound::MidiInterface::SendReceivedNote(5, 0);
-        Sound::MidiInterface::SendReceivedNote(16, 1);
-        Sound::MidiInterface::SendReceivedPrgChg(1, 8, 3, false);
-        QCOMPARE(*log, (QStringList{"note 5 10", "note 5 0", "prg 1 3 8 false"}));
-    }
-
-    void noInterfaceNoSignal()
-    {
-        QVERIFY(!MidiInterface_static);
-        unsigned char note[] = {0x90, 0x3C, 0x64};
-        Sound::MidiInterface::ProcessInput(note, 3);
-        Sound::MidiInterface::SendReceivedNote(0, 5);
-        std::vector<unsigned char> m(note, note + 3);
-        Sound::MidiInterface::UartMidiInCallback(0, &m, nullptr);
-        Sound::MidiInterface mi;
-        QStringList *log = watch(&mi);
-        unsigned char off[] = {0x80, 0x3C, 0x00};
-        Sound::MidiInterface::ProcessInput(off, 3);
-        QCOMPARE(*log, (QStringList{"data"}));
-    }
-
     void hardwarePortsWithoutMidiSystem()
     {
         // On a machine without a MIDI system the clients cannot be created;

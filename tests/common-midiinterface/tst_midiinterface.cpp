@@ -88,14 +88,6 @@ private slots:
             QCOMPARE(f.mi->GetLastGMVolumeSent(output - 1), stored < 0 ? 0x11 : stored);
     }
 
-    void lastMasterVolumeBeforeAny()
-    {
-        MidiFixture f;
-        for (int port = 0; port < 4; ++port)
-            QCOMPARE(f.mi->GetLastGMVolumeSent(port), 127);
-        QCOMPARE(f.mi->GetLastGMVolumeSent(4), 0);
-    }
-
     void cutting_data()
     {
         QTest::addColumn<QString>("string");
@@ -182,20 +174,6 @@ private slots:
         QCOMPARE(f.received(), QStringLiteral("2: B1 07 64 | C1 05  3: B1 07 64 | C1 05"));
     }
 
-    void volumeCorrectionStore()
-    {
-        MidiFixture f;
-        CINTERFACE_SetMidiVolumeCorrection(3, 12);
-        CINTERFACE_SetMidiVolumeCorrection(4, 99);
-        CINTERFACE_SetMidiVolumeCorrection(-1, 99);
-        QCOMPARE(CINTERFACE_GetMidiVolumeCorrection(3), 12);
-        QCOMPARE(f.mi->GetMidiVolumeCorrection(3), 12);
-        QCOMPARE(CINTERFACE_GetMidiVolumeCorrection(4), 0);
-        QCOMPARE(CINTERFACE_GetMidiVolumeCorrection(-1), 0);
-        for (int p = 0; p < 4; ++p)
-            CINTERFACE_SetMidiVolumeCorrection(p, 0);
-    }
-
     void binding()
     {
         RecordingMidiOutput a, b, extra[6];
@@ -232,78 +210,6 @@ private slots:
         for (int o = 2; o <= 6; ++o)
             QCOMPARE(f.out[o - 1].sendCalls(), 0);
         QVERIFY2(g_log.isEmpty(), qPrintable(g_log.join('\n')));
-    }
-
-    void failedSendIsLogged()
-    {
-        MidiFixture f;
-        f.out[0].setSendResult(1);
-        f.out[3].setSendResult(2);
-        LogCapture log;
-        const Bytes data = hexBytes(QStringLiteral("90 3C 64"));
-        CINTERFACE_SendMidiEvent1(data.data(), 3);
-        CINTERFACE_SendMidiEvent4(data.data(), 3);
-        QCOMPARE(g_log, QStringList({QStringLiteral("midiOut1 error"), QStringLiteral("midiOut4 error")}));
-
-        // A device gone mid-song fails every message of every tick: one line
-        // per run of failures, not a file write per message in the 1 ms loop.
-        for (int i = 0; i < 1000; ++i)
-            CINTERFACE_SendMidiEvent1(data.data(), 3);
-        QCOMPARE(g_log.size(), 2);
-        f.out[0].setSendResult(0);
-        CINTERFACE_SendMidiEvent1(data.data(), 3);
-        f.out[0].setSendResult(1);
-        CINTERFACE_SendMidiEvent1(data.data(), 3);
-        CINTERFACE_SendMidiEvent1(data.data(), 3);
-        QCOMPARE(g_log.size(), 3);
-        QCOMPARE(g_log.last(), QStringLiteral("midiOut1 error"));
-        // Opening the output again starts afresh: its reset fails and is told.
-        g_log.clear();
-        QVERIFY(f.mi->openMidiBaseOutPorts(0, -1, -1, -1, -1, -1));
-        CINTERFACE_SendMidiEvent1(data.data(), 3);
-        QCOMPARE(g_log.count(QStringLiteral("midiOut1 error")), 1);
-        QCOMPARE(f.out[0].sendCalls(), 1 + 1000 + 1 + 2 + 1 + 1);
-    }
-
-    void debugLogLines_data()
-    {
-        QTest::addColumn<int>("level");
-        QTest::addColumn<int>("output");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("level 0 quiet") << 0 << 4 << "90 3C 64 3E 64" << QStringList();
-        QTest::newRow("long channel message on 1")
-            << 1 << 1 << "90 3C 64 3E 64"
-            << QStringList{QStringLiteral("Out1:   Message len > 3 and not sysex !!!")};
-        QTest::newRow("long channel message on 4")
-            << 1 << 4 << "90 3C 64 3E 64"
-            << QStringList{QStringLiteral("   Out4: Message len > 3 and not sysex !!!")};
-        QTest::newRow("SysEx no warning") << 4 << 2 << "F0 7E 7F 09 01 F7" << QStringList();
-        QTest::newRow("dump on 1") << 5 << 1 << "F0 7E 7F 09 01 F7"
-                                   << QStringList{QStringLiteral(
-                                          "Out1:   [6]    0xF0 0x7E 0x7F 0x09 0x01 0xF7")};
-        QTest::newRow("no dump of a note on 1") << 5 << 1 << "90 3C 64" << QStringList();
-        QTest::newRow("dump of meta on 2") << 5 << 2 << "FF 2F 00"
-                                           << QStringList{QStringLiteral("   Out2: [3]    0xFF 0x2F 0x00")};
-        QTest::newRow("dump of all on 4") << 5 << 4 << "99 24 0A"
-                                          << QStringList{QStringLiteral("   Out4: [3]    0x99 0x24 0x0A")};
-        QTest::newRow("output 6 dumps at 6 only") << 5 << 6 << "99 24 0A" << QStringList();
-        QTest::newRow("output 6 at 6") << 6 << 6 << "99 24 0A"
-                                       << QStringList{QStringLiteral("   Out6: [3]    0x99 0x24 0x0A")};
-    }
-    void debugLogLines()
-    {
-        QFETCH(int, level);
-        QFETCH(int, output);
-        QFETCH(QString, message);
-        QFETCH(QStringList, lines);
-        MidiFixture f;
-        f.mi->setDbgPrintLevel(level);
-        LogCapture log;
-        Bytes msg = hexBytes(message);
-        f.mi->sendMidiEventWrapper(output, &msg);
-        QCOMPARE(g_log, lines);
-        QCOMPARE(f.out[output - 1].messageCount(), size_t(1));
     }
 
     void openOutputs()
@@ -357,27 +263,6 @@ private slots:
         }
     }
 
-    void resetThroughInterface()
-    {
-        MidiFixture f;
-        f.mi->config_GS_RESET(1);
-        f.mi->send_RESET(4);
-        f.mi->config_GS_RESET(0);
-        f.mi->send_RESET(3);
-        QCOMPARE(f.received(), QStringLiteral("3: F0 7E 7F 09 01 F7  "
-                                              "4: F0 7E 7F 09 01 F7 | F0 41 10 42 12 40 00 7F 00 41 F7"));
-    }
-
-    void midiInMode()
-    {
-        MidiFixture f;
-        QCOMPARE(f.mi->GetMidiInMode(), 0);
-        f.mi->SetMidiInMode(2);
-        f.mi->SetMidiInMode(3);
-        f.mi->SetMidiInMode(-1);
-        QCOMPARE(f.mi->GetMidiInMode(), 2);
-    }
-
     void filtersForEnginePorts()
     {
         MidiFixture f;
@@ -390,41 +275,6 @@ private slots:
         QCOMPARE(hexText(n), QStringLiteral("F0 7F 7F 04 01 00 64 F7"));
     }
 
-    void sleepReplaceable()
-    {
-        struct Driver
-        {
-            unsigned long slept = 0;
-            int calls = 0;
-        } driver;
-        CINTERFACE_SetSleepFunction(
-            [](unsigned long ms, void *user) {
-                auto *d = static_cast<Driver *>(user);
-                d->slept += ms;
-                ++d->calls;
-            },
-            &driver);
-        CINTERFACE_SleepMillisec(10);
-        CINTERFACE_SleepMillisec(5);
-        CINTERFACE_SetSleepFunction(nullptr, nullptr);
-        CINTERFACE_SleepMillisec(0);
-        QCOMPARE(driver.calls, 2);
-        QCOMPARE(driver.slept, 15ul);
-    }
-
-    void interfaceOwnsNoDevice()
-    {
-        auto *dev = new RecordingMidiOutput;
-        {
-            Sound::MidiInterface mi;
-            QCOMPARE(MidiInterface_static, &mi);
-            mi.initMidiOutPortsSound({dev, nullptr, nullptr, dev});
-        }
-        QVERIFY(MidiInterface_static == nullptr);
-        // Still alive: whoever bound it deletes it.
-        QCOMPARE(dev->openCount(), 0);
-        delete dev;
-    }
 };
 
 VELMAR_TEST(TestMidiInterface)

@@ -25,11 +25,6 @@ Bytes sysEx(int writer, int seq)
     return m;
 }
 
-int seqOf(const Bytes &m, int hiPos)
-{
-    return (m[hiPos] << 7) | m[hiPos + 1];
-}
-
 // Runs the drain loop (queues 1, 2, 4 as the Sequencer does) until done is set
 // and every queue is empty.
 void drainUntil(Sound::MidiInterface *mi, const std::atomic<bool> &done)
@@ -95,94 +90,6 @@ private slots:
                                                            .arg(hexText(got[i]).left(60))
                                                            .arg(hexText(expected[i]).left(60))));
         QCOMPARE(f.out[0].overlappingCalls(), 0);
-    }
-
-    // Two writers send at once and queue on outputs 1, 2 and 4 while the
-    // drain loop runs.
-    void twoWritersAndTheDrainLoop()
-    {
-        MidiFixture f;
-        constexpr int kRounds = 1500;
-        std::atomic<int> running{2};
-        std::atomic<bool> done{false};
-        auto writer = [&](int w) {
-            for (int s = 0; s < kRounds; ++s) {
-                const auto hi = static_cast<unsigned char>(s >> 7), lo = static_cast<unsigned char>(s & 127);
-                const unsigned char cc = static_cast<unsigned char>(0xB0 | w);
-                const unsigned char direct[] = {cc, 0x14, hi, cc, 0x15, lo, cc, 0x16, 0x00};
-                CINTERFACE_SendMidiEvent1(direct, sizeof direct);
-                const unsigned char notes[] = {static_cast<unsigned char>(0x90 | w), hi, lo,
-                                               static_cast<unsigned char>(0x80 | w), hi, lo};
-                CINTERFACE_QueueMidiEvent1(notes, sizeof notes);
-                const Bytes sx = sysEx(w, s);
-                CINTERFACE_QueueMidiEvent2(sx.data(), int(sx.size()));
-                const unsigned char prg[] = {static_cast<unsigned char>(0xC0 | w), lo};
-                CINTERFACE_SendMidiEvent2(prg, sizeof prg);
-                const unsigned char at[] = {static_cast<unsigned char>(0xA0 | w), hi, lo};
-                CINTERFACE_QueueMidiEvent4(at, sizeof at);
-            }
-            if (--running == 0)
-                done = true;
-        };
-        std::thread drain([&] { drainUntil(f.mi.get(), done); });
-        std::thread w0(writer, 0), w1(writer, 1);
-        w0.join();
-        w1.join();
-        drain.join();
-
-        for (auto &o : f.out)
-            QCOMPARE(o.overlappingCalls(), 0);
-
-        // Output 1: strings sent at once stay together; queued pairs too.
-        std::map<int, int> nextDirect, nextQueued;
-        std::vector<Bytes> direct, queued;
-        for (const Bytes &m : f.out[0].messageBytes()) {
-            QCOMPARE(m.size(), size_t(3));
-            ((m[0] & 0xF0) == 0xB0 ? direct : queued).push_back(m);
-        }
-        QCOMPARE(direct.size(), size_t(2 * kRounds * 3));
-        QCOMPARE(queued.size(), size_t(2 * kRounds * 2));
-        for (size_t i = 0; i < direct.size(); i += 3) {
-            const int w = direct[i][0] & 15;
-            const int s = (direct[i][2] << 7) | direct[i + 1][2];
-            QVERIFY2(direct[i][1] == 0x14 && direct[i + 1][1] == 0x15 && direct[i + 2][1] == 0x16
-                         && direct[i + 1][0] == direct[i][0] && direct[i + 2][0] == direct[i][0],
-                     qPrintable(QStringLiteral("string broken at %1").arg(i)));
-            QCOMPARE(s, nextDirect[w]++);
-        }
-        for (size_t i = 0; i < queued.size(); i += 2) {
-            const int w = queued[i][0] & 15;
-            QCOMPARE(queued[i][0] & 0xF0, 0x90);
-            QCOMPARE(int(queued[i + 1][0]), 0x80 | w);
-            QCOMPARE(seqOf(queued[i], 1), nextQueued[w]);
-            QCOMPARE(seqOf(queued[i + 1], 1), nextQueued[w]++);
-        }
-
-        // Output 2: every SysEx whole, each writer's in order.
-        std::map<int, int> nextSysEx, nextPrg;
-        size_t sysExCount = 0;
-        for (const Bytes &m : f.out[1].messageBytes()) {
-            if (m[0] == 0xF0) {
-                const int w = m[2];
-                const int s = seqOf(m, 3);
-                QVERIFY2(m == sysEx(w, s), qPrintable(hexText(m).left(60)));
-                QCOMPARE(s, nextSysEx[w]++);
-                ++sysExCount;
-            } else {
-                QCOMPARE(m.size(), size_t(2));
-                QCOMPARE(int(m[1]), nextPrg[m[0] & 15]++ & 127);
-            }
-        }
-        QCOMPARE(sysExCount, size_t(2 * kRounds));
-
-        // Output 4: each writer's messages in order.
-        std::map<int, int> next4;
-        const auto out4 = f.out[3].messageBytes();
-        QCOMPARE(out4.size(), size_t(2 * kRounds));
-        for (const Bytes &m : out4)
-            QCOMPARE(seqOf(m, 1), next4[m[0] & 15]++);
-        for (int o : {1, 2, 4})
-            QCOMPARE(f.mi->queuedCount(o), 0);
     }
 
     // Binding, opening and closing output 1 while another thread writes to

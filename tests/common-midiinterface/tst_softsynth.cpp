@@ -39,17 +39,6 @@ struct Rig {
     std::vector<float> render(unsigned ms) { return renderMs(sink, ms); }
 };
 
-// One note through a fresh synthesizer after the given setup bytes.
-double noteLevel(const char *setup)
-{
-    Rig rig;
-    if (!rig.start())
-        return -1;
-    rig.send(setup);
-    rig.send("90 3C 64");
-    return rms(rig.render(300));
-}
-
 } // namespace
 
 class TestSoftSynth : public QObject
@@ -69,21 +58,6 @@ private slots:
         QCOMPARE(rig.send("90 3C 64"), 1);
         QVERIFY(rms(rig.render(300)) > 1e-3);
         QCOMPARE(rig.send("80 3C 00"), 1);
-    }
-
-    void masterVolume()
-    {
-        QVERIFY(noteLevel("F0 7F 7F 04 01 00 00 F7") < 1e-6);
-        const double full = noteLevel("F0 7F 7F 04 01 00 58 F7");
-        const double half = noteLevel("F0 7F 7F 04 01 00 2C F7");
-        QVERIFY(full > 1e-3);
-        QVERIFY2(qAbs(full / half - 2.0) < 0.02, qPrintable(QString::number(full / half)));
-        // Any device byte; a reset keeps the music volume.
-        Rig rig;
-        QVERIFY(rig.start());
-        QCOMPARE(rig.send("F0 7F 10 04 01 00 2C F7"), 1);
-        rig.send("F0 7E 7F 09 01 F7");
-        QCOMPARE(rig.synth->gain(), float(SoftSynth::kFullGain * (44 << 7) / 16383.0));
     }
 
     void resetsSilenceAndRestoreDrums()
@@ -219,19 +193,6 @@ private slots:
         QCOMPARE(rig.send(hex.constData()), events);
     }
 
-    void programChangeReachesChannel()
-    {
-        Rig rig;
-        QVERIFY(rig.start());
-        rig.send("C0 05");
-        int bank = -1, program = -1;
-        QVERIFY(rig.synth->channelPreset(0, &bank, &program));
-        QCOMPARE(program, 5);
-        // There is no seventeenth channel.
-        QVERIFY(!rig.synth->programChange(16, 0));
-        QVERIFY(!rig.synth->setChannelDrums(16, true));
-    }
-
     void stoppedSynthRefuses()
     {
         Rig rig;
@@ -277,31 +238,6 @@ private slots:
             QVERIFY(rig.synth->freeFont(handle));
             QVERIFY(!rig.synth->freeFont(handle));
         }
-    }
-
-    void noAudioDevice_data()
-    {
-        QTest::addColumn<int>("devices");
-        QTest::addColumn<int>("device");
-        QTest::addColumn<int>("result");
-        QTest::newRow("none at all") << 0 << -1 << SOFTSYNTH_ERROR_DRIVER;
-        QTest::newRow("beyond the list") << 2 << 3 << SOFTSYNTH_ERROR_DEVICE;
-        QTest::newRow("device 0") << 2 << 0 << SOFTSYNTH_ERROR_DEVICE;
-        QTest::newRow("disabled") << 2 << 1 << SOFTSYNTH_ERROR_DEVICE;
-        QTest::newRow("enabled") << 2 << 2 << SOFTSYNTH_OK;
-        QTest::newRow("default") << 2 << -1 << SOFTSYNTH_OK;
-    }
-    void noAudioDevice()
-    {
-        QFETCH(int, devices);
-        QFETCH(int, device);
-        QFETCH(int, result);
-        std::vector<AudioDeviceEntry> list;
-        if (devices)
-            list = {{"Off", false}, {"On", true}};
-        SoftSynth synth(std::make_unique<OfflineAudioSink>(44100, list));
-        QCOMPARE(synth.start(device), result);
-        QCOMPARE(synth.isRunning(), result == SOFTSYNTH_OK);
     }
 
     void realAudioDeviceNeverThrows()

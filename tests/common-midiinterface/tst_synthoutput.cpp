@@ -162,58 +162,6 @@ private slots:
         QCOMPARE(BassSynthMidiExpander::numPorts, 0);
     }
 
-    void deviceByName_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("device");
-        QTest::newRow("maker prefix") << "Maker: USB Audio" << 3;
-        QTest::newRow("case differs") << "x: usb audio" << -1;
-        QTest::newRow("plain name") << "Built-in Output" << 1;
-        QTest::newRow("skips disabled") << "USB Audio" << 3;
-        QTest::newRow("second piece") << "a: b: Built-in Output" << -1;
-        QTest::newRow("empty prefix") << ": Built-in Output" << 1;
-        QTest::newRow("accented") << "Maker: Haut-parleur intégré" << 4;
-        QTest::newRow("unknown") << "Maker: Nothing" << -1;
-        QTest::newRow("empty") << "" << -1;
-    }
-    void deviceByName()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, device);
-        Output out;
-        QCOMPARE(out.wrapper->getDeviceIndexFromName(name), device);
-        out.wrapper->setOutputAudioDevice(name);
-        QCOMPARE(out.wrapper->outputAudioDevice(), device);
-        out.wrapper->setSoundFont(soundBank().toStdString());
-        QCOMPARE(out.wrapper->openPort(0), 0);
-        QCOMPARE(out.sink->openedDevice(), device);
-        out.wrapper->closePort();
-    }
-
-    void singlePresetBank_data()
-    {
-        QTest::addColumn<int>("bank");
-        QTest::addColumn<int>("program");
-        QTest::newRow("drum kit") << 128 << 0;
-        QTest::newRow("melodic") << 0 << 5;
-    }
-    void singlePresetBank()
-    {
-        QFETCH(int, bank);
-        QFETCH(int, program);
-        const QString path = m_dir.filePath(QStringLiteral("one-%1.sf2").arg(bank));
-        TestUtil::runPython(QStringLiteral("common-midiinterface/make_sf2.py"),
-                            {path, QString::number(bank), QString::number(program)});
-        Output out;
-        out.wrapper->setSoundFont(path.toStdString());
-        QCOMPARE(out.wrapper->openPort(0), 0);
-        BassSynthMidiExpander *e = out.wrapper->expander();
-        QCOMPARE(e->synth()->fontPresets(1, nullptr, 0), 1);
-        QCOMPARE(e->singlePresetDrums(), bank == 128);
-        QCOMPARE(e->singlePresetProgram(), program);
-        out.wrapper->closePort();
-    }
-
     void replacingTheBank()
     {
         Output out;

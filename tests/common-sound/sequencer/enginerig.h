@@ -37,7 +37,8 @@ public:
     void jumpDone() override { add("jumpDone"); }
     void fineBrano() override { add("fineBrano"); }
     void stopAllSongs() override { add("stopAllSongs"); }
-    void seekDone() override { add("seekDone"); }
+    // With the bar it landed on, read in the tick that reports it.
+    void seekDone() override { add("seekDone", SEQUENCER_EX_GetCurrentBar()); }
     void barEvent(int bar) override { add("bar", bar); }
     void beatEvent(int beat) override { add("beat", beat); }
     void precountStarted() override { add("precountStarted"); }

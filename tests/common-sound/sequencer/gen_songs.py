@@ -33,7 +33,8 @@ def tempo_and_meter_changes(path):
     for channel, step, base in ((0, 240, 60), (1, 160, 48), (3, 360, 72)):
         track = MidiTrack()
         mid.tracks.append(track)
-        ev = [(0, Message('program_change', channel=channel, program=channel * 5))]
+        ev = [(0, Message('program_change', channel=channel, program=channel * 5)),
+              (0, Message('control_change', channel=channel, control=7, value=100))]
         for i, tick in enumerate(range(0, 14400, step)):
             ev.append((tick, Message('note_on', channel=channel, note=base + i % 12, velocity=90)))
             ev.append((tick + step // 2, Message('note_off', channel=channel, note=base + i % 12)))

@@ -169,45 +169,6 @@ private slots:
         QCOMPARE(rig.sigs.count("fineBrano"), 1);
     }
 
-    void rewindAtEndOfSong()
-    {
-        EngineRig rig;
-        StreamBuilder b = leadIn();
-        b.end(1920);
-        SongSetup setup;
-        setup.bars = &b;
-        QVERIFY(rig.play(b.build(), false, setup));
-        SEQUENCER_EX_RewindOnEOT(1);
-        QVERIFY(rig.playToEnd(5000));
-        QCOMPARE(SEQUENCER_EX_GetPause(), -1);
-        QCOMPARE(int(SEQUENCER_EX_GetMidiStream1()->slotByte), 1);
-        QCOMPARE(SEQUENCER_EX_GetCurrentBar(), 0);
-        rig.clearOutputs();
-        SEQUENCER_EX_ActionResume();
-        rig.driver.advance(700);
-        const std::vector<TimedMessage> on = rig.noteOns(1);
-        QCOMPARE(int(on.size()), 2);
-        QCOMPARE(int(on[1].ms - on[0].ms), 500);
-    }
-
-    void tables_data()
-    {
-        QTest::addColumn<int>("bpm");
-        QTest::addColumn<int>("fadeBeats");
-        QTest::newRow("155 uses the last entry") << 155 << 7;
-        QTest::newRow("160 falls back to entry 11") << 160 << 9;
-        QTest::newRow("0") << 0 << 0;
-    }
-    void tables()
-    {
-        QFETCH(int, bpm);
-        QFETCH(int, fadeBeats);
-        QCOMPARE(SEQUENCER_EX_getFadeBeatFromBPM(bpm), fadeBeats);
-        QCOMPARE(isAutoBpm(96, 80), 1);
-        QCOMPARE(isAutoBpm(97, 80), 0);
-        QCOMPARE(isAutoBpm(80, 0), 0);
-    }
-
     void stopRequestWhileAdvanceIsOff()
     {
         EngineRig rig;

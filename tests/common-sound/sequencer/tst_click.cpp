@@ -78,24 +78,6 @@ private slots:
         QCOMPARE(rig.sigs.named("bar").at(0).a, 10);
     }
 
-    void settings()
-    {
-        EngineRig rig;
-        rig.clearOutputs();
-        SEQUENCER_EX_SetClickBarSound(3, 8, 56, 64);
-        SEQUENCER_CLICK_ClickBarBeatRestore();
-        SEQUENCER_EX_ClickClrFX(3);
-        SEQUENCER_EX_ClickClrFX(16);
-        std::vector<QByteArray> got;
-        for (const TimedMessage &m : rig.messages(4))
-            got.push_back(hex(m.bytes));
-        QCOMPARE(got, (std::vector<QByteArray>{
-                          "b9 00 08", "c9 03", "b9 5b 00", "b9 5d 00",           // set
-                          "b9 00 08", "c9 03", "b9 5b 00", "b9 5d 00",           // restore: bar
-                          "b9 00 00", "c9 00",                                   // beat
-                          "b3 5b 00", "b3 5d 00"}));
-        SEQUENCER_EX_SetClickBarSound(0, 0, 56, 64);
-    }
 };
 
 VELMAR_TEST(TestClick)

@@ -281,7 +281,7 @@ private slots:
         }
         MidiStream stream{};
         stClear(ST_JUMP_PREPARED);
-        QCOMPARE(GOTO_BuildChaseEvents(4, 1, infos.get(), &stream), 1);
+        QCOMPARE(SEQUENCER_EX_BuildChaseEvents(4, 1, infos.get(), &stream), 1);
         QCOMPARE(int(stream.songBpm), 60000000 / chasedUs);
         const uint8_t *end = MidiAuxBuffer + MIDI_AUX_BUFFER_SIZE;
         QVERIFY(ptrMF5AuxBuffer > MidiAuxBuffer && ptrMF5AuxBuffer < end);
@@ -304,122 +304,6 @@ private slots:
         }
     }
 
-    // On the real Sequencer thread: a goto, then a fade-out stopped half-way.
-    // Nothing deadlocks; into recording outputs no note is left sounding;
-    // into the synthesizer the thread neither allocates nor waits on a lock.
-    void jumpAndFadeOnTheSequencerThread_data()
-    {
-        QTest::addColumn<bool>("synthesizer");
-        QTest::newRow("recording outputs") << false;
-        QTest::newRow("synthesizer") << true;
-    }
-    void jumpAndFadeOnTheSequencerThread()
-    {
-        QFETCH(bool, synthesizer);
-        std::unique_ptr<SequencerRig> rig;
-        std::unique_ptr<MidiBassOutWrapper> synth;
-        std::unique_ptr<Sound::MidiInterface> iface;
-        std::unique_ptr<Sequencer> own;
-        if (synthesizer) {
-            // Applied in the (here idle) audio callback, as on a device.
-            auto sink = std::make_unique<OfflineAudioSink>(44100);
-            sink->setScheduled(true);
-            synth.reset(new MidiBassOutWrapper(std::move(sink)));
-            synth->setSoundFont("/usr/share/sounds/sf2/TimGM6mb.sf2");
-            iface.reset(new Sound::MidiInterface);
-            iface->initMidiOutPortsSound({synth.get()});
-            QVERIFY(iface->openMidiBaseOutPorts(0, -1, -1, -1, -1, -1));
-            own.reset(new Sequencer(Sequencer::Clock::Monotonic));
-            own->setMidiInterface(iface.get());
-            own->init();
-            own->sequencerStart();
-        } else {
-            rig.reset(new SequencerRig(Sequencer::Clock::Monotonic));
-        }
-        Sequencer &seq = synthesizer ? *own : *rig->seq;
-        LoadedSong song;
-        loadSong(song);
-        QVERIFY(seq.preloadMidiFile(&song.sd));
-        seq.ChangeMelodyMode(0);
-        seq.SetDeltaBpmCurrent(100);   // a bar in about 1.1 s
-        QSignalSpy jumped(&seq, &Sequencer::jumpDone);
-        seq.setPause(false);
-        QTRY_VERIFY_WITH_TIMEOUT(SEQUENCER_EX_GetCurrentBar() >= 1, 30000);
-        AllocationCounter::arm(synthesizer);
-        QCOMPARE(seq.jumpImmediateSameSongPost(8, 2), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(jumped.count() == 1, 30000);
-        QCOMPARE(seq.fadeOutMidiAndStop(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(jumpStatus.load() == 11 && jumpFadeFactor < 80, 30000);
-        seq.requestStop();
-        QTRY_VERIFY_WITH_TIMEOUT(SEQUENCER_EX_Stop(), 30000);
-        QCOMPARE(jumpStatus.load(), 0);
-        if (synthesizer) {
-            QTest::qWait(20);
-            AllocationCounter::arm(false);
-            seq.sequencerStop();
-            QCOMPARE(AllocationCounter::allocations(), uint64_t(0));
-            QCOMPARE(AllocationCounter::blockingLocks(), uint64_t(0));
-            return;
-        }
-        rig->settle();
-        for (int output : {1, 2}) {
-            QVERIFY(!rig->messages(output).empty());
-            QCOMPARE(heldNotes(rig->messages(output)), 0);
-        }
-    }
-
-    // Bars 4 and 5 repeat, every beat at its time, through seeks re-armed at
-    // each arrival or through gotos re-armed after each jump.
-    void loopPlaysItsBars_data()
-    {
-        QTest::addColumn<bool>("seekMode");
-        QTest::newRow("seek loop") << true;
-        QTest::newRow("jump loop") << false;
-    }
-    void loopPlaysItsBars()
-    {
-        QFETCH(bool, seekMode);
-        SequencerRig rig;
-        Sequencer &seq = *rig.seq;
-        LoadedSong song;
-        loadSong(song);
-        QVERIFY(seq.preloadMidiFile(&song.sd));
-        seq.ChangeMelodyMode(0);
-        seq.setPause(false);
-        int jumps = 0;
-        QObject::connect(&seq, &Sequencer::jumpDone, [&] { ++jumps, seq.reloadLoopJump(); });
-        while (SEQUENCER_EX_GetCurrentBar() < 2)
-            seq.advance(10);
-        QVERIFY(seekMode ? seq.startLoop_seekMode(4, 6) : seq.startLoop_jumpMode(4, 6));
-        QCOMPARE(seq.getLoopMode(), seekMode ? 2 : 1);
-        const uint64_t from = seq.now();
-        // Bars 2-5, then bars 4-5 again and again, at 2 s a bar.
-        for (int i = 0; i < 18000 / 10; ++i) {
-            seq.advance(10);
-            QCoreApplication::processEvents();
-        }
-        QVERIFY(seq.stopLoop());
-        QCOMPARE(seq.getLoopMode(), 0);
-        if (!seekMode)
-            QVERIFY(jumps >= 3);
-        std::vector<std::pair<double, int>> beats;
-        for (int o : {0, 1})
-            for (const RecordingMidiOutput::Message &m : rig.out[o].messages())
-                if (m.timeMs >= double(from) && m.bytes.size() == 3 && m.bytes[0] == 0x90 && m.bytes[2] > 0)
-                    beats.push_back({m.timeMs, m.bytes[1] - 40});
-        std::sort(beats.begin(), beats.end());
-        for (size_t i = 0; i + 1 < beats.size(); ++i)
-            QVERIFY(std::fabs(beats[i + 1].first - beats[i].first - 500) <= 1);
-        // Whole bars, in loop order, after the bar the loop was set in.
-        const int want[] = {3, 4, 5, 4, 5, 4, 5};
-        size_t k = 0;
-        while (k < beats.size() && beats[k].second == 2)
-            ++k;
-        QVERIFY(beats.size() >= k + 4 * 7);
-        for (size_t i = k; i < k + 4 * 7; ++i)
-            QCOMPARE(beats[i].second, want[(i - k) / 4]);
-        seq.ActionStop();
-    }
 };
 
 VELMAR_TEST(TestJumps)

@@ -283,18 +283,6 @@ private slots:
         QCOMPARE(int(notes[1].bytes[1]), keyOf(0, 1));
     }
 
-    void refusedSeeks()
-    {
-        Playing p(barSong(20), 2);
-        EngineRig &rig = p.rig;
-        SEQUENCER_EX_ActionPause();
-        QCOMPARE(SEQUENCER_EX_SeekBar(10, 0), 1);
-        QCOMPARE(SEQUENCER_EX_SeekBar(15, 0), 0);
-        SEQUENCER_EX_ActionStop();
-        QCOMPARE(SEQUENCER_EX_SeekBar(5, 0), 0);
-        QCOMPARE(rig.sigs.count("seekDone"), 0);
-    }
-
     // After the song has ended there is nothing to seek in: refused at once,
     // without waiting for a rewind that can never arrive.
     void seekAfterTheSongEnded()
@@ -308,39 +296,6 @@ private slots:
         QCOMPARE(rig.driver.now(), before);
     }
 
-    void seekPastTheEndStopsAtTheLastBar()
-    {
-        Playing p(barSong(20), 2);
-        EngineRig &rig = p.rig;
-        QVERIFY(seekAndWait(rig, 30) > 0);
-        QCOMPARE(SEQUENCER_EX_GetCurrentBar(), 19);
-    }
-
-    void armedSeekFiresAtItsBar()
-    {
-        Playing p(barSong(20), 1);
-        EngineRig &rig = p.rig;
-        QCOMPARE(SEQUENCER_EX_SeekBar(2, 5), 1);
-        QVERIFY(rig.driver.runUntil([&] { return rig.sigs.count("seekDone") > 0; }, 20000));
-        QCOMPARE(SEQUENCER_EX_GetCurrentBar(), 2);
-        const std::vector<SignalEvent> bars = rig.sigs.named("bar");
-        QVERIFY(!bars.empty());
-        QCOMPARE(bars.back().a, 5);
-    }
-
-    void forwardSeekSendsAtMostFiftyEventsAPass()
-    {
-        Playing p(barSong(12, 120), 1);
-        EngineRig &rig = p.rig;
-        QVERIFY(seekAndWait(rig, 10) > 0);
-        std::map<uint64_t, int> perMs;
-        for (const TimedMessage &m : rig.messages(1))
-            if (m.bytes[0] == 0xB4)
-                ++perMs[m.ms];
-        QVERIFY(perMs.size() >= 8 * 120 / 51);
-        for (const auto &[ms, n] : perMs)
-            QVERIFY2(n <= 51, qPrintable(QStringLiteral("%1 at %2").arg(n).arg(ms)));
-    }
 };
 
 VELMAR_TEST(TestSeek)

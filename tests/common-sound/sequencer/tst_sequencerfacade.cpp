@@ -171,22 +171,6 @@ private slots:
         QCOMPARE(rig.seq->GetDbInPlay()->tempoDelta, int16_t(10));
     }
 
-    void transposeOffsetShiftsTheNextNotes()
-    {
-        SequencerRig rig;
-        PlayingSong playing(rig);
-        rig.seq->advance(700);
-        rig.clear();
-        rig.seq->SetDeltaTransposeCurrent(-3);
-        // The held notes are cut before the key changes.
-        QVERIFY(rig.hasMessage(1, {0xB0, 0x7B, 0x00}));
-        rig.seq->advance(1000);
-        const std::vector<TimedBytes> ons = rig.noteOns(1);
-        QCOMPARE(int(ons.size()), 2);
-        QCOMPARE(int(ons[0].bytes[1]), 37);
-        QCOMPARE(rig.seq->GetDbInPlay()->transpose, int16_t(-3));
-    }
-
     // After the silence of a global key change no note leaves in the old key:
     // its note-off would come in the new key and never end it.
     void globalTransposeLeavesNoNoteInTheOldKey()
@@ -279,20 +263,6 @@ private slots:
         QVERIFY(rig.messages(5).empty());
     }
 
-    void partialVolumeGoesToTheOutputInPlay()
-    {
-        SequencerRig rig;
-        PlayingSong playing(rig);
-        rig.seq->advance(10);
-        rig.clear();
-        rig.seq->setMidiPartialVolume(10);
-        QCOMPARE(rig.iface.GetMidiVolumeCorrection(0), 10);
-        bool masterVolume = false;
-        for (const TimedBytes &m : rig.messages(1))
-            masterVolume |= m.bytes.size() == 8 && m.bytes[0] == 0xF0 && m.bytes[1] == 0x7F;
-        QVERIFY(masterVolume);
-        rig.iface.SetMidiVolumeCorrection(0, 0);
-    }
 };
 
 VELMAR_TEST(TestSequencerFacade)

@@ -164,36 +164,6 @@ private slots:
         }
     }
 
-    void pauseKeepsPosition()
-    {
-        EngineRig rig;
-        StreamBuilder b = beats(12);
-        QVERIFY(rig.play(b.build(), false));
-        SEQUENCER_EX_ActionResume();
-        rig.driver.advance(2200);
-        QCOMPARE(int(rig.noteOns(1).size()), 5);
-        const uint64_t first = rig.noteOns(1)[0].ms;
-        const uint64_t pausedAt = rig.driver.now();
-        SEQUENCER_EX_ActionPause();
-        QCOMPARE(SEQUENCER_EX_GetPause(), -1);
-        // Pausing silences every channel of both song outputs.
-        QVERIFY(!rig.withStatus(1, 0xB0, true).empty());
-        const size_t before = rig.noteOns(1).size();
-        rig.driver.advance(10000);
-        QCOMPARE(rig.noteOns(1).size(), before);
-        const uint64_t resumedAt = rig.driver.now();
-        SEQUENCER_EX_ActionResume();
-        QVERIFY(rig.driver.runUntil([&] { return rig.songEnded(); }, 20000));
-        const std::vector<uint64_t> t = times(rig.noteOns(1));
-        QCOMPARE(int(t.size()), 12);
-        // Song time went on from where it stood: the sixth note comes 2500 ms
-        // of song time after the first, however long the pause was.
-        const int64_t songGap = int64_t(t[5] - first) - int64_t(resumedAt - pausedAt);
-        QVERIFY2(std::llabs(songGap - 2500) <= 3, qPrintable(QString::number(songGap)));
-        for (size_t i = 6; i < t.size(); ++i)
-            QVERIFY(std::llabs(int64_t(t[i] - t[i - 1]) - 500) <= 1);
-    }
-
     void rewindKeepsTempoOfSongWithoutTempoEvent_data()
     {
         QTest::addColumn<int>("targetBar");
@@ -226,51 +196,6 @@ private slots:
             QVERIFY2(std::llabs(int64_t(t[i] - t[i - 1]) - beat) <= 1,
                      qPrintable(QStringLiteral("gap %1: %2").arg(i).arg(t[i] - t[i - 1])));
         QCOMPARE(int(rig.noteOns(1)[0].bytes[1]), 60 + (targetBar * 4) % 12);
-    }
-
-    void userTempoOffset()
-    {
-        EngineRig rig;
-        StreamBuilder b = beats(16);
-        QVERIFY(rig.play(b.build(), false));
-        SEQUENCER_EX_ActionResume();
-        rig.driver.advance(1700);
-        SEQUENCER_EX_SetDeltaBpmCurrent(10);
-        rig.driver.advance(1);
-        QCOMPARE(SEQUENCER_EX_GetCurrentBPM(), 130);
-        QVERIFY(rig.driver.runUntil([&] { return rig.songEnded(); }, 20000));
-        const std::vector<uint64_t> t = times(rig.noteOns(1));
-        QCOMPARE(int(t.size()), 16);
-        // From the first event after the change on, 130 BPM: 461.538 ms a beat.
-        const uint64_t from = t[4];
-        for (size_t i = 5; i < t.size(); ++i) {
-            const double expected = double(i - 4) * 60000.0 / 130.0;
-            QVERIFY2(std::fabs(double(t[i] - from) - expected) <= 1.0,
-                     qPrintable(QStringLiteral("%1: %2 vs %3").arg(i).arg(t[i] - from).arg(expected)));
-        }
-        QVERIFY(!rig.sigs.named("origBpm").empty());
-        QCOMPARE(rig.sigs.named("origBpm").back().a, 130);
-        QCOMPARE(rig.sigs.count("deltaBpm"), 1);
-        QCOMPARE(rig.sigs.named("deltaBpm")[0].a, 10);
-        QCOMPARE(SEQUENCER_EX_GetDb1()->tempoDelta, int16_t(10));
-    }
-
-    void tempoOffsetDownToZeroStandsStill()
-    {
-        EngineRig rig;
-        StreamBuilder b = beats(8);
-        QVERIFY(rig.play(b.build(), false));
-        SEQUENCER_EX_ActionResume();
-        rig.driver.advance(600);
-        SEQUENCER_EX_SetDeltaBpmCurrent(-120);
-        rig.driver.advance(3000);
-        const size_t stuck = rig.noteOns(1).size();
-        QVERIFY(stuck <= 3);
-        rig.driver.advance(3000);
-        QCOMPARE(rig.noteOns(1).size(), stuck);
-        SEQUENCER_EX_SetDeltaBpmCurrent(0);
-        QVERIFY(rig.driver.runUntil([&] { return rig.songEnded(); }, 20000));
-        QCOMPARE(int(rig.noteOns(1).size()), 8);
     }
 
     void badTempoEventsAreIgnored_data()

@@ -126,55 +126,6 @@ private slots:
         QCOMPARE(lastVolume(rig, 1), expected);
     }
 
-    void slidersFollowGroupsWhilePlaying()
-    {
-        EngineRig rig;
-        StreamBuilder b;
-        b.grid(4);
-        b.cc(0, 1, 7, 100);
-        b.cc(0, 2, 7, 100);
-        b.note(0, 100, 1, 60);
-        b.note(0, 100, 2, 40);
-        b.end(7680);
-        SongSetup setup;
-        setup.programs[1] = 25; // guitar
-        setup.programs[2] = 33; // bass
-        QVERIFY(rig.play(b.build(), false, setup));
-        SEQUENCER_EX_ActionResume();
-        rig.driver.advance(500);
-        QCOMPARE(lastVolume(rig, 1), 100);
-        QCOMPARE(lastVolume(rig, 2), 100);
-        rig.clearOutputs();
-        for (int v : {100, 80, 37}) {
-            SEQUENCER_EX_SetSlidersValue(2, v);
-            rig.driver.advance(1);
-        }
-        rig.driver.advance(20);
-        QCOMPARE(lastVolume(rig, 1), int(37.0f * (127.0f * 100.0f) / 16129.0f));
-        QVERIFY(lastVolume(rig, 2) == -1 || lastVolume(rig, 2) == 100);
-        SEQUENCER_EX_SetSlidersValue(1, 0);
-        rig.driver.advance(2);
-        QCOMPARE(lastVolume(rig, 2), 0);
-        // The mix editor's track volume goes out through the same product.
-        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, 64, 1, 0);
-        rig.driver.advance(2);
-        QCOMPARE(lastVolume(rig, 1), int(37.0f * (127.0f * 64.0f) / 16129.0f));
-    }
-
-    void badIndicesAreIgnored()
-    {
-        EngineRig rig;
-        VOLUMES_setMidiChVolumesMap(2, 10, 1, 0);
-        VOLUMES_setMidiChVolumesMap(0, 10, 32, 0);
-        VOLUMES_setMidiChVolumesMap(0, 10, 1, 2);
-        VOLUMES_setMidiChVolumesMap(0, 10, -1, 0);
-        SEQUENCER_EX_SetSlidersValue(6, 10);
-        SEQUENCER_EX_SetSlidersValue(-1, 10);
-        EX_SEQUENCER_SetRealTimeProgramChange(32, 5);
-        QCOMPARE(VOLUMES_GetMidiChVolumesMap(0, 1, 0), 127);
-        for (int g = 0; g < 6; ++g)
-            QCOMPARE(VOLUMES_GetSliderValue(g), 127);
-    }
 };
 
 VELMAR_TEST(TestVolumes)
