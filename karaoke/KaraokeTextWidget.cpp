@@ -649,18 +649,14 @@ QList<KaraokeTextWidget *> KaraokeTextWidget::copies() const
     return all;
 }
 
+// The button offers what the window holding the view is not: full screen,
+// or back from it.
 void KaraokeTextWidget::togglePbFullscreenState()
 {
     const bool full = m_list->window()->isFullScreen();
-    if (!full && !m_fullscreenOffered) {
-        m_fullscreenButton->setIcon(QIcon(QStringLiteral(":/icon2x/fullscreen-icon.png")));
-        m_fullscreenButton->setToolTip(tr("Schermo intero"));
-        m_fullscreenOffered = true;
-    } else if (full && m_fullscreenOffered) {
-        m_fullscreenButton->setIcon(QIcon(QStringLiteral(":/icon2x/reduce-icon.png")));
-        m_fullscreenButton->setToolTip(tr("Riduci schermo"));
-        m_fullscreenOffered = false;
-    }
+    m_fullscreenButton->setIcon(QIcon(full ? QStringLiteral(":/icon2x/reduce-icon.png")
+                                           : QStringLiteral(":/icon2x/fullscreen-icon.png")));
+    m_fullscreenButton->setToolTip(full ? tr("Riduci schermo") : tr("Schermo intero"));
 }
 
 NewWidgetWindow *KaraokeTextWidget::openOwnWindow(bool statusBar)

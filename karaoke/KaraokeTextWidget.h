@@ -157,8 +157,6 @@ private:
     QString m_backgroundColor;
     QString m_backgroundImage;
     QPixmap m_backgroundPicture;
-    // True while the button offers full screen, false while it offers to reduce.
-    bool m_fullscreenOffered = false;
     bool m_fullScreen = false;
     QList<QPointer<NewWidgetWindow>> m_copyWindows;
 
