@@ -245,6 +245,12 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
 {
     QWidget *view = viewFor(viewId);
     auto *window = new NewWidgetWindow(this, view, viewId, true, true);
+    if (view == m_karaoke) {
+        // As if unpinned by its own button.
+        window->setProperty("Can fullscreen", true);
+        window->setProperty("Unpinned", true);
+        m_karaoke->showUnPinButton(false);
+    }
     view->show();
     window->show();
     window->setGeometry(rect);

@@ -667,7 +667,9 @@ NewWidgetWindow *KaraokeTextWidget::openOwnWindow(bool statusBar)
 void KaraokeTextWidget::fullscreenKaraoke()
 {
     QWidget *w = m_list->window();
-    if (!w->property("Can fullscreen").toBool()) {
+    // Only a view in the main window opens a window of its own; one already
+    // in a window (however it got there) only changes that window.
+    if (!w->property("Can fullscreen").toBool() && !qobject_cast<NewWidgetWindow *>(w)) {
         emit KaraokeTextWidgetInFullScreen();
         NewWidgetWindow *window = openOwnWindow(false);
         window->hideBar();
@@ -699,6 +701,8 @@ void KaraokeTextWidget::on_lV_Text_doubleClicked()
 void KaraokeTextWidget::on_pb_to_new_window_clicked()
 {
     m_unpinButton->hide();
+    if (qobject_cast<NewWidgetWindow *>(m_list->window()))
+        return;
     NewWidgetWindow *window = openOwnWindow(true);
     emit KaraokeTextWidgetInFullScreen();
     window->setProperty("Can fullscreen", true);

@@ -136,6 +136,8 @@ private slots:
         QCOMPARE(view->window()->geometry(), rect);
         QVERIFY(find<QPushButton>("KaraokeButton")->isChecked());
         QCOMPARE(find("screenWidget")->isHidden(), isKaraoke);
+        QWidget *unpin = karaoke()->findChild<QWidget *>("pb_to_new_window");
+        QCOMPARE(unpin->isHidden(), isKaraoke);
 
         // A pinned bar view comes back shown on its own tab; a closed one
         // hidden; the karaoke view always shown.
@@ -146,7 +148,7 @@ private slots:
         QCOMPARE(view->window(), window());
         QCOMPARE(view->isVisible(), isKaraoke || !byClose);
         QCOMPARE(find<QPushButton>(tab.toLatin1())->isChecked(), isKaraoke || !byClose);
-        QVERIFY(find("screenWidget")->isVisible());
+        QVERIFY(find("screenWidget")->isVisible() && !unpin->isHidden());
         restart();
         QVERIFY(!appSettings->contains("WindowsPosition/" + key));
     }
