@@ -29,9 +29,8 @@
 namespace {
 
 constexpr int MIDI_SONG = 1;
-// The CD+G screen, 288 x 192 pixels.
-constexpr int CDG_WIDTH = 288;
-constexpr int CDG_HEIGHT = 192;
+constexpr int CDG_WIDTH = KaraokeTextWidget::CDG_SCREEN_WIDTH;
+constexpr int CDG_HEIGHT = KaraokeTextWidget::CDG_SCREEN_HEIGHT;
 constexpr int ROW_SCROLL_MODE = 2;   // view mode that keeps the current row near the middle
 // Reports closer than this say too little about the rate.
 constexpr qint64 MIN_RATE_SPAN_MS = 50;
@@ -68,7 +67,6 @@ KaraokeTextWidget::KaraokeTextWidget(QWidget *parent, chordsView *chords)
     m_cdgLabel->setAlignment(Qt::AlignCenter);
     m_cdgLabel->setTextInteractionFlags(Qt::NoTextInteraction);
     // Sized by updateWidgetGeometry, never larger than the view.
-    m_cdgLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_cdgLabel->setMinimumSize(1, 1);
     m_cdgLabel->hide();
     m_list->setObjectName(QStringLiteral("lV_Text"));
@@ -131,19 +129,21 @@ void KaraokeTextWidget::buildControls()
     static_cast<QStackedLayout *>(stack->layout())->setStackingMode(QStackedLayout::StackAll);
     layout->addWidget(stack);
 
-    auto *lyricsPage = new QWidget(stack);
-    lyricsPage->setObjectName(QStringLiteral("page_karaioke"));
-    auto *lyricsLayout = new QVBoxLayout(lyricsPage);
-    lyricsLayout->setObjectName(QStringLiteral("verticalLayout_2"));
-    lyricsLayout->setContentsMargins(0, 0, 0, 0);
+    const auto page = [stack](const char *name, const char *layoutName) {
+        auto *widget = new QWidget(stack);
+        widget->setObjectName(QLatin1String(name));
+        auto *pageLayout = new QVBoxLayout(widget);
+        pageLayout->setObjectName(QLatin1String(layoutName));
+        pageLayout->setContentsMargins(0, 0, 0, 0);
+        stack->addWidget(widget);
+        return pageLayout;
+    };
+    QVBoxLayout *lyricsLayout = page("page_karaioke", "verticalLayout_2");
     lyricsLayout->addWidget(m_cdgLabel, 0, Qt::AlignCenter);
     lyricsLayout->addWidget(m_list);
 
-    auto *controlPage = new QWidget(stack);
-    controlPage->setObjectName(QStringLiteral("page_control"));
-    auto *controlLayout = new QVBoxLayout(controlPage);
-    controlLayout->setObjectName(QStringLiteral("verticalLayout"));
-    controlLayout->setContentsMargins(0, 0, 0, 0);
+    QVBoxLayout *controlLayout = page("page_control", "verticalLayout");
+    QWidget *controlPage = controlLayout->parentWidget();
     controlLayout->addStretch();
     m_banner = new AdBanner(controlPage);
     m_banner->setObjectName(QStringLiteral("ad_widget"));
@@ -179,8 +179,6 @@ void KaraokeTextWidget::buildControls()
     connect(m_list, &QListView::doubleClicked, this, &KaraokeTextWidget::on_lV_Text_doubleClicked);
     controlLayout->addWidget(m_bottomBar);
 
-    stack->addWidget(lyricsPage);
-    stack->addWidget(controlPage);
     stack->setCurrentWidget(controlPage);
     // The control page lies over the whole view: a double-click anywhere on
     // the lyrics lands there.
@@ -248,8 +246,12 @@ void KaraokeTextWidget::updateWidgetGeometry()
     const bool cdg = m_model->isLoaded() && m_model->isCdg();
     if (cdg) {
         // The CD+G screen's aspect, as high as the view allows.
-        const int h = std::min(height(), width() * CDG_HEIGHT / CDG_WIDTH);
-        m_cdgLabel->setMaximumSize(std::max(1, h * CDG_WIDTH / CDG_HEIGHT), std::max(1, h));
+        const int h = std::max(1, std::min(height(), width() * CDG_HEIGHT / CDG_WIDTH));
+        const QSize size(std::max(1, h * CDG_WIDTH / CDG_HEIGHT), h);
+        if (size != m_cdgSize) {
+            m_cdgSize = size;
+            showCdgPicture(m_cdgPicture);
+        }
     }
     m_cdgLabel->setVisible(cdg);
     m_list->setVisible(!cdg);
@@ -276,7 +278,6 @@ void KaraokeTextWidget::resizeEvent(QResizeEvent *event)
 void KaraokeTextWidget::resizeEnded()
 {
     updateWidgetGeometry();
-    m_viewParam->setViewTextArea(m_list->size());
     togglePbFullscreenState();
 }
 
@@ -285,9 +286,12 @@ void KaraokeTextWidget::resizeWidget(QSize)
     updateWidgetGeometry();
 }
 
+// The picture comes at the size the view gives it, which is also the size
+// the layout then gives the label.
 void KaraokeTextWidget::showCdgPicture(const QImage &picture)
 {
-    m_cdgLabel->setPixmap(QPixmap::fromImage(picture));
+    m_cdgPicture = picture;
+    m_cdgLabel->setPixmap(QPixmap::fromImage(picture).scaled(m_cdgSize, Qt::IgnoreAspectRatio));
 }
 
 int64_t KaraokeTextWidget::toSongTime(int64_t ms) const
@@ -677,7 +681,6 @@ void KaraokeTextWidget::fullscreenKaraoke()
         window->showFullScreen();
         m_unpinButton->hide();
         updateWidgetGeometry();
-        m_viewParam->setViewTextArea(m_list->size());
     } else if (w->isFullScreen()) {
         if (w->property("Unpinned").toBool())
             w->showNormal();
@@ -711,7 +714,6 @@ void KaraokeTextWidget::on_pb_to_new_window_clicked()
         window->move(m_home->pos());
     window->show();
     updateWidgetGeometry();
-    m_viewParam->setViewTextArea(m_list->size());
 }
 
 void KaraokeTextWidget::ShowReduced()

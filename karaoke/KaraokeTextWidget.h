@@ -44,6 +44,8 @@ class KaraokeTextWidget : public QWidget
 public:
     static constexpr int PREDICTION_HORIZON_MS = 150;
     static constexpr int RESIZE_SETTLE_MS = 100;
+    static constexpr int CDG_SCREEN_WIDTH = 288;
+    static constexpr int CDG_SCREEN_HEIGHT = 192;
 
     explicit KaraokeTextWidget(QWidget *parent = nullptr, chordsView *chords = nullptr);
     ~KaraokeTextWidget() override;
@@ -157,6 +159,8 @@ private:
     QString m_backgroundColor;
     QString m_backgroundImage;
     QPixmap m_backgroundPicture;
+    QImage m_cdgPicture;
+    QSize m_cdgSize{CDG_SCREEN_WIDTH, CDG_SCREEN_HEIGHT};
     bool m_fullScreen = false;
     QList<QPointer<NewWidgetWindow>> m_copyWindows;
 
