@@ -6,6 +6,7 @@
 #include "SongInfoRW.h"
 #include "ViewParameter.h"
 #include "accountview.h"
+#include "adbanner.h"
 #include "chordsView.h"
 #include "constants.h"
 #include "editview.h"
@@ -155,6 +156,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     m_chords->setChordInterNotation(m_settings->getChordMode());
     connect(m_settings, &SettingsView::lyricsOffsetChanged, m_karaoke, &KaraokeTextWidget::setDTimeTextMs);
     m_karaoke->setDTimeTextMs(m_settings->getLyricsTimeOffset());
+    connectViews();
 
     ui->verticalLayout_3->addWidget(m_karaoke);
     for (QWidget *view : {static_cast<QWidget *>(m_library), static_cast<QWidget *>(m_edit),
@@ -208,6 +210,7 @@ MainWindow::~MainWindow()
 {
     if (mw == this)
         mw = nullptr;
+    dockAllViews();
     // The engine stops the song and joins the sequencer thread before the
     // views that follow it go; its last unload starts nothing here.
     disconnect(currSong, nullptr, this, nullptr);
@@ -226,31 +229,7 @@ void MainWindow::loadSettings()
     m_volumePopup->setVolume(s.value(QStringLiteral("Volume/value"), 100u).toUInt());
     m_engine->changeMusicVolume(unsigned(m_volumePopup->getVolume()));
 
-    s.beginGroup(QStringLiteral("WindowsPosition"));
-    const std::pair<const char *, int> views[] = {
-        {"libraryView", Library}, {"editView", Editing}, {"mixerView", Mixer}, {"chordsView", Chords}};
-    for (const auto &[key, id] : views) {
-        const QRect r = s.value(QLatin1String(key), -1).toRect();
-        if (r.isValid())
-            openWindowAtLoad(id, r);
-    }
-    QRect main = s.value(QStringLiteral("MainWindow"), -1).toRect();
-    if (main.isValid()) {
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        if (main.height() > screen.height())
-            main.setBottom(main.top() + screen.height() - 1);
-        // A window saved on a screen no longer attached comes back on this one.
-        if (!screen.intersects(main))
-            main.moveTopLeft(screen.topLeft());
-        setMinimumHeight(550);
-        setGeometry(main);
-    }
-    const QRect karaoke = s.value(QStringLiteral("KaraokeTextWidget"), -1).toRect();
-    if (karaoke.isValid()) {
-        openWindowAtLoad(Karaoke, karaoke);
-        m_karaokeDetached = true;
-    }
-    s.endGroup();
+    restoreWindowPositions();
 
     const int melodyTrack = s.value(QStringLiteral("MidiSettings/MelodyTrack"), 0).toInt();
     m_engine->setMelodyMuteTrack(melodyTrack);
@@ -260,62 +239,6 @@ void MainWindow::loadSettings()
 
     m_library->setHasUnseenNews(s.value(QStringLiteral("News/Unseen"), true).toBool());
     m_library->refreshPlaylistsView();
-}
-
-QWidget *MainWindow::viewFor(int viewId) const
-{
-    if (viewId == Chords)
-        return m_chords;
-    if (viewId == Library)
-        return m_library;
-    if (viewId == Editing)
-        return m_edit;
-    if (viewId == Mixer)
-        return m_mixer;
-    return m_karaoke;
-}
-
-void MainWindow::openWindowAtLoad(int viewId, QRect rect)
-{
-    QWidget *view = viewFor(viewId);
-    auto *window = new NewWidgetWindow(this, view, viewId, true, true);
-    view->show();
-    window->show();
-    window->setGeometry(rect);
-    buttonIndexChanged(ui->KaraokeButton);
-}
-
-void MainWindow::buttonIndexChanged(QAbstractButton *button)
-{
-    const int id = ui->buttonGroup->id(button);
-    QWidget *view = viewFor(id);
-    if (view->parentWidget() != ui->screenWidget && view->parentWidget() != ui->barWidget) {
-        QWidget *window = view->window();
-        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-        window->activateWindow();
-        window->raise();
-        button->setChecked(true);
-        return;
-    }
-    button->setChecked(true);
-    for (QWidget *child : ui->barWidget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        child->hide();
-    ui->dragWidget->show();
-    if (id == Karaoke) {
-        ui->screenWidget->show();
-        ui->barWidget->hide();
-        ui->dragWidget->hide();
-        return;
-    }
-    if (id == Library || id == Editing || id == Mixer)
-        view->show();
-    if (id == Chords) {
-        m_chords->show();
-        if (height() > m_chords->height() + ui->screenWidget->height())
-            ui->screenWidget->show();
-    }
-    if (ui->barWidget->isHidden())
-        ui->barWidget->show();
 }
 
 void MainWindow::showEvent(QShowEvent *event)
@@ -331,6 +254,7 @@ void MainWindow::startDelayedFunc()
 {
     m_settings->connectSoundCard();
     m_settings->connectAudioDevice();
+    m_karaoke->getAdBanner()->init(m_user);
     // The first page comes before any request that may wait on the network.
     ui->stackedWidget->setCurrentWidget(m_user->isUserLogged() ? ui->pageMain : ui->pageLogin);
     ui->playButton->setFocus();
@@ -665,6 +589,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     appSettings->setValue(QStringLiteral("Volume/value"), unsigned(m_volumePopup->getVolume()));
     m_engine->setPlayingState(SoundEngine::ePsPaused);
+    saveWindowPositions();
     QMainWindow::closeEvent(event);
 }
 

@@ -12,6 +12,7 @@
 #include "SongInfo.h"
 #include "SoundEngine.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QList>
 #include <QRect>
@@ -25,6 +26,7 @@ class MelodyChannelPopup;
 class SettingsView;
 class SoundfontManager;
 class QAbstractButton;
+class QMouseEvent;
 class SeekTrackSlider;
 class User;
 class chordsView;
@@ -77,8 +79,22 @@ public slots:
     void changeKaraokeTextAlignment(Qt::Alignment flags);
     void changeChordsSettings(int mode);
 
+    // Views: the tab switch, detaching into windows and docking back, the
+    // drag bar and the screen area (mainwindow_views.cpp).
     void buttonIndexChanged(QAbstractButton *button);
     void openWindowAtLoad(int viewId, QRect rect);
+    void retriveWidget(QWidget *view, int id, bool closed);
+    void savePosAndSizeWidgets(int view, int x, int y, int width, int height);
+    void toggleScreenWidget();
+    bool handleDragViews(QMouseEvent *event, QWidget *view);
+    bool handleLibrary(QWidget *view);
+    void karaokeWindowOpened();
+    void resizeLayout();
+    void windowOpened(int view);
+    void windowOpened();
+    void hideToKaraoke();
+    void setWindowFullScreen(QWidget *window, int view);
+    void mainWindowSelected();
 
     // The library page's import request and the import thread's reports.
     void on_importRequest_received(QList<QUrl> urls);
@@ -94,6 +110,9 @@ private slots:
     void on_volumeButton_clicked();
     void on_melodyChButton_clicked();
     void on_optionsButton_clicked();
+    void on_userButton_clicked();
+    void on_unpinButton_clicked();
+    void on_dragArrow_clicked();
     void onSoundfontAvailable();
     void on_FeedbackButton_clicked();
     void on_storeButton_clicked() {}
@@ -108,6 +127,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     void loadSettings();
@@ -123,6 +143,18 @@ private:
     // Shows the pop-up centred under the header button, inside the screen.
     void showUnder(QWidget *button, QWidget *popup);
     QWidget *viewFor(int viewId) const;
+    // The settings page's karaoke looks, the engine and the banner strip on
+    // the karaoke view.
+    void connectViews();
+    // The "WindowsPosition" group: views open where they were last closed;
+    // on close, where each window is now.
+    void restoreWindowPositions();
+    void saveWindowPositions();
+    // Views still in windows of their own come back home (the windows go).
+    void dockAllViews();
+    bool isDocked(QWidget *view) const;
+    // The window height fixed for the mixer while the karaoke view is away.
+    void releaseFixedHeight();
 
     Ui::MainWindow *ui;
     DatabaseHelper *db;
@@ -147,6 +179,11 @@ private:
     QString m_documentsFolder;
     QString m_songFolder;
     bool m_karaokeDetached = false;
+    int m_currentView = Library;
+    // A drag from the drag bar has entered this window.
+    bool dragFromMainWindow = false;
+    int m_unfixedMinimumHeight = -1;
+    QHash<int, QRect> m_viewRects;
     int m_melodyMute = 0;
     // Set while the window itself stops the song for a new request.
     bool m_ownUnload = false;

@@ -5,13 +5,23 @@
 #include "chordsView.h"
 #include "logmsg.h"
 
+#include "adbanner.h"
+#include "newwidgetwindow.h"
+
 #include <QDebug>
 #include <QEvent>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
 #include <QPixmap>
 #include <QPropertyAnimation>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QStackedLayout>
+#include <QStackedWidget>
+#include <QStyleOption>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -19,6 +29,8 @@
 namespace {
 
 constexpr int MIDI_SONG = 1;
+constexpr int CDG_WIDTH = KaraokeTextWidget::CDG_SCREEN_WIDTH;
+constexpr int CDG_HEIGHT = KaraokeTextWidget::CDG_SCREEN_HEIGHT;
 constexpr int ROW_SCROLL_MODE = 2;   // view mode that keeps the current row near the middle
 // Reports closer than this say too little about the rate.
 constexpr qint64 MIN_RATE_SPAN_MS = 50;
@@ -38,31 +50,40 @@ KaraokeTextWidget::KaraokeTextWidget(QWidget *parent, chordsView *chords)
     , m_list(new QListView(this))
     , m_cdgLabel(new QLabel(this))
     , m_chords(chords)
+    , m_home(parent)
 {
     setObjectName(QStringLiteral("KaraokeTextWidget"));
+    resize(712, 369);
+    setWindowTitle(QStringLiteral("Form"));
+    setStyleSheet(QStringLiteral(
+        "#KaraokeTextWidget{\n\t/* background-color: transparent; */\n\tbackground-color: rgb(28,28,28);\n}\n\n"
+        "#bottomBarYT{\n\t background-color: transparent; \n}\n\nAdBanner{\t\n\t background-color: transparent; \n}\n\n"
+        "QPushButton:hover{\n\t\tborder:1px solid #0085cd;\t\n}"));
     m_painter->setViewParam(m_viewParam);
     m_model->setRowPainter(m_painter);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     m_cdgLabel->setObjectName(QStringLiteral("lB_Cdg"));
     m_cdgLabel->setScaledContents(true);
     m_cdgLabel->setAlignment(Qt::AlignCenter);
+    m_cdgLabel->setTextInteractionFlags(Qt::NoTextInteraction);
+    // Sized by updateWidgetGeometry, never larger than the view.
+    m_cdgLabel->setMinimumSize(1, 1);
     m_cdgLabel->hide();
     m_list->setObjectName(QStringLiteral("lV_Text"));
+    m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setStyleSheet(QStringLiteral("#lV_Text{\n\tbackground-color: transparent;\n}"));
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setDropIndicatorShown(false);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setUniformItemSizes(true);
     m_list->setItemDelegate(m_painter);
     m_list->setModel(m_model->textModel());
-    layout->addWidget(m_cdgLabel);
-    layout->addWidget(m_list);
+    buildControls();
 
     m_scrollAnimation = new QPropertyAnimation(m_list->verticalScrollBar(), "value", this);
     m_scrollAnimation->setDuration(m_scrollDurationMs);
@@ -81,13 +102,101 @@ KaraokeTextWidget::KaraokeTextWidget(QWidget *parent, chordsView *chords)
         strip->setEasingCurve(QEasingCurve::Linear);
         chords->setScrollAnimation(strip);
         connect(m_model, &LyricsModel::noChordsLabelChanged, chords, &chordsView::setVisibleNoChordsLabel);
+        connect(this, &KaraokeTextWidget::updateListView, chords, &chordsView::updateListView);
     }
     connect(m_viewParam, &ViewParameter::viewParameterUpdate, this, &KaraokeTextWidget::viewParameterUpdate);
+    // The main window hides its screen area while the view is elsewhere.
+    if (parent && parent->metaObject()->indexOfSlot("karaokeWindowOpened()") >= 0)
+        connect(this, SIGNAL(KaraokeTextWidgetInFullScreen()), parent, SLOT(karaokeWindowOpened()));
     m_list->installEventFilter(this);
 
+    m_resizeTimer.setSingleShot(true);
+    connect(&m_resizeTimer, &QTimer::timeout, this, &KaraokeTextWidget::resizeEnded);
     m_predictionTimer.setSingleShot(true);
     m_predictionTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_predictionTimer, &QTimer::timeout, this, &KaraokeTextWidget::predictedStep);
+}
+
+// The lyrics below; above them, on a page of their own, the banner strip and
+// the window buttons at the bottom of the view.
+void KaraokeTextWidget::buildControls()
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setObjectName(QStringLiteral("verticalLayout_3"));
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *stack = new QStackedWidget(this);
+    stack->setObjectName(QStringLiteral("stackedWidget"));
+    static_cast<QStackedLayout *>(stack->layout())->setStackingMode(QStackedLayout::StackAll);
+    layout->addWidget(stack);
+
+    const auto page = [stack](const char *name, const char *layoutName) {
+        auto *widget = new QWidget(stack);
+        widget->setObjectName(QLatin1String(name));
+        auto *pageLayout = new QVBoxLayout(widget);
+        pageLayout->setObjectName(QLatin1String(layoutName));
+        pageLayout->setContentsMargins(0, 0, 0, 0);
+        stack->addWidget(widget);
+        return pageLayout;
+    };
+    QVBoxLayout *lyricsLayout = page("page_karaioke", "verticalLayout_2");
+    lyricsLayout->addWidget(m_cdgLabel, 0, Qt::AlignCenter);
+    lyricsLayout->addWidget(m_list);
+
+    QVBoxLayout *controlLayout = page("page_control", "verticalLayout");
+    QWidget *controlPage = controlLayout->parentWidget();
+    controlLayout->addStretch();
+    m_banner = new AdBanner(controlPage);
+    m_banner->setObjectName(QStringLiteral("ad_widget"));
+    m_banner->setFixedHeight(80);
+    if (m_banner->layout())
+        m_banner->layout()->setContentsMargins(100, 0, 100, 0);
+    controlLayout->addWidget(m_banner);
+    m_bottomBar = new QWidget(controlPage);
+    m_bottomBar->setObjectName(QStringLiteral("bottomBarYT"));
+    m_bottomBar->setFixedHeight(40);
+    auto *bar = new QHBoxLayout(m_bottomBar);
+    bar->setObjectName(QStringLiteral("horizontalLayout"));
+    const QMargins standard = bar->contentsMargins();
+    bar->setContentsMargins(standard.left(), 0, standard.right(), 0);
+    bar->addStretch();
+    const auto button = [this](const char *name, const char *icon, QSize size) {
+        auto *b = new QPushButton(m_bottomBar);
+        b->setObjectName(QLatin1String(name));
+        b->setIcon(QIcon(QLatin1String(icon)));
+        b->setIconSize(size);
+        b->setMinimumSize(size);
+        b->setFocusPolicy(Qt::NoFocus);
+        m_bottomBar->layout()->addWidget(b);
+        return b;
+    };
+    m_addWindowButton = button("pb_add_new_window", ":/icon2x/add-new-window-icon.png", QSize(30, 30));
+    m_unpinButton = button("pb_to_new_window", ":/icon2x/to-new-window-icon.png", QSize(30, 28));
+    m_fullscreenButton = button("pb_fullscreen", ":/icon2x/fullscreen-icon.png", QSize(30, 30));
+    m_fullscreenButton->setMaximumSize(36, 30);
+    connect(m_addWindowButton, &QPushButton::clicked, this, &KaraokeTextWidget::on_pb_add_new_window_clicked);
+    connect(m_unpinButton, &QPushButton::clicked, this, &KaraokeTextWidget::on_pb_to_new_window_clicked);
+    connect(m_fullscreenButton, &QPushButton::clicked, this, &KaraokeTextWidget::on_pb_fullscreen_clicked);
+    connect(m_list, &QListView::doubleClicked, this, &KaraokeTextWidget::on_lV_Text_doubleClicked);
+    controlLayout->addWidget(m_bottomBar);
+
+    stack->setCurrentWidget(controlPage);
+    // The control page lies over the whole view: a double-click anywhere on
+    // the lyrics lands there.
+    controlPage->installEventFilter(this);
+    retranslate();
+}
+
+void KaraokeTextWidget::retranslate()
+{
+    m_addWindowButton->setToolTip(tr("New Karaoke window"));
+    m_unpinButton->setToolTip(tr("Unpin Karaoke window"));
+    m_fullscreenButton->setToolTip(tr("Fullscreen Karaoke window"));
+}
+
+KaraokeTextWidget::~KaraokeTextWidget()
+{
+    for (const QPointer<NewWidgetWindow> &window : std::as_const(m_copyWindows))
+        delete window.data();
 }
 
 void KaraokeTextWidget::loadSongChange(int state, const LyricsSource &song)
@@ -99,6 +208,8 @@ void KaraokeTextWidget::loadSongChange(int state, const LyricsSource &song)
     if (m_chords)
         m_chords->setSongLoaded(state != 0);
     updateWidgetGeometry();
+    for (KaraokeTextWidget *copy : copies())
+        copy->loadSongChange(state, song);
 }
 
 void KaraokeTextWidget::viewParameterUpdate()
@@ -133,21 +244,54 @@ void KaraokeTextWidget::songChanged()
 void KaraokeTextWidget::updateWidgetGeometry()
 {
     const bool cdg = m_model->isLoaded() && m_model->isCdg();
+    if (cdg) {
+        // The CD+G screen's aspect, as high as the view allows.
+        const int h = std::max(1, std::min(height(), width() * CDG_HEIGHT / CDG_WIDTH));
+        const QSize size(std::max(1, h * CDG_WIDTH / CDG_HEIGHT), h);
+        if (size != m_cdgSize) {
+            m_cdgSize = size;
+            showCdgPicture(m_cdgPicture);
+        }
+    }
     m_cdgLabel->setVisible(cdg);
     m_list->setVisible(!cdg);
+    m_cdgLabel->update();
+    m_list->viewport()->update();
     m_viewParam->setViewTextArea(m_list->size());
 }
 
 bool KaraokeTextWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_list && event->type() == QEvent::Resize && m_list->size() != m_viewParam->textAreaSize)
-        m_viewParam->setViewTextArea(m_list->size());
+    if (watched == m_list && event->type() == QEvent::Resize)
+        m_resizeTimer.start(RESIZE_SETTLE_MS);
+    else if (watched != m_list && event->type() == QEvent::MouseButtonDblClick)
+        fullscreenKaraoke();
     return QWidget::eventFilter(watched, event);
 }
 
+void KaraokeTextWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_resizeTimer.start(RESIZE_SETTLE_MS);
+}
+
+void KaraokeTextWidget::resizeEnded()
+{
+    updateWidgetGeometry();
+    togglePbFullscreenState();
+}
+
+void KaraokeTextWidget::resizeWidget(QSize)
+{
+    updateWidgetGeometry();
+}
+
+// The picture comes at the size the view gives it, which is also the size
+// the layout then gives the label.
 void KaraokeTextWidget::showCdgPicture(const QImage &picture)
 {
-    m_cdgLabel->setPixmap(QPixmap::fromImage(picture));
+    m_cdgPicture = picture;
+    m_cdgLabel->setPixmap(QPixmap::fromImage(picture).scaled(m_cdgSize, Qt::IgnoreAspectRatio));
 }
 
 int64_t KaraokeTextWidget::toSongTime(int64_t ms) const
@@ -378,4 +522,248 @@ void KaraokeTextWidget::predictedStep()
     const int64_t predicted = m_reportTime + int64_t(m_rate * double(elapsed));
     follow(predicted, false);
     predictNextLyric();
+}
+
+// ---- looks
+
+void KaraokeTextWidget::onPlayStateChanged(SoundEngine::PlayingState state)
+{
+    m_banner->setAllowed(state != SoundEngine::ePsPlaying);
+}
+
+void KaraokeTextWidget::applyBackgroundStyle(const QString &rule)
+{
+    setStyleSheet(QStringLiteral("#KaraokeTextWidget{%1}QPushButton:hover{border:1px solid #0085cd}").arg(rule));
+    update();
+}
+
+void KaraokeTextWidget::setBackgroundColor(QString color)
+{
+    // The colour goes into a style sheet: only a colour Qt reads gets there.
+    const QColor c = QColor::fromString(color);
+    if (!c.isValid()) {
+        qWarning() << "Karaoke background colour not understood:" << color;
+        return;
+    }
+    m_backgroundColor = color;
+    m_backgroundImage.clear();
+    m_backgroundPicture = QPixmap();
+    applyBackgroundStyle(QStringLiteral("background-color: rgba(%1,%2,%3,%4)")
+                             .arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha()));
+}
+
+// The picture is painted stretched over the view, as a border image would
+// be; a path never becomes style-sheet text. A picture that cannot be read
+// leaves the view on its dark background.
+void KaraokeTextWidget::setBackgroundImage(QString path)
+{
+    m_backgroundImage = path;
+    m_backgroundColor.clear();
+    m_backgroundPicture = QPixmap(path);
+    if (m_backgroundPicture.isNull())
+        qWarning() << "Karaoke background picture not readable:" << path;
+    applyBackgroundStyle(QStringLiteral("background-color: rgb(28,28,28)"));
+}
+
+void KaraokeTextWidget::setLyricsColor(QString color)
+{
+    m_viewParam->unsungFillColor = QColor::fromString(color);
+    m_list->viewport()->update();
+}
+
+void KaraokeTextWidget::setLyricsHighlightColor(QString color)
+{
+    m_viewParam->sungFillColor = QColor::fromString(color);
+    m_list->viewport()->update();
+}
+
+void KaraokeTextWidget::setFontColors(QColor unsungOutline, QColor unsungFill, QColor sungOutline, QColor sungFill)
+{
+    m_viewParam->setFontTextAreaColor(unsungOutline, unsungFill, sungOutline, sungFill);
+}
+
+void KaraokeTextWidget::setFontParameter(const QString &family, int size, int weight, bool relayout)
+{
+    m_viewParam->setFontTextAreaParameter(family, size, weight);
+    if (relayout)
+        updateWidgetGeometry();
+}
+
+QFont KaraokeTextWidget::getFontParameter() const
+{
+    return m_viewParam->textFont;
+}
+
+void KaraokeTextWidget::setTextFlags(Qt::Alignment flags)
+{
+    m_viewParam->textAlignment = flags;
+    m_list->viewport()->update();
+}
+
+void KaraokeTextWidget::paintEvent(QPaintEvent *)
+{
+    QStyleOption option;
+    option.initFrom(this);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    if (!m_backgroundPicture.isNull())
+        painter.drawPixmap(rect(), m_backgroundPicture);
+}
+
+void KaraokeTextWidget::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}
+
+// ---- windows
+
+void KaraokeTextWidget::showUnPinButton(bool visible)
+{
+    m_unpinButton->setVisible(visible);
+}
+
+void KaraokeTextWidget::showBottomBarYT(bool visible)
+{
+    m_bottomBar->setVisible(visible);
+}
+
+void KaraokeTextWidget::retriveWidget(QWidget *widget, int)
+{
+    if (!widget)
+        return;
+    for (int i = 0; i < m_copyWindows.size(); ++i) {
+        if (m_copyWindows[i] && m_copyWindows[i]->isAncestorOf(widget)) {
+            m_copyWindows.removeAt(i);
+            widget->deleteLater();
+            return;
+        }
+    }
+    layout()->addWidget(widget);
+}
+
+QList<KaraokeTextWidget *> KaraokeTextWidget::copies() const
+{
+    QList<KaraokeTextWidget *> all;
+    for (const QPointer<NewWidgetWindow> &window : m_copyWindows) {
+        if (window)
+            all += window->findChildren<KaraokeTextWidget *>(Qt::FindDirectChildrenOnly);
+    }
+    return all;
+}
+
+// The button offers what the window holding the view is not: full screen,
+// or back from it.
+void KaraokeTextWidget::togglePbFullscreenState()
+{
+    const bool full = m_list->window()->isFullScreen();
+    m_fullscreenButton->setIcon(QIcon(full ? QStringLiteral(":/icon2x/reduce-icon.png")
+                                           : QStringLiteral(":/icon2x/fullscreen-icon.png")));
+    m_fullscreenButton->setToolTip(full ? tr("Riduci schermo") : tr("Schermo intero"));
+}
+
+NewWidgetWindow *KaraokeTextWidget::openOwnWindow(bool statusBar)
+{
+    return new NewWidgetWindow(m_home, this, DetachedView::Karaoke, true, statusBar);
+}
+
+void KaraokeTextWidget::fullscreenKaraoke()
+{
+    QWidget *w = m_list->window();
+    // Only a view in the main window opens a window of its own; one already
+    // in a window (however it got there) only changes that window.
+    if (!w->property("Can fullscreen").toBool() && !qobject_cast<NewWidgetWindow *>(w)) {
+        emit KaraokeTextWidgetInFullScreen();
+        NewWidgetWindow *window = openOwnWindow(false);
+        window->hideBar();
+        window->setProperty("Can fullscreen", true);
+        window->showFullScreen();
+        m_unpinButton->hide();
+        updateWidgetGeometry();
+    } else if (w->isFullScreen()) {
+        if (w->property("Unpinned").toBool())
+            w->showNormal();
+        else
+            w->close();
+    } else {
+        w->showFullScreen();
+    }
+}
+
+void KaraokeTextWidget::on_pb_fullscreen_clicked()
+{
+    fullscreenKaraoke();
+}
+
+void KaraokeTextWidget::on_lV_Text_doubleClicked()
+{
+    fullscreenKaraoke();
+}
+
+void KaraokeTextWidget::on_pb_to_new_window_clicked()
+{
+    m_unpinButton->hide();
+    if (qobject_cast<NewWidgetWindow *>(m_list->window()))
+        return;
+    NewWidgetWindow *window = openOwnWindow(true);
+    emit KaraokeTextWidgetInFullScreen();
+    window->setProperty("Can fullscreen", true);
+    window->setProperty("Unpinned", true);
+    if (m_home)
+        window->move(m_home->pos());
+    window->show();
+    updateWidgetGeometry();
+}
+
+void KaraokeTextWidget::ShowReduced()
+{
+    m_fullScreen = false;
+    setGeometry(0, 0, 1300, 300);
+    updateWidgetGeometry();
+    show();
+}
+
+void KaraokeTextWidget::ShowFullScreen()
+{
+    m_fullScreen = true;
+    setGeometry(0, 0, 1300, 900);
+    updateWidgetGeometry();
+    show();
+    emit KaraokeTextWidgetInFullScreen();
+}
+
+// A copy of this view in a window of its own (for a second screen): the
+// same song, position, tempo and looks; no key change and no lyric offset.
+void KaraokeTextWidget::on_pb_add_new_window_clicked()
+{
+    auto *copy = new KaraokeTextWidget(m_home, nullptr);
+    if (m_model->isLoaded()) {
+        copy->loadSongChange(1, m_model->source());
+    } else {
+        copy->loadSongChange(0);
+    }
+    copy->m_bottomBar->hide();
+    copy->m_unpinButton->hide();
+
+    copy->m_viewParam->textAlignment = m_viewParam->textAlignment;
+    copy->setFontParameter(m_viewParam->fontFamily, m_viewParam->fontSize, m_viewParam->fontWeight, true);
+    if (!m_backgroundImage.isEmpty())
+        copy->setBackgroundImage(m_backgroundImage);
+    else if (!m_backgroundColor.isEmpty())
+        copy->setBackgroundColor(m_backgroundColor);
+    copy->setLyricsColor(m_viewParam->unsungFillColor.name(QColor::HexArgb));
+    copy->setLyricsHighlightColor(m_viewParam->sungFillColor.name(QColor::HexArgb));
+    copy->m_model->playState.tempoBpm = m_model->playState.tempoBpm;
+
+    copy->m_banner->setAllowed(!m_engine || m_engine->getPlayingState() != SoundEngine::ePsPlaying);
+    if (m_engine) {
+        connect(m_engine, &SoundEngine::mSecOfPlaying, copy, &KaraokeTextWidget::mSecOfPlaying);
+        connect(m_engine, &SoundEngine::playStateChanged, copy, &KaraokeTextWidget::onPlayStateChanged);
+        connect(m_engine, &SoundEngine::songBpmChanged, copy, &KaraokeTextWidget::onSongBpmChanged);
+    }
+    auto *window = new NewWidgetWindow(this, copy, DetachedView::Karaoke, false, true);
+    window->setProperty("Can fullscreen", true);
+    m_copyWindows += window;
+    window->show();
 }

@@ -9,18 +9,31 @@
 // to 100 ms late; the prediction never runs more than PREDICTION_HORIZON_MS
 // past the last report, and every search only moves forward, so a report that
 // lands behind the prediction never unlights what was lit.
+//
+// Looks and windows: the background is a colour or a picture, the lyric and
+// highlight colours and the font come from the settings page. Over the lyrics
+// lie the banner strip and a bar of three buttons: a new karaoke window (a
+// copy that follows the same song and is deleted with its window), unpin into
+// a window of its own, and full screen. The parent given at construction is
+// the main window: it owns the view's windows and takes the view back.
 #pragma once
 
 #include "LyricsModel.h"
+#include "SoundEngine.h"
 
 #include <QElapsedTimer>
+#include <QList>
+#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
+class AdBanner;
+class NewWidgetWindow;
 class QLabel;
 class QListView;
 class QPropertyAnimation;
+class QPushButton;
 class ListTextViewDelegate;
 class ViewParameter;
 class chordsView;
@@ -30,8 +43,25 @@ class KaraokeTextWidget : public QWidget
     Q_OBJECT
 public:
     static constexpr int PREDICTION_HORIZON_MS = 150;
+    static constexpr int RESIZE_SETTLE_MS = 100;
+    static constexpr int CDG_SCREEN_WIDTH = 288;
+    static constexpr int CDG_SCREEN_HEIGHT = 192;
 
     explicit KaraokeTextWidget(QWidget *parent = nullptr, chordsView *chords = nullptr);
+    ~KaraokeTextWidget() override;
+
+    // The engine whose position, play state and tempo the extra karaoke
+    // windows follow.
+    void setSoundEngine(SoundEngine *engine) { m_engine = engine; }
+    AdBanner *getAdBanner() { return m_banner; }
+    QFont getFontParameter() const;
+    void setFontParameter(const QString &family, int size, int weight, bool relayout);
+    void setTextFlags(Qt::Alignment flags);
+    void setFontColors(QColor unsungOutline, QColor unsungFill, QColor sungOutline, QColor sungFill);
+    QString backgroundColor() const { return m_backgroundColor; }
+    QString backgroundImage() const { return m_backgroundImage; }
+    // The extra karaoke windows still open.
+    QList<KaraokeTextWidget *> copies() const;
 
     ViewParameter *viewParameter() { return m_viewParam; }
     LyricsModel *lyricsModel() { return m_model; }
@@ -53,11 +83,51 @@ public slots:
     void onSongKeyChanged(int delta);
     void mSecOfPlaying(uint mSec, uint tick);
     void onSongBpmChanged(int bpm, int delta);
+    void onPlayStateChanged(SoundEngine::PlayingState state);
+    void setBackgroundColor(QString color);
+    void setBackgroundImage(QString path);
+    void setLyricsColor(QString color);
+    void setLyricsHighlightColor(QString color);
+    // A window handing a view back: an extra karaoke window's copy is
+    // deleted with it, any other widget joins this view.
+    void retriveWidget(QWidget *widget, int view);
+    void resizeWidget(QSize size);
+    void showUnPinButton(bool visible);
+    void showBottomBarYT(bool visible);
+    void ShowReduced();
+    void ShowFullScreen();
+    // In the main window: a full-screen window of its own; in a window:
+    // full screen on and off (a full-screen window not unpinned closes).
+    void fullscreenKaraoke();
+    void on_pb_fullscreen_clicked();
+    void on_pb_to_new_window_clicked();
+    void on_pb_add_new_window_clicked();
+    void on_lV_Text_doubleClicked();
+
+signals:
+    // The view is leaving the main window.
+    void KaraokeTextWidgetInFullScreen();
+    void updateListView();
+    void updateMinAndMaxHeight(uint min, uint max);
+    void inFullScreen();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private slots:
+    void resizeEnded();
 
 private:
+    void buildControls();
+    void retranslate();
+    void togglePbFullscreenState();
+    // The window of this view, owned by the main window, with its title bar
+    // and size grip as given.
+    NewWidgetWindow *openOwnWindow(bool statusBar);
+
     // Song time of a millisecond span, in the song's unit (ticks or hundredths).
     int64_t toSongTime(int64_t ms) const;
     // Rows, syllables, lyric scroll, repaint and chords at song time cur.
@@ -69,6 +139,7 @@ private:
     void showCdgPicture(const QImage &picture);
     void updateWidgetGeometry();
     void songChanged();
+    void applyBackgroundStyle(const QString &rule);
 
     ViewParameter *m_viewParam;
     LyricsModel *m_model;
@@ -77,6 +148,21 @@ private:
     QLabel *m_cdgLabel;
     QPointer<chordsView> m_chords;
     QPropertyAnimation *m_scrollAnimation;
+    QWidget *m_home;   // the main window
+    QPointer<SoundEngine> m_engine;
+    AdBanner *m_banner = nullptr;
+    QWidget *m_bottomBar = nullptr;
+    QPushButton *m_addWindowButton = nullptr;
+    QPushButton *m_unpinButton = nullptr;
+    QPushButton *m_fullscreenButton = nullptr;
+    QTimer m_resizeTimer;
+    QString m_backgroundColor;
+    QString m_backgroundImage;
+    QPixmap m_backgroundPicture;
+    QImage m_cdgPicture;
+    QSize m_cdgSize{CDG_SCREEN_WIDTH, CDG_SCREEN_HEIGHT};
+    bool m_fullScreen = false;
+    QList<QPointer<NewWidgetWindow>> m_copyWindows;
 
     int m_scrollDurationMs = 340;
     int m_jumpThresholdMs = 500;

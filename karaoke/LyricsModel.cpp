@@ -99,6 +99,14 @@ void LyricsModel::loadSongChange(int state, const LyricsSource &song)
         m_painter->setPlayRowAndPos(-1, -1);
 }
 
+LyricsSource LyricsModel::source() const
+{
+    return {m_songRows.constData(), int(m_songRows.size()), m_songSyllables.constData(),
+            int(m_songSyllables.size()), m_songChords.constData(), int(m_songChords.size()),
+            m_songHasRows, m_songHasSyllables, m_songHasChords, m_songCdg, m_songBaseType,
+            m_songTicksPerQuarter};
+}
+
 void LyricsModel::viewParameterUpdate()
 {
     if (m_loaded)

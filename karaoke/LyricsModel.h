@@ -86,6 +86,9 @@ public:
     int ticksPerQuarter() const { return m_songTicksPerQuarter; }
     int keyShift() const { return m_keyShift; }
     bool noChordsLabelVisible() const { return m_noChordsVisible; }
+    // The loaded song's records as this model keeps them, for another view
+    // of the same song; valid until the next load.
+    LyricsSource source() const;
     // Read and advanced by the lyric timing.
     LyricsPlayState playState;
 

@@ -255,11 +255,19 @@ private slots:
             empty.engine.at(ms);
             QCOMPARE(empty.painter->playRow, -1);
         }
+        // A burst of resizes lays the view out once, when it has settled.
+        QSignalSpy relayouts(empty.view.viewParameter(), &ViewParameter::viewParameterUpdate);
+        for (int h : {520, 480, 440, 400})
+            empty.view.resize(700, h);
+        QCOMPARE(relayouts.size(), 0);
+        QTRY_COMPARE(empty.view.viewParameter()->textAreaSize, QSize(700, 400));
+        QCOMPARE(relayouts.size(), 1);
         using namespace CdgStream;
         const QByteArray cdg = colours(false, {0x000, 0xF00, 0x0F0}) + packet(1, {1}) + QByteArray(24 * 60, 0) +
                                packet(1, {2});
         empty.view.loadSongChange(2, {nullptr, 0, nullptr, 0, nullptr, 0, false, false, false, cdg, 2, 480});
         QVERIFY(empty.view.cdgLabel()->isVisible() && !empty.view.lyricList()->isVisible());
+        QTRY_COMPARE(empty.view.cdgLabel()->size(), QSize(600, 400));   // the CD+G screen's aspect
         for (auto [ms, colour] : {std::pair{100, 0xFF0000}, {300, 0x00FF00}, {50, 0xFF0000}}) {
             empty.engine.at(ms);
             QCOMPARE(empty.view.cdgLabel()->pixmap().toImage().pixel(150, 100) & 0xF0F0F0, QRgb(colour & 0xF0F0F0));

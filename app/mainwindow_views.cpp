@@ -1,0 +1,408 @@
+// The main window's five views: the tab bar chooses the one shown in the bar
+// area (the karaoke view lives in the screen area above it); any view can be
+// taken into a window of its own and comes home when that window is pinned
+// or closed; the drag bar shows or hides the screen area, or tears the bar
+// view off when dragged out of the window. The windows' rectangles are
+// stored on close exactly as they are and reopened at the next start; a
+// rectangle no screen shows any more is moved onto the primary screen.
+#include "mainwindow.h"
+
+#include "KaraokeTextWidget.h"
+#include "accountview.h"
+#include "adbanner.h"
+#include "chordsView.h"
+#include "constants.h"
+#include "editview.h"
+#include "libraryview.h"
+#include "mixerview.h"
+#include "newwidgetwindow.h"
+#include "settingsview.h"
+#include "ui_mainwindow.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDebug>
+#include <QDrag>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSettings>
+
+namespace {
+
+// Settings keys of the views, in the order they are restored.
+const std::pair<const char *, int> kStoredViews[] = {{"libraryView", MainWindow::Library},
+                                                    {"editView", MainWindow::Editing},
+                                                    {"mixerView", MainWindow::Mixer},
+                                                    {"chordsView", MainWindow::Chords},
+                                                    {"KaraokeTextWidget", MainWindow::Karaoke}};
+
+// A window is reachable when this much of it lies on a screen: enough for
+// its title bar to be grabbed.
+constexpr int kMinVisible = 40;
+
+// Where a stored rectangle opens: as it was, unless no screen shows enough
+// of it any more (a screen taken away); then at the primary screen's corner,
+// no larger than that screen.
+QRect ontoScreen(QRect rect)
+{
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect shown = screen->geometry().intersected(rect);
+        if (shown.width() >= kMinVisible && shown.height() >= kMinVisible)
+            return rect;
+    }
+    const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
+    rect.setSize(rect.size().boundedTo(home.size()));
+    rect.moveTopLeft(home.topLeft());
+    return rect;
+}
+
+} // namespace
+
+QWidget *MainWindow::viewFor(int viewId) const
+{
+    if (viewId == Chords)
+        return m_chords;
+    if (viewId == Library)
+        return m_library;
+    if (viewId == Editing)
+        return m_edit;
+    if (viewId == Mixer)
+        return m_mixer;
+    return m_karaoke;
+}
+
+bool MainWindow::isDocked(QWidget *view) const
+{
+    return view->parentWidget() == ui->screenWidget || view->parentWidget() == ui->barWidget;
+}
+
+void MainWindow::connectViews()
+{
+    m_karaoke->setSoundEngine(m_engine);
+    m_karaoke->setTextFlags(m_settings->getTextAlign());
+    if (m_settings->isKarBackImageEnabled())
+        m_karaoke->setBackgroundImage(m_settings->getKarBackImage());
+    else
+        m_karaoke->setBackgroundColor(m_settings->getKarBackColor());
+    m_karaoke->setLyricsColor(m_settings->getKarTextColor());
+    m_karaoke->setLyricsHighlightColor(m_settings->getKarHlColor());
+    connect(m_settings, &SettingsView::imageKaraokeBackgroundChanged, m_karaoke,
+            &KaraokeTextWidget::setBackgroundImage);
+    connect(m_settings, &SettingsView::colorKaraokeBackgroundChanged, m_karaoke,
+            &KaraokeTextWidget::setBackgroundColor);
+    connect(m_settings, &SettingsView::colorKaraokeTextChanged, m_karaoke, &KaraokeTextWidget::setLyricsColor);
+    connect(m_settings, &SettingsView::colorKaraokeHighlightChanged, m_karaoke,
+            &KaraokeTextWidget::setLyricsHighlightColor);
+    connect(m_settings, &SettingsView::resizeWindows, this, &MainWindow::resizeLayout);
+    connect(m_engine, &SoundEngine::playStateChanged, m_karaoke, &KaraokeTextWidget::onPlayStateChanged);
+}
+
+// ---- tabs
+
+void MainWindow::buttonIndexChanged(QAbstractButton *button)
+{
+    const int id = ui->buttonGroup->id(button);
+    QWidget *view = viewFor(id);
+    m_currentView = id;
+    if (!isDocked(view)) {
+        QWidget *window = view->window();
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->activateWindow();
+        window->raise();
+        button->setChecked(true);
+        return;
+    }
+    button->setChecked(true);
+    for (QWidget *child : ui->barWidget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->hide();
+    ui->dragWidget->show();
+    if (id != Mixer)
+        releaseFixedHeight();
+    if (id == Karaoke) {
+        ui->screenWidget->show();
+        ui->barWidget->hide();
+        ui->dragWidget->hide();
+        return;
+    }
+    view->show();
+    if (id == Chords && height() > m_chords->height() + ui->screenWidget->height())
+        ui->screenWidget->show();
+    if (id == Mixer && m_karaokeDetached && m_unfixedMinimumHeight < 0) {
+        m_unfixedMinimumHeight = minimumHeight();
+        setFixedHeight(height());
+    }
+    if (ui->barWidget->isHidden())
+        ui->barWidget->show();
+}
+
+// The mixer fixes the window's height while the karaoke view is away; any
+// other tab, or the karaoke view coming home, lets it be resized again.
+void MainWindow::releaseFixedHeight()
+{
+    if (m_unfixedMinimumHeight < 0)
+        return;
+    setMinimumHeight(m_unfixedMinimumHeight);
+    setMaximumHeight(QWIDGETSIZE_MAX);
+    m_unfixedMinimumHeight = -1;
+}
+
+void MainWindow::windowOpened(int)
+{
+    buttonIndexChanged(ui->KaraokeButton);
+}
+
+void MainWindow::windowOpened()
+{
+    buttonIndexChanged(ui->KaraokeButton);
+}
+
+void MainWindow::hideToKaraoke()
+{
+    ui->screenWidget->show();
+    ui->barWidget->hide();
+    ui->dragWidget->hide();
+}
+
+void MainWindow::setWindowFullScreen(QWidget *window, int)
+{
+    window->showMaximized();
+}
+
+void MainWindow::mainWindowSelected()
+{
+    ui->stackedWidget->setCurrentWidget(ui->pageMain);
+}
+
+void MainWindow::resizeLayout()
+{
+    show();
+    m_library->show();
+    ui->LibraryButton->setChecked(true);
+    buttonIndexChanged(ui->LibraryButton);
+}
+
+void MainWindow::karaokeWindowOpened()
+{
+    ui->screenWidget->hide();
+    m_karaokeDetached = true;
+}
+
+// ---- detaching and docking
+
+void MainWindow::on_unpinButton_clicked()
+{
+    const int id = ui->buttonGroup->checkedId();
+    for (QWidget *view : ui->barWidget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (view->isHidden())
+            continue;
+        if (id == Mixer)
+            emit barDragged(true);
+        auto *window = new NewWidgetWindow(this, view, id, true, true);
+        // Bottoms aligned: the view stays where it was on the screen.
+        window->move(x(), y() + height() - view->height());
+        window->resize(width(), view->height());
+        window->show();
+        buttonIndexChanged(ui->KaraokeButton);
+    }
+}
+
+void MainWindow::retriveWidget(QWidget *view, int id, bool closed)
+{
+    if (id > Library) {
+        ui->verticalLayout_3->addWidget(view);
+        view->show();
+        ui->screenWidget->show();
+        m_karaoke->showUnPinButton(true);
+        m_karaokeDetached = false;
+        releaseFixedHeight();
+        return;
+    }
+    if (closed) {
+        ui->barWidget->layout()->addWidget(view);
+        view->hide();
+        return;
+    }
+    if (id == Mixer)
+        emit barDragged(false);
+    ui->barWidget->layout()->addWidget(view);
+    if (ui->buttonGroup->checkedId() != id) {
+        view->show();
+        QAbstractButton *tab = ui->buttonGroup->button(id);
+        tab->setChecked(true);
+        buttonIndexChanged(tab);
+    } else {
+        view->hide();
+    }
+}
+
+void MainWindow::savePosAndSizeWidgets(int view, int x, int y, int width, int height)
+{
+    m_viewRects[view] = QRect(x, y, width, height);
+}
+
+void MainWindow::openWindowAtLoad(int viewId, QRect rect)
+{
+    QWidget *view = viewFor(viewId);
+    auto *window = new NewWidgetWindow(this, view, viewId, true, true);
+    if (view == m_karaoke) {
+        // As if unpinned by its own button.
+        window->setProperty("Can fullscreen", true);
+        window->setProperty("Unpinned", true);
+        m_karaoke->showUnPinButton(false);
+    }
+    view->show();
+    window->show();
+    window->setGeometry(rect);
+    buttonIndexChanged(ui->KaraokeButton);
+}
+
+void MainWindow::dockAllViews()
+{
+    for (const auto &[key, id] : kStoredViews) {
+        QWidget *view = viewFor(id);
+        if (view && !isDocked(view)) {
+            QWidget *window = view->window();
+            view->setParent(id == Karaoke ? ui->screenWidget : ui->barWidget);
+            if (window != view)
+                delete window;
+        }
+    }
+}
+
+// ---- screen area and drag bar
+
+void MainWindow::toggleScreenWidget()
+{
+    if (ui->buttonGroup->checkedId() == Chords)
+        return;
+    const bool wasVisible = !ui->screenWidget->isHidden();
+    if (wasVisible)
+        ui->screenWidget->hide();
+    else if (height() > 500)
+        ui->screenWidget->show();
+    emit barDragged(wasVisible);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent *event)
+{
+    QWidget *child = childAt(event->position().toPoint());
+    if (child == ui->dragArrow || child == ui->dragWidget) {
+        for (QWidget *view : ui->barWidget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!view->isHidden() && handleDragViews(event, view)) {
+                ui->screenWidget->show();
+                buttonIndexChanged(ui->KaraokeButton);
+            }
+        }
+    }
+    QMainWindow::mousePressEvent(event);
+}
+
+bool MainWindow::handleDragViews(QMouseEvent *event, QWidget *view)
+{
+    if (!view)
+        return false;
+    qDebug() << "Drag della barra" << event->position();
+    auto *data = new QMimeData;
+    data->setData(QStringLiteral("application/x-dnditemdata"), QByteArray());
+    auto *drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->setHotSpot(event->position().toPoint());
+    qDebug() << "Drag hot spot" << drag->hotSpot();
+    // Dropped on this window (its drop handler makes a drag from itself a
+    // move): the screen area is shown or hidden instead.
+    if (drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction) == Qt::MoveAction) {
+        toggleScreenWidget();
+        dragFromMainWindow = false;
+        return false;
+    }
+    return handleLibrary(view);
+}
+
+bool MainWindow::handleLibrary(QWidget *view)
+{
+    if (!view)
+        return false;
+    qDebug() << "Drag autorizzato 2";
+    if (m_karaokeDetached || !dragFromMainWindow) {
+        dragFromMainWindow = false;
+        toggleScreenWidget();
+        return false;
+    }
+    const int id = ui->buttonGroup->checkedId();
+    if (id == Mixer)
+        emit barDragged(true);
+    auto *window = new NewWidgetWindow(this, view, id, true, true);
+    window->move(QCursor::pos());
+    window->show();
+    view->show();
+    dragFromMainWindow = false;
+    return true;
+}
+
+void MainWindow::on_dragArrow_clicked()
+{
+    for (QWidget *view : ui->barWidget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (!view->isHidden() && handleLibrary(view)) {
+            ui->screenWidget->show();
+            buttonIndexChanged(ui->KaraokeButton);
+        }
+    }
+}
+
+void MainWindow::on_userButton_clicked()
+{
+    showUnder(ui->userButton, m_accountPopup);
+}
+
+// ---- stored positions
+
+void MainWindow::restoreWindowPositions()
+{
+    QSettings &s = *appSettings;
+    s.beginGroup(QStringLiteral("WindowsPosition"));
+    const auto stored = [&s](const char *key) { return s.value(QLatin1String(key), -1).toRect(); };
+    for (const auto &[key, id] : kStoredViews) {
+        if (id == Karaoke)
+            continue;
+        const QRect r = stored(key);
+        if (r.isValid())
+            openWindowAtLoad(id, ontoScreen(r));
+    }
+    QRect main = stored("MainWindow");
+    if (main.isValid()) {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        if (main.height() > screen.height())
+            main.setBottom(main.top() + screen.height() - 1);
+        setMinimumHeight(550);
+        setGeometry(ontoScreen(main));
+    }
+    const QRect karaoke = stored("KaraokeTextWidget");
+    if (karaoke.isValid()) {
+        openWindowAtLoad(Karaoke, ontoScreen(karaoke));
+        m_karaokeDetached = true;
+    }
+    s.endGroup();
+}
+
+// Only the windows of this window's own views are stored: an extra karaoke
+// window carries the karaoke view's name but is not the view.
+void MainWindow::saveWindowPositions()
+{
+    QSettings &s = *appSettings;
+    s.beginGroup(QStringLiteral("WindowsPosition"));
+    s.remove(QString());
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows) {
+        bool ours = w == this;
+        for (const auto &[key, id] : kStoredViews)
+            ours = ours || (w->objectName() == QLatin1String(key) && viewFor(id)->window() == w);
+        if (ours)
+            s.setValue(w->objectName(), w->geometry());
+    }
+    s.endGroup();
+    for (QWidget *w : windows) {
+        if (w != this && w->isVisible())
+            w->close();
+    }
+}
