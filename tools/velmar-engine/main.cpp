@@ -8,7 +8,7 @@
 //   and the row in play; at the end the song's length and the time played.
 //   The sound bank is the program's "Basic.sfc", else the system's General
 //   MIDI bank. Exit status 1 when the song does not load or play.
-// Recorded check: bench/velmar-engine/null_sink_record.sh
+// Recorded check: tools/velmar-engine/null_sink_record.sh
 #include "Sequencer.h"
 #include "SoundEngine.h"
 

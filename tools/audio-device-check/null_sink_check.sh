@@ -3,7 +3,7 @@
 # RtAudio into a PulseAudio null sink, records the sink's monitor with parec
 # and checks the pitch and level that arrived. Starts PulseAudio when none
 # runs (and stops only the one it started).
-# usage: bench/audio-device-check/null_sink_check.sh [BUILD_DIR] [SEMITONES]
+# usage: tools/audio-device-check/null_sink_check.sh [BUILD_DIR] [SEMITONES]
 set -euo pipefail
 build=${1:-build}
 semitones=${2:-12}

@@ -11,7 +11,7 @@
 //   CPU time the thread used per second of music.
 // velmar-play FILE --live [--seconds N] [--soundfont PATH]
 //   Plays the song through the Sequencer thread into the software
-//   synthesizer on the default audio device (bench/velmar-play/clicktrack.sh
+//   synthesizer on the default audio device (tools/velmar-play/clicktrack.sh
 //   records and measures it).
 //
 // Lateness: the real times are aligned with the simulated ones at the

@@ -4,7 +4,7 @@
 # server changes), records the sink's monitor with parec and reports, per
 # song, how long it sounded against its length, its level and how many
 # samples clipped.
-# usage: bench/velmar-engine/null_sink_record.sh [BUILD_DIR] [SONG...]
+# usage: tools/velmar-engine/null_sink_record.sh [BUILD_DIR] [SONG...]
 #   Without songs: a KAR file made by tests/playback/make_engine_songs.py and
 #   a 6 s MP3 made by sox and lame.
 set -euo pipefail

@@ -3,7 +3,7 @@
 # velmar-play --live (sequencer thread, synthesizer, default audio device) and
 # by `fluidsynth -a pulseaudio` on a PulseAudio null sink, each recorded with
 # parec, and the offline render of velmar-render beside them.
-# usage: bench/velmar-play/clicktrack.sh [BIN_DIR]   (default build/bin)
+# usage: tools/velmar-play/clicktrack.sh [BIN_DIR]   (default build/bin)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 bin=${1:-build/bin}
