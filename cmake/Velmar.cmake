@@ -32,12 +32,12 @@ function(velmar_library target)
   if(compiled)
     velmar_refresh_autogen(${target} "${sources}")
     add_library(${target} STATIC ${sources})
-    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR})
+    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${target} PUBLIC ${ARG_DEPS})
   else()
     # Folder without code yet: dependants still link.
     add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR})
+    target_include_directories(${target} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${target} INTERFACE ${ARG_DEPS})
   endif()
 endfunction()
@@ -101,7 +101,7 @@ function(velmar_test_environment name)
     "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;XDG_CACHE_HOME=${home}/cache;XDG_RUNTIME_DIR=${home}/runtime;ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endfunction()
 
-# velmar_tool(<name> SOURCES ... LIBS ...): a measuring tool in build/bin.
+# velmar_tool(<name> SOURCES ... LIBS ...): a tool or benchmark in build/bin.
 function(velmar_tool name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})

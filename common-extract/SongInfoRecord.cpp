@@ -1,4 +1,4 @@
-#include "SongInfo.h"
+#include "SongInfoRecord.h"
 
 #include "ByteReader.h"
 #include "MakerRecords.h"
@@ -277,12 +277,6 @@ int getMfxSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info, int fi
     return 1;
 }
 
-uint32_t syncSafe(const uint8_t *p)
-{
-    return uint32_t(p[0] & 0x7F) << 21 | uint32_t(p[1] & 0x7F) << 14 | uint32_t(p[2] & 0x7F) << 7 |
-           (p[3] & 0x7F);
-}
-
 // Text of an ID3v2 text frame (encoding byte first) as bytes for the field:
 // Latin-1 is left for decodeChars, UTF-16 and UTF-8 become UTF-8. Stops at
 // the first NUL; cut to maxBytes without splitting a character.
@@ -390,7 +384,7 @@ int getMp3SongInfoId3v2(const uint8_t *data, uint32_t length, SONG_INFO *info)
     if (!data || length < HEADER || std::memcmp(data, "ID3", 3) != 0)
         return 0;
     const uint8_t version = data[3];
-    const uint32_t tagEnd = std::min<uint64_t>(uint64_t(HEADER) + syncSafe(data + 6), length);
+    const uint32_t tagEnd = std::min<uint64_t>(uint64_t(HEADER) + readSyncsafe32(data + 6), length);
 
     // Text frames go straight into their field; the two without one are numbers.
     struct Wanted {
@@ -430,7 +424,7 @@ int getMp3SongInfoId3v2(const uint8_t *data, uint32_t length, SONG_INFO *info)
             pos = f + 1;
             continue;
         }
-        const uint32_t size = version >= 4 ? syncSafe(t + 4) : readU32be(t + 4);
+        const uint32_t size = version >= 4 ? readSyncsafe32(t + 4) : readU32be(t + 4);
         if (size == 0) {
             pos = f + HEADER;
             continue;
