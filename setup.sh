@@ -18,7 +18,6 @@ packages=(
   fluidsynth soundstretch pulseaudio pulseaudio-utils xvfb xauth xdotool imagemagick
   fonts-dotgothic16 fonts-comic-neue fonts-open-sans fonts-dejavu-core fonts-liberation2 fonts-beteckna
   fonts-kacst-one
-  xvfb
 )
 
 missing=()
