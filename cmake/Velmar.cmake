@@ -130,7 +130,7 @@ function(velmar_test name)
       # per-input limit leaves room for a loaded machine under the sanitizers.
       add_test(NAME ${fz}
         COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
-          $<TARGET_FILE:${fz}> -max_total_time=8 -timeout=25 -rss_limit_mb=1024
+          $<TARGET_FILE:${fz}> -max_total_time=3 -timeout=25 -rss_limit_mb=1024
           -seed=1 ${work} ${corpus})
       set_tests_properties(${fz} PROPERTIES FIXTURES_REQUIRED ${fz}_dir LABELS fuzz)
       add_test(NAME ${fz}_dir COMMAND ${CMAKE_COMMAND} -E make_directory ${work} ${corpus})

@@ -137,6 +137,7 @@ private slots:
         LoadedSong s;
         const int length = s.normalise(smf0(480, t.end()));
         QVERIFY(length > 0);
+        QCOMPARE(getTotCharDecoded(), length);
         const QByteArray body = s.output(length).mid(EXTRACT_HEAD_SIZE);
         QCOMPARE(body.left(15).toHex(' '),
                  hexBytes({0x81, 0x70, 0xAA, 0, 0, 0x81, 0x70, 0xA8, 1, 0, 0x78, 0x90, 60, 100, 0}).toHex(' '));
