@@ -8,7 +8,7 @@ mode=${1:-run}
 jobs=$(nproc)
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev lld
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-5compat-dev
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
   libqt6sql6-sqlite qt6-image-formats-plugins libgl-dev
@@ -18,7 +18,6 @@ packages=(
   fluidsynth soundstretch pulseaudio pulseaudio-utils xvfb xauth xdotool imagemagick
   fonts-dotgothic16 fonts-comic-neue fonts-open-sans fonts-dejavu-core fonts-liberation2 fonts-beteckna
   fonts-kacst-one
-  xvfb
 )
 
 missing=()

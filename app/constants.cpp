@@ -6,7 +6,7 @@ QTranslator *systemTranslator = nullptr;
 MainWindow *mw = nullptr;
 
 const char kProductName[] = "Velmar PC";
-const char kProductVersion[] = "2.4.10";
+const char kProductVersion[] = VELMAR_VERSION;
 
 const QStringList midiExtensions{QStringLiteral("MIDI"), QStringLiteral("MID"),
                                  QStringLiteral("KAR"),  QStringLiteral("MF3"),

@@ -78,6 +78,12 @@ inline uint32_t readU32le(const uint8_t *p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
+// ID3v2 sizes: four bytes of seven bits each, most significant first.
+inline uint32_t readSyncsafe32(const uint8_t *p)
+{
+    return uint32_t(p[0] & 0x7F) << 21 | uint32_t(p[1] & 0x7F) << 14 | uint32_t(p[2] & 0x7F) << 7 |
+           (p[3] & 0x7F);
+}
 inline uint32_t readU32be(const uint8_t *p)
 {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];

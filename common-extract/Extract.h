@@ -2,7 +2,7 @@
 // members only, no instances.
 #pragma once
 
-#include "SongInfo.h"
+#include "SongInfoRecord.h"
 #include "StreamData.h"
 #include "mp3.h"
 

@@ -1001,8 +1001,6 @@ void extractFail(int code, const char *message)
         logMsg(1, EXTRACT_LOG_SOURCE, __LINE__, "%s", message);
 }
 
-bool extractFailed() { return failed(); }
-
 int _nomalizeSequence(s_StreamData *song, const uint8_t *fileBytes, int length, int flags,
                       int dryRun)
 {

@@ -53,7 +53,6 @@ extern ExtractRunState g_run;
 // Ends the run with code (the first one stays) and logs message at level 1
 // when given.
 void extractFail(int code, const char *message);
-bool extractFailed();
 
 // Lyric reader hooks called by the normaliser.
 void lyricsBeginRun();

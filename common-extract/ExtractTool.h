@@ -3,7 +3,7 @@
 // in milliseconds.
 #pragma once
 
-#include "SongInfo.h"
+#include "SongInfoRecord.h"
 #include "StreamData.h"
 #include "TempoMap.h"
 

@@ -3,7 +3,7 @@
 // with the engine, so keep them and do not pack the structs.
 #pragma once
 
-#include "SongInfo.h"
+#include "SongInfoRecord.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -26,8 +26,6 @@ public:
     uint32_t msAt(int64_t tick) const { return uint32_t((usAt(tick) + 500) / 1000); }
     // Tick of the end of the song (its FF 2F); 0 without a stream.
     uint32_t endTick() const { return m_endTick; }
-    // Tempo events read, those that repeat the tempo in force included.
-    int tempoEvents() const { return int(m_changes.size()); }
 
 private:
     struct Change {

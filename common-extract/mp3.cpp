@@ -1,5 +1,6 @@
 #include "mp3.h"
 
+#include "ByteReader.h"
 #include "ExtractLock.h"
 #include "logmsg.h"
 
@@ -94,17 +95,6 @@ struct Reader {
 Reader g;
 
 bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
-
-uint32_t be32(const uint8_t *p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-uint32_t syncsafe32(const uint8_t *p)
-{
-    return (uint32_t(p[0] & 0x7F) << 21) | (uint32_t(p[1] & 0x7F) << 14) |
-           (uint32_t(p[2] & 0x7F) << 7) | (p[3] & 0x7F);
-}
 
 bool matchAt(size_t p, const char *s, size_t n)
 {
@@ -386,7 +376,7 @@ void walkId3Frames()
         return;
     const uint8_t major = g.data[3];
     const uint8_t flags = g.data[5];
-    const size_t declaredEnd = size_t(10) + syncsafe32(g.data + 6);
+    const size_t declaredEnd = size_t(10) + readSyncsafe32(g.data + 6);
     g.tagEnd = std::min(g.size, declaredEnd);
     g.scanStart = 10;
     if (major != 3 && major != 4)
@@ -395,7 +385,7 @@ void walkId3Frames()
     if (flags & 0x40) {
         if (g.tagEnd < pos + 4)
             return;
-        const size_t ext = major == 4 ? syncsafe32(g.data + pos) : size_t(be32(g.data + pos)) + 4;
+        const size_t ext = major == 4 ? readSyncsafe32(g.data + pos) : size_t(readU32be(g.data + pos)) + 4;
         if (ext > declaredEnd - pos)
             return;
         pos += ext;
@@ -403,7 +393,7 @@ void walkId3Frames()
     }
     while (pos < g.size && g.size - pos >= 10 && declaredEnd - std::min(pos, declaredEnd) >= 10) {
         const uint8_t *h = g.data + pos;
-        const size_t frameSize = major == 4 ? syncsafe32(h + 4) : be32(h + 4);
+        const size_t frameSize = major == 4 ? readSyncsafe32(h + 4) : readU32be(h + 4);
         const size_t begin = pos + 10;
         if (!validFrameId(h) || frameSize > declaredEnd - begin)
             break;
@@ -827,7 +817,7 @@ int getmp3time(const char *text, int length)
 
 uint32_t getmp3SylTime(const uint8_t *p)
 {
-    return p ? be32(p) / 10 : 0;
+    return p ? readU32be(p) / 10 : 0;
 }
 
 // ---- text reader -----------------------------------------------------------------
@@ -1038,7 +1028,7 @@ int id3_header_lenght(const uint8_t *data, unsigned length)
 {
     if (!data || length < 10 || std::memcmp(data, "ID3", 3) != 0)
         return 0;
-    return int(syncsafe32(data + 6));
+    return int(readSyncsafe32(data + 6));
 }
 
 int _nomalizeMp3(const uint8_t *file, int length, MP3_CONTROL *out)

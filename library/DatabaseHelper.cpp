@@ -20,12 +20,9 @@ const char kDbFileName[] = "db_VelmarPC.sqlite";
 const char kDriveIdxConnection[] = "driveIdx";
 const char kMDdbConnection[] = "MDdb";
 
-const char kMDSearchTitleTable[] =
-    "CREATE TABLE MDSearchTitle ( IdSong INTEGER,ProductId INTEGER,Genere Text, Artista Text,"
-    "Autore Text, Titolo TEXT, Formato INTEGER, Bpm INTEGER DEFAULT 0, keySign TEXT,"
-    "Durata INTEGER DEFAULT 0, innerPath TEXT, isFromSub INTEGER DEFAULT 0)";
-const char kMDNewsTable[] =
-    "CREATE TABLE MDNews ( IdSong INTEGER,ProductId INTEGER,Genere Text, Artista Text,"
+// The store's news and title search share one row layout.
+const char kStoreSongColumns[] =
+    " ( IdSong INTEGER,ProductId INTEGER,Genere Text, Artista Text,"
     "Autore Text, Titolo TEXT, Formato INTEGER, Bpm INTEGER DEFAULT 0, keySign TEXT,"
     "Durata INTEGER DEFAULT 0, innerPath TEXT, isFromSub INTEGER DEFAULT 0)";
 
@@ -180,8 +177,8 @@ bool DatabaseHelper::connect()
     mdDb.setDatabaseName(QStringLiteral(":memory:"));
     if (mdDb.open()) {
         QSqlQuery q(mdDb);
-        q.exec(QLatin1String(kMDNewsTable));
-        q.exec(QLatin1String(kMDSearchTitleTable));
+        for (const char *table : {"MDNews", "MDSearchTitle"})
+            q.exec(QLatin1String("CREATE TABLE ") + QLatin1String(table) + QLatin1String(kStoreSongColumns));
     }
 
     libraryDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));

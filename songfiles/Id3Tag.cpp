@@ -1,5 +1,6 @@
 #include "Id3Tag.h"
 
+#include "ByteReader.h"
 #include "Extract.h"
 #include "Mp3TextBlocks.h"
 
@@ -24,10 +25,7 @@ enum Encoding : uint8_t { LATIN1 = 0, UTF16 = 1, UTF16BE = 2 };
 uint32_t readSize(const QByteArray &b, int pos, bool syncsafe)
 {
     const auto *p = reinterpret_cast<const uint8_t *>(b.constData() + pos);
-    if (syncsafe)
-        return uint32_t(p[0] & 0x7F) << 21 | uint32_t(p[1] & 0x7F) << 14 | uint32_t(p[2] & 0x7F) << 7 |
-               (p[3] & 0x7F);
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+    return syncsafe ? readSyncsafe32(p) : readU32be(p);
 }
 
 void writeSize(QByteArray &b, int pos, uint32_t size, bool syncsafe)

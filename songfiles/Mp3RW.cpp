@@ -3,7 +3,6 @@
 #include "Extract.h"
 #include "Mp3TextBlocks.h"
 #include "SafeSave.h"
-#include "SongInfo.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Song-information readers over arbitrary file heads.
 #include "Extract.h"
-#include "SongInfo.h"
+#include "SongInfoRecord.h"
 
 #include <cstdint>
 #include <cstring>

@@ -172,6 +172,11 @@ private slots:
         QCOMPARE(int(m.textRowCount), MAX_TEXT_ROWS);
         QCOMPARE(QByteArray(m.textRows[0].text), QByteArray(MP3_ROW_STORED_CHARS, 'x'));
         QCOMPARE(rowsOf(m).last(), (Row{"row 499", 4990}));
+        // The reset without reading leaves nothing to refill.
+        ExtractLocker lock;
+        mp3_text_init(m_infos.get());
+        QCOMPARE(mp3_refill_text(m_infos.get()), 0);
+        QCOMPARE(int(m_infos->textRowCount), 0);
     }
 
     void trailingLyrics3()

@@ -1,6 +1,6 @@
 #include "Extract.h"
 #include "MfxHeader.h"
-#include "SongInfo.h"
+#include "SongInfoRecord.h"
 #include "testutil.h"
 
 #include <QTemporaryDir>

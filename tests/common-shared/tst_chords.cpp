@@ -68,7 +68,6 @@ private slots:
             QTest::newRow(in) << QByteArray(in) << root << type << bass << QByteArray(text) << ok;
         };
         row("Cmaj7", 0, 5, -1, "CM7");
-        row("Cmj7", 0, 5, -1, "CM7");
         row("CMAJ7", 0, 5, -1, "CM7");
         row("cm7", -1, -1, -1, "cm7", false);
         row("C7+", 0, 5, -1, "CM7");
@@ -78,27 +77,21 @@ private slots:
         row("C4", 0, 19, -1, "Csus4");
         row("Csus", 0, 19, -1, "Csus4");
         row("C9sus", 0, 35, -1, "C9sus4");
-        row("C(5)", 0, 0, -1, "C");
         row("C/E", 0, 0, 4, "C/E");
         row("C/Em", 0, 0, -1, "C");
         row("C3", -1, -1, -1, "C3", false);
         row("", -1, -1, -1, "", false);
-        row("   ", -1, -1, -1, "", false);
         row(" C m 7 ", 0, 6, -1, "Cm7");
         row("Bbmaj7", 10, 5, -1, "BbM7");
         row("Cmin7", 0, 6, -1, "Cm7");
-        row("Cmi7", 0, 6, -1, "Cm7");
         row("CMin", -1, -1, -1, "CMin", false);
         row("Cm(maj7)", 0, 7, -1, "CmM7");
         row("Abdim7", 8, 15, -1, "Abdim7");
         row("Caug7", 0, 12, -1, "C7aug");
         row("Bm7b5", 11, 9, -1, "Bm7(b5)");
-        row("Bm7-5", 11, 9, -1, "Bm7(b5)");
         row("Gm/Bb", 7, 1, 10, "Gm/Bb");
         row("D/F#", 2, 0, 6, "D/F#");
-        row("Am/G", 9, 1, 7, "Am/G");
         row("C#m7/G#", 1, 6, 8, "C#m7/G#");
-        row("Bb/D", 10, 0, 2, "Bb/D");
         row("Fmaj9", 5, 30, -1, "FM9");
         row("Dm11", 2, 37, -1, "Dm11");
         row("G13", 7, 41, -1, "G13");
@@ -169,8 +162,6 @@ private slots:
         row("E#", 3, "E#", false);
         row("Cb7", -2, "Cb7", false);
         row("C", -1, "B");
-        row("D", -1, "Db");
-        row("Db", 2, "Eb");
         row("C", 13, "C#");
         row("C", -25, "B");
         row("Am7/G", 3, "Cm7/A#");
@@ -179,7 +170,6 @@ private slots:
         row("G", INT_MAX, "D");
         row("N.C.", 5, "N.C.", false);
         row("", 5, "", false);
-        row("C", 0, "C");
     }
     void transpose()
     {

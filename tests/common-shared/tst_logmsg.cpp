@@ -89,6 +89,7 @@ private slots:
         char mixed[] = "AbC dE";
         strupr_s(mixed, 100);
         QCOMPARE(QByteArray(mixed), QByteArray("ABC DE"));
+        QCOMPARE(QByteArray(strlwr(mixed)), QByteArray("abc de"));
     }
 };
 

@@ -14,7 +14,7 @@
 // Threads: GUI thread only.
 #pragma once
 
-#include "playback/Song.h"
+#include "Song.h"
 
 #include <QList>
 #include <QWidget>

@@ -12,7 +12,7 @@
 // Threads: GUI thread only.
 #pragma once
 
-#include "playback/Song.h"
+#include "Song.h"
 #include "SoundEngine.h"
 
 #include <QPixmap>

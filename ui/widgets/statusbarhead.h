@@ -2,7 +2,7 @@
 // tempo and key with the user's offsets, elapsed time, bar and beat.
 #pragma once
 
-#include "playback/SongInfo.h"
+#include "SongInfo.h"
 
 #include <QWidget>
 #include <functional>

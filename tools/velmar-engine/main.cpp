@@ -1,0 +1,120 @@
+// velmar-engine FILE [--device NAME] [--soundbank PATH] [--key N] [--tempo N]
+//                [--seconds N]
+//   Plays a MIDI, KAR, MF3/MF4/MF5 or MP3 song through SoundEngine as the
+//   program does (stop and unload, ready, load the current song, play) on the
+//   default audio device, or the first whose name contains NAME, until it
+//   ends, or for N seconds. Prints a line each
+//   second and at each new lyric row: the reported position, bar and beat,
+//   and the row in play; at the end the song's length and the time played.
+//   The sound bank is the program's "Basic.sfc", else the system's General
+//   MIDI bank. Exit status 1 when the song does not load or play.
+// Recorded check: tools/velmar-engine/null_sink_record.sh
+#include "Sequencer.h"
+#include "SoundEngine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// The row whose first syllable has been reached: MIDI rows are timed in
+// ticks, the rows of an MP3's text blocks in hundredths of a second.
+int rowAt(const Song &song, uint ms, uint tick)
+{
+    const uint now = song.baseType() == SONG_FORMAT_MIDI ? tick : ms / 10;
+    int row = -1;
+    for (int i = 0; i < song.textRows().size() && song.textRows()[i].tick <= now; ++i)
+        row = i;
+    return row;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // The program's own data folder, so its sound bank is found.
+    QCoreApplication::setApplicationName(QStringLiteral("VelmarPC"));
+    QCommandLineParser args;
+    args.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("song file"));
+    args.addOption({QStringLiteral("device"), QStringLiteral("audio device"), QStringLiteral("NAME")});
+    args.addOption({QStringLiteral("soundbank"), QStringLiteral("sound bank"), QStringLiteral("PATH")});
+    args.addOption({QStringLiteral("key"), QStringLiteral("key offset"), QStringLiteral("N"), QStringLiteral("0")});
+    args.addOption({QStringLiteral("tempo"), QStringLiteral("tempo offset"), QStringLiteral("N"), QStringLiteral("0")});
+    args.addOption({QStringLiteral("seconds"), QStringLiteral("stop after"), QStringLiteral("N"), QStringLiteral("0")});
+    args.addHelpOption();
+    args.process(app);
+    if (args.positionalArguments().size() != 1)
+        args.showHelp(2);
+    const QString file = QFileInfo(args.positionalArguments().first()).absoluteFilePath();
+
+    QString bank = args.value(QStringLiteral("soundbank"));
+    if (bank.isEmpty())
+        bank = QFileInfo::exists(SoundEngine::getSoundfontFilePath()) ? SoundEngine::getSoundfontFilePath()
+                                                                      : QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
+    SoundEngine engine(SoundEngine::Devices{nullptr, nullptr, bank});
+    if (const QString wanted = args.value(QStringLiteral("device")); !wanted.isEmpty()) {
+        const QMap<int, QString> devices = engine.listAudioDevices();
+        auto it = std::find_if(devices.begin(), devices.end(), [&](const QString &n) { return n.contains(wanted); });
+        if (it == devices.end() || !engine.connectAudioDeviceById(it.key(), it.value())) {
+            std::fprintf(stderr, "velmar-engine: no audio device \"%s\" among:\n", qPrintable(wanted));
+            for (auto d = devices.begin(); d != devices.end(); ++d)
+                std::fprintf(stderr, "  %d %s\n", d.key(), qPrintable(d.value()));
+            return 1;
+        }
+    }
+
+    if (!engine.connectToSoundCardByIdx(SoundEngine::kSynthIndex))
+        std::fprintf(stderr, "velmar-engine: the synthesizer did not start with %s\n", qPrintable(bank));
+    // The program opens its outputs long before the first song; a sound
+    // server may drop what a stream plays in its first moments.
+    QThread::msleep(1000);
+
+    engine.setPlayingState(SoundEngine::ePsStopUnload);
+    engine.setPlayingState(SoundEngine::ePsReady);
+    if (!currSong->loadSongFile(file)) {
+        std::fprintf(stderr, "velmar-engine: %s: the song does not load\n", qPrintable(file));
+        return 1;
+    }
+    const uint length = currSong->getDurataBranoSec();
+    std::printf("%s: %s, %u s, %lld rows\n", qPrintable(file), currSong->info().title, length,
+                qlonglong(currSong->textRows().size()));
+    engine.changeBpmWithOutSaving(args.value(QStringLiteral("tempo")).toInt());
+    engine.changeKeyWithOutSaving(args.value(QStringLiteral("key")).toInt());
+    if (engine.setPlayingState(SoundEngine::ePsPlaying) != SoundEngine::ePsPlaying) {
+        std::fprintf(stderr, "velmar-engine: %s: the song does not play\n", qPrintable(file));
+        return 1;
+    }
+
+    QElapsedTimer played;
+    played.start();
+    uint bar = 0, beat = 0;
+    int lastRow = -1;
+    qint64 lastSecond = -1;
+    QObject::connect(&engine, &SoundEngine::barBeatOfPlaying, [&](uint b, uint t) { bar = b, beat = t; });
+    QObject::connect(&engine, &SoundEngine::mSecOfPlaying, [&](uint ms, uint tick) {
+        const int row = rowAt(*currSong, ms, tick);
+        if (row == lastRow && ms / 1000 == lastSecond)
+            return;
+        lastRow = row;
+        lastSecond = ms / 1000;
+        std::printf("%7.1f s  bar %3u.%u  | %s\n", ms / 1000.0, bar + 1, beat + 1,
+                    row >= 0 ? currSong->textRows()[row].text : "");
+        std::fflush(stdout);
+    });
+    QObject::connect(currSong, &Song::loadSongChange, &app, [&](Song::LoadSongState s) {
+        if (s == Song::eLsUnloaded)
+            QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    });
+    if (const int seconds = args.value(QStringLiteral("seconds")).toInt(); seconds > 0)
+        QTimer::singleShot(seconds * 1000, &app, [&] { engine.setPlayingState(SoundEngine::ePsStopUnload); });
+    app.exec();
+    std::printf("end: song %u s, played %.1f s\n", length, played.elapsed() / 1000.0);
+    return 0;
+}
