@@ -112,7 +112,7 @@ void MainWindow::importingDone(QStringList errored, QStringList duplicated)
 void MainWindow::on_actionImport_triggered()
 {
     if (!m_importDialog) {
-        m_importDialog = new QFileDialog(this, QString(), QDir::homePath());
+        m_importDialog = new QFileDialog(this, tr("Import"), QDir::homePath());
         // Folders stay listed: without them nothing but the home folder could be reached.
         m_importDialog->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
         m_importDialog->setFileMode(QFileDialog::ExistingFiles);
@@ -120,7 +120,13 @@ void MainWindow::on_actionImport_triggered()
             {tr("All songs files") + QStringLiteral(" (*.mp3 *.mid *.midi *.kar *.mf3 *.mf4 *.mf5)"),
              tr("MIDI files") + QStringLiteral(" (*.mid *.midi *.kar *.mf3 *.mf4 *.mf5)"),
              tr("MP3 files") + QStringLiteral(" (*.mp3)")});
-        connect(m_importDialog, &QFileDialog::urlsSelected, this, &MainWindow::importFiles);
+        // Qt's own dialog reports local files only by their paths.
+        connect(m_importDialog, &QFileDialog::filesSelected, this, [this](const QStringList &files) {
+            QList<QUrl> urls;
+            for (const QString &file : files)
+                urls << QUrl::fromLocalFile(file);
+            importFiles(urls);
+        });
     }
     m_importDialog->open();
 }
