@@ -1,12 +1,7 @@
-// The real main window for the tests: its engine's synthesizer renders the
-// system's General MIDI bank into a buffer nobody pulls, so no sound card is
-// needed.
+// The real main window; its synthesizer renders into a buffer nobody pulls.
 #pragma once
-
 #include "SynthAudioSink.h"
 #include "mainwindow.h"
-
-#include <memory>
 
 inline std::unique_ptr<MainWindow> windowOnSynth(DatabaseHelper *db)
 {
