@@ -112,6 +112,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     m_settings = new SettingsView(this, m_engine);
     connect(m_settings, &SettingsView::runtimeTempoChanged, m_engine, &SoundEngine::changeBpmWithOutSaving);
     connect(m_settings, &SettingsView::runtimeKeyChanged, m_engine, &SoundEngine::changeKeyWithOutSaving);
+    connect(m_settings, &SettingsView::rebuildDatabaseRequest, this, &MainWindow::onRebuildDatabaseRequest);
     m_volumePopup = new volumePopup(this);
     m_melodyPopup = new MelodyChannelPopup(this);
 
@@ -184,6 +185,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
             ui->stackedWidget->setCurrentWidget(ui->pageMain);
     });
 
+    setUpImport();
     loadSettings();
     m_accountPopup->getUserInfo();
 
@@ -204,6 +206,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     for (QPushButton *b : {ui->volumeButton, ui->melodyChButton, ui->melodyMuteButton,
                            ui->optionsButton, ui->userButton})
         connect(b, &QPushButton::released, this, [b] { b->setStyleSheet(QString()); });
+    refreshMDNews();
 }
 
 MainWindow::~MainWindow()
@@ -262,8 +265,10 @@ void MainWindow::startDelayedFunc()
     const QStringList args = QCoreApplication::arguments();
     if (args.size() > 1 && QFileInfo(args.at(1)).isFile())
         onStartSongPath(QFileInfo(args.at(1)).absoluteFilePath(), -1);
-    // The store's status waits on the network: it comes after the first page.
+    // The store's status and the version check wait on the network: they
+    // come after the first page.
     m_store->checkServiceStatus();
+    checkVersion();
 }
 
 // ---- play requests
@@ -506,13 +511,6 @@ void MainWindow::on_optionsButton_clicked()
     showUnder(ui->optionsButton, m_settings);
 }
 
-void MainWindow::onSoundfontAvailable()
-{
-    // The synthesizer reads its bank when it opens: open it again on the new one.
-    if (m_engine->midiOutputIndex() == SoundEngine::kSynthIndex)
-        m_engine->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
-}
-
 void MainWindow::pressedLook(QAbstractButton *button, const char *picture)
 {
     button->setStyleSheet(QStringLiteral("border-image: url(%1);").arg(QLatin1String(picture)));
@@ -560,34 +558,12 @@ void MainWindow::changeChordsSettings(int mode)
     m_library->setChordLang(mode);
 }
 
-// ---- import thread
-
-void MainWindow::on_importRequest_received(QList<QUrl> urls)
-{
-    // An empty list asks for the Import action's file dialog, not built yet.
-    if (urls.isEmpty())
-        return;
-    m_copyThread->setFileList(urls);
-    m_copyThread->start(QThread::LowPriority);
-}
-
-void MainWindow::onSongImported(SongInfo info, QString path)
-{
-    emit songImported(info, path);
-}
-
-void MainWindow::importingDone(QStringList, QStringList)
-{
-    if (db)
-        db->finalizeRebuild();
-    emit doneImporting();
-}
-
 // ---- window
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     appSettings->setValue(QStringLiteral("Volume/value"), unsigned(m_volumePopup->getVolume()));
+    saveNewsMD5(getNewsMD5FromCache());
     m_engine->setPlayingState(SoundEngine::ePsPaused);
     saveWindowPositions();
     QMainWindow::closeEvent(event);

@@ -13,6 +13,7 @@
 #include "SoundEngine.h"
 
 #include <QHash>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QList>
 #include <QRect>
@@ -35,6 +36,11 @@ class mixerView;
 class volumePopup;
 class libraryView;
 class fileCopyThread;
+class DialogCopyFiles;
+class DownloadMngr;
+class QFileDialog;
+class QNetworkReply;
+class QProgressDialog;
 
 namespace Ui {
 class MainWindow;
@@ -96,10 +102,19 @@ public slots:
     void setWindowFullScreen(QWidget *window, int view);
     void mainWindowSelected();
 
-    // The library page's import request and the import thread's reports.
-    void on_importRequest_received(QList<QUrl> urls);
+    // Import: a list given while another import runs waits its turn.
+    void importFiles(QList<QUrl> urls);
     void onSongImported(SongInfo info, QString path);
     void importingDone(QStringList errored, QStringList duplicated);
+    void on_actionImport_triggered();
+    void onRebuildDatabaseRequest();
+    void dropEventOnDetachedWidgets(QDropEvent *event, bool play);
+    void changeFastRun(bool on);
+
+    // Store news, program update and sound-bank check.
+    void onfinish(QNetworkReply *reply);
+    void onDownloadProgress(qint64 received, qint64 total);
+    void onDownloadCancelRequest();
 
 private slots:
     void on_playButton_clicked();
@@ -118,12 +133,31 @@ private slots:
     void on_storeButton_clicked() {}
     void startDelayedFunc();
 
+public:
+    // The library page's import request: an empty list opens the file dialog.
+    void on_importRequest_received(QList<QUrl> urls);
+    // Handles a drop of files over `area` (the window or the library page);
+    // false for a drop that is no drop of files.
+    bool dropFiles(QDropEvent *event, QWidget *area);
+
+    void refreshMDNews();
+    void saveNewsMD5(QString md5);
+    QString getNewsMD5FromCache() const;
+    void checkVersion();
+    // True when candidate is a higher dot-separated version than current.
+    static bool checkUpdateSwVersion(QString current, QString candidate);
+    void downloadUpdate(QString version, unsigned int size, QString folder, QString url);
+    void updateSoftware(QFileInfo archive);
+    static QString updateFolder();
+
 signals:
     void songImported(SongInfo info, QString path);
     void doneImporting();
     void barDragged(bool bigger);
 
 protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -155,6 +189,9 @@ private:
     bool isDocked(QWidget *view) const;
     // The window height fixed for the mixer while the karaoke view is away.
     void releaseFixedHeight();
+    void setUpImport();
+    void startRebuild();
+    void checkSoundBank();
 
     Ui::MainWindow *ui;
     DatabaseHelper *db;
@@ -187,4 +224,13 @@ private:
     int m_melodyMute = 0;
     // Set while the window itself stops the song for a new request.
     bool m_ownUnload = false;
+
+    DialogCopyFiles *m_copyDialog = nullptr;
+    QFileDialog *m_importDialog = nullptr;
+    unsigned int importCount = 0;
+    bool m_importing = false;
+    // Imports asked for while one ran, in order; an empty list is a rebuild.
+    QList<QList<QUrl>> m_pendingImports;
+    QProgressDialog *m_updateProgress = nullptr;
+    DownloadMngr *m_updateDownload = nullptr;
 };

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Plays a karaoke song end to end through the real VelmarPC on a screen of
 # its own (Xvfb) and a sound server of its own (PulseAudio with a null sink),
-# on a fresh home: the song (a KAR file made with mido) is loaded, started
-# with a key press on the play button, recorded from the sink's monitor with
+# on a fresh home: the song (a KAR file made with mido) is imported through
+# the Import action's file dialog, chosen in the library's song list and
+# started there with the space bar, recorded from the sink's monitor with
 # parec and photographed while it plays. Passes when the recording sounds as
 # long as the song (within 1 s), is never silent longer than the song's own
 # rests, the screenshot shows a lit lyric row and the program exits with 0.
@@ -25,7 +26,11 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- program log (last lines)"; tail -20 "$work/program.log" 2>/dev/null || true; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  [ -n "${DISPLAY:-}" ] && import -display "$DISPLAY" -window root "$out/end-to-end-failed.png" 2>/dev/null \
+    && echo "screen: $out/end-to-end-failed.png"
+  echo "--- program log (last lines)"; tail -20 "$work/program.log" 2>/dev/null || true; exit 1; }
 # Waits up to $1 tenths of a second for the command after it to succeed.
 wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
 recorded() { [ "$(stat -c %s "$work/rec.raw")" -ge "$1" ]; }
@@ -41,8 +46,7 @@ export XDG_RUNTIME_DIR=$work/runtime XDG_CACHE_HOME=$work/home/.cache
 mkdir -p "$XDG_CONFIG_HOME/Kvero" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 bash "$here/install-soundbank.sh" >/dev/null
 # A store account is needed to pass the first page; nothing leaves the machine.
-# A song asked for waits for the play button ("System/DoubleClickAction" 1).
-printf '[System]\nDoubleClickAction=1\n[User]\nuser_id=1\nname=Stage\nsurname=Singer\n' \
+printf '[User]\nuser_id=1\nname=Stage\nsurname=Singer\n' \
   > "$XDG_CONFIG_HOME/Kvero/VelmarPC.conf"
 shots=("$out/end-to-end-playing.png")
 if [ -n "${KARAOKE_WINDOW:-}" ]; then
@@ -70,20 +74,38 @@ wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(head -1 "$work/display")
 
 # The program, started from the work folder (its log folder lands there).
-(cd "$work" && QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 exec "$program" "$work/song.kar") \
+(cd "$work" && QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 exec "$program") \
   >"$work/program.log" 2>&1 &
 program_pid=$!
 pids+=($program_pid)
-wait_for 300 grep -q "LOAD SONG" "$work/program.log" || fail "the song was not loaded"
+# The first page is up once the stored outputs are connected.
+wait_for 300 grep -q "Connected to port" "$work/program.log" || fail "the first page did not come up"
 window=$(xdotool search --sync --name "Velmar PC" | head -1)
+
+# Import: Ctrl+I opens the file dialog, the song's path is typed into it.
+xdotool windowfocus --sync "$window" key ctrl+i
+dialog=$(xdotool search --sync --name "^Import$" | head -1)
+shown() { [ "$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)" -gt "$1" ]; }
+before=$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)
+xdotool windowfocus --sync "$dialog" type --delay 20 "$work/song.kar"
+# Escape closes the name completer's list, Return then takes the name.
+if wait_for 50 shown "$before"; then xdotool key Escape; fi
+xdotool key Return
+library=$HOME/Documents/VelmarPC
+listed() { [ "$(sqlite3 "file:$library/db_VelmarPC.sqlite?mode=ro" "SELECT count(*) FROM Songs WHERE NomeFile LIKE '%song.kar'")" = 1 ]; }
+wait_for 300 listed || fail "the song was not imported into the library"
 
 parec -d velmar_e2e.monitor --format=s16le --rate=48000 --channels=2 --raw "$work/rec.raw" &
 recorder=$!
 pids+=($recorder)
-# The output was opened at start-up; a stage user presses Play a moment later.
 wait_for 100 recorded $(( 48000 * 4 * 2 )) || fail "parec did not record"
-# Space on the focused play button starts the song.
-xdotool windowfocus --sync "$window" key space
+# The song list fills the lower right of the window above the search row: a
+# click there makes it the focus, Home picks the first (only) song and the
+# space bar plays it.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove --window "$window" $(( WIDTH * 3 / 4 )) $(( HEIGHT - 110 )) click 1
+xdotool key Home space
+wait_for 300 grep -q "LOAD SONG" "$work/program.log" || fail "the song did not start from the library"
 
 # The picture half-way through the song, counted in recorded audio.
 half=$(( 48000 * 4 * (seconds / 2 + 3) ))

@@ -6,6 +6,15 @@ Prompter::Script &script()
     static Prompter::Script s;
     return s;
 }
+
+void box(QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    if (script()) {
+        script()(title, text, QMessageBox::Ok);
+        return;
+    }
+    QMessageBox(icon, title, text, QMessageBox::Ok).exec();
+}
 } // namespace
 
 QMessageBox::StandardButton Prompter::question(const QString &title, const QString &text,
@@ -18,11 +27,12 @@ QMessageBox::StandardButton Prompter::question(const QString &title, const QStri
 
 void Prompter::warning(const QString &title, const QString &text)
 {
-    if (script()) {
-        script()(title, text, QMessageBox::Ok);
-        return;
-    }
-    QMessageBox::warning(nullptr, title, text, QMessageBox::Ok);
+    box(QMessageBox::Warning, title, text);
+}
+
+void Prompter::information(const QString &title, const QString &text)
+{
+    box(QMessageBox::Information, title, text);
 }
 
 void Prompter::setScript(Script s)

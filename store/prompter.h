@@ -20,6 +20,8 @@ QMessageBox::StandardButton question(const QString &title, const QString &text,
                                      QMessageBox::StandardButtons buttons);
 // A warning box without parent, with an OK button.
 void warning(const QString &title, const QString &text);
+// An information box without parent, with an OK button.
+void information(const QString &title, const QString &text);
 
 // With a script set, no box is shown and the script answers; an empty
 // script brings the boxes back.

@@ -1,0 +1,228 @@
+// Songs brought in from outside: the Import action's file dialog, the
+// library page's import request, files dropped on the window or on the
+// library, and a rebuild of the library from the song folder. All end in
+// importFiles, which hands the list to the copy thread behind the progress
+// dialog; a file dropped on the karaoke area plays at once instead.
+#include "mainwindow.h"
+
+#include "DatabaseHelper.h"
+#include "dialogcopyfiles.h"
+#include "fileCopyThread.h"
+#include "libraryview.h"
+#include "prompter.h"
+#include "ui_mainwindow.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QMimeData>
+
+namespace {
+
+const char kModelRows[] = "application/x-qabstractitemmodeldatalist";
+const char kViewDrag[] = "application/x-dnditemdata";
+
+// The library page takes every drop itself and drops it: files let go over
+// its song list are brought to the window instead.
+class LibraryDrops : public QObject
+{
+public:
+    explicit LibraryDrops(MainWindow *window) : QObject(window), window(window) {}
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        return event->type() == QEvent::Drop
+               && window->dropFiles(static_cast<QDropEvent *>(event), static_cast<QWidget *>(watched));
+    }
+
+private:
+    MainWindow *window;
+};
+
+QString lines(const QStringList &entries)
+{
+    QString text = QStringLiteral("\n\n");
+    for (const QString &entry : entries)
+        text += entry + QLatin1Char('\n');
+    return text;
+}
+
+} // namespace
+
+void MainWindow::setUpImport()
+{
+    m_copyDialog = new DialogCopyFiles(this);
+    m_library->installEventFilter(new LibraryDrops(this));
+    // The menu bar stays hidden on this platform: the window itself carries
+    // the action, so its shortcut works.
+    ui->actionImport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    addAction(ui->actionImport);
+}
+
+void MainWindow::importFiles(QList<QUrl> urls)
+{
+    if (urls.isEmpty())
+        return;
+    if (m_importing) {
+        m_pendingImports.append(urls);
+        return;
+    }
+    m_importing = true;
+    importCount = 0;
+    m_copyDialog->setTotalFiles(int(urls.size()));
+    m_copyDialog->setThread(m_copyThread);
+    m_copyDialog->open();
+    m_copyThread->setFileList(urls);
+    m_copyThread->start(QThread::LowPriority);
+}
+
+void MainWindow::onSongImported(SongInfo info, QString path)
+{
+    ++importCount;
+    m_copyDialog->refreshCopyingLabel(int(importCount));
+    m_copyDialog->setProgress(int(importCount));
+    emit songImported(info, path);
+}
+
+void MainWindow::importingDone(QStringList errored, QStringList duplicated)
+{
+    if (db)
+        db->finalizeRebuild();
+    m_copyDialog->close();
+    m_importing = false;
+    if (!errored.isEmpty())
+        Prompter::information(tr("Errored"),
+                              tr("These songs cannot be copied because they seems to be not a song files:")
+                                  + lines(errored));
+    if (!duplicated.isEmpty())
+        Prompter::information(tr("Duplicated Entries"),
+                              tr("These songs cannot be copied because they're already present:")
+                                  + lines(duplicated));
+    emit doneImporting();
+    while (!m_importing && !m_pendingImports.isEmpty()) {
+        const QList<QUrl> next = m_pendingImports.takeFirst();
+        if (next.isEmpty())
+            startRebuild();
+        else
+            importFiles(next);
+    }
+}
+
+void MainWindow::on_actionImport_triggered()
+{
+    if (!m_importDialog) {
+        m_importDialog = new QFileDialog(this, tr("Import"), QDir::homePath());
+        // Folders stay listed: without them nothing but the home folder could be reached.
+        m_importDialog->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
+        m_importDialog->setFileMode(QFileDialog::ExistingFiles);
+        m_importDialog->setNameFilters(
+            {tr("All songs files") + QStringLiteral(" (*.mp3 *.mid *.midi *.kar *.mf3 *.mf4 *.mf5)"),
+             tr("MIDI files") + QStringLiteral(" (*.mid *.midi *.kar *.mf3 *.mf4 *.mf5)"),
+             tr("MP3 files") + QStringLiteral(" (*.mp3)")});
+        // Qt's own dialog reports local files only by their paths.
+        connect(m_importDialog, &QFileDialog::filesSelected, this, [this](const QStringList &files) {
+            QList<QUrl> urls;
+            for (const QString &file : files)
+                urls << QUrl::fromLocalFile(file);
+            importFiles(urls);
+        });
+    }
+    m_importDialog->open();
+}
+
+void MainWindow::on_importRequest_received(QList<QUrl> urls)
+{
+    if (urls.isEmpty())
+        on_actionImport_triggered();
+    else
+        importFiles(urls);
+}
+
+void MainWindow::onRebuildDatabaseRequest()
+{
+    if (!db)
+        return;
+    // A rebuild empties the song tables: it must not start under an import
+    // whose end would link the playlists before the songs are back.
+    if (m_importing)
+        m_pendingImports.append(QList<QUrl>());
+    else
+        startRebuild();
+}
+
+void MainWindow::startRebuild()
+{
+    db->prepareForRebuild();
+    const QList<QUrl> files = db->songFolderFiles();
+    if (!files.isEmpty()) {
+        importFiles(files);
+        return;
+    }
+    db->finalizeRebuild();
+    emit doneImporting();
+}
+
+void MainWindow::changeFastRun(bool on)
+{
+    QMessageBox::information(this, QStringLiteral("Fast Run"),
+                             QStringLiteral("Fast run: %1").arg(on ? 1 : 0), QMessageBox::Ok);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    qDebug() << "Drag??";
+    if (event->source() == this) {
+        event->setDropAction(Qt::MoveAction);
+        dragFromMainWindow = true;
+    } else {
+        event->acceptProposedAction();
+    }
+    event->accept();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    qDebug() << "Drop" << event->mimeData()->formats();
+    if (event->mimeData()->hasFormat(QLatin1String(kViewDrag))) {
+        if (event->source() == this) {
+            event->setDropAction(Qt::MoveAction);
+            event->accept();
+        } else {
+            event->acceptProposedAction();
+        }
+        return;
+    }
+    if (!dropFiles(event, this))
+        event->ignore();
+}
+
+bool MainWindow::dropFiles(QDropEvent *event, QWidget *area)
+{
+    const QMimeData *mime = event->mimeData();
+    if (mime->hasFormat(QLatin1String(kModelRows)) || mime->hasFormat(QLatin1String(kViewDrag)))
+        return false;
+    event->acceptProposedAction();
+    const QWidget *child = area->childAt(event->position().toPoint());
+    const QString place = child && child->parentWidget() ? child->parentWidget()->objectName() : QString();
+    qDebug() << "MainWindow::dropEvent childName" << place;
+    if (mime->urls().isEmpty())
+        return true;
+    if (place == QLatin1String("screenWidget") || place == QLatin1String("lV_Text"))
+        dropEventOnDetachedWidgets(event, true);
+    else if (place == QLatin1String("songsListview"))
+        dropEventOnDetachedWidgets(event, false);
+    return true;
+}
+
+void MainWindow::dropEventOnDetachedWidgets(QDropEvent *event, bool play)
+{
+    event->acceptProposedAction();
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    if (!play)
+        importFiles(urls);
+    else if (urls.first().isLocalFile())
+        onStartSongPath(urls.first().toLocalFile(), -1);
+}

@@ -1,0 +1,317 @@
+// The window's own store work: the news list fetched once per run, the
+// version check with the program update, and the sound-bank check.
+//
+// This platform has no installer: an update is unpacked next to its archive
+// and the user is told where it is. An archive is unpacked only when every
+// entry stays inside the folder it is unpacked into.
+#include "mainwindow.h"
+
+#include "DatabaseHelper.h"
+#include "accountview.h"
+#include "constants.h"
+#include "downloadmngr.h"
+#include "libraryview.h"
+#include "melodromemanager.h"
+#include "prompter.h"
+#include "replywatch.h"
+#include "settingsview.h"
+#include "soundfontmanager.h"
+#include "storeendpoints.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QDir>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include <quazip/JlCompress.h>
+#include <quazip/quazip.h>
+#include <quazip/quazipfileinfo.h>
+
+namespace {
+
+// True when no entry of the archive leaves `folder`: no absolute path, no
+// "..", no link. Read before anything is written.
+bool entriesStayInside(const QString &archive, const QString &folder)
+{
+    QuaZip zip(archive);
+    if (!zip.open(QuaZip::mdUnzip))
+        return false;
+    const QString root = QDir(folder).absolutePath() + QLatin1Char('/');
+    bool any = false;
+    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+        QuaZipFileInfo64 entry;
+        if (!zip.getCurrentFileInfo(&entry))
+            return false;
+        const QString name = entry.name;
+        const QString target = QDir::cleanPath(root + name);
+        if (entry.isSymbolicLink() || name.isEmpty() || QDir::isAbsolutePath(name)
+            || name.contains(QLatin1Char('\\')) || name.split(QLatin1Char('/')).contains(QStringLiteral(".."))
+            || !target.startsWith(root)) {
+            qWarning().noquote() << "Aggiornamento rifiutato, voce fuori cartella:" << name;
+            return false;
+        }
+        any = true;
+    }
+    return any && zip.getZipError() == UNZ_OK;
+}
+
+// The bank a synthesizer can load: a RIFF file of kind "sfbk".
+bool soundBankReadable(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(12);
+    return head.size() == 12 && head.startsWith("RIFF") && head.endsWith("sfbk");
+}
+
+} // namespace
+
+// ---- news
+
+void MainWindow::refreshMDNews()
+{
+    auto *manager = new QNetworkAccessManager(this);
+    QNetworkRequest request(StoreEndpoints::storeUrl(QStringLiteral("/service/songlist_news.php")));
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("application/x-www-form-urlencoded"));
+    QNetworkReply *reply = manager->post(request, QByteArrayLiteral("lang=2"));
+    new ReplyWatch(reply, NetTimeouts::forRequests(), "News");
+    connect(manager, &QNetworkAccessManager::finished, this, &MainWindow::onfinish);
+    connect(manager, &QNetworkAccessManager::finished, manager, &QObject::deleteLater);
+}
+
+void MainWindow::onfinish(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    const QByteArray body = reply->readAll();
+    // Without a whole reply the list of the last start stays as it was.
+    const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
+    const QString failure = watch ? watch->failure(body.size()) : QStringLiteral("no watch");
+    if (!failure.isEmpty() || !db) {
+        qWarning().noquote() << "Novita' non aggiornate:" << failure;
+        return;
+    }
+    db->truncateMDNews();
+    const QString md5 = QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex());
+    if (md5 != getNewsMD5FromCache()) {
+        m_library->setHasUnseenNews(true);
+        saveNewsMD5(md5);
+        m_library->refreshPlaylistsView();
+    }
+
+    QXmlStreamReader xml(body);
+    SongInfo song;
+    while (!xml.atEnd() && !xml.hasError()) {
+        QCoreApplication::processEvents();
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = xml.name();
+        if (name == QLatin1String("download")) {
+            song.isFromSub = 2;
+            db->insertMDSongsNews(song);
+            song = SongInfo();
+        } else if (name == QLatin1String("songid")) {
+            song.idSong = uint32_t(qMax(0, xml.readElementText().toInt()));
+        } else if (name == QLatin1String("productid")) {
+            song.ProductId = xml.readElementText().toInt();
+        } else if (name == QLatin1String("title")) {
+            song.title = xml.readElementText();
+        } else if (name == QLatin1String("authors")) {
+            song.author = xml.readElementText();
+        } else if (name == QLatin1String("interpreters")) {
+            song.artist = xml.readElementText();
+        } else if (name == QLatin1String("genre")) {
+            song.genre = xml.readElementText();
+        } else if (name == QLatin1String("format")) {
+            song.format = xml.readElementText();
+        }
+    }
+}
+
+void MainWindow::saveNewsMD5(QString md5)
+{
+    appSettings->setValue(QStringLiteral("News/MD5"), md5);
+    appSettings->setValue(QStringLiteral("News/Unseen"), m_library->getHasUnseenNews());
+}
+
+QString MainWindow::getNewsMD5FromCache() const
+{
+    return appSettings->value(QStringLiteral("News/MD5"), QString()).toString();
+}
+
+// ---- program update
+
+bool MainWindow::checkUpdateSwVersion(QString current, QString candidate)
+{
+    const QStringList now = current.split(QLatin1Char('.'));
+    const QStringList next = candidate.split(QLatin1Char('.'));
+    // Missing parts count 0 on both sides, so "2.4.10.0" is no newer than "2.4.10".
+    for (int i = 0; i < qMax(now.size(), next.size()); ++i) {
+        const int a = i < next.size() ? next.at(i).toInt() : 0;
+        const int b = i < now.size() ? now.at(i).toInt() : 0;
+        if (a != b)
+            return a > b;
+    }
+    return false;
+}
+
+QString MainWindow::updateFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Updates/");
+}
+
+void MainWindow::checkVersion()
+{
+    m_store->checkUpdateServer(m_osTag);
+    const QString server = m_store->lastVersion();
+    // The version names the archive file: nothing but digits and dots.
+    static const QRegularExpression plain(QStringLiteral("^\\d+(\\.\\d+)*$"));
+    if (!plain.match(server).hasMatch() || !checkUpdateSwVersion(QLatin1String(kProductVersion), server)) {
+        checkSoundBank();
+        return;
+    }
+    qDebug() << "Aggiornamento disponibile " << kProductVersion << ">" << server;
+    if (Prompter::question(tr("Update available"), tr("An update is available, do you want to download it?"),
+                           QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes) {
+        qDebug() << "Update rejected by user";
+        return;
+    }
+    const QString folder = updateFolder();
+    const QFileInfo archive(folder + QStringLiteral("VelmarPC-%1-%2.zip").arg(m_osTag, server));
+    downloadUpdate(server, unsigned(qMax(0, m_store->lastVersionSize())), folder, m_store->lastVersionUrl());
+    if (archive.exists()) {
+        qDebug() << "Aggiornamento disponibile su disco";
+        updateSoftware(archive);
+    }
+}
+
+void MainWindow::downloadUpdate(QString version, unsigned int size, QString folder, QString url)
+{
+    QDir dir(folder);
+    for (const QFileInfo &old : dir.entryInfoList({QStringLiteral("VelmarPC-*.*")}, QDir::Files))
+        QFile::remove(old.filePath());
+    if (!dir.mkpath(QStringLiteral("."))) {
+        qCritical() << "Cannot create AppDataFolder";
+        return;
+    }
+    m_updateProgress = new QProgressDialog(tr("Download aggiornamento in corso"), tr("Annulla"), 0, 100, nullptr,
+                                           Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                               | Qt::WindowCloseButtonHint);
+    m_updateProgress->setModal(true);
+    disconnect(m_updateProgress, &QProgressDialog::canceled, m_updateProgress, &QProgressDialog::cancel);
+    connect(m_updateProgress, &QProgressDialog::canceled, this, &MainWindow::onDownloadCancelRequest);
+    m_updateProgress->show();
+    m_updateProgress->setFixedSize(m_updateProgress->size());
+
+    m_updateDownload = new DownloadMngr;
+    m_updateDownload->m_url = url;
+    m_updateDownload->m_destFolder = folder;
+    m_updateDownload->m_fileName = QStringLiteral("VelmarPC-%1-%2.zip").arg(m_osTag, version);
+    m_updateDownload->m_fileSize = size;
+    connect(m_updateDownload, &DownloadMngr::progressValChanged, this, &MainWindow::onDownloadProgress);
+    const int result = m_updateDownload->startDownloadSync();
+    if (result == DownloadMngr::Cancelled || result == DownloadMngr::Failed) {
+        qCritical() << "Errore nel download dell'aggiornamento";
+        QFile::remove(dir.filePath(m_updateDownload->m_fileName));
+    }
+    delete m_updateDownload;
+    m_updateDownload = nullptr;
+    delete m_updateProgress;
+    m_updateProgress = nullptr;
+}
+
+void MainWindow::onDownloadProgress(qint64 received, qint64 total)
+{
+    if (!m_updateProgress)
+        return;
+    m_updateProgress->setMaximum(int(qMin<qint64>(total, INT_MAX)));
+    m_updateProgress->setValue(int(qMin<qint64>(received, INT_MAX)));
+}
+
+void MainWindow::onDownloadCancelRequest()
+{
+    if (!m_updateDownload)
+        return;
+    m_updateDownload->onUserAbort();
+    m_updateProgress->cancel();
+    const QString part = m_updateDownload->getDestFullPath();
+    if (!part.isEmpty() && QFile::exists(part))
+        QFile::remove(part);
+}
+
+void MainWindow::updateSoftware(QFileInfo archive)
+{
+    // Unpacked beside the archive under a temporary name that takes the
+    // archive's name only when every entry is out.
+    QTemporaryDir unpack(archive.absolutePath() + QStringLiteral("/.unpack-XXXXXX"));
+    const QStringList files = unpack.isValid() && entriesStayInside(archive.absoluteFilePath(), unpack.path())
+                                  ? JlCompress::extractDir(archive.absoluteFilePath(), unpack.path())
+                                  : QStringList();
+    if (files.isEmpty()) {
+        qWarning().noquote() << "Aggiornamento non valido:" << archive.absoluteFilePath();
+        QFile::remove(archive.absoluteFilePath());
+        Prompter::warning(tr("Update available"), tr("The downloaded update is damaged and was not installed."));
+        return;
+    }
+    const QString folder = archive.absolutePath() + QLatin1Char('/') + archive.completeBaseName();
+    QDir(folder).removeRecursively();
+    if (!QDir().rename(unpack.path(), folder))
+        return;
+    unpack.setAutoRemove(false);
+    if (m_osTag == QLatin1String("linux")) {
+        Prompter::information(tr("Update available"),
+                              tr("The update has been downloaded to:\n%1\nClose the program and install it from there.")
+                                  .arg(QDir::toNativeSeparators(folder)));
+        return;
+    }
+    const bool mac = m_osTag == QLatin1String("mac");
+    const QString installer = folder + QLatin1Char('/')
+                              + (mac ? QStringLiteral("VelmarPC.dmg")
+                                     : QStringLiteral("VelmarPC-%1-installer.exe").arg(m_osTag));
+    if (!QFileInfo(installer).isFile()) {
+        qWarning() << "Non ho trovato VelmarPC-installer dentro lo zip";
+        return;
+    }
+    if (mac ? QProcess::startDetached(QStringLiteral("open"), {installer}) : QProcess::startDetached(installer, {}))
+        QCoreApplication::exit(0);
+}
+
+// ---- sound bank
+
+void MainWindow::checkSoundBank()
+{
+    if (!soundBankReadable(m_soundfonts->soundfontFilePath())) {
+        if (m_soundfonts->downloadSoundfont(true))
+            m_accountPopup->getUserInfo();
+        else
+            m_engine->enableVirtualExpander(false);
+        return;
+    }
+    if (checkUpdateSwVersion(m_soundfonts->getCurrentVersion(), m_soundfonts->getLastVersion())
+        && Prompter::question(tr("Attenzione"),
+                              tr("E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?"),
+                              QMessageBox::Yes | QMessageBox::No)
+               == QMessageBox::Yes)
+        m_soundfonts->downloadSoundfont(false);
+}
+
+void MainWindow::onSoundfontAvailable()
+{
+    // The synthesizer may have been switched off for want of a bank.
+    m_engine->enableVirtualExpander(true);
+    if (appSettings->value(QStringLiteral("SoundCard/Name")).toString() != QLatin1String("Timbra MIDI Module"))
+        appSettings->setValue(QStringLiteral("SoundCard/Name"), QStringLiteral("Timbra MIDI Module"));
+    m_settings->refreshDeviceList();
+    m_settings->connectSoundCard();
+}
