@@ -203,15 +203,19 @@ bool MainWindow::dropFiles(QDropEvent *event, QWidget *area)
     if (mime->hasFormat(QLatin1String(kModelRows)) || mime->hasFormat(QLatin1String(kViewDrag)))
         return false;
     event->acceptProposedAction();
-    const QWidget *child = area->childAt(event->position().toPoint());
-    const QString place = child && child->parentWidget() ? child->parentWidget()->objectName() : QString();
+    // The karaoke view lays its buttons over the lyrics, so the widget under
+    // the drop is looked up through its ancestors.
+    QString place;
+    for (const QWidget *w = area->childAt(event->position().toPoint()); w && place.isEmpty(); w = w->parentWidget()) {
+        const QString name = w->objectName();
+        if (name == QLatin1String("screenWidget") || name == QLatin1String("lV_Text")
+            || name == QLatin1String("KaraokeTextWidget") || name == QLatin1String("songsListview"))
+            place = name;
+    }
     qDebug() << "MainWindow::dropEvent childName" << place;
-    if (mime->urls().isEmpty())
+    if (mime->urls().isEmpty() || place.isEmpty())
         return true;
-    if (place == QLatin1String("screenWidget") || place == QLatin1String("lV_Text"))
-        dropEventOnDetachedWidgets(event, true);
-    else if (place == QLatin1String("songsListview"))
-        dropEventOnDetachedWidgets(event, false);
+    dropEventOnDetachedWidgets(event, place != QLatin1String("songsListview"));
     return true;
 }
 
