@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <vector>
 
 class StreamBuilder
@@ -24,21 +23,13 @@ public:
 
     explicit StreamBuilder(uint16_t tpqn = 480, bool mf4Head = false) : m_tpqn(tpqn), m_mf4(mf4Head) {}
 
-    uint16_t tpqn() const { return m_tpqn; }
-
-    StreamBuilder &event(uint32_t tick, std::initializer_list<uint8_t> bytes)
-    {
-        m_events.push_back({tick, 1, bytes, {}, -1});
-        return *this;
-    }
     StreamBuilder &event(uint32_t tick, const std::vector<uint8_t> &bytes)
     {
         m_events.push_back({tick, 1, bytes, {}, -1});
         return *this;
     }
     // An event whose delta is written as the given bytes (malformed deltas).
-    StreamBuilder &eventWithDelta(uint32_t tick, std::initializer_list<uint8_t> delta,
-                                  std::initializer_list<uint8_t> bytes)
+    StreamBuilder &eventWithDelta(uint32_t tick, const std::vector<uint8_t> &delta, const std::vector<uint8_t> &bytes)
     {
         m_events.push_back({tick, 1, bytes, delta, -1});
         return *this;
@@ -89,26 +80,22 @@ public:
         return event(tick, b);
     }
     // The beat grid of `bars` bars of `beats` beats of one quarter each, with
-    // half beats when beats >= 3, starting at tick 0 (bar 0 has no A9).
-    StreamBuilder &grid(int bars, int beats = 4, int firstBar = 0, uint32_t firstTick = 0)
+    // half beats when beats >= 3, from tick 0 (bar 0 has no A9).
+    StreamBuilder &grid(int bars, int beats = 4)
     {
-        const uint32_t beatLen = m_tpqn;
-        for (int b = 0; b < bars; ++b) {
-            const int bar = firstBar + b;
-            const uint32_t t0 = firstTick + uint32_t(b) * beats * beatLen;
+        for (int bar = 0; bar < bars; ++bar) {
+            const uint32_t t0 = uint32_t(bar * beats) * m_tpqn;
             if (bar > 0)
                 m_events.push_back({t0, 0, {0xA9, uint8_t(bar & 0x7F), uint8_t(bar >> 7)}, {}, bar});
-            else
-                m_barTick[0] = t0;
             for (int beat = 0; beat < beats; ++beat) {
-                const uint32_t tb = t0 + uint32_t(beat) * beatLen;
+                const uint32_t tb = t0 + uint32_t(beat) * m_tpqn;
                 if (beat > 0)
                     m_events.push_back({tb, 0, {0xA8, uint8_t(beat), 0}, {}, -1});
                 if (beats >= 3)
-                    m_events.push_back({tb + beatLen / 2, 0, {0xAA, uint8_t(beat), 0}, {}, -1});
+                    m_events.push_back({tb + m_tpqn / 2, 0, {0xAA, uint8_t(beat), 0}, {}, -1});
             }
         }
-        m_bars = std::max(m_bars, firstBar + bars);
+        m_bars = std::max(m_bars, bars);
         return *this;
     }
     StreamBuilder &end(uint32_t tick)
@@ -142,11 +129,8 @@ public:
             last = e.tick;
             out.insert(out.end(), e.bytes.begin(), e.bytes.end());
         }
-        const uint32_t trackLen = uint32_t(out.size() - head);
-        out[head - 4] = uint8_t(trackLen >> 24);
-        out[head - 3] = uint8_t(trackLen >> 16);
-        out[head - 2] = uint8_t(trackLen >> 8);
-        out[head - 1] = uint8_t(trackLen);
+        for (int i = 1; i <= 4; ++i)
+            out[head - size_t(i)] = uint8_t((out.size() - head) >> (8 * (i - 1)));
         return out;
     }
 
@@ -154,18 +138,15 @@ public:
     uint32_t barOffset(int bar) const { return m_barOffset[bar]; }
     uint32_t barTick(int bar) const { return m_barTick[bar]; }
 
+private:
     static void appendVlq(std::vector<uint8_t> &out, uint32_t v)
     {
-        uint8_t tmp[5];
-        int n = 0;
-        tmp[n++] = uint8_t(v & 0x7F);
+        const size_t at = out.size();
+        out.insert(out.begin() + long(at), uint8_t(v & 0x7F));
         while ((v >>= 7) != 0)
-            tmp[n++] = uint8_t(0x80 | (v & 0x7F));
-        while (n > 0)
-            out.push_back(tmp[--n]);
+            out.insert(out.begin() + long(at), uint8_t(0x80 | (v & 0x7F)));
     }
 
-private:
     uint16_t m_tpqn;
     bool m_mf4;
     std::vector<Event> m_events;

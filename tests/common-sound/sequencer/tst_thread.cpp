@@ -1,42 +1,53 @@
-// The engine on a real tick thread: operations from another thread hold the
-// engine and never deadlock, also when the tick itself reaches them.
-#include "enginerig.h"
-#include "sequencer_ex_p.h"
+// The engine on real threads: operations from another thread never deadlock,
+// the Sequencer's signals reach the GUI thread, and after the start neither
+// the sequencer thread nor the synthesizer's device thread allocates, and the
+// sequencer thread waits on no lock.
+#include "MidiBassOutWrapper.h"
+#include "RealTime.h"
+#include "allocationcounter.h"
+#include "rig.h"
 #include "testutil.h"
 
 #include <QtTest>
-#include <condition_variable>
 
 namespace {
-// Fails the whole run when the test does not finish: a deadlock would
-// otherwise hang it.
-class Watchdog
-{
-public:
-    explicit Watchdog(int seconds)
-        : m_thread([this, seconds] {
-              std::unique_lock<std::mutex> lock(m_mutex);
-              if (!m_cv.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_done; }))
-                  qFatal("engine deadlocked");
-          })
-    {
-    }
-    ~Watchdog()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_done = true;
-        }
-        m_cv.notify_all();
-        m_thread.join();
-    }
+constexpr int WAIT_MS = 20000;
 
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    bool m_done = false;
-    std::thread m_thread;
-};
+// bars of 4/4 at usPerQuarter, a note on every beat with key 50 + beat.
+std::vector<uint8_t> beatSong(int bars, uint32_t usPerQuarter)
+{
+    StreamBuilder b;
+    b.tempo(0, usPerQuarter);
+    b.grid(bars);
+    for (int i = 0; i < bars * 4; ++i)
+        b.note(uint32_t(i * 480), 240, 0, 50 + i % 60);
+    b.end(uint32_t(bars * 1920));
+    return b.build();
+}
+
+// Four seconds at 133 BPM: a note every 7 ticks over 16 channels, with
+// controllers, pitch bends, program changes and a GS SysEx in every bar.
+std::vector<uint8_t> denseSong()
+{
+    StreamBuilder b;
+    b.tempo(0, 451127);
+    b.grid(3, 4);
+    const uint32_t end = 3 * 4 * 480;
+    for (uint32_t t = 0, i = 0; t < end; t += 7, ++i) {
+        const int ch = int(i % 16);
+        b.note(t, 60, ch, 36 + int(i % 48), 40 + int(i % 80));
+        if (i % 5 == 0)
+            b.cc(t, ch, 11, int(i % 128));
+        if (i % 9 == 0)
+            b.pitchBend(t, ch, 0, int(i % 128));
+        if (i % 97 == 0)
+            b.program(t, ch, int(i % 128));
+    }
+    for (uint32_t bar = 0; bar < 3; ++bar)
+        b.sysex(bar * 1920 + 3, {0x41, 0x10, 0x42, 0x12, 0x40, 0x01, 0x33, uint8_t(40 + bar), 0x00, 0xF7});
+    b.end(end);
+    return b.build();
+}
 } // namespace
 
 class TestThread : public QObject
@@ -45,7 +56,7 @@ class TestThread : public QObject
 private slots:
     void heldSectionsNeverDeadlock()
     {
-        Watchdog watchdog(120);
+        // A deadlock fails the run through Qt Test's own per-function watchdog.
         EngineRig rig(EngineRig::RealThread);
         // 8 bars at 1000 BPM: 60 ms a beat.
         StreamBuilder b;
@@ -59,7 +70,7 @@ private slots:
         setup.programs[0] = setup.programs[1] = setup.programs[2] = 0;
         QVERIFY(rig.play(b.build(), false, setup));
         SEQUENCER_EX_ActionResume();
-        QVERIFY(EngineRig::waitFor([] { return SEQUENCER_EX_GetCurrentBar() >= 1; }, 20000));
+        QVERIFY(QTest::qWaitFor([] { return SEQUENCER_EX_GetCurrentBar() >= 1; }, WAIT_MS));
 
         // Operations from this thread while the tick runs.
         for (int round = 0; round < 20; ++round) {
@@ -80,22 +91,22 @@ private slots:
             SEQUENCER_EX_SetDeltaTransposeCurrent(calls);
             SEQUENCER_EX_SetDeltaBpmCurrent(calls);
         }
-        QVERIFY(EngineRig::waitFor([&] { return rig.sigs.count("seekDone") > 0; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return rig.sigs.count("seekDone") > 0; }, WAIT_MS));
         rig.sigs.clear();
         QCOMPARE(SEQUENCER_EX_SeekBar(2, 0), 1);
-        QVERIFY(EngineRig::waitFor([&] { return rig.sigs.count("seekDone") > 0; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return rig.sigs.count("seekDone") > 0; }, WAIT_MS));
         QCOMPARE(rig.sigs.named("seekDone")[0].a, 2);
 
         // An armed seek runs inside the tick: silencing and rewinding there
         // must not take the lock the tick already holds.
         rig.sigs.clear();
         QCOMPARE(SEQUENCER_EX_SeekBar(1, 4), 1);
-        QVERIFY(EngineRig::waitFor([&] { return rig.sigs.count("seekDone") > 0; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return rig.sigs.count("seekDone") > 0; }, WAIT_MS));
 
         // So does the rewind at the end of the song.
         SEQUENCER_EX_RewindOnEOT(1);
-        QVERIFY(EngineRig::waitFor([&] { return rig.sigs.count("fineBrano") > 0; }, 30000));
-        QVERIFY(EngineRig::waitFor([] { return SEQUENCER_EX_GetPause() == -1; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return rig.sigs.count("fineBrano") > 0; }, 30000));
+        QVERIFY(QTest::qWaitFor([] { return SEQUENCER_EX_GetPause() == -1; }, 5000));
         QCOMPARE(SEQUENCER_EX_GetCurrentBar(), 0);
 
         SEQUENCER_EX_ActionResume();
@@ -103,6 +114,98 @@ private slots:
         QCOMPARE(int(SEQUENCER_EX_Stop()), 1);
         QCOMPARE(rig.sigs.count("stopAllSongs"), 1);
         QCOMPARE(rig.out[0].overlappingCalls(), 0);
+    }
+
+    void songPlaysToItsEndWithSignalsOnTheGuiThread()
+    {
+        SequencerRig rig(Sequencer::Clock::Monotonic);
+        LoadedSong song;
+        song.setStream(beatSong(2, 125000));
+        song.setProgram(0, 0);
+        QVERIFY(rig.seq->preloadMidiFile(&song.sd));
+        rig.seq->setPause(false);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.sigs.count("fineBrano"), 1, WAIT_MS);
+
+        std::vector<int> keys;
+        for (const TimedMessage &m : rig.noteOns(1))
+            keys.push_back(m.bytes[1]);
+        QCOMPARE(keys, (std::vector<int>{50, 51, 52, 53, 54, 55, 56, 57}));
+        QCOMPARE(rig.sigs.values("bar"), (std::vector<int>{0, 1}));
+        QCOMPARE(rig.sigs.values("beat"), (std::vector<int>{1, 2, 3, 1, 2, 3}));
+        for (const SignalEvent &s : rig.sigs.all())
+            QVERIFY2(s.onGuiThread, s.name.c_str());
+    }
+
+    // Destroying the Sequencer in the middle of a song joins the thread.
+    void destroyWhilePlaying()
+    {
+        SequencerRig rig(Sequencer::Clock::Monotonic);
+        std::atomic<bool> finished{false};
+        connect(rig.seq.get(), &QThread::finished, rig.seq.get(), [&finished] { finished = true; },
+                Qt::DirectConnection);
+        LoadedSong song;
+        song.setStream(beatSong(40, 500000));
+        song.setProgram(0, 0);
+        QVERIFY(rig.seq->playMidiFile(&song.sd));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.noteOns(1).empty(), WAIT_MS);
+        rig.seq.reset();
+        QVERIFY(finished);
+        QVERIFY(sequencer == nullptr);
+    }
+
+    void denseSongAllocatesNothingOnTheRealTimeThreads()
+    {
+        if (!AllocationCounter::available())
+            QSKIP("allocations are counted only outside ThreadSanitizer");
+        auto owned = std::make_unique<OfflineAudioSink>(44100);
+        owned->setScheduled(true);
+        OfflineAudioSink *sink = owned.get();
+        MidiBassOutWrapper synth(std::move(owned));
+        synth.setSoundFont("/usr/share/sounds/sf2/TimGM6mb.sf2");
+        Sound::MidiInterface iface;
+        iface.initMidiOutPortsSound({&synth});
+        QVERIFY(iface.openMidiBaseOutPorts(0, -1, -1, -1, -1, -1));
+        Sequencer seq(Sequencer::Clock::Monotonic);
+        seq.setMidiInterface(&iface);
+        seq.init();
+        seq.ChangeMelodyMode(0);
+        SignalLog sigs;
+        sigs.listen(&seq);
+        seq.sequencerStart();
+
+        // The device: every few milliseconds the audio that has come due.
+        std::atomic<bool> quit{false};
+        std::thread device([&] {
+            AllocationCounter::markAudioThread();
+            std::vector<float> buffer(2 * 4096);
+            const double start = RealTime::nowMs();
+            uint64_t pulled = 0;
+            while (!quit.load()) {
+                const uint64_t due = uint64_t((RealTime::nowMs() - start) * 44.1) + 1024;
+                for (; pulled + 256 <= due; pulled += 256)
+                    sink->pull(buffer.data(), 256);
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            }
+        });
+
+        SongSetup setup;
+        for (int c = 0; c < 16; ++c)
+            setup.programs[c] = c;
+        QVERIFY(loadSongForTest(denseSong(), false, setup));
+        QTest::qWait(50);
+        AllocationCounter::arm(true);
+        seq.setPause(false);
+        QTRY_VERIFY_WITH_TIMEOUT(sigs.count("fineBrano") == 1, 60000);
+        AllocationCounter::arm(false);
+        quit = true;
+        device.join();
+        seq.sequencerStop();
+
+        QCOMPARE(AllocationCounter::allocations(), uint64_t(0));
+        QCOMPARE(AllocationCounter::blockingLocks(), uint64_t(0));
+        QVERIFY(sigs.count("meter") > 0);
+        QCOMPARE(sigs.values("bar"), (std::vector<int>{0, 1, 2}));
+        QCOMPARE(synth.expander()->synth()->droppedEvents(), uint64_t(0));
     }
 };
 

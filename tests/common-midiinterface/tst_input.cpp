@@ -1,3 +1,5 @@
+// The input path: messages from the keyboards decoded into the program's
+// signals, ports bound and unbound, and hardware ports that do not exist.
 #include "MidiInterface.h"
 #include "RecordingMidiOutput.h"
 #include "RtMidiInWrapper.h"
@@ -5,8 +7,6 @@
 #include "testutil.h"
 
 #include <QtTest>
-#include <iostream>
-#include <sstream>
 
 namespace {
 
@@ -88,13 +88,6 @@ QStringList *watch(Sound::MidiInterface *mi)
                      });
     return log;
 }
-
-struct CoutCapture {
-    std::ostringstream text;
-    std::streambuf *old;
-    CoutCapture() : old(std::cout.rdbuf(text.rdbuf())) {}
-    ~CoutCapture() { std::cout.rdbuf(old); }
-};
 
 } // namespace
 
@@ -230,35 +223,24 @@ private slots:
         delete expander;
     }
 
+    // On a machine without a MIDI system the clients cannot be created;
+    // with one, port 9999 still does not exist. Neither may throw.
     void hardwarePortsWithoutMidiSystem()
     {
-        // On a machine without a MIDI system the clients cannot be created;
-        // with one, port 9999 still does not exist. Neither may throw.
-        CoutCapture out;
         RtMidiOutWrapper output(RtMidi::UNSPECIFIED, "RtMidi Output Client");
         RtMidiInWrapper input(RtMidi::UNSPECIFIED, "RtMidi Input Client", 100);
-        const std::vector<std::string> ports = RtMidiOutWrapper::availableDevices();
         if (!output.hasClient()) {
-            QVERIFY(ports.empty());
-            QVERIFY(out.text.str().rfind("RtMidiOut Error: ", 0) == 0);
+            QVERIFY(RtMidiOutWrapper::availableDevices().empty());
             std::vector<unsigned char> note{0x90, 0x3C, 0x64};
             QCOMPARE(output.sendMessage(&note), 1);
         }
-        if (!input.hasClient())
-            QVERIFY(out.text.str().find("RtMidiIn Error: ") != std::string::npos);
-        out.text.str(std::string());
         QCOMPARE(output.openPort(9999), 1);
-        QVERIFY(out.text.str().rfind("RtMidiOut Error: ", 0) == 0);
-        QVERIFY(out.text.str().back() == '\n');
-        out.text.str(std::string());
         QCOMPARE(input.openPort(9999), 1);
-        QVERIFY(out.text.str().rfind("RtMidiIn Error: ", 0) == 0);
         output.closePort();
         input.setCallback(nullptr, nullptr);
-        input.ignoreTypes(true, true, true);
         input.closePort();
     }
 };
 
 VELMAR_TEST(TestMidiInput)
-#include "tst_midiinput.moc"
+#include "tst_input.moc"

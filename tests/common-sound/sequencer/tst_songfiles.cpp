@@ -1,31 +1,36 @@
-// Jumps, loops and fades on a real song (made with mido, normalised by the
-// decoder) played on the simulated clock into the recording outputs.
+// Real songs made with mido, normalised by the decoder and played on the
+// simulated clock: notes at mido's time, jumps, loops and fades with the
+// chased channel state, insertion effects over a whole song, and the
+// synthesizer's render against the fluidsynth program's.
 #include "Fading.h"
-#include "MidiBassOutWrapper.h"
-#include "allocationcounter.h"
-#include "enginerig.h"
+#include "inserts.h"
 #include "play_ex.h"
-#include "sequencer_ex_p.h"
+#include "rig.h"
 #include "sequencer_goto.h"
-#include "sequencerrig.h"
 #include "testutil.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
-#include <QSignalSpy>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace {
+const char *const kBank = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+constexpr int kRate = 44100;
+// Seconds this far below the loudest one count as the release tail.
+constexpr double kTailDb = 30.0;
+
 // Notes still sounding on an output: note-ons without their note-off or a
 // stop-sound of their channel after them.
-template <typename Message>
-int heldNotes(const std::vector<Message> &msgs)
+int heldNotes(const std::vector<TimedMessage> &msgs)
 {
     std::multiset<std::pair<int, int>> on;
-    for (const Message &m : msgs) {
+    for (const TimedMessage &m : msgs) {
         if (m.bytes.size() < 3)
             continue;
         const int kind = m.bytes[0] & 0xF0, ch = m.bytes[0] & 15;
@@ -89,12 +94,77 @@ std::vector<std::vector<uint8_t>> chaseEvents(const uint8_t *p, const uint8_t *e
     }
     return r;
 }
+// The insertion-effect traffic of an output, one line a message: "efx
+// <part> <value>" for an EFX assign (checksum checked), "nrpn <channel>
+// <parameter>=<value>" for an effect NRPN, "prg <channel> <bank> <program>"
+// for a bank select with its program change.
+QStringList insertTrace(const std::vector<TimedMessage> &msgs)
+{
+    QStringList r;
+    for (size_t i = 0; i < msgs.size(); ++i) {
+        const std::vector<uint8_t> &b = msgs[i].bytes;
+        if (b.size() == 11 && b[0] == 0xF0 && b[1] == 0x41 && b[3] == 0x42 && b[7] == 0x22) {
+            const int sum = b[5] + b[6] + b[7] + b[8] + b[9];
+            r << QStringLiteral("efx %1 %2%3").arg(b[6] & 15).arg(b[8]).arg(sum % 128 ? " bad sum" : "");
+        } else if (b.size() == 3 && (b[0] & 0xF0) == 0xB0 && b[1] == 0x63 && b[2] == 0x37 &&
+                   i + 2 < msgs.size()) {
+            r << QStringLiteral("nrpn %1 %2=%3").arg(b[0] & 15).arg(msgs[i + 1].bytes[2], 2, 16, QChar('0'))
+                     .arg(msgs[i + 2].bytes[2], 2, 16, QChar('0'));
+            i += 2;
+        } else if (b.size() == 3 && (b[0] & 0xF0) == 0xB0 && b[1] == 0 && i + 1 < msgs.size() &&
+                   msgs[i + 1].bytes[0] == (0xC0 | (b[0] & 15))) {
+            r << QStringLiteral("prg %1 %2 %3").arg(b[0] & 15).arg(b[2]).arg(msgs[i + 1].bytes[1]);
+        }
+    }
+    return r;
+}
+
+// Presets 9 and 0 as blocks 0 and 1 send them.
+const QStringList PRESET9 = {"nrpn 0 00=09", "nrpn 0 20=0b", "nrpn 0 30=00", "nrpn 0 59=00", "nrpn 0 66=06"};
+const QStringList PRESET0 = {"nrpn 1 00=00", "nrpn 1 20=00", "nrpn 1 30=06", "nrpn 1 3f=01",
+                             "nrpn 1 40=03", "nrpn 1 46=07", "nrpn 1 59=00", "nrpn 1 70=03"};
+// Level in dB of each whole or partial second of a 16-bit stereo WAV.
+QVector<double> secondLevels(const QString &path)
+{
+    const QByteArray wav = TestUtil::readFile(path);
+    const int data = wav.indexOf("data");
+    if (!wav.startsWith("RIFF") || data < 0 || data + 8 > wav.size())
+        return {};
+    const auto *pcm = reinterpret_cast<const int16_t *>(wav.constData() + data + 8);
+    const qsizetype samples = (wav.size() - data - 8) / 2;
+    QVector<double> levels;
+    for (qsizetype from = 0; from < samples; from += 2 * kRate) {
+        const qsizetype to = std::min(samples, from + 2 * kRate);
+        double sum = 0;
+        for (qsizetype i = from; i < to; ++i)
+            sum += double(pcm[i]) * pcm[i];
+        levels << 20 * std::log10(std::sqrt(sum / double(to - from)) / 32768.0 + 1e-9);
+    }
+    return levels;
+}
+
+// Seconds up to the last one above the release tail.
+int audibleSeconds(const QVector<double> &levels)
+{
+    const double loudest = *std::max_element(levels.begin(), levels.end());
+    int n = int(levels.size());
+    while (n > 0 && levels[n - 1] < loudest - kTailDb)
+        --n;
+    return n;
+}
+struct Note {
+    double ms;
+    int channel;
+    int key;
+    bool operator<(const Note &o) const { return std::tie(ms, channel, key) < std::tie(o.ms, o.channel, o.key); }
+};
 } // namespace
 
-class TestJumps : public QObject
+class TestSongFiles : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
+    QJsonObject m_times;
     QJsonObject m_expected;
     QByteArray m_file;
 
@@ -117,11 +187,62 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        const QString script = QStringLiteral("common-sound/sequencer/gen_jumpsong.py");
-        m_expected = QJsonDocument::fromJson(TestUtil::runPython(script, {m_dir.path()})).object();
+        m_times = QJsonDocument::fromJson(TestUtil::runPython(QStringLiteral("common-sound/sequencer/gen_songs.py"),
+                                                              {m_dir.path()})).object();
+        QVERIFY(!m_times.isEmpty());
+        m_expected = QJsonDocument::fromJson(TestUtil::runPython(QStringLiteral("common-sound/sequencer/gen_jumpsong.py"),
+                                                                 {m_dir.path()})).object();
         QVERIFY(!m_expected.isEmpty());
         m_file = TestUtil::readFile(m_dir.filePath(QStringLiteral("jumpsong.mid")));
         QVERIFY(!m_file.isEmpty());
+        QVERIFY(QFile::exists(QString::fromLatin1(kBank)));
+        MIDI_CONST_SetTrkGsNames(SOUNDSET_DEFAULT, nullptr);
+    }
+    void cleanup()
+    {
+        INSERTS_SetEnabled(0);
+        INSERTS_SetAutoAssign(0);
+        INSERTS_Init();
+    }
+
+    void playsAtMidoTime_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("tempo and time-signature changes") << "tempo_meter.mid";
+        QTest::newRow("16 channels") << "sixteen_channels.mid";
+        QTest::newRow("running status, division 96") << "running_status.mid";
+    }
+    void playsAtMidoTime()
+    {
+        QFETCH(QString, file);
+        LoadedSong song;
+        QVERIFY2(song.normalise(TestUtil::readFile(m_dir.filePath(file))) > 0,
+                 qPrintable(QStringLiteral("error %1").arg(getLoadingError())));
+        EngineRig rig;
+        QCOMPARE(PLAY_EX_PlayProcedure(0, &song.sd), 1);
+        SEQUENCER_EX_SetMelodyMode(0);
+        QVERIFY(rig.playToEnd());
+
+        std::vector<Note> expected, got;
+        for (const QJsonValue &v : m_times.value(file).toArray()) {
+            const QJsonArray a = v.toArray();
+            expected.push_back({a[0].toDouble(), a[1].toInt(), a[2].toInt()});
+        }
+        const std::vector<TimedMessage> ons = rig.noteOns(1);
+        for (const TimedMessage &m : ons)
+            got.push_back({double(m.ms - ons[0].ms), m.bytes[0] & 15, m.bytes[1]});
+        QCOMPARE(got.size(), expected.size());
+        // Sent order is song order: times never go back.
+        QVERIFY(std::is_sorted(ons.begin(), ons.end(), [](const TimedMessage &a, const TimedMessage &b) { return a.ms < b.ms; }));
+        std::stable_sort(got.begin(), got.end());
+        std::stable_sort(expected.begin(), expected.end());
+        for (size_t i = 0; i < got.size(); ++i) {
+            const QString where = QStringLiteral("%1 note %2: got %3 ms ch %4 key %5, mido %6 ms ch %7 key %8")
+                                      .arg(file).arg(i).arg(got[i].ms).arg(got[i].channel).arg(got[i].key)
+                                      .arg(expected[i].ms).arg(expected[i].channel).arg(expected[i].key);
+            QVERIFY2(got[i].channel == expected[i].channel && got[i].key == expected[i].key, qPrintable(where));
+            QVERIFY2(std::fabs(got[i].ms - expected[i].ms) <= 1.0, qPrintable(where));
+        }
     }
 
     void jumpLandsWithChasedState_data()
@@ -304,7 +425,98 @@ private slots:
         }
     }
 
+    void bindingsSendTheirMessages_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QStringList>("trace");
+        // The program waits in the send queue behind the effect's set-up.
+        const QStringList special = QStringList{"efx 2 0"} + PRESET9 +
+                                    QStringList{"efx 2 1", "prg 2 59 29"};
+        const QStringList song = QStringList{"nrpn 0 01=02", "nrpn 1 01=05", "efx 2 1"} +
+                                 PRESET9 + QStringList{"efx 5 2"} + PRESET0;
+        for (bool on : {true, false}) {
+            const char *state = on ? "on" : "off";
+            QTest::addRow("sound of the table, %s", state) << "sound" << on << (on ? special : QStringList());
+            QTest::addRow("song settings, whole song, %s", state) << "song" << on << (on ? song : QStringList());
+            // The built-in sound sets hold no super sound to switch to.
+            QTest::addRow("automatic assignment, %s", state) << "auto" << on << QStringList();
+        }
+    }
+    void bindingsSendTheirMessages()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, enabled);
+        QFETCH(QStringList, trace);
+        EngineRig rig;
+        rig.driver.setMidiInterface(&rig.iface);
+        INSERTS_SetEnabled(enabled ? 1 : 0);
+        if (how == QLatin1String("sound")) {
+            const GS_NAME_TABLES *t = MIDI_CONST_GetTrkGsNames();
+            const int row = findInstrumentPos(t, 26, 0, 10);
+            QVERIFY(row >= 0);
+            const GS_INSTRUMENT_NAME *sound = &t->trkGsNames[row];
+            QCOMPARE(INSERTS_ActivateSpecialSound(sound, 2, 0), enabled ? 1 : 0);
+            rig.driver.advance(50);
+            QCOMPARE(INSERTS_GetBlockUsingChannel(2), enabled ? 1 : 0);
+        } else {
+            LoadedSong song;
+            QVERIFY(song.normalise(m_file) > 0);
+            if (how == QLatin1String("song")) {
+                song.db->layers[2][0].insertId = 10;
+                song.db->layers[5][0].insertId = 1;
+                song.db->layers[7][1].insertId = 6;   // no third block
+            } else {
+                INSERTS_SetAutoAssign(1);
+                song.db->layers[1][0].program = 29;
+                song.db->layers[1][0].bank = 0;
+            }
+            QCOMPARE(PLAY_EX_PlayProcedure(0, &song.sd), 1);
+            QVERIFY(rig.playToEnd());
+            QCOMPARE(INSERTS_Available(), enabled && how == QLatin1String("song") ? 0 : 2);
+        }
+        const QStringList got = insertTrace(rig.messages(1)) + insertTrace(rig.messages(2)) +
+                                insertTrace(rig.messages(3));
+        QCOMPARE(got.filter(QStringLiteral("nrpn")) + got.filter(QStringLiteral("efx")),
+                 trace.filter(QStringLiteral("nrpn")) + trace.filter(QStringLiteral("efx")));
+        if (how == QLatin1String("sound"))
+            QCOMPARE(got.join(", "), trace.join(", "));
+    }
+
+    void loudAsFluidsynth_data()
+    {
+        QTest::addColumn<QString>("song");
+        QTest::newRow("tempo and time-signature changes") << "tempo_meter.mid";
+        QTest::newRow("16 channels") << "sixteen_channels.mid";
+    }
+    void loudAsFluidsynth()
+    {
+        QFETCH(QString, song);
+        const QString mid = m_dir.filePath(song);
+        const QString ours = m_dir.filePath(song + QStringLiteral(".ours.wav"));
+        const QString peer = m_dir.filePath(song + QStringLiteral(".peer.wav"));
+        QByteArray out, err;
+        QCOMPARE(TestUtil::runProgram(TestUtil::binDir() + QStringLiteral("/velmar-render"),
+                                      {mid, ours, QStringLiteral("--soundfont"), QString::fromLatin1(kBank)},
+                                      &out, &err),
+                 0);
+        QCOMPARE(TestUtil::runProgram(QStringLiteral("fluidsynth"),
+                                      {QStringLiteral("-ni"), QStringLiteral("-F"), peer, QStringLiteral("-r"),
+                                       QString::number(kRate), QStringLiteral("-T"), QStringLiteral("wav"),
+                                       QString::fromLatin1(kBank), mid},
+                                      &out, &err),
+                 0);
+        const QVector<double> a = secondLevels(ours);
+        const QVector<double> b = secondLevels(peer);
+        QVERIFY(!a.isEmpty() && !b.isEmpty());
+        const int length = audibleSeconds(b);
+        QVERIFY2(std::abs(audibleSeconds(a) - length) <= 1,
+                 qPrintable(QStringLiteral("%1 s against %2 s").arg(audibleSeconds(a)).arg(length)));
+        for (int s = 0; s < length - 1; ++s)
+            QVERIFY2(std::fabs(a[s] - b[s]) <= 3.0,
+                     qPrintable(QStringLiteral("second %1: %2 dB against %3 dB").arg(s).arg(a[s]).arg(b[s])));
+    }
 };
 
-VELMAR_TEST(TestJumps)
-#include "tst_jumps.moc"
+VELMAR_TEST(TestSongFiles)
+#include "tst_songfiles.moc"

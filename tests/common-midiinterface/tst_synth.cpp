@@ -1,0 +1,535 @@
+// The synthesizer: the real FluidSynth with the Debian General MIDI bank,
+// pulled through the offline sink. What it plays and how controllers and
+// effects change it, its parser, bank files, the output wrapper's states, the
+// music volume through the output layer, notes in place under a device that
+// asks for audio in bursts, and the bank installer script.
+#include "MidiBassOutWrapper.h"
+#include "MidiInterface.h"
+#include "RealTime.h"
+#include "SoftSynth.h"
+#include "cinterface.h"
+#include "synthtestutil.h"
+#include "testutil.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <algorithm>
+#include <cmath>
+
+using namespace SynthTest;
+
+namespace {
+constexpr unsigned kRate = 44100;
+
+struct Rig {
+    OfflineAudioSink *sink;
+    std::unique_ptr<SoftSynth> synth;
+
+    // scheduled: events stamped with their time sound at it.
+    explicit Rig(bool scheduled = false)
+    {
+        auto owned = std::make_unique<OfflineAudioSink>(kRate);
+        owned->setScheduled(scheduled);
+        sink = owned.get();
+        synth = std::make_unique<SoftSynth>(std::move(owned));
+    }
+    bool start()
+    {
+        auto *file = new QFile(soundBank());
+        int error = 0;
+        if (synth->start(-1) != SOFTSYNTH_OK || !file->open(QIODevice::ReadOnly)) {
+            delete file;
+            return false;
+        }
+        return synth->loadFont(file, &error) > 0;
+    }
+    int send(const char *hex)
+    {
+        const auto b = bytes(hex);
+        return synth->streamEvents(b.data(), int(b.size()));
+    }
+    std::vector<float> render(unsigned ms) { return renderMs(sink, ms); }
+};
+
+std::vector<AudioDeviceEntry> fakeDevices()
+{
+    return {{"Built-in Output", true},
+            {"USB Audio", false},
+            {"USB Audio", true},
+            {"Haut-parleur intégré", true}};
+}
+
+struct Output {
+    OfflineAudioSink *sink;
+    std::unique_ptr<MidiBassOutWrapper> wrapper;
+
+    explicit Output(std::vector<AudioDeviceEntry> devices = fakeDevices())
+    {
+        auto owned = std::make_unique<OfflineAudioSink>(44100, std::move(devices));
+        sink = owned.get();
+        wrapper = std::make_unique<MidiBassOutWrapper>(std::move(owned));
+    }
+    int send(const char *hex)
+    {
+        const auto b = bytes(hex);
+        return wrapper->sendMessage(&b);
+    }
+};
+
+constexpr unsigned kBuffer = 256;
+constexpr int kNotes = 24;
+constexpr double kBeatMs = 60000.0 / 97; // 618.556... ms
+constexpr double kFirstMs = 500;
+const unsigned char kWoodBlock[] = {0x99, 76, 100};
+
+double noteMs(int i)
+{
+    return kFirstMs + i * kBeatMs;
+}
+
+// Left channel; the song's length plus a tail.
+size_t totalFrames()
+{
+    return size_t((noteMs(kNotes) + 500) * kRate / 1000);
+}
+
+// Offline: pulls up to each note's exact frame, then sends it.
+std::vector<float> offlineRender()
+{
+    Rig rig;
+    rig.start();
+    std::vector<float> out(totalFrames() * 2);
+    size_t done = 0;
+    for (int i = 0; i <= kNotes; ++i) {
+        const size_t to = i < kNotes ? size_t(noteMs(i) * kRate / 1000) : totalFrames();
+        rig.sink->pull(out.data() + 2 * done, unsigned(to - done));
+        done = to;
+        if (i < kNotes)
+            rig.synth->streamEvents(kWoodBlock, 3);
+    }
+    return out;
+}
+
+struct TestClock {
+    double ms = 0;
+    static double read(void *self) { return static_cast<TestClock *>(self)->ms; }
+};
+
+// A device that, whenever what it has runs out, asks for `bursts[k]` buffers
+// back to back and then nothing until they have played; notes are sent in
+// the millisecond their time falls in, stamped with their exact time.
+std::vector<float> burstRender(const QList<int> &bursts)
+{
+    TestClock clock;
+    RealTime::setClock(&TestClock::read, &clock);
+    auto rig = std::make_unique<Rig>(true);
+    rig->start();
+    std::vector<float> out(totalFrames() * 2 + 64 * kBuffer * 2);
+    size_t pulled = 0;
+    int next = 0;
+    int k = 0;
+    while (pulled < totalFrames()) {
+        clock.ms += 1;
+        for (; next < kNotes && noteMs(next) <= clock.ms; ++next) {
+            const RealTime::MessageTime at(noteMs(next));
+            rig->synth->streamEvents(kWoodBlock, 3);
+        }
+        const unsigned want = unsigned(bursts[k % bursts.size()]) * kBuffer;
+        if (clock.ms * kRate / 1000 >= double(pulled)) {
+            for (unsigned b = 0; b < want; b += kBuffer, pulled += kBuffer)
+                rig->sink->pull(out.data() + 2 * pulled, kBuffer);
+            ++k;
+        }
+    }
+    rig.reset();
+    RealTime::setClock(nullptr, nullptr);
+    return out;
+}
+
+struct Hit {
+    size_t frame;
+    float peak;
+};
+
+// First sample above a threshold after at least 300 ms of quiet, and the
+// peak of the next 30 ms.
+std::vector<Hit> onsets(const std::vector<float> &s)
+{
+    std::vector<Hit> hits;
+    const size_t frames = s.size() / 2;
+    size_t quietUntil = 0;
+    for (size_t f = 0; f < frames; ++f) {
+        if (f < quietUntil || std::fabs(s[2 * f]) < 0.01f)
+            continue;
+        float peak = 0;
+        for (size_t g = f; g < std::min(frames, f + kRate * 30 / 1000); ++g)
+            peak = std::max(peak, std::fabs(s[2 * g]));
+        hits.push_back({f, peak});
+        quietUntil = f + kRate * 300 / 1000;
+    }
+    return hits;
+}
+
+} // namespace
+
+class TestSynth : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    QString bankFile(const QString &kind)
+    {
+        if (kind == QLatin1String("good"))
+            return soundBank();
+        if (kind == QLatin1String("missing"))
+            return m_dir.filePath(QStringLiteral("nowhere/Basic.sfc"));
+        if (kind == QLatin1String("corrupt")) {
+            const QString path = m_dir.filePath(QStringLiteral("corrupt.sfc"));
+            TestUtil::writeFile(path, QByteArray(16, '\0'));
+            return path;
+        }
+        return QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFile::exists(soundBank()), "install timgm6mb-soundfont");
+    }
+    void cleanup() { QCOMPARE(BassSynthMidiExpander::numPorts, 0); }
+
+    void resetsSilenceAndRestoreDrums()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.synth->setChannelDrums(9, false));
+        rig.send("B9 00 00 C9 00 B0 40 7F 90 3C 64 40 64 43 64");
+        int bank = -1, program = -1;
+        QVERIFY(rig.synth->channelPreset(9, &bank, &program));
+        QCOMPARE(bank, 0);
+        const double held = rms(rig.render(200));
+        QVERIFY(held > 1e-3);
+        QCOMPARE(rig.synth->activeVoices(), 3);
+        QCOMPARE(rig.send("F0 7E 7F 09 01 F7"), 1);
+        QCOMPARE(rig.send("F0 41 10 42 12 40 00 7F 00 41 F7"), 1);
+        const auto after = rig.render(500);
+        QCOMPARE(rig.synth->activeVoices(), 0);
+        // What is left is the reverb's tail.
+        QVERIFY2(rms(after, after.size() * 4 / 5) < held / 10, qPrintable(QString::number(rms(after))));
+        QVERIFY(rig.synth->channelPreset(9, &bank, &program));
+        QCOMPARE(bank, 128);
+        rig.send("99 24 64");
+        QVERIFY(rms(rig.render(200)) > 1e-3);
+    }
+
+    // The same note after two setups: the measure of the second over the
+    // first must pass the bound (above it when > 1, below when < 1).
+    void soundControllersAndEffects_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<QString>("measure");
+        QTest::addColumn<double>("bound");
+        // Sawtooth lead: plenty of partials for the filter to take away.
+        QTest::newRow("CC74 closes the filter")
+            << QByteArray("C0 51 B0 4A 40") << QByteArray("C0 51 B0 4A 00") << "brightness" << 0.5;
+        QTest::newRow("CC73 slows the attack")
+            << QByteArray("C0 51 B0 49 40") << QByteArray("C0 51 B0 49 7F") << "onset" << 0.5;
+        QTest::newRow("CC72 lengthens the release")
+            << QByteArray("C0 51 B0 48 40") << QByteArray("C0 51 B0 48 7F") << "tail" << 2.0;
+        // Nylon guitar: its decay is in the volume envelope, not the sample.
+        QTest::newRow("CC75 lengthens the decay")
+            << QByteArray("C0 18 B0 4B 40") << QByteArray("C0 18 B0 4B 7F") << "late" << 1.5;
+        QTest::newRow("GS reverb level, device 00, no checksum")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 33 00 00 F7")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 33 7F 00 F7") << "tail" << 4.0;
+        QTest::newRow("GS reverb macro room to hall")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 30 00 00 F7")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 30 04 00 F7") << "tail" << 1.5;
+        // A reset puts a GS module back at its default effects (reverb level
+        // 64), whatever was set before.
+        QTest::newRow("GS reset restores the reverb level")
+            << QByteArray("B0 5B 7F F0 41 00 42 12 40 01 33 00 00 F7")
+            << QByteArray("F0 41 00 42 12 40 01 33 00 00 F7 F0 41 10 42 12 40 00 7F 00 41 F7 "
+                          "B0 5B 7F")
+            << "tail" << 4.0;
+        QTest::newRow("GS reset restores the chorus level")
+            << QByteArray("B0 5D 7F F0 41 00 42 12 40 01 3A 00 00 F7")
+            << QByteArray("F0 41 00 42 12 40 01 3A 00 00 F7 F0 41 10 42 12 40 00 7F 00 41 F7 "
+                          "B0 5D 7F")
+            << "level" << 1.2;
+        QTest::newRow("GS chorus level")
+            << QByteArray("B0 5D 7F F0 41 00 42 12 40 01 3A 00 00 F7")
+            << QByteArray("B0 5D 7F F0 41 00 42 12 40 01 3A 7F 00 F7") << "level" << 1.2;
+    }
+    void soundControllersAndEffects()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(QString, measure);
+        QFETCH(double, bound);
+        auto run = [&measure](const QByteArray &setup) {
+            Rig rig;
+            if (!rig.start())
+                return -1.0;
+            rig.send(setup.constData());
+            rig.send("90 3C 7F");
+            const auto held = rig.render(measure == QLatin1String("late") ? 1500 : 400);
+            rig.send("80 3C 00");
+            const auto after = rig.render(400);
+            if (measure == QLatin1String("brightness"))
+                return brightness(held);
+            if (measure == QLatin1String("onset"))
+                return rms(std::vector<float>(held.begin(), held.begin() + 2 * 441 * 3));
+            if (measure == QLatin1String("late"))
+                return rms(held, held.size() * 2 / 3);
+            if (measure == QLatin1String("tail"))
+                return rms(after, after.size() / 4);
+            return rms(held);
+        };
+        const double a = run(first), b = run(second);
+        QVERIFY(a > 0 && b > 0);
+        const QString text = QStringLiteral("%1 then %2").arg(a).arg(b);
+        if (bound > 1)
+            QVERIFY2(b > a * bound, qPrintable(text));
+        else
+            QVERIFY2(b < a * bound, qPrintable(text));
+    }
+
+    void rawParser_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("hex");
+        QTest::addColumn<int>("events");
+        QTest::newRow("running status") << QByteArray() << QByteArray("90 3C 64 3E 64") << 2;
+        QTest::newRow("status across calls") << QByteArray("90 3C 64") << QByteArray("3E 64") << 1;
+        QTest::newRow("no status yet") << QByteArray() << QByteArray("3C 64") << 0;
+        QTest::newRow("several") << QByteArray() << QByteArray("B0 07 64 C1 10 E0 00 40") << 3;
+        QTest::newRow("real-time ignored") << QByteArray() << QByteArray("F8 90 F8 3C FE 64") << 1;
+        QTest::newRow("sysex then note") << QByteArray() << QByteArray("F0 7E 7F 09 01 F7 90 3C 64") << 2;
+        QTest::newRow("unterminated sysex") << QByteArray() << QByteArray("F0 41 10 42") << 0;
+        QTest::newRow("broken sysex") << QByteArray() << QByteArray("F0 41 10 90 3C 64") << 1;
+        QTest::newRow("sysex ends running status") << QByteArray("90 3C 64") << QByteArray("F0 7E 7F 09 01 F7 3C 64") << 1;
+        QTest::newRow("half message kept") << QByteArray("90 3C") << QByteArray("64") << 1;
+    }
+    void rawParser()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, hex);
+        QFETCH(int, events);
+        Rig rig;
+        QVERIFY(rig.start());
+        if (!before.isEmpty())
+            rig.send(before.constData());
+        QCOMPARE(rig.send(hex.constData()), events);
+    }
+
+    void stoppedSynthRefuses()
+    {
+        Rig rig;
+        const auto b = bytes("90 3C 64");
+        QCOMPARE(rig.synth->streamEvents(b.data(), 3), -1);
+        QVERIFY(rig.start());
+        QCOMPARE(rig.synth->start(-1), SOFTSYNTH_ERROR_ALREADY);
+        rig.synth->stop();
+        QVERIFY(!rig.sink->isOpen());
+        QCOMPARE(rig.synth->streamEvents(b.data(), 3), -1);
+        QVERIFY(rms(rig.render(10)) == 0.0);
+    }
+
+    void soundBankFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("loads");
+        const QByteArray good = TestUtil::readFile(soundBank());
+        QTest::newRow("zeros") << QByteArray(16, '\0') << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("truncated") << good.left(good.size() / 2) << false;
+        QTest::newRow("header only") << good.left(12) << false;
+        QTest::newRow("whole") << good << true;
+    }
+    void soundBankFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, loads);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Sönd bänk ♪.sfc"));
+        QVERIFY(TestUtil::writeFile(path, content));
+        Rig rig;
+        QCOMPARE(rig.synth->start(-1), SOFTSYNTH_OK);
+        auto *file = new QFile(path);
+        QVERIFY(file->open(QIODevice::ReadOnly));
+        int error = -7;
+        const int handle = rig.synth->loadFont(file, &error);
+        QCOMPARE(handle > 0, loads);
+        QCOMPARE(error, loads ? SOFTSYNTH_OK : SOFTSYNTH_ERROR_FILEFORM);
+        QCOMPARE(SoftSynth::openFontFiles(), 0);
+        if (loads) {
+            QVERIFY(rig.synth->fontPresets(handle, nullptr, 0) > 100);
+            QVERIFY(rig.synth->freeFont(handle));
+            QVERIFY(!rig.synth->freeFont(handle));
+        }
+    }
+
+    void realAudioDeviceNeverThrows()
+    {
+        // Whatever this machine has: either it plays or it reports a failure.
+        SoftSynth synth;
+        synth.devices();
+        const int result = synth.start(-1);
+        QVERIFY(result == SOFTSYNTH_OK || result == SOFTSYNTH_ERROR_DRIVER ||
+                result == SOFTSYNTH_ERROR_DEVICE);
+        synth.stop();
+    }
+
+    // o: openPort, c: closePort, s: sendMessage (a note-on); each step's
+    // result ('_' for closePort) and the instance count after it.
+    void stateTable_data()
+    {
+        QTest::addColumn<QString>("bank");
+        QTest::addColumn<bool>("device");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("results");
+        QTest::addColumn<QString>("ports");
+        QTest::newRow("open, send, close") << "good" << true << "o s c" << "0 0 _" << "1 1 0";
+        QTest::newRow("open twice") << "good" << true << "o o s c" << "0 -1 0 _" << "1 1 1 0";
+        QTest::newRow("send after close") << "good" << true << "o c s" << "0 _ 1" << "1 0 0";
+        QTest::newRow("reopen") << "good" << true << "o c o s c" << "0 _ 0 0 _" << "1 0 1 1 0";
+        QTest::newRow("destroyed while open") << "good" << true << "o s" << "0 0" << "1 1";
+        QTest::newRow("send never opened") << "good" << true << "s c" << "1 _" << "0 0";
+        QTest::newRow("missing bank") << "missing" << true << "o s" << "1 1" << "0 0";
+        QTest::newRow("corrupt bank") << "corrupt" << true << "o s" << "41 1" << "0 0";
+        QTest::newRow("no path") << "" << true << "o" << "1" << "0";
+        QTest::newRow("no audio device") << "good" << false << "o s" << "3 1" << "0 0";
+    }
+    void stateTable()
+    {
+        QFETCH(QString, bank);
+        QFETCH(bool, device);
+        QFETCH(QString, steps);
+        QFETCH(QString, results);
+        QFETCH(QString, ports);
+        Output out(device ? fakeDevices() : std::vector<AudioDeviceEntry>{});
+        out.wrapper->setSoundFont(bankFile(bank).toStdString());
+        const QStringList s = steps.split(' '), r = results.split(' '), p = ports.split(' ');
+        for (int i = 0; i < s.size(); ++i) {
+            QString got = QStringLiteral("_");
+            if (s[i] == QLatin1String("o"))
+                got = QString::number(out.wrapper->openPort(7));
+            else if (s[i] == QLatin1String("s"))
+                got = QString::number(out.send("90 3C 64"));
+            else
+                out.wrapper->closePort();
+            QCOMPARE(got, r[i]);
+            QCOMPARE(BassSynthMidiExpander::numPorts, p[i].toInt());
+            QCOMPARE(SoftSynth::openFontFiles(), 0);
+        }
+    }
+
+    void musicVolumeThroughTheOutputLayer()
+    {
+        // As the sound engine binds it: the synthesizer on output 1, opened
+        // as index 1000, which resets it; the music volume arrives as a
+        // Master Volume that the output layer scales to at most 88.
+        Output out;
+        out.wrapper->setSoundFont(soundBank().toStdString());
+        Sound::MidiInterface mi;
+        mi.config_GS_RESET(1);
+        mi.initMidiOutPortsSound({out.wrapper.get()});
+        QVERIFY(mi.openMidiBaseOutPorts(1000, -1, -1, -1, -1, -1));
+        const auto full = bytes("F0 7F 7F 04 01 00 7F F7");
+        CINTERFACE_SendMidiEvent1(full.data(), int(full.size()));
+        const auto note = bytes("90 3C 64");
+        CINTERFACE_SendMidiEvent1(note.data(), int(note.size()));
+        const double loud = rms(renderMs(out.sink, 200));
+        const auto quiet = bytes("F0 7F 7F 04 01 00 3F F7");
+        CINTERFACE_SendMidiEvent1(quiet.data(), int(quiet.size()));
+        const double soft = rms(renderMs(out.sink, 200));
+        QVERIFY(loud > 1e-3);
+        QVERIFY2(soft < loud * 0.6, qPrintable(QStringLiteral("%1 %2").arg(soft).arg(loud)));
+        mi.closeMidiBaseOutPorts();
+        QCOMPARE(BassSynthMidiExpander::numPorts, 0);
+        // A second open while running fails and unbinds output 1.
+        QVERIFY(mi.openMidiBaseOutPorts(1000, -1, -1, -1, -1, -1));
+        MidiBassOutWrapper other(std::make_unique<OfflineAudioSink>());
+        other.setSoundFont(soundBank().toStdString());
+        QCOMPARE(other.openPort(1000), -1);
+        mi.closeMidiBaseOutPorts();
+    }
+
+    void replacingTheBank()
+    {
+        Output out;
+        out.wrapper->setSoundFont(soundBank().toStdString());
+        QCOMPARE(out.wrapper->openPort(0), 0);
+        BassSynthMidiExpander *e = out.wrapper->expander();
+        QCOMPARE(e->loadSoundFont(bankFile(QStringLiteral("missing"))), 1);
+        QCOMPARE(e->loadSoundFont(bankFile(QStringLiteral("corrupt"))), SOFTSYNTH_ERROR_FILEFORM);
+        QCOMPARE(e->loadSoundFont(soundBank()), 0);
+        QCOMPARE(SoftSynth::openFontFiles(), 0);
+        QCOMPARE(out.send("C0 00 90 3C 64"), 0);
+        QVERIFY(rms(renderMs(out.sink, 200)) > 1e-3);
+        QCOMPARE(e->freeSoundFont(), 1);
+        out.wrapper->closePort();
+    }
+
+    void burstsKeepEveryHitInPlace_data()
+    {
+        QTest::addColumn<QList<int>>("bursts"); // buffers per burst, in turn
+        QTest::newRow("four buffers at a time") << QList<int>{4};
+        QTest::newRow("one to eight buffers") << QList<int>{1, 8, 3, 6, 2, 5};
+    }
+    void burstsKeepEveryHitInPlace()
+    {
+        QFETCH(QList<int>, bursts);
+        const std::vector<Hit> want = onsets(offlineRender());
+        QCOMPARE(int(want.size()), kNotes);
+        const std::vector<Hit> got = onsets(burstRender(bursts));
+        QCOMPARE(int(got.size()), kNotes);
+        const long shift = long(got[0].frame) - long(want[0].frame);
+        for (int i = 0; i < kNotes; ++i) {
+            const long off = long(got[size_t(i)].frame) - long(want[size_t(i)].frame) - shift;
+            QVERIFY2(std::labs(off) <= 64, qPrintable(QStringLiteral("hit %1: %2 frames off").arg(i).arg(off)));
+            // Chorus and reverb run on from another moment: a few per cent.
+            QVERIFY2(std::fabs(got[size_t(i)].peak / want[size_t(i)].peak - 1) < 0.1,
+                     qPrintable(QStringLiteral("hit %1: level %2 against %3")
+                                    .arg(i).arg(got[size_t(i)].peak).arg(want[size_t(i)].peak)));
+        }
+    }
+
+    void putsBankWhereTheProgramLooks()
+    {
+        QTemporaryDir home;
+        const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+        const QString oldOrg = QCoreApplication::organizationName();
+        const QString oldApp = QCoreApplication::applicationName();
+        qputenv("XDG_DATA_HOME", home.path().toUtf8());
+        QCoreApplication::setOrganizationName(QString());
+        QCoreApplication::setApplicationName(QStringLiteral("VelmarPC"));
+        const QString target =
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+            QStringLiteral("/Basic.sfc");
+        const QString script = QStringLiteral(VELMAR_SOURCE_DIR "/scripts/install-soundbank.sh");
+
+        const int first = TestUtil::runProgram(QStringLiteral("/bin/bash"), {script});
+        const QByteArray installed = TestUtil::readFile(target);
+        TestUtil::writeFile(target, "the user's own bank");
+        const int second = TestUtil::runProgram(QStringLiteral("/bin/bash"), {script});
+        const QByteArray kept = TestUtil::readFile(target);
+
+        qputenv("XDG_DATA_HOME", oldData);
+        QCoreApplication::setOrganizationName(oldOrg);
+        QCoreApplication::setApplicationName(oldApp);
+
+        QVERIFY(target.startsWith(home.path()));
+        QCOMPARE(first, 0);
+        QVERIFY(installed == TestUtil::readFile(SynthTest::soundBank()));
+        QCOMPARE(second, 0);
+        QCOMPARE(kept, QByteArray("the user's own bank"));
+    }
+};
+
+VELMAR_TEST(TestSynth)
+#include "tst_synth.moc"

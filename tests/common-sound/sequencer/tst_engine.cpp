@@ -1,0 +1,670 @@
+// The engine on the simulated clock, by what leaves its outputs: song time,
+// the MIDI clock, what the interpreter does to channel messages, damaged
+// streams, the click, volumes and the operations the player does not call yet.
+#include "RealTime.h"
+#include "rig.h"
+#include "sequencer_click.h"
+#include "sequencer_goto.h"
+#include "testutil.h"
+#include "volumes.h"
+
+#include <QtTest>
+#include <cmath>
+#include <map>
+
+using Action = std::function<void()>;
+Q_DECLARE_METATYPE(Action)
+
+namespace {
+// Exact time in ms of a tick under a tempo map {tick, us per quarter}.
+double tickMs(const std::vector<std::pair<uint32_t, uint32_t>> &changes, uint32_t tick, uint16_t tpqn)
+{
+    double t = 0;
+    for (size_t i = 0; i < changes.size() && tick > changes[i].first; ++i) {
+        const uint32_t to = i + 1 < changes.size() ? std::min(tick, changes[i + 1].first) : tick;
+        t += double(to - changes[i].first) * changes[i].second / tpqn / 1000.0;
+    }
+    return t;
+}
+
+// Notes and their offs on a channel of an output.
+std::vector<TimedMessage> notesOf(const EngineRig &rig, int output, int channel)
+{
+    std::vector<TimedMessage> r;
+    for (const TimedMessage &m : rig.messages(output))
+        if ((m.bytes[0] & 0xE0) == 0x80 && (m.bytes[0] & 15) == channel)
+            r.push_back(m);
+    return r;
+}
+
+StreamBuilder leadIn()
+{
+    StreamBuilder b;
+    b.grid(4);
+    b.note(0, 100, 0, 60);
+    b.note(480, 100, 0, 62);
+    return b;
+}
+
+int masterVolumes(const EngineRig &rig, int output)
+{
+    int n = 0;
+    for (const TimedMessage &m : rig.withStatus(output, 0xF0))
+        n += m.bytes.size() == 8 && m.bytes[1] == 0x7F && m.bytes[3] == 0x04;
+    return n;
+}
+} // namespace
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void notesAtSongTime_data()
+    {
+        QTest::addColumn<int>("tpqn");
+        QTest::addColumn<QList<int>>("tempoChanges"); // tick, us, tick, us ...
+        QTest::addColumn<int>("step");                // ticks between notes
+        QTest::addColumn<int>("notes");
+        QTest::newRow("no tempo event: 120 BPM") << 480 << QList<int>{} << 240 << 40;
+        QTest::newRow("140 BPM, beat not whole ms") << 480 << QList<int>{0, 428571} << 120 << 200;
+        QTest::newRow("tempo changes every bar")
+            << 480 << QList<int>{0, 600000, 1920, 437500, 3840, 333333, 5760, 1000000, 7680, 468750}
+            << 160 << 60;
+        QTest::newRow("division 384") << 384 << QList<int>{0, 461538} << 96 << 100;
+        QTest::newRow("dense: a note every 7 ticks at 133 BPM") << 480 << QList<int>{0, 451127} << 7 << 3000;
+    }
+    void notesAtSongTime()
+    {
+        QFETCH(int, tpqn);
+        QFETCH(QList<int>, tempoChanges);
+        QFETCH(int, step);
+        QFETCH(int, notes);
+        EngineRig rig;
+        StreamBuilder b{uint16_t(tpqn)};
+        std::vector<std::pair<uint32_t, uint32_t>> map{{0, 500000}};
+        if (!tempoChanges.isEmpty())
+            map.clear();
+        for (int i = 0; i + 1 < tempoChanges.size(); i += 2) {
+            b.tempo(uint32_t(tempoChanges[i]), uint32_t(tempoChanges[i + 1]));
+            map.push_back({uint32_t(tempoChanges[i]), uint32_t(tempoChanges[i + 1])});
+        }
+        const uint32_t last = uint32_t(step * notes);
+        b.grid(int(last / (4u * uint32_t(tpqn))) + 2, 4);
+        for (int i = 0; i < notes; ++i)
+            b.note(uint32_t(i * step), uint32_t(std::max(step / 2, 1)), i % 16 == 9 ? 0 : i % 16, 40 + i % 60);
+        b.end(last + uint32_t(tpqn));
+        SongSetup setup;
+        for (int c = 0; c < 16; ++c)
+            setup.programs[c] = c;
+        QVERIFY(rig.play(b.build(), false, setup));
+        SEQUENCER_EX_SetMelodyMode(0);
+        QVERIFY(rig.playToEnd());
+        const std::vector<TimedMessage> on = rig.noteOns(1);
+        QCOMPARE(int(on.size()), notes);
+        for (int i = 0; i < notes; ++i) {
+            const double expected = tickMs(map, uint32_t(i * step), uint16_t(tpqn));
+            const double got = double(on[size_t(i)].ms - on[0].ms);
+            QVERIFY2(std::fabs(got - expected) <= 1.0,
+                     qPrintable(QStringLiteral("note %1: %2 ms, expected %3 ms").arg(i).arg(got).arg(expected)));
+            QCOMPARE(int(on[size_t(i)].bytes[1]), 40 + i % 60);
+        }
+    }
+
+    // 24 clocks per quarter at the song's exact time, whatever the tempo.
+    void midiClockFollowsSongTime_data()
+    {
+        QTest::addColumn<QList<int>>("tempoChanges"); // bar, us, bar, us ...
+        QTest::addColumn<int>("bars");
+        QTest::addColumn<int>("tempoDelta");
+        QTest::newRow("120 BPM") << QList<int>{0, 500000} << 90 << 0;
+        QTest::newRow("140, 279, 92 and 120 BPM")
+            << QList<int>{0, 428571, 25, 215000, 60, 652174, 80, 500000} << 110 << 0;
+        QTest::newRow("130 BPM and the user's +7") << QList<int>{0, 461538} << 100 << 7;
+    }
+    void midiClockFollowsSongTime()
+    {
+        QFETCH(QList<int>, tempoChanges);
+        QFETCH(int, bars);
+        QFETCH(int, tempoDelta);
+        constexpr uint32_t kBar = 4 * 480;
+        EngineRig rig;
+        rig.driver.setMidiInterface(&rig.iface);
+        rig.out[0].setClock([] { return RealTime::messageTimeMs(); });
+        StreamBuilder b;
+        std::vector<std::pair<uint32_t, uint32_t>> map;
+        for (int i = 0; i + 1 < tempoChanges.size(); i += 2) {
+            const uint32_t tick = uint32_t(tempoChanges[i]) * kBar;
+            const uint32_t us = uint32_t(tempoChanges[i + 1]);
+            b.tempo(tick, us);
+            // The offset counts in BPM: 60e6 / us + delta beats a minute.
+            map.push_back({tick, uint32_t(60000000.0 * us / (60000000.0 + tempoDelta * double(us)))});
+        }
+        b.grid(bars, 4);
+        for (int bar = 0; bar < bars; ++bar)
+            b.note(uint32_t(bar) * kBar, 240, 0, 60);
+        const uint32_t last = uint32_t(bars) * kBar;
+        b.end(last);
+        SongSetup setup;
+        setup.tempoDelta = int16_t(tempoDelta);
+        QVERIFY(rig.play(b.build(), false, setup));
+        rig.driver.setMidiClock(true);
+        SEQUENCER_EX_ActionResume();
+        QVERIFY(rig.driver.runUntil([] { return !SEQUENCER_EX_IsRunning(); }, 400000));
+
+        std::vector<double> clocks;
+        for (const RecordingMidiOutput::Message &m : rig.out[0].messages())
+            if (m.bytes == std::vector<unsigned char>{0xF8})
+                clocks.push_back(m.timeMs);
+        QCOMPARE(int(clocks.size()), int(last / 20));
+        for (size_t n = 0; n < clocks.size(); ++n) {
+            const double expected = tickMs(map, uint32_t(n) * 20, 480);
+            QVERIFY2(std::fabs(clocks[n] - clocks[0] - expected) <= 0.5,
+                     qPrintable(QStringLiteral("clock %1: %2 ms, expected %3 ms").arg(n).arg(clocks[n] - clocks[0]).arg(expected)));
+        }
+    }
+
+    void badTempoEventsAreIgnored_data()
+    {
+        QTest::addColumn<QByteArray>("event");
+        QTest::newRow("FF 51 of 0") << QByteArray::fromHex("ff5103000000");
+        QTest::newRow("FF 51 of two bytes") << QByteArray::fromHex("ff51020001");
+        QTest::newRow("FF 51 of 1 us") << QByteArray::fromHex("ff5103000001");
+    }
+    void badTempoEventsAreIgnored()
+    {
+        QFETCH(QByteArray, event);
+        EngineRig rig;
+        StreamBuilder b;
+        b.tempo(0, 600000);
+        b.grid(4, 4);
+        for (int i = 0; i < 8; ++i)
+            b.note(uint32_t(i) * 480, 240, 0, 60);
+        b.end(8 * 480);
+        b.event(960, std::vector<uint8_t>(event.begin(), event.end()));
+        QVERIFY(rig.play(b.build(), false));
+        QVERIFY(rig.playToEnd(20000));
+        const std::vector<TimedMessage> t = rig.noteOns(1);
+        QCOMPARE(int(t.size()), 8);
+        const bool fastTempo = event.size() == 6 && event[5] == 1;
+        for (size_t i = 1; i < t.size(); ++i) {
+            const int64_t gap = int64_t(t[i].ms - t[i - 1].ms);
+            QVERIFY2(fastTempo && i >= 3 ? gap <= 1 : std::llabs(gap - 600) <= 1, qPrintable(QString::number(gap)));
+        }
+    }
+
+    void transposition_data()
+    {
+        QTest::addColumn<int>("note");
+        QTest::addColumn<int>("songTranspose");
+        QTest::addColumn<int>("globalTranspose");
+        QTest::addColumn<int>("layerTranspose");
+        QTest::addColumn<bool>("drum");
+        QTest::addColumn<int>("expected"); // -1: dropped
+        QTest::newRow("song, global and layer add up") << 60 << 2 << 3 << -2 << false << 63;
+        QTest::newRow("above 127 is dropped, never wrapped") << 120 << 12 << 0 << 0 << false << -1;
+        QTest::newRow("below 0 is dropped") << 5 << -12 << 0 << 0 << false << -1;
+        QTest::newRow("127 exactly") << 115 << 12 << 0 << 0 << false << 127;
+        QTest::newRow("drums are not transposed") << 38 << 12 << 5 << 0 << true << 38;
+    }
+    void transposition()
+    {
+        QFETCH(int, note);
+        QFETCH(int, songTranspose);
+        QFETCH(int, globalTranspose);
+        QFETCH(int, layerTranspose);
+        QFETCH(bool, drum);
+        QFETCH(int, expected);
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(3);
+        b.note(0, 240, 0, 64);
+        b.note(480, 240, 1, note);
+        b.note(960, 240, 0, 65);
+        b.end(1920);
+        SongSetup setup;
+        setup.programs[0] = setup.programs[1] = 0;
+        setup.drum[1] = drum;
+        QVERIFY(rig.play(b.build(), false, setup));
+        SEQUENCER_EX_GetDb1()->layers[1][0].transpose = int16_t(layerTranspose);
+        SEQUENCER_EX_SetDeltaTransposeCurrent(songTranspose);
+        SEQUENCER_EX_SetGlobalTranspose(globalTranspose);
+        rig.clear();
+        QVERIFY(rig.playToEnd(10000));
+        const std::vector<TimedMessage> ch1 = notesOf(rig, 1, 1);
+        QCOMPARE(int(ch1.size()), expected < 0 ? 0 : 2);
+        for (const TimedMessage &m : ch1)
+            QCOMPARE(int(m.bytes[1]), expected);
+        // Whatever happens, no data byte leaves with its top bit set.
+        for (int output : {1, 2})
+            for (const TimedMessage &m : rig.messages(output))
+                for (size_t i = 1; m.bytes[0] != 0xF0 && i < m.bytes.size(); ++i)
+                    QVERIFY2(m.bytes[i] < 0x80, hex(m.bytes).constData());
+    }
+
+    void muteAndSolo_data()
+    {
+        QTest::addColumn<int>("state1");
+        QTest::addColumn<int>("state2");
+        QTest::addColumn<bool>("muteWhileHeld");
+        QTest::addColumn<int>("ch1Notes");
+        QTest::addColumn<int>("ch2Notes");
+        QTest::newRow("mute channel 1") << 1 << 0 << false << 0 << 3;
+        QTest::newRow("muted while its notes are held") << 0 << 0 << true << 0 << 3;
+        QTest::newRow("solo channel 2") << 0 << 2 << false << 0 << 3;
+        QTest::newRow("solo channel 1 muted channel 2") << 2 << 1 << false << 3 << 0;
+    }
+    void muteAndSolo()
+    {
+        QFETCH(int, state1);
+        QFETCH(int, state2);
+        QFETCH(bool, muteWhileHeld);
+        QFETCH(int, ch1Notes);
+        QFETCH(int, ch2Notes);
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(3);
+        b.noteOn(0, 1, 50, 90); // held through the song
+        for (int i = 0; i < 3; ++i) {
+            b.note(uint32_t(i) * 480 + 10, 100, 1, 60 + i);
+            b.note(uint32_t(i) * 480 + 10, 100, 2, 70 + i);
+        }
+        b.noteOff(1700, 1, 50);
+        b.end(1920);
+        SongSetup setup;
+        setup.programs[1] = setup.programs[2] = 0;
+        QVERIFY(rig.play(b.build(), false, setup));
+        Db *db = SEQUENCER_EX_GetDb1();
+        db->layers[1][0].muteSolo = uint8_t(state1);
+        db->layers[2][0].muteSolo = uint8_t(state2);
+        db->anySolo = (state1 == DB_SOLO || state2 == DB_SOLO) ? 1 : 0;
+        SEQUENCER_EX_ActionResume();
+        rig.driver.advance(5);
+        if (muteWhileHeld)
+            db->layers[1][0].muteSolo = DB_MUTE;
+        QVERIFY(rig.driver.runUntil([&] { return rig.songEnded(); }, 5000));
+        int on1 = 0, on2 = 0;
+        for (const TimedMessage &m : rig.noteOns(1)) {
+            on1 += m.bytes[0] == 0x91 && m.bytes[1] != 50;
+            on2 += m.bytes[0] == 0x92;
+        }
+        QCOMPARE(on1, ch1Notes);
+        QCOMPARE(on2, ch2Notes);
+        // Note-offs always go, so nothing hangs.
+        QCOMPARE(int(rig.withStatus(1, 0x81).size()), 4);
+    }
+
+    void storedProgram_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<int>("program");
+        QTest::addColumn<int>("bank");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("no override") << 0 << 40 << 255 << QByteArray("c1 05");
+        QTest::newRow("override without bank") << int(DB_FLAG_PROGRAM_OVERRIDE) << 40 << 255 << QByteArray("c1 28");
+        QTest::newRow("override with bank") << int(DB_FLAG_PROGRAM_OVERRIDE) << 40 << 8 << QByteArray("b1 00 08 c1 28");
+        QTest::newRow("drum kit the sound set lacks") << int(DB_FLAG_DRUM) << 255 << 255 << QByteArray("c1 00");
+    }
+    void storedProgram()
+    {
+        QFETCH(int, flags);
+        QFETCH(int, program);
+        QFETCH(int, bank);
+        QFETCH(QByteArray, expected);
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(1);
+        b.program(0, 1, 5);
+        b.note(10, 100, 1, 60);
+        b.end(480);
+        QVERIFY(rig.play(b.build(), false));
+        DbLayer &l = SEQUENCER_EX_GetDb1()->layers[1][0];
+        l.flags = uint8_t(flags | DB_FLAG_IN_USE);
+        l.program = uint8_t(program);
+        l.bank = uint8_t(bank);
+        QVERIFY(rig.playToEnd(5000));
+        QByteArrayList got;
+        for (const TimedMessage &m : rig.messages(1))
+            if (m.bytes[0] == 0xC1 || (m.bytes[0] == 0xB1 && m.bytes[1] == 0))
+                got << hex(m.bytes);
+        QCOMPARE(got.join(' '), expected);
+    }
+
+    void offsetsAndCurves()
+    {
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(1);
+        for (int c : {7, 10, 91, 74})
+            b.cc(0, 1, c, c == 7 ? 80 : c == 91 ? 120 : 64);
+        b.note(10, 190, 1, 60, 90);
+        b.end(480);
+        SongSetup setup;
+        setup.programs[1] = 0;
+        QVERIFY(rig.play(b.build(), false, setup));
+        DbLayer &l = SEQUENCER_EX_GetDb1()->layers[1][0];
+        l.volume = 20;
+        l.pan = -10;
+        l.reverb = 30;
+        l.velocityCurve = 4;
+        SEQUENCER_EX_GetDb1()->ccOffsets[1][0][DB_CC74] = -70;
+        QVERIFY(rig.playToEnd(5000));
+        std::map<int, int> cc;
+        for (const TimedMessage &m : rig.withStatus(1, 0xB1))
+            cc[m.bytes[1]] = m.bytes[2];
+        QCOMPARE(cc[7], 100);  // the volume task sends 80 + 20
+        QCOMPARE(cc[10], 54);
+        QCOMPARE(cc[91], 127);
+        QCOMPARE(cc[74], 0);
+        QCOMPARE(int(rig.noteOns(1).size()), 1);
+        QVERIFY(rig.noteOns(1)[0].bytes[2] < 90);
+    }
+
+    void containerDrumNotesEndAtOnce_data()
+    {
+        QTest::addColumn<int>("fileType");
+        QTest::addColumn<int>("note");
+        QTest::addColumn<bool>("endsAtOnce");
+        QTest::newRow("MF3 snare") << FILE_TYPE_MF3 << 38 << true;
+        QTest::newRow("MF5 kick") << FILE_TYPE_MF5 << 35 << true;
+        QTest::newRow("MF3 open hi-hat stays") << FILE_TYPE_MF3 << 46 << false;
+        QTest::newRow("MIDI file snare stays") << FILE_TYPE_MIDI << 38 << false;
+    }
+    void containerDrumNotesEndAtOnce()
+    {
+        QFETCH(int, fileType);
+        QFETCH(int, note);
+        QFETCH(bool, endsAtOnce);
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(1);
+        b.noteOn(0, 9, note, 100);
+        b.end(480);
+        SongSetup setup;
+        setup.fileType = fileType;
+        QVERIFY(rig.play(b.build(), false, setup));
+        QVERIFY(rig.playToEnd(5000));
+        const std::vector<TimedMessage> ch10 = notesOf(rig, 1, 9);
+        QCOMPARE(int(ch10.size()), endsAtOnce ? 2 : 1);
+        if (endsAtOnce) {
+            QCOMPARE(hex(ch10[1].bytes), hex({0x89, uint8_t(note), 0}));
+            QCOMPARE(ch10[1].ms, ch10[0].ms);
+        }
+    }
+
+    // Each error stops the slot with one report and no read past the stream.
+    void readErrors_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("notesBefore");
+        QTest::newRow("cut inside an event") << "truncated" << int(SEQ_ERR_PAST_END) << 2;
+        QTest::newRow("cut inside a delta") << "truncatedDelta" << int(SEQ_ERR_PAST_END) << 2;
+        QTest::newRow("SysEx of 130 bytes") << "sysex130" << int(SEQ_ERR_SYSEX_TOO_LONG) << 2;
+        QTest::newRow("status F3") << "f3" << int(SEQ_ERR_BAD_STATUS) << 2;
+        QTest::newRow("status F5 outside MF5") << "f5" << int(SEQ_ERR_BAD_STATUS) << 2;
+        QTest::newRow("data byte without running status") << "orphan" << int(SEQ_ERR_BAD_STATUS) << 0;
+        QTest::newRow("five-byte delta") << "delta5" << int(SEQ_ERR_BAD_DELTA) << 2;
+    }
+    void readErrors()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, error);
+        QFETCH(int, notesBefore);
+        EngineRig rig;
+        StreamBuilder b = kind == "orphan" ? StreamBuilder() : leadIn();
+        if (kind.startsWith("truncated"))
+            b.note(960, 100, 0, 64);
+        else if (kind == "sysex130")
+            b.sysex(960, std::vector<uint8_t>(129, 0x11));
+        else if (kind == "f3" || kind == "f5")
+            b.event(960, {uint8_t(kind == "f3" ? 0xF3 : 0xF5), 0x01});
+        else if (kind == "orphan")
+            b.event(0, {0x3C, 0x40});
+        else
+            b.eventWithDelta(960, {0x81, 0x80, 0x80, 0x80, 0x80}, {0x90, 0x40, 0x40});
+        std::vector<uint8_t> stream = b.end(1920).build();
+        if (kind.startsWith("truncated")) {
+            // Cut after the last note's status and key (or its delta's first byte).
+            auto at = std::find(stream.begin(), stream.end(), uint8_t(0x40));
+            stream.resize(size_t(at - stream.begin()) + (kind == "truncated" ? 1 : 0));
+            if (kind == "truncatedDelta")
+                stream.back() = 0x83;
+        }
+        QVERIFY(rig.play(stream, false));
+        SEQUENCER_EX_ActionResume();
+        rig.driver.advance(3000);
+        QCOMPARE(int(SEQUENCER_EX_GetMfi1()->errorCode), error);
+        QCOMPARE(rig.sigs.count("fineBrano"), 1);
+        QCOMPARE(int(rig.noteOns(1).size()), notesBefore);
+        QVERIFY(SEQUENCER_EX_GetMfi1()->readPosition <= SEQUENCER_EX_GetMfi1()->streamLength);
+        // Seconds later nothing has been read again or reported again.
+        const uint32_t pos = SEQUENCER_EX_GetMfi1()->readPosition;
+        rig.driver.advance(2000);
+        QCOMPARE(SEQUENCER_EX_GetMfi1()->readPosition, pos);
+        QCOMPARE(rig.sigs.count("fineBrano"), 1);
+        SEQUENCER_EX_ActionStop();
+        QCOMPARE(int(SEQUENCER_EX_Stop()), 1);
+    }
+
+    // Long SysEx and text pass, running status is kept; the song ends at its
+    // end of track's own time, silencing every channel, then resetting.
+    void longMessagesRunningStatusAndTheEnd()
+    {
+        EngineRig rig;
+        StreamBuilder b = leadIn();
+        std::vector<uint8_t> sysex(125, 0x22);
+        sysex.push_back(0xF7);
+        b.sysex(700, sysex);
+        b.meta(800, 0x01, std::vector<uint8_t>(200, 'a'));
+        b.event(960, {0x90, 0x3C, 0x64}).event(970, {0x3E, 0x64}).event(980, {0x3C, 0x00});
+        b.event(990, {0x80, 0x3E, 0x00});
+        b.end(1920);
+        SongSetup setup;
+        setup.programs[0] = 0;
+        QVERIFY(rig.play(b.build(), false, setup));
+        QVERIFY(rig.playToEnd(5000));
+        QCOMPARE(int(SEQUENCER_EX_GetMfi1()->errorCode), 0);
+        const uint64_t end = rig.sigs.named("fineBrano")[0].ms;
+        QByteArrayList song, tail;
+        for (const TimedMessage &m : rig.messages(1))
+            if (m.ms >= end)
+                tail << hex(m.bytes);
+            else if ((m.bytes[0] & 0xE0) == 0x80 || (m.bytes[0] == 0xF0 && m.bytes[1] != 0x7F))
+                song << hex(m.bytes).left(8) + (m.bytes[0] == 0xF0 ? " " + QByteArray::number(int(m.bytes.size())) : "");
+        QCOMPARE(song.join(" | "), QByteArray("90 3c 64 | 80 3c 00 | 90 3e 64 | 80 3e 00 | f0 22 22 127 | "
+                                              "90 3c 64 | 90 3e 64 | 90 3c 00 | 80 3e 00"));
+        QVERIFY2(std::llabs(int64_t(end) - int64_t(rig.noteOns(1)[0].ms + 2000)) <= 1, qPrintable(QString::number(end)));
+        QCOMPARE(int(SEQUENCER_EX_Stop()), 1);
+        QCOMPARE(SEQUENCER_EX_GetStopReason(), STOPCHI_SONG_END);
+        QVERIFY(tail.size() >= 16 * 3 + 2);
+        QCOMPARE(tail[0], QByteArray("b0 7b 00"));
+        QCOMPARE(tail[45], QByteArray("bf 7b 00"));
+        QVERIFY(tail.contains(QByteArray("f0 7e 7f 09 01 f7")));
+        rig.driver.advance(2000);
+        QCOMPARE(rig.sigs.count("fineBrano"), 1);
+    }
+
+    void stopRequestWhileAdvanceIsOff()
+    {
+        EngineRig rig;
+        QVERIFY(rig.play(leadIn().end(1920).build(), true));
+        rig.driver.advance(10);
+        QCOMPARE(SEQUENCER_EX_SetEnableIntrAdvance(0), 1);
+        reqStop.store(1);
+        rig.driver.advance(1);
+        QCOMPARE(int(SEQUENCER_EX_Stop()), 1);
+        QCOMPARE(SEQUENCER_EX_GetStopReason(), STOPCHI_REQUEST);
+        SEQUENCER_EX_SetEnableIntrAdvance(1);
+        SEQUENCER_EX_ActionStop();
+        QCOMPARE(rig.sigs.count("stopAllSongs"), 1);
+        int index = -1;
+        QVERIFY(SEQUENCER_EX_GetFreeBuffer(&index));
+        QCOMPARE(index, 0);
+        QCOMPARE(SEQUENCER_EX_GetFreeMidiPort(), 0);
+    }
+
+    void clickModes_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("beats");
+        QTest::addColumn<QList<int>>("clicks"); // velocity of each click of one bar; 0 = half beat
+        QTest::newRow("mode 0, 4/4") << 0 << 4 << QList<int>{164, 64, 64, 64};
+        QTest::newRow("mode 1, 4/4") << 1 << 4 << QList<int>{164, 64};
+        QTest::newRow("mode 1, 3/4") << 1 << 3 << QList<int>{164, 64, 64};
+        QTest::newRow("mode 2, 4/4") << 2 << 4 << QList<int>{164, 0, 64, 0, 104, 0, 64, 0};
+    }
+    void clickModes()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, beats);
+        QFETCH(QList<int>, clicks);
+        EngineRig rig;
+        SEQUENCER_EX_SetClickBarSound(0, 0, 56, 64);
+        SEQUENCER_EX_SetClickBeatSound(0, 0, 34, 64);
+        SEQUENCER_EX_SetClickTimeMod(mode);
+        StreamBuilder b;
+        b.grid(3, beats);
+        QVERIFY(rig.play(b.end(uint32_t(3 * beats * 480)).build(), false));
+        SEQUENCER_EX_GetMfi1()->beatsPerBar = int16_t(beats);
+        SEQUENCER_EX_ActionResume();
+        rig.driver.advance(uint64_t(beats) * 500 + 250);
+        QList<int> got;
+        const std::vector<TimedMessage> notes = rig.withStatus(4, 0x99);
+        for (const TimedMessage &m : notes)
+            got << (m.bytes[1] == 56 ? 100 + m.bytes[2] : (m.ms - notes[0].ms) % 500 == 250 ? 0 : m.bytes[2]);
+        QCOMPARE(got.mid(0, clicks.size()), clicks);
+        // Beat signals carry the beat, bar signals the bar.
+        QCOMPARE(rig.sigs.named("bar").at(0).a, 0);
+        QCOMPARE(rig.sigs.named("beat").at(0).a, 1);
+        SEQUENCER_EX_SetClickTimeMod(0);
+    }
+
+    // Master Volume follows the music volume, the fade level, the master
+    // factor and a cross-fade term, once for each change.
+    void masterVolume_data()
+    {
+        QTest::addColumn<int>("music");
+        QTest::addColumn<int>("fade");
+        QTest::addColumn<int>("k");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("full") << 1023 << 100 << 127 << int(SOURCE1_MAX) << 127;
+        QTest::newRow("music 127 gives 126") << 1016 << 100 << 127 << int(SOURCE1_MAX) << 126;
+        QTest::newRow("faded to half") << 1023 << 50 << 127 << int(SOURCE1_MAX) << 64;
+        QTest::newRow("faded out") << 1023 << 0 << 127 << int(SOURCE1_MAX) << 0;
+        QTest::newRow("master factor 64") << 1023 << 100 << 64 << int(SOURCE1_MAX) << 64;
+        QTest::newRow("music above its maximum") << 1600 << 100 << 127 << int(SOURCE1_MAX) << 127;
+        QTest::newRow("fade above its maximum") << 1023 << 150 << 127 << int(SOURCE1_MAX) << 127;
+        QTest::newRow("cross-fade term set twice before the tick") << 1023 << 100 << 127 << 50 << 64;
+    }
+    void masterVolume()
+    {
+        QFETCH(int, music);
+        QFETCH(int, fade);
+        QFETCH(int, k);
+        QFETCH(int, source);
+        QFETCH(int, expected);
+        EngineRig rig;
+        setMidiGeneralVolume(0, music);
+        setMidiGeneralVolume(1, fade);
+        VOLUME_setMasterKFactor(k);
+        setMidiCableSourceVolume(1, source, 0);
+        setMidiCableSourceVolume(1, source, 0);
+        rig.driver.advance(50);
+        QCOMPARE(masterVolumes(rig, 1), 1);
+        QCOMPARE(rig.iface.GetLastGMVolumeSent(0), expected);
+        setMidiCableSourceVolume(1, SOURCE1_MAX, 0);
+    }
+
+    void channelVolume_data()
+    {
+        QTest::addColumn<int>("program");   // 255: in use, no program known
+        QTest::addColumn<bool>("drum");
+        QTest::addColumn<int>("group");
+        QTest::addColumn<int>("slider");
+        QTest::addColumn<int>("fadeTerm");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("song volume as it is") << 25 << false << 2 << 127 << 127 << 100;
+        QTest::newRow("guitar slider 64") << 25 << false << 2 << 64 << 127 << 50;
+        QTest::newRow("other group's slider") << 25 << false << 1 << 64 << 127 << 100;
+        QTest::newRow("drums follow the drum slider") << 25 << true << 0 << 64 << 127 << 50;
+        QTest::newRow("no program follows no slider") << 255 << false << 2 << 64 << 127 << 100;
+        QTest::newRow("faded channel") << 25 << false << 2 << 127 << 0 << 0;
+        QTest::newRow("term above 127 is full") << 25 << false << 2 << 127 << 200 << 100;
+    }
+    void channelVolume()
+    {
+        QFETCH(int, program);
+        QFETCH(bool, drum);
+        QFETCH(int, group);
+        QFETCH(int, slider);
+        QFETCH(int, fadeTerm);
+        QFETCH(int, expected);
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(2);
+        b.cc(0, 1, 7, 100);
+        b.note(0, 100, 1, 60);
+        SongSetup setup;
+        setup.programs[1] = program;
+        setup.drum[1] = drum;
+        QVERIFY(rig.play(b.end(1920).build(), false, setup));
+        SEQUENCER_EX_SetSlidersValue(group, slider);
+        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_FADE, fadeTerm, 1, 0);
+        SEQUENCER_EX_ActionResume();
+        rig.driver.advance(200);
+        int last = -1;
+        for (const TimedMessage &m : rig.withStatus(1, 0xB1))
+            last = m.bytes[1] == 7 ? m.bytes[2] : last;
+        QCOMPARE(last, expected);
+    }
+
+    // Operations the player does not call yet, by what they send.
+    void sent_data()
+    {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<int>("output");
+        QTest::addColumn<QByteArray>("expected");   // messages of that status, in order
+        QTest::newRow("master keyboard volume") << Action([] { SEQUENCER_EX_MasterKeb_Volume(100); }) << 3
+                                                << QByteArray("f0 7f 7f 04 01 00 64 f7");
+        QTest::newRow("channel volume, first output") << Action([] { MidiChannelVolume(90, 3, 0); }) << 1
+                                                       << QByteArray("b3 07 5a");
+        QTest::newRow("upper channel on the second engine port") << Action([] { MidiChannelVolume(90, 19, 1); })
+                                                                  << 1 << QByteArray("b3 07 5a");
+        QTest::newRow("channel volume, second output") << Action([] { MidiChannelVolume(90, 3, 1); }) << 2
+                                                        << QByteArray("b3 07 5a");
+        // Four harmony voices: a fifth finds no slot; a released one is not
+        // silenced again.
+        QTest::newRow("harmony notes held until all are released")
+            << Action([] {
+                   SEQUENCER_EX_SetHarmonyMode(0);
+                   SEQUENCER_EX_SetHarmonyTrack(2);
+                   uint8_t msg[3] = {0x92, 0, 100};
+                   for (uint8_t note : {60, 64, 67, 70, 72})
+                       QCOMPARE(SendHarmNoteOn(note, msg), 1);
+                   QCOMPARE(int(msg[1]), 72);
+                   SendHarmNoteOff(64, msg);
+                   SEQUENCER_EX_SendHarmAllNoteOff();
+               })
+            << 4 << QByteArray("82 3c 01 | 82 43 01 | 82 46 01");
+    }
+    void sent()
+    {
+        QFETCH(Action, action);
+        QFETCH(int, output);
+        QFETCH(QByteArray, expected);
+        EngineRig rig;
+        rig.driver.setMidiInterface(&rig.iface);   // drains the send queues
+        rig.driver.advance(1);
+        rig.clear();
+        action();
+        rig.driver.advance(50);
+        QByteArrayList got;
+        for (const TimedMessage &m : rig.withStatus(output, uint8_t(QByteArray::fromHex(expected.left(2)).at(0))))
+            got << hex(m.bytes);
+        QCOMPARE(got.join(" | "), expected);
+    }
+};
+
+VELMAR_TEST(TestEngine)
+#include "tst_engine.moc"
