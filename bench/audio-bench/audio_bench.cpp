@@ -30,10 +30,10 @@
 
 namespace {
 thread_local bool t_inCallback = false;
-std::atomic<long> g_callbackAllocations{0};
 } // namespace
 
 #ifndef VELMAR_ASAN
+static std::atomic<long> g_callbackAllocations{0};
 // Counting every allocation of the process, libraries included: the audio
 // callback must make none.
 extern "C" {

@@ -47,7 +47,7 @@ void SequencerDriver::setClockListener(void (*onClock)(void *), void *user)
 
 void SequencerDriver::pass(uint64_t ms)
 {
-    const RealTime::MessageTime stamp(double(ms));
+    const RealTime::MessageTime stamp{double(ms)};
     if (m_midiInterface) {
         m_midiInterface->flushDeferred();
         for (int output : {1, 2, 4})

@@ -211,7 +211,7 @@ int deactivate(int channel, int port, bool restoreProgram)
 {
     if (!enabled())
         return 0;
-    rtLogMsg(3, LOG_SRC, __LINE__, "Insert deactivate Port %d, Chan %d, sendPrg", port, channel,
+    rtLogMsg(3, LOG_SRC, __LINE__, "Insert deactivate Port %d, Chan %d, sendPrg %d", port, channel,
              restoreProgram ? 1 : 0);
     const int block = blockOfFlat(port * 16 + (channel & 15));
     if (block < 0)

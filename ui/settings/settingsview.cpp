@@ -429,7 +429,12 @@ void SettingsView::showEvent(QShowEvent *event)
 
 void SettingsView::warn(const QString &text)
 {
-    QMessageBox::warning(nullptr, tr("Attention"), text, QMessageBox::Ok);
+    // Device warnings come during start-up: a box of its own event loop would
+    // hold the first page and a song asked for on the command line.
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Attention"), text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 bool SettingsView::confirm(const QString &title, const QString &text)
