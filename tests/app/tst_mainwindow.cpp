@@ -1,13 +1,13 @@
 #include "DatabaseHelper.h"
 #include "KaraokeTextWidget.h"
 #include "LyricsModel.h"
-#include "SynthAudioSink.h"
 #include "chordsView.h"
 #include "constants.h"
 #include "volumepopup.h"
 #include "mainwindow.h"
 #include "resourcepaths.h"
 #include "testutil.h"
+#include "windowrig.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -33,10 +33,7 @@ class TestMainWindow : public QObject
     MainWindow *window()
     {
         if (!m_window) {
-            SoundEngine::Devices devices{std::make_unique<OfflineAudioSink>(),
-                                         std::make_unique<Sound::PullAudioSink>(),
-                                         QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")};
-            m_window = std::make_unique<MainWindow>(m_db.get(), nullptr, std::move(devices));
+            m_window = windowOnSynth(m_db.get());
             m_window->engine()->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
         }
         return m_window.get();

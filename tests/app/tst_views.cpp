@@ -2,7 +2,6 @@
 #include "KaraokeTextWidget.h"
 #include "ListTextViewDelegate.h"
 #include "Song.h"
-#include "SynthAudioSink.h"
 #include "ViewParameter.h"
 #include "chordsView.h"
 #include "constants.h"
@@ -10,6 +9,7 @@
 #include "newwidgetwindow.h"
 #include "settingsview.h"
 #include "testutil.h"
+#include "windowrig.h"
 
 #include <QPainter>
 #include <QPushButton>
@@ -32,10 +32,7 @@ class TestViews : public QObject
     MainWindow *window()
     {
         if (!m_window) {
-            SoundEngine::Devices devices{std::make_unique<OfflineAudioSink>(),
-                                         std::make_unique<Sound::PullAudioSink>(),
-                                         QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")};
-            m_window = std::make_unique<MainWindow>(m_db.get(), nullptr, std::move(devices));
+            m_window = windowOnSynth(m_db.get());
             m_window->engine()->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
             m_window->findChild<QStackedWidget *>("stackedWidget")->setCurrentIndex(0);
             m_window->show();
