@@ -19,7 +19,6 @@ private slots:
         QTest::addColumn<QColor>("color");
         QTest::newRow("keyword") << "red" << QColor(255, 0, 0);
         QTest::newRow("hexadecimal") << "#0000ff" << QColor(0, 0, 255);
-        QTest::newRow("karaoke highlight") << "#edcb0c" << QColor(0xed, 0xcb, 0x0c);
     }
 
     // The chosen entry's colour is its data and its swatch, and stays its
@@ -65,10 +64,8 @@ private slots:
         const QImage nothing = blank.grab().toImage();
         QCOMPARE(spinner.grab().toImage(), nothing);
         spinner.startAnimation();
-        QVERIFY(spinner.isAnimated());
         QVERIFY(spinner.grab().toImage() != nothing);
         spinner.stopAnimation();
-        QVERIFY(!spinner.isAnimated());
         QCOMPARE(spinner.grab().toImage(), nothing);
         spinner.setDisplayedWhenStopped(true);
         QVERIFY(spinner.grab().toImage() != nothing);

@@ -33,8 +33,6 @@ private slots:
         QTest::addColumn<QStringList>("shown"); // time, tempo, key
         QTest::newRow("midi past an hour") << "MIDI" << 120 << "Am" << 1 << 4 << 0 << 3665000u
                                            << QStringList{"61:05", "124 [+4]", "Am [0]"};
-        QTest::newRow("mp3 past an hour") << "MP3" << 120 << "Am" << 1 << 0 << 0 << 3665000u
-                                          << QStringList{"61:05", "120 [0%]", "Am [0]"};
         QTest::newRow("midi slower, key up") << "MF5" << 100 << "C" << 1 << -5 << 2 << 61999u
                                              << QStringList{"1:01", "95 [-5]", "D [+2]"};
         QTest::newRow("mp3 tempo in percent") << "MP3" << 120 << "Am" << 0 << 10 << 2 << 7000u
