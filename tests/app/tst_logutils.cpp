@@ -67,7 +67,7 @@ private slots:
         const qint64 limit = 1000;
         LOGUTILS::setMaxLogFileSize(limit);
         QVERIFY(QDir().mkdir("logs"));
-        for (const QString &foreign : {QString("notes.txt"), QString("Other_2020_01_01__00_00_00.txt"), ownName(0) + ".bak"})
+        for (const QString &foreign : QStringList{"notes.txt", "Other_2020_01_01__00_00_00.txt", ownName(0) + ".bak"})
             makeOldFile(foreign, 0);
         QVERIFY(LOGUTILS::initLogging());
         const QString first = LOGUTILS::currentLogFileName();

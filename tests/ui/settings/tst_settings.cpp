@@ -401,6 +401,7 @@ private slots:
         QCOMPARE(resize.size(), 1);
         QVERIFY(QApplication::quitOnLastWindowClosed());
         QVERIFY(store().childGroups().isEmpty());
+
         // Rebuilding the library asks first.
         QSignalSpy rebuild(&page, &SettingsView::rebuildDatabaseRequest);
         page.show();
