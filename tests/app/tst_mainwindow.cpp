@@ -80,7 +80,6 @@ class TestMainWindow : public QObject
     KaraokeTextWidget *karaoke() { return window()->karaokeView(); }
     static QColor corner(QWidget *w) { return w->grab().toImage().pixelColor(3, 3); }
 
-
 private slots:
     void initTestCase()
     {
