@@ -40,7 +40,6 @@ midi('tempo120.mid', [mido.MetaMessage('track_name', name='Ignored Name'),
 midi('notempo.mid', [])
 midi('tempozero.mid', [mido.MetaMessage('set_tempo', tempo=0)])
 midi('keycm.mid', [mido.MetaMessage('key_signature', key='Cm')])
-midi('keyfsharp.mid', [mido.MetaMessage('key_signature', key='F#')])
 midi('marker.mid', [mido.MetaMessage('marker', text='Chorus')])
 midi('title.kar', [mido.MetaMessage('text', text='@T  My Song'),
                    mido.MetaMessage('text', text='@LENG')])

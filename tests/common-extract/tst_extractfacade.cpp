@@ -24,16 +24,6 @@ class TestExtractFacade : public QObject
 {
     Q_OBJECT
 private slots:
-    void markersToText()
-    {
-        QByteArray out;
-        const QList<MARKER_EV> markers{marker("Intro", 0), marker("Caf\xc3\xa9", 12345),
-                                       marker(QByteArray(16, 'A'), 600000)};
-        QCOMPARE(Extract::ConvMarkersFromEventsToDataStr(markers, out), 3);
-        QCOMPARE(out, QByteArray("[00:00.00]Intro\r\n[02:03.45]Caf\xe9\r\n[100:00.00]" +
-                                 QByteArray(16, 'A') + "\r\n"));
-    }
-
     void textToMarkers()
     {
         QList<MARKER_EV> out{marker("old", 1)};
@@ -71,7 +61,6 @@ private slots:
             Mp3Fixtures::ownBlock("CHORDS", "[00:01.00]Am\r\n"));
         QCOMPARE(Extract::Mp3TextFindType(&sd, reinterpret_cast<const uint8_t *>(file.constData()),
                                           file.size(), MP3_TRAILING_TAIL_LENGTH), 1);
-        QCOMPARE(Extract::GetMidiTpqn(&sd), uint16_t(480));
         QCOMPARE(Extract::GetNumTextLines(&sd), 2);
         QCOMPARE(QByteArray(Extract::GetTextLineStructItem(&sd, 1)->text), QByteArray("Two"));
         QVERIFY(!Extract::GetTextLineStructItem(&sd, 2));
@@ -79,48 +68,10 @@ private slots:
         QCOMPARE(Extract::GetChordsEventStructItem(&sd, 0)->tick, 100u);
         QVERIFY(!Extract::GetChordsEventStructItem(&sd, -1));
         QVERIFY(!Extract::GetChordsEventStructItem(&sd, 1));
-        QCOMPARE(Extract::GetNumSylEvent(&sd), 0);
         QVERIFY(!Extract::GetSylEventStructItem(&sd, 0));
-        QVERIFY(!Extract::GetMarkerStructItem(&sd, 0));
         QVERIFY(!Extract::GetBarBeatStructItem(-1));
         QVERIFY(!Extract::GetBarBeatStructItem(MAX_BAR_BEAT_POS));
-
-        s_StreamData empty{};
-        QCOMPARE(Extract::GetNumTextLines(&empty), 0);
-        QVERIFY(!Extract::GetTextLineStructItem(&empty, 0));
         QVERIFY(!Extract::GetTextLineStructItem(nullptr, 0));
-        QCOMPARE(Extract::Mp3TextFindType(nullptr, nullptr, 0, 0), 0);
-    }
-
-    // With count-in bars the song is normalised twice (a dry run finds where
-    // the music starts) and grows by the count-in.
-    void normaliseWithCountIn()
-    {
-        QTemporaryDir dir;
-        const QString kar = dir.filePath(QStringLiteral("song.kar"));
-        TestUtil::runPython(QStringLiteral("common-extract/gen_kar_tempo.py"),
-                            {QStringLiteral("UTF-8 lyrics"), kar, dir.filePath(QStringLiteral("song.json"))});
-        QByteArray bytes = TestUtil::readFile(kar);
-        LoadedSong song;
-        s_StreamData &sd = song.sd;
-        const MidiInfos *infos = song.infos.get();
-        auto *data = reinterpret_cast<uint8_t *>(bytes.data());
-
-        const int plain = Extract::NormalizeMidiSequence(&sd, data, bytes.size(), 0, -1);
-        QVERIFY(plain > 0);
-        const int bars = infos->barCount;
-        const int rows = Extract::GetNumTextLines(&sd);
-        QCOMPARE(rows, 4);
-        QCOMPARE(Extract::TempoTrascorsoDaiTick(&sd, 4 * 480), 2000u);
-
-        zeroStreamRecords(&sd);
-        const int counted = Extract::NormalizeMidiSequence(&sd, data, bytes.size(), 2, -1);
-        QVERIFY(counted > plain);
-        QCOMPARE(int(infos->barCount), bars + 2);
-        QCOMPARE(Extract::GetNumTextLines(&sd), rows);
-
-        zeroStreamRecords(&sd);
-        QVERIFY(Extract::NormalizeSequenceCutEvent(&sd, data, bytes.size()) > 0);
     }
 
     void transposeAndTranslate_data()

@@ -68,8 +68,6 @@ private slots:
         const int tpqn = song[QStringLiteral("tpqn")].toInt();
         QCOMPARE(int(uint8_t(out[12])) << 8 | uint8_t(out[13]), tpqn);
         QCOMPARE(int(s.mfi->tpqn), tpqn);
-        QCOMPARE(out.left(4), QByteArray("MThd"));
-        QCOMPARE(out.mid(14, 4), QByteArray("MTrk"));
         const uint32_t trackLength = uint32_t(uint8_t(out[18])) << 24 | uint32_t(uint8_t(out[19])) << 16 |
                                      uint32_t(uint8_t(out[20])) << 8 | uint8_t(out[21]);
         QCOMPARE(trackLength, uint32_t(length - EXTRACT_HEAD_SIZE));
@@ -119,45 +117,6 @@ private slots:
         QCOMPARE(int(s.infos->barCount), bar + 1);
         QCOMPARE(s.infos->barOffsets[0], uint32_t(EXTRACT_HEAD_SIZE));
         QCOMPARE(all.last().bytes, hexBytes({0xFF, 0x2F, 0x00}));
-    }
-
-    void lyrics_data()
-    {
-        QTest::addColumn<QJsonObject>("song");
-        for (const QJsonValue &v : m_manifest) {
-            const QJsonObject o = v.toObject();
-            if (o.contains(QStringLiteral("rows")))
-                QTest::newRow(qPrintable(o[QStringLiteral("file")].toString())) << o;
-        }
-    }
-
-    // Rows and syllables from KAR texts and FF 05 lyrics as mido reads them.
-    void lyrics()
-    {
-        QFETCH(QJsonObject, song);
-        const QByteArray file =
-            TestUtil::readFile(m_dir.filePath(song[QStringLiteral("file")].toString()));
-        LoadedSong s;
-        QVERIFY(s.normalise(file) > 0);
-        const QJsonArray rows = song[QStringLiteral("rows")].toArray();
-        const QJsonArray syllables = song[QStringLiteral("syllables")].toArray();
-        QVERIFY(rows.size() > 3);
-        QCOMPARE(int(s.infos->textRowCount), rows.size());
-        for (int i = 0; i < rows.size(); ++i) {
-            const QJsonArray r = rows[i].toArray();
-            QCOMPARE(QString::fromLatin1(s.infos->textRows[i].text), r[0].toString());
-            QCOMPARE(s.infos->textRows[i].tick, uint32_t(r[1].toInt()));
-        }
-        QCOMPARE(int(s.infos->syllableCount), syllables.size());
-        for (int i = 0; i < syllables.size(); ++i) {
-            const QJsonArray y = syllables[i].toArray();
-            const SYL_EV &got = s.infos->syllables[i];
-            QVERIFY2(got.offset == y[0].toInt() && got.row == y[1].toInt() &&
-                         got.tick == uint32_t(y[2].toInt()),
-                     qPrintable(QStringLiteral("syllable %1: %2/%3/%4, mido %5/%6/%7")
-                                    .arg(i).arg(got.offset).arg(got.row).arg(got.tick)
-                                    .arg(y[0].toInt()).arg(y[1].toInt()).arg(y[2].toInt())));
-        }
     }
 };
 
