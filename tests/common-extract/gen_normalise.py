@@ -14,6 +14,7 @@ import random
 import sys
 
 import mido
+from midi_gen import MAKER, to_track
 
 DIVISIONS = [96, 120, 384, 480, 960]
 # Controllers the normaliser passes through untouched.
@@ -69,20 +70,6 @@ def music_tracks(rng, division, tracks, bars, with_meta):
             events.append((0, mido.MetaMessage('key_signature', key='Bb')))
         out.append(events)
     return out
-
-
-def to_track(events, end_tick=None):
-    events = sorted(events, key=lambda e: e[0])
-    track = mido.MidiTrack()
-    now = 0
-    for tick, msg in events:
-        msg = msg.copy()
-        msg.time = tick - now
-        track.append(msg)
-        now = tick
-    last = max(now, end_tick or 0)
-    track.append(mido.MetaMessage('end_of_track', time=last - now))
-    return track
 
 
 def write_song(path, fmt, division, tracks_events):
@@ -167,9 +154,6 @@ def lyric_song(path, fmt, division, rng):
             tick += rng.randrange(division // 4, division)
     write_song(path, fmt, division, music + [text])
     return expected(path)
-
-
-MAKER = [0x00, 0x20, 0x24, 0x00]
 
 
 def cut_song(path, fmt, division, rng):

@@ -132,7 +132,7 @@ private slots:
         QVERIFY(TestUtil::writeFile(cutPath, cut));
 
         const QJsonArray dumps = QJsonDocument::fromJson(
-            TestUtil::runPython(QStringLiteral("common-extract/midi_dump.py"), {path, cutPath})).array();
+            TestUtil::runPython(QStringLiteral("common-extract/gen_merge.py"), {"dump", path, cutPath})).array();
         QCOMPARE(dumps.size(), 2);
         const QVector<Msg> want = keptByCut(toMessages(dumps[0].toArray()), flags);
         const QVector<Msg> got = toMessages(dumps[1].toArray());
