@@ -23,14 +23,14 @@ struct SongUnderTest {
     SONG_INFO info{};
     s_StreamData sd{};
 
-    explicit SongUnderTest(const QByteArray &bytes, int fileType = -1)
+    explicit SongUnderTest(const QByteArray &bytes)
     {
         bindStreamData(&sd, &info, eventBuffer.get(), stream.get(), infos.get(), mfi.get(), db.get(), 0);
         file.reset(new uint8_t[size_t(bytes.size())]);
         memcpy(file.get(), bytes.constData(), size_t(bytes.size()));
         uint8_t smf = 0;
         const int type = getFileTypeN(file.get(), uint32_t(bytes.size()), &smf);
-        stream->fileType = uint32_t(fileType >= 0 ? fileType : type);
+        stream->fileType = uint32_t(type);
         stream->smfFormat = smf;
         infos->data = file.get();
         infos->dataLength = uint32_t(bytes.size());
@@ -171,43 +171,61 @@ private slots:
     void refusals_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("fileType");
         QTest::addColumn<bool>("emptyLength");   // -4 from the normaliser, else -13
         const QByteArray note = QByteArray("\x00\x90\x3C\x40", 4) + EOT;
         QList<QByteArray> many;
         for (int i = 0; i < 33; ++i)
             many << EOT;
-        QTest::newRow("33 tracks") << smf(1, many) << -1 << true;
+        QTest::newRow("33 tracks") << smf(1, many) << true;
         QByteArray noMTrk = smf(1, {note});
         noMTrk[17] = 'x';
-        QTest::newRow("missing MTrk") << noMTrk << -1 << true;
+        QTest::newRow("missing MTrk") << noMTrk << true;
         QByteArray overrun = smf(1, {note, note});
         overrun[18 + 3 + 8 + note.size()] = char(note.size() + 5);
-        QTest::newRow("chunk overruns file") << overrun << -1 << true;
-        QTest::newRow("more tracks than chunks") << smf(1, {note}, 480, 2) << -1 << true;
+        QTest::newRow("chunk overruns file") << overrun << true;
+        QTest::newRow("more tracks than chunks") << smf(1, {note}, 480, 2) << true;
         QTest::newRow("data byte without status")
-            << smf(1, {QByteArray("\x00\x3C\x40", 3) + EOT}) << -1 << true;
+            << smf(1, {QByteArray("\x00\x3C\x40", 3) + EOT}) << true;
         QTest::newRow("sysex past track end")
-            << smf(1, {QByteArray("\x00\xF0\x7F\x01\x02", 5), note}) << -1 << true;
-        QTest::newRow("meta cut") << smf(1, {QByteArray("\x00\xFF", 2), note}) << -1 << true;
-        QTest::newRow("note cut") << smf(1, {QByteArray("\x00\x90\x3C", 3), note}) << -1 << true;
-        QTest::newRow("no events") << smf(1, {EOT, EOT}) << -1 << true;
-        QTest::newRow("shorter than a head") << QByteArray("MThd\0\0\0\6\0\1\0\1", 12) << -1 << true;
-        QTest::newRow("format 2") << smf(2, {note, note}) << -1 << false;
-        QTest::newRow("unknown type") << QByteArray("RIFF") + QByteArray(60, '\0') << -1 << false;
-        QTest::newRow("ID3 type") << QByteArray("ID3") + QByteArray(600, '\0') << -1 << false;
+            << smf(1, {QByteArray("\x00\xF0\x7F\x01\x02", 5), note}) << true;
+        QTest::newRow("meta cut") << smf(1, {QByteArray("\x00\xFF", 2), note}) << true;
+        QTest::newRow("note cut") << smf(1, {QByteArray("\x00\x90\x3C", 3), note}) << true;
+        QTest::newRow("no events") << smf(1, {EOT, EOT}) << true;
+        QTest::newRow("shorter than a head") << QByteArray("MThd\0\0\0\6\0\1\0\1", 12) << true;
+        QTest::newRow("format 2") << smf(2, {note, note}) << false;
+        QTest::newRow("unknown type") << QByteArray("RIFF") + QByteArray(60, '\0') << false;
+        QTest::newRow("ID3 type") << QByteArray("ID3") + QByteArray(600, '\0') << false;
         // 150,000 four-byte notes merge to more than the stream can hold.
         QByteArray big;
         for (int i = 0; i < 150000; ++i)
             big += QByteArray("\x00\x90\x3C\x40", 4);
-        QTest::newRow("merged too long") << smf(1, {big + EOT}) << -1 << false;
+        QTest::newRow("merged too long") << smf(1, {big + EOT}) << false;
+        const QByteArray plain = randomBytes(20000, 3, 64);
+        const QByteArray good = LzhufTestEncoder::container("_MF3", plain);
+        QTest::newRow("MF5 of 1000 bytes") << LzhufTestEncoder::container("_MF5", "abc").left(1000) << false;
+        QTest::newRow("MF3 shorter than header") << good.left(400) << false;
+        QTest::newRow("no length") << good.left(514) << false;
+        QByteArray zero = good;
+        zero.replace(512, 4, QByteArray(4, '\0'));
+        QTest::newRow("decoded length 0") << zero << false;
+        QByteArray huge = good;
+        huge.replace(512, 4, QByteArray("\x01\x00\x10\x00", 4));
+        QTest::newRow("decoded length above buffer") << huge << false;
+        QByteArray longer = good;
+        const quint32 claimed = quint32(plain.size()) + 4352;
+        for (int i = 0; i < 4; ++i)
+            longer[512 + i] = char(claimed >> (8 * i));
+        QTest::newRow("claims more than stored") << longer << false;
+        QTest::newRow("truncated stream") << good.left(good.size() - 200) << false;
+        QTest::newRow("payload of noise") << QByteArray("_MF4") + QByteArray(508, '\0') +
+                                                  QByteArray("\x00\x00\x08\x00", 4) + randomBytes(300, 9)
+                                           << false;
     }
     void refusals()
     {
         QFETCH(QByteArray, file);
-        QFETCH(int, fileType);
         QFETCH(bool, emptyLength);
-        SongUnderTest song(file, fileType);
+        SongUnderTest song(file);
         const Decoded d = decode(song);
         QCOMPARE(d.result, 0);
         QCOMPARE(d.dataLength == 0, emptyLength);
@@ -294,38 +312,6 @@ private slots:
         QVERIFY(d.served.startsWith(plain));
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(HeaderMFx), 4), magic);
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(HeaderMFx) + MFX_OFS_TITLE), QByteArray("Packed"));
-    }
-
-    void containerRefusals_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        const QByteArray plain = randomBytes(20000, 3, 64);
-        const QByteArray good = LzhufTestEncoder::container("_MF3", plain);
-        QTest::newRow("MF5 of 1000 bytes") << LzhufTestEncoder::container("_MF5", "abc").left(1000);
-        QTest::newRow("MF3 shorter than header") << good.left(400);
-        QTest::newRow("no length") << good.left(514);
-        QByteArray zero = good;
-        zero.replace(512, 4, QByteArray(4, '\0'));
-        QTest::newRow("decoded length 0") << zero;
-        QByteArray huge = good;
-        huge.replace(512, 4, QByteArray("\x01\x00\x10\x00", 4));
-        QTest::newRow("decoded length above buffer") << huge;
-        QByteArray longer = good;
-        const quint32 claimed = quint32(plain.size()) + 4352;
-        for (int i = 0; i < 4; ++i)
-            longer[512 + i] = char(claimed >> (8 * i));
-        QTest::newRow("claims more than stored") << longer;
-        QTest::newRow("truncated stream") << good.left(good.size() - 200);
-        QTest::newRow("payload of noise")
-            << QByteArray("_MF4") + QByteArray(508, '\0') + QByteArray("\x00\x00\x08\x00", 4) + randomBytes(300, 9);
-    }
-    void containerRefusals()
-    {
-        QFETCH(QByteArray, file);
-        SongUnderTest song(file);
-        const Decoded d = decode(song);
-        QCOMPARE(d.result, 0);
-        QVERIFY(d.dataLength != 0);
     }
 };
 

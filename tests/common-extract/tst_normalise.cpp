@@ -459,18 +459,6 @@ private slots:
         QCOMPARE(EXTRACT_GetNoteNum(1), 1u);
         QCOMPARE(EXTRACT_GetNoteNum(17), 1u);
     }
-
-    void effectsDefaults()
-    {
-        SmfTrack t;
-        t.sysex(0, hexBytes({0x41, 0x10, 0x42, 0x12, 0x40, 0x01, 0x38, 0x05, 0x02, 0xF7}));
-        LoadedSong s;
-        QVERIFY(s.normalise(smf0(480, t.ev(0, {0x90, 60, 1}).end())) > 0);
-        QCOMPARE(int(s.stream->chorusMacro), 5);
-        QCOMPARE(int(s.stream->chorusLevel), 100);
-        QCOMPARE(int(s.stream->reverbMacro), 4);
-        QCOMPARE(int(s.stream->reverbLevel), 100);
-    }
 };
 
 VELMAR_TEST(TestNormalise)
