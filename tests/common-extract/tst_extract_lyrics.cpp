@@ -50,7 +50,7 @@ class TestExtractLyrics : public QObject
 {
     Q_OBJECT
 private slots:
-    // Rows (text@tick), syllables (offset/row@tick) and chords of text tracks.
+    // Rows (text@tick) and syllables (offset/row@tick) of text tracks.
     void textRows_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -60,7 +60,8 @@ private slots:
         kar.meta(0, 0x01, "@KMIDI KARAOKE FILE").meta(0, 0x01, "@TTitle");
         kar.meta(100, 0x01, "\\Hel").meta(100, 0x01, "lo ").meta(100, 0x01, "world");
         kar.meta(100, 0x01, "/Say \"hi\"");
-        QTest::newRow("karaoke texts") << smf0(480, kar.end(100)) << QStringList({"Hello world@100", "Say 'hi'@400"})
+        QTest::newRow("karaoke texts") << smf0(480, kar.end(100))
+                                       << QStringList({"Hello world@100", "Say 'hi'@400"})
                                        << "3/0@100 5/0@200 10/0@300 127/0@400 7/1@400 127/1@500";
         // A row holds 41 characters: a text without a space is cut, one with
         // spaces wraps its last word onto the next row.
@@ -71,20 +72,22 @@ private slots:
         wide.meta(10, 0x01, "cccccccc ");
         wide.meta(10, 0x01, "dddddd");
         QTest::newRow("row limit") << smf0(480, wide.end())
-                                   << QStringList({QString(41, 'a') + "@20", QString(30, 'b') + " cccccccc@20", "dddddd@40"})
+                                   << QStringList({QString(41, 'a') + "@20", QString(30, 'b') + " cccccccc@20",
+                                                   "dddddd@40"})
                                    << "127/0@20 30/1@20 38/1@30 127/1@30 6/2@40 127/2@40";
         // Channel labels are no lyrics; a leading line feed starts a paragraph.
         SmfTrack lyr;
         lyr.meta(0, 0x05, "Ca").meta(10, 0x05, "ro ").meta(10, 0x05, "mio\r");
         lyr.meta(10, 0x05, "Canale 1\r").meta(10, 0x05, "CH 2\r").meta(10, 0x05, "MIDI10\r");
         lyr.meta(10, 0x05, "Chorus\r").meta(10, 0x05, "\nnext").meta(10, 0x05, "");
-        QTest::newRow("lyric events") << smf0(480, lyr.end(10)) << QStringList({"Caro mio@0", "Chorus@60", "@60", "next@70"})
+        QTest::newRow("lyric events") << smf0(480, lyr.end(10))
+                                      << QStringList({"Caro mio@0", "Chorus@60", "@60", "next@70"})
                                       << "2/0@0 4/0@10 7/0@20 127/0@20 6/1@60 127/1@60 4/3@70 127/3@90";
         SmfTrack special;
         special.meta(0, 0x05, "<First whole row").meta(10, 0x05, "%Am7");
         special.meta(10, 0x05, "ignored").meta(10, 0x05, "<Second");
-        QTest::newRow("whole rows") << smf0(480, special.end()) << QStringList({"First whole row@0", "Second@30"})
-                                    << "127/0@0 127/1@30";
+        QTest::newRow("whole rows") << smf0(480, special.end())
+                                    << QStringList({"First whole row@0", "Second@30"}) << "127/0@0 127/1@30";
     }
     void textRows()
     {
