@@ -201,7 +201,8 @@ private slots:
         QTEST(Extract::decodeChars(exact.data(), length), "text");
     }
 
-    // Hostile heads: every case must end without reading outside the buffer.
+    // Row lengths that run past the head: the name is read, nothing beyond it
+    // (more hostile heads are seeds of the song-information fuzz target).
     void hostileHeads_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -211,14 +212,7 @@ private slots:
             << mthd + QByteArray("\xF0\xF0\0\x20\x24\0\x05(Band", 12) << "Band";
         QTest::newRow("row length 0x80")
             << mthd + QByteArray("\xF0\x80\0\x20\x24\0\x05(Ab)\xF7", 12) << "Ab";
-        QTest::newRow("row cut inside id") << mthd + QByteArray("\xF0\x10\0\x20", 4) << "";
-        QTest::newRow("4B length 0") << mthd + QByteArray("\xFF\x4B\x00\xFF\x4B", 5) << "";
         QTest::newRow("4B length past end") << mthd + QByteArray("\xFF\x4B\x7F\x02Solo", 8) << "Solo";
-        QTest::newRow("long vlq") << mthd + QByteArray("\xFF\x03\xFF\xFF\xFF\xFF\xFF", 7) << "";
-        QTest::newRow("tempo cut") << mthd + QByteArray("\xFF\x51\x03\x07", 4) << "";
-        QTest::newRow("key cut") << mthd + QByteArray("\xFF\x59\x02\x03", 4) << "";
-        QTest::newRow("3F cut") << mthd + QByteArray("\xF0\x08\0\x20\x24\0\x3F\0", 8) << "";
-        QTest::newRow("lone FF") << mthd + QByteArray("\xFF", 1) << "";
     }
     void hostileHeads()
     {
