@@ -459,6 +459,33 @@ private slots:
         QCOMPARE(EXTRACT_GetNoteNum(1), 1u);
         QCOMPARE(EXTRACT_GetNoteNum(17), 1u);
     }
+
+    // Long gaps and long messages survive a save.
+    void longValues()
+    {
+        SmfTrack t;
+        t.ev(0, {0x90, 60, 100}).ev(20000, {0x80, 60, 0}).ev(0x0FFFFFF, {0x90, 61, 1});
+        t.meta(0, 0x03, QByteArray(200, 't'));
+        t.sysex(0, QByteArray(299, 0x22) + char(0xF7));
+        t.bytes += hexBytes({0, 0xF7, 3, 0xF3, 1, 0xF7});   // an escape is kept as it is
+        LoadedSong s;
+        const int length = s.normalise(smf0(480, t.end()), 0);
+        QVERIFY2(length > 0, qPrintable(QString::number(getLoadingError())));
+        QString error;
+        const QVector<StreamEvent> ev = parseStream(s.output(length), EXTRACT_HEAD_SIZE, false, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(ev.size(), 7);
+        QCOMPARE(ev[5].bytes, hexBytes({0xF7, 3, 0xF3, 1, 0xF7}));
+        QCOMPARE(ev[1].tick, 20000u);
+        QCOMPARE(ev[2].tick, 20000u + 0x0FFFFFFu);
+        QCOMPARE(ev[3].bytes.size(), 2 + 2 + 200);
+        QCOMPARE(ev[4].bytes.size(), 1 + 2 + 300);
+        // Scaled past what four bytes hold: refused, not cut short.
+        SmfTrack far;
+        far.ev(0x0FFFFFFF, {0x90, 60, 1});
+        QCOMPARE(s.normalise(smf0(96, far.end()), 0), 0);
+        QCOMPARE(getLoadingError(), 5);
+    }
 };
 
 VELMAR_TEST(TestNormalise)
