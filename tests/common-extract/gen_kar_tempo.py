@@ -8,6 +8,7 @@ import json
 import sys
 
 import mido
+from midi_gen import to_track
 
 ODD = [500000, 433333, 612345, 371111, 545455]
 WORDS = {"latin-1": ["la ", "café ", "di ", "da"], "utf-8": ["ça ", "va ", "très ", "bien"],
@@ -47,14 +48,6 @@ def ms_at(tick, tempos, tpb):
     return (seconds + mido.tick2second(tick - last_tick, tpb, tempo)) * 1000.0
 
 
-def delta_track(events):
-    track, now = mido.MidiTrack(), 0
-    for tick, msg in sorted(events, key=lambda e: e[0]):
-        track.append(msg.copy(time=tick - now))
-        now = tick
-    return track
-
-
 def main():
     name, out_kar, out_json = sys.argv[1:4]
     tpb, row_count, tempos, beats, row_beats, enc = CASES[name]
@@ -72,12 +65,11 @@ def main():
             syllables.append(ms_at(tick, tempos, tpb))
             offsets.append(len(rows[-1]["text"].rstrip()))
             events.append((tick, meta_text(("/" if i == 0 else "") + word, enc)))
-    conductor = delta_track([(0, mido.MetaMessage("time_signature"))] +
-                            [(t, mido.MetaMessage("set_tempo", tempo=us)) for t, us in tempos])
-    conductor.append(mido.MetaMessage("end_of_track", time=end - sum(m.time for m in conductor)))
+    conductor = to_track([(0, mido.MetaMessage("time_signature"))] +
+                         [(t, mido.MetaMessage("set_tempo", tempo=us)) for t, us in tempos], end)
     notes = [(b, mido.Message("note_on", note=60, velocity=90)) for b in range(0, end, 4 * tpb)]
     notes += [(b + tpb, mido.Message("note_off", note=60)) for b in range(0, end, 4 * tpb)]
-    mido.MidiFile(type=1, ticks_per_beat=tpb, tracks=[conductor, delta_track(events), delta_track(notes)]).save(out_kar)
+    mido.MidiFile(type=1, ticks_per_beat=tpb, tracks=[conductor, to_track(events), to_track(notes)]).save(out_kar)
     json.dump({"rows": rows, "syllables": syllables, "offsets": offsets, "title": TITLES[enc]},
               open(out_json, "w", encoding="utf-8"), ensure_ascii=False)
 

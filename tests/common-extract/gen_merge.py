@@ -4,12 +4,15 @@
   gen_merge.py gen OUTDIR             writes merge_*.mid
   gen_merge.py compare ORIGINAL MERGED
       MERGED must be one track holding the same events at the same absolute
-      ticks, in the order of mido.merge_tracks (ties to the lower track)."""
+      ticks, in the order of mido.merge_tracks (ties to the lower track).
+  gen_merge.py dump FILE...           prints every file's messages as JSON"""
+import json
 import os
 import random
 import sys
 
 import mido
+from midi_gen import absolute
 
 
 def random_track(rng, events, max_delta, channel_set, extras=True):
@@ -90,14 +93,18 @@ def gen(out):
     f.save(os.path.join(out, 'merge_early_end.mid'))
 
 
-def events(track):
-    tick = 0
+def dump(paths):
+    """Every message of the files as mido reads them, tracks merged, ticks
+    scaled to 480 a quarter note where 480 is a multiple of the division."""
     out = []
-    for msg in track:
-        tick += msg.time
-        if msg.type != 'end_of_track':
-            out.append((tick, bytes(msg.bin() if msg.is_meta else msg.bytes())))
-    return out
+    for path in paths:
+        mid = mido.MidiFile(path)
+        factor = 480 // mid.ticks_per_beat if 480 % mid.ticks_per_beat == 0 else 1
+        # Merged by hand: mido.merge_tracks cannot copy unknown meta events.
+        msgs = sorted((m for track in mid.tracks for m in absolute(track, factor)), key=lambda m: m[0])
+        end = max(m[0] for m in msgs)
+        out.append([m for m in msgs if m[1][:2] != [0xFF, 0x2F]] + [[end, [0xFF, 0x2F, 0]]])
+    json.dump(out, sys.stdout)
 
 
 def compare(original, merged):
@@ -107,8 +114,12 @@ def compare(original, merged):
         print('merged head differs: type %d, %d tracks, division %d'
               % (b.type, len(b.tracks), b.ticks_per_beat))
         return 1
-    want = events(mido.merge_tracks(a.tracks))
-    got = events(b.tracks[0])
+    # The merged song may end at its last event.
+    want = absolute(mido.merge_tracks(a.tracks))[:-1]
+    got = absolute(b.tracks[0])
+    if not got or got.pop()[1] != [0xFF, 0x2F, 0]:
+        print('no end of track')
+        return 1
     for i, (w, g) in enumerate(zip(want, got)):
         if w != g:
             print('event %d differs: expected %r, got %r' % (i, w, g))
@@ -123,5 +134,7 @@ def compare(original, merged):
 if __name__ == '__main__':
     if sys.argv[1] == 'gen':
         gen(sys.argv[2])
+    elif sys.argv[1] == 'dump':
+        dump(sys.argv[2:])
     else:
         sys.exit(compare(sys.argv[2], sys.argv[3]))

@@ -6,8 +6,7 @@ Every song is written with mido and read back with mido; the manifest holds,
 per file, what the normalised stream must carry: the channel messages at
 mido's absolute tick scaled to 480 ticks per quarter note (when 480 is a
 multiple of the division), in mido's merged order, with a note on of
-velocity 0 written as a note off; the tempo events; and for karaoke and lyric
-files the rows and syllables taken from mido's text events.
+velocity 0 written as a note off; and the tempo events.
 """
 import json
 import os
@@ -15,6 +14,7 @@ import random
 import sys
 
 import mido
+from midi_gen import MAKER, to_track
 
 DIVISIONS = [96, 120, 384, 480, 960]
 # Controllers the normaliser passes through untouched.
@@ -72,20 +72,6 @@ def music_tracks(rng, division, tracks, bars, with_meta):
     return out
 
 
-def to_track(events, end_tick=None):
-    events = sorted(events, key=lambda e: e[0])
-    track = mido.MidiTrack()
-    now = 0
-    for tick, msg in events:
-        msg = msg.copy()
-        msg.time = tick - now
-        track.append(msg)
-        now = tick
-    last = max(now, end_tick or 0)
-    track.append(mido.MetaMessage('end_of_track', time=last - now))
-    return track
-
-
 def write_song(path, fmt, division, tracks_events):
     mid = mido.MidiFile(type=fmt, ticks_per_beat=division)
     if fmt == 0:
@@ -101,23 +87,17 @@ def expected(path):
     """What mido reads back, as the normaliser must deliver it."""
     mid = mido.MidiFile(path)
     factor = scale_factor(mid.ticks_per_beat)
-    channel, tempos, texts = [], [], []
-    tick = end = 0
+    channel, tempos = [], []
+    tick = 0
     for msg in mido.merge_tracks(mid.tracks):
         tick += msg.time
-        if msg.type != 'end_of_track':
-            end = tick * factor
         if msg.is_meta:
             if msg.type == 'set_tempo':
                 tempos.append([tick * factor, msg.tempo])
-            elif msg.type in ('text', 'lyrics'):
-                texts.append([tick * factor, msg.type, msg.text])
             continue
-        if msg.type == 'sysex':
+        if msg.type in ('sysex', 'polytouch'):
             continue
         raw = msg.bytes()
-        if msg.type == 'polytouch':
-            continue
         if msg.type == 'note_on' and msg.velocity == 0:
             raw = [0x80 | msg.channel, msg.note, 0]
         channel.append([tick * factor, raw])
@@ -126,77 +106,7 @@ def expected(path):
         'tpqn': 480 if factor > 1 or mid.ticks_per_beat == 480 else mid.ticks_per_beat,
         'channel': channel,
         'tempos': tempos,
-        'texts': texts,
-        'end': end,
     }
-
-
-class RowBuilder:
-    """Rows and syllables as the lyric reader builds them: a syllable per text
-    with visible characters, numbered by the row's visible count so far, and
-    127 where the row closes."""
-
-    def __init__(self, keep_untimed_rows):
-        # Karaoke rows without a syllable of their own take the last one's tick.
-        self.keep_untimed_rows = keep_untimed_rows
-        self.rows, self.syllables = [], []
-        self.row, self.visible = '', 0
-
-    def add(self, text, tick):
-        added = sum(1 for c in text if ord(c) > 32)
-        self.row += text
-        self.visible += added
-        if added:
-            self.syllables.append([self.visible, len(self.rows), tick])
-
-    def close(self, tick):
-        if self.visible:
-            self.syllables.append([127, len(self.rows), tick])
-        first = [s for s in self.syllables if s[1] == len(self.rows)]
-        if first:
-            self.rows.append([self.row, first[0][2]])
-        elif self.keep_untimed_rows and self.syllables:
-            self.rows.append([self.row, self.syllables[-1][2]])
-        self.row, self.visible = '', 0
-
-    def finish(self, end_tick):
-        if self.row:
-            self.close(end_tick)
-        return self.rows, self.syllables
-
-
-def kar_rows(texts, end_tick):
-    """Rows and syllables of karaoke text events: "@" texts are headers,
-    a leading backslash or slash starts a new row."""
-    out = RowBuilder(keep_untimed_rows=True)
-    karaoke = False
-    for tick, kind, text in texts:
-        if kind != 'text':
-            continue
-        if text.startswith('@'):
-            karaoke = True
-            continue
-        if not karaoke:
-            continue
-        if text[0] in '\\/':
-            out.close(tick)
-            text = text[1:]
-        out.add(text, tick)
-    return out.finish(end_tick)
-
-
-def lyric_rows(texts, end_tick):
-    """Rows and syllables of FF 05 lyrics: a lyric ending in a carriage return
-    or line feed ends its row."""
-    out = RowBuilder(keep_untimed_rows=False)
-    for tick, kind, text in texts:
-        if kind != 'lyrics' or not text:
-            continue
-        line_end = text[-1] in '\r\n'
-        out.add(text.rstrip('\r\n'), tick)
-        if line_end:
-            out.close(tick)
-    return out.finish(end_tick)
 
 
 WORDS = ['love', 'night', 'sing', 'the', 'a', 'heart', 'fire', 'dream', 'you', 'me',
@@ -228,13 +138,8 @@ def kar_song(path, fmt, division, rng):
             prefix = ('\\' if n % 3 == 0 else '/') if i == 0 else ''
             text.append((tick, mido.MetaMessage('text', text=prefix + syl)))
             tick += rng.randrange(division // 4, division)
-    if fmt == 0:
-        write_song(path, 0, division, music + [text])
-    else:
-        write_song(path, 1, division, music + [text])
-    exp = expected(path)
-    exp['rows'], exp['syllables'] = kar_rows(exp['texts'], exp['end'])
-    return exp
+    write_song(path, fmt, division, music + [text])
+    return expected(path)
 
 
 def lyric_song(path, fmt, division, rng):
@@ -248,12 +153,7 @@ def lyric_song(path, fmt, division, rng):
             text.append((tick, mido.MetaMessage('lyrics', text=syl)))
             tick += rng.randrange(division // 4, division)
     write_song(path, fmt, division, music + [text])
-    exp = expected(path)
-    exp['rows'], exp['syllables'] = lyric_rows(exp['texts'], exp['end'])
-    return exp
-
-
-MAKER = [0x00, 0x20, 0x24, 0x00]
+    return expected(path)
 
 
 def cut_song(path, fmt, division, rng):

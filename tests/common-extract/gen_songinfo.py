@@ -7,6 +7,7 @@ import sys
 import wave
 
 import mido
+from midi_gen import maker
 from mutagen.id3 import ID3, TIT2, TPE1, TCON, TCOM, TBPM, TKEY, TLEN
 
 out = sys.argv[1]
@@ -15,10 +16,6 @@ os.makedirs(out, exist_ok=True)
 
 def path(name):
     return os.path.join(out, name)
-
-
-def maker(cmd, payload):
-    return mido.Message('sysex', data=[0x00, 0x20, 0x24, 0x00, cmd] + list(payload))
 
 
 def maker_meta(sub, text):
@@ -40,7 +37,6 @@ midi('tempo120.mid', [mido.MetaMessage('track_name', name='Ignored Name'),
 midi('notempo.mid', [])
 midi('tempozero.mid', [mido.MetaMessage('set_tempo', tempo=0)])
 midi('keycm.mid', [mido.MetaMessage('key_signature', key='Cm')])
-midi('keyfsharp.mid', [mido.MetaMessage('key_signature', key='F#')])
 midi('marker.mid', [mido.MetaMessage('marker', text='Chorus')])
 midi('title.kar', [mido.MetaMessage('text', text='@T  My Song'),
                    mido.MetaMessage('text', text='@LENG')])

@@ -23,7 +23,8 @@ QStringList rows(const LoadedSong &s)
 {
     QStringList out;
     for (int i = 0; i < s.infos->textRowCount; ++i)
-        out << QString::fromLatin1(s.infos->textRows[i].text);
+        out << QString::fromLatin1(s.infos->textRows[i].text) + QLatin1Char('@') +
+                   QString::number(s.infos->textRows[i].tick);
     return out;
 }
 
@@ -38,14 +39,6 @@ QString syllables(const LoadedSong &s)
     return out.join(QLatin1Char(' '));
 }
 
-QStringList chords(const LoadedSong &s)
-{
-    QStringList out;
-    for (int i = 0; i < s.infos->chordCount; ++i)
-        out << QString::fromLatin1(s.infos->chords[i].name);
-    return out;
-}
-
 int run(LoadedSong &s, SmfTrack t)
 {
     return s.normalise(smf0(480, t.end()));
@@ -57,65 +50,52 @@ class TestExtractLyrics : public QObject
 {
     Q_OBJECT
 private slots:
-    void karaokeTexts()
+    // Rows (text@tick) and syllables (offset/row@tick) of text tracks.
+    void textRows_data()
     {
-        SmfTrack t;
-        t.meta(0, 0x01, "@KMIDI KARAOKE FILE").meta(0, 0x01, "@TTitle");
-        t.meta(100, 0x01, "\\Hel").meta(100, 0x01, "lo ").meta(100, 0x01, "world");
-        t.meta(100, 0x01, "/Say \"hi\"");
-        LoadedSong s;
-        QVERIFY(run(s, t.end(100)) > 0);
-        QCOMPARE(rows(s), QStringList({"Hello world", "Say 'hi'"}));
-        QCOMPARE(syllables(s), QStringLiteral("3/0@100 5/0@200 10/0@300 127/0@400 7/1@400 127/1@500"));
-        QCOMPARE(s.infos->textRows[1].tick, 400u);
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("syllables");
+        SmfTrack kar;
+        kar.meta(0, 0x01, "@KMIDI KARAOKE FILE").meta(0, 0x01, "@TTitle");
+        kar.meta(100, 0x01, "\\Hel").meta(100, 0x01, "lo ").meta(100, 0x01, "world");
+        kar.meta(100, 0x01, "/Say \"hi\"");
+        QTest::newRow("karaoke texts") << smf0(480, kar.end(100))
+                                       << QStringList({"Hello world@100", "Say 'hi'@400"})
+                                       << "3/0@100 5/0@200 10/0@300 127/0@400 7/1@400 127/1@500";
+        // A row holds 41 characters: a text without a space is cut, one with
+        // spaces wraps its last word onto the next row.
+        SmfTrack wide;
+        wide.meta(0, 0x01, "@K");
+        wide.meta(10, 0x01, "\\" + QByteArray(45, 'a'));
+        wide.meta(10, 0x01, "\\" + QByteArray(30, 'b') + " ");
+        wide.meta(10, 0x01, "cccccccc ");
+        wide.meta(10, 0x01, "dddddd");
+        QTest::newRow("row limit") << smf0(480, wide.end())
+                                   << QStringList({QString(41, 'a') + "@20", QString(30, 'b') + " cccccccc@20",
+                                                   "dddddd@40"})
+                                   << "127/0@20 30/1@20 38/1@30 127/1@30 6/2@40 127/2@40";
+        // Channel labels are no lyrics; a leading line feed starts a paragraph.
+        SmfTrack lyr;
+        lyr.meta(0, 0x05, "Ca").meta(10, 0x05, "ro ").meta(10, 0x05, "mio\r");
+        lyr.meta(10, 0x05, "Canale 1\r").meta(10, 0x05, "CH 2\r").meta(10, 0x05, "MIDI10\r");
+        lyr.meta(10, 0x05, "Chorus\r").meta(10, 0x05, "\nnext").meta(10, 0x05, "");
+        QTest::newRow("lyric events") << smf0(480, lyr.end(10))
+                                      << QStringList({"Caro mio@0", "Chorus@60", "@60", "next@70"})
+                                      << "2/0@0 4/0@10 7/0@20 127/0@20 6/1@60 127/1@60 4/3@70 127/3@90";
+        SmfTrack special;
+        special.meta(0, 0x05, "<First whole row").meta(10, 0x05, "%Am7");
+        special.meta(10, 0x05, "ignored").meta(10, 0x05, "<Second");
+        QTest::newRow("whole rows") << smf0(480, special.end())
+                                    << QStringList({"First whole row@0", "Second@30"}) << "127/0@0 127/1@30";
     }
-
-    // A row holds 41 characters: a text without a space is cut, one with
-    // spaces wraps its last word onto the next row.
-    void rowLimit()
+    void textRows()
     {
-        SmfTrack t;
-        t.meta(0, 0x01, "@K");
-        t.meta(10, 0x01, "\\" + QByteArray(45, 'a'));
-        t.meta(10, 0x01, "\\" + QByteArray(30, 'b') + " ");
-        t.meta(10, 0x01, "cccccccc ");
-        t.meta(10, 0x01, "dddddd");
+        QFETCH(QByteArray, file);
         LoadedSong s;
-        QVERIFY(run(s, t) > 0);
-        QCOMPARE(rows(s), QStringList({QString(41, 'a'), QString(30, 'b') + " cccccccc", "dddddd"}));
-        QCOMPARE(syllables(s), QStringLiteral("127/0@20 30/1@20 38/1@30 127/1@30 6/2@40 127/2@40"));
-    }
-
-    void lyricEvents()
-    {
-        SmfTrack t;
-        t.meta(0, 0x05, "Ca").meta(10, 0x05, "ro ").meta(10, 0x05, "mio\r");
-        t.meta(10, 0x05, "Canale 1\r");          // a channel label, not lyrics
-        t.meta(10, 0x05, "CH 2\r");
-        t.meta(10, 0x05, "MIDI10\r");
-        t.meta(10, 0x05, "Chorus\r");
-        t.meta(10, 0x05, "\nnext");
-        t.meta(10, 0x05, "");
-        LoadedSong s;
-        QVERIFY(run(s, t.end(10)) > 0);
-        // A lyric that starts with a line feed starts a paragraph: an empty row.
-        QCOMPARE(rows(s), QStringList({"Caro mio", "Chorus", "", "next"}));
-        QCOMPARE(s.infos->textRows[2].tick, 60u);
-        QCOMPARE(syllables(s), QStringLiteral("2/0@0 4/0@10 7/0@20 127/0@20 6/1@60 127/1@60 4/3@70 127/3@90"));
-    }
-
-    void specialLyrics()
-    {
-        SmfTrack t;
-        t.meta(0, 0x05, "<First whole row");
-        t.meta(10, 0x05, "%Am7");
-        t.meta(10, 0x05, "ignored");
-        t.meta(10, 0x05, "<Second");
-        LoadedSong s;
-        QVERIFY(run(s, t) > 0);
-        QCOMPARE(rows(s), QStringList({"First whole row", "Second"}));
-        QCOMPARE(s.infos->textRows[1].tick, 30u);
-        QCOMPARE(chords(s), QStringList({"Am7"}));
+        QVERIFY(s.normalise(file) > 0);
+        QTEST(rows(s), "rows");
+        QTEST(syllables(s), "syllables");
     }
 
     // The maker's text track replaces what lyric events gave.
@@ -145,12 +125,10 @@ private slots:
         const int length = run(s, t);
         QVERIFY(length > 0);
         QVERIFY(isSysExMode());
-        QCOMPARE(rows(s), QStringList({"First row", "Thirdrow"}));
-        QCOMPARE(s.infos->textRows[0].tick, 110u);
-        QCOMPARE(s.infos->textRows[1].tick, 250u);
+        QCOMPARE(rows(s), QStringList({"First row@110", "Thirdrow@250"}));
         QCOMPARE(syllables(s), QStringLiteral("0/0@110 3/0@120 127/0@150 4/1@260"));
         QCOMPARE(int(s.infos->sysexSyllableMode), 1);
-        QVERIFY(chords(s).isEmpty());
+        QCOMPARE(int(s.infos->chordCount), 0);
         const QVector<StreamEvent> ev =
             withoutGrid(parseStream(s.output(length), EXTRACT_HEAD_SIZE, true, nullptr));
         int lyricsKept = 0, makerKept = 0;
@@ -165,133 +143,94 @@ private slots:
         QCOMPARE(makerKept, 15);
     }
 
-    // Row records past the table stop the run with its code, nothing more.
-    void makerRowLimit()
+    // Chords from controllers, XF meta events and SysEx, texts, lyrics and
+    // maker records, each as the name shown.
+    void chords_data()
     {
-        SmfTrack t;
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("chord");
+        auto one = [](const QByteArray &event) {
+            SmfTrack t;
+            t.bytes = char(0) + event;
+            return smf0(480, t.end());
+        };
+        auto xf = [&one](int cr, int ct, int bn) {
+            return one(hexBytes({0xFF, 0x7F, 7, 0x43, 0x7B, 0x01, cr, ct, bn, 0}));
+        };
+        QTest::newRow("XF Cmin/G") << xf(0x31, 8, 0x35) << "Cmin/G";
+        QTest::newRow("XF F#minMaj7(9)/Db") << xf(0x44, 16, 0x22) << "F#minMaj7(9)/Db";
+        QTest::newRow("XF root 0") << xf(0x30, 8, 127) << "";
+        QTest::newRow("XF bass 9") << xf(0x33, 0, 0x39) << "EMaj";
+        QTest::newRow("XF type 40") << xf(0x35, 40, 127) << "G";
+        QTest::newRow("XF sysex") << one(hexBytes({0xF0, 8, 0x43, 0x7E, 0x02, 0x46, 10, 0x31, 0, 0xF7}))
+                                  << "A#min7/C";
+        auto text = [&one](const QByteArray &t) { return one(hexBytes({0xFF, 0x01, int(t.size())}) + t); };
+        QTest::newRow("text F#min7") << text("F#min7") << "F#m7";
+        QTest::newRow("text spaces") << text("C _ 9th") << "C9";
+        QTest::newRow("text 14 characters") << text("Abmaj7add9sus4") << "Abmaj7add9sus4";
+        QTest::newRow("text 16 characters") << text("Abmaj7add9sus4xy") << "";
+        QTest::newRow("text lower case") << text("am") << "";
+        QTest::newRow("lyric %") << one(hexBytes({0xFF, 0x05, 4}) + "%Am7") << "Am7";
+        SmfTrack cc;
+        cc.meta(0, 0x01, "@K").meta(0, 0x01, "\\some text");
+        cc.ev(0, {0xB0, 98, 1}).ev(0, {0xB0, 100, 'E'}).ev(0, {0xB0, 100, 'm'});
+        cc.ev(10, {0xB0, 98, 1}).ev(0, {0xB0, 100, 'x'});             // not a chord: dropped
+        cc.ev(10, {0xB0, 98, 1});
+        for (char c : QByteArray("G7sus4add9add11"))
+            cc.ev(0, {0xB0, 100, c});
+        QTest::newRow("controllers") << smf0(480, cc.end()) << "Em@0,G7sus4add9add11@20";
+        SmfTrack mk;
+        mk.sysex(0, maker(0x01, "Dm7\n"));
+        mk.ev(0, {0xFF, 0x7F, 7, 0x43, 0x7B, 0x01, 0x31, 8, 127, 0});   // XF after maker chords: not read
+        mk.sysex(10, maker(0x01, "G13sus4add9b13"));
+        QTest::newRow("maker") << smf0(480, mk.end()) << "Dm7@0,G13sus4add@10";
+    }
+    void chords()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, chord);
+        LoadedSong s;
+        QVERIFY(s.normalise(file) > 0);
+        QStringList got;
+        for (int i = 0; i < s.infos->chordCount; ++i)
+            got << QString::fromLatin1(s.infos->chords[i].name) +
+                       (chord.contains(QLatin1Char('@')) ? QStringLiteral("@%1").arg(s.infos->chords[i].tick)
+                                                         : QString());
+        QCOMPARE(got.join(QLatin1Char(',')), chord);
+    }
+
+    // Past a table's end the run stops with the table's code, nothing more.
+    void tableLimits_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("code");
+        SmfTrack rowsT, chordsT, rowEnds, syl;
         for (int i = 0; i < 130; ++i) {
             for (int c = 0x04; c <= 0x07; ++c)
-                t.sysex(0, maker(c, "row " + QByteArray::number(i)));
+                rowsT.sysex(0, maker(c, "row " + QByteArray::number(i)));
             for (int c = 0; c < 4; ++c)
-                t.sysex(1, maker(0x08));
+                rowsT.sysex(1, maker(0x08));
         }
-        LoadedSong s;
-        QCOMPARE(run(s, t), 0);
-        QCOMPARE(getLoadingError(), 11);
-        QCOMPARE(int(s.infos->textRowCount), MAX_TEXT_ROWS);
-    }
-
-    void controllerSyllablesAndChords()
-    {
-        SmfTrack t;
-        t.meta(0, 0x01, "@K");
-        t.meta(0, 0x01, "\\some text");
-        t.ev(0, {0xB0, 98, 1}).ev(0, {0xB0, 100, 'E'}).ev(0, {0xB0, 100, 'm'});
-        t.ev(10, {0xB0, 98, 1}).ev(0, {0xB0, 100, 'x'});             // not a chord: dropped
-        t.ev(10, {0xB0, 98, 1});
-        for (char c : QByteArray("G7sus4add9add11"))
-            t.ev(0, {0xB0, 100, c});
-        LoadedSong s;
-        QVERIFY(run(s, t) > 0);
-        QCOMPARE(chords(s), QStringList({"Em", "G7sus4add9add11"}));
-        QCOMPARE(s.infos->chords[1].tick, 20u);
-        // Chord controllers are not set-up events.
-        QCOMPARE(int(s.infos->setupList[0].count), 0);
-    }
-
-    void xfChords_data()
-    {
-        QTest::addColumn<QByteArray>("event");
-        QTest::addColumn<QString>("chord");
-        auto meta = [](int cr, int ct, int bn) {
-            return hexBytes({0xFF, 0x7F, 7, 0x43, 0x7B, 0x01, cr, ct, bn, 0});
-        };
-        QTest::newRow("Cmin/G") << meta(0x31, 8, 0x35) << "Cmin/G";
-        QTest::newRow("Cmin") << meta(0x31, 8, 127) << "Cmin";
-        QTest::newRow("Bb7") << meta(0x27, 19, 0x27) << "Bb7";
-        QTest::newRow("F#minMaj7(9)/Db") << meta(0x44, 16, 0x22) << "F#minMaj7(9)/Db";
-        QTest::newRow("root 0") << meta(0x30, 8, 127) << "";
-        QTest::newRow("root 9") << meta(0x39, 8, 127) << "";
-        QTest::newRow("bass 9") << meta(0x33, 0, 0x39) << "EMaj";
-        QTest::newRow("type 40") << meta(0x35, 40, 127) << "G";
-        QTest::newRow("sysex") << hexBytes({0xF0, 8, 0x43, 0x7E, 0x02, 0x46, 10, 0x31, 0, 0xF7}) << "A#min7/C";
-    }
-    void xfChords()
-    {
-        QFETCH(QByteArray, event);
-        QFETCH(QString, chord);
-        SmfTrack t;
-        t.bytes = char(0) + event;
-        LoadedSong s;
-        QVERIFY(run(s, t) > 0);
-        QCOMPARE(chords(s).join(QLatin1Char(',')), chord);
-    }
-
-    void textChords_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("chord");
-        QTest::newRow("F#min7") << QByteArray("F#min7") << "F#m7";
-        QTest::newRow("Bb/") << QByteArray("Bb/") << "Bb";
-        QTest::newRow("spaces") << QByteArray("C _ 9th") << "C9";
-        QTest::newRow("14 characters") << QByteArray("Abmaj7add9sus4") << "Abmaj7add9sus4";
-        QTest::newRow("16 characters") << QByteArray("Abmaj7add9sus4xy") << "";
-        QTest::newRow("lower case") << QByteArray("am") << "";
-        QTest::newRow("H") << QByteArray("H7") << "";
-    }
-    void textChords()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, chord);
-        SmfTrack t;
-        t.meta(5, 0x01, text);
-        LoadedSong s;
-        QVERIFY(run(s, t) > 0);
-        QCOMPARE(chords(s).join(QLatin1Char(',')), chord);
-    }
-
-    void makerChords()
-    {
-        SmfTrack t;
-        t.sysex(0, maker(0x01, "Dm7\n"));
-        t.ev(0, {0xFF, 0x7F, 7, 0x43, 0x7B, 0x01, 0x31, 8, 127, 0});   // XF after maker chords: not read
-        t.sysex(10, maker(0x01, "G13sus4add9b13"));
-        LoadedSong s;
-        QVERIFY(run(s, t) > 0);
-        QCOMPARE(chords(s), QStringList({"Dm7", "G13sus4add"}));
-    }
-
-    void chordLimit()
-    {
-        SmfTrack t;
         for (int i = 0; i < MAX_CHORDS; ++i)
-            t.meta(1, 0x01, "C");
-        LoadedSong s;
-        QCOMPARE(run(s, t), 0);
-        QCOMPARE(getLoadingError(), 9);
-        SmfTrack ok;
-        for (int i = 0; i < MAX_CHORDS - 1; ++i)
-            ok.meta(1, 0x01, "C");
-        QVERIFY(run(s, ok) > 0);
-        QCOMPARE(int(s.infos->chordCount), MAX_CHORDS - 1);
-    }
-
-    void syllableAndRowLimits()
-    {
-        SmfTrack syl;
+            chordsT.meta(1, 0x01, "C");
         for (int i = 0; i < 1250; ++i)
-            syl.meta(1, 0x05, "la\r");                // a syllable and an end of row each
-        LoadedSong s;
-        QCOMPARE(run(s, syl), 0);
-        QCOMPARE(getLoadingError(), 11);
-        SmfTrack many;
+            rowEnds.meta(1, 0x05, "la\r");                // a syllable and an end of row each
         for (int i = 0; i < 300; ++i)
-            many.meta(1, 0x05, "a ").meta(1, 0x05, "b ").meta(1, 0x05, "c ").meta(1, 0x05, "d ")
-                .meta(1, 0x05, "e ").meta(1, 0x05, "f ").meta(1, 0x05, "g ").meta(1, 0x05, "h ")
-                .meta(1, 0x05, "i\r");
-        QCOMPARE(run(s, many), 0);
-        QCOMPARE(getLoadingError(), 8);
-        QCOMPARE(int(s.infos->syllableCount), MAX_SYLLABLES);
+            for (const char *w : {"a ", "b ", "c ", "d ", "e ", "f ", "g ", "h ", "i\r"})
+                syl.meta(1, 0x05, w);
+        QTest::newRow("maker rows") << smf0(480, rowsT.end()) << 11;
+        QTest::newRow("chords") << smf0(480, chordsT.end()) << 9;
+        QTest::newRow("lyric rows") << smf0(480, rowEnds.end()) << 11;
+        QTest::newRow("syllables") << smf0(480, syl.end()) << 8;
+    }
+    void tableLimits()
+    {
+        QFETCH(QByteArray, file);
+        LoadedSong s;
+        QCOMPARE(s.normalise(file), 0);
+        QTEST(getLoadingError(), "code");
+        QVERIFY(s.infos->textRowCount <= MAX_TEXT_ROWS && s.infos->syllableCount <= MAX_SYLLABLES &&
+                s.infos->chordCount <= MAX_CHORDS);
     }
 
     void markers()

@@ -1,6 +1,9 @@
+// Song file loading: format-1 merge, container decoding, sectors and the per-song settings.
 #include "ExtractLock.h"
 #include "LzhufTestEncoder.h"
+#include "MfxHeader.h"
 #include "MidiLoad.h"
+#include "SongSettings.h"
 #include "testutil.h"
 
 #include <QRandomGenerator>
@@ -8,6 +11,7 @@
 #include <QtTest>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -23,14 +27,14 @@ struct SongUnderTest {
     SONG_INFO info{};
     s_StreamData sd{};
 
-    explicit SongUnderTest(const QByteArray &bytes, int fileType = -1)
+    explicit SongUnderTest(const QByteArray &bytes)
     {
         bindStreamData(&sd, &info, eventBuffer.get(), stream.get(), infos.get(), mfi.get(), db.get(), 0);
         file.reset(new uint8_t[size_t(bytes.size())]);
         memcpy(file.get(), bytes.constData(), size_t(bytes.size()));
         uint8_t smf = 0;
         const int type = getFileTypeN(file.get(), uint32_t(bytes.size()), &smf);
-        stream->fileType = uint32_t(fileType >= 0 ? fileType : type);
+        stream->fileType = uint32_t(type);
         stream->smfFormat = smf;
         infos->data = file.get();
         infos->dataLength = uint32_t(bytes.size());
@@ -102,6 +106,63 @@ QByteArray randomBytes(int n, quint32 seed, int modulo = 256)
     return b;
 }
 
+
+// A maker settings record as the writers store it, from its F0 on.
+QByteArray record(uint8_t command, const QByteArray &data)
+{
+    QByteArray r("\xF0", 1);
+    r += char(data.size() + 6);
+    r += QByteArray("\x00\x20\x24\x00", 4);
+    r += char(command);
+    r += data;
+    r += char(0xF7);
+    return r;
+}
+
+QByteArray trackRecord(int slot, int layer, uint8_t mute, uint8_t program, uint8_t bank,
+                       QByteArray pairs, uint8_t curve, QByteArray transpose, uint8_t insert,
+                       uint8_t override)
+{
+    QByteArray d;
+    d += char(slot);
+    d += char(mute);
+    d += char(program);
+    d += char(bank);
+    d += pairs;                 // volume, pan, reverb, chorus as signed pairs
+    d += char(curve);
+    d += transpose;
+    d += char(insert);
+    d += char(0);
+    d += char(override);
+    d += char(layer);
+    d += QByteArray(2, '\0');
+    return record(0x1F, d);
+}
+
+// Maker records behind a MIDI head; padding keeps them clear of the scan's end.
+QByteArray midiWith(const QByteArray &records, int padding = 64)
+{
+    QByteArray f("MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\0\0", 22);
+    f += char(0);
+    f += records;
+    f += QByteArray(padding, '\0');
+    return f;
+}
+
+int loadMid(const QByteArray &file, Db *db)
+{
+    std::vector<uint8_t> exact(file.begin(), file.end());
+    return loadSongSettings_MID(exact.data(), uint32_t(exact.size()), db);
+}
+
+std::unique_ptr<Db> freshDb()
+{
+    std::unique_ptr<Db> db(new Db);
+    memset(db.get(), 0x33, sizeof(Db));
+    initDBSTRUCT(db.get());
+    return db;
+}
+
 } // namespace
 
 class TestMidiLoad : public QObject
@@ -133,10 +194,6 @@ private slots:
         const Decoded d = decode(song);
         QCOMPARE(d.result, 1);
         QByteArray merged = d.data;
-        QCOMPARE(merged.left(12), QByteArray("MThd\0\0\0\6\0\0\0\1", 12));
-        QCOMPARE(merged.mid(12, 2), bytes.mid(12, 2));
-        QCOMPARE(merged.mid(14, 8), QByteArray("MTrk\0\0\0\0", 8));
-        QVERIFY(merged.endsWith(EOT));
         QVERIFY(d.served.startsWith(merged));
 
         merged.replace(18, 4, be32(quint32(merged.size() - 22)));
@@ -157,17 +214,6 @@ private slots:
             << QList<QByteArray>{QByteArray("\x00\xF5\x02\x00\x90\x3C\x40", 7) + EOT,
                                  QByteArray("\x05\xF7\x02\xF3\x01", 5) + EOT}
             << QByteArray("\x00\xF5\x02\x00\x90\x3C\x40\x05\xF7\x02\xF3\x01", 12);
-        QTest::newRow("tie goes to lower track")
-            << QList<QByteArray>{QByteArray("\x10\x91\x01\x01", 4) + EOT,
-                                 QByteArray("\x10\x92\x02\x02", 4) + EOT,
-                                 QByteArray("\x08\x93\x03\x03\x08\x93\x04\x04", 8) + EOT}
-            << QByteArray("\x08\x93\x03\x03\x08\x91\x01\x01\x00\x92\x02\x02\x00\x93\x04\x04", 16);
-        // A track that ends between two events of another writes nothing and
-        // moves no later event.
-        QTest::newRow("end of track between events")
-            << QList<QByteArray>{QByteArray("\x00\xFF\x51\x03\x07\xA1\x20\x20\xFF\x2F\x00", 11),
-                                 QByteArray("\x10\x90\x3C\x40\x40\x80\x3C\x00", 8) + EOT}
-            << QByteArray("\x00\xFF\x51\x03\x07\xA1\x20\x10\x90\x3C\x40\x40\x80\x3C\x00", 15);
         QTest::newRow("track without end of track")
             << QList<QByteArray>{QByteArray("\x00\x90\x3C\x40", 4), QByteArray("\x01\x90\x3D\x40", 4) + EOT}
             << QByteArray("\x00\x90\x3C\x40\x01\x90\x3D\x40", 8);
@@ -186,43 +232,61 @@ private slots:
     void refusals_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("fileType");
         QTest::addColumn<bool>("emptyLength");   // -4 from the normaliser, else -13
         const QByteArray note = QByteArray("\x00\x90\x3C\x40", 4) + EOT;
         QList<QByteArray> many;
         for (int i = 0; i < 33; ++i)
             many << EOT;
-        QTest::newRow("33 tracks") << smf(1, many) << -1 << true;
+        QTest::newRow("33 tracks") << smf(1, many) << true;
         QByteArray noMTrk = smf(1, {note});
         noMTrk[17] = 'x';
-        QTest::newRow("missing MTrk") << noMTrk << -1 << true;
+        QTest::newRow("missing MTrk") << noMTrk << true;
         QByteArray overrun = smf(1, {note, note});
         overrun[18 + 3 + 8 + note.size()] = char(note.size() + 5);
-        QTest::newRow("chunk overruns file") << overrun << -1 << true;
-        QTest::newRow("more tracks than chunks") << smf(1, {note}, 480, 2) << -1 << true;
+        QTest::newRow("chunk overruns file") << overrun << true;
+        QTest::newRow("more tracks than chunks") << smf(1, {note}, 480, 2) << true;
         QTest::newRow("data byte without status")
-            << smf(1, {QByteArray("\x00\x3C\x40", 3) + EOT}) << -1 << true;
+            << smf(1, {QByteArray("\x00\x3C\x40", 3) + EOT}) << true;
         QTest::newRow("sysex past track end")
-            << smf(1, {QByteArray("\x00\xF0\x7F\x01\x02", 5), note}) << -1 << true;
-        QTest::newRow("meta cut") << smf(1, {QByteArray("\x00\xFF", 2), note}) << -1 << true;
-        QTest::newRow("note cut") << smf(1, {QByteArray("\x00\x90\x3C", 3), note}) << -1 << true;
-        QTest::newRow("no events") << smf(1, {EOT, EOT}) << -1 << true;
-        QTest::newRow("shorter than a head") << QByteArray("MThd\0\0\0\6\0\1\0\1", 12) << -1 << true;
-        QTest::newRow("format 2") << smf(2, {note, note}) << -1 << false;
-        QTest::newRow("unknown type") << QByteArray("RIFF") + QByteArray(60, '\0') << -1 << false;
-        QTest::newRow("ID3 type") << QByteArray("ID3") + QByteArray(600, '\0') << -1 << false;
+            << smf(1, {QByteArray("\x00\xF0\x7F\x01\x02", 5), note}) << true;
+        QTest::newRow("meta cut") << smf(1, {QByteArray("\x00\xFF", 2), note}) << true;
+        QTest::newRow("note cut") << smf(1, {QByteArray("\x00\x90\x3C", 3), note}) << true;
+        QTest::newRow("no events") << smf(1, {EOT, EOT}) << true;
+        QTest::newRow("shorter than a head") << QByteArray("MThd\0\0\0\6\0\1\0\1", 12) << true;
+        QTest::newRow("format 2") << smf(2, {note, note}) << false;
+        QTest::newRow("unknown type") << QByteArray("RIFF") + QByteArray(60, '\0') << false;
+        QTest::newRow("ID3 type") << QByteArray("ID3") + QByteArray(600, '\0') << false;
         // 150,000 four-byte notes merge to more than the stream can hold.
         QByteArray big;
         for (int i = 0; i < 150000; ++i)
             big += QByteArray("\x00\x90\x3C\x40", 4);
-        QTest::newRow("merged too long") << smf(1, {big + EOT}) << -1 << false;
+        QTest::newRow("merged too long") << smf(1, {big + EOT}) << false;
+        const QByteArray plain = randomBytes(20000, 3, 64);
+        const QByteArray good = LzhufTestEncoder::container("_MF3", plain);
+        QTest::newRow("MF5 of 1000 bytes") << LzhufTestEncoder::container("_MF5", "abc").left(1000) << false;
+        QTest::newRow("MF3 shorter than header") << good.left(400) << false;
+        QTest::newRow("no length") << good.left(514) << false;
+        QByteArray zero = good;
+        zero.replace(512, 4, QByteArray(4, '\0'));
+        QTest::newRow("decoded length 0") << zero << false;
+        QByteArray huge = good;
+        huge.replace(512, 4, QByteArray("\x01\x00\x10\x00", 4));
+        QTest::newRow("decoded length above buffer") << huge << false;
+        QByteArray longer = good;
+        const quint32 claimed = quint32(plain.size()) + 4352;
+        for (int i = 0; i < 4; ++i)
+            longer[512 + i] = char(claimed >> (8 * i));
+        QTest::newRow("claims more than stored") << longer << false;
+        QTest::newRow("truncated stream") << good.left(good.size() - 200) << false;
+        QTest::newRow("payload of noise") << QByteArray("_MF4") + QByteArray(508, '\0') +
+                                                  QByteArray("\x00\x00\x08\x00", 4) + randomBytes(300, 9)
+                                           << false;
     }
     void refusals()
     {
         QFETCH(QByteArray, file);
-        QFETCH(int, fileType);
         QFETCH(bool, emptyLength);
-        SongUnderTest song(file, fileType);
+        SongUnderTest song(file);
         const Decoded d = decode(song);
         QCOMPARE(d.result, 0);
         QCOMPARE(d.dataLength == 0, emptyLength);
@@ -293,8 +357,6 @@ private slots:
         QTest::newRow("random 70000 MF3") << QByteArray("_MF3") << randomBytes(70000, 1);
         QTest::newRow("runs MF4") << QByteArray("_MF4") << runs;
         QTest::newRow("midi-like MF5") << QByteArray("_MF5") << song;
-        QTest::newRow("29-byte pattern MF5")
-            << QByteArray("_MF5") << QByteArray("0123456789abcdefghijklmnopqr!").repeated(400);
     }
     void containers()
     {
@@ -313,36 +375,173 @@ private slots:
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(HeaderMFx) + MFX_OFS_TITLE), QByteArray("Packed"));
     }
 
-    void containerRefusals_data()
+    void resetState()
     {
-        QTest::addColumn<QByteArray>("file");
-        const QByteArray plain = randomBytes(20000, 3, 64);
-        const QByteArray good = LzhufTestEncoder::container("_MF3", plain);
-        QTest::newRow("MF5 of 1000 bytes") << LzhufTestEncoder::container("_MF5", "abc").left(1000);
-        QTest::newRow("MF3 shorter than header") << good.left(400);
-        QTest::newRow("no length") << good.left(514);
-        QByteArray zero = good;
-        zero.replace(512, 4, QByteArray(4, '\0'));
-        QTest::newRow("decoded length 0") << zero;
-        QByteArray huge = good;
-        huge.replace(512, 4, QByteArray("\x01\x00\x10\x00", 4));
-        QTest::newRow("decoded length above buffer") << huge;
-        QByteArray longer = good;
-        const quint32 claimed = quint32(plain.size()) + 4352;
-        for (int i = 0; i < 4; ++i)
-            longer[512 + i] = char(claimed >> (8 * i));
-        QTest::newRow("claims more than stored") << longer;
-        QTest::newRow("truncated stream") << good.left(good.size() - 200);
-        QTest::newRow("payload of noise")
-            << QByteArray("_MF4") + QByteArray(508, '\0') + QByteArray("\x00\x00\x08\x00", 4) + randomBytes(300, 9);
+        auto db = freshDb();
+        QCOMPARE(db->transpose, int16_t(0x3333));    // left as it was
+        QCOMPARE(db->reverbMacro, UNSET_BYTE);
+        QCOMPARE(db->chorusLevel, UNSET_BYTE);
+        QCOMPARE(db->layers[25][0].flags, DB_FLAG_DRUM);
+        // A file without maker records leaves the reset state.
+        auto other = freshDb();
+        QCOMPARE(loadMid(midiWith(QByteArray("\xF0\x05\x7E\x7F\x09\x01\xF7", 7)), other.get()), 1);
+        QCOMPARE(memcmp(db.get(), other.get(), sizeof(Db)), 0);
     }
-    void containerRefusals()
+
+    void midiRecords()
     {
-        QFETCH(QByteArray, file);
-        SongUnderTest song(file);
-        const Decoded d = decode(song);
-        QCOMPARE(d.result, 0);
-        QVERIFY(d.dataLength != 0);
+        const QByteArray records =
+            record(0x3F, QByteArray("\x00\x03", 2)) + QByteArray(1, '\0') +
+            record(0x2F, QByteArray("\x05\x00", 2)) + QByteArray(1, '\0') +
+            record(0x5F, QByteArray("\x04\x60", 2)) + QByteArray(1, '\0') +
+            record(0x4F, QByteArray("\x02\x50", 2)) + QByteArray(1, '\0') +
+            trackRecord(2, 1, DB_SOLO, 10, 3, QByteArray("\x00\x05\x07\x00\x00\x00\x01\x00", 8), 3,
+                        QByteArray("\x00\x02", 2), 12, 1) + QByteArray(1, '\0') +
+            trackRecord(3, 0, DB_MUTE, 20, 0, QByteArray(8, '\0'), 0, QByteArray(2, '\0'), 200, 0) +
+            QByteArray(1, '\0') +
+            record(0x1E, QByteArray("\x04\x01\x00\x00\x02\x03\x00\x00\x04\x05\x00\x06\x00\x00\x00", 15));
+        auto db = freshDb();
+        QCOMPARE(loadMid(midiWith(records), db.get()), 1);
+        QCOMPARE(db->transpose, int16_t(-3));
+        QCOMPARE(db->tempoDelta, int16_t(5));
+        QCOMPARE(db->reverbMacro, uint8_t(4));
+        QCOMPARE(db->chorusLevel, uint8_t(0x50));
+
+        const DbLayer &l = db->layers[2][1];
+        QCOMPARE(l.flags, uint8_t(DB_FLAG_IN_USE | DB_FLAG_PROGRAM_OVERRIDE));
+        QCOMPARE(l.muteSolo, DB_SOLO);
+        QCOMPARE(l.program, uint8_t(10));
+        QCOMPARE(l.bank, uint8_t(3));
+        QCOMPARE(l.volume, int16_t(-5));
+        QCOMPARE(l.chorus, int16_t(1));
+        QCOMPARE(l.transpose, int16_t(-2));
+        QCOMPARE(l.insertId, uint8_t(12));
+        QCOMPARE(db->layers[3][0].flags, DB_FLAG_IN_USE);
+        QCOMPARE(db->layers[3][0].insertId, uint8_t(0));   // 200 is not an effect id
+        QCOMPARE(db->anySolo, uint16_t(1));
+
+        // Six offsets in the order CC75, CC73, CC72, CC71, CC74, CC66.
+        const int16_t expected[NUM_CC_OFFSETS] = {1, -2, 3, -4, 5, 6};
+        for (int i = 0; i < NUM_CC_OFFSETS; ++i)
+            QCOMPARE(db->ccOffsets[4][0][i], expected[i]);
+    }
+
+    void scanStopsNearEnd()
+    {
+        // A solo, then a GM reset within the last 28 bytes of the file.
+        const QByteArray records =
+            trackRecord(5, 0, DB_SOLO, 1, 0, QByteArray(8, '\0'), 0, QByteArray(2, '\0'), 0, 0) +
+            QByteArray("\x00\xF0\x05\x7E\x7F\x09\x01\xF7", 8) + record(0x3F, QByteArray("\x00\x03", 2));
+        auto db = freshDb();
+        QCOMPARE(loadMid(midiWith(records, 4), db.get()), 0);
+        QCOMPARE(db->layers[5][0].muteSolo, DB_SOLO);
+        QCOMPARE(db->anySolo, uint16_t(1));
+        QCOMPARE(db->transpose, int16_t(0x3333));
+    }
+
+    void onlyScanWindow()
+    {
+        const QByteArray late = QByteArray(int(SETTINGS_SCAN_LIMIT) + 8, '\0') +
+                                record(0x3F, QByteArray("\x05\x00", 2)) + QByteArray(40, '\0');
+        auto db = freshDb();
+        QCOMPARE(loadMid(midiWith(late), db.get()), 1);
+        QCOMPARE(db->transpose, int16_t(0x3333));
+    }
+
+    void containerHeader()
+    {
+        QByteArray h(int(MFX5_HEADER_SIZE), '\0');
+        auto put = [&h](int at, const QByteArray &bytes) { h.replace(at, bytes.size(), bytes); };
+        put(0, "_MF5");
+        for (int t = 0; t < 16; ++t)
+            h[MFX_OFS_TRACKS + 9 * t + 1] = char(0xFF);                   // absent
+        put(MFX_OFS_TRACKS + 9 * 1, QByteArray("\x02\x85\x02\xFB\x07\x00\x01\x04\xFE", 9));
+        put(MFX_OFS_TRACKS + 9 * 2, QByteArray("\x00\x30\x00\x00\x00\x00\x00\x00\x00", 9));
+        put(MFX_OFS_EXTRAS_MARKER, QByteArray("\xAA\x55", 2));
+        put(MFX_OFS_REVERB_TYPE, QByteArray("\x04\x40\x02\x30", 4));
+        put(MFX_OFS_EXTRAS + 5 * 1, QByteArray("\x01\x02\xFD\x04\x05", 5));
+        h[MFX_OFS_SUSTAIN + 1] = char(0xFA);
+        put(MFX_OFS_INSERTS, QByteArray("\x12\x23", 2));
+        put(MFX_OFS_DELTA_KEY, QByteArray("\xFE\xFF", 2));
+        put(MFX_OFS_DELTA_BPM, QByteArray("\x0A\x00", 2));
+        put(MFX5_OFS_TRACKS, QByteArray("\x01\x18\x00\x05\x00\x00\x00\x00\x00", 9));
+        put(MFX5_OFS_DRUM_MASK, QByteArray("\x01\x02\x00\x00", 4));
+
+        auto db = freshDb();
+        QCOMPARE(loadSongSettings_MFx(reinterpret_cast<const uint8_t *>(h.constData()), db.get()), 1);
+        QCOMPARE(db->layers[0][0].flags, DB_FLAG_DRUM);                 // absent record, drum bit 0
+        QCOMPARE(db->layers[0][0].program, UNSET_BYTE);
+        const DbLayer &l = db->layers[1][0];
+        QCOMPARE(l.flags, uint8_t(DB_FLAG_IN_USE | DB_FLAG_PROGRAM_OVERRIDE));
+        QCOMPARE(l.muteSolo, DB_SOLO);
+        QCOMPARE(l.program, uint8_t(5));
+        QCOMPARE(l.volume, int16_t(-5));
+        QCOMPARE(l.transpose, int16_t(-2));
+        QCOMPARE(l.insertId, uint8_t(2));                              // word at 40, low byte
+        QCOMPARE(db->layers[2][0].flags, DB_FLAG_IN_USE);
+        QCOMPARE(db->layers[2][0].program, uint8_t(0x30));
+        QCOMPARE(db->layers[2][0].insertId, uint8_t(3));               // high byte
+        QCOMPARE(db->reverbMacro, uint8_t(4));
+        QCOMPARE(db->chorusLevel, uint8_t(0x30));
+        QCOMPARE(db->ccOffsets[1][0][DB_CC74], int16_t(-3));
+        QCOMPARE(db->ccOffsets[1][0][DB_CC66], int16_t(-6));
+        QCOMPARE(db->transpose, int16_t(-2));
+        QCOMPARE(db->tempoDelta, int16_t(10));
+        // Second port block and the drum mask 0x201.
+        QCOMPARE(db->layers[16][0].program, uint8_t(0x18));
+        QCOMPARE(db->layers[9][0].flags & DB_FLAG_DRUM, DB_FLAG_DRUM);
+        QCOMPARE(db->layers[25][0].flags & DB_FLAG_DRUM, 0);
+        QCOMPARE(db->layers[25][1].flags & DB_FLAG_DRUM, DB_FLAG_DRUM);
+
+        // Without the extras marker the macros and controller offsets stay unset.
+        put(MFX_OFS_EXTRAS_MARKER, QByteArray(2, '\0'));
+        put(0, "_MF3");
+        auto plain = freshDb();
+        loadSongSettings_MFx(reinterpret_cast<const uint8_t *>(h.constData()), plain.get());
+        QCOMPARE(plain->reverbMacro, UNSET_BYTE);
+        QCOMPARE(plain->ccOffsets[1][0][DB_CC73], int16_t(0));
+        QCOMPARE(plain->layers[16][0].program, UNSET_BYTE);
+        QCOMPARE(plain->layers[25][0].flags & DB_FLAG_DRUM, DB_FLAG_DRUM);
+    }
+
+    void paramBlock()
+    {
+        const QByteArray records =
+            trackRecord(1, 0, 0, 1, 0, QByteArray(8, '\0'), 0, QByteArray(2, '\0'), 0, 0) +
+            QByteArray(1, '\0') + record(0x2F, QByteArray("\x01\x00", 2)) + QByteArray(1, '\0') +
+            record(0x1E, QByteArray(15, '\0')) + QByteArray("\x00\xF0\x05\x7E\x7F\x09\x01\xF7", 8);
+        const QByteArray file = midiWith(records);
+        uint16_t start = 0, size = 0;
+        QCOMPARE(searchParamEvent(reinterpret_cast<const uint8_t *>(file.constData()), int(file.size()),
+                                  &start, &size), 1);
+        QCOMPARE(int(start), 22);
+        QCOMPARE(int(size), 30 + 11 + 24);
+        const QByteArray none = midiWith(QByteArray("\xF0\x05\x7E\x7F\x09\x01\xF7", 7));
+        QCOMPARE(searchParamEvent(reinterpret_cast<const uint8_t *>(none.constData()), int(none.size()),
+                                  &start, &size), 0);
+        QCOMPARE(int(start), 22);
+        QCOMPARE(int(size), 0);
+    }
+
+    void barInfoFirstValues()
+    {
+        std::unique_ptr<MidiInfos> infos(new MidiInfos);
+        memset(infos.get(), 0xFF, sizeof(MidiInfos));
+        infos->barInfoCount = 3;
+        infos->barInfo[0].slot = 4;
+        infos->barInfo[0].program = 12;
+        infos->barInfo[1].slot = 5;
+        infos->barInfo[1].bank = 9;
+        infos->barInfo[2].slot = 4;
+        infos->barInfo[2].program = 13;
+        infos->barInfo[2].bank = 8;
+        infos->barInfo[2].cc66 = 70;
+        uint8_t out[BAR_INFO_GEN_EDIT_SIZE];
+        QCOMPARE(findBarInfoGenEdit(4, out, infos.get()), -1);
+        QCOMPARE(out[0], uint8_t(8));
+        QCOMPARE(out[1], uint8_t(12));
+        QCOMPARE(out[11], uint8_t(70));
+        QCOMPARE(out[21], UNSET_BYTE);
     }
 };
 

@@ -61,8 +61,6 @@ QVector<StreamEvent> runAndParse(LoadedSong &s, const QByteArray &file, int flag
 
 } // namespace
 
-Q_DECLARE_METATYPE(QVector<GridPoint>)
-
 class TestNormalise : public QObject
 {
     Q_OBJECT
@@ -85,7 +83,6 @@ private slots:
                                 "half@840:3 beat@960:4 half@1080:4 beat@1200:5 half@1320:5 bar@1440:1";
         // 2/2: two half-note beats, no half beats; bar of 1920 ticks.
         QTest::newRow("2/2") << gridSong(2, 1, 8) << "beat@960:1 bar@1920:1 beat@2880:1 bar@3840:2";
-        QTest::newRow("2/4") << gridSong(2, 2, 4) << "beat@480:1 bar@960:1 beat@1440:1 bar@1920:2";
         QTest::newRow("7/8") << gridSong(7, 3, 4)
                              << "half@120:0 beat@240:1 half@360:1 beat@480:2 half@600:2 beat@720:3 "
                                 "half@840:3 beat@960:4 half@1080:4 beat@1200:5 half@1320:5 beat@1440:6 "
@@ -116,31 +113,6 @@ private slots:
         const QVector<StreamEvent> events = runAndParse(s, file);
         QVERIFY(!events.isEmpty());
         QCOMPARE(gridText(gridOf(events)), expected);
-        // BarPositions mirrors the A8/A9 points.
-        QVector<GridPoint> positions;
-        for (int i = 0; i < BarPositionsCount; ++i)
-            positions.append({BarPositions[i].tick, BarPositions[i].beat ? EXTRACT_EV_BEAT : EXTRACT_EV_BAR,
-                              BarPositions[i].beat ? BarPositions[i].beat : BarPositions[i].bar});
-        QVector<GridPoint> full;
-        for (const GridPoint &g : gridOf(events)) {
-            if (g.type != EXTRACT_EV_HALF_BEAT)
-                full.append(g);
-        }
-        QCOMPARE(gridText(positions), gridText(full));
-    }
-
-    // An event 600 ticks into a 4/4 bar: AA at 240, A8 1 at 480, the event 120 later.
-    void workedExample()
-    {
-        SmfTrack t;
-        t.ev(600, {0x90, 60, 100}).ev(0, {0x80, 60, 0});
-        LoadedSong s;
-        const int length = s.normalise(smf0(480, t.end()));
-        QVERIFY(length > 0);
-        QCOMPARE(getTotCharDecoded(), length);
-        const QByteArray body = s.output(length).mid(EXTRACT_HEAD_SIZE);
-        QCOMPARE(body.left(15).toHex(' '),
-                 hexBytes({0x81, 0x70, 0xAA, 0, 0, 0x81, 0x70, 0xA8, 1, 0, 0x78, 0x90, 60, 100, 0}).toHex(' '));
     }
 
     // A gap of many bars is carried by the grid: no delta reaches a beat (the
@@ -167,7 +139,6 @@ private slots:
         QTest::addColumn<QByteArray>("written");
         QTest::newRow("note on vel 0") << hexBytes({0x93, 60, 0}) << hexBytes({0x83, 60, 0});
         QTest::newRow("poly pressure") << hexBytes({0xA3, 60, 10}) << QByteArray();
-        QTest::newRow("channel pressure") << hexBytes({0xD3, 10}) << hexBytes({0xD3, 10});
         QTest::newRow("pitch bend") << hexBytes({0xE3, 1, 64}) << hexBytes({0xE3, 1, 64});
         QByteArray big(129, 0x11);
         big[128] = char(0xF7);
@@ -177,14 +148,11 @@ private slots:
         QTest::newRow("sysex 20") << (hexBytes({0xF0, 20}) + small) << (hexBytes({0xF0, 20}) + small);
         QTest::newRow("instrument name") << (hexBytes({0xFF, 0x04, 3}) + "Sax") << QByteArray();
         QTest::newRow("time signature") << hexBytes({0xFF, 0x58, 4, 3, 2, 24, 8}) << QByteArray();
-        QTest::newRow("key signature") << hexBytes({0xFF, 0x59, 2, 0xFD, 1}) << QByteArray();
-        QTest::newRow("sequence number") << hexBytes({0xFF, 0x00, 2, 0, 1}) << QByteArray();
         QTest::newRow("copyright") << (hexBytes({0xFF, 0x02, 2}) + "(c)") .left(5)
                                    << (hexBytes({0xFF, 0x02, 2}) + "(c)").left(5);
         QTest::newRow("tempo") << hexBytes({0xFF, 0x51, 3, 0x07, 0xA1, 0x20})
                                << hexBytes({0xFF, 0x51, 3, 0x07, 0xA1, 0x20});
         QTest::newRow("tempo 0") << hexBytes({0xFF, 0x51, 3, 0, 0, 0}) << QByteArray();
-        QTest::newRow("meta 0x80") << hexBytes({0xFF, 0x80, 1, 5}) << QByteArray();
         QTest::newRow("port in a MIDI file") << hexBytes({0xF5, 2}) << QByteArray();
         QTest::newRow("escape") << hexBytes({0xF7, 3, 0xF3, 1, 0xF7}) << QByteArray();
         QTest::newRow("running status") << hexBytes({0x91, 60, 100, 0, 62, 100})
@@ -250,7 +218,6 @@ private slots:
         QTest::newRow("SMPTE division") << smpte << 12;
         QTest::newRow("F2 status") << song(hexBytes({0, 0xF2, 1, 2}) + eot) << 6;
         QTest::newRow("data byte 0x80") << song(hexBytes({0, 0x90, 0x80, 100}) + eot) << 7;
-        QTest::newRow("second data byte 0x80") << song(hexBytes({0, 0x90, 60, 0x90}) + eot) << 7;
         QTest::newRow("running status first") << song(hexBytes({0, 60, 100}) + eot) << 7;
         QTest::newRow("5-byte delta") << song(hexBytes({0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 1}) + eot) << 5;
         // The loader closes a song that has room left in its last sector...
@@ -312,14 +279,6 @@ private slots:
         QCOMPARE(int(s.infos->tempoTable[2].bar), 4);
         QCOMPARE(int(s.infos->tempoTable[2].bpm), 65535);
 
-        LoadedSong none;
-        SmfTrack n;
-        QVERIFY(none.normalise(smf0(480, n.ev(0, {0x90, 60, 100}).end(4000))) > 0);
-        QCOMPARE(int(none.infos->tempoCount), 1);
-        QCOMPARE(int(none.infos->tempoTable[0].bpm), 120);
-        QCOMPARE(tempoTrascorsoDaiTick(1920, &none.sd), 2000u);
-        QCOMPARE(tempoTrascorsoDaiTick(100000, &none.sd), 4167u);     // its end, 4000 ticks
-        QCOMPARE(tempoTrascorsoDaiTick(960, &none.sd), 1000u);
         // Without a time signature a bar is four beats of the song's own
         // quarter note: at 384 ticks the tempo change of bar 2 falls at 3072.
         LoadedSong slow;
@@ -328,8 +287,6 @@ private slots:
         QVERIFY(slow.normalise(smf0(384, st.ev(0, {0x80, 60, 0}).end(3840))) > 0);
         QCOMPARE(int(slow.infos->tempoTable[1].bar), 2);
         QCOMPARE(tempoTrascorsoDaiTick(3072 + 384, &slow.sd), 5000u);
-        QCOMPARE(TempoTrascorso(480, 480, 120), 500u);
-        QCOMPARE(TempoTrascorso(480, 480, 0), 0u);
     }
 
     // Time signatures that cannot make a grid are ignored; none hangs.
@@ -342,9 +299,7 @@ private slots:
         QTest::addColumn<int>("barLength");
         QTest::newRow("0/4 ignored") << 0 << 2 << 480 << 4 << 1920;
         QTest::newRow("4/2^30 ignored") << 4 << 30 << 480 << 4 << 1920;
-        QTest::newRow("4/2^7 ignored") << 4 << 7 << 480 << 4 << 1920;
         QTest::newRow("4/64") << 4 << 6 << 480 << 64 << 120;
-        QTest::newRow("4/64 at 7 ticks") << 4 << 6 << 7 << 14 << 8;
         QTest::newRow("255/4") << 255 << 2 << 480 << 0 << 0;
         QTest::newRow("4/1") << 4 << 0 << 480 << 1 << 7680;
         QTest::newRow("3/4 at 25 ticks") << 3 << 2 << 25 << 5 << 75;
@@ -387,20 +342,8 @@ private slots:
         QCOMPARE(int(db.layers[4][3].program), 40);
         QCOMPARE(int(db.layers[4][0].bank), 8);
         QVERIFY(db.layers[4][3].flags & DB_FLAG_IN_USE);
-        QCOMPARE(int(s.stream->programMap[4][1].program), 20);
-        QCOMPARE(int(s.stream->programMap[4][1].bank), 8);
         // 50 found no layer: layer 0, the map keeps 10.
-        QCOMPARE(int(s.infos->currentLayer[4]), 0);
         QCOMPARE(int(s.stream->programMap[4][0].program), 10);
-        // Drums get program 0 on their first note.
-        LoadedSong d;
-        SmfTrack dt;
-        QVERIFY(d.normalise(smf0(480, dt.ev(0, {0x99, 36, 100}).end())) > 0);
-        QCOMPARE(int(d.db->layers[9][0].program), 0);
-        QCOMPARE(int(d.stream->programMap[9][0].bank), 0);
-        QCOMPARE(EXTRACT_GetNoteNum(9), 1u);
-        QCOMPARE(EXTRACT_GetNoteScore(9), 100u);
-        QCOMPARE(EXTRACT_GetNoteNum(32), 0u);
     }
 
     // Activity: beats with a sounding note, per slot and layer.
@@ -517,21 +460,31 @@ private slots:
         QCOMPARE(EXTRACT_GetNoteNum(17), 1u);
     }
 
-    void effectsDefaults()
+    // Long gaps and long messages survive a save.
+    void longValues()
     {
         SmfTrack t;
-        t.sysex(0, hexBytes({0x41, 0x10, 0x42, 0x12, 0x40, 0x01, 0x38, 0x05, 0x02, 0xF7}));
+        t.ev(0, {0x90, 60, 100}).ev(20000, {0x80, 60, 0}).ev(0x0FFFFFF, {0x90, 61, 1});
+        t.meta(0, 0x03, QByteArray(200, 't'));
+        t.sysex(0, QByteArray(299, 0x22) + char(0xF7));
+        t.bytes += hexBytes({0, 0xF7, 3, 0xF3, 1, 0xF7});   // an escape is kept as it is
         LoadedSong s;
-        QVERIFY(s.normalise(smf0(480, t.ev(0, {0x90, 60, 1}).end())) > 0);
-        QCOMPARE(int(s.stream->chorusMacro), 5);
-        QCOMPARE(int(s.stream->chorusLevel), 100);
-        QCOMPARE(int(s.stream->reverbMacro), 4);
-        QCOMPARE(int(s.stream->reverbLevel), 100);
-        QCOMPARE(int(s.db->chorusMacro), 5);
-        QCOMPARE(int(s.db->reverbLevel), 100);
-        QCOMPARE(int(s.stream->fileType), FILE_TYPE_MIDI);
-        QCOMPARE(int(s.stream->smfFormat), 0);
-        QCOMPARE(QByteArray(s.infos->key), QByteArray());
+        const int length = s.normalise(smf0(480, t.end()), 0);
+        QVERIFY2(length > 0, qPrintable(QString::number(getLoadingError())));
+        QString error;
+        const QVector<StreamEvent> ev = parseStream(s.output(length), EXTRACT_HEAD_SIZE, false, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(ev.size(), 7);
+        QCOMPARE(ev[5].bytes, hexBytes({0xF7, 3, 0xF3, 1, 0xF7}));
+        QCOMPARE(ev[1].tick, 20000u);
+        QCOMPARE(ev[2].tick, 20000u + 0x0FFFFFFu);
+        QCOMPARE(ev[3].bytes.size(), 2 + 2 + 200);
+        QCOMPARE(ev[4].bytes.size(), 1 + 2 + 300);
+        // Scaled past what four bytes hold: refused, not cut short.
+        SmfTrack far;
+        far.ev(0x0FFFFFFF, {0x90, 60, 1});
+        QCOMPARE(s.normalise(smf0(96, far.end()), 0), 0);
+        QCOMPARE(getLoadingError(), 5);
     }
 };
 
