@@ -1,6 +1,8 @@
 // Any byte string handed to the entry points is cut into messages that,
 // joined, give back the string; a message never comes out empty and a SysEx
 // inside a string is never split.
+// The corpus's seed_* files are the channel messages of the songs of
+// common-sound/sequencer/gen_songs.py back to back, at most 4096 bytes.
 #include "MidiInterface.h"
 #include "RecordingMidiOutput.h"
 #include "cinterface.h"

@@ -1,6 +1,8 @@
 // Any bytes a song or a peer may send reach the synthesizer's raw parser:
 // it must neither crash nor read outside the bytes it is given, and the
 // synthesizer keeps rendering afterwards.
+// The corpus's seed_* files are the channel messages of the songs of
+// common-sound/sequencer/gen_songs.py back to back, at most 4096 bytes.
 #include "SoftSynth.h"
 
 #include <QFile>

@@ -1,7 +1,6 @@
 // The Sequencer on the simulated clock as the player drives it: starting a
-// loaded song, stop, pause, seek, tempo and key offsets, the send-queue
-// draining of one pass, and signals arriving only after the call that raised
-// them returned.
+// loaded song, pause, key changes and the send-queue draining of one
+// pass.
 #include "cinterface.h"
 #include "loadedsong.h"
 #include "rig.h"
@@ -187,65 +186,6 @@ private slots:
         QVERIFY(!rig.hasMessage(1, GM_RESET));
         rig.seq->advance(1000);
         QCOMPARE(int(rig.noteOns(1).size()), 2);
-    }
-
-    void stopReportsAllSongsStoppedThenPositionZero()
-    {
-        SequencerRig rig;
-        PlayingSong playing(rig);
-        rig.seq->advance(1300);
-        QCoreApplication::processEvents();
-        rig.sigs.clear();
-
-        rig.seq->requestStop();
-        // Nothing reaches a receiver inside the call.
-        QCOMPARE(rig.sigs.count("stopAllSongs"), 0);
-        QCoreApplication::processEvents();
-        std::vector<std::string> order;
-        for (const SignalEvent &s : rig.sigs.all()) {
-            if (s.name == "stopAllSongs" || s.name == "position")
-                order.push_back(s.name);
-            QVERIFY(s.onGuiThread);
-        }
-        QCOMPARE(order, (std::vector<std::string>{"stopAllSongs", "position"}));
-        QCOMPARE(rig.sigs.values("position"), std::vector<int>{0});
-        rig.clear();
-        rig.seq->advance(2000);
-        QVERIFY(rig.noteOns(1).empty());
-    }
-
-    // A seek is answered once: by the engine when it takes it, by the
-    // Sequencer when there is nothing to seek in.
-    void seekIsAnsweredOnce()
-    {
-        SequencerRig rig;
-        rig.seq->requestStop();
-        for (bool playing : {false, true}) {
-            std::unique_ptr<PlayingSong> song(playing ? new PlayingSong(rig) : nullptr);
-            rig.seq->advance(4250);
-            QCoreApplication::processEvents();
-            rig.sigs.clear();
-            rig.seq->seekBar(1);
-            rig.seq->advance(3000);
-            QCoreApplication::processEvents();
-            QCOMPARE(rig.sigs.count("seekDone"), 1);
-        }
-    }
-
-    void tempoOffsetChangesTheBeat()
-    {
-        SequencerRig rig;
-        PlayingSong playing(rig);
-        rig.seq->advance(1100);
-        rig.seq->SetDeltaBpmCurrent(10);
-        rig.seq->advance(3000);
-        QCoreApplication::processEvents();
-        const std::vector<TimedMessage> t = rig.noteOns(1);
-        QVERIFY(t.size() >= 5);
-        QVERIFY2(std::abs(double(t[4].ms - t[3].ms) - 60000.0 / 130.0) < 1.0,
-                 qPrintable(QString::number(t[4].ms - t[3].ms)));
-        QCOMPARE(rig.sigs.values("origBpm").back(), 130);
-        QCOMPARE(rig.sigs.values("deltaBpm").back(), 10);
     }
 
     // After the silence of a global key change no note leaves in the old key:
