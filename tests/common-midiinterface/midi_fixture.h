@@ -65,15 +65,4 @@ struct MidiFixture
         }
         return parts.join(QStringLiteral("  "));
     }
-
-    // Drains every send queue completely, 1, 2, 4 in turn as the Sequencer does.
-    void drainAll()
-    {
-        bool any = true;
-        while (any) {
-            any = false;
-            for (int o : {1, 2, 4})
-                any |= mi->sendFirstQueued(o);
-        }
-    }
 };
