@@ -3,7 +3,7 @@
 // picks the file type, a seek and a transposition; the rest follows the
 // stream's head.
 // The corpus's seed_* files are gen_songs.py's songs written as one stream at
-// 480 ticks a quarter, grid events each beat, with control byte 0x20 + 0x45 * i.
+// 480 ticks a quarter, grid events each beat, with control byte 0x20 | 0x45 * i.
 #include "SequencerDriver.h"
 #include "songloader.h"
 

@@ -1,6 +1,5 @@
 // The Sequencer on the simulated clock as the player drives it: starting a
-// loaded song, pause, key changes and the send-queue draining of one
-// pass.
+// loaded song, pause, key changes and the send-queue draining of one pass.
 #include "cinterface.h"
 #include "loadedsong.h"
 #include "rig.h"

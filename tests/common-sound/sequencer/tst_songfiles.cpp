@@ -1,7 +1,7 @@
 // Real songs made with mido, normalised by the decoder and played on the
 // simulated clock: notes at mido's time, jumps, loops and fades with the
-// chased channel state, and the
-// synthesizer's render against the fluidsynth program's.
+// chased channel state, and the synthesizer's render against the fluidsynth
+// program's.
 #include "Fading.h"
 #include "play_ex.h"
 #include "rig.h"
