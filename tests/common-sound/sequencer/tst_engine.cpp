@@ -1,12 +1,23 @@
 // The engine on the simulated clock, by what leaves its outputs: mute and
-// solo, damaged streams and volumes.
+// solo, damaged streams, volumes, transposition, stored programs and the click.
 #include "rig.h"
+#include "sequencer_click.h"
 #include "testutil.h"
 #include "volumes.h"
 
 #include <QtTest>
 
 namespace {
+// Notes and their offs on a channel of an output.
+std::vector<TimedMessage> notesOf(const EngineRig &rig, int output, int channel)
+{
+    std::vector<TimedMessage> r;
+    for (const TimedMessage &m : rig.messages(output))
+        if ((m.bytes[0] & 0xE0) == 0x80 && (m.bytes[0] & 15) == channel)
+            r.push_back(m);
+    return r;
+}
+
 StreamBuilder leadIn()
 {
     StreamBuilder b;
@@ -252,6 +263,130 @@ private slots:
         for (const TimedMessage &m : rig.withStatus(1, 0xB1))
             last = m.bytes[1] == 7 ? m.bytes[2] : last;
         QCOMPARE(last, expected);
+    }
+
+    void transposition_data()
+    {
+        QTest::addColumn<int>("note");
+        QTest::addColumn<int>("songTranspose");
+        QTest::addColumn<int>("globalTranspose");
+        QTest::addColumn<int>("layerTranspose");
+        QTest::addColumn<bool>("drum");
+        QTest::addColumn<int>("expected"); // -1: dropped
+        QTest::newRow("song, global and layer add up") << 60 << 2 << 3 << -2 << false << 63;
+        QTest::newRow("above 127 is dropped, never wrapped") << 120 << 12 << 0 << 0 << false << -1;
+        QTest::newRow("below 0 is dropped") << 5 << -12 << 0 << 0 << false << -1;
+        QTest::newRow("127 exactly") << 115 << 12 << 0 << 0 << false << 127;
+        QTest::newRow("drums are not transposed") << 38 << 12 << 5 << 0 << true << 38;
+    }
+
+    void transposition()
+    {
+        QFETCH(int, note);
+        QFETCH(int, songTranspose);
+        QFETCH(int, globalTranspose);
+        QFETCH(int, layerTranspose);
+        QFETCH(bool, drum);
+        QFETCH(int, expected);
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(3);
+        b.note(0, 240, 0, 64);
+        b.note(480, 240, 1, note);
+        b.note(960, 240, 0, 65);
+        b.end(1920);
+        SongSetup setup;
+        setup.programs[0] = setup.programs[1] = 0;
+        setup.drum[1] = drum;
+        QVERIFY(rig.play(b.build(), false, setup));
+        SEQUENCER_EX_GetDb1()->layers[1][0].transpose = int16_t(layerTranspose);
+        SEQUENCER_EX_SetDeltaTransposeCurrent(songTranspose);
+        SEQUENCER_EX_SetGlobalTranspose(globalTranspose);
+        rig.clear();
+        QVERIFY(rig.playToEnd(10000));
+        const std::vector<TimedMessage> ch1 = notesOf(rig, 1, 1);
+        QCOMPARE(int(ch1.size()), expected < 0 ? 0 : 2);
+        for (const TimedMessage &m : ch1)
+            QCOMPARE(int(m.bytes[1]), expected);
+        // Whatever happens, no data byte leaves with its top bit set.
+        for (int output : {1, 2})
+            for (const TimedMessage &m : rig.messages(output))
+                for (size_t i = 1; m.bytes[0] != 0xF0 && i < m.bytes.size(); ++i)
+                    QVERIFY2(m.bytes[i] < 0x80, hex(m.bytes).constData());
+    }
+
+    void storedProgram_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<int>("program");
+        QTest::addColumn<int>("bank");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("no override") << 0 << 40 << 255 << QByteArray("c1 05");
+        QTest::newRow("override without bank") << int(DB_FLAG_PROGRAM_OVERRIDE) << 40 << 255 << QByteArray("c1 28");
+        QTest::newRow("override with bank") << int(DB_FLAG_PROGRAM_OVERRIDE) << 40 << 8 << QByteArray("b1 00 08 c1 28");
+        QTest::newRow("drum kit the sound set lacks") << int(DB_FLAG_DRUM) << 255 << 255 << QByteArray("c1 00");
+    }
+
+    void storedProgram()
+    {
+        QFETCH(int, flags);
+        QFETCH(int, program);
+        QFETCH(int, bank);
+        QFETCH(QByteArray, expected);
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(1);
+        b.program(0, 1, 5);
+        b.note(10, 100, 1, 60);
+        b.end(480);
+        QVERIFY(rig.play(b.build(), false));
+        DbLayer &l = SEQUENCER_EX_GetDb1()->layers[1][0];
+        l.flags = uint8_t(flags | DB_FLAG_IN_USE);
+        l.program = uint8_t(program);
+        l.bank = uint8_t(bank);
+        QVERIFY(rig.playToEnd(5000));
+        QByteArrayList got;
+        for (const TimedMessage &m : rig.messages(1))
+            if (m.bytes[0] == 0xC1 || (m.bytes[0] == 0xB1 && m.bytes[1] == 0))
+                got << hex(m.bytes);
+        QCOMPARE(got.join(' '), expected);
+    }
+
+    void clickModes_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("beats");
+        QTest::addColumn<QList<int>>("clicks"); // velocity of each click of one bar; 0 = half beat
+        QTest::newRow("mode 0, 4/4") << 0 << 4 << QList<int>{164, 64, 64, 64};
+        QTest::newRow("mode 1, 4/4") << 1 << 4 << QList<int>{164, 64};
+        QTest::newRow("mode 1, 3/4") << 1 << 3 << QList<int>{164, 64, 64};
+        QTest::newRow("mode 2, 4/4") << 2 << 4 << QList<int>{164, 0, 64, 0, 104, 0, 64, 0};
+    }
+
+    void clickModes()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, beats);
+        QFETCH(QList<int>, clicks);
+        EngineRig rig;
+        SEQUENCER_EX_SetClickBarSound(0, 0, 56, 64);
+        SEQUENCER_EX_SetClickBeatSound(0, 0, 34, 64);
+        SEQUENCER_EX_SetClickTimeMod(mode);
+        StreamBuilder b;
+        b.grid(3, beats);
+        QVERIFY(rig.play(b.end(uint32_t(3 * beats * 480)).build(), false));
+        SEQUENCER_EX_GetMfi1()->beatsPerBar = int16_t(beats);
+        SEQUENCER_EX_ActionResume();
+        rig.driver.advance(uint64_t(beats) * 500 + 250);
+        QList<int> got;
+        const std::vector<TimedMessage> notes = rig.withStatus(4, 0x99);
+        for (const TimedMessage &m : notes)
+            got << (m.bytes[1] == 56 ? 100 + m.bytes[2] : (m.ms - notes[0].ms) % 500 == 250 ? 0 : m.bytes[2]);
+        QCOMPARE(got.mid(0, clicks.size()), clicks);
+        // Beat signals carry the beat, bar signals the bar.
+        QCOMPARE(rig.sigs.named("bar").at(0).a, 0);
+        QCOMPARE(rig.sigs.named("beat").at(0).a, 1);
+        SEQUENCER_EX_SetClickTimeMod(0);
     }
 };
 
