@@ -89,15 +89,6 @@ private slots:
         QVERIFY(QFile::exists(first) && QFile::exists("logs/" + ownName(6)) && !QFile::exists("logs/" + ownName(5)));
     }
 
-    void cannotOpenTheFile()
-    {
-        QVERIFY(TestUtil::writeFile("logs", "a file where the folder should be"));
-        QVERIFY(!LOGUTILS::initLogging());
-        QtMessageHandler current = qInstallMessageHandler(nullptr);
-        qInstallMessageHandler(current);
-        QVERIFY(current == oldHandler);
-    }
-
     // Every line complete, none lost, even while files rotate under the threads.
     void fourThreads()
     {
