@@ -142,20 +142,6 @@ def kar_song(path, fmt, division, rng):
     return expected(path)
 
 
-def lyric_song(path, fmt, division, rng):
-    music = music_tracks(rng, division, 2, 8, False)
-    text = []
-    tick = division
-    for line in lyric_lines(rng, 5):
-        for i, syl in enumerate(line):
-            if i == len(line) - 1:
-                syl += '\r'
-            text.append((tick, mido.MetaMessage('lyrics', text=syl)))
-            tick += rng.randrange(division // 4, division)
-    write_song(path, fmt, division, music + [text])
-    return expected(path)
-
-
 def cut_song(path, fmt, division, rng):
     """Everything cut mode removes or keeps: karaoke texts, lyrics, markers,
     the maker's records, channel-1 controllers, long messages, long gaps."""
@@ -209,10 +195,6 @@ def main():
             name = 'kar_f%d_%d.kar' % (fmt, division)
             exp = kar_song(os.path.join(outdir, name), fmt, division, rng)
             exp.update(file=name, format=fmt, kind='kar')
-            manifest.append(exp)
-            name = 'lyrics_f%d_%d.mid' % (fmt, division)
-            exp = lyric_song(os.path.join(outdir, name), fmt, division, rng)
-            exp.update(file=name, format=fmt, kind='lyrics')
             manifest.append(exp)
     for fmt in (0, 1):
         for division in (96, 480):

@@ -68,15 +68,6 @@ private slots:
         QVERIFY(!m_mp3.isEmpty());
     }
 
-    void missingFile()
-    {
-        const ExtractTool tool(m_dir.filePath(QStringLiteral("absent.mp3")));
-        QVERIFY(!tool.isLoaded());
-        const QJsonObject json = tool.toJson();
-        for (const QString &key : json.keys())
-            QVERIFY(json[key].toArray().isEmpty());
-    }
-
     // Own blocks with more syllables than twice the rows: offsets that count
     // visible characters become character positions.
     void mp3OwnBlocks()

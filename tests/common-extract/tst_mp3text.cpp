@@ -94,24 +94,6 @@ private slots:
         QVERIFY(!m_mp3.isEmpty());
     }
 
-    void timeTags_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<int>("value");
-        QTest::newRow("hundredths") << QByteArray("[01:02.50]") << 6250;
-        QTest::newRow("points, no bracket") << QByteArray("01.02:50") << 6250;
-        QTest::newRow("slash is no digit") << QByteArray("[0/:12]") << -1;
-        QTest::newRow("one minute digit") << QByteArray("[1:02]") << -1;
-        QTest::newRow("cut") << QByteArray("[01:0") << -1;
-    }
-    void timeTags()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(int, value);
-        QCOMPARE(getmp3time(text.constData(), text.size()), value);
-        QCOMPARE(ismp3Time(text.constData(), text.size()), value >= 0 ? 1 : 0);
-    }
-
     // Blocks as the song file writer lays them out, with an opaque MIDI track
     // in front that holds text looking like a lyrics block.
     void ownBlocks()
@@ -134,29 +116,6 @@ private slots:
         QCOMPARE(sylsOf(m), (QList<Syl>{{3, 0, 150}, {5, 0, 200}, {10, 0, 250}, {127, 0, 300},
                                         {4, 1, 400}, {10, 1, 450}}));
         QCOMPARE(chordsOf(m), (QList<Row>{{"C", 150}, {"Am7/G", 300}, {"F#m7(b5)add9lon", 400}}));
-    }
-
-    void colourOffsets_data()
-    {
-        QTest::addColumn<QByteArray>("entry");
-        QTest::addColumn<int>("offset");
-        QTest::newRow("three digits") << QByteArray("005") << 5;
-        QTest::newRow("one digit") << QByteArray("5") << -1;
-        QTest::newRow("four digits") << QByteArray("0005") << -1;
-        QTest::newRow("beyond the end mark") << QByteArray("200") << 127;
-    }
-    void colourOffsets()
-    {
-        QFETCH(QByteArray, entry);
-        QFETCH(int, offset);
-        const QByteArray tag = id3Tag(ownBlock("LYRICS", stamp(100) + "Row text\r\n") +
-                                      ownBlock("COLORS", stamp(200) + entry + "\r\n" + stamp(300) + "007\r\n"));
-        const MidiInfos &m = read(tag + m_mp3);
-        QList<Syl> expected;
-        if (offset >= 0)
-            expected.append({offset, 0, 200});
-        expected.append({7, 0, 300});
-        QCOMPARE(sylsOf(m), expected);
     }
 
     void rowLimits()

@@ -74,19 +74,12 @@ private slots:
         QTest::newRow("no signature is 4/4") << gridSong(0, 0, 4)
                                              << "half@240:0 beat@480:1 half@720:1 beat@960:2 half@1200:2 "
                                                 "beat@1440:3 half@1680:3 bar@1920:1";
-        QTest::newRow("3/4") << gridSong(3, 2, 6)
-                             << "half@240:0 beat@480:1 half@720:1 beat@960:2 half@1200:2 bar@1440:1 "
-                                "half@1680:0 beat@1920:1 half@2160:1 beat@2400:2 half@2640:2 bar@2880:2";
         // 6/8: eighth-note beats with sixteenth halves; bar of 1440 ticks.
         QTest::newRow("6/8") << gridSong(6, 3, 3)
                              << "half@120:0 beat@240:1 half@360:1 beat@480:2 half@600:2 beat@720:3 "
                                 "half@840:3 beat@960:4 half@1080:4 beat@1200:5 half@1320:5 bar@1440:1";
         // 2/2: two half-note beats, no half beats; bar of 1920 ticks.
         QTest::newRow("2/2") << gridSong(2, 1, 8) << "beat@960:1 bar@1920:1 beat@2880:1 bar@3840:2";
-        QTest::newRow("7/8") << gridSong(7, 3, 4)
-                             << "half@120:0 beat@240:1 half@360:1 beat@480:2 half@600:2 beat@720:3 "
-                                "half@840:3 beat@960:4 half@1080:4 beat@1200:5 half@1320:5 beat@1440:6 "
-                                "half@1560:6 bar@1680:1 half@1800:0 beat@1920:1";
         // 384 stays 384: beats of 384 ticks.
         QTest::newRow("4/4 at 384") << gridSong(4, 2, 4, 384)
                                     << "half@192:0 beat@384:1 half@576:1 beat@768:2 half@960:2 beat@1152:3 "
