@@ -12,40 +12,28 @@ import mido
 from midi_gen import absolute
 
 
-def random_track(rng, events, max_delta, channel_set, extras=True):
+def random_track(rng, events, max_delta, channels):
+    def r(hi, lo=0):
+        return rng.randint(lo, hi)
+    kinds = [  # (cumulative share, message on a channel)
+        (0.4, lambda ch: mido.Message('note_on', channel=ch, note=r(127), velocity=r(127))),
+        (0.6, lambda ch: mido.Message('note_off', channel=ch, note=r(127), velocity=r(127))),
+        (0.7, lambda ch: mido.Message('control_change', channel=ch, control=r(119), value=r(127))),
+        (0.75, lambda ch: mido.Message('program_change', channel=ch, program=r(127))),
+        (0.8, lambda ch: mido.Message('aftertouch', channel=ch, value=r(127))),
+        (0.85, lambda ch: mido.Message('pitchwheel', channel=ch, pitch=r(8191, -8192))),
+        (0.88, lambda ch: mido.Message('polytouch', channel=ch, note=r(127), value=r(127))),
+        (0.92, lambda ch: mido.Message('sysex', data=[r(127) for _ in range(r(40))])),
+        (0.95, lambda ch: mido.MetaMessage('text', text=''.join(rng.choice('abc xyz') for _ in range(r(30))))),
+        (0.97, lambda ch: mido.MetaMessage('set_tempo', tempo=r(1500000, 200000))),
+        (1.0, lambda ch: mido.MetaMessage('marker', text='M%d' % r(99))),
+    ]
     tr = mido.MidiTrack()
     for _ in range(events):
-        delta = rng.choice([0, 0, 0, rng.randint(0, max_delta)])
-        ch = rng.choice(channel_set)
+        delta = rng.choice([0, 0, 0, r(max_delta)])
+        ch = rng.choice(channels)
         kind = rng.random()
-        if kind < 0.4:
-            msg = mido.Message('note_on', channel=ch, note=rng.randint(0, 127),
-                               velocity=rng.randint(0, 127))
-        elif kind < 0.6:
-            msg = mido.Message('note_off', channel=ch, note=rng.randint(0, 127),
-                               velocity=rng.randint(0, 127))
-        elif kind < 0.7:
-            msg = mido.Message('control_change', channel=ch, control=rng.randint(0, 119),
-                               value=rng.randint(0, 127))
-        elif kind < 0.75:
-            msg = mido.Message('program_change', channel=ch, program=rng.randint(0, 127))
-        elif kind < 0.8:
-            msg = mido.Message('aftertouch', channel=ch, value=rng.randint(0, 127))
-        elif kind < 0.85:
-            msg = mido.Message('pitchwheel', channel=ch, pitch=rng.randint(-8192, 8191))
-        elif kind < 0.88:
-            msg = mido.Message('polytouch', channel=ch, note=rng.randint(0, 127),
-                               value=rng.randint(0, 127))
-        elif not extras:
-            msg = mido.Message('note_on', channel=ch, note=60, velocity=0)
-        elif kind < 0.92:
-            msg = mido.Message('sysex', data=[rng.randint(0, 127) for _ in range(rng.randint(0, 40))])
-        elif kind < 0.95:
-            msg = mido.MetaMessage('text', text=''.join(rng.choice('abc xyz') for _ in range(rng.randint(0, 30))))
-        elif kind < 0.97:
-            msg = mido.MetaMessage('set_tempo', tempo=rng.randint(200000, 1500000))
-        else:
-            msg = mido.MetaMessage('marker', text='M%d' % rng.randint(0, 99))
+        msg = next(make for share, make in kinds if kind < share)(ch)
         msg.time = delta
         tr.append(msg)
     return tr

@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -257,34 +256,6 @@ private slots:
         QList<MARKER_EV> back;
         QCOMPARE(Extract::ConvMarkersFromDataStrToEvents(again, back), 3);
         QCOMPARE(back[1].time, 1050u);
-    }
-
-    void accessors()
-    {
-        auto infos = std::make_unique<MidiInfos>();
-        auto mfi = std::make_unique<Mfi>();
-        std::memset(infos.get(), 0, sizeof(MidiInfos));
-        std::memset(mfi.get(), 0, sizeof(Mfi));
-        s_StreamData sd{};
-        sd.midiInfos = infos.get();
-        sd.mfi = mfi.get();
-        mfi->tpqn = 480;
-        const QByteArray file = Mp3Fixtures::id3Tag(
-            Mp3Fixtures::ownBlock("LYRICS", "[00:01.00]One\r\n[00:02.00]Two\r\n") +
-            Mp3Fixtures::ownBlock("CHORDS", "[00:01.00]Am\r\n"));
-        QCOMPARE(Extract::Mp3TextFindType(&sd, reinterpret_cast<const uint8_t *>(file.constData()),
-                                          file.size(), MP3_TRAILING_TAIL_LENGTH), 1);
-        QCOMPARE(Extract::GetNumTextLines(&sd), 2);
-        QCOMPARE(QByteArray(Extract::GetTextLineStructItem(&sd, 1)->text), QByteArray("Two"));
-        QVERIFY(!Extract::GetTextLineStructItem(&sd, 2));
-        QCOMPARE(Extract::GetNumChordEvent(&sd), 1);
-        QCOMPARE(Extract::GetChordsEventStructItem(&sd, 0)->tick, 100u);
-        QVERIFY(!Extract::GetChordsEventStructItem(&sd, -1));
-        QVERIFY(!Extract::GetChordsEventStructItem(&sd, 1));
-        QVERIFY(!Extract::GetSylEventStructItem(&sd, 0));
-        QVERIFY(!Extract::GetBarBeatStructItem(-1));
-        QVERIFY(!Extract::GetBarBeatStructItem(MAX_BAR_BEAT_POS));
-        QVERIFY(!Extract::GetTextLineStructItem(nullptr, 0));
     }
 
     // Italian names are longer than the letters: the facade writes them whole.

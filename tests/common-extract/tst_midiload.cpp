@@ -404,19 +404,6 @@ private slots:
             QCOMPARE(db->ccOffsets[4][0][i], expected[i]);
     }
 
-    void scanStopsNearEnd()
-    {
-        // A solo, then a GM reset within the last 28 bytes of the file.
-        const QByteArray records =
-            trackRecord(5, 0, DB_SOLO, 1, 0, QByteArray(8, '\0'), 0, QByteArray(2, '\0'), 0, 0) +
-            QByteArray("\x00\xF0\x05\x7E\x7F\x09\x01\xF7", 8) + record(0x3F, QByteArray("\x00\x03", 2));
-        auto db = freshDb();
-        QCOMPARE(loadMid(midiWith(records, 4), db.get()), 0);
-        QCOMPARE(db->layers[5][0].muteSolo, DB_SOLO);
-        QCOMPARE(db->anySolo, uint16_t(1));
-        QCOMPARE(db->transpose, int16_t(0x3333));
-    }
-
     void onlyScanWindow()
     {
         const QByteArray late = QByteArray(int(SETTINGS_SCAN_LIMIT) + 8, '\0') +

@@ -108,23 +108,6 @@ private slots:
         QCOMPARE(gridText(gridOf(events)), expected);
     }
 
-    // A gap of many bars is carried by the grid: no delta reaches a beat (the
-    // peer corpus checks the scaling of every division).
-    void longGap()
-    {
-        QString error;
-        SmfTrack gap;
-        gap.ev(0, {0x90, 60, 100}).ev(200000, {0x80, 60, 0});
-        LoadedSong g;
-        const int glen = g.normalise(smf0(480, gap.end()));
-        QVERIFY(glen > 0);
-        const QVector<StreamEvent> all = parseStream(g.output(glen), EXTRACT_HEAD_SIZE, true, &error);
-        QVERIFY(error.isEmpty());
-        QCOMPARE(withoutGrid(all)[1].tick, 200000u);
-        for (int i = 1; i < all.size(); ++i)
-            QVERIFY(all[i].tick - all[i - 1].tick <= 240);
-    }
-
     // What play mode writes for what it reads.
     void rewrites_data()
     {
@@ -319,42 +302,6 @@ private slots:
             QCOMPARE(s.infos->barTicks[b], uint32_t(b * barLength));
     }
 
-    // Programs on one channel fill its four layers.
-    void layers()
-    {
-        SmfTrack t;
-        t.ev(0, {0xB4, 0, 8});
-        for (int p : {10, 20, 10, 30, 40, 50})
-            t.ev(10, {0xC4, p});
-        LoadedSong s;
-        QVERIFY(s.normalise(smf0(480, t.end())) > 0);
-        const Db &db = *s.db;
-        QCOMPARE(int(db.layers[4][0].program), 10);
-        QCOMPARE(int(db.layers[4][1].program), 20);
-        QCOMPARE(int(db.layers[4][2].program), 30);
-        QCOMPARE(int(db.layers[4][3].program), 40);
-        QCOMPARE(int(db.layers[4][0].bank), 8);
-        QVERIFY(db.layers[4][3].flags & DB_FLAG_IN_USE);
-        // 50 found no layer: layer 0, the map keeps 10.
-        QCOMPARE(int(s.stream->programMap[4][0].program), 10);
-    }
-
-    // Activity: beats with a sounding note, per slot and layer.
-    void activity()
-    {
-        SmfTrack t;
-        t.ev(0, {0x92, 60, 100}).ev(1000, {0x82, 60, 0});      // sounds through beats 0 and 1
-        t.ev(2400, {0x92, 60, 100}).ev(10, {0x82, 60, 0});     // starts in beat 3 of bar 1
-        t.ev(0, {0x82, 61, 0}).ev(0, {0x82, 61, 0});           // stray note offs
-        t.ev(1500, {0x92, 64, 1}).ev(890, {0x82, 64, 0});      // beats 2 and 3 of bar 2
-        LoadedSong s;
-        QVERIFY(s.normalise(smf0(480, t.end())) > 0);
-        QCOMPARE(int(s.infos->activity[2][0][0]), 0x03);
-        QCOMPARE(int(s.infos->activity[2][0][1]), 0x08);
-        QCOMPARE(int(s.infos->activity[2][0][2]), 0x0C);
-        QCOMPARE(int(s.infos->activity[2][0][3]), 0);
-    }
-
     // A count-in: the dry pass finds the first bar that sounds, the real pass
     // puts the count-in bars in front of the song.
     void countIn_data()
@@ -453,13 +400,11 @@ private slots:
         QCOMPARE(EXTRACT_GetNoteNum(17), 1u);
     }
 
-    // Long gaps and long messages survive a save.
+    // The longest gap and an escape survive a save (long messages: the peer round trip).
     void longValues()
     {
         SmfTrack t;
         t.ev(0, {0x90, 60, 100}).ev(20000, {0x80, 60, 0}).ev(0x0FFFFFF, {0x90, 61, 1});
-        t.meta(0, 0x03, QByteArray(200, 't'));
-        t.sysex(0, QByteArray(299, 0x22) + char(0xF7));
         t.bytes += hexBytes({0, 0xF7, 3, 0xF3, 1, 0xF7});   // an escape is kept as it is
         LoadedSong s;
         const int length = s.normalise(smf0(480, t.end()), 0);
@@ -467,12 +412,10 @@ private slots:
         QString error;
         const QVector<StreamEvent> ev = parseStream(s.output(length), EXTRACT_HEAD_SIZE, false, &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        QCOMPARE(ev.size(), 7);
-        QCOMPARE(ev[5].bytes, hexBytes({0xF7, 3, 0xF3, 1, 0xF7}));
+        QCOMPARE(ev.size(), 5);
+        QCOMPARE(ev[3].bytes, hexBytes({0xF7, 3, 0xF3, 1, 0xF7}));
         QCOMPARE(ev[1].tick, 20000u);
         QCOMPARE(ev[2].tick, 20000u + 0x0FFFFFFu);
-        QCOMPARE(ev[3].bytes.size(), 2 + 2 + 200);
-        QCOMPARE(ev[4].bytes.size(), 1 + 2 + 300);
         // Scaled past what four bytes hold: refused, not cut short.
         SmfTrack far;
         far.ev(0x0FFFFFFF, {0x90, 60, 1});
