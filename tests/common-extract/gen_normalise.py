@@ -109,39 +109,6 @@ def expected(path):
     }
 
 
-WORDS = ['love', 'night', 'sing', 'the', 'a', 'heart', 'fire', 'dream', 'you', 'me',
-         'dance', 'star', 'rain', 'home', 'far', 'away', 'light', 'song']
-
-
-def lyric_lines(rng, count):
-    lines = []
-    for _ in range(count):
-        words = [rng.choice(WORDS) for _ in range(rng.randrange(2, 5))]
-        syls = []
-        for i, w in enumerate(words):
-            cut = rng.randrange(1, len(w)) if len(w) > 2 and rng.random() < 0.5 else len(w)
-            parts = [w[:cut], w[cut:]] if cut < len(w) else [w]
-            parts[-1] += ' ' if i < len(words) - 1 else ''
-            syls.extend(parts)
-        lines.append(syls)
-    return lines
-
-
-def kar_song(path, fmt, division, rng):
-    music = music_tracks(rng, division, 2, 8, True)
-    text = [(0, mido.MetaMessage('text', text='@KMIDI KARAOKE FILE')),
-            (0, mido.MetaMessage('text', text='@V0100')),
-            (0, mido.MetaMessage('text', text='@TSong title'))]
-    tick = division * 2
-    for n, line in enumerate(lyric_lines(rng, 6)):
-        for i, syl in enumerate(line):
-            prefix = ('\\' if n % 3 == 0 else '/') if i == 0 else ''
-            text.append((tick, mido.MetaMessage('text', text=prefix + syl)))
-            tick += rng.randrange(division // 4, division)
-    write_song(path, fmt, division, music + [text])
-    return expected(path)
-
-
 def cut_song(path, fmt, division, rng):
     """Everything cut mode removes or keeps: karaoke texts, lyrics, markers,
     the maker's records, channel-1 controllers, long messages, long gaps."""
@@ -190,11 +157,6 @@ def main():
             write_song(path, fmt, division, music_tracks(rng, division, 4, 12, True))
             exp = expected(path)
             exp.update(file=name, format=fmt, kind='music')
-            manifest.append(exp)
-        for division in (96, 480):
-            name = 'kar_f%d_%d.kar' % (fmt, division)
-            exp = kar_song(os.path.join(outdir, name), fmt, division, rng)
-            exp.update(file=name, format=fmt, kind='kar')
             manifest.append(exp)
     for fmt in (0, 1):
         for division in (96, 480):

@@ -25,15 +25,6 @@ QList<qint64> ticks(const QJsonArray &items, bool skipRowEnds = false)
     return out;
 }
 
-MARKER_EV marker(const QByteArray &name, uint32_t time)
-{
-    MARKER_EV m;
-    std::memset(&m, 0, sizeof m);
-    std::memcpy(m.name, name.constData(), size_t(std::min<qsizetype>(name.size(), MARKER_NAME_SIZE)));
-    m.time = time;
-    return m;
-}
-
 } // namespace
 
 class TestExtractTool : public QObject
@@ -234,28 +225,6 @@ private slots:
             QCOMPARE(TestUtil::runProgram(TestUtil::binDir() + QStringLiteral("/velmar-play"),
                                           {kar, "--capture", "--seconds", seconds}), want);
         }
-    }
-
-    void textToMarkers()
-    {
-        QList<MARKER_EV> out{marker("old", 1)};
-        const QByteArray text = "[01:02.03]Chorus\r\nno stamp\r\n[00:10:50]" + QByteArray(20, 'B') +
-                                "\r\n[00:20.00]Caf\xc3\xa9\r\n[00:30.00]Last without line end";
-        QCOMPARE(Extract::ConvMarkersFromDataStrToEvents(text, out), 3);
-        QCOMPARE(QByteArray(out[0].name), QByteArray("Chorus"));
-        QCOMPARE(out[0].time, 6203u);
-        QCOMPARE(out[0].bar, uint16_t(62));
-        QCOMPARE(QByteArray(out[1].name), QByteArray(15, 'B'));
-        QCOMPARE(out[1].time, 1050u);
-        QCOMPARE(out[1].bar, uint16_t(11));
-        QCOMPARE(QByteArray(out[2].name), QByteArray("Caf\xe9"));
-
-        // Written back, the lines read the same.
-        QByteArray again;
-        Extract::ConvMarkersFromEventsToDataStr(out, again);
-        QList<MARKER_EV> back;
-        QCOMPARE(Extract::ConvMarkersFromDataStrToEvents(again, back), 3);
-        QCOMPARE(back[1].time, 1050u);
     }
 
     // Italian names are longer than the letters: the facade writes them whole.

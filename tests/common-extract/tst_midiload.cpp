@@ -8,6 +8,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QtEndian>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -77,21 +78,15 @@ Decoded decode(SongUnderTest &song)
 QByteArray be32(quint32 v)
 {
     QByteArray b(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        b[i] = char(v >> (24 - 8 * i));
+    qToBigEndian(v, b.data());
     return b;
 }
 
 QByteArray smf(int format, const QList<QByteArray> &tracks, int division = 480, int count = -1)
 {
-    QByteArray f("MThd\0\0\0\6", 8);
-    f += char(0);
-    f += char(format);
     const int n = count >= 0 ? count : int(tracks.size());
-    f += char(n >> 8);
-    f += char(n & 0xFF);
-    f += char(division >> 8);
-    f += char(division & 0xFF);
+    QByteArray f = QByteArray("MThd\0\0\0\6\0", 9) + char(format) + char(n >> 8) + char(n) + char(division >> 8) +
+                   char(division);
     for (const QByteArray &t : tracks)
         f += "MTrk" + be32(quint32(t.size())) + t;
     return f;
@@ -108,47 +103,26 @@ QByteArray randomBytes(int n, quint32 seed, int modulo = 256)
     return b;
 }
 
-
 // A maker settings record as the writers store it, from its F0 on.
 QByteArray record(uint8_t command, const QByteArray &data)
 {
-    QByteArray r("\xF0", 1);
-    r += char(data.size() + 6);
-    r += QByteArray("\x00\x20\x24\x00", 4);
-    r += char(command);
-    r += data;
-    r += char(0xF7);
-    return r;
+    return QByteArray("\xF0", 1) + char(data.size() + 6) + QByteArray("\x00\x20\x24\x00", 4) + char(command) + data +
+           char(0xF7);
 }
 
 QByteArray trackRecord(int slot, int layer, uint8_t mute, uint8_t program, uint8_t bank,
                        QByteArray pairs, uint8_t curve, QByteArray transpose, uint8_t insert,
                        uint8_t override)
 {
-    QByteArray d;
-    d += char(slot);
-    d += char(mute);
-    d += char(program);
-    d += char(bank);
-    d += pairs;                 // volume, pan, reverb, chorus as signed pairs
-    d += char(curve);
-    d += transpose;
-    d += char(insert);
-    d += char(0);
-    d += char(override);
-    d += char(layer);
-    d += QByteArray(2, '\0');
-    return record(0x1F, d);
+    // pairs: volume, pan, reverb, chorus as signed pairs
+    return record(0x1F, QByteArray(1, char(slot)) + char(mute) + char(program) + char(bank) + pairs + char(curve) +
+                            transpose + char(insert) + char(0) + char(override) + char(layer) + QByteArray(2, '\0'));
 }
 
 // Maker records behind a MIDI head; padding keeps them clear of the scan's end.
 QByteArray midiWith(const QByteArray &records, int padding = 64)
 {
-    QByteArray f("MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\0\0", 22);
-    f += char(0);
-    f += records;
-    f += QByteArray(padding, '\0');
-    return f;
+    return QByteArray("MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\0\0\0", 23) + records + QByteArray(padding, '\0');
 }
 
 int loadMid(const QByteArray &file, Db *db)

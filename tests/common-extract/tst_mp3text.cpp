@@ -219,29 +219,6 @@ private slots:
         QCOMPARE(int(read(file).textRowCount), 0);
     }
 
-    void frameCheck_data()
-    {
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("kbps");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("44.1 kHz 128") << 44100 << 128 << 128;
-        QTest::newRow("32 kHz 96") << 32000 << 96 << 96;
-        QTest::newRow("MPEG-2 22.05 kHz") << 22050 << 64 << 0;
-        QTest::newRow("WAV") << 44100 << 0 << 0;
-    }
-    void frameCheck()
-    {
-        QFETCH(int, rate);
-        QFETCH(int, kbps);
-        QFETCH(int, expected);
-        const QByteArray audio = rate == 44100 && kbps == 128 ? m_mp3 : makeAudio(m_dir.path(), rate, kbps);
-        QVERIFY(!audio.isEmpty());
-        MP3_CONTROL ctl;
-        QCOMPARE(_nomalizeMp3(reinterpret_cast<const uint8_t *>(audio.constData()), audio.size(), &ctl),
-                 expected);
-        QCOMPARE(ctl.length, int32_t(audio.size()));
-    }
-
     void audioStart()
     {
         // A tag whose size stops 100 bytes short of the first frame.

@@ -99,7 +99,7 @@ private slots:
         const QByteArray json = TestUtil::runPython(QStringLiteral("common-extract/gen_normalise.py"),
                                                     {m_dir.path()});
         m_manifest = QJsonDocument::fromJson(json).array();
-        QVERIFY(m_manifest.size() >= 18);
+        QVERIFY(m_manifest.size() >= 14);
     }
 
     void corpus_data()

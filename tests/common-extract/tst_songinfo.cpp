@@ -151,29 +151,6 @@ private slots:
         QCOMPARE(uchar(info.title[0]), uchar(0x77));
     }
 
-    void decodeChars_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("8859-15 euro") << QByteArray("5 \xA4") << 3 << "5 €";
-        QTest::newRow("utf-8") << QByteArray("Caf\xC3\xA9") << 5 << "Café";
-        QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBFZo\xC3\xAB") << 7 << "Zoë";
-        QTest::newRow("utf-16le bom") << QByteArray("\xFF\xFEH\0i\0\0\0junk", 12) << 12 << "Hi";
-        QTest::newRow("utf-16be bom") << QByteArray("\xFE\xFF\0H\0i", 6) << 6 << "Hi";
-        QTest::newRow("length below nul") << QByteArray("Hello") << 3 << "Hel";
-        QTest::newRow("nul before length") << QByteArray("Hi\0xyz", 6) << 6 << "Hi";
-        QTest::newRow("zero length") << QByteArray("abc") << 0 << "";
-    }
-    void decodeChars()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, length);
-        // Exact-size copy: nothing may be read beyond length.
-        std::vector<char> exact(bytes.begin(), bytes.begin() + length);
-        QTEST(Extract::decodeChars(exact.data(), length), "text");
-    }
-
     // Worker threads read song information while the GUI thread does too.
     void concurrentReaders()
     {
