@@ -261,23 +261,6 @@ private slots:
         QCOMPARE(QByteArray(s.infos->markers[MAX_MARKERS - 1].name), QByteArray("m174"));
     }
 
-    // Maker markers show once the song reaches their bar, at that bar's tick.
-    void makerMarkers()
-    {
-        SmfTrack t;
-        t.meta(0, 0x58, hexBytes({3, 2, 24, 8}));
-        t.meta(0, 0x4B, hexBytes({6, 0, 0}) + "Intro");
-        t.meta(0, 0x4B, hexBytes({6, 0, 2}) + "Verse");
-        t.meta(0, 0x4B, hexBytes({6, 0, 50}) + "Never");
-        t.ev(0, {0x90, 60, 100}).ev(1440 * 3, {0x80, 60, 0});
-        LoadedSong s;
-        QVERIFY(run(s, t) > 0);
-        QCOMPARE(int(s.infos->markerCount), 2);
-        QCOMPARE(QByteArray(s.infos->markers[1].name), QByteArray("Verse"));
-        QCOMPARE(s.infos->markers[1].time, 2880u);
-        QCOMPARE(s.infos->markers[0].time, 0u);
-    }
-
     void gsEffects()
     {
         SmfTrack t;

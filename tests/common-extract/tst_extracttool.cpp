@@ -84,11 +84,6 @@ private slots:
         QCOMPARE(parsed[0][QStringLiteral("syl")].toArray().size(), 3);
         QCOMPARE(ticks(tool.getParsedJsonChords(500)[QStringLiteral("data")].toArray()),
                  (QList<qint64>{1500, 3000}));
-
-        // The same bytes handed over directly give the same result.
-        const ExtractTool fromBytes(TestUtil::readFile(path), int(SONG_FORMAT_MP3));
-        QVERIFY(fromBytes.isLoaded());
-        QCOMPARE(fromBytes.toJson(), raw);
         QVERIFY(!ExtractTool(TestUtil::readFile(path), 3).isLoaded());
     }
 
@@ -100,7 +95,6 @@ private slots:
         QTest::addColumn<qint64>("audioSize");
         QTest::newRow("far behind the head") << qint64(EXTRACT_TOOL_MP3_HEAD_BYTES + 300000);
         QTest::newRow("across the head's end") << qint64(EXTRACT_TOOL_MP3_HEAD_BYTES - 20);
-        QTest::newRow("small file") << qint64(400000);
     }
     void largeMp3()
     {
@@ -143,25 +137,22 @@ private slots:
         QCOMPARE(parseError.error, QJsonParseError::NoError);
         QCOMPARE(json.keys(), (QStringList{"chord", "parsedChords", "parsedText", "syl", "text"}));
 
-        const QJsonArray rows = json[QStringLiteral("text")].toArray();
-        const QJsonArray wantRows = expected[QStringLiteral("rows")].toArray();
+        // Rows, then syllables (row ends left out), each within 1 ms of mido.
+        const QJsonArray rows = json["text"].toArray(), wantRows = expected["rows"].toArray();
         QCOMPARE(rows.size(), wantRows.size());
         for (int i = 0; i < rows.size(); ++i) {
-            QCOMPARE(rows[i][QStringLiteral("text")].toString(), wantRows[i][QStringLiteral("text")].toString());
-            QVERIFY2(qAbs(rows[i][QStringLiteral("tick")].toDouble() - wantRows[i][QStringLiteral("ms")].toDouble()) <= 1.0,
-                     qPrintable(QString::number(i)));
+            QCOMPARE(rows[i]["text"].toString(), wantRows[i]["text"].toString());
+            QVERIFY2(qAbs(rows[i]["tick"].toDouble() - wantRows[i]["ms"].toDouble()) <= 1.0, qPrintable(QString::number(i)));
         }
         QJsonArray syl;
-        for (const QJsonValue &v : json[QStringLiteral("syl")].toArray())
-            if (v[QStringLiteral("offset")].toInt() != 127)
+        for (const QJsonValue &v : json["syl"].toArray())
+            if (v["offset"].toInt() != 127)
                 syl.append(v);
-        const QJsonArray wantSyl = expected[QStringLiteral("syllables")].toArray();
-        const QJsonArray wantOffsets = expected[QStringLiteral("offsets")].toArray();
+        const QJsonArray wantSyl = expected["syllables"].toArray(), wantOffsets = expected["offsets"].toArray();
         QCOMPARE(syl.size(), wantSyl.size());
         for (int i = 0; i < syl.size(); ++i) {
-            QVERIFY2(qAbs(syl[i][QStringLiteral("tick")].toDouble() - wantSyl[i].toDouble()) <= 1.0,
-                     qPrintable(QStringLiteral("syllable %1 at %2 ms").arg(i).arg(wantSyl[i].toDouble())));
-            QCOMPARE(syl[i][QStringLiteral("offset")].toInt(), wantOffsets[i].toInt());
+            QVERIFY2(qAbs(syl.at(i)["tick"].toDouble() - wantSyl[i].toDouble()) <= 1.0, qPrintable(QStringLiteral("syllable %1").arg(i)));
+            QCOMPARE(syl.at(i)["offset"].toInt(), wantOffsets[i].toInt());
         }
         QCOMPARE(json[QStringLiteral("parsedText")].toArray().size(), wantRows.size());
         SONG_INFO info{};

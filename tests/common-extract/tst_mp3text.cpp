@@ -185,14 +185,6 @@ private slots:
         QCOMPARE(sylsOf(m), "5/0@10 10/0@20 15/0@30 20/0@40 25/0@50 30/0@60 127/0@69 5/1@70 10/1@80 15/1@90 127/1@90");
     }
 
-    void syltFrameTimesAreSkipped()
-    {
-        // Times counted in MPEG frames cannot be placed: no rows rather than wrong ones.
-        const QByteArray file = tagged(QStringLiteral("frames.mp3"), 4, 0, 1, 0,
-                                       QJsonArray{entry("One", 10), entry("Two", 20)});
-        QCOMPARE(int(read(file).textRowCount), 0);
-    }
-
     void audioStart()
     {
         // A tag whose size stops 100 bytes short of the first frame.
