@@ -1,13 +1,7 @@
-"""Writes the normaliser's peer corpus into a folder and prints a JSON manifest.
-
-Usage: gen_normalise.py OUTDIR
-
-Every song is written with mido and read back with mido; the manifest holds,
-per file, what the normalised stream must carry: the channel messages at
-mido's absolute tick scaled to 480 ticks per quarter note (when 480 is a
-multiple of the division), in mido's merged order, with a note on of
-velocity 0 written as a note off; and the tempo events.
-"""
+"""gen_normalise.py OUTDIR: writes the normaliser's peer corpus with mido and
+prints a JSON manifest of what mido reads back, as the normalised stream must
+carry it: channel messages (note on of velocity 0 as note off) and tempos at
+ticks scaled to 480 a quarter note where 480 is a multiple of the division."""
 import json
 import os
 import random

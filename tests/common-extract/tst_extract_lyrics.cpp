@@ -158,7 +158,6 @@ private slots:
             return one(hexBytes({0xFF, 0x7F, 7, 0x43, 0x7B, 0x01, cr, ct, bn, 0}));
         };
         QTest::newRow("XF Cmin/G") << xf(0x31, 8, 0x35) << "Cmin/G";
-        QTest::newRow("XF F#minMaj7(9)/Db") << xf(0x44, 16, 0x22) << "F#minMaj7(9)/Db";
         QTest::newRow("XF root 0") << xf(0x30, 8, 127) << "";
         QTest::newRow("XF bass 9") << xf(0x33, 0, 0x39) << "EMaj";
         QTest::newRow("XF type 40") << xf(0x35, 40, 127) << "G";

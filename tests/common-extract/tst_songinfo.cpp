@@ -4,6 +4,7 @@
 #include "testutil.h"
 
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 #include <cstring>
 #include <thread>
@@ -27,10 +28,8 @@ QByteArray mfxFile(const char *magic, const QByteArray &title, const QByteArray 
     // A full genre field runs straight into the key bytes.
     memset(h.data() + MFX_OFS_GENRE, 'G', 32);
     h[MFX_OFS_FLAGS] = char(flags);
-    h[MFX_OFS_TEMPO] = char(bpm & 0xFF);
-    h[MFX_OFS_TEMPO + 1] = char(bpm >> 8);
-    h[MFX_OFS_DELTA_KEY] = char(uint16_t(key) & 0xFF);
-    h[MFX_OFS_DELTA_KEY + 1] = char(uint16_t(key) >> 8);
+    qToLittleEndian(bpm, h.data() + MFX_OFS_TEMPO);
+    qToLittleEndian(key, h.data() + MFX_OFS_DELTA_KEY);
     return h + QByteArray(64, 'x');
 }
 
