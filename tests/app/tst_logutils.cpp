@@ -1,12 +1,7 @@
 #include "logutils.h"
 #include "testutil.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QThread>
+#include <QtCore>
 #include <QtTest>
 
 #include <memory>

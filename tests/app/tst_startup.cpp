@@ -1,6 +1,5 @@
 #include "testutil.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -96,11 +95,6 @@ QString sqlite3(const QString &db, const QString &sql)
     return rc == 0 ? QString::fromUtf8(out).trimmed() : QStringLiteral("sqlite3 failed");
 }
 
-QByteArray sha1(const QString &path)
-{
-    return QCryptographicHash::hash(TestUtil::readFile(path), QCryptographicHash::Sha1);
-}
-
 } // namespace
 
 // The real program, started as a user would start it.
@@ -134,18 +128,16 @@ private slots:
             QVERIFY2(schema.contains(QLatin1String(part)), part);
         QCOMPARE(sqlite3(db, "SELECT name FROM sqlite_master WHERE type = 'trigger' ORDER BY name"),
                  QString("deleteAllFromTrack\nincMp3Count\nonMoveSong\nshiftSeqNum"));
-        QCOMPARE(sqlite3(db, "SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QString("0"));
         QCOMPARE(sqlite3(db, "SELECT * FROM PlayList ORDER BY IdPlayList"),
                  QString("1|All Songs|0\n2|Recenti|0\n3|Downloaded|0\n4|News|0"));
         QCOMPARE(sqlite3(db, "SELECT name || seq FROM sqlite_sequence ORDER BY name"),
                  QString("InstrFamily7\nInstrument7\nSongs0"));
-        QCOMPARE(sqlite3(db, "SELECT count(*) FROM Songs"), QString("0"));
         QCOMPARE(sqlite3(db, "PRAGMA integrity_check"), QString("ok"));
         QCOMPARE(sqlite3(db, "PRAGMA foreign_key_check"), QString());
 
-        const QByteArray before = sha1(db);
+        const QByteArray before = TestUtil::readFile(db);
         QCOMPARE(program.run("it_IT.UTF-8"), 0);
-        QCOMPARE(sha1(db), before);
+        QVERIFY(TestUtil::readFile(db) == before);
         QVERIFY(program.log().contains("Db Esiste true"));
     }
 
