@@ -1,12 +1,6 @@
-"""Writes short karaoke songs with mido for the main window's tests and the
-end-to-end script.
-
-usage: make_kar.py OUTDIR SECONDS NAME...
-
-Each NAME.kar plays a piano note on every beat at 120 BPM for about SECONDS
-seconds (whole bars) and carries one lyric row per bar: "Row 1", "Row 2"...
-Prints each song's length in seconds as mido reads it, one per line.
-"""
+"""Short mido-made karaoke songs: make_kar.py OUTDIR SECONDS NAME...
+Each NAME.kar plays a note a beat at 120 BPM for whole bars of about SECONDS
+and has a lyric row a bar ("Row 1", ...); prints each length as mido reads it."""
 import os
 import sys
 

@@ -1,13 +1,7 @@
-"""Writes the normaliser's peer corpus into a folder and prints a JSON manifest.
-
-Usage: gen_normalise.py OUTDIR
-
-Every song is written with mido and read back with mido; the manifest holds,
-per file, what the normalised stream must carry: the channel messages at
-mido's absolute tick scaled to 480 ticks per quarter note (when 480 is a
-multiple of the division), in mido's merged order, with a note on of
-velocity 0 written as a note off; and the tempo events.
-"""
+"""gen_normalise.py OUTDIR: writes the normaliser's peer corpus with mido and
+prints a JSON manifest of what mido reads back, as the normalised stream must
+carry it: channel messages (note on of velocity 0 as note off) and tempos at
+ticks scaled to 480 a quarter note where 480 is a multiple of the division."""
 import json
 import os
 import random
@@ -109,53 +103,6 @@ def expected(path):
     }
 
 
-WORDS = ['love', 'night', 'sing', 'the', 'a', 'heart', 'fire', 'dream', 'you', 'me',
-         'dance', 'star', 'rain', 'home', 'far', 'away', 'light', 'song']
-
-
-def lyric_lines(rng, count):
-    lines = []
-    for _ in range(count):
-        words = [rng.choice(WORDS) for _ in range(rng.randrange(2, 5))]
-        syls = []
-        for i, w in enumerate(words):
-            cut = rng.randrange(1, len(w)) if len(w) > 2 and rng.random() < 0.5 else len(w)
-            parts = [w[:cut], w[cut:]] if cut < len(w) else [w]
-            parts[-1] += ' ' if i < len(words) - 1 else ''
-            syls.extend(parts)
-        lines.append(syls)
-    return lines
-
-
-def kar_song(path, fmt, division, rng):
-    music = music_tracks(rng, division, 2, 8, True)
-    text = [(0, mido.MetaMessage('text', text='@KMIDI KARAOKE FILE')),
-            (0, mido.MetaMessage('text', text='@V0100')),
-            (0, mido.MetaMessage('text', text='@TSong title'))]
-    tick = division * 2
-    for n, line in enumerate(lyric_lines(rng, 6)):
-        for i, syl in enumerate(line):
-            prefix = ('\\' if n % 3 == 0 else '/') if i == 0 else ''
-            text.append((tick, mido.MetaMessage('text', text=prefix + syl)))
-            tick += rng.randrange(division // 4, division)
-    write_song(path, fmt, division, music + [text])
-    return expected(path)
-
-
-def lyric_song(path, fmt, division, rng):
-    music = music_tracks(rng, division, 2, 8, False)
-    text = []
-    tick = division
-    for line in lyric_lines(rng, 5):
-        for i, syl in enumerate(line):
-            if i == len(line) - 1:
-                syl += '\r'
-            text.append((tick, mido.MetaMessage('lyrics', text=syl)))
-            tick += rng.randrange(division // 4, division)
-    write_song(path, fmt, division, music + [text])
-    return expected(path)
-
-
 def cut_song(path, fmt, division, rng):
     """Everything cut mode removes or keeps: karaoke texts, lyrics, markers,
     the maker's records, channel-1 controllers, long messages, long gaps."""
@@ -204,15 +151,6 @@ def main():
             write_song(path, fmt, division, music_tracks(rng, division, 4, 12, True))
             exp = expected(path)
             exp.update(file=name, format=fmt, kind='music')
-            manifest.append(exp)
-        for division in (96, 480):
-            name = 'kar_f%d_%d.kar' % (fmt, division)
-            exp = kar_song(os.path.join(outdir, name), fmt, division, rng)
-            exp.update(file=name, format=fmt, kind='kar')
-            manifest.append(exp)
-            name = 'lyrics_f%d_%d.mid' % (fmt, division)
-            exp = lyric_song(os.path.join(outdir, name), fmt, division, rng)
-            exp.update(file=name, format=fmt, kind='lyrics')
             manifest.append(exp)
     for fmt in (0, 1):
         for division in (96, 480):

@@ -109,8 +109,6 @@ mp3('v23latin1.mp3', [TIT2(encoding=0, text='Café'), TPE1(encoding=0, text='Zo�
 long_title = 'L' * 150 + 'é' * 30
 mp3('v23long.mp3', [TIT2(encoding=1, text=long_title), TPE1(encoding=0, text='After Long')],
     version=3)
-mp3('v24long.mp3', [TIT2(encoding=3, text=long_title), TPE1(encoding=0, text='After Long')],
-    version=4)
 mp3('v1only.mp3', None, v1=id3v1('Old Title', 'Old Artist', 17))
 mp3('v1badgenre.mp3', None, v1=id3v1('Old Title', 'Old Artist', 171))
 mp3('bothv2title.mp3', [TIT2(encoding=0, text='New Title')], version=3,

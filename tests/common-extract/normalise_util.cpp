@@ -1,31 +1,15 @@
 #include "normalise_util.h"
 
-namespace {
-
-void putU32(QByteArray &out, uint32_t v)
-{
-    out += char(v >> 24);
-    out += char(v >> 16);
-    out += char(v >> 8);
-    out += char(v);
-}
-
-} // namespace
+#include <QtEndian>
 
 QByteArray smfFile(int format, int division, const QVector<SmfTrack> &tracks)
 {
-    QByteArray out("MThd");
-    putU32(out, 6);
-    out += char(0);
-    out += char(format);
-    out += char(tracks.size() >> 8);
-    out += char(tracks.size());
-    out += char(division >> 8);
-    out += char(division);
+    QByteArray out = QByteArray("MThd\0\0\0\6\0", 9) + char(format) + char(tracks.size() >> 8) +
+                     char(tracks.size()) + char(division >> 8) + char(division);
     for (const SmfTrack &t : tracks) {
-        out += "MTrk";
-        putU32(out, uint32_t(t.bytes.size()));
-        out += t.bytes;
+        QByteArray length(4, '\0');
+        qToBigEndian(uint32_t(t.bytes.size()), length.data());
+        out += "MTrk" + length + t.bytes;
     }
     return out;
 }

@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,15 +23,6 @@ QList<qint64> ticks(const QJsonArray &items, bool skipRowEnds = false)
         if (!skipRowEnds || v[QStringLiteral("offset")].toInt() != 127)
             out.append(v[QStringLiteral("tick")].toInteger());
     return out;
-}
-
-MARKER_EV marker(const QByteArray &name, uint32_t time)
-{
-    MARKER_EV m;
-    std::memset(&m, 0, sizeof m);
-    std::memcpy(m.name, name.constData(), size_t(std::min<qsizetype>(name.size(), MARKER_NAME_SIZE)));
-    m.time = time;
-    return m;
 }
 
 } // namespace
@@ -68,15 +58,6 @@ private slots:
         QVERIFY(!m_mp3.isEmpty());
     }
 
-    void missingFile()
-    {
-        const ExtractTool tool(m_dir.filePath(QStringLiteral("absent.mp3")));
-        QVERIFY(!tool.isLoaded());
-        const QJsonObject json = tool.toJson();
-        for (const QString &key : json.keys())
-            QVERIFY(json[key].toArray().isEmpty());
-    }
-
     // Own blocks with more syllables than twice the rows: offsets that count
     // visible characters become character positions.
     void mp3OwnBlocks()
@@ -103,11 +84,6 @@ private slots:
         QCOMPARE(parsed[0][QStringLiteral("syl")].toArray().size(), 3);
         QCOMPARE(ticks(tool.getParsedJsonChords(500)[QStringLiteral("data")].toArray()),
                  (QList<qint64>{1500, 3000}));
-
-        // The same bytes handed over directly give the same result.
-        const ExtractTool fromBytes(TestUtil::readFile(path), int(SONG_FORMAT_MP3));
-        QVERIFY(fromBytes.isLoaded());
-        QCOMPARE(fromBytes.toJson(), raw);
         QVERIFY(!ExtractTool(TestUtil::readFile(path), 3).isLoaded());
     }
 
@@ -119,7 +95,6 @@ private slots:
         QTest::addColumn<qint64>("audioSize");
         QTest::newRow("far behind the head") << qint64(EXTRACT_TOOL_MP3_HEAD_BYTES + 300000);
         QTest::newRow("across the head's end") << qint64(EXTRACT_TOOL_MP3_HEAD_BYTES - 20);
-        QTest::newRow("small file") << qint64(400000);
     }
     void largeMp3()
     {
@@ -162,25 +137,22 @@ private slots:
         QCOMPARE(parseError.error, QJsonParseError::NoError);
         QCOMPARE(json.keys(), (QStringList{"chord", "parsedChords", "parsedText", "syl", "text"}));
 
-        const QJsonArray rows = json[QStringLiteral("text")].toArray();
-        const QJsonArray wantRows = expected[QStringLiteral("rows")].toArray();
+        // Rows, then syllables (row ends left out), each within 1 ms of mido.
+        const QJsonArray rows = json["text"].toArray(), wantRows = expected["rows"].toArray();
         QCOMPARE(rows.size(), wantRows.size());
         for (int i = 0; i < rows.size(); ++i) {
-            QCOMPARE(rows[i][QStringLiteral("text")].toString(), wantRows[i][QStringLiteral("text")].toString());
-            QVERIFY2(qAbs(rows[i][QStringLiteral("tick")].toDouble() - wantRows[i][QStringLiteral("ms")].toDouble()) <= 1.0,
-                     qPrintable(QString::number(i)));
+            QCOMPARE(rows[i]["text"].toString(), wantRows[i]["text"].toString());
+            QVERIFY2(qAbs(rows[i]["tick"].toDouble() - wantRows[i]["ms"].toDouble()) <= 1.0, qPrintable(QString::number(i)));
         }
         QJsonArray syl;
-        for (const QJsonValue &v : json[QStringLiteral("syl")].toArray())
-            if (v[QStringLiteral("offset")].toInt() != 127)
+        for (const QJsonValue &v : json["syl"].toArray())
+            if (v["offset"].toInt() != 127)
                 syl.append(v);
-        const QJsonArray wantSyl = expected[QStringLiteral("syllables")].toArray();
-        const QJsonArray wantOffsets = expected[QStringLiteral("offsets")].toArray();
+        const QJsonArray wantSyl = expected["syllables"].toArray(), wantOffsets = expected["offsets"].toArray();
         QCOMPARE(syl.size(), wantSyl.size());
         for (int i = 0; i < syl.size(); ++i) {
-            QVERIFY2(qAbs(syl[i][QStringLiteral("tick")].toDouble() - wantSyl[i].toDouble()) <= 1.0,
-                     qPrintable(QStringLiteral("syllable %1 at %2 ms").arg(i).arg(wantSyl[i].toDouble())));
-            QCOMPARE(syl[i][QStringLiteral("offset")].toInt(), wantOffsets[i].toInt());
+            QVERIFY2(qAbs(syl.at(i)["tick"].toDouble() - wantSyl[i].toDouble()) <= 1.0, qPrintable(QStringLiteral("syllable %1").arg(i)));
+            QCOMPARE(syl.at(i)["offset"].toInt(), wantOffsets[i].toInt());
         }
         QCOMPARE(json[QStringLiteral("parsedText")].toArray().size(), wantRows.size());
         SONG_INFO info{};
@@ -244,56 +216,6 @@ private slots:
             QCOMPARE(TestUtil::runProgram(TestUtil::binDir() + QStringLiteral("/velmar-play"),
                                           {kar, "--capture", "--seconds", seconds}), want);
         }
-    }
-
-    void textToMarkers()
-    {
-        QList<MARKER_EV> out{marker("old", 1)};
-        const QByteArray text = "[01:02.03]Chorus\r\nno stamp\r\n[00:10:50]" + QByteArray(20, 'B') +
-                                "\r\n[00:20.00]Caf\xc3\xa9\r\n[00:30.00]Last without line end";
-        QCOMPARE(Extract::ConvMarkersFromDataStrToEvents(text, out), 3);
-        QCOMPARE(QByteArray(out[0].name), QByteArray("Chorus"));
-        QCOMPARE(out[0].time, 6203u);
-        QCOMPARE(out[0].bar, uint16_t(62));
-        QCOMPARE(QByteArray(out[1].name), QByteArray(15, 'B'));
-        QCOMPARE(out[1].time, 1050u);
-        QCOMPARE(out[1].bar, uint16_t(11));
-        QCOMPARE(QByteArray(out[2].name), QByteArray("Caf\xe9"));
-
-        // Written back, the lines read the same.
-        QByteArray again;
-        Extract::ConvMarkersFromEventsToDataStr(out, again);
-        QList<MARKER_EV> back;
-        QCOMPARE(Extract::ConvMarkersFromDataStrToEvents(again, back), 3);
-        QCOMPARE(back[1].time, 1050u);
-    }
-
-    void accessors()
-    {
-        auto infos = std::make_unique<MidiInfos>();
-        auto mfi = std::make_unique<Mfi>();
-        std::memset(infos.get(), 0, sizeof(MidiInfos));
-        std::memset(mfi.get(), 0, sizeof(Mfi));
-        s_StreamData sd{};
-        sd.midiInfos = infos.get();
-        sd.mfi = mfi.get();
-        mfi->tpqn = 480;
-        const QByteArray file = Mp3Fixtures::id3Tag(
-            Mp3Fixtures::ownBlock("LYRICS", "[00:01.00]One\r\n[00:02.00]Two\r\n") +
-            Mp3Fixtures::ownBlock("CHORDS", "[00:01.00]Am\r\n"));
-        QCOMPARE(Extract::Mp3TextFindType(&sd, reinterpret_cast<const uint8_t *>(file.constData()),
-                                          file.size(), MP3_TRAILING_TAIL_LENGTH), 1);
-        QCOMPARE(Extract::GetNumTextLines(&sd), 2);
-        QCOMPARE(QByteArray(Extract::GetTextLineStructItem(&sd, 1)->text), QByteArray("Two"));
-        QVERIFY(!Extract::GetTextLineStructItem(&sd, 2));
-        QCOMPARE(Extract::GetNumChordEvent(&sd), 1);
-        QCOMPARE(Extract::GetChordsEventStructItem(&sd, 0)->tick, 100u);
-        QVERIFY(!Extract::GetChordsEventStructItem(&sd, -1));
-        QVERIFY(!Extract::GetChordsEventStructItem(&sd, 1));
-        QVERIFY(!Extract::GetSylEventStructItem(&sd, 0));
-        QVERIFY(!Extract::GetBarBeatStructItem(-1));
-        QVERIFY(!Extract::GetBarBeatStructItem(MAX_BAR_BEAT_POS));
-        QVERIFY(!Extract::GetTextLineStructItem(nullptr, 0));
     }
 
     // Italian names are longer than the letters: the facade writes them whole.

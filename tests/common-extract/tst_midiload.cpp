@@ -6,6 +6,9 @@
 #include "SongSettings.h"
 #include "testutil.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QtEndian>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -47,8 +50,6 @@ struct Decoded {
     uint32_t dataLength = 0;
     QByteArray data;       // the song as prepared
     QByteArray served;     // the sectors' valid bytes, concatenated
-    int sectors = 0;
-    uint32_t lastValid = 0;
 };
 
 Decoded decode(SongUnderTest &song)
@@ -63,8 +64,6 @@ Decoded decode(SongUnderTest &song)
     d.data = QByteArray(reinterpret_cast<const char *>(song.infos->data), int(d.dataLength));
     while (true) {
         d.served.append(reinterpret_cast<const char *>(appendBuffer), int(ByteDecoded));
-        ++d.sectors;
-        d.lastValid = ByteDecoded;
         if (isEOF)
             break;
         LoadSmf0Sector(&song.sd);
@@ -75,21 +74,15 @@ Decoded decode(SongUnderTest &song)
 QByteArray be32(quint32 v)
 {
     QByteArray b(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        b[i] = char(v >> (24 - 8 * i));
+    qToBigEndian(v, b.data());
     return b;
 }
 
 QByteArray smf(int format, const QList<QByteArray> &tracks, int division = 480, int count = -1)
 {
-    QByteArray f("MThd\0\0\0\6", 8);
-    f += char(0);
-    f += char(format);
     const int n = count >= 0 ? count : int(tracks.size());
-    f += char(n >> 8);
-    f += char(n & 0xFF);
-    f += char(division >> 8);
-    f += char(division & 0xFF);
+    QByteArray f = QByteArray("MThd\0\0\0\6\0", 9) + char(format) + char(n >> 8) + char(n) + char(division >> 8) +
+                   char(division);
     for (const QByteArray &t : tracks)
         f += "MTrk" + be32(quint32(t.size())) + t;
     return f;
@@ -106,47 +99,26 @@ QByteArray randomBytes(int n, quint32 seed, int modulo = 256)
     return b;
 }
 
-
 // A maker settings record as the writers store it, from its F0 on.
 QByteArray record(uint8_t command, const QByteArray &data)
 {
-    QByteArray r("\xF0", 1);
-    r += char(data.size() + 6);
-    r += QByteArray("\x00\x20\x24\x00", 4);
-    r += char(command);
-    r += data;
-    r += char(0xF7);
-    return r;
+    return QByteArray("\xF0", 1) + char(data.size() + 6) + QByteArray("\x00\x20\x24\x00", 4) + char(command) + data +
+           char(0xF7);
 }
 
 QByteArray trackRecord(int slot, int layer, uint8_t mute, uint8_t program, uint8_t bank,
                        QByteArray pairs, uint8_t curve, QByteArray transpose, uint8_t insert,
                        uint8_t override)
 {
-    QByteArray d;
-    d += char(slot);
-    d += char(mute);
-    d += char(program);
-    d += char(bank);
-    d += pairs;                 // volume, pan, reverb, chorus as signed pairs
-    d += char(curve);
-    d += transpose;
-    d += char(insert);
-    d += char(0);
-    d += char(override);
-    d += char(layer);
-    d += QByteArray(2, '\0');
-    return record(0x1F, d);
+    // pairs: volume, pan, reverb, chorus as signed pairs
+    return record(0x1F, QByteArray(1, char(slot)) + char(mute) + char(program) + char(bank) + pairs + char(curve) +
+                            transpose + char(insert) + char(0) + char(override) + char(layer) + QByteArray(2, '\0'));
 }
 
 // Maker records behind a MIDI head; padding keeps them clear of the scan's end.
 QByteArray midiWith(const QByteArray &records, int padding = 64)
 {
-    QByteArray f("MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\0\0", 22);
-    f += char(0);
-    f += records;
-    f += QByteArray(padding, '\0');
-    return f;
+    return QByteArray("MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\0\0\0", 23) + records + QByteArray(padding, '\0');
 }
 
 int loadMid(const QByteArray &file, Db *db)
@@ -199,8 +171,17 @@ private slots:
         merged.replace(18, 4, be32(quint32(merged.size() - 22)));
         const QString out = m_dir.filePath(name + ".merged.mid");
         QVERIFY(TestUtil::writeFile(out, merged));
-        const QByteArray report = TestUtil::runPython("common-extract/gen_merge.py", {"compare", original, out});
-        QVERIFY2(report.startsWith("same"), report.constData());
+        // One track at the song's division; mido reads the same events at the
+        // same ticks in the same order (ties to the lower track), the merged
+        // song ending at its last event.
+        QCOMPARE(merged.mid(8, 6), QByteArray("\0\0\0\1", 4) + bytes.mid(12, 2));
+        const QJsonArray dumps =
+            QJsonDocument::fromJson(TestUtil::runPython("common-extract/gen_merge.py", {"dump", original, out})).array();
+        QJsonArray want = dumps[0].toArray(), got = dumps[1].toArray();
+        QCOMPARE(got.last()[1], want.last()[1]);
+        want.removeLast();
+        got.removeLast();
+        QCOMPARE(got, want);
     }
 
     void mergeBytes_data()
@@ -247,15 +228,11 @@ private slots:
         QTest::newRow("more tracks than chunks") << smf(1, {note}, 480, 2) << true;
         QTest::newRow("data byte without status")
             << smf(1, {QByteArray("\x00\x3C\x40", 3) + EOT}) << true;
-        QTest::newRow("sysex past track end")
-            << smf(1, {QByteArray("\x00\xF0\x7F\x01\x02", 5), note}) << true;
-        QTest::newRow("meta cut") << smf(1, {QByteArray("\x00\xFF", 2), note}) << true;
         QTest::newRow("note cut") << smf(1, {QByteArray("\x00\x90\x3C", 3), note}) << true;
         QTest::newRow("no events") << smf(1, {EOT, EOT}) << true;
         QTest::newRow("shorter than a head") << QByteArray("MThd\0\0\0\6\0\1\0\1", 12) << true;
         QTest::newRow("format 2") << smf(2, {note, note}) << false;
         QTest::newRow("unknown type") << QByteArray("RIFF") + QByteArray(60, '\0') << false;
-        QTest::newRow("ID3 type") << QByteArray("ID3") + QByteArray(600, '\0') << false;
         // 150,000 four-byte notes merge to more than the stream can hold.
         QByteArray big;
         for (int i = 0; i < 150000; ++i)
@@ -265,7 +242,6 @@ private slots:
         const QByteArray good = LzhufTestEncoder::container("_MF3", plain);
         QTest::newRow("MF5 of 1000 bytes") << LzhufTestEncoder::container("_MF5", "abc").left(1000) << false;
         QTest::newRow("MF3 shorter than header") << good.left(400) << false;
-        QTest::newRow("no length") << good.left(514) << false;
         QByteArray zero = good;
         zero.replace(512, 4, QByteArray(4, '\0'));
         QTest::newRow("decoded length 0") << zero << false;
@@ -290,59 +266,6 @@ private slots:
         const Decoded d = decode(song);
         QCOMPARE(d.result, 0);
         QCOMPARE(d.dataLength == 0, emptyLength);
-    }
-
-    void emptySong()
-    {
-        SongUnderTest song(QByteArray("MThd"));
-        song.infos->dataLength = 0;
-        const Decoded d = decode(song);
-        QCOMPARE(d.result, 0);
-        QCOMPARE(d.dataLength, 0u);
-    }
-
-    void outputLimit()
-    {
-        const QByteArray file = smf(1, {QByteArray("\x00\x90\x3C\x40\x00\x3E\x40", 7) + EOT});
-        std::vector<uint8_t> src(file.begin(), file.end());
-        std::vector<uint8_t> dst(64);
-        ExtractLocker lock;
-        QCOMPARE(convertiMidi1(src.data(), dst.data(), int(src.size()), 30), 0u);
-        QCOMPARE(convertiMidi1(src.data(), dst.data(), int(src.size()), 34), 34u);
-        QCOMPARE(convertiMidi1(src.data(), dst.data(), int(src.size()), 33), 0u);
-    }
-
-    // Sector serving over an exact-size format-0 song.
-    void sectors_data()
-    {
-        QTest::addColumn<int>("length");
-        QTest::addColumn<int>("sectors");
-        QTest::addColumn<int>("lastValid");
-        QTest::addColumn<bool>("endOfTrack");
-        QTest::newRow("1000") << 1000 << 2 << 492 << true;
-        QTest::newRow("1021") << 1021 << 2 << 509 << false;
-        QTest::newRow("1020") << 1020 << 2 << 512 << true;
-        QTest::newRow("30") << 30 << 1 << 34 << true;
-    }
-    void sectors()
-    {
-        QFETCH(int, length);
-        QFETCH(int, sectors);
-        QFETCH(int, lastValid);
-        QFETCH(bool, endOfTrack);
-        QByteArray file = smf(0, {}) + "MTrk" + be32(quint32(length - 22));
-        file += randomBytes(length - file.size(), quint32(length), 128);
-        SongUnderTest song(file);
-        const Decoded d = decode(song);
-        QCOMPARE(d.result, 1);
-        QCOMPARE(d.sectors, sectors);
-        QCOMPARE(int(d.lastValid), lastValid);
-        QCOMPARE(d.served.left(length), file);
-        QCOMPARE(d.served.size() - length == 4, endOfTrack);
-        if (endOfTrack)
-            QCOMPARE(d.served.right(4), EOT);
-        ExtractLocker lock;
-        QCOMPARE(LoadSmf0Sector(&song.sd), 1);
     }
 
     void containers_data()
@@ -373,19 +296,6 @@ private slots:
         QVERIFY(d.served.startsWith(plain));
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(HeaderMFx), 4), magic);
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(HeaderMFx) + MFX_OFS_TITLE), QByteArray("Packed"));
-    }
-
-    void resetState()
-    {
-        auto db = freshDb();
-        QCOMPARE(db->transpose, int16_t(0x3333));    // left as it was
-        QCOMPARE(db->reverbMacro, UNSET_BYTE);
-        QCOMPARE(db->chorusLevel, UNSET_BYTE);
-        QCOMPARE(db->layers[25][0].flags, DB_FLAG_DRUM);
-        // A file without maker records leaves the reset state.
-        auto other = freshDb();
-        QCOMPARE(loadMid(midiWith(QByteArray("\xF0\x05\x7E\x7F\x09\x01\xF7", 7)), other.get()), 1);
-        QCOMPARE(memcmp(db.get(), other.get(), sizeof(Db)), 0);
     }
 
     void midiRecords()
@@ -424,19 +334,6 @@ private slots:
         const int16_t expected[NUM_CC_OFFSETS] = {1, -2, 3, -4, 5, 6};
         for (int i = 0; i < NUM_CC_OFFSETS; ++i)
             QCOMPARE(db->ccOffsets[4][0][i], expected[i]);
-    }
-
-    void scanStopsNearEnd()
-    {
-        // A solo, then a GM reset within the last 28 bytes of the file.
-        const QByteArray records =
-            trackRecord(5, 0, DB_SOLO, 1, 0, QByteArray(8, '\0'), 0, QByteArray(2, '\0'), 0, 0) +
-            QByteArray("\x00\xF0\x05\x7E\x7F\x09\x01\xF7", 8) + record(0x3F, QByteArray("\x00\x03", 2));
-        auto db = freshDb();
-        QCOMPARE(loadMid(midiWith(records, 4), db.get()), 0);
-        QCOMPARE(db->layers[5][0].muteSolo, DB_SOLO);
-        QCOMPARE(db->anySolo, uint16_t(1));
-        QCOMPARE(db->transpose, int16_t(0x3333));
     }
 
     void onlyScanWindow()
@@ -492,56 +389,6 @@ private slots:
         QCOMPARE(db->layers[9][0].flags & DB_FLAG_DRUM, DB_FLAG_DRUM);
         QCOMPARE(db->layers[25][0].flags & DB_FLAG_DRUM, 0);
         QCOMPARE(db->layers[25][1].flags & DB_FLAG_DRUM, DB_FLAG_DRUM);
-
-        // Without the extras marker the macros and controller offsets stay unset.
-        put(MFX_OFS_EXTRAS_MARKER, QByteArray(2, '\0'));
-        put(0, "_MF3");
-        auto plain = freshDb();
-        loadSongSettings_MFx(reinterpret_cast<const uint8_t *>(h.constData()), plain.get());
-        QCOMPARE(plain->reverbMacro, UNSET_BYTE);
-        QCOMPARE(plain->ccOffsets[1][0][DB_CC73], int16_t(0));
-        QCOMPARE(plain->layers[16][0].program, UNSET_BYTE);
-        QCOMPARE(plain->layers[25][0].flags & DB_FLAG_DRUM, DB_FLAG_DRUM);
-    }
-
-    void paramBlock()
-    {
-        const QByteArray records =
-            trackRecord(1, 0, 0, 1, 0, QByteArray(8, '\0'), 0, QByteArray(2, '\0'), 0, 0) +
-            QByteArray(1, '\0') + record(0x2F, QByteArray("\x01\x00", 2)) + QByteArray(1, '\0') +
-            record(0x1E, QByteArray(15, '\0')) + QByteArray("\x00\xF0\x05\x7E\x7F\x09\x01\xF7", 8);
-        const QByteArray file = midiWith(records);
-        uint16_t start = 0, size = 0;
-        QCOMPARE(searchParamEvent(reinterpret_cast<const uint8_t *>(file.constData()), int(file.size()),
-                                  &start, &size), 1);
-        QCOMPARE(int(start), 22);
-        QCOMPARE(int(size), 30 + 11 + 24);
-        const QByteArray none = midiWith(QByteArray("\xF0\x05\x7E\x7F\x09\x01\xF7", 7));
-        QCOMPARE(searchParamEvent(reinterpret_cast<const uint8_t *>(none.constData()), int(none.size()),
-                                  &start, &size), 0);
-        QCOMPARE(int(start), 22);
-        QCOMPARE(int(size), 0);
-    }
-
-    void barInfoFirstValues()
-    {
-        std::unique_ptr<MidiInfos> infos(new MidiInfos);
-        memset(infos.get(), 0xFF, sizeof(MidiInfos));
-        infos->barInfoCount = 3;
-        infos->barInfo[0].slot = 4;
-        infos->barInfo[0].program = 12;
-        infos->barInfo[1].slot = 5;
-        infos->barInfo[1].bank = 9;
-        infos->barInfo[2].slot = 4;
-        infos->barInfo[2].program = 13;
-        infos->barInfo[2].bank = 8;
-        infos->barInfo[2].cc66 = 70;
-        uint8_t out[BAR_INFO_GEN_EDIT_SIZE];
-        QCOMPARE(findBarInfoGenEdit(4, out, infos.get()), -1);
-        QCOMPARE(out[0], uint8_t(8));
-        QCOMPARE(out[1], uint8_t(12));
-        QCOMPARE(out[11], uint8_t(70));
-        QCOMPARE(out[21], UNSET_BYTE);
     }
 };
 

@@ -1,4 +1,4 @@
-// The settings page and the transport pop-ups over the real sound engine (FluidSynth into memory),
+// The settings page over the real sound engine (FluidSynth into memory),
 // offscreen, settings in a temporary folder. The device tables script the devices.
 #include "AudioInterface.h"
 #include "Sequencer.h"
@@ -6,17 +6,13 @@
 #include "SoundEngine.h"
 #include "SynthAudioSink.h"
 #include "devicesource.h"
-#include "melodychannelpopup.h"
-#include "sequencer_ex.h"
 #include "settingsview.h"
 #include "testutil.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QListView>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -62,23 +58,9 @@ class Page : public SettingsView
 public:
     using SettingsView::SettingsView;
     QStringList warnings;
-    bool answer = false;
-    QString image;
 
 protected:
     void warn(const QString &text) override { warnings << text; }
-    bool confirm(const QString &, const QString &) override { return answer; }
-    QString chooseImageFile() override { return image; }
-};
-
-// Stands where the main window holds the pop-ups.
-class Transport : public QWidget
-{
-    Q_OBJECT
-public:
-    SoundEngine *engine = nullptr;
-public slots:
-    void changeMelodyTrack(int channel) { engine->setMelodyMuteTrack(channel); }
 };
 
 QSettings store()
@@ -91,11 +73,6 @@ QString storedOnDisk(const QString &key)
 {
     const QRegularExpression line("\\[" + key.section('/', 0, 0) + "\\][^[]*\n" + key.section('/', 1) + "=([^\n]*)");
     return line.match(QString::fromUtf8(TestUtil::readFile(store().fileName()))).captured(1);
-}
-
-QVariant plain(const QVariant &v)
-{
-    return v.metaType() == QMetaType::fromType<Qt::Alignment>() ? QVariant(int(v.value<Qt::Alignment>())) : v;
 }
 
 } // namespace
@@ -182,13 +159,6 @@ private slots:
                                      << "System/DoubleClickAction" << "1";
         QTest::newRow("chords") << QByteArray("chordCombo") << 0 << QByteArray("chordChanged(int)") << QVariant(0)
                                 << "MidiSettings/Chord" << "0";
-        QTest::newRow("font") << QByteArray("textFontCombo") << 1 << QByteArray("fontFamilyChanged(QString)")
-                              << QVariant("Marker Felt") << "Karaoke/Font" << "1";
-        QTest::newRow("alignment") << QByteArray("textAlignCombo") << 1
-                                   << QByteArray("fontAlignmentChanged(Qt::Alignment)") << QVariant(0x81)
-                                   << "Karaoke/TextAlign" << "1";
-        QTest::newRow("text") << QByteArray("comboKarTxtColor") << 4 << QByteArray("colorKaraokeTextChanged(QString)")
-                              << QVariant("#0fa00b") << "Karaoke/TextColor" << "4";
         QTest::newRow("offset") << QByteArray("spinBoxLyricsOffset") << 30 << QByteArray("lyricsOffsetChanged(int)")
                                 << QVariant(300) << "Playback/LiricsTimeOffset" << "300";
         QTest::newRow("fast run") << QByteArray("fastRunCheck") << 0 << QByteArray() << QVariant()
@@ -216,7 +186,7 @@ private slots:
             }
             QCOMPARE(spy.size(), signal.isEmpty() ? 0 : 1);
             if (!signal.isEmpty())
-                QCOMPARE(plain(spy.first().first()), reported);
+                QCOMPARE(spy.first().first(), reported);
         }
         QCOMPARE(storedOnDisk(key), stored);
         SettingsView next(nullptr, engine());
@@ -226,28 +196,6 @@ private slots:
                                                                   : "checked";
         QCOMPARE(w->property(property).toInt(), value);
         QCOMPARE(m_engine->sequencer()->getFastRun(), int(next.getFstRun()));
-    }
-
-    // The image is remembered when the colour takes over again.
-    void backgroundImageThenColour()
-    {
-        Page page(nullptr, engine());
-        QSignalSpy image(&page, &SettingsView::imageKaraokeBackgroundChanged);
-        QSignalSpy colour(&page, &SettingsView::colorKaraokeBackgroundChanged);
-        auto *button = child<QPushButton>(&page, "pbBgImage");
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(button->text(), QString("<none>"));
-        QCOMPARE(image.size(), 0);
-
-        page.image = m_dir.filePath("stage.night.png");
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(image.takeFirst().first().toString(), page.image);
-        QCOMPARE(button->text(), QString("stage"));
-
-        QTest::mouseClick(child<QRadioButton>(&page, "radioKarBgColor"), Qt::LeftButton);
-        QCOMPARE(colour.takeFirst().first().toString(), QString("#111111"));
-        QCOMPARE(page.getKarBackImage(), page.image);
-        QCOMPARE(button->text(), QString("stage"));
     }
 
     // Start-up connection: the output chosen last, else the synthesizer,
@@ -401,14 +349,6 @@ private slots:
         QCOMPARE(resize.size(), 1);
         QVERIFY(QApplication::quitOnLastWindowClosed());
         QVERIFY(store().childGroups().isEmpty());
-
-        // Rebuilding the library asks first.
-        QSignalSpy rebuild(&page, &SettingsView::rebuildDatabaseRequest);
-        page.show();
-        QTest::mouseClick(child<QPushButton>(&page, "rebuildDatabaseButton"), Qt::LeftButton);
-        page.answer = true;
-        QTest::mouseClick(child<QPushButton>(&page, "rebuildDatabaseButton"), Qt::LeftButton);
-        QCOMPARE(rebuild.size(), 1);
     }
 
     // A language takes effect at once and re-labels the page; English last.
@@ -427,23 +367,6 @@ private slots:
             QCOMPARE(title->text(), options);
             QCOMPARE(storedOnDisk("System/Lang"), QString::number(row));
         }
-    }
-
-    // The melody channel chosen reaches the engine through the window holding the pop-up.
-    void melodyChannelReachesTheEngine()
-    {
-        Transport transport;
-        transport.engine = engine();
-        MelodyChannelPopup melody(&transport);
-        QSignalSpy chosen(&melody, &MelodyChannelPopup::melodyTrackChanged);
-        auto *list = child<QListView>(&melody, "channelsView");
-        melody.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&melody));
-        list->scrollTo(list->model()->index(9, 0));
-        const QRect tenth = list->visualRect(list->model()->index(9, 0));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, tenth.center());
-        QCOMPARE(chosen.size(), 1);
-        QCOMPARE(SEQUENCER_EX_GetMelodyChannel(), 9);
     }
 };
 
