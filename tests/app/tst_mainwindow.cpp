@@ -516,6 +516,9 @@ private slots:
         std::sort(listed.begin(), listed.end());
         std::sort(expected.begin(), expected.end());
         QCOMPARE(listed, expected);
+        // A song let go over the lyrics (under the karaoke view's buttons) plays.
+        drop(window(), window()->findChild<QAbstractScrollArea *>("lV_Text")->viewport(), second.mid(0, 1));
+        QCOMPARE(currSong->path(), second.first().toLocalFile());
     }
 };
 

@@ -58,9 +58,11 @@ class Page : public SettingsView
 public:
     using SettingsView::SettingsView;
     QStringList warnings;
+    bool answer = false;
 
 protected:
     void warn(const QString &text) override { warnings << text; }
+    bool confirm(const QString &, const QString &) override { return answer; }
 };
 
 QSettings store()
@@ -330,7 +332,8 @@ private slots:
         QVERIFY(child<QComboBox>(&page, "comboAudioDevices")->isEnabled());
     }
 
-    // Restoring the layout closes the other windows, never the main one.
+    // Restoring the layout closes the other windows, never the main one;
+    // rebuilding the library asks first.
     void restoreLayoutKeepsTheProgram()
     {
         store().setValue("WindowsPosition/Karaoke", QRect(1, 2, 3, 4));
@@ -349,6 +352,13 @@ private slots:
         QCOMPARE(resize.size(), 1);
         QVERIFY(QApplication::quitOnLastWindowClosed());
         QVERIFY(store().childGroups().isEmpty());
+
+        // Rebuilding the library asks first.
+        QSignalSpy rebuild(&page, &SettingsView::rebuildDatabaseRequest);
+        QTest::mouseClick(child<QPushButton>(&page, "rebuildDatabaseButton"), Qt::LeftButton);
+        page.answer = true;
+        QTest::mouseClick(child<QPushButton>(&page, "rebuildDatabaseButton"), Qt::LeftButton);
+        QCOMPARE(rebuild.size(), 1);
     }
 
     // A language takes effect at once and re-labels the page; English last.
