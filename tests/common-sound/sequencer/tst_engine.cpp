@@ -7,6 +7,11 @@
 
 #include <QtTest>
 
+#include <functional>
+
+using Action = std::function<void()>;
+Q_DECLARE_METATYPE(Action)
+
 namespace {
 // Notes and their offs on a channel of an output.
 std::vector<TimedMessage> notesOf(const EngineRig &rig, int output, int channel)
@@ -387,6 +392,52 @@ private slots:
         QCOMPARE(rig.sigs.named("bar").at(0).a, 0);
         QCOMPARE(rig.sigs.named("beat").at(0).a, 1);
         SEQUENCER_EX_SetClickTimeMod(0);
+    }
+
+    // Operations the player does not call yet, by what they send.
+    void sent_data()
+    {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<int>("output");
+        QTest::addColumn<QByteArray>("expected");   // messages of that status, in order
+        QTest::newRow("master keyboard volume") << Action([] { SEQUENCER_EX_MasterKeb_Volume(100); }) << 3
+                                                << QByteArray("f0 7f 7f 04 01 00 64 f7");
+        QTest::newRow("channel volume, first output") << Action([] { MidiChannelVolume(90, 3, 0); }) << 1
+                                                       << QByteArray("b3 07 5a");
+        QTest::newRow("upper channel on the second engine port") << Action([] { MidiChannelVolume(90, 19, 1); })
+                                                                  << 1 << QByteArray("b3 07 5a");
+        QTest::newRow("channel volume, second output") << Action([] { MidiChannelVolume(90, 3, 1); }) << 2
+                                                        << QByteArray("b3 07 5a");
+        // Four harmony voices: a fifth finds no slot; a released one is not
+        // silenced again.
+        QTest::newRow("harmony notes held until all are released")
+            << Action([] {
+                   SEQUENCER_EX_SetHarmonyMode(0);
+                   SEQUENCER_EX_SetHarmonyTrack(2);
+                   uint8_t msg[3] = {0x92, 0, 100};
+                   for (uint8_t note : {60, 64, 67, 70, 72})
+                       QCOMPARE(SendHarmNoteOn(note, msg), 1);
+                   QCOMPARE(int(msg[1]), 72);
+                   SendHarmNoteOff(64, msg);
+                   SEQUENCER_EX_SendHarmAllNoteOff();
+               })
+            << 4 << QByteArray("82 3c 01 | 82 43 01 | 82 46 01");
+    }
+    void sent()
+    {
+        QFETCH(Action, action);
+        QFETCH(int, output);
+        QFETCH(QByteArray, expected);
+        EngineRig rig;
+        rig.driver.setMidiInterface(&rig.iface);   // drains the send queues
+        rig.driver.advance(1);
+        rig.clear();
+        action();
+        rig.driver.advance(50);
+        QByteArrayList got;
+        for (const TimedMessage &m : rig.withStatus(output, uint8_t(QByteArray::fromHex(expected.left(2)).at(0))))
+            got << hex(m.bytes);
+        QCOMPARE(got.join(" | "), expected);
     }
 };
 
