@@ -24,7 +24,6 @@
 #include <QDir>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QRegularExpression>
 #include <QSettings>
@@ -38,8 +37,12 @@
 
 namespace {
 
+// An update is a program of some tens of megabytes; more is not unpacked.
+constexpr quint64 kMaxUnpackedBytes = quint64(1) << 30;
+
 // True when no entry of the archive leaves `folder`: no absolute path, no
-// "..", no link. Read before anything is written.
+// "..", no link, and the whole fits the bound above. Read before anything is
+// written.
 bool entriesStayInside(const QString &archive, const QString &folder)
 {
     QuaZip zip(archive);
@@ -47,6 +50,7 @@ bool entriesStayInside(const QString &archive, const QString &folder)
         return false;
     const QString root = QDir(folder).absolutePath() + QLatin1Char('/');
     bool any = false;
+    quint64 total = 0;
     for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
         QuaZipFileInfo64 entry;
         if (!zip.getCurrentFileInfo(&entry))
@@ -57,6 +61,11 @@ bool entriesStayInside(const QString &archive, const QString &folder)
             || name.contains(QLatin1Char('\\')) || name.split(QLatin1Char('/')).contains(QStringLiteral(".."))
             || !target.startsWith(root)) {
             qWarning().noquote() << "Aggiornamento rifiutato, voce fuori cartella:" << name;
+            return false;
+        }
+        total += entry.uncompressedSize;
+        if (total > kMaxUnpackedBytes) {
+            qWarning().noquote() << "Aggiornamento rifiutato, troppo grande:" << archive;
             return false;
         }
         any = true;
@@ -269,22 +278,9 @@ void MainWindow::updateSoftware(QFileInfo archive)
     if (!QDir().rename(unpack.path(), folder))
         return;
     unpack.setAutoRemove(false);
-    if (m_osTag == QLatin1String("linux")) {
-        Prompter::information(tr("Update available"),
-                              tr("The update has been downloaded to:\n%1\nClose the program and install it from there.")
-                                  .arg(QDir::toNativeSeparators(folder)));
-        return;
-    }
-    const bool mac = m_osTag == QLatin1String("mac");
-    const QString installer = folder + QLatin1Char('/')
-                              + (mac ? QStringLiteral("VelmarPC.dmg")
-                                     : QStringLiteral("VelmarPC-%1-installer.exe").arg(m_osTag));
-    if (!QFileInfo(installer).isFile()) {
-        qWarning() << "Non ho trovato VelmarPC-installer dentro lo zip";
-        return;
-    }
-    if (mac ? QProcess::startDetached(QStringLiteral("open"), {installer}) : QProcess::startDetached(installer, {}))
-        QCoreApplication::exit(0);
+    Prompter::information(tr("Update available"),
+                          tr("The update has been downloaded to:\n%1\nClose the program and install it from there.")
+                              .arg(QDir::toNativeSeparators(folder)));
 }
 
 // ---- sound bank
