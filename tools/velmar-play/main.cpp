@@ -20,6 +20,7 @@
 // A long test song: bench/synth-bench/make_song.py OUT.mid 180
 #include "MidiBassOutWrapper.h"
 #include "RecordingMidiOutput.h"
+#include "ThreadPriority.h"
 #include "cinterface.h"
 #include "logmsg.h"
 #include "sequencer_ex.h"
@@ -307,6 +308,7 @@ int realtime(const QString &path, double seconds)
     }
     std::printf("  signals received on the GUI thread: %llu\n",
                 static_cast<unsigned long long>(signalsReceived));
+    std::printf("scheduling: %s\n", ThreadPriority::report().c_str());
     return 0;
 }
 
@@ -331,11 +333,12 @@ int live(const QString &path, double seconds, const QString &bank)
         return 1;
     }
     rig.drainQueues();
-    // Sound servers may stall a new stream for a while: the music starts
-    // once the device has asked for a second of audio.
+    // As in the program, the music starts once the synthesizer's latency
+    // has settled.
     SoftSynth *s = synth.expander()->synth();
-    for (int i = 0; i < 1000 && s->renderedFrames() < s->sampleRate(); ++i)
+    for (int i = 0; i < 1000 && !s->settled(); ++i)
         QThread::msleep(10);
+    const double settledMs = s->latencyFrames() * 1000.0 / s->sampleRate();
     const double resumedAt = monotonicMs();
     rig.seq->setPause(false);
     while (SEQUENCER_EX_IsRunning() && monotonicMs() - resumedAt < seconds * 1000.0) {
@@ -343,9 +346,13 @@ int live(const QString &path, double seconds, const QString &bank)
         QThread::msleep(5);
     }
     QThread::msleep(2000);
-    std::printf("played %.1f s; synthesizer latency %.1f ms, %llu events lost\n",
-                (monotonicMs() - resumedAt) / 1000.0, s->latencyFrames() * 1000.0 / s->sampleRate(),
+    std::printf("played %.1f s; synthesizer latency %.1f ms settled, %.1f ms at the end; %llu stalls, "
+                "%llu late notes left out, %llu events lost\n",
+                (monotonicMs() - resumedAt) / 1000.0, settledMs,
+                s->latencyFrames() * 1000.0 / s->sampleRate(), static_cast<unsigned long long>(s->stalls()),
+                static_cast<unsigned long long>(s->droppedLateNotes()),
                 static_cast<unsigned long long>(s->droppedEvents()));
+    std::printf("scheduling: %s\n", ThreadPriority::report().c_str());
     rig.seq->requestStop();
     synth.closePort();
     return 0;
