@@ -30,6 +30,7 @@
 class DeviceSource;
 class SoundEngine;
 class QComboBox;
+class QLabel;
 class QShowEvent;
 
 namespace Ui {
@@ -141,6 +142,8 @@ private:
     // it; warns with `failure` when none does.
     void connectFallback(QComboBox *combo, QList<int> rows, int failed, const std::function<bool(int)> &connectRow,
                          const QString &failure);
+    // Under the devices: whether the music's threads run real-time.
+    void showScheduling();
 
     Ui::SettingsView *ui;
     QSettings settings;
@@ -163,4 +166,5 @@ private:
     int alignIndex = 0;
     bool fastRun = true;
     SoundEngine *engine;
+    QLabel *scheduling = nullptr;
 };

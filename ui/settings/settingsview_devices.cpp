@@ -2,10 +2,12 @@
 // the ones chosen last at start-up, with fallbacks, and the user's choice.
 #include "settingsview.h"
 
+#include "ThreadPriority.h"
 #include "devicesource.h"
 #include "ui_settingsview.h"
 
 #include <QDebug>
+#include <QLabel>
 
 namespace {
 
@@ -155,6 +157,21 @@ void SettingsView::on_comboAudioDevices_activated(int)
         settings.setValue(kAudioDeviceName, combo->currentText());
     else
         warn(tr("Cannot connect to the audio Device"));
+}
+
+void SettingsView::showScheduling()
+{
+    const bool refused = ThreadPriority::refused();
+    if (!refused && ThreadPriority::grant(ThreadPriority::Role::Sequencer) != ThreadPriority::Grant::Granted)
+        return;
+    if (!scheduling) {
+        scheduling = new QLabel(this);
+        scheduling->setWordWrap(true);
+        ui->groupDevicesLayout->addRow(scheduling);
+    }
+    scheduling->setText(refused ? tr("No real-time priority: the music keeps time with a little more delay")
+                                : tr("Real-time priority: granted"));
+    scheduling->setToolTip(QString::fromStdString(ThreadPriority::report()));
 }
 
 void SettingsView::refreshDeviceList()
