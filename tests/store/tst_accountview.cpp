@@ -108,6 +108,7 @@ private slots:
         QCOMPARE(part<QLineEdit>(view, "lineUsername")->text(), shown);
         QCOMPARE(part<QLabel>(view, "loginStatusMsg")->text(), message);
         QCOMPARE(part<QPushButton>(view, "logButton")->text(), userId ? "Logout" : "Login");
+        QCOMPARE(part<QLabel>(view, "infoLabel")->isHidden(), userId != 0);
         const TestStore::Request sent = store.requests(path).value(0);
         QCOMPARE(sent.form().value("psw"), typed);
         QCOMPARE(sent.form().value("id_device"), user.getDevice());
@@ -131,6 +132,11 @@ private slots:
         QCOMPARE(user.getUser_id(), 42u);
         const QString device = user.getDevice();
         QVERIFY(!QUuid::fromString(device).isNull());
+        // The device identifier reads as a value, not as a field to fill in.
+        view.show();
+        auto *deviceField = part<QLineEdit>(view, "linedeviceId");
+        const QPoint beside = deviceField->mapTo(&view, QPoint(deviceField->width() - 3, deviceField->height() / 2));
+        QCOMPARE(view.grab().toImage().pixelColor(beside), view.palette().color(QPalette::Window));
         store.setAccount("name=Bea&songnet=3.75");
         view.getUserInfo();
         QTRY_COMPARE_WITH_TIMEOUT(user.getName(), QStringLiteral("Bea"), 15000);

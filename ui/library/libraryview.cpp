@@ -28,8 +28,9 @@
 namespace {
 
 const char kNoVerticalHeader[] = "QHeaderView::section:vertical {width: 0px;}";
-const char kDragHeader[] =
-    "QHeaderView::section:vertical {width: 20px; border-image: url(:/icon2x/drag-icon.png);}";
+// The handle alone: the table's own style would print the row number over it.
+const char kDragHeader[] = "QHeaderView::section:vertical {width: 20px; border-image: "
+                           "url(:/icon2x/drag-icon.png); color: transparent;}";
 
 } // namespace
 
@@ -227,6 +228,9 @@ void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
         ui->searchText->clear();
     }
 
+    // Whatever the entry shown before (the news have a caption of their
+    // own), the listing and the songs below come under "Songs".
+    ui->labelSongs->setText(tr("Songs"));
     if (ui->artistButton->isChecked() || ui->genreButton->isChecked()) {
         const bool artists = ui->artistButton->isChecked();
         if (r == 0) {
@@ -235,7 +239,6 @@ void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
         }
         ui->titleButton->setChecked(true);
     }
-    ui->labelSongs->setText(tr("Songs"));
     ui->songsListview->setModel(songModel);
     if (!ui->titleButton->isChecked())
         return;

@@ -46,10 +46,15 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void showTempo(int delta);
     void showKey(int delta);
+    // Each value keeps room for its widest text; the title and the artist
+    // share the rest, cut with an ellipsis where they do not fit.
+    void fitLabels();
+    void showNames();
 
     Ui::statusBarHead *ui;
     SongInfo song;

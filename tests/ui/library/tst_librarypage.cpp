@@ -4,6 +4,7 @@
 #include "popupform.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -104,10 +105,14 @@ private slots:
             QCOMPARE(page->getPlaylistId(), entry);
     }
 
-    // The artist filter lists artists; another entry goes back to titles.
+    // The artist filter lists artists under "Songs", also when chosen on the
+    // news; another entry goes back to titles.
     void artistListing()
     {
+        side(3);
         button("artistButton")->click();
+        side(0);
+        QCOMPARE(page->findChild<QLabel *>("labelSongs")->text(), QString("Songs"));
         QCOMPARE(page->getHeaderStatus(), 3);
         QCOMPARE(table()->model()->columnCount(), 3);
         QCOMPARE(rows(), 3);
