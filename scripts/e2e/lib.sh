@@ -3,12 +3,14 @@
 # home. Sourced by each scenario after `set -euo pipefail`:
 #   e2e_init BUILD_DIR OUT_DIR   work folder, fresh home, cleanup, the program
 #   e2e_pulse [SINK...]          the sound server (default sink velmar_e2e)
-#   e2e_screen [WxH]             the screen (default 1280x800)
+#   e2e_screen [WxH]             the screen (default 1280x800); e2e_screen_stop
+#   e2e_store                    the local store stand-in (news, the account)
 #   e2e_start [ARGS...]          the program, up to its first page
 #   e2e_import FILE              Ctrl+I, FILE typed into the dialog, listed
 #   e2e_record SINK              parec of SINK's monitor into $work/rec.raw
 #   e2e_quit                     SIGTERM; the program must exit with 0
-# Sets: here (scripts/), build, out, work, program, program_pid, window.
+# Sets: here (scripts/), build, out, work, program, program_pid, window,
+# screen_pid.
 
 e2e_init() {
   here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -71,10 +73,23 @@ e2e_pulse() {
 
 e2e_screen() {
   local size=${1:-1280x800}
+  rm -f "$work/display"
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-  pids+=($!)
+  screen_pid=$!
+  pids+=($screen_pid)
   wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=:$(head -1 "$work/display")
+}
+e2e_screen_stop() { kill "$screen_pid"; wait "$screen_pid" 2>/dev/null || true; unset DISPLAY; }
+
+# The local stand-in for the store (tests/common/teststore.py): the news list
+# and the account of user 42, who is logged in.
+e2e_store() {
+  /usr/bin/python3 -u "$here/../tests/common/teststore.py" >"$work/store.log" 2>&1 &
+  pids+=($!)
+  wait_for 100 grep -q '^PORT ' "$work/store.log" || fail "the store stand-in did not start"
+  export VELMAR_STORE_URL=http://127.0.0.1:$(awk '/^PORT /{print $2; exit}' "$work/store.log")
+  printf '[User]\nuser_id=42\nname=Anna\nsurname=Rossi\nemail=anna@example.org\n' >> "$settings"
 }
 
 # Started from the work folder (its log folder lands there); the log of every
