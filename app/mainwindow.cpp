@@ -255,8 +255,10 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::startDelayedFunc()
 {
-    m_settings->connectSoundCard();
+    // The audio device first: the synthesizer then opens on the device
+    // chosen, not on the system's default (which may be no output at all).
     m_settings->connectAudioDevice();
+    m_settings->connectSoundCard();
     m_karaoke->getAdBanner()->init(m_user);
     // The first page comes before any request that may wait on the network.
     ui->stackedWidget->setCurrentWidget(m_user->isUserLogged() ? ui->pageMain : ui->pageLogin);
@@ -266,9 +268,13 @@ void MainWindow::startDelayedFunc()
     if (args.size() > 1 && QFileInfo(args.at(1)).isFile())
         onStartSongPath(QFileInfo(args.at(1)).absoluteFilePath(), -1);
     // The store's status and the version check wait on the network: they
-    // come after the first page.
+    // come after the first page. Its questions come after the device
+    // warnings: one box at a time.
     m_store->checkServiceStatus();
-    checkVersion();
+    if (m_settings->isWarning())
+        connect(m_settings, &SettingsView::warningsDone, this, &MainWindow::checkVersion, Qt::SingleShotConnection);
+    else
+        checkVersion();
 }
 
 // ---- play requests
