@@ -284,6 +284,77 @@ private slots:
         QCOMPARE(int(state()), 0);
     }
 
+    // What Play does by the engine's state and the library's selection; a
+    // double click plays too. Each request loads its song once.
+    void playButton_data()
+    {
+        QTest::addColumn<QString>("before");   // "", "a playing" or "a paused"
+        QTest::addColumn<QString>("selected"); // the library row chosen ("store": a store song)
+        QTest::addColumn<bool>("libraryShown");
+        QTest::addColumn<QString>("how");      // "play" or "double click"
+        QTest::addColumn<QString>("after");    // the song then playing
+        QTest::addColumn<int>("loads");
+        QTest::newRow("double click") << "" << "b" << true << "double click" << "b" << 1;
+        QTest::newRow("nothing loaded: the selection") << "" << "b" << false << "play" << "b" << 1;
+        QTest::newRow("nothing loaded: a store song") << "" << "store" << true << "play" << "store" << 1;
+        QTest::newRow("nothing loaded or selected") << "" << "" << true << "play" << "" << 0;
+        QTest::newRow("paused: another selected") << "a paused" << "b" << true << "play" << "b" << 1;
+        QTest::newRow("paused: itself selected") << "a paused" << "a" << true << "play" << "a" << 0;
+        QTest::newRow("paused: the library hidden") << "a paused" << "b" << false << "play" << "a" << 0;
+        QTest::newRow("playing: another selected") << "a playing" << "b" << true << "play" << "b" << 1;
+        QTest::newRow("playing: itself selected") << "a playing" << "a" << true << "play" << "a" << 0;
+        QTest::newRow("playing: the library hidden") << "a playing" << "b" << false << "play" << "a" << 0;
+    }
+    void playButton()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, selected);
+        QFETCH(bool, libraryShown);
+        QFETCH(QString, how);
+        QFETCH(QString, after);
+        QFETCH(int, loads);
+        appSettings->setValue("User/user_id", 42); // store songs are for users
+        if (!before.isEmpty()) {
+            QVERIFY(window()->onStartSongPath(song("a"), 0));
+            if (before.endsWith("paused"))
+                QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+        }
+        QTest::mouseClick(find<QPushButton>("LibraryButton"), Qt::LeftButton);
+        if (selected == "store") {
+            // A MIDI song in the store's news, once the start's news request is answered.
+            QPointer<QObject> request = window()->findChild<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly);
+            QTRY_VERIFY_WITH_TIMEOUT(request.isNull(), 30000);
+            SongInfo news;
+            news.ProductId = 5001;
+            news.isFromSub = 2;
+            news.format = "MIDI";
+            QVERIFY(m_db->truncateMDNews() && m_db->insertMDSongsNews(news));
+            auto *side = find<QListWidget>("playlistListWidget");
+            side->setCurrentRow(3);
+            emit side->clicked(side->model()->index(3, 0));
+            songTable()->setCurrentIndex(songTable()->model()->index(0, 2));
+        } else {
+            select(selected.isEmpty() ? QString() : song(selected.toLatin1()));
+        }
+        if (!libraryShown)
+            QTest::mouseClick(find<QPushButton>("KaraokeButton"), Qt::LeftButton);
+        QSignalSpy changes(currSong, &Song::loadSongChange);
+        if (how == "play")
+            QTest::mouseClick(find<QPushButton>("playButton"), Qt::LeftButton);
+        else
+            emit songTable()->doubleClicked(songTable()->currentIndex());
+        int loaded = 0;
+        for (const QList<QVariant> &change : changes)
+            loaded += change.at(0).value<Song::LoadSongState>() == Song::eLsLoaded;
+        QCOMPARE(loaded, loads);
+        QCOMPARE(int(state()), after.isEmpty() ? 0 : 1);
+        if (after == "store")
+            QVERIFY(currSong->path().startsWith(m_db->getLibraryFolder()) && currSong->path().endsWith(".mid"));
+        else if (!after.isEmpty())
+            QCOMPARE(currSong->path(), song(after.toLatin1()));
+        QVERIFY(m_boxes.isEmpty());
+    }
+
     // Two outputs of one name behind an input that is the sound server's
     // default: the start-up opens the synthesizer and the MP3 path on the
     // first output, then on the one chosen on the settings page, also after

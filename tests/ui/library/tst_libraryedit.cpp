@@ -97,6 +97,17 @@ private slots:
         makePage();
         side(5);
         QCOMPARE(cell(0) + cell(1), QString("abdbcd"));
+        // Import while adding ends adding as its own button does: the
+        // playlist is shown again and plays from the entry chosen.
+        add = button("AddToPlayListButton");
+        add->click();
+        QSignalSpy imports(page.get(), &libraryView::importRequest);
+        button("importButton")->click();
+        QCOMPARE(imports.size(), 1);
+        QCOMPARE(add->text(), QString("Add Song"));
+        QCOMPARE(cell(0) + cell(1) + QString::number(rows()), QString("abdbcd2"));
+        table()->setCurrentIndex(table()->model()->index(1, 2));
+        QCOMPARE(page->getPlaylistStartIndex(), 1);
     }
 
     // Names are asked for new and renamed playlists; Cancel makes none.
