@@ -426,7 +426,8 @@ private slots:
             choose("comboAudioDevices", "Speakers");
         QVERIFY(window()->engine()->getIsMidiPortConnected());
         QCOMPARE(m_synthSink->openedDevice(), 1);
-        QCOMPARE(combo("comboSoundCard")->currentText(), QString("Timbra MIDI Module"));
+        QCOMPARE(combo("comboSoundCard")->currentText() + combo("comboAudioDevices")->currentText(),
+                 QString("Timbra MIDI ModuleSpeakers"));
         QTRY_VERIFY(!box && !warningShown());
         QTRY_COMPARE_WITH_TIMEOUT(updateOffers(), 1, 30000);
     }
