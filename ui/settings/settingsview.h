@@ -10,10 +10,13 @@
 // changeKaraokeTextAlignment(Qt::Alignment) and changeChordsSettings(int);
 // the window connects the other signals itself.
 //
-// The MIDI output and the audio device are connected by connectSoundCard()
-// and connectAudioDevice(), which the main window calls once it is shown:
-// the device chosen last (by name), else the software synthesizer, else the
-// first MIDI output; the system's default audio device, else the first one.
+// The MIDI output and the audio device are connected by connectAudioDevice()
+// and then connectSoundCard(), which the main window calls once it is shown:
+// the audio device chosen last (by name and place among the devices of that
+// name), else the system's default output, else the first one; the MIDI
+// output chosen last (by name), else the software synthesizer, else the
+// first MIDI output. Their start-up warnings come one at a time (isWarning,
+// warningsDone) and go once their device has connected after all.
 //
 // GUI thread only.
 #pragma once
