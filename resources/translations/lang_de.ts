@@ -675,7 +675,7 @@ Beenden Sie das Programm und installieren Sie es von dort.</translation>
     </message>
     <message>
         <source>Browse PC</source>
-        <translation>PC durchsuchen</translation>
+        <translation>Durchsuchen</translation>
     </message>
     <message>
         <source>Songs</source>

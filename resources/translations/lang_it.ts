@@ -489,7 +489,7 @@ Chiudi il programma e installalo da lì.</translation>
     </message>
     <message>
         <source>Center</source>
-        <translation>Centrato</translation>
+        <translation>Al centro</translation>
     </message>
     <message>
         <source>Left</source>

@@ -618,7 +618,7 @@ Close the program and install it from there.</source>
     </message>
     <message>
         <source>Pin the window</source>
-        <translation>固定窗口</translation>
+        <translation>停靠窗口</translation>
     </message>
     <message>
         <source>Reduce to icon</source>
