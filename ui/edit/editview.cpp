@@ -156,12 +156,12 @@ void editView::onTrackStopped()
 
 void editView::on_loadSongChange(Song::LoadSongState state)
 {
-    if (state == Song::eLsLoaded)
-        clearStrips();
-    // Unloaded around the transport, with no stop first: the edits are
-    // still saved, into the song they were made on.
-    else if (state == Song::eLsUnloaded && !m_songPath.isEmpty())
+    // Unloaded or replaced around the transport, with no stop first: the
+    // edits are still saved, into the song they were made on.
+    if ((state == Song::eLsUnloaded || state == Song::eLsLoaded) && !m_songPath.isEmpty())
         saveAndClear();
+    else if (state == Song::eLsLoaded)
+        clearStrips();
 }
 
 void editView::stepKey(int step)
