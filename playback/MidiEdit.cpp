@@ -608,11 +608,15 @@ bool MidiEdit::hasUnsavedEdits() const
 // From the records alone, never from the engine's copy of the song: by the
 // time the song's stop is saved that copy may be gone (the song ended, or
 // another song took its slot), and what is written must not depend on it.
-int MidiEdit::SaveToFile(const QString &path)
+int MidiEdit::SaveToFile(const QString &path, QString *error)
 {
-    if (!m_hasSong)
+    QString dummy;
+    QString &why = error ? *error : dummy;
+    if (!m_hasSong) {
+        why = QStringLiteral("no song was edited");
         return -1;
-    std::unique_ptr<SongRW> rw(SongRW::createFromFile(path, true));
+    }
+    std::unique_ptr<SongRW> rw(SongRW::createFromFile(path, true, &why));
     if (!rw)
         return -1;
     const MIDI_SETTING_DATA &e = m_edited;
@@ -654,8 +658,10 @@ int MidiEdit::SaveToFile(const QString &path)
             rw->setTrackParameter(c, l, p);
         }
     }
-    if (!rw->saveToFile(path))
+    if (!rw->saveToFile(path)) {
+        why = rw->errorString();
         return -2;
+    }
     std::memcpy(&m_saved, &m_edited, sizeof m_edited);
     return 0;
 }

@@ -121,9 +121,9 @@ public:
     bool hasUnsavedEdits() const;
 
     // 0 saved, -1 no song was edited or no editor for the file, -2 saving
-    // failed (the file and the records are then unchanged). Works after the
-    // song left the engine too.
-    int SaveToFile(const QString &path);
+    // failed (the file and the records are then unchanged), with the reason
+    // in error when given. Works after the song left the engine too.
+    int SaveToFile(const QString &path, QString *error = nullptr);
     // Picks the instrument-name tables of a sound-set version.
     static void setTrkGSNames(int version, bool &ok, int &count);
 

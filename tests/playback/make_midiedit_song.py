@@ -1,7 +1,7 @@
 """The song of the mix-editor tests, and a check of a saved copy, with mido.
 
-write OUT [BARS]: 16 bars (or BARS) at 120 BPM, a note every beat on channels 1
-and 4 and the drums on 10. Channel 1: bank 0, program 24, volume 100, pan 40, reverb 50,
+write OUT [BARS [TYPE]]: 16 bars (or BARS) at 120 BPM, a note every beat on
+channels 1 and 4 and the drums on 10; a file of type 1 (or TYPE). Channel 1: bank 0, program 24, volume 100, pan 40, reverb 50,
 chorus 10, cutoff 80. Channel 4: program 40, volume 80, pan 30 only in bar 2,
 reverb 70 only in bar 3.
 compare ORIGINAL SAVED: "same song" when both hold the same notes, programs
@@ -18,7 +18,7 @@ SETUP = {0: [(0, 0, 0), (0, 32, 0), (0, 7, 100), (0, 10, 40), (0, 91, 50), (0, 9
          3: [(0, 7, 80), (BAR, 10, 30), (2 * BAR, 91, 70)], 9: [(0, 7, 90)]}
 
 
-def write(path, bars=16):
+def write(path, bars=16, kind=1):
     mid = mido.MidiFile(type=1, ticks_per_beat=TPB)
     mid.tracks.append(mido.MidiTrack([mido.MetaMessage('set_tempo', tempo=500000),
                                       mido.MetaMessage('end_of_track', time=bars * BAR)]))
@@ -35,6 +35,8 @@ def write(path, bars=16):
             now = t
         track.append(mido.MetaMessage('end_of_track', time=bars * BAR - now))
         mid.tracks.append(track)
+    if kind == 0:
+        mid = mido.MidiFile(type=0, ticks_per_beat=TPB, tracks=[mido.merge_tracks(mid.tracks)])
     mid.save(path)
 
 
@@ -60,7 +62,7 @@ def records(path):
 
 
 if sys.argv[1] == 'write':
-    write(sys.argv[2], *map(int, sys.argv[3:4]))
+    write(sys.argv[2], *map(int, sys.argv[3:5]))
 else:
     print('same song' if music(sys.argv[2]) == music(sys.argv[3]) else 'different song')
     print(sum(1 for t in mido.MidiFile(sys.argv[3]).tracks for m in t if m.type == 'sysex'))

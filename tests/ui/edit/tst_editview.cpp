@@ -13,6 +13,8 @@
 #include <QSlider>
 #include <QtTest>
 
+#include <unistd.h>
+
 using Action = std::function<void(ControlTrackSmall *)>;
 Q_DECLARE_METATYPE(Action)
 
@@ -36,6 +38,28 @@ QWidget *openChooser(ControlTrackSmall *s)
     QLabel *name = child<QLabel>(s, "instrLabel");
     QTest::mousePress(s, Qt::LeftButton, {}, name->mapTo(s, name->rect().center()));
     return QApplication::activePopupWidget();
+}
+
+// song.mp3's audio behind a tag the program reads but must not rewrite.
+QByteArray withTag(const QByteArray &mp3, const QString &kind)
+{
+    const auto syncsafe = [](int n) {
+        const char size[4] = {char(n >> 21 & 127), char(n >> 14 & 127), char(n >> 7 & 127), char(n & 127)};
+        return QByteArray(size, 4);
+    };
+    const int audio = mp3.startsWith("ID3") ? 10 + (mp3[6] << 21 | mp3[7] << 14 | mp3[8] << 7 | mp3[9]) : 0;
+    QByteArray head("ID3\x03\x00\x00", 6);
+    QByteArray frames("TIT2\0\0\0\x05\0\0\0Tone", 15);
+    if (kind == "v2.2") {
+        head[3] = 2;
+        frames = QByteArray("TT2\0\0\x05\0Tone", 10);
+    } else if (kind == "unsynchronised") {
+        head[5] = char(0x80);
+    } else {
+        head[5] = 0x40; // an extended header carrying a CRC
+        frames.prepend(QByteArray("\0\0\0\x0a\x80\0\0\0\0\0\x12\x34\x56\x78", 14));
+    }
+    return head + syncsafe(int(frames.size())) + frames + mp3.mid(audio);
 }
 
 } // namespace
@@ -245,6 +269,70 @@ private slots:
                   << int(edited(s->channel()).muteSolo);
         }
         QCOMPARE(shown, QList<int>({1, 100, 0, 4, 80, 1, 10, 90, 0}));
+    }
+
+    void failedSaveIsTold_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason"); // part of what the page says
+        QTest::newRow("read-only folder") << "read-only" << "Permission denied";
+        QTest::newRow("full disk") << "full disk" << "File too large";
+        QTest::newRow("MP3, ID3 version 2.2") << "v2.2" << "ID3 tag";
+        QTest::newRow("MP3, unsynchronised tag") << "unsynchronised" << "ID3 tag";
+        QTest::newRow("MP3, tag with a checksum") << "checksum" << "ID3 tag";
+        QTest::newRow("MIDI, first track past the end") << "long track" << "first track";
+    }
+    // The stop cannot write the edits: the page says so once, with the
+    // reason, and nothing is written beside the song or into it.
+    void failedSaveIsTold()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString songs = dir.filePath("songs");
+        QVERIFY(QDir().mkpath(songs));
+        const bool mp3 = fault.startsWith('v') || fault.endsWith("ed") || fault == "checksum";
+        const QString name = mp3 ? "song.mp3" : "mix.mid";
+        const QString path = songs + "/" + name;
+        QByteArray bytes = mp3 ? withTag(m_mp3Bytes, fault) : m_midBytes;
+        if (fault == "long track") {
+            // One track, whose length claims 256 bytes more than the file has: it plays.
+            TestUtil::runPython("playback/make_midiedit_song.py", {"write", path, "2", "0"});
+            bytes = TestUtil::readFile(path);
+            bytes[20] = char(bytes[20] + 1);
+        }
+        QVERIFY(TestUtil::writeFile(path, bytes));
+        QVERIFY(play(path));
+        if (mp3)
+            click(m_page.get(), "minusBpm");
+        else
+            click(m_page->strip(1), "muteButton");
+
+        if (fault == "read-only") {
+            using P = QFileDevice;
+            const auto readable = P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther;
+            QFile::setPermissions(dir.path(), readable | P::WriteOwner);
+            QFile::setPermissions(songs, readable);
+            // Root ignores folder permissions: the stop runs as nobody.
+            QVERIFY(geteuid() != 0 || seteuid(65534) == 0);
+            m_rig->stop();
+            QVERIFY(getuid() != 0 || seteuid(0) == 0);
+            QFile::setPermissions(songs, readable | P::WriteOwner);
+        } else if (fault == "full disk") {
+            QVERIFY(TestUtil::onFullDisk(bytes.size() / 2, [this] { m_rig->stop(); }));
+        } else {
+            m_rig->stop();
+        }
+        QCOMPARE(TestUtil::readFile(path), bytes);
+        QCOMPARE(QDir(songs).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+        const QString told = m_page->saveMessage();
+        QVERIFY2(told.startsWith("The changes to " + name + " could not be kept: ") && told.contains(reason),
+                 qPrintable(told));
+        // Told once; the next save that works takes the message away.
+        QVERIFY(play(m_mid));
+        click(m_page->strip(0), "muteButton");
+        m_rig->stop();
+        QCOMPARE(m_page->saveMessage(), QString());
     }
 
     void untouchedSongsStayAsTheyAre()
