@@ -25,6 +25,32 @@ bool onFullDisk(qint64 bytes, const std::function<void()> &write)
     return limited;
 }
 
+namespace {
+qint64 statusKb(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+} // namespace
+
+qint64 memoryRise(const std::function<void()> &work)
+{
+    QFile reset(QStringLiteral("/proc/self/clear_refs"));
+    const qint64 before = statusKb("VmRSS:");
+    // "5" sets the peak back to what is resident now.
+    const bool peakReset = reset.open(QIODevice::WriteOnly) && reset.write("5") == 1;
+    reset.close();
+    work();
+    const qint64 peak = statusKb("VmHWM:");
+    return peakReset && before >= 0 && peak >= 0 ? std::max<qint64>(0, peak - before) * 1024 : -1;
+}
+
 QByteArray runPython(const QString &script, const QStringList &args)
 {
     QByteArray out, err;
