@@ -210,18 +210,6 @@ private slots:
         QCOMPARE(db().tempoDelta, int16_t(0));
         QVERIFY(TestUtil::writeFile(m_song, original));
     }
-
-    void failedSaveLeavesTheFile()
-    {
-        QCOMPARE(m_edit.SaveToFile(m_song), 0); // the backup exists from here on
-        m_edit.TrackVolumeChanged(30, 0, 0);
-        const QByteArray before = TestUtil::readFile(m_song);
-        int result = 0;
-        QVERIFY(TestUtil::onFullDisk(before.size() / 2, [&] { result = m_edit.SaveToFile(m_song); }));
-        QCOMPARE(result, -2);
-        QCOMPARE(TestUtil::readFile(m_song), before);
-        QVERIFY(m_edit.hasUnsavedEdits());
-    }
 };
 
 VELMAR_TEST(TestMidiEdit)
