@@ -670,6 +670,10 @@ Beenden Sie das Programm und installieren Sie es von dort.</translation>
         <source>Form</source>
         <translation>Formular</translation>
     </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>Die Änderungen an %1 konnten nicht gespeichert werden: %2.</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>

@@ -670,6 +670,10 @@ Close the program and install it from there.</translation>
         <source>Form</source>
         <translation>Form</translation>
     </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>The changes to %1 could not be kept: %2.</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>

@@ -670,6 +670,10 @@ Chiudi il programma e installalo da lì.</translation>
         <source>Form</source>
         <translation>Modulo</translation>
     </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>Le modifiche a %1 non sono state salvate: %2.</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>

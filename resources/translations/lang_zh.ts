@@ -670,6 +670,10 @@ Close the program and install it from there.</source>
         <source>Form</source>
         <translation>窗体</translation>
     </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>无法保存对 %1 的更改：%2。</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>
