@@ -49,7 +49,7 @@ close_with() {
 shot() {
   local name=$pages/$lang-$size-$1.png
   xdotool mousemove "$((screen_w - 1))" "$((screen_h - 1))"
-  sleep 0.4
+  sleep 0.25
   import -display "$DISPLAY" -window root "$name"
   probe windows "$screen_w" "$screen_h" >"$work/windows.txt" \
     || fail "$(basename "$name"): $(cat "$work/windows.txt")"
@@ -61,7 +61,7 @@ click() {
 locate() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
   xdotool mousemove "$((screen_w - 1))" "$((screen_h - 1))"
-  sleep 0.3
+  sleep 0.2
   declare -gA at=()
   while read -r name x y; do at[$name]="$x $y"; done < <(probe controls "$X" "$Y" "$WIDTH" "$HEIGHT")
 }

@@ -478,8 +478,8 @@ private slots:
         QCOMPARE(mw, nullptr);
     }
 
-    // On each laptop screen, with the window in either corner and a song
-    // from the library playing a key up: every page keeps the window on the
+    // On each laptop screen, in English and in Italian, with the window in
+    // either corner and a song from the library playing a key up: every page keeps the window on the
     // screen (back to its size after), each page's farthest control and
     // every pop-up lie on it, the options scroll to their last row, every
     // text fits its label or button (the font's width within the widget's)
@@ -487,12 +487,16 @@ private slots:
     void reach_data()
     {
         QTest::addColumn<int>("screen");
-        QTest::newRow("1280x800") << 0;
-        QTest::newRow("1366x768") << 1;
+        QTest::addColumn<int>("language"); // a row of the settings' list
+        QTest::newRow("1280x800, English") << 0 << 1;
+        QTest::newRow("1366x768, Italian") << 1 << 0;
     }
     void reach()
     {
         QFETCH(int, screen);
+        QFETCH(int, language);
+        auto *languages = window()->settingsView()->findChild<QComboBox *>("languageCombo");
+        emit languages->activated(language);
         const QString folder = m_songs.filePath("fit");
         TestUtil::runPython(QStringLiteral("app/make_kar.py"), {folder, QStringLiteral("20"), QStringLiteral("fit")});
         QSignalSpy done(window(), &MainWindow::doneImporting);
@@ -555,6 +559,7 @@ private slots:
                 popup->close();
             }
         }
+        emit languages->activated(1);
         clipped.removeDuplicates();
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
         // Lyrics in "Marker Felt" are drawn in the lettering standing in for it.

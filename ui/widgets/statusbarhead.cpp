@@ -55,9 +55,27 @@ void statusBarHead::fitLabels()
     }
     for (QLabel *name : {ui->titleLabel, ui->authorLabel}) {
         name->setSizePolicy(QSizePolicy::Ignored, name->sizePolicy().verticalPolicy());
-        name->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("<UNKNOWN>")));
+        name->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("<UNKN…")));
     }
     ui->gridLayout->setColumnStretch(0, 1);
+}
+
+// The header's own minimum for this display is a floor, not a limit: the
+// display keeps the room its captions need in the language shown.
+void statusBarHead::keepRoom()
+{
+    if (floorWidth < 0)
+        floorWidth = minimumWidth();
+    const int needed = qMax(floorWidth, ui->frame->minimumSizeHint().width());
+    ui->frame->setMinimumWidth(needed);
+    setMinimumWidth(needed);
+}
+
+bool statusBarHead::event(QEvent *event)
+{
+    if (event->type() == QEvent::Polish)
+        keepRoom();
+    return QWidget::event(event);
 }
 
 void statusBarHead::showNames()
@@ -140,8 +158,10 @@ QString statusBarHead::elapsedText(qint64 seconds)
 
 void statusBarHead::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        keepRoom();
+    }
     QWidget::changeEvent(event);
 }
 
