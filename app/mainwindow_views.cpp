@@ -43,14 +43,19 @@ const std::pair<const char *, int> kStoredViews[] = {{"libraryView", MainWindow:
 constexpr int kMinVisible = 40;
 
 // Where a stored rectangle opens: as it was, unless no screen shows enough
-// of it any more (a screen taken away); then at the primary screen's corner,
-// no larger than that screen.
+// of it any more (a screen taken away); then at the primary screen's corner.
+// Never larger than the free area of the screen it opens on (one stored on
+// a larger screen is moved in as much as it must).
 QRect ontoScreen(QRect rect)
 {
     for (const QScreen *screen : QGuiApplication::screens()) {
         const QRect shown = screen->geometry().intersected(rect);
-        if (shown.width() >= kMinVisible && shown.height() >= kMinVisible)
-            return rect;
+        if (shown.width() >= kMinVisible && shown.height() >= kMinVisible) {
+            const QRect free = screen->availableGeometry();
+            return free.width() < rect.width() || free.height() < rect.height()
+                       ? PopupPlacement::keepInside(rect, free)
+                       : rect;
+        }
     }
     const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
     rect.setSize(rect.size().boundedTo(home.size()));
@@ -392,11 +397,8 @@ void MainWindow::restoreWindowPositions()
         if (r.isValid())
             openWindowAtLoad(id, ontoScreen(r));
     }
-    QRect main = stored("MainWindow");
+    const QRect main = stored("MainWindow");
     if (main.isValid()) {
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        if (main.height() > screen.height())
-            main.setBottom(main.top() + screen.height() - 1);
         setMinimumHeight(550);
         setGeometry(ontoScreen(main));
     }

@@ -23,6 +23,7 @@
 #include <QStandardItemModel>
 #include <QStandardPaths>
 
+#include "popupplacement.h"
 #include "prompter.h"
 
 namespace {
@@ -507,7 +508,8 @@ void libraryView::showHint(const QString &text)
     QPushButton *add = ui->AddToPlayListButton;
     const QPoint at(ui->PlayListHead->x() + add->x() - (hintPopup->width() - add->width()) / 2,
                     add->y() + add->height());
-    hintPopup->move(mapToGlobal(at));
+    const QRect under(mapToGlobal(at), hintPopup->size());
+    hintPopup->setGeometry(PopupPlacement::keepInside(under, PopupPlacement::availableAt(under.topLeft())));
     hintPopup->setText(text);
     hintPopup->show();
 }
