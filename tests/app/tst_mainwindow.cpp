@@ -568,7 +568,7 @@ private slots:
     }
 
     // A selected song row is one colour from its first cell to its last; a
-    // playlist's drag handles carry no row numbers over them.
+    // playlist's drag handles carry no row numbers, the selected row's either.
     void selectedRow()
     {
         auto *table = find<QTableView>("songsListview");
@@ -582,6 +582,7 @@ private slots:
         side->setCurrentRow(5);
         emit side->clicked(side->model()->index(5, 0));
         QCOMPARE(table->model()->rowCount(), 3);
+        table->selectRow(1);
         const QImage handles = table->verticalHeader()->grab().toImage();
         for (int y = 0; y < handles.height(); ++y) {
             for (int x = 0; x < handles.width(); ++x)
