@@ -33,10 +33,10 @@ indexDriveThread::~indexDriveThread()
     wait();
 }
 
-void indexDriveThread::setPath(const QString &newPath)
+bool indexDriveThread::setPath(const QString &newPath)
 {
     if (newPath == path)
-        return;
+        return false;
     QMutexLocker lock(&mutex);
     path = newPath;
     if (!isRunning()) {
@@ -47,6 +47,7 @@ void indexDriveThread::setPath(const QString &newPath)
         abort = true;
         wake.wakeOne();
     }
+    return true;
 }
 
 void indexDriveThread::run()

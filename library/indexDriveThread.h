@@ -29,8 +29,9 @@ public:
     indexDriveThread(QObject *view, DatabaseHelper *db);
     ~indexDriveThread() override;
 
-    // GUI thread. The same path again changes nothing.
-    void setPath(const QString &path);
+    // GUI thread. True when a scan of `path` starts; the same path again
+    // changes nothing.
+    bool setPath(const QString &path);
 
 signals:
     void indexingDone();

@@ -70,6 +70,7 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
     ui->loadingGifLabel->hide();
     ui->labelSearch->hide();
     ui->loadingLabel->hide();
+    ui->storeMessage->hide();
     QFont tableFont(QStringLiteral("Verdana"), 12);
     tableFont.setWeight(QFont::Normal);
     ui->songsListview->setFont(tableFont);
@@ -564,13 +565,8 @@ void libraryView::addImportedSong(SongInfo song, QString path)
 
 void libraryView::hideIndexingAnim()
 {
-    ui->loadingLabel->hide();
-    ui->loadingGifLabel->hide();
-}
-
-void libraryView::hideLoading()
-{
-    ui->loadingGifLabel->hide();
+    indexing = false;
+    updateLoading();
 }
 
 void libraryView::resizeEvent(QResizeEvent *event)

@@ -91,10 +91,12 @@ void libraryView::on_drivesLV_clicked(const QModelIndex &index)
     const QString path = index.data(kPathRole).toString();
     if (path.isEmpty())
         return;
-    ui->loadingLabel->show();
-    ui->loadingGifLabel->show();
     qDebug().noquote() << path;
-    indexThread->setPath(path);
+    // The same drive again is not indexed again.
+    if (indexThread->setPath(path)) {
+        indexing = true;
+        updateLoading();
+    }
     ui->searchText->clear();
     // The whole system disk is no place to browse from: its index is kept,
     // the user starts from the desktop.
