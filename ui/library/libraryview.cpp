@@ -21,7 +21,6 @@
 #include <QSqlRecord>
 #include <QSqlTableModel>
 #include <QStandardItemModel>
-#include <QStandardPaths>
 
 #include "prompter.h"
 
@@ -92,9 +91,8 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
                                  QStringLiteral("*.KAR"), QStringLiteral("*.MF3"),
                                  QStringLiteral("*.MF4"), QStringLiteral("*.MF5")});
     folderModel->setNameFilterDisables(false);
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     ui->filesLV->setModel(folderModel);
-    ui->filesLV->setRootIndex(folderModel->setRootPath(desktop));
+    ui->filesLV->setRootIndex(folderModel->setRootPath(desktopFolder()));
     ui->filesLV->setIconSize(QSize(30, 30));
     QFont filesFont(QStringLiteral("Verdana"), 12);
     filesFont.setWeight(QFont::Medium);

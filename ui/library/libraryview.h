@@ -179,6 +179,9 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // Where the file pane starts: the desktop, or the home folder on systems
+    // that have no desktop folder.
+    static QString desktopFolder();
     void showFolder(const QString &folder);
     void showCurrentDrive();
     QString focusedPath(QWidget *view) const;

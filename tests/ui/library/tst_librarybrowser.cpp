@@ -92,6 +92,7 @@ private slots:
         page->setDrivesRoot(drives.path());
         click("sfogliaButton");
         QCOMPARE(child<QLabel>("loadingLabel")->isVisible(), false); // nothing indexed by itself
+        QCOMPARE(child<QLabel>("path")->toolTip(), home->path()); // for the missing desktop
         auto *drivesView = child<QListView>("drivesLV");
         emit drivesView->clicked(drivesView->model()->index(0, 0));
         auto *files = child<QListView>("filesLV");
