@@ -154,7 +154,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     changeKaraokeTextAlignment(m_settings->getTextAlign());
     changeKaraokeTextFont(m_settings->getFont());
     changeKaraokeTextSize(m_settings->getFontSize());
-    m_chords->setChordInterNotation(m_settings->getChordMode());
+    // Every view that names a key, not the chord strip alone.
+    changeChordsSettings(m_settings->getChordMode());
     connect(m_settings, &SettingsView::lyricsOffsetChanged, m_karaoke, &KaraokeTextWidget::setDTimeTextMs);
     m_karaoke->setDTimeTextMs(m_settings->getLyricsTimeOffset());
     connectViews();
@@ -473,9 +474,10 @@ void MainWindow::on_melodyMuteButton_clicked()
 
 void MainWindow::changeMelodyButtonState()
 {
-    static const char *const texts[] = {"Melody ON", "Melody OFF", "Melody SEMI"};
+    static const char *const texts[] = {QT_TR_NOOP("Melody ON"), QT_TR_NOOP("Melody OFF"),
+                                        QT_TR_NOOP("Melody SEMI")};
     if (m_melodyMute >= 0 && m_melodyMute <= 2)
-        ui->melodyMuteButton->setText(QLatin1String(texts[m_melodyMute]));
+        ui->melodyMuteButton->setText(tr(texts[m_melodyMute]));
     m_engine->setMelodyMute(m_melodyMute);
 }
 

@@ -201,7 +201,7 @@ void AccountView::changeState()
         ui->logButton->setText(tr("Logout"));
         resize(500, 315);
     } else {
-        ui->userLabel->setText(QStringLiteral("Password"));
+        ui->userLabel->setText(tr("Password"));
         ui->lineUsername->setEchoMode(QLineEdit::Password);
         ui->lineUsername->setEnabled(true);
         ui->lineMail->setEnabled(true);

@@ -4,7 +4,9 @@
 #include "LyricsModel.h"
 #include "ViewParameter.h"
 #include "chordsView.h"
+#include "editview.h"
 #include "constants.h"
+#include "librarytabledelegate.h"
 #include "SynthAudioSink.h"
 #include "adbanner.h"
 #include "mainwindow.h"
@@ -21,7 +23,8 @@
 
 // The real window on the real engine (its synthesizer rendering into a buffer nobody pulls) over
 // a library of mido-made KAR songs: requests and playlists, views going into windows of their own
-// and back, the karaoke view's looks and extra windows, and the store and import roads.
+// and back, the karaoke view's looks and extra windows, the store and import roads, the language
+// and the notation of keys.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -99,6 +102,21 @@ class TestMainWindow : public QObject
         QApplication::sendEvent(over, &enter) && QApplication::sendEvent(target, &event);
     }
     KaraokeTextWidget *karaoke() { return window()->karaokeView(); }
+    // The library's first song row, selected, on the main page.
+    QModelIndex firstSongRow(int column)
+    {
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *table = find<QTableView>("songsListview");
+        table->selectRow(0);
+        return table->model()->index(0, column);
+    }
+    // The text of the library's song information on its first row.
+    QString songInformation()
+    {
+        firstSongRow(0);
+        QTest::mouseClick(find<QPushButton>("infoButton"), Qt::LeftButton);
+        return m_prompts.isEmpty() ? QString() : m_prompts.last();
+    }
 
 private slots:
     void initTestCase()
@@ -117,7 +135,9 @@ private slots:
         QVERIFY(m_db->initDb() && m_db->connect());
         m_db->insertPlaylist(QStringLiteral("Stage"));
         for (const char *name : {"a", "b", "c"}) {
-            QVERIFY(m_db->insertDataSongs(info(song(name)), song(name), m_db->checkInsertArtist("Artist"),
+            SongInfo row = info(song(name));
+            row.keySign = QStringLiteral("G");
+            QVERIFY(m_db->insertDataSongs(row, song(name), m_db->checkInsertArtist("Artist"),
                                           m_db->checkInsertGenere("Genre"), m_db->checkInsertAuthor("Author")));
             const int id = int(m_db->selectSongs().last().idSong);
             QVERIFY(m_db->insertSongInPlayList(id, m_db->selectPlaylists().last().getId()));
@@ -441,6 +461,95 @@ private slots:
         QCOMPARE(stored, fault.isEmpty() ? QStringList({"0:", "7:Second"}) : QStringList({"0:Kept"}));
         QCOMPARE(appSettings->value("News/MD5").toString(), fault.isEmpty() ? md5 : QString("old"));
         QCOMPARE(appSettings->value("News/Unseen").toBool(), !sameHash && fault.isEmpty());
+    }
+
+    // A language chosen on the settings page re-labels the window at once,
+    // Qt's own texts with it; the English translation mends the source's
+    // spelling.
+    void language()
+    {
+        auto restore = qScopeGuard([] {
+            for (QTranslator **t : {&translator, &systemTranslator}) {
+                QCoreApplication::removeTranslator(*t);
+                delete *t;
+                *t = nullptr;
+            }
+        });
+        auto *combo = window()->settingsView()->findChild<QComboBox *>("languageCombo");
+        const QModelIndex title = firstSongRow(2);
+        const auto shown = [&] {
+            return QStringList{find<QPushButton>("LibraryButton")->text(),
+                               window()->settingsView()->findChild<QLabel *>("TitleLabel")->text(),
+                               title.model()->headerData(2, Qt::Horizontal).toString(),
+                               find<QPushButton>("melodyMuteButton")->text(),
+                               find<QLabel>("titlegroupBoxDrums")->text(),
+                               QCoreApplication::translate("QPlatformTheme", "Cancel"),
+                               songInformation().section('\n', 2, 2).section(':', 0, 0)};
+        };
+        for (int row : {0, 1}) {
+            combo->setCurrentIndex(row);
+            emit combo->activated(row);
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(appSettings->value("System/Lang").toInt(), row);
+            QCOMPARE(shown(), row == 0 ? QStringList({"Libreria", "<b>Opzioni</b>", "Titolo", "Melodia ON",
+                                                      "BATTERIA", "Annulla", "Durata"})
+                                       : QStringList({"Library", "<b>Options</b>", "Title", "Melody ON", "DRUMS",
+                                                      "Cancel", "Length"}));
+        }
+    }
+
+    void keyNotation_data()
+    {
+        QTest::addColumn<QVariant>("stored"); // "MidiSettings/Chord"; invalid: none
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("other");   // once the other notation is chosen
+        QTest::newRow("no setting") << QVariant() << "G" << "Sol";
+        QTest::newRow("international") << QVariant(1) << "G" << "Sol";
+        QTest::newRow("italian") << QVariant(0) << "Sol" << "G";
+    }
+    // Keys are named in the notation of the settings page wherever they
+    // show, from the start and after a change: the library's key column and
+    // song information, the header and the edit page.
+    void keyNotation()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QString, shown);
+        QFETCH(QString, other);
+        if (stored.isValid())
+            appSettings->setValue("MidiSettings/Chord", stored);
+        SongInfo playing = info(song("a"));
+        playing.keySign = QStringLiteral("G");
+        QVERIFY(window()->startSongPlaylist(playing, 1, -1, QString(), -1));
+        const QModelIndex key = firstSongRow(7);
+        // The table's painter against one painting each notation.
+        const auto painted = [&key](QAbstractItemDelegate *delegate) {
+            QImage image(80, 30, QImage::Format_ARGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            QStyleOptionViewItem option;
+            option.rect = image.rect();
+            option.state = QStyle::State_Enabled;
+            delegate->paint(&painter, option, key);
+            return image;
+        };
+        const auto keys = [&] {
+            QString cell = "?";
+            for (int notation : {0, 1}) {
+                libraryTableDelegate reference;
+                reference.setChordLang(notation);
+                if (painted(find<QTableView>("songsListview")->itemDelegate()) == painted(&reference))
+                    cell = notation ? "G" : "Sol";
+            }
+            return QStringList{cell, songInformation().section("KEY: ", 1).section('\n', 0, 0),
+                               find<QLabel>("keyValueLabel")->text().section(' ', 0, 0),
+                               window()->editor()->findChild<QLabel *>("labelKey")->text().section(' ', 0, 0)};
+        };
+        QCOMPARE(keys(), QStringList(4, shown));
+        auto *chords = window()->settingsView()->findChild<QComboBox *>("chordCombo");
+        const int row = other == "G" ? 1 : 0;
+        chords->setCurrentIndex(row);
+        emit chords->activated(row);
+        QCOMPARE(keys(), QStringList(4, other));
     }
 
     // Only an archive whose every entry stays in its folder is unpacked;

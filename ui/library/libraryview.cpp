@@ -360,7 +360,9 @@ void libraryView::buildTableSongs()
     QTableView *table = ui->songsListview;
     table->setColumnHidden(0, true);
     table->setColumnHidden(8, true);
-    static const char *const titles[] = {"", "", "Title", "Artist", "Duration", "Type", "BPM", "Key"};
+    static const char *const titles[] = {"", "", QT_TR_NOOP("Title"), QT_TR_NOOP("Artist"),
+                                         QT_TR_NOOP("Duration"), QT_TR_NOOP("Type"),
+                                         QT_TR_NOOP("BPM"), QT_TR_NOOP("Key")};
     songModel->setHeaderData(1, Qt::Horizontal, QString());
     for (int c = 2; c < 8; ++c)
         songModel->setHeaderData(c, Qt::Horizontal, tr(titles[c]));
@@ -534,6 +536,7 @@ void libraryView::setChordLang(int lang)
 {
     tableDelegate->setChordLang(lang);
     chordLang = lang;
+    ui->songsListview->viewport()->update();
 }
 
 bool libraryView::isStoreRow(int row) const

@@ -169,6 +169,7 @@ void libraryView::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
         buildTablePlaylists();
+        buildCurrentTable(); // the column headers
     }
     QWidget::changeEvent(event);
 }

@@ -9,6 +9,7 @@
 
 #include "DatabaseHelper.h"
 #include "LibrarySql.h"
+#include "librarytabledelegate.h"
 #include "prompter.h"
 #include "storeendpoints.h"
 #include "storereplies.h"
@@ -235,7 +236,7 @@ void libraryView::receivedSongInfo(QNetworkReply *reply)
         tr("Title: %1\nArtist: %2\nLength: %3\nBPM: %4\nKEY: %5\nFormat: %6\nGenre: %7\nAutors: "
            "%8\nBought? :%9")
             .arg(song.title, song.artist, StoreReplies::lengthText(song.length),
-                 QString::number(song.bpm), song.keySign, song.format, song.genre, song.author,
-                 song.isFromSub != 0 ? QStringLiteral("Si") : QStringLiteral("No"));
+                 QString::number(song.bpm), LibraryCells::keyText(song.keySign, chordLang), song.format, song.genre, song.author,
+                 song.isFromSub != 0 ? tr("Si") : tr("No"));
     Prompter::question(tr("Detailed Info"), text, QMessageBox::Ok);
 }

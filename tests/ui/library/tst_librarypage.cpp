@@ -351,15 +351,20 @@ private slots:
     {
         QTest::addColumn<QByteArray>("download");
         QTest::addColumn<QString>("bought");
-        QTest::newRow("not bought") << QByteArray("0") << "Bought? :No";
-        QTest::newRow("bought") << QByteArray("1") << "Bought? :Si";
-        QTest::newRow("not a number") << QByteArray("true") << "Bought? :No";
+        QTest::addColumn<int>("notation");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("not bought") << QByteArray("0") << "Bought? :No" << 1 << "Am";
+        QTest::newRow("bought, Italian names") << QByteArray("1") << "Bought? :Si" << 0 << "Lam";
+        QTest::newRow("not a number") << QByteArray("true") << "Bought? :No" << 1 << "Am";
     }
 
     void songInfo()
     {
         QFETCH(QByteArray, download);
         QFETCH(QString, bought);
+        QFETCH(int, notation);
+        QFETCH(QString, key);
+        page->setChordLang(notation);
         QString shown;
         Prompter::setScript([&](const QString &title, const QString &text, QMessageBox::StandardButtons) {
             shown = title + "|" + text;
@@ -372,7 +377,7 @@ private slots:
                           SLOT(receivedSongInfo(QNetworkReply*)));
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 20000);
         QVERIFY(shown.startsWith("Detailed Info|Title: Ciao\n"));
-        QVERIFY(shown.contains("Length: 03\u203205\u2033\nBPM: 96\nKEY: Am\n"));
+        QVERIFY(shown.contains("Length: 03\u203205\u2033\nBPM: 96\nKEY: " + key + "\n"));
         QVERIFY(shown.endsWith(bought));
     }
 };

@@ -360,24 +360,6 @@ private slots:
         QTest::mouseClick(child<QPushButton>(&page, "rebuildDatabaseButton"), Qt::LeftButton);
         QCOMPARE(rebuild.size(), 1);
     }
-
-    // A language takes effect at once and re-labels the page; English last.
-    void language()
-    {
-        SettingsView page(nullptr, engine());
-        auto *title = child<QLabel>(&page, "TitleLabel");
-        const QString options = title->text();
-        for (const QString cancel : {"Annulla", "Cancel"}) {
-            const int row = cancel == "Cancel";
-            title->clear();
-            child<QComboBox>(&page, "languageCombo")->setCurrentIndex(row);
-            emit child<QComboBox>(&page, "languageCombo")->activated(row);
-            QCoreApplication::sendPostedEvents();
-            QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
-            QCOMPARE(title->text(), options);
-            QCOMPARE(storedOnDisk("System/Lang"), QString::number(row));
-        }
-    }
 };
 
 VELMAR_TEST(TestSettings)
