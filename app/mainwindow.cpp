@@ -130,9 +130,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_edit, &editView::restartSong, this, &MainWindow::onStartSongPath);
 
     m_library = new libraryView(db, this, m_store);
+    // The page connects its play requests to this window itself.
     connect(m_library, &libraryView::importRequest, this, &MainWindow::on_importRequest_received);
-    connect(m_library, &libraryView::startSongInfo, this, &MainWindow::onStartSongInfo);
-    connect(m_library, &libraryView::startSongPath, this, &MainWindow::onStartSongPath);
 
     m_chords = new chordsView(this);
     auto *barLayout = new QHBoxLayout(ui->barWidget);
@@ -256,8 +255,10 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::startDelayedFunc()
 {
-    m_settings->connectSoundCard();
+    // The audio device first: the synthesizer then opens on the device
+    // chosen, not on the system's default (which may be no output at all).
     m_settings->connectAudioDevice();
+    m_settings->connectSoundCard();
     m_karaoke->getAdBanner()->init(m_user);
     // The first page comes before any request that may wait on the network.
     ui->stackedWidget->setCurrentWidget(m_user->isUserLogged() ? ui->pageMain : ui->pageLogin);
@@ -271,9 +272,13 @@ void MainWindow::startDelayedFunc()
     if (args.size() > 1 && QFileInfo(args.at(1)).isFile())
         onStartSongPath(QFileInfo(args.at(1)).absoluteFilePath(), -1);
     // The store's status and the version check wait on the network: they
-    // come after the first page.
+    // come after the first page. Its questions come after the device
+    // warnings: one box at a time.
     m_store->checkServiceStatus();
-    checkVersion();
+    if (m_settings->isWarning())
+        connect(m_settings, &SettingsView::warningsDone, this, &MainWindow::checkVersion, Qt::SingleShotConnection);
+    else
+        checkVersion();
 }
 
 // ---- play requests
@@ -409,19 +414,29 @@ void MainWindow::startNextSong()
 
 void MainWindow::on_playButton_clicked()
 {
-    switch (m_engine->getPlayingState()) {
-    case SoundEngine::ePsIdle:
-    case SoundEngine::ePsReady:
-        if (currSong->isLoaded())
+    const SoundEngine::PlayingState state = m_engine->getPlayingState();
+    if (state == SoundEngine::ePsIdle || state == SoundEngine::ePsReady) {
+        if (currSong->isLoaded()) {
             m_engine->setPlayingState(SoundEngine::ePsPlaying);
-        break;
-    case SoundEngine::ePsPaused:
-        // Without a library selection to start instead, Play resumes.
-        m_engine->setPlayingState(SoundEngine::ePsPlaying);
-        break;
-    default:
-        break;
+            return;
+        }
+        const QString path = m_library->getSelectedPath();
+        // No file: a store song, downloaded and then played.
+        if (path.isEmpty())
+            m_library->requestSelectedMDSong();
+        else
+            onStartSongInfo(readSongInfo(path), 0);
+        return;
     }
+    if (state != SoundEngine::ePsPlaying && state != SoundEngine::ePsPaused)
+        return;
+    // Another song chosen in the library shown takes over; the song in play
+    // itself never starts again from the top, and a paused one resumes.
+    const QString path = m_library->isVisible() ? m_library->getSelectedPath() : QString();
+    if (!path.isEmpty() && path != currSong->path())
+        onStartSongInfo(readSongInfo(path), 0);
+    else if (state == SoundEngine::ePsPaused)
+        m_engine->setPlayingState(SoundEngine::ePsPlaying);
 }
 
 void MainWindow::on_pauseButton_clicked()

@@ -319,6 +319,6 @@ void MainWindow::onSoundfontAvailable()
     m_engine->enableVirtualExpander(true);
     if (appSettings->value(QStringLiteral("SoundCard/Name")).toString() != QLatin1String("Timbra MIDI Module"))
         appSettings->setValue(QStringLiteral("SoundCard/Name"), QStringLiteral("Timbra MIDI Module"));
-    m_settings->refreshDeviceList();
+    // Lists the outputs again itself; the audio device stays shown.
     m_settings->connectSoundCard();
 }

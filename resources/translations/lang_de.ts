@@ -618,6 +618,10 @@ Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart
         <source>Cannot connect to the audio Device</source>
         <translation>Verbindung zum Audiogerät nicht möglich</translation>
     </message>
+    <message>
+        <source>The audio device %1 is not connected: the sound goes to %2.</source>
+        <translation>Das Audiogerät %1 ist nicht angeschlossen: Der Ton geht an %2.</translation>
+    </message>
 </context>
 <context>
     <name>SoundfontDialog</name>

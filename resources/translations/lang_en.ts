@@ -618,6 +618,10 @@ Check the internet connection; the update is offered again at the next start of 
         <source>Cannot connect to the audio Device</source>
         <translation>Cannot connect to the audio device</translation>
     </message>
+    <message>
+        <source>The audio device %1 is not connected: the sound goes to %2.</source>
+        <translation>The audio device %1 is not connected: the sound goes to %2.</translation>
+    </message>
 </context>
 <context>
     <name>SoundfontDialog</name>

@@ -618,6 +618,10 @@ Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuo
         <source>Cannot connect to the audio Device</source>
         <translation>Impossibile collegarsi al dispositivo audio</translation>
     </message>
+    <message>
+        <source>The audio device %1 is not connected: the sound goes to %2.</source>
+        <translation>Il dispositivo audio %1 non è collegato: il suono va a %2.</translation>
+    </message>
 </context>
 <context>
     <name>SoundfontDialog</name>

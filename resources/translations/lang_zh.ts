@@ -618,6 +618,10 @@ Check the internet connection; the update is offered again at the next start of 
         <source>Cannot connect to the audio Device</source>
         <translation>无法连接到音频设备</translation>
     </message>
+    <message>
+        <source>The audio device %1 is not connected: the sound goes to %2.</source>
+        <translation>音频设备 %1 未连接：声音改由 %2 输出。</translation>
+    </message>
 </context>
 <context>
     <name>SoundfontDialog</name>

@@ -7,7 +7,8 @@
 #   e2e_start [ARGS...]          the program, up to its first page
 #   e2e_store                    the local test store, both store roles on it
 #   e2e_import FILE              Ctrl+I, FILE typed into the dialog, listed
-#   e2e_record SINK              parec of SINK's monitor into $work/rec.raw
+#   e2e_record SINK [FILE]       parec of SINK's monitor into FILE ($work/rec.raw)
+#   e2e_record_stop              every recording ends
 #   e2e_quit                     SIGTERM; the program must exit with 0
 # Sets: here (scripts/), build, out, work, program, program_pid, window,
 # store (the test store's address, after e2e_store).
@@ -20,6 +21,7 @@ e2e_init() {
   mkdir -p "$out"
   work=$(mktemp -d)
   pids=()
+  recorders=()
   trap e2e_cleanup EXIT
   for tool in Xvfb xdotool import pulseaudio parec pactl; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (./setup.sh installs it)"
@@ -132,14 +134,19 @@ e2e_import() {
 }
 e2e_shown() { [ "$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)" -gt "$1" ]; }
 
+# Short fragments: the file's size tells the moment of the sound within 20 ms.
 e2e_record() {
-  parec -d "$1.monitor" --format=s16le --rate=48000 --channels=2 --raw "$work/rec.raw" &
-  recorder=$!
-  pids+=($recorder)
-  wait_for 100 e2e_recorded $((48000 * 4 * 2)) || fail "parec did not record"
+  local file=${2:-$work/rec.raw}
+  parec -d "$1.monitor" --format=s16le --rate=48000 --channels=2 --raw --latency-msec=20 "$file" &
+  recorders+=($!)
+  pids+=($!)
+  wait_for 100 e2e_recorded $((48000 * 4 * 2)) "$file" || fail "parec did not record"
 }
-e2e_recorded() { [ "$(stat -c %s "$work/rec.raw")" -ge "$1" ]; }
-e2e_record_stop() { kill "$recorder"; wait "$recorder" 2>/dev/null || true; }
+e2e_recorded() { [ "$(stat -c %s "${2:-$work/rec.raw}")" -ge "$1" ]; }
+e2e_record_stop() {
+  for r in "${recorders[@]}"; do kill "$r"; wait "$r" 2>/dev/null || true; done
+  recorders=()
+}
 
 e2e_quit() {
   kill -TERM "$program_pid"

@@ -232,12 +232,15 @@ private slots:
         QTRY_COMPARE(ended.count(), 1);
     }
 
-    // Only devices that open in stereo are taken; a failed start leaves no
-    // stream; the device stays while a song plays.
+    // Only outputs are listed, and the sound server's default when it is an
+    // input gives way to the first output; only devices that open in stereo
+    // are taken; a failed start leaves no stream; the device stays while a
+    // song plays.
     void deviceChoice()
     {
-        Player p({{0, "Mono", 1, 48000}, {3, "Speakers", 2, 44100}});
+        Player p({{1, "Monitor of Speakers", 0, 48000}, {0, "Mono", 1, 48000}, {3, "Speakers", 2, 44100}});
         QCOMPARE(p.audio.availableOutputDevices(), (QMap<int, QString>{{0, "Mono"}, {3, "Speakers"}}));
+        QCOMPARE(p.audio.getDefaultOutputDevice(), 0);
         QVERIFY(!p.audio.connectDeviceById(0));
         QVERIFY(p.audio.loadFile(path("st48_id3.mp3")));
         QVERIFY(!p.audio.playAudio());
