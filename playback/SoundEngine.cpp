@@ -71,6 +71,9 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
 
 SoundEngine::~SoundEngine()
 {
+    // Quitting ends the song as a stop does: its edits are saved first.
+    if (m_state == ePsPlaying || m_state == ePsPaused)
+        emit trackStopped();
     m_positionTimer.stop();
     m_audio->stopAudio();
     m_sequencer->ActionStop();

@@ -74,7 +74,8 @@ public:
 
     explicit SoundEngine(QObject *parent = nullptr);
     SoundEngine(Devices devices, QObject *parent = nullptr);
-    // Stops the song and the Sequencer thread, then frees the devices.
+    // Stops the song (emitting trackStopped, as every stop does) and the
+    // Sequencer thread, then frees the devices.
     ~SoundEngine() override;
 
     // ---- transport

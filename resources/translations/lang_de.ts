@@ -765,6 +765,10 @@ Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und st
         <source>Form</source>
         <translation>Formular</translation>
     </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>Die Änderungen an %1 konnten nicht gespeichert werden: %2.</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>

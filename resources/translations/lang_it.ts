@@ -765,6 +765,10 @@ Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet 
         <source>Form</source>
         <translation>Modulo</translation>
     </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>Le modifiche a %1 non sono state salvate: %2.</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>

@@ -765,6 +765,10 @@ The synthesizer stays silent without it. Check the internet connection and start
         <source>Form</source>
         <translation>窗体</translation>
     </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>无法保存对 %1 的更改：%2。</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>

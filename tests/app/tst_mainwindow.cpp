@@ -6,6 +6,7 @@
 #include "chordsView.h"
 #include "editview.h"
 #include "constants.h"
+#include "controltracksmall.h"
 #include "librarytabledelegate.h"
 #include "SynthAudioSink.h"
 #include "adbanner.h"
@@ -476,6 +477,27 @@ private slots:
         QCOMPARE(appSettings->value("Volume/value").toUInt(), 77u);
         m_window.reset();
         QCOMPARE(mw, nullptr);
+    }
+
+    // Quitting is a stop too: the edit page's changes are in the song file
+    // (only for the channels the song has) and show when it is opened again.
+    void editsKeptOverQuit()
+    {
+        const QString mix = m_songs.filePath("mix.mid");
+        TestUtil::runPython("playback/make_midiedit_song.py", {"write", mix, "4"});
+        QVERIFY(window()->onStartSongPath(mix, 0));
+        editView *page = window()->editor();
+        QCOMPARE(page->stripCount(), 3);
+        QTest::mouseClick(page->strip(1)->findChild<QPushButton *>("muteButton"), Qt::LeftButton);
+        QTest::mouseClick(page->findChild<QPushButton *>("plusButtonKey"), Qt::LeftButton);
+        restart();
+        const QByteArray mido = TestUtil::runPython("playback/make_midiedit_song.py", {"compare", mix + ".bak", mix});
+        QVERIFY2(mido.startsWith("same song\n10\n"), mido);
+        QVERIFY(window()->onStartSongPath(mix, 0));
+        page = window()->editor();
+        QCOMPARE(page->stripCount(), 3);
+        QVERIFY(page->strip(1)->findChild<QPushButton *>("muteButton")->isChecked());
+        QCOMPARE(page->findChild<QLabel *>("labelKey")->text(), QStringLiteral(" [+1]"));
     }
 
     void detachAndDock_data()
