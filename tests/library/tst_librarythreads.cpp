@@ -208,9 +208,8 @@ private slots:
         QVERIFY(QFile::link(src + "d0", src + "d0/sub0/loop"));
         QVERIFY(QFile::setPermissions(src + "d4/sub4", {}));
         const QString mounts = tmp.filePath("mounts");
-        QVERIFY(TestUtil::writeFile(mounts, QString("proc %1d5/sub5 proc rw 0 0\ntmpfs %1d6 tmpfs rw 0 0\n"
-                                                     "cgroup2 %1d7/sub\\0407 cgroup2 rw 0 0\n").arg(src).toUtf8()));
-        QVERIFY(QDir().rename(src + "d7/sub7", src + "d7/sub 7"));
+        const QString table = "proc %1d5/sub5 proc 0\ntmpfs %1d6 tmpfs 0\ncgroup2 %1d7/sub\\0407 cgroup2";
+        QVERIFY(TestUtil::writeFile(mounts, table.arg(src).toUtf8()) && QDir().rename(src + "d7/sub7", src + "d7/sub 7"));
 
         DatabaseHelper db;
         QVERIFY(db.initDb() && db.connect());

@@ -108,18 +108,6 @@ private slots:
             QCOMPARE(page->getPlaylistId(), entry);
     }
 
-    // The artist filter lists artists; another entry goes back to titles.
-    void artistListing()
-    {
-        button("artistButton")->click();
-        QCOMPARE(page->getHeaderStatus(), 3);
-        QCOMPARE(table()->model()->columnCount(), 3);
-        QCOMPARE(rows(), 3);
-        side(2);
-        QVERIFY(button("titleButton")->isChecked());
-        QCOMPARE(rows(), 1);
-    }
-
     // Narrow tables give title and artist 375 pixels; wide ones share the
     // room so the columns fill the table.
     void columnWidths()
@@ -172,8 +160,6 @@ private slots:
                                 << "SELECT group_concat(ProductId) FROM MDSearchTitle" << "5001,5002" << 3;
         QTest::newRow("titles truncated") << "title" << message(two).left(message(two).size() - 120)
                                           << "SELECT count(*) FROM MDSearchTitle" << "1" << 2;
-        QTest::newRow("titles not xml") << "title" << QByteArray("<html>500</html")
-                                        << "SELECT count(*) FROM MDSearchTitle" << "0" << 1;
         QTest::newRow("artists") << "artist"
                                  << message("<interpreter/><interpreter_id>900</interpreter_id><name>Seller</name><num_songs>3</num_songs>")
                                  << "SELECT group_concat(Nome) FROM MDSearchGenArt" << "Seller" << 2;
@@ -226,7 +212,7 @@ private slots:
 
     // Search, song details and a store artist's songs asked for at once:
     // each answer lands in its own rows, and the animation stops with the
-    // last one.
+    // last one. Text typed at once asks the store once.
     void interleavedRequests()
     {
         QStringList boxes;
@@ -234,10 +220,12 @@ private slots:
             return boxes << text, QMessageBox::Ok;
         });
         button("MDSwitch")->click();
-        search()->setText("Sto");
+        QTest::keyClicks(search(), "Sto");
         QTRY_COMPARE_WITH_TIMEOUT(rows(), 2, 20000); // the local match and the store's
+        QCOMPARE(store.requests(kSongList).size(), 1);
+        QCOMPARE(store.requests(kSongList).first().form().value("lang"), "2");
         const int storeRow = page->isStoreRow(0) ? 0 : 1;
-        QVERIFY(page->isStoreRow(storeRow));
+        QVERIFY(page->isStoreRow(storeRow) && !page->isStoreRow(1 - storeRow));
         store.setFault(kSongList, "hold", 1);
         store.setFault(kSongInfo, "hold", 1);
         search()->setText("Stop");
@@ -299,9 +287,6 @@ private slots:
         QFETCH(QString, request);
         QFETCH(QString, fault);
         QFETCH(QString, told);
-        Prompter::setScript([](const QString &, const QString &, QMessageBox::StandardButtons) {
-            return QMessageBox::Ok;
-        });
         User user(QString(), QString(), 42);
         MelodromeManager manager(nullptr, &user, db.get());
         manager.setTimeouts({1000, 0, 3000}, {1000, 1000, 3000});
@@ -335,8 +320,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!store.requests(path).isEmpty(), 20000);
         }
         if (request == "cleared") {
-            QCOMPARE(store.requests(path).last().form().value("search"), text);
-            QVERIFY(gif()->isVisible());
+            QVERIFY(gif()->isVisible() && store.requests(path).last().form().value("search") == text);
             search()->clear();
             QVERIFY(!gif()->isVisible());
             store.release(path);
