@@ -66,6 +66,9 @@ private slots:
         button("backButton")->click();
         QCOMPARE(page->getHeaderStatus(), int(libraryView::Listing));
         QCOMPARE(table()->model()->rowCount(), 3);
+        // Another entry of the side list goes back to titles.
+        side(2);
+        QVERIFY(button("titleButton")->isChecked());
     }
 
     // Filling, dragging and emptying a playlist; a new page shows the order
@@ -124,21 +127,6 @@ private slots:
             if (p.getId() >= 5)
                 now << p.getName();
         QCOMPARE(now, QStringList{"   "});
-    }
-
-    // Typing "a", "ab", "abc" quickly with the store on asks the store once,
-    // for the last text; its song joins the local match.
-    void storeSearch()
-    {
-        page->setStoreSwitchOn(true);
-        QTest::keyClicks(search(), "abc");
-        QTRY_COMPARE_WITH_TIMEOUT(store.requests("/service/songlist.php").size(), 1, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(!page->findChild<QWidget *>("loadingGifLabel")->isVisible(), 20000);
-        QCOMPARE(store.requests("/service/songlist.php").size(), 1);
-        const auto form = store.requests("/service/songlist.php").first().form();
-        QCOMPARE(form.value("lang") + form.value("search"), QString("2abc"));
-        QCOMPARE(cell(0) + "," + cell(1) + cell(2), QString("abc,Love Song"));
-        QVERIFY(page->isStoreRow(1) && !page->isStoreRow(0));
     }
 
     // The drive index: short texts match the start of a name, longer ones
