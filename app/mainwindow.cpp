@@ -268,7 +268,11 @@ void MainWindow::startDelayedFunc()
     m_karaoke->getAdBanner()->init(m_user);
     // The first page comes before any request that may wait on the network.
     ui->stackedWidget->setCurrentWidget(m_user->isUserLogged() ? ui->pageMain : ui->pageLogin);
-    ui->playButton->setFocus();
+    // On the login page the cursor waits in the e-mail field.
+    if (m_user->isUserLogged())
+        ui->playButton->setFocus();
+    else
+        m_accountPage->setFocus();
     // A song named on the command line starts as a double-click would start it.
     const QStringList args = QCoreApplication::arguments();
     if (args.size() > 1 && QFileInfo(args.at(1)).isFile())

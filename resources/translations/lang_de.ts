@@ -48,16 +48,22 @@
         <translation>Passwort vergessen? Hier klicken, um es wiederherzustellen</translation>
     </message>
     <message>
-        <source>The store cannot be reached, please try again later</source>
-        <translation>Der Shop ist nicht erreichbar, bitte versuchen Sie es später erneut</translation>
-    </message>
-    <message>
         <source>User</source>
         <translation>Benutzer</translation>
     </message>
     <message>
         <source>Logout</source>
         <translation>Abmelden</translation>
+    </message>
+    <message>
+        <source>Logging in…</source>
+        <translation>Anmeldung läuft…</translation>
+    </message>
+    <message>
+        <source>You are not logged in: %1.
+Check the internet connection and press Login again.</source>
+        <translation>Sie sind nicht angemeldet: %1.
+Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</translation>
     </message>
 </context>
 <context>
@@ -99,6 +105,22 @@
     <message>
         <source>This file is already present, overwrite?</source>
         <translation>Diese Datei ist bereits vorhanden. Überschreiben?</translation>
+    </message>
+    <message>
+        <source>the server announced no file size</source>
+        <translation>der Server hat keine Dateigröße angegeben</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>die Datei kann nicht in %1 geschrieben werden</translation>
+    </message>
+    <message>
+        <source>the disk is full or cannot be written</source>
+        <translation>der Datenträger ist voll oder nicht beschreibbar</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>%1 von %2 Bytes sind angekommen</translation>
     </message>
 </context>
 <context>
@@ -288,6 +310,12 @@ Beenden Sie das Programm und installieren Sie es von dort.</translation>
         <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
         <translation>Eine neue Version von Timbra ist verfügbar. Möchten Sie sie jetzt herunterladen?</translation>
     </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+Check the internet connection; the update is offered again at the next start of the program.</source>
+        <translation>Das Update konnte nicht heruntergeladen werden: %1.
+Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart erneut angeboten.</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -306,6 +334,14 @@ Beenden Sie das Programm und installieren Sie es von dort.</translation>
     <message>
         <source>Another song is being downloaded, please retry when it has finished</source>
         <translation>Ein anderer Song wird gerade heruntergeladen. Bitte versuchen Sie es erneut, wenn er fertig ist.</translation>
+    </message>
+    <message>
+        <source>the store gave no address for the song</source>
+        <translation>der Shop hat keine Adresse für den Song angegeben</translation>
+    </message>
+    <message>
+        <source>the file that arrived is no song the program can read</source>
+        <translation>die empfangene Datei ist kein Song, den das Programm lesen kann</translation>
     </message>
 </context>
 <context>
@@ -344,6 +380,33 @@ Beenden Sie das Programm und installieren Sie es von dort.</translation>
     <message>
         <source>Karaoke</source>
         <translation>Karaoke</translation>
+    </message>
+</context>
+<context>
+    <name>ReplyWatch</name>
+    <message>
+        <source>the server did not answer in time</source>
+        <translation>der Server hat nicht rechtzeitig geantwortet</translation>
+    </message>
+    <message>
+        <source>the server answered with error %1</source>
+        <translation>der Server hat mit Fehler %1 geantwortet</translation>
+    </message>
+    <message>
+        <source>the server cannot be reached</source>
+        <translation>der Server ist nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>the connection broke off</source>
+        <translation>die Verbindung wurde unterbrochen</translation>
+    </message>
+    <message>
+        <source>the server sent an empty answer</source>
+        <translation>der Server hat eine leere Antwort gesendet</translation>
+    </message>
+    <message>
+        <source>the answer arrived incomplete</source>
+        <translation>die Antwort kam unvollständig an</translation>
     </message>
 </context>
 <context>
@@ -612,6 +675,38 @@ Beenden Sie das Programm und installieren Sie es von dort.</translation>
     <message>
         <source>Sei sicuro di voler interrompere il download di Timbra?</source>
         <translation>Möchten Sie den Download von Timbra wirklich abbrechen?</translation>
+    </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>Soundbank</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use. Check the internet connection and try again later.</source>
+        <translation>Die neue Soundbank konnte nicht installiert werden: %1.
+Die bisherige Soundbank bleibt in Gebrauch. Prüfen Sie die Internetverbindung und versuchen Sie es später erneut.</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it. Check the internet connection and start the program again to retry.</source>
+        <translation>Die Soundbank konnte nicht installiert werden: %1.
+Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und starten Sie das Programm neu, um es erneut zu versuchen.</translation>
+    </message>
+    <message>
+        <source>the downloaded file cannot be read</source>
+        <translation>die heruntergeladene Datei kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>%1 von %2 Bytes sind angekommen</translation>
+    </message>
+    <message>
+        <source>the file is no sound bank</source>
+        <translation>die Datei ist keine Soundbank</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>die Datei kann nicht in %1 geschrieben werden</translation>
     </message>
 </context>
 <context>
@@ -936,6 +1031,22 @@ Gekauft: %9</translation>
     <message>
         <source>No</source>
         <translation>Nein</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2. Check the internet connection and double-click the song to try again.</source>
+        <translation>„%1“ konnte nicht heruntergeladen werden: %2. Prüfen Sie die Internetverbindung und doppelklicken Sie auf den Song, um es erneut zu versuchen.</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1. Check the internet connection, go back and open it again.</source>
+        <translation>Die Shop-Songs dieser Liste können nicht angezeigt werden: %1. Prüfen Sie die Internetverbindung, gehen Sie zurück und öffnen Sie sie erneut.</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown; check the internet connection and search again.</source>
+        <translation>Der Shop kann gerade nicht durchsucht werden: %1. Ihre eigenen Songs werden angezeigt; prüfen Sie die Internetverbindung und suchen Sie erneut.</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
+        <translation>Die Details des Songs können nicht angezeigt werden: %1. Prüfen Sie die Internetverbindung und klicken Sie erneut auf Info.</translation>
     </message>
 </context>
 <context>

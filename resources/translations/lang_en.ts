@@ -48,16 +48,22 @@
         <translation>Forgot your password? Click here to recover it</translation>
     </message>
     <message>
-        <source>The store cannot be reached, please try again later</source>
-        <translation>The store cannot be reached, please try again later</translation>
-    </message>
-    <message>
         <source>User</source>
         <translation>User</translation>
     </message>
     <message>
         <source>Logout</source>
         <translation>Log out</translation>
+    </message>
+    <message>
+        <source>Logging in…</source>
+        <translation>Logging in…</translation>
+    </message>
+    <message>
+        <source>You are not logged in: %1.
+Check the internet connection and press Login again.</source>
+        <translation>You are not logged in: %1.
+Check the internet connection and press Log in again.</translation>
     </message>
 </context>
 <context>
@@ -99,6 +105,22 @@
     <message>
         <source>This file is already present, overwrite?</source>
         <translation>This file is already present. Overwrite it?</translation>
+    </message>
+    <message>
+        <source>the server announced no file size</source>
+        <translation>the server announced no file size</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>the file cannot be written in %1</translation>
+    </message>
+    <message>
+        <source>the disk is full or cannot be written</source>
+        <translation>the disk is full or cannot be written</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>%1 of %2 bytes arrived</translation>
     </message>
 </context>
 <context>
@@ -288,6 +310,12 @@ Close the program and install it from there.</translation>
         <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
         <translation>An updated version of Timbra is available. Do you want to download it now?</translation>
     </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+Check the internet connection; the update is offered again at the next start of the program.</source>
+        <translation>The update could not be downloaded: %1.
+Check the internet connection; the update is offered again at the next start of the program.</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -306,6 +334,14 @@ Close the program and install it from there.</translation>
     <message>
         <source>Another song is being downloaded, please retry when it has finished</source>
         <translation>Another song is being downloaded. Please try again when it has finished.</translation>
+    </message>
+    <message>
+        <source>the store gave no address for the song</source>
+        <translation>the store gave no address for the song</translation>
+    </message>
+    <message>
+        <source>the file that arrived is no song the program can read</source>
+        <translation>the file that arrived is no song the program can read</translation>
     </message>
 </context>
 <context>
@@ -344,6 +380,33 @@ Close the program and install it from there.</translation>
     <message>
         <source>Karaoke</source>
         <translation>Karaoke</translation>
+    </message>
+</context>
+<context>
+    <name>ReplyWatch</name>
+    <message>
+        <source>the server did not answer in time</source>
+        <translation>the server did not answer in time</translation>
+    </message>
+    <message>
+        <source>the server answered with error %1</source>
+        <translation>the server answered with error %1</translation>
+    </message>
+    <message>
+        <source>the server cannot be reached</source>
+        <translation>the server cannot be reached</translation>
+    </message>
+    <message>
+        <source>the connection broke off</source>
+        <translation>the connection broke off</translation>
+    </message>
+    <message>
+        <source>the server sent an empty answer</source>
+        <translation>the server sent an empty answer</translation>
+    </message>
+    <message>
+        <source>the answer arrived incomplete</source>
+        <translation>the answer arrived incomplete</translation>
     </message>
 </context>
 <context>
@@ -612,6 +675,38 @@ Close the program and install it from there.</translation>
     <message>
         <source>Sei sicuro di voler interrompere il download di Timbra?</source>
         <translation>Are you sure you want to stop the Timbra download?</translation>
+    </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>Sound bank</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use. Check the internet connection and try again later.</source>
+        <translation>The new sound bank could not be installed: %1.
+The previous sound bank stays in use. Check the internet connection and try again later.</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it. Check the internet connection and start the program again to retry.</source>
+        <translation>The sound bank could not be installed: %1.
+The synthesizer stays silent without it. Check the internet connection and start the program again to retry.</translation>
+    </message>
+    <message>
+        <source>the downloaded file cannot be read</source>
+        <translation>the downloaded file cannot be read</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>%1 of %2 bytes arrived</translation>
+    </message>
+    <message>
+        <source>the file is no sound bank</source>
+        <translation>the file is no sound bank</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>the file cannot be written in %1</translation>
     </message>
 </context>
 <context>
@@ -936,6 +1031,22 @@ Bought: %9</translation>
     <message>
         <source>No</source>
         <translation>No</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2. Check the internet connection and double-click the song to try again.</source>
+        <translation>&quot;%1&quot; could not be downloaded: %2. Check the internet connection and double-click the song to try again.</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1. Check the internet connection, go back and open it again.</source>
+        <translation>The store&apos;s songs of this list cannot be shown: %1. Check the internet connection, go back and open it again.</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown; check the internet connection and search again.</source>
+        <translation>The store cannot be searched now: %1. Your own songs are shown; check the internet connection and search again.</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
+        <translation>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</translation>
     </message>
 </context>
 <context>

@@ -48,16 +48,22 @@
         <translation>Hai dimenticato la password? Clicca qui per recuperarla</translation>
     </message>
     <message>
-        <source>The store cannot be reached, please try again later</source>
-        <translation>Il negozio non è raggiungibile, riprova più tardi</translation>
-    </message>
-    <message>
         <source>User</source>
         <translation>Utente</translation>
     </message>
     <message>
         <source>Logout</source>
         <translation>Esci</translation>
+    </message>
+    <message>
+        <source>Logging in…</source>
+        <translation>Accesso in corso…</translation>
+    </message>
+    <message>
+        <source>You are not logged in: %1.
+Check the internet connection and press Login again.</source>
+        <translation>Accesso non riuscito: %1.
+Controlla la connessione a internet e premi di nuovo Accedi.</translation>
     </message>
 </context>
 <context>
@@ -99,6 +105,22 @@
     <message>
         <source>This file is already present, overwrite?</source>
         <translation>Questo file è già presente, vuoi sovrascriverlo?</translation>
+    </message>
+    <message>
+        <source>the server announced no file size</source>
+        <translation>il server non ha indicato la dimensione del file</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>il file non può essere scritto in %1</translation>
+    </message>
+    <message>
+        <source>the disk is full or cannot be written</source>
+        <translation>il disco è pieno o non scrivibile</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>sono arrivati %1 byte su %2</translation>
     </message>
 </context>
 <context>
@@ -288,6 +310,12 @@ Chiudi il programma e installalo da lì.</translation>
         <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
         <translation>È disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</translation>
     </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+Check the internet connection; the update is offered again at the next start of the program.</source>
+        <translation>Impossibile scaricare l&apos;aggiornamento: %1.
+Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -306,6 +334,14 @@ Chiudi il programma e installalo da lì.</translation>
     <message>
         <source>Another song is being downloaded, please retry when it has finished</source>
         <translation>È in corso il download di un altro brano, riprova quando è terminato</translation>
+    </message>
+    <message>
+        <source>the store gave no address for the song</source>
+        <translation>il negozio non ha fornito l&apos;indirizzo del brano</translation>
+    </message>
+    <message>
+        <source>the file that arrived is no song the program can read</source>
+        <translation>il file arrivato non è un brano che il programma sappia leggere</translation>
     </message>
 </context>
 <context>
@@ -344,6 +380,33 @@ Chiudi il programma e installalo da lì.</translation>
     <message>
         <source>Karaoke</source>
         <translation>Karaoke</translation>
+    </message>
+</context>
+<context>
+    <name>ReplyWatch</name>
+    <message>
+        <source>the server did not answer in time</source>
+        <translation>il server non ha risposto in tempo</translation>
+    </message>
+    <message>
+        <source>the server answered with error %1</source>
+        <translation>il server ha risposto con l&apos;errore %1</translation>
+    </message>
+    <message>
+        <source>the server cannot be reached</source>
+        <translation>il server non è raggiungibile</translation>
+    </message>
+    <message>
+        <source>the connection broke off</source>
+        <translation>la connessione si è interrotta</translation>
+    </message>
+    <message>
+        <source>the server sent an empty answer</source>
+        <translation>il server ha inviato una risposta vuota</translation>
+    </message>
+    <message>
+        <source>the answer arrived incomplete</source>
+        <translation>la risposta è arrivata incompleta</translation>
     </message>
 </context>
 <context>
@@ -612,6 +675,38 @@ Chiudi il programma e installalo da lì.</translation>
     <message>
         <source>Sei sicuro di voler interrompere il download di Timbra?</source>
         <translation>Sei sicuro di voler interrompere il download di Timbra?</translation>
+    </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>Banco di suoni</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use. Check the internet connection and try again later.</source>
+        <translation>Impossibile installare il nuovo banco di suoni: %1.
+Resta in uso il banco di suoni precedente. Controlla la connessione a internet e riprova più tardi.</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it. Check the internet connection and start the program again to retry.</source>
+        <translation>Impossibile installare il banco di suoni: %1.
+Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet e riavvia il programma per riprovare.</translation>
+    </message>
+    <message>
+        <source>the downloaded file cannot be read</source>
+        <translation>il file scaricato non è leggibile</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>sono arrivati %1 byte su %2</translation>
+    </message>
+    <message>
+        <source>the file is no sound bank</source>
+        <translation>il file non è un banco di suoni</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>il file non può essere scritto in %1</translation>
     </message>
 </context>
 <context>
@@ -936,6 +1031,22 @@ Acquistato: %9</translation>
     <message>
         <source>No</source>
         <translation>No</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2. Check the internet connection and double-click the song to try again.</source>
+        <translation>Impossibile scaricare &quot;%1&quot;: %2. Controlla la connessione a internet e fai doppio clic sul brano per riprovare.</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1. Check the internet connection, go back and open it again.</source>
+        <translation>Impossibile mostrare i brani del negozio di questo elenco: %1. Controlla la connessione a internet, torna indietro e riaprilo.</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown; check the internet connection and search again.</source>
+        <translation>Ora non è possibile cercare nel negozio: %1. Sono mostrati i tuoi brani; controlla la connessione a internet e cerca di nuovo.</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
+        <translation>Impossibile mostrare i dettagli del brano: %1. Controlla la connessione a internet e premi di nuovo Info.</translation>
     </message>
 </context>
 <context>

@@ -48,16 +48,22 @@
         <translation>忘记密码？点击这里找回</translation>
     </message>
     <message>
-        <source>The store cannot be reached, please try again later</source>
-        <translation>无法连接到商店，请稍后再试</translation>
-    </message>
-    <message>
         <source>User</source>
         <translation>用户</translation>
     </message>
     <message>
         <source>Logout</source>
         <translation>退出登录</translation>
+    </message>
+    <message>
+        <source>Logging in…</source>
+        <translation>正在登录…</translation>
+    </message>
+    <message>
+        <source>You are not logged in: %1.
+Check the internet connection and press Login again.</source>
+        <translation>未登录：%1。
+请检查网络连接，然后再次点击登录。</translation>
     </message>
 </context>
 <context>
@@ -99,6 +105,22 @@
     <message>
         <source>This file is already present, overwrite?</source>
         <translation>此文件已存在，是否覆盖？</translation>
+    </message>
+    <message>
+        <source>the server announced no file size</source>
+        <translation>服务器未告知文件大小</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>无法在 %1 中写入文件</translation>
+    </message>
+    <message>
+        <source>the disk is full or cannot be written</source>
+        <translation>磁盘已满或无法写入</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>只收到了 %2 字节中的 %1 字节</translation>
     </message>
 </context>
 <context>
@@ -288,6 +310,12 @@ Close the program and install it from there.</source>
         <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
         <translation>Timbra 有新版本可用，是否立即下载？</translation>
     </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+Check the internet connection; the update is offered again at the next start of the program.</source>
+        <translation>无法下载更新：%1。
+请检查网络连接；下次启动程序时会再次提供此更新。</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -306,6 +334,14 @@ Close the program and install it from there.</source>
     <message>
         <source>Another song is being downloaded, please retry when it has finished</source>
         <translation>另一首歌曲正在下载，请在下载完成后重试</translation>
+    </message>
+    <message>
+        <source>the store gave no address for the song</source>
+        <translation>商店未提供该歌曲的下载地址</translation>
+    </message>
+    <message>
+        <source>the file that arrived is no song the program can read</source>
+        <translation>收到的文件不是程序可以读取的歌曲</translation>
     </message>
 </context>
 <context>
@@ -344,6 +380,33 @@ Close the program and install it from there.</source>
     <message>
         <source>Karaoke</source>
         <translation>卡拉OK</translation>
+    </message>
+</context>
+<context>
+    <name>ReplyWatch</name>
+    <message>
+        <source>the server did not answer in time</source>
+        <translation>服务器未及时响应</translation>
+    </message>
+    <message>
+        <source>the server answered with error %1</source>
+        <translation>服务器返回错误 %1</translation>
+    </message>
+    <message>
+        <source>the server cannot be reached</source>
+        <translation>无法连接服务器</translation>
+    </message>
+    <message>
+        <source>the connection broke off</source>
+        <translation>连接中断</translation>
+    </message>
+    <message>
+        <source>the server sent an empty answer</source>
+        <translation>服务器返回了空响应</translation>
+    </message>
+    <message>
+        <source>the answer arrived incomplete</source>
+        <translation>响应不完整</translation>
     </message>
 </context>
 <context>
@@ -612,6 +675,38 @@ Close the program and install it from there.</source>
     <message>
         <source>Sei sicuro di voler interrompere il download di Timbra?</source>
         <translation>确定要停止下载 Timbra 吗？</translation>
+    </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>音色库</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use. Check the internet connection and try again later.</source>
+        <translation>无法安装新的音色库：%1。
+仍使用原来的音色库。请检查网络连接，稍后重试。</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it. Check the internet connection and start the program again to retry.</source>
+        <translation>无法安装音色库：%1。
+没有音色库，合成器将无声。请检查网络连接，然后重新启动程序重试。</translation>
+    </message>
+    <message>
+        <source>the downloaded file cannot be read</source>
+        <translation>无法读取下载的文件</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>只收到了 %2 字节中的 %1 字节</translation>
+    </message>
+    <message>
+        <source>the file is no sound bank</source>
+        <translation>该文件不是音色库</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>无法在 %1 中写入文件</translation>
     </message>
 </context>
 <context>
@@ -936,6 +1031,22 @@ BPM：%4
     <message>
         <source>No</source>
         <translation>否</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2. Check the internet connection and double-click the song to try again.</source>
+        <translation>无法下载“%1”：%2。请检查网络连接，然后双击该歌曲重试。</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1. Check the internet connection, go back and open it again.</source>
+        <translation>无法显示此列表中的商店歌曲：%1。请检查网络连接，返回后重新打开。</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown; check the internet connection and search again.</source>
+        <translation>目前无法搜索商店：%1。显示的是您自己的歌曲；请检查网络连接后重新搜索。</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
+        <translation>无法显示歌曲详情：%1。请检查网络连接，然后再次点击“信息”。</translation>
     </message>
 </context>
 <context>

@@ -4,14 +4,14 @@
 #   e2e_init BUILD_DIR OUT_DIR   work folder, fresh home, cleanup, the program
 #   e2e_pulse [SINK...]          the sound server (default sink velmar_e2e)
 #   e2e_screen [WxH]             the screen (default 1280x800); e2e_screen_stop
-#   e2e_store                    the local store stand-in (news, the account)
 #   e2e_start [ARGS...]          the program, up to its first page
+#   e2e_store                    the local test store, both store roles on it
 #   e2e_import FILE              Ctrl+I, FILE typed into the dialog, listed
 #   e2e_record SINK [FILE]       parec of SINK's monitor into FILE ($work/rec.raw)
 #   e2e_record_stop              every recording ends
 #   e2e_quit                     SIGTERM; the program must exit with 0
 # Sets: here (scripts/), build, out, work, program, program_pid, window,
-# screen_pid.
+# screen_pid, store (the test store's address, after e2e_store).
 
 e2e_init() {
   here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -58,6 +58,25 @@ e2e_logged_in() {
   printf '[User]\nuser_id=1\nname=Stage\nsurname=Singer\n' >> "$settings"
 }
 
+# The local test store (tests/common/teststore.py) on a free port; it offers
+# no newer program and no newer sound bank, so no question stops the run. Its
+# account: anna@example.org with the password "secret".
+e2e_store() {
+  /usr/bin/python3 "$here/../tests/common/teststore.py" >"$work/store.out" 2>"$work/store.log" &
+  pids+=($!)
+  wait_for 100 grep -q '^PORT ' "$work/store.out" || fail "the test store did not start"
+  store=http://127.0.0.1:$(awk '/^PORT /{print $2; exit}' "$work/store.out")
+  export VELMAR_STORE_URL=$store VELMAR_CHECK_URL=$store
+  e2e_store_reply /version_checker/check_version_velmarpc.php \
+    '<melodrome_message><velmarpc><sw_version>2.4.10</sw_version></velmarpc></melodrome_message>'
+  e2e_store_reply /version_checker/check_soundfont.php \
+    '<melodrome_message><soundfont><version>0.0</version></soundfont></melodrome_message>'
+}
+e2e_store_reply() {
+  /usr/bin/python3 -c 'import sys, urllib.request; urllib.request.urlopen(sys.argv[1], sys.argv[2].encode())' \
+    "$store/_control/reply?path=$1" "$2" || fail "the test store did not take the reply for $1"
+}
+
 e2e_pulse() {
   local sinks=("$@") args=()
   [ ${#sinks[@]} -gt 0 ] || sinks=(velmar_e2e)
@@ -83,16 +102,6 @@ e2e_screen() {
   export DISPLAY=:$(head -1 "$work/display")
 }
 e2e_screen_stop() { kill "$screen_pid"; wait "$screen_pid" 2>/dev/null || true; unset DISPLAY; }
-
-# The local stand-in for the store (tests/common/teststore.py): the news list
-# and the account of user 42, who is logged in.
-e2e_store() {
-  /usr/bin/python3 -u "$here/../tests/common/teststore.py" >"$work/store.log" 2>&1 &
-  pids+=($!)
-  wait_for 100 grep -q '^PORT ' "$work/store.log" || fail "the store stand-in did not start"
-  export VELMAR_STORE_URL=http://127.0.0.1:$(awk '/^PORT /{print $2; exit}' "$work/store.log")
-  printf '[User]\nuser_id=42\nname=Anna\nsurname=Rossi\nemail=anna@example.org\n' >> "$settings"
-}
 
 # Started from the work folder (its log folder lands there); the log of every
 # start is kept in $work/program.log, appended.

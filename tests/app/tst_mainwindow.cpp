@@ -9,6 +9,7 @@
 #include "controltracksmall.h"
 #include "librarytabledelegate.h"
 #include "SynthAudioSink.h"
+#include "adbanner.h"
 #include "soundenginerig.h"
 #include "mainwindow.h"
 #include "newwidgetwindow.h"
@@ -919,6 +920,7 @@ private slots:
         QTest::newRow("good archive") << QStringList{"VelmarPC/bin/run.sh", "VelmarPC/readme.txt"} << true;
         QTest::newRow("parent entry") << QStringList{"ok.txt", "../evil.txt"} << false;
         QTest::newRow("link entry") << QStringList{"ok.txt", "link->/etc"} << false; // name->target
+        QTest::newRow("not found") << QStringList() << false;
     }
     void update()
     {
@@ -930,6 +932,8 @@ private slots:
                              "  z.writestr(i, l or 'data')\n";
         const QStringList args{"-c", zipper, m_files.filePath("VelmarPC-linux-2.4.11.zip")};
         QCOMPARE(TestUtil::runProgram("/usr/bin/python3", args + entries), 0);
+        if (entries.isEmpty())
+            m_store.setFault("/files/VelmarPC-linux-2.4.11.zip", "http404");
         QDir updates(MainWindow::updateFolder());
         updates.removeRecursively();
         QVERIFY(updates.mkpath(".") && TestUtil::writeFile(updates.filePath("VelmarPC-mac-2.4.9.zip"), "old"));
@@ -941,6 +945,17 @@ private slots:
         QCOMPARE(QFile::exists(unpacked + "/VelmarPC/bin/run.sh"), good);
         QCOMPARE(m_prompts.size(), 2);
         QCOMPARE(m_prompts.last().contains(unpacked), good);
+        if (entries.isEmpty())
+            QVERIFY(m_prompts.last().contains("could not be downloaded: the server answered with error 404.\n"));
+    }
+
+    // A new sound bank starts the banners again.
+    void soundBankArrives()
+    {
+        AdBanner *banner = karaoke()->getAdBanner();
+        QVERIFY(!banner->reloadTimer()->isActive());
+        QVERIFY(QMetaObject::invokeMethod(window(), "onSoundfontAvailable"));
+        QVERIFY(banner->reloadTimer()->isActive());
     }
 
     // 50 files dropped on the song list: songs, files that are no songs and

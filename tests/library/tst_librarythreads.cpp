@@ -192,7 +192,8 @@ private slots:
     }
 
     // The scan finds what find finds: links to folders are not followed (a
-    // loop is there), Windows and Program folders are skipped.
+    // loop is there), Windows and Program folders are skipped, and so are
+    // the system's own file systems of a mount table.
     void scanMatchesFind()
     {
         const char *names[] = {"a.mid", "b.MID", "c.Kar", "d.mp3", "e.mf3", "f.MF4", "g.mf5", "h.txt", "i.midi", "j.wav"};
@@ -206,6 +207,9 @@ private slots:
             TestUtil::writeFile(src + skip, {});
         QVERIFY(QFile::link(src + "d0", src + "d0/sub0/loop"));
         QVERIFY(QFile::setPermissions(src + "d4/sub4", {}));
+        const QString mounts = tmp.filePath("mounts");
+        const QString table = "proc %1d5/sub5 proc 0\ntmpfs %1d6 tmpfs 0\ncgroup2 %1d7/sub\\0407 cgroup2";
+        QVERIFY(TestUtil::writeFile(mounts, table.arg(src).toUtf8()) && QDir().rename(src + "d7/sub7", src + "d7/sub 7"));
 
         DatabaseHelper db;
         QVERIFY(db.initDb() && db.connect());
@@ -214,7 +218,8 @@ private slots:
             QByteArray out;
             TestUtil::runProgram("sh", {"-c", "find " + root + " -type f \\( -iname '*.mid' -o -iname "
                                  "'*.mp3' -o -iname '*.kar' -o -iname '*.mf[345]' \\) -not -ipath "
-                                 "'*program*' -not -ipath '*windows*' | sort"}, &out);
+                                 "'*program*' -not -ipath '*windows*' -not -path '" + src + "d5/sub5/*' "
+                                 "-not -path '" + src + "d7/sub 7/*' | sort"}, &out);
             return QString::fromUtf8(out).trimmed().split('\n');
         };
         auto indexed = [&] {
@@ -226,6 +231,7 @@ private slots:
             return rows;
         };
         auto thread = std::make_unique<indexDriveThread>(&view, &db);
+        thread->setMountTable(mounts);
         thread->setPath(src.chopped(1));
         QTRY_COMPARE_WITH_TIMEOUT(view.indexed, 1, 120000);
         QCOMPARE(indexed(), found(src.chopped(1)));

@@ -21,7 +21,6 @@
 #include <QSqlRecord>
 #include <QSqlTableModel>
 #include <QStandardItemModel>
-#include <QStandardPaths>
 
 #include "popupplacement.h"
 #include "prompter.h"
@@ -72,6 +71,7 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
     ui->loadingGifLabel->hide();
     ui->labelSearch->hide();
     ui->loadingLabel->hide();
+    ui->storeMessage->hide();
     QFont tableFont(QStringLiteral("Verdana"), 12);
     tableFont.setWeight(QFont::Normal);
     ui->songsListview->setFont(tableFont);
@@ -93,9 +93,8 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
                                  QStringLiteral("*.KAR"), QStringLiteral("*.MF3"),
                                  QStringLiteral("*.MF4"), QStringLiteral("*.MF5")});
     folderModel->setNameFilterDisables(false);
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     ui->filesLV->setModel(folderModel);
-    ui->filesLV->setRootIndex(folderModel->setRootPath(desktop));
+    ui->filesLV->setRootIndex(folderModel->setRootPath(desktopFolder()));
     ui->filesLV->setIconSize(QSize(30, 30));
     QFont filesFont(QStringLiteral("Verdana"), 12);
     filesFont.setWeight(QFont::Medium);
@@ -572,13 +571,8 @@ void libraryView::addImportedSong(SongInfo song, QString path)
 
 void libraryView::hideIndexingAnim()
 {
-    ui->loadingLabel->hide();
-    ui->loadingGifLabel->hide();
-}
-
-void libraryView::hideLoading()
-{
-    ui->loadingGifLabel->hide();
+    indexing = false;
+    updateLoading();
 }
 
 void libraryView::resizeEvent(QResizeEvent *event)

@@ -55,7 +55,7 @@ void statusBarHead::fitLabels()
     }
     for (QLabel *name : {ui->titleLabel, ui->authorLabel}) {
         name->setSizePolicy(QSizePolicy::Ignored, name->sizePolicy().verticalPolicy());
-        name->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("<UNKN…")));
+        name->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("<UNKNOWN>")));
     }
     ui->gridLayout->setColumnStretch(0, 1);
 }
