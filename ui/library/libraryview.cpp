@@ -21,15 +21,16 @@
 #include <QSqlRecord>
 #include <QSqlTableModel>
 #include <QStandardItemModel>
-#include <QStandardPaths>
 
+#include "popupplacement.h"
 #include "prompter.h"
 
 namespace {
 
 const char kNoVerticalHeader[] = "QHeaderView::section:vertical {width: 0px;}";
-const char kDragHeader[] =
-    "QHeaderView::section:vertical {width: 20px; border-image: url(:/icon2x/drag-icon.png);}";
+// The handle alone: the table's own style would print the row number over it.
+const char kDragHeader[] = "QHeaderView::section:vertical {width: 20px; border-image: "
+                           "url(:/icon2x/drag-icon.png); color: transparent;}";
 
 } // namespace
 
@@ -70,6 +71,7 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
     ui->loadingGifLabel->hide();
     ui->labelSearch->hide();
     ui->loadingLabel->hide();
+    ui->storeMessage->hide();
     QFont tableFont(QStringLiteral("Verdana"), 12);
     tableFont.setWeight(QFont::Normal);
     ui->songsListview->setFont(tableFont);
@@ -91,9 +93,8 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
                                  QStringLiteral("*.KAR"), QStringLiteral("*.MF3"),
                                  QStringLiteral("*.MF4"), QStringLiteral("*.MF5")});
     folderModel->setNameFilterDisables(false);
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     ui->filesLV->setModel(folderModel);
-    ui->filesLV->setRootIndex(folderModel->setRootPath(desktop));
+    ui->filesLV->setRootIndex(folderModel->setRootPath(desktopFolder()));
     ui->filesLV->setIconSize(QSize(30, 30));
     QFont filesFont(QStringLiteral("Verdana"), 12);
     filesFont.setWeight(QFont::Medium);
@@ -227,6 +228,9 @@ void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
         ui->searchText->clear();
     }
 
+    // Whatever the entry shown before (the news have a caption of their
+    // own), the listing and the songs below come under "Songs".
+    ui->labelSongs->setText(tr("Songs"));
     if (ui->artistButton->isChecked() || ui->genreButton->isChecked()) {
         const bool artists = ui->artistButton->isChecked();
         if (r == 0) {
@@ -235,7 +239,6 @@ void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
         }
         ui->titleButton->setChecked(true);
     }
-    ui->labelSongs->setText(tr("Songs"));
     ui->songsListview->setModel(songModel);
     if (!ui->titleButton->isChecked())
         return;
@@ -361,7 +364,9 @@ void libraryView::buildTableSongs()
     QTableView *table = ui->songsListview;
     table->setColumnHidden(0, true);
     table->setColumnHidden(8, true);
-    static const char *const titles[] = {"", "", "Title", "Artist", "Duration", "Type", "BPM", "Key"};
+    static const char *const titles[] = {"", "", QT_TR_NOOP("Title"), QT_TR_NOOP("Artist"),
+                                         QT_TR_NOOP("Duration"), QT_TR_NOOP("Type"),
+                                         QT_TR_NOOP("BPM"), QT_TR_NOOP("Key")};
     songModel->setHeaderData(1, Qt::Horizontal, QString());
     for (int c = 2; c < 8; ++c)
         songModel->setHeaderData(c, Qt::Horizontal, tr(titles[c]));
@@ -502,7 +507,8 @@ void libraryView::showHint(const QString &text)
     QPushButton *add = ui->AddToPlayListButton;
     const QPoint at(ui->PlayListHead->x() + add->x() - (hintPopup->width() - add->width()) / 2,
                     add->y() + add->height());
-    hintPopup->move(mapToGlobal(at));
+    const QRect under(mapToGlobal(at), hintPopup->size());
+    hintPopup->setGeometry(PopupPlacement::keepInside(under, PopupPlacement::availableAt(under.topLeft())));
     hintPopup->setText(text);
     hintPopup->show();
 }
@@ -535,6 +541,7 @@ void libraryView::setChordLang(int lang)
 {
     tableDelegate->setChordLang(lang);
     chordLang = lang;
+    ui->songsListview->viewport()->update();
 }
 
 bool libraryView::isStoreRow(int row) const
@@ -564,13 +571,8 @@ void libraryView::addImportedSong(SongInfo song, QString path)
 
 void libraryView::hideIndexingAnim()
 {
-    ui->loadingLabel->hide();
-    ui->loadingGifLabel->hide();
-}
-
-void libraryView::hideLoading()
-{
-    ui->loadingGifLabel->hide();
+    indexing = false;
+    updateLoading();
 }
 
 void libraryView::resizeEvent(QResizeEvent *event)
