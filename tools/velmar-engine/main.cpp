@@ -121,5 +121,8 @@ int main(int argc, char **argv)
         QTimer::singleShot(seconds * 1000, &app, [&] { engine.setPlayingState(SoundEngine::ePsStopUnload); });
     app.exec();
     std::printf("end: song %u s, played %.1f s\n", length, played.elapsed() / 1000.0);
+    // What the synthesizer and the device still hold is heard before the
+    // outputs close.
+    QThread::msleep(500);
     return 0;
 }

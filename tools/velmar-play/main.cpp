@@ -7,11 +7,13 @@
 //   thread into a recording output, quiet and loaded (the GUI thread writing
 //   to output 1 and taking the engine's signals while every core is busy),
 //   and prints how late each message left against its simulated time
-//   (median, 99th percentile, maximum), the last note's lateness, and the
-//   CPU time the thread used per second of music.
+//   (median, 99th percentile, maximum), the last note's lateness, the CPU
+//   time the thread used per second of music, and the scheduling it got.
 // velmar-play FILE --live [--seconds N] [--soundfont PATH]
 //   Plays the song through the Sequencer thread into the software
-//   synthesizer on the default audio device (tools/velmar-play/clicktrack.sh
+//   synthesizer on the default audio device, from the moment its latency
+//   has settled, and prints that latency, the stalls and the notes left
+//   out, and the scheduling the threads got (tools/velmar-play/clicktrack.sh
 //   records and measures it).
 //
 // Lateness: the real times are aligned with the simulated ones at the
