@@ -14,6 +14,9 @@
 #include <QDebug>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 constexpr int kPositionMs = 100;
 
@@ -166,6 +169,7 @@ SoundEngine::PlayingState SoundEngine::setPlayingState(PlayingState request)
 bool SoundEngine::startOfPlay()
 {
     m_bar = m_beat = 0;
+    m_heard = 0;
     m_seeking = false;
     Db &db = currSong->db();
     // A stored offset the transport cannot show is not played either.
@@ -204,6 +208,7 @@ bool SoundEngine::startOfPlay()
 
 void SoundEngine::returnToStart()
 {
+    m_heard = 0;
     emit mSecOfPlaying(0, 0);
     emit barBeatOfPlaying(0, 0);
 }
@@ -273,6 +278,7 @@ void SoundEngine::onCurrentSongChanged(Song::LoadSongState state)
 
 void SoundEngine::jumpTo(long pos)
 {
+    m_heard = 0;
     if (isMidi()) {
         // The engine answers every seek with seekDone, a refused one too.
         m_seeking = true;
@@ -283,6 +289,20 @@ void SoundEngine::jumpTo(long pos)
     }
 }
 
+double SoundEngine::outputLatencyMs() const
+{
+    if (!isMidi())
+        return 0;
+    if (m_midiOutIndex != kSynthIndex)
+        return 0;
+    const SoftSynth *synth = m_synth->expander()->synth();
+    const unsigned rate = synth->sampleRate();
+    return rate ? synth->latencyFrames() * 1000.0 / rate : 0;
+}
+
+// The position heard: the engine's clock less what the output holds back.
+// It never goes back by itself (the latency settling after the start): only
+// a seek or a stop moves it back.
 void SoundEngine::refreshInfoTime()
 {
     if (m_seeking || !currSong->isLoaded() || getPlayingState() != ePsPlaying)
@@ -292,10 +312,15 @@ void SoundEngine::refreshInfoTime()
         const int bpm = m_sequencer->GetCurrentBPM();
         if (bpm < 1 || tick < 0)
             return;
-        emit mSecOfPlaying(convertTicksTimeToMilliSeconds(tick, currSong->ticksPerQuarter(), unsigned(bpm)),
-                           uint(tick));
+        const double ticksPerMs = double(bpm) * currSong->ticksPerQuarter() / 60000.0;
+        const int held = int(std::lround(outputLatencyMs() * ticksPerMs));
+        m_heard = std::max(m_heard, uint(std::max(0, tick - held)));
+        emit mSecOfPlaying(convertTicksTimeToMilliSeconds(m_heard, currSong->ticksPerQuarter(), unsigned(bpm)),
+                           m_heard);
     } else if (currSong->baseType() == SONG_FORMAT_MP3 || currSong->baseType() == SONG_FORMAT_AUDIO) {
-        emit mSecOfPlaying(uint(m_audio->getmSec()), 0);
+        const long ms = m_audio->getmSec() - std::lround(outputLatencyMs());
+        m_heard = std::max(m_heard, uint(std::max(0L, ms)));
+        emit mSecOfPlaying(m_heard, 0);
     }
 }
 

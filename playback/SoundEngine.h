@@ -129,6 +129,12 @@ public:
     void SoundCardConnect() {}
     static QString getSoundfontFilePath();
 
+    // How long the sound of the song in play lags the time its MIDI
+    // messages are due: the synthesizer's scheduling latency (0 for a MIDI
+    // port or an audio song). The position reports are that much behind the
+    // engine's clock, so they give the position being heard.
+    double outputLatencyMs() const;
+
     Sequencer *sequencer() const { return m_sequencer.get(); }
     Sound::AudioInterface *audioInterface() const { return m_audio.get(); }
 
@@ -182,6 +188,7 @@ private:
     int m_bar = 0;
     int m_beat = 0;
     bool m_seeking = false;
+    uint m_heard = 0;   // the last position reported: ticks (MIDI) or ms (audio)
     int m_midiOutIndex = -1;
     bool m_portOpen = false;
     bool m_expanderEnabled = true;
