@@ -231,9 +231,11 @@ void KaraokeTextWidget::onSongBpmChanged(int bpm, int delta)
 }
 
 // Every rebuild restarts the timing: the list was emptied and refilled, so
-// the next report places it afresh even at the target it last had.
+// the next report places it afresh even at the target it last had. A scroll
+// still running would carry the new list to where the old one was going.
 void KaraokeTextWidget::songChanged()
 {
+    m_scrollAnimation->stop();
     m_predictionTimer.stop();
     m_reportClock.invalidate();
     m_lastScrollTarget = -1;
@@ -352,7 +354,7 @@ void KaraokeTextWidget::mSecOfPlaying(uint mSec, uint tick)
 void KaraokeTextWidget::follow(int64_t cur, bool jump)
 {
     LyricsPlayState &s = m_model->playState;
-    const QVector<TEXT_EV> &rows = m_model->rows();
+    const QVector<LyricRow> &rows = m_model->rows();
     const QVector<SYL_EV> &syl = m_model->syllables();
     const int64_t textTime = std::max<int64_t>(0, cur - toSongTime(m_dTimeTextMs));
     const int64_t chordTime = std::max<int64_t>(0, cur - toSongTime(m_dTimeChordMs));
@@ -416,7 +418,7 @@ void KaraokeTextWidget::follow(int64_t cur, bool jump)
 void KaraokeTextWidget::scrollLyrics(bool jump, int64_t minRowDuration)
 {
     const LyricsPlayState &s = m_model->playState;
-    const QVector<TEXT_EV> &rows = m_model->rows();
+    const QVector<LyricRow> &rows = m_model->rows();
     const QVector<SYL_EV> &syl = m_model->syllables();
     QScrollBar *bar = m_list->verticalScrollBar();
     const int value = bar->value();
@@ -498,7 +500,7 @@ void KaraokeTextWidget::predictNextLyric()
     const int64_t followed = m_followedText;
     int64_t next = -1;
     const QVector<SYL_EV> &syl = m_model->syllables();
-    const QVector<TEXT_EV> &rows = m_model->rows();
+    const QVector<LyricRow> &rows = m_model->rows();
     if (m_model->songHasSyllables() && !syl.isEmpty()) {
         const int k = followed < syl[0].tick ? 0 : s.syllableSearchIndex;
         if (k < syl.size() && syl[k].tick > followed)

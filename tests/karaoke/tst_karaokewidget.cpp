@@ -1,14 +1,15 @@
-// The karaoke view driven by a stand-in for the sound engine, offscreen: KAR
-// songs made with mido and read by the song decoder, syllable times taken
-// from mido, the chord strip read back from its pixels.
+// The karaoke view offscreen, with songs made by the tests (KAR files by mido,
+// MP3 files by lame with a SYLT frame by mutagen, CD+G companions beside
+// them) loaded by the song loader and driven by a stand-in for the sound
+// engine's position reports; the lit text and the chord strip read back from
+// their pixels.
 #include "Chord.h"
-#include "Extract.h"
 #include "KaraokeTextWidget.h"
 #include "ListTextViewDelegate.h"
+#include "Song.h"
 #include "ViewParameter.h"
 #include "cdgstream.h"
 #include "chordsView.h"
-#include "loadedsong.h"
 #include "testutil.h"
 
 #include <QJsonArray>
@@ -36,28 +37,21 @@ namespace {
 
 struct Stage {
     QTemporaryDir dir;
-    LoadedSong song;
-    QJsonArray syllables;   // [ms, row, text] by mido
+    QJsonArray syllables;   // [ms, row, text], as mido or the SYLT frame time them
     chordsView strip;
     KaraokeTextWidget view{nullptr, &strip};
     FakeEngine engine;
     ListTextViewDelegate *painter = nullptr;
-    LyricsSource source;
 
-    Stage(const QString &json, int baseType = 1, QSize size = QSize(900, 600))
+    // file: "x.kar" or "x.mp3" (see gen_lyrics_song.py); cdg: a companion
+    // file written beside the song.
+    Stage(const QString &json, const QString &file = "x.kar", QSize size = QSize(1200, 600),
+          const QByteArray &cdg = {})
     {
-        const QByteArray out = TestUtil::runPython("karaoke/gen_lyrics_kar.py", {dir.filePath("x.kar"), json});
-        syllables = QJsonDocument::fromJson(out).array();
-        QByteArray file = TestUtil::readFile(dir.filePath("x.kar"));
-        Extract::NormalizeMidiSequence(&song.sd, reinterpret_cast<uint8_t *>(file.data()), int(file.size()), 0, 0);
-        MidiInfos &m = *song.infos;
-        // An audio song carries the same records timed in hundredths.
-        for (int i = 0; baseType != 1 && i < m.textRowCount; ++i)
-            m.textRows[i].tick = m.textRows[i].tick * 10 / 96;
-        for (int i = 0; baseType != 1 && i < m.syllableCount; ++i)
-            m.syllables[i].tick = m.syllables[i].tick * 10 / 96;
-        for (int i = 0; baseType != 1 && i < m.chordCount; ++i)
-            m.chords[i].tick = m.chords[i].tick * 10 / 96;
+        const QString path = dir.filePath(file);
+        syllables = QJsonDocument::fromJson(TestUtil::runPython("karaoke/gen_lyrics_song.py", {path, json})).array();
+        if (!cdg.isEmpty())
+            QVERIFY(TestUtil::writeFile(path.left(path.size() - 3) + "cdg", cdg));
         QObject::connect(&engine, &FakeEngine::mSecOfPlaying, &view, &KaraokeTextWidget::mSecOfPlaying);
         QObject::connect(&engine, &FakeEngine::songBpmChanged, &view, &KaraokeTextWidget::onSongBpmChanged);
         strip.resize(1400, 400);
@@ -65,29 +59,53 @@ struct Stage {
         view.resize(size);
         view.show();
         QTRY_VERIFY(view.viewParameter()->chordCellsCount > 0 && view.viewParameter()->textRowVerticalSpace > 0);
-        source = {m.textRows, m.textRowCount, m.syllables, m.syllableCount, m.chords, m.chordCount,
-                  m.textRowCount > 0, m.syllableCount > 0, m.chordCount > 0, {}, baseType, 480};
-        view.loadSongChange(2, source);
+        Song::initSong();
+        QVERIFY(currSong->loadSongFile(path));
+        view.loadSongChange(Song::eLsLoaded, LyricsSource::of(*currSong));
         painter = view.findChild<ListTextViewDelegate *>();
+        QListView *list = view.lyricList();
+        QTRY_VERIFY(!list->isVisible() || list->visualRect(list->model()->index(0, 0)).height() > 0);
     }
+    ~Stage() { currSong->unloadSongFile(); }
 
-    // The row lit, as the song wrote it: a split row's first half, a space,
-    // and the lit part of the second.
-    QString sungText()
+    // The text lit on screen in the row being sung once the list has
+    // scrolled, read back from the pixels: where the sung colour ends, as
+    // characters of the row; a song row split in two reads as both halves.
+    QString litText()
     {
-        const QVector<TEXT_EV> &rows = view.lyricsModel()->rows();
-        if (painter->playRow < 0)
-            return QString();
-        const int r = painter->playRow;
-        const QString text(rows[r].text);
-        QString sung = painter->playPos < 0 ? text : text.left(painter->playPos);
-        if (r > 0 && rows[r - 1].tick == rows[r].tick)
-            sung = QString(rows[r - 1].text) + ' ' + sung;
-        return sung.trimmed();
+        QListView *list = view.lyricList();
+        for (auto *scroll : view.findChildren<QPropertyAnimation *>(Qt::FindDirectChildrenOnly))
+            scroll->setCurrentTime(scroll->duration());
+        const QImage image = list->viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QFontMetrics metrics(view.viewParameter()->textFont);
+        const QVector<LyricRow> &rows = view.lyricsModel()->rows();
+        for (int i = int(rows.size()) - 1; i >= 0; --i) {
+            const QRect r = list->visualRect(list->model()->index(i, 0)).intersected(image.rect());
+            int right = -1;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    if (qAlpha(line[x]) > 64 && qBlue(line[x]) > 128 && qRed(line[x]) < 100)
+                        right = std::max(right, x);
+                }
+            }
+            if (right < 0)
+                continue;
+            const QString &text = rows[i].text;
+            const int x0 = (image.width() - metrics.horizontalAdvance(text)) / 2;
+            int k = 1;
+            while (k < text.size() && x0 + metrics.horizontalAdvance(text.left(k)) <= right)
+                ++k;
+            QString lit = text.left(k);
+            if (i > 0 && rows[i - 1].tick == rows[i].tick)
+                lit = rows[i - 1].text + ' ' + lit;
+            return lit.trimmed();
+        }
+        return QString();
     }
 };
 
-const QString SONG = R"({"rows": [["Sing ", "a", "long "], ["with ", "me ", "now"], ["la ", "la ", "la"],
+const QString SONG = R"({"rows": [["Sing ", "a", "long, "], ["with ", "me ", "now!"], ["la ", "la ", "la"],
     ["one ", "more ", "row"], ["and ", "an", "oth", "er"], ["last ", "one"]],
     "chords": ["C", "C5", "Am", "F#m7", "Bb", "G"]})";
 
@@ -100,47 +118,53 @@ private slots:
     void syllablesLight_data()
     {
         QTest::addColumn<QString>("json");
-        QTest::addColumn<int>("baseType");
+        QTest::addColumn<QString>("file");
         QTest::addColumn<int>("bpmDelta");   // beats a minute for MIDI, percent for audio
         QTest::addColumn<int>("offsetMs");
         QTest::addColumn<int>("width");
-        QTest::newRow("MIDI") << SONG << 1 << 0 << 0 << 900;
-        QTest::newRow("MIDI faster, lyrics a second late") << SONG << 1 << 60 << 1000 << 900;
-        QTest::newRow("MIDI, lyrics half a second early") << SONG << 1 << 0 << -500 << 900;
-        QTest::newRow("MP3 slower") << SONG << 2 << -20 << 0 << 900;
-        QTest::newRow("MP3, lyrics a second late") << SONG << 2 << 0 << 1000 << 900;
+        const QString utf8 = R"({"rows": [["Grü", "ße, ", "世", "界!"], ["ça ", "va?"], ["Ÿ ", "€"]],
+                                "charset": "utf-8"})";
+        QTest::newRow("KAR") << SONG << "x.kar" << 0 << 0 << 1200;
+        QTest::newRow("KAR in UTF-8") << utf8 << "x.kar" << 0 << 0 << 1200;
+        QTest::newRow("KAR faster, lyrics a second late") << SONG << "x.kar" << 60 << 1000 << 1200;
+        QTest::newRow("KAR, lyrics half a second early") << SONG << "x.kar" << 0 << -500 << 1200;
+        QTest::newRow("MP3") << SONG << "x.mp3" << 0 << 0 << 1200;
+        QTest::newRow("MP3, SYLT in UTF-8") << R"({"rows": [["Grü", "ße, ", "wel", "t!"], ["ça ", "va?"]],
+                                                  "charset": "utf-8"})"
+                                            << "x.mp3" << 0 << 0 << 1200;
+        QTest::newRow("MP3 slower, lyrics a second late") << SONG << "x.mp3" << -20 << 1000 << 1200;
         QTest::newRow("one very long row")
             << R"({"rows": [["A ", "ve", "ry ", "long ", "row ", "that ", "will ", "not ", "fit ", "in ", "it"]]})"
-            << 1 << 0 << 0 << 700;
+            << "x.kar" << 0 << 0 << 1000;
     }
 
-    // One millisecond before each syllable the one before it is lit, one
-    // millisecond after it the syllable itself, whole.
+    // One millisecond before each syllable's time the text lit is the row
+    // sung so far, one millisecond after it that text and the syllable, whole.
     void syllablesLight()
     {
         QFETCH(QString, json);
-        QFETCH(int, baseType);
+        QFETCH(QString, file);
         QFETCH(int, bpmDelta);
         QFETCH(int, offsetMs);
         QFETCH(int, width);
-        Stage stage(json, baseType, QSize(width, 600));
+        Stage stage(json, file, QSize(width, 600));
         emit stage.engine.songBpmChanged(120, bpmDelta);
         stage.view.setDTimeTextMs(offsetMs);
         // A MIDI offset is heard time at the song's tempo; an audio one song time.
-        const double offset = baseType == 1 ? offsetMs * (120.0 + bpmDelta) / 120 : offsetMs;
+        const double offset = file.endsWith(".kar") ? offsetMs * (120.0 + bpmDelta) / 120 : offsetMs;
         QString before;
         QString sung;
         int row = -1;
-        for (const QJsonValue &v : stage.syllables) {
+        for (const QJsonValue &v : std::as_const(stage.syllables)) {
             const QJsonArray s = v.toArray();
             sung = (s[1].toInt() == row ? sung : QString()) + s[2].toString();
             row = s[1].toInt();
             const double lit = s[0].toDouble() + offset;
             if (lit >= 1) {
                 stage.engine.at(lit - 1);
-                QCOMPARE(stage.sungText(), before.trimmed());
+                QCOMPARE(stage.litText(), before.trimmed());
                 stage.engine.at(lit + 1);
-                QCOMPARE(stage.sungText(), sung.trimmed());
+                QCOMPARE(stage.litText(), sung.trimmed());
             }
             before = sung;
         }
@@ -151,8 +175,8 @@ private slots:
     {
         Stage stage(SONG);
         stage.engine.at(1000 - 40);
-        QCOMPARE(stage.sungText(), QString("Sing"));
-        QTRY_COMPARE(stage.sungText(), QString("Sing a"));
+        QCOMPARE(stage.litText(), QString("Sing"));
+        QTRY_COMPARE(stage.litText(), QString("Sing a"));
     }
 
     void seeks_data()
@@ -172,7 +196,7 @@ private slots:
         QFETCH(QVector<int>, positions);
         QFETCH(QVector<int>, rows);
         QFETCH(QVector<int>, chords);
-        Stage stage(SONG, 1, QSize(900, 300));
+        Stage stage(SONG, "x.kar", QSize(900, 300));
         QScrollBar *bar = stage.view.lyricList()->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 0);
         const int pitch = stage.view.viewParameter()->textRowVerticalSpace;
@@ -189,7 +213,7 @@ private slots:
                 QVERIFY(qAbs(cell.center().x() - cells->viewport()->width() / 2) < cell.width() / 2);
         }
         // Loaded again, the song starts at the top; the next report places it.
-        stage.view.loadSongChange(2, stage.source);
+        stage.view.loadSongChange(Song::eLsLoaded, LyricsSource::of(*currSong));
         QTRY_VERIFY(bar->maximum() > 0 && bar->value() == 0);
         stage.engine.at(positions.last());
         QCOMPARE(bar->value(), qMin(bar->maximum(), rows.last() * pitch));
@@ -246,33 +270,55 @@ private slots:
         }
     }
 
-    // A song without lyrics lights nothing; a CD+G song shows the picture of
-    // each moment and leaves the lyric timing alone.
-    void otherSongs()
+    void cdg_data()
+    {
+        QTest::addColumn<int>("extraBytes");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("whole packets") << 0 << true;
+        QTest::newRow("a byte too many") << 1 << false;
+    }
+
+    // The picture of a CD+G companion the song accepts shows each moment and
+    // leaves the lyric timing alone; a companion the song refuses leaves its
+    // lyrics showing.
+    void cdg()
+    {
+        QFETCH(int, extraBytes);
+        QFETCH(bool, shown);
+        using namespace CdgStream;
+        const QByteArray picture = colours(false, {0x000, 0xF00, 0x0F0}) + packet(1, {1}) + QByteArray(24 * 60, 0) +
+                                   packet(1, {2}) + QByteArray(extraBytes, 0);
+        Stage stage(SONG, "x.mp3", QSize(700, 400), picture);
+        QCOMPARE(stage.view.cdgLabel()->isVisible(), shown);
+        QCOMPARE(stage.view.lyricList()->isVisible(), !shown);
+        if (!shown) {
+            stage.engine.at(1001);
+            QCOMPARE(stage.litText(), QString("Sing a"));
+            return;
+        }
+        QTRY_COMPARE(stage.view.cdgLabel()->size(), QSize(600, 400));   // the CD+G screen's aspect
+        for (auto [ms, colour] : {std::pair{100, 0xFF0000}, {300, 0x00FF00}, {50, 0xFF0000}}) {
+            stage.engine.at(ms);
+            QCOMPARE(stage.view.cdgLabel()->pixmap().toImage().pixel(150, 100) & 0xF0F0F0, QRgb(colour & 0xF0F0F0));
+        }
+        QCOMPARE(stage.painter->playRow, -1);
+    }
+
+    // A song without lyrics lights nothing; a burst of resizes lays the view
+    // out once, when it has settled.
+    void noLyrics()
     {
         Stage empty(R"({"rows": []})");
         for (double ms : {0, 700, 5000}) {
             empty.engine.at(ms);
             QCOMPARE(empty.painter->playRow, -1);
         }
-        // A burst of resizes lays the view out once, when it has settled.
         QSignalSpy relayouts(empty.view.viewParameter(), &ViewParameter::viewParameterUpdate);
         for (int h : {520, 480, 440, 400})
             empty.view.resize(700, h);
         QCOMPARE(relayouts.size(), 0);
         QTRY_COMPARE(empty.view.viewParameter()->textAreaSize, QSize(700, 400));
         QCOMPARE(relayouts.size(), 1);
-        using namespace CdgStream;
-        const QByteArray cdg = colours(false, {0x000, 0xF00, 0x0F0}) + packet(1, {1}) + QByteArray(24 * 60, 0) +
-                               packet(1, {2});
-        empty.view.loadSongChange(2, {nullptr, 0, nullptr, 0, nullptr, 0, false, false, false, cdg, 2, 480});
-        QVERIFY(empty.view.cdgLabel()->isVisible() && !empty.view.lyricList()->isVisible());
-        QTRY_COMPARE(empty.view.cdgLabel()->size(), QSize(600, 400));   // the CD+G screen's aspect
-        for (auto [ms, colour] : {std::pair{100, 0xFF0000}, {300, 0x00FF00}, {50, 0xFF0000}}) {
-            empty.engine.at(ms);
-            QCOMPARE(empty.view.cdgLabel()->pixmap().toImage().pixel(150, 100) & 0xF0F0F0, QRgb(colour & 0xF0F0F0));
-        }
-        QCOMPARE(empty.painter->playRow, -1);
     }
 };
 
