@@ -123,10 +123,13 @@ SoundEngine::PlayingState SoundEngine::setPlayingState(PlayingState request)
         m_seeking = false;
         if (request == ePsPlaying && old == ePsPaused) {
             m_positionTimer.start();
-            if (isMidi())
+            if (isMidi()) {
                 m_sequencer->setPause(false);
-            else
+            } else {
+                const long at = m_audio->getmSec();
                 m_audio->resumeAudio();
+                restartLatency(at);
+            }
             next = ePsPlaying;
         } else if (request == ePsPaused && old == ePsPlaying) {
             m_positionTimer.stop();
@@ -179,6 +182,7 @@ bool SoundEngine::startOfPlay()
         db.transpose = 0;
     const int d = db.tempoDelta;
     const int k = db.transpose;
+    restartLatency(0);
     if (isMidi()) {
         // The offsets go in while the song still waits, so its first notes
         // already sound at them.
@@ -194,6 +198,7 @@ bool SoundEngine::startOfPlay()
             m_audio->releaseFile();
             return false;
         }
+        restartLatency(0);
     } else {
         // Video and the like are never played as sound.
         qWarning() << "SoundEngine: no player for the song format" << Qt::hex << currSong->format();
@@ -286,23 +291,40 @@ void SoundEngine::jumpTo(long pos)
         m_sequencer->seekBar(int(pos));
     } else {
         m_audio->jumpToSec(pos);
+        restartLatency(std::max(0L, pos));
     }
 }
 
-double SoundEngine::outputLatencyMs() const
+// The latency of the sound: the middle of its readings over the last two
+// seconds of reports, which a passing stall does not move. The synthesizer
+// reads it at each render call: from the frame the device asks for to where
+// a message sounds. The audio path hands the device its frames ahead of
+// time, as much as the device holds: since a (re)start, when it held
+// nothing, the position handed over runs ahead of the time that passed by
+// that much. A tempo change keeps the audio path's (the device holds as much
+// as before).
+void SoundEngine::measureLatency(double reading)
 {
-    if (!isMidi())
-        return 0;
-    if (m_midiOutIndex != kSynthIndex)
-        return 0;
-    const SoftSynth *synth = m_synth->expander()->synth();
-    const unsigned rate = synth->sampleRate();
-    return rate ? synth->latencyFrames() * 1000.0 / rate : 0;
+    constexpr int kReadings = 20;
+    m_latencies.append(reading);
+    if (m_latencies.size() > kReadings)
+        m_latencies.removeFirst();
+    QList<double> sorted = m_latencies;
+    std::sort(sorted.begin(), sorted.end());
+    m_latencyMs = std::max(0.0, sorted[sorted.size() / 2]);
 }
 
-// The position heard: the engine's clock less what the output holds back.
-// It never goes back by itself (the latency settling after the start): only
-// a seek or a stop moves it back.
+void SoundEngine::restartLatency(long audioFromMs)
+{
+    m_latencies.clear();
+    m_audioClock.start();
+    m_audioFromMs = audioFromMs;
+    m_audioSpeed = 1 + m_audio->getDeltaBpm() / 100.0;
+}
+
+// The position heard: what the engine played less what the output holds
+// back. It never goes back by itself (the latency settling after the start):
+// only a seek or a stop moves it back.
 void SoundEngine::refreshInfoTime()
 {
     if (m_seeking || !currSong->isLoaded() || getPlayingState() != ePsPlaying)
@@ -312,13 +334,22 @@ void SoundEngine::refreshInfoTime()
         const int bpm = m_sequencer->GetCurrentBPM();
         if (bpm < 1 || tick < 0)
             return;
+        if (m_midiOutIndex == kSynthIndex) {
+            const SoftSynth *synth = m_synth->expander()->synth();
+            if (const unsigned rate = synth->sampleRate())
+                measureLatency(synth->latencyFrames() * 1000.0 / rate);
+        }
         const double ticksPerMs = double(bpm) * currSong->ticksPerQuarter() / 60000.0;
-        const int held = int(std::lround(outputLatencyMs() * ticksPerMs));
+        const int held = int(std::lround(m_latencyMs * ticksPerMs));
         m_heard = std::max(m_heard, uint(std::max(0, tick - held)));
         emit mSecOfPlaying(convertTicksTimeToMilliSeconds(m_heard, currSong->ticksPerQuarter(), unsigned(bpm)),
                            m_heard);
     } else if (currSong->baseType() == SONG_FORMAT_MP3 || currSong->baseType() == SONG_FORMAT_AUDIO) {
-        const long ms = m_audio->getmSec() - std::lround(outputLatencyMs());
+        const long played = m_audio->getmSec();
+        const double speed = 1 + m_audio->getDeltaBpm() / 100.0;
+        if (m_audioClock.isValid() && speed == m_audioSpeed)
+            measureLatency((played - m_audioFromMs) / speed - double(m_audioClock.elapsed()));
+        const long ms = played - std::lround(m_latencyMs * speed);
         m_heard = std::max(m_heard, uint(std::max(0L, ms)));
         emit mSecOfPlaying(m_heard, 0);
     }
