@@ -408,11 +408,26 @@ void KaraokeTextWidget::follow(int64_t cur, bool jump)
 
     if (s.playRow != s.prevPlayRow || s.playPos != s.prevPlayPos) {
         m_painter->setPlayRowAndPos(s.playRow, s.playPos);
-        m_list->viewport()->update();
+        repaintPlayRows(s.prevPlayRow, s.playRow);
     }
     s.prevPlayRow = s.playRow;
     s.prevPlayPos = s.playPos;
     followChords(chordTime);
+}
+
+// Only the rows whose colours change are painted again, so that a syllable
+// reaches the screen sooner: from the lower play row to the higher, from the
+// first row when either is none.
+void KaraokeTextWidget::repaintPlayRows(int before, int now)
+{
+    const int first = before < 0 || now < 0 ? 0 : std::min(before, now);
+    const int last = std::max(before, now);
+    QRect area;
+    for (int row = first; row <= last && row - first <= m_viewParam->textRowsCount + 1; ++row)
+        area |= m_list->visualRect(m_model->textModel()->index(row, 0));
+    if (last - first > m_viewParam->textRowsCount + 1)
+        area = m_list->viewport()->rect();
+    m_list->viewport()->update(area.intersected(m_list->viewport()->rect()));
 }
 
 void KaraokeTextWidget::scrollLyrics(bool jump, int64_t minRowDuration)

@@ -133,6 +133,7 @@ private:
     // Rows, syllables, lyric scroll, repaint and chords at song time cur.
     void follow(int64_t cur, bool jump);
     void scrollLyrics(bool jump, int64_t minRowDuration);
+    void repaintPlayRows(int before, int now);
     void followChords(int64_t chordTime);
     void predictNextLyric();
     void predictedStep();
