@@ -138,9 +138,9 @@ void KaraokeTextWidget::buildControls()
         stack->addWidget(widget);
         return pageLayout;
     };
-    QVBoxLayout *lyricsLayout = page("page_karaioke", "verticalLayout_2");
-    lyricsLayout->addWidget(m_cdgLabel, 0, Qt::AlignCenter);
-    lyricsLayout->addWidget(m_list);
+    m_lyricsLayout = page("page_karaioke", "verticalLayout_2");
+    m_lyricsLayout->addWidget(m_cdgLabel, 0, Qt::AlignCenter);
+    m_lyricsLayout->addWidget(m_list);
 
     QVBoxLayout *controlLayout = page("page_control", "verticalLayout");
     QWidget *controlPage = controlLayout->parentWidget();
@@ -150,6 +150,7 @@ void KaraokeTextWidget::buildControls()
     m_banner->setFixedHeight(80);
     if (m_banner->layout())
         m_banner->layout()->setContentsMargins(100, 0, 100, 0);
+    m_banner->installEventFilter(this);
     controlLayout->addWidget(m_banner);
     m_bottomBar = new QWidget(controlPage);
     m_bottomBar->setObjectName(QStringLiteral("bottomBarYT"));
@@ -264,7 +265,14 @@ void KaraokeTextWidget::updateWidgetGeometry()
 
 bool KaraokeTextWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_list && event->type() == QEvent::Resize)
+    if (watched == m_banner) {
+        // The banner (shown while the song is not playing) lies over the
+        // bottom of the view: the lyrics end above it and the bar below it.
+        if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+            const int room = m_banner->isVisibleTo(this) ? m_banner->height() + m_bottomBar->height() : 0;
+            m_lyricsLayout->setContentsMargins(0, 0, 0, room);
+        }
+    } else if (watched == m_list && event->type() == QEvent::Resize)
         m_resizeTimer.start(RESIZE_SETTLE_MS);
     else if (watched != m_list && event->type() == QEvent::MouseButtonDblClick)
         fullscreenKaraoke();

@@ -11,10 +11,11 @@
 // lands behind the prediction never unlights what was lit.
 //
 // Looks and windows: the background is a colour or a picture, the lyric and
-// highlight colours and the font come from the settings page. Over the lyrics
-// lie the banner strip and a bar of three buttons: a new karaoke window (a
-// copy that follows the same song and is deleted with its window), unpin into
-// a window of its own, and full screen. The parent given at construction is
+// highlight colours and the font come from the settings page. Over the
+// bottom of the view lie the banner strip (the lyrics end above it while it
+// shows) and a bar of three buttons: a new karaoke window (a copy that
+// follows the same song and is deleted with its window), unpin into a window
+// of its own, and full screen. The parent given at construction is
 // the main window: it owns the view's windows and takes the view back.
 #pragma once
 
@@ -34,6 +35,7 @@ class QLabel;
 class QListView;
 class QPropertyAnimation;
 class QPushButton;
+class QVBoxLayout;
 class ListTextViewDelegate;
 class ViewParameter;
 class chordsView;
@@ -151,6 +153,7 @@ private:
     QPropertyAnimation *m_scrollAnimation;
     QWidget *m_home;   // the main window
     QPointer<SoundEngine> m_engine;
+    QVBoxLayout *m_lyricsLayout = nullptr;
     AdBanner *m_banner = nullptr;
     QWidget *m_bottomBar = nullptr;
     QPushButton *m_addWindowButton = nullptr;

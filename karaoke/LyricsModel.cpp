@@ -143,8 +143,11 @@ void LyricsModel::fillDataModel()
     }
     if (!m_songHasRows) {
         const QString dashes = QStringLiteral("- - - - - - - - - - - - - - - -");
-        for (const QString &text : {QString(), dashes, tr("Text NOT found"), dashes, QString()})
-            m_textModel.appendRow(textItem(text));
+        for (const QString &text : {QString(), dashes, tr("Text NOT found"), dashes, QString()}) {
+            QStandardItem *item = textItem(text);
+            item->setData(true, CENTRED_ROLE);
+            m_textModel.appendRow(item);
+        }
         fillChordDataModel();
         return;
     }

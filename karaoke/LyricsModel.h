@@ -72,6 +72,9 @@ class LyricsModel : public QObject
     Q_OBJECT
 public:
     static constexpr int TEXT_ROLE = Qt::UserRole + 100;
+    // True on the rows of the page shown for a song without lyrics, which
+    // stand centred whatever the rows' alignment.
+    static constexpr int CENTRED_ROLE = Qt::UserRole + 101;
 
     explicit LyricsModel(ViewParameter *viewParam, QObject *parent = nullptr);
 

@@ -8,6 +8,7 @@
 #include "ListTextViewDelegate.h"
 #include "Song.h"
 #include "ViewParameter.h"
+#include "adbanner.h"
 #include "cdgstream.h"
 #include "chordsView.h"
 #include "testutil.h"
@@ -305,7 +306,8 @@ private slots:
     }
 
     // A song without lyrics lights nothing; a burst of resizes lays the view
-    // out once, when it has settled.
+    // out once, when it has settled. Its page stands centred, also with the
+    // rows aligned left, and above the banner when the banner shows.
     void noLyrics()
     {
         Stage empty(R"({"rows": []})");
@@ -314,11 +316,41 @@ private slots:
             QCOMPARE(empty.painter->playRow, -1);
         }
         QSignalSpy relayouts(empty.view.viewParameter(), &ViewParameter::viewParameterUpdate);
-        for (int h : {520, 480, 440, 400})
+        for (int h : {520, 480, 440, 400, 300})
             empty.view.resize(700, h);
         QCOMPARE(relayouts.size(), 0);
-        QTRY_COMPARE(empty.view.viewParameter()->textAreaSize, QSize(700, 400));
+        QTRY_COMPARE(empty.view.viewParameter()->textAreaSize, QSize(700, 300));
         QCOMPARE(relayouts.size(), 1);
+
+        empty.view.setTextFlags(Qt::AlignLeft | Qt::AlignVCenter);
+        QWidget *banner = empty.view.getAdBanner();
+        banner->show();
+        QListView *list = empty.view.lyricList();
+        // The dashes, the text and the dashes: their painted extent, in the view.
+        const auto page = [&] {
+            const QImage image = list->viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+            QVector<QRect> drawn;
+            for (int row = 1; row <= 3; ++row) {
+                const QRect r = list->visualRect(list->model()->index(row, 0)).intersected(image.rect());
+                QRect ink;
+                for (int y = r.top(); y <= r.bottom(); ++y) {
+                    const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+                    for (int x = r.left(); x <= r.right(); ++x)
+                        ink |= qAlpha(line[x]) > 128 && qRed(line[x]) > 128 ? QRect(x, y, 1, 1) : QRect();
+                }
+                drawn << ink.translated(list->viewport()->mapTo(&empty.view, QPoint()));
+            }
+            return drawn;
+        };
+        const auto aboveBanner = [&] {
+            const QVector<QRect> drawn = page();
+            return std::all_of(drawn.begin(), drawn.end(), [&](const QRect &ink) {
+                return ink.isValid() && ink.bottom() < banner->mapTo(&empty.view, QPoint()).y();
+            });
+        };
+        QTRY_VERIFY(aboveBanner());
+        for (const QRect &ink : page())
+            QVERIFY(qAbs(ink.center().x() - empty.view.width() / 2) < 8);
     }
 };
 
