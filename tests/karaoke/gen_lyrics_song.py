@@ -2,8 +2,8 @@
 "chords": ["C", ...], "charset": "utf-8"}, a syllable every half second:
   OUT.kar  with mido, the text in the charset (Latin-1 by default), with each
            row's first syllable a chord (the maker's controller pair 98/100);
-  OUT.mp3  a tone by sox and lame, tagged by mutagen with a SYLT frame in
-           the charset (each row but the last ending in a new line).
+  OUT.mp3  a tone by sox and lame, tagged with a SYLT frame in the charset
+           by gen_mp3_sylt.py (each row but the last ending in a new line).
 Prints the syllables as [[ms, row, text], ...], timed by mido or the frame.
 
 usage: gen_lyrics_song.py OUT JSON
@@ -14,7 +14,6 @@ import subprocess
 import sys
 
 import mido
-from mutagen.id3 import ID3, SYLT, Encoding
 
 out, song = sys.argv[1], json.loads(sys.argv[2])
 rows, charset = song["rows"], song.get("charset", "latin1")
@@ -27,16 +26,17 @@ if out.endswith(".mp3"):
             times.append([ms, r, syllable])
             last = s == len(row) - 1 and r < len(rows) - 1
             entries.append((syllable + ("\n" if last else ""), ms))
-    wav = out[:-4] + ".wav"
+    wav, plain = out[:-4] + ".wav", out[:-4] + ".plain.mp3"
     seconds = str(0.5 * (len(times) + 3))
     subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", wav, "synth", seconds, "sine", "440", "vol", "0.3"],
                    check=True)
-    subprocess.run(["lame", "--quiet", "-b", "128", wav, out], check=True)
+    subprocess.run(["lame", "--quiet", "-b", "128", wav, plain], check=True)
+    # ID3v2.4, UTF-8 (3) or Latin-1 (0), times in milliseconds (2), no picture.
+    tagger = os.path.join(os.path.dirname(__file__), "..", "common-extract", "gen_mp3_sylt.py")
+    subprocess.run([sys.executable, tagger, plain, out, "4", "3" if charset == "utf-8" else "0", "2", "0",
+                    json.dumps(entries)], check=True)
     os.remove(wav)
-    tags = ID3()
-    encoding = Encoding.UTF8 if charset == "utf-8" else Encoding.LATIN1
-    tags.add(SYLT(encoding=encoding, lang="eng", format=2, type=1, desc="", text=entries))
-    tags.save(out, v2_version=4)
+    os.remove(plain)
 else:
     words = mido.MidiTrack([mido.MetaMessage("text", text="@KMIDI KARAOKE FILE")])
     for r, row in enumerate(rows):

@@ -4,6 +4,7 @@
 // engine's position reports; the lit text and the chord strip read back from
 // their pixels.
 #include "Chord.h"
+#include "ChordsParser.h"
 #include "KaraokeTextWidget.h"
 #include "ListTextViewDelegate.h"
 #include "Song.h"
@@ -69,33 +70,42 @@ struct Stage {
     }
     ~Stage() { currSong->unloadSongFile(); }
 
-    // The text lit on screen in the row being sung once the list has
-    // scrolled, read back from the pixels: where the sung colour ends, as
-    // characters of the row; a song row split in two reads as both halves.
-    QString litText()
+    // Where a model row is painted in the sung colour (or the unsung one),
+    // in the view, once the list has scrolled.
+    QRect ink(int row, bool sung)
     {
         QListView *list = view.lyricList();
         for (auto *scroll : view.findChildren<QPropertyAnimation *>(Qt::FindDirectChildrenOnly))
             scroll->setCurrentTime(scroll->duration());
         const QImage image = list->viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QRect r = list->visualRect(list->model()->index(row, 0)).intersected(image.rect());
+        QRect found;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = r.left(); x <= r.right(); ++x) {
+                if (qAlpha(line[x]) > 64 && qBlue(line[x]) > 128 && (qRed(line[x]) > 128) != sung)
+                    found |= QRect(x, y, 1, 1);
+            }
+        }
+        return found.translated(list->viewport()->mapTo(&view, QPoint()));
+    }
+
+    // The text lit in the row being sung, read back from the pixels: where
+    // the sung colour ends, as characters of the row; a song row split in
+    // two reads as both halves.
+    QString litText()
+    {
         const QFontMetrics metrics(view.viewParameter()->textFont);
         const QVector<LyricRow> &rows = view.lyricsModel()->rows();
+        const int x0 = view.lyricList()->viewport()->mapTo(&view, QPoint()).x();
         for (int i = int(rows.size()) - 1; i >= 0; --i) {
-            const QRect r = list->visualRect(list->model()->index(i, 0)).intersected(image.rect());
-            int right = -1;
-            for (int y = r.top(); y <= r.bottom(); ++y) {
-                const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-                for (int x = r.left(); x <= r.right(); ++x) {
-                    if (qAlpha(line[x]) > 64 && qBlue(line[x]) > 128 && qRed(line[x]) < 100)
-                        right = std::max(right, x);
-                }
-            }
+            const int right = ink(i, true).right() - x0;
             if (right < 0)
                 continue;
             const QString &text = rows[i].text;
-            const int x0 = (image.width() - metrics.horizontalAdvance(text)) / 2;
+            const int left = (view.lyricList()->viewport()->width() - metrics.horizontalAdvance(text)) / 2;
             int k = 1;
-            while (k < text.size() && x0 + metrics.horizontalAdvance(text.left(k)) <= right)
+            while (k < text.size() && left + metrics.horizontalAdvance(text.left(k)) <= right)
                 ++k;
             QString lit = text.left(k);
             if (i > 0 && rows[i - 1].tick == rows[i].tick)
@@ -105,6 +115,17 @@ struct Stage {
         return QString();
     }
 };
+
+// The items of a model: rows' texts, or chords' names.
+QStringList texts(QStandardItemModel *model, bool chords = false)
+{
+    QStringList out;
+    for (int i = 0; i < model->rowCount(); ++i) {
+        const QVariant v = model->item(i)->data(LyricsModel::TEXT_ROLE);
+        out << (chords ? QString(reinterpret_cast<const ChordInfo *>(v.toByteArray().constData())->text) : v.toString());
+    }
+    return out;
+}
 
 const QString SONG = R"({"rows": [["Sing ", "a", "long, "], ["with ", "me ", "now!"], ["la ", "la ", "la"],
     ["one ", "more ", "row"], ["and ", "an", "oth", "er"], ["last ", "one"]],
@@ -169,6 +190,58 @@ private slots:
             }
             before = sung;
         }
+    }
+
+    void rowsAndChords_data()
+    {
+        QTest::addColumn<QString>("json");
+        QTest::addColumn<int>("narrower");   // than the width the first row needs; -1: as wide as it is
+        QTest::addColumn<int>("keyShift");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("syllables");   // offset/row
+        QTest::addColumn<QStringList>("chords");
+        const QString song = R"({"rows": [["aaaa ", "bb ", "cccc ", "dd"], ["next"]], "chords": ["C", "Am"]})";
+        QTest::newRow("fits") << song << 0 << 0 << QStringList{"aaaa bb cccc dd", "next", ""}
+                              << "4/0 7/0 12/0 15/0 127/0 4/1 127/1" << QStringList{"C", "Am"};
+        QTest::newRow("a pixel more splits at the middle space")
+            << song << 1 << 0 << QStringList{"aaaa bb", "cccc dd", "next", ""} << "4/0 7/0 4/1 7/1 127/1 4/2 127/2"
+            << QStringList{"C", "Am"};
+        QTest::newRow("chords follow the key")
+            << R"({"rows": [["a"], ["b"], ["c"], ["d"], ["e"]], "chords": ["C", "Am", "F#m7", "Bb", "G/B"]})" << -1 << 2
+            << QStringList{"a", "b", "c", "d", "e", ""} << ""   // a syllable a row: the rows light whole
+            << QStringList{"D", "Bm", "G#m7", "C", "A/C#"};
+        const QString dashes = "- - - - - - - - - - - - - - - -";
+        QTest::newRow("no lyrics") << R"({"rows": []})" << -1 << 0
+                                   << QStringList{"", dashes, "Text NOT found", dashes, ""} << "" << QStringList{};
+    }
+
+    // The rows (split once where the view is too narrow: at the limit and a
+    // pixel over it), their syllables and the chords named after the key.
+    void rowsAndChords()
+    {
+        QFETCH(QString, json);
+        QFETCH(int, narrower);
+        QFETCH(int, keyShift);
+        Stage stage(json);
+        stage.view.onSongKeyChanged(keyShift);
+        LyricsModel *model = stage.view.lyricsModel();
+        ViewParameter *view = stage.view.viewParameter();
+        if (narrower >= 0) {
+            const QFontMetrics metrics(view->textFont);
+            view->setViewTextArea(QSize(metrics.horizontalAdvance(texts(model->textModel())[0]) +
+                                            4 * metrics.horizontalAdvance('W') - narrower,
+                                        view->textAreaSize.height()));
+        }
+        QTEST(texts(model->textModel()), "rows");
+        QStringList syllables;
+        for (const SYL_EV &s : model->syllables())
+            syllables << QString("%1/%2").arg(s.offset).arg(s.row);
+        QTEST(syllables.join(' '), "syllables");
+        QTEST(texts(model->chordModel(), true), "chords");
+        // Timing keeps the song's own chord names.
+        QCOMPARE(model->chords().size(), currSong->chords().size());
+        QVERIFY(model->chords().isEmpty() || QByteArray(model->chords()[0].name) == currSong->chords()[0].name);
+        QCOMPARE(model->noChordsLabelVisible(), model->chords().isEmpty());
     }
 
     // Between two reports the next syllable lights on time by itself.
@@ -325,32 +398,18 @@ private slots:
         empty.view.setTextFlags(Qt::AlignLeft | Qt::AlignVCenter);
         QWidget *banner = empty.view.getAdBanner();
         banner->show();
-        QListView *list = empty.view.lyricList();
-        // The dashes, the text and the dashes: their painted extent, in the view.
-        const auto page = [&] {
-            const QImage image = list->viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
-            QVector<QRect> drawn;
-            for (int row = 1; row <= 3; ++row) {
-                const QRect r = list->visualRect(list->model()->index(row, 0)).intersected(image.rect());
-                QRect ink;
-                for (int y = r.top(); y <= r.bottom(); ++y) {
-                    const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-                    for (int x = r.left(); x <= r.right(); ++x)
-                        ink |= qAlpha(line[x]) > 128 && qRed(line[x]) > 128 ? QRect(x, y, 1, 1) : QRect();
-                }
-                drawn << ink.translated(list->viewport()->mapTo(&empty.view, QPoint()));
-            }
-            return drawn;
-        };
+        // The dashes, the text and the dashes.
         const auto aboveBanner = [&] {
-            const QVector<QRect> drawn = page();
-            return std::all_of(drawn.begin(), drawn.end(), [&](const QRect &ink) {
-                return ink.isValid() && ink.bottom() < banner->mapTo(&empty.view, QPoint()).y();
-            });
+            for (int row = 1; row <= 3; ++row) {
+                const QRect drawn = empty.ink(row, false);
+                if (!drawn.isValid() || drawn.bottom() >= banner->mapTo(&empty.view, QPoint()).y())
+                    return false;
+            }
+            return true;
         };
         QTRY_VERIFY(aboveBanner());
-        for (const QRect &ink : page())
-            QVERIFY(qAbs(ink.center().x() - empty.view.width() / 2) < 8);
+        for (int row = 1; row <= 3; ++row)
+            QVERIFY(qAbs(empty.ink(row, false).center().x() - empty.view.width() / 2) < 8);
     }
 };
 
