@@ -111,9 +111,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_edit, &editView::restartSong, this, &MainWindow::onStartSongPath);
 
     m_library = new libraryView(db, this, m_store);
+    // The page connects its play requests to this window itself.
     connect(m_library, &libraryView::importRequest, this, &MainWindow::on_importRequest_received);
-    connect(m_library, &libraryView::startSongInfo, this, &MainWindow::onStartSongInfo);
-    connect(m_library, &libraryView::startSongPath, this, &MainWindow::onStartSongPath);
 
     m_chords = new chordsView(this);
     auto *barLayout = new QHBoxLayout(ui->barWidget);
@@ -135,7 +134,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     changeKaraokeTextAlignment(m_settings->getTextAlign());
     changeKaraokeTextFont(m_settings->getFont());
     changeKaraokeTextSize(m_settings->getFontSize());
-    m_chords->setChordInterNotation(m_settings->getChordMode());
+    // Every view that names a key, not the chord strip alone.
+    changeChordsSettings(m_settings->getChordMode());
     connect(m_settings, &SettingsView::lyricsOffsetChanged, m_karaoke, &KaraokeTextWidget::setDTimeTextMs);
     m_karaoke->setDTimeTextMs(m_settings->getLyricsTimeOffset());
     connectViews();
@@ -236,20 +236,30 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::startDelayedFunc()
 {
-    m_settings->connectSoundCard();
+    // The audio device first: the synthesizer then opens on the device
+    // chosen, not on the system's default (which may be no output at all).
     m_settings->connectAudioDevice();
+    m_settings->connectSoundCard();
     m_karaoke->getAdBanner()->init(m_user);
     // The first page comes before any request that may wait on the network.
     ui->stackedWidget->setCurrentWidget(m_user->isUserLogged() ? ui->pageMain : ui->pageLogin);
-    ui->playButton->setFocus();
+    // On the login page the cursor waits in the e-mail field.
+    if (m_user->isUserLogged())
+        ui->playButton->setFocus();
+    else
+        m_accountPage->setFocus();
     // A song named on the command line starts as a double-click would start it.
     const QStringList args = QCoreApplication::arguments();
     if (args.size() > 1 && QFileInfo(args.at(1)).isFile())
         onStartSongPath(QFileInfo(args.at(1)).absoluteFilePath(), -1);
     // The store's status and the version check wait on the network: they
-    // come after the first page.
+    // come after the first page. Its questions come after the device
+    // warnings: one box at a time.
     m_store->checkServiceStatus();
-    checkVersion();
+    if (m_settings->isWarning())
+        connect(m_settings, &SettingsView::warningsDone, this, &MainWindow::checkVersion, Qt::SingleShotConnection);
+    else
+        checkVersion();
 }
 
 // ---- play requests
@@ -385,19 +395,29 @@ void MainWindow::startNextSong()
 
 void MainWindow::on_playButton_clicked()
 {
-    switch (m_engine->getPlayingState()) {
-    case SoundEngine::ePsIdle:
-    case SoundEngine::ePsReady:
-        if (currSong->isLoaded())
+    const SoundEngine::PlayingState state = m_engine->getPlayingState();
+    if (state == SoundEngine::ePsIdle || state == SoundEngine::ePsReady) {
+        if (currSong->isLoaded()) {
             m_engine->setPlayingState(SoundEngine::ePsPlaying);
-        break;
-    case SoundEngine::ePsPaused:
-        // Without a library selection to start instead, Play resumes.
-        m_engine->setPlayingState(SoundEngine::ePsPlaying);
-        break;
-    default:
-        break;
+            return;
+        }
+        const QString path = m_library->getSelectedPath();
+        // No file: a store song, downloaded and then played.
+        if (path.isEmpty())
+            m_library->requestSelectedMDSong();
+        else
+            onStartSongInfo(readSongInfo(path), 0);
+        return;
     }
+    if (state != SoundEngine::ePsPlaying && state != SoundEngine::ePsPaused)
+        return;
+    // Another song chosen in the library shown takes over; the song in play
+    // itself never starts again from the top, and a paused one resumes.
+    const QString path = m_library->isVisible() ? m_library->getSelectedPath() : QString();
+    if (!path.isEmpty() && path != currSong->path())
+        onStartSongInfo(readSongInfo(path), 0);
+    else if (state == SoundEngine::ePsPaused)
+        m_engine->setPlayingState(SoundEngine::ePsPlaying);
 }
 
 void MainWindow::on_pauseButton_clicked()
@@ -450,9 +470,10 @@ void MainWindow::on_melodyMuteButton_clicked()
 
 void MainWindow::changeMelodyButtonState()
 {
-    static const char *const texts[] = {"Melody ON", "Melody OFF", "Melody SEMI"};
+    static const char *const texts[] = {QT_TR_NOOP("Melody ON"), QT_TR_NOOP("Melody OFF"),
+                                        QT_TR_NOOP("Melody SEMI")};
     if (m_melodyMute >= 0 && m_melodyMute <= 2)
-        ui->melodyMuteButton->setText(QLatin1String(texts[m_melodyMute]));
+        ui->melodyMuteButton->setText(tr(texts[m_melodyMute]));
     m_engine->setMelodyMute(m_melodyMute);
 }
 

@@ -165,8 +165,7 @@ void MainWindow::startRebuild()
 
 void MainWindow::changeFastRun(bool on)
 {
-    QMessageBox::information(this, QStringLiteral("Fast Run"),
-                             QStringLiteral("Fast run: %1").arg(on ? 1 : 0), QMessageBox::Ok);
+    QMessageBox::information(this, tr("Fast Run"), tr("Fast run: %1").arg(on ? 1 : 0), QMessageBox::Ok);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

@@ -7,7 +7,10 @@
 #include "mainwindow.h"
 
 #include "DatabaseHelper.h"
+#include "KaraokeTextWidget.h"
 #include "accountview.h"
+#include "adbanner.h"
+#include "chordsView.h"
 #include "constants.h"
 #include "downloadmngr.h"
 #include "libraryview.h"
@@ -230,6 +233,7 @@ void MainWindow::downloadUpdate(QString version, unsigned int size, QString fold
     m_updateDownload->m_fileSize = size;
     connect(m_updateDownload, &DownloadMngr::progressValChanged, this, &MainWindow::onDownloadProgress);
     const int result = m_updateDownload->startDownloadSync();
+    const QString failure = m_updateDownload->failureText();
     if (result == DownloadMngr::Cancelled || result == DownloadMngr::Failed) {
         qCritical() << "Errore nel download dell'aggiornamento";
         QFile::remove(dir.filePath(m_updateDownload->m_fileName));
@@ -238,6 +242,12 @@ void MainWindow::downloadUpdate(QString version, unsigned int size, QString fold
     m_updateDownload = nullptr;
     delete m_updateProgress;
     m_updateProgress = nullptr;
+    // A cancel is the user's own doing; anything else is told.
+    if (result == DownloadMngr::Failed)
+        Prompter::warning(tr("Update available"),
+                          tr("The update could not be downloaded: %1.\nCheck the internet connection; "
+                             "the update is offered again at the next start of the program.")
+                              .arg(failure));
 }
 
 void MainWindow::onDownloadProgress(qint64 received, qint64 total)
@@ -304,10 +314,11 @@ void MainWindow::checkSoundBank()
 
 void MainWindow::onSoundfontAvailable()
 {
+    m_karaoke->getAdBanner()->init(m_user);
     // The synthesizer may have been switched off for want of a bank.
     m_engine->enableVirtualExpander(true);
     if (appSettings->value(QStringLiteral("SoundCard/Name")).toString() != QLatin1String("Timbra MIDI Module"))
         appSettings->setValue(QStringLiteral("SoundCard/Name"), QStringLiteral("Timbra MIDI Module"));
-    m_settings->refreshDeviceList();
+    // Lists the outputs again itself; the audio device stays shown.
     m_settings->connectSoundCard();
 }

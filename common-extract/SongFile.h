@@ -10,6 +10,11 @@
 // Largest MIDI-family song file read whole. The decoder writes at most half a
 // megabyte of events, so a real song is far below this.
 constexpr qint64 SONG_FILE_MAX_MIDI_BYTES = 64 * 1024 * 1024;
+// Largest MP3 song (four and a half hours at 128 kbit/s): its length in bits
+// still fits the decoders' 32-bit counts.
+constexpr qint64 SONG_FILE_MAX_MP3_BYTES = 255 * 1024 * 1024;
+// Largest CD+G companion: the graphics of a whole 80-minute CD are 34.6 MB.
+constexpr qint64 SONG_FILE_MAX_CDG_BYTES = 40 * 1024 * 1024;
 
 enum class SongFileStatus {
     Ok,

@@ -488,9 +488,19 @@ bool readSyltText(char *out, int cap, int *length)
     return false;
 }
 
+// Start time of the row being read.
+uint32_t syltRowStart()
+{
+    return g.rowHasFirstSyl ? std::min(g.rowStart, g.rowFirstSylTime) : g.rowStart;
+}
+
 void storeSyltSyl(MidiInfos *infos, uint32_t time)
 {
     if (!addSyl(infos, g.cntSyl, infos->textRowCount, time)) {
+        // The syllables of this row already stored keep their row: it is
+        // stored up to the syllable that no longer fits.
+        if (g.rowHasSyl)
+            addRow(infos, g.bufferMevText, g.pendingStart, syltRowStart());
         g.txt.ended = true;
         return;
     }
@@ -509,16 +519,15 @@ void endSyltRow(MidiInfos *infos, int keep, int moveFrom, uint32_t now, bool own
 {
     // No empty row before the first one with text.
     if (infos->textRowCount > 0 || keep > 0 || g.rowHasSyl) {
+        // An end that no longer fits ends the text, but the row is still
+        // stored: its syllables point at it.
         if (g.rowHasSyl) {
             const uint32_t eor = ownSylStored ? now : std::max(g.lastSylTime, now > 0 ? now - 1 : 0);
-            if (!addSyl(infos, SYL_END_OF_ROW, infos->textRowCount, eor)) {
+            if (!addSyl(infos, SYL_END_OF_ROW, infos->textRowCount, eor))
                 g.txt.ended = true;
-                return;
-            }
         }
-        const uint32_t start = g.rowHasFirstSyl ? std::min(g.rowStart, g.rowFirstSylTime)
-                                                : g.rowStart;
-        if (!addRow(infos, g.bufferMevText, keep, start) || infos->textRowCount >= MAX_TEXT_ROWS) {
+        if (!addRow(infos, g.bufferMevText, keep, syltRowStart()) || infos->textRowCount >= MAX_TEXT_ROWS ||
+            g.txt.ended) {
             g.txt.ended = true;
             return;
         }

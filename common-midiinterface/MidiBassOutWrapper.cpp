@@ -24,10 +24,31 @@ void MidiBassOutWrapper::setOutputAudioDevice(QString name)
     m_outputAudioDevice = getDeviceIndexFromName(name);
 }
 
-int MidiBassOutWrapper::getDeviceIndexFromName(QString name)
+namespace {
+// The device part of a "maker: device" name, as the device list holds it.
+QString devicePart(const QString &name)
 {
     const QStringList pieces = name.split(QStringLiteral(": "), Qt::KeepEmptyParts, Qt::CaseSensitive);
-    const QString wanted = pieces.size() >= 2 ? pieces.at(1) : name;
+    return pieces.size() >= 2 ? pieces.at(1) : name;
+}
+} // namespace
+
+void MidiBassOutWrapper::setOutputAudioDevice(int id, QString name)
+{
+    if (m_expander && id >= 0) {
+        const std::vector<AudioDeviceEntry> list = m_expander->devices();
+        if (size_t(id) < list.size() && list[size_t(id)].enabled
+            && QString::fromStdString(list[size_t(id)].name) == devicePart(name)) {
+            m_outputAudioDevice = id + 1;
+            return;
+        }
+    }
+    setOutputAudioDevice(name);
+}
+
+int MidiBassOutWrapper::getDeviceIndexFromName(QString name)
+{
+    const QString wanted = devicePart(name);
     if (!m_expander)
         return -1;
     const std::vector<AudioDeviceEntry> list = m_expander->devices();
@@ -43,8 +64,8 @@ int MidiBassOutWrapper::getDeviceIndexFromName(QString name)
 int MidiBassOutWrapper::openPort(int)
 {
     if (!m_expander)
-        return 1;
-    return m_expander->init(QString::fromStdString(m_soundFontPath), m_outputAudioDevice);
+        return m_lastError = 1;
+    return m_lastError = m_expander->init(QString::fromStdString(m_soundFontPath), m_outputAudioDevice);
 }
 
 void MidiBassOutWrapper::closePort()

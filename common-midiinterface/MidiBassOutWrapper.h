@@ -20,6 +20,10 @@ public:
     void setSoundFont(std::string path);
     // Audio device for the next openPort, by name (see getDeviceIndexFromName).
     void setOutputAudioDevice(QString name);
+    // The audio path's device `id` (the backend's own number) named `name`:
+    // that very device while the synthesizer's list holds it under that
+    // name, so that outputs of one name are told apart; else by name.
+    void setOutputAudioDevice(int id, QString name);
     // "maker: device" names look for the device part. The first enabled
     // device of that exact name, numbered from 1; -1 (the default device)
     // when none matches.
@@ -31,10 +35,13 @@ public:
     int sendMessage(const std::vector<unsigned char> *message) override;
 
     int outputAudioDevice() const { return m_outputAudioDevice; }
+    // The result of the last openPort: 0 or the synthesizer's error code.
+    int lastError() const { return m_lastError; }
     BassSynthMidiExpander *expander() { return m_expander; }
 
 private:
     int m_outputAudioDevice = -1;
+    int m_lastError = 0;
     BassSynthMidiExpander *m_expander;
     std::string m_soundFontPath;
 };

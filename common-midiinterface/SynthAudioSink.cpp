@@ -27,6 +27,28 @@ std::string devicePart(const std::string &name)
     return name.substr(sep + 2, next == std::string::npos ? std::string::npos : next - sep - 2);
 }
 
+// A sound server's default can be an input (a sink's monitor): the first
+// device that plays in stereo stands in for it.
+unsigned defaultOutput(RtAudio &audio, unsigned count)
+{
+    const unsigned id = audio.getDefaultOutputDevice();
+    const auto plays = [&](unsigned i) {
+        try {
+            const RtAudio::DeviceInfo info = audio.getDeviceInfo(i);
+            return info.probed && info.outputChannels >= 2;
+        } catch (const RtAudioError &) {
+            return false;
+        }
+    };
+    if (id < count && plays(id))
+        return id;
+    for (unsigned i = 0; i < count; ++i) {
+        if (plays(i))
+            return i;
+    }
+    return id;
+}
+
 class RtAudioSink : public SynthAudioSink
 {
 public:
@@ -71,7 +93,7 @@ public:
             }
             unsigned id;
             if (device == -1) {
-                id = m_audio->getDefaultOutputDevice();
+                id = defaultOutput(*m_audio, count);
             } else if (device >= 1 && unsigned(device) <= count) {
                 id = unsigned(device - 1);
             } else {
@@ -190,6 +212,7 @@ int OfflineAudioSink::open(int device, RenderCallback render, void *user)
     m_device = device;
     m_render = render;
     m_user = user;
+    ++m_opens;
     return SOFTSYNTH_OK;
 }
 

@@ -62,6 +62,8 @@ public:
 
     bool isOpen() const { return m_render != nullptr; }
     int openedDevice() const { return m_device; }
+    // Outputs opened so far (each a start of the synthesizer).
+    int opens() const { return m_opens; }
     // Renders `frames` stereo frames into out (2 * frames floats); silence
     // while nothing is open.
     void pull(float *out, unsigned frames);
@@ -73,5 +75,6 @@ private:
     RenderCallback m_render = nullptr;
     void *m_user = nullptr;
     int m_device = 0;
+    int m_opens = 0;
     bool m_scheduled = false;
 };

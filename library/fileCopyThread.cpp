@@ -1,6 +1,8 @@
 #include "fileCopyThread.h"
 
 #include "Extract.h"
+#include "Song.h"
+#include "SongFile.h"
 
 #include <QDebug>
 #include <QFile>
@@ -8,11 +10,29 @@
 #include <QMutexLocker>
 #include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
 
 constexpr qint64 kCopyChunk = 1 << 20;
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
 
 QString fieldText(const char *field, size_t size)
 {
@@ -81,6 +101,12 @@ bool fileCopyThread::readSongInfo(const QString &path, SongInfo &info)
     SONG_INFO raw;
     if (!Extract::GetSongInfoFromFile(&raw, path) || raw.format == SONG_FORMAT_NONE)
         return false;
+    // What the loader would refuse is not listed as a song.
+    QString why;
+    if (!Song::checkSongFile(path, &why)) {
+        qDebug().noquote() << "Not a song the program plays:" << path << why;
+        return false;
+    }
     info = SongInfo();
     info.title = fieldText(raw.title, sizeof raw.title);
     info.artist = fieldText(raw.artist, sizeof raw.artist);
@@ -138,7 +164,8 @@ void fileCopyThread::importOne(const QUrl &url)
         return;
     }
 
-    switch (copyInto(local, dest)) {
+    QString why;
+    switch (copyInto(local, dest, SONG_FILE_MAX_MP3_BYTES, why)) {
     case Copy::Done:
         break;
     case Copy::Stopped:
@@ -147,15 +174,22 @@ void fileCopyThread::importOne(const QUrl &url)
         unreadableFiles << local;
         return;
     case Copy::Exists:
-    case Copy::Failed:
         alreadyPresentFiles << local;
+        return;
+    case Copy::Failed:
+        // A full disk is no duplicate: the file is listed with its reason.
+        unreadableFiles << QStringLiteral("%1 (%2)").arg(local, why);
         return;
     }
     if (info.format == QLatin1String("MP3")) {
         for (const char *cdg : {"cdg", "CDG"}) {
             const QString companion = local.left(local.size() - 3) + QLatin1String(cdg);
             if (QFileInfo::exists(companion)) {
-                copyInto(companion, dest.left(dest.size() - 3) + QLatin1String(cdg));
+                // As the loader reads it: a FIFO, a device or a file larger
+                // than a whole CD's graphics is left behind.
+                if (copyInto(companion, dest.left(dest.size() - 3) + QLatin1String(cdg), SONG_FILE_MAX_CDG_BYTES,
+                             why) != Copy::Done)
+                    qDebug().noquote() << "CD+G non copiato" << companion << why;
                 break;
             }
         }
@@ -166,42 +200,49 @@ void fileCopyThread::importOne(const QUrl &url)
 // Writes to a temporary file in the song folder (unnamed where the system
 // allows, else a hidden ".part" name that no song pattern matches) and gives
 // it the song's name only when complete; the rename never replaces a file.
-fileCopyThread::Copy fileCopyThread::copyInto(const QString &source, const QString &dest)
+fileCopyThread::Copy fileCopyThread::copyInto(const QString &source, const QString &dest, qint64 maxBytes,
+                                              QString &why)
 {
     if (QFileInfo::exists(dest))
         return Copy::Exists;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
+    QFile in;
+    if (openSongFile(source, in, &why) != SongFileStatus::Ok) {
         qDebug().noquote().nospace() << "Errore apertura file " << source;
         return Copy::Unreadable;
     }
-    QTemporaryFile out(destinationFolder + QStringLiteral(".import-XXXXXX.part"));
-    if (!out.open()) {
-        qDebug().noquote() << "Copia non riuscita" << dest << out.errorString();
-        return Copy::Failed;
+    if (in.size() > maxBytes) {
+        why = QStringLiteral("too large (%1 bytes, at most %2)").arg(in.size()).arg(maxBytes);
+        return Copy::Unreadable;
     }
+    QTemporaryFile out(destinationFolder + QStringLiteral(".import-XXXXXX.part"));
+    auto failed = [&](const QString &error) {
+        why = error;
+        qDebug().noquote() << "Copia non riuscita" << dest << error;
+        return Copy::Failed;
+    };
+    if (!out.open())
+        return failed(out.errorString());
     QByteArray chunk;
     while (!in.atEnd()) {
         if (isInterruptionRequested())
             return Copy::Stopped;
         chunk = in.read(kCopyChunk);
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-            qDebug().noquote() << "Copia non riuscita" << dest << out.errorString()
-                               << in.errorString();
-            return Copy::Failed;
-        }
+        if (chunk.isEmpty())
+            return failed(in.errorString());
+        // Written straight to the file: the system's own reason (a full
+        // disk) is what the user is told.
+        if (!writeAll(out.handle(), chunk))
+            return failed(QString::fromLocal8Bit(std::strerror(errno)));
     }
     // On disk before it takes its name, so a power cut never leaves an
     // empty song under the right name.
-    if (!out.flush() || ::fsync(out.handle()) != 0) {
-        qDebug().noquote() << "Copia non riuscita" << dest << out.errorString();
-        return Copy::Failed;
-    }
+    if (::fsync(out.handle()) != 0)
+        return failed(QString::fromLocal8Bit(std::strerror(errno)));
     out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
                        | QFileDevice::ReadOther);
     out.close();
     if (!QFile::rename(out.fileName(), dest))
-        return QFileInfo::exists(dest) ? Copy::Exists : Copy::Failed;
+        return QFileInfo::exists(dest) ? Copy::Exists : failed(QStringLiteral("cannot be named %1").arg(dest));
     out.setAutoRemove(false);
     return Copy::Done;
 }

@@ -1,7 +1,9 @@
 // Import of dropped or chosen song files into the song folder, on a worker
 // thread. For each file it reads the song's information, copies the file (an
 // MP3 with its CD+G companion) and reports the song; at the end of a list it
-// reports the files it could not import. It never touches the database.
+// reports the files it could not import: those that are no song the loader
+// would take, those whose copy failed (with the reason after the path), and
+// those already in the song folder. It never touches the database.
 //
 // A copy is written under a temporary name in the song folder and renamed
 // only when complete, and never over an existing file, so an interrupted
@@ -33,7 +35,8 @@ public:
     // Origin recorded in the songs of the next import (1 from the store).
     void setFromSub(bool fromSub);
 
-    // Song information of a file the program can play; false for any other.
+    // Song information of a file the program can play (Song::checkSongFile);
+    // false for any other.
     static bool readSongInfo(const QString &path, SongInfo &info);
 
 signals:
@@ -47,7 +50,9 @@ private:
     enum class Copy { Done, Exists, Failed, Unreadable, Stopped };
 
     void importOne(const QUrl &url);
-    Copy copyInto(const QString &source, const QString &dest);
+    // Opened as a song is (a regular file, at most maxBytes); why tells a
+    // failure.
+    Copy copyInto(const QString &source, const QString &dest, qint64 maxBytes, QString &why);
     void startIfPending();
 
     QMutex mutex;               // guards the pending lists and the flag

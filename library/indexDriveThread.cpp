@@ -1,8 +1,10 @@
 #include "indexDriveThread.h"
 
 #include "DatabaseHelper.h"
+#include "SystemMounts.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QMutexLocker>
@@ -33,10 +35,10 @@ indexDriveThread::~indexDriveThread()
     wait();
 }
 
-void indexDriveThread::setPath(const QString &newPath)
+bool indexDriveThread::setPath(const QString &newPath)
 {
     if (newPath == path)
-        return;
+        return false;
     QMutexLocker lock(&mutex);
     path = newPath;
     if (!isRunning()) {
@@ -47,6 +49,13 @@ void indexDriveThread::setPath(const QString &newPath)
         abort = true;
         wake.wakeOne();
     }
+    return true;
+}
+
+void indexDriveThread::setMountTable(const QString &file)
+{
+    QMutexLocker lock(&mutex);
+    mountTable = file;
 }
 
 void indexDriveThread::run()
@@ -54,12 +63,13 @@ void indexDriveThread::run()
     QMutexLocker lock(&mutex);
     while (!quit) {
         const QString root = path;
+        const QString mounts = mountTable;
         lock.unlock();
         // Emptied before any row of this scan arrives: the queued slots run
         // in the order emitted.
         emit truncateTable();
         emit fileAdded();
-        scan(root);
+        scan(root, SystemMounts::pseudoMountPoints(mounts));
         lock.relock();
         qDebug() << "indexDriveThread::run -> FATTO :D";
         emit fileAdded();
@@ -74,7 +84,7 @@ void indexDriveThread::run()
 // Walks the tree one folder at a time rather than with a recursive iterator,
 // so that unreadable folders can be logged and skipped folders are not
 // walked at all.
-void indexDriveThread::scan(const QString &root)
+void indexDriveThread::scan(const QString &root, const QStringList &unwalked)
 {
     static const QStringList filters{QStringLiteral("*.MID"), QStringLiteral("*.MP3"),
                                      QStringLiteral("*.KAR"), QStringLiteral("*.MF3"),
@@ -85,6 +95,10 @@ void indexDriveThread::scan(const QString &root)
         const QString folder = folders.takeLast();
         if (skipped(folder))
             continue;
+        if (unwalked.contains(QDir::cleanPath(folder))) {
+            qDebug().noquote().nospace() << "Salto file system di sistema " << folder;
+            continue;
+        }
         const QFileInfo info(folder);
         if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
             qDebug().noquote().nospace() << "Cartella non leggibile " << folder;

@@ -5,9 +5,11 @@
 // scan under way and starts one of the new path.
 //
 // Links to folders are not followed (so a link loop cannot trap the scan),
-// unreadable folders are skipped with a log line, and folders whose path
-// holds "Windows" or "Program" are skipped whole. The destructor stops the
-// scan or the wait and joins.
+// unreadable folders are skipped with a log line, folders whose path holds
+// "Windows" or "Program" are skipped whole, and so are the mount points of
+// the system's own file systems (see SystemMounts), so that the root of the
+// disk can be indexed without walking /proc or /sys. The destructor stops
+// the scan or the wait and joins.
 #pragma once
 
 #include <QMutex>
@@ -29,8 +31,12 @@ public:
     indexDriveThread(QObject *view, DatabaseHelper *db);
     ~indexDriveThread() override;
 
-    // GUI thread. The same path again changes nothing.
-    void setPath(const QString &path);
+    // GUI thread. True when a scan of `path` starts; the same path again
+    // changes nothing.
+    bool setPath(const QString &path);
+    // Where the mounted file systems are listed ("/proc/self/mounts"); read
+    // again at the start of every scan.
+    void setMountTable(const QString &file);
 
 signals:
     void indexingDone();
@@ -42,11 +48,12 @@ protected:
     void run() override;
 
 private:
-    void scan(const QString &root);
+    void scan(const QString &root, const QStringList &unwalked);
     bool skipped(const QString &path);
 
     std::atomic<bool> abort{false}; // written under the mutex
     QString path;
+    QString mountTable = QStringLiteral("/proc/self/mounts");
     DatabaseHelper *database;
     QMutex mutex;
     QWaitCondition wake;

@@ -435,7 +435,7 @@ bool AudioInterface::playAudio(int)
     r.pcmPos = 0;
     r.resetRun(mp3 ? m_decoder->seekLandedFrame() : 0);
 
-    const int device = m_outputDevice >= 0 ? m_outputDevice : m_sink->defaultDevice();
+    const int device = m_outputDevice >= 0 ? m_outputDevice : getDefaultOutputDevice();
     const auto devices = m_sink->devices();
     const bool stereo = std::any_of(devices.begin(), devices.end(), [&](const AudioSink::Device &d) {
         return d.id == device && d.outputChannels >= 2;
@@ -552,14 +552,22 @@ long AudioInterface::getmSec() const
 QMap<int, QString> AudioInterface::availableOutputDevices()
 {
     QMap<int, QString> map;
-    for (const AudioSink::Device &d : m_sink->devices())
-        map.insert(d.id, QString::fromStdString(d.name));
+    for (const AudioSink::Device &d : m_sink->devices()) {
+        if (d.outputChannels >= 1)
+            map.insert(d.id, QString::fromStdString(d.name));
+    }
     return map;
 }
 
 int AudioInterface::getDefaultOutputDevice()
 {
-    return m_sink->defaultDevice();
+    // A sound server's default can be an input (a sink's monitor): the
+    // first device that plays stands in for it.
+    const QMap<int, QString> outputs = availableOutputDevices();
+    const int device = m_sink->defaultDevice();
+    if (outputs.contains(device) || outputs.isEmpty())
+        return device;
+    return outputs.firstKey();
 }
 
 bool AudioInterface::connectDeviceById(int id)

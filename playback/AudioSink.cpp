@@ -158,6 +158,7 @@ bool PullAudioSink::open(int device, unsigned channels, unsigned rate, unsigned 
         return false;
     m_render = render;
     m_user = user;
+    m_device = device;
     m_channels = channels;
     m_rate = rate;
     m_frames = frames;

@@ -76,6 +76,8 @@ public:
 
     unsigned channels() const { return m_channels; }
     unsigned rate() const { return m_rate; }
+    // The device of the last stream opened; -1 before the first.
+    int openedDevice() const { return m_device; }
     // One render call of `frames` frames into out (channels() * frames).
     void pull(int16_t *out, unsigned frames);
     // Pulls in bufferFrames() steps until the stream ends or maxFrames.
@@ -88,6 +90,7 @@ private:
     unsigned m_channels = 0;
     unsigned m_rate = 0;
     unsigned m_frames = 0;
+    int m_device = -1;
     std::atomic<bool> m_running{false};
 };
 

@@ -187,7 +187,8 @@ void MidiEdit::InitEditSettingData()
     m_infos = sequencer->GetMidiInfoInPlay();
     m_stream = sequencer->GetMidiStreamInPlay();
     std::memset(&m_base, 0, sizeof m_base);
-    if (!isBound()) {
+    m_hasSong = isBound();
+    if (!m_hasSong) {
         std::memcpy(&m_saved, &m_base, sizeof m_base);
         std::memcpy(&m_edited, &m_base, sizeof m_base);
         return;
@@ -601,54 +602,66 @@ bool MidiEdit::isSetDataEqual(const MIDI_SETTING_DATA &a, const MIDI_SETTING_DAT
 
 bool MidiEdit::hasUnsavedEdits() const
 {
-    return isBound() && std::memcmp(&m_saved, &m_edited, sizeof m_saved) != 0;
+    return m_hasSong && std::memcmp(&m_saved, &m_edited, sizeof m_saved) != 0;
 }
 
-int MidiEdit::SaveToFile(const QString &path)
+// From the records alone, never from the engine's copy of the song: by the
+// time the song's stop is saved that copy may be gone (the song ended, or
+// another song took its slot), and what is written must not depend on it.
+int MidiEdit::SaveToFile(const QString &path, QString *error)
 {
-    if (!isBound())
+    QString dummy;
+    QString &why = error ? *error : dummy;
+    if (!m_hasSong) {
+        why = QStringLiteral("no song was edited");
         return -1;
-    std::unique_ptr<SongRW> rw(SongRW::createFromFile(path, true));
+    }
+    std::unique_ptr<SongRW> rw(SongRW::createFromFile(path, true, &why));
     if (!rw)
         return -1;
-    {
-        AdvanceHold hold;
-        rw->setChorusEffect(m_db->chorusMacro, m_db->chorusLevel);
-        rw->setReverbEffect(m_db->reverbMacro, m_db->reverbLevel);
-        rw->setDeltaKey(m_edited.deltaKey);
-        rw->setDeltaBpm(m_edited.deltaBpm);
-        for (int c = NUM_SLOTS - 1; c >= 0; --c) {
-            for (int l = NUM_LAYERS - 1; l >= 0; --l) {
-                if (m_stream->programMap[c][l].program == NO_PROGRAM)
-                    continue;
-                const int16_t *o = m_db->ccOffsets[c][l];
-                rw->setTrackParameterAdv(
-                    c, l, {o[DB_CC75], o[DB_CC73], o[DB_CC72], o[DB_CC71], o[DB_CC74], o[DB_CC66]});
-            }
-        }
-        for (int c = NUM_SLOTS - 1; c >= 0; --c) {
-            for (int l = NUM_LAYERS - 1; l >= 0; --l) {
-                if (m_stream->programMap[c][l].program == NO_PROGRAM)
-                    continue;
-                const DbLayer &d = m_db->layers[c][l];
-                MidiTrackParam p;
-                p.muteSolo = d.muteSolo;
-                p.program = d.program == NO_PROGRAM ? 0 : d.program & 127;
-                p.bank = d.bank == NO_BANK ? 0 : d.bank & 127;
-                p.programOverride = (d.flags & DB_FLAG_PROGRAM_OVERRIDE) != 0;
-                p.volume = d.volume;
-                p.pan = d.pan;
-                p.reverb = d.reverb;
-                p.chorus = d.chorus;
-                p.velocityCurve = d.velocityCurve;
-                p.transpose = d.transpose;
-                p.insertId = d.insertId;
-                rw->setTrackParameter(c, l, p);
-            }
+    const MIDI_SETTING_DATA &e = m_edited;
+    rw->setChorusEffect(e.chorusType, e.chorusLevel);
+    rw->setReverbEffect(e.reverbType, e.reverbLevel);
+    rw->setDeltaKey(e.deltaKey);
+    rw->setDeltaBpm(e.deltaBpm);
+    // The offsets the engine plays from: edited value - the song's own.
+    auto offset = [this](Field f, int c, int l) {
+        const auto member = kFields[f].track;
+        return int16_t(m_edited.tracks[c][l].*member - m_base.tracks[c][l].*member);
+    };
+    auto used = [this](int c, int l) { return (m_base.tracks[c][l].flags & DB_FLAG_IN_USE) != 0; };
+    for (int c = NUM_SLOTS - 1; c >= 0; --c) {
+        for (int l = NUM_LAYERS - 1; l >= 0; --l) {
+            if (used(c, l))
+                rw->setTrackParameterAdv(c, l, {offset(Decay, c, l), offset(Attack, c, l), offset(Release, c, l),
+                                                offset(Resonance, c, l), offset(CutOff, c, l),
+                                                offset(Sustain, c, l)});
         }
     }
-    if (!rw->saveToFile(path))
+    for (int c = NUM_SLOTS - 1; c >= 0; --c) {
+        for (int l = NUM_LAYERS - 1; l >= 0; --l) {
+            if (!used(c, l))
+                continue;
+            const MidiEditTrack &t = e.tracks[c][l];
+            MidiTrackParam p;
+            p.muteSolo = t.muteSolo;
+            p.program = t.program == NO_PROGRAM ? 0 : t.program & 127;
+            p.bank = t.bank == NO_BANK ? 0 : t.bank & 127;
+            p.programOverride = (t.flags & DB_FLAG_PROGRAM_OVERRIDE) != 0;
+            p.volume = offset(Volume, c, l);
+            p.pan = offset(Pan, c, l);
+            p.reverb = offset(Reverb, c, l);
+            p.chorus = offset(Chorus, c, l);
+            p.velocityCurve = t.velocityCurve;
+            p.transpose = offset(Transpose, c, l);
+            p.insertId = t.insertId;
+            rw->setTrackParameter(c, l, p);
+        }
+    }
+    if (!rw->saveToFile(path)) {
+        why = rw->errorString();
         return -2;
+    }
     std::memcpy(&m_saved, &m_edited, sizeof m_edited);
     return 0;
 }

@@ -8,11 +8,12 @@
 //
 // Which copy of the records: the engine plays its own copy of the song's
 // records (taken when the song was handed to it), so edits go to that Db
-// (Sequencer::GetDbInPlay) and saving reads the same Db. Only the tempo and
-// key offsets are the exception: the engine's Db also carries the runtime
-// changes the user did not ask to keep (SoundEngine::changeBpmWithOutSaving),
-// so saving takes them from the edited record, which only DeltaBpmChanged and
-// DeltaKeyChanged move.
+// (Sequencer::GetDbInPlay). Saving reads none of it: it writes the edited
+// record's offsets against the base, for the layers the song uses, so a save
+// after the song ended or left the engine writes what a save during play
+// would. The engine's tempo and key offsets also carry runtime changes the
+// user did not ask to keep (SoundEngine::changeBpmWithOutSaving); only
+// DeltaBpmChanged and DeltaKeyChanged move the edited ones.
 //
 // Three records: base (the song's own mix, no offsets), saved (as last loaded
 // or saved) and edited; nothing is to be saved while edited equals saved.
@@ -119,9 +120,10 @@ public:
     static bool isSetDataEqual(const MIDI_SETTING_DATA &a, const MIDI_SETTING_DATA &b);
     bool hasUnsavedEdits() const;
 
-    // 0 saved, -1 no editor for the file, -2 saving failed (the file and the
-    // records are then unchanged).
-    int SaveToFile(const QString &path);
+    // 0 saved, -1 no song was edited or no editor for the file, -2 saving
+    // failed (the file and the records are then unchanged), with the reason
+    // in error when given. Works after the song left the engine too.
+    int SaveToFile(const QString &path, QString *error = nullptr);
     // Picks the instrument-name tables of a sound-set version.
     static void setTrkGSNames(int version, bool &ok, int &count);
 
@@ -149,6 +151,8 @@ private:
     MIDI_SETTING_DATA m_base{};
     MIDI_SETTING_DATA m_saved{};
     MIDI_SETTING_DATA m_edited{};
+    // The records were built for a song: they can be saved after it left.
+    bool m_hasSong = false;
     uint32_t m_port = NO_PORT;
     Db *m_db = nullptr;
     MidiStream *m_stream = nullptr;

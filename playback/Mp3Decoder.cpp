@@ -1,5 +1,7 @@
 #include "Mp3Decoder.h"
 
+#include "SongFile.h"
+
 #include <QDataStream>
 #include <QFile>
 
@@ -63,12 +65,10 @@ bool Mp3Decoder::init(long rate, bool forceRate)
 
 bool Mp3Decoder::preloadFile(const QString &path)
 {
-    if (path.isEmpty())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    return preloadFile(file.readAll());
+    // Read as a song is: never waiting on a FIFO, its size checked first.
+    QByteArray bytes;
+    return !path.isEmpty() && readSongFile(path, SONG_FILE_MAX_MP3_BYTES, bytes) == SongFileStatus::Ok
+        && preloadFile(bytes);
 }
 
 bool Mp3Decoder::preloadFile(const QByteArray &data)

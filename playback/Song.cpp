@@ -4,6 +4,7 @@
 #include "ExtractLock.h"
 #include "Mp3Decoder.h"
 #include "Sequencer.h"
+#include "SongFile.h"
 #include "SongRW.h"
 
 #include <QDebug>
@@ -14,6 +15,8 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 Song Song::s_objects[2];
 Song *currSong = nullptr;
@@ -81,9 +84,121 @@ void copyText(char *field, int size, const QString &text)
     std::memcpy(field, utf8.constData(), size_t(utf8.size()));
 }
 
+// A song file's bytes as the loader takes them: opened as a song (a regular
+// file, never waiting on a FIFO or a device) and its size checked before
+// anything is read; a MIDI-family file read whole, an MP3 mapped so that its
+// audio is never copied into memory (read only where the file system cannot
+// map). The bytes stay valid while this object lives.
+class SongBytes
+{
+public:
+    bool open(const QString &path, uint32_t base, QString &why)
+    {
+        if (openSongFile(path, m_file, &why) != SongFileStatus::Ok)
+            return false;
+        const qint64 size = m_file.size();
+        const qint64 limit = base == SONG_FORMAT_MP3 ? SONG_FILE_MAX_MP3_BYTES : SONG_FILE_MAX_MIDI_BYTES;
+        if (size <= 0) {
+            why = QStringLiteral("the file is empty");
+            return false;
+        }
+        if (size > limit) {
+            why = QStringLiteral("too large for a song (%1 bytes, at most %2)").arg(size).arg(limit);
+            return false;
+        }
+        if (base == SONG_FORMAT_MP3) {
+            if (const uchar *mapped = m_file.map(0, size)) {
+                m_bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size));
+                return true;
+            }
+        }
+        return readOpenedSongFile(m_file, limit, m_bytes, &why) == SongFileStatus::Ok;
+    }
+    const QByteArray &bytes() const { return m_bytes; }
+    // The bytes read of a MIDI-family file, for keeping.
+    QByteArray takeRead() { return std::exchange(m_bytes, QByteArray()); }
+
+private:
+    QFile m_file;
+    QByteArray m_bytes;
+};
+
+// The audio of an MP3 as the loader and the audio path take it: a first
+// frame the program plays, and audio the decoder can measure.
+bool checkMp3Audio(const QByteArray &bytes, MP3_CONTROL &control, int &bitrate, long &ms, QString &why)
+{
+    bitrate = Extract::NormalizeMp3Sequence(reinterpret_cast<const uint8_t *>(bytes.constData()),
+                                            int(bytes.size()), &control);
+    if (bitrate <= 0) {
+        why = QStringLiteral("no MPEG-1 audio at 32, 44.1 or 48 kHz was found");
+        return false;
+    }
+    Core::Mp3Decoder decoder;
+    if (!decoder.init(48000, false) || !decoder.preloadFile(bytes)) {
+        why = QStringLiteral("its audio cannot be decoded");
+        return false;
+    }
+    ms = decoder.getTotMilliSecs();
+    return true;
+}
+
+// Records of a song of its own, to normalise a MIDI song without a Song.
+struct ScratchRecords {
+    SONG_INFO info{};
+    s_StreamData stream{};
+    MidiStream midiStream{};
+    MidiInfos infos{};
+    Mfi mfi{};
+    Db db{};
+    uint8_t events[EVENT_BUFFER_SIZE]{};
+};
+
 } // namespace
 
 Song::Song() = default;
+
+bool Song::checkSongFile(const QString &path, QString *why)
+{
+    QString dummy;
+    QString &reason = why ? *why : dummy;
+    auto records = std::make_unique<ScratchRecords>();
+    if (!Extract::GetSongInfoFromFile(&records->info, path)) {
+        reason = QStringLiteral("not a song file");
+        return false;
+    }
+    const uint32_t base = records->info.format & SONG_FORMAT_BASE_MASK;
+    switch (base) {
+    case SONG_FORMAT_MIDI:
+    case SONG_FORMAT_MP3:
+        break;
+    case SONG_FORMAT_NONE:
+    case SONG_FORMAT_AUDIO:
+    case SONG_FORMAT_MTA:
+    case SONG_FORMAT_MTV:
+        reason = QStringLiteral("not a kind of song the program plays");
+        return false;
+    default:
+        return true; // taken with its information only
+    }
+    SongBytes file;
+    if (!file.open(path, base, reason))
+        return false;
+    if (base == SONG_FORMAT_MP3) {
+        MP3_CONTROL control{};
+        int bitrate = 0;
+        long ms = 0;
+        return checkMp3Audio(file.bytes(), control, bitrate, ms, reason);
+    }
+    ScratchRecords &r = *records;
+    bindStreamData(&r.stream, &r.info, r.events, &r.midiStream, &r.infos, &r.mfi, &r.db, 0);
+    QByteArray bytes = file.takeRead();
+    if (Extract::NormalizeMidiSequence(&r.stream, reinterpret_cast<uint8_t *>(bytes.data()), int(bytes.size()), 0,
+                                       -1) <= 0) {
+        reason = QStringLiteral("its MIDI data cannot be read");
+        return false;
+    }
+    return true;
+}
 
 void Song::initSong()
 {
@@ -179,15 +294,15 @@ bool Song::load(const QString &path, bool *reload)
         return false;
     case SONG_FORMAT_MIDI:
     case SONG_FORMAT_MP3: {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        SongBytes file;
+        QString why;
+        if (!file.open(path, baseType(), why)) {
+            qWarning().noquote() << "Song: not loaded:" << path << why;
             return false;
+        }
         m_hasBackup = QFileInfo::exists(path + QStringLiteral(".bak"));
-        m_fileBuffer = file.readAll();
+        m_fileBuffer = baseType() == SONG_FORMAT_MIDI ? file.takeRead() : QByteArray();
         stepTimer.step("Open and Read fileBuffer");
-        // Past this size the decoders' int lengths would wrap.
-        if (m_fileBuffer.isEmpty() || m_fileBuffer.size() > INT32_MAX / 8)
-            return false;
         if (!*reload) {
             if (!initStreamData()) {
                 qDebug() << "InitFreeStreamDataToLoad : FAIL !!!";
@@ -196,7 +311,7 @@ bool Song::load(const QString &path, bool *reload)
             qDebug() << "InitFreeStreamDataToLoad :" << "stream.slot =" << m_stream.slotFlag;
             stepTimer.step("initStreamData");
         }
-        if (!(baseType() == SONG_FORMAT_MP3 ? readMp3() : readMidi()))
+        if (!(baseType() == SONG_FORMAT_MP3 ? readMp3(file.bytes()) : readMidi()))
             return false;
         copyLyrics();
         break;
@@ -220,7 +335,7 @@ bool Song::load(const QString &path, bool *reload)
     return true;
 }
 
-bool Song::readMp3()
+bool Song::readMp3(const QByteArray &bytes)
 {
     if (SongRW *rw = SongRW::createFromFile(m_path, false)) {
         stepTimer.step("Mp3 SongRW createFromFile");
@@ -230,22 +345,22 @@ bool Song::readMp3()
         delete rw;
     }
     MP3_CONTROL control{};
-    const int bitrate = Extract::NormalizeMp3Sequence(reinterpret_cast<const uint8_t *>(m_fileBuffer.constData()),
-                                                      int(m_fileBuffer.size()), &control);
+    int bitrate = 0;
+    QString why;
+    const bool playable = checkMp3Audio(bytes, control, bitrate, m_audioMs, why);
     stepTimer.step("NormalizeMp3Sequence");
-    if (bitrate <= 0) {
-        qWarning() << "BitRate 0 detected";
+    if (!playable) {
+        if (bitrate <= 0)
+            qWarning() << "BitRate 0 detected";
+        qWarning().noquote() << "Song: not loaded:" << m_path << why;
         return false;
     }
-    m_info.seconds = int32_t((int64_t(m_fileBuffer.size()) - control.tagLength) * 8 / (int64_t(bitrate) * 1000));
-    Core::Mp3Decoder decoder;
-    if (decoder.init(48000, false) && decoder.preloadFile(m_fileBuffer))
-        m_audioMs = decoder.getTotMilliSecs();
+    m_info.seconds = int32_t((int64_t(bytes.size()) - control.tagLength) * 8 / (int64_t(bitrate) * 1000));
     m_hasCdg = loadCdgFileIfPresent();
     stepTimer.step("loadCdgFileIfPresent");
     if (!m_hasCdg) {
-        Extract::Mp3TextFindType(&m_stream, reinterpret_cast<const uint8_t *>(m_fileBuffer.constData()),
-                                 long(m_fileBuffer.size()), MP3_TRAILING_TAIL_LENGTH);
+        Extract::Mp3TextFindType(&m_stream, reinterpret_cast<const uint8_t *>(bytes.constData()), long(bytes.size()),
+                                 MP3_TRAILING_TAIL_LENGTH);
         stepTimer.step("Mp3TextFindType");
     }
     return true;
@@ -429,11 +544,22 @@ bool Song::loadCdgFileIfPresent()
     m_cdgBuffer.clear();
     const QString stem = m_path.left(m_path.size() - 3);
     for (const char *suffix : {"CDG", "cdg"}) {
-        QFile file(stem + QLatin1String(suffix));
-        if (!file.open(QIODevice::ReadOnly))
+        const QString companion = stem + QLatin1String(suffix);
+        QByteArray bytes;
+        QString why;
+        // Opened as a song is: a FIFO or a device beside the song is passed
+        // over, a file larger than a whole CD's graphics is not read.
+        const SongFileStatus read = readSongFile(companion, SONG_FILE_MAX_CDG_BYTES, bytes, &why);
+        if (read == SongFileStatus::TooLarge) {
+            qWarning().noquote() << "Song: CD+G file refused:" << companion << why;
+            return false;
+        }
+        if (read != SongFileStatus::Ok)
             continue;
-        m_cdgBuffer = file.readAll();
-        return !m_cdgBuffer.isEmpty() && m_cdgBuffer.size() % kCdgPacket == 0;
+        if (bytes.isEmpty() || bytes.size() % kCdgPacket != 0)
+            return false;
+        m_cdgBuffer = bytes;
+        return true;
     }
     return false;
 }

@@ -55,6 +55,11 @@ public:
     // (the path stays) and emits eLsUnloaded. The engine must have stopped
     // playing it first.
     void unloadSongFile();
+    // Whether the loader takes the file at path, read as the loader reads it
+    // (a regular file, its size checked before reading, an MP3 mapped): a
+    // kind of song it plays, with audio that decodes or a MIDI stream that
+    // normalises. The reason when not. Any thread (the import asks it).
+    static bool checkSongFile(const QString &path, QString *why = nullptr);
     // A load outside any list, then the given title and artist over the
     // file's; the lyrics and chords are not shown.
     bool loadPreviewSongFile(const QString &path, const QString &title, const QString &artist);
@@ -68,10 +73,14 @@ public:
     bool isEditing() const { return m_editing; }
     bool hasConfigSet() const;
     QString getConfigFilePath() const { return m_configFilePath; }
+    // A MIDI-family song's bytes; empty for an MP3, which is only mapped
+    // while it loads.
     QByteArray getFileBufferData() const { return m_fileBuffer; }
 
     // Reads the song path with "CDG" (then "cdg") in place of its last three
-    // characters; true when it holds a whole number of 24-byte packets.
+    // characters, as a song is read (regular files only, at most a whole
+    // CD's graphics); true when it holds a whole number of 24-byte packets.
+    // Otherwise cdgData() stays empty.
     bool loadCdgFileIfPresent();
     // Length in seconds: a MIDI song's from its own tempo map and its stored
     // tempo offset, an MP3's from its decoded length (the bitrate estimate
@@ -140,7 +149,7 @@ private:
     bool lock();
     void unlock();
     bool load(const QString &path, bool *reload);
-    bool readMp3();
+    bool readMp3(const QByteArray &bytes);
     bool readMidi();
     void copyLyrics();
     void adjustSyllablesForSpaces();

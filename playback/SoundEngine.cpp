@@ -74,6 +74,9 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
 
 SoundEngine::~SoundEngine()
 {
+    // Quitting ends the song as a stop does: its edits are saved first.
+    if (m_state == ePsPlaying || m_state == ePsPaused)
+        emit trackStopped();
     m_positionTimer.stop();
     m_audio->stopAudio();
     m_sequencer->ActionStop();
@@ -594,6 +597,8 @@ bool SoundEngine::connectToSoundCardByIdx(int index)
         m_portOpen = false;
         return false;
     }
+    m_chosenMidiOut = index;
+    m_failedAudioDevice.clear();
     if (index >= 0 && m_midi->openMidiBaseOutPorts(index, -1, -1, -1, -1, -1)) {
         qInfo() << "Connected to port " << index;
         m_portOpen = true;
@@ -601,7 +606,15 @@ bool SoundEngine::connectToSoundCardByIdx(int index)
     }
     qWarning() << "Unable to open one midi out port";
     m_portOpen = false;
+    // The output layer lets go of an output that failed: bound again on the
+    // next try. It stays chosen, so that the synthesizer opens on the next
+    // audio device.
     m_midiOutIndex = -1;
+    const int error = index == kSynthIndex ? m_synth->lastError() : 0;
+    if (error == SOFTSYNTH_ERROR_DEVICE || error == SOFTSYNTH_ERROR_DRIVER)
+        m_failedAudioDevice = m_synthDeviceName.isEmpty()
+                                  ? listAudioDevices().value(getDefaultOutputAudioDevice(), QStringLiteral("?"))
+                                  : m_synthDeviceName;
     return false;
 }
 
@@ -626,8 +639,10 @@ void SoundEngine::closeMidiPort()
 
 bool SoundEngine::connectAudioDeviceById(int id, const QString &name)
 {
-    m_synth->setOutputAudioDevice(name);
-    if (m_midiOutIndex == kSynthIndex) {
+    m_synth->setOutputAudioDevice(id, name);
+    m_synthDeviceName = name;
+    // Also a synthesizer that could not open before: it may open here.
+    if (m_chosenMidiOut == kSynthIndex && m_expanderEnabled) {
         closeMidiPort();
         connectToSoundCardByIdx(kSynthIndex);
     }

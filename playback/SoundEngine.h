@@ -76,7 +76,8 @@ public:
 
     explicit SoundEngine(QObject *parent = nullptr);
     SoundEngine(Devices devices, QObject *parent = nullptr);
-    // Stops the song and the Sequencer thread, then frees the devices.
+    // Stops the song (emitting trackStopped, as every stop does) and the
+    // Sequencer thread, then frees the devices.
     ~SoundEngine() override;
 
     // ---- transport
@@ -124,8 +125,15 @@ public:
     bool connectToSoundCardByIdx(int index1, int index2);
     void closeMidiPort();
     bool getIsMidiPortConnected() const { return m_portOpen; }
-    int midiOutputIndex() const { return m_midiOutIndex; }
+    // The output chosen last, also when it did not open (-1: none).
+    int midiOutputIndex() const { return m_chosenMidiOut; }
+    // The synthesizer and the audio path on the audio device `id` (the
+    // number listAudioDevices gives it) named `name`. A synthesizer that is
+    // the MIDI output opens again on it, also one that failed to open.
     bool connectAudioDeviceById(int id, const QString &name);
+    // After a MIDI connection failed because the synthesizer's audio device
+    // did not open: that device's name; else empty.
+    QString failedAudioDevice() const { return m_failedAudioDevice; }
     // Switching the synthesizer off closes it when it is the MIDI output.
     void enableVirtualExpander(bool on);
     void SoundCardConnect() {}
@@ -201,7 +209,10 @@ private:
     QElapsedTimer m_audioClock;
     long m_audioFromMs = 0;
     double m_audioSpeed = 1;
-    int m_midiOutIndex = -1;
+    int m_midiOutIndex = -1; // bound to the output layer
+    int m_chosenMidiOut = -1; // asked for last, also when it failed
     bool m_portOpen = false;
+    QString m_synthDeviceName;
+    QString m_failedAudioDevice;
     bool m_expanderEnabled = true;
 };

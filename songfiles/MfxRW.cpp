@@ -2,6 +2,7 @@
 
 #include "MfxHeader.h"
 #include "SafeSave.h"
+#include "SongFile.h"
 #include "SongRWFactory.h"
 
 #include <QDebug>
@@ -30,31 +31,30 @@ uint8_t signedByte(int value)
 bool MfxRW::openFile(const QString &p)
 {
     path = p;
-    QFile file(p);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << "[MfxRW::openFile] fail to open file" << p;
-        return false;
+    lastError.clear();
+    QFile file;
+    QString why;
+    if (openSongFile(p, file, &why) != SongFileStatus::Ok) {
+        qDebug().noquote() << "[MfxRW::openFile] fail to open file" << p << why;
+        return fail(why);
     }
-    const QByteArray magic = file.read(4);
+    const QByteArray magic = file.peek(4);
     if (magic.size() != 4 ||
         (magic != "_MF3" && magic != "_MF4" && magic != "_MF5")) {
         qDebug().noquote() << "[MfxRW::openFile] file not valid" << p;
-        return false;
+        return fail(QStringLiteral("not an MF3, MF4 or MF5 song"));
     }
-    file.seek(0);
     const qint64 size = magic == "_MF5" ? MFX5_HEADER_SIZE : MFX_HEADER_SIZE;
-    if (!loadHeader(file.read(size))) {
+    QByteArray bytes;
+    if (readOpenedSongFile(file, SONG_FILE_MAX_MIDI_BYTES, bytes, &why) != SongFileStatus::Ok) {
+        qDebug().noquote() << "[MfxRW::openFile] read failed" << p << why;
+        return fail(why);
+    }
+    if (!loadHeader(bytes.left(size))) {
         qDebug().noquote() << "[MfxRW::openFile] file not valid" << p;
-        return false;
+        return fail(QStringLiteral("not an MF3, MF4 or MF5 song"));
     }
-    payload = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        header.clear();
-        payload.clear();
-        fileType = SongInfoRW::unknown;
-        qDebug().noquote() << "[MfxRW::openFile] read failed" << p;
-        return false;
-    }
+    payload = bytes.mid(size);
     return true;
 }
 
@@ -88,15 +88,16 @@ bool MfxRW::saveToFile(const QString &target)
                        fileType == SongInfoRW::mf5;
     if (payload.isEmpty() || !known || header.size() != wanted) {
         qDebug().noquote() << "[SongRW::saveToFile] UNKNOWN format (or data corrupted) in memory, aborting";
-        return false;
+        return fail(QStringLiteral("not an MF3, MF4 or MF5 song"));
     }
     qDebug().noquote() << "[SongRW::saveToFile] MFx";
     QString why;
     if (!SafeSave::writeFile(target, {header, payload}, &why)) {
         qDebug().noquote() << "[SongRW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!"
                  << target << why;
-        return false;
+        return fail(why);
     }
+    lastError.clear();
     return true;
 }
 

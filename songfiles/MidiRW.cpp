@@ -2,6 +2,7 @@
 
 #include "Extract.h"
 #include "SafeSave.h"
+#include "SongFile.h"
 #include "SongRWFactory.h"
 
 #include <QDebug>
@@ -100,34 +101,36 @@ MidiRW::MidiRW() : kveroHeader("\x00\x20\x24\x00", 4) {}
 bool MidiRW::openFile(const QString &p)
 {
     path = p;
-    QFile file(p);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << "[MidiRW::openFile] fail to open file" << p;
-        return false;
+    lastError.clear();
+    QFile file;
+    QByteArray bytes;
+    QString why;
+    if (openSongFile(p, file, &why) != SongFileStatus::Ok
+        || (file.peek(4) == "MThd"
+            && readOpenedSongFile(file, SONG_FILE_MAX_MIDI_BYTES, bytes, &why) != SongFileStatus::Ok)) {
+        qDebug().noquote() << "[MidiRW::openFile] fail to open file" << p << why;
+        return fail(why);
     }
-    if (file.size() > 3 && file.peek(4) == "MThd") {
-        const QByteArray bytes = file.readAll();
-        if (file.error() == QFileDevice::NoError && loadHeader(bytes))
-            return true;
-    }
-    qDebug().noquote() << "[MidiRW::openFile] file not valid" << p;
+    if (loadHeader(bytes))
+        return true;
+    qDebug().noquote() << "[MidiRW::openFile] file not valid" << p << lastError;
     return false;
 }
 
 bool MidiRW::loadHeader(const QByteArray &bytes)
 {
     if (bytes.size() < MIN_FILE_SIZE || !bytes.startsWith("MThd"))
-        return false;
+        return fail(QStringLiteral("not a MIDI file"));
     const int mtrk = bytes.indexOf("MTrk", 1);
     if (mtrk < 1 || mtrk > bytes.size() - 8)
-        return false;
+        return fail(QStringLiteral("the MIDI file has no track"));
     const int format = byteAt(bytes, 8) << 8 | byteAt(bytes, 9);
     if (format != 0 && format != 1)
-        return false;
+        return fail(QStringLiteral("MIDI files of format %1 are not edited").arg(format));
     const uint32_t length = u32be(bytes, mtrk + 4);
     // A length past the end would let edits write over the next chunk.
     if (length > uint32_t(bytes.size() - (mtrk + 8)))
-        return false;
+        return fail(QStringLiteral("the first track of the MIDI file claims more bytes than the file holds"));
     fileData = bytes;
     fileType = format == 0 ? SongInfoRW::midiFormat0 : SongInfoRW::midiFormat1;
     trackCount = uint16_t(byteAt(bytes, 10) << 8 | byteAt(bytes, 11));
@@ -141,19 +144,20 @@ bool MidiRW::saveToFile(const QString &target)
 {
     if (fileType != SongInfoRW::midiFormat0 && fileType != SongInfoRW::midiFormat1) {
         qDebug().noquote() << "[MidiRW::saveToFile] Wrong MIDI fileType";
-        return false;
+        return fail(QStringLiteral("not a MIDI file"));
     }
     if (fileData.isEmpty()) {
         qDebug().noquote() << "[MidiRW::saveToFile] UNKNOWN format (or data corrupted) in memory, aborting";
-        return false;
+        return fail(QStringLiteral("not a MIDI file"));
     }
     qDebug().noquote() << "[MidiRW::saveToFile] MIDI";
     QString why;
     if (!SafeSave::writeFile(target, {fileData, lyricsTrack, chordsTrack, markersTrack}, &why)) {
         qDebug().noquote() << "[MidiRW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!"
                  << target << why;
-        return false;
+        return fail(why);
     }
+    lastError.clear();
     return true;
 }
 

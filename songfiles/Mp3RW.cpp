@@ -3,6 +3,7 @@
 #include "Extract.h"
 #include "Mp3TextBlocks.h"
 #include "SafeSave.h"
+#include "SongFile.h"
 
 #include <QDebug>
 #include <QFile>
@@ -34,24 +35,31 @@ Mp3RW::Mp3RW()
 bool Mp3RW::openFile(const QString &p)
 {
     path = p;
+    lastError.clear();
     m_footer.clear();
-    QFile file(p);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qDebug().noquote() << "[Mp3RW::openFile] Impossible to open" << p;
-        return false;
+    QFile file;
+    QString why;
+    if (openSongFile(p, file, &why) != SongFileStatus::Ok) {
+        qDebug().noquote() << "[Mp3RW::openFile] Impossible to open" << p << why;
+        return fail(why);
     }
     if (file.size() < 5 || !p.toUpper().endsWith(QLatin1String("MP3")) || !looksLikeMp3(file.peek(4)))
-        return false;
+        return fail(QStringLiteral("not an MP3 file"));
     const QByteArray head = file.read(MP3_TAG_READ_LIMIT);
     QByteArray tail;
     if (file.size() >= ID3V1_SIZE && file.seek(file.size() - ID3V1_SIZE))
         tail = file.read(ID3V1_SIZE);
     if (!loadHeader(head))
-        return false;
+        return fail(QStringLiteral("the ID3 tag runs past the end of the file or is too large"));
     // A short file's last 128 bytes may lie inside the tag.
     if (tail.startsWith("TAG") && file.size() - ID3V1_SIZE >= m_audioStart)
         m_footer = tail;
     return true;
+}
+
+bool Mp3RW::isEditable() const
+{
+    return m_tag.editable();
 }
 
 bool Mp3RW::loadHeader(const QByteArray &data)
@@ -71,20 +79,22 @@ bool Mp3RW::loadHeader(const QByteArray &data)
 bool Mp3RW::saveToFile(const QString &destination)
 {
     if (fileType != SongInfoRW::mp3 || m_tag.bytes().isEmpty())
-        return false;
+        return fail(QStringLiteral("not an MP3 file"));
     if (!m_tag.editable()) {
         qDebug().noquote() << "[Mp3RW::saveToFile] This tag is not written: it would be damaged.";
-        return false;
+        return fail(QStringLiteral("its ID3 tag (version 2.2, unsynchronised or with a checksum) "
+                                   "cannot be rewritten without damaging it"));
     }
-    QFile song(path);
-    if (!song.open(QIODevice::ReadOnly)) {
+    QFile song;
+    QString why;
+    if (openSongFile(path, song, &why) != SongFileStatus::Ok) {
         qDebug().noquote() << "[Mp3RW::saveToFile] Impossible to read from file.";
-        return false;
+        return fail(why);
     }
     // A song cut shorter since it was opened has lost the audio this tag belongs to.
     if (song.size() < m_audioStart || !song.seek(m_audioStart)) {
         qDebug().noquote() << "[Mp3RW::saveToFile] Impossible to seek file.";
-        return false;
+        return fail(QStringLiteral("the file changed since it was opened"));
     }
     // The audio goes from the page cache straight into the new file; only
     // when the file cannot be mapped is it read, chunk by chunk.
@@ -98,11 +108,10 @@ bool Mp3RW::saveToFile(const QString &destination)
             parts.append(song.read(std::min<qint64>(left, AUDIO_CHUNK)));
             if (parts.last().isEmpty()) {
                 qDebug().noquote() << "[Mp3RW::saveToFile] Impossible to copy part of file.";
-                return false;
+                return fail(QStringLiteral("cannot be read: %1").arg(song.errorString()));
             }
         }
     }
-    QString why;
     const bool saved = SafeSave::writeFile(destination, parts, &why);
     parts.clear();
     if (mapped)
@@ -110,8 +119,9 @@ bool Mp3RW::saveToFile(const QString &destination)
     if (!saved) {
         qDebug().noquote()
             << "[Mp3RW::saveToFile] Impossible to write to file. Maybe it's write protected? Aborting!" << why;
-        return false;
+        return fail(why);
     }
+    lastError.clear();
     // The editor may save again: the opened file now starts with this tag.
     if (QFileInfo(destination) == QFileInfo(path))
         m_audioStart = int(m_tag.bytes().size());

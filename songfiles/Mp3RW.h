@@ -26,6 +26,8 @@ public:
     bool openFile(const QString &path) override;
     // Also to another path: the opened file then stays as it is.
     bool saveToFile(const QString &path) override;
+    // False for tags of version 2.2, unsynchronised or with a checksum.
+    bool isEditable() const override;
 
     QString getTitle() const override;
     QString getGenre() const override;

@@ -11,7 +11,7 @@
 
 SongRW::~SongRW() = default;
 
-SongRW *SongRW::createFromFile(const QString &path, bool backup)
+SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     SongRW *editor = nullptr;
@@ -23,14 +23,19 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup)
     else if (suffix == QLatin1String("mf3") || suffix == QLatin1String("mf4") ||
              suffix == QLatin1String("mf5"))
         editor = newMfxRW();
-    if (!editor)
+    if (!editor) {
+        if (error)
+            *error = QStringLiteral("the program does not edit this kind of file");
         return nullptr;
+    }
     if (!editor->openFile(path)) {
+        if (error)
+            *error = editor->errorString();
         delete editor;
         return nullptr;
     }
     const QString bak = path + QLatin1String(".bak");
-    if (backup && !QFileInfo::exists(bak)) {
+    if (backup && editor->isEditable() && !QFileInfo::exists(bak)) {
         QString why;
         // Without a backup "Revert" can't work; the edit itself may still go on.
         if (!SafeSave::copyFile(path, bak, &why))
@@ -99,15 +104,21 @@ void SongRW::setSongInfo(SongInfoRW &info)
     setTitle(info.title);
 }
 
+bool SongRW::fail(const QString &reason)
+{
+    lastError = reason;
+    return false;
+}
+
 bool SongRW::openFile(const QString &p)
 {
     path = p;
-    return false;
+    return fail(QStringLiteral("the program does not edit this kind of file"));
 }
 
 bool SongRW::saveToFile(const QString &)
 {
-    return false;
+    return fail(QStringLiteral("the program does not edit this kind of file"));
 }
 
 bool SongRW::setLyrics(LyrFormat, const QList<TEXT_EV> &, const QList<SYL_EV> &,

@@ -56,10 +56,11 @@ public:
 
     // The editor for the path's suffix ("mp3"; "mid", "kar", "midi"; "mf3",
     // "mf4", "mf5"; any case), already opened; null for any other suffix or a
-    // file that does not open. With backup, path + ".bak" is made once: an
-    // existing backup is never replaced, so it holds the file before its
-    // first edit. The caller deletes the editor.
-    static SongRW *createFromFile(const QString &path, bool backup);
+    // file that does not open, with the reason in error when given. With
+    // backup, path + ".bak" is made once, and only by an editor that can
+    // save: an existing backup is never replaced, so it holds the file
+    // before its first edit. The caller deletes the editor.
+    static SongRW *createFromFile(const QString &path, bool backup, QString *error = nullptr);
     // Puts path + ".bak" back in place of the song in one rename; false (both
     // files kept) when there is no backup or the rename fails.
     static bool restoreBackup(const QString &path);
@@ -71,8 +72,15 @@ public:
     // Sets the record's fields in memory; the caller saves.
     void setSongInfo(SongInfoRW &info);
 
+    // Song files are opened as the loader opens them: regular files only,
+    // never blocking, and a file read whole has its size checked first.
     virtual bool openFile(const QString &path);
     virtual bool saveToFile(const QString &path);
+    // Why the last openFile or saveToFile failed, in words for the user.
+    QString errorString() const { return lastError; }
+    // False for a file this editor only reads (an MP3 tag it could not
+    // rewrite without damage): the setters change nothing, saving fails.
+    virtual bool isEditable() const { return true; }
 
     virtual QString getTitle() const = 0;
     virtual QString getGenre() const = 0;
@@ -108,6 +116,10 @@ public:
     virtual bool setMarkerData(const QByteArray &data);
 
 protected:
+    // Keeps the reason for errorString; false, for "return fail(...)".
+    bool fail(const QString &reason);
+
     SongInfoRW::fileTypeEnum fileType = SongInfoRW::unknown;
     QString path;
+    QString lastError;
 };

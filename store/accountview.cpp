@@ -9,7 +9,6 @@
 #include <QEvent>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QTimer>
 #include <QXmlStreamReader>
 
 namespace {
@@ -30,6 +29,14 @@ AccountView::AccountView(QWidget *parent, User *user)
     : QWidget(parent), ui(new Ui::AccountView), m_user(user)
 {
     ui->setupUi(this);
+    setFocusProxy(ui->lineMail);
+    // A refusal stays until the user types other credentials.
+    for (QLineEdit *field : {ui->lineMail, ui->lineUsername}) {
+        connect(field, &QLineEdit::textEdited, this, [this] {
+            if (m_messageKind == Refused)
+                showMessage(QString(), None);
+        });
+    }
     if (m_user->getDevice().isEmpty())
         m_user->restore(storeSettings());
     setLinks();
@@ -77,6 +84,8 @@ void AccountView::getUserInfo()
 
 void AccountView::logInUser()
 {
+    // Said at once: a store that does not answer takes a while to give up.
+    showMessage(tr("Logging in…"), Pending);
     post(QStringLiteral("/service/login.php"),
          field("email", ui->lineMail->text()) + '&' + field("psw", ui->lineUsername->text()) + '&'
              + field("id_device", m_user->getDevice()),
@@ -109,10 +118,15 @@ void AccountView::onfinish(QNetworkReply *reply)
     if (!failure.isEmpty()) {
         qWarning().noquote() << "AccountView: request failed," << failure << ":" << reply->url().toString();
         if (reply->property(kLogin).toBool())
-            showStoreMessage(tr("The store cannot be reached, please try again later"));
+            showMessage(tr("You are not logged in: %1.\nCheck the internet connection and press Login "
+                           "again.")
+                            .arg(reply->findChild<ReplyWatch *>()->describe(body.size())),
+                        Unreachable);
         changeState();
         return;
     }
+    if (m_messageKind == Pending || m_messageKind == Unreachable)
+        showMessage(QString(), None);
 
     QXmlStreamReader xml(body);
     while (!xml.atEnd() && !xml.hasError()) {
@@ -126,7 +140,8 @@ void AccountView::onfinish(QNetworkReply *reply)
                 m_user->forgot();
                 break;
             }
-            showStoreMessage(text);
+            qInfo().noquote() << "AccountView: the store says" << text;
+            showMessage(text, Refused);
         } else if (name == QLatin1String("user_id")) {
             m_user->setUser_id(xml.readElementText().toUInt());
         } else if (name == QLatin1String("name")) {
@@ -144,14 +159,19 @@ void AccountView::onfinish(QNetworkReply *reply)
         }
     }
     m_user->save(storeSettings());
+    if (m_user->isUserLogged()) {
+        qInfo() << "AccountView: logged in, user" << m_user->getUser_id();
+        if (m_messageKind == Refused)
+            showMessage(QString(), None);
+    }
     changeState();
     emit userDataChanged();
 }
 
-void AccountView::showStoreMessage(const QString &text)
+void AccountView::showMessage(const QString &text, MessageKind kind)
 {
     ui->loginStatusMsg->setText(text);
-    QTimer::singleShot(2500, this, [this] { ui->loginStatusMsg->clear(); });
+    m_messageKind = kind;
 }
 
 QString AccountView::creditText() const
@@ -181,7 +201,7 @@ void AccountView::changeState()
         ui->logButton->setText(tr("Logout"));
         resize(500, 315);
     } else {
-        ui->userLabel->setText(QStringLiteral("Password"));
+        ui->userLabel->setText(tr("Password"));
         ui->lineUsername->setEchoMode(QLineEdit::Password);
         ui->lineUsername->setEnabled(true);
         ui->lineMail->setEnabled(true);

@@ -3,7 +3,8 @@
 // manager of its own that goes away with its reply; the page stays usable
 // meanwhile. A reply is read only when it is whole (see ReplyWatch), and a
 // reply to a request sent before the latest logout is ignored, so a late
-// answer cannot log the user back in. The user record is kept in the settings
+// answer cannot log the user back in. What went wrong with a login stays
+// said under the fields for as long as it is true. The user record is kept in the settings
 // after every change; the password is never logged, kept or put in a URL.
 #pragma once
 
@@ -52,8 +53,13 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // What the message under the fields says, so each kind goes when it is
+    // no longer true: a refusal when the user types again, the others at the
+    // next answer.
+    enum MessageKind { None, Pending, Refused, Unreachable };
+
     void post(const QString &path, const QByteArray &form, bool read, bool login);
-    void showStoreMessage(const QString &text);
+    void showMessage(const QString &text, MessageKind kind);
     void setLinks();
     QString creditText() const;
 
@@ -62,5 +68,6 @@ private:
     int m_state = 0;
     // Counts logouts; a reply carries the count of its request.
     quint32 m_logouts = 0;
+    MessageKind m_messageKind = None;
     NetTimeouts m_timeouts = NetTimeouts::forRequests();
 };

@@ -121,15 +121,22 @@ bool AdBanner::loadBanners(User *user)
 void AdBanner::reloadBanners()
 {
     // A language change during a load asks again once it has ended.
-    if (m_loading)
+    if (m_loading) {
+        m_askAgain = true;
         return;
+    }
     m_loading = true;
+    m_askAgain = false;
     m_rotation.stop();
     QPointer<AdBanner> self(this);
     const bool any = loadBanners(m_user);
     if (!self)
         return;
     m_loading = false;
+    if (m_askAgain) {
+        m_reload.start(0);
+        return;
+    }
     // Pictures that failed may be fixed on the server by now.
     m_broken.clear();
     if (!any) {

@@ -108,6 +108,8 @@ private:
     User *m_user = nullptr;
     bool m_started = false;
     bool m_loading = false;
+    // Asked for again while loading: the list is of the old language.
+    bool m_askAgain = false;
     // The banner on show has its picture.
     bool m_ready = false;
     QString m_shownImage;

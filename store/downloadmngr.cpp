@@ -3,6 +3,7 @@
 #include "prompter.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMetaEnum>
@@ -31,6 +32,7 @@ DownloadMngr::~DownloadMngr()
 int DownloadMngr::startDownloadSync()
 {
     m_finished = false;
+    m_failure.clear();
     m_destFullPath = m_destFolder;
     if (!m_destFullPath.endsWith(QLatin1Char('/')))
         m_destFullPath += QLatin1Char('/');
@@ -47,6 +49,7 @@ int DownloadMngr::startDownloadSync()
     // With no announced size any short error page would pass the size test.
     if (m_fileSize == 0) {
         qWarning().noquote() << "DownloadMngr: no file size announced for" << m_url;
+        m_failure = tr("the server announced no file size");
         m_finished = true;
         return Failed;
     }
@@ -54,6 +57,7 @@ int DownloadMngr::startDownloadSync()
     m_part.setFileName(m_destFullPath + QStringLiteral(".part"));
     if (!m_part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         qWarning().noquote() << "destination file not open :" << m_part.fileName();
+        m_failure = tr("the file cannot be written in %1").arg(QDir::toNativeSeparators(m_destFolder));
         m_finished = true;
         return Failed;
     }
@@ -79,6 +83,7 @@ int DownloadMngr::startDownloadSync()
                        QFile::encodeName(m_destFullPath).constData())
                != 0) {
         qWarning().noquote() << "DownloadMngr: cannot replace" << m_destFullPath;
+        m_failure = tr("the file cannot be written in %1").arg(QDir::toNativeSeparators(m_destFolder));
         m_result = Failed;
     }
     if (m_result != Complete)
@@ -134,11 +139,19 @@ void DownloadMngr::onReplyFinished()
     qDebug() << "numByteWrited :" << written;
     qDebug() << "m_fileSize :" << m_fileSize;
 
-    const QString failure = m_reply->findChild<ReplyWatch *>()->failure(m_received);
+    const ReplyWatch *watch = m_reply->findChild<ReplyWatch *>();
+    const QString failure = watch->failure(m_received);
     if (!failure.isEmpty())
         qWarning().noquote() << "DownloadMngr: download failed," << failure << ":" << m_url;
-    else if (!m_writeFailed && sizeMatches(written))
+    if (m_writeFailed) {
+        m_failure = tr("the disk is full or cannot be written");
+    } else if (!failure.isEmpty()) {
+        m_failure = watch->describe(m_received);
+    } else if (sizeMatches(written)) {
         m_result = Complete;
+    } else {
+        m_failure = tr("%1 of %2 bytes arrived").arg(written).arg(m_fileSize);
+    }
     endWait();
 }
 
@@ -156,6 +169,7 @@ void DownloadMngr::onUserAbort()
         m_reply->abort();
     // After the abort, whose own end-of-reply handling may already have run.
     m_result = Cancelled;
+    m_failure.clear();
     endWait();
 }
 

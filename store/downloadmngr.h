@@ -39,6 +39,9 @@ public:
     // overwrite refused, 2 failed (an announced size of 0 fails at once).
     int startDownloadSync();
     QString getDestFullPath() const { return m_destFullPath; }
+    // Why the last download failed, in words for the user ("the server
+    // answered with error 404"); empty after a complete or cancelled one.
+    QString failureText() const { return m_failure; }
     // Ends the wait without cancelling the transfer; the result stays failed.
     void close();
 
@@ -68,5 +71,6 @@ private:
     bool m_writeFailed = false;
     bool m_finished = true;
     int m_result = Failed;
+    QString m_failure;
     NetTimeouts m_timeouts = NetTimeouts::forDownloads();
 };

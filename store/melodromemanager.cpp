@@ -159,7 +159,7 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
     WebCom client(nullptr);
     client.setTimeouts(m_requestLimits);
     QPointer<MelodromeManager> self(this);
-    client.startAndWaitNetRequest(
+    const bool read = client.startAndWaitNetRequest(
         StoreEndpoints::storeUrl(QStringLiteral("/service/song_info.php")), form,
         [&info](const QByteArray &body) {
             QXmlStreamReader xml(body);
@@ -173,6 +173,8 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
             }
         },
         QStringLiteral("POST"));
+    if (self && !read)
+        m_failure = client.failureText();
     return self;
 }
 
@@ -186,6 +188,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
                                              SongProvenience provenience)
 {
     Q_UNUSED(receiver);
+    m_failure.clear();
     if (!m_user || !m_user->isUserLogged()) {
         Prompter::warning(tr("User non logged"), tr("You're not logged in, please login then retry"));
         return false;
@@ -203,6 +206,8 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         return false;
     if (info.url.isEmpty() || info.size <= 0) {
         qWarning() << "DOWNLOAD ERROR";
+        if (m_failure.isEmpty())
+            m_failure = tr("the store gave no address for the song");
         m_downloading = false;
         finishFailed();
         return false;
@@ -219,6 +224,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         download.m_fileName = fileName;
         download.m_fileSize = quint32(info.size);
         result = download.startDownloadSync();
+        m_failure = download.failureText();
     }
     if (!self)
         return false;
@@ -233,6 +239,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         // Not a song: kept out of the song folder, or the next rebuild would
         // try to import it.
         qWarning().noquote() << "Downloaded file is no readable song:" << fullPath;
+        m_failure = tr("the file that arrived is no song the program can read");
         QFile::remove(fullPath);
         if (m_db)
             m_db->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);

@@ -86,3 +86,32 @@ QString ReplyWatch::failure(qint64 received) const
         return QStringLiteral("empty body");
     return {};
 }
+
+QString ReplyWatch::describe(qint64 received) const
+{
+    if (failure(received).isEmpty())
+        return {};
+    if (!m_expired.isEmpty())
+        return tr("the server did not answer in time");
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && status.toInt() >= 400)
+        return tr("the server answered with error %1").arg(status.toInt());
+    switch (m_reply->error()) {
+    case QNetworkReply::NoError:
+        break;
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+        return tr("the server cannot be reached");
+    case QNetworkReply::RemoteHostClosedError:
+        return tr("the connection broke off");
+    default:
+        return m_reply->errorString();
+    }
+    return received == 0 ? tr("the server sent an empty answer") : tr("the answer arrived incomplete");
+}

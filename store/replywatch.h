@@ -44,6 +44,9 @@ public:
     // Why the finished reply must not be read, or an empty string when it may.
     // `received` is the number of body bytes the client took from the reply.
     QString failure(qint64 received) const;
+    // The same failure in words for the user ("the server cannot be
+    // reached"), to go after a colon; empty when there is none.
+    QString describe(qint64 received) const;
 
 private slots:
     void onHeaders();

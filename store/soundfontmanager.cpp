@@ -144,23 +144,43 @@ bool SoundfontManager::downloadSoundfont(bool ask)
     qDebug() << "exitstate:" << result;
 
     bool outcome = false;
+    QString failure = download->failureText();
     if (result == DownloadMngr::Complete)
-        outcome = install(tempPath, finalPath);
+        outcome = install(tempPath, finalPath, failure);
     QFile::remove(tempPath);
 
     m_dialog.hide();
     m_running = nullptr;
     delete download;
-    if (outcome)
+    if (outcome) {
         emit soundfontAvailable();
+    } else if (result != DownloadMngr::Cancelled) {
+        Prompter::warning(tr("Sound bank"),
+                          QFile::exists(finalPath)
+                              ? tr("The new sound bank could not be installed: %1.\nThe previous sound "
+                                   "bank stays in use. Check the internet connection and try again later.")
+                                    .arg(failure)
+                              : tr("The sound bank could not be installed: %1.\nThe synthesizer stays "
+                                   "silent without it. Check the internet connection and start the "
+                                   "program again to retry.")
+                                    .arg(failure));
+    }
     return outcome;
 }
 
-bool SoundfontManager::install(const QString &tempPath, const QString &finalPath)
+bool SoundfontManager::install(const QString &tempPath, const QString &finalPath, QString &failure)
 {
     QFile bank(tempPath);
-    if (!bank.open(QIODevice::ReadOnly) || bank.size() < qint64(m_size) || bank.read(4) != "RIFF") {
+    if (!bank.open(QIODevice::ReadOnly)) {
+        failure = tr("the downloaded file cannot be read");
+        return false;
+    }
+    // The downloader lets a few bytes either way pass; a bank must be whole.
+    if (bank.size() < qint64(m_size) || bank.read(4) != "RIFF") {
         qWarning().noquote() << "Sound bank: the download is short or no sound bank:" << tempPath;
+        failure = bank.size() < qint64(m_size)
+                      ? tr("%1 of %2 bytes arrived").arg(bank.size()).arg(m_size)
+                      : tr("the file is no sound bank");
         return false;
     }
     bank.close();
@@ -168,6 +188,7 @@ bool SoundfontManager::install(const QString &tempPath, const QString &finalPath
     if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(finalPath).constData())
         != 0) {
         qWarning().noquote() << "Sound bank: cannot replace" << finalPath;
+        failure = tr("the file cannot be written in %1").arg(QDir::toNativeSeparators(m_folder));
         return false;
     }
     QSettings &settings = storeSettings();

@@ -5,8 +5,9 @@
 // The bank arrives as "Basic.sfc.temp" beside the old one and replaces it in
 // one rename only when it is whole: at least the announced size and a RIFF
 // file. Until then, and after any failure or cancel, the old bank stays in
-// place and the installed version is unchanged. soundfontAvailable() then
-// tells the owner to open the synthesizer again on the new bank.
+// place and the installed version is unchanged, and the user is told what
+// failed. soundfontAvailable() tells the owner to open the synthesizer again
+// on the new bank.
 #pragma once
 
 #include "replywatch.h"
@@ -48,7 +49,8 @@ public slots:
     void onDialogReject();
 
 private:
-    bool install(const QString &tempPath, const QString &finalPath);
+    // Why it failed goes into `failure`, in words for the user.
+    bool install(const QString &tempPath, const QString &finalPath, QString &failure);
 
     QString m_fileName = QStringLiteral("Basic.sfc");
     QString m_tempName = QStringLiteral("Basic.sfc.temp");

@@ -54,6 +54,7 @@ bool WebCom::send(const QUrl &url, const QByteArray &body, const ReplyCallback &
 {
     if (!m_busy.testAndSetOrdered(0, 1))
         return false;
+    m_failure.clear();
 
     // A copy, so that the JSON headers never stay on the client's request.
     QNetworkRequest request = m_request;
@@ -97,7 +98,9 @@ void WebCom::parseNetReplayData()
         return;
     m_reply = nullptr;
     const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
-    const QString failure = reply->findChild<ReplyWatch *>()->failure(body.size());
+    const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
+    const QString failure = watch->failure(body.size());
+    m_failure = watch->describe(body.size());
     reply->deleteLater();
 
     QPointer<WebCom> self(this);

@@ -51,6 +51,9 @@ public:
     void setTimeouts(const NetTimeouts &limits) { m_timeouts = limits; }
     // A request is waiting for its reply.
     bool isBusy() const { return m_busy.loadAcquire() != 0; }
+    // Why the last request failed, in words for the user; empty after one
+    // that was read.
+    QString failureText() const { return m_failure; }
 
 public slots:
     void parseNetReplayData();
@@ -67,4 +70,5 @@ private:
     ReplyCallback m_callback;
     NetTimeouts m_timeouts = NetTimeouts::forRequests();
     bool m_replyRead = false;
+    QString m_failure;
 };

@@ -1,7 +1,7 @@
 // The library page's search field as the user types, on a synthetic library:
 // time from a keystroke to the table refilled (query, model and columns),
 // for the title filter and the artist listing, and for emptying the field.
-// Runs on the offscreen platform; target: under 100 ms a keystroke.
+// Runs on the offscreen platform; target: the slowest keystroke under 30 ms.
 //
 // Usage: bench_librarysearch [songs]   (default 100000)
 #include "DatabaseHelper.h"
@@ -80,7 +80,7 @@ int main(int argc, char **argv)
     page.resize(1200, 700);
     page.show();
     auto *field = page.findChild<QLineEdit *>(QStringLiteral("searchText"));
-    std::printf("Library page search, %d songs, per keystroke (target 100 ms)\n", songs);
+    std::printf("Library page search, %d songs, per keystroke (target: slowest under 30 ms)\n", songs);
     typeInto(field, QStringLiteral("cuore 7"), "titles");
     page.findChild<QPushButton *>(QStringLiteral("artistButton"))->click();
     typeInto(field, QStringLiteral("artist mare"), "artists");

@@ -2,11 +2,1224 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>AccountView</name>
+    <message>
+        <source>Account</source>
+        <translation>Konto</translation>
+    </message>
+    <message>
+        <source>To use Velmar PC you must log in with your Melodrome account</source>
+        <translation>Um Velmar PC zu nutzen, melden Sie sich mit Ihrem Melodrome-Konto an</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>E-Mail</translation>
+    </message>
+    <message>
+        <source>Insert email</source>
+        <translation>E-Mail eingeben</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Passwort</translation>
+    </message>
+    <message>
+        <source>Insert Password</source>
+        <translation>Passwort eingeben</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Geräte-ID</translation>
+    </message>
+    <message>
+        <source>SongNet Credit</source>
+        <translation>SongNet-Guthaben</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>Anmelden</translation>
+    </message>
+    <message>
+        <source>Don&apos;t you have a Melodrome account? Click here to create a new one</source>
+        <translation>Noch kein Melodrome-Konto? Hier klicken, um eines zu erstellen</translation>
+    </message>
+    <message>
+        <source>Did you forget your password? Click here to recover it</source>
+        <translation>Passwort vergessen? Hier klicken, um es wiederherzustellen</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Abmelden</translation>
+    </message>
+    <message>
+        <source>Logging in…</source>
+        <translation>Anmeldung läuft…</translation>
+    </message>
+    <message>
+        <source>You are not logged in: %1.
+Check the internet connection and press Login again.</source>
+        <translation>Sie sind nicht angemeldet: %1.
+Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</translation>
+    </message>
+</context>
+<context>
+    <name>ControlTrackSmall</name>
+    <message>
+        <source>Form</source>
+        <translation>Formular</translation>
+    </message>
+    <message>
+        <source>Ch. %1 -</source>
+        <translation>Kan. %1 -</translation>
+    </message>
+</context>
+<context>
+    <name>DialogCopyFiles</name>
+    <message>
+        <source>Import files</source>
+        <translation>Dateien importieren</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Copying %1 files</source>
+        <translation>%1 Dateien werden kopiert</translation>
+    </message>
+    <message>
+        <source>Copying %1 of </source>
+        <translation>Kopiere %1 von </translation>
+    </message>
+</context>
+<context>
+    <name>DownloadMngr</name>
+    <message>
+        <source>This file already exists</source>
+        <translation>Diese Datei existiert bereits</translation>
+    </message>
+    <message>
+        <source>This file is already present, overwrite?</source>
+        <translation>Diese Datei ist bereits vorhanden. Überschreiben?</translation>
+    </message>
+    <message>
+        <source>the server announced no file size</source>
+        <translation>der Server hat keine Dateigröße angegeben</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>die Datei kann nicht in %1 geschrieben werden</translation>
+    </message>
+    <message>
+        <source>the disk is full or cannot be written</source>
+        <translation>der Datenträger ist voll oder nicht beschreibbar</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>%1 von %2 Bytes sind angekommen</translation>
+    </message>
+</context>
+<context>
+    <name>InstrChooserPopup</name>
+    <message>
+        <source>Form</source>
+        <translation>Formular</translation>
+    </message>
+</context>
+<context>
+    <name>KaraokeTextWidget</name>
+    <message>
+        <source>New Karaoke window</source>
+        <translation>Neues Karaoke-Fenster</translation>
+    </message>
+    <message>
+        <source>Unpin Karaoke window</source>
+        <translation>Karaoke-Fenster lösen</translation>
+    </message>
+    <message>
+        <source>Fullscreen Karaoke window</source>
+        <translation>Karaoke-Fenster im Vollbild</translation>
+    </message>
+    <message>
+        <source>Riduci schermo</source>
+        <translation>Vollbild beenden</translation>
+    </message>
+    <message>
+        <source>Schermo intero</source>
+        <translation>Vollbild</translation>
+    </message>
+</context>
+<context>
+    <name>LyricsModel</name>
+    <message>
+        <source>Text NOT found</source>
+        <translation>Text NICHT gefunden</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
-        <location filename="../../app/mainwindow.ui" line="+132"/>
         <source>Loading...</source>
         <translation>Wird geladen...</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Lautstärke</translation>
+    </message>
+    <message>
+        <source>Melody CH</source>
+        <translation>Melodie-CH</translation>
+    </message>
+    <message>
+        <source>Melody Mute</source>
+        <translation>Melodie stumm</translation>
+    </message>
+    <message>
+        <source>Fullscreen Window</source>
+        <translation>Fenster im Vollbild</translation>
+    </message>
+    <message>
+        <source>Unpin Window</source>
+        <translation>Fenster lösen</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>Karaoke</translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation>Bibliothek</translation>
+    </message>
+    <message>
+        <source>Editing</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Mixer</source>
+        <translation>Mixer</translation>
+    </message>
+    <message>
+        <source>Chords</source>
+        <translation>Akkorde</translation>
+    </message>
+    <message>
+        <source>Report an Error</source>
+        <translation>Fehler melden</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Importieren</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Achtung</translation>
+    </message>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>Diese Datei kann nicht abgespielt werden</translation>
+    </message>
+    <message>
+        <source>Melody ON</source>
+        <translation>Melodie AN</translation>
+    </message>
+    <message>
+        <source>Melody OFF</source>
+        <translation>Melodie AUS</translation>
+    </message>
+    <message>
+        <source>Melody SEMI</source>
+        <translation>Melodie HALB</translation>
+    </message>
+    <message>
+        <source>Errored</source>
+        <translation>Importfehler</translation>
+    </message>
+    <message>
+        <source>These songs cannot be copied because they seems to be not a song files:</source>
+        <translation>Diese Dateien können nicht kopiert werden, da sie keine Songdateien zu sein scheinen:</translation>
+    </message>
+    <message>
+        <source>Duplicated Entries</source>
+        <translation>Doppelte Einträge</translation>
+    </message>
+    <message>
+        <source>These songs cannot be copied because they&apos;re already present:</source>
+        <translation>Diese Songs können nicht kopiert werden, da sie bereits vorhanden sind:</translation>
+    </message>
+    <message>
+        <source>All songs files</source>
+        <translation>Alle Songdateien</translation>
+    </message>
+    <message>
+        <source>MIDI files</source>
+        <translation>MIDI-Dateien</translation>
+    </message>
+    <message>
+        <source>MP3 files</source>
+        <translation>MP3-Dateien</translation>
+    </message>
+    <message>
+        <source>Fast Run</source>
+        <translation>Schnellstart</translation>
+    </message>
+    <message>
+        <source>Fast run: %1</source>
+        <translation>Schnellstart: %1</translation>
+    </message>
+    <message>
+        <source>Update available</source>
+        <translation>Update verfügbar</translation>
+    </message>
+    <message>
+        <source>An update is available, do you want to download it?</source>
+        <translation>Ein Update ist verfügbar. Möchten Sie es herunterladen?</translation>
+    </message>
+    <message>
+        <source>Download aggiornamento in corso</source>
+        <translation>Update wird heruntergeladen</translation>
+    </message>
+    <message>
+        <source>Annulla</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>The downloaded update is damaged and was not installed.</source>
+        <translation>Das heruntergeladene Update ist beschädigt und wurde nicht installiert.</translation>
+    </message>
+    <message>
+        <source>The update has been downloaded to:
+%1
+Close the program and install it from there.</source>
+        <translation>Das Update wurde heruntergeladen nach:
+%1
+Beenden Sie das Programm und installieren Sie es von dort.</translation>
+    </message>
+    <message>
+        <source>Attenzione</source>
+        <translation>Achtung</translation>
+    </message>
+    <message>
+        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <translation>Eine neue Version von Timbra ist verfügbar. Möchten Sie sie jetzt herunterladen?</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+Check the internet connection; the update is offered again at the next start of the program.</source>
+        <translation>Das Update konnte nicht heruntergeladen werden: %1.
+Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart erneut angeboten.</translation>
+    </message>
+</context>
+<context>
+    <name>MelodromeManager</name>
+    <message>
+        <source>User non logged</source>
+        <translation>Nicht angemeldet</translation>
+    </message>
+    <message>
+        <source>You&apos;re not logged in, please login then retry</source>
+        <translation>Sie sind nicht angemeldet. Bitte melden Sie sich an und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>Download in progress</source>
+        <translation>Download läuft</translation>
+    </message>
+    <message>
+        <source>Another song is being downloaded, please retry when it has finished</source>
+        <translation>Ein anderer Song wird gerade heruntergeladen. Bitte versuchen Sie es erneut, wenn er fertig ist.</translation>
+    </message>
+    <message>
+        <source>the store gave no address for the song</source>
+        <translation>der Shop hat keine Adresse für den Song angegeben</translation>
+    </message>
+    <message>
+        <source>the file that arrived is no song the program can read</source>
+        <translation>die empfangene Datei ist kein Song, den das Programm lesen kann</translation>
+    </message>
+</context>
+<context>
+    <name>MelodyChannelPopup</name>
+    <message>
+        <source>Form</source>
+        <translation>Formular</translation>
+    </message>
+    <message>
+        <source>Select Melody Channel</source>
+        <translation>Melodiekanal wählen</translation>
+    </message>
+    <message>
+        <source>Track %1</source>
+        <translation>Spur %1</translation>
+    </message>
+</context>
+<context>
+    <name>NewWidgetWindow</name>
+    <message>
+        <source>Chords</source>
+        <translation>Akkorde</translation>
+    </message>
+    <message>
+        <source>Mixer</source>
+        <translation>Mixer</translation>
+    </message>
+    <message>
+        <source>Editing</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation>Bibliothek</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>Karaoke</translation>
+    </message>
+</context>
+<context>
+    <name>ReplyWatch</name>
+    <message>
+        <source>the server did not answer in time</source>
+        <translation>der Server hat nicht rechtzeitig geantwortet</translation>
+    </message>
+    <message>
+        <source>the server answered with error %1</source>
+        <translation>der Server hat mit Fehler %1 geantwortet</translation>
+    </message>
+    <message>
+        <source>the server cannot be reached</source>
+        <translation>der Server ist nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>the connection broke off</source>
+        <translation>die Verbindung wurde unterbrochen</translation>
+    </message>
+    <message>
+        <source>the server sent an empty answer</source>
+        <translation>der Server hat eine leere Antwort gesendet</translation>
+    </message>
+    <message>
+        <source>the answer arrived incomplete</source>
+        <translation>die Antwort kam unvollständig an</translation>
+    </message>
+</context>
+<context>
+    <name>SeekTrackSlider</name>
+    <message>
+        <source>Position</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>Bar: %1.1</source>
+        <translation>Takt: %1.1</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>Options</source>
+        <translation>Optionen</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Options&lt;/b&gt;</source>
+        <translation>&lt;b&gt;Optionen&lt;/b&gt;</translation>
+    </message>
+    <message>
+        <source>Application</source>
+        <translation>Anwendung</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Sprache</translation>
+    </message>
+    <message>
+        <source>Double-click action</source>
+        <translation>Doppelklick-Aktion</translation>
+    </message>
+    <message>
+        <source>Devices</source>
+        <translation>Geräte</translation>
+    </message>
+    <message>
+        <source>MIDI</source>
+        <translation>MIDI</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>Midi Settings</source>
+        <translation>MIDI-Einstellungen</translation>
+    </message>
+    <message>
+        <source>Chord</source>
+        <translation>Akkorde</translation>
+    </message>
+    <message>
+        <source>Fast Run</source>
+        <translation>Schnellstart</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>Karaoke</translation>
+    </message>
+    <message>
+        <source>Text Font</source>
+        <translation>Schriftart</translation>
+    </message>
+    <message>
+        <source>Text Size</source>
+        <translation>Schriftgröße</translation>
+    </message>
+    <message>
+        <source>Text Alignment</source>
+        <translation>Textausrichtung</translation>
+    </message>
+    <message>
+        <source>Background image</source>
+        <translation>Hintergrundbild</translation>
+    </message>
+    <message>
+        <source>&lt;none&gt;</source>
+        <translation>&lt;keines&gt;</translation>
+    </message>
+    <message>
+        <source>Background color</source>
+        <translation>Hintergrundfarbe</translation>
+    </message>
+    <message>
+        <source>Lyrics</source>
+        <translation>Liedtext</translation>
+    </message>
+    <message>
+        <source>Lyrics Highlight</source>
+        <translation>Liedtext-Markierung</translation>
+    </message>
+    <message>
+        <source>Playback</source>
+        <translation>Wiedergabe</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>Tonart</translation>
+    </message>
+    <message>
+        <source>Tempo</source>
+        <translation>Tempo</translation>
+    </message>
+    <message>
+        <source>Lyrics time offset</source>
+        <translation>Liedtext-Zeitversatz</translation>
+    </message>
+    <message>
+        <source>Restore Original Layout</source>
+        <translation>Fensteranordnung zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Rebuild Database</source>
+        <translation>Datenbank neu aufbauen</translation>
+    </message>
+    <message>
+        <source>About Qt</source>
+        <translation>Über Qt</translation>
+    </message>
+    <message>
+        <source>Italian</source>
+        <translation>Italienisch</translation>
+    </message>
+    <message>
+        <source>International</source>
+        <translation>International</translation>
+    </message>
+    <message>
+        <source>Small</source>
+        <translation>Klein</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Large</source>
+        <translation>Groß</translation>
+    </message>
+    <message>
+        <source>Center</source>
+        <translation>Zentriert</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>Links</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Abspielen</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>ATTENTION: Perform this operation only in case of malfunctions.</source>
+        <translation>ACHTUNG: Führen Sie diesen Vorgang nur bei Fehlfunktionen aus.</translation>
+    </message>
+    <message>
+        <source>Do you want to proceed?</source>
+        <translation>Möchten Sie fortfahren?</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Achtung</translation>
+    </message>
+    <message>
+        <source>Open Image</source>
+        <translation>Bild öffnen</translation>
+    </message>
+    <message>
+        <source>Image Files (*.png *.jpg *.bmp)</source>
+        <translation>Bilddateien (*.png *.jpg *.bmp)</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the MIDI Device</source>
+        <translation>Verbindung zum MIDI-Gerät nicht möglich</translation>
+    </message>
+    <message>
+        <source>It may be in use from another software, close the software and connect the device from the Options menu</source>
+        <translation>Es wird möglicherweise von einem anderen Programm verwendet. Schließen Sie dieses Programm und verbinden Sie das Gerät über das Menü Optionen.</translation>
+    </message>
+    <message>
+        <source>No audio device</source>
+        <translation>Kein Audiogerät</translation>
+    </message>
+    <message>
+        <source>It seems you&apos;ve no audio device in your PC, please plug a device and retry</source>
+        <translation>Offenbar ist in Ihrem PC kein Audiogerät vorhanden. Bitte schließen Sie ein Gerät an und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the audio device</source>
+        <translation>Verbindung zum Audiogerät nicht möglich</translation>
+    </message>
+    <message>
+        <source>Cannot disconnect the device while playing</source>
+        <translation>Das Gerät kann während der Wiedergabe nicht getrennt werden</translation>
+    </message>
+    <message>
+        <source>Please select the device</source>
+        <translation>Bitte wählen Sie das Gerät aus</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the audio Device</source>
+        <translation>Verbindung zum Audiogerät nicht möglich</translation>
+    </message>
+    <message>
+        <source>The audio device %1 is not connected: the sound goes to %2.</source>
+        <translation>Das Audiogerät %1 ist nicht angeschlossen: Der Ton geht an %2.</translation>
+    </message>
+</context>
+<context>
+    <name>SoundfontDialog</name>
+    <message>
+        <source>Timbra</source>
+        <translation>Timbra</translation>
+    </message>
+    <message>
+        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <translation>Verwandeln Sie Ihren PC oder Mac in einen MIDI-Klangerzeuger mit professionellen Sounds</translation>
+    </message>
+    <message>
+        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <translation>Zusammen mit Velmar PC spielen Sie MIDI-Dateien in höchster Klangqualität</translation>
+    </message>
+    <message>
+        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <translation>Über 180 Klänge und 18 Drumkits stehen Ihnen zur Verfügung</translation>
+    </message>
+    <message>
+        <source>Download in corso...</source>
+        <translation>Download läuft...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Attenzione</source>
+        <translation>Achtung</translation>
+    </message>
+</context>
+<context>
+    <name>SoundfontManager</name>
+    <message>
+        <source>Attenzione</source>
+        <translation>Achtung</translation>
+    </message>
+    <message>
+        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <translation>Timbra kann jetzt nicht heruntergeladen werden, bitte versuchen Sie es später erneut</translation>
+    </message>
+    <message>
+        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <translation>Timbra muss heruntergeladen werden. Möchten Sie jetzt fortfahren?</translation>
+    </message>
+    <message>
+        <source>Download di Timbra in corso...</source>
+        <translation>Timbra wird heruntergeladen...</translation>
+    </message>
+    <message>
+        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <translation>Möchten Sie den Download von Timbra wirklich abbrechen?</translation>
+    </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>Soundbank</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use. Check the internet connection and try again later.</source>
+        <translation>Die neue Soundbank konnte nicht installiert werden: %1.
+Die bisherige Soundbank bleibt in Gebrauch. Prüfen Sie die Internetverbindung und versuchen Sie es später erneut.</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it. Check the internet connection and start the program again to retry.</source>
+        <translation>Die Soundbank konnte nicht installiert werden: %1.
+Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und starten Sie das Programm neu, um es erneut zu versuchen.</translation>
+    </message>
+    <message>
+        <source>the downloaded file cannot be read</source>
+        <translation>die heruntergeladene Datei kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>%1 von %2 Bytes sind angekommen</translation>
+    </message>
+    <message>
+        <source>the file is no sound bank</source>
+        <translation>die Datei ist keine Soundbank</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>die Datei kann nicht in %1 geschrieben werden</translation>
+    </message>
+</context>
+<context>
+    <name>TitleBarWindow</name>
+    <message>
+        <source>Form</source>
+        <translation>Formular</translation>
+    </message>
+    <message>
+        <source>Pin the window</source>
+        <translation>Fenster andocken</translation>
+    </message>
+    <message>
+        <source>Reduce to icon</source>
+        <translation>Minimieren</translation>
+    </message>
+    <message>
+        <source>Fullscreen window</source>
+        <translation>Vollbild</translation>
+    </message>
+    <message>
+        <source>Close the window</source>
+        <translation>Fenster schließen</translation>
+    </message>
+    <message>
+        <source>Reduce Window</source>
+        <translation>Vollbild beenden</translation>
+    </message>
+</context>
+<context>
+    <name>chordsView</name>
+    <message>
+        <source>Form</source>
+        <translation>Formular</translation>
+    </message>
+    <message>
+        <source>Piano</source>
+        <translation>Klavier</translation>
+    </message>
+    <message>
+        <source>Guitar</source>
+        <translation>Gitarre</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <translation>Diese Begleitspur enthält keine Akkorde</translation>
+    </message>
+</context>
+<context>
+    <name>editView</name>
+    <message>
+        <source>Form</source>
+        <translation>Formular</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>Die Änderungen an %1 konnten nicht gespeichert werden: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>libraryView</name>
+    <message>
+        <source>Repertoire</source>
+        <translation>Repertoire</translation>
+    </message>
+    <message>
+        <source>Browse PC</source>
+        <translation>Durchsuchen</translation>
+    </message>
+    <message>
+        <source>Songs</source>
+        <translation>Songs</translation>
+    </message>
+    <message>
+        <source>Search results for:</source>
+        <translation>Suchergebnisse für:</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Zurück</translation>
+    </message>
+    <message>
+        <source>Auto Play</source>
+        <translation>Autoplay</translation>
+    </message>
+    <message>
+        <source>Add Song</source>
+        <translation>Song hinzufügen</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>New Playlist</source>
+        <translation>Neue Playlist</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Importieren</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Künstler</translation>
+    </message>
+    <message>
+        <source>Genre</source>
+        <translation>Genre</translation>
+    </message>
+    <message>
+        <source>Indexing...</source>
+        <translation>Indizierung...</translation>
+    </message>
+    <message>
+        <source>Cerca sul sito web</source>
+        <translation>Auf der Melodrome-Website suchen</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove selected file or folder</source>
+        <translation>Ausgewählte Datei oder Ordner entfernen</translation>
+    </message>
+    <message>
+        <source>Del</source>
+        <translation>Del</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Typ</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>Pfad</translation>
+    </message>
+    <message>
+        <source>Playlists</source>
+        <translation>Playlists</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Achtung</translation>
+    </message>
+    <message>
+        <source>Do you want to exit &quot;edit playlist&quot; mode?</source>
+        <translation>Möchten Sie den Modus „Playlist bearbeiten“ beenden?</translation>
+    </message>
+    <message>
+        <source>News of the week</source>
+        <translation>Neuheiten der Woche</translation>
+    </message>
+    <message>
+        <source>Press &quot;Add Songs&quot; to select songs from your repertory and make the playlist</source>
+        <translation>Klicken Sie auf „Song hinzufügen“, um Songs aus Ihrem Repertoire für die Playlist auszuwählen</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>Dauer</translation>
+    </message>
+    <message>
+        <source>BPM</source>
+        <translation>BPM</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>Ton</translation>
+    </message>
+    <message>
+        <source>Genres</source>
+        <translation>Genres</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message>
+        <source>Cannot play file</source>
+        <translation>Datei kann nicht abgespielt werden</translation>
+    </message>
+    <message>
+        <source>Cannot play:
+This file seems deleted</source>
+        <translation>Wiedergabe nicht möglich:
+Die Datei wurde offenbar gelöscht</translation>
+    </message>
+    <message>
+        <source>Added</source>
+        <translation>Hinzugefügt</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; cannot be deleted: it stays in the library.</source>
+        <translation>„%1“ kann nicht gelöscht werden und bleibt in der Bibliothek.</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete selected songs?</source>
+        <translation>Möchten Sie die ausgewählten Songs wirklich löschen?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to remove selected songs from the playlist?</source>
+        <translation>Möchten Sie die ausgewählten Songs wirklich aus der Playlist entfernen?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the selected artists and related songs?</source>
+        <translation>Möchten Sie die ausgewählten Künstler und ihre Songs wirklich löschen?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete selected genres and related songs?</source>
+        <translation>Möchten Sie die ausgewählten Genres und ihre Songs wirklich löschen?</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be deleted.</source>
+        <translation>„%1“ konnte nicht gelöscht werden.</translation>
+    </message>
+    <message>
+        <source>Title: %1
+Artist: %2
+Lenght: %3
+BPM: %4
+KEY: %5
+Format: %6</source>
+        <translation>Titel: %1
+Künstler: %2
+Dauer: %3
+BPM: %4
+Tonart: %5
+Format: %6</translation>
+    </message>
+    <message>
+        <source>Genre: %1 
+Songs count: %2
+</source>
+        <translation>Genre: %1 
+Anzahl der Songs: %2
+</translation>
+    </message>
+    <message>
+        <source>Artist: %1 
+Songs count: %2
+</source>
+        <translation>Künstler: %1 
+Anzahl der Songs: %2
+</translation>
+    </message>
+    <message>
+        <source>Detailed Info</source>
+        <translation>Detailinformationen</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Double click on a row to add the song to the playlist, press &quot;End&quot; when finished</source>
+        <translation>Doppelklicken Sie auf eine Zeile, um den Song zur Playlist hinzuzufügen, und klicken Sie zum Abschluss auf „Fertig“</translation>
+    </message>
+    <message>
+        <source>Playlist name:</source>
+        <translation>Name der Playlist:</translation>
+    </message>
+    <message>
+        <source>Rename Playlist</source>
+        <translation>Playlist umbenennen</translation>
+    </message>
+    <message>
+        <source>Do you really want to delete this playlist?</source>
+        <translation>Möchten Sie diese Playlist wirklich löschen?</translation>
+    </message>
+    <message>
+        <source>Title: %1
+Artist: %2
+Length: %3
+BPM: %4
+KEY: %5
+Format: %6
+Genre: %7
+Autors: %8
+Bought? :%9</source>
+        <translation>Titel: %1
+Künstler: %2
+Dauer: %3
+BPM: %4
+Tonart: %5
+Format: %6
+Genre: %7
+Autoren: %8
+Gekauft: %9</translation>
+    </message>
+    <message>
+        <source>Si</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2. Check the internet connection and double-click the song to try again.</source>
+        <translation>„%1“ konnte nicht heruntergeladen werden: %2. Prüfen Sie die Internetverbindung und doppelklicken Sie auf den Song, um es erneut zu versuchen.</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1. Check the internet connection, go back and open it again.</source>
+        <translation>Die Shop-Songs dieser Liste können nicht angezeigt werden: %1. Prüfen Sie die Internetverbindung, gehen Sie zurück und öffnen Sie sie erneut.</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown; check the internet connection and search again.</source>
+        <translation>Der Shop kann gerade nicht durchsucht werden: %1. Ihre eigenen Songs werden angezeigt; prüfen Sie die Internetverbindung und suchen Sie erneut.</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
+        <translation>Die Details des Songs können nicht angezeigt werden: %1. Prüfen Sie die Internetverbindung und klicken Sie erneut auf Info.</translation>
+    </message>
+</context>
+<context>
+    <name>listItem</name>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Recent</source>
+        <translation>Zuletzt gespielt</translation>
+    </message>
+    <message>
+        <source>All Songs</source>
+        <translation>Alle Songs</translation>
+    </message>
+    <message>
+        <source>Downloaded</source>
+        <translation>Heruntergeladen</translation>
+    </message>
+    <message>
+        <source>news</source>
+        <translation>Neues</translation>
+    </message>
+</context>
+<context>
+    <name>listItemDownloading</name>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Künstler</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Downloaded</source>
+        <translation>Heruntergeladen</translation>
+    </message>
+</context>
+<context>
+    <name>listItemStore</name>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Künstler</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>Herunterladen</translation>
+    </message>
+</context>
+<context>
+    <name>mixerView</name>
+    <message>
+        <source>Form</source>
+        <translation>Formular</translation>
+    </message>
+    <message>
+        <source>DRUMS</source>
+        <translation>SCHLAGZEUG</translation>
+    </message>
+    <message>
+        <source>BASS</source>
+        <translation>BASS</translation>
+    </message>
+    <message>
+        <source>GUITAR</source>
+        <translation>GITARRE</translation>
+    </message>
+    <message>
+        <source>KEYBOARDS</source>
+        <translation>TASTEN</translation>
+    </message>
+    <message>
+        <source>ORCHESTRA</source>
+        <translation>ORCHESTER</translation>
+    </message>
+    <message>
+        <source>WINDS</source>
+        <translation>BLÄSER</translation>
+    </message>
+</context>
+<context>
+    <name>statusBarHead</name>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Bar</source>
+        <translation>Takt</translation>
+    </message>
+    <message>
+        <source>KEY</source>
+        <translation>TON</translation>
+    </message>
+</context>
+<context>
+    <name>storeView</name>
+    <message>
+        <source>Store</source>
+        <translation>Shop</translation>
+    </message>
+    <message>
+        <source>User Account</source>
+        <translation>Benutzerkonto</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Player</source>
+        <translation>Player</translation>
+    </message>
+    <message>
+        <source>Melodrome</source>
+        <translation>Melodrome</translation>
+    </message>
+    <message>
+        <source>Thousands of backing tracks in archive, search your favorite</source>
+        <translation>Tausende Begleitspuren im Archiv – suchen Sie Ihren Favoriten</translation>
+    </message>
+    <message>
+        <source>News</source>
+        <translation>Neuheiten</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Konto</translation>
+    </message>
+    <message>
+        <source>Downloads</source>
+        <translation>Downloads</translation>
+    </message>
+    <message>
+        <source>New MIDI Karaoke backing tracks</source>
+        <translation>Neue MIDI-Karaoke-Begleitspuren</translation>
+    </message>
+    <message>
+        <source>Midi</source>
+        <translation>Midi</translation>
+    </message>
+    <message>
+        <source>MP3</source>
+        <translation>MP3</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>E-Mail</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Geräte-ID</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Abmelden</translation>
+    </message>
+</context>
+<context>
+    <name>volumePopup</name>
+    <message>
+        <source>Form</source>
+        <translation>Formular</translation>
     </message>
 </context>
 </TS>

@@ -2,11 +2,1224 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>AccountView</name>
+    <message>
+        <source>Account</source>
+        <translation>Account</translation>
+    </message>
+    <message>
+        <source>To use Velmar PC you must log in with your Melodrome account</source>
+        <translation>To use Velmar PC you must log in with your Melodrome account</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>E-Mail</translation>
+    </message>
+    <message>
+        <source>Insert email</source>
+        <translation>Enter your e-mail</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Insert Password</source>
+        <translation>Enter your password</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Dev ID</translation>
+    </message>
+    <message>
+        <source>SongNet Credit</source>
+        <translation>SongNet Credit</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>Log in</translation>
+    </message>
+    <message>
+        <source>Don&apos;t you have a Melodrome account? Click here to create a new one</source>
+        <translation>Don&apos;t have a Melodrome account? Click here to create one</translation>
+    </message>
+    <message>
+        <source>Did you forget your password? Click here to recover it</source>
+        <translation>Forgot your password? Click here to recover it</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>User</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Log out</translation>
+    </message>
+    <message>
+        <source>Logging in…</source>
+        <translation>Logging in…</translation>
+    </message>
+    <message>
+        <source>You are not logged in: %1.
+Check the internet connection and press Login again.</source>
+        <translation>You are not logged in: %1.
+Check the internet connection and press Log in again.</translation>
+    </message>
+</context>
+<context>
+    <name>ControlTrackSmall</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Ch. %1 -</source>
+        <translation>Ch. %1 -</translation>
+    </message>
+</context>
+<context>
+    <name>DialogCopyFiles</name>
+    <message>
+        <source>Import files</source>
+        <translation>Import files</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Copying %1 files</source>
+        <translation>Copying %1 files</translation>
+    </message>
+    <message>
+        <source>Copying %1 of </source>
+        <translation>Copying %1 of </translation>
+    </message>
+</context>
+<context>
+    <name>DownloadMngr</name>
+    <message>
+        <source>This file already exists</source>
+        <translation>This file already exists</translation>
+    </message>
+    <message>
+        <source>This file is already present, overwrite?</source>
+        <translation>This file is already present. Overwrite it?</translation>
+    </message>
+    <message>
+        <source>the server announced no file size</source>
+        <translation>the server announced no file size</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>the file cannot be written in %1</translation>
+    </message>
+    <message>
+        <source>the disk is full or cannot be written</source>
+        <translation>the disk is full or cannot be written</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>%1 of %2 bytes arrived</translation>
+    </message>
+</context>
+<context>
+    <name>InstrChooserPopup</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+</context>
+<context>
+    <name>KaraokeTextWidget</name>
+    <message>
+        <source>New Karaoke window</source>
+        <translation>New Karaoke window</translation>
+    </message>
+    <message>
+        <source>Unpin Karaoke window</source>
+        <translation>Unpin Karaoke Window</translation>
+    </message>
+    <message>
+        <source>Fullscreen Karaoke window</source>
+        <translation>Fullscreen Karaoke window</translation>
+    </message>
+    <message>
+        <source>Riduci schermo</source>
+        <translation>Reduce screen</translation>
+    </message>
+    <message>
+        <source>Schermo intero</source>
+        <translation>Full screen</translation>
+    </message>
+</context>
+<context>
+    <name>LyricsModel</name>
+    <message>
+        <source>Text NOT found</source>
+        <translation>Text NOT found</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
-        <location filename="../../app/mainwindow.ui" line="+132"/>
         <source>Loading...</source>
         <translation>Loading...</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>Melody CH</source>
+        <translation>Melody CH</translation>
+    </message>
+    <message>
+        <source>Melody Mute</source>
+        <translation>Melody Mute</translation>
+    </message>
+    <message>
+        <source>Fullscreen Window</source>
+        <translation>Fullscreen window</translation>
+    </message>
+    <message>
+        <source>Unpin Window</source>
+        <translation>Unpin window</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>Karaoke</translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation>Library</translation>
+    </message>
+    <message>
+        <source>Editing</source>
+        <translation>Editing</translation>
+    </message>
+    <message>
+        <source>Mixer</source>
+        <translation>Mixer</translation>
+    </message>
+    <message>
+        <source>Chords</source>
+        <translation>Chords</translation>
+    </message>
+    <message>
+        <source>Report an Error</source>
+        <translation>Report an Error</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Attention</translation>
+    </message>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>Cannot play this file</translation>
+    </message>
+    <message>
+        <source>Melody ON</source>
+        <translation>Melody ON</translation>
+    </message>
+    <message>
+        <source>Melody OFF</source>
+        <translation>Melody OFF</translation>
+    </message>
+    <message>
+        <source>Melody SEMI</source>
+        <translation>Melody SEMI</translation>
+    </message>
+    <message>
+        <source>Errored</source>
+        <translation>Import errors</translation>
+    </message>
+    <message>
+        <source>These songs cannot be copied because they seems to be not a song files:</source>
+        <translation>These songs cannot be copied because they do not seem to be song files:</translation>
+    </message>
+    <message>
+        <source>Duplicated Entries</source>
+        <translation>Duplicate Entries</translation>
+    </message>
+    <message>
+        <source>These songs cannot be copied because they&apos;re already present:</source>
+        <translation>These songs cannot be copied because they&apos;re already present:</translation>
+    </message>
+    <message>
+        <source>All songs files</source>
+        <translation>All song files</translation>
+    </message>
+    <message>
+        <source>MIDI files</source>
+        <translation>MIDI files</translation>
+    </message>
+    <message>
+        <source>MP3 files</source>
+        <translation>MP3 files</translation>
+    </message>
+    <message>
+        <source>Fast Run</source>
+        <translation>Fast Run</translation>
+    </message>
+    <message>
+        <source>Fast run: %1</source>
+        <translation>Fast run: %1</translation>
+    </message>
+    <message>
+        <source>Update available</source>
+        <translation>Update available</translation>
+    </message>
+    <message>
+        <source>An update is available, do you want to download it?</source>
+        <translation>An update is available. Do you want to download it?</translation>
+    </message>
+    <message>
+        <source>Download aggiornamento in corso</source>
+        <translation>Downloading the update</translation>
+    </message>
+    <message>
+        <source>Annulla</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>The downloaded update is damaged and was not installed.</source>
+        <translation>The downloaded update is damaged and was not installed.</translation>
+    </message>
+    <message>
+        <source>The update has been downloaded to:
+%1
+Close the program and install it from there.</source>
+        <translation>The update has been downloaded to:
+%1
+Close the program and install it from there.</translation>
+    </message>
+    <message>
+        <source>Attenzione</source>
+        <translation>Attention</translation>
+    </message>
+    <message>
+        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <translation>An updated version of Timbra is available. Do you want to download it now?</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+Check the internet connection; the update is offered again at the next start of the program.</source>
+        <translation>The update could not be downloaded: %1.
+Check the internet connection; the update is offered again at the next start of the program.</translation>
+    </message>
+</context>
+<context>
+    <name>MelodromeManager</name>
+    <message>
+        <source>User non logged</source>
+        <translation>Not logged in</translation>
+    </message>
+    <message>
+        <source>You&apos;re not logged in, please login then retry</source>
+        <translation>You&apos;re not logged in. Please log in and try again.</translation>
+    </message>
+    <message>
+        <source>Download in progress</source>
+        <translation>Download in progress</translation>
+    </message>
+    <message>
+        <source>Another song is being downloaded, please retry when it has finished</source>
+        <translation>Another song is being downloaded. Please try again when it has finished.</translation>
+    </message>
+    <message>
+        <source>the store gave no address for the song</source>
+        <translation>the store gave no address for the song</translation>
+    </message>
+    <message>
+        <source>the file that arrived is no song the program can read</source>
+        <translation>the file that arrived is no song the program can read</translation>
+    </message>
+</context>
+<context>
+    <name>MelodyChannelPopup</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Select Melody Channel</source>
+        <translation>Select Melody Channel</translation>
+    </message>
+    <message>
+        <source>Track %1</source>
+        <translation>Track %1</translation>
+    </message>
+</context>
+<context>
+    <name>NewWidgetWindow</name>
+    <message>
+        <source>Chords</source>
+        <translation>Chords</translation>
+    </message>
+    <message>
+        <source>Mixer</source>
+        <translation>Mixer</translation>
+    </message>
+    <message>
+        <source>Editing</source>
+        <translation>Editing</translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation>Library</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>Karaoke</translation>
+    </message>
+</context>
+<context>
+    <name>ReplyWatch</name>
+    <message>
+        <source>the server did not answer in time</source>
+        <translation>the server did not answer in time</translation>
+    </message>
+    <message>
+        <source>the server answered with error %1</source>
+        <translation>the server answered with error %1</translation>
+    </message>
+    <message>
+        <source>the server cannot be reached</source>
+        <translation>the server cannot be reached</translation>
+    </message>
+    <message>
+        <source>the connection broke off</source>
+        <translation>the connection broke off</translation>
+    </message>
+    <message>
+        <source>the server sent an empty answer</source>
+        <translation>the server sent an empty answer</translation>
+    </message>
+    <message>
+        <source>the answer arrived incomplete</source>
+        <translation>the answer arrived incomplete</translation>
+    </message>
+</context>
+<context>
+    <name>SeekTrackSlider</name>
+    <message>
+        <source>Position</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>Bar: %1.1</source>
+        <translation>Bar: %1.1</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>Options</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Options&lt;/b&gt;</source>
+        <translation>&lt;b&gt;Options&lt;/b&gt;</translation>
+    </message>
+    <message>
+        <source>Application</source>
+        <translation>Application</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>Double-click action</source>
+        <translation>Double-click action</translation>
+    </message>
+    <message>
+        <source>Devices</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>MIDI</source>
+        <translation>MIDI</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>Midi Settings</source>
+        <translation>MIDI Settings</translation>
+    </message>
+    <message>
+        <source>Chord</source>
+        <translation>Chords</translation>
+    </message>
+    <message>
+        <source>Fast Run</source>
+        <translation>Fast Run</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>Karaoke</translation>
+    </message>
+    <message>
+        <source>Text Font</source>
+        <translation>Text Font</translation>
+    </message>
+    <message>
+        <source>Text Size</source>
+        <translation>Text Size</translation>
+    </message>
+    <message>
+        <source>Text Alignment</source>
+        <translation>Text Align</translation>
+    </message>
+    <message>
+        <source>Background image</source>
+        <translation>Background Image</translation>
+    </message>
+    <message>
+        <source>&lt;none&gt;</source>
+        <translation>&lt;none&gt;</translation>
+    </message>
+    <message>
+        <source>Background color</source>
+        <translation>Background Color</translation>
+    </message>
+    <message>
+        <source>Lyrics</source>
+        <translation>Lyrics</translation>
+    </message>
+    <message>
+        <source>Lyrics Highlight</source>
+        <translation>Lyrics Highlight</translation>
+    </message>
+    <message>
+        <source>Playback</source>
+        <translation>Playback</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>Tempo</source>
+        <translation>Tempo</translation>
+    </message>
+    <message>
+        <source>Lyrics time offset</source>
+        <translation>Lyrics time offset</translation>
+    </message>
+    <message>
+        <source>Restore Original Layout</source>
+        <translation>Restore Windows Layout</translation>
+    </message>
+    <message>
+        <source>Rebuild Database</source>
+        <translation>Rebuild Database</translation>
+    </message>
+    <message>
+        <source>About Qt</source>
+        <translation>About Qt</translation>
+    </message>
+    <message>
+        <source>Italian</source>
+        <translation>Italian</translation>
+    </message>
+    <message>
+        <source>International</source>
+        <translation>International</translation>
+    </message>
+    <message>
+        <source>Small</source>
+        <translation>Small</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Medium</translation>
+    </message>
+    <message>
+        <source>Large</source>
+        <translation>Large</translation>
+    </message>
+    <message>
+        <source>Center</source>
+        <translation>Center</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>Left</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>ATTENTION: Perform this operation only in case of malfunctions.</source>
+        <translation>ATTENTION: Perform this operation only in case of malfunctions.</translation>
+    </message>
+    <message>
+        <source>Do you want to proceed?</source>
+        <translation>Do you want to proceed?</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Attention</translation>
+    </message>
+    <message>
+        <source>Open Image</source>
+        <translation>Open Image</translation>
+    </message>
+    <message>
+        <source>Image Files (*.png *.jpg *.bmp)</source>
+        <translation>Image Files (*.png *.jpg *.bmp)</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the MIDI Device</source>
+        <translation>Cannot connect to the MIDI device</translation>
+    </message>
+    <message>
+        <source>It may be in use from another software, close the software and connect the device from the Options menu</source>
+        <translation>It may be in use by another program. Close that program and connect the device from the Options menu.</translation>
+    </message>
+    <message>
+        <source>No audio device</source>
+        <translation>No audio device</translation>
+    </message>
+    <message>
+        <source>It seems you&apos;ve no audio device in your PC, please plug a device and retry</source>
+        <translation>It seems there is no audio device in your PC. Please plug one in and try again.</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the audio device</source>
+        <translation>Cannot connect to the audio device</translation>
+    </message>
+    <message>
+        <source>Cannot disconnect the device while playing</source>
+        <translation>Cannot disconnect the device while playing</translation>
+    </message>
+    <message>
+        <source>Please select the device</source>
+        <translation>Please select the device</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the audio Device</source>
+        <translation>Cannot connect to the audio device</translation>
+    </message>
+    <message>
+        <source>The audio device %1 is not connected: the sound goes to %2.</source>
+        <translation>The audio device %1 is not connected: the sound goes to %2.</translation>
+    </message>
+</context>
+<context>
+    <name>SoundfontDialog</name>
+    <message>
+        <source>Timbra</source>
+        <translation>Timbra</translation>
+    </message>
+    <message>
+        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <translation>Turn your PC or Mac into a MIDI generator with professional sounds</translation>
+    </message>
+    <message>
+        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <translation>In combination with Velmar PC you can play MIDI files with the highest audio quality</translation>
+    </message>
+    <message>
+        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <translation>Over 180 sounds and 18 drum kits are at your disposal</translation>
+    </message>
+    <message>
+        <source>Download in corso...</source>
+        <translation>Download in progress...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Attenzione</source>
+        <translation>Attention</translation>
+    </message>
+</context>
+<context>
+    <name>SoundfontManager</name>
+    <message>
+        <source>Attenzione</source>
+        <translation>Attention</translation>
+    </message>
+    <message>
+        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <translation>Timbra cannot be downloaded now, please try again later</translation>
+    </message>
+    <message>
+        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <translation>Timbra needs to be downloaded. Do you want to proceed now?</translation>
+    </message>
+    <message>
+        <source>Download di Timbra in corso...</source>
+        <translation>Downloading Timbra...</translation>
+    </message>
+    <message>
+        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <translation>Are you sure you want to stop the Timbra download?</translation>
+    </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>Sound bank</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use. Check the internet connection and try again later.</source>
+        <translation>The new sound bank could not be installed: %1.
+The previous sound bank stays in use. Check the internet connection and try again later.</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it. Check the internet connection and start the program again to retry.</source>
+        <translation>The sound bank could not be installed: %1.
+The synthesizer stays silent without it. Check the internet connection and start the program again to retry.</translation>
+    </message>
+    <message>
+        <source>the downloaded file cannot be read</source>
+        <translation>the downloaded file cannot be read</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>%1 of %2 bytes arrived</translation>
+    </message>
+    <message>
+        <source>the file is no sound bank</source>
+        <translation>the file is no sound bank</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>the file cannot be written in %1</translation>
+    </message>
+</context>
+<context>
+    <name>TitleBarWindow</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Pin the window</source>
+        <translation>Pin the window</translation>
+    </message>
+    <message>
+        <source>Reduce to icon</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>Fullscreen window</source>
+        <translation>Fullscreen window</translation>
+    </message>
+    <message>
+        <source>Close the window</source>
+        <translation>Close the window</translation>
+    </message>
+    <message>
+        <source>Reduce Window</source>
+        <translation>Reduce window</translation>
+    </message>
+</context>
+<context>
+    <name>chordsView</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Piano</source>
+        <translation>Piano</translation>
+    </message>
+    <message>
+        <source>Guitar</source>
+        <translation>Guitar</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <translation>There are no chords in this backing track</translation>
+    </message>
+</context>
+<context>
+    <name>editView</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>The changes to %1 could not be kept: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>libraryView</name>
+    <message>
+        <source>Repertoire</source>
+        <translation>Repertoire</translation>
+    </message>
+    <message>
+        <source>Browse PC</source>
+        <translation>Browse PC</translation>
+    </message>
+    <message>
+        <source>Songs</source>
+        <translation>Songs</translation>
+    </message>
+    <message>
+        <source>Search results for:</source>
+        <translation>Search results for:</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>Auto Play</source>
+        <translation>Auto Play</translation>
+    </message>
+    <message>
+        <source>Add Song</source>
+        <translation>Add Song</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>New Playlist</source>
+        <translation>New Playlist</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Artist</translation>
+    </message>
+    <message>
+        <source>Genre</source>
+        <translation>Genre</translation>
+    </message>
+    <message>
+        <source>Indexing...</source>
+        <translation>Indexing...</translation>
+    </message>
+    <message>
+        <source>Cerca sul sito web</source>
+        <translation>Search on Melodrome website</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Remove selected file or folder</source>
+        <translation>Remove selected file or folder</translation>
+    </message>
+    <message>
+        <source>Del</source>
+        <translation>Del</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>Playlists</source>
+        <translation>Playlists</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Attention</translation>
+    </message>
+    <message>
+        <source>Do you want to exit &quot;edit playlist&quot; mode?</source>
+        <translation>Do you want to exit &quot;Add song&quot; mode?</translation>
+    </message>
+    <message>
+        <source>News of the week</source>
+        <translation>News of the week</translation>
+    </message>
+    <message>
+        <source>Press &quot;Add Songs&quot; to select songs from your repertory and make the playlist</source>
+        <translation>Press &quot;Add Song&quot; to choose songs from your repertoire and build the playlist</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>BPM</source>
+        <translation>BPM</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>Genres</source>
+        <translation>Genres</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>Cannot play file</source>
+        <translation>Cannot play file</translation>
+    </message>
+    <message>
+        <source>Cannot play:
+This file seems deleted</source>
+        <translation>Cannot play:
+This file seems to have been deleted</translation>
+    </message>
+    <message>
+        <source>Added</source>
+        <translation>Added</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; cannot be deleted: it stays in the library.</source>
+        <translation>&quot;%1&quot; cannot be deleted: it stays in the library.</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete selected songs?</source>
+        <translation>Are you sure you want to delete the selected songs?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to remove selected songs from the playlist?</source>
+        <translation>Are you sure you want to remove the selected songs from the playlist?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the selected artists and related songs?</source>
+        <translation>Are you sure you want to delete the selected artists and their songs?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete selected genres and related songs?</source>
+        <translation>Are you sure you want to delete the selected genres and their songs?</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be deleted.</source>
+        <translation>&quot;%1&quot; could not be deleted.</translation>
+    </message>
+    <message>
+        <source>Title: %1
+Artist: %2
+Lenght: %3
+BPM: %4
+KEY: %5
+Format: %6</source>
+        <translation>Title: %1
+Artist: %2
+Length: %3
+BPM: %4
+KEY: %5
+Format: %6</translation>
+    </message>
+    <message>
+        <source>Genre: %1 
+Songs count: %2
+</source>
+        <translation>Genre: %1 
+Number of songs: %2
+</translation>
+    </message>
+    <message>
+        <source>Artist: %1 
+Songs count: %2
+</source>
+        <translation>Artist: %1 
+Number of songs: %2
+</translation>
+    </message>
+    <message>
+        <source>Detailed Info</source>
+        <translation>Detailed Info</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>Double click on a row to add the song to the playlist, press &quot;End&quot; when finished</source>
+        <translation>Double-click a row to add the song to the playlist, press &quot;End&quot; when finished</translation>
+    </message>
+    <message>
+        <source>Playlist name:</source>
+        <translation>Playlist name:</translation>
+    </message>
+    <message>
+        <source>Rename Playlist</source>
+        <translation>Rename Playlist</translation>
+    </message>
+    <message>
+        <source>Do you really want to delete this playlist?</source>
+        <translation>Do you really want to delete this playlist?</translation>
+    </message>
+    <message>
+        <source>Title: %1
+Artist: %2
+Length: %3
+BPM: %4
+KEY: %5
+Format: %6
+Genre: %7
+Autors: %8
+Bought? :%9</source>
+        <translation>Title: %1
+Artist: %2
+Length: %3
+BPM: %4
+KEY: %5
+Format: %6
+Genre: %7
+Authors: %8
+Bought: %9</translation>
+    </message>
+    <message>
+        <source>Si</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2. Check the internet connection and double-click the song to try again.</source>
+        <translation>&quot;%1&quot; could not be downloaded: %2. Check the internet connection and double-click the song to try again.</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1. Check the internet connection, go back and open it again.</source>
+        <translation>The store&apos;s songs of this list cannot be shown: %1. Check the internet connection, go back and open it again.</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown; check the internet connection and search again.</source>
+        <translation>The store cannot be searched now: %1. Your own songs are shown; check the internet connection and search again.</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
+        <translation>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</translation>
+    </message>
+</context>
+<context>
+    <name>listItem</name>
+    <message>
+        <source>Title</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>Recent</source>
+        <translation>Recent</translation>
+    </message>
+    <message>
+        <source>All Songs</source>
+        <translation>All Songs</translation>
+    </message>
+    <message>
+        <source>Downloaded</source>
+        <translation>Downloaded</translation>
+    </message>
+    <message>
+        <source>news</source>
+        <translation>news</translation>
+    </message>
+</context>
+<context>
+    <name>listItemDownloading</name>
+    <message>
+        <source>Title</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Artist</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Downloaded</source>
+        <translation>Downloaded</translation>
+    </message>
+</context>
+<context>
+    <name>listItemStore</name>
+    <message>
+        <source>Title</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Artist</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>Download</translation>
+    </message>
+</context>
+<context>
+    <name>mixerView</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>DRUMS</source>
+        <translation>DRUMS</translation>
+    </message>
+    <message>
+        <source>BASS</source>
+        <translation>BASS</translation>
+    </message>
+    <message>
+        <source>GUITAR</source>
+        <translation>GUITAR</translation>
+    </message>
+    <message>
+        <source>KEYBOARDS</source>
+        <translation>KEYBOARDS</translation>
+    </message>
+    <message>
+        <source>ORCHESTRA</source>
+        <translation>ORCHESTRA</translation>
+    </message>
+    <message>
+        <source>WINDS</source>
+        <translation>WINDS</translation>
+    </message>
+</context>
+<context>
+    <name>statusBarHead</name>
+    <message>
+        <source>Time</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Bar</source>
+        <translation>Bar</translation>
+    </message>
+    <message>
+        <source>KEY</source>
+        <translation>KEY</translation>
+    </message>
+</context>
+<context>
+    <name>storeView</name>
+    <message>
+        <source>Store</source>
+        <translation>Store</translation>
+    </message>
+    <message>
+        <source>User Account</source>
+        <translation>User Account</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Player</source>
+        <translation>Player</translation>
+    </message>
+    <message>
+        <source>Melodrome</source>
+        <translation>Melodrome</translation>
+    </message>
+    <message>
+        <source>Thousands of backing tracks in archive, search your favorite</source>
+        <translation>Thousands of backing tracks in the archive: search for your favorite</translation>
+    </message>
+    <message>
+        <source>News</source>
+        <translation>News</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Account</translation>
+    </message>
+    <message>
+        <source>Downloads</source>
+        <translation>Downloads</translation>
+    </message>
+    <message>
+        <source>New MIDI Karaoke backing tracks</source>
+        <translation>New MIDI Karaoke backing tracks</translation>
+    </message>
+    <message>
+        <source>Midi</source>
+        <translation>Midi</translation>
+    </message>
+    <message>
+        <source>MP3</source>
+        <translation>MP3</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>E-Mail</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>User</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Dev ID</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Log out</translation>
+    </message>
+</context>
+<context>
+    <name>volumePopup</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
     </message>
 </context>
 </TS>

@@ -2,11 +2,1224 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="it_IT">
 <context>
+    <name>AccountView</name>
+    <message>
+        <source>Account</source>
+        <translation>Account</translation>
+    </message>
+    <message>
+        <source>To use Velmar PC you must log in with your Melodrome account</source>
+        <translation>Per usare Velmar PC devi accedere con il tuo account Melodrome</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>E-mail</translation>
+    </message>
+    <message>
+        <source>Insert email</source>
+        <translation>Inserisci l&apos;e-mail</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Insert Password</source>
+        <translation>Inserisci la password</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>ID dispositivo</translation>
+    </message>
+    <message>
+        <source>SongNet Credit</source>
+        <translation>Credito SongNet</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>Accedi</translation>
+    </message>
+    <message>
+        <source>Don&apos;t you have a Melodrome account? Click here to create a new one</source>
+        <translation>Non hai un account Melodrome? Clicca qui per crearne uno</translation>
+    </message>
+    <message>
+        <source>Did you forget your password? Click here to recover it</source>
+        <translation>Hai dimenticato la password? Clicca qui per recuperarla</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Utente</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Esci</translation>
+    </message>
+    <message>
+        <source>Logging in…</source>
+        <translation>Accesso in corso…</translation>
+    </message>
+    <message>
+        <source>You are not logged in: %1.
+Check the internet connection and press Login again.</source>
+        <translation>Accesso non riuscito: %1.
+Controlla la connessione a internet e premi di nuovo Accedi.</translation>
+    </message>
+</context>
+<context>
+    <name>ControlTrackSmall</name>
+    <message>
+        <source>Form</source>
+        <translation>Modulo</translation>
+    </message>
+    <message>
+        <source>Ch. %1 -</source>
+        <translation>Can. %1 -</translation>
+    </message>
+</context>
+<context>
+    <name>DialogCopyFiles</name>
+    <message>
+        <source>Import files</source>
+        <translation>Importa file</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annulla</translation>
+    </message>
+    <message>
+        <source>Copying %1 files</source>
+        <translation>Copia di %1 file</translation>
+    </message>
+    <message>
+        <source>Copying %1 of </source>
+        <translation>Copia %1 di </translation>
+    </message>
+</context>
+<context>
+    <name>DownloadMngr</name>
+    <message>
+        <source>This file already exists</source>
+        <translation>Questo file esiste già</translation>
+    </message>
+    <message>
+        <source>This file is already present, overwrite?</source>
+        <translation>Questo file è già presente, vuoi sovrascriverlo?</translation>
+    </message>
+    <message>
+        <source>the server announced no file size</source>
+        <translation>il server non ha indicato la dimensione del file</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>il file non può essere scritto in %1</translation>
+    </message>
+    <message>
+        <source>the disk is full or cannot be written</source>
+        <translation>il disco è pieno o non scrivibile</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>sono arrivati %1 byte su %2</translation>
+    </message>
+</context>
+<context>
+    <name>InstrChooserPopup</name>
+    <message>
+        <source>Form</source>
+        <translation>Modulo</translation>
+    </message>
+</context>
+<context>
+    <name>KaraokeTextWidget</name>
+    <message>
+        <source>New Karaoke window</source>
+        <translation>Nuova finestra karaoke</translation>
+    </message>
+    <message>
+        <source>Unpin Karaoke window</source>
+        <translation>Sgancia la finestra karaoke</translation>
+    </message>
+    <message>
+        <source>Fullscreen Karaoke window</source>
+        <translation>Finestra karaoke a schermo intero</translation>
+    </message>
+    <message>
+        <source>Riduci schermo</source>
+        <translation>Riduci schermo</translation>
+    </message>
+    <message>
+        <source>Schermo intero</source>
+        <translation>Schermo intero</translation>
+    </message>
+</context>
+<context>
+    <name>LyricsModel</name>
+    <message>
+        <source>Text NOT found</source>
+        <translation>Testo NON trovato</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
-        <location filename="../../app/mainwindow.ui" line="+132"/>
         <source>Loading...</source>
         <translation>Caricamento...</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>Melody CH</source>
+        <translation>CH Melodia</translation>
+    </message>
+    <message>
+        <source>Melody Mute</source>
+        <translation>Muto melodia</translation>
+    </message>
+    <message>
+        <source>Fullscreen Window</source>
+        <translation>Finestra a schermo intero</translation>
+    </message>
+    <message>
+        <source>Unpin Window</source>
+        <translation>Sgancia la finestra</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>Karaoke</translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation>Libreria</translation>
+    </message>
+    <message>
+        <source>Editing</source>
+        <translation>Modifica</translation>
+    </message>
+    <message>
+        <source>Mixer</source>
+        <translation>Mixer</translation>
+    </message>
+    <message>
+        <source>Chords</source>
+        <translation>Accordi</translation>
+    </message>
+    <message>
+        <source>Report an Error</source>
+        <translation>Segnala errore</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Importa</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Attenzione</translation>
+    </message>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>Impossibile riprodurre questo file</translation>
+    </message>
+    <message>
+        <source>Melody ON</source>
+        <translation>Melodia ON</translation>
+    </message>
+    <message>
+        <source>Melody OFF</source>
+        <translation>Melodia OFF</translation>
+    </message>
+    <message>
+        <source>Melody SEMI</source>
+        <translation>Melodia SEMI</translation>
+    </message>
+    <message>
+        <source>Errored</source>
+        <translation>Errori di importazione</translation>
+    </message>
+    <message>
+        <source>These songs cannot be copied because they seems to be not a song files:</source>
+        <translation>Questi file non possono essere copiati perché non sembrano brani:</translation>
+    </message>
+    <message>
+        <source>Duplicated Entries</source>
+        <translation>Voci duplicate</translation>
+    </message>
+    <message>
+        <source>These songs cannot be copied because they&apos;re already present:</source>
+        <translation>Questi brani non possono essere copiati perché sono già presenti:</translation>
+    </message>
+    <message>
+        <source>All songs files</source>
+        <translation>Tutti i file di brani</translation>
+    </message>
+    <message>
+        <source>MIDI files</source>
+        <translation>File MIDI</translation>
+    </message>
+    <message>
+        <source>MP3 files</source>
+        <translation>File MP3</translation>
+    </message>
+    <message>
+        <source>Fast Run</source>
+        <translation>Avvio rapido</translation>
+    </message>
+    <message>
+        <source>Fast run: %1</source>
+        <translation>Avvio rapido: %1</translation>
+    </message>
+    <message>
+        <source>Update available</source>
+        <translation>Aggiornamento disponibile</translation>
+    </message>
+    <message>
+        <source>An update is available, do you want to download it?</source>
+        <translation>È disponibile un aggiornamento, vuoi scaricarlo?</translation>
+    </message>
+    <message>
+        <source>Download aggiornamento in corso</source>
+        <translation>Download dell&apos;aggiornamento in corso</translation>
+    </message>
+    <message>
+        <source>Annulla</source>
+        <translation>Annulla</translation>
+    </message>
+    <message>
+        <source>The downloaded update is damaged and was not installed.</source>
+        <translation>L&apos;aggiornamento scaricato è danneggiato e non è stato installato.</translation>
+    </message>
+    <message>
+        <source>The update has been downloaded to:
+%1
+Close the program and install it from there.</source>
+        <translation>L&apos;aggiornamento è stato scaricato in:
+%1
+Chiudi il programma e installalo da lì.</translation>
+    </message>
+    <message>
+        <source>Attenzione</source>
+        <translation>Attenzione</translation>
+    </message>
+    <message>
+        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <translation>È disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+Check the internet connection; the update is offered again at the next start of the program.</source>
+        <translation>Impossibile scaricare l&apos;aggiornamento: %1.
+Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</translation>
+    </message>
+</context>
+<context>
+    <name>MelodromeManager</name>
+    <message>
+        <source>User non logged</source>
+        <translation>Utente non connesso</translation>
+    </message>
+    <message>
+        <source>You&apos;re not logged in, please login then retry</source>
+        <translation>Non hai effettuato l&apos;accesso: accedi e riprova</translation>
+    </message>
+    <message>
+        <source>Download in progress</source>
+        <translation>Download in corso</translation>
+    </message>
+    <message>
+        <source>Another song is being downloaded, please retry when it has finished</source>
+        <translation>È in corso il download di un altro brano, riprova quando è terminato</translation>
+    </message>
+    <message>
+        <source>the store gave no address for the song</source>
+        <translation>il negozio non ha fornito l&apos;indirizzo del brano</translation>
+    </message>
+    <message>
+        <source>the file that arrived is no song the program can read</source>
+        <translation>il file arrivato non è un brano che il programma sappia leggere</translation>
+    </message>
+</context>
+<context>
+    <name>MelodyChannelPopup</name>
+    <message>
+        <source>Form</source>
+        <translation>Modulo</translation>
+    </message>
+    <message>
+        <source>Select Melody Channel</source>
+        <translation>Scegli il canale della melodia</translation>
+    </message>
+    <message>
+        <source>Track %1</source>
+        <translation>Traccia %1</translation>
+    </message>
+</context>
+<context>
+    <name>NewWidgetWindow</name>
+    <message>
+        <source>Chords</source>
+        <translation>Accordi</translation>
+    </message>
+    <message>
+        <source>Mixer</source>
+        <translation>Mixer</translation>
+    </message>
+    <message>
+        <source>Editing</source>
+        <translation>Modifica</translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation>Libreria</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>Karaoke</translation>
+    </message>
+</context>
+<context>
+    <name>ReplyWatch</name>
+    <message>
+        <source>the server did not answer in time</source>
+        <translation>il server non ha risposto in tempo</translation>
+    </message>
+    <message>
+        <source>the server answered with error %1</source>
+        <translation>il server ha risposto con l&apos;errore %1</translation>
+    </message>
+    <message>
+        <source>the server cannot be reached</source>
+        <translation>il server non è raggiungibile</translation>
+    </message>
+    <message>
+        <source>the connection broke off</source>
+        <translation>la connessione si è interrotta</translation>
+    </message>
+    <message>
+        <source>the server sent an empty answer</source>
+        <translation>il server ha inviato una risposta vuota</translation>
+    </message>
+    <message>
+        <source>the answer arrived incomplete</source>
+        <translation>la risposta è arrivata incompleta</translation>
+    </message>
+</context>
+<context>
+    <name>SeekTrackSlider</name>
+    <message>
+        <source>Position</source>
+        <translation>Posizione</translation>
+    </message>
+    <message>
+        <source>Bar: %1.1</source>
+        <translation>Battuta: %1.1</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>Options</source>
+        <translation>Opzioni</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Options&lt;/b&gt;</source>
+        <translation>&lt;b&gt;Opzioni&lt;/b&gt;</translation>
+    </message>
+    <message>
+        <source>Application</source>
+        <translation>Applicazione</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Lingua</translation>
+    </message>
+    <message>
+        <source>Double-click action</source>
+        <translation>Azione del doppio clic</translation>
+    </message>
+    <message>
+        <source>Devices</source>
+        <translation>Dispositivi</translation>
+    </message>
+    <message>
+        <source>MIDI</source>
+        <translation>MIDI</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>Midi Settings</source>
+        <translation>Impostazioni MIDI</translation>
+    </message>
+    <message>
+        <source>Chord</source>
+        <translation>Accordi</translation>
+    </message>
+    <message>
+        <source>Fast Run</source>
+        <translation>Avvio rapido</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>Karaoke</translation>
+    </message>
+    <message>
+        <source>Text Font</source>
+        <translation>Carattere testo</translation>
+    </message>
+    <message>
+        <source>Text Size</source>
+        <translation>Dimensione testo</translation>
+    </message>
+    <message>
+        <source>Text Alignment</source>
+        <translation>Allineamento testo</translation>
+    </message>
+    <message>
+        <source>Background image</source>
+        <translation>Immagine di sfondo</translation>
+    </message>
+    <message>
+        <source>&lt;none&gt;</source>
+        <translation>&lt;nessuna&gt;</translation>
+    </message>
+    <message>
+        <source>Background color</source>
+        <translation>Colore di sfondo</translation>
+    </message>
+    <message>
+        <source>Lyrics</source>
+        <translation>Testo</translation>
+    </message>
+    <message>
+        <source>Lyrics Highlight</source>
+        <translation>Evidenziazione testo</translation>
+    </message>
+    <message>
+        <source>Playback</source>
+        <translation>Riproduzione</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>Tonalità</translation>
+    </message>
+    <message>
+        <source>Tempo</source>
+        <translation>Tempo</translation>
+    </message>
+    <message>
+        <source>Lyrics time offset</source>
+        <translation>Sfasamento del testo</translation>
+    </message>
+    <message>
+        <source>Restore Original Layout</source>
+        <translation>Ripristina disposizione originale</translation>
+    </message>
+    <message>
+        <source>Rebuild Database</source>
+        <translation>Ricostruisci database</translation>
+    </message>
+    <message>
+        <source>About Qt</source>
+        <translation>Informazioni su Qt</translation>
+    </message>
+    <message>
+        <source>Italian</source>
+        <translation>Italiana</translation>
+    </message>
+    <message>
+        <source>International</source>
+        <translation>Internazionale</translation>
+    </message>
+    <message>
+        <source>Small</source>
+        <translation>Piccolo</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Medio</translation>
+    </message>
+    <message>
+        <source>Large</source>
+        <translation>Grande</translation>
+    </message>
+    <message>
+        <source>Center</source>
+        <translation>Al centro</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>A sinistra</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Riproduci</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pausa</translation>
+    </message>
+    <message>
+        <source>ATTENTION: Perform this operation only in case of malfunctions.</source>
+        <translation>ATTENZIONE: esegui questa operazione solo in caso di malfunzionamenti.</translation>
+    </message>
+    <message>
+        <source>Do you want to proceed?</source>
+        <translation>Vuoi procedere?</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Attenzione</translation>
+    </message>
+    <message>
+        <source>Open Image</source>
+        <translation>Apri immagine</translation>
+    </message>
+    <message>
+        <source>Image Files (*.png *.jpg *.bmp)</source>
+        <translation>File immagine (*.png *.jpg *.bmp)</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the MIDI Device</source>
+        <translation>Impossibile collegarsi al dispositivo MIDI</translation>
+    </message>
+    <message>
+        <source>It may be in use from another software, close the software and connect the device from the Options menu</source>
+        <translation>Potrebbe essere in uso da un altro programma: chiudi quel programma e collega il dispositivo dal menu Opzioni</translation>
+    </message>
+    <message>
+        <source>No audio device</source>
+        <translation>Nessun dispositivo audio</translation>
+    </message>
+    <message>
+        <source>It seems you&apos;ve no audio device in your PC, please plug a device and retry</source>
+        <translation>Sembra che nel tuo PC non ci siano dispositivi audio: collegane uno e riprova</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the audio device</source>
+        <translation>Impossibile collegarsi al dispositivo audio</translation>
+    </message>
+    <message>
+        <source>Cannot disconnect the device while playing</source>
+        <translation>Impossibile scollegare il dispositivo durante la riproduzione</translation>
+    </message>
+    <message>
+        <source>Please select the device</source>
+        <translation>Seleziona il dispositivo</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the audio Device</source>
+        <translation>Impossibile collegarsi al dispositivo audio</translation>
+    </message>
+    <message>
+        <source>The audio device %1 is not connected: the sound goes to %2.</source>
+        <translation>Il dispositivo audio %1 non è collegato: il suono va a %2.</translation>
+    </message>
+</context>
+<context>
+    <name>SoundfontDialog</name>
+    <message>
+        <source>Timbra</source>
+        <translation>Timbra</translation>
+    </message>
+    <message>
+        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <translation>Trasforma il tuo PC o Mac in un generatore MIDI con suoni professionali</translation>
+    </message>
+    <message>
+        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <translation>Abbinato a Velmar PC ti permette di suonare file MIDI con la massima qualità audio</translation>
+    </message>
+    <message>
+        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <translation>A tua disposizione oltre 180 suoni e 18 drum kit</translation>
+    </message>
+    <message>
+        <source>Download in corso...</source>
+        <translation>Download in corso...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annulla</translation>
+    </message>
+    <message>
+        <source>Attenzione</source>
+        <translation>Attenzione</translation>
+    </message>
+</context>
+<context>
+    <name>SoundfontManager</name>
+    <message>
+        <source>Attenzione</source>
+        <translation>Attenzione</translation>
+    </message>
+    <message>
+        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <translation>Non è possibile scaricare Timbra adesso, riprova più tardi</translation>
+    </message>
+    <message>
+        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <translation>È necessario scaricare Timbra, vuoi procedere ora?</translation>
+    </message>
+    <message>
+        <source>Download di Timbra in corso...</source>
+        <translation>Download di Timbra in corso...</translation>
+    </message>
+    <message>
+        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <translation>Sei sicuro di voler interrompere il download di Timbra?</translation>
+    </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>Banco di suoni</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use. Check the internet connection and try again later.</source>
+        <translation>Impossibile installare il nuovo banco di suoni: %1.
+Resta in uso il banco di suoni precedente. Controlla la connessione a internet e riprova più tardi.</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it. Check the internet connection and start the program again to retry.</source>
+        <translation>Impossibile installare il banco di suoni: %1.
+Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet e riavvia il programma per riprovare.</translation>
+    </message>
+    <message>
+        <source>the downloaded file cannot be read</source>
+        <translation>il file scaricato non è leggibile</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>sono arrivati %1 byte su %2</translation>
+    </message>
+    <message>
+        <source>the file is no sound bank</source>
+        <translation>il file non è un banco di suoni</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>il file non può essere scritto in %1</translation>
+    </message>
+</context>
+<context>
+    <name>TitleBarWindow</name>
+    <message>
+        <source>Form</source>
+        <translation>Modulo</translation>
+    </message>
+    <message>
+        <source>Pin the window</source>
+        <translation>Aggancia la finestra</translation>
+    </message>
+    <message>
+        <source>Reduce to icon</source>
+        <translation>Riduci a icona</translation>
+    </message>
+    <message>
+        <source>Fullscreen window</source>
+        <translation>Finestra a schermo intero</translation>
+    </message>
+    <message>
+        <source>Close the window</source>
+        <translation>Chiudi la finestra</translation>
+    </message>
+    <message>
+        <source>Reduce Window</source>
+        <translation>Riduci la finestra</translation>
+    </message>
+</context>
+<context>
+    <name>chordsView</name>
+    <message>
+        <source>Form</source>
+        <translation>Modulo</translation>
+    </message>
+    <message>
+        <source>Piano</source>
+        <translation>Piano</translation>
+    </message>
+    <message>
+        <source>Guitar</source>
+        <translation>Chitarra</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Testo</translation>
+    </message>
+    <message>
+        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <translation>In questa base musicale non sono presenti accordi</translation>
+    </message>
+</context>
+<context>
+    <name>editView</name>
+    <message>
+        <source>Form</source>
+        <translation>Modulo</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>Le modifiche a %1 non sono state salvate: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>libraryView</name>
+    <message>
+        <source>Repertoire</source>
+        <translation>Repertorio</translation>
+    </message>
+    <message>
+        <source>Browse PC</source>
+        <translation>Sfoglia PC</translation>
+    </message>
+    <message>
+        <source>Songs</source>
+        <translation>Brani</translation>
+    </message>
+    <message>
+        <source>Search results for:</source>
+        <translation>Risultati della ricerca per:</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Indietro</translation>
+    </message>
+    <message>
+        <source>Auto Play</source>
+        <translation>Autoplay</translation>
+    </message>
+    <message>
+        <source>Add Song</source>
+        <translation>Aggiungi brano</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Elimina</translation>
+    </message>
+    <message>
+        <source>New Playlist</source>
+        <translation>Nuova playlist</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Importa</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Titolo</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Artista</translation>
+    </message>
+    <message>
+        <source>Genre</source>
+        <translation>Genere</translation>
+    </message>
+    <message>
+        <source>Indexing...</source>
+        <translation>Indicizzazione...</translation>
+    </message>
+    <message>
+        <source>Cerca sul sito web</source>
+        <translation>Cerca sul sito Melodrome</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Cerca</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Rimuovi</translation>
+    </message>
+    <message>
+        <source>Remove selected file or folder</source>
+        <translation>Rimuovi il file o la cartella selezionati</translation>
+    </message>
+    <message>
+        <source>Del</source>
+        <translation>Del</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Tipo</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nome</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>Percorso</translation>
+    </message>
+    <message>
+        <source>Playlists</source>
+        <translation>Playlist</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Attenzione</translation>
+    </message>
+    <message>
+        <source>Do you want to exit &quot;edit playlist&quot; mode?</source>
+        <translation>Vuoi uscire dalla modalità &quot;modifica playlist&quot;?</translation>
+    </message>
+    <message>
+        <source>News of the week</source>
+        <translation>Novità della settimana</translation>
+    </message>
+    <message>
+        <source>Press &quot;Add Songs&quot; to select songs from your repertory and make the playlist</source>
+        <translation>Premi &quot;Aggiungi brano&quot; per scegliere i brani dal tuo repertorio e creare la playlist</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>Durata</translation>
+    </message>
+    <message>
+        <source>BPM</source>
+        <translation>BPM</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>Tono</translation>
+    </message>
+    <message>
+        <source>Genres</source>
+        <translation>Generi</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Cannot play file</source>
+        <translation>Impossibile riprodurre il file</translation>
+    </message>
+    <message>
+        <source>Cannot play:
+This file seems deleted</source>
+        <translation>Impossibile riprodurre:
+il file sembra essere stato eliminato</translation>
+    </message>
+    <message>
+        <source>Added</source>
+        <translation>Aggiunto</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; cannot be deleted: it stays in the library.</source>
+        <translation>&quot;%1&quot; non può essere eliminato: resta nella libreria.</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete selected songs?</source>
+        <translation>Sei sicuro di voler eliminare i brani selezionati?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to remove selected songs from the playlist?</source>
+        <translation>Sei sicuro di voler togliere i brani selezionati dalla playlist?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the selected artists and related songs?</source>
+        <translation>Sei sicuro di voler eliminare gli artisti selezionati e i relativi brani?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete selected genres and related songs?</source>
+        <translation>Sei sicuro di voler eliminare i generi selezionati e i relativi brani?</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be deleted.</source>
+        <translation>Impossibile eliminare &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Title: %1
+Artist: %2
+Lenght: %3
+BPM: %4
+KEY: %5
+Format: %6</source>
+        <translation>Titolo: %1
+Artista: %2
+Durata: %3
+BPM: %4
+Tonalità: %5
+Formato: %6</translation>
+    </message>
+    <message>
+        <source>Genre: %1 
+Songs count: %2
+</source>
+        <translation>Genere: %1 
+Numero di brani: %2
+</translation>
+    </message>
+    <message>
+        <source>Artist: %1 
+Songs count: %2
+</source>
+        <translation>Artista: %1 
+Numero di brani: %2
+</translation>
+    </message>
+    <message>
+        <source>Detailed Info</source>
+        <translation>Informazioni dettagliate</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>Fine</translation>
+    </message>
+    <message>
+        <source>Double click on a row to add the song to the playlist, press &quot;End&quot; when finished</source>
+        <translation>Fai doppio clic su una riga per aggiungere il brano alla playlist, premi &quot;Fine&quot; quando hai finito</translation>
+    </message>
+    <message>
+        <source>Playlist name:</source>
+        <translation>Nome della playlist:</translation>
+    </message>
+    <message>
+        <source>Rename Playlist</source>
+        <translation>Rinomina playlist</translation>
+    </message>
+    <message>
+        <source>Do you really want to delete this playlist?</source>
+        <translation>Vuoi davvero eliminare questa playlist?</translation>
+    </message>
+    <message>
+        <source>Title: %1
+Artist: %2
+Length: %3
+BPM: %4
+KEY: %5
+Format: %6
+Genre: %7
+Autors: %8
+Bought? :%9</source>
+        <translation>Titolo: %1
+Artista: %2
+Durata: %3
+BPM: %4
+Tonalità: %5
+Formato: %6
+Genere: %7
+Autori: %8
+Acquistato: %9</translation>
+    </message>
+    <message>
+        <source>Si</source>
+        <translation>Sì</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2. Check the internet connection and double-click the song to try again.</source>
+        <translation>Impossibile scaricare &quot;%1&quot;: %2. Controlla la connessione a internet e fai doppio clic sul brano per riprovare.</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1. Check the internet connection, go back and open it again.</source>
+        <translation>Impossibile mostrare i brani del negozio di questo elenco: %1. Controlla la connessione a internet, torna indietro e riaprilo.</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown; check the internet connection and search again.</source>
+        <translation>Ora non è possibile cercare nel negozio: %1. Sono mostrati i tuoi brani; controlla la connessione a internet e cerca di nuovo.</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
+        <translation>Impossibile mostrare i dettagli del brano: %1. Controlla la connessione a internet e premi di nuovo Info.</translation>
+    </message>
+</context>
+<context>
+    <name>listItem</name>
+    <message>
+        <source>Title</source>
+        <translation>Titolo</translation>
+    </message>
+    <message>
+        <source>Recent</source>
+        <translation>Recenti</translation>
+    </message>
+    <message>
+        <source>All Songs</source>
+        <translation>Tutti i brani</translation>
+    </message>
+    <message>
+        <source>Downloaded</source>
+        <translation>Scaricati</translation>
+    </message>
+    <message>
+        <source>news</source>
+        <translation>novità</translation>
+    </message>
+</context>
+<context>
+    <name>listItemDownloading</name>
+    <message>
+        <source>Title</source>
+        <translation>Titolo</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Artista</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Formato</translation>
+    </message>
+    <message>
+        <source>Downloaded</source>
+        <translation>Scaricati</translation>
+    </message>
+</context>
+<context>
+    <name>listItemStore</name>
+    <message>
+        <source>Title</source>
+        <translation>Titolo</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Artista</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>Scarica</translation>
+    </message>
+</context>
+<context>
+    <name>mixerView</name>
+    <message>
+        <source>Form</source>
+        <translation>Modulo</translation>
+    </message>
+    <message>
+        <source>DRUMS</source>
+        <translation>BATTERIA</translation>
+    </message>
+    <message>
+        <source>BASS</source>
+        <translation>BASSO</translation>
+    </message>
+    <message>
+        <source>GUITAR</source>
+        <translation>CHITARRA</translation>
+    </message>
+    <message>
+        <source>KEYBOARDS</source>
+        <translation>TASTIERE</translation>
+    </message>
+    <message>
+        <source>ORCHESTRA</source>
+        <translation>ORCHESTRA</translation>
+    </message>
+    <message>
+        <source>WINDS</source>
+        <translation>FIATI</translation>
+    </message>
+</context>
+<context>
+    <name>statusBarHead</name>
+    <message>
+        <source>Time</source>
+        <translation>Tempo</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Formato</translation>
+    </message>
+    <message>
+        <source>Bar</source>
+        <translation>Battuta</translation>
+    </message>
+    <message>
+        <source>KEY</source>
+        <translation>TONO</translation>
+    </message>
+</context>
+<context>
+    <name>storeView</name>
+    <message>
+        <source>Store</source>
+        <translation>Negozio</translation>
+    </message>
+    <message>
+        <source>User Account</source>
+        <translation>Account utente</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Cerca</translation>
+    </message>
+    <message>
+        <source>Player</source>
+        <translation>Player</translation>
+    </message>
+    <message>
+        <source>Melodrome</source>
+        <translation>Melodrome</translation>
+    </message>
+    <message>
+        <source>Thousands of backing tracks in archive, search your favorite</source>
+        <translation>Migliaia di basi musicali in archivio: cerca la tua preferita</translation>
+    </message>
+    <message>
+        <source>News</source>
+        <translation>Novità</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Account</translation>
+    </message>
+    <message>
+        <source>Downloads</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>New MIDI Karaoke backing tracks</source>
+        <translation>Nuove basi MIDI Karaoke</translation>
+    </message>
+    <message>
+        <source>Midi</source>
+        <translation>Midi</translation>
+    </message>
+    <message>
+        <source>MP3</source>
+        <translation>MP3</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>E-mail</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Utente</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>ID dispositivo</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Esci</translation>
+    </message>
+</context>
+<context>
+    <name>volumePopup</name>
+    <message>
+        <source>Form</source>
+        <translation>Modulo</translation>
     </message>
 </context>
 </TS>

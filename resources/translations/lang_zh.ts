@@ -2,11 +2,1224 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>AccountView</name>
+    <message>
+        <source>Account</source>
+        <translation>账户</translation>
+    </message>
+    <message>
+        <source>To use Velmar PC you must log in with your Melodrome account</source>
+        <translation>使用 Velmar PC 前，请登录您的 Melodrome 账户</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>电子邮箱</translation>
+    </message>
+    <message>
+        <source>Insert email</source>
+        <translation>输入电子邮箱</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密码</translation>
+    </message>
+    <message>
+        <source>Insert Password</source>
+        <translation>输入密码</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>设备 ID</translation>
+    </message>
+    <message>
+        <source>SongNet Credit</source>
+        <translation>SongNet 余额</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>Don&apos;t you have a Melodrome account? Click here to create a new one</source>
+        <translation>还没有 Melodrome 账户？点击这里创建一个</translation>
+    </message>
+    <message>
+        <source>Did you forget your password? Click here to recover it</source>
+        <translation>忘记密码？点击这里找回</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>用户</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>退出登录</translation>
+    </message>
+    <message>
+        <source>Logging in…</source>
+        <translation>正在登录…</translation>
+    </message>
+    <message>
+        <source>You are not logged in: %1.
+Check the internet connection and press Login again.</source>
+        <translation>未登录：%1。
+请检查网络连接，然后再次点击登录。</translation>
+    </message>
+</context>
+<context>
+    <name>ControlTrackSmall</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Ch. %1 -</source>
+        <translation>通道 %1 -</translation>
+    </message>
+</context>
+<context>
+    <name>DialogCopyFiles</name>
+    <message>
+        <source>Import files</source>
+        <translation>导入文件</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Copying %1 files</source>
+        <translation>正在复制 %1 个文件</translation>
+    </message>
+    <message>
+        <source>Copying %1 of </source>
+        <translation>正在复制 %1 / </translation>
+    </message>
+</context>
+<context>
+    <name>DownloadMngr</name>
+    <message>
+        <source>This file already exists</source>
+        <translation>文件已存在</translation>
+    </message>
+    <message>
+        <source>This file is already present, overwrite?</source>
+        <translation>此文件已存在，是否覆盖？</translation>
+    </message>
+    <message>
+        <source>the server announced no file size</source>
+        <translation>服务器未告知文件大小</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>无法在 %1 中写入文件</translation>
+    </message>
+    <message>
+        <source>the disk is full or cannot be written</source>
+        <translation>磁盘已满或无法写入</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>只收到了 %2 字节中的 %1 字节</translation>
+    </message>
+</context>
+<context>
+    <name>InstrChooserPopup</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+</context>
+<context>
+    <name>KaraokeTextWidget</name>
+    <message>
+        <source>New Karaoke window</source>
+        <translation>新建卡拉OK窗口</translation>
+    </message>
+    <message>
+        <source>Unpin Karaoke window</source>
+        <translation>分离卡拉OK窗口</translation>
+    </message>
+    <message>
+        <source>Fullscreen Karaoke window</source>
+        <translation>全屏卡拉OK窗口</translation>
+    </message>
+    <message>
+        <source>Riduci schermo</source>
+        <translation>退出全屏</translation>
+    </message>
+    <message>
+        <source>Schermo intero</source>
+        <translation>全屏</translation>
+    </message>
+</context>
+<context>
+    <name>LyricsModel</name>
+    <message>
+        <source>Text NOT found</source>
+        <translation>未找到歌词</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
-        <location filename="../../app/mainwindow.ui" line="+132"/>
         <source>Loading...</source>
         <translation>正在加载...</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>音量</translation>
+    </message>
+    <message>
+        <source>Melody CH</source>
+        <translation>旋律通道</translation>
+    </message>
+    <message>
+        <source>Melody Mute</source>
+        <translation>旋律静音</translation>
+    </message>
+    <message>
+        <source>Fullscreen Window</source>
+        <translation>全屏窗口</translation>
+    </message>
+    <message>
+        <source>Unpin Window</source>
+        <translation>分离窗口</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>卡拉OK</translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation>曲库</translation>
+    </message>
+    <message>
+        <source>Editing</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>Mixer</source>
+        <translation>调音台</translation>
+    </message>
+    <message>
+        <source>Chords</source>
+        <translation>和弦</translation>
+    </message>
+    <message>
+        <source>Report an Error</source>
+        <translation>报告错误</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>导入</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>无法播放此文件</translation>
+    </message>
+    <message>
+        <source>Melody ON</source>
+        <translation>旋律 开</translation>
+    </message>
+    <message>
+        <source>Melody OFF</source>
+        <translation>旋律 关</translation>
+    </message>
+    <message>
+        <source>Melody SEMI</source>
+        <translation>旋律 半</translation>
+    </message>
+    <message>
+        <source>Errored</source>
+        <translation>导入错误</translation>
+    </message>
+    <message>
+        <source>These songs cannot be copied because they seems to be not a song files:</source>
+        <translation>以下文件无法复制，因为它们似乎不是歌曲文件：</translation>
+    </message>
+    <message>
+        <source>Duplicated Entries</source>
+        <translation>重复项</translation>
+    </message>
+    <message>
+        <source>These songs cannot be copied because they&apos;re already present:</source>
+        <translation>以下歌曲无法复制，因为它们已存在：</translation>
+    </message>
+    <message>
+        <source>All songs files</source>
+        <translation>所有歌曲文件</translation>
+    </message>
+    <message>
+        <source>MIDI files</source>
+        <translation>MIDI 文件</translation>
+    </message>
+    <message>
+        <source>MP3 files</source>
+        <translation>MP3 文件</translation>
+    </message>
+    <message>
+        <source>Fast Run</source>
+        <translation>快速启动</translation>
+    </message>
+    <message>
+        <source>Fast run: %1</source>
+        <translation>快速启动：%1</translation>
+    </message>
+    <message>
+        <source>Update available</source>
+        <translation>有可用更新</translation>
+    </message>
+    <message>
+        <source>An update is available, do you want to download it?</source>
+        <translation>有可用更新，是否立即下载？</translation>
+    </message>
+    <message>
+        <source>Download aggiornamento in corso</source>
+        <translation>正在下载更新</translation>
+    </message>
+    <message>
+        <source>Annulla</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>The downloaded update is damaged and was not installed.</source>
+        <translation>下载的更新已损坏，未安装。</translation>
+    </message>
+    <message>
+        <source>The update has been downloaded to:
+%1
+Close the program and install it from there.</source>
+        <translation>更新已下载到：
+%1
+请关闭程序，然后从该位置安装。</translation>
+    </message>
+    <message>
+        <source>Attenzione</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <translation>Timbra 有新版本可用，是否立即下载？</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+Check the internet connection; the update is offered again at the next start of the program.</source>
+        <translation>无法下载更新：%1。
+请检查网络连接；下次启动程序时会再次提供此更新。</translation>
+    </message>
+</context>
+<context>
+    <name>MelodromeManager</name>
+    <message>
+        <source>User non logged</source>
+        <translation>未登录</translation>
+    </message>
+    <message>
+        <source>You&apos;re not logged in, please login then retry</source>
+        <translation>您尚未登录，请登录后重试</translation>
+    </message>
+    <message>
+        <source>Download in progress</source>
+        <translation>正在下载</translation>
+    </message>
+    <message>
+        <source>Another song is being downloaded, please retry when it has finished</source>
+        <translation>另一首歌曲正在下载，请在下载完成后重试</translation>
+    </message>
+    <message>
+        <source>the store gave no address for the song</source>
+        <translation>商店未提供该歌曲的下载地址</translation>
+    </message>
+    <message>
+        <source>the file that arrived is no song the program can read</source>
+        <translation>收到的文件不是程序可以读取的歌曲</translation>
+    </message>
+</context>
+<context>
+    <name>MelodyChannelPopup</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Select Melody Channel</source>
+        <translation>选择旋律通道</translation>
+    </message>
+    <message>
+        <source>Track %1</source>
+        <translation>音轨 %1</translation>
+    </message>
+</context>
+<context>
+    <name>NewWidgetWindow</name>
+    <message>
+        <source>Chords</source>
+        <translation>和弦</translation>
+    </message>
+    <message>
+        <source>Mixer</source>
+        <translation>调音台</translation>
+    </message>
+    <message>
+        <source>Editing</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation>曲库</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>卡拉OK</translation>
+    </message>
+</context>
+<context>
+    <name>ReplyWatch</name>
+    <message>
+        <source>the server did not answer in time</source>
+        <translation>服务器未及时响应</translation>
+    </message>
+    <message>
+        <source>the server answered with error %1</source>
+        <translation>服务器返回错误 %1</translation>
+    </message>
+    <message>
+        <source>the server cannot be reached</source>
+        <translation>无法连接服务器</translation>
+    </message>
+    <message>
+        <source>the connection broke off</source>
+        <translation>连接中断</translation>
+    </message>
+    <message>
+        <source>the server sent an empty answer</source>
+        <translation>服务器返回了空响应</translation>
+    </message>
+    <message>
+        <source>the answer arrived incomplete</source>
+        <translation>响应不完整</translation>
+    </message>
+</context>
+<context>
+    <name>SeekTrackSlider</name>
+    <message>
+        <source>Position</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>Bar: %1.1</source>
+        <translation>小节：%1.1</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>Options</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Options&lt;/b&gt;</source>
+        <translation>&lt;b&gt;选项&lt;/b&gt;</translation>
+    </message>
+    <message>
+        <source>Application</source>
+        <translation>应用程序</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>Double-click action</source>
+        <translation>双击操作</translation>
+    </message>
+    <message>
+        <source>Devices</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>MIDI</source>
+        <translation>MIDI</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>音频</translation>
+    </message>
+    <message>
+        <source>Midi Settings</source>
+        <translation>MIDI 设置</translation>
+    </message>
+    <message>
+        <source>Chord</source>
+        <translation>和弦</translation>
+    </message>
+    <message>
+        <source>Fast Run</source>
+        <translation>快速启动</translation>
+    </message>
+    <message>
+        <source>Karaoke</source>
+        <translation>卡拉OK</translation>
+    </message>
+    <message>
+        <source>Text Font</source>
+        <translation>文字字体</translation>
+    </message>
+    <message>
+        <source>Text Size</source>
+        <translation>文字大小</translation>
+    </message>
+    <message>
+        <source>Text Alignment</source>
+        <translation>文字对齐</translation>
+    </message>
+    <message>
+        <source>Background image</source>
+        <translation>背景图片</translation>
+    </message>
+    <message>
+        <source>&lt;none&gt;</source>
+        <translation>&lt;无&gt;</translation>
+    </message>
+    <message>
+        <source>Background color</source>
+        <translation>背景颜色</translation>
+    </message>
+    <message>
+        <source>Lyrics</source>
+        <translation>歌词</translation>
+    </message>
+    <message>
+        <source>Lyrics Highlight</source>
+        <translation>歌词高亮</translation>
+    </message>
+    <message>
+        <source>Playback</source>
+        <translation>播放</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>移调</translation>
+    </message>
+    <message>
+        <source>Tempo</source>
+        <translation>速度</translation>
+    </message>
+    <message>
+        <source>Lyrics time offset</source>
+        <translation>歌词时间偏移</translation>
+    </message>
+    <message>
+        <source>Restore Original Layout</source>
+        <translation>恢复默认窗口布局</translation>
+    </message>
+    <message>
+        <source>Rebuild Database</source>
+        <translation>重建数据库</translation>
+    </message>
+    <message>
+        <source>About Qt</source>
+        <translation>关于 Qt</translation>
+    </message>
+    <message>
+        <source>Italian</source>
+        <translation>意大利式</translation>
+    </message>
+    <message>
+        <source>International</source>
+        <translation>国际通用</translation>
+    </message>
+    <message>
+        <source>Small</source>
+        <translation>小</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>中</translation>
+    </message>
+    <message>
+        <source>Large</source>
+        <translation>大</translation>
+    </message>
+    <message>
+        <source>Center</source>
+        <translation>居中</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>左对齐</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>播放</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>ATTENTION: Perform this operation only in case of malfunctions.</source>
+        <translation>注意：仅在程序运行异常时执行此操作。</translation>
+    </message>
+    <message>
+        <source>Do you want to proceed?</source>
+        <translation>是否继续？</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>Open Image</source>
+        <translation>打开图片</translation>
+    </message>
+    <message>
+        <source>Image Files (*.png *.jpg *.bmp)</source>
+        <translation>图片文件 (*.png *.jpg *.bmp)</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the MIDI Device</source>
+        <translation>无法连接到 MIDI 设备</translation>
+    </message>
+    <message>
+        <source>It may be in use from another software, close the software and connect the device from the Options menu</source>
+        <translation>该设备可能正被其他程序占用，请关闭该程序，然后在“选项”菜单中连接设备</translation>
+    </message>
+    <message>
+        <source>No audio device</source>
+        <translation>没有音频设备</translation>
+    </message>
+    <message>
+        <source>It seems you&apos;ve no audio device in your PC, please plug a device and retry</source>
+        <translation>您的电脑似乎没有音频设备，请连接设备后重试</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the audio device</source>
+        <translation>无法连接到音频设备</translation>
+    </message>
+    <message>
+        <source>Cannot disconnect the device while playing</source>
+        <translation>播放时无法断开设备</translation>
+    </message>
+    <message>
+        <source>Please select the device</source>
+        <translation>请选择设备</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the audio Device</source>
+        <translation>无法连接到音频设备</translation>
+    </message>
+    <message>
+        <source>The audio device %1 is not connected: the sound goes to %2.</source>
+        <translation>音频设备 %1 未连接：声音改由 %2 输出。</translation>
+    </message>
+</context>
+<context>
+    <name>SoundfontDialog</name>
+    <message>
+        <source>Timbra</source>
+        <translation>Timbra</translation>
+    </message>
+    <message>
+        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <translation>将您的 PC 或 Mac 变成拥有专业音色的 MIDI 音源</translation>
+    </message>
+    <message>
+        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <translation>配合 Velmar PC，您可以用最高音质播放 MIDI 文件</translation>
+    </message>
+    <message>
+        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <translation>超过 180 种音色和 18 套鼓组供您使用</translation>
+    </message>
+    <message>
+        <source>Download in corso...</source>
+        <translation>正在下载...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Attenzione</source>
+        <translation>注意</translation>
+    </message>
+</context>
+<context>
+    <name>SoundfontManager</name>
+    <message>
+        <source>Attenzione</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <translation>暂时无法下载 Timbra，请稍后再试</translation>
+    </message>
+    <message>
+        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <translation>需要下载 Timbra，是否立即继续？</translation>
+    </message>
+    <message>
+        <source>Download di Timbra in corso...</source>
+        <translation>正在下载 Timbra...</translation>
+    </message>
+    <message>
+        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <translation>确定要停止下载 Timbra 吗？</translation>
+    </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>音色库</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use. Check the internet connection and try again later.</source>
+        <translation>无法安装新的音色库：%1。
+仍使用原来的音色库。请检查网络连接，稍后重试。</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it. Check the internet connection and start the program again to retry.</source>
+        <translation>无法安装音色库：%1。
+没有音色库，合成器将无声。请检查网络连接，然后重新启动程序重试。</translation>
+    </message>
+    <message>
+        <source>the downloaded file cannot be read</source>
+        <translation>无法读取下载的文件</translation>
+    </message>
+    <message>
+        <source>%1 of %2 bytes arrived</source>
+        <translation>只收到了 %2 字节中的 %1 字节</translation>
+    </message>
+    <message>
+        <source>the file is no sound bank</source>
+        <translation>该文件不是音色库</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1</source>
+        <translation>无法在 %1 中写入文件</translation>
+    </message>
+</context>
+<context>
+    <name>TitleBarWindow</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Pin the window</source>
+        <translation>停靠窗口</translation>
+    </message>
+    <message>
+        <source>Reduce to icon</source>
+        <translation>最小化</translation>
+    </message>
+    <message>
+        <source>Fullscreen window</source>
+        <translation>全屏窗口</translation>
+    </message>
+    <message>
+        <source>Close the window</source>
+        <translation>关闭窗口</translation>
+    </message>
+    <message>
+        <source>Reduce Window</source>
+        <translation>退出全屏</translation>
+    </message>
+</context>
+<context>
+    <name>chordsView</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Piano</source>
+        <translation>钢琴</translation>
+    </message>
+    <message>
+        <source>Guitar</source>
+        <translation>吉他</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>文字</translation>
+    </message>
+    <message>
+        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <translation>此伴奏中没有和弦</translation>
+    </message>
+</context>
+<context>
+    <name>editView</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be kept: %2.</source>
+        <translation>无法保存对 %1 的更改：%2。</translation>
+    </message>
+</context>
+<context>
+    <name>libraryView</name>
+    <message>
+        <source>Repertoire</source>
+        <translation>曲目</translation>
+    </message>
+    <message>
+        <source>Browse PC</source>
+        <translation>浏览电脑</translation>
+    </message>
+    <message>
+        <source>Songs</source>
+        <translation>歌曲</translation>
+    </message>
+    <message>
+        <source>Search results for:</source>
+        <translation>搜索结果：</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>返回</translation>
+    </message>
+    <message>
+        <source>Auto Play</source>
+        <translation>自动播放</translation>
+    </message>
+    <message>
+        <source>Add Song</source>
+        <translation>添加歌曲</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>信息</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>New Playlist</source>
+        <translation>新建播放列表</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>导入</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>标题</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>艺人</translation>
+    </message>
+    <message>
+        <source>Genre</source>
+        <translation>流派</translation>
+    </message>
+    <message>
+        <source>Indexing...</source>
+        <translation>正在建立索引...</translation>
+    </message>
+    <message>
+        <source>Cerca sul sito web</source>
+        <translation>在 Melodrome 网站上搜索</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message>
+        <source>Remove selected file or folder</source>
+        <translation>移除所选文件或文件夹</translation>
+    </message>
+    <message>
+        <source>Del</source>
+        <translation>Del</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>路径</translation>
+    </message>
+    <message>
+        <source>Playlists</source>
+        <translation>播放列表</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>注意</translation>
+    </message>
+    <message>
+        <source>Do you want to exit &quot;edit playlist&quot; mode?</source>
+        <translation>是否退出“编辑播放列表”模式？</translation>
+    </message>
+    <message>
+        <source>News of the week</source>
+        <translation>本周新歌</translation>
+    </message>
+    <message>
+        <source>Press &quot;Add Songs&quot; to select songs from your repertory and make the playlist</source>
+        <translation>点击“添加歌曲”，从您的曲目中选择歌曲来创建播放列表</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>时长</translation>
+    </message>
+    <message>
+        <source>BPM</source>
+        <translation>BPM</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>调性</translation>
+    </message>
+    <message>
+        <source>Genres</source>
+        <translation>流派</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>Cannot play file</source>
+        <translation>无法播放文件</translation>
+    </message>
+    <message>
+        <source>Cannot play:
+This file seems deleted</source>
+        <translation>无法播放：
+此文件似乎已被删除</translation>
+    </message>
+    <message>
+        <source>Added</source>
+        <translation>已添加</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; cannot be deleted: it stays in the library.</source>
+        <translation>无法删除“%1”，它仍保留在曲库中。</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete selected songs?</source>
+        <translation>确定要删除所选歌曲吗？</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to remove selected songs from the playlist?</source>
+        <translation>确定要从播放列表中移除所选歌曲吗？</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the selected artists and related songs?</source>
+        <translation>确定要删除所选艺人及其歌曲吗？</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete selected genres and related songs?</source>
+        <translation>确定要删除所选流派及其歌曲吗？</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be deleted.</source>
+        <translation>无法删除“%1”。</translation>
+    </message>
+    <message>
+        <source>Title: %1
+Artist: %2
+Lenght: %3
+BPM: %4
+KEY: %5
+Format: %6</source>
+        <translation>标题：%1
+艺人：%2
+时长：%3
+BPM：%4
+调性：%5
+格式：%6</translation>
+    </message>
+    <message>
+        <source>Genre: %1 
+Songs count: %2
+</source>
+        <translation>流派：%1 
+歌曲数：%2
+</translation>
+    </message>
+    <message>
+        <source>Artist: %1 
+Songs count: %2
+</source>
+        <translation>艺人：%1 
+歌曲数：%2
+</translation>
+    </message>
+    <message>
+        <source>Detailed Info</source>
+        <translation>详细信息</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>Double click on a row to add the song to the playlist, press &quot;End&quot; when finished</source>
+        <translation>双击某一行即可将歌曲添加到播放列表，完成后点击“完成”</translation>
+    </message>
+    <message>
+        <source>Playlist name:</source>
+        <translation>播放列表名称：</translation>
+    </message>
+    <message>
+        <source>Rename Playlist</source>
+        <translation>重命名播放列表</translation>
+    </message>
+    <message>
+        <source>Do you really want to delete this playlist?</source>
+        <translation>确定要删除此播放列表吗？</translation>
+    </message>
+    <message>
+        <source>Title: %1
+Artist: %2
+Length: %3
+BPM: %4
+KEY: %5
+Format: %6
+Genre: %7
+Autors: %8
+Bought? :%9</source>
+        <translation>标题：%1
+艺人：%2
+时长：%3
+BPM：%4
+调性：%5
+格式：%6
+流派：%7
+作者：%8
+已购买：%9</translation>
+    </message>
+    <message>
+        <source>Si</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2. Check the internet connection and double-click the song to try again.</source>
+        <translation>无法下载“%1”：%2。请检查网络连接，然后双击该歌曲重试。</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1. Check the internet connection, go back and open it again.</source>
+        <translation>无法显示此列表中的商店歌曲：%1。请检查网络连接，返回后重新打开。</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown; check the internet connection and search again.</source>
+        <translation>目前无法搜索商店：%1。显示的是您自己的歌曲；请检查网络连接后重新搜索。</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
+        <translation>无法显示歌曲详情：%1。请检查网络连接，然后再次点击“信息”。</translation>
+    </message>
+</context>
+<context>
+    <name>listItem</name>
+    <message>
+        <source>Title</source>
+        <translation>标题</translation>
+    </message>
+    <message>
+        <source>Recent</source>
+        <translation>最近播放</translation>
+    </message>
+    <message>
+        <source>All Songs</source>
+        <translation>全部歌曲</translation>
+    </message>
+    <message>
+        <source>Downloaded</source>
+        <translation>已下载</translation>
+    </message>
+    <message>
+        <source>news</source>
+        <translation>新歌</translation>
+    </message>
+</context>
+<context>
+    <name>listItemDownloading</name>
+    <message>
+        <source>Title</source>
+        <translation>标题</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>艺人</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>Downloaded</source>
+        <translation>已下载</translation>
+    </message>
+</context>
+<context>
+    <name>listItemStore</name>
+    <message>
+        <source>Title</source>
+        <translation>标题</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>艺人</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>下载</translation>
+    </message>
+</context>
+<context>
+    <name>mixerView</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>DRUMS</source>
+        <translation>鼓</translation>
+    </message>
+    <message>
+        <source>BASS</source>
+        <translation>贝斯</translation>
+    </message>
+    <message>
+        <source>GUITAR</source>
+        <translation>吉他</translation>
+    </message>
+    <message>
+        <source>KEYBOARDS</source>
+        <translation>键盘</translation>
+    </message>
+    <message>
+        <source>ORCHESTRA</source>
+        <translation>管弦乐</translation>
+    </message>
+    <message>
+        <source>WINDS</source>
+        <translation>管乐</translation>
+    </message>
+</context>
+<context>
+    <name>statusBarHead</name>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>Bar</source>
+        <translation>小节</translation>
+    </message>
+    <message>
+        <source>KEY</source>
+        <translation>调</translation>
+    </message>
+</context>
+<context>
+    <name>storeView</name>
+    <message>
+        <source>Store</source>
+        <translation>商店</translation>
+    </message>
+    <message>
+        <source>User Account</source>
+        <translation>用户账户</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <source>Player</source>
+        <translation>播放器</translation>
+    </message>
+    <message>
+        <source>Melodrome</source>
+        <translation>Melodrome</translation>
+    </message>
+    <message>
+        <source>Thousands of backing tracks in archive, search your favorite</source>
+        <translation>数千首伴奏，搜索您的最爱</translation>
+    </message>
+    <message>
+        <source>News</source>
+        <translation>新品</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>账户</translation>
+    </message>
+    <message>
+        <source>Downloads</source>
+        <translation>下载</translation>
+    </message>
+    <message>
+        <source>New MIDI Karaoke backing tracks</source>
+        <translation>新的 MIDI 卡拉OK伴奏</translation>
+    </message>
+    <message>
+        <source>Midi</source>
+        <translation>MIDI</translation>
+    </message>
+    <message>
+        <source>MP3</source>
+        <translation>MP3</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>电子邮箱</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>用户</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>设备 ID</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>退出登录</translation>
+    </message>
+</context>
+<context>
+    <name>volumePopup</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
     </message>
 </context>
 </TS>

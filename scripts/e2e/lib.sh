@@ -5,10 +5,13 @@
 #   e2e_pulse [SINK...]          the sound server (default sink velmar_e2e)
 #   e2e_screen [WxH]             the screen (default 1280x800)
 #   e2e_start [ARGS...]          the program, up to its first page
+#   e2e_store                    the local test store, both store roles on it
 #   e2e_import FILE              Ctrl+I, FILE typed into the dialog, listed
-#   e2e_record SINK              parec of SINK's monitor into $work/rec.raw
+#   e2e_record SINK [FILE]       parec of SINK's monitor into FILE ($work/rec.raw)
+#   e2e_record_stop              every recording ends
 #   e2e_quit                     SIGTERM; the program must exit with 0
-# Sets: here (scripts/), build, out, work, program, program_pid, window.
+# Sets: here (scripts/), build, out, work, program, program_pid, window,
+# store (the test store's address, after e2e_store).
 
 e2e_init() {
   here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -18,6 +21,7 @@ e2e_init() {
   mkdir -p "$out"
   work=$(mktemp -d)
   pids=()
+  recorders=()
   trap e2e_cleanup EXIT
   for tool in Xvfb xdotool import pulseaudio parec pactl; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (./setup.sh installs it)"
@@ -52,6 +56,25 @@ wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" >/dev/null 2>&1 &&
 # A store account, so that the first page is the main page.
 e2e_logged_in() {
   printf '[User]\nuser_id=1\nname=Stage\nsurname=Singer\n' >> "$settings"
+}
+
+# The local test store (tests/common/teststore.py) on a free port; it offers
+# no newer program and no newer sound bank, so no question stops the run. Its
+# account: anna@example.org with the password "secret".
+e2e_store() {
+  /usr/bin/python3 "$here/../tests/common/teststore.py" >"$work/store.out" 2>"$work/store.log" &
+  pids+=($!)
+  wait_for 100 grep -q '^PORT ' "$work/store.out" || fail "the test store did not start"
+  store=http://127.0.0.1:$(awk '/^PORT /{print $2; exit}' "$work/store.out")
+  export VELMAR_STORE_URL=$store VELMAR_CHECK_URL=$store
+  e2e_store_reply /version_checker/check_version_velmarpc.php \
+    '<melodrome_message><velmarpc><sw_version>2.4.10</sw_version></velmarpc></melodrome_message>'
+  e2e_store_reply /version_checker/check_soundfont.php \
+    '<melodrome_message><soundfont><version>0.0</version></soundfont></melodrome_message>'
+}
+e2e_store_reply() {
+  /usr/bin/python3 -c 'import sys, urllib.request; urllib.request.urlopen(sys.argv[1], sys.argv[2].encode())' \
+    "$store/_control/reply?path=$1" "$2" || fail "the test store did not take the reply for $1"
 }
 
 e2e_pulse() {
@@ -111,14 +134,19 @@ e2e_import() {
 }
 e2e_shown() { [ "$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)" -gt "$1" ]; }
 
+# Short fragments: the file's size tells the moment of the sound within 20 ms.
 e2e_record() {
-  parec -d "$1.monitor" --format=s16le --rate=48000 --channels=2 --raw "$work/rec.raw" &
-  recorder=$!
-  pids+=($recorder)
-  wait_for 100 e2e_recorded $((48000 * 4 * 2)) || fail "parec did not record"
+  local file=${2:-$work/rec.raw}
+  parec -d "$1.monitor" --format=s16le --rate=48000 --channels=2 --raw --latency-msec=20 "$file" &
+  recorders+=($!)
+  pids+=($!)
+  wait_for 100 e2e_recorded $((48000 * 4 * 2)) "$file" || fail "parec did not record"
 }
-e2e_recorded() { [ "$(stat -c %s "$work/rec.raw")" -ge "$1" ]; }
-e2e_record_stop() { kill "$recorder"; wait "$recorder" 2>/dev/null || true; }
+e2e_recorded() { [ "$(stat -c %s "${2:-$work/rec.raw}")" -ge "$1" ]; }
+e2e_record_stop() {
+  for r in "${recorders[@]}"; do kill "$r"; wait "$r" 2>/dev/null || true; done
+  recorders=()
+}
 
 e2e_quit() {
   kill -TERM "$program_pid"

@@ -4,8 +4,13 @@
 #include "LyricsModel.h"
 #include "ViewParameter.h"
 #include "chordsView.h"
+#include "editview.h"
 #include "constants.h"
+#include "controltracksmall.h"
+#include "librarytabledelegate.h"
 #include "SynthAudioSink.h"
+#include "adbanner.h"
+#include "soundenginerig.h"
 #include "mainwindow.h"
 #include "newwidgetwindow.h"
 #include "prompter.h"
@@ -15,12 +20,15 @@
 #include "testutil.h"
 
 #include <QNetworkAccessManager>
+#include <QSqlQueryModel>
+#include <QSqlRecord>
 #include <QtTest>
 #include <QtWidgets>
 
 // The real window on the real engine (its synthesizer rendering into a buffer nobody pulls) over
 // a library of mido-made KAR songs: requests and playlists, views going into windows of their own
-// and back, the karaoke view's looks and extra windows, and the store and import roads.
+// and back, the karaoke view's looks and extra windows, the store and import roads, the language
+// and the notation of keys.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -33,18 +41,65 @@ class TestMainWindow : public QObject
     QByteArray m_oldHome;
     TestStore m_store;
     QTimer m_boxCloser;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+    // The devices of the next window: the synthesizer's list (numbered from
+    // 1) and the audio path's (by id), the same devices in the same order.
+    std::vector<AudioDeviceEntry> m_synthList;
+    std::vector<Sound::AudioSink::Device> m_audioList;
+    QString m_bank;
+    OfflineAudioSink *m_synthSink = nullptr;
+    Sound::PullAudioSink *m_audioSink = nullptr;
 
     MainWindow *window()
     {
         if (!m_window) {
-            SoundEngine::Devices devices{std::make_unique<OfflineAudioSink>(), std::make_unique<Sound::PullAudioSink>(),
-                                         QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")};
+            auto synth = m_synthList.empty() ? std::make_unique<OfflineAudioSink>()
+                                             : std::make_unique<OfflineAudioSink>(44100, m_synthList);
+            auto audio = m_audioList.empty() ? std::make_unique<Sound::PullAudioSink>()
+                                             : std::make_unique<Sound::PullAudioSink>(m_audioList);
+            m_synthSink = synth.get();
+            m_audioSink = audio.get();
+            SoundEngine::Devices devices{std::move(synth), std::move(audio), m_bank};
             m_window = std::make_unique<MainWindow>(m_db.get(), nullptr, std::move(devices));
-            m_window->engine()->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
+            // With devices of its own, a test connects them as the start-up does.
+            if (m_synthList.empty())
+                m_window->engine()->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
             m_window->findChild<QStackedWidget *>("stackedWidget")->setCurrentIndex(0);
             m_window->show();
         }
         return m_window.get();
+    }
+    // The start-up's work after the first show, as each start does it.
+    void startUp() { QVERIFY(QMetaObject::invokeMethod(window(), "startDelayedFunc")); }
+    QComboBox *combo(const char *name) { return window()->settingsView()->findChild<QComboBox *>(name); }
+    void choose(const char *name, const QString &text)
+    {
+        QComboBox *box = combo(name);
+        box->setCurrentIndex(box->findText(text));
+        QVERIFY(box->currentIndex() >= 0);
+        emit box->activated(box->currentIndex());
+    }
+    // The device warning shown on the screen, if any.
+    QMessageBox *warningShown()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+                return box;
+        }
+        return nullptr;
+    }
+    int updateOffers() const { return int(m_prompts.filter(QRegularExpression("^Update available\\|An update")).size()); }
+    QTableView *songTable() { return find<QTableView>("songsListview"); }
+    // Makes the library row of `path` the current one (no row for an empty path).
+    void select(const QString &path)
+    {
+        auto *model = qobject_cast<QSqlQueryModel *>(songTable()->model());
+        songTable()->setCurrentIndex(QModelIndex());
+        for (int row = 0; !path.isEmpty() && row < model->rowCount(); ++row) {
+            if (model->record(row).value("innerPath").toString() == path)
+                songTable()->setCurrentIndex(model->index(row, 2));
+        }
+        QCOMPARE(songTable()->currentIndex().isValid(), !path.isEmpty());
     }
     QString song(const char *name) const { return m_songs.filePath(QLatin1String(name) + ".kar"); }
     SongInfo info(const QString &path) const
@@ -98,6 +153,21 @@ class TestMainWindow : public QObject
         QApplication::sendEvent(over, &enter) && QApplication::sendEvent(target, &event);
     }
     KaraokeTextWidget *karaoke() { return window()->karaokeView(); }
+    // The library's first song row, selected, on the main page.
+    QModelIndex firstSongRow(int column)
+    {
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *table = find<QTableView>("songsListview");
+        table->selectRow(0);
+        return table->model()->index(0, column);
+    }
+    // The text of the library's song information on its first row.
+    QString songInformation()
+    {
+        firstSongRow(0);
+        QTest::mouseClick(find<QPushButton>("infoButton"), Qt::LeftButton);
+        return m_prompts.isEmpty() ? QString() : m_prompts.last();
+    }
 
 private slots:
     void initTestCase()
@@ -107,7 +177,7 @@ private slots:
         appSettings = new QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
         QVERIFY(m_store.start(m_files.path()));
         Prompter::setScript([this](const QString &title, const QString &text, auto) {
-            return m_prompts << title + "|" + text, QMessageBox::Yes;
+            return m_prompts << title + "|" + text, m_answer;
         });
         TestUtil::runPython(QStringLiteral("app/make_kar.py"),
                             {m_songs.path(), QStringLiteral("2"), "a", "b", "c"});
@@ -116,7 +186,9 @@ private slots:
         QVERIFY(m_db->initDb() && m_db->connect());
         m_db->insertPlaylist(QStringLiteral("Stage"));
         for (const char *name : {"a", "b", "c"}) {
-            QVERIFY(m_db->insertDataSongs(info(song(name)), song(name), m_db->checkInsertArtist("Artist"),
+            SongInfo row = info(song(name));
+            row.keySign = QStringLiteral("G");
+            QVERIFY(m_db->insertDataSongs(row, song(name), m_db->checkInsertArtist("Artist"),
                                           m_db->checkInsertGenere("Genre"), m_db->checkInsertAuthor("Author")));
             const int id = int(m_db->selectSongs().last().idSong);
             QVERIFY(m_db->insertSongInPlayList(id, m_db->selectPlaylists().last().getId()));
@@ -135,6 +207,10 @@ private slots:
         appSettings->clear();
         m_boxes.clear();
         m_prompts.clear();
+        m_answer = QMessageBox::Yes;
+        m_synthList.clear();
+        m_audioList.clear();
+        m_bank = QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
         m_store.reset(); // and its faults
     }
     void cleanup()
@@ -230,22 +306,165 @@ private slots:
         QCOMPARE(int(state()), 0);
     }
 
-    // Header bar: pause and resume (also from the play button) and stop; the
-    // window closed while a song plays.
+    // What Play does by the engine's state and the library's selection; a
+    // double click plays too. Each request loads its song once.
+    void playButton_data()
+    {
+        QTest::addColumn<QString>("before");   // "", "a playing" or "a paused"
+        QTest::addColumn<QString>("selected"); // the library row chosen ("store": a store song)
+        QTest::addColumn<bool>("libraryShown");
+        QTest::addColumn<QString>("how");      // "play" or "double click"
+        QTest::addColumn<QString>("after");    // the song then playing
+        QTest::addColumn<int>("loads");
+        QTest::newRow("double click") << "" << "b" << true << "double click" << "b" << 1;
+        QTest::newRow("nothing loaded: the selection") << "" << "b" << false << "play" << "b" << 1;
+        QTest::newRow("nothing loaded: a store song") << "" << "store" << true << "play" << "store" << 1;
+        QTest::newRow("nothing loaded or selected") << "" << "" << true << "play" << "" << 0;
+        QTest::newRow("paused: another selected") << "a paused" << "b" << true << "play" << "b" << 1;
+        QTest::newRow("paused: itself selected") << "a paused" << "a" << true << "play" << "a" << 0;
+        QTest::newRow("paused: the library hidden") << "a paused" << "b" << false << "play" << "a" << 0;
+        QTest::newRow("playing: another selected") << "a playing" << "b" << true << "play" << "b" << 1;
+        QTest::newRow("playing: itself selected") << "a playing" << "a" << true << "play" << "a" << 0;
+        QTest::newRow("playing: the library hidden") << "a playing" << "b" << false << "play" << "a" << 0;
+    }
+    void playButton()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, selected);
+        QFETCH(bool, libraryShown);
+        QFETCH(QString, how);
+        QFETCH(QString, after);
+        QFETCH(int, loads);
+        appSettings->setValue("User/user_id", 42); // store songs are for users
+        if (!before.isEmpty()) {
+            QVERIFY(window()->onStartSongPath(song("a"), 0));
+            if (before.endsWith("paused"))
+                QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+        }
+        QTest::mouseClick(find<QPushButton>("LibraryButton"), Qt::LeftButton);
+        if (selected == "store") {
+            // A MIDI song in the store's news, once the start's news request is answered.
+            QPointer<QObject> request = window()->findChild<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly);
+            QTRY_VERIFY_WITH_TIMEOUT(request.isNull(), 30000);
+            SongInfo news;
+            news.ProductId = 5001;
+            news.isFromSub = 2;
+            news.format = "MIDI";
+            QVERIFY(m_db->truncateMDNews() && m_db->insertMDSongsNews(news));
+            auto *side = find<QListWidget>("playlistListWidget");
+            side->setCurrentRow(3);
+            emit side->clicked(side->model()->index(3, 0));
+            songTable()->setCurrentIndex(songTable()->model()->index(0, 2));
+        } else {
+            select(selected.isEmpty() ? QString() : song(selected.toLatin1()));
+        }
+        if (!libraryShown)
+            QTest::mouseClick(find<QPushButton>("KaraokeButton"), Qt::LeftButton);
+        QSignalSpy changes(currSong, &Song::loadSongChange);
+        if (how == "play")
+            QTest::mouseClick(find<QPushButton>("playButton"), Qt::LeftButton);
+        else
+            emit songTable()->doubleClicked(songTable()->currentIndex());
+        int loaded = 0;
+        for (const QList<QVariant> &change : changes)
+            loaded += change.at(0).value<Song::LoadSongState>() == Song::eLsLoaded;
+        QCOMPARE(loaded, loads);
+        QCOMPARE(int(state()), after.isEmpty() ? 0 : 1);
+        QVERIFY(!find<QPushButton>("pauseButton")->isChecked());
+        if (after == "store") {
+            QVERIFY(currSong->path().startsWith(m_db->getLibraryFolder()) && currSong->path().endsWith(".mid"));
+            QCOMPARE(m_db->selectMDSongs().value(0).isFromSub, 4); // downloaded
+        } else if (!after.isEmpty()) {
+            QCOMPARE(currSong->path(), song(after.toLatin1()));
+        }
+        QVERIFY(m_boxes.isEmpty());
+    }
+
+    // Two outputs of one name behind an input that is the sound server's
+    // default: the start-up opens the synthesizer and the MP3 path on the
+    // first output, then on the one chosen on the settings page, also after
+    // a restart, without a word to the user.
+    void devicesAcrossRestart()
+    {
+        m_synthList = {{"Monitor of Null Output", false}, {"Null Output", true}, {"Null Output", true}};
+        m_audioList = {{0, "Monitor of Null Output", 0, 48000}, {1, "Null Output", 2, 48000}, {2, "Null Output", 2, 48000}};
+        m_answer = QMessageBox::No;
+        SoundEngineRig::makeSongs(m_songs.path());
+        startUp();
+        QCOMPARE(m_synthSink->openedDevice(), 2);
+        QCOMPARE(m_synthSink->opens(), 1);
+        QStringList listed;
+        for (int i = 0; i < combo("comboAudioDevices")->count(); ++i)
+            listed << combo("comboAudioDevices")->itemText(i);
+        QCOMPARE(listed, QStringList({"Null Output", "Null Output (2)"}));
+        choose("comboSoundCard", "Timbra MIDI Module");
+        choose("comboAudioDevices", "Null Output (2)");
+        for (bool restarted : {false, true}) {
+            if (restarted) {
+                restart();
+                startUp();
+            }
+            QCOMPARE(m_synthSink->openedDevice(), 3);
+            // Opened once at a start: on the device chosen, not first on the default.
+            if (restarted)
+                QCOMPARE(m_synthSink->opens(), 1);
+            QVERIFY(window()->engine()->getIsMidiPortConnected());
+            QCOMPARE(combo("comboSoundCard")->currentText(), QString("Timbra MIDI Module"));
+            QCOMPARE(combo("comboAudioDevices")->currentText(), QString("Null Output (2)"));
+            QVERIFY(window()->onStartSongPath(m_songs.filePath("song.mp3"), 0));
+            QCOMPARE(m_audioSink->openedDevice(), 2);
+            QVERIFY(!warningShown());
+        }
+    }
+
+    // A synthesizer without its sound bank at start-up says so, once; the
+    // update offer waits for that box. The synthesizer opens when the bank
+    // arrives or an audio device connects, and its warning goes.
+    void synthesizerOpensLater_data()
+    {
+        QTest::addColumn<bool>("byBank");
+        QTest::newRow("the sound bank arrives") << true;
+        QTest::newRow("an audio device is chosen") << false;
+    }
+    void synthesizerOpensLater()
+    {
+        QFETCH(bool, byBank);
+        m_synthList = {{"Speakers", true}};
+        m_audioList = {{0, "Speakers", 2, 48000}};
+        m_bank = m_files.filePath("later.sf2");
+        QFile::remove(m_bank);
+        m_answer = QMessageBox::No;
+        startUp();
+        QVERIFY(!window()->engine()->getIsMidiPortConnected());
+        QPointer<QMessageBox> box = warningShown();
+        QVERIFY(box);
+        QVERIFY(box->text().startsWith("Cannot connect to the MIDI Device: Timbra MIDI Module\n"));
+        QTest::qWait(300);
+        QCOMPARE(updateOffers(), 0);
+        QVERIFY(QFile::copy("/usr/share/sounds/sf2/TimGM6mb.sf2", m_bank));
+        if (byBank)
+            QVERIFY(QMetaObject::invokeMethod(window(), "onSoundfontAvailable"));
+        else
+            choose("comboAudioDevices", "Speakers");
+        QVERIFY(window()->engine()->getIsMidiPortConnected());
+        QCOMPARE(m_synthSink->openedDevice(), 1);
+        QCOMPARE(combo("comboSoundCard")->currentText() + combo("comboAudioDevices")->currentText(),
+                 QString("Timbra MIDI ModuleSpeakers"));
+        QTRY_VERIFY(!box && !warningShown());
+        QTRY_COMPARE_WITH_TIMEOUT(updateOffers(), 1, 30000);
+    }
+
+    // Header bar: the pause button pauses and resumes (Play resumes too, see
+    // playButton), stop returns to the start; the window closed while a song
+    // plays.
     void headerBar()
     {
         QVERIFY(window()->onStartSongPath(song("c"), 0));
-        auto *pause = find<QPushButton>("pauseButton");
-        QTest::mouseClick(pause, Qt::LeftButton);
-        QCOMPARE(int(state()), 2);
-        QVERIFY(pause->isChecked());
-        QTest::mouseClick(pause, Qt::LeftButton);
-        QCOMPARE(int(state()), 1);
-        QTest::mouseClick(pause, Qt::LeftButton);
-        QTest::mouseClick(find<QPushButton>("KaraokeButton"), Qt::LeftButton);
-        QTest::mouseClick(find<QPushButton>("playButton"), Qt::LeftButton);
-        QCOMPARE(int(state()), 1);
-        QVERIFY(!pause->isChecked());
+        for (int expected : {2, 1}) {
+            QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+            QCOMPARE(int(state()), expected);
+            QCOMPARE(find<QPushButton>("pauseButton")->isChecked(), expected == 2);
+        }
         QTest::mouseClick(find<QPushButton>("rewButton"), Qt::LeftButton);
         QCOMPARE(int(state()), 3);
         QVERIFY(currSong->isLoaded());
@@ -258,6 +477,27 @@ private slots:
         QCOMPARE(appSettings->value("Volume/value").toUInt(), 77u);
         m_window.reset();
         QCOMPARE(mw, nullptr);
+    }
+
+    // Quitting is a stop too: the edit page's changes are in the song file
+    // (only for the channels the song has) and show when it is opened again.
+    void editsKeptOverQuit()
+    {
+        const QString mix = m_songs.filePath("mix.mid");
+        TestUtil::runPython("playback/make_midiedit_song.py", {"write", mix, "4"});
+        QVERIFY(window()->onStartSongPath(mix, 0));
+        editView *page = window()->editor();
+        QCOMPARE(page->stripCount(), 3);
+        QTest::mouseClick(page->strip(1)->findChild<QPushButton *>("muteButton"), Qt::LeftButton);
+        QTest::mouseClick(page->findChild<QPushButton *>("plusButtonKey"), Qt::LeftButton);
+        restart();
+        const QByteArray mido = TestUtil::runPython("playback/make_midiedit_song.py", {"compare", mix + ".bak", mix});
+        QVERIFY2(mido.startsWith("same song\n10\n"), mido);
+        QVERIFY(window()->onStartSongPath(mix, 0));
+        page = window()->editor();
+        QCOMPARE(page->stripCount(), 3);
+        QVERIFY(page->strip(1)->findChild<QPushButton *>("muteButton")->isChecked());
+        QCOMPARE(page->findChild<QLabel *>("labelKey")->text(), QStringLiteral(" [+1]"));
     }
 
     void detachAndDock_data()
@@ -459,6 +699,95 @@ private slots:
         QCOMPARE(appSettings->value("News/Unseen").toBool(), !sameHash && fault.isEmpty());
     }
 
+    // A language chosen on the settings page re-labels the window at once,
+    // Qt's own texts with it; the English translation mends the source's
+    // spelling.
+    void language()
+    {
+        auto restore = qScopeGuard([] {
+            for (QTranslator **t : {&translator, &systemTranslator}) {
+                QCoreApplication::removeTranslator(*t);
+                delete *t;
+                *t = nullptr;
+            }
+        });
+        auto *combo = window()->settingsView()->findChild<QComboBox *>("languageCombo");
+        const QModelIndex title = firstSongRow(2);
+        const auto shown = [&] {
+            return QStringList{find<QPushButton>("LibraryButton")->text(),
+                               window()->settingsView()->findChild<QLabel *>("TitleLabel")->text(),
+                               title.model()->headerData(2, Qt::Horizontal).toString(),
+                               find<QPushButton>("melodyMuteButton")->text(),
+                               find<QLabel>("titlegroupBoxDrums")->text(),
+                               QCoreApplication::translate("QPlatformTheme", "Cancel"),
+                               songInformation().section('\n', 2, 2).section(':', 0, 0)};
+        };
+        for (int row : {0, 1}) {
+            combo->setCurrentIndex(row);
+            emit combo->activated(row);
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(appSettings->value("System/Lang").toInt(), row);
+            QCOMPARE(shown(), row == 0 ? QStringList({"Libreria", "<b>Opzioni</b>", "Titolo", "Melodia ON",
+                                                      "BATTERIA", "Annulla", "Durata"})
+                                       : QStringList({"Library", "<b>Options</b>", "Title", "Melody ON", "DRUMS",
+                                                      "Cancel", "Length"}));
+        }
+    }
+
+    void keyNotation_data()
+    {
+        QTest::addColumn<QVariant>("stored"); // "MidiSettings/Chord"; invalid: none
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("other");   // once the other notation is chosen
+        QTest::newRow("no setting") << QVariant() << "G" << "Sol";
+        QTest::newRow("international") << QVariant(1) << "G" << "Sol";
+        QTest::newRow("italian") << QVariant(0) << "Sol" << "G";
+    }
+    // Keys are named in the notation of the settings page wherever they
+    // show, from the start and after a change: the library's key column and
+    // song information, the header and the edit page.
+    void keyNotation()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QString, shown);
+        QFETCH(QString, other);
+        if (stored.isValid())
+            appSettings->setValue("MidiSettings/Chord", stored);
+        SongInfo playing = info(song("a"));
+        playing.keySign = QStringLiteral("G");
+        QVERIFY(window()->startSongPlaylist(playing, 1, -1, QString(), -1));
+        const QModelIndex key = firstSongRow(7);
+        // The table's painter against one painting each notation.
+        const auto painted = [&key](QAbstractItemDelegate *delegate) {
+            QImage image(80, 30, QImage::Format_ARGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            QStyleOptionViewItem option;
+            option.rect = image.rect();
+            option.state = QStyle::State_Enabled;
+            delegate->paint(&painter, option, key);
+            return image;
+        };
+        const auto keys = [&] {
+            QString cell = "?";
+            for (int notation : {0, 1}) {
+                libraryTableDelegate reference;
+                reference.setChordLang(notation);
+                if (painted(find<QTableView>("songsListview")->itemDelegate()) == painted(&reference))
+                    cell = notation ? "G" : "Sol";
+            }
+            return QStringList{cell, songInformation().section("KEY: ", 1).section('\n', 0, 0),
+                               find<QLabel>("keyValueLabel")->text().section(' ', 0, 0),
+                               window()->editor()->findChild<QLabel *>("labelKey")->text().section(' ', 0, 0)};
+        };
+        QCOMPARE(keys(), QStringList(4, shown));
+        auto *chords = window()->settingsView()->findChild<QComboBox *>("chordCombo");
+        const int row = other == "G" ? 1 : 0;
+        chords->setCurrentIndex(row);
+        emit chords->activated(row);
+        QCOMPARE(keys(), QStringList(4, other));
+    }
+
     // Only an archive whose every entry stays in its folder is unpacked;
     // the update folder then holds the archive and the unpacked update only.
     void update_data()
@@ -468,6 +797,7 @@ private slots:
         QTest::newRow("good archive") << QStringList{"VelmarPC/bin/run.sh", "VelmarPC/readme.txt"} << true;
         QTest::newRow("parent entry") << QStringList{"ok.txt", "../evil.txt"} << false;
         QTest::newRow("link entry") << QStringList{"ok.txt", "link->/etc"} << false; // name->target
+        QTest::newRow("not found") << QStringList() << false;
     }
     void update()
     {
@@ -479,6 +809,8 @@ private slots:
                              "  z.writestr(i, l or 'data')\n";
         const QStringList args{"-c", zipper, m_files.filePath("VelmarPC-linux-2.4.11.zip")};
         QCOMPARE(TestUtil::runProgram("/usr/bin/python3", args + entries), 0);
+        if (entries.isEmpty())
+            m_store.setFault("/files/VelmarPC-linux-2.4.11.zip", "http404");
         QDir updates(MainWindow::updateFolder());
         updates.removeRecursively();
         QVERIFY(updates.mkpath(".") && TestUtil::writeFile(updates.filePath("VelmarPC-mac-2.4.9.zip"), "old"));
@@ -490,6 +822,17 @@ private slots:
         QCOMPARE(QFile::exists(unpacked + "/VelmarPC/bin/run.sh"), good);
         QCOMPARE(m_prompts.size(), 2);
         QCOMPARE(m_prompts.last().contains(unpacked), good);
+        if (entries.isEmpty())
+            QVERIFY(m_prompts.last().contains("could not be downloaded: the server answered with error 404.\n"));
+    }
+
+    // A new sound bank starts the banners again.
+    void soundBankArrives()
+    {
+        AdBanner *banner = karaoke()->getAdBanner();
+        QVERIFY(!banner->reloadTimer()->isActive());
+        QVERIFY(QMetaObject::invokeMethod(window(), "onSoundfontAvailable"));
+        QVERIFY(banner->reloadTimer()->isActive());
     }
 
     // 50 files dropped on the song list: songs, files that are no songs and

@@ -185,6 +185,33 @@ private slots:
         QCOMPARE(sylsOf(m), "5/0@10 10/0@20 15/0@30 20/0@40 25/0@50 30/0@60 127/0@69 5/1@70 10/1@80 15/1@90 127/1@90");
     }
 
+    // Where a cap ends the text, every syllable still points at a stored row.
+    void syltCaps_data()
+    {
+        QTest::addColumn<int>("syllables");
+        QTest::addColumn<int>("perRow"); // 0: rows broken by width
+        QTest::newRow("2,600 syllables, rows by width") << 2600 << 0;
+        QTest::newRow("600 rows") << 600 << 1;
+        // 60 rows of 40 syllables and their ends, then the 2,500th is the
+        // last syllable of row 61: its end no longer fits.
+        QTest::newRow("the cap on a row's end") << 2440 << 40;
+    }
+    void syltCaps()
+    {
+        QFETCH(int, syllables);
+        QFETCH(int, perRow);
+        QJsonArray entries;
+        for (int i = 0; i < syllables; ++i)
+            entries.append(entry(!perRow ? "la " : (i + 1) % perRow ? "l" : "l\n", i * 100));
+        const MidiInfos &m = read(tagged(QStringLiteral("caps.mp3"), 3, 0, 2, 0, entries));
+        QVERIFY(m.textRowCount > 0 && m.textRowCount <= MAX_TEXT_ROWS);
+        QVERIFY(m.syllableCount > 0 && m.syllableCount <= MAX_SYLLABLES);
+        for (int i = 0; i < m.syllableCount; ++i)
+            QVERIFY2(m.syllables[i].row >= 0 && m.syllables[i].row < m.textRowCount,
+                     qPrintable(QStringLiteral("syllable %1 of row %2, %3 rows")
+                                    .arg(i).arg(m.syllables[i].row).arg(m.textRowCount)));
+    }
+
     void audioStart()
     {
         // A tag whose size stops 100 bytes short of the first frame.

@@ -25,6 +25,22 @@ bool onFullDisk(qint64 bytes, const std::function<void()> &write)
     return limited;
 }
 
+qint64 memoryRise(const std::function<void()> &work)
+{
+    auto kb = [](const char *key) {
+        const QByteArray status = readFile(QStringLiteral("/proc/self/status"));
+        const int at = status.indexOf(key);
+        return at < 0 ? -1 : status.mid(at + int(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
+    };
+    const qint64 before = kb("VmRSS:");
+    // "5" sets the peak back to what is resident now.
+    QFile reset(QStringLiteral("/proc/self/clear_refs"));
+    const bool peakReset = reset.open(QIODevice::WriteOnly) && reset.write("5") == 1 && reset.flush();
+    work();
+    const qint64 peak = kb("VmHWM:");
+    return peakReset && before >= 0 && peak >= 0 ? std::max<qint64>(0, peak - before) * 1024 : -1;
+}
+
 QByteArray runPython(const QString &script, const QStringList &args)
 {
     QByteArray out, err;

@@ -40,6 +40,10 @@ T *child(const QObject *parent, const char *name)
 // False when the limit could not be set.
 bool onFullDisk(qint64 bytes, const std::function<void()> &write);
 
+// How far the process's resident memory rose above where it stood while
+// `work` ran (its peak, from /proc), in bytes; -1 when it cannot be told.
+qint64 memoryRise(const std::function<void()> &work);
+
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &data);
 

@@ -440,21 +440,6 @@ private slots:
                  QString());
     }
 
-    // The store results in memory start empty every time; the file's own
-    // caches keep their rows.
-    void memoryDatabasesStartEmpty()
-    {
-        QVERIFY(QSqlQuery().exec("INSERT INTO MDNews (IdSong, Titolo) VALUES (7, 'Kept')"));
-        QVERIFY(QSqlQuery(db->mdDb).exec("INSERT INTO MDSearchTitle (IdSong, Titolo) VALUES (8, 'Gone')"));
-        QVERIFY(QSqlQuery(db->driveIdxDb).exec("INSERT INTO indexes VALUES ('mid', 'a.mid', '/x/a.mid')"));
-        db.reset();
-        db = std::make_unique<DatabaseHelper>();
-        QVERIFY(db->initDb() && db->connect());
-        QCOMPARE(column("SELECT Titolo FROM MDNews"), QString("Kept"));
-        QCOMPARE(column(QSqlQuery(db->mdDb), "SELECT count(*) FROM MDSearchTitle"), QString("0"));
-        QCOMPARE(column(QSqlQuery(db->driveIdxDb), "SELECT count(*) FROM indexes"), QString("0"));
-    }
-
     // Positions of a playlist stay 0, 1, 2... and other playlists are untouched.
     void playlistPositions_data()
     {

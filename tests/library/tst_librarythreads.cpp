@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -48,6 +49,7 @@ class TestLibraryThreads : public QObject
 
     QTemporaryDir tmp;
     QString src, dest;
+    QStringList badMp3; // MP3s the loader refuses
 
     QUrl put(const QString &name, const QByteArray &data)
     {
@@ -63,6 +65,11 @@ private slots:
                                                  "anullsrc=r=44100:cl=mono", "-t", "0.3", "-metadata",
                                                  "title=Sun", "-c:a", "libmp3lame", mp3}), 0);
         mp3Bytes = TestUtil::readFile(mp3);
+        const QString wav = tmp.path() + "/tone.wav";
+        QCOMPARE(TestUtil::runProgram("sox", {"-n", "-r", "44100", "-c", "2", wav, "synth", "1", "sine", "440"}), 0);
+        for (const QString &name : QString(TestUtil::runPython("playback/make_bad_mp3.py", {wav, tmp.path() + "/bad"}))
+                                       .split('\n', Qt::SkipEmptyParts))
+            badMp3 << tmp.path() + "/bad/" + name;
     }
     void init()
     {
@@ -75,25 +82,34 @@ private slots:
     }
 
     // Every song arrives in the order given, under its own name, an MP3 with
-    // its CD+G; refused files are listed at the end; nothing existing is
-    // replaced; a list given meanwhile follows.
+    // its CD+G; refused files (also MP3s the loader would refuse) are listed
+    // at the end; nothing existing is replaced; a companion that is no
+    // regular file or too large stays behind, without stalling the import; a
+    // list given meanwhile follows.
     void importsAFolder()
     {
         const struct {
             const char *name, *kind; // m: MIDI, 3: MP3, c: MP3 with its CD+G, d: MIDI beside a CD+G,
-                                     // x: unreadable, h: already in the song folder
-        } files[] = {{"a.mid", "m"},         {"B.MP3", "3"},    {"c.kar", "m"},   {"100% Love #1.mp3", "c"},
-                     {"e.mid", "d"},         {"notes.txt", "x"}, {"bad.mid", "x"}, {"here.mid", "h"},
-                     {"f.midi", "m"},        {"g h.mid", "m"}};
+                                     // x: unreadable, h: already in the song folder, p: MP3 beside a
+                                     // FIFO, z: beside a link to /dev/zero, s: beside a 5 GiB sparse CD+G
+        } files[] = {{"a.mid", "m"},  {"B.MP3", "3"},     {"c.kar", "m"},   {"100% Love #1.mp3", "c"},
+                     {"e.mid", "d"},  {"notes.txt", "x"}, {"bad.mid", "x"}, {"here.mid", "h"},
+                     {"f.midi", "m"}, {"g h.mid", "m"},   {"p.mp3", "p"},   {"z.mp3", "z"}, {"s.mp3", "s"}};
         Window window;
         QList<QUrl> urls;
         QStringList expected, copied, unreadable, present;
         for (const auto &f : files) {
             const QString name = f.name, base = name.section('.', 0, -2), kind = f.kind;
-            const bool mp3 = kind == "3" || kind == "c";
+            const bool mp3 = QString("3cpzs").contains(kind);
             urls << put(name, kind == "x" ? QByteArray("not a song, just text ") : mp3 ? mp3Bytes : kMidi);
             if (kind == "c" || kind == "d")
                 TestUtil::writeFile(src + base + ".cdg", QByteArray(48, kind[0].toLatin1()));
+            else if (kind == "p")
+                QCOMPARE(::mkfifo(QFile::encodeName(src + base + ".cdg").constData(), 0644), 0);
+            else if (kind == "z")
+                QVERIFY(QFile::link("/dev/zero", src + base + ".cdg"));
+            else if (kind == "s")
+                QVERIFY(TestUtil::writeFile(src + base + ".cdg", {}) && QFile(src + base + ".cdg").resize(qint64(5) << 30));
             if (kind == "x") {
                 unreadable << src + name;
             } else if (kind == "h") {
@@ -103,6 +119,10 @@ private slots:
                 expected << name + (mp3 ? ":MP3:1" : ":MIDI:1");
                 copied << name << (kind == "c" ? QStringList{base + ".cdg"} : QStringList());
             }
+        }
+        for (const QString &bad : badMp3) {
+            urls << put(QFileInfo(bad).fileName(), TestUtil::readFile(bad));
+            unreadable << urls.last().toLocalFile();
         }
         TestUtil::writeFile(dest + "inside.mid", kMidi);
         urls << QUrl::fromLocalFile(dest + "inside.mid") << urls.first();
@@ -123,6 +143,33 @@ private slots:
         QCOMPARE(filesIn(dest).size(), copied.size() + 3);
     }
 
+    // A disk that fills up: the songs that fit are imported, the others are
+    // listed with the reason, not as duplicates, and leave nothing behind.
+    void fullDiskListsTheFailedCopies()
+    {
+        Window window;
+        QList<QUrl> urls;
+        QStringList expected, failed;
+        for (int i = 0; i < 6; ++i) {
+            // Two songs carry 64 KiB more than the disk takes in one file.
+            const bool big = i % 3 == 2;
+            urls << put(QString("s%1.mp3").arg(i), mp3Bytes + QByteArray(big ? 65536 : 0, '\0'));
+            if (big)
+                failed << urls.last().toLocalFile() + " (File too large)";
+            else
+                expected << urls.last().fileName() + ":MP3:0";
+        }
+        fileCopyThread thread(&window, dest);
+        thread.setFileList(urls);
+        QVERIFY(TestUtil::onFullDisk(mp3Bytes.size() + 4096, [&] {
+            thread.start();
+            QTRY_COMPARE_WITH_TIMEOUT(window.done.size(), 2, 60000);
+        }));
+        QCOMPARE(window.imported, expected);
+        QCOMPARE(window.done, QList<QStringList>({failed, {}}));
+        QCOMPARE(filesIn(dest).size(), expected.size());
+    }
+
     // An import stopped by the program's exit leaves only whole songs.
     void stoppingAnImportLeavesNoPartialFile()
     {
@@ -131,7 +178,7 @@ private slots:
         for (int i = 0; i < 100; ++i)
             urls << put(QString("s%1.mid").arg(i), kMidi);
         urls.insert(10, put("big.mp3", mp3Bytes));
-        QVERIFY(QFile(src + "big.mp3").resize(qint64(2) << 30)); // sparse: quick to make, slow to copy
+        QVERIFY(QFile(src + "big.mp3").resize(qint64(200) << 20)); // sparse: quick to make, slow to copy
         {
             fileCopyThread thread(&window, dest);
             thread.setFileList(urls);
@@ -145,7 +192,8 @@ private slots:
     }
 
     // The scan finds what find finds: links to folders are not followed (a
-    // loop is there), Windows and Program folders are skipped.
+    // loop is there), Windows and Program folders are skipped, and so are
+    // the system's own file systems of a mount table.
     void scanMatchesFind()
     {
         const char *names[] = {"a.mid", "b.MID", "c.Kar", "d.mp3", "e.mf3", "f.MF4", "g.mf5", "h.txt", "i.midi", "j.wav"};
@@ -159,6 +207,9 @@ private slots:
             TestUtil::writeFile(src + skip, {});
         QVERIFY(QFile::link(src + "d0", src + "d0/sub0/loop"));
         QVERIFY(QFile::setPermissions(src + "d4/sub4", {}));
+        const QString mounts = tmp.filePath("mounts");
+        const QString table = "proc %1d5/sub5 proc 0\ntmpfs %1d6 tmpfs 0\ncgroup2 %1d7/sub\\0407 cgroup2";
+        QVERIFY(TestUtil::writeFile(mounts, table.arg(src).toUtf8()) && QDir().rename(src + "d7/sub7", src + "d7/sub 7"));
 
         DatabaseHelper db;
         QVERIFY(db.initDb() && db.connect());
@@ -167,7 +218,8 @@ private slots:
             QByteArray out;
             TestUtil::runProgram("sh", {"-c", "find " + root + " -type f \\( -iname '*.mid' -o -iname "
                                  "'*.mp3' -o -iname '*.kar' -o -iname '*.mf[345]' \\) -not -ipath "
-                                 "'*program*' -not -ipath '*windows*' | sort"}, &out);
+                                 "'*program*' -not -ipath '*windows*' -not -path '" + src + "d5/sub5/*' "
+                                 "-not -path '" + src + "d7/sub 7/*' | sort"}, &out);
             return QString::fromUtf8(out).trimmed().split('\n');
         };
         auto indexed = [&] {
@@ -179,6 +231,7 @@ private slots:
             return rows;
         };
         auto thread = std::make_unique<indexDriveThread>(&view, &db);
+        thread->setMountTable(mounts);
         thread->setPath(src.chopped(1));
         QTRY_COMPARE_WITH_TIMEOUT(view.indexed, 1, 120000);
         QCOMPARE(indexed(), found(src.chopped(1)));

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <cmath>
 
 using namespace Sound;
@@ -201,6 +203,7 @@ private slots:
         QTest::newRow("MP3 cut short") << "d.mp3" << mp3.left(mp3.size() / 2) << true << -1;
         QTest::newRow("MP3 damaged inside") << "e.mp3" << corrupt << true << -1;
         QTest::newRow("unknown suffix") << "f.ogg" << mp3 << false << 0;
+        QTest::newRow("a FIFO named MP3") << "fifo.mp3" << QByteArray() << false << 0;
         QTest::newRow("WAV 44.1 kHz") << "g.wav" << patched(24, QByteArray("\x44\xAC\0\0", 4)) << false << 0;
         QTest::newRow("WAV 48 kHz low bytes only") << "h.wav" << patched(24, QByteArray("\x80\xBB\1\0", 4)) << false << 0;
         QTest::newRow("WAV mono") << "i.wav" << patched(22, QByteArray("\1", 1)) << false << 0;
@@ -217,7 +220,10 @@ private slots:
         QFETCH(QByteArray, data);
         QFETCH(bool, loads);
         QFETCH(int, lengthMs);
-        QVERIFY(TestUtil::writeFile(path(name), data));
+        if (name == "fifo.mp3")
+            QCOMPARE(::mkfifo(QFile::encodeName(path(name)).constData(), 0644), 0);
+        else
+            QVERIFY(TestUtil::writeFile(path(name), data));
         Player p;
         QSignalSpy ended(&p.audio, &AudioInterface::endedMp3);
         QCOMPARE(p.audio.loadFile(path(name)), loads);
@@ -232,12 +238,15 @@ private slots:
         QTRY_COMPARE(ended.count(), 1);
     }
 
-    // Only devices that open in stereo are taken; a failed start leaves no
-    // stream; the device stays while a song plays.
+    // Only outputs are listed, and the sound server's default when it is an
+    // input gives way to the first output; only devices that open in stereo
+    // are taken; a failed start leaves no stream; the device stays while a
+    // song plays.
     void deviceChoice()
     {
-        Player p({{0, "Mono", 1, 48000}, {3, "Speakers", 2, 44100}});
+        Player p({{1, "Monitor of Speakers", 0, 48000}, {0, "Mono", 1, 48000}, {3, "Speakers", 2, 44100}});
         QCOMPARE(p.audio.availableOutputDevices(), (QMap<int, QString>{{0, "Mono"}, {3, "Speakers"}}));
+        QCOMPARE(p.audio.getDefaultOutputDevice(), 0);
         QVERIFY(!p.audio.connectDeviceById(0));
         QVERIFY(p.audio.loadFile(path("st48_id3.mp3")));
         QVERIFY(!p.audio.playAudio());

@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(TestUtil::readFile(m_song + ".bak"), original);
         const QByteArray mido = TestUtil::runPython("playback/make_midiedit_song.py",
                                                     {"compare", m_song + ".bak", m_song});
-        QVERIFY2(mido.startsWith("same song\n") && mido.trimmed().split('\n').last().toInt() > 0, mido);
+        QVERIFY2(mido.startsWith("same song\n") && mido.split('\n').value(1).toInt() > 0, mido);
 
         const MIDI_SETTING_DATA saved = m_edit.savedData();
         cleanup();
@@ -209,18 +209,6 @@ private slots:
         QCOMPARE(db().transpose, int16_t(2));
         QCOMPARE(db().tempoDelta, int16_t(0));
         QVERIFY(TestUtil::writeFile(m_song, original));
-    }
-
-    void failedSaveLeavesTheFile()
-    {
-        QCOMPARE(m_edit.SaveToFile(m_song), 0); // the backup exists from here on
-        m_edit.TrackVolumeChanged(30, 0, 0);
-        const QByteArray before = TestUtil::readFile(m_song);
-        int result = 0;
-        QVERIFY(TestUtil::onFullDisk(before.size() / 2, [&] { result = m_edit.SaveToFile(m_song); }));
-        QCOMPARE(result, -2);
-        QCOMPARE(TestUtil::readFile(m_song), before);
-        QVERIFY(m_edit.hasUnsavedEdits());
     }
 };
 

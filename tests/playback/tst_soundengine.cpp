@@ -15,6 +15,8 @@
 #include <QtTest>
 
 #include <cmath>
+#include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -61,6 +63,7 @@ class TestSoundEngine : public QObject
     std::unique_ptr<SoundEngine> m_engine;
     QStringList m_log;
     QList<uint> m_msec;
+    QStringList m_badMp3; // MP3s that look like songs and do not play
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
     std::vector<float> render(unsigned ms) { return m_synthSink->pull(kRate * ms / 1000); }
@@ -99,6 +102,15 @@ private slots:
         QVERIFY(TestUtil::writeFile(path("cut.mid"), TestUtil::readFile(path("tone.mid")).left(40)));
         QVERIFY(QDir(m_dir.path()).mkdir("folder.mid"));
         QVERIFY(TestUtil::writeFile(path("clip.mp4"), QByteArray("a video, as far as its name goes")));
+        // Real songs made sparse files far past the sizes the loader reads.
+        for (auto [from, to, size] : {std::tuple{"tone.mid", "huge.mid", qint64(5) << 30},
+                                      std::tuple{"tone.mid", "big.mid", qint64(70) << 20},
+                                      std::tuple{"song.mp3", "huge.mp3", qint64(5) << 30}})
+            QVERIFY(QFile::copy(path(from), path(to)) && QFile(path(to)).resize(size));
+        QCOMPARE(::mkfifo(QFile::encodeName(path("fifo.mid")).constData(), 0644), 0);
+        QVERIFY(QFile::link("/dev/zero", path("zero.mp3")));
+        m_badMp3 = QString(TestUtil::runPython("playback/make_bad_mp3.py", {path("tone.wav"), m_dir.path()}))
+                       .split('\n', Qt::SkipEmptyParts);
         Song::initSong();
     }
 
@@ -239,13 +251,18 @@ private slots:
     }
 
     // Songs that cannot play give the load error, a video only its
-    // information, and the engine stays usable.
+    // information, and the engine stays usable. Files that are no songs or
+    // far too large are refused before they are read: nothing waits on a
+    // FIFO, memory stays where it was.
     void songFiles_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("loads");
-        for (const char *f : {"cut.mid", "text.mp3", "missing.kar", "folder.mid", "tone.wav"})
+        for (const char *f : {"cut.mid", "text.mp3", "missing.kar", "folder.mid", "tone.wav", "huge.mid", "big.mid",
+                              "huge.mp3", "fifo.mid", "zero.mp3"})
             QTest::newRow(f) << QString(f) << false;
+        for (const QString &f : m_badMp3)
+            QTest::newRow(qPrintable(f)) << f << false;
         QTest::newRow("clip.mp4") << "clip.mp4" << true;
     }
     void songFiles()
@@ -253,7 +270,11 @@ private slots:
         QFETCH(QString, file);
         QFETCH(bool, loads);
         m_engine->setPlayingState(SoundEngine::ePsReady);
-        QCOMPARE(currSong->loadSongFile(path(file)), loads);
+        bool loaded = !loads;
+        const qint64 rise = TestUtil::memoryRise([&] { loaded = currSong->loadSongFile(path(file)); });
+        QVERIFY2(rise >= 0 && rise < (32 << 20), qPrintable(QString::number(rise)));
+        QCOMPARE(loaded, loads);
+        QCOMPARE(Song::checkSongFile(path(file)), loads);
         QCOMPARE(currSong->isLoaded(), loads);
         QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsReady);
         QCOMPARE(m_log, QStringList({"state 3"}) + (loads ? QStringList{"song 2"} : QStringList{}));
@@ -263,27 +284,39 @@ private slots:
 
     // What an MP3 carries beside its audio: a CD+G companion and the offsets
     // stored in its tag, applied when it plays.
+    // A companion that is not a regular file, or larger than a whole CD's
+    // graphics, is refused without being read.
     void mp3Companions_data()
     {
-        QTest::addColumn<int>("cdgBytes");
+        QTest::addColumn<QString>("cdg");
         QTest::addColumn<int>("packets");
         QTest::addColumn<int>("deltaBpm");
         QTest::addColumn<int>("deltaKey");
-        QTest::newRow("whole packets") << 2400 << 100 << 0 << 0;
-        QTest::newRow("a byte over") << 2401 << 0 << 0 << 0;
-        QTest::newRow("empty") << 0 << 0 << 0 << 0;
-        QTest::newRow("offsets") << -1 << 0 << 10 << -3;
+        QTest::newRow("whole packets") << "2400" << 100 << 0 << 0;
+        QTest::newRow("a byte over") << "2401" << 0 << 0 << 0;
+        QTest::newRow("empty") << "0" << 0 << 0 << 0;
+        QTest::newRow("a FIFO") << "fifo" << 0 << 0 << 0;
+        QTest::newRow("a link to the zero device") << "zero" << 0 << 0 << 0;
+        QTest::newRow("5 GiB, sparse") << "5 GiB" << 0 << 0 << 0;
+        QTest::newRow("offsets") << "" << 0 << 10 << -3;
     }
     void mp3Companions()
     {
-        QFETCH(int, cdgBytes);
+        QFETCH(QString, cdg);
         QFETCH(int, packets);
         QFETCH(int, deltaBpm);
         QFETCH(int, deltaKey);
         const QString song = QStringLiteral("c%1.mp3").arg(QTest::currentDataTag());
+        const QString companion = path(song).chopped(3) + "cdg";
         QVERIFY(QFile::copy(path("song.mp3"), path(song)));
-        if (cdgBytes >= 0)
-            QVERIFY(TestUtil::writeFile(path(song).chopped(3) + "cdg", QByteArray(cdgBytes, 9)));
+        if (cdg == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(companion).constData(), 0644), 0);
+        else if (cdg == "zero")
+            QVERIFY(QFile::link("/dev/zero", companion));
+        else if (cdg == "5 GiB")
+            QVERIFY(TestUtil::writeFile(companion, {}) && QFile(companion).resize(qint64(5) << 30));
+        else if (!cdg.isEmpty())
+            QVERIFY(TestUtil::writeFile(companion, QByteArray(cdg.toInt(), 9)));
         if (deltaBpm || deltaKey) {
             std::unique_ptr<SongRW> rw(SongRW::createFromFile(path(song), false));
             QVERIFY(rw);
@@ -291,9 +324,13 @@ private slots:
             rw->setDeltaKey(deltaKey);
             QVERIFY(rw->saveToFile(path(song)));
         }
-        QVERIFY(play(song));
+        bool played = false;
+        const qint64 rise = TestUtil::memoryRise([&] { played = play(song); });
+        QVERIFY(played);
+        QVERIFY2(rise >= 0 && rise < (32 << 20), qPrintable(QString::number(rise)));
         QCOMPARE(currSong->hasCdg(), packets > 0);
         QCOMPARE(int(currSong->cdgPacketCount()), packets);
+        QCOMPARE(int(currSong->cdgData().size()), packets * Song::kCdgPacket);
         QVERIFY(m_log.contains(QStringLiteral("bpm 0 %1").arg(deltaBpm)));
         QVERIFY(m_log.contains(QStringLiteral("key %1").arg(deltaKey)));
         QCOMPARE(m_engine->getDeltaBpm(), deltaBpm);

@@ -1,5 +1,5 @@
-// Every resource name the code uses loads, and the looks' font families
-// resolve to their stand-ins.
+// Every resource name the code uses loads, the looks' font families resolve
+// to their stand-ins, and every text of the program is translated.
 #include "programfonts.h"
 #include "testutil.h"
 
@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTranslator>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -63,6 +64,49 @@ QString loadFailure(const QString &name)
     return reader.read().isNull() ? reader.errorString() : QString();
 }
 
+// What is wrong with the entries of a .ts file, one line each: entries not
+// translated or marked unfinished (a text new to the file), kept though no
+// source uses them (vanished, obsolete), or whose translation does not hold
+// the placeholders of its source.
+QStringList faultsOfTranslation(const QString &path)
+{
+    static const QRegularExpression placeholder(QStringLiteral("%(\\d+)"));
+    const auto placeholders = [](const QString &text) {
+        QStringList found;
+        for (const auto &m : placeholder.globalMatch(text))
+            found << m.captured();
+        found.sort();
+        return found;
+    };
+    QStringList faults;
+    QXmlStreamReader xml(TestUtil::readFile(path));
+    QString context, source;
+    int messages = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"name") {
+            context = xml.readElementText();
+        } else if (xml.name() == u"source") {
+            source = xml.readElementText();
+            ++messages;
+        } else if (xml.name() == u"translation") {
+            const QString type = xml.attributes().value(QLatin1String("type")).toString();
+            const QString text = xml.readElementText();
+            const QString where = context + " \"" + source + "\": ";
+            if (!type.isEmpty())
+                faults << where + type;
+            else if (text.isEmpty())
+                faults << where + "empty";
+            else if (placeholders(text) != placeholders(source))
+                faults << where + "placeholders differ in \"" + text + "\"";
+        }
+    }
+    if (xml.hasError() || messages == 0)
+        faults << path + ": " + (xml.hasError() ? xml.errorString() : QStringLiteral("no messages"));
+    return faults;
+}
+
 } // namespace
 
 class TestResources : public QObject
@@ -80,6 +124,26 @@ private slots:
             const QString failure = loadFailure(n);
             QVERIFY2(failure.isEmpty(), qPrintable(n + ": " + failure));
         }
+    }
+
+    // The files as kept and as the build's lupdate left them from the
+    // sources of today: a text added, changed or dropped since the files
+    // were translated shows in the second.
+    void translations_data()
+    {
+        QTest::addColumn<QString>("path");
+        for (const char *lang : {"it", "en", "de", "zh"}) {
+            const QString name = QStringLiteral("lang_%1.ts").arg(QLatin1String(lang));
+            QTest::newRow(qPrintable(name + " as kept"))
+                << QStringLiteral(VELMAR_SOURCE_DIR "/resources/translations/") + name;
+            QTest::newRow(qPrintable(name + " after lupdate")) << QStringLiteral(VELMAR_TS_BUILD_DIR "/") + name;
+        }
+    }
+    void translations()
+    {
+        QFETCH(QString, path);
+        const QStringList faults = faultsOfTranslation(path);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     }
 
     void fontFamilies_data()

@@ -79,9 +79,12 @@ private slots:
         QTest::newRow("not logged, then data")
             << none << QByteArray("<r><msg>USER NOT LOGGED</msg><user_id>42</user_id></r>") << password << 0u
             << password << none;
-        for (const char *fault : {"http500", "empty", "truncated", "silent"})
-            QTest::newRow(fault) << fault << QByteArray() << password << 0u << password
-                                 << "The store cannot be reached, please try again later";
+        const char *const faults[][2] = {{"http500", "the server answered with error 500"},
+                                         {"silent", "the server did not answer in time"},
+                                         {"unreachable", "the server cannot be reached"}};
+        for (const auto &fault : faults)
+            QTest::newRow(fault[0]) << fault[0] << QByteArray() << password << 0u << password
+                                    << QStringLiteral("You are not logged in: %1.").arg(fault[1]);
     }
     void loginReplies()
     {
@@ -92,7 +95,11 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(QString, message);
         const QString path = QStringLiteral("/service/login.php");
-        store.setFault(path, fault);
+        const QByteArray base = qgetenv("VELMAR_STORE_URL");
+        if (fault == "unreachable")
+            qputenv("VELMAR_STORE_URL", "http://127.0.0.1:9"); // nothing listens there
+        else
+            store.setFault(path, fault);
         if (!reply.isEmpty())
             store.setReply(path, reply);
 
@@ -101,13 +108,25 @@ private slots:
         view.setTimeouts({1500, 0, 4000});
         QSignalSpy changed(&view, &AccountView::userDataChanged);
         login(view, typed, QTest::currentDataTag()[0] == 'r');
+        QCOMPARE(part<QLabel>(view, "loginStatusMsg")->text(), "Logging in…");
         QTRY_VERIFY_WITH_TIMEOUT(settled(view), 15000);
+        qputenv("VELMAR_STORE_URL", base);
 
         QCOMPARE(user.getUser_id(), userId);
         QCOMPARE(changed.count(), fault.isEmpty() ? 1 : 0);
         QCOMPARE(part<QLineEdit>(view, "lineUsername")->text(), shown);
-        QCOMPARE(part<QLabel>(view, "loginStatusMsg")->text(), message);
+        QLabel *said = part<QLabel>(view, "loginStatusMsg");
+        QCOMPARE(said->text().section('\n', 0, 0), message);
         QCOMPARE(part<QPushButton>(view, "logButton")->text(), userId ? "Logout" : "Login");
+        if (QTest::currentDataTag() == QByteArray("wrong password")) {
+            // Said until the user types again, not for a moment.
+            QTest::qWait(3000);
+            QCOMPARE(said->text(), message);
+            QTest::keyClick(part<QLineEdit>(view, "lineUsername"), 'y');
+            QCOMPARE(said->text(), QString());
+        }
+        if (fault == "unreachable")
+            return;
         const TestStore::Request sent = store.requests(path).value(0);
         QCOMPARE(sent.form().value("psw"), typed);
         QCOMPARE(sent.form().value("id_device"), user.getDevice());

@@ -107,6 +107,29 @@ private slots:
         QCOMPARE(store.requests("/img/banner.png").size(), 2);
     }
 
+    // A language change while the list loads asks again in the new language.
+    void languageChangeWhileLoading()
+    {
+        const QString path = "/banners/get_banners.php";
+        settings->setValue("System/Lang", 1);
+        store.setFault(path, "hold", 1);
+        AdBanner banner;
+        banner.init(nullptr);
+        QTimer::singleShot(0, &banner, [&] {
+            settings->setValue("System/Lang", 0);
+            QEvent change(QEvent::LanguageChange);
+            QCoreApplication::sendEvent(&banner, &change);
+            // Once the change has asked for the list, the first one comes.
+            connect(banner.reloadTimer(), &QTimer::timeout, this, [&] { store.release(path); },
+                    Qt::SingleShotConnection);
+        });
+        fire(banner.reloadTimer());
+        fire(banner.reloadTimer());
+        QCOMPARE(store.requests(path).size(), 2);
+        QCOMPARE(store.requests(path).value(1).query, QStringLiteral("lang=IT"));
+        QCOMPARE(banner.banners().size(), 1);
+    }
+
     // No list: nothing shown, one more try a minute later.
     void noBanners_data()
     {

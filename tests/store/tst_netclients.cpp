@@ -147,20 +147,28 @@ private slots:
     }
 
     // Every way a download can go wrong leaves the old file as it was and no
-    // part file behind.
+    // part file behind, and says why in words; the user's own cancel says
+    // nothing.
     void failuresKeepOldFile_data()
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<int>("result");
-        for (const char *fault : {"http404", "http500", "empty", "truncated", "silent"})
-            QTest::newRow(fault) << fault << 2;
-        QTest::newRow("cancel while trickling") << "trickle" << 1;
-        QTest::newRow("overwrite refused") << QString() << 1;
+        QTest::addColumn<QString>("told");
+        const char *const faults[][2] = {{"http404", "the server answered with error 404"},
+                                         {"http500", "the server answered with error 500"},
+                                         {"empty", "the server sent an empty answer"},
+                                         {"truncated", "the connection broke off"},
+                                         {"silent", "the server did not answer in time"}};
+        for (const auto &fault : faults)
+            QTest::newRow(fault[0]) << fault[0] << 2 << fault[1];
+        QTest::newRow("cancel while trickling") << "trickle" << 1 << QString();
+        QTest::newRow("overwrite refused") << QString() << 1 << QString();
     }
     void failuresKeepOldFile()
     {
         QFETCH(QString, fault);
         QFETCH(int, result);
+        QFETCH(QString, told);
         store.setFault(QStringLiteral("/files/bytes/4000"), fault, 0, QStringLiteral("chunk=100&gap=20"));
         answer = fault.isEmpty() ? QMessageBox::No : QMessageBox::Yes;
         DownloadMngr d;
@@ -169,6 +177,7 @@ private slots:
                 d.onUserAbort();
         });
         QCOMPARE(run(d, 4000, 4000, true), result);
+        QCOMPARE(d.failureText(), told);
         d.onUserAbort();
         QCOMPARE(questions, 1);
         QCOMPARE(TestUtil::readFile(d.getDestFullPath()), oldBytes);

@@ -82,24 +82,34 @@ private slots:
     }
 
     // Only a whole bank replaces the old one, which keeps sounding after
-    // any failure; the new one is heard from a freshly opened synthesizer.
+    // any failure, and the user is told why; the new one is heard from a
+    // freshly opened synthesizer.
     void download_data()
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QByteArray>("info");
+        QTest::addColumn<QString>("told");
         const QByteArray head = "<melodrome_message><soundfont><version>9</version><url_update>%1/files/Basic.sfc"
                                 "</url_update>";
-        QTest::newRow("whole") << QString() << QByteArray();
-        QTest::newRow("cut short") << "truncated" << QByteArray();
-        QTest::newRow("server error") << "http500" << QByteArray();
-        QTest::newRow("cancelled") << "trickle" << QByteArray();
-        QTest::newRow("no size") << QString() << head + "<hash>%2</hash></soundfont></melodrome_message>";
-        QTest::newRow("shorter than announced") << QString() << head + "<size>%2</size></soundfont></melodrome_message>";
+        const QString kept = "The new sound bank could not be installed: %1.";
+        QTest::newRow("whole") << QString() << QByteArray() << QString();
+        QTest::newRow("cut short") << "truncated" << QByteArray() << kept.arg("the connection broke off");
+        QTest::newRow("server error") << "http500" << QByteArray()
+                                      << kept.arg("the server answered with error 500");
+        QTest::newRow("cancelled") << "trickle" << QByteArray()
+                                   << "Sei sicuro di voler interrompere il download di Timbra?";
+        QTest::newRow("no size") << QString() << head + "<hash>%2</hash></soundfont></melodrome_message>"
+                                 << "Il Timbra non si può scaricare ora, riprova più tardi";
+        const qint64 served = QFileInfo(kDebianBank).size();
+        QTest::newRow("shorter than announced")
+            << QString() << head + "<size>%2</size></soundfont></melodrome_message>"
+            << kept.arg(QStringLiteral("%1 of %2 bytes arrived").arg(served).arg(served + 5));
     }
     void download()
     {
         QFETCH(QString, fault);
         QFETCH(QByteArray, info);
+        QFETCH(QString, told);
         const QString row = QTest::currentDataTag();
         const bool replaced = row == "whole";
         const qint64 served = QFileInfo(kDebianBank).size();
@@ -120,6 +130,8 @@ private slots:
                 manager.dialog()->findChild<QPushButton *>("cancelButton")->click();
         });
         QCOMPARE(manager.downloadSoundfont(false), replaced);
+        QCOMPARE(asked.value(0).section('\n', 0, 0), told);
+        QVERIFY(asked.size() <= 1);
         QVERIFY(manager.dialog()->isHidden());
         QCOMPARE(available.size(), replaced ? 1 : 0);
         QCOMPARE(store.requests("/files/Basic.sfc").size(), row == "no size" ? 0 : 1);

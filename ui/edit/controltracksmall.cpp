@@ -66,7 +66,14 @@ void ControlTrackSmall::startUp()
 void ControlTrackSmall::setChannel(int channel)
 {
     m_channel = channel;
-    ui->channelLabel->setText(QStringLiteral("Ch. %1 -").arg(channel, 2, 10, QLatin1Char('0')));
+    ui->channelLabel->setText(tr("Ch. %1 -").arg(channel, 2, 10, QLatin1Char('0')));
+}
+
+void ControlTrackSmall::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        setChannel(m_channel);
+    QWidget::changeEvent(event);
 }
 
 void ControlTrackSmall::changeInstr(const GS_INSTRUMENT_NAME *row)

@@ -54,6 +54,7 @@ private slots:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     ControlTrackSmall(QWidget *parent, int channel, int volume, int state);

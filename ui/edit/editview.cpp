@@ -10,6 +10,8 @@
 
 #include <QAbstractButton>
 #include <QDebug>
+#include <QFileInfo>
+#include <QLabel>
 #include <memory>
 
 namespace {
@@ -31,6 +33,14 @@ editView::editView(QWidget *parent, SoundEngine *engine)
 {
     ProgramFonts::addApplicationFont(QStringLiteral(":/fonts/lcddot.ttf"));
     ui->setupUi(this);
+    // Below the header, shown only while there is a failed save to tell of.
+    m_saveMessage = new QLabel(this);
+    m_saveMessage->setObjectName(QStringLiteral("saveMessage"));
+    m_saveMessage->setWordWrap(true);
+    m_saveMessage->setStyleSheet(
+        QStringLiteral("#saveMessage { background-color: rgb(120, 30, 30); color: white; padding: 6px; }"));
+    m_saveMessage->hide();
+    ui->verticalLayout->insertWidget(1, m_saveMessage);
     connect(currSong, &Song::loadSongChange, this, &editView::on_loadSongChange);
     connect(engine, &SoundEngine::refreshInstr, this, &editView::createChildInstr);
     connect(engine, &SoundEngine::songBpmChanged, this, &editView::onSongBpmChanged);
@@ -156,12 +166,12 @@ void editView::onTrackStopped()
 
 void editView::on_loadSongChange(Song::LoadSongState state)
 {
-    if (state == Song::eLsLoaded)
-        clearStrips();
-    // Unloaded around the transport, with no stop first: the edits are
-    // still saved, into the song they were made on.
-    else if (state == Song::eLsUnloaded && !m_songPath.isEmpty())
+    // Unloaded or replaced around the transport, with no stop first: the
+    // edits are still saved, into the song they were made on.
+    if ((state == Song::eLsUnloaded || state == Song::eLsLoaded) && !m_songPath.isEmpty())
         saveAndClear();
+    else if (state == Song::eLsLoaded)
+        clearStrips();
 }
 
 void editView::stepKey(int step)
@@ -238,21 +248,45 @@ void editView::refreshLabelBpm()
     ui->labelBpm->setText(text);
 }
 
+QString editView::saveMessage() const
+{
+    return m_saveMessage->isHidden() ? QString() : m_saveMessage->text();
+}
+
 void editView::saveAndClear()
 {
     if (m_saveOnStop && !m_songPath.isEmpty()) {
+        QString why;
+        bool tried = false;
+        bool saved = true;
         if (m_songType == SONG_FORMAT_MIDI && m_engine->midiEdit()->hasUnsavedEdits()) {
             qDebug() << "Salvato Midi";
-            if (m_engine->midiEdit()->SaveToFile(m_songPath) != 0)
-                qWarning() << "editView: the mix was not saved into" << m_songPath;
+            tried = true;
+            saved = m_engine->midiEdit()->SaveToFile(m_songPath, &why) == 0;
         } else if (m_songType == SONG_FORMAT_MP3 &&
                    (m_deltaBpm != m_startDeltaBpm || m_deltaKey != m_startDeltaKey)) {
             qDebug() << "Salva Mp3";
-            if (std::unique_ptr<SongRW> rw{SongRW::createFromFile(m_songPath, true)}) {
+            tried = true;
+            std::unique_ptr<SongRW> rw{SongRW::createFromFile(m_songPath, true, &why)};
+            if (rw) {
                 rw->setDeltaKey(m_deltaKey);
                 rw->setDeltaBpm(m_deltaBpm);
-                qDebug() << "Salvato?? " << (rw->saveToFile(m_songPath) ? "true" : "false");
+                saved = rw->saveToFile(m_songPath);
+                qDebug() << "Salvato?? " << (saved ? "true" : "false");
+                if (!saved)
+                    why = rw->errorString();
+            } else {
+                saved = false;
             }
+        }
+        // One message per save that failed; the next save replaces it.
+        if (tried) {
+            if (!saved)
+                qWarning().noquote() << "editView: the changes were not saved into" << m_songPath << why;
+            m_saveMessage->setText(saved ? QString()
+                                         : tr("The changes to %1 could not be kept: %2.")
+                                               .arg(QFileInfo(m_songPath).fileName(), why));
+            m_saveMessage->setVisible(!saved);
         }
     }
     m_saveOnStop = true;

@@ -6,6 +6,9 @@
 // the song as its file has it; restore settings first puts the file's backup
 // back. Both skip the save of the stop they cause.
 //
+// A save that fails is told once, on the page, with its reason; the file is
+// then left as it was.
+//
 // The save goes to the song the strips were built for: its path and format
 // are taken when the song starts, so an unload or a new load before the stop
 // never loses the edits or writes them into another file; an unload that
@@ -20,6 +23,7 @@
 #include <QWidget>
 
 class ControlTrackSmall;
+class QLabel;
 class SoundEngine;
 
 namespace Ui {
@@ -42,6 +46,8 @@ public:
 
     int stripCount() const;
     ControlTrackSmall *strip(int row) const;
+    // What the page tells of the last save that failed; empty when none.
+    QString saveMessage() const;
 
 signals:
     // Load the song at path and start it again; action 0 plays.
@@ -101,4 +107,5 @@ private:
     QString m_songPath;
     uint32_t m_songType = 0;
     QList<ControlTrackSmall *> m_byChannel;
+    QLabel *m_saveMessage = nullptr;
 };

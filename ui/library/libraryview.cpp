@@ -21,7 +21,6 @@
 #include <QSqlRecord>
 #include <QSqlTableModel>
 #include <QStandardItemModel>
-#include <QStandardPaths>
 
 #include "prompter.h"
 
@@ -70,6 +69,7 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
     ui->loadingGifLabel->hide();
     ui->labelSearch->hide();
     ui->loadingLabel->hide();
+    ui->storeMessage->hide();
     QFont tableFont(QStringLiteral("Verdana"), 12);
     tableFont.setWeight(QFont::Normal);
     ui->songsListview->setFont(tableFont);
@@ -91,9 +91,8 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
                                  QStringLiteral("*.KAR"), QStringLiteral("*.MF3"),
                                  QStringLiteral("*.MF4"), QStringLiteral("*.MF5")});
     folderModel->setNameFilterDisables(false);
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     ui->filesLV->setModel(folderModel);
-    ui->filesLV->setRootIndex(folderModel->setRootPath(desktop));
+    ui->filesLV->setRootIndex(folderModel->setRootPath(desktopFolder()));
     ui->filesLV->setIconSize(QSize(30, 30));
     QFont filesFont(QStringLiteral("Verdana"), 12);
     filesFont.setWeight(QFont::Medium);
@@ -361,7 +360,9 @@ void libraryView::buildTableSongs()
     QTableView *table = ui->songsListview;
     table->setColumnHidden(0, true);
     table->setColumnHidden(8, true);
-    static const char *const titles[] = {"", "", "Title", "Artist", "Duration", "Type", "BPM", "Key"};
+    static const char *const titles[] = {"", "", QT_TR_NOOP("Title"), QT_TR_NOOP("Artist"),
+                                         QT_TR_NOOP("Duration"), QT_TR_NOOP("Type"),
+                                         QT_TR_NOOP("BPM"), QT_TR_NOOP("Key")};
     songModel->setHeaderData(1, Qt::Horizontal, QString());
     for (int c = 2; c < 8; ++c)
         songModel->setHeaderData(c, Qt::Horizontal, tr(titles[c]));
@@ -535,6 +536,7 @@ void libraryView::setChordLang(int lang)
 {
     tableDelegate->setChordLang(lang);
     chordLang = lang;
+    ui->songsListview->viewport()->update();
 }
 
 bool libraryView::isStoreRow(int row) const
@@ -564,13 +566,8 @@ void libraryView::addImportedSong(SongInfo song, QString path)
 
 void libraryView::hideIndexingAnim()
 {
-    ui->loadingLabel->hide();
-    ui->loadingGifLabel->hide();
-}
-
-void libraryView::hideLoading()
-{
-    ui->loadingGifLabel->hide();
+    indexing = false;
+    updateLoading();
 }
 
 void libraryView::resizeEvent(QResizeEvent *event)

@@ -7,10 +7,12 @@
 
 #include "SongInfo.h"
 #include "LibraryRecords.h"
+#include "replywatch.h"
 
 #include <QList>
 #include <QModelIndex>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -79,10 +81,15 @@ public:
     bool isStoreRow(int row) const;
 
     // Posts a form to the store and hands the reply to `slot` (one of the
-    // received... slots). The reply carries the search text it was sent for:
-    // replies to a request the user has since typed over are dropped.
+    // received... slots). Each reply answers its own request: a search, the
+    // songs of a store artist or genre, or a song's details. A newer request
+    // of the same kind supersedes (aborts) the older; a search reply is read
+    // only while its text (`searchText`) is still the one typed. The loading
+    // animation shows while any request waits; a failure or time-out is said
+    // in the page until a request of its kind succeeds.
     QNetworkReply *postToStore(const QString &path, const QList<QPair<QString, QString>> &fields,
                                const char *slot, const QString &searchText = QString());
+    void setTimeouts(const NetTimeouts &limits) { storeTimeouts = limits; }
 
 signals:
     void startSongInfo(SongInfo song, int action);
@@ -127,8 +134,19 @@ private:
     int playlistRow(int index) const;
     void leaveAddingMode();
     void showHint(const QString &text);
+    // The kinds of store request; one of each is wanted at a time.
+    enum StoreRequest { SearchRequest, ListingRequest, InfoRequest, DownloadRequest, StoreRequests };
+    static int requestKind(const char *slot);
+    void abortPending(int kind);
     bool replyIsCurrent(QNetworkReply *reply) const;
-    void hideLoading();
+    // Reads the finished reply into `body`; false when it is no longer wanted
+    // or failed, in which case the page says `failed` (with "%1" the reason).
+    bool takeReply(QNetworkReply *reply, QByteArray &body, const QString &failed);
+    static QString searchFailure();
+    void showStoreFailure(int kind, const QString &text);
+    void clearStoreFailure(int kind);
+    // The indexing label and the animation, after what is under way.
+    void updateLoading();
     QString searchString() const;
 
     // File browser, deleting, information and the page's own controls.
@@ -161,6 +179,9 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // Where the file pane starts: the desktop, or the home folder on systems
+    // that have no desktop folder.
+    static QString desktopFolder();
     void showFolder(const QString &folder);
     void showCurrentDrive();
     QString focusedPath(QWidget *view) const;
@@ -192,6 +213,14 @@ private:
     PopupForm *hintPopup = nullptr;
     libraryTableDelegate *tableDelegate = nullptr;
     QNetworkAccessManager *network = nullptr;
+    NetTimeouts storeTimeouts = NetTimeouts::forRequests();
+    int requestSerial = 0;
+    int lastRequest[StoreRequests] = {};
+    QSet<QNetworkReply *> pendingReplies;
+    // The kind whose failure the page says, -1 for none.
+    int failedRequest = -1;
+    // A drive is being indexed.
+    bool indexing = false;
 
     // Song activation, playlist editing and search.
 public:
@@ -237,4 +266,6 @@ private:
     bool showsCurrentPlaylist() const;
     void filterDriveIndex();
     void sendStoreSearch(const QString &text);
+    // The statement that shows a store search under the checked filter.
+    QString storeSearchQuery() const;
 };

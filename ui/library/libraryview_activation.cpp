@@ -52,12 +52,11 @@ void libraryView::openListingRow(int row, bool artists)
     const QString name = field(record, artists ? "NomeArtista" : "NomeGenere").toString();
     if (currentQuery.contains(QLatin1String("UNION"), Qt::CaseInsensitive) && isStoreRow(row)) {
         qDebug().noquote() << (artists ? "Artist from MD " : "Genre from MD ") + name;
+        currentQuery = database->sqlMDSearchTitle;
         postToStore(QLatin1String(kSongList),
                     {{QStringLiteral("lang"), QStringLiteral("2")},
                      {artists ? QStringLiteral("interpreter") : QStringLiteral("genre"), name}},
                     SLOT(receivedSongListForGenArtQuery(QNetworkReply*)), searchString());
-        currentQuery = database->sqlMDSearchTitle;
-        ui->loadingGifLabel->show();
         return;
     }
     currentQuery = QString(artists ? database->sqlSongsOfArtist : database->sqlSongsOfGenre)
@@ -129,10 +128,23 @@ void libraryView::downloadStoreRow(int row)
                                                                     : ProvenienceTitleSearch;
     database->updateDownloadStatus(info.productId, StoreDownloading, provenience);
     refreshSongView();
-    if (!manager->downloadSubscriptSong(info, nullptr, provenience)) {
+    QPointer<libraryView> self(this);
+    const bool done = manager->downloadSubscriptSong(info, nullptr, provenience);
+    if (!self)
+        return;
+    if (!done) {
         database->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
         refreshSongView();
     }
+    // The row's mark says that it failed; the page says why and what to do.
+    const QString failure = manager->lastFailure();
+    if (failure.isEmpty())
+        clearStoreFailure(DownloadRequest);
+    else
+        showStoreFailure(DownloadRequest,
+                         tr("\"%1\" could not be downloaded: %2. Check the internet connection and "
+                            "double-click the song to try again.")
+                             .arg(info.title, failure));
 }
 
 void libraryView::requestSelectedMDSong()

@@ -47,12 +47,10 @@ void libraryView::on_autoPlayButton_clicked(bool checked)
 
 void libraryView::on_importButton_clicked()
 {
-    if (isAdding) {
-        if (Prompter::question(tr("Attention"), tr("Do you want to exit \"edit playlist\" mode?"),
-                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-            return;
-        leaveAddingMode();
-    }
+    // Adding mode ends as its own button ends it: the table shows the
+    // playlist again, not the library under the playlist's header.
+    if (!askLeaveAdding())
+        return;
     QList<QUrl> urls;
     if (pageState != 0) {
         // A list selects single cells of the model's first column, not rows.
@@ -169,6 +167,7 @@ void libraryView::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
         buildTablePlaylists();
+        buildCurrentTable(); // the column headers
     }
     QWidget::changeEvent(event);
 }

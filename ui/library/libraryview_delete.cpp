@@ -5,7 +5,7 @@
 #include "ui_libraryview.h"
 
 #include "DatabaseHelper.h"
-#include "Extract.h"
+#include "librarytabledelegate.h"
 #include "prompter.h"
 #include "storereplies.h"
 
@@ -17,7 +17,6 @@
 #include <QSqlRecord>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -162,18 +161,13 @@ void libraryView::on_infoButton_clicked()
     if (selected.isEmpty())
         return;
     const QSqlRecord row = songModel->record(selected.first().row());
-    char key[EXTRACT_CHORD_BUFFER_SIZE] = {};
-    const QByteArray latin = row.value(QStringLiteral("Key")).toString().toLatin1();
-    std::memcpy(key, latin.constData(), qMin<qsizetype>(latin.size(), EXTRACT_CHORD_MAX_CHARS));
-    Extract::TransposeAndTraslateChord(key, 0, chordLang);
-
     const auto text = [&row](const char *column) { return row.value(QLatin1String(column)).toString(); };
     QString message;
     if (!text("innerPath").isEmpty() && !isStoreRow(selected.first().row())) {
         message = tr("Title: %1\nArtist: %2\nLenght: %3\nBPM: %4\nKEY: %5\nFormat: %6")
                       .arg(text("Titolo"), text("NomeArtista"),
                            StoreReplies::lengthText(row.value(QStringLiteral("Durata")).toInt()),
-                           text("Bpm"), QString::fromLatin1(key), text("Formato"));
+                           text("Bpm"), LibraryCells::keyText(text("Key"), chordLang), text("Formato"));
     } else if (row.value(QStringLiteral("IdGenere")).toInt() != 0) {
         message = tr("Genre: %1 \nSongs count: %2\n").arg(text("NomeGenere"), text("NumBrani"));
     } else if (row.value(QStringLiteral("IdArtista")).toInt() != 0) {

@@ -4,6 +4,7 @@
 #include "ui_libraryview.h"
 
 #include "indexDriveThread.h"
+#include "SystemMounts.h"
 #include "myiconprovider.h"
 
 #include <QDebug>
@@ -20,33 +21,27 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole + 1;
 
-// Kernel and memory file systems hold no songs, and walking them never ends.
+// Kernel and memory file systems hold no songs, and walking them never
+// ends; nor do memory disks and system images.
 bool isSongVolume(const QStorageInfo &volume)
 {
-    static const QStringList pseudo{"tmpfs", "devtmpfs", "proc", "sysfs", "cgroup", "cgroup2",
-                                    "devpts", "mqueue", "debugfs", "tracefs", "securityfs",
-                                    "pstore", "bpf", "autofs", "hugetlbfs", "fusectl",
-                                    "configfs", "binfmt_misc", "nsfs", "ramfs", "efivarfs",
-                                    "squashfs"};
-    static const QStringList system{"/proc", "/sys", "/dev", "/run", "/snap"};
     const QString root = volume.rootPath();
     if (!volume.isValid() || !volume.isReady() || !QFileInfo(root).isDir())
         return false;
-    if (pseudo.contains(QString::fromLatin1(volume.fileSystemType())))
+    const QString type = QString::fromLatin1(volume.fileSystemType());
+    if (SystemMounts::isPseudo(type, root) || type == QLatin1String("tmpfs")
+        || type == QLatin1String("ramfs") || type == QLatin1String("squashfs"))
         return false;
-    for (const QString &s : system) {
-        if (root == s || root.startsWith(s + QLatin1Char('/')))
-            return false;
-    }
-    return true;
-}
-
-QString desktopFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return root != QLatin1String("/snap") && !root.startsWith(QLatin1String("/snap/"));
 }
 
 } // namespace
+
+QString libraryView::desktopFolder()
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
+}
 
 void libraryView::setDrivesRoot(const QString &folder)
 {
@@ -91,10 +86,12 @@ void libraryView::on_drivesLV_clicked(const QModelIndex &index)
     const QString path = index.data(kPathRole).toString();
     if (path.isEmpty())
         return;
-    ui->loadingLabel->show();
-    ui->loadingGifLabel->show();
     qDebug().noquote() << path;
-    indexThread->setPath(path);
+    // The same drive again is not indexed again.
+    if (indexThread->setPath(path)) {
+        indexing = true;
+        updateLoading();
+    }
     ui->searchText->clear();
     // The whole system disk is no place to browse from: its index is kept,
     // the user starts from the desktop.

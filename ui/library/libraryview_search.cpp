@@ -54,6 +54,10 @@ void libraryView::on_searchText_textChanged()
     }
     const QString text = searchString();
     const bool empty = text.isEmpty();
+    // A store search under way answers a text no longer typed.
+    abortPending(SearchRequest);
+    if (empty)
+        clearStoreFailure(SearchRequest);
     if (ui->titleButton->isChecked()) {
         if (!isAdding) {
             const QSignalBlocker quiet(ui->playlistListWidget);
@@ -123,7 +127,6 @@ void libraryView::timerEvent(QTimerEvent *event)
 
 void libraryView::sendStoreSearch(const QString &text)
 {
-    ui->loadingGifLabel->show();
     QList<QPair<QString, QString>> fields{{QStringLiteral("lang"), QStringLiteral("2")},
                                           {QStringLiteral("search"), text}};
     if (auto *manager = qobject_cast<MelodromeManager *>(storeManager.data())) {
@@ -141,11 +144,21 @@ void libraryView::sendStoreSearch(const QString &text)
                                              : SLOT(receivedGenreListForQuery(QNetworkReply*));
     }
     postToStore(QStringLiteral("/service/songlist.php"), fields, slot, text);
-    // The local rows show at once; the store's join them on its reply.
+    // The local rows show at once, the store's join them on its reply; unless
+    // the user has opened a store artist or genre meanwhile.
+    if (currentQuery != storeSearchQuery())
+        return;
     runQuery(currentQuery, QSqlDatabase::database());
     ui->titleButton->isChecked() ? buildTableSongs()
     : ui->artistButton->isChecked() ? buildTableArtists()
                                     : buildTableGenres();
+}
+
+QString libraryView::storeSearchQuery() const
+{
+    return ui->titleButton->isChecked()    ? database->sqlTitleFilterWithMD
+           : ui->artistButton->isChecked() ? database->sqlArtistFilterWithMD
+                                           : database->sqlGenreFilterWithMD;
 }
 
 void libraryView::filterDriveIndex()

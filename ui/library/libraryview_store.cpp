@@ -1,11 +1,15 @@
-// The store's replies to the library page's requests: the caches of the
-// library file and of memory are filled in one transaction per reply, then
-// the page's query runs again so the store rows stand beside the local ones.
+// The store's requests of the library page and their replies: the caches of
+// the library file and of memory are filled in one transaction per reply,
+// then the page's query runs again so the store rows stand beside the local
+// ones. Each reply is matched to its own request (a search, a store artist's
+// or genre's songs, a song's details), so one kind never throws away
+// another's answer.
 #include "libraryview.h"
 #include "ui_libraryview.h"
 
 #include "DatabaseHelper.h"
 #include "LibrarySql.h"
+#include "librarytabledelegate.h"
 #include "prompter.h"
 #include "storeendpoints.h"
 #include "storereplies.h"
@@ -18,19 +22,21 @@
 
 namespace {
 
-const char kSearchTag[] = "velmarSearch";
+const char kKindTag[] = "velmarKind";
 const char kSerialTag[] = "velmarSerial";
-// Requests are numbered in the order they are sent.
-int lastSerial = 0;
-
-// Reads the reply once and lets it go when the slot returns.
-QByteArray takeBody(QNetworkReply *reply)
-{
-    reply->deleteLater();
-    return reply->readAll();
-}
+const char kSearchTag[] = "velmarSearch";
 
 } // namespace
+
+int libraryView::requestKind(const char *slot)
+{
+    const QByteArray name(slot);
+    if (name.contains("receivedSongInfo"))
+        return InfoRequest;
+    if (name.contains("receivedSongListForGenArtQuery"))
+        return ListingRequest;
+    return SearchRequest;
+}
 
 QNetworkReply *libraryView::postToStore(const QString &path,
                                         const QList<QPair<QString, QString>> &fields,
@@ -38,12 +44,20 @@ QNetworkReply *libraryView::postToStore(const QString &path,
 {
     if (!network)
         network = new QNetworkAccessManager(this);
+    const int kind = requestKind(slot);
+    // Only the newest request of a kind is wanted: the older ones go.
+    lastRequest[kind] = ++requestSerial;
+    abortPending(kind);
     QNetworkRequest request(StoreEndpoints::storeUrl(path));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
     QNetworkReply *reply = network->post(request, StoreReplies::formBody(fields));
+    new ReplyWatch(reply, storeTimeouts, "libraryView");
+    reply->setProperty(kKindTag, kind);
+    reply->setProperty(kSerialTag, requestSerial);
     reply->setProperty(kSearchTag, searchText);
-    reply->setProperty(kSerialTag, ++lastSerial);
+    pendingReplies.insert(reply);
+    updateLoading();
     const QByteArray method = QByteArray(slot).mid(1).split('(').value(0);
     connect(reply, &QNetworkReply::finished, this, [this, reply, method] {
         QMetaObject::invokeMethod(this, method.constData(), Q_ARG(QNetworkReply *, reply));
@@ -51,15 +65,55 @@ QNetworkReply *libraryView::postToStore(const QString &path,
     return reply;
 }
 
-// A reply belongs to the page's current content when it answers the newest
-// tagged request and the search text it was sent for is still the one typed.
+void libraryView::abortPending(int kind)
+{
+    const QList<QNetworkReply *> pending(pendingReplies.cbegin(), pendingReplies.cend());
+    for (QNetworkReply *reply : pending) {
+        if (reply->property(kKindTag).toInt() == kind && pendingReplies.contains(reply))
+            reply->abort();
+    }
+}
+
+// A reply is read when it answers the newest request of its kind and the page
+// still wants it: a search while its text is the one typed, a store artist's
+// or genre's songs while the page shows them.
 bool libraryView::replyIsCurrent(QNetworkReply *reply) const
 {
     const QVariant serial = reply->property(kSerialTag);
     if (!serial.isValid())
         return true;
-    return serial.toInt() == lastSerial &&
-           reply->property(kSearchTag).toString() == ui->searchText->text();
+    const int kind = reply->property(kKindTag).toInt();
+    if (serial.toInt() != lastRequest[kind])
+        return false;
+    if (kind == SearchRequest)
+        return reply->property(kSearchTag).toString() == searchString();
+    if (kind == ListingRequest)
+        return currentQuery == database->sqlMDSearchTitle;
+    return true;
+}
+
+// Every way out of a request comes through here: the animation follows the
+// requests still waiting, and a failure is said in the page.
+bool libraryView::takeReply(QNetworkReply *reply, QByteArray &body, const QString &failed)
+{
+    reply->deleteLater();
+    body = reply->isOpen() ? reply->readAll() : QByteArray();
+    pendingReplies.remove(reply);
+    updateLoading();
+    if (!replyIsCurrent(reply)) {
+        qDebug() << "Non più interessato a questi elementi";
+        return false;
+    }
+    const int kind = reply->property(kKindTag).toInt();
+    const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
+    if (watch && !watch->failure(body.size()).isEmpty()) {
+        qWarning().noquote() << "libraryView: store request failed," << watch->failure(body.size())
+                             << ":" << reply->url().toString();
+        showStoreFailure(kind, failed.arg(watch->describe(body.size())));
+        return false;
+    }
+    clearStoreFailure(kind);
+    return true;
 }
 
 void libraryView::receivedGenreListForQuery(QNetworkReply *reply)
@@ -72,11 +126,13 @@ void libraryView::receivedArtistListForQuery(QNetworkReply *reply)
     storeListing(reply, true);
 }
 
-// Store artists and store genres share one cache and one listing.
+// Store artists and store genres share one cache and one listing. The page
+// shows them when it still shows the search they answer; otherwise they wait
+// in the cache for the way back.
 void libraryView::storeListing(QNetworkReply *reply, bool artists)
 {
-    const QByteArray body = takeBody(reply);
-    if (!replyIsCurrent(reply))
+    QByteArray body;
+    if (!takeReply(reply, body, searchFailure()))
         return;
     const QList<Genres> records =
         artists ? StoreReplies::readListing(body, QStringLiteral("interpreter"),
@@ -90,20 +146,16 @@ void libraryView::storeListing(QNetworkReply *reply, bool artists)
         work.release();
     }
     qDebug() << "finito inserimento" << searchString();
+    if (currentQuery != storeSearchQuery())
+        return;
     runQuery(currentQuery, QSqlDatabase::database());
     artists ? buildTableArtists() : buildTableGenres();
-    hideLoading();
 }
 
 void libraryView::receivedSongListForQuery(QNetworkReply *reply)
 {
-    const QByteArray body = takeBody(reply);
-    if (searchString().isEmpty()) {
-        qDebug() << "Non più interessato a questi elementi";
-        hideLoading();
-        return;
-    }
-    if (!replyIsCurrent(reply))
+    QByteArray body;
+    if (!takeReply(reply, body, searchFailure()))
         return;
     const QList<SongInfo> songs = StoreReplies::readSearchSongs(body);
     {
@@ -113,16 +165,23 @@ void libraryView::receivedSongListForQuery(QNetworkReply *reply)
         work.release();
     }
     qDebug() << "finito inserimento" << searchString();
+    if (currentQuery != storeSearchQuery())
+        return;
     runQuery(currentQuery, QSqlDatabase::database());
     buildTableSongs();
-    hideLoading();
 }
 
 void libraryView::receivedSongListForGenArtQuery(QNetworkReply *reply)
 {
-    const QByteArray body = takeBody(reply);
-    if (!replyIsCurrent(reply))
+    QByteArray body;
+    const bool read = takeReply(reply, body,
+                                tr("The store's songs of this list cannot be shown: %1. Check the "
+                                   "internet connection, go back and open it again."));
+    if (!read && !replyIsCurrent(reply))
         return;
+    if (!read)
+        body.clear();
+    // Without an answer the list shows no songs rather than another list's.
     database->truncateMDSearchTitles();
     const QList<SongInfo> songs = StoreReplies::readListSongs(body);
     {
@@ -132,20 +191,52 @@ void libraryView::receivedSongListForGenArtQuery(QNetworkReply *reply)
         work.release();
     }
     qDebug() << "finito inserimento";
-    hideLoading();
     runQuery(currentQuery, database->mdDb);
     buildTableSongs();
 }
 
+QString libraryView::searchFailure()
+{
+    return tr("The store cannot be searched now: %1. Your own songs are shown; check the internet "
+              "connection and search again.");
+}
+
+void libraryView::showStoreFailure(int kind, const QString &text)
+{
+    failedRequest = kind;
+    ui->storeMessage->setText(text);
+    ui->storeMessage->show();
+}
+
+void libraryView::clearStoreFailure(int kind)
+{
+    if (failedRequest != kind)
+        return;
+    failedRequest = -1;
+    ui->storeMessage->clear();
+    ui->storeMessage->hide();
+}
+
+void libraryView::updateLoading()
+{
+    ui->loadingLabel->setVisible(indexing);
+    ui->loadingGifLabel->setVisible(indexing || !pendingReplies.isEmpty());
+}
+
 void libraryView::receivedSongInfo(QNetworkReply *reply)
 {
-    const SongInfo song = StoreReplies::readSongInfo(takeBody(reply));
+    QByteArray body;
+    if (!takeReply(reply, body,
+                   tr("The song's details cannot be shown: %1. Check the internet connection and "
+                      "press Info again.")))
+        return;
+    const SongInfo song = StoreReplies::readSongInfo(body);
     qDebug() << song.title;
     const QString text =
         tr("Title: %1\nArtist: %2\nLength: %3\nBPM: %4\nKEY: %5\nFormat: %6\nGenre: %7\nAutors: "
            "%8\nBought? :%9")
             .arg(song.title, song.artist, StoreReplies::lengthText(song.length),
-                 QString::number(song.bpm), song.keySign, song.format, song.genre, song.author,
-                 song.isFromSub != 0 ? QStringLiteral("Si") : QStringLiteral("No"));
+                 QString::number(song.bpm), LibraryCells::keyText(song.keySign, chordLang), song.format, song.genre, song.author,
+                 song.isFromSub != 0 ? tr("Si") : tr("No"));
     Prompter::question(tr("Detailed Info"), text, QMessageBox::Ok);
 }

@@ -3,6 +3,7 @@
 #include "MidiEdit.h"
 #include "ui_mixerview.h"
 
+#include <QEvent>
 #include <QFormLayout>
 #include <QLabel>
 
@@ -48,6 +49,13 @@ mixerView::mixerView(QWidget *parent, SoundEngine *engine)
     connect(currSong, &Song::loadSongChange, this, &mixerView::on_loadSongChange);
     connect(engine, &SoundEngine::trackStopped, this, &mixerView::resetLeds);
     connect(engine, &SoundEngine::refreshInstr, this, &mixerView::refreshInstruments);
+}
+
+void mixerView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
+    QWidget::changeEvent(event);
 }
 
 mixerView::~mixerView()

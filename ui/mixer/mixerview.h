@@ -49,6 +49,9 @@ public slots:
     void resetFrames();
     void on_loadSongChange(Song::LoadSongState state);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private slots:
     void on_drumsVolume_valueChanged(int value);
     void on_bassVolume_valueChanged(int value);

@@ -17,6 +17,16 @@ bool EngineDeviceSource::getIsMidiPortConnected()
     return m_engine->getIsMidiPortConnected();
 }
 
+int EngineDeviceSource::midiOutputIndex()
+{
+    return m_engine->midiOutputIndex();
+}
+
+QString EngineDeviceSource::failedAudioDevice()
+{
+    return m_engine->failedAudioDevice();
+}
+
 void EngineDeviceSource::closeMidiPort()
 {
     m_engine->closeMidiPort();

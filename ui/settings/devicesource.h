@@ -18,10 +18,18 @@ public:
     virtual QMap<QString, int> listSoundCards() = 0;
     virtual bool connectToSoundCardByIdx(int index) = 0;
     virtual bool getIsMidiPortConnected() = 0;
+    // The output chosen last, also one that did not open; -1 for none.
+    virtual int midiOutputIndex() = 0;
+    // After a failed MIDI connection: the audio device the synthesizer
+    // could not open, by name; empty when the output itself failed.
+    virtual QString failedAudioDevice() = 0;
     virtual void closeMidiPort() = 0;
-    // Device id -> device name, in id order.
+    // Device id -> device name, in id order; only devices that play. Names
+    // may repeat (the same model twice, or the sound server's own names).
     virtual QMap<int, QString> listAudioDevices() = 0;
+    // A device of the list, or -1.
     virtual int getDefaultOutputAudioDevice() = 0;
+    // Also moves a synthesizer that is the MIDI output to that device.
     virtual bool connectAudioDeviceById(int id, const QString &name) = 0;
     virtual bool isPlaying() = 0;
 };
@@ -34,6 +42,8 @@ public:
     QMap<QString, int> listSoundCards() override;
     bool connectToSoundCardByIdx(int index) override;
     bool getIsMidiPortConnected() override;
+    int midiOutputIndex() override;
+    QString failedAudioDevice() override;
     void closeMidiPort() override;
     QMap<int, QString> listAudioDevices() override;
     int getDefaultOutputAudioDevice() override;

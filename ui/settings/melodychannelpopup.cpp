@@ -13,10 +13,8 @@ constexpr int kFirstShown = 3;
 MelodyChannelPopup::MelodyChannelPopup(QWidget *parent) : QWidget(parent, Qt::Popup), ui(new Ui::MelodyChannelPopup)
 {
     ui->setupUi(this);
-    QStringList rows;
-    for (int channel = 1; channel <= kChannels; ++channel)
-        rows << QStringLiteral("Track %1").arg(channel);
-    model.setStringList(rows);
+    model.setStringList(QStringList(kChannels, QString()));
+    nameRows();
     ui->channelsView->setModel(&model);
     loadSavedIndex(kFirstShown);
     connect(ui->channelsView, &QListView::clicked, this, &MelodyChannelPopup::selectedTrack);
@@ -38,9 +36,18 @@ void MelodyChannelPopup::selectedTrack(const QModelIndex &index)
     emit melodyTrackChanged(index.row());
 }
 
+void MelodyChannelPopup::nameRows()
+{
+    // Named in place, so that the chosen row stays chosen.
+    for (int row = 0; row < model.rowCount(); ++row)
+        model.setData(model.index(row), tr("Track %1").arg(row + 1));
+}
+
 void MelodyChannelPopup::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        nameRows();
+    }
     QWidget::changeEvent(event);
 }

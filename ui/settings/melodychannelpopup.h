@@ -31,6 +31,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void nameRows();
+
     Ui::MelodyChannelPopup *ui;
     QStringListModel model;
 };

@@ -86,6 +86,7 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr
 
 SettingsView::~SettingsView()
 {
+    delete m_shownWarning;
     delete ui;
 }
 
@@ -427,7 +428,7 @@ void SettingsView::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
-void SettingsView::warn(const QString &text)
+QWidget *SettingsView::warn(const QString &text)
 {
     // Device warnings come during start-up: a box of its own event loop would
     // hold the first page and a song asked for on the command line.
@@ -435,6 +436,7 @@ void SettingsView::warn(const QString &text)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
+    return box;
 }
 
 bool SettingsView::confirm(const QString &title, const QString &text)

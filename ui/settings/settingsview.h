@@ -10,14 +10,18 @@
 // changeKaraokeTextAlignment(Qt::Alignment) and changeChordsSettings(int);
 // the window connects the other signals itself.
 //
-// The MIDI output and the audio device are connected by connectSoundCard()
-// and connectAudioDevice(), which the main window calls once it is shown:
-// the device chosen last (by name), else the software synthesizer, else the
-// first MIDI output; the system's default audio device, else the first one.
+// The MIDI output and the audio device are connected by connectAudioDevice()
+// and then connectSoundCard(), which the main window calls once it is shown:
+// the audio device chosen last (by name and place among the devices of that
+// name), else the system's default output, else the first one; the MIDI
+// output chosen last (by name), else the software synthesizer, else the
+// first MIDI output. Their start-up warnings come one at a time (isWarning,
+// warningsDone) and go once their device has connected after all.
 //
 // GUI thread only.
 #pragma once
 
+#include <QPointer>
 #include <QSettings>
 #include <QStringList>
 #include <QWidget>
@@ -77,6 +81,8 @@ public:
     void connectSoundCard();
     void connectAudioDevice();
     void refreshDeviceList();
+    // A start-up warning is shown or waits its turn.
+    bool isWarning() const;
 
 signals:
     void fontSizeChanged(int pixelSize);
@@ -92,6 +98,8 @@ signals:
     void runtimeKeyChanged(int delta);
     void resizeWindows();
     void rebuildDatabaseRequest();
+    // The last start-up warning is gone.
+    void warningsDone();
 
 public slots:
     void on_loadSongChange(Song::LoadSongState state);
@@ -101,7 +109,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
     // What the page asks of the user; tests answer in place of the boxes.
-    virtual void warn(const QString &text);
+    // warn returns the box while it stays open, null when none stays.
+    virtual QWidget *warn(const QString &text);
     virtual bool confirm(const QString &title, const QString &text);
     virtual QString chooseImageFile();
 
@@ -133,14 +142,24 @@ private:
     void retranslate();
     void showImageName(const QString &path);
     QString colorAt(const QStringList &colors, const char *key, int fallback) const;
-    // Lists (name, index or id) in `combo` and connects the row named
-    // `stored`; returns that row, or -1 with the row that refused in `failed`.
-    int connectStored(QComboBox *combo, const QList<QPair<QString, int>> &list, const QString &stored,
+    // The roads a start-up warning is about: it goes once its road connects.
+    enum Road { MidiRoad, AudioRoad };
+    // Connects the row of `combo` named `stored` (the occurrence-th of that
+    // name) and shows it; returns that row, or -1 with a row that refused in
+    // `failed`.
+    int connectStored(QComboBox *combo, const QString &stored, int occurrence,
                       const std::function<bool(int)> &connectRow, int *failed);
     // Connects the first of `rows` (except `failed`) that opens and shows
-    // it; warns with `failure` when none does.
-    void connectFallback(QComboBox *combo, QList<int> rows, int failed, const std::function<bool(int)> &connectRow,
-                         const QString &failure);
+    // it; false, and no row shown, when none does.
+    bool connectFallback(QComboBox *combo, QList<int> rows, int failed, const std::function<bool(int)> &connectRow);
+    void audioConnected();
+    // The failures, naming the outputs or the device that did not open.
+    QString midiFailure(const QStringList &tried, const QString &audioDevice);
+    QString audioFailure(const QString &name);
+    // Start-up warnings: one box at a time, in order; the same text once.
+    void tell(Road road, const QString &text);
+    void withdrawWarning(Road road);
+    void showNextWarning();
 
     Ui::SettingsView *ui;
     QSettings settings;
@@ -163,4 +182,9 @@ private:
     int alignIndex = 0;
     bool fastRun = true;
     SoundEngine *engine;
+
+    QList<QPair<Road, QString>> m_pendingWarnings;
+    QPointer<QWidget> m_shownWarning;
+    Road m_shownRoad = MidiRoad;
+    QString m_shownText;
 };

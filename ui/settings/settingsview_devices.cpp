@@ -1,64 +1,110 @@
 // The MIDI output and the audio device of the settings page: reconnecting
 // the ones chosen last at start-up, with fallbacks, and the user's choice.
+//
+// An audio device is remembered by its name and by its place among the
+// devices of that same name ("AudioDevice/Occurrence", from 0), so that two
+// outputs of one name stay apart; a setting without the place means the
+// first of that name. Start-up warnings wait their turn and go away once
+// their road has connected after all.
 #include "settingsview.h"
 
 #include "devicesource.h"
 #include "ui_settingsview.h"
 
 #include <QDebug>
+#include <QMessageBox>
 
 namespace {
 
 const QString kSoundCardName = QStringLiteral("SoundCard/Name");
 const QString kAudioDeviceName = QStringLiteral("AudioDevice/Name");
+const QString kAudioDeviceOccurrence = QStringLiteral("AudioDevice/Occurrence");
 const QString kSynthesizer = QStringLiteral("Timbra MIDI Module");
 
-using DeviceList = QList<QPair<QString, int>>;
+// Item roles of a row besides the index or id (Qt::UserRole).
+constexpr int kNameRole = Qt::UserRole + 1;
+constexpr int kOccurrenceRole = Qt::UserRole + 2;
+
+struct DeviceRow {
+    QString name;
+    int id;
+    int occurrence; // among the rows of the same name, from 0
+};
+using DeviceList = QList<DeviceRow>;
 
 DeviceList midiOutputs(DeviceSource &devices)
 {
     DeviceList list;
     const QMap<QString, int> cards = devices.listSoundCards();
     for (auto it = cards.cbegin(); it != cards.cend(); ++it)
-        list.append({it.key(), it.value()});
+        list.append({it.key(), it.value(), 0});
     return list;
 }
 
 DeviceList audioDevices(DeviceSource &devices)
 {
     DeviceList list;
+    QHash<QString, int> seen;
     const QMap<int, QString> found = devices.listAudioDevices();
     for (auto it = found.cbegin(); it != found.cend(); ++it)
-        list.append({it.value(), it.key()});
+        list.append({it.value(), it.key(), seen[it.value()]++});
     return list;
+}
+
+QString rowName(const QComboBox *combo, int row)
+{
+    return combo->itemData(row, kNameRole).toString();
+}
+
+void fillCombo(QComboBox *combo, const DeviceList &list)
+{
+    combo->clear();
+    for (const DeviceRow &d : list) {
+        // The second output of a name is shown as "name (2)".
+        combo->addItem(d.occurrence ? QStringLiteral("%1 (%2)").arg(d.name).arg(d.occurrence + 1) : d.name, d.id);
+        combo->setItemData(combo->count() - 1, d.name, kNameRole);
+        combo->setItemData(combo->count() - 1, d.occurrence, kOccurrenceRole);
+    }
 }
 
 } // namespace
 
-int SettingsView::connectStored(QComboBox *combo, const QList<QPair<QString, int>> &list, const QString &stored,
-                                const std::function<bool(int)> &connectRow, int *failed)
+QString SettingsView::midiFailure(const QStringList &tried, const QString &audioDevice)
 {
-    combo->clear();
-    int selected = -1;
-    for (const auto &[name, id] : list) {
-        const int row = combo->count();
-        combo->addItem(name, id);
-        if (name != stored)
-            continue;
-        if (connectRow(row)) {
-            qDebug().noquote() << "Mi sono collegato a : " << name << id;
-            selected = row;
-        } else {
-            qDebug() << "Non ho potuto collegarmi alla scheda salvata.";
-            *failed = row;
-        }
-    }
-    combo->setCurrentIndex(selected);
-    return selected;
+    // The synthesizer failed for want of its audio device: that is what to say.
+    if (!audioDevice.isEmpty())
+        return audioFailure(audioDevice);
+    const QString names = tried.isEmpty() ? QString() : QStringLiteral(": ") + tried.join(QStringLiteral(", "));
+    return tr("Cannot connect to the MIDI Device") + names + QLatin1Char('\n') +
+           tr("It may be in use from another software, close the software and connect the device from the Options "
+              "menu");
 }
 
-void SettingsView::connectFallback(QComboBox *combo, QList<int> rows, int failed,
-                                   const std::function<bool(int)> &connectRow, const QString &failure)
+QString SettingsView::audioFailure(const QString &name)
+{
+    return tr("Cannot connect to the audio device") + QStringLiteral(": ") + name;
+}
+
+int SettingsView::connectStored(QComboBox *combo, const QString &stored, int occurrence,
+                                const std::function<bool(int)> &connectRow, int *failed)
+{
+    for (int row = 0; row < combo->count(); ++row) {
+        if (rowName(combo, row) != stored || combo->itemData(row, kOccurrenceRole).toInt() != occurrence)
+            continue;
+        if (connectRow(row)) {
+            qDebug().noquote() << "Mi sono collegato a : " << stored << combo->itemData(row).toInt();
+            combo->setCurrentIndex(row);
+            return row;
+        }
+        qDebug() << "Non ho potuto collegarmi alla scheda salvata.";
+        *failed = row;
+    }
+    combo->setCurrentIndex(-1);
+    return -1;
+}
+
+bool SettingsView::connectFallback(QComboBox *combo, QList<int> rows, int failed,
+                                   const std::function<bool(int)> &connectRow)
 {
     rows.removeAll(failed);
     for (int row : rows) {
@@ -66,21 +112,32 @@ void SettingsView::connectFallback(QComboBox *combo, QList<int> rows, int failed
                            << combo->itemText(row);
         if (connectRow(row)) {
             combo->setCurrentIndex(row);
-            return;
+            return true;
         }
     }
-    warn(failure);
     qDebug() << "Anche la porta di default non funziona, notifico l'utente";
     combo->setCurrentIndex(-1);
+    return false;
 }
 
 void SettingsView::connectSoundCard()
 {
     QComboBox *combo = ui->comboSoundCard;
-    const auto connectRow = [&](int row) { return devices->connectToSoundCardByIdx(combo->itemData(row).toInt()); };
+    QStringList tried;
+    QString audioDevice;
+    const auto connectRow = [&](int row) {
+        tried << combo->itemText(row);
+        const bool ok = devices->connectToSoundCardByIdx(combo->itemData(row).toInt());
+        if (!ok && audioDevice.isEmpty())
+            audioDevice = devices->failedAudioDevice();
+        return ok;
+    };
+    fillCombo(combo, midiOutputs(*devices));
     int failed = -1;
-    if (connectStored(combo, midiOutputs(*devices), settings.value(kSoundCardName).toString(), connectRow, &failed) >= 0)
+    if (connectStored(combo, settings.value(kSoundCardName).toString(), 0, connectRow, &failed) >= 0) {
+        withdrawWarning(MidiRoad);
         return;
+    }
     // The synthesizer before any port: the port first by name can be a
     // virtual one that makes no sound.
     QList<int> rows;
@@ -89,32 +146,60 @@ void SettingsView::connectSoundCard()
         rows << synth;
     if (combo->count() > 0 && synth != 0)
         rows << 0;
-    connectFallback(combo, rows, failed, connectRow,
-                    tr("Cannot connect to the MIDI Device") + QLatin1Char('\n') +
-                        tr("It may be in use from another software, close the software and connect the device "
-                           "from the Options menu"));
+    if (connectFallback(combo, rows, failed, connectRow))
+        withdrawWarning(MidiRoad);
+    else
+        tell(MidiRoad, midiFailure(tried, audioDevice));
 }
 
 void SettingsView::connectAudioDevice()
 {
     QComboBox *combo = ui->comboAudioDevices;
     const auto connectRow = [&](int row) {
-        return devices->connectAudioDeviceById(combo->itemData(row).toInt(), combo->itemText(row));
+        return devices->connectAudioDeviceById(combo->itemData(row).toInt(), rowName(combo, row));
     };
     const DeviceList list = audioDevices(*devices);
+    fillCombo(combo, list);
     // The box itself says why it is empty, long after the warning is gone.
     combo->setPlaceholderText(list.isEmpty() ? tr("No audio device") : QString());
+    const QString stored = settings.value(kAudioDeviceName).toString();
     int failed = -1;
-    if (connectStored(combo, list, settings.value(kAudioDeviceName).toString(), connectRow, &failed) >= 0)
+    if (connectStored(combo, stored, settings.value(kAudioDeviceOccurrence, 0).toInt(), connectRow, &failed) >= 0) {
+        audioConnected();
         return;
+    }
     if (list.isEmpty()) {
         qDebug() << "Nessun dispositivo audio, non posso connettere nulla";
-        warn(tr("It seems you've no audio device in your PC, please plug a device and retry"));
+        tell(AudioRoad, tr("It seems you've no audio device in your PC, please plug a device and retry"));
         return;
     }
     const int defaultRow = combo->findData(devices->getDefaultOutputAudioDevice());
-    connectFallback(combo, {defaultRow >= 0 ? defaultRow : 0}, failed, connectRow,
-                    tr("Cannot connect to the audio device"));
+    const int row = defaultRow >= 0 ? defaultRow : 0;
+    if (!connectFallback(combo, {row}, failed, connectRow)) {
+        QStringList names{combo->itemText(row)};
+        if (failed >= 0 && failed != row)
+            names.prepend(combo->itemText(failed));
+        tell(AudioRoad, audioFailure(names.join(QStringLiteral(", "))));
+        return;
+    }
+    audioConnected();
+    // The device chosen last is gone (unplugged): said once, not stored,
+    // so that it is taken again once it is back.
+    if (!stored.isEmpty() && failed < 0)
+        tell(AudioRoad, tr("The audio device %1 is not connected: the sound goes to %2.")
+                            .arg(stored, combo->currentText()));
+}
+
+void SettingsView::audioConnected()
+{
+    withdrawWarning(AudioRoad);
+    // The synthesizer moved along, and opened there if it could not before.
+    if (!devices->getIsMidiPortConnected())
+        return;
+    withdrawWarning(MidiRoad);
+    const int row = ui->comboSoundCard->findData(devices->midiOutputIndex());
+    if (row >= 0)
+        ui->comboSoundCard->setCurrentIndex(row);
 }
 
 void SettingsView::on_comboSoundCard_activated(int)
@@ -134,9 +219,12 @@ void SettingsView::on_comboSoundCard_activated(int)
         return;
     }
     if (!devices->connectToSoundCardByIdx(combo->currentData().toInt())) {
-        warn(tr("Cannot connect to the MIDI Device"));
+        const QString audioDevice = devices->failedAudioDevice();
+        warn(audioDevice.isEmpty() ? tr("Cannot connect to the MIDI Device") + QStringLiteral(": ") + combo->currentText()
+                                   : audioFailure(audioDevice));
         return;
     }
+    withdrawWarning(MidiRoad);
     settings.setValue(kSoundCardName, combo->currentText());
 }
 
@@ -147,14 +235,18 @@ void SettingsView::on_comboAudioDevices_activated(int)
         warn(tr("Cannot disconnect the device while playing"));
         return;
     }
+    const int row = combo->currentIndex();
     if (combo->currentText().isEmpty()) {
         warn(tr("Please select the device"));
         return;
     }
-    if (devices->connectAudioDeviceById(combo->currentData().toInt(), combo->currentText()))
-        settings.setValue(kAudioDeviceName, combo->currentText());
-    else
-        warn(tr("Cannot connect to the audio Device"));
+    if (!devices->connectAudioDeviceById(combo->currentData().toInt(), rowName(combo, row))) {
+        warn(tr("Cannot connect to the audio Device") + QStringLiteral(": ") + combo->currentText());
+        return;
+    }
+    settings.setValue(kAudioDeviceName, rowName(combo, row));
+    settings.setValue(kAudioDeviceOccurrence, combo->itemData(row, kOccurrenceRole).toInt());
+    audioConnected();
 }
 
 void SettingsView::refreshDeviceList()
@@ -163,11 +255,50 @@ void SettingsView::refreshDeviceList()
                                                         {ui->comboAudioDevices, audioDevices(*devices)}};
     for (const auto &[combo, list] : lists) {
         qDebug() << (combo == ui->comboSoundCard ? "MIDI" : "Audio");
-        combo->clear();
-        for (const auto &[name, id] : list) {
-            qDebug().noquote() << name << id;
-            combo->addItem(name, id);
-        }
+        fillCombo(combo, list);
+        for (const DeviceRow &d : list)
+            qDebug().noquote() << d.name << d.id;
         combo->setCurrentIndex(-1);
     }
+}
+
+// ---- start-up warnings
+
+void SettingsView::tell(Road road, const QString &text)
+{
+    const bool known = (m_shownWarning && m_shownText == text)
+                       || std::any_of(m_pendingWarnings.cbegin(), m_pendingWarnings.cend(),
+                                      [&](const auto &p) { return p.second == text; });
+    if (!known)
+        m_pendingWarnings.append({road, text});
+    showNextWarning();
+}
+
+void SettingsView::withdrawWarning(Road road)
+{
+    m_pendingWarnings.removeIf([road](const auto &p) { return p.first == road; });
+    if (m_shownWarning && m_shownRoad == road)
+        m_shownWarning->close();
+}
+
+bool SettingsView::isWarning() const
+{
+    return m_shownWarning || !m_pendingWarnings.isEmpty();
+}
+
+void SettingsView::showNextWarning()
+{
+    while (!m_shownWarning && !m_pendingWarnings.isEmpty()) {
+        const auto [road, text] = m_pendingWarnings.takeFirst();
+        QWidget *box = warn(text);
+        if (!box)
+            continue;
+        m_shownWarning = box;
+        m_shownRoad = road;
+        m_shownText = text;
+        // Queued: the box is gone by then, also when it went by close().
+        connect(box, &QObject::destroyed, this, &SettingsView::showNextWarning, Qt::QueuedConnection);
+    }
+    if (!isWarning())
+        emit warningsDone();
 }

@@ -93,7 +93,7 @@ void SeekTrackSlider::on_horizontalSlider_sliderMoved(int value)
         return;
     const int type = song().baseType;
     if (type == kMidi)
-        ui->durataLabel->setText(QStringLiteral("Bar: %1.1").arg(value + 1));
+        ui->durataLabel->setText(tr("Bar: %1.1").arg(value + 1));
     else if (type == kMp3)
         ui->durataLabel->setText(clockText(value)); // the second the release jumps to
 }

@@ -13,6 +13,8 @@
 #include <QSlider>
 #include <QtTest>
 
+#include <unistd.h>
+
 using Action = std::function<void(ControlTrackSmall *)>;
 Q_DECLARE_METATYPE(Action)
 
@@ -38,6 +40,28 @@ QWidget *openChooser(ControlTrackSmall *s)
     return QApplication::activePopupWidget();
 }
 
+// song.mp3's audio behind a tag the program reads but must not rewrite.
+QByteArray withTag(const QByteArray &mp3, const QString &kind)
+{
+    const auto syncsafe = [](int n) {
+        const char size[4] = {char(n >> 21 & 127), char(n >> 14 & 127), char(n >> 7 & 127), char(n & 127)};
+        return QByteArray(size, 4);
+    };
+    const int audio = mp3.startsWith("ID3") ? 10 + (mp3[6] << 21 | mp3[7] << 14 | mp3[8] << 7 | mp3[9]) : 0;
+    QByteArray head("ID3\x03\x00\x00", 6);
+    QByteArray frames("TIT2\0\0\0\x05\0\0\0Tone", 15);
+    if (kind == "v2.2") {
+        head[3] = 2;
+        frames = QByteArray("TT2\0\0\x05\0Tone", 10);
+    } else if (kind == "unsynchronised") {
+        head[5] = char(0x80);
+    } else {
+        head[5] = 0x40; // an extended header carrying a CRC
+        frames.prepend(QByteArray("\0\0\0\x0a\x80\0\0\0\0\0\x12\x34\x56\x78", 14));
+    }
+    return head + syncsafe(int(frames.size())) + frames + mp3.mid(audio);
+}
+
 } // namespace
 
 class TestEditView : public QObject
@@ -45,8 +69,8 @@ class TestEditView : public QObject
     Q_OBJECT
     std::unique_ptr<SoundEngineRig> m_rig;
     std::unique_ptr<editView> m_page;
-    QString m_mid, m_mp3;
-    QByteArray m_midBytes, m_mp3Bytes;
+    QString m_mid, m_mp3, m_short;
+    QByteArray m_midBytes, m_mp3Bytes, m_shortBytes;
     QStringList m_restarts;
 
     MidiEdit *edit() { return m_rig->engine->midiEdit(); }
@@ -66,14 +90,18 @@ private slots:
         SoundEngineRig::makeSongs(m_rig->dir.path());
         m_mid = m_rig->dir.filePath("mix.mid");
         m_mp3 = m_rig->dir.filePath("song.mp3");
+        m_short = m_rig->dir.filePath("short.mid");
+        TestUtil::runPython("playback/make_midiedit_song.py", {"write", m_short, "2"});
+        m_shortBytes = TestUtil::readFile(m_short);
         m_midBytes = TestUtil::readFile(m_mid);
         m_mp3Bytes = TestUtil::readFile(m_mp3);
     }
     void init()
     {
-        for (const QString &song : {m_mid, m_mp3})
+        for (const QString &song : {m_mid, m_mp3, m_short})
             QFile::remove(song + ".bak");
-        QVERIFY(TestUtil::writeFile(m_mid, m_midBytes) && TestUtil::writeFile(m_mp3, m_mp3Bytes));
+        QVERIFY(TestUtil::writeFile(m_mid, m_midBytes) && TestUtil::writeFile(m_mp3, m_mp3Bytes)
+                && TestUtil::writeFile(m_short, m_shortBytes));
         m_page = std::make_unique<editView>(nullptr, m_rig->engine.get());
         m_restarts.clear();
         connect(m_page.get(), &editView::restartSong, this, [this](const QString &path, int action) {
@@ -90,10 +118,7 @@ private slots:
     void stripsFollowTheSong()
     {
         QVERIFY(play(m_mid));
-        QCOMPARE(m_page->stripCount(), 3);
-        QCOMPARE(m_page->strip(1)->channel(), 4);
         QVERIFY(m_page->strip(2)->isDrum());
-        QCOMPARE(child<QSlider>(m_page->strip(0), "horizontalSlider")->value(), 100);
         // The notes of channel 1 mark its strip.
         QVERIFY(SoundEngineRig::waitFor([&] { return text(m_page->strip(0), "asteriskLabel") == " * "; }));
 
@@ -204,35 +229,112 @@ private slots:
         QVERIFY(!QApplication::activePopupWidget());
     }
 
-    void stopSavesIntoTheFile()
+    void savedWhateverEndsTheSong_data()
     {
-        // No edit: the file stays byte for byte.
-        QVERIFY(play(m_mid));
-        m_rig->stop();
-        QCOMPARE(TestUtil::readFile(m_mid), m_midBytes);
-        QVERIFY(!QFile::exists(m_mid + ".bak"));
-
-        QVERIFY(play(m_mid));
+        QTest::addColumn<QString>("ending");
+        for (const char *ending : {"stop", "end", "another song", "unload"})
+            QTest::newRow(ending) << QString(ending);
+    }
+    // Whatever ends an edited song, the stop writes the same records, for
+    // the channels the song has, and the song comes back as it was left.
+    void savedWhateverEndsTheSong()
+    {
+        QFETCH(QString, ending);
+        QVERIFY(play(m_short));
         click(m_page->strip(1), "muteButton");
         click(m_page.get(), "plusButtonKey");
         click(m_page.get(), "plusButtonKey");
-        m_rig->stop();
-        const QByteArray mido = TestUtil::runPython("playback/make_midiedit_song.py", {"compare", m_mid + ".bak", m_mid});
-        QVERIFY2(mido.startsWith("same song\n"), mido);
-        QVERIFY(play(m_mid));
+        if (ending == "stop")
+            m_rig->stop();
+        else if (ending == "end")
+            QVERIFY(SoundEngineRig::waitFor([] { return !currSong->isLoaded(); }));
+        else if (ending == "another song")
+            QVERIFY(currSong->loadSongFile(m_mp3));
+        else
+            currSong->unloadSongFile();
+        QCOMPARE(m_page->stripCount(), 0);
+        const QByteArray mido = TestUtil::runPython("playback/make_midiedit_song.py",
+                                                    {"compare", m_short + ".bak", m_short});
+        QCOMPARE(mido, QByteArray("same song\n10\n1E 0 0\n1E 3 0\n1E 9 0\n1F 0 0\n1F 3 0\n1F 9 0\n"
+                                  "2F 0 0\n3F 0 0\n4F 0 0\n5F 0 0\n"));
+        QVERIFY(play(m_short));
         QCOMPARE(m_rig->engine->getDeltaKey(), 2);
-        QCOMPARE(int(edited(4).muteSolo), int(DB_MUTE));
+        QList<int> shown;
+        for (int row = 0; row < m_page->stripCount(); ++row) {
+            ControlTrackSmall *s = m_page->strip(row);
+            shown << s->channel() << child<QSlider>(s, "horizontalSlider")->value()
+                  << int(edited(s->channel()).muteSolo);
+        }
+        QCOMPARE(shown, QList<int>({1, 100, 0, 4, 80, 1, 10, 90, 0}));
+    }
 
+    void failedSaveIsTold_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason"); // part of what the page says
+        QTest::newRow("read-only folder") << "read-only" << "Permission denied";
+        QTest::newRow("full disk") << "full disk" << "File too large";
+        QTest::newRow("MP3, ID3 version 2.2") << "v2.2" << "ID3 tag";
+        QTest::newRow("MP3, unsynchronised tag") << "unsynchronised" << "ID3 tag";
+        QTest::newRow("MP3, tag with a checksum") << "checksum" << "ID3 tag";
+        QTest::newRow("MIDI, first track past the end") << "long track" << "first track";
+    }
+    // The stop cannot write the edits: the page says so once, with the
+    // reason, and nothing is written beside the song or into it.
+    void failedSaveIsTold()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString songs = dir.filePath("songs");
+        QVERIFY(QDir().mkpath(songs));
+        const bool mp3 = fault.startsWith('v') || fault.endsWith("ed") || fault == "checksum";
+        const QString name = mp3 ? "song.mp3" : "mix.mid";
+        const QString path = songs + "/" + name;
+        QByteArray bytes = mp3 ? withTag(m_mp3Bytes, fault) : m_midBytes;
+        if (fault == "long track") {
+            // One track, whose length claims 256 bytes more than the file has: it plays.
+            TestUtil::runPython("playback/make_midiedit_song.py", {"write", path, "2", "0"});
+            bytes = TestUtil::readFile(path);
+            bytes[20] = char(bytes[20] + 1);
+        }
+        QVERIFY(TestUtil::writeFile(path, bytes));
+        QVERIFY(play(path));
+        if (mp3)
+            click(m_page.get(), "minusBpm");
+        else
+            click(m_page->strip(1), "muteButton");
+
+        if (fault == "read-only") {
+            using P = QFileDevice;
+            const auto readable = P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther;
+            QFile::setPermissions(dir.path(), readable | P::WriteOwner);
+            QFile::setPermissions(songs, readable);
+            // Root ignores folder permissions: the stop runs as nobody.
+            QVERIFY(geteuid() != 0 || seteuid(65534) == 0);
+            m_rig->stop();
+            QVERIFY(getuid() != 0 || seteuid(0) == 0);
+            QFile::setPermissions(songs, readable | P::WriteOwner);
+        } else if (fault == "full disk") {
+            QVERIFY(TestUtil::onFullDisk(bytes.size() / 2, [this] { m_rig->stop(); }));
+        } else {
+            m_rig->stop();
+        }
+        QCOMPARE(TestUtil::readFile(path), bytes);
+        QCOMPARE(QDir(songs).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+        const QString told = m_page->saveMessage();
+        QVERIFY2(told.startsWith("The changes to " + name + " could not be kept: ") && told.contains(reason),
+                 qPrintable(told));
+        // Told once; the next save that works takes the message away: an MP3
+        // unloaded with no stop first, its offsets saved into its own tag.
         QVERIFY(play(m_mp3));
         click(m_page.get(), "minusBpm");
         click(m_page.get(), "plusButtonKey");
-        // Unloaded with no stop first: still saved, into this song.
         currSong->unloadSongFile();
-        QCOMPARE(m_page->stripCount(), 0);
+        QCOMPARE(m_page->saveMessage(), QString());
         const QByteArray tag = TestUtil::runPython("songfiles/id3_peer.py", {"dump", m_mp3});
         // The program's own frame: "QEDT", size, flags, then 0, tempo -1, key +1.
         QVERIFY2(tag.contains("51454454") && tag.contains("00ff01"), tag);
-        QVERIFY(QFile::exists(m_mp3 + ".bak"));
     }
 
     void undoAndRestoreWriteNothing()

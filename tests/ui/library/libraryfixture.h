@@ -9,6 +9,7 @@
 #include "teststore.h"
 #include "testutil.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -62,6 +63,9 @@ struct LibraryFixture
     QTableView *table() const { return page->findChild<QTableView *>("songsListview"); }
     QPushButton *button(const char *name) const { return page->findChild<QPushButton *>(name); }
     QLineEdit *search() const { return page->findChild<QLineEdit *>("searchText"); }
+    QLabel *gif() const { return page->findChild<QLabel *>("loadingGifLabel"); }
+    // What the page says about the store.
+    QString said() const { return page->findChild<QLabel *>("storeMessage")->text(); }
     QString cell(int row, int column = 2) const { return table()->model()->index(row, column).data().toString(); }
     int rows() const { return table()->model()->rowCount(); }
     // A click on an entry of the side list.

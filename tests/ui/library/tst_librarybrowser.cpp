@@ -92,6 +92,7 @@ private slots:
         page->setDrivesRoot(drives.path());
         click("sfogliaButton");
         QCOMPARE(child<QLabel>("loadingLabel")->isVisible(), false); // nothing indexed by itself
+        QCOMPARE(child<QLabel>("path")->toolTip(), home->path()); // for the missing desktop
         auto *drivesView = child<QListView>("drivesLV");
         emit drivesView->clicked(drivesView->model()->index(0, 0));
         auto *files = child<QListView>("filesLV");
@@ -117,6 +118,10 @@ private slots:
         auto *index = static_cast<QSqlTableModel *>(found->model());
         auto indexed = [&] { QSqlQuery q("SELECT count(*) FROM indexes", db->driveIdxDb); return q.next() ? q.value(0).toInt() : -1; };
         QTRY_COMPARE_WITH_TIMEOUT(indexed(), 2001, 120000);
+        // Indexed once: the drive chosen again shows no animation that nothing ends.
+        QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>("loadingGifLabel")->isHidden(), 30000);
+        emit drivesView->clicked(drivesView->model()->index(0, 0));
+        QVERIFY(child<QLabel>("loadingGifLabel")->isHidden());
         index->setFilter("file LIKE '%1234%'");
         QVERIFY(index->select() && index->rowCount() == 1);
         emit found->doubleClicked(index->index(0, 1));
@@ -167,8 +172,8 @@ private slots:
                  songsLeft);
     }
 
-    // Space plays and Return loads a library song, recording the play; info,
-    // auto-play and import on the library page.
+    // Space plays and Return loads a library song, recording the play; info
+    // and auto-play on the library page.
     void keysAndControls()
     {
         add("a.mp3", "Queen", "Rock");
@@ -184,9 +189,6 @@ private slots:
         QVERIFY(questions.value(0).contains("Lenght: 03\u203235\u2033"));
         click("autoPlayButton");
         QCOMPARE(QSettings().value("System/Autoplay").toInt(), 0);
-        QSignalSpy imports(page.get(), SIGNAL(importRequest(QList<QUrl>)));
-        click("importButton");
-        QVERIFY(imports.takeFirst().at(0).value<QList<QUrl>>().isEmpty());
     }
 };
 

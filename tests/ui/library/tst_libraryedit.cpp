@@ -1,11 +1,8 @@
 // The library page's double click, playlist editing and search on a real
 // library file, with the local test store answering the store's requests.
 #include "libraryfixture.h"
-#include "melodromemanager.h"
-#include "user.h"
 
 #include <QHeaderView>
-#include <QSqlQuery>
 
 class TestLibraryEdit : public QObject, LibraryFixture
 {
@@ -69,6 +66,9 @@ private slots:
         button("backButton")->click();
         QCOMPARE(page->getHeaderStatus(), int(libraryView::Listing));
         QCOMPARE(table()->model()->rowCount(), 3);
+        // Another entry of the side list goes back to titles.
+        side(2);
+        QVERIFY(button("titleButton")->isChecked());
     }
 
     // Filling, dragging and emptying a playlist; a new page shows the order
@@ -97,6 +97,19 @@ private slots:
         makePage();
         side(5);
         QCOMPARE(cell(0) + cell(1), QString("abdbcd"));
+        // Import while adding ends adding as its own button does: the
+        // playlist is shown again and plays from the entry chosen; on the
+        // library page Import asks for the file dialog (an empty list).
+        add = button("AddToPlayListButton");
+        add->click();
+        QSignalSpy imports(page.get(), &libraryView::importRequest);
+        button("importButton")->click();
+        QCOMPARE(imports.size(), 1);
+        QVERIFY(imports.first().at(0).value<QList<QUrl>>().isEmpty());
+        QCOMPARE(add->text(), QString("Add Song"));
+        QCOMPARE(cell(0) + cell(1) + QString::number(rows()), QString("abdbcd2"));
+        table()->setCurrentIndex(table()->model()->index(1, 2));
+        QCOMPARE(page->getPlaylistStartIndex(), 1);
     }
 
     // Names are asked for new and renamed playlists; Cancel makes none.
@@ -114,21 +127,6 @@ private slots:
             if (p.getId() >= 5)
                 now << p.getName();
         QCOMPARE(now, QStringList{"   "});
-    }
-
-    // Typing "a", "ab", "abc" quickly with the store on asks the store once,
-    // for the last text; its song joins the local match.
-    void storeSearch()
-    {
-        page->setStoreSwitchOn(true);
-        QTest::keyClicks(search(), "abc");
-        QTRY_COMPARE_WITH_TIMEOUT(store.requests("/service/songlist.php").size(), 1, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(!page->findChild<QWidget *>("loadingGifLabel")->isVisible(), 20000);
-        QCOMPARE(store.requests("/service/songlist.php").size(), 1);
-        const auto form = store.requests("/service/songlist.php").first().form();
-        QCOMPARE(form.value("lang") + form.value("search"), QString("2abc"));
-        QCOMPARE(cell(0) + "," + cell(1) + cell(2), QString("abc,Love Song"));
-        QVERIFY(page->isStoreRow(1) && !page->isStoreRow(0));
     }
 
     // The drive index: short texts match the start of a name, longer ones
@@ -162,27 +160,6 @@ private slots:
             names << results->model()->index(r, 1).data().toString();
         names.sort();
         QCOMPARE(names.join(','), found);
-    }
-
-    // A store song of the news downloads, joins the library, then plays.
-    void activateStoreRow()
-    {
-        User user("Anna", "Rossi", 42);
-        MelodromeManager manager(nullptr, &user, db.get());
-        SongInfo news;
-        news.ProductId = 5001;
-        news.isFromSub = 2;
-        QVERIFY(db->insertMDSongsNews(news));
-        makePage(&manager);
-        side(3);
-        QSignalSpy play(page.get(), &libraryView::startSongPath);
-        table()->setCurrentIndex(table()->model()->index(0, 2));
-        page->requestSelectedMDSong();
-        QCOMPARE(play.size(), 1);
-        QVERIFY(QFile::exists(play.first().at(0).toString()));
-        QSqlQuery q;
-        QVERIFY(q.exec("SELECT isFromSub FROM MDNews WHERE ProductId = 5001") && q.next());
-        QCOMPARE(q.value(0).toInt(), 4);
     }
 };
 

@@ -1,7 +1,9 @@
 // The library page on a real library file with songs registered through the
 // database helper, and the store's replies from the local test store.
 #include "libraryfixture.h"
+#include "melodromemanager.h"
 #include "popupform.h"
+#include "user.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
@@ -11,6 +13,7 @@
 namespace {
 
 const char kSongList[] = "/service/songlist.php";
+const char kSongInfo[] = "/service/song_info.php";
 
 QByteArray song(const char *id, const char *product, const char *title, const char *extra = "")
 {
@@ -49,6 +52,7 @@ private slots:
         addSong("Bought", "Queen", "Rock", 1);
         SongInfo news;
         news.title = "News song";
+        news.ProductId = 5001;
         news.isFromSub = 2;
         QVERIFY(db->insertMDSongsNews(news));
         db->insertPlaylist("Live");
@@ -104,18 +108,6 @@ private slots:
             QCOMPARE(page->getPlaylistId(), entry);
     }
 
-    // The artist filter lists artists; another entry goes back to titles.
-    void artistListing()
-    {
-        button("artistButton")->click();
-        QCOMPARE(page->getHeaderStatus(), 3);
-        QCOMPARE(table()->model()->columnCount(), 3);
-        QCOMPARE(rows(), 3);
-        side(2);
-        QVERIFY(button("titleButton")->isChecked());
-        QCOMPARE(rows(), 1);
-    }
-
     // Narrow tables give title and artist 375 pixels; wide ones share the
     // room so the columns fill the table.
     void columnWidths()
@@ -168,8 +160,6 @@ private slots:
                                 << "SELECT group_concat(ProductId) FROM MDSearchTitle" << "5001,5002" << 3;
         QTest::newRow("titles truncated") << "title" << message(two).left(message(two).size() - 120)
                                           << "SELECT count(*) FROM MDSearchTitle" << "1" << 2;
-        QTest::newRow("titles not xml") << "title" << QByteArray("<html>500</html")
-                                        << "SELECT count(*) FROM MDSearchTitle" << "0" << 1;
         QTest::newRow("artists") << "artist"
                                  << message("<interpreter/><interpreter_id>900</interpreter_id><name>Seller</name><num_songs>3</num_songs>")
                                  << "SELECT group_concat(Nome) FROM MDSearchGenArt" << "Seller" << 2;
@@ -177,8 +167,6 @@ private slots:
             << message("<genre/><genre_id>7</genre_id><name>Rockabilly</name><num_songs>2</num_songs>"
                        "<genre/><genre_id>8</genre_id><name>Ska</name>")
             << "SELECT group_concat(Nome) FROM MDSearchGenArt" << "Rockabilly" << 2;
-        QTest::newRow("genres, empty body") << "genre" << QByteArray()
-                                            << "SELECT count(*) FROM MDSearchGenArt" << "0" << 1;
         QTest::newRow("artist songs, field missing") << "list"
             << message("<list>" + song("1", "5001", "A") + "<song><songid>2</songid><title>B</title><download/></song></list>")
             << "mem:SELECT group_concat(ProductId || '/' || Artista, ',') FROM MDSearchTitle" << "5001/Seller,0/" << 2;
@@ -222,47 +210,145 @@ private slots:
             QVERIFY(page->isStoreRow(rowCount - 1) != page->isStoreRow(0));
     }
 
-    // A reply for a search the user has typed over, or cleared, stores
-    // nothing; the text reaches the store as typed.
-    void supersededSearch_data()
+    // Search, song details and a store artist's songs asked for at once:
+    // each answer lands in its own rows, and the animation stops with the
+    // last one. Text typed at once asks the store once.
+    void interleavedRequests()
     {
-        QTest::addColumn<QString>("typedOn");
-        QTest::newRow("typed on") << "Stop it";
-        QTest::newRow("cleared") << "";
+        QStringList boxes;
+        Prompter::setScript([&](const QString &, const QString &text, QMessageBox::StandardButtons) {
+            return boxes << text, QMessageBox::Ok;
+        });
+        button("MDSwitch")->click();
+        QTest::keyClicks(search(), "Sto");
+        QTRY_COMPARE_WITH_TIMEOUT(rows(), 2, 20000); // the local match and the store's
+        QCOMPARE(store.requests(kSongList).size(), 1);
+        QCOMPARE(store.requests(kSongList).first().form().value("lang"), "2");
+        const int storeRow = page->isStoreRow(0) ? 0 : 1;
+        QVERIFY(page->isStoreRow(storeRow) && !page->isStoreRow(1 - storeRow));
+        store.setFault(kSongList, "hold", 1);
+        store.setFault(kSongInfo, "hold", 1);
+        search()->setText("Stop");
+        table()->selectRow(storeRow);
+        button("infoButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(store.requests(kSongList).size(), 2, 20000);
+        QCOMPARE(store.requests(kSongInfo).size(), 1);
+        QVERIFY(gif()->isVisible());
+        store.release(kSongInfo);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 20000);
+        QVERIFY(boxes.first().startsWith("Title: Love Song\n"));
+        QVERIFY(gif()->isVisible());
+        store.release(kSongList);
+        QTRY_VERIFY_WITH_TIMEOUT(!gif()->isVisible(), 20000);
+        QCOMPARE(rows(), 2);
+        QCOMPARE(cell(storeRow), "Love Song");
+
+        // The artist search goes out while a store artist opens.
+        button("artistButton")->click();
+        search()->setText("Sing");
+        QTRY_COMPARE_WITH_TIMEOUT(rows(), 1, 20000);
+        store.setFault(kSongList, "hold", 2);
+        search()->setText("Singer");
+        emit table()->doubleClicked(table()->model()->index(0, 1));
+        QTRY_COMPARE_WITH_TIMEOUT(store.requests(kSongList).size(), 5, 20000);
+        store.release(kSongList, 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!gif()->isVisible(), 20000);
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::SongsOfListing));
+        QCOMPARE(rows(), 1);
+        QCOMPARE(cell(0), "Love Song");
+        QCOMPARE(said(), QString());
+        button("backButton")->click();
+        QCOMPARE(rows(), 1);
+        QCOMPARE(cell(0, 1), "Singer");
     }
 
-    void supersededSearch()
+    // Every way a store request can fail is said in the page, and the
+    // animation stops; a search cleared while it waits says nothing.
+    void storeFailures_data()
     {
-        QFETCH(QString, typedOn);
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("search, server error") << "search" << "http500"
+            << "The store cannot be searched now: the server answered with error 500.";
+        QTest::newRow("search, no answer") << "search" << "silent"
+            << "The store cannot be searched now: the server did not answer in time.";
+        QTest::newRow("search cleared while waiting") << "cleared" << "hold" << "";
+        QTest::newRow("details, not found") << "info" << "http404"
+            << "The song's details cannot be shown: the server answered with error 404.";
+        QTest::newRow("artist's songs, cut short") << "artist" << "truncated"
+            << "The store's songs of this list cannot be shown: the connection broke off.";
+        QTest::newRow("news song, not found") << "download" << "http404"
+            << "\"News song\" could not be downloaded: the server answered with error 404.";
+    }
+
+    void storeFailures()
+    {
+        QFETCH(QString, request);
+        QFETCH(QString, fault);
+        QFETCH(QString, told);
+        User user(QString(), QString(), 42);
+        MelodromeManager manager(nullptr, &user, db.get());
+        manager.setTimeouts({1000, 0, 3000}, {1000, 1000, 3000});
+        makePage(&manager);
+        page->setTimeouts({1000, 0, 3000});
         const QString text = "C++ & \"Ünï\" 100%=";
-        store.setReply(kSongList, message(song("1", "5001", "Stop A")));
-        store.setFault(kSongList, "hold");
-        search()->setText(text);
-        page->showQuery(db->sqlTitleFilterWithMD, libraryView::AllSongs);
-        QNetworkReply *reply = page->postToStore(kSongList, {{"search", text}},
-                                                 SLOT(receivedSongListForQuery(QNetworkReply*)), text);
-        QSignalSpy done(reply, &QObject::destroyed);
-        QTRY_COMPARE_WITH_TIMEOUT(store.requests(kSongList).size(), 1, 20000);
-        QCOMPARE(store.requests(kSongList).first().form().value("search"), text);
-        search()->setText(typedOn);
-        store.release(kSongList);
-        QVERIFY(done.wait(20000));
-        QCOMPARE(count(QSqlDatabase::database(), "SELECT count(*) FROM MDSearchTitle"), 0);
+        QString path = kSongList;
+        if (request == "download") {
+            path = "/files/song/5001.mid";
+            store.setFault(path, fault);
+            side(3);
+            emit table()->doubleClicked(table()->model()->index(0, 2));
+        } else {
+            button("MDSwitch")->click();
+            if (request == "artist" || request == "info") {
+                button(request == "artist" ? "artistButton" : "titleButton")->click();
+                search()->setText("S");
+                QTRY_COMPARE_WITH_TIMEOUT(store.requests(kSongList).size(), 1, 20000);
+                QTRY_VERIFY_WITH_TIMEOUT(!gif()->isVisible(), 20000);
+                path = request == "info" ? kSongInfo : kSongList;
+            }
+            store.setFault(path, fault);
+            if (request == "info") {
+                table()->selectRow(page->isStoreRow(0) ? 0 : rows() - 1);
+                button("infoButton")->click();
+            } else if (request == "artist") {
+                emit table()->doubleClicked(table()->model()->index(0, 1));
+            } else {
+                search()->setText(text);
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(!store.requests(path).isEmpty(), 20000);
+        }
+        if (request == "cleared") {
+            QVERIFY(gif()->isVisible() && store.requests(path).last().form().value("search") == text);
+            search()->clear();
+            QVERIFY(!gif()->isVisible());
+            store.release(path);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(said().section('.', 0, 0) + ".", told.isEmpty() ? "." : told, 20000);
+        QVERIFY(!gif()->isVisible());
+        if (request == "search" || request == "cleared")
+            QCOMPARE(count(QSqlDatabase::database(), "SELECT count(*) FROM MDSearchTitle"), 0);
     }
 
     void songInfo_data()
     {
         QTest::addColumn<QByteArray>("download");
         QTest::addColumn<QString>("bought");
-        QTest::newRow("not bought") << QByteArray("0") << "Bought? :No";
-        QTest::newRow("bought") << QByteArray("1") << "Bought? :Si";
-        QTest::newRow("not a number") << QByteArray("true") << "Bought? :No";
+        QTest::addColumn<int>("notation");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("not bought") << QByteArray("0") << "Bought? :No" << 1 << "Am";
+        QTest::newRow("bought, Italian names") << QByteArray("1") << "Bought? :Si" << 0 << "Lam";
+        QTest::newRow("not a number") << QByteArray("true") << "Bought? :No" << 1 << "Am";
     }
 
     void songInfo()
     {
         QFETCH(QByteArray, download);
         QFETCH(QString, bought);
+        QFETCH(int, notation);
+        QFETCH(QString, key);
+        page->setChordLang(notation);
         QString shown;
         Prompter::setScript([&](const QString &title, const QString &text, QMessageBox::StandardButtons) {
             shown = title + "|" + text;
@@ -275,7 +361,7 @@ private slots:
                           SLOT(receivedSongInfo(QNetworkReply*)));
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 20000);
         QVERIFY(shown.startsWith("Detailed Info|Title: Ciao\n"));
-        QVERIFY(shown.contains("Length: 03\u203205\u2033\nBPM: 96\nKEY: Am\n"));
+        QVERIFY(shown.contains("Length: 03\u203205\u2033\nBPM: 96\nKEY: " + key + "\n"));
         QVERIFY(shown.endsWith(bought));
     }
 };

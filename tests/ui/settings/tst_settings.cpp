@@ -22,8 +22,8 @@ using TestUtil::child;
 namespace {
 
 const QString kSynth = QStringLiteral("Timbra MIDI Module");
-const QString kNoMidi = QStringLiteral("Cannot connect to the MIDI Device\nIt may be in use from another software, "
-                                       "close the software and connect the device from the Options menu");
+const QString kInUse = QStringLiteral("\nIt may be in use from another software, "
+                                      "close the software and connect the device from the Options menu");
 
 // Devices as the test scripts them; records every connection tried.
 struct FakeDevices : DeviceSource {
@@ -32,15 +32,19 @@ struct FakeDevices : DeviceSource {
     QSet<int> refusing;
     bool playing = false, midiOpen = false;
     QList<int> tried;
-    int closed = 0;
+    int closed = 0, midiIndex = -1;
+    QString synthDevice; // the synthesizer fails on this audio device
 
     QMap<QString, int> listSoundCards() override { return midi; }
     bool connectToSoundCardByIdx(int index) override
     {
         tried << index;
-        return midiOpen = !refusing.contains(index);
+        midiIndex = index;
+        return midiOpen = !refusing.contains(index) && (index != 1000 || synthDevice.isEmpty());
     }
     bool getIsMidiPortConnected() override { return midiOpen; }
+    int midiOutputIndex() override { return midiIndex; }
+    QString failedAudioDevice() override { return !midiOpen && midiIndex == 1000 ? synthDevice : QString(); }
     void closeMidiPort() override { ++closed, midiOpen = false; }
     QMap<int, QString> listAudioDevices() override { return audio; }
     int getDefaultOutputAudioDevice() override { return 3; }
@@ -61,7 +65,7 @@ public:
     bool answer = false;
 
 protected:
-    void warn(const QString &text) override { warnings << text; }
+    QWidget *warn(const QString &text) override { return warnings << text, nullptr; }
     bool confirm(const QString &, const QString &) override { return answer; }
 };
 
@@ -201,50 +205,69 @@ private slots:
     }
 
     // Start-up connection: the output chosen last, else the synthesizer,
-    // else the first output by name; the default audio device, else the
-    // first one. A fallback is never remembered.
+    // else the first output by name; the device chosen last (the n-th of its
+    // name), else the default audio device, else the first one. A fallback
+    // is never remembered; a failure names what failed.
     void startUpConnection_data()
     {
         QTest::addColumn<bool>("midi");
         QTest::addColumn<QString>("stored");
+        QTest::addColumn<QVariant>("occurrence");
         QTest::addColumn<QList<int>>("refusing");
         QTest::addColumn<QList<int>>("tried");
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("warning");
         using L = QList<int>;
-        QTest::newRow("midi: synthesizer first") << true << "" << L{} << L{1000} << 1 << "";
-        QTest::newRow("midi: the port chosen last") << true << "Midi Through Port-0" << L{} << L{0} << 0 << "";
-        QTest::newRow("midi: chosen port gone") << true << "USB Keys" << L{} << L{1000} << 1 << "";
-        QTest::newRow("midi: chosen port refuses") << true << "Midi Through Port-0" << L{0} << L{0, 1000} << 1 << "";
-        QTest::newRow("midi: synthesizer refuses") << true << "" << L{1000} << L{1000, 0} << 0 << "";
-        QTest::newRow("midi: nothing opens") << true << "" << L{0, 1000} << L{1000, 0} << -1 << kNoMidi;
-        QTest::newRow("audio: system default") << false << "" << L{} << L{3} << 1 << "";
-        QTest::newRow("audio: the device chosen last") << false << "Mono" << L{} << L{0} << 0 << "";
-        QTest::newRow("audio: chosen device refuses") << false << "Mono" << L{0} << L{0, 3} << 1 << "";
+        const QVariant none;
+        QTest::newRow("midi: synthesizer first") << true << "" << none << L{} << L{1000} << 1 << "";
+        QTest::newRow("midi: the port chosen last") << true << "Midi Through Port-0" << none << L{} << L{0} << 0 << "";
+        QTest::newRow("midi: chosen port gone") << true << "USB Keys" << none << L{} << L{1000} << 1 << "";
+        QTest::newRow("midi: chosen port refuses") << true << "Midi Through Port-0" << none << L{0} << L{0, 1000} << 1 << "";
+        QTest::newRow("midi: synthesizer refuses") << true << "" << none << L{1000} << L{1000, 0} << 0 << "";
+        QTest::newRow("midi: nothing opens") << true << "" << none << L{0, 1000} << L{1000, 0} << -1
+                                             << "Cannot connect to the MIDI Device: " + kSynth + ", Midi Through Port-0" + kInUse;
+        QTest::newRow("midi: the synthesizer's audio device fails")
+            << true << kSynth << none << L{0} << L{1000, 0} << -1 << "Cannot connect to the audio device: Speakers";
+        QTest::newRow("audio: system default") << false << "" << none << L{} << L{3} << 1 << "";
+        QTest::newRow("audio: the device chosen last") << false << "Mono" << none << L{} << L{0} << 0 << "";
+        QTest::newRow("audio: the second of two names") << false << "Speakers" << QVariant(1) << L{} << L{5} << 2 << "";
+        QTest::newRow("audio: the name alone, as stored before") << false << "Speakers" << none << L{} << L{3} << 1 << "";
+        QTest::newRow("audio: chosen device refuses") << false << "Mono" << none << L{0} << L{0, 3} << 1 << "";
+        QTest::newRow("audio: chosen device gone")
+            << false << "USB Headset" << none << L{} << L{3} << 1
+            << "The audio device USB Headset is not connected: the sound goes to Speakers.";
         QTest::newRow("audio: default refuses")
-            << false << "" << L{3} << L{3} << -1 << "Cannot connect to the audio device";
-        QTest::newRow("audio: no device") << false << "" << L{} << L{} << -1
+            << false << "" << none << L{3} << L{3} << -1 << "Cannot connect to the audio device: Speakers";
+        QTest::newRow("audio: no device") << false << "" << none << L{} << L{} << -1
                                           << "It seems you've no audio device in your PC, please plug a device and retry";
     }
     void startUpConnection()
     {
         QFETCH(bool, midi);
         QFETCH(QString, stored);
+        QFETCH(QVariant, occurrence);
         QFETCH(QList<int>, refusing);
         QFETCH(QList<int>, tried);
         QFETCH(int, row);
         QFETCH(QString, warning);
         const QString key = midi ? "SoundCard/Name" : "AudioDevice/Name";
         store().setValue(key, stored);
+        if (occurrence.isValid())
+            store().setValue("AudioDevice/Occurrence", occurrence);
         FakeDevices *d;
         Page page(nullptr, engine(), devices(&d));
         d->refusing = QSet<int>(refusing.begin(), refusing.end());
+        d->audio.insert(5, "Speakers"); // two outputs of one name
+        if (QTest::currentDataTag() == QLatin1String("midi: the synthesizer's audio device fails"))
+            d->synthDevice = "Speakers";
         if (tried.isEmpty())
             d->audio.clear();
         midi ? page.connectSoundCard() : page.connectAudioDevice();
         QCOMPARE(d->tried, tried);
         auto *combo = child<QComboBox>(&page, midi ? "comboSoundCard" : "comboAudioDevices");
         QCOMPARE(combo->currentIndex(), row);
+        if (!midi && !tried.isEmpty())
+            QCOMPARE(combo->itemText(combo->count() - 1), QString("Speakers (2)"));
         QCOMPARE(page.warnings, warning.isEmpty() ? QStringList() : QStringList{warning});
         QCOMPARE(store().value(key).toString(), stored);
         QCOMPARE(combo->placeholderText().isEmpty(), !tried.isEmpty());
@@ -262,10 +285,10 @@ private slots:
         QTest::newRow("midi: synthesizer") << true << 1 << false << false << "" << kSynth;
         QTest::newRow("midi: while playing") << true << 1 << true << false
                                              << "Cannot disconnect the device while playing" << "Midi Through Port-0";
-        QTest::newRow("midi: refused") << true << 1 << false << true << "Cannot connect to the MIDI Device" << "";
+        QTest::newRow("midi: refused") << true << 1 << false << true << "Cannot connect to the MIDI Device: " + kSynth << "";
         QTest::newRow("midi: nothing chosen") << true << -1 << false << false << "Please select the device" << "";
         QTest::newRow("audio: speakers") << false << 1 << false << false << "" << "Speakers";
-        QTest::newRow("audio: refused") << false << 1 << false << true << "Cannot connect to the audio Device"
+        QTest::newRow("audio: refused") << false << 1 << false << true << "Cannot connect to the audio Device: Speakers"
                                         << "Mono";
     }
     void userChoice()
@@ -359,24 +382,6 @@ private slots:
         page.answer = true;
         QTest::mouseClick(child<QPushButton>(&page, "rebuildDatabaseButton"), Qt::LeftButton);
         QCOMPARE(rebuild.size(), 1);
-    }
-
-    // A language takes effect at once and re-labels the page; English last.
-    void language()
-    {
-        SettingsView page(nullptr, engine());
-        auto *title = child<QLabel>(&page, "TitleLabel");
-        const QString options = title->text();
-        for (const QString cancel : {"Annulla", "Cancel"}) {
-            const int row = cancel == "Cancel";
-            title->clear();
-            child<QComboBox>(&page, "languageCombo")->setCurrentIndex(row);
-            emit child<QComboBox>(&page, "languageCombo")->activated(row);
-            QCoreApplication::sendPostedEvents();
-            QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
-            QCOMPARE(title->text(), options);
-            QCOMPARE(storedOnDisk("System/Lang"), QString::number(row));
-        }
     }
 };
 
