@@ -430,12 +430,14 @@ void KaraokeTextWidget::repaintPlayRows(int before, int now)
 {
     const int first = before < 0 || now < 0 ? 0 : std::min(before, now);
     const int last = std::max(before, now);
+    if (last - first > m_viewParam->textRowsCount) {
+        m_list->viewport()->update();
+        return;
+    }
     QRect area;
-    for (int row = first; row <= last && row - first <= m_viewParam->textRowsCount + 1; ++row)
+    for (int row = first; row <= last; ++row)
         area |= m_list->visualRect(m_model->textModel()->index(row, 0));
-    if (last - first > m_viewParam->textRowsCount + 1)
-        area = m_list->viewport()->rect();
-    m_list->viewport()->update(area.intersected(m_list->viewport()->rect()));
+    m_list->viewport()->update(area);
 }
 
 void KaraokeTextWidget::scrollLyrics(bool jump, int64_t minRowDuration)
