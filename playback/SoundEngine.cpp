@@ -298,14 +298,10 @@ void SoundEngine::jumpTo(long pos)
     }
 }
 
-// The latency of the sound: the middle of its readings over the last two
-// seconds of reports, which a passing stall does not move. The synthesizer
-// reads it at each render call: from the frame the device asks for to where
-// a message sounds. The audio path hands the device its frames ahead of
-// time, as much as the device holds: since a (re)start, when it held
-// nothing, the position handed over runs ahead of the time that passed by
-// that much. A tempo change keeps the audio path's (the device holds as much
-// as before).
+// The synthesizer reads its latency at each render call: from the frame the
+// device asks for to where a message sounds, more or less as the device asks
+// early or late. The middle of the readings over the last two seconds of
+// reports is the latency heard; a passing stall does not move it.
 void SoundEngine::measureLatency(double reading)
 {
     constexpr int kReadings = 20;
@@ -320,6 +316,7 @@ void SoundEngine::measureLatency(double reading)
 void SoundEngine::restartLatency(long audioFromMs)
 {
     m_latencies.clear();
+    m_latencyMs = 0;
     m_audioClock.start();
     m_audioFromMs = audioFromMs;
     m_audioSpeed = 1 + m_audio->getDeltaBpm() / 100.0;
@@ -348,14 +345,32 @@ void SoundEngine::refreshInfoTime()
         emit mSecOfPlaying(convertTicksTimeToMilliSeconds(m_heard, currSong->ticksPerQuarter(), unsigned(bpm)),
                            m_heard);
     } else if (currSong->baseType() == SONG_FORMAT_MP3 || currSong->baseType() == SONG_FORMAT_AUDIO) {
-        const long played = m_audio->getmSec();
-        const double speed = 1 + m_audio->getDeltaBpm() / 100.0;
-        if (m_audioClock.isValid() && speed == m_audioSpeed)
-            measureLatency((played - m_audioFromMs) / speed - double(m_audioClock.elapsed()));
-        const long ms = played - std::lround(m_latencyMs * speed);
-        m_heard = std::max(m_heard, uint(std::max(0L, ms)));
-        emit mSecOfPlaying(m_heard, 0);
+        emit mSecOfPlaying(audioHeard(), 0);
     }
+}
+
+// The audio path hands the device its frames ahead of time, as much as the
+// device holds, in bursts. Since the stream (re)started with the device
+// empty, the device has played the time that passed (at the song's speed):
+// that is the position heard, and what was handed over beyond it is the
+// latency. A device that ran dry, or a change of speed, starts the count
+// again from what is heard then.
+uint SoundEngine::audioHeard()
+{
+    const long played = m_audio->getmSec();
+    const double speed = 1 + m_audio->getDeltaBpm() / 100.0;
+    if (!m_audioClock.isValid())
+        restartLatency(played);
+    const double elapsed = double(m_audioClock.elapsed());
+    const double ahead = (played - m_audioFromMs) / m_audioSpeed - elapsed;
+    if (ahead < 0 || speed != m_audioSpeed) {
+        const long heard = std::min(played, m_audioFromMs + std::lround(elapsed * m_audioSpeed));
+        restartLatency(std::max(m_audioFromMs, heard));
+    }
+    const long heard = std::min(played, m_audioFromMs + std::lround(double(m_audioClock.elapsed()) * m_audioSpeed));
+    m_latencyMs = std::max(0.0, (played - heard) / m_audioSpeed);
+    m_heard = std::max(m_heard, uint(std::max(0L, heard)));
+    return m_heard;
 }
 
 void SoundEngine::on_barEvent(int bar)

@@ -187,6 +187,7 @@ private:
     void measureLatency(double reading);
     // A start, seek or resume: the audio path from fromMs, the device empty.
     void restartLatency(long audioFromMs);
+    uint audioHeard();
 
     std::unique_ptr<MidiBassOutWrapper> m_synth;
     std::unique_ptr<RtMidiOutWrapper> m_hardware;
