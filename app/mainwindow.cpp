@@ -19,6 +19,8 @@
 #include "libraryview.h"
 #include "melodromemanager.h"
 #include "newwidgetwindow.h"
+#include "popupplacement.h"
+#include "programfonts.h"
 #include "seektrackslider.h"
 #include "storesettings.h"
 #include "ui_mainwindow.h"
@@ -29,7 +31,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMessageBox>
-#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -61,6 +62,9 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
 {
     // Children built below may reach the window through `mw` already.
     mw = this;
+    // The looks name families this machine may not have ("Marker Felt"):
+    // their stand-ins answer before the first page is drawn.
+    ProgramFonts::install();
     if (!appSettings) {
         appSettings = new QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
         appSettings->setFallbacksEnabled(false);
@@ -228,6 +232,8 @@ void MainWindow::loadSettings()
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        QTimer::singleShot(0, this, &MainWindow::raiseViewWindows);
     if (firstShowDone)
         return;
     firstShowDone = true;
@@ -456,8 +462,10 @@ void MainWindow::on_rewButton_clicked()
 void MainWindow::on_fwdButton_clicked()
 {
     const QRect g = geometry();
-    m_seekSlider->move(g.x() + (g.width() - m_seekSlider->width()) / 2,
-                       g.y() + ui->headerBar->height() + ui->menuBar->height() + 30);
+    const QRect at(QPoint(g.x() + (g.width() - m_seekSlider->width()) / 2,
+                          g.y() + ui->headerBar->height() + ui->menuBar->height() + 30),
+                   m_seekSlider->size());
+    m_seekSlider->setGeometry(PopupPlacement::keepInside(at, PopupPlacement::availableAt(at.center())));
     m_seekSlider->show();
 }
 
@@ -490,12 +498,7 @@ void MainWindow::volumeChanged(int value)
 
 void MainWindow::showUnder(QWidget *button, QWidget *popup)
 {
-    const QPoint at = button->mapToGlobal(QPoint(0, 0));
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const int x = at.x() + (button->width() - popup->width()) / 2;
-    const int y = at.y() + button->height() + ui->menuBar->height();
-    popup->move(qBound(screen.left(), x, qMax(screen.left(), screen.right() - popup->width())), y);
-    popup->show();
+    PopupPlacement::showNextTo(popup, button, ui->menuBar->isVisible() ? ui->menuBar->height() : 0);
 }
 
 void MainWindow::on_volumeButton_clicked()

@@ -174,7 +174,8 @@ private:
     // Stop and unload, then ready, without the unload counting as a song end.
     void stopForRequest();
     void showSongInfo(const SongInfo &info);
-    // Shows the pop-up centred under the header button, inside the screen.
+    // Shows the pop-up next to the header button (under it where it fits),
+    // inside the screen.
     void showUnder(QWidget *button, QWidget *popup);
     QWidget *viewFor(int viewId) const;
     // The settings page's karaoke looks, the engine and the banner strip on
@@ -186,6 +187,8 @@ private:
     void saveWindowPositions();
     // Views still in windows of their own come back home (the windows go).
     void dockAllViews();
+    // Brings the views' own windows back in front of this one.
+    void raiseViewWindows();
     bool isDocked(QWidget *view) const;
     // The window height fixed for the mixer while the karaoke view is away.
     void releaseFixedHeight();

@@ -16,6 +16,7 @@
 #include "libraryview.h"
 #include "mixerview.h"
 #include "newwidgetwindow.h"
+#include "popupplacement.h"
 #include "settingsview.h"
 #include "ui_mainwindow.h"
 
@@ -42,14 +43,19 @@ const std::pair<const char *, int> kStoredViews[] = {{"libraryView", MainWindow:
 constexpr int kMinVisible = 40;
 
 // Where a stored rectangle opens: as it was, unless no screen shows enough
-// of it any more (a screen taken away); then at the primary screen's corner,
-// no larger than that screen.
+// of it any more (a screen taken away); then at the primary screen's corner.
+// Never larger than the free area of the screen it opens on (one stored on
+// a larger screen is moved in as much as it must).
 QRect ontoScreen(QRect rect)
 {
     for (const QScreen *screen : QGuiApplication::screens()) {
         const QRect shown = screen->geometry().intersected(rect);
-        if (shown.width() >= kMinVisible && shown.height() >= kMinVisible)
-            return rect;
+        if (shown.width() >= kMinVisible && shown.height() >= kMinVisible) {
+            const QRect free = screen->availableGeometry();
+            return free.width() < rect.width() || free.height() < rect.height()
+                       ? PopupPlacement::keepInside(rect, free)
+                       : rect;
+        }
     }
     const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
     rect.setSize(rect.size().boundedTo(home.size()));
@@ -200,8 +206,8 @@ void MainWindow::on_unpinButton_clicked()
             emit barDragged(true);
         auto *window = new NewWidgetWindow(this, view, id, true, true);
         // Bottoms aligned: the view stays where it was on the screen.
-        window->move(x(), y() + height() - view->height());
-        window->resize(width(), view->height());
+        const QRect at(x(), y() + height() - view->height(), width(), view->height());
+        window->setGeometry(PopupPlacement::keepInside(at, PopupPlacement::availableAt(at.center())));
         window->show();
         buttonIndexChanged(ui->KaraokeButton);
     }
@@ -216,24 +222,32 @@ void MainWindow::retriveWidget(QWidget *view, int id, bool closed)
         m_karaoke->showUnPinButton(true);
         m_karaokeDetached = false;
         releaseFixedHeight();
+        // The lyrics are back above the page the bar shows: that page's tab
+        // is the one highlighted, Karaoke only when the bar is hidden.
+        int shown = Karaoke;
+        for (const auto &[key, page] : kStoredViews) {
+            if (page != Karaoke && !ui->barWidget->isHidden() && isDocked(viewFor(page))
+                && !viewFor(page)->isHidden())
+                shown = page;
+        }
+        ui->buttonGroup->button(shown)->setChecked(true);
+        m_currentView = shown;
         return;
     }
-    if (closed) {
+    QAbstractButton *tab = ui->buttonGroup->button(id);
+    // The highlighted tab and the page shown agree: a view whose tab is
+    // highlighted (its tab raised its window) comes back shown, as does a
+    // view pinned back; a closed one of another tab comes back hidden.
+    if (closed && ui->buttonGroup->checkedId() != id) {
         ui->barWidget->layout()->addWidget(view);
         view->hide();
         return;
     }
-    if (id == Mixer)
+    if (!closed && id == Mixer)
         emit barDragged(false);
     ui->barWidget->layout()->addWidget(view);
-    if (ui->buttonGroup->checkedId() != id) {
-        view->show();
-        QAbstractButton *tab = ui->buttonGroup->button(id);
-        tab->setChecked(true);
-        buttonIndexChanged(tab);
-    } else {
-        view->hide();
-    }
+    tab->setChecked(true);
+    buttonIndexChanged(tab);
 }
 
 void MainWindow::savePosAndSizeWidgets(int view, int x, int y, int width, int height)
@@ -244,6 +258,8 @@ void MainWindow::savePosAndSizeWidgets(int view, int x, int y, int width, int he
 void MainWindow::openWindowAtLoad(int viewId, QRect rect)
 {
     QWidget *view = viewFor(viewId);
+    // The edit page's window keeps the page's width: the stored one.
+    view->resize(rect.width(), view->height());
     auto *window = new NewWidgetWindow(this, view, viewId, true, true);
     if (view == m_karaoke) {
         // As if unpinned by its own button.
@@ -255,6 +271,17 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
     window->show();
     window->setGeometry(rect);
     buttonIndexChanged(ui->KaraokeButton);
+}
+
+// Windows reopened at start are shown before the main window: once it is
+// up they come back in front of it.
+void MainWindow::raiseViewWindows()
+{
+    for (const auto &[key, id] : kStoredViews) {
+        QWidget *view = viewFor(id);
+        if (view && !isDocked(view))
+            view->window()->raise();
+    }
 }
 
 void MainWindow::dockAllViews()
@@ -333,7 +360,8 @@ bool MainWindow::handleLibrary(QWidget *view)
     if (id == Mixer)
         emit barDragged(true);
     auto *window = new NewWidgetWindow(this, view, id, true, true);
-    window->move(QCursor::pos());
+    const QRect at(QCursor::pos(), window->sizeHint());
+    window->setGeometry(PopupPlacement::keepInside(at, PopupPlacement::availableAt(at.topLeft())));
     window->show();
     view->show();
     dragFromMainWindow = false;
@@ -369,11 +397,8 @@ void MainWindow::restoreWindowPositions()
         if (r.isValid())
             openWindowAtLoad(id, ontoScreen(r));
     }
-    QRect main = stored("MainWindow");
+    const QRect main = stored("MainWindow");
     if (main.isValid()) {
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        if (main.height() > screen.height())
-            main.setBottom(main.top() + screen.height() - 1);
         setMinimumHeight(550);
         setGeometry(ontoScreen(main));
     }

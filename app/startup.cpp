@@ -79,6 +79,10 @@ void quitOnTerminationSignals()
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
         char byte;
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
+        // The main window first: its close stores where the views' own
+        // windows stand before they go.
+        if (mw)
+            mw->close();
         QApplication::closeAllWindows();
         QCoreApplication::quit();
     });

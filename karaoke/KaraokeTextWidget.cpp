@@ -7,6 +7,7 @@
 
 #include "adbanner.h"
 #include "newwidgetwindow.h"
+#include "popupplacement.h"
 
 #include <QDebug>
 #include <QEvent>
@@ -733,12 +734,13 @@ void KaraokeTextWidget::on_pb_to_new_window_clicked()
     m_unpinButton->hide();
     if (qobject_cast<NewWidgetWindow *>(m_list->window()))
         return;
+    // Where the view was: the main window's header stays in reach.
+    const QRect was = globalRect();
     NewWidgetWindow *window = openOwnWindow(true);
     emit KaraokeTextWidgetInFullScreen();
     window->setProperty("Can fullscreen", true);
     window->setProperty("Unpinned", true);
-    if (m_home)
-        window->move(m_home->pos());
+    placeOver(window, was);
     window->show();
     updateWidgetGeometry();
 }
@@ -792,5 +794,19 @@ void KaraokeTextWidget::on_pb_add_new_window_clicked()
     auto *window = new NewWidgetWindow(this, copy, DetachedView::Karaoke, false, true);
     window->setProperty("Can fullscreen", true);
     m_copyWindows += window;
+    // Over this view, each copy a step further down and right, never over
+    // the header's controls above it.
+    const int step = 30 * int(copies().size() - 1);
+    placeOver(window, globalRect().translated(step, step));
     window->show();
+}
+
+QRect KaraokeTextWidget::globalRect() const
+{
+    return QRect(mapToGlobal(QPoint(0, 0)), size());
+}
+
+void KaraokeTextWidget::placeOver(QWidget *window, const QRect &area)
+{
+    window->setGeometry(PopupPlacement::keepInside(area, PopupPlacement::availableAt(area.topLeft())));
 }

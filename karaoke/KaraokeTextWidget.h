@@ -129,6 +129,10 @@ private:
     // The window of this view, owned by the main window, with its title bar
     // and size grip as given.
     NewWidgetWindow *openOwnWindow(bool statusBar);
+    // This view's place on the screen; a window of the view's own opens
+    // over such a place, inside the screen.
+    QRect globalRect() const;
+    static void placeOver(QWidget *window, const QRect &area);
 
     // Song time of a millisecond span, in the song's unit (ticks or hundredths).
     int64_t toSongTime(int64_t ms) const;

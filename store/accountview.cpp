@@ -188,6 +188,8 @@ void AccountView::changeState()
         ui->lineUsername->clear();
     ui->linedeviceId->setText(m_user->getDevice());
     ui->songNetFrame->hide();
+    // The call to log in is for those who are not.
+    ui->infoLabel->setVisible(m_state == 0);
     if (m_state == 1) {
         ui->registrationFrame->hide();
         ui->registrationWidget->hide();

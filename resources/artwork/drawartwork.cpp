@@ -159,17 +159,21 @@ QImage faderCap(int w, int h)
     return img;
 }
 
+// Ground of one row of the edit page (its header, a channel strip): wider
+// than the page and as high as the row, so that it never repeats across it;
+// a light line above and a dark one below part the rows.
 QImage channelStrip(const QColor &top, const QColor &bottom)
 {
-    QImage img(120, 600, QImage::Format_ARGB32_Premultiplied);
+    QImage img(1600, 88, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&img);
     QLinearGradient g(0, 0, 0, img.height());
     g.setColorAt(0, top);
     g.setColorAt(1, bottom);
     p.fillRect(img.rect(), g);
-    p.setPen(QPen(QColor(0, 0, 0, 120), 2));
-    p.drawLine(QPointF(1, 0), QPointF(1, img.height()));
-    p.drawLine(QPointF(img.width() - 1, 0), QPointF(img.width() - 1, img.height()));
+    p.setPen(QPen(top.lighter(130), 1));
+    p.drawLine(0, 0, img.width(), 0);
+    p.setPen(QPen(QColor(0, 0, 0, 160), 2));
+    p.drawLine(0, img.height() - 1, img.width(), img.height() - 1);
     return img;
 }
 
@@ -214,6 +218,25 @@ QImage buttonPlate(int w, int h, Round round, int state)
         path = path.united(squared);
     }
     p.setPen(QPen(QColor(20, 20, 20), 1));
+    p.setBrush(g);
+    p.drawPath(path);
+    return img;
+}
+
+// Ground of a page tab: a plain plate with rounded top corners, light when
+// the tab is not chosen, yellow when it is; stretched behind the tab's text.
+QImage tabPlate(bool checked)
+{
+    QImage img = blank(140, 40);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(0, 0, 0, img.height());
+    g.setColorAt(0, checked ? QColor(255, 214, 60) : QColor(236, 236, 236));
+    g.setColorAt(1, checked ? kYellow : QColor(208, 208, 208));
+    QPainterPath path;
+    path.addRoundedRect(QRectF(0.5, 0.5, img.width() - 1, img.height() + 8), 8, 8);
+    p.setClipRect(img.rect());
+    p.setPen(QPen(QColor(150, 150, 150), 1));
     p.setBrush(g);
     p.drawPath(path);
     return img;
@@ -371,8 +394,8 @@ std::map<QString, Drawer> pictures()
         {"earthConnected.png", glyph(50, 50, Glyph::Earth, QColor(90, 200, 90))},
         {"earthDisconnected.png", glyph(50, 50, Glyph::EarthOff, kGrey)},
         {"search-grey-store.png", glyph(40, 40, Glyph::Search, kGrey)},
-        {"repertorio-sfogliaUnchecked.png", glyph(50, 50, Glyph::Browse, kGrey)},
-        {"repertorio-sfogliaChecked.png", glyph(50, 50, Glyph::Browse, kYellow)},
+        {"repertorio-sfogliaUnchecked.png", pic([] { return tabPlate(false); })},
+        {"repertorio-sfogliaChecked.png", pic([] { return tabPlate(true); })},
         {"drag-icon.png", glyph(20, 20, Glyph::DragLines, kGrey)},
         {"File - Generic.png", glyph(60, 60, Glyph::File)},
         {"folderTristeIcon.png", glyph(120, 120, Glyph::FolderSad, kGrey)},

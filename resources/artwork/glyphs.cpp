@@ -329,11 +329,6 @@ void drawGlyph(QPainter &p, Glyph g, const QColor &c)
         p.drawEllipse(QPointF(42, 42), 24, 24);
         p.drawLine(QPointF(60, 60), QPointF(84, 84));
         break;
-    case Glyph::Browse:
-        fill(p, c);
-        for (int i = 0; i < 4; ++i)
-            p.drawRoundedRect(QRectF(16 + (i % 2) * 38, 16 + (i / 2) * 38, 30, 30), 5, 5);
-        break;
     case Glyph::DragLines:
         fill(p, c);
         for (int i = 0; i < 3; ++i)

@@ -12,7 +12,7 @@ enum class Glyph {
     Play, Pause, Rewind, Forward, Speaker, SpeakerOff, Microphone, User, Gear,
     ChevronDown, ChevronLeft, ChevronRight, Pin, Unpin, MinimiseBar, Expand, Shrink,
     NewWindow, ToNewWindow, Cross, FolderUp, Autoplay, AddPlaylist, Check, Info,
-    Bin, Earth, EarthOff, Search, Browse, DragLines, File, FolderSad, Disk, MidiPlug,
+    Bin, Earth, EarthOff, Search, DragLines, File, FolderSad, Disk, MidiPlug,
     Wave, Notes, Clock, Coin, Download, DownloadError, Pencil, Plus, Minus,
     Headphones, Undo, Restore, Playlist
 };

@@ -769,6 +769,14 @@ Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und st
         <source>The changes to %1 could not be kept: %2.</source>
         <translation>Die Änderungen an %1 konnten nicht gespeichert werden: %2.</translation>
     </message>
+    <message>
+        <source>Undo every change made to this song since it started</source>
+        <translation>Alle Änderungen an diesem Song seit seinem Start rückgängig machen</translation>
+    </message>
+    <message>
+        <source>Restore the song&apos;s original settings</source>
+        <translation>Die ursprünglichen Einstellungen des Songs wiederherstellen</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>

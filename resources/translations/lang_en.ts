@@ -769,6 +769,14 @@ The synthesizer stays silent without it. Check the internet connection and start
         <source>The changes to %1 could not be kept: %2.</source>
         <translation>The changes to %1 could not be kept: %2.</translation>
     </message>
+    <message>
+        <source>Undo every change made to this song since it started</source>
+        <translation>Undo every change made to this song since it started</translation>
+    </message>
+    <message>
+        <source>Restore the song&apos;s original settings</source>
+        <translation>Restore the song&apos;s original settings</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>

@@ -769,6 +769,14 @@ Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet 
         <source>The changes to %1 could not be kept: %2.</source>
         <translation>Le modifiche a %1 non sono state salvate: %2.</translation>
     </message>
+    <message>
+        <source>Undo every change made to this song since it started</source>
+        <translation>Annulla ogni modifica fatta a questo brano da quando è partito</translation>
+    </message>
+    <message>
+        <source>Restore the song&apos;s original settings</source>
+        <translation>Ripristina le impostazioni originali del brano</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>

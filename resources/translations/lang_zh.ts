@@ -769,6 +769,14 @@ The synthesizer stays silent without it. Check the internet connection and start
         <source>The changes to %1 could not be kept: %2.</source>
         <translation>无法保存对 %1 的更改：%2。</translation>
     </message>
+    <message>
+        <source>Undo every change made to this song since it started</source>
+        <translation>撤销此歌曲开始播放以来的所有更改</translation>
+    </message>
+    <message>
+        <source>Restore the song&apos;s original settings</source>
+        <translation>恢复歌曲的原始设置</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>

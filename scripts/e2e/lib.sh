@@ -3,7 +3,7 @@
 # home. Sourced by each scenario after `set -euo pipefail`:
 #   e2e_init BUILD_DIR OUT_DIR   work folder, fresh home, cleanup, the program
 #   e2e_pulse [SINK...]          the sound server (default sink velmar_e2e)
-#   e2e_screen [WxH]             the screen (default 1280x800)
+#   e2e_screen [WxH]             the screen (default 1280x800); e2e_screen_stop
 #   e2e_start [ARGS...]          the program, up to its first page
 #   e2e_store                    the local test store, both store roles on it
 #   e2e_import FILE              Ctrl+I, FILE typed into the dialog, listed
@@ -11,7 +11,7 @@
 #   e2e_record_stop              every recording ends
 #   e2e_quit                     SIGTERM; the program must exit with 0
 # Sets: here (scripts/), build, out, work, program, program_pid, window,
-# store (the test store's address, after e2e_store).
+# screen_pid, store (the test store's address, after e2e_store).
 
 e2e_init() {
   here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -94,11 +94,14 @@ e2e_pulse() {
 
 e2e_screen() {
   local size=${1:-1280x800}
+  rm -f "$work/display"
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-  pids+=($!)
+  screen_pid=$!
+  pids+=($screen_pid)
   wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=:$(head -1 "$work/display")
 }
+e2e_screen_stop() { kill "$screen_pid"; wait "$screen_pid" 2>/dev/null || true; unset DISPLAY; }
 
 # Started from the work folder (its log folder lands there); the log of every
 # start is kept in $work/program.log, appended.

@@ -27,15 +27,16 @@ e2e_screen 1280x800
 e2e_start
 e2e_import "$work/song.kar"
 
-# The settings page opens under the gear at the right of the header bar; in
-# its "Devices" box the MIDI list takes the synthesizer (its only entry
-# here), the Audio list its last device.
+# The settings page opens from the gear at the right end of the header bar,
+# to its left; in its "Devices" box the MIDI list takes the synthesizer (its
+# only entry here), the Audio list its last device.
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.4; }
-click 1112 28
-click 1120 245
+eval "$(xdotool getwindowgeometry --shell "$window")"
+click $((X + WIDTH - 21)) 28
+click $((X + WIDTH - 130)) 245
 xdotool key Home Return
 sleep 0.4
-click 1120 277
+click $((X + WIDTH - 130)) 277
 xdotool key End Return
 sleep 0.4
 xdotool key Escape

@@ -479,6 +479,118 @@ private slots:
         QCOMPARE(mw, nullptr);
     }
 
+    // On each laptop screen, in English and in Italian, with the window in
+    // either corner and a song from the library playing a key up: every page keeps the window on the
+    // screen (back to its size after), each page's farthest control and
+    // every pop-up lie on it, the options scroll to their last row, every
+    // text fits its label or button (the font's width within the widget's)
+    // and the lyrics' fonts have their stand-ins.
+    void reach_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<int>("language"); // a row of the settings' list
+        QTest::newRow("1280x800, English") << 0 << 1;
+        QTest::newRow("1366x768, Italian") << 1 << 0;
+    }
+    void reach()
+    {
+        QFETCH(int, screen);
+        QFETCH(int, language);
+        auto *languages = window()->settingsView()->findChild<QComboBox *>("languageCombo");
+        emit languages->activated(language);
+        const QString folder = m_songs.filePath("fit");
+        TestUtil::runPython(QStringLiteral("app/make_kar.py"), {folder, QStringLiteral("20"), QStringLiteral("fit")});
+        QSignalSpy done(window(), &MainWindow::doneImporting);
+        window()->importFiles({QUrl::fromLocalFile(folder + "/fit.kar")});
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
+        auto *table = find<QTableView>("songsListview");
+        const QModelIndexList row = table->model()->match(table->model()->index(0, 2), Qt::DisplayRole, "fit");
+        QVERIFY(!row.isEmpty());
+        emit table->doubleClicked(row.first());
+        QTRY_VERIFY(currSong->isLoaded() && state() == SoundEngine::ePsPlaying);
+        window()->engine()->changeKey(2);
+
+        const QRect area = QGuiApplication::screens().at(screen)->availableGeometry();
+        const auto onScreen = [&area](QWidget *w) {
+            const QRect shown(w->mapToGlobal(QPoint(0, 0)), w->size());
+            return area.contains(shown) && w->window()->frameGeometry().contains(shown);
+        };
+        QStringList clipped;
+        const auto fits = [&clipped](QWidget *top) {
+            for (QWidget *w : top->findChildren<QWidget *>()) {
+                auto *label = qobject_cast<QLabel *>(w);
+                auto *button = qobject_cast<QAbstractButton *>(w);
+                const QString text = label ? label->text() : button ? button->text() : QString();
+                if (!w->isVisible() || text.isEmpty() || (label && (label->wordWrap() || Qt::mightBeRichText(text))))
+                    continue;
+                const int needed = label ? label->fontMetrics().horizontalAdvance(text) : button->sizeHint().width();
+                const int room = label ? label->contentsRect().width() - 2 * label->margin() - qMax(0, label->indent())
+                                       : button->width();
+                if (needed > room)
+                    clipped << QStringLiteral("%1 \"%2\" %3 > %4").arg(w->objectName(), text).arg(needed).arg(room);
+            }
+        };
+        for (const bool bottomRight : {false, true}) {
+            const QRect frame = window()->frameGeometry();
+            window()->move(bottomRight ? area.bottomRight() - QPoint(frame.width() - 1, frame.height() - 1)
+                                       : area.topLeft());
+            const QSize home = window()->size();
+            const std::pair<const char *, const char *> pages[] = {
+                {"KaraokeButton", "pb_fullscreen"}, {"EditButton", "undoButton"},
+                {"MixerButton", "muteButtonWinds"}, {"ChordsButton", "TextButton"}, {"LibraryButton", "FeedbackButton"}};
+            for (const auto &[tab, farthest] : pages) {
+                QTest::mouseClick(find<QPushButton>(tab), Qt::LeftButton);
+                QCoreApplication::processEvents();
+                QVERIFY2(area.contains(window()->frameGeometry()), tab);
+                QList<QWidget *> found = window()->findChildren<QWidget *>(farthest);
+                QVERIFY2(!found.isEmpty() && onScreen(found.last()), farthest);
+                fits(window());
+            }
+            QCOMPARE(window()->size(), home);
+            for (const char *button : {"optionsButton", "userButton", "volumeButton", "melodyChButton", "fwdButton"}) {
+                QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
+                QWidget *popup = QApplication::activePopupWidget();
+                QVERIFY2(popup && area.contains(popup->frameGeometry()), button);
+                if (auto *scroll = popup->findChild<QScrollArea *>("scrollArea")) {
+                    auto *last = popup->findChild<QPushButton *>("rebuildDatabaseButton");
+                    scroll->ensureWidgetVisible(last);
+                    QVERIFY(onScreen(last) && onScreen(popup->findChild<QWidget *>("aboutQtButton")));
+                }
+                fits(popup);
+                popup->close();
+            }
+        }
+        emit languages->activated(1);
+        clipped.removeDuplicates();
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
+        // Lyrics in "Marker Felt" are drawn in the lettering standing in for it.
+        emit window()->settingsView()->fontFamilyChanged(QStringLiteral("Marker Felt"));
+        QCOMPARE(QFontInfo(karaoke()->viewParameter()->textFont).family(), QStringLiteral("Comic Neue"));
+    }
+
+    // A selected song row is one colour from its first cell to its last; a
+    // playlist's drag handles carry no row numbers, the selected row's either.
+    void selectedRow()
+    {
+        auto *table = find<QTableView>("songsListview");
+        table->selectRow(0);
+        const QImage shot = table->viewport()->grab().toImage();
+        for (int column : {2, 3, 4, 6, 7}) {
+            const QRect cell = table->visualRect(table->model()->index(0, column));
+            QCOMPARE(shot.pixelColor(cell.topLeft() + QPoint(2, 2)), QColor(255, 204, 0));
+        }
+        auto *side = find<QListWidget>("playlistListWidget");
+        side->setCurrentRow(5);
+        emit side->clicked(side->model()->index(5, 0));
+        QCOMPARE(table->model()->rowCount(), 3);
+        table->selectRow(1);
+        const QImage handles = table->verticalHeader()->grab().toImage();
+        for (int y = 0; y < handles.height(); ++y) {
+            for (int x = 0; x < handles.width(); ++x)
+                QVERIFY2(qGray(handles.pixel(x, y)) > 60, qPrintable(QStringLiteral("dark pixel at %1,%2").arg(x).arg(y)));
+        }
+    }
+
     // Quitting is a stop too: the edit page's changes are in the song file
     // (only for the channels the song has) and show when it is opened again.
     void editsKeptOverQuit()
@@ -504,11 +616,13 @@ private slots:
     {
         QTest::addColumn<QString>("tab");
         QTest::addColumn<QString>("key");
-        QTest::addColumn<bool>("byClose");   // the window's close, else its pin
-        QTest::newRow("library, pinned") << "LibraryButton" << "libraryView" << false;
-        QTest::newRow("edit, closed") << "EditButton" << "editView" << true;
-        QTest::newRow("mixer, pinned") << "MixerButton" << "mixerView" << false;
-        QTest::newRow("karaoke, closed") << "KaraokeButton" << "KaraokeTextWidget" << true;
+        QTest::addColumn<QString>("how");    // "pin", "close" or "escape"
+        QTest::addColumn<bool>("tabFirst");  // its tab clicked (raising the window) before
+        QTest::newRow("library, pinned") << "LibraryButton" << "libraryView" << "pin" << false;
+        QTest::newRow("edit, closed") << "EditButton" << "editView" << "close" << false;
+        QTest::newRow("edit, tab, escape") << "EditButton" << "editView" << "escape" << true;
+        QTest::newRow("mixer, tab, pinned") << "MixerButton" << "mixerView" << "pin" << true;
+        QTest::newRow("karaoke, closed") << "KaraokeButton" << "KaraokeTextWidget" << "close" << false;
     }
     // Detached, moved and resized, stored on close as it is, reopened there
     // at the next start, and docked back.
@@ -516,7 +630,9 @@ private slots:
     {
         QFETCH(QString, tab);
         QFETCH(QString, key);
-        QFETCH(bool, byClose);
+        QFETCH(QString, how);
+        QFETCH(bool, tabFirst);
+        const bool byClose = how != "pin";
         const bool isKaraoke = key == "KaraokeTextWidget";
         QWidget *view = this->view(key);
         QSignalSpy dragged(window(), &MainWindow::barDragged);
@@ -546,15 +662,32 @@ private slots:
         QWidget *unpin = karaoke()->findChild<QWidget *>("pb_to_new_window");
         QCOMPARE(unpin->isHidden(), isKaraoke);
 
-        // A pinned bar view comes back shown on its own tab; a closed one
-        // hidden; the karaoke view always shown.
-        if (byClose)
-            QVERIFY(view->window()->close());
+        // A pinned bar view comes back shown on its own tab, a closed one
+        // hidden unless its tab is the one highlighted; the karaoke view
+        // always shown. The highlighted tab's page is the page shown.
+        if (tabFirst)
+            QTest::mouseClick(find<QPushButton>(tab.toLatin1()), Qt::LeftButton);
+        QPointer<QWidget> detached(view->window());
+        if (how == "escape")
+            QTest::keyClick(detached, Qt::Key_Escape);
+        else if (byClose)
+            QVERIFY(detached->close());
         else
-            qobject_cast<NewWidgetWindow *>(view->window())->on_clickPinObject(false);
+            qobject_cast<NewWidgetWindow *>(detached.data())->on_clickPinObject(false);
+        QTRY_VERIFY(detached.isNull());
         QCOMPARE(view->window(), window());
-        QCOMPARE(view->isVisible(), isKaraoke || !byClose);
-        QCOMPARE(find<QPushButton>(tab.toLatin1())->isChecked(), isKaraoke || !byClose);
+        const bool shown = isKaraoke || !byClose || tabFirst;
+        QCOMPARE(view->isVisible(), shown);
+        if (!isKaraoke)
+            QCOMPARE(find<QPushButton>(tab.toLatin1())->isChecked(), shown);
+        const int checked = find<QButtonGroup>("buttonGroup")->checkedId();
+        QStringList pages;
+        for (QWidget *page : find("barWidget")->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (page->isVisible())
+                pages << page->objectName();
+        }
+        const QStringList names{"libraryView", "editView", "mixerView", "chordsView"};
+        QCOMPARE(pages, checked == MainWindow::Karaoke ? QStringList() : QStringList{names.at(-checked - 3)});
         QVERIFY(find("screenWidget")->isVisible() && !unpin->isHidden());
         restart();
         QVERIFY(!appSettings->contains("WindowsPosition/" + key));
@@ -566,13 +699,15 @@ private slots:
         QTest::addColumn<QRect>("stored");
         QTest::addColumn<bool>("kept");
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        QTest::newRow("main window taller than the screen") << "MainWindow" << QRect(10, 10, 900, 9000) << true;
+        QTest::newRow("main window taller than the screen") << "MainWindow" << QRect(screen.left() + 10, 0, 1200, 9000) << true;
+        QTest::newRow("edit page wider than the screen") << "editView" << QRect(screen.left(), 10, 2500, 300) << true;
         QTest::newRow("library above the screen") << "libraryView" << QRect(10, -2000, 800, 300) << false;
         QTest::newRow("main window on a screen gone") << "MainWindow" << QRect(screen.right() + 900, 40, 900, 560) << false;
         QTest::newRow("karaoke at the edge") << "KaraokeTextWidget" << QRect(screen.right() - 100, 10, 500, 300) << true;
         QTest::newRow("karaoke a sliver in") << "KaraokeTextWidget" << QRect(screen.right() - 10, 10, 500, 300) << false;
     }
-    // A stored rectangle no screen shows opens at the screen's corner.
+    // A stored rectangle no screen shows opens at the screen's corner; one
+    // larger than the screen is cut to it.
     void offScreen()
     {
         QFETCH(QString, key);
@@ -584,10 +719,10 @@ private slots:
         const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
         // The main window's frame may push it a little inside the screen.
         QVERIFY((w->geometry().topLeft() - (kept ? stored.topLeft() : home.topLeft())).manhattanLength() <= 4);
+        // No larger than the screen, the main window no narrower than it can be.
+        QCOMPARE(w->height(), qMin(stored.height(), home.height()));
         if (key != "MainWindow")
-            QCOMPARE(w->size(), stored.size());
-        else
-            QVERIFY(w->height() <= QGuiApplication::primaryScreen()->geometry().height());
+            QCOMPARE(w->width(), qMin(stored.width(), home.width()));
     }
 
     void extraWindows_data()
@@ -621,6 +756,11 @@ private slots:
         QTest::mouseClick(add, Qt::LeftButton);
         const QList<KaraokeTextWidget *> copies = karaoke()->copies();
         QCOMPARE(copies.size(), 2);
+        // They open over the lyrics, clear of the header's controls.
+        QWidget *header = find("headerBar");
+        const QRect controls(header->mapToGlobal(QPoint(0, 0)), header->size());
+        for (KaraokeTextWidget *w : copies)
+            QVERIFY(!w->window()->frameGeometry().intersects(controls));
         for (KaraokeTextWidget *w : {karaoke(), copies[0], copies[1]}) {
             QCOMPARE(w->grab().toImage().pixelColor(3, 3), expected);
             QCOMPARE(w->viewParameter()->sungFillColor, QColor("#0fa00b"));

@@ -118,6 +118,7 @@ private slots:
         QLabel *said = part<QLabel>(view, "loginStatusMsg");
         QCOMPARE(said->text().section('\n', 0, 0), message);
         QCOMPARE(part<QPushButton>(view, "logButton")->text(), userId ? "Logout" : "Login");
+        QCOMPARE(part<QLabel>(view, "infoLabel")->isHidden(), userId != 0);
         if (QTest::currentDataTag() == QByteArray("wrong password")) {
             // Said until the user types again, not for a moment.
             QTest::qWait(3000);
@@ -150,6 +151,11 @@ private slots:
         QCOMPARE(user.getUser_id(), 42u);
         const QString device = user.getDevice();
         QVERIFY(!QUuid::fromString(device).isNull());
+        // The device identifier reads as a value, not as a field to fill in.
+        view.show();
+        auto *deviceField = part<QLineEdit>(view, "linedeviceId");
+        const QPoint beside = deviceField->mapTo(&view, QPoint(deviceField->width() - 3, deviceField->height() / 2));
+        QCOMPARE(view.grab().toImage().pixelColor(beside), view.palette().color(QPalette::Window));
         store.setAccount("name=Bea&songnet=3.75");
         view.getUserInfo();
         QTRY_COMPARE_WITH_TIMEOUT(user.getName(), QStringLiteral("Bea"), 15000);

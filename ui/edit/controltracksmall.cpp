@@ -1,14 +1,12 @@
 #include "controltracksmall.h"
 
 #include "instrchooserpopup.h"
+#include "popupplacement.h"
 #include "StreamData.h"
 #include "programfonts.h"
 #include "ui_controltracksmall.h"
 
-#include <QCursor>
-#include <QGuiApplication>
 #include <QMouseEvent>
-#include <QScreen>
 
 namespace {
 
@@ -153,13 +151,15 @@ void ControlTrackSmall::mousePressEvent(QMouseEvent *event)
             qOverload<const GS_INSTRUMENT_NAME *>(&ControlTrackSmall::changeInstr));
     connect(chooser, &InstrChooserPopup::dkChanged, this,
             qOverload<const GS_DRUM_KIT_NAME *>(&ControlTrackSmall::changeInstr));
-    QPoint at = QCursor::pos();
-    const QScreen *screen = QGuiApplication::screenAt(at);
-    const QRect area = (screen ? screen : QGuiApplication::primaryScreen())->geometry();
-    if (at.y() + 300 > area.bottom())
-        at.ry() -= 300;
-    if (at.x() + 600 > area.right())
-        at.rx() -= 600;
-    chooser->move(at);
+    // From the press down and to the right; up or to the left where the
+    // screen ends, and whole on the screen in any case.
+    QPoint at = event->globalPosition().toPoint();
+    const QRect area = PopupPlacement::availableAt(at);
+    const QSize size = chooser->size();
+    if (at.y() + size.height() > area.bottom() + 1)
+        at.ry() -= size.height();
+    if (at.x() + size.width() > area.right() + 1)
+        at.rx() -= size.width();
+    chooser->setGeometry(PopupPlacement::keepInside(QRect(at, size), area));
     chooser->show();
 }

@@ -16,6 +16,8 @@ InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
         ui->listViewFamiliy->setModel(&m_families);
     }
     ui->listViewInstr->setModel(&m_items);
+    // One click chooses, as in the family list; Return still does.
+    connect(ui->listViewInstr, &QListView::clicked, this, &InstrChooserPopup::on_listViewInstr_activated);
 }
 
 InstrChooserPopup::~InstrChooserPopup()

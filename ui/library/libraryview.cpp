@@ -22,13 +22,15 @@
 #include <QSqlTableModel>
 #include <QStandardItemModel>
 
+#include "popupplacement.h"
 #include "prompter.h"
 
 namespace {
 
 const char kNoVerticalHeader[] = "QHeaderView::section:vertical {width: 0px;}";
-const char kDragHeader[] =
-    "QHeaderView::section:vertical {width: 20px; border-image: url(:/icon2x/drag-icon.png);}";
+// The handle alone: the table's own style would print the row number over it.
+const char kDragHeader[] = "QHeaderView::section:vertical {width: 20px; border-image: "
+                           "url(:/icon2x/drag-icon.png); color: transparent;}";
 
 } // namespace
 
@@ -226,6 +228,9 @@ void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
         ui->searchText->clear();
     }
 
+    // Whatever the entry shown before (the news have a caption of their
+    // own), the listing and the songs below come under "Songs".
+    ui->labelSongs->setText(tr("Songs"));
     if (ui->artistButton->isChecked() || ui->genreButton->isChecked()) {
         const bool artists = ui->artistButton->isChecked();
         if (r == 0) {
@@ -234,7 +239,6 @@ void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
         }
         ui->titleButton->setChecked(true);
     }
-    ui->labelSongs->setText(tr("Songs"));
     ui->songsListview->setModel(songModel);
     if (!ui->titleButton->isChecked())
         return;
@@ -503,7 +507,8 @@ void libraryView::showHint(const QString &text)
     QPushButton *add = ui->AddToPlayListButton;
     const QPoint at(ui->PlayListHead->x() + add->x() - (hintPopup->width() - add->width()) / 2,
                     add->y() + add->height());
-    hintPopup->move(mapToGlobal(at));
+    const QRect under(mapToGlobal(at), hintPopup->size());
+    hintPopup->setGeometry(PopupPlacement::keepInside(under, PopupPlacement::availableAt(under.topLeft())));
     hintPopup->setText(text);
     hintPopup->show();
 }

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTranslator>
 
@@ -69,6 +70,7 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr
     settings.setFallbacksEnabled(false);
     ui->setupUi(this);
     fillLists();
+    fitWidth();
     const QString version = QLatin1String(kProductVersion);
     ui->labelVersion->setText(QStringLiteral("%1 v%2  (%3)")
                                   .arg(QLatin1String(kProductName), version.section(QLatin1Char('.'), 0, 1),
@@ -88,6 +90,14 @@ SettingsView::~SettingsView()
 {
     delete m_shownWarning;
     delete ui;
+}
+
+void SettingsView::fitWidth()
+{
+    // The page scrolls up and down only: it is as wide as its widest row in
+    // the language shown, beside the scroll bar.
+    const int contents = ui->scrollContents->minimumSizeHint().width();
+    ui->scrollArea->setMinimumWidth(contents + ui->scrollArea->verticalScrollBar()->sizeHint().width());
 }
 
 void SettingsView::fillLists()
@@ -412,6 +422,7 @@ void SettingsView::changeEvent(QEvent *event)
         ui->retranslateUi(this);
         fillLists();
         showImageName(getKarBackImage());
+        fitWidth();
     }
     QWidget::changeEvent(event);
 }

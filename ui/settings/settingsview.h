@@ -139,6 +139,7 @@ private slots:
 
 private:
     void fillLists();
+    void fitWidth();
     void retranslate();
     void showImageName(const QString &path);
     QString colorAt(const QStringList &colors, const char *key, int fallback) const;

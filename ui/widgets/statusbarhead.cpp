@@ -34,7 +34,62 @@ statusBarHead::statusBarHead(QWidget *parent)
     const QFont lcd(QStringLiteral("LCDDot"), 10);
     for (QLabel *label : ui->frame->findChildren<QLabel *>())
         label->setFont(lcd);
+    fitLabels();
     clearSongInfo();
+}
+
+void statusBarHead::fitLabels()
+{
+    const QFontMetrics metrics(ui->keyValueLabel->font());
+    const std::pair<QLabel *, QStringList> widest[] = {
+        {ui->timeNumberLabel, {QStringLiteral("999:59")}},
+        {ui->barNumberLabel, {QStringLiteral("999.9")}},
+        {ui->BPMNumberLabel, {QStringLiteral("999 [+100%]")}},
+        {ui->keyValueLabel, {QStringLiteral("- - - [-12]"), QStringLiteral("Sol#m [-12]"), QStringLiteral("C#m [-12]")}},
+        {ui->formatValueLabel, {QStringLiteral("MIDI"), QStringLiteral("MP3"), QStringLiteral("MF5")}}};
+    for (const auto &[label, texts] : widest) {
+        int width = 0;
+        for (const QString &text : texts)
+            width = qMax(width, metrics.horizontalAdvance(text));
+        label->setFixedWidth(width + 2 * label->margin() + 2);
+    }
+    for (QLabel *name : {ui->titleLabel, ui->authorLabel}) {
+        name->setSizePolicy(QSizePolicy::Ignored, name->sizePolicy().verticalPolicy());
+        name->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("<UNKNOWN>")));
+    }
+    ui->gridLayout->setColumnStretch(0, 1);
+}
+
+// The header's own minimum for this display is a floor, not a limit: the
+// display keeps the room its captions need in the language shown.
+void statusBarHead::keepRoom()
+{
+    if (floorWidth < 0)
+        floorWidth = minimumWidth();
+    const int needed = qMax(floorWidth, ui->frame->minimumSizeHint().width());
+    ui->frame->setMinimumWidth(needed);
+    setMinimumWidth(needed);
+}
+
+bool statusBarHead::event(QEvent *event)
+{
+    if (event->type() == QEvent::Polish)
+        keepRoom();
+    return QWidget::event(event);
+}
+
+void statusBarHead::showNames()
+{
+    for (const auto &[label, text] : {std::pair{ui->titleLabel, song.title}, std::pair{ui->authorLabel, song.artist}}) {
+        label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->contentsRect().width()));
+        label->setToolTip(label->text() == text ? QString() : text);
+    }
+}
+
+void statusBarHead::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    showNames();
 }
 
 statusBarHead::~statusBarHead()
@@ -46,8 +101,7 @@ void statusBarHead::showSongInfo(const SongInfo &info)
 {
     song = info;
     lastSecondShown = -1;
-    ui->titleLabel->setText(song.title);
-    ui->authorLabel->setText(song.artist);
+    showNames();
     ui->timeNumberLabel->setText(QStringLiteral("0:00"));
     showTempo(deltaBpm());
     showKey(deltaKey());
@@ -57,6 +111,10 @@ void statusBarHead::showSongInfo(const SongInfo &info)
 void statusBarHead::clearSongInfo()
 {
     lastSecondShown = -1;
+    song.title.clear();
+    song.artist.clear();
+    for (QLabel *name : {ui->titleLabel, ui->authorLabel})
+        name->setToolTip(QString());
     for (QLabel *label : {ui->titleLabel, ui->authorLabel, ui->timeNumberLabel, ui->BPMNumberLabel,
                           ui->barNumberLabel, ui->keyValueLabel, ui->formatValueLabel})
         label->clear();
@@ -100,8 +158,10 @@ QString statusBarHead::elapsedText(qint64 seconds)
 
 void statusBarHead::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        keepRoom();
+    }
     QWidget::changeEvent(event);
 }
 

@@ -45,15 +45,23 @@ public:
     static QString elapsedText(qint64 seconds);
 
 protected:
+    bool event(QEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void showTempo(int delta);
     void showKey(int delta);
+    // Each value keeps room for its widest text; the title and the artist
+    // share the rest, cut with an ellipsis where they do not fit.
+    void fitLabels();
+    void keepRoom();
+    void showNames();
 
     Ui::statusBarHead *ui;
     SongInfo song;
     int chordNotation = 1;
+    int floorWidth = -1; // the minimum width the header gives the display
     qint64 lastSecondShown = -1;
     std::function<int()> deltaBpm = [] { return 0; };
     std::function<int()> deltaKey = [] { return 0; };

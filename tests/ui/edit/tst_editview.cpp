@@ -40,6 +40,15 @@ QWidget *openChooser(ControlTrackSmall *s)
     return QApplication::activePopupWidget();
 }
 
+// Contrast ratio of two colours as the web's accessibility guidelines
+// measure it: 1 for the same colour, 21 for black on white.
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    const auto lum = [&](const QColor &c) { return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF()); };
+    return (qMax(lum(a), lum(b)) + 0.05) / (qMin(lum(a), lum(b)) + 0.05);
+}
+
 // song.mp3's audio behind a tag the program reads but must not rewrite.
 QByteArray withTag(const QByteArray &mp3, const QString &kind)
 {
@@ -134,6 +143,26 @@ private slots:
         QCOMPARE(text(m_page.get(), "labelKey"), QStringLiteral(" [0]"));
     }
 
+    // The page reads on its dark ground: its texts stand out from the
+    // picture behind them, the volume track shows beside its filled part,
+    // and the two picture-only header buttons say what they do.
+    void looks()
+    {
+        QVERIFY(play(m_mid));
+        m_page->resize(1000, 400);
+        const QImage page = m_page->grab().toImage();
+        for (const char *name : {"labelKey", "labelBpm", "channelLabel", "instrLabel"}) {
+            QLabel *label = child<QLabel>(m_page.get(), name);
+            const QColor ground = page.pixelColor(label->mapTo(m_page.get(), QPoint(1, 1)));
+            QVERIFY2(contrast(label->palette().color(QPalette::WindowText), ground) >= 4.5, name);
+        }
+        QSlider *volume = child<QSlider>(m_page->strip(0), "horizontalSlider");
+        const QPoint filled = volume->mapTo(m_page.get(), QPoint(40, volume->height() / 2));
+        QVERIFY(contrast(page.pixelColor(filled), page.pixelColor(filled.x(), filled.y() - 15)) >= 3);
+        for (const char *name : {"globalUndoButton", "restoreSettingsButton"})
+            QVERIFY2(!child<QPushButton>(m_page.get(), name)->toolTip().isEmpty(), name);
+    }
+
     void keyLabel_data()
     {
         QTest::addColumn<QString>("key");
@@ -183,7 +212,7 @@ private slots:
             auto *items = child<QListView>(chooser, "listViewInstr");
             const QModelIndex first = items->model()->index(0, 0);
             QVERIFY(first.isValid());
-            emit items->activated(first);
+            QTest::mouseClick(items->viewport(), Qt::LeftButton, {}, items->visualRect(first).center());
             QVERIFY(SoundEngineRig::waitFor([&] { return !QApplication::activePopupWidget(); }));
         }) << QList<int>{0, 32, 100};
         QTest::newRow("undo after edits") << Action([](ControlTrackSmall *s) {

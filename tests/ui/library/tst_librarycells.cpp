@@ -1,15 +1,12 @@
-// Cell painters rendered into images, the side list's rows, the import
-// progress dialog and the file icons.
-#include "dialogcopyfiles.h"
+// Cell painters rendered into images, the side list's rows and the file
+// icons.
 #include "librarytabledelegate.h"
 #include "listitem.h"
 #include "myiconprovider.h"
 #include "testutil.h"
 
 #include <QFileInfo>
-#include <QLabel>
 #include <QPainter>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -182,20 +179,6 @@ private slots:
         QCOMPARE(row.grab().toImage().pixelColor(row.width() - 10, 9), QColor("#ff4d4d"));
         row.setLeftIcon(listItem::IconNews);
         QVERIFY(row.grab().toImage().pixelColor(row.width() - 10, 9) != QColor("#ff4d4d"));
-    }
-
-    void copyDialog()
-    {
-        DialogCopyFiles dialog;
-        dialog.setTotalFiles(5);
-        dialog.refreshCopyingLabel(2);
-        dialog.setProgress(2);
-        QCOMPARE(dialog.findChild<QLabel *>("labelImporting")->text(), QString("Copying 2 of 5"));
-        auto *bar = dialog.findChild<QProgressBar *>();
-        QCOMPARE(QList<int>({bar->minimum(), bar->maximum(), bar->value()}), QList<int>({0, 5, 2}));
-        dialog.show();
-        dialog.findChild<QPushButton *>("cancelButton")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
 
     void fileIcons_data()

@@ -4,9 +4,7 @@
 #include "testutil.h"
 
 #include <QMimeData>
-#include <QPointer>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 // Takes views back and records what the window reports, as the main window does.
 class Owner : public QWidget
@@ -32,38 +30,6 @@ class TestDetachedWindow : public QObject
 
 private slots:
     void init() { failOnAnyWarning(); }
-
-    void handsViewBack_data()
-    {
-        QTest::addColumn<int>("view");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("closed");
-        QTest::newRow("close button") << -5 << "closeButton" << true;
-        QTest::newRow("escape") << -3 << "escape" << true;
-    }
-
-    void handsViewBack()
-    {
-        QFETCH(int, view);
-        QFETCH(QString, how);
-        QFETCH(bool, closed);
-        Owner owner;
-        auto *content = new QWidget;
-        content->setObjectName("libraryView");
-        QPointer<NewWidgetWindow> window = new NewWidgetWindow(&owner, content, view, true, false);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        owner.calls.clear();
-        if (how == "escape")
-            QTest::keyClick(window, Qt::Key_Escape);
-        else
-            QTest::mouseClick(window->findChild<QPushButton *>(how), Qt::LeftButton);
-        QCOMPARE(owner.calls.value(0), (QVariantList{"back", view, closed}));
-        QCOMPARE(owner.calls.value(1), (QVariantList{"pos", view, -500, -500, -500, -500}));
-        QCOMPARE(owner.calls.size(), 2);
-        QTRY_VERIFY(window.isNull());
-        QCOMPARE(content->parent(), &owner);
-    }
 
     // Drops on the library view import, on the karaoke view play, and no
     // other view takes them.
