@@ -41,6 +41,14 @@ bool isAudioSong(int baseType)
     return baseType == 2 || baseType == 4 || baseType == 16;
 }
 
+// A lyric list whose rows can end above its bottom edge.
+class LyricList : public QListView
+{
+public:
+    using QListView::QListView;
+    using QListView::setViewportMargins;
+};
+
 } // namespace
 
 KaraokeTextWidget::KaraokeTextWidget(QWidget *parent, chordsView *chords)
@@ -48,7 +56,7 @@ KaraokeTextWidget::KaraokeTextWidget(QWidget *parent, chordsView *chords)
     , m_viewParam(new ViewParameter(this))
     , m_model(new LyricsModel(m_viewParam, this))
     , m_painter(new ListTextViewDelegate(this))
-    , m_list(new QListView(this))
+    , m_list(new LyricList(this))
     , m_cdgLabel(new QLabel(this))
     , m_chords(chords)
     , m_home(parent)
@@ -139,9 +147,9 @@ void KaraokeTextWidget::buildControls()
         stack->addWidget(widget);
         return pageLayout;
     };
-    m_lyricsLayout = page("page_karaioke", "verticalLayout_2");
-    m_lyricsLayout->addWidget(m_cdgLabel, 0, Qt::AlignCenter);
-    m_lyricsLayout->addWidget(m_list);
+    QVBoxLayout *lyricsLayout = page("page_karaioke", "verticalLayout_2");
+    lyricsLayout->addWidget(m_cdgLabel, 0, Qt::AlignCenter);
+    lyricsLayout->addWidget(m_list);
 
     QVBoxLayout *controlLayout = page("page_control", "verticalLayout");
     QWidget *controlPage = controlLayout->parentWidget();
@@ -261,7 +269,7 @@ void KaraokeTextWidget::updateWidgetGeometry()
     m_list->setVisible(!cdg);
     m_cdgLabel->update();
     m_list->viewport()->update();
-    m_viewParam->setViewTextArea(m_list->size());
+    m_viewParam->setViewTextArea(m_list->viewport()->size());
 }
 
 bool KaraokeTextWidget::eventFilter(QObject *watched, QEvent *event)
@@ -269,9 +277,11 @@ bool KaraokeTextWidget::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_banner) {
         // The banner (shown while the song is not playing) lies over the
         // bottom of the view: the lyrics end above it and the bar below it.
+        // The list keeps its size, so the view's does not change.
         if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
             const int room = m_banner->isVisibleTo(this) ? m_banner->height() + m_bottomBar->height() : 0;
-            m_lyricsLayout->setContentsMargins(0, 0, 0, room);
+            static_cast<LyricList *>(m_list)->setViewportMargins(0, 0, 0, room);
+            m_resizeTimer.start(RESIZE_SETTLE_MS);
         }
     } else if (watched == m_list && event->type() == QEvent::Resize)
         m_resizeTimer.start(RESIZE_SETTLE_MS);

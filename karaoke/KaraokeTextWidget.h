@@ -35,7 +35,6 @@ class QLabel;
 class QListView;
 class QPropertyAnimation;
 class QPushButton;
-class QVBoxLayout;
 class ListTextViewDelegate;
 class ViewParameter;
 class chordsView;
@@ -157,7 +156,6 @@ private:
     QPropertyAnimation *m_scrollAnimation;
     QWidget *m_home;   // the main window
     QPointer<SoundEngine> m_engine;
-    QVBoxLayout *m_lyricsLayout = nullptr;
     AdBanner *m_banner = nullptr;
     QWidget *m_bottomBar = nullptr;
     QPushButton *m_addWindowButton = nullptr;
