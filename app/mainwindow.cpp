@@ -40,25 +40,6 @@
 
 namespace {
 
-// The song's records as the lyrics view copies them.
-LyricsSource lyricsOf(const Song &song)
-{
-    LyricsSource s;
-    s.rows = song.textRows().constData();
-    s.rowCount = int(song.textRows().size());
-    s.syllables = song.syllables().constData();
-    s.syllableCount = int(song.syllables().size());
-    s.chords = song.chords().constData();
-    s.chordCount = int(song.chords().size());
-    s.hasRows = song.hasText();
-    s.hasSyllables = song.hasSyllables();
-    s.hasChords = song.hasChords();
-    s.cdg = song.cdgData();
-    s.baseType = int(song.baseType());
-    s.ticksPerQuarter = int(song.ticksPerQuarter());
-    return s;
-}
-
 QString osTag()
 {
     const QString type = QSysInfo::productType();
@@ -390,7 +371,7 @@ SongInfo MainWindow::readSongInfo(const QString &path) const
 void MainWindow::on_loadSongChange(Song::LoadSongState state)
 {
     if (currSong->isLoaded())
-        m_karaoke->loadSongChange(state, lyricsOf(*currSong));
+        m_karaoke->loadSongChange(state, LyricsSource::of(*currSong));
     else
         m_karaoke->loadSongChange(0);
     m_seekSlider->on_loadSong_changed(state);

@@ -41,6 +41,14 @@ bool isAudioSong(int baseType)
     return baseType == 2 || baseType == 4 || baseType == 16;
 }
 
+// A lyric list whose rows can end above its bottom edge.
+class LyricList : public QListView
+{
+public:
+    using QListView::QListView;
+    using QListView::setViewportMargins;
+};
+
 } // namespace
 
 KaraokeTextWidget::KaraokeTextWidget(QWidget *parent, chordsView *chords)
@@ -48,7 +56,7 @@ KaraokeTextWidget::KaraokeTextWidget(QWidget *parent, chordsView *chords)
     , m_viewParam(new ViewParameter(this))
     , m_model(new LyricsModel(m_viewParam, this))
     , m_painter(new ListTextViewDelegate(this))
-    , m_list(new QListView(this))
+    , m_list(new LyricList(this))
     , m_cdgLabel(new QLabel(this))
     , m_chords(chords)
     , m_home(parent)
@@ -151,6 +159,7 @@ void KaraokeTextWidget::buildControls()
     m_banner->setFixedHeight(80);
     if (m_banner->layout())
         m_banner->layout()->setContentsMargins(100, 0, 100, 0);
+    m_banner->installEventFilter(this);
     controlLayout->addWidget(m_banner);
     m_bottomBar = new QWidget(controlPage);
     m_bottomBar->setObjectName(QStringLiteral("bottomBarYT"));
@@ -232,9 +241,11 @@ void KaraokeTextWidget::onSongBpmChanged(int bpm, int delta)
 }
 
 // Every rebuild restarts the timing: the list was emptied and refilled, so
-// the next report places it afresh even at the target it last had.
+// the next report places it afresh even at the target it last had. A scroll
+// still running would carry the new list to where the old one was going.
 void KaraokeTextWidget::songChanged()
 {
+    m_scrollAnimation->stop();
     m_predictionTimer.stop();
     m_reportClock.invalidate();
     m_lastScrollTarget = -1;
@@ -258,12 +269,21 @@ void KaraokeTextWidget::updateWidgetGeometry()
     m_list->setVisible(!cdg);
     m_cdgLabel->update();
     m_list->viewport()->update();
-    m_viewParam->setViewTextArea(m_list->size());
+    m_viewParam->setViewTextArea(m_list->viewport()->size());
 }
 
 bool KaraokeTextWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_list && event->type() == QEvent::Resize)
+    if (watched == m_banner) {
+        // The banner (shown while the song is not playing) lies over the
+        // bottom of the view: the lyrics end above it and the bar below it.
+        // The list keeps its size, so the view's does not change.
+        if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+            const int room = m_banner->isVisibleTo(this) ? m_banner->height() + m_bottomBar->height() : 0;
+            static_cast<LyricList *>(m_list)->setViewportMargins(0, 0, 0, room);
+            m_resizeTimer.start(RESIZE_SETTLE_MS);
+        }
+    } else if (watched == m_list && event->type() == QEvent::Resize)
         m_resizeTimer.start(RESIZE_SETTLE_MS);
     else if (watched != m_list && event->type() == QEvent::MouseButtonDblClick)
         fullscreenKaraoke();
@@ -353,7 +373,7 @@ void KaraokeTextWidget::mSecOfPlaying(uint mSec, uint tick)
 void KaraokeTextWidget::follow(int64_t cur, bool jump)
 {
     LyricsPlayState &s = m_model->playState;
-    const QVector<TEXT_EV> &rows = m_model->rows();
+    const QVector<LyricRow> &rows = m_model->rows();
     const QVector<SYL_EV> &syl = m_model->syllables();
     const int64_t textTime = std::max<int64_t>(0, cur - toSongTime(m_dTimeTextMs));
     const int64_t chordTime = std::max<int64_t>(0, cur - toSongTime(m_dTimeChordMs));
@@ -407,17 +427,34 @@ void KaraokeTextWidget::follow(int64_t cur, bool jump)
 
     if (s.playRow != s.prevPlayRow || s.playPos != s.prevPlayPos) {
         m_painter->setPlayRowAndPos(s.playRow, s.playPos);
-        m_list->viewport()->update();
+        repaintPlayRows(s.prevPlayRow, s.playRow);
     }
     s.prevPlayRow = s.playRow;
     s.prevPlayPos = s.playPos;
     followChords(chordTime);
 }
 
+// Only the rows whose colours change are painted again, so that a syllable
+// reaches the screen sooner: from the lower play row to the higher, from the
+// first row when either is none.
+void KaraokeTextWidget::repaintPlayRows(int before, int now)
+{
+    const int first = before < 0 || now < 0 ? 0 : std::min(before, now);
+    const int last = std::max(before, now);
+    if (last - first > m_viewParam->textRowsCount) {
+        m_list->viewport()->update();
+        return;
+    }
+    QRect area;
+    for (int row = first; row <= last; ++row)
+        area |= m_list->visualRect(m_model->textModel()->index(row, 0));
+    m_list->viewport()->update(area);
+}
+
 void KaraokeTextWidget::scrollLyrics(bool jump, int64_t minRowDuration)
 {
     const LyricsPlayState &s = m_model->playState;
-    const QVector<TEXT_EV> &rows = m_model->rows();
+    const QVector<LyricRow> &rows = m_model->rows();
     const QVector<SYL_EV> &syl = m_model->syllables();
     QScrollBar *bar = m_list->verticalScrollBar();
     const int value = bar->value();
@@ -499,7 +536,7 @@ void KaraokeTextWidget::predictNextLyric()
     const int64_t followed = m_followedText;
     int64_t next = -1;
     const QVector<SYL_EV> &syl = m_model->syllables();
-    const QVector<TEXT_EV> &rows = m_model->rows();
+    const QVector<LyricRow> &rows = m_model->rows();
     if (m_model->songHasSyllables() && !syl.isEmpty()) {
         const int k = followed < syl[0].tick ? 0 : s.syllableSearchIndex;
         if (k < syl.size() && syl[k].tick > followed)

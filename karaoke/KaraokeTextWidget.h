@@ -11,10 +11,11 @@
 // lands behind the prediction never unlights what was lit.
 //
 // Looks and windows: the background is a colour or a picture, the lyric and
-// highlight colours and the font come from the settings page. Over the lyrics
-// lie the banner strip and a bar of three buttons: a new karaoke window (a
-// copy that follows the same song and is deleted with its window), unpin into
-// a window of its own, and full screen. The parent given at construction is
+// highlight colours and the font come from the settings page. Over the
+// bottom of the view lie the banner strip (the lyrics end above it while it
+// shows) and a bar of three buttons: a new karaoke window (a copy that
+// follows the same song and is deleted with its window), unpin into a window
+// of its own, and full screen. The parent given at construction is
 // the main window: it owns the view's windows and takes the view back.
 #pragma once
 
@@ -137,6 +138,7 @@ private:
     // Rows, syllables, lyric scroll, repaint and chords at song time cur.
     void follow(int64_t cur, bool jump);
     void scrollLyrics(bool jump, int64_t minRowDuration);
+    void repaintPlayRows(int before, int now);
     void followChords(int64_t chordTime);
     void predictNextLyric();
     void predictedStep();

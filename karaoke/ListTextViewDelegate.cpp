@@ -54,7 +54,8 @@ void ListTextViewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
 
     const int textWidth = metrics.horizontalAdvance(text);
     int x = r.left();
-    if (m_viewParam->textAlignment == (Qt::AlignHCenter | Qt::AlignVCenter))
+    if (m_viewParam->textAlignment == (Qt::AlignHCenter | Qt::AlignVCenter) ||
+        index.data(LyricsModel::CENTRED_ROLE).toBool())
         x += (visibleWidth(option) - textWidth) / 2;
     QPainterPath path;
     path.addText(x, r.top() + metrics.height() - metrics.descent(), font, text);

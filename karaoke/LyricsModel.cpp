@@ -1,11 +1,14 @@
 #include "LyricsModel.h"
 
 #include "Chord.h"
+#include "Extract.h"
 #include "ListTextViewDelegate.h"
+#include "Song.h"
 #include "ViewParameter.h"
 
 #include <QDebug>
 #include <QFontMetrics>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -16,20 +19,18 @@ QVector<T> copyOf(const T *items, int count)
     return items && count > 0 ? QVector<T>(items, items + count) : QVector<T>();
 }
 
-// A row's text: Latin-1 up to the first NUL, at most the record's 42 bytes.
-QString rowText(const TEXT_EV &row)
+// A row's text as the view shows it, and the character at which each of its
+// byte offsets ends: the song counts bytes, the painter and the split count
+// characters, which a UTF-8 row has fewer of.
+QString rowText(const TEXT_EV &row, QVector<int> *characterAt)
 {
-    return QString::fromLatin1(row.text, qsizetype(strnlen(row.text, TEXT_EV_SIZE)));
-}
-
-TEXT_EV makeRow(const QString &text, uint32_t tick)
-{
-    TEXT_EV row;
-    std::memset(&row, 0, sizeof row);
-    const QByteArray bytes = text.toLatin1().left(TEXT_EV_SIZE - 1);
-    std::memcpy(row.text, bytes.constData(), size_t(bytes.size()));
-    row.tick = tick;
-    return row;
+    const int bytes = int(strnlen(row.text, TEXT_EV_SIZE));
+    const QString text = Extract::decodeLyricText(row.text, TEXT_EV_SIZE);
+    characterAt->resize(bytes + 1);
+    const bool utf8 = text != QString::fromLatin1(row.text, bytes);
+    for (int b = 0; b <= bytes; ++b)
+        (*characterAt)[b] = utf8 ? std::min(int(text.size()), int(QString::fromUtf8(row.text, b).size())) : b;
+    return text;
 }
 
 QStandardItem *textItem(const QString &text)
@@ -37,21 +38,6 @@ QStandardItem *textItem(const QString &text)
     auto *item = new QStandardItem;
     item->setData(text, LyricsModel::TEXT_ROLE);
     return item;
-}
-
-// The song counts a syllable's end in visible characters (spaces left out);
-// the row painter and the split count every character: the position just
-// after the count-th visible one. The end-of-row mark stays as it is.
-uint8_t characterOffset(const QString &text, uint8_t visibleCount)
-{
-    if (visibleCount == 0 || visibleCount == SYL_END_OF_ROW)
-        return visibleCount;
-    int seen = 0;
-    for (int i = 0; i < text.size(); ++i) {
-        if (text[i].unicode() > ' ' && ++seen == visibleCount)
-            return uint8_t(i + 1);
-    }
-    return uint8_t(text.size());
 }
 
 // Where a too-wide row is split: the space nearest the middle, the right-hand
@@ -69,6 +55,27 @@ int splitPosition(const QString &text)
 }
 
 } // namespace
+
+LyricsSource LyricsSource::of(const Song &song)
+{
+    LyricsSource s;
+    s.rows = song.textRows().constData();
+    s.rowCount = int(song.textRows().size());
+    s.syllables = song.syllables().constData();
+    s.syllableCount = int(song.syllables().size());
+    s.chords = song.chords().constData();
+    s.chordCount = int(song.chords().size());
+    s.hasRows = song.hasText();
+    s.hasSyllables = song.hasSyllables();
+    s.hasChords = song.hasChords();
+    // Only a companion the song accepted makes a CD+G song: a broken one
+    // leaves the lyrics showing.
+    if (song.hasCdg())
+        s.cdg = song.cdgData();
+    s.baseType = int(song.baseType());
+    s.ticksPerQuarter = int(song.ticksPerQuarter());
+    return s;
+}
 
 LyricsModel::LyricsModel(ViewParameter *viewParam, QObject *parent)
     : QObject(parent)
@@ -136,14 +143,17 @@ void LyricsModel::fillDataModel()
     }
     if (!m_songHasRows) {
         const QString dashes = QStringLiteral("- - - - - - - - - - - - - - - -");
-        for (const QString &text : {QString(), dashes, tr("Text NOT found"), dashes, QString()})
-            m_textModel.appendRow(textItem(text));
+        for (const QString &text : {QString(), dashes, tr("Text NOT found"), dashes, QString()}) {
+            QStandardItem *item = textItem(text);
+            item->setData(true, CENTRED_ROLE);
+            m_textModel.appendRow(item);
+        }
         fillChordDataModel();
         return;
     }
     splitLongRowString();
-    for (const TEXT_EV &row : m_rows)
-        m_textModel.appendRow(textItem(rowText(row)));
+    for (const LyricRow &row : m_rows)
+        m_textModel.appendRow(textItem(row.text));
     m_textModel.appendRow(textItem(QString()));
     fillChordDataModel();
 }
@@ -152,17 +162,18 @@ void LyricsModel::splitLongRowString()
 {
     const QFontMetrics metrics(m_viewParam->textFont);
     const int limit = m_viewParam->textAreaSize.width() - 4 * metrics.horizontalAdvance(QLatin1Char('W'));
+    QVector<int> characterAt;
     int s = 0;
     for (int i = 0; i < m_songRows.size(); ++i) {
         const TEXT_EV &songRow = m_songRows[i];
-        const QString text = rowText(songRow);
+        const QString text = rowText(songRow, &characterAt);
         const int p = metrics.horizontalAdvance(text) <= limit ? -1 : splitPosition(text);
         const int first = int(m_rows.size());
         if (p < 0) {
-            m_rows.append(songRow);
+            m_rows.append({text, songRow.tick});
         } else {
-            m_rows.append(makeRow(text.left(p), songRow.tick));
-            m_rows.append(makeRow(text.mid(p + 1), songRow.tick));
+            m_rows.append({text.left(p), songRow.tick});
+            m_rows.append({text.mid(p + 1), songRow.tick});
         }
         if (!m_songHasSyllables)
             continue;
@@ -170,7 +181,8 @@ void LyricsModel::splitLongRowString()
             SYL_EV syllable = m_songSyllables[s];
             if (syllable.row < i)
                 continue;
-            syllable.offset = characterOffset(text, syllable.offset);
+            if (syllable.offset != SYL_END_OF_ROW)
+                syllable.offset = uint8_t(characterAt[std::min(int(syllable.offset), int(characterAt.size()) - 1)]);
             syllable.row = int16_t(first);
             // The end-of-row mark stays one in the second half.
             if (p >= 0 && syllable.offset > p) {

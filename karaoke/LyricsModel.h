@@ -1,10 +1,10 @@
 // The lyric rows, syllables and chords of the loaded song as the karaoke view
-// shows them: rows too wide for the view split once into two, syllables
-// renumbered to the split rows (their offsets counted in characters, spaces
-// included, where the song counts visible characters), one lyric item per row
+// shows them: rows decoded (UTF-8 where they are, else Latin-1) and too wide
+// for the view split once into two, syllables renumbered to the split rows
+// with their offsets in characters of the decoded row, one lyric item per row
 // (text in TEXT_ROLE) and one chord-strip item per chord (a whole ChordInfo in
-// TEXT_ROLE, named after the key shift). A CD+G song has no lyric or chord
-// items; its decoder is primed instead.
+// TEXT_ROLE, named after the key shift). A CD+G song (one whose companion the
+// song accepted) has no lyric or chord items; its decoder is primed instead.
 //
 // The song hands its records in as a LyricsSource, which the model copies:
 // a rebuild after a change of view size or font needs nothing from the song.
@@ -20,10 +20,16 @@
 #include <QVector>
 
 class ListTextViewDelegate;
+class Song;
 class ViewParameter;
 
-// What the view needs of a loaded song, as subsystem 1 records them.
+// What the view needs of a loaded song. Syllable offsets count the bytes of
+// their row up to the syllable's end, spaces included, as the song leaves
+// them after its load.
 struct LyricsSource {
+    // The song's records, valid while it stays loaded.
+    static LyricsSource of(const Song &song);
+
     const TEXT_EV *rows = nullptr;
     int rowCount = 0;
     const SYL_EV *syllables = nullptr;
@@ -33,7 +39,7 @@ struct LyricsSource {
     bool hasRows = false;
     bool hasSyllables = false;
     bool hasChords = false;
-    QByteArray cdg;   // the CD+G companion's bytes; a CD+G song when not empty
+    QByteArray cdg;   // the accepted CD+G companion's bytes; a CD+G song when not empty
     // Low byte of the format code: 1 MIDI (timed in ticks), 2, 4 and 16 audio
     // (timed in hundredths of a second).
     int baseType = 1;
@@ -55,11 +61,20 @@ struct LyricsPlayState {
     int tempoBpm = 120;
 };
 
+// A row as the view shows it.
+struct LyricRow {
+    QString text;
+    uint32_t tick = 0;   // in the song's time unit
+};
+
 class LyricsModel : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int TEXT_ROLE = Qt::UserRole + 100;
+    // True on the rows of the page shown for a song without lyrics, which
+    // stand centred whatever the rows' alignment.
+    static constexpr int CENTRED_ROLE = Qt::UserRole + 101;
 
     explicit LyricsModel(ViewParameter *viewParam, QObject *parent = nullptr);
 
@@ -74,7 +89,7 @@ public:
 
     // Rows, syllables and chords after the last fill; chords keep the song's
     // own names, for timing.
-    const QVector<TEXT_EV> &rows() const { return m_rows; }
+    const QVector<LyricRow> &rows() const { return m_rows; }
     const QVector<SYL_EV> &syllables() const { return m_syllables; }
     const QVector<CHORD_EV> &chords() const { return m_chords; }
     bool isLoaded() const { return m_loaded; }
@@ -133,7 +148,7 @@ private:
     int m_songBaseType = 1;
     int m_songTicksPerQuarter = 480;
 
-    QVector<TEXT_EV> m_rows;
+    QVector<LyricRow> m_rows;
     QVector<SYL_EV> m_syllables;
     QVector<CHORD_EV> m_chords;
 };

@@ -14,6 +14,9 @@
 #include <QDebug>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 constexpr int kPositionMs = 100;
 
@@ -123,10 +126,13 @@ SoundEngine::PlayingState SoundEngine::setPlayingState(PlayingState request)
         m_seeking = false;
         if (request == ePsPlaying && old == ePsPaused) {
             m_positionTimer.start();
-            if (isMidi())
+            if (isMidi()) {
                 m_sequencer->setPause(false);
-            else
+            } else {
+                const long at = m_audio->getmSec();
                 m_audio->resumeAudio();
+                restartLatency(at);
+            }
             next = ePsPlaying;
         } else if (request == ePsPaused && old == ePsPlaying) {
             m_positionTimer.stop();
@@ -169,6 +175,7 @@ SoundEngine::PlayingState SoundEngine::setPlayingState(PlayingState request)
 bool SoundEngine::startOfPlay()
 {
     m_bar = m_beat = 0;
+    m_heard = 0;
     m_seeking = false;
     Db &db = currSong->db();
     // A stored offset the transport cannot show is not played either.
@@ -178,6 +185,7 @@ bool SoundEngine::startOfPlay()
         db.transpose = 0;
     const int d = db.tempoDelta;
     const int k = db.transpose;
+    restartLatency(0);
     if (isMidi()) {
         // The offsets go in while the song still waits, so its first notes
         // already sound at them.
@@ -193,6 +201,7 @@ bool SoundEngine::startOfPlay()
             m_audio->releaseFile();
             return false;
         }
+        restartLatency(0);
     } else {
         // Video and the like are never played as sound.
         qWarning() << "SoundEngine: no player for the song format" << Qt::hex << currSong->format();
@@ -207,6 +216,7 @@ bool SoundEngine::startOfPlay()
 
 void SoundEngine::returnToStart()
 {
+    m_heard = 0;
     emit mSecOfPlaying(0, 0);
     emit barBeatOfPlaying(0, 0);
 }
@@ -276,6 +286,7 @@ void SoundEngine::onCurrentSongChanged(Song::LoadSongState state)
 
 void SoundEngine::jumpTo(long pos)
 {
+    m_heard = 0;
     if (isMidi()) {
         // The engine answers every seek with seekDone, a refused one too.
         m_seeking = true;
@@ -283,9 +294,37 @@ void SoundEngine::jumpTo(long pos)
         m_sequencer->seekBar(int(pos));
     } else {
         m_audio->jumpToSec(pos);
+        restartLatency(std::max(0L, pos));
     }
 }
 
+// The synthesizer reads its latency at each render call: from the frame the
+// device asks for to where a message sounds, more or less as the device asks
+// early or late. The middle of the readings over the last two seconds of
+// reports is the latency heard; a passing stall does not move it.
+void SoundEngine::measureLatency(double reading)
+{
+    constexpr int kReadings = 20;
+    m_latencies.append(reading);
+    if (m_latencies.size() > kReadings)
+        m_latencies.removeFirst();
+    QList<double> sorted = m_latencies;
+    std::sort(sorted.begin(), sorted.end());
+    m_latencyMs = std::max(0.0, sorted[sorted.size() / 2]);
+}
+
+void SoundEngine::restartLatency(long audioFromMs)
+{
+    m_latencies.clear();
+    m_latencyMs = 0;
+    m_audioClock.start();
+    m_audioFromMs = audioFromMs;
+    m_audioSpeed = 1 + m_audio->getDeltaBpm() / 100.0;
+}
+
+// The position heard: what the engine played less what the output holds
+// back. It never goes back by itself (the latency settling after the start):
+// only a seek or a stop moves it back.
 void SoundEngine::refreshInfoTime()
 {
     if (m_seeking || !currSong->isLoaded() || getPlayingState() != ePsPlaying)
@@ -295,11 +334,43 @@ void SoundEngine::refreshInfoTime()
         const int bpm = m_sequencer->GetCurrentBPM();
         if (bpm < 1 || tick < 0)
             return;
-        emit mSecOfPlaying(convertTicksTimeToMilliSeconds(tick, currSong->ticksPerQuarter(), unsigned(bpm)),
-                           uint(tick));
+        if (m_midiOutIndex == kSynthIndex) {
+            const SoftSynth *synth = m_synth->expander()->synth();
+            if (const unsigned rate = synth->sampleRate())
+                measureLatency(synth->latencyFrames() * 1000.0 / rate);
+        }
+        const double ticksPerMs = double(bpm) * currSong->ticksPerQuarter() / 60000.0;
+        const int held = int(std::lround(m_latencyMs * ticksPerMs));
+        m_heard = std::max(m_heard, uint(std::max(0, tick - held)));
+        emit mSecOfPlaying(convertTicksTimeToMilliSeconds(m_heard, currSong->ticksPerQuarter(), unsigned(bpm)),
+                           m_heard);
     } else if (currSong->baseType() == SONG_FORMAT_MP3 || currSong->baseType() == SONG_FORMAT_AUDIO) {
-        emit mSecOfPlaying(uint(m_audio->getmSec()), 0);
+        emit mSecOfPlaying(audioHeard(), 0);
     }
+}
+
+// The audio path hands the device its frames ahead of time, as much as the
+// device holds, in bursts. Since the stream (re)started with the device
+// empty, the device has played the time that passed (at the song's speed):
+// that is the position heard, and what was handed over beyond it is the
+// latency. A device that ran dry, or a change of speed, starts the count
+// again from what is heard then.
+uint SoundEngine::audioHeard()
+{
+    const long played = m_audio->getmSec();
+    const double speed = 1 + m_audio->getDeltaBpm() / 100.0;
+    if (!m_audioClock.isValid())
+        restartLatency(played);
+    const double elapsed = double(m_audioClock.elapsed());
+    const double ahead = (played - m_audioFromMs) / m_audioSpeed - elapsed;
+    if (ahead < 0 || speed != m_audioSpeed) {
+        const long heard = std::min(played, m_audioFromMs + std::lround(elapsed * m_audioSpeed));
+        restartLatency(std::max(m_audioFromMs, heard));
+    }
+    const long heard = std::min(played, m_audioFromMs + std::lround(double(m_audioClock.elapsed()) * m_audioSpeed));
+    m_latencyMs = std::max(0.0, (played - heard) / m_audioSpeed);
+    m_heard = std::max(m_heard, uint(std::max(0L, heard)));
+    return m_heard;
 }
 
 void SoundEngine::on_barEvent(int bar)

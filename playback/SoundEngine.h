@@ -21,6 +21,8 @@
 #include "Song.h"
 #include "SynthAudioSink.h"
 
+#include <QElapsedTimer>
+#include <QList>
 #include <QMap>
 #include <QObject>
 #include <QRecursiveMutex>
@@ -137,6 +139,12 @@ public:
     void SoundCardConnect() {}
     static QString getSoundfontFilePath();
 
+    // How long the sound of the song in play lags what the engine played, as
+    // the last position report took it: the synthesizer's latency for MIDI
+    // messages (0 for a MIDI port), what the device holds for an audio song.
+    // The reports are that much behind, so they give the position heard.
+    double outputLatencyMs() const { return m_latencyMs; }
+
     Sequencer *sequencer() const { return m_sequencer.get(); }
     Sound::AudioInterface *audioInterface() const { return m_audio.get(); }
 
@@ -176,6 +184,10 @@ private:
     bool applyKey(int delta);
     // The song's tempo without the user's offset.
     int baseBpm() const;
+    void measureLatency(double reading);
+    // A start, seek or resume: the audio path from fromMs, the device empty.
+    void restartLatency(long audioFromMs);
+    uint audioHeard();
 
     std::unique_ptr<MidiBassOutWrapper> m_synth;
     std::unique_ptr<RtMidiOutWrapper> m_hardware;
@@ -190,6 +202,14 @@ private:
     int m_bar = 0;
     int m_beat = 0;
     bool m_seeking = false;
+    uint m_heard = 0;   // the last position reported: ticks (MIDI) or ms (audio)
+    // The output latency and its last readings; the audio path since its
+    // last (re)start.
+    double m_latencyMs = 0;
+    QList<double> m_latencies;
+    QElapsedTimer m_audioClock;
+    long m_audioFromMs = 0;
+    double m_audioSpeed = 1;
     int m_midiOutIndex = -1; // bound to the output layer
     int m_chosenMidiOut = -1; // asked for last, also when it failed
     bool m_portOpen = false;

@@ -247,6 +247,8 @@ void SEQUENCER_EX_SetWizardMode(int on);
 // ---- getters
 
 int SEQUENCER_EX_GetCurrentBPM(void);
+// The song in play's position on the engine's clock, in ticks (the events
+// read ahead of it not counted).
 uint32_t SEQUENCER_EX_GetCurrentTick(void);
 int SEQUENCER_EX_IsValidTick(void);
 int SEQUENCER_EX_GetCurrentBar(void);

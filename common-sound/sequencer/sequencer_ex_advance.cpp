@@ -24,6 +24,7 @@
 #include "sequencer_signals.h"
 #include "volumes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -1040,9 +1041,13 @@ Run afterRead(bool endOfTrack, bool sysEx)
             return Run::End;
     }
     m->lastDelta = delta;
-    if (shown())
-        setRtTick(m->totalTicks);
-    else if (g_src.aux)
+    if (shown()) {
+        // A forward seek runs every event at once: the song stands where it
+        // reads. Otherwise the event just read waits for its time, and the
+        // end of the pass puts the position where the clock stands.
+        if (sflags(s) & SF_FORWARD_SEEK)
+            setRtTick(m->totalTicks);
+    } else if (g_src.aux)
         setRtTick(rtTick() + uint64_t(s->currentTick > s->prevEventTick ? s->currentTick - s->prevEventTick : 0));
     UpdateNoteOnOfDrumTrack(delta);
     sflagsSet(s, SF_PENDING);
@@ -1073,6 +1078,17 @@ Run afterRead(bool endOfTrack, bool sysEx)
         e.nextAdvance = delta > 1 ? (sysEx ? delta / 2 : 1) : delta;
     }
     return Run::Continue;
+}
+
+// The position of the song being played is where the clock stands, not the
+// event read ahead of it: that one's tick less the ticks it still waits.
+// Written once per pass, so a reader never sees the read-ahead.
+void publishClockPosition()
+{
+    const MidiStream *s = S();
+    const uint64_t total = M()->totalTicks;
+    const int64_t waiting = (sflags(s) & SF_PENDING) ? int64_t(s->eventTick) - s->currentTick : 0;
+    setRtTick(waiting > 0 ? total - std::min(total, uint64_t(waiting)) : total);
 }
 
 void chooseSource()
@@ -1163,6 +1179,8 @@ void CheckAdvance(void)
                 break;
         }
     }
+    if (shown() && !g_src.aux && !(sflags(s) & SF_FORWARD_SEEK))
+        publishClockPosition();
     if (s->slotByte != 0)
         MidiChannelVolumeTask(s, g_src.db);
 }

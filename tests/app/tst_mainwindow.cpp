@@ -787,6 +787,23 @@ private slots:
         QCOMPARE(karaoke()->window(), window());
     }
 
+    // The song being sung started again from its row, while its lyrics
+    // scroll: the list is back at the top as for a new song, its first
+    // syllable lit there.
+    void restartFromTheTop()
+    {
+        const QString path = m_songs.filePath("song.kar");
+        QVERIFY(window()->onStartSongPath(path, 0));
+        QScrollBar *bar = karaoke()->lyricList()->verticalScrollBar();
+        auto *scroll = karaoke()->findChild<QPropertyAnimation *>();
+        QTRY_VERIFY_WITH_TIMEOUT(bar->value() > 0 && scroll->state() == QAbstractAnimation::Running, 20000);
+        window()->onStartSongInfo(info(path), -1);
+        auto *painter = karaoke()->findChild<ListTextViewDelegate *>();
+        QTRY_VERIFY_WITH_TIMEOUT(painter->playRow == 0 && painter->playPos > 0, 10000);
+        QTRY_COMPARE(scroll->state(), QAbstractAnimation::Stopped);
+        QCOMPARE(bar->value(), 0);
+    }
+
     // The list the user last saw stays unless a whole new reply came.
     void news_data()
     {

@@ -1,14 +1,17 @@
-// The karaoke view driven by a stand-in for the sound engine, offscreen: KAR
-// songs made with mido and read by the song decoder, syllable times taken
-// from mido, the chord strip read back from its pixels.
+// The karaoke view offscreen, with songs made by the tests (KAR files by mido,
+// MP3 files by lame with a SYLT frame by mutagen, CD+G companions beside
+// them) loaded by the song loader and driven by a stand-in for the sound
+// engine's position reports; the lit text and the chord strip read back from
+// their pixels.
 #include "Chord.h"
-#include "Extract.h"
+#include "ChordsParser.h"
 #include "KaraokeTextWidget.h"
 #include "ListTextViewDelegate.h"
+#include "Song.h"
 #include "ViewParameter.h"
+#include "adbanner.h"
 #include "cdgstream.h"
 #include "chordsView.h"
-#include "loadedsong.h"
 #include "testutil.h"
 
 #include <QJsonArray>
@@ -36,28 +39,21 @@ namespace {
 
 struct Stage {
     QTemporaryDir dir;
-    LoadedSong song;
-    QJsonArray syllables;   // [ms, row, text] by mido
+    QJsonArray syllables;   // [ms, row, text], as mido or the SYLT frame time them
     chordsView strip;
     KaraokeTextWidget view{nullptr, &strip};
     FakeEngine engine;
     ListTextViewDelegate *painter = nullptr;
-    LyricsSource source;
 
-    Stage(const QString &json, int baseType = 1, QSize size = QSize(900, 600))
+    // file: "x.kar" or "x.mp3" (see gen_lyrics_song.py); cdg: a companion
+    // file written beside the song.
+    Stage(const QString &json, const QString &file = "x.kar", QSize size = QSize(1200, 600),
+          const QByteArray &cdg = {})
     {
-        const QByteArray out = TestUtil::runPython("karaoke/gen_lyrics_kar.py", {dir.filePath("x.kar"), json});
-        syllables = QJsonDocument::fromJson(out).array();
-        QByteArray file = TestUtil::readFile(dir.filePath("x.kar"));
-        Extract::NormalizeMidiSequence(&song.sd, reinterpret_cast<uint8_t *>(file.data()), int(file.size()), 0, 0);
-        MidiInfos &m = *song.infos;
-        // An audio song carries the same records timed in hundredths.
-        for (int i = 0; baseType != 1 && i < m.textRowCount; ++i)
-            m.textRows[i].tick = m.textRows[i].tick * 10 / 96;
-        for (int i = 0; baseType != 1 && i < m.syllableCount; ++i)
-            m.syllables[i].tick = m.syllables[i].tick * 10 / 96;
-        for (int i = 0; baseType != 1 && i < m.chordCount; ++i)
-            m.chords[i].tick = m.chords[i].tick * 10 / 96;
+        const QString path = dir.filePath(file);
+        syllables = QJsonDocument::fromJson(TestUtil::runPython("karaoke/gen_lyrics_song.py", {path, json})).array();
+        if (!cdg.isEmpty())
+            QVERIFY(TestUtil::writeFile(path.left(path.size() - 3) + "cdg", cdg));
         QObject::connect(&engine, &FakeEngine::mSecOfPlaying, &view, &KaraokeTextWidget::mSecOfPlaying);
         QObject::connect(&engine, &FakeEngine::songBpmChanged, &view, &KaraokeTextWidget::onSongBpmChanged);
         strip.resize(1400, 400);
@@ -65,29 +61,73 @@ struct Stage {
         view.resize(size);
         view.show();
         QTRY_VERIFY(view.viewParameter()->chordCellsCount > 0 && view.viewParameter()->textRowVerticalSpace > 0);
-        source = {m.textRows, m.textRowCount, m.syllables, m.syllableCount, m.chords, m.chordCount,
-                  m.textRowCount > 0, m.syllableCount > 0, m.chordCount > 0, {}, baseType, 480};
-        view.loadSongChange(2, source);
+        Song::initSong();
+        QVERIFY(currSong->loadSongFile(path));
+        view.loadSongChange(Song::eLsLoaded, LyricsSource::of(*currSong));
         painter = view.findChild<ListTextViewDelegate *>();
+        QListView *list = view.lyricList();
+        QTRY_VERIFY(!list->isVisible() || list->visualRect(list->model()->index(0, 0)).height() > 0);
+    }
+    ~Stage() { currSong->unloadSongFile(); }
+
+    // Where a model row is painted in the sung colour (or the unsung one),
+    // in the view, once the list has scrolled.
+    QRect ink(int row, bool sung)
+    {
+        QListView *list = view.lyricList();
+        for (auto *scroll : view.findChildren<QPropertyAnimation *>(Qt::FindDirectChildrenOnly))
+            scroll->setCurrentTime(scroll->duration());
+        const QImage image = list->viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QRect r = list->visualRect(list->model()->index(row, 0)).intersected(image.rect());
+        QRect found;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = r.left(); x <= r.right(); ++x) {
+                if (qAlpha(line[x]) > 64 && qBlue(line[x]) > 128 && (qRed(line[x]) > 128) != sung)
+                    found |= QRect(x, y, 1, 1);
+            }
+        }
+        return found.translated(list->viewport()->mapTo(&view, QPoint()));
     }
 
-    // The row lit, as the song wrote it: a split row's first half, a space,
-    // and the lit part of the second.
-    QString sungText()
+    // The text lit in the row being sung, read back from the pixels: where
+    // the sung colour ends, as characters of the row; a song row split in
+    // two reads as both halves.
+    QString litText()
     {
-        const QVector<TEXT_EV> &rows = view.lyricsModel()->rows();
-        if (painter->playRow < 0)
-            return QString();
-        const int r = painter->playRow;
-        const QString text(rows[r].text);
-        QString sung = painter->playPos < 0 ? text : text.left(painter->playPos);
-        if (r > 0 && rows[r - 1].tick == rows[r].tick)
-            sung = QString(rows[r - 1].text) + ' ' + sung;
-        return sung.trimmed();
+        const QFontMetrics metrics(view.viewParameter()->textFont);
+        const QVector<LyricRow> &rows = view.lyricsModel()->rows();
+        const int x0 = view.lyricList()->viewport()->mapTo(&view, QPoint()).x();
+        for (int i = int(rows.size()) - 1; i >= 0; --i) {
+            const int right = ink(i, true).right() - x0;
+            if (right < 0)
+                continue;
+            const QString &text = rows[i].text;
+            const int left = (view.lyricList()->viewport()->width() - metrics.horizontalAdvance(text)) / 2;
+            int k = 1;
+            while (k < text.size() && left + metrics.horizontalAdvance(text.left(k)) <= right)
+                ++k;
+            QString lit = text.left(k);
+            if (i > 0 && rows[i - 1].tick == rows[i].tick)
+                lit = rows[i - 1].text + ' ' + lit;
+            return lit.trimmed();
+        }
+        return QString();
     }
 };
 
-const QString SONG = R"({"rows": [["Sing ", "a", "long "], ["with ", "me ", "now"], ["la ", "la ", "la"],
+// The items of a model: rows' texts, or chords' names.
+QStringList texts(QStandardItemModel *model, bool chords = false)
+{
+    QStringList out;
+    for (int i = 0; i < model->rowCount(); ++i) {
+        const QVariant v = model->item(i)->data(LyricsModel::TEXT_ROLE);
+        out << (chords ? QString(reinterpret_cast<const ChordInfo *>(v.toByteArray().constData())->text) : v.toString());
+    }
+    return out;
+}
+
+const QString SONG = R"({"rows": [["Sing ", "a", "long, "], ["with ", "me ", "now!"], ["la ", "la ", "la"],
     ["one ", "more ", "row"], ["and ", "an", "oth", "er"], ["last ", "one"]],
     "chords": ["C", "C5", "Am", "F#m7", "Bb", "G"]})";
 
@@ -100,50 +140,108 @@ private slots:
     void syllablesLight_data()
     {
         QTest::addColumn<QString>("json");
-        QTest::addColumn<int>("baseType");
+        QTest::addColumn<QString>("file");
         QTest::addColumn<int>("bpmDelta");   // beats a minute for MIDI, percent for audio
         QTest::addColumn<int>("offsetMs");
         QTest::addColumn<int>("width");
-        QTest::newRow("MIDI") << SONG << 1 << 0 << 0 << 900;
-        QTest::newRow("MIDI faster, lyrics a second late") << SONG << 1 << 60 << 1000 << 900;
-        QTest::newRow("MIDI, lyrics half a second early") << SONG << 1 << 0 << -500 << 900;
-        QTest::newRow("MP3 slower") << SONG << 2 << -20 << 0 << 900;
-        QTest::newRow("MP3, lyrics a second late") << SONG << 2 << 0 << 1000 << 900;
+        const QString utf8 = R"({"rows": [["Grü", "ße, ", "世", "界!"], ["ça ", "va?"], ["Ÿ ", "€"]],
+                                "charset": "utf-8"})";
+        QTest::newRow("KAR") << SONG << "x.kar" << 0 << 0 << 1200;
+        QTest::newRow("KAR in UTF-8") << utf8 << "x.kar" << 0 << 0 << 1200;
+        QTest::newRow("KAR faster, lyrics a second late") << SONG << "x.kar" << 60 << 1000 << 1200;
+        QTest::newRow("KAR, lyrics half a second early") << SONG << "x.kar" << 0 << -500 << 1200;
+        QTest::newRow("MP3") << SONG << "x.mp3" << 0 << 0 << 1200;
+        QTest::newRow("MP3, SYLT in UTF-8") << R"({"rows": [["Grü", "ße, ", "wel", "t!"], ["ça ", "va?"]],
+                                                  "charset": "utf-8"})"
+                                            << "x.mp3" << 0 << 0 << 1200;
+        QTest::newRow("MP3 slower, lyrics a second late") << SONG << "x.mp3" << -20 << 1000 << 1200;
         QTest::newRow("one very long row")
             << R"({"rows": [["A ", "ve", "ry ", "long ", "row ", "that ", "will ", "not ", "fit ", "in ", "it"]]})"
-            << 1 << 0 << 0 << 700;
+            << "x.kar" << 0 << 0 << 1000;
     }
 
-    // One millisecond before each syllable the one before it is lit, one
-    // millisecond after it the syllable itself, whole.
+    // One millisecond before each syllable's time the text lit is the row
+    // sung so far, one millisecond after it that text and the syllable, whole.
     void syllablesLight()
     {
         QFETCH(QString, json);
-        QFETCH(int, baseType);
+        QFETCH(QString, file);
         QFETCH(int, bpmDelta);
         QFETCH(int, offsetMs);
         QFETCH(int, width);
-        Stage stage(json, baseType, QSize(width, 600));
+        Stage stage(json, file, QSize(width, 600));
         emit stage.engine.songBpmChanged(120, bpmDelta);
         stage.view.setDTimeTextMs(offsetMs);
         // A MIDI offset is heard time at the song's tempo; an audio one song time.
-        const double offset = baseType == 1 ? offsetMs * (120.0 + bpmDelta) / 120 : offsetMs;
+        const double offset = file.endsWith(".kar") ? offsetMs * (120.0 + bpmDelta) / 120 : offsetMs;
         QString before;
         QString sung;
         int row = -1;
-        for (const QJsonValue &v : stage.syllables) {
+        for (const QJsonValue &v : std::as_const(stage.syllables)) {
             const QJsonArray s = v.toArray();
             sung = (s[1].toInt() == row ? sung : QString()) + s[2].toString();
             row = s[1].toInt();
             const double lit = s[0].toDouble() + offset;
             if (lit >= 1) {
                 stage.engine.at(lit - 1);
-                QCOMPARE(stage.sungText(), before.trimmed());
+                QCOMPARE(stage.litText(), before.trimmed());
                 stage.engine.at(lit + 1);
-                QCOMPARE(stage.sungText(), sung.trimmed());
+                QCOMPARE(stage.litText(), sung.trimmed());
             }
             before = sung;
         }
+    }
+
+    void rowsAndChords_data()
+    {
+        QTest::addColumn<QString>("json");
+        QTest::addColumn<int>("narrower");   // than the width the first row needs; -1: as wide as it is
+        QTest::addColumn<int>("keyShift");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("syllables");   // offset/row
+        QTest::addColumn<QStringList>("chords");
+        const QString song = R"({"rows": [["aaaa ", "bb ", "cccc ", "dd"], ["next"]], "chords": ["C", "Am"]})";
+        QTest::newRow("fits") << song << 0 << 0 << QStringList{"aaaa bb cccc dd", "next", ""}
+                              << "4/0 7/0 12/0 15/0 127/0 4/1 127/1" << QStringList{"C", "Am"};
+        QTest::newRow("a pixel more splits at the middle space")
+            << song << 1 << 0 << QStringList{"aaaa bb", "cccc dd", "next", ""} << "4/0 7/0 4/1 7/1 127/1 4/2 127/2"
+            << QStringList{"C", "Am"};
+        QTest::newRow("chords follow the key")
+            << R"({"rows": [["a"], ["b"], ["c"], ["d"], ["e"]], "chords": ["C", "Am", "F#m7", "Bb", "G/B"]})" << -1 << 2
+            << QStringList{"a", "b", "c", "d", "e", ""} << ""   // a syllable a row: the rows light whole
+            << QStringList{"D", "Bm", "G#m7", "C", "A/C#"};
+        const QString dashes = "- - - - - - - - - - - - - - - -";
+        QTest::newRow("no lyrics") << R"({"rows": []})" << -1 << 0
+                                   << QStringList{"", dashes, "Text NOT found", dashes, ""} << "" << QStringList{};
+    }
+
+    // The rows (split once where the view is too narrow: at the limit and a
+    // pixel over it), their syllables and the chords named after the key.
+    void rowsAndChords()
+    {
+        QFETCH(QString, json);
+        QFETCH(int, narrower);
+        QFETCH(int, keyShift);
+        Stage stage(json);
+        stage.view.onSongKeyChanged(keyShift);
+        LyricsModel *model = stage.view.lyricsModel();
+        ViewParameter *view = stage.view.viewParameter();
+        if (narrower >= 0) {
+            const QFontMetrics metrics(view->textFont);
+            view->setViewTextArea(QSize(metrics.horizontalAdvance(texts(model->textModel())[0]) +
+                                            4 * metrics.horizontalAdvance('W') - narrower,
+                                        view->textAreaSize.height()));
+        }
+        QTEST(texts(model->textModel()), "rows");
+        QStringList syllables;
+        for (const SYL_EV &s : model->syllables())
+            syllables << QString("%1/%2").arg(s.offset).arg(s.row);
+        QTEST(syllables.join(' '), "syllables");
+        QTEST(texts(model->chordModel(), true), "chords");
+        // Timing keeps the song's own chord names.
+        QCOMPARE(model->chords().size(), currSong->chords().size());
+        QVERIFY(model->chords().isEmpty() || QByteArray(model->chords()[0].name) == currSong->chords()[0].name);
+        QCOMPARE(model->noChordsLabelVisible(), model->chords().isEmpty());
     }
 
     // Between two reports the next syllable lights on time by itself.
@@ -151,8 +249,8 @@ private slots:
     {
         Stage stage(SONG);
         stage.engine.at(1000 - 40);
-        QCOMPARE(stage.sungText(), QString("Sing"));
-        QTRY_COMPARE(stage.sungText(), QString("Sing a"));
+        QCOMPARE(stage.litText(), QString("Sing"));
+        QTRY_COMPARE(stage.litText(), QString("Sing a"));
     }
 
     void seeks_data()
@@ -172,7 +270,7 @@ private slots:
         QFETCH(QVector<int>, positions);
         QFETCH(QVector<int>, rows);
         QFETCH(QVector<int>, chords);
-        Stage stage(SONG, 1, QSize(900, 300));
+        Stage stage(SONG, "x.kar", QSize(900, 300));
         QScrollBar *bar = stage.view.lyricList()->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 0);
         const int pitch = stage.view.viewParameter()->textRowVerticalSpace;
@@ -189,7 +287,7 @@ private slots:
                 QVERIFY(qAbs(cell.center().x() - cells->viewport()->width() / 2) < cell.width() / 2);
         }
         // Loaded again, the song starts at the top; the next report places it.
-        stage.view.loadSongChange(2, stage.source);
+        stage.view.loadSongChange(Song::eLsLoaded, LyricsSource::of(*currSong));
         QTRY_VERIFY(bar->maximum() > 0 && bar->value() == 0);
         stage.engine.at(positions.last());
         QCOMPARE(bar->value(), qMin(bar->maximum(), rows.last() * pitch));
@@ -246,33 +344,72 @@ private slots:
         }
     }
 
-    // A song without lyrics lights nothing; a CD+G song shows the picture of
-    // each moment and leaves the lyric timing alone.
-    void otherSongs()
+    void cdg_data()
+    {
+        QTest::addColumn<int>("extraBytes");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("whole packets") << 0 << true;
+        QTest::newRow("a byte too many") << 1 << false;
+    }
+
+    // The picture of a CD+G companion the song accepts shows each moment and
+    // leaves the lyric timing alone; a companion the song refuses leaves its
+    // lyrics showing.
+    void cdg()
+    {
+        QFETCH(int, extraBytes);
+        QFETCH(bool, shown);
+        using namespace CdgStream;
+        const QByteArray picture = colours(false, {0x000, 0xF00, 0x0F0}) + packet(1, {1}) + QByteArray(24 * 60, 0) +
+                                   packet(1, {2}) + QByteArray(extraBytes, 0);
+        Stage stage(SONG, "x.mp3", QSize(700, 400), picture);
+        QCOMPARE(stage.view.cdgLabel()->isVisible(), shown);
+        QCOMPARE(stage.view.lyricList()->isVisible(), !shown);
+        if (!shown) {
+            stage.engine.at(1001);
+            QCOMPARE(stage.litText(), QString("Sing a"));
+            return;
+        }
+        QTRY_COMPARE(stage.view.cdgLabel()->size(), QSize(600, 400));   // the CD+G screen's aspect
+        for (auto [ms, colour] : {std::pair{100, 0xFF0000}, {300, 0x00FF00}, {50, 0xFF0000}}) {
+            stage.engine.at(ms);
+            QCOMPARE(stage.view.cdgLabel()->pixmap().toImage().pixel(150, 100) & 0xF0F0F0, QRgb(colour & 0xF0F0F0));
+        }
+        QCOMPARE(stage.painter->playRow, -1);
+    }
+
+    // A song without lyrics lights nothing; a burst of resizes lays the view
+    // out once, when it has settled. Its page stands centred, also with the
+    // rows aligned left, and above the banner when the banner shows.
+    void noLyrics()
     {
         Stage empty(R"({"rows": []})");
         for (double ms : {0, 700, 5000}) {
             empty.engine.at(ms);
             QCOMPARE(empty.painter->playRow, -1);
         }
-        // A burst of resizes lays the view out once, when it has settled.
         QSignalSpy relayouts(empty.view.viewParameter(), &ViewParameter::viewParameterUpdate);
-        for (int h : {520, 480, 440, 400})
+        for (int h : {520, 480, 440, 400, 300})
             empty.view.resize(700, h);
         QCOMPARE(relayouts.size(), 0);
-        QTRY_COMPARE(empty.view.viewParameter()->textAreaSize, QSize(700, 400));
+        QTRY_COMPARE(empty.view.viewParameter()->textAreaSize, QSize(700, 300));
         QCOMPARE(relayouts.size(), 1);
-        using namespace CdgStream;
-        const QByteArray cdg = colours(false, {0x000, 0xF00, 0x0F0}) + packet(1, {1}) + QByteArray(24 * 60, 0) +
-                               packet(1, {2});
-        empty.view.loadSongChange(2, {nullptr, 0, nullptr, 0, nullptr, 0, false, false, false, cdg, 2, 480});
-        QVERIFY(empty.view.cdgLabel()->isVisible() && !empty.view.lyricList()->isVisible());
-        QTRY_COMPARE(empty.view.cdgLabel()->size(), QSize(600, 400));   // the CD+G screen's aspect
-        for (auto [ms, colour] : {std::pair{100, 0xFF0000}, {300, 0x00FF00}, {50, 0xFF0000}}) {
-            empty.engine.at(ms);
-            QCOMPARE(empty.view.cdgLabel()->pixmap().toImage().pixel(150, 100) & 0xF0F0F0, QRgb(colour & 0xF0F0F0));
-        }
-        QCOMPARE(empty.painter->playRow, -1);
+
+        empty.view.setTextFlags(Qt::AlignLeft | Qt::AlignVCenter);
+        QWidget *banner = empty.view.getAdBanner();
+        banner->show();
+        // The dashes, the text and the dashes.
+        const auto aboveBanner = [&] {
+            for (int row = 1; row <= 3; ++row) {
+                const QRect drawn = empty.ink(row, false);
+                if (!drawn.isValid() || drawn.bottom() >= banner->mapTo(&empty.view, QPoint()).y())
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY(aboveBanner());
+        for (int row = 1; row <= 3; ++row)
+            QVERIFY(qAbs(empty.ink(row, false).center().x() - empty.view.width() / 2) < 8);
     }
 };
 

@@ -50,10 +50,9 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("position");
         QTest::addColumn<bool>("centred");
+        // Centred rows of real songs are read back by the karaoke view's tests.
         const QString latin = "Sing along now";
-        QTest::newRow("middle") << LYRIC_FONT_FAMILY << latin << 5 << true;
-        QTest::newRow("start") << LYRIC_FONT_FAMILY << latin << 0 << true;
-        QTest::newRow("no syllable") << LYRIC_FONT_FAMILY << latin << -1 << true;
+        QTest::newRow("start, left aligned") << LYRIC_FONT_FAMILY << latin << 0 << false;
         QTest::newRow("past the end, left aligned") << LYRIC_FONT_FAMILY << latin << 14 << false;
         QTest::newRow("left aligned") << LYRIC_FONT_FAMILY << latin << 7 << false;
         QTest::newRow("right to left") << "KacstOne" << QString::fromUtf8("مرحبا بالعالم") << 5 << true;

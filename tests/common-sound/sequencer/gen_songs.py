@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Writes MIDI files for the engine's timing tests into the folder given as
-the first argument, and prints, as JSON, mido's time (ms from the first note)
-channel and key of every note-on of each file. Each song starts with a note at
-tick 0, and notes of different ticks lie more than 2 ms apart."""
+the first argument, and prints, as JSON, mido's time (ms from the first note),
+channel, key and tick (at 480 a quarter) of every note-on of each file. Each
+song starts with a note at tick 0, and notes of different ticks lie more than
+2 ms apart."""
 import json
 import os
 import sys
@@ -97,14 +98,21 @@ def add_track(track, events, end_tick):
 
 
 def note_times(path):
+    mid = MidiFile(path)
     notes = []
     t = 0.0
-    for msg in MidiFile(path):
+    for msg in mid:
         t += msg.time
         if msg.type == 'note_on' and msg.velocity > 0:
             notes.append([t * 1000.0, msg.channel, msg.note])
+    tick = 0
+    ticks = []
+    for msg in mido.merge_tracks(mid.tracks):
+        tick += msg.time
+        if msg.type == 'note_on' and msg.velocity > 0:
+            ticks.append(tick * 480 // mid.ticks_per_beat)
     t0 = notes[0][0]
-    return [[round(n[0] - t0, 4), n[1], n[2]] for n in notes]
+    return [[round(n[0] - t0, 4), n[1], n[2], k] for n, k in zip(notes, ticks)]
 
 
 def main():

@@ -126,6 +126,7 @@ struct Note {
     double ms;
     int channel;
     int key;
+    int tick;   // the song's tick; of a note sent, the millisecond it was sent
     bool operator<(const Note &o) const { return std::tie(ms, channel, key) < std::tie(o.ms, o.channel, o.key); }
 };
 } // namespace
@@ -183,16 +184,22 @@ private slots:
         EngineRig rig;
         QCOMPARE(PLAY_EX_PlayProcedure(0, &song.sd), 1);
         SEQUENCER_EX_SetMelodyMode(0);
-        QVERIFY(rig.playToEnd());
+        // The position the views are given after each pass.
+        std::map<uint64_t, int64_t> position;
+        SEQUENCER_EX_ActionResume();
+        QVERIFY(rig.driver.runUntil([&] {
+            position[rig.driver.now()] = SEQUENCER_EX_GetCurrentTick();
+            return rig.songEnded();
+        }, 600000));
 
         std::vector<Note> expected, got;
         for (const QJsonValue &v : m_times.value(file).toArray()) {
             const QJsonArray a = v.toArray();
-            expected.push_back({a[0].toDouble(), a[1].toInt(), a[2].toInt()});
+            expected.push_back({a[0].toDouble(), a[1].toInt(), a[2].toInt(), a[3].toInt()});
         }
         const std::vector<TimedMessage> ons = rig.noteOns(1);
         for (const TimedMessage &m : ons)
-            got.push_back({double(m.ms - ons[0].ms), m.bytes[0] & 15, m.bytes[1]});
+            got.push_back({double(m.ms - ons[0].ms), m.bytes[0] & 15, m.bytes[1], int(m.ms)});
         QCOMPARE(got.size(), expected.size());
         // Sent order is song order: times never go back.
         QVERIFY(std::is_sorted(ons.begin(), ons.end(), [](const TimedMessage &a, const TimedMessage &b) { return a.ms < b.ms; }));
@@ -204,6 +211,13 @@ private slots:
                                       .arg(expected[i].ms).arg(expected[i].channel).arg(expected[i].key);
             QVERIFY2(got[i].channel == expected[i].channel && got[i].key == expected[i].key, qPrintable(where));
             QVERIFY2(std::fabs(got[i].ms - expected[i].ms) <= 1.0, qPrintable(where));
+            // The position is the note's own as it is sent (within the clock's
+            // millisecond), never one read ahead of it.
+            const int64_t sent = got[i].tick;
+            QVERIFY2(position[sent] >= expected[i].tick && position[sent] <= expected[i].tick + 2 &&
+                         (expected[i].tick == 0 || position[sent - 1] < expected[i].tick),
+                     qPrintable(where + QStringLiteral(", position %1 then %2, tick %3")
+                                            .arg(position[sent - 1]).arg(position[sent]).arg(expected[i].tick)));
         }
     }
 

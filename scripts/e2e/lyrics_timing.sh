@@ -1,0 +1,60 @@
+#!/bin/bash
+# Lyrics lit when they are heard: the real VelmarPC plays songs whose every
+# syllable falls on a short percussive note (a KAR in sections at 120, 70 and
+# 180 BPM and with tempo changes, from the command line; then an MP3 with
+# SYLT lyrics from the song list, started again from there while it plays)
+# with the karaoke view in a window of its own; one ffmpeg process records
+# that window (x11grab) and the sink's monitor (pulse) on one clock.
+# lyrics_timing_lags.py pairs each note heard with its syllable's lighting
+# and prints, per song, the count, median and worst lag; the run fails when a
+# syllable lights more than MAX_LAG_MS (default 40) from its note, or when no
+# lit row shows within 0.5 s of the restart.
+# usage: scripts/e2e/lyrics_timing.sh [BUILD_DIR] [OUT_DIR]
+#   Keeps OUT_DIR/lyrics-timing.mkv and OUT_DIR/lyrics-timing-lags.json
+#   (default OUT_DIR: BUILD_DIR/end-to-end).
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-build}" "${2:-}"
+command -v ffmpeg >/dev/null || fail "ffmpeg is not installed (./setup.sh installs it)"
+e2e_logged_in
+/usr/bin/python3 "$here/e2e/lyrics_timing_songs.py" "$work" > "$work/songs.json"
+e2e_pulse velmar_e2e
+e2e_screen 1280x1024
+# The MP3 goes into the library first, so that nothing else keeps the
+# program busy while the songs play.
+e2e_start
+e2e_import "$work/timing.mp3"
+e2e_quit
+# The karaoke view in a window below the main window, recorded alone.
+view="0 640 1100 340"
+sed -i '/^\[WindowsPosition\]/,/^$/d' "$settings"
+printf '\n[WindowsPosition]\nKaraokeTextWidget=@Rect(%s)\n' "$view" >> "$settings"
+
+# The lyric rows of that window, without its title bar and its buttons.
+read -r x y w h <<<"$view"
+capture=$out/lyrics-timing.mkv
+ffmpeg -hide_banner -loglevel error -y -f x11grab -framerate 60 -video_size "$((w - 300))x$((h - 30))" \
+  -i "$DISPLAY+$((x + 150)),$((y + 28))" -f pulse -i velmar_e2e.monitor -copyts \
+  -c:v libx264rgb -qp 0 -preset ultrafast -c:a pcm_s16le "$capture" </dev/null &
+recorder=$!
+pids+=($recorder)
+now() { date +%s.%N; }
+kar=$(now)
+e2e_start "$work/timing.kar"
+wait_for 400 grep -q "UNLOAD SONG.*timing.kar" "$work/program.log" || fail "the KAR did not play to its end"
+# The song list's only song; the space bar plays it, and plays it again
+# from the start while it plays, as a double-click on its row does.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove --window "$window" $(( WIDTH * 3 / 4 )) $(( HEIGHT - 110 )) click 1
+mp3=$(now); xdotool key Home space
+sleep 2.3
+restart=$(now); xdotool key space
+sleep 5.5
+end=$(now)
+kill -INT "$recorder"; wait "$recorder" || true
+e2e_quit
+
+printf '{"kar": %s, "mp3": %s, "restart": %s, "end": %s}\n' "$kar" "$mp3" "$restart" "$end" > "$work/events.json"
+/usr/bin/python3 "$here/e2e/lyrics_timing_lags.py" "$capture" "$work/songs.json" "$work/events.json" \
+  "$out/lyrics-timing-lags.json" "${MAX_LAG_MS:-40}" || fail "lyrics out of time (capture: $capture)"
+echo PASS
