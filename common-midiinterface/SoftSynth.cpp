@@ -153,6 +153,8 @@ constexpr int kLargeEventBytes = 65536;
 // taken (a few of the device's cycles); how fast the extra latency after a
 // stall eases out.
 constexpr double kSettleMs = 1500.0;
+constexpr double kStartupMs = 100.0;
+constexpr double kEarlyHeadroomMs = 20.0;
 constexpr double kWindowMs = 500.0;
 constexpr double kRiseRate = 0.01;
 constexpr double kSinkRate = 0.005;
@@ -242,6 +244,7 @@ int SoftSynth::open(int device)
     m_anchored = false;
     m_settled = false;
     m_settledFlag.store(false);
+    m_noteSent.store(false);
     m_position = 0;
     m_shift = m_catchUp = m_shiftFrames = 0;
     m_stalled = false;
@@ -464,6 +467,8 @@ int SoftSynth::streamEvents(const unsigned char *data, int length)
     return parse(data, length, [this, ms](const unsigned char *e, int n) {
         if (!m_events.push(e, n, ms))
             m_dropped.fetch_add(1, std::memory_order_relaxed);
+        else if (n == 3 && (e[0] & 0xF0) == 0x90 && e[2] > 0)
+            m_noteSent.store(true, std::memory_order_relaxed);
     });
 }
 
@@ -654,7 +659,12 @@ void SoftSynth::schedule(double now, unsigned frames)
     const double place = double(m_position) - now * perMs;
     const double end = place + frames;
     const double passed = (now - m_lastRenderMs) * perMs;
-    if (!m_anchored) {
+    if (!m_anchored)
+        m_startMs = now;
+    // A stream's first requests come before it runs steadily (a sound server
+    // starts it late): what the device did then says nothing.
+    const bool starting = now - m_startMs < kStartupMs || double(m_position) < kStartupMs * perMs;
+    if (!m_anchored || starting) {
         m_anchored = true;
         m_windowStartMs = m_lastRenderMs = m_lastSoundMs = now;
         m_hi = m_hiPrevious = end;
@@ -684,9 +694,14 @@ void SoftSynth::schedule(double now, unsigned frames)
         const double allowance = (normal ? late * kLateHeadroomNormal + kHeadroomNormalMs
                                          : late * kLateHeadroom + kHeadroomMs) * perMs + kMarginMs * perMs;
         m_latency = std::min(std::max(m_hi, m_hiPrevious) - lo + allowance, kMaxLatencyMs * perMs);
-        m_shift = lo + m_latency;
         m_catchUp = 0;
-        if (!m_settled && double(m_position) >= kSettleMs * perMs) {
+        // A note sent before that settles it at once, with room for the
+        // bursts not seen yet: the music must not hear it move.
+        const bool early = double(m_position) < kSettleMs * perMs;
+        if (early)
+            m_latency = std::min(m_latency + kEarlyHeadroomMs * perMs, kMaxLatencyMs * perMs);
+        m_shift = lo + m_latency;
+        if (!m_settled && !starting && (!early || m_noteSent.load(std::memory_order_relaxed))) {
             m_settled = true;
             m_settledFlag.store(true);
         }

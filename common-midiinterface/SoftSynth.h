@@ -103,7 +103,8 @@ public:
     // position being heard.
     unsigned latencyFrames() const { return unsigned(std::max(0.0, m_latencyFrames.load())); }
     // True once the latency has settled (scheduled sink): the moment to
-    // start the music.
+    // start the music. It settles over the device's first 1.5 s of audio, or
+    // at the first note sent before.
     bool settled() const { return m_settledFlag.load(); }
     // Frames the device has asked for since the start (scheduled sink).
     uint64_t renderedFrames() const { return m_rendered.load(std::memory_order_relaxed); }
@@ -123,7 +124,7 @@ public:
     static constexpr double kMarginMs = 1.0;
     static constexpr double kDropMs = 50.0;
     static constexpr double kStallMs = 40.0;
-    static constexpr double kMaxLatencyMs = 400.0;
+    static constexpr double kMaxLatencyMs = 2000.0;
 
     // Master Volume 0..1 and the resulting gain.
     double masterVolume() const { return m_masterVolume; }
@@ -191,6 +192,7 @@ private:
     std::atomic<uint64_t> m_dropped{0};
     bool m_anchored = false;
     bool m_settled = false;
+    double m_startMs = 0;
     double m_lastRenderMs = 0;
     double m_lastSoundMs = 0;
     // Where the device's stream position stands against the clock
@@ -221,6 +223,7 @@ private:
     // Note-offs still owed to note-ons that were left out, per channel and key.
     uint8_t m_leftOut[16][128] = {};
     std::atomic<bool> m_settledFlag{false};
+    std::atomic<bool> m_noteSent{false};
     std::atomic<uint64_t> m_rendered{0};
     std::atomic<uint64_t> m_droppedLate{0};
     std::atomic<uint64_t> m_stalls{0};

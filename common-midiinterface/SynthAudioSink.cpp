@@ -149,9 +149,11 @@ public:
             return SOFTSYNTH_ERROR_INIT;
         try {
             m_audio->startStream();
-            // Sound servers do not tell: their queue is as long as asked for.
+            // Sound servers do not tell: they keep the queue asked for full
+            // but for the quarter they ask for at a time, and the synthesizer
+            // counts from where they ask.
             const long told = m_audio->getStreamLatency();
-            m_latency = told > 0 ? unsigned(told) : kNumberOfBuffers * m_frames;
+            m_latency = told > 0 ? unsigned(told) : kNumberOfBuffers * m_frames * 3 / 4;
             return SOFTSYNTH_OK;
         } catch (const RtAudioError &e) {
             logMsg(2, __FILE__, __LINE__, "audio start: %s", e.what());
