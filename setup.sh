@@ -15,7 +15,7 @@ packages=(
   librtmidi-dev librtaudio-dev libmpg123-dev libsoundtouch-dev
   libquazip1-qt6-dev libfluidsynth-dev timgm6mb-soundfont
   python3 python3-mido python3-mutagen midicsv sox lame ffmpeg sqlite3
-  fluidsynth soundstretch pulseaudio pulseaudio-utils xvfb xauth xdotool imagemagick
+  fluidsynth soundstretch pulseaudio pulseaudio-utils dbus-daemon xvfb xauth xdotool imagemagick
   fonts-dotgothic16 fonts-comic-neue fonts-open-sans fonts-dejavu-core fonts-liberation2 fonts-beteckna
   fonts-kacst-one
 )
@@ -45,12 +45,14 @@ test)
     -DVELMAR_SANITIZE=ON -DVELMAR_FUZZ=ON
   cmake --build build-test -j "$jobs"
   (cd build-test && ctest --output-on-failure -j "$jobs" --timeout 600)
-  # The engine's threads under ThreadSanitizer; test classes that start
-  # programs stay out (a child process aborts under it).
+  # The engine's threads and the song player's under ThreadSanitizer; test
+  # classes that start programs stay out (a child process aborts under it).
   CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMAR_TSAN=ON
-  cmake --build build-tsan -j "$jobs" --target tst_sequencer
+  cmake --build build-tsan -j "$jobs" --target tst_sequencer tst_playback
   classes=$(grep -L 'runPython\|runProgram' tests/common-sound/sequencer/tst_*.cpp | xargs sed -n 's/^VELMAR_TEST(\(.*\))$/\1/p')
-  QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp" build-tsan/bin/tst_sequencer $classes
+  export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp"
+  build-tsan/bin/tst_sequencer $classes
+  build-tsan/bin/tst_playback TestAudioThreads
   ;;
 *)
   echo "usage: $0 run|test" >&2

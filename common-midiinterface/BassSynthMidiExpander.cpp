@@ -21,25 +21,27 @@ int BassSynthMidiExpander::init(const QString &soundFontPath, int device)
     if (numPorts > 0)
         return -1;
     m_soundFont = 0;
-    const int started = m_synth.start(device);
-    if (started != SOFTSYNTH_OK) {
-        logMsg(2, __FILE__, __LINE__, "synthesizer on audio device %d: error %d", device, started);
-        return started;
+    // The bank loads before the audio starts: a load holds FluidSynth's lock
+    // for as long as it reads the file, and no callback may wait for it.
+    int result = m_synth.open(device);
+    if (result != SOFTSYNTH_OK) {
+        logMsg(2, __FILE__, __LINE__, "synthesizer on audio device %d: error %d", device, result);
+        return result;
+    }
+    result = loadSoundFont(soundFontPath);
+    if (result == 0) {
+        result = m_synth.startAudio();
+        if (result != SOFTSYNTH_OK)
+            logMsg(2, __FILE__, __LINE__, "synthesizer audio on device %d: error %d", device, result);
+    }
+    if (result != 0) {
+        m_soundFont = 0;
+        m_synth.stop();
+        return result;
     }
     m_minBufferMs = m_synth.bufferMs();
     ++numPorts;
-
-    const int result = loadSoundFont(soundFontPath);
-    if (result == 0)
-        return 0;
-    if (numPorts >= 1) {
-        if (m_soundFont)
-            m_synth.freeFont(m_soundFont);
-        m_soundFont = 0;
-        m_synth.stop();
-        --numPorts;
-    }
-    return result;
+    return 0;
 }
 
 int BassSynthMidiExpander::loadSoundFont(const QString &path)

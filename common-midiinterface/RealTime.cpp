@@ -4,6 +4,7 @@
 
 #include <QMessageLogger>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -110,6 +111,46 @@ MessageTime::~MessageTime()
 double messageTimeMs()
 {
     return t_messageTime >= 0 ? t_messageTime : nowMs();
+}
+
+namespace {
+// The largest lateness of the current window and the one before, published
+// together by the one loop that reports.
+constexpr double kLatenessWindowMs = 2000.0;
+struct Lateness {
+    double windowStart = 0;
+    double current = 0;
+    double previous = 0;
+};
+Lateness g_lateness;
+std::mutex g_latenessWriter;
+std::atomic<double> g_latenessPeak{0};
+std::atomic<double> g_latenessReportedAt{-1e12};
+} // namespace
+
+void noteWakeLateness(double ms)
+{
+    // One loop reports at a time; a second one (a test's) does not wait.
+    std::unique_lock<std::mutex> lock(g_latenessWriter, std::try_to_lock);
+    if (!lock.owns_lock())
+        return;
+    const double now = monotonicMs();
+    Lateness &l = g_lateness;
+    if (now - l.windowStart >= kLatenessWindowMs) {
+        l.previous = now - l.windowStart < 2 * kLatenessWindowMs ? l.current : 0;
+        l.current = 0;
+        l.windowStart = now;
+    }
+    l.current = std::max(l.current, ms);
+    g_latenessPeak.store(std::max(l.current, l.previous), std::memory_order_relaxed);
+    g_latenessReportedAt.store(now, std::memory_order_relaxed);
+}
+
+double recentWakeLatenessMs()
+{
+    if (monotonicMs() - g_latenessReportedAt.load(std::memory_order_relaxed) > kLatenessWindowMs)
+        return 0;
+    return g_latenessPeak.load(std::memory_order_relaxed);
 }
 
 void drainLog()

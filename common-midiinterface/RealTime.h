@@ -53,6 +53,12 @@ private:
 };
 double messageTimeMs();
 
+// How late the sequencer loop wakes up: the loop reports each pass, the
+// synthesizer reads the largest lateness of the last few seconds (0 when no
+// loop has reported lately) to set a latency that covers it.
+void noteWakeLateness(double ms);
+double recentWakeLatenessMs();
+
 // Bounded multi-producer queue with one consumer at a time, after Vyukov:
 // each cell carries a sequence number, so producers claim cells with one
 // compare-and-swap and the consumer sees a cell only once it is complete.

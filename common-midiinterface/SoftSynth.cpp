@@ -1,6 +1,7 @@
 #include "SoftSynth.h"
 
 #include "RealTime.h"
+#include "ThreadPriority.h"
 #include "logmsg.h"
 
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -141,14 +143,37 @@ constexpr ChorusMacro kChorusMacros[8] = {
 constexpr size_t kEventSlots = 4096;
 constexpr int kLargeEvents = 4;
 constexpr int kLargeEventBytes = 65536;
-// Headroom over the largest lead seen; how far a device may fall behind (a
-// stall) before the latency drops back at once; the window over which leads
-// count; how fast the latency may follow a device slower than the clock.
-constexpr double kMarginMs = 1.0;
-constexpr double kStallMs = 50.0;
-constexpr double kWindowMs = 1000.0;
-constexpr double kDrift = 0.005;
+// How much audio the device asks for before the latency settles (its first
+// requests come in larger bursts); the windows over which its position
+// counts; how fast the latency may follow, once settled, what needs more
+// (rise) or less (sink), and how far it may stray before it does; how long
+// the output must have been silent before the
+// latency may settle anew; how far the device's highest place may stay
+// below the envelope's before it lost time, and over how long a span it is
+// taken (a few of the device's cycles); how fast the extra latency after a
+// stall eases out.
+constexpr double kSettleMs = 1500.0;
+constexpr double kStartupMs = 100.0;
+constexpr double kEarlyHeadroomMs = 20.0;
+constexpr double kWindowMs = 500.0;
+constexpr double kRiseRate = 0.01;
+constexpr double kSinkRate = 0.005;
+constexpr double kDeadbandMs = 3.0;
+constexpr double kQuietMs = 2000.0;
+constexpr double kJitterMs = 3.0;
+constexpr double kTopMs = 50.0;
+constexpr double kCatchUpRate = 0.02;
+// The room left for the sequencer's lateness: half as much again as the
+// latest seen, and a few milliseconds, since it varies; without real-time
+// scheduling a busy machine holds the loop up by tens of milliseconds now and
+// then (p99 8 ms, max 22 ms measured with every core busy), so twice as much
+// and 15 ms.
+constexpr double kLateHeadroom = 1.5;
+constexpr double kHeadroomMs = 4.0;
+constexpr double kLateHeadroomNormal = 2.0;
+constexpr double kHeadroomNormalMs = 15.0;
 constexpr double kBlockFrames = 64.0;
+constexpr float kAudible = 1e-4f;
 
 void writeFrames(fluid_synth_t *synth, float *out, unsigned frames)
 {
@@ -174,6 +199,12 @@ SoftSynth::~SoftSynth()
 }
 
 int SoftSynth::start(int device)
+{
+    const int result = open(device);
+    return result == SOFTSYNTH_OK ? startAudio() : result;
+}
+
+int SoftSynth::open(int device)
 {
     if (m_synth)
         return SOFTSYNTH_ERROR_ALREADY;
@@ -211,19 +242,29 @@ int SoftSynth::start(int device)
     m_have = 0;
     m_scheduled = m_sink->scheduled();
     m_anchored = false;
+    m_settled = false;
+    m_settledFlag.store(false);
+    m_noteSent.store(false);
     m_position = 0;
-    m_shiftFrames = 0;
+    m_shift = m_catchUp = m_shiftFrames = 0;
+    m_stalled = false;
+    m_backlogBeforeMs = -1e300;
+    std::memset(m_leftOut, 0, sizeof m_leftOut);
     m_rendered.store(0);
     m_latencyFrames.store(0.0);
     setMasterVolume(m_masterVolume);
     restoreDefaultEffects();
-
-    result = m_sink->start();
-    if (result != SOFTSYNTH_OK) {
-        stop();
-        return result;
-    }
     return SOFTSYNTH_OK;
+}
+
+int SoftSynth::startAudio()
+{
+    if (!m_synth)
+        return SOFTSYNTH_ERROR_INIT;
+    const int result = m_sink->start();
+    if (result != SOFTSYNTH_OK)
+        stop();
+    return result;
 }
 
 void SoftSynth::stop()
@@ -304,6 +345,7 @@ int SoftSynth::loadFont(QFile *file, int *error)
     }
     const QByteArray name = file->fileName().toUtf8();
     t_pendingFont = file;
+    const BankChange change(this);
     const int id = fluid_synth_sfload(m_synth, name.constData(), 1);
     if (t_pendingFont) {
         // No loader took the file.
@@ -322,6 +364,7 @@ bool SoftSynth::freeFont(int handle)
 {
     if (!m_synth || handle <= 0)
         return false;
+    const BankChange change(this);
     return fluid_synth_sfunload(m_synth, handle, 1) == FLUID_OK;
 }
 
@@ -424,6 +467,8 @@ int SoftSynth::streamEvents(const unsigned char *data, int length)
     return parse(data, length, [this, ms](const unsigned char *e, int n) {
         if (!m_events.push(e, n, ms))
             m_dropped.fetch_add(1, std::memory_order_relaxed);
+        else if (n == 3 && (e[0] & 0xF0) == 0x90 && e[2] > 0)
+            m_noteSent.store(true, std::memory_order_relaxed);
     });
 }
 
@@ -507,6 +552,7 @@ void SoftSynth::silence()
     // FluidSynth's resets only release the voices, and held piano notes then
     // ring on for seconds; a GS module falls silent at once.
     fluid_synth_all_sounds_off(m_synth, -1);
+    std::memset(m_leftOut, 0, sizeof m_leftOut);
 }
 
 void SoftSynth::setMasterVolume(double volume)
@@ -552,70 +598,248 @@ void SoftSynth::setChorusLevel(int level)
     fluid_synth_set_chorus_group_level(m_synth, -1, 2.0 * (level & 0x7F) / 127.0);
 }
 
+SoftSynth::BankChange::BankChange(SoftSynth *synth) : m_synth(synth)
+{
+    // Both sides store, then load (sequentially consistent): either the
+    // callback sees the change coming and stays out, or this waits until it
+    // is out.
+    m_synth->m_bankChange.store(true);
+    while (m_synth->m_inRender.load())
+        std::this_thread::yield();
+}
+
+SoftSynth::BankChange::~BankChange()
+{
+    m_synth->m_bankChange.store(false);
+}
+
 void SoftSynth::render(float *out, unsigned frames)
 {
-    if (!m_synth) {
+    m_inRender.store(true);
+    if (!m_synth || m_bankChange.load()) {
+        // A bank loads: FluidSynth's lock is held for the whole load.
+        m_inRender.store(false);
         std::memset(out, 0, sizeof(float) * 2 * frames);
+        if (m_synth && m_scheduled) {
+            m_position += frames;
+            m_rendered.store(m_position, std::memory_order_relaxed);
+        }
         return;
     }
-    const RealTime::ThreadScope realTime;
-    if (m_scheduled)
-        renderScheduled(out, frames);
-    else
-        writeFrames(m_synth, out, frames);
+    {
+        const RealTime::ThreadScope realTime;
+        if (m_scheduled)
+            renderScheduled(out, frames);
+        else
+            writeFrames(m_synth, out, frames);
+    }
+    m_inRender.store(false);
+}
+
+// Message time t sounds at stream frame t * rate + shift. For every event of
+// a buffer to be in by the time the device asks for it, the shift must reach
+// past the buffer's end as seen from now, plus how late the sequencer wakes:
+// that distance from the device's usual place is the latency. It settles
+// before the music starts, on the device's largest lead and the sequencer's
+// lateness over the settling time, with room to spare; then it holds. It
+// grows only when an event came in late anyway, and follows a device whose
+// clock runs apart from the system's, both by at most 1 % of the time
+// passing (inaudible); it settles anew only after two seconds of silence.
+// A device that loses time (an underrun, a stall) stays behind the clock for
+// good: the shift follows it at once, so that the music goes on at its place
+// in time, and what came due meanwhile is past (note-ons more than kDropMs
+// late are left out, the rest applies at once). After a stall the latency
+// starts kDropMs above its settled value and comes back gradually, so the
+// moments just before the resume still sound in their rhythm. Kept to whole
+// 64-frame blocks of FluidSynth, events fall on the blocks where an offline
+// render puts them.
+void SoftSynth::schedule(double now, unsigned frames)
+{
+    const double perMs = m_sink->sampleRate() / 1000.0;
+    const double place = double(m_position) - now * perMs;
+    const double end = place + frames;
+    const double passed = (now - m_lastRenderMs) * perMs;
+    if (!m_anchored)
+        m_startMs = now;
+    // A stream's first requests come before it runs steadily (a sound server
+    // starts it late): what the device did then says nothing.
+    const bool starting = now - m_startMs < kStartupMs || double(m_position) < kStartupMs * perMs;
+    if (!m_anchored || starting) {
+        m_anchored = true;
+        m_windowStartMs = m_lastRenderMs = m_lastSoundMs = now;
+        m_hi = m_hiPrevious = end;
+        m_lo = m_loPrevious = place;
+        m_topCount = 0;
+        m_lowCount = 0;
+    }
+    if (m_settled)
+        followLoss(now, place, frames, perMs);
+    if (now - m_windowStartMs >= kWindowMs) {
+        m_lows[m_lowCount++ % kLows] = m_lo;
+        m_hiPrevious = m_hi;
+        m_loPrevious = m_lo;
+        m_hi = end;
+        m_lo = place;
+        m_windowStartMs = now;
+    } else {
+        m_hi = std::max(m_hi, end);
+        m_lo = std::min(m_lo, place);
+    }
+    const double lo = std::min(m_lo, m_loPrevious);
+    const bool quiet = now - m_lastSoundMs >= kQuietMs && m_events.empty();
+    if (!m_settled || quiet) {
+        // The device's lead, and the sequencer's lateness with room to spare.
+        const double late = RealTime::recentWakeLatenessMs();
+        const bool normal = ThreadPriority::grant(ThreadPriority::Role::Sequencer) == ThreadPriority::Grant::Refused;
+        const double allowance = (normal ? late * kLateHeadroomNormal + kHeadroomNormalMs
+                                         : late * kLateHeadroom + kHeadroomMs) * perMs + kMarginMs * perMs;
+        m_latency = std::min(std::max(m_hi, m_hiPrevious) - lo + allowance, kMaxLatencyMs * perMs);
+        m_catchUp = 0;
+        // A note sent before that settles it at once, with room for the
+        // bursts not seen yet: the music must not hear it move.
+        const bool early = double(m_position) < kSettleMs * perMs;
+        if (early)
+            m_latency = std::min(m_latency + kEarlyHeadroomMs * perMs, kMaxLatencyMs * perMs);
+        m_shift = lo + m_latency;
+        if (!m_settled && !starting && (!early || m_noteSent.load(std::memory_order_relaxed))) {
+            m_settled = true;
+            m_settledFlag.store(true);
+        }
+    } else {
+        double steady = lo;
+        if (m_lowCount >= kLows) {
+            double sorted[kLows];
+            std::copy(m_lows, m_lows + kLows, sorted);
+            std::nth_element(sorted, sorted + kLows / 2, sorted + kLows);
+            steady = sorted[kLows / 2];
+        }
+        const double latency = m_shift - steady;
+        // What would have brought the latest late event in on time.
+        if (m_lateSeen > 0)
+            m_latency = std::min(std::max(m_latency, latency + m_lateSeen + kMarginMs * perMs),
+                                 kMaxLatencyMs * perMs);
+        if (latency < m_latency - (m_lateSeen > 0 ? 0 : kDeadbandMs * perMs))
+            m_shift = std::min(steady + m_latency, m_shift + kRiseRate * passed);
+        else if (latency > m_latency + kDeadbandMs * perMs)
+            m_shift = std::max(steady + m_latency, m_shift - kSinkRate * passed);
+        m_catchUp = std::max(0.0, m_catchUp - kCatchUpRate * passed);
+    }
+    m_lateSeen = 0;
+    m_shiftFrames = std::ceil((m_shift + m_catchUp) / kBlockFrames) * kBlockFrames;
+    if (m_stalled) {
+        // What was sent before this moment came due while the device stood.
+        m_backlogBeforeMs = (double(m_position) - m_shiftFrames) / perMs;
+        m_stalled = false;
+    }
+    m_lastRenderMs = now;
+    m_latencyFrames.store(m_shiftFrames - lo + m_sink->latencyFrames(), std::memory_order_relaxed);
+}
+
+// A device whose callback came late but whose buffer bridged the delay
+// catches up with a burst of requests and loses nothing: within a few of its
+// cycles its place is back up where it usually peaks. One that lost time (an
+// underrun) goes on through its cycles that much lower: the peaks of the last
+// two short spans stay below the usual one (the median of the last sixteen).
+// A fall below the envelope's lowest by more than the device swings through,
+// plus kStallMs, is a stall: followed at once.
+void SoftSynth::followLoss(double now, double place, unsigned frames, double perMs)
+{
+    const double lo = std::min(m_lo, m_loPrevious);
+    const double swing = std::max(m_hi, m_hiPrevious) - frames - lo;
+    if (lo - place > swing + kStallMs * perMs) {
+        moveEnvelope(lo - place);
+        m_catchUp = kDropMs * perMs;
+        m_stalls.fetch_add(1, std::memory_order_relaxed);
+        m_topCount = 0;
+        m_stalled = true;
+    }
+    double &current = m_tops[m_topCount % kTops];
+    if (m_topCount == 0 || now - m_topStartMs >= kTopMs) {
+        if (m_topCount >= kTops) {
+            double sorted[kTops];
+            std::copy(m_tops, m_tops + kTops, sorted);
+            std::nth_element(sorted, sorted + kTops / 2, sorted + kTops);
+            const double usual = sorted[kTops / 2];
+            const double recent = std::max(current, m_tops[(m_topCount - 1) % kTops]);
+            if (usual - recent > kJitterMs * perMs) {
+                moveEnvelope(usual - recent);
+                for (double &t : m_tops)
+                    t = std::min(t, recent);
+            }
+        }
+        ++m_topCount;
+        m_tops[m_topCount % kTops] = place;
+        m_topStartMs = now;
+    } else {
+        current = std::max(current, place);
+    }
+}
+
+void SoftSynth::moveEnvelope(double fall)
+{
+    for (double &low : m_lows)
+        low -= fall;
+    m_shift -= fall;
+    m_hi -= fall;
+    m_hiPrevious -= fall;
+    m_lo -= fall;
+    m_loPrevious -= fall;
+}
+
+void SoftSynth::applyDue(const unsigned char *event, int length, double lateMs)
+{
+    const unsigned char type = event[0] & 0xF0;
+    if ((type == 0x80 || type == 0x90) && length >= 3) {
+        uint8_t &owed = m_leftOut[event[0] & 0x0F][event[1] & 0x7F];
+        if (type == 0x90 && event[2] > 0) {
+            if (lateMs > kDropMs) {
+                owed = uint8_t(std::min(255, owed + 1));
+                m_droppedLate.fetch_add(1, std::memory_order_relaxed);
+                return;
+            }
+        } else if (owed > 0) {
+            --owed;
+            return;
+        }
+    } else if (type == 0xB0 && length >= 3 && (event[1] == 120 || event[1] == 123)) {
+        std::memset(m_leftOut[event[0] & 0x0F], 0, sizeof m_leftOut[0]);
+    }
+    apply(event, length);
 }
 
 void SoftSynth::renderScheduled(float *out, unsigned frames)
 {
     const double perMs = m_sink->sampleRate() / 1000.0;
     const double now = RealTime::nowMs();
-    // Message time t sounds at stream frame t * perMs + shift. For every
-    // event of this buffer to have arrived by now, the shift must reach past
-    // the buffer's end as seen from now; bursts make that jump about, so the
-    // shift covers the largest need of the last one to two seconds. It rises
-    // at once; it sinks only as a device slower than the clock drifts away
-    // (at most 0.5 %, inaudible), or at once after a stall. Kept to whole
-    // 64-frame blocks of FluidSynth, events fall on the blocks where an
-    // offline render puts them.
-    const double need = double(m_position + frames) - now * perMs + kMarginMs * perMs;
-    auto blocks = [](double v) { return std::ceil(v / kBlockFrames) * kBlockFrames; };
-    if (!m_anchored || now - m_windowStartMs >= kWindowMs) {
-        m_previousMaxNeed = m_anchored ? m_maxNeed : need;
-        m_maxNeed = need;
-        m_windowStartMs = now;
-    } else if (need > m_maxNeed) {
-        m_maxNeed = need;
-    }
-    const double target = std::max(m_maxNeed, m_previousMaxNeed);
-    if (!m_anchored) {
-        m_anchored = true;
-        m_sinkingShift = need;
-    } else if (target > m_sinkingShift || m_sinkingShift - target > kStallMs * perMs) {
-        m_sinkingShift = target;
-    } else {
-        m_sinkingShift = std::max(target, m_sinkingShift - kDrift * (now - m_lastRenderMs) * perMs);
-    }
-    m_shiftFrames = blocks(m_sinkingShift);
-    m_lastRenderMs = now;
-    m_latencyFrames.store(now * perMs + m_shiftFrames - double(m_position),
-                          std::memory_order_relaxed);
+    schedule(now, frames);
     unsigned done = 0;
     while (MessageRing::Entry *e = m_events.front()) {
         const double at = e->ms * perMs + m_shiftFrames - double(m_position);
         if (at >= double(frames))
             break;
         // Render up to the event's place, apply it, go on; one that is due
-        // already (a late stamp) applies here.
+        // already (a late stamp) applies here, or not at all when it is a
+        // note that came due too long ago.
         const unsigned offset = at > double(done) ? unsigned(at) : done;
         if (offset > done) {
             writeFrames(m_synth, out + 2 * size_t(done), offset - done);
             done = offset;
         }
-        apply(m_events.data(*e), e->length);
+        // Late from the sequencer (not from a device that stood): the
+        // latency must grow.
+        if (at < 0 && e->ms >= m_backlogBeforeMs)
+            m_lateSeen = std::max(m_lateSeen, -at);
+        applyDue(m_events.data(*e), e->length, at < 0 ? -at / perMs : 0.0);
         m_events.pop();
     }
     if (done < frames)
         writeFrames(m_synth, out + 2 * size_t(done), frames - done);
+    for (unsigned i = 0; i < 2 * frames; ++i) {
+        if (std::fabs(out[i]) > kAudible) {
+            m_lastSoundMs = now;
+            break;
+        }
+    }
     m_position += frames;
     m_rendered.store(m_position, std::memory_order_relaxed);
 }

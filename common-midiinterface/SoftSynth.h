@@ -51,8 +51,12 @@ public:
 
     // Opens device d (-1: default) and starts a 16-channel GS synthesizer at
     // the device's rate. 0 or a SOFTSYNTH_ERROR_* code; nothing stays open
-    // on failure.
+    // on failure. start() is open() then startAudio(); a caller that loads
+    // a sound bank loads it in between, so that no audio callback waits
+    // for the load.
     int start(int device);
+    int open(int device);
+    int startAudio();
     // Stops audio, then frees the synthesizer and every sound bank.
     void stop();
     bool isRunning() const { return m_synth != nullptr; }
@@ -90,18 +94,37 @@ public:
     // Fills frames of interleaved stereo. Real-time safe: no allocation,
     // no lock but FluidSynth's own API lock. With a scheduled sink it renders
     // up to each due event's place, applies it and goes on: message time t
-    // sounds a fixed latency later, chosen to cover the largest lead the
-    // device's bursts have shown lately (so nothing due is ever late); it
-    // follows a device slower than the clock slowly, a stall at once.
+    // sounds at one settled latency after t (see renderScheduled).
     void render(float *interleaved, unsigned frames);
-    // The scheduling latency in frames at the last render call: from the
-    // frame the device asked for to where a message stamped then sounds (0
-    // while not scheduled).
+    // The latency in frames: from the moment a message is stamped to the
+    // frame it sounds at, counted from where the device is when it asks
+    // least far ahead, plus what the device reports it holds (0 while not
+    // scheduled). A position taken from the sequencer minus this is the
+    // position being heard.
     unsigned latencyFrames() const { return unsigned(std::max(0.0, m_latencyFrames.load())); }
+    // True once the latency has settled (scheduled sink): the moment to
+    // start the music. It settles over the device's first 1.5 s of audio, or
+    // at the first note sent before.
+    bool settled() const { return m_settledFlag.load(); }
     // Frames the device has asked for since the start (scheduled sink).
     uint64_t renderedFrames() const { return m_rendered.load(std::memory_order_relaxed); }
     // Events lost because the ring was full.
     uint64_t droppedEvents() const { return m_dropped.load(); }
+    // Note-ons left out because they came due too long ago (after a stall),
+    // and the stalls the device had (a fall behind the clock beyond its
+    // usual swing by more than kStallMs).
+    uint64_t droppedLateNotes() const { return m_droppedLate.load(); }
+    uint64_t stalls() const { return m_stalls.load(); }
+
+    // The scheduling limits: headroom over the sequencer's lateness (an
+    // event falls anywhere in the millisecond its pass handles); note-ons
+    // due longer ago than kDropMs are left out (a backlog never plays at
+    // once); a device that falls behind by more than kStallMs has stalled;
+    // the latency never exceeds kMaxLatencyMs.
+    static constexpr double kMarginMs = 1.0;
+    static constexpr double kDropMs = 50.0;
+    static constexpr double kStallMs = 40.0;
+    static constexpr double kMaxLatencyMs = 2000.0;
 
     // Master Volume 0..1 and the resulting gain.
     double masterVolume() const { return m_masterVolume; }
@@ -113,6 +136,17 @@ public:
     static int openFontFiles();
 
 private:
+    // Keeps the render callback out of FluidSynth while a bank loads or
+    // unloads: the callback plays silence then instead of waiting.
+    class BankChange
+    {
+    public:
+        explicit BankChange(SoftSynth *synth);
+        ~BankChange();
+
+    private:
+        SoftSynth *m_synth;
+    };
     static void renderCallback(float *out, unsigned frames, void *user);
     // Calls deliver(bytes, length) for each complete event: a channel
     // message, or F0 followed by a SysEx's payload (without F7). Returns the
@@ -121,6 +155,14 @@ private:
     int parse(const unsigned char *data, int length, Deliver deliver);
     void apply(const unsigned char *event, int length);
     void renderScheduled(float *out, unsigned frames);
+    // Sets the shift for the buffer the device asks for now.
+    void schedule(double nowMs, unsigned frames);
+    // Follows a device that fell behind the clock for good (lost time).
+    void followLoss(double nowMs, double place, unsigned frames, double perMs);
+    void moveEnvelope(double frames);
+    // Applies an event lateMs after its place, or leaves out a note that
+    // came due too long ago (and its note-off).
+    void applyDue(const unsigned char *event, int length, double lateMs);
     void dispatch(unsigned char status, unsigned char d1, unsigned char d2);
     void handleSysEx(const unsigned char *payload, int length);
     void setMasterVolume(double volume);
@@ -143,18 +185,49 @@ private:
     int m_have = 0;
 
     // Scheduling, for a scheduled sink: the events waiting, and the mapping
-    // of message time to stream frames (render thread only, but the latency).
+    // of message time to stream frames (render thread only, but the
+    // published figures).
     bool m_scheduled = false;
     MessageRing m_events;
     std::atomic<uint64_t> m_dropped{0};
-    bool m_anchored = false;          // a render call has set the shift
+    bool m_anchored = false;
+    bool m_settled = false;
+    double m_startMs = 0;
     double m_lastRenderMs = 0;
-    double m_windowStartMs = 0;       // the largest needs of this window and the last
-    double m_maxNeed = 0;
-    double m_previousMaxNeed = 0;
+    double m_lastSoundMs = 0;
+    // Where the device's stream position stands against the clock
+    // (position - now): the lowest, and the highest at the end of what it
+    // asks for, over this window and the last.
+    double m_windowStartMs = 0;
+    double m_hi = 0, m_hiPrevious = 0;
+    double m_lo = 0, m_loPrevious = 0;
+    // The lowest places of the last windows: their median is where the
+    // device stands, steady through a late callback it bridged.
+    static constexpr int kLows = 8;
+    double m_lows[kLows] = {};
+    int m_lowCount = 0;
+    // The device's highest place in each of the last short spans: the last
+    // two stay below the usual only when the device lost time.
+    static constexpr int kTops = 16;
+    double m_topStartMs = 0;
+    double m_tops[kTops] = {};
+    int m_topCount = 0;
     uint64_t m_position = 0;          // frames rendered so far
-    double m_shiftFrames = 0;         // message time t sounds at t * rate + shift
-    double m_sinkingShift = 0;        // the shift before rounding up to whole blocks
+    double m_shift = 0;               // message time t sounds at t * rate + shift
+    double m_catchUp = 0;             // added after a stall, easing out
+    double m_shiftFrames = 0;         // the two, in whole blocks
+    double m_latency = 0;             // settled, and grown by late events
+    double m_lateSeen = 0;            // the latest event's lateness since the last call
+    bool m_stalled = false;           // the device stood: what it missed is a backlog
+    double m_backlogBeforeMs = 0;     // message time where the last backlog ends
+    // Note-offs still owed to note-ons that were left out, per channel and key.
+    uint8_t m_leftOut[16][128] = {};
+    std::atomic<bool> m_settledFlag{false};
+    std::atomic<bool> m_noteSent{false};
     std::atomic<uint64_t> m_rendered{0};
+    std::atomic<uint64_t> m_droppedLate{0};
+    std::atomic<uint64_t> m_stalls{0};
     std::atomic<double> m_latencyFrames{0};
+    std::atomic<bool> m_inRender{false};
+    std::atomic<bool> m_bankChange{false};
 };

@@ -1,10 +1,12 @@
 #include "SynthAudioSink.h"
 
 #include "SoftSynth.h"
+#include "ThreadPriority.h"
 #include "logmsg.h"
 
 #include <RtAudio.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -13,7 +15,10 @@ constexpr unsigned kDefaultRate = 44100;
 // Small buffers keep the delay from note to sound short; larger ones are the
 // fallback for devices that refuse them.
 constexpr unsigned kBufferFrames[] = {256, 1024};
-constexpr int kCallbackPriority = 70; // SCHED_RR, below the sequencer's 80
+// The device's queue: eight buffers (about 45 ms) bridge a callback that a
+// busy machine runs late, where two made the sound server run dry. The
+// synthesizer's latency covers them, and the position shown subtracts it.
+constexpr unsigned kNumberOfBuffers = 8;
 
 // RtAudio names devices "maker: device" on some systems; the settings page
 // passes such names and the synthesizer looks for what stands between the
@@ -83,6 +88,8 @@ public:
         close();
         m_render = render;
         m_user = user;
+        m_priorityAsked = false;
+        ThreadPriority::startHelper();
         try {
             m_audio = std::make_unique<RtAudio>();
             m_audio->showWarnings(false);
@@ -115,8 +122,8 @@ public:
                 // Real-time scheduling where the system grants it: a busy
                 // machine must not make the device wait for the synthesizer.
                 options.flags = RTAUDIO_MINIMIZE_LATENCY | RTAUDIO_SCHEDULE_REALTIME;
-                options.priority = kCallbackPriority;
-                options.numberOfBuffers = 2;
+                options.priority = ThreadPriority::kCallbackPriority;
+                options.numberOfBuffers = kNumberOfBuffers;
                 m_frames = frames;
                 try {
                     m_audio->openStream(&params, nullptr, RTAUDIO_FLOAT32, m_rate, &m_frames,
@@ -142,6 +149,11 @@ public:
             return SOFTSYNTH_ERROR_INIT;
         try {
             m_audio->startStream();
+            // Sound servers do not tell: they keep the queue asked for full
+            // but for the quarter they ask for at a time, and the synthesizer
+            // counts from where they ask.
+            const long told = m_audio->getStreamLatency();
+            m_latency = told > 0 ? unsigned(told) : kNumberOfBuffers * m_frames * 3 / 4;
             return SOFTSYNTH_OK;
         } catch (const RtAudioError &e) {
             logMsg(2, __FILE__, __LINE__, "audio start: %s", e.what());
@@ -166,6 +178,7 @@ public:
 
     unsigned sampleRate() const override { return m_rate; }
     unsigned bufferFrames() const override { return m_frames; }
+    unsigned latencyFrames() const override { return m_latency; }
     bool scheduled() const override { return true; }
 
 private:
@@ -173,6 +186,11 @@ private:
                         void *user)
     {
         auto *self = static_cast<RtAudioSink *>(user);
+        if (!self->m_priorityAsked) {
+            self->m_priorityAsked = true;
+            ThreadPriority::askForThisThread(ThreadPriority::Role::Synthesizer,
+                                             ThreadPriority::kCallbackPriority);
+        }
         self->m_render(static_cast<float *>(out), frames, self->m_user);
         return 0;
     }
@@ -182,6 +200,8 @@ private:
     void *m_user = nullptr;
     unsigned m_rate = kDefaultRate;
     unsigned m_frames = kBufferFrames[0];
+    unsigned m_latency = 0;
+    bool m_priorityAsked = false; // callback thread
 };
 
 } // namespace

@@ -33,6 +33,9 @@ public:
 
     virtual unsigned sampleRate() const = 0;
     virtual unsigned bufferFrames() const = 0;
+    // Frames the device itself holds before they are heard, as far as it
+    // tells (0 when it does not).
+    virtual unsigned latencyFrames() const { return 0; }
     // True when render calls come from a device in real time, at moments of
     // the device's choosing: the synthesizer then applies each message at
     // the stream position of its time. False: at once, when it arrives

@@ -1,6 +1,7 @@
 #include "AudioInterface.h"
 
 #include "Mp3Decoder.h"
+#include "ThreadPriority.h"
 
 #include <QAudio>
 #include <QDebug>
@@ -14,7 +15,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <thread>
+#include <mutex>
 #include <vector>
 
 namespace Sound {
@@ -22,18 +23,32 @@ namespace Sound {
 double rtaVol = 1.0;
 AudioInterface *staticAudioInterface = nullptr;
 
+// A SoundTouch processor set for one tempo and key. Its setters allocate
+// (a key change designs a new anti-alias filter), so the owning thread sets
+// one up away from the callback and hands it over.
+struct Stretcher {
+    soundtouch::SoundTouch touch;
+    double inPerOut = 1.0; // song frames per output frame
+    unsigned warmedRate = 0, warmedChannels = 0;
+};
+
 // Everything the render callbacks touch. The owning thread writes the plain
 // fields only while no callback can run (stream closed or stopped); the
-// atomics carry what changes while it plays.
+// atomics and the hand-off carry what changes while it plays.
 struct AudioCallbackRecord {
     // Frames handled per decode and per SoundTouch call; larger device
     // buffers are rendered in steps of this size.
     static constexpr unsigned kChunkFrames = 1024;
-    // Frames rendered ahead of the device: what plays while the owning
-    // thread holds the gate.
+    // Frames rendered ahead of the device, so that the first decode (which
+    // sets libmpg123 up) is made before the stream starts.
     static constexpr unsigned kReserveFrames = 256;
     // Bounds the decode loop of one step, should the decoder stop yielding.
     static constexpr int kMaxFeeds = 64;
+    // Song frames kept to start a new processor where the old one stands
+    // (what it holds unplayed), and the cross-fade from the old to the new.
+    static constexpr unsigned kHistoryFrames = 16384;
+    static constexpr unsigned kFadeFrames = 512;
+    static constexpr int kMaxRetired = 8;
 
     unsigned channels = Core::Mp3Decoder::kChannels;
     unsigned rate = 0;     // of the stream
@@ -43,26 +58,40 @@ struct AudioCallbackRecord {
     int64_t pcmPos = 0;
     std::atomic<bool> ended{false};
     std::atomic<bool> endReported{false};
+    bool priorityAsked = false;
 
     Core::Mp3Decoder *decoder = nullptr;
-    soundtouch::SoundTouch touch;
     std::vector<int16_t> decoded = std::vector<int16_t>(kChunkFrames * 2);
     std::vector<float> samples = std::vector<float>(kChunkFrames * 2);
+    std::vector<float> fadeSamples = std::vector<float>(kChunkFrames * 2);
     const std::vector<float> silence = std::vector<float>(kChunkFrames * 2, 0.0f);
     std::vector<int16_t> ahead = std::vector<int16_t>((kChunkFrames + kReserveFrames) * 2);
     unsigned aheadFrames = 0;
+    std::vector<float> history = std::vector<float>(kHistoryFrames * 2);
+    uint64_t historyFrames = 0; // written so far in this run
 
-    // SoundTouch's setters allocate, so the owning thread changes tempo, key
-    // and gain itself, between two callbacks: it closes the gate and waits
-    // until no callback is inside. A callback that finds the gate closed
-    // plays its reserve instead of waiting (Dekker's handshake; both sides
-    // store, then load, sequentially consistent).
-    std::atomic<bool> gate{false};
-    std::atomic<bool> busy{false};
+    // The processor in use and, during a cross-fade, the one fading out
+    // (the callback's); the next one the owning thread set up, and the ones
+    // the callback is done with (under the hand-off lock, which the callback
+    // only ever tries).
+    Stretcher *active = nullptr;
+    Stretcher *fading = nullptr;
+    unsigned fadeDone = 0;
+    Stretcher *toRetire = nullptr;
+    std::mutex handoff;
+    Stretcher *incoming = nullptr;
+    Stretcher *retired[kMaxRetired] = {};
+    int retiredCount = 0;
+    std::atomic<bool> hasIncoming{false};
+
+    // The output gain, 0.8 at full volume; the callback moves towards it
+    // within a step, so a change never clicks.
+    std::atomic<float> gain{0.8f};
+    float appliedGain = 0.8f;
 
     // State of the current run, reset at start and seek; the callback owns
-    // it, except inPerOut, which changes under the gate.
-    double inPerOut = 1.0; // song frames per output frame
+    // it.
+    double inPerOut = 1.0;
     bool inputEnded = false;
     double expectedOut = 0; // output frames the input fed so far is worth
     int64_t framesIn = 0;
@@ -80,19 +109,10 @@ struct AudioCallbackRecord {
         songFramesPlayed = 0;
         seekBase = base;
         aheadFrames = 0;
+        historyFrames = 0;
         position = base;
         ended = false;
         endReported = false;
-    }
-
-    template <typename F>
-    void whileGateClosed(F change)
-    {
-        gate.store(true);
-        while (busy.load())
-            std::this_thread::yield();
-        change();
-        gate.store(false);
     }
 
     void finish()
@@ -113,12 +133,71 @@ void toFloat(const int16_t *in, float *out, size_t count)
         out[i] = float(in[i]) * (1.0f / 32768.0f);
 }
 
-void toInt16(const float *in, int16_t *out, size_t count)
+// With the gain moving from `from` to `to` over the frames.
+void toInt16(const float *in, int16_t *out, size_t frames, unsigned channels, float from, float to)
 {
-    for (size_t i = 0; i < count; ++i) {
-        const float v = std::nearbyint(in[i] * 32768.0f);
-        out[i] = int16_t(std::clamp(v, -32768.0f, 32767.0f));
+    const float step = frames ? (to - from) / float(frames) : 0.0f;
+    for (size_t f = 0; f < frames; ++f) {
+        const float g = from + step * float(f + 1);
+        for (unsigned c = 0; c < channels; ++c) {
+            const size_t i = f * channels + c;
+            const float v = std::nearbyint(in[i] * g * 32768.0f);
+            out[i] = int16_t(std::clamp(v, -32768.0f, 32767.0f));
+        }
     }
+}
+
+void remember(AudioCallbackRecord &r, const float *in, unsigned frames)
+{
+    const unsigned ch = r.channels;
+    for (unsigned f = 0; f < frames; ++f, ++r.historyFrames) {
+        const size_t at = size_t(r.historyFrames % r.kHistoryFrames) * ch;
+        std::copy(in + size_t(f) * ch, in + size_t(f + 1) * ch, r.history.begin() + long(at));
+    }
+}
+
+// Starts the processor the owning thread handed over where the one in use
+// stands: fed again what the old one holds unplayed, it goes on from the
+// same song frame, and the old one fades out over the next frames.
+void takeIncoming(AudioCallbackRecord &r)
+{
+    if (r.fading || !r.hasIncoming.load(std::memory_order_acquire))
+        return;
+    std::unique_lock<std::mutex> lock(r.handoff, std::try_to_lock);
+    if (!lock.owns_lock())
+        return; // next time: the old one plays on meanwhile
+    Stretcher *next = r.incoming;
+    r.incoming = nullptr;
+    r.hasIncoming.store(false, std::memory_order_relaxed);
+    lock.unlock();
+    if (!next)
+        return;
+    const unsigned ch = r.channels;
+    const double held = std::max(0.0, double(r.framesIn) - r.songFramesPlayed);
+    const uint64_t again = std::min<uint64_t>({uint64_t(held + 0.5), r.historyFrames, r.kHistoryFrames});
+    next->touch.clear();
+    for (uint64_t from = r.historyFrames - again; from < r.historyFrames;) {
+        const uint64_t slot = from % r.kHistoryFrames;
+        const unsigned count = unsigned(std::min<uint64_t>(r.historyFrames - from, r.kHistoryFrames - slot));
+        next->touch.putSamples(r.history.data() + size_t(slot) * ch, count);
+        from += count;
+    }
+    r.fading = r.active;
+    r.fadeDone = 0;
+    r.active = next;
+    r.inPerOut = next->inPerOut;
+    r.expectedOut = double(r.framesOut) + double(again) / r.inPerOut;
+}
+
+void retireFaded(AudioCallbackRecord &r)
+{
+    if (!r.toRetire)
+        return;
+    std::unique_lock<std::mutex> lock(r.handoff, std::try_to_lock);
+    if (!lock.owns_lock() || r.retiredCount >= r.kMaxRetired)
+        return;
+    r.retired[r.retiredCount++] = r.toRetire;
+    r.toRetire = nullptr;
 }
 
 // Up to n frames of stretched audio into out; fewer only at the song's end
@@ -126,7 +205,8 @@ void toInt16(const float *in, int16_t *out, size_t count)
 unsigned renderMp3Step(AudioCallbackRecord &r, int16_t *out, unsigned n)
 {
     const unsigned ch = r.channels;
-    soundtouch::SoundTouch &st = r.touch;
+    takeIncoming(r);
+    soundtouch::SoundTouch &st = r.active->touch;
     // Decode until SoundTouch holds a whole step, so that its start-up
     // latency is bridged by decoding ahead rather than by silence.
     for (int feeds = 0; st.numSamples() < n && !r.inputEnded && feeds < r.kMaxFeeds; ++feeds) {
@@ -138,6 +218,9 @@ unsigned renderMp3Step(AudioCallbackRecord &r, int16_t *out, unsigned n)
         if (got) {
             toFloat(r.decoded.data(), r.samples.data(), size_t(got) * ch);
             st.putSamples(r.samples.data(), got);
+            if (r.fading)
+                r.fading->touch.putSamples(r.samples.data(), got);
+            remember(r, r.samples.data(), got);
             r.framesIn += got;
             r.expectedOut += got / r.inPerOut;
         }
@@ -154,7 +237,26 @@ unsigned renderMp3Step(AudioCallbackRecord &r, int16_t *out, unsigned n)
             st.putSamples(r.silence.data(), r.kChunkFrames);
     }
     const unsigned got = st.receiveSamples(r.samples.data(), take);
-    toInt16(r.samples.data(), out, size_t(got) * ch);
+    if (r.fading) {
+        const unsigned fade = std::min(got, r.kFadeFrames - r.fadeDone);
+        const unsigned old = r.fading->touch.receiveSamples(r.fadeSamples.data(), fade);
+        for (unsigned f = 0; f < old; ++f) {
+            const float w = float(r.fadeDone + f + 1) / float(r.kFadeFrames);
+            for (unsigned c = 0; c < ch; ++c) {
+                float &v = r.samples[size_t(f) * ch + c];
+                v = v * w + r.fadeSamples[size_t(f) * ch + c] * (1.0f - w);
+            }
+        }
+        r.fadeDone += fade;
+        if (r.fadeDone >= r.kFadeFrames) {
+            r.toRetire = r.fading;
+            r.fading = nullptr;
+        }
+    }
+    retireFaded(r);
+    const float gain = r.gain.load(std::memory_order_relaxed);
+    toInt16(r.samples.data(), out, got, ch, r.appliedGain, gain);
+    r.appliedGain = gain;
     r.framesOut += got;
     r.songFramesPlayed += got * r.inPerOut;
     return got;
@@ -163,11 +265,11 @@ unsigned renderMp3Step(AudioCallbackRecord &r, int16_t *out, unsigned n)
 // Keeps the reserve full behind n frames and moves those n (fewer at the
 // end) to out. With n = 0 it fills the reserve before the stream starts, so
 // that the first decode, which sets libmpg123 up, is not made in a callback.
-unsigned renderMp3Ahead(AudioCallbackRecord &r, int16_t *out, unsigned n, bool gateOpen)
+unsigned renderMp3Ahead(AudioCallbackRecord &r, int16_t *out, unsigned n)
 {
     const unsigned ch = r.channels;
     const unsigned want = n + r.kReserveFrames;
-    while (gateOpen && r.aheadFrames < want) {
+    while (r.aheadFrames < want) {
         const unsigned step = std::min(want - r.aheadFrames, r.kChunkFrames);
         const unsigned got = renderMp3Step(r, r.ahead.data() + size_t(r.aheadFrames) * ch, step);
         r.aheadFrames += got;
@@ -181,33 +283,35 @@ unsigned renderMp3Ahead(AudioCallbackRecord &r, int16_t *out, unsigned n, bool g
     return take;
 }
 
+void askForPriority(AudioCallbackRecord &r)
+{
+    if (r.priorityAsked)
+        return;
+    r.priorityAsked = true;
+    ThreadPriority::askForThisThread(ThreadPriority::Role::AudioPlayer, ThreadPriority::kCallbackPriority);
+}
+
 int renderMp3(int16_t *out, unsigned frames, void *user)
 {
     auto &r = *static_cast<AudioCallbackRecord *>(user);
     const unsigned ch = r.channels;
+    askForPriority(r);
     if (r.ended.load(std::memory_order_relaxed)) {
         std::memset(out, 0, sizeof(int16_t) * ch * frames);
         return 1;
     }
-    r.busy.store(true);
-    const bool gateOpen = !r.gate.load();
-    if (!gateOpen)
-        r.busy.store(false);
     unsigned written = 0;
     while (written < frames) {
         const unsigned n = std::min(frames - written, r.kChunkFrames);
-        const unsigned got = renderMp3Ahead(r, out + size_t(written) * ch, n, gateOpen);
+        const unsigned got = renderMp3Ahead(r, out + size_t(written) * ch, n);
         written += got;
         if (got < n)
             break;
     }
     std::memset(out + size_t(written) * ch, 0, sizeof(int16_t) * ch * (frames - written));
-    if (!gateOpen)
-        return 0;
     const int64_t played = r.seekBase + int64_t(r.songFramesPlayed - r.aheadFrames * r.inPerOut);
     r.position.store(std::clamp(played, r.seekBase, r.seekBase + r.framesIn), std::memory_order_relaxed);
     const bool drained = r.inputEnded && r.aheadFrames == 0 && double(r.framesOut) + 1 > r.expectedOut;
-    r.busy.store(false);
     if (drained) {
         r.finish();
         return 1;
@@ -218,6 +322,7 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
 int renderPcm(int16_t *out, unsigned frames, void *user)
 {
     auto &r = *static_cast<AudioCallbackRecord *>(user);
+    askForPriority(r);
     const int64_t frameBytes = int64_t(r.channels) * int64_t(sizeof(int16_t));
     const int64_t want = frames * frameBytes;
     if (r.ended.load(std::memory_order_relaxed)) {
@@ -283,7 +388,8 @@ bool wavSamples(const QByteArray &file, QByteArray *samples)
 AudioInterface::AudioInterface(std::unique_ptr<AudioSink> sink)
     : m_decoder(std::make_unique<Core::Mp3Decoder>()),
       m_sink(std::move(sink)),
-      m_record(std::make_unique<AudioCallbackRecord>())
+      m_record(std::make_unique<AudioCallbackRecord>()),
+      m_scratch(AudioCallbackRecord::kChunkFrames * Core::Mp3Decoder::kChannels)
 {
     m_record->decoder = m_decoder.get();
     staticAudioInterface = this;
@@ -373,36 +479,94 @@ void AudioInterface::releaseFile()
     m_pcm = QByteArray();
 }
 
+// No callback runs: every processor is the owning thread's again.
 void AudioInterface::prepareStretch()
 {
-    soundtouch::SoundTouch &st = m_record->touch;
-    st.clear();
-    st.setSampleRate(m_record->songRate);
-    st.setChannels(m_record->channels);
-    st.setRate(double(m_record->songRate) / double(m_record->rate));
-    // Run the extremes once, putting more than a callback ever does before
-    // taking anything out, so that SoundTouch's buffers have grown to their
-    // full size before the callback uses them.
-    for (const double tempo : {100.0, -50.0}) {
-        for (const double key : {12.0, -12.0}) {
-            st.setTempoChange(tempo);
-            st.setPitchSemiTones(key);
-            for (int i = 0; i < 16; ++i)
-                st.putSamples(m_record->silence.data(), AudioCallbackRecord::kChunkFrames);
-            while (st.receiveSamples(m_record->samples.data(), AudioCallbackRecord::kChunkFrames))
-                ;
-        }
-    }
-    st.clear();
-    applyStretch();
+    AudioCallbackRecord &r = *m_record;
+    r.fading = r.toRetire = r.incoming = nullptr;
+    r.hasIncoming = false;
+    r.retiredCount = 0;
+    if (m_stretchers.empty())
+        m_stretchers.push_back(std::make_unique<Stretcher>());
+    for (size_t i = 1; i < m_stretchers.size() && r.retiredCount < r.kMaxRetired; ++i)
+        r.retired[r.retiredCount++] = m_stretchers[i].get();
+    r.active = m_stretchers.front().get();
+    setUpStretcher(r.active);
+    r.inPerOut = r.active->inPerOut;
 }
 
-void AudioInterface::applyStretch()
+void AudioInterface::setUpStretcher(Stretcher *s)
 {
     AudioCallbackRecord &r = *m_record;
-    r.touch.setTempoChange(m_tempoPercent);
-    r.touch.setPitchSemiTones(double(m_keySemitones));
-    r.inPerOut = (1.0 + double(m_tempoPercent) / 100.0) * r.songRate / std::max(1u, r.rate);
+    soundtouch::SoundTouch &st = s->touch;
+    st.clear();
+    st.setSampleRate(r.songRate);
+    st.setChannels(r.channels);
+    st.setRate(double(r.songRate) / double(r.rate));
+    if (s->warmedRate != r.songRate || s->warmedChannels != r.channels) {
+        // Run the extremes once, putting more than a callback ever does
+        // before taking anything out, so that SoundTouch's buffers have grown
+        // to their full size before the callback uses them.
+        for (const double tempo : {100.0, -50.0}) {
+            for (const double key : {12.0, -12.0}) {
+                st.setTempoChange(tempo);
+                st.setPitchSemiTones(key);
+                for (int i = 0; i < 24; ++i)
+                    st.putSamples(r.silence.data(), AudioCallbackRecord::kChunkFrames);
+                while (st.receiveSamples(m_scratch.data(), AudioCallbackRecord::kChunkFrames))
+                    ;
+            }
+        }
+        st.clear();
+        s->warmedRate = r.songRate;
+        s->warmedChannels = r.channels;
+    }
+    st.setTempoChange(m_tempoPercent);
+    st.setPitchSemiTones(double(m_keySemitones));
+    s->inPerOut = (1.0 + double(m_tempoPercent) / 100.0) * r.songRate / std::max(1u, r.rate);
+}
+
+// A processor at the new tempo and key, set up here and handed to the
+// callback, which starts it where the one in use stands; the callback never
+// waits for this thread, and plays on with the old one until it takes it.
+void AudioInterface::changeStretch()
+{
+    if (!m_sink->isOpen() || (m_fileType != Mp3File && m_fileType != Mp3Memory))
+        return; // playAudio sets it up
+    AudioCallbackRecord &r = *m_record;
+    Stretcher *s = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(r.handoff);
+        if (r.retiredCount > 0)
+            s = r.retired[--r.retiredCount];
+    }
+    if (!s) {
+        m_stretchers.push_back(std::make_unique<Stretcher>());
+        s = m_stretchers.back().get();
+    }
+    setUpStretcher(s);
+    std::lock_guard<std::mutex> lock(r.handoff);
+    if (r.incoming && r.retiredCount < r.kMaxRetired)
+        r.retired[r.retiredCount++] = r.incoming;
+    r.incoming = s;
+    r.hasIncoming.store(true, std::memory_order_release);
+}
+
+// No callback runs (a seek): the processor handed over takes over at once.
+void AudioInterface::adoptIncoming()
+{
+    AudioCallbackRecord &r = *m_record;
+    std::lock_guard<std::mutex> lock(r.handoff);
+    for (Stretcher *done : {r.fading, r.toRetire, r.incoming ? r.active : nullptr})
+        if (done && r.retiredCount < r.kMaxRetired)
+            r.retired[r.retiredCount++] = done;
+    r.fading = r.toRetire = nullptr;
+    if (r.incoming)
+        r.active = r.incoming;
+    r.incoming = nullptr;
+    r.hasIncoming = false;
+    r.inPerOut = r.active->inPerOut;
+    r.active->touch.clear();
 }
 
 bool AudioInterface::playAudio(int)
@@ -412,7 +576,9 @@ bool AudioInterface::playAudio(int)
     unsigned channels = 2;
     unsigned songRate = kWavRate;
     if (mp3) {
-        m_decoder->setVolume(rtaVol);
+        // The gain is applied after the stretch, where it can change at
+        // any moment.
+        m_decoder->setVolume(1.0);
         channels = unsigned(m_decoder->getChannels());
         songRate = unsigned(std::max(0L, m_decoder->getSampleRate()));
     } else if (m_pcm.isEmpty()) {
@@ -428,6 +594,9 @@ bool AudioInterface::playAudio(int)
     r.channels = channels;
     r.rate = rate;
     r.songRate = songRate;
+    r.appliedGain = float(rtaVol);
+    r.gain = float(rtaVol);
+    r.priorityAsked = false;
     if (mp3)
         prepareStretch();
     r.pcm = m_pcm.constData();
@@ -435,6 +604,7 @@ bool AudioInterface::playAudio(int)
     r.pcmPos = 0;
     r.resetRun(mp3 ? m_decoder->seekLandedFrame() : 0);
 
+    ThreadPriority::startHelper();
     const int device = m_outputDevice >= 0 ? m_outputDevice : getDefaultOutputDevice();
     const auto devices = m_sink->devices();
     const bool stereo = std::any_of(devices.begin(), devices.end(), [&](const AudioSink::Device &d) {
@@ -445,7 +615,7 @@ bool AudioInterface::playAudio(int)
         return false;
     }
     if (mp3)
-        renderMp3Ahead(r, r.ahead.data(), 0, true);
+        renderMp3Ahead(r, r.ahead.data(), 0);
     if (!m_sink->start()) {
         m_sink->close();
         return false;
@@ -493,10 +663,10 @@ void AudioInterface::jumpToSec(long ms)
     ms = std::max(0L, ms);
     if (m_fileType == Mp3File || m_fileType == Mp3Memory) {
         m_decoder->setTimePos(ms);
-        r.touch.clear();
+        adoptIncoming();
         r.resetRun(m_decoder->seekLandedFrame());
         // The first decode after a seek sets libmpg123 up: do it here.
-        renderMp3Ahead(r, r.ahead.data(), 0, true);
+        renderMp3Ahead(r, r.ahead.data(), 0);
     } else {
         const int64_t frameBytes = int64_t(r.channels) * int64_t(sizeof(int16_t));
         r.pcmPos = std::min<int64_t>(int64_t(ms) * r.rate / 1000 * frameBytes, r.pcmSize);
@@ -511,14 +681,14 @@ void AudioInterface::changeBpm(float percent)
 {
     m_tempoPercent = std::max(percent, kMinTempoPercent);
     m_deltaBpm = int(m_tempoPercent);
-    m_record->whileGateClosed([this] { applyStretch(); });
+    changeStretch();
 }
 
 void AudioInterface::changeKey(float semitones)
 {
     m_keySemitones = semitones;
     m_deltaKey = int(semitones);
-    m_record->whileGateClosed([this] { applyStretch(); });
+    changeStretch();
 }
 
 void AudioInterface::setVolume(int v)
@@ -527,7 +697,7 @@ void AudioInterface::setVolume(int v)
     m_volume = QAudio::convertVolume(scaled, QAudio::LogarithmicVolumeScale, QAudio::LinearVolumeScale);
     rtaVol = m_volume * 0.8;
     qDebug() << "void AudioInterface::setVolume " << rtaVol;
-    m_record->whileGateClosed([this] { m_decoder->setVolume(rtaVol); });
+    m_record->gain.store(float(rtaVol), std::memory_order_relaxed);
 }
 
 bool AudioInterface::isActive() const

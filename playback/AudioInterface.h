@@ -9,10 +9,13 @@
 //
 // Threads: every call belongs to the thread that owns the object (the GUI
 // thread). The sink's render callback runs on the device's thread; it
-// allocates nothing, takes no lock and logs nothing. Tempo, key and volume
-// are changed here between two callbacks (a callback meanwhile plays the
-// few milliseconds it rendered ahead); seeks stop the stream first. The end of a song is noticed by a timer on the
-// owning thread, which emits endedMp3() there.
+// allocates nothing, waits on no lock and logs nothing, and asks for
+// real-time scheduling. The volume is a gain the callback applies (moving
+// to a new one within a step). A tempo or key change sets up a new
+// SoundTouch processor here (its setters allocate) and hands it over; the
+// callback starts it where the old one stands and cross-fades, so the
+// output never stops. Seeks stop the stream first. The end of a song is
+// noticed by a timer on the owning thread, which emits endedMp3() there.
 #pragma once
 
 #include "AudioSink.h"
@@ -23,6 +26,7 @@
 #include <QString>
 #include <QTimer>
 #include <memory>
+#include <vector>
 
 namespace Core {
 class Mp3Decoder;
@@ -33,9 +37,10 @@ namespace Sound {
 enum AudioFileType { Mp3File = 1, Mp3Memory = 2, WavFile = 3, RawPcmFile = 4 };
 
 struct AudioCallbackRecord;
+struct Stretcher;
 class AudioInterface;
 
-// Output gain of MP3 decoding, 0.8 at full volume.
+// Output gain of the MP3 path, 0.8 at full volume.
 extern double rtaVol;
 extern AudioInterface *staticAudioInterface;
 
@@ -93,7 +98,9 @@ private:
     bool loadWav(const QString &path);
     bool loadRaw(const QString &path);
     void prepareStretch();
-    void applyStretch();
+    void setUpStretcher(Stretcher *stretcher);
+    void changeStretch();
+    void adoptIncoming();
 
     int m_sampleRate = kWavRate;
     int m_deltaBpm = 0;
@@ -108,6 +115,9 @@ private:
     int m_outputDevice = -1;
     bool m_paused = false;
     std::unique_ptr<AudioCallbackRecord> m_record;
+    // Every processor there is; which one the callback uses is its own.
+    std::vector<std::unique_ptr<Stretcher>> m_stretchers;
+    std::vector<float> m_scratch;
     QTimer m_endPoll;
 };
 

@@ -1,5 +1,7 @@
 #include "AudioSink.h"
 
+#include "ThreadPriority.h"
+
 #include <QDebug>
 
 #include <RtAudio.h>
@@ -67,6 +69,10 @@ public:
             params.firstChannel = 0;
             RtAudio::StreamOptions options;
             options.numberOfBuffers = kNumberOfBuffers;
+            // Where the system grants it; the render callback asks again
+            // (RealtimeKit) when it did not.
+            options.flags = RTAUDIO_SCHEDULE_REALTIME;
+            options.priority = ThreadPriority::kCallbackPriority;
             m_audio->openStream(&params, nullptr, RTAUDIO_SINT16, rate, &m_frames,
                                 &RtAudioOutput::callback, this, &options);
             return true;

@@ -316,6 +316,7 @@ void SoundEngine::measureLatency(double reading)
 void SoundEngine::restartLatency(long audioFromMs)
 {
     m_latencies.clear();
+    m_ticksSeen.clear();
     m_latencyMs = 0;
     m_audioClock.start();
     m_audioFromMs = audioFromMs;
@@ -340,8 +341,27 @@ void SoundEngine::refreshInfoTime()
                 measureLatency(synth->latencyFrames() * 1000.0 / rate);
         }
         const double ticksPerMs = double(bpm) * currSong->ticksPerQuarter() / 60000.0;
-        const int held = int(std::lround(m_latencyMs * ticksPerMs));
-        m_heard = std::max(m_heard, uint(std::max(0, tick - held)));
+        int heard = tick - int(std::lround(m_latencyMs * ticksPerMs));
+        // Better, the tick that played a latency ago, read off the last
+        // reports: they saw the tempo as it was then, where a tempo change
+        // inside the latency makes the one of now wrong. A gap in the
+        // reports (a pause, a seek) starts them again.
+        const qint64 at = m_audioClock.elapsed();
+        if (!m_ticksSeen.isEmpty() && (tick < m_ticksSeen.last().second || at - m_ticksSeen.last().first > 250))
+            m_ticksSeen.clear();
+        m_ticksSeen.append({at, tick});
+        if (m_ticksSeen.size() > 8)
+            m_ticksSeen.removeFirst();
+        const double heardAt = double(at) - m_latencyMs;
+        for (qsizetype i = m_ticksSeen.size() - 1; i > 0; --i) {
+            const QPair<qint64, int> &a = m_ticksSeen[i - 1], &b = m_ticksSeen[i];
+            if (double(a.first) <= heardAt && heardAt <= double(b.first) && b.first > a.first) {
+                heard = a.second + int(std::lround((heardAt - double(a.first)) * (b.second - a.second) /
+                                                   double(b.first - a.first)));
+                break;
+            }
+        }
+        m_heard = std::max(m_heard, uint(std::max(0, heard)));
         emit mSecOfPlaying(convertTicksTimeToMilliSeconds(m_heard, currSong->ticksPerQuarter(), unsigned(bpm)),
                            m_heard);
     } else if (currSong->baseType() == SONG_FORMAT_MP3 || currSong->baseType() == SONG_FORMAT_AUDIO) {

@@ -207,6 +207,7 @@ private:
     // last (re)start.
     double m_latencyMs = 0;
     QList<double> m_latencies;
+    QList<QPair<qint64, int>> m_ticksSeen; // MIDI: (clock, tick) of the last reports
     QElapsedTimer m_audioClock;
     long m_audioFromMs = 0;
     double m_audioSpeed = 1;

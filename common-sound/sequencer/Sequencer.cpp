@@ -3,6 +3,7 @@
 #include "MidiInterface.h"
 #include "RealTime.h"
 #include "SequencerDriver.h"
+#include "ThreadPriority.h"
 #include "cinterface.h"
 #include "inserts.h"
 #include "logmsg.h"
@@ -23,8 +24,6 @@
 #include <mutex>
 
 #ifdef __linux__
-#include <pthread.h>
-#include <sched.h>
 #include <sys/prctl.h>
 #endif
 
@@ -36,14 +35,13 @@ uint8_t g_eventBuffer[2][EVENT_BUFFER_SIZE];
 
 constexpr int POSITION_STEP = 100;          // stream bytes between position reports
 constexpr unsigned long JOIN_WARN_MS = 2000;
-constexpr int REALTIME_PRIORITY = 80;       // SCHED_FIFO, capped by the system's maximum
 constexpr int SIGNAL_DRAIN_MS = 10;         // the GUI thread emits the engine's signals this often
 
 // Sleeps until just after the next whole millisecond of the monotonic clock,
 // so each pass reads a new stamp early in its millisecond: a fixed 1 ms sleep
 // plus the pass itself would drift across the millisecond and make events up
-// to a whole millisecond late.
-void sleepToNextMillisecond()
+// to a whole millisecond late. Returns how late it woke, in milliseconds.
+double sleepToNextMillisecond()
 {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -57,6 +55,9 @@ void sleepToNextMillisecond()
     }
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {
     }
+    timespec woke{};
+    clock_gettime(CLOCK_MONOTONIC, &woke);
+    return double(woke.tv_sec - next.tv_sec) * 1e3 + double(woke.tv_nsec - next.tv_nsec) / 1e6;
 }
 } // namespace
 
@@ -323,7 +324,7 @@ void Sequencer::run()
         outputs->setRealTimeWriter(true);
     while (!m_stopRequest.load()) {
         runPass(getTimeStampMilliSec());
-        sleepToNextMillisecond();
+        RealTime::noteWakeLateness(sleepToNextMillisecond());
     }
     if (outputs) {
         outputs->setRealTimeWriter(false);
@@ -334,13 +335,11 @@ void Sequencer::run()
 void Sequencer::raiseRealTimePriority()
 {
     setPriority(QThread::TimeCriticalPriority);
+    // Without it (most users, unless RealtimeKit grants it) the loop keeps
+    // the normal policy; it still runs every millisecond, and the
+    // synthesizer's latency covers how late it wakes.
+    ThreadPriority::raiseThisThread(ThreadPriority::Role::Sequencer, ThreadPriority::kSequencerPriority);
 #ifdef __linux__
-    // Real-time scheduling needs a privilege most users lack; the loop then
-    // keeps the normal policy and still runs every millisecond.
-    sched_param param{};
-    param.sched_priority = std::min(REALTIME_PRIORITY, sched_get_priority_max(SCHED_FIFO));
-    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) != 0)
-        qDebug() << "Sequencer thread: real-time scheduling not permitted";
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
 }

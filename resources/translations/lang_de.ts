@@ -619,6 +619,14 @@ Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart
         <translation>Verbindung zum Audiogerät nicht möglich</translation>
     </message>
     <message>
+        <source>No real-time priority: the music keeps time with a little more delay</source>
+        <translation>Keine Echtzeit-Priorität: Die Musik hält den Takt mit etwas mehr Verzögerung</translation>
+    </message>
+    <message>
+        <source>Real-time priority: granted</source>
+        <translation>Echtzeit-Priorität: gewährt</translation>
+    </message>
+    <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>Das Audiogerät %1 ist nicht angeschlossen: Der Ton geht an %2.</translation>
     </message>

@@ -619,6 +619,14 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>Cannot connect to the audio device</translation>
     </message>
     <message>
+        <source>No real-time priority: the music keeps time with a little more delay</source>
+        <translation>No real-time priority: the music keeps time with a little more delay</translation>
+    </message>
+    <message>
+        <source>Real-time priority: granted</source>
+        <translation>Real-time priority: granted</translation>
+    </message>
+    <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>The audio device %1 is not connected: the sound goes to %2.</translation>
     </message>

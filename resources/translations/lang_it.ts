@@ -619,6 +619,14 @@ Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuo
         <translation>Impossibile collegarsi al dispositivo audio</translation>
     </message>
     <message>
+        <source>No real-time priority: the music keeps time with a little more delay</source>
+        <translation>Nessuna priorità in tempo reale: la musica resta a tempo con un po&apos; più di ritardo</translation>
+    </message>
+    <message>
+        <source>Real-time priority: granted</source>
+        <translation>Priorità in tempo reale: concessa</translation>
+    </message>
+    <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>Il dispositivo audio %1 non è collegato: il suono va a %2.</translation>
     </message>

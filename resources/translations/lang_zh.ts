@@ -619,6 +619,14 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>无法连接到音频设备</translation>
     </message>
     <message>
+        <source>No real-time priority: the music keeps time with a little more delay</source>
+        <translation>没有实时优先级：音乐以稍长的延迟保持节拍</translation>
+    </message>
+    <message>
+        <source>Real-time priority: granted</source>
+        <translation>实时优先级：已授予</translation>
+    </message>
+    <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>音频设备 %1 未连接：声音改由 %2 输出。</translation>
     </message>

@@ -206,8 +206,10 @@ private slots:
         QVERIFY2(err.contains(file.toUtf8()) && err.contains(reason.toUtf8()), err.constData());
     }
 
-    // velmar-play takes only a number of seconds it can count in milliseconds.
-    void playSeconds()
+    // velmar-play takes only a number of seconds it can count in
+    // milliseconds; velmar-engine does not play a MIDI song into silence
+    // when the synthesizer did not start (here: no sound bank).
+    void playerTools()
     {
         const QString kar = m_dir.filePath(QStringLiteral("seconds.kar"));
         TestUtil::runPython("common-extract/gen_kar_tempo.py", {"UTF-8 lyrics", kar, m_dir.filePath("seconds.json")});
@@ -216,6 +218,10 @@ private slots:
             QCOMPARE(TestUtil::runProgram(TestUtil::binDir() + QStringLiteral("/velmar-play"),
                                           {kar, "--capture", "--seconds", seconds}), want);
         }
+        QByteArray err;
+        QCOMPARE(TestUtil::runProgram(TestUtil::binDir() + QStringLiteral("/velmar-engine"),
+                                      {kar, "--soundbank", m_dir.filePath("none.sf2")}, nullptr, &err), 1);
+        QVERIFY2(err.contains("velmar-engine: the synthesizer did not start"), err.right(300).constData());
     }
 
     // Italian names are longer than the letters: the facade writes them whole.

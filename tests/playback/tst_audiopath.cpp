@@ -96,7 +96,8 @@ private slots:
     }
 
     // The whole song reaches the sink at the right length and pitch, on both
-    // channels, and its end is reported once.
+    // channels, and its end is reported once. Tempo and key change once it
+    // plays: the new setting takes over where the song stands.
     void playsThrough()
     {
         QFETCH(QString, file);
@@ -108,9 +109,9 @@ private slots:
         QSignalSpy ended(&p.audio, &AudioInterface::endedMp3);
         QVERIFY(p.audio.loadFile(path(file)));
         QVERIFY(qAbs(p.audio.getDuration() - lengthMs) <= 30);
+        QVERIFY(p.audio.playAudio());
         p.audio.changeBpm(tempo);
         p.audio.changeKey(key);
-        QVERIFY(p.audio.playAudio());
         const std::vector<int16_t> out = p.sink->pullUntilEnd(size_t(kRate) * 20);
         const bool wav = file.endsWith(".wav");
         const double expected = lengthMs * kRate / 1000.0 / (wav ? 1.0 : 1.0 + tempo / 100.0);

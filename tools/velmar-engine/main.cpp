@@ -7,7 +7,8 @@
 //   second and at each new lyric row: the reported position, bar and beat,
 //   and the row in play; at the end the song's length and the time played.
 //   The sound bank is the program's "Basic.sfc", else the system's General
-//   MIDI bank. Exit status 1 when the song does not load or play.
+//   MIDI bank. Exit status 1 when the song does not load or play, or when it
+//   is a MIDI song and the synthesizer did not start.
 // Recorded check: tools/velmar-engine/null_sink_record.sh
 #include "Sequencer.h"
 #include "SoundEngine.h"
@@ -70,11 +71,7 @@ int main(int argc, char **argv)
         }
     }
 
-    if (!engine.connectToSoundCardByIdx(SoundEngine::kSynthIndex))
-        std::fprintf(stderr, "velmar-engine: the synthesizer did not start with %s\n", qPrintable(bank));
-    // The program opens its outputs long before the first song; a sound
-    // server may drop what a stream plays in its first moments.
-    QThread::msleep(1000);
+    const bool synthesizer = engine.connectToSoundCardByIdx(SoundEngine::kSynthIndex);
 
     engine.setPlayingState(SoundEngine::ePsStopUnload);
     engine.setPlayingState(SoundEngine::ePsReady);
@@ -82,6 +79,14 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "velmar-engine: %s: the song does not load\n", qPrintable(file));
         return 1;
     }
+    if (currSong->baseType() == SONG_FORMAT_MIDI && !synthesizer) {
+        // Playing would be silence.
+        std::fprintf(stderr, "velmar-engine: the synthesizer did not start with %s\n", qPrintable(bank));
+        return 1;
+    }
+    // The program opens its outputs long before the first song: the
+    // synthesizer's latency settles over its first second and a half.
+    QThread::msleep(1600);
     const uint length = currSong->getDurataBranoSec();
     std::printf("%s: %s, %u s, %lld rows\n", qPrintable(file), currSong->info().title, length,
                 qlonglong(currSong->textRows().size()));
@@ -116,5 +121,8 @@ int main(int argc, char **argv)
         QTimer::singleShot(seconds * 1000, &app, [&] { engine.setPlayingState(SoundEngine::ePsStopUnload); });
     app.exec();
     std::printf("end: song %u s, played %.1f s\n", length, played.elapsed() / 1000.0);
+    // What the synthesizer and the device still hold is heard before the
+    // outputs close.
+    QThread::msleep(500);
     return 0;
 }

@@ -1,41 +1,122 @@
 #!/usr/bin/env bash
-# Live timing of the software synthesizer: a click track played by
-# velmar-play --live (sequencer thread, synthesizer, default audio device) and
-# by `fluidsynth -a pulseaudio` on a PulseAudio null sink, each recorded with
-# parec, and the offline render of velmar-render beside them.
-# usage: tools/velmar-play/clicktrack.sh [BIN_DIR]   (default build/bin)
+# Live timing of the software synthesizer: a click track over a held chord
+# (clicktrack.py make), played by `velmar-play --live` (the Sequencer thread
+# into the synthesizer on the default audio device) and by `fluidsynth -a
+# pulseaudio`, each recorded from the null sink of a PulseAudio server of our
+# own (its own socket: no setting of the user's sound server is touched),
+# and measured against the offline render of velmar-render: hits, level
+# spread, onset SD, longest silence, onsets against the render.
+#
+# Each player runs as root and as an ordinary user (nobody: no real-time
+# scheduling), on a quiet machine and with every core busy (stress-ng).
+#
+# usage: tools/velmar-play/clicktrack.sh [BIN_DIR] [RUNS]
+#   BIN_DIR  default build/bin (a Release build measures what users get)
+#   RUNS     space-separated subset of: root nobody root-busy nobody-busy
+#            root-stall (default: all but the stall run). root-stall
+#            suspends the sink for 3 s in the middle of our song.
+# KEEP=DIR keeps each run's recordings and player output there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-bin=${1:-build/bin}
+bin=$(cd "${1:-build/bin}" && pwd)
+runs=${2:-root nobody root-busy nobody-busy}
 bank=/usr/share/sounds/sf2/TimGM6mb.sf2
 sink=velmar_click
 work=$(mktemp -d)
-measure() { /usr/bin/python3 "$here/clicktrack.py" measure "$@"; }
+chmod 755 "$work"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+for tool in pulseaudio parec pactl fluidsynth runuser; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
+done
 
 /usr/bin/python3 "$here/clicktrack.py" make "$work/click.mid"
-pulseaudio --check 2>/dev/null || pulseaudio --start --exit-idle-time=-1
-module=$(pactl load-module module-null-sink sink_name=$sink)
-trap 'pactl unload-module "$module"; rm -rf "$work"' EXIT
-pactl set-default-sink $sink
+"$bin/velmar-render" "$work/click.mid" "$work/offline.wav" --soundfont "$bank" >/dev/null
+chmod 644 "$work/click.mid"
 
-# Records the sink while the command runs; real-time scheduling keeps a busy
-# machine from making the recorder drop audio.
-recorded() {
-  local out=$1; shift
-  chrt -r 50 parec -d $sink.monitor --latency-msec=100 --format=s16le --rate=44100 --channels=2 \
-    --raw > "$out" &
-  local pid=$!
-  sleep 0.5
-  "$@"
-  sleep 0.5
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
+# The server of this run, reachable by the ordinary user too; the players
+# find the sink as the server's only (default) sink.
+mkdir -p "$work/pulse"
+export PULSE_SERVER=unix:$work/pulse/native
+PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse \
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
+  -L "module-null-sink sink_name=$sink rate=44100" 2>"$work/pulse.log" &
+pids+=($!)
+for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not start"; tail -3 "$work/pulse.log"; exit 1; }
+chmod 755 "$work/pulse"
+chmod 666 "$work/pulse/native"
+
+# As the user of the run; nobody gets a home of its own for the players.
+as() {
+  local user=$1; shift
+  if [ "$user" = root ]; then
+    "$@"
+  else
+    mkdir -p "$work/home-$user" && chown "$user" "$work/home-$user"
+    runuser -u "$user" -- env HOME="$work/home-$user" XDG_RUNTIME_DIR="$work/home-$user" \
+      PULSE_SERVER="$PULSE_SERVER" "$@"
+  fi
 }
 
-recorded "$work/ours.raw" "$bin/velmar-play" "$work/click.mid" --live --soundfont "$bank"
-recorded "$work/fluid.raw" chrt -r 70 fluidsynth -a pulseaudio -n -i -q "$bank" "$work/click.mid"
-"$bin/velmar-render" "$work/click.mid" "$work/offline.wav" --soundfont "$bank" > /dev/null
+# Records the sink while the command runs. The recorder runs real-time: the
+# measuring instrument must not drop audio on a busy machine.
+recorded() {
+  local out=$1; shift
+  chrt -r 50 parec -d $sink.monitor --latency-msec=50 --format=s16le --rate=44100 --channels=2 \
+    --raw > "$out" &
+  local rec=$!
+  sleep 0.5
+  "$@" || echo "  (the player exited with $?)"
+  sleep 0.5
+  kill "$rec"
+  wait "$rec" 2>/dev/null || true
+}
 
-measure "$work/ours.raw" "velmar-play --live"
-measure "$work/fluid.raw" "fluidsynth -a pulseaudio"
-measure "$work/offline.wav" "velmar-render (offline)"
+stall() {
+  sleep 20
+  pactl suspend-sink $sink 1
+  sleep 3
+  pactl suspend-sink $sink 0
+}
+
+for run in $runs; do
+  user=${run%%-*}
+  load=""
+  [ "$run" != "$user" ] && load=${run#*-}
+  busy=""
+  if [ "$load" = busy ]; then
+    command -v stress-ng >/dev/null || { echo "$run: SKIP: stress-ng is not installed"; continue; }
+    # Another program, as on a desktop: a session (scheduling group) of its own.
+    setsid stress-ng --cpu "$(nproc)" --quiet &
+    busy=$!
+    sleep 1
+  fi
+  echo "== $run"
+  staller=""
+  if [ "$load" = stall ]; then stall & staller=$!; fi
+  recorded "$work/ours.raw" as "$user" "$bin/velmar-play" "$work/click.mid" --live --soundfont "$bank" \
+    2>"$work/ours.log" | sed 's/^/  /'
+  [ -n "$staller" ] && wait "$staller"
+  rm -f "$work/fluid.raw"
+  if [ "$load" != stall ]; then
+    recorded "$work/fluid.raw" as "$user" fluidsynth -a pulseaudio -z 512 -c 8 -n -i -q "$bank" "$work/click.mid" \
+      2>/dev/null
+  fi
+  [ -n "$busy" ] && { kill "$busy"; wait "$busy" 2>/dev/null || true; }
+  if [ -n "${KEEP:-}" ]; then
+    mkdir -p "$KEEP"
+    cp "$work/offline.wav" "$KEEP/"
+    for f in ours.raw fluid.raw ours.log; do [ -f "$work/$f" ] && cp "$work/$f" "$KEEP/$run-$f"; done
+  fi
+  /usr/bin/python3 "$here/clicktrack.py" measure "$work/ours.raw" "  velmar-play --live" "$work/offline.wav" || true
+  if [ "$load" != stall ]; then
+    /usr/bin/python3 "$here/clicktrack.py" measure "$work/fluid.raw" "  fluidsynth" "$work/offline.wav" || true
+  fi
+done

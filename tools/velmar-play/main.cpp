@@ -7,11 +7,13 @@
 //   thread into a recording output, quiet and loaded (the GUI thread writing
 //   to output 1 and taking the engine's signals while every core is busy),
 //   and prints how late each message left against its simulated time
-//   (median, 99th percentile, maximum), the last note's lateness, and the
-//   CPU time the thread used per second of music.
+//   (median, 99th percentile, maximum), the last note's lateness, the CPU
+//   time the thread used per second of music, and the scheduling it got.
 // velmar-play FILE --live [--seconds N] [--soundfont PATH]
 //   Plays the song through the Sequencer thread into the software
-//   synthesizer on the default audio device (tools/velmar-play/clicktrack.sh
+//   synthesizer on the default audio device, from the moment its latency
+//   has settled, and prints that latency, the stalls and the notes left
+//   out, and the scheduling the threads got (tools/velmar-play/clicktrack.sh
 //   records and measures it).
 //
 // Lateness: the real times are aligned with the simulated ones at the
@@ -20,6 +22,7 @@
 // A long test song: bench/synth-bench/make_song.py OUT.mid 180
 #include "MidiBassOutWrapper.h"
 #include "RecordingMidiOutput.h"
+#include "ThreadPriority.h"
 #include "cinterface.h"
 #include "logmsg.h"
 #include "sequencer_ex.h"
@@ -307,6 +310,7 @@ int realtime(const QString &path, double seconds)
     }
     std::printf("  signals received on the GUI thread: %llu\n",
                 static_cast<unsigned long long>(signalsReceived));
+    std::printf("scheduling: %s\n", ThreadPriority::report().c_str());
     return 0;
 }
 
@@ -331,11 +335,12 @@ int live(const QString &path, double seconds, const QString &bank)
         return 1;
     }
     rig.drainQueues();
-    // Sound servers may stall a new stream for a while: the music starts
-    // once the device has asked for a second of audio.
+    // As in the program, the music starts once the synthesizer's latency
+    // has settled.
     SoftSynth *s = synth.expander()->synth();
-    for (int i = 0; i < 1000 && s->renderedFrames() < s->sampleRate(); ++i)
+    for (int i = 0; i < 1000 && !s->settled(); ++i)
         QThread::msleep(10);
+    const double settledMs = s->latencyFrames() * 1000.0 / s->sampleRate();
     const double resumedAt = monotonicMs();
     rig.seq->setPause(false);
     while (SEQUENCER_EX_IsRunning() && monotonicMs() - resumedAt < seconds * 1000.0) {
@@ -343,9 +348,13 @@ int live(const QString &path, double seconds, const QString &bank)
         QThread::msleep(5);
     }
     QThread::msleep(2000);
-    std::printf("played %.1f s; synthesizer latency %.1f ms, %llu events lost\n",
-                (monotonicMs() - resumedAt) / 1000.0, s->latencyFrames() * 1000.0 / s->sampleRate(),
+    std::printf("played %.1f s; synthesizer latency %.1f ms settled, %.1f ms at the end; %llu stalls, "
+                "%llu late notes left out, %llu events lost\n",
+                (monotonicMs() - resumedAt) / 1000.0, settledMs,
+                s->latencyFrames() * 1000.0 / s->sampleRate(), static_cast<unsigned long long>(s->stalls()),
+                static_cast<unsigned long long>(s->droppedLateNotes()),
                 static_cast<unsigned long long>(s->droppedEvents()));
+    std::printf("scheduling: %s\n", ThreadPriority::report().c_str());
     rig.seq->requestStop();
     synth.closePort();
     return 0;

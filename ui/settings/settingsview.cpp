@@ -436,6 +436,7 @@ void SettingsView::showEvent(QShowEvent *event)
         ui->spinBoxTempo->setValue(engine->getDeltaBpm());
         ui->spinBoxKey->setValue(engine->getDeltaKey());
     }
+    showScheduling();
     QWidget::showEvent(event);
 }
 

@@ -34,6 +34,7 @@
 class DeviceSource;
 class SoundEngine;
 class QComboBox;
+class QLabel;
 class QShowEvent;
 
 namespace Ui {
@@ -161,6 +162,8 @@ private:
     void tell(Road road, const QString &text);
     void withdrawWarning(Road road);
     void showNextWarning();
+    // Under the devices: whether the music's threads run real-time.
+    void showScheduling();
 
     Ui::SettingsView *ui;
     QSettings settings;
@@ -183,6 +186,7 @@ private:
     int alignIndex = 0;
     bool fastRun = true;
     SoundEngine *engine;
+    QLabel *scheduling = nullptr;
 
     QList<QPair<Road, QString>> m_pendingWarnings;
     QPointer<QWidget> m_shownWarning;

@@ -8,10 +8,12 @@
 // their road has connected after all.
 #include "settingsview.h"
 
+#include "ThreadPriority.h"
 #include "devicesource.h"
 #include "ui_settingsview.h"
 
 #include <QDebug>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace {
@@ -247,6 +249,21 @@ void SettingsView::on_comboAudioDevices_activated(int)
     settings.setValue(kAudioDeviceName, rowName(combo, row));
     settings.setValue(kAudioDeviceOccurrence, combo->itemData(row, kOccurrenceRole).toInt());
     audioConnected();
+}
+
+void SettingsView::showScheduling()
+{
+    const bool refused = ThreadPriority::refused();
+    if (!refused && ThreadPriority::grant(ThreadPriority::Role::Sequencer) != ThreadPriority::Grant::Granted)
+        return;
+    if (!scheduling) {
+        scheduling = new QLabel(this);
+        scheduling->setWordWrap(true);
+        ui->groupDevicesLayout->addRow(scheduling);
+    }
+    scheduling->setText(refused ? tr("No real-time priority: the music keeps time with a little more delay")
+                                : tr("Real-time priority: granted"));
+    scheduling->setToolTip(QString::fromStdString(ThreadPriority::report()));
 }
 
 void SettingsView::refreshDeviceList()

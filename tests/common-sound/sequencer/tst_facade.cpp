@@ -1,5 +1,6 @@
 // The Sequencer on the simulated clock as the player drives it: starting a
 // loaded song, pause, key changes and the send-queue draining of one pass.
+#include "RealTime.h"
 #include "cinterface.h"
 #include "loadedsong.h"
 #include "rig.h"
@@ -244,6 +245,46 @@ private slots:
         QVERIFY2(t[0].ms - resumedAt >= 299 && t[0].ms - resumedAt < 305,
                  qPrintable(QString::number(t[0].ms - resumedAt)));
         QCOMPARE(t[1].ms - t[0].ms, uint64_t(500));
+    }
+
+    // MIDI clock: 24 Timing Clocks a quarter note on the song's output, each
+    // stamped with its exact time through the song's tempo changes (120,
+    // then 80, then 200 BPM a bar later each).
+    void midiClockThroughTempoChanges()
+    {
+        SequencerRig rig;
+        rig.out[0].setClock([] { return RealTime::messageTimeMs(); });
+        StreamBuilder b;
+        b.tempo(0, 500000);
+        b.tempo(1920, 750000);
+        b.tempo(3840, 300000);
+        b.grid(3);
+        for (int bar = 0; bar < 3; ++bar)
+            b.note(uint32_t(bar * 1920), 240, 0, 60 + bar);
+        b.end(3 * 1920);
+        LoadedSong song;
+        song.setStream(b.build());
+        song.setProgram(0, 0);
+        rig.seq->setMidiClock(true);
+        QVERIFY(rig.seq->preloadMidiFile(&song.sd));
+        rig.seq->setPause(false);
+        QVERIFY(songEnded(rig));
+        rig.seq->setMidiClock(false);
+        std::vector<double> clocks;
+        for (const RecordingMidiOutput::Message &m : rig.out[0].messages())
+            if (m.bytes == std::vector<unsigned char>{0xF8})
+                clocks.push_back(m.timeMs);
+        auto songMs = [](double tick) {
+            if (tick < 1920)
+                return tick * 500 / 480;
+            if (tick < 3840)
+                return 2000 + (tick - 1920) * 750 / 480;
+            return 5000 + (tick - 3840) * 300 / 480;
+        };
+        QCOMPARE(int(clocks.size()), 3 * 4 * 24);
+        for (size_t k = 0; k < clocks.size(); ++k)
+            QVERIFY2(std::fabs(clocks[k] - clocks[0] - songMs(20.0 * double(k))) < 0.01,
+                     qPrintable(QStringLiteral("clock %1 at %2 ms").arg(k).arg(clocks[k] - clocks[0])));
     }
 
     // One pass sends at most one message from each of the queues of outputs

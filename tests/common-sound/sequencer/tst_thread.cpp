@@ -153,10 +153,10 @@ private slots:
         QVERIFY(sequencer == nullptr);
     }
 
+    // Under ThreadSanitizer, which counts no allocations, the song still
+    // plays through the synthesizer on the device's thread.
     void denseSongAllocatesNothingOnTheRealTimeThreads()
     {
-        if (!AllocationCounter::available())
-            QSKIP("allocations are counted only outside ThreadSanitizer");
         auto owned = std::make_unique<OfflineAudioSink>(44100);
         owned->setScheduled(true);
         OfflineAudioSink *sink = owned.get();
@@ -201,8 +201,10 @@ private slots:
         device.join();
         seq.sequencerStop();
 
-        QCOMPARE(AllocationCounter::allocations(), uint64_t(0));
-        QCOMPARE(AllocationCounter::blockingLocks(), uint64_t(0));
+        if (AllocationCounter::available()) {
+            QCOMPARE(AllocationCounter::allocations(), uint64_t(0));
+            QCOMPARE(AllocationCounter::blockingLocks(), uint64_t(0));
+        }
         QVERIFY(sigs.count("meter") > 0);
         QCOMPARE(sigs.values("bar"), (std::vector<int>{0, 1, 2}));
         QCOMPARE(synth.expander()->synth()->droppedEvents(), uint64_t(0));

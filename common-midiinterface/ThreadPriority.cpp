@@ -1,0 +1,271 @@
+#include "ThreadPriority.h"
+
+#include "logmsg.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QString>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#ifdef __linux__
+#include <sched.h>
+#include <semaphore.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace ThreadPriority {
+namespace {
+
+const char *const kRoleNames[kRoles] = {"sequencer", "synthesizer audio", "song player audio"};
+
+enum Method { None, Scheduler, RealtimeKit };
+
+struct State {
+    std::atomic<int> grant{int(Grant::NotAsked)};
+    std::atomic<int> method{None};
+    std::atomic<int> priority{0};
+    // The thread last handed to the helper, and the one waiting there.
+    std::atomic<long> asked{0};
+    std::atomic<long> pending{0};
+    std::atomic<int> pendingPriority{0};
+};
+State g_state[kRoles];
+std::atomic<bool> g_refusalLogged{false};
+
+#ifdef __linux__
+bool runsRealTime(pid_t tid)
+{
+    const int policy = sched_getscheduler(tid) & ~SCHED_RESET_ON_FORK;
+    return policy == SCHED_FIFO || policy == SCHED_RR;
+}
+
+// Children (the "sync" the song writers run) must not inherit it.
+bool setScheduler(pid_t tid, int priority)
+{
+    sched_param param{};
+    param.sched_priority = std::min(priority, sched_get_priority_max(SCHED_RR));
+    return sched_setscheduler(tid, SCHED_RR | SCHED_RESET_ON_FORK, &param) == 0;
+}
+
+const QString kKitService = QStringLiteral("org.freedesktop.RealtimeKit1");
+const QString kKitPath = QStringLiteral("/org/freedesktop/RealtimeKit1");
+constexpr int kBusTimeoutMs = 1000;
+
+QDBusMessage busCall(const QDBusConnection &bus, const QDBusMessage &call, QString *why)
+{
+    const QDBusMessage reply = bus.call(call, QDBus::Block, kBusTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        *why = reply.errorName() + QStringLiteral(": ") + reply.errorMessage();
+    return reply;
+}
+
+// A property of RealtimeKit's interface, or an invalid value.
+QVariant kitProperty(const QDBusConnection &bus, const char *name, QString *why)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(kKitService, kKitPath,
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << kKitService << QString::fromLatin1(name);
+    const QDBusMessage reply = busCall(bus, get, why);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return QVariant();
+    return reply.arguments().first().value<QDBusVariant>().variant();
+}
+
+// RealtimeKit grants only to a process whose real-time CPU time is limited
+// (a runaway thread then gets a signal instead of freezing the desktop); our
+// threads block every millisecond, far below any such limit.
+bool askRealtimeKit(pid_t tid, int priority, int *granted, QString *why)
+{
+    const QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        *why = QStringLiteral("no system D-Bus");
+        return false;
+    }
+    const QVariant maxPriority = kitProperty(bus, "MaxRealtimePriority", why);
+    const QVariant maxRtTime = kitProperty(bus, "RTTimeUSecMax", why);
+    if (!maxPriority.isValid() || !maxRtTime.isValid())
+        return false;
+    rlimit limit{};
+    const rlim_t most = rlim_t(std::max<qlonglong>(1, maxRtTime.toLongLong()));
+    if (getrlimit(RLIMIT_RTTIME, &limit) != 0 || limit.rlim_max == RLIM_INFINITY || limit.rlim_max > most) {
+        limit.rlim_cur = limit.rlim_max = most;
+        if (setrlimit(RLIMIT_RTTIME, &limit) != 0) {
+            *why = QStringLiteral("cannot limit the real-time CPU time: ") + QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+    }
+    *granted = std::max(1, std::min(priority, maxPriority.toInt()));
+    QDBusMessage make = QDBusMessage::createMethodCall(kKitService, kKitPath, kKitService,
+                                                       QStringLiteral("MakeThreadRealtime"));
+    make << quint64(tid) << quint32(*granted);
+    return busCall(bus, make, why).type() == QDBusMessage::ReplyMessage;
+}
+
+void raise(Role role, pid_t tid, int priority)
+{
+    State &s = g_state[int(role)];
+    int granted = priority;
+    Method method = None;
+    QString why;
+    if (setScheduler(tid, priority))
+        method = Scheduler;
+    else if (askRealtimeKit(tid, priority, &granted, &why))
+        method = RealtimeKit;
+    s.method.store(method);
+    s.priority.store(method == None ? 0 : granted);
+    s.grant.store(int(method == None ? Grant::Refused : Grant::Granted));
+    if (method != None || g_refusalLogged.exchange(true))
+        return;
+    logMsg(2, "ThreadPriority", __LINE__,
+           "real-time scheduling not granted to the %s thread (%s): it runs at normal priority, "
+           "and the synthesizer's latency covers its late wake-ups",
+           kRoleNames[int(role)],
+           qPrintable(why.isEmpty() ? QStringLiteral("not permitted") : why));
+}
+
+class Helper
+{
+public:
+    Helper()
+    {
+        sem_init(&m_wake, 0, 0);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~Helper()
+    {
+        m_quit.store(true);
+        sem_post(&m_wake);
+        m_thread.join();
+        sem_destroy(&m_wake);
+    }
+    void wake() { sem_post(&m_wake); }
+
+private:
+    void run()
+    {
+        while (!m_quit.load()) {
+            while (sem_wait(&m_wake) != 0 && errno == EINTR) {
+            }
+            for (int r = 0; r < kRoles; ++r) {
+                State &s = g_state[r];
+                if (const long tid = s.pending.exchange(0))
+                    raise(Role(r), pid_t(tid), s.pendingPriority.load());
+            }
+        }
+    }
+
+    sem_t m_wake;
+    std::atomic<bool> m_quit{false};
+    std::thread m_thread;
+};
+
+std::atomic<Helper *> g_helper{nullptr};
+#endif
+
+} // namespace
+
+bool raiseThisThread(Role role, int priority)
+{
+#ifdef __linux__
+    const pid_t tid = gettid();
+    g_state[int(role)].asked.store(tid);
+    raise(role, tid, priority);
+    return runsRealTime(tid);
+#else
+    return false;
+#endif
+}
+
+void askForThisThread(Role role, int priority)
+{
+#ifdef __linux__
+    State &s = g_state[int(role)];
+    const pid_t tid = gettid();
+    if (s.asked.exchange(tid) == tid)
+        return;
+    if (runsRealTime(0)) {
+        // The audio library raised it already.
+        sched_param param{};
+        sched_getparam(0, &param);
+        s.method.store(Scheduler);
+        s.priority.store(param.sched_priority);
+        s.grant.store(int(Grant::Granted));
+        return;
+    }
+    Helper *helper = g_helper.load(std::memory_order_acquire);
+    if (!helper)
+        return;
+    s.pendingPriority.store(priority);
+    s.pending.store(tid);
+    helper->wake();
+#endif
+}
+
+void startHelper()
+{
+#ifdef __linux__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        static Helper helper;
+        g_helper.store(&helper, std::memory_order_release);
+    });
+#endif
+}
+
+Grant grant(Role role)
+{
+    return Grant(g_state[int(role)].grant.load());
+}
+
+bool refused()
+{
+    for (const State &s : g_state)
+        if (Grant(s.grant.load()) == Grant::Refused)
+            return true;
+    return false;
+}
+
+std::string report()
+{
+    std::string line;
+    for (int r = 0; r < kRoles; ++r) {
+        const State &s = g_state[r];
+        const Grant g = Grant(s.grant.load());
+        if (g == Grant::NotAsked)
+            continue;
+        if (!line.empty())
+            line += ", ";
+        line += kRoleNames[r];
+        line += ": ";
+        if (g == Grant::Refused) {
+            line += "normal priority";
+            continue;
+        }
+        line += "real-time " + std::to_string(s.priority.load());
+        line += s.method.load() == RealtimeKit ? " (RealtimeKit)" : "";
+    }
+    return line.empty() ? "no thread asked for real-time scheduling" : line;
+}
+
+void resetForTest()
+{
+    for (State &s : g_state) {
+        s.grant.store(int(Grant::NotAsked));
+        s.method.store(None);
+        s.priority.store(0);
+        s.asked.store(0);
+        s.pending.store(0);
+    }
+    g_refusalLogged.store(false);
+}
+
+} // namespace ThreadPriority

@@ -1,0 +1,124 @@
+// Real-time scheduling for a thread the system refuses it to (no
+// CAP_SYS_NICE, no real-time limit): asked through RealtimeKit on a D-Bus of
+// the test's own, whose RealtimeKit is this test answering as the daemon
+// does, granting or refusing.
+#include "ThreadPriority.h"
+#include "testutil.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QtTest>
+
+#include <linux/capability.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+class FakeRealtimeKit : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.RealtimeKit1")
+    Q_PROPERTY(int MaxRealtimePriority READ maxPriority)
+    Q_PROPERTY(qlonglong RTTimeUSecMax READ maxRtTime)
+public:
+    bool grant = true;
+    quint64 thread = 0;
+    uint priority = 0;
+    int maxPriority() const { return 20; }
+    qlonglong maxRtTime() const { return 200000; }
+
+public slots:
+    void MakeThreadRealtime(quint64 tid, uint prio)
+    {
+        thread = tid;
+        priority = prio;
+        sched_param param{};
+        param.sched_priority = int(prio);
+        if (!grant || sched_setscheduler(pid_t(tid), SCHED_RR | SCHED_RESET_ON_FORK, &param) != 0)
+            sendErrorReply(QDBusError::AccessDenied, QStringLiteral("Operation not permitted"));
+    }
+};
+
+// This thread alone loses the right to raise itself.
+void dropSysNice()
+{
+    __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    syscall(SYS_capget, &head, data);
+    data[0].effective &= ~(1u << CAP_SYS_NICE);
+    syscall(SYS_capset, &head, data);
+}
+
+} // namespace
+
+class TestPriority : public QObject
+{
+    Q_OBJECT
+    QProcess m_bus;
+    FakeRealtimeKit m_kit;
+    rlimit m_rtTime{};
+
+private slots:
+    void initTestCase()
+    {
+        m_bus.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
+        QVERIFY2(m_bus.waitForReadyRead(10000), "dbus-daemon did not start");
+        const QByteArray address = m_bus.readLine().trimmed();
+        // Read at the first use of the system bus, which is the code's.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+        QDBusConnection bus = QDBusConnection::connectToBus(QString::fromUtf8(address), QStringLiteral("kit"));
+        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.RealtimeKit1")));
+        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/RealtimeKit1"), &m_kit,
+                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
+        getrlimit(RLIMIT_RTTIME, &m_rtTime);
+    }
+    void cleanupTestCase()
+    {
+        setrlimit(RLIMIT_RTTIME, &m_rtTime);
+        ThreadPriority::resetForTest();
+        m_bus.kill();
+        m_bus.waitForFinished();
+    }
+
+    void askedThroughRealtimeKit_data()
+    {
+        QTest::addColumn<bool>("grant");
+        QTest::newRow("granted") << true;
+        QTest::newRow("refused") << false;
+    }
+    void askedThroughRealtimeKit()
+    {
+        QFETCH(bool, grant);
+        ThreadPriority::resetForTest();
+        m_kit.grant = grant;
+        std::atomic<int> result{-1};
+        std::atomic<pid_t> tid{0};
+        std::thread thread([&] {
+            dropSysNice();
+            tid = pid_t(syscall(SYS_gettid));
+            result = ThreadPriority::raiseThisThread(ThreadPriority::Role::Sequencer, 80) ? 1 : 0;
+        });
+        // The kit answers from this thread's event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(result.load() >= 0, 20000);
+        thread.join();
+        QCOMPARE(result.load(), grant ? 1 : 0);
+        QCOMPARE(m_kit.thread, quint64(tid.load()));
+        QCOMPARE(m_kit.priority, 20u);
+        rlimit limit{};
+        QVERIFY(getrlimit(RLIMIT_RTTIME, &limit) == 0 && limit.rlim_max == 200000);
+        QCOMPARE(ThreadPriority::refused(), !grant);
+        QCOMPARE(QString::fromStdString(ThreadPriority::report()),
+                 grant ? QStringLiteral("sequencer: real-time 20 (RealtimeKit)") : QStringLiteral("sequencer: normal priority"));
+    }
+};
+
+VELMAR_TEST(TestPriority)
+#include "tst_priority.moc"
