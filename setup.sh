@@ -17,7 +17,7 @@ packages=(
   python3 python3-mido python3-mutagen midicsv sox lame ffmpeg sqlite3
   fluidsynth soundstretch pulseaudio pulseaudio-utils dbus-daemon xvfb xauth xdotool imagemagick
   fonts-dotgothic16 fonts-comic-neue fonts-open-sans fonts-dejavu-core fonts-liberation2 fonts-beteckna
-  fonts-kacst-one
+  fonts-kacst-one fonts-wqy-microhei
 )
 
 missing=()
