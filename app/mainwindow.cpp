@@ -32,6 +32,7 @@
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QSettings>
+#include <QShowEvent>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QTimer>
