@@ -58,11 +58,11 @@ e2e_logged_in() {
   printf '[User]\nuser_id=1\nname=Stage\nsurname=Singer\n' >> "$settings"
 }
 
-# The local test store (tests/common/teststore.py) on a free port; it offers
+# The store service (store-service/store.py) with its test controls on a free port; it offers
 # no newer program and no newer sound bank, so no question stops the run. Its
 # account: anna@example.org with the password "secret".
 e2e_store() {
-  /usr/bin/python3 "$here/../tests/common/teststore.py" >"$work/store.out" 2>"$work/store.log" &
+  /usr/bin/python3 "$here/../store-service/store.py" --control >"$work/store.out" 2>"$work/store.log" &
   pids+=($!)
   wait_for 100 grep -q '^PORT ' "$work/store.out" || fail "the test store did not start"
   store=http://127.0.0.1:$(awk '/^PORT /{print $2; exit}' "$work/store.out")

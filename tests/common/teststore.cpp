@@ -20,7 +20,7 @@ TestStore::~TestStore()
 
 bool TestStore::start(const QString &filesDir)
 {
-    QStringList args{TestUtil::testsDir() + QStringLiteral("/common/teststore.py")};
+    QStringList args{QStringLiteral(VELMAR_SOURCE_DIR "/store-service/store.py"), QStringLiteral("--control")};
     if (!filesDir.isEmpty())
         args << QStringLiteral("--files") << filesDir;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

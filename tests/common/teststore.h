@@ -1,6 +1,7 @@
-// The local test store (teststore.py) from a C++ test: started on a free port
-// of 127.0.0.1, both store roles pointed at it through VELMAR_STORE_URL and
-// VELMAR_CHECK_URL, stopped when the object goes. Control calls are plain
+// The project's store service (store-service/store.py) with its control
+// paths, from a C++ test: started on a free port of 127.0.0.1, both store
+// roles pointed at it through VELMAR_STORE_URL and VELMAR_CHECK_URL, stopped
+// when the object goes. Control calls are plain
 // blocking socket calls, so they work from inside any nested event loop.
 #pragma once
 

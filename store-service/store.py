@@ -1,15 +1,17 @@
 #!/usr/bin/python3
-"""A local stand-in for the store host and the version-checker host.
+"""The project's own store: the store host and the version-checker host.
 
-Serves both roles on one port of 127.0.0.1 over plain HTTP, answers every
-request of the store client with the reply formats the client reads, records
-every request, and can be told to misbehave per path.
+Serves both roles on one port of the loopback address over plain HTTP,
+answers every request of the store client with the reply formats the client
+reads, and records every request. With --control the tests can tell it to
+misbehave per path.
 
-    /usr/bin/python3 teststore.py [--port N] [--files DIR]
+    /usr/bin/python3 store.py [--port N] [--host ADDR] [--files DIR] [--control]
 
 prints "PORT <n>" on its first line once it listens (port 0 picks a free one).
+It listens on the loopback address only: any other --host is refused.
 
-Control requests (never recorded):
+Control requests (with --control only; never recorded):
     GET  /_control/requests             JSON list of recorded requests: method,
                                         path, query, headers (lower-case
                                         names), body (base64)
@@ -39,6 +41,7 @@ record that carries its address (url) and size before "download".
 import argparse
 import base64
 import hashlib
+import ipaddress
 import json
 import os
 import select
@@ -168,7 +171,7 @@ class Handler(BaseHTTPRequestHandler):
         length = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(length) if length > 0 else b""
         query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
-        if url.path.startswith("/_control/"):
+        if url.path.startswith("/_control/") and self.server.control:
             self.control(url.path[len("/_control/"):], query, body)
             return
         with state.lock:
@@ -390,12 +393,28 @@ class PatternBody:
         return pattern_bytes(start, count)
 
 
+def is_loopback(host):
+    try:
+        return ipaddress.ip_address(host).is_loopback
+    except ValueError:
+        return False
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--files", default="")
+    parser.add_argument("--control", action="store_true")
     args = parser.parse_args()
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    if not is_loopback(args.host):
+        print("store.py: %s is not a loopback address; the store listens on 127.0.0.1 or ::1 only"
+              % args.host, file=sys.stderr)
+        return 2
+    family = socket.AF_INET6 if ":" in args.host else socket.AF_INET
+    server_class = type("StoreServer", (ThreadingHTTPServer,), {"address_family": family})
+    server = server_class((args.host, args.port), Handler)
+    server.control = args.control
     server.daemon_threads = True
     server.state = State(args.files)
     server.stopping = threading.Event()
