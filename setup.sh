@@ -30,19 +30,61 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-case "$mode" in
-run)
+# The program users get: what `run` starts and what the end-to-end scenarios
+# of `test` drive.
+build_release() {
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMAR_TESTS=OFF
   cmake --build build -j "$jobs"
-  if [ -x scripts/install-soundbank.sh ]; then bash scripts/install-soundbank.sh; fi
-  if [ -x build/bin/VelmarPC ]; then
-    exec build/bin/VelmarPC
+}
+
+# The maker's store cannot be reached from here: a store of the project's
+# own, on the loopback address, with three songs, banners and the sound bank.
+# Sets store_pid and exports the two store addresses.
+start_store() {
+  /usr/bin/python3 store-service/make_catalogue.py build/store
+  local out=build/store/store.out
+  rm -f "$out"
+  /usr/bin/python3 store-service/store.py --catalogue build/store >"$out" 2>build/store/store.log &
+  store_pid=$!
+  for _ in $(seq 100); do
+    grep -q '^PORT ' "$out" 2>/dev/null && break
+    kill -0 "$store_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  local port
+  port=$(awk '/^PORT /{print $2; exit}' "$out" 2>/dev/null)
+  if [ -z "$port" ]; then
+    echo "The local store did not start: $(tail -3 build/store/store.log)" >&2
+    exit 1
   fi
-  echo "The program is not built yet: build/bin holds the tools built so far."
+  export VELMAR_STORE_URL=http://127.0.0.1:$port VELMAR_CHECK_URL=http://127.0.0.1:$port
+  echo "Local store: $VELMAR_STORE_URL (pid $store_pid); log in as singer@example.org, password velmar"
+}
+stop_store() {
+  if [ -n "${store_pid:-}" ]; then
+    kill "$store_pid" 2>/dev/null || true
+    wait "$store_pid" 2>/dev/null || true
+    echo "Local store stopped"
+  fi
+}
+
+case "$mode" in
+run)
+  build_release
+  bash scripts/install-soundbank.sh
+  trap stop_store EXIT
+  trap 'exit 130' INT TERM
+  start_store
+  status=0
+  build/bin/VelmarPC || status=$?
+  exit "$status"
   ;;
 test)
+  build_release
+  # The end-to-end scenarios drive the release program; the unit tests and
+  # the fuzzers run under the sanitizers.
   CC=clang CXX=clang++ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DVELMAR_SANITIZE=ON -DVELMAR_FUZZ=ON
+    -DVELMAR_SANITIZE=ON -DVELMAR_FUZZ=ON -DVELMAR_PROGRAM_DIR="$PWD/build"
   cmake --build build-test -j "$jobs"
   (cd build-test && ctest --output-on-failure -j "$jobs" --timeout 600)
   # The engine's threads and the song player's under ThreadSanitizer; test

@@ -7,9 +7,13 @@ reads, and records every request. With --control the tests can tell it to
 misbehave per path.
 
     /usr/bin/python3 store.py [--port N] [--host ADDR] [--files DIR] [--control]
+                              [--catalogue DIR]
 
 prints "PORT <n>" on its first line once it listens (port 0 picks a free one).
 It listens on the loopback address only: any other --host is refused.
+With --catalogue (a folder made by make_catalogue.py) it serves that
+catalogue, its account, banners and sound bank, and says this program version
+is current; without, a small fixed data set the tests rely on.
 
 Control requests (with --control only; never recorded):
     GET  /_control/requests             JSON list of recorded requests: method,
@@ -30,7 +34,7 @@ Control requests (with --control only; never recorded):
     POST /_control/account              form fields email, psw, user_id, name,
                                         surname, songnet: the one account
 
-Files: /files/bytes/<N> is N bytes, byte i being i % 251; /files/<name> comes
+Without a catalogue: /files/bytes/<N> is N bytes, byte i being i % 251; /files/<name> comes
 from --files; /files/song/<any name> is a small MIDI song; /img/banner.png is a
 small picture (any query).
 
@@ -52,6 +56,8 @@ import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
+from catalogue import Catalogue
+
 PNG_1x1 = base64.b64decode(
     "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")
 
@@ -59,9 +65,11 @@ HTML_ERROR = "<html><head><title>{0}</title></head><body><h1>{0}</h1></body></ht
 
 
 class State:
-    def __init__(self, files):
+    def __init__(self, files, account=None):
         self.lock = threading.Condition()
         self.files = files
+        self.default_account = account or {"email": "anna@example.org", "psw": "secret", "user_id": "42",
+                                           "name": "Anna", "surname": "Rossi", "songnet": "12.5"}
         self.reset()
 
     def reset(self):
@@ -70,8 +78,7 @@ class State:
             self.faults = {}
             self.replies = {}
             self.released = {}
-            self.account = {"email": "anna@example.org", "psw": "secret", "user_id": "42",
-                            "name": "Anna", "surname": "Rossi", "songnet": "12.5"}
+            self.account = dict(self.default_account)
             self.lock.notify_all()
 
     def take_fault(self, path):
@@ -316,6 +323,8 @@ class Handler(BaseHTTPRequestHandler):
             if form.get("id_user") == account["user_id"]:
                 return 200, user_xml(account), "text/xml"
             return 200, xml("<msg>USER NOT LOGGED</msg>"), "text/xml"
+        if self.server.catalogue is not None:
+            return self.server.catalogue.answer(path, query, form, self.base())
         if path == "/service/songlist_news.php":
             return 200, xml("<list>" + SONG + "</list>"), "text/xml"
         if path == "/service/songlist.php":
@@ -406,6 +415,7 @@ def main():
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--files", default="")
     parser.add_argument("--control", action="store_true")
+    parser.add_argument("--catalogue", default="", help="a folder made by make_catalogue.py")
     args = parser.parse_args()
     if not is_loopback(args.host):
         print("store.py: %s is not a loopback address; the store listens on 127.0.0.1 or ::1 only"
@@ -415,8 +425,9 @@ def main():
     server_class = type("StoreServer", (ThreadingHTTPServer,), {"address_family": family})
     server = server_class((args.host, args.port), Handler)
     server.control = args.control
+    server.catalogue = Catalogue(args.catalogue) if args.catalogue else None
     server.daemon_threads = True
-    server.state = State(args.files)
+    server.state = State(args.files, server.catalogue.account if server.catalogue else None)
     server.stopping = threading.Event()
     print("PORT %d" % server.server_port, flush=True)
     try:

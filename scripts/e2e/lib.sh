@@ -2,6 +2,7 @@
 # own (Xvfb) and a sound server of its own (PulseAudio, null sinks), on a fresh
 # home. Sourced by each scenario after `set -euo pipefail`:
 #   e2e_init BUILD_DIR OUT_DIR   work folder, fresh home, cleanup, the program
+#   e2e_workspace OUT_DIR        work folder, fresh home, cleanup only
 #   e2e_pulse [SINK...]          the sound server (default sink velmar_e2e)
 #   e2e_screen [WxH]             the screen (default 1280x800); e2e_screen_stop
 #   e2e_start [ARGS...]          the program, up to its first page
@@ -14,10 +15,20 @@
 # screen_pid, store (the test store's address, after e2e_store).
 
 e2e_init() {
-  here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
   build=$(cd "${1:-build}" && pwd)
-  out=${2:-$build/end-to-end}
+  e2e_workspace "${2:-$build/end-to-end}"
   program=$build/bin/VelmarPC
+  [ -x "$program" ] || fail "$program is not built"
+  bash "$here/install-soundbank.sh" >/dev/null
+  # Nothing leaves the machine: a scenario that needs the store starts the
+  # local stand-in and points these at it.
+  export VELMAR_STORE_URL=http://127.0.0.1:9 VELMAR_CHECK_URL=http://127.0.0.1:9
+}
+
+# The work folder, a fresh home in it, and the cleanup of what the run starts.
+e2e_workspace() {
+  here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  out=$1
   mkdir -p "$out"
   work=$(mktemp -d)
   pids=()
@@ -26,16 +37,11 @@ e2e_init() {
   for tool in Xvfb xdotool import pulseaudio parec pactl; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (./setup.sh installs it)"
   done
-  [ -x "$program" ] || fail "$program is not built"
   export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
   export XDG_RUNTIME_DIR=$work/runtime XDG_CACHE_HOME=$work/home/.cache
   mkdir -p "$XDG_CONFIG_HOME/Kvero" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
   settings=$XDG_CONFIG_HOME/Kvero/VelmarPC.conf
   library=$HOME/Documents/VelmarPC
-  bash "$here/install-soundbank.sh" >/dev/null
-  # Nothing leaves the machine: a scenario that needs the store starts the
-  # local stand-in and points these at it.
-  export VELMAR_STORE_URL=http://127.0.0.1:9 VELMAR_CHECK_URL=http://127.0.0.1:9
 }
 
 e2e_cleanup() {
