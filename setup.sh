@@ -84,12 +84,12 @@ test)
   # The end-to-end scenarios drive the release program; the unit tests and
   # the fuzzers run under the sanitizers.
   CC=clang CXX=clang++ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DVELMAR_SANITIZE=ON -DVELMAR_FUZZ=ON -DVELMAR_PROGRAM_DIR="$PWD/build"
+    -DVELMAR_SANITIZE=ON -DVELMAR_FUZZ=ON -DVELMAR_BENCH=OFF -DVELMAR_PROGRAM_DIR="$PWD/build"
   cmake --build build-test -j "$jobs"
   (cd build-test && ctest --output-on-failure -j "$jobs" --timeout 600)
   # The engine's threads and the song player's under ThreadSanitizer; test
   # classes that start programs stay out (a child process aborts under it).
-  CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMAR_TSAN=ON
+  CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMAR_TSAN=ON -DVELMAR_BENCH=OFF
   cmake --build build-tsan -j "$jobs" --target tst_sequencer tst_playback
   classes=$(grep -L 'runPython\|runProgram' tests/common-sound/sequencer/tst_*.cpp | xargs sed -n 's/^VELMAR_TEST(\(.*\))$/\1/p')
   export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp"

@@ -111,8 +111,8 @@ sys.exit(1)' "$store" || fail "the store still answers at $store"
 program=$root/build/bin/VelmarPC
 e2e_start
 sleep 1
-/usr/bin/python3 "$here/e2e/screen_probe.py" controls 0 0 "$WIDTH" "$HEIGHT" | grep -q '^news ' \
-  || fail "started directly, the program asked for the login again"
+controls=$(/usr/bin/python3 "$here/e2e/screen_probe.py" controls 0 0 "$WIDTH" "$HEIGHT")
+grep -q '^news ' <<<"$controls" || fail "started directly, the program asked for the login again"
 shot started-directly
 e2e_quit
 
