@@ -571,6 +571,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
     appSettings->setValue(QStringLiteral("Volume/value"), unsigned(m_volumePopup->getVolume()));
     saveNewsMD5(getNewsMD5FromCache());
     m_engine->setPlayingState(SoundEngine::ePsPaused);
+    // The edits are written while the window is still there: a failure is
+    // told in a box the user closes, not lost in the log after the window.
+    const QString notSaved = m_edit->saveBeforeQuit();
+    if (!notSaved.isEmpty())
+        QMessageBox::warning(this, tr("Changes not saved"), notSaved, QMessageBox::Ok);
     saveWindowPositions();
     QMainWindow::closeEvent(event);
 }

@@ -316,6 +316,10 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>Das Update konnte nicht heruntergeladen werden: %1.
 Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart erneut angeboten.</translation>
     </message>
+    <message>
+        <source>Changes not saved</source>
+        <translation>Änderungen nicht gespeichert</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -316,6 +316,10 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>The update could not be downloaded: %1.
 Check the internet connection; the update is offered again at the next start of the program.</translation>
     </message>
+    <message>
+        <source>Changes not saved</source>
+        <translation>Changes not saved</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -316,6 +316,10 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>Impossibile scaricare l&apos;aggiornamento: %1.
 Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</translation>
     </message>
+    <message>
+        <source>Changes not saved</source>
+        <translation>Modifiche non salvate</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -316,6 +316,10 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>无法下载更新：%1。
 请检查网络连接；下次启动程序时会再次提供此更新。</translation>
     </message>
+    <message>
+        <source>Changes not saved</source>
+        <translation>更改未保存</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

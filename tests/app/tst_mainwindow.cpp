@@ -25,6 +25,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <unistd.h>
+
 // The real window on the real engine (its synthesizer rendering into a buffer nobody pulls) over
 // a library of mido-made KAR songs: requests and playlists, views going into windows of their own
 // and back, the karaoke view's looks and extra windows, the store and import roads, the language
@@ -36,6 +38,7 @@ class TestMainWindow : public QObject
     std::unique_ptr<DatabaseHelper> m_db;
     std::unique_ptr<MainWindow> m_window;
     QStringList m_boxes; // "title|text" of each message box, closed at once
+    bool m_windowOpenAtBox = false; // the window still shown when the last box came
     QStringList m_prompts; // "title|text" of each prompt, answered Yes
     QTemporaryDir m_files, m_home; // the library lives in a home of the test's own
     QByteArray m_oldHome;
@@ -196,6 +199,7 @@ private slots:
         connect(&m_boxCloser, &QTimer::timeout, this, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 m_boxes << box->windowTitle() + "|" + box->text();
+                m_windowOpenAtBox = m_window && m_window->isVisible();
                 box->done(QMessageBox::Ok);
             }
         });
@@ -610,6 +614,39 @@ private slots:
         QCOMPARE(page->stripCount(), 3);
         QVERIFY(page->strip(1)->findChild<QPushButton *>("muteButton")->isChecked());
         QCOMPARE(page->findChild<QLabel *>("labelKey")->text(), QStringLiteral(" [+1]"));
+    }
+
+    // Edits that cannot be written when the user quits (the song's folder
+    // is read-only) are told in a box while the window is still open; the
+    // song stays as it was and nothing is written beside it.
+    void failedSaveAtQuitIsTold()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("read-only");
+        const QString mix = folder + "/mix.mid";
+        QVERIFY(QDir().mkpath(folder));
+        TestUtil::runPython("playback/make_midiedit_song.py", {"write", mix, "4"});
+        const QByteArray before = TestUtil::readFile(mix);
+        QVERIFY(window()->onStartSongPath(mix, 0));
+        QTest::mouseClick(window()->editor()->strip(1)->findChild<QPushButton *>("muteButton"), Qt::LeftButton);
+        using P = QFileDevice;
+        const auto readable = P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther;
+        QFile::setPermissions(dir.path(), readable | P::WriteOwner);
+        QFile::setPermissions(folder, readable);
+        // Root writes into any folder: the quit runs as nobody.
+        QVERIFY(geteuid() != 0 || seteuid(65534) == 0);
+        const bool closed = window()->close();
+        QVERIFY(getuid() != 0 || seteuid(0) == 0);
+        QFile::setPermissions(folder, readable | P::WriteOwner);
+        QVERIFY(closed);
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes.first().startsWith("Changes not saved|The changes to mix.mid could not be kept: ")
+                     && m_boxes.first().contains("Permission denied"),
+                 qPrintable(m_boxes.first()));
+        QVERIFY(m_windowOpenAtBox);
+        m_window.reset();
+        QCOMPARE(TestUtil::readFile(mix), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"mix.mid"});
     }
 
     void detachAndDock_data()
