@@ -25,6 +25,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 // The real window on the real engine (its synthesizer rendering into a buffer nobody pulls) over
@@ -240,13 +241,16 @@ private slots:
         QTest::addColumn<int>("action");
         QTest::addColumn<int>("doubleClick");
         QTest::addColumn<int>("expected");
-        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("box"); // why the file cannot be played
         QTest::newRow("row, play") << false << "a" << 0 << 0 << 1 << "";
         QTest::newRow("row, load only") << false << "a" << 1 << 0 << 3 << "";
         QTest::newRow("row, settings say pause") << false << "a" << -1 << 1 << 3 << "";
         QTest::newRow("path, other value") << true << "b" << 5 << 0 << 3 << "";
-        QTest::newRow("missing file") << true << "gone" << 0 << 0 << -1 << "Attention|Cannot play this file";
-        QTest::newRow("not a song") << false << "notsong" << 0 << 0 << -1 << "Attention|Cannot play this file";
+        QTest::newRow("missing file") << true << "gone" << 0 << 0 << -1 << "no such file";
+        QTest::newRow("not a song") << false << "notsong" << 0 << 0 << -1 << "not a song file the program plays";
+        QTest::newRow("too large") << false << "large" << 0 << 0 << -1
+                                   << "too large for a song: 70.0 MiB, at most 64.0 MiB";
+        QTest::newRow("a folder") << true << "folder" << 0 << 0 << -1 << "not a file: a folder, a device or a pipe";
     }
     void requests()
     {
@@ -260,6 +264,11 @@ private slots:
         const QString path = m_songs.filePath(file + ".kar");
         if (file == "notsong")
             TestUtil::writeFile(path, "plain text, no song");
+        // A song's head before 70 MiB of nothing.
+        if (file == "large")
+            QVERIFY(QFile::copy(song("a"), path) && QFile(path).resize(qint64(70) << 20));
+        if (file == "folder")
+            QVERIFY(QDir().mkpath(path));
         QSignalSpy states(window()->engine(), &SoundEngine::playStateChanged);
         const bool ok = byPath ? window()->onStartSongPath(path, action)
                                : window()->startSongPlaylist(info(path), action, -1, QString(), -1);
@@ -269,7 +278,8 @@ private slots:
             QCOMPARE(int(state()), expected);
         else
             QVERIFY(state() != SoundEngine::ePsPlaying);
-        QCOMPARE(m_boxes, box.isEmpty() ? QStringList() : QStringList{box});
+        QCOMPARE(m_boxes, box.isEmpty() ? QStringList()
+                                        : QStringList{"Attention|Cannot play this file\n\n" + path + " (" + box + ")"});
         QCOMPARE(currSong->isLoaded(), ok);
         if (ok) {
             QCOMPARE(window()->karaokeView()->lyricsModel()->rows().size() > 0, true);
@@ -649,6 +659,38 @@ private slots:
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"mix.mid"});
     }
 
+    // A path given on the command line that is no song file is told, with
+    // why, once the first page is up.
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why"); // empty: it plays
+        QTest::newRow("FIFO") << "fifo" << "not a file: a folder, a device or a pipe";
+        QTest::newRow("folder") << "folder" << "not a file: a folder, a device or a pipe";
+        QTest::newRow("dangling link") << "link" << "no such file";
+        QTest::newRow("a song") << "song" << "";
+    }
+    void commandLine()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("given.kar");
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        else if (kind == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else if (kind == "link")
+            QVERIFY(QFile::link(dir.filePath("gone.kar"), path));
+        else
+            QVERIFY(QFile::copy(song("a"), path));
+        window()->setCommandLineSong(path);
+        startUp();
+        QCOMPARE(m_boxes.filter(QRegularExpression("^Attention\\|")),
+                 why.isEmpty() ? QStringList() : QStringList{"Attention|Cannot play this file\n\n" + path + " (" + why + ")"});
+        QCOMPARE(currSong->isLoaded(), why.isEmpty());
+    }
+
     void detachAndDock_data()
     {
         QTest::addColumn<QString>("tab");
@@ -1025,7 +1067,7 @@ private slots:
             const QString bad = in + QString(i < 5 ? "/bad-%1.txt" : "/bad-%1.kar").arg(i);
             TestUtil::writeFile(bad, "no song here");
             first << QUrl::fromLocalFile(bad);
-            errored << bad;
+            errored << bad + " (not a song file the program plays)";
         }
         for (int i = 30; i < 40; ++i) {
             QVERIFY(QFile::copy(first.at(i).toLocalFile(), m_db->getLibraryFolder() + QStringLiteral("imp-%1.kar").arg(i)));
@@ -1056,6 +1098,45 @@ private slots:
         // A song let go over the lyrics (under the karaoke view's buttons) plays.
         drop(window(), window()->findChild<QAbstractScrollArea *>("lV_Text")->viewport(), second.mid(0, 1));
         QCOMPARE(currSong->path(), second.first().toLocalFile());
+    }
+
+    // What an import cannot bring in is told under its own heading, each
+    // file with why: files that are no songs, files too large for a song,
+    // copies that failed with the system's reason (here a full disk); songs
+    // already there in a box of their own. The song that fits is imported.
+    void importReport()
+    {
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        QTemporaryDir dir;
+        const QString in = dir.path();
+        SoundEngineRig::makeSongs(in);
+        const QList<QUrl> songs = make(in, 50, 52);
+        QVERIFY(QFile::copy(songs.last().toLocalFile(), m_db->getLibraryFolder() + "imp-51.kar"));
+        const QString text = in + "/notes.txt", pipe = in + "/pipe.kar", large = in + "/large.mid",
+                      big = in + "/big.mp3";
+        QVERIFY(TestUtil::writeFile(text, "no song here"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+        QVERIFY(QFile::copy(in + "/mix.mid", large) && QFile(large).resize(qint64(70) << 20));
+        QVERIFY(TestUtil::writeFile(big, TestUtil::readFile(in + "/song.mp3") + QByteArray(5 << 20, '\0')));
+        QList<QUrl> urls = songs;
+        for (const QString &file : {text, pipe, large, big})
+            urls << QUrl::fromLocalFile(file);
+        QSignalSpy done(window(), &MainWindow::doneImporting);
+        QVERIFY(TestUtil::onFullDisk(4 << 20, [&] {
+            window()->importFiles(urls);
+            QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 120000);
+        }));
+        const QStringList boxes{
+            "Errored|These songs cannot be copied because they seems to be not a song files:\n\n" + text
+                + " (not a song file the program plays)\n" + pipe + " (not a file: a folder, a device or a pipe)\n"
+                + "\nThese files are too large to be songs:\n\n" + large
+                + " (too large for a song: 70.0 MiB, at most 64.0 MiB)\n"
+                + "\nThese songs could not be copied:\n\n" + big + " (File too large)\n",
+            "Duplicated Entries|These songs cannot be copied because they're already present:\n\n"
+                + songs.last().toLocalFile() + "\n"};
+        QCOMPARE(m_prompts.filter(QRegularExpression("^(Errored|Duplicated Entries)\\|")), boxes);
+        QVERIFY(QFile::exists(m_db->getLibraryFolder() + "imp-50.kar"));
+        QVERIFY(!QFile::exists(m_db->getLibraryFolder() + "big.mp3"));
     }
 };
 
