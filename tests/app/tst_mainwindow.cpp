@@ -691,6 +691,31 @@ private slots:
         QCOMPARE(currSong->isLoaded(), why.isEmpty());
     }
 
+    // A MIDI song's information gives its length as the player has it and
+    // as mido reads the file; a length nobody knows shows "--", as in the
+    // song table.
+    void songInformationLength()
+    {
+        const QString folder = m_songs.filePath("length");
+        const QByteArray mido = TestUtil::runPython("app/make_kar.py", {folder, "48", "length"});
+        QCOMPARE(mido, QByteArray("48.000\n"));
+        QSignalSpy done(window(), &MainWindow::doneImporting);
+        window()->importFiles({QUrl::fromLocalFile(folder + "/length.kar")});
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
+        const QString imported = m_db->getLibraryFolder() + "length.kar";
+        const auto shownLength = [&](const QString &path) {
+            find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+            select(path);
+            m_prompts.clear();
+            QTest::mouseClick(find<QPushButton>("infoButton"), Qt::LeftButton);
+            return m_prompts.value(0).section('\n', 2, 2).section(": ", 1);
+        };
+        QCOMPARE(shownLength(imported), QString("00\u203248\u2033"));
+        QVERIFY(window()->onStartSongPath(imported, 1));
+        QCOMPARE(currSong->getDurataBranoSec(), 48u);
+        QCOMPARE(shownLength(song("a")), QString("--"));
+    }
+
     void detachAndDock_data()
     {
         QTest::addColumn<QString>("tab");
