@@ -326,7 +326,7 @@ bool MainWindow::onStartSongPath(QString path, int action)
     // A restart from the edit page keeps the song's place in its playlist, so
     // auto-play goes on after it; any other path is a song of its own.
     if (path == currSong->path() && currSong->inPlaylist() && currSong->isLoaded())
-        return startSongPlaylist(readSongInfo(path), action, currSong->playlistId(),
+        return startSongPlaylist(songInfoFor(path), action, currSong->playlistId(),
                                  currSong->playlistName(), currSong->playlistIndex());
     if (nextSong->isLoaded())
         nextSong->unloadSongFile();
@@ -336,7 +336,7 @@ bool MainWindow::onStartSongPath(QString path, int action)
         return false;
     }
     playByAction(action);
-    showSongInfo(readSongInfo(path));
+    showSongInfo(songInfoFor(path));
     return true;
 }
 
@@ -389,9 +389,19 @@ void MainWindow::playByAction(int action)
 
 void MainWindow::showSongInfo(const SongInfo &info)
 {
+    m_shownSong = info;
     ui->lcdFrame->clearSongInfo();
     ui->lcdFrame->showSongInfo(info);
     m_edit->setBpmAndKeySign(info.bpm, info.keySign);
+}
+
+SongInfo MainWindow::songInfoFor(const QString &path) const
+{
+    // The song started again (undo, restore) keeps the record it was started
+    // with: the library's title and key, not the file's track name.
+    if (!path.isEmpty() && path == m_shownSong.innerPath)
+        return m_shownSong;
+    return readSongInfo(path);
 }
 
 SongInfo MainWindow::readSongInfo(const QString &path) const

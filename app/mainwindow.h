@@ -172,6 +172,8 @@ private:
     // Song information of a file for the head and the edit page, also for a
     // file no song reader takes (its name then stands for the title).
     SongInfo readSongInfo(const QString &path) const;
+    // The record of the song shown for path, else the file's information.
+    SongInfo songInfoFor(const QString &path) const;
     // Resolves the play action and starts the loaded current song for 0.
     void playByAction(int action);
     // Stop and unload, then ready, without the unload counting as a song end.
@@ -207,6 +209,7 @@ private:
     Ui::MainWindow *ui;
     DatabaseHelper *db;
     QString m_commandLineSong;
+    SongInfo m_shownSong; // the record the head and the edit page show
     SoundEngine *m_engine = nullptr;
     fileCopyThread *m_copyThread = nullptr;
     User *m_user = nullptr;

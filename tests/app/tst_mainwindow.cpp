@@ -716,6 +716,35 @@ private slots:
         QCOMPARE(shownLength(song("a")), QString("--"));
     }
 
+    // "Undo every change" starts the song again as its file has it; the
+    // head keeps the library's title and key, not the file's own.
+    void undoKeepsTheLibrarysNames()
+    {
+        const QString path = song("night");
+        TestUtil::runPython("app/make_kar.py", {m_songs.path(), "4", "night"});
+        SongInfo row = info(path);
+        row.title = "Night Ride";
+        row.keySign = "Am";
+        QVERIFY(m_db->insertDataSongs(row, path, m_db->checkInsertArtist("Artist"), m_db->checkInsertGenere("Genre"),
+                                      m_db->checkInsertAuthor("Author")));
+        QTest::mouseClick(find<QPushButton>("LibraryButton"), Qt::LeftButton);
+        select(path);
+        emit songTable()->doubleClicked(songTable()->currentIndex());
+        QCOMPARE(int(state()), 1);
+        const auto head = [this] {
+            auto *title = find<QLabel>("titleLabel");
+            return QStringList{title->toolTip().isEmpty() ? title->text() : title->toolTip(),
+                               find<QLabel>("keyValueLabel")->text()};
+        };
+        QCOMPARE(head(), QStringList({"Night Ride", "Am [0]"}));
+        QTest::mouseClick(find<QPushButton>("EditButton"), Qt::LeftButton);
+        QSignalSpy loads(currSong, &Song::loadSongChange);
+        QTest::mouseClick(window()->editor()->findChild<QPushButton *>("globalUndoButton"), Qt::LeftButton);
+        QVERIFY(!loads.isEmpty());
+        QCOMPARE(int(state()), 1);
+        QCOMPARE(head(), QStringList({"Night Ride", "Am [0]"}));
+    }
+
     void detachAndDock_data()
     {
         QTest::addColumn<QString>("tab");
