@@ -937,6 +937,22 @@ private slots:
         QCOMPARE(bar->value(), 0);
     }
 
+    // Stop takes the song back to its start with no lyric row lit, the
+    // rows at its very start included, and nothing lights while it waits.
+    void stopLightsNoRow()
+    {
+        QVERIFY(window()->onStartSongPath(m_songs.filePath("song.kar"), 0));
+        auto *painter = karaoke()->findChild<ListTextViewDelegate *>();
+        QTRY_VERIFY_WITH_TIMEOUT(painter->playRow >= 2, 20000);
+        QTest::mouseClick(find<QPushButton>("rewButton"), Qt::LeftButton);
+        QCOMPARE(int(state()), 3);
+        QCOMPARE(find<QLabel>("barNumberLabel")->text(), QString("1.1"));
+        // Longer than the lyrics may run ahead of the last position report.
+        QTest::qWait(3 * KaraokeTextWidget::PREDICTION_HORIZON_MS);
+        QCOMPARE(QList<int>({painter->playRow, painter->playPos}), QList<int>({-1, -1}));
+        QCOMPARE(karaoke()->lyricList()->verticalScrollBar()->value(), 0);
+    }
+
     // The list the user last saw stays unless a whole new reply came.
     void news_data()
     {
