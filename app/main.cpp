@@ -10,7 +10,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     quitOnTerminationSignals();
     std::unique_ptr<DatabaseHelper> db;
-    if (startProgram(db) != 0) {
+    // A song named on the command line.
+    if (startProgram(db, app.arguments().value(1)) != 0) {
         endProgram();
         return 1;
     }

@@ -28,8 +28,10 @@
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSettings>
 #include <QShowEvent>
@@ -38,6 +40,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -255,10 +258,10 @@ void MainWindow::startDelayedFunc()
         ui->playButton->setFocus();
     else
         m_accountPage->setFocus();
-    // A song named on the command line starts as a double-click would start it.
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() > 1 && QFileInfo(args.at(1)).isFile())
-        onStartSongPath(QFileInfo(args.at(1)).absoluteFilePath(), -1);
+    // A song named on the command line starts as a double-click would start
+    // it; a path that is no song, or no file at all, is told like any other.
+    if (!m_commandLineSong.isEmpty())
+        onStartSongPath(QFileInfo(std::exchange(m_commandLineSong, QString())).absoluteFilePath(), -1);
     // The store's status and the version check wait on the network: they
     // come after the first page. Its questions come after the device
     // warnings: one box at a time.
@@ -310,7 +313,7 @@ bool MainWindow::startSongPlaylist(SongInfo info, int action, int playlistId, QS
         }
     }
     if (!loaded) {
-        QMessageBox::warning(this, tr("Attention"), tr("Cannot play this file"), QMessageBox::Ok);
+        tellCannotPlay(info.innerPath);
         return false;
     }
     playByAction(action);
@@ -323,18 +326,55 @@ bool MainWindow::onStartSongPath(QString path, int action)
     // A restart from the edit page keeps the song's place in its playlist, so
     // auto-play goes on after it; any other path is a song of its own.
     if (path == currSong->path() && currSong->inPlaylist() && currSong->isLoaded())
-        return startSongPlaylist(readSongInfo(path), action, currSong->playlistId(),
+        return startSongPlaylist(songInfoFor(path), action, currSong->playlistId(),
                                  currSong->playlistName(), currSong->playlistIndex());
     if (nextSong->isLoaded())
         nextSong->unloadSongFile();
     stopForRequest();
     if (!currSong->loadSongFile(path, -1, QString())) {
-        QMessageBox::warning(this, tr("Attention"), tr("Cannot play this file"), QMessageBox::Ok);
+        tellCannotPlay(path);
         return false;
     }
     playByAction(action);
-    showSongInfo(readSongInfo(path));
+    showSongInfo(songInfoFor(path));
     return true;
+}
+
+void MainWindow::tellCannotPlay(const QString &path)
+{
+    QMessageBox::warning(this, tr("Attention"),
+                         tr("Cannot play this file") + QStringLiteral("\n\n%1 (%2)").arg(
+                             QDir::toNativeSeparators(path), refusalText(currSong->refusal())),
+                         QMessageBox::Ok);
+}
+
+QString MainWindow::refusalText(const SongRefusal &why)
+{
+    const QLocale locale;
+    switch (why.kind) {
+    case SongRefusal::None:
+        break;
+    case SongRefusal::Missing:
+        return tr("no such file");
+    case SongRefusal::NotRegular:
+        return tr("not a file: a folder, a device or a pipe");
+    case SongRefusal::Unreadable:
+        return tr("cannot be read: %1").arg(why.cause);
+    case SongRefusal::Empty:
+        return tr("the file is empty");
+    case SongRefusal::TooLarge:
+        return tr("too large for a song: %1, at most %2")
+            .arg(locale.formattedDataSize(why.size, 1), locale.formattedDataSize(why.limit, 1));
+    case SongRefusal::NotASong:
+        return tr("not a song file the program plays");
+    case SongRefusal::BadMidi:
+        return tr("its MIDI data cannot be read");
+    case SongRefusal::BadAudio:
+        return tr("no audio the program can decode");
+    case SongRefusal::NotLoaded:
+        return tr("the player could not load it");
+    }
+    return QString();
 }
 
 void MainWindow::playByAction(int action)
@@ -349,9 +389,19 @@ void MainWindow::playByAction(int action)
 
 void MainWindow::showSongInfo(const SongInfo &info)
 {
+    m_shownSong = info;
     ui->lcdFrame->clearSongInfo();
     ui->lcdFrame->showSongInfo(info);
     m_edit->setBpmAndKeySign(info.bpm, info.keySign);
+}
+
+SongInfo MainWindow::songInfoFor(const QString &path) const
+{
+    // The song started again (undo, restore) keeps the record it was started
+    // with: the library's title and key, not the file's track name.
+    if (!path.isEmpty() && path == m_shownSong.innerPath)
+        return m_shownSong;
+    return readSongInfo(path);
 }
 
 SongInfo MainWindow::readSongInfo(const QString &path) const
@@ -571,6 +621,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
     appSettings->setValue(QStringLiteral("Volume/value"), unsigned(m_volumePopup->getVolume()));
     saveNewsMD5(getNewsMD5FromCache());
     m_engine->setPlayingState(SoundEngine::ePsPaused);
+    // The edits are written while the window is still there: a failure is
+    // told in a box the user closes, not lost in the log after the window.
+    const QString notSaved = m_edit->saveBeforeQuit();
+    if (!notSaved.isEmpty())
+        QMessageBox::warning(this, tr("Changes not saved"), notSaved, QMessageBox::Ok);
     saveWindowPositions();
     QMainWindow::closeEvent(event);
 }

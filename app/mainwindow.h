@@ -11,6 +11,7 @@
 
 #include "SongInfo.h"
 #include "SoundEngine.h"
+#include "fileCopyThread.h"
 
 #include <QHash>
 #include <QFileInfo>
@@ -65,6 +66,8 @@ public:
     mixerView *mixer() const { return m_mixer; }
     editView *editor() const { return m_edit; }
     int melodyMuteMode() const { return m_melodyMute; }
+    // A song path given on the command line, started with the first page.
+    void setCommandLineSong(const QString &path) { m_commandLineSong = path; }
 
 public slots:
     void onStartSongInfo(SongInfo info, int action);
@@ -105,7 +108,7 @@ public slots:
     // Import: a list given while another import runs waits its turn.
     void importFiles(QList<QUrl> urls);
     void onSongImported(SongInfo info, QString path);
-    void importingDone(QStringList errored, QStringList duplicated);
+    void importingDone(ImportReport report);
     void on_actionImport_triggered();
     void onRebuildDatabaseRequest();
     void dropEventOnDetachedWidgets(QDropEvent *event, bool play);
@@ -169,11 +172,18 @@ private:
     // Song information of a file for the head and the edit page, also for a
     // file no song reader takes (its name then stands for the title).
     SongInfo readSongInfo(const QString &path) const;
+    // The record of the song shown for path, else the file's information.
+    SongInfo songInfoFor(const QString &path) const;
     // Resolves the play action and starts the loaded current song for 0.
     void playByAction(int action);
     // Stop and unload, then ready, without the unload counting as a song end.
     void stopForRequest();
     void showSongInfo(const SongInfo &info);
+    // "Cannot play this file", with the file and why the current song's
+    // load refused it.
+    void tellCannotPlay(const QString &path);
+    // Why a file is no song, in the user's words.
+    static QString refusalText(const SongRefusal &why);
     // Shows the pop-up next to the header button (under it where it fits),
     // inside the screen.
     void showUnder(QWidget *button, QWidget *popup);
@@ -198,6 +208,8 @@ private:
 
     Ui::MainWindow *ui;
     DatabaseHelper *db;
+    QString m_commandLineSong;
+    SongInfo m_shownSong; // the record the head and the edit page show
     SoundEngine *m_engine = nullptr;
     fileCopyThread *m_copyThread = nullptr;
     User *m_user = nullptr;

@@ -85,20 +85,34 @@ void MainWindow::onSongImported(SongInfo info, QString path)
     emit songImported(info, path);
 }
 
-void MainWindow::importingDone(QStringList errored, QStringList duplicated)
+void MainWindow::importingDone(ImportReport report)
 {
     if (db)
         db->finalizeRebuild();
     m_copyDialog->close();
     m_importing = false;
-    if (!errored.isEmpty())
-        Prompter::information(tr("Errored"),
-                              tr("These songs cannot be copied because they seems to be not a song files:")
-                                  + lines(errored));
-    if (!duplicated.isEmpty())
+    // What went wrong, each kind under its own heading, each file with why.
+    QStringList notSongs, tooLarge, failed;
+    const auto entry = [](const QString &path, const QString &why) {
+        return QStringLiteral("%1 (%2)").arg(QDir::toNativeSeparators(path), why);
+    };
+    for (const ImportReport::Refused &r : std::as_const(report.refused))
+        (r.why.kind == SongRefusal::TooLarge ? tooLarge : notSongs) << entry(r.path, refusalText(r.why));
+    for (const ImportReport::FailedCopy &f : std::as_const(report.failedCopies))
+        failed << entry(f.path, f.cause);
+    QStringList sections;
+    if (!notSongs.isEmpty())
+        sections << tr("These songs cannot be copied because they seems to be not a song files:") + lines(notSongs);
+    if (!tooLarge.isEmpty())
+        sections << tr("These files are too large to be songs:") + lines(tooLarge);
+    if (!failed.isEmpty())
+        sections << tr("These songs could not be copied:") + lines(failed);
+    if (!sections.isEmpty())
+        Prompter::information(tr("Errored"), sections.join(QLatin1Char('\n')));
+    if (!report.alreadyPresent.isEmpty())
         Prompter::information(tr("Duplicated Entries"),
                               tr("These songs cannot be copied because they're already present:")
-                                  + lines(duplicated));
+                                  + lines(report.alreadyPresent));
     emit doneImporting();
     while (!m_importing && !m_pendingImports.isEmpty()) {
         const QList<QUrl> next = m_pendingImports.takeFirst();

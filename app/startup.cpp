@@ -17,7 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-int startProgram(std::unique_ptr<DatabaseHelper> &db)
+int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song)
 {
     appSettings = new QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
     appSettings->setFallbacksEnabled(false);
@@ -42,6 +42,7 @@ int startProgram(std::unique_ptr<DatabaseHelper> &db)
     }
 
     mw = new MainWindow(db.get(), nullptr);
+    mw->setCommandLineSong(song);
     mw->show();
     return 0;
 }

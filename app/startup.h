@@ -1,14 +1,17 @@
 // Program start-up and shut-down around the event loop.
 #pragma once
 
+#include <QString>
+
 #include <memory>
 
 class DatabaseHelper;
 
 // Runs once the QApplication exists: settings store, log files, language,
-// song database, then the main window, shown. Returns 0, or 1 when the
-// database cannot be created or opened (no window is shown then).
-int startProgram(std::unique_ptr<DatabaseHelper> &db);
+// song database, then the main window, shown, which starts song (a path from
+// the command line, when given) once its first page is up. Returns 0, or 1
+// when the database cannot be created or opened (no window is shown then).
+int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song = QString());
 
 // Frees the window, the translators and the settings store (which writes out
 // any change) after the event loop.

@@ -22,30 +22,36 @@ QString systemError(int code)
 
 } // namespace
 
-SongFileStatus openSongFile(const QString &path, QFile &file, QString *error)
+SongFileStatus openSongFile(const QString &path, QFile &file, QString *error, SongRefusal *refusal)
 {
+    const auto fail = [&](SongFileStatus status, SongRefusal::Kind kind, const QString &cause = QString()) {
+        if (refusal)
+            *refusal = {kind, cause};
+        const QString reason = kind == SongRefusal::Missing      ? QStringLiteral("no such file")
+                               : kind == SongRefusal::NotRegular ? QStringLiteral("not a regular file")
+                                                                 : QStringLiteral("cannot be read: %1").arg(cause);
+        return failWith(status, reason, error);
+    };
     const QByteArray native = QFile::encodeName(path);
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int code = errno;
         if (code == ENOENT || code == ENOTDIR)
-            return failWith(SongFileStatus::Missing, QStringLiteral("no such file"), error);
-        return failWith(SongFileStatus::Unreadable,
-                        QStringLiteral("cannot be read: %1").arg(systemError(code)), error);
+            return fail(SongFileStatus::Missing, SongRefusal::Missing);
+        return fail(SongFileStatus::Unreadable, SongRefusal::Unreadable, systemError(code));
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return failWith(SongFileStatus::NotRegular, QStringLiteral("not a regular file"), error);
+        return fail(SongFileStatus::NotRegular, SongRefusal::NotRegular);
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0)
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return failWith(SongFileStatus::Unreadable,
-                        QStringLiteral("cannot be read: %1").arg(file.errorString()), error);
+        return fail(SongFileStatus::Unreadable, SongRefusal::Unreadable, file.errorString());
     }
     return SongFileStatus::Ok;
 }

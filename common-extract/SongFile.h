@@ -24,9 +24,36 @@ enum class SongFileStatus {
     TooLarge,
 };
 
+// Why a file is no song the program takes, in kinds that the views put into
+// the user's words.
+struct SongRefusal {
+    enum Kind {
+        None,
+        Missing,
+        NotRegular,   // a folder, FIFO, device or socket
+        Unreadable,   // cause: the system's reason
+        Empty,
+        TooLarge,     // size and limit in bytes
+        NotASong,     // no kind of song the program plays
+        BadMidi,      // its MIDI data cannot be read
+        BadAudio,     // no audio the program decodes
+        NotLoaded,    // the player could not take it (the log says why)
+    };
+    SongRefusal(Kind kind = None, const QString &cause = QString(), qint64 size = 0, qint64 limit = 0)
+        : kind(kind), cause(cause), size(size), limit(limit)
+    {
+    }
+    Kind kind;
+    QString cause;
+    qint64 size;
+    qint64 limit;
+};
+
 // Opens path read-only into file (which must be closed) when it is a regular
-// file. Otherwise error, when given, gets a one-line reason.
-SongFileStatus openSongFile(const QString &path, QFile &file, QString *error = nullptr);
+// file. Otherwise error, when given, gets a one-line reason, and refusal
+// what the user is told.
+SongFileStatus openSongFile(const QString &path, QFile &file, QString *error = nullptr,
+                            SongRefusal *refusal = nullptr);
 
 // Reads a whole song file of at most maxBytes, refusing a larger one before
 // reading it and one that gives less than its size.

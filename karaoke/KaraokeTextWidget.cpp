@@ -567,6 +567,27 @@ void KaraokeTextWidget::predictedStep()
 void KaraokeTextWidget::onPlayStateChanged(SoundEngine::PlayingState state)
 {
     m_banner->setAllowed(state != SoundEngine::ePsPlaying);
+    if (state == SoundEngine::ePsPlaying)
+        return;
+    // Paused or stopped: the lyrics no longer run ahead of the reports.
+    m_predictionTimer.stop();
+    m_reportClock.invalidate();
+    if (state != SoundEngine::ePsReady && state != SoundEngine::ePsIdle)
+        return;
+    // Stopped: the song waits at its start, where nothing is sung yet, even
+    // the rows that start with it.
+    LyricsPlayState &s = m_model->playState;
+    s.playRow = s.playPos = -1;
+    s.prevTime = 0;
+    s.rowSearchIndex = s.syllableSearchIndex = 0;
+    if (s.prevPlayRow != -1 || s.prevPlayPos != -1) {
+        m_painter->setPlayRowAndPos(-1, -1);
+        repaintPlayRows(s.prevPlayRow, -1);
+    }
+    s.prevPlayRow = s.prevPlayPos = -1;
+    m_scrollAnimation->stop();
+    m_lastScrollTarget = -1;
+    m_list->scrollToTop();
 }
 
 void KaraokeTextWidget::applyBackgroundStyle(const QString &rule)

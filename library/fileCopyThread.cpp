@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -45,11 +46,11 @@ fileCopyThread::fileCopyThread(QObject *mainWindow, const QString &destFolder)
     : QThread(mainWindow), destinationFolder(destFolder)
 {
     SongInfo::registerMetaType();
+    qRegisterMetaType<ImportReport>();
     if (mainWindow) {
         connect(this, SIGNAL(songImported(SongInfo,QString)), mainWindow,
                 SLOT(onSongImported(SongInfo,QString)));
-        connect(this, SIGNAL(endImpoting(QStringList,QStringList)), mainWindow,
-                SLOT(importingDone(QStringList,QStringList)));
+        connect(this, SIGNAL(endImpoting(ImportReport)), mainWindow, SLOT(importingDone(ImportReport)));
     }
     // A list given just as the previous run was ending finds the thread
     // still running, so start() did nothing: it is started here instead.
@@ -91,20 +92,28 @@ void fileCopyThread::startIfPending()
     }
 }
 
-bool fileCopyThread::readSongInfo(const QString &path, SongInfo &info)
+bool fileCopyThread::readSongInfo(const QString &path, SongInfo &info, SongRefusal *why)
 {
     static const QStringList songSuffixes{
         QStringLiteral("mp3"), QStringLiteral("mid"), QStringLiteral("kar"), QStringLiteral("midi"),
         QStringLiteral("mf3"), QStringLiteral("mf4"), QStringLiteral("mf5")};
-    if (!songSuffixes.contains(QFileInfo(path).suffix().toLower()))
+    SongRefusal dummy;
+    SongRefusal &refusal = why ? *why : dummy;
+    if (!songSuffixes.contains(QFileInfo(path).suffix().toLower())) {
+        // A missing file or a folder is told as such whatever its name.
+        if (QFile probe; openSongFile(path, probe, nullptr, &refusal) == SongFileStatus::Ok)
+            refusal = {SongRefusal::NotASong};
         return false;
-    SONG_INFO raw;
-    if (!Extract::GetSongInfoFromFile(&raw, path) || raw.format == SONG_FORMAT_NONE)
-        return false;
+    }
     // What the loader would refuse is not listed as a song.
-    QString why;
-    if (!Song::checkSongFile(path, &why)) {
-        qDebug().noquote() << "Not a song the program plays:" << path << why;
+    uint seconds = 0;
+    if (!Song::checkSongFile(path, &refusal, &seconds)) {
+        qDebug().noquote() << "Not a song the program plays:" << path << refusal.kind << refusal.cause;
+        return false;
+    }
+    SONG_INFO raw;
+    if (!Extract::GetSongInfoFromFile(&raw, path) || raw.format == SONG_FORMAT_NONE) {
+        refusal = {SongRefusal::NotASong};
         return false;
     }
     info = SongInfo();
@@ -113,7 +122,9 @@ bool fileCopyThread::readSongInfo(const QString &path, SongInfo &info)
     info.genre = fieldText(raw.genre, sizeof raw.genre);
     info.author = fieldText(raw.composer, sizeof raw.composer);
     info.keySign = fieldText(raw.key, sizeof raw.key);
-    info.length = raw.seconds;
+    // The head of a MIDI file holds no length: the player's, as a song
+    // information box shows it beside the song.
+    info.length = seconds > 0 ? int(seconds) : raw.seconds;
     info.bpm = raw.bpm;
     info.format = Extract::mapFrmFullTypeToFrmDesc().value(raw.format);
     return true;
@@ -136,9 +147,7 @@ void fileCopyThread::run()
                 return;
             importOne(url);
         }
-        emit endImpoting(unreadableFiles, alreadyPresentFiles);
-        unreadableFiles.clear();
-        alreadyPresentFiles.clear();
+        emit endImpoting(std::exchange(report, ImportReport()));
     }
 }
 
@@ -146,9 +155,10 @@ void fileCopyThread::importOne(const QUrl &url)
 {
     const QString local = url.toLocalFile();
     SongInfo info;
-    if (local.isEmpty() || !readSongInfo(local, info)) {
+    SongRefusal refused;
+    if (local.isEmpty() || !readSongInfo(local, info, &refused)) {
         qDebug().noquote().nospace() << "Errore apertura file " << local;
-        unreadableFiles << (local.isEmpty() ? url.toString() : local);
+        report.refused.append({local.isEmpty() ? url.toString() : local, refused});
         return;
     }
     info.isFromSub = runFromSub;
@@ -165,20 +175,20 @@ void fileCopyThread::importOne(const QUrl &url)
     }
 
     QString why;
-    switch (copyInto(local, dest, SONG_FILE_MAX_MP3_BYTES, why)) {
+    switch (copyInto(local, dest, SONG_FILE_MAX_MP3_BYTES, refused, why)) {
     case Copy::Done:
         break;
     case Copy::Stopped:
         return;
-    case Copy::Unreadable: // vanished since it was read
-        unreadableFiles << local;
+    case Copy::Refused: // changed since it was read
+        report.refused.append({local, refused});
         return;
     case Copy::Exists:
-        alreadyPresentFiles << local;
+        report.alreadyPresent << local;
         return;
     case Copy::Failed:
         // A full disk is no duplicate: the file is listed with its reason.
-        unreadableFiles << QStringLiteral("%1 (%2)").arg(local, why);
+        report.failedCopies.append({local, why});
         return;
     }
     if (info.format == QLatin1String("MP3")) {
@@ -188,8 +198,8 @@ void fileCopyThread::importOne(const QUrl &url)
                 // As the loader reads it: a FIFO, a device or a file larger
                 // than a whole CD's graphics is left behind.
                 if (copyInto(companion, dest.left(dest.size() - 3) + QLatin1String(cdg), SONG_FILE_MAX_CDG_BYTES,
-                             why) != Copy::Done)
-                    qDebug().noquote() << "CD+G non copiato" << companion << why;
+                             refused, why) != Copy::Done)
+                    qDebug().noquote() << "CD+G non copiato" << companion << refused.kind << why;
                 break;
             }
         }
@@ -201,18 +211,18 @@ void fileCopyThread::importOne(const QUrl &url)
 // allows, else a hidden ".part" name that no song pattern matches) and gives
 // it the song's name only when complete; the rename never replaces a file.
 fileCopyThread::Copy fileCopyThread::copyInto(const QString &source, const QString &dest, qint64 maxBytes,
-                                              QString &why)
+                                              SongRefusal &refused, QString &why)
 {
     if (QFileInfo::exists(dest))
         return Copy::Exists;
     QFile in;
-    if (openSongFile(source, in, &why) != SongFileStatus::Ok) {
+    if (openSongFile(source, in, &why, &refused) != SongFileStatus::Ok) {
         qDebug().noquote().nospace() << "Errore apertura file " << source;
-        return Copy::Unreadable;
+        return Copy::Refused;
     }
     if (in.size() > maxBytes) {
-        why = QStringLiteral("too large (%1 bytes, at most %2)").arg(in.size()).arg(maxBytes);
-        return Copy::Unreadable;
+        refused = {SongRefusal::TooLarge, QString(), in.size(), maxBytes};
+        return Copy::Refused;
     }
     QTemporaryFile out(destinationFolder + QStringLiteral(".import-XXXXXX.part"));
     auto failed = [&](const QString &error) {

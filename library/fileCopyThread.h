@@ -2,8 +2,8 @@
 // thread. For each file it reads the song's information, copies the file (an
 // MP3 with its CD+G companion) and reports the song; at the end of a list it
 // reports the files it could not import: those that are no song the loader
-// would take, those whose copy failed (with the reason after the path), and
-// those already in the song folder. It never touches the database.
+// would take (with why), those whose copy failed (with the system's reason),
+// and those already in the song folder. It never touches the database.
 //
 // A copy is written under a temporary name in the song folder and renamed
 // only when complete, and never over an existing file, so an interrupted
@@ -12,6 +12,7 @@
 // destructor stops the import (a copy under way is discarded) and joins.
 #pragma once
 
+#include "SongFile.h"
 #include "SongInfo.h"
 
 #include <QList>
@@ -21,12 +22,28 @@
 #include <QThread>
 #include <QUrl>
 
+// What the import of one list could not bring into the song folder.
+struct ImportReport {
+    struct Refused {
+        QString path;
+        SongRefusal why;
+    };
+    struct FailedCopy {
+        QString path;
+        QString cause; // the system's words
+    };
+    QList<Refused> refused;
+    QList<FailedCopy> failedCopies;
+    QStringList alreadyPresent;
+};
+Q_DECLARE_METATYPE(ImportReport)
+
 class fileCopyThread : public QThread
 {
     Q_OBJECT
 public:
     // Connects songImported to the owner's onSongImported(SongInfo,QString)
-    // and endImpoting to its importingDone(QStringList,QStringList).
+    // and endImpoting to its importingDone(ImportReport).
     fileCopyThread(QObject *mainWindow, const QString &destFolder);
     ~fileCopyThread() override;
 
@@ -35,24 +52,25 @@ public:
     // Origin recorded in the songs of the next import (1 from the store).
     void setFromSub(bool fromSub);
 
-    // Song information of a file the program can play (Song::checkSongFile);
-    // false for any other.
-    static bool readSongInfo(const QString &path, SongInfo &info);
+    // Song information of a file the program can play (Song::checkSongFile),
+    // its length as the player finds it; false, with why, for any other.
+    static bool readSongInfo(const QString &path, SongInfo &info, SongRefusal *why = nullptr);
 
 signals:
     void songImported(SongInfo song, QString path);
-    void endImpoting(QStringList unreadable, QStringList alreadyPresent);
+    void endImpoting(ImportReport report);
 
 protected:
     void run() override;
 
 private:
-    enum class Copy { Done, Exists, Failed, Unreadable, Stopped };
+    enum class Copy { Done, Exists, Failed, Refused, Stopped };
 
     void importOne(const QUrl &url);
-    // Opened as a song is (a regular file, at most maxBytes); why tells a
-    // failure.
-    Copy copyInto(const QString &source, const QString &dest, qint64 maxBytes, QString &why);
+    // Opened as a song is (a regular file, at most maxBytes); refused or the
+    // system's reason (failed) tells a failure.
+    Copy copyInto(const QString &source, const QString &dest, qint64 maxBytes, SongRefusal &refused,
+                  QString &why);
     void startIfPending();
 
     QMutex mutex;               // guards the pending lists and the flag
@@ -60,6 +78,5 @@ private:
     QString destinationFolder;
     bool fromSubFlag = false;
     uint32_t runFromSub = 0;    // the flag as the running list took it
-    QStringList unreadableFiles;
-    QStringList alreadyPresentFiles;
+    ImportReport report;        // of the list being imported
 };

@@ -92,17 +92,19 @@ void copyText(char *field, int size, const QString &text)
 class SongBytes
 {
 public:
-    bool open(const QString &path, uint32_t base, QString &why)
+    bool open(const QString &path, uint32_t base, SongRefusal &refusal, QString &why)
     {
-        if (openSongFile(path, m_file, &why) != SongFileStatus::Ok)
+        if (openSongFile(path, m_file, &why, &refusal) != SongFileStatus::Ok)
             return false;
         const qint64 size = m_file.size();
         const qint64 limit = base == SONG_FORMAT_MP3 ? SONG_FILE_MAX_MP3_BYTES : SONG_FILE_MAX_MIDI_BYTES;
         if (size <= 0) {
+            refusal = {SongRefusal::Empty};
             why = QStringLiteral("the file is empty");
             return false;
         }
         if (size > limit) {
+            refusal = {SongRefusal::TooLarge, QString(), size, limit};
             why = QStringLiteral("too large for a song (%1 bytes, at most %2)").arg(size).arg(limit);
             return false;
         }
@@ -112,7 +114,10 @@ public:
                 return true;
             }
         }
-        return readOpenedSongFile(m_file, limit, m_bytes, &why) == SongFileStatus::Ok;
+        if (readOpenedSongFile(m_file, limit, m_bytes, &why) == SongFileStatus::Ok)
+            return true;
+        refusal = {SongRefusal::Unreadable, m_file.errorString()};
+        return false;
     }
     const QByteArray &bytes() const { return m_bytes; }
     // The bytes read of a MIDI-family file, for keeping.
@@ -142,6 +147,34 @@ bool checkMp3Audio(const QByteArray &bytes, MP3_CONTROL &control, int &bitrate, 
     return true;
 }
 
+// A MIDI song's length in seconds from its tempo map and its bars, played
+// at its stored tempo offset.
+uint midiSongSeconds(const MidiInfos &mi, uint32_t tpqn, int tempoDelta)
+{
+    const double tpq = tpqn ? tpqn : kDefaultTpqn;
+    const uint32_t end = std::max(mi.runningTick, mi.lastNoteTick);
+    const int delta = (tempoDelta >= kMinDeltaBpm && tempoDelta <= kMaxDeltaBpm) ? tempoDelta : 0;
+    const int tempos = std::clamp<int>(mi.tempoCount, 0, MAX_TEMPO_ENTRIES);
+    const int bars = std::min<int>(mi.barCount, MAX_BARS);
+    int bpm = tempos > 0 && mi.tempoTable[0].bpm ? mi.tempoTable[0].bpm : 120;
+    double ms = 0;
+    uint32_t from = 0;
+    int tempo = 0;
+    for (int bar = 0; bar <= bars && from < end; ++bar) {
+        // From the start of this bar to the next (or the end) at the tempo in force.
+        while (tempo < tempos && mi.tempoTable[tempo].bar <= bar) {
+            if (mi.tempoTable[tempo].bpm)
+                bpm = mi.tempoTable[tempo].bpm;
+            ++tempo;
+        }
+        const uint32_t to = bar + 1 < bars ? std::min(mi.barTicks[bar + 1], end) : end;
+        if (to > from)
+            ms += (to - from) * 60000.0 / (tpq * std::max(1, bpm + delta));
+        from = std::max(from, to);
+    }
+    return uint(std::lround(ms / 1000.0));
+}
+
 // Records of a song of its own, to normalise a MIDI song without a Song.
 struct ScratchRecords {
     SONG_INFO info{};
@@ -157,13 +190,19 @@ struct ScratchRecords {
 
 Song::Song() = default;
 
-bool Song::checkSongFile(const QString &path, QString *why)
+bool Song::checkSongFile(const QString &path, SongRefusal *refusal, uint *seconds)
 {
-    QString dummy;
-    QString &reason = why ? *why : dummy;
+    SongRefusal dummy;
+    SongRefusal &r = refusal ? *refusal : dummy;
+    r = {};
+    QString why;
+    // Kept apart from the song information's reader: a missing file, a
+    // folder or a pipe is told as such, not as "no song".
+    if (QFile probe; openSongFile(path, probe, &why, &r) != SongFileStatus::Ok)
+        return false;
     auto records = std::make_unique<ScratchRecords>();
     if (!Extract::GetSongInfoFromFile(&records->info, path)) {
-        reason = QStringLiteral("not a song file");
+        r = {SongRefusal::NotASong};
         return false;
     }
     const uint32_t base = records->info.format & SONG_FORMAT_BASE_MASK;
@@ -175,28 +214,36 @@ bool Song::checkSongFile(const QString &path, QString *why)
     case SONG_FORMAT_AUDIO:
     case SONG_FORMAT_MTA:
     case SONG_FORMAT_MTV:
-        reason = QStringLiteral("not a kind of song the program plays");
+        r = {SongRefusal::NotASong};
         return false;
     default:
         return true; // taken with its information only
     }
     SongBytes file;
-    if (!file.open(path, base, reason))
+    if (!file.open(path, base, r, why))
         return false;
     if (base == SONG_FORMAT_MP3) {
         MP3_CONTROL control{};
         int bitrate = 0;
         long ms = 0;
-        return checkMp3Audio(file.bytes(), control, bitrate, ms, reason);
+        if (!checkMp3Audio(file.bytes(), control, bitrate, ms, why)) {
+            r = {SongRefusal::BadAudio, why};
+            return false;
+        }
+        if (seconds)
+            *seconds = uint(std::max(0L, ms / 1000));
+        return true;
     }
-    ScratchRecords &r = *records;
-    bindStreamData(&r.stream, &r.info, r.events, &r.midiStream, &r.infos, &r.mfi, &r.db, 0);
+    ScratchRecords &rec = *records;
+    bindStreamData(&rec.stream, &rec.info, rec.events, &rec.midiStream, &rec.infos, &rec.mfi, &rec.db, 0);
     QByteArray bytes = file.takeRead();
-    if (Extract::NormalizeMidiSequence(&r.stream, reinterpret_cast<uint8_t *>(bytes.data()), int(bytes.size()), 0,
+    if (Extract::NormalizeMidiSequence(&rec.stream, reinterpret_cast<uint8_t *>(bytes.data()), int(bytes.size()), 0,
                                        -1) <= 0) {
-        reason = QStringLiteral("its MIDI data cannot be read");
+        r = {SongRefusal::BadMidi};
         return false;
     }
+    if (seconds)
+        *seconds = midiSongSeconds(rec.infos, Extract::GetMidiTpqn(&rec.stream), rec.db.tempoDelta);
     return true;
 }
 
@@ -237,8 +284,10 @@ void Song::unlock()
 bool Song::loadSongFile(const QString &path, int playlistId, const QString &playlistName)
 {
     stepTimer.start();
-    if (!lock())
+    if (!lock()) {
+        m_refusal = {SongRefusal::NotLoaded};
         return false;
+    }
     const bool wasLoaded = m_loaded;
     bool reload = false;
     const bool ok = load(path, &reload);
@@ -283,23 +332,33 @@ bool Song::load(const QString &path, bool *reload)
     qDebug().noquote() << QStringLiteral("--->[%1] LOAD SONG :").arg(QLatin1String(role())) << path;
     stepTimer.step("Start");
 
-    if (!Extract::GetSongInfoFromFile(&m_info, path))
+    QString why;
+    if (QFile probe; openSongFile(path, probe, &why, &m_refusal) != SongFileStatus::Ok) {
+        qWarning().noquote() << "Song: not loaded:" << path << why;
         return false;
+    }
+    // Until a step says otherwise, a failure is the loader's own.
+    m_refusal = {SongRefusal::NotLoaded};
+    if (!Extract::GetSongInfoFromFile(&m_info, path)) {
+        m_refusal = {SongRefusal::NotASong};
+        return false;
+    }
     stepTimer.step("GetSongInfoFromFile");
     switch (baseType()) {
     case SONG_FORMAT_NONE:
     case SONG_FORMAT_AUDIO:
     case SONG_FORMAT_MTA:
     case SONG_FORMAT_MTV:
+        m_refusal = {SongRefusal::NotASong};
         return false;
     case SONG_FORMAT_MIDI:
     case SONG_FORMAT_MP3: {
         SongBytes file;
-        QString why;
-        if (!file.open(path, baseType(), why)) {
+        if (!file.open(path, baseType(), m_refusal, why)) {
             qWarning().noquote() << "Song: not loaded:" << path << why;
             return false;
         }
+        m_refusal = {SongRefusal::NotLoaded};
         m_hasBackup = QFileInfo::exists(path + QStringLiteral(".bak"));
         m_fileBuffer = baseType() == SONG_FORMAT_MIDI ? file.takeRead() : QByteArray();
         stepTimer.step("Open and Read fileBuffer");
@@ -311,8 +370,10 @@ bool Song::load(const QString &path, bool *reload)
             qDebug() << "InitFreeStreamDataToLoad :" << "stream.slot =" << m_stream.slotFlag;
             stepTimer.step("initStreamData");
         }
-        if (!(baseType() == SONG_FORMAT_MP3 ? readMp3(file.bytes()) : readMidi()))
+        if (!(baseType() == SONG_FORMAT_MP3 ? readMp3(file.bytes()) : readMidi())) {
+            m_refusal = {baseType() == SONG_FORMAT_MP3 ? SongRefusal::BadAudio : SongRefusal::BadMidi};
             return false;
+        }
         copyLyrics();
         break;
     }
@@ -323,10 +384,12 @@ bool Song::load(const QString &path, bool *reload)
     m_chordOnTextAdjTime = calcChordOnTextAdjustTime();
     stepTimer.step("Calc chord adjust time");
     m_loaded = true;
+    m_refusal = {};
 
     if (!*reload && this == currSong && baseType() == SONG_FORMAT_MIDI && sequencer) {
         if (!sequencer->preloadMidiFile(&m_stream)) {
             qWarning() << "preloadMidiFile failed:" << path;
+            m_refusal = {SongRefusal::NotLoaded};
             m_loaded = false;
             return false;
         }
@@ -566,29 +629,7 @@ bool Song::loadCdgFileIfPresent()
 
 uint Song::midiSeconds() const
 {
-    const MidiInfos &mi = m_infos;
-    const double tpq = m_tpqn ? m_tpqn : kDefaultTpqn;
-    const uint32_t end = std::max(mi.runningTick, mi.lastNoteTick);
-    const int delta = (m_db.tempoDelta >= kMinDeltaBpm && m_db.tempoDelta <= kMaxDeltaBpm) ? m_db.tempoDelta : 0;
-    const int tempos = std::clamp<int>(mi.tempoCount, 0, MAX_TEMPO_ENTRIES);
-    const int bars = std::min<int>(mi.barCount, MAX_BARS);
-    int bpm = tempos > 0 && mi.tempoTable[0].bpm ? mi.tempoTable[0].bpm : 120;
-    double ms = 0;
-    uint32_t from = 0;
-    int tempo = 0;
-    for (int bar = 0; bar <= bars && from < end; ++bar) {
-        // From the start of this bar to the next (or the end) at the tempo in force.
-        while (tempo < tempos && mi.tempoTable[tempo].bar <= bar) {
-            if (mi.tempoTable[tempo].bpm)
-                bpm = mi.tempoTable[tempo].bpm;
-            ++tempo;
-        }
-        const uint32_t to = bar + 1 < bars ? std::min(mi.barTicks[bar + 1], end) : end;
-        if (to > from)
-            ms += (to - from) * 60000.0 / (tpq * std::max(1, bpm + delta));
-        from = std::max(from, to);
-    }
-    return uint(std::lround(ms / 1000.0));
+    return midiSongSeconds(m_infos, m_tpqn, m_db.tempoDelta);
 }
 
 uint Song::getDurataBranoSec()

@@ -16,6 +16,7 @@
 // deadlock.
 #pragma once
 
+#include "SongFile.h"
 #include "StreamData.h"
 
 #include <QByteArray>
@@ -58,8 +59,11 @@ public:
     // Whether the loader takes the file at path, read as the loader reads it
     // (a regular file, its size checked before reading, an MP3 mapped): a
     // kind of song it plays, with audio that decodes or a MIDI stream that
-    // normalises. The reason when not. Any thread (the import asks it).
-    static bool checkSongFile(const QString &path, QString *why = nullptr);
+    // normalises. Why when not; its length in seconds, as a load gives it,
+    // when it does. Any thread (the import asks it).
+    static bool checkSongFile(const QString &path, SongRefusal *why = nullptr, uint *seconds = nullptr);
+    // Why the last load failed; kind None after a load that worked.
+    const SongRefusal &refusal() const { return m_refusal; }
     // A load outside any list, then the given title and artist over the
     // file's; the lyrics and chords are not shown.
     bool loadPreviewSongFile(const QString &path, const QString &title, const QString &artist);
@@ -159,6 +163,7 @@ private:
     uint midiSeconds() const;
 
     QString m_path;
+    SongRefusal m_refusal;
     SONG_INFO m_info{};
     s_StreamData m_stream{};
     uint32_t m_tpqn = 0;

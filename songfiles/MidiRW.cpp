@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QMap>
 
+#include <algorithm>
+
 SongRW *newMidiRW()
 {
     return new MidiRW;
@@ -178,6 +180,66 @@ int MidiRW::changeTrack(int pos, int removed, const QByteArray &inserted)
     return inserted.size() - removed;
 }
 
+bool MidiRW::findHeadEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const
+{
+    const int end = std::min(trackEnd(), int(fileData.size()));
+    // A variable-length quantity of at most four bytes inside the track.
+    const auto vlq = [this, end](int &p, int &value) {
+        value = 0;
+        for (int i = 0; i < 4 && p < end; ++i) {
+            const uint8_t b = byteAt(fileData, p++);
+            value = value << 7 | (b & 0x7F);
+            if (!(b & 0x80))
+                return true;
+        }
+        return false;
+    };
+    uint8_t running = 0;
+    for (int p = trackDataPos; p < end;) {
+        HeadEvent e;
+        e.pos = p;
+        if (!vlq(p, e.delta) || p >= end)
+            return false;
+        const uint8_t first = byteAt(fileData, p);
+        if (first >= 0x80) {
+            e.statusPos = p++;
+            e.status = first;
+        } else if (running) {
+            e.status = running;
+        } else {
+            return false;
+        }
+        if (e.status < 0xF0) {
+            running = e.status;
+            const int bytes = (e.status & 0xE0) == 0xC0 ? 1 : 2;
+            if (end - p < bytes)
+                return false;
+            for (int i = 0; i < bytes; ++i) {
+                if (byteAt(fileData, p++) & 0x80)
+                    return false;
+            }
+        } else if (e.status == 0xF0 || e.status == 0xF7 || e.status == 0xFF) {
+            if (e.status == 0xFF) {
+                if (p >= end)
+                    return false;
+                e.metaType = byteAt(fileData, p++);
+            }
+            if (!vlq(p, e.dataLength) || e.dataLength > end - p)
+                return false;
+            e.dataPos = p;
+            p += e.dataLength;
+        } else {
+            return false; // no event of a MIDI file starts so
+        }
+        e.end = p;
+        if (found(e)) {
+            event = e;
+            return true;
+        }
+    }
+    return false;
+}
+
 int MidiRW::indexOfKveroMetaevent(const QByteArray &data, int from, kveroMetaTypeEnum type) const
 {
     static const QByteArray pattern("\xFF\x4B", 2);
@@ -217,44 +279,32 @@ int MidiRW::extractMetaevent(QString &out, char type) const
     return pos;
 }
 
+// A head meta event has delta 0; the maker's FF 4B carries its own type as
+// its first data byte.
 int MidiRW::removeHeadMetaevent(kveroMetaTypeEnum type, bool firstOnly)
 {
-    static const QByteArray pattern("\x00\xFF\x4B", 3);
-    int removed = 0;
-    int from = trackDataPos;
-    for (int m = fileData.indexOf(pattern, from); m >= 0 && m < trackEnd();
-         m = fileData.indexOf(pattern, from)) {
-        const int size = m + 4 < fileData.size() ? byteAt(fileData, m + 3) + 4 : 0;
-        if (size == 0 || byteAt(fileData, m + 4) != type || m + size > trackEnd()) {
-            from = m + 1;
-            continue;
-        }
-        removed -= changeTrack(m, size, QByteArray());
-        if (firstOnly)
-            break;
-        from = m;
-    }
-    return removed;
+    return removeHeadEvents(firstOnly, [this, type](const HeadEvent &e) {
+        return e.status == 0xFF && e.metaType == 0x4B && e.delta == 0 && e.dataLength >= 1
+               && byteAt(fileData, e.dataPos) == type;
+    });
 }
 
 int MidiRW::removeHeadMetaevent(char type, bool firstOnly)
 {
-    const char head[3] = {0, char(0xFF), type};
-    const QByteArray pattern(head, 3);
+    return removeHeadEvents(firstOnly, [type](const HeadEvent &e) {
+        return e.status == 0xFF && e.metaType == uint8_t(type) && e.delta == 0;
+    });
+}
+
+int MidiRW::removeHeadEvents(bool firstOnly, const std::function<bool(const HeadEvent &)> &match)
+{
     int removed = 0;
-    int from = trackDataPos;
-    for (int m = fileData.indexOf(pattern, from); m >= 0 && m < trackEnd();
-         m = fileData.indexOf(pattern, from)) {
-        int length = 0;
-        int dataPos = 0;
-        if (!metaEventLength(fileData, m + 1, length, dataPos) || dataPos + length > trackEnd()) {
-            from = m + 1;
-            continue;
-        }
-        removed -= changeTrack(m, dataPos + length - m, QByteArray());
+    HeadEvent e;
+    // Walked again after each removal: the events behind it have moved.
+    while (findHeadEvent(match, e)) {
+        removed -= changeTrack(e.pos, e.end - e.pos, QByteArray());
         if (firstOnly)
             break;
-        from = m;
     }
     return removed;
 }

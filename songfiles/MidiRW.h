@@ -5,6 +5,12 @@
 // without its text and appends new text, chord and marker tracks. Every read
 // of the image is bounded by its size; removals only take events that lie
 // wholly inside the first track.
+//
+// The events that are replaced or removed (the maker's records, the head's
+// meta events) are found by walking the first track event by event, never
+// by searching its bytes: the same bytes inside a delta time, a text or
+// another maker's SysEx are no event. The walk ends at the first event that
+// does not parse whole inside the track; nothing behind it is replaced.
 #pragma once
 
 #include "SongRW.h"
@@ -12,6 +18,7 @@
 #include <QByteArray>
 #include <QList>
 #include <cstdint>
+#include <functional>
 
 class MidiRW : public SongRW
 {
@@ -91,6 +98,21 @@ public:
     static QByteArray createMarkersMidiTrk(const QList<MARKER_EV> &markers);
 
 private:
+    // One event of the first track where it lies in the image.
+    struct HeadEvent {
+        int pos = 0;          // its delta time
+        int delta = 0;
+        int statusPos = -1;   // its status byte; -1 under running status
+        uint8_t status = 0;   // the status in force (F0, F7, FF or a channel status)
+        uint8_t metaType = 0;
+        int dataPos = 0;      // payload of a SysEx or meta event
+        int dataLength = 0;
+        int end = 0;          // one past its last byte
+    };
+    // The first event of the first track, in order, for which found is true;
+    // false when none is before the end of the track or of its parsable part.
+    bool findHeadEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const;
+
     int trackEnd() const { return trackDataPos + int(trackLength); }
     void updateTrackSize();
     int changeTrack(int pos, int removed, const QByteArray &inserted);
@@ -100,6 +122,7 @@ private:
     int extractMetaevent(QString &out, char type) const;
     int removeHeadMetaevent(kveroMetaTypeEnum type, bool firstOnly);
     int removeHeadMetaevent(char type, bool firstOnly);
+    int removeHeadEvents(bool firstOnly, const std::function<bool(const HeadEvent &)> &match);
     int insertMetaevent(const QByteArray &data, kveroMetaTypeEnum type, int pos);
     int insertMetaevent(const QByteArray &data, char type, int pos);
     int extractKey(QString &out) const;
@@ -109,6 +132,8 @@ private:
     int indexOfKveroSysEx(const QByteArray &data, int start, int &size, const QByteArray &pattern) const;
     int deltaRecord(uint8_t command) const;
     void replaceRecord(const QByteArray &pattern, const QByteArray &record);
+    // Puts record over the one found at pos (size bytes), or at the head.
+    void putRecord(int pos, int size, const QByteArray &record);
     void replaceLayerRecord(uint8_t command, int track, int layer, int size, int layerByte,
                             const QByteArray &record);
     int indexOfControllerEvent(uint8_t controller, int channel) const;

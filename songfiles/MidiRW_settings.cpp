@@ -54,21 +54,33 @@ QByteArray MidiRW::createKveroRecord(uint8_t command, int size) const
     return rec;
 }
 
+// A record is a whole F0 event of the first track whose data begin with the
+// pattern and whose length is one byte; the position returned is the byte
+// before its F0 (its delta time when that is one byte), so that record
+// byte i lies at the position + i.
 int MidiRW::indexOfKveroSysEx(const QByteArray &data, int start, int &size,
                               const QByteArray &pattern) const
 {
-    for (int o = data.indexOf(pattern, start); o >= 0 && o < trackEnd();
-         o = data.indexOf(pattern, o + 1)) {
-        if (o < 3 || uint8_t(data.at(o - 2)) != 0xF0)
-            continue;
-        const int record = o - 3;
-        const int total = uint8_t(data.at(o - 1)) + 3;
-        if (record < trackDataPos || record + total > trackEnd())
-            continue;
-        size = total;
-        return record;
-    }
-    return -1;
+    HeadEvent e;
+    const bool found = findHeadEvent([&](const HeadEvent &ev) {
+        return ev.pos >= start && ev.status == 0xF0 && ev.statusPos >= 0 && ev.dataPos == ev.statusPos + 2
+               && ev.dataLength >= pattern.size()
+               && data.mid(ev.dataPos, pattern.size()) == pattern;
+    }, e);
+    if (!found)
+        return -1;
+    size = e.end - e.statusPos + 1;
+    return e.statusPos - 1;
+}
+
+// In place of the record's F0 event: a delta time other than one 0 byte is
+// kept, so the events behind it keep their times.
+void MidiRW::putRecord(int pos, int size, const QByteArray &record)
+{
+    if (pos >= 0)
+        changeTrack(pos + 1, size - 1, record.mid(1));
+    else
+        changeTrack(trackDataPos, 0, record);
 }
 
 int MidiRW::deltaRecord(uint8_t command) const
@@ -90,11 +102,7 @@ void MidiRW::replaceRecord(const QByteArray &pattern, const QByteArray &record)
     if (fileData.isEmpty())
         return;
     int size = 0;
-    const int pos = indexOfKveroSysEx(fileData, trackDataPos, size, pattern);
-    if (pos >= 0)
-        changeTrack(pos, size, record);
-    else
-        changeTrack(trackDataPos, 0, record);
+    putRecord(indexOfKveroSysEx(fileData, trackDataPos, size, pattern), size, record);
 }
 
 QByteArray MidiRW::createDeltaBpmEvent(int delta) const
@@ -212,12 +220,9 @@ void MidiRW::replaceLayerRecord(uint8_t command, int track, int layer, int size,
             found = pos;
             break;
         }
-        from = pos + 4;
+        from = pos + recordSize;
     }
-    if (found >= 0)
-        changeTrack(found, size, record);
-    else
-        changeTrack(trackDataPos, 0, record);
+    putRecord(found, size, record);
 }
 
 void MidiRW::setTrackParameter(int track, int layer, MidiTrackParam param)

@@ -35,7 +35,7 @@ public:
     int registered = 0;
 public slots:
     void onSongImported(SongInfo song, QString path) { registered += db.checkSong(song, path); }
-    void importingDone(QStringList, QStringList) { loop.quit(); }
+    void importingDone(ImportReport) { loop.quit(); }
     void refreshSongView() {}
     void hideIndexingAnim() { loop.quit(); }
 

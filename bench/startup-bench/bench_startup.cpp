@@ -7,6 +7,9 @@
 // Each run is a fresh process of this tool going through the program's own
 // start-up with the offscreen platform, in a home folder of its own. The time
 // runs from just before the process is started until the paint has finished.
+// The child prints its figures on a line of their own, after a tag, since
+// the libraries it starts print to the same output (RtMidi without an ALSA
+// sequencer); a run that fails says why.
 #include "DatabaseHelper.h"
 #include "startup.h"
 
@@ -26,6 +29,7 @@
 namespace {
 
 constexpr double kTargetMs = 1500.0;
+constexpr char kFigures[] = "startup-figures:";
 
 qint64 monotonicNs()
 {
@@ -70,14 +74,17 @@ int child(int argc, char **argv)
     std::unique_ptr<DatabaseHelper> db;
     if (startProgram(db) != 0) {
         endProgram();
+        std::fprintf(stderr, "the program did not start: its song database could not be made or opened\n");
         return 1;
     }
     QTimer::singleShot(30000, &app, &QCoreApplication::quit);
     app.exec();
     endProgram();
-    if (!watcher.paintedNs)
+    if (!watcher.paintedNs) {
+        std::fprintf(stderr, "the main window was not painted within 30 s\n");
         return 1;
-    std::printf("%lld %lld\n", static_cast<long long>(mainNs),
+    }
+    std::printf("\n%s %lld %lld\n", kFigures, static_cast<long long>(mainNs),
                 static_cast<long long>(watcher.paintedNs));
     return 0;
 }
@@ -101,13 +108,29 @@ bool runOnce(const QString &self, const QString &root, Sample &sample)
     p.setProcessChannelMode(QProcess::SeparateChannels);
     const qint64 startNs = monotonicNs();
     p.start(self, {"--child"});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-        std::fprintf(stderr, "run failed: %s\n", p.readAllStandardError().constData());
+    const auto failed = [&p](const QString &why) {
+        const QByteArray said = p.readAllStandardError().trimmed();
+        std::fprintf(stderr, "run failed: %s\n%s%s", qPrintable(why), said.constData(), said.isEmpty() ? "" : "\n");
         return false;
+    };
+    if (!p.waitForStarted(60000))
+        return failed(QStringLiteral("the child did not start: %1").arg(p.errorString()));
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return failed(QStringLiteral("the child did not end within 60 s"));
     }
+    if (p.exitStatus() != QProcess::NormalExit)
+        return failed(QStringLiteral("the child crashed: %1").arg(p.errorString()));
+    if (p.exitCode() != 0)
+        return failed(QStringLiteral("the child ended with code %1").arg(p.exitCode()));
+    const QList<QByteArray> lines = p.readAllStandardOutput().split('\n');
+    const auto line = std::find_if(lines.begin(), lines.end(), [](const QByteArray &l) { return l.startsWith(kFigures); });
     long long mainNs = 0, paintNs = 0;
-    if (std::sscanf(p.readAllStandardOutput().constData(), "%lld %lld", &mainNs, &paintNs) != 2)
-        return false;
+    if (line == lines.end()
+        || std::sscanf(line->constData() + sizeof kFigures - 1, "%lld %lld", &mainNs, &paintNs) != 2)
+        return failed(QStringLiteral("the child printed no \"%1\" line: %2")
+                          .arg(QLatin1String(kFigures), QString::fromLocal8Bit(lines.join(" | ").trimmed())));
     sample = {(mainNs - startNs) / 1e6, (paintNs - startNs) / 1e6};
     return true;
 }

@@ -316,6 +316,54 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>Das Update konnte nicht heruntergeladen werden: %1.
 Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart erneut angeboten.</translation>
     </message>
+    <message>
+        <source>Changes not saved</source>
+        <translation>Änderungen nicht gespeichert</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>die Datei existiert nicht</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>keine Datei: ein Ordner, ein Gerät oder eine Pipe</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>die Datei ist leer</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>zu groß für einen Song: %1, höchstens %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>keine Song-Datei, die das Programm abspielt</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>seine MIDI-Daten können nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>kein Audio, das das Programm dekodieren kann</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>der Player konnte ihn nicht laden</translation>
+    </message>
+    <message>
+        <source>These files are too large to be songs:</source>
+        <translation>Diese Dateien sind zu groß, um Songs zu sein:</translation>
+    </message>
+    <message>
+        <source>These songs could not be copied:</source>
+        <translation>Diese Songs konnten nicht kopiert werden:</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -316,6 +316,54 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>The update could not be downloaded: %1.
 Check the internet connection; the update is offered again at the next start of the program.</translation>
     </message>
+    <message>
+        <source>Changes not saved</source>
+        <translation>Changes not saved</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>not a file: a folder, a device or a pipe</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>the file is empty</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>too large for a song: %1, at most %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>not a song file the program plays</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>its MIDI data cannot be read</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>no audio the program can decode</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>the player could not load it</translation>
+    </message>
+    <message>
+        <source>These files are too large to be songs:</source>
+        <translation>These files are too large to be songs:</translation>
+    </message>
+    <message>
+        <source>These songs could not be copied:</source>
+        <translation>These songs could not be copied:</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

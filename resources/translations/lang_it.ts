@@ -316,6 +316,54 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>Impossibile scaricare l&apos;aggiornamento: %1.
 Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</translation>
     </message>
+    <message>
+        <source>Changes not saved</source>
+        <translation>Modifiche non salvate</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>il file non esiste</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>non è un file: è una cartella, un dispositivo o una pipe</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>impossibile leggerlo: %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>il file è vuoto</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>troppo grande per un brano: %1, al massimo %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>non è un file di brano che il programma riproduce</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>i suoi dati MIDI non sono leggibili</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>nessun audio che il programma sappia decodificare</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>il lettore non è riuscito a caricarlo</translation>
+    </message>
+    <message>
+        <source>These files are too large to be songs:</source>
+        <translation>Questi file sono troppo grandi per essere brani:</translation>
+    </message>
+    <message>
+        <source>These songs could not be copied:</source>
+        <translation>Questi brani non sono stati copiati:</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

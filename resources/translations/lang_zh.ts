@@ -316,6 +316,54 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>无法下载更新：%1。
 请检查网络连接；下次启动程序时会再次提供此更新。</translation>
     </message>
+    <message>
+        <source>Changes not saved</source>
+        <translation>更改未保存</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>文件不存在</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>不是文件：是文件夹、设备或管道</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>无法读取：%1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>文件为空</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>作为歌曲过大：%1，最多 %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>不是本程序可播放的歌曲文件</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>无法读取其 MIDI 数据</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>没有本程序可解码的音频</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>播放器无法加载它</translation>
+    </message>
+    <message>
+        <source>These files are too large to be songs:</source>
+        <translation>这些文件过大，不能作为歌曲：</translation>
+    </message>
+    <message>
+        <source>These songs could not be copied:</source>
+        <translation>这些歌曲无法复制：</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

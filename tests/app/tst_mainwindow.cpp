@@ -25,6 +25,9 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 // The real window on the real engine (its synthesizer rendering into a buffer nobody pulls) over
 // a library of mido-made KAR songs: requests and playlists, views going into windows of their own
 // and back, the karaoke view's looks and extra windows, the store and import roads, the language
@@ -36,6 +39,7 @@ class TestMainWindow : public QObject
     std::unique_ptr<DatabaseHelper> m_db;
     std::unique_ptr<MainWindow> m_window;
     QStringList m_boxes; // "title|text" of each message box, closed at once
+    bool m_windowOpenAtBox = false; // the window still shown when the last box came
     QStringList m_prompts; // "title|text" of each prompt, answered Yes
     QTemporaryDir m_files, m_home; // the library lives in a home of the test's own
     QByteArray m_oldHome;
@@ -196,6 +200,7 @@ private slots:
         connect(&m_boxCloser, &QTimer::timeout, this, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 m_boxes << box->windowTitle() + "|" + box->text();
+                m_windowOpenAtBox = m_window && m_window->isVisible();
                 box->done(QMessageBox::Ok);
             }
         });
@@ -236,13 +241,16 @@ private slots:
         QTest::addColumn<int>("action");
         QTest::addColumn<int>("doubleClick");
         QTest::addColumn<int>("expected");
-        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("box"); // why the file cannot be played
         QTest::newRow("row, play") << false << "a" << 0 << 0 << 1 << "";
         QTest::newRow("row, load only") << false << "a" << 1 << 0 << 3 << "";
         QTest::newRow("row, settings say pause") << false << "a" << -1 << 1 << 3 << "";
         QTest::newRow("path, other value") << true << "b" << 5 << 0 << 3 << "";
-        QTest::newRow("missing file") << true << "gone" << 0 << 0 << -1 << "Attention|Cannot play this file";
-        QTest::newRow("not a song") << false << "notsong" << 0 << 0 << -1 << "Attention|Cannot play this file";
+        QTest::newRow("missing file") << true << "gone" << 0 << 0 << -1 << "no such file";
+        QTest::newRow("not a song") << false << "notsong" << 0 << 0 << -1 << "not a song file the program plays";
+        QTest::newRow("too large") << false << "large" << 0 << 0 << -1
+                                   << "too large for a song: 70.0 MiB, at most 64.0 MiB";
+        QTest::newRow("a folder") << true << "folder" << 0 << 0 << -1 << "not a file: a folder, a device or a pipe";
     }
     void requests()
     {
@@ -256,6 +264,11 @@ private slots:
         const QString path = m_songs.filePath(file + ".kar");
         if (file == "notsong")
             TestUtil::writeFile(path, "plain text, no song");
+        // A song's head before 70 MiB of nothing.
+        if (file == "large")
+            QVERIFY(QFile::copy(song("a"), path) && QFile(path).resize(qint64(70) << 20));
+        if (file == "folder")
+            QVERIFY(QDir().mkpath(path));
         QSignalSpy states(window()->engine(), &SoundEngine::playStateChanged);
         const bool ok = byPath ? window()->onStartSongPath(path, action)
                                : window()->startSongPlaylist(info(path), action, -1, QString(), -1);
@@ -265,7 +278,8 @@ private slots:
             QCOMPARE(int(state()), expected);
         else
             QVERIFY(state() != SoundEngine::ePsPlaying);
-        QCOMPARE(m_boxes, box.isEmpty() ? QStringList() : QStringList{box});
+        QCOMPARE(m_boxes, box.isEmpty() ? QStringList()
+                                        : QStringList{"Attention|Cannot play this file\n\n" + path + " (" + box + ")"});
         QCOMPARE(currSong->isLoaded(), ok);
         if (ok) {
             QCOMPARE(window()->karaokeView()->lyricsModel()->rows().size() > 0, true);
@@ -612,6 +626,125 @@ private slots:
         QCOMPARE(page->findChild<QLabel *>("labelKey")->text(), QStringLiteral(" [+1]"));
     }
 
+    // Edits that cannot be written when the user quits (the song's folder
+    // is read-only) are told in a box while the window is still open; the
+    // song stays as it was and nothing is written beside it.
+    void failedSaveAtQuitIsTold()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("read-only");
+        const QString mix = folder + "/mix.mid";
+        QVERIFY(QDir().mkpath(folder));
+        TestUtil::runPython("playback/make_midiedit_song.py", {"write", mix, "4"});
+        const QByteArray before = TestUtil::readFile(mix);
+        QVERIFY(window()->onStartSongPath(mix, 0));
+        QTest::mouseClick(window()->editor()->strip(1)->findChild<QPushButton *>("muteButton"), Qt::LeftButton);
+        using P = QFileDevice;
+        const auto readable = P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther;
+        QFile::setPermissions(dir.path(), readable | P::WriteOwner);
+        QFile::setPermissions(folder, readable);
+        // Root writes into any folder: the quit runs as nobody.
+        QVERIFY(geteuid() != 0 || seteuid(65534) == 0);
+        const bool closed = window()->close();
+        QVERIFY(getuid() != 0 || seteuid(0) == 0);
+        QFile::setPermissions(folder, readable | P::WriteOwner);
+        QVERIFY(closed);
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes.first().startsWith("Changes not saved|The changes to mix.mid could not be kept: ")
+                     && m_boxes.first().contains("Permission denied"),
+                 qPrintable(m_boxes.first()));
+        QVERIFY(m_windowOpenAtBox);
+        m_window.reset();
+        QCOMPARE(TestUtil::readFile(mix), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"mix.mid"});
+    }
+
+    // A path given on the command line that is no song file is told, with
+    // why, once the first page is up.
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why"); // empty: it plays
+        QTest::newRow("FIFO") << "fifo" << "not a file: a folder, a device or a pipe";
+        QTest::newRow("folder") << "folder" << "not a file: a folder, a device or a pipe";
+        QTest::newRow("dangling link") << "link" << "no such file";
+        QTest::newRow("a song") << "song" << "";
+    }
+    void commandLine()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("given.kar");
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        else if (kind == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else if (kind == "link")
+            QVERIFY(QFile::link(dir.filePath("gone.kar"), path));
+        else
+            QVERIFY(QFile::copy(song("a"), path));
+        window()->setCommandLineSong(path);
+        startUp();
+        QCOMPARE(m_boxes.filter(QRegularExpression("^Attention\\|")),
+                 why.isEmpty() ? QStringList() : QStringList{"Attention|Cannot play this file\n\n" + path + " (" + why + ")"});
+        QCOMPARE(currSong->isLoaded(), why.isEmpty());
+    }
+
+    // A MIDI song's information gives its length as the player has it and
+    // as mido reads the file; a length nobody knows shows "--", as in the
+    // song table.
+    void songInformationLength()
+    {
+        const QString folder = m_songs.filePath("length");
+        const QByteArray mido = TestUtil::runPython("app/make_kar.py", {folder, "48", "length"});
+        QCOMPARE(mido, QByteArray("48.000\n"));
+        QSignalSpy done(window(), &MainWindow::doneImporting);
+        window()->importFiles({QUrl::fromLocalFile(folder + "/length.kar")});
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
+        const QString imported = m_db->getLibraryFolder() + "length.kar";
+        const auto shownLength = [&](const QString &path) {
+            find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+            select(path);
+            m_prompts.clear();
+            QTest::mouseClick(find<QPushButton>("infoButton"), Qt::LeftButton);
+            return m_prompts.value(0).section('\n', 2, 2).section(": ", 1);
+        };
+        QCOMPARE(shownLength(imported), QString("00\u203248\u2033"));
+        QVERIFY(window()->onStartSongPath(imported, 1));
+        QCOMPARE(currSong->getDurataBranoSec(), 48u);
+        QCOMPARE(shownLength(song("a")), QString("--"));
+    }
+
+    // "Undo every change" starts the song again as its file has it; the
+    // head keeps the library's title and key, not the file's own.
+    void undoKeepsTheLibrarysNames()
+    {
+        const QString path = song("night");
+        TestUtil::runPython("app/make_kar.py", {m_songs.path(), "4", "night"});
+        SongInfo row = info(path);
+        row.title = "Night Ride";
+        row.keySign = "Am";
+        QVERIFY(m_db->insertDataSongs(row, path, m_db->checkInsertArtist("Artist"), m_db->checkInsertGenere("Genre"),
+                                      m_db->checkInsertAuthor("Author")));
+        QTest::mouseClick(find<QPushButton>("LibraryButton"), Qt::LeftButton);
+        select(path);
+        emit songTable()->doubleClicked(songTable()->currentIndex());
+        QCOMPARE(int(state()), 1);
+        const auto head = [this] {
+            auto *title = find<QLabel>("titleLabel");
+            return QStringList{title->toolTip().isEmpty() ? title->text() : title->toolTip(),
+                               find<QLabel>("keyValueLabel")->text()};
+        };
+        QCOMPARE(head(), QStringList({"Night Ride", "Am [0]"}));
+        QTest::mouseClick(find<QPushButton>("EditButton"), Qt::LeftButton);
+        QSignalSpy loads(currSong, &Song::loadSongChange);
+        QTest::mouseClick(window()->editor()->findChild<QPushButton *>("globalUndoButton"), Qt::LeftButton);
+        QVERIFY(!loads.isEmpty());
+        QCOMPARE(int(state()), 1);
+        QCOMPARE(head(), QStringList({"Night Ride", "Am [0]"}));
+    }
+
     void detachAndDock_data()
     {
         QTest::addColumn<QString>("tab");
@@ -804,6 +937,22 @@ private slots:
         QCOMPARE(bar->value(), 0);
     }
 
+    // Stop takes the song back to its start with no lyric row lit, the
+    // rows at its very start included, and nothing lights while it waits.
+    void stopLightsNoRow()
+    {
+        QVERIFY(window()->onStartSongPath(m_songs.filePath("song.kar"), 0));
+        auto *painter = karaoke()->findChild<ListTextViewDelegate *>();
+        QTRY_VERIFY_WITH_TIMEOUT(painter->playRow >= 2, 20000);
+        QTest::mouseClick(find<QPushButton>("rewButton"), Qt::LeftButton);
+        QCOMPARE(int(state()), 3);
+        QCOMPARE(find<QLabel>("barNumberLabel")->text(), QString("1.1"));
+        // Longer than the lyrics may run ahead of the last position report.
+        QTest::qWait(3 * KaraokeTextWidget::PREDICTION_HORIZON_MS);
+        QCOMPARE(QList<int>({painter->playRow, painter->playPos}), QList<int>({-1, -1}));
+        QCOMPARE(karaoke()->lyricList()->verticalScrollBar()->value(), 0);
+    }
+
     // The list the user last saw stays unless a whole new reply came.
     void news_data()
     {
@@ -988,7 +1137,7 @@ private slots:
             const QString bad = in + QString(i < 5 ? "/bad-%1.txt" : "/bad-%1.kar").arg(i);
             TestUtil::writeFile(bad, "no song here");
             first << QUrl::fromLocalFile(bad);
-            errored << bad;
+            errored << bad + " (not a song file the program plays)";
         }
         for (int i = 30; i < 40; ++i) {
             QVERIFY(QFile::copy(first.at(i).toLocalFile(), m_db->getLibraryFolder() + QStringLiteral("imp-%1.kar").arg(i)));
@@ -1019,6 +1168,45 @@ private slots:
         // A song let go over the lyrics (under the karaoke view's buttons) plays.
         drop(window(), window()->findChild<QAbstractScrollArea *>("lV_Text")->viewport(), second.mid(0, 1));
         QCOMPARE(currSong->path(), second.first().toLocalFile());
+    }
+
+    // What an import cannot bring in is told under its own heading, each
+    // file with why: files that are no songs, files too large for a song,
+    // copies that failed with the system's reason (here a full disk); songs
+    // already there in a box of their own. The song that fits is imported.
+    void importReport()
+    {
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        QTemporaryDir dir;
+        const QString in = dir.path();
+        SoundEngineRig::makeSongs(in);
+        const QList<QUrl> songs = make(in, 50, 52);
+        QVERIFY(QFile::copy(songs.last().toLocalFile(), m_db->getLibraryFolder() + "imp-51.kar"));
+        const QString text = in + "/notes.txt", pipe = in + "/pipe.kar", large = in + "/large.mid",
+                      big = in + "/big.mp3";
+        QVERIFY(TestUtil::writeFile(text, "no song here"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+        QVERIFY(QFile::copy(in + "/mix.mid", large) && QFile(large).resize(qint64(70) << 20));
+        QVERIFY(TestUtil::writeFile(big, TestUtil::readFile(in + "/song.mp3") + QByteArray(5 << 20, '\0')));
+        QList<QUrl> urls = songs;
+        for (const QString &file : {text, pipe, large, big})
+            urls << QUrl::fromLocalFile(file);
+        QSignalSpy done(window(), &MainWindow::doneImporting);
+        QVERIFY(TestUtil::onFullDisk(4 << 20, [&] {
+            window()->importFiles(urls);
+            QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 120000);
+        }));
+        const QStringList boxes{
+            "Errored|These songs cannot be copied because they seems to be not a song files:\n\n" + text
+                + " (not a song file the program plays)\n" + pipe + " (not a file: a folder, a device or a pipe)\n"
+                + "\nThese files are too large to be songs:\n\n" + large
+                + " (too large for a song: 70.0 MiB, at most 64.0 MiB)\n"
+                + "\nThese songs could not be copied:\n\n" + big + " (File too large)\n",
+            "Duplicated Entries|These songs cannot be copied because they're already present:\n\n"
+                + songs.last().toLocalFile() + "\n"};
+        QCOMPARE(m_prompts.filter(QRegularExpression("^(Errored|Duplicated Entries)\\|")), boxes);
+        QVERIFY(QFile::exists(m_db->getLibraryFolder() + "imp-50.kar"));
+        QVERIFY(!QFile::exists(m_db->getLibraryFolder() + "big.mp3"));
     }
 };
 

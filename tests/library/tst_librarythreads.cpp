@@ -31,14 +31,25 @@ class Window : public QObject
     Q_OBJECT
 public:
     QStringList imported;
-    QList<QStringList> done; // unreadable, already present, per list
+    QList<QStringList> done; // refused or not copied ("path (why)"), already present, per list
+    QHash<QString, SongRefusal::Kind> refusedAs; // by file name
     int refreshes = 0, indexed = 0;
 public slots:
     void onSongImported(SongInfo s, QString path)
     {
         imported << QString("%1:%2:%3").arg(QFileInfo(path).fileName(), s.format).arg(s.isFromSub);
     }
-    void importingDone(QStringList unreadable, QStringList present) { done << unreadable << present; }
+    void importingDone(ImportReport r)
+    {
+        QStringList failed;
+        for (const ImportReport::Refused &f : r.refused) {
+            failed << f.path;
+            refusedAs.insert(QFileInfo(f.path).fileName(), f.why.kind);
+        }
+        for (const ImportReport::FailedCopy &f : r.failedCopies)
+            failed << f.path + " (" + f.cause + ")";
+        done << failed << r.alreadyPresent;
+    }
     void refreshSongView() { ++refreshes; }
     void hideIndexingAnim() { ++indexed; }
 };
@@ -137,6 +148,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(window.done.size(), 4, 120000);
         QCOMPARE(window.imported, expected + QStringList{"late.kar:MIDI:0"});
         QCOMPARE(window.done, QList<QStringList>({unreadable, present + QStringList{urls.first().toLocalFile()}, {}, {}}));
+        // Each with why: the reader's refusals differ from the decoder's.
+        QCOMPARE(window.refusedAs.value("notes.txt"), SongRefusal::NotASong);
+        for (const QString &bad : badMp3)
+            QCOMPARE(window.refusedAs.value(QFileInfo(bad).fileName()), SongRefusal::BadAudio);
         for (const QString &name : copied)
             QCOMPARE(TestUtil::readFile(dest + name), TestUtil::readFile(src + name));
         QCOMPARE(TestUtil::readFile(dest + "here.mid"), QByteArray("already here"));

@@ -8,6 +8,8 @@ compare ORIGINAL SAVED: "same song" when both hold the same notes, programs
 and tempo, then the number of SysEx messages of the saved copy, then one line
 per settings record of the saved copy: command, channel and layer (0 for the
 song-wide ones), sorted.
+volume SAVED CHANNEL: the volume offset that the track record of CHANNEL
+(counted from 0, layer 0) holds, or "none".
 """
 import sys
 
@@ -61,8 +63,19 @@ def records(path):
     return sorted(out)
 
 
+def volume(path, channel):
+    for m in mido.merge_tracks(mido.MidiFile(path).tracks):
+        d = m.data if m.type == 'sysex' else ()
+        # Record bytes 12 and 13 (a signed pair) are data bytes 9 and 10.
+        if list(d[:5]) == [0, 0x20, 0x24, 0, 0x1F] and d[5] == channel and d[23] == 0:
+            return d[9] if d[9] else -d[10]
+    return 'none'
+
+
 if sys.argv[1] == 'write':
     write(sys.argv[2], *map(int, sys.argv[3:5]))
+elif sys.argv[1] == 'volume':
+    print(volume(sys.argv[2], int(sys.argv[3])))
 else:
     print('same song' if music(sys.argv[2]) == music(sys.argv[3]) else 'different song')
     print(sum(1 for t in mido.MidiFile(sys.argv[3]).tracks for m in t if m.type == 'sysex'))

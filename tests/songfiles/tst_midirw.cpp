@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <cstring>
@@ -185,6 +186,51 @@ private slots:
             }
         }
         QVERIFY(mido(original, path)[QLatin1String("sameNotes")].toBool());
+    }
+
+    // Bytes that look like a settings record but are no event of their own
+    // (a delta time starting F0, a title holding a record's bytes): the
+    // record is neither read from them nor written over them. The saved
+    // file is the old one with the new record at the head of its first
+    // track and the track's length grown by it, nothing else.
+    void recordsAreEvents_data()
+    {
+        QTest::addColumn<QByteArray>("song"); // empty: a mido song
+        QTest::addColumn<QString>("title");
+        QTest::newRow("delta time F0 before a record's bytes")
+            << QByteArray::fromHex("4d546864" "4d54726b" "0000000a" "f003002024003f000000") << "Title";
+        QTest::newRow("title holding a record")
+            << QByteArray() << QString::fromLatin1("Night\xF0\x08\x00\x20\x24\x00\x3F\x00\x03\xF7", 15);
+    }
+    void recordsAreEvents()
+    {
+        QFETCH(QByteArray, song);
+        QFETCH(QString, title);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("s.mid"));
+        if (song.isEmpty())
+            SongFixtures::makeMidi(dir.path(), QStringLiteral("s.mid"));
+        else
+            QVERIFY(TestUtil::writeFile(path, song));
+        auto editor = openMidi(path);
+        QVERIFY(editor);
+        editor->setTitle(title);
+        QVERIFY(editor->saveToFile(path));
+        song = TestUtil::readFile(path);
+        editor = openMidi(path);
+        QCOMPARE(editor->getDeltaKey(), 0);
+        editor->setDeltaKey(2);
+        QVERIFY(editor->saveToFile(path));
+
+        const QByteArray record = QByteArray::fromHex("00f008002024003f0200f7");
+        const int head = int(song.indexOf("MTrk", 1)) + 8;
+        QByteArray expected = song;
+        expected.insert(head, record);
+        const quint32 length = qFromBigEndian<quint32>(song.constData() + head - 4) + quint32(record.size());
+        qToBigEndian(length, expected.data() + head - 4);
+        QCOMPARE(TestUtil::readFile(path).toHex(), expected.toHex());
+        editor = openMidi(path);
+        QCOMPARE(editor->getDeltaKey(), 2);
     }
 
     void textTrackBytes()

@@ -7,6 +7,7 @@
 #include "ui_controltracksmall.h"
 
 #include <QMouseEvent>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -55,7 +56,7 @@ void ControlTrackSmall::startUp()
     ui->buttonGroup->setId(ui->soloButton, DB_SOLO);
     if (QAbstractButton *b = ui->buttonGroup->button(m_startState))
         b->setChecked(true);
-    ui->horizontalSlider->setValue(m_startVolume);
+    setVolumeQuietly(m_startVolume);
     emit volumeChanged(m_channel, m_startVolume);
     ui->asteriskLabel->clear();
     connect(ui->buttonGroup, &QButtonGroup::idClicked, this, &ControlTrackSmall::muteSoloPLayChanged);
@@ -111,15 +112,23 @@ void ControlTrackSmall::muteSoloPLayChanged(int id)
     emit muteSoloChanged(m_channel, id);
 }
 
-void ControlTrackSmall::on_horizontalSlider_sliderMoved(int value)
+// Whatever moved the slider (a drag, a click on the groove, a key, the
+// wheel), the user did: the page's own values come through setVolumeQuietly.
+void ControlTrackSmall::on_horizontalSlider_valueChanged(int value)
 {
     emit volumeChanged(m_channel, value);
+}
+
+void ControlTrackSmall::setVolumeQuietly(int volume)
+{
+    const QSignalBlocker quiet(ui->horizontalSlider);
+    ui->horizontalSlider->setValue(volume);
 }
 
 void ControlTrackSmall::on_undoButton_clicked()
 {
     ui->trackPlayButton->setChecked(true);
-    ui->horizontalSlider->setValue(m_startVolume);
+    setVolumeQuietly(m_startVolume);
     if (m_startInstrument)
         changeInstr(m_startInstrument);
     else

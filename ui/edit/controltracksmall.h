@@ -47,7 +47,7 @@ public slots:
     void muteSoloPLayChanged(int id);
 
 private slots:
-    void on_horizontalSlider_sliderMoved(int value);
+    void on_horizontalSlider_valueChanged(int value);
     void on_undoButton_clicked();
     void on_undoButton_pressed();
     void on_undoButton_released();
@@ -59,6 +59,8 @@ protected:
 private:
     ControlTrackSmall(QWidget *parent, int channel, int volume, int state);
     void startUp();
+    // Sets the slider without telling anyone: no edit of the user's.
+    void setVolumeQuietly(int volume);
 
     Ui::ControlTrackSmall *ui;
     int m_channel = 1;

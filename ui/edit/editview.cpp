@@ -253,42 +253,60 @@ QString editView::saveMessage() const
     return m_saveMessage->isHidden() ? QString() : m_saveMessage->text();
 }
 
-void editView::saveAndClear()
+QString editView::saveBeforeQuit()
 {
-    if (m_saveOnStop && !m_songPath.isEmpty()) {
-        QString why;
-        bool tried = false;
-        bool saved = true;
-        if (m_songType == SONG_FORMAT_MIDI && m_engine->midiEdit()->hasUnsavedEdits()) {
-            qDebug() << "Salvato Midi";
-            tried = true;
-            saved = m_engine->midiEdit()->SaveToFile(m_songPath, &why) == 0;
-        } else if (m_songType == SONG_FORMAT_MP3 &&
-                   (m_deltaBpm != m_startDeltaBpm || m_deltaKey != m_startDeltaKey)) {
-            qDebug() << "Salva Mp3";
-            tried = true;
-            std::unique_ptr<SongRW> rw{SongRW::createFromFile(m_songPath, true, &why)};
-            if (rw) {
-                rw->setDeltaKey(m_deltaKey);
-                rw->setDeltaBpm(m_deltaBpm);
-                saved = rw->saveToFile(m_songPath);
-                qDebug() << "Salvato?? " << (saved ? "true" : "false");
-                if (!saved)
-                    why = rw->errorString();
+    const QString failed = saveEdits();
+    // Told now: the stop that ends the program tries no second time.
+    if (!failed.isEmpty())
+        m_saveOnStop = false;
+    return failed;
+}
+
+QString editView::saveEdits()
+{
+    if (!m_saveOnStop || m_songPath.isEmpty())
+        return QString();
+    QString why;
+    bool tried = false;
+    bool saved = true;
+    if (m_songType == SONG_FORMAT_MIDI && m_engine->midiEdit()->hasUnsavedEdits()) {
+        qDebug() << "Salvato Midi";
+        tried = true;
+        saved = m_engine->midiEdit()->SaveToFile(m_songPath, &why) == 0;
+    } else if (m_songType == SONG_FORMAT_MP3 && (m_deltaBpm != m_startDeltaBpm || m_deltaKey != m_startDeltaKey)) {
+        qDebug() << "Salva Mp3";
+        tried = true;
+        std::unique_ptr<SongRW> rw{SongRW::createFromFile(m_songPath, true, &why)};
+        if (rw) {
+            rw->setDeltaKey(m_deltaKey);
+            rw->setDeltaBpm(m_deltaBpm);
+            saved = rw->saveToFile(m_songPath);
+            qDebug() << "Salvato?? " << (saved ? "true" : "false");
+            if (saved) {
+                m_startDeltaBpm = m_deltaBpm;
+                m_startDeltaKey = m_deltaKey;
             } else {
-                saved = false;
+                why = rw->errorString();
             }
-        }
-        // One message per save that failed; the next save replaces it.
-        if (tried) {
-            if (!saved)
-                qWarning().noquote() << "editView: the changes were not saved into" << m_songPath << why;
-            m_saveMessage->setText(saved ? QString()
-                                         : tr("The changes to %1 could not be kept: %2.")
-                                               .arg(QFileInfo(m_songPath).fileName(), why));
-            m_saveMessage->setVisible(!saved);
+        } else {
+            saved = false;
         }
     }
+    if (!tried)
+        return QString();
+    // One message per save that failed; the next save replaces it.
+    if (!saved)
+        qWarning().noquote() << "editView: the changes were not saved into" << m_songPath << why;
+    const QString message =
+        saved ? QString() : tr("The changes to %1 could not be kept: %2.").arg(QFileInfo(m_songPath).fileName(), why);
+    m_saveMessage->setText(message);
+    m_saveMessage->setVisible(!saved);
+    return message;
+}
+
+void editView::saveAndClear()
+{
+    saveEdits();
     m_saveOnStop = true;
     m_keySign.clear();
     m_deltaBpm = m_deltaKey = m_startDeltaBpm = m_startDeltaKey = 0;

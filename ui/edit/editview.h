@@ -48,6 +48,11 @@ public:
     ControlTrackSmall *strip(int row) const;
     // What the page tells of the last save that failed; empty when none.
     QString saveMessage() const;
+    // Writes the edits of the song in play now, while there is still a
+    // window to tell of a failure: what to tell, empty when they are kept
+    // (or there were none). After a failure the stop at the end of the
+    // program writes nothing.
+    QString saveBeforeQuit();
 
 signals:
     // Load the song at path and start it again; action 0 plays.
@@ -87,6 +92,9 @@ private:
     void stepBpm(int step);
     void refreshLabelKey();
     void refreshLabelBpm();
+    // Writes what was edited since the song started or was last saved; the
+    // message of a failure, else empty.
+    QString saveEdits();
     void saveAndClear();
     void clearStrips();
     void addStrip(ControlTrackSmall *strip);

@@ -7,7 +7,6 @@
 #include "DatabaseHelper.h"
 #include "librarytabledelegate.h"
 #include "prompter.h"
-#include "storereplies.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -166,7 +165,7 @@ void libraryView::on_infoButton_clicked()
     if (!text("innerPath").isEmpty() && !isStoreRow(selected.first().row())) {
         message = tr("Title: %1\nArtist: %2\nLenght: %3\nBPM: %4\nKEY: %5\nFormat: %6")
                       .arg(text("Titolo"), text("NomeArtista"),
-                           StoreReplies::lengthText(row.value(QStringLiteral("Durata")).toInt()),
+                           LibraryCells::lengthText(text("Durata")),
                            text("Bpm"), LibraryCells::keyText(text("Key"), chordLang), text("Formato"));
     } else if (row.value(QStringLiteral("IdGenere")).toInt() != 0) {
         message = tr("Genre: %1 \nSongs count: %2\n").arg(text("NomeGenere"), text("NumBrani"));

@@ -240,6 +240,46 @@ private slots:
         QCOMPARE(QList<int>({edited(1).muteSolo, edited(1).program, edited(1).volume}), channel1);
     }
 
+    void volumeByAnyMeans_data()
+    {
+        QTest::addColumn<Action>("action");
+        QTest::newRow("click on the groove") << Action([](ControlTrackSmall *s) {
+            QSlider *v = child<QSlider>(s, "horizontalSlider");
+            QTest::mouseClick(v, Qt::LeftButton, {}, QPoint(40, v->height() / 2));
+        });
+        QTest::newRow("key") << Action([](ControlTrackSmall *s) {
+            QTest::keyClick(child<QSlider>(s, "horizontalSlider"), Qt::Key_PageDown);
+        });
+        QTest::newRow("wheel") << Action([](ControlTrackSmall *s) {
+            QSlider *v = child<QSlider>(s, "horizontalSlider");
+            const QPointF at(v->width() / 2.0, v->height() / 2.0);
+            QWheelEvent wheel(at, v->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase,
+                              false);
+            QApplication::sendEvent(v, &wheel);
+        });
+    }
+    // However the user moves a channel's volume it is heard, counted as an
+    // edit and kept in the song file; the values the page itself gives the
+    // slider are no edits.
+    void volumeByAnyMeans()
+    {
+        QFETCH(Action, action);
+        QVERIFY(play(m_mid));
+        QVERIFY(!edit()->hasUnsavedEdits());
+        ControlTrackSmall *s = m_page->strip(0);
+        action(s);
+        const int value = child<QSlider>(s, "horizontalSlider")->value();
+        QVERIFY2(value < 100, qPrintable(QString::number(value)));
+        QCOMPARE(int(edited(1).volume), value);
+        QVERIFY(edit()->hasUnsavedEdits());
+        m_rig->stop();
+        QCOMPARE(TestUtil::runPython("playback/make_midiedit_song.py", {"volume", m_mid, "0"}),
+                 QByteArray::number(value - 100) + "\n");
+        QVERIFY(play(m_mid));
+        QCOMPARE(child<QSlider>(m_page->strip(0), "horizontalSlider")->value(), value);
+        QVERIFY(!edit()->hasUnsavedEdits());
+    }
+
     void drumChooserListsKits()
     {
         QVERIFY(play(m_mid));
