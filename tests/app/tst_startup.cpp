@@ -198,7 +198,7 @@ private slots:
     // sequencer): one line per kind of start. Its times are not judged here.
     void startupBenchmarkReports()
     {
-        const QString program = TestUtil::binDir() + "/bench_startup";
+        const QString program = QStringLiteral(VELMAR_PROGRAM_BIN_DIR "/bench_startup");
         if (!QFileInfo::exists(program))
             QSKIP("the benchmarks are not built here");
         QProcess bench;
