@@ -504,12 +504,13 @@ void libraryView::changeState()
 
 void libraryView::showHint(const QString &text)
 {
+    // The text first: it sets the bubble's height, which the placement needs.
+    hintPopup->setText(text);
     QPushButton *add = ui->AddToPlayListButton;
     const QPoint at(ui->PlayListHead->x() + add->x() - (hintPopup->width() - add->width()) / 2,
                     add->y() + add->height());
     const QRect under(mapToGlobal(at), hintPopup->size());
     hintPopup->setGeometry(PopupPlacement::keepInside(under, PopupPlacement::availableAt(under.topLeft())));
-    hintPopup->setText(text);
     hintPopup->show();
 }
 

@@ -1,7 +1,8 @@
-// Colour combo box and busy indicator, painted offscreen; what
+// Colour combo box, busy indicator and hint bubble, painted offscreen; what
 // the page checks read of texts cut short or controls out of sight.
 #include "colorcombobox.h"
 #include "fakeengine.h"
+#include "popupform.h"
 #include "qprogressindicator.h"
 #include "testutil.h"
 #include "widgettexts.h"
@@ -73,6 +74,30 @@ private slots:
         box.resize(120, 30);
         plain.resize(120, 30);
         QCOMPARE(box.grab().toImage(), plain.grab().toImage());
+    }
+
+    // The bubble is as tall as its text needs: a short hint leaves it at
+    // its form's size, a long one makes it taller, never cut.
+    void hintBubbleFitsItsText_data()
+    {
+        QTest::addColumn<int>("words");
+        QTest::newRow("short") << 3;
+        QTest::newRow("four lines") << 30;
+        QTest::newRow("a page") << 120;
+    }
+    void hintBubbleFitsItsText()
+    {
+        QFETCH(int, words);
+        PopupForm bubble;
+        // A window of its own: the offscreen screen grabs no keyboard for a pop-up.
+        bubble.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        bubble.setText(QStringList(words, QStringLiteral("word")).join(' '));
+        bubble.show();
+        QCOMPARE(bubble.width(), 250);
+        QVERIFY(words > 3 ? bubble.height() > 100 : bubble.height() <= 100);
+        const WidgetTexts::Entry said = entry(&bubble, "label", "label");
+        QVERIFY(said.need > 0);
+        QVERIFY2(!said.cut(), qPrintable(QStringLiteral("%1 of %2").arg(said.have).arg(said.need)));
     }
 
     // Texts wider than their label or button, and buttons cut off by what

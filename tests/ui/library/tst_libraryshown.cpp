@@ -1,0 +1,86 @@
+// What the library page shows in each language: the hint bubbles whole.
+#include "libraryfixture.h"
+#include "popupform.h"
+#include "testlanguage.h"
+#include "widgettexts.h"
+
+namespace {
+
+// The library's empty playlist, below the caption and "Live".
+constexpr int kEmptyPlaylist = 6;
+
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("libraryView", text);
+}
+
+// Texts of `widget`'s window that need more room than they have, and
+// controls seen only in part.
+QStringList cutTexts(const QWidget *window)
+{
+    QStringList cut;
+    for (const WidgetTexts::Entry &e : WidgetTexts::collect(window)) {
+        if (e.cut() && (e.kind == "label" || e.kind == "button" || e.kind == "control"))
+            cut << QStringLiteral("%1 %2 (%3 of %4)").arg(e.path, e.text).arg(e.have).arg(e.need);
+    }
+    return cut;
+}
+
+} // namespace
+
+class TestLibraryShown : public QObject, LibraryFixture
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(store.start()); }
+
+    void init()
+    {
+        open();
+        addSong("Dawn", "Queen", "Rock");
+        db->insertPlaylist("Live");
+        db->insertPlaylist("Empty");
+        QVERIFY(db->insertSongInPlayList(1, 5));
+        makePage();
+    }
+    void cleanup() { close(); }
+
+    // Both hints, in every language, stand whole in their bubble under the
+    // add button.
+    void hintBubbles_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("adding");
+        for (const char *language : {"it", "en", "de", "zh"}) {
+            QTest::addRow("%s, empty playlist", language) << QString(language) << false;
+            QTest::addRow("%s, adding", language) << QString(language) << true;
+        }
+    }
+
+    void hintBubbles()
+    {
+        QFETCH(QString, language);
+        QFETCH(bool, adding);
+        TestLanguage shownIn(language);
+        side(kEmptyPlaylist);
+        auto *hint = page->findChild<PopupForm *>();
+        if (adding) {
+            hint->close();
+            button("AddToPlayListButton")->click();
+        }
+        QVERIFY(hint->isVisible());
+        const QString text = adding ? translated("Double click on a row to add the song to the playlist, press "
+                                                 "\"End\" when finished")
+                                    : translated("Press \"Add Songs\" to select songs from your repertory and "
+                                                 "make the playlist");
+        QCOMPARE(hint->findChild<QLabel *>()->text(), text);
+        QCOMPARE(cutTexts(hint), QStringList());
+        QPushButton *add = button("AddToPlayListButton");
+        QCOMPARE(hint->y(), add->mapToGlobal(QPoint(0, add->height())).y());
+    }
+
+};
+
+VELMAR_TEST(TestLibraryShown)
+#include "tst_libraryshown.moc"
