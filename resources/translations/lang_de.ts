@@ -632,6 +632,13 @@ Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart
     </message>
 </context>
 <context>
+    <name>SongTexts</name>
+    <message>
+        <source>&lt;UNKNOWN&gt;</source>
+        <translation>&lt;UNBEKANNT&gt;</translation>
+    </message>
+</context>
+<context>
     <name>SoundfontDialog</name>
     <message>
         <source>Timbra</source>

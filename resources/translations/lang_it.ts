@@ -632,6 +632,13 @@ Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuo
     </message>
 </context>
 <context>
+    <name>SongTexts</name>
+    <message>
+        <source>&lt;UNKNOWN&gt;</source>
+        <translation>&lt;SCONOSCIUTO&gt;</translation>
+    </message>
+</context>
+<context>
     <name>SoundfontDialog</name>
     <message>
         <source>Timbra</source>

@@ -632,6 +632,13 @@ Check the internet connection; the update is offered again at the next start of 
     </message>
 </context>
 <context>
+    <name>SongTexts</name>
+    <message>
+        <source>&lt;UNKNOWN&gt;</source>
+        <translation>&lt;未知&gt;</translation>
+    </message>
+</context>
+<context>
     <name>SoundfontDialog</name>
     <message>
         <source>Timbra</source>

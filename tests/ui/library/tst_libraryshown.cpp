@@ -1,8 +1,12 @@
-// What the library page shows in each language: the hint bubbles whole.
+// What the library page shows in each language: hint bubbles whole, and an
+// unknown artist in the language chosen.
 #include "libraryfixture.h"
 #include "popupform.h"
 #include "testlanguage.h"
 #include "widgettexts.h"
+
+#include <QSqlQuery>
+#include <QStyledItemDelegate>
 
 namespace {
 
@@ -32,6 +36,15 @@ class TestLibraryShown : public QObject, LibraryFixture
 {
     Q_OBJECT
 
+    QStringList boxes;
+
+    QString shown(int row, int column)
+    {
+        const QModelIndex index = table()->model()->index(row, column);
+        const auto *painter = qobject_cast<QStyledItemDelegate *>(table()->itemDelegateForIndex(index));
+        return painter->displayText(index.data(), QLocale());
+    }
+
 private slots:
     void initTestCase() { QVERIFY(store.start()); }
 
@@ -39,9 +52,14 @@ private slots:
     {
         open();
         addSong("Dawn", "Queen", "Rock");
+        addSong("Nameless", "<UNKNOWN>", "<UNKNOWN>");
         db->insertPlaylist("Live");
         db->insertPlaylist("Empty");
         QVERIFY(db->insertSongInPlayList(1, 5));
+        boxes.clear();
+        Prompter::setScript([this](const QString &, const QString &text, QMessageBox::StandardButtons) {
+            return boxes << text, QMessageBox::Ok;
+        });
         makePage();
     }
     void cleanup() { close(); }
@@ -80,6 +98,30 @@ private slots:
         QCOMPARE(hint->y(), add->mapToGlobal(QPoint(0, add->height())).y());
     }
 
+    // Files and the library keep "<UNKNOWN>"; the table, the listings and
+    // the song's information say it in the language shown.
+    void unknownArtist()
+    {
+        TestLanguage shownIn("it");
+        const QString unknown = QCoreApplication::translate("SongTexts", "<UNKNOWN>");
+        QCOMPARE(unknown, QString("<SCONOSCIUTO>"));
+        QSqlQuery stored;
+        QVERIFY(stored.exec("SELECT NomeArtista FROM Artisti WHERE NumBrani > 0 ORDER BY NomeArtista") && stored.next());
+        QCOMPARE(stored.value(0).toString(), QString("<UNKNOWN>"));
+        int row = cell(0) == "Nameless" ? 0 : 1;
+        QCOMPARE(cell(row, 3), QString("<UNKNOWN>"));
+        QCOMPARE(shown(row, 3), unknown);
+        QCOMPARE(shown(1 - row, 3), QString("Queen"));
+        table()->selectRow(row);
+        button("infoButton")->click();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.first().contains(unknown) && !boxes.first().contains("<UNKNOWN>"), qPrintable(boxes.first()));
+        for (const char *filter : {"artistButton", "genreButton"}) {
+            button(filter)->click();
+            row = cell(0, 1) == "<UNKNOWN>" ? 0 : 1;
+            QCOMPARE(shown(row, 1), unknown);
+        }
+    }
 };
 
 VELMAR_TEST(TestLibraryShown)
