@@ -6,6 +6,7 @@
 #include "controltracksmall.h"
 #include "editview.h"
 #include "soundenginerig.h"
+#include "testlanguage.h"
 
 #include <QLabel>
 #include <QListView>
@@ -238,6 +239,32 @@ private slots:
         QCOMPARE(QFile::exists(m_mid + ".bak"), changed);
         QVERIFY(play(m_mid));
         QCOMPARE(QList<int>({edited(1).muteSolo, edited(1).program, edited(1).volume}), channel1);
+    }
+
+    // Each button of a channel row says what it does, in the language
+    // shown; so do the chooser's instrument families.
+    void stripsSayWhatTheyDo()
+    {
+        QVERIFY(play(m_mid));
+        ControlTrackSmall *strip = m_page->strip(0);
+        const char *const buttons[] = {"trackPlayButton", "muteButton", "soloButton", "undoButton"};
+        const auto tips = [&] {
+            QStringList out;
+            for (const char *name : buttons)
+                out << child<QPushButton>(strip, name)->toolTip();
+            return out;
+        };
+        QCOMPARE(tips(), QStringList({"Play this channel", "Mute this channel", "Play this channel alone",
+                                      "Undo this channel's changes"}));
+        TestLanguage italian("it");
+        QCOMPARE(tips(), QStringList({"Suona questo canale", "Silenzia questo canale", "Suona solo questo canale",
+                                      "Annulla le modifiche di questo canale"}));
+        QWidget *chooser = openChooser(strip);
+        QVERIFY(chooser);
+        const QAbstractItemModel *families = child<QListView>(chooser, "listViewFamiliy")->model();
+        QCOMPARE(families->rowCount(), 16);
+        QCOMPARE(families->index(3, 0).data().toString(), QString("Chitarra"));
+        chooser->close();
     }
 
     void drumChooserListsKits()
