@@ -134,6 +134,7 @@ private:
     int playlistRow(int index) const;
     void leaveAddingMode();
     void showHint(const QString &text);
+    void retranslateState();
     // The kinds of store request; one of each is wanted at a time.
     enum StoreRequest { SearchRequest, ListingRequest, InfoRequest, DownloadRequest, StoreRequests };
     static int requestKind(const char *slot);

@@ -162,7 +162,12 @@ void statusBarHead::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        // An unknown artist's name has another width in this language.
+        fitLabels();
         keepRoom();
+        if (layout())
+            layout()->activate();
+        showNames();
     }
     QWidget::changeEvent(event);
 }

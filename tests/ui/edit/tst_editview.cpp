@@ -381,6 +381,13 @@ private slots:
         const QString told = m_page->saveMessage();
         QVERIFY2(told.startsWith("The changes to " + name + " could not be kept: ") && told.contains(reason),
                  qPrintable(told));
+        {
+            // Said again in a language chosen while it shows.
+            TestLanguage italian("it");
+            QCOMPARE(m_page->saveMessage(), "Le modifiche a " + name + " non sono state salvate: " +
+                                                told.mid(told.indexOf(": ") + 2));
+        }
+        QCOMPARE(m_page->saveMessage(), told);
         // Told once; the next save that works takes the message away: an MP3
         // unloaded with no stop first, its offsets saved into its own tag.
         QVERIFY(play(m_mp3));

@@ -1,5 +1,6 @@
-// What the library page shows in each language: hint bubbles whole, and an
-// unknown artist in the language chosen.
+// What the library page shows in each language: hint bubbles whole, the
+// texts of the entry shown following a language change, and an unknown
+// artist in the language chosen.
 #include "libraryfixture.h"
 #include "popupform.h"
 #include "testlanguage.h"
@@ -12,6 +13,7 @@ namespace {
 
 // The library's empty playlist, below the caption and "Live".
 constexpr int kEmptyPlaylist = 6;
+constexpr int kNews = 3;
 
 QString translated(const char *text)
 {
@@ -96,6 +98,36 @@ private slots:
         QCOMPARE(cutTexts(hint), QStringList());
         QPushButton *add = button("AddToPlayListButton");
         QCOMPARE(hint->y(), add->mapToGlobal(QPoint(0, add->height())).y());
+    }
+
+    // The texts the page set for the entry shown are set again in the
+    // language chosen, not the form's first ones.
+    void languageChange_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("news") << "news" << "labelSongs" << "News of the week";
+        QTest::newRow("adding") << "adding" << "AddToPlayListButton" << "End";
+        QTest::newRow("playlist") << "playlist" << "AddToPlayListButton" << "Add Song";
+        QTest::newRow("all songs") << "all" << "labelSongs" << "Songs";
+    }
+
+    void languageChange()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, widget);
+        QFETCH(QString, text);
+        side(state == "news" ? kNews : state == "all" ? 0 : kEmptyPlaylist);
+        if (state == "adding")
+            button("AddToPlayListButton")->click();
+        for (const char *language : {"it", "de", "en"}) {
+            TestLanguage shownIn(language);
+            auto *shownWidget = page->findChild<QWidget *>(widget);
+            const QString now = qobject_cast<QLabel *>(shownWidget) ? qobject_cast<QLabel *>(shownWidget)->text()
+                                                                     : qobject_cast<QPushButton *>(shownWidget)->text();
+            QCOMPARE(now, translated(text.toUtf8().constData()));
+        }
     }
 
     // Files and the library keep "<UNKNOWN>"; the table, the listings and
