@@ -300,14 +300,26 @@ void libraryView::on_genreButton_clicked()
 
 void libraryView::showListing(bool artists)
 {
+    // The filter button pressed on another entry (the news, a playlist)
+    // would otherwise stay lit over that entry's songs.
     if (ui->playlistListWidget->currentRow() != 0 && !isAdding)
-        return;
+        chooseAllSongs();
     showingSongs = false;
     ui->searchText->clear();
     currentQuery = artists ? database->sqlArtists : database->sqlGenres;
     runQuery(currentQuery, QSqlDatabase::database());
     artists ? buildTableArtists() : buildTableGenres();
     updateHeaderBar(Listing);
+}
+
+void libraryView::chooseAllSongs()
+{
+    {
+        const QSignalBlocker quiet(ui->playlistListWidget);
+        ui->playlistListWidget->setCurrentRow(0);
+    }
+    currentPlaylistIndex = 0;
+    ui->labelSongs->setText(tr("Songs"));
 }
 
 void libraryView::updateHeaderBar(enum headerStatus state)

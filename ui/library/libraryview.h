@@ -135,6 +135,9 @@ private:
     void leaveAddingMode();
     void showHint(const QString &text);
     void retranslateState();
+    // All Songs chosen in the side list, as the listings and a title search
+    // show the whole library whatever entry was shown before.
+    void chooseAllSongs();
     // The kinds of store request; one of each is wanted at a time.
     enum StoreRequest { SearchRequest, ListingRequest, InfoRequest, DownloadRequest, StoreRequests };
     static int requestKind(const char *slot);

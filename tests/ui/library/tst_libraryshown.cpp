@@ -1,6 +1,6 @@
 // What the library page shows in each language: hint bubbles whole, the
-// texts of the entry shown following a language change, and an unknown
-// artist in the language chosen.
+// texts of the entry shown following a language change, an unknown artist
+// in the language chosen, and the filters over any entry.
 #include "libraryfixture.h"
 #include "popupform.h"
 #include "testlanguage.h"
@@ -128,6 +128,37 @@ private slots:
                                                                      : qobject_cast<QPushButton *>(shownWidget)->text();
             QCOMPARE(now, translated(text.toUtf8().constData()));
         }
+    }
+
+    // The artist and genre filters list the whole library from whatever
+    // entry they are pressed on, and their rows open their songs.
+    void filtersFromAnyEntry_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<bool>("artists");
+        for (const auto &[name, entry] : {std::pair{"news", kNews}, std::pair{"recent", 1}, std::pair{"playlist", 5}}) {
+            QTest::addRow("%s, artist", name) << entry << true;
+            QTest::addRow("%s, genre", name) << entry << false;
+        }
+    }
+
+    void filtersFromAnyEntry()
+    {
+        QFETCH(int, entry);
+        QFETCH(bool, artists);
+        side(entry);
+        button(artists ? "artistButton" : "genreButton")->click();
+        QCOMPARE(page->findChild<QListWidget *>("playlistListWidget")->currentRow(), 0);
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::Listing));
+        QCOMPARE(page->findChild<QLabel *>("labelSongs")->text(), QString("Songs"));
+        QCOMPARE(rows(), 2);
+        const QString name = cell(0, 1);
+        emit table()->doubleClicked(table()->model()->index(0, 1));
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::SongsOfListing));
+        QVERIFY(!button("backButton")->isHidden());
+        QCOMPARE(rows(), 1);
+        if (artists)
+            QCOMPARE(cell(0, 3), name);
     }
 
     // Files and the library keep "<UNKNOWN>"; the table, the listings and
