@@ -3,6 +3,7 @@
 // back by mido and mutagen), global undo and restore settings write nothing.
 #include "MidiEdit.h"
 #include "Sequencer.h"
+#include "contrast.h"
 #include "controltracksmall.h"
 #include "editview.h"
 #include "soundenginerig.h"
@@ -39,15 +40,6 @@ QWidget *openChooser(ControlTrackSmall *s)
     QLabel *name = child<QLabel>(s, "instrLabel");
     QTest::mousePress(s, Qt::LeftButton, {}, name->mapTo(s, name->rect().center()));
     return QApplication::activePopupWidget();
-}
-
-// Contrast ratio of two colours as the web's accessibility guidelines
-// measure it: 1 for the same colour, 21 for black on white.
-double contrast(const QColor &a, const QColor &b)
-{
-    const auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-    const auto lum = [&](const QColor &c) { return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF()); };
-    return (qMax(lum(a), lum(b)) + 0.05) / (qMin(lum(a), lum(b)) + 0.05);
 }
 
 // song.mp3's audio behind a tag the program reads but must not rewrite.
@@ -155,11 +147,11 @@ private slots:
         for (const char *name : {"labelKey", "labelBpm", "channelLabel", "instrLabel"}) {
             QLabel *label = child<QLabel>(m_page.get(), name);
             const QColor ground = page.pixelColor(label->mapTo(m_page.get(), QPoint(1, 1)));
-            QVERIFY2(contrast(label->palette().color(QPalette::WindowText), ground) >= 4.5, name);
+            QVERIFY2(Contrast::ratio(label->palette().color(QPalette::WindowText), ground) >= 4.5, name);
         }
         QSlider *volume = child<QSlider>(m_page->strip(0), "horizontalSlider");
         const QPoint filled = volume->mapTo(m_page.get(), QPoint(40, volume->height() / 2));
-        QVERIFY(contrast(page.pixelColor(filled), page.pixelColor(filled.x(), filled.y() - 15)) >= 3);
+        QVERIFY(Contrast::ratio(page.pixelColor(filled), page.pixelColor(filled.x(), filled.y() - 15)) >= 3);
         for (const char *name : {"globalUndoButton", "restoreSettingsButton"})
             QVERIFY2(!child<QPushButton>(m_page.get(), name)->toolTip().isEmpty(), name);
     }
