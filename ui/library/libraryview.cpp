@@ -121,6 +121,7 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
                 SLOT(onStartSongPath(QString,int)));
     }
     connect(rows, &QHeaderView::sectionMoved, this, &libraryView::onRowsMoved);
+    connect(ui->playlistListWidget, &QListWidget::itemSelectionChanged, this, &libraryView::markSelectedRow);
     if (storeManager)
         connect(storeManager, SIGNAL(downloadDone()), this, SLOT(refreshSongView()));
 
@@ -174,6 +175,16 @@ void libraryView::buildTablePlaylists()
         }
     }
     list->setCurrentRow(playlistRow(currentPlaylistIndex));
+    markSelectedRow();
+}
+
+void libraryView::markSelectedRow()
+{
+    QListWidget *list = ui->playlistListWidget;
+    for (int r = 0; r < list->count(); ++r) {
+        if (auto *row = qobject_cast<listItem *>(list->itemWidget(list->item(r))))
+            row->setHighlighted(list->item(r)->isSelected());
+    }
 }
 
 void libraryView::refreshPlaylistsView()
@@ -318,6 +329,7 @@ void libraryView::chooseAllSongs()
         const QSignalBlocker quiet(ui->playlistListWidget);
         ui->playlistListWidget->setCurrentRow(0);
     }
+    markSelectedRow();
     currentPlaylistIndex = 0;
     ui->labelSongs->setText(tr("Songs"));
 }

@@ -135,6 +135,8 @@ private:
     void leaveAddingMode();
     void showHint(const QString &text);
     void retranslateState();
+    // The selected side-list row told so (its logo keeps showing).
+    void markSelectedRow();
     // All Songs chosen in the side list, as the listings and a title search
     // show the whole library whatever entry was shown before.
     void chooseAllSongs();

@@ -1,11 +1,15 @@
 // What the library page shows in each language: hint bubbles whole, the
 // texts of the entry shown following a language change, an unknown artist
-// in the language chosen, and the filters over any entry.
+// in the language chosen, the filters over any entry, every control of the
+// side list in sight, and the news logo on the highlight.
+#include "contrast.h"
 #include "libraryfixture.h"
+#include "listitem.h"
 #include "popupform.h"
 #include "testlanguage.h"
 #include "widgettexts.h"
 
+#include <QScrollBar>
 #include <QSqlQuery>
 #include <QStyledItemDelegate>
 
@@ -184,6 +188,85 @@ private slots:
             row = cell(0, 1) == "<UNKNOWN>" ? 0 : 1;
             QCOMPARE(shown(row, 1), unknown);
         }
+    }
+
+    // Each playlist row shows its rename and delete icons whole, also when
+    // the side list is short enough to scroll or a name is long, in every
+    // language.
+    void sideListRowsWhole_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("height");
+        for (const char *language : {"it", "en"}) {
+            QTest::addRow("%s, tall", language) << QString(language) << 700;
+            QTest::addRow("%s, scrolling", language) << QString(language) << 330;
+        }
+    }
+
+    void sideListRowsWhole()
+    {
+        QFETCH(QString, language);
+        QFETCH(int, height);
+        const QString longName = "Songs for the wedding on Saturday, first and second set";
+        for (const QString &name : {QString("Rehearsal"), QString("Wedding"), longName})
+            db->insertPlaylist(name);
+        page->refreshPlaylistsView();
+        TestLanguage shownIn(language);
+        page->resize(1280, height);
+        QCoreApplication::processEvents();
+        auto *list = page->findChild<QListWidget *>("playlistListWidget");
+        QCOMPARE(list->verticalScrollBar()->isVisible(), height < 500);
+        int icons = 0;
+        for (int r = 0; r < list->count(); ++r) {
+            list->scrollToItem(list->item(r));
+            QCoreApplication::processEvents();
+            const QStringList cut = cutTexts(page.get());
+            QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
+            if (auto *row = qobject_cast<listItem *>(list->itemWidget(list->item(r)))) {
+                QCOMPARE(row->height(), 38);
+                icons += !row->findChild<QPushButton *>("deleteButton")->isHidden();
+                // A name longer than the row ends in an ellipsis, whole in its tooltip.
+                if (row->titleText() == longName) {
+                    auto *title = row->findChild<QLabel *>("titleLabel");
+                    QVERIFY(title->text().endsWith(QChar(0x2026)));
+                    QCOMPARE(title->toolTip(), longName);
+                }
+            }
+        }
+        QCOMPARE(icons, 5);
+    }
+
+    // The heading stands clear of the page tabs.
+    void headingClearOfTabs()
+    {
+        auto *heading = page->findChild<QLabel *>("labelSongs");
+        const QWidget *tabs = page->findChild<QWidget *>("hFrameTabs");
+        const int text = heading->mapTo(page.get(), heading->contentsRect().topLeft()).x();
+        QVERIFY2(text - tabs->mapTo(page.get(), QPoint(tabs->width(), 0)).x() >= 8, qPrintable(QString::number(text)));
+    }
+
+    // The news entry's yellow logo stays seen when its row is selected,
+    // on the yellow highlight.
+    void newsLogoOnHighlight()
+    {
+        side(kNews);
+        auto *list = page->findChild<QListWidget *>("playlistListWidget");
+        QVERIFY(list->item(kNews)->isSelected());
+        const QWidget *logo = list->itemWidget(list->item(kNews))->findChild<QWidget *>("leftIcon");
+        const QRect at(logo->mapTo(list->viewport(), QPoint(0, 0)), logo->size());
+        const QImage picture = list->viewport()->grab(at).toImage();
+        const QColor yellow(255, 204, 0);
+        int logoPixels = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                logoPixels += picture.pixelColor(x, y) == yellow;
+        QVERIFY(logoPixels > 100);
+        const QColor ground = picture.pixelColor(0, picture.height() / 2);
+        QVERIFY2(Contrast::ratio(ground, yellow) >= 3, qPrintable(ground.name()));
+        // Another entry chosen, also by a filter: the plate goes with the highlight.
+        button("artistButton")->click();
+        QVERIFY(!list->item(kNews)->isSelected());
+        QVERIFY(list->viewport()->grab(at).toImage().pixelColor(0, picture.height() / 2).lightness() > 200);
     }
 };
 
