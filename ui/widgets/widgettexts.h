@@ -1,7 +1,9 @@
 // What a user reads on the windows shown: every text of every visible widget
 // (labels, buttons, tooltips, titles, list entries...), for labels and
 // buttons whether the text needs more room than the widget has, and for
-// every button whether it is seen whole: what the checks of the pages read.
+// every button whether it is seen whole. The checks of the pages read it:
+// the tests directly, the end-to-end run through the list the program
+// writes on request (dumpWidgetsOnSignal).
 #pragma once
 
 #include <QList>
