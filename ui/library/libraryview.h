@@ -134,6 +134,7 @@ private:
     int playlistRow(int index) const;
     void leaveAddingMode();
     void showHint(const QString &text);
+    // The texts set for the entry and page shown, in the language chosen.
     void retranslateState();
     // The selected side-list row told so (its logo keeps showing).
     void markSelectedRow();
