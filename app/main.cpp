@@ -2,6 +2,7 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QString>
 
 #include <memory>
 
@@ -9,6 +10,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     quitOnTerminationSignals();
+    if (const QString dump = qEnvironmentVariable("VELMAR_WIDGET_DUMP"); !dump.isEmpty())
+        dumpWidgetsOnSignal(dump);
     std::unique_ptr<DatabaseHelper> db;
     // A song named on the command line.
     if (startProgram(db, app.arguments().value(1)) != 0) {

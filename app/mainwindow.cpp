@@ -635,6 +635,7 @@ void MainWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
         changeMelodyButtonState();
+        retranslateImport();
     }
     QMainWindow::changeEvent(event);
 }

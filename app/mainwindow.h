@@ -203,6 +203,7 @@ private:
     // The window height fixed for the mixer while the karaoke view is away.
     void releaseFixedHeight();
     void setUpImport();
+    void retranslateImport();
     void startRebuild();
     void checkSoundBank();
 

@@ -126,14 +126,11 @@ void MainWindow::importingDone(ImportReport report)
 void MainWindow::on_actionImport_triggered()
 {
     if (!m_importDialog) {
-        m_importDialog = new QFileDialog(this, tr("Import"), QDir::homePath());
+        m_importDialog = new QFileDialog(this, QString(), QDir::homePath());
         // Folders stay listed: without them nothing but the home folder could be reached.
         m_importDialog->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
         m_importDialog->setFileMode(QFileDialog::ExistingFiles);
-        m_importDialog->setNameFilters(
-            {tr("All songs files") + QStringLiteral(" (*.mp3 *.mid *.midi *.kar *.mf3 *.mf4 *.mf5)"),
-             tr("MIDI files") + QStringLiteral(" (*.mid *.midi *.kar *.mf3 *.mf4 *.mf5)"),
-             tr("MP3 files") + QStringLiteral(" (*.mp3)")});
+        retranslateImport();
         // Qt's own dialog reports local files only by their paths.
         connect(m_importDialog, &QFileDialog::filesSelected, this, [this](const QStringList &files) {
             QList<QUrl> urls;
@@ -143,6 +140,21 @@ void MainWindow::on_actionImport_triggered()
         });
     }
     m_importDialog->open();
+}
+
+// The import dialog is kept between imports: its texts follow the language.
+void MainWindow::retranslateImport()
+{
+    if (!m_importDialog)
+        return;
+    m_importDialog->setWindowTitle(tr("Import"));
+    const QStringList filters{
+        tr("All songs files") + QStringLiteral(" (*.mp3 *.mid *.midi *.kar *.mf3 *.mf4 *.mf5)"),
+        tr("MIDI files") + QStringLiteral(" (*.mid *.midi *.kar *.mf3 *.mf4 *.mf5)"),
+        tr("MP3 files") + QStringLiteral(" (*.mp3)")};
+    const qsizetype chosen = qMax<qsizetype>(0, m_importDialog->nameFilters().indexOf(m_importDialog->selectedNameFilter()));
+    m_importDialog->setNameFilters(filters);
+    m_importDialog->selectNameFilter(filters.value(chosen));
 }
 
 void MainWindow::on_importRequest_received(QList<QUrl> urls)

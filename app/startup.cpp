@@ -5,15 +5,19 @@
 #include "language.h"
 #include "logutils.h"
 #include "mainwindow.h"
+#include "widgettexts.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QLocale>
+#include <QSaveFile>
 #include <QSettings>
 #include <QSocketNotifier>
 #include <QTranslator>
 
 #include <csignal>
+#include <functional>
+#include <initializer_list>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -63,23 +67,45 @@ void endProgram()
 }
 
 namespace {
-int g_signalPipe[2] = {-1, -1};
+// A signal handler may only write(): the byte wakes the event loop, which
+// does the work.
+struct SignalPipe {
+    int fds[2] = {-1, -1};
+};
+SignalPipe g_quitPipe;
+SignalPipe g_dumpPipe;
 
-void onTerminationSignal(int)
+void wake(const SignalPipe &pipe)
 {
     const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+    [[maybe_unused]] const ssize_t n = ::write(pipe.fds[1], &byte, 1);
+}
+void onTerminationSignal(int) { wake(g_quitPipe); }
+void onDumpSignal(int) { wake(g_dumpPipe); }
+
+void onSignals(SignalPipe &pipe, void (*handler)(int), std::initializer_list<int> numbers,
+               const std::function<void()> &then)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipe.fds) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(pipe.fds[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [&pipe, then] {
+        char byte;
+        [[maybe_unused]] const ssize_t n = ::read(pipe.fds[0], &byte, 1);
+        then();
+    });
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int s : numbers)
+        ::sigaction(s, &action, nullptr);
 }
 } // namespace
 
 void quitOnTerminationSignals()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
-        char byte;
-        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
+    onSignals(g_quitPipe, onTerminationSignal, {SIGTERM, SIGINT}, [] {
         // The main window first: its close stores where the views' own
         // windows stand before they go.
         if (mw)
@@ -87,10 +113,16 @@ void quitOnTerminationSignals()
         QApplication::closeAllWindows();
         QCoreApplication::quit();
     });
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+}
+
+void dumpWidgetsOnSignal(const QString &path)
+{
+    onSignals(g_dumpPipe, onDumpSignal, {SIGUSR1}, [path] {
+        // Written aside and renamed: a reader never sees half a list.
+        QSaveFile file(path);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(WidgetTexts::toLines(WidgetTexts::collectShown()).toUtf8());
+            file.commit();
+        }
+    });
 }

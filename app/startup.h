@@ -5,6 +5,8 @@
 
 #include <memory>
 
+class QString;
+
 class DatabaseHelper;
 
 // Runs once the QApplication exists: settings store, log files, language,
@@ -20,3 +22,8 @@ void endProgram();
 // SIGTERM and SIGINT (session end, Ctrl+C) close the windows and end the event
 // loop as a normal close would, instead of killing the process mid-write.
 void quitOnTerminationSignals();
+
+// SIGUSR1 writes what the windows shown say into `path` (WidgetTexts'
+// lines): how the end-to-end run reads the program's texts. Only set up when
+// the run asks for it (VELMAR_WIDGET_DUMP).
+void dumpWidgetsOnSignal(const QString &path);

@@ -76,6 +76,22 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <source>Ch. %1 -</source>
         <translation>Kan. %1 -</translation>
     </message>
+    <message>
+        <source>Play this channel</source>
+        <translation>Diesen Kanal spielen</translation>
+    </message>
+    <message>
+        <source>Mute this channel</source>
+        <translation>Diesen Kanal stummschalten</translation>
+    </message>
+    <message>
+        <source>Play this channel alone</source>
+        <translation>Nur diesen Kanal spielen</translation>
+    </message>
+    <message>
+        <source>Undo this channel&apos;s changes</source>
+        <translation>Änderungen an diesem Kanal rückgängig machen</translation>
+    </message>
 </context>
 <context>
     <name>DialogCopyFiles</name>
@@ -128,6 +144,70 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
     <message>
         <source>Form</source>
         <translation>Formular</translation>
+    </message>
+    <message>
+        <source>Piano</source>
+        <translation>Klavier</translation>
+    </message>
+    <message>
+        <source>Chromatic Percussion</source>
+        <translation>Chromatische Perkussion</translation>
+    </message>
+    <message>
+        <source>Organ</source>
+        <translation>Orgel</translation>
+    </message>
+    <message>
+        <source>Guitar</source>
+        <translation>Gitarre</translation>
+    </message>
+    <message>
+        <source>Bass</source>
+        <translation>Bass</translation>
+    </message>
+    <message>
+        <source>Strings</source>
+        <translation>Streicher</translation>
+    </message>
+    <message>
+        <source>Ensemble</source>
+        <translation>Ensemble</translation>
+    </message>
+    <message>
+        <source>Brass</source>
+        <translation>Blechbläser</translation>
+    </message>
+    <message>
+        <source>Reed</source>
+        <translation>Rohrblattinstrumente</translation>
+    </message>
+    <message>
+        <source>Pipe</source>
+        <translation>Flöten</translation>
+    </message>
+    <message>
+        <source>Synth Lead</source>
+        <translation>Synth-Lead</translation>
+    </message>
+    <message>
+        <source>Synth Pad</source>
+        <translation>Synth-Pad</translation>
+    </message>
+    <message>
+        <source>Synth Effects</source>
+        <translation>Synth-Effekte</translation>
+    </message>
+    <message>
+        <source>Ethnic</source>
+        <translation>Ethnisch</translation>
+    </message>
+    <message>
+        <source>Percussive</source>
+        <translation>Perkussiv</translation>
+    </message>
+    <message>
+        <source>Sound Effects</source>
+        <translation>Soundeffekte</translation>
     </message>
 </context>
 <context>
@@ -677,6 +757,13 @@ Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart
     <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>Das Audiogerät %1 ist nicht angeschlossen: Der Ton geht an %2.</translation>
+    </message>
+</context>
+<context>
+    <name>SongTexts</name>
+    <message>
+        <source>&lt;UNKNOWN&gt;</source>
+        <translation>&lt;UNBEKANNT&gt;</translation>
     </message>
 </context>
 <context>

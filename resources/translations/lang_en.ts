@@ -76,6 +76,22 @@ Check the internet connection and press Log in again.</translation>
         <source>Ch. %1 -</source>
         <translation>Ch. %1 -</translation>
     </message>
+    <message>
+        <source>Play this channel</source>
+        <translation>Play this channel</translation>
+    </message>
+    <message>
+        <source>Mute this channel</source>
+        <translation>Mute this channel</translation>
+    </message>
+    <message>
+        <source>Play this channel alone</source>
+        <translation>Play this channel alone</translation>
+    </message>
+    <message>
+        <source>Undo this channel&apos;s changes</source>
+        <translation>Undo this channel&apos;s changes</translation>
+    </message>
 </context>
 <context>
     <name>DialogCopyFiles</name>
@@ -128,6 +144,70 @@ Check the internet connection and press Log in again.</translation>
     <message>
         <source>Form</source>
         <translation>Form</translation>
+    </message>
+    <message>
+        <source>Piano</source>
+        <translation>Piano</translation>
+    </message>
+    <message>
+        <source>Chromatic Percussion</source>
+        <translation>Chromatic Percussion</translation>
+    </message>
+    <message>
+        <source>Organ</source>
+        <translation>Organ</translation>
+    </message>
+    <message>
+        <source>Guitar</source>
+        <translation>Guitar</translation>
+    </message>
+    <message>
+        <source>Bass</source>
+        <translation>Bass</translation>
+    </message>
+    <message>
+        <source>Strings</source>
+        <translation>Strings</translation>
+    </message>
+    <message>
+        <source>Ensemble</source>
+        <translation>Ensemble</translation>
+    </message>
+    <message>
+        <source>Brass</source>
+        <translation>Brass</translation>
+    </message>
+    <message>
+        <source>Reed</source>
+        <translation>Reed</translation>
+    </message>
+    <message>
+        <source>Pipe</source>
+        <translation>Pipe</translation>
+    </message>
+    <message>
+        <source>Synth Lead</source>
+        <translation>Synth Lead</translation>
+    </message>
+    <message>
+        <source>Synth Pad</source>
+        <translation>Synth Pad</translation>
+    </message>
+    <message>
+        <source>Synth Effects</source>
+        <translation>Synth Effects</translation>
+    </message>
+    <message>
+        <source>Ethnic</source>
+        <translation>Ethnic</translation>
+    </message>
+    <message>
+        <source>Percussive</source>
+        <translation>Percussive</translation>
+    </message>
+    <message>
+        <source>Sound Effects</source>
+        <translation>Sound Effects</translation>
     </message>
 </context>
 <context>
@@ -677,6 +757,13 @@ Check the internet connection; the update is offered again at the next start of 
     <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>The audio device %1 is not connected: the sound goes to %2.</translation>
+    </message>
+</context>
+<context>
+    <name>SongTexts</name>
+    <message>
+        <source>&lt;UNKNOWN&gt;</source>
+        <translation>&lt;UNKNOWN&gt;</translation>
     </message>
 </context>
 <context>

@@ -76,6 +76,22 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <source>Ch. %1 -</source>
         <translation>Can. %1 -</translation>
     </message>
+    <message>
+        <source>Play this channel</source>
+        <translation>Suona questo canale</translation>
+    </message>
+    <message>
+        <source>Mute this channel</source>
+        <translation>Silenzia questo canale</translation>
+    </message>
+    <message>
+        <source>Play this channel alone</source>
+        <translation>Suona solo questo canale</translation>
+    </message>
+    <message>
+        <source>Undo this channel&apos;s changes</source>
+        <translation>Annulla le modifiche di questo canale</translation>
+    </message>
 </context>
 <context>
     <name>DialogCopyFiles</name>
@@ -128,6 +144,70 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
     <message>
         <source>Form</source>
         <translation>Modulo</translation>
+    </message>
+    <message>
+        <source>Piano</source>
+        <translation>Pianoforte</translation>
+    </message>
+    <message>
+        <source>Chromatic Percussion</source>
+        <translation>Percussioni cromatiche</translation>
+    </message>
+    <message>
+        <source>Organ</source>
+        <translation>Organo</translation>
+    </message>
+    <message>
+        <source>Guitar</source>
+        <translation>Chitarra</translation>
+    </message>
+    <message>
+        <source>Bass</source>
+        <translation>Basso</translation>
+    </message>
+    <message>
+        <source>Strings</source>
+        <translation>Archi</translation>
+    </message>
+    <message>
+        <source>Ensemble</source>
+        <translation>Ensemble</translation>
+    </message>
+    <message>
+        <source>Brass</source>
+        <translation>Ottoni</translation>
+    </message>
+    <message>
+        <source>Reed</source>
+        <translation>Ance</translation>
+    </message>
+    <message>
+        <source>Pipe</source>
+        <translation>Flauti</translation>
+    </message>
+    <message>
+        <source>Synth Lead</source>
+        <translation>Synth solista</translation>
+    </message>
+    <message>
+        <source>Synth Pad</source>
+        <translation>Synth pad</translation>
+    </message>
+    <message>
+        <source>Synth Effects</source>
+        <translation>Effetti synth</translation>
+    </message>
+    <message>
+        <source>Ethnic</source>
+        <translation>Etnici</translation>
+    </message>
+    <message>
+        <source>Percussive</source>
+        <translation>Percussivi</translation>
+    </message>
+    <message>
+        <source>Sound Effects</source>
+        <translation>Effetti sonori</translation>
     </message>
 </context>
 <context>
@@ -677,6 +757,13 @@ Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuo
     <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>Il dispositivo audio %1 non è collegato: il suono va a %2.</translation>
+    </message>
+</context>
+<context>
+    <name>SongTexts</name>
+    <message>
+        <source>&lt;UNKNOWN&gt;</source>
+        <translation>&lt;SCONOSCIUTO&gt;</translation>
     </message>
 </context>
 <context>

@@ -76,6 +76,22 @@ Check the internet connection and press Login again.</source>
         <source>Ch. %1 -</source>
         <translation>通道 %1 -</translation>
     </message>
+    <message>
+        <source>Play this channel</source>
+        <translation>播放此通道</translation>
+    </message>
+    <message>
+        <source>Mute this channel</source>
+        <translation>静音此通道</translation>
+    </message>
+    <message>
+        <source>Play this channel alone</source>
+        <translation>只播放此通道</translation>
+    </message>
+    <message>
+        <source>Undo this channel&apos;s changes</source>
+        <translation>撤销此通道的更改</translation>
+    </message>
 </context>
 <context>
     <name>DialogCopyFiles</name>
@@ -128,6 +144,70 @@ Check the internet connection and press Login again.</source>
     <message>
         <source>Form</source>
         <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Piano</source>
+        <translation>钢琴</translation>
+    </message>
+    <message>
+        <source>Chromatic Percussion</source>
+        <translation>半音阶打击乐器</translation>
+    </message>
+    <message>
+        <source>Organ</source>
+        <translation>风琴</translation>
+    </message>
+    <message>
+        <source>Guitar</source>
+        <translation>吉他</translation>
+    </message>
+    <message>
+        <source>Bass</source>
+        <translation>贝斯</translation>
+    </message>
+    <message>
+        <source>Strings</source>
+        <translation>弦乐</translation>
+    </message>
+    <message>
+        <source>Ensemble</source>
+        <translation>合奏</translation>
+    </message>
+    <message>
+        <source>Brass</source>
+        <translation>铜管乐器</translation>
+    </message>
+    <message>
+        <source>Reed</source>
+        <translation>簧管乐器</translation>
+    </message>
+    <message>
+        <source>Pipe</source>
+        <translation>吹管乐器</translation>
+    </message>
+    <message>
+        <source>Synth Lead</source>
+        <translation>合成主音</translation>
+    </message>
+    <message>
+        <source>Synth Pad</source>
+        <translation>合成音垫</translation>
+    </message>
+    <message>
+        <source>Synth Effects</source>
+        <translation>合成效果</translation>
+    </message>
+    <message>
+        <source>Ethnic</source>
+        <translation>民族乐器</translation>
+    </message>
+    <message>
+        <source>Percussive</source>
+        <translation>打击乐器</translation>
+    </message>
+    <message>
+        <source>Sound Effects</source>
+        <translation>音效</translation>
     </message>
 </context>
 <context>
@@ -677,6 +757,13 @@ Check the internet connection; the update is offered again at the next start of 
     <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>音频设备 %1 未连接：声音改由 %2 输出。</translation>
+    </message>
+</context>
+<context>
+    <name>SongTexts</name>
+    <message>
+        <source>&lt;UNKNOWN&gt;</source>
+        <translation>&lt;未知&gt;</translation>
     </message>
 </context>
 <context>

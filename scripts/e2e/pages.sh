@@ -2,14 +2,23 @@
 # Photographs every page and pop-up of the real VelmarPC on the two laptop
 # screens it must fit, 1280x800 and 1366x768, in English and in Italian
 # ("System/Lang" 1 and 0): the library with a song chosen, the store's news,
-# a playlist, the file browser, the options, the edit page with its
-# instrument chooser, the mixer, the chords, the account, the volume, the
-# melody channel, the song information, the import report (of sixty files
-# that are no songs) and the new playlist's name. Each run starts on a fresh
-# screen with a song playing (imported on the first run) and a mixer
-# window reopened from the last run's positions, which must stand in front
-# of the main window. After every picture each mapped window must lie inside
-# the screen, else the run fails.
+# a playlist with its hint bubbles, the file browser, the options, the edit
+# page with its instrument chooser, the mixer, the chords, the account, the
+# volume, the melody channel, the song information, the import dialog, the
+# import report (of sixty files that are no songs) and the new playlist's
+# name. Each run starts on a fresh screen with a song playing (imported on
+# the first run) and a mixer window reopened from the last run's positions,
+# which must stand in front of the main window. In two of the runs (English
+# to Italian on the wider screen, Italian to English on the other) the
+# language is then switched on the options pop-up, and the options, the
+# import dialog, the hint bubbles and every page are photographed again
+# ("-live" pictures).
+# After every picture each mapped window must lie inside the screen (else the
+# run stops), and the program's own list of what its windows show
+# (VELMAR_WIDGET_DUMP, written on SIGUSR1) must hold no label or button whose
+# text is wider than itself, no button partly hidden and no text of the other
+# language (widget_check.py); those faults are gathered into
+# pages/text-faults.txt and fail the run at its end.
 # usage: scripts/e2e/pages.sh [BUILD_DIR] [OUT_DIR]
 #   Pictures go to OUT_DIR/pages/LANG-WxH-PAGE.png (OUT_DIR defaults to
 #   BUILD_DIR/end-to-end).
@@ -20,6 +29,8 @@ pages=$out/pages
 rm -rf "$pages"
 mkdir -p "$pages"
 probe() { /usr/bin/python3 "$here/e2e/screen_probe.py" "$@"; }
+export VELMAR_WIDGET_DUMP=$work/widgets.txt
+faults=$pages/text-faults.txt
 
 e2e_store
 printf '[User]\nuser_id=42\nname=Anna\nsurname=Rossi\nemail=anna@example.org\n' >>"$settings"
@@ -54,6 +65,23 @@ shot() {
   import -display "$DISPLAY" -window root "$name"
   probe windows "$screen_w" "$screen_h" >"$work/windows.txt" \
     || fail "$(basename "$name"): $(cat "$work/windows.txt")"
+  # Text faults are gathered over the whole run and reported at its end.
+  dump_widgets
+  /usr/bin/python3 "$here/e2e/widget_check.py" "$VELMAR_WIDGET_DUMP" "$lang" "$here/../resources/translations" \
+    | sed "s|^|$(basename "$name"): |" >>"$faults" || true
+}
+# The program writes what its windows show.
+dump_widgets() {
+  rm -f "$VELMAR_WIDGET_DUMP"
+  kill -USR1 "$program_pid"
+  wait_for 50 test -e "$VELMAR_WIDGET_DUMP" || fail "the program wrote no list of its texts"
+}
+# The point to click on the widget named $1 of a shown window (from the
+# list of texts: widgets with a text or items).
+widget_at() {
+  dump_widgets
+  awk -F'\t' -v name="$1" '$6 ~ ("(^|/)" name "$") { split($5, r, " "); print r[1] + int(r[3] / 2), r[2] + int(r[4] / 2); exit }' \
+    "$VELMAR_WIDGET_DUMP"
 }
 click() {
   [ -n "${at[$1]:-}" ] || fail "$1 not found on the screen"
@@ -84,9 +112,90 @@ set_language() {
   fi
 }
 
+# The import dialog (Ctrl+I) photographed as $1, then closed.
+import_dialog() {
+  local before dialog
+  before=$(shown)
+  xdotool windowfocus --sync "$window" key ctrl+i
+  dialog=$(new_window "$before") || fail "the import dialog did not open"
+  shot "$1"
+  close_with "$dialog" Escape
+}
+# The empty playlist chosen, with its hint bubble, then the add button
+# pressed, with the other hint: both photographed ($1 ends their names).
+playlist_hints() {
+  local add
+  click repertoire
+  # The side list is built again and laid out before it can scroll.
+  sleep 1
+  # The playlists are below the four fixed entries: the side list scrolled.
+  xdotool mousemove ${at[side_list]} click 5 click 5 click 5
+  sleep 0.3
+  locate
+  click first_playlist
+  shot "playlist$1"
+  xdotool key Escape
+  add=$(widget_at AddToPlayListButton)
+  [ -n "$add" ] || fail "the playlist's add button is not shown"
+  xdotool mousemove $add click 1
+  sleep 0.3
+  shot "adding$1"
+  xdotool key Escape
+  # Adding ends; back to all songs, the playing song chosen.
+  xdotool mousemove $add click 1
+  xdotool mousemove ${at[side_list]} click 4 click 4
+  sleep 0.3
+  locate
+  click all_songs
+  sleep 0.3
+  locate
+  click first_song
+}
+# The language chosen on the options pop-up while the program runs: $1 the
+# language's row there (0 Italian, 1 English), $2 its name in the pictures.
+switch_language() {
+  local before opened combo
+  before=$(shown)
+  click options
+  opened=$(new_window "$before") || fail "the options did not open"
+  combo=$(widget_at languageCombo)
+  [ -n "$combo" ] || fail "the language choice is not shown"
+  xdotool mousemove $combo click 1
+  sleep 0.3
+  xdotool key "$([ "$1" = 0 ] && echo Home || echo End)" Return
+  sleep 0.5
+  lang=$2
+  shot options-switched
+  close_with "$opened" Escape
+}
+
+# Every page and pop-up photographed, $1 ending the pictures' names.
+tour() {
+  shot "library$1"
+  popup info "song-information$1" Return
+  popup options "settings$1" Escape
+  popup user "account$1" Escape
+  popup volume "volume$1" Escape
+  popup melody "melody-channel$1" Escape
+  click karaoke; shot "karaoke$1"
+  click editing
+  shot "edit$1"
+  locate
+  popup strip "instrument-chooser$1" Escape
+  click mixer; shot "mixer$1"
+  click chords; shot "chords$1"
+  click library
+  locate
+  click news; shot "store$1"
+  click browse; shot "file-browser$1"
+  playlist_hints "$1"
+  import_dialog "import$1"
+}
+
 first=1
-for run in "en 1 1280x800" "en 1 1366x768" "it 0 1280x800" "it 0 1366x768"; do
-  read -r lang code size <<<"$run"
+# Two runs switch the language live, one each way, one on each screen.
+for run in "en 1 1280x800 -" "en 1 1366x768 live" "it 0 1280x800 live" "it 0 1366x768 -"; do
+  read -r lang code size live <<<"$run"
   screen_w=${size%x*} screen_h=${size#*x}
   set_language "$code"
   e2e_screen "$size"
@@ -143,33 +252,16 @@ for run in "en 1 1280x800" "en 1 1366x768" "it 0 1280x800" "it 0 1366x768"; do
   xdotool key Home space
   wait_for 100 grep -q "LOAD SONG" "$work/program.log" || fail "the song did not start"
   sleep 1
-  shot library
-  popup info song-information Return
-  popup options settings Escape
-  popup user account Escape
-  popup volume volume Escape
-  popup melody melody-channel Escape
+  tour ""
 
-  click karaoke; shot karaoke
-  click editing
-  shot edit
-  locate
-  popup strip instrument-chooser Escape
-  click mixer; shot mixer
-  click chords; shot chords
-  click library
-  locate
-  click news; shot store
-  click browse; shot file-browser
-  click repertoire
-  sleep 0.3
-  # The playlists are below the four fixed entries: the side list scrolled.
-  xdotool mousemove ${at[side_list]} click 5 click 5
-  sleep 0.3
-  locate
-  click first_playlist
-  shot playlist
-  xdotool key Escape
+  # Every text follows a language chosen while the program runs.
+  if [ "$live" = live ]; then
+    if [ "$lang" = en ]; then switch_language 0 it; else switch_language 1 en; fi
+    locate
+    click library
+    locate
+    tour -live
+  fi
 
   # The mixer in a window of its own for the next start.
   click mixer
@@ -180,4 +272,6 @@ for run in "en 1 1280x800" "en 1 1366x768" "it 0 1280x800" "it 0 1366x768"; do
   e2e_screen_stop
   first=0
 done
-ls "$pages" | wc -l | xargs echo "pictures:"
+ls "$pages"/*.png | wc -l | xargs echo "pictures:"
+[ ! -s "$faults" ] || fail "texts cut or in the other language:
+$(cat "$faults")"

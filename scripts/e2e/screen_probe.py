@@ -104,10 +104,12 @@ def controls(x, y, w, h):
                 out[name] = (x + 80, side + 10 + 19 + 38 * i)
             out["side_list"] = (x + 80, side + 60)
             # The first user playlist: the row under the dark "Playlists"
-            # caption, once the list is scrolled to show it.
-            caption = s.first(x + 100, side, y + h, HEADER)
+            # caption, once the list is scrolled to show it; looked for
+            # right of the news logo, which a selected row shows on the
+            # same grey.
+            caption = s.first(x + 200, side, y + h, HEADER)
             if caption is not None:
-                end = next(yy for yy in range(caption, y + h) if s.at(x + 100, yy) != HEADER)
+                end = next(yy for yy in range(caption, y + h) if s.at(x + 200, yy) != HEADER)
                 out["first_playlist"] = (x + 80, end + 19)
             out["first_song"] = (x + w * 3 // 4, side + 20)
         # The edit page's first channel strip, under its 88-pixel header:

@@ -7,6 +7,7 @@
 #include "editview.h"
 #include "constants.h"
 #include "controltracksmall.h"
+#include "dialogcopyfiles.h"
 #include "librarytabledelegate.h"
 #include "SynthAudioSink.h"
 #include "adbanner.h"
@@ -1021,6 +1022,58 @@ private slots:
                                        : QStringList({"Library", "<b>Options</b>", "Title", "Melody ON", "DRUMS",
                                                       "Cancel", "Length"}));
         }
+    }
+
+    // What shows while the language changes follows it at once: the import
+    // dialog kept from the last import, the import's progress, an unknown
+    // artist in the header, the edit page's buttons and a view's own window.
+    void languageLive()
+    {
+        auto restore = qScopeGuard([] {
+            for (QTranslator **t : {&translator, &systemTranslator}) {
+                QCoreApplication::removeTranslator(*t);
+                delete *t;
+                *t = nullptr;
+            }
+        });
+        SongInfo playing = info(song("a"));
+        playing.artist = QStringLiteral("<UNKNOWN>");
+        QVERIFY(window()->startSongPlaylist(playing, 0, -1, QString(), -1));
+        find<QPushButton>("EditButton")->click();
+        QWidget *edit = find("editView");
+        auto *strip = edit->findChild<ControlTrackSmall *>();
+        QVERIFY(strip);
+        window()->findChild<QAction *>("actionImport")->trigger();
+        auto *dialog = window()->findChild<QFileDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+        auto *progress = window()->findChild<DialogCopyFiles *>();
+        progress->setTotalFiles(3);
+        progress->refreshCopyingLabel(2);
+        find<QPushButton>("unpinButton")->click();
+        QPointer<NewWidgetWindow> detached = qobject_cast<NewWidgetWindow *>(edit->window());
+        QVERIFY(detached);
+        const auto shown = [&] {
+            return QStringList{dialog->windowTitle(), dialog->nameFilters().value(0).section(" (", 0, 0),
+                               progress->findChild<QLabel *>("labelImporting")->text(),
+                               find<QLabel>("authorLabel")->text(),
+                               strip->findChild<QPushButton *>("muteButton")->toolTip(),
+                               edit->findChild<QPushButton *>("globalUndoButton")->toolTip(), detached->windowTitle()};
+        };
+        for (int row : {0, 1}) {
+            combo("languageCombo")->setCurrentIndex(row);
+            emit combo("languageCombo")->activated(row);
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(shown(), row == 0 ? QStringList({"Importa", "Tutti i file di brani", "Copia 2 di 3", "<SCONOSCIUTO>",
+                                                      "Silenzia questo canale",
+                                                      "Annulla ogni modifica fatta a questo brano da quando è partito",
+                                                      "Modifica"})
+                                       : QStringList({"Import", "All song files", "Copying 2 of 3", "<UNKNOWN>",
+                                                      "Mute this channel",
+                                                      "Undo every change made to this song since it started", "Editing"}));
+        }
+        dialog->reject();
+        QVERIFY(detached->close());
+        QTRY_VERIFY(detached.isNull());
     }
 
     void keyNotation_data()

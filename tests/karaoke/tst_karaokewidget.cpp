@@ -12,6 +12,7 @@
 #include "adbanner.h"
 #include "cdgstream.h"
 #include "chordsView.h"
+#include "contrast.h"
 #include "testutil.h"
 
 #include <QJsonArray>
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPropertyAnimation>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -291,6 +293,30 @@ private slots:
         QTRY_VERIFY(bar->maximum() > 0 && bar->value() == 0);
         stage.engine.at(positions.last());
         QCOMPARE(bar->value(), qMin(bar->maximum(), rows.last() * pitch));
+    }
+
+    // The Piano/Guitar/Text switch reads at 4.5:1 or better, checked or
+    // not, on the strip's own colours (the page and the checked fill).
+    void chordSwitchContrast()
+    {
+        chordsView strip;
+        strip.ensurePolished();
+        const QString sheet = strip.styleSheet();
+        const QString button = QStringLiteral("QPushButton[accessibleName=\"tabsButtons\"]");
+        const QColor page = Contrast::colour(Contrast::property(sheet, "#chordsView, #horizontalFrame, #lV_Chord",
+                                                                "background-color"));
+        const QColor fill = Contrast::colour(Contrast::property(sheet, button + ":checked", "background-color"));
+        const QColor text = Contrast::colour(Contrast::property(sheet, button, "color"));
+        const QColor checkedText = Contrast::colour(Contrast::property(sheet, button + ":checked", "color"));
+        QCOMPARE(page, QColor(237, 234, 221));
+        QCOMPARE(fill, QColor(189, 173, 143));
+        QVERIFY2(Contrast::ratio(text, page) >= 4.5, qPrintable(QString::number(Contrast::ratio(text, page))));
+        QVERIFY2(Contrast::ratio(checkedText, fill) >= 4.5,
+                 qPrintable(QString::number(Contrast::ratio(checkedText, fill))));
+        // The rule is the one the buttons are drawn by.
+        auto *piano = strip.findChild<QPushButton *>("PianoButton");
+        piano->ensurePolished();
+        QCOMPARE(piano->palette().color(QPalette::ButtonText), text);
     }
 
     // Each chord's cell turns red at its time, drawn by the strip's setting:

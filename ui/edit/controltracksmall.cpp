@@ -70,8 +70,10 @@ void ControlTrackSmall::setChannel(int channel)
 
 void ControlTrackSmall::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
         setChannel(m_channel);
+    }
     QWidget::changeEvent(event);
 }
 

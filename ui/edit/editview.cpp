@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QDebug>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <memory>
@@ -248,6 +249,23 @@ void editView::refreshLabelBpm()
     ui->labelBpm->setText(text);
 }
 
+void editView::showSaveMessage()
+{
+    m_saveMessage->setText(m_unsavedFile.isEmpty()
+                               ? QString()
+                               : tr("The changes to %1 could not be kept: %2.").arg(m_unsavedFile, m_unsavedWhy));
+    m_saveMessage->setVisible(!m_unsavedFile.isEmpty());
+}
+
+void editView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        showSaveMessage();
+    }
+    QWidget::changeEvent(event);
+}
+
 QString editView::saveMessage() const
 {
     return m_saveMessage->isHidden() ? QString() : m_saveMessage->text();
@@ -297,11 +315,10 @@ QString editView::saveEdits()
     // One message per save that failed; the next save replaces it.
     if (!saved)
         qWarning().noquote() << "editView: the changes were not saved into" << m_songPath << why;
-    const QString message =
-        saved ? QString() : tr("The changes to %1 could not be kept: %2.").arg(QFileInfo(m_songPath).fileName(), why);
-    m_saveMessage->setText(message);
-    m_saveMessage->setVisible(!saved);
-    return message;
+    m_unsavedFile = saved ? QString() : QFileInfo(m_songPath).fileName();
+    m_unsavedWhy = why;
+    showSaveMessage();
+    return saved ? QString() : m_saveMessage->text();
 }
 
 void editView::saveAndClear()

@@ -87,8 +87,13 @@ private slots:
     // One receiver for every note-on, routed to the channel's strip.
     void onNoteOn(int channel, int velocity);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void stepKey(int step);
+    // The last save that failed, said on the page until a save succeeds.
+    void showSaveMessage();
     void stepBpm(int step);
     void refreshLabelKey();
     void refreshLabelBpm();
@@ -116,4 +121,6 @@ private:
     uint32_t m_songType = 0;
     QList<ControlTrackSmall *> m_byChannel;
     QLabel *m_saveMessage = nullptr;
+    QString m_unsavedFile; // empty when the last save worked
+    QString m_unsavedWhy;
 };

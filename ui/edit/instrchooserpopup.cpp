@@ -2,6 +2,32 @@
 
 #include "ui_instrchooserpopup.h"
 
+#include <QCoreApplication>
+
+namespace {
+
+// The sixteen General MIDI families (program / 8) in the language shown.
+constexpr const char *kFamilies[16] = {
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Piano"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Chromatic Percussion"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Organ"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Guitar"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Bass"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Strings"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Ensemble"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Brass"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Reed"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Pipe"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Synth Lead"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Synth Pad"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Synth Effects"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Ethnic"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Percussive"),
+    QT_TRANSLATE_NOOP("InstrChooserPopup", "Sound Effects"),
+};
+
+} // namespace
+
 InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
     : QWidget(parent), ui(new Ui::InstrChooserPopup), m_tables(MIDI_CONST_GetTrkGsNames()), m_drumMode(drumMode)
 {
@@ -11,8 +37,8 @@ InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
         for (int i = 0; i < m_tables->GS_DRUMKIT_NAMES_SIZE; ++i)
             addItem(m_tables->GSshrtDrumKit[i].name, i);
     } else {
-        for (const char *family : FamilyInstruments)
-            m_families.appendRow(new QStandardItem(QString::fromLatin1(family)));
+        for (const char *family : kFamilies)
+            m_families.appendRow(new QStandardItem(tr(family)));
         ui->listViewFamiliy->setModel(&m_families);
     }
     ui->listViewInstr->setModel(&m_items);

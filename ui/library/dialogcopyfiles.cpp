@@ -17,13 +17,21 @@ DialogCopyFiles::~DialogCopyFiles()
 void DialogCopyFiles::setTotalFiles(int total)
 {
     totalFiles = total;
-    ui->labelImporting->setText(tr("Copying %1 files").arg(total));
+    copied = -1;
     ui->progressBarImporting->setRange(0, total);
+    showCopying();
 }
 
 void DialogCopyFiles::refreshCopyingLabel(int count)
 {
-    ui->labelImporting->setText(tr("Copying %1 of ").arg(count) + QString::number(totalFiles));
+    copied = count;
+    showCopying();
+}
+
+void DialogCopyFiles::showCopying()
+{
+    ui->labelImporting->setText(copied < 0 ? tr("Copying %1 files").arg(totalFiles)
+                                           : tr("Copying %1 of ").arg(copied) + QString::number(totalFiles));
 }
 
 void DialogCopyFiles::setProgress(int value)
@@ -33,8 +41,9 @@ void DialogCopyFiles::setProgress(int value)
 
 void DialogCopyFiles::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
-    else
+        showCopying();
+    } else
         QWidget::changeEvent(event);
 }

@@ -29,7 +29,10 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void showCopying();
+
     Ui::DialogCopyFiles *ui;
     int totalFiles = 0;
+    int copied = -1; // -1 before the first file is done
     QThread *copyThread = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "librarytabledelegate.h"
 
 #include "Extract.h"
+#include "songtexts.h"
 #include "storereplies.h"
 
 #include <QPainter>
@@ -107,6 +108,11 @@ const QPixmap &libraryTableDelegate::statusIcon(int status, bool selected) const
     }
 }
 
+QString libraryTableDelegate::displayText(const QVariant &value, const QLocale &locale) const
+{
+    return SongTexts::shown(QStyledItemDelegate::displayText(value, locale));
+}
+
 void libraryTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                  const QModelIndex &index) const
 {
@@ -122,7 +128,7 @@ void libraryTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
 
     const QString text = index.data().toString();
     if (index.model()->columnCount() < 4) {
-        painter->drawText(r.translated(20, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
+        painter->drawText(r.translated(20, 0), Qt::AlignLeft | Qt::AlignVCenter, displayText(text, option.locale));
         return;
     }
     const int centred = Qt::AlignHCenter | Qt::AlignVCenter;

@@ -27,6 +27,8 @@ public:
     void setChordLang(int lang) { chordLang = lang; }
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
+    // An unknown artist or genre in the language shown.
+    QString displayText(const QVariant &value, const QLocale &locale) const override;
 
 private:
     const QPixmap &statusIcon(int status, bool selected) const;

@@ -121,6 +121,7 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
                 SLOT(onStartSongPath(QString,int)));
     }
     connect(rows, &QHeaderView::sectionMoved, this, &libraryView::onRowsMoved);
+    connect(ui->playlistListWidget, &QListWidget::itemSelectionChanged, this, &libraryView::markSelectedRow);
     if (storeManager)
         connect(storeManager, SIGNAL(downloadDone()), this, SLOT(refreshSongView()));
 
@@ -174,6 +175,16 @@ void libraryView::buildTablePlaylists()
         }
     }
     list->setCurrentRow(playlistRow(currentPlaylistIndex));
+    markSelectedRow();
+}
+
+void libraryView::markSelectedRow()
+{
+    QListWidget *list = ui->playlistListWidget;
+    for (int r = 0; r < list->count(); ++r) {
+        if (auto *row = qobject_cast<listItem *>(list->itemWidget(list->item(r))))
+            row->setHighlighted(list->item(r)->isSelected());
+    }
 }
 
 void libraryView::refreshPlaylistsView()
@@ -300,14 +311,27 @@ void libraryView::on_genreButton_clicked()
 
 void libraryView::showListing(bool artists)
 {
+    // The filter button pressed on another entry (the news, a playlist)
+    // would otherwise stay lit over that entry's songs.
     if (ui->playlistListWidget->currentRow() != 0 && !isAdding)
-        return;
+        chooseAllSongs();
     showingSongs = false;
     ui->searchText->clear();
     currentQuery = artists ? database->sqlArtists : database->sqlGenres;
     runQuery(currentQuery, QSqlDatabase::database());
     artists ? buildTableArtists() : buildTableGenres();
     updateHeaderBar(Listing);
+}
+
+void libraryView::chooseAllSongs()
+{
+    {
+        const QSignalBlocker quiet(ui->playlistListWidget);
+        ui->playlistListWidget->setCurrentRow(0);
+    }
+    markSelectedRow();
+    currentPlaylistIndex = 0;
+    ui->labelSongs->setText(tr("Songs"));
 }
 
 void libraryView::updateHeaderBar(enum headerStatus state)
@@ -504,12 +528,13 @@ void libraryView::changeState()
 
 void libraryView::showHint(const QString &text)
 {
+    // The text first: it sets the bubble's height, which the placement needs.
+    hintPopup->setText(text);
     QPushButton *add = ui->AddToPlayListButton;
     const QPoint at(ui->PlayListHead->x() + add->x() - (hintPopup->width() - add->width()) / 2,
                     add->y() + add->height());
     const QRect under(mapToGlobal(at), hintPopup->size());
     hintPopup->setGeometry(PopupPlacement::keepInside(under, PopupPlacement::availableAt(under.topLeft())));
-    hintPopup->setText(text);
     hintPopup->show();
 }
 

@@ -134,6 +134,13 @@ private:
     int playlistRow(int index) const;
     void leaveAddingMode();
     void showHint(const QString &text);
+    // The texts set for the entry and page shown, in the language chosen.
+    void retranslateState();
+    // The selected side-list row told so (its logo keeps showing).
+    void markSelectedRow();
+    // All Songs chosen in the side list, as the listings and a title search
+    // show the whole library whatever entry was shown before.
+    void chooseAllSongs();
     // The kinds of store request; one of each is wanted at a time.
     enum StoreRequest { SearchRequest, ListingRequest, InfoRequest, DownloadRequest, StoreRequests };
     static int requestKind(const char *slot);

@@ -33,7 +33,8 @@ void libraryView::on_songsListview_doubleClicked(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    if (!ui->titleButton->isChecked() && !showingSongs) {
+    // Only a listing's rows are artists or genres.
+    if (!ui->titleButton->isChecked() && !showingSongs && headerStatus == Listing) {
         if (ui->artistButton->isChecked())
             openListingRow(index.row(), true);
         else if (ui->genreButton->isChecked())

@@ -162,10 +162,23 @@ void libraryView::dropEvent(QDropEvent *event)
     qDebug() << event;
 }
 
+// The form's texts are its first state's: those the page set since are set
+// again, in the language just chosen.
+void libraryView::retranslateState()
+{
+    ui->labelSongs->setText(pageState != 0               ? tr("Files")
+                            : headerStatus == StoreNews ? tr("News of the week")
+                                                        : tr("Songs"));
+    if (!ui->labelSearch->isHidden())
+        ui->labelSearch->setText(tr("Search results for:") + QLatin1Char(' ') + searchString());
+    restoreAddButton();
+}
+
 void libraryView::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        retranslateState();
         buildTablePlaylists();
         buildCurrentTable(); // the column headers
     }

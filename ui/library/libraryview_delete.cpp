@@ -7,6 +7,7 @@
 #include "DatabaseHelper.h"
 #include "librarytabledelegate.h"
 #include "prompter.h"
+#include "songtexts.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -160,7 +161,9 @@ void libraryView::on_infoButton_clicked()
     if (selected.isEmpty())
         return;
     const QSqlRecord row = songModel->record(selected.first().row());
-    const auto text = [&row](const char *column) { return row.value(QLatin1String(column)).toString(); };
+    const auto text = [&row](const char *column) {
+        return SongTexts::shown(row.value(QLatin1String(column)).toString());
+    };
     QString message;
     if (!text("innerPath").isEmpty() && !isStoreRow(selected.first().row())) {
         message = tr("Title: %1\nArtist: %2\nLenght: %3\nBPM: %4\nKEY: %5\nFormat: %6")

@@ -60,8 +60,7 @@ void libraryView::on_searchText_textChanged()
         clearStoreFailure(SearchRequest);
     if (ui->titleButton->isChecked()) {
         if (!isAdding) {
-            const QSignalBlocker quiet(ui->playlistListWidget);
-            ui->playlistListWidget->setCurrentRow(0);
+            chooseAllSongs();
             // The table now shows library songs, whatever entry it showed:
             // a drag or the play road must not take them for playlist
             // entries, nor a download for news.

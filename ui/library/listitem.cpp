@@ -17,6 +17,15 @@ listItem::listItem(QWidget *parent, QListWidgetItem *container, int row, Type ty
                          QStringLiteral("px");
     for (QLabel *label : findChildren<QLabel *>())
         label->setStyleSheet(size);
+    // The row takes the list's width whatever its title: a long one is
+    // shortened, so the icons on the right stay in sight.
+    ui->titleLabel->setSizePolicy(QSizePolicy::Ignored, ui->titleLabel->sizePolicy().verticalPolicy());
+    ui->hboxLayout->setStretchFactor(ui->titleLabel, 1);
+    ui->titleLabel->installEventFilter(this);
+    // The icons' frame takes room only where it shows icons; the row keeps
+    // its height.
+    ui->horizontalFrame->hide();
+    ui->titleLabel->setMinimumHeight(38);
     if (parent) {
         connect(this, SIGNAL(deleteItem(listItem*)), parent, SLOT(onItemListDeleted(listItem*)));
         connect(this, SIGNAL(addItem(SongInfo)), parent, SLOT(onSongAddToPlaylist(SongInfo)));
@@ -79,14 +88,27 @@ void listItem::setLeftIcon(int kind)
     if (kind < 0 || kind > IconDownloaded)
         return;
     ui->leftIcon->show();
-    ui->leftIcon->setStyleSheet(QStringLiteral("border-image: url(") +
-                                QLatin1String(images[kind]) + QStringLiteral(");"));
+    QString look = QStringLiteral("border-image: url(") + QLatin1String(images[kind]) + QStringLiteral(");");
+    // The yellow logo would vanish on the yellow highlight: a selected row
+    // shows it on the header's dark grey.
+    if (highlighted && (kind == IconNews || kind == IconNewsUnseen))
+        look += QStringLiteral("background-color: rgb(66,66,66); border-radius: 4px;");
+    ui->leftIcon->setStyleSheet(look);
     if (kind == IconNews || kind == IconNewsUnseen) {
         ui->leftIcon->setMinimumSize(131, 32);
         ui->titleLabel->setMinimumSize(29, 38);
-        ui->titleLabel->setText(tr("news"));
+        showTitle(tr("news"));
     }
     update();
+}
+
+void listItem::setHighlighted(bool on)
+{
+    if (on == highlighted)
+        return;
+    highlighted = on;
+    if (leftIconKind >= 0)
+        setLeftIcon(leftIconKind);
 }
 
 void listItem::clearLabels(bool hide)
@@ -101,19 +123,41 @@ void listItem::clearLabels(bool hide)
 void listItem::setTitleLabel(const QString &text)
 {
     clearLabels(true);
-    ui->titleLabel->setText(text);
+    showTitle(text);
     ui->titleLabel->show();
 }
 
 void listItem::setTitleAndFormatLabel(const QString &title, const QString &)
 {
     clearLabels(false);
-    ui->titleLabel->setText(title);
+    showTitle(title);
 }
 
 QString listItem::titleText() const
 {
-    return ui->titleLabel->text();
+    return fullTitle;
+}
+
+void listItem::showTitle(const QString &text)
+{
+    fullTitle = text;
+    fitTitle();
+}
+
+void listItem::fitTitle()
+{
+    QLabel *label = ui->titleLabel;
+    const QString shown = label->fontMetrics().elidedText(fullTitle, Qt::ElideRight, label->contentsRect().width());
+    label->setText(shown);
+    label->setToolTip(shown == fullTitle ? QString() : fullTitle);
+}
+
+bool listItem::eventFilter(QObject *watched, QEvent *event)
+{
+    // The label's width comes from the row, its font from the style sheet.
+    if (watched == ui->titleLabel && (event->type() == QEvent::Resize || event->type() == QEvent::FontChange))
+        fitTitle();
+    return QWidget::eventFilter(watched, event);
 }
 
 void listItem::showRightIcons()
@@ -123,6 +167,7 @@ void listItem::showRightIcons()
 
 void listItem::showRightIcons(bool info, bool remove)
 {
+    ui->horizontalFrame->setVisible(info || remove);
     ui->infoButton->setVisible(info);
     ui->deleteButton->setVisible(remove);
     ui->infoButton->setProperty("whoIs", QStringLiteral("Info"));
@@ -130,12 +175,14 @@ void listItem::showRightIcons(bool info, bool remove)
 
 void listItem::hideRightIcons()
 {
+    ui->horizontalFrame->hide();
     ui->infoButton->hide();
     ui->deleteButton->hide();
 }
 
 void listItem::showPlusIcon()
 {
+    ui->horizontalFrame->show();
     ui->infoButton->show();
     ui->infoButton->setIcon(QIcon(QStringLiteral(":/icon2x/plus.png")));
     ui->infoButton->setProperty("whoIs", QStringLiteral("Add"));
@@ -150,7 +197,7 @@ void listItem::on_infoButton_clicked()
 {
     if (ui->infoButton->property("whoIs").toString().compare(QLatin1String("Info"),
                                                              Qt::CaseInsensitive) == 0) {
-        emit renamePlaylist(ui->titleLabel->text(), playlist.getId());
+        emit renamePlaylist(fullTitle, playlist.getId());
         return;
     }
     qDebug() << "Add pressed";

@@ -34,6 +34,8 @@ public:
     void setGenre(const Genres &value);
     void setPlaylist(const Playlist &value);
     void setLeftIcon(int kind);
+    // The row is the selected one, drawn on the highlight colour.
+    void setHighlighted(bool on);
     void setTitleLabel(const QString &text);
     void setTitleAndFormatLabel(const QString &title, const QString &format);
     void showRightIcons();
@@ -62,9 +64,14 @@ private slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void clearLabels(bool hide);
+    // The title, shortened with an ellipsis to the room the row leaves it
+    // (the whole of it then in the tooltip).
+    void showTitle(const QString &text);
+    void fitTitle();
 
     Ui::listItem *ui;
     SongInfo song;
@@ -76,6 +83,8 @@ private:
     Type type;
     int leftIconKind = -1;
     bool greyed = false;
+    bool highlighted = false;
+    QString fullTitle;
 };
 
 class listItemDownloading : public QWidget

@@ -422,6 +422,7 @@ void SettingsView::changeEvent(QEvent *event)
         ui->retranslateUi(this);
         fillLists();
         showImageName(getKarBackImage());
+        retranslateDevices();
         fitWidth();
     }
     QWidget::changeEvent(event);

@@ -164,6 +164,9 @@ private:
     void showNextWarning();
     // Under the devices: whether the music's threads run real-time.
     void showScheduling();
+    void showNoAudioDevice();
+    // The device area's own texts again, in the language just chosen.
+    void retranslateDevices();
 
     Ui::SettingsView *ui;
     QSettings settings;

@@ -162,8 +162,7 @@ void SettingsView::connectAudioDevice()
     };
     const DeviceList list = audioDevices(*devices);
     fillCombo(combo, list);
-    // The box itself says why it is empty, long after the warning is gone.
-    combo->setPlaceholderText(list.isEmpty() ? tr("No audio device") : QString());
+    showNoAudioDevice();
     const QString stored = settings.value(kAudioDeviceName).toString();
     int failed = -1;
     if (connectStored(combo, stored, settings.value(kAudioDeviceOccurrence, 0).toInt(), connectRow, &failed) >= 0) {
@@ -249,6 +248,21 @@ void SettingsView::on_comboAudioDevices_activated(int)
     settings.setValue(kAudioDeviceName, rowName(combo, row));
     settings.setValue(kAudioDeviceOccurrence, combo->itemData(row, kOccurrenceRole).toInt());
     audioConnected();
+}
+
+// The box itself says why it is empty, long after the warning is gone.
+void SettingsView::showNoAudioDevice()
+{
+    QComboBox *combo = ui->comboAudioDevices;
+    combo->setPlaceholderText(combo->count() == 0 ? tr("No audio device") : QString());
+}
+
+void SettingsView::retranslateDevices()
+{
+    if (!ui->comboAudioDevices->placeholderText().isEmpty())
+        showNoAudioDevice();
+    if (scheduling)
+        showScheduling();
 }
 
 void SettingsView::showScheduling()

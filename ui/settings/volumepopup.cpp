@@ -3,6 +3,8 @@
 #include "parentslots.h"
 #include "ui_volumepopup.h"
 
+#include <QEvent>
+
 volumePopup::volumePopup(QWidget *parent) : QWidget(parent, Qt::Popup), ui(new Ui::volumePopup)
 {
     ui->setupUi(this);
@@ -22,4 +24,11 @@ int volumePopup::getVolume() const
 void volumePopup::setVolume(const unsigned int &volume)
 {
     ui->masterVolumeSlider->setValue(int(qMin(volume, 127u)));
+}
+
+void volumePopup::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
+    QWidget::changeEvent(event);
 }

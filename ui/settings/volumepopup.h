@@ -23,6 +23,9 @@ public slots:
     // A changed value is reported like a move of the slider.
     void setVolume(const unsigned int &volume);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     Ui::volumePopup *ui;
 };

@@ -12,6 +12,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 // Connects the signal to the receiver's slot of that name whose arguments
@@ -68,26 +70,40 @@ NewWidgetWindow::NewWidgetWindow(QWidget *owner, QWidget *contentWidget, int vie
 
     connectToSlotNamed(this, "windowPropertyChanged(int,int,int,int,int)", owner, "savePosAndSizeWidgets");
     connectToSlotNamed(this, "resizeWindow(QResizeEvent*)", content, "resizeEvent");
+    showTitle();
     switch (view) {
     case DetachedView::Chords:
-        setWindowTitle(tr("Chords"));
         setMaximumHeight(350);
         break;
-    case DetachedView::Mixer:
-        setWindowTitle(tr("Mixer"));
-        break;
     case DetachedView::Editing:
-        setWindowTitle(tr("Editing"));
         setFixedWidth(content->width());
         break;
     case DetachedView::Library:
     case DetachedView::Karaoke:
-        setWindowTitle(view == DetachedView::Library ? tr("Library") : tr("Karaoke"));
         setAcceptDrops(true);
         connectToSlotNamed(this, "droppedOverWindow(QDropEvent*,bool)", owner, "dropEventOnDetachedWidgets");
         break;
     }
     setObjectName(content->objectName());
+}
+
+void NewWidgetWindow::showTitle()
+{
+    static const std::pair<int, const char *> names[] = {
+        {DetachedView::Karaoke, QT_TR_NOOP("Karaoke")}, {DetachedView::Library, QT_TR_NOOP("Library")},
+        {DetachedView::Editing, QT_TR_NOOP("Editing")}, {DetachedView::Mixer, QT_TR_NOOP("Mixer")},
+        {DetachedView::Chords, QT_TR_NOOP("Chords")}};
+    for (const auto &[id, name] : names) {
+        if (id == view)
+            setWindowTitle(tr(name));
+    }
+}
+
+void NewWidgetWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        showTitle();
+    QWidget::changeEvent(event);
 }
 
 void NewWidgetWindow::hideBar()

@@ -51,9 +51,12 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void emitGeometry();
+    // The view's name, in the language shown.
+    void showTitle();
 
     TitleBarWindow *titleBar;
     QVBoxLayout *layout;

@@ -25,6 +25,11 @@ PopupForm::~PopupForm()
 void PopupForm::setText(const QString &text)
 {
     ui->label->setText(text);
+    // As tall as the text needs at the bubble's width, in every language:
+    // the style sheet's font and padding count, so it is applied first.
+    ensurePolished();
+    ui->label->ensurePolished();
+    resize(width(), heightForWidth(width()));
 }
 
 void PopupForm::paintEvent(QPaintEvent *)

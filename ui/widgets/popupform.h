@@ -16,6 +16,7 @@ public:
     explicit PopupForm(QWidget *parent = nullptr);
     ~PopupForm() override;
 
+    // Sets the hint and makes the bubble as tall as it needs.
     void setText(const QString &text);
 
 protected:

@@ -3,6 +3,7 @@
 
 #include "Extract.h"
 #include "programfonts.h"
+#include "songtexts.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -55,7 +56,7 @@ void statusBarHead::fitLabels()
     }
     for (QLabel *name : {ui->titleLabel, ui->authorLabel}) {
         name->setSizePolicy(QSizePolicy::Ignored, name->sizePolicy().verticalPolicy());
-        name->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("<UNKNOWN>")));
+        name->setMinimumWidth(metrics.horizontalAdvance(SongTexts::shown(QStringLiteral("<UNKNOWN>"))));
     }
     ui->gridLayout->setColumnStretch(0, 1);
 }
@@ -80,7 +81,8 @@ bool statusBarHead::event(QEvent *event)
 
 void statusBarHead::showNames()
 {
-    for (const auto &[label, text] : {std::pair{ui->titleLabel, song.title}, std::pair{ui->authorLabel, song.artist}}) {
+    for (const auto &[label, text] : {std::pair{ui->titleLabel, song.title},
+                                      std::pair{ui->authorLabel, SongTexts::shown(song.artist)}}) {
         label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->contentsRect().width()));
         label->setToolTip(label->text() == text ? QString() : text);
     }
@@ -160,7 +162,12 @@ void statusBarHead::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        // An unknown artist's name has another width in this language.
+        fitLabels();
         keepRoom();
+        if (layout())
+            layout()->activate();
+        showNames();
     }
     QWidget::changeEvent(event);
 }

@@ -3,9 +3,11 @@
 // back by mido and mutagen), global undo and restore settings write nothing.
 #include "MidiEdit.h"
 #include "Sequencer.h"
+#include "contrast.h"
 #include "controltracksmall.h"
 #include "editview.h"
 #include "soundenginerig.h"
+#include "testlanguage.h"
 
 #include <QLabel>
 #include <QListView>
@@ -38,15 +40,6 @@ QWidget *openChooser(ControlTrackSmall *s)
     QLabel *name = child<QLabel>(s, "instrLabel");
     QTest::mousePress(s, Qt::LeftButton, {}, name->mapTo(s, name->rect().center()));
     return QApplication::activePopupWidget();
-}
-
-// Contrast ratio of two colours as the web's accessibility guidelines
-// measure it: 1 for the same colour, 21 for black on white.
-double contrast(const QColor &a, const QColor &b)
-{
-    const auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-    const auto lum = [&](const QColor &c) { return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF()); };
-    return (qMax(lum(a), lum(b)) + 0.05) / (qMin(lum(a), lum(b)) + 0.05);
 }
 
 // song.mp3's audio behind a tag the program reads but must not rewrite.
@@ -154,11 +147,11 @@ private slots:
         for (const char *name : {"labelKey", "labelBpm", "channelLabel", "instrLabel"}) {
             QLabel *label = child<QLabel>(m_page.get(), name);
             const QColor ground = page.pixelColor(label->mapTo(m_page.get(), QPoint(1, 1)));
-            QVERIFY2(contrast(label->palette().color(QPalette::WindowText), ground) >= 4.5, name);
+            QVERIFY2(Contrast::ratio(label->palette().color(QPalette::WindowText), ground) >= 4.5, name);
         }
         QSlider *volume = child<QSlider>(m_page->strip(0), "horizontalSlider");
         const QPoint filled = volume->mapTo(m_page.get(), QPoint(40, volume->height() / 2));
-        QVERIFY(contrast(page.pixelColor(filled), page.pixelColor(filled.x(), filled.y() - 15)) >= 3);
+        QVERIFY(Contrast::ratio(page.pixelColor(filled), page.pixelColor(filled.x(), filled.y() - 15)) >= 3);
         for (const char *name : {"globalUndoButton", "restoreSettingsButton"})
             QVERIFY2(!child<QPushButton>(m_page.get(), name)->toolTip().isEmpty(), name);
     }
@@ -280,6 +273,32 @@ private slots:
         QVERIFY(!edit()->hasUnsavedEdits());
     }
 
+    // Each button of a channel row says what it does, in the language
+    // shown; so do the chooser's instrument families.
+    void stripsSayWhatTheyDo()
+    {
+        QVERIFY(play(m_mid));
+        ControlTrackSmall *strip = m_page->strip(0);
+        const char *const buttons[] = {"trackPlayButton", "muteButton", "soloButton", "undoButton"};
+        const auto tips = [&] {
+            QStringList out;
+            for (const char *name : buttons)
+                out << child<QPushButton>(strip, name)->toolTip();
+            return out;
+        };
+        QCOMPARE(tips(), QStringList({"Play this channel", "Mute this channel", "Play this channel alone",
+                                      "Undo this channel's changes"}));
+        TestLanguage italian("it");
+        QCOMPARE(tips(), QStringList({"Suona questo canale", "Silenzia questo canale", "Suona solo questo canale",
+                                      "Annulla le modifiche di questo canale"}));
+        QWidget *chooser = openChooser(strip);
+        QVERIFY(chooser);
+        const QAbstractItemModel *families = child<QListView>(chooser, "listViewFamiliy")->model();
+        QCOMPARE(families->rowCount(), 16);
+        QCOMPARE(families->index(3, 0).data().toString(), QString("Chitarra"));
+        chooser->close();
+    }
+
     void drumChooserListsKits()
     {
         QVERIFY(play(m_mid));
@@ -394,6 +413,13 @@ private slots:
         const QString told = m_page->saveMessage();
         QVERIFY2(told.startsWith("The changes to " + name + " could not be kept: ") && told.contains(reason),
                  qPrintable(told));
+        {
+            // Said again in a language chosen while it shows.
+            TestLanguage italian("it");
+            QCOMPARE(m_page->saveMessage(), "Le modifiche a " + name + " non sono state salvate: " +
+                                                told.mid(told.indexOf(": ") + 2));
+        }
+        QCOMPARE(m_page->saveMessage(), told);
         // Told once; the next save that works takes the message away: an MP3
         // unloaded with no stop first, its offsets saved into its own tag.
         QVERIFY(play(m_mp3));

@@ -2,12 +2,14 @@
 // the sequencer's group volumes and the level FluidSynth renders; the channel
 // rows follow the song in play.
 #include "soundenginerig.h"
+#include "contrast.h"
 #include "mixerview.h"
 #include "volumes.h"
 
 #include <QAbstractButton>
 #include <QFormLayout>
 #include <QFrame>
+#include <QLabel>
 #include <QSlider>
 #include <QtTest>
 
@@ -126,6 +128,31 @@ private slots:
         QCOMPARE(rows(), 0);
         QVERIFY(m_rig->play(m_rig->dir.filePath("song.mp3")));
         QCOMPARE(rows(), 0);
+    }
+
+    // The group names read at 4.5:1 or better on every tone of the
+    // page's texture.
+    void groupNamesContrast()
+    {
+        const QString sheet = m_page->styleSheet();
+        const QColor text = Contrast::colour(
+            Contrast::property(sheet, "QLabel[accessibleName=\"labelSlider\"]", "color"));
+        QString picture = Contrast::property(sheet, "#mixerView, #frame, #frame2", "background-image");
+        picture = picture.mid(4, picture.size() - 5); // url(...)
+        const QImage texture(picture);
+        QVERIFY2(!texture.isNull(), qPrintable(picture));
+        QVERIFY2(Contrast::worstOver(text, texture) >= 4.5,
+                 qPrintable(QString::number(Contrast::worstOver(text, texture))));
+        // The rule is the one the six names are drawn by.
+        int titles = 0;
+        for (QLabel *label : m_page->findChildren<QLabel *>()) {
+            if (label->accessibleName() != QLatin1String("labelSlider"))
+                continue;
+            label->ensurePolished();
+            QCOMPARE(label->palette().color(QPalette::WindowText), text);
+            ++titles;
+        }
+        QCOMPARE(titles, 6);
     }
 
     // The lights follow the notes; channels outside 1 to 32 light nothing.

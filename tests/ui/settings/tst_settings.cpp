@@ -5,8 +5,10 @@
 #include "SongRW.h"
 #include "SoundEngine.h"
 #include "SynthAudioSink.h"
+#include "ThreadPriority.h"
 #include "devicesource.h"
 #include "settingsview.h"
+#include "testlanguage.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -16,6 +18,8 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <thread>
 
 using TestUtil::child;
 
@@ -353,6 +357,37 @@ private slots:
         QCOMPARE(e->getDeltaKey(), -2);
         e->setPlayingState(SoundEngine::ePsStopUnload);
         QVERIFY(child<QComboBox>(&page, "comboAudioDevices")->isEnabled());
+    }
+
+    // The device area's own words follow a language chosen while the page
+    // shows them: the real-time priority line and the empty audio box.
+    void devicesAreaFollowsTheLanguage()
+    {
+        // A thread of the music asks for real-time scheduling, as the sequencer does.
+        std::thread([] { ThreadPriority::raiseThisThread(ThreadPriority::Role::Sequencer, 1); }).join();
+        auto forget = qScopeGuard([] { ThreadPriority::resetForTest(); });
+        FakeDevices *d;
+        Page page(nullptr, engine(), devices(&d));
+        d->audio.clear();
+        page.connectAudioDevice();
+        page.show();
+        const char *source = ThreadPriority::refused()
+                                 ? "No real-time priority: the music keeps time with a little more delay"
+                                 : "Real-time priority: granted";
+        QLabel *line = nullptr;
+        for (QLabel *label : page.findChildren<QLabel *>())
+            line = label->text() == QLatin1String(source) ? label : line;
+        QVERIFY(line);
+        auto *box = child<QComboBox>(&page, "comboAudioDevices");
+        QCOMPARE(box->placeholderText(), QString("No audio device"));
+        {
+            TestLanguage italian("it");
+            QCOMPARE(line->text(), QCoreApplication::translate("SettingsView", source));
+            QVERIFY(line->text() != QLatin1String(source));
+            QCOMPARE(box->placeholderText(), QString("Nessun dispositivo audio"));
+        }
+        QCOMPARE(line->text(), QString(source));
+        QCOMPARE(box->placeholderText(), QString("No audio device"));
     }
 
     // Restoring the layout closes the other windows, never the main one;

@@ -1,0 +1,248 @@
+#include "widgettexts.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QScrollBar>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyledItemDelegate>
+#include <QTabBar>
+#include <QTextDocumentFragment>
+
+namespace WidgetTexts {
+
+namespace {
+
+// Visible rows of a long list are few; the rest are never looked at.
+constexpr int kRowsLooked = 400;
+
+QString pathOf(const QWidget *w)
+{
+    QStringList names;
+    for (const QWidget *p = w; p; p = p->isWindow() ? nullptr : p->parentWidget())
+        names.prepend(p->objectName().isEmpty() ? QString::fromLatin1(p->metaObject()->className())
+                                                : p->objectName());
+    return names.join(QLatin1Char('/'));
+}
+
+QRect onScreen(const QWidget *w)
+{
+    return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+}
+
+QString withoutMnemonic(QString text)
+{
+    text.replace(QLatin1String("&&"), QLatin1String("\x01"));
+    text.remove(QLatin1Char('&'));
+    return text.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+}
+
+// The room a push button's style leaves for its icon and text, against
+// what they take: the style sheet's borders and padding count.
+void measure(const QPushButton *b, Entry &e)
+{
+    QStyleOptionButton opt;
+    opt.initFrom(b);
+    opt.text = b->text();
+    opt.icon = b->icon();
+    opt.iconSize = b->iconSize();
+    if (b->isFlat())
+        opt.features |= QStyleOptionButton::Flat;
+    const QRect contents = b->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, b);
+    e.need = b->fontMetrics().horizontalAdvance(withoutMnemonic(b->text()));
+    if (!b->icon().isNull())
+        e.need += b->iconSize().width() + 4;
+    // Without padding or border a glyph's ink reaches the button's edge,
+    // which may be the window's: a pixel of air on each side.
+    e.have = qMin(contents.width(), b->width() - 2);
+}
+
+void addLabel(const QLabel *label, QList<Entry> &out)
+{
+    if (label->text().isEmpty() || !label->pixmap().isNull() || label->movie())
+        return;
+    Entry e{QStringLiteral("label"), pathOf(label), label->text(), onScreen(label)};
+    const bool rich = label->textFormat() == Qt::RichText ||
+                      (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+    if (label->wordWrap()) {
+        e.need = label->heightForWidth(label->width());
+        e.have = label->height();
+    } else if (rich) {
+        e.need = label->sizeHint().width();
+        e.have = label->width();
+    } else {
+        // The text's own width: a label's size hint also counts its minimum.
+        // A label for another widget shows its mnemonic underlined.
+        const QMargins m = label->contentsMargins();
+        const QString text = label->buddy() ? withoutMnemonic(label->text()) : label->text();
+        e.need = label->fontMetrics().boundingRect(QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX),
+                                                   int(label->alignment()), text).width() +
+                 m.left() + m.right() + 2 * label->margin() + qMax(0, label->indent());
+        e.have = label->width();
+    }
+    out << e;
+    // A rich text is read without its tags.
+    if (rich) {
+        const QString plain = QTextDocumentFragment::fromHtml(label->text()).toPlainText();
+        if (plain != label->text())
+            out << Entry{QStringLiteral("label"), e.path, plain, e.at};
+    }
+}
+
+// How much of a widget's width shows: its ancestors cut it off, except one
+// that scrolls sideways to it.
+int visibleWidth(const QWidget *w)
+{
+    int left = w->mapToGlobal(QPoint(0, 0)).x();
+    int right = left + w->width();
+    for (const QWidget *p = w->parentWidget(); p; p = p->isWindow() ? nullptr : p->parentWidget()) {
+        const auto *area = qobject_cast<const QAbstractScrollArea *>(p->parentWidget());
+        if (area && area->viewport() == p && area->horizontalScrollBar()->maximum() > 0) {
+            p = area; // neither the viewport nor the area's frame hides it
+            continue;
+        }
+        const int x = p->mapToGlobal(QPoint(0, 0)).x();
+        left = qMax(left, x);
+        right = qMin(right, x + p->width());
+    }
+    return qMax(0, right - left);
+}
+
+void addButton(const QAbstractButton *button, QList<Entry> &out)
+{
+    // Every control, also one with only an icon, must be seen whole.
+    out << Entry{QStringLiteral("control"), pathOf(button), withoutMnemonic(button->text()), onScreen(button),
+                 button->width(), visibleWidth(button)};
+    if (button->text().isEmpty())
+        return;
+    Entry e{QStringLiteral("button"), pathOf(button), withoutMnemonic(button->text()), onScreen(button)};
+    if (const auto *push = qobject_cast<const QPushButton *>(button)) {
+        measure(push, e);
+    } else {
+        e.need = button->sizeHint().width();
+        e.have = button->width();
+    }
+    out << e;
+}
+
+void addHeader(const QHeaderView *header, QList<Entry> &out)
+{
+    const QAbstractItemModel *model = header->model();
+    if (!model)
+        return;
+    for (int i = 0; i < header->count(); ++i) {
+        if (header->isSectionHidden(i) || header->sectionSize(i) == 0)
+            continue;
+        const QString text = model->headerData(i, header->orientation()).toString();
+        if (!text.isEmpty())
+            out << Entry{QStringLiteral("header"), pathOf(header), text, onScreen(header)};
+    }
+}
+
+// The entries of a list or table in view, as its painter writes them.
+void addItems(const QAbstractItemView *view, QList<Entry> &out)
+{
+    const QAbstractItemModel *model = view->model();
+    if (!model)
+        return;
+    const QRect shown = view->viewport()->rect();
+    const QModelIndex root = view->rootIndex();
+    const int rows = qMin(model->rowCount(root), kRowsLooked);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < model->columnCount(root); ++c) {
+            const QModelIndex index = model->index(r, c, root);
+            const QRect cell = view->visualRect(index);
+            if (cell.isEmpty() || !cell.intersects(shown) || view->indexWidget(index))
+                continue;
+            const QVariant data = index.data(Qt::DisplayRole);
+            const auto *styled = qobject_cast<const QStyledItemDelegate *>(view->itemDelegateForIndex(index));
+            const QString text = styled ? styled->displayText(data, view->locale()) : data.toString();
+            if (!text.isEmpty())
+                out << Entry{QStringLiteral("item"), pathOf(view), text, onScreen(view)};
+        }
+    }
+}
+
+void addWidget(const QWidget *w, QList<Entry> &out)
+{
+    if (w->isWindow() && !w->windowTitle().isEmpty())
+        out << Entry{QStringLiteral("title"), pathOf(w), w->windowTitle(), onScreen(w)};
+    if (!w->toolTip().isEmpty())
+        out << Entry{QStringLiteral("tooltip"), pathOf(w), w->toolTip(), onScreen(w)};
+    if (const auto *label = qobject_cast<const QLabel *>(w)) {
+        addLabel(label, out);
+    } else if (const auto *button = qobject_cast<const QAbstractButton *>(w)) {
+        addButton(button, out);
+    } else if (const auto *edit = qobject_cast<const QLineEdit *>(w)) {
+        if (!edit->placeholderText().isEmpty())
+            out << Entry{QStringLiteral("placeholder"), pathOf(w), edit->placeholderText(), onScreen(w)};
+    } else if (const auto *group = qobject_cast<const QGroupBox *>(w)) {
+        if (!group->title().isEmpty())
+            out << Entry{QStringLiteral("group"), pathOf(w), group->title(), onScreen(w)};
+    } else if (const auto *combo = qobject_cast<const QComboBox *>(w)) {
+        if (combo->count() == 0 && !combo->placeholderText().isEmpty())
+            out << Entry{QStringLiteral("placeholder"), pathOf(w), combo->placeholderText(), onScreen(w)};
+        for (int i = 0; i < combo->count(); ++i) {
+            if (!combo->itemText(i).isEmpty())
+                out << Entry{QStringLiteral("item"), pathOf(w), combo->itemText(i), onScreen(w)};
+        }
+    } else if (const auto *tabs = qobject_cast<const QTabBar *>(w)) {
+        for (int i = 0; i < tabs->count(); ++i)
+            out << Entry{QStringLiteral("item"), pathOf(w), tabs->tabText(i), onScreen(w)};
+    } else if (const auto *header = qobject_cast<const QHeaderView *>(w)) {
+        addHeader(header, out);
+    } else if (const auto *view = qobject_cast<const QAbstractItemView *>(w)) {
+        addItems(view, out);
+    }
+}
+
+QString escaped(QString text)
+{
+    return text.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('\t'), QLatin1String("\\t"))
+        .replace(QLatin1Char('\n'), QLatin1String("\\n"));
+}
+
+} // namespace
+
+QList<Entry> collect(const QWidget *window)
+{
+    QList<Entry> out;
+    if (!window->isVisible())
+        return out;
+    addWidget(window, out);
+    for (const QWidget *w : window->findChildren<QWidget *>()) {
+        if (w->window() == window && w->isVisible())
+            addWidget(w, out);
+    }
+    return out;
+}
+
+QList<Entry> collectShown()
+{
+    QList<Entry> out;
+    for (const QWidget *w : QApplication::topLevelWidgets())
+        out << collect(w);
+    return out;
+}
+
+QString toLines(const QList<Entry> &entries)
+{
+    QString text;
+    for (const Entry &e : entries) {
+        text += e.kind + QLatin1Char('\t') + QString::number(e.cut() ? 1 : 0) + QLatin1Char('\t') +
+                QString::number(e.need) + QLatin1Char('\t') + QString::number(e.have) + QLatin1Char('\t') +
+                QStringLiteral("%1 %2 %3 %4").arg(e.at.x()).arg(e.at.y()).arg(e.at.width()).arg(e.at.height()) +
+                QLatin1Char('\t') + escaped(e.path) + QLatin1Char('\t') + escaped(e.text) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace WidgetTexts
