@@ -98,6 +98,9 @@ void listItem::setLeftIcon(int kind)
         ui->leftIcon->setMinimumSize(131, 32);
         ui->titleLabel->setMinimumSize(29, 38);
         showTitle(tr("news"));
+    } else {
+        // Square, or the title's stretch squeezes the picture.
+        ui->leftIcon->setFixedSize(38, 38);
     }
     update();
 }
