@@ -19,8 +19,7 @@
 
 int startProgram(std::unique_ptr<DatabaseHelper> &db)
 {
-    appSettings = new QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
-    appSettings->setFallbacksEnabled(false);
+    programSettings();
 
     LOGUTILS::initLogging();
     qDebug().noquote() << "Launching" << kProductName << QStringLiteral("v") + kProductVersion;

@@ -1,7 +1,7 @@
 #include "accountview.h"
 
 #include "storeendpoints.h"
-#include "storesettings.h"
+#include "appsettings.h"
 #include "ui_accountview.h"
 #include "user.h"
 
@@ -38,7 +38,7 @@ AccountView::AccountView(QWidget *parent, User *user)
         });
     }
     if (m_user->getDevice().isEmpty())
-        m_user->restore(storeSettings());
+        m_user->restore(programSettings());
     setLinks();
     changeState();
 }
@@ -100,7 +100,7 @@ void AccountView::logOutUser()
     ++m_logouts;
     m_state = 0;
     m_user->forgot();
-    m_user->save(storeSettings());
+    m_user->save(programSettings());
     ui->lineUsername->clear();
     changeState();
     emit userDataChanged();
@@ -158,7 +158,7 @@ void AccountView::onfinish(QNetworkReply *reply)
             ui->songNetCredit->setText(creditText());
         }
     }
-    m_user->save(storeSettings());
+    m_user->save(programSettings());
     if (m_user->isUserLogged()) {
         qInfo() << "AccountView: logged in, user" << m_user->getUser_id();
         if (m_messageKind == Refused)

@@ -2,7 +2,7 @@
 #include "ui_adbanner.h"
 
 #include "storeendpoints.h"
-#include "storesettings.h"
+#include "appsettings.h"
 #include "webcom.h"
 
 #include <QCryptographicHash>
@@ -31,7 +31,7 @@ bool isWebAddress(const QString &text)
 
 QString languageCode()
 {
-    switch (storeSettings().value(QStringLiteral("System/Lang"), 1).toInt()) {
+    switch (programSettings().value(QStringLiteral("System/Lang"), 1).toInt()) {
     case 0:
         return QStringLiteral("IT");
     case 2:

@@ -273,18 +273,32 @@ private slots:
         }
     }
 
-    // A playlist plays to its end by itself; without auto-play each next
-    // song waits ready (the one after it preloaded) until Play is pressed.
+    // A playlist plays to its end by itself; without auto-play (stored, or
+    // switched off by the user on the playlist's page) each next song waits
+    // ready (the one after it preloaded) until Play is pressed.
     void playlist_data()
     {
         QTest::addColumn<int>("autoplay");
-        QTest::newRow("auto-play") << 1;
-        QTest::newRow("no auto-play") << 0;
+        QTest::addColumn<bool>("byButton");
+        QTest::newRow("auto-play") << 1 << false;
+        QTest::newRow("no auto-play") << 0 << false;
+        QTest::newRow("Auto Play switched off") << 0 << true;
     }
     void playlist()
     {
         QFETCH(int, autoplay);
-        appSettings->setValue("System/Autoplay", autoplay);
+        QFETCH(bool, byButton);
+        if (byButton) {
+            find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+            auto *lists = find<QListWidget>("playlistListWidget");
+            QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(5)).center());
+            auto *button = find<QPushButton>("autoPlayButton");
+            QTRY_VERIFY(button->isVisible() && button->isChecked());
+            QTest::mouseClick(button, Qt::LeftButton);
+            QVERIFY(!button->isChecked());
+        } else {
+            appSettings->setValue("System/Autoplay", autoplay);
+        }
         const int list = m_db->selectPlaylists().last().getId();
         QVERIFY(window()->startSongPlaylist(info(song("a")), 0, list, "Stage", 0));
         QCOMPARE(nextSong->path(), song("b"));

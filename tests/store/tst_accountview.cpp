@@ -3,7 +3,7 @@
 
 #include "accountview.h"
 #include "logutils.h"
-#include "storesettings.h"
+#include "appsettings.h"
 #include "user.h"
 
 #include <QLabel>
@@ -45,7 +45,7 @@ private slots:
     {
         QVERIFY(store.start());
         settings = new QSettings(dir.filePath("settings.ini"), QSettings::IniFormat, this);
-        setStoreSettings(settings);
+        appSettings = settings;
         oldCurrent = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         testHandler = qInstallMessageHandler(nullptr);
@@ -57,7 +57,7 @@ private slots:
         const QByteArray log = TestUtil::readFile(LOGUTILS::currentLogFileName());
         qInstallMessageHandler(testHandler);
         QDir::setCurrent(oldCurrent);
-        setStoreSettings(nullptr);
+        appSettings = nullptr;
         QVERIFY(!log.isEmpty() && !log.contains(password.toUtf8()) && !log.contains(QUrl::toPercentEncoding(password)));
     }
 

@@ -2,7 +2,7 @@
 #include "testutil.h"
 
 #include "adbanner.h"
-#include "storesettings.h"
+#include "appsettings.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -49,10 +49,10 @@ private slots:
         QVERIFY(store.start());
         qputenv("XDG_CACHE_HOME", dir.filePath("cache").toUtf8());
         settings = new QSettings(dir.filePath("settings.ini"), QSettings::IniFormat, this);
-        setStoreSettings(settings);
+        appSettings = settings;
         QDesktopServices::setUrlHandler("https", this, "openUrl");
     }
-    void cleanupTestCase() { QDesktopServices::unsetUrlHandler("https"); setStoreSettings(nullptr); }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler("https"); appSettings = nullptr; }
     void init() { store.reset(); }
 
     // Banners come in the program's language, rotate 0, 1, 2, 0 on their

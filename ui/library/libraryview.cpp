@@ -2,6 +2,7 @@
 #include "ui_libraryview.h"
 
 #include "DatabaseHelper.h"
+#include "appsettings.h"
 #include "indexDriveThread.h"
 #include "librarytabledelegate.h"
 #include "listitem.h"
@@ -318,7 +319,7 @@ void libraryView::updateHeaderBar(enum headerStatus state)
         button->setEnabled(false);
     }
     ui->autoPlayButton->setChecked(
-        QSettings().value(QStringLiteral("System/Autoplay"), 1).toInt() != 0);
+        programSettings().value(QStringLiteral("System/Autoplay"), 1).toInt() != 0);
     QTableView *table = ui->songsListview;
     table->setStyleSheet(QString());
     table->verticalHeader()->setSectionsMovable(false);
