@@ -1,5 +1,6 @@
 #include "accountview.h"
 
+#include "storeanswer.h"
 #include "storeendpoints.h"
 #include "appsettings.h"
 #include "ui_accountview.h"
@@ -64,6 +65,7 @@ void AccountView::post(const QString &path, const QByteArray &form, bool read, b
     QNetworkRequest request(StoreEndpoints::storeUrl(path));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
+    ReplyWatch::verifyRedirects(request);
     QNetworkReply *reply = manager->post(request, form);
     reply->setProperty(kLogouts, m_logouts);
     reply->setProperty(kLogin, login);
@@ -114,13 +116,18 @@ void AccountView::onfinish(QNetworkReply *reply)
         qDebug().noquote() << "AccountView: reply to a request sent before the logout ignored";
         return;
     }
-    const QString failure = reply->findChild<ReplyWatch *>()->failure(body.size());
-    if (!failure.isEmpty()) {
-        qWarning().noquote() << "AccountView: request failed," << failure << ":" << reply->url().toString();
+    const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
+    const QString failure = watch->failure(body.size());
+    // Nothing of a body that is not the store's answer is read: a half
+    // answer would log in a user with half a record.
+    const QString unreadable = failure.isEmpty() ? StoreAnswer::problem(body) : QString();
+    if (!failure.isEmpty() || !unreadable.isEmpty()) {
+        qWarning().noquote() << "AccountView: request failed," << (failure.isEmpty() ? unreadable : failure)
+                             << ":" << reply->url().toString();
         if (reply->property(kLogin).toBool())
             showMessage(tr("You are not logged in: %1.\nCheck the internet connection and press Login "
                            "again.")
-                            .arg(reply->findChild<ReplyWatch *>()->describe(body.size())),
+                            .arg(failure.isEmpty() ? unreadable : watch->describe(body.size())),
                         Unreachable);
         changeState();
         return;

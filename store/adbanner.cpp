@@ -232,7 +232,9 @@ QPixmap AdBanner::download_from(const QString &address)
         return cached;
     }
     m_pending.insert(address);
-    QNetworkReply *reply = m_network->get(QNetworkRequest(QUrl(address)));
+    QNetworkRequest request{QUrl(address)};
+    ReplyWatch::verifyRedirects(request);
+    QNetworkReply *reply = m_network->get(request);
     reply->setProperty("bannerAddress", address);
     new ReplyWatch(reply, m_timeouts, "AdBanner");
     return {};

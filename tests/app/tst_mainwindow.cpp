@@ -818,14 +818,23 @@ private slots:
         QCOMPARE(bar->value(), 0);
     }
 
-    // The list the user last saw stays unless a whole new reply came.
+    // The list the user last saw stays unless a whole new reply came; the
+    // news page says why (a network's sign-in page, a broken or endless
+    // answer are no list), the other pages say nothing.
     void news_data()
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<bool>("sameHash");
-        QTest::newRow("new list") << "" << false;
-        QTest::newRow("list already seen") << "" << true;
-        QTest::newRow("server error") << "http500" << false;
+        QTest::addColumn<QString>("told");
+        const QString failed = "The news of the week could not be fetched: %1.";
+        QTest::newRow("new list") << "" << false << "";
+        QTest::newRow("list already seen") << "" << true << "";
+        QTest::newRow("server error") << "http500" << false << failed.arg("the server answered with error 500");
+        QTest::newRow("a sign-in page") << "html" << false
+            << failed.arg("a web page came instead of the store's answer (the network may want you to sign in "
+                          "through a web browser first, or the store is under maintenance)");
+        QTest::newRow("broken answer") << "malformed" << false << failed.arg("the store's answer cannot be read");
+        QTest::newRow("endless answer") << "oversized" << false << failed.arg("the server's answer was too large");
     }
     void news()
     {
@@ -833,6 +842,7 @@ private slots:
                                 "<songid>7</songid><download/><title>Dropped</title></melodrome_message>";
         QFETCH(QString, fault);
         QFETCH(bool, sameHash);
+        QFETCH(QString, told);
         const QString path = "/service/songlist_news.php";
         m_store.setReply(path, body);
         if (!fault.isEmpty())
@@ -851,6 +861,15 @@ private slots:
         QCOMPARE(stored, fault.isEmpty() ? QStringList({"0:", "7:Second"}) : QStringList({"0:Kept"}));
         QCOMPARE(appSettings->value("News/MD5").toString(), fault.isEmpty() ? md5 : QString("old"));
         QCOMPARE(appSettings->value("News/Unseen").toBool(), !sameHash && fault.isEmpty());
+
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *lists = find<QListWidget>("playlistListWidget");
+        auto *said = find<QLabel>("storeMessage");
+        for (int row : {3, 0}) {
+            QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(row)).center());
+            QCOMPARE(said->text().section('\n', 0, 0), row == 3 ? told : QString());
+            QCOMPARE(said->isVisible(), row == 3 && !told.isEmpty());
+        }
     }
 
     // A language chosen on the settings page re-labels the window at once,

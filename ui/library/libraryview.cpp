@@ -358,6 +358,7 @@ void libraryView::updateHeaderBar(enum headerStatus state)
         button->show();
         button->setEnabled(enabled);
     }
+    sayNewsFailure();
 }
 
 void libraryView::buildTableSongs()

@@ -40,8 +40,10 @@ class TestLibraryPage : public QObject, LibraryFixture
 {
     Q_OBJECT
 
+    TestStore elsewhere; // another host
+
 private slots:
-    void initTestCase() { QVERIFY(store.start()); }
+    void initTestCase() { QVERIFY(store.start() && elsewhere.startElsewhere("127.0.0.2")); }
 
     void init()
     {
@@ -263,7 +265,9 @@ private slots:
     }
 
     // Every way a store request can fail is said in the page, and the
-    // animation stops; a search cleared while it waits says nothing.
+    // animation stops; a search cleared while it waits says nothing. A web
+    // page or a broken answer is no "nothing found"; a reply far too large
+    // is cut off before it fills the memory; nothing goes to another host.
     void storeFailures_data()
     {
         QTest::addColumn<QString>("request");
@@ -274,6 +278,20 @@ private slots:
         QTest::newRow("search, no answer") << "search" << "silent"
             << "The store cannot be searched now: the server did not answer in time.";
         QTest::newRow("search cleared while waiting") << "cleared" << "hold" << "";
+        QTest::newRow("search, a sign-in page") << "search" << "html"
+            << "The store cannot be searched now: a web page came instead of the store's answer (the network "
+               "may want you to sign in through a web browser first, or the store is under maintenance).";
+        QTest::newRow("search, broken answer") << "search" << "malformed"
+            << "The store cannot be searched now: the store's answer cannot be read.";
+        QTest::newRow("search, endless answer") << "search" << "oversized"
+            << "The store cannot be searched now: the server's answer was too large.";
+        QTest::newRow("search, sent elsewhere") << "search" << "redirect"
+            << "The store cannot be searched now: the server sent the request on to another site (127.0.0.2), "
+               "where the program sends nothing.";
+        QTest::newRow("artist's songs, a sign-in page") << "artist" << "html"
+            << "The store's songs of this list cannot be shown: a web page came instead of the store's answer "
+               "(the network may want you to sign in through a web browser first, or the store is under "
+               "maintenance).";
         QTest::newRow("details, not found") << "info" << "http404"
             << "The song's details cannot be shown: the server answered with error 404.";
         QTest::newRow("artist's songs, cut short") << "artist" << "truncated"
@@ -294,6 +312,8 @@ private slots:
         page->setTimeouts({1000, 0, 3000});
         const QString text = "C++ & \"Ünï\" 100%=";
         QString path = kSongList;
+        elsewhere.reset();
+        const qint64 rise = TestUtil::memoryRise([&] {
         if (request == "download") {
             path = "/files/song/5001.mid";
             store.setFault(path, fault);
@@ -308,7 +328,7 @@ private slots:
                 QTRY_VERIFY_WITH_TIMEOUT(!gif()->isVisible(), 20000);
                 path = request == "info" ? kSongInfo : kSongList;
             }
-            store.setFault(path, fault);
+            store.setFault(path, fault, 0, fault == "redirect" ? "to=" + elsewhere.base() + path : QString());
             if (request == "info") {
                 table()->selectRow(page->isStoreRow(0) ? 0 : rows() - 1);
                 button("infoButton")->click();
@@ -325,7 +345,10 @@ private slots:
             QVERIFY(!gif()->isVisible());
             store.release(path);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(said().section('.', 0, 0) + ".", told.isEmpty() ? "." : told, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(said().left(told.isEmpty() ? said().size() : told.size()), told, 20000);
+        });
+        QVERIFY2(rise < (128 << 20), qPrintable(QString::number(rise)));
+        QVERIFY(elsewhere.requests().isEmpty());
         QVERIFY(!gif()->isVisible());
         if (request == "search" || request == "cleared")
             QCOMPARE(count(QSqlDatabase::database(), "SELECT count(*) FROM MDSearchTitle"), 0);
