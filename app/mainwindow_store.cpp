@@ -198,10 +198,15 @@ void MainWindow::checkVersion()
     const QString server = m_store->lastVersion();
     // The version names the archive file: nothing but digits and dots.
     static const QRegularExpression plain(QStringLiteral("^\\d+(\\.\\d+)*$"));
-    if (!plain.match(server).hasMatch() || !checkUpdateSwVersion(QLatin1String(kProductVersion), server)) {
-        checkSoundBank();
-        return;
-    }
+    if (plain.match(server).hasMatch() && checkUpdateSwVersion(QLatin1String(kProductVersion), server))
+        offerUpdate(server);
+    // Whatever became of the update (here it never replaces the running
+    // program), the synthesizer still needs its sound bank.
+    checkSoundBank();
+}
+
+void MainWindow::offerUpdate(const QString &server)
+{
     qDebug() << "Aggiornamento disponibile " << kProductVersion << ">" << server;
     if (Prompter::question(tr("Update available"), tr("An update is available, do you want to download it?"),
                            QMessageBox::Yes | QMessageBox::No)

@@ -175,6 +175,10 @@ private slots:
         m_oldHome = qgetenv("HOME");
         qputenv("HOME", m_home.path().toUtf8());
         appSettings = new QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
+        // The sound bank where the program keeps it, as after a first start.
+        const QString bank = SoundEngine::getSoundfontFilePath();
+        QFile::remove(bank);
+        QVERIFY(QDir().mkpath(QFileInfo(bank).path()) && QFile::link("/usr/share/sounds/sf2/TimGM6mb.sf2", bank));
         QVERIFY(m_store.start(m_files.path()));
         Prompter::setScript([this](const QString &title, const QString &text, auto) {
             return m_prompts << title + "|" + text, m_answer;
@@ -993,10 +997,24 @@ private slots:
         QCOMPARE(updates.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), good ? kept : QStringList());
         QVERIFY(!QFile::exists(updates.filePath("../evil.txt")));
         QCOMPARE(QFile::exists(unpacked + "/VelmarPC/bin/run.sh"), good);
-        QCOMPARE(m_prompts.size(), 2);
-        QCOMPARE(m_prompts.last().contains(unpacked), good);
+        const QStringList said = m_prompts.filter(QRegularExpression("^Update available\\|"));
+        QCOMPARE(said.size(), 2);
+        QCOMPARE(said.last().contains(unpacked), good);
         if (entries.isEmpty())
-            QVERIFY(m_prompts.last().contains("could not be downloaded: the server answered with error 404.\n"));
+            QVERIFY(said.last().contains("could not be downloaded: the server answered with error 404.\n"));
+    }
+
+    // The sound bank is checked whatever became of an offered update: a
+    // user without one who declines the update is still offered the bank.
+    void bankAfterDeclinedUpdate()
+    {
+        m_answer = QMessageBox::No;
+        const QString bank = SoundEngine::getSoundfontFilePath();
+        QVERIFY(QFile::rename(bank, bank + ".away"));
+        auto restore = qScopeGuard([&] { QFile::rename(bank + ".away", bank); });
+        window()->checkVersion();
+        QCOMPARE(m_prompts, QStringList({"Update available|An update is available, do you want to download it?",
+                                         "Attenzione|E' necessario scaricare il Timbra, vuoi procedere ora?"}));
     }
 
     // A new sound bank starts the banners again.
