@@ -83,8 +83,6 @@ bool AdBanner::loadBanners(User *user)
     Q_UNUSED(user);
     m_banners.clear();
     m_index = -1;
-    m_ready = false;
-    updateVisibility();
 
     QList<Banner> loaded;
     WebCom client(nullptr);
@@ -168,8 +166,10 @@ void AdBanner::setData(const Banner &b)
     setBannerColor(b.backgroundColor, b.hoverColor);
     setBannerTitle(b.title, b.titleColor);
     setBannerSubtitle(b.subtitle, b.subtitleColor);
-    m_ready = setImage(b.image, b.width, b.height);
-    updateVisibility();
+    // A picture that cannot be had leaves the banner without one.
+    setImage(b.image, b.width, b.height);
+    if (m_allowed)
+        show();
 }
 
 void AdBanner::setData(const QString &image, int width, int height, const QString &background,
@@ -267,15 +267,10 @@ void AdBanner::onImageFetched(QNetworkReply *reply)
         setData(m_banners.at(m_index));
 }
 
-void AdBanner::updateVisibility()
-{
-    setVisible(m_allowed && m_ready);
-}
-
 void AdBanner::setAllowed(bool allowed)
 {
     m_allowed = allowed;
-    updateVisibility();
+    setVisible(allowed);
     if (!allowed) {
         m_rotation.stop();
     } else if (!m_banners.isEmpty() && !m_rotation.isActive()) {
@@ -286,7 +281,7 @@ void AdBanner::setAllowed(bool allowed)
 void AdBanner::on_btn_close_clicked()
 {
     m_allowed = false;
-    updateVisibility();
+    hide();
     m_rotation.stop();
     m_reload.stop();
 }
