@@ -185,12 +185,18 @@ void libraryView::refreshPlaylistsView()
 
 void libraryView::runQuery(const QString &sql, const QSqlDatabase &db)
 {
+    const QString text = searchString();
+    const bool titleSearch = sql == database->sqlTitleFilter;
     QSqlQuery q(db);
-    q.prepare(sql);
+    q.prepare(titleSearch ? titleNarrowing.statementFor(sql, text, db) : sql);
     if (sql.contains(QLatin1String(":f")))
-        q.bindValue(QStringLiteral(":f"), searchString());
+        q.bindValue(QStringLiteral(":f"), text);
     q.exec();
     songModel->setQuery(std::move(q));
+    if (titleSearch)
+        titleNarrowing.remember(sql, text, *songModel, db);
+    else
+        titleNarrowing.forget();
 }
 
 QString libraryView::searchString() const

@@ -7,6 +7,7 @@
 
 #include "SongInfo.h"
 #include "LibraryRecords.h"
+#include "SearchNarrowing.h"
 #include "replywatch.h"
 
 #include <QList>
@@ -214,6 +215,7 @@ private:
     int timerId = 0;
     QString currentQuery;
     QSqlQueryModel *songModel = nullptr;
+    SearchNarrowing titleNarrowing;
     QPointer<QObject> storeManager;
     PopupForm *hintPopup = nullptr;
     libraryTableDelegate *tableDelegate = nullptr;

@@ -1,6 +1,7 @@
 // The library page on a real library file with songs registered through the
 // database helper, and the store's replies from the local test store.
 #include "libraryfixture.h"
+#include "LibrarySql.h"
 #include "melodromemanager.h"
 #include "popupform.h"
 #include "user.h"
@@ -358,6 +359,55 @@ private slots:
         QCOMPARE(search()->width(), searchWidth);
         if (request == "search" || request == "cleared")
             QCOMPARE(count(QSqlDatabase::database(), "SELECT count(*) FROM MDSearchTitle"), 0);
+    }
+
+    // Typed a key at a time over many titles, the list holds at every
+    // keystroke exactly the songs whose title contains the text, in the
+    // library's order: also when a song arrives while the user types, when a
+    // letter is taken back, and with LIKE's own characters typed.
+    void typedSearch()
+    {
+        {
+            LibrarySql::Savepoint fill(QSqlDatabase::database(), "fill");
+            for (int i = 0; i < 600; ++i)
+                addSong(QString("Tempo %1 %2").arg(i % 7 ? "Treno" : "T_eno").arg(i), "Band");
+            QVERIFY(fill.release());
+        }
+        const auto shown = [this] {
+            QAbstractItemModel *model = table()->model();
+            while (model->canFetchMore({}))
+                model->fetchMore({});
+            QStringList ids;
+            for (int row = 0; row < model->rowCount(); ++row)
+                ids << model->index(row, 0).data().toString();
+            return ids;
+        };
+        const auto matching = [](const QString &text) {
+            QSqlQuery q;
+            q.prepare("SELECT IdSong FROM Songs WHERE Titolo LIKE '%'||?||'%' ORDER BY IdSong");
+            q.addBindValue(text);
+            QStringList ids;
+            for (q.exec(); q.next();)
+                ids << q.value(0).toString();
+            return ids;
+        };
+        const auto type = [&](const QString &keys) {
+            for (const QChar key : keys) {
+                QTest::keyClicks(search(), key);
+                QCOMPARE(shown(), matching(search()->text()));
+            }
+        };
+        type("tempo treno 1");
+        QVERIFY(rows() > 0 && rows() < 256);
+        addSong("Tempo Treno 1999", "Late");
+        type("9");
+        QCOMPARE(cell(rows() - 1), QString("Tempo Treno 1999"));
+        QTest::keyClick(search(), Qt::Key_Backspace);
+        QCOMPARE(shown(), matching("tempo treno 1"));
+        search()->clear();
+        type("T_eno 5");
+        QTest::keyClick(search(), Qt::Key_Backspace);
+        QCOMPARE(shown(), matching("T_eno "));
     }
 
     void songInfo_data()
