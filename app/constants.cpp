@@ -1,6 +1,5 @@
 #include "constants.h"
 
-QSettings *appSettings = nullptr;
 QTranslator *translator = nullptr;
 QTranslator *systemTranslator = nullptr;
 MainWindow *mw = nullptr;

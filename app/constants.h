@@ -3,12 +3,11 @@
 
 #include <QStringList>
 
+#include "appsettings.h"
+
 class MainWindow;
-class QSettings;
 class QTranslator;
 
-// The one settings store (organisation "Kvero", application "VelmarPC").
-extern QSettings *appSettings;
 extern QTranslator *translator;
 extern QTranslator *systemTranslator;
 extern MainWindow *mw;

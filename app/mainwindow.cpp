@@ -22,7 +22,7 @@
 #include "popupplacement.h"
 #include "programfonts.h"
 #include "seektrackslider.h"
-#include "storesettings.h"
+#include "appsettings.h"
 #include "ui_mainwindow.h"
 #include "user.h"
 
@@ -69,11 +69,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     // The looks name families this machine may not have ("Marker Felt"):
     // their stand-ins answer before the first page is drawn.
     ProgramFonts::install();
-    if (!appSettings) {
-        appSettings = new QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
-        appSettings->setFallbacksEnabled(false);
-    }
-    setStoreSettings(appSettings);
+    programSettings();
     ui->setupUi(this);
     ui->stackedWidget->setCurrentWidget(ui->pageSplashscreen);
     setWindowTitle(QStringLiteral("%1 v%2").arg(QLatin1String(kProductName),
@@ -106,7 +102,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     m_melodyPopup = new MelodyChannelPopup(this);
 
     m_user = new User();
-    m_user->restore(storeSettings());
+    m_user->restore(programSettings());
     m_store = new MelodromeManager(this, m_user, db);
 
     m_soundfonts->setSoundfontFilePath(SoundEngine::getSoundfontFilePath());

@@ -206,6 +206,8 @@ private:
     void retranslateImport();
     void startRebuild();
     void checkSoundBank();
+    // Asks whether to download the newer version `server`, and fetches it.
+    void offerUpdate(const QString &server);
 
     Ui::MainWindow *ui;
     DatabaseHelper *db;

@@ -19,6 +19,7 @@
 #include "replywatch.h"
 #include "settingsview.h"
 #include "soundfontmanager.h"
+#include "storeanswer.h"
 #include "storeendpoints.h"
 
 #include <QCoreApplication>
@@ -96,6 +97,7 @@ void MainWindow::refreshMDNews()
     QNetworkRequest request(StoreEndpoints::storeUrl(QStringLiteral("/service/songlist_news.php")));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
+    ReplyWatch::verifyRedirects(request);
     QNetworkReply *reply = manager->post(request, QByteArrayLiteral("lang=2"));
     new ReplyWatch(reply, NetTimeouts::forRequests(), "News");
     connect(manager, &QNetworkAccessManager::finished, this, &MainWindow::onfinish);
@@ -106,13 +108,21 @@ void MainWindow::onfinish(QNetworkReply *reply)
 {
     reply->deleteLater();
     const QByteArray body = reply->readAll();
-    // Without a whole reply the list of the last start stays as it was.
+    // Without a whole answer the list of the last start stays as it was, and
+    // the news page says why.
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
     const QString failure = watch ? watch->failure(body.size()) : QStringLiteral("no watch");
-    if (!failure.isEmpty() || !db) {
-        qWarning().noquote() << "Novita' non aggiornate:" << failure;
+    const QString unreadable = failure.isEmpty() ? StoreAnswer::problem(body) : QString();
+    if (!failure.isEmpty() || !unreadable.isEmpty() || !db) {
+        qWarning().noquote() << "Novita' non aggiornate:" << (failure.isEmpty() ? unreadable : failure);
+        m_library->setNewsFailure(tr("The news of the week could not be fetched: %1.\nCheck the internet "
+                                     "connection; the news are fetched again at the next start.")
+                                      .arg(!unreadable.isEmpty() ? unreadable
+                                           : watch            ? watch->describe(body.size())
+                                                              : failure));
         return;
     }
+    m_library->setNewsFailure(QString());
     db->truncateMDNews();
     const QString md5 = QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex());
     if (md5 != getNewsMD5FromCache()) {
@@ -188,10 +198,15 @@ void MainWindow::checkVersion()
     const QString server = m_store->lastVersion();
     // The version names the archive file: nothing but digits and dots.
     static const QRegularExpression plain(QStringLiteral("^\\d+(\\.\\d+)*$"));
-    if (!plain.match(server).hasMatch() || !checkUpdateSwVersion(QLatin1String(kProductVersion), server)) {
-        checkSoundBank();
-        return;
-    }
+    if (plain.match(server).hasMatch() && checkUpdateSwVersion(QLatin1String(kProductVersion), server))
+        offerUpdate(server);
+    // Whatever became of the update (here it never replaces the running
+    // program), the synthesizer still needs its sound bank.
+    checkSoundBank();
+}
+
+void MainWindow::offerUpdate(const QString &server)
+{
     qDebug() << "Aggiornamento disponibile " << kProductVersion << ">" << server;
     if (Prompter::question(tr("Update available"), tr("An update is available, do you want to download it?"),
                            QMessageBox::Yes | QMessageBox::No)

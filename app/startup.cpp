@@ -23,8 +23,7 @@
 
 int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song)
 {
-    appSettings = new QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
-    appSettings->setFallbacksEnabled(false);
+    programSettings();
 
     LOGUTILS::initLogging();
     qDebug().noquote() << "Launching" << kProductName << QStringLiteral("v") + kProductVersion;

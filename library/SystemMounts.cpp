@@ -53,8 +53,10 @@ QStringList SystemMounts::pseudoMountPoints(const QString &mountTable)
     QStringList points;
     QFile table(mountTable);
     if (table.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        while (!table.atEnd()) {
-            const QList<QByteArray> fields = table.readLine().simplified().split(' ');
+        // The kernel's tables report a size of 0, so atEnd() holds before the
+        // first line: read until a read gives nothing.
+        for (QByteArray line = table.readLine(); !line.isEmpty(); line = table.readLine()) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
             if (fields.size() < 3)
                 continue;
             const QString point = QDir::cleanPath(unescaped(fields.at(1)));

@@ -93,7 +93,7 @@ void indexDriveThread::scan(const QString &root, const QStringList &unwalked)
     QStringList folders{root};
     while (!folders.isEmpty() && !abort) {
         const QString folder = folders.takeLast();
-        if (skipped(folder))
+        if (skipped(root, folder))
             continue;
         if (unwalked.contains(QDir::cleanPath(folder))) {
             qDebug().noquote().nospace() << "Salto file system di sistema " << folder;
@@ -107,7 +107,7 @@ void indexDriveThread::scan(const QString &root, const QStringList &unwalked)
         QDirIterator files(folder, filters, QDir::Files);
         while (files.hasNext() && !abort) {
             const QString file = files.next();
-            if (skipped(file))
+            if (skipped(root, file))
                 continue;
             emit insertFile(file);
             if (++count % 50 == 0)
@@ -125,10 +125,13 @@ void indexDriveThread::scan(const QString &root, const QStringList &unwalked)
     }
 }
 
-bool indexDriveThread::skipped(const QString &candidate)
+// Only the part below the chosen drive counts: a drive mounted at
+// /media/anna/Windows is indexed, its "Program Files" folder is not.
+bool indexDriveThread::skipped(const QString &root, const QString &candidate)
 {
-    if (!candidate.contains(QLatin1String("Windows"), Qt::CaseInsensitive)
-        && !candidate.contains(QLatin1String("Program"), Qt::CaseInsensitive))
+    const QStringView below = QStringView(candidate).mid(qMin(root.size(), candidate.size()));
+    if (!below.contains(QLatin1String("Windows"), Qt::CaseInsensitive)
+        && !below.contains(QLatin1String("Program"), Qt::CaseInsensitive))
         return false;
     qDebug().noquote().nospace() << "Salto " << candidate;
     return true;

@@ -5,11 +5,11 @@
 // scan under way and starts one of the new path.
 //
 // Links to folders are not followed (so a link loop cannot trap the scan),
-// unreadable folders are skipped with a log line, folders whose path holds
-// "Windows" or "Program" are skipped whole, and so are the mount points of
-// the system's own file systems (see SystemMounts), so that the root of the
-// disk can be indexed without walking /proc or /sys. The destructor stops
-// the scan or the wait and joins.
+// unreadable folders are skipped with a log line, folders whose path below
+// the chosen one holds "Windows" or "Program" are skipped whole, and so are
+// the mount points of the system's own file systems (see SystemMounts), so
+// that the root of the disk can be indexed without walking /proc or /sys.
+// The destructor stops the scan or the wait and joins.
 #pragma once
 
 #include <QMutex>
@@ -49,7 +49,7 @@ protected:
 
 private:
     void scan(const QString &root, const QStringList &unwalked);
-    bool skipped(const QString &path);
+    static bool skipped(const QString &root, const QString &path);
 
     std::atomic<bool> abort{false}; // written under the mutex
     QString path;

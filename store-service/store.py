@@ -29,6 +29,12 @@ Control requests (with --control only; never recorded):
             trickle           B bytes (default 512) every MS ms (default 50)
             silent            read the request and never answer
             hold              answer only after /_control/release?path=P
+            html              status 200 with a web page (a network's sign-in page)
+            malformed         status 200 with XML that breaks off inside an element
+            oversized         status 200 with S bytes (&size=S, default 256 MiB) of
+                              XML; &announce=1 sends their Content-Length, else the
+                              body ends when the connection closes
+            redirect          307 to &to=ADDRESS (a path or a whole address)
     GET  /_control/release?path=P       send the held replies of P
     POST /_control/reply?path=P         serve this body on P from now on
     POST /_control/account              form fields email, psw, user_id, name,
@@ -62,6 +68,9 @@ PNG_1x1 = base64.b64decode(
     "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")
 
 HTML_ERROR = "<html><head><title>{0}</title></head><body><h1>{0}</h1></body></html>"
+SIGN_IN_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Wi-Fi</title></head><body><form action=\"/portal\">"
+                b"<input name=\"room\"><input type=\"submit\" value=\"Connect\"></form></body></html>")
+BROKEN_XML = b'<?xml version="1.0" encoding="UTF-8"?>\n<melodrome_message><user><user_id>42</user_id><name>An'
 
 
 class State:
@@ -195,6 +204,19 @@ class Handler(BaseHTTPRequestHandler):
             code = 404 if mode == "http404" else 500
             self.send_whole(code, HTML_ERROR.format(code).encode(), "text/html")
             return
+        if mode in ("html", "malformed"):
+            self.send_whole(200, SIGN_IN_PAGE if mode == "html" else BROKEN_XML,
+                            "text/html" if mode == "html" else "text/xml")
+            return
+        if mode == "oversized":
+            self.send_oversized(int(fault.get("size") or 256 << 20), fault.get("announce") == "1")
+            return
+        if mode == "redirect":
+            self.send_response(307)
+            self.send_header("Location", fault.get("to") or "/")
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
         reply = self.answer(url.path, query, body)
         if reply is None:
             self.send_whole(404, HTML_ERROR.format(404).encode(), "text/html")
@@ -244,6 +266,24 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(self.slice(data, start, step))
         self.wfile.flush()
 
+    def send_oversized(self, size, announce):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/xml")
+        if announce:
+            self.send_header("Content-Length", str(size))
+        else:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        self.end_headers()
+        head = b'<?xml version="1.0" encoding="UTF-8"?>\n<melodrome_message>'
+        block = b"<pad>" + b"x" * 65519 + b"</pad>"
+        sent = 0
+        while sent < size:
+            piece = (head if sent == 0 else block)[:size - sent]
+            self.wfile.write(piece)
+            sent += len(piece)
+        self.wfile.flush()
+
     def stay_silent(self):
         # Until the client gives up (or the server stops).
         self.close_connection = True
@@ -277,8 +317,8 @@ class Handler(BaseHTTPRequestHandler):
         elif what == "fault":
             times = one("times")
             with state.lock:
-                state.faults[one("path")] = {"mode": one("mode"), "times": int(times) if times else None,
-                                             "chunk": one("chunk"), "gap": one("gap")}
+                state.faults[one("path")] = dict({k: v[0] for k, v in query.items()},
+                                                 times=int(times) if times else None)
         elif what == "release":
             with state.lock:
                 state.released[one("path")] = state.released.get(one("path"), 0) + int(one("count", "1"))

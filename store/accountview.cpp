@@ -1,7 +1,8 @@
 #include "accountview.h"
 
+#include "storeanswer.h"
 #include "storeendpoints.h"
-#include "storesettings.h"
+#include "appsettings.h"
 #include "ui_accountview.h"
 #include "user.h"
 
@@ -38,7 +39,7 @@ AccountView::AccountView(QWidget *parent, User *user)
         });
     }
     if (m_user->getDevice().isEmpty())
-        m_user->restore(storeSettings());
+        m_user->restore(programSettings());
     setLinks();
     changeState();
 }
@@ -64,6 +65,7 @@ void AccountView::post(const QString &path, const QByteArray &form, bool read, b
     QNetworkRequest request(StoreEndpoints::storeUrl(path));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
+    ReplyWatch::verifyRedirects(request);
     QNetworkReply *reply = manager->post(request, form);
     reply->setProperty(kLogouts, m_logouts);
     reply->setProperty(kLogin, login);
@@ -100,7 +102,7 @@ void AccountView::logOutUser()
     ++m_logouts;
     m_state = 0;
     m_user->forgot();
-    m_user->save(storeSettings());
+    m_user->save(programSettings());
     ui->lineUsername->clear();
     changeState();
     emit userDataChanged();
@@ -114,13 +116,18 @@ void AccountView::onfinish(QNetworkReply *reply)
         qDebug().noquote() << "AccountView: reply to a request sent before the logout ignored";
         return;
     }
-    const QString failure = reply->findChild<ReplyWatch *>()->failure(body.size());
-    if (!failure.isEmpty()) {
-        qWarning().noquote() << "AccountView: request failed," << failure << ":" << reply->url().toString();
+    const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
+    const QString failure = watch->failure(body.size());
+    // Nothing of a body that is not the store's answer is read: a half
+    // answer would log in a user with half a record.
+    const QString unreadable = failure.isEmpty() ? StoreAnswer::problem(body) : QString();
+    if (!failure.isEmpty() || !unreadable.isEmpty()) {
+        qWarning().noquote() << "AccountView: request failed," << (failure.isEmpty() ? unreadable : failure)
+                             << ":" << reply->url().toString();
         if (reply->property(kLogin).toBool())
             showMessage(tr("You are not logged in: %1.\nCheck the internet connection and press Login "
                            "again.")
-                            .arg(reply->findChild<ReplyWatch *>()->describe(body.size())),
+                            .arg(failure.isEmpty() ? unreadable : watch->describe(body.size())),
                         Unreachable);
         changeState();
         return;
@@ -158,7 +165,7 @@ void AccountView::onfinish(QNetworkReply *reply)
             ui->songNetCredit->setText(creditText());
         }
     }
-    m_user->save(storeSettings());
+    m_user->save(programSettings());
     if (m_user->isUserLogged()) {
         qInfo() << "AccountView: logged in, user" << m_user->getUser_id();
         if (m_messageKind == Refused)

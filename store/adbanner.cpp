@@ -2,7 +2,7 @@
 #include "ui_adbanner.h"
 
 #include "storeendpoints.h"
-#include "storesettings.h"
+#include "appsettings.h"
 #include "webcom.h"
 
 #include <QCryptographicHash>
@@ -31,7 +31,7 @@ bool isWebAddress(const QString &text)
 
 QString languageCode()
 {
-    switch (storeSettings().value(QStringLiteral("System/Lang"), 1).toInt()) {
+    switch (programSettings().value(QStringLiteral("System/Lang"), 1).toInt()) {
     case 0:
         return QStringLiteral("IT");
     case 2:
@@ -83,8 +83,6 @@ bool AdBanner::loadBanners(User *user)
     Q_UNUSED(user);
     m_banners.clear();
     m_index = -1;
-    m_ready = false;
-    updateVisibility();
 
     QList<Banner> loaded;
     WebCom client(nullptr);
@@ -168,8 +166,10 @@ void AdBanner::setData(const Banner &b)
     setBannerColor(b.backgroundColor, b.hoverColor);
     setBannerTitle(b.title, b.titleColor);
     setBannerSubtitle(b.subtitle, b.subtitleColor);
-    m_ready = setImage(b.image, b.width, b.height);
-    updateVisibility();
+    // A picture that cannot be had leaves the banner without one.
+    setImage(b.image, b.width, b.height);
+    if (m_allowed)
+        show();
 }
 
 void AdBanner::setData(const QString &image, int width, int height, const QString &background,
@@ -232,7 +232,9 @@ QPixmap AdBanner::download_from(const QString &address)
         return cached;
     }
     m_pending.insert(address);
-    QNetworkReply *reply = m_network->get(QNetworkRequest(QUrl(address)));
+    QNetworkRequest request{QUrl(address)};
+    ReplyWatch::verifyRedirects(request);
+    QNetworkReply *reply = m_network->get(request);
     reply->setProperty("bannerAddress", address);
     new ReplyWatch(reply, m_timeouts, "AdBanner");
     return {};
@@ -265,15 +267,10 @@ void AdBanner::onImageFetched(QNetworkReply *reply)
         setData(m_banners.at(m_index));
 }
 
-void AdBanner::updateVisibility()
-{
-    setVisible(m_allowed && m_ready);
-}
-
 void AdBanner::setAllowed(bool allowed)
 {
     m_allowed = allowed;
-    updateVisibility();
+    setVisible(allowed);
     if (!allowed) {
         m_rotation.stop();
     } else if (!m_banners.isEmpty() && !m_rotation.isActive()) {
@@ -284,7 +281,7 @@ void AdBanner::setAllowed(bool allowed)
 void AdBanner::on_btn_close_clicked()
 {
     m_allowed = false;
-    updateVisibility();
+    hide();
     m_rotation.stop();
     m_reload.stop();
 }

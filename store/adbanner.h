@@ -3,10 +3,11 @@
 // opens the banner's web page or asks the program for an action.
 //
 // Pictures are fetched in the background and kept in a cache on disk, so a
-// banner change never waits on the network. A banner whose picture is
-// missing or broken is not shown: the strip stays hidden rather than show an
-// empty frame. While the strip is not allowed (a song plays) it is hidden and
-// the rotation stops; allowing it again shows the current banner and rotates.
+// banner change never waits on the network: a banner shows at once, its
+// picture joins it when it arrives, and a banner whose picture is missing or
+// broken shows without one. While the strip is not allowed (a song plays) it
+// is hidden and the rotation stops; allowing it shows the strip at once, with
+// the current banner if there is one, and rotates.
 #pragma once
 
 #include "replywatch.h"
@@ -64,8 +65,9 @@ public:
                  const QString &hover, const QString &title, const QString &titleColor,
                  const QString &subtitle, const QString &subtitleColor);
     void showBannerAtIndex(int index);
-    // True when the picture is there; otherwise it is being fetched (or
-    // cannot be had) and the strip stays hidden until it comes.
+    // True when the picture is there; otherwise the label stays empty while
+    // it is fetched (the banner is shown again when it comes) or for good
+    // when it cannot be had.
     bool setImage(const QString &path, int width, int height);
     void setBannerTitle(const QString &text, const QString &color);
     void setBannerSubtitle(const QString &text, const QString &color);
@@ -97,7 +99,6 @@ protected:
 
 private:
     QString cacheFile(const QString &address) const;
-    void updateVisibility();
 
     Ui::AdBanner *ui;
     QList<Banner> m_banners;
@@ -110,8 +111,6 @@ private:
     bool m_loading = false;
     // Asked for again while loading: the list is of the old language.
     bool m_askAgain = false;
-    // The banner on show has its picture.
-    bool m_ready = false;
     QString m_shownImage;
     QNetworkAccessManager *m_network;
     QHash<QString, QPixmap> m_pictures;

@@ -13,6 +13,7 @@
 DownloadMngr::DownloadMngr(QObject *parent) : QObject(parent)
 {
     m_request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Quorin5 0.0.0"));
+    ReplyWatch::verifyRedirects(m_request);
 }
 
 DownloadMngr::~DownloadMngr()
@@ -67,7 +68,8 @@ int DownloadMngr::startDownloadSync()
     m_request.setUrl(QUrl(m_url, QUrl::TolerantMode));
     QNetworkReply *reply = m_manager.get(m_request);
     m_reply = reply;
-    new ReplyWatch(reply, m_timeouts, "DownloadMngr");
+    // A file goes to the disk as it comes, up to the size announced for it.
+    new ReplyWatch(reply, m_timeouts, "DownloadMngr", largestAccepted());
     connect(reply, &QNetworkReply::finished, this, &DownloadMngr::onReplyFinished);
     connect(reply, &QNetworkReply::readyRead, this, &DownloadMngr::onReplyReadyRead);
     connect(reply, &QNetworkReply::downloadProgress, this, &DownloadMngr::onProgressValChanged);
@@ -97,6 +99,10 @@ void DownloadMngr::onReplyReadyRead()
         return;
     const QByteArray chunk = m_reply->readAll();
     m_received += chunk.size();
+    if (ReplyWatch *watch = m_reply->findChild<ReplyWatch *>())
+        watch->taken(m_received);
+    if (!m_reply)
+        return;
     if (m_writeFailed)
         return;
     if (!m_part.isOpen()) {
@@ -124,7 +130,13 @@ bool DownloadMngr::sizeMatches(qint64 written) const
     const qint64 expected = m_fileSize;
     if (written == expected)
         return true;
-    return expected >= 10 && written >= expected - 10 && written <= expected + 10;
+    return expected >= 10 && written >= expected - 10 && written <= largestAccepted();
+}
+
+qint64 DownloadMngr::largestAccepted() const
+{
+    const qint64 expected = m_fileSize;
+    return expected >= 10 ? expected + 10 : expected;
 }
 
 void DownloadMngr::onReplyFinished()

@@ -60,6 +60,8 @@ public slots:
 private:
     void endWait();
     bool sizeMatches(qint64 written) const;
+    // The most bytes the announced size lets through.
+    qint64 largestAccepted() const;
 
     QNetworkAccessManager m_manager;
     QNetworkRequest m_request;

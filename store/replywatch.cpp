@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QEventLoop>
 #include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QPointer>
 
 bool waitInNestedLoop(QObject *owner, QEventLoop *&current)
@@ -17,15 +18,30 @@ bool waitInNestedLoop(QObject *owner, QEventLoop *&current)
     return true;
 }
 
-ReplyWatch::ReplyWatch(QNetworkReply *reply, const NetTimeouts &limits, const char *who)
-    : QObject(reply), m_reply(reply), m_limits(limits), m_who(who)
+ReplyWatch::ReplyWatch(QNetworkReply *reply, const NetTimeouts &limits, const char *who, qint64 maxBytes)
+    : QObject(reply), m_reply(reply), m_limits(limits), m_who(who), m_maxBytes(maxBytes)
 {
+    Q_ASSERT(reply->request().attribute(QNetworkRequest::RedirectPolicyAttribute).toInt()
+             == QNetworkRequest::UserVerifiedRedirectPolicy);
+    // The transfer pauses once a little more than the limit waits unread, so
+    // the cut comes before the memory fills. Set once the request is under
+    // way: the network thread takes no read limit given before.
+    if (m_maxBytes > 0)
+        QMetaObject::invokeMethod(
+            this, [this] { m_reply->setReadBufferSize(m_maxBytes + kReadAhead); }, Qt::QueuedConnection);
     for (QTimer *t : {&m_connectTimer, &m_stallTimer, &m_totalTimer}) {
         t->setSingleShot(true);
         connect(t, &QTimer::timeout, this, &ReplyWatch::onLimit);
     }
     connect(reply, &QNetworkReply::metaDataChanged, this, &ReplyWatch::onHeaders);
     connect(reply, &QNetworkReply::downloadProgress, this, &ReplyWatch::onBytes);
+    // Progress reports come at most every 100 ms: the last one before the
+    // transfer pauses may never come, but the data's arrival does.
+    connect(reply, &QNetworkReply::readyRead, this, [this] {
+        if (m_maxBytes > 0 && m_reply->bytesAvailable() > m_maxBytes)
+            onBytes(m_reply->bytesAvailable());
+    });
+    connect(reply, &QNetworkReply::redirected, this, &ReplyWatch::onRedirected);
     connect(reply, &QNetworkReply::finished, this, [this] {
         for (QTimer *t : {&m_connectTimer, &m_stallTimer, &m_totalTimer})
             t->stop();
@@ -36,16 +52,59 @@ ReplyWatch::ReplyWatch(QNetworkReply *reply, const NetTimeouts &limits, const ch
         m_totalTimer.start(m_limits.totalMs);
 }
 
+void ReplyWatch::verifyRedirects(QNetworkRequest &request)
+{
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+}
+
+bool ReplyWatch::mayRedirect(const QUrl &from, const QUrl &to)
+{
+    const QUrl target = from.resolved(to);
+    if (target.host().compare(from.host(), Qt::CaseInsensitive) != 0)
+        return false;
+    const QString a = from.scheme().toLower();
+    const QString b = target.scheme().toLower();
+    const auto standardPort = [](const QString &scheme) { return scheme == QLatin1String("https") ? 443 : 80; };
+    if (a == b)
+        return (a == QLatin1String("http") || a == QLatin1String("https"))
+               && from.port(standardPort(a)) == target.port(standardPort(b));
+    return a == QLatin1String("http") && b == QLatin1String("https") && from.port(80) == 80
+           && target.port(443) == 443;
+}
+
 void ReplyWatch::onHeaders()
 {
     m_connectTimer.stop();
-    onBytes();
+    const QVariant announced = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (m_maxBytes > 0 && announced.isValid() && announced.toLongLong() > m_maxBytes)
+        expire(QStringLiteral("reply of %1 bytes announced, %2 at most").arg(announced.toLongLong()).arg(m_maxBytes),
+               TooLarge);
+    else
+        onBytes(0);
 }
 
-void ReplyWatch::onBytes()
+void ReplyWatch::onBytes(qint64 received)
 {
+    if (m_maxBytes > 0 && received > m_maxBytes) {
+        expire(QStringLiteral("reply longer than %1 bytes").arg(m_maxBytes), TooLarge);
+        return;
+    }
     if (m_limits.stallMs > 0 && !m_reply->isFinished())
         m_stallTimer.start(m_limits.stallMs);
+}
+
+void ReplyWatch::onRedirected(const QUrl &to)
+{
+    // Checked against the address first asked for, so a chain of redirects
+    // cannot wander off one hop at a time.
+    const QUrl from = m_reply->request().url();
+    if (mayRedirect(from, to)) {
+        emit m_reply->redirectAllowed();
+        return;
+    }
+    m_elsewhere = from.resolved(to).host();
+    expire(QStringLiteral("redirect to %1 refused").arg(from.resolved(to).toString()), ElsewhereRedirect);
 }
 
 void ReplyWatch::onLimit()
@@ -59,11 +118,12 @@ void ReplyWatch::onLimit()
         expire(QStringLiteral("total time-out after %1 ms").arg(m_limits.totalMs));
 }
 
-void ReplyWatch::expire(const QString &reason)
+void ReplyWatch::expire(const QString &reason, Refusal refusal)
 {
     if (!m_expired.isEmpty() || m_reply->isFinished())
         return;
     m_expired = reason;
+    m_refusal = refusal;
     qWarning().noquote() << m_who << reason << ":" << m_reply->url().toString();
     m_reply->abort();
 }
@@ -91,11 +151,17 @@ QString ReplyWatch::describe(qint64 received) const
 {
     if (failure(received).isEmpty())
         return {};
-    if (!m_expired.isEmpty())
-        return tr("the server did not answer in time");
+    // An error page is told as such, however it ended.
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && status.toInt() >= 400)
         return tr("the server answered with error %1").arg(status.toInt());
+    if (m_refusal == TooLarge)
+        return tr("the server's answer was too large");
+    if (m_refusal == ElsewhereRedirect)
+        return tr("the server sent the request on to another site (%1), where the program sends "
+                  "nothing").arg(m_elsewhere);
+    if (!m_expired.isEmpty())
+        return tr("the server did not answer in time");
     switch (m_reply->error()) {
     case QNetworkReply::NoError:
         break;

@@ -1,18 +1,27 @@
-// Time limits and failure tests shared by every store request. A watch rides
-// on one reply (as its child, so it dies with it), aborts the reply when a
-// limit passes, and tells afterwards whether what arrived may be read as the
+// Limits and failure tests shared by every store request. A watch rides on
+// one reply (as its child, so it dies with it), aborts the reply when a limit
+// passes, and tells afterwards whether what arrived may be read as the
 // store's answer. A reply counts as failed when a limit passed, the network
 // layer reported an error, the HTTP status is 400 or above, the body is
 // shorter or longer than its Content-Length, or the body is empty.
+//
+// Limits: the time limits below; a size, past which the reply is cut off
+// (so that a wrong or hostile server cannot fill the memory); and
+// redirects, which are followed only to the same site over the same or a
+// safer scheme (http to https), so that a login's password never goes to
+// another host. Every request must be made with verifyRedirects() and get
+// its watch at once, or its redirects would wait for a verdict forever.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 
 class QEventLoop;
 class QNetworkReply;
+class QNetworkRequest;
 
 // Runs a nested event loop that `current` points at while it runs (so that a
 // reply handler can end it); false when `owner` was destroyed meanwhile, in
@@ -38,8 +47,26 @@ class ReplyWatch : public QObject
     Q_OBJECT
 
 public:
-    // `who` names the client in the log lines ("WebCom").
-    ReplyWatch(QNetworkReply *reply, const NetTimeouts &limits, const char *who);
+    // The longest reply read whole: the store's lists, banner lists and
+    // banner pictures are kilobytes, a song list of the whole store a few
+    // hundred. Downloads of files keep their announced size instead.
+    static constexpr qint64 kMaxReplyBytes = qint64(16) << 20;
+
+    // `who` names the client in the log lines ("WebCom"); a reply of more
+    // than `maxBytes` is cut off and fails.
+    ReplyWatch(QNetworkReply *reply, const NetTimeouts &limits, const char *who,
+               qint64 maxBytes = kMaxReplyBytes);
+
+    // Makes the request's redirects wait for the watch's verdict.
+    static void verifyRedirects(QNetworkRequest &request);
+    // Whether a reply from `from` may be followed to `to` (which may be
+    // relative): the same host and port over the same scheme, or from http
+    // to https on the standard ports.
+    static bool mayRedirect(const QUrl &from, const QUrl &to);
+
+    // A reader that takes the body as it comes says how much it has taken,
+    // so that the size limit holds between the network's progress reports.
+    void taken(qint64 received) { onBytes(received); }
 
     // Why the finished reply must not be read, or an empty string when it may.
     // `received` is the number of body bytes the client took from the reply.
@@ -50,15 +77,22 @@ public:
 
 private slots:
     void onHeaders();
-    void onBytes();
+    void onBytes(qint64 received);
     void onLimit();
+    void onRedirected(const QUrl &to);
 
 private:
-    void expire(const QString &reason);
+    enum Refusal { NoRefusal, TooLarge, ElsewhereRedirect };
+    void expire(const QString &reason, Refusal refusal = NoRefusal);
 
     QNetworkReply *m_reply;
     NetTimeouts m_limits;
     const char *m_who;
+    qint64 m_maxBytes;
+    // Beyond the limit, what may arrive before the cut.
+    static constexpr qint64 kReadAhead = qint64(1) << 20;
+    Refusal m_refusal = NoRefusal;
+    QString m_elsewhere; // the host a refused redirect led to
     QTimer m_connectTimer;
     QTimer m_stallTimer;
     QTimer m_totalTimer;

@@ -3,7 +3,7 @@
 #include "downloadmngr.h"
 #include "prompter.h"
 #include "storeendpoints.h"
-#include "storesettings.h"
+#include "appsettings.h"
 #include "webcom.h"
 
 #include <QCoreApplication>
@@ -49,7 +49,7 @@ bool SoundfontManager::fileExist() const
 
 QString SoundfontManager::getCurrentVersion() const
 {
-    return storeSettings().value(QStringLiteral("Soundfont/version"), QStringLiteral("0.0")).toString();
+    return programSettings().value(QStringLiteral("Soundfont/version"), QStringLiteral("0.0")).toString();
 }
 
 QString SoundfontManager::getLastVersion()
@@ -191,7 +191,7 @@ bool SoundfontManager::install(const QString &tempPath, const QString &finalPath
         failure = tr("the file cannot be written in %1").arg(QDir::toNativeSeparators(m_folder));
         return false;
     }
-    QSettings &settings = storeSettings();
+    QSettings &settings = programSettings();
     settings.setValue(QStringLiteral("Soundfont/version"), m_version);
     settings.sync();
     return true;

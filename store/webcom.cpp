@@ -22,6 +22,7 @@ WebCom::WebCom(QWidget *parent)
     m_request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("VelmarPC 0.0.0"));
     m_request.setHeader(QNetworkRequest::ContentTypeHeader,
                         QByteArrayLiteral("application/x-www-form-urlencoded"));
+    ReplyWatch::verifyRedirects(m_request);
 }
 
 WebCom::~WebCom()

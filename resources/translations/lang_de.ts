@@ -444,6 +444,12 @@ Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart
         <source>These songs could not be copied:</source>
         <translation>Diese Songs konnten nicht kopiert werden:</translation>
     </message>
+    <message>
+        <source>The news of the week could not be fetched: %1.
+Check the internet connection; the news are fetched again at the next start.</source>
+        <translation>Die Neuheiten der Woche konnten nicht geladen werden: %1.
+Prüfe die Internetverbindung; die Neuheiten werden beim nächsten Start erneut geladen.</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -535,6 +541,14 @@ Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart
     <message>
         <source>the answer arrived incomplete</source>
         <translation>die Antwort kam unvollständig an</translation>
+    </message>
+    <message>
+        <source>the server&apos;s answer was too large</source>
+        <translation>die Antwort des Servers war zu groß</translation>
+    </message>
+    <message>
+        <source>the server sent the request on to another site (%1), where the program sends nothing</source>
+        <translation>der Server hat die Anfrage an eine andere Seite (%1) weitergeleitet, an die das Programm nichts sendet</translation>
     </message>
 </context>
 <context>
@@ -850,6 +864,17 @@ Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und st
     <message>
         <source>the file cannot be written in %1</source>
         <translation>die Datei kann nicht in %1 geschrieben werden</translation>
+    </message>
+</context>
+<context>
+    <name>StoreAnswer</name>
+    <message>
+        <source>a web page came instead of the store&apos;s answer (the network may want you to sign in through a web browser first, or the store is under maintenance)</source>
+        <translation>statt der Antwort des Shops kam eine Webseite (das Netzwerk verlangt vielleicht zuerst eine Anmeldung im Webbrowser, oder der Shop wird gewartet)</translation>
+    </message>
+    <message>
+        <source>the store&apos;s answer cannot be read</source>
+        <translation>die Antwort des Shops ist nicht lesbar</translation>
     </message>
 </context>
 <context>

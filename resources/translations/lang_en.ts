@@ -444,6 +444,12 @@ Check the internet connection; the update is offered again at the next start of 
         <source>These songs could not be copied:</source>
         <translation>These songs could not be copied:</translation>
     </message>
+    <message>
+        <source>The news of the week could not be fetched: %1.
+Check the internet connection; the news are fetched again at the next start.</source>
+        <translation>The news of the week could not be fetched: %1.
+Check the internet connection; the news are fetched again at the next start.</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -535,6 +541,14 @@ Check the internet connection; the update is offered again at the next start of 
     <message>
         <source>the answer arrived incomplete</source>
         <translation>the answer arrived incomplete</translation>
+    </message>
+    <message>
+        <source>the server&apos;s answer was too large</source>
+        <translation>the server&apos;s answer was too large</translation>
+    </message>
+    <message>
+        <source>the server sent the request on to another site (%1), where the program sends nothing</source>
+        <translation>the server sent the request on to another site (%1), where the program sends nothing</translation>
     </message>
 </context>
 <context>
@@ -850,6 +864,17 @@ The synthesizer stays silent without it. Check the internet connection and start
     <message>
         <source>the file cannot be written in %1</source>
         <translation>the file cannot be written in %1</translation>
+    </message>
+</context>
+<context>
+    <name>StoreAnswer</name>
+    <message>
+        <source>a web page came instead of the store&apos;s answer (the network may want you to sign in through a web browser first, or the store is under maintenance)</source>
+        <translation>a web page came instead of the store&apos;s answer (the network may want you to sign in through a web browser first, or the store is under maintenance)</translation>
+    </message>
+    <message>
+        <source>the store&apos;s answer cannot be read</source>
+        <translation>the store&apos;s answer cannot be read</translation>
     </message>
 </context>
 <context>

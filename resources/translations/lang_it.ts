@@ -444,6 +444,12 @@ Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuo
         <source>These songs could not be copied:</source>
         <translation>Questi brani non sono stati copiati:</translation>
     </message>
+    <message>
+        <source>The news of the week could not be fetched: %1.
+Check the internet connection; the news are fetched again at the next start.</source>
+        <translation>Impossibile scaricare le novità della settimana: %1.
+Controlla la connessione a internet; le novità verranno scaricate di nuovo al prossimo avvio.</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -535,6 +541,14 @@ Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuo
     <message>
         <source>the answer arrived incomplete</source>
         <translation>la risposta è arrivata incompleta</translation>
+    </message>
+    <message>
+        <source>the server&apos;s answer was too large</source>
+        <translation>la risposta del server era troppo grande</translation>
+    </message>
+    <message>
+        <source>the server sent the request on to another site (%1), where the program sends nothing</source>
+        <translation>il server ha inoltrato la richiesta a un altro sito (%1), al quale il programma non invia nulla</translation>
     </message>
 </context>
 <context>
@@ -850,6 +864,17 @@ Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet 
     <message>
         <source>the file cannot be written in %1</source>
         <translation>il file non può essere scritto in %1</translation>
+    </message>
+</context>
+<context>
+    <name>StoreAnswer</name>
+    <message>
+        <source>a web page came instead of the store&apos;s answer (the network may want you to sign in through a web browser first, or the store is under maintenance)</source>
+        <translation>è arrivata una pagina web invece della risposta del negozio (la rete potrebbe chiederti di accedere prima tramite un browser, oppure il negozio è in manutenzione)</translation>
+    </message>
+    <message>
+        <source>the store&apos;s answer cannot be read</source>
+        <translation>la risposta del negozio non è leggibile</translation>
     </message>
 </context>
 <context>

@@ -444,6 +444,12 @@ Check the internet connection; the update is offered again at the next start of 
         <source>These songs could not be copied:</source>
         <translation>这些歌曲无法复制：</translation>
     </message>
+    <message>
+        <source>The news of the week could not be fetched: %1.
+Check the internet connection; the news are fetched again at the next start.</source>
+        <translation>无法获取本周新歌：%1。
+请检查网络连接；下次启动时将重新获取。</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -535,6 +541,14 @@ Check the internet connection; the update is offered again at the next start of 
     <message>
         <source>the answer arrived incomplete</source>
         <translation>响应不完整</translation>
+    </message>
+    <message>
+        <source>the server&apos;s answer was too large</source>
+        <translation>服务器的响应过大</translation>
+    </message>
+    <message>
+        <source>the server sent the request on to another site (%1), where the program sends nothing</source>
+        <translation>服务器将请求转到了另一个网站（%1），程序不会向其发送任何内容</translation>
     </message>
 </context>
 <context>
@@ -850,6 +864,17 @@ The synthesizer stays silent without it. Check the internet connection and start
     <message>
         <source>the file cannot be written in %1</source>
         <translation>无法在 %1 中写入文件</translation>
+    </message>
+</context>
+<context>
+    <name>StoreAnswer</name>
+    <message>
+        <source>a web page came instead of the store&apos;s answer (the network may want you to sign in through a web browser first, or the store is under maintenance)</source>
+        <translation>收到的是网页而不是商店的响应（网络可能需要先在浏览器中登录，或商店正在维护）</translation>
+    </message>
+    <message>
+        <source>the store&apos;s answer cannot be read</source>
+        <translation>无法读取商店的响应</translation>
     </message>
 </context>
 <context>

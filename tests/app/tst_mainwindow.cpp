@@ -180,6 +180,10 @@ private slots:
         m_oldHome = qgetenv("HOME");
         qputenv("HOME", m_home.path().toUtf8());
         appSettings = new QSettings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC"));
+        // The sound bank where the program keeps it, as after a first start.
+        const QString bank = SoundEngine::getSoundfontFilePath();
+        QFile::remove(bank);
+        QVERIFY(QDir().mkpath(QFileInfo(bank).path()) && QFile::link("/usr/share/sounds/sf2/TimGM6mb.sf2", bank));
         QVERIFY(m_store.start(m_files.path()));
         Prompter::setScript([this](const QString &title, const QString &text, auto) {
             return m_prompts << title + "|" + text, m_answer;
@@ -288,18 +292,32 @@ private slots:
         }
     }
 
-    // A playlist plays to its end by itself; without auto-play each next
-    // song waits ready (the one after it preloaded) until Play is pressed.
+    // A playlist plays to its end by itself; without auto-play (stored, or
+    // switched off by the user on the playlist's page) each next song waits
+    // ready (the one after it preloaded) until Play is pressed.
     void playlist_data()
     {
         QTest::addColumn<int>("autoplay");
-        QTest::newRow("auto-play") << 1;
-        QTest::newRow("no auto-play") << 0;
+        QTest::addColumn<bool>("byButton");
+        QTest::newRow("auto-play") << 1 << false;
+        QTest::newRow("no auto-play") << 0 << false;
+        QTest::newRow("Auto Play switched off") << 0 << true;
     }
     void playlist()
     {
         QFETCH(int, autoplay);
-        appSettings->setValue("System/Autoplay", autoplay);
+        QFETCH(bool, byButton);
+        if (byButton) {
+            find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+            auto *lists = find<QListWidget>("playlistListWidget");
+            QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(5)).center());
+            auto *button = find<QPushButton>("autoPlayButton");
+            QTRY_VERIFY(button->isVisible() && button->isChecked());
+            QTest::mouseClick(button, Qt::LeftButton);
+            QVERIFY(!button->isChecked());
+        } else {
+            appSettings->setValue("System/Autoplay", autoplay);
+        }
         const int list = m_db->selectPlaylists().last().getId();
         QVERIFY(window()->startSongPlaylist(info(song("a")), 0, list, "Stage", 0));
         QCOMPARE(nextSong->path(), song("b"));
@@ -954,14 +972,23 @@ private slots:
         QCOMPARE(karaoke()->lyricList()->verticalScrollBar()->value(), 0);
     }
 
-    // The list the user last saw stays unless a whole new reply came.
+    // The list the user last saw stays unless a whole new reply came; the
+    // news page says why (a network's sign-in page, a broken or endless
+    // answer are no list), the other pages say nothing.
     void news_data()
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<bool>("sameHash");
-        QTest::newRow("new list") << "" << false;
-        QTest::newRow("list already seen") << "" << true;
-        QTest::newRow("server error") << "http500" << false;
+        QTest::addColumn<QString>("told");
+        const QString failed = "The news of the week could not be fetched: %1.";
+        QTest::newRow("new list") << "" << false << "";
+        QTest::newRow("list already seen") << "" << true << "";
+        QTest::newRow("server error") << "http500" << false << failed.arg("the server answered with error 500");
+        QTest::newRow("a sign-in page") << "html" << false
+            << failed.arg("a web page came instead of the store's answer (the network may want you to sign in "
+                          "through a web browser first, or the store is under maintenance)");
+        QTest::newRow("broken answer") << "malformed" << false << failed.arg("the store's answer cannot be read");
+        QTest::newRow("endless answer") << "oversized" << false << failed.arg("the server's answer was too large");
     }
     void news()
     {
@@ -969,6 +996,7 @@ private slots:
                                 "<songid>7</songid><download/><title>Dropped</title></melodrome_message>";
         QFETCH(QString, fault);
         QFETCH(bool, sameHash);
+        QFETCH(QString, told);
         const QString path = "/service/songlist_news.php";
         m_store.setReply(path, body);
         if (!fault.isEmpty())
@@ -987,6 +1015,15 @@ private slots:
         QCOMPARE(stored, fault.isEmpty() ? QStringList({"0:", "7:Second"}) : QStringList({"0:Kept"}));
         QCOMPARE(appSettings->value("News/MD5").toString(), fault.isEmpty() ? md5 : QString("old"));
         QCOMPARE(appSettings->value("News/Unseen").toBool(), !sameHash && fault.isEmpty());
+
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *lists = find<QListWidget>("playlistListWidget");
+        auto *said = find<QLabel>("storeMessage");
+        for (int row : {3, 0}) {
+            QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(row)).center());
+            QCOMPARE(said->text().section('\n', 0, 0), row == 3 ? told : QString());
+            QCOMPARE(said->isVisible(), row == 3 && !told.isEmpty());
+        }
     }
 
     // A language chosen on the settings page re-labels the window at once,
@@ -1162,10 +1199,24 @@ private slots:
         QCOMPARE(updates.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), good ? kept : QStringList());
         QVERIFY(!QFile::exists(updates.filePath("../evil.txt")));
         QCOMPARE(QFile::exists(unpacked + "/VelmarPC/bin/run.sh"), good);
-        QCOMPARE(m_prompts.size(), 2);
-        QCOMPARE(m_prompts.last().contains(unpacked), good);
+        const QStringList said = m_prompts.filter(QRegularExpression("^Update available\\|"));
+        QCOMPARE(said.size(), 2);
+        QCOMPARE(said.last().contains(unpacked), good);
         if (entries.isEmpty())
-            QVERIFY(m_prompts.last().contains("could not be downloaded: the server answered with error 404.\n"));
+            QVERIFY(said.last().contains("could not be downloaded: the server answered with error 404.\n"));
+    }
+
+    // The sound bank is checked whatever became of an offered update: a
+    // user without one who declines the update is still offered the bank.
+    void bankAfterDeclinedUpdate()
+    {
+        m_answer = QMessageBox::No;
+        const QString bank = SoundEngine::getSoundfontFilePath();
+        QVERIFY(QFile::rename(bank, bank + ".away"));
+        auto restore = qScopeGuard([&] { QFile::rename(bank + ".away", bank); });
+        window()->checkVersion();
+        QCOMPARE(m_prompts, QStringList({"Update available|An update is available, do you want to download it?",
+                                         "Attenzione|E' necessario scaricare il Timbra, vuoi procedere ora?"}));
     }
 
     // A new sound bank starts the banners again.

@@ -18,11 +18,11 @@ TestStore::~TestStore()
     }
 }
 
-bool TestStore::start(const QString &filesDir)
+bool TestStore::launch(const QStringList &options)
 {
-    QStringList args{QStringLiteral(VELMAR_SOURCE_DIR "/store-service/store.py"), QStringLiteral("--control")};
-    if (!filesDir.isEmpty())
-        args << QStringLiteral("--files") << filesDir;
+    const QStringList args = QStringList{QStringLiteral(VELMAR_SOURCE_DIR "/store-service/store.py"),
+                                         QStringLiteral("--control"), QStringLiteral("--host"), m_address}
+                             + options;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("/usr/bin/python3"), args);
     if (!m_process.waitForStarted(30000))
@@ -33,27 +33,40 @@ bool TestStore::start(const QString &filesDir)
     if (!line.startsWith("PORT "))
         return false;
     m_port = quint16(line.mid(5).trimmed().toUInt());
+    return m_port != 0;
+}
+
+bool TestStore::start(const QString &filesDir)
+{
+    if (!launch(filesDir.isEmpty() ? QStringList() : QStringList{QStringLiteral("--files"), filesDir}))
+        return false;
     qputenv("VELMAR_STORE_URL", base().toUtf8());
     qputenv("VELMAR_CHECK_URL", base().toUtf8());
-    qputenv("no_proxy", "127.0.0.1");
-    return m_port != 0;
+    qputenv("no_proxy", "127.0.0.1,127.0.0.2");
+    return true;
+}
+
+bool TestStore::startElsewhere(const QString &address)
+{
+    m_address = address;
+    return launch({});
 }
 
 QString TestStore::base() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+    return QStringLiteral("http://%1:%2").arg(m_address).arg(m_port);
 }
 
 QByteArray TestStore::control(const QString &pathAndQuery, const QByteArray &body) const
 {
     QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), m_port);
+    socket.connectToHost(m_address, m_port);
     if (!socket.waitForConnected(30000)) {
         qWarning() << "test store unreachable";
         return {};
     }
     QByteArray request = (body.isNull() ? "GET " : "POST ") + QUrl::toPercentEncoding(pathAndQuery, "/?&=:")
-                         + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Length: "
+                         + " HTTP/1.1\r\nHost: " + m_address.toLatin1() + "\r\nConnection: close\r\nContent-Length: "
                          + QByteArray::number(body.size()) + "\r\n\r\n" + body;
     socket.write(request);
     QByteArray reply;

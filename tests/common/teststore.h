@@ -33,6 +33,9 @@ public:
     // Starts the server (files from `filesDir` under /files/) and moves both
     // roles to it; false when it did not come up.
     bool start(const QString &filesDir = {});
+    // Starts a server on another loopback address ("127.0.0.2"), standing
+    // for another host; no role moves to it.
+    bool startElsewhere(const QString &address);
     QString base() const;
 
     QList<Request> requests() const;
@@ -41,8 +44,9 @@ public:
     // Forgets requests, faults, replies and holds, and the account's changes.
     void reset() const;
     // Misbehave on `path` ("*": every path): http404, http500, empty,
-    // truncated, trickle, silent or hold; `times` 0 means until reset.
-    // `extra` goes into the control query as it stands ("chunk=64&gap=20").
+    // truncated, trickle, silent, hold, html, malformed, oversized or
+    // redirect; `times` 0 means until reset. `extra` goes into the control
+    // query as it stands ("chunk=64&gap=20", "to=http://127.0.0.2:80/x").
     void setFault(const QString &path, const QString &mode, int times = 0,
                   const QString &extra = {}) const;
     // Lets `count` held replies of `path` go.
@@ -57,7 +61,9 @@ public:
 
 private:
     QByteArray control(const QString &pathAndQuery, const QByteArray &body = {}) const;
+    bool launch(const QStringList &options);
 
     QProcess m_process;
+    QString m_address = QStringLiteral("127.0.0.1");
     quint16 m_port = 0;
 };

@@ -1,6 +1,7 @@
 #include "DatabaseHelper.h"
 #include "fileCopyThread.h"
 #include "indexDriveThread.h"
+#include "SystemMounts.h"
 #include "testutil.h"
 
 #include <QDir>
@@ -262,6 +263,40 @@ private slots:
         thread->setPath(src.chopped(1));
         thread.reset(); // stopped and joined while scanning
         QVERIFY(QFile::setPermissions(src + "d4/sub4", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+
+    // The machine's own table (its size reads 0, as the kernel's files do)
+    // lists every proc, sysfs and cgroup mount that findmnt lists.
+    void realMountTable()
+    {
+        QByteArray out;
+        QCOMPARE(TestUtil::runProgram("findmnt", {"-rn", "-o", "TARGET", "-t", "proc,sysfs,cgroup,cgroup2"}, &out), 0);
+        const QStringList listed = QString::fromUtf8(out).trimmed().split('\n');
+        QVERIFY(listed.contains("/proc") && listed.contains("/sys"));
+        const QStringList points = SystemMounts::pseudoMountPoints();
+        for (const QString &point : listed)
+            QVERIFY2(points.contains(point), qPrintable(point + " missing from " + points.join(' ')));
+    }
+
+    // A drive whose own mount point is named Windows is indexed; below it,
+    // Program and Windows folders are not.
+    void driveNamedWindows()
+    {
+        const QString drive = src + "media/anna/Windows";
+        for (const char *name : {"/a.mid", "/Programs/b.kar", "/songs/WINDOWS/c.mp3", "/songs/d.kar"})
+            QVERIFY(QDir().mkpath(QFileInfo(drive + name).path()) && TestUtil::writeFile(drive + name, {}));
+        DatabaseHelper db;
+        QVERIFY(db.initDb() && db.connect());
+        Window view;
+        indexDriveThread thread(&view, &db);
+        thread.setPath(drive);
+        QTRY_COMPARE_WITH_TIMEOUT(view.indexed, 1, 60000);
+        QSqlQuery q(db.driveIdxDb);
+        q.exec("SELECT path || file FROM indexes ORDER BY 1");
+        QStringList rows;
+        while (q.next())
+            rows << q.value(0).toString();
+        QCOMPARE(rows, QStringList({drive + "/a.mid", drive + "/songs/d.kar"}));
     }
 };
 

@@ -3,7 +3,7 @@
 
 #include "accountview.h"
 #include "logutils.h"
-#include "storesettings.h"
+#include "appsettings.h"
 #include "user.h"
 
 #include <QLabel>
@@ -22,6 +22,7 @@ class TestAccountView : public QObject
     Q_OBJECT
 
     TestStore store;
+    TestStore elsewhere; // another host
     QTemporaryDir dir;
     QSettings *settings = nullptr;
     QString oldCurrent;
@@ -43,26 +44,29 @@ class TestAccountView : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(store.start());
+        QVERIFY(store.start() && elsewhere.startElsewhere("127.0.0.2"));
         settings = new QSettings(dir.filePath("settings.ini"), QSettings::IniFormat, this);
-        setStoreSettings(settings);
+        appSettings = settings;
         oldCurrent = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         testHandler = qInstallMessageHandler(nullptr);
         QVERIFY(LOGUTILS::initLogging());
     }
-    void init() { store.reset(); store.setAccount("psw=" + QUrl::toPercentEncoding(password)); settings->clear(); }
+    void init() { store.reset(); elsewhere.reset(); store.setAccount("psw=" + QUrl::toPercentEncoding(password)); settings->clear(); }
     void cleanupTestCase()
     {
         const QByteArray log = TestUtil::readFile(LOGUTILS::currentLogFileName());
         qInstallMessageHandler(testHandler);
         QDir::setCurrent(oldCurrent);
-        setStoreSettings(nullptr);
+        appSettings = nullptr;
         QVERIFY(!log.isEmpty() && !log.contains(password.toUtf8()) && !log.contains(QUrl::toPercentEncoding(password)));
     }
 
     // What each answer of the store makes of the page, the record and the
-    // kept settings; the password always travels encoded and is never kept.
+    // kept settings; the password always travels encoded and is never kept,
+    // and never goes to another host. An answer that is no answer (a
+    // network's sign-in page, a broken or endless one) is said, and its
+    // reading stays within bounded memory.
     void loginReplies_data()
     {
         QTest::addColumn<QString>("fault");
@@ -81,10 +85,19 @@ private slots:
             << password << none;
         const char *const faults[][2] = {{"http500", "the server answered with error 500"},
                                          {"silent", "the server did not answer in time"},
-                                         {"unreachable", "the server cannot be reached"}};
+                                         {"unreachable", "the server cannot be reached"},
+                                         {"html", "a web page came instead of the store's answer (the network "
+                                                  "may want you to sign in through a web browser first, or the "
+                                                  "store is under maintenance)"},
+                                         {"malformed", "the store's answer cannot be read"},
+                                         {"oversized", "the server's answer was too large"},
+                                         {"redirect elsewhere", "the server sent the request on to another "
+                                                                "site (127.0.0.2), where the program sends nothing"}};
         for (const auto &fault : faults)
             QTest::newRow(fault[0]) << fault[0] << QByteArray() << password << 0u << password
                                     << QStringLiteral("You are not logged in: %1.").arg(fault[1]);
+        QTest::newRow("redirect on the same site") << "redirect here" << QByteArray() << password << 42u
+                                                   << "Anna Rossi" << none;
     }
     void loginReplies()
     {
@@ -98,6 +111,8 @@ private slots:
         const QByteArray base = qgetenv("VELMAR_STORE_URL");
         if (fault == "unreachable")
             qputenv("VELMAR_STORE_URL", "http://127.0.0.1:9"); // nothing listens there
+        else if (fault.startsWith("redirect"))
+            store.setFault(path, "redirect", 1, "to=" + (fault == "redirect here" ? QString() : elsewhere.base()) + path);
         else
             store.setFault(path, fault);
         if (!reply.isEmpty())
@@ -107,13 +122,17 @@ private slots:
         AccountView view(nullptr, &user);
         view.setTimeouts({1500, 0, 4000});
         QSignalSpy changed(&view, &AccountView::userDataChanged);
-        login(view, typed, QTest::currentDataTag()[0] == 'r');
-        QCOMPARE(part<QLabel>(view, "loginStatusMsg")->text(), "Logging in…");
-        QTRY_VERIFY_WITH_TIMEOUT(settled(view), 15000);
+        const qint64 rise = TestUtil::memoryRise([&] {
+            login(view, typed, QTest::currentDataTag() == QByteArray("right password by Return"));
+            QCOMPARE(part<QLabel>(view, "loginStatusMsg")->text(), "Logging in…");
+            QTRY_VERIFY_WITH_TIMEOUT(settled(view), 15000);
+        });
         qputenv("VELMAR_STORE_URL", base);
+        QVERIFY2(rise < (128 << 20), qPrintable(QString::number(rise)));
+        QVERIFY(elsewhere.requests().isEmpty());
 
         QCOMPARE(user.getUser_id(), userId);
-        QCOMPARE(changed.count(), fault.isEmpty() ? 1 : 0);
+        QCOMPARE(changed.count(), message.startsWith("You are not") ? 0 : 1);
         QCOMPARE(part<QLineEdit>(view, "lineUsername")->text(), shown);
         QLabel *said = part<QLabel>(view, "loginStatusMsg");
         QCOMPARE(said->text().section('\n', 0, 0), message);

@@ -62,14 +62,15 @@ private slots:
         QTest::addColumn<bool>("read");
         QTest::newRow("normal") << QString() << true;
         QTest::newRow("trickle") << "trickle" << true;
-        for (const char *fault : {"http404", "http500", "empty", "truncated", "silent"})
+        for (const char *fault : {"http404", "http500", "empty", "truncated", "silent", "oversized"})
             QTest::newRow(fault) << fault << false;
     }
     void replies()
     {
         QFETCH(QString, fault);
         QFETCH(bool, read);
-        store.setFault(path, fault, 0, QStringLiteral("chunk=16&gap=20"));
+        // An endless answer here announces its length: cut before it comes.
+        store.setFault(path, fault, 0, QStringLiteral("chunk=16&gap=20&announce=1"));
         WebCom client(nullptr);
         client.setTimeouts({1500, 0, 4000});
         int ticks = 0;
@@ -112,6 +113,29 @@ private slots:
             QCOMPARE(r.headers.value("user-agent"), QStringLiteral("VelmarPC 0.0.0"));
     }
 
+    // Redirects stay on the site: the same host and port, or https on the
+    // standard port from http on it; never down to http, never elsewhere.
+    void redirectPolicy_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("followed");
+        QTest::newRow("a path") << "https://store.example/a" << "/b?x=1" << true;
+        QTest::newRow("same site") << "http://store.example:8080/a" << "http://STORE.example:8080/b" << true;
+        QTest::newRow("up to https") << "http://store.example/a" << "https://store.example/a" << true;
+        QTest::newRow("down to http") << "https://store.example/a" << "http://store.example/a" << false;
+        QTest::newRow("other port") << "http://store.example:8080/a" << "http://store.example:8081/a" << false;
+        QTest::newRow("other host") << "https://store.example/a" << "https://store.example.evil/a" << false;
+        QTest::newRow("other scheme") << "https://store.example/a" << "ftp://store.example/a" << false;
+    }
+    void redirectPolicy()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, followed);
+        QCOMPARE(ReplyWatch::mayRedirect(QUrl(from), QUrl(to)), followed);
+    }
+
     // Whole keys only: "a" is not the end of "xa".
     void formValues()
     {
@@ -148,7 +172,7 @@ private slots:
 
     // Every way a download can go wrong leaves the old file as it was and no
     // part file behind, and says why in words; the user's own cancel says
-    // nothing.
+    // nothing. A file keeps its announced size: an endless one stops there.
     void failuresKeepOldFile_data()
     {
         QTest::addColumn<QString>("fault");
@@ -158,7 +182,8 @@ private slots:
                                          {"http500", "the server answered with error 500"},
                                          {"empty", "the server sent an empty answer"},
                                          {"truncated", "the connection broke off"},
-                                         {"silent", "the server did not answer in time"}};
+                                         {"silent", "the server did not answer in time"},
+                                         {"oversized", "the server's answer was too large"}};
         for (const auto &fault : faults)
             QTest::newRow(fault[0]) << fault[0] << 2 << fault[1];
         QTest::newRow("cancel while trickling") << "trickle" << 1 << QString();

@@ -6,7 +6,7 @@
 #include "MidiBassOutWrapper.h"
 #include "prompter.h"
 #include "soundfontmanager.h"
-#include "storesettings.h"
+#include "appsettings.h"
 
 #include <QProgressBar>
 #include <QPushButton>
@@ -64,13 +64,13 @@ private slots:
         oldBank = dir.filePath("sine.sf2");
         TestUtil::runPython("common-midiinterface/make_sf2.py", {oldBank, "0", "0"});
         settings = new QSettings(dir.filePath("settings.ini"), QSettings::IniFormat, this);
-        setStoreSettings(settings);
+        appSettings = settings;
         Prompter::setScript([this](const QString &, const QString &text, QMessageBox::StandardButtons) {
             asked << text;
             return answer;
         });
     }
-    void cleanupTestCase() { Prompter::setScript({}); setStoreSettings(nullptr); }
+    void cleanupTestCase() { Prompter::setScript({}); appSettings = nullptr; }
     void init()
     {
         store.reset();

@@ -2,6 +2,7 @@
 #include "ui_libraryview.h"
 
 #include "DatabaseHelper.h"
+#include "appsettings.h"
 #include "indexDriveThread.h"
 #include "librarytabledelegate.h"
 #include "listitem.h"
@@ -195,12 +196,18 @@ void libraryView::refreshPlaylistsView()
 
 void libraryView::runQuery(const QString &sql, const QSqlDatabase &db)
 {
+    const QString text = searchString();
+    const bool titleSearch = sql == database->sqlTitleFilter;
     QSqlQuery q(db);
-    q.prepare(sql);
+    q.prepare(titleSearch ? titleNarrowing.statementFor(sql, text, db) : sql);
     if (sql.contains(QLatin1String(":f")))
-        q.bindValue(QStringLiteral(":f"), searchString());
+        q.bindValue(QStringLiteral(":f"), text);
     q.exec();
     songModel->setQuery(std::move(q));
+    if (titleSearch)
+        titleNarrowing.remember(sql, text, *songModel, db);
+    else
+        titleNarrowing.forget();
 }
 
 QString libraryView::searchString() const
@@ -342,7 +349,7 @@ void libraryView::updateHeaderBar(enum headerStatus state)
         button->setEnabled(false);
     }
     ui->autoPlayButton->setChecked(
-        QSettings().value(QStringLiteral("System/Autoplay"), 1).toInt() != 0);
+        programSettings().value(QStringLiteral("System/Autoplay"), 1).toInt() != 0);
     QTableView *table = ui->songsListview;
     table->setStyleSheet(QString());
     table->verticalHeader()->setSectionsMovable(false);
@@ -381,6 +388,7 @@ void libraryView::updateHeaderBar(enum headerStatus state)
         button->show();
         button->setEnabled(enabled);
     }
+    sayNewsFailure();
 }
 
 void libraryView::buildTableSongs()

@@ -7,6 +7,7 @@
 
 #include "SongInfo.h"
 #include "LibraryRecords.h"
+#include "SearchNarrowing.h"
 #include "replywatch.h"
 
 #include <QList>
@@ -69,6 +70,9 @@ public:
     int getPlaylistId() const;
     void setHasUnseenNews(bool value) { hasUnseenNews = value; }
     bool getHasUnseenNews() const { return hasUnseenNews; }
+    // Why the news of this start could not be fetched, said while the news
+    // list is shown; empty once they were.
+    void setNewsFailure(const QString &text);
     void setChordLang(int lang);
 
     int getHeaderStatus() const { return headerStatus; }
@@ -142,16 +146,18 @@ private:
     // show the whole library whatever entry was shown before.
     void chooseAllSongs();
     // The kinds of store request; one of each is wanted at a time.
-    enum StoreRequest { SearchRequest, ListingRequest, InfoRequest, DownloadRequest, StoreRequests };
+    enum StoreRequest { SearchRequest, ListingRequest, InfoRequest, DownloadRequest, NewsRequest, StoreRequests };
     static int requestKind(const char *slot);
     void abortPending(int kind);
     bool replyIsCurrent(QNetworkReply *reply) const;
     // Reads the finished reply into `body`; false when it is no longer wanted
     // or failed, in which case the page says `failed` (with "%1" the reason).
+    // A list's answer that breaks off is read as far as it goes, and said.
     bool takeReply(QNetworkReply *reply, QByteArray &body, const QString &failed);
     static QString searchFailure();
     void showStoreFailure(int kind, const QString &text);
     void clearStoreFailure(int kind);
+    void sayNewsFailure();
     // The indexing label and the animation, after what is under way.
     void updateLoading();
     QString searchString() const;
@@ -216,6 +222,7 @@ private:
     int timerId = 0;
     QString currentQuery;
     QSqlQueryModel *songModel = nullptr;
+    SearchNarrowing titleNarrowing;
     QPointer<QObject> storeManager;
     PopupForm *hintPopup = nullptr;
     libraryTableDelegate *tableDelegate = nullptr;
@@ -226,6 +233,7 @@ private:
     QSet<QNetworkReply *> pendingReplies;
     // The kind whose failure the page says, -1 for none.
     int failedRequest = -1;
+    QString newsFailure;
     // A drive is being indexed.
     bool indexing = false;
 

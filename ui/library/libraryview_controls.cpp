@@ -4,6 +4,7 @@
 #include "ui_libraryview.h"
 
 #include "DatabaseHelper.h"
+#include "appsettings.h"
 #include "prompter.h"
 
 #include <QDebug>
@@ -42,7 +43,7 @@ void libraryView::on_showHideLeftFrame_2_clicked()
 
 void libraryView::on_autoPlayButton_clicked(bool checked)
 {
-    QSettings().setValue(QStringLiteral("System/Autoplay"), checked ? 1 : 0);
+    programSettings().setValue(QStringLiteral("System/Autoplay"), checked ? 1 : 0);
 }
 
 void libraryView::on_importButton_clicked()

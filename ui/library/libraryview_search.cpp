@@ -80,7 +80,6 @@ void libraryView::on_searchText_textChanged()
             currentQuery = database->sqlTitleFilterWithMD;
             restartTimer(kStoreDelayMs);
         }
-        buildTableSongs();
     } else {
         const bool artists = ui->artistButton->isChecked();
         if (empty) {
@@ -94,11 +93,10 @@ void libraryView::on_searchText_textChanged()
             currentQuery = artists ? database->sqlArtistFilterWithMD : database->sqlGenreFilterWithMD;
             restartTimer(kStoreDelayMs);
         }
-        artists ? buildTableArtists() : buildTableGenres();
     }
-    if (storeSwitchOn && !empty)
-        return;
-    runQuery(currentQuery, QSqlDatabase::database());
+    // With the store switch on, the query runs once the typing pauses.
+    if (!storeSwitchOn || empty)
+        runQuery(currentQuery, QSqlDatabase::database());
     ui->titleButton->isChecked() ? buildTableSongs()
     : ui->artistButton->isChecked() ? buildTableArtists()
                                     : buildTableGenres();

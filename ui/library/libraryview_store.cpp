@@ -11,6 +11,7 @@
 #include "LibrarySql.h"
 #include "librarytabledelegate.h"
 #include "prompter.h"
+#include "storeanswer.h"
 #include "storeendpoints.h"
 #include "storereplies.h"
 
@@ -51,6 +52,7 @@ QNetworkReply *libraryView::postToStore(const QString &path,
     QNetworkRequest request(StoreEndpoints::storeUrl(path));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
+    ReplyWatch::verifyRedirects(request);
     QNetworkReply *reply = network->post(request, StoreReplies::formBody(fields));
     new ReplyWatch(reply, storeTimeouts, "libraryView");
     reply->setProperty(kKindTag, kind);
@@ -111,6 +113,16 @@ bool libraryView::takeReply(QNetworkReply *reply, QByteArray &body, const QStrin
                              << ":" << reply->url().toString();
         showStoreFailure(kind, failed.arg(watch->describe(body.size())));
         return false;
+    }
+    // A web page or a broken answer must not pass for "nothing found": the
+    // lists still show what came whole before the break, and the page says
+    // why the rest is missing.
+    const QString unreadable = StoreAnswer::problem(body);
+    if (!unreadable.isEmpty()) {
+        qWarning().noquote() << "libraryView: store answer unreadable," << unreadable << ":"
+                             << reply->url().toString();
+        showStoreFailure(kind, failed.arg(unreadable));
+        return kind != InfoRequest;
     }
     clearStoreFailure(kind);
     return true;
@@ -215,6 +227,21 @@ void libraryView::clearStoreFailure(int kind)
     failedRequest = -1;
     ui->storeMessage->clear();
     ui->storeMessage->hide();
+}
+
+void libraryView::setNewsFailure(const QString &text)
+{
+    newsFailure = text;
+    sayNewsFailure();
+}
+
+// Only the news list says why it is old or empty.
+void libraryView::sayNewsFailure()
+{
+    if (headerStatus == StoreNews && !newsFailure.isEmpty())
+        showStoreFailure(NewsRequest, newsFailure);
+    else
+        clearStoreFailure(NewsRequest);
 }
 
 void libraryView::updateLoading()

@@ -55,7 +55,7 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine)
 
 SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr<DeviceSource> deviceSource)
     : QWidget(parent, Qt::Popup), ui(new Ui::SettingsView),
-      settings(QStringLiteral("Kvero"), QStringLiteral("VelmarPC")), devices(std::move(deviceSource)),
+      devices(std::move(deviceSource)),
       fontFamilies{QStringLiteral("Verdana"), QStringLiteral("Marker Felt"), QStringLiteral("Courier"),
                    QStringLiteral("Futura")},
       textColors{QStringLiteral("#FFFFFF"), QStringLiteral("#d7654e"), QStringLiteral("#652ba0"),
@@ -67,7 +67,6 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr
                        QStringLiteral("#2359bd"), QStringLiteral("#111111")},
       languages{QStringLiteral("Italiano"), QStringLiteral("English")}, engine(engine)
 {
-    settings.setFallbacksEnabled(false);
     ui->setupUi(this);
     fillLists();
     fitWidth();
@@ -128,34 +127,34 @@ void SettingsView::fillLists()
 
 void SettingsView::loadSettings()
 {
-    fastRun = settings.value(QStringLiteral("MidiSettings/FastRun"), true).toBool();
+    fastRun = settings().value(QStringLiteral("MidiSettings/FastRun"), true).toBool();
     ui->fastRunCheck->setChecked(fastRun);
     if (engine)
         engine->setFastRun(fastRun);
-    chordMode = settings.value(QStringLiteral("MidiSettings/Chord"), 1).toInt();
+    chordMode = settings().value(QStringLiteral("MidiSettings/Chord"), 1).toInt();
     ui->chordCombo->setCurrentIndex(chordMode);
 
-    fontIndex = settings.value(karaokeKey("Font"), 0).toInt();
-    sizeIndex = settings.value(karaokeKey("FontSize"), kDefaultSizeIndex).toInt();
-    alignIndex = settings.value(karaokeKey("TextAlign"), 0).toInt();
+    fontIndex = settings().value(karaokeKey("Font"), 0).toInt();
+    sizeIndex = settings().value(karaokeKey("FontSize"), kDefaultSizeIndex).toInt();
+    alignIndex = settings().value(karaokeKey("TextAlign"), 0).toInt();
     // A size the list does not have would give the lyrics a zero font.
     setFontSize(sizeIndex);
     ui->textFontCombo->setCurrentIndex(fontIndex);
     ui->textSizeCombo->setCurrentIndex(sizeIndex);
     ui->textAlignCombo->setCurrentIndex(alignIndex);
-    ui->comboKarBgColor->setCurrentIndex(settings.value(karaokeKey("BackColor"), 7).toInt());
-    ui->comboKarTxtColor->setCurrentIndex(settings.value(karaokeKey("TextColor"), 0).toInt());
-    ui->comboKarHlColor->setCurrentIndex(settings.value(karaokeKey("HighlColor"), 3).toInt());
+    ui->comboKarBgColor->setCurrentIndex(settings().value(karaokeKey("BackColor"), 7).toInt());
+    ui->comboKarTxtColor->setCurrentIndex(settings().value(karaokeKey("TextColor"), 0).toInt());
+    ui->comboKarHlColor->setCurrentIndex(settings().value(karaokeKey("HighlColor"), 3).toInt());
 
-    const QString image = settings.value(karaokeKey("BackImage")).toString();
-    const bool imageOn = settings.value(karaokeKey("BackImageEnabled"), false).toBool();
+    const QString image = settings().value(karaokeKey("BackImage")).toString();
+    const bool imageOn = settings().value(karaokeKey("BackImageEnabled"), false).toBool();
     showImageName(image);
     if (!image.isEmpty() && imageOn)
         ui->radioKarBgImage->setChecked(true);
     else
         ui->radioKarBgColor->setChecked(true);
 
-    ui->languageCombo->setCurrentIndex(settings.value(QStringLiteral("System/Lang"), 1).toInt());
+    ui->languageCombo->setCurrentIndex(settings().value(QStringLiteral("System/Lang"), 1).toInt());
     ui->actionCombo->setCurrentIndex(getPlayAction());
     const QSignalBlocker quiet(ui->spinBoxLyricsOffset);
     ui->spinBoxLyricsOffset->setValue(getLyricsTimeOffset() / 10);
@@ -180,17 +179,17 @@ Qt::Alignment SettingsView::getTextAlign() const
 
 QString SettingsView::getKarBackImage() const
 {
-    return settings.value(karaokeKey("BackImage")).toString();
+    return settings().value(karaokeKey("BackImage")).toString();
 }
 
 bool SettingsView::isKarBackImageEnabled() const
 {
-    return settings.value(karaokeKey("BackImageEnabled"), false).toBool() && !getKarBackImage().isEmpty();
+    return settings().value(karaokeKey("BackImageEnabled"), false).toBool() && !getKarBackImage().isEmpty();
 }
 
 QString SettingsView::colorAt(const QStringList &colors, const char *key, int fallback) const
 {
-    return colors.value(settings.value(karaokeKey(key), fallback).toInt(), QStringLiteral("#000000"));
+    return colors.value(settings().value(karaokeKey(key), fallback).toInt(), QStringLiteral("#000000"));
 }
 
 QString SettingsView::getKarBackColor() const
@@ -210,12 +209,12 @@ QString SettingsView::getKarHlColor() const
 
 int SettingsView::getLyricsTimeOffset() const
 {
-    return settings.value(QStringLiteral("Playback/LiricsTimeOffset"), 0).toInt();
+    return settings().value(QStringLiteral("Playback/LiricsTimeOffset"), 0).toInt();
 }
 
 int SettingsView::getPlayAction() const
 {
-    return settings.value(QStringLiteral("System/DoubleClickAction"), 0).toInt();
+    return settings().value(QStringLiteral("System/DoubleClickAction"), 0).toInt();
 }
 
 void SettingsView::setFstRun(bool on)
@@ -243,7 +242,7 @@ void SettingsView::on_languageCombo_activated(int row)
 {
     if (row < 0 || row >= languages.size())
         return;
-    settings.setValue(QStringLiteral("System/Lang"), row);
+    settings().setValue(QStringLiteral("System/Lang"), row);
     for (QTranslator **t : {&translator, &systemTranslator}) {
         if (*t) {
             QCoreApplication::removeTranslator(*t);
@@ -258,13 +257,13 @@ void SettingsView::on_languageCombo_activated(int row)
 void SettingsView::on_actionCombo_activated(int row)
 {
     if (row >= 0 && row < doubleClickActions.size())
-        settings.setValue(QStringLiteral("System/DoubleClickAction"), row);
+        settings().setValue(QStringLiteral("System/DoubleClickAction"), row);
 }
 
 void SettingsView::on_chordCombo_activated(int row)
 {
     qDebug() << "Activated" << row;
-    settings.setValue(QStringLiteral("MidiSettings/Chord"), row);
+    settings().setValue(QStringLiteral("MidiSettings/Chord"), row);
     chordMode = row;
     emit chordChanged(row);
 }
@@ -272,14 +271,14 @@ void SettingsView::on_chordCombo_activated(int row)
 void SettingsView::on_fastRunCheck_clicked(bool checked)
 {
     qDebug() << "Activated" << (checked ? "true" : "false");
-    settings.setValue(QStringLiteral("MidiSettings/FastRun"), checked);
+    settings().setValue(QStringLiteral("MidiSettings/FastRun"), checked);
     setFstRun(checked);
 }
 
 void SettingsView::on_textFontCombo_activated(int row)
 {
     qDebug() << "Activated" << row;
-    settings.setValue(karaokeKey("Font"), row);
+    settings().setValue(karaokeKey("Font"), row);
     fontIndex = row;
     emit fontFamilyChanged(getFont());
 }
@@ -288,14 +287,14 @@ void SettingsView::on_textSizeCombo_activated(int row)
 {
     qDebug() << "Activated" << row;
     setFontSize(row);
-    settings.setValue(karaokeKey("FontSize"), row);
+    settings().setValue(karaokeKey("FontSize"), row);
     emit fontSizeChanged(fontPixelSize);
 }
 
 void SettingsView::on_textAlignCombo_activated(int row)
 {
     qDebug() << "Activated" << row;
-    settings.setValue(karaokeKey("TextAlign"), row);
+    settings().setValue(karaokeKey("TextAlign"), row);
     alignIndex = row;
     emit fontAlignmentChanged(getTextAlign());
 }
@@ -304,7 +303,7 @@ void SettingsView::on_comboKarTxtColor_activated(int row)
 {
     if (row < 0 || row >= textColors.size())
         return;
-    settings.setValue(karaokeKey("TextColor"), row);
+    settings().setValue(karaokeKey("TextColor"), row);
     emit colorKaraokeTextChanged(textColors.at(row));
 }
 
@@ -312,7 +311,7 @@ void SettingsView::on_comboKarHlColor_activated(int row)
 {
     if (row < 0 || row >= highlightColors.size())
         return;
-    settings.setValue(karaokeKey("HighlColor"), row);
+    settings().setValue(karaokeKey("HighlColor"), row);
     emit colorKaraokeHighlightChanged(highlightColors.at(row));
 }
 
@@ -320,8 +319,8 @@ void SettingsView::on_comboKarBgColor_activated(int row)
 {
     if (row < 0 || row >= backgroundColors.size())
         return;
-    settings.setValue(karaokeKey("BackColor"), row);
-    settings.setValue(karaokeKey("BackImageEnabled"), false);
+    settings().setValue(karaokeKey("BackColor"), row);
+    settings().setValue(karaokeKey("BackImageEnabled"), false);
     emit colorKaraokeBackgroundChanged(backgroundColors.at(row));
 }
 
@@ -330,8 +329,8 @@ void SettingsView::on_pbBgImage_clicked()
     const QString path = chooseImageFile();
     if (path.isEmpty())
         return;
-    settings.setValue(karaokeKey("BackImage"), path);
-    settings.setValue(karaokeKey("BackImageEnabled"), true);
+    settings().setValue(karaokeKey("BackImage"), path);
+    settings().setValue(karaokeKey("BackImageEnabled"), true);
     showImageName(path);
     ui->radioKarBgImage->setChecked(true);
     emit imageKaraokeBackgroundChanged(path);
@@ -341,7 +340,7 @@ void SettingsView::on_radioKarBgImage_clicked(bool checked)
 {
     if (!checked)
         return;
-    settings.setValue(karaokeKey("BackImageEnabled"), true);
+    settings().setValue(karaokeKey("BackImageEnabled"), true);
     emit imageKaraokeBackgroundChanged(getKarBackImage());
 }
 
@@ -349,13 +348,13 @@ void SettingsView::on_radioKarBgColor_clicked(bool checked)
 {
     if (!checked)
         return;
-    settings.setValue(karaokeKey("BackImageEnabled"), false);
+    settings().setValue(karaokeKey("BackImageEnabled"), false);
     emit colorKaraokeBackgroundChanged(getKarBackColor());
 }
 
 void SettingsView::on_spinBoxLyricsOffset_valueChanged(int value)
 {
-    settings.setValue(QStringLiteral("Playback/LiricsTimeOffset"), value * 10);
+    settings().setValue(QStringLiteral("Playback/LiricsTimeOffset"), value * 10);
     emit lyricsOffsetChanged(value * 10);
 }
 
@@ -398,7 +397,7 @@ void SettingsView::on_restoreLayoutButton_clicked()
             w->close();
     }
     QApplication::setQuitOnLastWindowClosed(quitOnLast);
-    settings.remove(QStringLiteral("WindowsPosition"));
+    settings().remove(QStringLiteral("WindowsPosition"));
     emit resizeWindows();
 }
 

@@ -3,10 +3,10 @@
 // offset, and a key shift and tempo change for the song in play that are
 // never saved into its file.
 //
-// Every choice is written to the program's settings (organisation "Kvero",
-// application "VelmarPC") the moment it is made and read back once, when the
-// page is built. The page reports to the window that holds it through that
-// window's slots changeKaraokeTextSize(int), changeKaraokeTextFont(QString),
+// Every choice is written to the program's settings (`appSettings`) the
+// moment it is made and read back once, when the page is built. The page
+// reports to the window that holds it through that window's slots
+// changeKaraokeTextSize(int), changeKaraokeTextFont(QString),
 // changeKaraokeTextAlignment(Qt::Alignment) and changeChordsSettings(int);
 // the window connects the other signals itself.
 //
@@ -20,6 +20,8 @@
 //
 // GUI thread only.
 #pragma once
+
+#include "appsettings.h"
 
 #include <QPointer>
 #include <QSettings>
@@ -169,7 +171,7 @@ private:
     void retranslateDevices();
 
     Ui::SettingsView *ui;
-    QSettings settings;
+    static QSettings &settings() { return programSettings(); }
     std::unique_ptr<DeviceSource> devices;
 
     QStringList chordNotations;

@@ -136,7 +136,7 @@ void SettingsView::connectSoundCard()
     };
     fillCombo(combo, midiOutputs(*devices));
     int failed = -1;
-    if (connectStored(combo, settings.value(kSoundCardName).toString(), 0, connectRow, &failed) >= 0) {
+    if (connectStored(combo, settings().value(kSoundCardName).toString(), 0, connectRow, &failed) >= 0) {
         withdrawWarning(MidiRoad);
         return;
     }
@@ -162,10 +162,11 @@ void SettingsView::connectAudioDevice()
     };
     const DeviceList list = audioDevices(*devices);
     fillCombo(combo, list);
+    // The box itself says why it is empty, long after the warning is gone.
     showNoAudioDevice();
-    const QString stored = settings.value(kAudioDeviceName).toString();
+    const QString stored = settings().value(kAudioDeviceName).toString();
     int failed = -1;
-    if (connectStored(combo, stored, settings.value(kAudioDeviceOccurrence, 0).toInt(), connectRow, &failed) >= 0) {
+    if (connectStored(combo, stored, settings().value(kAudioDeviceOccurrence, 0).toInt(), connectRow, &failed) >= 0) {
         audioConnected();
         return;
     }
@@ -213,7 +214,7 @@ void SettingsView::on_comboSoundCard_activated(int)
         }
         qDebug() << "Disconnesso dalle porte ";
         devices->closeMidiPort();
-        settings.remove(QStringLiteral("SoundCard"));
+        settings().remove(QStringLiteral("SoundCard"));
     }
     if (combo->currentText().isEmpty()) {
         warn(tr("Please select the device"));
@@ -226,7 +227,7 @@ void SettingsView::on_comboSoundCard_activated(int)
         return;
     }
     withdrawWarning(MidiRoad);
-    settings.setValue(kSoundCardName, combo->currentText());
+    settings().setValue(kSoundCardName, combo->currentText());
 }
 
 void SettingsView::on_comboAudioDevices_activated(int)
@@ -245,8 +246,8 @@ void SettingsView::on_comboAudioDevices_activated(int)
         warn(tr("Cannot connect to the audio Device") + QStringLiteral(": ") + combo->currentText());
         return;
     }
-    settings.setValue(kAudioDeviceName, rowName(combo, row));
-    settings.setValue(kAudioDeviceOccurrence, combo->itemData(row, kOccurrenceRole).toInt());
+    settings().setValue(kAudioDeviceName, rowName(combo, row));
+    settings().setValue(kAudioDeviceOccurrence, combo->itemData(row, kOccurrenceRole).toInt());
     audioConnected();
 }
 

@@ -1,5 +1,6 @@
 // File browser, drive index, deleting (checked with the sqlite3 shell) and keys.
 #include "DatabaseHelper.h"
+#include "appsettings.h"
 #include "libraryview.h"
 #include "prompter.h"
 #include "testutil.h"
@@ -188,7 +189,7 @@ private slots:
         click("infoButton");
         QVERIFY(questions.value(0).contains("Lenght: 03\u203235\u2033"));
         click("autoPlayButton");
-        QCOMPARE(QSettings().value("System/Autoplay").toInt(), 0);
+        QCOMPARE(programSettings().value("System/Autoplay").toInt(), 0);
     }
 };
 

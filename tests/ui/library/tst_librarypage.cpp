@@ -1,6 +1,7 @@
 // The library page on a real library file with songs registered through the
 // database helper, and the store's replies from the local test store.
 #include "libraryfixture.h"
+#include "LibrarySql.h"
 #include "melodromemanager.h"
 #include "popupform.h"
 #include "user.h"
@@ -40,8 +41,10 @@ class TestLibraryPage : public QObject, LibraryFixture
 {
     Q_OBJECT
 
+    TestStore elsewhere; // another host
+
 private slots:
-    void initTestCase() { QVERIFY(store.start()); }
+    void initTestCase() { QVERIFY(store.start() && elsewhere.startElsewhere("127.0.0.2")); }
 
     void init()
     {
@@ -263,7 +266,11 @@ private slots:
     }
 
     // Every way a store request can fail is said in the page, and the
-    // animation stops; a search cleared while it waits says nothing.
+    // animation stops; a search cleared while it waits says nothing. A web
+    // page or a broken answer is no "nothing found"; a reply far too large
+    // is cut off before it fills the memory; nothing goes to another host.
+    // The failure line takes a row of its own: the search field keeps its
+    // width.
     void storeFailures_data()
     {
         QTest::addColumn<QString>("request");
@@ -274,6 +281,20 @@ private slots:
         QTest::newRow("search, no answer") << "search" << "silent"
             << "The store cannot be searched now: the server did not answer in time.";
         QTest::newRow("search cleared while waiting") << "cleared" << "hold" << "";
+        QTest::newRow("search, a sign-in page") << "search" << "html"
+            << "The store cannot be searched now: a web page came instead of the store's answer (the network "
+               "may want you to sign in through a web browser first, or the store is under maintenance).";
+        QTest::newRow("search, broken answer") << "search" << "malformed"
+            << "The store cannot be searched now: the store's answer cannot be read.";
+        QTest::newRow("search, endless answer") << "search" << "oversized"
+            << "The store cannot be searched now: the server's answer was too large.";
+        QTest::newRow("search, sent elsewhere") << "search" << "redirect"
+            << "The store cannot be searched now: the server sent the request on to another site (127.0.0.2), "
+               "where the program sends nothing.";
+        QTest::newRow("artist's songs, a sign-in page") << "artist" << "html"
+            << "The store's songs of this list cannot be shown: a web page came instead of the store's answer "
+               "(the network may want you to sign in through a web browser first, or the store is under "
+               "maintenance).";
         QTest::newRow("details, not found") << "info" << "http404"
             << "The song's details cannot be shown: the server answered with error 404.";
         QTest::newRow("artist's songs, cut short") << "artist" << "truncated"
@@ -292,8 +313,12 @@ private slots:
         manager.setTimeouts({1000, 0, 3000}, {1000, 1000, 3000});
         makePage(&manager);
         page->setTimeouts({1000, 0, 3000});
+        QTRY_VERIFY(search()->isVisible() && search()->width() > 200);
+        const int searchWidth = search()->width();
         const QString text = "C++ & \"Ünï\" 100%=";
         QString path = kSongList;
+        elsewhere.reset();
+        const qint64 rise = TestUtil::memoryRise([&] {
         if (request == "download") {
             path = "/files/song/5001.mid";
             store.setFault(path, fault);
@@ -308,7 +333,7 @@ private slots:
                 QTRY_VERIFY_WITH_TIMEOUT(!gif()->isVisible(), 20000);
                 path = request == "info" ? kSongInfo : kSongList;
             }
-            store.setFault(path, fault);
+            store.setFault(path, fault, 0, fault == "redirect" ? "to=" + elsewhere.base() + path : QString());
             if (request == "info") {
                 table()->selectRow(page->isStoreRow(0) ? 0 : rows() - 1);
                 button("infoButton")->click();
@@ -325,10 +350,64 @@ private slots:
             QVERIFY(!gif()->isVisible());
             store.release(path);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(said().section('.', 0, 0) + ".", told.isEmpty() ? "." : told, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(said().left(told.isEmpty() ? said().size() : told.size()), told, 20000);
+        });
+        QVERIFY2(rise < (128 << 20), qPrintable(QString::number(rise)));
+        QVERIFY(elsewhere.requests().isEmpty());
         QVERIFY(!gif()->isVisible());
+        QCoreApplication::processEvents();
+        QCOMPARE(search()->width(), searchWidth);
         if (request == "search" || request == "cleared")
             QCOMPARE(count(QSqlDatabase::database(), "SELECT count(*) FROM MDSearchTitle"), 0);
+    }
+
+    // Typed a key at a time over many titles, the list holds at every
+    // keystroke exactly the songs whose title contains the text, in the
+    // library's order: also when a song arrives while the user types, when a
+    // letter is taken back, and with LIKE's own characters typed.
+    void typedSearch()
+    {
+        {
+            LibrarySql::Savepoint fill(QSqlDatabase::database(), "fill");
+            for (int i = 0; i < 600; ++i)
+                addSong(QString("Tempo %1 %2").arg(i % 7 ? "Treno" : "T_eno").arg(i), "Band");
+            QVERIFY(fill.release());
+        }
+        const auto shown = [this] {
+            QAbstractItemModel *model = table()->model();
+            while (model->canFetchMore({}))
+                model->fetchMore({});
+            QStringList ids;
+            for (int row = 0; row < model->rowCount(); ++row)
+                ids << model->index(row, 0).data().toString();
+            return ids;
+        };
+        const auto matching = [](const QString &text) {
+            QSqlQuery q;
+            q.prepare("SELECT IdSong FROM Songs WHERE Titolo LIKE '%'||?||'%' ORDER BY IdSong");
+            q.addBindValue(text);
+            QStringList ids;
+            for (q.exec(); q.next();)
+                ids << q.value(0).toString();
+            return ids;
+        };
+        const auto type = [&](const QString &keys) {
+            for (const QChar key : keys) {
+                QTest::keyClicks(search(), key);
+                QCOMPARE(shown(), matching(search()->text()));
+            }
+        };
+        type("tempo treno 1");
+        QVERIFY(rows() > 0 && rows() < 256);
+        addSong("Tempo Treno 1999", "Late");
+        type("9");
+        QCOMPARE(cell(rows() - 1), QString("Tempo Treno 1999"));
+        QTest::keyClick(search(), Qt::Key_Backspace);
+        QCOMPARE(shown(), matching("tempo treno 1"));
+        search()->clear();
+        type("T_eno 5");
+        QTest::keyClick(search(), Qt::Key_Backspace);
+        QCOMPARE(shown(), matching("T_eno "));
     }
 
     void songInfo_data()

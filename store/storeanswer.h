@@ -1,0 +1,18 @@
+// Whether a reply body can be read as the store's answer: well-formed XML to
+// its end, and no web page. A network that asks its users to sign in first
+// (a hotel's, a train's) or a store under maintenance answers with a web
+// page, and a mangled reply breaks off; a reader that took either for an
+// answer would show "no results", or log in a user with half a record,
+// without a word.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace StoreAnswer {
+
+// Empty when `body` can be read; otherwise what came instead, in words for
+// the user, to go after a colon.
+QString problem(const QByteArray &body);
+
+} // namespace StoreAnswer
