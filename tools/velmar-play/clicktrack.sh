@@ -8,18 +8,22 @@
 # spread, onset SD, longest silence, onsets against the render.
 #
 # Each player runs as root and as an ordinary user (nobody: no real-time
-# scheduling), on a quiet machine and with every core busy (stress-ng).
+# scheduling), on a quiet machine and with every core busy (stress-ng):
+# "busy" starts the load in a session of its own (another program, a
+# scheduling group of its own), "own" in the players' own session (what a
+# busy desktop is: the user's programs share the players' group).
 #
 # usage: tools/velmar-play/clicktrack.sh [BIN_DIR] [RUNS]
 #   BIN_DIR  default build/bin (a Release build measures what users get)
 #   RUNS     space-separated subset of: root nobody root-busy nobody-busy
-#            root-stall (default: all but the stall run). root-stall
-#            suspends the sink for 3 s in the middle of our song.
+#            root-own nobody-own root-stall (default: all but the stall
+#            run). root-stall suspends the sink for 3 s in the middle of
+#            our song.
 # KEEP=DIR keeps each run's recordings and player output there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$(cd "${1:-build/bin}" && pwd)
-runs=${2:-root nobody root-busy nobody-busy}
+runs=${2:-root nobody root-busy nobody-busy root-own nobody-own}
 bank=/usr/share/sounds/sf2/TimGM6mb.sf2
 sink=velmar_click
 work=$(mktemp -d)
@@ -91,10 +95,15 @@ for run in $runs; do
   load=""
   [ "$run" != "$user" ] && load=${run#*-}
   busy=""
-  if [ "$load" = busy ]; then
+  if [ "$load" = busy ] || [ "$load" = own ]; then
     command -v stress-ng >/dev/null || { echo "$run: SKIP: stress-ng is not installed"; continue; }
-    # Another program, as on a desktop: a session (scheduling group) of its own.
-    setsid stress-ng --cpu "$(nproc)" --quiet &
+    if [ "$load" = busy ]; then
+      # Another program: a session (scheduling group) of its own.
+      setsid stress-ng --cpu "$(nproc)" --quiet &
+    else
+      # The user's own programs, started from the same session.
+      stress-ng --cpu "$(nproc)" --quiet &
+    fi
     busy=$!
     sleep 1
   fi
