@@ -104,6 +104,12 @@ double OutputClock::request(double now, double position, unsigned frames)
         return 0;
     }
 
+    // How late this request came, against the picture before it.
+    m_late = std::max(0.0, m_top - place);
+    m_excess = std::max(0.0, m_low - place);
+    if (m_excess / m_perMs > m_worstExcess.load(std::memory_order_relaxed))
+        m_worstExcess.store(m_excess / m_perMs, std::memory_order_relaxed);
+
     double lost = 0;
     const double lo = lowest();
     const double swing = highestEnd() - frames - lo;
@@ -179,10 +185,6 @@ double OutputClock::request(double now, double position, unsigned frames)
     m_top = windows > 0 ? median(m_windowTops, windows) : m_windowTop;
     const int spans = std::min(m_topCount, kTops);
     m_low = spans > 0 ? median(m_lows, spans) : std::min(m_low, place);
-    m_late = std::max(0.0, m_top - place);
-    m_excess = std::max(0.0, m_low - place);
-    if (m_excess / m_perMs > m_worstExcess.load(std::memory_order_relaxed))
-        m_worstExcess.store(m_excess / m_perMs, std::memory_order_relaxed);
     if (swingFrames() / m_perMs > m_widestSwing.load(std::memory_order_relaxed))
         m_widestSwing.store(swingFrames() / m_perMs, std::memory_order_relaxed);
     return lost;
