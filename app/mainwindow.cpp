@@ -255,6 +255,7 @@ void MainWindow::startDelayedFunc()
         ui->playButton->setFocus();
     else
         m_accountPage->setFocus();
+    offerSoundBank();
     // A song named on the command line starts as a double-click would start it.
     const QStringList args = QCoreApplication::arguments();
     if (args.size() > 1 && QFileInfo(args.at(1)).isFile())

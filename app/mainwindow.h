@@ -195,6 +195,9 @@ private:
     void setUpImport();
     void startRebuild();
     void checkSoundBank();
+    // The synthesizer found no sound bank at start-up: says which, and
+    // offers to download it at once.
+    void offerSoundBank();
 
     Ui::MainWindow *ui;
     DatabaseHelper *db;
@@ -203,6 +206,7 @@ private:
     User *m_user = nullptr;
     MelodromeManager *m_store = nullptr;
     SoundfontManager *m_soundfonts = nullptr;
+    bool m_soundBankOffered = false;
     SettingsView *m_settings = nullptr;
     volumePopup *m_volumePopup = nullptr;
     MelodyChannelPopup *m_melodyPopup = nullptr;

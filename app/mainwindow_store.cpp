@@ -295,9 +295,30 @@ void MainWindow::updateSoftware(QFileInfo archive)
 
 // ---- sound bank
 
+void MainWindow::offerSoundBank()
+{
+    const QString bank = m_settings->missingSoundBank();
+    if (bank.isEmpty())
+        return;
+    m_soundBankOffered = true;
+    if (Prompter::question(tr("Sound bank"),
+                           tr("The sound bank of the software synthesizer is missing or cannot be read:\n%1\n"
+                              "MIDI songs make no sound without it. Download it now?")
+                               .arg(QDir::toNativeSeparators(bank)),
+                           QMessageBox::Yes | QMessageBox::No)
+            == QMessageBox::Yes
+        && m_soundfonts->downloadSoundfont(false))
+        m_accountPopup->getUserInfo();
+    else if (!soundBankReadable(bank))
+        m_engine->enableVirtualExpander(false);
+}
+
 void MainWindow::checkSoundBank()
 {
     if (!soundBankReadable(m_soundfonts->soundfontFilePath())) {
+        // Asked at start-up already.
+        if (m_soundBankOffered)
+            return;
         if (m_soundfonts->downloadSoundfont(true))
             m_accountPopup->getUserInfo();
         else

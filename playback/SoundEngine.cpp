@@ -42,8 +42,8 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
 
     m_synth = devices.synthSink ? std::make_unique<MidiBassOutWrapper>(std::move(devices.synthSink))
                                 : std::make_unique<MidiBassOutWrapper>();
-    const QString bank = devices.soundBank.isEmpty() ? getSoundfontFilePath() : devices.soundBank;
-    m_synth->setSoundFont(bank.toUtf8().toStdString());
+    m_soundBank = devices.soundBank.isEmpty() ? getSoundfontFilePath() : devices.soundBank;
+    m_synth->setSoundFont(m_soundBank.toUtf8().toStdString());
     m_hardware = std::make_unique<RtMidiOutWrapper>(RtMidi::UNSPECIFIED, "RtMidi Output Client");
 
     m_midi = std::make_unique<Sound::MidiInterface>();
@@ -622,6 +622,7 @@ bool SoundEngine::connectToSoundCardByIdx(int index)
     }
     m_chosenMidiOut = index;
     m_failedAudioDevice.clear();
+    m_failedSoundBank.clear();
     if (index >= 0 && m_midi->openMidiBaseOutPorts(index, -1, -1, -1, -1, -1)) {
         qInfo() << "Connected to port " << index;
         m_portOpen = true;
@@ -638,6 +639,9 @@ bool SoundEngine::connectToSoundCardByIdx(int index)
         m_failedAudioDevice = m_synthDeviceName.isEmpty()
                                   ? listAudioDevices().value(getDefaultOutputAudioDevice(), QStringLiteral("?"))
                                   : m_synthDeviceName;
+    // The bank that cannot be opened (1) or read (a file of another kind).
+    if (error == 1 || error == SOFTSYNTH_ERROR_FILEFORM)
+        m_failedSoundBank = m_soundBank;
     return false;
 }
 

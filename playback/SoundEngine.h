@@ -134,6 +134,9 @@ public:
     // After a MIDI connection failed because the synthesizer's audio device
     // did not open: that device's name; else empty.
     QString failedAudioDevice() const { return m_failedAudioDevice; }
+    // After a MIDI connection failed because the synthesizer could not load
+    // its sound bank (missing or unreadable): that bank's path; else empty.
+    QString failedSoundBank() const { return m_failedSoundBank; }
     // Switching the synthesizer off closes it when it is the MIDI output.
     void enableVirtualExpander(bool on);
     void SoundCardConnect() {}
@@ -212,5 +215,7 @@ private:
     bool m_portOpen = false;
     QString m_synthDeviceName;
     QString m_failedAudioDevice;
+    QString m_soundBank;
+    QString m_failedSoundBank;
     bool m_expanderEnabled = true;
 };

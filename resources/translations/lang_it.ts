@@ -316,6 +316,18 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>Impossibile scaricare l&apos;aggiornamento: %1.
 Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</translation>
     </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>Banco di suoni</translation>
+    </message>
+    <message>
+        <source>The sound bank of the software synthesizer is missing or cannot be read:
+%1
+MIDI songs make no sound without it. Download it now?</source>
+        <translation>Il banco di suoni del sintetizzatore software manca o non si può leggere:
+%1
+Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -629,6 +641,22 @@ Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuo
     <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>Il dispositivo audio %1 non è collegato: il suono va a %2.</translation>
+    </message>
+    <message>
+        <source>The sound bank of the software synthesizer is missing or cannot be read: %1</source>
+        <translation>Il banco di suoni del sintetizzatore software manca o non si può leggere: %1</translation>
+    </message>
+    <message>
+        <source>The MIDI output %1 could not be opened: MIDI songs play on %2.</source>
+        <translation>Non è stato possibile aprire l&apos;uscita MIDI %1: i brani MIDI suonano su %2.</translation>
+    </message>
+    <message>
+        <source>MIDI songs play on %1.</source>
+        <translation>I brani MIDI suonano su %1.</translation>
+    </message>
+    <message>
+        <source>The audio device %1 could not be opened: the sound goes to %2.</source>
+        <translation>Non è stato possibile aprire il dispositivo audio %1: il suono va a %2.</translation>
     </message>
 </context>
 <context>
