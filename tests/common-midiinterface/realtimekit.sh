@@ -30,15 +30,8 @@ for tool in dbus-daemon dbus-send unshare mount pulseaudio pactl runuser sox lam
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$here/../../tools/own_pulse.sh"
+own_work
 fail() { echo "FAIL: $*"; for f in rtkit polkit bus; do echo "--- $f"; tail -5 "$work/$f.log" 2>/dev/null || true; done; exit 1; }
 wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
 
@@ -97,16 +90,7 @@ $rtkit --stderr >/dev/null 2> >(cat >"$work/rtkit.log") &
 pids+=($!)
 wait_for 100 has org.freedesktop.RealtimeKit1 || fail "rtkit-daemon did not start"
 
-mkdir -p "$work/pulse"
-export PULSE_SERVER=unix:$work/pulse/native
-PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse \
-  pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
-  -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
-  -L "module-null-sink sink_name=velmar_rt rate=44100" 2>"$work/pulse.log" &
-pids+=($!)
-wait_for 100 pactl info || fail "PulseAudio did not start"
-chmod 755 "$work/pulse"
-chmod 666 "$work/pulse/native"
+own_pulse velmar_rt 44100
 
 /usr/bin/python3 "$here/../../tools/velmar-play/clicktrack.py" make "$work/song.mid"
 sox -n -r 44100 -c 2 "$work/tone.wav" synth 4 sine 440 vol 0.5

@@ -219,6 +219,30 @@ QueuedDevice queuedRender(Rig &rig, TestClock &clock, unsigned queue, double unt
     return d;
 }
 
+// The synthesizer from its start on such a device of `queue` frames, on a
+// test clock.
+struct QueuedRig {
+    TestClock clock;
+    Rig rig{true};
+    unsigned queue;
+    bool started;
+    explicit QueuedRig(unsigned frames) : queue(frames)
+    {
+        RealTime::setClock(&TestClock::read, &clock);
+        rig.sink->setLatencyFrames(frames);
+        started = rig.start();
+    }
+    ~QueuedRig()
+    {
+        rig.synth.reset();
+        RealTime::setClock(nullptr, nullptr);
+    }
+    QueuedDevice render(double untilMs, double holdAtMs, double holdMs, double everyMs = 0)
+    {
+        return queuedRender(rig, clock, queue, untilMs, holdAtMs, holdMs, everyMs);
+    }
+};
+
 struct Hit {
     size_t frame;
     float peak;
@@ -515,18 +539,17 @@ private slots:
     {
         const std::vector<float> offline = offlineRender();
         const std::vector<Hit> want = onsets(offline);
-        TestClock clock;
-        RealTime::setClock(&TestClock::read, &clock);
-        Rig rig(true);
-        constexpr unsigned kQueue = 2048; // 46 ms
-        rig.sink->setLatencyFrames(kQueue);
-        QVERIFY(rig.start());
         const double holdAt = noteMs(10) + 200, hold = 80;
-        const QueuedDevice d = queuedRender(rig, clock, kQueue, noteMs(kNotes) + 500, holdAt, hold);
-        const double lostMs = rig.synth->lostMs();
-        const uint64_t stalls = rig.synth->stalls();
-        rig.synth.reset();
-        RealTime::setClock(nullptr, nullptr);
+        double lostMs = 0;
+        uint64_t stalls = 0;
+        QueuedDevice d;
+        {
+            QueuedRig q(2048); // 46 ms
+            QVERIFY(q.started);
+            d = q.render(noteMs(kNotes) + 500, holdAt, hold);
+            lostMs = q.rig.synth->lostMs();
+            stalls = q.rig.synth->stalls();
+        }
 
         QCOMPARE(stalls, uint64_t(1));
         const double dryMs = d.dryFrames * 1000.0 / kRate;
@@ -571,14 +594,11 @@ private slots:
     {
         QFETCH(double, lateMs);
         QFETCH(bool, fits);
-        TestClock clock;
-        RealTime::setClock(&TestClock::read, &clock);
-        Rig rig(true);
-        constexpr unsigned kQueue = 4410; // 100 ms
-        rig.sink->setLatencyFrames(kQueue);
-        QVERIFY(rig.start());
+        QueuedRig q(4410); // 100 ms
+        Rig &rig = q.rig;
+        QVERIFY(q.started);
         QCOMPARE(rig.sink->bridgeAsked(), SoftSynth::kNormalBridgeMs);
-        queuedRender(rig, clock, kQueue, 1900, 300, lateMs, 500);
+        q.render(1900, 300, lateMs, 500);
         QVERIFY(rig.synth->settled());
         QCOMPARE(rig.synth->stalls(), uint64_t(0));
         const double late = rig.synth->requestLateMs();
@@ -589,8 +609,6 @@ private slots:
             QVERIFY2(rig.sink->bridgeAsked() >= late * 1.5 + 20, qPrintable(QString::number(rig.sink->bridgeAsked())));
             QVERIFY(!rig.synth->settled());
         }
-        rig.synth.reset();
-        RealTime::setClock(nullptr, nullptr);
     }
 
     void putsBankWhereTheProgramLooks()

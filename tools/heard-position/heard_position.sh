@@ -26,15 +26,8 @@ runs=${2:-nobody nobody-own}
 bank=/usr/share/sounds/sf2/TimGM6mb.sf2
 sink=velmar_heard
 rate=44100
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$here/../own_pulse.sh"
+own_work
 
 for tool in pulseaudio pactl lame ffmpeg runuser; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
@@ -49,17 +42,7 @@ lame --quiet -b 192 "$work/click.wav" "$work/click.mp3"
 ffmpeg -v error -y -i "$work/click.mp3" -ar $rate -ac 2 -c:a pcm_s16le "$work/click-mp3.wav"
 chmod 644 "$work"/click.*
 
-mkdir -p "$work/pulse"
-export PULSE_SERVER=unix:$work/pulse/native
-PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse \
-  pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
-  -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
-  -L "module-null-sink sink_name=$sink rate=$rate" 2>"$work/pulse.log" &
-pids+=($!)
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not start"; tail -3 "$work/pulse.log"; exit 1; }
-chmod 755 "$work/pulse"
-chmod 666 "$work/pulse/native"
+own_pulse $sink $rate
 
 # As the user of the run, from a home of its own (the player's log folder).
 as() {
@@ -75,17 +58,7 @@ for run in $runs; do
   user=${run%%-*}
   load=""
   [ "$run" != "$user" ] && load=${run#*-}
-  busy=""
-  if [ -n "$load" ] && [ "$load" != stall ]; then
-    command -v stress-ng >/dev/null || { echo "$run: SKIP: stress-ng is not installed"; continue; }
-    if [ "$load" = busy ]; then
-      setsid stress-ng --cpu "$(nproc)" --quiet &
-    else
-      stress-ng --cpu "$(nproc)" --quiet &
-    fi
-    busy=$!
-    sleep 1
-  fi
+  own_load "$load" || { echo "$run: SKIP: stress-ng is not installed"; continue; }
   echo "== $run"
   for song in click.mid click.mp3; do
     reference=$work/click.wav
@@ -114,6 +87,6 @@ for run in $runs; do
       for f in rec.raw rec.times positions.txt engine.log; do cp "$work/$f" "$KEEP/$run-$song-$f"; done
     fi
   done
-  [ -n "$busy" ] && { kill "$busy"; wait "$busy" 2>/dev/null || true; }
+  own_unload
 done
 exit $status
