@@ -254,6 +254,7 @@ void MainWindow::startDelayedFunc()
         ui->playButton->setFocus();
     else
         m_accountPage->setFocus();
+    offerSoundBank();
     // A song named on the command line starts as a double-click would start
     // it; a path that is no song, or no file at all, is told like any other.
     if (!m_commandLineSong.isEmpty())

@@ -208,6 +208,9 @@ private:
     void checkSoundBank();
     // Asks whether to download the newer version `server`, and fetches it.
     void offerUpdate(const QString &server);
+    // The synthesizer found no sound bank at start-up: says which, and
+    // offers to download it at once.
+    void offerSoundBank();
 
     Ui::MainWindow *ui;
     DatabaseHelper *db;
@@ -218,6 +221,7 @@ private:
     User *m_user = nullptr;
     MelodromeManager *m_store = nullptr;
     SoundfontManager *m_soundfonts = nullptr;
+    bool m_soundBankOffered = false;
     SettingsView *m_settings = nullptr;
     volumePopup *m_volumePopup = nullptr;
     MelodyChannelPopup *m_melodyPopup = nullptr;

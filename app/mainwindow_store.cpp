@@ -310,8 +310,30 @@ void MainWindow::updateSoftware(QFileInfo archive)
 
 // ---- sound bank
 
+void MainWindow::offerSoundBank()
+{
+    const QString bank = m_settings->missingSoundBank();
+    if (bank.isEmpty())
+        return;
+    m_soundBankOffered = true;
+    if (Prompter::question(tr("Sound bank"),
+                           tr("The sound bank of the software synthesizer is missing or cannot be read:\n%1\n"
+                              "MIDI songs make no sound without it. Download it now?")
+                               .arg(QDir::toNativeSeparators(bank)),
+                           QMessageBox::Yes | QMessageBox::No)
+            == QMessageBox::Yes
+        && m_soundfonts->downloadSoundfont(false))
+        m_accountPopup->getUserInfo();
+    else if (!soundBankReadable(bank))
+        m_engine->enableVirtualExpander(false);
+}
+
 void MainWindow::checkSoundBank()
 {
+    // Asked at start-up already: taken, the bank is the newest; refused, it
+    // is not asked for again.
+    if (m_soundBankOffered)
+        return;
     if (!soundBankReadable(m_soundfonts->soundfontFilePath())) {
         if (m_soundfonts->downloadSoundfont(true))
             m_accountPopup->getUserInfo();

@@ -117,14 +117,18 @@ namespace {
 // The largest lateness of the current window and the one before, published
 // together by the one loop that reports.
 constexpr double kLatenessWindowMs = 2000.0;
+constexpr int kLongWindows = 15;
 struct Lateness {
     double windowStart = 0;
     double current = 0;
     double previous = 0;
+    double past[kLongWindows] = {};
+    int pastCount = 0;
 };
 Lateness g_lateness;
 std::mutex g_latenessWriter;
 std::atomic<double> g_latenessPeak{0};
+std::atomic<double> g_longLatenessPeak{0};
 std::atomic<double> g_latenessReportedAt{-1e12};
 } // namespace
 
@@ -137,12 +141,20 @@ void noteWakeLateness(double ms)
     const double now = monotonicMs();
     Lateness &l = g_lateness;
     if (now - l.windowStart >= kLatenessWindowMs) {
-        l.previous = now - l.windowStart < 2 * kLatenessWindowMs ? l.current : 0;
+        const bool recent = now - l.windowStart < 2 * kLatenessWindowMs;
+        l.previous = recent ? l.current : 0;
+        if (!recent)
+            l.pastCount = 0;
+        l.past[l.pastCount++ % kLongWindows] = l.previous;
         l.current = 0;
         l.windowStart = now;
     }
     l.current = std::max(l.current, ms);
     g_latenessPeak.store(std::max(l.current, l.previous), std::memory_order_relaxed);
+    double longPeak = l.current;
+    for (int i = 0; i < std::min(l.pastCount, kLongWindows); ++i)
+        longPeak = std::max(longPeak, l.past[i]);
+    g_longLatenessPeak.store(longPeak, std::memory_order_relaxed);
     g_latenessReportedAt.store(now, std::memory_order_relaxed);
 }
 
@@ -151,6 +163,13 @@ double recentWakeLatenessMs()
     if (monotonicMs() - g_latenessReportedAt.load(std::memory_order_relaxed) > kLatenessWindowMs)
         return 0;
     return g_latenessPeak.load(std::memory_order_relaxed);
+}
+
+double longWakeLatenessMs()
+{
+    if (monotonicMs() - g_latenessReportedAt.load(std::memory_order_relaxed) > kLatenessWindowMs)
+        return 0;
+    return g_longLatenessPeak.load(std::memory_order_relaxed);
 }
 
 void drainLog()

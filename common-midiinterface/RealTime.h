@@ -54,10 +54,12 @@ private:
 double messageTimeMs();
 
 // How late the sequencer loop wakes up: the loop reports each pass, the
-// synthesizer reads the largest lateness of the last few seconds (0 when no
-// loop has reported lately) to set a latency that covers it.
+// synthesizer reads the largest lateness of the last few seconds, and of the
+// last half minute (0 when no loop has reported lately), to set a latency
+// that covers it.
 void noteWakeLateness(double ms);
 double recentWakeLatenessMs();
+double longWakeLatenessMs();
 
 // Bounded multi-producer queue with one consumer at a time, after Vyukov:
 // each cell carries a sequence number, so producers claim cells with one

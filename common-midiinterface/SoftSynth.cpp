@@ -143,37 +143,32 @@ constexpr ChorusMacro kChorusMacros[8] = {
 constexpr size_t kEventSlots = 4096;
 constexpr int kLargeEvents = 4;
 constexpr int kLargeEventBytes = 65536;
-// How much audio the device asks for before the latency settles (its first
-// requests come in larger bursts); the windows over which its position
-// counts; how fast the latency may follow, once settled, what needs more
-// (rise) or less (sink), and how far it may stray before it does; how long
-// the output must have been silent before the
-// latency may settle anew; how far the device's highest place may stay
-// below the envelope's before it lost time, and over how long a span it is
-// taken (a few of the device's cycles); how fast the extra latency after a
-// stall eases out.
+// How long the device plays before the latency settles (unless a note comes
+// first), and the room added when a note settles it early; how fast the
+// latency follows a device whose clock runs apart from the system's, and how
+// far it may stray before it does; how fast the latency a drop-out added
+// eases out.
 constexpr double kSettleMs = 1500.0;
-constexpr double kStartupMs = 100.0;
 constexpr double kEarlyHeadroomMs = 20.0;
-constexpr double kWindowMs = 500.0;
-constexpr double kRiseRate = 0.01;
-constexpr double kSinkRate = 0.005;
+constexpr double kFollowRate = 0.01;
 constexpr double kDeadbandMs = 3.0;
-constexpr double kQuietMs = 2000.0;
-constexpr double kJitterMs = 3.0;
-constexpr double kTopMs = 50.0;
 constexpr double kCatchUpRate = 0.02;
 // The room left for the sequencer's lateness: half as much again as the
-// latest seen, and a few milliseconds, since it varies; without real-time
+// latest seen, and a few milliseconds, since it varies. Without real-time
 // scheduling a busy machine holds the loop up by tens of milliseconds now and
-// then (p99 8 ms, max 22 ms measured with every core busy), so twice as much
-// and 15 ms.
+// then, and its worst comes seldom (p99 37-43 ms, max 77 ms in a minute, once
+// 180 ms, measured for an ordinary user with every core busy in the user's
+// own session): twice the latest and 15 ms, the worst of the last half
+// minute and 15 ms, and at least kNormalRoomMs.
 constexpr double kLateHeadroom = 1.5;
 constexpr double kHeadroomMs = 4.0;
 constexpr double kLateHeadroomNormal = 2.0;
 constexpr double kHeadroomNormalMs = 15.0;
+constexpr double kNormalRoomMs = 80.0;
+// What the queue must bridge beyond the audio thread's worst lateness.
+constexpr double kQueueRoom = 1.5;
+constexpr double kQueueMarginMs = 20.0;
 constexpr double kBlockFrames = 64.0;
-constexpr float kAudible = 1e-4f;
 
 void writeFrames(fluid_synth_t *synth, float *out, unsigned frames)
 {
@@ -208,6 +203,16 @@ int SoftSynth::open(int device)
 {
     if (m_synth)
         return SOFTSYNTH_ERROR_ALREADY;
+    // An audio thread without real-time scheduling is held up by a busy
+    // machine for tens of milliseconds: its queue must bridge that. Until
+    // its own stream has asked, the sequencer's grant tells.
+    using ThreadPriority::Grant;
+    const Grant callback = ThreadPriority::grant(ThreadPriority::Role::Synthesizer);
+    const bool realTime = callback == Grant::Granted
+                          || (callback == Grant::NotAsked
+                              && ThreadPriority::grant(ThreadPriority::Role::Sequencer) == Grant::Granted);
+    m_sink->setBridgeMs(realTime ? 0 : kNormalBridgeMs);
+    m_device = device;
     int result = m_sink->open(device, &SoftSynth::renderCallback, this);
     if (result != SOFTSYNTH_OK)
         return result;
@@ -241,17 +246,7 @@ int SoftSynth::open(int device)
     m_status = 0;
     m_have = 0;
     m_scheduled = m_sink->scheduled();
-    m_anchored = false;
-    m_settled = false;
-    m_settledFlag.store(false);
-    m_noteSent.store(false);
-    m_position = 0;
-    m_shift = m_catchUp = m_shiftFrames = 0;
-    m_stalled = false;
-    m_backlogBeforeMs = -1e300;
-    std::memset(m_leftOut, 0, sizeof m_leftOut);
-    m_rendered.store(0);
-    m_latencyFrames.store(0.0);
+    resetSchedule();
     setMasterVolume(m_masterVolume);
     restoreDefaultEffects();
     return SOFTSYNTH_OK;
@@ -283,6 +278,62 @@ void SoftSynth::stop()
         m_events.pop();
     m_status = 0;
     m_have = 0;
+}
+
+// No render call runs.
+void SoftSynth::resetSchedule()
+{
+    m_clock.reset(m_sink->sampleRate() / 1000.0, m_sink->latencyFrames());
+    m_settled = false;
+    m_settledFlag.store(false);
+    m_noteSent.store(false);
+    m_position = 0;
+    m_base = m_latency = m_shift = m_catchUp = m_shiftFrames = 0;
+    std::memset(m_leftOut, 0, sizeof m_leftOut);
+    m_rendered.store(0);
+    m_latencyFrames.store(0.0);
+    m_lateBefore.store(0.0);
+}
+
+bool SoftSynth::fitQueue()
+{
+    if (!m_synth || !m_scheduled || !m_settled)
+        return false;
+    if (ThreadPriority::grant(ThreadPriority::Role::Synthesizer) == ThreadPriority::Grant::Granted)
+        return false;
+    const double rate = m_sink->sampleRate();
+    if (m_sink->latencyFrames() == 0 || rate <= 0)
+        return false; // no queue of its own to grow
+    const double bridged = m_sink->latencyFrames() * 1000.0 / rate;
+    const double late = m_clock.worstExcessMs();
+    const double swing = m_clock.widestSwingMs();
+    // What the queue bridges beyond the device's swing must cover the
+    // lateness; a deeper queue widens the swing too, by about a quarter.
+    const double missing = late * kQueueRoom + kQueueMarginMs - (bridged - swing);
+    if (missing <= 0 || bridged >= kMaxBridgeMs)
+        return false;
+    const double wanted = std::min(bridged + missing * 4, kMaxBridgeMs);
+    rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
+             "audio requests up to %.0f ms late beyond a swing of %.0f ms, and the queue bridges %.0f ms: a "
+             "queue for %.0f ms",
+             late, swing, bridged, wanted);
+    m_sink->close();
+    m_sink->setBridgeMs(wanted);
+    int result = m_sink->open(m_device, &SoftSynth::renderCallback, this);
+    if (result == SOFTSYNTH_OK && unsigned(rate) != m_sink->sampleRate()) {
+        m_sink->close();
+        result = SOFTSYNTH_ERROR_DEVICE;
+    }
+    if (result == SOFTSYNTH_OK) {
+        resetSchedule();
+        result = m_sink->start();
+    }
+    if (result != SOFTSYNTH_OK) {
+        rtLogMsg(2, "../common-midiinterface/SoftSynth", __LINE__, "audio stream not opened again: error %d", result);
+        stop();
+        return false;
+    }
+    return true;
 }
 
 unsigned SoftSynth::sampleRate() const
@@ -638,152 +689,63 @@ void SoftSynth::render(float *out, unsigned frames)
 
 // Message time t sounds at stream frame t * rate + shift. For every event of
 // a buffer to be in by the time the device asks for it, the shift must reach
-// past the buffer's end as seen from now, plus how late the sequencer wakes:
-// that distance from the device's usual place is the latency. It settles
-// before the music starts, on the device's largest lead and the sequencer's
-// lateness over the settling time, with room to spare; then it holds. It
-// grows only when an event came in late anyway, and follows a device whose
-// clock runs apart from the system's, both by at most 1 % of the time
-// passing (inaudible); it settles anew only after two seconds of silence.
-// A device that loses time (an underrun, a stall) stays behind the clock for
-// good: the shift follows it at once, so that the music goes on at its place
-// in time, and what came due meanwhile is past (note-ons more than kDropMs
-// late are left out, the rest applies at once). After a stall the latency
-// starts kDropMs above its settled value and comes back gradually, so the
-// moments just before the resume still sound in their rhythm. Kept to whole
-// 64-frame blocks of FluidSynth, events fall on the blocks where an offline
-// render puts them.
+// past the buffer's end as the device asks in time (its top), plus how late
+// the sequencer wakes: that distance is the latency. It settles before the
+// music starts, on the device's lead and the sequencer's lateness over the
+// settling time, with room to spare; then it holds, following only a device
+// whose clock runs apart from the system's, by at most 1 % of the time
+// passing (inaudible). The audio thread's own lateness is for the device's
+// queue to bridge (fitQueue). A device that ran dry lost time for good: what
+// it plays now comes that much later, up to kDropMs (the latency grows by it
+// and eases back at 2 % of the time passing); beyond that the time is
+// skipped, so that a long stall does not delay the rest of the song, and what
+// came due meanwhile is past (note-ons more than kDropMs late are left out,
+// the rest applies at once). Kept to whole 64-frame blocks of FluidSynth,
+// events fall on the blocks where an offline render puts them.
 void SoftSynth::schedule(double now, unsigned frames)
 {
     const double perMs = m_sink->sampleRate() / 1000.0;
-    const double place = double(m_position) - now * perMs;
-    const double end = place + frames;
-    const double passed = (now - m_lastRenderMs) * perMs;
-    if (!m_anchored)
-        m_startMs = now;
-    // A stream's first requests come before it runs steadily (a sound server
-    // starts it late): what the device did then says nothing.
-    const bool starting = now - m_startMs < kStartupMs || double(m_position) < kStartupMs * perMs;
-    if (!m_anchored || starting) {
-        m_anchored = true;
-        m_windowStartMs = m_lastRenderMs = m_lastSoundMs = now;
-        m_hi = m_hiPrevious = end;
-        m_lo = m_loPrevious = place;
-        m_topCount = 0;
-        m_lowCount = 0;
-    }
-    if (m_settled)
-        followLoss(now, place, frames, perMs);
-    if (now - m_windowStartMs >= kWindowMs) {
-        m_lows[m_lowCount++ % kLows] = m_lo;
-        m_hiPrevious = m_hi;
-        m_loPrevious = m_lo;
-        m_hi = end;
-        m_lo = place;
-        m_windowStartMs = now;
-    } else {
-        m_hi = std::max(m_hi, end);
-        m_lo = std::min(m_lo, place);
-    }
-    const double lo = std::min(m_lo, m_loPrevious);
-    const bool quiet = now - m_lastSoundMs >= kQuietMs && m_events.empty();
-    if (!m_settled || quiet) {
+    const double passed = std::max(0.0, now - m_lastRenderMs) * perMs;
+    m_lastRenderMs = now;
+    const double lost = m_clock.request(now, double(m_position), frames);
+    const double top = m_clock.top();
+    if (!m_settled) {
         // The device's lead, and the sequencer's lateness with room to spare.
         const double late = RealTime::recentWakeLatenessMs();
-        const bool normal = ThreadPriority::grant(ThreadPriority::Role::Sequencer) == ThreadPriority::Grant::Refused;
-        const double allowance = (normal ? late * kLateHeadroomNormal + kHeadroomNormalMs
-                                         : late * kLateHeadroom + kHeadroomMs) * perMs + kMarginMs * perMs;
-        m_latency = std::min(std::max(m_hi, m_hiPrevious) - lo + allowance, kMaxLatencyMs * perMs);
-        m_catchUp = 0;
+        const bool normal = ThreadPriority::grant(ThreadPriority::Role::Sequencer) != ThreadPriority::Grant::Granted;
+        const double room = normal ? std::max({late * kLateHeadroomNormal, RealTime::longWakeLatenessMs(),
+                                               kNormalRoomMs - kHeadroomNormalMs})
+                                         + kHeadroomNormalMs
+                                   : late * kLateHeadroom + kHeadroomMs;
+        m_latency = std::min(m_clock.highestEnd() - top + (room + kMarginMs) * perMs, kMaxLatencyMs * perMs);
         // A note sent before that settles it at once, with room for the
         // bursts not seen yet: the music must not hear it move.
         const bool early = double(m_position) < kSettleMs * perMs;
         if (early)
             m_latency = std::min(m_latency + kEarlyHeadroomMs * perMs, kMaxLatencyMs * perMs);
-        m_shift = lo + m_latency;
-        if (!m_settled && !starting && (!early || m_noteSent.load(std::memory_order_relaxed))) {
-            m_settled = true;
-            m_settledFlag.store(true);
-        }
-    } else {
-        double steady = lo;
-        if (m_lowCount >= kLows) {
-            double sorted[kLows];
-            std::copy(m_lows, m_lows + kLows, sorted);
-            std::nth_element(sorted, sorted + kLows / 2, sorted + kLows);
-            steady = sorted[kLows / 2];
-        }
-        const double latency = m_shift - steady;
-        // What would have brought the latest late event in on time.
-        if (m_lateSeen > 0)
-            m_latency = std::min(std::max(m_latency, latency + m_lateSeen + kMarginMs * perMs),
-                                 kMaxLatencyMs * perMs);
-        if (latency < m_latency - (m_lateSeen > 0 ? 0 : kDeadbandMs * perMs))
-            m_shift = std::min(steady + m_latency, m_shift + kRiseRate * passed);
-        else if (latency > m_latency + kDeadbandMs * perMs)
-            m_shift = std::max(steady + m_latency, m_shift - kSinkRate * passed);
-        m_catchUp = std::max(0.0, m_catchUp - kCatchUpRate * passed);
-    }
-    m_lateSeen = 0;
-    m_shiftFrames = std::ceil((m_shift + m_catchUp) / kBlockFrames) * kBlockFrames;
-    if (m_stalled) {
-        // What was sent before this moment came due while the device stood.
-        m_backlogBeforeMs = (double(m_position) - m_shiftFrames) / perMs;
-        m_stalled = false;
-    }
-    m_lastRenderMs = now;
-    m_latencyFrames.store(m_shiftFrames - lo + m_sink->latencyFrames(), std::memory_order_relaxed);
-}
-
-// A device whose callback came late but whose buffer bridged the delay
-// catches up with a burst of requests and loses nothing: within a few of its
-// cycles its place is back up where it usually peaks. One that lost time (an
-// underrun) goes on through its cycles that much lower: the peaks of the last
-// two short spans stay below the usual one (the median of the last sixteen).
-// A fall below the envelope's lowest by more than the device swings through,
-// plus kStallMs, is a stall: followed at once.
-void SoftSynth::followLoss(double now, double place, unsigned frames, double perMs)
-{
-    const double lo = std::min(m_lo, m_loPrevious);
-    const double swing = std::max(m_hi, m_hiPrevious) - frames - lo;
-    if (lo - place > swing + kStallMs * perMs) {
-        moveEnvelope(lo - place);
-        m_catchUp = kDropMs * perMs;
-        m_stalls.fetch_add(1, std::memory_order_relaxed);
-        m_topCount = 0;
-        m_stalled = true;
-    }
-    double &current = m_tops[m_topCount % kTops];
-    if (m_topCount == 0 || now - m_topStartMs >= kTopMs) {
-        if (m_topCount >= kTops) {
-            double sorted[kTops];
-            std::copy(m_tops, m_tops + kTops, sorted);
-            std::nth_element(sorted, sorted + kTops / 2, sorted + kTops);
-            const double usual = sorted[kTops / 2];
-            const double recent = std::max(current, m_tops[(m_topCount - 1) % kTops]);
-            if (usual - recent > kJitterMs * perMs) {
-                moveEnvelope(usual - recent);
-                for (double &t : m_tops)
-                    t = std::min(t, recent);
+        m_base = top;
+        m_catchUp = 0;
+        if (m_clock.steady()) {
+            m_lateBefore.store(m_clock.worstExcessMs(), std::memory_order_relaxed);
+            if (!early || m_noteSent.load(std::memory_order_relaxed)) {
+                m_settled = true;
+                m_settledFlag.store(true);
             }
         }
-        ++m_topCount;
-        m_tops[m_topCount % kTops] = place;
-        m_topStartMs = now;
     } else {
-        current = std::max(current, place);
+        if (lost > 0) {
+            m_base -= lost;
+            m_catchUp += std::min(lost, std::max(0.0, kDropMs * perMs - m_catchUp));
+        }
+        if (top > m_base + kDeadbandMs * perMs)
+            m_base = std::min(top, m_base + kFollowRate * passed);
+        else if (top < m_base - kDeadbandMs * perMs)
+            m_base = std::max(top, m_base - kFollowRate * passed);
+        m_catchUp = std::max(0.0, m_catchUp - kCatchUpRate * passed);
     }
-}
-
-void SoftSynth::moveEnvelope(double fall)
-{
-    for (double &low : m_lows)
-        low -= fall;
-    m_shift -= fall;
-    m_hi -= fall;
-    m_hiPrevious -= fall;
-    m_lo -= fall;
-    m_loPrevious -= fall;
+    m_shift = m_base + m_latency;
+    m_shiftFrames = std::ceil((m_shift + m_catchUp) / kBlockFrames) * kBlockFrames;
+    m_latencyFrames.store(m_shiftFrames - m_base + m_clock.queueFrames(), std::memory_order_relaxed);
 }
 
 void SoftSynth::applyDue(const unsigned char *event, int length, double lateMs)
@@ -810,8 +772,7 @@ void SoftSynth::applyDue(const unsigned char *event, int length, double lateMs)
 void SoftSynth::renderScheduled(float *out, unsigned frames)
 {
     const double perMs = m_sink->sampleRate() / 1000.0;
-    const double now = RealTime::nowMs();
-    schedule(now, frames);
+    schedule(RealTime::nowMs(), frames);
     unsigned done = 0;
     while (MessageRing::Entry *e = m_events.front()) {
         const double at = e->ms * perMs + m_shiftFrames - double(m_position);
@@ -825,23 +786,22 @@ void SoftSynth::renderScheduled(float *out, unsigned frames)
             writeFrames(m_synth, out + 2 * size_t(done), offset - done);
             done = offset;
         }
-        // Late from the sequencer (not from a device that stood): the
-        // latency must grow.
-        if (at < 0 && e->ms >= m_backlogBeforeMs)
-            m_lateSeen = std::max(m_lateSeen, -at);
-        applyDue(m_events.data(*e), e->length, at < 0 ? -at / perMs : 0.0);
+        const double lateMs = at < 0 ? -at / perMs : 0.0;
+        if (lateMs > 0 && m_settled) {
+            m_lateEvents.fetch_add(1, std::memory_order_relaxed);
+            if (lateMs > m_worstEventLate.load(std::memory_order_relaxed))
+                m_worstEventLate.store(lateMs, std::memory_order_relaxed);
+        }
+        applyDue(m_events.data(*e), e->length, lateMs);
         m_events.pop();
     }
     if (done < frames)
         writeFrames(m_synth, out + 2 * size_t(done), frames - done);
-    for (unsigned i = 0; i < 2 * frames; ++i) {
-        if (std::fabs(out[i]) > kAudible) {
-            m_lastSoundMs = now;
-            break;
-        }
-    }
     m_position += frames;
     m_rendered.store(m_position, std::memory_order_relaxed);
+    // What is heard is a message time: the end of this buffer stands at
+    // its message time, one frame at a time.
+    m_clock.publish((double(m_position) - m_shiftFrames) / perMs, 1.0 / perMs);
 }
 
 void SoftSynth::renderCallback(float *out, unsigned frames, void *user)

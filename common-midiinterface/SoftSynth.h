@@ -5,10 +5,12 @@
 #pragma once
 
 #include "MessageRing.h"
+#include "OutputClock.h"
 #include "SynthAudioSink.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -94,14 +96,15 @@ public:
     // Fills frames of interleaved stereo. Real-time safe: no allocation,
     // no lock but FluidSynth's own API lock. With a scheduled sink it renders
     // up to each due event's place, applies it and goes on: message time t
-    // sounds at one settled latency after t (see renderScheduled).
+    // sounds at one settled latency after t (see schedule()).
     void render(float *interleaved, unsigned frames);
     // The latency in frames: from the moment a message is stamped to the
-    // frame it sounds at, counted from where the device is when it asks
-    // least far ahead, plus what the device reports it holds (0 while not
-    // scheduled). A position taken from the sequencer minus this is the
-    // position being heard.
+    // moment it is heard (0 while not scheduled).
     unsigned latencyFrames() const { return unsigned(std::max(0.0, m_latencyFrames.load())); }
+    // The message time being heard at nowMs (RealTime's clock): what the
+    // device plays, through its drop-outs too; NaN while not scheduled or
+    // before the first render.
+    double heardMessageMs(double nowMs) const { return m_scheduled ? m_clock.heardMark(nowMs) : std::nan(""); }
     // True once the latency has settled (scheduled sink): the moment to
     // start the music. It settles over the device's first 1.5 s of audio, or
     // at the first note sent before.
@@ -111,20 +114,43 @@ public:
     // Events lost because the ring was full.
     uint64_t droppedEvents() const { return m_dropped.load(); }
     // Note-ons left out because they came due too long ago (after a stall),
-    // and the stalls the device had (a fall behind the clock beyond its
-    // usual swing by more than kStallMs).
+    // the drop-outs the device had (it lost time) and the time lost.
     uint64_t droppedLateNotes() const { return m_droppedLate.load(); }
-    uint64_t stalls() const { return m_stalls.load(); }
+    uint64_t stalls() const { return m_clock.losses(); }
+    double lostMs() const { return m_clock.lostMs(); }
+    // Events that came after their place (a sequencer later than the latency
+    // allows for) and the latest of them, in ms.
+    uint64_t lateEvents() const { return m_lateEvents.load(std::memory_order_relaxed); }
+    double worstEventLateMs() const { return m_worstEventLate.load(std::memory_order_relaxed); }
+    // How late the audio thread came at worst with the device's requests,
+    // beyond the device's own swing (it asks in chunks): before the latency
+    // settled, and since the stream started; and that swing at its widest.
+    double requestLateBeforeMs() const { return m_lateBefore.load(std::memory_order_relaxed); }
+    double requestLateMs() const { return m_clock.worstExcessMs(); }
+    double swingMs() const { return m_clock.widestSwingMs(); }
+    // How late a request may come before the device runs dry (ms).
+    double bridgeMs() const { return m_sink->sampleRate() ? m_clock.queueFrames() * 1000.0 / m_sink->sampleRate() : 0; }
+
+    // Without real-time scheduling for the audio thread: when its requests
+    // came later than the device's queue bridges, opens the stream again
+    // with a queue that bridges them with room to spare. Owner's thread,
+    // while no note sounds (before a song starts): the stream restarts and
+    // the latency settles anew. True when it did.
+    bool fitQueue();
 
     // The scheduling limits: headroom over the sequencer's lateness (an
-    // event falls anywhere in the millisecond its pass handles); note-ons
-    // due longer ago than kDropMs are left out (a backlog never plays at
-    // once); a device that falls behind by more than kStallMs has stalled;
+    // event falls anywhere in the millisecond its pass handles); of a time
+    // the device lost, at most kDropMs is heard later (the latency grows by
+    // it and comes back gradually), the rest is skipped and note-ons due
+    // longer ago than kDropMs are left out (a backlog never plays at once);
     // the latency never exceeds kMaxLatencyMs.
     static constexpr double kMarginMs = 1.0;
     static constexpr double kDropMs = 50.0;
-    static constexpr double kStallMs = 40.0;
     static constexpr double kMaxLatencyMs = 2000.0;
+    // Without real-time scheduling: how late the device's queue lets the
+    // audio thread come, and the most it grows to.
+    static constexpr double kNormalBridgeMs = 100.0;
+    static constexpr double kMaxBridgeMs = 400.0;
 
     // Master Volume 0..1 and the resulting gain.
     double masterVolume() const { return m_masterVolume; }
@@ -157,9 +183,7 @@ private:
     void renderScheduled(float *out, unsigned frames);
     // Sets the shift for the buffer the device asks for now.
     void schedule(double nowMs, unsigned frames);
-    // Follows a device that fell behind the clock for good (lost time).
-    void followLoss(double nowMs, double place, unsigned frames, double perMs);
-    void moveEnvelope(double frames);
+    void resetSchedule();
     // Applies an event lateMs after its place, or leaves out a note that
     // came due too long ago (and its note-off).
     void applyDue(const unsigned char *event, int length, double lateMs);
@@ -187,46 +211,28 @@ private:
     // Scheduling, for a scheduled sink: the events waiting, and the mapping
     // of message time to stream frames (render thread only, but the
     // published figures).
+    int m_device = -1;
     bool m_scheduled = false;
     MessageRing m_events;
     std::atomic<uint64_t> m_dropped{0};
-    bool m_anchored = false;
+    OutputClock m_clock;
     bool m_settled = false;
-    double m_startMs = 0;
     double m_lastRenderMs = 0;
-    double m_lastSoundMs = 0;
-    // Where the device's stream position stands against the clock
-    // (position - now): the lowest, and the highest at the end of what it
-    // asks for, over this window and the last.
-    double m_windowStartMs = 0;
-    double m_hi = 0, m_hiPrevious = 0;
-    double m_lo = 0, m_loPrevious = 0;
-    // The lowest places of the last windows: their median is where the
-    // device stands, steady through a late callback it bridged.
-    static constexpr int kLows = 8;
-    double m_lows[kLows] = {};
-    int m_lowCount = 0;
-    // The device's highest place in each of the last short spans: the last
-    // two stay below the usual only when the device lost time.
-    static constexpr int kTops = 16;
-    double m_topStartMs = 0;
-    double m_tops[kTops] = {};
-    int m_topCount = 0;
-    uint64_t m_position = 0;          // frames rendered so far
-    double m_shift = 0;               // message time t sounds at t * rate + shift
-    double m_catchUp = 0;             // added after a stall, easing out
-    double m_shiftFrames = 0;         // the two, in whole blocks
-    double m_latency = 0;             // settled, and grown by late events
-    double m_lateSeen = 0;            // the latest event's lateness since the last call
-    bool m_stalled = false;           // the device stood: what it missed is a backlog
-    double m_backlogBeforeMs = 0;     // message time where the last backlog ends
+    uint64_t m_position = 0;  // frames rendered so far
+    double m_base = 0;        // the device's top, followed slowly
+    double m_latency = 0;     // settled: from the top to where a message sounds
+    double m_catchUp = 0;     // what a drop-out added, easing out
+    double m_shift = 0;       // message time t sounds at t * rate + shift
+    double m_shiftFrames = 0; // the shift with the catch-up, in whole blocks
     // Note-offs still owed to note-ons that were left out, per channel and key.
     uint8_t m_leftOut[16][128] = {};
     std::atomic<bool> m_settledFlag{false};
     std::atomic<bool> m_noteSent{false};
     std::atomic<uint64_t> m_rendered{0};
     std::atomic<uint64_t> m_droppedLate{0};
-    std::atomic<uint64_t> m_stalls{0};
+    std::atomic<uint64_t> m_lateEvents{0};
+    std::atomic<double> m_worstEventLate{0};
+    std::atomic<double> m_lateBefore{0};
     std::atomic<double> m_latencyFrames{0};
     std::atomic<bool> m_inRender{false};
     std::atomic<bool> m_bankChange{false};

@@ -1,5 +1,6 @@
 #include "SynthAudioSink.h"
 
+#include "OutputClock.h"
 #include "SoftSynth.h"
 #include "ThreadPriority.h"
 #include "logmsg.h"
@@ -7,6 +8,7 @@
 #include <RtAudio.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -15,10 +17,12 @@ constexpr unsigned kDefaultRate = 44100;
 // Small buffers keep the delay from note to sound short; larger ones are the
 // fallback for devices that refuse them.
 constexpr unsigned kBufferFrames[] = {256, 1024};
-// The device's queue: eight buffers (about 45 ms) bridge a callback that a
-// busy machine runs late, where two made the sound server run dry. The
-// synthesizer's latency covers them, and the position shown subtracts it.
+// The device's queue unless asked for another: eight buffers (about 45 ms)
+// bridge a callback running with real-time priority on a busy machine, where
+// two made the sound server run dry. The synthesizer's latency covers the
+// queue, and the position shown subtracts it.
 constexpr unsigned kNumberOfBuffers = 8;
+constexpr unsigned kMostBuffers = 256;
 
 // RtAudio names devices "maker: device" on some systems; the settings page
 // passes such names and the synthesizer looks for what stands between the
@@ -124,10 +128,18 @@ public:
                 options.flags = RTAUDIO_MINIMIZE_LATENCY | RTAUDIO_SCHEDULE_REALTIME;
                 options.priority = ThreadPriority::kCallbackPriority;
                 options.numberOfBuffers = kNumberOfBuffers;
+                if (m_bridgeMs > 0) {
+                    const double asked = std::ceil(OutputClock::serverQueueMs(m_bridgeMs) * m_rate / 1000.0 / frames);
+                    options.numberOfBuffers = unsigned(std::clamp(asked, 2.0, double(kMostBuffers)));
+                }
+                m_buffers = options.numberOfBuffers;
                 m_frames = frames;
                 try {
                     m_audio->openStream(&params, nullptr, RTAUDIO_FLOAT32, m_rate, &m_frames,
                                         &RtAudioSink::callback, this, &options);
+                    const long told = m_audio->getStreamLatency();
+                    m_latency = told > 0 ? unsigned(told)
+                                         : unsigned(OutputClock::serverBridgeMs(1000.0 * m_buffers * m_frames / m_rate) * m_rate / 1000.0);
                     return SOFTSYNTH_OK;
                 } catch (const RtAudioError &e) {
                     logMsg(2, __FILE__, __LINE__, "audio stream with %u frames: %s", frames,
@@ -149,11 +161,6 @@ public:
             return SOFTSYNTH_ERROR_INIT;
         try {
             m_audio->startStream();
-            // Sound servers do not tell: they keep the queue asked for full
-            // but for the quarter they ask for at a time, and the synthesizer
-            // counts from where they ask.
-            const long told = m_audio->getStreamLatency();
-            m_latency = told > 0 ? unsigned(told) : kNumberOfBuffers * m_frames * 3 / 4;
             return SOFTSYNTH_OK;
         } catch (const RtAudioError &e) {
             logMsg(2, __FILE__, __LINE__, "audio start: %s", e.what());
@@ -179,6 +186,7 @@ public:
     unsigned sampleRate() const override { return m_rate; }
     unsigned bufferFrames() const override { return m_frames; }
     unsigned latencyFrames() const override { return m_latency; }
+    void setBridgeMs(double ms) override { m_bridgeMs = ms; }
     bool scheduled() const override { return true; }
 
 private:
@@ -200,6 +208,8 @@ private:
     void *m_user = nullptr;
     unsigned m_rate = kDefaultRate;
     unsigned m_frames = kBufferFrames[0];
+    unsigned m_buffers = kNumberOfBuffers;
+    double m_bridgeMs = 0;
     unsigned m_latency = 0;
     bool m_priorityAsked = false; // callback thread
 };

@@ -33,9 +33,13 @@ public:
 
     virtual unsigned sampleRate() const = 0;
     virtual unsigned bufferFrames() const = 0;
-    // Frames the device itself holds before they are heard, as far as it
-    // tells (0 when it does not).
+    // Frames the device itself holds before they are heard, beyond a
+    // request that comes in time (0 when it holds none).
     virtual unsigned latencyFrames() const { return 0; }
+    // For the next open: how late a request may come before the device runs
+    // dry (0: the device's default queue). What the last open bridges is
+    // latencyFrames().
+    virtual void setBridgeMs(double) {}
     // True when render calls come from a device in real time, at moments of
     // the device's choosing: the synthesizer then applies each message at
     // the stream position of its time. False: at once, when it arrives
@@ -59,9 +63,15 @@ public:
     void close() override;
     unsigned sampleRate() const override { return m_rate; }
     unsigned bufferFrames() const override { return 256; }
+    unsigned latencyFrames() const override { return m_latency; }
+    void setBridgeMs(double ms) override { m_bridgeAsked = ms; }
     bool scheduled() const override { return m_scheduled; }
-    // Tests pull as a device would (in bursts, against a test clock).
+    // Tests pull as a device would (in bursts, against a test clock), one
+    // that holds `frames` beyond its requests.
     void setScheduled(bool on) { m_scheduled = on; }
+    void setLatencyFrames(unsigned frames) { m_latency = frames; }
+    // What the last open was asked to bridge (ms; 0: the default queue).
+    double bridgeAsked() const { return m_bridgeAsked; }
 
     bool isOpen() const { return m_render != nullptr; }
     int openedDevice() const { return m_device; }
@@ -80,4 +90,6 @@ private:
     int m_device = 0;
     int m_opens = 0;
     bool m_scheduled = false;
+    unsigned m_latency = 0;
+    double m_bridgeAsked = 0;
 };

@@ -1,6 +1,8 @@
 #include "AudioInterface.h"
 
 #include "Mp3Decoder.h"
+#include "OutputClock.h"
+#include "RealTime.h"
 #include "ThreadPriority.h"
 
 #include <QAudio>
@@ -98,7 +100,12 @@ struct AudioCallbackRecord {
     int64_t framesOut = 0;
     double songFramesPlayed = 0;
     int64_t seekBase = 0;
-    std::atomic<int64_t> position{0}; // song time in song frames
+    std::atomic<int64_t> position{0}; // song time in song frames, handed over
+
+    // Where the device stands: what it plays now, through its drop-outs.
+    // Reset with every start of the stream.
+    OutputClock clock;
+    uint64_t deviceFrames = 0;
 
     void resetRun(int64_t base)
     {
@@ -113,6 +120,27 @@ struct AudioCallbackRecord {
         position = base;
         ended = false;
         endReported = false;
+        restartClock();
+    }
+
+    // The stream starts (again): the device holds nothing yet.
+    void restartClock()
+    {
+        clock.reset(rate / 1000.0, latencyFrames);
+        deviceFrames = 0;
+    }
+    unsigned latencyFrames = 0;
+
+    // At each request, before it is rendered.
+    void deviceAsks(unsigned frames) { clock.request(RealTime::nowMs(), double(deviceFrames), frames); }
+    // After it: song time (ms) at the end of what was handed over, and how
+    // far it moves per frame.
+    void handedOver(unsigned frames, double songFramesPerFrame)
+    {
+        deviceFrames += frames;
+        if (songRate)
+            clock.publish(double(position.load(std::memory_order_relaxed)) * 1000.0 / songRate,
+                          songFramesPerFrame * 1000.0 / songRate);
     }
 
     void finish()
@@ -300,6 +328,7 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
         std::memset(out, 0, sizeof(int16_t) * ch * frames);
         return 1;
     }
+    r.deviceAsks(frames);
     unsigned written = 0;
     while (written < frames) {
         const unsigned n = std::min(frames - written, r.kChunkFrames);
@@ -311,6 +340,7 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
     std::memset(out + size_t(written) * ch, 0, sizeof(int16_t) * ch * (frames - written));
     const int64_t played = r.seekBase + int64_t(r.songFramesPlayed - r.aheadFrames * r.inPerOut);
     r.position.store(std::clamp(played, r.seekBase, r.seekBase + r.framesIn), std::memory_order_relaxed);
+    r.handedOver(frames, r.inPerOut);
     const bool drained = r.inputEnded && r.aheadFrames == 0 && double(r.framesOut) + 1 > r.expectedOut;
     if (drained) {
         r.finish();
@@ -329,11 +359,13 @@ int renderPcm(int16_t *out, unsigned frames, void *user)
         std::memset(out, 0, size_t(want));
         return 1;
     }
+    r.deviceAsks(frames);
     const int64_t n = std::clamp<int64_t>(r.pcmSize - r.pcmPos, 0, want);
     std::memcpy(out, r.pcm + r.pcmPos, size_t(n));
     std::memset(reinterpret_cast<char *>(out) + n, 0, size_t(want - n));
     r.pcmPos += n;
     r.position.store(r.pcmPos / frameBytes, std::memory_order_relaxed);
+    r.handedOver(frames, 1.0);
     if (r.pcmPos >= r.pcmSize) {
         r.finish();
         return 1;
@@ -614,6 +646,8 @@ bool AudioInterface::playAudio(int)
         qDebug() << "AudioInterface::playAudio: no stereo output on device" << device;
         return false;
     }
+    r.latencyFrames = m_sink->latencyFrames();
+    r.restartClock();
     if (mp3)
         renderMp3Ahead(r, r.ahead.data(), 0);
     if (!m_sink->start()) {
@@ -637,6 +671,7 @@ void AudioInterface::resumeAudio()
 {
     if (!m_sink->isOpen() || !m_paused)
         return;
+    m_record->restartClock();
     m_paused = !m_sink->start();
 }
 
@@ -717,6 +752,19 @@ long AudioInterface::getmSec() const
     if (!m_sink->isOpen() || m_record->songRate == 0)
         return 0;
     return long(m_record->position.load(std::memory_order_relaxed) * 1000 / m_record->songRate);
+}
+
+long AudioInterface::heardMs() const
+{
+    const AudioCallbackRecord &r = *m_record;
+    const long handed = getmSec();
+    if (!m_sink->isOpen() || r.songRate == 0)
+        return handed;
+    const long from = long(r.seekBase * 1000 / r.songRate);
+    const double heard = r.clock.heardMark(RealTime::nowMs());
+    if (!std::isfinite(heard))
+        return from;
+    return std::clamp(long(std::floor(heard)), from, std::max(from, handed));
 }
 
 QMap<int, QString> AudioInterface::availableOutputDevices()

@@ -80,9 +80,12 @@ public:
     bool isActive() const;
 
     // Song length and play position, both in song time (milliseconds), so
-    // that a position can be compared with the length at any tempo.
+    // that a position can be compared with the length at any tempo. The
+    // position is what was handed to the device; heardMs() what the device
+    // plays now, through its drop-outs too.
     long getDuration() const;
     long getmSec() const;
+    long heardMs() const;
 
     QMap<int, QString> availableOutputDevices();
     int getDefaultOutputDevice();

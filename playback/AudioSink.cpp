@@ -1,5 +1,6 @@
 #include "AudioSink.h"
 
+#include "OutputClock.h"
 #include "ThreadPriority.h"
 
 #include <QDebug>
@@ -75,6 +76,10 @@ public:
             options.priority = ThreadPriority::kCallbackPriority;
             m_audio->openStream(&params, nullptr, RTAUDIO_SINT16, rate, &m_frames,
                                 &RtAudioOutput::callback, this, &options);
+            const long told = m_audio->getStreamLatency();
+            m_latency = told > 0 ? unsigned(told)
+                                 : unsigned(OutputClock::serverBridgeMs(1000.0 * kNumberOfBuffers * m_frames / rate)
+                                            * rate / 1000.0);
             return true;
         } catch (const RtAudioError &e) {
             qDebug() << "audio stream:" << e.what();
@@ -114,6 +119,7 @@ public:
     bool isOpen() const override { return m_audio && m_audio->isStreamOpen(); }
     bool isRunning() const override { return isOpen() && m_audio->isStreamRunning(); }
     unsigned bufferFrames() const override { return m_frames; }
+    unsigned latencyFrames() const override { return m_latency; }
 
 private:
     // Every stream call is guarded: RtAudio throws on a closed stream, and a
@@ -142,6 +148,7 @@ private:
     Render m_render = nullptr;
     void *m_user = nullptr;
     unsigned m_frames = 0;
+    unsigned m_latency = 0;
 };
 
 } // namespace

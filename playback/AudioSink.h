@@ -51,6 +51,9 @@ public:
     virtual bool isRunning() const = 0;
     // Frames per render call the device settled on.
     virtual unsigned bufferFrames() const = 0;
+    // Frames the device holds beyond a request that comes in time, before
+    // they are heard (0 when it holds none).
+    virtual unsigned latencyFrames() const { return 0; }
 };
 
 std::unique_ptr<AudioSink> makeRtAudioOutput();

@@ -4,7 +4,9 @@
 #include "MidiBassOutWrapper.h"
 #include "MidiEdit.h"
 #include "MidiInterface.h"
+#include "RealTime.h"
 #include "RtMidiOutWrapper.h"
+#include "SoftSynth.h"
 #include "Sequencer.h"
 #include "SongRW.h"
 #include "logmsg.h"
@@ -40,8 +42,8 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
 
     m_synth = devices.synthSink ? std::make_unique<MidiBassOutWrapper>(std::move(devices.synthSink))
                                 : std::make_unique<MidiBassOutWrapper>();
-    const QString bank = devices.soundBank.isEmpty() ? getSoundfontFilePath() : devices.soundBank;
-    m_synth->setSoundFont(bank.toUtf8().toStdString());
+    m_soundBank = devices.soundBank.isEmpty() ? getSoundfontFilePath() : devices.soundBank;
+    m_synth->setSoundFont(m_soundBank.toUtf8().toStdString());
     m_hardware = std::make_unique<RtMidiOutWrapper>(RtMidi::UNSPECIFIED, "RtMidi Output Client");
 
     m_midi = std::make_unique<Sound::MidiInterface>();
@@ -87,6 +89,11 @@ SoundEngine::~SoundEngine()
     m_audio.reset();
 }
 
+const SoftSynth *SoundEngine::synthesizer() const
+{
+    return m_synth->expander()->synth();
+}
+
 QString SoundEngine::getSoundfontFilePath()
 {
     return QStringLiteral("%1/%2").arg(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
@@ -129,9 +136,8 @@ SoundEngine::PlayingState SoundEngine::setPlayingState(PlayingState request)
             if (isMidi()) {
                 m_sequencer->setPause(false);
             } else {
-                const long at = m_audio->getmSec();
                 m_audio->resumeAudio();
-                restartLatency(at);
+                restartLatency();
             }
             next = ePsPlaying;
         } else if (request == ePsPaused && old == ePsPlaying) {
@@ -185,8 +191,12 @@ bool SoundEngine::startOfPlay()
         db.transpose = 0;
     const int d = db.tempoDelta;
     const int k = db.transpose;
-    restartLatency(0);
+    restartLatency();
     if (isMidi()) {
+        // Before the first note: a synthesizer whose audio thread came later
+        // than its queue bridges gets a deeper one now, while nothing sounds.
+        if (m_midiOutIndex == kSynthIndex && m_portOpen)
+            m_synth->expander()->synth()->fitQueue();
         // The offsets go in while the song still waits, so its first notes
         // already sound at them.
         m_sequencer->SetDeltaBpmCurrent(d);
@@ -201,7 +211,7 @@ bool SoundEngine::startOfPlay()
             m_audio->releaseFile();
             return false;
         }
-        restartLatency(0);
+        restartLatency();
     } else {
         // Video and the like are never played as sound.
         qWarning() << "SoundEngine: no player for the song format" << Qt::hex << currSong->format();
@@ -294,38 +304,22 @@ void SoundEngine::jumpTo(long pos)
         m_sequencer->seekBar(int(pos));
     } else {
         m_audio->jumpToSec(pos);
-        restartLatency(std::max(0L, pos));
+        restartLatency();
     }
 }
 
-// The synthesizer reads its latency at each render call: from the frame the
-// device asks for to where a message sounds, more or less as the device asks
-// early or late. The middle of the readings over the last two seconds of
-// reports is the latency heard; a passing stall does not move it.
-void SoundEngine::measureLatency(double reading)
+void SoundEngine::restartLatency()
 {
-    constexpr int kReadings = 20;
-    m_latencies.append(reading);
-    if (m_latencies.size() > kReadings)
-        m_latencies.removeFirst();
-    QList<double> sorted = m_latencies;
-    std::sort(sorted.begin(), sorted.end());
-    m_latencyMs = std::max(0.0, sorted[sorted.size() / 2]);
-}
-
-void SoundEngine::restartLatency(long audioFromMs)
-{
-    m_latencies.clear();
     m_ticksSeen.clear();
     m_latencyMs = 0;
-    m_audioClock.start();
-    m_audioFromMs = audioFromMs;
-    m_audioSpeed = 1 + m_audio->getDeltaBpm() / 100.0;
 }
 
-// The position heard: what the engine played less what the output holds
-// back. It never goes back by itself (the latency settling after the start):
-// only a seek or a stop moves it back.
+// The position heard: what the output plays now. The synthesizer tells which
+// message time it plays; the tick the engine had at that time comes from the
+// last reports, each taken with the moment the engine reached it, so that
+// neither a tempo change nor a loop held up by a busy machine moves it. It
+// never goes back by itself (the output settling after the start): only a
+// seek or a stop moves it back.
 void SoundEngine::refreshInfoTime()
 {
     if (m_seeking || !currSong->isLoaded() || getPlayingState() != ePsPlaying)
@@ -335,60 +329,54 @@ void SoundEngine::refreshInfoTime()
         const int bpm = m_sequencer->GetCurrentBPM();
         if (bpm < 1 || tick < 0)
             return;
+        const double now = RealTime::nowMs();
+        const double reached = std::min(now, m_sequencer->currentTickMs());
+        double heardAt = reached;
         if (m_midiOutIndex == kSynthIndex) {
-            const SoftSynth *synth = m_synth->expander()->synth();
-            if (const unsigned rate = synth->sampleRate())
-                measureLatency(synth->latencyFrames() * 1000.0 / rate);
+            const double heard = synthesizer()->heardMessageMs(now);
+            if (std::isfinite(heard))
+                heardAt = std::min(heard, reached);
         }
-        const double ticksPerMs = double(bpm) * currSong->ticksPerQuarter() / 60000.0;
-        int heard = tick - int(std::lround(m_latencyMs * ticksPerMs));
-        // Better, the tick that played a latency ago, read off the last
-        // reports: they saw the tempo as it was then, where a tempo change
-        // inside the latency makes the one of now wrong. A gap in the
-        // reports (a pause, a seek) starts them again.
-        const qint64 at = m_audioClock.elapsed();
-        if (!m_ticksSeen.isEmpty() && (tick < m_ticksSeen.last().second || at - m_ticksSeen.last().first > 250))
+        m_latencyMs = now - heardAt;
+        const double ticksPerMs = (m_sequencer->currentBpmExact() > 0 ? m_sequencer->currentBpmExact() : bpm)
+                                  * currSong->ticksPerQuarter() / 60000.0;
+        // A gap in the reports (a pause, a seek) starts them again.
+        if (!m_ticksSeen.isEmpty() && (tick < m_ticksSeen.last().second || reached - m_ticksSeen.last().first > 250))
             m_ticksSeen.clear();
-        m_ticksSeen.append({at, tick});
-        if (m_ticksSeen.size() > 8)
+        if (m_ticksSeen.isEmpty() || reached > m_ticksSeen.last().first)
+            m_ticksSeen.append({reached, tick});
+        if (m_ticksSeen.size() > 12)
             m_ticksSeen.removeFirst();
-        const double heardAt = double(at) - m_latencyMs;
+        int heard = tick - int(std::lround((reached - heardAt) * ticksPerMs));
         for (qsizetype i = m_ticksSeen.size() - 1; i > 0; --i) {
-            const QPair<qint64, int> &a = m_ticksSeen[i - 1], &b = m_ticksSeen[i];
-            if (double(a.first) <= heardAt && heardAt <= double(b.first) && b.first > a.first) {
-                heard = a.second + int(std::lround((heardAt - double(a.first)) * (b.second - a.second) /
-                                                   double(b.first - a.first)));
+            const QPair<double, int> &a = m_ticksSeen[i - 1], &b = m_ticksSeen[i];
+            if (a.first <= heardAt && heardAt <= b.first) {
+                heard = a.second + int(std::lround((heardAt - a.first) * (b.second - a.second) / (b.first - a.first)));
                 break;
             }
         }
         m_heard = std::max(m_heard, uint(std::max(0, heard)));
-        emit mSecOfPlaying(convertTicksTimeToMilliSeconds(m_heard, currSong->ticksPerQuarter(), unsigned(bpm)),
+        // At the tempo the engine plays, not its whole BPM: a song of 97 BPM
+        // has 618556 us a quarter, and 96.99997 BPM counted as 96 would run
+        // the time shown 1 % ahead.
+        const double exact = m_sequencer->currentBpmExact();
+        const double tpq = std::max(1u, currSong->ticksPerQuarter());
+        emit mSecOfPlaying(exact > 0 ? uint(double(m_heard) * 60000.0 / (tpq * exact))
+                                     : convertTicksTimeToMilliSeconds(m_heard, currSong->ticksPerQuarter(), unsigned(bpm)),
                            m_heard);
     } else if (currSong->baseType() == SONG_FORMAT_MP3 || currSong->baseType() == SONG_FORMAT_AUDIO) {
         emit mSecOfPlaying(audioHeard(), 0);
     }
 }
 
-// The audio path hands the device its frames ahead of time, as much as the
-// device holds, in bursts. Since the stream (re)started with the device
-// empty, the device has played the time that passed (at the song's speed):
-// that is the position heard, and what was handed over beyond it is the
-// latency. A device that ran dry, or a change of speed, starts the count
-// again from what is heard then.
+// The audio path hands the device its frames ahead of time, in bursts; what
+// the device plays now is behind them by what it holds, and stood still while
+// it ran dry.
 uint SoundEngine::audioHeard()
 {
-    const long played = m_audio->getmSec();
+    const long heard = m_audio->heardMs();
     const double speed = 1 + m_audio->getDeltaBpm() / 100.0;
-    if (!m_audioClock.isValid())
-        restartLatency(played);
-    const double elapsed = double(m_audioClock.elapsed());
-    const double ahead = (played - m_audioFromMs) / m_audioSpeed - elapsed;
-    if (ahead < 0 || speed != m_audioSpeed) {
-        const long heard = std::min(played, m_audioFromMs + std::lround(elapsed * m_audioSpeed));
-        restartLatency(std::max(m_audioFromMs, heard));
-    }
-    const long heard = std::min(played, m_audioFromMs + std::lround(double(m_audioClock.elapsed()) * m_audioSpeed));
-    m_latencyMs = std::max(0.0, (played - heard) / m_audioSpeed);
+    m_latencyMs = std::max(0.0, (m_audio->getmSec() - heard) / speed);
     m_heard = std::max(m_heard, uint(std::max(0L, heard)));
     return m_heard;
 }
@@ -634,6 +622,7 @@ bool SoundEngine::connectToSoundCardByIdx(int index)
     }
     m_chosenMidiOut = index;
     m_failedAudioDevice.clear();
+    m_failedSoundBank.clear();
     if (index >= 0 && m_midi->openMidiBaseOutPorts(index, -1, -1, -1, -1, -1)) {
         qInfo() << "Connected to port " << index;
         m_portOpen = true;
@@ -650,6 +639,9 @@ bool SoundEngine::connectToSoundCardByIdx(int index)
         m_failedAudioDevice = m_synthDeviceName.isEmpty()
                                   ? listAudioDevices().value(getDefaultOutputAudioDevice(), QStringLiteral("?"))
                                   : m_synthDeviceName;
+    // The bank that cannot be opened (1) or read (a file of another kind).
+    if (error == 1 || error == SOFTSYNTH_ERROR_FILEFORM)
+        m_failedSoundBank = m_soundBank;
     return false;
 }
 

@@ -21,7 +21,6 @@
 #include "Song.h"
 #include "SynthAudioSink.h"
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -36,6 +35,7 @@ struct GS_DRUM_KIT_NAME;
 struct GS_INSTRUMENT_NAME;
 class RtMidiOutWrapper;
 class Sequencer;
+class SoftSynth;
 namespace Sound {
 class AudioInterface;
 class MidiInterface;
@@ -134,6 +134,9 @@ public:
     // After a MIDI connection failed because the synthesizer's audio device
     // did not open: that device's name; else empty.
     QString failedAudioDevice() const { return m_failedAudioDevice; }
+    // After a MIDI connection failed because the synthesizer could not load
+    // its sound bank (missing or unreadable): that bank's path; else empty.
+    QString failedSoundBank() const { return m_failedSoundBank; }
     // Switching the synthesizer off closes it when it is the MIDI output.
     void enableVirtualExpander(bool on);
     void SoundCardConnect() {}
@@ -146,6 +149,7 @@ public:
     double outputLatencyMs() const { return m_latencyMs; }
 
     Sequencer *sequencer() const { return m_sequencer.get(); }
+    const SoftSynth *synthesizer() const;
     Sound::AudioInterface *audioInterface() const { return m_audio.get(); }
 
 public slots:
@@ -184,9 +188,8 @@ private:
     bool applyKey(int delta);
     // The song's tempo without the user's offset.
     int baseBpm() const;
-    void measureLatency(double reading);
-    // A start, seek or resume: the audio path from fromMs, the device empty.
-    void restartLatency(long audioFromMs);
+    // A start, seek or resume: the reports start again.
+    void restartLatency();
     uint audioHeard();
 
     std::unique_ptr<MidiBassOutWrapper> m_synth;
@@ -203,18 +206,16 @@ private:
     int m_beat = 0;
     bool m_seeking = false;
     uint m_heard = 0;   // the last position reported: ticks (MIDI) or ms (audio)
-    // The output latency and its last readings; the audio path since its
-    // last (re)start.
+    // The output latency as the last report took it; MIDI: the moments
+    // (RealTime's clock) the engine reached the ticks of the last reports.
     double m_latencyMs = 0;
-    QList<double> m_latencies;
-    QList<QPair<qint64, int>> m_ticksSeen; // MIDI: (clock, tick) of the last reports
-    QElapsedTimer m_audioClock;
-    long m_audioFromMs = 0;
-    double m_audioSpeed = 1;
+    QList<QPair<double, int>> m_ticksSeen;
     int m_midiOutIndex = -1; // bound to the output layer
     int m_chosenMidiOut = -1; // asked for last, also when it failed
     bool m_portOpen = false;
     QString m_synthDeviceName;
     QString m_failedAudioDevice;
+    QString m_soundBank;
+    QString m_failedSoundBank;
     bool m_expanderEnabled = true;
 };

@@ -417,6 +417,15 @@ void Sequencer::rewindOnEOT(int on)
 
 int Sequencer::GetCurrentBPM() const { return SEQUENCER_EX_GetCurrentBPM(); }
 int Sequencer::GetCurrentTick() const { return int(SEQUENCER_EX_GetCurrentTick()); }
+double Sequencer::currentTickMs() const { return double(m_driver->lastTickMs()); }
+double Sequencer::currentBpmExact() const
+{
+    uint64_t baseUs = 0, nowUs = 0;
+    uint32_t usPerQuarter = 0;
+    if (!SEQUENCER_EX_GetTempoSegment(&baseUs, &usPerQuarter, &nowUs) || usPerQuarter == 0)
+        return 0;
+    return 60000000.0 / usPerQuarter;
+}
 int Sequencer::IsValidTick() const { return SEQUENCER_EX_IsValidTick(); }
 int Sequencer::getFastRun() const { return SEQUENCER_EX_GetFastRun(); }
 int Sequencer::GetTickFirstNote() const { return SEQUENCER_EX_GetTickFirstNote(); }

@@ -77,6 +77,12 @@ public:
 
     int GetCurrentBPM() const;
     int GetCurrentTick() const;
+    // The clock's ms (monotonic, as RealTime's) of the pass that reached the
+    // current tick: a loop held up by a busy machine leaves it behind.
+    double currentTickMs() const;
+    // The tempo in play as the engine keeps it, exact (the user's offset
+    // included); 0 when nothing plays.
+    double currentBpmExact() const;
     int IsValidTick() const;
     int getFastRun() const;
     int GetTickFirstNote() const;

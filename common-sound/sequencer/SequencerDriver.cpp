@@ -70,6 +70,7 @@ void SequencerDriver::tickAt(uint64_t ms)
     SEQUENCER_EX_SetTcount(ms);
     SEQUENCER_EX_MidiSequencer(m_advance ? 1 : 0);
     m_ticks.fetch_add(1, std::memory_order_relaxed);
+    m_lastTickMs.store(ms, std::memory_order_relaxed);
     midiClockAt(ms);
 }
 

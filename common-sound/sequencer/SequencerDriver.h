@@ -75,6 +75,8 @@ public:
     std::mutex &mutex() { return m_mutex; }
     Clock clock() const { return m_clock; }
     uint64_t ticks() const { return m_ticks.load(std::memory_order_relaxed); }
+    // The ms of the last tick: the moment the engine's current tick stood for.
+    uint64_t lastTickMs() const { return m_lastTickMs.load(std::memory_order_relaxed); }
 
 private:
     static void simulatedSleep(unsigned long ms, void *self);
@@ -88,6 +90,7 @@ private:
     bool m_advance = true;           // under m_mutex
     std::atomic<uint64_t> m_now{0};
     std::atomic<uint64_t> m_ticks{0};
+    std::atomic<uint64_t> m_lastTickMs{0};
 
     // MIDI clock state, pass thread only: song position in clocks at the
     // start of the running segment, and the next clock to send.

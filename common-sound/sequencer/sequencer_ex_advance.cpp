@@ -693,7 +693,8 @@ void tempoEvent(const uint8_t *msg)
     const uint32_t t = (uint32_t(msg[3]) << 16) | (uint32_t(msg[4]) << 8) | msg[5];
     if (t == 0)
         return;
-    uint32_t bpm = 60000000u / t;
+    // The nearest whole BPM: 618556 us a quarter is 97 BPM, not 96.
+    uint32_t bpm = (60000000u + t / 2) / t;
     if (bpm < 1)
         bpm = 1;
     if (bpm > 32767)

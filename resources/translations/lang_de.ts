@@ -450,6 +450,18 @@ Check the internet connection; the news are fetched again at the next start.</so
         <translation>Die Neuheiten der Woche konnten nicht geladen werden: %1.
 Prüfe die Internetverbindung; die Neuheiten werden beim nächsten Start erneut geladen.</translation>
     </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>Soundbank</translation>
+    </message>
+    <message>
+        <source>The sound bank of the software synthesizer is missing or cannot be read:
+%1
+MIDI songs make no sound without it. Download it now?</source>
+        <translation>Die Soundbank des Software-Synthesizers fehlt oder ist nicht lesbar:
+%1
+Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -771,6 +783,22 @@ Prüfe die Internetverbindung; die Neuheiten werden beim nächsten Start erneut 
     <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>Das Audiogerät %1 ist nicht angeschlossen: Der Ton geht an %2.</translation>
+    </message>
+    <message>
+        <source>The sound bank of the software synthesizer is missing or cannot be read: %1</source>
+        <translation>Die Soundbank des Software-Synthesizers fehlt oder ist nicht lesbar: %1</translation>
+    </message>
+    <message>
+        <source>The MIDI output %1 could not be opened: MIDI songs play on %2.</source>
+        <translation>Der MIDI-Ausgang %1 ließ sich nicht öffnen: MIDI-Songs spielen auf %2.</translation>
+    </message>
+    <message>
+        <source>MIDI songs play on %1.</source>
+        <translation>MIDI-Songs spielen auf %1.</translation>
+    </message>
+    <message>
+        <source>The audio device %1 could not be opened: the sound goes to %2.</source>
+        <translation>Das Audiogerät %1 ließ sich nicht öffnen: der Ton geht an %2.</translation>
     </message>
 </context>
 <context>

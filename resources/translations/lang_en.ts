@@ -450,6 +450,18 @@ Check the internet connection; the news are fetched again at the next start.</so
         <translation>The news of the week could not be fetched: %1.
 Check the internet connection; the news are fetched again at the next start.</translation>
     </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>Sound bank</translation>
+    </message>
+    <message>
+        <source>The sound bank of the software synthesizer is missing or cannot be read:
+%1
+MIDI songs make no sound without it. Download it now?</source>
+        <translation>The sound bank of the software synthesizer is missing or cannot be read:
+%1
+MIDI songs make no sound without it. Download it now?</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -771,6 +783,22 @@ Check the internet connection; the news are fetched again at the next start.</tr
     <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>The audio device %1 is not connected: the sound goes to %2.</translation>
+    </message>
+    <message>
+        <source>The sound bank of the software synthesizer is missing or cannot be read: %1</source>
+        <translation>The sound bank of the software synthesizer is missing or cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>The MIDI output %1 could not be opened: MIDI songs play on %2.</source>
+        <translation>The MIDI output %1 could not be opened: MIDI songs play on %2.</translation>
+    </message>
+    <message>
+        <source>MIDI songs play on %1.</source>
+        <translation>MIDI songs play on %1.</translation>
+    </message>
+    <message>
+        <source>The audio device %1 could not be opened: the sound goes to %2.</source>
+        <translation>The audio device %1 could not be opened: the sound goes to %2.</translation>
     </message>
 </context>
 <context>

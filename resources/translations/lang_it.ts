@@ -450,6 +450,18 @@ Check the internet connection; the news are fetched again at the next start.</so
         <translation>Impossibile scaricare le novità della settimana: %1.
 Controlla la connessione a internet; le novità verranno scaricate di nuovo al prossimo avvio.</translation>
     </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>Banco di suoni</translation>
+    </message>
+    <message>
+        <source>The sound bank of the software synthesizer is missing or cannot be read:
+%1
+MIDI songs make no sound without it. Download it now?</source>
+        <translation>Il banco di suoni del sintetizzatore software manca o non si può leggere:
+%1
+Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -771,6 +783,22 @@ Controlla la connessione a internet; le novità verranno scaricate di nuovo al p
     <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>Il dispositivo audio %1 non è collegato: il suono va a %2.</translation>
+    </message>
+    <message>
+        <source>The sound bank of the software synthesizer is missing or cannot be read: %1</source>
+        <translation>Il banco di suoni del sintetizzatore software manca o non si può leggere: %1</translation>
+    </message>
+    <message>
+        <source>The MIDI output %1 could not be opened: MIDI songs play on %2.</source>
+        <translation>Non è stato possibile aprire l&apos;uscita MIDI %1: i brani MIDI suonano su %2.</translation>
+    </message>
+    <message>
+        <source>MIDI songs play on %1.</source>
+        <translation>I brani MIDI suonano su %1.</translation>
+    </message>
+    <message>
+        <source>The audio device %1 could not be opened: the sound goes to %2.</source>
+        <translation>Non è stato possibile aprire il dispositivo audio %1: il suono va a %2.</translation>
     </message>
 </context>
 <context>

@@ -450,6 +450,18 @@ Check the internet connection; the news are fetched again at the next start.</so
         <translation>无法获取本周新歌：%1。
 请检查网络连接；下次启动时将重新获取。</translation>
     </message>
+    <message>
+        <source>Sound bank</source>
+        <translation>音色库</translation>
+    </message>
+    <message>
+        <source>The sound bank of the software synthesizer is missing or cannot be read:
+%1
+MIDI songs make no sound without it. Download it now?</source>
+        <translation>软件合成器的音色库缺失或无法读取：
+%1
+没有它，MIDI 歌曲无法发声。现在下载吗？</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -771,6 +783,22 @@ Check the internet connection; the news are fetched again at the next start.</so
     <message>
         <source>The audio device %1 is not connected: the sound goes to %2.</source>
         <translation>音频设备 %1 未连接：声音改由 %2 输出。</translation>
+    </message>
+    <message>
+        <source>The sound bank of the software synthesizer is missing or cannot be read: %1</source>
+        <translation>软件合成器的音色库缺失或无法读取：%1</translation>
+    </message>
+    <message>
+        <source>The MIDI output %1 could not be opened: MIDI songs play on %2.</source>
+        <translation>无法打开 MIDI 输出 %1：MIDI 歌曲在 %2 上播放。</translation>
+    </message>
+    <message>
+        <source>MIDI songs play on %1.</source>
+        <translation>MIDI 歌曲在 %1 上播放。</translation>
+    </message>
+    <message>
+        <source>The audio device %1 could not be opened: the sound goes to %2.</source>
+        <translation>无法打开音频设备 %1：声音输出到 %2。</translation>
     </message>
 </context>
 <context>

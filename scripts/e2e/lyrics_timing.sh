@@ -9,6 +9,9 @@
 # and prints, per song, the count, median and worst lag; the run fails when a
 # syllable lights more than MAX_LAG_MS (default 40) from its note, or when no
 # lit row shows within 0.5 s of the restart.
+# With BUSY=1 stress-ng keeps every core busy from the program's own
+# session (a busy desktop) while the songs play: a measurement, run on
+# demand.
 # usage: scripts/e2e/lyrics_timing.sh [BUILD_DIR] [OUT_DIR]
 #   Keeps OUT_DIR/lyrics-timing.mkv and OUT_DIR/lyrics-timing-lags.json
 #   (default OUT_DIR: BUILD_DIR/end-to-end).
@@ -38,6 +41,11 @@ ffmpeg -hide_banner -loglevel error -y -f x11grab -framerate 60 -video_size "$((
   -c:v libx264rgb -qp 0 -preset ultrafast -c:a pcm_s16le "$capture" </dev/null &
 recorder=$!
 pids+=($recorder)
+if [ -n "${BUSY:-}" ]; then
+  command -v stress-ng >/dev/null || fail "stress-ng is not installed"
+  stress-ng --cpu "$(nproc)" --quiet &
+  pids+=($!)
+fi
 now() { date +%s.%N; }
 kar=$(now)
 e2e_start "$work/timing.kar"

@@ -11,8 +11,10 @@
 # the song's own rests, none of 20 ms in its first 150 ms), the log shows
 # one load per request and no failed device, and the program exits with 0.
 # With TWIN_SINKS=1 a second null sink of the same description is loaded
-# after the first (the sound server's default): the sound must reach the
-# sink the chosen device plays to, and nothing the other.
+# after the first (the sound server's default): the settings page offers
+# the description once, both sinks are recorded, and the song played right
+# after the choice and both plays after the restart must each reach exactly
+# one sink, the same one each time.
 # usage: scripts/e2e/restart.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -40,6 +42,18 @@ click $((X + WIDTH - 130)) 277
 xdotool key End Return
 sleep 0.4
 xdotool key Escape
+# The song list fills the lower right of the window: its first row sits just
+# under the header.
+row_y=388
+if [ ${#sinks[@]} -gt 1 ]; then
+  # Where the choice plays before the restart.
+  n=0
+  for s in "${sinks[@]}"; do e2e_record "$s" "$work/before$((n++)).raw"; done
+  xdotool mousemove 700 $row_y click --repeat 2 --delay 80 1
+  wait_for 150 grep -q 'UNLOAD SONG' "$work/program.log" || fail "the song did not play before the restart"
+  sleep 0.5
+  e2e_record_stop
+fi
 e2e_quit
 grep -q '^Name=Timbra MIDI Module$' "$settings" || fail "the synthesizer was not stored: $(cat "$settings")"
 device=$(sed -n '/^\[AudioDevice\]/,/^\[/p' "$settings" | sed -n 's/^Name=//p')
@@ -59,11 +73,9 @@ mark() {
 }
 # The current song's loads in the log from line $1 on, up to line $2.
 loads() { sed -n "$(($1 + 1)),${2:-\$}p" "$work/program.log" | grep -c 'currSong\] LOAD SONG' || true; }
-played() { [ "$(grep -c 'UNLOAD SONG' "$work/program.log")" -ge "$1" ]; }
+before=$(grep -c 'UNLOAD SONG' "$work/program.log" || true)
+played() { [ "$(grep -c 'UNLOAD SONG' "$work/program.log")" -ge $((before + $1)) ]; }
 
-# The song list fills the lower right of the window: its first row sits just
-# under the header.
-row_y=388
 xdotool mousemove 700 $row_y
 mark
 xdotool click --repeat 2 --delay 80 1
@@ -77,9 +89,6 @@ xdotool click 1
 wait_for 150 played 2 || fail "the song started with Play did not play to its end"
 sleep 0.5
 e2e_record_stop
-# The sink the program plays to (the synthesizer's stream stays open).
-played_to=$(pactl list short sink-inputs | awk 'NR == 1 {print $2}')
-target=$(pactl list short sinks | awk -v id="$played_to" '$1 == id {print $2}')
 e2e_quit
 cp "$work/program.log" "$out/restart-program.log"
 for n in 0 1; do
@@ -87,16 +96,30 @@ for n in 0 1; do
   [ "$count" -eq 1 ] || fail "request $((n + 1)) loaded the song $count times"
 done
 
-at=-1
-for i in "${!sinks[@]}"; do [ "${sinks[$i]}" = "$target" ] && at=$i; done
-[ "$at" -ge 0 ] || fail "the program plays to no sink of its own ($target)"
-/usr/bin/python3 - "$length" "${requests[*]}" "$at" "$work"/rec*.raw <<'PY'
+# Which sinks the song reached before the restart (the one sink there is
+# without twins).
+chosen=0
+if [ ${#sinks[@]} -gt 1 ]; then
+  chosen=$(/usr/bin/python3 - "$work"/before*.raw <<'PY'
+import array, sys
+level = 32768 * 10 ** (-50 / 20)
+def sounds(path):
+    s = array.array("h", open(path, "rb").read())
+    return any((sum(x * x for x in s[i:i + 480]) / 480) ** 0.5 > level for i in range(0, len(s) - 479, 480))
+heard = [i for i, f in enumerate(sys.argv[1:]) if sounds(f)]
+print(heard[0] if len(heard) == 1 else "sinks %s" % [i + 1 for i in heard])
+PY
+)
+  [[ "$chosen" =~ ^[0-9]+$ ]] || fail "before the restart the song reached $chosen of ${#sinks[@]}, not exactly one"
+  echo "before the restart: all on sink $((chosen + 1)) of ${#sinks[@]} (${sinks[$chosen]})"
+fi
+/usr/bin/python3 - "$length" "${requests[*]}" "$chosen" "$work"/rec*.raw <<'PY'
 # Sound is a 5 ms block above -50 dBFS. Each request starts a stretch of
 # sound that must begin within 1 s, last as long as the song (within
 # 0.3 s), hold no silence longer than 0.2 s (the song's rests are 10 ms) and
 # none of 20 ms in its first 150 ms (a song loaded twice sounds 15 ms, falls
-# silent 20 ms, then starts again). Of several sinks, the one the program
-# plays to must hold all of it and the others nothing.
+# silent 20 ms, then starts again). Of several sinks, the one the song
+# reached before the restart must hold all of it and the others nothing.
 import array, sys
 length, at, files = float(sys.argv[1]), int(sys.argv[3]), sys.argv[4:]
 requests = [int(r.split(",")[at]) for r in sys.argv[2].split()]
@@ -109,7 +132,8 @@ def loudness(path):
 blocks = [loudness(f) for f in files]
 sounding = [i for i, b in enumerate(blocks) if any(b)]
 if sounding != [at]:
-    sys.exit(f"FAIL: sound on sinks {[i + 1 for i in sounding]} of {len(files)}, played to sink {at + 1}")
+    sys.exit(f"FAIL: after the restart sound on sinks {[i + 1 for i in sounding]} of {len(files)}, "
+             f"before it on sink {at + 1}")
 loud = blocks[at]
 ok = True
 starts = [r // (4 * block) for r in requests] + [len(loud)]

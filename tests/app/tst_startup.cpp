@@ -66,7 +66,16 @@ public:
             p.waitForFinished();
         }
         errors = QString::fromLocal8Bit(p.readAllStandardError());
-        const int code = ended && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        int code = ended && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        // LeakSanitizer's own tracer (clang 14, glibc 2.36) can crash on the
+        // thread-local blocks of a program ended this early, depending on
+        // nothing but the program's layout: the program got to its end, the
+        // leak check could not run. Said, not failed.
+        if (code == 1 && errors.contains(QLatin1String("LeakSanitizer has encountered a fatal error"))
+            && errors.contains(QLatin1String("Tracer caught signal"))) {
+            qWarning("LeakSanitizer could not check this run for leaks (its tracer crashed)");
+            code = 0;
+        }
         if (code != 0)
             qWarning().noquote() << "VelmarPC ended with" << code << "and wrote:" << errors;
         return code;

@@ -174,6 +174,75 @@ std::vector<float> liveRender(const QList<int> &bursts, double stallAtMs, double
     return out;
 }
 
+// A device like a sound server: it holds `queue` frames beyond a request
+// that comes in time and plays on at its rate, whatever its writer does; the
+// writer fills it up whenever there is room, unless held up (from holdAtMs,
+// for holdMs, every everyMs when that is set). What it plays lands on the
+// clock's timeline, silence where it ran dry; beside it, what the
+// synthesizer says it plays at each millisecond.
+struct QueuedDevice {
+    std::vector<float> heard;
+    std::vector<double> heardMs;
+    size_t dryFrames = 0; // after it first played
+};
+
+QueuedDevice queuedRender(Rig &rig, TestClock &clock, unsigned queue, double untilMs, double holdAtMs,
+                          double holdMs, double everyMs = 0)
+{
+    const std::vector<Event> song = clickSong();
+    QueuedDevice d;
+    std::vector<float> handed;
+    std::vector<float> buffer(2 * kBuffer);
+    size_t next = 0, played = 0;
+    const double start = clock.ms;
+    for (; clock.ms < untilMs; clock.ms += 1) {
+        for (; next < song.size() && song[next].ms <= clock.ms; ++next) {
+            const RealTime::MessageTime at(song[next].ms);
+            rig.synth->streamEvents(song[next].bytes, 3);
+        }
+        const size_t wall = size_t((clock.ms - start) * kRate / 1000);
+        while (d.heard.size() / 2 < wall) {
+            const bool dry = played >= handed.size() / 2;
+            d.dryFrames += dry && played > 0;
+            d.heard.push_back(dry ? 0.0f : handed[2 * played]);
+            d.heard.push_back(dry ? 0.0f : handed[2 * played + 1]);
+            played += dry ? 0 : 1;
+        }
+        const double since = clock.ms - holdAtMs;
+        const bool held = since >= 0 && (everyMs > 0 ? std::fmod(since, everyMs) : since) < holdMs;
+        while (!held && handed.size() / 2 - played <= queue) {
+            rig.sink->pull(buffer.data(), kBuffer);
+            handed.insert(handed.end(), buffer.begin(), buffer.end());
+        }
+        d.heardMs.push_back(rig.synth->heardMessageMs(clock.ms));
+    }
+    return d;
+}
+
+// The synthesizer from its start on such a device of `queue` frames, on a
+// test clock.
+struct QueuedRig {
+    TestClock clock;
+    Rig rig{true};
+    unsigned queue;
+    bool started;
+    explicit QueuedRig(unsigned frames) : queue(frames)
+    {
+        RealTime::setClock(&TestClock::read, &clock);
+        rig.sink->setLatencyFrames(frames);
+        started = rig.start();
+    }
+    ~QueuedRig()
+    {
+        rig.synth.reset();
+        RealTime::setClock(nullptr, nullptr);
+    }
+    QueuedDevice render(double untilMs, double holdAtMs, double holdMs, double everyMs = 0)
+    {
+        return queuedRender(rig, clock, queue, untilMs, holdAtMs, holdMs, everyMs);
+    }
+};
+
 struct Hit {
     size_t frame;
     float peak;
@@ -459,6 +528,87 @@ private slots:
             check(after[i], w0 + i, beat, easing);
         }
         QCOMPARE(voices, 0);
+    }
+
+    // A device that holds a queue, whose writer is held up longer than the
+    // queue bridges: it runs dry, and what it plays next comes that much
+    // later. No hit is lost, the beat eases back (at most 2 %), and the
+    // message time the synthesizer says is heard is the one heard, at every
+    // hit, before and after the drop-out.
+    void queueRunsDry()
+    {
+        const std::vector<float> offline = offlineRender();
+        const std::vector<Hit> want = onsets(offline);
+        const double holdAt = noteMs(10) + 200, hold = 80;
+        double lostMs = 0;
+        uint64_t stalls = 0;
+        QueuedDevice d;
+        {
+            QueuedRig q(2048); // 46 ms
+            QVERIFY(q.started);
+            d = q.render(noteMs(kNotes) + 500, holdAt, hold);
+            lostMs = q.rig.synth->lostMs();
+            stalls = q.rig.synth->stalls();
+        }
+
+        QCOMPARE(stalls, uint64_t(1));
+        const double dryMs = d.dryFrames * 1000.0 / kRate;
+        QVERIFY2(dryMs > 20 && std::fabs(lostMs - dryMs) <= 2,
+                 qPrintable(QStringLiteral("%1 ms lost, %2 ms dry").arg(lostMs).arg(dryMs)));
+        const std::vector<Hit> got = onsets(d.heard);
+        QCOMPARE(int(got.size()), kNotes);
+        const long shift = long(got[0].frame) - long(want[0].frame);
+        const long easing = long(kBeatMs * kRate / 1000 * 0.02) + 64;
+        for (int i = 0; i < kNotes; ++i) {
+            const double at = got[i].frame * 1000.0 / kRate;
+            if (at < holdAt) {
+                const long off = long(got[i].frame) - long(want[i].frame) - shift;
+                QVERIFY2(std::labs(off) <= 64, qPrintable(QStringLiteral("hit %1: %2 frames off").arg(i).arg(off)));
+            } else {
+                const long beat = long(got[i].frame - got[i - 1].frame) - long(want[i].frame - want[i - 1].frame);
+                QVERIFY2(std::labs(beat) <= easing + (got[i - 1].frame * 1000.0 / kRate < holdAt ? long(lostMs * kRate / 1000) : 0),
+                         qPrintable(QStringLiteral("hit %1: beat %2 frames off").arg(i).arg(beat)));
+            }
+            // Heard: the hit's own time, as the offline render has it.
+            const double expected = want[i].frame * 1000.0 / kRate;
+            const double said = d.heardMs[size_t(at)];
+            QVERIFY2(std::fabs(said - expected) <= 3,
+                     qPrintable(QStringLiteral("hit %1 heard at %2 ms of the song, said %3").arg(i).arg(expected).arg(said)));
+        }
+    }
+
+    // Without real-time scheduling the device is asked for a queue that
+    // bridges a busy machine; when the audio thread comes later than it
+    // bridges before the first note, fitQueue opens the stream again with
+    // one that does, and the latency settles anew. A thread on time keeps
+    // its queue.
+    void queueFitsTheAudioThread_data()
+    {
+        QTest::addColumn<double>("lateMs");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("on time") << 0.0 << false;
+        QTest::newRow("30 ms late every half second") << 30.0 << false;
+        QTest::newRow("60 ms late every half second") << 60.0 << true;
+    }
+    void queueFitsTheAudioThread()
+    {
+        QFETCH(double, lateMs);
+        QFETCH(bool, fits);
+        QueuedRig q(4410); // 100 ms
+        Rig &rig = q.rig;
+        QVERIFY(q.started);
+        QCOMPARE(rig.sink->bridgeAsked(), SoftSynth::kNormalBridgeMs);
+        q.render(1900, 300, lateMs, 500);
+        QVERIFY(rig.synth->settled());
+        QCOMPARE(rig.synth->stalls(), uint64_t(0));
+        const double late = rig.synth->requestLateMs();
+        QCOMPARE(rig.synth->fitQueue(), fits);
+        QCOMPARE(rig.sink->opens(), fits ? 2 : 1);
+        if (fits) {
+            QVERIFY2(late >= lateMs - 2, qPrintable(QString::number(late)));
+            QVERIFY2(rig.sink->bridgeAsked() >= late * 1.5 + 20, qPrintable(QString::number(rig.sink->bridgeAsked())));
+            QVERIFY(!rig.synth->settled());
+        }
     }
 
     void putsBankWhereTheProgramLooks()

@@ -4,6 +4,8 @@ usage: make_engine_songs.py OUTDIR
 
 road.kar: a short karaoke song at 200 BPM with two lyric rows.
 tone.mid: a flute on A4 every beat at 120 BPM for 8 bars, then on E5 to bar 60.
+odd.mid: the flute on A4 at 618556 us a quarter (97 BPM, 96.99997 exactly) for
+16 bars.
 songs.json: the rows of road.kar and each song's length in seconds (mido).
 """
 import json
@@ -49,6 +51,7 @@ ROWS = [(0, '\\Hel'), (1, 'lo '), (2, 'world'), (4, '/Sing '), (5, 'a'), (6, 'lo
 lengths = {
     'road.kar': song('road.kar', 300000, 3, 0, lambda b: 60 + b % 8, ROWS),
     'tone.mid': song('tone.mid', 500000, 60, 73, lambda b: 69 if b < 32 else 76),
+    'odd.mid': song('odd.mid', 618556, 16, 73, lambda b: 69),
 }
 json.dump({'rows': ['Hello world', 'Sing along'], 'lengths': lengths},
           open(os.path.join(out, 'songs.json'), 'w'))

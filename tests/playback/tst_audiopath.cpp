@@ -1,6 +1,7 @@
 // The audio song player end to end: MP3s made by sox and lame, decoded by
 // libmpg123, stretched by SoundTouch and pulled from the pull sink.
 #include "AudioInterface.h"
+#include "RealTime.h"
 #include "testutil.h"
 
 #include <QAudio>
@@ -183,6 +184,67 @@ private slots:
         const double at = (frequency(out, 0, kRate / 5) - 100.0) / 400.0 * 1000.0 - 100.0;
         QVERIFY2(qAbs(at - target) <= 50, qPrintable(QString("landed at %1 ms").arg(at)));
         QVERIFY(qAbs(p.audio.getmSec() - (target + 200)) <= 50);
+    }
+
+    // What is heard is what the device plays now: a device that takes a
+    // second at once plays it over the second after, one that then runs dry
+    // stands at the end of what it had, and once it plays again the position
+    // goes on from there, not from what it was handed, through a drop-out
+    // in the middle of steady playing too, at any tempo.
+    void heardThroughDropOuts_data()
+    {
+        QTest::addColumn<float>("tempo");
+        QTest::newRow("as it is") << 0.f;
+        QTest::newRow("tempo +50 %") << 50.f;
+    }
+    void heardThroughDropOuts()
+    {
+        QFETCH(float, tempo);
+        struct Clock {
+            double ms = 0;
+            static double read(void *self) { return static_cast<Clock *>(self)->ms; }
+        } clock;
+        RealTime::setClock(&Clock::read, &clock);
+        Player p;
+        QVERIFY(p.audio.loadFile(path("sweep_cbr.mp3")));
+        p.audio.changeBpm(tempo);
+        QVERIFY(p.audio.playAudio());
+        const double speed = 1 + tempo / 100.0;
+        auto heardAt = [&](double ms) {
+            clock.ms = ms;
+            return double(p.audio.heardMs());
+        };
+        // A second at once, then nothing until 1.6 s: dry from 1 s on.
+        std::vector<int16_t> second(2 * kRate);
+        p.sink->pull(second.data(), kRate);
+        const double handed = double(p.audio.getmSec());
+        QVERIFY(std::fabs(handed - 1000 * speed) <= 30);
+        QVERIFY(std::fabs(heardAt(300) - 300 * speed) <= 10);
+        QVERIFY(std::fabs(heardAt(1300) - handed) <= 10);
+        clock.ms = 1600;
+        p.sink->pull(second.data(), kRate);
+        QVERIFY2(std::fabs(heardAt(1800) - (handed + 200 * speed)) <= 10,
+                 qPrintable(QString::number(heardAt(1800))));
+        // Then steady, 256 frames at a time, held up for 300 ms at 3 s.
+        double at = 2600;
+        double stopped = -1, heardThen = -1;
+        while (at < 4500) {
+            clock.ms = at;
+            if (at < 3000 || at >= 3300)
+                pullFrames(p.sink, 256);
+            if (at >= 3000 && stopped < 0)
+                stopped = double(p.audio.getmSec());
+            if (at >= 3250 && heardThen < 0)
+                heardThen = heardAt(at);
+            at += 256.0 * 1000 / kRate;
+        }
+        // The device stood from a little after 3 s for as long as it had
+        // nothing; since it plays again, the position runs on.
+        QVERIFY2(std::fabs(heardThen - stopped) <= 10, qPrintable(QStringLiteral("%1 of %2").arg(heardThen).arg(stopped)));
+        const double now = double(p.audio.getmSec());
+        QVERIFY2(std::fabs(heardAt(at) - now) <= 10, qPrintable(QStringLiteral("%1 of %2").arg(heardAt(at)).arg(now)));
+        p.audio.stopAudio();
+        RealTime::setClock(nullptr, nullptr);
     }
 
     void badFiles_data()

@@ -389,6 +389,23 @@ private slots:
         QVERIFY(sounding());
     }
 
+    // A song of 97 BPM whose tempo is 96.99997 BPM exactly is 97 BPM to the
+    // views, and the time reported is its time: counted at 96 it would run
+    // 1 % ahead of what is heard, 60 ms after six seconds.
+    void oddTempoKeepsItsTime()
+    {
+        QVERIFY(play("odd.mid"));
+        QVERIFY(m_log.contains("bpm 97 0"));
+        const double tpq = currSong->ticksPerQuarter();
+        QTRY_VERIFY_WITH_TIMEOUT(m_engine->sequencer()->GetCurrentTick() > 6 * 97 * tpq / 60, 20000);
+        QCOMPARE(m_engine->sequencer()->GetCurrentBPM(), 97);
+        uint ms = 0, tick = 0;
+        connect(m_engine.get(), &SoundEngine::mSecOfPlaying, this, [&](uint m, uint t) { ms = m, tick = t; });
+        QTRY_VERIFY(tick > 6 * 97 * tpq / 60);
+        const double exact = tick * 618.556 / tpq;
+        QVERIFY2(std::fabs(ms - exact) <= 1, qPrintable(QStringLiteral("%1 ms at tick %2").arg(ms).arg(tick)));
+    }
+
     // A stored offset the transport does not take is neither heard nor shown.
     void storedOffsetOutOfRange()
     {

@@ -1,17 +1,25 @@
 // velmar-engine FILE [--device NAME] [--soundbank PATH] [--key N] [--tempo N]
-//                [--seconds N]
+//                [--seconds N] [--positions]
 //   Plays a MIDI, KAR, MF3/MF4/MF5 or MP3 song through SoundEngine as the
 //   program does (stop and unload, ready, load the current song, play) on the
 //   default audio device, or the first whose name contains NAME, until it
 //   ends, or for N seconds. Prints a line each
 //   second and at each new lyric row: the reported position, bar and beat,
-//   and the row in play; at the end the song's length and the time played.
+//   and the row in play; at the end the song's length and the time played,
+//   the synthesizer's figures (latency, the audio thread's lateness, the
+//   queue, drop-outs, late events) and the scheduling the threads got. With
+//   --positions, every position report instead, as "position MS REPORTED":
+//   the monotonic clock's ms and the reported ms.
 //   The sound bank is the program's "Basic.sfc", else the system's General
 //   MIDI bank. Exit status 1 when the song does not load or play, or when it
 //   is a MIDI song and the synthesizer did not start.
-// Recorded check: tools/velmar-engine/null_sink_record.sh
+// Recorded checks: tools/velmar-engine/null_sink_record.sh, and
+// tools/velmar-engine/heard_position.sh (reported minus heard).
+#include "RealTime.h"
 #include "Sequencer.h"
+#include "SoftSynth.h"
 #include "SoundEngine.h"
+#include "ThreadPriority.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -49,6 +57,7 @@ int main(int argc, char **argv)
     args.addOption({QStringLiteral("key"), QStringLiteral("key offset"), QStringLiteral("N"), QStringLiteral("0")});
     args.addOption({QStringLiteral("tempo"), QStringLiteral("tempo offset"), QStringLiteral("N"), QStringLiteral("0")});
     args.addOption({QStringLiteral("seconds"), QStringLiteral("stop after"), QStringLiteral("N"), QStringLiteral("0")});
+    args.addOption({QStringLiteral("positions"), QStringLiteral("print every position report")});
     args.addHelpOption();
     args.process(app);
     if (args.positionalArguments().size() != 1)
@@ -88,6 +97,7 @@ int main(int argc, char **argv)
     // synthesizer's latency settles over its first second and a half.
     QThread::msleep(1600);
     const uint length = currSong->getDurataBranoSec();
+    const bool midi = currSong->baseType() == SONG_FORMAT_MIDI;
     std::printf("%s: %s, %u s, %lld rows\n", qPrintable(file), currSong->info().title, length,
                 qlonglong(currSong->textRows().size()));
     engine.changeBpmWithOutSaving(args.value(QStringLiteral("tempo")).toInt());
@@ -103,7 +113,12 @@ int main(int argc, char **argv)
     int lastRow = -1;
     qint64 lastSecond = -1;
     QObject::connect(&engine, &SoundEngine::barBeatOfPlaying, [&](uint b, uint t) { bar = b, beat = t; });
+    const bool positions = args.isSet(QStringLiteral("positions"));
     QObject::connect(&engine, &SoundEngine::mSecOfPlaying, [&](uint ms, uint tick) {
+        if (positions) {
+            std::printf("position %.3f %u\n", RealTime::nowMs(), ms);
+            return;
+        }
         const int row = rowAt(*currSong, ms, tick);
         if (row == lastRow && ms / 1000 == lastSecond)
             return;
@@ -121,6 +136,17 @@ int main(int argc, char **argv)
         QTimer::singleShot(seconds * 1000, &app, [&] { engine.setPlayingState(SoundEngine::ePsStopUnload); });
     app.exec();
     std::printf("end: song %u s, played %.1f s\n", length, played.elapsed() / 1000.0);
+    if (synthesizer && midi) {
+        const SoftSynth *s = engine.synthesizer();
+        std::printf("synthesizer: latency %.1f ms; audio thread late up to %.1f ms before the song, %.1f ms "
+                    "since, the device swinging %.1f ms, its queue bridging %.0f ms; %llu drop-outs (%.1f ms "
+                    "lost), %llu events late (at worst %.1f ms), %llu notes left out\n",
+                    s->latencyFrames() * 1000.0 / std::max(1u, s->sampleRate()), s->requestLateBeforeMs(),
+                    s->requestLateMs(), s->swingMs(), s->bridgeMs(), static_cast<unsigned long long>(s->stalls()),
+                    s->lostMs(), static_cast<unsigned long long>(s->lateEvents()), s->worstEventLateMs(),
+                    static_cast<unsigned long long>(s->droppedLateNotes()));
+    }
+    std::printf("scheduling: %s\n", ThreadPriority::report().c_str());
     // What the synthesizer and the device still hold is heard before the
     // outputs close.
     QThread::msleep(500);

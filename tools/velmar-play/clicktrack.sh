@@ -8,29 +8,26 @@
 # spread, onset SD, longest silence, onsets against the render.
 #
 # Each player runs as root and as an ordinary user (nobody: no real-time
-# scheduling), on a quiet machine and with every core busy (stress-ng).
+# scheduling), on a quiet machine and with every core busy (stress-ng):
+# "busy" starts the load in a session of its own (another program, a
+# scheduling group of its own), "own" in the players' own session (what a
+# busy desktop is: the user's programs share the players' group).
 #
 # usage: tools/velmar-play/clicktrack.sh [BIN_DIR] [RUNS]
 #   BIN_DIR  default build/bin (a Release build measures what users get)
 #   RUNS     space-separated subset of: root nobody root-busy nobody-busy
-#            root-stall (default: all but the stall run). root-stall
-#            suspends the sink for 3 s in the middle of our song.
+#            root-own nobody-own root-stall (default: all but the stall
+#            run). root-stall suspends the sink for 3 s in the middle of
+#            our song.
 # KEEP=DIR keeps each run's recordings and player output there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$(cd "${1:-build/bin}" && pwd)
-runs=${2:-root nobody root-busy nobody-busy}
+runs=${2:-root nobody root-busy nobody-busy root-own nobody-own}
 bank=/usr/share/sounds/sf2/TimGM6mb.sf2
 sink=velmar_click
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$here/../own_pulse.sh"
+own_work
 
 for tool in pulseaudio parec pactl fluidsynth runuser; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
@@ -40,18 +37,8 @@ done
 "$bin/velmar-render" "$work/click.mid" "$work/offline.wav" --soundfont "$bank" >/dev/null
 chmod 644 "$work/click.mid"
 
-# The server of this run, reachable by the ordinary user too; the players
-# find the sink as the server's only (default) sink.
-mkdir -p "$work/pulse"
-export PULSE_SERVER=unix:$work/pulse/native
-PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse \
-  pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
-  -L "module-null-sink sink_name=$sink rate=44100" 2>"$work/pulse.log" &
-pids+=($!)
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not start"; tail -3 "$work/pulse.log"; exit 1; }
-chmod 755 "$work/pulse"
-chmod 666 "$work/pulse/native"
+# The players find the sink as the server's only (default) sink.
+own_pulse $sink 44100
 
 # As the user of the run; nobody gets a home of its own for the players.
 as() {
@@ -90,14 +77,7 @@ for run in $runs; do
   user=${run%%-*}
   load=""
   [ "$run" != "$user" ] && load=${run#*-}
-  busy=""
-  if [ "$load" = busy ]; then
-    command -v stress-ng >/dev/null || { echo "$run: SKIP: stress-ng is not installed"; continue; }
-    # Another program, as on a desktop: a session (scheduling group) of its own.
-    setsid stress-ng --cpu "$(nproc)" --quiet &
-    busy=$!
-    sleep 1
-  fi
+  own_load "$load" || { echo "$run: SKIP: stress-ng is not installed"; continue; }
   echo "== $run"
   staller=""
   if [ "$load" = stall ]; then stall & staller=$!; fi
@@ -109,7 +89,7 @@ for run in $runs; do
     recorded "$work/fluid.raw" as "$user" fluidsynth -a pulseaudio -z 512 -c 8 -n -i -q "$bank" "$work/click.mid" \
       2>/dev/null
   fi
-  [ -n "$busy" ] && { kill "$busy"; wait "$busy" 2>/dev/null || true; }
+  own_unload
   if [ -n "${KEEP:-}" ]; then
     mkdir -p "$KEEP"
     cp "$work/offline.wav" "$KEEP/"

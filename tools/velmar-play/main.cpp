@@ -315,18 +315,22 @@ int realtime(const QString &path, double seconds)
 }
 
 // Plays the song through the Sequencer thread into the software synthesizer
-// on the default audio device, then two seconds of tail.
+// on the default audio device, then two seconds of tail. As in the program,
+// the sequencer runs before the synthesizer opens, and the music starts once
+// the synthesizer's latency has settled and its queue fits.
 int live(const QString &path, double seconds, const QString &bank)
 {
     MidiBassOutWrapper synth;
     synth.setSoundFont(bank.toStdString());
     IMidiOutput *outputs[MIDI_OUTPUT_COUNT] = {&synth};
     PlayerRig rig(Sequencer::Clock::Monotonic, outputs);
+    rig.seq->sequencerStart();
+    for (int i = 0; i < 300 && ThreadPriority::grant(ThreadPriority::Role::Sequencer) == ThreadPriority::Grant::NotAsked; ++i)
+        QThread::msleep(10);
     if (!rig.iface.openMidiBaseOutPorts(0, -1, -1, -1, -1, -1)) {
         std::fprintf(stderr, "velmar-play: the synthesizer did not start on the audio device\n");
         return 1;
     }
-    rig.seq->sequencerStart();
     SongRecords song;
     QString error;
     if (!loadSong(path, song, &error) || !rig.seq->preloadMidiFile(&song.sd)) {
@@ -335,11 +339,16 @@ int live(const QString &path, double seconds, const QString &bank)
         return 1;
     }
     rig.drainQueues();
-    // As in the program, the music starts once the synthesizer's latency
-    // has settled.
     SoftSynth *s = synth.expander()->synth();
-    for (int i = 0; i < 1000 && !s->settled(); ++i)
-        QThread::msleep(10);
+    auto settle = [s] {
+        for (int i = 0; i < 1000 && !s->settled(); ++i)
+            QThread::msleep(10);
+    };
+    settle();
+    const double bridgeBefore = s->bridgeMs();
+    const double lateBefore = s->requestLateMs();
+    if (s->fitQueue())
+        settle();
     const double settledMs = s->latencyFrames() * 1000.0 / s->sampleRate();
     const double resumedAt = monotonicMs();
     rig.seq->setPause(false);
@@ -348,11 +357,16 @@ int live(const QString &path, double seconds, const QString &bank)
         QThread::msleep(5);
     }
     QThread::msleep(2000);
-    std::printf("played %.1f s; synthesizer latency %.1f ms settled, %.1f ms at the end; %llu stalls, "
-                "%llu late notes left out, %llu events lost\n",
-                (monotonicMs() - resumedAt) / 1000.0, settledMs,
-                s->latencyFrames() * 1000.0 / s->sampleRate(), static_cast<unsigned long long>(s->stalls()),
+    std::printf("played %.1f s; synthesizer latency %.1f ms settled, %.1f ms at the end\n",
+                (monotonicMs() - resumedAt) / 1000.0, settledMs, s->latencyFrames() * 1000.0 / s->sampleRate());
+    std::printf("audio thread late up to %.1f ms before the song (queue bridging %.0f ms, then %.0f ms), "
+                "%.1f ms since; the device's swing up to %.1f ms\n",
+                lateBefore, bridgeBefore, s->bridgeMs(), s->requestLateMs(), s->swingMs());
+    std::printf("%llu drop-outs (%.1f ms lost), %llu late notes left out, %llu events late (at worst %.1f ms), "
+                "%llu events lost\n",
+                static_cast<unsigned long long>(s->stalls()), s->lostMs(),
                 static_cast<unsigned long long>(s->droppedLateNotes()),
+                static_cast<unsigned long long>(s->lateEvents()), s->worstEventLateMs(),
                 static_cast<unsigned long long>(s->droppedEvents()));
     std::printf("scheduling: %s\n", ThreadPriority::report().c_str());
     rig.seq->requestStop();

@@ -27,6 +27,11 @@ QString EngineDeviceSource::failedAudioDevice()
     return m_engine->failedAudioDevice();
 }
 
+QString EngineDeviceSource::failedSoundBank()
+{
+    return m_engine->failedSoundBank();
+}
+
 void EngineDeviceSource::closeMidiPort()
 {
     m_engine->closeMidiPort();

@@ -23,9 +23,12 @@ public:
     // After a failed MIDI connection: the audio device the synthesizer
     // could not open, by name; empty when the output itself failed.
     virtual QString failedAudioDevice() = 0;
+    // After a failed MIDI connection: the sound bank the synthesizer could
+    // not load (missing or unreadable); empty when that was not the cause.
+    virtual QString failedSoundBank() { return QString(); }
     virtual void closeMidiPort() = 0;
     // Device id -> device name, in id order; only devices that play. Names
-    // may repeat (the same model twice, or the sound server's own names).
+    // may repeat (the same model twice).
     virtual QMap<int, QString> listAudioDevices() = 0;
     // A device of the list, or -1.
     virtual int getDefaultOutputAudioDevice() = 0;
@@ -44,6 +47,7 @@ public:
     bool getIsMidiPortConnected() override;
     int midiOutputIndex() override;
     QString failedAudioDevice() override;
+    QString failedSoundBank() override;
     void closeMidiPort() override;
     QMap<int, QString> listAudioDevices() override;
     int getDefaultOutputAudioDevice() override;

@@ -12,11 +12,13 @@
 //
 // The MIDI output and the audio device are connected by connectAudioDevice()
 // and then connectSoundCard(), which the main window calls once it is shown:
-// the audio device chosen last (by name and place among the devices of that
-// name), else the system's default output, else the first one; the MIDI
-// output chosen last (by name), else the software synthesizer, else the
-// first MIDI output. Their start-up warnings come one at a time (isWarning,
-// warningsDone) and go once their device has connected after all.
+// the audio device chosen last (by name), else the system's default output,
+// else the first one; the MIDI output chosen last (by name), else the
+// software synthesizer, else the first MIDI output. Devices are listed by
+// name, each name once: outputs that share one cannot be told apart. Their
+// start-up warnings come one at a time (isWarning, warningsDone) and go once
+// their device has connected after all; a synthesizer without its sound bank
+// is left to the main window, which offers the bank (missingSoundBank).
 //
 // GUI thread only.
 #pragma once
@@ -86,6 +88,9 @@ public:
     void refreshDeviceList();
     // A start-up warning is shown or waits its turn.
     bool isWarning() const;
+    // The sound bank the synthesizer could not load when connectSoundCard
+    // found no MIDI output; empty otherwise.
+    QString missingSoundBank() const { return m_missingSoundBank; }
 
 signals:
     void fontSizeChanged(int pixelSize);
@@ -148,17 +153,17 @@ private:
     QString colorAt(const QStringList &colors, const char *key, int fallback) const;
     // The roads a start-up warning is about: it goes once its road connects.
     enum Road { MidiRoad, AudioRoad };
-    // Connects the row of `combo` named `stored` (the occurrence-th of that
-    // name) and shows it; returns that row, or -1 with a row that refused in
-    // `failed`.
-    int connectStored(QComboBox *combo, const QString &stored, int occurrence,
-                      const std::function<bool(int)> &connectRow, int *failed);
+    // Connects the row of `combo` named `stored` and shows it; returns that
+    // row, or -1 with a row that refused in `failed`.
+    int connectStored(QComboBox *combo, const QString &stored, const std::function<bool(int)> &connectRow,
+                      int *failed);
     // Connects the first of `rows` (except `failed`) that opens and shows
     // it; false, and no row shown, when none does.
     bool connectFallback(QComboBox *combo, QList<int> rows, int failed, const std::function<bool(int)> &connectRow);
     void audioConnected();
-    // The failures, naming the outputs or the device that did not open.
-    QString midiFailure(const QStringList &tried, const QString &audioDevice);
+    // The failures, naming the outputs, the device or the sound bank that
+    // did not open.
+    QString midiFailure(const QStringList &tried, const QString &audioDevice, const QString &soundBank);
     QString audioFailure(const QString &name);
     // Start-up warnings: one box at a time, in order; the same text once.
     void tell(Road road, const QString &text);
@@ -197,4 +202,5 @@ private:
     QPointer<QWidget> m_shownWarning;
     Road m_shownRoad = MidiRoad;
     QString m_shownText;
+    QString m_missingSoundBank;
 };

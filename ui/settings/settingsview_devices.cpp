@@ -1,11 +1,11 @@
 // The MIDI output and the audio device of the settings page: reconnecting
 // the ones chosen last at start-up, with fallbacks, and the user's choice.
 //
-// An audio device is remembered by its name and by its place among the
-// devices of that same name ("AudioDevice/Occurrence", from 0), so that two
-// outputs of one name stay apart; a setting without the place means the
-// first of that name. Start-up warnings wait their turn and go away once
-// their road has connected after all.
+// Devices are remembered by name. Outputs of one name are offered once: the
+// audio library lists two sound-server outputs of one description as one
+// device, so a choice between them could not be kept. Start-up warnings wait
+// their turn and go away once their road has connected after all; one names
+// a device chosen last that did not open, once.
 #include "settingsview.h"
 
 #include "ThreadPriority.h"
@@ -13,6 +13,7 @@
 #include "ui_settingsview.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 
@@ -20,17 +21,13 @@ namespace {
 
 const QString kSoundCardName = QStringLiteral("SoundCard/Name");
 const QString kAudioDeviceName = QStringLiteral("AudioDevice/Name");
+// Written by earlier versions beside the name; no longer meant anything.
 const QString kAudioDeviceOccurrence = QStringLiteral("AudioDevice/Occurrence");
 const QString kSynthesizer = QStringLiteral("Timbra MIDI Module");
-
-// Item roles of a row besides the index or id (Qt::UserRole).
-constexpr int kNameRole = Qt::UserRole + 1;
-constexpr int kOccurrenceRole = Qt::UserRole + 2;
 
 struct DeviceRow {
     QString name;
     int id;
-    int occurrence; // among the rows of the same name, from 0
 };
 using DeviceList = QList<DeviceRow>;
 
@@ -39,43 +36,40 @@ DeviceList midiOutputs(DeviceSource &devices)
     DeviceList list;
     const QMap<QString, int> cards = devices.listSoundCards();
     for (auto it = cards.cbegin(); it != cards.cend(); ++it)
-        list.append({it.key(), it.value(), 0});
+        list.append({it.key(), it.value()});
     return list;
 }
 
+// Each name once, the first device of that name.
 DeviceList audioDevices(DeviceSource &devices)
 {
     DeviceList list;
-    QHash<QString, int> seen;
     const QMap<int, QString> found = devices.listAudioDevices();
-    for (auto it = found.cbegin(); it != found.cend(); ++it)
-        list.append({it.value(), it.key(), seen[it.value()]++});
+    for (auto it = found.cbegin(); it != found.cend(); ++it) {
+        if (std::none_of(list.cbegin(), list.cend(), [&](const DeviceRow &d) { return d.name == it.value(); }))
+            list.append({it.value(), it.key()});
+    }
     return list;
-}
-
-QString rowName(const QComboBox *combo, int row)
-{
-    return combo->itemData(row, kNameRole).toString();
 }
 
 void fillCombo(QComboBox *combo, const DeviceList &list)
 {
     combo->clear();
-    for (const DeviceRow &d : list) {
-        // The second output of a name is shown as "name (2)".
-        combo->addItem(d.occurrence ? QStringLiteral("%1 (%2)").arg(d.name).arg(d.occurrence + 1) : d.name, d.id);
-        combo->setItemData(combo->count() - 1, d.name, kNameRole);
-        combo->setItemData(combo->count() - 1, d.occurrence, kOccurrenceRole);
-    }
+    for (const DeviceRow &d : list)
+        combo->addItem(d.name, d.id);
 }
 
 } // namespace
 
-QString SettingsView::midiFailure(const QStringList &tried, const QString &audioDevice)
+QString SettingsView::midiFailure(const QStringList &tried, const QString &audioDevice, const QString &soundBank)
 {
-    // The synthesizer failed for want of its audio device: that is what to say.
+    // The synthesizer failed for want of its audio device or its sound bank:
+    // that is what to say.
     if (!audioDevice.isEmpty())
         return audioFailure(audioDevice);
+    if (!soundBank.isEmpty())
+        return tr("The sound bank of the software synthesizer is missing or cannot be read: %1")
+            .arg(QDir::toNativeSeparators(soundBank));
     const QString names = tried.isEmpty() ? QString() : QStringLiteral(": ") + tried.join(QStringLiteral(", "));
     return tr("Cannot connect to the MIDI Device") + names + QLatin1Char('\n') +
            tr("It may be in use from another software, close the software and connect the device from the Options "
@@ -87,11 +81,11 @@ QString SettingsView::audioFailure(const QString &name)
     return tr("Cannot connect to the audio device") + QStringLiteral(": ") + name;
 }
 
-int SettingsView::connectStored(QComboBox *combo, const QString &stored, int occurrence,
-                                const std::function<bool(int)> &connectRow, int *failed)
+int SettingsView::connectStored(QComboBox *combo, const QString &stored, const std::function<bool(int)> &connectRow,
+                                int *failed)
 {
     for (int row = 0; row < combo->count(); ++row) {
-        if (rowName(combo, row) != stored || combo->itemData(row, kOccurrenceRole).toInt() != occurrence)
+        if (combo->itemText(row) != stored)
             continue;
         if (connectRow(row)) {
             qDebug().noquote() << "Mi sono collegato a : " << stored << combo->itemData(row).toInt();
@@ -126,20 +120,26 @@ void SettingsView::connectSoundCard()
 {
     QComboBox *combo = ui->comboSoundCard;
     QStringList tried;
-    QString audioDevice;
+    QString audioDevice, soundBank;
     const auto connectRow = [&](int row) {
         tried << combo->itemText(row);
         const bool ok = devices->connectToSoundCardByIdx(combo->itemData(row).toInt());
         if (!ok && audioDevice.isEmpty())
             audioDevice = devices->failedAudioDevice();
+        if (!ok && soundBank.isEmpty())
+            soundBank = devices->failedSoundBank();
         return ok;
     };
     fillCombo(combo, midiOutputs(*devices));
+    m_missingSoundBank.clear();
     int failed = -1;
-    if (connectStored(combo, settings().value(kSoundCardName).toString(), 0, connectRow, &failed) >= 0) {
+    const QString stored = settings().value(kSoundCardName).toString();
+    if (connectStored(combo, stored, connectRow, &failed) >= 0) {
         withdrawWarning(MidiRoad);
         return;
     }
+    const bool outputFailed = audioDevice.isEmpty() && soundBank.isEmpty();
+    const QString storedFailure = midiFailure({stored}, audioDevice, soundBank);
     // The synthesizer before any port: the port first by name can be a
     // virtual one that makes no sound.
     QList<int> rows;
@@ -148,17 +148,29 @@ void SettingsView::connectSoundCard()
         rows << synth;
     if (combo->count() > 0 && synth != 0)
         rows << 0;
-    if (connectFallback(combo, rows, failed, connectRow))
+    if (connectFallback(combo, rows, failed, connectRow)) {
         withdrawWarning(MidiRoad);
-    else
-        tell(MidiRoad, midiFailure(tried, audioDevice));
+        // The output chosen last is there but did not open: said once, not
+        // stored, so that it is taken again once it opens.
+        if (failed >= 0)
+            tell(MidiRoad, outputFailed
+                               ? tr("The MIDI output %1 could not be opened: MIDI songs play on %2.")
+                                     .arg(stored, combo->currentText())
+                               : storedFailure + QLatin1Char('\n')
+                                     + tr("MIDI songs play on %1.").arg(combo->currentText()));
+    } else if (!soundBank.isEmpty()) {
+        // Said by the main window, which offers the bank's download.
+        m_missingSoundBank = soundBank;
+    } else {
+        tell(MidiRoad, midiFailure(tried, audioDevice, soundBank));
+    }
 }
 
 void SettingsView::connectAudioDevice()
 {
     QComboBox *combo = ui->comboAudioDevices;
     const auto connectRow = [&](int row) {
-        return devices->connectAudioDeviceById(combo->itemData(row).toInt(), rowName(combo, row));
+        return devices->connectAudioDeviceById(combo->itemData(row).toInt(), combo->itemText(row));
     };
     const DeviceList list = audioDevices(*devices);
     fillCombo(combo, list);
@@ -166,7 +178,7 @@ void SettingsView::connectAudioDevice()
     showNoAudioDevice();
     const QString stored = settings().value(kAudioDeviceName).toString();
     int failed = -1;
-    if (connectStored(combo, stored, settings().value(kAudioDeviceOccurrence, 0).toInt(), connectRow, &failed) >= 0) {
+    if (connectStored(combo, stored, connectRow, &failed) >= 0) {
         audioConnected();
         return;
     }
@@ -185,10 +197,13 @@ void SettingsView::connectAudioDevice()
         return;
     }
     audioConnected();
-    // The device chosen last is gone (unplugged): said once, not stored,
-    // so that it is taken again once it is back.
+    // The device chosen last is gone (unplugged), or there but did not open:
+    // said once, not stored, so that it is taken again once it is back.
     if (!stored.isEmpty() && failed < 0)
         tell(AudioRoad, tr("The audio device %1 is not connected: the sound goes to %2.")
+                            .arg(stored, combo->currentText()));
+    else if (failed >= 0)
+        tell(AudioRoad, tr("The audio device %1 could not be opened: the sound goes to %2.")
                             .arg(stored, combo->currentText()));
 }
 
@@ -221,9 +236,8 @@ void SettingsView::on_comboSoundCard_activated(int)
         return;
     }
     if (!devices->connectToSoundCardByIdx(combo->currentData().toInt())) {
-        const QString audioDevice = devices->failedAudioDevice();
-        warn(audioDevice.isEmpty() ? tr("Cannot connect to the MIDI Device") + QStringLiteral(": ") + combo->currentText()
-                                   : audioFailure(audioDevice));
+        warn(midiFailure({combo->currentText()}, devices->failedAudioDevice(), devices->failedSoundBank())
+                 .section(QLatin1Char('\n'), 0, 0));
         return;
     }
     withdrawWarning(MidiRoad);
@@ -242,12 +256,12 @@ void SettingsView::on_comboAudioDevices_activated(int)
         warn(tr("Please select the device"));
         return;
     }
-    if (!devices->connectAudioDeviceById(combo->currentData().toInt(), rowName(combo, row))) {
+    if (!devices->connectAudioDeviceById(combo->currentData().toInt(), combo->itemText(row))) {
         warn(tr("Cannot connect to the audio Device") + QStringLiteral(": ") + combo->currentText());
         return;
     }
-    settings().setValue(kAudioDeviceName, rowName(combo, row));
-    settings().setValue(kAudioDeviceOccurrence, combo->itemData(row, kOccurrenceRole).toInt());
+    settings().setValue(kAudioDeviceName, combo->itemText(row));
+    settings().remove(kAudioDeviceOccurrence);
     audioConnected();
 }
 

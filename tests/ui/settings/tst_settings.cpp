@@ -38,17 +38,19 @@ struct FakeDevices : DeviceSource {
     QList<int> tried;
     int closed = 0, midiIndex = -1;
     QString synthDevice; // the synthesizer fails on this audio device
+    QString synthBank;   // or for want of this sound bank
 
     QMap<QString, int> listSoundCards() override { return midi; }
     bool connectToSoundCardByIdx(int index) override
     {
         tried << index;
         midiIndex = index;
-        return midiOpen = !refusing.contains(index) && (index != 1000 || synthDevice.isEmpty());
+        return midiOpen = !refusing.contains(index) && (index != 1000 || (synthDevice.isEmpty() && synthBank.isEmpty()));
     }
     bool getIsMidiPortConnected() override { return midiOpen; }
     int midiOutputIndex() override { return midiIndex; }
     QString failedAudioDevice() override { return !midiOpen && midiIndex == 1000 ? synthDevice : QString(); }
+    QString failedSoundBank() override { return !midiOpen && midiIndex == 1000 ? synthBank : QString(); }
     void closeMidiPort() override { ++closed, midiOpen = false; }
     QMap<int, QString> listAudioDevices() override { return audio; }
     int getDefaultOutputAudioDevice() override { return 3; }
@@ -209,9 +211,13 @@ private slots:
     }
 
     // Start-up connection: the output chosen last, else the synthesizer,
-    // else the first output by name; the device chosen last (the n-th of its
-    // name), else the default audio device, else the first one. A fallback
-    // is never remembered; a failure names what failed.
+    // else the first output by name; the device chosen last, else the
+    // default audio device, else the first one; each name listed once (the
+    // first device of it), a stored place among devices of one name left
+    // aside. A fallback is never remembered; a failure names what failed,
+    // and a device chosen last that did not open is named once. A
+    // synthesizer without its sound bank is left to the window, which
+    // offers the bank.
     void startUpConnection_data()
     {
         QTest::addColumn<bool>("midi");
@@ -226,17 +232,28 @@ private slots:
         QTest::newRow("midi: synthesizer first") << true << "" << none << L{} << L{1000} << 1 << "";
         QTest::newRow("midi: the port chosen last") << true << "Midi Through Port-0" << none << L{} << L{0} << 0 << "";
         QTest::newRow("midi: chosen port gone") << true << "USB Keys" << none << L{} << L{1000} << 1 << "";
-        QTest::newRow("midi: chosen port refuses") << true << "Midi Through Port-0" << none << L{0} << L{0, 1000} << 1 << "";
+        QTest::newRow("midi: chosen port refuses")
+            << true << "Midi Through Port-0" << none << L{0} << L{0, 1000} << 1
+            << "The MIDI output Midi Through Port-0 could not be opened: MIDI songs play on " + kSynth + ".";
         QTest::newRow("midi: synthesizer refuses") << true << "" << none << L{1000} << L{1000, 0} << 0 << "";
         QTest::newRow("midi: nothing opens") << true << "" << none << L{0, 1000} << L{1000, 0} << -1
                                              << "Cannot connect to the MIDI Device: " + kSynth + ", Midi Through Port-0" + kInUse;
         QTest::newRow("midi: the synthesizer's audio device fails")
             << true << kSynth << none << L{0} << L{1000, 0} << -1 << "Cannot connect to the audio device: Speakers";
+        QTest::newRow("midi: the synthesizer's bank is missing, a port opens")
+            << true << kSynth << none << L{} << L{1000, 0} << 0
+            << "The sound bank of the software synthesizer is missing or cannot be read: /nowhere/Basic.sfc\n"
+               "MIDI songs play on Midi Through Port-0.";
+        QTest::newRow("midi: the synthesizer's bank is missing, nothing opens")
+            << true << kSynth << none << L{0} << L{1000, 0} << -1 << "";
         QTest::newRow("audio: system default") << false << "" << none << L{} << L{3} << 1 << "";
         QTest::newRow("audio: the device chosen last") << false << "Mono" << none << L{} << L{0} << 0 << "";
-        QTest::newRow("audio: the second of two names") << false << "Speakers" << QVariant(1) << L{} << L{5} << 2 << "";
-        QTest::newRow("audio: the name alone, as stored before") << false << "Speakers" << none << L{} << L{3} << 1 << "";
-        QTest::newRow("audio: chosen device refuses") << false << "Mono" << none << L{0} << L{0, 3} << 1 << "";
+        QTest::newRow("audio: a name of two devices") << false << "Speakers" << none << L{} << L{3} << 1 << "";
+        QTest::newRow("audio: the second of them, as stored before")
+            << false << "Speakers" << QVariant(1) << L{} << L{3} << 1 << "";
+        QTest::newRow("audio: chosen device refuses")
+            << false << "Mono" << none << L{0} << L{0, 3} << 1
+            << "The audio device Mono could not be opened: the sound goes to Speakers.";
         QTest::newRow("audio: chosen device gone")
             << false << "USB Headset" << none << L{} << L{3} << 1
             << "The audio device USB Headset is not connected: the sound goes to Speakers.";
@@ -262,17 +279,27 @@ private slots:
         Page page(nullptr, engine(), devices(&d));
         d->refusing = QSet<int>(refusing.begin(), refusing.end());
         d->audio.insert(5, "Speakers"); // two outputs of one name
-        if (QTest::currentDataTag() == QLatin1String("midi: the synthesizer's audio device fails"))
+        const QString tag = QTest::currentDataTag();
+        if (tag == QLatin1String("midi: the synthesizer's audio device fails"))
             d->synthDevice = "Speakers";
+        if (tag.contains(QLatin1String("bank is missing")))
+            d->synthBank = "/nowhere/Basic.sfc";
         if (tried.isEmpty())
             d->audio.clear();
         midi ? page.connectSoundCard() : page.connectAudioDevice();
         QCOMPARE(d->tried, tried);
         auto *combo = child<QComboBox>(&page, midi ? "comboSoundCard" : "comboAudioDevices");
         QCOMPARE(combo->currentIndex(), row);
-        if (!midi && !tried.isEmpty())
-            QCOMPARE(combo->itemText(combo->count() - 1), QString("Speakers (2)"));
+        if (!midi && !tried.isEmpty()) {
+            QStringList listed;
+            for (int i = 0; i < combo->count(); ++i)
+                listed << combo->itemText(i);
+            QCOMPARE(listed, QStringList({"Mono", "Speakers"}));
+        }
         QCOMPARE(page.warnings, warning.isEmpty() ? QStringList() : QStringList{warning});
+        QCOMPARE(page.missingSoundBank(), tag.endsWith(QLatin1String("nothing opens")) && !d->synthBank.isEmpty()
+                                              ? QString("/nowhere/Basic.sfc")
+                                              : QString());
         QCOMPARE(store().value(key).toString(), stored);
         QCOMPARE(combo->placeholderText().isEmpty(), !tried.isEmpty());
     }
@@ -290,6 +317,9 @@ private slots:
         QTest::newRow("midi: while playing") << true << 1 << true << false
                                              << "Cannot disconnect the device while playing" << "Midi Through Port-0";
         QTest::newRow("midi: refused") << true << 1 << false << true << "Cannot connect to the MIDI Device: " + kSynth << "";
+        QTest::newRow("midi: the synthesizer without its bank")
+            << true << 1 << false << false
+            << "The sound bank of the software synthesizer is missing or cannot be read: /nowhere/Basic.sfc" << "";
         QTest::newRow("midi: nothing chosen") << true << -1 << false << false << "Please select the device" << "";
         QTest::newRow("audio: speakers") << false << 1 << false << false << "" << "Speakers";
         QTest::newRow("audio: refused") << false << 1 << false << true << "Cannot connect to the audio Device: Speakers"
@@ -312,6 +342,8 @@ private slots:
         d->playing = playing;
         if (refused)
             d->refusing = {1000, 3};
+        if (QTest::currentDataTag() == QLatin1String("midi: the synthesizer without its bank"))
+            d->synthBank = "/nowhere/Basic.sfc";
         auto *combo = child<QComboBox>(&page, midi ? "comboSoundCard" : "comboAudioDevices");
         combo->setCurrentIndex(row);
         emit combo->activated(row);

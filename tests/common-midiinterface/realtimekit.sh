@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# An ordinary user's music threads get real-time scheduling through
+# RealtimeKit: Debian's rtkit-daemon on a system bus of the test's own
+# (dbus-daemon with a system-like configuration on its own socket), asking
+# polkitd on that bus, and the player run as nobody against a PulseAudio
+# server of its own. velmar-play plays a MIDI song (the sequencer and the
+# synthesizer's audio thread) and velmar-engine an MP3 (the song player's
+# audio thread too); each must say its threads run real-time through
+# RealtimeKit, the kernel must show them so while they play (SCHED_RR in
+# /proc), and rtkit-daemon must have made them so for user 65534.
+#
+# There is no logind here, so polkit would see no desktop session and
+# refuse (RealtimeKit's actions are allowed to active and inactive local
+# sessions); polkitd runs in a mount namespace of its own whose rules folder
+# holds one rule granting them, as a user's session would. Nothing of the
+# machine's own bus, polkit or sound server is used or changed.
+#
+# Needs root (to start the daemons and run the player as nobody), rtkit,
+# polkitd, dbus-daemon, unshare, PulseAudio; exits 77 (skipped) without.
+# usage: realtimekit.sh BIN_DIR
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+skip() { echo "SKIP: $*"; exit 77; }
+[ "$(id -u)" = 0 ] || skip "not root"
+rtkit=/usr/libexec/rtkit-daemon
+polkitd=/usr/lib/polkit-1/polkitd
+for tool in $rtkit $polkitd; do [ -x "$tool" ] || skip "$tool is not installed"; done
+for tool in dbus-daemon dbus-send unshare mount pulseaudio pactl runuser sox lame; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+
+source "$here/../../tools/own_pulse.sh"
+own_work
+fail() { echo "FAIL: $*"; for f in rtkit polkit bus; do echo "--- $f"; tail -5 "$work/$f.log" 2>/dev/null || true; done; exit 1; }
+wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
+
+# The system bus of the test: every user may connect, the services' own
+# rules (rtkit's, polkit's) from Debian's system.d.
+cat > "$work/bus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <auth>EXTERNAL</auth>
+  <listen>unix:path=$work/system_bus_socket</listen>
+  <policy context="default">
+    <allow user="*"/>
+    <deny own="*"/>
+    <deny send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_requested_reply="true" send_type="method_return"/>
+    <allow send_requested_reply="true" send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+    <allow receive_type="signal"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Introspectable"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Properties"/>
+  </policy>
+  <includedir>/usr/share/dbus-1/system.d</includedir>
+</busconfig>
+EOF
+dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile 2>"$work/bus.log" &
+pids+=($!)
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus_socket
+names() { dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.ListNames; }
+has() { names | grep -q "\"$1\""; }
+wait_for 100 names || fail "the test's system bus did not start"
+
+mkdir "$work/rules"
+cat > "$work/rules/50-velmar-test.rules" <<'EOF'
+// As for a user at the desktop: RealtimeKit's actions are granted.
+polkit.addRule(function(action, subject) {
+    if (action.id.indexOf("org.freedesktop.RealtimeKit1.") == 0)
+        return polkit.Result.YES;
+});
+EOF
+chmod 755 "$work/rules"
+chmod 644 "$work/rules/50-velmar-test.rules"
+unshare -m sh -c "mount --bind '$work/rules' /etc/polkit-1/rules.d && exec $polkitd --no-debug" \
+  >"$work/polkit.log" 2>&1 &
+pids+=($!)
+wait_for 100 has org.freedesktop.PolicyKit1 || skip "polkitd did not start in a mount namespace of its own: $(tail -2 "$work/polkit.log")"
+
+# rtkit-daemon limits its own file size (its log goes through a pipe) and
+# its user's processes: it must be gone, and reaped, before the next start.
+$rtkit --stderr >/dev/null 2> >(cat >"$work/rtkit.log") &
+pids+=($!)
+wait_for 100 has org.freedesktop.RealtimeKit1 || fail "rtkit-daemon did not start"
+
+own_pulse velmar_rt 44100
+
+/usr/bin/python3 "$here/../../tools/velmar-play/clicktrack.py" make "$work/song.mid"
+sox -n -r 44100 -c 2 "$work/tone.wav" synth 4 sine 440 vol 0.5
+lame --quiet -b 128 "$work/tone.wav" "$work/song.mp3"
+mkdir "$work/home" && chown nobody "$work/home"
+chmod 644 "$work"/song.*
+
+# As nobody; while it plays, the policy of each of its threads as the kernel
+# has it (field 41 of /proc/PID/task/TID/stat: 2 is SCHED_RR).
+play() {
+  local out=$1; shift
+  (cd "$work/home" && exec runuser -u nobody -- env HOME="$work/home" XDG_RUNTIME_DIR="$work/home" \
+    DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" PULSE_SERVER="$PULSE_SERVER" ASAN_OPTIONS=detect_leaks=0 \
+    "$@") >"$work/$out.txt" 2>"$work/$out.log" &
+  local runner=$!
+  sleep 2.5
+  local rr=0 pid
+  for pid in $(pgrep -u nobody -f "$bin/velmar-" || true); do
+    for stat in /proc/"$pid"/task/*/stat; do
+      [ "$(sed 's/.*) //' "$stat" | awk '{print $39}')" = 2 ] && rr=$((rr + 1))
+    done
+  done
+  wait "$runner" || fail "$* ended with $? ($(tail -3 "$work/$out.log"))"
+  echo "$rr"
+}
+
+rr=$(play live "$bin/velmar-play" "$work/song.mid" --live --seconds 3 --soundfont /usr/share/sounds/sf2/TimGM6mb.sf2)
+line=$(grep '^scheduling:' "$work/live.txt" || true)
+echo "velmar-play: $line; $rr threads SCHED_RR while it played"
+[[ "$line" =~ sequencer:\ real-time\ [0-9]+\ \(RealtimeKit\) ]] || fail "the sequencer: $line"
+[[ "$line" =~ synthesizer\ audio:\ real-time\ [0-9]+\ \(RealtimeKit\) ]] || fail "the synthesizer's audio: $line"
+[ "$rr" -ge 2 ] || fail "$rr threads of the player ran SCHED_RR"
+
+rr=$(play engine "$bin/velmar-engine" "$work/song.mp3" --seconds 3 --soundbank /usr/share/sounds/sf2/TimGM6mb.sf2)
+line=$(grep '^scheduling:' "$work/engine.txt" || true)
+echo "velmar-engine: $line; $rr threads SCHED_RR while it played"
+[[ "$line" =~ song\ player\ audio:\ real-time\ [0-9]+\ \(RealtimeKit\) ]] || fail "the song player's audio: $line"
+[ "$rr" -ge 2 ] || fail "$rr threads of the player ran SCHED_RR"
+
+made=$(grep -c "RT at priority .* owned by '65534'\|owned by '65534' RT" "$work/rtkit.log" || true)
+[ "$made" -ge 5 ] || fail "rtkit-daemon made $made threads of user 65534 real-time"
+echo "rtkit-daemon made $made threads of user 65534 real-time"
+echo PASS

@@ -1,0 +1,59 @@
+# Shared steps of the measuring tools and checks that play into a PulseAudio
+# server of their own (its own socket: no setting of the user's sound server
+# is touched), reachable by an ordinary user too. Sourced after
+# `set -euo pipefail`:
+#   own_work             a work folder others may read ($work), the processes
+#                        to end with it ($pids), both gone on exit
+#   own_pulse SINK RATE  the server with one null sink (its default), on
+#                        $work/pulse/native; exports PULSE_SERVER
+#   own_load LOAD        every core busy: "busy" from a session of its own
+#                        (another program, a scheduling group of its own),
+#                        "own" from this one (the user's own programs: what
+#                        a busy desktop is); any other LOAD, none. Its
+#                        process in $busy; status 1 without stress-ng
+#   own_unload           the load ends
+
+own_work() {
+  work=$(mktemp -d)
+  chmod 755 "$work"
+  pids=()
+  trap own_cleanup EXIT
+}
+
+own_cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+
+own_pulse() {
+  mkdir -p "$work/pulse"
+  export PULSE_SERVER=unix:$work/pulse/native
+  PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse \
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
+    -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
+    -L "module-null-sink sink_name=$1 rate=$2" 2>"$work/pulse.log" &
+  pids+=($!)
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not start"; tail -3 "$work/pulse.log"; exit 1; }
+  chmod 755 "$work/pulse"
+  chmod 666 "$work/pulse/native"
+}
+
+own_load() {
+  busy=""
+  [ "$1" = busy ] || [ "$1" = own ] || return 0
+  command -v stress-ng >/dev/null || return 1
+  if [ "$1" = busy ]; then
+    setsid stress-ng --cpu "$(nproc)" --quiet &
+  else
+    stress-ng --cpu "$(nproc)" --quiet &
+  fi
+  busy=$!
+  sleep 1
+}
+
+own_unload() {
+  [ -n "$busy" ] && { kill "$busy"; wait "$busy" 2>/dev/null || true; }
+  busy=""
+}
