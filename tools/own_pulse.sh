@@ -11,6 +11,8 @@
 #                        "own" from this one (the user's own programs: what
 #                        a busy desktop is); any other LOAD, none. Its
 #                        process in $busy; status 1 without stress-ng
+#   own_run RUN          a run named USER or USER-LOAD: sets $user and
+#                        $load and starts the load (own_load)
 #   own_unload           the load ends
 
 own_work() {
@@ -51,6 +53,13 @@ own_load() {
   fi
   busy=$!
   sleep 1
+}
+
+own_run() {
+  user=${1%%-*}
+  load=""
+  [ "$1" != "$user" ] && load=${1#*-}
+  own_load "$load"
 }
 
 own_unload() {

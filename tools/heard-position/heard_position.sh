@@ -55,10 +55,7 @@ as() {
 
 status=0
 for run in $runs; do
-  user=${run%%-*}
-  load=""
-  [ "$run" != "$user" ] && load=${run#*-}
-  own_load "$load" || { echo "$run: SKIP: stress-ng is not installed"; continue; }
+  own_run "$run" || { echo "$run: SKIP: stress-ng is not installed"; continue; }
   echo "== $run"
   for song in click.mid click.mp3; do
     reference=$work/click.wav

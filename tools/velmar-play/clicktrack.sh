@@ -74,10 +74,7 @@ stall() {
 }
 
 for run in $runs; do
-  user=${run%%-*}
-  load=""
-  [ "$run" != "$user" ] && load=${run#*-}
-  own_load "$load" || { echo "$run: SKIP: stress-ng is not installed"; continue; }
+  own_run "$run" || { echo "$run: SKIP: stress-ng is not installed"; continue; }
   echo "== $run"
   staller=""
   if [ "$load" = stall ]; then stall & staller=$!; fi
