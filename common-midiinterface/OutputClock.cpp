@@ -192,32 +192,38 @@ double OutputClock::request(double now, double position, unsigned frames)
 
 void OutputClock::publish(double mark, double markPerFrame)
 {
+    // Odd while publish n + 1 fills slot (n + 1) & 1, even once it is whole.
     const uint32_t sequence = m_sequence.load(std::memory_order_relaxed);
-    Slot &slot = m_slots[(sequence + 1) & 1];
+    const uint32_t n = sequence / 2;
+    m_sequence.store(2 * n + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    Slot &slot = m_slots[(n + 1) & 1];
     slot.heardOffset.store(m_top - m_queue, std::memory_order_relaxed);
     slot.end.store(m_end, std::memory_order_relaxed);
     slot.mark.store(mark, std::memory_order_relaxed);
     slot.markPerFrame.store(markPerFrame, std::memory_order_relaxed);
     slot.perMs.store(m_perMs, std::memory_order_relaxed);
-    m_sequence.store(sequence + 1, std::memory_order_release);
+    m_sequence.store(2 * n + 2, std::memory_order_release);
 }
 
 double OutputClock::heardMark(double now) const
 {
     for (;;) {
+        // The last whole publish; the writer fills the other slot meanwhile.
         const uint32_t sequence = m_sequence.load(std::memory_order_acquire);
-        if (sequence == 0)
+        const uint32_t n = sequence / 2;
+        if (n == 0)
             return std::numeric_limits<double>::quiet_NaN();
-        const Slot &slot = m_slots[sequence & 1];
+        const Slot &slot = m_slots[n & 1];
         const double offset = slot.heardOffset.load(std::memory_order_relaxed);
         const double end = slot.end.load(std::memory_order_relaxed);
         const double mark = slot.mark.load(std::memory_order_relaxed);
         const double perFrame = slot.markPerFrame.load(std::memory_order_relaxed);
         const double perMs = slot.perMs.load(std::memory_order_relaxed);
         std::atomic_thread_fence(std::memory_order_acquire);
-        // The writer fills the other slot first: this one holds until the
-        // publish after next.
-        if (m_sequence.load(std::memory_order_relaxed) - sequence > 1)
+        // Publish n + 2 writes into this slot again: read it anew once that
+        // one has begun.
+        if (m_sequence.load(std::memory_order_relaxed) >= 2 * n + 3)
             continue;
         const double heard = std::min(now * perMs + offset, end);
         return mark - (end - heard) * perFrame;

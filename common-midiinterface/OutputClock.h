@@ -118,8 +118,10 @@ private:
     double m_lows[kTops] = {};
     int m_topCount = 0;
 
-    // Published for other threads: two slots, the sequence number telling
-    // which one is whole.
+    // Published for other threads: two slots, so that a reader never waits
+    // for the writer. The sequence number, twice the publishes, is odd while
+    // the writer fills a slot: it tells which one is whole and when a reader
+    // must read again.
     struct Slot {
         std::atomic<double> heardOffset{0}; // heard frame = now * perMs + this
         std::atomic<double> end{0};         // the last frame handed over
