@@ -3,6 +3,7 @@
 #include "ByteReader.h"
 #include "MakerRecords.h"
 #include "MfxHeader.h"
+#include "SmfWalk.h"
 #include "Utf16Text.h"
 
 #include <QString>
@@ -109,64 +110,46 @@ int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
     bool markerFound = false, tempoFound = false, keyFound = false, lengthFound = false;
     bool deltaKeySeen = false, isMaker = false;
 
-    uint32_t pos = 0;
-    while (pos < length) {
-        if (titleFound && artistFound && genreFound && composerFound && markerFound &&
-            tempoFound && keyFound && lengthFound)
-            break;
-        const uint8_t *ff = static_cast<const uint8_t *>(std::memchr(data + pos, 0xFF, length - pos));
-        const uint8_t *f0 = static_cast<const uint8_t *>(std::memchr(data + pos, 0xF0, length - pos));
-        if (!ff && !f0)
-            break;
-        const uint32_t p = uint32_t(((!ff || (f0 && f0 < ff)) ? f0 : ff) - data);
-        const uint32_t avail = length - p;
-        const uint8_t *ev = data + p;
-
-        if (ev[0] == 0xF0) {
-            pos = p + 1;
+    const auto visit = [&](int track, const SmfEvent &e) {
+        if (titleFound && artistFound && genreFound && composerFound && markerFound && tempoFound &&
+            keyFound && lengthFound)
+            return true;
+        if (e.status == 0xF0) {
+            if (e.statusPos < 0 || e.dataPos != e.statusPos + 2)
+                return false;
+            const uint8_t *ev = data + e.statusPos;
+            const uint32_t avail = uint32_t(e.end - e.statusPos);
             if (!isMakerSysEx(ev, avail))
-                continue;
+                return false;
             const uint8_t cmd = ev[MAKER_OFS_COMMAND];
-            // Always moves on: the length byte is unsigned here.
-            const uint32_t next = p + MAKER_OFS_ID + ev[MAKER_OFS_LENGTH];
             if (cmd == MAKER_CMD_TEXT_ROW2 && !artistFound) {
                 takeArtistRow(ev, avail, info, artistFound);
-                pos = next;
-            } else if (cmd == MAKER_CMD_DELTA_KEY && !keyFound && !deltaKeySeen) {
-                if (avail <= uint32_t(MAKER_OFS_DATA + 1))
-                    break;
-                std::snprintf(info->key, sizeof info->key, "%i",
-                              makerSignedPair(ev[MAKER_OFS_DATA], ev[MAKER_OFS_DATA + 1]));
+            } else if (cmd == MAKER_CMD_DELTA_KEY && track == 0 && !keyFound && !deltaKeySeen) {
+                // The player's key offset: the first such record of the first track.
                 deltaKeySeen = true;
-                pos = next;
+                if (avail >= uint32_t(MAKER_SIZE_SHORT))
+                    std::snprintf(info->key, sizeof info->key, "%i",
+                                  makerSignedPair(ev[MAKER_OFS_DATA], ev[MAKER_OFS_DATA + 1]));
             }
-            continue;
+            return false;
         }
-
-        // FF type length data
-        pos = p + 1;
-        if (avail < 2)
-            break;
-        const uint8_t type = ev[1];
-        ByteReader r(data, length, p + 2);
-        uint32_t len = 0;
+        if (e.status != 0xFF)
+            return false;
+        const uint8_t type = e.metaType;
         const bool wanted =
             (type == 0x51 && !tempoFound) || (type == 0x06 && !markerFound) || type == MAKER_META ||
             ((type == 0x03 || type == 0x02 || type == 0x01) && !titleFound) ||
             (type == 0x59 && !keyFound);
         if (!wanted)
-            continue;
-        if (!r.vlq(len))
-            continue;
-        const uint8_t *text = r.here();
-        uint32_t textAvail = std::min(len, r.left());
-        const uint32_t after = r.pos + textAvail;
+            return false;
+        const uint32_t len = uint32_t(e.dataLength);
+        const uint8_t *text = data + e.dataPos;
+        uint32_t textAvail = len;
         uint8_t utf8[UTF8_TITLE_SIZE];
         if ((type == 0x01 || type == 0x03) && hasUtf16Bom(text, textAvail)) {
             textAvail = utf16BomToUtf8(text, textAvail, utf8, sizeof utf8);
             text = utf8;
         }
-
         switch (type) {
         case 0x51:
             if (textAvail >= 3) {
@@ -237,8 +220,11 @@ int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
             }
             break;
         }
-        pos = std::max(pos, after);
-    }
+        return false;
+    };
+    walkSmfTracks(data, length, [&](int track, int start, int end) {
+        return walkSmfTrack(data, start, end, [&](const SmfEvent &e) { return visit(track, e); });
+    });
 
     if (titleFound && !isMaker)
         std::memcpy(info->title, savedTitle, sizeof savedTitle);

@@ -3,6 +3,7 @@
 #include "ByteReader.h"
 #include "MakerRecords.h"
 #include "MfxHeader.h"
+#include "SmfWalk.h"
 
 #include <algorithm>
 #include <cstring>
@@ -101,54 +102,72 @@ void soloRecal(Db *db)
 
 int loadSongSettings_MID(const uint8_t *file, uint32_t length, Db *db)
 {
-    const uint32_t region = file ? std::min(length, SETTINGS_SCAN_LIMIT) : 0;
-    uint32_t pos = 0;
-    int result = 1;
-    while (pos < region) {
-        const void *hit = std::memchr(file + pos, 0xF0, region - pos);
-        if (!hit)
-            break;
-        const uint32_t p = uint32_t(static_cast<const uint8_t *>(hit) - file);
-        if (region - p < SETTINGS_RECORD_ROOM) {
-            result = 0;
+    // The records the editor replaces are the ones read: per kind (and per
+    // channel layer) the first of the first track, of the size it writes.
+    bool shortSeen[4] = {};
+    bool trackSeen[NUM_SLOTS][NUM_LAYERS] = {};
+    bool advSeen[NUM_SLOTS][NUM_LAYERS] = {};
+    const auto record = [&](const SmfEvent &e) {
+        if (e.status != 0xF0 || e.statusPos < 0 || e.dataPos != e.statusPos + 2)
+            return false;
+        const uint8_t *f0 = file + e.statusPos;
+        const uint32_t size = uint32_t(e.end - e.statusPos);
+        if (!isMakerSysEx(f0, size))
+            return false;
+        const uint8_t command = f0[MAKER_OFS_COMMAND];
+        switch (command) {
+        case MAKER_CMD_TRACK:
+        case MAKER_CMD_TRACK_ADV: {
+            const bool track = command == MAKER_CMD_TRACK;
+            if (size != uint32_t(track ? MAKER_SIZE_TRACK : MAKER_SIZE_TRACK_ADV))
+                break;
+            const int slot = f0[track ? MAKER_TRK_SLOT : MAKER_ADV_SLOT];
+            const int layer = f0[track ? MAKER_TRK_LAYER : MAKER_ADV_LAYER];
+            if (slot >= NUM_SLOTS || layer >= NUM_LAYERS)
+                break;
+            bool &seen = (track ? trackSeen : advSeen)[slot][layer];
+            if (seen)
+                break;
+            seen = true;
+            if (track)
+                readTrackRecord(f0, db);
+            else
+                readAdvancedRecord(f0, db);
             break;
         }
-        const uint8_t *f0 = file + p;
-        pos = p + 1;
-        if (!isMakerSysEx(f0, region - p))
-            continue;
-        switch (f0[MAKER_OFS_COMMAND]) {
-        case MAKER_CMD_TRACK:
-            readTrackRecord(f0, db);
-            pos = p + MAKER_SIZE_TRACK;
-            break;
         case MAKER_CMD_DELTA_BPM:
-            db->tempoDelta = pairAt(f0 + MAKER_OFS_DATA);
-            pos = p + MAKER_SIZE_SHORT;
-            break;
         case MAKER_CMD_DELTA_KEY:
-            db->transpose = pairAt(f0 + MAKER_OFS_DATA);
-            pos = p + MAKER_SIZE_SHORT;
-            break;
-        case MAKER_CMD_REVERB:
-            db->reverbMacro = f0[MAKER_OFS_DATA];
-            db->reverbLevel = f0[MAKER_OFS_DATA + 1];
-            pos = p + MAKER_SIZE_SHORT;
-            break;
         case MAKER_CMD_CHORUS:
-            db->chorusMacro = f0[MAKER_OFS_DATA];
-            db->chorusLevel = f0[MAKER_OFS_DATA + 1];
-            pos = p + MAKER_SIZE_SHORT;
+        case MAKER_CMD_REVERB: {
+            bool &seen = shortSeen[(command >> 4) - (MAKER_CMD_DELTA_BPM >> 4)];
+            if (seen)
+                break;
+            seen = true;
+            if (size < uint32_t(MAKER_SIZE_SHORT))
+                break;
+            const uint8_t a = f0[MAKER_OFS_DATA], b = f0[MAKER_OFS_DATA + 1];
+            if (command == MAKER_CMD_DELTA_BPM)
+                db->tempoDelta = int16_t(makerSignedPair(a, b));
+            else if (command == MAKER_CMD_DELTA_KEY)
+                db->transpose = int16_t(makerSignedPair(a, b));
+            else if (command == MAKER_CMD_CHORUS)
+                db->chorusMacro = a, db->chorusLevel = b;
+            else
+                db->reverbMacro = a, db->reverbLevel = b;
             break;
-        case MAKER_CMD_TRACK_ADV:
-            readAdvancedRecord(f0, db);
-            pos = p + MAKER_SIZE_TRACK_ADV;
-            break;
+        }
         default:
             break;
         }
-    }
-    // Also when the scan stopped early: a solo read before counts.
+        return false;
+    };
+    int result = 0;
+    walkSmfTracks(file, length, [&](int, int start, int end) {
+        // A track that does not parse to its end is read as far as it does.
+        walkSmfTrack(file, start, end, record);
+        result = 1;
+        return true;
+    });
     soloRecal(db);
     return result;
 }

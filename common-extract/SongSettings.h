@@ -7,8 +7,6 @@
 
 #include <cstdint>
 
-constexpr uint32_t SETTINGS_SCAN_LIMIT = 16384;     // bytes searched: room for a full mix of 32 channels x 4 layers
-constexpr uint32_t SETTINGS_RECORD_ROOM = 29;       // bytes an F0 needs left to be read
 constexpr int BAR_INFO_GEN_EDIT_SIZE = 22;
 
 // Resets the channel block and controller offsets: programs and banks unset,
@@ -16,9 +14,10 @@ constexpr int BAR_INFO_GEN_EDIT_SIZE = 22;
 // transpose and tempo delta words are left as they are.
 void initDBSTRUCT(Db *db);
 
-// Reads the maker's settings records among the first SETTINGS_SCAN_LIMIT
-// bytes. 1 when the scan ran to its end, 0 when an F0 too close to the end of
-// the region stopped it (what was read before stays, any-solo included).
+// Reads the maker's settings records from the events of the first track, as
+// far as that track parses: the first record of each kind (of each channel
+// layer for the mix records), as the editor writes and replaces them; bytes
+// inside other events are never taken for one. 1 when the file has a track.
 int loadSongSettings_MID(const uint8_t *file, uint32_t length, Db *db);
 
 // Reads the settings of a container header: MFX_HEADER_SIZE bytes, or

@@ -34,25 +34,6 @@ uint32_t u32be(const QByteArray &d, int pos)
            uint32_t(byteAt(d, pos + 2)) << 8 | byteAt(d, pos + 3);
 }
 
-// Length of a meta event at pos (its FF): data length and where data starts;
-// false when the length runs off the image.
-bool metaEventLength(const QByteArray &d, int pos, int &length, int &dataPos)
-{
-    length = 0;
-    int p = pos + 2;
-    for (int i = 0; i < 4; ++i, ++p) {
-        if (p >= d.size())
-            return false;
-        const uint8_t b = byteAt(d, p);
-        length = (length << 7) | (b & 0x7F);
-        if (!(b & 0x80)) {
-            dataPos = p + 1;
-            return true;
-        }
-    }
-    return false;
-}
-
 uint16_t keyValue(int sf, int mi)
 {
     return uint16_t(uint8_t(int8_t(sf)) << 8 | uint8_t(mi));
@@ -123,7 +104,13 @@ bool MidiRW::loadHeader(const QByteArray &bytes)
 {
     if (bytes.size() < MIN_FILE_SIZE || !bytes.startsWith("MThd"))
         return fail(QStringLiteral("not a MIDI file"));
-    const int mtrk = bytes.indexOf("MTrk", 1);
+    // The first track as the players find it: by walking the chunks.
+    int mtrk = -1;
+    walkSmfTracks(reinterpret_cast<const uint8_t *>(bytes.constData()), uint32_t(bytes.size()),
+                  [&mtrk](int, int start, int) {
+                      mtrk = start - 8;
+                      return true;
+                  });
     if (mtrk < 1 || mtrk > bytes.size() - 8)
         return fail(QStringLiteral("the MIDI file has no track"));
     const int format = byteAt(bytes, 8) << 8 | byteAt(bytes, 9);
@@ -183,100 +170,43 @@ int MidiRW::changeTrack(int pos, int removed, const QByteArray &inserted)
 bool MidiRW::findHeadEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const
 {
     const int end = std::min(trackEnd(), int(fileData.size()));
-    // A variable-length quantity of at most four bytes inside the track.
-    const auto vlq = [this, end](int &p, int &value) {
-        value = 0;
-        for (int i = 0; i < 4 && p < end; ++i) {
-            const uint8_t b = byteAt(fileData, p++);
-            value = value << 7 | (b & 0x7F);
-            if (!(b & 0x80))
-                return true;
-        }
-        return false;
-    };
-    uint8_t running = 0;
-    for (int p = trackDataPos; p < end;) {
-        HeadEvent e;
-        e.pos = p;
-        if (!vlq(p, e.delta) || p >= end)
-            return false;
-        const uint8_t first = byteAt(fileData, p);
-        if (first >= 0x80) {
-            e.statusPos = p++;
-            e.status = first;
-        } else if (running) {
-            e.status = running;
-        } else {
-            return false;
-        }
-        if (e.status < 0xF0) {
-            running = e.status;
-            const int bytes = (e.status & 0xE0) == 0xC0 ? 1 : 2;
-            if (end - p < bytes)
-                return false;
-            for (int i = 0; i < bytes; ++i) {
-                if (byteAt(fileData, p++) & 0x80)
-                    return false;
-            }
-        } else if (e.status == 0xF0 || e.status == 0xF7 || e.status == 0xFF) {
-            if (e.status == 0xFF) {
-                if (p >= end)
-                    return false;
-                e.metaType = byteAt(fileData, p++);
-            }
-            if (!vlq(p, e.dataLength) || e.dataLength > end - p)
-                return false;
-            e.dataPos = p;
-            p += e.dataLength;
-        } else {
-            return false; // no event of a MIDI file starts so
-        }
-        e.end = p;
-        if (found(e)) {
-            event = e;
-            return true;
-        }
-    }
-    return false;
+    return walkSmfTrack(reinterpret_cast<const uint8_t *>(fileData.constData()), trackDataPos, end, found, &event);
 }
 
-int MidiRW::indexOfKveroMetaevent(const QByteArray &data, int from, kveroMetaTypeEnum type) const
+bool MidiRW::findSongEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const
 {
-    static const QByteArray pattern("\xFF\x4B", 2);
-    for (int p = data.indexOf(pattern, from); p >= 0; p = data.indexOf(pattern, p + 1)) {
-        if (p + 3 < data.size() && byteAt(data, p + 3) == type)
-            return p;
-    }
-    return -1;
+    const auto *data = reinterpret_cast<const uint8_t *>(fileData.constData());
+    bool hit = false;
+    walkSmfTracks(data, uint32_t(fileData.size()), [&](int, int start, int end) {
+        hit = walkSmfTrack(data, start, end, found, &event);
+        return hit;
+    });
+    return hit;
 }
 
-int MidiRW::extractMetaevent(QString &out, kveroMetaTypeEnum type) const
+QString MidiRW::metaText(const HeadEvent &e, int skip) const
 {
-    out.clear();
-    const int pos = indexOfKveroMetaevent(fileData, trackDataPos, type);
-    if (pos < 0)
-        return -1;
-    const int length = qMin(int(byteAt(fileData, pos + 2)) - 1, fileData.size() - (pos + 4));
-    if (length > 0)
-        out = Extract::decodeChars(fileData.constData() + pos + 4, length).trimmed();
-    return pos;
+    const int length = e.dataLength - skip;
+    return length > 0 ? Extract::decodeChars(fileData.constData() + e.dataPos + skip, length).trimmed()
+                      : QString();
 }
 
-int MidiRW::extractMetaevent(QString &out, char type) const
+QString MidiRW::extractMetaevent(kveroMetaTypeEnum type) const
 {
-    out.clear();
-    const char pair[2] = {char(0xFF), type};
-    const int pos = fileData.indexOf(QByteArray(pair, 2), trackDataPos);
-    if (pos < 0)
-        return -1;
-    int length = 0;
-    int dataPos = 0;
-    if (metaEventLength(fileData, pos, length, dataPos)) {
-        length = qMin(length, fileData.size() - dataPos);
-        if (length > 0)
-            out = Extract::decodeChars(fileData.constData() + dataPos, length).trimmed();
-    }
-    return pos;
+    HeadEvent e;
+    const bool found = findSongEvent([this, type](const HeadEvent &ev) {
+        return ev.status == 0xFF && ev.metaType == 0x4B && ev.dataLength >= 1 && byteAt(fileData, ev.dataPos) == type;
+    }, e);
+    return found ? metaText(e, 1) : QString();
+}
+
+QString MidiRW::extractMetaevent(char type) const
+{
+    HeadEvent e;
+    const bool found = findSongEvent([type](const HeadEvent &ev) {
+        return ev.status == 0xFF && ev.metaType == uint8_t(type);
+    }, e);
+    return found ? metaText(e, 0) : QString();
 }
 
 // A head meta event has delta 0; the maker's FF 4B carries its own type as
@@ -327,14 +257,16 @@ int MidiRW::insertMetaevent(const QByteArray &data, char type, int pos)
     return changeTrack(pos, 0, event);
 }
 
-int MidiRW::extractKey(QString &out) const
+QString MidiRW::extractKey() const
 {
-    out.clear();
-    const int pos = fileData.indexOf(QByteArray("\xFF\x59", 2), trackDataPos);
-    if (pos < 0 || pos + 4 >= fileData.size())
-        return -1;
-    const uint8_t sf = byteAt(fileData, pos + 3);
-    const uint8_t mi = byteAt(fileData, pos + 4);
+    HeadEvent e;
+    if (!findSongEvent([](const HeadEvent &ev) {
+            return ev.status == 0xFF && ev.metaType == 0x59 && ev.dataLength >= 2;
+        }, e))
+        return QString();
+    const uint8_t sf = byteAt(fileData, e.dataPos);
+    const uint8_t mi = byteAt(fileData, e.dataPos + 1);
+    QString out;
     const auto &names = keyTable().byValue;
     const auto it = names.constFind(uint16_t(sf << 8 | mi));
     if (it != names.constEnd()) {
@@ -345,41 +277,35 @@ int MidiRW::extractKey(QString &out) const
                   .arg(QString::number(mi, 16).toUpper().rightJustified(2, QLatin1Char('0')));
         qDebug().noquote() << "[RawMidiFile::extractKey] WARNING: unknown key metaevent" << out << "in MIDI file.";
     }
-    return pos;
+    return out;
 }
 
 QString MidiRW::getTitle() const
 {
-    QString t;
-    extractMetaevent(t, char(0x03));
+    const QString t = extractMetaevent(char(0x03));
     return t.isEmpty() ? QFileInfo(path).completeBaseName() : t;
 }
 
 QString MidiRW::getGenre() const
 {
-    QString t;
-    extractMetaevent(t, metaGenre);
+    const QString t = extractMetaevent(metaGenre);
     return t.isEmpty() ? unknownText : t;
 }
 
 QString MidiRW::getArtist() const
 {
-    QString t;
-    extractMetaevent(t, metaArtist);
+    const QString t = extractMetaevent(metaArtist);
     return t.isEmpty() ? unknownText : t;
 }
 
 QString MidiRW::getAuthor() const
 {
-    QString t;
-    extractMetaevent(t, metaAuthor);
-    return t;
+    return extractMetaevent(metaAuthor);
 }
 
 int MidiRW::makerNumber(kveroMetaTypeEnum type) const
 {
-    QString t;
-    extractMetaevent(t, type);
+    const QString t = extractMetaevent(type);
     bool ok = false;
     const int value = t.toInt(&ok, 10);
     return ok && value > 0 ? value : 0;
@@ -390,9 +316,7 @@ int MidiRW::getUserBpm() const { return makerNumber(metaUserBpm); }
 
 QString MidiRW::getUserKey() const
 {
-    QString key;
-    extractKey(key);
-    return key;
+    return extractKey();
 }
 
 void MidiRW::setMakerText(kveroMetaTypeEnum type, const QString &text)

@@ -13,6 +13,7 @@
 // does not parse whole inside the track; nothing behind it is replaced.
 #pragma once
 
+#include "SmfWalk.h"
 #include "SongRW.h"
 
 #include <QByteArray>
@@ -99,16 +100,7 @@ public:
 
 private:
     // One event of the first track where it lies in the image.
-    struct HeadEvent {
-        int pos = 0;          // its delta time
-        int delta = 0;
-        int statusPos = -1;   // its status byte; -1 under running status
-        uint8_t status = 0;   // the status in force (F0, F7, FF or a channel status)
-        uint8_t metaType = 0;
-        int dataPos = 0;      // payload of a SysEx or meta event
-        int dataLength = 0;
-        int end = 0;          // one past its last byte
-    };
+    using HeadEvent = SmfEvent;
     // The first event of the first track, in order, for which found is true;
     // false when none is before the end of the track or of its parsable part.
     bool findHeadEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const;
@@ -117,15 +109,17 @@ private:
     void updateTrackSize();
     int changeTrack(int pos, int removed, const QByteArray &inserted);
 
-    int indexOfKveroMetaevent(const QByteArray &data, int from, kveroMetaTypeEnum type) const;
-    int extractMetaevent(QString &out, kveroMetaTypeEnum type) const;
-    int extractMetaevent(QString &out, char type) const;
+    // The first event of the whole song, track by track, for which found is true.
+    bool findSongEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const;
+    QString metaText(const HeadEvent &e, int skip) const;
+    QString extractMetaevent(kveroMetaTypeEnum type) const;
+    QString extractMetaevent(char type) const;
     int removeHeadMetaevent(kveroMetaTypeEnum type, bool firstOnly);
     int removeHeadMetaevent(char type, bool firstOnly);
     int removeHeadEvents(bool firstOnly, const std::function<bool(const HeadEvent &)> &match);
     int insertMetaevent(const QByteArray &data, kveroMetaTypeEnum type, int pos);
     int insertMetaevent(const QByteArray &data, char type, int pos);
-    int extractKey(QString &out) const;
+    QString extractKey() const;
     void setMakerText(kveroMetaTypeEnum type, const QString &text);
     int makerNumber(kveroMetaTypeEnum type) const;
 

@@ -102,7 +102,9 @@ void MidiRW::replaceRecord(const QByteArray &pattern, const QByteArray &record)
     if (fileData.isEmpty())
         return;
     int size = 0;
-    putRecord(indexOfKveroSysEx(fileData, trackDataPos, size, pattern), size, record);
+    // size is set by the search: it must be read after it, not in the same call
+    const int pos = indexOfKveroSysEx(fileData, trackDataPos, size, pattern);
+    putRecord(pos, size, record);
 }
 
 QByteArray MidiRW::createDeltaBpmEvent(int delta) const

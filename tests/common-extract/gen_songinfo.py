@@ -53,6 +53,19 @@ midi('artistrow.mid', [maker(0x05, list(b'(  The Band )')),
 midi('copyright.mid', [mido.MetaMessage('copyright', text='kvERO s.r.l.'),
                        mido.MetaMessage('track_name', name='Owned Title')])
 
+# Bytes that read as a key record when searched for, but lie inside other
+# events: a pitch bend's delta time F0 0B under running status, and a text.
+def raw_midi(name, track):
+    track += bytes([0, 0xFF, 0x2F, 0])
+    with open(path(name), 'wb') as f:
+        f.write(b'MThd' + bytes([0, 0, 0, 6, 0, 0, 0, 1, 1, 0xE0]) +
+                b'MTrk' + len(track).to_bytes(4, 'big') + track)
+
+
+raw_midi('hiddenbend.mid', bytes([0, 0xE0, 0, 0x40, 0xF0, 0x0B, 0x00, 0x20, 0x24, 0x00, 0x3F, 0x05, 0x00, 0x40]))
+hidden = bytes([0xF0, 0x08, 0x00, 0x20, 0x24, 0x00, 0x3F, 0x07, 0x00, 0xF7])
+raw_midi('hiddentext.mid', bytes([0, 0xFF, 0x01, len(hidden)]) + hidden)
+
 with open(path('riff.mid'), 'wb') as f:
     f.write(b'RIFF' + bytes(60))
 with open(path('short.mid'), 'wb') as f:

@@ -115,10 +115,10 @@ QByteArray trackRecord(int slot, int layer, uint8_t mute, uint8_t program, uint8
                             transpose + char(insert) + char(0) + char(override) + char(layer) + QByteArray(2, '\0'));
 }
 
-// Maker records behind a MIDI head; padding keeps them clear of the scan's end.
-QByteArray midiWith(const QByteArray &records, int padding = 64)
+// Maker records (joined by delta bytes) at the head of a song's first track.
+QByteArray midiWith(const QByteArray &records, const QByteArray &rest = QByteArray())
 {
-    return QByteArray("MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\0\0\0", 23) + records + QByteArray(padding, '\0');
+    return smf(0, {QByteArray(1, '\0') + records + rest + EOT});
 }
 
 int loadMid(const QByteArray &file, Db *db)
@@ -336,13 +336,38 @@ private slots:
             QCOMPARE(db->ccOffsets[4][0][i], expected[i]);
     }
 
-    void onlyScanWindow()
+    // Bytes that look like a record inside other events are no record: a
+    // running-status pitch bend whose delta time is F0 0B, a text, another
+    // maker's SysEx. Of two records of one kind the first counts, as it is the
+    // one the editor replaces.
+    void recordsOnlyAsEvents()
     {
-        const QByteArray late = QByteArray(int(SETTINGS_SCAN_LIMIT) + 8, '\0') +
-                                record(0x3F, QByteArray("\x05\x00", 2)) + QByteArray(40, '\0');
+        const QByteArray hidden = record(0x3F, QByteArray("\x07\x00", 2));
+        const QByteArray events = QByteArray("\x00\xE0\x00\x40", 4) +
+                                  QByteArray("\xF0\x0B\x00\x20\x24\x00\x3F\x05\x00\x40", 10) +
+                                  QByteArray("\x00\xFF\x01", 3) + char(hidden.size()) + hidden +
+                                  QByteArray("\x00\xF0", 2) + char(hidden.size() + 2) + QByteArray("\x43\x10", 2) + hidden;
         auto db = freshDb();
-        QCOMPARE(loadMid(midiWith(late), db.get()), 1);
-        QCOMPARE(db->transpose, int16_t(0x3333));
+        db->transpose = 0;
+        QCOMPARE(loadMid(smf(0, {events + EOT}), db.get()), 1);
+        QCOMPARE(db->transpose, int16_t(0));
+
+        const QByteArray two = record(0x3F, QByteArray("\x00\x02", 2)) + QByteArray(1, '\0') +
+                               record(0x3F, QByteArray("\x04\x00", 2)) + QByteArray(1, '\0') +
+                               trackRecord(1, 0, 0, 5, 0, QByteArray(8, '\0'), 0, QByteArray(2, '\0'), 0, 0) +
+                               QByteArray(1, '\0') +
+                               trackRecord(1, 0, 0, 9, 0, QByteArray(8, '\0'), 0, QByteArray(2, '\0'), 0, 0);
+        db = freshDb();
+        QCOMPARE(loadMid(midiWith(two, events), db.get()), 1);
+        QCOMPARE(db->transpose, int16_t(-2));
+        QCOMPARE(db->layers[1][0].program, uint8_t(5));
+
+        // Records of a later track are not the song's settings.
+        db = freshDb();
+        db->transpose = 0;
+        const QByteArray second = QByteArray(1, '\0') + record(0x3F, QByteArray("\x03\x00", 2)) + EOT;
+        QCOMPARE(loadMid(smf(1, {EOT, second}), db.get()), 1);
+        QCOMPARE(db->transpose, int16_t(0));
     }
 
     void containerHeader()

@@ -86,6 +86,8 @@ private slots:
             NOKEY, 215);
         row("makerkey.mid", true, 1, "makerkey", UNK, UNK, UNK, 1, "-3");
         row("makerkeyoverride.mid", true, 1, "makerkeyoverride", UNK, UNK, UNK, 1, "D");
+        row("hiddenbend.mid", true, 1, "hiddenbend", UNK, UNK, UNK, 1);
+        row("hiddentext.mid", true, 1, "hiddentext", UNK, UNK, UNK, 1);
         row("artistrow.mid", true, 1, "artistrow", "The Band", UNK, UNK, 1);
         row("copyright.mid", true, 1, "Owned Title", UNK, UNK, UNK, 1);
         row("riff.mid", false, 0, "riff");

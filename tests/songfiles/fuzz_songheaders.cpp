@@ -1,6 +1,7 @@
 // Hostile song heads through the MIDI and container editors: reading never
 // leaves the image, and after a round of edits the first track still lies
-// inside the file, its length field is right, and what was set reads back.
+// inside the file, its length field is right, and what was set reads back,
+// through the editor and through the player's reader alike.
 #include "MfxRW.h"
 #include "MidiRW.h"
 #include "SongSettings.h"
@@ -31,6 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         initDBSTRUCT(db.get());
         loadSongSettings_MID(reinterpret_cast<const uint8_t *>(midi.image().constData()),
                              uint32_t(midi.image().size()), db.get());
+        // The player takes what the editor wrote, whatever else the song holds.
+        const DbLayer &l = db->layers[size % 32][size % 4];
+        const int16_t *cc = db->ccOffsets[3][0];
+        if (db->transpose != -3 || l.program != 1 || l.bank != 2 || l.volume != -127 ||
+            !(l.flags & DB_FLAG_PROGRAM_OVERRIDE) || cc[DB_CC75] != 1 || cc[DB_CC66] != 6)
+            std::abort();
     }
     MfxRW mfx;
     if (mfx.loadHeader(bytes)) {

@@ -198,7 +198,8 @@ private slots:
         QTest::addColumn<QByteArray>("song"); // empty: a mido song
         QTest::addColumn<QString>("title");
         QTest::newRow("delta time F0 before a record's bytes")
-            << QByteArray::fromHex("4d546864" "4d54726b" "0000000a" "f003002024003f000000") << "Title";
+            << QByteArray::fromHex("4d546864" "00000006" "0000000101e0" "4d54726b" "0000000a" "f003002024003f000000")
+            << "Title";
         QTest::newRow("title holding a record")
             << QByteArray() << QString::fromLatin1("Night\xF0\x08\x00\x20\x24\x00\x3F\x00\x03\xF7", 15);
     }
