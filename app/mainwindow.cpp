@@ -620,9 +620,17 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_engine->setPlayingState(SoundEngine::ePsPaused);
     // The edits are written while the window is still there: a failure is
     // told in a box the user closes, not lost in the log after the window.
-    const QString notSaved = m_edit->saveBeforeQuit();
-    if (!notSaved.isEmpty())
-        QMessageBox::warning(this, tr("Changes not saved"), notSaved, QMessageBox::Ok);
+    for (QString notSaved = m_edit->saveBeforeQuit(); !notSaved.isEmpty(); notSaved = m_edit->saveBeforeQuit()) {
+        QMessageBox box(QMessageBox::Warning, tr("Changes not saved"), notSaved, QMessageBox::NoButton, this);
+        QPushButton *again = box.addButton(tr("Try Again"), QMessageBox::AcceptRole);
+        box.addButton(tr("Quit Without Saving"), QMessageBox::DestructiveRole);
+        box.setDefaultButton(again);
+        box.exec();
+        if (box.clickedButton() != again) {
+            m_edit->dropUnsaved();
+            break;
+        }
+    }
     saveWindowPositions();
     QMainWindow::closeEvent(event);
 }

@@ -616,20 +616,28 @@ int MidiEdit::SaveToFile(const QString &path, QString *error)
         why = QStringLiteral("no song was edited");
         return -1;
     }
+    const int result = writeSettings(path, m_base, m_edited, why);
+    if (result == 0)
+        std::memcpy(&m_saved, &m_edited, sizeof m_edited);
+    return result;
+}
+
+int MidiEdit::writeSettings(const QString &path, const MIDI_SETTING_DATA &base, const MIDI_SETTING_DATA &e,
+                            QString &why)
+{
     std::unique_ptr<SongRW> rw(SongRW::createFromFile(path, true, &why));
     if (!rw)
         return -1;
-    const MIDI_SETTING_DATA &e = m_edited;
     rw->setChorusEffect(e.chorusType, e.chorusLevel);
     rw->setReverbEffect(e.reverbType, e.reverbLevel);
     rw->setDeltaKey(e.deltaKey);
     rw->setDeltaBpm(e.deltaBpm);
     // The offsets the engine plays from: edited value - the song's own.
-    auto offset = [this](Field f, int c, int l) {
+    auto offset = [&](Field f, int c, int l) {
         const auto member = kFields[f].track;
-        return int16_t(m_edited.tracks[c][l].*member - m_base.tracks[c][l].*member);
+        return int16_t(e.tracks[c][l].*member - base.tracks[c][l].*member);
     };
-    auto used = [this](int c, int l) { return (m_base.tracks[c][l].flags & DB_FLAG_IN_USE) != 0; };
+    auto used = [&](int c, int l) { return (base.tracks[c][l].flags & DB_FLAG_IN_USE) != 0; };
     for (int c = NUM_SLOTS - 1; c >= 0; --c) {
         for (int l = NUM_LAYERS - 1; l >= 0; --l) {
             if (used(c, l))
@@ -662,8 +670,12 @@ int MidiEdit::SaveToFile(const QString &path, QString *error)
         why = rw->errorString();
         return -2;
     }
-    std::memcpy(&m_saved, &m_edited, sizeof m_edited);
     return 0;
+}
+
+void MidiEdit::setSavedData(const MIDI_SETTING_DATA &inFile)
+{
+    std::memcpy(&m_saved, &inFile, sizeof m_saved);
 }
 
 void MidiEdit::setTrkGSNames(int version, bool &ok, int &count)

@@ -124,6 +124,12 @@ public:
     // failed (the file and the records are then unchanged), with the reason
     // in error when given. Works after the song left the engine too.
     int SaveToFile(const QString &path, QString *error = nullptr);
+    // The same for records kept from an earlier song: edited against base.
+    static int writeSettings(const QString &path, const MIDI_SETTING_DATA &base, const MIDI_SETTING_DATA &edited,
+                             QString &why);
+    // What the song file holds when that is not what the engine plays (the
+    // song stayed loaded after its edits failed to be saved).
+    void setSavedData(const MIDI_SETTING_DATA &inFile);
     // Picks the instrument-name tables of a sound-set version.
     static void setTrkGSNames(int version, bool &ok, int &count);
 

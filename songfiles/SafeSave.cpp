@@ -67,9 +67,32 @@ void syncFolder(const QByteArray &folder)
     }
 }
 
+// Whether an existing file may be replaced: the user must be able to write
+// it, and a file nobody may write was marked "do not touch" by its owner,
+// which holds for root too.
+bool mayReplace(const QByteArray &target, const struct stat &st, QString &err)
+{
+    if ((st.st_mode & 0222) == 0 || ::access(target.constData(), W_OK) != 0) {
+        err = QStringLiteral("the song file is read-only");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 namespace SafeSave {
+
+bool checkWritable(const QString &path, QString *error)
+{
+    QString dummy;
+    QString &err = error ? *error : dummy;
+    const QByteArray target = resolveTarget(path);
+    struct stat st;
+    if (::stat(target.constData(), &st) != 0)
+        return true; // a new file: its folder decides
+    return mayReplace(target, st, err);
+}
 
 bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *error)
 {
@@ -88,7 +111,9 @@ bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *err
     struct stat st;
     const bool existed = ::stat(target.constData(), &st) == 0;
     if (existed) {
-        mode = (st.st_mode & 07777) | S_IWUSR;
+        if (!mayReplace(target, st, err))
+            return false;
+        mode = st.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -109,6 +134,9 @@ bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *err
         ::unlink(temp.constData());
         return false;
     };
+    // The owner too where we may (as root); otherwise the file becomes ours.
+    if (existed && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()))
+        (void)::fchown(fd, st.st_uid, st.st_gid);
     if (::fchmod(fd, mode) != 0)
         return fail("cannot set permissions");
     for (const QByteArray &part : parts) {

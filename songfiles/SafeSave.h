@@ -13,9 +13,15 @@ namespace SafeSave {
 
 // Writes the parts, in order, as the whole new content of path (a symlink is
 // followed, so the file it names is replaced). The new file keeps the old
-// file's permission bits plus owner-write; a new file gets 0644 less umask.
-// False with a reason in error (when given) on any failure.
+// file's permission bits (and owner and group where the user may set them);
+// a new file gets 0644 less umask. A file the user cannot write, or that
+// nobody may write, is never replaced. False with a reason in error (when
+// given) on any failure.
 bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *error = nullptr);
+
+// False, with "the song file is read-only" in error, when writeFile would
+// refuse to replace the existing file at path.
+bool checkWritable(const QString &path, QString *error = nullptr);
 
 // Copies source to target the same safe way; an existing target is kept and
 // the copy fails.

@@ -28,15 +28,16 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
             *error = QStringLiteral("the program does not edit this kind of file");
         return nullptr;
     }
-    if (!editor->openFile(path)) {
+    QString why;
+    // Refused before a backup is made beside a song that cannot be replaced.
+    if ((backup && !SafeSave::checkWritable(path, &why)) || !editor->openFile(path)) {
         if (error)
-            *error = editor->errorString();
+            *error = why.isEmpty() ? editor->errorString() : why;
         delete editor;
         return nullptr;
     }
     const QString bak = path + QLatin1String(".bak");
     if (backup && editor->isEditable() && !QFileInfo::exists(bak)) {
-        QString why;
         // Without a backup "Revert" can't work; the edit itself may still go on.
         if (!SafeSave::copyFile(path, bak, &why))
             qWarning().noquote() << "[SongRW::createFromFile] backup not made:" << bak << why;

@@ -7,6 +7,7 @@
 #include "webcom.h"
 
 #include "SongRW.h"
+#include "fileCopyThread.h"
 
 #include <QDebug>
 #include <QDir>
@@ -234,7 +235,11 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         return false;
     }
 
-    std::unique_ptr<SongRW> reader(SongRW::createFromFile(fullPath, false));
+    // Length, tempo, key and format measured as an imported copy's are.
+    SongInfo measured;
+    std::unique_ptr<SongRW> reader;
+    if (fileCopyThread::readSongInfo(fullPath, measured))
+        reader.reset(SongRW::createFromFile(fullPath, false));
     if (!reader) {
         // Not a song: kept out of the song folder, or the next rebuild would
         // try to import it.
@@ -250,6 +255,10 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
     reader->getSongInfo(rw);
     reader.reset();
     SongInfo song(rw);
+    song.length = measured.length;
+    song.bpm = measured.bpm;
+    song.keySign = measured.keySign;
+    song.format = measured.format;
     // A file without its own names is listed under the store's.
     const auto missing = [](const QString &text) {
         return text.trimmed().isEmpty() || text == QLatin1String("<UNKNOWN>");

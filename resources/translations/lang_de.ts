@@ -462,6 +462,14 @@ MIDI songs make no sound without it. Download it now?</source>
 %1
 Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
     </message>
+    <message>
+        <source>Try Again</source>
+        <translation>Erneut versuchen</translation>
+    </message>
+    <message>
+        <source>Quit Without Saving</source>
+        <translation>Beenden ohne Speichern</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -462,6 +462,14 @@ MIDI songs make no sound without it. Download it now?</source>
 %1
 MIDI songs make no sound without it. Download it now?</translation>
     </message>
+    <message>
+        <source>Try Again</source>
+        <translation>Try Again</translation>
+    </message>
+    <message>
+        <source>Quit Without Saving</source>
+        <translation>Quit Without Saving</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

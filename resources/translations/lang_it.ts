@@ -462,6 +462,14 @@ MIDI songs make no sound without it. Download it now?</source>
 %1
 Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
     </message>
+    <message>
+        <source>Try Again</source>
+        <translation>Riprova</translation>
+    </message>
+    <message>
+        <source>Quit Without Saving</source>
+        <translation>Esci senza salvare</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -462,6 +462,14 @@ MIDI songs make no sound without it. Download it now?</source>
 %1
 没有它，MIDI 歌曲无法发声。现在下载吗？</translation>
     </message>
+    <message>
+        <source>Try Again</source>
+        <translation>重试</translation>
+    </message>
+    <message>
+        <source>Quit Without Saving</source>
+        <translation>不保存并退出</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

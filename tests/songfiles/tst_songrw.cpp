@@ -4,6 +4,7 @@
 #include "songfixtures.h"
 #include "testutil.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -94,6 +95,35 @@ private slots:
         QVERIFY(SongRW::restoreBackup(path));
         QCOMPARE(TestUtil::readFile(path), original);
         QVERIFY(!QFile::exists(path + QLatin1String(".bak")));
+    }
+
+    // A song its owner made read-only is said so and stays byte for byte,
+    // with no backup beside it; a writable one keeps its permissions.
+    void readOnlySongIsNotReplaced()
+    {
+        QTemporaryDir dir;
+        const QString path = SongFixtures::makeMidi(dir.path(), QStringLiteral("song.mid"));
+        const QByteArray original = TestUtil::readFile(path);
+        using P = QFileDevice;
+        QVERIFY(QFile::setPermissions(path, P::ReadOwner | P::ReadGroup | P::ReadOther));
+        QString why;
+        QVERIFY(!SongRW::createFromFile(path, true, &why));
+        QCOMPARE(why, QStringLiteral("the song file is read-only"));
+        std::unique_ptr<SongRW> reader(SongRW::createFromFile(path, false));
+        QVERIFY(reader);
+        reader->setTitle(QStringLiteral("Changed"));
+        QVERIFY(!reader->saveToFile(path));
+        QCOMPARE(reader->errorString(), QStringLiteral("the song file is read-only"));
+        QCOMPARE(TestUtil::readFile(path), original);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"song.mid"});
+
+        const auto mode = P::ReadOwner | P::WriteOwner | P::ReadGroup | P::WriteGroup;
+        QVERIFY(QFile::setPermissions(path, mode));
+        std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
+        QVERIFY(editor);
+        editor->setTitle(QStringLiteral("Changed"));
+        QVERIFY(editor->saveToFile(path));
+        QCOMPARE(QFile::permissions(path) & ~(P::ReadUser | P::WriteUser | P::ExeUser), mode);
     }
 };
 

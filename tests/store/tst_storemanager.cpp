@@ -127,6 +127,8 @@ private slots:
         QCOMPARE(downloaded.size(), 1);
         QCOMPARE(downloaded[0].title + " / " + downloaded[0].artist + " " + downloaded[0].innerPath,
                  "Love Song / Singer " + path);
+        // Measured as an imported copy is.
+        QCOMPARE(QList<int>({downloaded[0].bpm, downloaded[0].length > 0}), QList<int>({120, 1}));
         SONG_INFO head{};
         QVERIFY(Extract::GetSongInfoFromFile(&head, path));
         LoadedSong song;

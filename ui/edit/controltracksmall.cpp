@@ -127,15 +127,24 @@ void ControlTrackSmall::setVolumeQuietly(int volume)
     ui->horizontalSlider->setValue(volume);
 }
 
+void ControlTrackSmall::showPlaying(int volume, int state)
+{
+    setVolumeQuietly(volume);
+    if (QAbstractButton *b = ui->buttonGroup->button(state))
+        b->setChecked(true);
+}
+
+// Back to what the song file holds, a saved mute or solo included.
 void ControlTrackSmall::on_undoButton_clicked()
 {
-    ui->trackPlayButton->setChecked(true);
+    if (QAbstractButton *b = ui->buttonGroup->button(m_startState))
+        b->setChecked(true);
     setVolumeQuietly(m_startVolume);
     if (m_startInstrument)
         changeInstr(m_startInstrument);
     else
         changeInstr(m_startKit);
-    emit muteSoloChanged(m_channel, DB_NORMAL);
+    emit muteSoloChanged(m_channel, m_startState);
     emit volumeChanged(m_channel, m_startVolume);
 }
 

@@ -31,6 +31,9 @@ public:
     void setChannel(int channel);
     int channel() const { return m_channel; }
     bool isDrum() const { return m_startKit != nullptr; }
+    // The volume and mute/solo state in play, where they differ from the
+    // file's (the ones undo goes back to); tells no one.
+    void showPlaying(int volume, int state);
 
 signals:
     void volumeChanged(int channel, int volume);

@@ -13,6 +13,8 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <cstddef>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -20,6 +22,20 @@ namespace {
 void setPicture(QAbstractButton *button, const char *picture)
 {
     button->setIcon(QIcon(QString::fromLatin1(picture)));
+}
+
+// Whether two mixes play alike: the layers a song does not use take edits
+// too but are never read back from the engine.
+bool samePlayed(const MIDI_SETTING_DATA &engine, const MIDI_SETTING_DATA &edited)
+{
+    if (std::memcmp(&engine, &edited, offsetof(MIDI_SETTING_DATA, tracks)) != 0)
+        return false;
+    for (int c = 0; c < NUM_SLOTS; ++c)
+        for (int l = 0; l < NUM_LAYERS; ++l)
+            if ((engine.tracks[c][l].flags & DB_FLAG_IN_USE) &&
+                std::memcmp(&engine.tracks[c][l], &edited.tracks[c][l], sizeof(MidiEditTrack)) != 0)
+                return false;
+    return true;
 }
 
 QString signedNumber(int n)
@@ -91,6 +107,7 @@ void editView::createChildInstr()
     m_songType = currSong->isLoaded() ? currSong->baseType() : 0;
     m_deltaKey = m_startDeltaKey = m_engine->getDeltaKey();
     m_deltaBpm = m_startDeltaBpm = m_engine->getDeltaBpm();
+    adoptPending();
     refreshLabelKey();
     refreshLabelBpm();
     if (m_songType != SONG_FORMAT_MIDI)
@@ -115,6 +132,11 @@ void editView::createChildInstr()
                                                             t.muteSolo)
                                     : new ControlTrackSmall(nullptr, c + 1, &tables->trkGsNames[row], t.volume,
                                                             t.muteSolo);
+        // Undo goes back to the file; shown is what plays (edits still unsaved).
+        const MidiEditTrack &e = m_engine->midiEdit()->editedData().tracks[c][0];
+        s->showPlaying(e.volume, e.muteSolo);
+        if (e.program != t.program || e.bank != t.bank || e.insertId != t.insertId)
+            s->setInstrName(QString::fromLatin1(getInstrumentOrDrumKitName(tables, e.program, e.bank, e.insertId, drum)));
         addStrip(s);
     }
 }
@@ -251,10 +273,11 @@ void editView::refreshLabelBpm()
 
 void editView::showSaveMessage()
 {
-    m_saveMessage->setText(m_unsavedFile.isEmpty()
-                               ? QString()
-                               : tr("The changes to %1 could not be kept: %2.").arg(m_unsavedFile, m_unsavedWhy));
-    m_saveMessage->setVisible(!m_unsavedFile.isEmpty());
+    const Pending *last = m_pending.isEmpty() ? nullptr : &m_pending.last();
+    m_saveMessage->setText(last ? tr("The changes to %1 could not be kept: %2.")
+                                      .arg(QFileInfo(last->path).fileName(), last->why)
+                                : QString());
+    m_saveMessage->setVisible(last);
 }
 
 void editView::changeEvent(QEvent *event)
@@ -273,52 +296,104 @@ QString editView::saveMessage() const
 
 QString editView::saveBeforeQuit()
 {
-    const QString failed = saveEdits();
-    // Told now: the stop that ends the program tries no second time.
-    if (!failed.isEmpty())
-        m_saveOnStop = false;
-    return failed;
+    return saveEdits();
+}
+
+void editView::dropUnsaved()
+{
+    m_pending.clear();
+    m_saveOnStop = false;
+    showSaveMessage();
+}
+
+bool editView::writeMp3(const QString &path, int bpm, int key, QString &why)
+{
+    std::unique_ptr<SongRW> rw{SongRW::createFromFile(path, true, &why)};
+    if (!rw)
+        return false;
+    rw->setDeltaKey(key);
+    rw->setDeltaBpm(bpm);
+    if (rw->saveToFile(path))
+        return true;
+    why = rw->errorString();
+    return false;
+}
+
+bool editView::writePending(Pending &p)
+{
+    if (p.type == SONG_FORMAT_MIDI)
+        return MidiEdit::writeSettings(p.path, p.base, p.edited, p.why) == 0;
+    return writeMp3(p.path, p.bpm, p.key, p.why);
+}
+
+void editView::keepPending(Pending p)
+{
+    qWarning().noquote() << "editView: the changes were not saved into" << p.path << p.why;
+    for (Pending &q : m_pending) {
+        if (q.path == p.path) {
+            q = p;
+            return;
+        }
+    }
+    m_pending << p;
+}
+
+void editView::adoptPending()
+{
+    for (int i = 0; i < m_pending.size(); ++i) {
+        const Pending &p = m_pending.at(i);
+        if (p.path != m_songPath || p.type != m_songType)
+            continue;
+        MidiEdit *edit = m_engine->midiEdit();
+        if (p.type == SONG_FORMAT_MIDI && samePlayed(edit->savedData(), p.edited)) {
+            edit->setSavedData(p.inFile);
+        } else if (p.type == SONG_FORMAT_MP3 && p.bpm == m_deltaBpm && p.key == m_deltaKey) {
+            m_startDeltaBpm = p.fileBpm;
+            m_startDeltaKey = p.fileKey;
+        } else {
+            return; // the song came back from its file: the stop tries them again
+        }
+        m_pending.removeAt(i);
+        return;
+    }
 }
 
 QString editView::saveEdits()
 {
-    if (!m_saveOnStop || m_songPath.isEmpty())
+    if (!m_saveOnStop)
         return QString();
-    QString why;
-    bool tried = false;
-    bool saved = true;
-    if (m_songType == SONG_FORMAT_MIDI && m_engine->midiEdit()->hasUnsavedEdits()) {
-        qDebug() << "Salvato Midi";
-        tried = true;
-        saved = m_engine->midiEdit()->SaveToFile(m_songPath, &why) == 0;
-    } else if (m_songType == SONG_FORMAT_MP3 && (m_deltaBpm != m_startDeltaBpm || m_deltaKey != m_startDeltaKey)) {
-        qDebug() << "Salva Mp3";
-        tried = true;
-        std::unique_ptr<SongRW> rw{SongRW::createFromFile(m_songPath, true, &why)};
-        if (rw) {
-            rw->setDeltaKey(m_deltaKey);
-            rw->setDeltaBpm(m_deltaBpm);
-            saved = rw->saveToFile(m_songPath);
-            qDebug() << "Salvato?? " << (saved ? "true" : "false");
-            if (saved) {
-                m_startDeltaBpm = m_deltaBpm;
-                m_startDeltaKey = m_deltaKey;
-            } else {
-                why = rw->errorString();
-            }
-        } else {
-            saved = false;
-        }
+    MidiEdit *edit = m_engine->midiEdit();
+    const bool midi = !m_songPath.isEmpty() && m_songType == SONG_FORMAT_MIDI && edit->hasUnsavedEdits();
+    const bool mp3 = !m_songPath.isEmpty() && m_songType == SONG_FORMAT_MP3 &&
+                     (m_deltaBpm != m_startDeltaBpm || m_deltaKey != m_startDeltaKey);
+    // Earlier failures first; edits of the song in play replace its own.
+    for (int i = 0; i < m_pending.size();) {
+        Pending &p = m_pending[i];
+        if (((midi || mp3) && p.path == m_songPath) || writePending(p))
+            m_pending.removeAt(i);
+        else
+            ++i;
     }
-    if (!tried)
-        return QString();
-    // One message per save that failed; the next save replaces it.
-    if (!saved)
-        qWarning().noquote() << "editView: the changes were not saved into" << m_songPath << why;
-    m_unsavedFile = saved ? QString() : QFileInfo(m_songPath).fileName();
-    m_unsavedWhy = why;
+    Pending p;
+    p.path = m_songPath;
+    p.type = m_songType;
+    if (midi && edit->SaveToFile(m_songPath, &p.why) != 0) {
+        p.base = edit->baseData();
+        p.inFile = edit->savedData();
+        p.edited = edit->editedData();
+        keepPending(p);
+    } else if (mp3 && !writeMp3(m_songPath, m_deltaBpm, m_deltaKey, p.why)) {
+        p.fileBpm = m_startDeltaBpm;
+        p.fileKey = m_startDeltaKey;
+        p.bpm = m_deltaBpm;
+        p.key = m_deltaKey;
+        keepPending(p);
+    } else if (mp3) {
+        m_startDeltaBpm = m_deltaBpm;
+        m_startDeltaKey = m_deltaKey;
+    }
     showSaveMessage();
-    return saved ? QString() : m_saveMessage->text();
+    return saveMessage();
 }
 
 void editView::saveAndClear()

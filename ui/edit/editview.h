@@ -6,8 +6,9 @@
 // the song as its file has it; restore settings first puts the file's backup
 // back. Both skip the save of the stop they cause.
 //
-// A save that fails is told once, on the page, with its reason; the file is
-// then left as it was.
+// A save that fails is told on the page, with its reason; the file is then
+// left as it was and the edits stay pending: tried again at every stop and
+// at quit until they are written or the user leaves without them.
 //
 // The save goes to the song the strips were built for: its path and format
 // are taken when the song starts, so an unload or a new load before the stop
@@ -17,6 +18,7 @@
 // Threads: GUI thread only.
 #pragma once
 
+#include "MidiEdit.h"
 #include "Song.h"
 
 #include <QList>
@@ -48,11 +50,13 @@ public:
     ControlTrackSmall *strip(int row) const;
     // What the page tells of the last save that failed; empty when none.
     QString saveMessage() const;
-    // Writes the edits of the song in play now, while there is still a
-    // window to tell of a failure: what to tell, empty when they are kept
-    // (or there were none). After a failure the stop at the end of the
-    // program writes nothing.
+    // Writes the edits of the song in play now and those still pending,
+    // while there is still a window to tell of a failure: what to tell,
+    // empty when they are kept (or there were none). May be asked again.
     QString saveBeforeQuit();
+    // The user leaves without the edits that could not be written: the
+    // stop at the end of the program writes nothing.
+    void dropUnsaved();
 
 signals:
     // Load the song at path and start it again; action 0 plays.
@@ -107,6 +111,21 @@ private:
     // Restart from the file: the stop that follows saves nothing.
     void restartWithoutSaving();
 
+    // Edits whose save failed, kept to be tried again.
+    struct Pending {
+        QString path;
+        uint32_t type = 0;
+        MIDI_SETTING_DATA base{}, inFile{}, edited{};   // a MIDI song
+        int fileBpm = 0, fileKey = 0, bpm = 0, key = 0; // an MP3 song
+        QString why;
+    };
+    // Takes over the pending edits of the song just started when the engine
+    // still plays them: they are then the song's own unsaved edits.
+    void adoptPending();
+    static bool writePending(Pending &p);
+    static bool writeMp3(const QString &path, int bpm, int key, QString &why);
+    void keepPending(Pending p);
+
     Ui::editView *ui;
     SoundEngine *m_engine;
     bool m_saveOnStop = true;
@@ -121,6 +140,5 @@ private:
     uint32_t m_songType = 0;
     QList<ControlTrackSmall *> m_byChannel;
     QLabel *m_saveMessage = nullptr;
-    QString m_unsavedFile; // empty when the last save worked
-    QString m_unsavedWhy;
+    QList<Pending> m_pending;
 };
