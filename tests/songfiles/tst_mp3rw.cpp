@@ -101,7 +101,7 @@ private slots:
         QCOMPARE(after["text"].toObject().toVariantMap().values(),
                  QVariantList({"99", "Autore", "Rock", title, "Am", "183000", "Ärtist"}));
         QJsonObject raw = before["raw"].toObject();
-        for (const QString &key : {"TIT2", "TPE1", "TBPM", "SYLT::ita"})
+        for (const char *key : {"TIT2", "TPE1", "TBPM", "SYLT::ita"})
             raw.remove(key);
         for (auto it = raw.begin(); it != raw.end(); ++it)
             QCOMPARE(after["raw"][it.key()].toString(), it.value().toString());

@@ -152,7 +152,7 @@ void mixerView::refreshInstruments()
             continue;
         Strip &s = m_strips[c];
         s.name->setText(QString::fromLatin1(name));
-        s.frame = m_groups[drum ? SoundEngine::eSlDrums : sliderGroupInstrMap[t.program & 0x7F]].frame;
+        s.frame = m_groups[drum ? int(SoundEngine::eSlDrums) : int(sliderGroupInstrMap[t.program & 0x7F])].frame;
         static_cast<QFormLayout *>(s.frame->layout())->addRow(s.led, s.name);
         s.led->show();
         s.name->show();

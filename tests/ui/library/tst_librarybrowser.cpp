@@ -167,7 +167,7 @@ private slots:
                           target, 1, Qt::MatchExactly).value(0).row());
         click("deleteButton");
         QCOMPARE(questions.size(), listing == 3 ? 0 : 1 + int(readOnly));
-        for (const QString &file : {"a.mp3", "a.cdg", "a.mp3.bak", "b.kar", "c.mid"})
+        for (const QString file : {"a.mp3", "a.cdg", "a.mp3.bak", "b.kar", "c.mid"})
             QCOMPARE(QFile::exists(folder + file), !gone.contains(file));
         QCOMPARE(sql("SELECT group_concat(substr(innerPath, -5), ',') FROM (SELECT innerPath FROM Songs ORDER BY 1)"),
                  songsLeft);
