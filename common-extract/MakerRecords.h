@@ -2,6 +2,8 @@
 // and the meta event FF 4B. Offsets count from the F0 byte.
 #pragma once
 
+#include "SmfWalk.h"
+
 #include <cstdint>
 
 constexpr uint8_t MAKER_SYSEX_ID[4] = {0x00, 0x20, 0x24, 0x00};
@@ -64,4 +66,16 @@ inline bool isMakerSysEx(const uint8_t *f0, uint32_t available)
 {
     return available > uint32_t(MAKER_OFS_COMMAND) && f0[0] == 0xF0 && f0[2] == 0x00 &&
            f0[3] == 0x20 && f0[4] == 0x24 && f0[5] == 0x00;
+}
+
+// The F0 of a maker record that is a SysEx event of its own with a one-byte
+// length, as the editor writes it, and its size from the F0; nullptr for
+// any other event.
+inline const uint8_t *makerRecord(const uint8_t *data, const SmfEvent &e, uint32_t &size)
+{
+    if (e.status != 0xF0 || e.statusPos < 0 || e.dataPos != e.statusPos + 2)
+        return nullptr;
+    size = uint32_t(e.end - e.statusPos);
+    const uint8_t *f0 = data + e.statusPos;
+    return isMakerSysEx(f0, size) ? f0 : nullptr;
 }

@@ -3,7 +3,6 @@
 #include "ByteReader.h"
 #include "MakerRecords.h"
 #include "MfxHeader.h"
-#include "SmfWalk.h"
 #include "Utf16Text.h"
 
 #include <QString>
@@ -115,11 +114,9 @@ int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
             keyFound && lengthFound)
             return true;
         if (e.status == 0xF0) {
-            if (e.statusPos < 0 || e.dataPos != e.statusPos + 2)
-                return false;
-            const uint8_t *ev = data + e.statusPos;
-            const uint32_t avail = uint32_t(e.end - e.statusPos);
-            if (!isMakerSysEx(ev, avail))
+            uint32_t avail = 0;
+            const uint8_t *ev = makerRecord(data, e, avail);
+            if (!ev)
                 return false;
             const uint8_t cmd = ev[MAKER_OFS_COMMAND];
             if (cmd == MAKER_CMD_TEXT_ROW2 && !artistFound) {

@@ -3,7 +3,6 @@
 #include "ByteReader.h"
 #include "MakerRecords.h"
 #include "MfxHeader.h"
-#include "SmfWalk.h"
 
 #include <algorithm>
 #include <cstring>
@@ -108,11 +107,9 @@ int loadSongSettings_MID(const uint8_t *file, uint32_t length, Db *db)
     bool trackSeen[NUM_SLOTS][NUM_LAYERS] = {};
     bool advSeen[NUM_SLOTS][NUM_LAYERS] = {};
     const auto record = [&](const SmfEvent &e) {
-        if (e.status != 0xF0 || e.statusPos < 0 || e.dataPos != e.statusPos + 2)
-            return false;
-        const uint8_t *f0 = file + e.statusPos;
-        const uint32_t size = uint32_t(e.end - e.statusPos);
-        if (!isMakerSysEx(f0, size))
+        uint32_t size = 0;
+        const uint8_t *f0 = makerRecord(file, e, size);
+        if (!f0)
             return false;
         const uint8_t command = f0[MAKER_OFS_COMMAND];
         switch (command) {
