@@ -26,7 +26,7 @@ namespace {
 
 bool isWebAddress(const QString &text)
 {
-    return text.startsWith(QLatin1String("http"), Qt::CaseInsensitive);
+    return ReplyWatch::isWebAddress(QUrl(text));
 }
 
 QString languageCode()
@@ -183,7 +183,9 @@ void AdBanner::setData(const QString &image, int width, int height, const QStrin
 bool AdBanner::setImage(const QString &path, int width, int height)
 {
     m_shownImage = path;
-    const QPixmap picture = isWebAddress(path) ? download_from(path) : QPixmap(path);
+    // Only a web address: a local path could name a pipe or a device, and
+    // reading it here would hold the window for good.
+    const QPixmap picture = isWebAddress(path) ? download_from(path) : QPixmap();
     ui->lb_image->setMinimumWidth(width);
     ui->lb_image->setPixmap(picture.isNull() ? QPixmap()
                                              : picture.scaled(width, height, Qt::KeepAspectRatio,

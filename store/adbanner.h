@@ -31,7 +31,7 @@ class AdBanner;
 struct Banner
 {
     QString link;
-    QString image; // an http(s) address, or a file or resource path
+    QString image; // an http(s) address; any other shows no picture
     int width = 60;
     int height = 60;
     QString backgroundColor;

@@ -39,6 +39,14 @@ int DownloadMngr::startDownloadSync()
         m_destFullPath += QLatin1Char('/');
     m_destFullPath += m_fileName;
 
+    const QUrl address(m_url, QUrl::TolerantMode);
+    if (!ReplyWatch::isWebAddress(address)) {
+        qWarning().noquote() << "DownloadMngr: not a web address:" << m_url;
+        m_failure = tr("the server named no web address for the file");
+        m_finished = true;
+        return Failed;
+    }
+
     if (QFileInfo::exists(m_destFullPath)
         && Prompter::question(tr("This file already exists"),
                               tr("This file is already present, overwrite?"),
@@ -65,7 +73,7 @@ int DownloadMngr::startDownloadSync()
     m_received = 0;
     m_writeFailed = false;
 
-    m_request.setUrl(QUrl(m_url, QUrl::TolerantMode));
+    m_request.setUrl(address);
     QNetworkReply *reply = m_manager.get(m_request);
     m_reply = reply;
     // A file goes to the disk as it comes, up to the size announced for it.

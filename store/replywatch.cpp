@@ -73,6 +73,13 @@ bool ReplyWatch::mayRedirect(const QUrl &from, const QUrl &to)
            && target.port(443) == 443;
 }
 
+bool ReplyWatch::isWebAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty()
+           && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
 void ReplyWatch::onHeaders()
 {
     m_connectTimer.stop();

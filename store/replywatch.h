@@ -64,6 +64,11 @@ public:
     // to https on the standard ports.
     static bool mayRedirect(const QUrl &from, const QUrl &to);
 
+    // Whether `url` is a web address (http or https with a host): the only
+    // kind of address a store answer may name for a file or a picture, so
+    // that a hostile answer cannot have a local file or a named pipe read.
+    static bool isWebAddress(const QUrl &url);
+
     // A reader that takes the body as it comes says how much it has taken,
     // so that the size limit holds between the network's progress reports.
     void taken(qint64 received) { onBytes(received); }

@@ -138,6 +138,10 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <source>%1 of %2 bytes arrived</source>
         <translation>%1 von %2 Bytes sind angekommen</translation>
     </message>
+    <message>
+        <source>the server named no web address for the file</source>
+        <translation>der Server hat keine Webadresse für die Datei genannt</translation>
+    </message>
 </context>
 <context>
     <name>InstrChooserPopup</name>

@@ -138,6 +138,10 @@ Check the internet connection and press Log in again.</translation>
         <source>%1 of %2 bytes arrived</source>
         <translation>%1 of %2 bytes arrived</translation>
     </message>
+    <message>
+        <source>the server named no web address for the file</source>
+        <translation>the server named no web address for the file</translation>
+    </message>
 </context>
 <context>
     <name>InstrChooserPopup</name>

@@ -138,6 +138,10 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <source>%1 of %2 bytes arrived</source>
         <translation>sono arrivati %1 byte su %2</translation>
     </message>
+    <message>
+        <source>the server named no web address for the file</source>
+        <translation>il server non ha indicato un indirizzo web per il file</translation>
+    </message>
 </context>
 <context>
     <name>InstrChooserPopup</name>

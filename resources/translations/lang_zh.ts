@@ -138,6 +138,10 @@ Check the internet connection and press Login again.</source>
         <source>%1 of %2 bytes arrived</source>
         <translation>只收到了 %2 字节中的 %1 字节</translation>
     </message>
+    <message>
+        <source>the server named no web address for the file</source>
+        <translation>服务器没有给出该文件的网址</translation>
+    </message>
 </context>
 <context>
     <name>InstrChooserPopup</name>

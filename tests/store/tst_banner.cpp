@@ -113,6 +113,33 @@ private slots:
         QCOMPARE(store.requests("/img/banner.png").size(), 2);
     }
 
+    // A picture named by a local path or a file address is never read (it
+    // could be a pipe that holds the window for good): the banner shows
+    // without it; a web address in the same list brings its picture.
+    void localPicturesNotRead()
+    {
+        const QString png = dir.filePath("local.png");
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QVERIFY(image.save(png));
+        const QByteArray json = "{\"banners\":[{\"image_url\":\"" + png.toUtf8() + "\",\"title\":\"path\"},"
+                                "{\"image_url\":\"file://" + png.toUtf8() + "\",\"title\":\"file\"},"
+                                "{\"image_url\":\"" + store.base().toUtf8() + "/img/banner.png?l\",\"title\":\"web\"}]}";
+        store.setReply("/banners/get_banners.php", json);
+        AdBanner banner;
+        banner.init(nullptr);
+        fire(banner.reloadTimer());
+        QCOMPARE(banner.banners().size(), 3);
+        QCOMPARE(title(banner), QStringLiteral("path"));
+        QVERIFY(banner.isVisible() && picture(banner).isNull());
+        fire(banner.rotationTimer());
+        QCOMPARE(title(banner), QStringLiteral("file"));
+        QVERIFY(banner.isVisible() && picture(banner).isNull());
+        fire(banner.rotationTimer());
+        QCOMPARE(title(banner), QStringLiteral("web"));
+        QTRY_VERIFY(!picture(banner).isNull());
+    }
+
     // A language change while the list loads asks again in the new language.
     void languageChangeWhileLoading()
     {

@@ -210,6 +210,33 @@ private slots:
         QCOMPARE(store.requests().size(), fault.isEmpty() ? 0 : 1);
     }
 
+    // A file is fetched from a web address only: a local file or any other
+    // scheme named by the store is never copied into the folder, and
+    // nothing is asked of anyone.
+    void onlyWebAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("file address") << "file://" + dir.filePath("secret");
+        QTest::newRow("local path") << dir.filePath("secret");
+        QTest::newRow("ftp") << "ftp://127.0.0.1/secret";
+        QTest::newRow("no host") << "http:///secret";
+    }
+    void onlyWebAddresses()
+    {
+        QFETCH(QString, address);
+        QVERIFY(TestUtil::writeFile(dir.filePath("secret"), "twelve bytes"));
+        DownloadMngr d;
+        d.m_url = address;
+        d.m_destFolder = dir.path();
+        d.m_fileName = QStringLiteral("copy.mid");
+        d.m_fileSize = 12;
+        QCOMPARE(d.startDownloadSync(), 2);
+        QCOMPARE(d.failureText(), QStringLiteral("the server named no web address for the file"));
+        QVERIFY(!QFile::exists(dir.filePath("copy.mid")) && !QFile::exists(dir.filePath("copy.mid.part")));
+        QCOMPARE(questions, 0);
+        QVERIFY(store.requests().isEmpty());
+    }
+
     // Five megabytes over an old file: progress in order, the same bytes on
     // disk; a folder given with its "/" makes the same path.
     void bigDownloadReplacesOldFile()

@@ -90,6 +90,11 @@ private slots:
         QTest::newRow("no address") << QString() << QByteArray("<m><song><title>%1</title></song></m>") << false
                                     << "3";
         QTest::newRow("logged out") << QString() << QByteArray() << false << "3";
+        // A local file named by the store is never copied in.
+        QTest::newRow("file address") << QString()
+                                      << "<m><song><title>%1</title><url>file:///etc/hostname</url><size>"
+                                             + QByteArray::number(QFileInfo("/etc/hostname").size()) + "</size></song></m>"
+                                      << false << "3";
     }
     void download()
     {
