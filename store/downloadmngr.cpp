@@ -77,7 +77,7 @@ int DownloadMngr::startDownloadSync()
     QNetworkReply *reply = m_manager.get(m_request);
     m_reply = reply;
     // A file goes to the disk as it comes, up to the size announced for it.
-    new ReplyWatch(reply, m_timeouts, "DownloadMngr", largestAccepted());
+    new ReplyWatch(reply, m_timeouts, "DownloadMngr", largestAccepted(), ReplyWatch::AsItComes);
     connect(reply, &QNetworkReply::finished, this, &DownloadMngr::onReplyFinished);
     connect(reply, &QNetworkReply::readyRead, this, &DownloadMngr::onReplyReadyRead);
     connect(reply, &QNetworkReply::downloadProgress, this, &DownloadMngr::onProgressValChanged);
