@@ -3,7 +3,6 @@
 
 #include "storeendpoints.h"
 #include "appsettings.h"
-#include "webcom.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
@@ -68,6 +67,8 @@ AdBanner::AdBanner(QWidget *parent)
 
 AdBanner::~AdBanner()
 {
+    // Replies the network aborts on its way out find no banner to read them.
+    disconnect(m_network, nullptr, this, nullptr);
     delete ui;
 }
 
@@ -78,44 +79,8 @@ void AdBanner::init(User *user)
     m_reload.start(kFirstLoadMs);
 }
 
-bool AdBanner::loadBanners(User *user)
-{
-    Q_UNUSED(user);
-    m_banners.clear();
-    m_index = -1;
-
-    QList<Banner> loaded;
-    WebCom client(nullptr);
-    client.setTimeouts(m_timeouts);
-    QUrl url = StoreEndpoints::checkUrl(QStringLiteral("/banners/get_banners.php"));
-    url.setQuery(QStringLiteral("lang=") + languageCode());
-    QPointer<AdBanner> self(this);
-    client.startAndWaitNetRequest(
-        url, QByteArray(),
-        [&loaded](const QByteArray &body) {
-            if (body.isEmpty() || body.startsWith("ERROR"))
-                return;
-            const QJsonArray list = QJsonDocument::fromJson(body).object().value("banners").toArray();
-            for (const QJsonValue &item : list) {
-                const QJsonObject o = item.toObject();
-                Banner b;
-                b.image = o.value("image_url").toString();
-                b.backgroundColor = o.value("background_color").toString();
-                b.title = o.value("title").toString();
-                b.titleColor = o.value("title_color").toString();
-                b.subtitle = o.value("subtitle").toString();
-                b.subtitleColor = o.value("subtitle_color").toString();
-                b.link = o.value("link_url").toString();
-                loaded << b;
-            }
-        },
-        QStringLiteral("GET"));
-    if (!self)
-        return false;
-    m_banners = loaded;
-    return !m_banners.isEmpty();
-}
-
+// The list comes in the background, like the pictures: a slow or silent
+// host never holds the window, nor a download waiting in it.
 void AdBanner::reloadBanners()
 {
     // A language change during a load asks again once it has ended.
@@ -126,24 +91,59 @@ void AdBanner::reloadBanners()
     m_loading = true;
     m_askAgain = false;
     m_rotation.stop();
-    QPointer<AdBanner> self(this);
-    const bool any = loadBanners(m_user);
-    if (!self)
-        return;
+    QUrl url = StoreEndpoints::checkUrl(QStringLiteral("/banners/get_banners.php"));
+    url.setQuery(QStringLiteral("lang=") + languageCode());
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("VelmarPC 0.0.0"));
+    ReplyWatch::verifyRedirects(request);
+    QNetworkReply *reply = m_network->get(request);
+    reply->setProperty("bannerList", true);
+    new ReplyWatch(reply, m_timeouts, "AdBanner");
+}
+
+void AdBanner::onListFetched(QNetworkReply *reply)
+{
     m_loading = false;
+    m_banners.clear();
+    m_index = -1;
+    const QByteArray body = reply->readAll();
+    const QString failure = reply->findChild<ReplyWatch *>()->failure(body.size());
+    if (!failure.isEmpty())
+        qWarning().noquote() << "AdBanner: banner list not read," << failure;
+    else if (!body.startsWith("ERROR"))
+        m_banners = parseList(body);
     if (m_askAgain) {
         m_reload.start(0);
         return;
     }
     // Pictures that failed may be fixed on the server by now.
     m_broken.clear();
-    if (!any) {
+    if (m_banners.isEmpty()) {
         m_reload.start(kRetryMs);
         return;
     }
     showNextBanner();
     if (m_allowed)
         m_rotation.start(kRotationMs);
+}
+
+QList<Banner> AdBanner::parseList(const QByteArray &body)
+{
+    QList<Banner> loaded;
+    const QJsonArray list = QJsonDocument::fromJson(body).object().value("banners").toArray();
+    for (const QJsonValue &item : list) {
+        const QJsonObject o = item.toObject();
+        Banner b;
+        b.image = o.value("image_url").toString();
+        b.backgroundColor = o.value("background_color").toString();
+        b.title = o.value("title").toString();
+        b.titleColor = o.value("title_color").toString();
+        b.subtitle = o.value("subtitle").toString();
+        b.subtitleColor = o.value("subtitle_color").toString();
+        b.link = o.value("link_url").toString();
+        loaded << b;
+    }
+    return loaded;
 }
 
 void AdBanner::showNextBanner()
@@ -245,6 +245,10 @@ QPixmap AdBanner::download_from(const QString &address)
 void AdBanner::onImageFetched(QNetworkReply *reply)
 {
     reply->deleteLater();
+    if (reply->property("bannerList").toBool()) {
+        onListFetched(reply);
+        return;
+    }
     const QString address = reply->property("bannerAddress").toString();
     m_pending.remove(address);
     const QByteArray bytes = reply->readAll();

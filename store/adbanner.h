@@ -56,8 +56,6 @@ public:
 
     // Keeps the user and loads the banners kFirstLoadMs later.
     void init(User *user);
-    // Fetches the list in the program's language; false when none came.
-    bool loadBanners(User *user);
     void setAllowed(bool allowed);
 
     void setData(const Banner &banner);
@@ -86,6 +84,8 @@ signals:
     void actionTriggered(const QString &link);
 
 public slots:
+    // Asks for the list in the program's language and returns at once; the
+    // list shows when it comes, or another try comes kRetryMs later.
     void reloadBanners();
     void showNextBanner();
 
@@ -98,6 +98,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void onListFetched(QNetworkReply *reply);
+    static QList<Banner> parseList(const QByteArray &body);
     QString cacheFile(const QString &address) const;
 
     Ui::AdBanner *ui;

@@ -86,7 +86,13 @@ int DownloadMngr::startDownloadSync()
     m_result = Failed;
     if (!waitInNestedLoop(this, m_loop))
         return Failed;
+    return m_result;
+}
 
+// Run as soon as the transfer ends: the wait may return only much later,
+// when another wait was started inside it.
+void DownloadMngr::conclude()
+{
     m_part.close();
     if (m_result == Complete
         && std::rename(QFile::encodeName(m_part.fileName()).constData(),
@@ -98,7 +104,8 @@ int DownloadMngr::startDownloadSync()
     }
     if (m_result != Complete)
         m_part.remove();
-    return m_result;
+    m_finished = true;
+    emit ended(m_result);
 }
 
 void DownloadMngr::onReplyReadyRead()
@@ -207,5 +214,6 @@ void DownloadMngr::endWait()
     }
     if (m_loop)
         m_loop->exit(0);
-    m_finished = true;
+    if (!m_finished)
+        conclude();
 }

@@ -49,6 +49,11 @@ public:
 
 signals:
     void progressValChanged(qint64 received, qint64 total);
+    // The transfer has ended with `result` and the file is in place or gone;
+    // sent at once, while startDownloadSync() returns only once every wait
+    // started inside its own has ended. Not sent when the download fails
+    // before its request.
+    void ended(int result);
 
 public slots:
     void onUserAbort();
@@ -59,6 +64,7 @@ public slots:
 
 private:
     void endWait();
+    void conclude();
     bool sizeMatches(qint64 written) const;
     // The most bytes the announced size lets through.
     qint64 largestAccepted() const;
