@@ -112,7 +112,7 @@ void MainWindow::onfinish(QNetworkReply *reply)
     // the news page says why.
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
     const QString failure = watch ? watch->failure(body.size()) : QStringLiteral("no watch");
-    const QString unreadable = failure.isEmpty() ? StoreAnswer::problem(body) : QString();
+    const QString unreadable = failure.isEmpty() ? StoreAnswer::problem(body, reply->rawHeader("Content-Type")) : QString();
     if (!failure.isEmpty() || !unreadable.isEmpty() || !db) {
         qWarning().noquote() << "Novita' non aggiornate:" << (failure.isEmpty() ? unreadable : failure);
         m_library->setNewsFailure(tr("The news of the week could not be fetched: %1.\nCheck the internet "

@@ -37,6 +37,10 @@ Control requests (with --control only; never recorded):
             hold              answer only after /_control/release?path=P
             html              status 200 with a web page (a network's sign-in page)
             malformed         status 200 with XML that breaks off inside an element
+            foreign           status 200 with well-formed XML that is not the store's
+                              answer (<error>...</error>)
+            doctype           status 200, text/html, a page with "<!doctype html>"
+            html401           status 200, text/xml, a page with the HTML 4.01 doctype
             oversized         status 200 with S bytes (&size=S, default 256 MiB) of
                               XML; &announce=1 sends their Content-Length, else the
                               body ends when the connection closes
@@ -79,6 +83,10 @@ PNG_1x1 = base64.b64decode(
 HTML_ERROR = "<html><head><title>{0}</title></head><body><h1>{0}</h1></body></html>"
 SIGN_IN_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Wi-Fi</title></head><body><form action=\"/portal\">"
                 b"<input name=\"room\"><input type=\"submit\" value=\"Connect\"></form></body></html>")
+FOREIGN_XML = b'<?xml version="1.0" encoding="UTF-8"?>\n<error>Service temporarily unavailable</error>'
+LOWER_DOCTYPE_PAGE = b"<!doctype html>\n<html><head><meta charset=utf-8><title>Sign in</title></head><body>Sign in</body></html>"
+HTML401_PAGE = (b'<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">\n<HTML><HEAD><TITLE>Portal</TITLE>'
+                b'<META http-equiv="Content-Type" content="text/html"></HEAD><BODY><P>Sign in<BR></BODY></HTML>')
 BROKEN_XML = b'<?xml version="1.0" encoding="UTF-8"?>\n<melodrome_message><user><user_id>42</user_id><name>An'
 
 
@@ -261,6 +269,10 @@ class Handler(BaseHTTPRequestHandler):
         if mode in ("html", "malformed"):
             self.send_whole(200, SIGN_IN_PAGE if mode == "html" else BROKEN_XML,
                             "text/html" if mode == "html" else "text/xml")
+            return
+        if mode in ("foreign", "doctype", "html401"):
+            data = {"foreign": FOREIGN_XML, "doctype": LOWER_DOCTYPE_PAGE, "html401": HTML401_PAGE}[mode]
+            self.send_whole(200, data, "text/html" if mode == "doctype" else "text/xml")
             return
         if mode == "oversized":
             self.send_oversized(int(fault.get("size") or 256 << 20), fault.get("announce") == "1")

@@ -4,12 +4,14 @@
 #include "storeendpoints.h"
 #include "appsettings.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -214,6 +216,19 @@ void AdBanner::setBannerColor(const QString &background, const QString &hover)
             .arg(background, hover));
 }
 
+// Pictures are kept at the size they are shown at: a picture of a few
+// thousand pixels a side would otherwise hold tens of megabytes for good.
+QPixmap AdBanner::shownSize(QIODevice *device) const
+{
+    QImageReader reader(device);
+    const Banner shown;
+    const QSize bound = QSize(shown.width, shown.height) * qMax(1.0, devicePixelRatioF());
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > bound.width() || size.height() > bound.height()))
+        reader.setScaledSize(size.scaled(bound, Qt::KeepAspectRatio));
+    return QPixmap::fromImage(reader.read());
+}
+
 QString AdBanner::cacheFile(const QString &address) const
 {
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/banners/")
@@ -228,8 +243,9 @@ QPixmap AdBanner::download_from(const QString &address)
         return *known;
     if (m_broken.contains(address) || m_pending.contains(address))
         return {};
-    QPixmap cached;
-    if (cached.load(cacheFile(address))) {
+    QFile file(cacheFile(address));
+    const QPixmap cached = file.open(QIODevice::ReadOnly) ? shownSize(&file) : QPixmap();
+    if (!cached.isNull()) {
         m_pictures.insert(address, cached);
         return cached;
     }
@@ -253,8 +269,10 @@ void AdBanner::onImageFetched(QNetworkReply *reply)
     m_pending.remove(address);
     const QByteArray bytes = reply->readAll();
     const QString failure = reply->findChild<ReplyWatch *>()->failure(bytes.size());
-    QPixmap picture;
-    if (!failure.isEmpty() || !picture.loadFromData(bytes)) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    const QPixmap picture = failure.isEmpty() && buffer.open(QIODevice::ReadOnly) ? shownSize(&buffer) : QPixmap();
+    if (picture.isNull()) {
         qWarning().noquote() << "Banner picture not usable:" << address << failure;
         m_broken.insert(address);
         return;

@@ -21,6 +21,7 @@
 #include <QWidget>
 
 class QNetworkAccessManager;
+class QIODevice;
 class QNetworkReply;
 class User;
 
@@ -101,6 +102,7 @@ private:
     void onListFetched(QNetworkReply *reply);
     static QList<Banner> parseList(const QByteArray &body);
     QString cacheFile(const QString &address) const;
+    QPixmap shownSize(QIODevice *device) const;
 
     Ui::AdBanner *ui;
     QList<Banner> m_banners;

@@ -71,6 +71,7 @@ int DownloadMngr::startDownloadSync()
         return Failed;
     }
     m_received = 0;
+    m_md5.reset();
     m_writeFailed = false;
 
     m_request.setUrl(address);
@@ -124,6 +125,7 @@ void DownloadMngr::onReplyReadyRead()
         qWarning().noquote() << "destination file not open :" << m_destFullPath;
         return;
     }
+    m_md5.addData(chunk);
     if (m_part.write(chunk) != chunk.size()) {
         // A full disk: the rest cannot be kept, so stop fetching it.
         qWarning().noquote() << "DownloadMngr: cannot write" << m_part.fileName() << ":"

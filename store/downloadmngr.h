@@ -9,6 +9,7 @@
 
 #include "replywatch.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -39,6 +40,8 @@ public:
     // overwrite refused, 2 failed (an announced size of 0 fails at once).
     int startDownloadSync();
     QString getDestFullPath() const { return m_destFullPath; }
+    // MD5 of the bytes that arrived (lower-case hex), taken as they came.
+    QByteArray md5() const { return m_md5.result().toHex(); }
     // Why the last download failed, in words for the user ("the server
     // answered with error 404"); empty after a complete or cancelled one.
     QString failureText() const { return m_failure; }
@@ -75,6 +78,7 @@ private:
     QEventLoop *m_loop = nullptr;
     QString m_destFullPath;
     QFile m_part;
+    QCryptographicHash m_md5{QCryptographicHash::Md5};
     qint64 m_received = 0;
     bool m_writeFailed = false;
     bool m_finished = true;

@@ -897,6 +897,10 @@ Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und st
         <source>the file cannot be written in %1</source>
         <translation>die Datei kann nicht in %1 geschrieben werden</translation>
     </message>
+    <message>
+        <source>the file that arrived is not the one the server announced</source>
+        <translation>die angekommene Datei ist nicht die vom Server angekündigte</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>

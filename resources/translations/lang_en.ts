@@ -897,6 +897,10 @@ The synthesizer stays silent without it. Check the internet connection and start
         <source>the file cannot be written in %1</source>
         <translation>the file cannot be written in %1</translation>
     </message>
+    <message>
+        <source>the file that arrived is not the one the server announced</source>
+        <translation>the file that arrived is not the one the server announced</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>

@@ -897,6 +897,10 @@ Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet 
         <source>the file cannot be written in %1</source>
         <translation>il file non può essere scritto in %1</translation>
     </message>
+    <message>
+        <source>the file that arrived is not the one the server announced</source>
+        <translation>il file arrivato non è quello annunciato dal server</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>

@@ -897,6 +897,10 @@ The synthesizer stays silent without it. Check the internet connection and start
         <source>the file cannot be written in %1</source>
         <translation>无法在 %1 中写入文件</translation>
     </message>
+    <message>
+        <source>the file that arrived is not the one the server announced</source>
+        <translation>收到的文件不是服务器所告知的那个文件</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>

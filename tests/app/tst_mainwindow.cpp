@@ -1005,6 +1005,10 @@ private slots:
             << failed.arg("a web page came instead of the store's answer (the network may want you to sign in "
                           "through a web browser first, or the store is under maintenance)");
         QTest::newRow("broken answer") << "malformed" << false << failed.arg("the store's answer cannot be read");
+        QTest::newRow("an answer not the store's") << "foreign" << false << failed.arg("the store's answer cannot be read");
+        QTest::newRow("a lower-case doctype") << "doctype" << false
+            << failed.arg("a web page came instead of the store's answer (the network may want you to sign in "
+                          "through a web browser first, or the store is under maintenance)");
         QTest::newRow("endless answer") << "oversized" << false << failed.arg("the server's answer was too large");
     }
     void news()

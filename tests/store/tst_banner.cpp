@@ -140,6 +140,36 @@ private slots:
         QTRY_VERIFY(!picture(banner).isNull());
     }
 
+    // A big picture is kept at the size shown, from the network and from
+    // the disk cache alike.
+    void bigPictureKeptSmall()
+    {
+        QImage image(4000, 3000, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
+        store.setReply("/img/big.png", png);
+        store.setReply("/banners/get_banners.php", list({"/img/big.png"}));
+        const auto resident = [] {
+            const QByteArray status = TestUtil::readFile("/proc/self/status");
+            const int at = status.indexOf("VmRSS:");
+            return status.mid(at + 6).trimmed().split(' ').value(0).toLongLong() << 10;
+        };
+        for (int run = 0; run < 2; ++run) {
+            const qint64 before = resident();
+            AdBanner banner;
+            banner.init(nullptr);
+            fire(banner.reloadTimer());
+            QTRY_VERIFY(!picture(banner).isNull());
+            QVERIFY(picture(banner).width() <= 60 * banner.devicePixelRatioF());
+            QCoreApplication::processEvents();
+            QVERIFY2(resident() - before < (qint64(20) << 20),
+                     qPrintable(QString::number((resident() - before) >> 20) + " MiB more"));
+        }
+        QCOMPARE(store.requests("/img/big.png").size(), 1);
+    }
+
     // A language change while the list loads asks again in the new
     // language once the first list has come.
     void languageChangeWhileLoading()

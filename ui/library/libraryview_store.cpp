@@ -117,7 +117,7 @@ bool libraryView::takeReply(QNetworkReply *reply, QByteArray &body, const QStrin
     // A web page or a broken answer must not pass for "nothing found": the
     // lists still show what came whole before the break, and the page says
     // why the rest is missing.
-    const QString unreadable = StoreAnswer::problem(body);
+    const QString unreadable = StoreAnswer::problem(body, reply->rawHeader("Content-Type"));
     if (!unreadable.isEmpty()) {
         qWarning().noquote() << "libraryView: store answer unreadable," << unreadable << ":"
                              << reply->url().toString();
