@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class DatabaseHelper;
 class indexDriveThread;
@@ -158,8 +159,8 @@ private:
     // StoreAnswer) off the window's thread.
     bool takeReadReply(QNetworkReply *reply, const QByteArray &body, const QString &failed,
                        const QString &unreadable);
-    void storeSearchSongs(QNetworkReply *reply, const QByteArray &body, const QString &unreadable,
-                          const QList<SongInfo> &songs);
+    void storeSearchSongs(std::shared_ptr<const QList<SongInfo>> songs, qsizetype from, int serial,
+                          const QString &text);
     static QString searchFailure();
     void showStoreFailure(int kind, const QString &text);
     void clearStoreFailure(int kind);

@@ -21,6 +21,7 @@
 #include <QNetworkRequest>
 #include <QSqlDatabase>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 
@@ -195,17 +196,29 @@ void libraryView::receivedSongListForQuery(QNetworkReply *reply)
     });
     connect(reader, &QThread::finished, reader, &QObject::deleteLater);
     connect(reader, &QThread::finished, reply, [this, reply, body, read] {
-        storeSearchSongs(reply, body, read->unreadable, read->songs);
+        if (!takeReadReply(reply, body, searchFailure(), read->unreadable))
+            return;
+        storeSearchSongs(std::make_shared<const QList<SongInfo>>(std::move(read->songs)), 0,
+                         lastRequest[SearchRequest], searchString());
     });
     reader->start();
 }
 
-void libraryView::storeSearchSongs(QNetworkReply *reply, const QByteArray &body, const QString &unreadable,
-                                   const QList<SongInfo> &songs)
+// Cached a few thousand songs per turn of the event loop, so that the window
+// answers between them; a search typed meanwhile ends the caching.
+void libraryView::storeSearchSongs(std::shared_ptr<const QList<SongInfo>> songs, qsizetype from, int serial,
+                                   const QString &text)
 {
-    if (!takeReadReply(reply, body, searchFailure(), unreadable))
+    if (lastRequest[SearchRequest] != serial || searchString() != text)
         return;
-    database->insertMDSongsSearchFile(songs);
+    constexpr qsizetype kSongsPerTurn = 5000;
+    database->insertMDSongsSearchFile(songs->mid(from, kSongsPerTurn));
+    if (from + kSongsPerTurn < songs->size()) {
+        QTimer::singleShot(0, this, [this, songs, from, serial, text] {
+            storeSearchSongs(songs, from + kSongsPerTurn, serial, text);
+        });
+        return;
+    }
     qDebug() << "finito inserimento" << searchString();
     if (currentQuery != storeSearchQuery())
         return;
