@@ -4,6 +4,7 @@
 #include "../common-extract/loadedsong.h"
 
 #include "DatabaseHelper.h"
+#include "adbanner.h"
 #include "Extract.h"
 #include "melodromemanager.h"
 #include "prompter.h"
@@ -205,6 +206,32 @@ private slots:
         QCOMPARE(events, QStringList({"5001 ended 1 0 4", "5002 ended 1 0 ", "second returned 1", "slow request ended"}));
         QCOMPARE(one("SELECT count(*) FROM Songs"), "2");
         QVERIFY(asked.isEmpty());
+    }
+
+    // A banner list its host holds back while a song downloads holds
+    // nothing: the download ends, and the list comes when it comes.
+    void slowBannerDuringDownload()
+    {
+        const QString list = "/banners/get_banners.php";
+        store.setFault("/files/song/5001.mid", "trickle", 1, "chunk=4&gap=50");
+        store.setFault(list, "hold", 1);
+        MelodromeManager manager(nullptr, &user, db.get());
+        configure(manager);
+        AdBanner banner;
+        QTimer poll;
+        poll.callOnTimeout(&manager, [&] {
+            if (store.requests("/files/song/5001.mid").isEmpty())
+                return;
+            poll.stop();
+            banner.reloadBanners();
+        });
+        poll.start(10);
+        QVERIFY(manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+        QVERIFY(!manager.isDownloading());
+        QTRY_COMPARE(store.requests(list).size(), 1);
+        QVERIFY(banner.banners().isEmpty());
+        store.release(list);
+        QTRY_COMPARE(banner.banners().size(), 1);
     }
 
     void fileNames_data()
