@@ -42,6 +42,7 @@ class DownloadMngr;
 class QFileDialog;
 class QNetworkReply;
 class QProgressDialog;
+struct NewsReading;
 
 namespace Ui {
 class MainWindow;
@@ -116,6 +117,9 @@ public slots:
 
     // Store news, program update and sound-bank check.
     void onfinish(QNetworkReply *reply);
+    // The news request of this run has ended: its list stored, or its
+    // failure said.
+    bool newsSettled() const { return m_newsSettled; }
     void onDownloadProgress(qint64 received, qint64 total);
     void onDownloadCancelRequest();
 
@@ -144,6 +148,8 @@ public:
     bool dropFiles(QDropEvent *event, QWidget *area);
 
     void refreshMDNews();
+    void storeNews(const NewsReading &read);
+    void showNewsFailure(const QString &logged, const QString &told);
     void saveNewsMD5(QString md5);
     QString getNewsMD5FromCache() const;
     void checkVersion();
@@ -255,4 +261,5 @@ private:
     QList<QList<QUrl>> m_pendingImports;
     QProgressDialog *m_updateProgress = nullptr;
     DownloadMngr *m_updateDownload = nullptr;
+    bool m_newsSettled = false;
 };

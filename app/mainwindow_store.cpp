@@ -33,11 +33,14 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QXmlStreamReader>
 
 #include <quazip/JlCompress.h>
 #include <quazip/quazip.h>
 #include <quazip/quazipfileinfo.h>
+
+#include <memory>
 
 namespace {
 
@@ -104,43 +107,33 @@ void MainWindow::refreshMDNews()
     connect(manager, &QNetworkAccessManager::finished, manager, &QObject::deleteLater);
 }
 
-void MainWindow::onfinish(QNetworkReply *reply)
+// The news answer read off the window's thread: a list of tens of thousands
+// of songs takes a moment to check and parse.
+struct NewsReading
 {
-    reply->deleteLater();
-    const QByteArray body = reply->readAll();
-    // Without a whole answer the list of the last start stays as it was, and
-    // the news page says why.
-    const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
-    const QString failure = watch ? watch->failure(body.size()) : QStringLiteral("no watch");
-    const QString unreadable = failure.isEmpty() ? StoreAnswer::problem(body) : QString();
-    if (!failure.isEmpty() || !unreadable.isEmpty() || !db) {
-        qWarning().noquote() << "Novita' non aggiornate:" << (failure.isEmpty() ? unreadable : failure);
-        m_library->setNewsFailure(tr("The news of the week could not be fetched: %1.\nCheck the internet "
-                                     "connection; the news are fetched again at the next start.")
-                                      .arg(!unreadable.isEmpty() ? unreadable
-                                           : watch            ? watch->describe(body.size())
-                                                              : failure));
-        return;
-    }
-    m_library->setNewsFailure(QString());
-    db->truncateMDNews();
-    const QString md5 = QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex());
-    if (md5 != getNewsMD5FromCache()) {
-        m_library->setHasUnseenNews(true);
-        saveNewsMD5(md5);
-        m_library->refreshPlaylistsView();
-    }
+    QString unreadable;
+    QString md5;
+    QList<SongInfo> songs;
+};
 
+namespace {
+
+NewsReading readNews(const QByteArray &body, const QByteArray &contentType)
+{
+    NewsReading read;
+    read.unreadable = StoreAnswer::problem(body, contentType);
+    if (!read.unreadable.isEmpty())
+        return read;
+    read.md5 = QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex());
     QXmlStreamReader xml(body);
     SongInfo song;
     while (!xml.atEnd() && !xml.hasError()) {
-        QCoreApplication::processEvents();
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         const QStringView name = xml.name();
         if (name == QLatin1String("download")) {
             song.isFromSub = 2;
-            db->insertMDSongsNews(song);
+            read.songs << song;
             song = SongInfo();
         } else if (name == QLatin1String("songid")) {
             song.idSong = uint32_t(qMax(0, xml.readElementText().toInt()));
@@ -157,6 +150,60 @@ void MainWindow::onfinish(QNetworkReply *reply)
         } else if (name == QLatin1String("format")) {
             song.format = xml.readElementText();
         }
+    }
+    return read;
+}
+
+} // namespace
+
+void MainWindow::onfinish(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    const QByteArray body = reply->readAll();
+    // Without a whole answer the list of the last start stays as it was, and
+    // the news page says why.
+    const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
+    const QString failure = watch ? watch->failure(body.size()) : QStringLiteral("no watch");
+    if (!failure.isEmpty() || !db) {
+        showNewsFailure(failure, watch ? watch->describe(body.size()) : failure);
+        return;
+    }
+    // The reading thread owns nothing of the window: a window closed
+    // meanwhile neither waits for it nor is reached by it.
+    auto read = std::make_shared<NewsReading>();
+    QThread *reader = QThread::create([read, body, type = reply->rawHeader("Content-Type")] {
+        *read = readNews(body, type);
+    });
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    connect(reader, &QThread::finished, this, [this, read] { storeNews(*read); });
+    reader->start(QThread::LowPriority);
+}
+
+void MainWindow::showNewsFailure(const QString &logged, const QString &told)
+{
+    m_newsSettled = true;
+    qWarning().noquote() << "Novita' non aggiornate:" << logged;
+    m_library->setNewsFailure(tr("The news of the week could not be fetched: %1.\nCheck the internet "
+                                 "connection; the news are fetched again at the next start.")
+                                  .arg(told));
+}
+
+void MainWindow::storeNews(const NewsReading &read)
+{
+    m_newsSettled = true;
+    if (!read.unreadable.isEmpty()) {
+        showNewsFailure(read.unreadable, read.unreadable);
+        return;
+    }
+    if (!db->replaceMDNews(read.songs)) {
+        qWarning() << "Novita' non scritte";
+        return;
+    }
+    m_library->setNewsFailure(QString());
+    if (read.md5 != getNewsMD5FromCache()) {
+        m_library->setHasUnseenNews(true);
+        saveNewsMD5(read.md5);
+        m_library->refreshPlaylistsView();
     }
 }
 

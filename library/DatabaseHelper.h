@@ -89,6 +89,8 @@ public:
     bool insertMDSongsSearch(const SongInfo &info);
     bool insertMDSongsSearchMem(const SongInfo &info);
     bool insertMDSongsSearch(const QList<SongInfo> &songs);
+    // Songs of a title search into the file's cache, in one transaction.
+    bool insertMDSongsSearchFile(const QList<SongInfo> &songs);
     bool insertMDGenreSearch(const Genres &genre);
     QList<SongInfo> selectMDSongs();
     // The store song id of a cached product, or an empty text.
@@ -96,6 +98,9 @@ public:
     bool updateDownloadStatus(int productId, int newStatus, SongProvenience provenience);
     // True when the rows are gone.
     bool truncateMDNews();
+    // The news list replaced by `songs` in one transaction: whole or not at
+    // all, and a long list in a moment rather than one commit per song.
+    bool replaceMDNews(const QList<SongInfo> &songs);
     bool truncateMDSearchTitles();
     bool truncateMDSearchGenArt();
 
@@ -164,6 +169,8 @@ private:
     bool removeWithFiles(const char *selectText, const char *selectBind, const char *deleteText,
                          const char *deleteBind, int id);
     bool insertMDSong(QSqlDatabase db, const char *table, const SongInfo &info);
+    static void prepareMDSong(QSqlQuery &q, const char *table);
+    bool execMDSong(QSqlQuery &q, const SongInfo &info);
     bool truncate(QSqlDatabase db, const char *table);
 
     QString documentsPath;

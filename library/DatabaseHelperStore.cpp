@@ -37,11 +37,21 @@ bool DatabaseHelper::insertMDSongsSearch(const QList<SongInfo> &songs)
 bool DatabaseHelper::insertMDSong(QSqlDatabase db, const char *table, const SongInfo &info)
 {
     QSqlQuery q(db);
+    prepareMDSong(q, table);
+    return execMDSong(q, info);
+}
+
+void DatabaseHelper::prepareMDSong(QSqlQuery &q, const char *table)
+{
     q.prepare(QStringLiteral("INSERT INTO %1(IdSong, ProductId,isFromSub,Genere,Artista,Autore,"
                              "Titolo,innerPath,Formato,Bpm,keySign,Durata) VALUES (:idSong, "
                              ":ProductId, :isFromSub,:IdGenere,:IdArtista,:IdAutore,:Titolo,"
                              ":innerPath,:Formato,:Bpm,:keySign,:Durata)")
                   .arg(QLatin1String(table)));
+}
+
+bool DatabaseHelper::execMDSong(QSqlQuery &q, const SongInfo &info)
+{
     q.bindValue(QStringLiteral(":idSong"), info.idSong);
     q.bindValue(QStringLiteral(":ProductId"), info.ProductId);
     q.bindValue(QStringLiteral(":isFromSub"), info.isFromSub);
@@ -122,6 +132,32 @@ bool DatabaseHelper::updateDownloadStatus(int productId, int newStatus,
 bool DatabaseHelper::truncateMDNews()
 {
     return truncate(QSqlDatabase::database(), "MDNews");
+}
+
+bool DatabaseHelper::insertMDSongsSearchFile(const QList<SongInfo> &songs)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    LibrarySql::Savepoint work(db, "store_titles");
+    QSqlQuery q(db);
+    prepareMDSong(q, "MDSearchTitle");
+    for (const SongInfo &song : songs)
+        if (!execMDSong(q, song))
+            return false;
+    return work.release();
+}
+
+bool DatabaseHelper::replaceMDNews(const QList<SongInfo> &songs)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    LibrarySql::Savepoint work(db, "news");
+    if (!work.isOpen() || !truncate(db, "MDNews"))
+        return false;
+    QSqlQuery q(db);
+    prepareMDSong(q, "MDNews");
+    for (const SongInfo &song : songs)
+        if (!execMDSong(q, song))
+            return false;
+    return work.release();
 }
 
 bool DatabaseHelper::truncateMDSearchTitles()

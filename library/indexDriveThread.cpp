@@ -93,8 +93,6 @@ void indexDriveThread::scan(const QString &root, const QStringList &unwalked)
     QStringList folders{root};
     while (!folders.isEmpty() && !abort) {
         const QString folder = folders.takeLast();
-        if (skipped(root, folder))
-            continue;
         if (unwalked.contains(QDir::cleanPath(folder))) {
             qDebug().noquote().nospace() << "Salto file system di sistema " << folder;
             continue;
@@ -106,10 +104,7 @@ void indexDriveThread::scan(const QString &root, const QStringList &unwalked)
         }
         QDirIterator files(folder, filters, QDir::Files);
         while (files.hasNext() && !abort) {
-            const QString file = files.next();
-            if (skipped(root, file))
-                continue;
-            emit insertFile(file);
+            emit insertFile(files.next());
             if (++count % 50 == 0)
                 emit fileAdded();
         }
@@ -119,20 +114,21 @@ void indexDriveThread::scan(const QString &root, const QStringList &unwalked)
             const QFileInfo dir = dirs.fileInfo();
             if (dir.isSymLink())
                 qDebug().noquote().nospace() << "Salto collegamento " << dir.filePath();
+            else if (isSystemFolder(dir.fileName()))
+                qDebug().noquote().nospace() << "Salto " << dir.filePath();
             else
                 folders << dir.filePath();
         }
     }
 }
 
-// Only the part below the chosen drive counts: a drive mounted at
-// /media/anna/Windows is indexed, its "Program Files" folder is not.
-bool indexDriveThread::skipped(const QString &root, const QString &candidate)
+// Only folders below the chosen one are tested, so a drive mounted at
+// /media/anna/Windows is indexed while its "Program Files" folder is not. A
+// song is never skipped for its name ("Programmed Love.mp3"), nor a folder
+// whose name merely holds such a word ("Windows Hits", "Programmi").
+bool indexDriveThread::isSystemFolder(const QString &name)
 {
-    const QStringView below = QStringView(candidate).mid(qMin(root.size(), candidate.size()));
-    if (!below.contains(QLatin1String("Windows"), Qt::CaseInsensitive)
-        && !below.contains(QLatin1String("Program"), Qt::CaseInsensitive))
-        return false;
-    qDebug().noquote().nospace() << "Salto " << candidate;
-    return true;
+    static const QStringList system{QStringLiteral("Windows"), QStringLiteral("Program Files"),
+                                    QStringLiteral("Program Files (x86)"), QStringLiteral("ProgramData")};
+    return system.contains(name, Qt::CaseInsensitive);
 }

@@ -5,8 +5,9 @@
 // scan under way and starts one of the new path.
 //
 // Links to folders are not followed (so a link loop cannot trap the scan),
-// unreadable folders are skipped with a log line, folders whose path below
-// the chosen one holds "Windows" or "Program" are skipped whole, and so are
+// unreadable folders are skipped with a log line, the system's own folders
+// below the chosen one ("Windows", "Program Files", "Program Files (x86)",
+// "ProgramData", in any case) are skipped whole, and so are
 // the mount points of the system's own file systems (see SystemMounts), so
 // that the root of the disk can be indexed without walking /proc or /sys.
 // The destructor stops the scan or the wait and joins.
@@ -49,7 +50,7 @@ protected:
 
 private:
     void scan(const QString &root, const QStringList &unwalked);
-    static bool skipped(const QString &root, const QString &path);
+    static bool isSystemFolder(const QString &name);
 
     std::atomic<bool> abort{false}; // written under the mutex
     QString path;

@@ -143,9 +143,13 @@ class Catalogue:
         return os.path.join(self.folder, "files", name)
 
     def servable(self, name, kind):
-        # Only names of the catalogue's own folders, never a path out of them.
-        return "/" not in name and not name.startswith(".") and os.path.isfile(
-            os.path.join(self.folder, kind, name))
+        # Only names of the catalogue's own folders, never a path out of them,
+        # and no link that leads out either.
+        path = os.path.join(self.folder, kind, name)
+        real = os.path.realpath(path)
+        own = os.path.realpath(os.path.join(self.folder, kind))
+        return "/" not in name and not name.startswith(".") and os.path.commonpath([own, real]) == own \
+            and os.path.isfile(real)
 
     @staticmethod
     def read(path):

@@ -1,16 +1,22 @@
 #!/usr/bin/python3
 """The project's own store: the store host and the version-checker host.
 
-Serves both roles on one port of the loopback address over plain HTTP,
+Serves both roles on one port of the loopback address over plain HTTP and
 answers every request of the store client with the reply formats the client
-reads, and records every request. With --control the tests can tell it to
-misbehave per path.
+reads. With --control it records every request and the tests can tell it to
+misbehave per path; without, it keeps nothing of a request.
 
     /usr/bin/python3 store.py [--port N] [--host ADDR] [--files DIR] [--control]
-                              [--catalogue DIR]
+                              [--catalogue DIR] [--idle-timeout S]
 
 prints "PORT <n>" on its first line once it listens (port 0 picks a free one).
-It listens on the loopback address only: any other --host is refused.
+It listens on the loopback address only ("localhost" is 127.0.0.1): any other
+--host is refused. The addresses it hands out are built from the address it
+listens on, never from a request's Host header. It serves only regular files
+whose real path lies inside its catalogue or --files folder (no link out of
+them), takes request bodies of 1 MiB at most (64 MiB on control paths),
+answers a malformed request with 400, and closes a connection that sends
+nothing for S seconds (default 15).
 With --catalogue (a folder made by make_catalogue.py) it serves that
 catalogue, its account, banners and sound bank, and says this program version
 is current; without, a small fixed data set the tests rely on.
@@ -31,10 +37,16 @@ Control requests (with --control only; never recorded):
             hold              answer only after /_control/release?path=P
             html              status 200 with a web page (a network's sign-in page)
             malformed         status 200 with XML that breaks off inside an element
+            foreign           status 200 with well-formed XML that is not the store's
+                              answer (<error>...</error>)
+            doctype           status 200, text/html, a page with "<!doctype html>"
+            html401           status 200, text/xml, a page with the HTML 4.01 doctype
             oversized         status 200 with S bytes (&size=S, default 256 MiB) of
                               XML; &announce=1 sends their Content-Length, else the
                               body ends when the connection closes
             redirect          307 to &to=ADDRESS (a path or a whole address)
+            songs             status 200 with a song list of &count=N songs
+                              (default 40000)
     GET  /_control/release?path=P       send the held replies of P
     POST /_control/reply?path=P         serve this body on P from now on
     POST /_control/account              form fields email, psw, user_id, name,
@@ -49,6 +61,7 @@ record that carries its address (url) and size before "download".
 """
 
 import argparse
+import errno
 import base64
 import hashlib
 import ipaddress
@@ -70,7 +83,24 @@ PNG_1x1 = base64.b64decode(
 HTML_ERROR = "<html><head><title>{0}</title></head><body><h1>{0}</h1></body></html>"
 SIGN_IN_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Wi-Fi</title></head><body><form action=\"/portal\">"
                 b"<input name=\"room\"><input type=\"submit\" value=\"Connect\"></form></body></html>")
+FOREIGN_XML = b'<?xml version="1.0" encoding="UTF-8"?>\n<error>Service temporarily unavailable</error>'
+LOWER_DOCTYPE_PAGE = b"<!doctype html>\n<html><head><meta charset=utf-8><title>Sign in</title></head><body>Sign in</body></html>"
+HTML401_PAGE = (b'<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">\n<HTML><HEAD><TITLE>Portal</TITLE>'
+                b'<META http-equiv="Content-Type" content="text/html"></HEAD><BODY><P>Sign in<BR></BODY></HTML>')
 BROKEN_XML = b'<?xml version="1.0" encoding="UTF-8"?>\n<melodrome_message><user><user_id>42</user_id><name>An'
+
+
+MAX_BODY = 1 << 20
+MAX_CONTROL_BODY = 64 << 20
+
+
+def inside(folder, path):
+    """Whether `path` is a regular file whose real path lies inside `folder`."""
+    if not folder:
+        return False
+    real = os.path.realpath(path)
+    return os.path.commonpath([os.path.realpath(folder), real]) == os.path.realpath(folder) and \
+        os.path.isfile(real)
 
 
 class State:
@@ -174,27 +204,59 @@ class Handler(BaseHTTPRequestHandler):
 
     # -- plumbing --
 
+    def setup(self):
+        # A connection that sends nothing for this long is closed: half-sent
+        # requests cannot hold the server's threads.
+        self.timeout = self.server.idle_timeout
+        super().setup()
+
     def handle_any(self):
         try:
             self.serve()
-        except (BrokenPipeError, ConnectionResetError):
-            # The client gave up (a cancel or a time-out): nothing to do.
+        except (BrokenPipeError, ConnectionResetError, TimeoutError):
+            # The client gave up or went quiet (a cancel or a time-out).
             self.close_connection = True
+
+    def refuse(self, code, text):
+        self.close_connection = True
+        self.send_whole(code, HTML_ERROR.format(text).encode(), "text/html")
+
+    def read_body(self, limit):
+        """The request's body, or None once a refusal has been sent."""
+        if "chunked" in (self.headers.get("Transfer-Encoding") or "").lower():
+            self.refuse(411, "411 Length Required")
+            return None
+        text = (self.headers.get("Content-Length") or "0").strip()
+        if not text.isdigit() or len(self.headers.get_all("Content-Length") or []) > 1:
+            self.refuse(400, "400 Bad Request")
+            return None
+        length = int(text)
+        if length > limit:
+            self.refuse(413, "413 Payload Too Large")
+            return None
+        body = self.rfile.read(length) if length > 0 else b""
+        if len(body) < length:
+            self.close_connection = True
+            return None
+        return body
 
     def serve(self):
         state = self.server.state
         url = urllib.parse.urlsplit(self.path)
-        length = int(self.headers.get("Content-Length") or 0)
-        body = self.rfile.read(length) if length > 0 else b""
+        controlled = url.path.startswith("/_control/") and self.server.control
+        body = self.read_body(MAX_CONTROL_BODY if controlled else MAX_BODY)
+        if body is None:
+            return
         query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
-        if url.path.startswith("/_control/") and self.server.control:
+        if controlled:
             self.control(url.path[len("/_control/"):], query, body)
             return
-        with state.lock:
-            state.requests.append({
-                "method": self.command, "path": url.path, "query": url.query,
-                "headers": {k.lower(): v for k, v in self.headers.items()},
-                "body": base64.b64encode(body).decode()})
+        if self.server.control:
+            with state.lock:
+                state.requests.append({
+                    "method": self.command, "path": url.path, "query": url.query,
+                    "headers": {k.lower(): v for k, v in self.headers.items()},
+                    "body": base64.b64encode(body).decode()})
         fault = state.take_fault(url.path)
         mode = fault["mode"] if fault else ""
         if mode == "silent":
@@ -208,8 +270,18 @@ class Handler(BaseHTTPRequestHandler):
             self.send_whole(200, SIGN_IN_PAGE if mode == "html" else BROKEN_XML,
                             "text/html" if mode == "html" else "text/xml")
             return
+        if mode in ("foreign", "doctype", "html401"):
+            data = {"foreign": FOREIGN_XML, "doctype": LOWER_DOCTYPE_PAGE, "html401": HTML401_PAGE}[mode]
+            self.send_whole(200, data, "text/html" if mode == "doctype" else "text/xml")
+            return
         if mode == "oversized":
             self.send_oversized(int(fault.get("size") or 256 << 20), fault.get("announce") == "1")
+            return
+        if mode == "songs":
+            count = int(fault.get("count") or 40000)
+            songs = "".join(SONG.replace("<productid>5001<", "<productid>%d<" % (10000 + i))
+                            .replace("Love Song", "Song %d" % i) for i in range(count))
+            self.send_whole(200, xml("<list>" + songs + "</list>"), "text/xml")
             return
         if mode == "redirect":
             self.send_response(307)
@@ -339,7 +411,7 @@ class Handler(BaseHTTPRequestHandler):
     # -- the store's answers --
 
     def base(self):
-        return "http://" + (self.headers.get("Host") or "127.0.0.1:%d" % self.server.server_port)
+        return self.server.base
 
     def answer(self, path, query, body):
         """(status, body, content type) or None for an unknown path."""
@@ -413,7 +485,7 @@ class Handler(BaseHTTPRequestHandler):
 
     def file_data(self, name):
         folder = self.server.state.files
-        if not folder or "/" in name or name.startswith("."):
+        if not folder or "/" in name or name.startswith(".") or not inside(folder, os.path.join(folder, name)):
             return None
         try:
             with open(os.path.join(folder, name), "rb") as f:
@@ -442,11 +514,14 @@ class PatternBody:
         return pattern_bytes(start, count)
 
 
-def is_loopback(host):
+def loopback_address(host):
+    """The loopback address `host` names ("localhost" is 127.0.0.1), or None."""
+    if host.lower() == "localhost":
+        return "127.0.0.1"
     try:
-        return ipaddress.ip_address(host).is_loopback
+        return host if ipaddress.ip_address(host).is_loopback else None
     except ValueError:
-        return False
+        return None
 
 
 def main():
@@ -456,14 +531,18 @@ def main():
     parser.add_argument("--files", default="")
     parser.add_argument("--control", action="store_true")
     parser.add_argument("--catalogue", default="", help="a folder made by make_catalogue.py")
+    parser.add_argument("--idle-timeout", type=float, default=15.0)
     args = parser.parse_args()
-    if not is_loopback(args.host):
+    host = loopback_address(args.host)
+    if host is None:
         print("store.py: %s is not a loopback address; the store listens on 127.0.0.1 or ::1 only"
               % args.host, file=sys.stderr)
         return 2
-    family = socket.AF_INET6 if ":" in args.host else socket.AF_INET
+    family = socket.AF_INET6 if ":" in host else socket.AF_INET
     server_class = type("StoreServer", (ThreadingHTTPServer,), {"address_family": family})
-    server = server_class((args.host, args.port), Handler)
+    server = server_class((host, args.port), Handler)
+    server.base = "http://%s:%d" % ("[%s]" % host if ":" in host else host, server.server_port)
+    server.idle_timeout = args.idle_timeout
     server.control = args.control
     server.catalogue = Catalogue(args.catalogue) if args.catalogue else None
     server.daemon_threads = True

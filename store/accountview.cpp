@@ -120,7 +120,7 @@ void AccountView::onfinish(QNetworkReply *reply)
     const QString failure = watch->failure(body.size());
     // Nothing of a body that is not the store's answer is read: a half
     // answer would log in a user with half a record.
-    const QString unreadable = failure.isEmpty() ? StoreAnswer::problem(body) : QString();
+    const QString unreadable = failure.isEmpty() ? StoreAnswer::problem(body, reply->rawHeader("Content-Type")) : QString();
     if (!failure.isEmpty() || !unreadable.isEmpty()) {
         qWarning().noquote() << "AccountView: request failed," << (failure.isEmpty() ? unreadable : failure)
                              << ":" << reply->url().toString();

@@ -3,14 +3,15 @@
 
 #include "storeendpoints.h"
 #include "appsettings.h"
-#include "webcom.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,7 +27,7 @@ namespace {
 
 bool isWebAddress(const QString &text)
 {
-    return text.startsWith(QLatin1String("http"), Qt::CaseInsensitive);
+    return ReplyWatch::isWebAddress(QUrl(text));
 }
 
 QString languageCode()
@@ -68,6 +69,8 @@ AdBanner::AdBanner(QWidget *parent)
 
 AdBanner::~AdBanner()
 {
+    // Replies the network aborts on its way out find no banner to read them.
+    disconnect(m_network, nullptr, this, nullptr);
     delete ui;
 }
 
@@ -78,44 +81,8 @@ void AdBanner::init(User *user)
     m_reload.start(kFirstLoadMs);
 }
 
-bool AdBanner::loadBanners(User *user)
-{
-    Q_UNUSED(user);
-    m_banners.clear();
-    m_index = -1;
-
-    QList<Banner> loaded;
-    WebCom client(nullptr);
-    client.setTimeouts(m_timeouts);
-    QUrl url = StoreEndpoints::checkUrl(QStringLiteral("/banners/get_banners.php"));
-    url.setQuery(QStringLiteral("lang=") + languageCode());
-    QPointer<AdBanner> self(this);
-    client.startAndWaitNetRequest(
-        url, QByteArray(),
-        [&loaded](const QByteArray &body) {
-            if (body.isEmpty() || body.startsWith("ERROR"))
-                return;
-            const QJsonArray list = QJsonDocument::fromJson(body).object().value("banners").toArray();
-            for (const QJsonValue &item : list) {
-                const QJsonObject o = item.toObject();
-                Banner b;
-                b.image = o.value("image_url").toString();
-                b.backgroundColor = o.value("background_color").toString();
-                b.title = o.value("title").toString();
-                b.titleColor = o.value("title_color").toString();
-                b.subtitle = o.value("subtitle").toString();
-                b.subtitleColor = o.value("subtitle_color").toString();
-                b.link = o.value("link_url").toString();
-                loaded << b;
-            }
-        },
-        QStringLiteral("GET"));
-    if (!self)
-        return false;
-    m_banners = loaded;
-    return !m_banners.isEmpty();
-}
-
+// The list comes in the background, like the pictures: a slow or silent
+// host never holds the window, nor a download waiting in it.
 void AdBanner::reloadBanners()
 {
     // A language change during a load asks again once it has ended.
@@ -126,24 +93,59 @@ void AdBanner::reloadBanners()
     m_loading = true;
     m_askAgain = false;
     m_rotation.stop();
-    QPointer<AdBanner> self(this);
-    const bool any = loadBanners(m_user);
-    if (!self)
-        return;
+    QUrl url = StoreEndpoints::checkUrl(QStringLiteral("/banners/get_banners.php"));
+    url.setQuery(QStringLiteral("lang=") + languageCode());
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("VelmarPC 0.0.0"));
+    ReplyWatch::verifyRedirects(request);
+    QNetworkReply *reply = m_network->get(request);
+    reply->setProperty("bannerList", true);
+    new ReplyWatch(reply, m_timeouts, "AdBanner");
+}
+
+void AdBanner::onListFetched(QNetworkReply *reply)
+{
     m_loading = false;
+    m_banners.clear();
+    m_index = -1;
+    const QByteArray body = reply->readAll();
+    const QString failure = reply->findChild<ReplyWatch *>()->failure(body.size());
+    if (!failure.isEmpty())
+        qWarning().noquote() << "AdBanner: banner list not read," << failure;
+    else if (!body.startsWith("ERROR"))
+        m_banners = parseList(body);
     if (m_askAgain) {
         m_reload.start(0);
         return;
     }
     // Pictures that failed may be fixed on the server by now.
     m_broken.clear();
-    if (!any) {
+    if (m_banners.isEmpty()) {
         m_reload.start(kRetryMs);
         return;
     }
     showNextBanner();
     if (m_allowed)
         m_rotation.start(kRotationMs);
+}
+
+QList<Banner> AdBanner::parseList(const QByteArray &body)
+{
+    QList<Banner> loaded;
+    const QJsonArray list = QJsonDocument::fromJson(body).object().value("banners").toArray();
+    for (const QJsonValue &item : list) {
+        const QJsonObject o = item.toObject();
+        Banner b;
+        b.image = o.value("image_url").toString();
+        b.backgroundColor = o.value("background_color").toString();
+        b.title = o.value("title").toString();
+        b.titleColor = o.value("title_color").toString();
+        b.subtitle = o.value("subtitle").toString();
+        b.subtitleColor = o.value("subtitle_color").toString();
+        b.link = o.value("link_url").toString();
+        loaded << b;
+    }
+    return loaded;
 }
 
 void AdBanner::showNextBanner()
@@ -183,7 +185,9 @@ void AdBanner::setData(const QString &image, int width, int height, const QStrin
 bool AdBanner::setImage(const QString &path, int width, int height)
 {
     m_shownImage = path;
-    const QPixmap picture = isWebAddress(path) ? download_from(path) : QPixmap(path);
+    // Only a web address: a local path could name a pipe or a device, and
+    // reading it here would hold the window for good.
+    const QPixmap picture = isWebAddress(path) ? download_from(path) : QPixmap();
     ui->lb_image->setMinimumWidth(width);
     ui->lb_image->setPixmap(picture.isNull() ? QPixmap()
                                              : picture.scaled(width, height, Qt::KeepAspectRatio,
@@ -212,6 +216,19 @@ void AdBanner::setBannerColor(const QString &background, const QString &hover)
             .arg(background, hover));
 }
 
+// Pictures are kept at the size they are shown at: a picture of a few
+// thousand pixels a side would otherwise hold tens of megabytes for good.
+QPixmap AdBanner::shownSize(QIODevice *device) const
+{
+    QImageReader reader(device);
+    const Banner shown;
+    const QSize bound = QSize(shown.width, shown.height) * qMax(1.0, devicePixelRatioF());
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > bound.width() || size.height() > bound.height()))
+        reader.setScaledSize(size.scaled(bound, Qt::KeepAspectRatio));
+    return QPixmap::fromImage(reader.read());
+}
+
 QString AdBanner::cacheFile(const QString &address) const
 {
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/banners/")
@@ -226,8 +243,9 @@ QPixmap AdBanner::download_from(const QString &address)
         return *known;
     if (m_broken.contains(address) || m_pending.contains(address))
         return {};
-    QPixmap cached;
-    if (cached.load(cacheFile(address))) {
+    QFile file(cacheFile(address));
+    const QPixmap cached = file.open(QIODevice::ReadOnly) ? shownSize(&file) : QPixmap();
+    if (!cached.isNull()) {
         m_pictures.insert(address, cached);
         return cached;
     }
@@ -243,12 +261,18 @@ QPixmap AdBanner::download_from(const QString &address)
 void AdBanner::onImageFetched(QNetworkReply *reply)
 {
     reply->deleteLater();
+    if (reply->property("bannerList").toBool()) {
+        onListFetched(reply);
+        return;
+    }
     const QString address = reply->property("bannerAddress").toString();
     m_pending.remove(address);
     const QByteArray bytes = reply->readAll();
     const QString failure = reply->findChild<ReplyWatch *>()->failure(bytes.size());
-    QPixmap picture;
-    if (!failure.isEmpty() || !picture.loadFromData(bytes)) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    const QPixmap picture = failure.isEmpty() && buffer.open(QIODevice::ReadOnly) ? shownSize(&buffer) : QPixmap();
+    if (picture.isNull()) {
         qWarning().noquote() << "Banner picture not usable:" << address << failure;
         m_broken.insert(address);
         return;

@@ -21,6 +21,7 @@
 #include <QWidget>
 
 class QNetworkAccessManager;
+class QIODevice;
 class QNetworkReply;
 class User;
 
@@ -31,7 +32,7 @@ class AdBanner;
 struct Banner
 {
     QString link;
-    QString image; // an http(s) address, or a file or resource path
+    QString image; // an http(s) address; any other shows no picture
     int width = 60;
     int height = 60;
     QString backgroundColor;
@@ -56,8 +57,6 @@ public:
 
     // Keeps the user and loads the banners kFirstLoadMs later.
     void init(User *user);
-    // Fetches the list in the program's language; false when none came.
-    bool loadBanners(User *user);
     void setAllowed(bool allowed);
 
     void setData(const Banner &banner);
@@ -86,6 +85,8 @@ signals:
     void actionTriggered(const QString &link);
 
 public slots:
+    // Asks for the list in the program's language and returns at once; the
+    // list shows when it comes, or another try comes kRetryMs later.
     void reloadBanners();
     void showNextBanner();
 
@@ -98,7 +99,10 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void onListFetched(QNetworkReply *reply);
+    static QList<Banner> parseList(const QByteArray &body);
     QString cacheFile(const QString &address) const;
+    QPixmap shownSize(QIODevice *device) const;
 
     Ui::AdBanner *ui;
     QList<Banner> m_banners;

@@ -39,6 +39,14 @@ int DownloadMngr::startDownloadSync()
         m_destFullPath += QLatin1Char('/');
     m_destFullPath += m_fileName;
 
+    const QUrl address(m_url, QUrl::TolerantMode);
+    if (!ReplyWatch::isWebAddress(address)) {
+        qWarning().noquote() << "DownloadMngr: not a web address:" << m_url;
+        m_failure = tr("the server named no web address for the file");
+        m_finished = true;
+        return Failed;
+    }
+
     if (QFileInfo::exists(m_destFullPath)
         && Prompter::question(tr("This file already exists"),
                               tr("This file is already present, overwrite?"),
@@ -63,13 +71,14 @@ int DownloadMngr::startDownloadSync()
         return Failed;
     }
     m_received = 0;
+    m_md5.reset();
     m_writeFailed = false;
 
-    m_request.setUrl(QUrl(m_url, QUrl::TolerantMode));
+    m_request.setUrl(address);
     QNetworkReply *reply = m_manager.get(m_request);
     m_reply = reply;
     // A file goes to the disk as it comes, up to the size announced for it.
-    new ReplyWatch(reply, m_timeouts, "DownloadMngr", largestAccepted());
+    new ReplyWatch(reply, m_timeouts, "DownloadMngr", largestAccepted(), ReplyWatch::AsItComes);
     connect(reply, &QNetworkReply::finished, this, &DownloadMngr::onReplyFinished);
     connect(reply, &QNetworkReply::readyRead, this, &DownloadMngr::onReplyReadyRead);
     connect(reply, &QNetworkReply::downloadProgress, this, &DownloadMngr::onProgressValChanged);
@@ -78,7 +87,13 @@ int DownloadMngr::startDownloadSync()
     m_result = Failed;
     if (!waitInNestedLoop(this, m_loop))
         return Failed;
+    return m_result;
+}
 
+// Run as soon as the transfer ends: the wait may return only much later,
+// when another wait was started inside it.
+void DownloadMngr::conclude()
+{
     m_part.close();
     if (m_result == Complete
         && std::rename(QFile::encodeName(m_part.fileName()).constData(),
@@ -90,7 +105,8 @@ int DownloadMngr::startDownloadSync()
     }
     if (m_result != Complete)
         m_part.remove();
-    return m_result;
+    m_finished = true;
+    emit ended(m_result);
 }
 
 void DownloadMngr::onReplyReadyRead()
@@ -109,6 +125,7 @@ void DownloadMngr::onReplyReadyRead()
         qWarning().noquote() << "destination file not open :" << m_destFullPath;
         return;
     }
+    m_md5.addData(chunk);
     if (m_part.write(chunk) != chunk.size()) {
         // A full disk: the rest cannot be kept, so stop fetching it.
         qWarning().noquote() << "DownloadMngr: cannot write" << m_part.fileName() << ":"
@@ -199,5 +216,6 @@ void DownloadMngr::endWait()
     }
     if (m_loop)
         m_loop->exit(0);
-    m_finished = true;
+    if (!m_finished)
+        conclude();
 }

@@ -9,6 +9,7 @@
 
 #include "replywatch.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -39,6 +40,8 @@ public:
     // overwrite refused, 2 failed (an announced size of 0 fails at once).
     int startDownloadSync();
     QString getDestFullPath() const { return m_destFullPath; }
+    // MD5 of the bytes that arrived (lower-case hex), taken as they came.
+    QByteArray md5() const { return m_md5.result().toHex(); }
     // Why the last download failed, in words for the user ("the server
     // answered with error 404"); empty after a complete or cancelled one.
     QString failureText() const { return m_failure; }
@@ -49,6 +52,11 @@ public:
 
 signals:
     void progressValChanged(qint64 received, qint64 total);
+    // The transfer has ended with `result` and the file is in place or gone;
+    // sent at once, while startDownloadSync() returns only once every wait
+    // started inside its own has ended. Not sent when the download fails
+    // before its request.
+    void ended(int result);
 
 public slots:
     void onUserAbort();
@@ -59,6 +67,7 @@ public slots:
 
 private:
     void endWait();
+    void conclude();
     bool sizeMatches(qint64 written) const;
     // The most bytes the announced size lets through.
     qint64 largestAccepted() const;
@@ -69,6 +78,7 @@ private:
     QEventLoop *m_loop = nullptr;
     QString m_destFullPath;
     QFile m_part;
+    QCryptographicHash m_md5{QCryptographicHash::Md5};
     qint64 m_received = 0;
     bool m_writeFailed = false;
     bool m_finished = true;

@@ -210,13 +210,15 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         if (m_failure.isEmpty())
             m_failure = tr("the store gave no address for the song");
         m_downloading = false;
+        emit downloadEnded(info.productId, false);
         finishFailed();
         return false;
     }
 
     const QString fileName = songFileName(info);
     const QString fullPath = QDir::cleanPath(m_libraryFolder + QLatin1Char('/') + fileName);
-    int result = DownloadMngr::Failed;
+    bool ended = false;
+    bool outcome = false;
     {
         DownloadMngr download;
         download.setTimeouts(m_downloadLimits);
@@ -224,13 +226,30 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         download.m_destFolder = m_libraryFolder;
         download.m_fileName = fileName;
         download.m_fileSize = quint32(info.size);
-        result = download.startDownloadSync();
-        m_failure = download.failureText();
+        // The song is told finished when its file has arrived, even while a
+        // wait started meanwhile (a slow request elsewhere) holds this one.
+        connect(&download, &DownloadMngr::ended, this, [&](int result) {
+            ended = true;
+            m_failure = download.failureText();
+            outcome = finishDownload(result, info, provenience, fullPath);
+        });
+        const int result = download.startDownloadSync();
+        if (!self)
+            return false;
+        if (!ended) {
+            m_failure = download.failureText();
+            outcome = finishDownload(result, info, provenience, fullPath);
+        }
     }
-    if (!self)
-        return false;
+    return outcome;
+}
+
+bool MelodromeManager::finishDownload(int result, const s_MdResInfo &info, SongProvenience provenience,
+                                      const QString &fullPath)
+{
     m_downloading = false;
     if (result != DownloadMngr::Complete) {
+        emit downloadEnded(info.productId, false);
         finishFailed();
         return false;
     }
@@ -248,6 +267,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         QFile::remove(fullPath);
         if (m_db)
             m_db->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
+        emit downloadEnded(info.productId, true);
         emit downloadDone();
         return true;
     }
@@ -277,6 +297,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
             qWarning().noquote() << "Downloaded song not registered:" << fullPath;
         m_db->updateDownloadStatus(info.productId, StoreDownloaded, provenience);
     }
+    emit downloadEnded(info.productId, true);
     emit downloadDone();
     emit songCanBePlayed(song);
     return true;

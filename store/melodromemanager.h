@@ -66,6 +66,10 @@ public:
     void setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads);
 
 signals:
+    // A download asked for has ended: `done` as downloadSubscriptSong()
+    // returns it, sent as soon as the file has arrived or failed, also while
+    // another wait holds the call's return.
+    void downloadEnded(int productId, bool done);
     void downloadDone();
     void songCanBePlayed(SongInfo song);
 
@@ -81,6 +85,8 @@ private:
     void parseServiceStatus(const QByteArray &body);
     void parseVersion(const QByteArray &body);
     void finishFailed();
+    bool finishDownload(int result, const s_MdResInfo &info, SongProvenience provenience,
+                        const QString &fullPath);
 
     QString m_swVersion;
     QString m_urlUpdate;

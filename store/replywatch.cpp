@@ -18,17 +18,20 @@ bool waitInNestedLoop(QObject *owner, QEventLoop *&current)
     return true;
 }
 
-ReplyWatch::ReplyWatch(QNetworkReply *reply, const NetTimeouts &limits, const char *who, qint64 maxBytes)
+ReplyWatch::ReplyWatch(QNetworkReply *reply, const NetTimeouts &limits, const char *who, qint64 maxBytes,
+                       Reading reading)
     : QObject(reply), m_reply(reply), m_limits(limits), m_who(who), m_maxBytes(maxBytes)
 {
     Q_ASSERT(reply->request().attribute(QNetworkRequest::RedirectPolicyAttribute).toInt()
              == QNetworkRequest::UserVerifiedRedirectPolicy);
     // The transfer pauses once a little more than the limit waits unread, so
-    // the cut comes before the memory fills. Set once the request is under
-    // way: the network thread takes no read limit given before.
-    if (m_maxBytes > 0)
+    // the cut comes before the memory fills; a reader that takes the body as
+    // it comes never lets more than kReadAhead wait. Set once the request is
+    // under way: the network thread takes no read limit given before.
+    const qint64 buffer = reading == AsItComes ? kReadAhead : m_maxBytes > 0 ? m_maxBytes + kReadAhead : 0;
+    if (buffer > 0)
         QMetaObject::invokeMethod(
-            this, [this] { m_reply->setReadBufferSize(m_maxBytes + kReadAhead); }, Qt::QueuedConnection);
+            this, [this, buffer] { m_reply->setReadBufferSize(buffer); }, Qt::QueuedConnection);
     for (QTimer *t : {&m_connectTimer, &m_stallTimer, &m_totalTimer}) {
         t->setSingleShot(true);
         connect(t, &QTimer::timeout, this, &ReplyWatch::onLimit);
@@ -71,6 +74,13 @@ bool ReplyWatch::mayRedirect(const QUrl &from, const QUrl &to)
                && from.port(standardPort(a)) == target.port(standardPort(b));
     return a == QLatin1String("http") && b == QLatin1String("https") && from.port(80) == 80
            && target.port(443) == 443;
+}
+
+bool ReplyWatch::isWebAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty()
+           && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 void ReplyWatch::onHeaders()

@@ -52,10 +52,15 @@ public:
     // hundred. Downloads of files keep their announced size instead.
     static constexpr qint64 kMaxReplyBytes = qint64(16) << 20;
 
+    // How the client takes the body: whole once the reply has finished (the
+    // reply holds all of it meanwhile), or as it comes (the reply holds a
+    // little at a time, so a file of any size costs no more memory).
+    enum Reading { Whole, AsItComes };
+
     // `who` names the client in the log lines ("WebCom"); a reply of more
     // than `maxBytes` is cut off and fails.
     ReplyWatch(QNetworkReply *reply, const NetTimeouts &limits, const char *who,
-               qint64 maxBytes = kMaxReplyBytes);
+               qint64 maxBytes = kMaxReplyBytes, Reading reading = Whole);
 
     // Makes the request's redirects wait for the watch's verdict.
     static void verifyRedirects(QNetworkRequest &request);
@@ -63,6 +68,11 @@ public:
     // relative): the same host and port over the same scheme, or from http
     // to https on the standard ports.
     static bool mayRedirect(const QUrl &from, const QUrl &to);
+
+    // Whether `url` is a web address (http or https with a host): the only
+    // kind of address a store answer may name for a file or a picture, so
+    // that a hostile answer cannot have a local file or a named pipe read.
+    static bool isWebAddress(const QUrl &url);
 
     // A reader that takes the body as it comes says how much it has taken,
     // so that the size limit holds between the network's progress reports.
@@ -89,7 +99,8 @@ private:
     NetTimeouts m_limits;
     const char *m_who;
     qint64 m_maxBytes;
-    // Beyond the limit, what may arrive before the cut.
+    // Beyond the limit, what may arrive before the cut; and what waits
+    // unread at most for a client that reads as it comes.
     static constexpr qint64 kReadAhead = qint64(1) << 20;
     Refusal m_refusal = NoRefusal;
     QString m_elsewhere; // the host a refused redirect led to

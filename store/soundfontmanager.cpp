@@ -145,8 +145,13 @@ bool SoundfontManager::downloadSoundfont(bool ask)
 
     bool outcome = false;
     QString failure = download->failureText();
-    if (result == DownloadMngr::Complete)
+    if (result == DownloadMngr::Complete && !m_hash.trimmed().isEmpty()
+        && m_hash.trimmed().compare(QString::fromLatin1(download->md5()), Qt::CaseInsensitive) != 0) {
+        qWarning().noquote() << "Sound bank: MD5" << download->md5() << "where" << m_hash << "was announced";
+        failure = tr("the file that arrived is not the one the server announced");
+    } else if (result == DownloadMngr::Complete) {
         outcome = install(tempPath, finalPath, failure);
+    }
     QFile::remove(tempPath);
 
     m_dialog.hide();

@@ -3,8 +3,8 @@
 // download behind a modal progress dialog the user can cancel.
 //
 // The bank arrives as "Basic.sfc.temp" beside the old one and replaces it in
-// one rename only when it is whole: at least the announced size and a RIFF
-// file. Until then, and after any failure or cancel, the old bank stays in
+// one rename only when it is whole: at least the announced size, a RIFF
+// file, and the announced MD5 when one was announced. Until then, and after any failure or cancel, the old bank stays in
 // place and the installed version is unchanged, and the user is told what
 // failed. soundfontAvailable() tells the owner to open the synthesizer again
 // on the new bank.

@@ -11,8 +11,10 @@
 
 namespace StoreAnswer {
 
-// Empty when `body` can be read; otherwise what came instead, in words for
-// the user, to go after a colon.
-QString problem(const QByteArray &body);
+// Empty when `body` can be read: well-formed XML whose root is the store's
+// own ("melodrome_message"); otherwise what came instead, in words for the
+// user, to go after a colon. A web page is told by its doctype or root in
+// any case, or by `contentType` ("text/html") when the body is no answer.
+QString problem(const QByteArray &body, const QByteArray &contentType = {});
 
 } // namespace StoreAnswer

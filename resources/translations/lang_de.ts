@@ -138,6 +138,10 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <source>%1 of %2 bytes arrived</source>
         <translation>%1 von %2 Bytes sind angekommen</translation>
     </message>
+    <message>
+        <source>the server named no web address for the file</source>
+        <translation>der Server hat keine Webadresse für die Datei genannt</translation>
+    </message>
 </context>
 <context>
     <name>InstrChooserPopup</name>
@@ -900,6 +904,10 @@ Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und st
     <message>
         <source>the file cannot be written in %1</source>
         <translation>die Datei kann nicht in %1 geschrieben werden</translation>
+    </message>
+    <message>
+        <source>the file that arrived is not the one the server announced</source>
+        <translation>die angekommene Datei ist nicht die vom Server angekündigte</translation>
     </message>
 </context>
 <context>

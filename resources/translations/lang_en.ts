@@ -138,6 +138,10 @@ Check the internet connection and press Log in again.</translation>
         <source>%1 of %2 bytes arrived</source>
         <translation>%1 of %2 bytes arrived</translation>
     </message>
+    <message>
+        <source>the server named no web address for the file</source>
+        <translation>the server named no web address for the file</translation>
+    </message>
 </context>
 <context>
     <name>InstrChooserPopup</name>
@@ -900,6 +904,10 @@ The synthesizer stays silent without it. Check the internet connection and start
     <message>
         <source>the file cannot be written in %1</source>
         <translation>the file cannot be written in %1</translation>
+    </message>
+    <message>
+        <source>the file that arrived is not the one the server announced</source>
+        <translation>the file that arrived is not the one the server announced</translation>
     </message>
 </context>
 <context>

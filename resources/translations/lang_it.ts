@@ -138,6 +138,10 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <source>%1 of %2 bytes arrived</source>
         <translation>sono arrivati %1 byte su %2</translation>
     </message>
+    <message>
+        <source>the server named no web address for the file</source>
+        <translation>il server non ha indicato un indirizzo web per il file</translation>
+    </message>
 </context>
 <context>
     <name>InstrChooserPopup</name>
@@ -900,6 +904,10 @@ Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet 
     <message>
         <source>the file cannot be written in %1</source>
         <translation>il file non può essere scritto in %1</translation>
+    </message>
+    <message>
+        <source>the file that arrived is not the one the server announced</source>
+        <translation>il file arrivato non è quello annunciato dal server</translation>
     </message>
 </context>
 <context>

@@ -138,6 +138,10 @@ Check the internet connection and press Login again.</source>
         <source>%1 of %2 bytes arrived</source>
         <translation>只收到了 %2 字节中的 %1 字节</translation>
     </message>
+    <message>
+        <source>the server named no web address for the file</source>
+        <translation>服务器没有给出该文件的网址</translation>
+    </message>
 </context>
 <context>
     <name>InstrChooserPopup</name>
@@ -900,6 +904,10 @@ The synthesizer stays silent without it. Check the internet connection and start
     <message>
         <source>the file cannot be written in %1</source>
         <translation>无法在 %1 中写入文件</translation>
+    </message>
+    <message>
+        <source>the file that arrived is not the one the server announced</source>
+        <translation>收到的文件不是服务器所告知的那个文件</translation>
     </message>
 </context>
 <context>

@@ -21,6 +21,7 @@
 #include "testutil.h"
 
 #include <QNetworkAccessManager>
+#include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QtTest>
@@ -1037,6 +1038,10 @@ private slots:
             << failed.arg("a web page came instead of the store's answer (the network may want you to sign in "
                           "through a web browser first, or the store is under maintenance)");
         QTest::newRow("broken answer") << "malformed" << false << failed.arg("the store's answer cannot be read");
+        QTest::newRow("an answer not the store's") << "foreign" << false << failed.arg("the store's answer cannot be read");
+        QTest::newRow("a lower-case doctype") << "doctype" << false
+            << failed.arg("a web page came instead of the store's answer (the network may want you to sign in "
+                          "through a web browser first, or the store is under maintenance)");
         QTest::newRow("endless answer") << "oversized" << false << failed.arg("the server's answer was too large");
     }
     void news()
@@ -1057,7 +1062,7 @@ private slots:
         kept.title = "Kept"; // the list of the last start
         QVERIFY(m_db->truncateMDNews() && m_db->insertMDSongsNews(kept));
         QPointer<QObject> request = window()->findChild<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly);
-        QTRY_VERIFY_WITH_TIMEOUT(request.isNull(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(request.isNull() && window()->newsSettled(), 30000);
         QStringList stored;
         for (const SongInfo &s : m_db->selectMDSongs())
             stored << QString::number(s.idSong) + ":" + s.title;
@@ -1073,6 +1078,25 @@ private slots:
             QCOMPARE(said->text().section('\n', 0, 0), row == 3 ? told : QString());
             QCOMPARE(said->isVisible(), row == 3 && !told.isEmpty());
         }
+    }
+
+    // A news list of 40,000 songs is read off the window's thread and
+    // stored whole, in one transaction rather than one commit per song.
+    void bigNews()
+    {
+        const QString path = "/service/songlist_news.php";
+        m_store.setFault(path, "songs", 0, "count=40000");
+        SongInfo kept;
+        kept.title = "Kept";
+        QVERIFY(m_db->truncateMDNews() && m_db->insertMDSongsNews(kept));
+        const auto rows = [&] {
+            QSqlQuery q;
+            return q.exec("SELECT count(*), min(Titolo) FROM MDNews") && q.next()
+                       ? q.value(0).toString() + " " + q.value(1).toString() : QString();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 60000);
+        QCOMPARE(rows(), QString("40000 Song 0"));
+        QVERIFY(find<QLabel>("storeMessage")->text().isEmpty());
     }
 
     // A language chosen on the settings page re-labels the window at once,

@@ -208,8 +208,9 @@ private slots:
     }
 
     // The scan finds what find finds: links to folders are not followed (a
-    // loop is there), Windows and Program folders are skipped, and so are
-    // the system's own file systems of a mount table.
+    // loop is there), the system's own folders are skipped by their whole
+    // name (a song or folder that merely holds "program" or "windows" is
+    // not), and so are the system's own file systems of a mount table.
     void scanMatchesFind()
     {
         const char *names[] = {"a.mid", "b.MID", "c.Kar", "d.mp3", "e.mf3", "f.MF4", "g.mf5", "h.txt", "i.midi", "j.wav"};
@@ -219,8 +220,12 @@ private slots:
             for (int i = 0; i < 100; ++i)
                 TestUtil::writeFile(dir + QString("%1 %2").arg(i).arg(names[i % 10]), {});
         }
-        for (const char *skip : {"d1/Programmi/x.mid", "d2/WINDOWS/y.kar", "d3/program.mid"})
-            TestUtil::writeFile(src + skip, {});
+        for (const char *name : {"d1/Programmi/x.mid", "d2/WINDOWS/y.kar", "d3/program.mid", "d8/Programmed Love.mp3",
+                                 "d8/Open Windows.mid", "d9/Windows Hits/w.mid", "d4/Program Files/z.mid",
+                                 "d7/program files (x86)/v.mp3", "d2/ProgramData/u.kar"}) {
+            QDir().mkpath(QFileInfo(src + name).path());
+            TestUtil::writeFile(src + name, {});
+        }
         QVERIFY(QFile::link(src + "d0", src + "d0/sub0/loop"));
         QVERIFY(QFile::setPermissions(src + "d4/sub4", {}));
         const QString mounts = tmp.filePath("mounts");
@@ -233,9 +238,10 @@ private slots:
         auto found = [&](const QString &root) {
             QByteArray out;
             TestUtil::runProgram("sh", {"-c", "find " + root + " -type f \\( -iname '*.mid' -o -iname "
-                                 "'*.mp3' -o -iname '*.kar' -o -iname '*.mf[345]' \\) -not -ipath "
-                                 "'*program*' -not -ipath '*windows*' -not -path '" + src + "d5/sub5/*' "
-                                 "-not -path '" + src + "d7/sub 7/*' | sort"}, &out);
+                                 "'*.mp3' -o -iname '*.kar' -o -iname '*.mf[345]' \\) -not -ipath '*/windows/*' "
+                                 "-not -ipath '*/program files/*' -not -ipath '*/program files (x86)/*' "
+                                 "-not -ipath '*/programdata/*' -not -path '" + src + "d5/sub5/*' "
+                                 "-not -path '" + src + "d7/sub 7/*' | LC_ALL=C sort"}, &out);
             return QString::fromUtf8(out).trimmed().split('\n');
         };
         auto indexed = [&] {
@@ -251,6 +257,11 @@ private slots:
         thread->setPath(src.chopped(1));
         QTRY_COMPARE_WITH_TIMEOUT(view.indexed, 1, 120000);
         QCOMPARE(indexed(), found(src.chopped(1)));
+        for (const char *name : {"d1/Programmi/x.mid", "d3/program.mid", "d8/Programmed Love.mp3", "d8/Open Windows.mid",
+                                 "d9/Windows Hits/w.mid"})
+            QVERIFY2(indexed().contains(src + name), name);
+        for (const char *name : {"d2/WINDOWS/y.kar", "d4/Program Files/z.mid", "d2/ProgramData/u.kar"})
+            QVERIFY2(!indexed().contains(src + name), name);
         QVERIFY(view.refreshes > 0);
 
         // A new path replaces the scan under way (or the one just ended):
@@ -279,11 +290,12 @@ private slots:
     }
 
     // A drive whose own mount point is named Windows is indexed; below it,
-    // Program and Windows folders are not.
+    // the system's folders are not.
     void driveNamedWindows()
     {
         const QString drive = src + "media/anna/Windows";
-        for (const char *name : {"/a.mid", "/Programs/b.kar", "/songs/WINDOWS/c.mp3", "/songs/d.kar"})
+        for (const char *name : {"/a.mid", "/Programs/b.kar", "/songs/WINDOWS/c.mp3", "/songs/d.kar",
+                                 "/Program Files (x86)/e.mid", "/songs/Programmed Love.mp3"})
             QVERIFY(QDir().mkpath(QFileInfo(drive + name).path()) && TestUtil::writeFile(drive + name, {}));
         DatabaseHelper db;
         QVERIFY(db.initDb() && db.connect());
@@ -296,7 +308,8 @@ private slots:
         QStringList rows;
         while (q.next())
             rows << q.value(0).toString();
-        QCOMPARE(rows, QStringList({drive + "/a.mid", drive + "/songs/d.kar"}));
+        QCOMPARE(rows, QStringList({drive + "/Programs/b.kar", drive + "/a.mid", drive + "/songs/Programmed Love.mp3",
+                                    drive + "/songs/d.kar"}));
     }
 };
 

@@ -6,9 +6,11 @@ import hashlib
 import json
 import os
 import re
+import socket
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import urllib.error
 import urllib.parse
@@ -35,7 +37,8 @@ class StoreService(unittest.TestCase):
         subprocess.run([sys.executable, os.path.join(SERVICE, "make_catalogue.py"), cls.folder.name], check=True,
                        stdout=subprocess.DEVNULL)
         cls.process, line = start("--catalogue", cls.folder.name)
-        cls.base = "http://127.0.0.1:" + line.split()[1]
+        cls.port = int(line.split()[1])
+        cls.base = "http://127.0.0.1:%d" % cls.port
 
     @classmethod
     def tearDownClass(cls):
@@ -53,12 +56,103 @@ class StoreService(unittest.TestCase):
             return reply.read()
 
     def test_only_loopback(self):
-        for host in ("0.0.0.0", "192.168.1.10", "localhost", "::"):
+        for host in ("0.0.0.0", "192.168.1.10", "::", "example.org"):
             process, _ = start("--host", host)
             self.assertEqual(process.wait(timeout=30), 2, host)
             self.assertIn("loopback", process.stderr.read())
             process.stdout.close()
             process.stderr.close()
+        # "localhost" is the loopback address, and the addresses handed out
+        # name it.
+        process, line = start("--host", "localhost", "--catalogue", self.folder.name)
+        try:
+            record = ET.fromstring(self.get("http://localhost:%s/version_checker/check_soundfont.php" % line.split()[1]))
+            self.assertTrue(record.findtext(".//url_update").startswith("http://127.0.0.1:" + line.split()[1] + "/"))
+        finally:
+            process.terminate()
+            process.wait()
+            process.stdout.close()
+            process.stderr.close()
+
+    def raw(self, request, port=None, wait=10):
+        """The reply to bytes sent as they stand, read until the server closes."""
+        with socket.create_connection(("127.0.0.1", port or self.port), timeout=wait) as s:
+            s.sendall(request)
+            s.shutdown(socket.SHUT_WR)
+            reply = b""
+            while True:
+                piece = s.recv(65536)
+                if not piece:
+                    return reply
+                reply += piece
+
+    def test_malformed_requests(self):
+        # Bad lengths get 400 or 413 and the server goes on serving.
+        for length, code in (("abc", 400), ("-5", 400), ("1e3", 400), ("99999999999999999999", 413),
+                             (str(2 << 20), 413)):
+            reply = self.raw(b"POST /service/songlist.php HTTP/1.1\r\nHost: x\r\nContent-Length: "
+                             + length.encode() + b"\r\n\r\nlang=2")
+            self.assertTrue(reply.startswith(b"HTTP/1.1 %d " % code), (length, reply[:80]))
+        self.assertIn(b"Error code: 400", self.raw(b"GET / HTTP/x.y\r\n\r\n"))
+        self.assertTrue(self.raw(b"GET /x HTTP/1.1\r\n" + b"X-Long: " + b"y" * 70000 + b"\r\n\r\n")
+                        .split(b" ")[1] in (b"400", b"431"))
+        self.assertTrue(self.post("/service/songlist_news.php", lang="2").findall(".//song"))
+
+    def test_foreign_host_header(self):
+        # The addresses handed out name the server itself, whatever Host says.
+        reply = self.raw(b"GET /version_checker/check_soundfont.php HTTP/1.1\r\nHost: evil.example\r\n"
+                         b"Connection: close\r\n\r\n")
+        self.assertNotIn(b"evil.example", reply)
+        self.assertIn(("<url_update>%s/files/" % self.base).encode(), reply)
+        banners = self.raw(b"GET /banners/get_banners.php HTTP/1.1\r\nHost: evil.example\r\nConnection: close\r\n\r\n")
+        self.assertNotIn(b"evil.example", banners)
+
+    def test_half_sent_requests_time_out(self):
+        folder = tempfile.TemporaryDirectory()
+        process, line = start("--idle-timeout", "1", "--files", folder.name)
+        port = int(line.split()[1])
+        try:
+            stalled = []
+            for _ in range(50):
+                s = socket.create_connection(("127.0.0.1", port))
+                s.sendall(b"POST /service/login.php HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\nemail=")
+                stalled.append(s)
+            threads = lambda: len(os.listdir("/proc/%d/task" % process.pid))
+            # Each stalled connection is closed by the server; its thread ends.
+            for s in stalled:
+                s.settimeout(30)
+                self.assertEqual(s.recv(100), b"")
+                s.close()
+            deadline = time.monotonic() + 30
+            while threads() > 5 and time.monotonic() < deadline:
+                time.sleep(0.1)
+            self.assertLessEqual(threads(), 5)
+            with urllib.request.urlopen("http://127.0.0.1:%d/service/service_status.php" % port, b"") as reply:
+                self.assertIn(b"online", reply.read())
+        finally:
+            process.terminate()
+            process.wait()
+            process.stdout.close()
+            process.stderr.close()
+            folder.cleanup()
+
+    def test_requests_kept_only_with_control(self):
+        def resident(pid):
+            with open("/proc/%d/status" % pid) as f:
+                return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1)) * 1024
+        body = urllib.parse.urlencode({"email": "a@b.c", "psw": "p" * (1 << 19)}).encode()
+        start_size = resident(self.process.pid)
+        for _ in range(100):
+            self.post_raw(self.base + "/service/login.php", body)
+        self.assertLess(resident(self.process.pid) - start_size, 20 << 20)
+        # Without --control the control paths are no paths at all.
+        with self.assertRaises(urllib.error.HTTPError) as caught:
+            self.get(self.base + "/_control/requests")
+        caught.exception.close()
+
+    def post_raw(self, url, body):
+        with urllib.request.urlopen(url, body) as reply:
+            return reply.read()
 
     def test_account(self):
         user = self.post("/service/login.php", email="singer@example.org", psw="velmar", id_device="d")
@@ -131,7 +225,20 @@ class StoreService(unittest.TestCase):
         self.assertIn(b"singer@example.org", self.get(self.base + "/customer/account/create/"))
 
     def test_nothing_outside_the_catalogue(self):
+        # Links inside the catalogue lead nowhere: to a file outside, to a
+        # folder outside, or to a special file.
+        outside = tempfile.TemporaryDirectory()
+        secret = os.path.join(outside.name, "secret.mid")
+        with open(secret, "wb") as f:
+            f.write(b"MThd secret")
+        links = {"files": {"link.mid": secret, "dir": outside.name, "null.mid": "/dev/null"},
+                 "img": {"link.png": secret}}
+        for kind, made in links.items():
+            for name, target in made.items():
+                os.symlink(target, os.path.join(self.folder.name, kind, name))
+        self.addCleanup(outside.cleanup)
         for path in ("/files/..%2Fcatalogue.json", "/files/.hidden", "/img/..%2F..%2Fetc%2Fpasswd",
+                     "/files/link.mid", "/files/dir%2Fsecret.mid", "/files/null.mid", "/img/link.png",
                      "/_control/requests", "/service/unknown.php"):
             with self.assertRaises(urllib.error.HTTPError, msg=path) as caught:
                 self.get(self.base + path)

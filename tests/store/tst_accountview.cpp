@@ -78,10 +78,10 @@ private slots:
         const QString none;
         QTest::newRow("right password by Return") << none << QByteArray() << password << 42u << "Anna Rossi" << none;
         QTest::newRow("wrong password") << none << QByteArray() << "x" << 0u << "x" << "Wrong e-mail or password";
-        QTest::newRow("id without names") << none << QByteArray("<r><user_id>42</user_id></r>") << password << 42u
+        QTest::newRow("id without names") << none << QByteArray("<melodrome_message><user_id>42</user_id></melodrome_message>") << password << 42u
                                           << " " << none;
         QTest::newRow("not logged, then data")
-            << none << QByteArray("<r><msg>USER NOT LOGGED</msg><user_id>42</user_id></r>") << password << 0u
+            << none << QByteArray("<melodrome_message><msg>USER NOT LOGGED</msg><user_id>42</user_id></melodrome_message>") << password << 0u
             << password << none;
         const char *const faults[][2] = {{"http500", "the server answered with error 500"},
                                          {"silent", "the server did not answer in time"},
@@ -90,6 +90,13 @@ private slots:
                                                   "may want you to sign in through a web browser first, or the "
                                                   "store is under maintenance)"},
                                          {"malformed", "the store's answer cannot be read"},
+                                         {"foreign", "the store's answer cannot be read"},
+                                         {"doctype", "a web page came instead of the store's answer (the network "
+                                                     "may want you to sign in through a web browser first, or the "
+                                                     "store is under maintenance)"},
+                                         {"html401", "a web page came instead of the store's answer (the network "
+                                                     "may want you to sign in through a web browser first, or the "
+                                                     "store is under maintenance)"},
                                          {"oversized", "the server's answer was too large"},
                                          {"redirect elsewhere", "the server sent the request on to another "
                                                                 "site (127.0.0.2), where the program sends nothing"}};
@@ -152,6 +159,27 @@ private slots:
         QCOMPARE(sent.form().value("id_device"), user.getDevice());
         QCOMPARE(settings->value("User/user_id").toUInt(), userId);
         QVERIFY(!TestUtil::readFile(settings->fileName()).contains(typed.toUtf8()));
+    }
+
+    // A login sent on by a same-site redirect to a page that sends it on
+    // to another site: the password goes out once to each page of the
+    // site, never twice, never elsewhere.
+    void redirectChainPostsOnce()
+    {
+        const QString path = QStringLiteral("/service/login.php");
+        const QString next = QStringLiteral("/service/next.php");
+        store.setFault(path, "redirect", 1, "to=" + next);
+        store.setFault(next, "redirect", 1, "to=" + elsewhere.base() + path);
+        User user;
+        AccountView view(nullptr, &user);
+        view.setTimeouts({1500, 0, 4000});
+        login(view, password, false);
+        QTRY_VERIFY_WITH_TIMEOUT(settled(view), 15000);
+        QTest::qWait(500);
+        QCOMPARE(store.requests(path).size(), 1);
+        QCOMPARE(store.requests(next).size(), 1);
+        QVERIFY(elsewhere.requests().isEmpty());
+        QVERIFY(!user.isUserLogged());
     }
 
     // The record comes back in the next run and follows the store's account

@@ -210,6 +210,65 @@ private slots:
         QCOMPARE(store.requests().size(), fault.isEmpty() ? 0 : 1);
     }
 
+    // A big download goes to the disk as it comes: while the window is busy
+    // for a moment, the network holds back instead of filling the memory.
+    void bigDownloadInBoundedMemory()
+    {
+        const qint64 size = qint64(512) << 20;
+        const auto resident = [] {
+            const QByteArray status = TestUtil::readFile("/proc/self/status");
+            const int at = status.indexOf("VmRSS:");
+            return status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLongLong() << 10;
+        };
+        const qint64 before = resident();
+        qint64 most = before;
+        bool paused = false;
+        DownloadMngr d;
+        connect(&d, &DownloadMngr::progressValChanged, &d, [&](qint64 got, qint64) {
+            most = qMax(most, resident());
+            if (!paused && got > 0) {
+                paused = true;
+                QThread::msleep(1500);
+            }
+        });
+        d.m_url = store.base() + QStringLiteral("/files/bytes/%1").arg(size);
+        d.m_destFolder = dir.path();
+        d.m_fileName = QStringLiteral("big.mp3");
+        d.m_fileSize = quint32(size);
+        d.setTimeouts({15000, 15000, 600000});
+        QCOMPARE(d.startDownloadSync(), 0);
+        QCOMPARE(QFileInfo(d.getDestFullPath()).size(), size);
+        QFile::remove(d.getDestFullPath());
+        QVERIFY2(most - before < (qint64(64) << 20), qPrintable(QString::number((most - before) >> 20) + " MiB more"));
+    }
+
+    // A file is fetched from a web address only: a local file or any other
+    // scheme named by the store is never copied into the folder, and
+    // nothing is asked of anyone.
+    void onlyWebAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("file address") << "file://" + dir.filePath("secret");
+        QTest::newRow("local path") << dir.filePath("secret");
+        QTest::newRow("ftp") << "ftp://127.0.0.1/secret";
+        QTest::newRow("no host") << "http:///secret";
+    }
+    void onlyWebAddresses()
+    {
+        QFETCH(QString, address);
+        QVERIFY(TestUtil::writeFile(dir.filePath("secret"), "twelve bytes"));
+        DownloadMngr d;
+        d.m_url = address;
+        d.m_destFolder = dir.path();
+        d.m_fileName = QStringLiteral("copy.mid");
+        d.m_fileSize = 12;
+        QCOMPARE(d.startDownloadSync(), 2);
+        QCOMPARE(d.failureText(), QStringLiteral("the server named no web address for the file"));
+        QVERIFY(!QFile::exists(dir.filePath("copy.mid")) && !QFile::exists(dir.filePath("copy.mid.part")));
+        QCOMPARE(questions, 0);
+        QVERIFY(store.requests().isEmpty());
+    }
+
     // Five megabytes over an old file: progress in order, the same bytes on
     // disk; a folder given with its "/" makes the same path.
     void bigDownloadReplacesOldFile()

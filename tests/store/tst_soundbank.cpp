@@ -104,6 +104,11 @@ private slots:
         QTest::newRow("shorter than announced")
             << QString() << head + "<size>%2</size></soundfont></melodrome_message>"
             << kept.arg(QStringLiteral("%1 of %2 bytes arrived").arg(served).arg(served + 5));
+        // Whole and a bank, but not the one announced.
+        QTest::newRow("another hash")
+            << QString() << head + "<size>" + QByteArray::number(served) + "</size><hash>0123456789abcdef0123456789abcdef"
+                                   "</hash></soundfont></melodrome_message>"
+            << kept.arg("the file that arrived is not the one the server announced");
     }
     void download()
     {

@@ -4,10 +4,12 @@
 #include "../common-extract/loadedsong.h"
 
 #include "DatabaseHelper.h"
+#include "adbanner.h"
 #include "Extract.h"
 #include "melodromemanager.h"
 #include "prompter.h"
 #include "user.h"
+#include "webcom.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -90,6 +92,11 @@ private slots:
         QTest::newRow("no address") << QString() << QByteArray("<m><song><title>%1</title></song></m>") << false
                                     << "3";
         QTest::newRow("logged out") << QString() << QByteArray() << false << "3";
+        // A local file named by the store is never copied in.
+        QTest::newRow("file address") << QString()
+                                      << "<m><song><title>%1</title><url>file:///etc/hostname</url><size>"
+                                             + QByteArray::number(QFileInfo("/etc/hostname").size()) + "</size></song></m>"
+                                      << false << "3";
     }
     void download()
     {
@@ -161,6 +168,72 @@ private slots:
         QVERIFY(played.at(2).at(0).value<SongInfo>().innerPath.isEmpty());
         QCOMPARE(one("SELECT count(*) FROM Songs"), "1");
         QCOMPARE(folderFiles(), QStringList{songFile});
+    }
+
+    // A download is told finished as soon as its file is in, while a slow
+    // request started during it still waits (its wait holds the call's
+    // return); another download may start at once, and ends before the
+    // slow request too.
+    void finishedWhileAnotherWaits()
+    {
+        const QString slowPath = "/service/service_status.php";
+        store.setFault("/files/song/5001.mid", "trickle", 1, "chunk=4&gap=50");
+        store.setFault(slowPath, "hold", 1);
+        MelodromeManager manager(nullptr, &user, db.get());
+        configure(manager);
+        QStringList events;
+        QTimer poll;
+        poll.callOnTimeout(&manager, [&] {
+            if (store.requests("/files/song/5001.mid").isEmpty())
+                return;
+            poll.stop();
+            WebCom slow(nullptr);
+            slow.setTimeouts({15000, 0, 20000});
+            slow.startAndWaitNetRequest(QUrl(store.base() + slowPath), {}, {}, "GET");
+            events << "slow request ended";
+        });
+        poll.start(10);
+        connect(&manager, &MelodromeManager::downloadEnded, &manager, [&](int product, bool done) {
+            events << QString("%1 ended %2 %3 %4").arg(product).arg(done).arg(manager.isDownloading())
+                          .arg(one(QString("SELECT isFromSub FROM MDNews WHERE ProductId = %1").arg(product)));
+            if (product != 5001)
+                return;
+            QTimer::singleShot(0, &manager, [&] {
+                events << QString("second returned %1").arg(manager.downloadSubscriptSong(
+                    {5002, "Other Song", "Singer", "MIDI", {}, 0}, nullptr, ProvenienceNews));
+                store.release(slowPath);
+            });
+        });
+        QVERIFY(manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+        QCOMPARE(events, QStringList({"5001 ended 1 0 4", "5002 ended 1 0 ", "second returned 1", "slow request ended"}));
+        QCOMPARE(one("SELECT count(*) FROM Songs"), "2");
+        QVERIFY(asked.isEmpty());
+    }
+
+    // A banner list its host holds back while a song downloads holds
+    // nothing: the download ends, and the list comes when it comes.
+    void slowBannerDuringDownload()
+    {
+        const QString list = "/banners/get_banners.php";
+        store.setFault("/files/song/5001.mid", "trickle", 1, "chunk=4&gap=50");
+        store.setFault(list, "hold", 1);
+        MelodromeManager manager(nullptr, &user, db.get());
+        configure(manager);
+        AdBanner banner;
+        QTimer poll;
+        poll.callOnTimeout(&manager, [&] {
+            if (store.requests("/files/song/5001.mid").isEmpty())
+                return;
+            poll.stop();
+            banner.reloadBanners();
+        });
+        poll.start(10);
+        QVERIFY(manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+        QVERIFY(!manager.isDownloading());
+        QTRY_COMPARE(store.requests(list).size(), 1);
+        QVERIFY(banner.banners().isEmpty());
+        store.release(list);
+        QTRY_COMPARE(banner.banners().size(), 1);
     }
 
     void fileNames_data()

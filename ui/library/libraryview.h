@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class DatabaseHelper;
 class indexDriveThread;
@@ -154,6 +155,12 @@ private:
     // or failed, in which case the page says `failed` (with "%1" the reason).
     // A list's answer that breaks off is read as far as it goes, and said.
     bool takeReply(QNetworkReply *reply, QByteArray &body, const QString &failed);
+    // The same for a body read already and judged (`unreadable`, see
+    // StoreAnswer) off the window's thread.
+    bool takeReadReply(QNetworkReply *reply, const QByteArray &body, const QString &failed,
+                       const QString &unreadable);
+    void storeSearchSongs(std::shared_ptr<const QList<SongInfo>> songs, qsizetype from, int serial,
+                          const QString &text);
     static QString searchFailure();
     void showStoreFailure(int kind, const QString &text);
     void clearStoreFailure(int kind);

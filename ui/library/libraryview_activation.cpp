@@ -129,23 +129,35 @@ void libraryView::downloadStoreRow(int row)
                                                                     : ProvenienceTitleSearch;
     database->updateDownloadStatus(info.productId, StoreDownloading, provenience);
     refreshSongView();
+    // Told when the download ends, which may come long before the call
+    // returns (a wait started inside it holds the return).
+    bool told = false;
+    const auto ended = [this, manager, info, provenience, &told](bool done) {
+        told = true;
+        if (!done) {
+            database->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
+            refreshSongView();
+        }
+        // The row's mark says that it failed; the page says why and what to do.
+        const QString failure = manager->lastFailure();
+        if (failure.isEmpty())
+            clearStoreFailure(DownloadRequest);
+        else
+            showStoreFailure(DownloadRequest,
+                             tr("\"%1\" could not be downloaded: %2. Check the internet connection and "
+                                "double-click the song to try again.")
+                                 .arg(info.title, failure));
+    };
+    const QMetaObject::Connection tell = connect(manager, &MelodromeManager::downloadEnded, this,
+                                                 [ended](int, bool done) { ended(done); },
+                                                 Qt::SingleShotConnection);
     QPointer<libraryView> self(this);
     const bool done = manager->downloadSubscriptSong(info, nullptr, provenience);
     if (!self)
         return;
-    if (!done) {
-        database->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
-        refreshSongView();
-    }
-    // The row's mark says that it failed; the page says why and what to do.
-    const QString failure = manager->lastFailure();
-    if (failure.isEmpty())
-        clearStoreFailure(DownloadRequest);
-    else
-        showStoreFailure(DownloadRequest,
-                         tr("\"%1\" could not be downloaded: %2. Check the internet connection and "
-                            "double-click the song to try again.")
-                             .arg(info.title, failure));
+    disconnect(tell);
+    if (!told)
+        ended(done);
 }
 
 void libraryView::requestSelectedMDSong()

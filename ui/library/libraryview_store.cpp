@@ -20,6 +20,10 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSqlDatabase>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -98,8 +102,14 @@ bool libraryView::replyIsCurrent(QNetworkReply *reply) const
 // requests still waiting, and a failure is said in the page.
 bool libraryView::takeReply(QNetworkReply *reply, QByteArray &body, const QString &failed)
 {
-    reply->deleteLater();
     body = reply->isOpen() ? reply->readAll() : QByteArray();
+    return takeReadReply(reply, body, failed, StoreAnswer::problem(body, reply->rawHeader("Content-Type")));
+}
+
+bool libraryView::takeReadReply(QNetworkReply *reply, const QByteArray &body, const QString &failed,
+                                const QString &unreadable)
+{
+    reply->deleteLater();
     pendingReplies.remove(reply);
     updateLoading();
     if (!replyIsCurrent(reply)) {
@@ -117,7 +127,6 @@ bool libraryView::takeReply(QNetworkReply *reply, QByteArray &body, const QStrin
     // A web page or a broken answer must not pass for "nothing found": the
     // lists still show what came whole before the break, and the page says
     // why the rest is missing.
-    const QString unreadable = StoreAnswer::problem(body);
     if (!unreadable.isEmpty()) {
         qWarning().noquote() << "libraryView: store answer unreadable," << unreadable << ":"
                              << reply->url().toString();
@@ -164,17 +173,51 @@ void libraryView::storeListing(QNetworkReply *reply, bool artists)
     artists ? buildTableArtists() : buildTableGenres();
 }
 
+// A search of the whole store answers tens of thousands of songs: the answer
+// is judged and parsed off the window's thread. The reply lives (and the
+// animation runs) until its songs are in.
 void libraryView::receivedSongListForQuery(QNetworkReply *reply)
 {
-    QByteArray body;
-    if (!takeReply(reply, body, searchFailure()))
-        return;
-    const QList<SongInfo> songs = StoreReplies::readSearchSongs(body);
+    struct Reading
     {
-        LibrarySql::Savepoint work(QSqlDatabase::database(), "store_titles");
-        for (const SongInfo &song : songs)
-            database->insertMDSongsSearch(song);
-        work.release();
+        QString unreadable;
+        QList<SongInfo> songs;
+    };
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
+    const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
+    if (!replyIsCurrent(reply) || (watch && !watch->failure(body.size()).isEmpty())) {
+        takeReadReply(reply, body, searchFailure(), QString());
+        return;
+    }
+    auto read = std::make_shared<Reading>();
+    QThread *reader = QThread::create([read, body, type = reply->rawHeader("Content-Type")] {
+        read->unreadable = StoreAnswer::problem(body, type);
+        read->songs = StoreReplies::readSearchSongs(body);
+    });
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    connect(reader, &QThread::finished, reply, [this, reply, body, read] {
+        if (!takeReadReply(reply, body, searchFailure(), read->unreadable))
+            return;
+        storeSearchSongs(std::make_shared<const QList<SongInfo>>(std::move(read->songs)), 0,
+                         lastRequest[SearchRequest], searchString());
+    });
+    reader->start();
+}
+
+// Cached a few thousand songs per turn of the event loop, so that the window
+// answers between them; a search typed meanwhile ends the caching.
+void libraryView::storeSearchSongs(std::shared_ptr<const QList<SongInfo>> songs, qsizetype from, int serial,
+                                   const QString &text)
+{
+    if (lastRequest[SearchRequest] != serial || searchString() != text)
+        return;
+    constexpr qsizetype kSongsPerTurn = 5000;
+    database->insertMDSongsSearchFile(songs->mid(from, kSongsPerTurn));
+    if (from + kSongsPerTurn < songs->size()) {
+        QTimer::singleShot(0, this, [this, songs, from, serial, text] {
+            storeSearchSongs(songs, from + kSongsPerTurn, serial, text);
+        });
+        return;
     }
     qDebug() << "finito inserimento" << searchString();
     if (currentQuery != storeSearchQuery())

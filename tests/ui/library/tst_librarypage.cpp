@@ -213,6 +213,28 @@ private slots:
             QVERIFY(page->isStoreRow(rowCount - 1) != page->isStoreRow(0));
     }
 
+    // A search the whole store answers (40,000 songs) is read off the
+    // window's thread and listed whole beside the local match; a web page
+    // by a lower-case doctype is said, and the local rows stay.
+    void hugeSearchAnswer()
+    {
+        store.setFault(kSongList, "songs", 1, "count=40000");
+        button("MDSwitch")->click();
+        QTest::keyClicks(search(), "Sto");
+        QTRY_COMPARE_WITH_TIMEOUT(count(QSqlDatabase::database(), "SELECT count(DISTINCT ProductId) FROM MDSearchTitle"),
+                                  40000, 60000);
+        QTRY_VERIFY(rows() > 1 && !gif()->isVisible());
+        while (table()->model()->canFetchMore({}))
+            table()->model()->fetchMore({});
+        QCOMPARE(rows(), 40001);
+        QCOMPARE(said(), QString());
+
+        store.setFault(kSongList, "doctype", 1);
+        QTest::keyClick(search(), 'p');
+        QTRY_VERIFY_WITH_TIMEOUT(said().startsWith("The store cannot be searched now: a web page came"), 20000);
+        QCOMPARE(rows(), 1);
+    }
+
     // Search, song details and a store artist's songs asked for at once:
     // each answer lands in its own rows, and the animation stops with the
     // last one. Text typed at once asks the store once.

@@ -1,0 +1,188 @@
+// How the program bears a store that answers hugely or slowly, against the
+// project's store service started with --control on a free port:
+//   - a title search answered with N songs (default 40,000, about 10 MB):
+//     the longest pause of the window's thread from the key to the rows in;
+//   - a song file of M MiB (default 1024) downloaded while the window is
+//     busy for 1.5 s: the resident memory's rise;
+//   - the banner list held back by the server: how long asking for it
+//     holds the window.
+// Targets: no pause over 100 ms, memory within 100 MB of its start.
+//
+// Usage: bench_store [songs] [MiB]
+#include "DatabaseHelper.h"
+#include "adbanner.h"
+#include "downloadmngr.h"
+#include "libraryview.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr qint64 kPauseTargetMs = 100;
+constexpr qint64 kMemoryTargetMiB = 100;
+
+QString base;
+
+qint64 residentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = status.readAll();
+    const int at = text.indexOf("VmRSS:");
+    return text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLongLong() >> 10;
+}
+
+// Control calls of the store service, waited for in a loop of their own.
+void control(const QString &pathAndQuery)
+{
+    QNetworkAccessManager network;
+    QNetworkReply *reply = network.get(QNetworkRequest(QUrl(base + pathAndQuery)));
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    delete reply;
+}
+
+// The longest gap between the ticks of a 5 ms timer while `until` is false.
+qint64 longestPause(const std::function<bool()> &until, int limitMs)
+{
+    QElapsedTimer clock, gap;
+    clock.start();
+    gap.start();
+    qint64 longest = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { longest = qMax(longest, gap.restart()); });
+    ticker.start(5);
+    while (!until() && clock.elapsed() < limitMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    longest = qMax(longest, gap.elapsed());
+    return longest;
+}
+
+void verdict(const char *what, qint64 value, qint64 target, const char *unit)
+{
+    std::printf("%-58s %6lld %s  (target %lld: %s)\n", what, static_cast<long long>(value), unit,
+                static_cast<long long>(target), value <= target ? "met" : "MISSED");
+}
+
+void search(DatabaseHelper &db, int songs)
+{
+    control(QStringLiteral("/_control/fault?path=/service/songlist.php&mode=songs&times=1&count=%1").arg(songs));
+    libraryView page(&db, nullptr, nullptr);
+    page.resize(1280, 800);
+    page.show();
+    QCoreApplication::processEvents();
+    page.findChild<QPushButton *>(QStringLiteral("MDSwitch"))->click();
+    auto *gif = page.findChild<QWidget *>(QStringLiteral("loadingGifLabel"));
+    page.findChild<QLineEdit *>(QStringLiteral("searchText"))->setText(QStringLiteral("Song"));
+    bool started = false;
+    QElapsedTimer clock;
+    clock.start();
+    // In once the page has asked for them and all are cached.
+    const qint64 pause = longestPause([&] {
+        started = started || gif->isVisible();
+        QSqlQuery q;
+        return started && !gif->isVisible() && q.exec(QStringLiteral("SELECT count(*) FROM MDSearchTitle")) && q.next()
+               && q.value(0).toInt() >= songs;
+    }, 120000);
+    std::printf("search answered with %d songs: rows in after %lld ms\n", songs,
+                static_cast<long long>(clock.elapsed()));
+    verdict("  longest pause of the window", pause, kPauseTargetMs, "ms");
+}
+
+void download(const QString &folder, qint64 mib)
+{
+    const qint64 before = residentMiB();
+    qint64 most = before;
+    DownloadMngr d;
+    bool busy = false;
+    QObject::connect(&d, &DownloadMngr::progressValChanged, [&](qint64 got, qint64) {
+        most = qMax(most, residentMiB());
+        if (!busy && got > 0) {
+            busy = true;
+            QThread::msleep(1500);
+        }
+    });
+    d.m_url = base + QStringLiteral("/files/bytes/%1").arg(mib << 20);
+    d.m_destFolder = folder;
+    d.m_fileName = QStringLiteral("big.mp3");
+    d.m_fileSize = quint32(mib << 20);
+    QElapsedTimer clock;
+    clock.start();
+    const int result = d.startDownloadSync();
+    std::printf("download of %lld MiB: result %d after %lld ms\n", static_cast<long long>(mib), result,
+                static_cast<long long>(clock.elapsed()));
+    QFile::remove(d.getDestFullPath());
+    verdict("  resident memory's rise", most - before, kMemoryTargetMiB, "MiB");
+}
+
+void banners()
+{
+    control(QStringLiteral("/_control/fault?path=/banners/get_banners.php&mode=hold&times=1"));
+    AdBanner banner;
+    banner.init(nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    banner.reloadBanners();
+    const qint64 held = clock.elapsed();
+    control(QStringLiteral("/_control/release?path=/banners/get_banners.php"));
+    verdict("banner list held back: the window held for", held, kPauseTargetMs, "ms");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h")) || args.size() > 3) {
+        std::fputs("Usage: bench_store [songs] [MiB]   (default 40000 1024)\n"
+                   "A title search answered with SONGS songs, a download of MIB MiB and a held\n"
+                   "banner list, against the project's store service.\n",
+                   args.size() > 3 ? stderr : stdout);
+        return args.size() > 3 ? 2 : 0;
+    }
+    const int songs = args.value(1, QStringLiteral("40000")).toInt();
+    const qint64 mib = args.value(2, QStringLiteral("1024")).toLongLong();
+
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
+    QProcess store;
+    store.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(VELMAR_STORE_SERVICE), QStringLiteral("--control")});
+    if (!store.waitForReadyRead(20000)) {
+        std::fputs("bench_store: the store service did not start\n", stderr);
+        return 1;
+    }
+    base = QStringLiteral("http://127.0.0.1:") + QString::fromLatin1(store.readLine().trimmed().split(' ').value(1));
+    qputenv("VELMAR_STORE_URL", base.toUtf8());
+    qputenv("VELMAR_CHECK_URL", base.toUtf8());
+
+    auto db = std::make_unique<DatabaseHelper>();
+    db->initDb();
+    db->connect();
+    search(*db, songs);
+    download(home.path(), mib);
+    banners();
+    store.terminate();
+    store.waitForFinished();
+    return 0;
+}
