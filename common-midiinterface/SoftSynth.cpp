@@ -246,6 +246,7 @@ int SoftSynth::open(int device)
     m_status = 0;
     m_have = 0;
     m_scheduled = m_sink->scheduled();
+    m_fadeFrames = std::max(1u, unsigned(m_sink->sampleRate() * kCutFadeMs / 1000.0));
     resetSchedule();
     setMasterVolume(m_masterVolume);
     restoreDefaultEffects();
@@ -276,6 +277,7 @@ void SoftSynth::stop()
     }
     while (m_events.front())
         m_events.pop();
+    m_waiting.store(0);
     m_status = 0;
     m_have = 0;
 }
@@ -293,6 +295,8 @@ void SoftSynth::resetSchedule()
     m_rendered.store(0);
     m_latencyFrames.store(0.0);
     m_lateBefore.store(0.0);
+    m_fadeLeft = 0;
+    m_fadeGain = 1.0f;
 }
 
 bool SoftSynth::fitQueue()
@@ -513,7 +517,18 @@ int SoftSynth::streamEvents(const unsigned char *data, int length)
     if (!data || length <= 0)
         return 0;
     if (!m_scheduled)
-        return parse(data, length, [this](const unsigned char *e, int n) { apply(e, n); });
+        return parse(data, length, [this](const unsigned char *e, int n) {
+            // Only this thread adds to m_waiting: at 0 the ring is empty and
+            // an event may apply at once without passing one queued before.
+            if (m_waiting.load() == 0 && !cutsSound(e, n)) {
+                apply(e, n);
+            } else if (m_events.push(e, n, 0.0)) {
+                m_waiting.fetch_add(1);
+            } else {
+                m_dropped.fetch_add(1, std::memory_order_relaxed);
+                apply(e, n); // better a click than a note that never stops
+            }
+        });
     const double ms = RealTime::messageTimeMs();
     return parse(data, length, [this, ms](const unsigned char *e, int n) {
         if (!m_events.push(e, n, ms))
@@ -529,6 +544,28 @@ void SoftSynth::apply(const unsigned char *event, int length)
         handleSysEx(event + 1, length - 1);
     else
         dispatch(event[0], event[1], length > 2 ? event[2] : 0);
+}
+
+bool SoftSynth::cutsSound(const unsigned char *e, int n)
+{
+    int channel = -1; // every channel
+    if (n == 3 && (e[0] & 0xF0) == 0xB0 && e[1] == 120) {
+        channel = e[0] & 0x0F;
+    } else if (e[0] != 0xF0) {
+        return false;
+    } else {
+        const bool gmReset = n == 5 && e[1] == 0x7E && e[3] == 0x09 && (e[4] == 0x01 || e[4] == 0x03);
+        const bool gsReset = n == 10 && e[1] == 0x41 && e[3] == 0x42 && e[4] == 0x12 && e[5] == 0x40
+                             && e[6] == 0x00 && e[7] == 0x7F && e[8] == 0x00;
+        if (!gmReset && !gsReset)
+            return false;
+    }
+    fluid_synth_get_voicelist(m_synth, m_voices, kPolyphony, -1);
+    for (int i = 0; i < kPolyphony && m_voices[i]; ++i) {
+        if (channel < 0 || fluid_voice_get_channel(m_voices[i]) == channel)
+            return true;
+    }
+    return false;
 }
 
 void SoftSynth::dispatch(unsigned char status, unsigned char d1, unsigned char d2)
@@ -680,9 +717,8 @@ void SoftSynth::render(float *out, unsigned frames)
     {
         const RealTime::ThreadScope realTime;
         if (m_scheduled)
-            renderScheduled(out, frames);
-        else
-            writeFrames(m_synth, out, frames);
+            schedule(RealTime::nowMs(), frames);
+        renderEvents(out, frames);
     }
     m_inRender.store(false);
 }
@@ -769,34 +805,83 @@ void SoftSynth::applyDue(const unsigned char *event, int length, double lateMs)
     apply(event, length);
 }
 
-void SoftSynth::renderScheduled(float *out, unsigned frames)
+void SoftSynth::writeFaded(float *out, unsigned frames)
+{
+    writeFrames(m_synth, out, frames);
+    if (m_fadeLeft == 0 && m_fadeGain >= 1.0f)
+        return;
+    // Down to 0 exactly where the cut applies; up at one fade's pace.
+    const float step = m_fadeLeft > 0 ? -m_fadeGain / float(m_fadeLeft) : 1.0f / float(m_fadeFrames);
+    float gain = m_fadeGain;
+    for (unsigned f = 0; f < frames; ++f) {
+        gain = std::clamp(gain + step, 0.0f, 1.0f);
+        out[2 * f] *= gain;
+        out[2 * f + 1] *= gain;
+    }
+    m_fadeGain = gain;
+}
+
+void SoftSynth::renderEvents(float *out, unsigned frames)
 {
     const double perMs = m_sink->sampleRate() / 1000.0;
-    schedule(RealTime::nowMs(), frames);
     unsigned done = 0;
-    while (MessageRing::Entry *e = m_events.front()) {
-        const double at = e->ms * perMs + m_shiftFrames - double(m_position);
-        if (at >= double(frames))
-            break;
-        // Render up to the event's place, apply it, go on; one that is due
-        // already (a late stamp) applies here, or not at all when it is a
-        // note that came due too long ago.
-        const unsigned offset = at > double(done) ? unsigned(at) : done;
-        if (offset > done) {
-            writeFrames(m_synth, out + 2 * size_t(done), offset - done);
-            done = offset;
+    bool held = false; // events that waited behind a cut: late by the fade only
+    while (done < frames) {
+        unsigned until = frames;
+        while (m_fadeLeft == 0) {
+            MessageRing::Entry *e = m_events.front();
+            if (!e)
+                break;
+            // Without a scheduled sink whatever waits is due now.
+            const double at = m_scheduled ? e->ms * perMs + m_shiftFrames - double(m_position) : 0.0;
+            if (at >= double(frames))
+                break;
+            // Render up to the event's place, apply it, go on; one that is
+            // due already (a late stamp) applies here, or not at all when it
+            // is a note that came due too long ago.
+            const unsigned offset = at > double(done) ? unsigned(at) : done;
+            if (offset > done) {
+                until = offset;
+                held = false;
+                break;
+            }
+            const unsigned char *bytes = m_events.data(*e);
+            if (m_fadeGain > 0.0f && cutsSound(bytes, e->length)) {
+                // It waits at the front until the sound has faded.
+                m_fadeLeft = std::max(1u, unsigned(std::ceil(m_fadeGain * float(m_fadeFrames))));
+                m_fadedCuts.fetch_add(1, std::memory_order_relaxed);
+                break;
+            }
+            const double lateMs = at < 0 ? -at / perMs : 0.0;
+            if (m_scheduled && lateMs > 0 && m_settled && !held) {
+                m_lateEvents.fetch_add(1, std::memory_order_relaxed);
+                if (lateMs > m_worstEventLate.load(std::memory_order_relaxed))
+                    m_worstEventLate.store(lateMs, std::memory_order_relaxed);
+            }
+            if (m_scheduled)
+                applyDue(bytes, e->length, lateMs);
+            else
+                apply(bytes, e->length);
+            m_events.pop();
+            if (!m_scheduled)
+                m_waiting.fetch_sub(1);
         }
-        const double lateMs = at < 0 ? -at / perMs : 0.0;
-        if (lateMs > 0 && m_settled) {
-            m_lateEvents.fetch_add(1, std::memory_order_relaxed);
-            if (lateMs > m_worstEventLate.load(std::memory_order_relaxed))
-                m_worstEventLate.store(lateMs, std::memory_order_relaxed);
+        if (m_fadeLeft > 0)
+            until = std::min(frames, done + m_fadeLeft);
+        writeFaded(out + 2 * size_t(done), until - done);
+        if (m_fadeLeft > 0) {
+            m_fadeLeft -= until - done;
+            if (m_fadeLeft == 0) {
+                // Silent now: the cut, and what came due meanwhile, apply
+                // at gain 0 on the next turn.
+                m_fadeGain = 0.0f;
+                held = true;
+            }
         }
-        applyDue(m_events.data(*e), e->length, lateMs);
-        m_events.pop();
+        done = until;
     }
-    if (done < frames)
-        writeFrames(m_synth, out + 2 * size_t(done), frames - done);
+    if (!m_scheduled)
+        return;
     m_position += frames;
     m_rendered.store(m_position, std::memory_order_relaxed);
     // What is heard is a message time: the end of this buffer stands at

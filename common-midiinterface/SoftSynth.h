@@ -18,6 +18,7 @@
 class QFile;
 struct _fluid_hashtable_t;
 struct _fluid_synth_t;
+struct _fluid_voice_t;
 
 // Result codes; the numbers follow the audio library this component replaces
 // so that logged codes keep their meaning.
@@ -90,13 +91,20 @@ public:
     // of events processed, -1 while stopped. With a scheduled sink the
     // events wait, stamped with RealTime::messageTimeMs(), in a preallocated
     // ring for the render call that covers their time; otherwise they apply
-    // at once. Callers serialise their calls (the output layer's port mutex).
+    // at once, but for a cut of sounding notes (All Sound Off, a GM or GS
+    // reset) and what follows it: those wait for the next render, which
+    // fades the sound out before the cut (see render()). Callers serialise
+    // their calls (the output layer's port mutex).
     int streamEvents(const unsigned char *data, int length);
 
     // Fills frames of interleaved stereo. Real-time safe: no allocation,
     // no lock but FluidSynth's own API lock. With a scheduled sink it renders
     // up to each due event's place, applies it and goes on: message time t
-    // sounds at one settled latency after t (see schedule()).
+    // sounds at one settled latency after t (see schedule()). A cut of
+    // sounding notes would end the waveform dead, an audible click: the
+    // output fades to silence over kCutFadeMs first, the cut and whatever
+    // came due meanwhile apply, and the output rises again over as long
+    // (what still sounds, another channel's notes, a reverb tail).
     void render(float *interleaved, unsigned frames);
     // The latency in frames: from the moment a message is stamped to the
     // moment it is heard (0 while not scheduled).
@@ -151,6 +159,10 @@ public:
     // audio thread come, and the most it grows to.
     static constexpr double kNormalBridgeMs = 100.0;
     static constexpr double kMaxBridgeMs = 400.0;
+    // The fade before a cut, and the rise after it.
+    static constexpr double kCutFadeMs = 5.0;
+    // Cuts faded so far (a cut of nothing that sounds applies at once).
+    uint64_t fadedCuts() const { return m_fadedCuts.load(std::memory_order_relaxed); }
 
     // Master Volume 0..1 and the resulting gain.
     double masterVolume() const { return m_masterVolume; }
@@ -180,7 +192,12 @@ private:
     template <typename Deliver>
     int parse(const unsigned char *data, int length, Deliver deliver);
     void apply(const unsigned char *event, int length);
-    void renderScheduled(float *out, unsigned frames);
+    void renderEvents(float *out, unsigned frames);
+    // Writes frames with the fade's gain, which moves towards 0 while a cut
+    // waits and towards 1 otherwise.
+    void writeFaded(float *out, unsigned frames);
+    // A cut of something that sounds now.
+    bool cutsSound(const unsigned char *event, int length);
     // Sets the shift for the buffer the device asks for now.
     void schedule(double nowMs, unsigned frames);
     void resetSchedule();
@@ -235,5 +252,16 @@ private:
     std::atomic<double> m_lateBefore{0};
     std::atomic<double> m_latencyFrames{0};
     std::atomic<bool> m_inRender{false};
+    // The fade around a cut (render thread): frames left until the cut at
+    // the ring's front applies, the gain now, and one fade's length.
+    unsigned m_fadeLeft = 0;
+    float m_fadeGain = 1.0f;
+    unsigned m_fadeFrames = 1;
+    std::atomic<uint64_t> m_fadedCuts{0};
+    // Without a scheduled sink: events the sender put in the ring behind a
+    // cut, not yet applied by the render.
+    std::atomic<int> m_waiting{0};
+    // For cutsSound(): FluidSynth lists its sounding voices here.
+    _fluid_voice_t *m_voices[kPolyphony] = {};
     std::atomic<bool> m_bankChange{false};
 };
