@@ -247,6 +247,7 @@ int SoftSynth::open(int device)
     m_have = 0;
     m_scheduled = m_sink->scheduled();
     m_fadeFrames = std::max(1u, unsigned(m_sink->sampleRate() * kCutFadeMs / 1000.0));
+    m_synthFrames = 0;
     resetSchedule();
     setMasterVolume(m_masterVolume);
     restoreDefaultEffects();
@@ -808,6 +809,7 @@ void SoftSynth::applyDue(const unsigned char *event, int length, double lateMs)
 void SoftSynth::writeFaded(float *out, unsigned frames)
 {
     writeFrames(m_synth, out, frames);
+    m_synthFrames += frames;
     if (m_fadeLeft == 0 && m_fadeGain >= 1.0f)
         return;
     // Down to 0 exactly where the cut applies; up at one fade's pace.
@@ -847,8 +849,13 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
             }
             const unsigned char *bytes = m_events.data(*e);
             if (m_fadeGain > 0.0f && cutsSound(bytes, e->length)) {
-                // It waits at the front until the sound has faded.
-                m_fadeLeft = std::max(1u, unsigned(std::ceil(m_fadeGain * float(m_fadeFrames))));
+                // It waits at the front until the sound has faded, to the
+                // end of one of FluidSynth's blocks: what an event changes
+                // is heard from the next block on, the rest of this one
+                // was rendered before it.
+                const uint64_t end = m_synthFrames + std::max(1u, unsigned(std::ceil(m_fadeGain * float(m_fadeFrames))));
+                const uint64_t block = uint64_t(kBlockFrames);
+                m_fadeLeft = unsigned((end + block - 1) / block * block - m_synthFrames);
                 m_fadedCuts.fetch_add(1, std::memory_order_relaxed);
                 break;
             }

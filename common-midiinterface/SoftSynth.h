@@ -257,6 +257,7 @@ private:
     unsigned m_fadeLeft = 0;
     float m_fadeGain = 1.0f;
     unsigned m_fadeFrames = 1;
+    uint64_t m_synthFrames = 0; // rendered by FluidSynth since it was made
     std::atomic<uint64_t> m_fadedCuts{0};
     // Without a scheduled sink: events the sender put in the ring behind a
     // cut, not yet applied by the render.
