@@ -159,15 +159,18 @@ constexpr double kCatchUpRate = 0.02;
 // then, and its worst comes seldom (p99 37-43 ms, max 77 ms in a minute, once
 // 180 ms, measured for an ordinary user with every core busy in the user's
 // own session): twice the latest and 15 ms, the worst of the last half
-// minute and 15 ms, and at least kNormalRoomMs.
+// minute and 15 ms, and at least kNormalRoomMs. On a calm machine that is
+// the floor: a deeper room would delay every button for nothing, and a
+// lateness beyond it settles the latency anew before the next song.
 constexpr double kLateHeadroom = 1.5;
 constexpr double kHeadroomMs = 4.0;
 constexpr double kLateHeadroomNormal = 2.0;
 constexpr double kHeadroomNormalMs = 15.0;
-constexpr double kNormalRoomMs = 80.0;
+constexpr double kNormalRoomMs = 35.0;
 // What the queue must bridge beyond the audio thread's worst lateness.
 constexpr double kQueueRoom = 1.5;
 constexpr double kQueueMarginMs = 20.0;
+
 constexpr double kBlockFrames = 64.0;
 
 void writeFrames(fluid_synth_t *synth, float *out, unsigned frames)
@@ -300,6 +303,15 @@ void SoftSynth::resetSchedule()
     m_fadeGain = 1.0f;
 }
 
+double SoftSynth::roomMs(bool normal)
+{
+    const double late = RealTime::recentWakeLatenessMs();
+    if (!normal)
+        return late * kLateHeadroom + kHeadroomMs;
+    return std::max({late * kLateHeadroomNormal, RealTime::longWakeLatenessMs(), kNormalRoomMs - kHeadroomNormalMs})
+           + kHeadroomNormalMs;
+}
+
 bool SoftSynth::fitQueue()
 {
     if (!m_synth || !m_scheduled || !m_settled)
@@ -308,20 +320,37 @@ bool SoftSynth::fitQueue()
         return false;
     const double rate = m_sink->sampleRate();
     if (m_sink->latencyFrames() == 0 || rate <= 0)
-        return false; // no queue of its own to grow
+        return false; // no queue of its own to fit
     const double bridged = m_sink->latencyFrames() * 1000.0 / rate;
     const double late = m_clock.worstExcessMs();
     const double swing = m_clock.widestSwingMs();
     // What the queue bridges beyond the device's swing must cover the
     // lateness; a deeper queue widens the swing too, by about a quarter.
     const double missing = late * kQueueRoom + kQueueMarginMs - (bridged - swing);
-    if (missing <= 0 || bridged >= kMaxBridgeMs)
+    const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && stalls() == 0 && lateEvents() == 0
+                      && late < bridged / 2;
+    double wanted = bridged;
+    if (missing > 0 && bridged < kMaxBridgeMs) {
+        wanted = std::min(bridged + missing * 4, kMaxBridgeMs);
+        rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
+                 "audio requests up to %.0f ms late beyond a swing of %.0f ms, and the queue bridges %.0f ms: a "
+                 "queue for %.0f ms",
+                 late, swing, bridged, wanted);
+    } else if (lateEvents() > 0) {
+        // The sequencer came later than the room left for it: the latency
+        // settles anew on what it does now.
+        rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
+                 "%llu events up to %.0f ms late: the latency settles anew",
+                 static_cast<unsigned long long>(lateEvents()), worstEventLateMs());
+    } else if (calm && (bridged > kNormalBridgeMs * 1.25 || m_roomMs > roomMs(true) * 1.5)) {
+        wanted = std::max(kNormalBridgeMs, std::min(bridged, (late * kQueueRoom + kQueueMarginMs + swing) * 1.5));
+        rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
+                 "calm for %.0f s: a queue for %.0f ms (it bridged %.0f ms), room for the sequencer %.0f ms (was "
+                 "%.0f ms)",
+                 double(m_position) / rate, wanted, bridged, roomMs(true), m_roomMs);
+    } else {
         return false;
-    const double wanted = std::min(bridged + missing * 4, kMaxBridgeMs);
-    rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
-             "audio requests up to %.0f ms late beyond a swing of %.0f ms, and the queue bridges %.0f ms: a "
-             "queue for %.0f ms",
-             late, swing, bridged, wanted);
+    }
     m_sink->close();
     m_sink->setBridgeMs(wanted);
     int result = m_sink->open(m_device, &SoftSynth::renderCallback, this);
@@ -748,12 +777,11 @@ void SoftSynth::schedule(double now, unsigned frames)
     const double top = m_clock.top();
     if (!m_settled) {
         // The device's lead, and the sequencer's lateness with room to spare.
-        const double late = RealTime::recentWakeLatenessMs();
         const bool normal = ThreadPriority::grant(ThreadPriority::Role::Sequencer) != ThreadPriority::Grant::Granted;
-        const double room = normal ? std::max({late * kLateHeadroomNormal, RealTime::longWakeLatenessMs(),
-                                               kNormalRoomMs - kHeadroomNormalMs})
-                                         + kHeadroomNormalMs
-                                   : late * kLateHeadroom + kHeadroomMs;
+        const double room = roomMs(normal);
+        m_roomMs = room;
+        m_costMs.store(normal ? room - roomMs(false) + std::max(0.0, bridgeMs() - kNormalBridgeMs) : 0.0,
+                       std::memory_order_relaxed);
         m_latency = std::min(m_clock.highestEnd() - top + (room + kMarginMs) * perMs, kMaxLatencyMs * perMs);
         // A note sent before that settles it at once, with room for the
         // bursts not seen yet: the music must not hear it move.

@@ -139,12 +139,19 @@ public:
     // How late a request may come before the device runs dry (ms).
     double bridgeMs() const { return m_sink->sampleRate() ? m_clock.queueFrames() * 1000.0 / m_sink->sampleRate() : 0; }
 
-    // Without real-time scheduling for the audio thread: when its requests
-    // came later than the device's queue bridges, opens the stream again
-    // with a queue that bridges them with room to spare. Owner's thread,
-    // while no note sounds (before a song starts): the stream restarts and
-    // the latency settles anew. True when it did.
+    // Without real-time scheduling for the audio thread, only as much delay
+    // as the machine needs: when its requests came later than the device's
+    // queue bridges (a drop-out among them), opens the stream again with a
+    // queue that bridges them with room to spare; when the sequencer came
+    // later than the room left for it, settles the latency anew; when the
+    // device has played calmly for kCalmMs, a queue and a room fitted to
+    // what was seen. Owner's thread, while no note sounds (before a song
+    // starts): the stream restarts and the latency settles anew. True when
+    // it did.
     bool fitQueue();
+    // What running without real-time scheduling adds to the latency, as
+    // last settled (ms; 0 with real-time scheduling or before it settled).
+    double normalPriorityCostMs() const { return m_costMs.load(std::memory_order_relaxed); }
 
     // The scheduling limits: headroom over the sequencer's lateness (an
     // event falls anywhere in the millisecond its pass handles); of a time
@@ -157,8 +164,12 @@ public:
     static constexpr double kMaxLatencyMs = 2000.0;
     // Without real-time scheduling: how late the device's queue lets the
     // audio thread come, and the most it grows to.
-    static constexpr double kNormalBridgeMs = 100.0;
+    static constexpr double kNormalBridgeMs = 50.0;
     static constexpr double kMaxBridgeMs = 400.0;
+    // How long the device must have played without a drop-out, a late
+    // event or a request late beyond half the queue before the queue and
+    // the room shrink to what the machine needs.
+    static constexpr double kCalmMs = 30000.0;
     // The fade before a cut, and the rise after it.
     static constexpr double kCutFadeMs = 5.0;
     // Cuts faded so far (a cut of nothing that sounds applies at once).
@@ -201,6 +212,8 @@ private:
     // Sets the shift for the buffer the device asks for now.
     void schedule(double nowMs, unsigned frames);
     void resetSchedule();
+    // The room for the sequencer's lateness, from its recent wake-ups.
+    static double roomMs(bool normalPriority);
     // Applies an event lateMs after its place, or leaves out a note that
     // came due too long ago (and its note-off).
     void applyDue(const unsigned char *event, int length, double lateMs);
@@ -238,6 +251,8 @@ private:
     uint64_t m_position = 0;  // frames rendered so far
     double m_base = 0;        // the device's top, followed slowly
     double m_latency = 0;     // settled: from the top to where a message sounds
+    double m_roomMs = 0;      // of it, the room for the sequencer's lateness
+    std::atomic<double> m_costMs{0};
     double m_catchUp = 0;     // what a drop-out added, easing out
     double m_shift = 0;       // message time t sounds at t * rate + shift
     double m_shiftFrames = 0; // the shift with the catch-up, in whole blocks

@@ -611,6 +611,25 @@ private slots:
         }
     }
 
+    // A queue deeper than the machine needs (one that grew after a
+    // drop-out) shrinks once the device has played calmly for a while, and
+    // the latency settles anew, a delay the user hears at every button.
+    void queueShrinksWhenCalm()
+    {
+        QueuedRig q(17640); // 400 ms
+        Rig &rig = q.rig;
+        QVERIFY(q.started);
+        q.render(2000 + SoftSynth::kCalmMs, 0, 0);
+        QVERIFY(rig.synth->settled());
+        QVERIFY(rig.synth->normalPriorityCostMs() > 0);
+        QCOMPARE(rig.synth->stalls(), uint64_t(0));
+        QVERIFY(rig.synth->fitQueue());
+        QCOMPARE(rig.sink->opens(), 2);
+        QVERIFY2(rig.sink->bridgeAsked() >= SoftSynth::kNormalBridgeMs && rig.sink->bridgeAsked() < 200,
+                 qPrintable(QString::number(rig.sink->bridgeAsked())));
+        QVERIFY(!rig.synth->settled());
+    }
+
     // On a device that asks in bursts, a held chord cut by All Sound Off on
     // every channel (a stop), by one channel's (the others play on) or by a
     // GS reset (a new song): the sound fades, no sample steps further than
