@@ -301,6 +301,7 @@ void SoftSynth::resetSchedule()
     m_lateBefore.store(0.0);
     m_fadeLeft = 0;
     m_fadeGain = 1.0f;
+    m_lateEventsBefore = m_lateEvents.load();
 }
 
 double SoftSynth::roomMs(bool normal)
@@ -327,7 +328,8 @@ bool SoftSynth::fitQueue()
     // What the queue bridges beyond the device's swing must cover the
     // lateness; a deeper queue widens the swing too, by about a quarter.
     const double missing = late * kQueueRoom + kQueueMarginMs - (bridged - swing);
-    const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && stalls() == 0 && lateEvents() == 0
+    const uint64_t lateNow = lateEvents() - m_lateEventsBefore;
+    const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && stalls() == 0 && lateNow == 0
                       && late < bridged / 2;
     double wanted = bridged;
     if (missing > 0 && bridged < kMaxBridgeMs) {
@@ -336,12 +338,12 @@ bool SoftSynth::fitQueue()
                  "audio requests up to %.0f ms late beyond a swing of %.0f ms, and the queue bridges %.0f ms: a "
                  "queue for %.0f ms",
                  late, swing, bridged, wanted);
-    } else if (lateEvents() > 0) {
+    } else if (lateNow > 0) {
         // The sequencer came later than the room left for it: the latency
         // settles anew on what it does now.
         rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
-                 "%llu events up to %.0f ms late: the latency settles anew",
-                 static_cast<unsigned long long>(lateEvents()), worstEventLateMs());
+                 "%llu events late (at worst %.0f ms so far): the latency settles anew",
+                 static_cast<unsigned long long>(lateNow), worstEventLateMs());
     } else if (calm && (bridged > kNormalBridgeMs * 1.25 || m_roomMs > roomMs(true) * 1.5)) {
         wanted = std::max(kNormalBridgeMs, std::min(bridged, (late * kQueueRoom + kQueueMarginMs + swing) * 1.5));
         rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,

@@ -252,6 +252,7 @@ private:
     double m_base = 0;        // the device's top, followed slowly
     double m_latency = 0;     // settled: from the top to where a message sounds
     double m_roomMs = 0;      // of it, the room for the sequencer's lateness
+    uint64_t m_lateEventsBefore = 0; // late events before the last settling
     std::atomic<double> m_costMs{0};
     double m_catchUp = 0;     // what a drop-out added, easing out
     double m_shift = 0;       // message time t sounds at t * rate + shift

@@ -630,6 +630,26 @@ private slots:
         QVERIFY(!rig.synth->settled());
     }
 
+    // A sequencer later than the room the latency left for it (here the
+    // song's first notes sent again a second late) makes the latency settle
+    // anew before the next song, once.
+    void lateEventsSettleAnew()
+    {
+        QueuedRig q(4410);
+        Rig &rig = q.rig;
+        QVERIFY(q.started);
+        q.render(3000, 0, 0);
+        QVERIFY(!rig.synth->fitQueue());
+        q.render(3500, 0, 0);
+        QVERIFY(rig.synth->lateEvents() > 0);
+        QVERIFY(rig.synth->fitQueue());
+        QCOMPARE(rig.sink->opens(), 2);
+        QVERIFY(!rig.synth->settled());
+        q.render(6000, 0, 0);
+        QVERIFY(rig.synth->settled());
+        QVERIFY(!rig.synth->fitQueue());
+    }
+
     // On a device that asks in bursts, a held chord cut by All Sound Off on
     // every channel (a stop), by one channel's (the others play on) or by a
     // GS reset (a new song): the sound fades, no sample steps further than
