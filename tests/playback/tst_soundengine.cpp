@@ -106,7 +106,7 @@ class TestSoundEngine : public QObject
 private slots:
     void initTestCase()
     {
-        TestUtil::runPython(QStringLiteral("playback/make_engine_songs.py"), {m_dir.path()});
+        TestUtil::runPython(QStringLiteral("../scripts/make_engine_songs.py"), {m_dir.path()});
         m_songs = QJsonDocument::fromJson(TestUtil::readFile(path("songs.json"))).object();
         QCOMPARE(TestUtil::runProgram("sox", {"-n", "-r", "44100", "-c", "2", path("tone.wav"), "synth", "2",
                                               "sine", "440", "vol", "0.5"}),
@@ -474,6 +474,19 @@ private slots:
             const std::lock_guard<std::mutex> hold(lock);
             return std::vector<int16_t>(std::exchange(heard, {}));
         };
+        // Waits until the device has pulled `ms` more, however busy the
+        // machine.
+        auto pulled = [&](unsigned ms) {
+            size_t start;
+            {
+                const std::lock_guard<std::mutex> hold(lock);
+                start = heard.size();
+            }
+            return QTest::qWaitFor([&] {
+                const std::lock_guard<std::mutex> hold(lock);
+                return heard.size() >= start + 2 * 48 * ms;
+            }, 30000);
+        };
         std::vector<float> music;
         QVERIFY(play(song));
         // The music from its start, for its own steps.
@@ -483,7 +496,8 @@ private slots:
                 music.insert(music.end(), part.begin(), part.end());
             }
         } else {
-            QTest::qWait(700);
+            take(); // before the song
+            QVERIFY(pulled(700));
             for (int16_t v : take())
                 music.push_back(float(v) / 32768.0f);
         }
@@ -505,14 +519,12 @@ private slots:
         } else {
             QVERIFY(play(song));
         }
-        for (int i = 0; i < 80; ++i) {
-            if (midi) {
-                const std::vector<float> part = render(5);
-                cut.insert(cut.end(), part.begin(), part.end());
-            } else {
-                QTest::qWait(5);
-            }
+        for (int i = 0; i < 80 && midi; ++i) {
+            const std::vector<float> part = render(5);
+            cut.insert(cut.end(), part.begin(), part.end());
         }
+        if (!midi)
+            QVERIFY(pulled(400));
         if (!midi) {
             quit = true;
             device.join();
