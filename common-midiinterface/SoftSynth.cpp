@@ -592,9 +592,11 @@ bool SoftSynth::cutsSound(const unsigned char *e, int n)
         if (!gmReset && !gsReset)
             return false;
     }
-    fluid_synth_get_voicelist(m_synth, m_voices, kPolyphony, -1);
-    for (int i = 0; i < kPolyphony && m_voices[i]; ++i) {
-        if (channel < 0 || fluid_voice_get_channel(m_voices[i]) == channel)
+    // On the stack: the sender's thread and the render's both ask.
+    fluid_voice_t *voices[kPolyphony] = {};
+    fluid_synth_get_voicelist(m_synth, voices, kPolyphony, -1);
+    for (int i = 0; i < kPolyphony && voices[i]; ++i) {
+        if (channel < 0 || fluid_voice_get_channel(voices[i]) == channel)
             return true;
     }
     return false;

@@ -18,7 +18,6 @@
 class QFile;
 struct _fluid_hashtable_t;
 struct _fluid_synth_t;
-struct _fluid_voice_t;
 
 // Result codes; the numbers follow the audio library this component replaces
 // so that logged codes keep their meaning.
@@ -278,7 +277,5 @@ private:
     // Without a scheduled sink: events the sender put in the ring behind a
     // cut, not yet applied by the render.
     std::atomic<int> m_waiting{0};
-    // For cutsSound(): FluidSynth lists its sounding voices here.
-    _fluid_voice_t *m_voices[kPolyphony] = {};
     std::atomic<bool> m_bankChange{false};
 };
