@@ -1,11 +1,6 @@
 #include "constants.h"
 
-QTranslator *translator = nullptr;
-QTranslator *systemTranslator = nullptr;
 MainWindow *mw = nullptr;
-
-const char kProductName[] = "Velmar PC";
-const char kProductVersion[] = VELMAR_VERSION;
 
 const QStringList midiExtensions{QStringLiteral("MIDI"), QStringLiteral("MID"),
                                  QStringLiteral("KAR"),  QStringLiteral("MF3"),

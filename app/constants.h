@@ -4,16 +4,12 @@
 #include <QStringList>
 
 #include "appsettings.h"
+#include "language.h"
+#include "program.h"
 
 class MainWindow;
-class QTranslator;
 
-extern QTranslator *translator;
-extern QTranslator *systemTranslator;
 extern MainWindow *mw;
-
-extern const char kProductName[];
-extern const char kProductVersion[];
 
 // Song file extensions, upper case.
 extern const QStringList midiExtensions;

@@ -159,15 +159,18 @@ constexpr double kCatchUpRate = 0.02;
 // then, and its worst comes seldom (p99 37-43 ms, max 77 ms in a minute, once
 // 180 ms, measured for an ordinary user with every core busy in the user's
 // own session): twice the latest and 15 ms, the worst of the last half
-// minute and 15 ms, and at least kNormalRoomMs.
+// minute and 15 ms, and at least kNormalRoomMs. On a calm machine that is
+// the floor: a deeper room would delay every button for nothing, and a
+// lateness beyond it settles the latency anew before the next song.
 constexpr double kLateHeadroom = 1.5;
 constexpr double kHeadroomMs = 4.0;
 constexpr double kLateHeadroomNormal = 2.0;
 constexpr double kHeadroomNormalMs = 15.0;
-constexpr double kNormalRoomMs = 80.0;
+constexpr double kNormalRoomMs = 35.0;
 // What the queue must bridge beyond the audio thread's worst lateness.
 constexpr double kQueueRoom = 1.5;
 constexpr double kQueueMarginMs = 20.0;
+
 constexpr double kBlockFrames = 64.0;
 
 void writeFrames(fluid_synth_t *synth, float *out, unsigned frames)
@@ -246,6 +249,8 @@ int SoftSynth::open(int device)
     m_status = 0;
     m_have = 0;
     m_scheduled = m_sink->scheduled();
+    m_fadeFrames = std::max(1u, unsigned(m_sink->sampleRate() * kCutFadeMs / 1000.0));
+    m_synthFrames = 0;
     resetSchedule();
     setMasterVolume(m_masterVolume);
     restoreDefaultEffects();
@@ -276,6 +281,7 @@ void SoftSynth::stop()
     }
     while (m_events.front())
         m_events.pop();
+    m_waiting.store(0);
     m_status = 0;
     m_have = 0;
 }
@@ -293,6 +299,18 @@ void SoftSynth::resetSchedule()
     m_rendered.store(0);
     m_latencyFrames.store(0.0);
     m_lateBefore.store(0.0);
+    m_fadeLeft = 0;
+    m_fadeGain = 1.0f;
+    m_lateEventsBefore = m_lateEvents.load();
+}
+
+double SoftSynth::roomMs(bool normal)
+{
+    const double late = RealTime::recentWakeLatenessMs();
+    if (!normal)
+        return late * kLateHeadroom + kHeadroomMs;
+    return std::max({late * kLateHeadroomNormal, RealTime::longWakeLatenessMs(), kNormalRoomMs - kHeadroomNormalMs})
+           + kHeadroomNormalMs;
 }
 
 bool SoftSynth::fitQueue()
@@ -303,20 +321,38 @@ bool SoftSynth::fitQueue()
         return false;
     const double rate = m_sink->sampleRate();
     if (m_sink->latencyFrames() == 0 || rate <= 0)
-        return false; // no queue of its own to grow
+        return false; // no queue of its own to fit
     const double bridged = m_sink->latencyFrames() * 1000.0 / rate;
     const double late = m_clock.worstExcessMs();
     const double swing = m_clock.widestSwingMs();
     // What the queue bridges beyond the device's swing must cover the
     // lateness; a deeper queue widens the swing too, by about a quarter.
     const double missing = late * kQueueRoom + kQueueMarginMs - (bridged - swing);
-    if (missing <= 0 || bridged >= kMaxBridgeMs)
+    const uint64_t lateNow = lateEvents() - m_lateEventsBefore;
+    const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && stalls() == 0 && lateNow == 0
+                      && late < bridged / 2;
+    double wanted = bridged;
+    if (missing > 0 && bridged < kMaxBridgeMs) {
+        wanted = std::min(bridged + missing * 4, kMaxBridgeMs);
+        rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
+                 "audio requests up to %.0f ms late beyond a swing of %.0f ms, and the queue bridges %.0f ms: a "
+                 "queue for %.0f ms",
+                 late, swing, bridged, wanted);
+    } else if (lateNow > 0) {
+        // The sequencer came later than the room left for it: the latency
+        // settles anew on what it does now.
+        rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
+                 "%llu events late (at worst %.0f ms so far): the latency settles anew",
+                 static_cast<unsigned long long>(lateNow), worstEventLateMs());
+    } else if (calm && (bridged > kNormalBridgeMs * 1.25 || m_roomMs > roomMs(true) * 1.5)) {
+        wanted = std::max(kNormalBridgeMs, std::min(bridged, (late * kQueueRoom + kQueueMarginMs + swing) * 1.5));
+        rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
+                 "calm for %.0f s: a queue for %.0f ms (it bridged %.0f ms), room for the sequencer %.0f ms (was "
+                 "%.0f ms)",
+                 double(m_position) / rate, wanted, bridged, roomMs(true), m_roomMs);
+    } else {
         return false;
-    const double wanted = std::min(bridged + missing * 4, kMaxBridgeMs);
-    rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
-             "audio requests up to %.0f ms late beyond a swing of %.0f ms, and the queue bridges %.0f ms: a "
-             "queue for %.0f ms",
-             late, swing, bridged, wanted);
+    }
     m_sink->close();
     m_sink->setBridgeMs(wanted);
     int result = m_sink->open(m_device, &SoftSynth::renderCallback, this);
@@ -513,7 +549,18 @@ int SoftSynth::streamEvents(const unsigned char *data, int length)
     if (!data || length <= 0)
         return 0;
     if (!m_scheduled)
-        return parse(data, length, [this](const unsigned char *e, int n) { apply(e, n); });
+        return parse(data, length, [this](const unsigned char *e, int n) {
+            // Only this thread adds to m_waiting: at 0 the ring is empty and
+            // an event may apply at once without passing one queued before.
+            if (m_waiting.load() == 0 && !cutsSound(e, n)) {
+                apply(e, n);
+            } else if (m_events.push(e, n, 0.0)) {
+                m_waiting.fetch_add(1);
+            } else {
+                m_dropped.fetch_add(1, std::memory_order_relaxed);
+                apply(e, n); // better a click than a note that never stops
+            }
+        });
     const double ms = RealTime::messageTimeMs();
     return parse(data, length, [this, ms](const unsigned char *e, int n) {
         if (!m_events.push(e, n, ms))
@@ -529,6 +576,30 @@ void SoftSynth::apply(const unsigned char *event, int length)
         handleSysEx(event + 1, length - 1);
     else
         dispatch(event[0], event[1], length > 2 ? event[2] : 0);
+}
+
+bool SoftSynth::cutsSound(const unsigned char *e, int n)
+{
+    int channel = -1; // every channel
+    if (n == 3 && (e[0] & 0xF0) == 0xB0 && e[1] == 120) {
+        channel = e[0] & 0x0F;
+    } else if (e[0] != 0xF0) {
+        return false;
+    } else {
+        const bool gmReset = n == 5 && e[1] == 0x7E && e[3] == 0x09 && (e[4] == 0x01 || e[4] == 0x03);
+        const bool gsReset = n == 10 && e[1] == 0x41 && e[3] == 0x42 && e[4] == 0x12 && e[5] == 0x40
+                             && e[6] == 0x00 && e[7] == 0x7F && e[8] == 0x00;
+        if (!gmReset && !gsReset)
+            return false;
+    }
+    // On the stack: the sender's thread and the render's both ask.
+    fluid_voice_t *voices[kPolyphony] = {};
+    fluid_synth_get_voicelist(m_synth, voices, kPolyphony, -1);
+    for (int i = 0; i < kPolyphony && voices[i]; ++i) {
+        if (channel < 0 || fluid_voice_get_channel(voices[i]) == channel)
+            return true;
+    }
+    return false;
 }
 
 void SoftSynth::dispatch(unsigned char status, unsigned char d1, unsigned char d2)
@@ -680,9 +751,8 @@ void SoftSynth::render(float *out, unsigned frames)
     {
         const RealTime::ThreadScope realTime;
         if (m_scheduled)
-            renderScheduled(out, frames);
-        else
-            writeFrames(m_synth, out, frames);
+            schedule(RealTime::nowMs(), frames);
+        renderEvents(out, frames);
     }
     m_inRender.store(false);
 }
@@ -711,12 +781,11 @@ void SoftSynth::schedule(double now, unsigned frames)
     const double top = m_clock.top();
     if (!m_settled) {
         // The device's lead, and the sequencer's lateness with room to spare.
-        const double late = RealTime::recentWakeLatenessMs();
         const bool normal = ThreadPriority::grant(ThreadPriority::Role::Sequencer) != ThreadPriority::Grant::Granted;
-        const double room = normal ? std::max({late * kLateHeadroomNormal, RealTime::longWakeLatenessMs(),
-                                               kNormalRoomMs - kHeadroomNormalMs})
-                                         + kHeadroomNormalMs
-                                   : late * kLateHeadroom + kHeadroomMs;
+        const double room = roomMs(normal);
+        m_roomMs = room;
+        m_costMs.store(normal ? room - roomMs(false) + std::max(0.0, bridgeMs() - kNormalBridgeMs) : 0.0,
+                       std::memory_order_relaxed);
         m_latency = std::min(m_clock.highestEnd() - top + (room + kMarginMs) * perMs, kMaxLatencyMs * perMs);
         // A note sent before that settles it at once, with room for the
         // bursts not seen yet: the music must not hear it move.
@@ -769,34 +838,89 @@ void SoftSynth::applyDue(const unsigned char *event, int length, double lateMs)
     apply(event, length);
 }
 
-void SoftSynth::renderScheduled(float *out, unsigned frames)
+void SoftSynth::writeFaded(float *out, unsigned frames)
+{
+    writeFrames(m_synth, out, frames);
+    m_synthFrames += frames;
+    if (m_fadeLeft == 0 && m_fadeGain >= 1.0f)
+        return;
+    // Down to 0 exactly where the cut applies; up at one fade's pace.
+    const float step = m_fadeLeft > 0 ? -m_fadeGain / float(m_fadeLeft) : 1.0f / float(m_fadeFrames);
+    float gain = m_fadeGain;
+    for (unsigned f = 0; f < frames; ++f) {
+        gain = std::clamp(gain + step, 0.0f, 1.0f);
+        out[2 * f] *= gain;
+        out[2 * f + 1] *= gain;
+    }
+    m_fadeGain = gain;
+}
+
+void SoftSynth::renderEvents(float *out, unsigned frames)
 {
     const double perMs = m_sink->sampleRate() / 1000.0;
-    schedule(RealTime::nowMs(), frames);
     unsigned done = 0;
-    while (MessageRing::Entry *e = m_events.front()) {
-        const double at = e->ms * perMs + m_shiftFrames - double(m_position);
-        if (at >= double(frames))
-            break;
-        // Render up to the event's place, apply it, go on; one that is due
-        // already (a late stamp) applies here, or not at all when it is a
-        // note that came due too long ago.
-        const unsigned offset = at > double(done) ? unsigned(at) : done;
-        if (offset > done) {
-            writeFrames(m_synth, out + 2 * size_t(done), offset - done);
-            done = offset;
+    bool held = false; // events that waited behind a cut: late by the fade only
+    while (done < frames) {
+        unsigned until = frames;
+        while (m_fadeLeft == 0) {
+            MessageRing::Entry *e = m_events.front();
+            if (!e)
+                break;
+            // Without a scheduled sink whatever waits is due now.
+            const double at = m_scheduled ? e->ms * perMs + m_shiftFrames - double(m_position) : 0.0;
+            if (at >= double(frames))
+                break;
+            // Render up to the event's place, apply it, go on; one that is
+            // due already (a late stamp) applies here, or not at all when it
+            // is a note that came due too long ago.
+            const unsigned offset = at > double(done) ? unsigned(at) : done;
+            if (offset > done) {
+                until = offset;
+                held = false;
+                break;
+            }
+            const unsigned char *bytes = m_events.data(*e);
+            if (m_fadeGain > 0.0f && cutsSound(bytes, e->length)) {
+                // It waits at the front until the sound has faded, to the
+                // end of one of FluidSynth's blocks: what an event changes
+                // is heard from the next block on, the rest of this one
+                // was rendered before it.
+                const uint64_t end = m_synthFrames + std::max(1u, unsigned(std::ceil(m_fadeGain * float(m_fadeFrames))));
+                const uint64_t block = uint64_t(kBlockFrames);
+                m_fadeLeft = unsigned((end + block - 1) / block * block - m_synthFrames);
+                m_fadedCuts.fetch_add(1, std::memory_order_relaxed);
+                break;
+            }
+            const double lateMs = at < 0 ? -at / perMs : 0.0;
+            if (m_scheduled && lateMs > 0 && m_settled && !held) {
+                m_lateEvents.fetch_add(1, std::memory_order_relaxed);
+                if (lateMs > m_worstEventLate.load(std::memory_order_relaxed))
+                    m_worstEventLate.store(lateMs, std::memory_order_relaxed);
+            }
+            if (m_scheduled)
+                applyDue(bytes, e->length, lateMs);
+            else
+                apply(bytes, e->length);
+            m_events.pop();
+            if (!m_scheduled)
+                m_waiting.fetch_sub(1);
         }
-        const double lateMs = at < 0 ? -at / perMs : 0.0;
-        if (lateMs > 0 && m_settled) {
-            m_lateEvents.fetch_add(1, std::memory_order_relaxed);
-            if (lateMs > m_worstEventLate.load(std::memory_order_relaxed))
-                m_worstEventLate.store(lateMs, std::memory_order_relaxed);
+        if (m_fadeLeft > 0)
+            until = std::min(frames, done + m_fadeLeft);
+        writeFaded(out + 2 * size_t(done), until - done);
+        if (m_fadeLeft > 0) {
+            m_fadeLeft -= until - done;
+            if (m_fadeLeft == 0) {
+                // Silent now: the cut, and what came due meanwhile, apply
+                // at gain 0 on the next turn.
+                m_fadeGain = 0.0f;
+                held = true;
+            }
         }
-        applyDue(m_events.data(*e), e->length, lateMs);
-        m_events.pop();
+        done = until;
     }
-    if (done < frames)
-        writeFrames(m_synth, out + 2 * size_t(done), frames - done);
+    if (!m_scheduled)
+        return;
     m_position += frames;
     m_rendered.store(m_position, std::memory_order_relaxed);
     // What is heard is a message time: the end of this buffer stands at

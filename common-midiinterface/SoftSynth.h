@@ -90,13 +90,20 @@ public:
     // of events processed, -1 while stopped. With a scheduled sink the
     // events wait, stamped with RealTime::messageTimeMs(), in a preallocated
     // ring for the render call that covers their time; otherwise they apply
-    // at once. Callers serialise their calls (the output layer's port mutex).
+    // at once, but for a cut of sounding notes (All Sound Off, a GM or GS
+    // reset) and what follows it: those wait for the next render, which
+    // fades the sound out before the cut (see render()). Callers serialise
+    // their calls (the output layer's port mutex).
     int streamEvents(const unsigned char *data, int length);
 
     // Fills frames of interleaved stereo. Real-time safe: no allocation,
     // no lock but FluidSynth's own API lock. With a scheduled sink it renders
     // up to each due event's place, applies it and goes on: message time t
-    // sounds at one settled latency after t (see schedule()).
+    // sounds at one settled latency after t (see schedule()). A cut of
+    // sounding notes would end the waveform dead, an audible click: the
+    // output fades to silence over kCutFadeMs first, the cut and whatever
+    // came due meanwhile apply, and the output rises again over as long
+    // (what still sounds, another channel's notes, a reverb tail).
     void render(float *interleaved, unsigned frames);
     // The latency in frames: from the moment a message is stamped to the
     // moment it is heard (0 while not scheduled).
@@ -131,12 +138,19 @@ public:
     // How late a request may come before the device runs dry (ms).
     double bridgeMs() const { return m_sink->sampleRate() ? m_clock.queueFrames() * 1000.0 / m_sink->sampleRate() : 0; }
 
-    // Without real-time scheduling for the audio thread: when its requests
-    // came later than the device's queue bridges, opens the stream again
-    // with a queue that bridges them with room to spare. Owner's thread,
-    // while no note sounds (before a song starts): the stream restarts and
-    // the latency settles anew. True when it did.
+    // Without real-time scheduling for the audio thread, only as much delay
+    // as the machine needs: when its requests came later than the device's
+    // queue bridges (a drop-out among them), opens the stream again with a
+    // queue that bridges them with room to spare; when the sequencer came
+    // later than the room left for it, settles the latency anew; when the
+    // device has played calmly for kCalmMs, a queue and a room fitted to
+    // what was seen. Owner's thread, while no note sounds (before a song
+    // starts): the stream restarts and the latency settles anew. True when
+    // it did.
     bool fitQueue();
+    // What running without real-time scheduling adds to the latency, as
+    // last settled (ms; 0 with real-time scheduling or before it settled).
+    double normalPriorityCostMs() const { return m_costMs.load(std::memory_order_relaxed); }
 
     // The scheduling limits: headroom over the sequencer's lateness (an
     // event falls anywhere in the millisecond its pass handles); of a time
@@ -149,8 +163,16 @@ public:
     static constexpr double kMaxLatencyMs = 2000.0;
     // Without real-time scheduling: how late the device's queue lets the
     // audio thread come, and the most it grows to.
-    static constexpr double kNormalBridgeMs = 100.0;
+    static constexpr double kNormalBridgeMs = 50.0;
     static constexpr double kMaxBridgeMs = 400.0;
+    // How long the device must have played without a drop-out, a late
+    // event or a request late beyond half the queue before the queue and
+    // the room shrink to what the machine needs.
+    static constexpr double kCalmMs = 30000.0;
+    // The fade before a cut, and the rise after it.
+    static constexpr double kCutFadeMs = 5.0;
+    // Cuts faded so far (a cut of nothing that sounds applies at once).
+    uint64_t fadedCuts() const { return m_fadedCuts.load(std::memory_order_relaxed); }
 
     // Master Volume 0..1 and the resulting gain.
     double masterVolume() const { return m_masterVolume; }
@@ -180,10 +202,17 @@ private:
     template <typename Deliver>
     int parse(const unsigned char *data, int length, Deliver deliver);
     void apply(const unsigned char *event, int length);
-    void renderScheduled(float *out, unsigned frames);
+    void renderEvents(float *out, unsigned frames);
+    // Writes frames with the fade's gain, which moves towards 0 while a cut
+    // waits and towards 1 otherwise.
+    void writeFaded(float *out, unsigned frames);
+    // A cut of something that sounds now.
+    bool cutsSound(const unsigned char *event, int length);
     // Sets the shift for the buffer the device asks for now.
     void schedule(double nowMs, unsigned frames);
     void resetSchedule();
+    // The room for the sequencer's lateness, from its recent wake-ups.
+    static double roomMs(bool normalPriority);
     // Applies an event lateMs after its place, or leaves out a note that
     // came due too long ago (and its note-off).
     void applyDue(const unsigned char *event, int length, double lateMs);
@@ -221,6 +250,9 @@ private:
     uint64_t m_position = 0;  // frames rendered so far
     double m_base = 0;        // the device's top, followed slowly
     double m_latency = 0;     // settled: from the top to where a message sounds
+    double m_roomMs = 0;      // of it, the room for the sequencer's lateness
+    uint64_t m_lateEventsBefore = 0; // late events before the last settling
+    std::atomic<double> m_costMs{0};
     double m_catchUp = 0;     // what a drop-out added, easing out
     double m_shift = 0;       // message time t sounds at t * rate + shift
     double m_shiftFrames = 0; // the shift with the catch-up, in whole blocks
@@ -235,5 +267,15 @@ private:
     std::atomic<double> m_lateBefore{0};
     std::atomic<double> m_latencyFrames{0};
     std::atomic<bool> m_inRender{false};
+    // The fade around a cut (render thread): frames left until the cut at
+    // the ring's front applies, the gain now, and one fade's length.
+    unsigned m_fadeLeft = 0;
+    float m_fadeGain = 1.0f;
+    unsigned m_fadeFrames = 1;
+    uint64_t m_synthFrames = 0; // rendered by FluidSynth since it was made
+    std::atomic<uint64_t> m_fadedCuts{0};
+    // Without a scheduled sink: events the sender put in the ring behind a
+    // cut, not yet applied by the render.
+    std::atomic<int> m_waiting{0};
     std::atomic<bool> m_bankChange{false};
 };

@@ -123,7 +123,15 @@ void raise(Role role, pid_t tid, int priority)
     s.method.store(method);
     s.priority.store(method == None ? 0 : granted);
     s.grant.store(int(method == None ? Grant::Refused : Grant::Granted));
-    if (method != None || g_refusalLogged.exchange(true))
+    if (method != None) {
+        // The audio library says on its own whether the thread it started
+        // runs real-time, before it is raised through RealtimeKit: the
+        // program's own line tells what holds from now on.
+        logMsg(3, "ThreadPriority", __LINE__, "the %s thread runs with real-time scheduling (priority %d, %s)",
+               kRoleNames[int(role)], s.priority.load(), method == Scheduler ? "sched_setscheduler" : "RealtimeKit");
+        return;
+    }
+    if (g_refusalLogged.exchange(true))
         return;
     logMsg(2, "ThreadPriority", __LINE__,
            "real-time scheduling not granted to the %s thread (%s): it runs at normal priority, "

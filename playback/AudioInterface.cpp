@@ -17,7 +17,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace Sound {
@@ -90,6 +92,16 @@ struct AudioCallbackRecord {
     // within a step, so a change never clicks.
     std::atomic<float> gain{0.8f};
     float appliedGain = 0.8f;
+
+    // A stream stopped mid-waveform clicks: before a pause, stop or seek the
+    // owning thread asks for a fade, the callback fades out over
+    // fadeFrames, says so, and hands over silence from then on without
+    // moving on in the song. The envelope (the callback's) rises again
+    // when the stream runs on unasked.
+    std::atomic<bool> fadeAsked{false};
+    std::atomic<bool> fadedOut{false};
+    float envelope = 1.0f;
+    unsigned fadeFrames = 1;
 
     // State of the current run, reset at start and seek; the callback owns
     // it.
@@ -319,6 +331,37 @@ void askForPriority(AudioCallbackRecord &r)
     ThreadPriority::askForThisThread(ThreadPriority::Role::AudioPlayer, ThreadPriority::kCallbackPriority);
 }
 
+// After a fade asked for: silence, the song standing where the fade ended.
+bool holdFaded(AudioCallbackRecord &r, int16_t *out, unsigned frames)
+{
+    if (!r.fadedOut.load(std::memory_order_relaxed))
+        return false;
+    r.deviceAsks(frames);
+    std::memset(out, 0, sizeof(int16_t) * r.channels * frames);
+    r.handedOver(frames, 0.0);
+    return true;
+}
+
+// The fade's envelope over what was rendered: down while a fade is asked
+// for, up otherwise.
+void applyEnvelope(AudioCallbackRecord &r, int16_t *out, unsigned frames)
+{
+    const bool down = r.fadeAsked.load(std::memory_order_acquire);
+    if (!down && r.envelope >= 1.0f)
+        return;
+    const float step = (down ? -1.0f : 1.0f) / float(r.fadeFrames);
+    const unsigned ch = r.channels;
+    for (unsigned f = 0; f < frames; ++f) {
+        r.envelope = std::clamp(r.envelope + step, 0.0f, 1.0f);
+        for (unsigned c = 0; c < ch; ++c) {
+            int16_t &v = out[size_t(f) * ch + c];
+            v = int16_t(std::nearbyint(float(v) * r.envelope));
+        }
+    }
+    if (down && r.envelope <= 0.0f)
+        r.fadedOut.store(true, std::memory_order_release);
+}
+
 int renderMp3(int16_t *out, unsigned frames, void *user)
 {
     auto &r = *static_cast<AudioCallbackRecord *>(user);
@@ -328,6 +371,8 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
         std::memset(out, 0, sizeof(int16_t) * ch * frames);
         return 1;
     }
+    if (holdFaded(r, out, frames))
+        return 0;
     r.deviceAsks(frames);
     unsigned written = 0;
     while (written < frames) {
@@ -338,6 +383,7 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
             break;
     }
     std::memset(out + size_t(written) * ch, 0, sizeof(int16_t) * ch * (frames - written));
+    applyEnvelope(r, out, written);
     const int64_t played = r.seekBase + int64_t(r.songFramesPlayed - r.aheadFrames * r.inPerOut);
     r.position.store(std::clamp(played, r.seekBase, r.seekBase + r.framesIn), std::memory_order_relaxed);
     r.handedOver(frames, r.inPerOut);
@@ -359,10 +405,13 @@ int renderPcm(int16_t *out, unsigned frames, void *user)
         std::memset(out, 0, size_t(want));
         return 1;
     }
+    if (holdFaded(r, out, frames))
+        return 0;
     r.deviceAsks(frames);
     const int64_t n = std::clamp<int64_t>(r.pcmSize - r.pcmPos, 0, want);
     std::memcpy(out, r.pcm + r.pcmPos, size_t(n));
     std::memset(reinterpret_cast<char *>(out) + n, 0, size_t(want - n));
+    applyEnvelope(r, out, unsigned(n / frameBytes));
     r.pcmPos += n;
     r.position.store(r.pcmPos / frameBytes, std::memory_order_relaxed);
     r.handedOver(frames, 1.0);
@@ -629,6 +678,10 @@ bool AudioInterface::playAudio(int)
     r.appliedGain = float(rtaVol);
     r.gain = float(rtaVol);
     r.priorityAsked = false;
+    r.fadeAsked = false;
+    r.fadedOut = false;
+    r.envelope = 1.0f;
+    r.fadeFrames = std::max(1u, unsigned(rate * kFadeMs / 1000));
     if (mp3)
         prepareStretch();
     r.pcm = m_pcm.constData();
@@ -659,10 +712,34 @@ bool AudioInterface::playAudio(int)
     return true;
 }
 
+bool AudioInterface::fadeOut()
+{
+    AudioCallbackRecord &r = *m_record;
+    if (!m_sink->isRunning() || !m_sink->pulledElsewhere() || r.ended.load())
+        return false;
+    r.fadedOut = false;
+    r.fadeAsked.store(true, std::memory_order_release);
+    // The callback comes at least once per device buffer; a device that
+    // does not come in time is stopped with what it has.
+    const double until = RealTime::nowMs() + kFadeWaitMs;
+    while (!r.fadedOut.load(std::memory_order_acquire) && !r.ended.load() && RealTime::nowMs() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return r.fadedOut.load(std::memory_order_acquire);
+}
+
+// No callback runs: the stream goes on where it stands, rising from the
+// fade it stopped on.
+void AudioInterface::unfade()
+{
+    m_record->fadeAsked = false;
+    m_record->fadedOut = false;
+}
+
 void AudioInterface::pauseAudio()
 {
     if (!m_sink->isOpen())
         return;
+    fadeOut();
     m_sink->stop();
     m_paused = true;
 }
@@ -671,6 +748,7 @@ void AudioInterface::resumeAudio()
 {
     if (!m_sink->isOpen() || !m_paused)
         return;
+    unfade();
     m_record->restartClock();
     m_paused = !m_sink->start();
 }
@@ -681,8 +759,14 @@ void AudioInterface::stopAudio()
     m_paused = false;
     if (!m_sink->isOpen())
         return;
+    // Faded, the queued buffers play out (the fade and silence after it);
+    // otherwise they are dropped.
+    const bool faded = fadeOut();
     m_record->ended = true;
-    m_sink->abort();
+    if (faded)
+        m_sink->stop();
+    else
+        m_sink->abort();
     m_sink->close();
     if (m_fileType == WavFile || m_fileType == RawPcmFile)
         m_pcm = QByteArray();
@@ -693,7 +777,11 @@ void AudioInterface::jumpToSec(long ms)
     qDebug() << "Voglio saltare a " << ms;
     if (!m_sink->isOpen())
         return;
-    m_sink->abort();
+    if (fadeOut())
+        m_sink->stop();
+    else
+        m_sink->abort();
+    unfade();
     AudioCallbackRecord &r = *m_record;
     ms = std::max(0L, ms);
     if (m_fileType == Mp3File || m_fileType == Mp3Memory) {

@@ -14,7 +14,10 @@
 // to a new one within a step). A tempo or key change sets up a new
 // SoundTouch processor here (its setters allocate) and hands it over; the
 // callback starts it where the old one stands and cross-fades, so the
-// output never stops. Seeks stop the stream first. The end of a song is
+// output never stops. Pause, stop and seek let the callback fade the sound
+// out first (waiting a little for it), so that the stream never stops on a
+// waveform cut dead; after a pause or seek it rises again. Seeks stop the
+// stream first. The end of a song is
 // noticed by a timer on the owning thread, which emits endedMp3() there.
 #pragma once
 
@@ -50,6 +53,10 @@ class AudioInterface : public QObject
 public:
     static constexpr unsigned kBufferFrames = 256;
     static constexpr int kWavRate = 48000;
+    // The fade before the stream stops, and the longest the owning thread
+    // waits for the callback to make it.
+    static constexpr double kFadeMs = 5.0;
+    static constexpr double kFadeWaitMs = 250.0;
 
     explicit AudioInterface(std::unique_ptr<AudioSink> sink = makeRtAudioOutput());
     ~AudioInterface() override;
@@ -98,6 +105,10 @@ signals:
 
 private:
     void pollEnd();
+    // True once the callback has faded the sound out (the stream runs on,
+    // silent); false when no stream runs or the callback did not come.
+    bool fadeOut();
+    void unfade();
     bool loadWav(const QString &path);
     bool loadRaw(const QString &path);
     void prepareStretch();

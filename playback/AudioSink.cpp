@@ -164,6 +164,7 @@ bool PullAudioSink::open(int device, unsigned channels, unsigned rate, unsigned 
                          Render render, void *user)
 {
     close();
+    const std::lock_guard<std::mutex> lock(m_pulling);
     const bool known = std::any_of(m_devices.begin(), m_devices.end(), [&](const Device &d) {
         return d.id == device && d.outputChannels >= channels;
     });
@@ -180,12 +181,20 @@ bool PullAudioSink::open(int device, unsigned channels, unsigned rate, unsigned 
 
 bool PullAudioSink::start()
 {
+    const std::lock_guard<std::mutex> lock(m_pulling);
     m_running = m_render != nullptr;
     return m_running;
 }
 
+void PullAudioSink::stop()
+{
+    const std::lock_guard<std::mutex> lock(m_pulling);
+    m_running = false;
+}
+
 void PullAudioSink::close()
 {
+    const std::lock_guard<std::mutex> lock(m_pulling);
     m_running = false;
     m_render = nullptr;
     m_user = nullptr;
@@ -193,6 +202,7 @@ void PullAudioSink::close()
 
 void PullAudioSink::pull(int16_t *out, unsigned frames)
 {
+    const std::lock_guard<std::mutex> lock(m_pulling);
     if (!m_running) {
         std::memset(out, 0, sizeof(int16_t) * m_channels * frames);
         return;

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,9 @@ public:
     // Frames the device holds beyond a request that comes in time, before
     // they are heard (0 when it holds none).
     virtual unsigned latencyFrames() const { return 0; }
+    // True when render calls come while the owning thread waits (a device's
+    // own thread); false when they come only from the owning thread.
+    virtual bool pulledElsewhere() const { return true; }
 };
 
 std::unique_ptr<AudioSink> makeRtAudioOutput();
@@ -70,12 +74,16 @@ public:
     bool open(int device, unsigned channels, unsigned rate, unsigned frames, Render render,
               void *user) override;
     bool start() override;
-    void stop() override { m_running = false; }
-    void abort() override { m_running = false; }
+    void stop() override;
+    void abort() override { stop(); }
     void close() override;
     bool isOpen() const override { return m_render != nullptr; }
     bool isRunning() const override { return m_running; }
     unsigned bufferFrames() const override { return m_frames; }
+    bool pulledElsewhere() const override { return m_elsewhere; }
+    // Pulled by a thread of the caller's, as a device would, while the
+    // owning thread may wait for what it renders.
+    void setPulledElsewhere(bool on) { m_elsewhere = on; }
 
     unsigned channels() const { return m_channels; }
     unsigned rate() const { return m_rate; }
@@ -95,6 +103,9 @@ private:
     unsigned m_frames = 0;
     int m_device = -1;
     std::atomic<bool> m_running{false};
+    std::atomic<bool> m_elsewhere{false};
+    // No render call runs once stop() or close() returned.
+    std::mutex m_pulling;
 };
 
 } // namespace Sound

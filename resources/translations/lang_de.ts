@@ -812,6 +812,10 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
         <source>The audio device %1 could not be opened: the sound goes to %2.</source>
         <translation>Das Audiogerät %1 ließ sich nicht öffnen: der Ton geht an %2.</translation>
     </message>
+    <message>
+        <source>No real-time priority: every change is heard %1 ms later, so that the music keeps time</source>
+        <translation>Keine Echtzeit-Priorität: Jede Änderung ist %1 ms später zu hören, damit die Musik den Takt hält</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>

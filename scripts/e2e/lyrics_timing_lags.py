@@ -8,13 +8,23 @@ pixels of unsung white turn the highlight's yellow where they stand: a
 scroll only moves rows, a syllable lighting changes colour in place). A
 song's notes and lightings pair in order; the lag is lighting minus note.
 
-usage: lyrics_timing_lags.py CAPTURE SONGS_JSON EVENTS_JSON OUT_JSON MAX_LAG_MS
+The recorder stamps its frames late, by an amount that varies from one run
+to the next: under the rows a reference patch (screen-clock) turns black and
+white at wall-clock times it logged, and the median of how late the frames
+show those changes is taken off every lighting. Their spread, with half a
+frame, is the calibration error.
+
+usage: lyrics_timing_lags.py CAPTURE SONGS_JSON EVENTS_JSON CLOCK_LOG OUT_JSON [MAX_LAG_MS]
   SONGS_JSON: {"kar": [[ms, section], ...], "mp3": [...]} (lyrics_timing_songs.py)
   EVENTS_JSON: wall-clock seconds {"kar": capture start, "mp3": the MP3's
-  start, "restart": its restart, "end": capture end}; the MP3 is measured
-  from its restart on.
-Exits 1 when a lag is over MAX_LAG_MS, a note or a lighting is missing, or
-no lit row shows within 0.5 s of the restart.
+  start, "restart": its restart, "end": capture end}, and where the rows
+  ("rows": [w, h], from the top left) and the reference ("reference": [x, y,
+  w, h]) stand in the capture; the MP3 is measured from its restart on.
+  CLOCK_LOG: screen-clock's lines "before after colour".
+Exits 1 when a note or a lighting is missing, a syllable lights before its
+note or after the next one beyond the calibration error, the reference is
+not seen, no lit row shows within 0.5 s of the restart, or, given
+MAX_LAG_MS, a lag is over it.
 """
 import array
 import json
@@ -22,8 +32,8 @@ import statistics
 import subprocess
 import sys
 
-capture, songs_path, events_path, out_path, max_lag = sys.argv[1:6]
-max_lag = float(max_lag)
+capture, songs_path, events_path, clock_path, out_path = sys.argv[1:6]
+max_lag = float(sys.argv[6]) if len(sys.argv) > 6 and sys.argv[6] else None
 songs = json.load(open(songs_path))
 events = json.load(open(events_path))
 RATE = 48000
@@ -32,6 +42,11 @@ QUIET = 0.03            # seconds below the level before a note
 MIN_LIT = 40            # pixels turning yellow in one frame: a syllable lit
 MERGE = 0.08            # lightings closer than this are one
 RESTART_LIMIT = 0.5
+# The sound's packets are stamped as they reach ffmpeg, up to one of its
+# fragments after they sounded, and by the same process that stamps the
+# frames late; unlike the screen's, that is not measured here: a lighting may
+# look that much earlier than it was, or as much as the frames' lateness.
+AUDIO_STAMP_MARGIN = 0.025
 
 
 def run(*args):
@@ -69,11 +84,11 @@ def picture():
     """Per frame: its wall-clock time, yellow pixels, and pixels that were
     white in the frame before and are yellow now."""
     times = [t[0] for t in probe("v:0", "pts_time")]
-    size = run("ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "stream=width,height",
-               "-of", "csv=p=0", capture).decode().strip().split(",")
-    plane = int(size[0]) * int(size[1])
     # Yellow: red and green high, blue low; white: all three high.
-    lut = "lutrgb=r='if(gt(val,150),255,0)':g='if(gt(val,120),255,0)':b='if(lt(val,100),255,0)',format=gbrp"
+    rows_w, rows_h = events["rows"]
+    plane = rows_w * rows_h
+    lut = (f"crop={rows_w}:{rows_h}:0:0,"
+           "lutrgb=r='if(gt(val,150),255,0)':g='if(gt(val,120),255,0)':b='if(lt(val,100),255,0)',format=gbrp")
     decoder = subprocess.Popen(["ffmpeg", "-v", "error", "-i", capture, "-map", "0:v:0", "-vf", lut,
                                 "-fps_mode", "passthrough", "-f", "rawvideo", "-"], stdout=subprocess.PIPE)
     frames, previous_white = [], 0
@@ -92,6 +107,43 @@ def picture():
     return frames
 
 
+def reference(times):
+    """How late the frames' stamps are: each change of the patch, seen
+    between two frames (their midpoint), against the time it was drawn."""
+    x, y, w, h = events["reference"]
+    decoder = subprocess.Popen(["ffmpeg", "-v", "error", "-i", capture, "-map", "0:v:0", "-vf",
+                                f"crop={w}:{h}:{x}:{y},format=gray", "-fps_mode", "passthrough",
+                                "-f", "rawvideo", "-"], stdout=subprocess.PIPE)
+    seen, last = [], None
+    for before, t in zip([None] + times, times):
+        data = decoder.stdout.read(w * h)
+        if len(data) < w * h:
+            break
+        white = sum(data) > 128 * w * h
+        if last is not None and white != last and before is not None:
+            seen.append(((before + t) / 2, white))
+        last = white
+    decoder.stdout.close()
+    decoder.wait()
+    drawn = []
+    for line in open(clock_path):
+        before, after, colour = line.split()
+        drawn.append(((float(before) + float(after)) / 2, colour == "1", (float(after) - float(before)) / 2))
+    offsets, widest = [], 0.0
+    for at, white, half in drawn:
+        match = [s for s, c in seen if c == white and -0.02 <= s - at <= 0.12]
+        if match:
+            offsets.append(match[0] - at)
+            widest = max(widest, half)
+    if len(offsets) < 10:
+        return None
+    period = statistics.median(b - a for a, b in zip(times, times[1:]))
+    offset = statistics.median(offsets)
+    error = max(abs(o - offset) for o in offsets) + widest + period / 2
+    return {"offset_ms": round(offset * 1000, 1), "error_ms": round(error * 1000, 1), "changes": len(offsets),
+            "spread_ms": round((max(offsets) - min(offsets)) * 1000, 1)}
+
+
 def lightings(frames, start, end):
     """A syllable lit between the frame before and the frame that shows it:
     the midpoint, within half a frame."""
@@ -102,12 +154,21 @@ def lightings(frames, start, end):
     return found
 
 
-def measure(name, syllables, notes, lit):
+def measure(name, syllables, notes, lit, end, error, early):
     result = {"count": len(syllables), "notes": len(notes), "lightings": len(lit)}
     if len(notes) != len(syllables) or len(lit) != len(syllables):
         result["error"] = f"{len(syllables)} syllables, {len(notes)} notes heard, {len(lit)} lightings seen"
         return result
     lags = [round((l - n) * 1000, 1) for n, l in zip(notes, lit)]
+    # What holds on any machine: each syllable lights once its note sounds
+    # and before the next one does.
+    for i, (n, l) in enumerate(zip(notes, lit)):
+        following = notes[i + 1] if i + 1 < len(notes) else end
+        if l < n - error - early or l > following + error:
+            result["error"] = (f"syllable {i + 1} lit {(l - n) * 1000:.1f} ms from its note, the next note "
+                               f"{(following - n) * 1000:.1f} ms after it (calibration error {error * 1000:.1f} ms, "
+                               f"sound stamps up to {early * 1000:.0f} ms late)")
+            break
     result.update(lags=lags, median=statistics.median(lags), worst=max(lags, key=abs), sections={})
     for section in dict.fromkeys(s for _, s in syllables):
         part = [lag for lag, (_, s) in zip(lags, syllables) if s == section]
@@ -118,20 +179,35 @@ def measure(name, syllables, notes, lit):
 
 onsets, jitter = sound()
 frames = picture()
+calibration = reference([f[0] for f in frames])
+if calibration is None:
+    print("the reference patch's changes were not seen: the screen's clock is unknown")
+    sys.exit(1)
+# The lightings on the wall clock: the frames' stamps less how late they are.
+late = calibration["offset_ms"] / 1000
+frames = [(t - late, yellow, turned) for t, yellow, turned in frames]
+error = calibration["error_ms"] / 1000
 windows = {"kar": (events["kar"], events["mp3"]), "mp3": (events["restart"], events["end"])}
-report = {"audio_stamp_spread_ms": round(jitter * 1000, 1), "frames": len(frames), "songs": {}}
+report = {"audio_stamp_spread_ms": round(jitter * 1000, 1), "frames": len(frames), "screen_clock": calibration,
+          "songs": {}}
+print(f"screen clock: frames stamped {calibration['offset_ms']} ms late (spread {calibration['spread_ms']} ms over "
+      f"{calibration['changes']} changes), calibration error {calibration['error_ms']} ms")
 ok = True
 for name, (start, end) in windows.items():
     notes = [t for t in onsets if start <= t < end]
-    result = measure(name, songs[name], notes, lightings(frames, start, end))
+    result = measure(name, songs[name], notes, lightings(frames, start, end), end, error,
+                     max(AUDIO_STAMP_MARGIN, late))
     report["songs"][name] = result
     if "error" in result:
         ok = False
         print(f"{name.upper()}: {result['error']}")
-        continue
-    ok = ok and abs(result["worst"]) <= max_lag
+        if "lags" not in result:
+            continue
+    if max_lag is not None:
+        ok = ok and abs(result["worst"]) <= max_lag
     print(f"{name.upper()}: {result['count']} syllables, median lag {result['median']:.1f} ms, "
-          f"worst {result['worst']:.1f} ms")
+          f"worst {result['worst']:.1f} ms (frames' stamps taken as they are: median "
+          f"{result['median'] + calibration['offset_ms']:.1f} ms, worst {result['worst'] + calibration['offset_ms']:.1f} ms)")
     for section, s in result["sections"].items():
         if section != "MP3":
             print(f"  {section}: {s['count']} syllables, median {s['median']:.1f} ms, worst {s['worst']:.1f} ms")

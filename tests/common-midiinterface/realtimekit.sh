@@ -30,7 +30,7 @@ for tool in dbus-daemon dbus-send unshare mount pulseaudio pactl runuser sox lam
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
-source "$here/../../tools/own_pulse.sh"
+source "$here/../../scripts/own_servers.sh"
 own_work
 fail() { echo "FAIL: $*"; for f in rtkit polkit bus; do echo "--- $f"; tail -5 "$work/$f.log" 2>/dev/null || true; done; exit 1; }
 wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
@@ -92,7 +92,7 @@ wait_for 100 has org.freedesktop.RealtimeKit1 || fail "rtkit-daemon did not star
 
 own_pulse velmar_rt 44100
 
-/usr/bin/python3 "$here/../../tools/velmar-play/clicktrack.py" make "$work/song.mid"
+/usr/bin/python3 "$here/../../scripts/clicktrack.py" make "$work/song.mid"
 sox -n -r 44100 -c 2 "$work/tone.wav" synth 4 sine 440 vol 0.5
 lame --quiet -b 128 "$work/tone.wav" "$work/song.mp3"
 mkdir "$work/home" && chown nobody "$work/home"

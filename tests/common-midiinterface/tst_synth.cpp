@@ -611,6 +611,126 @@ private slots:
         }
     }
 
+    // A queue deeper than the machine needs (one that grew after a
+    // drop-out) shrinks once the device has played calmly for a while, and
+    // the latency settles anew, a delay the user hears at every button.
+    void queueShrinksWhenCalm()
+    {
+        QueuedRig q(17640); // 400 ms
+        Rig &rig = q.rig;
+        QVERIFY(q.started);
+        q.render(2000 + SoftSynth::kCalmMs, 0, 0);
+        QVERIFY(rig.synth->settled());
+        QVERIFY(rig.synth->normalPriorityCostMs() > 0);
+        QCOMPARE(rig.synth->stalls(), uint64_t(0));
+        QVERIFY(rig.synth->fitQueue());
+        QCOMPARE(rig.sink->opens(), 2);
+        QVERIFY2(rig.sink->bridgeAsked() >= SoftSynth::kNormalBridgeMs && rig.sink->bridgeAsked() < 200,
+                 qPrintable(QString::number(rig.sink->bridgeAsked())));
+        QVERIFY(!rig.synth->settled());
+    }
+
+    // A sequencer later than the room the latency left for it (here the
+    // song's first notes sent again a second late) makes the latency settle
+    // anew before the next song, once.
+    void lateEventsSettleAnew()
+    {
+        QueuedRig q(4410);
+        Rig &rig = q.rig;
+        QVERIFY(q.started);
+        q.render(3000, 0, 0);
+        QVERIFY(!rig.synth->fitQueue());
+        q.render(3500, 0, 0);
+        QVERIFY(rig.synth->lateEvents() > 0);
+        QVERIFY(rig.synth->fitQueue());
+        QCOMPARE(rig.sink->opens(), 2);
+        QVERIFY(!rig.synth->settled());
+        q.render(6000, 0, 0);
+        QVERIFY(rig.synth->settled());
+        QVERIFY(!rig.synth->fitQueue());
+    }
+
+    // On a device that asks in bursts, a held chord cut by All Sound Off on
+    // every channel (a stop), by one channel's (the others play on) or by a
+    // GS reset (a new song): the sound fades, no sample steps further than
+    // the chord's own, the cut is done within two fades of its place, and
+    // the notes after it sound.
+    void cutsFadeOnTheDevice_data()
+    {
+        QTest::addColumn<QByteArray>("cut");
+        QTest::addColumn<bool>("others");
+        QByteArray stop;
+        for (int c = 0; c < 16; ++c)
+            stop += QStringLiteral("B%1 7B 00 B%1 78 00 B%1 40 00 ").arg(c, 0, 16).toLatin1();
+        QTest::newRow("stop") << stop << false;
+        QTest::newRow("one channel") << QByteArray("B0 78 00") << true;
+        QTest::newRow("GS reset") << QByteArray("F0 41 10 42 12 40 00 7F 00 41 F7") << false;
+    }
+    void cutsFadeOnTheDevice()
+    {
+        QFETCH(QByteArray, cut);
+        QFETCH(bool, others);
+        TestClock clock;
+        RealTime::setClock(&TestClock::read, &clock);
+        auto rig = std::make_unique<Rig>(true);
+        QVERIFY(rig->start());
+        constexpr double kCutMs = 2400, kAfterMs = 2700;
+        const std::vector<std::pair<double, QByteArray>> song = {
+            {2000, "C0 49 90 45 7F 90 48 7F C1 49 91 40 7F"}, // flutes: smooth waves
+            {kCutMs, cut},
+            {kAfterMs, "90 48 7F"}};
+        std::vector<float> out;
+        std::vector<float> buffer(2 * kBuffer);
+        size_t next = 0;
+        int voicesAfterCut = -1;
+        for (; clock.ms < 3000; clock.ms += 1) {
+            if (clock.ms == kAfterMs - 1)
+                voicesAfterCut = rig->synth->activeVoices();
+            for (; next < song.size() && song[next].first <= clock.ms; ++next) {
+                const RealTime::MessageTime at(song[next].first);
+                rig->send(song[next].second.constData());
+            }
+            while (out.size() / 2 < clock.ms * kRate / 1000 + 2 * kBuffer) {
+                rig->sink->pull(buffer.data(), kBuffer);
+                out.insert(out.end(), buffer.begin(), buffer.end());
+            }
+        }
+        const uint64_t faded = rig->synth->fadedCuts();
+        rig.reset();
+        RealTime::setClock(nullptr, nullptr);
+        // Where the chord starts out of silence stands its time.
+        const auto start = std::find_if(out.begin(), out.end(), [](float v) { return std::fabs(v) > 1e-5f; });
+        QVERIFY(start != out.end());
+        const double first = double(start - out.begin()) / 2;
+        auto frame = [&](double ms) { return size_t(first + (ms - 2000) * kRate / 1000); };
+        auto part = [&](double from, double to) {
+            return std::vector<float>(out.begin() + 2 * long(frame(from)), out.begin() + 2 * long(frame(to)));
+        };
+        // How far a sample lands from where the two before it point: small
+        // for smooth waves, the wave's height where one is cut dead. Over
+        // pairs of samples, so that what FluidSynth's effects leave at the
+        // highest frequency after a reset (inaudible) does not count.
+        auto stepOf = [](const std::vector<float> &s) {
+            double step = 0;
+            auto pair = [&s](size_t i) { return (double(s[i]) + s[i - 2]) / 2; };
+            for (size_t i = 6; i < s.size(); ++i)
+                step = std::max(step, std::fabs(pair(i) - 2.0 * pair(i - 2) + pair(i - 4)));
+            return step;
+        };
+        const double own = stepOf(part(2100, kCutMs - 5));
+        const double level = rms(part(2300, kCutMs - 5));
+        QVERIFY(level > 0.01);
+        const double step = stepOf(part(kCutMs - 20, kCutMs + 40));
+        QVERIFY2(step <= own, qPrintable(QStringLiteral("%1 at the cut, %2 the chord's own").arg(step).arg(own)));
+        // All Sound Off leaves the reverb's tail, a reset clears it too.
+        const double left = rms(part(kCutMs + 2 * SoftSynth::kCutFadeMs + 2, kCutMs + 60));
+        if (others)
+            QVERIFY2(left > level / 4, qPrintable(QStringLiteral("%1 of %2 plays on").arg(left).arg(level)));
+        QVERIFY2(others ? voicesAfterCut > 0 : voicesAfterCut == 0, qPrintable(QString::number(voicesAfterCut)));
+        QVERIFY(rms(part(kAfterMs + 20, kAfterMs + 200)) > 0.01);
+        QCOMPARE(faded, uint64_t(1));
+    }
+
     void putsBankWhereTheProgramLooks()
     {
         QTemporaryDir home;

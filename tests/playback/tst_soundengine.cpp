@@ -14,8 +14,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -49,6 +53,16 @@ double pitch(const std::vector<float> &s)
             return double(kRate) / double(lag);
     }
     return 0;
+}
+
+// The largest step between two neighbouring samples of one channel.
+template <typename T>
+double largestStep(const std::vector<T> &s, size_t from = 0)
+{
+    double step = 0;
+    for (size_t i = from + 2; i < s.size(); ++i)
+        step = std::max(step, std::fabs(double(s[i]) - double(s[i - 2])));
+    return step;
 }
 
 } // namespace
@@ -92,7 +106,7 @@ class TestSoundEngine : public QObject
 private slots:
     void initTestCase()
     {
-        TestUtil::runPython(QStringLiteral("playback/make_engine_songs.py"), {m_dir.path()});
+        TestUtil::runPython(QStringLiteral("../scripts/make_engine_songs.py"), {m_dir.path()});
         m_songs = QJsonDocument::fromJson(TestUtil::readFile(path("songs.json"))).object();
         QCOMPARE(TestUtil::runProgram("sox", {"-n", "-r", "44100", "-c", "2", path("tone.wav"), "synth", "2",
                                               "sine", "440", "vol", "0.5"}),
@@ -418,6 +432,110 @@ private slots:
         QVERIFY(m_log.contains("bpm 120 0"));
         QCOMPARE(m_engine->sequencer()->GetCurrentBPM(), 120);
         QCOMPARE(m_engine->getDeltaBpm(), 0);
+    }
+
+    // Every action that cuts the sound fades it out instead: the largest
+    // step between two samples from the action on stays within the music's
+    // own (the flute's notes starting and ending every beat, the MP3's
+    // sine). A waveform cut dead steps by up to its whole height.
+    void cutsFadeOut_data()
+    {
+        QTest::addColumn<QString>("song");
+        QTest::addColumn<QString>("action");
+        for (const char *song : {"tone.mid", "song.mp3"}) {
+            for (const char *a : {"pause", "stop", "seek", "key", "song change"})
+                QTest::addRow("%s %s", song, a) << QString(song) << QString(a);
+        }
+    }
+    void cutsFadeOut()
+    {
+        QFETCH(QString, song);
+        QFETCH(QString, action);
+        const bool midi = song.endsWith(".mid");
+        // The MP3's device pulls on a thread of its own, as a sound card
+        // would, 256 frames at a time in about their time.
+        std::mutex lock;
+        std::vector<int16_t> heard;
+        std::atomic<bool> quit{false};
+        std::thread device;
+        if (!midi) {
+            m_audioSink->setPulledElsewhere(true);
+            device = std::thread([&] {
+                std::vector<int16_t> block(2 * 256);
+                while (!quit.load()) {
+                    m_audioSink->pull(block.data(), 256);
+                    const std::lock_guard<std::mutex> hold(lock);
+                    heard.insert(heard.end(), block.begin(), block.end());
+                    std::this_thread::sleep_for(std::chrono::milliseconds(4));
+                }
+            });
+        }
+        auto take = [&] {
+            const std::lock_guard<std::mutex> hold(lock);
+            return std::vector<int16_t>(std::exchange(heard, {}));
+        };
+        // Waits until the device has pulled `ms` more, however busy the
+        // machine.
+        auto pulled = [&](unsigned ms) {
+            size_t start;
+            {
+                const std::lock_guard<std::mutex> hold(lock);
+                start = heard.size();
+            }
+            return QTest::qWaitFor([&] {
+                const std::lock_guard<std::mutex> hold(lock);
+                return heard.size() >= start + 2 * 48 * ms;
+            }, 30000);
+        };
+        std::vector<float> music;
+        QVERIFY(play(song));
+        // The music from its start, for its own steps.
+        if (midi) {
+            for (int i = 0; i < 25; ++i) {
+                const std::vector<float> part = render(100);
+                music.insert(music.end(), part.begin(), part.end());
+            }
+        } else {
+            take(); // before the song
+            QVERIFY(pulled(700));
+            for (int16_t v : take())
+                music.push_back(float(v) / 32768.0f);
+        }
+        QVERIFY(rms(std::vector<float>(music.end() - 2 * kRate / 10, music.end())) > kSounding);
+        const double own = largestStep(music);
+        // Beside the last samples before it, 400 ms from the action on,
+        // rendered in steps of 5 ms while the engine goes on.
+        std::vector<float> cut(music.end() - 64, music.end());
+        if (!midi)
+            cut.clear(); // the device thread's own recording goes on
+        if (action == "pause") {
+            QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPaused), SoundEngine::ePsPaused);
+        } else if (action == "stop") {
+            QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsReady), SoundEngine::ePsReady);
+        } else if (action == "seek") {
+            m_engine->jumpTo(midi ? 8 : 300);
+        } else if (action == "key") {
+            m_engine->changeKey(-5); // down: the sine's own steps grow with its pitch
+        } else {
+            QVERIFY(play(song));
+        }
+        for (int i = 0; i < 80 && midi; ++i) {
+            const std::vector<float> part = render(5);
+            cut.insert(cut.end(), part.begin(), part.end());
+        }
+        if (!midi)
+            QVERIFY(pulled(400));
+        if (!midi) {
+            quit = true;
+            device.join();
+            for (int16_t v : take())
+                cut.push_back(float(v) / 32768.0f);
+            // The recording runs on from the music without a break.
+            cut.insert(cut.begin(), music.end() - 64, music.end());
+        }
+        const double step = largestStep(cut);
+        QVERIFY2(step <= own * 1.25,
+                 qPrintable(QStringLiteral("a step of %1 at the cut, the music's own at most %2").arg(step).arg(own)));
     }
 
     // An MP3 goes through the same states, its sound through the audio path.

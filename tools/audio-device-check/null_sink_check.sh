@@ -1,44 +1,26 @@
 #!/bin/bash
 # Plays a 440 Hz MP3 shifted by SEMITONES (default 12, an octave up) through
-# RtAudio into a PulseAudio null sink, records the sink's monitor with parec
-# and checks the pitch and level that arrived. Starts PulseAudio when none
-# runs (and stops only the one it started).
+# RtAudio into the null sink of a PulseAudio server of its own (no setting of
+# the user's sound server changes), records the sink's monitor with parec
+# and checks the pitch and level that arrived.
 # usage: tools/audio-device-check/null_sink_check.sh [BUILD_DIR] [SEMITONES]
 set -euo pipefail
 build=${1:-build}
 semitones=${2:-12}
 tool=$build/bin/audio_device_check
-work=$(mktemp -d)
-started=""
-module=""
-recorder=""
-cleanup() {
-  [ -n "$recorder" ] && kill "$recorder" 2>/dev/null || true
-  [ -n "$module" ] && pactl unload-module "$module" 2>/dev/null || true
-  [ -n "$started" ] && kill "$started" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
+here=$(cd "$(dirname "$0")" && pwd)
 command -v pulseaudio >/dev/null || { echo "SKIP: PulseAudio is not installed"; exit 0; }
-if ! pactl info >/dev/null 2>&1; then
-  pulseaudio --daemonize=no --exit-idle-time=-1 --log-target=stderr 2>"$work/pulse.log" &
-  started=$!
-  for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-fi
-module=$(pactl load-module module-null-sink sink_name=velmar_check rate=48000)
-previous=$(pactl get-default-sink 2>/dev/null || true)
-pactl set-default-sink velmar_check
+source "$here/../../scripts/own_servers.sh"
+own_work
+own_pulse velmar_check 48000
 
 sox -n -r 44100 -c 2 "$work/tone.wav" synth 4 sine 440 vol 0.5
 lame --quiet -b 192 "$work/tone.wav" "$work/tone.mp3"
-parec -d velmar_check.monitor --format=s16le --rate=48000 --channels=2 --raw "$work/rec.raw" &
-recorder=$!
+own_record velmar_check "$work/rec.raw"
 "$tool" "$work/tone.mp3" 3 "$semitones"
+# What the server still holds.
 sleep 0.5
-kill "$recorder"; wait "$recorder" 2>/dev/null || true
-recorder=""
-[ -n "$previous" ] && pactl set-default-sink "$previous" || true
+own_record_stop
 
 expected=$(/usr/bin/python3 -c "print(440 * 2 ** ($semitones / 12))")
 /usr/bin/python3 - "$work/rec.raw" "$expected" <<'PY'

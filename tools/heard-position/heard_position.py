@@ -8,7 +8,7 @@ stereo, and PulseAudio's timing of it), POSITIONS from `velmar-engine
 --positions` (lines "position MS REPORTED": the monotonic clock and the
 position the player reported then), REFERENCE is the song as it sounds from
 its start (the offline render of a MIDI song, the decoded MP3), all at one
-rate. Each hit of the click track (clicktrack.py) found in the recording is
+rate. Each hit of the click track (scripts/clicktrack.py) found in the recording is
 placed on the monotonic clock and paired with the same hit in the reference
 (the one nearest to what the player reported then), which gives its song
 time; between two hits heard one after the other the position heard runs

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The position the player reports against the one heard: the click track of
-# clicktrack.py, as a MIDI song and as an MP3 made from its offline render,
+# scripts/clicktrack.py, as a MIDI song and as an MP3 made from its offline render,
 # played through the sound engine by `velmar-engine --positions` into the
 # null sink of a PulseAudio server of our own (its own socket: no setting of
 # the user's sound server is touched), recorded by heard-record on
@@ -26,7 +26,7 @@ runs=${2:-nobody nobody-own}
 bank=/usr/share/sounds/sf2/TimGM6mb.sf2
 sink=velmar_heard
 rate=44100
-source "$here/../own_pulse.sh"
+source "$here/../../scripts/own_servers.sh"
 own_work
 
 for tool in pulseaudio pactl lame ffmpeg runuser; do
@@ -34,7 +34,7 @@ for tool in pulseaudio pactl lame ffmpeg runuser; do
 done
 [ -x "$bin/heard-record" ] || { echo "SKIP: $bin/heard-record is not built (libpulse-simple)"; exit 0; }
 
-/usr/bin/python3 "$here/../velmar-play/clicktrack.py" make "$work/click.mid"
+/usr/bin/python3 "$here/../../scripts/clicktrack.py" make "$work/click.mid"
 "$bin/velmar-render" "$work/click.mid" "$work/click.wav" --soundfont "$bank" >/dev/null
 lame --quiet -b 192 "$work/click.wav" "$work/click.mp3"
 # The MP3 as it sounds from its start: libmpg123 leaves out the encoder's

@@ -5,34 +5,21 @@
 # song, how long it sounded against its length, its level and how many
 # samples clipped.
 # usage: tools/velmar-engine/null_sink_record.sh [BUILD_DIR] [SONG...]
-#   Without songs: a KAR file made by tests/playback/make_engine_songs.py and
-#   a 6 s MP3 made by sox and lame.
+#   Without songs: a KAR file made by scripts/make_engine_songs.py and a 6 s
+#   MP3 made by sox and lame.
 set -euo pipefail
 build=${1:-build}
 shift || true
 tool=$build/bin/velmar-engine
-work=$(mktemp -d)
-server=""
-recorder=""
-cleanup() {
-  [ -n "$recorder" ] && kill "$recorder" 2>/dev/null || true
-  [ -n "$server" ] && kill "$server" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
+here=$(cd "$(dirname "$0")" && pwd)
 command -v pulseaudio >/dev/null || { echo "SKIP: PulseAudio is not installed"; exit 0; }
-mkdir -p "$work/pulse"
-export PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse PULSE_SERVER=unix:$work/pulse/native
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-  -L "module-native-protocol-unix socket=$work/pulse/native" \
-  -L "module-null-sink sink_name=velmar_engine rate=48000" 2>"$work/pulse.log" &
-server=$!
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+source "$here/../../scripts/own_servers.sh"
+own_work
+own_pulse velmar_engine 48000
 
 songs=("$@")
 if [ ${#songs[@]} -eq 0 ]; then
-  /usr/bin/python3 "$(dirname "$0")/../../tests/playback/make_engine_songs.py" "$work" >/dev/null
+  /usr/bin/python3 "$here/../../scripts/make_engine_songs.py" "$work" >/dev/null
   sox -n -r 44100 -c 2 "$work/tone.wav" synth 6 sine 440 vol 0.5
   lame --quiet -b 192 "$work/tone.wav" "$work/tone.mp3"
   songs=("$work/road.kar" "$work/tone.mp3")
@@ -40,13 +27,11 @@ fi
 
 status=0
 for song in "${songs[@]}"; do
-  parec -d velmar_engine.monitor --format=s16le --rate=48000 --channels=2 --raw "$work/rec.raw" &
-  recorder=$!
-  sleep 0.3
+  own_record velmar_engine "$work/rec.raw"
   "$tool" "$song" > "$work/play.txt" 2>"$work/play.log"
+  # The last notes' release and reverb, and what the server still holds.
   sleep 0.5
-  kill "$recorder"; wait "$recorder" 2>/dev/null || true
-  recorder=""
+  own_record_stop""
   # The song's length from a peer: mido for MIDI songs, mutagen for MP3s.
   case "${song,,}" in
     *.mp3) peer="import mutagen,sys; print(mutagen.File(sys.argv[1]).info.length)" ;;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Live timing of the software synthesizer: a click track over a held chord
-# (clicktrack.py make), played by `velmar-play --live` (the Sequencer thread
+# (scripts/clicktrack.py make), played by `velmar-play --live` (the Sequencer thread
 # into the synthesizer on the default audio device) and by `fluidsynth -a
 # pulseaudio`, each recorded from the null sink of a PulseAudio server of our
 # own (its own socket: no setting of the user's sound server is touched),
@@ -26,14 +26,14 @@ bin=$(cd "${1:-build/bin}" && pwd)
 runs=${2:-root nobody root-busy nobody-busy root-own nobody-own}
 bank=/usr/share/sounds/sf2/TimGM6mb.sf2
 sink=velmar_click
-source "$here/../own_pulse.sh"
+source "$here/../../scripts/own_servers.sh"
 own_work
 
 for tool in pulseaudio parec pactl fluidsynth runuser; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
 done
 
-/usr/bin/python3 "$here/clicktrack.py" make "$work/click.mid"
+/usr/bin/python3 "$here/../../scripts/clicktrack.py" make "$work/click.mid"
 "$bin/velmar-render" "$work/click.mid" "$work/offline.wav" --soundfont "$bank" >/dev/null
 chmod 644 "$work/click.mid"
 
@@ -92,8 +92,8 @@ for run in $runs; do
     cp "$work/offline.wav" "$KEEP/"
     for f in ours.raw fluid.raw ours.log; do [ -f "$work/$f" ] && cp "$work/$f" "$KEEP/$run-$f"; done
   fi
-  /usr/bin/python3 "$here/clicktrack.py" measure "$work/ours.raw" "  velmar-play --live" "$work/offline.wav" || true
+  /usr/bin/python3 "$here/../../scripts/clicktrack.py" measure "$work/ours.raw" "  velmar-play --live" "$work/offline.wav" || true
   if [ "$load" != stall ]; then
-    /usr/bin/python3 "$here/clicktrack.py" measure "$work/fluid.raw" "  fluidsynth" "$work/offline.wav" || true
+    /usr/bin/python3 "$here/../../scripts/clicktrack.py" measure "$work/fluid.raw" "  fluidsynth" "$work/offline.wav" || true
   fi
 done

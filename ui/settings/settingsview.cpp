@@ -1,10 +1,10 @@
 #include "settingsview.h"
 
 #include "SoundEngine.h"
-#include "constants.h"
 #include "devicesource.h"
 #include "language.h"
 #include "parentslots.h"
+#include "program.h"
 #include "ui_settingsview.h"
 
 #include <QApplication>

@@ -8,6 +8,8 @@
 // a device chosen last that did not open, once.
 #include "settingsview.h"
 
+#include "SoftSynth.h"
+#include "SoundEngine.h"
 #include "ThreadPriority.h"
 #include "devicesource.h"
 #include "ui_settingsview.h"
@@ -290,8 +292,16 @@ void SettingsView::showScheduling()
         scheduling->setWordWrap(true);
         ui->groupDevicesLayout->addRow(scheduling);
     }
-    scheduling->setText(refused ? tr("No real-time priority: the music keeps time with a little more delay")
-                                : tr("Real-time priority: granted"));
+    // What it costs, once the synthesizer has settled its delay.
+    const SoftSynth *synth = engine ? engine->synthesizer() : nullptr;
+    const int cost = synth ? qRound(synth->normalPriorityCostMs()) : 0;
+    if (!refused)
+        scheduling->setText(tr("Real-time priority: granted"));
+    else if (cost > 0)
+        scheduling->setText(tr("No real-time priority: every change is heard %1 ms later, so that the music keeps time")
+                                .arg(cost));
+    else
+        scheduling->setText(tr("No real-time priority: the music keeps time with a little more delay"));
     scheduling->setToolTip(QString::fromStdString(ThreadPriority::report()));
 }
 

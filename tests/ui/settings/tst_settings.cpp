@@ -113,7 +113,7 @@ private slots:
     void initTestCase()
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("config"));
-        TestUtil::runPython(QStringLiteral("playback/make_engine_songs.py"), {m_dir.path()});
+        TestUtil::runPython(QStringLiteral("../scripts/make_engine_songs.py"), {m_dir.path()});
     }
 
     void init() { store().clear(); }

@@ -1,9 +1,16 @@
-// The language of the user interface and its two translators.
+// The language of the user interface and its two translators, installed
+// from the translations compiled in here; below the application shell, so
+// that the settings page can switch them.
 #pragma once
 
 #include <QString>
 
 class QSettings;
+class QTranslator;
+
+// The program's translator and Qt's own, as installed.
+extern QTranslator *translator;
+extern QTranslator *systemTranslator;
 
 struct TranslationNames {
     QString program; // "lang_it", "lang_en", "lang_de" or "lang_zh"

@@ -1,11 +1,17 @@
-# Shared steps of the measuring tools and checks that play into a PulseAudio
-# server of their own (its own socket: no setting of the user's sound server
-# is touched), reachable by an ordinary user too. Sourced after
-# `set -euo pipefail`:
+# Shared steps of the measuring tools and checks (tools/, tests/) that play
+# into a PulseAudio server of their own (its own socket: no setting of the
+# user's sound server, nor of any server they did not start, is touched),
+# reachable by an ordinary user too. Sourced after `set -euo pipefail`:
 #   own_work             a work folder others may read ($work), the processes
 #                        to end with it ($pids), both gone on exit
+#   own_wait_for N CMD.. waits up to N tenths of a second for CMD to succeed;
+#                        status 1 when it never did
 #   own_pulse SINK RATE  the server with one null sink (its default), on
 #                        $work/pulse/native; exports PULSE_SERVER
+#   own_record SINK FILE parec of SINK's monitor into FILE (raw 16-bit
+#                        stereo at 48 kHz), once it records; its process in
+#                        $recorder
+#   own_record_stop      the recording ends
 #   own_load LOAD        every core busy: "busy" from a session of its own
 #                        (another program, a scheduling group of its own),
 #                        "own" from this one (the user's own programs: what
@@ -28,6 +34,13 @@ own_cleanup() {
   rm -rf "$work"
 }
 
+own_wait_for() {
+  local n=$1
+  shift
+  for _ in $(seq "$n"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+
 own_pulse() {
   mkdir -p "$work/pulse"
   export PULSE_SERVER=unix:$work/pulse/native
@@ -36,8 +49,7 @@ own_pulse() {
     -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
     -L "module-null-sink sink_name=$1 rate=$2" 2>"$work/pulse.log" &
   pids+=($!)
-  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-  pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not start"; tail -3 "$work/pulse.log"; exit 1; }
+  own_wait_for 100 pactl info || { echo "FAIL: PulseAudio did not start"; tail -3 "$work/pulse.log"; exit 1; }
   chmod 755 "$work/pulse"
   chmod 666 "$work/pulse/native"
 }
@@ -52,7 +64,8 @@ own_load() {
     stress-ng --cpu "$(nproc)" --quiet &
   fi
   busy=$!
-  sleep 1
+  # Under way once its workers run.
+  own_wait_for 50 pgrep -P "$busy" || true
 }
 
 own_run() {
@@ -65,4 +78,17 @@ own_run() {
 own_unload() {
   [ -n "$busy" ] && { kill "$busy"; wait "$busy" 2>/dev/null || true; }
   busy=""
+}
+
+own_record() {
+  : >"$2"
+  parec -d "$1.monitor" --format=s16le --rate=48000 --channels=2 --raw --latency-msec=20 "$2" &
+  recorder=$!
+  pids+=($recorder)
+  own_wait_for 50 test -s "$2" || { echo "FAIL: parec did not record"; exit 1; }
+}
+
+own_record_stop() {
+  kill "$recorder" 2>/dev/null || true
+  wait "$recorder" 2>/dev/null || true
 }

@@ -1,12 +1,14 @@
 #include "language.h"
 
-#include "constants.h"
 #include "resourcepaths.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QSettings>
 #include <QTranslator>
+
+QTranslator *translator = nullptr;
+QTranslator *systemTranslator = nullptr;
 
 TranslationNames translationNames(int languageCode)
 {
