@@ -11,9 +11,30 @@
 
 namespace {
 
+const QString kMark = QStringLiteral(" * ");
+
 QString rowName(const char *name)
 {
     return QString::fromLatin1(name ? name : NO_INSTRUMENT_NAME);
+}
+
+// The widest instrument or drum kit name of the live sound set in `font`;
+// measured once per font and set.
+int widestName(const QFont &font)
+{
+    static QHash<QPair<QString, const void *>, int> known;
+    const GS_NAME_TABLES *tables = MIDI_CONST_GetTrkGsNames();
+    const QPair<QString, const void *> key(font.key(), tables->trkGsNames);
+    if (const auto it = known.constFind(key); it != known.cend())
+        return *it;
+    const QFontMetrics m(font);
+    int widest = m.horizontalAdvance(QString::fromLatin1(NO_INSTRUMENT_NAME));
+    for (int i = 0; i < tables->GS_INSTR_NAMES_SIZE; ++i)
+        widest = qMax(widest, m.horizontalAdvance(rowName(tables->trkGsNames[i].name)));
+    for (int i = 0; i < tables->GS_DRUMKIT_NAMES_SIZE; ++i)
+        widest = qMax(widest, m.horizontalAdvance(rowName(tables->GSshrtDrumKit[i].name)));
+    known.insert(key, widest);
+    return widest;
 }
 
 } // namespace
@@ -23,6 +44,12 @@ ControlTrackSmall::ControlTrackSmall(QWidget *parent, int channel, int volume, i
 {
     ProgramFonts::addApplicationFont(QStringLiteral(":/fonts/lcddot.ttf"));
     ui->setupUi(this);
+    // The row never lays itself out again while a song plays: the activity
+    // mark, the channel number and the instrument name each get the width of
+    // their widest text, so a note or a new instrument moves nothing.
+    const QFontMetrics marks(ui->asteriskLabel->font());
+    ui->asteriskLabel->setFixedWidth(qMax(ui->asteriskLabel->minimumWidth(), marks.horizontalAdvance(kMark)));
+    ui->instrLabel->setFixedWidth(qMax(ui->instrLabel->minimumWidth(), widestName(ui->instrLabel->font())));
     setChannel(channel);
 }
 
@@ -65,7 +92,13 @@ void ControlTrackSmall::startUp()
 void ControlTrackSmall::setChannel(int channel)
 {
     m_channel = channel;
-    ui->channelLabel->setText(tr("Ch. %1 -").arg(channel, 2, 10, QLatin1Char('0')));
+    const auto label = [this](int c) { return tr("Ch. %1 -").arg(c, 2, 10, QLatin1Char('0')); };
+    const QFontMetrics m(ui->channelLabel->font());
+    int widest = 0;
+    for (int c = 1; c <= NUM_SLOTS; ++c)
+        widest = qMax(widest, m.horizontalAdvance(label(c)));
+    ui->channelLabel->setFixedWidth(qMax(73, widest));
+    ui->channelLabel->setText(label(channel));
 }
 
 void ControlTrackSmall::changeEvent(QEvent *event)
@@ -96,7 +129,7 @@ void ControlTrackSmall::changeInstr(const GS_DRUM_KIT_NAME *row)
 void ControlTrackSmall::showAsterisk(int channel, int velocity)
 {
     if (channel == m_channel)
-        ui->asteriskLabel->setText(velocity ? QStringLiteral(" * ") : QStringLiteral(" "));
+        ui->asteriskLabel->setText(velocity ? kMark : QStringLiteral(" "));
 }
 
 void ControlTrackSmall::resetAsterisk()

@@ -136,6 +136,54 @@ private slots:
         QCOMPARE(text(m_page.get(), "labelKey"), QStringLiteral(" [0]"));
     }
 
+    // While notes come and go the rows hold still: no control of any row
+    // moves or changes size, and the rows' controls stand one under another.
+    void rowsHoldStillWhilePlaying()
+    {
+        m_page->resize(1280, 600);
+        m_page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_page.get()));
+        QVERIFY(play(m_mid));
+        QVERIFY(m_page->stripCount() >= 3);
+        const auto geometry = [&] {
+            QStringList out;
+            for (int row = 0; row < m_page->stripCount(); ++row)
+                for (QWidget *w : m_page->strip(row)->findChildren<QWidget *>()) {
+                    const QRect r(w->mapTo(m_page.get(), QPoint()), w->size());
+                    out << QStringLiteral("row %1 %2 %3,%4 %5x%6")
+                               .arg(row)
+                               .arg(w->objectName())
+                               .arg(r.x())
+                               .arg(r.y())
+                               .arg(r.width())
+                               .arg(r.height());
+                }
+            return out;
+        };
+        QCoreApplication::processEvents();
+        const QStringList still = geometry();
+        QString mark = text(m_page->strip(0), "asteriskLabel");
+        int changes = 0;
+        QVERIFY(SoundEngineRig::waitFor([&] {
+            QCoreApplication::processEvents();
+            const QString now = text(m_page->strip(0), "asteriskLabel");
+            if (now != mark) {
+                mark = now;
+                ++changes;
+                [&] { QCOMPARE(geometry(), still); }();
+            }
+            return changes >= 4 || QTest::currentTestFailed();
+        }));
+        QVERIFY(!QTest::currentTestFailed());
+        const auto x = [&](int row, const char *name) {
+            QWidget *w = child<QWidget>(m_page->strip(row), name);
+            return w->mapTo(m_page.get(), QPoint()).x();
+        };
+        for (int row = 1; row < m_page->stripCount(); ++row)
+            for (const char *name : {"channelLabel", "instrLabel", "horizontalSlider", "muteButton", "undoButton"})
+                QVERIFY2(x(row, name) == x(0, name), name);
+    }
+
     // The page reads on its dark ground: its texts stand out from the
     // picture behind them, the volume track shows beside its filled part,
     // and the two picture-only header buttons say what they do.
