@@ -219,7 +219,10 @@ void MainWindow::loadSettings()
 
     restoreWindowPositions();
 
-    const int melodyTrack = s.value(QStringLiteral("MidiSettings/MelodyTrack"), 0).toInt();
+    // A stored channel outside the list is no choice of the user's.
+    int melodyTrack = s.value(QStringLiteral("MidiSettings/MelodyTrack"), MelodyChannelPopup::kDefaultChannel).toInt();
+    if (melodyTrack < 0 || melodyTrack >= MelodyChannelPopup::kChannels)
+        melodyTrack = MelodyChannelPopup::kDefaultChannel;
     m_engine->setMelodyMuteTrack(melodyTrack);
     m_melodyPopup->loadSavedIndex(melodyTrack);
     m_melodyMute = s.value(QStringLiteral("MidiSettings/MelodyMute"), 0).toInt();

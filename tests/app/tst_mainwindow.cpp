@@ -959,6 +959,46 @@ private slots:
     // The song being sung started again from its row, while its lyrics
     // scroll: the list is back at the top as for a new song, its first
     // syllable lit there.
+    // A new user's "Melody OFF" silences the melody of the store's MIDI
+    // song, on channel 4, and nothing else, as the synthesizer renders it:
+    // the melody played alone is silent, the bass or piano alone is heard.
+    void melodyOffSilencesTheMelody_data()
+    {
+        QTest::addColumn<int>("alone");
+        QTest::addColumn<bool>("heard");
+        QTest::newRow("melody") << 4 << false;
+        QTest::newRow("bass") << 1 << true;
+        QTest::newRow("piano") << 2 << true;
+    }
+    void melodyOffSilencesTheMelody()
+    {
+        QFETCH(int, alone);
+        QFETCH(bool, heard);
+        QTemporaryDir shop;
+        QCOMPARE(TestUtil::runProgram("/usr/bin/python3",
+                                      {TestUtil::testsDir() + "/../store-service/make_catalogue.py", shop.path()}),
+                 0);
+        const QString midi = shop.filePath("files/The Practice Room - Open Road.mid");
+        QVERIFY(QFile::exists(midi));
+        auto *melody = find<QPushButton>("melodyMuteButton");
+        QTest::mouseClick(melody, Qt::LeftButton);
+        QCOMPARE(melody->text(), QString("Melody OFF"));
+        QVERIFY(window()->onStartSongPath(midi, 0));
+        window()->engine()->setTrackMuteSolo(alone, 2);
+        // The melody enters after a bar of introduction: five seconds, pulled
+        // as a device would.
+        double loudest = 0;
+        for (int i = 0; i < 50; ++i) {
+            QTest::qWait(100);
+            const std::vector<float> s = m_synthSink->pull(4410);
+            double sum = 0;
+            for (float v : s)
+                sum += double(v) * v;
+            loudest = std::max(loudest, s.empty() ? 0 : std::sqrt(sum / double(s.size())));
+        }
+        QVERIFY2(heard ? loudest > 0.003 : loudest < 0.001, qPrintable(QString::number(loudest)));
+    }
+
     void restartFromTheTop()
     {
         const QString path = m_songs.filePath("song.kar");
