@@ -529,6 +529,60 @@ private slots:
         QCOMPARE(mw, nullptr);
     }
 
+    // Every button that shows only a picture, on every page, says what it does
+    // in a tooltip and an accessible name, in the language shown; Tab
+    // reaches it. A playlist of the user's shows its rename and delete.
+    void iconButtonsSayWhatTheyDo()
+    {
+        auto restore = qScopeGuard([] {
+            for (QTranslator **t : {&translator, &systemTranslator}) {
+                QCoreApplication::removeTranslator(*t);
+                delete *t;
+                *t = nullptr;
+            }
+        });
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *lists = find<QListWidget>("playlistListWidget");
+        QWidget *stage = nullptr;
+        for (int row = 0; row < lists->count(); ++row) {
+            QWidget *w = lists->itemWidget(lists->item(row));
+            const auto *title = w ? w->findChild<QLabel *>("titleLabel") : nullptr;
+            stage = title && title->text() == "Stage" ? w : stage;
+        }
+        QVERIFY(stage);
+        lists->scrollToBottom();
+        const auto silent = [&] {
+            QStringList out;
+            for (const char *tab : {"LibraryButton", "EditButton", "MixerButton", "ChordsButton", "KaraokeButton"}) {
+                QTest::mouseClick(find<QPushButton>(tab), Qt::LeftButton);
+                for (QAbstractButton *b : window()->findChildren<QAbstractButton *>()) {
+                    // The logo, the tab bar's corner and the search box's
+                    // magnifier are pictures that do nothing.
+                    if (!b->isVisible() || !b->text().trimmed().isEmpty()
+                        || QStringList{"storeButton", "OtherButton", "searchLibraryButton"}.contains(b->objectName()))
+                        continue;
+                    if (b->toolTip().isEmpty() || b->accessibleName().isEmpty() || !(b->focusPolicy() & Qt::TabFocus))
+                        out << QStringLiteral("%1 on %2: \"%3\" \"%4\" %5")
+                                   .arg(b->objectName(), tab, b->toolTip(), b->accessibleName())
+                                   .arg(b->focusPolicy());
+                }
+            }
+            out.removeDuplicates();
+            return out;
+        };
+        QCOMPARE(silent(), QStringList());
+        QCOMPARE(find<QPushButton>("rewButton")->toolTip(), QString("Stop"));
+        auto *combo = window()->settingsView()->findChild<QComboBox *>("languageCombo");
+        combo->setCurrentIndex(0);
+        emit combo->activated(0);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(silent(), QStringList());
+        QCOMPARE(find<QPushButton>("playButton")->toolTip(), QString("Riproduci"));
+        QCOMPARE(find<QPushButton>("fwdButton")->accessibleName(), QString("Vai a un punto del brano"));
+        QCOMPARE(stage->findChild<QPushButton *>("deleteButton")->toolTip(), QString("Elimina la playlist"));
+    }
+
     // On each laptop screen, in English and in Italian, with the window in
     // either corner and a song from the library playing a key up: every page keeps the window on the
     // screen (back to its size after), each page's farthest control and

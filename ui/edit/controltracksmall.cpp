@@ -3,9 +3,11 @@
 #include "instrchooserpopup.h"
 #include "popupplacement.h"
 #include "StreamData.h"
+#include "tabbablegroup.h"
 #include "programfonts.h"
 #include "ui_controltracksmall.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
@@ -44,6 +46,10 @@ ControlTrackSmall::ControlTrackSmall(QWidget *parent, int channel, int volume, i
 {
     ProgramFonts::addApplicationFont(QStringLiteral(":/fonts/lcddot.ttf"));
     ui->setupUi(this);
+    // Tab reaches every control of the row; Space or Return on the
+    // instrument name opens the chooser, as a click does.
+    ui->frameInstr->setFocusPolicy(Qt::StrongFocus);
+    TabbableGroup::keepEveryButton(ui->buttonGroup);
     // The row never lays itself out again while a song plays: the activity
     // mark, the channel number and the instrument name each get the width of
     // their widest text, so a note or a new instrument moves nothing.
@@ -187,6 +193,21 @@ void ControlTrackSmall::mousePressEvent(QMouseEvent *event)
     QWidget *under = childAt(event->position().toPoint());
     if (!under || (under != ui->frameInstr && under->parentWidget() != ui->frameInstr))
         return;
+    openChooser(event->globalPosition().toPoint());
+}
+
+void ControlTrackSmall::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (ui->frameInstr->hasFocus() && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        openChooser(ui->frameInstr->mapToGlobal(ui->instrLabel->geometry().bottomLeft()));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ControlTrackSmall::openChooser(QPoint at)
+{
     // Deleted on close: a press per song would otherwise leave a hidden pop-up each.
     auto *chooser = new InstrChooserPopup(this, isDrum());
     chooser->setWindowFlags(Qt::Popup);
@@ -197,9 +218,8 @@ void ControlTrackSmall::mousePressEvent(QMouseEvent *event)
             qOverload<const GS_DRUM_KIT_NAME *>(&ControlTrackSmall::changeInstr));
     // From the press down and to the right; up or to the left where the
     // screen ends, and whole on the screen in any case.
-    QPoint at = event->globalPosition().toPoint();
     const QRect area = PopupPlacement::availableAt(at);
-    const QSize size = chooser->size();
+    const QSize size = chooser->size().expandedTo(chooser->minimumSizeHint());
     if (at.y() + size.height() > area.bottom() + 1)
         at.ry() -= size.height();
     if (at.x() + size.width() > area.right() + 1)

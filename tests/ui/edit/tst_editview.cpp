@@ -184,6 +184,47 @@ private slots:
                 QVERIFY2(x(row, name) == x(0, name), name);
     }
 
+    // Every control of every row is reached with Tab and used from the
+    // keyboard: Space mutes, the arrows move the volume, Return on the
+    // instrument name opens the chooser.
+    void rowsByKeyboard()
+    {
+        m_page->resize(1280, 600);
+        m_page->show();
+        QApplication::setActiveWindow(m_page.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+        QVERIFY(play(m_mid));
+        const char *const controls[] = {"frameInstr", "horizontalSlider", "trackPlayButton", "muteButton",
+                                        "soloButton", "undoButton"};
+        QSet<QWidget *> wanted;
+        for (int row = 0; row < m_page->stripCount(); ++row)
+            for (const char *name : controls)
+                wanted << child<QWidget>(m_page->strip(row), name);
+        m_page->setFocus();
+        for (int i = 0; i < 200 && !wanted.isEmpty(); ++i) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_page.get(), Qt::Key_Tab);
+            wanted.remove(QApplication::focusWidget());
+        }
+        for (QWidget *w : std::as_const(wanted))
+            qWarning() << "not reached:" << w->objectName() << "of" << w->parentWidget()->objectName();
+        QVERIFY(wanted.isEmpty());
+
+        ControlTrackSmall *s = m_page->strip(0);
+        child<QWidget>(s, "muteButton")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(int(edited(1).muteSolo), 1);
+        QSlider *volume = child<QSlider>(s, "horizontalSlider");
+        volume->setFocus();
+        QTest::keyClick(volume, Qt::Key_Left);
+        QCOMPARE(int(edited(1).volume), volume->value());
+        QVERIFY(volume->value() < 100);
+        child<QWidget>(s, "frameInstr")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QWidget *chooser = QApplication::activePopupWidget();
+        QVERIFY(chooser);
+        chooser->close();
+    }
+
     // The page reads on its dark ground: its texts stand out from the
     // picture behind them, the volume track shows beside its filled part,
     // and the two picture-only header buttons say what they do.
