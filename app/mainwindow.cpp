@@ -533,6 +533,14 @@ void MainWindow::changeMelodyButtonState()
                                         QT_TR_NOOP("Melody SEMI")};
     if (m_melodyMute >= 0 && m_melodyMute <= 2)
         ui->melodyMuteButton->setText(tr(texts[m_melodyMute]));
+    // As wide as its widest text: a press moves nothing in the header.
+    QPushButton *b = ui->melodyMuteButton;
+    const QFontMetrics m(b->font());
+    int widest = 0;
+    for (const char *text : texts)
+        widest = qMax(widest, m.horizontalAdvance(tr(text)));
+    b->setMinimumWidth(0);
+    b->setMinimumWidth(b->sizeHint().width() - m.horizontalAdvance(b->text()) + widest);
     m_engine->setMelodyMute(m_melodyMute);
 }
 

@@ -16,6 +16,7 @@
 #include "newwidgetwindow.h"
 #include "prompter.h"
 #include "settingsview.h"
+#include "statusbarhead.h"
 #include "teststore.h"
 #include "volumepopup.h"
 #include "testutil.h"
@@ -581,6 +582,32 @@ private slots:
         QCOMPARE(find<QPushButton>("playButton")->toolTip(), QString("Riproduci"));
         QCOMPARE(find<QPushButton>("fwdButton")->accessibleName(), QString("Vai a un punto del brano"));
         QCOMPARE(stage->findChild<QPushButton *>("deleteButton")->toolTip(), QString("Elimina la playlist"));
+    }
+
+    // On the 1280-pixel screen, in the window of a first start, the header
+    // shows at least 24 characters of the title and of the artist.
+    void headerShowsTheSong()
+    {
+        auto *head = find<statusBarHead>("lcdFrame");
+        QRect area;
+        for (QScreen *screen : QGuiApplication::screens())
+            area = screen->geometry().width() == 1280 ? screen->availableGeometry() : area;
+        QVERIFY(area.isValid());
+        window()->move(area.topLeft());
+        window()->resize(area.width() - (window()->frameGeometry().width() - window()->width()),
+                         window()->height());
+        QVERIFY(window()->frameGeometry().width() <= area.width());
+        SongInfo shown;
+        shown.title = QStringLiteral("Evening Lights over the Harbour Wall");
+        shown.artist = QStringLiteral("The Practice Room Collective Band");
+        head->showSongInfo(shown);
+        QCoreApplication::processEvents();
+        for (const char *name : {"titleLabel", "authorLabel"}) {
+            const QString text = head->findChild<QLabel *>(name)->text();
+            QVERIFY2(text.startsWith(name == QByteArray("titleLabel") ? shown.title.left(24) : shown.artist.left(24)),
+                     qPrintable(QStringLiteral("%1: \"%2\", %3 px of %4").arg(name, text).arg(
+                         head->findChild<QLabel *>(name)->width()).arg(head->width())));
+        }
     }
 
     // On each laptop screen, in English and in Italian, with the window in
