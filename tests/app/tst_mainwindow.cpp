@@ -584,6 +584,48 @@ private slots:
         QCOMPARE(stage->findChild<QPushButton *>("deleteButton")->toolTip(), QString("Elimina la playlist"));
     }
 
+    // On each laptop screen the mixer unpinned from the window of a first
+    // start, a song playing, opens whole on the screen; so does the edit
+    // page's instrument chooser opened from its last channel.
+    void windowsOnScreen_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("1280x800") << 1280;
+        QTest::newRow("1366x768") << 1366;
+    }
+    void windowsOnScreen()
+    {
+        QFETCH(int, width);
+        QRect area;
+        for (QScreen *screen : QGuiApplication::screens())
+            area = screen->geometry().width() == width ? screen->availableGeometry() : area;
+        QVERIFY(area.isValid());
+        window()->move(area.topLeft());
+        window()->resize(window()->width(), area.height() - (window()->frameGeometry().height() - window()->height()));
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        QTest::mouseClick(find<QPushButton>("MixerButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("unpinButton"), Qt::LeftButton);
+        QWidget *mixer = view("mixerView")->window();
+        QVERIFY(mixer != window());
+        QCoreApplication::processEvents();
+        QVERIFY2(area.contains(mixer->frameGeometry()),
+                 qPrintable(QStringLiteral("mixer %1,%2 %3x%4 on %5x%6")
+                                .arg(mixer->frameGeometry().x()).arg(mixer->frameGeometry().y())
+                                .arg(mixer->frameGeometry().width()).arg(mixer->frameGeometry().height())
+                                .arg(area.width()).arg(area.height())));
+        QVERIFY(mixer->close());
+
+        QTest::mouseClick(find<QPushButton>("EditButton"), Qt::LeftButton);
+        auto strips = view("editView")->findChildren<ControlTrackSmall *>();
+        QVERIFY(!strips.isEmpty());
+        QWidget *name = strips.last()->findChild<QLabel *>("instrLabel");
+        QTest::mousePress(strips.last(), Qt::LeftButton, {}, name->mapTo(strips.last(), name->rect().center()));
+        QWidget *chooser = QApplication::activePopupWidget();
+        QVERIFY(chooser);
+        QVERIFY(area.contains(chooser->frameGeometry()));
+        chooser->close();
+    }
+
     // On the 1280-pixel screen, in the window of a first start, the header
     // shows at least 24 characters of the title and of the artist.
     void headerShowsTheSong()
