@@ -6,6 +6,7 @@
 #include "chordsView.h"
 #include "editview.h"
 #include "constants.h"
+#include "contrast.h"
 #include "controltracksmall.h"
 #include "dialogcopyfiles.h"
 #include "librarytabledelegate.h"
@@ -624,6 +625,54 @@ private slots:
         QVERIFY(chooser);
         QVERIFY(area.contains(chooser->frameGeometry()));
         chooser->close();
+    }
+
+    // Every text of every page and of the options and account pop-ups, and
+    // the icons of a playlist row, stand out from their ground by at least
+    // 4.5:1.
+    void textsStandOut()
+    {
+        appSettings->setValue("User/user_id", 42);
+        appSettings->setValue("User/name", "Anna");
+        appSettings->setValue("User/surname", "Rossi");
+        appSettings->setValue("User/email", "anna@example.org");
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        QStringList faint;
+        for (const char *tab : {"LibraryButton", "EditButton", "MixerButton", "ChordsButton", "KaraokeButton"}) {
+            QTest::mouseClick(find<QPushButton>(tab), Qt::LeftButton);
+            for (const QString &f : Contrast::faint(window()))
+                faint << QStringLiteral("%1: %2").arg(tab, f);
+        }
+        for (const char *button : {"optionsButton", "userButton"}) {
+            QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
+            QWidget *popup = QApplication::activePopupWidget();
+            QVERIFY2(popup, button);
+            for (const QString &f : Contrast::faint(popup))
+                faint << QStringLiteral("%1: %2").arg(button, f);
+            popup->close();
+        }
+        // The icons of a playlist of the user's, on its row and on its row chosen.
+        QTest::mouseClick(find<QPushButton>("LibraryButton"), Qt::LeftButton);
+        auto *lists = find<QListWidget>("playlistListWidget");
+        for (int row = 0; row < lists->count(); ++row) {
+            QWidget *w = lists->itemWidget(lists->item(row));
+            const auto *title = w ? w->findChild<QLabel *>("titleLabel") : nullptr;
+            if (!title || title->text() != "Stage")
+                continue;
+            lists->scrollToItem(lists->item(row));
+            for (bool chosen : {false, true}) {
+                lists->setCurrentRow(chosen ? row : 0);
+                const QImage shown = window()->grab().toImage();
+                for (const char *icon : {"infoButton", "deleteButton"}) {
+                    const double r = Contrast::standsOut(w->findChild<QWidget *>(icon), shown);
+                    if (r < 4.5)
+                        faint << QStringLiteral("%1%2 %3").arg(icon, chosen ? " chosen" : "").arg(r, 0, 'f', 2);
+                }
+            }
+        }
+        faint.removeDuplicates();
+        QCOMPARE(faint, QStringList());
     }
 
     // On the 1280-pixel screen, in the window of a first start, the header
