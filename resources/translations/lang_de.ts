@@ -486,6 +486,10 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
         <source>Options</source>
         <translation>Optionen</translation>
     </message>
+    <message>
+        <source>Folder</source>
+        <translation>Ordner</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

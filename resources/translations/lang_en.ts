@@ -486,6 +486,10 @@ MIDI songs make no sound without it. Download it now?</translation>
         <source>Options</source>
         <translation>Options</translation>
     </message>
+    <message>
+        <source>Folder</source>
+        <translation>Folder</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -486,6 +486,10 @@ Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
         <source>Options</source>
         <translation>Opzioni</translation>
     </message>
+    <message>
+        <source>Folder</source>
+        <translation>Cartella</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -1286,7 +1290,7 @@ Acquistato: %9</translation>
     </message>
     <message>
         <source>Show or hide the side list</source>
-        <translation>Mostra o nascondi l'elenco laterale</translation>
+        <translation>Mostra o nascondi l&apos;elenco laterale</translation>
     </message>
 </context>
 <context>

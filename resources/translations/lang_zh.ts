@@ -486,6 +486,10 @@ MIDI songs make no sound without it. Download it now?</source>
         <source>Options</source>
         <translation>选项</translation>
     </message>
+    <message>
+        <source>Folder</source>
+        <translation>文件夹</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -9,6 +9,7 @@
 #include "contrast.h"
 #include "controltracksmall.h"
 #include "dialogcopyfiles.h"
+#include "language.h"
 #include "librarytabledelegate.h"
 #include "SynthAudioSink.h"
 #include "adbanner.h"
@@ -1288,6 +1289,48 @@ private slots:
                                        : QStringList({"Library", "<b>Options</b>", "Title", "Melody ON", "DRUMS",
                                                       "Cancel", "Length"}));
         }
+    }
+
+    // Qt's own words follow the language chosen, in all four: the import
+    // dialog's kind of a folder and of an MP3, the months, Qt's buttons.
+    void qtsOwnWords_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("Italian") << 0 << QStringList{"Cartella", "Audio MP3", "gennaio", "Annulla"};
+        QTest::newRow("English") << 1 << QStringList{"Folder", "MP3 audio", "January", "Cancel"};
+        QTest::newRow("German") << 2 << QStringList{"Ordner", "MP3-Audio", "Januar", "Abbrechen"};
+        QTest::newRow("Chinese") << 3 << QStringList{"文件夹", "MP3 音频", "一月", "取消"};
+    }
+    void qtsOwnWords()
+    {
+        QFETCH(int, row);
+        QFETCH(QStringList, shown);
+        auto restore = qScopeGuard([] {
+            for (QTranslator **t : {&translator, &systemTranslator}) {
+                QCoreApplication::removeTranslator(*t);
+                delete *t;
+                *t = nullptr;
+            }
+            QLocale::setDefault(QLocale::c());
+        });
+        window();
+        installTranslators(row);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        const QString folder = m_home.filePath("Songs folder");
+        const QString mp3 = m_home.filePath("tune.mp3");
+        QVERIFY(QDir().mkpath(folder) && TestUtil::writeFile(mp3, QByteArray("ID3")));
+        window()->findChild<QAction *>("actionImport")->trigger();
+        auto *dialog = window()->findChild<QFileDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+        auto *files = dialog->findChild<QFileSystemModel *>();
+        QVERIFY(files);
+        const auto kind = [&](const QString &path) { return files->index(path, 2).data().toString(); };
+        QTRY_VERIFY(!kind(folder).isEmpty() && !kind(mp3).isEmpty());
+        QCOMPARE((QStringList{kind(folder), kind(mp3), QLocale().standaloneMonthName(1, QLocale::LongFormat),
+                              QCoreApplication::translate("QPlatformTheme", "Cancel")}),
+                 shown);
+        dialog->reject();
     }
 
     // What shows while the language changes follows it at once: the import
