@@ -388,6 +388,24 @@ private slots:
         chooser->close();
     }
 
+    // Every family name shows whole in the chooser, German's long ones too.
+    void chooserFamiliesWhole()
+    {
+        QVERIFY(play(m_mid));
+        TestLanguage german("de");
+        QWidget *chooser = openChooser(m_page->strip(0));
+        QVERIFY(chooser);
+        auto *families = child<QListView>(chooser, "listViewFamiliy");
+        for (int row = 0; row < families->model()->rowCount(); ++row) {
+            const QModelIndex i = families->model()->index(row, 0);
+            const int needed = families->fontMetrics().horizontalAdvance(i.data().toString());
+            QVERIFY2(needed <= families->viewport()->width() - 4,
+                     qPrintable(QStringLiteral("%1: %2 of %3 px").arg(i.data().toString()).arg(needed)
+                                    .arg(families->viewport()->width())));
+        }
+        chooser->close();
+    }
+
     void drumChooserListsKits()
     {
         QVERIFY(play(m_mid));
