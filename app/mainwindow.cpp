@@ -585,8 +585,13 @@ void MainWindow::on_FeedbackButton_clicked()
     static const char *const pages[] = {"it", "en", "de", "zh"};
     const int lang = appSettings->value(QStringLiteral("System/Lang"), 1).toInt();
     const char *page = lang >= 0 && lang <= 3 ? pages[lang] : "en";
-    QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.melodrome.com/%1/report-a-problem")
-                                       .arg(QLatin1String(page))));
+    const QUrl url(QStringLiteral("https://www.melodrome.com/%1/report-a-problem").arg(QLatin1String(page)));
+    // Without a web browser the click would do nothing visible: the page's
+    // address is given to the user instead.
+    if (!QDesktopServices::openUrl(url))
+        QMessageBox::information(this, tr("Report an Error"),
+                                 tr("No web browser could be opened. The page to report an error is:\n%1")
+                                     .arg(url.toString()));
 }
 
 // ---- settings page

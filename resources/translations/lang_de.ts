@@ -490,6 +490,12 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
         <source>Folder</source>
         <translation>Ordner</translation>
     </message>
+    <message>
+        <source>No web browser could be opened. The page to report an error is:
+%1</source>
+        <translation>Es konnte kein Webbrowser geöffnet werden. Die Seite zum Melden eines Fehlers ist:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

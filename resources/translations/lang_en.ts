@@ -490,6 +490,12 @@ MIDI songs make no sound without it. Download it now?</translation>
         <source>Folder</source>
         <translation>Folder</translation>
     </message>
+    <message>
+        <source>No web browser could be opened. The page to report an error is:
+%1</source>
+        <translation>No web browser could be opened. The page to report an error is:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -490,6 +490,12 @@ Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
         <source>Folder</source>
         <translation>Cartella</translation>
     </message>
+    <message>
+        <source>No web browser could be opened. The page to report an error is:
+%1</source>
+        <translation>Non è stato possibile aprire un browser web. La pagina per segnalare un errore è:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

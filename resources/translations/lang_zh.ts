@@ -490,6 +490,12 @@ MIDI songs make no sound without it. Download it now?</source>
         <source>Folder</source>
         <translation>文件夹</translation>
     </message>
+    <message>
+        <source>No web browser could be opened. The page to report an error is:
+%1</source>
+        <translation>无法打开网页浏览器。报告错误的页面是：
+%1</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -532,6 +532,17 @@ private slots:
         QCOMPARE(mw, nullptr);
     }
 
+    // Where no web browser opens (none here), "Report an Error" says so and
+    // gives the page's address.
+    void reportWithoutBrowser()
+    {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("openUrl"));
+        QTest::mouseClick(find<QPushButton>("FeedbackButton"), Qt::LeftButton);
+        QTRY_COMPARE(m_boxes.size(), 1);
+        QCOMPARE(m_boxes.first(), QString("Report an Error|No web browser could be opened. The page to report an "
+                                          "error is:\nhttps://www.melodrome.com/en/report-a-problem"));
+    }
+
     // Every button that shows only a picture, on every page, says what it does
     // in a tooltip and an accessible name, in the language shown; Tab
     // reaches it. A playlist of the user's shows its rename and delete.
