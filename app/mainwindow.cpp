@@ -533,14 +533,19 @@ void MainWindow::changeMelodyButtonState()
                                         QT_TR_NOOP("Melody SEMI")};
     if (m_melodyMute >= 0 && m_melodyMute <= 2)
         ui->melodyMuteButton->setText(tr(texts[m_melodyMute]));
-    // As wide as its widest text: a press moves nothing in the header.
-    QPushButton *b = ui->melodyMuteButton;
-    const QFontMetrics m(b->font());
-    int widest = 0;
-    for (const char *text : texts)
-        widest = qMax(widest, m.horizontalAdvance(tr(text)));
-    b->setMinimumWidth(0);
-    b->setMinimumWidth(b->sizeHint().width() - m.horizontalAdvance(b->text()) + widest);
+    // The text buttons of the header as wide as their texts with a little
+    // air, the melody button as its widest: a press moves nothing.
+    for (QPushButton *b : {ui->volumeButton, ui->melodyChButton, ui->melodyMuteButton}) {
+        const QFontMetrics m(b->font());
+        int widest = m.horizontalAdvance(b->text());
+        if (b == ui->melodyMuteButton) {
+            for (const char *text : texts)
+                widest = qMax(widest, m.horizontalAdvance(tr(text)));
+        }
+        b->setMinimumWidth(0);
+        b->setMinimumWidth(qMax(b->sizeHint().width() - m.horizontalAdvance(b->text()) + widest,
+                                widest + b->iconSize().width() + 12));
+    }
     m_engine->setMelodyMute(m_melodyMute);
 }
 

@@ -8,6 +8,7 @@
 #include "ui_controltracksmall.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
@@ -18,6 +19,17 @@ const QString kMark = QStringLiteral(" * ");
 QString rowName(const char *name)
 {
     return QString::fromLatin1(name ? name : NO_INSTRUMENT_NAME);
+}
+
+// The room `text` takes in `label`: its ink, which may pass its advance,
+// and the label's margins.
+int textWidth(const QLabel *label, const QString &text)
+{
+    const QMargins m = label->contentsMargins();
+    const QRect ink = label->fontMetrics().boundingRect(QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX),
+                                                        int(label->alignment()), text);
+    return qMax(ink.width(), label->fontMetrics().horizontalAdvance(text)) + m.left() + m.right()
+           + 2 * label->margin() + qMax(0, label->indent()) + 1;
 }
 
 // The widest instrument or drum kit name of the live sound set in `font`;
@@ -53,9 +65,8 @@ ControlTrackSmall::ControlTrackSmall(QWidget *parent, int channel, int volume, i
     // The row never lays itself out again while a song plays: the activity
     // mark, the channel number and the instrument name each get the width of
     // their widest text, so a note or a new instrument moves nothing.
-    const QFontMetrics marks(ui->asteriskLabel->font());
-    ui->asteriskLabel->setFixedWidth(qMax(ui->asteriskLabel->minimumWidth(), marks.horizontalAdvance(kMark)));
-    ui->instrLabel->setFixedWidth(qMax(ui->instrLabel->minimumWidth(), widestName(ui->instrLabel->font())));
+    ui->asteriskLabel->setFixedWidth(qMax(ui->asteriskLabel->minimumWidth(), textWidth(ui->asteriskLabel, kMark)));
+    ui->instrLabel->setFixedWidth(qMax(ui->instrLabel->minimumWidth(), widestName(ui->instrLabel->font()) + 4));
     setChannel(channel);
 }
 
@@ -99,10 +110,9 @@ void ControlTrackSmall::setChannel(int channel)
 {
     m_channel = channel;
     const auto label = [this](int c) { return tr("Ch. %1 -").arg(c, 2, 10, QLatin1Char('0')); };
-    const QFontMetrics m(ui->channelLabel->font());
     int widest = 0;
     for (int c = 1; c <= NUM_SLOTS; ++c)
-        widest = qMax(widest, m.horizontalAdvance(label(c)));
+        widest = qMax(widest, textWidth(ui->channelLabel, label(c)));
     ui->channelLabel->setFixedWidth(qMax(73, widest));
     ui->channelLabel->setText(label(channel));
 }
