@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace LOGUTILS {
 namespace {
 
@@ -168,9 +170,14 @@ void myMessageHandler(QtMsgType type, const QMessageLogContext &context, const Q
                                   QString::fromUtf8(context.function),
                                   QString::fromLocal8Bit(local));
 
+    // A person's terminal shows warnings and errors only; the file, and a
+    // standard error sent to a file or a pipe, get every message.
+    const bool shown = type != QtDebugMsg && type != QtInfoMsg ? true : !isatty(STDERR_FILENO);
     if (t_inHandler) {
-        std::fprintf(stderr, errFormat, local.constData());
-        std::fflush(stderr);
+        if (shown) {
+            std::fprintf(stderr, errFormat, local.constData());
+            std::fflush(stderr);
+        }
         return;
     }
     t_inHandler = true;
@@ -181,8 +188,10 @@ void myMessageHandler(QtMsgType type, const QMessageLogContext &context, const Q
             deleteOldLogsLocked();
             initLogFileNameLocked(true);
         }
-        std::fprintf(stderr, errFormat, local.constData());
-        std::fflush(stderr);
+        if (shown) {
+            std::fprintf(stderr, errFormat, local.constData());
+            std::fflush(stderr);
+        }
         if (openLogFileLocked()) {
             // Flushed at once: the last lines before a crash must be there.
             logFile().write((line + QLatin1Char('\n')).toUtf8());

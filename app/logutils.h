@@ -1,5 +1,6 @@
 // Log files: every Qt log message goes to the current file in the log folder
-// and to the standard error stream. Safe to call from any thread.
+// and to the standard error stream, which shows only warnings and errors
+// when it is a terminal. Safe to call from any thread.
 #pragma once
 
 #include <QString>

@@ -219,7 +219,10 @@ void MainWindow::loadSettings()
 
     restoreWindowPositions();
 
-    const int melodyTrack = s.value(QStringLiteral("MidiSettings/MelodyTrack"), 0).toInt();
+    // A stored channel outside the list is no choice of the user's.
+    int melodyTrack = s.value(QStringLiteral("MidiSettings/MelodyTrack"), MelodyChannelPopup::kDefaultChannel).toInt();
+    if (melodyTrack < 0 || melodyTrack >= MelodyChannelPopup::kChannels)
+        melodyTrack = MelodyChannelPopup::kDefaultChannel;
     m_engine->setMelodyMuteTrack(melodyTrack);
     m_melodyPopup->loadSavedIndex(melodyTrack);
     m_melodyMute = s.value(QStringLiteral("MidiSettings/MelodyMute"), 0).toInt();
@@ -530,6 +533,19 @@ void MainWindow::changeMelodyButtonState()
                                         QT_TR_NOOP("Melody SEMI")};
     if (m_melodyMute >= 0 && m_melodyMute <= 2)
         ui->melodyMuteButton->setText(tr(texts[m_melodyMute]));
+    // The text buttons of the header as wide as their texts with a little
+    // air, the melody button as its widest: a press moves nothing.
+    for (QPushButton *b : {ui->volumeButton, ui->melodyChButton, ui->melodyMuteButton}) {
+        const QFontMetrics m(b->font());
+        int widest = m.horizontalAdvance(b->text());
+        if (b == ui->melodyMuteButton) {
+            for (const char *text : texts)
+                widest = qMax(widest, m.horizontalAdvance(tr(text)));
+        }
+        b->setMinimumWidth(0);
+        b->setMinimumWidth(qMax(b->sizeHint().width() - m.horizontalAdvance(b->text()) + widest,
+                                widest + b->iconSize().width() + 12));
+    }
     m_engine->setMelodyMute(m_melodyMute);
 }
 
@@ -574,8 +590,13 @@ void MainWindow::on_FeedbackButton_clicked()
     static const char *const pages[] = {"it", "en", "de", "zh"};
     const int lang = appSettings->value(QStringLiteral("System/Lang"), 1).toInt();
     const char *page = lang >= 0 && lang <= 3 ? pages[lang] : "en";
-    QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.melodrome.com/%1/report-a-problem")
-                                       .arg(QLatin1String(page))));
+    const QUrl url(QStringLiteral("https://www.melodrome.com/%1/report-a-problem").arg(QLatin1String(page)));
+    // Without a web browser the click would do nothing visible: the page's
+    // address is given to the user instead.
+    if (!QDesktopServices::openUrl(url))
+        QMessageBox::information(this, tr("Report an Error"),
+                                 tr("No web browser could be opened. The page to report an error is:\n%1")
+                                     .arg(url.toString()));
 }
 
 // ---- settings page

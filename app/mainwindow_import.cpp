@@ -15,7 +15,9 @@
 #include <QDebug>
 #include <QDir>
 #include <QDropEvent>
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QMessageBox>
 #include <QMimeData>
 
@@ -38,6 +40,19 @@ public:
 
 private:
     MainWindow *window;
+};
+
+// The import dialog's kind of a folder in the language shown: Qt's own
+// catalogues lack it for some languages (Italian among them).
+class ImportKinds : public QFileIconProvider
+{
+    Q_DECLARE_TR_FUNCTIONS(MainWindow)
+
+public:
+    QString type(const QFileInfo &info) const override
+    {
+        return info.isDir() ? tr("Folder") : QFileIconProvider::type(info);
+    }
 };
 
 QString lines(const QStringList &entries)
@@ -130,6 +145,10 @@ void MainWindow::on_actionImport_triggered()
         // Folders stay listed: without them nothing but the home folder could be reached.
         m_importDialog->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
         m_importDialog->setFileMode(QFileDialog::ExistingFiles);
+        // Qt's own dialog, not the desktop's: it speaks the program's language.
+        m_importDialog->setOption(QFileDialog::DontUseNativeDialog);
+        static ImportKinds kinds;
+        m_importDialog->setIconProvider(&kinds);
         retranslateImport();
         // Qt's own dialog reports local files only by their paths.
         connect(m_importDialog, &QFileDialog::filesSelected, this, [this](const QStringList &files) {

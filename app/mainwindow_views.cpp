@@ -204,9 +204,13 @@ void MainWindow::on_unpinButton_clicked()
             continue;
         if (id == Mixer)
             emit barDragged(true);
+        const int shownHeight = view->height();
         auto *window = new NewWidgetWindow(this, view, id, true, true);
-        // Bottoms aligned: the view stays where it was on the screen.
-        const QRect at(x(), y() + height() - view->height(), width(), view->height());
+        // Bottoms aligned: the view stays where it was on the screen, the
+        // window's own title bar and grip above and below it counted in.
+        const int chrome = qMax(0, window->sizeHint().height() - view->sizeHint().height());
+        const int tall = qMax(shownHeight + chrome, window->minimumSizeHint().height());
+        const QRect at(x(), y() + height() - tall, width(), tall);
         window->setGeometry(PopupPlacement::keepInside(at, PopupPlacement::availableAt(at.center())));
         window->show();
         buttonIndexChanged(ui->KaraokeButton);

@@ -175,7 +175,8 @@ void KaraokeTextWidget::buildControls()
         b->setIcon(QIcon(QLatin1String(icon)));
         b->setIconSize(size);
         b->setMinimumSize(size);
-        b->setFocusPolicy(Qt::NoFocus);
+        // Tab reaches it; a click leaves the focus where it was.
+        b->setFocusPolicy(Qt::TabFocus);
         m_bottomBar->layout()->addWidget(b);
         return b;
     };
@@ -201,6 +202,8 @@ void KaraokeTextWidget::retranslate()
     m_addWindowButton->setToolTip(tr("New Karaoke window"));
     m_unpinButton->setToolTip(tr("Unpin Karaoke window"));
     m_fullscreenButton->setToolTip(tr("Fullscreen Karaoke window"));
+    for (QPushButton *b : {m_addWindowButton, m_unpinButton, m_fullscreenButton})
+        b->setAccessibleName(b->toolTip());
 }
 
 KaraokeTextWidget::~KaraokeTextWidget()
@@ -720,6 +723,7 @@ void KaraokeTextWidget::togglePbFullscreenState()
     m_fullscreenButton->setIcon(QIcon(full ? QStringLiteral(":/icon2x/reduce-icon.png")
                                            : QStringLiteral(":/icon2x/fullscreen-icon.png")));
     m_fullscreenButton->setToolTip(full ? tr("Riduci schermo") : tr("Schermo intero"));
+    m_fullscreenButton->setAccessibleName(m_fullscreenButton->toolTip());
 }
 
 NewWidgetWindow *KaraokeTextWidget::openOwnWindow(bool statusBar)

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QLocale>
 #include <QSettings>
 #include <QTranslator>
 
@@ -16,9 +17,9 @@ TranslationNames translationNames(int languageCode)
     case 0:
         return {QStringLiteral("lang_it"), QStringLiteral("qt_it")};
     case 2:
-        return {QStringLiteral("lang_de"), QStringLiteral("qt_en")};
+        return {QStringLiteral("lang_de"), QStringLiteral("qt_de")};
     case 3:
-        return {QStringLiteral("lang_zh"), QStringLiteral("qt_en")};
+        return {QStringLiteral("lang_zh"), QStringLiteral("qt_zh_CN")};
     default:
         return {QStringLiteral("lang_en"), QStringLiteral("qt_en")};
     }
@@ -40,9 +41,26 @@ int chooseLanguage(QSettings &settings, const QString &systemLocaleName)
     return 1;
 }
 
+QLocale localeOf(int languageCode)
+{
+    switch (languageCode) {
+    case 0:
+        return QLocale(QLocale::Italian, QLocale::Italy);
+    case 2:
+        return QLocale(QLocale::German, QLocale::Germany);
+    case 3:
+        return QLocale(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China);
+    default:
+        return QLocale(QLocale::English, QLocale::UnitedStates);
+    }
+}
+
 void installTranslators(int languageCode)
 {
     const TranslationNames names = translationNames(languageCode);
+    // Month names and the kinds of files (the import dialog's columns)
+    // follow the language shown, not the system's.
+    QLocale::setDefault(localeOf(languageCode));
     const QString folder = QLatin1String(ResourcePaths::languageFolder);
 
     translator = new QTranslator;

@@ -3,6 +3,7 @@
 // that the settings page can switch them.
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 class QSettings;
@@ -14,7 +15,7 @@ extern QTranslator *systemTranslator;
 
 struct TranslationNames {
     QString program; // "lang_it", "lang_en", "lang_de" or "lang_zh"
-    QString qt;      // "qt_it" or "qt_en"
+    QString qt;      // Qt's own: "qt_it", "qt_en", "qt_de" or "qt_zh_CN"
 };
 
 // Code stored in "System/Lang": 0 Italian, 1 English, 2 German, 3 Chinese;
@@ -25,5 +26,9 @@ TranslationNames translationNames(int languageCode);
 // Italian system locale, which is then stored, and 1 for any other.
 int chooseLanguage(QSettings &settings, const QString &systemLocaleName);
 
-// Loads and installs `translator` and `systemTranslator` from the resources.
+// The locale of a code of "System/Lang" (English for an unknown one).
+QLocale localeOf(int languageCode);
+
+// Loads and installs `translator` and `systemTranslator` from the resources,
+// and makes the language's locale the default one.
 void installTranslators(int languageCode);

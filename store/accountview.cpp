@@ -201,10 +201,12 @@ void AccountView::changeState()
         ui->registrationFrame->hide();
         ui->registrationWidget->hide();
         ui->userLabel->setText(tr("User"));
+        // Read-only, not disabled: the user's own name and address read in
+        // full contrast, and can be copied.
         ui->lineUsername->setEchoMode(QLineEdit::Normal);
-        ui->lineUsername->setEnabled(false);
+        ui->lineUsername->setReadOnly(true);
         ui->lineUsername->setText(m_user->getName() + QLatin1Char(' ') + m_user->getSurname());
-        ui->lineMail->setEnabled(false);
+        ui->lineMail->setReadOnly(true);
         ui->lineMail->setText(m_user->getEmail());
         ui->songNetCredit->setText(creditText());
         ui->logButton->setText(tr("Logout"));
@@ -212,8 +214,8 @@ void AccountView::changeState()
     } else {
         ui->userLabel->setText(tr("Password"));
         ui->lineUsername->setEchoMode(QLineEdit::Password);
-        ui->lineUsername->setEnabled(true);
-        ui->lineMail->setEnabled(true);
+        ui->lineUsername->setReadOnly(false);
+        ui->lineMail->setReadOnly(false);
         ui->logButton->setText(tr("Login"));
         ui->registrationFrame->show();
         ui->registrationWidget->show();

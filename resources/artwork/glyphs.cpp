@@ -312,7 +312,7 @@ void drawGlyph(QPainter &p, Glyph g, const QColor &c)
         p.drawRect(QRectF(18, 20, 64, 8));
         p.drawRect(QRectF(40, 12, 20, 8));
         p.drawPolygon(poly({{24, 32}, {76, 32}, {70, 88}, {30, 88}}));
-        stroke(p, QColor(0, 0, 0, 140), 4);
+        stroke(p, c.lightness() < 128 ? QColor(255, 255, 255, 140) : QColor(0, 0, 0, 140), 4);
         for (int x : {40, 50, 60})
             p.drawLine(QPointF(x, 42), QPointF(x, 78));
         break;

@@ -474,6 +474,40 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
         <source>Quit Without Saving</source>
         <translation>Beenden ohne Speichern</translation>
     </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Abspielen</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Go to a point of the song</source>
+        <translation>Zu einer Stelle im Lied springen</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Konto</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Optionen</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>No web browser could be opened. The page to report an error is:
+%1</source>
+        <translation>Es konnte kein Webbrowser geöffnet werden. Die Seite zum Melden eines Fehlers ist:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -993,6 +1027,22 @@ Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und st
         <source>Restore the song&apos;s original settings</source>
         <translation>Die ursprünglichen Einstellungen des Songs wiederherstellen</translation>
     </message>
+    <message>
+        <source>Key down a semitone</source>
+        <translation>Einen Halbton tiefer</translation>
+    </message>
+    <message>
+        <source>Key up a semitone</source>
+        <translation>Einen Halbton höher</translation>
+    </message>
+    <message>
+        <source>Slower</source>
+        <translation>Langsamer</translation>
+    </message>
+    <message>
+        <source>Faster</source>
+        <translation>Schneller</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>
@@ -1264,6 +1314,10 @@ Gekauft: %9</translation>
         <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
         <translation>Die Details des Songs können nicht angezeigt werden: %1. Prüfen Sie die Internetverbindung und klicken Sie erneut auf Info.</translation>
     </message>
+    <message>
+        <source>Show or hide the side list</source>
+        <translation>Seitenliste ein- oder ausblenden</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>
@@ -1286,6 +1340,18 @@ Gekauft: %9</translation>
     <message>
         <source>news</source>
         <translation>Neues</translation>
+    </message>
+    <message>
+        <source>Add the song to the playlist</source>
+        <translation>Lied zur Playlist hinzufügen</translation>
+    </message>
+    <message>
+        <source>Rename the playlist</source>
+        <translation>Playlist umbenennen</translation>
+    </message>
+    <message>
+        <source>Delete the playlist</source>
+        <translation>Playlist löschen</translation>
     </message>
 </context>
 <context>
@@ -1351,6 +1417,14 @@ Gekauft: %9</translation>
     <message>
         <source>WINDS</source>
         <translation>BLÄSER</translation>
+    </message>
+    <message>
+        <source>Play %1 alone</source>
+        <translation>Nur %1 spielen</translation>
+    </message>
+    <message>
+        <source>Mute %1</source>
+        <translation>%1 stummschalten</translation>
     </message>
 </context>
 <context>

@@ -474,6 +474,40 @@ MIDI songs make no sound without it. Download it now?</translation>
         <source>Quit Without Saving</source>
         <translation>Quit Without Saving</translation>
     </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Go to a point of the song</source>
+        <translation>Go to a point of the song</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Account</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>No web browser could be opened. The page to report an error is:
+%1</source>
+        <translation>No web browser could be opened. The page to report an error is:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -993,6 +1027,22 @@ The synthesizer stays silent without it. Check the internet connection and start
         <source>Restore the song&apos;s original settings</source>
         <translation>Restore the song&apos;s original settings</translation>
     </message>
+    <message>
+        <source>Key down a semitone</source>
+        <translation>Key down a semitone</translation>
+    </message>
+    <message>
+        <source>Key up a semitone</source>
+        <translation>Key up a semitone</translation>
+    </message>
+    <message>
+        <source>Slower</source>
+        <translation>Slower</translation>
+    </message>
+    <message>
+        <source>Faster</source>
+        <translation>Faster</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>
@@ -1264,6 +1314,10 @@ Bought: %9</translation>
         <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
         <translation>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</translation>
     </message>
+    <message>
+        <source>Show or hide the side list</source>
+        <translation>Show or hide the side list</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>
@@ -1286,6 +1340,18 @@ Bought: %9</translation>
     <message>
         <source>news</source>
         <translation>news</translation>
+    </message>
+    <message>
+        <source>Add the song to the playlist</source>
+        <translation>Add the song to the playlist</translation>
+    </message>
+    <message>
+        <source>Rename the playlist</source>
+        <translation>Rename the playlist</translation>
+    </message>
+    <message>
+        <source>Delete the playlist</source>
+        <translation>Delete the playlist</translation>
     </message>
 </context>
 <context>
@@ -1351,6 +1417,14 @@ Bought: %9</translation>
     <message>
         <source>WINDS</source>
         <translation>WINDS</translation>
+    </message>
+    <message>
+        <source>Play %1 alone</source>
+        <translation>Play %1 alone</translation>
+    </message>
+    <message>
+        <source>Mute %1</source>
+        <translation>Mute %1</translation>
     </message>
 </context>
 <context>

@@ -474,6 +474,40 @@ Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
         <source>Quit Without Saving</source>
         <translation>Esci senza salvare</translation>
     </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Riproduci</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pausa</translation>
+    </message>
+    <message>
+        <source>Go to a point of the song</source>
+        <translation>Vai a un punto del brano</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Account</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Opzioni</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Cartella</translation>
+    </message>
+    <message>
+        <source>No web browser could be opened. The page to report an error is:
+%1</source>
+        <translation>Non è stato possibile aprire un browser web. La pagina per segnalare un errore è:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -993,6 +1027,22 @@ Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet 
         <source>Restore the song&apos;s original settings</source>
         <translation>Ripristina le impostazioni originali del brano</translation>
     </message>
+    <message>
+        <source>Key down a semitone</source>
+        <translation>Abbassa di un semitono</translation>
+    </message>
+    <message>
+        <source>Key up a semitone</source>
+        <translation>Alza di un semitono</translation>
+    </message>
+    <message>
+        <source>Slower</source>
+        <translation>Più lento</translation>
+    </message>
+    <message>
+        <source>Faster</source>
+        <translation>Più veloce</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>
@@ -1264,6 +1314,10 @@ Acquistato: %9</translation>
         <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
         <translation>Impossibile mostrare i dettagli del brano: %1. Controlla la connessione a internet e premi di nuovo Info.</translation>
     </message>
+    <message>
+        <source>Show or hide the side list</source>
+        <translation>Mostra o nascondi l&apos;elenco laterale</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>
@@ -1286,6 +1340,18 @@ Acquistato: %9</translation>
     <message>
         <source>news</source>
         <translation>novità</translation>
+    </message>
+    <message>
+        <source>Add the song to the playlist</source>
+        <translation>Aggiungi il brano alla playlist</translation>
+    </message>
+    <message>
+        <source>Rename the playlist</source>
+        <translation>Rinomina la playlist</translation>
+    </message>
+    <message>
+        <source>Delete the playlist</source>
+        <translation>Elimina la playlist</translation>
     </message>
 </context>
 <context>
@@ -1351,6 +1417,14 @@ Acquistato: %9</translation>
     <message>
         <source>WINDS</source>
         <translation>FIATI</translation>
+    </message>
+    <message>
+        <source>Play %1 alone</source>
+        <translation>Suona solo %1</translation>
+    </message>
+    <message>
+        <source>Mute %1</source>
+        <translation>Silenzia %1</translation>
     </message>
 </context>
 <context>

@@ -474,6 +474,40 @@ MIDI songs make no sound without it. Download it now?</source>
         <source>Quit Without Saving</source>
         <translation>不保存并退出</translation>
     </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>播放</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Go to a point of the song</source>
+        <translation>跳到歌曲的某个位置</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>账户</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>文件夹</translation>
+    </message>
+    <message>
+        <source>No web browser could be opened. The page to report an error is:
+%1</source>
+        <translation>无法打开网页浏览器。报告错误的页面是：
+%1</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -993,6 +1027,22 @@ The synthesizer stays silent without it. Check the internet connection and start
         <source>Restore the song&apos;s original settings</source>
         <translation>恢复歌曲的原始设置</translation>
     </message>
+    <message>
+        <source>Key down a semitone</source>
+        <translation>降低一个半音</translation>
+    </message>
+    <message>
+        <source>Key up a semitone</source>
+        <translation>升高一个半音</translation>
+    </message>
+    <message>
+        <source>Slower</source>
+        <translation>减慢</translation>
+    </message>
+    <message>
+        <source>Faster</source>
+        <translation>加快</translation>
+    </message>
 </context>
 <context>
     <name>libraryView</name>
@@ -1264,6 +1314,10 @@ BPM：%4
         <source>The song&apos;s details cannot be shown: %1. Check the internet connection and press Info again.</source>
         <translation>无法显示歌曲详情：%1。请检查网络连接，然后再次点击“信息”。</translation>
     </message>
+    <message>
+        <source>Show or hide the side list</source>
+        <translation>显示或隐藏侧边列表</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>
@@ -1286,6 +1340,18 @@ BPM：%4
     <message>
         <source>news</source>
         <translation>新歌</translation>
+    </message>
+    <message>
+        <source>Add the song to the playlist</source>
+        <translation>将歌曲添加到播放列表</translation>
+    </message>
+    <message>
+        <source>Rename the playlist</source>
+        <translation>重命名播放列表</translation>
+    </message>
+    <message>
+        <source>Delete the playlist</source>
+        <translation>删除播放列表</translation>
     </message>
 </context>
 <context>
@@ -1351,6 +1417,14 @@ BPM：%4
     <message>
         <source>WINDS</source>
         <translation>管乐</translation>
+    </message>
+    <message>
+        <source>Play %1 alone</source>
+        <translation>仅播放%1</translation>
+    </message>
+    <message>
+        <source>Mute %1</source>
+        <translation>静音%1</translation>
     </message>
 </context>
 <context>

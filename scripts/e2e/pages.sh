@@ -244,6 +244,13 @@ for run in "en 1 1280x800 -" "en 1 1366x768 live" "it 0 1280x800 live" "it 0 136
     shot new-playlist
     xdotool type "Stage"
     close_with "$name" Return
+    # The new playlist is the one shown, scrolled into sight and empty: the
+    # side list goes back to its top, the songs are under "All songs".
+    locate
+    xdotool mousemove ${at[all_songs]} click --repeat 10 --delay 20 4
+    sleep 0.2
+    click all_songs
+    sleep 0.3
     locate
   fi
 

@@ -5,6 +5,8 @@
 #include <QtTest>
 
 #include <memory>
+#include <pty.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -52,6 +54,34 @@ private slots:
         qInstallMessageHandler(oldHandler);
         LOGUTILS::setMaxLogFileSize(LOGUTILS::kMaxLogFileSize);
         QDir::setCurrent(oldCurrent);
+    }
+
+    // On a terminal only warnings and errors show; the file keeps every
+    // message, and so does a standard error that is no terminal.
+    void terminalShowsWarnings()
+    {
+        QVERIFY(LOGUTILS::initLogging());
+        int controller = -1, terminal = -1;
+        QCOMPARE(openpty(&controller, &terminal, nullptr, nullptr, nullptr), 0);
+        std::fflush(stderr);
+        const int saved = dup(STDERR_FILENO);
+        dup2(terminal, STDERR_FILENO);
+        QMessageLogger("a.cpp", 1, "f()").debug("a debug line");
+        QMessageLogger("a.cpp", 2, "f()").info("an info line");
+        QMessageLogger("a.cpp", 3, "f()").warning("a warning line");
+        std::fflush(stderr);
+        dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        ::close(terminal);
+        QByteArray shown(4096, '\0');
+        const ssize_t n = ::read(controller, shown.data(), shown.size());
+        ::close(controller);
+        shown.truncate(qMax<ssize_t>(0, n));
+        qInstallMessageHandler(oldHandler);
+        QCOMPARE(shown, QByteArray("Warning a warning line\r\n"));
+        const QByteArray file = TestUtil::readFile(LOGUTILS::currentLogFileName());
+        for (const char *line : {"a debug line", "an info line", "a warning line"})
+            QVERIFY2(file.contains(line), line);
     }
 
     // A file at the limit is still appended to; past it the next message

@@ -6,8 +6,10 @@
 #include "chordsView.h"
 #include "editview.h"
 #include "constants.h"
+#include "contrast.h"
 #include "controltracksmall.h"
 #include "dialogcopyfiles.h"
+#include "language.h"
 #include "librarytabledelegate.h"
 #include "SynthAudioSink.h"
 #include "adbanner.h"
@@ -16,6 +18,7 @@
 #include "newwidgetwindow.h"
 #include "prompter.h"
 #include "settingsview.h"
+#include "statusbarhead.h"
 #include "teststore.h"
 #include "volumepopup.h"
 #include "testutil.h"
@@ -539,6 +542,187 @@ private slots:
         QCOMPARE(mw, nullptr);
     }
 
+    // Where no web browser opens (none here), "Report an Error" says so and
+    // gives the page's address.
+    void reportWithoutBrowser()
+    {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("openUrl"));
+        QTest::mouseClick(find<QPushButton>("FeedbackButton"), Qt::LeftButton);
+        QTRY_COMPARE(m_boxes.size(), 1);
+        QCOMPARE(m_boxes.first(), QString("Report an Error|No web browser could be opened. The page to report an "
+                                          "error is:\nhttps://www.melodrome.com/en/report-a-problem"));
+    }
+
+    // Every button that shows only a picture, on every page, says what it does
+    // in a tooltip and an accessible name, in the language shown; Tab
+    // reaches it. A playlist of the user's shows its rename and delete.
+    void iconButtonsSayWhatTheyDo()
+    {
+        auto restore = qScopeGuard([] {
+            for (QTranslator **t : {&translator, &systemTranslator}) {
+                QCoreApplication::removeTranslator(*t);
+                delete *t;
+                *t = nullptr;
+            }
+        });
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *lists = find<QListWidget>("playlistListWidget");
+        QWidget *stage = nullptr;
+        for (int row = 0; row < lists->count(); ++row) {
+            QWidget *w = lists->itemWidget(lists->item(row));
+            const auto *title = w ? w->findChild<QLabel *>("titleLabel") : nullptr;
+            stage = title && title->text() == "Stage" ? w : stage;
+        }
+        QVERIFY(stage);
+        lists->scrollToBottom();
+        const auto silent = [&] {
+            QStringList out;
+            for (const char *tab : {"LibraryButton", "EditButton", "MixerButton", "ChordsButton", "KaraokeButton"}) {
+                QTest::mouseClick(find<QPushButton>(tab), Qt::LeftButton);
+                for (QAbstractButton *b : window()->findChildren<QAbstractButton *>()) {
+                    // The logo, the tab bar's corner and the search box's
+                    // magnifier are pictures that do nothing.
+                    if (!b->isVisible() || !b->text().trimmed().isEmpty()
+                        || QStringList{"storeButton", "OtherButton", "searchLibraryButton"}.contains(b->objectName()))
+                        continue;
+                    if (b->toolTip().isEmpty() || b->accessibleName().isEmpty() || !(b->focusPolicy() & Qt::TabFocus))
+                        out << QStringLiteral("%1 on %2: \"%3\" \"%4\" %5")
+                                   .arg(b->objectName(), tab, b->toolTip(), b->accessibleName())
+                                   .arg(b->focusPolicy());
+                }
+            }
+            out.removeDuplicates();
+            return out;
+        };
+        QCOMPARE(silent(), QStringList());
+        QCOMPARE(find<QPushButton>("rewButton")->toolTip(), QString("Stop"));
+        auto *combo = window()->settingsView()->findChild<QComboBox *>("languageCombo");
+        combo->setCurrentIndex(0);
+        emit combo->activated(0);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(silent(), QStringList());
+        QCOMPARE(find<QPushButton>("playButton")->toolTip(), QString("Riproduci"));
+        QCOMPARE(find<QPushButton>("fwdButton")->accessibleName(), QString("Vai a un punto del brano"));
+        QCOMPARE(stage->findChild<QPushButton *>("deleteButton")->toolTip(), QString("Elimina la playlist"));
+    }
+
+    // On each laptop screen the mixer unpinned from the window of a first
+    // start, a song playing, opens whole on the screen; so does the edit
+    // page's instrument chooser opened from its last channel.
+    void windowsOnScreen_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("1280x800") << 1280;
+        QTest::newRow("1366x768") << 1366;
+    }
+    void windowsOnScreen()
+    {
+        QFETCH(int, width);
+        QRect area;
+        for (QScreen *screen : QGuiApplication::screens())
+            area = screen->geometry().width() == width ? screen->availableGeometry() : area;
+        QVERIFY(area.isValid());
+        window()->move(area.topLeft());
+        window()->resize(window()->width(), area.height() - (window()->frameGeometry().height() - window()->height()));
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        QTest::mouseClick(find<QPushButton>("MixerButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("unpinButton"), Qt::LeftButton);
+        QWidget *mixer = view("mixerView")->window();
+        QVERIFY(mixer != window());
+        QCoreApplication::processEvents();
+        QVERIFY2(area.contains(mixer->frameGeometry()),
+                 qPrintable(QStringLiteral("mixer %1,%2 %3x%4 on %5x%6")
+                                .arg(mixer->frameGeometry().x()).arg(mixer->frameGeometry().y())
+                                .arg(mixer->frameGeometry().width()).arg(mixer->frameGeometry().height())
+                                .arg(area.width()).arg(area.height())));
+        QVERIFY(mixer->close());
+
+        QTest::mouseClick(find<QPushButton>("EditButton"), Qt::LeftButton);
+        auto strips = view("editView")->findChildren<ControlTrackSmall *>();
+        QVERIFY(!strips.isEmpty());
+        QWidget *name = strips.last()->findChild<QLabel *>("instrLabel");
+        QTest::mousePress(strips.last(), Qt::LeftButton, {}, name->mapTo(strips.last(), name->rect().center()));
+        QWidget *chooser = QApplication::activePopupWidget();
+        QVERIFY(chooser);
+        QVERIFY(area.contains(chooser->frameGeometry()));
+        chooser->close();
+    }
+
+    // Every text of every page and of the options and account pop-ups, and
+    // the icons of a playlist row, stand out from their ground by at least
+    // 4.5:1.
+    void textsStandOut()
+    {
+        appSettings->setValue("User/user_id", 42);
+        appSettings->setValue("User/name", "Anna");
+        appSettings->setValue("User/surname", "Rossi");
+        appSettings->setValue("User/email", "anna@example.org");
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        QStringList faint;
+        for (const char *tab : {"LibraryButton", "EditButton", "MixerButton", "ChordsButton", "KaraokeButton"}) {
+            QTest::mouseClick(find<QPushButton>(tab), Qt::LeftButton);
+            for (const QString &f : Contrast::faint(window()))
+                faint << QStringLiteral("%1: %2").arg(tab, f);
+        }
+        for (const char *button : {"optionsButton", "userButton"}) {
+            QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
+            QWidget *popup = QApplication::activePopupWidget();
+            QVERIFY2(popup, button);
+            for (const QString &f : Contrast::faint(popup))
+                faint << QStringLiteral("%1: %2").arg(button, f);
+            popup->close();
+        }
+        // The icons of a playlist of the user's, on its row and on its row chosen.
+        QTest::mouseClick(find<QPushButton>("LibraryButton"), Qt::LeftButton);
+        auto *lists = find<QListWidget>("playlistListWidget");
+        for (int row = 0; row < lists->count(); ++row) {
+            QWidget *w = lists->itemWidget(lists->item(row));
+            const auto *title = w ? w->findChild<QLabel *>("titleLabel") : nullptr;
+            if (!title || title->text() != "Stage")
+                continue;
+            lists->scrollToItem(lists->item(row));
+            for (bool chosen : {false, true}) {
+                lists->setCurrentRow(chosen ? row : 0);
+                const QImage shown = window()->grab().toImage();
+                for (const char *icon : {"infoButton", "deleteButton"}) {
+                    const double r = Contrast::standsOut(w->findChild<QWidget *>(icon), shown);
+                    if (r < 4.5)
+                        faint << QStringLiteral("%1%2 %3").arg(icon, chosen ? " chosen" : "").arg(r, 0, 'f', 2);
+                }
+            }
+        }
+        faint.removeDuplicates();
+        QCOMPARE(faint, QStringList());
+    }
+
+    // On the 1280-pixel screen, in the window of a first start, the header
+    // shows at least 24 characters of the title and of the artist.
+    void headerShowsTheSong()
+    {
+        auto *head = find<statusBarHead>("lcdFrame");
+        QRect area;
+        for (QScreen *screen : QGuiApplication::screens())
+            area = screen->geometry().width() == 1280 ? screen->availableGeometry() : area;
+        QVERIFY(area.isValid());
+        window()->move(area.topLeft());
+        window()->resize(area.width() - (window()->frameGeometry().width() - window()->width()),
+                         window()->height());
+        QVERIFY(window()->frameGeometry().width() <= area.width());
+        SongInfo shown;
+        shown.title = QStringLiteral("Evening Lights over the Harbour Wall");
+        shown.artist = QStringLiteral("The Practice Room Collective Band");
+        head->showSongInfo(shown);
+        QCoreApplication::processEvents();
+        for (const char *name : {"titleLabel", "authorLabel"}) {
+            const QString text = head->findChild<QLabel *>(name)->text();
+            QVERIFY2(text.startsWith(name == QByteArray("titleLabel") ? shown.title.left(24) : shown.artist.left(24)),
+                     qPrintable(QStringLiteral("%1: \"%2\", %3 px of %4").arg(name, text).arg(
+                         head->findChild<QLabel *>(name)->width()).arg(head->width())));
+        }
+    }
+
     // On each laptop screen, in English and in Italian, with the window in
     // either corner and a song from the library playing a key up: every page keeps the window on the
     // screen (back to its size after), each page's farthest control and
@@ -992,6 +1176,46 @@ private slots:
     // The song being sung started again from its row, while its lyrics
     // scroll: the list is back at the top as for a new song, its first
     // syllable lit there.
+    // A new user's "Melody OFF" silences the melody of the store's MIDI
+    // song, on channel 4, and nothing else, as the synthesizer renders it:
+    // the melody played alone is silent, the bass or piano alone is heard.
+    void melodyOffSilencesTheMelody_data()
+    {
+        QTest::addColumn<int>("alone");
+        QTest::addColumn<bool>("heard");
+        QTest::newRow("melody") << 4 << false;
+        QTest::newRow("bass") << 1 << true;
+        QTest::newRow("piano") << 2 << true;
+    }
+    void melodyOffSilencesTheMelody()
+    {
+        QFETCH(int, alone);
+        QFETCH(bool, heard);
+        QTemporaryDir shop;
+        QCOMPARE(TestUtil::runProgram("/usr/bin/python3",
+                                      {TestUtil::testsDir() + "/../store-service/make_catalogue.py", shop.path()}),
+                 0);
+        const QString midi = shop.filePath("files/The Practice Room - Open Road.mid");
+        QVERIFY(QFile::exists(midi));
+        auto *melody = find<QPushButton>("melodyMuteButton");
+        QTest::mouseClick(melody, Qt::LeftButton);
+        QCOMPARE(melody->text(), QString("Melody OFF"));
+        QVERIFY(window()->onStartSongPath(midi, 0));
+        window()->engine()->setTrackMuteSolo(alone, 2);
+        // The melody enters after a bar of introduction: five seconds, pulled
+        // as a device would.
+        double loudest = 0;
+        for (int i = 0; i < 50; ++i) {
+            QTest::qWait(100);
+            const std::vector<float> s = m_synthSink->pull(4410);
+            double sum = 0;
+            for (float v : s)
+                sum += double(v) * v;
+            loudest = std::max(loudest, s.empty() ? 0 : std::sqrt(sum / double(s.size())));
+        }
+        QVERIFY2(heard ? loudest > 0.003 : loudest < 0.001, qPrintable(QString::number(loudest)));
+    }
+
     void restartFromTheTop()
     {
         const QString path = m_songs.filePath("song.kar");
@@ -1132,6 +1356,48 @@ private slots:
                                        : QStringList({"Library", "<b>Options</b>", "Title", "Melody ON", "DRUMS",
                                                       "Cancel", "Length"}));
         }
+    }
+
+    // Qt's own words follow the language chosen, in all four: the import
+    // dialog's kind of a folder and of an MP3, the months, Qt's buttons.
+    void qtsOwnWords_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("Italian") << 0 << QStringList{"Cartella", "Audio MP3", "gennaio", "Annulla"};
+        QTest::newRow("English") << 1 << QStringList{"Folder", "MP3 audio", "January", "Cancel"};
+        QTest::newRow("German") << 2 << QStringList{"Ordner", "MP3-Audio", "Januar", "Abbrechen"};
+        QTest::newRow("Chinese") << 3 << QStringList{"文件夹", "MP3 音频", "一月", "取消"};
+    }
+    void qtsOwnWords()
+    {
+        QFETCH(int, row);
+        QFETCH(QStringList, shown);
+        auto restore = qScopeGuard([] {
+            for (QTranslator **t : {&translator, &systemTranslator}) {
+                QCoreApplication::removeTranslator(*t);
+                delete *t;
+                *t = nullptr;
+            }
+            QLocale::setDefault(QLocale::c());
+        });
+        window();
+        installTranslators(row);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        const QString folder = m_home.filePath("Songs folder");
+        const QString mp3 = m_home.filePath("tune.mp3");
+        QVERIFY(QDir().mkpath(folder) && TestUtil::writeFile(mp3, QByteArray("ID3")));
+        window()->findChild<QAction *>("actionImport")->trigger();
+        auto *dialog = window()->findChild<QFileDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+        auto *files = dialog->findChild<QFileSystemModel *>();
+        QVERIFY(files);
+        const auto kind = [&](const QString &path) { return files->index(path, 2).data().toString(); };
+        QTRY_VERIFY(!kind(folder).isEmpty() && !kind(mp3).isEmpty());
+        QCOMPARE((QStringList{kind(folder), kind(mp3), QLocale().standaloneMonthName(1, QLocale::LongFormat),
+                              QCoreApplication::translate("QPlatformTheme", "Cancel")}),
+                 shown);
+        dialog->reject();
     }
 
     // What shows while the language changes follows it at once: the import

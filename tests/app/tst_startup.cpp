@@ -161,7 +161,7 @@ private slots:
         QTest::addColumn<QVariant>("after");    // after the start; invalid: missing
 
         QTest::newRow("german locale") << "de_DE.UTF-8" << QVariant() << "lang_en" << "qt_en" << QVariant();
-        QTest::newRow("stored german") << "it_IT.UTF-8" << QVariant(2) << "lang_de" << "qt_en" << QVariant(2);
+        QTest::newRow("stored german") << "it_IT.UTF-8" << QVariant(2) << "lang_de" << "qt_de" << QVariant(2);
         QTest::newRow("stored 7") << "it_IT.UTF-8" << QVariant(7) << "lang_en" << "qt_en" << QVariant(7);
     }
     void language()

@@ -4,10 +4,16 @@
 // style sheet gives its rules.
 #pragma once
 
+#include <QAbstractButton>
 #include <QColor>
+#include <QHash>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QString>
+#include <QStringList>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -66,6 +72,59 @@ inline QColor colour(const QString &value)
     if (m.hasMatch())
         return QColor(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
     return QColor::fromString(value);
+}
+
+// The colour most pixels of `image` have: the ground a text is drawn on.
+inline QColor ground(const QImage &image)
+{
+    QHash<QRgb, int> count;
+    QRgb most = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y) | 0xff000000u;
+            if (++count[c] > count.value(most))
+                most = c;
+        }
+    return QColor::fromRgb(most);
+}
+
+// How far what `w` draws (a text, an icon) stands out from its ground in
+// `shown`, a picture of w's window: the ink is the pixel that stands out
+// most, where the drawing is in full (a style sheet's colour need not be
+// the palette's).
+inline double standsOut(QWidget *w, const QImage &shown)
+{
+    const QImage drawn = shown.copy(QRect(w->mapTo(w->window(), QPoint()), w->size()) & shown.rect());
+    const QColor under = ground(drawn);
+    double r = 1;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            r = std::max(r, ratio(drawn.pixelColor(x, y), under));
+    return r;
+}
+
+// Every visible label, line edit and button with a text under `top` whose
+// text stands out from its ground by less than `least`, as "name ratio",
+// measured on the window as drawn.
+inline QStringList faint(QWidget *top, double least = 4.5)
+{
+    QStringList out;
+    const QImage shown = top->window()->grab().toImage();
+    for (QWidget *w : top->findChildren<QWidget *>()) {
+        auto *label = qobject_cast<QLabel *>(w);
+        auto *edit = qobject_cast<QLineEdit *>(w);
+        auto *button = qobject_cast<QAbstractButton *>(w);
+        const QString text = label ? (label->pixmap().isNull() ? label->text() : QString())
+                             : edit ? edit->text()
+                             : button ? button->text()
+                                      : QString();
+        if (!w->isVisible() || text.trimmed().isEmpty() || w->width() < 2 || w->height() < 2)
+            continue;
+        const double r = standsOut(w, shown);
+        if (r < least)
+            out << QStringLiteral("%1 \"%2\" %3").arg(w->objectName(), text.left(20)).arg(r, 0, 'f', 2);
+    }
+    return out;
 }
 
 } // namespace Contrast

@@ -17,7 +17,7 @@ public:
     // "it", "en", "de" or "zh".
     explicit TestLanguage(const QString &code)
     {
-        const QString qt = code == QLatin1String("it") ? QStringLiteral("qt_it") : QStringLiteral("qt_en");
+        const QString qt = code == QLatin1String("zh") ? QStringLiteral("qt_zh_CN") : QStringLiteral("qt_") + code;
         for (const QString &name : {QStringLiteral("lang_") + code, qt}) {
             auto t = std::make_unique<QTranslator>();
             if (!t->load(name, QStringLiteral(":/Language/")))

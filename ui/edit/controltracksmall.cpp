@@ -3,17 +3,52 @@
 #include "instrchooserpopup.h"
 #include "popupplacement.h"
 #include "StreamData.h"
+#include "tabbablegroup.h"
 #include "programfonts.h"
 #include "ui_controltracksmall.h"
 
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
 namespace {
 
+const QString kMark = QStringLiteral(" * ");
+
 QString rowName(const char *name)
 {
     return QString::fromLatin1(name ? name : NO_INSTRUMENT_NAME);
+}
+
+// The room `text` takes in `label`: its ink, which may pass its advance,
+// and the label's margins.
+int textWidth(const QLabel *label, const QString &text)
+{
+    const QMargins m = label->contentsMargins();
+    const QRect ink = label->fontMetrics().boundingRect(QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX),
+                                                        int(label->alignment()), text);
+    return qMax(ink.width(), label->fontMetrics().horizontalAdvance(text)) + m.left() + m.right()
+           + 2 * label->margin() + qMax(0, label->indent()) + 1;
+}
+
+// The widest instrument or drum kit name of the live sound set in `font`;
+// measured once per font and set.
+int widestName(const QFont &font)
+{
+    static QHash<QPair<QString, const void *>, int> known;
+    const GS_NAME_TABLES *tables = MIDI_CONST_GetTrkGsNames();
+    const QPair<QString, const void *> key(font.key(), tables->trkGsNames);
+    if (const auto it = known.constFind(key); it != known.cend())
+        return *it;
+    const QFontMetrics m(font);
+    int widest = m.horizontalAdvance(QString::fromLatin1(NO_INSTRUMENT_NAME));
+    for (int i = 0; i < tables->GS_INSTR_NAMES_SIZE; ++i)
+        widest = qMax(widest, m.horizontalAdvance(rowName(tables->trkGsNames[i].name)));
+    for (int i = 0; i < tables->GS_DRUMKIT_NAMES_SIZE; ++i)
+        widest = qMax(widest, m.horizontalAdvance(rowName(tables->GSshrtDrumKit[i].name)));
+    known.insert(key, widest);
+    return widest;
 }
 
 } // namespace
@@ -23,6 +58,15 @@ ControlTrackSmall::ControlTrackSmall(QWidget *parent, int channel, int volume, i
 {
     ProgramFonts::addApplicationFont(QStringLiteral(":/fonts/lcddot.ttf"));
     ui->setupUi(this);
+    // Tab reaches every control of the row; Space or Return on the
+    // instrument name opens the chooser, as a click does.
+    ui->frameInstr->setFocusPolicy(Qt::StrongFocus);
+    TabbableGroup::keepEveryButton(ui->buttonGroup);
+    // The row never lays itself out again while a song plays: the activity
+    // mark, the channel number and the instrument name each get the width of
+    // their widest text, so a note or a new instrument moves nothing.
+    ui->asteriskLabel->setFixedWidth(qMax(ui->asteriskLabel->minimumWidth(), textWidth(ui->asteriskLabel, kMark)));
+    ui->instrLabel->setFixedWidth(qMax(ui->instrLabel->minimumWidth(), widestName(ui->instrLabel->font()) + 4));
     setChannel(channel);
 }
 
@@ -65,7 +109,12 @@ void ControlTrackSmall::startUp()
 void ControlTrackSmall::setChannel(int channel)
 {
     m_channel = channel;
-    ui->channelLabel->setText(tr("Ch. %1 -").arg(channel, 2, 10, QLatin1Char('0')));
+    const auto label = [this](int c) { return tr("Ch. %1 -").arg(c, 2, 10, QLatin1Char('0')); };
+    int widest = 0;
+    for (int c = 1; c <= NUM_SLOTS; ++c)
+        widest = qMax(widest, textWidth(ui->channelLabel, label(c)));
+    ui->channelLabel->setFixedWidth(qMax(73, widest));
+    ui->channelLabel->setText(label(channel));
 }
 
 void ControlTrackSmall::changeEvent(QEvent *event)
@@ -96,7 +145,7 @@ void ControlTrackSmall::changeInstr(const GS_DRUM_KIT_NAME *row)
 void ControlTrackSmall::showAsterisk(int channel, int velocity)
 {
     if (channel == m_channel)
-        ui->asteriskLabel->setText(velocity ? QStringLiteral(" * ") : QStringLiteral(" "));
+        ui->asteriskLabel->setText(velocity ? kMark : QStringLiteral(" "));
 }
 
 void ControlTrackSmall::resetAsterisk()
@@ -163,6 +212,21 @@ void ControlTrackSmall::mousePressEvent(QMouseEvent *event)
     QWidget *under = childAt(event->position().toPoint());
     if (!under || (under != ui->frameInstr && under->parentWidget() != ui->frameInstr))
         return;
+    openChooser(event->globalPosition().toPoint());
+}
+
+void ControlTrackSmall::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (ui->frameInstr->hasFocus() && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        openChooser(ui->frameInstr->mapToGlobal(ui->instrLabel->geometry().bottomLeft()));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ControlTrackSmall::openChooser(QPoint at)
+{
     // Deleted on close: a press per song would otherwise leave a hidden pop-up each.
     auto *chooser = new InstrChooserPopup(this, isDrum());
     chooser->setWindowFlags(Qt::Popup);
@@ -173,9 +237,8 @@ void ControlTrackSmall::mousePressEvent(QMouseEvent *event)
             qOverload<const GS_DRUM_KIT_NAME *>(&ControlTrackSmall::changeInstr));
     // From the press down and to the right; up or to the left where the
     // screen ends, and whole on the screen in any case.
-    QPoint at = event->globalPosition().toPoint();
     const QRect area = PopupPlacement::availableAt(at);
-    const QSize size = chooser->size();
+    const QSize size = chooser->size().expandedTo(chooser->minimumSizeHint());
     if (at.y() + size.height() > area.bottom() + 1)
         at.ry() -= size.height();
     if (at.x() + size.width() > area.right() + 1)

@@ -57,11 +57,14 @@ private slots:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
     ControlTrackSmall(QWidget *parent, int channel, int volume, int state);
     void startUp();
+    // The instrument chooser, opened from `at` (global) down and to the right.
+    void openChooser(QPoint at);
     // Sets the slider without telling anyone: no edit of the user's.
     void setVolumeQuietly(int volume);
 

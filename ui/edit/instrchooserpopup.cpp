@@ -3,6 +3,7 @@
 #include "ui_instrchooserpopup.h"
 
 #include <QCoreApplication>
+#include <QStyle>
 
 namespace {
 
@@ -37,9 +38,18 @@ InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
         for (int i = 0; i < m_tables->GS_DRUMKIT_NAMES_SIZE; ++i)
             addItem(m_tables->GSshrtDrumKit[i].name, i);
     } else {
-        for (const char *family : kFamilies)
+        QListView *list = ui->listViewFamiliy;
+        const QFontMetrics m(list->font());
+        int widest = 0;
+        for (const char *family : kFamilies) {
             m_families.appendRow(new QStandardItem(tr(family)));
-        ui->listViewFamiliy->setModel(&m_families);
+            widest = qMax(widest, m.horizontalAdvance(tr(family)));
+        }
+        list->setModel(&m_families);
+        // Each family name whole, in every language: the list has no
+        // scroll bars.
+        const int margins = 2 * list->frameWidth() + 2 * list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+        list->setMinimumWidth(qMax(list->minimumWidth(), widest + margins));
     }
     ui->listViewInstr->setModel(&m_items);
     // One click chooses, as in the family list; Return still does.

@@ -143,10 +143,23 @@ void libraryView::on_newPlaylistButton_clicked()
     const QString name = askText(this, tr("New Playlist"), tr("Playlist name:"), QString());
     if (name.isEmpty())
         return;
-    qDebug() << name;
     database->insertPlaylist(name);
     playlists = database->selectPlaylists();
+    // The new playlist is the one shown, its row chosen and scrolled into
+    // sight: made below the visible part of the side list it seemed not made.
+    int made = -1;
+    for (int i = 0; i < playlists.size(); ++i) {
+        if (made < 0 || playlists.at(i).getId() > playlists.at(made).getId())
+            made = i;
+    }
     buildTablePlaylists();
+    if (made < 0 || playlists.at(made).getName() != name)
+        return;
+    QListWidget *list = ui->playlistListWidget;
+    const int shown = playlistRow(made);
+    list->setCurrentRow(shown);
+    list->scrollToItem(list->item(shown));
+    on_playlistListWidget_clicked(list->model()->index(shown, 0));
 }
 
 void libraryView::renamePlaylist(QString name, int id)

@@ -174,6 +174,7 @@ void listItem::showRightIcons(bool info, bool remove)
     ui->infoButton->setVisible(info);
     ui->deleteButton->setVisible(remove);
     ui->infoButton->setProperty("whoIs", QStringLiteral("Info"));
+    nameButtons();
 }
 
 void listItem::hideRightIcons()
@@ -189,6 +190,23 @@ void listItem::showPlusIcon()
     ui->infoButton->show();
     ui->infoButton->setIcon(QIcon(QStringLiteral(":/icon2x/plus.png")));
     ui->infoButton->setProperty("whoIs", QStringLiteral("Add"));
+    nameButtons();
+}
+
+void listItem::nameButtons()
+{
+    const bool add = ui->infoButton->property("whoIs").toString() == QLatin1String("Add");
+    ui->infoButton->setToolTip(add ? tr("Add the song to the playlist") : tr("Rename the playlist"));
+    ui->deleteButton->setToolTip(tr("Delete the playlist"));
+    for (QPushButton *b : {ui->infoButton, ui->deleteButton})
+        b->setAccessibleName(b->toolTip());
+}
+
+void listItem::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        nameButtons();
+    QWidget::changeEvent(event);
 }
 
 void listItem::on_deleteButton_clicked()

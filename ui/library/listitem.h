@@ -65,8 +65,11 @@ private slots:
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    // The picture-only buttons say what they do.
+    void nameButtons();
     void clearLabels(bool hide);
     // The title, shortened with an ellipsis to the room the row leaves it
     // (the whole of it then in the tooltip).

@@ -1,6 +1,7 @@
 #include "mixerview.h"
 
 #include "MidiEdit.h"
+#include "tabbablegroup.h"
 #include "ui_mixerview.h"
 
 #include <QEvent>
@@ -44,6 +45,10 @@ mixerView::mixerView(QWidget *parent, SoundEngine *engine)
                  {ui->windsVolume, ui->soloButtonWinds, ui->muteButtonWinds, ui->frameWinds}}};
     for (Group &g : m_groups)
         g.fader->setValue(127);
+    for (QButtonGroup *pair : {ui->buttonGroup0, ui->buttonGroup1, ui->buttonGroup2, ui->buttonGroup3,
+                               ui->buttonGroup4, ui->buttonGroup5})
+        TabbableGroup::keepEveryButton(pair);
+    nameButtons();
     showDetails(false);
     connect(engine, &SoundEngine::isPlayingTrack, this, &mixerView::isPlaying);
     connect(currSong, &Song::loadSongChange, this, &mixerView::on_loadSongChange);
@@ -53,9 +58,28 @@ mixerView::mixerView(QWidget *parent, SoundEngine *engine)
 
 void mixerView::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        nameButtons();
+    }
     QWidget::changeEvent(event);
+}
+
+// The solo and mute buttons show pictures only: their tooltips and names
+// say which group they act on.
+void mixerView::nameButtons()
+{
+    const QLabel *names[] = {ui->titlegroupBoxDrums, ui->titlegroupBox_2Bass, ui->titlegroupBox_3Guitar,
+                             ui->titlegroupBox_4Keyb, ui->titlegroupBox_5Orch, ui->titlegroupBox_6Winds};
+    for (int g = 0; g < int(m_groups.size()); ++g) {
+        const QString group = names[g]->text();
+        const QString solo = tr("Play %1 alone").arg(group);
+        const QString mute = tr("Mute %1").arg(group);
+        m_groups[g].solo->setToolTip(solo);
+        m_groups[g].solo->setAccessibleName(solo);
+        m_groups[g].mute->setToolTip(mute);
+        m_groups[g].mute->setAccessibleName(mute);
+    }
 }
 
 mixerView::~mixerView()

@@ -73,6 +73,7 @@ private slots:
     void on_muteButtonWinds_clicked();
 
 private:
+    void nameButtons();
     struct Group {
         QSlider *fader;
         QAbstractButton *solo;

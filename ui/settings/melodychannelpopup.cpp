@@ -5,18 +5,13 @@
 
 #include <QEvent>
 
-namespace {
-constexpr int kChannels = 16;
-constexpr int kFirstShown = 3;
-} // namespace
-
 MelodyChannelPopup::MelodyChannelPopup(QWidget *parent) : QWidget(parent, Qt::Popup), ui(new Ui::MelodyChannelPopup)
 {
     ui->setupUi(this);
     model.setStringList(QStringList(kChannels, QString()));
     nameRows();
     ui->channelsView->setModel(&model);
-    loadSavedIndex(kFirstShown);
+    loadSavedIndex(kDefaultChannel);
     connect(ui->channelsView, &QListView::clicked, this, &MelodyChannelPopup::selectedTrack);
     connectToParentSlot(this, SIGNAL(melodyTrackChanged(int)), parent, SLOT(changeMelodyTrack(int)));
 }

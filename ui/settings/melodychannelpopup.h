@@ -15,6 +15,11 @@ class MelodyChannelPopup : public QWidget
     Q_OBJECT
 
 public:
+    // Channel 4, where karaoke files, the store's among them, carry the
+    // melody; the sound engine starts on it too.
+    static constexpr int kDefaultChannel = 3;
+    static constexpr int kChannels = 16;
+
     explicit MelodyChannelPopup(QWidget *parent);
     ~MelodyChannelPopup() override;
 

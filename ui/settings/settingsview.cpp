@@ -6,6 +6,7 @@
 #include "parentslots.h"
 #include "program.h"
 #include "ui_settingsview.h"
+#include "wheelguard.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -68,6 +69,7 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr
       languages{QStringLiteral("Italiano"), QStringLiteral("English")}, engine(engine)
 {
     ui->setupUi(this);
+    WheelGuard::guardChildren(ui->scrollContents);
     fillLists();
     fitWidth();
     const QString version = QLatin1String(kProductVersion);

@@ -1,6 +1,7 @@
 #include "popupform.h"
 #include "ui_popupform.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QPolygon>
 
@@ -8,7 +9,11 @@ PopupForm::PopupForm(QWidget *parent)
     : QWidget(parent), ui(new Ui::PopupForm)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
+    // A hint, not a pop-up: it takes neither the keyboard nor the click that
+    // ends it, so the user's first press on "Add Song" or on a row works.
+    setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint
+                   | Qt::WindowDoesNotAcceptFocus);
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
     setStyleSheet(QStringLiteral("QWidget{") + QStringLiteral("    background-color:transparent;")
                   + QStringLiteral("}") + QStringLiteral("QLabel{") + QStringLiteral("   background-color:")
@@ -20,6 +25,27 @@ PopupForm::PopupForm(QWidget *parent)
 PopupForm::~PopupForm()
 {
     delete ui;
+}
+
+void PopupForm::showEvent(QShowEvent *event)
+{
+    qApp->installEventFilter(this);
+    QWidget::showEvent(event);
+}
+
+void PopupForm::hideEvent(QHideEvent *event)
+{
+    qApp->removeEventFilter(this);
+    QWidget::hideEvent(event);
+}
+
+// Any press or key goes where it was meant and ends the hint.
+bool PopupForm::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type t = event->type();
+    if (t == QEvent::MouseButtonPress || t == QEvent::MouseButtonDblClick || t == QEvent::KeyPress)
+        hide();
+    return QWidget::eventFilter(watched, event);
 }
 
 void PopupForm::setText(const QString &text)

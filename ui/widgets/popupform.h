@@ -1,4 +1,5 @@
-// Yellow hint bubble with a pointer rising from its top edge.
+// Yellow hint bubble with a pointer rising from its top edge. It takes no
+// input: the next press or key anywhere goes where it was meant and hides it.
 #pragma once
 
 #include <QColor>
@@ -21,6 +22,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     Ui::PopupForm *ui;

@@ -136,6 +136,95 @@ private slots:
         QCOMPARE(text(m_page.get(), "labelKey"), QStringLiteral(" [0]"));
     }
 
+    // While notes come and go the rows hold still: no control of any row
+    // moves or changes size, and the rows' controls stand one under another.
+    void rowsHoldStillWhilePlaying()
+    {
+        m_page->resize(1280, 600);
+        m_page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_page.get()));
+        QVERIFY(play(m_mid));
+        QVERIFY(m_page->stripCount() >= 3);
+        const auto geometry = [&] {
+            QStringList out;
+            for (int row = 0; row < m_page->stripCount(); ++row)
+                for (QWidget *w : m_page->strip(row)->findChildren<QWidget *>()) {
+                    const QRect r(w->mapTo(m_page.get(), QPoint()), w->size());
+                    out << QStringLiteral("row %1 %2 %3,%4 %5x%6")
+                               .arg(row)
+                               .arg(w->objectName())
+                               .arg(r.x())
+                               .arg(r.y())
+                               .arg(r.width())
+                               .arg(r.height());
+                }
+            return out;
+        };
+        QCoreApplication::processEvents();
+        const QStringList still = geometry();
+        QString mark = text(m_page->strip(0), "asteriskLabel");
+        int changes = 0;
+        QVERIFY(SoundEngineRig::waitFor([&] {
+            QCoreApplication::processEvents();
+            const QString now = text(m_page->strip(0), "asteriskLabel");
+            if (now != mark) {
+                mark = now;
+                ++changes;
+                [&] { QCOMPARE(geometry(), still); }();
+            }
+            return changes >= 4 || QTest::currentTestFailed();
+        }));
+        QVERIFY(!QTest::currentTestFailed());
+        const auto x = [&](int row, const char *name) {
+            QWidget *w = child<QWidget>(m_page->strip(row), name);
+            return w->mapTo(m_page.get(), QPoint()).x();
+        };
+        for (int row = 1; row < m_page->stripCount(); ++row)
+            for (const char *name : {"channelLabel", "instrLabel", "horizontalSlider", "muteButton", "undoButton"})
+                QVERIFY2(x(row, name) == x(0, name), name);
+    }
+
+    // Every control of every row is reached with Tab and used from the
+    // keyboard: Space mutes, the arrows move the volume, Return on the
+    // instrument name opens the chooser.
+    void rowsByKeyboard()
+    {
+        m_page->resize(1280, 600);
+        m_page->show();
+        QApplication::setActiveWindow(m_page.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+        QVERIFY(play(m_mid));
+        const char *const controls[] = {"frameInstr", "horizontalSlider", "trackPlayButton", "muteButton",
+                                        "soloButton", "undoButton"};
+        QSet<QWidget *> wanted;
+        for (int row = 0; row < m_page->stripCount(); ++row)
+            for (const char *name : controls)
+                wanted << child<QWidget>(m_page->strip(row), name);
+        m_page->setFocus();
+        for (int i = 0; i < 200 && !wanted.isEmpty(); ++i) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_page.get(), Qt::Key_Tab);
+            wanted.remove(QApplication::focusWidget());
+        }
+        for (QWidget *w : std::as_const(wanted))
+            qWarning() << "not reached:" << w->objectName() << "of" << w->parentWidget()->objectName();
+        QVERIFY(wanted.isEmpty());
+
+        ControlTrackSmall *s = m_page->strip(0);
+        child<QWidget>(s, "muteButton")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(int(edited(1).muteSolo), 1);
+        QSlider *volume = child<QSlider>(s, "horizontalSlider");
+        volume->setFocus();
+        QTest::keyClick(volume, Qt::Key_Left);
+        QCOMPARE(int(edited(1).volume), volume->value());
+        QVERIFY(volume->value() < 100);
+        child<QWidget>(s, "frameInstr")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QWidget *chooser = QApplication::activePopupWidget();
+        QVERIFY(chooser);
+        chooser->close();
+    }
+
     // The page reads on its dark ground: its texts stand out from the
     // picture behind them, the volume track shows beside its filled part,
     // and the two picture-only header buttons say what they do.
@@ -296,6 +385,24 @@ private slots:
         const QAbstractItemModel *families = child<QListView>(chooser, "listViewFamiliy")->model();
         QCOMPARE(families->rowCount(), 16);
         QCOMPARE(families->index(3, 0).data().toString(), QString("Chitarra"));
+        chooser->close();
+    }
+
+    // Every family name shows whole in the chooser, German's long ones too.
+    void chooserFamiliesWhole()
+    {
+        QVERIFY(play(m_mid));
+        TestLanguage german("de");
+        QWidget *chooser = openChooser(m_page->strip(0));
+        QVERIFY(chooser);
+        auto *families = child<QListView>(chooser, "listViewFamiliy");
+        for (int row = 0; row < families->model()->rowCount(); ++row) {
+            const QModelIndex i = families->model()->index(row, 0);
+            const int needed = families->fontMetrics().horizontalAdvance(i.data().toString());
+            QVERIFY2(needed <= families->viewport()->width() - 4,
+                     qPrintable(QStringLiteral("%1: %2 of %3 px").arg(i.data().toString()).arg(needed)
+                                    .arg(families->viewport()->width())));
+        }
         chooser->close();
     }
 

@@ -135,6 +135,26 @@ private slots:
         QCOMPARE(now, QStringList{"   "});
     }
 
+    // A new playlist is shown and chosen, its row in sight of a short side
+    // list, its songs (none yet) listed.
+    void newPlaylistShown()
+    {
+        for (int i = 0; i < 8; ++i)
+            db->insertPlaylist(QStringLiteral("Old %1").arg(i));
+        makePage();
+        page->resize(1200, 420);
+        libraryView::setTextPrompt([](const QString &, const QString &, const QString &) { return QString("Tonight"); });
+        button("newPlaylistButton")->click();
+        auto *list = page->findChild<QListWidget *>("playlistListWidget");
+        QListWidgetItem *current = list->currentItem();
+        QVERIFY(current);
+        QCOMPARE(list->itemWidget(current)->findChild<QLabel *>("titleLabel")->text(), QString("Tonight"));
+        const QRect at = list->visualItemRect(current);
+        QVERIFY(at.top() >= 0 && at.bottom() <= list->viewport()->rect().bottom());
+        QCOMPARE(page->getPlaylistName(), QString("Tonight"));
+        QCOMPARE(rows(), 0);
+    }
+
     // The drive index: short texts match the start of a name, longer ones
     // any part; quotes and wildcards are plain characters; an empty field
     // goes back to the folder.

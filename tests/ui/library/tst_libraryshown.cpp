@@ -104,6 +104,21 @@ private slots:
         QCOMPARE(hint->y(), add->mapToGlobal(QPoint(0, add->height())).y());
     }
 
+    // The hint bubble takes no click: the first press on "Add Song" while
+    // it shows starts adding, and the bubble goes with the click.
+    void hintTakesNoClick()
+    {
+        side(kEmptyPlaylist);
+        auto *hint = page->findChild<PopupForm *>();
+        QVERIFY(hint->isVisible());
+        QPushButton *add = button("AddToPlayListButton");
+        // Through the window, as the window system delivers it.
+        QTest::mouseClick(add->window()->windowHandle(), Qt::LeftButton, {},
+                          add->mapTo(add->window(), add->rect().center()));
+        QCOMPARE(add->text(), QString("End"));
+        QTRY_VERIFY(!hint->isVisible() || hint->findChild<QLabel *>()->text().startsWith("Double click"));
+    }
+
     // The texts the page set for the entry shown are set again in the
     // language chosen, not the form's first ones.
     void languageChange_data()

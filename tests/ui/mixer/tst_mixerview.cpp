@@ -96,6 +96,36 @@ private slots:
         QCOMPARE(this->groups(), groups);
     }
 
+    // Tab reaches every fader, solo and mute button, and Space works them;
+    // the picture-only buttons say which group they act on.
+    void byKeyboard()
+    {
+        m_page->show();
+        QApplication::setActiveWindow(m_page.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+        QSet<QWidget *> wanted;
+        for (int g = 0; g < 6; ++g) {
+            wanted << fader(g) << button(QString("muteButton") + kGroup[g]) << button(QString("soloButton") + kGroup[g]);
+            QCOMPARE(button(QString("muteButton") + kGroup[g])->toolTip(),
+                     QString("Mute %1").arg(QString(kGroup[g]).toUpper()));
+            QVERIFY(!button(QString("soloButton") + kGroup[g])->accessibleName().isEmpty());
+        }
+        QTest::mouseClick(button("soloButtonBass"), Qt::LeftButton);
+        fader(0)->setFocus();
+        for (int i = 0; i < 100 && !wanted.isEmpty(); ++i) {
+            wanted.remove(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        for (QWidget *w : std::as_const(wanted))
+            qWarning() << "not reached:" << w->objectName();
+        QVERIFY(wanted.isEmpty());
+        // Muted by the solo of the bass; Space lets it be heard again.
+        QCOMPARE(groups().last(), QString("0m"));
+        button("muteButtonWinds")->setFocus();
+        QTest::keyClick(button("muteButtonWinds"), Qt::Key_Space);
+        QCOMPARE(groups().last(), QString("127"));
+    }
+
     void fadersChangeTheSound()
     {
         QVERIFY(m_rig->play(m_rig->dir.filePath("mix.mid")));

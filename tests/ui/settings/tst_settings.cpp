@@ -15,6 +15,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -420,6 +422,52 @@ private slots:
         }
         QCOMPARE(line->text(), QString(source));
         QCOMPARE(box->placeholderText(), QString("No audio device"));
+    }
+
+    // The wheel over the page scrolls it: a setting under the pointer
+    // changes only once the user has chosen it, and nothing is stored before.
+    void wheelScrollsThePage_data()
+    {
+        QTest::addColumn<QByteArray>("control");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("text font") << QByteArray("textFontCombo") << "Karaoke/Font";
+        QTest::newRow("lyrics offset") << QByteArray("spinBoxLyricsOffset") << "Playback/LiricsTimeOffset";
+        QTest::newRow("play action") << QByteArray("actionCombo") << "System/DoubleClickAction";
+    }
+    void wheelScrollsThePage()
+    {
+        QFETCH(QByteArray, control);
+        QFETCH(QString, key);
+        SettingsView page(nullptr, engine());
+        page.resize(page.sizeHint().width(), 300);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        auto *area = child<QScrollArea>(&page, "scrollArea");
+        auto *w = child<QWidget>(&page, control.constData());
+        area->ensureWidgetVisible(w);
+        const auto value = [&] {
+            auto *combo = qobject_cast<QComboBox *>(w);
+            return combo ? combo->currentIndex() : qobject_cast<QSpinBox *>(w)->value();
+        };
+        const auto wheel = [&](int delta) {
+            const QPointF at(w->width() / 2.0, w->height() / 2.0);
+            QWheelEvent e(at, w->mapToGlobal(at), {}, QPoint(0, delta), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(w, &e);
+        };
+        const int start = value();
+        const int top = area->verticalScrollBar()->value();
+        wheel(top > 0 ? 120 : -120);
+        QCOMPARE(value(), start);
+        QVERIFY(area->verticalScrollBar()->value() != top);
+        QVERIFY(!store().contains(key));
+
+        // Chosen, it takes the wheel.
+        area->ensureWidgetVisible(w);
+        w->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return w->hasFocus(); }));
+        wheel(-120);
+        QVERIFY(value() != start);
+        QVERIFY(store().contains(key));
     }
 
     // Restoring the layout closes the other windows, never the main one;
