@@ -850,6 +850,30 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
         <source>No real-time priority: every change is heard %1 ms later, so that the music keeps time</source>
         <translation>Keine Echtzeit-Priorität: Jede Änderung ist %1 ms später zu hören, damit die Musik den Takt hält</translation>
     </message>
+    <message>
+        <source>sequencer</source>
+        <translation>Sequencer</translation>
+    </message>
+    <message>
+        <source>synthesizer audio</source>
+        <translation>Synthesizer-Audio</translation>
+    </message>
+    <message>
+        <source>song player audio</source>
+        <translation>Audio der Song-Wiedergabe</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>real-time priority</source>
+        <translation>Echtzeitpriorität</translation>
+    </message>
+    <message>
+        <source>normal priority</source>
+        <translation>normale Priorität</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>

@@ -850,6 +850,30 @@ MIDI songs make no sound without it. Download it now?</translation>
         <source>No real-time priority: every change is heard %1 ms later, so that the music keeps time</source>
         <translation>No real-time priority: every change is heard %1 ms later, so that the music keeps time</translation>
     </message>
+    <message>
+        <source>sequencer</source>
+        <translation>sequencer</translation>
+    </message>
+    <message>
+        <source>synthesizer audio</source>
+        <translation>synthesizer audio</translation>
+    </message>
+    <message>
+        <source>song player audio</source>
+        <translation>song player audio</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>real-time priority</source>
+        <translation>real-time priority</translation>
+    </message>
+    <message>
+        <source>normal priority</source>
+        <translation>normal priority</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>

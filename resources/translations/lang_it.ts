@@ -850,6 +850,30 @@ Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
         <source>No real-time priority: every change is heard %1 ms later, so that the music keeps time</source>
         <translation>Nessuna priorità in tempo reale: ogni modifica si sente %1 ms più tardi, perché la musica resti a tempo</translation>
     </message>
+    <message>
+        <source>sequencer</source>
+        <translation>sequencer</translation>
+    </message>
+    <message>
+        <source>synthesizer audio</source>
+        <translation>audio del sintetizzatore</translation>
+    </message>
+    <message>
+        <source>song player audio</source>
+        <translation>audio del lettore brani</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>real-time priority</source>
+        <translation>priorità in tempo reale</translation>
+    </message>
+    <message>
+        <source>normal priority</source>
+        <translation>priorità normale</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>

@@ -850,6 +850,30 @@ MIDI songs make no sound without it. Download it now?</source>
         <source>No real-time priority: every change is heard %1 ms later, so that the music keeps time</source>
         <translation>没有实时优先级：每个更改都晚 %1 毫秒才能听到，以便音乐保持节拍</translation>
     </message>
+    <message>
+        <source>sequencer</source>
+        <translation>音序器</translation>
+    </message>
+    <message>
+        <source>synthesizer audio</source>
+        <translation>合成器音频</translation>
+    </message>
+    <message>
+        <source>song player audio</source>
+        <translation>歌曲播放器音频</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>real-time priority</source>
+        <translation>实时优先级</translation>
+    </message>
+    <message>
+        <source>normal priority</source>
+        <translation>普通优先级</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>

@@ -302,7 +302,16 @@ void SettingsView::showScheduling()
                                 .arg(cost));
     else
         scheduling->setText(tr("No real-time priority: the music keeps time with a little more delay"));
-    scheduling->setToolTip(QString::fromStdString(ThreadPriority::report()));
+    // Per thread what it got, in the user's language (the log keeps report()).
+    const QString names[ThreadPriority::kRoles] = {tr("sequencer"), tr("synthesizer audio"), tr("song player audio")};
+    QStringList threads;
+    for (int r = 0; r < ThreadPriority::kRoles; ++r) {
+        const ThreadPriority::Grant g = ThreadPriority::grant(ThreadPriority::Role(r));
+        if (g != ThreadPriority::Grant::NotAsked)
+            threads << tr("%1: %2").arg(names[r], g == ThreadPriority::Grant::Granted ? tr("real-time priority")
+                                                                                     : tr("normal priority"));
+    }
+    scheduling->setToolTip(threads.join(QStringLiteral(", ")));
 }
 
 void SettingsView::refreshDeviceList()

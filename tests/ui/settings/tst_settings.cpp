@@ -394,7 +394,8 @@ private slots:
     }
 
     // The device area's own words follow a language chosen while the page
-    // shows them: the real-time priority line and the empty audio box.
+    // shows them: the real-time priority line, its tooltip and the empty
+    // audio box.
     void devicesAreaFollowsTheLanguage()
     {
         // A thread of the music asks for real-time scheduling, as the sequencer does.
@@ -412,15 +413,19 @@ private slots:
         for (QLabel *label : page.findChildren<QLabel *>())
             line = label->text() == QLatin1String(source) ? label : line;
         QVERIFY(line);
+        const QString tip = ThreadPriority::refused() ? "sequencer: normal priority" : "sequencer: real-time priority";
+        QCOMPARE(line->toolTip(), tip);
         auto *box = child<QComboBox>(&page, "comboAudioDevices");
         QCOMPARE(box->placeholderText(), QString("No audio device"));
         {
             TestLanguage italian("it");
             QCOMPARE(line->text(), QCoreApplication::translate("SettingsView", source));
             QVERIFY(line->text() != QLatin1String(source));
+            QVERIFY2(line->toolTip().startsWith("sequencer: priorità "), qPrintable(line->toolTip()));
             QCOMPARE(box->placeholderText(), QString("Nessun dispositivo audio"));
         }
         QCOMPARE(line->text(), QString(source));
+        QCOMPARE(line->toolTip(), tip);
         QCOMPARE(box->placeholderText(), QString("No audio device"));
     }
 
