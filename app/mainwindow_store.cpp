@@ -241,6 +241,13 @@ QString MainWindow::updateFolder()
 
 void MainWindow::checkVersion()
 {
+    // One question and one progress at a time: a sound bank taken at
+    // start-up arrives before an update is offered.
+    if (m_soundfonts->isBusy()) {
+        connect(m_soundfonts, &SoundfontManager::downloadFinished, this, &MainWindow::checkVersion,
+                Qt::SingleShotConnection);
+        return;
+    }
     // The answer comes in the background: a slow version host holds nothing
     // else. A check already under way goes on to its own end.
     if (m_store->checkUpdateServer(m_osTag))

@@ -46,6 +46,8 @@ public:
     // a new bank is in place, also when the user declined or it could not
     // start. False, with no signal, when a download is already under way.
     bool downloadSoundfont(bool ask);
+    // A download asked for has not ended yet.
+    bool isBusy() const { return m_busy; }
 
     SoundfontDialog *dialog() { return &m_dialog; }
     void setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads);
