@@ -38,8 +38,8 @@ public:
     // none); "0.0" while no reply has been read.
     QString getLastVersion() const { return m_infoRead ? m_version : QStringLiteral("0.0"); }
     // Asks the version checker, once per run until a reply gives a size;
-    // infoKnown() follows, at once when the size is known already. False
-    // when a request or a download is under way.
+    // infoKnown() follows (without a request when the size is known
+    // already). False when a request is under way.
     bool getInfoFromServer();
     // Asks for the server's information when needed, then (after the user's
     // yes when `ask`) downloads the bank; downloadFinished() tells whether
