@@ -10,6 +10,7 @@
 #include "chordsView.h"
 #include "constants.h"
 #include "editview.h"
+#include "downloadmngr.h"
 #include "melodychannelpopup.h"
 #include "mixerview.h"
 #include "settingsview.h"
@@ -33,6 +34,7 @@
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QShowEvent>
 #include <QStandardPaths>
@@ -208,6 +210,9 @@ MainWindow::~MainWindow()
     delete m_accountPage;
     delete m_user;
     delete m_soundfonts;
+    // An update still arriving: its part file goes with it.
+    delete m_updateDownload;
+    delete m_updateProgress;
     delete ui;
 }
 

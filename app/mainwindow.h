@@ -155,7 +155,10 @@ public:
     void checkVersion();
     // True when candidate is a higher dot-separated version than current.
     static bool checkUpdateSwVersion(QString current, QString candidate);
-    void downloadUpdate(QString version, unsigned int size, QString folder, QString url);
+    // Starts the update's download in the background; false when it cannot
+    // start (one under way, no folder). Its end unpacks it and goes on to
+    // the sound bank.
+    bool downloadUpdate(QString version, unsigned int size, QString folder, QString url);
     void updateSoftware(QFileInfo archive);
     static QString updateFolder();
 
@@ -211,12 +214,18 @@ private:
     void setUpImport();
     void retranslateImport();
     void startRebuild();
+    void onVersionChecked();
+    void onUpdateDownloaded(int result);
     void checkSoundBank();
-    // Asks whether to download the newer version `server`, and fetches it.
-    void offerUpdate(const QString &server);
+    void offerNewerSoundBank();
+    // Asks whether to download the newer version `server`, and starts its
+    // download; false when the user declined or it could not start.
+    bool offerUpdate(const QString &server);
     // The synthesizer found no sound bank at start-up: says which, and
     // offers to download it at once.
     void offerSoundBank();
+    void fetchSoundBank(bool ask);
+    void onSoundBankFetched(bool installed);
 
     Ui::MainWindow *ui;
     DatabaseHelper *db;

@@ -241,43 +241,57 @@ QString MainWindow::updateFolder()
 
 void MainWindow::checkVersion()
 {
-    m_store->checkUpdateServer(m_osTag);
+    // One question and one progress at a time: a sound bank taken at
+    // start-up arrives before an update is offered.
+    if (m_soundfonts->isBusy()) {
+        connect(m_soundfonts, &SoundfontManager::downloadFinished, this, &MainWindow::checkVersion,
+                Qt::SingleShotConnection);
+        return;
+    }
+    // The answer comes in the background: a slow version host holds nothing
+    // else. A check already under way goes on to its own end.
+    if (m_store->checkUpdateServer(m_osTag))
+        connect(m_store, &MelodromeManager::versionChecked, this, &MainWindow::onVersionChecked,
+                Qt::SingleShotConnection);
+}
+
+void MainWindow::onVersionChecked()
+{
     const QString server = m_store->lastVersion();
     // The version names the archive file: nothing but digits and dots.
     static const QRegularExpression plain(QStringLiteral("^\\d+(\\.\\d+)*$"));
-    if (plain.match(server).hasMatch() && checkUpdateSwVersion(QLatin1String(kProductVersion), server))
-        offerUpdate(server);
-    // Whatever became of the update (here it never replaces the running
-    // program), the synthesizer still needs its sound bank.
+    // Whatever becomes of the update (here it never replaces the running
+    // program), the synthesizer still needs its sound bank: it is checked
+    // once the update is settled.
+    if (plain.match(server).hasMatch() && checkUpdateSwVersion(QLatin1String(kProductVersion), server)
+        && offerUpdate(server))
+        return;
     checkSoundBank();
 }
 
-void MainWindow::offerUpdate(const QString &server)
+bool MainWindow::offerUpdate(const QString &server)
 {
     qDebug() << "Aggiornamento disponibile " << kProductVersion << ">" << server;
     if (Prompter::question(tr("Update available"), tr("An update is available, do you want to download it?"),
                            QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes) {
         qDebug() << "Update rejected by user";
-        return;
+        return false;
     }
-    const QString folder = updateFolder();
-    const QFileInfo archive(folder + QStringLiteral("VelmarPC-%1-%2.zip").arg(m_osTag, server));
-    downloadUpdate(server, unsigned(qMax(0, m_store->lastVersionSize())), folder, m_store->lastVersionUrl());
-    if (archive.exists()) {
-        qDebug() << "Aggiornamento disponibile su disco";
-        updateSoftware(archive);
-    }
+    return downloadUpdate(server, unsigned(qMax(0, m_store->lastVersionSize())), updateFolder(),
+                          m_store->lastVersionUrl());
 }
 
-void MainWindow::downloadUpdate(QString version, unsigned int size, QString folder, QString url)
+bool MainWindow::downloadUpdate(QString version, unsigned int size, QString folder, QString url)
 {
+    if (m_updateDownload)
+        return false;
     QDir dir(folder);
     for (const QFileInfo &old : dir.entryInfoList({QStringLiteral("VelmarPC-*.*")}, QDir::Files))
         QFile::remove(old.filePath());
     if (!dir.mkpath(QStringLiteral("."))) {
         qCritical() << "Cannot create AppDataFolder";
-        return;
+        return false;
     }
     m_updateProgress = new QProgressDialog(tr("Download aggiornamento in corso"), tr("Annulla"), 0, 100, nullptr,
                                            Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -294,15 +308,26 @@ void MainWindow::downloadUpdate(QString version, unsigned int size, QString fold
     m_updateDownload->m_fileName = QStringLiteral("VelmarPC-%1-%2.zip").arg(m_osTag, version);
     m_updateDownload->m_fileSize = size;
     connect(m_updateDownload, &DownloadMngr::progressValChanged, this, &MainWindow::onDownloadProgress);
-    const int result = m_updateDownload->startDownloadSync();
+    connect(m_updateDownload, &DownloadMngr::ended, this, &MainWindow::onUpdateDownloaded);
+    m_updateDownload->startDownload();
+    return true;
+}
+
+void MainWindow::onUpdateDownloaded(int result)
+{
+    if (!m_updateDownload)
+        return;
     const QString failure = m_updateDownload->failureText();
+    const QString archive = m_updateDownload->getDestFullPath();
     if (result == DownloadMngr::Cancelled || result == DownloadMngr::Failed) {
         qCritical() << "Errore nel download dell'aggiornamento";
-        QFile::remove(dir.filePath(m_updateDownload->m_fileName));
+        QFile::remove(archive);
     }
-    delete m_updateDownload;
+    // Both may be inside a signal of their own (a cancel): they go after it.
+    m_updateDownload->deleteLater();
     m_updateDownload = nullptr;
-    delete m_updateProgress;
+    m_updateProgress->hide();
+    m_updateProgress->deleteLater();
     m_updateProgress = nullptr;
     // A cancel is the user's own doing; anything else is told.
     if (result == DownloadMngr::Failed)
@@ -310,6 +335,11 @@ void MainWindow::downloadUpdate(QString version, unsigned int size, QString fold
                           tr("The update could not be downloaded: %1.\nCheck the internet connection; "
                              "the update is offered again at the next start of the program.")
                               .arg(failure));
+    if (result == DownloadMngr::Complete && QFileInfo::exists(archive)) {
+        qDebug() << "Aggiornamento disponibile su disco";
+        updateSoftware(QFileInfo(archive));
+    }
+    checkSoundBank();
 }
 
 void MainWindow::onDownloadProgress(qint64 received, qint64 total)
@@ -322,13 +352,9 @@ void MainWindow::onDownloadProgress(qint64 received, qint64 total)
 
 void MainWindow::onDownloadCancelRequest()
 {
-    if (!m_updateDownload)
-        return;
-    m_updateDownload->onUserAbort();
-    m_updateProgress->cancel();
-    const QString part = m_updateDownload->getDestFullPath();
-    if (!part.isEmpty() && QFile::exists(part))
-        QFile::remove(part);
+    // Its end removes what arrived.
+    if (m_updateDownload)
+        m_updateDownload->onUserAbort();
 }
 
 void MainWindow::updateSoftware(QFileInfo archive)
@@ -368,10 +394,24 @@ void MainWindow::offerSoundBank()
                               "MIDI songs make no sound without it. Download it now?")
                                .arg(QDir::toNativeSeparators(bank)),
                            QMessageBox::Yes | QMessageBox::No)
-            == QMessageBox::Yes
-        && m_soundfonts->downloadSoundfont(false))
-        m_accountPopup->getUserInfo();
+        == QMessageBox::Yes)
+        fetchSoundBank(false);
     else if (!soundBankReadable(bank))
+        m_engine->enableVirtualExpander(false);
+}
+
+void MainWindow::fetchSoundBank(bool ask)
+{
+    if (m_soundfonts->downloadSoundfont(ask))
+        connect(m_soundfonts, &SoundfontManager::downloadFinished, this, &MainWindow::onSoundBankFetched,
+                Qt::SingleShotConnection);
+}
+
+void MainWindow::onSoundBankFetched(bool installed)
+{
+    if (installed)
+        m_accountPopup->getUserInfo();
+    else if (!soundBankReadable(m_soundfonts->soundfontFilePath()))
         m_engine->enableVirtualExpander(false);
 }
 
@@ -382,12 +422,17 @@ void MainWindow::checkSoundBank()
     if (m_soundBankOffered)
         return;
     if (!soundBankReadable(m_soundfonts->soundfontFilePath())) {
-        if (m_soundfonts->downloadSoundfont(true))
-            m_accountPopup->getUserInfo();
-        else
-            m_engine->enableVirtualExpander(false);
+        fetchSoundBank(true);
         return;
     }
+    // The version checker's answer comes in the background.
+    if (m_soundfonts->getInfoFromServer())
+        connect(m_soundfonts, &SoundfontManager::infoKnown, this, &MainWindow::offerNewerSoundBank,
+                Qt::SingleShotConnection);
+}
+
+void MainWindow::offerNewerSoundBank()
+{
     if (checkUpdateSwVersion(m_soundfonts->getCurrentVersion(), m_soundfonts->getLastVersion())
         && Prompter::question(tr("Attenzione"),
                               tr("E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?"),

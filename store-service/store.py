@@ -34,6 +34,8 @@ Control requests (with --control only; never recorded):
             truncated         half of the body, then the connection closes
             trickle           B bytes (default 512) every MS ms (default 50)
             silent            read the request and never answer
+            drop              read the request and close the connection
+                              without an answer
             hold              answer only after /_control/release?path=P
             html              status 200 with a web page (a network's sign-in page)
             malformed         status 200 with XML that breaks off inside an element
@@ -259,6 +261,11 @@ class Handler(BaseHTTPRequestHandler):
                     "body": base64.b64encode(body).decode()})
         fault = state.take_fault(url.path)
         mode = fault["mode"] if fault else ""
+        if mode == "drop":
+            # As a server whose connection ends between the request and its
+            # answer: the request was taken, no answer comes.
+            self.close_connection = True
+            return
         if mode == "silent":
             self.stay_silent()
             return

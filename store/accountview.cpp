@@ -66,7 +66,7 @@ void AccountView::post(const QString &path, const QByteArray &form, bool read, b
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
     ReplyWatch::verifyRedirects(request);
-    QNetworkReply *reply = manager->post(request, form);
+    QNetworkReply *reply = ReplyWatch::send(manager, request, "POST", form);
     reply->setProperty(kLogouts, m_logouts);
     reply->setProperty(kLogin, login);
     new ReplyWatch(reply, m_timeouts, "AccountView");

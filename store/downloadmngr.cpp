@@ -32,6 +32,25 @@ DownloadMngr::~DownloadMngr()
 
 int DownloadMngr::startDownloadSync()
 {
+    const int early = begin();
+    if (early >= 0)
+        return early;
+    if (!waitInNestedLoop(this, m_loop))
+        return Failed;
+    return m_result;
+}
+
+void DownloadMngr::startDownload()
+{
+    const int early = begin();
+    if (early >= 0) {
+        m_result = early;
+        QMetaObject::invokeMethod(this, [this, early] { emit ended(early); }, Qt::QueuedConnection);
+    }
+}
+
+int DownloadMngr::begin()
+{
     m_finished = false;
     m_failure.clear();
     m_destFullPath = m_destFolder;
@@ -85,9 +104,7 @@ int DownloadMngr::startDownloadSync()
     connect(reply, &QNetworkReply::errorOccurred, this, &DownloadMngr::onNetError);
 
     m_result = Failed;
-    if (!waitInNestedLoop(this, m_loop))
-        return Failed;
-    return m_result;
+    return -1;
 }
 
 // Run as soon as the transfer ends: the wait may return only much later,
@@ -194,9 +211,11 @@ void DownloadMngr::onUserAbort()
 {
     if (m_finished)
         return;
-    if (m_reply)
+    // The abort's own end of the reply must not conclude it as failed.
+    if (m_reply) {
+        m_reply->disconnect(this);
         m_reply->abort();
-    // After the abort, whose own end-of-reply handling may already have run.
+    }
     m_result = Cancelled;
     m_failure.clear();
     endWait();

@@ -1,10 +1,11 @@
-// Downloads one file over HTTP into a folder and returns when the download has
-// ended. The body streams into "<file>.part" beside the target; only a
+// Downloads one file over HTTP into a folder. The body streams into "<file>.part" beside the target; only a
 // complete download (within 10 bytes of the announced size, no network or
 // HTTP error) replaces the target, in one rename. A cancelled or failed
 // download removes the part file and leaves an existing target as it was.
-// The wait is a nested event loop on the GUI thread, so the caller's dialog
-// keeps running and its cancel button reaches onUserAbort().
+// startDownload() runs it in the background and tells its end by ended();
+// startDownloadSync() waits for it in a nested event loop on the GUI thread,
+// so the caller's dialog keeps running and its cancel button reaches
+// onUserAbort().
 #pragma once
 
 #include "replywatch.h"
@@ -39,6 +40,9 @@ public:
     // Runs the download to its end: 0 complete, 1 cancelled by the user or
     // overwrite refused, 2 failed (an announced size of 0 fails at once).
     int startDownloadSync();
+    // The same in the background: ended() tells the result, also of a
+    // download that fails or is refused before its request.
+    void startDownload();
     QString getDestFullPath() const { return m_destFullPath; }
     // MD5 of the bytes that arrived (lower-case hex), taken as they came.
     QByteArray md5() const { return m_md5.result().toHex(); }
@@ -54,8 +58,8 @@ signals:
     void progressValChanged(qint64 received, qint64 total);
     // The transfer has ended with `result` and the file is in place or gone;
     // sent at once, while startDownloadSync() returns only once every wait
-    // started inside its own has ended. Not sent when the download fails
-    // before its request.
+    // started inside its own has ended. Not sent when startDownloadSync()
+    // fails before its request.
     void ended(int result);
 
 public slots:
@@ -66,6 +70,9 @@ public slots:
     void onNetError(QNetworkReply::NetworkError code);
 
 private:
+    // The result when the download ended before its request, -1 once the
+    // request is under way.
+    int begin();
     void endWait();
     void conclude();
     bool sizeMatches(qint64 written) const;

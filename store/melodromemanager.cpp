@@ -41,7 +41,7 @@ QDomElement firstChildNamed(const QDomElement &e, const char *tag)
 } // namespace
 
 MelodromeManager::MelodromeManager(QObject *parent, User *user, DatabaseHelper *db)
-    : QObject(parent), m_client(new WebCom(nullptr)), m_user(user), m_db(db)
+    : QObject(parent), m_client(new WebCom(nullptr)), m_versionClient(new WebCom(nullptr)), m_user(user), m_db(db)
 {
     qRegisterMetaType<s_MdResInfo>("MdResInfo");
     m_libraryFolder = db ? db->getLibraryFolder()
@@ -52,11 +52,13 @@ MelodromeManager::MelodromeManager(QObject *parent, User *user, DatabaseHelper *
 MelodromeManager::~MelodromeManager()
 {
     delete m_client;
+    delete m_versionClient;
 }
 
 void MelodromeManager::setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads)
 {
     m_client->setTimeouts(requests);
+    m_versionClient->setTimeouts(requests);
     m_requestLimits = requests;
     m_downloadLimits = downloads;
 }
@@ -64,22 +66,18 @@ void MelodromeManager::setTimeouts(const NetTimeouts &requests, const NetTimeout
 bool MelodromeManager::checkServiceStatus()
 {
     if (m_client->isBusy())
-        return m_online;
-    QPointer<MelodromeManager> self(this);
-    bool read = false;
-    m_client->startAndWaitNetRequest(
-        StoreEndpoints::storeUrl(QStringLiteral("/service/service_status.php")), QByteArray(),
-        [this, &read](const QByteArray &body) {
-            read = true;
-            parseServiceStatus(body);
-        },
-        QStringLiteral("POST"));
-    if (!self)
         return false;
-    // No readable answer: the store counts as down.
-    if (!read)
-        m_online = false;
-    return m_online;
+    const bool sent = m_client->startNetRequest(
+        StoreEndpoints::storeUrl(QStringLiteral("/service/service_status.php")), QByteArray(),
+        [this](const QByteArray &body) { parseServiceStatus(body); }, QStringLiteral("POST"));
+    if (sent)
+        connect(m_client, &WebCom::ended, this, [this](bool read) {
+            // No readable answer: the store counts as down.
+            if (!read)
+                m_online = false;
+            emit serviceStatusKnown(m_online);
+        }, Qt::SingleShotConnection);
+    return sent;
 }
 
 void MelodromeManager::parseServiceStatus(const QByteArray &body)
@@ -96,14 +94,16 @@ void MelodromeManager::parseServiceStatus(const QByteArray &body)
 
 bool MelodromeManager::checkUpdateServer(const QString &target)
 {
-    if (m_client->isBusy())
+    if (m_versionClient->isBusy())
         return false;
     QUrl url = StoreEndpoints::checkUrl(QStringLiteral("/version_checker/check_version_velmarpc.php"));
     url.setQuery(QStringLiteral("target=") + QString::fromLatin1(QUrl::toPercentEncoding(target)));
-    m_client->startAndWaitNetRequest(
-        url, QByteArray(), [this](const QByteArray &body) { parseVersion(body); },
-        QStringLiteral("GET"));
-    return true;
+    const bool sent = m_versionClient->startNetRequest(
+        url, QByteArray(), [this](const QByteArray &body) { parseVersion(body); }, QStringLiteral("GET"));
+    if (sent)
+        connect(m_versionClient, &WebCom::ended, this, &MelodromeManager::versionChecked,
+                Qt::SingleShotConnection);
+    return sent;
 }
 
 void MelodromeManager::parseVersion(const QByteArray &body)
@@ -156,7 +156,7 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
     const QString songId = m_db ? m_db->getSongIdWithProductId(productId) : QString();
     const QByteArray form = "lang=2&id_product=" + QUrl::toPercentEncoding(productId)
                             + "&id_song=" + QUrl::toPercentEncoding(songId);
-    // A client of its own: the manager's may be waiting for a status check.
+    // A client of its own: the manager's may be asking for the status.
     WebCom client(nullptr);
     client.setTimeouts(m_requestLimits);
     QPointer<MelodromeManager> self(this);

@@ -1,8 +1,9 @@
 // The program's client of the online song store: the service status, the
 // version check, and store songs downloaded into the song folder and
-// registered in the library. Requests wait in nested event loops on the GUI
-// thread (WebCom, DownloadMngr), so a call reads like a plain call while the
-// window keeps running.
+// registered in the library. The status and version checks run in the
+// background and tell their end by signals, so a slow host holds nothing; a
+// song download waits in nested event loops on the GUI thread (WebCom,
+// DownloadMngr), and tells its end by a signal as soon as it has one.
 //
 // One store download runs at a time: a second request while one runs is
 // refused with a message and leaves no trace. A store song's address and size
@@ -42,13 +43,15 @@ public:
     MelodromeManager(QObject *parent, User *user, DatabaseHelper *db);
     ~MelodromeManager() override;
 
-    // Asks the store whether its service is up; the answer, which stays
-    // until the next reply is read.
+    // Asks the store whether its service is up; serviceStatusKnown() tells
+    // the answer, which stays until the next reply is read (no readable
+    // answer: down). False when a check is already under way.
     bool checkServiceStatus();
     bool isServiceOnline() const { return m_online; }
     // Asks the version checker for the newest program version of `target`;
-    // false only when the client was busy. The fields below keep their
-    // values until a reply names them again.
+    // versionChecked() follows once the reply has ended. False when a check
+    // is already under way. The fields below keep their values until a
+    // reply names them again.
     bool checkUpdateServer(const QString &target);
     QString lastVersion() const { return m_swVersion; }
     QString lastVersionUrl() const { return m_urlUpdate; }
@@ -66,6 +69,8 @@ public:
     void setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads);
 
 signals:
+    void serviceStatusKnown(bool online);
+    void versionChecked();
     // A download asked for has ended: `done` as downloadSubscriptSong()
     // returns it, sent as soon as the file has arrived or failed, also while
     // another wait holds the call's return.
@@ -92,6 +97,7 @@ private:
     QString m_urlUpdate;
     int m_size = 0;
     WebCom *m_client;
+    WebCom *m_versionClient;
     User *m_user;
     QString m_libraryFolder;
     DatabaseHelper *m_db;

@@ -2,6 +2,8 @@
 
 #include <QDebug>
 #include <QEventLoop>
+#include <QIODevice>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
@@ -15,6 +17,64 @@ bool waitInNestedLoop(QObject *owner, QEventLoop *&current)
     if (!alive)
         return false;
     current = nullptr;
+    return true;
+}
+
+// A request body the network layer may read again from its start only when
+// the reply's watch lets it: after a redirect, not to repeat a request whose
+// connection closed before its answer (the server may have taken it).
+class OnceBody : public QIODevice
+{
+public:
+    explicit OnceBody(const QByteArray &data) : m_data(data) { open(ReadOnly | Unbuffered); }
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_data.size(); }
+    bool reset() override { return seek(0); }
+    bool seek(qint64 to) override
+    {
+        if (to == pos())
+            return QIODevice::seek(to);
+        const auto *reply = qobject_cast<QNetworkReply *>(parent());
+        ReplyWatch *watch = reply ? reply->findChild<ReplyWatch *>() : nullptr;
+        if (to != 0 || !watch || !watch->takeResend()) {
+            qWarning().noquote() << "request body not sent again:" << (reply ? reply->url().toString() : QString());
+            return false;
+        }
+        return QIODevice::seek(to);
+    }
+
+protected:
+    qint64 readData(char *data, qint64 most) override
+    {
+        const qint64 n = qBound<qint64>(0, m_data.size() - pos(), most);
+        memcpy(data, m_data.constData() + pos(), size_t(n));
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    const QByteArray m_data;
+};
+
+QNetworkReply *ReplyWatch::send(QNetworkAccessManager *manager, const QNetworkRequest &request,
+                                const QByteArray &method, const QByteArray &body)
+{
+    Q_ASSERT(request.attribute(QNetworkRequest::RedirectPolicyAttribute).toInt()
+             == QNetworkRequest::UserVerifiedRedirectPolicy);
+    QNetworkRequest sized = request;
+    sized.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    auto *data = new OnceBody(body);
+    QNetworkReply *reply = method == "PUT" ? manager->put(sized, data) : manager->post(sized, data);
+    data->setParent(reply);
+    return reply;
+}
+
+bool ReplyWatch::takeResend()
+{
+    if (m_resendsAllowed <= 0)
+        return false;
+    --m_resendsAllowed;
     return true;
 }
 
@@ -86,6 +146,12 @@ bool ReplyWatch::isWebAddress(const QUrl &url)
 void ReplyWatch::onHeaders()
 {
     m_connectTimer.stop();
+    // The network layer takes the body again for a redirect before the
+    // redirect is reported: the answer's status is all there is to go by.
+    // One that is refused sends nothing anyway.
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 307 || status == 308)
+        ++m_resendsAllowed;
     const QVariant announced = m_reply->header(QNetworkRequest::ContentLengthHeader);
     if (m_maxBytes > 0 && announced.isValid() && announced.toLongLong() > m_maxBytes)
         expire(QStringLiteral("reply of %1 bytes announced, %2 at most").arg(announced.toLongLong()).arg(m_maxBytes),
@@ -185,6 +251,7 @@ QString ReplyWatch::describe(qint64 received) const
     case QNetworkReply::ProxyNotFoundError:
         return tr("the server cannot be reached");
     case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ContentReSendError:
         return tr("the connection broke off");
     default:
         return m_reply->errorString();

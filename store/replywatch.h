@@ -20,6 +20,7 @@
 #include <QUrl>
 
 class QEventLoop;
+class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
 
@@ -74,6 +75,15 @@ public:
     // that a hostile answer cannot have a local file or a named pipe read.
     static bool isWebAddress(const QUrl &url);
 
+    // Sends `body` with `method` ("POST" or "PUT") so that it goes out once
+    // per page: the network layer may send a request again on its own when
+    // a connection closes under it before the answer, which for a login
+    // would post the password twice; the body is given again only to a
+    // redirect the watch allowed. The request must have verifyRedirects();
+    // the reply's watch must be made at once, as for any request.
+    static QNetworkReply *send(QNetworkAccessManager *manager, const QNetworkRequest &request,
+                               const QByteArray &method, const QByteArray &body);
+
     // A reader that takes the body as it comes says how much it has taken,
     // so that the size limit holds between the network's progress reports.
     void taken(qint64 received) { onBytes(received); }
@@ -92,6 +102,11 @@ private slots:
     void onRedirected(const QUrl &to);
 
 private:
+    friend class OnceBody;
+    // Whether the body may be read again from its start: once per redirect
+    // the watch allowed, never for a plain repetition.
+    bool takeResend();
+
     enum Refusal { NoRefusal, TooLarge, ElsewhereRedirect };
     void expire(const QString &reason, Refusal refusal = NoRefusal);
 
@@ -108,4 +123,5 @@ private:
     QTimer m_stallTimer;
     QTimer m_totalTimer;
     QString m_expired;
+    int m_resendsAllowed = 0;
 };

@@ -17,21 +17,23 @@
 
 #include <cstdio>
 
-SoundfontManager::SoundfontManager() : m_folder(QCoreApplication::applicationDirPath())
+SoundfontManager::SoundfontManager()
+    : m_folder(QCoreApplication::applicationDirPath()), m_client(new WebCom(nullptr))
 {
     connect(&m_dialog, &QDialog::rejected, this, &SoundfontManager::onDialogReject);
 }
 
 SoundfontManager::~SoundfontManager()
 {
-    // A download still waiting finds its manager gone and fails.
     delete m_running;
+    delete m_client;
 }
 
 void SoundfontManager::setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads)
 {
     m_requestLimits = requests;
     m_downloadLimits = downloads;
+    m_client->setTimeouts(requests);
 }
 
 void SoundfontManager::setSoundfontFilePath(const QString &path)
@@ -52,19 +54,15 @@ QString SoundfontManager::getCurrentVersion() const
     return programSettings().value(QStringLiteral("Soundfont/version"), QStringLiteral("0.0")).toString();
 }
 
-QString SoundfontManager::getLastVersion()
-{
-    return getInfoFromServer() ? m_version : QStringLiteral("0.0");
-}
-
 bool SoundfontManager::getInfoFromServer()
 {
-    if (m_size != 0)
+    if (m_client->isBusy())
+        return false;
+    if (m_size != 0) {
+        QMetaObject::invokeMethod(this, &SoundfontManager::infoKnown, Qt::QueuedConnection);
         return true;
-    WebCom client(nullptr);
-    client.setTimeouts(m_requestLimits);
-    QPointer<SoundfontManager> self(this);
-    client.startAndWaitNetRequest(
+    }
+    const bool sent = m_client->startNetRequest(
         StoreEndpoints::checkUrl(QStringLiteral("/version_checker/check_soundfont.php")), QByteArray(),
         [this](const QByteArray &body) {
             QDomDocument doc;
@@ -74,6 +72,7 @@ bool SoundfontManager::getInfoFromServer()
             if (root.tagName() != QLatin1String("melodrome_message")
                 || info.tagName() != QLatin1String("soundfont"))
                 return;
+            m_infoRead = true;
             // By position, each used only under its own tag.
             QDomElement e = info.firstChildElement();
             if (e.tagName() == QLatin1String("version"))
@@ -92,27 +91,47 @@ bool SoundfontManager::getInfoFromServer()
                 m_hash = e.text();
         },
         QStringLiteral("GET"));
-    return bool(self);
+    if (sent)
+        connect(m_client, &WebCom::ended, this, &SoundfontManager::infoKnown, Qt::SingleShotConnection);
+    return sent;
 }
 
 bool SoundfontManager::downloadSoundfont(bool ask)
 {
-    if (m_running || !getInfoFromServer())
+    if (m_busy)
         return false;
+    m_busy = true;
+    connect(this, &SoundfontManager::infoKnown, this, [this, ask] { startDownload(ask); },
+            Qt::SingleShotConnection);
+    // A request under way tells its end as well.
+    if (!m_client->isBusy())
+        getInfoFromServer();
+    return true;
+}
+
+void SoundfontManager::startDownload(bool ask)
+{
+    const auto declined = [this] {
+        m_busy = false;
+        emit downloadFinished(false);
+    };
     // Without a size or an address any short error page would pass for the
     // bank and replace the working one.
     if (m_size == 0 || m_url.isEmpty()) {
         qWarning() << "Sound bank: the version checker gave no address or size";
         Prompter::warning(tr("Attenzione"),
                           tr("Il Timbra non si può scaricare ora, riprova più tardi"));
-        return false;
+        declined();
+        return;
     }
     if (ask
         && Prompter::question(tr("Attenzione"),
                               tr("E' necessario scaricare il Timbra, vuoi procedere ora?"),
                               QMessageBox::Yes | QMessageBox::No)
-               == QMessageBox::No)
-        return false;
+               == QMessageBox::No) {
+        declined();
+        return;
+    }
 
     if (m_dialog.isHidden()) {
         m_dialog.setModal(true);
@@ -123,9 +142,7 @@ bool SoundfontManager::downloadSoundfont(bool ask)
     m_dialog.onDownloadProgress(0, 0);
 
     QDir().mkpath(m_folder);
-    const QString tempPath = m_folder + QLatin1Char('/') + m_tempName;
-    const QString finalPath = soundfontFilePath();
-    QFile::remove(tempPath);
+    QFile::remove(m_folder + QLatin1Char('/') + m_tempName);
 
     auto *download = new DownloadMngr(nullptr);
     m_running = download;
@@ -136,12 +153,18 @@ bool SoundfontManager::downloadSoundfont(bool ask)
     download->m_fileName = m_tempName;
     connect(download, &DownloadMngr::progressValChanged, &m_dialog,
             &SoundfontDialog::onDownloadProgress);
+    connect(download, &DownloadMngr::ended, this, &SoundfontManager::onDownloadEnded);
+    download->startDownload();
+}
 
-    QPointer<SoundfontManager> self(this);
-    const int result = download->startDownloadSync();
-    if (!self)
-        return false;
+void SoundfontManager::onDownloadEnded(int result)
+{
+    DownloadMngr *download = m_running;
+    if (!download)
+        return;
     qDebug() << "exitstate:" << result;
+    const QString tempPath = m_folder + QLatin1Char('/') + m_tempName;
+    const QString finalPath = soundfontFilePath();
 
     bool outcome = false;
     QString failure = download->failureText();
@@ -156,7 +179,10 @@ bool SoundfontManager::downloadSoundfont(bool ask)
 
     m_dialog.hide();
     m_running = nullptr;
-    delete download;
+    // Inside its own signal: it goes once the signal has been delivered.
+    download->deleteLater();
+    m_busy = false;
+    QPointer<SoundfontManager> self(this);
     if (outcome) {
         emit soundfontAvailable();
     } else if (result != DownloadMngr::Cancelled) {
@@ -170,7 +196,8 @@ bool SoundfontManager::downloadSoundfont(bool ask)
                                    "program again to retry.")
                                     .arg(failure));
     }
-    return outcome;
+    if (self)
+        emit downloadFinished(outcome);
 }
 
 bool SoundfontManager::install(const QString &tempPath, const QString &finalPath, QString &failure)

@@ -50,8 +50,25 @@ bool WebCom::startAndWaitNetRequestNew(const QUrl &url, const QByteArray &body,
     return send(url, body, callback, method, true);
 }
 
+bool WebCom::startNetRequest(const QUrl &url, const QByteArray &body, const ReplyCallback &callback,
+                             const QString &method)
+{
+    return begin(url, body, callback, method, false);
+}
+
 bool WebCom::send(const QUrl &url, const QByteArray &body, const ReplyCallback &callback,
                   const QString &method, bool json)
+{
+    if (!begin(url, body, callback, method, json))
+        return false;
+    if (!waitInNestedLoop(this, m_loop))
+        return false;
+    m_callback = nullptr;
+    return m_replyRead;
+}
+
+bool WebCom::begin(const QUrl &url, const QByteArray &body, const ReplyCallback &callback,
+                   const QString &method, bool json)
 {
     if (!m_busy.testAndSetOrdered(0, 1))
         return false;
@@ -85,11 +102,7 @@ bool WebCom::send(const QUrl &url, const QByteArray &body, const ReplyCallback &
     m_callback = callback;
     m_replyRead = false;
     connect(reply, &QNetworkReply::finished, this, &WebCom::parseNetReplayData);
-
-    if (!waitInNestedLoop(this, m_loop))
-        return false;
-    m_callback = nullptr;
-    return m_replyRead;
+    return true;
 }
 
 void WebCom::parseNetReplayData()
@@ -117,6 +130,9 @@ void WebCom::parseNetReplayData()
     m_busy.storeRelease(0);
     if (m_loop)
         m_loop->exit(0);
+    else
+        m_callback = nullptr;
+    emit ended(m_replyRead);
 }
 
 QString WebCom::getVarValFromStringReply(const QString &reply, const QString &name)

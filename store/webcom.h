@@ -1,12 +1,15 @@
-// The store client's request: one request at a time per client, waited for in
-// a nested event loop on the GUI thread, so a caller reads like a plain call
-// while the GUI keeps repainting and handling timers. The reply body goes to
-// the caller's callback before the call returns.
+// The store client's request: one request at a time per client. Sent with
+// startNetRequest() it runs in the background: the callback gets the body
+// and ended() follows, so no other wait is held by it. startAndWait...()
+// waits for it in a nested event loop on the GUI thread instead, so a caller
+// reads like a plain call while the GUI keeps repainting and handling timers;
+// such a wait returns only after every wait started inside it, so it is kept
+// for callers that nothing else can start within.
 //
-// The call returns true only when the reply may be read as the store's answer
-// (see ReplyWatch for what fails); on failure, on a busy client or on an
-// unknown method the callback is not called and the call returns false.
-// Every request ends within the client's time limits.
+// A request counts as read only when the reply may be read as the store's
+// answer (see ReplyWatch for what fails); on failure, on a busy client or on
+// an unknown method the callback is not called (and a waiting call returns
+// false). Every request ends within the client's time limits.
 #pragma once
 
 #include "replywatch.h"
@@ -43,6 +46,12 @@ public:
     bool startAndWaitNetRequestNew(const QUrl &url, const QByteArray &body,
                                    const ReplyCallback &callback, const QString &method);
 
+    // The same without waiting: false at once when the client is busy or the
+    // method unknown (and ended() does not follow); otherwise the callback
+    // gets a readable body and ended() follows once the reply has ended.
+    bool startNetRequest(const QUrl &url, const QByteArray &body, const ReplyCallback &callback,
+                         const QString &method);
+
     // The value of `name` in a text of name=value pairs joined by "&", as it
     // stands (no decoding); a null string when the name is missing. The name
     // matches whole keys only: "a" is not found in "xa=5".
@@ -55,10 +64,16 @@ public:
     // that was read.
     QString failureText() const { return m_failure; }
 
+signals:
+    // A request has ended; `read` when its answer went to the callback.
+    void ended(bool read);
+
 public slots:
     void parseNetReplayData();
 
 private:
+    bool begin(const QUrl &url, const QByteArray &body, const ReplyCallback &callback,
+               const QString &method, bool json);
     bool send(const QUrl &url, const QByteArray &body, const ReplyCallback &callback,
               const QString &method, bool json);
 

@@ -508,13 +508,15 @@ private slots:
             }
             QVERIFY(QMetaObject::invokeMethod(window(), "onSoundfontAvailable"));
         }
-        QVERIFY(window()->engine()->getIsMidiPortConnected());
+        // A download taken comes in the background.
+        QTRY_VERIFY_WITH_TIMEOUT(window()->engine()->getIsMidiPortConnected(), 30000);
         QCOMPARE(m_synthSink->openedDevice(), 1);
         QCOMPARE(combo("comboSoundCard")->currentText() + combo("comboAudioDevices")->currentText(),
                  QString("Timbra MIDI ModuleSpeakers"));
         QVERIFY(!warningShown());
+        // The bank of the first start again, for the tests that follow.
         if (download)
-            QFile::remove(m_bank);
+            QVERIFY(QFile::remove(m_bank) && QFile::link("/usr/share/sounds/sf2/TimGM6mb.sf2", m_bank));
     }
 
     // Header bar: the pause button pauses and resumes (Play resumes too, see
@@ -1532,7 +1534,13 @@ private slots:
         QDir updates(MainWindow::updateFolder());
         updates.removeRecursively();
         QVERIFY(updates.mkpath(".") && TestUtil::writeFile(updates.filePath("VelmarPC-mac-2.4.9.zip"), "old"));
+        // No newer sound bank: the check ends with the update.
+        m_store.setReply("/version_checker/check_soundfont.php",
+                         "<melodrome_message><soundfont><version>0.0</version></soundfont></melodrome_message>");
         window()->checkVersion();
+        // The check, the download and the unpacking come in the background;
+        // the sound bank is asked about once the update is settled.
+        QTRY_COMPARE_WITH_TIMEOUT(m_store.requests("/version_checker/check_soundfont.php").size(), 1, 30000);
         const QString unpacked = updates.filePath("VelmarPC-linux-2.4.11");
         const QStringList kept{"VelmarPC-linux-2.4.11", "VelmarPC-linux-2.4.11.zip"};
         QCOMPARE(updates.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), good ? kept : QStringList());
@@ -1554,6 +1562,7 @@ private slots:
         QVERIFY(QFile::rename(bank, bank + ".away"));
         auto restore = qScopeGuard([&] { QFile::rename(bank + ".away", bank); });
         window()->checkVersion();
+        QTRY_COMPARE_WITH_TIMEOUT(m_prompts.size(), 2, 30000);
         QCOMPARE(m_prompts, QStringList({"Update available|An update is available, do you want to download it?",
                                          "Attenzione|E' necessario scaricare il Timbra, vuoi procedere ora?"}));
     }

@@ -182,6 +182,45 @@ private slots:
         QVERIFY(!user.isUserLogged());
     }
 
+    // A connection that ends between a login and its answer, as a server
+    // or a proxy may end it: the password went out once and is not sent
+    // again behind the user's back; the login is said to have failed. Each
+    // page of a same-site redirect still gets the login once.
+    void postedOnce_data()
+    {
+        QTest::addColumn<QStringList>("faults"); // path, mode, option of each fault
+        QTest::addColumn<int>("atLogin");
+        QTest::addColumn<int>("atNext");
+        QTest::addColumn<bool>("loggedIn");
+        const QString login = QStringLiteral("/service/login.php");
+        const QString next = QStringLiteral("/service/next.php");
+        QTest::newRow("dropped") << QStringList{login, "drop", ""} << 1 << 0 << false;
+        QTest::newRow("dropped after a redirect")
+            << QStringList{login, "redirect", "to=" + next, next, "drop", ""} << 1 << 1 << false;
+    }
+    void postedOnce()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(int, atLogin);
+        QFETCH(int, atNext);
+        QFETCH(bool, loggedIn);
+        for (int i = 0; i + 2 < faults.size(); i += 3)
+            store.setFault(faults[i], faults[i + 1], 1, faults[i + 2]);
+        User user;
+        AccountView view(nullptr, &user);
+        view.setTimeouts({1500, 0, 4000});
+        login(view, password, false);
+        QTRY_VERIFY_WITH_TIMEOUT(settled(view), 15000);
+        QTest::qWait(300);
+        QCOMPARE(store.requests(QStringLiteral("/service/login.php")).size(), atLogin);
+        QCOMPARE(store.requests(QStringLiteral("/service/next.php")).size(), atNext);
+        QCOMPARE(user.isUserLogged(), loggedIn);
+        const QString said = part<QLabel>(view, "loginStatusMsg")->text();
+        QCOMPARE(said, loggedIn ? QString()
+                                : QStringLiteral("You are not logged in: the connection broke off.\nCheck the "
+                                                 "internet connection and press Login again."));
+    }
+
     // The record comes back in the next run and follows the store's account
     // data; a language change keeps the logged-in page; a logout clears the
     // record, and an answer to a request sent before it is ignored.

@@ -52,6 +52,16 @@ class TestSoundBank : public QObject
         m.setSoundfontFilePath(bank);
         m.setTimeouts({1500, 0, 4000}, {1500, 1500, 20000});
     }
+    // A download asked for and waited to its end: whether a new bank is in.
+    static bool fetch(SoundfontManager &m, bool ask)
+    {
+        QSignalSpy finished(&m, &SoundfontManager::downloadFinished);
+        if (!m.downloadSoundfont(ask))
+            return false;
+        if (!finished.wait(60000) && finished.isEmpty())
+            return false;
+        return finished.size() == 1 && finished.first().first().toBool();
+    }
     QStringList leftovers() const { return QDir(dir.filePath("bank")).entryList({"*.temp", "*.part"}); }
 
 private slots:
@@ -134,7 +144,7 @@ private slots:
             if (value > 0 && row == "cancelled" && manager.dialog()->isVisible())
                 manager.dialog()->findChild<QPushButton *>("cancelButton")->click();
         });
-        QCOMPARE(manager.downloadSoundfont(false), replaced);
+        QCOMPARE(fetch(manager, false), replaced);
         QCOMPARE(asked.value(0).section('\n', 0, 0), told);
         QVERIFY(asked.size() <= 1);
         QVERIFY(manager.dialog()->isHidden());
@@ -155,7 +165,7 @@ private slots:
         SoundfontManager manager;
         configure(manager);
         answer = QMessageBox::No;
-        QVERIFY(!manager.downloadSoundfont(true));
+        QVERIFY(!fetch(manager, true));
         QCOMPARE(asked, QStringList{"E' necessario scaricare il Timbra, vuoi procedere ora?"});
         QCOMPARE(manager.getLastVersion(), "1.2");
 
@@ -167,7 +177,7 @@ private slots:
             second = manager.downloadSoundfont(false);
             store.release("/files/Basic.sfc");
         });
-        QVERIFY(manager.downloadSoundfont(true));
+        QVERIFY(fetch(manager, true));
         QCOMPARE(second, 0);
         QCOMPARE(store.requests().size(), 2);
     }

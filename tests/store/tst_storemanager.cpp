@@ -259,7 +259,21 @@ private slots:
     {
         MelodromeManager manager(nullptr, &user, db.get());
         configure(manager);
+        QSignalSpy known(&manager, &MelodromeManager::serviceStatusKnown);
+        QSignalSpy checked(&manager, &MelodromeManager::versionChecked);
+        // Both asked at once, each answered in the background.
+        const auto status = [&] {
+            known.clear();
+            return manager.checkServiceStatus() && known.wait(15000) && known.first().first().toBool();
+        };
+        const auto version = [&] {
+            checked.clear();
+            return manager.checkUpdateServer("linux") && checked.wait(15000);
+        };
         QVERIFY(manager.checkServiceStatus() && manager.checkUpdateServer("linux"));
+        QVERIFY(!manager.checkServiceStatus() && !manager.checkUpdateServer("linux"));
+        QTRY_VERIFY_WITH_TIMEOUT(known.size() == 1 && checked.size() == 1, 15000);
+        QVERIFY(manager.isServiceOnline());
         const QString url = manager.lastVersionUrl();
         QVERIFY(url.endsWith("/files/VelmarPC-linux-2.4.11.zip"));
         store.setReply("/service/service_status.php",
@@ -267,12 +281,48 @@ private slots:
         store.setReply("/version_checker/check_version_velmarpc.php",
                        "<melodrome_message><velmarpc><url_update>u</url_update><size>5</size></velmarpc>"
                        "</melodrome_message>");
-        QVERIFY(!manager.checkServiceStatus() && manager.checkUpdateServer("linux"));
+        QVERIFY(!status() && version());
         QCOMPARE(manager.lastVersion() + " " + manager.lastVersionUrl(), "2.4.11 " + url);
         store.reset();
-        QVERIFY(manager.checkServiceStatus());
+        QVERIFY(status());
         store.setFault("*", "http500");
-        QVERIFY(!manager.checkServiceStatus());
+        QVERIFY(!status());
+    }
+
+    // A version check answered a few bytes at a time, asked while a song
+    // download looks up the song's address: the download goes on and ends
+    // first, and the version comes when it comes.
+    void slowVersionCheckDuringDownload()
+    {
+        const QString info = "/service/song_info.php";
+        store.setFault(info, "hold", 1);
+        store.setFault("/version_checker/check_version_velmarpc.php", "trickle", 1, "chunk=2&gap=100");
+        MelodromeManager manager(nullptr, &user, db.get());
+        manager.setTimeouts({1500, 0, 30000}, {1500, 1500, 8000});
+        QStringList events;
+        QTimer poll;
+        poll.callOnTimeout(&manager, [&] {
+            if (store.requests(info).isEmpty())
+                return;
+            poll.stop();
+            store.release(info);
+            manager.checkUpdateServer("linux");
+        });
+        poll.start(10);
+        QTimer version;
+        version.callOnTimeout(&manager, [&] {
+            if (manager.lastVersion() == "2.4.11") {
+                version.stop();
+                events << "version known";
+            }
+        });
+        version.start(20);
+        connect(&manager, &MelodromeManager::downloadEnded, &manager, [&](int product, bool done) {
+            events << QString("%1 ended %2, version %3").arg(product).arg(done).arg(manager.lastVersion());
+        });
+        QVERIFY(manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+        QTRY_VERIFY_WITH_TIMEOUT(!version.isActive(), 30000);
+        QCOMPARE(events, QStringList({"5001 ended 1, version ", "version known"}));
     }
 };
 
