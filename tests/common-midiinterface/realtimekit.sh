@@ -30,10 +30,9 @@ for tool in dbus-daemon dbus-send unshare mount pulseaudio pactl runuser sox lam
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
-source "$here/../../scripts/own_servers.sh"
-own_work
+source "$here/../../scripts/e2e/lib.sh"
+e2e_work shared
 fail() { echo "FAIL: $*"; for f in rtkit polkit bus; do echo "--- $f"; tail -5 "$work/$f.log" 2>/dev/null || true; done; exit 1; }
-wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
 
 # The system bus of the test: every user may connect, the services' own
 # rules (rtkit's, polkit's) from Debian's system.d.
@@ -90,7 +89,7 @@ $rtkit --stderr >/dev/null 2> >(cat >"$work/rtkit.log") &
 pids+=($!)
 wait_for 100 has org.freedesktop.RealtimeKit1 || fail "rtkit-daemon did not start"
 
-own_pulse velmar_rt 44100
+e2e_pulse --rate 44100 velmar_rt
 
 /usr/bin/python3 "$here/../../scripts/clicktrack.py" make "$work/song.mid"
 sox -n -r 44100 -c 2 "$work/tone.wav" synth 4 sine 440 vol 0.5
