@@ -97,21 +97,28 @@ lame --quiet -b 128 "$work/tone.wav" "$work/song.mp3"
 mkdir "$work/home" && chown nobody "$work/home"
 chmod 644 "$work"/song.*
 
-# As nobody; while it plays, the policy of each of its threads as the kernel
-# has it (field 41 of /proc/PID/task/TID/stat: 2 is SCHED_RR).
+# The threads of nobody's players the kernel runs SCHED_RR (field 41 of
+# /proc/PID/task/TID/stat: 2), counted into $rr; at least $1 of them.
+raised() {
+  rr=0
+  local pid stat
+  for pid in $(pgrep -u nobody -f "$bin/velmar-" || true); do
+    for stat in /proc/"$pid"/task/*/stat; do
+      [ "$(sed 's/.*) //' "$stat" | awk '{print $39}')" = 2 ] && rr=$((rr + 1))
+    done
+  done
+  [ "$rr" -ge "$1" ]
+}
+
+# As nobody; while it plays (3 s), its threads are counted until two run
+# real-time: each is raised as it starts.
 play() {
   local out=$1; shift
   (cd "$work/home" && exec runuser -u nobody -- env HOME="$work/home" XDG_RUNTIME_DIR="$work/home" \
     DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" PULSE_SERVER="$PULSE_SERVER" ASAN_OPTIONS=detect_leaks=0 \
     "$@") >"$work/$out.txt" 2>"$work/$out.log" &
   local runner=$!
-  sleep 2.5
-  local rr=0 pid
-  for pid in $(pgrep -u nobody -f "$bin/velmar-" || true); do
-    for stat in /proc/"$pid"/task/*/stat; do
-      [ "$(sed 's/.*) //' "$stat" | awk '{print $39}')" = 2 ] && rr=$((rr + 1))
-    done
-  done
+  wait_for 25 raised 2 || true
   wait "$runner" || fail "$* ended with $? ($(tail -3 "$work/$out.log"))"
   echo "$rr"
 }
