@@ -26,19 +26,29 @@ sinks=(velmar_e2e)
 [ -n "${TWIN_SINKS:-}" ] && sinks+=(velmar_twin)
 e2e_pulse "${sinks[@]}"
 e2e_screen 1280x800
+export VELMAR_WIDGET_DUMP=$work/widgets.txt
 e2e_start
 e2e_import "$work/song.kar"
 
 # The settings page opens from the gear at the right end of the header bar,
 # to its left; in its "Devices" box the MIDI list takes the synthesizer (its
 # only entry here), the Audio list its last device.
+# Each step waits for what it brings: the page shown, each choice stored.
 click() { e2e_after xdotool mousemove "$1" "$2" click 1; }
+showing() {
+  e2e_widgets
+  awk -F'\t' -v name="$1" '$6 ~ ("/" name "$") { found = 1 } END { exit !found }' "$VELMAR_WIDGET_DUMP"
+}
+stored_device() { [ -n "$(sed -n '/^\[AudioDevice\]/,/^\[/p' "$settings" | sed -n 's/^Name=//p')" ]; }
 eval "$(xdotool getwindowgeometry --shell "$window")"
 click $((X + WIDTH - 21)) 28
+wait_for 50 showing comboSoundCard || fail "the settings page did not open"
 click $((X + WIDTH - 130)) 245
 e2e_after xdotool key Home Return
+wait_for 50 grep -q '^Name=Timbra MIDI Module$' "$settings" || fail "the synthesizer was not chosen"
 click $((X + WIDTH - 130)) 277
 e2e_after xdotool key End Return
+wait_for 50 stored_device || fail "no audio device was chosen"
 xdotool key Escape
 # The song list fills the lower right of the window: its first row sits just
 # under the header.
