@@ -43,31 +43,20 @@ build_release() {
 
 # The maker's store cannot be reached from here: a store of the project's
 # own, on the loopback address, with three songs, banners and the sound bank.
-# Sets store_pid and exports the two store addresses.
+# Sets store_pid and exports the two store addresses; the scripts' own
+# library starts it as it does for the end-to-end runs.
 start_store() {
+  source scripts/e2e/lib.sh
   /usr/bin/python3 store-service/make_catalogue.py build/store
-  local out=build/store/store.out
-  rm -f "$out"
-  /usr/bin/python3 store-service/store.py --catalogue build/store >"$out" 2>build/store/store.log &
-  store_pid=$!
-  for _ in $(seq 100); do
-    grep -q '^PORT ' "$out" 2>/dev/null && break
-    kill -0 "$store_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  local port
-  port=$(awk '/^PORT /{print $2; exit}' "$out" 2>/dev/null)
-  if [ -z "$port" ]; then
+  if ! e2e_store_start build/store --catalogue build/store; then
     echo "The local store did not start: $(tail -3 build/store/store.log)" >&2
     exit 1
   fi
-  export VELMAR_STORE_URL=http://127.0.0.1:$port VELMAR_CHECK_URL=http://127.0.0.1:$port
   echo "Local store: $VELMAR_STORE_URL (pid $store_pid); log in as singer@example.org, password velmar"
 }
 stop_store() {
   if [ -n "${store_pid:-}" ]; then
-    kill "$store_pid" 2>/dev/null || true
-    wait "$store_pid" 2>/dev/null || true
+    e2e_store_stop
     echo "Local store stopped"
   fi
 }

@@ -37,7 +37,7 @@ xdotool key Tab type --delay 20 wrong
 xdotool key Return
 wait_for 150 grep -q "the store says Wrong e-mail or password" "$work/program.log" \
   || fail "the wrong password was not refused"
-sleep 0.5
+e2e_settled || true
 import -display "$DISPLAY" -window root "$out/end-to-end-login-refused.png"
 xdotool key ctrl+a type --delay 20 secret
 xdotool key Return

@@ -1,18 +1,54 @@
-# Shared steps of the end-to-end runs: the real VelmarPC on a screen of its
-# own (Xvfb) and a sound server of its own (PulseAudio, null sinks), on a fresh
-# home. Sourced by each scenario after `set -euo pipefail`:
+# The one library of the scripts that start a screen, a sound server or the
+# store of their own: the end-to-end scenarios (scripts/e2e/,
+# scripts/play_end_to_end.sh), the measuring tools (tools/*/*.sh), the
+# checks in tests/ and setup.sh's run. What it starts ends with the run, and
+# it touches no server it did not start (the user's own sound server, and
+# any other, stay as they are). Sourced after `set -euo pipefail`:
 #   e2e_init BUILD_DIR OUT_DIR   work folder, fresh home, cleanup, the program
 #   e2e_workspace OUT_DIR        work folder, fresh home, cleanup only
-#   e2e_pulse [SINK...]          the sound server (default sink velmar_e2e)
+#   e2e_work [shared]            work folder and cleanup only; "shared": other
+#                                users may read it and reach its sound server
+#   wait_for N CMD...            waits up to N tenths of a second for CMD to
+#                                succeed; status 1 when it never did
+#   e2e_pulse [--rate HZ] [SINK...]  the sound server (default sink
+#                                velmar_e2e, 48000 Hz), its first sink the
+#                                default; exports PULSE_SERVER
 #   e2e_screen [WxH]             the screen (default 1280x800); e2e_screen_stop
+#   e2e_settled [N]              waits up to N tenths (default 30) for the
+#                                screen to hold still
+#   e2e_after CMD...             CMD (a click, a key), then up to 3 s for the
+#                                screen to change and hold still
 #   e2e_start [ARGS...]          the program, up to its first page
-#   e2e_store                    the local test store, both store roles on it
+#   e2e_widgets                  the program lists what its windows show
+#                                into $VELMAR_WIDGET_DUMP (exported first)
+#   e2e_store_start DIR [ARGS]   store-service/store.py with ARGS, its output
+#                                in DIR; sets store, store_pid and both store
+#                                addresses; status 1 when it did not start
+#   e2e_store_stop               that store ends
+#   e2e_store                    the test store with its controls, both store
+#                                roles on it
 #   e2e_import FILE              Ctrl+I, FILE typed into the dialog, listed
-#   e2e_record SINK [FILE]       parec of SINK's monitor into FILE ($work/rec.raw)
+#   e2e_record [--rt] SINK [FILE]  parec of SINK's monitor into FILE
+#                                ($work/rec.raw; raw 16-bit stereo at the
+#                                server's rate), once it records; --rt: the
+#                                recorder runs real-time
+#   e2e_record_more MS [FILE]    waits until MS more of sound are recorded
+#                                (what the server still holds)
+#   e2e_sounds [FILE]            the recording holds sound (-50 dBFS)
 #   e2e_record_stop              every recording ends
 #   e2e_quit                     SIGTERM; the program must exit with 0
-# Sets: here (scripts/), build, out, work, program, program_pid, window,
-# screen_pid, store (the test store's address, after e2e_store).
+#   e2e_load LOAD                every core busy: "busy" from a session of its
+#                                own (another program, a scheduling group of
+#                                its own), "own" from this one (the user's own
+#                                programs: a busy desktop); any other LOAD,
+#                                none. Status 1 without stress-ng
+#   e2e_run RUN                  a run named USER or USER-LOAD: sets $user
+#                                and $load and starts the load
+#   e2e_unload                   the load ends
+# Sets: here (scripts/, by e2e_workspace), build, out, work, pids, program,
+# program_pid, window, screen_pid, store (after e2e_store).
+
+e2e_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 e2e_init() {
   build=$(cd "${1:-build}" && pwd)
@@ -27,13 +63,10 @@ e2e_init() {
 
 # The work folder, a fresh home in it, and the cleanup of what the run starts.
 e2e_workspace() {
-  here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  here=$e2e_scripts
   out=$1
   mkdir -p "$out"
-  work=$(mktemp -d)
-  pids=()
-  recorders=()
-  trap e2e_cleanup EXIT
+  e2e_work
   for tool in Xvfb xdotool import pulseaudio parec pactl; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (./setup.sh installs it)"
   done
@@ -44,6 +77,20 @@ e2e_workspace() {
   library=$HOME/Documents/VelmarPC
 }
 
+# A player run as another user (nobody) reads its songs from a shared work
+# folder and plays into its sound server.
+e2e_work() {
+  work=$(mktemp -d)
+  work_shared=""
+  if [ "${1:-}" = shared ]; then
+    chmod 755 "$work"
+    work_shared=1
+  fi
+  pids=()
+  recorders=()
+  trap e2e_cleanup EXIT
+}
+
 e2e_cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
@@ -52,11 +99,15 @@ e2e_cleanup() {
 
 fail() {
   echo "FAIL: $*"
-  [ -n "${DISPLAY:-}" ] && import -display "$DISPLAY" -window root "$out/end-to-end-failed.png" 2>/dev/null \
+  [ -n "${DISPLAY:-}" ] && [ -n "${out:-}" ] \
+    && import -display "$DISPLAY" -window root "$out/end-to-end-failed.png" 2>/dev/null \
     && echo "screen: $out/end-to-end-failed.png"
-  echo "--- program log (last lines)"; tail -20 "$work/program.log" 2>/dev/null || true; exit 1; }
+  if [ -s "${work:-}/program.log" ]; then
+    echo "--- program log (last lines)"; tail -20 "$work/program.log"
+  fi
+  exit 1
+}
 
-# Waits up to $1 tenths of a second for the command after it to succeed.
 wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
 
 # A store account, so that the first page is the main page.
@@ -64,15 +115,35 @@ e2e_logged_in() {
   printf '[User]\nuser_id=1\nname=Stage\nsurname=Singer\n' >> "$settings"
 }
 
-# The store service (store-service/store.py) with its test controls on a free port; it offers
-# no newer program and no newer sound bank, so no question stops the run. Its
-# account: anna@example.org with the password "secret".
-e2e_store() {
-  /usr/bin/python3 "$here/../store-service/store.py" --control >"$work/store.out" 2>"$work/store.log" &
-  pids+=($!)
-  wait_for 100 grep -q '^PORT ' "$work/store.out" || fail "the test store did not start"
-  store=http://127.0.0.1:$(awk '/^PORT /{print $2; exit}' "$work/store.out")
+# The project's store service, on a free port of the loopback address.
+e2e_store_start() {
+  local dir=$1
+  shift
+  mkdir -p "$dir"
+  rm -f "$dir/store.out"
+  /usr/bin/python3 "$e2e_scripts/../store-service/store.py" "$@" >"$dir/store.out" 2>"$dir/store.log" &
+  store_pid=$!
+  # Up once it names its port; a store that ended is waited for no longer.
+  wait_for 100 e2e_store_answered "$dir" || true
+  local port
+  port=$(awk '/^PORT /{print $2; exit}' "$dir/store.out" 2>/dev/null)
+  [ -n "$port" ] || return 1
+  store=http://127.0.0.1:$port
   export VELMAR_STORE_URL=$store VELMAR_CHECK_URL=$store
+}
+e2e_store_answered() { grep -q '^PORT ' "$1/store.out" || ! kill -0 "$store_pid"; }
+e2e_store_stop() {
+  [ -n "${store_pid:-}" ] || return 0
+  kill "$store_pid" 2>/dev/null || true
+  wait "$store_pid" 2>/dev/null || true
+}
+
+# The store with its test controls; it offers no newer program and no newer
+# sound bank, so no question stops the run. Its account: anna@example.org
+# with the password "secret".
+e2e_store() {
+  e2e_store_start "$work" --control || fail "the test store did not start: $(tail -3 "$work/store.log")"
+  pids+=("$store_pid")
   e2e_store_reply /version_checker/check_version_velmarpc.php \
     '<melodrome_message><velmarpc><sw_version>2.4.10</sw_version></velmarpc></melodrome_message>'
   e2e_store_reply /version_checker/check_soundfont.php \
@@ -83,17 +154,30 @@ e2e_store_reply() {
     "$store/_control/reply?path=$1" "$2" || fail "the test store did not take the reply for $1"
 }
 
+# The server's only clients are the run's (its socket is in the work
+# folder); anonymous ones are let in so that a player run as another user
+# reaches it through a shared work folder.
 e2e_pulse() {
+  pulse_rate=48000
+  if [ "${1:-}" = --rate ]; then
+    pulse_rate=$2
+    shift 2
+  fi
   local sinks=("$@") args=()
   [ ${#sinks[@]} -gt 0 ] || sinks=(velmar_e2e)
-  for s in "${sinks[@]}"; do args+=(-L "module-null-sink sink_name=$s rate=48000"); done
+  for s in "${sinks[@]}"; do args+=(-L "module-null-sink sink_name=$s rate=$pulse_rate"); done
   mkdir -p "$work/pulse"
-  export PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse PULSE_SERVER=unix:$work/pulse/native
-  pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
-    -L "module-native-protocol-unix socket=$work/pulse/native" \
+  export PULSE_SERVER=unix:$work/pulse/native
+  PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse \
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
+    -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
     "${args[@]}" -L "module-always-sink" 2>"$work/pulse.log" &
   pids+=($!)
   wait_for 100 pactl info || fail "PulseAudio did not start: $(tail -3 "$work/pulse.log")"
+  if [ -n "${work_shared:-}" ]; then
+    chmod 755 "$work/pulse"
+    chmod 666 "$work/pulse/native"
+  fi
   # This server is the run's own: its default sink may be set.
   pactl set-default-sink "${sinks[0]}"
 }
@@ -109,6 +193,30 @@ e2e_screen() {
 }
 e2e_screen_stop() { kill "$screen_pid"; wait "$screen_pid" 2>/dev/null || true; unset DISPLAY; }
 
+# Two pictures of the screen a tenth of a second apart alike: what a step
+# changed is drawn. Status 1 when it kept changing (a song's lyrics, say).
+e2e_settled() {
+  local last="" now
+  for _ in $(seq "${1:-30}"); do
+    now=$(e2e_picture)
+    [ "$now" = "$last" ] && return 0
+    last=$now
+    sleep 0.1
+  done
+  return 1
+}
+e2e_picture() { import -display "$DISPLAY" -window root rgb:- 2>/dev/null | md5sum || true; }
+e2e_changed() { [ "$(e2e_picture)" != "$1" ]; }
+# A click or a key whose answer is on the screen (a page, a pop-up, a row
+# chosen): the command, then up to 3 s for the screen to change and settle.
+e2e_after() {
+  local before
+  before=$(e2e_picture)
+  "$@"
+  wait_for 30 e2e_changed "$before" || true
+  e2e_settled 20 || true
+}
+
 # Started from the work folder (its log folder lands there); the log of every
 # start is kept in $work/program.log, appended.
 e2e_start() {
@@ -123,6 +231,21 @@ e2e_start() {
   wait_for 300 bash -c "tail -n +$((from + 1)) '$work/program.log' | grep -q 'Connected to port'" \
     || fail "the first page did not come up"
   window=$(xdotool search --sync --name "Velmar PC" | head -1)
+}
+
+# What the program's windows show, one line per text or control: kind, cut,
+# need, have, "X Y W H" on the screen, object path, text (tab-separated).
+e2e_widgets() {
+  rm -f "$VELMAR_WIDGET_DUMP"
+  kill -USR1 "$program_pid"
+  wait_for 50 test -e "$VELMAR_WIDGET_DUMP" || fail "the program wrote no list of its controls"
+}
+# Some shown entry of kind $1 has a text matching the extended regular
+# expression $2.
+e2e_shows() {
+  e2e_widgets
+  awk -F'\t' -v kind="$1" -v text="$2" '$1 == kind && $7 ~ text { found = 1 } END { exit !found }' \
+    "$VELMAR_WIDGET_DUMP"
 }
 
 e2e_listed() {
@@ -144,16 +267,39 @@ e2e_import() {
 e2e_shown() { [ "$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)" -gt "$1" ]; }
 
 # Short fragments: the file's size tells the moment of the sound within 20 ms.
+# Under way once two seconds are in: a request made after it is heard from
+# its start. A recorder run real-time drops nothing on a busy machine: it is
+# the measuring instrument.
 e2e_record() {
-  local file=${2:-$work/rec.raw}
-  parec -d "$1.monitor" --format=s16le --rate=48000 --channels=2 --raw --latency-msec=20 "$file" &
+  local rt=()
+  if [ "$1" = --rt ]; then
+    rt=(chrt -r 50)
+    shift
+  fi
+  local file=${2:-$work/rec.raw} rate=${pulse_rate:-48000}
+  : >"$file"
+  "${rt[@]}" parec -d "$1.monitor" --format=s16le --rate="$rate" --channels=2 --raw --latency-msec=20 "$file" &
   recorders+=($!)
   pids+=($!)
-  wait_for 100 e2e_recorded $((48000 * 4 * 2)) "$file" || fail "parec did not record"
+  wait_for 100 e2e_recorded $((rate * 4 * 2)) "$file" || fail "parec did not record"
 }
 e2e_recorded() { [ "$(stat -c %s "${2:-$work/rec.raw}")" -ge "$1" ]; }
+e2e_record_more() {
+  local file=${2:-$work/rec.raw}
+  local want=$(( $(stat -c %s "$file") + ${pulse_rate:-48000} * 4 * $1 / 1000 ))
+  wait_for $(( 100 + $1 / 10 )) e2e_recorded "$want" "$file"
+}
+# The recording holds sound: a sample above -50 dBFS.
+e2e_sounds() {
+  /usr/bin/python3 - "${1:-$work/rec.raw}" <<'PY'
+import array, sys
+data = open(sys.argv[1], "rb").read()
+a = array.array("h", data[:len(data) // 2 * 2])
+sys.exit(0 if a and max(abs(v) for v in a) > 104 else 1)
+PY
+}
 e2e_record_stop() {
-  for r in "${recorders[@]}"; do kill "$r"; wait "$r" 2>/dev/null || true; done
+  for r in "${recorders[@]}"; do kill "$r" 2>/dev/null || true; wait "$r" 2>/dev/null || true; done
   recorders=()
 }
 
@@ -162,4 +308,31 @@ e2e_quit() {
   local status=0
   wait "$program_pid" || status=$?
   [ "$status" -eq 0 ] || fail "the program exited with $status"
+}
+
+e2e_load() {
+  busy=""
+  [ "$1" = busy ] || [ "$1" = own ] || return 0
+  command -v stress-ng >/dev/null || return 1
+  if [ "$1" = busy ]; then
+    setsid stress-ng --cpu "$(nproc)" --quiet &
+  else
+    stress-ng --cpu "$(nproc)" --quiet &
+  fi
+  busy=$!
+  pids+=("$busy")
+  # Under way once its workers run.
+  wait_for 50 pgrep -P "$busy" || true
+}
+
+e2e_run() {
+  user=${1%%-*}
+  load=""
+  [ "$1" != "$user" ] && load=${1#*-}
+  e2e_load "$load"
+}
+
+e2e_unload() {
+  [ -n "${busy:-}" ] && { kill "$busy"; wait "$busy" 2>/dev/null || true; }
+  busy=""
 }

@@ -68,6 +68,7 @@ wait_for 400 grep -q "UNLOAD SONG.*timing.kar" "$work/program.log" || fail "the 
 eval "$(xdotool getwindowgeometry --shell "$window")"
 xdotool mousemove --window "$window" $(( WIDTH * 3 / 4 )) $(( HEIGHT - 110 )) click 1
 mp3=$(now); xdotool key Home space
+# The MP3 plays a while, then again from its start.
 sleep 2.3
 restart=$(now); xdotool key space
 sleep 5.5

@@ -17,6 +17,7 @@ e2e_workspace "${1:-$root/build/end-to-end/newcomer}"
 rm -f "$out"/*.png
 e2e_pulse velmar_e2e
 e2e_screen 1280x800
+export VELMAR_WIDGET_DUMP=$work/widgets.txt
 step=0
 shot() { step=$((step + 1)); import -display "$DISPLAY" -window root "$out/$(printf %02d $step)-$1.png"; }
 
@@ -32,7 +33,7 @@ store_pid=$(sed -n 's/^Local store: .*(pid \([0-9]*\)).*/\1/p' "$work/program.lo
 wait_for 300 grep -q 'Connected to port' "$work/program.log" || fail "the first page did not come up"
 window=$(xdotool search --sync --name "Velmar PC" | head -1)
 program_pid=$(pgrep -P "$setup" -x VelmarPC) || fail "setup.sh did not start build/bin/VelmarPC"
-sleep 0.5
+e2e_settled || true
 shot login-page
 
 # The login page, the cursor in the e-mail field.
@@ -40,20 +41,30 @@ xdotool windowfocus --sync "$window" type --delay 20 singer@example.org
 xdotool key Tab type --delay 20 velmar
 xdotool key Return
 wait_for 150 grep -q "logged in, user 1" "$work/program.log" || fail "the store's account did not log in"
-sleep 1
-shot logged-in
-
 eval "$(xdotool getwindowgeometry --shell "$window")"
+# The library page is up once its lists are found on the screen.
+probed() {
+  /usr/bin/python3 "$here/e2e/screen_probe.py" controls "$X" "$Y" "$WIDTH" "$HEIGHT" >"$work/controls.txt" \
+    && grep -q "^$1 " "$work/controls.txt" && grep -q "^${2:-$1} " "$work/controls.txt"
+}
+wait_for 100 probed news first_song || fail "the library page's lists were not found"
+e2e_settled || true
+shot logged-in
 declare -A at
-while read -r name x y; do at[$name]="$x $y"; done \
-  < <(/usr/bin/python3 "$here/e2e/screen_probe.py" controls "$X" "$Y" "$WIDTH" "$HEIGHT")
-[ -n "${at[news]:-}" ] && [ -n "${at[first_song]:-}" ] || fail "the library page's lists were not found"
+while read -r name x y; do at[$name]="$x $y"; done <"$work/controls.txt"
 read -r song_x row0 <<<"${at[first_song]}"
 row() { echo "$song_x $((row0 + 40 * $1))"; }
 
+# A list shows the song $1 and not $2.
+listed_only() {
+  e2e_widgets
+  awk -F'\t' -v yes="$1" -v no="${2:-^$}" '$1 == "item" && $7 ~ yes { y = 1 } $1 == "item" && $7 ~ no { n = 1 }
+    END { exit !(y && !n) }' "$VELMAR_WIDGET_DUMP"
+}
 # The news of the week: Evening Lights (KAR), Harbour Song (MP3), Open Road.
 xdotool mousemove ${at[news]} click 1
-sleep 1
+wait_for 100 listed_only "Open Road" || fail "the news of the week were not listed"
+e2e_settled || true
 shot news
 kar="Velmar Demo Band - Evening Lights.mid"
 mp3="Nora Vell - Harbour Song.mp3"
@@ -61,12 +72,12 @@ xdotool mousemove $(row 0) click --repeat 2 --delay 80 1
 wait_for 300 e2e_listed "$kar" || fail "the KAR of the news was not downloaded into the library"
 xdotool mousemove $(row 1) click --repeat 2 --delay 80 1
 wait_for 300 e2e_listed "$mp3" || fail "the MP3 of the news was not downloaded into the library"
-sleep 1
+e2e_settled || true
 shot news-downloaded
 
 # Played from the "Downloaded" list, in the order they came.
 xdotool mousemove ${at[downloaded]} click 1
-sleep 1
+wait_for 100 listed_only "Harbour Song" "Open Road" || fail "the downloaded songs were not listed"
 loads() { grep -c 'currSong\] LOAD SONG' "$work/program.log" || true; }
 unloads() { grep -c 'UNLOAD SONG' "$work/program.log" || true; }
 loaded_since() { [ "$(loads)" -gt "$1" ]; }
@@ -88,7 +99,8 @@ wait_for 100 e2e_recorded $((48000 * 4 * 10)) "$work/mp3.raw" || fail "the MP3's
 shot mp3-playing
 # The song ends by itself (the KAR's unload came with the MP3's load).
 wait_for 600 unloaded_since "$ended" || fail "the MP3 did not play to its end"
-sleep 1
+# What the server still holds.
+e2e_record_more 1000 "$work/mp3.raw" || fail "the MP3's recording stopped"
 e2e_record_stop
 shot mp3-ended
 
@@ -110,9 +122,8 @@ sys.exit(1)' "$store" || fail "the store still answers at $store"
 # page: the login is kept.
 program=$root/build/bin/VelmarPC
 e2e_start
-sleep 1
-controls=$(/usr/bin/python3 "$here/e2e/screen_probe.py" controls 0 0 "$WIDTH" "$HEIGHT")
-grep -q '^news ' <<<"$controls" || fail "started directly, the program asked for the login again"
+X=0 Y=0
+wait_for 100 probed news || fail "started directly, the program asked for the login again"
 shot started-directly
 e2e_quit
 

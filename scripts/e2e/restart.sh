@@ -26,21 +26,29 @@ sinks=(velmar_e2e)
 [ -n "${TWIN_SINKS:-}" ] && sinks+=(velmar_twin)
 e2e_pulse "${sinks[@]}"
 e2e_screen 1280x800
+export VELMAR_WIDGET_DUMP=$work/widgets.txt
 e2e_start
 e2e_import "$work/song.kar"
 
 # The settings page opens from the gear at the right end of the header bar,
 # to its left; in its "Devices" box the MIDI list takes the synthesizer (its
 # only entry here), the Audio list its last device.
-click() { xdotool mousemove "$1" "$2" click 1; sleep 0.4; }
+# Each step waits for what it brings: the page shown, each choice stored.
+click() { e2e_after xdotool mousemove "$1" "$2" click 1; }
+showing() {
+  e2e_widgets
+  awk -F'\t' -v name="$1" '$6 ~ ("/" name "$") { found = 1 } END { exit !found }' "$VELMAR_WIDGET_DUMP"
+}
+stored_device() { [ -n "$(sed -n '/^\[AudioDevice\]/,/^\[/p' "$settings" | sed -n 's/^Name=//p')" ]; }
 eval "$(xdotool getwindowgeometry --shell "$window")"
 click $((X + WIDTH - 21)) 28
+wait_for 50 showing comboSoundCard || fail "the settings page did not open"
 click $((X + WIDTH - 130)) 245
-xdotool key Home Return
-sleep 0.4
+e2e_after xdotool key Home Return
+wait_for 50 grep -q '^Name=Timbra MIDI Module$' "$settings" || fail "the synthesizer was not chosen"
 click $((X + WIDTH - 130)) 277
-xdotool key End Return
-sleep 0.4
+e2e_after xdotool key End Return
+wait_for 50 stored_device || fail "no audio device was chosen"
 xdotool key Escape
 # The song list fills the lower right of the window: its first row sits just
 # under the header.
@@ -51,7 +59,8 @@ if [ ${#sinks[@]} -gt 1 ]; then
   for s in "${sinks[@]}"; do e2e_record "$s" "$work/before$((n++)).raw"; done
   xdotool mousemove 700 $row_y click --repeat 2 --delay 80 1
   wait_for 150 grep -q 'UNLOAD SONG' "$work/program.log" || fail "the song did not play before the restart"
-  sleep 0.5
+  # Its last notes' release.
+  e2e_record_more 500 "$work/before0.raw" || fail "the recording stopped"
   e2e_record_stop
 fi
 e2e_quit
@@ -80,14 +89,16 @@ xdotool mousemove 700 $row_y
 mark
 xdotool click --repeat 2 --delay 80 1
 wait_for 150 played 1 || fail "the double-clicked song did not play to its end"
-sleep 0.5
+e2e_record_more 500 "$work/rec0.raw" || fail "the recording stopped"
+# The row, chosen already by the double click, is chosen again: nothing
+# new to see once the screen holds still.
 xdotool mousemove 700 $row_y click 1
-sleep 0.3
+e2e_settled || true
 xdotool mousemove 258 28
 mark
 xdotool click 1
 wait_for 150 played 2 || fail "the song started with Play did not play to its end"
-sleep 0.5
+e2e_record_more 500 "$work/rec0.raw" || fail "the recording stopped"
 e2e_record_stop
 e2e_quit
 cp "$work/program.log" "$out/restart-program.log"

@@ -30,10 +30,9 @@ for tool in dbus-daemon dbus-send unshare mount pulseaudio pactl runuser sox lam
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
-source "$here/../../scripts/own_servers.sh"
-own_work
+source "$here/../../scripts/e2e/lib.sh"
+e2e_work shared
 fail() { echo "FAIL: $*"; for f in rtkit polkit bus; do echo "--- $f"; tail -5 "$work/$f.log" 2>/dev/null || true; done; exit 1; }
-wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
 
 # The system bus of the test: every user may connect, the services' own
 # rules (rtkit's, polkit's) from Debian's system.d.
@@ -90,7 +89,7 @@ $rtkit --stderr >/dev/null 2> >(cat >"$work/rtkit.log") &
 pids+=($!)
 wait_for 100 has org.freedesktop.RealtimeKit1 || fail "rtkit-daemon did not start"
 
-own_pulse velmar_rt 44100
+e2e_pulse --rate 44100 velmar_rt
 
 /usr/bin/python3 "$here/../../scripts/clicktrack.py" make "$work/song.mid"
 sox -n -r 44100 -c 2 "$work/tone.wav" synth 4 sine 440 vol 0.5
@@ -98,21 +97,28 @@ lame --quiet -b 128 "$work/tone.wav" "$work/song.mp3"
 mkdir "$work/home" && chown nobody "$work/home"
 chmod 644 "$work"/song.*
 
-# As nobody; while it plays, the policy of each of its threads as the kernel
-# has it (field 41 of /proc/PID/task/TID/stat: 2 is SCHED_RR).
+# The threads of nobody's players the kernel runs SCHED_RR (field 41 of
+# /proc/PID/task/TID/stat: 2), counted into $rr; at least $1 of them.
+raised() {
+  rr=0
+  local pid stat
+  for pid in $(pgrep -u nobody -f "$bin/velmar-" || true); do
+    for stat in /proc/"$pid"/task/*/stat; do
+      [ "$(sed 's/.*) //' "$stat" | awk '{print $39}')" = 2 ] && rr=$((rr + 1))
+    done
+  done
+  [ "$rr" -ge "$1" ]
+}
+
+# As nobody; while it plays (3 s), its threads are counted until two run
+# real-time: each is raised as it starts.
 play() {
   local out=$1; shift
   (cd "$work/home" && exec runuser -u nobody -- env HOME="$work/home" XDG_RUNTIME_DIR="$work/home" \
     DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SYSTEM_BUS_ADDRESS" PULSE_SERVER="$PULSE_SERVER" ASAN_OPTIONS=detect_leaks=0 \
     "$@") >"$work/$out.txt" 2>"$work/$out.log" &
   local runner=$!
-  sleep 2.5
-  local rr=0 pid
-  for pid in $(pgrep -u nobody -f "$bin/velmar-" || true); do
-    for stat in /proc/"$pid"/task/*/stat; do
-      [ "$(sed 's/.*) //' "$stat" | awk '{print $39}')" = 2 ] && rr=$((rr + 1))
-    done
-  done
+  wait_for 25 raised 2 || true
   wait "$runner" || fail "$* ended with $? ($(tail -3 "$work/$out.log"))"
   echo "$rr"
 }

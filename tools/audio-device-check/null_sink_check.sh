@@ -10,17 +10,17 @@ semitones=${2:-12}
 tool=$build/bin/audio_device_check
 here=$(cd "$(dirname "$0")" && pwd)
 command -v pulseaudio >/dev/null || { echo "SKIP: PulseAudio is not installed"; exit 0; }
-source "$here/../../scripts/own_servers.sh"
-own_work
-own_pulse velmar_check 48000
+source "$here/../../scripts/e2e/lib.sh"
+e2e_work
+e2e_pulse velmar_check
 
 sox -n -r 44100 -c 2 "$work/tone.wav" synth 4 sine 440 vol 0.5
 lame --quiet -b 192 "$work/tone.wav" "$work/tone.mp3"
-own_record velmar_check "$work/rec.raw"
+e2e_record velmar_check "$work/rec.raw"
 "$tool" "$work/tone.mp3" 3 "$semitones"
 # What the server still holds.
-sleep 0.5
-own_record_stop
+e2e_record_more 500 "$work/rec.raw" || fail "the recording stopped"
+e2e_record_stop
 
 expected=$(/usr/bin/python3 -c "print(440 * 2 ** ($semitones / 12))")
 /usr/bin/python3 - "$work/rec.raw" "$expected" <<'PY'

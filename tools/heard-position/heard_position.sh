@@ -26,8 +26,8 @@ runs=${2:-nobody nobody-own}
 bank=/usr/share/sounds/sf2/TimGM6mb.sf2
 sink=velmar_heard
 rate=44100
-source "$here/../../scripts/own_servers.sh"
-own_work
+source "$here/../../scripts/e2e/lib.sh"
+e2e_work shared
 
 for tool in pulseaudio pactl lame ffmpeg runuser; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
@@ -42,7 +42,7 @@ lame --quiet -b 192 "$work/click.wav" "$work/click.mp3"
 ffmpeg -v error -y -i "$work/click.mp3" -ar $rate -ac 2 -c:a pcm_s16le "$work/click-mp3.wav"
 chmod 644 "$work"/click.*
 
-own_pulse $sink $rate
+e2e_pulse --rate $rate $sink
 
 # As the user of the run, from a home of its own (the player's log folder).
 as() {
@@ -55,16 +55,18 @@ as() {
 
 status=0
 for run in $runs; do
-  own_run "$run" || { echo "$run: SKIP: stress-ng is not installed"; continue; }
+  e2e_run "$run" || { echo "$run: SKIP: stress-ng is not installed"; continue; }
   echo "== $run"
   for song in click.mid click.mp3; do
     reference=$work/click.wav
     [ "$song" = click.mp3 ] && reference=$work/click-mp3.wav
     # The recorder runs real-time: the measuring instrument must not drop
     # audio on a busy machine.
+    rm -f "$work/rec.raw"
     chrt -r 50 "$bin/heard-record" "$sink.monitor" $rate "$work/rec.raw" "$work/rec.times" &
     recorder=$!
-    sleep 0.5
+    pids+=($recorder)
+    wait_for 50 test -s "$work/rec.raw" || fail "heard-record did not record"
     staller=""
     if [ "$load" = stall ]; then
       (sleep 21.6; pactl suspend-sink $sink 1; sleep 1; pactl suspend-sink $sink 0) &
@@ -73,7 +75,8 @@ for run in $runs; do
     as "$user" "$bin/velmar-engine" "$work/$song" --positions --soundbank "$bank" \
       >"$work/positions.txt" 2>"$work/engine.log" || echo "  (the player exited with $?)"
     [ -n "$staller" ] && wait "$staller"
-    sleep 0.5
+    # What the server still holds.
+    e2e_record_more 500 "$work/rec.raw" || true
     kill -INT "$recorder"
     wait "$recorder" || true
     grep -E '^(synthesizer|scheduling):' "$work/positions.txt" | sed 's/^/  /' || true
@@ -84,6 +87,6 @@ for run in $runs; do
       for f in rec.raw rec.times positions.txt engine.log; do cp "$work/$f" "$KEEP/$run-$song-$f"; done
     fi
   done
-  own_unload
+  e2e_unload
 done
 exit $status

@@ -13,9 +13,9 @@ shift || true
 tool=$build/bin/velmar-engine
 here=$(cd "$(dirname "$0")" && pwd)
 command -v pulseaudio >/dev/null || { echo "SKIP: PulseAudio is not installed"; exit 0; }
-source "$here/../../scripts/own_servers.sh"
-own_work
-own_pulse velmar_engine 48000
+source "$here/../../scripts/e2e/lib.sh"
+e2e_work
+e2e_pulse velmar_engine
 
 songs=("$@")
 if [ ${#songs[@]} -eq 0 ]; then
@@ -27,11 +27,11 @@ fi
 
 status=0
 for song in "${songs[@]}"; do
-  own_record velmar_engine "$work/rec.raw"
+  e2e_record velmar_engine "$work/rec.raw"
   "$tool" "$song" > "$work/play.txt" 2>"$work/play.log"
   # The last notes' release and reverb, and what the server still holds.
-  sleep 0.5
-  own_record_stop""
+  e2e_record_more 500 "$work/rec.raw" || fail "the recording stopped"
+  e2e_record_stop
   # The song's length from a peer: mido for MIDI songs, mutagen for MP3s.
   case "${song,,}" in
     *.mp3) peer="import mutagen,sys; print(mutagen.File(sys.argv[1]).info.length)" ;;

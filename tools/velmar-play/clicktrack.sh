@@ -26,8 +26,8 @@ bin=$(cd "${1:-build/bin}" && pwd)
 runs=${2:-root nobody root-busy nobody-busy root-own nobody-own}
 bank=/usr/share/sounds/sf2/TimGM6mb.sf2
 sink=velmar_click
-source "$here/../../scripts/own_servers.sh"
-own_work
+source "$here/../../scripts/e2e/lib.sh"
+e2e_work shared
 
 for tool in pulseaudio parec pactl fluidsynth runuser; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
@@ -38,7 +38,7 @@ done
 chmod 644 "$work/click.mid"
 
 # The players find the sink as the server's only (default) sink.
-own_pulse $sink 44100
+e2e_pulse --rate 44100 $sink
 
 # As the user of the run; nobody gets a home of its own for the players.
 as() {
@@ -56,14 +56,10 @@ as() {
 # measuring instrument must not drop audio on a busy machine.
 recorded() {
   local out=$1; shift
-  chrt -r 50 parec -d $sink.monitor --latency-msec=50 --format=s16le --rate=44100 --channels=2 \
-    --raw > "$out" &
-  local rec=$!
-  sleep 0.5
+  e2e_record --rt $sink "$out"
   "$@" || echo "  (the player exited with $?)"
-  sleep 0.5
-  kill "$rec"
-  wait "$rec" 2>/dev/null || true
+  e2e_record_more 500 "$out" || true
+  e2e_record_stop
 }
 
 stall() {
@@ -74,7 +70,7 @@ stall() {
 }
 
 for run in $runs; do
-  own_run "$run" || { echo "$run: SKIP: stress-ng is not installed"; continue; }
+  e2e_run "$run" || { echo "$run: SKIP: stress-ng is not installed"; continue; }
   echo "== $run"
   staller=""
   if [ "$load" = stall ]; then stall & staller=$!; fi
@@ -86,7 +82,7 @@ for run in $runs; do
     recorded "$work/fluid.raw" as "$user" fluidsynth -a pulseaudio -z 512 -c 8 -n -i -q "$bank" "$work/click.mid" \
       2>/dev/null
   fi
-  own_unload
+  e2e_unload
   if [ -n "${KEEP:-}" ]; then
     mkdir -p "$KEEP"
     cp "$work/offline.wav" "$KEEP/"

@@ -2,6 +2,7 @@
 // offscreen, settings in a temporary folder. The device tables script the devices.
 #include "AudioInterface.h"
 #include "Sequencer.h"
+#include "SoftSynth.h"
 #include "SongRW.h"
 #include "SoundEngine.h"
 #include "SynthAudioSink.h"
@@ -22,6 +23,10 @@
 #include <QtTest>
 
 #include <thread>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using TestUtil::child;
 
@@ -87,6 +92,22 @@ QString storedOnDisk(const QString &key)
 {
     const QRegularExpression line("\\[" + key.section('/', 0, 0) + "\\][^[]*\n" + key.section('/', 1) + "=([^\n]*)");
     return line.match(QString::fromUtf8(TestUtil::readFile(store().fileName()))).captured(1);
+}
+
+// Whether the calling thread may use the capability that lets root raise
+// a thread (when it holds it at all); the threads it starts inherit that.
+// Without it the system refuses real-time scheduling, as it refuses an
+// ordinary user.
+void useNiceCapability(bool on)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    const unsigned bit = 1u << (CAP_SYS_NICE % 32);
+    __user_cap_data_struct &word = data[CAP_SYS_NICE / 32];
+    if (syscall(SYS_capget, &header, data) != 0 || !(word.permitted & bit))
+        return;
+    word.effective = on ? word.effective | bit : word.effective & ~bit;
+    syscall(SYS_capset, &header, data);
 }
 
 } // namespace
@@ -427,6 +448,73 @@ private slots:
         QCOMPARE(line->text(), QString(source));
         QCOMPARE(line->toolTip(), tip);
         QCOMPARE(box->placeholderText(), QString("No audio device"));
+    }
+
+    // Without real-time priority the page names what it costs: the delay the
+    // synthesizer settled on its device to keep time at normal priority;
+    // granted, it says so and names no delay. The sequencer's thread asks the
+    // system as it does in the program, and the synthesizer settles as the
+    // device asks for sound.
+    void realTimeLineNamesItsCost_data()
+    {
+        QTest::addColumn<bool>("granted");
+        QTest::newRow("refused") << false;
+        QTest::newRow("granted") << true;
+    }
+    void realTimeLineNamesItsCost()
+    {
+        QFETCH(bool, granted);
+        const QByteArray bus = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        auto forget = qScopeGuard([bus] {
+            useNiceCapability(true);
+            ThreadPriority::resetForTest();
+            bus.isNull() ? qunsetenv("DBUS_SYSTEM_BUS_ADDRESS") : qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus);
+        });
+        ThreadPriority::resetForTest();
+        // The helper that raises audio callbacks lives as long as the program:
+        // it keeps what it may do.
+        ThreadPriority::startHelper();
+        if (!granted) {
+            useNiceCapability(false);
+            qputenv("DBUS_SYSTEM_BUS_ADDRESS", QFile::encodeName("unix:path=" + m_dir.filePath("no-bus")));
+        }
+        auto synthSink = std::make_unique<OfflineAudioSink>(44100);
+        synthSink->setScheduled(true);
+        OfflineAudioSink *device = synthSink.get();
+        m_engine = std::make_unique<SoundEngine>(SoundEngine::Devices{std::move(synthSink),
+                                                                      std::make_unique<Sound::PullAudioSink>(),
+                                                                      QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")});
+        QVERIFY(m_engine->connectToSoundCardByIdx(SoundEngine::kSynthIndex));
+        // The engine's sequencer thread asks for real-time scheduling as it starts.
+        QTRY_VERIFY(ThreadPriority::grant(ThreadPriority::Role::Sequencer) != ThreadPriority::Grant::NotAsked);
+        useNiceCapability(true);
+        if ((ThreadPriority::grant(ThreadPriority::Role::Sequencer) == ThreadPriority::Grant::Granted) != granted)
+            QSKIP(granted ? "this system grants no real-time priority here" : "this system grants it to every thread");
+        const SoftSynth *synth = m_engine->synthesizer();
+        QVERIFY(synth);
+        // The device asks for sound: the synthesizer settles its delay.
+        QTRY_VERIFY_WITH_TIMEOUT((device->pull(256), granted || synth->normalPriorityCostMs() > 0), 5000);
+        const int cost = qRound(synth->normalPriorityCostMs());
+
+        FakeDevices *d;
+        Page page(nullptr, m_engine.get(), devices(&d));
+        page.show();
+        const auto shown = [&page] {
+            QStringList lines;
+            for (QLabel *label : page.findChildren<QLabel *>())
+                if (label->isVisible() && label->text().contains("real-time priority", Qt::CaseInsensitive))
+                    lines << label->text();
+            return lines;
+        };
+        if (granted) {
+            QCOMPARE(cost, 0);
+            QTRY_COMPARE(shown(), QStringList{"Real-time priority: granted"});
+        } else {
+            QVERIFY2(cost > 0, qPrintable(QString::number(synth->normalPriorityCostMs())));
+            QTRY_COMPARE(shown(), QStringList{QString("No real-time priority: every change is heard %1 ms later, "
+                                                      "so that the music keeps time")
+                                                  .arg(cost)});
+        }
     }
 
     // The wheel over the page scrolls it: a setting under the pointer
