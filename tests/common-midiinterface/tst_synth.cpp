@@ -577,6 +577,44 @@ private slots:
         }
     }
 
+    // A writer held up again and again, each time for less than the queue
+    // bridges (a busy machine without real-time scheduling): the device
+    // never runs dry, so no hit may leave its place, however seldom the
+    // requests come in time.
+    void heldWriterKeepsTheGrid_data()
+    {
+        QTest::addColumn<double>("holdMs");
+        QTest::addColumn<double>("everyMs");
+        QTest::newRow("30 ms of every 50") << 30.0 << 50.0;
+        QTest::newRow("60 ms of every 100") << 60.0 << 100.0;
+        QTest::newRow("70 ms of every 600") << 70.0 << 600.0;
+    }
+    void heldWriterKeepsTheGrid()
+    {
+        QFETCH(double, holdMs);
+        QFETCH(double, everyMs);
+        const std::vector<Hit> want = onsets(offlineRender());
+        QueuedDevice d;
+        uint64_t stalls = 0, late = 0;
+        {
+            QueuedRig q(4410); // 100 ms
+            QVERIFY(q.started);
+            d = q.render(noteMs(kNotes) + 500, noteMs(3), holdMs, everyMs);
+            stalls = q.rig.synth->stalls();
+            late = q.rig.synth->lateEvents();
+        }
+        QCOMPARE(d.dryFrames, size_t(0));
+        QCOMPARE(stalls, uint64_t(0));
+        QCOMPARE(late, uint64_t(0));
+        const std::vector<Hit> got = onsets(d.heard);
+        QCOMPARE(int(got.size()), kNotes);
+        const long shift = long(got[0].frame) - long(want[0].frame);
+        for (int i = 0; i < kNotes; ++i) {
+            const long off = long(got[i].frame) - long(want[i].frame) - shift;
+            QVERIFY2(std::labs(off) <= 64, qPrintable(QStringLiteral("hit %1: %2 frames off").arg(i).arg(off)));
+        }
+    }
+
     // Without real-time scheduling the device is asked for a queue that
     // bridges a busy machine; when the audio thread comes later than it
     // bridges before the first note, fitQueue opens the stream again with
