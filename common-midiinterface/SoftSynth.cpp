@@ -152,7 +152,7 @@ constexpr double kSettleMs = 1500.0;
 constexpr double kEarlyHeadroomMs = 20.0;
 constexpr double kFollowRate = 0.01;
 constexpr double kDeadbandMs = 3.0;
-constexpr double kCatchUpRate = 0.02;
+constexpr double kCatchUpRate = 0.05;
 // The room left for the sequencer's lateness: half as much again as the
 // latest seen, and a few milliseconds, since it varies. Without real-time
 // scheduling a busy machine holds the loop up by tens of milliseconds now and
@@ -767,8 +767,8 @@ void SoftSynth::render(float *out, unsigned frames)
 // passing (inaudible). The audio thread's own lateness is for the device's
 // queue to bridge (fitQueue). A device that ran dry lost time for good: what
 // it plays now comes that much later, up to kDropMs (the latency grows by it
-// and eases back at 2 % of the time passing); beyond that the time is
-// skipped, so that a long stall does not delay the rest of the song, and what
+// and eases back at 5 % of the time passing: on the grid again within a
+// second); beyond that the time is skipped, so that a long stall does not delay the rest of the song, and what
 // came due meanwhile is past (note-ons more than kDropMs late are left out,
 // the rest applies at once). Kept to whole 64-frame blocks of FluidSynth,
 // events fall on the blocks where an offline render puts them.

@@ -495,7 +495,7 @@ private slots:
     // Every hit keeps its place and level under a device that asks in
     // bursts. After a stall the hits that came due meanwhile are left out,
     // not played at once, the controller sent meanwhile holds, the beat goes
-    // on (eased back by at most 2 %) and no note is left sounding.
+    // on (eased back by at most 5 %) and no note is left sounding.
     void burstsAndStalls()
     {
         QFETCH(QList<int>, bursts);
@@ -522,7 +522,7 @@ private slots:
         for (size_t i = 0; i < before.size(); ++i)
             check(before[i], i, long(before[i].frame) - long(want[i].frame) - shift, 64);
         // After the stall, the last hits of the render, a beat apart.
-        const long easing = long(kBeatMs * kRate / 1000 * 0.02) + 64;
+        const long easing = long(kBeatMs * kRate / 1000 * 0.05) + 64;
         for (size_t i = 1, w0 = size_t(kNotes) - after.size(); i < after.size(); ++i) {
             const long beat = long(after[i].frame - after[i - 1].frame) - long(want[w0 + i].frame - want[w0 + i - 1].frame);
             check(after[i], w0 + i, beat, easing);
@@ -532,7 +532,8 @@ private slots:
 
     // A device that holds a queue, whose writer is held up longer than the
     // queue bridges: it runs dry, and what it plays next comes that much
-    // later. No hit is lost, the beat eases back (at most 2 %), and the
+    // later. No hit is lost, the beat eases back (at most 5 %) onto its grid
+    // within a second, and the
     // message time the synthesizer says is heard is the one heard, at every
     // hit, before and after the drop-out.
     void queueRunsDry()
@@ -558,10 +559,11 @@ private slots:
         const std::vector<Hit> got = onsets(d.heard);
         QCOMPARE(int(got.size()), kNotes);
         const long shift = long(got[0].frame) - long(want[0].frame);
-        const long easing = long(kBeatMs * kRate / 1000 * 0.02) + 64;
+        const long easing = long(kBeatMs * kRate / 1000 * 0.05) + 64;
         for (int i = 0; i < kNotes; ++i) {
             const double at = got[i].frame * 1000.0 / kRate;
-            if (at < holdAt) {
+            if (at < holdAt || at > holdAt + hold + 1000) {
+                // On the grid, and back on it within a second of the drop-out.
                 const long off = long(got[i].frame) - long(want[i].frame) - shift;
                 QVERIFY2(std::labs(off) <= 64, qPrintable(QStringLiteral("hit %1: %2 frames off").arg(i).arg(off)));
             } else {
