@@ -117,7 +117,7 @@ def hits(left):
     return onsets, levels
 
 
-def capture_clock(times_path):
+def capture_clock(times_path, rate=RATE):
     """The monotonic ms at which a heard-record recording's frame i sounded,
     and its inverse. A sound server's clock runs apart from the system's
     (hundreds of ppm): the rate comes from the reads, as the median over
@@ -125,23 +125,25 @@ def capture_clock(times_path):
     the offset is the median of the reads within two seconds of the frame."""
     reads = []
     for line in open(times_path):
+        if line.startswith('#'):
+            continue
         frames, ms, latency = line.split()
         reads.append((int(frames), float(ms) - float(latency)))
     reads = reads[20:] or reads
-    span = 5 * RATE
+    span = 5 * rate
     slopes, j = [], 0
     for i in range(0, len(reads), 50):
         while j < len(reads) and reads[j][0] - reads[i][0] < span:
             j += 1
         if j < len(reads):
             slopes.append((reads[j][1] - reads[i][1]) / (reads[j][0] - reads[i][0]))
-    per_frame = statistics.median(slopes) if slopes else 1000.0 / RATE
+    per_frame = statistics.median(slopes) if slopes else 1000.0 / rate
     frames = [f for f, _ in reads]
     offsets = [ms - f * per_frame for f, ms in reads]
 
     def offset(i):
-        lo = bisect.bisect_left(frames, i - 2 * RATE)
-        hi = bisect.bisect_right(frames, i + 2 * RATE)
+        lo = bisect.bisect_left(frames, i - 2 * rate)
+        hi = bisect.bisect_right(frames, i + 2 * rate)
         return statistics.median(offsets[lo:hi] or offsets)
 
     def clock(i):
