@@ -617,6 +617,56 @@ private slots:
         }
     }
 
+    // Drop-outs again and again: each time what was lost is what ran dry
+    // (within the test clock's millisecond), and within a second of each the
+    // hits are back on their grid, neither late nor early beyond the 3 ms
+    // the latency lets a device stray before it follows.
+    void dropOutsKeepTheGrid_data()
+    {
+        QTest::addColumn<unsigned>("queue");
+        QTest::addColumn<double>("holdMs");
+        QTest::addColumn<double>("everyMs");
+        QTest::newRow("80 ms of every 2.5 s, 46 ms queue") << 2048u << 80.0 << 2500.0;
+        QTest::newRow("90 ms of every 1.3 s, 70 ms queue") << 3087u << 90.0 << 1300.0;
+        QTest::newRow("120 ms of every 1.7 s, 70 ms queue") << 3087u << 120.0 << 1700.0;
+    }
+    void dropOutsKeepTheGrid()
+    {
+        QFETCH(unsigned, queue);
+        QFETCH(double, holdMs);
+        QFETCH(double, everyMs);
+        const std::vector<Hit> want = onsets(offlineRender());
+        QueuedDevice d;
+        double lostMs = 0;
+        uint64_t stalls = 0;
+        {
+            QueuedRig q(queue);
+            QVERIFY(q.started);
+            d = q.render(noteMs(kNotes) + 500, noteMs(2) + 100, holdMs, everyMs);
+            lostMs = q.rig.synth->lostMs();
+            stalls = q.rig.synth->stalls();
+        }
+        const double dryMs = d.dryFrames * 1000.0 / kRate;
+        QVERIFY2(dryMs > 0 && std::fabs(lostMs - dryMs) <= 2 * double(stalls),
+                 qPrintable(QStringLiteral("%1 ms lost, %2 ms dry, %3 drop-outs").arg(lostMs).arg(dryMs).arg(stalls)));
+        const std::vector<Hit> got = onsets(d.heard);
+        const long shift = long(got[0].frame) - long(want[0].frame);
+        const double holdAt = noteMs(2) + 100;
+        for (size_t i = 0; i < got.size(); ++i) {
+            const double at = got[i].frame * 1000.0 / kRate;
+            const double since = std::fmod(at - holdAt, everyMs);
+            if (at > holdAt && since < holdMs + 1000)
+                continue;
+            size_t w = 0;
+            while (w + 1 < want.size() && std::labs(long(want[w + 1].frame) + shift - long(got[i].frame)) <
+                                             std::labs(long(want[w].frame) + shift - long(got[i].frame)))
+                ++w;
+            const long off = long(got[i].frame) - long(want[w].frame) - shift;
+            QVERIFY2(std::labs(off) <= long(3 * kRate / 1000) + 64,
+                     qPrintable(QStringLiteral("hit %1 at %2 ms: %3 frames off").arg(w).arg(at).arg(off)));
+        }
+    }
+
     // Without real-time scheduling the device is asked for a queue that
     // bridges a busy machine; when the audio thread comes later than it
     // bridges before the first note, fitQueue opens the stream again with
