@@ -326,14 +326,16 @@ bool SoftSynth::fitQueue()
     const double late = m_clock.worstExcessMs();
     const double swing = m_clock.widestSwingMs();
     // What the queue bridges beyond the device's swing must cover the
-    // lateness; a deeper queue widens the swing too, by about a quarter.
+    // lateness; a deeper queue widens the swing too, by about a quarter:
+    // it grows by a third more than is missing, and no more, since every
+    // millisecond of it delays every button.
     const double missing = late * kQueueRoom + kQueueMarginMs - (bridged - swing);
     const uint64_t lateNow = lateEvents() - m_lateEventsBefore;
     const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && stalls() == 0 && lateNow == 0
                       && late < bridged / 2;
     double wanted = bridged;
     if (missing > 0 && bridged < kMaxBridgeMs) {
-        wanted = std::min(bridged + missing * 4, kMaxBridgeMs);
+        wanted = std::min(bridged + missing * 4 / 3, kMaxBridgeMs);
         rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
                  "audio requests up to %.0f ms late beyond a swing of %.0f ms, and the queue bridges %.0f ms: a "
                  "queue for %.0f ms",
