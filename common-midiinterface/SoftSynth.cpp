@@ -807,6 +807,11 @@ void SoftSynth::schedule(double now, unsigned frames)
         if (lost > 0) {
             m_base -= lost;
             m_catchUp += std::min(lost, std::max(0.0, kDropMs * perMs - m_catchUp));
+        } else if (lost < 0) {
+            // Less was lost than it seemed: what the catch-up still holds
+            // of it goes, so the music stays where it sounds.
+            m_base -= lost;
+            m_catchUp = std::max(0.0, m_catchUp + lost);
         }
         if (top > m_base + kDeadbandMs * perMs)
             m_base = std::min(top, m_base + kFollowRate * passed);
