@@ -50,6 +50,11 @@ chmod 644 "$work/click.mid" "$work/chords.mid"
 
 # The players find the sink as the server's only (default) sink.
 own_pulse $sink 44100
+# A desktop's sound server takes its clients' sound with a raised priority
+# (PulseAudio's own nice level of -11): without it, the load started from
+# this session would starve the server, and every player would drop out
+# for the server's sake, not its own.
+renice -n -11 -p "${pids[-1]}" >/dev/null || true
 
 # As the user of the run; nobody gets a home of its own for the players.
 as() {
