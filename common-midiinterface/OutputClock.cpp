@@ -23,6 +23,8 @@ void OutputClock::reset(double framesPerMs, double queueFrames)
     m_topCount = 0;
     m_windowCount = 0;
     m_dryAtMs = -1e300;
+    m_regainable = 0;
+    m_lostAtSpan = 0;
     m_sequence.store(0, std::memory_order_release);
     m_worstExcess.store(0, std::memory_order_relaxed);
     m_widestSwing.store(0, std::memory_order_relaxed);
@@ -56,6 +58,8 @@ void OutputClock::move(double frames)
 void OutputClock::lose(double frames)
 {
     move(-frames);
+    m_regainable += frames;
+    m_lostAtSpan = m_topCount;
     m_losses.fetch_add(1, std::memory_order_relaxed);
     m_lostMs.store(m_lostMs.load(std::memory_order_relaxed) + frames / m_perMs, std::memory_order_relaxed);
 }
@@ -120,6 +124,7 @@ double OutputClock::request(double now, double position, unsigned frames)
         lose(lost);
         m_dryAtMs = now;
         m_topCount = 0;
+        m_lostAtSpan = 0;
         m_tops[0] = m_lows[0] = place;
         m_spanStartMs = now;
     }
@@ -141,6 +146,30 @@ double OutputClock::request(double now, double position, unsigned frames)
     const int slot = m_topCount % kTops;
     if (now - m_spanStartMs >= kTopMs) {
         const bool mayHaveLost = m_queue <= 0 || now - m_dryAtMs < kDryMs;
+        if (!mayHaveLost)
+            m_regainable = 0;
+        if (m_regainable > 0 && m_topCount - m_lostAtSpan >= 2) {
+            // The last two spans since the loss reached higher than it left
+            // the device: it lost less than it seemed (a sound server may
+            // skip what came late rather than play it late). What it did
+            // not lose is taken back, or the music would stay early.
+            const double recent = std::max(m_tops[slot], m_tops[(m_topCount - 1) % kTops]);
+            if (recent - m_top > kJitterMs * m_perMs) {
+                const double back = std::min(recent - m_top, m_regainable);
+                // The window in progress holds the requests since the loss,
+                // where the device is: its top and highest end stay.
+                const double windowTop = m_windowTop, hi = m_hi;
+                move(back);
+                m_windowTop = windowTop;
+                m_hi = hi;
+                m_regainable -= back;
+                m_lostMs.store(std::max(0.0, m_lostMs.load(std::memory_order_relaxed) - back / m_perMs),
+                               std::memory_order_relaxed);
+                lost -= back;
+                for (int i = 0; i < kTops; ++i)
+                    m_lows[i] += back;
+            }
+        }
         if (m_topCount >= kTops && mayHaveLost) {
             // A device that asks in large chunks reaches its top unevenly:
             // what stays within that spread is no loss.

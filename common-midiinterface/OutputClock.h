@@ -42,7 +42,9 @@ public:
 
     // Each request of `frames` from `position` (frames handed over so far) at
     // nowMs. Returns the frames the device lost, found at this request
-    // (0 as a rule); the top has moved down by as much.
+    // (0 as a rule); the top has moved down by as much. Negative: it came
+    // back higher soon after a loss, which was that much smaller than it
+    // seemed; the top has moved up by as much.
     double request(double nowMs, double position, unsigned frames);
 
     // Past the start-up: the figures below describe the device.
@@ -103,6 +105,9 @@ private:
     // A request later than the queue bridges was seen this recently: the
     // device may have lost time (a device without a queue always may).
     double m_dryAtMs = -1e300;
+    // Frames lost lately that the device may yet show it did not lose.
+    double m_regainable = 0;
+    int m_lostAtSpan = 0;
     // The highest end and the lowest place over this window and the last;
     // the highest place of this window and of the last ones.
     static constexpr int kWindows = 8;

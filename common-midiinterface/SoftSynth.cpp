@@ -152,7 +152,7 @@ constexpr double kSettleMs = 1500.0;
 constexpr double kEarlyHeadroomMs = 20.0;
 constexpr double kFollowRate = 0.01;
 constexpr double kDeadbandMs = 3.0;
-constexpr double kCatchUpRate = 0.02;
+constexpr double kCatchUpRate = 0.05;
 // The room left for the sequencer's lateness: half as much again as the
 // latest seen, and a few milliseconds, since it varies. Without real-time
 // scheduling a busy machine holds the loop up by tens of milliseconds now and
@@ -326,14 +326,16 @@ bool SoftSynth::fitQueue()
     const double late = m_clock.worstExcessMs();
     const double swing = m_clock.widestSwingMs();
     // What the queue bridges beyond the device's swing must cover the
-    // lateness; a deeper queue widens the swing too, by about a quarter.
+    // lateness; a deeper queue widens the swing too, by about a quarter:
+    // it grows by a third more than is missing, and no more, since every
+    // millisecond of it delays every button.
     const double missing = late * kQueueRoom + kQueueMarginMs - (bridged - swing);
     const uint64_t lateNow = lateEvents() - m_lateEventsBefore;
     const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && stalls() == 0 && lateNow == 0
                       && late < bridged / 2;
     double wanted = bridged;
     if (missing > 0 && bridged < kMaxBridgeMs) {
-        wanted = std::min(bridged + missing * 4, kMaxBridgeMs);
+        wanted = std::min(bridged + missing * 4 / 3, kMaxBridgeMs);
         rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
                  "audio requests up to %.0f ms late beyond a swing of %.0f ms, and the queue bridges %.0f ms: a "
                  "queue for %.0f ms",
@@ -767,8 +769,8 @@ void SoftSynth::render(float *out, unsigned frames)
 // passing (inaudible). The audio thread's own lateness is for the device's
 // queue to bridge (fitQueue). A device that ran dry lost time for good: what
 // it plays now comes that much later, up to kDropMs (the latency grows by it
-// and eases back at 2 % of the time passing); beyond that the time is
-// skipped, so that a long stall does not delay the rest of the song, and what
+// and eases back at 5 % of the time passing: on the grid again within a
+// second); beyond that the time is skipped, so that a long stall does not delay the rest of the song, and what
 // came due meanwhile is past (note-ons more than kDropMs late are left out,
 // the rest applies at once). Kept to whole 64-frame blocks of FluidSynth,
 // events fall on the blocks where an offline render puts them.
@@ -805,6 +807,11 @@ void SoftSynth::schedule(double now, unsigned frames)
         if (lost > 0) {
             m_base -= lost;
             m_catchUp += std::min(lost, std::max(0.0, kDropMs * perMs - m_catchUp));
+        } else if (lost < 0) {
+            // Less was lost than it seemed: what the catch-up still holds
+            // of it goes, so the music stays where it sounds.
+            m_base -= lost;
+            m_catchUp = std::max(0.0, m_catchUp + lost);
         }
         if (top > m_base + kDeadbandMs * perMs)
             m_base = std::min(top, m_base + kFollowRate * passed);

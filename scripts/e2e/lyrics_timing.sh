@@ -7,7 +7,10 @@
 # that window (x11grab) and the sink's monitor (pulse) on one clock.
 # Below the window, in the recorded area, screen-clock turns a patch black and
 # white at wall-clock times it prints: the recorder's own lateness, which
-# varies from run to run, is measured on it and taken off.
+# varies from run to run, is measured on it and taken off. The recorder
+# stamps its sound late as well: heard-record records the same monitor and
+# places its frames where the sound server's own timing says they sounded;
+# the notes are taken from there.
 # lyrics_timing_lags.py pairs each note heard with its syllable's lighting
 # and prints, per song, the count, median and worst lag; the run fails when a
 # syllable lights before its note or after the next one (beyond what the
@@ -20,7 +23,8 @@
 # usage: scripts/e2e/lyrics_timing.sh [BUILD_DIR] [OUT_DIR]
 #   Keeps OUT_DIR/lyrics-timing.mkv and OUT_DIR/lyrics-timing-lags.json,
 #   and beside them what the figures were made from (lyrics-timing-*.json,
-#   lyrics-timing-clock.txt) (default OUT_DIR: BUILD_DIR/end-to-end).
+#   lyrics-timing-clock.txt, lyrics-timing-heard.*, lyrics-timing-wall.txt)
+#   (default OUT_DIR: BUILD_DIR/end-to-end).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-build}" "${2:-}"
@@ -44,6 +48,7 @@ printf '\n[WindowsPosition]\nKaraokeTextWidget=@Rect(%s)\n' "$view" >> "$setting
 read -r x y w h <<<"$view"
 rows_w=$((w - 300)) rows_h=$((h - 30)) ref_y=$((y + h + 6)) ref_h=30
 [ -x "$build/bin/screen-clock" ] || fail "$build/bin/screen-clock is not built"
+[ -x "$build/bin/heard-record" ] || fail "$build/bin/heard-record is not built (libpulse-simple)"
 "$build/bin/screen-clock" $((x + 150)) "$ref_y" 120 "$ref_h" 250 900 > "$work/clock.txt" 2>"$work/clock.log" &
 pids+=($!)
 wait_for 100 test -s "$work/clock.txt" || fail "screen-clock did not start: $(tail -3 "$work/clock.log")"
@@ -54,6 +59,12 @@ ffmpeg -hide_banner -loglevel error -y -f x11grab -framerate 60 \
   -c:v libx264rgb -qp 0 -preset ultrafast -c:a pcm_s16le "$capture" </dev/null &
 recorder=$!
 pids+=($recorder)
+/usr/bin/python3 -c 'import time; print(time.clock_gettime(time.CLOCK_REALTIME) * 1000 - time.clock_gettime(time.CLOCK_MONOTONIC) * 1000)' \
+  > "$work/wall.txt"
+"$build/bin/heard-record" velmar_e2e.monitor 48000 "$work/heard.raw" "$work/heard.times" 2>"$work/heard.log" &
+heard=$!
+pids+=($heard)
+wait_for 50 test -s "$work/heard.times" || fail "heard-record did not record: $(tail -3 "$work/heard.log")"
 if [ -n "${BUSY:-}" ]; then
   command -v stress-ng >/dev/null || fail "stress-ng is not installed"
   stress-ng --cpu "$(nproc)" --quiet &
@@ -74,6 +85,7 @@ restart=$(now); xdotool key space
 sleep 5.5
 end=$(now)
 kill -INT "$recorder"; wait "$recorder" || true
+kill -INT "$heard"; wait "$heard" || true
 e2e_quit
 
 printf '{"kar": %s, "mp3": %s, "restart": %s, "end": %s, "rows": [%d, %d], "reference": [0, %d, 120, %d]}\n' \
@@ -81,7 +93,9 @@ printf '{"kar": %s, "mp3": %s, "restart": %s, "end": %s, "rows": [%d, %d], "refe
 cp "$work/songs.json" "$out/lyrics-timing-songs.json"
 cp "$work/events.json" "$out/lyrics-timing-events.json"
 cp "$work/clock.txt" "$out/lyrics-timing-clock.txt"
+for f in heard.raw heard.times wall.txt; do cp "$work/$f" "$out/lyrics-timing-$f"; done
 /usr/bin/python3 "$here/e2e/lyrics_timing_lags.py" "$capture" "$out/lyrics-timing-songs.json" \
-  "$out/lyrics-timing-events.json" "$out/lyrics-timing-clock.txt" "$out/lyrics-timing-lags.json" "${MAX_LAG_MS:-}" \
+  "$out/lyrics-timing-events.json" "$out/lyrics-timing-clock.txt" "$out/lyrics-timing-heard.raw" \
+  "$out/lyrics-timing-heard.times" "$out/lyrics-timing-wall.txt" "$out/lyrics-timing-lags.json" "${MAX_LAG_MS:-}" \
   || fail "lyrics out of time (capture: $capture)"
 echo PASS

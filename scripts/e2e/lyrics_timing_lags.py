@@ -14,13 +14,24 @@ white at wall-clock times it logged, and the median of how late the frames
 show those changes is taken off every lighting. Their spread, with half a
 frame, is the calibration error.
 
-usage: lyrics_timing_lags.py CAPTURE SONGS_JSON EVENTS_JSON CLOCK_LOG OUT_JSON [MAX_LAG_MS]
+The recorder stamps its sound late too, by as much again or more: the notes
+are taken instead from heard-record, which recorded the same monitor beside
+it and placed each frame where the sound server's own timing says it
+sounded (the monotonic clock, moved to the wall clock by WALL_OFFSET). How
+late the recorder's sound stamps were is printed beside; the spread of the
+server's timing is the sound's calibration error.
+
+usage: lyrics_timing_lags.py CAPTURE SONGS_JSON EVENTS_JSON CLOCK_LOG SOUND SOUND_TIMES WALL_OFFSET OUT_JSON
+                             [MAX_LAG_MS]
   SONGS_JSON: {"kar": [[ms, section], ...], "mp3": [...]} (lyrics_timing_songs.py)
   EVENTS_JSON: wall-clock seconds {"kar": capture start, "mp3": the MP3's
   start, "restart": its restart, "end": capture end}, and where the rows
   ("rows": [w, h], from the top left) and the reference ("reference": [x, y,
   w, h]) stand in the capture; the MP3 is measured from its restart on.
   CLOCK_LOG: screen-clock's lines "before after colour".
+  SOUND, SOUND_TIMES: heard-record's recording (16-bit stereo at 48 kHz)
+  and timing of the sink's monitor; WALL_OFFSET: a file holding the wall
+  clock less the monotonic one, in ms.
 Exits 1 when a note or a lighting is missing, a syllable lights before its
 note or after the next one beyond the calibration error, the reference is
 not seen, no lit row shows within 0.5 s of the restart, or, given
@@ -28,12 +39,16 @@ MAX_LAG_MS, a lag is over it.
 """
 import array
 import json
+import os
 import statistics
 import subprocess
 import sys
 
-capture, songs_path, events_path, clock_path, out_path = sys.argv[1:6]
-max_lag = float(sys.argv[6]) if len(sys.argv) > 6 and sys.argv[6] else None
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import clicktrack  # noqa: E402
+
+capture, songs_path, events_path, clock_path, sound_path, sound_times, wall_path, out_path = sys.argv[1:9]
+max_lag = float(sys.argv[9]) if len(sys.argv) > 9 and sys.argv[9] else None
 songs = json.load(open(songs_path))
 events = json.load(open(events_path))
 RATE = 48000
@@ -42,11 +57,9 @@ QUIET = 0.03            # seconds below the level before a note
 MIN_LIT = 40            # pixels turning yellow in one frame: a syllable lit
 MERGE = 0.08            # lightings closer than this are one
 RESTART_LIMIT = 0.5
-# The sound's packets are stamped as they reach ffmpeg, up to one of its
-# fragments after they sounded, and by the same process that stamps the
-# frames late; unlike the screen's, that is not measured here: a lighting may
-# look that much earlier than it was, or as much as the frames' lateness.
-AUDIO_STAMP_MARGIN = 0.025
+# Onsets of the recorder's sound and of heard-record's are one note when
+# this close.
+PAIR = 0.1
 
 
 def run(*args):
@@ -60,9 +73,20 @@ def probe(stream, entries):
     return [row for row in rows if row]
 
 
-def sound():
-    """Onsets in wall-clock seconds. The packets' stamps jitter; the samples
-    run at the sink's steady rate from the median of what they say."""
+def onsets_of(pcm, start):
+    found, loud, need = [], -RATE, int(QUIET * RATE)
+    for i, v in enumerate(pcm):
+        if v > LEVEL or v < -LEVEL:
+            if i - loud > need:
+                found.append(start + i / RATE)
+            loud = i
+    return found
+
+
+def recorder_sound():
+    """Onsets as the recorder stamped them, in wall-clock seconds. The
+    packets' stamps jitter; the samples run at the sink's steady rate from
+    the median of what they say."""
     packets = probe("a:0", "pts_time,nb_samples")
     before, offsets = 0, []
     for pts, n in packets:
@@ -71,13 +95,26 @@ def sound():
     start = statistics.median(offsets)
     pcm = array.array("h", run("ffmpeg", "-v", "error", "-i", capture, "-map", "0:a:0", "-ac", "1",
                                "-ar", str(RATE), "-f", "s16le", "-"))
-    onsets, loud, need = [], -RATE, int(QUIET * RATE)
-    for i, v in enumerate(pcm):
-        if v > LEVEL or v < -LEVEL:
-            if i - loud > need:
-                onsets.append(start + i / RATE)
-            loud = i
-    return onsets, max(offsets) - min(offsets)
+    return onsets_of(pcm, start), max(offsets) - min(offsets)
+
+
+def heard_sound():
+    """Onsets where the sound server says they sounded, in wall-clock
+    seconds, and that timing's own spread (the middle 90 % of how far its
+    reads stand from the line through them)."""
+    wall = float(open(wall_path).read()) / 1000
+    samples = array.array("h")
+    data = open(sound_path, "rb").read()
+    samples.frombytes(data[:len(data) // 4 * 4])
+    clock, _ = clicktrack.capture_clock(sound_times, RATE)
+    found = [clock(round(t * RATE)) / 1000 + wall for t in onsets_of(samples[0::2], 0.0)]
+    reads = []
+    for line in open(sound_times):
+        frames, ms, latency = line.split()
+        reads.append(float(ms) - float(latency) - clock(int(frames)))
+    reads = sorted(reads[20:] or reads)
+    spread = (reads[int(len(reads) * 0.95)] - reads[int(len(reads) * 0.05)]) / 1000 if reads else 0.0
+    return found, spread
 
 
 def picture():
@@ -154,7 +191,7 @@ def lightings(frames, start, end):
     return found
 
 
-def measure(name, syllables, notes, lit, end, error, early):
+def measure(name, syllables, notes, lit, end, error):
     result = {"count": len(syllables), "notes": len(notes), "lightings": len(lit)}
     if len(notes) != len(syllables) or len(lit) != len(syllables):
         result["error"] = f"{len(syllables)} syllables, {len(notes)} notes heard, {len(lit)} lightings seen"
@@ -164,10 +201,9 @@ def measure(name, syllables, notes, lit, end, error, early):
     # and before the next one does.
     for i, (n, l) in enumerate(zip(notes, lit)):
         following = notes[i + 1] if i + 1 < len(notes) else end
-        if l < n - error - early or l > following + error:
+        if l < n - error or l > following + error:
             result["error"] = (f"syllable {i + 1} lit {(l - n) * 1000:.1f} ms from its note, the next note "
-                               f"{(following - n) * 1000:.1f} ms after it (calibration error {error * 1000:.1f} ms, "
-                               f"sound stamps up to {early * 1000:.0f} ms late)")
+                               f"{(following - n) * 1000:.1f} ms after it (calibration error {error * 1000:.1f} ms)")
             break
     result.update(lags=lags, median=statistics.median(lags), worst=max(lags, key=abs), sections={})
     for section in dict.fromkeys(s for _, s in syllables):
@@ -177,7 +213,18 @@ def measure(name, syllables, notes, lit, end, error, early):
     return result
 
 
-onsets, jitter = sound()
+stamped, jitter = recorder_sound()
+onsets, sound_error = heard_sound()
+# How late the recorder stamped the same notes.
+pairs = []
+for t in onsets:
+    near = min(stamped, key=lambda s: abs(s - t), default=None)
+    if near is not None and abs(near - t) < PAIR:
+        pairs.append(near - t)
+if len(pairs) < 10:
+    print(f"the notes heard ({len(onsets)}) and recorded ({len(stamped)}) do not match: the sound's clock is unknown")
+    sys.exit(1)
+sound_late = statistics.median(pairs)
 frames = picture()
 calibration = reference([f[0] for f in frames])
 if calibration is None:
@@ -189,14 +236,19 @@ frames = [(t - late, yellow, turned) for t, yellow, turned in frames]
 error = calibration["error_ms"] / 1000
 windows = {"kar": (events["kar"], events["mp3"]), "mp3": (events["restart"], events["end"])}
 report = {"audio_stamp_spread_ms": round(jitter * 1000, 1), "frames": len(frames), "screen_clock": calibration,
+          "sound_clock": {"recorder_late_ms": round(sound_late * 1000, 1),
+                          "recorder_spread_ms": round((max(pairs) - min(pairs)) * 1000, 1),
+                          "error_ms": round(sound_error * 1000, 1), "notes": len(pairs)},
           "songs": {}}
 print(f"screen clock: frames stamped {calibration['offset_ms']} ms late (spread {calibration['spread_ms']} ms over "
       f"{calibration['changes']} changes), calibration error {calibration['error_ms']} ms")
+print(f"sound clock: the recorder stamped the notes {sound_late * 1000:.1f} ms late (spread "
+      f"{(max(pairs) - min(pairs)) * 1000:.1f} ms over {len(pairs)} notes); the server's timing within "
+      f"{sound_error * 1000:.1f} ms")
 ok = True
 for name, (start, end) in windows.items():
     notes = [t for t in onsets if start <= t < end]
-    result = measure(name, songs[name], notes, lightings(frames, start, end), end, error,
-                     max(AUDIO_STAMP_MARGIN, late))
+    result = measure(name, songs[name], notes, lightings(frames, start, end), end, error + sound_error)
     report["songs"][name] = result
     if "error" in result:
         ok = False
@@ -206,8 +258,9 @@ for name, (start, end) in windows.items():
     if max_lag is not None:
         ok = ok and abs(result["worst"]) <= max_lag
     print(f"{name.upper()}: {result['count']} syllables, median lag {result['median']:.1f} ms, "
-          f"worst {result['worst']:.1f} ms (frames' stamps taken as they are: median "
-          f"{result['median'] + calibration['offset_ms']:.1f} ms, worst {result['worst'] + calibration['offset_ms']:.1f} ms)")
+          f"worst {result['worst']:.1f} ms (both recorder's stamps taken as they are: median "
+          f"{result['median'] + calibration['offset_ms'] - sound_late * 1000:.1f} ms, worst "
+          f"{result['worst'] + calibration['offset_ms'] - sound_late * 1000:.1f} ms)")
     for section, s in result["sections"].items():
         if section != "MP3":
             print(f"  {section}: {s['count']} syllables, median {s['median']:.1f} ms, worst {s['worst']:.1f} ms")

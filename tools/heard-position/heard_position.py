@@ -31,32 +31,7 @@ RATE = clicktrack.RATE
 
 
 def capture_clock(times_path):
-    """The monotonic ms at which the recording's frame i sounded. A sound
-    server's clock runs apart from the system's (hundreds of ppm): the rate
-    comes from the reads, as the median over spans of five seconds; and a
-    suspended sink records nothing meanwhile: the offset is the median of the
-    reads within two seconds of the frame."""
-    reads = []
-    for line in open(times_path):
-        frames, ms, latency = line.split()
-        reads.append((int(frames), float(ms) - float(latency)))
-    reads = reads[20:] or reads
-    span = 5 * RATE
-    slopes, j = [], 0
-    for i in range(0, len(reads), 50):
-        while j < len(reads) and reads[j][0] - reads[i][0] < span:
-            j += 1
-        if j < len(reads):
-            slopes.append((reads[j][1] - reads[i][1]) / (reads[j][0] - reads[i][0]))
-    per_frame = statistics.median(slopes) if slopes else 1000.0 / RATE
-    frames = [f for f, _ in reads]
-    offsets = [ms - f * per_frame for f, ms in reads]
-
-    def clock(i):
-        lo = bisect.bisect_left(frames, i - 2 * RATE)
-        hi = bisect.bisect_right(frames, i + 2 * RATE)
-        return statistics.median(offsets[lo:hi] or offsets) + i * per_frame
-    return clock
+    return clicktrack.capture_clock(times_path)[0]
 
 
 def percentile(values, p):

@@ -1,5 +1,5 @@
 // velmar-engine FILE [--device NAME] [--soundbank PATH] [--key N] [--tempo N]
-//                [--seconds N] [--positions]
+//                [--seconds N] [--positions] [--respond]
 //   Plays a MIDI, KAR, MF3/MF4/MF5 or MP3 song through SoundEngine as the
 //   program does (stop and unload, ready, load the current song, play) on the
 //   default audio device, or the first whose name contains NAME, until it
@@ -10,6 +10,12 @@
 //   queue, drop-outs, late events) and the scheduling the threads got. With
 //   --positions, every position report instead, as "position MS REPORTED":
 //   the monotonic clock's ms and the reported ms.
+//   With --respond, gives the commands whose response the user hears, as
+//   the window does, at set times into the song's two-second chords
+//   (scripts/clicktrack.py make-chords): the music volume down and up, the
+//   key up and back, then stop and play again from the start; each as
+//   "action NAME MS" at the monotonic clock's ms it was given
+//   (scripts/clicktrack.py respond measures when it was heard).
 //   The sound bank is the program's "Basic.sfc", else the system's General
 //   MIDI bank. Exit status 1 when the song does not load or play, or when it
 //   is a MIDI song and the synthesizer did not start.
@@ -43,6 +49,47 @@ int rowAt(const Song &song, uint ms, uint tick)
     return row;
 }
 
+void action(const char *name)
+{
+    std::printf("action %s %.3f\n", name, RealTime::nowMs());
+    std::fflush(stdout);
+}
+
+// Each command a second into a chord of the song, which holds it for 1.9 s
+// of every 2 s: what changes is heard while the chord sounds, however late
+// the output. Four rounds of volume down, volume up, key up, key back (a
+// key change cuts the notes that sound), then four stops, each a second
+// into the first note after a start from the beginning, and the song's end.
+void respond(SoundEngine &engine, QCoreApplication &app)
+{
+    constexpr int kChordMs = 2000;
+    constexpr int kIntoMs = 1000;
+    constexpr int kRounds = 4;
+    constexpr unsigned kLoud = 100, kSoft = 40;
+    engine.changeMusicVolume(kLoud);
+    int at = kChordMs + kIntoMs;
+    for (int round = 0; round < kRounds; ++round) {
+        QTimer::singleShot(at, &app, [&engine] { action("volume"); engine.changeMusicVolume(kSoft); });
+        QTimer::singleShot(at += kChordMs, &app, [&engine] { action("volume"); engine.changeMusicVolume(kLoud); });
+        QTimer::singleShot(at += kChordMs, &app, [&engine] { action("key"); engine.changeKeyWithOutSaving(2); });
+        QTimer::singleShot(at += kChordMs, &app, [&engine] { action("key"); engine.changeKeyWithOutSaving(0); });
+        at += kChordMs;
+    }
+    for (int stop = 0; stop < kRounds; ++stop) {
+        QTimer::singleShot(at, &app, [&engine] { action("stop"); engine.setPlayingState(SoundEngine::ePsReady); });
+        at += kChordMs;
+        const bool last = stop == kRounds - 1;
+        QTimer::singleShot(at, &app, [&engine, &app, last] {
+            if (last)
+                engine.setPlayingState(SoundEngine::ePsStopUnload), app.quit();
+            else
+                engine.setPlayingState(SoundEngine::ePsPlaying);
+        });
+        // The song's first bar is a rest.
+        at += kChordMs + kIntoMs;
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -58,6 +105,7 @@ int main(int argc, char **argv)
     args.addOption({QStringLiteral("tempo"), QStringLiteral("tempo offset"), QStringLiteral("N"), QStringLiteral("0")});
     args.addOption({QStringLiteral("seconds"), QStringLiteral("stop after"), QStringLiteral("N"), QStringLiteral("0")});
     args.addOption({QStringLiteral("positions"), QStringLiteral("print every position report")});
+    args.addOption({QStringLiteral("respond"), QStringLiteral("give timed commands and print when")});
     args.addHelpOption();
     args.process(app);
     if (args.positionalArguments().size() != 1)
@@ -132,6 +180,8 @@ int main(int argc, char **argv)
         if (s == Song::eLsUnloaded)
             QTimer::singleShot(0, &app, &QCoreApplication::quit);
     });
+    if (args.isSet(QStringLiteral("respond")))
+        respond(engine, app);
     if (const int seconds = args.value(QStringLiteral("seconds")).toInt(); seconds > 0)
         QTimer::singleShot(seconds * 1000, &app, [&] { engine.setPlayingState(SoundEngine::ePsStopUnload); });
     app.exec();

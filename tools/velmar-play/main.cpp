@@ -13,7 +13,8 @@
 //   Plays the song through the Sequencer thread into the software
 //   synthesizer on the default audio device, from the moment its latency
 //   has settled, and prints that latency, the stalls and the notes left
-//   out, and the scheduling the threads got (tools/velmar-play/clicktrack.sh
+//   out, when in the song each drop-out and late event was seen, and the
+//   scheduling the threads got (tools/velmar-play/clicktrack.sh
 //   records and measures it).
 //
 // Lateness: the real times are aligned with the simulated ones at the
@@ -36,6 +37,7 @@
 #include <cstdio>
 #include <ctime>
 #include <pthread.h>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -352,11 +354,37 @@ int live(const QString &path, double seconds, const QString &bank)
     const double settledMs = s->latencyFrames() * 1000.0 / s->sampleRate();
     const double resumedAt = monotonicMs();
     rig.seq->setPause(false);
+    // Each drop-out the synthesizer found and each late event, by the
+    // song's time when it was seen: the recording shows whether the sound
+    // broke off there.
+    std::vector<std::string> seen;
+    uint64_t stalls = s->stalls(), late = s->lateEvents();
+    double lost = s->lostMs();
+    auto look = [&] {
+        const double at = monotonicMs() - resumedAt;
+        char line[160];
+        if (s->stalls() != stalls) {
+            std::snprintf(line, sizeof line, "  %.2f s: drop-out, %.1f ms lost", at / 1000.0, s->lostMs() - lost);
+            seen.emplace_back(line);
+            stalls = s->stalls();
+            lost = s->lostMs();
+        }
+        if (s->lateEvents() != late) {
+            std::snprintf(line, sizeof line, "  %.2f s: %llu events late (at worst %.1f ms so far)", at / 1000.0,
+                          static_cast<unsigned long long>(s->lateEvents() - late), s->worstEventLateMs());
+            seen.emplace_back(line);
+            late = s->lateEvents();
+        }
+    };
     while (SEQUENCER_EX_IsRunning() && monotonicMs() - resumedAt < seconds * 1000.0) {
         QCoreApplication::processEvents();
         QThread::msleep(5);
+        look();
     }
-    QThread::msleep(2000);
+    for (int i = 0; i < 400; ++i) {
+        QThread::msleep(5);
+        look();
+    }
     std::printf("played %.1f s; synthesizer latency %.1f ms settled, %.1f ms at the end\n",
                 (monotonicMs() - resumedAt) / 1000.0, settledMs, s->latencyFrames() * 1000.0 / s->sampleRate());
     std::printf("audio thread late up to %.1f ms before the song (queue bridging %.0f ms, then %.0f ms), "
@@ -368,6 +396,8 @@ int live(const QString &path, double seconds, const QString &bank)
                 static_cast<unsigned long long>(s->droppedLateNotes()),
                 static_cast<unsigned long long>(s->lateEvents()), s->worstEventLateMs(),
                 static_cast<unsigned long long>(s->droppedEvents()));
+    for (const std::string &line : seen)
+        std::printf("%s\n", line.c_str());
     std::printf("scheduling: %s\n", ThreadPriority::report().c_str());
     rig.seq->requestStop();
     synth.closePort();
