@@ -33,7 +33,7 @@ DownloadMngr::~DownloadMngr()
 int DownloadMngr::startDownloadSync()
 {
     m_finished = false;
-    m_failure.clear();
+    m_failure = {};
     m_destFullPath = m_destFolder;
     if (!m_destFullPath.endsWith(QLatin1Char('/')))
         m_destFullPath += QLatin1Char('/');
@@ -42,7 +42,7 @@ int DownloadMngr::startDownloadSync()
     const QUrl address(m_url, QUrl::TolerantMode);
     if (!ReplyWatch::isWebAddress(address)) {
         qWarning().noquote() << "DownloadMngr: not a web address:" << m_url;
-        m_failure = tr("the server named no web address for the file");
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the server named no web address for the file"));
         m_finished = true;
         return Failed;
     }
@@ -58,7 +58,7 @@ int DownloadMngr::startDownloadSync()
     // With no announced size any short error page would pass the size test.
     if (m_fileSize == 0) {
         qWarning().noquote() << "DownloadMngr: no file size announced for" << m_url;
-        m_failure = tr("the server announced no file size");
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the server announced no file size"));
         m_finished = true;
         return Failed;
     }
@@ -66,7 +66,7 @@ int DownloadMngr::startDownloadSync()
     m_part.setFileName(m_destFullPath + QStringLiteral(".part"));
     if (!m_part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         qWarning().noquote() << "destination file not open :" << m_part.fileName();
-        m_failure = tr("the file cannot be written in %1").arg(QDir::toNativeSeparators(m_destFolder));
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1")).arg(QDir::toNativeSeparators(m_destFolder));
         m_finished = true;
         return Failed;
     }
@@ -100,7 +100,7 @@ void DownloadMngr::conclude()
                        QFile::encodeName(m_destFullPath).constData())
                != 0) {
         qWarning().noquote() << "DownloadMngr: cannot replace" << m_destFullPath;
-        m_failure = tr("the file cannot be written in %1").arg(QDir::toNativeSeparators(m_destFolder));
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1")).arg(QDir::toNativeSeparators(m_destFolder));
         m_result = Failed;
     }
     if (m_result != Complete)
@@ -173,13 +173,13 @@ void DownloadMngr::onReplyFinished()
     if (!failure.isEmpty())
         qWarning().noquote() << "DownloadMngr: download failed," << failure << ":" << m_url;
     if (m_writeFailed) {
-        m_failure = tr("the disk is full or cannot be written");
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the disk is full or cannot be written"));
     } else if (!failure.isEmpty()) {
-        m_failure = watch->describe(m_received);
+        m_failure = watch->reason(m_received);
     } else if (sizeMatches(written)) {
         m_result = Complete;
     } else {
-        m_failure = tr("%1 of %2 bytes arrived").arg(written).arg(m_fileSize);
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("%1 of %2 bytes arrived")).arg(qint64(written)).arg(qint64(m_fileSize));
     }
     endWait();
 }
@@ -198,7 +198,7 @@ void DownloadMngr::onUserAbort()
         m_reply->abort();
     // After the abort, whose own end-of-reply handling may already have run.
     m_result = Cancelled;
-    m_failure.clear();
+    m_failure = {};
     endWait();
 }
 

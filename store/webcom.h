@@ -53,7 +53,8 @@ public:
     bool isBusy() const { return m_busy.loadAcquire() != 0; }
     // Why the last request failed, in words for the user; empty after one
     // that was read.
-    QString failureText() const { return m_failure; }
+    QString failureText() const { return m_failure.text(); }
+    Phrase failure() const { return m_failure; }
 
 public slots:
     void parseNetReplayData();
@@ -70,5 +71,5 @@ private:
     ReplyCallback m_callback;
     NetTimeouts m_timeouts = NetTimeouts::forRequests();
     bool m_replyRead = false;
-    QString m_failure;
+    Phrase m_failure;
 };

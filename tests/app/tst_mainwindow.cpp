@@ -1452,6 +1452,77 @@ private slots:
         QTRY_VERIFY(detached.isNull());
     }
 
+    // A store message on screen is told again in a language chosen while it
+    // shows: the news page's, the account pop-up's and a failed download's.
+    void storeMessagesFollowTheLanguage()
+    {
+        auto restore = qScopeGuard([] {
+            for (QTranslator **t : {&translator, &systemTranslator}) {
+                QCoreApplication::removeTranslator(*t);
+                delete *t;
+                *t = nullptr;
+            }
+        });
+        const auto chooseLanguage = [this](int row) {
+            combo("languageCombo")->setCurrentIndex(row);
+            emit combo("languageCombo")->activated(row);
+            QCoreApplication::sendPostedEvents();
+        };
+        const QString error = "the server answered with error 500";
+        const QString errore = "il server ha risposto con l'errore 500";
+        m_store.setFault("/service/songlist_news.php", "http500");
+        m_store.setFault("/service/login.php", "http500");
+        QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 30000);
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *side = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(3)).center());
+        auto *page = find<QLabel>("storeMessage");
+        QTest::mouseClick(find<QPushButton>("userButton"), Qt::LeftButton);
+        QWidget *account = QApplication::activePopupWidget();
+        QVERIFY(account);
+        QTest::keyClicks(account->findChild<QLineEdit *>("lineMail"), "anna@example.org");
+        QTest::keyClicks(account->findChild<QLineEdit *>("lineUsername"), "secret");
+        QTest::mouseClick(account->findChild<QPushButton *>("logButton"), Qt::LeftButton);
+        auto *login = account->findChild<QLabel *>("loginStatusMsg");
+        QTRY_VERIFY_WITH_TIMEOUT(login->text().contains("500"), 30000);
+        const auto shown = [&] {
+            return QStringList{page->text().section('\n', 0, 0), login->text().section('\n', 0, 0)};
+        };
+        QCOMPARE(shown(), QStringList({"The news of the week could not be fetched: " + error + ".",
+                                       "You are not logged in: " + error + "."}));
+        chooseLanguage(0);
+        QCOMPARE(shown(), QStringList({"Impossibile scaricare le novità della settimana: " + errore + ".",
+                                       "Accesso non riuscito: " + errore + "."}));
+        chooseLanguage(1);
+        QCOMPARE(shown(), QStringList({"The news of the week could not be fetched: " + error + ".",
+                                       "You are not logged in: " + error + "."}));
+        account->close();
+
+        // A store song of the news whose address the store does not give.
+        m_store.reset();
+        appSettings->setValue("User/user_id", 42);
+        restart();
+        QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 30000);
+        SongInfo news;
+        news.ProductId = 5001;
+        news.isFromSub = 2;
+        news.format = "MIDI";
+        news.title = "Evening %2";
+        QVERIFY(m_db->truncateMDNews() && m_db->insertMDSongsNews(news));
+        m_store.setFault("/service/song_info.php", "http500");
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        side = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(3)).center());
+        songTable()->setCurrentIndex(songTable()->model()->index(0, 2));
+        emit songTable()->doubleClicked(songTable()->currentIndex());
+        page = find<QLabel>("storeMessage");
+        QTRY_VERIFY_WITH_TIMEOUT(page->text().contains("500"), 30000);
+        QCOMPARE(page->text().section(". ", 0, 0), "\"Evening %2\" could not be downloaded: " + error);
+        chooseLanguage(0);
+        QCOMPARE(page->text().section(". ", 0, 0), "Impossibile scaricare \"Evening %2\": " + errore);
+        QVERIFY(page->isVisible());
+    }
+
     void keyNotation_data()
     {
         QTest::addColumn<QVariant>("stored"); // "MidiSettings/Chord"; invalid: none
