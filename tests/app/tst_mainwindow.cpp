@@ -610,6 +610,38 @@ private slots:
     // On each laptop screen the mixer unpinned from the window of a first
     // start, a song playing, opens whole on the screen; so does the edit
     // page's instrument chooser opened from its last channel.
+    // Tab alone walks every page round: it leaves the song list (a table
+    // would keep it moving from cell to cell) and stops on each of the page
+    // tabs, the library's two lists and three filters and the chords'
+    // two modes, not only on the one chosen.
+    void tabWalksEveryPage()
+    {
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window()));
+        QSet<QString> reached;
+        const auto noted = connect(qApp, &QApplication::focusChanged, this, [&reached](QWidget *, QWidget *now) {
+            if (now)
+                reached << now->objectName();
+        });
+        auto forget = qScopeGuard([noted] { disconnect(noted); });
+        for (const char *tab : {"LibraryButton", "ChordsButton"}) {
+            QTest::mouseClick(find<QPushButton>(tab), Qt::LeftButton);
+            find(tab)->setFocus(Qt::MouseFocusReason);
+            for (int i = 0; i < 120 && QApplication::focusWidget(); ++i)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QStringList missing;
+        for (const char *name : {"KaraokeButton", "LibraryButton", "EditButton", "MixerButton", "ChordsButton",
+                                 "repertorioButton", "sfogliaButton", "titleButton", "artistButton", "genreButton",
+                                 "songsListview", "newPlaylistButton", "TextButton", "GuitarButton"}) {
+            if (!reached.contains(name))
+                missing << name;
+        }
+        QCOMPARE(missing, QStringList());
+    }
+
     void windowsOnScreen_data()
     {
         QTest::addColumn<int>("width");
@@ -666,7 +698,7 @@ private slots:
             for (const QString &f : Contrast::faint(window()))
                 faint << QStringLiteral("%1: %2").arg(tab, f);
         }
-        for (const char *button : {"optionsButton", "userButton"}) {
+        for (const char *button : {"optionsButton", "userButton", "melodyChButton"}) {
             QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
             QWidget *popup = QApplication::activePopupWidget();
             QVERIFY2(popup, button);
@@ -674,8 +706,24 @@ private slots:
                 faint << QStringLiteral("%1: %2").arg(button, f);
             popup->close();
         }
-        // The icons of a playlist of the user's, on its row and on its row chosen.
+        // The library page's icons: each on its button's plate, in the
+        // middle of the button.
         QTest::mouseClick(find<QPushButton>("LibraryButton"), Qt::LeftButton);
+        const QImage page = window()->grab().toImage();
+        for (const char *icon : {"unpinButton", "showHideLeftFrame", "MDSwitch", "searchLibraryButton"}) {
+            QWidget *w = find(icon);
+            QRect at(w->mapTo(window(), QPoint()), w->size());
+            at.adjust(at.width() / 5, at.height() / 5, -at.width() / 5, -at.height() / 5);
+            const QImage drawn = page.copy(at & page.rect());
+            const QColor under = Contrast::ground(drawn);
+            double r = 1;
+            for (int y = 0; y < drawn.height(); ++y)
+                for (int x = 0; x < drawn.width(); ++x)
+                    r = std::max(r, Contrast::ratio(drawn.pixelColor(x, y), under));
+            if (r < 4.5)
+                faint << QStringLiteral("%1 %2").arg(icon).arg(r, 0, 'f', 2);
+        }
+        // The icons of a playlist of the user's, on its row and on its row chosen.
         auto *lists = find<QListWidget>("playlistListWidget");
         for (int row = 0; row < lists->count(); ++row) {
             QWidget *w = lists->itemWidget(lists->item(row));
