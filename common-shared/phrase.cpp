@@ -30,7 +30,8 @@ QString Phrase::text() const
         if (base[i] != u'%' || !base[i + 1].isDigit())
             continue;
         const bool two = i + 2 < base.size() && base[i + 2].isDigit();
-        markers.append({i, two ? 3 : 2, base[i + 1].digitValue() * (two ? 10 : 1) + (two ? base[i + 2].digitValue() : 0)});
+        const int number = two ? base[i + 1].digitValue() * 10 + base[i + 2].digitValue() : base[i + 1].digitValue();
+        markers.append({i, two ? 3 : 2, number});
     }
     // All values in one pass, the lowest marker taking the first, as
     // QString's arg with several values does: a value holding "%2" (a

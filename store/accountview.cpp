@@ -120,7 +120,8 @@ void AccountView::onfinish(QNetworkReply *reply)
     const QString failure = watch->failure(body.size());
     // Nothing of a body that is not the store's answer is read: a half
     // answer would log in a user with half a record.
-    const Phrase unreadable = failure.isEmpty() ? StoreAnswer::reason(body, reply->rawHeader("Content-Type")) : Phrase();
+    const Phrase unreadable =
+        failure.isEmpty() ? StoreAnswer::reason(body, reply->rawHeader("Content-Type")) : Phrase();
     if (!failure.isEmpty() || !unreadable.isEmpty()) {
         qWarning().noquote() << "AccountView: request failed," << (failure.isEmpty() ? unreadable.text() : failure)
                              << ":" << reply->url().toString();

@@ -66,7 +66,8 @@ int DownloadMngr::startDownloadSync()
     m_part.setFileName(m_destFullPath + QStringLiteral(".part"));
     if (!m_part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         qWarning().noquote() << "destination file not open :" << m_part.fileName();
-        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1")).arg(QDir::toNativeSeparators(m_destFolder));
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1"))
+                        .arg(QDir::toNativeSeparators(m_destFolder));
         m_finished = true;
         return Failed;
     }
@@ -100,7 +101,8 @@ void DownloadMngr::conclude()
                        QFile::encodeName(m_destFullPath).constData())
                != 0) {
         qWarning().noquote() << "DownloadMngr: cannot replace" << m_destFullPath;
-        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1")).arg(QDir::toNativeSeparators(m_destFolder));
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1"))
+                        .arg(QDir::toNativeSeparators(m_destFolder));
         m_result = Failed;
     }
     if (m_result != Complete)
@@ -179,7 +181,9 @@ void DownloadMngr::onReplyFinished()
     } else if (sizeMatches(written)) {
         m_result = Complete;
     } else {
-        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("%1 of %2 bytes arrived")).arg(qint64(written)).arg(qint64(m_fileSize));
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("%1 of %2 bytes arrived"))
+                        .arg(qint64(written))
+                        .arg(qint64(m_fileSize));
     }
     endWait();
 }

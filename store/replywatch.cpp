@@ -168,8 +168,9 @@ Phrase ReplyWatch::reason(qint64 received) const
     if (m_refusal == TooLarge)
         return Phrase("ReplyWatch", QT_TR_NOOP("the server's answer was too large"));
     if (m_refusal == ElsewhereRedirect)
-        return Phrase("ReplyWatch", QT_TR_NOOP("the server sent the request on to another site (%1), where the program sends "
-                  "nothing")).arg(m_elsewhere);
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server sent the request on to another site (%1), where the "
+                                               "program sends nothing"))
+            .arg(m_elsewhere);
     if (!m_expired.isEmpty())
         return Phrase("ReplyWatch", QT_TR_NOOP("the server did not answer in time"));
     switch (m_reply->error()) {
@@ -189,7 +190,8 @@ Phrase ReplyWatch::reason(qint64 received) const
     default:
         return Phrase::verbatim(m_reply->errorString());
     }
-    return received == 0 ? Phrase("ReplyWatch", QT_TR_NOOP("the server sent an empty answer")) : Phrase("ReplyWatch", QT_TR_NOOP("the answer arrived incomplete"));
+    return received == 0 ? Phrase("ReplyWatch", QT_TR_NOOP("the server sent an empty answer"))
+                         : Phrase("ReplyWatch", QT_TR_NOOP("the answer arrived incomplete"));
 }
 
 QString ReplyWatch::describe(qint64 received) const

@@ -9,9 +9,10 @@ namespace {
 
 Phrase webPage()
 {
-    return Phrase("StoreAnswer", QT_TRANSLATE_NOOP("StoreAnswer",
-                                                   "a web page came instead of the store's answer (the network may want you to "
-                                                   "sign in through a web browser first, or the store is under maintenance)"));
+    return Phrase("StoreAnswer",
+                  QT_TRANSLATE_NOOP("StoreAnswer", "a web page came instead of the store's answer (the network may "
+                                                   "want you to sign in through a web browser first, or the store is "
+                                                   "under maintenance)"));
 }
 
 // A page that is no XML at all ("<!doctype html>", HTML 4.01's doctype

@@ -113,7 +113,8 @@ def contrast(picture, dump, before=None):
     entries = read(dump)
     if before:
         held = {(e.kind, e.id, e.at, e.visible, e.text) for e in read(before)}
-        entries = [e for e in entries if e.kind in ("window", "input") or (e.kind, e.id, e.at, e.visible, e.text) in held]
+        entries = [e for e in entries
+                   if e.kind in ("window", "input") or (e.kind, e.id, e.at, e.visible, e.text) in held]
     windows = [e for e in entries if e.kind == "window"]
     # A box lists all its entries where it stands; it shows only the current.
     boxes = {(e.id, e.at) for e in entries if e.kind == "input"}

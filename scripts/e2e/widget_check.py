@@ -48,7 +48,8 @@ def main(dump, lang, folder):
     for other in others:
         theirs = translations(f"{folder}/lang_{other}.ts")
         # A text that is only values ("%1 %2") says nothing of its language.
-        foreign += [(other, t, pattern(t)) for t in sorted(theirs - mine) if re.search(r"[^\W\d_]", re.sub(r"%L?\d", "", t))]
+        foreign += [(other, t, pattern(t)) for t in sorted(theirs - mine)
+                    if re.search(r"[^\W\d_]", re.sub(r"%L?\d", "", t))]
     faults = []
     with open(dump, encoding="utf-8") as f:
         for line in f:
