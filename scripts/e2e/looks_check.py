@@ -6,7 +6,7 @@ program's list of its widgets (VELMAR_WIDGET_DUMP, see widget_check.py).
         every text (label, button, line edit, list entry, a box's choice) and
         every icon-only button shown whole on the picture stands out from
         its ground by at least 4.5:1: the ground is the colour most of its
-        pixels have (of an icon, those of the button's middle), the ink the
+        pixels have (of a button, those of its middle), the ink the
         pixel farthest from it. Disabled controls, logos, and widgets under
         another window are left out; with DUMP_BEFORE (a list written before
         the picture was taken) so is what changed meanwhile (a banner that
@@ -131,9 +131,9 @@ def contrast(picture, dump, before=None):
         x, y, w, h = e.visible
         if w < 2 or h < 2 or x < 0 or y < 0 or x + w > shot.w or y + h > shot.h or covered(e, windows):
             continue
-        # An icon stands on its button's plate, in the middle of a widget
-        # that may be larger than the plate.
-        if e.kind == "control":
+        # An icon or a button's text stands on the button's plate, in the
+        # middle of a widget that may be larger than the plate.
+        if e.kind in ("control", "button"):
             x, y, w, h = x + w // 5, y + h // 5, w - 2 * (w // 5), h - 2 * (h // 5)
         r = shot.standing_out((x, y, w, h))
         # A button that draws nothing (a corner of a bar) shows no icon.
