@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "DatabaseHelper.h"
+#include "tabbablegroup.h"
 #include "KaraokeTextWidget.h"
 #include "SongRW.h"
 #include "SongInfoRW.h"
@@ -73,6 +74,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     ProgramFonts::install();
     programSettings();
     ui->setupUi(this);
+    // The page tabs, one checked at a time, are each in the Tab order.
+    TabbableGroup::keepEveryButton(ui->buttonGroup);
     ui->stackedWidget->setCurrentWidget(ui->pageSplashscreen);
     setWindowTitle(QStringLiteral("%1 v%2").arg(QLatin1String(kProductName),
                                                 QLatin1String(kProductVersion)));

@@ -11,6 +11,7 @@
 
 #include "SongInfo.h"
 #include "SoundEngine.h"
+#include "phrase.h"
 #include "fileCopyThread.h"
 
 #include <QHash>
@@ -149,7 +150,7 @@ public:
 
     void refreshMDNews();
     void storeNews(const NewsReading &read);
-    void showNewsFailure(const QString &logged, const QString &told);
+    void showNewsFailure(const QString &logged, const Phrase &told);
     void saveNewsMD5(QString md5);
     QString getNewsMD5FromCache() const;
     void checkVersion();

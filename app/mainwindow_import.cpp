@@ -147,6 +147,12 @@ void MainWindow::on_actionImport_triggered()
         m_importDialog->setFileMode(QFileDialog::ExistingFiles);
         // Qt's own dialog, not the desktop's: it speaks the program's language.
         m_importDialog->setOption(QFileDialog::DontUseNativeDialog);
+        // The names chosen stay readable: white on the style's light blue
+        // stands out only 3.7:1.
+        QPalette chosen = m_importDialog->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            chosen.setColor(group, QPalette::Highlight, QColor(0, 90, 160));
+        m_importDialog->setPalette(chosen);
         static ImportKinds kinds;
         m_importDialog->setIconProvider(&kinds);
         retranslateImport();

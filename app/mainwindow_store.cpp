@@ -111,7 +111,7 @@ void MainWindow::refreshMDNews()
 // of songs takes a moment to check and parse.
 struct NewsReading
 {
-    QString unreadable;
+    Phrase unreadable;
     QString md5;
     QList<SongInfo> songs;
 };
@@ -121,7 +121,7 @@ namespace {
 NewsReading readNews(const QByteArray &body, const QByteArray &contentType)
 {
     NewsReading read;
-    read.unreadable = StoreAnswer::problem(body, contentType);
+    read.unreadable = StoreAnswer::reason(body, contentType);
     if (!read.unreadable.isEmpty())
         return read;
     read.md5 = QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex());
@@ -165,7 +165,7 @@ void MainWindow::onfinish(QNetworkReply *reply)
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
     const QString failure = watch ? watch->failure(body.size()) : QStringLiteral("no watch");
     if (!failure.isEmpty() || !db) {
-        showNewsFailure(failure, watch ? watch->describe(body.size()) : failure);
+        showNewsFailure(failure, watch ? watch->reason(body.size()) : Phrase::verbatim(failure));
         return;
     }
     // The reading thread owns nothing of the window: a window closed
@@ -179,12 +179,13 @@ void MainWindow::onfinish(QNetworkReply *reply)
     reader->start(QThread::LowPriority);
 }
 
-void MainWindow::showNewsFailure(const QString &logged, const QString &told)
+void MainWindow::showNewsFailure(const QString &logged, const Phrase &told)
 {
     m_newsSettled = true;
     qWarning().noquote() << "Novita' non aggiornate:" << logged;
-    m_library->setNewsFailure(tr("The news of the week could not be fetched: %1.\nCheck the internet "
-                                 "connection; the news are fetched again at the next start.")
+    m_library->setNewsFailure(Phrase("MainWindow", QT_TR_NOOP("The news of the week could not be fetched: %1.\n"
+                                                              "Check the internet connection; the news are "
+                                                              "fetched again at the next start."))
                                   .arg(told));
 }
 
@@ -192,14 +193,14 @@ void MainWindow::storeNews(const NewsReading &read)
 {
     m_newsSettled = true;
     if (!read.unreadable.isEmpty()) {
-        showNewsFailure(read.unreadable, read.unreadable);
+        showNewsFailure(read.unreadable.text(), read.unreadable);
         return;
     }
     if (!db->replaceMDNews(read.songs)) {
         qWarning() << "Novita' non scritte";
         return;
     }
-    m_library->setNewsFailure(QString());
+    m_library->setNewsFailure(Phrase());
     if (read.md5 != getNewsMD5FromCache()) {
         m_library->setHasUnseenNews(true);
         saveNewsMD5(read.md5);

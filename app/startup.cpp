@@ -116,11 +116,14 @@ void quitOnTerminationSignals()
 
 void dumpWidgetsOnSignal(const QString &path)
 {
+    // Each list says which widgets took the focus since the last one: a
+    // walk with Tab is checked by what it reached.
+    WidgetTexts::recordFocus();
     onSignals(g_dumpPipe, onDumpSignal, {SIGUSR1}, [path] {
         // Written aside and renamed: a reader never sees half a list.
         QSaveFile file(path);
         if (file.open(QIODevice::WriteOnly)) {
-            file.write(WidgetTexts::toLines(WidgetTexts::collectShown()).toUtf8());
+            file.write(WidgetTexts::toLines(WidgetTexts::collectShown() + WidgetTexts::takeFocused()).toUtf8());
             file.commit();
         }
     });

@@ -2,6 +2,7 @@
 #include "ui_chordsView.h"
 
 #include "ListChordViewDelegate.h"
+#include "tabbablegroup.h"
 #include "ViewParameter.h"
 
 #include <QPropertyAnimation>
@@ -23,6 +24,7 @@ chordsView::chordsView(QWidget *parent)
     , m_delegate(new ListChordViewDelegate(this))
 {
     ui->setupUi(this);
+    TabbableGroup::keepEveryButton(ui->modeButtons);
     ui->lV_Chord->setItemDelegate(m_delegate);
     updateMinAndMaxHeight(DIAGRAM_MIN_HEIGHT, MAX_HEIGHT);
     ui->noChordsLabel->hide();

@@ -35,7 +35,7 @@ AccountView::AccountView(QWidget *parent, User *user)
     for (QLineEdit *field : {ui->lineMail, ui->lineUsername}) {
         connect(field, &QLineEdit::textEdited, this, [this] {
             if (m_messageKind == Refused)
-                showMessage(QString(), None);
+                showMessage(Phrase(), None);
         });
     }
     if (m_user->getDevice().isEmpty())
@@ -87,7 +87,7 @@ void AccountView::getUserInfo()
 void AccountView::logInUser()
 {
     // Said at once: a store that does not answer takes a while to give up.
-    showMessage(tr("Logging in…"), Pending);
+    showMessage(Phrase("AccountView", QT_TR_NOOP("Logging in…")), Pending);
     post(QStringLiteral("/service/login.php"),
          field("email", ui->lineMail->text()) + '&' + field("psw", ui->lineUsername->text()) + '&'
              + field("id_device", m_user->getDevice()),
@@ -120,20 +120,21 @@ void AccountView::onfinish(QNetworkReply *reply)
     const QString failure = watch->failure(body.size());
     // Nothing of a body that is not the store's answer is read: a half
     // answer would log in a user with half a record.
-    const QString unreadable = failure.isEmpty() ? StoreAnswer::problem(body, reply->rawHeader("Content-Type")) : QString();
+    const Phrase unreadable =
+        failure.isEmpty() ? StoreAnswer::reason(body, reply->rawHeader("Content-Type")) : Phrase();
     if (!failure.isEmpty() || !unreadable.isEmpty()) {
-        qWarning().noquote() << "AccountView: request failed," << (failure.isEmpty() ? unreadable : failure)
+        qWarning().noquote() << "AccountView: request failed," << (failure.isEmpty() ? unreadable.text() : failure)
                              << ":" << reply->url().toString();
         if (reply->property(kLogin).toBool())
-            showMessage(tr("You are not logged in: %1.\nCheck the internet connection and press Login "
-                           "again.")
-                            .arg(failure.isEmpty() ? unreadable : watch->describe(body.size())),
+            showMessage(Phrase("AccountView", QT_TR_NOOP("You are not logged in: %1.\nCheck the internet connection "
+                                                         "and press Login again."))
+                            .arg(failure.isEmpty() ? unreadable : watch->reason(body.size())),
                         Unreachable);
         changeState();
         return;
     }
     if (m_messageKind == Pending || m_messageKind == Unreachable)
-        showMessage(QString(), None);
+        showMessage(Phrase(), None);
 
     QXmlStreamReader xml(body);
     while (!xml.atEnd() && !xml.hasError()) {
@@ -148,7 +149,7 @@ void AccountView::onfinish(QNetworkReply *reply)
                 break;
             }
             qInfo().noquote() << "AccountView: the store says" << text;
-            showMessage(text, Refused);
+            showMessage(Phrase::verbatim(text), Refused);
         } else if (name == QLatin1String("user_id")) {
             m_user->setUser_id(xml.readElementText().toUInt());
         } else if (name == QLatin1String("name")) {
@@ -169,15 +170,16 @@ void AccountView::onfinish(QNetworkReply *reply)
     if (m_user->isUserLogged()) {
         qInfo() << "AccountView: logged in, user" << m_user->getUser_id();
         if (m_messageKind == Refused)
-            showMessage(QString(), None);
+            showMessage(Phrase(), None);
     }
     changeState();
     emit userDataChanged();
 }
 
-void AccountView::showMessage(const QString &text, MessageKind kind)
+void AccountView::showMessage(const Phrase &message, MessageKind kind)
 {
-    ui->loginStatusMsg->setText(text);
+    m_message = message;
+    ui->loginStatusMsg->setText(message.text());
     m_messageKind = kind;
 }
 
@@ -247,6 +249,7 @@ void AccountView::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
         setLinks();
+        ui->loginStatusMsg->setText(m_message.text());
         // Drawn again, or a logged-in page would read "Login" and log out.
         changeState();
     }

@@ -59,7 +59,7 @@ private:
     enum MessageKind { None, Pending, Refused, Unreachable };
 
     void post(const QString &path, const QByteArray &form, bool read, bool login);
-    void showMessage(const QString &text, MessageKind kind);
+    void showMessage(const Phrase &message, MessageKind kind);
     void setLinks();
     QString creditText() const;
 
@@ -69,5 +69,6 @@ private:
     // Counts logouts; a reply carries the count of its request.
     quint32 m_logouts = 0;
     MessageKind m_messageKind = None;
+    Phrase m_message;
     NetTimeouts m_timeouts = NetTimeouts::forRequests();
 };

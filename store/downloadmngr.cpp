@@ -52,7 +52,7 @@ void DownloadMngr::startDownload()
 int DownloadMngr::begin()
 {
     m_finished = false;
-    m_failure.clear();
+    m_failure = {};
     m_destFullPath = m_destFolder;
     if (!m_destFullPath.endsWith(QLatin1Char('/')))
         m_destFullPath += QLatin1Char('/');
@@ -61,7 +61,7 @@ int DownloadMngr::begin()
     const QUrl address(m_url, QUrl::TolerantMode);
     if (!ReplyWatch::isWebAddress(address)) {
         qWarning().noquote() << "DownloadMngr: not a web address:" << m_url;
-        m_failure = tr("the server named no web address for the file");
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the server named no web address for the file"));
         m_finished = true;
         return Failed;
     }
@@ -77,7 +77,7 @@ int DownloadMngr::begin()
     // With no announced size any short error page would pass the size test.
     if (m_fileSize == 0) {
         qWarning().noquote() << "DownloadMngr: no file size announced for" << m_url;
-        m_failure = tr("the server announced no file size");
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the server announced no file size"));
         m_finished = true;
         return Failed;
     }
@@ -85,7 +85,8 @@ int DownloadMngr::begin()
     m_part.setFileName(m_destFullPath + QStringLiteral(".part"));
     if (!m_part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         qWarning().noquote() << "destination file not open :" << m_part.fileName();
-        m_failure = tr("the file cannot be written in %1").arg(QDir::toNativeSeparators(m_destFolder));
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1"))
+                        .arg(QDir::toNativeSeparators(m_destFolder));
         m_finished = true;
         return Failed;
     }
@@ -117,7 +118,8 @@ void DownloadMngr::conclude()
                        QFile::encodeName(m_destFullPath).constData())
                != 0) {
         qWarning().noquote() << "DownloadMngr: cannot replace" << m_destFullPath;
-        m_failure = tr("the file cannot be written in %1").arg(QDir::toNativeSeparators(m_destFolder));
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1"))
+                        .arg(QDir::toNativeSeparators(m_destFolder));
         m_result = Failed;
     }
     if (m_result != Complete)
@@ -190,13 +192,15 @@ void DownloadMngr::onReplyFinished()
     if (!failure.isEmpty())
         qWarning().noquote() << "DownloadMngr: download failed," << failure << ":" << m_url;
     if (m_writeFailed) {
-        m_failure = tr("the disk is full or cannot be written");
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the disk is full or cannot be written"));
     } else if (!failure.isEmpty()) {
-        m_failure = watch->describe(m_received);
+        m_failure = watch->reason(m_received);
     } else if (sizeMatches(written)) {
         m_result = Complete;
     } else {
-        m_failure = tr("%1 of %2 bytes arrived").arg(written).arg(m_fileSize);
+        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("%1 of %2 bytes arrived"))
+                        .arg(qint64(written))
+                        .arg(qint64(m_fileSize));
     }
     endWait();
 }
@@ -217,7 +221,7 @@ void DownloadMngr::onUserAbort()
         m_reply->abort();
     }
     m_result = Cancelled;
-    m_failure.clear();
+    m_failure = {};
     endWait();
 }
 

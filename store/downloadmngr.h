@@ -48,7 +48,8 @@ public:
     QByteArray md5() const { return m_md5.result().toHex(); }
     // Why the last download failed, in words for the user ("the server
     // answered with error 404"); empty after a complete or cancelled one.
-    QString failureText() const { return m_failure; }
+    QString failureText() const { return m_failure.text(); }
+    Phrase failure() const { return m_failure; }
     // Ends the wait without cancelling the transfer; the result stays failed.
     void close();
 
@@ -90,6 +91,6 @@ private:
     bool m_writeFailed = false;
     bool m_finished = true;
     int m_result = Failed;
-    QString m_failure;
+    Phrase m_failure;
     NetTimeouts m_timeouts = NetTimeouts::forDownloads();
 };

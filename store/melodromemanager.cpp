@@ -175,7 +175,7 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
         },
         QStringLiteral("POST"));
     if (self && !read)
-        m_failure = client.failureText();
+        m_failure = client.failure();
     return self;
 }
 
@@ -189,7 +189,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
                                              SongProvenience provenience)
 {
     Q_UNUSED(receiver);
-    m_failure.clear();
+    m_failure = {};
     if (!m_user || !m_user->isUserLogged()) {
         Prompter::warning(tr("User non logged"), tr("You're not logged in, please login then retry"));
         return false;
@@ -208,7 +208,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
     if (info.url.isEmpty() || info.size <= 0) {
         qWarning() << "DOWNLOAD ERROR";
         if (m_failure.isEmpty())
-            m_failure = tr("the store gave no address for the song");
+            m_failure = Phrase("MelodromeManager", QT_TR_NOOP("the store gave no address for the song"));
         m_downloading = false;
         emit downloadEnded(info.productId, false);
         finishFailed();
@@ -230,14 +230,14 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         // wait started meanwhile (a slow request elsewhere) holds this one.
         connect(&download, &DownloadMngr::ended, this, [&](int result) {
             ended = true;
-            m_failure = download.failureText();
+            m_failure = download.failure();
             outcome = finishDownload(result, info, provenience, fullPath);
         });
         const int result = download.startDownloadSync();
         if (!self)
             return false;
         if (!ended) {
-            m_failure = download.failureText();
+            m_failure = download.failure();
             outcome = finishDownload(result, info, provenience, fullPath);
         }
     }
@@ -263,7 +263,7 @@ bool MelodromeManager::finishDownload(int result, const s_MdResInfo &info, SongP
         // Not a song: kept out of the song folder, or the next rebuild would
         // try to import it.
         qWarning().noquote() << "Downloaded file is no readable song:" << fullPath;
-        m_failure = tr("the file that arrived is no song the program can read");
+        m_failure = Phrase("MelodromeManager", QT_TR_NOOP("the file that arrived is no song the program can read"));
         QFile::remove(fullPath);
         if (m_db)
             m_db->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);

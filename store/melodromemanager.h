@@ -61,7 +61,7 @@ public:
     bool isDownloading() const { return m_downloading; }
     // Why the last song download failed, in words for the user; empty when
     // it succeeded or was refused or cancelled by the user.
-    QString lastFailure() const { return m_failure; }
+    Phrase lastFailure() const { return m_failure; }
     // Song file name of a store song: artist, " - ", title and the suffix of
     // its format, made safe as one file name.
     static QString songFileName(const s_MdResInfo &info);
@@ -103,7 +103,7 @@ private:
     DatabaseHelper *m_db;
     bool m_online = false;
     bool m_downloading = false;
-    QString m_failure;
+    Phrase m_failure;
     NetTimeouts m_requestLimits = NetTimeouts::forRequests();
     NetTimeouts m_downloadLimits = NetTimeouts::forDownloads();
 };

@@ -223,21 +223,22 @@ QString ReplyWatch::failure(qint64 received) const
     return {};
 }
 
-QString ReplyWatch::describe(qint64 received) const
+Phrase ReplyWatch::reason(qint64 received) const
 {
     if (failure(received).isEmpty())
         return {};
     // An error page is told as such, however it ended.
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && status.toInt() >= 400)
-        return tr("the server answered with error %1").arg(status.toInt());
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server answered with error %1")).arg(status.toInt());
     if (m_refusal == TooLarge)
-        return tr("the server's answer was too large");
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server's answer was too large"));
     if (m_refusal == ElsewhereRedirect)
-        return tr("the server sent the request on to another site (%1), where the program sends "
-                  "nothing").arg(m_elsewhere);
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server sent the request on to another site (%1), where the "
+                                               "program sends nothing"))
+            .arg(m_elsewhere);
     if (!m_expired.isEmpty())
-        return tr("the server did not answer in time");
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server did not answer in time"));
     switch (m_reply->error()) {
     case QNetworkReply::NoError:
         break;
@@ -249,12 +250,18 @@ QString ReplyWatch::describe(qint64 received) const
     case QNetworkReply::UnknownNetworkError:
     case QNetworkReply::ProxyConnectionRefusedError:
     case QNetworkReply::ProxyNotFoundError:
-        return tr("the server cannot be reached");
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server cannot be reached"));
     case QNetworkReply::RemoteHostClosedError:
     case QNetworkReply::ContentReSendError:
-        return tr("the connection broke off");
+        return Phrase("ReplyWatch", QT_TR_NOOP("the connection broke off"));
     default:
-        return m_reply->errorString();
+        return Phrase::verbatim(m_reply->errorString());
     }
-    return received == 0 ? tr("the server sent an empty answer") : tr("the answer arrived incomplete");
+    return received == 0 ? Phrase("ReplyWatch", QT_TR_NOOP("the server sent an empty answer"))
+                         : Phrase("ReplyWatch", QT_TR_NOOP("the answer arrived incomplete"));
+}
+
+QString ReplyWatch::describe(qint64 received) const
+{
+    return reason(received).text();
 }

@@ -16,6 +16,8 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+
+#include "phrase.h"
 #include <QTimer>
 #include <QUrl>
 
@@ -94,6 +96,8 @@ public:
     // The same failure in words for the user ("the server cannot be
     // reached"), to go after a colon; empty when there is none.
     QString describe(qint64 received) const;
+    // The same kept as a phrase, for a message that stays on screen.
+    Phrase reason(qint64 received) const;
 
 private slots:
     void onHeaders();

@@ -7,11 +7,12 @@ namespace StoreAnswer {
 
 namespace {
 
-QString webPage()
+Phrase webPage()
 {
-    return QCoreApplication::translate(
-        "StoreAnswer", "a web page came instead of the store's answer (the network may want you to "
-                       "sign in through a web browser first, or the store is under maintenance)");
+    return Phrase("StoreAnswer",
+                  QT_TRANSLATE_NOOP("StoreAnswer", "a web page came instead of the store's answer (the network may "
+                                                   "want you to sign in through a web browser first, or the store is "
+                                                   "under maintenance)"));
 }
 
 // A page that is no XML at all ("<!doctype html>", HTML 4.01's doctype
@@ -31,7 +32,7 @@ bool looksLikeWebPage(const QByteArray &body, const QByteArray &contentType)
 
 } // namespace
 
-QString problem(const QByteArray &body, const QByteArray &contentType)
+Phrase reason(const QByteArray &body, const QByteArray &contentType)
 {
     QXmlStreamReader xml(body);
     bool rootSeen = false;
@@ -50,7 +51,12 @@ QString problem(const QByteArray &body, const QByteArray &contentType)
         return {};
     if (looksLikeWebPage(body, contentType))
         return webPage();
-    return QCoreApplication::translate("StoreAnswer", "the store's answer cannot be read");
+    return Phrase("StoreAnswer", QT_TRANSLATE_NOOP("StoreAnswer", "the store's answer cannot be read"));
+}
+
+QString problem(const QByteArray &body, const QByteArray &contentType)
+{
+    return reason(body, contentType).text();
 }
 
 } // namespace StoreAnswer

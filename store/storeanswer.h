@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "phrase.h"
+
 namespace StoreAnswer {
 
 // Empty when `body` can be read: well-formed XML whose root is the store's
@@ -16,5 +18,7 @@ namespace StoreAnswer {
 // user, to go after a colon. A web page is told by its doctype or root in
 // any case, or by `contentType` ("text/html") when the body is no answer.
 QString problem(const QByteArray &body, const QByteArray &contentType = {});
+// The same kept as a phrase, for a message that stays on screen.
+Phrase reason(const QByteArray &body, const QByteArray &contentType = {});
 
 } // namespace StoreAnswer

@@ -72,7 +72,7 @@ bool WebCom::begin(const QUrl &url, const QByteArray &body, const ReplyCallback 
 {
     if (!m_busy.testAndSetOrdered(0, 1))
         return false;
-    m_failure.clear();
+    m_failure = {};
 
     // A copy, so that the JSON headers never stay on the client's request.
     QNetworkRequest request = m_request;
@@ -114,7 +114,7 @@ void WebCom::parseNetReplayData()
     const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
     const QString failure = watch->failure(body.size());
-    m_failure = watch->describe(body.size());
+    m_failure = watch->reason(body.size());
     reply->deleteLater();
 
     QPointer<WebCom> self(this);

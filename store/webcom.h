@@ -62,7 +62,8 @@ public:
     bool isBusy() const { return m_busy.loadAcquire() != 0; }
     // Why the last request failed, in words for the user; empty after one
     // that was read.
-    QString failureText() const { return m_failure; }
+    QString failureText() const { return m_failure.text(); }
+    Phrase failure() const { return m_failure; }
 
 signals:
     // A request has ended; `read` when its answer went to the callback.
@@ -85,5 +86,5 @@ private:
     ReplyCallback m_callback;
     NetTimeouts m_timeouts = NetTimeouts::forRequests();
     bool m_replyRead = false;
-    QString m_failure;
+    Phrase m_failure;
 };

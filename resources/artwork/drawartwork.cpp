@@ -199,8 +199,10 @@ QImage buttonPlate(int w, int h, Round round, int state)
     QImage img = blank(w, h);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor top = state == 1 ? QColor(255, 214, 60) : state == 2 ? QColor(48, 48, 48) : QColor(96, 96, 96);
-    const QColor bottom = state == 1 ? QColor(220, 170, 0) : state == 2 ? QColor(30, 30, 30) : QColor(60, 60, 60);
+    // A chosen button is amber dark enough for its light text and icon to
+    // stand out 4.5:1.
+    const QColor top = state == 1 ? QColor(140, 88, 0) : state == 2 ? QColor(48, 48, 48) : QColor(96, 96, 96);
+    const QColor bottom = state == 1 ? QColor(110, 68, 0) : state == 2 ? QColor(30, 30, 30) : QColor(60, 60, 60);
     QLinearGradient g(0, 0, 0, h);
     g.setColorAt(0, top);
     g.setColorAt(1, bottom);
@@ -341,7 +343,7 @@ std::map<QString, Drawer> pictures()
         {"timbra-splash-bg.png", pic([] { return splashBackground(QImage::Format_ARGB32); })},
         {"Melodrome_logo.png", pic([] { return logo(262, 64, kYellow); })},
         {"library_icon_def_melodrome.png", pic([] { return logo(160, 34, kGrey); })},
-        {"library_icon_sel_melodrome.png", pic([] { return logo(160, 34, kYellow); })},
+        {"library_icon_sel_melodrome.png", pic([] { return logo(160, 34, kHeader); })},
         {"sfondo-LCD2.png", pic(lcdPanel)},
         {"cursoreslider.png", pic([] { return knob(40, 40); })},
         {"volume-slider.png", pic([] { return faderCap(60, 30); })},
@@ -371,19 +373,19 @@ std::map<QString, Drawer> pictures()
         {"user_icon.png", glyph(120, 120, Glyph::User, kGrey)},
         {"Settings_icon.png", glyph(50, 50, Glyph::Gear)},
         {"arrowLibrary.png", glyph(40, 40, Glyph::ChevronDown)},
-        {"window-pin.png", glyph(46, 46, Glyph::Pin, kGrey)},
-        {"window-unpin.png", glyph(46, 46, Glyph::Unpin, kGrey)},
-        {"minimize-icon-window.png", glyph(50, 50, Glyph::MinimiseBar, kGrey)},
-        {"window-full-screen.png", glyph(50, 50, Glyph::Expand, kGrey)},
-        {"window-minimize.png", glyph(50, 50, Glyph::Shrink, kGrey)},
-        {"fullscreen-icon.png", glyph(50, 50, Glyph::Expand)},
-        {"reduce-icon.png", glyph(50, 50, Glyph::Shrink)},
-        {"add-new-window-icon.png", glyph(50, 50, Glyph::NewWindow)},
-        {"to-new-window-icon.png", glyph(50, 50, Glyph::ToNewWindow)},
-        {"delete2.png", glyph(36, 36, Glyph::Cross, kGrey)},
+        {"window-pin.png", glyph(46, 46, Glyph::Pin, kHeader)},
+        {"window-unpin.png", glyph(46, 46, Glyph::Unpin, kHeader)},
+        {"minimize-icon-window.png", glyph(50, 50, Glyph::MinimiseBar, kHeader)},
+        {"window-full-screen.png", glyph(50, 50, Glyph::Expand, kHeader)},
+        {"window-minimize.png", glyph(50, 50, Glyph::Shrink, kHeader)},
+        {"fullscreen-icon.png", glyph(50, 50, Glyph::Expand, kHeader)},
+        {"reduce-icon.png", glyph(50, 50, Glyph::Shrink, kHeader)},
+        {"add-new-window-icon.png", glyph(50, 50, Glyph::NewWindow, kHeader)},
+        {"to-new-window-icon.png", glyph(50, 50, Glyph::ToNewWindow, kHeader)},
+        {"delete2.png", glyph(36, 36, Glyph::Cross, kHeader)},
         {"folder-up.png", glyph(50, 50, Glyph::FolderUp)},
-        {"backArrow.png", glyph(50, 50, Glyph::ChevronLeft)},
-        {"forwardArrow.png", glyph(50, 50, Glyph::ChevronRight)},
+        {"backArrow.png", glyph(50, 50, Glyph::ChevronLeft, kDark)},
+        {"forwardArrow.png", glyph(50, 50, Glyph::ChevronRight, kDark)},
         {"autoplay_off.png", glyph(50, 50, Glyph::Autoplay, kGrey)},
         {"autoplay_on.png", glyph(50, 50, Glyph::Autoplay, kYellow)},
         {"add_playlist.png", glyph(50, 50, Glyph::AddPlaylist)},
@@ -392,17 +394,17 @@ std::map<QString, Drawer> pictures()
         {"infoorig.png", glyph(50, 50, Glyph::Info)},
         {"recycle bin.png", glyph(50, 50, Glyph::Bin, kHeader)},
         {"earthConnected.png", glyph(50, 50, Glyph::Earth, QColor(90, 200, 90))},
-        {"earthDisconnected.png", glyph(50, 50, Glyph::EarthOff, kGrey)},
-        {"search-grey-store.png", glyph(40, 40, Glyph::Search, kGrey)},
+        {"earthDisconnected.png", glyph(50, 50, Glyph::EarthOff, kHeader)},
+        {"search-grey-store.png", glyph(40, 40, Glyph::Search, kHeader)},
         {"repertorio-sfogliaUnchecked.png", pic([] { return tabPlate(false); })},
         {"repertorio-sfogliaChecked.png", pic([] { return tabPlate(true); })},
         {"drag-icon.png", glyph(20, 20, Glyph::DragLines, kGrey)},
         {"File - Generic.png", glyph(60, 60, Glyph::File)},
         {"folderTristeIcon.png", glyph(120, 120, Glyph::FolderSad, kGrey)},
         {"hddIcon.png", glyph(60, 60, Glyph::Disk)},
-        {"midi_icon.png", glyph(40, 40, Glyph::MidiPlug)},
-        {"mp3_icon.png", glyph(40, 40, Glyph::Wave)},
-        {"genre_icon.png", glyph(40, 40, Glyph::Notes)},
+        {"midi_icon.png", glyph(40, 40, Glyph::MidiPlug, kHeader)},
+        {"mp3_icon.png", glyph(40, 40, Glyph::Wave, kHeader)},
+        {"genre_icon.png", glyph(40, 40, Glyph::Notes, kHeader)},
         {"clock.png", glyph(40, 40, Glyph::Clock)},
         {"credit_icon.png", glyph(60, 60, Glyph::Coin, kYellow)},
         {"downloadingIcon.png", glyph(40, 40, Glyph::Download, kYellow)},

@@ -1,23 +1,27 @@
 #!/bin/bash
 # Photographs every page and pop-up of the real VelmarPC on the two laptop
-# screens it must fit, 1280x800 and 1366x768, in English and in Italian
-# ("System/Lang" 1 and 0): the library with a song chosen, the store's news,
-# a playlist with its hint bubbles, the file browser, the options, the edit
-# page with its instrument chooser, the mixer, the chords, the account, the
-# volume, the melody channel, the song information, the import dialog, the
-# import report (of sixty files that are no songs) and the new playlist's
-# name. Each run starts on a fresh screen with a song playing (imported on
-# the first run) and a mixer window reopened from the last run's positions,
-# which must stand in front of the main window. In two of the runs (English
-# to Italian on the wider screen, Italian to English on the other) the
-# language is then switched on the options pop-up, and the options, the
-# import dialog, the hint bubbles and every page are photographed again
-# ("-live" pictures).
+# screens it must fit, 1280x800 and 1366x768, in its four languages (set
+# through "System/Lang" before the start: 0 Italian, 1 English, 2 German, 3
+# Chinese): the library with a song chosen, the store's news, a playlist
+# with its hint bubbles, the file browser, the options, the edit page with
+# its instrument chooser, the mixer, the chords, the account, the volume, the
+# melody channel, the song information, the import dialog, the import report
+# (of sixty files that are no songs) and the new playlist's name. Each run
+# starts on a fresh screen with a song playing (imported on the first run)
+# and a mixer window reopened from the last run's positions, which must
+# stand in front of the main window. Every language is seen on both screens:
+# English on 1280x800 switched to Italian on the options pop-up, Italian on
+# 1366x768 switched to English (everything photographed again after the
+# switch, "-live" pictures), then German and Chinese on each screen (the
+# options offer Italian and English only).
 # After every picture each mapped window must lie inside the screen (else the
 # run stops), and the program's own list of what its windows show
 # (VELMAR_WIDGET_DUMP, written on SIGUSR1) must hold no label or button whose
-# text is wider than itself, no button partly hidden and no text of the other
-# language (widget_check.py); those faults are gathered into
+# text is wider than itself, no button partly hidden, no text of another
+# language (widget_check.py) and no text or icon that stands out from its
+# ground by less than 4.5:1 (looks_check.py contrast). On the first run Tab
+# walks each page of the main window: every control the mouse reaches there
+# must take the focus (looks_check.py reach). The faults are gathered into
 # pages/text-faults.txt and fail the run at its end.
 # usage: scripts/e2e/pages.sh [BUILD_DIR] [OUT_DIR]
 #   Pictures go to OUT_DIR/pages/LANG-WxH-PAGE.png (OUT_DIR defaults to
@@ -41,12 +45,17 @@ e2e_pulse velmar_e2e
 
 # The program's windows visible now.
 shown() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | sort; }
+# A window that was not there before ($1: the list before).
+new_window_now() {
+  local now
+  now=$(comm -13 <(echo "$1") <(shown))
+  [ -n "$now" ] && echo "$now" | tail -1
+}
 # Waits for a window that was not there before ($1: the list before).
 new_window() {
-  local before=$1 now
+  local found
   for _ in $(seq 50); do
-    now=$(comm -13 <(echo "$before") <(shown))
-    [ -n "$now" ] && { echo "$now" | tail -1; return 0; }
+    found=$(new_window_now "$1") && { echo "$found"; return 0; }
     sleep 0.1
   done
   return 1
@@ -57,18 +66,25 @@ close_with() {
   wait_for 50 bash -c "! xdotool search --onlyvisible --pid $program_pid | grep -qx $1" \
     || fail "a window did not close with $2"
 }
+# The program has dealt with what came before: its list of texts is written
+# from its event loop, after the events sent before; twice, so that what
+# they changed is drawn too.
+settle() { dump_widgets; dump_widgets; }
 # A picture of the whole screen, then every mapped window checked.
 shot() {
   local name=$pages/$lang-$size-$1.png
   xdotool mousemove "$((screen_w - 1))" "$((screen_h - 1))"
-  sleep 0.25
+  settle
+  cp "$VELMAR_WIDGET_DUMP" "$work/before-shot.txt"
   import -display "$DISPLAY" -window root "$name"
   probe windows "$screen_w" "$screen_h" >"$work/windows.txt" \
     || fail "$(basename "$name"): $(cat "$work/windows.txt")"
   # Text faults are gathered over the whole run and reported at its end.
   dump_widgets
-  /usr/bin/python3 "$here/e2e/widget_check.py" "$VELMAR_WIDGET_DUMP" "$lang" "$here/../resources/translations" \
-    | sed "s|^|$(basename "$name"): |" >>"$faults" || true
+  {
+    /usr/bin/python3 "$here/e2e/widget_check.py" "$VELMAR_WIDGET_DUMP" "$lang" "$here/../resources/translations" || true
+    /usr/bin/python3 "$here/e2e/looks_check.py" contrast "$name" "$VELMAR_WIDGET_DUMP" "$work/before-shot.txt" || true
+  } | sed "s|^|$(basename "$name"): |" >>"$faults"
 }
 # The program writes what its windows show.
 dump_widgets() {
@@ -76,6 +92,8 @@ dump_widgets() {
   kill -USR1 "$program_pid"
   wait_for 50 test -e "$VELMAR_WIDGET_DUMP" || fail "the program wrote no list of its texts"
 }
+# Whether a shown widget has the text $1.
+says() { dump_widgets; cut -f7 "$VELMAR_WIDGET_DUMP" | grep -qxF "$1"; }
 # The point to click on the widget named $1 of a shown window (from the
 # list of texts: widgets with a text or items).
 widget_at() {
@@ -90,9 +108,17 @@ click() {
 locate() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
   xdotool mousemove "$((screen_w - 1))" "$((screen_h - 1))"
-  sleep 0.2
+  settle
   declare -gA at=()
   while read -r name x y; do at[$name]="$x $y"; done < <(probe controls "$X" "$Y" "$WIDTH" "$HEIGHT")
+}
+# Locates until the control $1 is found.
+locate_until() {
+  for _ in $(seq 30); do
+    locate
+    [ -n "${at[$1]:-}" ] && return 0
+  done
+  fail "$1 did not show"
 }
 # Opens a pop-up or box with a click ($1) and photographs it as $2; $3 is
 # the key that closes it.
@@ -111,6 +137,9 @@ set_language() {
     printf '[System]\nLang=%s\n' "$1" >>"$settings"
   fi
 }
+# The options' title in each language ("System/Lang" order): shown once the
+# language has changed.
+options_title=(Opzioni Options Optionen 选项)
 
 # The import dialog (Ctrl+I) photographed as $1, then closed.
 import_dialog() {
@@ -124,66 +153,97 @@ import_dialog() {
 # The empty playlist chosen, with its hint bubble, then the add button
 # pressed, with the other hint: both photographed ($1 ends their names).
 playlist_hints() {
-  local add
+  local add before
   click repertoire
   # The side list is built again and laid out before it can scroll.
-  sleep 1
+  settle
   # The playlists are below the four fixed entries: the side list scrolled.
   xdotool mousemove ${at[side_list]} click 5 click 5 click 5
-  sleep 0.3
-  locate
+  locate_until first_playlist
+  before=$(shown)
   click first_playlist
+  new_window "$before" >/dev/null || fail "the playlist's hint did not show"
   shot "playlist$1"
   xdotool key Escape
   add=$(widget_at AddToPlayListButton)
   [ -n "$add" ] || fail "the playlist's add button is not shown"
+  before=$(shown)
   xdotool mousemove $add click 1
-  sleep 0.3
+  new_window "$before" >/dev/null || fail "the adding hint did not show"
   shot "adding$1"
   xdotool key Escape
   # Adding ends; back to all songs, the playing song chosen.
   xdotool mousemove $add click 1
   xdotool mousemove ${at[side_list]} click 4 click 4
-  sleep 0.3
-  locate
+  locate_until all_songs
   click all_songs
-  sleep 0.3
-  locate
+  settle
+  locate_until first_song
   click first_song
 }
 # The language chosen on the options pop-up while the program runs: $1 the
-# language's row there (0 Italian, 1 English), $2 its name in the pictures.
+# language's row there ("System/Lang"), $2 its name in the pictures.
 switch_language() {
-  local before opened combo
+  local before opened combo list
   before=$(shown)
   click options
   opened=$(new_window "$before") || fail "the options did not open"
   combo=$(widget_at languageCombo)
   [ -n "$combo" ] || fail "the language choice is not shown"
+  before=$(shown)
   xdotool mousemove $combo click 1
-  sleep 0.3
-  xdotool key "$([ "$1" = 0 ] && echo Home || echo End)" Return
-  sleep 0.5
+  list=$(new_window "$before") || fail "the language list did not open"
+  xdotool key Home
+  for _ in $(seq "$1"); do xdotool key Down; done
+  xdotool key Return
+  wait_for 50 says "<b>${options_title[$1]}</b>" || fail "the options did not turn to ${options_title[$1]}"
   lang=$2
   shot options-switched
   close_with "$opened" Escape
 }
 
-# Every page and pop-up photographed, $1 ending the pictures' names.
+# Tab walks the page shown: every control of the main window that the
+# mouse reaches takes the focus ($1 names the page).
+keyboard_walk() {
+  local presses
+  xdotool windowfocus --sync "$window"
+  dump_widgets
+  cp "$VELMAR_WIDGET_DUMP" "$work/before-walk.txt"
+  # Round the whole chain: twice the controls shown, and some.
+  presses=$(awk -F'\t' '($1 == "control" || $1 == "input") && $6 ~ /^MainWindow/' "$work/before-walk.txt" | wc -l)
+  xdotool key --delay 15 --repeat "$((presses * 2 + 20))" Tab
+  # Each list holds the focus taken since the last one: gathered until the
+  # program has taken every Tab.
+  : >"$work/walked.txt"
+  for _ in $(seq 100); do
+    dump_widgets
+    grep '^focus' "$VELMAR_WIDGET_DUMP" >>"$work/walked.txt" || break
+  done
+  /usr/bin/python3 "$here/e2e/looks_check.py" reach "$work/before-walk.txt" "$work/walked.txt" \
+    | sed "s|^|$lang-$size-$1 (Tab): |" >>"$faults" || true
+}
+
+# Every page and pop-up photographed, $1 ending the pictures' names; with
+# "walk" as $2 Tab walks each page of the main window too.
 tour() {
   shot "library$1"
+  [ "${2:-}" = walk ] && keyboard_walk library
   popup info "song-information$1" Return
   popup options "settings$1" Escape
   popup user "account$1" Escape
   popup volume "volume$1" Escape
   popup melody "melody-channel$1" Escape
   click karaoke; shot "karaoke$1"
+  [ "${2:-}" = walk ] && keyboard_walk karaoke
   click editing
   shot "edit$1"
+  [ "${2:-}" = walk ] && keyboard_walk edit
   locate
   popup strip "instrument-chooser$1" Escape
   click mixer; shot "mixer$1"
+  [ "${2:-}" = walk ] && keyboard_walk mixer
   click chords; shot "chords$1"
+  [ "${2:-}" = walk ] && keyboard_walk chords
   click library
   locate
   click news; shot "store$1"
@@ -192,24 +252,33 @@ tour() {
   import_dialog "import$1"
 }
 
+# A shown window of the program's other than the main window (its title is
+# in the language shown).
+other_window() { shown | grep -vx "$window" | head -1 | grep .; }
+# The mixer window reopened in front of the main window: xwininfo lists the
+# top-most window first.
+mixer_in_front() {
+  local order main mixer_hex
+  order=$(xwininfo -root -children | awk '/^ +0x/ {print $1}')
+  main=$(printf '0x%x' "$window") mixer_hex=$(printf '0x%x' "$mixer")
+  [ "$(grep -n "^$mixer_hex$" <<<"$order" | cut -d: -f1)" -lt "$(grep -n "^$main$" <<<"$order" | cut -d: -f1)" ]
+}
+
 first=1
-# Two runs switch the language live, one each way, one on each screen.
-for run in "en 1 1280x800 -" "en 1 1366x768 live" "it 0 1280x800 live" "it 0 1366x768 -"; do
-  read -r lang code size live <<<"$run"
+# lang code size, then the language switched to live: code and name.
+for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x768" "zh 3 1280x800" "zh 3 1366x768"; do
+  live_code='' live_lang=''
+  read -r lang code size live_code live_lang <<<"$run"
   screen_w=${size%x*} screen_h=${size#*x}
   set_language "$code"
   e2e_screen "$size"
   e2e_start
   if [ $first = 0 ]; then
     # The mixer reopens in its window, in front of the main window.
-    mixer=$(xdotool search --all --onlyvisible --pid "$program_pid" --name '^Mix' | head -1)
+    mixer=$(other_window)
     [ -n "$mixer" ] || fail "the mixer window did not reopen"
-    sleep 0.5
-    # xwininfo lists the top-most window first.
-    order=$(xwininfo -root -children | awk '/^ +0x/ {print $1}')
-    main=$(printf '0x%x' "$window") mixer_hex=$(printf '0x%x' "$mixer")
-    [ "$(grep -n "^$mixer_hex$" <<<"$order" | cut -d: -f1)" -lt "$(grep -n "^$main$" <<<"$order" | cut -d: -f1)" ] \
-      || fail "the mixer window opened behind the main window: $order; main $main mixer $mixer_hex"
+    wait_for 50 mixer_in_front \
+      || fail "the mixer window opened behind the main window: $(xwininfo -root -children | awk '/^ +0x/ {print $1}' | tr '\n' ' '); main $window mixer $mixer"
     shot mixer-window
     for _ in 1 2 3 4 5; do
       xdotool windowfocus --sync "$mixer" key Escape
@@ -217,10 +286,7 @@ for run in "en 1 1280x800 -" "en 1 1366x768 live" "it 0 1280x800 live" "it 0 136
     done
   fi
   # The first page is up once its tab bar is drawn.
-  for _ in $(seq 20); do
-    locate
-    [ -n "${at[library]:-}" ] && break
-  done
+  locate_until library
   click library
   locate
   if [ $first = 1 ]; then
@@ -248,22 +314,21 @@ for run in "en 1 1280x800 -" "en 1 1366x768 live" "it 0 1280x800 live" "it 0 136
     # side list goes back to its top, the songs are under "All songs".
     locate
     xdotool mousemove ${at[all_songs]} click --repeat 10 --delay 20 4
-    sleep 0.2
+    settle
     click all_songs
-    sleep 0.3
-    locate
+    locate_until first_song
   fi
 
   # The song chosen (its row in the highlight colour) and playing.
   click first_song
   xdotool key Home space
   wait_for 100 grep -q "LOAD SONG" "$work/program.log" || fail "the song did not start"
-  sleep 1
-  tour ""
+  settle
+  tour "" "$([ $first = 1 ] && echo walk)"
 
   # Every text follows a language chosen while the program runs.
-  if [ "$live" = live ]; then
-    if [ "$lang" = en ]; then switch_language 0 it; else switch_language 1 en; fi
+  if [ -n "$live_code" ]; then
+    switch_language "$live_code" "$live_lang"
     locate
     click library
     locate
@@ -274,11 +339,11 @@ for run in "en 1 1280x800 -" "en 1 1366x768 live" "it 0 1280x800 live" "it 0 136
   click mixer
   locate
   click unpin
-  sleep 0.3
+  wait_for 50 other_window || fail "the mixer did not open in a window of its own"
   e2e_quit
   e2e_screen_stop
   first=0
 done
 ls "$pages"/*.png | wc -l | xargs echo "pictures:"
-[ ! -s "$faults" ] || fail "texts cut or in the other language:
+[ ! -s "$faults" ] || fail "texts cut, in another language, faint or out of the keyboard's reach:
 $(cat "$faults")"

@@ -86,7 +86,16 @@ def controls(x, y, w, h):
         out[name] = ((run[0] + run[1]) // 2, y + 25)
     # Tabs: black lines at their sides, Karaoke's left one first.
     row = y + h - 8
-    lines = [r for r in s.runs(row, x, right, HEADER, gap=1) if s.at(r[0], row) == (0, 0, 0)]
+    # The black pixels themselves: a chosen tab's own colour would join a
+    # line to its run.
+    lines = []
+    for xx in range(x, right):
+        if s.at(xx, row) != (0, 0, 0):
+            continue
+        if lines and xx - lines[-1][1] <= 1:
+            lines[-1][1] = xx
+        else:
+            lines.append([xx, xx])
     for name, left, line in zip(["karaoke", "library", "editing", "mixer", "chords"], lines, lines[1:]):
         out[name] = ((left[1] + line[0]) // 2, row)
     # Library page: below the drag bar's top line and 25 pixels of bar.

@@ -1,16 +1,17 @@
 #!/usr/bin/python3
 """Checks what the program's windows say, from the list it writes on SIGUSR1
 (VELMAR_WIDGET_DUMP; one line per text: kind, cut, need, have, "x y w h",
-path, text, tab-separated).
+path, text, then the visible part, the state and the widget's id,
+tab-separated).
 
     widget_check.py DUMP LANG TRANSLATIONS_DIR
 
-LANG is "en" or "it", the language the program shows. Fails (exit 1, one
-line per fault) when a label or button of a shown window has a text wider
-(or, wrapped, taller) than itself, when a button is partly hidden (cut off
-by what holds it, which cannot be scrolled sideways to it), or when a shown text belongs to the other
-language: it is a translation in the other language's catalogue
-(TRANSLATIONS_DIR/lang_LANG.ts) and in none of this language's.
+LANG is "it", "en", "de" or "zh", the language the program shows. Fails
+(exit 1, one line per fault) when a label or button of a shown window has a
+text wider (or, wrapped, taller) than itself, when a button is partly hidden
+(cut off by what holds it, which cannot be scrolled sideways to it), or when
+a shown text belongs to another language: it is a translation in another
+language's catalogue (TRANSLATIONS_DIR/lang_LANG.ts) and not in this one's.
 """
 import re
 import sys
@@ -41,15 +42,22 @@ def unescape(text):
 
 
 def main(dump, lang, folder):
-    other = "it" if lang == "en" else "en"
+    others = [o for o in ("it", "en", "de", "zh") if o != lang]
     mine = translations(f"{folder}/lang_{lang}.ts")
-    theirs = translations(f"{folder}/lang_{other}.ts")
-    foreign = [(t, pattern(t)) for t in sorted(theirs - mine) if t.strip()]
+    foreign = []
+    for other in others:
+        theirs = translations(f"{folder}/lang_{other}.ts")
+        # A text that is only values ("%1 %2") says nothing of its language.
+        foreign += [(other, t, pattern(t)) for t in sorted(theirs - mine)
+                    if re.search(r"[^\W\d_]", re.sub(r"%L?\d", "", t))]
     faults = []
     with open(dump, encoding="utf-8") as f:
         for line in f:
-            kind, cut, need, have, _at, path, text = line.rstrip("\n").split("\t")
+            kind, cut, need, have, _at, path, text = line.rstrip("\n").split("\t")[:7]
             text = unescape(text)
+            # Windows, other controls and the focus carry no text.
+            if kind in ("window", "input", "focus"):
+                continue
             if cut == "1" and kind in ("label", "button"):
                 faults.append(f"cut: {path} {text!r} needs {need} px, has {have}")
             if kind == "control":
@@ -58,7 +66,7 @@ def main(dump, lang, folder):
                 continue
             # The whole text, and each of its lines (a message with a list).
             pieces = [text] + [p for p in text.split("\n") if p != text]
-            for source, regex in foreign:
+            for other, source, regex in foreign:
                 # A name filter's text is followed by its patterns.
                 if any(regex.fullmatch(p) or (regex.match(p) and p[regex.match(p).end():].startswith(" ("))
                        for p in pieces):

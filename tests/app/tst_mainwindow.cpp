@@ -612,6 +612,38 @@ private slots:
     // On each laptop screen the mixer unpinned from the window of a first
     // start, a song playing, opens whole on the screen; so does the edit
     // page's instrument chooser opened from its last channel.
+    // Tab alone walks every page round: it leaves the song list (a table
+    // would keep it moving from cell to cell) and stops on each of the page
+    // tabs, the library's two lists and three filters and the chords'
+    // two modes, not only on the one chosen.
+    void tabWalksEveryPage()
+    {
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window()));
+        QSet<QString> reached;
+        const auto noted = connect(qApp, &QApplication::focusChanged, this, [&reached](QWidget *, QWidget *now) {
+            if (now)
+                reached << now->objectName();
+        });
+        auto forget = qScopeGuard([noted] { disconnect(noted); });
+        for (const char *tab : {"LibraryButton", "ChordsButton"}) {
+            QTest::mouseClick(find<QPushButton>(tab), Qt::LeftButton);
+            find(tab)->setFocus(Qt::MouseFocusReason);
+            for (int i = 0; i < 120 && QApplication::focusWidget(); ++i)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QStringList missing;
+        for (const char *name : {"KaraokeButton", "LibraryButton", "EditButton", "MixerButton", "ChordsButton",
+                                 "repertorioButton", "sfogliaButton", "titleButton", "artistButton", "genreButton",
+                                 "songsListview", "newPlaylistButton", "TextButton", "GuitarButton"}) {
+            if (!reached.contains(name))
+                missing << name;
+        }
+        QCOMPARE(missing, QStringList());
+    }
+
     void windowsOnScreen_data()
     {
         QTest::addColumn<int>("width");
@@ -668,7 +700,7 @@ private slots:
             for (const QString &f : Contrast::faint(window()))
                 faint << QStringLiteral("%1: %2").arg(tab, f);
         }
-        for (const char *button : {"optionsButton", "userButton"}) {
+        for (const char *button : {"optionsButton", "userButton", "melodyChButton"}) {
             QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
             QWidget *popup = QApplication::activePopupWidget();
             QVERIFY2(popup, button);
@@ -676,8 +708,24 @@ private slots:
                 faint << QStringLiteral("%1: %2").arg(button, f);
             popup->close();
         }
-        // The icons of a playlist of the user's, on its row and on its row chosen.
+        // The library page's icons: each on its button's plate, in the
+        // middle of the button.
         QTest::mouseClick(find<QPushButton>("LibraryButton"), Qt::LeftButton);
+        const QImage page = window()->grab().toImage();
+        for (const char *icon : {"unpinButton", "showHideLeftFrame", "MDSwitch", "searchLibraryButton"}) {
+            QWidget *w = find(icon);
+            QRect at(w->mapTo(window(), QPoint()), w->size());
+            at.adjust(at.width() / 5, at.height() / 5, -at.width() / 5, -at.height() / 5);
+            const QImage drawn = page.copy(at & page.rect());
+            const QColor under = Contrast::ground(drawn);
+            double r = 1;
+            for (int y = 0; y < drawn.height(); ++y)
+                for (int x = 0; x < drawn.width(); ++x)
+                    r = std::max(r, Contrast::ratio(drawn.pixelColor(x, y), under));
+            if (r < 4.5)
+                faint << QStringLiteral("%1 %2").arg(icon).arg(r, 0, 'f', 2);
+        }
+        // The icons of a playlist of the user's, on its row and on its row chosen.
         auto *lists = find<QListWidget>("playlistListWidget");
         for (int row = 0; row < lists->count(); ++row) {
             QWidget *w = lists->itemWidget(lists->item(row));
@@ -1452,6 +1500,77 @@ private slots:
         dialog->reject();
         QVERIFY(detached->close());
         QTRY_VERIFY(detached.isNull());
+    }
+
+    // A store message on screen is told again in a language chosen while it
+    // shows: the news page's, the account pop-up's and a failed download's.
+    void storeMessagesFollowTheLanguage()
+    {
+        auto restore = qScopeGuard([] {
+            for (QTranslator **t : {&translator, &systemTranslator}) {
+                QCoreApplication::removeTranslator(*t);
+                delete *t;
+                *t = nullptr;
+            }
+        });
+        const auto chooseLanguage = [this](int row) {
+            combo("languageCombo")->setCurrentIndex(row);
+            emit combo("languageCombo")->activated(row);
+            QCoreApplication::sendPostedEvents();
+        };
+        const QString error = "the server answered with error 500";
+        const QString errore = "il server ha risposto con l'errore 500";
+        m_store.setFault("/service/songlist_news.php", "http500");
+        m_store.setFault("/service/login.php", "http500");
+        QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 30000);
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *side = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(3)).center());
+        auto *page = find<QLabel>("storeMessage");
+        QTest::mouseClick(find<QPushButton>("userButton"), Qt::LeftButton);
+        QWidget *account = QApplication::activePopupWidget();
+        QVERIFY(account);
+        QTest::keyClicks(account->findChild<QLineEdit *>("lineMail"), "anna@example.org");
+        QTest::keyClicks(account->findChild<QLineEdit *>("lineUsername"), "secret");
+        QTest::mouseClick(account->findChild<QPushButton *>("logButton"), Qt::LeftButton);
+        auto *login = account->findChild<QLabel *>("loginStatusMsg");
+        QTRY_VERIFY_WITH_TIMEOUT(login->text().contains("500"), 30000);
+        const auto shown = [&] {
+            return QStringList{page->text().section('\n', 0, 0), login->text().section('\n', 0, 0)};
+        };
+        QCOMPARE(shown(), QStringList({"The news of the week could not be fetched: " + error + ".",
+                                       "You are not logged in: " + error + "."}));
+        chooseLanguage(0);
+        QCOMPARE(shown(), QStringList({"Impossibile scaricare le novità della settimana: " + errore + ".",
+                                       "Accesso non riuscito: " + errore + "."}));
+        chooseLanguage(1);
+        QCOMPARE(shown(), QStringList({"The news of the week could not be fetched: " + error + ".",
+                                       "You are not logged in: " + error + "."}));
+        account->close();
+
+        // A store song of the news whose address the store does not give.
+        m_store.reset();
+        appSettings->setValue("User/user_id", 42);
+        restart();
+        QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 30000);
+        SongInfo news;
+        news.ProductId = 5001;
+        news.isFromSub = 2;
+        news.format = "MIDI";
+        news.title = "Evening %2";
+        QVERIFY(m_db->truncateMDNews() && m_db->insertMDSongsNews(news));
+        m_store.setFault("/service/song_info.php", "http500");
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        side = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(3)).center());
+        songTable()->setCurrentIndex(songTable()->model()->index(0, 2));
+        emit songTable()->doubleClicked(songTable()->currentIndex());
+        page = find<QLabel>("storeMessage");
+        QTRY_VERIFY_WITH_TIMEOUT(page->text().contains("500"), 30000);
+        QCOMPARE(page->text().section(". ", 0, 0), "\"Evening %2\" could not be downloaded: " + error);
+        chooseLanguage(0);
+        QCOMPARE(page->text().section(". ", 0, 0), "Impossibile scaricare \"Evening %2\": " + errore);
+        QVERIFY(page->isVisible());
     }
 
     void keyNotation_data()

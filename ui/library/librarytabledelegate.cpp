@@ -83,7 +83,6 @@ libraryTableDelegate::libraryTableDelegate(QObject *parent)
       midiIcon(QStringLiteral(":/icon2x/midi_icon.png")),
       pendingIcon(QStringLiteral(":/icon2x/clock.png")),
       storeIcon(QStringLiteral(":/icon2x/library_icon_sel_melodrome.png")),
-      storeSelectedIcon(QStringLiteral(":/icon2x/library_icon_def_melodrome.png")),
       downloadingIcon(QStringLiteral(":/icon2x/downloadingIcon.png")),
       downloadedIcon(QStringLiteral(":/icon2x/okactionSmall.png")),
       errorIcon(QStringLiteral(":/icon2x/downloadError.png"))
@@ -96,7 +95,9 @@ const QPixmap &libraryTableDelegate::statusIcon(int status, bool selected) const
     case 1:
         return pendingIcon;
     case 2:
-        return selected ? storeSelectedIcon : storeIcon;
+        // Dark on the white row and on the chosen row's yellow alike.
+        Q_UNUSED(selected);
+        return storeIcon;
     case 3:
         return downloadingIcon;
     case 4:

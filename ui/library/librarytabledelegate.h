@@ -39,7 +39,6 @@ private:
     QPixmap midiIcon;
     QPixmap pendingIcon;
     QPixmap storeIcon;
-    QPixmap storeSelectedIcon;
     QPixmap downloadingIcon;
     QPixmap downloadedIcon;
     QPixmap errorIcon;

@@ -2,6 +2,7 @@
 #include "ui_libraryview.h"
 
 #include "DatabaseHelper.h"
+#include "tabbablegroup.h"
 #include "appsettings.h"
 #include "indexDriveThread.h"
 #include "librarytabledelegate.h"
@@ -39,6 +40,9 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
     : QWidget(parent), ui(new Ui::libraryView), database(db), storeManager(storeManager)
 {
     ui->setupUi(this);
+    // Repertoire or files, and the search's filter: each choice in the Tab order.
+    TabbableGroup::keepEveryButton(ui->RepertorioOPc);
+    TabbableGroup::keepEveryButton(ui->songFilter);
     playlists = database->selectPlaylists();
     currentPlaylistIndex = 0;
 

@@ -73,7 +73,7 @@ public:
     bool getHasUnseenNews() const { return hasUnseenNews; }
     // Why the news of this start could not be fetched, said while the news
     // list is shown; empty once they were.
-    void setNewsFailure(const QString &text);
+    void setNewsFailure(const Phrase &message);
     void setChordLang(int lang);
 
     int getHeaderStatus() const { return headerStatus; }
@@ -154,15 +154,15 @@ private:
     // Reads the finished reply into `body`; false when it is no longer wanted
     // or failed, in which case the page says `failed` (with "%1" the reason).
     // A list's answer that breaks off is read as far as it goes, and said.
-    bool takeReply(QNetworkReply *reply, QByteArray &body, const QString &failed);
+    bool takeReply(QNetworkReply *reply, QByteArray &body, const Phrase &failed);
     // The same for a body read already and judged (`unreadable`, see
     // StoreAnswer) off the window's thread.
-    bool takeReadReply(QNetworkReply *reply, const QByteArray &body, const QString &failed,
-                       const QString &unreadable);
+    bool takeReadReply(QNetworkReply *reply, const QByteArray &body, const Phrase &failed,
+                       const Phrase &unreadable);
     void storeSearchSongs(std::shared_ptr<const QList<SongInfo>> songs, qsizetype from, int serial,
                           const QString &text);
-    static QString searchFailure();
-    void showStoreFailure(int kind, const QString &text);
+    static Phrase searchFailure();
+    void showStoreFailure(int kind, const Phrase &message);
     void clearStoreFailure(int kind);
     void sayNewsFailure();
     // The indexing label and the animation, after what is under way.
@@ -240,7 +240,9 @@ private:
     QSet<QNetworkReply *> pendingReplies;
     // The kind whose failure the page says, -1 for none.
     int failedRequest = -1;
-    QString newsFailure;
+    // What the page says of it, told again in a language chosen meanwhile.
+    Phrase storeFailure;
+    Phrase newsFailure;
     // A drive is being indexed.
     bool indexing = false;
 

@@ -139,14 +139,16 @@ void libraryView::downloadStoreRow(int row)
             refreshSongView();
         }
         // The row's mark says that it failed; the page says why and what to do.
-        const QString failure = manager->lastFailure();
+        const Phrase failure = manager->lastFailure();
         if (failure.isEmpty())
             clearStoreFailure(DownloadRequest);
         else
             showStoreFailure(DownloadRequest,
-                             tr("\"%1\" could not be downloaded: %2. Check the internet connection and "
-                                "double-click the song to try again.")
-                                 .arg(info.title, failure));
+                             Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be downloaded: %2. Check the "
+                                                              "internet connection and double-click the song to "
+                                                              "try again."))
+                                 .arg(info.title)
+                                 .arg(failure));
     };
     const QMetaObject::Connection tell = connect(manager, &MelodromeManager::downloadEnded, this,
                                                  [ended](int, bool done) { ended(done); },

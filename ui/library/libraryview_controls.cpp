@@ -180,6 +180,8 @@ void libraryView::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
         retranslateState();
+        if (!storeFailure.isEmpty())
+            ui->storeMessage->setText(storeFailure.text());
         buildTablePlaylists();
         buildCurrentTable(); // the column headers
     }

@@ -100,14 +100,14 @@ bool libraryView::replyIsCurrent(QNetworkReply *reply) const
 
 // Every way out of a request comes through here: the animation follows the
 // requests still waiting, and a failure is said in the page.
-bool libraryView::takeReply(QNetworkReply *reply, QByteArray &body, const QString &failed)
+bool libraryView::takeReply(QNetworkReply *reply, QByteArray &body, const Phrase &failed)
 {
     body = reply->isOpen() ? reply->readAll() : QByteArray();
-    return takeReadReply(reply, body, failed, StoreAnswer::problem(body, reply->rawHeader("Content-Type")));
+    return takeReadReply(reply, body, failed, StoreAnswer::reason(body, reply->rawHeader("Content-Type")));
 }
 
-bool libraryView::takeReadReply(QNetworkReply *reply, const QByteArray &body, const QString &failed,
-                                const QString &unreadable)
+bool libraryView::takeReadReply(QNetworkReply *reply, const QByteArray &body, const Phrase &failed,
+                                const Phrase &unreadable)
 {
     reply->deleteLater();
     pendingReplies.remove(reply);
@@ -121,14 +121,14 @@ bool libraryView::takeReadReply(QNetworkReply *reply, const QByteArray &body, co
     if (watch && !watch->failure(body.size()).isEmpty()) {
         qWarning().noquote() << "libraryView: store request failed," << watch->failure(body.size())
                              << ":" << reply->url().toString();
-        showStoreFailure(kind, failed.arg(watch->describe(body.size())));
+        showStoreFailure(kind, failed.arg(watch->reason(body.size())));
         return false;
     }
     // A web page or a broken answer must not pass for "nothing found": the
     // lists still show what came whole before the break, and the page says
     // why the rest is missing.
     if (!unreadable.isEmpty()) {
-        qWarning().noquote() << "libraryView: store answer unreadable," << unreadable << ":"
+        qWarning().noquote() << "libraryView: store answer unreadable," << unreadable.text() << ":"
                              << reply->url().toString();
         showStoreFailure(kind, failed.arg(unreadable));
         return kind != InfoRequest;
@@ -180,18 +180,18 @@ void libraryView::receivedSongListForQuery(QNetworkReply *reply)
 {
     struct Reading
     {
-        QString unreadable;
+        Phrase unreadable;
         QList<SongInfo> songs;
     };
     const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
     if (!replyIsCurrent(reply) || (watch && !watch->failure(body.size()).isEmpty())) {
-        takeReadReply(reply, body, searchFailure(), QString());
+        takeReadReply(reply, body, searchFailure(), Phrase());
         return;
     }
     auto read = std::make_shared<Reading>();
     QThread *reader = QThread::create([read, body, type = reply->rawHeader("Content-Type")] {
-        read->unreadable = StoreAnswer::problem(body, type);
+        read->unreadable = StoreAnswer::reason(body, type);
         read->songs = StoreReplies::readSearchSongs(body);
     });
     connect(reader, &QThread::finished, reader, &QObject::deleteLater);
@@ -230,8 +230,9 @@ void libraryView::receivedSongListForGenArtQuery(QNetworkReply *reply)
 {
     QByteArray body;
     const bool read = takeReply(reply, body,
-                                tr("The store's songs of this list cannot be shown: %1. Check the "
-                                   "internet connection, go back and open it again."));
+                                Phrase("libraryView",
+                                       QT_TR_NOOP("The store's songs of this list cannot be shown: %1. Check the "
+                                                  "internet connection, go back and open it again.")));
     if (!read && !replyIsCurrent(reply))
         return;
     if (!read)
@@ -250,16 +251,17 @@ void libraryView::receivedSongListForGenArtQuery(QNetworkReply *reply)
     buildTableSongs();
 }
 
-QString libraryView::searchFailure()
+Phrase libraryView::searchFailure()
 {
-    return tr("The store cannot be searched now: %1. Your own songs are shown; check the internet "
-              "connection and search again.");
+    return Phrase("libraryView", QT_TR_NOOP("The store cannot be searched now: %1. Your own songs are shown; "
+                                            "check the internet connection and search again."));
 }
 
-void libraryView::showStoreFailure(int kind, const QString &text)
+void libraryView::showStoreFailure(int kind, const Phrase &message)
 {
     failedRequest = kind;
-    ui->storeMessage->setText(text);
+    storeFailure = message;
+    ui->storeMessage->setText(message.text());
     ui->storeMessage->show();
 }
 
@@ -268,13 +270,14 @@ void libraryView::clearStoreFailure(int kind)
     if (failedRequest != kind)
         return;
     failedRequest = -1;
+    storeFailure = {};
     ui->storeMessage->clear();
     ui->storeMessage->hide();
 }
 
-void libraryView::setNewsFailure(const QString &text)
+void libraryView::setNewsFailure(const Phrase &message)
 {
-    newsFailure = text;
+    newsFailure = message;
     sayNewsFailure();
 }
 
@@ -297,8 +300,8 @@ void libraryView::receivedSongInfo(QNetworkReply *reply)
 {
     QByteArray body;
     if (!takeReply(reply, body,
-                   tr("The song's details cannot be shown: %1. Check the internet connection and "
-                      "press Info again.")))
+                   Phrase("libraryView", QT_TR_NOOP("The song's details cannot be shown: %1. Check the "
+                                                    "internet connection and press Info again."))))
         return;
     const SongInfo song = StoreReplies::readSongInfo(body);
     qDebug() << song.title;

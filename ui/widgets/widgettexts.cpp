@@ -9,12 +9,16 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTextDocumentFragment>
+
+#include <utility>
 
 namespace WidgetTexts {
 
@@ -35,6 +39,25 @@ QString pathOf(const QWidget *w)
 QRect onScreen(const QWidget *w)
 {
     return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+}
+
+QRect visibleOnScreen(const QWidget *w)
+{
+    QRect shown = onScreen(w);
+    for (const QWidget *p = w->parentWidget(); p && !shown.isEmpty(); p = p->isWindow() ? nullptr : p->parentWidget())
+        shown &= onScreen(p);
+    return shown;
+}
+
+// What every entry of one widget says of it.
+Entry about(const QWidget *w, const QString &kind, const QString &text)
+{
+    Entry e{kind, pathOf(w), text, onScreen(w)};
+    e.visible = visibleOnScreen(w);
+    e.enabled = w->isEnabled();
+    e.tabbed = (w->focusPolicy() & Qt::TabFocus) != 0;
+    e.id = quintptr(w);
+    return e;
 }
 
 QString withoutMnemonic(QString text)
@@ -68,7 +91,7 @@ void addLabel(const QLabel *label, QList<Entry> &out)
 {
     if (label->text().isEmpty() || !label->pixmap().isNull() || label->movie())
         return;
-    Entry e{QStringLiteral("label"), pathOf(label), label->text(), onScreen(label)};
+    Entry e = about(label, QStringLiteral("label"), label->text());
     const bool rich = label->textFormat() == Qt::RichText ||
                       (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
     if (label->wordWrap()) {
@@ -92,7 +115,12 @@ void addLabel(const QLabel *label, QList<Entry> &out)
     if (rich) {
         const QString plain = QTextDocumentFragment::fromHtml(label->text()).toPlainText();
         if (plain != label->text())
-            out << Entry{QStringLiteral("label"), e.path, plain, e.at};
+            {
+            Entry p = e;
+            p.text = plain;
+            p.need = p.have = 0;
+            out << p;
+        }
     }
 }
 
@@ -118,11 +146,13 @@ int visibleWidth(const QWidget *w)
 void addButton(const QAbstractButton *button, QList<Entry> &out)
 {
     // Every control, also one with only an icon, must be seen whole.
-    out << Entry{QStringLiteral("control"), pathOf(button), withoutMnemonic(button->text()), onScreen(button),
-                 button->width(), visibleWidth(button)};
+    Entry control = about(button, QStringLiteral("control"), withoutMnemonic(button->text()));
+    control.need = button->width();
+    control.have = visibleWidth(button);
+    out << control;
     if (button->text().isEmpty())
         return;
-    Entry e{QStringLiteral("button"), pathOf(button), withoutMnemonic(button->text()), onScreen(button)};
+    Entry e = about(button, QStringLiteral("button"), withoutMnemonic(button->text()));
     if (const auto *push = qobject_cast<const QPushButton *>(button)) {
         measure(push, e);
     } else {
@@ -142,7 +172,7 @@ void addHeader(const QHeaderView *header, QList<Entry> &out)
             continue;
         const QString text = model->headerData(i, header->orientation()).toString();
         if (!text.isEmpty())
-            out << Entry{QStringLiteral("header"), pathOf(header), text, onScreen(header)};
+            out << about(header, QStringLiteral("header"), text);
     }
 }
 
@@ -164,38 +194,75 @@ void addItems(const QAbstractItemView *view, QList<Entry> &out)
             const QVariant data = index.data(Qt::DisplayRole);
             const auto *styled = qobject_cast<const QStyledItemDelegate *>(view->itemDelegateForIndex(index));
             const QString text = styled ? styled->displayText(data, view->locale()) : data.toString();
-            if (!text.isEmpty())
-                out << Entry{QStringLiteral("item"), pathOf(view), text, onScreen(view)};
+            if (text.isEmpty())
+                continue;
+            // Where the entry is drawn, for the checks of its looks.
+            Entry e = about(view, QStringLiteral("item"), text);
+            e.at = QRect(view->viewport()->mapToGlobal(cell.topLeft()), cell.size());
+            e.visible &= e.at;
+            out << e;
         }
     }
 }
 
+// A control other than a button, which the mouse works: a list, a box to
+// type in or choose from, a slider, a spin box. A scroll bar goes with what
+// it scrolls.
+bool isInput(const QWidget *w)
+{
+    if (qobject_cast<const QScrollBar *>(w) || qobject_cast<const QHeaderView *>(w))
+        return false;
+    return qobject_cast<const QAbstractSlider *>(w) || qobject_cast<const QComboBox *>(w)
+           || qobject_cast<const QAbstractSpinBox *>(w) || qobject_cast<const QAbstractItemView *>(w)
+           || (qobject_cast<const QLineEdit *>(w) && !qobject_cast<const QAbstractSpinBox *>(w->parentWidget())
+               && !qobject_cast<const QComboBox *>(w->parentWidget()));
+}
+
+QList<Entry> &focused()
+{
+    static QList<Entry> list;
+    return list;
+}
+
 void addWidget(const QWidget *w, QList<Entry> &out)
 {
+    if (w->isWindow())
+        out << about(w, QStringLiteral("window"),
+                     w->windowType() == Qt::Popup ? QStringLiteral("popup") : QStringLiteral("window"));
+    if (isInput(w)) {
+        Entry e = about(w, QStringLiteral("input"), QString());
+        e.need = w->width();
+        e.have = visibleWidth(w);
+        out << e;
+    }
     if (w->isWindow() && !w->windowTitle().isEmpty())
-        out << Entry{QStringLiteral("title"), pathOf(w), w->windowTitle(), onScreen(w)};
+        out << about(w, QStringLiteral("title"), w->windowTitle());
     if (!w->toolTip().isEmpty())
-        out << Entry{QStringLiteral("tooltip"), pathOf(w), w->toolTip(), onScreen(w)};
+        out << about(w, QStringLiteral("tooltip"), w->toolTip());
     if (const auto *label = qobject_cast<const QLabel *>(w)) {
         addLabel(label, out);
     } else if (const auto *button = qobject_cast<const QAbstractButton *>(w)) {
         addButton(button, out);
     } else if (const auto *edit = qobject_cast<const QLineEdit *>(w)) {
+        if (!edit->text().isEmpty() && edit->echoMode() == QLineEdit::Normal)
+            out << about(w, QStringLiteral("edit"), edit->text());
         if (!edit->placeholderText().isEmpty())
-            out << Entry{QStringLiteral("placeholder"), pathOf(w), edit->placeholderText(), onScreen(w)};
+            out << about(w, QStringLiteral("placeholder"), edit->placeholderText());
     } else if (const auto *group = qobject_cast<const QGroupBox *>(w)) {
         if (!group->title().isEmpty())
-            out << Entry{QStringLiteral("group"), pathOf(w), group->title(), onScreen(w)};
+            out << about(w, QStringLiteral("group"), group->title());
     } else if (const auto *combo = qobject_cast<const QComboBox *>(w)) {
+        if (!combo->isEditable() && !combo->currentText().isEmpty())
+            out << about(w, QStringLiteral("current"), combo->currentText());
         if (combo->count() == 0 && !combo->placeholderText().isEmpty())
-            out << Entry{QStringLiteral("placeholder"), pathOf(w), combo->placeholderText(), onScreen(w)};
+            out << about(w, QStringLiteral("placeholder"), combo->placeholderText());
         for (int i = 0; i < combo->count(); ++i) {
             if (!combo->itemText(i).isEmpty())
-                out << Entry{QStringLiteral("item"), pathOf(w), combo->itemText(i), onScreen(w)};
+                out << about(w, QStringLiteral("item"), combo->itemText(i));
         }
     } else if (const auto *tabs = qobject_cast<const QTabBar *>(w)) {
         for (int i = 0; i < tabs->count(); ++i)
-            out << Entry{QStringLiteral("item"), pathOf(w), tabs->tabText(i), onScreen(w)};
+            out << about(w, QStringLiteral("item"), tabs->tabText(i));
     } else if (const auto *header = qobject_cast<const QHeaderView *>(w)) {
         addHeader(header, out);
     } else if (const auto *view = qobject_cast<const QAbstractItemView *>(w)) {
@@ -233,6 +300,24 @@ QList<Entry> collectShown()
     return out;
 }
 
+void recordFocus()
+{
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget *, QWidget *now) {
+        if (!now)
+            return;
+        // A box's own line edit holds the focus for the box.
+        const QWidget *parent = now->parentWidget();
+        if (parent && (qobject_cast<const QComboBox *>(parent) || qobject_cast<const QAbstractSpinBox *>(parent)))
+            focused() << about(parent, QStringLiteral("focus"), QString());
+        focused() << about(now, QStringLiteral("focus"), QString());
+    });
+}
+
+QList<Entry> takeFocused()
+{
+    return std::exchange(focused(), {});
+}
+
 QString toLines(const QList<Entry> &entries)
 {
     QString text;
@@ -240,7 +325,14 @@ QString toLines(const QList<Entry> &entries)
         text += e.kind + QLatin1Char('\t') + QString::number(e.cut() ? 1 : 0) + QLatin1Char('\t') +
                 QString::number(e.need) + QLatin1Char('\t') + QString::number(e.have) + QLatin1Char('\t') +
                 QStringLiteral("%1 %2 %3 %4").arg(e.at.x()).arg(e.at.y()).arg(e.at.width()).arg(e.at.height()) +
-                QLatin1Char('\t') + escaped(e.path) + QLatin1Char('\t') + escaped(e.text) + QLatin1Char('\n');
+                QLatin1Char('\t') + escaped(e.path) + QLatin1Char('\t') + escaped(e.text) + QLatin1Char('\t') +
+                QStringLiteral("%1 %2 %3 %4")
+                    .arg(e.visible.x())
+                    .arg(e.visible.y())
+                    .arg(e.visible.width())
+                    .arg(e.visible.height()) +
+                QLatin1Char('\t') + QLatin1String(e.enabled ? "e" : "d") + QLatin1String(e.tabbed ? "t" : "") +
+                QLatin1Char('\t') + QString::number(e.id, 16) + QLatin1Char('\n');
     }
     return text;
 }

@@ -16,7 +16,11 @@ namespace WidgetTexts {
 
 struct Entry {
     // label, button, title, tooltip, placeholder, group, item, header; and
-    // control: a button whose width (need) is seen only in part (have).
+    // control: a button whose width (need) is seen only in part (have);
+    // input: any other control the mouse works (a list, a box, a slider);
+    // current: the entry a box shows;
+    // window: a top-level window, its text "popup" or "window"; focus: a
+    // widget that took the keyboard focus (see recordFocus).
     QString kind;
     QString path; // object names (or class names) from the window down
     QString text;
@@ -25,6 +29,13 @@ struct Entry {
     // label that wraps its text. Both 0 where nothing is measured.
     int need = 0;
     int have = 0;
+    // The part of `at` its ancestors let show.
+    QRect visible;
+    bool enabled = true;
+    // Tab reaches it (its focus policy).
+    bool tabbed = false;
+    // Which widget: the same one in two lists of one run.
+    quintptr id = 0;
     bool cut() const { return need > have; }
 };
 
@@ -34,9 +45,15 @@ QList<Entry> collect(const QWidget *window);
 // The texts of every visible top-level window.
 QList<Entry> collectShown();
 
-// One line per entry: kind, cut (0 or 1), need, have, "x y w h", path and
-// text, separated by tabs; tabs, line ends and backslashes in the text
-// written as \t, \n and \\.
+// Every widget that takes the keyboard focus from now on is kept, as a
+// "focus" entry, until takeFocused() hands them over.
+void recordFocus();
+QList<Entry> takeFocused();
+
+// One line per entry: kind, cut (0 or 1), need, have, "x y w h", path,
+// text, then the visible part "x y w h", "e" or "d" (enabled or not) with
+// "t" when Tab reaches it, and the widget's id; separated by tabs; tabs, line
+// ends and backslashes in the text written as \t, \n and \\.
 QString toLines(const QList<Entry> &entries);
 
 } // namespace WidgetTexts

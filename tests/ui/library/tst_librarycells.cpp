@@ -100,7 +100,8 @@ private slots:
         QTest::addColumn<QString>("icon");
         QTest::newRow("local song") << 1 << "0" << false << "genre_icon.png";
         QTest::newRow("store song") << 1 << "2" << false << "library_icon_sel_melodrome.png";
-        QTest::newRow("store song, selected") << 1 << "2" << true << "library_icon_def_melodrome.png";
+        // The same dark logo on the chosen row's yellow: the grey one stood out 1.9:1.
+        QTest::newRow("store song, selected") << 1 << "2" << true << "library_icon_sel_melodrome.png";
         QTest::newRow("downloading") << 1 << "3" << false << "downloadingIcon.png";
         QTest::newRow("failed") << 1 << "5" << false << "downloadError.png";
         QTest::newRow("mid") << 5 << "mid" << false << "midi_icon.png";

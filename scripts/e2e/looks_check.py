@@ -1,0 +1,174 @@
+#!/usr/bin/python3
+"""Checks what a user sees and reaches, from a picture of the screen and the
+program's list of its widgets (VELMAR_WIDGET_DUMP, see widget_check.py).
+
+    looks_check.py contrast PICTURE DUMP [DUMP_BEFORE]
+        every text (label, button, line edit, list entry, a box's choice) and
+        every icon-only button shown whole on the picture stands out from
+        its ground by at least 4.5:1: the ground is the colour most of its
+        pixels have (of a button, those of its middle), the ink the
+        pixel farthest from it. Disabled controls, logos, and widgets under
+        another window are left out; with DUMP_BEFORE (a list written before
+        the picture was taken) so is what changed meanwhile (a banner that
+        came, a text that moved).
+    looks_check.py reach BEFORE AFTER
+        every control of the main window shown and enabled in the list
+        BEFORE (a button, a list, a box, a slider) is among the widgets that
+        took the focus in the list AFTER: a walk with Tab reached it.
+
+Each prints one line per fault and exits 1 when there is one.
+"""
+import subprocess
+import sys
+from collections import Counter
+
+LEAST = 4.5
+# The maker's logo is a name, not a text to read (and the accessibility
+# guidelines leave logos out).
+LOGOS = ("storeButton",)
+# The edit page's activity mark comes and goes with the notes: a picture
+# may catch it gone.
+BLINKING = ("asteriskLabel",)
+# What the mouse does nothing with, or works through what it holds: the
+# search box's magnifier (the box takes the words), the logo and the tab
+# bar's corner, the lyrics shown, the list of the edit page's channel rows
+# (each row's controls take the focus).
+NOT_WALKED = ("searchLibraryButton", "storeButton", "OtherButton", "lV_Text", "listInstruments")
+
+
+class Entry:
+    def __init__(self, line):
+        f = line.rstrip("\n").split("\t")
+        self.kind, self.path, self.text = f[0], f[5], f[6]
+        self.at = tuple(map(int, f[4].split()))
+        self.visible = tuple(map(int, f[7].split()))
+        self.enabled = f[8].startswith("e")
+        self.tabbed = "t" in f[8]
+        self.id = f[9]
+        self.root = self.path.split("/")[0]
+        self.name = self.path.split("/")[-1]
+
+
+def read(dump):
+    with open(dump, encoding="utf-8") as f:
+        return [Entry(line) for line in f if line.count("\t") >= 9]
+
+
+def overlaps(a, b):
+    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+
+def covered(entry, windows):
+    """Whether another window may lie over the entry: pop-ups lie over every
+    other window, any window over the main window."""
+    x, y = entry.at[:2]
+    for w in windows:
+        if w.root == entry.root and w.at[0] <= x < w.at[0] + w.at[2] and w.at[1] <= y < w.at[1] + w.at[3]:
+            continue
+        above = w.text == "popup" or entry.root == "MainWindow"
+        if above and overlaps(w.at, entry.visible):
+            return True
+    return False
+
+
+def luminance(c):
+    def channel(v):
+        s = v / 255.0
+        return s / 12.92 if s <= 0.03928 else ((s + 0.055) / 1.055) ** 2.4
+    return 0.2126 * channel(c[0]) + 0.7152 * channel(c[1]) + 0.0722 * channel(c[2])
+
+
+class Picture:
+    def __init__(self, path):
+        size = subprocess.run(["identify", "-format", "%w %h", path], capture_output=True, text=True,
+                              check=True).stdout.split()
+        self.w, self.h = int(size[0]), int(size[1])
+        self.rgb = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+        self.lum = {}
+
+    def standing_out(self, rect):
+        x, y, w, h = rect
+        x0, y0, x1, y1 = max(x, 0), max(y, 0), min(x + w, self.w), min(y + h, self.h)
+        if x1 - x0 < 2 or y1 - y0 < 2:
+            return None
+        seen = Counter()
+        for yy in range(y0, y1):
+            row = self.rgb[(yy * self.w + x0) * 3:(yy * self.w + x1) * 3]
+            seen.update(row[i:i + 3] for i in range(0, len(row), 3))
+        ground = seen.most_common(1)[0][0]
+        lg = self.luminance(ground)
+        best = 1.0
+        for colour in seen:
+            lc = self.luminance(colour)
+            best = max(best, (max(lc, lg) + 0.05) / (min(lc, lg) + 0.05))
+        return best
+
+    def luminance(self, colour):
+        if colour not in self.lum:
+            self.lum[colour] = luminance(colour)
+        return self.lum[colour]
+
+
+def contrast(picture, dump, before=None):
+    entries = read(dump)
+    if before:
+        held = {(e.kind, e.id, e.at, e.visible, e.text) for e in read(before)}
+        entries = [e for e in entries
+                   if e.kind in ("window", "input") or (e.kind, e.id, e.at, e.visible, e.text) in held]
+    windows = [e for e in entries if e.kind == "window"]
+    # A box lists all its entries where it stands; it shows only the current.
+    boxes = {(e.id, e.at) for e in entries if e.kind == "input"}
+    shot = Picture(picture)
+    faults, done = [], set()
+    for e in entries:
+        looked = (e.kind in ("label", "button", "edit", "item", "current") and e.text.strip()
+                  and (e.kind != "item" or (e.id, e.at) not in boxes)) \
+            or (e.kind == "control" and not e.text.strip())
+        # A box's entries are all at the box: it is measured once.
+        if not looked or not e.enabled or e.name in LOGOS + BLINKING or (e.id, e.visible) in done:
+            continue
+        done.add((e.id, e.visible))
+        x, y, w, h = e.visible
+        if w < 2 or h < 2 or x < 0 or y < 0 or x + w > shot.w or y + h > shot.h or covered(e, windows):
+            continue
+        # An icon or a button's text stands on the button's plate, in the
+        # middle of a widget that may be larger than the plate.
+        if e.kind in ("control", "button"):
+            x, y, w, h = x + w // 5, y + h // 5, w - 2 * (w // 5), h - 2 * (h // 5)
+        r = shot.standing_out((x, y, w, h))
+        # A button that draws nothing (a corner of a bar) shows no icon.
+        blank = e.kind == "control" and r is not None and r < 1.05
+        if r is not None and r < LEAST and not blank:
+            faults.append(f"faint: {e.path} {e.text[:30]!r} stands out {r:.2f}:1")
+    return faults
+
+
+def reach(before, after):
+    focused = {e.id for e in read(after) if e.kind == "focus"}
+    faults, done = [], set()
+    for e in read(before):
+        if e.kind not in ("control", "input") or e.root != "MainWindow" or e.id in done:
+            continue
+        done.add(e.id)
+        x, y, w, h = e.visible
+        if not e.enabled or w < 2 or h < 2 or e.name in NOT_WALKED:
+            continue
+        if e.id not in focused:
+            faults.append(f"not reached by Tab: {e.path} {e.text[:30]!r}{'' if e.tabbed else ' (takes no Tab)'}")
+    return faults
+
+
+def main(argv):
+    if len(argv) in (4, 5) and argv[1] == "contrast":
+        faults = contrast(*argv[2:])
+    elif len(argv) == 4 and argv[1] == "reach":
+        faults = reach(argv[2], argv[3])
+    else:
+        sys.exit("usage: looks_check.py contrast PICTURE DUMP | reach BEFORE AFTER")
+    for f in faults:
+        print(f)
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
