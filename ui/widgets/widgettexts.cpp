@@ -52,7 +52,11 @@ QRect visibleOnScreen(const QWidget *w)
 // What every entry of one widget says of it.
 Entry about(const QWidget *w, const QString &kind, const QString &text)
 {
-    Entry e{kind, pathOf(w), text, onScreen(w)};
+    Entry e;
+    e.kind = kind;
+    e.path = pathOf(w);
+    e.text = text;
+    e.at = onScreen(w);
     e.visible = visibleOnScreen(w);
     e.enabled = w->isEnabled();
     e.tabbed = (w->focusPolicy() & Qt::TabFocus) != 0;
