@@ -10,21 +10,14 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
+#include "monotonic.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <vector>
 
-namespace {
-double monotonicMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
-} // namespace
 
 int main(int argc, char **argv)
 {

@@ -10,21 +10,15 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
+#include "monotonic.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 namespace {
 volatile sig_atomic_t g_quit = 0;
 void onSignal(int) { g_quit = 1; }
-
-double monotonicMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 } // namespace
 
 int main(int argc, char **argv)
