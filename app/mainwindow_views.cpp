@@ -277,6 +277,19 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
     buttonIndexChanged(ui->KaraokeButton);
 }
 
+// Once a window manager has framed the first window, the frame too stays
+// inside the free area.
+void MainWindow::keepFrameOnScreen()
+{
+    const QRect free = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    if (free.contains(frame))
+        return;
+    const QMargins margins(geometry().left() - frame.left(), geometry().top() - frame.top(),
+                           frame.right() - geometry().right(), frame.bottom() - geometry().bottom());
+    setGeometry(free.marginsRemoved(margins));
+}
+
 // Windows reopened at start are shown before the main window: once it is
 // up they come back in front of it.
 void MainWindow::raiseViewWindows()
@@ -405,6 +418,11 @@ void MainWindow::restoreWindowPositions()
     if (main.isValid()) {
         setMinimumHeight(550);
         setGeometry(ontoScreen(main));
+    } else {
+        // A first start takes the free area of the screen the window opens
+        // on: the song's name and the library's lists get the room they need.
+        setGeometry(screen()->availableGeometry());
+        m_fillsScreen = true;
     }
     const QRect karaoke = stored("KaraokeTextWidget");
     if (karaoke.isValid()) {
