@@ -29,6 +29,8 @@
 #include <QScreen>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace {
 
 // Settings keys of the views, in the order they are restored.
@@ -45,16 +47,19 @@ constexpr int kMinVisible = 40;
 // Where a stored rectangle opens: as it was, unless no screen shows enough
 // of it any more (a screen taken away); then at the primary screen's corner.
 // Never larger than the free area of the screen it opens on (one stored on
-// a larger screen is moved in as much as it must).
+// a larger screen is moved in as much as it must), nor hanging over its top
+// or bottom edge: screens differ in height, and a window stored at the
+// bottom of a taller one is moved up onto a shorter one.
 QRect ontoScreen(QRect rect)
 {
     for (const QScreen *screen : QGuiApplication::screens()) {
         const QRect shown = screen->geometry().intersected(rect);
         if (shown.width() >= kMinVisible && shown.height() >= kMinVisible) {
             const QRect free = screen->availableGeometry();
-            return free.width() < rect.width() || free.height() < rect.height()
-                       ? PopupPlacement::keepInside(rect, free)
-                       : rect;
+            if (free.width() < rect.width() || free.height() < rect.height())
+                return PopupPlacement::keepInside(rect, free);
+            rect.moveTop(std::clamp(rect.top(), free.top(), free.bottom() + 1 - rect.height()));
+            return rect;
         }
     }
     const QRect home = QGuiApplication::primaryScreen()->availableGeometry();

@@ -1299,6 +1299,66 @@ private slots:
             QCOMPARE(w->width(), qMin(stored.width(), home.width()));
     }
 
+    // Icons stand out 3:1 from the plate they are drawn on: the playlist
+    // page's Add Song and Info buttons, a song row's clock and the store's
+    // mark on a chosen row; a disabled Auto Play does not look switched on;
+    // the Report an Error text under the pointer reads 4.5:1 on the tab bar.
+    void iconsStandOut()
+    {
+        // The colour of an icon: its most opaque pixel's.
+        const auto ink = [](const QImage &icon) {
+            QColor best(Qt::transparent);
+            for (int y = 0; y < icon.height(); ++y)
+                for (int x = 0; x < icon.width(); ++x)
+                    if (icon.pixelColor(x, y).alpha() > best.alpha())
+                        best = icon.pixelColor(x, y);
+            return best;
+        };
+        QStringList faint;
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *lists = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(5)).center());
+        for (const char *name : {"AddToPlayListButton", "infoButton"}) {
+            auto *button = find<QPushButton>(name);
+            QTRY_VERIFY2(button->isVisible() && button->isEnabled(), name);
+            const double r = Contrast::ratio(ink(button->icon().pixmap(button->iconSize()).toImage()),
+                                             Contrast::ground(button->grab().toImage()));
+            if (r < 3)
+                faint << QStringLiteral("%1 %2").arg(name).arg(r, 0, 'f', 2);
+        }
+        for (const char *icon : {"clock.png", "library_icon_sel_melodrome.png"}) {
+            for (const QColor &row : {QColor(Qt::white), QColor(255, 204, 0)}) {
+                const double r = Contrast::ratio(ink(QImage(QStringLiteral(":/icon2x/") + icon)), row);
+                if (r < 3)
+                    faint << QStringLiteral("%1 on %2 %3").arg(icon, row.name()).arg(r, 0, 'f', 2);
+            }
+        }
+        QCOMPARE(faint, QStringList());
+        // Recent songs: Auto Play shown but not to be used.
+        QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(1)).center());
+        auto *autoPlay = find<QPushButton>("autoPlayButton");
+        QTRY_VERIFY(autoPlay->isVisible() && !autoPlay->isEnabled() && autoPlay->isChecked());
+        QCOMPARE_NE(Contrast::ground(autoPlay->grab().toImage()), QColor("#c6dffa"));
+        const QString sheet = find("centralWidget")->styleSheet();
+        const QColor hover = Contrast::colour(
+            Contrast::property(sheet, "#tabBar QPushButton#FeedbackButton:hover", "color"));
+        QVERIFY2(Contrast::ratio(hover, QColor(66, 66, 66)) >= 4.5,
+                 qPrintable(QString::number(Contrast::ratio(hover, QColor(66, 66, 66)))));
+    }
+
+    // A view's window stored at the bottom of a taller screen (a first
+    // window fills its screen, the mixer unpinned lies at its bottom) opens
+    // whole on a shorter one: moved up, its size and its left edge kept.
+    void viewBelowAShorterScreen()
+    {
+        const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect stored(home.left() + 20, home.bottom() + 1 - 403, 900, 435);
+        appSettings->setValue("WindowsPosition/mixerView", stored);
+        QWidget *w = view("mixerView")->window();
+        QVERIFY(w != window());
+        QCOMPARE(w->geometry(), stored.translated(0, -32));
+    }
+
     void extraWindows_data()
     {
         QTest::addColumn<QString>("background");   // a colour, else a picture's file name
