@@ -414,6 +414,12 @@ SongInfo MainWindow::songInfoFor(const QString &path) const
 
 SongInfo MainWindow::readSongInfo(const QString &path) const
 {
+    // A library song shows the library's record, whichever road started it.
+    if (db && !path.isEmpty()) {
+        const SongInfo listed = db->selectSongByPath(path);
+        if (listed.innerPath == path)
+            return listed;
+    }
     SongInfo info;
     std::unique_ptr<SongRW> reader(SongRW::createFromFile(path, false));
     if (reader) {

@@ -179,8 +179,9 @@ protected:
 private:
     void loadSettings();
     void pressedLook(QAbstractButton *button, const char *picture);
-    // Song information of a file for the head and the edit page, also for a
-    // file no song reader takes (its name then stands for the title).
+    // Song information for the head and the edit page: the library's row of
+    // the file, else the file's own, also for a file no song reader takes
+    // (its name then stands for the title).
     SongInfo readSongInfo(const QString &path) const;
     // The record of the song shown for path, else the file's information.
     SongInfo songInfoFor(const QString &path) const;

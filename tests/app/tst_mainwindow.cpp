@@ -341,10 +341,16 @@ private slots:
         QVERIFY(window()->onStartSongPath(song("a"), 0));
         QCOMPARE(currSong->playlistIndex(), 0);
         QCOMPARE(nextSong->path(), song("b"));
+        // Each song that follows by itself shows the library's data, as one
+        // started by hand does.
+        const auto head = [this] {
+            return QStringList{find<QLabel>("authorLabel")->text(), find<QLabel>("keyValueLabel")->text()};
+        };
         for (const char *next : {"b", "c"}) {
             QTRY_COMPARE_WITH_TIMEOUT(currSong->path(), song(next), 20000);
             QTRY_VERIFY(currSong->isLoaded());
             QCOMPARE(int(state()), autoplay ? 1 : 3);
+            QCOMPARE(head(), QStringList({"Artist", "G [0]"}));
             QCOMPARE(nextSong->isLoaded(), next[0] != 'c');
             if (!autoplay)
                 QTest::mouseClick(find<QPushButton>("playButton"), Qt::LeftButton);

@@ -32,6 +32,7 @@ class Window : public QObject
     Q_OBJECT
 public:
     QStringList imported;
+    QStringList measured; // "name: BPM, seconds"
     QList<QStringList> done; // refused or not copied ("path (why)"), already present, per list
     QHash<QString, SongRefusal::Kind> refusedAs; // by file name
     int refreshes = 0, indexed = 0;
@@ -39,6 +40,7 @@ public slots:
     void onSongImported(SongInfo s, QString path)
     {
         imported << QString("%1:%2:%3").arg(QFileInfo(path).fileName(), s.format).arg(s.isFromSub);
+        measured << QString("%1: %2 BPM, %3 s").arg(QFileInfo(path).fileName()).arg(s.bpm).arg(s.length);
     }
     void importingDone(ImportReport r)
     {
@@ -157,6 +159,19 @@ private slots:
             QCOMPARE(TestUtil::readFile(dest + name), TestUtil::readFile(src + name));
         QCOMPARE(TestUtil::readFile(dest + "here.mid"), QByteArray("already here"));
         QCOMPARE(filesIn(dest).size(), copied.size() + 3);
+    }
+
+    // A game's song without any tempo event is listed at the 120 BPM it
+    // plays at, and with the length it plays for at that tempo.
+    void songWithoutTempo()
+    {
+        TestUtil::runPython("common/real_songs.py", {"notempo", src + "game.mid"});
+        Window window;
+        fileCopyThread thread(&window, dest);
+        thread.setFileList({QUrl::fromLocalFile(src + "game.mid")});
+        thread.start();
+        QTRY_COMPARE_WITH_TIMEOUT(window.done.size(), 2, 60000);
+        QCOMPARE(window.measured, QStringList{"game.mid: 120 BPM, 65 s"});
     }
 
     // A disk that fills up: the songs that fit are imported, the others are
