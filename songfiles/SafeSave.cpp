@@ -187,8 +187,8 @@ bool copyFile(const QString &source, const QString &target, QString *error)
 {
     QString dummy;
     QString &err = error ? *error : dummy;
-    if (QFileInfo::exists(target)) {
-        err = QStringLiteral("target exists");
+    if (target.isEmpty() || QFileInfo::exists(target)) {
+        err = target.isEmpty() ? QStringLiteral("empty path") : QStringLiteral("target exists");
         return false;
     }
     QFile in(source);
@@ -203,7 +203,7 @@ bool copyFile(const QString &source, const QString &target, QString *error)
         return false;
     }
     in.close();
-    return !target.isEmpty() && writeResolved(resolveTarget(target), {bytes}, &st, err);
+    return writeResolved(resolveTarget(target), {bytes}, &st, err);
 }
 
 } // namespace SafeSave

@@ -51,7 +51,8 @@ public:
 
     int stripCount() const;
     ControlTrackSmall *strip(int row) const;
-    // What the page tells of the last save that failed; empty when none.
+    // What the page tells of saves (a song that will not keep its edits,
+    // the last save that failed); empty when nothing.
     QString saveMessage() const;
     // Writes the edits of the song in play now and those still pending,
     // while there is still a window to tell of a failure: what to tell of
