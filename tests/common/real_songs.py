@@ -9,9 +9,10 @@ rec1 OUT: type 0 at 192 ticks a quarter, a tempo of 120 BPM and a time
 signature, the same notes on channels 1, 2 and 3, no program change and no
 controller: 16 bars.
 controllers OUT: type 1; channel 1 sets its bank, pan, reverb and chorus
-but no volume, channel 2 sets all five in running status; bytes B0 07 64
-stand in a text, in the delta time before a SysEx and in the delta time of
-a note under running status, none of them an event of channel 1.
+but no volume, channel 2 sets all five in running status; the bytes B0 07
+(a volume controller of channel 1) stand in a text and in the delta times
+before a SysEx and before a note under running status, none of them an
+event.
 check-controllers ORIGINAL SAVED: "ok" when mido reads SAVED and each of its
 tracks holds every event of ORIGINAL's at its tick, and beside them only the
 maker's settings records and one volume controller (100) of channel 1 at
