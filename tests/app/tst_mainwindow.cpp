@@ -150,7 +150,7 @@ class TestMainWindow : public QObject
             args << QStringLiteral("imp-%1").arg(i);
             urls << QUrl::fromLocalFile(folder + "/" + args.last() + ".kar");
         }
-        TestUtil::runPython(QStringLiteral("app/make_kar.py"), args);
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), args);
         return urls;
     }
     // As the window system drops: enter over `over`, drop on the widget that took the drag.
@@ -194,9 +194,9 @@ private slots:
         Prompter::setScript([this](const QString &title, const QString &text, auto) {
             return m_prompts << title + "|" + text, m_answer;
         });
-        TestUtil::runPython(QStringLiteral("app/make_kar.py"),
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"),
                             {m_songs.path(), QStringLiteral("2"), "a", "b", "c"});
-        TestUtil::runPython(QStringLiteral("app/make_kar.py"), {m_songs.path(), QStringLiteral("20"), "song"});
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_songs.path(), QStringLiteral("20"), "song"});
         m_db = std::make_unique<DatabaseHelper>();
         QVERIFY(m_db->initDb() && m_db->connect());
         m_db->insertPlaylist(QStringLiteral("Stage"));
@@ -861,7 +861,7 @@ private slots:
         auto *languages = window()->settingsView()->findChild<QComboBox *>("languageCombo");
         emit languages->activated(language);
         const QString folder = m_songs.filePath("fit");
-        TestUtil::runPython(QStringLiteral("app/make_kar.py"), {folder, QStringLiteral("20"), QStringLiteral("fit")});
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {folder, QStringLiteral("20"), QStringLiteral("fit")});
         QSignalSpy done(window(), &MainWindow::doneImporting);
         window()->importFiles({QUrl::fromLocalFile(folder + "/fit.kar")});
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
@@ -1068,7 +1068,7 @@ private slots:
     void songInformationLength()
     {
         const QString folder = m_songs.filePath("length");
-        const QByteArray mido = TestUtil::runPython("app/make_kar.py", {folder, "48", "length"});
+        const QByteArray mido = TestUtil::runPython("../scripts/make_kar.py", {folder, "48", "length"});
         QCOMPARE(mido, QByteArray("48.000\n"));
         QSignalSpy done(window(), &MainWindow::doneImporting);
         window()->importFiles({QUrl::fromLocalFile(folder + "/length.kar")});
@@ -1092,7 +1092,7 @@ private slots:
     void undoKeepsTheLibrarysNames()
     {
         const QString path = song("night");
-        TestUtil::runPython("app/make_kar.py", {m_songs.path(), "4", "night"});
+        TestUtil::runPython("../scripts/make_kar.py", {m_songs.path(), "4", "night"});
         SongInfo row = info(path);
         row.title = "Night Ride";
         row.keySign = "Am";
