@@ -26,6 +26,7 @@ class DatabaseHelper;
 class KaraokeTextWidget;
 class MelodromeManager;
 class MelodyChannelPopup;
+class NewWidgetWindow;
 class SettingsView;
 class SoundfontManager;
 class QAbstractButton;
@@ -199,6 +200,9 @@ private:
     // inside the screen.
     void showUnder(QWidget *button, QWidget *popup);
     QWidget *viewFor(int viewId) const;
+    // A window of its own for the view, which hands the view back here.
+    NewWidgetWindow *openViewWindow(QWidget *view, int id);
+    void wireViewWindow(NewWidgetWindow *window);
     // The settings page's karaoke looks, the engine and the banner strip on
     // the karaoke view.
     void connectViews();

@@ -150,7 +150,7 @@ class TestMainWindow : public QObject
             args << QStringLiteral("imp-%1").arg(i);
             urls << QUrl::fromLocalFile(folder + "/" + args.last() + ".kar");
         }
-        TestUtil::runPython(QStringLiteral("app/make_kar.py"), args);
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), args);
         return urls;
     }
     // As the window system drops: enter over `over`, drop on the widget that took the drag.
@@ -194,9 +194,9 @@ private slots:
         Prompter::setScript([this](const QString &title, const QString &text, auto) {
             return m_prompts << title + "|" + text, m_answer;
         });
-        TestUtil::runPython(QStringLiteral("app/make_kar.py"),
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"),
                             {m_songs.path(), QStringLiteral("2"), "a", "b", "c"});
-        TestUtil::runPython(QStringLiteral("app/make_kar.py"), {m_songs.path(), QStringLiteral("20"), "song"});
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_songs.path(), QStringLiteral("20"), "song"});
         m_db = std::make_unique<DatabaseHelper>();
         QVERIFY(m_db->initDb() && m_db->connect());
         m_db->insertPlaylist(QStringLiteral("Stage"));
@@ -552,6 +552,72 @@ private slots:
         QCOMPARE(mw, nullptr);
     }
 
+    // The header's pop-ups and the options page reach what they set, each
+    // pressed where it is drawn: the volume slider the sound, the melody
+    // channel list the engine and the settings, the karaoke looks the
+    // lyrics view.
+    void popupsAndOptionsReachTheirTargets()
+    {
+        QVERIFY(window()->onStartSongPath(song("song"), 0));
+        // The loudest 100 ms of the synthesizer's next half second, once
+        // the change has had 300 ms to arrive.
+        const auto loudest = [this] {
+            double peak = 0;
+            for (int i = 0; i < 8; ++i) {
+                QTest::qWait(100);
+                const std::vector<float> s = m_synthSink->pull(4410);
+                double sum = 0;
+                for (float v : s)
+                    sum += double(v) * v;
+                if (i >= 3)
+                    peak = std::max(peak, s.empty() ? 0 : std::sqrt(sum / double(s.size())));
+            }
+            return peak;
+        };
+        QTest::mouseClick(find<QPushButton>("volumeButton"), Qt::LeftButton);
+        auto *slider = window()->findChild<volumePopup *>()->findChild<QSlider *>("masterVolumeSlider");
+        QTRY_VERIFY(slider->isVisible());
+        QTest::keyClick(slider, Qt::Key_Home);
+        QVERIFY2(loudest() < 0.001, "volume 0 still heard");
+        QTest::keyClick(slider, Qt::Key_End);
+        QCOMPARE(slider->value(), 127);
+        QVERIFY2(loudest() > 0.003, "volume 127 not heard");
+        slider->window()->close();
+
+        QTest::mouseClick(find<QPushButton>("melodyChButton"), Qt::LeftButton);
+        auto *channels = window()->findChild<QListView *>("channelsView");
+        QTRY_VERIFY(channels->isVisible());
+        const QRect tenth = channels->visualRect(channels->model()->index(9, 0));
+        QTest::mouseClick(channels->viewport(), Qt::LeftButton, {}, tenth.center());
+        QCOMPARE(appSettings->value("MidiSettings/MelodyTrack").toInt(), 9);
+        channels->window()->close();
+
+        QTest::mouseClick(find<QPushButton>("optionsButton"), Qt::LeftButton);
+        SettingsView *page = window()->settingsView();
+        QTRY_VERIFY(page->isVisible());
+        // Opens the box's list and clicks the row's entry in it.
+        const auto pick = [page](const char *name, int row) {
+            auto *box = page->findChild<QComboBox *>(name);
+            page->findChild<QScrollArea *>()->ensureWidgetVisible(box);
+            QTest::mouseClick(box, Qt::LeftButton);
+            QAbstractItemView *list = box->view();
+            QTRY_VERIFY(list->isVisible());
+            QTest::qWait(QApplication::doubleClickInterval() + 50); // a release this soon only opened it
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+            QTRY_VERIFY(!list->isVisible());
+            QCOMPARE(box->currentIndex(), row);
+        };
+        const ViewParameter *looks = karaoke()->viewParameter();
+        pick("textSizeCombo", 2);
+        QCOMPARE(looks->fontSize, 58);
+        pick("textFontCombo", 1);
+        QCOMPARE(looks->fontFamily, QString("Marker Felt"));
+        pick("textAlignCombo", 1);
+        QCOMPARE(looks->textAlignment, Qt::AlignLeft | Qt::AlignVCenter);
+        pick("chordCombo", 0);
+        QCOMPARE(window()->findChild<chordsView *>()->getChordInterNotation(), 0);
+    }
+
     // Where no web browser opens (none here), "Report an Error" says so and
     // gives the page's address.
     void reportWithoutBrowser()
@@ -801,7 +867,7 @@ private slots:
         auto *languages = window()->settingsView()->findChild<QComboBox *>("languageCombo");
         emit languages->activated(language);
         const QString folder = m_songs.filePath("fit");
-        TestUtil::runPython(QStringLiteral("app/make_kar.py"), {folder, QStringLiteral("20"), QStringLiteral("fit")});
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {folder, QStringLiteral("20"), QStringLiteral("fit")});
         QSignalSpy done(window(), &MainWindow::doneImporting);
         window()->importFiles({QUrl::fromLocalFile(folder + "/fit.kar")});
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
@@ -1031,7 +1097,7 @@ private slots:
     void songInformationLength()
     {
         const QString folder = m_songs.filePath("length");
-        const QByteArray mido = TestUtil::runPython("app/make_kar.py", {folder, "48", "length"});
+        const QByteArray mido = TestUtil::runPython("../scripts/make_kar.py", {folder, "48", "length"});
         QCOMPARE(mido, QByteArray("48.000\n"));
         QSignalSpy done(window(), &MainWindow::doneImporting);
         window()->importFiles({QUrl::fromLocalFile(folder + "/length.kar")});
@@ -1055,7 +1121,7 @@ private slots:
     void undoKeepsTheLibrarysNames()
     {
         const QString path = song("night");
-        TestUtil::runPython("app/make_kar.py", {m_songs.path(), "4", "night"});
+        TestUtil::runPython("../scripts/make_kar.py", {m_songs.path(), "4", "night"});
         SongInfo row = info(path);
         row.title = "Night Ride";
         row.keySign = "Am";
@@ -1114,6 +1180,13 @@ private slots:
         auto *own = qobject_cast<NewWidgetWindow *>(view->window());
         QVERIFY(own && own->isVisible() && view->isVisible());
         QCOMPARE(find("screenWidget")->isVisible(), !isKaraoke);
+        if (isKaraoke) {
+            // A song let go over the lyrics in their own window plays.
+            QCOMPARE(int(state()), 0);
+            drop(own, view->findChild<QAbstractScrollArea *>("lV_Text")->viewport(), {QUrl::fromLocalFile(song("b"))});
+            QCOMPARE(int(state()), 1);
+            QCOMPARE(currSong->path(), song("b"));
+        }
         own->setGeometry(140, 90, own->width() + 20, own->height() - 10);
         const QRect rect = own->geometry();
         QCOMPARE(rect.topLeft(), QPoint(140, 90));

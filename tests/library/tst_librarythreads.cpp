@@ -55,6 +55,19 @@ public slots:
     }
     void refreshSongView() { ++refreshes; }
     void hideIndexingAnim() { ++indexed; }
+
+public:
+    // Hears the thread as the main window or the library view does.
+    void listen(fileCopyThread *thread)
+    {
+        connect(thread, &fileCopyThread::songImported, this, &Window::onSongImported);
+        connect(thread, &fileCopyThread::endImpoting, this, &Window::importingDone);
+    }
+    void listen(indexDriveThread *thread)
+    {
+        connect(thread, &indexDriveThread::indexingDone, this, &Window::hideIndexingAnim);
+        connect(thread, &indexDriveThread::fileAdded, this, &Window::refreshSongView);
+    }
 };
 
 class TestLibraryThreads : public QObject
@@ -143,6 +156,7 @@ private slots:
         expected << "inside.mid:MIDI:1";
 
         fileCopyThread thread(&window, dest);
+        window.listen(&thread);
         thread.setFromSub(true);
         thread.setFileList(urls);
         thread.start();
@@ -191,6 +205,7 @@ private slots:
                 expected << urls.last().fileName() + ":MP3:0";
         }
         fileCopyThread thread(&window, dest);
+        window.listen(&thread);
         thread.setFileList(urls);
         QVERIFY(TestUtil::onFullDisk(mp3Bytes.size() + 4096, [&] {
             thread.start();
@@ -212,6 +227,7 @@ private slots:
         QVERIFY(QFile(src + "big.mp3").resize(qint64(200) << 20)); // sparse: quick to make, slow to copy
         {
             fileCopyThread thread(&window, dest);
+            window.listen(&thread);
             thread.setFileList(urls);
             thread.start();
             QTRY_VERIFY_WITH_TIMEOUT(window.imported.size() >= 10, 60000); // now copying big.mp3
@@ -268,6 +284,7 @@ private slots:
             return rows;
         };
         auto thread = std::make_unique<indexDriveThread>(&view, &db);
+        view.listen(thread.get());
         thread->setMountTable(mounts);
         thread->setPath(src.chopped(1));
         QTRY_COMPARE_WITH_TIMEOUT(view.indexed, 1, 120000);
@@ -316,6 +333,7 @@ private slots:
         QVERIFY(db.initDb() && db.connect());
         Window view;
         indexDriveThread thread(&view, &db);
+        view.listen(&thread);
         thread.setPath(drive);
         QTRY_COMPARE_WITH_TIMEOUT(view.indexed, 1, 60000);
         QSqlQuery q(db.driveIdxDb);
