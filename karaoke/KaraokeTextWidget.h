@@ -13,11 +13,11 @@
 // Looks and windows: the background is a colour or a picture, the lyric and
 // highlight colours and the font come from the settings page. Over the
 // bottom of the view lie the banner strip (shown only while no song is
-// loaded; the lyrics end above it while it shows) and a bar of three buttons: a new karaoke window (a copy that
-// follows the same song and is deleted with its window), unpin into a window
-// of its own, and full screen. The parent given at construction is the main
-// window; it hears of the view's own windows (ownWindowOpened) and takes the
-// view back from them.
+// loaded; the lyrics end above it while it shows) and a bar of three
+// buttons: a new karaoke window (a copy that follows the same song and is
+// deleted with its window), unpin into a window of its own, and full screen.
+// The parent given at construction is the main window; it hears of the
+// view's own windows (ownWindowOpened) and takes the view back from them.
 #pragma once
 
 #include "LyricsModel.h"

@@ -54,6 +54,34 @@ first_window_check() {
     "$first_title" "$first_artist" | sed "s|^|$lang-$size-first-window${1:-}: |" >>"$faults" || true
 }
 
+# English on 1366x768 and Italian on 1280x800, which the runs below show
+# only after a live switch, each started as a first start (no window of the
+# last run's reopened) with the song played from the library and checked.
+first_window_starts() {
+  local run code loads
+  for run in "en 1 1366x768" "it 0 1280x800"; do
+    read -r lang code size <<<"$run"
+    screen_w=${size%x*} screen_h=${size#*x}
+    set_language "$code"
+    sed -i '/^mixerView=/d' "$settings"
+    first_window_unsized
+    e2e_screen "$size"
+    e2e_start
+    locate_until library
+    click library
+    locate_until first_song
+    loads=$(grep -c 'LOAD SONG' "$work/program.log")
+    click first_song
+    xdotool key Home space
+    wait_for 100 bash -c "[ \$(grep -c 'LOAD SONG' '$work/program.log') -gt $loads ]" || fail "the song did not start"
+    settle
+    first_window_check
+    shot library
+    e2e_quit
+    e2e_screen_stop
+  done
+}
+
 e2e_store
 printf '[User]\nuser_id=42\nname=Anna\nsurname=Rossi\nemail=anna@example.org\n' >>"$settings"
 /usr/bin/python3 "$here/make_kar.py" "$HOME" 90 song --title "$first_title" --artist "$first_artist" >/dev/null
@@ -365,6 +393,7 @@ for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x
   e2e_screen_stop
   first=0
 done
+first_window_starts
 ls "$pages"/*.png | wc -l | xargs echo "pictures:"
 [ ! -s "$faults" ] || fail "texts cut, in another language, faint or out of the keyboard's reach:
 $(cat "$faults")"
