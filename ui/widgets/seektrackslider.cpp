@@ -60,6 +60,19 @@ SeekTrackSlider::SeekTrackSlider(QWidget *parent)
     ui->setupUi(this);
     ui->durataLabel->setText(QStringLiteral("-0:00"));
     ui->horizontalSlider->setStyle(pressAnywhere());
+    fitLabel();
+}
+
+void SeekTrackSlider::fitLabel()
+{
+    // As wide as its widest text: the bar keeps its length, and the handle
+    // stays under the hand, when the label turns to the held bar.
+    ui->durataLabel->ensurePolished();
+    const QFontMetrics m(ui->durataLabel->font());
+    int widest = 0;
+    for (const QString &t : {tr("Bar: %1.1").arg(888), QStringLiteral("-000:00")})
+        widest = qMax(widest, m.horizontalAdvance(t));
+    ui->durataLabel->setMinimumWidth(widest + 4);
 }
 
 SeekTrackSlider::~SeekTrackSlider()
@@ -178,7 +191,9 @@ void SeekTrackSlider::hideEvent(QHideEvent *event)
 
 void SeekTrackSlider::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->positionLabel->setText(tr("Position"));
+        fitLabel();
+    }
     QWidget::changeEvent(event);
 }

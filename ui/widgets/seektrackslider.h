@@ -64,6 +64,7 @@ private slots:
 
 private:
     void showTarget(int value);
+    void fitLabel();
     void letGo();
 
     Ui::SeekTrackSlider *ui;
