@@ -28,8 +28,8 @@
 #include "ui_mainwindow.h"
 #include "user.h"
 
-#include <QDebug>
 #include <QAbstractItemView>
+#include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>

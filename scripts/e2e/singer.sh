@@ -81,8 +81,8 @@ setting() { grep -q "^$1=$2\$" "$settings"; }
 note_now() { songs note "$rec" 300; }
 level_now() { songs level "$rec" 300; }
 heard_note() { [ "$(note_now)" = "$1" ]; }
-silent() { [ "$(level_now | cut -d. -f1)" -le -60 ]; }
-sounding() { [ "$(level_now | cut -d. -f1)" -ge -45 ]; }
+silent() { [ "$(level_now | cut -d. -f1)" -le -65 ]; }
+sounding() { [ "$(level_now | cut -d. -f1)" -ge -55 ]; }
 # Up to 5 s (a note cut by a change comes back at the next bar).
 now_heard() {
   wait_for 50 "$@" || fail "not heard after ${pressed[-1]:-the start}: $* (level $(level_now) dBFS, note $(note_now))"
@@ -227,8 +227,8 @@ walk() {
   xdotool key Escape
   wait_for 50 window_gone MelodyChannelPopup || fail "the melody channel did not close"
   # The level of the whole melody, held over a note, against the half one.
-  e2e_record_more 300 "$rec" || true
-  full_db=$(level_now | cut -d. -f1)
+  e2e_record_more 1000 "$rec" || true
+  full_db=$(songs level "$rec" 1000 | cut -d. -f1)
   press control melodyMuteButton
   wait_for 50 setting MelodyMute 1 || fail "Melody OFF was not stored"
   says button melodyMuteButton "Melody OFF" || fail "the melody button does not say Melody OFF"
