@@ -41,8 +41,8 @@ private slots:
     void initTestCase()
     {
         // long.kar: 20 bars of 2 s; short.kar: 2 bars; long.mp3: 30 s.
-        TestUtil::runPython(QStringLiteral("app/make_kar.py"), {m_songs.path(), "40", "long"});
-        TestUtil::runPython(QStringLiteral("app/make_kar.py"), {m_songs.path(), "4", "short"});
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_songs.path(), "40", "long"});
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_songs.path(), "4", "short"});
         const QString wav = m_songs.filePath("long.wav");
         QCOMPARE(TestUtil::runProgram("sox", {"-n", "-r", "44100", "-c", "2", wav, "synth", "30", "sine", "330",
                                               "vol", "0.3"}),
