@@ -103,7 +103,7 @@ void AdBanner::reloadBanners()
     ReplyWatch::verifyRedirects(request);
     QNetworkReply *reply = m_network->get(request);
     reply->setProperty("bannerList", true);
-    new ReplyWatch(reply, m_timeouts, "AdBanner");
+    new ReplyWatch(reply, m_timeouts, "AdBanner", ReplyWatch::kMaxRecordBytes);
 }
 
 void AdBanner::onListFetched(QNetworkReply *reply)

@@ -44,6 +44,9 @@ MelodromeManager::MelodromeManager(QObject *parent, User *user, DatabaseHelper *
     : QObject(parent), m_client(new WebCom(nullptr)), m_versionClient(new WebCom(nullptr)), m_user(user), m_db(db)
 {
     qRegisterMetaType<s_MdResInfo>("MdResInfo");
+    // Each answer is one record, read on the window's thread.
+    m_client->setReplyLimit(ReplyWatch::kMaxRecordBytes);
+    m_versionClient->setReplyLimit(ReplyWatch::kMaxRecordBytes);
     m_libraryFolder = db ? db->getLibraryFolder()
                          : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
                                + QStringLiteral("/VelmarPC/");
@@ -159,6 +162,7 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
     // A client of its own: the manager's may be asking for the status.
     WebCom client(nullptr);
     client.setTimeouts(m_requestLimits);
+    client.setReplyLimit(ReplyWatch::kMaxRecordBytes);
     QPointer<MelodromeManager> self(this);
     const bool read = client.startAndWaitNetRequest(
         StoreEndpoints::storeUrl(QStringLiteral("/service/song_info.php")), form,

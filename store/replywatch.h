@@ -54,6 +54,11 @@ public:
     // banner pictures are kilobytes, a song list of the whole store a few
     // hundred. Downloads of files keep their announced size instead.
     static constexpr qint64 kMaxReplyBytes = qint64(16) << 20;
+    // The longest answer that holds one record or a short list (the service
+    // status, a version, the sound bank's information, a user, one song's
+    // details, the banner list): a few hundred bytes each. These are read on
+    // the window's thread, so an answer beyond its kind is refused unread.
+    static constexpr qint64 kMaxRecordBytes = qint64(256) << 10;
 
     // How the client takes the body: whole once the reply has finished (the
     // reply holds all of it meanwhile), or as it comes (the reply holds a

@@ -98,7 +98,7 @@ bool WebCom::begin(const QUrl &url, const QByteArray &body, const ReplyCallback 
     }
 
     m_reply = reply;
-    new ReplyWatch(reply, m_timeouts, "WebCom");
+    new ReplyWatch(reply, m_timeouts, "WebCom", m_maxBytes);
     m_callback = callback;
     m_replyRead = false;
     connect(reply, &QNetworkReply::finished, this, &WebCom::parseNetReplayData);

@@ -58,6 +58,8 @@ public:
     static QString getVarValFromStringReply(const QString &reply, const QString &name);
 
     void setTimeouts(const NetTimeouts &limits) { m_timeouts = limits; }
+    // The longest answer read (ReplyWatch::kMaxReplyBytes unless set).
+    void setReplyLimit(qint64 bytes) { m_maxBytes = bytes; }
     // A request is waiting for its reply.
     bool isBusy() const { return m_busy.loadAcquire() != 0; }
     // Why the last request failed, in words for the user; empty after one
@@ -85,6 +87,7 @@ private:
     QEventLoop *m_loop = nullptr;
     ReplyCallback m_callback;
     NetTimeouts m_timeouts = NetTimeouts::forRequests();
+    qint64 m_maxBytes = ReplyWatch::kMaxReplyBytes;
     bool m_replyRead = false;
     Phrase m_failure;
 };
