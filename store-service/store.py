@@ -52,6 +52,8 @@ Control requests (with --control only; never recorded):
                               answer (<error>...</error>)
             doctype           status 200, text/html, a page with "<!doctype html>"
             html401           status 200, text/xml, a page with the HTML 4.01 doctype
+            commented         status 200, text/plain, a page that starts with a
+                              comment before its "<!doctype html>"
             oversized         status 200 with S bytes (&size=S, default 256 MiB) of
                               XML; &announce=1 sends their Content-Length, else the
                               body ends when the connection closes
@@ -97,6 +99,8 @@ SIGN_IN_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Wi-Fi</title></head><body>
                 b"<input name=\"room\"><input type=\"submit\" value=\"Connect\"></form></body></html>")
 FOREIGN_XML = b'<?xml version="1.0" encoding="UTF-8"?>\n<error>Service temporarily unavailable</error>'
 LOWER_DOCTYPE_PAGE = b"<!doctype html>\n<html><head><meta charset=utf-8><title>Sign in</title></head><body>Sign in</body></html>"
+COMMENTED_PAGE = (b"<!-- Guest network: sign in to go on -->\n<!doctype html>\n<html><head><title>Welcome</title>"
+                  b"</head><body><a href=\"/login\">Sign in</a></body></html>")
 HTML401_PAGE = (b'<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">\n<HTML><HEAD><TITLE>Portal</TITLE>'
                 b'<META http-equiv="Content-Type" content="text/html"></HEAD><BODY><P>Sign in<BR></BODY></HTML>')
 BROKEN_XML = b'<?xml version="1.0" encoding="UTF-8"?>\n<melodrome_message><user><user_id>42</user_id><name>An'
@@ -413,9 +417,11 @@ class Handler(BaseHTTPRequestHandler):
             self.send_whole(200, SIGN_IN_PAGE if mode == "html" else BROKEN_XML,
                             "text/html" if mode == "html" else "text/xml")
             return
-        if mode in ("foreign", "doctype", "html401"):
-            data = {"foreign": FOREIGN_XML, "doctype": LOWER_DOCTYPE_PAGE, "html401": HTML401_PAGE}[mode]
-            self.send_whole(200, data, "text/html" if mode == "doctype" else "text/xml")
+        if mode in ("foreign", "doctype", "html401", "commented"):
+            data = {"foreign": FOREIGN_XML, "doctype": LOWER_DOCTYPE_PAGE, "html401": HTML401_PAGE,
+                    "commented": COMMENTED_PAGE}[mode]
+            types = {"doctype": "text/html", "commented": "text/plain"}
+            self.send_whole(200, data, types.get(mode, "text/xml"))
             return
         if mode == "oversized":
             self.send_oversized(int(fault.get("size") or 256 << 20), fault.get("announce") == "1")

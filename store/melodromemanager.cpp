@@ -178,8 +178,10 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
             }
         },
         QStringLiteral("POST"));
-    if (self && !read)
+    if (self && !read) {
         m_failure = client.failure();
+        m_connectionFailed = client.connectionFailed();
+    }
     return self;
 }
 
@@ -194,6 +196,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
 {
     Q_UNUSED(receiver);
     m_failure = {};
+    m_connectionFailed = false;
     if (!m_user || !m_user->isUserLogged()) {
         Prompter::warning(tr("User non logged"), tr("You're not logged in, please login then retry"));
         return false;
@@ -235,6 +238,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         connect(&download, &DownloadMngr::ended, this, [&](int result) {
             ended = true;
             m_failure = download.failure();
+            m_connectionFailed = download.connectionFailed();
             outcome = finishDownload(result, info, provenience, fullPath);
         });
         const int result = download.startDownloadSync();
@@ -242,6 +246,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
             return false;
         if (!ended) {
             m_failure = download.failure();
+            m_connectionFailed = download.connectionFailed();
             outcome = finishDownload(result, info, provenience, fullPath);
         }
     }

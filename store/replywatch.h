@@ -103,6 +103,10 @@ public:
     QString describe(qint64 received) const;
     // The same kept as a phrase, for a message that stays on screen.
     Phrase reason(qint64 received) const;
+    // Whether the failure lies with the connection (no answer, an answer cut
+    // off or out of time): what checking the internet connection may mend.
+    // False for an answer the server gave (an error, too large, elsewhere).
+    bool connectionFailed(qint64 received) const;
 
 private slots:
     void onHeaders();

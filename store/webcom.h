@@ -66,6 +66,8 @@ public:
     // that was read.
     QString failureText() const { return m_failure.text(); }
     Phrase failure() const { return m_failure; }
+    // The last failure lies with the connection (ReplyWatch::connectionFailed).
+    bool connectionFailed() const { return m_connectionFailed; }
 
 signals:
     // A request has ended; `read` when its answer went to the callback.
@@ -90,4 +92,5 @@ private:
     qint64 m_maxBytes = ReplyWatch::kMaxReplyBytes;
     bool m_replyRead = false;
     Phrase m_failure;
+    bool m_connectionFailed = false;
 };

@@ -97,6 +97,9 @@ private slots:
                                          {"html401", "a web page came instead of the store's answer (the network "
                                                      "may want you to sign in through a web browser first, or the "
                                                      "store is under maintenance)"},
+                                         {"commented", "a web page came instead of the store's answer (the network "
+                                                       "may want you to sign in through a web browser first, or the "
+                                                       "store is under maintenance)"},
                                          {"oversized", "the server's answer was too large"},
                                          {"redirect elsewhere", "the server sent the request on to another "
                                                                 "site (127.0.0.2), where the program sends nothing"}};
