@@ -279,11 +279,13 @@ QPixmap AdBanner::download_from(const QString &address)
         }
         QString refusal;
         const QImage picture = readPicture(&file, bound, &refusal);
-        // A cached picture that cannot be used is fetched no more from here.
-        if (picture.isNull())
+        // A cached picture that cannot be used goes, and is fetched anew.
+        if (picture.isNull()) {
+            qWarning().noquote() << "Banner picture in the cache not usable:" << address << refusal;
             file.remove();
+        }
         QMetaObject::invokeMethod(
-            this, [this, address, picture, refusal] { pictureRead(address, picture, refusal, false); },
+            this, [this, address, picture] { pictureRead(address, picture, {}, picture.isNull()); },
             Qt::QueuedConnection);
     });
     return {};
