@@ -207,6 +207,11 @@ MainWindow::~MainWindow()
     if (mw == this)
         mw = nullptr;
     dockAllViews();
+    // An update or a sound bank still arriving: its part file goes with it,
+    // first, as the process may be ended while the sound devices let go.
+    delete m_soundfonts;
+    delete m_updateDownload;
+    delete m_updateProgress;
     // The engine stops the song and joins the sequencer thread before the
     // views that follow it go; its last unload starts nothing here.
     disconnect(currSong, nullptr, this, nullptr);
@@ -215,10 +220,6 @@ MainWindow::~MainWindow()
     delete m_accountPopup;
     delete m_accountPage;
     delete m_user;
-    delete m_soundfonts;
-    // An update still arriving: its part file goes with it.
-    delete m_updateDownload;
-    delete m_updateProgress;
     delete ui;
 }
 
