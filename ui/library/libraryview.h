@@ -165,7 +165,8 @@ private:
     void showStoreFailure(int kind, const Phrase &message);
     void clearStoreFailure(int kind);
     void sayNewsFailure();
-    // The indexing label and the animation, after what is under way.
+    // The indexing label (with the songs found so far) and the animation,
+    // after what is under way.
     void updateLoading();
     QString searchString() const;
 
@@ -245,6 +246,10 @@ private:
     Phrase newsFailure;
     // A drive is being indexed.
     bool indexing = false;
+    // The drive the index holds (or is filled from), as the list names it;
+    // empty while none was chosen.
+    QString indexedDrive;
+    int indexedSongs = 0;
 
     // Song activation, playlist editing and search.
 public:
@@ -289,6 +294,10 @@ private:
     QString playlistQuery() const;
     bool showsCurrentPlaylist() const;
     void filterDriveIndex();
+    // What the drive search's heading says: what it looked for, or why
+    // nothing is found.
+    QString driveSearchSaying() const;
+    void nameIndexColumns();
     void sendStoreSearch(const QString &text);
     // The statement that shows a store search under the checked filter.
     QString storeSearchQuery() const;

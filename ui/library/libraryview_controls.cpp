@@ -171,7 +171,9 @@ void libraryView::retranslateState()
                             : headerStatus == StoreNews ? tr("News of the week")
                                                         : tr("Songs"));
     if (!ui->labelSearch->isHidden())
-        ui->labelSearch->setText(tr("Search results for:") + QLatin1Char(' ') + searchString());
+        ui->labelSearch->setText(driveSearchSaying());
+    updateLoading();
+    nameIndexColumns();
     restoreAddButton();
 }
 
