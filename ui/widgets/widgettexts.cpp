@@ -200,10 +200,13 @@ void addItems(const QAbstractItemView *view, QList<Entry> &out)
             const QString text = styled ? styled->displayText(data, view->locale()) : data.toString();
             if (text.isEmpty())
                 continue;
-            // Where the entry is drawn, for the checks of its looks.
+            // Where the entry is drawn, for the checks of its looks; and the
+            // width its text and icon take, against the cell's.
             Entry e = about(view, QStringLiteral("item"), text);
             e.at = QRect(view->viewport()->mapToGlobal(cell.topLeft()), cell.size());
             e.visible &= e.at;
+            e.need = view->sizeHintForIndex(index).width();
+            e.have = cell.width();
             out << e;
         }
     }
