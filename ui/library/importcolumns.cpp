@@ -7,10 +7,10 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
-#include <QIdentityProxyModel>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeView>
 
@@ -20,43 +20,47 @@ namespace {
 
 enum Column { Name, Size, Kind, Date };
 
-// Sizes and dates in the default locale: the language chosen sets it.
-class LanguageDates : public QIdentityProxyModel
+// Sizes and dates written in the default locale, the language's: Qt's file
+// model writes them in the machine's. Done in the painting, for a proxy model
+// would break the dialog's choice of several files typed by name.
+class LanguageDates : public QStyledItemDelegate
 {
-public:
-    using QIdentityProxyModel::QIdentityProxyModel;
+    Q_OBJECT
 
-    QVariant data(const QModelIndex &index, int role) const override
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // The text the entry is drawn with.
+    Q_INVOKABLE QString shownText(const QModelIndex &index) const
     {
-        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
-        if (role != Qt::DisplayRole || !files || (index.column() != Size && index.column() != Date))
-            return QIdentityProxyModel::data(index, role);
-        const QModelIndex file = mapToSource(index);
+        const auto *files = qobject_cast<const QFileSystemModel *>(index.model());
+        if (!files || (index.column() != Size && index.column() != Date))
+            return index.data().toString();
         if (index.column() == Date)
-            return QLocale().toString(files->lastModified(file), QLocale::ShortFormat);
-        return files->isDir(file) ? QString() : QLocale().formattedDataSize(files->size(file));
+            return QLocale().toString(files->lastModified(index), QLocale::ShortFormat);
+        return files->isDir(index) ? QString() : QLocale().formattedDataSize(files->size(index));
     }
 
-    // What the views show is written again.
-    void rewrite()
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
-        emit layoutAboutToBeChanged();
-        emit layoutChanged();
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == Size || index.column() == Date)
+            option->text = shownText(index);
     }
 };
 
 class Fitter : public QObject
 {
 public:
-    Fitter(QFileDialog *dialog, QTreeView *tree, LanguageDates *dates)
-        : QObject(dialog), dialog(dialog), tree(tree), dates(dates)
+    Fitter(QFileDialog *dialog, QTreeView *tree) : QObject(dialog), dialog(dialog), tree(tree)
     {
         pending.setSingleShot(true);
         connect(&pending, &QTimer::timeout, this, &Fitter::fit);
         // Rows, and the kinds of files in a language chosen later, come from
         // the model's own thread after the dialog shows.
-        connect(dates, &QAbstractItemModel::rowsInserted, &pending, qOverload<>(&QTimer::start));
-        connect(dates, &QAbstractItemModel::dataChanged, &pending, qOverload<>(&QTimer::start));
+        connect(tree->model(), &QAbstractItemModel::rowsInserted, &pending, qOverload<>(&QTimer::start));
+        connect(tree->model(), &QAbstractItemModel::dataChanged, &pending, qOverload<>(&QTimer::start));
         dialog->installEventFilter(this);
     }
 
@@ -65,7 +69,7 @@ public:
         if (event->type() == QEvent::Show) {
             fit();
         } else if (event->type() == QEvent::LanguageChange) {
-            dates->rewrite();
+            tree->viewport()->update();
             // After the dialog has taken the new words itself.
             pending.start();
         }
@@ -128,7 +132,6 @@ private:
 
     QFileDialog *dialog;
     QTreeView *tree;
-    LanguageDates *dates;
     QTimer pending;
 };
 
@@ -139,8 +142,8 @@ void ImportColumns::apply(QFileDialog *dialog)
     auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
     if (!tree)
         return;
-    auto *dates = new LanguageDates(dialog);
-    // The dialog sets the proxy's source, its own file model.
-    dialog->setProxyModel(dates);
-    new Fitter(dialog, tree, dates);
+    tree->setItemDelegate(new LanguageDates(tree));
+    new Fitter(dialog, tree);
 }
+
+#include "importcolumns.moc"

@@ -473,8 +473,7 @@ void libraryView::refreshSongView()
         updateLoading();
         if (!ui->searchText->text().trimmed().isEmpty()) {
             indexModel->select();
-            if (pageState == 2 && !ui->labelSearch->isHidden())
-                ui->labelSearch->setText(driveSearchSaying());
+            sayDriveSearch();
         }
         return;
     }
@@ -624,8 +623,7 @@ void libraryView::hideIndexingAnim()
 {
     indexing = false;
     updateLoading();
-    if (pageState == 2 && !ui->labelSearch->isHidden())
-        ui->labelSearch->setText(driveSearchSaying());
+    sayDriveSearch();
 }
 
 void libraryView::resizeEvent(QResizeEvent *event)

@@ -295,8 +295,9 @@ private:
     bool showsCurrentPlaylist() const;
     void filterDriveIndex();
     // What the drive search's heading says: what it looked for, or why
-    // nothing is found.
+    // nothing is found; said again while it shows.
     QString driveSearchSaying() const;
+    void sayDriveSearch();
     void nameIndexColumns();
     void sendStoreSearch(const QString &text);
     // The statement that shows a store search under the checked filter.

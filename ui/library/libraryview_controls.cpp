@@ -170,8 +170,7 @@ void libraryView::retranslateState()
     ui->labelSongs->setText(pageState != 0               ? tr("Files")
                             : headerStatus == StoreNews ? tr("News of the week")
                                                         : tr("Songs"));
-    if (!ui->labelSearch->isHidden())
-        ui->labelSearch->setText(driveSearchSaying());
+    sayDriveSearch();
     updateLoading();
     nameIndexColumns();
     restoreAddButton();

@@ -170,8 +170,8 @@ void libraryView::filterDriveIndex()
     const QString head = text.size() < 3 ? QString() : QStringLiteral("%");
     indexModel->setFilter(QStringLiteral("file LIKE '") + head + likeLiteral(text) +
                           QStringLiteral("%' ESCAPE '\\'"));
-    ui->labelSearch->setText(driveSearchSaying());
     ui->labelSearch->show();
+    sayDriveSearch();
     ui->searchLV->resizeColumnsToContents();
     ui->searchLV->resizeRowsToContents();
     ui->filesLV->hide();
@@ -189,6 +189,12 @@ QString libraryView::driveSearchSaying() const
         return indexing ? tr("No song matches \"%1\" yet: %2 is still being indexed.").arg(text, indexedDrive)
                         : tr("No song on %1 matches \"%2\".").arg(indexedDrive, text);
     return tr("Search results for:") + QLatin1Char(' ') + text;
+}
+
+void libraryView::sayDriveSearch()
+{
+    if (!ui->labelSearch->isHidden())
+        ui->labelSearch->setText(driveSearchSaying());
 }
 
 void libraryView::on_backButton_clicked()
