@@ -249,7 +249,11 @@ drive_search_check() {
   wait_for 100 search_found || echo "$lang-$size: Browse PC's search did not find city_blues.kar" >>"$faults"
   lists search "$VELMAR_WIDGET_DUMP" "$lang" "$here/../resources/translations" city_blues.kar
   xdotool key ctrl+a BackSpace
+  # Back to the library, the playing song chosen again.
   click repertoire
+  settle
+  locate_until first_song
+  click first_song
 }
 
 # Tab walks the page shown: every control of the main window that the
