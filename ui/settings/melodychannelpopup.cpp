@@ -1,6 +1,5 @@
 #include "melodychannelpopup.h"
 
-#include "parentslots.h"
 #include "ui_melodychannelpopup.h"
 
 #include <QEvent>
@@ -15,7 +14,6 @@ MelodyChannelPopup::MelodyChannelPopup(QWidget *parent) : QWidget(parent, Qt::Po
     loadSavedIndex(kDefaultChannel);
     connect(ui->channelsView, &QListView::clicked, this, &MelodyChannelPopup::selectedTrack);
     ui->channelsView->installEventFilter(this);
-    connectToParentSlot(this, SIGNAL(melodyTrackChanged(int)), parent, SLOT(changeMelodyTrack(int)));
 }
 
 MelodyChannelPopup::~MelodyChannelPopup()

@@ -1,8 +1,8 @@
 // The melody-channel pop-up of the transport area: a list of the 16 MIDI
 // channels ("Track 1" .. "Track 16"). A click on a row, or Return on the row
-// the arrow keys moved to, reports the 0-based channel to the holding
-// window's slot changeMelodyTrack(int) and closes the pop-up; Escape closes
-// it without a change. It opens on the channel chosen, the list in focus.
+// the arrow keys moved to, reports the 0-based channel (melodyTrackChanged)
+// and closes the pop-up; Escape closes it without a change. It opens on the
+// channel chosen, the list in focus.
 #pragma once
 
 #include <QStringListModel>
