@@ -182,6 +182,7 @@ private slots:
         TestUtil::runPython("common/real_songs.py", {"notempo", src + "game.mid"});
         Window window;
         fileCopyThread thread(&window, dest);
+        window.listen(&thread);
         thread.setFileList({QUrl::fromLocalFile(src + "game.mid")});
         thread.start();
         QTRY_COMPARE_WITH_TIMEOUT(window.done.size(), 2, 60000);
