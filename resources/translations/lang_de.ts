@@ -1370,6 +1370,10 @@ Gekauft: %9</translation>
         <source>Indexing %1... songs found: %2</source>
         <translation>Indiziere %1... gefundene Songs: %2</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2.</source>
+        <translation>„%1“ konnte nicht heruntergeladen werden: %2.</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

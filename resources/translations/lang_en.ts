@@ -1370,6 +1370,10 @@ Bought: %9</translation>
         <source>Indexing %1... songs found: %2</source>
         <translation>Indexing %1... songs found: %2</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2.</source>
+        <translation>&quot;%1&quot; could not be downloaded: %2.</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

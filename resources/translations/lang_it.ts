@@ -1370,6 +1370,10 @@ Acquistato: %9</translation>
         <source>Indexing %1... songs found: %2</source>
         <translation>Indicizzazione di %1... brani trovati: %2</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2.</source>
+        <translation>Impossibile scaricare &quot;%1&quot;: %2.</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

@@ -1370,6 +1370,10 @@ BPM：%4
         <source>Indexing %1... songs found: %2</source>
         <translation>正在索引 %1... 已找到歌曲：%2</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2.</source>
+        <translation>无法下载“%1”：%2。</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>
