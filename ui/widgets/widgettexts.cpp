@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
@@ -357,11 +358,18 @@ void recordFocus()
     QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget *, QWidget *now) {
         if (!now)
             return;
-        // A box's own line edit holds the focus for the box.
-        const QWidget *parent = now->parentWidget();
-        if (parent && (qobject_cast<const QComboBox *>(parent) || qobject_cast<const QAbstractSpinBox *>(parent)))
-            focused() << about(parent, QStringLiteral("focus"), QString());
-        focused() << about(now, QStringLiteral("focus"), QString());
+        // Taken once the change has been dealt with: where the widget stands
+        // then is where the user sees it (a list scrolls a row reached with
+        // Tab into sight).
+        QMetaObject::invokeMethod(qApp, [now = QPointer<QWidget>(now)] {
+            if (!now)
+                return;
+            // A box's own line edit holds the focus for the box.
+            const QWidget *parent = now->parentWidget();
+            if (parent && (qobject_cast<const QComboBox *>(parent) || qobject_cast<const QAbstractSpinBox *>(parent)))
+                focused() << about(parent, QStringLiteral("focus"), QString());
+            focused() << about(now, QStringLiteral("focus"), QString());
+        }, Qt::QueuedConnection);
     });
 }
 

@@ -54,7 +54,8 @@ QList<Entry> collect(const QWidget *window);
 QList<Entry> collectShown();
 
 // Every widget that takes the keyboard focus from now on is kept, as a
-// "focus" entry, until takeFocused() hands them over.
+// "focus" entry where it stands once the change has been dealt with, until
+// takeFocused() hands them over.
 void recordFocus();
 QList<Entry> takeFocused();
 

@@ -7,6 +7,7 @@
 #include "testutil.h"
 #include "widgettexts.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -154,6 +155,43 @@ private slots:
         const QStringList lines = WidgetTexts::toLines(WidgetTexts::collect(&window)).split('\n');
         QCOMPARE(lines.filter(QRegularExpression("^button\t1\t.*/tight\tReport an Error\t")).size(), 1);
         QCOMPARE(lines.filter(QRegularExpression("^label\t1\t\\d+\t30\t.*/wrapped\t")).size(), 1);
+    }
+
+    // A widget that took the focus is told where it stands once the change
+    // has been dealt with: a list that scrolls a button reached with Tab into
+    // sight (itself told of the change after the recording) shows it whole.
+    void focusWhereItIsSeen()
+    {
+        WidgetTexts::recordFocus();
+        QWidget window;
+        window.resize(200, 100);
+        auto *first = new QPushButton(QStringLiteral("First"), &window);
+        first->setGeometry(0, 0, 80, 20);
+        auto *scrolled = new QScrollArea(&window);
+        scrolled->setGeometry(0, 30, 200, 60);
+        scrolled->setFocusPolicy(Qt::NoFocus);
+        auto *rows = new QWidget;
+        rows->resize(180, 400);
+        auto *low = new QPushButton(QStringLiteral("Low"), rows);
+        low->setObjectName("low");
+        low->setGeometry(10, 300, 80, 20);
+        scrolled->setWidget(rows);
+        connect(qApp, &QApplication::focusChanged, scrolled, [scrolled](QWidget *, QWidget *now) {
+            if (now && scrolled->widget()->isAncestorOf(now))
+                scrolled->ensureWidgetVisible(now);
+        });
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        first->setFocus();
+        WidgetTexts::takeFocused();
+        QTest::keyClick(first, Qt::Key_Tab);
+        QTRY_VERIFY(low->hasFocus());
+        QCoreApplication::processEvents();
+        const QList<WidgetTexts::Entry> took = WidgetTexts::takeFocused();
+        QVERIFY(!took.isEmpty() && took.last().path.endsWith("/low"));
+        QCOMPARE(took.last().visible, took.last().at);
+        QCOMPARE(took.last().at, QRect(low->mapToGlobal(QPoint()), low->size()));
     }
 
     void progressIndicator()
