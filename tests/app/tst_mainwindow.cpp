@@ -844,6 +844,63 @@ private slots:
         chooser->close();
     }
 
+    // On the 1366x768 screen the instrument chooser opens upward over the
+    // karaoke view. A double-click on an instrument, as a hand used to lists
+    // gives it, chooses the instrument and closes the chooser with its first
+    // click; its second lands where the chooser was, on the lyrics, and does
+    // nothing there: the karaoke view stays in the window. A click on the
+    // view afterwards still reaches it.
+    void chooserDoubleClick()
+    {
+        QRect area;
+        for (QScreen *screen : QGuiApplication::screens())
+            area = screen->geometry().width() == 1366 ? screen->availableGeometry() : area;
+        window()->setGeometry(area);
+        QVERIFY(window()->onStartSongPath(song("a"), 0));
+        QTest::mouseClick(find<QPushButton>("EditButton"), Qt::LeftButton);
+        settle();
+        ControlTrackSmall *strip = view("editView")->findChildren<ControlTrackSmall *>().first();
+        QWidget *name = strip->findChild<QLabel *>("instrLabel");
+        QTest::mousePress(strip, Qt::LeftButton, {}, name->mapTo(strip, name->rect().center()));
+        QWidget *chooser = QApplication::activePopupWidget();
+        QVERIFY(chooser);
+        auto *families = chooser->findChild<QListView *>("listViewFamiliy");
+        QTest::mousePress(families->viewport(), Qt::LeftButton, {},
+                          families->visualRect(families->model()->index(8, 0)).center());
+        auto *items = chooser->findChild<QListView *>("listViewInstr");
+        const QModelIndexList sax = items->model()->match(items->model()->index(0, 0), Qt::DisplayRole, "Soprano Sax");
+        QVERIFY(!sax.isEmpty());
+        const QPoint at = items->viewport()->mapToGlobal(items->visualRect(sax.first()).center());
+
+        // Both clicks from the window system, within a double-click's time,
+        // each to the window under the pointer then.
+        const auto click = [&](int time) {
+            QWindow *under = QGuiApplication::topLevelAt(at);
+            QVERIFY(under);
+            const QPointF local = under->mapFromGlobal(at);
+            qt_handleMouseEvent(under, local, at, Qt::LeftButton, Qt::LeftButton, QEvent::MouseButtonPress, {}, time);
+            qt_handleMouseEvent(under, local, at, {}, Qt::LeftButton, QEvent::MouseButtonRelease, {}, time + 30);
+            QCoreApplication::processEvents();
+        };
+        QTest::lastMouseTimestamp += QTest::mouseDoubleClickInterval;
+        const int first = QTest::lastMouseTimestamp;
+        click(first);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+        QCOMPARE(name->property("text").toString(), QString("Soprano Sax"));
+        QVERIFY(karaoke()->isAncestorOf(QApplication::widgetAt(at)));
+        click(first + 120);
+        settle();
+        QCOMPARE(karaoke()->window(), window());
+        QCOMPARE(name->property("text").toString(), QString("Soprano Sax"));
+
+        // Later, a double-click on the lyrics is the view's own again.
+        QTest::lastMouseTimestamp = first + 120 + 2 * QTest::mouseDoubleClickInterval;
+        click(QTest::lastMouseTimestamp);
+        click(QTest::lastMouseTimestamp + 120);
+        QTRY_VERIFY(karaoke()->window() != window());
+        QTest::lastMouseTimestamp += 120 + QTest::mouseDoubleClickInterval;
+    }
+
     // Every text of every page and of the options and account pop-ups, and
     // the icons of a playlist row, stand out from their ground by at least
     // 4.5:1.

@@ -2,8 +2,11 @@
 
 #include "ui_instrchooserpopup.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QMouseEvent>
 #include <QStyle>
+#include <QStyleHints>
+#include <QTimer>
 
 namespace {
 
@@ -25,6 +28,57 @@ constexpr const char *kFamilies[16] = {
     QT_TRANSLATE_NOOP("InstrChooserPopup", "Ethnic"),
     QT_TRANSLATE_NOOP("InstrChooserPopup", "Percussive"),
     QT_TRANSLATE_NOOP("InstrChooserPopup", "Sound Effects"),
+};
+
+// The second click of a double-click whose first click chose and closed the
+// chooser: it would land on whatever lay beneath, and the karaoke view takes
+// it for a double-click of its own and goes full screen. Its press, as the
+// window system counts a double-click (soon enough, near enough), is eaten
+// with all the button does until it is let go; any other press, or the time
+// of a double-click passing, ends the watch.
+class SecondClickEater : public QObject
+{
+public:
+    SecondClickEater(QPointF at, quint64 time) : QObject(qApp), m_at(at), m_time(time)
+    {
+        qApp->installEventFilter(this);
+        QTimer::singleShot(2 * QGuiApplication::styleHints()->mouseDoubleClickInterval(), this, [this] {
+            if (!m_eating)
+                deleteLater();
+        });
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick
+            && type != QEvent::MouseButtonRelease)
+            return false;
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (!m_eating) {
+            if (type == QEvent::MouseButtonRelease)
+                return false;
+            const QStyleHints *hints = QGuiApplication::styleHints();
+            m_eating = mouse->button() == Qt::LeftButton
+                       && mouse->timestamp() - m_time < quint64(hints->mouseDoubleClickInterval())
+                       && (mouse->globalPosition() - m_at).manhattanLength() <= hints->mouseDoubleClickDistance();
+            if (!m_eating) {
+                qApp->removeEventFilter(this);
+                deleteLater();
+                return false;
+            }
+        } else if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+            qApp->removeEventFilter(this);
+            deleteLater();
+        }
+        return true;
+    }
+
+private:
+    QPointF m_at;
+    quint64 m_time;
+    bool m_eating = false;
 };
 
 } // namespace
@@ -53,7 +107,21 @@ InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
     }
     ui->listViewInstr->setModel(&m_items);
     // One click chooses, as in the family list; Return still does.
-    connect(ui->listViewInstr, &QListView::clicked, this, &InstrChooserPopup::on_listViewInstr_activated);
+    ui->listViewInstr->viewport()->installEventFilter(this);
+    connect(ui->listViewInstr, &QListView::clicked, this, [this](const QModelIndex &index) {
+        on_listViewInstr_activated(index);
+        new SecondClickEater(m_releasedAt, m_releasedTime);
+    });
+}
+
+bool InstrChooserPopup::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->listViewInstr->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        m_releasedAt = mouse->globalPosition();
+        m_releasedTime = mouse->timestamp();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 InstrChooserPopup::~InstrChooserPopup()

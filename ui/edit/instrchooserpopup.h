@@ -1,11 +1,14 @@
 // The instrument chooser of a channel strip: the 16 General MIDI families and
 // the instruments of the pressed one, or every drum kit for a drum channel.
 // It lists one snapshot of the live name tables, so the index of a chosen
-// item always names a row of the table it was listed from.
+// item always names a row of the table it was listed from. A click chooses
+// and closes it; the rest of a double-click is eaten, not given to what lay
+// beneath the chooser.
 #pragma once
 
 #include "MIDI_const.h"
 
+#include <QPointF>
 #include <QStandardItemModel>
 #include <QWidget>
 
@@ -30,6 +33,9 @@ private slots:
     void on_listViewFamiliy_pressed(const QModelIndex &index);
     void on_listViewInstr_activated(const QModelIndex &index);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void addItem(const char *name, int index);
 
@@ -38,4 +44,8 @@ private:
     bool m_drumMode;
     QStandardItemModel m_families;
     QStandardItemModel m_items;
+    // The last release of the left button on the instruments, on the screen
+    // and in the window system's time.
+    QPointF m_releasedAt;
+    quint64 m_releasedTime = 0;
 };
