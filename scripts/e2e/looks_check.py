@@ -19,6 +19,14 @@ program's list of its widgets (VELMAR_WIDGET_DUMP, see widget_check.py).
         the main window of a start with no stored size fills the screen, its
         header shows at least 24 characters of the playing song's TITLE and
         ARTIST, and the library's "Playlists" heading is shown whole.
+    looks_check.py focus-seen DUMP SCREEN_W SCREEN_H
+        every widget that took the focus in the list (a walk with Tab) stood
+        whole on the screen once it had it: inside all that holds it (a
+        list's rows scrolled to it) and inside the screen.
+    looks_check.py paused-rows DUMP PLAYING PAUSED
+        the lyric rows of the main window's karaoke view (where DUMP places
+        it) on the picture PAUSED are as tall and as far apart as on the
+        picture PLAYING, and a row is lit on both; prints the figures first.
 
 Each prints one line per fault and exits 1 when there is one.
 """
@@ -196,6 +204,70 @@ def first_window(dump, width, height, title, artist):
     return faults
 
 
+def focus_seen(dump, width, height):
+    screen = (0, 0, int(width), int(height))
+    faults = []
+    for e in read(dump):
+        if e.kind != "focus":
+            continue
+        x, y, w, h = e.at
+        inside = screen[0] <= x and screen[1] <= y and x + w <= screen[2] and y + h <= screen[3]
+        if e.visible != e.at or not inside:
+            faults.append(f"out of sight with the focus: {e.path} at {e.at}, {e.visible[2]}x{e.visible[3]} of it shown")
+    return faults
+
+
+# Ink: the lyrics' white and sung colour against the view's dark ground.
+INK = 128
+
+
+def lyric_rows(picture, rect):
+    """(ink height, pitch, lit rows' height, whole rows) of the lyric rows
+    whole on the picture in rect: the middle three fifths of its width (the
+    view's own buttons lie at its sides), each row a run of pixel lines
+    holding ink. Every row of the song has capitals and letters that reach
+    below the line, so its ink is as tall as the font."""
+    x, y, w, h = rect
+    x0, x1 = x + w // 5, x + w - w // 5
+    runs, start, lit = [], None, set()
+    for yy in range(y, y + h):
+        row = picture.rgb[(yy * picture.w + x0) * 3:(yy * picture.w + x1) * 3]
+        pixels = [row[i:i + 3] for i in range(0, len(row), 3)]
+        inked = any(max(p) >= INK for p in pixels)
+        if inked and start is None:
+            start, sung = yy, False
+        if inked and any(p[0] > 200 and p[1] > 160 and p[2] < 80 for p in pixels):
+            sung = True
+        if not inked and start is not None:
+            # A row cut by the view's edge, half scrolled in, is not measured.
+            if start > y:
+                runs.append((start, yy - start))
+                if sung:
+                    lit.add(start)
+            start = None
+    middle = lambda values: sorted(values)[len(values) // 2] if values else 0
+    heights = [r[1] for r in runs]
+    pitches = [b[0] - a[0] for a, b in zip(runs, runs[1:])]
+    return middle(heights), middle(pitches), middle([r[1] for r in runs if r[0] in lit]), len(runs)
+
+
+def paused_rows(dump, playing, paused):
+    views = [e for e in read(dump) if e.kind == "input" and e.root == "MainWindow" and e.name == "lV_Text"]
+    if not views:
+        return ["the karaoke view is not shown"]
+    faults, seen = [], {}
+    for name, path in (("playing", playing), ("paused", paused)):
+        seen[name] = lyric_rows(Picture(path), views[0].visible)
+        print("%s: %d whole rows, ink %d px tall, %d px apart, lit rows %d px tall" % ((name, seen[name][3])
+                                                                                       + seen[name][:3]))
+        if seen[name][3] < 2 or not seen[name][2]:
+            faults.append(f"{name}: no lit row among two whole rows or more ({path})")
+    for i, what in ((0, "ink height"), (1, "row pitch"), (2, "lit rows' height")):
+        if abs(seen["paused"][i] - seen["playing"][i]) > 1:
+            faults.append(f"paused, the lyrics' {what} is {seen['paused'][i]} px, playing {seen['playing'][i]} px")
+    return faults
+
+
 def main(argv):
     if len(argv) in (4, 5) and argv[1] == "contrast":
         faults = contrast(*argv[2:])
@@ -203,9 +275,14 @@ def main(argv):
         faults = reach(argv[2], argv[3])
     elif len(argv) == 7 and argv[1] == "first-window":
         faults = first_window(*argv[2:])
+    elif len(argv) == 5 and argv[1] == "focus-seen":
+        faults = focus_seen(*argv[2:])
+    elif len(argv) == 5 and argv[1] == "paused-rows":
+        faults = paused_rows(*argv[2:])
     else:
         sys.exit("usage: looks_check.py contrast PICTURE DUMP | reach BEFORE AFTER"
-                 " | first-window DUMP SCREEN_W SCREEN_H TITLE ARTIST")
+                 " | first-window DUMP SCREEN_W SCREEN_H TITLE ARTIST | focus-seen DUMP SCREEN_W SCREEN_H"
+                 " | paused-rows DUMP PLAYING PAUSED")
     for f in faults:
         print(f)
     return 1 if faults else 0

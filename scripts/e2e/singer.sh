@@ -1,19 +1,25 @@
 #!/bin/bash
 # What a singer presses, pressed with the mouse where the release program
 # draws it: a first start from a fresh home on each laptop screen (1280x800,
-# then 1366x768; nothing resized), two songs imported (singer_songs.py: a
-# MIDI song whose every bar holds a note of its own, an MP3 whose every
-# four seconds do), each played and sought with the position bar: its handle
+# then 1366x768; nothing resized), three songs imported (singer_songs.py), a
+# MIDI song whose every bar holds a note of its own and an MP3 whose every
+# four seconds do each played and sought with the position bar: its handle
 # pressed where it is drawn and dragged, and a press beside it. Each jump is
 # checked by the position shown and by the note heard (the recording of the
 # run's null sink). Then every control of the header bar and its pop-ups,
 # of the Editing page, of the mixer and of the karaoke page is pressed once
 # and what it must do is checked: the sound (heard, silent, softer, the key
 # risen), the setting stored (the settings file, the song file) and the page
-# or window shown. The song left to end closes the position bar, the keys
-# reach the window again, and Play plays it again from its start. Where the
-# controls are comes from the program's own list of its widgets
-# (VELMAR_WIDGET_DUMP).
+# or window shown; the instrument is chosen with a double-click, whose
+# second click must do nothing where the chooser was. The song left to end
+# closes the position bar, the keys reach the window again, and Play plays
+# it again from its start. Then, on the same first start, a third song
+# (stage.kar: a long title and artist, lyrics, twelve channels) is played
+# and what a singer reads measured: the header shows 24 characters or more
+# of its title and artist, its lyric rows paused are as tall and as far
+# apart on the screen as playing, and Tab over the Editing page brings each
+# control it reaches whole into sight. Where the controls are comes from
+# the program's own list of its widgets (VELMAR_WIDGET_DUMP).
 # usage: scripts/e2e/singer.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -174,11 +180,91 @@ seek() {
   xdotool key Escape
   wait_for 50 window_gone SeekTrackSlider || fail "the position bar did not close with Escape"
 }
-# The song's row in the library (by its format) chosen and Play pressed.
+# The song's row in the library (by its title) chosen and Play pressed.
 play_row() {
   press control LibraryButton
   press item songsListview "$1"
   press control playButton
+}
+
+# ---- the first start's looks, measured once the walk is done
+
+looks() { /usr/bin/python3 "$here/e2e/looks_check.py" "$@"; }
+
+# The song of long names played from the library, whose page is shown: the
+# header shows 24 characters or more of its title and artist, the window
+# fills the screen and the library's Playlists heading is whole.
+header_shows() {
+  local title artist t a
+  title=$(songs stage title) artist=$(songs stage artist)
+  play_row "$title"
+  wait_for 100 header_says "$title" \
+    || fail "the header does not show the song played: $(text_of label lcdFrame/frame/titleLabel)"
+  looks first-window "$VELMAR_WIDGET_DUMP" "${size%x*}" "${size#*x}" "$title" "$artist" >"$work/faults.txt" \
+    || fail "the first window: $(cat "$work/faults.txt")"
+  t=$(text_of label lcdFrame/frame/titleLabel) a=$(text_of label lcdFrame/frame/authorLabel)
+  t=${t%…} a=${a%…}
+  echo "$size: the header shows ${#t} of the title's ${#title} characters, ${#a} of the artist's ${#artist}"
+}
+# The header's title is the start of $1.
+header_says() {
+  local t
+  dump
+  t=$(text_of label lcdFrame/frame/titleLabel)
+  t=${t%…}
+  [ -n "$t" ] && [ "${1#"$t"}" != "$1" ]
+}
+
+# The song's lyrics on the karaoke page, pictured while a row is lit, and
+# after Pause once the view has had time to lay its rows out again: paused, the
+# rows are as tall and as far apart (looks_check.py paused-rows).
+paused_rows() {
+  press control KaraokeButton
+  wait_for 50 shown input lV_Text || fail "the karaoke page was not shown"
+  wait_for 100 lit_now || fail "no lyric row was lit: $out/$size-playing.png"
+  press control pauseButton
+  now_heard silent
+  e2e_record_more 1000 "$rec" || true
+  dump
+  import -display "$DISPLAY" -window root "$out/$size-paused.png"
+  looks paused-rows "$VELMAR_WIDGET_DUMP" "$out/$size-playing.png" "$out/$size-paused.png" >"$work/rows.txt" \
+    || fail "the paused lyrics: $(cat "$work/rows.txt")"
+  sed "s/^/$size lyrics /" "$work/rows.txt"
+}
+# A picture of the lyrics with a row lit among whole rows (measured against
+# itself).
+lit_now() {
+  dump
+  import -display "$DISPLAY" -window root "$out/$size-playing.png"
+  looks paused-rows "$VELMAR_WIDGET_DUMP" "$out/$size-playing.png" "$out/$size-playing.png"
+}
+
+# Tab walked over the Editing page of the song's twelve channel rows, most
+# of them below the page's bottom until scrolled to: each control that took
+# the focus stood whole in sight (looks_check.py focus-seen).
+tab_in_sight() {
+  local rows
+  press control EditButton
+  wait_for 50 shown control plusButtonKey || fail "the Editing page was not shown"
+  # The list of what took the focus starts here.
+  dump
+  : >"$work/focus.txt"
+  for _ in $(seq 8); do
+    xdotool key --delay 30 $(printf 'Tab %.0s' $(seq 20))
+    dump
+    grep '^focus' "$VELMAR_WIDGET_DUMP" >>"$work/focus.txt" || true
+    [ "$(rows_walked)" -ge 12 ] && break
+  done
+  rows=$(rows_walked)
+  [ "$rows" -ge 12 ] || fail "Tab reached the last control of $rows of the 12 channel rows"
+  looks focus-seen "$work/focus.txt" "${size%x*}" "${size#*x}" >"$work/faults.txt" \
+    || fail "Tab on the Editing page: $(cat "$work/faults.txt")"
+  echo "$size: Tab moved the focus $(wc -l <"$work/focus.txt") times over the Editing page and its $rows channel rows," \
+    "each control whole in sight"
+}
+# The channel rows whose last control took the focus.
+rows_walked() {
+  awk -F'\t' '$6 ~ /ControlTrackSmall\/undoButton$/ { n[$10] = 1 } END { print length(n) }' "$work/focus.txt"
 }
 
 # ---- the walk on one screen
@@ -198,16 +284,16 @@ walk() {
   e2e_screen "$size"
   e2e_record velmar_e2e "$rec"
   e2e_start
-  # Both songs chosen by name in the import dialog, which opens on the home.
+  # The songs chosen by name in the import dialog, which opens on the home.
   xdotool windowfocus --sync "$window" key ctrl+i
   dialog=$(xdotool search --sync --name "^Import$" | head -1)
-  xdotool windowfocus --sync "$dialog" type --delay 10 '"marks.mid" "marks.mp3"'
+  xdotool windowfocus --sync "$dialog" type --delay 10 '"marks.mid" "marks.mp3" "stage.kar"'
   xdotool key Return
   wait_for 300 e2e_listed "$HOME/marks.mp3" && wait_for 100 e2e_listed "$HOME/marks.mid" \
-    || fail "the songs were not imported"
+    && wait_for 100 e2e_listed "$HOME/stage.kar" || fail "the songs were not imported"
 
   # The MIDI song: Play, pause, the position bar.
-  play_row MIDI
+  play_row marks
   from_start mid
   press control pauseButton
   now_heard silent
@@ -289,9 +375,16 @@ walk() {
   wait_for 50 window_shown InstrChooserPopup || fail "the instrument chooser did not open"
   press item listViewFamiliy Reed
   wait_for 50 shown item listViewInstr "Soprano Sax" || fail "the reeds were not listed"
-  # One click chooses and closes the chooser.
-  press item listViewInstr "Soprano Sax"
+  # A double-click, as a hand used to lists gives it: its first click
+  # chooses and closes the chooser, its second lands where the chooser was
+  # (on the karaoke view, where the chooser opens upward) and does nothing.
+  wait_for 50 shown item listViewInstr "Soprano Sax" || fail "Soprano Sax is not on the screen"
+  xdotool mousemove $(at item listViewInstr "Soprano Sax") click --repeat 2 --delay 120 1
+  pressed+=("a double-click on Soprano Sax")
   wait_for 50 says label instrLabel "Soprano Sax" || fail "the instrument was not changed"
+  dump
+  window_gone KaraokeTextWidget || fail "the double-click's second click made the karaoke view full screen"
+  shown control plusButtonKey || fail "the double-click's second click left the Editing page"
   now_heard sounding
   # Stop writes the edits into the song file.
   cp "$library/marks.mid" "$work/before.mid"
@@ -337,7 +430,7 @@ walk() {
     || fail "the karaoke view is not back in the main window"
 
   # The MP3: played and sought; then left to end with the position bar up.
-  play_row MP3
+  play_row "Marks Audio"
   from_start mp3
   seek mp3 handle 200
   seek mp3 beside 2
@@ -357,9 +450,9 @@ walk() {
   from_start mp3
 
   # ---- later measurements on this same first start
-  # Checks of other fixes of the first start (the header's width, the
-  # lyrics' height while paused, Tab on the Editing page) go here, while
-  # the program still runs on this screen with a song playing.
+  header_shows
+  paused_rows
+  tab_in_sight
 
   e2e_quit
   setting value 127 || fail "the volume was not stored on quitting"

@@ -3,14 +3,19 @@
 write DIR: DIR/marks.mid, forty bars at 120 BPM (two seconds each), bar b
 an ocarina (a near sine, in the winds group) holding the mark of b on
 channel 1, title "Marks"; DIR/marks.mp3, ten sections of four seconds,
-section s a sine of the mark of s, title "Marks Audio". The mark of n is MIDI
-note 48 + 3 (n mod 12): neighbours differ by more than a key step.
+section s a sine of the mark of s, title "Marks Audio"; DIR/stage.kar, a
+karaoke song of long title and artist (STAGE_TITLE, STAGE_ARTIST) with
+STAGE_CHANNELS channels, more than the Editing page shows at once, each a
+chord note a beat, and lyric rows sung a word a beat, every row with
+capitals and letters that reach below the line. The mark of n is MIDI note
+48 + 3 (n mod 12): neighbours differ by more than a key step.
 mark mid BAR | mark mp3 SECOND: the note heard there (BAR from 0).
 note FILE MS [RATE]: the MIDI note sounding loudest over the last MS of FILE
 (raw 16-bit stereo at RATE, default 48000), or -1 when it is silent.
 level FILE MS [RATE]: the level of the last MS of FILE in dBFS.
 edits FILE: what the song file holds of its edits: "key K tempo T program P
 STATE" for channel 1 (STATE play, mute or solo).
+stage title | stage artist: stage.kar's title or artist.
 """
 import array
 import math
@@ -65,6 +70,53 @@ def write(folder):
                    check=True)
     for p in parts + [wav]:
         os.remove(p)
+
+
+STAGE_TITLE = 'Lanterns Along the Northern Harbour Road'
+STAGE_ARTIST = 'The Riverside Evening Choir and Friends'
+STAGE_CHANNELS = 12
+# Sung twice. Each row starts with a capital and holds a g, p or y: every row's ink
+# reaches from the capitals' height to below the line.
+STAGE_ROWS = ('Hold the lantern high tonight', 'Sing along the harbour way', 'Keep the lights of evening glowing',
+              'Bring your song along the pier', 'Lift your voices by the quay', 'Every lamp is burning bright',
+              'Play the tune we sang before', 'Hold the gentle light for me')
+
+
+def track_of(events, end):
+    """A track of (absolute tick, message) events ending at tick end."""
+    track, before = mido.MidiTrack(), 0
+    for tick, msg in sorted(events, key=lambda e: e[0]) + [(end, mido.MetaMessage('end_of_track'))]:
+        # Set in place: mido cannot copy a meta event it does not know.
+        msg.time = tick - before
+        track.append(msg)
+        before = tick
+    return track
+
+
+def write_stage(folder):
+    # A word a beat from the second bar on, a beat of rest between rows.
+    lyrics, beat = [(0, mido.MetaMessage('text', text='@KMIDI KARAOKE FILE'))], 4
+    for r, row in enumerate(STAGE_ROWS * 2):
+        words = row.split(' ')
+        for i, word in enumerate(words):
+            start = ('/' if r else '\\') if i == 0 else ''
+            lyrics.append((beat * TPB, mido.MetaMessage('text', text=start + word + (' ' if i < len(words) - 1 else ''))))
+            beat += 1
+        beat += 1
+    beats = (beat // 4 + 2) * 4
+    head = [(0, mido.MetaMessage('set_tempo', tempo=500000)), (0, mido.MetaMessage('track_name', name=STAGE_TITLE)),
+            # The artist: the maker's meta event.
+            (0, mido.UnknownMetaMessage(0x4B, data=[2] + list(STAGE_ARTIST.encode('latin-1'))))]
+    notes = []
+    for n, c in enumerate(c for c in range(STAGE_CHANNELS + 1) if c != 9):
+        key = 48 + 4 * n % 24
+        notes.append((0, mido.Message('program_change', channel=c, program=8 * n % 128)))
+        for b in range(beats):
+            notes.append((b * TPB, mido.Message('note_on', channel=c, note=key, velocity=50)))
+            notes.append((b * TPB + TPB - 20, mido.Message('note_off', channel=c, note=key)))
+    mid = mido.MidiFile(type=1, ticks_per_beat=TPB)
+    mid.tracks.extend(track_of(events, beats * TPB) for events in (head, notes, lyrics))
+    mid.save(os.path.join(folder, 'stage.kar'))
 
 
 def tail(path, ms, rate):
@@ -126,6 +178,7 @@ def edits(path):
 def main(argv):
     if argv[1] == 'write':
         write(argv[2])
+        write_stage(argv[2])
     elif argv[1] in ('note', 'level'):
         samples, rate = tail(argv[2], int(argv[3]), int(argv[4]) if len(argv) > 4 else 48000)
         print(note(samples, rate) if argv[1] == 'note' else '%.1f' % level(samples))
@@ -134,6 +187,8 @@ def main(argv):
         print(mark(place if argv[2] == 'mid' else place // SECTION_SECONDS))
     elif argv[1] == 'edits':
         print(edits(argv[2]))
+    elif argv[1] == 'stage':
+        print(STAGE_TITLE if argv[2] == 'title' else STAGE_ARTIST)
     else:
         sys.exit(__doc__)
 
