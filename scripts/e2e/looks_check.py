@@ -229,7 +229,7 @@ def lyric_rows(picture, rect):
     below the line, so its ink is as tall as the font."""
     x, y, w, h = rect
     x0, x1 = x + w // 5, x + w - w // 5
-    runs, start, lit = [], None, set()
+    runs, start, sung, lit = [], None, False, set()
     for yy in range(y, y + h):
         row = picture.rgb[(yy * picture.w + x0) * 3:(yy * picture.w + x1) * 3]
         pixels = [row[i:i + 3] for i in range(0, len(row), 3)]
@@ -257,10 +257,9 @@ def paused_rows(dump, playing, paused):
         return ["the karaoke view is not shown"]
     faults, seen = [], {}
     for name, path in (("playing", playing), ("paused", paused)):
-        seen[name] = lyric_rows(Picture(path), views[0].visible)
-        print("%s: %d whole rows, ink %d px tall, %d px apart, lit rows %d px tall" % ((name, seen[name][3])
-                                                                                       + seen[name][:3]))
-        if seen[name][3] < 2 or not seen[name][2]:
+        seen[name] = ink, pitch, lit, rows = lyric_rows(Picture(path), views[0].visible)
+        print(f"{name}: {rows} whole rows, ink {ink} px tall, {pitch} px apart, lit rows {lit} px tall")
+        if rows < 2 or not lit:
             faults.append(f"{name}: no lit row among two whole rows or more ({path})")
     for i, what in ((0, "ink height"), (1, "row pitch"), (2, "lit rows' height")):
         if abs(seen["paused"][i] - seen["playing"][i]) > 1:

@@ -5,9 +5,9 @@ an ocarina (a near sine, in the winds group) holding the mark of b on
 channel 1, title "Marks"; DIR/marks.mp3, ten sections of four seconds,
 section s a sine of the mark of s, title "Marks Audio"; DIR/stage.kar, a
 karaoke song of long title and artist (STAGE_TITLE, STAGE_ARTIST) with
-STAGE_CHANNELS channels, more than the Editing page shows at once, each a
-chord note a beat, and lyric rows sung a word a beat, every row with
-capitals and letters that reach below the line. The mark of n is MIDI note
+STAGE_CHANNELS channels, more than the Editing page shows at once, each
+holding a note of its own a beat, and lyric rows sung a word a beat, every
+row with capitals and letters that reach below the line. The mark of n is MIDI note
 48 + 3 (n mod 12): neighbours differ by more than a key step.
 mark mid BAR | mark mp3 SECOND: the note heard there (BAR from 0).
 note FILE MS [RATE]: the MIDI note sounding loudest over the last MS of FILE
@@ -75,8 +75,8 @@ def write(folder):
 STAGE_TITLE = 'Lanterns Along the Northern Harbour Road'
 STAGE_ARTIST = 'The Riverside Evening Choir and Friends'
 STAGE_CHANNELS = 12
-# Sung twice. Each row starts with a capital and holds a g, p or y: every row's ink
-# reaches from the capitals' height to below the line.
+# Sung twice. Each row starts with a capital and holds a g, p or y: every
+# row's ink reaches from the capitals' height to below the line.
 STAGE_ROWS = ('Hold the lantern high tonight', 'Sing along the harbour way', 'Keep the lights of evening glowing',
               'Bring your song along the pier', 'Lift your voices by the quay', 'Every lamp is burning bright',
               'Play the tune we sang before', 'Hold the gentle light for me')
@@ -99,8 +99,8 @@ def write_stage(folder):
     for r, row in enumerate(STAGE_ROWS * 2):
         words = row.split(' ')
         for i, word in enumerate(words):
-            start = ('/' if r else '\\') if i == 0 else ''
-            lyrics.append((beat * TPB, mido.MetaMessage('text', text=start + word + (' ' if i < len(words) - 1 else ''))))
+            text = (('/' if r else '\\') if i == 0 else '') + word + (' ' if i < len(words) - 1 else '')
+            lyrics.append((beat * TPB, mido.MetaMessage('text', text=text)))
             beat += 1
         beat += 1
     beats = (beat // 4 + 2) * 4

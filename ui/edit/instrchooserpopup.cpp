@@ -110,7 +110,8 @@ InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
     ui->listViewInstr->viewport()->installEventFilter(this);
     connect(ui->listViewInstr, &QListView::clicked, this, [this](const QModelIndex &index) {
         on_listViewInstr_activated(index);
-        new SecondClickEater(m_releasedAt, m_releasedTime);
+        if (isHidden())
+            new SecondClickEater(m_releasedAt, m_releasedTime);
     });
 }
 
