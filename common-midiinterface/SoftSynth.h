@@ -173,8 +173,16 @@ public:
     static constexpr double kCutFadeMs = 5.0;
     // Cuts faded so far (a cut of nothing that sounds applies at once).
     uint64_t fadedCuts() const { return m_fadedCuts.load(std::memory_order_relaxed); }
+    // True while the output holds silent: a cut left no voice sounding (a
+    // stop, a pause, a seek, a new song) and no note has come since, or the
+    // output is muted for a stream change. What the effects still hold of
+    // the music (a reverb tail) is not heard, and is rendered away.
+    bool quiet() const { return m_quietFlag.load(std::memory_order_relaxed); }
 
-    // Master Volume 0..1 and the resulting gain.
+    // Master Volume 0..1 and the resulting gain. FluidSynth ends a held
+    // voice whose level falls below its noise floor for good, so the volume
+    // scales the output after FluidSynth, not inside it: a held note sounds
+    // again when the volume comes back.
     double masterVolume() const { return m_masterVolume; }
     float gain() const;
     bool channelPreset(int channel, int *bank, int *program) const;
@@ -206,8 +214,21 @@ private:
     // Writes frames with the fade's gain, which moves towards 0 while a cut
     // waits and towards 1 otherwise.
     void writeFaded(float *out, unsigned frames);
-    // A cut of something that sounds now.
+    // While quiet: FluidSynth renders ahead into a scratch buffer what the
+    // effects still hold, so that the next note does not bring it back.
+    void flushTail();
+    // The stream is about to close or change (owner's thread): every event
+    // sent so far applies, then the output fades to silence and holds there
+    // until unmute(). Waits at most for the latency and a little more.
+    void muteForChange();
+    void unmute();
+    // The event muteForChange() puts in the ring behind what was sent.
+    static bool isMuteMark(const unsigned char *event, int length);
+    // A SysEx payload (after F0, without F7) that sets the Master Volume.
+    static bool isMasterVolume(const unsigned char *payload, int length);
+    // A cut of something that sounds now; a cut of sounding notes at all.
     bool cutsSound(const unsigned char *event, int length);
+    static bool cutsAll(const unsigned char *event, int length);
     // Sets the shift for the buffer the device asks for now.
     void schedule(double nowMs, unsigned frames);
     void resetSchedule();
@@ -274,6 +295,28 @@ private:
     unsigned m_fadeFrames = 1;
     uint64_t m_synthFrames = 0; // rendered by FluidSynth since it was made
     std::atomic<uint64_t> m_fadedCuts{0};
+    // Quiet after a cut that left nothing sounding, until a note comes
+    // (render thread, and the sender's when events apply at once); muted
+    // for a stream change, until unmute(). The tail rendered away so far.
+    std::atomic<bool> m_quiet{false};
+    std::atomic<bool> m_muted{false};
+    std::atomic<unsigned char> m_muteRequest{0};
+    std::atomic<bool> m_quietFlag{false};
+    bool m_tailGone = false;
+    uint16_t m_cutChannels = 0; // channels cut since the fade (render thread)
+    double m_settledAtMs = 0;   // when the latency last settled (render thread)
+    std::vector<float> m_scratch;
+    // The Master Volume as an output gain (render thread), moving to its
+    // target at one fade's pace.
+    std::atomic<float> m_volumeTarget{1.0f};
+    float m_volume = 1.0f;
+    // The last cut of every channel at one moment (the sender's), and what
+    // is sent before it, due at once (the time of that cut).
+    double m_cutBatchMs = -1;
+    uint16_t m_cutBatch = 0;
+    std::atomic<double> m_urgentUntilMs{-1e300};
+    // Asked for a resettling of the latency without a new stream.
+    std::atomic<bool> m_resettle{false};
     // Without a scheduled sink: events the sender put in the ring behind a
     // cut, not yet applied by the render.
     std::atomic<int> m_waiting{0};
