@@ -268,7 +268,7 @@ int SoftSynth::open(int device)
     m_fadeFrames = std::max(1u, unsigned(m_sink->sampleRate() * kCutFadeMs / 1000.0));
     m_synthFrames = 0;
     resetSchedule();
-    setMasterVolume(m_masterVolume);
+    fluid_synth_set_gain(m_synth, kFullGain);
     restoreDefaultEffects();
     return SOFTSYNTH_OK;
 }
@@ -427,17 +427,20 @@ bool SoftSynth::fitQueue()
                  double(m_position) / rate, wanted, bridged, roomMs(true), m_roomMs);
     } else if (lateNow > 0) {
         // The sequencer came later than the room left for it: the latency
-        // settles anew on what it does now, on the stream as it is (a new
-        // stream would cut what still sounds).
+        // settles anew on what it does now.
         rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
                  "%llu events late (at worst %.0f ms so far): the latency settles anew",
                  static_cast<unsigned long long>(lateNow), worstEventLateMs());
+    } else {
+        return false;
+    }
+    if (std::fabs(wanted - bridged) < 1.0) {
+        // The queue stays: the latency settles anew on the stream as it is
+        // (a new stream would cut what still sounds).
         m_lateEventsBefore = lateEvents();
         m_settledFlag.store(false);
         m_resettle.store(true);
         return true;
-    } else {
-        return false;
     }
     muteForChange();
     m_sink->close();
@@ -727,7 +730,6 @@ void SoftSynth::dispatch(unsigned char status, unsigned char d1, unsigned char d
             fluid_synth_noteoff(m_synth, ch, d1);
         } else {
             fluid_synth_noteon(m_synth, ch, d1, d2);
-            m_cutChannels = 0;
             if (m_quiet.load(std::memory_order_relaxed)) {
                 m_quiet.store(false, std::memory_order_relaxed);
                 m_quietFlag.store(m_muted.load(std::memory_order_relaxed), std::memory_order_relaxed);
@@ -800,10 +802,9 @@ void SoftSynth::silence()
 
 void SoftSynth::setMasterVolume(double volume)
 {
-    m_masterVolume = volume < 0.0 ? 0.0 : (volume > 1.0 ? 1.0 : volume);
-    m_volumeTarget.store(float(m_masterVolume), std::memory_order_relaxed);
-    if (m_synth)
-        fluid_synth_set_gain(m_synth, kFullGain);
+    // The sender's thread may set it while the render runs: no FluidSynth
+    // call, whose lock the render holds.
+    m_volumeTarget.store(float(std::clamp(volume, 0.0, 1.0)), std::memory_order_relaxed);
 }
 
 float SoftSynth::gain() const
@@ -1067,6 +1068,8 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
             }
             if (m_fadeGain <= 0.0f && cutsAll(bytes, e->length))
                 m_cutChannels |= bytes[0] == 0xF0 ? 0xFFFF : uint16_t(1u << (bytes[0] & 0x0F));
+            else if (e->length == 3 && (bytes[0] & 0xF0) == 0x90 && bytes[2] > 0)
+                m_cutChannels = 0; // a note between the cuts: not a stop
             const double lateMs = at < 0 ? -at / perMs : 0.0;
             if (m_scheduled && lateMs > 0 && m_settled && !held && e->ms >= m_settledAtMs) {
                 m_lateEvents.fetch_add(1, std::memory_order_relaxed);

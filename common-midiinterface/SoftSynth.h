@@ -183,7 +183,7 @@ public:
     // voice whose level falls below its noise floor for good, so the volume
     // scales the output after FluidSynth, not inside it: a held note sounds
     // again when the volume comes back.
-    double masterVolume() const { return m_masterVolume; }
+    double masterVolume() const { return m_volumeTarget.load(std::memory_order_relaxed); }
     float gain() const;
     bool channelPreset(int channel, int *bank, int *program) const;
     int activeVoices() const;
@@ -251,7 +251,6 @@ private:
     std::unique_ptr<SynthAudioSink> m_sink;
     _fluid_hashtable_t *m_settings = nullptr;
     _fluid_synth_t *m_synth = nullptr;
-    double m_masterVolume = 1.0;
     // Raw parser state; callers serialise streamEvents (the output layer
     // holds the port mutex around each send).
     unsigned char m_status = 0;

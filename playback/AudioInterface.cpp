@@ -143,8 +143,14 @@ struct AudioCallbackRecord {
     }
     unsigned latencyFrames = 0;
 
-    // At each request, before it is rendered.
-    void deviceAsks(unsigned frames) { clock.request(RealTime::nowMs(), double(deviceFrames), frames); }
+    // At each request, before it is rendered. After a drop-out (the device
+    // ran dry and cut the sound) the music rises again rather than stepping
+    // back in.
+    void deviceAsks(unsigned frames)
+    {
+        if (clock.request(RealTime::nowMs(), double(deviceFrames), frames) > 0)
+            envelope = 0.0f;
+    }
     // After it: song time (ms) at the end of what was handed over, and how
     // far it moves per frame.
     void handedOver(unsigned frames, double songFramesPerFrame)
@@ -384,6 +390,19 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
     }
     std::memset(out + size_t(written) * ch, 0, sizeof(int16_t) * ch * (frames - written));
     applyEnvelope(r, out, written);
+    if (written < frames && !r.inputEnded) {
+        // The decoder fell behind: what there is fades out instead of
+        // breaking off, and the music rises again after the gap.
+        const unsigned fade = std::min(written, r.fadeFrames);
+        for (unsigned f = 0; f < fade; ++f) {
+            const float g = float(fade - f - 1) / float(fade);
+            for (unsigned c = 0; c < ch; ++c) {
+                int16_t &v = out[size_t(written - fade + f) * ch + c];
+                v = int16_t(std::nearbyint(float(v) * g));
+            }
+        }
+        r.envelope = 0.0f;
+    }
     const int64_t played = r.seekBase + int64_t(r.songFramesPlayed - r.aheadFrames * r.inPerOut);
     r.position.store(std::clamp(played, r.seekBase, r.seekBase + r.framesIn), std::memory_order_relaxed);
     r.handedOver(frames, r.inPerOut);
@@ -749,6 +768,9 @@ void AudioInterface::resumeAudio()
     if (!m_sink->isOpen() || !m_paused)
         return;
     unfade();
+    // From silence, whether or not the pause had the time to fade out: a
+    // song picked up mid-waveform clicks.
+    m_record->envelope = 0.0f;
     m_record->restartClock();
     m_paused = !m_sink->start();
 }

@@ -76,22 +76,35 @@ class Window:
         x, y, w, h = self.places[name]
         return x + w // 2, y + h // 2
 
+    # One xdotool for the whole run, fed a command a line: starting one per
+    # click costs tens of milliseconds that would blur the click's time.
+    # Each command is followed by one that answers, so the click's time is
+    # known within the round trip (a millisecond or two).
+    xdotool = None
+
     def xdo(self, *args):
-        subprocess.run(['xdotool', *args], check=True)
+        if Window.xdotool is None:
+            Window.xdotool = subprocess.Popen(['xdotool', '-'], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                              text=True, bufsize=1)
+        before = now_ms()
+        Window.xdotool.stdin.write(' '.join(args) + '\ngetmouselocation\n')
+        Window.xdotool.stdin.flush()
+        if not Window.xdotool.stdout.readline():
+            raise RuntimeError('xdotool ended')
+        return before
 
     def move(self, x, y):
         self.xdo('mousemove', '--window', self.window, str(x), str(y))
 
     def timed(self, *args):
-        # The click happens while xdotool runs: the middle of the call.
-        before = now_ms()
-        self.xdo(*args)
+        # Without xdotool's own pause after a click (100 ms unless told).
+        before = self.xdo(*args)
         return (before + now_ms()) / 2
 
     def click(self, name):
         self.move(*self.centre(name))
         time.sleep(0.05)
-        return self.timed('click', '1')
+        return self.timed('click', '--delay', '0', '1')
 
     def double_click(self, x, y):
         self.move(x, y)
@@ -171,10 +184,10 @@ def drive(widgets, window, tries, pid):
     for _ in range(tries):
         song.wait(song.next_note(700))
         w.move(sx + sw // 2, sy + sh - 2)
-        out('action', 'volume', w.timed('click', '2'))
+        out('action', 'volume', w.timed('click', '--delay', '0', '2'))
         song.wait(song.now() + 600)
         w.move(sx + sw // 2, sy + 2)
-        out('mark', 'volume-back', w.timed('click', '2'))
+        out('mark', 'volume-back', w.timed('click', '--delay', '0', '2'))
     w.xdo('key', 'Escape')
     # Key up and down on the Editing page.
     time.sleep(0.5)
@@ -219,6 +232,8 @@ def drive(widgets, window, tries, pid):
         song.play(t, song.at)
     song.wait(song.now() + 1500)
     w.click('rewButton')
+    Window.xdotool.stdin.close()
+    Window.xdotool.wait()
     return 0
 
 
@@ -289,10 +304,38 @@ def measure(recording, times, clicks):
             levels.setdefault(name, []).append((dbfs(peak(at + 120, at + 140)), dbfs(peak(at + 120, at + 1000)),
                                                 dbfs(peak(at + 1000, at + 1020))))
         if name in ('stop', 'pause', 'resume', 'change', 'mp3-stop', 'mp3-pause', 'mp3-resume'):
-            own = step(at - 1000, at - 50)
-            if own > 0:
-                steps.setdefault(name, []).append(step(at, at + 800) / own)
-            cuts[name] = cuts.get(name, 0) + dead_cuts(at, at + 800)
+            # A resume comes out of silence: the music's own is before the
+            # pause.
+            paused = [a for _, n, a in events if n in ('pause', 'mp3-pause') and a < at]
+            ref = paused[-1] if name.endswith('resume') and paused else at
+            own = step(ref - 1000, ref - 50)
+            window = (at, at + 800)
+            if name.endswith('resume'):
+                # Where the sound comes back out of the pause's silence.
+                s = span(at, at + 1000)
+                onset = next((i for i, v in enumerate(s) if abs(v) > 50), None)
+                window = (at + onset / per_ms - 2, at + onset / per_ms + 10) if onset is not None else None
+            if name == 'change':
+                # Where the old song ends (the first 20 ms of silence within
+                # 3 s) and the new one starts.
+                s = span(at, at + 3000)
+                quiet, end = 0, None
+                for i, v in enumerate(s):
+                    quiet = quiet + 1 if abs(v) < 30 else 0
+                    if quiet >= 20 * per_ms:
+                        end = i - quiet + 1
+                        break
+                window = None
+                if end is not None:
+                    cut = at + end / per_ms
+                    onset = next((i for i in range(end, len(s)) if abs(s[i]) > 50), None)
+                    ends = step(cut - 30, cut + 30)
+                    starts = step(at + onset / per_ms - 2, at + onset / per_ms + 10) if onset is not None else 0
+                    if own > 0:
+                        steps.setdefault(name, []).append(max(ends, starts) / own)
+            if own > 0 and window:
+                steps.setdefault(name, []).append(step(*window) / own)
+            cuts[name] = cuts.get(name, 0) + dead_cuts(at, at + (3000 if name == 'change' else 800))
         if name == 'volume-back':
             down = [a for k, n, a in events if n == 'volume' and a < at]
             if down:
