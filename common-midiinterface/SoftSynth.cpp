@@ -399,16 +399,16 @@ bool SoftSynth::fitQueue()
     const double bridged = m_sink->latencyFrames() * 1000.0 / rate;
     const double late = m_clock.worstExcessMs();
     const double swing = m_clock.widestSwingMs();
-    // What the queue bridges beyond the device's swing must cover the
-    // lateness; a deeper queue widens the swing too, by about a quarter:
-    // it grows by a third more than is missing, and no more, since every
-    // millisecond of it delays every button. A device that asks for most of
-    // its queue at once (a sound server with a deep one) swings through it
-    // whatever its depth: a deeper queue then buys nothing until the device
-    // actually ran dry.
+    // Only a device that ran dry (a drop-out) gets a deeper queue: every
+    // millisecond of it delays every button, and lateness the queue
+    // bridged cost nothing (a sound server with a deep queue asks for most
+    // of it at once, so its requests always look late). What the queue
+    // bridges beyond the device's swing must then cover the lateness; a
+    // deeper queue widens the swing too, by about a quarter: it grows by a
+    // third more than is missing.
     const double need = late * kQueueRoom + kQueueMarginMs;
     const double missing = need - (bridged - swing);
-    const bool grows = missing > 0 && bridged < kMaxBridgeMs && (swing < bridged / 2 || stalls() > 0);
+    const bool grows = stalls() > 0 && missing > 0 && bridged < kMaxBridgeMs;
     const uint64_t lateNow = lateEvents() - m_lateEventsBefore;
     const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && stalls() == 0 && late < bridged / 2;
     double wanted = bridged;

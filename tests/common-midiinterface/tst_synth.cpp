@@ -712,10 +712,12 @@ private slots:
     {
         QTest::addColumn<double>("lateMs");
         QTest::addColumn<bool>("fits");
+        // Lateness its 100 ms queue bridges costs nothing; a drop-out calls
+        // for a deeper queue.
         QTest::newRow("on time") << 0.0 << false;
         QTest::newRow("30 ms late every half second") << 30.0 << false;
-        QTest::newRow("60 ms late every half second") << 60.0 << true;
-        QTest::newRow("90 ms late every half second") << 90.0 << true;
+        QTest::newRow("90 ms late every half second") << 90.0 << false;
+        QTest::newRow("130 ms late every half second: drop-outs") << 130.0 << true;
     }
     void queueFitsTheAudioThread()
     {
@@ -727,7 +729,7 @@ private slots:
         QCOMPARE(rig.sink->bridgeAsked(), SoftSynth::kNormalBridgeMs);
         q.render(1900, 300, lateMs, 500);
         QVERIFY(rig.synth->settled());
-        QCOMPARE(rig.synth->stalls(), uint64_t(0));
+        QCOMPARE(rig.synth->stalls() > 0, fits);
         const double late = rig.synth->requestLateMs();
         QCOMPARE(rig.synth->fitQueue(), fits);
         QCOMPARE(rig.sink->opens(), fits ? 2 : 1);
