@@ -169,7 +169,6 @@ constexpr double kLateHeadroomNormal = 2.0;
 constexpr double kHeadroomNormalMs = 15.0;
 constexpr double kNormalRoomMs = 35.0;
 // What the queue must bridge beyond the audio thread's worst lateness.
-constexpr double kQueueRoom = 1.5;
 constexpr double kQueueMarginMs = 20.0;
 
 constexpr double kBlockFrames = 64.0;
@@ -263,7 +262,7 @@ int SoftSynth::open(int device)
     m_scratch.assign(size_t(kFlushFrames) * 2, 0.0f);
     m_quiet.store(false);
     m_muted.store(false);
-    m_quietFlag.store(false);
+    m_sounded = false;
     m_scheduled = m_sink->scheduled();
     m_fadeFrames = std::max(1u, unsigned(m_sink->sampleRate() * kCutFadeMs / 1000.0));
     m_synthFrames = 0;
@@ -317,6 +316,8 @@ void SoftSynth::resetSchedule()
     m_base = m_latency = m_shift = m_catchUp = m_shiftFrames = 0;
     std::memset(m_leftOut, 0, sizeof m_leftOut);
     m_rendered.store(0);
+    m_audibleLosses.store(0);
+    m_audibleLateMs.store(0.0);
     m_latencyFrames.store(0.0);
     m_lateBefore.store(0.0);
     m_fadeLeft = 0;
@@ -375,7 +376,6 @@ void SoftSynth::unmute()
     // A mark still on its way (the wait gave up) mutes nothing any more.
     m_muteRequest.store((m_muteRequest.load() + 1) & 0x7F);
     m_muted.store(false);
-    m_quietFlag.store(m_quiet.load(), std::memory_order_relaxed);
 }
 
 double SoftSynth::roomMs(bool normal)
@@ -397,23 +397,23 @@ bool SoftSynth::fitQueue()
     if (m_sink->latencyFrames() == 0 || rate <= 0)
         return false; // no queue of its own to fit
     const double bridged = m_sink->latencyFrames() * 1000.0 / rate;
-    const double late = m_clock.worstExcessMs();
+    const double late = m_audibleLateMs.load(std::memory_order_relaxed);
     const double swing = m_clock.widestSwingMs();
-    // Only a device that ran dry (a drop-out) gets a deeper queue: every
-    // millisecond of it delays every button, and lateness the queue
-    // bridged cost nothing (a sound server with a deep queue asks for most
-    // of it at once, so its requests always look late). What the queue
-    // bridges beyond the device's swing must then cover the lateness; a
-    // deeper queue widens the swing too, by about a quarter: it grows by a
-    // third more than is missing.
-    const double need = late * kQueueRoom + kQueueMarginMs;
+    const uint64_t dropOuts = m_audibleLosses.load(std::memory_order_relaxed);
+    // Only a device that ran dry while music sounded (a drop-out heard)
+    // gets a deeper queue, just deep enough to have bridged it: every
+    // millisecond of it delays every button, and lateness the queue bridged
+    // cost nothing (a sound server with a deep queue asks for most of it at
+    // once, so its requests always look late). What the queue bridges
+    // beyond the device's swing must cover the lateness and a margin.
+    const double need = late + kQueueMarginMs;
     const double missing = need - (bridged - swing);
-    const bool grows = stalls() > 0 && missing > 0 && bridged < kMaxBridgeMs;
+    const bool grows = dropOuts > 0 && missing > 0 && bridged < kMaxBridgeMs;
     const uint64_t lateNow = lateEvents() - m_lateEventsBefore;
-    const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && stalls() == 0 && late < bridged / 2;
+    const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && dropOuts == 0 && late < bridged / 2;
     double wanted = bridged;
     if (grows) {
-        wanted = std::min(bridged + missing * 4 / 3, kMaxBridgeMs);
+        wanted = std::min(bridged + missing, kMaxBridgeMs);
         rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
                  "audio requests up to %.0f ms late beyond a swing of %.0f ms, and the queue bridges %.0f ms: a "
                  "queue for %.0f ms",
@@ -679,10 +679,8 @@ int SoftSynth::streamEvents(const unsigned char *data, int length)
 void SoftSynth::apply(const unsigned char *event, int length)
 {
     if (isMuteMark(event, length)) {
-        if (event[length - 1] == m_muteRequest.load()) {
+        if (event[length - 1] == m_muteRequest.load())
             m_muted.store(true);
-            m_quietFlag.store(true, std::memory_order_relaxed);
-        }
         return;
     }
     if (event[0] == 0xF0)
@@ -730,10 +728,8 @@ void SoftSynth::dispatch(unsigned char status, unsigned char d1, unsigned char d
             fluid_synth_noteoff(m_synth, ch, d1);
         } else {
             fluid_synth_noteon(m_synth, ch, d1, d2);
-            if (m_quiet.load(std::memory_order_relaxed)) {
-                m_quiet.store(false, std::memory_order_relaxed);
-                m_quietFlag.store(m_muted.load(std::memory_order_relaxed), std::memory_order_relaxed);
-            }
+            m_quiet.store(false, std::memory_order_relaxed);
+            m_sounded = true;
         }
         break;
     case 0xA0: fluid_synth_key_pressure(m_synth, ch, d1, d2); break;
@@ -901,11 +897,22 @@ void SoftSynth::schedule(double now, unsigned frames)
     if (m_resettle.exchange(false, std::memory_order_relaxed)) {
         // As on a new stream: the device's picture from here on.
         m_clock.reset(perMs, m_sink->latencyFrames());
+        m_audibleLosses.store(0, std::memory_order_relaxed);
+        m_audibleLateMs.store(0, std::memory_order_relaxed);
         m_settled = false;
     }
     const double passed = std::max(0.0, now - m_lastRenderMs) * perMs;
     m_lastRenderMs = now;
     const double lost = m_clock.request(now, double(m_position), frames);
+    if (m_sounded && !m_quiet.load(std::memory_order_relaxed) && !m_muted.load(std::memory_order_relaxed)) {
+        // While music sounds: what the queue must bridge. A drop-out in
+        // silence (the program starting, a song stopped) costs nothing.
+        const double late = m_clock.excessFrames() / perMs;
+        if (late > m_audibleLateMs.load(std::memory_order_relaxed))
+            m_audibleLateMs.store(late, std::memory_order_relaxed);
+        if (lost > 0)
+            m_audibleLosses.fetch_add(1, std::memory_order_relaxed);
+    }
     const double top = m_clock.top();
     if (!m_settled) {
         // The device's lead, and the sequencer's lateness with room to spare.
@@ -1085,12 +1092,11 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
                 m_waiting.fetch_sub(1);
         }
         if (m_cutChannels == 0xFFFF) {
-            // A stop, a pause, a seek, a new song: every channel cut while
-            // silent. The output stays silent until the next note, and the
-            // effects' tail of the music is not heard.
+            // A stop, a pause, a seek, a key change, a new song: every
+            // channel cut while silent. The output stays silent until the
+            // next note, and the effects' tail of the music is not heard.
             m_cutChannels = 0;
             m_quiet.store(true, std::memory_order_relaxed);
-            m_quietFlag.store(true, std::memory_order_relaxed);
             m_tailGone = false;
         }
         if (m_fadeLeft > 0)

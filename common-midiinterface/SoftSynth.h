@@ -89,8 +89,12 @@ public:
     // calls), several per call, whole SysEx from F0 to F7. Returns the number
     // of events processed, -1 while stopped. With a scheduled sink the
     // events wait, stamped with RealTime::messageTimeMs(), in a preallocated
-    // ring for the render call that covers their time; otherwise they apply
-    // at once, but for a cut of sounding notes (All Sound Off, a GM or GS
+    // ring for the render call that covers their time, except the user's
+    // commands: the Master Volume (the music volume) applies at once, and
+    // All Sound Off on every channel at one moment (a stop, a pause, a seek,
+    // a key change) makes it and what was sent before it due at once, the
+    // notes among them left out. Without a scheduled sink events apply at
+    // once, but for a cut of sounding notes (All Sound Off, a GM or GS
     // reset) and what follows it: those wait for the next render, which
     // fades the sound out before the cut (see render()). Callers serialise
     // their calls (the output layer's port mutex).
@@ -103,7 +107,10 @@ public:
     // sounding notes would end the waveform dead, an audible click: the
     // output fades to silence over kCutFadeMs first, the cut and whatever
     // came due meanwhile apply, and the output rises again over as long
-    // (what still sounds, another channel's notes, a reverb tail).
+    // (what still sounds: another channel's notes). A cut of every channel
+    // (a stop, a pause, a seek, a key change, a new song) leaves it silent
+    // until the next note: the reverb and chorus tail of the music is not
+    // heard, and is rendered away meanwhile.
     void render(float *interleaved, unsigned frames);
     // The latency in frames: from the moment a message is stamped to the
     // moment it is heard (0 while not scheduled).
@@ -173,11 +180,6 @@ public:
     static constexpr double kCutFadeMs = 5.0;
     // Cuts faded so far (a cut of nothing that sounds applies at once).
     uint64_t fadedCuts() const { return m_fadedCuts.load(std::memory_order_relaxed); }
-    // True while the output holds silent: a cut left no voice sounding (a
-    // stop, a pause, a seek, a new song) and no note has come since, or the
-    // output is muted for a stream change. What the effects still hold of
-    // the music (a reverb tail) is not heard, and is rendered away.
-    bool quiet() const { return m_quietFlag.load(std::memory_order_relaxed); }
 
     // Master Volume 0..1 and the resulting gain. FluidSynth ends a held
     // voice whose level falls below its noise floor for good, so the volume
@@ -294,13 +296,12 @@ private:
     unsigned m_fadeFrames = 1;
     uint64_t m_synthFrames = 0; // rendered by FluidSynth since it was made
     std::atomic<uint64_t> m_fadedCuts{0};
-    // Quiet after a cut that left nothing sounding, until a note comes
-    // (render thread, and the sender's when events apply at once); muted
-    // for a stream change, until unmute(). The tail rendered away so far.
+    // Quiet after a cut of every channel, until a note comes (render
+    // thread, and the sender's when events apply at once); muted for a
+    // stream change, until unmute(); whether the effects' tail is gone.
     std::atomic<bool> m_quiet{false};
     std::atomic<bool> m_muted{false};
     std::atomic<unsigned char> m_muteRequest{0};
-    std::atomic<bool> m_quietFlag{false};
     bool m_tailGone = false;
     uint16_t m_cutChannels = 0; // channels cut since the fade (render thread)
     double m_settledAtMs = 0;   // when the latency last settled (render thread)
@@ -314,6 +315,11 @@ private:
     double m_cutBatchMs = -1;
     uint16_t m_cutBatch = 0;
     std::atomic<double> m_urgentUntilMs{-1e300};
+    // Since the stream opened or the latency last settled anew, while music
+    // sounded: the drop-outs and the audio thread's worst lateness (ms).
+    bool m_sounded = false; // a note since the synthesizer started
+    std::atomic<uint64_t> m_audibleLosses{0};
+    std::atomic<double> m_audibleLateMs{0};
     // Asked for a resettling of the latency without a new stream.
     std::atomic<bool> m_resettle{false};
     // Without a scheduled sink: events the sender put in the ring behind a

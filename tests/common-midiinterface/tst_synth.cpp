@@ -711,33 +711,38 @@ private slots:
     void queueFitsTheAudioThread_data()
     {
         QTest::addColumn<double>("lateMs");
+        QTest::addColumn<double>("fromMs");
         QTest::addColumn<bool>("fits");
-        // Lateness its 100 ms queue bridges costs nothing; a drop-out calls
-        // for a deeper queue.
-        QTest::newRow("on time") << 0.0 << false;
-        QTest::newRow("30 ms late every half second") << 30.0 << false;
-        QTest::newRow("90 ms late every half second") << 90.0 << false;
-        QTest::newRow("130 ms late every half second: drop-outs") << 130.0 << true;
+        // Lateness its 100 ms queue bridges costs nothing; a drop-out while
+        // the song plays calls for a deeper queue, one before it (the
+        // program starting) does not.
+        QTest::newRow("on time") << 0.0 << 2300.0 << false;
+        QTest::newRow("30 ms late every half second") << 30.0 << 2300.0 << false;
+        QTest::newRow("90 ms late every half second") << 90.0 << 2300.0 << false;
+        QTest::newRow("130 ms late every half second: drop-outs") << 130.0 << 2300.0 << true;
+        QTest::newRow("drop-outs before the song") << 130.0 << 300.0 << false;
     }
     void queueFitsTheAudioThread()
     {
         QFETCH(double, lateMs);
+        QFETCH(double, fromMs);
         QFETCH(bool, fits);
         QueuedRig q(4410); // 100 ms
         Rig &rig = q.rig;
         QVERIFY(q.started);
         QCOMPARE(rig.sink->bridgeAsked(), SoftSynth::kNormalBridgeMs);
-        q.render(1900, 300, lateMs, 500);
+        q.render(fromMs + 1600, fromMs, lateMs, 500); // four times, every half second
         QVERIFY(rig.synth->settled());
-        QCOMPARE(rig.synth->stalls() > 0, fits);
+        QCOMPARE(rig.synth->stalls() > 0, lateMs > 100);
         const double late = rig.synth->requestLateMs();
         QCOMPARE(rig.synth->fitQueue(), fits);
         QCOMPARE(rig.sink->opens(), fits ? 2 : 1);
         if (fits) {
             QVERIFY2(late >= lateMs - 2, qPrintable(QString::number(late)));
-            QVERIFY2(rig.sink->bridgeAsked() >= late * 1.5 + 20, qPrintable(QString::number(rig.sink->bridgeAsked())));
-            // No deeper than that and a third more: it delays every button.
-            QVERIFY2(rig.sink->bridgeAsked() <= (late * 1.5 + 20 + rig.synth->swingMs()) * 4 / 3,
+            // Deep enough to have bridged it, and no deeper: it delays
+            // every button.
+            QVERIFY2(rig.sink->bridgeAsked() >= late + 20, qPrintable(QString::number(rig.sink->bridgeAsked())));
+            QVERIFY2(rig.sink->bridgeAsked() <= late + 20 + rig.synth->swingMs() + 1,
                      qPrintable(QString::number(rig.sink->bridgeAsked())));
             QVERIFY(!rig.synth->settled());
         }
