@@ -148,9 +148,15 @@ struct AudioCallbackRecord {
     // back in.
     void deviceAsks(unsigned frames)
     {
-        if (clock.request(RealTime::nowMs(), double(deviceFrames), frames) > 0)
+        if (clock.request(RealTime::nowMs(), double(deviceFrames), frames) > 0) {
             envelope = 0.0f;
+            ++dropOuts;
+        }
+        playedFrames += frames;
     }
+    // Since the song started: the drop-outs and the frames asked for.
+    unsigned dropOuts = 0;
+    uint64_t playedFrames = 0;
     // After it: song time (ms) at the end of what was handed over, and how
     // far it moves per frame.
     void handedOver(unsigned frames, double songFramesPerFrame)
@@ -706,9 +712,12 @@ bool AudioInterface::playAudio(int)
     r.pcm = m_pcm.constData();
     r.pcmSize = m_pcm.size();
     r.pcmPos = 0;
+    r.dropOuts = 0;
+    r.playedFrames = 0;
     r.resetRun(mp3 ? m_decoder->seekLandedFrame() : 0);
 
     ThreadPriority::startHelper();
+    m_sink->setQueueBuffers(m_queueBuffers);
     const int device = m_outputDevice >= 0 ? m_outputDevice : getDefaultOutputDevice();
     const auto devices = m_sink->devices();
     const bool stereo = std::any_of(devices.begin(), devices.end(), [&](const AudioSink::Device &d) {
@@ -790,6 +799,12 @@ void AudioInterface::stopAudio()
     else
         m_sink->abort();
     m_sink->close();
+    // No callback runs: what the song went through sizes the next queue.
+    const AudioCallbackRecord &r = *m_record;
+    if (r.dropOuts > 0)
+        m_queueBuffers = std::min(m_queueBuffers * 2, kMostQueueBuffers);
+    else if (r.rate && r.playedFrames * 1000.0 / r.rate >= kCalmMs)
+        m_queueBuffers = std::max(m_queueBuffers / 2, kQueueBuffers);
     if (m_fileType == WavFile || m_fileType == RawPcmFile)
         m_pcm = QByteArray();
 }

@@ -318,6 +318,44 @@ private slots:
         QVERIFY(rms(after, kRate / 50, kRate / 25) > 0.9 * full);
     }
 
+    // Every command waits behind the device's queue: it starts short,
+    // doubles after a song with a drop-out, and halves again after a song
+    // that played half a minute without one.
+    void queueFollowsDropOuts()
+    {
+        sox({"-n", "-r", "48000", "-c", "2", "-b", "16", path("long.wav"), "synth", "40", "sine", "440", "vol", "0.5"});
+        lame({"-b", "128", path("long.wav"), path("long.mp3")});
+        struct Clock {
+            double ms = 0;
+            static double read(void *self) { return static_cast<Clock *>(self)->ms; }
+        } clock;
+        RealTime::setClock(&Clock::read, &clock);
+        Player p;
+        auto play = [&](double seconds, double holdAtMs) {
+            QVERIFY(p.audio.loadFile(path("long.mp3")));
+            QVERIFY(p.audio.playAudio());
+            std::vector<int16_t> buffer(2 * 256);
+            for (const double end = clock.ms + seconds * 1000; clock.ms < end; clock.ms += 256.0 * 1000 / kRate) {
+                if (holdAtMs > 0 && clock.ms >= holdAtMs) {
+                    clock.ms += 300; // the device's thread held up: a drop-out
+                    holdAtMs = 0;
+                }
+                p.sink->pull(buffer.data(), 256);
+            }
+            p.audio.stopAudio();
+        };
+        play(2, 0);
+        QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
+        play(2, clock.ms + 1000);
+        QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
+        play(2, 0);
+        QCOMPARE(p.sink->queueBuffers(), 2 * AudioInterface::kQueueBuffers);
+        play(35, 0);
+        play(2, 0);
+        QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
+        RealTime::setClock(nullptr, nullptr);
+    }
+
     void badFiles_data()
     {
         QTest::addColumn<QString>("name");
