@@ -85,6 +85,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     m_documentsFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     m_songFolder = m_documentsFolder + QStringLiteral("/VelmarPC/");
     m_copyThread = new fileCopyThread(this, m_songFolder);
+    connect(m_copyThread, &fileCopyThread::songImported, this, &MainWindow::onSongImported);
+    connect(m_copyThread, &fileCopyThread::endImpoting, this, &MainWindow::importingDone);
     setAcceptDrops(true);
 
     Song::initSong();
@@ -103,8 +105,14 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_settings, &SettingsView::runtimeTempoChanged, m_engine, &SoundEngine::changeBpmWithOutSaving);
     connect(m_settings, &SettingsView::runtimeKeyChanged, m_engine, &SoundEngine::changeKeyWithOutSaving);
     connect(m_settings, &SettingsView::rebuildDatabaseRequest, this, &MainWindow::onRebuildDatabaseRequest);
+    connect(m_settings, &SettingsView::fontSizeChanged, this, &MainWindow::changeKaraokeTextSize);
+    connect(m_settings, &SettingsView::fontFamilyChanged, this, &MainWindow::changeKaraokeTextFont);
+    connect(m_settings, &SettingsView::fontAlignmentChanged, this, &MainWindow::changeKaraokeTextAlignment);
+    connect(m_settings, &SettingsView::chordChanged, this, &MainWindow::changeChordsSettings);
     m_volumePopup = new volumePopup(this);
+    connect(m_volumePopup, &volumePopup::volumeChanged, this, &MainWindow::volumeChanged);
     m_melodyPopup = new MelodyChannelPopup(this);
+    connect(m_melodyPopup, &MelodyChannelPopup::melodyTrackChanged, this, &MainWindow::changeMelodyTrack);
 
     m_user = new User();
     m_user->restore(programSettings());
@@ -120,7 +128,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_edit, &editView::restartSong, this, &MainWindow::onStartSongPath);
 
     m_library = new libraryView(db, this, m_store);
-    // The page connects its play requests to this window itself.
+    connect(m_library, &libraryView::startSongInfo, this, &MainWindow::onStartSongInfo);
+    connect(m_library, &libraryView::startSongPath, this, &MainWindow::onStartSongPath);
     connect(m_library, &libraryView::importRequest, this, &MainWindow::on_importRequest_received);
 
     m_chords = new chordsView(this);
@@ -414,6 +423,12 @@ SongInfo MainWindow::songInfoFor(const QString &path) const
 
 SongInfo MainWindow::readSongInfo(const QString &path) const
 {
+    // A library song shows the library's record, whichever road started it.
+    if (db && !path.isEmpty()) {
+        const SongInfo listed = db->selectSongByPath(path);
+        if (listed.innerPath == path)
+            return listed;
+    }
     SongInfo info;
     std::unique_ptr<SongRW> reader(SongRW::createFromFile(path, false));
     if (reader) {

@@ -26,6 +26,7 @@ class DatabaseHelper;
 class KaraokeTextWidget;
 class MelodromeManager;
 class MelodyChannelPopup;
+class NewWidgetWindow;
 class SettingsView;
 class SoundfontManager;
 class QAbstractButton;
@@ -179,8 +180,9 @@ protected:
 private:
     void loadSettings();
     void pressedLook(QAbstractButton *button, const char *picture);
-    // Song information of a file for the head and the edit page, also for a
-    // file no song reader takes (its name then stands for the title).
+    // Song information for the head and the edit page: the library's row of
+    // the file, else the file's own, also for a file no song reader takes
+    // (its name then stands for the title).
     SongInfo readSongInfo(const QString &path) const;
     // The record of the song shown for path, else the file's information.
     SongInfo songInfoFor(const QString &path) const;
@@ -198,6 +200,9 @@ private:
     // inside the screen.
     void showUnder(QWidget *button, QWidget *popup);
     QWidget *viewFor(int viewId) const;
+    // A window of its own for the view, which hands the view back here.
+    NewWidgetWindow *openViewWindow(QWidget *view, int id);
+    void wireViewWindow(NewWidgetWindow *window);
     // The settings page's karaoke looks, the engine and the banner strip on
     // the karaoke view.
     void connectViews();

@@ -102,6 +102,8 @@ void MainWindow::connectViews()
             &KaraokeTextWidget::setLyricsHighlightColor);
     connect(m_settings, &SettingsView::resizeWindows, this, &MainWindow::resizeLayout);
     connect(m_engine, &SoundEngine::playStateChanged, m_karaoke, &KaraokeTextWidget::onPlayStateChanged);
+    connect(m_karaoke, &KaraokeTextWidget::KaraokeTextWidgetInFullScreen, this, &MainWindow::karaokeWindowOpened);
+    connect(m_karaoke, &KaraokeTextWidget::ownWindowOpened, this, &MainWindow::wireViewWindow);
 }
 
 // ---- tabs
@@ -196,6 +198,20 @@ void MainWindow::karaokeWindowOpened()
 
 // ---- detaching and docking
 
+NewWidgetWindow *MainWindow::openViewWindow(QWidget *view, int id)
+{
+    auto *window = new NewWidgetWindow(view, id, true, true);
+    wireViewWindow(window);
+    return window;
+}
+
+void MainWindow::wireViewWindow(NewWidgetWindow *window)
+{
+    connect(window, &NewWidgetWindow::windowClosing, this, &MainWindow::retriveWidget);
+    connect(window, &NewWidgetWindow::windowPropertyChanged, this, &MainWindow::savePosAndSizeWidgets);
+    connect(window, &NewWidgetWindow::droppedOverWindow, this, &MainWindow::dropEventOnDetachedWidgets);
+}
+
 void MainWindow::on_unpinButton_clicked()
 {
     const int id = ui->buttonGroup->checkedId();
@@ -205,7 +221,7 @@ void MainWindow::on_unpinButton_clicked()
         if (id == Mixer)
             emit barDragged(true);
         const int shownHeight = view->height();
-        auto *window = new NewWidgetWindow(this, view, id, true, true);
+        NewWidgetWindow *window = openViewWindow(view, id);
         // Bottoms aligned: the view stays where it was on the screen, the
         // window's own title bar and grip above and below it counted in.
         const int chrome = qMax(0, window->sizeHint().height() - view->sizeHint().height());
@@ -264,7 +280,7 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
     QWidget *view = viewFor(viewId);
     // The edit page's window keeps the page's width: the stored one.
     view->resize(rect.width(), view->height());
-    auto *window = new NewWidgetWindow(this, view, viewId, true, true);
+    NewWidgetWindow *window = openViewWindow(view, viewId);
     if (view == m_karaoke) {
         // As if unpinned by its own button.
         window->setProperty("Can fullscreen", true);
@@ -363,7 +379,7 @@ bool MainWindow::handleLibrary(QWidget *view)
     const int id = ui->buttonGroup->checkedId();
     if (id == Mixer)
         emit barDragged(true);
-    auto *window = new NewWidgetWindow(this, view, id, true, true);
+    NewWidgetWindow *window = openViewWindow(view, id);
     const QRect at(QCursor::pos(), window->sizeHint());
     window->setGeometry(PopupPlacement::keepInside(at, PopupPlacement::availableAt(at.topLeft())));
     window->show();

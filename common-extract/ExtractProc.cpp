@@ -344,6 +344,26 @@ void programChange(int slot, uint8_t program)
     }
 }
 
+// A channel that plays before any program change plays General MIDI's
+// program 0 (the drum channel its standard kit): a part on its first layer,
+// like one that chose its program, whatever a settings record put there.
+void defaultProgram(int slot)
+{
+    ProgramBank *map = g_run.ms->programMap[slot];
+    if (g_run.bar >= MAX_BARS)
+        return;
+    for (int layer = 0; layer < NUM_LAYERS; ++layer)
+        if (map[layer].program != UNSET_BYTE)
+            return;
+    DbLayer &l = g_run.db->layers[slot][0];
+    if (l.program == UNSET_BYTE)
+        l.program = 0;
+    if (l.bank == UNSET_BYTE)
+        l.bank = 0;
+    l.flags |= DB_FLAG_IN_USE;
+    map[0] = {0, l.bank};
+}
+
 void noteOn(int slot, uint8_t velocity)
 {
     MidiInfos *mi = g_run.mi;
@@ -353,16 +373,7 @@ void noteOn(int slot, uint8_t velocity)
     noteNum[slot].fetch_add(1, std::memory_order_relaxed);
     noteScore[slot].fetch_add(velocity, std::memory_order_relaxed);
     mi->lastNoteTick = mi->runningTick;
-    if ((slot == DRUM_SLOT_PORT0 || slot == DRUM_SLOT_PORT1) && g_run.bar < MAX_BARS) {
-        DbLayer &l = g_run.db->layers[slot][0];
-        if (l.program == UNSET_BYTE) {
-            l.program = 0;
-            if (l.bank == UNSET_BYTE)
-                l.bank = 0;
-            l.flags |= DB_FLAG_IN_USE;
-            g_run.ms->programMap[slot][0] = {0, l.bank};
-        }
-    }
+    defaultProgram(slot);
     if (g_run.port == 1)
         g_run.ms->flags |= STREAM_FLAG_SECOND_PORT;
 }

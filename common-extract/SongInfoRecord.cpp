@@ -3,6 +3,7 @@
 #include "ByteReader.h"
 #include "MakerRecords.h"
 #include "MfxHeader.h"
+#include "StreamData.h"
 #include "Utf16Text.h"
 
 #include <QString>
@@ -103,7 +104,9 @@ int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
 {
     char savedTitle[SONG_INFO_TITLE_SIZE];
     std::memcpy(savedTitle, info->title, sizeof savedTitle);
-    info->bpm = 1;
+    // A Standard MIDI File plays at 120 BPM until a tempo event says
+    // otherwise (and a tempo of 0 says nothing): the length is computed so too.
+    info->bpm = DEFAULT_BPM;
 
     bool titleFound = false, artistFound = false, genreFound = false, composerFound = false;
     bool markerFound = false, tempoFound = false, keyFound = false, lengthFound = false;

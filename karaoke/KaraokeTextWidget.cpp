@@ -114,9 +114,6 @@ KaraokeTextWidget::KaraokeTextWidget(QWidget *parent, chordsView *chords)
         connect(this, &KaraokeTextWidget::updateListView, chords, &chordsView::updateListView);
     }
     connect(m_viewParam, &ViewParameter::viewParameterUpdate, this, &KaraokeTextWidget::viewParameterUpdate);
-    // The main window hides its screen area while the view is elsewhere.
-    if (parent && parent->metaObject()->indexOfSlot("karaokeWindowOpened()") >= 0)
-        connect(this, SIGNAL(KaraokeTextWidgetInFullScreen()), parent, SLOT(karaokeWindowOpened()));
     m_list->installEventFilter(this);
 
     m_resizeTimer.setSingleShot(true);
@@ -728,7 +725,9 @@ void KaraokeTextWidget::togglePbFullscreenState()
 
 NewWidgetWindow *KaraokeTextWidget::openOwnWindow(bool statusBar)
 {
-    return new NewWidgetWindow(m_home, this, DetachedView::Karaoke, true, statusBar);
+    auto *window = new NewWidgetWindow(this, DetachedView::Karaoke, true, statusBar);
+    emit ownWindowOpened(window);
+    return window;
 }
 
 void KaraokeTextWidget::fullscreenKaraoke()
@@ -826,7 +825,8 @@ void KaraokeTextWidget::on_pb_add_new_window_clicked()
         connect(m_engine, &SoundEngine::playStateChanged, copy, &KaraokeTextWidget::onPlayStateChanged);
         connect(m_engine, &SoundEngine::songBpmChanged, copy, &KaraokeTextWidget::onSongBpmChanged);
     }
-    auto *window = new NewWidgetWindow(this, copy, DetachedView::Karaoke, false, true);
+    auto *window = new NewWidgetWindow(copy, DetachedView::Karaoke, false, true);
+    connect(window, &NewWidgetWindow::windowClosing, this, &KaraokeTextWidget::retriveWidget);
     window->setProperty("Can fullscreen", true);
     m_copyWindows += window;
     // Over this view, each copy a step further down and right, never over

@@ -15,8 +15,9 @@
 // bottom of the view lie the banner strip (the lyrics end above it while it
 // shows) and a bar of three buttons: a new karaoke window (a copy that
 // follows the same song and is deleted with its window), unpin into a window
-// of its own, and full screen. The parent given at construction is
-// the main window: it owns the view's windows and takes the view back.
+// of its own, and full screen. The parent given at construction is the main
+// window; it hears of the view's own windows (ownWindowOpened) and takes the
+// view back from them.
 #pragma once
 
 #include "LyricsModel.h"
@@ -108,6 +109,9 @@ public slots:
 signals:
     // The view is leaving the main window.
     void KaraokeTextWidgetInFullScreen();
+    // The view is in a window of its own now, which hands it back to
+    // whoever connects the window's windowClosing.
+    void ownWindowOpened(NewWidgetWindow *window);
     void updateListView();
     void updateMinAndMaxHeight(uint min, uint max);
     void inFullScreen();

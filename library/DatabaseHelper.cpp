@@ -192,8 +192,10 @@ bool DatabaseHelper::connect()
     // default 2 MB cache would read a large library from the system again at
     // every keystroke.
     q.exec(QStringLiteral("PRAGMA cache_size = -32768"));
-    if (checkLibraryTables())
+    if (checkLibraryTables()) {
         addLookupIndexes();
+        mendOlderRows();
+    }
     return true;
 }
 
@@ -221,6 +223,15 @@ bool DatabaseHelper::checkLibraryTables()
                           << "non e' una libreria di brani, tabelle mancanti:"
                           << missing.join(QLatin1Char(','));
     return false;
+}
+
+// MIDI songs without a tempo event were once listed at 1 BPM; they play at
+// 120. A tempo event gives 3 BPM at the slowest.
+void DatabaseHelper::mendOlderRows()
+{
+    QSqlQuery q;
+    if (!q.exec(QStringLiteral("UPDATE Songs SET Bpm = 120 WHERE Bpm = 1 AND Formato = 'MIDI'")))
+        LibrarySql::failed(q);
 }
 
 // Lookup indexes, added to libraries of every age; they change no content.

@@ -62,6 +62,8 @@ public:
                          int idAuthor);
     bool updateLastPlay(int idSong);
     SongInfo selectSongById(int idSong);
+    // The library's row of the file at path; an empty record when none.
+    SongInfo selectSongByPath(const QString &path);
     Artist selectArtistById(int id);
     Genres selectGenreById(int id);
     QList<Artist> selectArtists();
@@ -95,6 +97,8 @@ public:
     QList<SongInfo> selectMDSongs();
     // The store song id of a cached product, or an empty text.
     QString getSongIdWithProductId(const QString &productId);
+    // The key the store gives a cached product, or an empty text.
+    QString getStoreKeyWithProductId(int productId);
     bool updateDownloadStatus(int productId, int newStatus, SongProvenience provenience);
     // True when the rows are gone.
     bool truncateMDNews();
@@ -162,6 +166,7 @@ private:
     bool copyTemplate(const QString &dbPath);
     bool checkLibraryTables();
     void addLookupIndexes();
+    void mendOlderRows();
     int checkInsertName(const char *table, const char *idColumn, const char *nameColumn,
                         const QString &name);
     QList<SongInfo> selectSongList(const QString &condition, const char *bind = nullptr,
@@ -171,6 +176,7 @@ private:
     bool insertMDSong(QSqlDatabase db, const char *table, const SongInfo &info);
     static void prepareMDSong(QSqlQuery &q, const char *table);
     bool execMDSong(QSqlQuery &q, const SongInfo &info);
+    QString storeFieldOfProduct(const char *column, const QVariant &productId);
     bool truncate(QSqlDatabase db, const char *table);
 
     QString documentsPath;

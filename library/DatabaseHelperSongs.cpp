@@ -177,6 +177,13 @@ SongInfo DatabaseHelper::selectSongById(int idSong)
     return songs.isEmpty() ? SongInfo() : songs.first();
 }
 
+SongInfo DatabaseHelper::selectSongByPath(const QString &path)
+{
+    const QList<SongInfo> songs =
+        selectSongList(QStringLiteral("WHERE innerPath = :path LIMIT 1"), ":path", LibrarySql::text(path));
+    return songs.isEmpty() ? SongInfo() : songs.first();
+}
+
 Artist DatabaseHelper::selectArtistById(int id)
 {
     return selectNamed<Artist>("SELECT * FROM Artisti WHERE IdArtista = :id", id);

@@ -92,18 +92,31 @@ QList<SongInfo> DatabaseHelper::selectMDSongs()
 
 QString DatabaseHelper::getSongIdWithProductId(const QString &productId)
 {
+    return storeFieldOfProduct("IdSong", productId);
+}
+
+QString DatabaseHelper::getStoreKeyWithProductId(int productId)
+{
+    return storeFieldOfProduct("keySign", productId);
+}
+
+// The first cache that lists the product answers: the news, then the title
+// searches of the file and of memory. The column name is ours.
+QString DatabaseHelper::storeFieldOfProduct(const char *column, const QVariant &productId)
+{
     const struct {
         QSqlDatabase db;
-        const char *sql;
+        const char *table;
     } places[] = {
-        {QSqlDatabase::database(), "SELECT IdSong FROM MDNews WHERE ProductId = :id"},
-        {QSqlDatabase::database(), "SELECT IdSong FROM MDSearchTitle WHERE ProductId = :id"},
-        {mdDb, "SELECT IdSong FROM MDSearchTitle WHERE ProductId = :id"},
+        {QSqlDatabase::database(), "MDNews"},
+        {QSqlDatabase::database(), "MDSearchTitle"},
+        {mdDb, "MDSearchTitle"},
     };
     for (const auto &place : places) {
         QSqlQuery q(place.db);
-        q.prepare(QLatin1String(place.sql));
-        // Bound as text; the INTEGER column's affinity compares it as a number.
+        q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE ProductId = :id")
+                      .arg(QLatin1String(column), QLatin1String(place.table)));
+        // A text binds too; the INTEGER column's affinity compares it as a number.
         q.bindValue(QStringLiteral(":id"), productId);
         if (q.exec() && q.next())
             return q.value(0).toString();

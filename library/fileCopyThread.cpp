@@ -42,16 +42,11 @@ QString fieldText(const char *field, size_t size)
 
 } // namespace
 
-fileCopyThread::fileCopyThread(QObject *mainWindow, const QString &destFolder)
-    : QThread(mainWindow), destinationFolder(destFolder)
+fileCopyThread::fileCopyThread(QObject *owner, const QString &destFolder)
+    : QThread(owner), destinationFolder(destFolder)
 {
     SongInfo::registerMetaType();
     qRegisterMetaType<ImportReport>();
-    if (mainWindow) {
-        connect(this, SIGNAL(songImported(SongInfo,QString)), mainWindow,
-                SLOT(onSongImported(SongInfo,QString)));
-        connect(this, SIGNAL(endImpoting(ImportReport)), mainWindow, SLOT(importingDone(ImportReport)));
-    }
     // A list given just as the previous run was ending finds the thread
     // still running, so start() did nothing: it is started here instead.
     connect(this, &QThread::finished, this, &fileCopyThread::startIfPending, Qt::QueuedConnection);

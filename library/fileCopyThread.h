@@ -42,9 +42,8 @@ class fileCopyThread : public QThread
 {
     Q_OBJECT
 public:
-    // Connects songImported to the owner's onSongImported(SongInfo,QString)
-    // and endImpoting to its importingDone(ImportReport).
-    fileCopyThread(QObject *mainWindow, const QString &destFolder);
+    // The owner connects songImported and endImpoting.
+    fileCopyThread(QObject *owner, const QString &destFolder);
     ~fileCopyThread() override;
 
     // The files of the next import; start() then imports them.

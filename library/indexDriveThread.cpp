@@ -13,10 +13,6 @@
 indexDriveThread::indexDriveThread(QObject *view, DatabaseHelper *db)
     : QThread(view), database(db)
 {
-    if (view) {
-        connect(this, SIGNAL(indexingDone()), view, SLOT(hideIndexingAnim()));
-        connect(this, SIGNAL(fileAdded()), view, SLOT(refreshSongView()));
-    }
     if (db) {
         connect(this, &indexDriveThread::insertFile, db, &DatabaseHelper::addFileToIndex);
         connect(this, &indexDriveThread::truncateTable, db,

@@ -26,9 +26,8 @@ class indexDriveThread : public QThread
 {
     Q_OBJECT
 public:
-    // Connects indexingDone to the view's hideIndexingAnim(), fileAdded to its
-    // refreshSongView(), insertFile and truncateTable to the database's
-    // addFileToIndex and truncateIndexedFilesTable.
+    // Connects insertFile and truncateTable to the database's addFileToIndex
+    // and truncateIndexedFilesTable; the view connects the others.
     indexDriveThread(QObject *view, DatabaseHelper *db);
     ~indexDriveThread() override;
 

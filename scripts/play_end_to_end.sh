@@ -25,7 +25,7 @@ if [ -n "${KARAOKE_WINDOW:-}" ]; then
   printf '[WindowsPosition]\nKaraokeTextWidget=@Rect(%s)\n' "$KARAOKE_WINDOW" >> "$settings"
   shots+=("$out/end-to-end-karaoke-window.png")
 fi
-length=$(/usr/bin/python3 "$here/../tests/app/make_kar.py" "$work" "$seconds" song)
+length=$(/usr/bin/python3 "$here/make_kar.py" "$work" "$seconds" song)
 e2e_store
 e2e_pulse velmar_e2e
 e2e_screen 1280x800

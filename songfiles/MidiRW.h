@@ -130,11 +130,18 @@ private:
     void putRecord(int pos, int size, const QByteArray &record);
     void replaceLayerRecord(uint8_t command, int track, int layer, int size, int layerByte,
                             const QByteArray &record);
-    int indexOfControllerEvent(uint8_t controller, int channel) const;
+    // Whether any track holds an event of the channel of that type (B0, C0),
+    // of that controller when one is given.
+    bool hasChannelEvent(uint8_t type, int channel, int controller = -1) const;
+    struct DefaultController {
+        bool wanted;
+        uint8_t controller;
+        uint8_t value;
+    };
     void insertDefaultControllerEvent(int channel, uint8_t controller, uint8_t value);
-    void insertDefaultTrackEvents(int track);
-    void insertDefaultTrackEventsAdv(int track);
-    void insertMissingControllers(int track, const uint8_t (*defaults)[2], size_t count);
+    void insertDefaultTrackEvents(int track, const MidiTrackParam &p);
+    void insertDefaultTrackEventsAdv(int track, const MidiTrackParamAdv &p);
+    void insertMissingControllers(int track, const DefaultController *defaults, size_t count);
 
     QByteArray createDeltaBpmEvent(int delta) const;
     QByteArray createDeltaKeyEvent(int delta) const;

@@ -235,7 +235,7 @@ void MidiRW::setTrackParameter(int track, int layer, MidiTrackParam param)
     const QByteArray rec = createTrackParamEvent(track, layer, param, nonDefault);
     replaceLayerRecord(MAKER_CMD_TRACK, track, layer, SIZE_TRACK, TRACK_LAYER_BYTE, rec);
     if (nonDefault)
-        insertDefaultTrackEvents(track);
+        insertDefaultTrackEvents(track, param);
 }
 
 void MidiRW::setTrackParameterAdv(int track, int layer, MidiTrackParamAdv param)
@@ -246,7 +246,7 @@ void MidiRW::setTrackParameterAdv(int track, int layer, MidiTrackParamAdv param)
     const QByteArray rec = createTrackParamEventAdv(track, layer, param, nonDefault);
     replaceLayerRecord(MAKER_CMD_TRACK_ADV, track, layer, SIZE_TRACK_ADV, ADV_LAYER_BYTE, rec);
     if (nonDefault)
-        insertDefaultTrackEventsAdv(track);
+        insertDefaultTrackEventsAdv(track, param);
 }
 
 void MidiRW::setDrumParameter(int first, int second, QByteArray data, int evenDefault, int oddDefault)
@@ -256,10 +256,15 @@ void MidiRW::setDrumParameter(int first, int second, QByteArray data, int evenDe
     replaceRecord(kveroPattern(MAKER_CMD_DRUM).append(rec[8]).append(rec[9]), rec);
 }
 
-int MidiRW::indexOfControllerEvent(uint8_t controller, int channel) const
+// Found by walking every track's events, running status included: the same
+// bytes inside a text, a SysEx or a delta time are no controller.
+bool MidiRW::hasChannelEvent(uint8_t type, int channel, int controller) const
 {
-    const char pair[2] = {char(0xB0 | (channel & 0x0F)), char(controller)};
-    return fileData.indexOf(QByteArray(pair, 2), trackDataPos);
+    const uint8_t status = uint8_t(type | (channel & 0x0F));
+    HeadEvent e;
+    return findSongEvent([&](const HeadEvent &ev) {
+        return ev.status == status && (controller < 0 || uint8_t(fileData.at(ev.end - 2)) == controller);
+    }, e);
 }
 
 void MidiRW::insertDefaultControllerEvent(int channel, uint8_t controller, uint8_t value)
@@ -268,24 +273,38 @@ void MidiRW::insertDefaultControllerEvent(int channel, uint8_t controller, uint8
     changeTrack(trackDataPos, 0, QByteArray(event, 4));
 }
 
-// Gives an offset something to act on when the song never sets the controller.
-void MidiRW::insertDefaultTrackEvents(int track)
+// Each offset acts on the song's own controller of the channel: when the
+// song never sets it, one is added at the head of the first track, for the
+// offsets the record holds only. An instrument acts on a program change:
+// a channel that plays without one gets General MIDI's program 0, which it
+// plays anyway, behind its bank.
+void MidiRW::insertDefaultTrackEvents(int track, const MidiTrackParam &p)
 {
-    static const uint8_t defaults[][2] = {
-        {ccBankSelect, 0}, {ccChorus, 0}, {ccPan, 64}, {ccReverb, 0}, {ccVolume, DEFAULT_VOLUME}};
+    if (p.programOverride && !hasChannelEvent(0xC0, track)) {
+        const char program[3] = {0, char(0xC0 | (track & 0x0F)), 0};
+        changeTrack(trackDataPos, 0, QByteArray(program, 3));
+    }
+    const DefaultController defaults[] = {{p.programOverride, ccBankSelect, 0},
+                                          {p.chorus != 0, ccChorus, 0},
+                                          {p.pan != 0, ccPan, 64},
+                                          {p.reverb != 0, ccReverb, 0},
+                                          {p.volume != 0, ccVolume, DEFAULT_VOLUME}};
     insertMissingControllers(track, defaults, std::size(defaults));
 }
 
-void MidiRW::insertDefaultTrackEventsAdv(int track)
+void MidiRW::insertDefaultTrackEventsAdv(int track, const MidiTrackParamAdv &p)
 {
-    static const uint8_t defaults[][2] = {{ccAttack, 64}, {ccDecay, 64},   {ccSostenuto, 64},
-                                          {ccRelease, 64}, {ccCutoff, 64}, {ccResonance, 64}};
+    const DefaultController defaults[] = {{p.cc73 != 0, ccAttack, 64},  {p.cc75 != 0, ccDecay, 64},
+                                          {p.cc66 != 0, ccSostenuto, 64}, {p.cc72 != 0, ccRelease, 64},
+                                          {p.cc74 != 0, ccCutoff, 64},  {p.cc71 != 0, ccResonance, 64}};
     insertMissingControllers(track, defaults, std::size(defaults));
 }
 
-void MidiRW::insertMissingControllers(int track, const uint8_t (*defaults)[2], size_t count)
+void MidiRW::insertMissingControllers(int track, const DefaultController *defaults, size_t count)
 {
-    for (size_t i = 0; i < count; ++i)
-        if (indexOfControllerEvent(defaults[i][0], track) < 0)
-            insertDefaultControllerEvent(track, defaults[i][0], defaults[i][1]);
+    for (size_t i = 0; i < count; ++i) {
+        const DefaultController &d = defaults[i];
+        if (d.wanted && !hasChannelEvent(0xB0, track, d.controller))
+            insertDefaultControllerEvent(track, d.controller, d.value);
+    }
 }

@@ -19,6 +19,12 @@ constexpr int V1_GENRE = 127;
 constexpr int QEDT_VALUE = 3;        // delta BPM, delta key, 0
 constexpr int AUDIO_CHUNK = 100000;
 
+QString tagNotRewritten()
+{
+    return QStringLiteral("its ID3 tag (version 2.2, unsynchronised or with a checksum) "
+                          "cannot be rewritten without damaging it");
+}
+
 bool looksLikeMp3(const QByteArray &head)
 {
     const auto b = [&](int i) { return uint8_t(head[i]); };
@@ -70,9 +76,11 @@ bool Mp3RW::loadHeader(const QByteArray &data)
         return false;
     }
     m_audioStart = m_tag.fileTagLength();
-    if (!m_tag.editable())
+    if (!m_tag.editable()) {
         qDebug().noquote() << "[Mp3RW::loadHeader] ID3 version" << m_tag.version()
                            << "or unsynchronised tag: read only";
+        fail(tagNotRewritten());
+    }
     return true;
 }
 
@@ -82,8 +90,7 @@ bool Mp3RW::saveToFile(const QString &destination)
         return fail(QStringLiteral("not an MP3 file"));
     if (!m_tag.editable()) {
         qDebug().noquote() << "[Mp3RW::saveToFile] This tag is not written: it would be damaged.";
-        return fail(QStringLiteral("its ID3 tag (version 2.2, unsynchronised or with a checksum) "
-                                   "cannot be rewritten without damaging it"));
+        return fail(tagNotRewritten());
     }
     QFile song;
     QString why;

@@ -67,53 +67,50 @@ void syncFolder(const QByteArray &folder)
     }
 }
 
-// Whether an existing file may be replaced: the user must be able to write
-// it, and a file nobody may write was marked "do not touch" by its owner,
-// which holds for root too.
-bool mayReplace(const QByteArray &target, const struct stat &st, QString &err)
+// Whether the user may write path: for the user's own rights, also when the
+// program runs with other rights than it started with.
+bool userMayWrite(const QByteArray &path, int how)
 {
-    if ((st.st_mode & 0222) == 0 || ::access(target.constData(), W_OK) != 0) {
+    return ::faccessat(AT_FDCWD, path.constData(), how, AT_EACCESS) == 0;
+}
+
+// Whether a file may be put at target: the user must be able to write an
+// existing file (a file nobody may write was marked "do not touch" by its
+// owner, which holds for root too) and the folder the new file is made in.
+// A folder that is missing is left for the write to tell.
+bool mayReplace(const QByteArray &target, const struct stat *existing, QString &err)
+{
+    if (existing && ((existing->st_mode & 0222) == 0 || !userMayWrite(target, W_OK))) {
         err = QStringLiteral("the song file is read-only");
+        return false;
+    }
+    QByteArray folder, name;
+    splitPath(target, folder, name);
+    if (!userMayWrite(folder, W_OK | X_OK) && (errno == EACCES || errno == EROFS)) {
+        err = QStringLiteral("the song's folder is read-only");
         return false;
     }
     return true;
 }
 
-} // namespace
-
-namespace SafeSave {
-
-bool checkWritable(const QString &path, QString *error)
+// Writes the parts as the new content of the resolved target. The new file
+// takes the mode (and owner and group where the user may set them) of the
+// file it replaces, else of model, else 0644 less umask.
+bool writeResolved(const QByteArray &target, const QList<QByteArray> &parts, const struct stat *model, QString &err)
 {
-    QString dummy;
-    QString &err = error ? *error : dummy;
-    const QByteArray target = resolveTarget(path);
-    struct stat st;
-    if (::stat(target.constData(), &st) != 0)
-        return true; // a new file: its folder decides
-    return mayReplace(target, st, err);
-}
-
-bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *error)
-{
-    QString dummy;
-    QString &err = error ? *error : dummy;
-    if (path.isEmpty()) {
-        err = QStringLiteral("empty path");
-        return false;
-    }
-    const QByteArray target = resolveTarget(path);
     QByteArray folder;
     QByteArray name;
     splitPath(target, folder, name);
 
-    mode_t mode = 0644;
     struct stat st;
     const bool existed = ::stat(target.constData(), &st) == 0;
-    if (existed) {
-        if (!mayReplace(target, st, err))
-            return false;
-        mode = st.st_mode & 07777;
+    if (!mayReplace(target, existed ? &st : nullptr, err))
+        return false;
+    if (!existed && model)
+        st = *model;
+    mode_t mode = 0644;
+    if (existed || model) {
+        mode = st.st_mode & (existed ? 07777 : 0777);
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -135,7 +132,7 @@ bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *err
         return false;
     };
     // The owner too where we may (as root); otherwise the file becomes ours.
-    if (existed && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()))
+    if ((existed || model) && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()))
         (void)::fchown(fd, st.st_uid, st.st_gid);
     if (::fchmod(fd, mode) != 0)
         return fail("cannot set permissions");
@@ -161,16 +158,42 @@ bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *err
     return true;
 }
 
+} // namespace
+
+namespace SafeSave {
+
+bool checkWritable(const QString &path, QString *error)
+{
+    QString dummy;
+    QString &err = error ? *error : dummy;
+    const QByteArray target = resolveTarget(path);
+    struct stat st;
+    const bool existed = ::stat(target.constData(), &st) == 0;
+    return mayReplace(target, existed ? &st : nullptr, err);
+}
+
+bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *error)
+{
+    QString dummy;
+    QString &err = error ? *error : dummy;
+    if (path.isEmpty()) {
+        err = QStringLiteral("empty path");
+        return false;
+    }
+    return writeResolved(resolveTarget(path), parts, nullptr, err);
+}
+
 bool copyFile(const QString &source, const QString &target, QString *error)
 {
     QString dummy;
     QString &err = error ? *error : dummy;
-    if (QFileInfo::exists(target)) {
-        err = QStringLiteral("target exists");
+    if (target.isEmpty() || QFileInfo::exists(target)) {
+        err = target.isEmpty() ? QStringLiteral("empty path") : QStringLiteral("target exists");
         return false;
     }
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
+    struct stat st;
+    if (!in.open(QIODevice::ReadOnly) || ::fstat(in.handle(), &st) != 0) {
         err = in.errorString();
         return false;
     }
@@ -180,7 +203,7 @@ bool copyFile(const QString &source, const QString &target, QString *error)
         return false;
     }
     in.close();
-    return writeFile(target, {bytes}, &err);
+    return writeResolved(resolveTarget(target), {bytes}, &st, err);
 }
 
 } // namespace SafeSave

@@ -19,12 +19,13 @@ namespace SafeSave {
 // given) on any failure.
 bool writeFile(const QString &path, const QList<QByteArray> &parts, QString *error = nullptr);
 
-// False, with "the song file is read-only" in error, when writeFile would
-// refuse to replace the existing file at path.
+// False, with "the song file is read-only" or "the song's folder is
+// read-only" in error, when writeFile would refuse to put a file at path.
 bool checkWritable(const QString &path, QString *error = nullptr);
 
-// Copies source to target the same safe way; an existing target is kept and
-// the copy fails.
+// Copies source to target the same safe way, with the source's permission
+// bits (and owner and group where the user may set them); an existing
+// target is kept and the copy fails.
 bool copyFile(const QString &source, const QString &target, QString *error = nullptr);
 
 } // namespace SafeSave

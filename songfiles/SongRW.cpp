@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <memory>
 
 SongRW::~SongRW() = default;
 
@@ -43,6 +44,18 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
             qWarning().noquote() << "[SongRW::createFromFile] backup not made:" << bak << why;
     }
     return editor;
+}
+
+QString SongRW::editRefusal(const QString &path)
+{
+    QString why;
+    const std::unique_ptr<SongRW> editor(createFromFile(path, false, &why));
+    if (!editor)
+        return why;
+    if (!editor->isEditable())
+        return editor->errorString();
+    SafeSave::checkWritable(path, &why);
+    return why;
 }
 
 bool SongRW::restoreBackup(const QString &path)

@@ -79,8 +79,12 @@ public:
     // Why the last openFile or saveToFile failed, in words for the user.
     QString errorString() const { return lastError; }
     // False for a file this editor only reads (an MP3 tag it could not
-    // rewrite without damage): the setters change nothing, saving fails.
+    // rewrite without damage, said by errorString): the setters change
+    // nothing, saving fails.
     virtual bool isEditable() const { return true; }
+    // Why edits could not be saved into the song at path (no editor reads
+    // it, it is only read, the user may not replace it); empty when they can.
+    static QString editRefusal(const QString &path);
 
     virtual QString getTitle() const = 0;
     virtual QString getGenre() const = 0;

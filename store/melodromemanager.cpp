@@ -287,6 +287,12 @@ bool MelodromeManager::finishDownload(int result, const s_MdResInfo &info, SongP
         song.title = info.title;
     if (missing(song.artist))
         song.artist = info.artist;
+    // So is one without a key signature, when the store gives its key.
+    if ((missing(song.keySign) || song.keySign == QLatin1String("- - -")) && m_db) {
+        const QString storeKey = m_db->getStoreKeyWithProductId(info.productId);
+        if (!missing(storeKey))
+            song.keySign = storeKey;
+    }
     song.isFromSub = 1;
     song.innerPath = fullPath;
     song.ProductId = info.productId;

@@ -4,8 +4,6 @@
 storeView::storeView(QWidget *parent) : QWidget(parent), ui(new Ui::storeView)
 {
     ui->setupUi(this);
-    if (parent && parent->metaObject()->indexOfSlot("mainWindowSelected()") >= 0)
-        connect(this, SIGNAL(goToMainWindow()), parent, SLOT(mainWindowSelected()));
     on_newsStore_clicked();
 }
 

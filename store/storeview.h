@@ -18,6 +18,7 @@ public:
     ~storeView() override;
 
 signals:
+    // The back button; whoever builds the page connects it.
     void goToMainWindow();
 
 private slots:

@@ -36,7 +36,6 @@ public:
 public slots:
     void onSongImported(SongInfo song, QString path) { registered += db.checkSong(song, path); }
     void importingDone(ImportReport) { loop.quit(); }
-    void refreshSongView() {}
     void hideIndexingAnim() { loop.quit(); }
 
 private:
@@ -77,6 +76,7 @@ int main(int argc, char **argv)
     QElapsedTimer t;
     {
         indexDriveThread indexer(&receiver, &db);
+        QObject::connect(&indexer, &indexDriveThread::indexingDone, &receiver, &Receiver::hideIndexingAnim);
         t.start();
         indexer.setPath(tree);
         receiver.loop.exec();
@@ -103,6 +103,8 @@ int main(int argc, char **argv)
         urls << QUrl::fromLocalFile(path);
     }
     fileCopyThread importer(&receiver, db.getLibraryFolder());
+    QObject::connect(&importer, &fileCopyThread::songImported, &receiver, &Receiver::onSongImported);
+    QObject::connect(&importer, &fileCopyThread::endImpoting, &receiver, &Receiver::importingDone);
     importer.setFileList(urls);
     t.restart();
     importer.start(QThread::LowPriority);

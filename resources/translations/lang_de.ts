@@ -1036,10 +1036,6 @@ Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und st
         <translation>Formular</translation>
     </message>
     <message>
-        <source>The changes to %1 could not be kept: %2.</source>
-        <translation>Die Änderungen an %1 konnten nicht gespeichert werden: %2.</translation>
-    </message>
-    <message>
         <source>Undo every change made to this song since it started</source>
         <translation>Alle Änderungen an diesem Song seit seinem Start rückgängig machen</translation>
     </message>
@@ -1062,6 +1058,22 @@ Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und st
     <message>
         <source>Faster</source>
         <translation>Schneller</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>Die Änderungen an %1 wurden nicht behalten: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>Die Änderungen an %1 sind zu hören, werden aber nicht behalten: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>Die Änderungen an %1 konnten noch nicht geschrieben werden: %2. Sie bleiben erhalten und werden beim nächsten Stopp oder beim Beenden des Programms erneut geschrieben.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>Die Änderungen an %1 konnten nicht geschrieben werden: %2.</translation>
     </message>
 </context>
 <context>

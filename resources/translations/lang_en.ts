@@ -1036,10 +1036,6 @@ The synthesizer stays silent without it. Check the internet connection and start
         <translation>Form</translation>
     </message>
     <message>
-        <source>The changes to %1 could not be kept: %2.</source>
-        <translation>The changes to %1 could not be kept: %2.</translation>
-    </message>
-    <message>
         <source>Undo every change made to this song since it started</source>
         <translation>Undo every change made to this song since it started</translation>
     </message>
@@ -1062,6 +1058,22 @@ The synthesizer stays silent without it. Check the internet connection and start
     <message>
         <source>Faster</source>
         <translation>Faster</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>The changes to %1 were not kept: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>The changes to %1 are heard but will not be kept: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>The changes to %1 could not be written: %2.</translation>
     </message>
 </context>
 <context>

@@ -1036,10 +1036,6 @@ Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet 
         <translation>Modulo</translation>
     </message>
     <message>
-        <source>The changes to %1 could not be kept: %2.</source>
-        <translation>Le modifiche a %1 non sono state salvate: %2.</translation>
-    </message>
-    <message>
         <source>Undo every change made to this song since it started</source>
         <translation>Annulla ogni modifica fatta a questo brano da quando è partito</translation>
     </message>
@@ -1062,6 +1058,22 @@ Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet 
     <message>
         <source>Faster</source>
         <translation>Più veloce</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>Le modifiche a %1 non sono state mantenute: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>Le modifiche a %1 si sentono ma non saranno mantenute: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>Le modifiche a %1 non sono ancora state scritte: %2. Restano in sospeso e saranno scritte al prossimo arresto o all&apos;uscita dal programma.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>Le modifiche a %1 non sono state scritte: %2.</translation>
     </message>
 </context>
 <context>

@@ -1036,10 +1036,6 @@ The synthesizer stays silent without it. Check the internet connection and start
         <translation>窗体</translation>
     </message>
     <message>
-        <source>The changes to %1 could not be kept: %2.</source>
-        <translation>无法保存对 %1 的更改：%2。</translation>
-    </message>
-    <message>
         <source>Undo every change made to this song since it started</source>
         <translation>撤销此歌曲开始播放以来的所有更改</translation>
     </message>
@@ -1062,6 +1058,22 @@ The synthesizer stays silent without it. Check the internet connection and start
     <message>
         <source>Faster</source>
         <translation>加快</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>对 %1 的更改未被保留：%2。</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>对 %1 的更改可以听到，但不会被保留：%2。</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>对 %1 的更改尚未写入：%2。更改已保留，将在下次停止或退出程序时再次写入。</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>无法写入对 %1 的更改：%2。</translation>
     </message>
 </context>
 <context>

@@ -38,7 +38,7 @@ faults=$pages/text-faults.txt
 
 e2e_store
 printf '[User]\nuser_id=42\nname=Anna\nsurname=Rossi\nemail=anna@example.org\n' >>"$settings"
-/usr/bin/python3 "$here/../tests/app/make_kar.py" "$HOME" 90 song >/dev/null
+/usr/bin/python3 "$here/make_kar.py" "$HOME" 90 song >/dev/null
 # Sixty files that are no songs: a report longer than the screen is high.
 for i in $(seq -w 1 60); do printf 'no song here\n' >"$HOME/$i.kar"; done
 e2e_pulse velmar_e2e

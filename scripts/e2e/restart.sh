@@ -21,7 +21,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-build}" "${2:-}"
 seconds=4
 e2e_logged_in
-length=$(/usr/bin/python3 "$here/../tests/app/make_kar.py" "$work" "$seconds" song)
+length=$(/usr/bin/python3 "$here/make_kar.py" "$work" "$seconds" song)
 sinks=(velmar_e2e)
 [ -n "${TWIN_SINKS:-}" ] && sinks+=(velmar_twin)
 e2e_pulse "${sinks[@]}"

@@ -1,12 +1,16 @@
 #!/bin/bash
 # A song edited on the Editing page of the real VelmarPC and saved three
 # times, as a user saves: through Stop, through the song's own end, and
-# through quitting the program; then the program is started again on it. Two
-# songs, a mido-made KAR and a type-1 MIDI with SysEx and text events (one of
-# each holding the bytes of a settings record). Each round solos the first
-# channel and raises the key one step. After each save mido reads
-# the file, every event but the settings records is where it was, no record
-# is there twice and the key record holds the key set; every play is heard.
+# through quitting the program; then the program is started again on it.
+# Three songs, a mido-made KAR, a type-1 MIDI with SysEx and text events (one
+# of each holding the bytes of a settings record) and a copy of it only its
+# owner may read (mode 0600). Each round solos the first channel and raises
+# the key one step. After each save mido reads the file, every event but the
+# settings records is where it was, no record is there twice and the key
+# record holds the key set; every play is heard; the private song and its
+# backup stay 0600. Then a read-only copy (0444): the Editing page says as
+# it starts that the edits will not be kept, they are heard, Stop leaves the
+# file as it was with no backup, and quitting asks nothing.
 # usage: scripts/e2e/saves.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -58,7 +62,21 @@ edit() {
   wait_for 50 e2e_shows label "[[][+]$1[]]\$" || fail "the key shown did not rise to +$1"
 }
 
-for name in song.kar mixed.mid; do
+# Quits; a box held open (one offering to try a save again) fails it.
+quit_unasked() {
+  kill -TERM "$program_pid"
+  wait_for 150 bash -c "! kill -0 $program_pid 2>/dev/null" || {
+    import -display "$DISPLAY" -window root "$out/quit-held.png"
+    fail "quitting stopped at a box ($1)"
+  }
+  local status=0
+  wait "$program_pid" || status=$?
+  [ "$status" -eq 0 ] || fail "the program exited with $status"
+}
+
+cp "$work/mixed.mid" "$work/private.mid"
+chmod 600 "$work/private.mid"
+for name in song.kar mixed.mid private.mid; do
   song=$work/$name
   cp "$song" "$work/original-$name"
   # 1: Stop.
@@ -96,4 +114,29 @@ for name in song.kar mixed.mid; do
   heard "after the restart"
   [ "$(sum "$song")" = "$before" ] || fail "$name was written with nothing edited"
 done
+modes=$(stat -c %a "$work/private.mid" "$work/private.mid.bak" | tr '\n' ' ')
+[ "$modes" = "600 600 " ] || fail "the private song and its backup are not 0600 but $modes"
+echo "private.mid: it and its backup stay 0600"
+
+# The read-only song: said at the start, heard, left as it was.
+song=$work/readonly.mid
+cp "$work/original-mixed.mid" "$song"
+chmod 444 "$song"
+before=$(sum "$song")
+e2e_record velmar_e2e
+e2e_start "$song"
+press EditButton
+wait_for 50 e2e_shows label "heard but will not be kept: the song file is read-only" \
+  || fail "the Editing page did not say that readonly.mid is read-only"
+edit 1
+import -display "$DISPLAY" -window root "$out/readonly.mid-edited.png"
+press rewButton
+wait_for 50 e2e_shows label "changes to readonly.mid were not kept: the song file is read-only" \
+  || fail "the Editing page did not say that the edits were not kept"
+quit_unasked "readonly.mid"
+heard "the read-only song"
+[ "$(sum "$song")" = "$before" ] || fail "readonly.mid was written"
+[ ! -e "$song.bak" ] || fail "a backup was made beside readonly.mid"
+[ "$(stat -c %a "$song")" = 444 ] || fail "readonly.mid is no longer 0444"
+echo "readonly.mid: said read-only at the start, heard, left as it was"
 echo "saves: every save kept the songs whole"

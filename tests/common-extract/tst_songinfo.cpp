@@ -47,6 +47,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         TestUtil::runPython("common-extract/gen_songinfo.py", {m_dir.path()});
+        TestUtil::runPython("common/real_songs.py", {"notempo", file("game.mid")});
         TestUtil::writeFile(file("title32.mf3"),
                             mfxFile("_MF3", QByteArray(32, 'T'), "Artist", 0, 1, 96));
         TestUtil::writeFile(file("spaced.mf4"), mfxFile("_MF4", "   Spaced", "Artist", -2, 0, 120));
@@ -77,19 +78,21 @@ private slots:
         };
         // MIDI from mido
         row("tempo120.mid", true, 1, "tempo120", UNK, UNK, UNK, 120);
-        row("notempo.mid", true, 1, "notempo", UNK, UNK, UNK, 1);
-        row("tempozero.mid", true, 1, "tempozero", UNK, UNK, UNK, 1);
-        row("keycm.mid", true, 1, "keycm", UNK, UNK, UNK, 1, "Cm");
-        row("marker.mid", true, 1, "marker", UNK, UNK, UNK, 1, NOKEY, 0, 1);
-        row("title.kar", true, 1, "My Song", UNK, UNK, UNK, 1);
+        row("notempo.mid", true, 1, "notempo", UNK, UNK, UNK, 120);
+        row("tempozero.mid", true, 1, "tempozero", UNK, UNK, UNK, 120);
+        row("keycm.mid", true, 1, "keycm", UNK, UNK, UNK, 120, "Cm");
+        row("marker.mid", true, 1, "marker", UNK, UNK, UNK, 120, NOKEY, 0, 1);
+        row("title.kar", true, 1, "My Song", UNK, UNK, UNK, 120);
         row("makermeta.mid", true, 1, "Real Title", "The Artist", "Pop", "The Composer", 98,
             NOKEY, 215);
-        row("makerkey.mid", true, 1, "makerkey", UNK, UNK, UNK, 1, "-3");
-        row("makerkeyoverride.mid", true, 1, "makerkeyoverride", UNK, UNK, UNK, 1, "D");
-        row("hiddenbend.mid", true, 1, "hiddenbend", UNK, UNK, UNK, 1);
-        row("hiddentext.mid", true, 1, "hiddentext", UNK, UNK, UNK, 1);
-        row("artistrow.mid", true, 1, "artistrow", "The Band", UNK, UNK, 1);
-        row("copyright.mid", true, 1, "Owned Title", UNK, UNK, UNK, 1);
+        row("makerkey.mid", true, 1, "makerkey", UNK, UNK, UNK, 120, "-3");
+        row("makerkeyoverride.mid", true, 1, "makerkeyoverride", UNK, UNK, UNK, 120, "D");
+        row("hiddenbend.mid", true, 1, "hiddenbend", UNK, UNK, UNK, 120);
+        row("hiddentext.mid", true, 1, "hiddentext", UNK, UNK, UNK, 120);
+        row("artistrow.mid", true, 1, "artistrow", "The Band", UNK, UNK, 120);
+        row("copyright.mid", true, 1, "Owned Title", UNK, UNK, UNK, 120);
+        // A game's song: five tracks, no tempo event; it plays at 120.
+        row("game.mid", true, 1, "game", UNK, UNK, UNK, 120);
         row("riff.mid", false, 0, "riff");
         row("short.mid", false, 0, "short");
         // Containers

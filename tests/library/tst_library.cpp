@@ -471,6 +471,29 @@ private slots:
         QCOMPARE(column(rows.arg(5)), QString("0:50,1:51,2:52"));
         QCOMPARE(column(rows.arg(6)), expected);
     }
+
+    // A library filled while songs without a tempo event were listed at 1
+    // BPM lists them at the 120 they play at once it is opened; other rows
+    // keep theirs. A song is looked up by its path as the library has it.
+    void tempoOfOlderRows()
+    {
+        SongInfo untimed = song("Untimed", "Band");
+        untimed.bpm = 1;
+        SongInfo mp3 = untimed;
+        mp3.title = "Slow Tag";
+        mp3.format = "MP3";
+        untimed.keySign = "F";
+        QVERIFY(add(untimed, "untimed.mid") && add(mp3, "slow.mp3") && add(song("Timed", "Band"), "timed.mid"));
+        db.reset();
+        db = std::make_unique<DatabaseHelper>();
+        QVERIFY(db->connect());
+        QCOMPARE(shell(file, "SELECT Titolo || ' ' || Bpm FROM Songs ORDER BY Titolo"),
+                 "Slow Tag 1\nTimed 120\nUntimed 120");
+        const SongInfo found = db->selectSongByPath(folder + "untimed.mid");
+        QCOMPARE(QStringList({found.title, found.artist, found.keySign, QString::number(found.bpm), found.innerPath}),
+                 QStringList({"Untimed", "Band", "F", "120", folder + "untimed.mid"}));
+        QVERIFY(db->selectSongByPath(folder + "missing.mid").innerPath.isEmpty());
+    }
 };
 
 VELMAR_TEST(TestLibrary)

@@ -32,6 +32,7 @@ class Window : public QObject
     Q_OBJECT
 public:
     QStringList imported;
+    QStringList measured; // "name: BPM, seconds"
     QList<QStringList> done; // refused or not copied ("path (why)"), already present, per list
     QHash<QString, SongRefusal::Kind> refusedAs; // by file name
     int refreshes = 0, indexed = 0;
@@ -39,6 +40,7 @@ public slots:
     void onSongImported(SongInfo s, QString path)
     {
         imported << QString("%1:%2:%3").arg(QFileInfo(path).fileName(), s.format).arg(s.isFromSub);
+        measured << QString("%1: %2 BPM, %3 s").arg(QFileInfo(path).fileName()).arg(s.bpm).arg(s.length);
     }
     void importingDone(ImportReport r)
     {
@@ -53,6 +55,19 @@ public slots:
     }
     void refreshSongView() { ++refreshes; }
     void hideIndexingAnim() { ++indexed; }
+
+public:
+    // Hears the thread as the main window or the library view does.
+    void listen(fileCopyThread *thread)
+    {
+        connect(thread, &fileCopyThread::songImported, this, &Window::onSongImported);
+        connect(thread, &fileCopyThread::endImpoting, this, &Window::importingDone);
+    }
+    void listen(indexDriveThread *thread)
+    {
+        connect(thread, &indexDriveThread::indexingDone, this, &Window::hideIndexingAnim);
+        connect(thread, &indexDriveThread::fileAdded, this, &Window::refreshSongView);
+    }
 };
 
 class TestLibraryThreads : public QObject
@@ -141,6 +156,7 @@ private slots:
         expected << "inside.mid:MIDI:1";
 
         fileCopyThread thread(&window, dest);
+        window.listen(&thread);
         thread.setFromSub(true);
         thread.setFileList(urls);
         thread.start();
@@ -157,6 +173,20 @@ private slots:
             QCOMPARE(TestUtil::readFile(dest + name), TestUtil::readFile(src + name));
         QCOMPARE(TestUtil::readFile(dest + "here.mid"), QByteArray("already here"));
         QCOMPARE(filesIn(dest).size(), copied.size() + 3);
+    }
+
+    // A game's song without any tempo event is listed at the 120 BPM it
+    // plays at, and with the length it plays for at that tempo.
+    void songWithoutTempo()
+    {
+        TestUtil::runPython("common/real_songs.py", {"notempo", src + "game.mid"});
+        Window window;
+        fileCopyThread thread(&window, dest);
+        window.listen(&thread);
+        thread.setFileList({QUrl::fromLocalFile(src + "game.mid")});
+        thread.start();
+        QTRY_COMPARE_WITH_TIMEOUT(window.done.size(), 2, 60000);
+        QCOMPARE(window.measured, QStringList{"game.mid: 120 BPM, 65 s"});
     }
 
     // A disk that fills up: the songs that fit are imported, the others are
@@ -176,6 +206,7 @@ private slots:
                 expected << urls.last().fileName() + ":MP3:0";
         }
         fileCopyThread thread(&window, dest);
+        window.listen(&thread);
         thread.setFileList(urls);
         QVERIFY(TestUtil::onFullDisk(mp3Bytes.size() + 4096, [&] {
             thread.start();
@@ -197,6 +228,7 @@ private slots:
         QVERIFY(QFile(src + "big.mp3").resize(qint64(200) << 20)); // sparse: quick to make, slow to copy
         {
             fileCopyThread thread(&window, dest);
+            window.listen(&thread);
             thread.setFileList(urls);
             thread.start();
             QTRY_VERIFY_WITH_TIMEOUT(window.imported.size() >= 10, 60000); // now copying big.mp3
@@ -253,6 +285,7 @@ private slots:
             return rows;
         };
         auto thread = std::make_unique<indexDriveThread>(&view, &db);
+        view.listen(thread.get());
         thread->setMountTable(mounts);
         thread->setPath(src.chopped(1));
         QTRY_COMPARE_WITH_TIMEOUT(view.indexed, 1, 120000);
@@ -301,6 +334,7 @@ private slots:
         QVERIFY(db.initDb() && db.connect());
         Window view;
         indexDriveThread thread(&view, &db);
+        view.listen(&thread);
         thread.setPath(drive);
         QTRY_COMPARE_WITH_TIMEOUT(view.indexed, 1, 60000);
         QSqlQuery q(db.driveIdxDb);

@@ -18,6 +18,9 @@
 #include <cstring>
 #include <memory>
 
+Q_DECLARE_METATYPE(MidiTrackParam)
+Q_DECLARE_METATYPE(MidiTrackParamAdv)
+
 namespace {
 
 std::unique_ptr<MidiRW> openMidi(const QString &path)
@@ -139,8 +142,8 @@ private slots:
         editor->setTrackParameter(format ? 3 : 19, 0, MidiTrackParam{0, 0, 0, false, -5});
         QVERIFY(editor->saveToFile(path));
         QByteArray bytes = TestUtil::readFile(path);
-        QCOMPARE(bytes.mid(22, 20), QByteArray::fromHex("00b3076400b35b0000b30a4000b35d0000b30000"));
-        QCOMPARE(bytes.mid(42, 8), QByteArray::fromHex("00f01b002024001f"));
+        // Only the controller the volume offset acts on.
+        QCOMPARE(bytes.mid(22, 12), QByteArray::fromHex("00b3076400f01b002024001f"));
 
         SongInfoRW longest;
         longest.title = longest.artist = longest.genre = longest.author = QString(125, QLatin1Char('x'));
@@ -186,6 +189,49 @@ private slots:
             }
         }
         QVERIFY(mido(original, path)[QLatin1String("sameNotes")].toBool());
+    }
+
+    // An edit adds at the head only the events it acts on that the song
+    // lacks: a song whose channel plays without a program change or any
+    // controller (an arranger's type 0 song), edited twice.
+    void defaultEventsOfTheEdit_data()
+    {
+        QTest::addColumn<MidiTrackParam>("param");
+        QTest::addColumn<MidiTrackParamAdv>("advanced");
+        QTest::addColumn<QByteArray>("head");
+        QTest::newRow("volume") << MidiTrackParam{0, 0, 0, false, -20} << MidiTrackParamAdv{} << QByteArray("00b10764");
+        QTest::newRow("pan and reverb") << MidiTrackParam{0, 0, 0, false, 0, 5, -3} << MidiTrackParamAdv{}
+                                        << QByteArray("00b15b0000b10a40");
+        QTest::newRow("instrument") << MidiTrackParam{0, 24, 0, true} << MidiTrackParamAdv{}
+                                    << QByteArray("00b1000000c100");
+        QTest::newRow("cutoff") << MidiTrackParam{} << MidiTrackParamAdv{0, 0, 0, 0, 9, 0} << QByteArray("00b14a40");
+        QTest::newRow("nothing") << MidiTrackParam{2} << MidiTrackParamAdv{} << QByteArray();
+    }
+    void defaultEventsOfTheEdit()
+    {
+        QFETCH(MidiTrackParam, param);
+        QFETCH(MidiTrackParamAdv, advanced);
+        QFETCH(QByteArray, head);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("rec1.mid");
+        TestUtil::runPython("common/real_songs.py", {"rec1", path});
+        const QByteArray original = TestUtil::readFile(path);
+        for (int round = 0; round < 2; ++round) {
+            auto editor = openMidi(path);
+            editor->setTrackParameterAdv(1, 0, advanced);
+            editor->setTrackParameter(1, 0, param);
+            QVERIFY(editor->saveToFile(path));
+        }
+        // The song but for its two records (and the first track's length).
+        QByteArray bytes = TestUtil::readFile(path);
+        for (const auto &[record, size] : {std::pair{"00f01b002024001f01", 30}, {"00f015002024001e01", 24}}) {
+            const qsizetype at = bytes.indexOf(QByteArray::fromHex(record));
+            QVERIFY(at >= 22);
+            bytes.remove(at, size);
+        }
+        QCOMPARE(bytes.size(), original.size() + head.size() / 2);
+        QCOMPARE(bytes.mid(22, head.size() / 2).toHex(), head);
+        QCOMPARE(bytes.mid(22 + head.size() / 2), original.mid(22));
     }
 
     // Bytes that look like a settings record but are no event of their own

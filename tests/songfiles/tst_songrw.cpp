@@ -9,6 +9,8 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestSongRW : public QObject
 {
@@ -124,6 +126,45 @@ private slots:
         editor->setTitle(QStringLiteral("Changed"));
         QVERIFY(editor->saveToFile(path));
         QCOMPARE(QFile::permissions(path) & ~(P::ReadUser | P::WriteUser | P::ExeUser), mode);
+    }
+
+    // A private song's backup is as private as the song, under any umask,
+    // and belongs to the song's owner and group where the user may say so.
+    void backupKeepsTheSongsMode_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("otherOwner");
+        QTest::newRow("0600") << 0600 << false;
+        QTest::newRow("0640, another owner") << 0640 << true;
+        QTest::newRow("0664") << 0664 << false;
+    }
+    void backupKeepsTheSongsMode()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, otherOwner);
+        QTemporaryDir dir;
+        const QString path = SongFixtures::makeMidi(dir.path(), QStringLiteral("private.mid"));
+        const QByteArray native = QFile::encodeName(path);
+        QCOMPARE(::chmod(native.constData(), mode_t(mode)), 0);
+        const bool root = ::geteuid() == 0;
+        if (otherOwner && root)
+            QCOMPARE(::chown(native.constData(), 65534, 65534), 0);
+        const mode_t oldMask = ::umask(022);
+        std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
+        ::umask(oldMask);
+        QVERIFY(editor);
+        editor->setTitle(QStringLiteral("Edited"));
+        QVERIFY(editor->saveToFile(path));
+        struct stat song {}, backup {};
+        QCOMPARE(::stat(native.constData(), &song), 0);
+        QCOMPARE(::stat(QByteArray(native + ".bak").constData(), &backup), 0);
+        const auto described = [](const struct stat &st) {
+            return QStringLiteral("%1 %2:%3").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0')).arg(st.st_uid).arg(st.st_gid);
+        };
+        QCOMPARE(described(song).left(4), QStringLiteral("%1").arg(mode, 4, 8, QLatin1Char('0')));
+        QCOMPARE(described(backup), described(song));
+        if (otherOwner && root)
+            QCOMPARE(int(backup.st_uid), 65534);
     }
 };
 

@@ -71,6 +71,7 @@ private slots:
         SongInfo listed;
         listed.ProductId = 5001;
         listed.isFromSub = StoreDownloading;
+        listed.keySign = "F"; // the store's answer; its file carries no key
         QVERIFY(db->insertMDSongsNews(listed));
     }
 
@@ -134,8 +135,10 @@ private slots:
         QCOMPARE(downloaded.size(), 1);
         QCOMPARE(downloaded[0].title + " / " + downloaded[0].artist + " " + downloaded[0].innerPath,
                  "Love Song / Singer " + path);
-        // Measured as an imported copy is.
+        // Measured as an imported copy is; the key the file does not carry
+        // is the store's, in the library and in the song to play.
         QCOMPARE(QList<int>({downloaded[0].bpm, downloaded[0].length > 0}), QList<int>({120, 1}));
+        QCOMPARE(downloaded[0].keySign + " " + played.at(0).at(0).value<SongInfo>().keySign, "F F");
         SONG_INFO head{};
         QVERIFY(Extract::GetSongInfoFromFile(&head, path));
         LoadedSong song;

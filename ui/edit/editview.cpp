@@ -108,6 +108,10 @@ void editView::createChildInstr()
     m_deltaKey = m_startDeltaKey = m_engine->getDeltaKey();
     m_deltaBpm = m_startDeltaBpm = m_engine->getDeltaBpm();
     adoptPending();
+    // Told before the first edit, not at the stop: the song is heard as
+    // edited, but its file will not take the edits.
+    m_unkept = {m_songPath, m_songPath.isEmpty() ? QString() : SongRW::editRefusal(m_songPath), false};
+    showSaveMessage();
     refreshLabelKey();
     refreshLabelBpm();
     if (m_songType != SONG_FORMAT_MIDI)
@@ -273,11 +277,21 @@ void editView::refreshLabelBpm()
 
 void editView::showSaveMessage()
 {
-    const Pending *last = m_pending.isEmpty() ? nullptr : &m_pending.last();
-    m_saveMessage->setText(last ? tr("The changes to %1 could not be kept: %2.")
-                                      .arg(QFileInfo(last->path).fileName(), last->why)
-                                : QString());
-    m_saveMessage->setVisible(last);
+    QStringList lines;
+    if (!m_unkept.why.isEmpty()) {
+        const QString name = QFileInfo(m_unkept.path).fileName();
+        lines << (m_unkept.lost ? tr("The changes to %1 were not kept: %2.")
+                                : tr("The changes to %1 are heard but will not be kept: %2."))
+                     .arg(name, m_unkept.why);
+    }
+    if (!m_pending.isEmpty()) {
+        const Pending &last = m_pending.last();
+        lines << tr("The changes to %1 could not be written yet: %2. They are kept and will be written again at "
+                    "the next stop or when the program quits.")
+                     .arg(QFileInfo(last.path).fileName(), last.why);
+    }
+    m_saveMessage->setText(lines.join(QLatin1Char('\n')));
+    m_saveMessage->setVisible(!lines.isEmpty());
 }
 
 void editView::changeEvent(QEvent *event)
@@ -296,7 +310,11 @@ QString editView::saveMessage() const
 
 QString editView::saveBeforeQuit()
 {
-    return saveEdits();
+    saveEdits();
+    QStringList told;
+    for (const Pending &p : std::as_const(m_pending))
+        told << tr("The changes to %1 could not be written: %2.").arg(QFileInfo(p.path).fileName(), p.why);
+    return told.join(QLatin1Char('\n'));
 }
 
 void editView::dropUnsaved()
@@ -358,10 +376,10 @@ void editView::adoptPending()
     }
 }
 
-QString editView::saveEdits()
+void editView::saveEdits()
 {
     if (!m_saveOnStop)
-        return QString();
+        return;
     MidiEdit *edit = m_engine->midiEdit();
     const bool midi = !m_songPath.isEmpty() && m_songType == SONG_FORMAT_MIDI && edit->hasUnsavedEdits();
     const bool mp3 = !m_songPath.isEmpty() && m_songType == SONG_FORMAT_MP3 &&
@@ -377,28 +395,43 @@ QString editView::saveEdits()
     Pending p;
     p.path = m_songPath;
     p.type = m_songType;
+    // A song told as it started not to keep its edits is still tried (the
+    // user may have made it writable meanwhile); when it fails again its
+    // edits are not kept for later: nothing has changed that could help.
+    const bool told = !m_unkept.why.isEmpty() && m_unkept.path == m_songPath;
     if (midi && edit->SaveToFile(m_songPath, &p.why) != 0) {
         p.base = edit->baseData();
         p.inFile = edit->savedData();
         p.edited = edit->editedData();
-        keepPending(p);
     } else if (mp3 && !writeMp3(m_songPath, m_deltaBpm, m_deltaKey, p.why)) {
         p.fileBpm = m_startDeltaBpm;
         p.fileKey = m_startDeltaKey;
         p.bpm = m_deltaBpm;
         p.key = m_deltaKey;
-        keepPending(p);
-    } else if (mp3) {
-        m_startDeltaBpm = m_deltaBpm;
-        m_startDeltaKey = m_deltaKey;
+    } else {
+        if (mp3) {
+            m_startDeltaBpm = m_deltaBpm;
+            m_startDeltaKey = m_deltaKey;
+        }
+        if (told && (midi || mp3))
+            m_unkept.why.clear();
+        showSaveMessage();
+        return;
     }
+    if (told)
+        m_unkept = {p.path, p.why, true};
+    else
+        keepPending(p);
     showSaveMessage();
-    return saveMessage();
 }
 
 void editView::saveAndClear()
 {
     saveEdits();
+    // What the page said of the song goes with it, unless edits were lost.
+    if (!m_unkept.lost)
+        m_unkept = {};
+    showSaveMessage();
     m_saveOnStop = true;
     m_keySign.clear();
     m_deltaBpm = m_deltaKey = m_startDeltaBpm = m_startDeltaKey = 0;

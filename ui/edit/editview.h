@@ -6,9 +6,12 @@
 // the song as its file has it; restore settings first puts the file's backup
 // back. Both skip the save of the stop they cause.
 //
-// A save that fails is told on the page, with its reason; the file is then
-// left as it was and the edits stay pending: tried again at every stop and
-// at quit until they are written or the user leaves without them.
+// A song whose file cannot take the edits (read-only, in a read-only folder,
+// or a file the program only reads) is told as it starts: its edits are
+// heard, and not kept. Any other save that fails is told on the page, with
+// its reason; the file is then left as it was and the edits stay pending:
+// tried again at every stop and at quit until they are written or the user
+// leaves without them.
 //
 // The save goes to the song the strips were built for: its path and format
 // are taken when the song starts, so an unload or a new load before the stop
@@ -48,11 +51,13 @@ public:
 
     int stripCount() const;
     ControlTrackSmall *strip(int row) const;
-    // What the page tells of the last save that failed; empty when none.
+    // What the page tells of saves (a song that will not keep its edits,
+    // the last save that failed); empty when nothing.
     QString saveMessage() const;
     // Writes the edits of the song in play now and those still pending,
-    // while there is still a window to tell of a failure: what to tell,
-    // empty when they are kept (or there were none). May be asked again.
+    // while there is still a window to tell of a failure: what to tell of
+    // the edits that a retry may still write, empty when none is left. May
+    // be asked again.
     QString saveBeforeQuit();
     // The user leaves without the edits that could not be written: the
     // stop at the end of the program writes nothing.
@@ -101,9 +106,9 @@ private:
     void stepBpm(int step);
     void refreshLabelKey();
     void refreshLabelBpm();
-    // Writes what was edited since the song started or was last saved; the
-    // message of a failure, else empty.
-    QString saveEdits();
+    // Writes what was edited since the song started or was last saved, and
+    // the edits still pending.
+    void saveEdits();
     void saveAndClear();
     void clearStrips();
     void addStrip(ControlTrackSmall *strip);
@@ -141,4 +146,10 @@ private:
     QList<ControlTrackSmall *> m_byChannel;
     QLabel *m_saveMessage = nullptr;
     QList<Pending> m_pending;
+    // The song on the page (or just stopped) whose file cannot take its
+    // edits, why, and whether edits made on it were lost.
+    struct Unkept {
+        QString path, why;
+        bool lost = false;
+    } m_unkept;
 };

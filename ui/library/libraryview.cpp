@@ -7,6 +7,7 @@
 #include "indexDriveThread.h"
 #include "librarytabledelegate.h"
 #include "listitem.h"
+#include "melodromemanager.h"
 #include "myiconprovider.h"
 #include "popupform.h"
 
@@ -36,7 +37,7 @@ const char kDragHeader[] = "QHeaderView::section:vertical {width: 20px; border-i
 
 } // namespace
 
-libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeManager)
+libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *storeManager)
     : QWidget(parent), ui(new Ui::libraryView), database(db), storeManager(storeManager)
 {
     ui->setupUi(this);
@@ -53,6 +54,8 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
     updateHeaderBar(AllSongs);
 
     indexThread = new indexDriveThread(this, database);
+    connect(indexThread, &indexDriveThread::indexingDone, this, &libraryView::hideIndexingAnim);
+    connect(indexThread, &indexDriveThread::fileAdded, this, &libraryView::refreshSongView);
     ui->searchLV->hide();
 
     songModel = new QSqlQueryModel(this);
@@ -119,16 +122,10 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeMana
     ui->searchLV->setFont(QFont(QStringLiteral("Verdana")));
     ui->searchLV->installEventFilter(this);
 
-    if (parent) {
-        connect(this, SIGNAL(startSongInfo(SongInfo,int)), parent,
-                SLOT(onStartSongInfo(SongInfo,int)));
-        connect(this, SIGNAL(startSongPath(QString,int)), parent,
-                SLOT(onStartSongPath(QString,int)));
-    }
     connect(rows, &QHeaderView::sectionMoved, this, &libraryView::onRowsMoved);
     connect(ui->playlistListWidget, &QListWidget::itemSelectionChanged, this, &libraryView::markSelectedRow);
     if (storeManager)
-        connect(storeManager, SIGNAL(downloadDone()), this, SLOT(refreshSongView()));
+        connect(storeManager, &MelodromeManager::downloadDone, this, &libraryView::refreshSongView);
 
     hintPopup = new PopupForm(this);
 }
@@ -157,6 +154,9 @@ void libraryView::buildTablePlaylists()
         auto *item = new QListWidgetItem;
         list->addItem(item);
         auto *row = new listItem(this, item, i, listItem::PlaylistType, 18);
+        connect(row, &listItem::deleteItem, this, &libraryView::onItemListDeleted);
+        connect(row, &listItem::addItem, this, &libraryView::onSongAddToPlaylist);
+        connect(row, &listItem::renamePlaylist, this, &libraryView::renamePlaylist);
         const Playlist &playlist = playlists.at(i);
         if (playlist.getId() == 4) {
             row->setLeftIcon(hasUnseenNews ? listItem::IconNewsUnseen : listItem::IconNews);

@@ -25,6 +25,7 @@ class DatabaseHelper;
 class indexDriveThread;
 class libraryTableDelegate;
 class listItem;
+class MelodromeManager;
 class myIconProvider;
 class PopupForm;
 class QFileSystemModel;
@@ -53,8 +54,9 @@ public:
         StoreNews = 5
     };
 
-    // storeManager: its downloadDone() refreshes the table.
-    libraryView(DatabaseHelper *db, QWidget *parent, QObject *storeManager);
+    // storeManager (none without a store): its downloadDone() refreshes the
+    // table.
+    libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *storeManager);
     ~libraryView() override;
 
     void updateHeaderBar(headerStatus state);
@@ -85,15 +87,16 @@ public:
     // never maps to a library id.
     bool isStoreRow(int row) const;
 
-    // Posts a form to the store and hands the reply to `slot` (one of the
+    // Posts a form to the store and hands the reply to `handler` (one of the
     // received... slots). Each reply answers its own request: a search, the
     // songs of a store artist or genre, or a song's details. A newer request
     // of the same kind supersedes (aborts) the older; a search reply is read
     // only while its text (`searchText`) is still the one typed. The loading
     // animation shows while any request waits; a failure or time-out is said
     // in the page until a request of its kind succeeds.
+    using ReplyHandler = void (libraryView::*)(QNetworkReply *reply);
     QNetworkReply *postToStore(const QString &path, const QList<QPair<QString, QString>> &fields,
-                               const char *slot, const QString &searchText = QString());
+                               ReplyHandler handler, const QString &searchText = QString());
     void setTimeouts(const NetTimeouts &limits) { storeTimeouts = limits; }
 
 signals:
@@ -148,7 +151,7 @@ private:
     void chooseAllSongs();
     // The kinds of store request; one of each is wanted at a time.
     enum StoreRequest { SearchRequest, ListingRequest, InfoRequest, DownloadRequest, NewsRequest, StoreRequests };
-    static int requestKind(const char *slot);
+    static int requestKind(ReplyHandler handler);
     void abortPending(int kind);
     bool replyIsCurrent(QNetworkReply *reply) const;
     // Reads the finished reply into `body`; false when it is no longer wanted
@@ -230,7 +233,7 @@ private:
     QString currentQuery;
     QSqlQueryModel *songModel = nullptr;
     SearchNarrowing titleNarrowing;
-    QPointer<QObject> storeManager;
+    QPointer<MelodromeManager> storeManager;
     PopupForm *hintPopup = nullptr;
     libraryTableDelegate *tableDelegate = nullptr;
     QNetworkAccessManager *network = nullptr;

@@ -57,7 +57,7 @@ void libraryView::openListingRow(int row, bool artists)
         postToStore(QLatin1String(kSongList),
                     {{QStringLiteral("lang"), QStringLiteral("2")},
                      {artists ? QStringLiteral("interpreter") : QStringLiteral("genre"), name}},
-                    SLOT(receivedSongListForGenArtQuery(QNetworkReply*)), searchString());
+                    &libraryView::receivedSongListForGenArtQuery, searchString());
         return;
     }
     currentQuery = QString(artists ? database->sqlSongsOfArtist : database->sqlSongsOfGenre)
@@ -109,7 +109,7 @@ void libraryView::showAddedMark()
 
 void libraryView::downloadStoreRow(int row)
 {
-    auto *manager = qobject_cast<MelodromeManager *>(storeManager.data());
+    MelodromeManager *manager = storeManager;
     // One download at a time: a second double click while one runs would
     // otherwise mark its row failed without having tried it.
     if (!manager || manager->isDownloading())
@@ -167,24 +167,20 @@ void libraryView::requestSelectedMDSong()
     const QModelIndex index = ui->songsListview->currentIndex();
     if (!index.isValid() || !songModel)
         return;
-    const bool tellsPlayable =
-        storeManager && storeManager->metaObject()->indexOfSignal("songCanBePlayed(SongInfo)") >= 0;
-    if (tellsPlayable)
-        connect(storeManager, SIGNAL(songCanBePlayed(SongInfo)), this,
-                SLOT(playDownloadedSong(SongInfo)), Qt::UniqueConnection);
+    if (storeManager)
+        connect(storeManager, &MelodromeManager::songCanBePlayed, this, &libraryView::playDownloadedSong,
+                Qt::UniqueConnection);
     on_songsListview_doubleClicked(index);
     // The download ends inside the double click; a row that downloaded
     // nothing must not leave a later download playing by itself.
-    if (tellsPlayable)
-        disconnect(storeManager, SIGNAL(songCanBePlayed(SongInfo)), this,
-                   SLOT(playDownloadedSong(SongInfo)));
+    if (storeManager)
+        disconnect(storeManager, &MelodromeManager::songCanBePlayed, this, &libraryView::playDownloadedSong);
 }
 
 void libraryView::playDownloadedSong(SongInfo song)
 {
     if (storeManager)
-        disconnect(storeManager, SIGNAL(songCanBePlayed(SongInfo)), this,
-                   SLOT(playDownloadedSong(SongInfo)));
+        disconnect(storeManager, &MelodromeManager::songCanBePlayed, this, &libraryView::playDownloadedSong);
     if (!song.innerPath.isEmpty())
         emit startSongPath(song.innerPath, -1);
 }

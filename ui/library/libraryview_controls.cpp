@@ -113,7 +113,7 @@ void libraryView::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Backspace:
         if (view == ui->songsListview || view == ui->searchLV)
-            QMetaObject::invokeMethod(this, "on_backButton_clicked");
+            on_backButton_clicked();
         else if (view == ui->filesLV)
             on_upButton_clicked();
         break;
@@ -122,8 +122,7 @@ void libraryView::keyPressEvent(QKeyEvent *event)
         if (!focusedPath(view).isEmpty()) {
             startSelection(1);
         } else if (view == ui->songsListview) {
-            QMetaObject::invokeMethod(this, "on_songsListview_doubleClicked",
-                                      Q_ARG(QModelIndex, ui->songsListview->currentIndex()));
+            on_songsListview_doubleClicked(ui->songsListview->currentIndex());
         } else if (view == ui->searchLV) {
             on_searchLV_doubleClicked(ui->searchLV->currentIndex());
         } else if (view == ui->filesLV) {

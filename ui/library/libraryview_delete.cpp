@@ -186,5 +186,5 @@ void libraryView::on_infoButton_clicked()
                 {{QStringLiteral("lang"), QStringLiteral("2")},
                  {QStringLiteral("id_product"), product},
                  {QStringLiteral("id_song"), database->getSongIdWithProductId(product)}},
-                SLOT(receivedSongInfo(QNetworkReply*)));
+                &libraryView::receivedSongInfo);
 }

@@ -126,21 +126,21 @@ void libraryView::sendStoreSearch(const QString &text)
 {
     QList<QPair<QString, QString>> fields{{QStringLiteral("lang"), QStringLiteral("2")},
                                           {QStringLiteral("search"), text}};
-    if (auto *manager = qobject_cast<MelodromeManager *>(storeManager.data())) {
+    if (MelodromeManager *manager = storeManager) {
         if (manager->getUsrPtr() && manager->getUsrPtr()->getUser_id() != 0)
             fields.append({QStringLiteral("id_user"),
                            QString::number(manager->getUsrPtr()->getUser_id())});
     }
-    const char *slot = nullptr;
+    ReplyHandler handler = nullptr;
     if (ui->titleButton->isChecked()) {
         database->truncateMDSearchTitles();
-        slot = SLOT(receivedSongListForQuery(QNetworkReply*));
+        handler = &libraryView::receivedSongListForQuery;
     } else {
         database->truncateMDSearchGenArt();
-        slot = ui->artistButton->isChecked() ? SLOT(receivedArtistListForQuery(QNetworkReply*))
-                                             : SLOT(receivedGenreListForQuery(QNetworkReply*));
+        handler = ui->artistButton->isChecked() ? &libraryView::receivedArtistListForQuery
+                                                : &libraryView::receivedGenreListForQuery;
     }
-    postToStore(QStringLiteral("/service/songlist.php"), fields, slot, text);
+    postToStore(QStringLiteral("/service/songlist.php"), fields, handler, text);
     // The local rows show at once, the store's join them on its reply; unless
     // the user has opened a store artist or genre meanwhile.
     if (currentQuery != storeSearchQuery())

@@ -33,23 +33,22 @@ const char kSearchTag[] = "velmarSearch";
 
 } // namespace
 
-int libraryView::requestKind(const char *slot)
+int libraryView::requestKind(ReplyHandler handler)
 {
-    const QByteArray name(slot);
-    if (name.contains("receivedSongInfo"))
+    if (handler == &libraryView::receivedSongInfo)
         return InfoRequest;
-    if (name.contains("receivedSongListForGenArtQuery"))
+    if (handler == &libraryView::receivedSongListForGenArtQuery)
         return ListingRequest;
     return SearchRequest;
 }
 
 QNetworkReply *libraryView::postToStore(const QString &path,
                                         const QList<QPair<QString, QString>> &fields,
-                                        const char *slot, const QString &searchText)
+                                        ReplyHandler handler, const QString &searchText)
 {
     if (!network)
         network = new QNetworkAccessManager(this);
-    const int kind = requestKind(slot);
+    const int kind = requestKind(handler);
     // Only the newest request of a kind is wanted: the older ones go.
     lastRequest[kind] = ++requestSerial;
     abortPending(kind);
@@ -64,10 +63,7 @@ QNetworkReply *libraryView::postToStore(const QString &path,
     reply->setProperty(kSearchTag, searchText);
     pendingReplies.insert(reply);
     updateLoading();
-    const QByteArray method = QByteArray(slot).mid(1).split('(').value(0);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, method] {
-        QMetaObject::invokeMethod(this, method.constData(), Q_ARG(QNetworkReply *, reply));
-    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, handler] { (this->*handler)(reply); });
     return reply;
 }
 

@@ -26,12 +26,6 @@ listItem::listItem(QWidget *parent, QListWidgetItem *container, int row, Type ty
     // its height.
     ui->horizontalFrame->hide();
     ui->titleLabel->setMinimumHeight(38);
-    if (parent) {
-        connect(this, SIGNAL(deleteItem(listItem*)), parent, SLOT(onItemListDeleted(listItem*)));
-        connect(this, SIGNAL(addItem(SongInfo)), parent, SLOT(onSongAddToPlaylist(SongInfo)));
-        connect(this, SIGNAL(renamePlaylist(QString,int)), parent,
-                SLOT(renamePlaylist(QString,int)));
-    }
 }
 
 listItem::~listItem()

@@ -1,6 +1,5 @@
 #include "melodychannelpopup.h"
 
-#include "parentslots.h"
 #include "ui_melodychannelpopup.h"
 
 #include <QEvent>
@@ -13,7 +12,6 @@ MelodyChannelPopup::MelodyChannelPopup(QWidget *parent) : QWidget(parent, Qt::Po
     ui->channelsView->setModel(&model);
     loadSavedIndex(kDefaultChannel);
     connect(ui->channelsView, &QListView::clicked, this, &MelodyChannelPopup::selectedTrack);
-    connectToParentSlot(this, SIGNAL(melodyTrackChanged(int)), parent, SLOT(changeMelodyTrack(int)));
 }
 
 MelodyChannelPopup::~MelodyChannelPopup()

@@ -1,6 +1,6 @@
 // The melody-channel pop-up of the transport area: a list of the 16 MIDI
-// channels ("Track 1" .. "Track 16"). A click reports the 0-based channel to
-// the holding window's slot changeMelodyTrack(int).
+// channels ("Track 1" .. "Track 16"). A click reports the 0-based channel
+// (melodyTrackChanged).
 #pragma once
 
 #include <QStringListModel>

@@ -3,7 +3,6 @@
 #include "SoundEngine.h"
 #include "devicesource.h"
 #include "language.h"
-#include "parentslots.h"
 #include "program.h"
 #include "ui_settingsview.h"
 #include "wheelguard.h"
@@ -78,11 +77,6 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr
                                        version));
     loadSettings();
 
-    connectToParentSlot(this, SIGNAL(fontSizeChanged(int)), parent, SLOT(changeKaraokeTextSize(int)));
-    connectToParentSlot(this, SIGNAL(fontFamilyChanged(QString)), parent, SLOT(changeKaraokeTextFont(QString)));
-    connectToParentSlot(this, SIGNAL(fontAlignmentChanged(Qt::Alignment)), parent,
-                        SLOT(changeKaraokeTextAlignment(Qt::Alignment)));
-    connectToParentSlot(this, SIGNAL(chordChanged(int)), parent, SLOT(changeChordsSettings(int)));
     if (currSong)
         connect(currSong, &Song::loadSongChange, this, &SettingsView::on_loadSongChange);
 }

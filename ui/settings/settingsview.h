@@ -5,10 +5,7 @@
 //
 // Every choice is written to the program's settings (`appSettings`) the
 // moment it is made and read back once, when the page is built. The page
-// reports to the window that holds it through that window's slots
-// changeKaraokeTextSize(int), changeKaraokeTextFont(QString),
-// changeKaraokeTextAlignment(Qt::Alignment) and changeChordsSettings(int);
-// the window connects the other signals itself.
+// reports through its signals, which the window that holds it connects.
 //
 // The MIDI output and the audio device are connected by connectAudioDevice()
 // and then connectSoundCard(), which the main window calls once it is shown:

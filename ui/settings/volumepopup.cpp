@@ -1,6 +1,5 @@
 #include "volumepopup.h"
 
-#include "parentslots.h"
 #include "ui_volumepopup.h"
 
 #include <QEvent>
@@ -8,7 +7,7 @@
 volumePopup::volumePopup(QWidget *parent) : QWidget(parent, Qt::Popup), ui(new Ui::volumePopup)
 {
     ui->setupUi(this);
-    connectToParentSlot(ui->masterVolumeSlider, SIGNAL(valueChanged(int)), parent, SLOT(volumeChanged(int)));
+    connect(ui->masterVolumeSlider, &QSlider::valueChanged, this, &volumePopup::volumeChanged);
 }
 
 volumePopup::~volumePopup()

@@ -1,6 +1,6 @@
 // The music volume pop-up of the transport area: one vertical slider,
-// 0 .. 127. Each change goes to the holding window's slot volumeChanged(int),
-// which hands it to the sound engine.
+// 0 .. 127. Each change is reported (volumeChanged), for the holding window
+// to hand to the sound engine.
 #pragma once
 
 #include <QWidget>
@@ -18,6 +18,9 @@ public:
     ~volumePopup() override;
 
     int getVolume() const;
+
+signals:
+    void volumeChanged(int volume);
 
 public slots:
     // A changed value is reported like a move of the slider.

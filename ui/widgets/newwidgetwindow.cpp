@@ -7,40 +7,13 @@
 #include <QDropEvent>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <utility>
 
-namespace {
-
-// Connects the signal to the receiver's slot of that name whose arguments
-// fit; views differ in which of the owner's slots they have, and a missing
-// one is no fault.
-void connectToSlotNamed(QObject *sender, const char *signal, QObject *receiver, const char *slotName)
-{
-    if (!receiver)
-        return;
-    const QMetaObject *from = sender->metaObject();
-    const QMetaMethod signalMethod =
-        from->method(from->indexOfSignal(QMetaObject::normalizedSignature(signal).constData()));
-    const QMetaObject *to = receiver->metaObject();
-    for (int i = 0; i < to->methodCount(); ++i) {
-        const QMetaMethod slot = to->method(i);
-        if (slot.methodType() == QMetaMethod::Slot && slot.name() == slotName
-            && QMetaObject::checkConnectArgs(signalMethod, slot)) {
-            QObject::connect(sender, signalMethod, receiver, slot);
-            return;
-        }
-    }
-}
-
-} // namespace
-
-NewWidgetWindow::NewWidgetWindow(QWidget *owner, QWidget *contentWidget, int viewId, bool pinButton,
-                                 bool statusBar)
+NewWidgetWindow::NewWidgetWindow(QWidget *contentWidget, int viewId, bool pinButton, bool statusBar)
     : QWidget(nullptr), content(contentWidget), view(viewId)
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -53,7 +26,6 @@ NewWidgetWindow::NewWidgetWindow(QWidget *owner, QWidget *contentWidget, int vie
     connect(titleBar, &TitleBarWindow::buttonClicked, this, &NewWidgetWindow::on_clickPinObject);
     connect(titleBar, &TitleBarWindow::fullScreenWidget, this, &NewWidgetWindow::on_fullScreeWidget);
     connect(titleBar, &TitleBarWindow::minimizeScreenWidget, this, &NewWidgetWindow::on_minimizeScreenWidget);
-    connectToSlotNamed(this, "windowClosing(QWidget*,int,bool)", owner, "retriveWidget");
 
     titleBar->setPinButton(pinButton);
     if (pinButton && view == DetachedView::Karaoke)
@@ -68,8 +40,6 @@ NewWidgetWindow::NewWidgetWindow(QWidget *owner, QWidget *contentWidget, int vie
         layout->addWidget(grip);
     }
 
-    connectToSlotNamed(this, "windowPropertyChanged(int,int,int,int,int)", owner, "savePosAndSizeWidgets");
-    connectToSlotNamed(this, "resizeWindow(QResizeEvent*)", content, "resizeEvent");
     showTitle();
     switch (view) {
     case DetachedView::Chords:
@@ -81,7 +51,6 @@ NewWidgetWindow::NewWidgetWindow(QWidget *owner, QWidget *contentWidget, int vie
     case DetachedView::Library:
     case DetachedView::Karaoke:
         setAcceptDrops(true);
-        connectToSlotNamed(this, "droppedOverWindow(QDropEvent*,bool)", owner, "dropEventOnDetachedWidgets");
         break;
     }
     setObjectName(content->objectName());

@@ -1,5 +1,5 @@
 // Frameless window hosting one view taken out of the main window; pinning or
-// closing it hands the view back to its owner.
+// closing it hands the view back to whoever connected windowClosing.
 #pragma once
 
 #include <QPointer>
@@ -20,10 +20,8 @@ class NewWidgetWindow : public QWidget
     Q_OBJECT
 
 public:
-    // The owner's slots retriveWidget, savePosAndSizeWidgets and
-    // dropEventOnDetachedWidgets and the content's resizeEvent slot are
-    // connected when they exist with matching arguments.
-    NewWidgetWindow(QWidget *owner, QWidget *content, int view, bool pinButton, bool statusBar);
+    // Whoever opens the window connects its signals.
+    NewWidgetWindow(QWidget *content, int view, bool pinButton, bool statusBar);
 
     // Takes the title bar out (before the karaoke view goes full screen).
     void hideBar();

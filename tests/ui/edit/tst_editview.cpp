@@ -467,19 +467,23 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("reason"); // part of what the page says
-        QTest::newRow("read-only folder") << "read-only" << "Permission denied";
-        QTest::newRow("full disk") << "full disk" << "File too large";
-        QTest::newRow("MP3, ID3 version 2.2") << "v2.2" << "ID3 tag";
-        QTest::newRow("MP3, unsynchronised tag") << "unsynchronised" << "ID3 tag";
-        QTest::newRow("MP3, tag with a checksum") << "checksum" << "ID3 tag";
-        QTest::newRow("MIDI, first track past the end") << "long track" << "first track";
+        QTest::addColumn<bool>("atStart");   // told when the song starts: never kept
+        QTest::newRow("folder made read-only") << "read-only" << "folder is read-only" << false;
+        QTest::newRow("full disk") << "full disk" << "File too large" << false;
+        QTest::newRow("MP3, ID3 version 2.2") << "v2.2" << "ID3 tag" << true;
+        QTest::newRow("MP3, unsynchronised tag") << "unsynchronised" << "ID3 tag" << true;
+        QTest::newRow("MP3, tag with a checksum") << "checksum" << "ID3 tag" << true;
+        QTest::newRow("MIDI, first track past the end") << "long track" << "first track" << true;
     }
     // The stop cannot write the edits: the page says so once, with the
-    // reason, and nothing is written beside the song or into it.
+    // reason, and nothing is written beside the song or into it. A song the
+    // program cannot edit is told as it starts, and its edits are not kept;
+    // other edits are kept, and the page says they will be written again.
     void failedSaveIsTold()
     {
         QFETCH(QString, fault);
         QFETCH(QString, reason);
+        QFETCH(bool, atStart);
         QTemporaryDir dir;
         const QString songs = dir.filePath("songs");
         QVERIFY(QDir().mkpath(songs));
@@ -495,6 +499,12 @@ private slots:
         }
         QVERIFY(TestUtil::writeFile(path, bytes));
         QVERIFY(play(path));
+        const QString said = m_page->saveMessage();
+        if (atStart)
+            QVERIFY2(said.startsWith("The changes to " + name + " are heard but will not be kept: ") && said.contains(reason),
+                     qPrintable(said));
+        else
+            QCOMPARE(said, QString());
         if (mp3)
             click(m_page.get(), "minusBpm");
         else
@@ -518,19 +528,31 @@ private slots:
         QCOMPARE(TestUtil::readFile(path), bytes);
         QCOMPARE(QDir(songs).entryList(QDir::Files | QDir::Hidden), QStringList{name});
         const QString told = m_page->saveMessage();
-        QVERIFY2(told.startsWith("The changes to " + name + " could not be kept: ") && told.contains(reason),
-                 qPrintable(told));
+        const QString why = told.mid(told.indexOf(": ") + 2).section(". ", 0, 0);
+        QVERIFY2(why.contains(reason), qPrintable(told));
+        if (atStart) {
+            QCOMPARE(told, "The changes to " + name + " were not kept: " + why);
+            // Nothing is left to try again at quit.
+            QCOMPARE(m_page->saveBeforeQuit(), QString());
+        } else {
+            QCOMPARE(told, "The changes to " + name + " could not be written yet: " + why +
+                               ". They are kept and will be written again at the next stop or when the program "
+                               "quits.");
+        }
         {
             // Said again in a language chosen while it shows.
             TestLanguage italian("it");
-            QCOMPARE(m_page->saveMessage(), "Le modifiche a " + name + " non sono state salvate: " +
-                                                told.mid(told.indexOf(": ") + 2));
+            QCOMPARE(m_page->saveMessage(),
+                     atStart ? "Le modifiche a " + name + " non sono state mantenute: " + why
+                             : "Le modifiche a " + name + " non sono ancora state scritte: " + why +
+                                   ". Restano in sospeso e saranno scritte al prossimo arresto o all'uscita dal "
+                                   "programma.");
         }
         QCOMPARE(m_page->saveMessage(), told);
-        // The edits stay pending and the next stop tries them again, beside
-        // another song's (an MP3 unloaded with no stop first, its offsets
-        // saved into its own tag). Once the cause is gone (the folder
-        // writable, space freed) they are written and the message goes.
+        // Pending edits are tried again at the next stop, beside another
+        // song's (an MP3 unloaded with no stop first, its offsets saved into
+        // its own tag). Once the cause is gone (the folder writable, space
+        // freed) they are written and the message goes.
         QVERIFY(play(m_mp3));
         click(m_page.get(), "minusBpm");
         click(m_page.get(), "plusButtonKey");
@@ -538,16 +560,130 @@ private slots:
         const QByteArray tag = TestUtil::runPython("songfiles/id3_peer.py", {"dump", m_mp3});
         // The program's own frame: "QEDT", size, flags, then 0, tempo -1, key +1.
         QVERIFY2(tag.contains("51454454") && tag.contains("00ff01"), tag);
-        if (fault != "read-only" && fault != "full disk") {
-            QCOMPARE(m_page->saveMessage(), told);
+        QCOMPARE(m_page->saveMessage(), QString());
+        if (atStart) {
             QCOMPARE(TestUtil::readFile(path), bytes);
             return;
         }
-        QCOMPARE(m_page->saveMessage(), QString());
         QVERIFY(play(path));
         QCOMPARE(int(edited(m_page->strip(1)->channel()).muteSolo), int(DB_MUTE));
         const QByteArray mido = TestUtil::runPython("playback/make_midiedit_song.py", {"compare", path + ".bak", path});
         QVERIFY2(mido.startsWith("same song\n"), mido);
+    }
+
+    // A song the user may not write (its file read-only, or its folder) is
+    // said so as it starts; its edits are still heard, are not written, and
+    // leave nothing to try again at quit.
+    void readOnlySongSaidAtStart_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("file 0444") << false;
+        QTest::newRow("read-only folder") << true;
+    }
+    void readOnlySongSaidAtStart()
+    {
+        QFETCH(bool, folder);
+        QTemporaryDir dir;
+        const QString songs = dir.filePath("songs");
+        QVERIFY(QDir().mkpath(songs));
+        const QString path = songs + "/mix.mid";
+        QVERIFY(TestUtil::writeFile(path, m_midBytes));
+        using P = QFileDevice;
+        const auto readable = P::ReadOwner | P::ExeOwner | P::ReadGroup | P::ExeGroup | P::ReadOther | P::ExeOther;
+        QVERIFY(QFile::setPermissions(dir.path(), readable | P::WriteOwner));
+        const auto everyone = P::ReadOwner | P::ReadGroup | P::ReadOther;
+        // In the folder case the song itself anyone may write.
+        QVERIFY(folder ? QFile::setPermissions(songs, readable)
+                             && QFile::setPermissions(path, everyone | P::WriteOwner | P::WriteGroup | P::WriteOther)
+                       : QFile::setPermissions(path, everyone));
+        // Root writes into any folder: the song plays for nobody.
+        const bool asNobody = folder && geteuid() == 0;
+        QVERIFY(!asNobody || seteuid(65534) == 0);
+        QVERIFY(play(path));
+        const QString said = m_page->saveMessage();
+        const int channel = m_page->strip(1)->channel();
+        click(m_page->strip(1), "muteButton");
+        const int heard = m_rig->engine->sequencer()->GetDbInPlay()->layers[channel - 1][0].muteSolo;
+        m_rig->stop();
+        QVERIFY(!asNobody || seteuid(0) == 0);
+        QVERIFY(QFile::setPermissions(songs, readable | P::WriteOwner));
+        const QString reason = folder ? "the song's folder is read-only" : "the song file is read-only";
+        QCOMPARE(said, "The changes to mix.mid are heard but will not be kept: " + reason + ".");
+        QCOMPARE(heard, int(DB_MUTE));
+        QCOMPARE(TestUtil::readFile(path), m_midBytes);
+        QCOMPARE(QDir(songs).entryList(QDir::Files | QDir::Hidden), QStringList{"mix.mid"});
+        QCOMPARE(m_page->saveMessage(), "The changes to mix.mid were not kept: " + reason + ".");
+        QCOMPARE(m_page->saveBeforeQuit(), QString());
+        // The next song starts with a page of its own.
+        QVERIFY(play(m_mid));
+        QCOMPARE(m_page->saveMessage(), QString());
+    }
+
+    // An arranger's song whose channels play without a program change (type
+    // 0, no controller either): each channel that plays has its row, the
+    // piano General MIDI starts with. A volume taken to nothing on one row
+    // is heard, kept in the file, and heard again from it.
+    void channelsWithoutProgram()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("rec1.mid");
+        TestUtil::runPython("common/real_songs.py", {"rec1", path});
+        QVERIFY(play(path));
+        QList<int> rows;
+        for (int row = 0; row < m_page->stripCount(); ++row)
+            rows << m_page->strip(row)->channel() << m_page->strip(row)->isDrum() << edited(row + 1).program;
+        QCOMPARE(rows, QList<int>({1, 0, 0, 2, 0, 0, 3, 0, 0}));
+        click(m_page->strip(1), "muteButton");
+        click(m_page->strip(2), "muteButton");
+        QVERIFY(m_rig->sounding());
+        QSlider *volume = child<QSlider>(m_page->strip(0), "horizontalSlider");
+        QTest::keyClick(volume, Qt::Key_Home);
+        QCOMPARE(int(edited(1).volume), 0);
+        QVERIFY(m_rig->silent());
+        m_rig->stop();
+        QCOMPARE(TestUtil::runPython("playback/make_midiedit_song.py", {"volume", path, "0"}), QByteArray("-100\n"));
+
+        QSignalSpy notes(m_rig->engine.get(), &SoundEngine::isPlayingTrack);
+        QVERIFY(play(path));
+        QCOMPARE(child<QSlider>(m_page->strip(0), "horizontalSlider")->value(), 0);
+        // Its notes play on, and nothing is heard for two seconds.
+        QVERIFY(SoundEngineRig::waitFor([&] { return notes.count() >= 4; }));
+        double loudest = 0;
+        for (int i = 0; i < 20; ++i) {
+            QTest::qWait(100);
+            loudest = std::max(loudest, m_rig->level(100));
+        }
+        QVERIFY2(loudest < 1e-3, qPrintable(QString::number(loudest)));
+        QVERIFY(currSong->isLoaded());
+    }
+
+    // A song whose controllers run in running status, with the bytes of a
+    // volume controller inside a text and two delta times: three volume
+    // edits, each saved at a stop, change no event of the song and add just
+    // the one volume controller the song lacks, once.
+    void controllersAreEvents()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("controllers.mid");
+        const QString original = dir.filePath("original.mid");
+        TestUtil::runPython("common/real_songs.py", {"controllers", original});
+        QVERIFY(QFile::copy(original, path));
+        QList<int> volumes{100, 100};
+        for (int round = 0; round < 3; ++round) {
+            QVERIFY(play(path));
+            QCOMPARE(m_page->stripCount(), 2);
+            QSlider *volume = child<QSlider>(m_page->strip(round % 2), "horizontalSlider");
+            QTest::keyClick(volume, Qt::Key_PageDown);
+            volumes[round % 2] = volume->value();
+            m_rig->stop();
+            QCOMPARE(TestUtil::runPython("common/real_songs.py", {"check-controllers", original, path}),
+                     QByteArray("ok\n"));
+        }
+        QVERIFY(volumes[0] < 100 && volumes[1] < 100);
+        QVERIFY(play(path));
+        QCOMPARE(QList<int>({child<QSlider>(m_page->strip(0), "horizontalSlider")->value(),
+                             child<QSlider>(m_page->strip(1), "horizontalSlider")->value()}),
+                 volumes);
     }
 
     // The Stop button's road: the song stays loaded at its start. A failed

@@ -53,7 +53,7 @@ struct LibraryFixture
         const QString path = db->getLibraryFolder() + title + ".mid";
         QVERIFY(TestUtil::writeFile(path, "x") && db->checkSong(s, path));
     }
-    void makePage(QObject *storeManager = nullptr)
+    void makePage(MelodromeManager *storeManager = nullptr)
     {
         page = std::make_unique<libraryView>(db.get(), nullptr, storeManager);
         page->resize(1200, 700);

@@ -2,6 +2,8 @@
 // library file, with the local test store answering the store's requests.
 #include "libraryfixture.h"
 
+#include "listitem.h"
+
 #include <QHeaderView>
 #include <QLabel>
 
@@ -18,6 +20,30 @@ class TestLibraryEdit : public QObject, LibraryFixture
         for (const SongInfo &s : db->getPlaylistSongs(5))
             titles << s.title;
         return titles.join(',');
+    }
+    // A user playlist's button in the side list, pressed where it is drawn.
+    void pressOnPlaylistRow(int id, const char *name)
+    {
+        auto *list = page->findChild<QListWidget *>("playlistListWidget");
+        for (int r = 0; r < list->count(); ++r) {
+            auto *row = qobject_cast<listItem *>(list->itemWidget(list->item(r)));
+            if (row && row->getPlaylist().getId() == id) {
+                list->scrollToItem(list->item(r));
+                auto *pressed = row->findChild<QPushButton *>(name);
+                QTRY_VERIFY(pressed->isVisible());
+                QTest::mouseClick(pressed, Qt::LeftButton);
+                return;
+            }
+        }
+        QFAIL("no row of that playlist");
+    }
+    QStringList userPlaylists() const
+    {
+        QStringList names;
+        for (const Playlist &p : db->selectPlaylists())
+            if (p.getId() >= 5)
+                names << p.getName();
+        return names;
     }
 
 private slots:
@@ -118,21 +144,22 @@ private slots:
         QCOMPARE(page->getPlaylistStartIndex(), 1);
     }
 
-    // Names are asked for new and renamed playlists; Cancel makes none.
+    // Names are asked for new and renamed playlists; Cancel makes none. A
+    // playlist's row renames it and deletes it once that is confirmed.
     void namePlaylists()
     {
-        QStringList prompts, answers{"", "   "}, now;
+        QStringList prompts, answers{"", "   "};
         libraryView::setTextPrompt([&](const QString &title, const QString &, const QString &text) {
             prompts << title + "|" + text;
             return answers.takeFirst();
         });
         button("newPlaylistButton")->click();
-        page->renamePlaylist("Live", 5);
+        pressOnPlaylistRow(5, "infoButton");
         QCOMPARE(prompts, (QStringList{"New Playlist|", "Rename Playlist|Live"}));
-        for (const Playlist &p : db->selectPlaylists())
-            if (p.getId() >= 5)
-                now << p.getName();
-        QCOMPARE(now, QStringList{"   "});
+        QCOMPARE(userPlaylists(), QStringList{"   "});
+        pressOnPlaylistRow(5, "deleteButton");
+        QCOMPARE(asked, QStringList{"Attention|Do you really want to delete this playlist?"});
+        QCOMPARE(userPlaylists(), QStringList());
     }
 
     // A new playlist is shown and chosen, its row in sight of a short side

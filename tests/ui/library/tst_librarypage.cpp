@@ -185,23 +185,23 @@ private slots:
         QFETCH(QString, cached);
         QFETCH(int, rowCount);
         store.setReply(kSongList, body);
-        const char *slot = SLOT(receivedSongListForQuery(QNetworkReply*));
+        libraryView::ReplyHandler handler = &libraryView::receivedSongListForQuery;
         if (kind == "title") {
             search()->setText("Stop");
             page->showQuery(db->sqlTitleFilterWithMD, libraryView::AllSongs);
         } else if (kind == "list") {
-            slot = SLOT(receivedSongListForGenArtQuery(QNetworkReply*));
+            handler = &libraryView::receivedSongListForGenArtQuery;
             page->showQuery(db->sqlMDSearchTitle, libraryView::SongsOfListing);
         } else {
             page->findChild<QPushButton *>(kind + "Button")->click();
             search()->setText(kind == "artist" ? "Que" : "Ro");
             page->showQuery(kind == "artist" ? db->sqlArtistFilterWithMD : db->sqlGenreFilterWithMD,
                             libraryView::Listing);
-            slot = kind == "artist" ? SLOT(receivedArtistListForQuery(QNetworkReply*))
-                                    : SLOT(receivedGenreListForQuery(QNetworkReply*));
+            handler = kind == "artist" ? &libraryView::receivedArtistListForQuery
+                                       : &libraryView::receivedGenreListForQuery;
         }
         QNetworkReply *reply = page->postToStore(kSongList, {{"lang", "2"}, {"search", search()->text()}},
-                                                 slot, search()->text());
+                                                 handler, search()->text());
         QSignalSpy done(reply, &QObject::destroyed);
         QVERIFY(done.wait(20000));
         const bool mem = cache.startsWith("mem:");
@@ -458,8 +458,7 @@ private slots:
         store.setReply("/service/song_info.php",
                        message("<genre>Pop</genre><title>Ciao</title><lenght>185</lenght><bpm>96</bpm>"
                                "<key>Am</key><download>" + download + "</download>"));
-        page->postToStore("/service/song_info.php", {{"id_song", "1"}},
-                          SLOT(receivedSongInfo(QNetworkReply*)));
+        page->postToStore("/service/song_info.php", {{"id_song", "1"}}, &libraryView::receivedSongInfo);
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 20000);
         QVERIFY(shown.startsWith("Detailed Info|Title: Ciao\n"));
         QVERIFY(shown.contains("Length: 03\u203205\u2033\nBPM: 96\nKEY: " + key + "\n"));

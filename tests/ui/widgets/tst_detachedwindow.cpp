@@ -22,6 +22,14 @@ public slots:
     }
     void savePosAndSizeWidgets(int id, int x, int y, int w, int h) { calls << QVariantList{"pos", id, x, y, w, h}; }
     void dropEventOnDetachedWidgets(QDropEvent *, bool toPlay) { calls << QVariantList{"drop", toPlay}; }
+
+public:
+    void listen(NewWidgetWindow *window)
+    {
+        connect(window, &NewWidgetWindow::windowClosing, this, &Owner::retriveWidget);
+        connect(window, &NewWidgetWindow::windowPropertyChanged, this, &Owner::savePosAndSizeWidgets);
+        connect(window, &NewWidgetWindow::droppedOverWindow, this, &Owner::dropEventOnDetachedWidgets);
+    }
 };
 
 class TestDetachedWindow : public QObject
@@ -47,7 +55,8 @@ private slots:
         QFETCH(int, view);
         QFETCH(QVariantList, drop);
         Owner owner;
-        NewWidgetWindow window(&owner, new QWidget(&owner), view, true, true);
+        NewWidgetWindow window(new QWidget(&owner), view, true, true);
+        owner.listen(&window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.acceptDrops(), !drop.isEmpty());
@@ -67,7 +76,8 @@ private slots:
     void fullScreenAndMove()
     {
         Owner owner;
-        NewWidgetWindow window(&owner, new QWidget, -5, false, false);
+        NewWidgetWindow window(new QWidget, -5, false, false);
+        owner.listen(&window);
         window.setGeometry(100, 100, 300, 200);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
