@@ -1,10 +1,37 @@
 #include "DatabaseHelper.h"
+#include "appsettings.h"
 #include "startup.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QString>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <thread>
+
+namespace {
+
+// Ends the process `bound` from now whatever it is doing then. Armed once
+// everything the program keeps is on disk: the window wrote the edits and
+// its positions when it closed, the settings are synced, the log is flushed
+// line by line, and the downloads remove their part files first as the
+// window goes. What is left (letting go of the sound devices, Qt's own
+// teardown) may wait on others: a sound server that stops asking for sound,
+// host-name lookups that a resolver does not answer, which Qt waits for to
+// their end.
+void endWithin(std::chrono::milliseconds bound, int code)
+{
+    std::thread([bound, code] {
+        std::this_thread::sleep_for(bound);
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }).detach();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -19,6 +46,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     const int result = app.exec();
+    appSettings->sync();
+    endWithin(std::chrono::milliseconds(200), result);
     endProgram();
     return result;
 }

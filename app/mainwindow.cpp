@@ -28,6 +28,7 @@
 #include "ui_mainwindow.h"
 #include "user.h"
 
+#include <QAbstractItemView>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
@@ -140,14 +141,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     m_karaoke->setObjectName(QStringLiteral("KaraokeTextWidget"));
     m_seekSlider = new SeekTrackSlider(this, m_engine);
     m_seekSlider->setWindowFlags(Qt::Popup);
-    m_seekSlider->setSongSource([] {
-        TransportSong t;
-        t.loaded = currSong->isLoaded();
-        t.baseType = int(currSong->baseType());
-        t.lengthSec = currSong->getDurataBranoSec();
-        t.lastBar = currSong->barsBeats().isEmpty() ? -1 : int(currSong->barsBeats().last().bar);
-        return t;
-    });
+    m_seekSlider->setSongSource([] { return TransportSong::of(*currSong); });
 
     changeKaraokeTextAlignment(m_settings->getTextAlign());
     changeKaraokeTextFont(m_settings->getFont());
@@ -213,6 +207,11 @@ MainWindow::~MainWindow()
     if (mw == this)
         mw = nullptr;
     dockAllViews();
+    // An update or a sound bank still arriving: its part file goes with it,
+    // first, as the process may be ended while the sound devices let go.
+    delete m_soundfonts;
+    delete m_updateDownload;
+    delete m_updateProgress;
     // The engine stops the song and joins the sequencer thread before the
     // views that follow it go; its last unload starts nothing here.
     disconnect(currSong, nullptr, this, nullptr);
@@ -221,10 +220,6 @@ MainWindow::~MainWindow()
     delete m_accountPopup;
     delete m_accountPage;
     delete m_user;
-    delete m_soundfonts;
-    // An update still arriving: its part file goes with it.
-    delete m_updateDownload;
-    delete m_updateProgress;
     delete ui;
 }
 
@@ -482,11 +477,15 @@ void MainWindow::on_playButton_clicked()
             return;
         }
         const QString path = m_library->getSelectedPath();
-        // No file: a store song, downloaded and then played.
-        if (path.isEmpty())
-            m_library->requestSelectedMDSong();
-        else
+        if (!path.isEmpty())
             onStartSongInfo(readSongInfo(path), 0);
+        // The song that ended (or was stopped twice) plays again from its
+        // start, unless a store song is chosen; a file gone is told.
+        else if (!storeSongChosen() && !m_shownSong.innerPath.isEmpty())
+            onStartSongPath(m_shownSong.innerPath, 0);
+        // No file: a store song, downloaded and then played.
+        else
+            m_library->requestSelectedMDSong();
         return;
     }
     if (state != SoundEngine::ePsPlaying && state != SoundEngine::ePsPaused)
@@ -498,6 +497,13 @@ void MainWindow::on_playButton_clicked()
         onStartSongInfo(readSongInfo(path), 0);
     else if (state == SoundEngine::ePsPaused)
         m_engine->setPlayingState(SoundEngine::ePsPlaying);
+}
+
+bool MainWindow::storeSongChosen() const
+{
+    const auto *songs = m_library->findChild<QAbstractItemView *>(QStringLiteral("songsListview"));
+    return songs && songs->isVisible() && songs->currentIndex().isValid()
+           && m_library->isStoreRow(songs->currentIndex().row());
 }
 
 void MainWindow::on_pauseButton_clicked()

@@ -188,6 +188,8 @@ private:
     SongInfo songInfoFor(const QString &path) const;
     // Resolves the play action and starts the loaded current song for 0.
     void playByAction(int action);
+    // The library shows a store song as its current row.
+    bool storeSongChosen() const;
     // Stop and unload, then ready, without the unload counting as a song end.
     void stopForRequest();
     void showSongInfo(const SongInfo &info);

@@ -8,8 +8,11 @@
 #include <RtAudio.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -93,6 +96,8 @@ public:
         m_render = render;
         m_user = user;
         m_priorityAsked = false;
+        m_stopAsked.store(false);
+        m_stopTaken.store(false);
         ThreadPriority::startHelper();
         try {
             m_audio = std::make_unique<RtAudio>();
@@ -173,8 +178,17 @@ public:
         if (!m_audio)
             return;
         try {
-            if (m_audio->isStreamRunning())
-                m_audio->stopStream();
+            // The callback stops the stream on its own thread. Stopped from
+            // here, RtAudio's lock is taken back at once by its real-time
+            // thread, which on a single busy core spins until the kernel's
+            // real-time throttling lets this thread run (about a second).
+            if (m_audio->isStreamRunning()) {
+                m_stopAsked.store(true);
+                for (int i = 0; i < 100 && !m_stopTaken.load(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                if (!m_stopTaken.load())
+                    m_audio->abortStream();
+            }
             if (m_audio->isStreamOpen())
                 m_audio->closeStream();
         } catch (const RtAudioError &e) {
@@ -199,6 +213,11 @@ private:
             ThreadPriority::askForThisThread(ThreadPriority::Role::Synthesizer,
                                              ThreadPriority::kCallbackPriority);
         }
+        if (self->m_stopAsked.load()) {
+            std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
+            self->m_stopTaken.store(true);
+            return 2;
+        }
         self->m_render(static_cast<float *>(out), frames, self->m_user);
         return 0;
     }
@@ -212,6 +231,9 @@ private:
     double m_bridgeMs = 0;
     unsigned m_latency = 0;
     bool m_priorityAsked = false; // callback thread
+    // close() asks, the callback answers by stopping the stream itself.
+    std::atomic<bool> m_stopAsked{false};
+    std::atomic<bool> m_stopTaken{false};
 };
 
 } // namespace

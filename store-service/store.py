@@ -8,15 +8,24 @@ misbehave per path; without, it keeps nothing of a request.
 
     /usr/bin/python3 store.py [--port N] [--host ADDR] [--files DIR] [--control]
                               [--catalogue DIR] [--idle-timeout S]
+                              [--request-timeout S] [--max-connections N]
 
 prints "PORT <n>" on its first line once it listens (port 0 picks a free one).
 It listens on the loopback address only ("localhost" is 127.0.0.1): any other
 --host is refused. The addresses it hands out are built from the address it
 listens on, never from a request's Host header. It serves only regular files
 whose real path lies inside its catalogue or --files folder (no link out of
-them), takes request bodies of 1 MiB at most (64 MiB on control paths),
-answers a malformed request with 400, and closes a connection that sends
-nothing for S seconds (default 15).
+them), takes request heads of 64 KiB and bodies of 1 MiB at most (64 MiB on
+control paths), answers a malformed request with 400 (a NUL in a name, a
+length that is no plain number) and any request it cannot serve with an
+error status, closes a connection that sends nothing for --idle-timeout
+seconds (default 15), and answers 408 to a request that is not in whole
+within --request-timeout seconds (default 30), however it drips. It serves
+--max-connections connections at once (default 64): a new one takes the
+place of the one that has been sending its request the longest, so that
+clients that send slowly cannot keep others out, and one that finds every
+place answering gets 503. What a connection holds stays within its limits,
+so the memory stays bounded whatever the clients do.
 With --catalogue (a folder made by make_catalogue.py) it serves that
 catalogue, its account, banners and sound bank, and says this program version
 is current; without, a small fixed data set the tests rely on.
@@ -43,6 +52,8 @@ Control requests (with --control only; never recorded):
                               answer (<error>...</error>)
             doctype           status 200, text/html, a page with "<!doctype html>"
             html401           status 200, text/xml, a page with the HTML 4.01 doctype
+            commented         status 200, text/plain, a page that starts with a
+                              comment before its "<!doctype html>"
             oversized         status 200 with S bytes (&size=S, default 256 MiB) of
                               XML; &announce=1 sends their Content-Length, else the
                               body ends when the connection closes
@@ -63,12 +74,13 @@ record that carries its address (url) and size before "download".
 """
 
 import argparse
-import errno
 import base64
 import hashlib
+import io
 import ipaddress
 import json
 import os
+import re
 import select
 import socket
 import sys
@@ -87,13 +99,67 @@ SIGN_IN_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Wi-Fi</title></head><body>
                 b"<input name=\"room\"><input type=\"submit\" value=\"Connect\"></form></body></html>")
 FOREIGN_XML = b'<?xml version="1.0" encoding="UTF-8"?>\n<error>Service temporarily unavailable</error>'
 LOWER_DOCTYPE_PAGE = b"<!doctype html>\n<html><head><meta charset=utf-8><title>Sign in</title></head><body>Sign in</body></html>"
+COMMENTED_PAGE = (b"<!-- Guest network: sign in to go on -->\n<!doctype html>\n<html><head><title>Welcome</title>"
+                  b"</head><body><a href=\"/login\">Sign in</a></body></html>")
 HTML401_PAGE = (b'<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">\n<HTML><HEAD><TITLE>Portal</TITLE>'
                 b'<META http-equiv="Content-Type" content="text/html"></HEAD><BODY><P>Sign in<BR></BODY></HTML>')
 BROKEN_XML = b'<?xml version="1.0" encoding="UTF-8"?>\n<melodrome_message><user><user_id>42</user_id><name>An'
 
 
+MAX_HEAD = 64 << 10
 MAX_BODY = 1 << 20
 MAX_CONTROL_BODY = 64 << 20
+BODY_PIECE = 64 << 10
+LENGTH = re.compile(r"[0-9]+")
+
+
+class RequestTimeout(Exception):
+    """The request did not arrive whole within its time."""
+
+
+class RequestTooLarge(Exception):
+    """The request sent more than its limits let through."""
+
+
+class RequestReader(io.RawIOBase):
+    """The connection's bytes as the handler reads them: each read waits at
+    most the idle timeout and what is left of the request's time, and fails
+    beyond the bytes the request may still send."""
+
+    def __init__(self, sock, idle):
+        super().__init__()
+        self.sock = sock
+        self.idle = idle
+        self.deadline = None
+        self.budget = None
+        self.received = 0
+
+    def readable(self):
+        return True
+
+    def readinto(self, buffer):
+        wait = self.idle
+        if self.deadline is not None:
+            left = self.deadline - time.monotonic()
+            if left <= 0:
+                raise RequestTimeout()
+            wait = min(wait, left)
+        view = memoryview(buffer)
+        if self.budget is not None:
+            if self.budget <= 0:
+                raise RequestTooLarge()
+            view = view[:self.budget]
+        self.sock.settimeout(wait)
+        try:
+            count = self.sock.recv_into(view)
+        except TimeoutError:
+            if self.deadline is not None and time.monotonic() >= self.deadline:
+                raise RequestTimeout()
+            raise
+        if self.budget is not None:
+            self.budget -= count
+        self.received += count
+        return count
 
 
 def inside(folder, path):
@@ -211,6 +277,53 @@ class Handler(BaseHTTPRequestHandler):
         # requests cannot hold the server's threads.
         self.timeout = self.server.idle_timeout
         super().setup()
+        self.evicted = False
+        self.rfile.close()
+        self.reader = RequestReader(self.connection, self.server.idle_timeout)
+        self.rfile = io.BufferedReader(self.reader)
+
+    def handle_one_request(self):
+        # Each request gets its time and its head's size from its first wait
+        # on: a client that sends a byte now and then is cut off all the same.
+        self.reader.deadline = time.monotonic() + self.server.request_timeout
+        self.reader.budget = MAX_HEAD
+        self.reader.received = 0
+        self.answering = False
+        self.server.slots.receiving(self)
+        try:
+            super().handle_one_request()
+        except RequestTimeout:
+            self.cut_off(408, "408 Request Timeout")
+        except RequestTooLarge:
+            self.cut_off(431, "431 Request Header Fields Too Large")
+        except OSError:
+            # The connection broke, or its place went to a newer one.
+            self.close_connection = True
+        finally:
+            self.server.slots.answered(self)
+
+    def cut_off(self, code, text):
+        """Answers a request that did not arrive as it should, if anything of
+        it came and no answer has begun, and closes the connection."""
+        self.close_connection = True
+        if self.answering or self.reader.received == 0 or self.evicted:
+            return
+        page = HTML_ERROR.format(text).encode()
+        try:
+            self.connection.settimeout(2)
+            self.wfile.write(("HTTP/1.1 %s\r\nContent-Type: text/html\r\nContent-Length: %d\r\n"
+                              "Connection: close\r\n\r\n" % (text, len(page))).encode() + page)
+            self.wfile.flush()
+        except OSError:
+            pass
+
+    def evict(self):
+        """Ends the connection from another thread: a newer one takes its place."""
+        self.evicted = True
+        try:
+            self.connection.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
 
     def handle_any(self):
         try:
@@ -218,9 +331,18 @@ class Handler(BaseHTTPRequestHandler):
         except (BrokenPipeError, ConnectionResetError, TimeoutError):
             # The client gave up or went quiet (a cancel or a time-out).
             self.close_connection = True
+        except (RequestTimeout, RequestTooLarge, OSError):
+            raise
+        except Exception as error:
+            # Whatever went wrong, the client gets an answer.
+            print("store.py: %s %s: %r" % (self.command, self.path, error), file=sys.stderr)
+            self.close_connection = True
+            if not self.answering:
+                self.send_whole(500, HTML_ERROR.format("500 Internal Server Error").encode(), "text/html")
 
     def refuse(self, code, text):
         self.close_connection = True
+        self.answering = True
         self.send_whole(code, HTML_ERROR.format(text).encode(), "text/html")
 
     def read_body(self, limit):
@@ -229,18 +351,28 @@ class Handler(BaseHTTPRequestHandler):
             self.refuse(411, "411 Length Required")
             return None
         text = (self.headers.get("Content-Length") or "0").strip()
-        if not text.isdigit() or len(self.headers.get_all("Content-Length") or []) > 1:
+        # ASCII digits only: "²" or "٣" are digits to Python, not to HTTP.
+        if not LENGTH.fullmatch(text) or len(self.headers.get_all("Content-Length") or []) > 1:
             self.refuse(400, "400 Bad Request")
             return None
         length = int(text)
         if length > limit:
             self.refuse(413, "413 Payload Too Large")
             return None
-        body = self.rfile.read(length) if length > 0 else b""
-        if len(body) < length:
-            self.close_connection = True
-            return None
-        return body
+        # Taken as it comes: a client that announces a large body and sends
+        # little costs only what it sent.
+        self.reader.budget = length
+        pieces = []
+        missing = length
+        while missing > 0:
+            piece = self.rfile.read1(min(missing, BODY_PIECE))
+            if not piece:
+                self.close_connection = True
+                return None
+            pieces.append(piece)
+            missing -= len(piece)
+        self.reader.budget = None
+        return b"".join(pieces)
 
     def serve(self):
         state = self.server.state
@@ -248,6 +380,14 @@ class Handler(BaseHTTPRequestHandler):
         controlled = url.path.startswith("/_control/") and self.server.control
         body = self.read_body(MAX_CONTROL_BODY if controlled else MAX_BODY)
         if body is None:
+            return
+        # The request is in: its answer takes the time it takes.
+        self.answering = True
+        self.server.slots.answered(self)
+        self.connection.settimeout(self.server.idle_timeout)
+        # No name holds a NUL: the file system refuses it, and so does this.
+        if "\0" in urllib.parse.unquote(url.path):
+            self.refuse(400, "400 Bad Request")
             return
         query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
         if controlled:
@@ -277,9 +417,11 @@ class Handler(BaseHTTPRequestHandler):
             self.send_whole(200, SIGN_IN_PAGE if mode == "html" else BROKEN_XML,
                             "text/html" if mode == "html" else "text/xml")
             return
-        if mode in ("foreign", "doctype", "html401"):
-            data = {"foreign": FOREIGN_XML, "doctype": LOWER_DOCTYPE_PAGE, "html401": HTML401_PAGE}[mode]
-            self.send_whole(200, data, "text/html" if mode == "doctype" else "text/xml")
+        if mode in ("foreign", "doctype", "html401", "commented"):
+            data = {"foreign": FOREIGN_XML, "doctype": LOWER_DOCTYPE_PAGE, "html401": HTML401_PAGE,
+                    "commented": COMMENTED_PAGE}[mode]
+            types = {"doctype": "text/html", "commented": "text/plain"}
+            self.send_whole(200, data, types.get(mode, "text/xml"))
             return
         if mode == "oversized":
             self.send_oversized(int(fault.get("size") or 256 << 20), fault.get("announce") == "1")
@@ -333,6 +475,7 @@ class Handler(BaseHTTPRequestHandler):
         return data[start:start + count]
 
     def send_head(self, status, length, ctype):
+        self.answering = True
         self.send_response(status)
         self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(length))
@@ -521,6 +664,76 @@ class PatternBody:
         return pattern_bytes(start, count)
 
 
+class Slots:
+    """The connections served at once. A new connection beyond the limit
+    takes the place of the one that has been waiting for its request the
+    longest (a client that drips, or an idle one); with every place
+    answering, it is refused."""
+
+    def __init__(self, most):
+        self.most = most
+        self.lock = threading.Lock()
+        self.taken = 0
+        self.waiting = {}
+        # Connections whose place went to a newer one.
+        self.evicted = set()
+
+    def take(self):
+        with self.lock:
+            if self.taken < self.most:
+                self.taken += 1
+                return True
+            if not self.waiting:
+                return False
+            oldest = min(self.waiting, key=self.waiting.get)
+            del self.waiting[oldest]
+            self.evicted.add(oldest.request)
+            oldest.evict()
+            return True
+
+    def receiving(self, handler):
+        with self.lock:
+            if handler.request not in self.evicted:
+                self.waiting[handler] = time.monotonic()
+
+    def answered(self, handler):
+        with self.lock:
+            self.waiting.pop(handler, None)
+
+    def give_back(self, request):
+        with self.lock:
+            # An evicted connection gave its place to the one that took it.
+            if request in self.evicted:
+                self.evicted.discard(request)
+            else:
+                self.taken -= 1
+
+
+class StoreServer(ThreadingHTTPServer):
+    request_queue_size = 128
+    daemon_threads = True
+
+    def process_request(self, request, client_address):
+        if not self.slots.take():
+            try:
+                request.settimeout(1)
+                page = HTML_ERROR.format("503 Service Unavailable").encode()
+                request.sendall(b"HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/html\r\n"
+                                b"Retry-After: 1\r\nConnection: close\r\nContent-Length: %d\r\n\r\n"
+                                % len(page) + page)
+            except OSError:
+                pass
+            self.shutdown_request(request)
+            return
+        super().process_request(request, client_address)
+
+    def finish_request(self, request, client_address):
+        try:
+            super().finish_request(request, client_address)
+        finally:
+            self.slots.give_back(request)
+
+
 def loopback_address(host):
     """The loopback address `host` names ("localhost" is 127.0.0.1), or None."""
     if host.lower() == "localhost":
@@ -539,6 +752,8 @@ def main():
     parser.add_argument("--control", action="store_true")
     parser.add_argument("--catalogue", default="", help="a folder made by make_catalogue.py")
     parser.add_argument("--idle-timeout", type=float, default=15.0)
+    parser.add_argument("--request-timeout", type=float, default=30.0)
+    parser.add_argument("--max-connections", type=int, default=64)
     args = parser.parse_args()
     host = loopback_address(args.host)
     if host is None:
@@ -546,13 +761,14 @@ def main():
               % args.host, file=sys.stderr)
         return 2
     family = socket.AF_INET6 if ":" in host else socket.AF_INET
-    server_class = type("StoreServer", (ThreadingHTTPServer,), {"address_family": family})
+    server_class = type("StoreServer", (StoreServer,), {"address_family": family})
     server = server_class((host, args.port), Handler)
     server.base = "http://%s:%d" % ("[%s]" % host if ":" in host else host, server.server_port)
     server.idle_timeout = args.idle_timeout
+    server.request_timeout = args.request_timeout
+    server.slots = Slots(max(1, args.max_connections))
     server.control = args.control
     server.catalogue = Catalogue(args.catalogue) if args.catalogue else None
-    server.daemon_threads = True
     server.state = State(args.files, server.catalogue.account if server.catalogue else None)
     server.stopping = threading.Event()
     print("PORT %d" % server.server_port, flush=True)

@@ -69,7 +69,7 @@ void AccountView::post(const QString &path, const QByteArray &form, bool read, b
     QNetworkReply *reply = ReplyWatch::send(manager, request, "POST", form);
     reply->setProperty(kLogouts, m_logouts);
     reply->setProperty(kLogin, login);
-    new ReplyWatch(reply, m_timeouts, "AccountView");
+    new ReplyWatch(reply, m_timeouts, "AccountView", ReplyWatch::kMaxRecordBytes);
     if (read)
         connect(manager, &QNetworkAccessManager::finished, this, &AccountView::onfinish);
     connect(manager, &QNetworkAccessManager::finished, manager, &QObject::deleteLater);

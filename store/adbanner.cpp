@@ -64,11 +64,14 @@ AdBanner::AdBanner(QWidget *parent)
     connect(&m_rotation, &QTimer::timeout, this, &AdBanner::showNextBanner);
     connect(&m_reload, &QTimer::timeout, this, &AdBanner::reloadBanners);
     connect(m_network, &QNetworkAccessManager::finished, this, &AdBanner::onImageFetched);
+    m_reading.setMaxThreadCount(1);
     hide();
 }
 
 AdBanner::~AdBanner()
 {
+    // A picture still being read tells a banner that is gone nothing.
+    m_reading.waitForDone();
     // Replies the network aborts on its way out find no banner to read them.
     disconnect(m_network, nullptr, this, nullptr);
     delete ui;
@@ -100,7 +103,7 @@ void AdBanner::reloadBanners()
     ReplyWatch::verifyRedirects(request);
     QNetworkReply *reply = m_network->get(request);
     reply->setProperty("bannerList", true);
-    new ReplyWatch(reply, m_timeouts, "AdBanner");
+    new ReplyWatch(reply, m_timeouts, "AdBanner", ReplyWatch::kMaxRecordBytes);
 }
 
 void AdBanner::onListFetched(QNetworkReply *reply)
@@ -216,17 +219,39 @@ void AdBanner::setBannerColor(const QString &background, const QString &hover)
             .arg(background, hover));
 }
 
+QSize AdBanner::shownBound() const
+{
+    const Banner shown;
+    return QSize(shown.width, shown.height) * qMax(1.0, devicePixelRatioF());
+}
+
 // Pictures are kept at the size they are shown at: a picture of a few
 // thousand pixels a side would otherwise hold tens of megabytes for good.
-QPixmap AdBanner::shownSize(QIODevice *device) const
+// The size is read from the picture's header before anything is decoded.
+QImage AdBanner::readPicture(QIODevice *device, const QSize &bound, QString *refusal)
 {
     QImageReader reader(device);
-    const Banner shown;
-    const QSize bound = QSize(shown.width, shown.height) * qMax(1.0, devicePixelRatioF());
     const QSize size = reader.size();
-    if (size.isValid() && (size.width() > bound.width() || size.height() > bound.height()))
+    if (!size.isValid()) {
+        *refusal = reader.canRead() ? QStringLiteral("its size cannot be read before decoding it")
+                                    : QStringLiteral("no picture the program can read (%1)").arg(reader.errorString());
+        return {};
+    }
+    if (size.width() > kMostPictureSide || size.height() > kMostPictureSide) {
+        *refusal = QStringLiteral("%1x%2 pixels announced, more than %3 a side for a picture shown at %4x%5")
+                       .arg(size.width())
+                       .arg(size.height())
+                       .arg(kMostPictureSide)
+                       .arg(bound.width())
+                       .arg(bound.height());
+        return {};
+    }
+    if (size.width() > bound.width() || size.height() > bound.height())
         reader.setScaledSize(size.scaled(bound, Qt::KeepAspectRatio));
-    return QPixmap::fromImage(reader.read());
+    const QImage picture = reader.read();
+    if (picture.isNull())
+        *refusal = QStringLiteral("cannot be decoded (%1)").arg(reader.errorString());
+    return picture;
 }
 
 QString AdBanner::cacheFile(const QString &address) const
@@ -243,19 +268,55 @@ QPixmap AdBanner::download_from(const QString &address)
         return *known;
     if (m_broken.contains(address) || m_pending.contains(address))
         return {};
-    QFile file(cacheFile(address));
-    const QPixmap cached = file.open(QIODevice::ReadOnly) ? shownSize(&file) : QPixmap();
-    if (!cached.isNull()) {
-        m_pictures.insert(address, cached);
-        return cached;
-    }
+    m_pending.insert(address);
+    // From the cache, off the window's thread; fetched when it is not there.
+    m_reading.start([this, address, path = cacheFile(address), bound = shownBound()] {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            QMetaObject::invokeMethod(
+                this, [this, address] { pictureRead(address, {}, {}, true); }, Qt::QueuedConnection);
+            return;
+        }
+        QString refusal;
+        const QImage picture = readPicture(&file, bound, &refusal);
+        // A cached picture that cannot be used goes, and is fetched anew.
+        if (picture.isNull()) {
+            qWarning().noquote() << "Banner picture in the cache not usable:" << address << refusal;
+            file.remove();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, address, picture] { pictureRead(address, picture, {}, picture.isNull()); },
+            Qt::QueuedConnection);
+    });
+    return {};
+}
+
+void AdBanner::fetchPicture(const QString &address)
+{
     m_pending.insert(address);
     QNetworkRequest request{QUrl(address)};
     ReplyWatch::verifyRedirects(request);
     QNetworkReply *reply = m_network->get(request);
     reply->setProperty("bannerAddress", address);
     new ReplyWatch(reply, m_timeouts, "AdBanner");
-    return {};
+}
+
+void AdBanner::pictureRead(const QString &address, const QImage &picture, const QString &refusal, bool fetch)
+{
+    m_pending.remove(address);
+    if (fetch) {
+        fetchPicture(address);
+        return;
+    }
+    if (picture.isNull()) {
+        qWarning().noquote() << "Banner picture not usable:" << address << refusal;
+        m_broken.insert(address);
+        return;
+    }
+    m_pictures.insert(address, QPixmap::fromImage(picture));
+    // The banner waiting for this picture shows now.
+    if (m_index >= 0 && m_index < m_banners.size() && m_banners.at(m_index).image == address)
+        setData(m_banners.at(m_index));
 }
 
 void AdBanner::onImageFetched(QNetworkReply *reply)
@@ -266,29 +327,33 @@ void AdBanner::onImageFetched(QNetworkReply *reply)
         return;
     }
     const QString address = reply->property("bannerAddress").toString();
-    m_pending.remove(address);
     const QByteArray bytes = reply->readAll();
     const QString failure = reply->findChild<ReplyWatch *>()->failure(bytes.size());
-    QBuffer buffer;
-    buffer.setData(bytes);
-    const QPixmap picture = failure.isEmpty() && buffer.open(QIODevice::ReadOnly) ? shownSize(&buffer) : QPixmap();
-    if (picture.isNull()) {
-        qWarning().noquote() << "Banner picture not usable:" << address << failure;
-        m_broken.insert(address);
+    if (!failure.isEmpty()) {
+        pictureRead(address, {}, failure, false);
         return;
     }
-    m_pictures.insert(address, picture);
-    // Kept on disk whole or not at all.
-    QDir().mkpath(QFileInfo(cacheFile(address)).absolutePath());
-    QSaveFile file(cacheFile(address));
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-        if (!file.commit())
-            qWarning().noquote() << "Banner cache not written:" << file.fileName();
-    }
-    // The banner waiting for this picture shows now.
-    if (m_index >= 0 && m_index < m_banners.size() && m_banners.at(m_index).image == address)
-        setData(m_banners.at(m_index));
+    // Read, and kept in the cache when it can be used, off the window's thread.
+    m_reading.start([this, address, bytes, path = cacheFile(address), bound = shownBound()] {
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QString refusal;
+        const QImage picture = readPicture(&buffer, bound, &refusal);
+        if (!picture.isNull()) {
+            // Kept on disk whole or not at all.
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QSaveFile file(path);
+            if (file.open(QIODevice::WriteOnly)) {
+                file.write(bytes);
+                if (!file.commit())
+                    qWarning().noquote() << "Banner cache not written:" << path;
+            }
+        }
+        QMetaObject::invokeMethod(
+            this, [this, address, picture, refusal] { pictureRead(address, picture, refusal, false); },
+            Qt::QueuedConnection);
+    });
 }
 
 void AdBanner::setAllowed(bool allowed)

@@ -5,7 +5,10 @@
 // Pictures are fetched in the background and kept in a cache on disk, so a
 // banner change never waits on the network: a banner shows at once, its
 // picture joins it when it arrives, and a banner whose picture is missing or
-// broken shows without one. While the strip is not allowed (a song plays) it
+// broken shows without one. Pictures are read (from the network or the
+// cache) off the window's thread, and one whose announced size is far beyond
+// what is shown is refused before it is decoded: a picture of one colour
+// packs tens of thousands of pixels a side into a few hundred kilobytes. While the strip is not allowed (a song plays) it
 // is hidden and the rotation stops; allowing it shows the strip at once, with
 // the current banner if there is one, and rotates.
 #pragma once
@@ -16,7 +19,9 @@
 #include <QList>
 #include <QPixmap>
 #include <QSet>
+#include <QSize>
 #include <QString>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 
@@ -51,6 +56,9 @@ public:
     static constexpr int kFirstLoadMs = 3000;
     static constexpr int kRotationMs = 10000;
     static constexpr int kRetryMs = 60000;
+    // The largest side of a picture that is decoded at all; it is shown at
+    // 60 pixels.
+    static constexpr int kMostPictureSide = 4096;
 
     explicit AdBanner(QWidget *parent = nullptr);
     ~AdBanner() override;
@@ -71,9 +79,15 @@ public:
     void setBannerTitle(const QString &text, const QString &color);
     void setBannerSubtitle(const QString &text, const QString &color);
     void setBannerColor(const QString &background, const QString &hover);
-    // The picture at `address` from the cache; null while it is fetched in
-    // the background (or when it cannot be had).
+    // The picture at `address`, once it has been read; null while it is
+    // read from the cache or fetched in the background (or when it cannot
+    // be had).
     QPixmap download_from(const QString &address);
+
+    // The picture `device` holds, scaled down to fit `bound`; null, with
+    // why in `refusal`, when it cannot be read or its announced size is
+    // beyond kMostPictureSide (then nothing of it is decoded).
+    static QImage readPicture(QIODevice *device, const QSize &bound, QString *refusal);
 
     const QList<Banner> &banners() const { return m_banners; }
     int currentIndex() const { return m_index; }
@@ -102,7 +116,11 @@ private:
     void onListFetched(QNetworkReply *reply);
     static QList<Banner> parseList(const QByteArray &body);
     QString cacheFile(const QString &address) const;
-    QPixmap shownSize(QIODevice *device) const;
+    QSize shownBound() const;
+    // Back on the window's thread: the picture of `address`, or null with
+    // why; `fetch` when it was not in the cache and is to be fetched.
+    void pictureRead(const QString &address, const QImage &picture, const QString &refusal, bool fetch);
+    void fetchPicture(const QString &address);
 
     Ui::AdBanner *ui;
     QList<Banner> m_banners;
@@ -121,4 +139,7 @@ private:
     QSet<QString> m_pending;
     QSet<QString> m_broken;
     NetTimeouts m_timeouts = NetTimeouts::forRequests();
+    // Where pictures are read, one at a time; waited for when the strip
+    // goes, which the size limit keeps short.
+    QThreadPool m_reading;
 };

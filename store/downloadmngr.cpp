@@ -53,6 +53,7 @@ int DownloadMngr::begin()
 {
     m_finished = false;
     m_failure = {};
+    m_connectionFailed = false;
     m_destFullPath = m_destFolder;
     if (!m_destFullPath.endsWith(QLatin1Char('/')))
         m_destFullPath += QLatin1Char('/');
@@ -195,9 +196,11 @@ void DownloadMngr::onReplyFinished()
         m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the disk is full or cannot be written"));
     } else if (!failure.isEmpty()) {
         m_failure = watch->reason(m_received);
+        m_connectionFailed = watch->connectionFailed(m_received);
     } else if (sizeMatches(written)) {
         m_result = Complete;
     } else {
+        m_connectionFailed = true;
         m_failure = Phrase("DownloadMngr", QT_TR_NOOP("%1 of %2 bytes arrived"))
                         .arg(qint64(written))
                         .arg(qint64(m_fileSize));

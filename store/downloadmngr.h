@@ -50,6 +50,9 @@ public:
     // answered with error 404"); empty after a complete or cancelled one.
     QString failureText() const { return m_failure.text(); }
     Phrase failure() const { return m_failure; }
+    // The last failure lies with the connection: no answer, or a file that
+    // arrived incomplete (ReplyWatch::connectionFailed).
+    bool connectionFailed() const { return m_connectionFailed; }
     // Ends the wait without cancelling the transfer; the result stays failed.
     void close();
 
@@ -92,5 +95,6 @@ private:
     bool m_finished = true;
     int m_result = Failed;
     Phrase m_failure;
+    bool m_connectionFailed = false;
     NetTimeouts m_timeouts = NetTimeouts::forDownloads();
 };

@@ -44,6 +44,9 @@ MelodromeManager::MelodromeManager(QObject *parent, User *user, DatabaseHelper *
     : QObject(parent), m_client(new WebCom(nullptr)), m_versionClient(new WebCom(nullptr)), m_user(user), m_db(db)
 {
     qRegisterMetaType<s_MdResInfo>("MdResInfo");
+    // Each answer is one record, read on the window's thread.
+    m_client->setReplyLimit(ReplyWatch::kMaxRecordBytes);
+    m_versionClient->setReplyLimit(ReplyWatch::kMaxRecordBytes);
     m_libraryFolder = db ? db->getLibraryFolder()
                          : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
                                + QStringLiteral("/VelmarPC/");
@@ -159,6 +162,7 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
     // A client of its own: the manager's may be asking for the status.
     WebCom client(nullptr);
     client.setTimeouts(m_requestLimits);
+    client.setReplyLimit(ReplyWatch::kMaxRecordBytes);
     QPointer<MelodromeManager> self(this);
     const bool read = client.startAndWaitNetRequest(
         StoreEndpoints::storeUrl(QStringLiteral("/service/song_info.php")), form,
@@ -174,8 +178,10 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
             }
         },
         QStringLiteral("POST"));
-    if (self && !read)
+    if (self && !read) {
         m_failure = client.failure();
+        m_connectionFailed = client.connectionFailed();
+    }
     return self;
 }
 
@@ -190,6 +196,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
 {
     Q_UNUSED(receiver);
     m_failure = {};
+    m_connectionFailed = false;
     if (!m_user || !m_user->isUserLogged()) {
         Prompter::warning(tr("User non logged"), tr("You're not logged in, please login then retry"));
         return false;
@@ -231,6 +238,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         connect(&download, &DownloadMngr::ended, this, [&](int result) {
             ended = true;
             m_failure = download.failure();
+            m_connectionFailed = download.connectionFailed();
             outcome = finishDownload(result, info, provenience, fullPath);
         });
         const int result = download.startDownloadSync();
@@ -238,6 +246,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
             return false;
         if (!ended) {
             m_failure = download.failure();
+            m_connectionFailed = download.connectionFailed();
             outcome = finishDownload(result, info, provenience, fullPath);
         }
     }

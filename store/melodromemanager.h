@@ -62,6 +62,10 @@ public:
     // Why the last song download failed, in words for the user; empty when
     // it succeeded or was refused or cancelled by the user.
     Phrase lastFailure() const { return m_failure; }
+    // That failure lies with the connection, which the user may mend; the
+    // others lie with the store's answer (a song named by a local file, no
+    // song in the file) or with this computer's disk.
+    bool lastFailureFromConnection() const { return m_connectionFailed; }
     // Song file name of a store song: artist, " - ", title and the suffix of
     // its format, made safe as one file name.
     static QString songFileName(const s_MdResInfo &info);
@@ -104,6 +108,7 @@ private:
     bool m_online = false;
     bool m_downloading = false;
     Phrase m_failure;
+    bool m_connectionFailed = false;
     NetTimeouts m_requestLimits = NetTimeouts::forRequests();
     NetTimeouts m_downloadLimits = NetTimeouts::forDownloads();
 };

@@ -261,6 +261,32 @@ Phrase ReplyWatch::reason(qint64 received) const
                          : Phrase("ReplyWatch", QT_TR_NOOP("the answer arrived incomplete"));
 }
 
+bool ReplyWatch::connectionFailed(qint64 received) const
+{
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (failure(received).isEmpty() || m_refusal != NoRefusal || (status.isValid() && status.toInt() >= 400))
+        return false;
+    if (!m_expired.isEmpty())
+        return true;
+    switch (m_reply->error()) {
+    case QNetworkReply::NoError:
+        return received > 0;
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ContentReSendError:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QString ReplyWatch::describe(qint64 received) const
 {
     return reason(received).text();

@@ -54,6 +54,11 @@ public:
     // banner pictures are kilobytes, a song list of the whole store a few
     // hundred. Downloads of files keep their announced size instead.
     static constexpr qint64 kMaxReplyBytes = qint64(16) << 20;
+    // The longest answer that holds one record or a short list (the service
+    // status, a version, the sound bank's information, a user, one song's
+    // details, the banner list): a few hundred bytes each. These are read on
+    // the window's thread, so an answer beyond its kind is refused unread.
+    static constexpr qint64 kMaxRecordBytes = qint64(256) << 10;
 
     // How the client takes the body: whole once the reply has finished (the
     // reply holds all of it meanwhile), or as it comes (the reply holds a
@@ -98,6 +103,10 @@ public:
     QString describe(qint64 received) const;
     // The same kept as a phrase, for a message that stays on screen.
     Phrase reason(qint64 received) const;
+    // Whether the failure lies with the connection (no answer, an answer cut
+    // off or out of time): what checking the internet connection may mend.
+    // False for an answer the server gave (an error, too large, elsewhere).
+    bool connectionFailed(qint64 received) const;
 
 private slots:
     void onHeaders();

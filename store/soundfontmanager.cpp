@@ -21,6 +21,7 @@ SoundfontManager::SoundfontManager()
     : m_folder(QCoreApplication::applicationDirPath()), m_client(new WebCom(nullptr))
 {
     connect(&m_dialog, &QDialog::rejected, this, &SoundfontManager::onDialogReject);
+    m_client->setReplyLimit(ReplyWatch::kMaxRecordBytes);
 }
 
 SoundfontManager::~SoundfontManager()

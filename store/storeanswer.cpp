@@ -16,12 +16,19 @@ Phrase webPage()
 }
 
 // A page that is no XML at all ("<!doctype html>", HTML 4.01's doctype
-// without a system address) still starts like one.
+// without a system address) still starts like one, after any comments (a
+// portal's "<!-- ... -->" before its doctype).
 bool looksLikeWebPage(const QByteArray &body, const QByteArray &contentType)
 {
-    QByteArray head = body.left(512).trimmed().toLower();
+    QByteArray head = body.left(4096).trimmed().toLower();
     if (head.startsWith("\xef\xbb\xbf"))
         head = head.mid(3).trimmed();
+    while (head.startsWith("<!--")) {
+        const qsizetype end = head.indexOf("-->", 4);
+        if (end < 0)
+            break;
+        head = head.mid(end + 3).trimmed();
+    }
     if (head.startsWith("<!doctype html") || head.startsWith("<html"))
         return true;
     // Servers often call their XML a page: the type counts only for a body

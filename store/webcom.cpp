@@ -73,6 +73,7 @@ bool WebCom::begin(const QUrl &url, const QByteArray &body, const ReplyCallback 
     if (!m_busy.testAndSetOrdered(0, 1))
         return false;
     m_failure = {};
+    m_connectionFailed = false;
 
     // A copy, so that the JSON headers never stay on the client's request.
     QNetworkRequest request = m_request;
@@ -98,7 +99,7 @@ bool WebCom::begin(const QUrl &url, const QByteArray &body, const ReplyCallback 
     }
 
     m_reply = reply;
-    new ReplyWatch(reply, m_timeouts, "WebCom");
+    new ReplyWatch(reply, m_timeouts, "WebCom", m_maxBytes);
     m_callback = callback;
     m_replyRead = false;
     connect(reply, &QNetworkReply::finished, this, &WebCom::parseNetReplayData);
@@ -115,6 +116,7 @@ void WebCom::parseNetReplayData()
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
     const QString failure = watch->failure(body.size());
     m_failure = watch->reason(body.size());
+    m_connectionFailed = watch->connectionFailed(body.size());
     reply->deleteLater();
 
     QPointer<WebCom> self(this);

@@ -58,12 +58,16 @@ public:
     static QString getVarValFromStringReply(const QString &reply, const QString &name);
 
     void setTimeouts(const NetTimeouts &limits) { m_timeouts = limits; }
+    // The longest answer read (ReplyWatch::kMaxReplyBytes unless set).
+    void setReplyLimit(qint64 bytes) { m_maxBytes = bytes; }
     // A request is waiting for its reply.
     bool isBusy() const { return m_busy.loadAcquire() != 0; }
     // Why the last request failed, in words for the user; empty after one
     // that was read.
     QString failureText() const { return m_failure.text(); }
     Phrase failure() const { return m_failure; }
+    // The last failure lies with the connection (ReplyWatch::connectionFailed).
+    bool connectionFailed() const { return m_connectionFailed; }
 
 signals:
     // A request has ended; `read` when its answer went to the callback.
@@ -85,6 +89,8 @@ private:
     QEventLoop *m_loop = nullptr;
     ReplyCallback m_callback;
     NetTimeouts m_timeouts = NetTimeouts::forRequests();
+    qint64 m_maxBytes = ReplyWatch::kMaxReplyBytes;
     bool m_replyRead = false;
     Phrase m_failure;
+    bool m_connectionFailed = false;
 };

@@ -5,7 +5,13 @@
 //   - a song file of M MiB (default 1024) downloaded while the window is
 //     busy for 1.5 s: the resident memory's rise;
 //   - the banner list held back by the server: how long asking for it
-//     holds the window.
+//     holds the window;
+//   - a banner picture of one colour, 32000 pixels a side in 3 MB, as it
+//     arrives and from the picture cache at the next start: the window's
+//     longest pause until the banner has settled;
+//   - answers of 14 MB where one record is due (the service status, the
+//     version check, the sound bank's information, a song's details): the
+//     window's longest pause until each has ended.
 // Targets: no pause over 100 ms, memory within 100 MB of its start.
 //
 // Usage: bench_store [songs] [MiB]
@@ -13,8 +19,15 @@
 #include "adbanner.h"
 #include "downloadmngr.h"
 #include "libraryview.h"
+#include "melodromemanager.h"
+#include "soundfontmanager.h"
+#include "user.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLabel>
+#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -47,11 +60,13 @@ qint64 residentMiB()
     return text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLongLong() >> 10;
 }
 
-// Control calls of the store service, waited for in a loop of their own.
-void control(const QString &pathAndQuery)
+// Control calls of the store service, waited for in a loop of their own; a
+// body makes it a POST.
+void control(const QString &pathAndQuery, const QByteArray &body = {})
 {
     QNetworkAccessManager network;
-    QNetworkReply *reply = network.get(QNetworkRequest(QUrl(base + pathAndQuery)));
+    QNetworkRequest request{QUrl(base + pathAndQuery)};
+    QNetworkReply *reply = body.isNull() ? network.get(request) : network.post(request, body);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
@@ -145,6 +160,95 @@ void banners()
     verdict("banner list held back: the window held for", held, kPauseTargetMs, "ms");
 }
 
+// A one-colour PNG of `side` pixels a side, made by the tests' own script.
+QByteArray onePng(int side, const QString &folder)
+{
+    const QString path = folder + QStringLiteral("/one.png");
+    QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                      {QStringLiteral(VELMAR_TESTS_DIR "/store/one_colour_png.py"), QString::number(side), path});
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void hugeBanner(const QString &folder)
+{
+    const QByteArray png = onePng(32000, folder);
+    control(QStringLiteral("/_control/reply?path=/img/huge.png"), png);
+    control(QStringLiteral("/_control/reply?path=/banners/get_banners.php"),
+            "{\"banners\":[{\"image_url\":\"" + base.toUtf8() + "/img/huge.png\",\"title\":\"Huge\"}]}");
+    const QString cached = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/banners/")
+                           + QString::fromLatin1(QCryptographicHash::hash((base + QStringLiteral("/img/huge.png")).toUtf8(),
+                                                                          QCryptographicHash::Sha1)
+                                                     .toHex());
+    for (const bool fromCache : {false, true}) {
+        if (fromCache) {
+            // As an earlier version would have left it.
+            QDir().mkpath(QFileInfo(cached).path());
+            QFile file(cached);
+            file.open(QIODevice::WriteOnly);
+            file.write(png);
+        }
+        AdBanner banner;
+        banner.init(nullptr);
+        QElapsedTimer clock;
+        clock.start();
+        banner.reloadBanners();
+        // Settled once the picture is in or has been given up, give or take
+        // a last look a second later.
+        const qint64 pause = longestPause([&] {
+            return !banner.banners().isEmpty() && clock.elapsed() > 1000
+                   && (!banner.findChild<QLabel *>(QStringLiteral("lb_image"))->pixmap().isNull()
+                       || banner.download_from(base + QStringLiteral("/img/huge.png")).isNull());
+        }, 60000);
+        std::printf("banner picture of 32000x32000 pixels (%lld KB) %s: settled after %lld ms\n",
+                    static_cast<long long>(png.size() >> 10), fromCache ? "from the cache" : "as it arrives",
+                    static_cast<long long>(clock.elapsed()));
+        verdict("  longest pause of the window", pause, kPauseTargetMs, "ms");
+    }
+}
+
+void bigAnswers()
+{
+    const auto padded = [](const QByteArray &record) {
+        return "<melodrome_message>" + record + "<pad>" + QByteArray(14 << 20, 'x') + "</pad></melodrome_message>";
+    };
+    control(QStringLiteral("/_control/reply?path=/service/service_status.php"),
+            padded("<service_status>online</service_status>"));
+    control(QStringLiteral("/_control/reply?path=/version_checker/check_version_velmarpc.php"),
+            padded("<velmarpc><sw_version>2.4.10</sw_version><url_update></url_update><size>0</size></velmarpc>"));
+    control(QStringLiteral("/_control/reply?path=/version_checker/check_soundfont.php"),
+            padded("<soundfont><version>1.0</version><url_update>" + base.toUtf8()
+                   + "/files/bytes/900</url_update><size>900</size></soundfont>"));
+    control(QStringLiteral("/_control/reply?path=/service/song_info.php"),
+            padded("<song><url>" + base.toUtf8() + "/files/song/5001.mid</url><size>118</size></song>"));
+    User user(QStringLiteral("Anna"), QStringLiteral("Rossi"), 42);
+    MelodromeManager manager(nullptr, &user, nullptr);
+    SoundfontManager bank;
+    bool done = false;
+    const auto measure = [&](const char *what, const std::function<void()> &ask) {
+        done = false;
+        ask();
+        verdict(what, longestPause([&] { return done; }, 60000), kPauseTargetMs, "ms");
+    };
+    QObject::connect(&manager, &MelodromeManager::serviceStatusKnown, [&] { done = true; });
+    QObject::connect(&manager, &MelodromeManager::versionChecked, [&] { done = true; });
+    QObject::connect(&bank, &SoundfontManager::infoKnown, [&] { done = true; });
+    std::printf("answers of 14 MB where one record is due:\n");
+    measure("  service status: longest pause of the window", [&] { manager.checkServiceStatus(); });
+    measure("  version check: longest pause of the window", [&] { manager.checkUpdateServer(QStringLiteral("linux")); });
+    measure("  sound bank's information: longest pause of the window", [&] { bank.getInfoFromServer(); });
+    // The song's details are asked for by a song download, which waits in
+    // a loop of its own: the pause is measured around it.
+    measure("  song details: longest pause of the window", [&] {
+        QTimer::singleShot(0, [&] {
+            manager.downloadSubscriptSong({5001, QStringLiteral("Love Song"), QStringLiteral("Singer"),
+                                           QStringLiteral("MIDI"), {}, 0},
+                                          nullptr, ProvenienceNews);
+            done = true;
+        });
+    });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -182,6 +286,8 @@ int main(int argc, char **argv)
     search(*db, songs);
     download(home.path(), mib);
     banners();
+    hugeBanner(home.path());
+    bigAnswers();
     store.terminate();
     store.waitForFinished();
     return 0;

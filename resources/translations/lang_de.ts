@@ -1350,6 +1350,10 @@ Gekauft: %9</translation>
         <source>Show or hide the side list</source>
         <translation>Seitenliste ein- oder ausblenden</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2.</source>
+        <translation>„%1“ konnte nicht heruntergeladen werden: %2.</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

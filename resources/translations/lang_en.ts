@@ -1350,6 +1350,10 @@ Bought: %9</translation>
         <source>Show or hide the side list</source>
         <translation>Show or hide the side list</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2.</source>
+        <translation>&quot;%1&quot; could not be downloaded: %2.</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

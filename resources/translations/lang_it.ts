@@ -1350,6 +1350,10 @@ Acquistato: %9</translation>
         <source>Show or hide the side list</source>
         <translation>Mostra o nascondi l&apos;elenco laterale</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2.</source>
+        <translation>Impossibile scaricare &quot;%1&quot;: %2.</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

@@ -1350,6 +1350,10 @@ BPM：%4
         <source>Show or hide the side list</source>
         <translation>显示或隐藏侧边列表</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; could not be downloaded: %2.</source>
+        <translation>无法下载“%1”：%2。</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

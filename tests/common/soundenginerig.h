@@ -19,6 +19,7 @@ class SoundEngineRig
 public:
     QTemporaryDir dir;
     OfflineAudioSink *synth = nullptr;
+    Sound::PullAudioSink *audio = nullptr; // the MP3s' device: nothing plays unless pulled
     std::unique_ptr<SoundEngine> engine;
 
     // mix.mid: channels 1 (program 24), 4 (program 40) and the drums on 10;
@@ -40,8 +41,10 @@ public:
         MIDI_CONST_SetTrkGsNames(SOUNDSET_SOFT_SYNTH, nullptr);
         auto sink = std::make_unique<OfflineAudioSink>(44100);
         synth = sink.get();
+        auto mp3 = std::make_unique<Sound::PullAudioSink>();
+        audio = mp3.get();
         engine = std::make_unique<SoundEngine>(SoundEngine::Devices{
-            std::move(sink), std::make_unique<Sound::PullAudioSink>(),
+            std::move(sink), std::move(mp3),
             QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")});
         engine->connectToSoundCardByIdx(SoundEngine::kSynthIndex);
     }

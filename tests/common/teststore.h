@@ -45,7 +45,7 @@ public:
     void reset() const;
     // Misbehave on `path` ("*": every path): http404, http500, empty,
     // truncated, trickle, silent, hold, html, malformed, foreign, doctype,
-    // html401, oversized, songs or redirect; `times` 0 means until reset. `extra` goes into the control
+    // html401, commented, oversized, songs or redirect; `times` 0 means until reset. `extra` goes into the control
     // query as it stands ("chunk=64&gap=20", "to=http://127.0.0.2:80/x").
     void setFault(const QString &path, const QString &mode, int times = 0,
                   const QString &extra = {}) const;

@@ -6,6 +6,7 @@ import hashlib
 import json
 import os
 import re
+import select
 import socket
 import subprocess
 import sys
@@ -87,12 +88,18 @@ class StoreService(unittest.TestCase):
                 reply += piece
 
     def test_malformed_requests(self):
-        # Bad lengths get 400 or 413 and the server goes on serving.
-        for length, code in (("abc", 400), ("-5", 400), ("1e3", 400), ("99999999999999999999", 413),
-                             (str(2 << 20), 413)):
+        # Bad lengths get 400 or 413 and the server goes on serving; so do
+        # digits that are no ASCII digits (a header is read as Latin-1:
+        # "\xb2" is "²", "\xd9\xa3" the UTF-8 of "٣").
+        for length, code in ((b"abc", 400), (b"-5", 400), (b"1e3", 400), (b"99999999999999999999", 413),
+                             (str(2 << 20).encode(), 413), (b"\xb2", 400), (b"1\xb9", 400), (b"\xd9\xa3", 400)):
             reply = self.raw(b"POST /service/songlist.php HTTP/1.1\r\nHost: x\r\nContent-Length: "
-                             + length.encode() + b"\r\n\r\nlang=2")
+                             + length + b"\r\n\r\nlang=2")
             self.assertTrue(reply.startswith(b"HTTP/1.1 %d " % code), (length, reply[:80]))
+        # A NUL in a name is refused, not tried on the file system.
+        for path in (b"/files/a%00b", b"/img/%00", b"/files/%00.mid"):
+            reply = self.raw(b"GET " + path + b" HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+            self.assertTrue(reply.startswith(b"HTTP/1.1 400 "), (path, reply[:80]))
         self.assertIn(b"Error code: 400", self.raw(b"GET / HTTP/x.y\r\n\r\n"))
         self.assertTrue(self.raw(b"GET /x HTTP/1.1\r\n" + b"X-Long: " + b"y" * 70000 + b"\r\n\r\n")
                         .split(b" ")[1] in (b"400", b"431"))
@@ -135,6 +142,88 @@ class StoreService(unittest.TestCase):
             process.stdout.close()
             process.stderr.close()
             folder.cleanup()
+
+    def test_dripping_request_cut_off(self):
+        # A client that sends a byte now and then, never silent for the idle
+        # timeout, gets 408 once the request's time is up.
+        process, line = start("--idle-timeout", "3", "--request-timeout", "2")
+        port = int(line.split()[1])
+        self.addCleanup(self.stop, process)
+        request = b"POST /service/login.php HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\nemail=a"
+        with socket.create_connection(("127.0.0.1", port), timeout=30) as s:
+            began = time.monotonic()
+            reply = b""
+            for byte in request:
+                try:
+                    s.sendall(bytes([byte]))
+                except OSError:
+                    break
+                ready, _, _ = select.select([s], [], [], 0.5)
+                if ready:
+                    break
+                if time.monotonic() - began > 20:
+                    break
+            while time.monotonic() - began < 20:
+                piece = s.recv(4096)
+                if not piece:
+                    break
+                reply += piece
+            self.assertTrue(reply.startswith(b"HTTP/1.1 408 "), reply[:80])
+            self.assertLess(time.monotonic() - began, 15)
+
+    def test_many_slow_senders(self):
+        # Clients that announce a large body and drip it hold neither the
+        # memory nor the threads, and a normal request is answered meanwhile.
+        places = 16
+        process, line = start("--max-connections", str(places), "--request-timeout", "60", "--idle-timeout", "60")
+        port = int(line.split()[1])
+        self.addCleanup(self.stop, process)
+        resident = lambda: self.resident(process.pid)
+        threads = lambda: len(os.listdir("/proc/%d/task" % process.pid))
+        before = resident()
+        senders = []
+        self.addCleanup(lambda: [s.close() for s in senders])
+        for _ in range(300):
+            s = socket.create_connection(("127.0.0.1", port), timeout=30)
+            s.sendall(b"POST /service/login.php HTTP/1.1\r\nHost: x\r\nContent-Length: 1048576\r\n\r\nemail=")
+            senders.append(s)
+        deadline = time.monotonic() + 30
+        most_threads = 0
+        while time.monotonic() < deadline:
+            most_threads = max(most_threads, threads())
+            if self.answered(port):
+                break
+        else:
+            self.fail("no answer while slow senders held the store")
+        time.sleep(0.5)
+        most_threads = max(most_threads, threads())
+        self.assertLessEqual(most_threads, places + 8)
+        self.assertLess(resident() - before, 30 << 20)
+        # Those that kept their place drip on; the newest still are served.
+        for s in senders[-places // 2:]:
+            s.sendall(b"x")
+        self.assertTrue(self.answered(port))
+
+    @staticmethod
+    def answered(port):
+        try:
+            with urllib.request.urlopen("http://127.0.0.1:%d/service/service_status.php" % port, b"",
+                                        timeout=10) as reply:
+                return b"online" in reply.read()
+        except OSError:
+            return False
+
+    @staticmethod
+    def resident(pid):
+        with open("/proc/%d/status" % pid) as f:
+            return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1)) * 1024
+
+    @staticmethod
+    def stop(process):
+        process.terminate()
+        process.wait()
+        process.stdout.close()
+        process.stderr.close()
 
     def test_requests_kept_only_with_control(self):
         def resident(pid):

@@ -97,12 +97,21 @@ private slots:
                                          {"html401", "a web page came instead of the store's answer (the network "
                                                      "may want you to sign in through a web browser first, or the "
                                                      "store is under maintenance)"},
+                                         {"commented", "a web page came instead of the store's answer (the network "
+                                                       "may want you to sign in through a web browser first, or the "
+                                                       "store is under maintenance)"},
                                          {"oversized", "the server's answer was too large"},
                                          {"redirect elsewhere", "the server sent the request on to another "
                                                                 "site (127.0.0.2), where the program sends nothing"}};
         for (const auto &fault : faults)
             QTest::newRow(fault[0]) << fault[0] << QByteArray() << password << 0u << password
                                     << QStringLiteral("You are not logged in: %1.").arg(fault[1]);
+        // One user's record padded to 14 MB is refused unread.
+        QTest::newRow("record of 14 MB")
+            << none
+            << "<melodrome_message><user_id>42</user_id><name>Anna</name><pad>" + QByteArray(14 << 20, 'x')
+                   + "</pad></melodrome_message>"
+            << password << 0u << password << "You are not logged in: the server's answer was too large.";
         QTest::newRow("redirect on the same site") << "redirect here" << QByteArray() << password << 42u
                                                    << "Anna Rossi" << none;
     }

@@ -1,9 +1,11 @@
+#include "pauseprobe.h"
 #include "teststore.h"
 #include "testutil.h"
 
 #include "adbanner.h"
 #include "appsettings.h"
 
+#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QNetworkReply>
@@ -11,6 +13,30 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
+
+namespace {
+
+// The warnings logged while it lives.
+class LogWatch
+{
+public:
+    LogWatch() { previous = qInstallMessageHandler(&LogWatch::take); }
+    ~LogWatch() { qInstallMessageHandler(previous); lines().clear(); }
+    int count(const QString &part) const { return int(lines().filter(part).size()); }
+
+private:
+    static QStringList &lines()
+    {
+        static QStringList taken;
+        return taken;
+    }
+    static void take(QtMsgType, const QMessageLogContext &, const QString &text) { lines() << text; }
+    QtMessageHandler previous;
+};
+
+} // namespace
 
 // The banner strip against the local test store, its timers driven by hand
 // (a test clock), its picture cache in a folder of its own.
@@ -168,6 +194,54 @@ private slots:
                      qPrintable(QString::number((resident() - before) >> 20) + " MiB more"));
         }
         QCOMPARE(store.requests("/img/big.png").size(), 1);
+    }
+
+    // A picture of one colour, 32000 pixels a side in 3 MB, is refused
+    // before it is decoded (decoding it held the window for seconds), when
+    // it arrives and when it lies in the cache: the banner shows without it,
+    // the log says why, and the window's thread keeps turning throughout
+    // (the bound is far above a pause that could come from anything else).
+    void hugePictureRefused()
+    {
+        const QString huge = dir.filePath("huge.png");
+        const QString small = dir.filePath("small.png");
+        TestUtil::runPython("store/one_colour_png.py", {"32000", huge});
+        TestUtil::runPython("store/one_colour_png.py", {"300", small});
+        store.setReply("/img/huge.png", TestUtil::readFile(huge));
+        store.setReply("/img/small.png", TestUtil::readFile(small));
+        const QString why = "32000x32000 pixels announced, more than 4096 a side";
+        LogWatch log;
+        PauseProbe probe;
+        {
+            store.setReply("/banners/get_banners.php", list({"/img/huge.png"}));
+            AdBanner banner;
+            banner.init(nullptr);
+            fire(banner.reloadTimer());
+            QTRY_COMPARE_WITH_TIMEOUT(log.count(why), 1, 30000);
+            QVERIFY(banner.isVisible() && picture(banner).isNull());
+            QCOMPARE(title(banner), QStringLiteral("B0"));
+        }
+        // An earlier run's cache holds it: read, refused, removed, and the
+        // picture of the address fetched anew.
+        store.setReply("/banners/get_banners.php", list({"/img/small.png"}));
+        const QString cached = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/banners/"
+                               + QCryptographicHash::hash((store.base() + "/img/small.png").toUtf8(),
+                                                          QCryptographicHash::Sha1)
+                                     .toHex();
+        for (bool hugeInCache : {false, true}) {
+            if (hugeInCache)
+                QVERIFY(QFile::remove(cached) && QFile::copy(huge, cached));
+            AdBanner banner;
+            banner.init(nullptr);
+            fire(banner.reloadTimer());
+            QTRY_VERIFY(!picture(banner).isNull());
+            QVERIFY(QFile::exists(cached) && TestUtil::readFile(cached) == TestUtil::readFile(small));
+            QCOMPARE(log.count(why), hugeInCache ? 2 : 1);
+        }
+        QCOMPARE(store.requests("/img/small.png").size(), 2);
+        QCOMPARE(store.requests("/img/huge.png").size(), 1);
+        std::printf("longest pause of the window's thread: %lld ms\n", static_cast<long long>(probe.longestMs()));
+        QVERIFY2(probe.longestMs() < 2500, qPrintable(QString("the thread stood still %1 ms").arg(probe.longestMs())));
     }
 
     // A language change while the list loads asks again in the new

@@ -1,3 +1,4 @@
+#include "pauseprobe.h"
 #include "teststore.h"
 #include "testutil.h"
 
@@ -8,6 +9,7 @@
 #include "Extract.h"
 #include "melodromemanager.h"
 #include "prompter.h"
+#include "soundfontmanager.h"
 #include "user.h"
 #include "webcom.h"
 
@@ -17,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 
 // The store manager against the local test store, downloading into the song
@@ -290,6 +293,48 @@ private slots:
         QVERIFY(status());
         store.setFault("*", "http500");
         QVERIFY(!status());
+    }
+
+    // Answers of 14 MB where one record of a few hundred bytes is due (the
+    // record, then padding; the version's without a length, ending when the
+    // connection closes): each is refused unread as too large, so nothing
+    // of it is parsed on the window's thread (parsing one held the window
+    // most of a second), and the thread keeps turning throughout.
+    void bigAnswersRefused()
+    {
+        const auto padded = [](const QByteArray &record) {
+            return "<melodrome_message>" + record + "<pad>" + QByteArray(14 << 20, 'x') + "</pad></melodrome_message>";
+        };
+        store.setReply("/service/service_status.php", padded("<service_status>online</service_status>"));
+        store.setFault("/version_checker/check_version_velmarpc.php", "oversized", 1, "size=14680064");
+        store.setReply("/version_checker/check_soundfont.php",
+                       padded("<soundfont><version>9.9</version><url_update>" + store.base().toUtf8()
+                              + "/files/bytes/900</url_update><size>900</size></soundfont>"));
+        store.setReply("/service/song_info.php",
+                       padded("<song><url>" + store.base().toUtf8() + "/files/song/5001.mid</url><size>118</size></song>"));
+        PauseProbe probe;
+        MelodromeManager manager(nullptr, &user, db.get());
+        configure(manager);
+        QSignalSpy known(&manager, &MelodromeManager::serviceStatusKnown);
+        QSignalSpy checked(&manager, &MelodromeManager::versionChecked);
+        QVERIFY(manager.checkServiceStatus() && manager.checkUpdateServer("linux"));
+        QTRY_VERIFY_WITH_TIMEOUT(known.size() == 1 && checked.size() == 1, 30000);
+        QVERIFY(!known.first().first().toBool());
+        QCOMPARE(manager.lastVersion(), QString());
+
+        SoundfontManager bank;
+        bank.setTimeouts({1500, 0, 4000}, {1500, 1500, 8000});
+        QSignalSpy info(&bank, &SoundfontManager::infoKnown);
+        QVERIFY(bank.getInfoFromServer());
+        QVERIFY(info.wait(30000));
+        QCOMPARE(bank.getLastVersion(), QStringLiteral("0.0"));
+
+        QVERIFY(!manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+        QCOMPARE(manager.lastFailure().text(), QStringLiteral("the server's answer was too large"));
+        QVERIFY(folderFiles().isEmpty());
+        QVERIFY(store.requests("/files/song/5001.mid").isEmpty());
+        std::printf("longest pause of the window's thread: %lld ms\n", static_cast<long long>(probe.longestMs()));
+        QVERIFY2(probe.longestMs() < 2500, qPrintable(QString("the thread stood still %1 ms").arg(probe.longestMs())));
     }
 
     // A version check answered a few bytes at a time, asked while a song

@@ -139,14 +139,18 @@ void libraryView::downloadStoreRow(int row)
             refreshSongView();
         }
         // The row's mark says that it failed; the page says why and what to do.
+        // The connection is named only when it is at fault: a song the store
+        // names by a local file is no matter of the connection.
         const Phrase failure = manager->lastFailure();
         if (failure.isEmpty())
             clearStoreFailure(DownloadRequest);
         else
             showStoreFailure(DownloadRequest,
-                             Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be downloaded: %2. Check the "
-                                                              "internet connection and double-click the song to "
-                                                              "try again."))
+                             (manager->lastFailureFromConnection()
+                                  ? Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be downloaded: %2. Check the "
+                                                                     "internet connection and double-click the song "
+                                                                     "to try again."))
+                                  : Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be downloaded: %2.")))
                                  .arg(info.title)
                                  .arg(failure));
     };

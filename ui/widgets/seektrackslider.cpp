@@ -1,8 +1,13 @@
 #include "seektrackslider.h"
 #include "ui_seektrackslider.h"
 
+#include "Song.h"
+
+#include <QApplication>
 #include <QDebug>
 #include <QEvent>
+#include <QPointer>
+#include <QProxyStyle>
 #include <cmath>
 
 namespace {
@@ -11,13 +16,63 @@ constexpr int kMp3 = 2;
 // Song load states: a song put back from its backup comes back "reloaded".
 constexpr int kLoaded = 2;
 constexpr int kReloaded = 4;
+
+// The left button sets the handle where it presses and holds it there, as
+// the middle button does in most styles; a press never steps by pages.
+class PressAnywhereStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_Slider_AbsoluteSetButtons)
+            return Qt::LeftButton | Qt::MiddleButton;
+        if (hint == SH_Slider_PageSetButtons)
+            return Qt::NoButton;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QStyle *pressAnywhere()
+{
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new PressAnywhereStyle;
+        style->setParent(qApp);
+    }
+    return style;
+}
 } // namespace
+
+TransportSong TransportSong::of(Song &song)
+{
+    TransportSong t;
+    t.loaded = song.isLoaded();
+    t.baseType = int(song.baseType());
+    t.lengthSec = song.getDurataBranoSec();
+    t.lastBar = song.barsBeats().isEmpty() ? -1 : int(song.barsBeats().last().bar);
+    return t;
+}
 
 SeekTrackSlider::SeekTrackSlider(QWidget *parent)
     : QWidget(parent), ui(new Ui::SeekTrackSlider)
 {
     ui->setupUi(this);
     ui->durataLabel->setText(QStringLiteral("-0:00"));
+    ui->horizontalSlider->setStyle(pressAnywhere());
+    fitLabel();
+}
+
+void SeekTrackSlider::fitLabel()
+{
+    // As wide as its widest text: the bar keeps its length, and the handle
+    // stays under the hand, when the label turns to the held bar.
+    ui->durataLabel->ensurePolished();
+    const QFontMetrics m(ui->durataLabel->font());
+    int widest = 0;
+    for (const QString &t : {tr("Bar: %1.1").arg(888), QStringLiteral("-000:00")})
+        widest = qMax(widest, m.horizontalAdvance(t));
+    ui->durataLabel->setMinimumWidth(widest + 4);
 }
 
 SeekTrackSlider::~SeekTrackSlider()
@@ -40,6 +95,11 @@ QString SeekTrackSlider::clockText(qint64 seconds)
 void SeekTrackSlider::on_loadSong_changed(int loadState)
 {
     if (loadState != kLoaded && loadState != kReloaded) {
+        // The song has ended or gone: nothing is left to seek in, and a
+        // pop-up left standing would keep the keyboard from the window.
+        letGo();
+        if (isWindow())
+            hide();
         ui->durataLabel->setText(QStringLiteral("-00:00"));
         ui->horizontalSlider->setMaximum(0);
         return;
@@ -85,12 +145,18 @@ void SeekTrackSlider::on_barBeatOfPlayng_changed(uint bar, uint)
 void SeekTrackSlider::on_horizontalSlider_sliderPressed()
 {
     dragging = true;
+    // A press beside the handle has taken it to the point pressed already.
+    showTarget(ui->horizontalSlider->sliderPosition());
 }
 
 void SeekTrackSlider::on_horizontalSlider_sliderMoved(int value)
 {
-    if (!dragging)
-        return;
+    if (dragging)
+        showTarget(value);
+}
+
+void SeekTrackSlider::showTarget(int value)
+{
     const int type = song().baseType;
     if (type == kMidi)
         ui->durataLabel->setText(tr("Bar: %1.1").arg(value + 1));
@@ -111,9 +177,23 @@ void SeekTrackSlider::on_horizontalSlider_actionTriggered(int)
 {
 }
 
+void SeekTrackSlider::letGo()
+{
+    dragging = false;
+    ui->horizontalSlider->setSliderDown(false);
+}
+
+void SeekTrackSlider::hideEvent(QHideEvent *event)
+{
+    letGo();
+    QWidget::hideEvent(event);
+}
+
 void SeekTrackSlider::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->positionLabel->setText(tr("Position"));
+        fitLabel();
+    }
     QWidget::changeEvent(event);
 }

@@ -1,6 +1,7 @@
 // The song's position bar: follows the playing song (by bar for a MIDI song,
 // by second otherwise) with the time left, and seeks where the user drops
-// the handle.
+// the handle. A press anywhere on the bar takes the handle there and holds
+// it: a handle that moves on while the user aims is caught all the same.
 #pragma once
 
 #include <QWidget>
@@ -9,6 +10,7 @@
 namespace Ui {
 class SeekTrackSlider;
 }
+class Song;
 
 // What the slider reads of the song on the transport.
 struct TransportSong {
@@ -16,6 +18,8 @@ struct TransportSong {
     int baseType = 0;        // low byte of the format code: 1 MIDI, 2 MP3
     unsigned lengthSec = 0;
     int lastBar = -1;        // bar of a MIDI song's last bar/beat entry, -1 without any
+
+    static TransportSong of(Song &song);
 };
 
 class SeekTrackSlider : public QWidget
@@ -49,6 +53,8 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    // A hidden bar holds nothing: the next press starts a drag of its own.
+    void hideEvent(QHideEvent *event) override;
 
 private slots:
     void on_horizontalSlider_sliderPressed();
@@ -57,6 +63,10 @@ private slots:
     void on_horizontalSlider_actionTriggered(int action);
 
 private:
+    void showTarget(int value);
+    void fitLabel();
+    void letGo();
+
     Ui::SeekTrackSlider *ui;
     std::function<void(long)> jump = [](long) {};
     std::function<TransportSong()> song = [] { return TransportSong(); };

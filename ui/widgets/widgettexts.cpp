@@ -12,7 +12,9 @@
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QPushButton>
+#include <QSlider>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QStyleOptionButton>
 #include <QStyledItemDelegate>
 #include <QTabBar>
@@ -239,6 +241,14 @@ void addWidget(const QWidget *w, QList<Entry> &out)
         e.have = visibleWidth(w);
         out << e;
     }
+    if (const auto *slider = qobject_cast<const QSlider *>(w)) {
+        Entry e = about(w, QStringLiteral("handle"),
+                        QStringLiteral("%1 %2 %3").arg(slider->value()).arg(slider->minimum()).arg(slider->maximum()));
+        const QRect handle = sliderHandle(slider);
+        e.at = QRect(slider->mapToGlobal(handle.topLeft()), handle.size());
+        e.visible &= e.at;
+        out << e;
+    }
     if (w->isWindow() && !w->windowTitle().isEmpty())
         out << about(w, QStringLiteral("title"), w->windowTitle());
     if (!w->toolTip().isEmpty())
@@ -282,6 +292,36 @@ QString escaped(QString text)
 }
 
 } // namespace
+
+QRect sliderHandle(const QSlider *slider)
+{
+    return sliderHandle(slider, slider->sliderPosition());
+}
+
+QRect sliderHandle(const QSlider *slider, int position)
+{
+    // As the slider fills its own option to paint itself.
+    QStyleOptionSlider opt;
+    opt.initFrom(slider);
+    opt.subControls = QStyle::SC_None;
+    opt.activeSubControls = QStyle::SC_None;
+    opt.orientation = slider->orientation();
+    opt.maximum = slider->maximum();
+    opt.minimum = slider->minimum();
+    opt.tickPosition = slider->tickPosition();
+    opt.tickInterval = slider->tickInterval();
+    opt.upsideDown = slider->orientation() == Qt::Horizontal
+                         ? slider->invertedAppearance() != (opt.direction == Qt::RightToLeft)
+                         : !slider->invertedAppearance();
+    opt.direction = Qt::LeftToRight;
+    opt.sliderPosition = position;
+    opt.sliderValue = slider->value();
+    opt.singleStep = slider->singleStep();
+    opt.pageStep = slider->pageStep();
+    if (slider->orientation() == Qt::Horizontal)
+        opt.state |= QStyle::State_Horizontal;
+    return slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, slider);
+}
 
 QList<Entry> collect(const QWidget *window)
 {

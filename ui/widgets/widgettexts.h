@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QString>
 
+class QSlider;
 class QWidget;
 
 namespace WidgetTexts {
@@ -20,7 +21,8 @@ struct Entry {
     // input: any other control the mouse works (a list, a box, a slider);
     // current: the entry a box shows;
     // window: a top-level window, its text "popup" or "window"; focus: a
-    // widget that took the keyboard focus (see recordFocus).
+    // widget that took the keyboard focus (see recordFocus); handle: where a
+    // slider draws its handle, its text "value minimum maximum".
     QString kind;
     QString path; // object names (or class names) from the window down
     QString text;
@@ -38,6 +40,11 @@ struct Entry {
     quintptr id = 0;
     bool cut() const { return need > have; }
 };
+
+// Where the slider draws its handle, in the slider's coordinates: now, or
+// when the handle stands at `position`.
+QRect sliderHandle(const QSlider *slider);
+QRect sliderHandle(const QSlider *slider, int position);
 
 // The texts of `window` and of its visible descendants.
 QList<Entry> collect(const QWidget *window);

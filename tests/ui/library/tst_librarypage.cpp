@@ -323,6 +323,12 @@ private slots:
             << "The store's songs of this list cannot be shown: the connection broke off.";
         QTest::newRow("news song, not found") << "download" << "http404"
             << "\"News song\" could not be downloaded: the server answered with error 404.";
+        // The connection is named only where it is at fault.
+        QTest::newRow("news song, cut short") << "download" << "truncated"
+            << "\"News song\" could not be downloaded: the connection broke off. Check the internet connection "
+               "and double-click the song to try again.";
+        QTest::newRow("news song, a local file") << "local file" << ""
+            << "\"News song\" could not be downloaded: the server named no web address for the file.";
     }
 
     void storeFailures()
@@ -341,9 +347,13 @@ private slots:
         QString path = kSongList;
         elsewhere.reset();
         const qint64 rise = TestUtil::memoryRise([&] {
-        if (request == "download") {
+        if (request == "download" || request == "local file") {
             path = "/files/song/5001.mid";
             store.setFault(path, fault);
+            if (request == "local file")
+                store.setReply(kSongInfo, "<melodrome_message><song><url>file:///etc/hostname</url><size>"
+                                              + QByteArray::number(QFileInfo("/etc/hostname").size())
+                                              + "</size></song></melodrome_message>");
             side(3);
             emit table()->doubleClicked(table()->model()->index(0, 2));
         } else {
@@ -373,6 +383,8 @@ private slots:
             store.release(path);
         }
         QTRY_COMPARE_WITH_TIMEOUT(said().left(told.isEmpty() ? said().size() : told.size()), told, 20000);
+        if (request == "download" || request == "local file")
+            QCOMPARE(said(), told);
         });
         QVERIFY2(rise < (128 << 20), qPrintable(QString::number(rise)));
         QVERIFY(elsewhere.requests().isEmpty());

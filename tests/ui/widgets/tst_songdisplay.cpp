@@ -2,15 +2,32 @@
 #include "fakeengine.h"
 #include "seektrackslider.h"
 #include "statusbarhead.h"
+#include "soundenginerig.h"
 #include "testutil.h"
+#include "widgettexts.h"
 
 #include <QLabel>
+#include <QSignalSpy>
 #include <QSlider>
+#include <QTimer>
 
 namespace {
 QString text(QWidget &w, const char *label)
 {
     return w.findChild<QLabel *>(label)->text();
+}
+
+// The held handle moved a pixel at a time, as a hand moves it while the
+// eye reads the bar, until it stands at `value`; where the hand stopped.
+QPoint dragUntil(QSlider *slider, int value)
+{
+    QPoint hand = WidgetTexts::sliderHandle(slider).center();
+    const int step = value > slider->value() ? 1 : -1;
+    for (int x = 0; x < slider->width() && slider->value() != value; ++x) {
+        hand.rx() += step;
+        QTest::mouseMove(slider, hand);
+    }
+    return hand;
 }
 } // namespace
 
@@ -18,7 +35,20 @@ class TestSongDisplay : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_songs;
+
 private slots:
+    void initTestCase()
+    {
+        // long.kar: 20 bars of 2 s; short.kar: 2 bars; long.mp3: 30 s.
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_songs.path(), "40", "long"});
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_songs.path(), "4", "short"});
+        const QString wav = m_songs.filePath("long.wav");
+        QCOMPARE(TestUtil::runProgram("sox", {"-n", "-r", "44100", "-c", "2", wav, "synth", "30", "sine", "330",
+                                              "vol", "0.3"}),
+                 0);
+        QCOMPARE(TestUtil::runProgram("lame", {"--quiet", "-b", "128", wav, m_songs.filePath("long.mp3")}), 0);
+    }
     void init() { failOnAnyWarning(); }
 
     void statusBar_data()
@@ -131,14 +161,18 @@ private slots:
         QCOMPARE(text(seek, "durataLabel"), left);
         QCOMPARE(slider->value(), value);
 
-        slider->setSliderDown(true);
-        slider->setSliderPosition(dragTo); // where the user's hand stops
+        // The handle pressed where it is drawn and dragged to where the
+        // user's hand stops.
+        seek.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&seek));
+        QTest::mousePress(slider, Qt::LeftButton, {}, WidgetTexts::sliderHandle(slider).center());
+        const QPoint hand = dragUntil(slider, dragTo);
         emit engine.mSecOfPlaying(ms + 5000, 0);
         emit engine.barBeatOfPlaying(50, 0);
         QCOMPARE(slider->value(), dragTo);
         QCOMPARE(text(seek, "durataLabel"), dragLabel);
         QVERIFY(engine.jumps.isEmpty());
-        slider->setSliderDown(false);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, hand);
         QCOMPARE(engine.jumps, QList<long>{jump});
 
         song.loaded = false;
@@ -151,6 +185,125 @@ private slots:
         song.loaded = true;
         seek.on_loadSong_changed(4);
         QCOMPARE(slider->maximum(), type == 1 ? 80 : 185);
+    }
+
+    // A real song on the real engine, the bar shown as the main window shows
+    // it. The handle follows the song; the user presses on it where it is
+    // drawn and drags it, or presses beside it: the handle goes where the
+    // hand is and stays there while the song plays on, the bar says where
+    // the song would go, and on release the song goes there. The keys move
+    // nothing.
+    void seekRealSong_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("onTheHandle");
+        QTest::newRow("midi, the handle dragged") << "long.kar" << true;
+        QTest::newRow("midi, a press beside it") << "long.kar" << false;
+        QTest::newRow("mp3, the handle dragged") << "long.mp3" << true;
+        QTest::newRow("mp3, a press beside it") << "long.mp3" << false;
+    }
+    void seekRealSong()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, onTheHandle);
+        SoundEngineRig rig;
+        SeekTrackSlider seek(nullptr, rig.engine.get());
+        seek.setWindowFlags(Qt::Popup);
+        seek.setSongSource([] { return TransportSong::of(*currSong); });
+        connect(currSong, &Song::loadSongChange, &seek, [&seek](Song::LoadSongState s) { seek.on_loadSong_changed(s); });
+        auto *slider = seek.findChild<QSlider *>("horizontalSlider");
+        // The MP3's device takes its sound as a sound card does, in time.
+        QTimer device;
+        std::vector<int16_t> buffer;
+        connect(&device, &QTimer::timeout, [&rig, &buffer] {
+            const unsigned frames = rig.audio->rate() / 50;
+            buffer.resize(size_t(frames) * rig.audio->channels());
+            if (rig.audio->isRunning())
+                rig.audio->pull(buffer.data(), frames);
+        });
+        device.start(20);
+        QVERIFY(rig.play(m_songs.filePath(file)));
+        seek.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&seek));
+        const bool midi = file.endsWith(".kar");
+        QCOMPARE(slider->maximum(), midi ? 19 : 30);
+        QTRY_VERIFY_WITH_TIMEOUT(slider->value() >= 1, 20000);
+
+        // Three quarters of the way: the handle goes under the hand.
+        const int aim = slider->maximum() * 3 / 4;
+        QPoint hand = WidgetTexts::sliderHandle(slider, aim).center();
+        if (onTheHandle) {
+            QTest::mousePress(slider, Qt::LeftButton, {}, WidgetTexts::sliderHandle(slider).center());
+            QVERIFY(slider->value() < aim);
+            hand = dragUntil(slider, aim);
+        } else {
+            QVERIFY(!WidgetTexts::sliderHandle(slider).contains(hand));
+            QTest::mousePress(slider, Qt::LeftButton, {}, hand);
+        }
+        QVERIFY(WidgetTexts::sliderHandle(slider).contains(hand));
+        const int target = slider->value();
+        QVERIFY2(qAbs(target - aim) <= 1, qPrintable(QString::number(target)));
+        const QString shown = midi ? QStringLiteral("Bar: %1.1").arg(target + 1) : SeekTrackSlider::clockText(target);
+        QCOMPARE(text(seek, "durataLabel"), shown);
+        // Held while the song plays on.
+        QTest::qWait(2500);
+        QCOMPARE(slider->value(), target);
+        QCOMPARE(text(seek, "durataLabel"), shown);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, hand);
+        // The song goes on from there: its reports come from the target on.
+        QSignalSpy bars(rig.engine.get(), &SoundEngine::barBeatOfPlaying);
+        QSignalSpy times(rig.engine.get(), &SoundEngine::mSecOfPlaying);
+        if (midi) {
+            QTRY_VERIFY_WITH_TIMEOUT(!bars.isEmpty() && bars.last().at(0).toInt() >= target, 20000);
+            QVERIFY(bars.last().at(0).toInt() <= target + 2);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!times.isEmpty() && times.last().at(0).toUInt() >= uint(target) * 1000, 20000);
+            QVERIFY(times.last().at(0).toUInt() < uint(target + 4) * 1000);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(slider->value() >= target && slider->value() <= target + 2, 20000);
+
+        // Keys step nowhere: the bar moves only with the song or the mouse.
+        slider->setFocus();
+        const int at = slider->value();
+        QSignalSpy moved(slider, &QSlider::sliderMoved);
+        for (Qt::Key key : {Qt::Key_Right, Qt::Key_PageUp, Qt::Key_End, Qt::Key_Left})
+            QTest::keyClick(slider, key);
+        QVERIFY(moved.isEmpty());
+        QVERIFY(slider->value() >= at);
+        rig.stop();
+    }
+
+    // The song ends while the user holds the handle: the pop-up goes, and
+    // nothing is left held: the next song's bar is pressed and released as
+    // any other, and its song goes where it was let go.
+    void songEndsWhileHeld()
+    {
+        SoundEngineRig rig;
+        SeekTrackSlider seek(nullptr, rig.engine.get());
+        seek.setWindowFlags(Qt::Popup);
+        seek.setSongSource([] { return TransportSong::of(*currSong); });
+        connect(currSong, &Song::loadSongChange, &seek, [&seek](Song::LoadSongState s) { seek.on_loadSong_changed(s); });
+        auto *slider = seek.findChild<QSlider *>("horizontalSlider");
+        QVERIFY(rig.play(m_songs.filePath("short.kar")));
+        seek.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&seek));
+        QTest::mousePress(slider, Qt::LeftButton, {}, WidgetTexts::sliderHandle(slider).center());
+        QVERIFY(slider->isSliderDown());
+        QTRY_VERIFY_WITH_TIMEOUT(!currSong->isLoaded(), 20000);
+        QVERIFY(!seek.isVisible());
+        QVERIFY(!slider->isSliderDown());
+
+        QVERIFY(rig.play(m_songs.filePath("long.kar")));
+        seek.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&seek));
+        QSignalSpy bars(rig.engine.get(), &SoundEngine::barBeatOfPlaying);
+        const QPoint there = WidgetTexts::sliderHandle(slider, 12).center();
+        QTest::mousePress(slider, Qt::LeftButton, {}, there);
+        const int target = slider->value();
+        QCOMPARE(text(seek, "durataLabel"), QStringLiteral("Bar: %1.1").arg(target + 1));
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, there);
+        QTRY_VERIFY_WITH_TIMEOUT(!bars.isEmpty() && bars.last().at(0).toInt() >= target, 20000);
+        rig.stop();
     }
 };
 

@@ -1,0 +1,71 @@
+#!/bin/bash
+# Quitting by SIGTERM while a store song downloads, on the release program
+# under Xvfb: the store sends the song a byte at a time; once its part file
+# is in the song folder the program gets SIGTERM. It must end, with 0, its
+# part file gone and no song registered. As root, the version checker's host
+# is moreover named by a name whose lookup never ends (the program's own
+# mount namespace has a resolver that does not answer), as on a network
+# whose name server is gone. How long quitting took is printed; the 5 s
+# limit only stops a program that waits for the lookups.
+# usage: tests/store/quit_during_download.sh [BUILD_DIR] [OUT_DIR]
+set -euo pipefail
+source "$(dirname "$0")/../../scripts/e2e/lib.sh"
+e2e_init "${1:-build}" "${2:-${1:-build}/end-to-end/quit-during-download}"
+e2e_pulse
+e2e_screen
+e2e_store
+# The test store's account.
+printf '[User]\nuser_id=42\nname=Anna\nsurname=Rossi\n' >> "$settings"
+# The test store's news: "Love Song" by Singer, its file at /files/song/5001.mid.
+/usr/bin/python3 -c 'import sys, urllib.request; urllib.request.urlopen(sys.argv[1]).read()' \
+  "$store/_control/fault?path=/files/song/5001.mid&mode=trickle&chunk=1&gap=500"
+if [ "$(id -u)" = 0 ] && command -v unshare >/dev/null; then
+  /usr/bin/python3 -c 'import socket, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("127.0.0.77", 53))
+time.sleep(600)' &
+  pids+=($!)
+  printf 'nameserver 127.0.0.77\noptions timeout:30 attempts:1\n' >"$work/resolv.conf"
+  real=$program
+  program=$work/velmarpc
+  printf '#!/bin/sh\nexec unshare --mount --propagation private sh -c '"'"'mount --bind "$0" /etc/resolv.conf && exec "$@"'"'"' %s %s "$@"\n' \
+    "$work/resolv.conf" "$real" >"$program"
+  chmod +x "$program"
+  export VELMAR_CHECK_URL=http://check.velmar.test:${store##*:}
+  echo "the version checker's host: a name whose lookup does not end"
+fi
+e2e_start
+eval "$(xdotool getwindowgeometry --shell "$window")"
+probed() {
+  /usr/bin/python3 "$here/e2e/screen_probe.py" controls "$X" "$Y" "$WIDTH" "$HEIGHT" >"$work/controls.txt" \
+    && grep -q "^news " "$work/controls.txt"
+}
+wait_for 100 probed || fail "the library page's lists were not found"
+read -r news_x news_y < <(awk '/^news /{print $2, $3}' "$work/controls.txt")
+xdotool mousemove "$news_x" "$news_y" click 1
+e2e_settled || true
+read -r song_x song_y < <(awk '/^first_song /{print $2, $3}' "$work/controls.txt")
+part="$library/Singer - Love Song.mp3.part"
+downloading() { [ -e "$part" ]; }
+for _ in 1 2 3; do
+  xdotool mousemove "$song_x" "$song_y" click --repeat 2 --delay 80 1
+  wait_for 50 downloading && break
+done
+downloading || fail "the song's download did not start"
+import -display "$DISPLAY" -window root "$out/downloading.png"
+
+began=$(date +%s%N)
+kill -TERM "$program_pid"
+status=0
+for _ in $(seq 300); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$program_pid" 2>/dev/null && fail "the program still runs 15 s after SIGTERM"
+wait "$program_pid" || status=$?
+took=$(( ($(date +%s%N) - began) / 1000000 ))
+echo "quit during the download: $took ms (polled every 50 ms)"
+[ "$took" -lt 5000 ] || fail "quitting waited $took ms"
+[ "$status" -eq 0 ] || fail "the program exited with $status"
+! downloading || fail "the part file stayed: $part"
+[ -z "$(ls "$library" | grep -i 'love song')" ] || fail "something of the song stayed: $(ls "$library")"
+[ "$(sqlite3 "file:$library/db_VelmarPC.sqlite?mode=ro" "SELECT count(*) FROM Songs")" = 0 ] \
+  || fail "the song was registered"
+echo "PASS: quit during a download"
