@@ -75,6 +75,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     ProgramFonts::install();
     programSettings();
     ui->setupUi(this);
+    setMinimumWidth(kMinimumWidth);
     // The page tabs, one checked at a time, are each in the Tab order.
     TabbableGroup::keepEveryButton(ui->buttonGroup);
     ui->stackedWidget->setCurrentWidget(ui->pageSplashscreen);
@@ -249,6 +250,8 @@ void MainWindow::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
         QTimer::singleShot(0, this, &MainWindow::raiseViewWindows);
+    if (std::exchange(m_fillsScreen, false))
+        QTimer::singleShot(0, this, &MainWindow::keepFrameOnScreen);
     if (firstShowDone)
         return;
     firstShowDone = true;

@@ -57,6 +57,10 @@ public:
     // The view ids, equal to the ids of the tab buttons.
     enum View { Karaoke = -2, Library = -3, Editing = -4, Mixer = -5, Chords = -6 };
     Q_ENUM(View)
+    // As wide as the widest of the four languages needs the header and the
+    // pages: a language chosen while the program runs never widens the
+    // window.
+    static constexpr int kMinimumWidth = 1160;
 
     // devices: where the engine sends its sound (the audio devices when empty).
     explicit MainWindow(DatabaseHelper *db, QWidget *parent = nullptr,
@@ -216,6 +220,7 @@ private:
     void dockAllViews();
     // Brings the views' own windows back in front of this one.
     void raiseViewWindows();
+    void keepFrameOnScreen();
     bool isDocked(QWidget *view) const;
     // The window height fixed for the mixer while the karaoke view is away.
     void releaseFixedHeight();
@@ -265,6 +270,8 @@ private:
     // A drag from the drag bar has entered this window.
     bool dragFromMainWindow = false;
     int m_unfixedMinimumHeight = -1;
+    // No stored rectangle: the window was given its screen's free area.
+    bool m_fillsScreen = false;
     QHash<int, QRect> m_viewRects;
     int m_melodyMute = 0;
     // Set while the window itself stops the song for a new request.

@@ -8,6 +8,7 @@
 #include "DatabaseHelper.h"
 #include "dialogcopyfiles.h"
 #include "fileCopyThread.h"
+#include "importcolumns.h"
 #include "libraryview.h"
 #include "prompter.h"
 #include "ui_mainwindow.h"
@@ -155,6 +156,7 @@ void MainWindow::on_actionImport_triggered()
         m_importDialog->setPalette(chosen);
         static ImportKinds kinds;
         m_importDialog->setIconProvider(&kinds);
+        ImportColumns::apply(m_importDialog);
         retranslateImport();
         // Qt's own dialog reports local files only by their paths.
         connect(m_importDialog, &QFileDialog::filesSelected, this, [this](const QStringList &files) {

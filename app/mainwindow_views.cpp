@@ -29,6 +29,8 @@
 #include <QScreen>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace {
 
 // Settings keys of the views, in the order they are restored.
@@ -45,16 +47,19 @@ constexpr int kMinVisible = 40;
 // Where a stored rectangle opens: as it was, unless no screen shows enough
 // of it any more (a screen taken away); then at the primary screen's corner.
 // Never larger than the free area of the screen it opens on (one stored on
-// a larger screen is moved in as much as it must).
+// a larger screen is moved in as much as it must), nor hanging over its top
+// or bottom edge: screens differ in height, and a window stored at the
+// bottom of a taller one is moved up onto a shorter one.
 QRect ontoScreen(QRect rect)
 {
     for (const QScreen *screen : QGuiApplication::screens()) {
         const QRect shown = screen->geometry().intersected(rect);
         if (shown.width() >= kMinVisible && shown.height() >= kMinVisible) {
             const QRect free = screen->availableGeometry();
-            return free.width() < rect.width() || free.height() < rect.height()
-                       ? PopupPlacement::keepInside(rect, free)
-                       : rect;
+            if (free.width() < rect.width() || free.height() < rect.height())
+                return PopupPlacement::keepInside(rect, free);
+            rect.moveTop(std::clamp(rect.top(), free.top(), free.bottom() + 1 - rect.height()));
+            return rect;
         }
     }
     const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
@@ -293,6 +298,19 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
     buttonIndexChanged(ui->KaraokeButton);
 }
 
+// Once a window manager has framed the first window, the frame too stays
+// inside the free area.
+void MainWindow::keepFrameOnScreen()
+{
+    const QRect free = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    if (free.contains(frame))
+        return;
+    const QMargins margins(geometry().left() - frame.left(), geometry().top() - frame.top(),
+                           frame.right() - geometry().right(), frame.bottom() - geometry().bottom());
+    setGeometry(free.marginsRemoved(margins));
+}
+
 // Windows reopened at start are shown before the main window: once it is
 // up they come back in front of it.
 void MainWindow::raiseViewWindows()
@@ -421,6 +439,11 @@ void MainWindow::restoreWindowPositions()
     if (main.isValid()) {
         setMinimumHeight(550);
         setGeometry(ontoScreen(main));
+    } else {
+        // A first start takes the free area of the screen the window opens
+        // on: the song's name and the library's lists get the room they need.
+        setGeometry(screen()->availableGeometry());
+        m_fillsScreen = true;
     }
     const QRect karaoke = stored("KaraokeTextWidget");
     if (karaoke.isValid()) {

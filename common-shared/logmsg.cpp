@@ -20,7 +20,7 @@ void logMsg(int level, const char *sourceFile, int line, const char *format, ...
         format = noText;
 
     char head[96];
-    std::snprintf(head, sizeof head, "%llu] %s: (%d) : ",
+    std::snprintf(head, sizeof head, "[%llu] %s: (%d) : ",
                   static_cast<unsigned long long>(getTimeStampMilliSec()),
                   sourceFile ? sourceFile : "", line);
 

@@ -212,6 +212,7 @@ KaraokeTextWidget::~KaraokeTextWidget()
 void KaraokeTextWidget::loadSongChange(int state, const LyricsSource &song)
 {
     m_model->loadSongChange(state, song);
+    allowBanner();
     songChanged();
     if (state != 0)
         m_list->scrollToTop();
@@ -489,6 +490,13 @@ void KaraokeTextWidget::scrollLyrics(bool jump, int64_t minRowDuration)
         }
         duration = m_scrollDurationMs;
     }
+    // The row being sung stays whole on the screen, both halves of a song row
+    // split in two: its first line never above the top edge.
+    if (s.playRow >= 0 && s.playRow < n) {
+        const int first = s.playRow - (rows[s.playRow].continued ? 1 : 0);
+        const int last = s.playRow + 1 < n && rows[s.playRow + 1].continued ? s.playRow + 1 : s.playRow;
+        target = std::min(std::max(target, (last - visible + 1) * pitch), first * pitch);
+    }
     if (target == m_lastScrollTarget)
         return;
     if (target != value) {
@@ -564,9 +572,17 @@ void KaraokeTextWidget::predictedStep()
 
 // ---- looks
 
+// The banner shows only while no song is loaded: over a loaded song's lyrics,
+// paused ones included, it would shrink them to make room.
+void KaraokeTextWidget::allowBanner()
+{
+    m_banner->setAllowed(!m_playing && !m_model->isLoaded());
+}
+
 void KaraokeTextWidget::onPlayStateChanged(SoundEngine::PlayingState state)
 {
-    m_banner->setAllowed(state != SoundEngine::ePsPlaying);
+    m_playing = state == SoundEngine::ePsPlaying;
+    allowBanner();
     if (state == SoundEngine::ePsPlaying)
         return;
     // Paused or stopped: the lyrics no longer run ahead of the reports.
@@ -819,7 +835,8 @@ void KaraokeTextWidget::on_pb_add_new_window_clicked()
     copy->setLyricsHighlightColor(m_viewParam->sungFillColor.name(QColor::HexArgb));
     copy->m_model->playState.tempoBpm = m_model->playState.tempoBpm;
 
-    copy->m_banner->setAllowed(!m_engine || m_engine->getPlayingState() != SoundEngine::ePsPlaying);
+    copy->m_playing = m_engine && m_engine->getPlayingState() == SoundEngine::ePsPlaying;
+    copy->allowBanner();
     if (m_engine) {
         connect(m_engine, &SoundEngine::mSecOfPlaying, copy, &KaraokeTextWidget::mSecOfPlaying);
         connect(m_engine, &SoundEngine::playStateChanged, copy, &KaraokeTextWidget::onPlayStateChanged);

@@ -12,12 +12,12 @@
 //
 // Looks and windows: the background is a colour or a picture, the lyric and
 // highlight colours and the font come from the settings page. Over the
-// bottom of the view lie the banner strip (the lyrics end above it while it
-// shows) and a bar of three buttons: a new karaoke window (a copy that
-// follows the same song and is deleted with its window), unpin into a window
-// of its own, and full screen. The parent given at construction is the main
-// window; it hears of the view's own windows (ownWindowOpened) and takes the
-// view back from them.
+// bottom of the view lie the banner strip (shown only while no song is
+// loaded; the lyrics end above it while it shows) and a bar of three
+// buttons: a new karaoke window (a copy that follows the same song and is
+// deleted with its window), unpin into a window of its own, and full screen.
+// The parent given at construction is the main window; it hears of the
+// view's own windows (ownWindowOpened) and takes the view back from them.
 #pragma once
 
 #include "LyricsModel.h"
@@ -149,6 +149,7 @@ private:
     void showCdgPicture(const QImage &picture);
     void updateWidgetGeometry();
     void songChanged();
+    void allowBanner();
     void applyBackgroundStyle(const QString &rule);
 
     ViewParameter *m_viewParam;
@@ -172,6 +173,7 @@ private:
     QImage m_cdgPicture;
     QSize m_cdgSize{CDG_SCREEN_WIDTH, CDG_SCREEN_HEIGHT};
     bool m_fullScreen = false;
+    bool m_playing = false;
     QList<QPointer<NewWidgetWindow>> m_copyWindows;
 
     int m_scrollDurationMs = 340;

@@ -161,7 +161,7 @@ void LyricsModel::fillDataModel()
 void LyricsModel::splitLongRowString()
 {
     const QFontMetrics metrics(m_viewParam->textFont);
-    const int limit = m_viewParam->textAreaSize.width() - 4 * metrics.horizontalAdvance(QLatin1Char('W'));
+    const int limit = m_viewParam->textAreaSize.width() - metrics.horizontalAdvance(QLatin1Char('W'));
     QVector<int> characterAt;
     int s = 0;
     for (int i = 0; i < m_songRows.size(); ++i) {
@@ -173,7 +173,7 @@ void LyricsModel::splitLongRowString()
             m_rows.append({text, songRow.tick});
         } else {
             m_rows.append({text.left(p), songRow.tick});
-            m_rows.append({text.mid(p + 1), songRow.tick});
+            m_rows.append({text.mid(p + 1), songRow.tick, true});
         }
         if (!m_songHasSyllables)
             continue;

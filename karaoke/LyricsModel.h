@@ -1,10 +1,11 @@
 // The lyric rows, syllables and chords of the loaded song as the karaoke view
-// shows them: rows decoded (UTF-8 where they are, else Latin-1) and too wide
-// for the view split once into two, syllables renumbered to the split rows
-// with their offsets in characters of the decoded row, one lyric item per row
-// (text in TEXT_ROLE) and one chord-strip item per chord (a whole ChordInfo in
-// TEXT_ROLE, named after the key shift). A CD+G song (one whose companion the
-// song accepted) has no lyric or chord items; its decoder is primed instead.
+// shows them: rows decoded (UTF-8 where they are, else Latin-1) and wider
+// than the view (less half a letter of air each side) split once into two,
+// syllables renumbered to the split rows with their offsets in characters of
+// the decoded row, one lyric item per row (text in TEXT_ROLE) and one
+// chord-strip item per chord (a whole ChordInfo in TEXT_ROLE, named after the
+// key shift). A CD+G song (one whose companion the song accepted) has no
+// lyric or chord items; its decoder is primed instead.
 //
 // The song hands its records in as a LyricsSource, which the model copies:
 // a rebuild after a change of view size or font needs nothing from the song.
@@ -65,6 +66,7 @@ struct LyricsPlayState {
 struct LyricRow {
     QString text;
     uint32_t tick = 0;   // in the song's time unit
+    bool continued = false;   // the second half of a song row split in two
 };
 
 class LyricsModel : public QObject

@@ -3,7 +3,10 @@
 #include <QDebug>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QFontMetrics>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 const char *const LYRIC_FONT_FAMILY = "TitilliumWeb";
 const char *const LYRIC_FONT_STAND_IN = "Open Sans";
@@ -11,6 +14,8 @@ const char *const LYRIC_FONT_STAND_IN = "Open Sans";
 namespace {
 
 constexpr int MAX_ROW_PITCH = 180;
+// The share of a row's pitch left between the letters of two rows.
+constexpr double ROW_SPACING = 0.3;
 
 // The lyric family is not packaged for this platform: map it once to the
 // stand-in, so that every font built on the family name finds real glyphs.
@@ -83,7 +88,7 @@ void ViewParameter::setFontTextAreaParameter(const QString &family, int size, in
         updateViewParamByTextSize();
         return;
     }
-    textRowsCount = size < 40 ? 6 : size > 49 ? 4 : 5;
+    chosenRowsCount = size < 40 ? 6 : size > 49 ? 4 : 5;
     updateViewParamByRowsCount();
 }
 
@@ -103,18 +108,44 @@ void ViewParameter::updateViewParam()
         updateViewParamByTextSize();
 }
 
+// The letters are as high as the chosen rows allow, unless a row of
+// ordinary length would then not fit the width: a wide, low view keeps its
+// rows whole; a narrower or taller one shows more rows of letters that fit.
 void ViewParameter::updateViewParamByRowsCount()
 {
     const int h = textAreaSize.height();
-    const int pitch = std::min(h / std::max(1, textRowsCount), MAX_ROW_PITCH);
+    const int fitting = fittingPixelSize(textAreaSize.width());
+    int rows = std::max(1, chosenRowsCount);
+    int pitch = std::min(h / rows, MAX_ROW_PITCH);
+    if (pitch - int(pitch * ROW_SPACING) > fitting) {
+        const int fittingPitch = std::max(1, int(std::ceil(fitting / (1 - ROW_SPACING))));
+        rows = std::max(rows, h / fittingPitch);
+        pitch = std::min(h / rows, MAX_ROW_PITCH);
+    }
+    textRowsCount = rows;
     textRowVerticalSpace = pitch;
-    textRowSpacing = int(pitch * 0.3);
+    textRowSpacing = int(pitch * ROW_SPACING);
     // A view too small for one row still gets a drawable font; the pitch of 0
     // tells the timing that the view is not laid out.
-    const int pixels = std::max(1, pitch - textRowSpacing);
+    const int pixels = std::max(1, std::min(pitch - textRowSpacing, fitting));
     textFont.setPixelSize(pixels);
     qDebug() << "textSz" << pixels << "height" << h;
     emit viewParameterUpdate();
+}
+
+int ViewParameter::fittingPixelSize(int width) const
+{
+    if (width <= 0)
+        return std::numeric_limits<int>::max();   // not laid out: the height decides
+    QFont probe = textFont;
+    probe.setPixelSize(100);
+    const QFontMetrics m(probe);
+    // An "n" is wider than the average letter of a row with its spaces and
+    // as wide as one in capitals; the lyric model splits only a row that
+    // does not fit with a "W" of air to spare.
+    const int row = m.horizontalAdvance(QString(ROW_CHARACTERS, QLatin1Char('n')))
+                    + m.horizontalAdvance(QLatin1Char('W'));
+    return row > 0 ? std::max(1, width * 100 / row) : std::numeric_limits<int>::max();
 }
 
 void ViewParameter::updateViewParamByTextSize()

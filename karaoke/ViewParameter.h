@@ -31,7 +31,10 @@ public:
     QColor sungFillColor{Qt::blue};
     QColor unsungOutlineColor{Qt::yellow};
     QColor unsungFillColor{Qt::white};
-    int textRowsCount = 5;
+    // The rows the font size asks for (4, 5 or 6); a view too narrow for
+    // rows of that height shows more, smaller rows (textRowsCount).
+    int chosenRowsCount = 5;
+    int textRowsCount = 5;   // rows the view shows
     int textRowSpacing = 20;
     int textRowVerticalSpace = 0;   // row pitch; 0 while the view is not laid out
     QSize chordAreaSize{-1, -1};
@@ -54,6 +57,11 @@ public:
     void updateViewParam();
     void updateViewParamByRowsCount();
     void updateViewParamByTextSize();
+    // The largest pixel size at which a row of ROW_CHARACTERS letters fits
+    // `width` without being split.
+    int fittingPixelSize(int width) const;
+
+    static constexpr int ROW_CHARACTERS = 32;
 
 signals:
     void viewParameterUpdate();

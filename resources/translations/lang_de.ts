@@ -1351,6 +1351,22 @@ Gekauft: %9</translation>
         <translation>Seitenliste ein- oder ausblenden</translation>
     </message>
     <message>
+        <source>No drive is indexed yet: choose a drive in the list to search its songs.</source>
+        <translation>Noch kein Laufwerk ist indiziert: Wählen Sie ein Laufwerk in der Liste, um seine Songs zu durchsuchen.</translation>
+    </message>
+    <message>
+        <source>No song matches &quot;%1&quot; yet: %2 is still being indexed.</source>
+        <translation>Noch kein Song passt zu &quot;%1&quot;: %2 wird noch indiziert.</translation>
+    </message>
+    <message>
+        <source>No song on %1 matches &quot;%2&quot;.</source>
+        <translation>Kein Song auf %1 passt zu &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>Indexing %1... songs found: %2</source>
+        <translation>Indiziere %1... gefundene Songs: %2</translation>
+    </message>
+    <message>
         <source>&quot;%1&quot; could not be downloaded: %2.</source>
         <translation>„%1“ konnte nicht heruntergeladen werden: %2.</translation>
     </message>

@@ -1351,6 +1351,22 @@ Bought: %9</translation>
         <translation>Show or hide the side list</translation>
     </message>
     <message>
+        <source>No drive is indexed yet: choose a drive in the list to search its songs.</source>
+        <translation>No drive is indexed yet: choose a drive in the list to search its songs.</translation>
+    </message>
+    <message>
+        <source>No song matches &quot;%1&quot; yet: %2 is still being indexed.</source>
+        <translation>No song matches &quot;%1&quot; yet: %2 is still being indexed.</translation>
+    </message>
+    <message>
+        <source>No song on %1 matches &quot;%2&quot;.</source>
+        <translation>No song on %1 matches &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>Indexing %1... songs found: %2</source>
+        <translation>Indexing %1... songs found: %2</translation>
+    </message>
+    <message>
         <source>&quot;%1&quot; could not be downloaded: %2.</source>
         <translation>&quot;%1&quot; could not be downloaded: %2.</translation>
     </message>

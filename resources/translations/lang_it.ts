@@ -1351,6 +1351,22 @@ Acquistato: %9</translation>
         <translation>Mostra o nascondi l&apos;elenco laterale</translation>
     </message>
     <message>
+        <source>No drive is indexed yet: choose a drive in the list to search its songs.</source>
+        <translation>Nessuna unità è ancora indicizzata: scegli un&apos;unità nell&apos;elenco per cercarne i brani.</translation>
+    </message>
+    <message>
+        <source>No song matches &quot;%1&quot; yet: %2 is still being indexed.</source>
+        <translation>Nessun brano corrisponde ancora a &quot;%1&quot;: l&apos;indicizzazione di %2 è in corso.</translation>
+    </message>
+    <message>
+        <source>No song on %1 matches &quot;%2&quot;.</source>
+        <translation>Nessun brano su %1 corrisponde a &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>Indexing %1... songs found: %2</source>
+        <translation>Indicizzazione di %1... brani trovati: %2</translation>
+    </message>
+    <message>
         <source>&quot;%1&quot; could not be downloaded: %2.</source>
         <translation>Impossibile scaricare &quot;%1&quot;: %2.</translation>
     </message>

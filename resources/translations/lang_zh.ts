@@ -1351,6 +1351,22 @@ BPM：%4
         <translation>显示或隐藏侧边列表</translation>
     </message>
     <message>
+        <source>No drive is indexed yet: choose a drive in the list to search its songs.</source>
+        <translation>尚未索引任何驱动器：请在列表中选择一个驱动器以搜索其中的歌曲。</translation>
+    </message>
+    <message>
+        <source>No song matches &quot;%1&quot; yet: %2 is still being indexed.</source>
+        <translation>暂无与“%1”匹配的歌曲：%2 仍在索引中。</translation>
+    </message>
+    <message>
+        <source>No song on %1 matches &quot;%2&quot;.</source>
+        <translation>%1 上没有与“%2”匹配的歌曲。</translation>
+    </message>
+    <message>
+        <source>Indexing %1... songs found: %2</source>
+        <translation>正在索引 %1... 已找到歌曲：%2</translation>
+    </message>
+    <message>
         <source>&quot;%1&quot; could not be downloaded: %2.</source>
         <translation>无法下载“%1”：%2。</translation>
     </message>

@@ -15,6 +15,10 @@ program's list of its widgets (VELMAR_WIDGET_DUMP, see widget_check.py).
         every control of the main window shown and enabled in the list
         BEFORE (a button, a list, a box, a slider) is among the widgets that
         took the focus in the list AFTER: a walk with Tab reached it.
+    looks_check.py first-window DUMP SCREEN_W SCREEN_H TITLE ARTIST
+        the main window of a start with no stored size fills the screen, its
+        header shows at least 24 characters of the playing song's TITLE and
+        ARTIST, and the library's "Playlists" heading is shown whole.
 
 Each prints one line per fault and exits 1 when there is one.
 """
@@ -131,6 +135,10 @@ def contrast(picture, dump, before=None):
         x, y, w, h = e.visible
         if w < 2 or h < 2 or x < 0 or y < 0 or x + w > shot.w or y + h > shot.h or covered(e, windows):
             continue
+        # A list shows only a sliver of its last entry: no text in sight
+        # until it is scrolled to.
+        if e.kind == "item" and h < e.at[3] // 2:
+            continue
         # An icon or a button's text stands on the button's plate, in the
         # middle of a widget that may be larger than the plate.
         if e.kind in ("control", "button"):
@@ -158,13 +166,46 @@ def reach(before, after):
     return faults
 
 
+# Characters of a song's title and artist the header must show at least.
+NAME_SHOWN = 24
+
+
+def first_window(dump, width, height, title, artist):
+    """The main window as a first start opens it on a screen without panels
+    (no size stored, nothing resized): as large as the screen, its header
+    showing at least NAME_SHOWN characters of the song's title and artist,
+    the library's side list its "Playlists" heading whole."""
+    entries = read(dump)
+    faults = []
+    main = [e for e in entries if e.kind == "window" and e.path == "MainWindow"]
+    if not main or main[0].at != (0, 0, int(width), int(height)):
+        faults.append(f"the main window is {main[0].at if main else 'not shown'}, not the {width}x{height} screen")
+    for name, full in (("titleLabel", title), ("authorLabel", artist)):
+        shown = [e.text for e in entries if e.kind == "label" and e.path.endswith("/lcdFrame/frame/" + name)]
+        text = shown[0].removesuffix("\u2026") if shown else ""
+        if not full.startswith(text) or len(text) < min(NAME_SHOWN, len(full)):
+            faults.append(f"the header's {name} shows {shown[0] if shown else 'nothing'!r}: "
+                          f"{len(text)} characters of {full!r}, fewer than {NAME_SHOWN}")
+    headings = [e for e in entries
+                if e.kind == "label" and e.path.endswith("/playlistListWidget/qt_scrollarea_viewport/QLabel")]
+    if not headings:
+        faults.append("the side list's playlists heading is not shown")
+    for e in headings:
+        if e.visible != e.at:
+            faults.append(f"the side list's heading {e.text!r} is cut: {e.visible[3]} of {e.at[3]} px shown")
+    return faults
+
+
 def main(argv):
     if len(argv) in (4, 5) and argv[1] == "contrast":
         faults = contrast(*argv[2:])
     elif len(argv) == 4 and argv[1] == "reach":
         faults = reach(argv[2], argv[3])
+    elif len(argv) == 7 and argv[1] == "first-window":
+        faults = first_window(*argv[2:])
     else:
-        sys.exit("usage: looks_check.py contrast PICTURE DUMP | reach BEFORE AFTER")
+        sys.exit("usage: looks_check.py contrast PICTURE DUMP | reach BEFORE AFTER"
+                 " | first-window DUMP SCREEN_W SCREEN_H TITLE ARTIST")
     for f in faults:
         print(f)
     return 1 if faults else 0

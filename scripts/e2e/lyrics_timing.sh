@@ -41,7 +41,9 @@ e2e_quit
 # The karaoke view in a window below the main window, recorded alone.
 view="0 640 1100 340"
 sed -i '/^\[WindowsPosition\]/,/^$/d' "$settings"
-printf '\n[WindowsPosition]\nKaraokeTextWidget=@Rect(%s)\n' "$view" >> "$settings"
+# The main window above it (a first start would fill the screen and cover
+# the reference patch).
+printf '\n[WindowsPosition]\nKaraokeTextWidget=@Rect(%s)\nMainWindow=@Rect(0 0 1160 613)\n' "$view" >> "$settings"
 
 # The lyric rows of that window, without its title bar and its buttons, and
 # under them the reference patch.

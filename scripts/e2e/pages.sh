@@ -12,8 +12,7 @@
 # stand in front of the main window. Every language is seen on both screens:
 # English on 1280x800 switched to Italian on the options pop-up, Italian on
 # 1366x768 switched to English (everything photographed again after the
-# switch, "-live" pictures), then German and Chinese on each screen (the
-# options offer Italian and English only).
+# switch, "-live" pictures), then German and Chinese on each screen.
 # After every picture each mapped window must lie inside the screen (else the
 # run stops), and the program's own list of what its windows show
 # (VELMAR_WIDGET_DUMP, written on SIGUSR1) must hold no label or button whose
@@ -22,7 +21,12 @@
 # ground by less than 4.5:1 (looks_check.py contrast). On the first run Tab
 # walks each page of the main window: every control the mouse reaches there
 # must take the focus (looks_check.py reach). The faults are gathered into
-# pages/text-faults.txt and fail the run at its end.
+# pages/text-faults.txt and fail the run at its end. So do the lists'
+# (lists_check.py): the import dialog's columns whole and its sizes and
+# dates as the language writes them; Browse PC's search, typed in, finding a
+# song deep in the folder tree of the first drive listed (VELMAR_DRIVES_ROOT),
+# which the page indexed on its first visit, under headers in the language
+# shown, also after a switch; the options' language box showing the language.
 # usage: scripts/e2e/pages.sh [BUILD_DIR] [OUT_DIR]
 #   Pictures go to OUT_DIR/pages/LANG-WxH-PAGE.png (OUT_DIR defaults to
 #   BUILD_DIR/end-to-end).
@@ -36,11 +40,63 @@ probe() { /usr/bin/python3 "$here/e2e/screen_probe.py" "$@"; }
 export VELMAR_WIDGET_DUMP=$work/widgets.txt
 faults=$pages/text-faults.txt
 
+# ---- The window of a first start, on each screen and in each language.
+# The song played has a long title and artist, and no size is stored for the
+# main window before a start (the views' own windows stay), so that it opens
+# as at a first start: without anything resized, its header must show at
+# least 24 characters of both names and the library's side list its
+# "Playlists" heading whole (looks_check.py first-window); checked again
+# after a language is chosen while the program runs, which must leave the
+# window's size as it was.
+first_title="Evening Lights over the Harbour Wall"
+first_artist="The Practice Room Collective Band"
+first_window_unsized() { sed -i '/^MainWindow=/d' "$settings"; }
+# $1 ends the check's name in the faults.
+first_window_check() {
+  dump_widgets
+  /usr/bin/python3 "$here/e2e/looks_check.py" first-window "$VELMAR_WIDGET_DUMP" "$screen_w" "$screen_h" \
+    "$first_title" "$first_artist" | sed "s|^|$lang-$size-first-window${1:-}: |" >>"$faults" || true
+}
+
+# English on 1366x768 and Italian on 1280x800, which the runs below show
+# only after a live switch, each started as a first start (no window of the
+# last run's reopened) with the song played from the library and checked.
+first_window_starts() {
+  local run code loads
+  for run in "en 1 1366x768" "it 0 1280x800"; do
+    read -r lang code size <<<"$run"
+    screen_w=${size%x*} screen_h=${size#*x}
+    set_language "$code"
+    sed -i '/^mixerView=/d' "$settings"
+    first_window_unsized
+    e2e_screen "$size"
+    e2e_start
+    locate_until library
+    click library
+    locate_until first_song
+    loads=$(grep -c 'LOAD SONG' "$work/program.log")
+    click first_song
+    xdotool key Home space
+    wait_for 100 bash -c "[ \$(grep -c 'LOAD SONG' '$work/program.log') -gt $loads ]" || fail "the song did not start"
+    settle
+    first_window_check
+    shot library
+    e2e_quit
+    e2e_screen_stop
+  done
+}
+
 e2e_store
 printf '[User]\nuser_id=42\nname=Anna\nsurname=Rossi\nemail=anna@example.org\n' >>"$settings"
-/usr/bin/python3 "$here/make_kar.py" "$HOME" 90 song >/dev/null
+/usr/bin/python3 "$here/make_kar.py" "$HOME" 90 song --title "$first_title" --artist "$first_artist" >/dev/null
 # Sixty files that are no songs: a report longer than the screen is high.
 for i in $(seq -w 1 60); do printf 'no song here\n' >"$HOME/$i.kar"; done
+# Two drives; songs deep in the first one's folders.
+export VELMAR_DRIVES_ROOT=$work/drives
+for song in Disk/Music/jazz/city_blues.kar Disk/Music/rock/night_train.kar USB/Songs/city_lights.kar; do
+  mkdir -p "$(dirname "$VELMAR_DRIVES_ROOT/$song")"
+  cp "$HOME/song.kar" "$VELMAR_DRIVES_ROOT/$song"
+done
 e2e_pulse velmar_e2e
 
 # The program's windows visible now.
@@ -141,13 +197,14 @@ set_language() {
 # language has changed.
 options_title=(Opzioni Options Optionen 选项)
 
-# The import dialog (Ctrl+I) photographed as $1, then closed.
+# The import dialog (Ctrl+I) photographed as $1, its list checked, then closed.
 import_dialog() {
   local before dialog
   before=$(shown)
   xdotool windowfocus --sync "$window" key ctrl+i
   dialog=$(new_window "$before") || fail "the import dialog did not open"
   shot "$1"
+  import_list_check
   close_with "$dialog" Escape
 }
 # The empty playlist chosen, with its hint bubble, then the add button
@@ -200,6 +257,49 @@ switch_language() {
   lang=$2
   shot options-switched
   close_with "$opened" Escape
+}
+
+# ---- The lists and the language box (lists_check.py), faults gathered.
+lists() {
+  /usr/bin/python3 "$here/e2e/lists_check.py" "$@" | sed "s|^|$lang-$size: |" >>"$faults" || true
+}
+language_names=(Italiano English Deutsch 中文)
+# The import dialog shown: its list of the home folder, from the last shot.
+import_list_check() { lists import "$VELMAR_WIDGET_DUMP" "$lang" "$HOME"; }
+# The options' language box shows the language in use ($1: its code).
+language_box_check() {
+  local before opened
+  before=$(shown)
+  click options
+  opened=$(new_window "$before") || fail "the options did not open"
+  dump_widgets
+  lists language "$VELMAR_WIDGET_DUMP" "${language_names[$1]}"
+  close_with "$opened" Escape
+}
+search_found() {
+  dump_widgets
+  awk -F'\t' '$1 == "item" && $6 ~ /\/searchLV$/ && $7 == "city_blues.kar" { found = 1 } END { exit !found }' \
+    "$VELMAR_WIDGET_DUMP"
+}
+# Browse PC's search typed into its field finds the song deep in the first
+# drive's folders, with no drive clicked; its headers are checked.
+drive_search_check() {
+  local field
+  click library
+  locate
+  click browse
+  field=$(widget_at searchText)
+  [ -n "$field" ] || fail "the search field is not shown"
+  xdotool mousemove $field click 1
+  xdotool type --delay 20 city_blues
+  wait_for 100 search_found || echo "$lang-$size: Browse PC's search did not find city_blues.kar" >>"$faults"
+  lists search "$VELMAR_WIDGET_DUMP" "$lang" "$here/../resources/translations" city_blues.kar
+  xdotool key ctrl+a BackSpace
+  # Back to the library, the playing song chosen again.
+  click repertoire
+  settle
+  locate_until first_song
+  click first_song
 }
 
 # Tab walks the page shown: every control of the main window that the
@@ -271,6 +371,7 @@ for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x
   read -r lang code size live_code live_lang <<<"$run"
   screen_w=${size%x*} screen_h=${size#*x}
   set_language "$code"
+  first_window_unsized
   e2e_screen "$size"
   e2e_start
   if [ $first = 0 ]; then
@@ -324,7 +425,10 @@ for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x
   xdotool key Home space
   wait_for 100 grep -q "LOAD SONG" "$work/program.log" || fail "the song did not start"
   settle
+  first_window_check
   tour "" "$([ $first = 1 ] && echo walk)"
+  language_box_check "$code"
+  drive_search_check
 
   # Every text follows a language chosen while the program runs.
   if [ -n "$live_code" ]; then
@@ -332,7 +436,10 @@ for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x
     locate
     click library
     locate
+    first_window_check -live
     tour -live
+    language_box_check "$live_code"
+    drive_search_check
   fi
 
   # The mixer in a window of its own for the next start.
@@ -344,6 +451,7 @@ for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x
   e2e_screen_stop
   first=0
 done
+first_window_starts
 ls "$pages"/*.png | wc -l | xargs echo "pictures:"
 [ ! -s "$faults" ] || fail "texts cut, in another language, faint or out of the keyboard's reach:
 $(cat "$faults")"

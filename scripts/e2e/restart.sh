@@ -26,6 +26,9 @@ sinks=(velmar_e2e)
 [ -n "${TWIN_SINKS:-}" ] && sinks+=(velmar_twin)
 e2e_pulse "${sinks[@]}"
 e2e_screen 1280x800
+# The main window at the size the places clicked below were measured on (a
+# first start would fill the screen).
+printf '[WindowsPosition]\nMainWindow=@Rect(0 0 1160 613)\n' >> "$settings"
 export VELMAR_WIDGET_DUMP=$work/widgets.txt
 e2e_start
 e2e_import "$work/song.kar"

@@ -165,6 +165,43 @@ class TestMainWindow : public QObject
         QApplication::sendEvent(over, &enter) && QApplication::sendEvent(target, &event);
     }
     KaraokeTextWidget *karaoke() { return window()->karaokeView(); }
+    // A song imported and started by a double click on its row in the library.
+    void startFromLibrary(const QString &path)
+    {
+        // Logged in: the first page, when it comes, is the main one.
+        QVERIFY(!m_window);
+        appSettings->setValue("User/user_id", 42);
+        QSignalSpy done(window(), &MainWindow::doneImporting);
+        window()->importFiles({QUrl::fromLocalFile(path)});
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
+        auto *table = songTable();
+        const QModelIndexList rows = table->model()->match(table->model()->index(0, 8), Qt::DisplayRole,
+                                                           QFileInfo(path).fileName(), 1, Qt::MatchEndsWith);
+        QVERIFY(!rows.isEmpty());
+        const QModelIndex cell = table->model()->index(rows.first().row(), 2);
+        table->scrollTo(cell);
+        // The row chosen, then double-clicked.
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(cell).center());
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(cell).center());
+        QTRY_VERIFY(currSong->isLoaded() && state() == SoundEngine::ePsPlaying);
+    }
+    // Posted events (a language change, layout requests) dealt with.
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+    static void removeTranslators()
+    {
+        for (QTranslator **t : {&translator, &systemTranslator}) {
+            QCoreApplication::removeTranslator(*t);
+            delete *t;
+            *t = nullptr;
+        }
+        QLocale::setDefault(QLocale::c());
+    }
     // The library's first song row, selected, on the main page.
     QModelIndex firstSongRow(int column)
     {
@@ -873,28 +910,123 @@ private slots:
 
     // On the 1280-pixel screen, in the window of a first start, the header
     // shows at least 24 characters of the title and of the artist.
-    void headerShowsTheSong()
+    // A first start in each language on the screen the window opens on,
+    // nothing resized: the window takes the screen's free area, the header
+    // shows at least 24 characters of a long title and of a long artist, the
+    // library's side list shows its "Playlists" heading whole.
+    void firstWindow_data()
     {
-        auto *head = find<statusBarHead>("lcdFrame");
-        QRect area;
-        for (QScreen *screen : QGuiApplication::screens())
-            area = screen->geometry().width() == 1280 ? screen->availableGeometry() : area;
-        QVERIFY(area.isValid());
-        window()->move(area.topLeft());
-        window()->resize(area.width() - (window()->frameGeometry().width() - window()->width()),
-                         window()->height());
-        QVERIFY(window()->frameGeometry().width() <= area.width());
-        SongInfo shown;
-        shown.title = QStringLiteral("Evening Lights over the Harbour Wall");
-        shown.artist = QStringLiteral("The Practice Room Collective Band");
-        head->showSongInfo(shown);
-        QCoreApplication::processEvents();
-        for (const char *name : {"titleLabel", "authorLabel"}) {
-            const QString text = head->findChild<QLabel *>(name)->text();
-            QVERIFY2(text.startsWith(name == QByteArray("titleLabel") ? shown.title.left(24) : shown.artist.left(24)),
-                     qPrintable(QStringLiteral("%1: \"%2\", %3 px of %4").arg(name, text).arg(
-                         head->findChild<QLabel *>(name)->width()).arg(head->width())));
+        QTest::addColumn<int>("language"); // "System/Lang"
+        QTest::newRow("Italian") << 0;
+        QTest::newRow("English") << 1;
+        QTest::newRow("German") << 2;
+        QTest::newRow("Chinese") << 3;
+    }
+    void firstWindow()
+    {
+        QFETCH(int, language);
+        auto restore = qScopeGuard(&removeTranslators);
+        // As a start does: the language before the window.
+        installTranslators(language);
+        const QString title = QStringLiteral("Evening Lights over the Harbour Wall");
+        const QString artist = QStringLiteral("The Practice Room Collective Band");
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"),
+                            {m_songs.filePath("first"), "20", "long", "--title", title, "--artist", artist});
+        startFromLibrary(m_songs.filePath("first/long.kar"));
+        QTRY_COMPARE(window()->frameGeometry(), window()->screen()->availableGeometry());
+        const QRect first = window()->geometry();
+        for (const auto &[name, full] : {std::pair{"titleLabel", title}, std::pair{"authorLabel", artist}}) {
+            const QString shown = find<QLabel>(name)->text();
+            const QString whole = shown.endsWith(QChar(0x2026)) ? shown.chopped(1) : shown;
+            QVERIFY2(full.startsWith(whole) && whole.size() >= 24,
+                     qPrintable(QStringLiteral("%1: \"%2\" in %3 px").arg(name, shown).arg(find<QLabel>(name)->width())));
         }
+        auto *side = find<QListWidget>("playlistListWidget");
+        auto *heading = qobject_cast<QLabel *>(side->itemWidget(side->item(4)));
+        QVERIFY(heading && !heading->text().isEmpty());
+        QVERIFY2(side->viewport()->rect().contains(side->visualItemRect(side->item(4))),
+                 qPrintable(QStringLiteral("%1 of %2 px shown").arg(side->viewport()->height() - heading->y())
+                                .arg(heading->height())));
+        QCOMPARE(window()->geometry(), first);
+    }
+
+    // A language chosen while the program runs leaves the window as it is:
+    // at the size of a first start and at its narrowest.
+    void languageKeepsTheWindowSize()
+    {
+        auto restore = qScopeGuard(&removeTranslators);
+        QTRY_COMPARE(window()->frameGeometry(), window()->screen()->availableGeometry());
+        const QSize first = window()->size();
+        combo("languageCombo")->setCurrentIndex(0);
+        emit combo("languageCombo")->activated(0);
+        settle();
+        QCOMPARE(window()->size(), first);
+        window()->resize(window()->minimumWidth(), window()->height());
+        settle();
+        const QSize narrow = window()->size();
+        // German and Chinese come from "System/Lang" only, as at a start.
+        for (int language : {1, 2, 3, 0, 1}) {
+            removeTranslators();
+            installTranslators(language);
+            settle();
+            QCOMPARE(window()->size(), narrow);
+        }
+    }
+
+    // Ordinary lyric rows sung on the karaoke page of a first window: none is
+    // split in two, and the row being sung is whole on the screen at every
+    // report. Paused by its button, the song keeps its rows at their size.
+    void lyricsAtTheFirstWindow()
+    {
+        const QStringList rows{"When the evening lights came on", "I will sing the song we knew",
+                               "Every road is open tonight", "Hold the line and carry on now",
+                               "Open road beneath a silver sky", "Till the end of the song we sing"};
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"),
+                            {m_songs.filePath("sung"), "1", "sung", "--lyrics", rows.join('|'), "--bpm", "240"});
+        startFromLibrary(m_songs.filePath("sung/sung.kar"));
+        QTest::mouseClick(find<QPushButton>("KaraokeButton"), Qt::LeftButton);
+        QListView *list = karaoke()->lyricList();
+        ViewParameter *view = karaoke()->viewParameter();
+        LyricsModel *model = karaoke()->lyricsModel();
+        // Laid out for the page: the rows are those of the list's height.
+        QTRY_VERIFY(list->height() > 500 && view->textAreaSize == list->viewport()->size()
+                    && list->visualRect(list->model()->index(0, 0)).height() == view->textRowVerticalSpace);
+        QStringList shown;
+        for (const LyricRow &row : model->rows())
+            shown << row.text;
+        QCOMPARE(shown, rows);
+        // A row is whole when its top and bottom lie in the list's height.
+        const auto whole = [list](int row) {
+            const QRect r = list->visualRect(list->model()->index(row, 0));
+            return r.top() >= 0 && r.bottom() < list->viewport()->height();
+        };
+        QStringList cut;
+        int sung = -1;
+        // After the view has taken each report.
+        connect(window()->engine(), &SoundEngine::mSecOfPlaying, this, [&] {
+            sung = model->playState.playRow;
+            const QRect r = list->visualRect(list->model()->index(sung, 0));
+            if (sung >= 0 && !whole(sung))
+                cut << QStringLiteral("row %1 at %2..%3 of %4").arg(sung).arg(r.top()).arg(r.bottom())
+                           .arg(list->viewport()->height());
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(sung >= 2, 30000);
+        const auto sizes = [&] {
+            return QVector<int>{view->textRowVerticalSpace, view->textFont.pixelSize(), list->viewport()->height(),
+                                list->visualRect(list->model()->index(sung, 0)).height()};
+        };
+        const QVector<int> playing = sizes();
+        QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+        QTRY_COMPARE(state(), SoundEngine::ePsPaused);
+        // Longer than a relayout takes.
+        QTest::qWait(4 * KaraokeTextWidget::RESIZE_SETTLE_MS);
+        QCOMPARE(sizes(), playing);
+        QVERIFY(!karaoke()->getAdBanner()->isVisible());
+        QVERIFY(whole(sung));
+        QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+        QTRY_COMPARE(state(), SoundEngine::ePsPlaying);
+        QTRY_VERIFY_WITH_TIMEOUT(sung == int(rows.size()) - 1 || !currSong->isLoaded(), 30000);
+        QCOMPARE(cut, QStringList());
     }
 
     // On each laptop screen, in English and in Italian, with the window in
@@ -948,6 +1080,10 @@ private slots:
                     clipped << QStringLiteral("%1 \"%2\" %3 > %4").arg(w->objectName(), text).arg(needed).arg(room);
             }
         };
+        // A first window fills the screen it opened on, which may be the
+        // other one: here it is no larger than this screen.
+        const QSize chrome = window()->frameGeometry().size() - window()->size();
+        window()->resize(window()->size().boundedTo(area.size() - chrome));
         for (const bool bottomRight : {false, true}) {
             const QRect frame = window()->frameGeometry();
             window()->move(bottomRight ? area.bottomRight() - QPoint(frame.width() - 1, frame.height() - 1)
@@ -1313,6 +1449,66 @@ private slots:
         QCOMPARE(w->height(), qMin(stored.height(), home.height()));
         if (key != "MainWindow")
             QCOMPARE(w->width(), qMin(stored.width(), home.width()));
+    }
+
+    // Icons stand out 3:1 from the plate they are drawn on: the playlist
+    // page's Add Song and Info buttons, a song row's clock and the store's
+    // mark on a chosen row; a disabled Auto Play does not look switched on;
+    // the Report an Error text under the pointer reads 4.5:1 on the tab bar.
+    void iconsStandOut()
+    {
+        // The colour of an icon: its most opaque pixel's.
+        const auto ink = [](const QImage &icon) {
+            QColor best(Qt::transparent);
+            for (int y = 0; y < icon.height(); ++y)
+                for (int x = 0; x < icon.width(); ++x)
+                    if (icon.pixelColor(x, y).alpha() > best.alpha())
+                        best = icon.pixelColor(x, y);
+            return best;
+        };
+        QStringList faint;
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *lists = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(5)).center());
+        for (const char *name : {"AddToPlayListButton", "infoButton"}) {
+            auto *button = find<QPushButton>(name);
+            QTRY_VERIFY2(button->isVisible() && button->isEnabled(), name);
+            const double r = Contrast::ratio(ink(button->icon().pixmap(button->iconSize()).toImage()),
+                                             Contrast::ground(button->grab().toImage()));
+            if (r < 3)
+                faint << QStringLiteral("%1 %2").arg(name).arg(r, 0, 'f', 2);
+        }
+        for (const char *icon : {"clock.png", "library_icon_sel_melodrome.png"}) {
+            for (const QColor &row : {QColor(Qt::white), QColor(255, 204, 0)}) {
+                const double r = Contrast::ratio(ink(QImage(QStringLiteral(":/icon2x/") + icon)), row);
+                if (r < 3)
+                    faint << QStringLiteral("%1 on %2 %3").arg(icon, row.name()).arg(r, 0, 'f', 2);
+            }
+        }
+        QCOMPARE(faint, QStringList());
+        // Recent songs: Auto Play shown but not to be used.
+        QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(1)).center());
+        auto *autoPlay = find<QPushButton>("autoPlayButton");
+        QTRY_VERIFY(autoPlay->isVisible() && !autoPlay->isEnabled() && autoPlay->isChecked());
+        QCOMPARE_NE(Contrast::ground(autoPlay->grab().toImage()), QColor("#c6dffa"));
+        const QString sheet = find("centralWidget")->styleSheet();
+        const QColor hover = Contrast::colour(
+            Contrast::property(sheet, "#tabBar QPushButton#FeedbackButton:hover", "color"));
+        QVERIFY2(Contrast::ratio(hover, QColor(66, 66, 66)) >= 4.5,
+                 qPrintable(QString::number(Contrast::ratio(hover, QColor(66, 66, 66)))));
+    }
+
+    // A view's window stored at the bottom of a taller screen (a first
+    // window fills its screen, the mixer unpinned lies at its bottom) opens
+    // whole on a shorter one: moved up, its size and its left edge kept.
+    void viewBelowAShorterScreen()
+    {
+        const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect stored(home.left() + 20, home.bottom() + 1 - 403, 900, 435);
+        appSettings->setValue("WindowsPosition/mixerView", stored);
+        QWidget *w = view("mixerView")->window();
+        QVERIFY(w != window());
+        QCOMPARE(w->geometry(), stored.translated(0, -32));
     }
 
     void extraWindows_data()

@@ -46,7 +46,7 @@ private slots:
         QCOMPARE(int(g_captured[0].type), type);
         QVERIFY2(g_captured[0].text.contains(
                      QRegularExpression(QStringLiteral(
-                         "^\\d+\\] \\.\\./common-extract/ExtractProc: \\(42\\) : value 7 of song$"))),
+                         "^\\[\\d+\\] \\.\\./common-extract/ExtractProc: \\(42\\) : value 7 of song$"))),
                  qPrintable(g_captured[0].text));
     }
     void longAndNullTexts()

@@ -217,8 +217,9 @@ private slots:
                                    << QStringList{"", dashes, "Text NOT found", dashes, ""} << "" << QStringList{};
     }
 
-    // The rows (split once where the view is too narrow: at the limit and a
-    // pixel over it), their syllables and the chords named after the key.
+    // The rows (split once where the view is too narrow for them with a "W"
+    // of air: at the limit and a pixel over it), their syllables and the
+    // chords named after the key.
     void rowsAndChords()
     {
         QFETCH(QString, json);
@@ -229,10 +230,11 @@ private slots:
         LyricsModel *model = stage.view.lyricsModel();
         ViewParameter *view = stage.view.viewParameter();
         if (narrower >= 0) {
+            // The font kept as it is: a narrower view would also take smaller letters.
             const QFontMetrics metrics(view->textFont);
-            view->setViewTextArea(QSize(metrics.horizontalAdvance(texts(model->textModel())[0]) +
-                                            4 * metrics.horizontalAdvance('W') - narrower,
-                                        view->textAreaSize.height()));
+            view->textAreaSize.setWidth(metrics.horizontalAdvance(texts(model->textModel())[0]) +
+                                        metrics.horizontalAdvance('W') - narrower);
+            model->fillDataModel();
         }
         QTEST(texts(model->textModel()), "rows");
         QStringList syllables;
@@ -402,6 +404,52 @@ private slots:
             QCOMPARE(stage.view.cdgLabel()->pixmap().toImage().pixel(150, 100) & 0xF0F0F0, QRgb(colour & 0xF0F0F0));
         }
         QCOMPARE(stage.painter->playRow, -1);
+    }
+
+    void sungRowWhole_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("fontSize");
+        QTest::newRow("four rows of big letters") << QSize(1000, 300) << 55;
+        QTest::newRow("karaoke page of a 1280x800 screen") << QSize(1280, 719) << 46;
+    }
+    // Rows of ordinary length stay whole; a row too long for the view is
+    // split in two, and the song row being sung, both its halves, is on the
+    // screen whole at every syllable once the list has scrolled, also when
+    // the view was laid out again just before (a resize, the Karaoke tab).
+    void sungRowWhole()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, fontSize);
+        Stage stage(R"({"rows": [["When ", "the ", "lights ", "came ", "on"], ["I ", "will ", "sing ", "it ", "now"],
+            ["EVERY ", "ROAD ", "IS ", "OPEN ", "AND ", "THE ", "NIGHT ", "IS ", "YOUNG"],
+            ["Hold ", "the ", "line"], ["Carry ", "on ", "my ", "friend"], ["Sing ", "it ", "loud"],
+            ["Till ", "the ", "end"], ["of ", "the ", "song"]]})", "x.kar", size);
+        stage.view.setFontParameter(LYRIC_FONT_FAMILY, fontSize, 700, true);
+        QCOMPARE(stage.view.viewParameter()->textRowsCount, fontSize > 49 ? 4 : 8);
+        const QVector<LyricRow> &rows = stage.view.lyricsModel()->rows();
+        QStringList split;
+        for (const LyricRow &row : rows)
+            split << (row.continued ? "+" : "") + row.text;
+        QCOMPARE(split, QStringList({"When the lights came on", "I will sing it now", "EVERY ROAD IS OPEN AND",
+                                     "+THE NIGHT IS YOUNG", "Hold the line", "Carry on my friend", "Sing it loud",
+                                     "Till the end", "of the song"}));
+        QListView *list = stage.view.lyricList();
+        for (int i = 0; i < stage.syllables.size(); ++i) {
+            if (i % 2)
+                stage.view.viewParameterUpdate();
+            stage.engine.at(stage.syllables[i].toArray()[0].toDouble() + 1);
+            for (auto *scroll : stage.view.findChildren<QPropertyAnimation *>(Qt::FindDirectChildrenOnly))
+                scroll->setCurrentTime(scroll->duration());
+            const int row = stage.painter->playRow;
+            const int first = row - (rows[row].continued ? 1 : 0);
+            const int last = row + 1 < rows.size() && rows[row + 1].continued ? row + 1 : row;
+            const int top = list->visualRect(list->model()->index(first, 0)).top();
+            const int bottom = list->visualRect(list->model()->index(last, 0)).bottom();
+            QVERIFY2(top >= 0 && bottom < list->viewport()->height(),
+                     qPrintable(QStringLiteral("rows %1-%2 at %3..%4 of %5").arg(first).arg(last).arg(top)
+                                    .arg(bottom).arg(list->viewport()->height())));
+        }
     }
 
     // A song without lyrics lights nothing; a burst of resizes lays the view

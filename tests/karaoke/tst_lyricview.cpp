@@ -16,34 +16,77 @@ class TestLyricView : public QObject
 private slots:
     void sizes_data()
     {
-        QTest::addColumn<QSize>("area");           // lyric list: width unused, height
+        QTest::addColumn<QSize>("area");           // the chord strip's; the lyric list's height
+        QTest::addColumn<int>("textWidth");        // the lyric list's width
         QTest::addColumn<int>("fontSize");
         QTest::addColumn<QVector<int>>("expected");   // rows, pitch, spacing, font pixels, chord cells, cell width
-        QTest::newRow("600") << QSize(1300, 600) << 46 << QVector<int>{5, 120, 36, 84, 5, 260};
-        QTest::newRow("capped pitch") << QSize(700, 1000) << 46 << QVector<int>{5, 180, 54, 126, 2, 350};
-        QTest::newRow("39 points") << QSize(200, 600) << 39 << QVector<int>{6, 100, 30, 70, 1, 240};
-        QTest::newRow("40 points") << QSize(1199, 600) << 40 << QVector<int>{5, 120, 36, 84, 4, 299};
-        QTest::newRow("49 points") << QSize(240, 600) << 49 << QVector<int>{5, 120, 36, 84, 1, 240};
-        QTest::newRow("50 points") << QSize(1200, 600) << 50 << QVector<int>{4, 150, 45, 105, 5, 240};
-        QTest::newRow("not laid out") << QSize(0, 0) << 46 << QVector<int>{5, 0, 0, 1, 1, 240};
-        QTest::newRow("too small for a row") << QSize(239, 3) << 46 << QVector<int>{5, 0, 0, 1, 1, 240};
+        // Wide enough for rows of the height's letters: the height decides.
+        QTest::newRow("600") << QSize(1300, 600) << 4000 << 46 << QVector<int>{5, 120, 36, 84, 5, 260};
+        QTest::newRow("capped pitch") << QSize(700, 1000) << 4000 << 46 << QVector<int>{5, 180, 54, 126, 2, 350};
+        QTest::newRow("39 points") << QSize(200, 600) << 4000 << 39 << QVector<int>{6, 100, 30, 70, 1, 240};
+        QTest::newRow("40 points") << QSize(1199, 600) << 4000 << 40 << QVector<int>{5, 120, 36, 84, 4, 299};
+        QTest::newRow("49 points") << QSize(240, 600) << 4000 << 49 << QVector<int>{5, 120, 36, 84, 1, 240};
+        QTest::newRow("50 points") << QSize(1200, 600) << 4000 << 50 << QVector<int>{4, 150, 45, 105, 5, 240};
+        QTest::newRow("not laid out") << QSize(0, 0) << 0 << 46 << QVector<int>{5, 0, 0, 1, 1, 240};
+        QTest::newRow("too small for a row") << QSize(239, 3) << 239 << 46 << QVector<int>{5, 0, 0, 1, 1, 240};
+        // Narrower: more rows, of letters that let a row of 32 characters fit.
+        QTest::newRow("1280 x 719, the karaoke page of a first start")
+            << QSize(1280, 719) << 1280 << 46 << QVector<int>{8, 89, 26, 58, 5, 256};
+        QTest::newRow("1125 x 532, the old first window's") << QSize(1125, 532) << 1125 << 46
+                                                             << QVector<int>{7, 76, 22, 51, 4, 281};
+        QTest::newRow("narrow and tall") << QSize(600, 900) << 600 << 46 << QVector<int>{23, 39, 11, 27, 2, 300};
     }
 
-    // The chord area takes the width, the lyric area the height.
+    // The chord area takes the width, the lyric area the height and, where
+    // it is narrow, its width.
     void sizes()
     {
         QFETCH(QSize, area);
+        QFETCH(int, textWidth);
         QFETCH(int, fontSize);
         ViewParameter view;
         QSignalSpy updates(&view, &ViewParameter::viewParameterUpdate);
         view.setFontTextAreaParameter(LYRIC_FONT_FAMILY, fontSize, 700);
-        view.setViewTextArea(area);
+        view.setViewTextArea(QSize(textWidth, area.height()));
         view.setFontTextAreaParameter(LYRIC_FONT_FAMILY, fontSize, 700);
         view.setViewChordArea(area);
         QTEST((QVector<int>{view.textRowsCount, view.textRowVerticalSpace, view.textRowSpacing,
                             view.textFont.pixelSize(), view.chordCellsCount, view.chordCellWidth}), "expected");
         QCOMPARE(updates.size(), 3);
     }
+
+    // Rows of song length (up to 32 characters) fit the view's width whole,
+    // on each laptop screen's karaoke page and lower part, and the rows shown
+    // fill its height: no row is cut off at the bottom.
+    void rowsFit_data()
+    {
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<int>("fontSize");
+        QTest::newRow("1280x800, karaoke page") << QSize(1280, 719) << 46;
+        QTest::newRow("1366x768, karaoke page, big letters") << QSize(1366, 687) << 55;
+        QTest::newRow("1280x800, over the library") << QSize(1280, 300) << 36;
+        QTest::newRow("a window of its own") << QSize(712, 369) << 46;
+    }
+    void rowsFit()
+    {
+        QFETCH(QSize, area);
+        QFETCH(int, fontSize);
+        ViewParameter view;
+        view.setFontTextAreaParameter(LYRIC_FONT_FAMILY, fontSize, 700);
+        view.setViewTextArea(area);
+        const QFontMetrics m(view.textFont);
+        for (const QString row : {"When the evening lights came on", "Till the end of the song we sing",
+                                  "WHEN THE MORNING COMES WE GO ON", "Hold the line and carry on now"}) {
+            QVERIFY(row.size() <= ViewParameter::ROW_CHARACTERS);
+            QVERIFY2(m.horizontalAdvance(row) <= area.width() - m.horizontalAdvance('W'),
+                     qPrintable(QStringLiteral("%1: %2 px at %3 px").arg(row).arg(m.horizontalAdvance(row))
+                                    .arg(view.textFont.pixelSize())));
+        }
+        QVERIFY(view.textRowsCount >= view.chosenRowsCount);
+        QVERIFY(view.textRowsCount * view.textRowVerticalSpace <= area.height());
+        QVERIFY(m.height() <= view.textRowVerticalSpace);
+    }
+
     void currentRow_data()
     {
         QTest::addColumn<QString>("family");

@@ -9,6 +9,7 @@
 #include "ui_editview.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDebug>
 #include <QEvent>
 #include <QFileInfo>
@@ -64,6 +65,18 @@ editView::editView(QWidget *parent, SoundEngine *engine)
     connect(engine, &SoundEngine::songKeyChanged, this, &editView::onSongKeyChanged);
     connect(engine, &SoundEngine::trackStopped, this, &editView::onTrackStopped);
     connect(engine, &SoundEngine::isPlayingTrack, this, &editView::onNoteOn);
+    // The list does not follow the focus by itself: a control reached with
+    // Tab below the rows in sight would take keys unseen.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        QListWidget *rows = ui->listInstruments;
+        for (int r = 0; now && r < rows->count(); ++r) {
+            QWidget *strip = rows->itemWidget(rows->item(r));
+            if (strip && (strip == now || strip->isAncestorOf(now))) {
+                rows->scrollToItem(rows->item(r), QAbstractItemView::EnsureVisible);
+                return;
+            }
+        }
+    });
 }
 
 editView::~editView()

@@ -62,6 +62,17 @@ QString keyText(const QString &key, int chordLang)
     return QString::fromLatin1(buffer);
 }
 
+QRect statusIconRect(const QRect &cell)
+{
+    const int side = qMax(1, qMin(cell.width(), cell.height()) - 6);
+    return QRect(cell.left() + (cell.width() - side) / 2, cell.top() + (cell.height() - side) / 2, side, side);
+}
+
+QRect statusIconSource(const QPixmap &icon, bool logo)
+{
+    return logo ? QRect(0, 0, icon.height(), icon.height()) : icon.rect();
+}
+
 Format formatOf(const QString &type)
 {
     static const QStringList midi{QStringLiteral("MIDI"), QStringLiteral("MID"),
@@ -135,10 +146,11 @@ void libraryTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     const int centred = Qt::AlignHCenter | Qt::AlignVCenter;
     switch (index.column()) {
     case 1: {
+        const QPixmap &icon = statusIcon(index.data().toInt(), option.state & QStyle::State_Selected);
         painter->save();
-        painter->setClipRect(r);
-        painter->drawPixmap(r.topLeft() + QPoint(3, 6),
-                            statusIcon(index.data().toInt(), option.state & QStyle::State_Selected));
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+        painter->drawPixmap(LibraryCells::statusIconRect(r), icon,
+                            LibraryCells::statusIconSource(icon, &icon == &storeIcon));
         painter->restore();
         break;
     }

@@ -14,6 +14,11 @@ namespace LibraryCells {
 QString lengthText(const QString &seconds);
 // The key column's text in the chord-name language; "--" for no value.
 QString keyText(const QString &key, int chordLang);
+// The status column is narrow: its pictures are shrunk to the square that
+// fits the cell, centred; the store's wide logo shows by its mark alone (the
+// square at its left), not cut off at the cell's edge.
+QRect statusIconRect(const QRect &cell);
+QRect statusIconSource(const QPixmap &icon, bool logo);
 enum class Format { Midi, Mp3, Other };
 Format formatOf(const QString &type);
 } // namespace LibraryCells

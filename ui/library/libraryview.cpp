@@ -114,9 +114,7 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *
     indexModel = new QSqlTableModel(this, database->driveIdxDb);
     indexModel->setTable(QStringLiteral("indexes"));
     indexModel->select();
-    indexModel->setHeaderData(0, Qt::Horizontal, tr("Type"));
-    indexModel->setHeaderData(1, Qt::Horizontal, tr("Name"));
-    indexModel->setHeaderData(2, Qt::Horizontal, tr("Path"));
+    nameIndexColumns();
     ui->searchLV->setModel(indexModel);
     ui->searchLV->setItemDelegate(new searchTableDelegate(this));
     ui->searchLV->setFont(QFont(QStringLiteral("Verdana")));
@@ -458,10 +456,25 @@ void libraryView::buildCurrentTable()
         buildTableGenres();
 }
 
+void libraryView::nameIndexColumns()
+{
+    indexModel->setHeaderData(0, Qt::Horizontal, tr("Type"));
+    indexModel->setHeaderData(1, Qt::Horizontal, tr("Name"));
+    indexModel->setHeaderData(2, Qt::Horizontal, tr("Path"));
+}
+
 void libraryView::refreshSongView()
 {
-    if (sender() == indexThread && !ui->searchText->text().trimmed().isEmpty()) {
-        indexModel->select();
+    // The index grows: its count and its matches follow. The song table is
+    // left alone, or a scan would reset its selection every 50 songs.
+    if (sender() == indexThread) {
+        QSqlQuery count(QStringLiteral("SELECT count(*) FROM indexes"), database->driveIdxDb);
+        indexedSongs = count.next() ? count.value(0).toInt() : 0;
+        updateLoading();
+        if (!ui->searchText->text().trimmed().isEmpty()) {
+            indexModel->select();
+            sayDriveSearch();
+        }
         return;
     }
     if (pageState != 0)
@@ -610,6 +623,7 @@ void libraryView::hideIndexingAnim()
 {
     indexing = false;
     updateLoading();
+    sayDriveSearch();
 }
 
 void libraryView::resizeEvent(QResizeEvent *event)

@@ -168,7 +168,8 @@ private:
     void showStoreFailure(int kind, const Phrase &message);
     void clearStoreFailure(int kind);
     void sayNewsFailure();
-    // The indexing label and the animation, after what is under way.
+    // The indexing label (with the songs found so far) and the animation,
+    // after what is under way.
     void updateLoading();
     QString searchString() const;
 
@@ -248,6 +249,10 @@ private:
     Phrase newsFailure;
     // A drive is being indexed.
     bool indexing = false;
+    // The drive the index holds (or is filled from), as the list names it;
+    // empty while none was chosen.
+    QString indexedDrive;
+    int indexedSongs = 0;
 
     // Song activation, playlist editing and search.
 public:
@@ -292,6 +297,11 @@ private:
     QString playlistQuery() const;
     bool showsCurrentPlaylist() const;
     void filterDriveIndex();
+    // What the drive search's heading says: what it looked for, or why
+    // nothing is found; said again while it shows.
+    QString driveSearchSaying() const;
+    void sayDriveSearch();
+    void nameIndexColumns();
     void sendStoreSearch(const QString &text);
     // The statement that shows a store search under the checked filter.
     QString storeSearchQuery() const;

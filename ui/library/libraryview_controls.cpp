@@ -169,8 +169,9 @@ void libraryView::retranslateState()
     ui->labelSongs->setText(pageState != 0               ? tr("Files")
                             : headerStatus == StoreNews ? tr("News of the week")
                                                         : tr("Songs"));
-    if (!ui->labelSearch->isHidden())
-        ui->labelSearch->setText(tr("Search results for:") + QLatin1Char(' ') + searchString());
+    sayDriveSearch();
+    updateLoading();
+    nameIndexColumns();
     restoreAddButton();
 }
 

@@ -68,13 +68,21 @@ void libraryView::setDrivesRoot(const QString &folder)
         item->setEditable(false);
         drivesModel->appendRow(item);
     }
-    // No drive is chosen until the user clicks one: nothing is indexed by itself.
+    // None is chosen until the page is first shown or a drive is clicked.
     ui->drivesLV->setCurrentIndex(QModelIndex());
 }
 
 void libraryView::showCurrentDrive()
 {
-    const QModelIndex current = ui->drivesLV->currentIndex();
+    QModelIndex current = ui->drivesLV->currentIndex();
+    if (!current.isValid()) {
+        // The first visit indexes the whole disk where it is listed, else the
+        // first drive: the search finds what the list offers without a click.
+        const QModelIndexList root = drivesModel->match(drivesModel->index(0, 0), kPathRole, QDir::rootPath(), 1,
+                                                        Qt::MatchExactly);
+        current = root.isEmpty() ? drivesModel->index(0, 0) : root.first();
+        ui->drivesLV->setCurrentIndex(current);
+    }
     if (current.isValid())
         on_drivesLV_clicked(current);
     else
@@ -87,9 +95,11 @@ void libraryView::on_drivesLV_clicked(const QModelIndex &index)
     if (path.isEmpty())
         return;
     qDebug().noquote() << path;
+    indexedDrive = index.data(Qt::DisplayRole).toString();
     // The same drive again is not indexed again.
     if (indexThread->setPath(path)) {
         indexing = true;
+        indexedSongs = 0;
         updateLoading();
     }
     ui->searchText->clear();

@@ -161,8 +161,6 @@ QString libraryView::storeSearchQuery() const
 void libraryView::filterDriveIndex()
 {
     const QString text = searchString();
-    ui->labelSearch->setText(tr("Search results for:") + QLatin1Char(' ') + text);
-    ui->labelSearch->show();
     if (text.isEmpty()) {
         pageState = 1;
         changeState();
@@ -172,12 +170,31 @@ void libraryView::filterDriveIndex()
     const QString head = text.size() < 3 ? QString() : QStringLiteral("%");
     indexModel->setFilter(QStringLiteral("file LIKE '") + head + likeLiteral(text) +
                           QStringLiteral("%' ESCAPE '\\'"));
+    ui->labelSearch->show();
+    sayDriveSearch();
     ui->searchLV->resizeColumnsToContents();
     ui->searchLV->resizeRowsToContents();
     ui->filesLV->hide();
     ui->searchLV->show();
     ui->path->hide();
     ui->upButton->hide();
+}
+
+QString libraryView::driveSearchSaying() const
+{
+    const QString text = searchString();
+    if (indexedDrive.isEmpty())
+        return tr("No drive is indexed yet: choose a drive in the list to search its songs.");
+    if (indexModel->rowCount() == 0)
+        return indexing ? tr("No song matches \"%1\" yet: %2 is still being indexed.").arg(text, indexedDrive)
+                        : tr("No song on %1 matches \"%2\".").arg(indexedDrive, text);
+    return tr("Search results for:") + QLatin1Char(' ') + text;
+}
+
+void libraryView::sayDriveSearch()
+{
+    if (!ui->labelSearch->isHidden())
+        ui->labelSearch->setText(driveSearchSaying());
 }
 
 void libraryView::on_backButton_clicked()

@@ -288,6 +288,8 @@ void libraryView::sayNewsFailure()
 
 void libraryView::updateLoading()
 {
+    if (indexing)
+        ui->loadingLabel->setText(tr("Indexing %1... songs found: %2").arg(indexedDrive).arg(indexedSongs));
     ui->loadingLabel->setVisible(indexing);
     ui->loadingGifLabel->setVisible(indexing || !pendingReplies.isEmpty());
 }

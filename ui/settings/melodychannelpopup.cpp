@@ -3,6 +3,7 @@
 #include "ui_melodychannelpopup.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 
 MelodyChannelPopup::MelodyChannelPopup(QWidget *parent) : QWidget(parent, Qt::Popup), ui(new Ui::MelodyChannelPopup)
 {
@@ -12,6 +13,7 @@ MelodyChannelPopup::MelodyChannelPopup(QWidget *parent) : QWidget(parent, Qt::Po
     ui->channelsView->setModel(&model);
     loadSavedIndex(kDefaultChannel);
     connect(ui->channelsView, &QListView::clicked, this, &MelodyChannelPopup::selectedTrack);
+    ui->channelsView->installEventFilter(this);
 }
 
 MelodyChannelPopup::~MelodyChannelPopup()
@@ -21,12 +23,43 @@ MelodyChannelPopup::~MelodyChannelPopup()
 
 void MelodyChannelPopup::loadSavedIndex(int row)
 {
+    chosen = row;
     ui->channelsView->setCurrentIndex(model.index(row));
 }
 
 void MelodyChannelPopup::selectedTrack(const QModelIndex &index)
 {
-    emit melodyTrackChanged(index.row());
+    if (!index.isValid())
+        return;
+    chosen = index.row();
+    emit melodyTrackChanged(chosen);
+    close();
+}
+
+void MelodyChannelPopup::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    ui->channelsView->setFocus(Qt::PopupFocusReason);
+}
+
+// Closed without a choice (Escape, a click elsewhere): the row the arrows
+// moved to is forgotten.
+void MelodyChannelPopup::hideEvent(QHideEvent *event)
+{
+    ui->channelsView->setCurrentIndex(model.index(chosen));
+    QWidget::hideEvent(event);
+}
+
+bool MelodyChannelPopup::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            selectedTrack(ui->channelsView->currentIndex());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MelodyChannelPopup::nameRows()

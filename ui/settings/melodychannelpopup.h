@@ -1,6 +1,8 @@
 // The melody-channel pop-up of the transport area: a list of the 16 MIDI
-// channels ("Track 1" .. "Track 16"). A click reports the 0-based channel
-// (melodyTrackChanged).
+// channels ("Track 1" .. "Track 16"). A click on a row, or Return on the row
+// the arrow keys moved to, reports the 0-based channel (melodyTrackChanged)
+// and closes the pop-up; Escape closes it without a change. It opens on the
+// channel chosen, the list in focus.
 #pragma once
 
 #include <QStringListModel>
@@ -34,10 +36,14 @@ public slots:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void nameRows();
 
     Ui::MelodyChannelPopup *ui;
     QStringListModel model;
+    int chosen = kDefaultChannel;
 };

@@ -65,7 +65,10 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr
       backgroundColors{QStringLiteral("#EEEEEE"), QStringLiteral("#e08585"), QStringLiteral("#ce85e0"),
                        QStringLiteral("#9b0a0a"), QStringLiteral("#008215"), QStringLiteral("#ffb600"),
                        QStringLiteral("#2359bd"), QStringLiteral("#111111")},
-      languages{QStringLiteral("Italiano"), QStringLiteral("English")}, engine(engine)
+      // Each language by its own name, in the order of "System/Lang".
+      languages{QStringLiteral("Italiano"), QStringLiteral("English"), QStringLiteral("Deutsch"),
+                QStringLiteral("\u4E2D\u6587")},
+      engine(engine)
 {
     ui->setupUi(this);
     WheelGuard::guardChildren(ui->scrollContents);
@@ -150,7 +153,9 @@ void SettingsView::loadSettings()
     else
         ui->radioKarBgColor->setChecked(true);
 
-    ui->languageCombo->setCurrentIndex(settings().value(QStringLiteral("System/Lang"), 1).toInt());
+    // A code the program does not know speaks English, and so says the box.
+    const int language = settings().value(QStringLiteral("System/Lang"), 1).toInt();
+    ui->languageCombo->setCurrentIndex(language >= 0 && language < languages.size() ? language : 1);
     ui->actionCombo->setCurrentIndex(getPlayAction());
     const QSignalBlocker quiet(ui->spinBoxLyricsOffset);
     ui->spinBoxLyricsOffset->setValue(getLyricsTimeOffset() / 10);

@@ -198,14 +198,22 @@ void addItems(const QAbstractItemView *view, QList<Entry> &out)
             if (cell.isEmpty() || !cell.intersects(shown) || view->indexWidget(index))
                 continue;
             const QVariant data = index.data(Qt::DisplayRole);
-            const auto *styled = qobject_cast<const QStyledItemDelegate *>(view->itemDelegateForIndex(index));
-            const QString text = styled ? styled->displayText(data, view->locale()) : data.toString();
+            QAbstractItemDelegate *delegate = view->itemDelegateForIndex(index);
+            const auto *styled = qobject_cast<const QStyledItemDelegate *>(delegate);
+            QString text = styled ? styled->displayText(data, view->locale()) : data.toString();
+            // A delegate that writes an entry in words of its own tells them.
+            if (delegate && delegate->metaObject()->indexOfMethod("shownText(QModelIndex)") >= 0)
+                QMetaObject::invokeMethod(delegate, "shownText", Qt::DirectConnection, Q_RETURN_ARG(QString, text),
+                                          Q_ARG(QModelIndex, index));
             if (text.isEmpty())
                 continue;
-            // Where the entry is drawn, for the checks of its looks.
+            // Where the entry is drawn, for the checks of its looks; and the
+            // width its text and icon take, against the cell's.
             Entry e = about(view, QStringLiteral("item"), text);
             e.at = QRect(view->viewport()->mapToGlobal(cell.topLeft()), cell.size());
             e.visible &= e.at;
+            e.need = view->sizeHintForIndex(index).width();
+            e.have = cell.width();
             out << e;
         }
     }

@@ -28,7 +28,8 @@ struct Entry {
     QString text;
     QRect at;     // on the screen
     // Room the text needs and has, in pixels: the width, or the height for a
-    // label that wraps its text. Both 0 where nothing is measured.
+    // label that wraps its text; for an item, its cell's width against what
+    // its text and icon take. Both 0 where nothing is measured.
     int need = 0;
     int have = 0;
     // The part of `at` its ancestors let show.

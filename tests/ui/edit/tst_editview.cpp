@@ -184,16 +184,20 @@ private slots:
                 QVERIFY2(x(row, name) == x(0, name), name);
     }
 
-    // Every control of every row is reached with Tab and used from the
-    // keyboard: Space mutes, the arrows move the volume, Return on the
-    // instrument name opens the chooser.
+    // Every control of every row is reached with Tab, its row scrolled into
+    // sight (the page shows one row of three), and used from the keyboard: Space
+    // mutes, the arrows move the volume, Return on the instrument name opens
+    // the chooser.
     void rowsByKeyboard()
     {
-        m_page->resize(1280, 600);
         m_page->show();
         QApplication::setActiveWindow(m_page.get());
         QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
         QVERIFY(play(m_mid));
+        QVERIFY(m_page->stripCount() >= 3);
+        m_page->resize(1280, 88 + m_page->strip(0)->sizeHint().height() + 4);
+        auto *rows = child<QListView>(m_page.get(), "listInstruments");
+        QTRY_VERIFY(!rows->viewport()->rect().intersects(rows->visualRect(rows->model()->index(2, 0))));
         const char *const controls[] = {"frameInstr", "horizontalSlider", "trackPlayButton", "muteButton",
                                         "soloButton", "undoButton"};
         QSet<QWidget *> wanted;
@@ -201,10 +205,17 @@ private slots:
             for (const char *name : controls)
                 wanted << child<QWidget>(m_page->strip(row), name);
         m_page->setFocus();
+        QStringList unseen;
         for (int i = 0; i < 200 && !wanted.isEmpty(); ++i) {
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_page.get(), Qt::Key_Tab);
-            wanted.remove(QApplication::focusWidget());
+            QWidget *now = QApplication::focusWidget();
+            wanted.remove(now);
+            if (!now || !rows->viewport()->isAncestorOf(now))
+                continue;
+            if (!rows->viewport()->rect().contains(QRect(now->mapTo(rows->viewport(), QPoint()), now->size())))
+                unseen << now->objectName() + " of " + now->parentWidget()->objectName();
         }
+        QCOMPARE(unseen, QStringList());
         for (QWidget *w : std::as_const(wanted))
             qWarning() << "not reached:" << w->objectName() << "of" << w->parentWidget()->objectName();
         QVERIFY(wanted.isEmpty());

@@ -3,10 +3,12 @@
 #include "appsettings.h"
 #include "libraryview.h"
 #include "prompter.h"
+#include "testlanguage.h"
 #include "testutil.h"
 
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QSettings>
@@ -92,9 +94,11 @@ private slots:
         TestUtil::writeFile(drive + "/readme.txt", "x"), TestUtil::writeFile(drive + "/top.KAR", "x");
         page->setDrivesRoot(drives.path());
         click("sfogliaButton");
-        QCOMPARE(child<QLabel>("loadingLabel")->isVisible(), false); // nothing indexed by itself
-        QCOMPARE(child<QLabel>("path")->toolTip(), home->path()); // for the missing desktop
+        // The first visit indexes the first drive and shows it.
+        QVERIFY(child<QLabel>("loadingLabel")->isVisible());
+        QCOMPARE(child<QLabel>("path")->toolTip(), drive);
         auto *drivesView = child<QListView>("drivesLV");
+        QCOMPARE(drivesView->currentIndex().row(), 0);
         emit drivesView->clicked(drivesView->model()->index(0, 0));
         auto *files = child<QListView>("filesLV");
         auto *folders = static_cast<QFileSystemModel *>(files->model());
@@ -127,6 +131,79 @@ private slots:
         QVERIFY(index->select() && index->rowCount() == 1);
         emit found->doubleClicked(index->index(0, 1));
         QCOMPARE(played.takeFirst(), QVariantList({drive + "/f12/song1234.MP3", -1}));
+    }
+
+    // Browse PC's search finds the songs of a drive tree without a click on
+    // the drive (listed from VELMAR_DRIVES_ROOT), typed into the search
+    // field; the page says how far the indexing is, what it found and
+    // why nothing is found; the song table keeps its row meanwhile; the
+    // results' headers follow a language chosen later.
+    void driveSearchFindsTheListedDrive()
+    {
+        QTemporaryDir drives;
+        const QString disk = drives.path() + "/Disk";
+        for (const char *name : {"/Music/jazz/city_blues.kar", "/Music/rock/music_box.mid", "/x/y/z/old city_blues.MP3",
+                                 "/Music/readme.txt", "/Music/city_blues.txt"})
+            QVERIFY(QDir().mkpath(QFileInfo(disk + name).path()) && TestUtil::writeFile(disk + name, "x"));
+        for (int i = 0; i < 3000; ++i)
+            QDir().mkpath(disk + QString("/more/f%1").arg(i / 100)),
+                TestUtil::writeFile(disk + QString("/more/f%1/take%2.mid").arg(i / 100).arg(i), "x");
+        add("a.mp3", "Queen", "Rock"), add("b.kar", "Abba", "Pop");
+        qputenv("VELMAR_DRIVES_ROOT", drives.path().toUtf8());
+        page = std::make_unique<libraryView>(db.get(), nullptr, nullptr);
+        qunsetenv("VELMAR_DRIVES_ROOT");
+        page->resize(1100, 600);
+        page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+
+        click("sfogliaButton");
+        auto *progress = child<QLabel>("loadingLabel");
+        QVERIFY2(progress->isVisible() && progress->text().startsWith("Indexing Disk... songs found: "),
+                 qPrintable(progress->text()));
+        // Back on the library meanwhile: the scan leaves the chosen song chosen.
+        click("repertorioButton");
+        pick(1);
+        QTRY_VERIFY_WITH_TIMEOUT(progress->isHidden(), 120000);
+        QCOMPARE(table()->currentIndex().row(), 1);
+        QCOMPARE(table()->selectionModel()->selectedRows().size(), 1);
+
+        click("sfogliaButton");
+        auto *search = child<QLineEdit>("searchText");
+        auto *found = child<QTableView>("searchLV");
+        auto *heading = child<QLabel>("labelSearch");
+        QTest::mouseClick(search, Qt::LeftButton);
+        QTest::keyClicks(search, "city_blues");
+        QTRY_VERIFY(found->isVisible());
+        QCOMPARE(heading->text(), QString("Search results for: city_blues"));
+        QStringList paths;
+        for (int r = 0; r < found->model()->rowCount(); ++r)
+            paths << found->model()->index(r, 2).data().toString() + found->model()->index(r, 1).data().toString();
+        paths.sort();
+        QCOMPARE(paths, QStringList({disk + "/Music/jazz/city_blues.kar", disk + "/x/y/z/old city_blues.MP3"}));
+        QTest::keyClicks(search, "zz");
+        QTRY_COMPARE(heading->text(), QString("No song on Disk matches \"city_blueszz\"."));
+
+        TestLanguage italian("it");
+        const auto header = [&](int c) { return found->model()->headerData(c, Qt::Horizontal).toString(); };
+        QCOMPARE(QStringList({header(0), header(1), header(2)}),
+                 QStringList({QCoreApplication::translate("libraryView", "Type"),
+                              QCoreApplication::translate("libraryView", "Name"),
+                              QCoreApplication::translate("libraryView", "Path")}));
+        QVERIFY(header(2) != "Path");
+        QCOMPARE(heading->text(), QCoreApplication::translate("libraryView", "No song on %1 matches \"%2\".")
+                                      .arg("Disk", "city_blueszz"));
+    }
+
+    // With no drive listed the search says that nothing is indexed.
+    void driveSearchWithoutDrives()
+    {
+        QTemporaryDir none;
+        page->setDrivesRoot(none.path());
+        click("sfogliaButton");
+        QTest::keyClicks(child<QLineEdit>("searchText"), "song");
+        QTRY_COMPARE(child<QLabel>("labelSearch")->text(),
+                     QString("No drive is indexed yet: choose a drive in the list to search its songs."));
+        QVERIFY(child<QLabel>("loadingLabel")->isHidden());
     }
 
     // Songs, artists and genres go with their own files only; a protected

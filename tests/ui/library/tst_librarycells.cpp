@@ -35,15 +35,17 @@ QImage paintCell(QStyledItemDelegate &delegate, const QStringList &row, int colu
     return image;
 }
 
-// The resource picture drawn as the painters place it.
-QImage expected(const QString &icon, QSize size, QRect target, bool selected = false)
+// The resource picture (or the part `source` of it) drawn into `target`.
+// A shrunk picture is drawn smoothly.
+QImage expected(const QString &icon, QSize size, QRect target, bool selected = false, QRect source = {},
+                bool smooth = false)
 {
     QImage image(size, QImage::Format_ARGB32);
     image.fill(selected ? QColor(255, 204, 0) : QColor(Qt::white));
     QPainter painter(&image);
-    painter.setClipRect(image.rect());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     const QPixmap pixmap(":/icon2x/" + icon);
-    painter.drawPixmap(target.isNull() ? QRect(QPoint(3, 6), pixmap.size()) : target, pixmap);
+    painter.drawPixmap(target, pixmap, source.isNull() ? pixmap.rect() : source);
     return image;
 }
 
@@ -120,10 +122,29 @@ private slots:
         row[column] = value;
         const QSize size(column == 1 ? 30 : 60, 40);
         QImage cell = paintCell(delegate, row, column, size, selected);
-        // The grid line is the painter's own; compare above it.
+        // The grid line is the painter's own; compare above it. A status
+        // picture is shrunk into the 24-pixel square centred in its narrow
+        // cell; the store's wide logo shows its square mark at the left.
         const QRect above(0, 0, size.width(), size.height() - 1);
+        const bool logo = icon.startsWith("library_icon");
+        const QRect source = logo ? QRect(0, 0, 34, 34) : QRect();
         QCOMPARE(cell.copy(above),
-                 expected(icon, size, column == 1 ? QRect() : QRect(QPoint(), size), selected).copy(above));
+                 expected(icon, size, column == 1 ? QRect(3, 8, 24, 24) : QRect(QPoint(), size), selected, source,
+                          column == 1)
+                     .copy(above));
+        // The mark alone, whole and in the middle: no sliver of the logo's
+        // bars standing before the title.
+        if (logo) {
+            QRect ink;
+            for (int y = 0; y < above.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    if (qGray(cell.pixel(x, y)) < 128)
+                        ink |= QRect(x, y, 1, 1);
+            const int left = ink.left(), right = size.width() - 1 - ink.right();
+            QVERIFY2(ink.width() >= 8 && ink.height() >= 12 && qAbs(left - right) <= 3,
+                     qPrintable(QStringLiteral("ink %1x%2, %3 px from the left, %4 from the right")
+                                    .arg(ink.width()).arg(ink.height()).arg(left).arg(right)));
+        }
     }
 
     // Listings are indented text; search-table suffixes get a format icon.

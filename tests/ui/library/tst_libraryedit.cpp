@@ -199,9 +199,14 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QString, found);
+        // One drive holding the songs, indexed on the page's first visit.
+        const QString drive = home->path() + "/drives/D/";
+        QVERIFY(QDir().mkpath(drive));
         for (const char *name : {"abx.mid", "xab.mid", "abc.mp3", "a\"b.mid", "a_b.mid", "axb.mid"})
-            QVERIFY(db->addFileToIndex(home->path() + "/" + name));
+            QVERIFY(TestUtil::writeFile(drive + name, "x"));
+        page->setDrivesRoot(home->path() + "/drives");
         button("sfogliaButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(page->findChild<QLabel *>("loadingLabel")->isHidden(), 30000);
         QTest::keyClicks(search(), typed.isEmpty() ? "x" : typed);
         auto *results = page->findChild<QTableView *>("searchLV");
         QTRY_VERIFY_WITH_TIMEOUT(results->isVisible(), 10000);

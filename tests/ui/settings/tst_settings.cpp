@@ -8,11 +8,13 @@
 #include "SynthAudioSink.h"
 #include "ThreadPriority.h"
 #include "devicesource.h"
+#include "language.h"
 #include "settingsview.h"
 #include "testlanguage.h"
 #include "testutil.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -157,8 +159,10 @@ private slots:
                                               << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
         QTest::newRow("offset") << "Playback/LiricsTimeOffset" << QVariant(250)
                                 << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 250 1 1 0 1 25 1";
-        QTest::newRow("German is not listed") << "System/Lang" << QVariant(2)
-                                              << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 -1 0 1";
+        QTest::newRow("German") << "System/Lang" << QVariant(2)
+                                << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 2 0 1";
+        QTest::newRow("unknown language: English") << "System/Lang" << QVariant(7)
+                                                   << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
     }
     void startValues()
     {
@@ -412,6 +416,68 @@ private slots:
         QCOMPARE(e->getDeltaKey(), -2);
         e->setPlayingState(SoundEngine::ePsStopUnload);
         QVERIFY(child<QComboBox>(&page, "comboAudioDevices")->isEnabled());
+    }
+
+    // The box offers the four languages the program speaks and shows the
+    // one in use; each is chosen there, with the mouse or the keys, and
+    // the page turns to it at once; the choice is stored.
+    void languageBoxOffersEveryLanguage()
+    {
+        const QLocale before;
+        auto restore = qScopeGuard([&] {
+            for (QTranslator **t : {&translator, &systemTranslator}) {
+                QCoreApplication::removeTranslator(*t);
+                delete std::exchange(*t, nullptr);
+            }
+            QLocale::setDefault(before);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        });
+        store().setValue("System/Lang", 3);
+        Page page(nullptr, engine());
+        page.resize(page.sizeHint());
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        auto *box = child<QComboBox>(&page, "languageCombo");
+        auto *title = child<QLabel>(&page, "TitleLabel");
+        QCOMPARE(box->currentText(), QString::fromUtf8("中文"));
+        QStringList offered;
+        for (int i = 0; i < box->count(); ++i)
+            offered << box->itemText(i);
+        QCOMPARE(offered.join(','), QString::fromUtf8("Italiano,English,Deutsch,中文"));
+
+        // The mouse: the box opened, German clicked in its list.
+        QTest::mouseClick(box, Qt::LeftButton);
+        QAbstractItemView *list = box->view();
+        QTRY_VERIFY(list->isVisible());
+        const QRect german = list->visualRect(list->model()->index(2, 0));
+        // The list takes no release as quick as a double click after it opened.
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, german.center());
+        QTRY_VERIFY(!list->isVisible());
+        QCOMPARE(storedOnDisk("System/Lang"), QString("2"));
+        QTRY_VERIFY2(title->text().contains("Optionen"), qPrintable(title->text()));
+        QCOMPARE(box->currentText(), QString("Deutsch"));
+
+        // The keys: the box opened from the keyboard, Italian two rows up.
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Space);
+        QTRY_VERIFY(list->isVisible());
+        QTest::keyClick(list, Qt::Key_Up);
+        QTest::keyClick(list, Qt::Key_Up);
+        QTest::keyClick(list, Qt::Key_Return);
+        QTRY_VERIFY(!list->isVisible());
+        QCOMPARE(storedOnDisk("System/Lang"), QString("0"));
+        QTRY_VERIFY2(title->text().contains("Opzioni"), qPrintable(title->text()));
+        QCOMPARE(box->currentText(), QString("Italiano"));
+
+        // Chinese and back to English, the box closed: the arrows choose.
+        QTest::keyClick(box, Qt::Key_End);
+        QCOMPARE(storedOnDisk("System/Lang"), QString("3"));
+        QTRY_VERIFY2(title->text().contains(QString::fromUtf8("选项")), qPrintable(title->text()));
+        QTest::keyClick(box, Qt::Key_Up);
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(storedOnDisk("System/Lang"), QString("1"));
+        QTRY_VERIFY2(title->text().contains("Options"), qPrintable(title->text()));
     }
 
     // The device area's own words follow a language chosen while the page

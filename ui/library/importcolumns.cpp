@@ -1,0 +1,149 @@
+#include "importcolumns.h"
+
+#include <QAbstractFileIconProvider>
+#include <QDateTime>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QTreeView>
+
+#include <algorithm>
+
+namespace {
+
+enum Column { Name, Size, Kind, Date };
+
+// Sizes and dates written in the default locale, the language's: Qt's file
+// model writes them in the machine's. Done in the painting, for a proxy model
+// would break the dialog's choice of several files typed by name.
+class LanguageDates : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // The text the entry is drawn with.
+    Q_INVOKABLE QString shownText(const QModelIndex &index) const
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(index.model());
+        if (!files || (index.column() != Size && index.column() != Date))
+            return index.data().toString();
+        if (index.column() == Date)
+            return QLocale().toString(files->lastModified(index), QLocale::ShortFormat);
+        return files->isDir(index) ? QString() : QLocale().formattedDataSize(files->size(index));
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == Size || index.column() == Date)
+            option->text = shownText(index);
+    }
+};
+
+class Fitter : public QObject
+{
+public:
+    Fitter(QFileDialog *dialog, QTreeView *tree) : QObject(dialog), dialog(dialog), tree(tree)
+    {
+        pending.setSingleShot(true);
+        connect(&pending, &QTimer::timeout, this, &Fitter::fit);
+        // Rows, and the kinds of files in a language chosen later, come from
+        // the model's own thread after the dialog shows.
+        connect(tree->model(), &QAbstractItemModel::rowsInserted, &pending, qOverload<>(&QTimer::start));
+        connect(tree->model(), &QAbstractItemModel::dataChanged, &pending, qOverload<>(&QTimer::start));
+        dialog->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            fit();
+        } else if (event->type() == QEvent::LanguageChange) {
+            tree->viewport()->update();
+            // After the dialog has taken the new words itself.
+            pending.start();
+        }
+        return false;
+    }
+
+private:
+    int textWidth(const QString &text) const
+    {
+        const int margin = tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1;
+        return tree->fontMetrics().horizontalAdvance(text) + 2 * margin + 2;
+    }
+
+    // The widest of what the column can show in the language chosen: sizes
+    // up to a thousand units, the kinds of songs and folders, a date whose
+    // digits are wide; rows already listed count too.
+    int widest(int column) const
+    {
+        QStringList samples;
+        const QLocale here;
+        if (column == Size) {
+            samples << here.formattedDataSize(1023) << here.formattedDataSize(1073731338);
+        } else if (column == Date) {
+            samples << here.toString(QDateTime(QDate(2028, 12, 28), QTime(22, 58, 58)), QLocale::ShortFormat)
+                    << here.toString(QDateTime(QDate(2028, 12, 28), QTime(10, 58, 58)), QLocale::ShortFormat);
+        } else if (const QAbstractFileIconProvider *kinds = dialog->iconProvider()) {
+            samples << kinds->type(QFileInfo(QDir::homePath()));
+            for (const char *suffix : {"mid", "midi", "kar", "mp3", "mf3", "mf4", "mf5"})
+                samples << kinds->type(QFileInfo(QStringLiteral("song.") + QLatin1String(suffix)));
+        }
+        int width = 0;
+        for (const QString &s : std::as_const(samples))
+            width = std::max(width, textWidth(s));
+        // Only the rows in and near the view are measured: a folder of
+        // thousands of songs opens at once all the same.
+        return std::max(width, static_cast<const QAbstractItemView *>(tree)->sizeHintForColumn(column));
+    }
+
+    void fit()
+    {
+        QHeaderView *header = tree->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(Name, QHeaderView::Stretch);
+        int columns = 0;
+        for (int c : {Size, Kind, Date}) {
+            header->setSectionResizeMode(c, QHeaderView::Interactive);
+            const int width = std::max(header->sectionSizeHint(c), widest(c));
+            header->resizeSection(c, width);
+            columns += width;
+        }
+        // The names listed keep their room too, at least that of a long one;
+        // the dialog is made as wide as all that needs, within its screen.
+        const int names = std::max({header->sectionSizeHint(Name), tree->fontMetrics().averageCharWidth() * 30,
+                                    static_cast<const QAbstractItemView *>(tree)->sizeHintForColumn(Name)});
+        int needed = names + columns + 2 * tree->frameWidth() + tree->verticalScrollBar()->sizeHint().width();
+        if (const QScreen *screen = dialog->screen())
+            needed = std::min(needed, screen->availableGeometry().width() * 3 / 4);
+        tree->setMinimumWidth(needed);
+    }
+
+    QFileDialog *dialog;
+    QTreeView *tree;
+    QTimer pending;
+};
+
+} // namespace
+
+void ImportColumns::apply(QFileDialog *dialog)
+{
+    auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!tree)
+        return;
+    tree->setItemDelegate(new LanguageDates(tree));
+    new Fitter(dialog, tree);
+}
+
+#include "importcolumns.moc"
