@@ -154,23 +154,29 @@ def drive(widgets, window, tries, pid):
     song = Song()
     song.play(w.double_click(*row_at(0)))
     out('mark', 'change', song.started)
-    # Stop, then Play from the start.
-    for _ in range(tries):
-        song.wait(FIRST_MS + 1000)
-        out('action', 'stop', w.click('rewButton'))
-        time.sleep(1.3)
-        t = w.click('playButton')
-        out('mark', 'play', t)
-        song.play(t)
-    # Pause, then on again a second and a bit later.
-    for _ in range(tries):
-        song.wait(song.next_note(1000))
-        out('action', 'pause', w.click('pauseButton'))
-        song.pause()
-        time.sleep(1.3)
-        t = w.click('pauseButton')
-        out('mark', 'resume', t)
-        song.play(t, song.at)
+    def stops(name):
+        # Stop, then Play from the start.
+        for _ in range(tries):
+            song.wait(FIRST_MS + 1000)
+            out('action', name, w.click('rewButton'))
+            time.sleep(1.3)
+            t = w.click('playButton')
+            out('mark', 'play', t)
+            song.play(t)
+
+    def pauses(name, resume):
+        # Pause, then on again a second and a bit later.
+        for _ in range(tries):
+            song.wait(song.next_note(1000))
+            out('action', name, w.click('pauseButton'))
+            song.pause()
+            time.sleep(1.3)
+            t = w.click('pauseButton')
+            out('mark', resume, t)
+            song.play(t, song.at)
+
+    stops('stop')
+    pauses('pause', 'resume')
     # The volume to 0 for 0.6 s within a held note, then back.
     t = w.click('rewButton')
     time.sleep(1.0)
@@ -215,21 +221,8 @@ def drive(widgets, window, tries, pid):
     song.wait(FIRST_MS + 1000)
     song.play(w.double_click(*row_at(2)))
     out('mark', 'change', song.started)
-    for _ in range(tries):
-        song.wait(FIRST_MS + 1000)
-        out('action', 'mp3-stop', w.click('rewButton'))
-        time.sleep(1.3)
-        t = w.click('playButton')
-        out('mark', 'play', t)
-        song.play(t)
-    for _ in range(tries):
-        song.wait(song.next_note(1000))
-        out('action', 'mp3-pause', w.click('pauseButton'))
-        song.pause()
-        time.sleep(1.3)
-        t = w.click('pauseButton')
-        out('mark', 'mp3-resume', t)
-        song.play(t, song.at)
+    stops('mp3-stop')
+    pauses('mp3-pause', 'mp3-resume')
     song.wait(song.now() + 1500)
     w.click('rewButton')
     Window.xdotool.stdin.close()
@@ -282,21 +275,12 @@ def measure(recording, times, clicks):
     missed = []
     for kind, name, at in events:
         if kind == 'action':
-            start = frame(at)
-            block, window, before, limit = int(per_ms), 10, 200, 1000
-            first = start - before * block
-            if first < 0 or start + (limit + window) * block > len(left):
-                missed.append(name)
+            start, block = frame(at), int(per_ms)
+            if start - 200 * block < 0 or start + 1010 * block > len(left):
+                missed.append(name)  # the recording does not hold it
                 continue
-            peaks = [max(abs(v) for v in left[first + j * block:first + (j + 1) * block])
-                     for j in range(before + limit + window)]
-            level = max(peaks[:before])
-            found = None
-            for j in range(before, before + limit):
-                if peaks[j] > 1.4 * level or max(peaks[j:j + window]) < 0.6 * level:
-                    found = first + j * block
-                    break
-            if level < 300 or found is None:
+            found = clicktrack.change_heard(left, start, block)
+            if found is None:
                 missed.append(name)
             else:
                 heard.setdefault(name, []).append(clock(found) - at)
