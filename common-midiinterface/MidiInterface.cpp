@@ -206,6 +206,8 @@ void MidiInterface::flushDeferredLocked(int n)
 {
     MessageRing &ring = *m_deferred[n];
     while (MessageRing::Entry *e = ring.front()) {
+        // Stamped when it was sent, not when the port was free.
+        const RealTime::MessageTime at(e->ms);
         writeStringLocked(n, ring.data(*e), e->length);
         ring.pop();
     }

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -168,10 +169,19 @@ constexpr double kLateHeadroomNormal = 2.0;
 constexpr double kHeadroomNormalMs = 15.0;
 constexpr double kNormalRoomMs = 35.0;
 // What the queue must bridge beyond the audio thread's worst lateness.
-constexpr double kQueueRoom = 1.5;
 constexpr double kQueueMarginMs = 20.0;
 
 constexpr double kBlockFrames = 64.0;
+// While quiet, what the effects still hold is rendered away this many frames
+// ahead per request (whole blocks), until it is below kTailGone.
+constexpr unsigned kFlushFrames = 1024;
+constexpr float kTailGone = 1e-5f;
+// The mark muteForChange() queues: a SysEx of the non-commercial id that no
+// song sends to a synthesizer, with the request's number.
+constexpr unsigned char kMuteMark[] = {0xF0, 0x7D, 0x56, 0x4D};
+// A device that has asked for nothing this long is not asking (stopped, or
+// pulled by the waiting thread itself): nothing to wait for.
+constexpr double kIdleMs = 150.0;
 
 void writeFrames(fluid_synth_t *synth, float *out, unsigned frames)
 {
@@ -248,11 +258,16 @@ int SoftSynth::open(int device)
     addSoundControllers();
     m_status = 0;
     m_have = 0;
+    // A new synthesizer holds no voice and no tail.
+    m_scratch.assign(size_t(kFlushFrames) * 2, 0.0f);
+    m_quiet.store(false);
+    m_muted.store(false);
+    m_sounded = false;
     m_scheduled = m_sink->scheduled();
     m_fadeFrames = std::max(1u, unsigned(m_sink->sampleRate() * kCutFadeMs / 1000.0));
     m_synthFrames = 0;
     resetSchedule();
-    setMasterVolume(m_masterVolume);
+    fluid_synth_set_gain(m_synth, kFullGain);
     restoreDefaultEffects();
     return SOFTSYNTH_OK;
 }
@@ -269,7 +284,9 @@ int SoftSynth::startAudio()
 
 void SoftSynth::stop()
 {
-    // No render call may run once the synthesizer is gone.
+    // What sounds fades out before the stream ends (a device change, the
+    // program's end); no render call may run once the synthesizer is gone.
+    muteForChange();
     m_sink->close();
     if (m_synth) {
         delete_fluid_synth(m_synth);
@@ -294,14 +311,71 @@ void SoftSynth::resetSchedule()
     m_settledFlag.store(false);
     m_noteSent.store(false);
     m_position = 0;
+    m_settledAtMs = 0;
+    m_cutChannels = 0;
     m_base = m_latency = m_shift = m_catchUp = m_shiftFrames = 0;
     std::memset(m_leftOut, 0, sizeof m_leftOut);
     m_rendered.store(0);
+    m_audibleLosses.store(0);
+    m_audibleLateMs.store(0.0);
     m_latencyFrames.store(0.0);
     m_lateBefore.store(0.0);
     m_fadeLeft = 0;
-    m_fadeGain = 1.0f;
+    // A stream opened again while the output is silent starts silent.
+    m_fadeGain = m_muted.load() || m_quiet.load() ? 0.0f : 1.0f;
+    m_volume = m_volumeTarget.load();
     m_lateEventsBefore = m_lateEvents.load();
+}
+
+bool SoftSynth::isMasterVolume(const unsigned char *p, int n)
+{
+    return n == 6 && p[0] == 0x7F && p[2] == 0x04 && p[3] == 0x01;
+}
+
+bool SoftSynth::isMuteMark(const unsigned char *e, int n)
+{
+    return n == int(sizeof kMuteMark) + 1 && std::memcmp(e, kMuteMark, sizeof kMuteMark) == 0;
+}
+
+void SoftSynth::muteForChange()
+{
+    // Only a device that asks on its own renders the fade; the mark goes
+    // behind whatever was sent, so a stop sent just before still applies.
+    if (!m_synth || !m_scheduled || m_muted.load())
+        return;
+    const unsigned char request = (m_muteRequest.load() + 1) & 0x7F;
+    m_muteRequest.store(request);
+    unsigned char mark[sizeof kMuteMark + 1];
+    std::memcpy(mark, kMuteMark, sizeof kMuteMark);
+    mark[sizeof kMuteMark] = request;
+    if (!m_events.push(mark, int(sizeof mark), RealTime::messageTimeMs()))
+        return;
+    const double rate = std::max(1u, m_sink->sampleRate());
+    const double limitMs = std::min(2000.0, (latencyFrames() + m_sink->latencyFrames()) * 1000.0 / rate + 300.0);
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    auto asked = start;
+    uint64_t rendered = renderedFrames();
+    for (;;) {
+        if (m_muted.load())
+            return;
+        const auto now = Clock::now();
+        if (renderedFrames() != rendered) {
+            rendered = renderedFrames();
+            asked = now;
+        }
+        if (std::chrono::duration<double, std::milli>(now - start).count() >= limitMs
+            || std::chrono::duration<double, std::milli>(now - asked).count() >= kIdleMs)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+void SoftSynth::unmute()
+{
+    // A mark still on its way (the wait gave up) mutes nothing any more.
+    m_muteRequest.store((m_muteRequest.load() + 1) & 0x7F);
+    m_muted.store(false);
 }
 
 double SoftSynth::roomMs(bool normal)
@@ -323,38 +397,52 @@ bool SoftSynth::fitQueue()
     if (m_sink->latencyFrames() == 0 || rate <= 0)
         return false; // no queue of its own to fit
     const double bridged = m_sink->latencyFrames() * 1000.0 / rate;
-    const double late = m_clock.worstExcessMs();
+    const double late = m_audibleLateMs.load(std::memory_order_relaxed);
     const double swing = m_clock.widestSwingMs();
-    // What the queue bridges beyond the device's swing must cover the
-    // lateness; a deeper queue widens the swing too, by about a quarter:
-    // it grows by a third more than is missing, and no more, since every
-    // millisecond of it delays every button.
-    const double missing = late * kQueueRoom + kQueueMarginMs - (bridged - swing);
+    const uint64_t dropOuts = m_audibleLosses.load(std::memory_order_relaxed);
+    // Only a device that ran dry while music sounded (a drop-out heard)
+    // gets a deeper queue, just deep enough to have bridged it: every
+    // millisecond of it delays every button, and lateness the queue bridged
+    // cost nothing (a sound server with a deep queue asks for most of it at
+    // once, so its requests always look late). What the queue bridges
+    // beyond the device's swing must cover the lateness and a margin.
+    const double need = late + kQueueMarginMs;
+    const double missing = need - (bridged - swing);
+    const bool grows = dropOuts > 0 && missing > 0 && bridged < kMaxBridgeMs;
     const uint64_t lateNow = lateEvents() - m_lateEventsBefore;
-    const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && stalls() == 0 && lateNow == 0
-                      && late < bridged / 2;
+    const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && dropOuts == 0 && late < bridged / 2;
     double wanted = bridged;
-    if (missing > 0 && bridged < kMaxBridgeMs) {
-        wanted = std::min(bridged + missing * 4 / 3, kMaxBridgeMs);
+    if (grows) {
+        wanted = std::min(bridged + missing, kMaxBridgeMs);
         rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
                  "audio requests up to %.0f ms late beyond a swing of %.0f ms, and the queue bridges %.0f ms: a "
                  "queue for %.0f ms",
                  late, swing, bridged, wanted);
+    } else if (calm && (bridged > kNormalBridgeMs * 1.25 || m_roomMs > roomMs(true) * 1.5)) {
+        // No drop-out for a while: back to what the lateness seen calls for.
+        wanted = std::max(kNormalBridgeMs, std::min(bridged, need * 1.5));
+        rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
+                 "calm for %.0f s: a queue for %.0f ms (it bridged %.0f ms), room for the sequencer %.0f ms (was "
+                 "%.0f ms)",
+                 double(m_position) / rate, wanted, bridged, roomMs(true), m_roomMs);
     } else if (lateNow > 0) {
         // The sequencer came later than the room left for it: the latency
         // settles anew on what it does now.
         rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
                  "%llu events late (at worst %.0f ms so far): the latency settles anew",
                  static_cast<unsigned long long>(lateNow), worstEventLateMs());
-    } else if (calm && (bridged > kNormalBridgeMs * 1.25 || m_roomMs > roomMs(true) * 1.5)) {
-        wanted = std::max(kNormalBridgeMs, std::min(bridged, (late * kQueueRoom + kQueueMarginMs + swing) * 1.5));
-        rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
-                 "calm for %.0f s: a queue for %.0f ms (it bridged %.0f ms), room for the sequencer %.0f ms (was "
-                 "%.0f ms)",
-                 double(m_position) / rate, wanted, bridged, roomMs(true), m_roomMs);
     } else {
         return false;
     }
+    if (std::fabs(wanted - bridged) < 1.0) {
+        // The queue stays: the latency settles anew on the stream as it is
+        // (a new stream would cut what still sounds).
+        m_lateEventsBefore = lateEvents();
+        m_settledFlag.store(false);
+        m_resettle.store(true);
+        return true;
+    }
+    muteForChange();
     m_sink->close();
     m_sink->setBridgeMs(wanted);
     int result = m_sink->open(m_device, &SoftSynth::renderCallback, this);
@@ -371,6 +459,7 @@ bool SoftSynth::fitQueue()
         stop();
         return false;
     }
+    unmute();
     return true;
 }
 
@@ -565,35 +654,60 @@ int SoftSynth::streamEvents(const unsigned char *data, int length)
         });
     const double ms = RealTime::messageTimeMs();
     return parse(data, length, [this, ms](const unsigned char *e, int n) {
-        if (!m_events.push(e, n, ms))
+        if (e[0] == 0xF0 && isMasterVolume(e + 1, n - 1)) {
+            // The music volume is a gain on the output, on no beat: heard
+            // as soon as the device allows.
+            handleSysEx(e + 1, n - 1);
+        } else if (!m_events.push(e, n, ms)) {
             m_dropped.fetch_add(1, std::memory_order_relaxed);
-        else if (n == 3 && (e[0] & 0xF0) == 0x90 && e[2] > 0)
+        } else if (n == 3 && (e[0] & 0xF0) == 0x90 && e[2] > 0) {
             m_noteSent.store(true, std::memory_order_relaxed);
+        } else if (n == 3 && (e[0] & 0xF0) == 0xB0 && e[1] == 120) {
+            // Every channel cut at one moment is a stop, a pause, a seek or
+            // a key change: the user's command is heard as soon as the
+            // device allows, not a latency later.
+            if (ms != m_cutBatchMs)
+                m_cutBatch = 0;
+            m_cutBatchMs = ms;
+            m_cutBatch |= uint16_t(1u << (e[0] & 0x0F));
+            if (m_cutBatch == 0xFFFF && ms > m_urgentUntilMs.load(std::memory_order_relaxed))
+                m_urgentUntilMs.store(ms, std::memory_order_release);
+        }
     });
 }
 
 void SoftSynth::apply(const unsigned char *event, int length)
 {
+    if (isMuteMark(event, length)) {
+        if (event[length - 1] == m_muteRequest.load())
+            m_muted.store(true);
+        return;
+    }
     if (event[0] == 0xF0)
         handleSysEx(event + 1, length - 1);
     else
         dispatch(event[0], event[1], length > 2 ? event[2] : 0);
 }
 
+bool SoftSynth::cutsAll(const unsigned char *e, int n)
+{
+    if (n == 3 && (e[0] & 0xF0) == 0xB0 && e[1] == 120)
+        return true;
+    if (e[0] != 0xF0)
+        return false;
+    const bool gmReset = n == 5 && e[1] == 0x7E && e[3] == 0x09 && (e[4] == 0x01 || e[4] == 0x03);
+    const bool gsReset = n == 10 && e[1] == 0x41 && e[3] == 0x42 && e[4] == 0x12 && e[5] == 0x40 && e[6] == 0x00
+                         && e[7] == 0x7F && e[8] == 0x00;
+    return gmReset || gsReset;
+}
+
 bool SoftSynth::cutsSound(const unsigned char *e, int n)
 {
-    int channel = -1; // every channel
-    if (n == 3 && (e[0] & 0xF0) == 0xB0 && e[1] == 120) {
-        channel = e[0] & 0x0F;
-    } else if (e[0] != 0xF0) {
+    if (isMuteMark(e, n))
+        return true;
+    if (!cutsAll(e, n))
         return false;
-    } else {
-        const bool gmReset = n == 5 && e[1] == 0x7E && e[3] == 0x09 && (e[4] == 0x01 || e[4] == 0x03);
-        const bool gsReset = n == 10 && e[1] == 0x41 && e[3] == 0x42 && e[4] == 0x12 && e[5] == 0x40
-                             && e[6] == 0x00 && e[7] == 0x7F && e[8] == 0x00;
-        if (!gmReset && !gsReset)
-            return false;
-    }
+    const int channel = e[0] == 0xF0 ? -1 : e[0] & 0x0F; // a reset: every channel
     // On the stack: the sender's thread and the render's both ask.
     fluid_voice_t *voices[kPolyphony] = {};
     fluid_synth_get_voicelist(m_synth, voices, kPolyphony, -1);
@@ -610,10 +724,13 @@ void SoftSynth::dispatch(unsigned char status, unsigned char d1, unsigned char d
     switch (status & 0xF0) {
     case 0x80: fluid_synth_noteoff(m_synth, ch, d1); break;
     case 0x90:
-        if (d2 == 0)
+        if (d2 == 0) {
             fluid_synth_noteoff(m_synth, ch, d1);
-        else
+        } else {
             fluid_synth_noteon(m_synth, ch, d1, d2);
+            m_quiet.store(false, std::memory_order_relaxed);
+            m_sounded = true;
+        }
         break;
     case 0xA0: fluid_synth_key_pressure(m_synth, ch, d1, d2); break;
     case 0xB0: fluid_synth_cc(m_synth, ch, d1, d2); break;
@@ -628,7 +745,7 @@ void SoftSynth::handleSysEx(const unsigned char *p, int n)
 {
     // Universal real-time Master Volume, any device: FluidSynth ignores it,
     // and it is how the music volume reaches the synthesizer.
-    if (n == 6 && p[0] == 0x7F && p[2] == 0x04 && p[3] == 0x01) {
+    if (isMasterVolume(p, n)) {
         setMasterVolume(((p[5] << 7) | p[4]) / 16383.0);
         return;
     }
@@ -681,14 +798,14 @@ void SoftSynth::silence()
 
 void SoftSynth::setMasterVolume(double volume)
 {
-    m_masterVolume = volume < 0.0 ? 0.0 : (volume > 1.0 ? 1.0 : volume);
-    if (m_synth)
-        fluid_synth_set_gain(m_synth, float(kFullGain * m_masterVolume));
+    // The sender's thread may set it while the render runs: no FluidSynth
+    // call, whose lock the render holds.
+    m_volumeTarget.store(float(std::clamp(volume, 0.0, 1.0)), std::memory_order_relaxed);
 }
 
 float SoftSynth::gain() const
 {
-    return m_synth ? fluid_synth_get_gain(m_synth) : 0.0f;
+    return m_synth ? fluid_synth_get_gain(m_synth) * m_volumeTarget.load(std::memory_order_relaxed) : 0.0f;
 }
 
 void SoftSynth::setReverbMacro(int macro)
@@ -777,9 +894,25 @@ void SoftSynth::render(float *out, unsigned frames)
 void SoftSynth::schedule(double now, unsigned frames)
 {
     const double perMs = m_sink->sampleRate() / 1000.0;
+    if (m_resettle.exchange(false, std::memory_order_relaxed)) {
+        // As on a new stream: the device's picture from here on.
+        m_clock.reset(perMs, m_sink->latencyFrames());
+        m_audibleLosses.store(0, std::memory_order_relaxed);
+        m_audibleLateMs.store(0, std::memory_order_relaxed);
+        m_settled = false;
+    }
     const double passed = std::max(0.0, now - m_lastRenderMs) * perMs;
     m_lastRenderMs = now;
     const double lost = m_clock.request(now, double(m_position), frames);
+    if (m_sounded && !m_quiet.load(std::memory_order_relaxed) && !m_muted.load(std::memory_order_relaxed)) {
+        // While music sounds: what the queue must bridge. A drop-out in
+        // silence (the program starting, a song stopped) costs nothing.
+        const double late = m_clock.excessFrames() / perMs;
+        if (late > m_audibleLateMs.load(std::memory_order_relaxed))
+            m_audibleLateMs.store(late, std::memory_order_relaxed);
+        if (lost > 0)
+            m_audibleLosses.fetch_add(1, std::memory_order_relaxed);
+    }
     const double top = m_clock.top();
     if (!m_settled) {
         // The device's lead, and the sequencer's lateness with room to spare.
@@ -799,6 +932,8 @@ void SoftSynth::schedule(double now, unsigned frames)
         if (m_clock.steady()) {
             m_lateBefore.store(m_clock.worstExcessMs(), std::memory_order_relaxed);
             if (!early || m_noteSent.load(std::memory_order_relaxed)) {
+                // What was sent before says nothing of the latency now.
+                m_settledAtMs = now;
                 m_settled = true;
                 m_settledFlag.store(true);
             }
@@ -849,17 +984,49 @@ void SoftSynth::writeFaded(float *out, unsigned frames)
 {
     writeFrames(m_synth, out, frames);
     m_synthFrames += frames;
-    if (m_fadeLeft == 0 && m_fadeGain >= 1.0f)
+    const float volume = m_volumeTarget.load(std::memory_order_relaxed);
+    const bool silent = m_quiet.load(std::memory_order_relaxed) || m_muted.load(std::memory_order_relaxed);
+    if (m_fadeLeft == 0 && m_fadeGain >= 1.0f && !silent && m_volume == volume) {
+        if (volume != 1.0f) {
+            for (unsigned i = 0; i < 2 * frames; ++i)
+                out[i] *= volume;
+        }
         return;
-    // Down to 0 exactly where the cut applies; up at one fade's pace.
-    const float step = m_fadeLeft > 0 ? -m_fadeGain / float(m_fadeLeft) : 1.0f / float(m_fadeFrames);
+    }
+    if (m_fadeLeft == 0 && m_fadeGain <= 0.0f && silent) {
+        std::memset(out, 0, sizeof(float) * 2 * frames);
+        m_volume = volume;
+        flushTail();
+        return;
+    }
+    // Down to 0 exactly where the cut applies; up at one fade's pace, but
+    // not while silent. The volume moves at the same pace.
+    const float step = m_fadeLeft > 0 ? -m_fadeGain / float(m_fadeLeft) : (silent ? 0.0f : 1.0f / float(m_fadeFrames));
+    const float volumeStep = 1.0f / float(m_fadeFrames);
     float gain = m_fadeGain;
+    float v = m_volume;
     for (unsigned f = 0; f < frames; ++f) {
         gain = std::clamp(gain + step, 0.0f, 1.0f);
-        out[2 * f] *= gain;
-        out[2 * f + 1] *= gain;
+        v = v < volume ? std::min(volume, v + volumeStep) : std::max(volume, v - volumeStep);
+        out[2 * f] *= gain * v;
+        out[2 * f + 1] *= gain * v;
     }
     m_fadeGain = gain;
+    m_volume = v;
+}
+
+void SoftSynth::flushTail()
+{
+    // Only once nothing sounds: notes rendered ahead would run ahead.
+    if (m_tailGone || !m_quiet.load(std::memory_order_relaxed) || m_scratch.empty()
+        || fluid_synth_get_active_voice_count(m_synth) > 0)
+        return;
+    writeFrames(m_synth, m_scratch.data(), kFlushFrames);
+    m_synthFrames += kFlushFrames;
+    float peak = 0.0f;
+    for (float v : m_scratch)
+        peak = std::max(peak, std::fabs(v));
+    m_tailGone = peak < kTailGone;
 }
 
 void SoftSynth::renderEvents(float *out, unsigned frames)
@@ -873,8 +1040,11 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
             MessageRing::Entry *e = m_events.front();
             if (!e)
                 break;
-            // Without a scheduled sink whatever waits is due now.
-            const double at = m_scheduled ? e->ms * perMs + m_shiftFrames - double(m_position) : 0.0;
+            // Without a scheduled sink whatever waits is due now; so is what
+            // was sent up to a cut of every channel (a user's command):
+            // its notes are left out, they would be cut at once.
+            const bool urgent = m_scheduled && e->ms <= m_urgentUntilMs.load(std::memory_order_acquire);
+            const double at = m_scheduled && !urgent ? e->ms * perMs + m_shiftFrames - double(m_position) : done;
             if (at >= double(frames))
                 break;
             // Render up to the event's place, apply it, go on; one that is
@@ -887,6 +1057,10 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
                 break;
             }
             const unsigned char *bytes = m_events.data(*e);
+            if (urgent && e->length == 3 && (bytes[0] & 0xF0) == 0x90 && bytes[2] > 0) {
+                m_events.pop();
+                continue;
+            }
             if (m_fadeGain > 0.0f && cutsSound(bytes, e->length)) {
                 // It waits at the front until the sound has faded, to the
                 // end of one of FluidSynth's blocks: what an event changes
@@ -896,10 +1070,15 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
                 const uint64_t block = uint64_t(kBlockFrames);
                 m_fadeLeft = unsigned((end + block - 1) / block * block - m_synthFrames);
                 m_fadedCuts.fetch_add(1, std::memory_order_relaxed);
+                m_cutChannels = 0;
                 break;
             }
+            if (m_fadeGain <= 0.0f && cutsAll(bytes, e->length))
+                m_cutChannels |= bytes[0] == 0xF0 ? 0xFFFF : uint16_t(1u << (bytes[0] & 0x0F));
+            else if (e->length == 3 && (bytes[0] & 0xF0) == 0x90 && bytes[2] > 0)
+                m_cutChannels = 0; // a note between the cuts: not a stop
             const double lateMs = at < 0 ? -at / perMs : 0.0;
-            if (m_scheduled && lateMs > 0 && m_settled && !held) {
+            if (m_scheduled && lateMs > 0 && m_settled && !held && e->ms >= m_settledAtMs) {
                 m_lateEvents.fetch_add(1, std::memory_order_relaxed);
                 if (lateMs > m_worstEventLate.load(std::memory_order_relaxed))
                     m_worstEventLate.store(lateMs, std::memory_order_relaxed);
@@ -911,6 +1090,14 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
             m_events.pop();
             if (!m_scheduled)
                 m_waiting.fetch_sub(1);
+        }
+        if (m_cutChannels == 0xFFFF) {
+            // A stop, a pause, a seek, a key change, a new song: every
+            // channel cut while silent. The output stays silent until the
+            // next note, and the effects' tail of the music is not heard.
+            m_cutChannels = 0;
+            m_quiet.store(true, std::memory_order_relaxed);
+            m_tailGone = false;
         }
         if (m_fadeLeft > 0)
             until = std::min(frames, done + m_fadeLeft);

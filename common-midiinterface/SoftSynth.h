@@ -89,8 +89,12 @@ public:
     // calls), several per call, whole SysEx from F0 to F7. Returns the number
     // of events processed, -1 while stopped. With a scheduled sink the
     // events wait, stamped with RealTime::messageTimeMs(), in a preallocated
-    // ring for the render call that covers their time; otherwise they apply
-    // at once, but for a cut of sounding notes (All Sound Off, a GM or GS
+    // ring for the render call that covers their time, except the user's
+    // commands: the Master Volume (the music volume) applies at once, and
+    // All Sound Off on every channel at one moment (a stop, a pause, a seek,
+    // a key change) makes it and what was sent before it due at once, the
+    // notes among them left out. Without a scheduled sink events apply at
+    // once, but for a cut of sounding notes (All Sound Off, a GM or GS
     // reset) and what follows it: those wait for the next render, which
     // fades the sound out before the cut (see render()). Callers serialise
     // their calls (the output layer's port mutex).
@@ -103,7 +107,10 @@ public:
     // sounding notes would end the waveform dead, an audible click: the
     // output fades to silence over kCutFadeMs first, the cut and whatever
     // came due meanwhile apply, and the output rises again over as long
-    // (what still sounds, another channel's notes, a reverb tail).
+    // (what still sounds: another channel's notes). A cut of every channel
+    // (a stop, a pause, a seek, a key change, a new song) leaves it silent
+    // until the next note: the reverb and chorus tail of the music is not
+    // heard, and is rendered away meanwhile.
     void render(float *interleaved, unsigned frames);
     // The latency in frames: from the moment a message is stamped to the
     // moment it is heard (0 while not scheduled).
@@ -174,8 +181,11 @@ public:
     // Cuts faded so far (a cut of nothing that sounds applies at once).
     uint64_t fadedCuts() const { return m_fadedCuts.load(std::memory_order_relaxed); }
 
-    // Master Volume 0..1 and the resulting gain.
-    double masterVolume() const { return m_masterVolume; }
+    // Master Volume 0..1 and the resulting gain. FluidSynth ends a held
+    // voice whose level falls below its noise floor for good, so the volume
+    // scales the output after FluidSynth, not inside it: a held note sounds
+    // again when the volume comes back.
+    double masterVolume() const { return m_volumeTarget.load(std::memory_order_relaxed); }
     float gain() const;
     bool channelPreset(int channel, int *bank, int *program) const;
     int activeVoices() const;
@@ -206,8 +216,21 @@ private:
     // Writes frames with the fade's gain, which moves towards 0 while a cut
     // waits and towards 1 otherwise.
     void writeFaded(float *out, unsigned frames);
-    // A cut of something that sounds now.
+    // While quiet: FluidSynth renders ahead into a scratch buffer what the
+    // effects still hold, so that the next note does not bring it back.
+    void flushTail();
+    // The stream is about to close or change (owner's thread): every event
+    // sent so far applies, then the output fades to silence and holds there
+    // until unmute(). Waits at most for the latency and a little more.
+    void muteForChange();
+    void unmute();
+    // The event muteForChange() puts in the ring behind what was sent.
+    static bool isMuteMark(const unsigned char *event, int length);
+    // A SysEx payload (after F0, without F7) that sets the Master Volume.
+    static bool isMasterVolume(const unsigned char *payload, int length);
+    // A cut of something that sounds now; a cut of sounding notes at all.
     bool cutsSound(const unsigned char *event, int length);
+    static bool cutsAll(const unsigned char *event, int length);
     // Sets the shift for the buffer the device asks for now.
     void schedule(double nowMs, unsigned frames);
     void resetSchedule();
@@ -230,7 +253,6 @@ private:
     std::unique_ptr<SynthAudioSink> m_sink;
     _fluid_hashtable_t *m_settings = nullptr;
     _fluid_synth_t *m_synth = nullptr;
-    double m_masterVolume = 1.0;
     // Raw parser state; callers serialise streamEvents (the output layer
     // holds the port mutex around each send).
     unsigned char m_status = 0;
@@ -274,6 +296,32 @@ private:
     unsigned m_fadeFrames = 1;
     uint64_t m_synthFrames = 0; // rendered by FluidSynth since it was made
     std::atomic<uint64_t> m_fadedCuts{0};
+    // Quiet after a cut of every channel, until a note comes (render
+    // thread, and the sender's when events apply at once); muted for a
+    // stream change, until unmute(); whether the effects' tail is gone.
+    std::atomic<bool> m_quiet{false};
+    std::atomic<bool> m_muted{false};
+    std::atomic<unsigned char> m_muteRequest{0};
+    bool m_tailGone = false;
+    uint16_t m_cutChannels = 0; // channels cut since the fade (render thread)
+    double m_settledAtMs = 0;   // when the latency last settled (render thread)
+    std::vector<float> m_scratch;
+    // The Master Volume as an output gain (render thread), moving to its
+    // target at one fade's pace.
+    std::atomic<float> m_volumeTarget{1.0f};
+    float m_volume = 1.0f;
+    // The last cut of every channel at one moment (the sender's), and what
+    // is sent before it, due at once (the time of that cut).
+    double m_cutBatchMs = -1;
+    uint16_t m_cutBatch = 0;
+    std::atomic<double> m_urgentUntilMs{-1e300};
+    // Since the stream opened or the latency last settled anew, while music
+    // sounded: the drop-outs and the audio thread's worst lateness (ms).
+    bool m_sounded = false; // a note since the synthesizer started
+    std::atomic<uint64_t> m_audibleLosses{0};
+    std::atomic<double> m_audibleLateMs{0};
+    // Asked for a resettling of the latency without a new stream.
+    std::atomic<bool> m_resettle{false};
     // Without a scheduled sink: events the sender put in the ring behind a
     // cut, not yet applied by the render.
     std::atomic<int> m_waiting{0};

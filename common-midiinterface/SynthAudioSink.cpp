@@ -255,6 +255,7 @@ std::vector<AudioDeviceEntry> OfflineAudioSink::devices()
 
 int OfflineAudioSink::open(int device, RenderCallback render, void *user)
 {
+    const std::lock_guard<std::mutex> lock(m_pulling);
     if (m_devices.empty())
         return SOFTSYNTH_ERROR_DRIVER;
     if (device != -1) {
@@ -270,11 +271,13 @@ int OfflineAudioSink::open(int device, RenderCallback render, void *user)
 
 int OfflineAudioSink::start()
 {
+    const std::lock_guard<std::mutex> lock(m_pulling);
     return m_render ? SOFTSYNTH_OK : SOFTSYNTH_ERROR_INIT;
 }
 
 void OfflineAudioSink::close()
 {
+    const std::lock_guard<std::mutex> lock(m_pulling);
     m_render = nullptr;
     m_user = nullptr;
     m_device = 0;
@@ -282,6 +285,7 @@ void OfflineAudioSink::close()
 
 void OfflineAudioSink::pull(float *out, unsigned frames)
 {
+    const std::lock_guard<std::mutex> lock(m_pulling);
     if (m_render)
         m_render(out, frames, m_user);
     else

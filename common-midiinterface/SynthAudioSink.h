@@ -2,7 +2,9 @@
 // program, a buffer pulled by the caller in tests and offline rendering.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -76,7 +78,7 @@ public:
     bool isOpen() const { return m_render != nullptr; }
     int openedDevice() const { return m_device; }
     // Outputs opened so far (each a start of the synthesizer).
-    int opens() const { return m_opens; }
+    int opens() const { return m_opens.load(); }
     // Renders `frames` stereo frames into out (2 * frames floats); silence
     // while nothing is open.
     void pull(float *out, unsigned frames);
@@ -85,10 +87,13 @@ public:
 private:
     unsigned m_rate;
     std::vector<AudioDeviceEntry> m_devices;
+    // A test may pull on a thread of its own, as a device does: close()
+    // waits for a pull in progress.
+    std::mutex m_pulling;
     RenderCallback m_render = nullptr;
     void *m_user = nullptr;
     int m_device = 0;
-    int m_opens = 0;
+    std::atomic<int> m_opens{0};
     bool m_scheduled = false;
     unsigned m_latency = 0;
     double m_bridgeAsked = 0;

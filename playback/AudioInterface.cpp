@@ -143,8 +143,20 @@ struct AudioCallbackRecord {
     }
     unsigned latencyFrames = 0;
 
-    // At each request, before it is rendered.
-    void deviceAsks(unsigned frames) { clock.request(RealTime::nowMs(), double(deviceFrames), frames); }
+    // At each request, before it is rendered. After a drop-out (the device
+    // ran dry and cut the sound) the music rises again rather than stepping
+    // back in.
+    void deviceAsks(unsigned frames)
+    {
+        if (clock.request(RealTime::nowMs(), double(deviceFrames), frames) > 0) {
+            envelope = 0.0f;
+            ++dropOuts;
+        }
+        playedFrames += frames;
+    }
+    // Since the song started: the drop-outs and the frames asked for.
+    unsigned dropOuts = 0;
+    uint64_t playedFrames = 0;
     // After it: song time (ms) at the end of what was handed over, and how
     // far it moves per frame.
     void handedOver(unsigned frames, double songFramesPerFrame)
@@ -384,6 +396,19 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
     }
     std::memset(out + size_t(written) * ch, 0, sizeof(int16_t) * ch * (frames - written));
     applyEnvelope(r, out, written);
+    if (written < frames && !r.inputEnded) {
+        // The decoder fell behind: what there is fades out instead of
+        // breaking off, and the music rises again after the gap.
+        const unsigned fade = std::min(written, r.fadeFrames);
+        for (unsigned f = 0; f < fade; ++f) {
+            const float g = float(fade - f - 1) / float(fade);
+            for (unsigned c = 0; c < ch; ++c) {
+                int16_t &v = out[size_t(written - fade + f) * ch + c];
+                v = int16_t(std::nearbyint(float(v) * g));
+            }
+        }
+        r.envelope = 0.0f;
+    }
     const int64_t played = r.seekBase + int64_t(r.songFramesPlayed - r.aheadFrames * r.inPerOut);
     r.position.store(std::clamp(played, r.seekBase, r.seekBase + r.framesIn), std::memory_order_relaxed);
     r.handedOver(frames, r.inPerOut);
@@ -687,9 +712,12 @@ bool AudioInterface::playAudio(int)
     r.pcm = m_pcm.constData();
     r.pcmSize = m_pcm.size();
     r.pcmPos = 0;
+    r.dropOuts = 0;
+    r.playedFrames = 0;
     r.resetRun(mp3 ? m_decoder->seekLandedFrame() : 0);
 
     ThreadPriority::startHelper();
+    m_sink->setQueueBuffers(m_queueBuffers);
     const int device = m_outputDevice >= 0 ? m_outputDevice : getDefaultOutputDevice();
     const auto devices = m_sink->devices();
     const bool stereo = std::any_of(devices.begin(), devices.end(), [&](const AudioSink::Device &d) {
@@ -749,6 +777,9 @@ void AudioInterface::resumeAudio()
     if (!m_sink->isOpen() || !m_paused)
         return;
     unfade();
+    // From silence, whether or not the pause had the time to fade out: a
+    // song picked up mid-waveform clicks.
+    m_record->envelope = 0.0f;
     m_record->restartClock();
     m_paused = !m_sink->start();
 }
@@ -768,6 +799,12 @@ void AudioInterface::stopAudio()
     else
         m_sink->abort();
     m_sink->close();
+    // No callback runs: what the song went through sizes the next queue.
+    const AudioCallbackRecord &r = *m_record;
+    if (r.dropOuts > 0)
+        m_queueBuffers = std::min(m_queueBuffers * 2, kMostQueueBuffers);
+    else if (r.rate && r.playedFrames * 1000.0 / r.rate >= kCalmMs)
+        m_queueBuffers = std::max(m_queueBuffers / 2, kQueueBuffers);
     if (m_fileType == WavFile || m_fileType == RawPcmFile)
         m_pcm = QByteArray();
 }

@@ -57,6 +57,12 @@ public:
     // waits for the callback to make it.
     static constexpr double kFadeMs = 5.0;
     static constexpr double kFadeWaitMs = 250.0;
+    // The device's queue in buffers: every command waits behind it, so it
+    // starts short, doubles after a song with a drop-out and halves again
+    // after a song of kCalmMs without one.
+    static constexpr unsigned kQueueBuffers = 16;
+    static constexpr unsigned kMostQueueBuffers = 64;
+    static constexpr double kCalmMs = 30000.0;
 
     explicit AudioInterface(std::unique_ptr<AudioSink> sink = makeRtAudioOutput());
     ~AudioInterface() override;
@@ -128,6 +134,7 @@ private:
     std::unique_ptr<AudioSink> m_sink;
     int m_outputDevice = -1;
     bool m_paused = false;
+    unsigned m_queueBuffers = kQueueBuffers;
     std::unique_ptr<AudioCallbackRecord> m_record;
     // Every processor there is; which one the callback uses is its own.
     std::vector<std::unique_ptr<Stretcher>> m_stretchers;

@@ -14,7 +14,7 @@ namespace Sound {
 
 namespace {
 
-// Deep device queue: the song player favours no dropouts over a short delay.
+// The device's queue unless the song player asks for another.
 constexpr unsigned kNumberOfBuffers = 32;
 
 class RtAudioOutput : public AudioSink
@@ -69,7 +69,7 @@ public:
             params.nChannels = channels;
             params.firstChannel = 0;
             RtAudio::StreamOptions options;
-            options.numberOfBuffers = kNumberOfBuffers;
+            options.numberOfBuffers = m_buffers;
             // Where the system grants it; the render callback asks again
             // (RealtimeKit) when it did not.
             options.flags = RTAUDIO_SCHEDULE_REALTIME;
@@ -78,7 +78,7 @@ public:
                                 &RtAudioOutput::callback, this, &options);
             const long told = m_audio->getStreamLatency();
             m_latency = told > 0 ? unsigned(told)
-                                 : unsigned(OutputClock::serverBridgeMs(1000.0 * kNumberOfBuffers * m_frames / rate)
+                                 : unsigned(OutputClock::serverBridgeMs(1000.0 * m_buffers * m_frames / rate)
                                             * rate / 1000.0);
             return true;
         } catch (const RtAudioError &e) {
@@ -120,6 +120,7 @@ public:
     bool isRunning() const override { return isOpen() && m_audio->isStreamRunning(); }
     unsigned bufferFrames() const override { return m_frames; }
     unsigned latencyFrames() const override { return m_latency; }
+    void setQueueBuffers(unsigned buffers) override { m_buffers = std::max(2u, buffers); }
 
 private:
     // Every stream call is guarded: RtAudio throws on a closed stream, and a
@@ -149,6 +150,7 @@ private:
     void *m_user = nullptr;
     unsigned m_frames = 0;
     unsigned m_latency = 0;
+    unsigned m_buffers = kNumberOfBuffers;
 };
 
 } // namespace

@@ -58,6 +58,8 @@ public:
     // True when render calls come while the owning thread waits (a device's
     // own thread); false when they come only from the owning thread.
     virtual bool pulledElsewhere() const { return true; }
+    // For the next open: how many buffers of `frames` the device queues.
+    virtual void setQueueBuffers(unsigned) {}
 };
 
 std::unique_ptr<AudioSink> makeRtAudioOutput();
@@ -84,6 +86,9 @@ public:
     // Pulled by a thread of the caller's, as a device would, while the
     // owning thread may wait for what it renders.
     void setPulledElsewhere(bool on) { m_elsewhere = on; }
+    // The queue the last open was asked for (buffers; 0 before any ask).
+    void setQueueBuffers(unsigned buffers) override { m_queueBuffers = buffers; }
+    unsigned queueBuffers() const { return m_queueBuffers; }
 
     unsigned channels() const { return m_channels; }
     unsigned rate() const { return m_rate; }
@@ -102,6 +107,7 @@ private:
     unsigned m_rate = 0;
     unsigned m_frames = 0;
     int m_device = -1;
+    unsigned m_queueBuffers = 0;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_elsewhere{false};
     // No render call runs once stop() or close() returned.

@@ -163,15 +163,33 @@ def summarise(figures):
             f.write(json.dumps(figures) + '\n')
 
 
+def change_heard(left, start, block, window=10, before=200, limit=1000):
+    """The frame where a command given at frame START is heard, or None: where
+    the level leaves the band it held over BEFORE blocks, within LIMIT blocks
+    (a block a millisecond; WINDOW blocks are more than a period of the note).
+    None too when there was no music to change."""
+    first = start - before * block
+    if first < 0 or start + (limit + window) * block > len(left):
+        return None
+    peaks = [max(abs(v) for v in left[first + j * block:first + (j + 1) * block])
+             for j in range(before + limit + window)]
+    level = max(peaks[:before])
+    if level < 300:
+        return None
+    # The first millisecond louder, or the first after which a whole window
+    # stays softer.
+    for j in range(before, before + limit):
+        if peaks[j] > 1.4 * level or max(peaks[j:j + window]) < 0.6 * level:
+            return first + j * block
+    return None
+
+
 def respond(recording, times, actions, name):
     samples = array.array('h')
     samples.frombytes(open(recording, 'rb').read()[:os.path.getsize(recording) // 4 * 4])
     left = samples[0::2]
     clock, frame = capture_clock(times)
     block = RATE // 1000              # peaks a millisecond at a time
-    window = 10                       # blocks: more than a period of the note
-    before = 200                      # blocks of the level before the command
-    limit = 1000                      # blocks: a second
     tries = {}
     missed = []
     for line in open(actions):
@@ -179,23 +197,8 @@ def respond(recording, times, actions, name):
         if len(parts) != 3 or parts[0] != 'action':
             continue
         kind, at = parts[1], float(parts[2])
-        start = frame(at)
-        first = start - before * block
-        if first < 0 or start + (limit + window) * block > len(left):
-            missed.append(kind)
-            continue
-        peaks = [max(abs(v) for v in left[first + j * block:first + (j + 1) * block])
-                 for j in range(before + limit + window)]
-        level = max(peaks[:before])
-        heard = None
-        # The change starts where the level leaves the band it held: the
-        # first millisecond louder, or the first after which a whole window
-        # stays softer.
-        for j in range(before, before + limit):
-            if peaks[j] > 1.4 * level or max(peaks[j:j + window]) < 0.6 * level:
-                heard = first + j * block
-                break
-        if level < 300 or heard is None:
+        heard = change_heard(left, frame(at), block)
+        if heard is None:
             missed.append(kind)
             continue
         tries.setdefault(kind, []).append(clock(heard) - at)

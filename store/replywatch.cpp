@@ -223,6 +223,35 @@ QString ReplyWatch::failure(qint64 received) const
     return {};
 }
 
+namespace {
+
+// What a network error says of the link to the server.
+enum class LinkFault { None, Unreachable, BrokeOff, Other };
+
+LinkFault linkFault(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::NoError:
+        return LinkFault::None;
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+        return LinkFault::Unreachable;
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ContentReSendError:
+        return LinkFault::BrokeOff;
+    default:
+        return LinkFault::Other;
+    }
+}
+
+} // namespace
+
 Phrase ReplyWatch::reason(qint64 received) const
 {
     if (failure(received).isEmpty())
@@ -239,22 +268,14 @@ Phrase ReplyWatch::reason(qint64 received) const
             .arg(m_elsewhere);
     if (!m_expired.isEmpty())
         return Phrase("ReplyWatch", QT_TR_NOOP("the server did not answer in time"));
-    switch (m_reply->error()) {
-    case QNetworkReply::NoError:
+    switch (linkFault(m_reply->error())) {
+    case LinkFault::None:
         break;
-    case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::HostNotFoundError:
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-    case QNetworkReply::UnknownNetworkError:
-    case QNetworkReply::ProxyConnectionRefusedError:
-    case QNetworkReply::ProxyNotFoundError:
+    case LinkFault::Unreachable:
         return Phrase("ReplyWatch", QT_TR_NOOP("the server cannot be reached"));
-    case QNetworkReply::RemoteHostClosedError:
-    case QNetworkReply::ContentReSendError:
+    case LinkFault::BrokeOff:
         return Phrase("ReplyWatch", QT_TR_NOOP("the connection broke off"));
-    default:
+    case LinkFault::Other:
         return Phrase::verbatim(m_reply->errorString());
     }
     return received == 0 ? Phrase("ReplyWatch", QT_TR_NOOP("the server sent an empty answer"))
@@ -268,23 +289,16 @@ bool ReplyWatch::connectionFailed(qint64 received) const
         return false;
     if (!m_expired.isEmpty())
         return true;
-    switch (m_reply->error()) {
-    case QNetworkReply::NoError:
+    switch (linkFault(m_reply->error())) {
+    case LinkFault::None:
         return received > 0;
-    case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::HostNotFoundError:
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-    case QNetworkReply::UnknownNetworkError:
-    case QNetworkReply::ProxyConnectionRefusedError:
-    case QNetworkReply::ProxyNotFoundError:
-    case QNetworkReply::RemoteHostClosedError:
-    case QNetworkReply::ContentReSendError:
+    case LinkFault::Unreachable:
+    case LinkFault::BrokeOff:
         return true;
-    default:
-        return false;
+    case LinkFault::Other:
+        break;
     }
+    return false;
 }
 
 QString ReplyWatch::describe(qint64 received) const

@@ -384,6 +384,9 @@ void SEQUENCER_EX_StopSoundChanAtPort(int port, int chan)
 
 void silenceAll(void)
 {
+    // One moment for every channel: a synthesizer that schedules by message
+    // time cuts them all at once, not some a millisecond later.
+    const RealTime::MessageTime at(RealTime::messageTimeMs());
     for (int c = 0; c < SEQ_FLAT_CHANNELS; ++c)
         SEQUENCER_EX_StopSoundChan(c);
     SEQUENCER_EX_MelodyClick_ResetChan();

@@ -847,10 +847,6 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
         <translation>Das Audiogerät %1 ließ sich nicht öffnen: der Ton geht an %2.</translation>
     </message>
     <message>
-        <source>No real-time priority: every change is heard %1 ms later, so that the music keeps time</source>
-        <translation>Keine Echtzeit-Priorität: Jede Änderung ist %1 ms später zu hören, damit die Musik den Takt hält</translation>
-    </message>
-    <message>
         <source>sequencer</source>
         <translation>Sequencer</translation>
     </message>

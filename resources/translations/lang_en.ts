@@ -847,10 +847,6 @@ MIDI songs make no sound without it. Download it now?</translation>
         <translation>The audio device %1 could not be opened: the sound goes to %2.</translation>
     </message>
     <message>
-        <source>No real-time priority: every change is heard %1 ms later, so that the music keeps time</source>
-        <translation>No real-time priority: every change is heard %1 ms later, so that the music keeps time</translation>
-    </message>
-    <message>
         <source>sequencer</source>
         <translation>sequencer</translation>
     </message>

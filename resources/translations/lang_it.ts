@@ -847,10 +847,6 @@ Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
         <translation>Non è stato possibile aprire il dispositivo audio %1: il suono va a %2.</translation>
     </message>
     <message>
-        <source>No real-time priority: every change is heard %1 ms later, so that the music keeps time</source>
-        <translation>Nessuna priorità in tempo reale: ogni modifica si sente %1 ms più tardi, perché la musica resti a tempo</translation>
-    </message>
-    <message>
         <source>sequencer</source>
         <translation>sequencer</translation>
     </message>

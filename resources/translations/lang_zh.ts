@@ -847,10 +847,6 @@ MIDI songs make no sound without it. Download it now?</source>
         <translation>无法打开音频设备 %1：声音输出到 %2。</translation>
     </message>
     <message>
-        <source>No real-time priority: every change is heard %1 ms later, so that the music keeps time</source>
-        <translation>没有实时优先级：每个更改都晚 %1 毫秒才能听到，以便音乐保持节拍</translation>
-    </message>
-    <message>
         <source>sequencer</source>
         <translation>音序器</translation>
     </message>

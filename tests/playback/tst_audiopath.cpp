@@ -247,6 +247,115 @@ private slots:
         RealTime::setClock(nullptr, nullptr);
     }
 
+    void firstSamples_data()
+    {
+        QTest::addColumn<int>("fileRate");
+        QTest::addColumn<float>("key");
+        QTest::newRow("as it is") << 48000 << 0.f;
+        QTest::newRow("44.1 kHz on a 48 kHz device") << 44100 << 0.f;
+        QTest::newRow("key +2") << 48000 << 2.f;
+    }
+    // A song that starts loud starts at its first sample: nothing of its
+    // beginning is left out (a click) and nothing comes before it.
+    void firstSamples()
+    {
+        QFETCH(int, fileRate);
+        QFETCH(float, key);
+        const QString wav = path(QString("loud%1.wav").arg(fileRate));
+        const QString mp3 = path(QString("loud%1.mp3").arg(fileRate));
+        const QString ref = path(QString("loud%1.raw").arg(fileRate));
+        // A low square wave: at full height from its first sample on.
+        sox({"-n", "-r", QString::number(fileRate), "-c", "2", "-b", "16", wav, "synth", "1", "square", "110", "vol", "0.5"});
+        lame({"-b", "192", wav, mp3});
+        // The decoded song at the device's rate, as ffmpeg (which leaves out
+        // the encoder's delay as libmpg123 does) makes it.
+        QCOMPARE(TestUtil::runProgram("ffmpeg", {"-v", "error", "-y", "-i", mp3, "-ar", QString::number(kRate),
+                                                 "-ac", "2", "-f", "s16le", ref}),
+                 0);
+        QFile f(ref);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        std::vector<int16_t> expected(size_t(bytes.size()) / 2);
+        std::memcpy(expected.data(), bytes.constData(), expected.size() * 2);
+        Player p;
+        p.audio.changeKey(key);
+        QVERIFY(p.audio.loadFile(mp3));
+        QVERIFY(p.audio.playAudio());
+        const std::vector<int16_t> out = pullFrames(p.sink, kRate / 10);
+        // Where the sound starts: the first sample above a tenth of the
+        // square's height, in the song and in what was played.
+        auto start = [](const std::vector<int16_t> &s) {
+            size_t i = 0;
+            while (i < s.size() / 2 && std::abs(s[2 * i]) < 1600)
+                ++i;
+            return long(i);
+        };
+        const long songStart = start(expected), playedStart = start(out);
+        QVERIFY(songStart < 100);
+        QVERIFY2(std::abs(playedStart - songStart) <= 2,
+                 qPrintable(QString("the song starts at frame %1, the sound at %2").arg(songStart).arg(playedStart)));
+    }
+
+    // A song picked up after a pause rises from silence, even when the
+    // pause could not wait for its fade (here the test pulls the device
+    // itself): a square wave is at full height almost everywhere.
+    void resumeRisesFromSilence()
+    {
+        const QString mp3 = path("square.mp3");
+        sox({"-n", "-r", "48000", "-c", "2", "-b", "16", path("square.wav"), "synth", "2", "square", "110", "vol", "0.5"});
+        lame({"-b", "192", path("square.wav"), mp3});
+        Player p;
+        QVERIFY(p.audio.loadFile(mp3));
+        QVERIFY(p.audio.playAudio());
+        const std::vector<int16_t> before = pullFrames(p.sink, kRate / 2);
+        const double full = rms(before, kRate / 4, kRate / 8);
+        QVERIFY(full > 5000);
+        p.audio.pauseAudio();
+        p.audio.resumeAudio();
+        const std::vector<int16_t> after = pullFrames(p.sink, kRate / 10);
+        QVERIFY2(std::abs(after[0]) < 0.05 * full && std::abs(after[2]) < 0.1 * full,
+                 qPrintable(QString("%1 %2 of %3").arg(after[0]).arg(after[2]).arg(full)));
+        QVERIFY(rms(after, kRate / 50, kRate / 25) > 0.9 * full);
+    }
+
+    // Every command waits behind the device's queue: it starts short,
+    // doubles after a song with a drop-out, and halves again after a song
+    // that played half a minute without one.
+    void queueFollowsDropOuts()
+    {
+        sox({"-n", "-r", "48000", "-c", "2", "-b", "16", path("long.wav"), "synth", "40", "sine", "440", "vol", "0.5"});
+        lame({"-b", "128", path("long.wav"), path("long.mp3")});
+        struct Clock {
+            double ms = 0;
+            static double read(void *self) { return static_cast<Clock *>(self)->ms; }
+        } clock;
+        RealTime::setClock(&Clock::read, &clock);
+        Player p;
+        auto play = [&](double seconds, double holdAtMs) {
+            QVERIFY(p.audio.loadFile(path("long.mp3")));
+            QVERIFY(p.audio.playAudio());
+            std::vector<int16_t> buffer(2 * 256);
+            for (const double end = clock.ms + seconds * 1000; clock.ms < end; clock.ms += 256.0 * 1000 / kRate) {
+                if (holdAtMs > 0 && clock.ms >= holdAtMs) {
+                    clock.ms += 300; // the device's thread held up: a drop-out
+                    holdAtMs = 0;
+                }
+                p.sink->pull(buffer.data(), 256);
+            }
+            p.audio.stopAudio();
+        };
+        play(2, 0);
+        QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
+        play(2, clock.ms + 1000);
+        QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
+        play(2, 0);
+        QCOMPARE(p.sink->queueBuffers(), 2 * AudioInterface::kQueueBuffers);
+        play(35, 0);
+        play(2, 0);
+        QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
+        RealTime::setClock(nullptr, nullptr);
+    }
+
     void badFiles_data()
     {
         QTest::addColumn<QString>("name");

@@ -4,6 +4,10 @@
 // recorder's stamps are and take it off.
 //
 // usage: screen-clock X Y W H [PERIOD_MS] [SECONDS]
+// Changes every PERIOD_MS and up to one video frame (17 ms) more, drawn at
+// random: a period that divides into frames (250 ms is 15 of them) would
+// land every change at the same point of a frame, and the recorder's
+// lateness measured on them would carry that point's bias.
 // Prints one line per change: "<before> <after> <0 black|1 white>", the
 // wall-clock seconds just before the window was drawn and once the X server
 // had done it (a round trip after the drawing). Ends after SECONDS (default
@@ -11,6 +15,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QWidget>
 
@@ -78,9 +83,14 @@ int main(int argc, char **argv)
     flag.show();
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &flag, [&] { flag.flip(connection); });
+    timer.setSingleShot(true);
+    const auto next = [&] { timer.start(std::max(period, 20) + int(QRandomGenerator::global()->bounded(17))); };
+    QObject::connect(&timer, &QTimer::timeout, &flag, [&] {
+        flag.flip(connection);
+        next();
+    });
     // The first change once the window is on the screen.
-    QTimer::singleShot(500, &flag, [&] { timer.start(std::max(period, 20)); });
+    QTimer::singleShot(500, &flag, next);
     QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
     return app.exec();
 }

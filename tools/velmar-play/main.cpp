@@ -368,6 +368,12 @@ int live(const QString &path, double seconds, const QString &bank)
             seen.emplace_back(line);
             stalls = s->stalls();
             lost = s->lostMs();
+        } else if (s->lostMs() < lost - 0.05) {
+            // The device came back higher: it lost less than it seemed.
+            std::snprintf(line, sizeof line, "  %.2f s: %.1f ms of that not lost after all", at / 1000.0,
+                          lost - s->lostMs());
+            seen.emplace_back(line);
+            lost = s->lostMs();
         }
         if (s->lateEvents() != late) {
             std::snprintf(line, sizeof line, "  %.2f s: %llu events late (at worst %.1f ms so far)", at / 1000.0,
@@ -390,7 +396,7 @@ int live(const QString &path, double seconds, const QString &bank)
     std::printf("audio thread late up to %.1f ms before the song (queue bridging %.0f ms, then %.0f ms), "
                 "%.1f ms since; the device's swing up to %.1f ms\n",
                 lateBefore, bridgeBefore, s->bridgeMs(), s->requestLateMs(), s->swingMs());
-    std::printf("%llu drop-outs (%.1f ms lost), %llu late notes left out, %llu events late (at worst %.1f ms), "
+    std::printf("%llu drop-outs (%.1f ms lost in all), %llu late notes left out, %llu events late (at worst %.1f ms), "
                 "%llu events lost\n",
                 static_cast<unsigned long long>(s->stalls()), s->lostMs(),
                 static_cast<unsigned long long>(s->droppedLateNotes()),

@@ -8,7 +8,6 @@
 // a device chosen last that did not open, once.
 #include "settingsview.h"
 
-#include "SoftSynth.h"
 #include "SoundEngine.h"
 #include "ThreadPriority.h"
 #include "devicesource.h"
@@ -292,14 +291,11 @@ void SettingsView::showScheduling()
         scheduling->setWordWrap(true);
         ui->groupDevicesLayout->addRow(scheduling);
     }
-    // What it costs, once the synthesizer has settled its delay.
-    const SoftSynth *synth = engine ? engine->synthesizer() : nullptr;
-    const int cost = synth ? qRound(synth->normalPriorityCostMs()) : 0;
+    // No figure: what a click costs depends on the window and the machine
+    // as much as on the synthesizer, and a figure it cannot stand by would
+    // mislead.
     if (!refused)
         scheduling->setText(tr("Real-time priority: granted"));
-    else if (cost > 0)
-        scheduling->setText(tr("No real-time priority: every change is heard %1 ms later, so that the music keeps time")
-                                .arg(cost));
     else
         scheduling->setText(tr("No real-time priority: the music keeps time with a little more delay"));
     // Per thread what it got, in the user's language (the log keeps report()).

@@ -576,10 +576,10 @@ private slots:
             QCOMPARE(cost, 0);
             QTRY_COMPARE(shown(), QStringList{"Real-time priority: granted"});
         } else {
+            // No figure: what a click costs is the window's and the
+            // machine's as much as the synthesizer's.
             QVERIFY2(cost > 0, qPrintable(QString::number(synth->normalPriorityCostMs())));
-            QTRY_COMPARE(shown(), QStringList{QString("No real-time priority: every change is heard %1 ms later, "
-                                                      "so that the music keeps time")
-                                                  .arg(cost)});
+            QTRY_COMPARE(shown(), QStringList{"No real-time priority: the music keeps time with a little more delay"});
         }
     }
 
