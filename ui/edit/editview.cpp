@@ -67,7 +67,7 @@ editView::editView(QWidget *parent, SoundEngine *engine)
     connect(engine, &SoundEngine::isPlayingTrack, this, &editView::onNoteOn);
     // The list does not follow the focus by itself: a control reached with
     // Tab below the rows in sight would take keys unseen.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+    m_followFocus = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         QListWidget *rows = ui->listInstruments;
         for (int r = 0; now && r < rows->count(); ++r) {
             QWidget *strip = rows->itemWidget(rows->item(r));
@@ -81,6 +81,9 @@ editView::editView(QWidget *parent, SoundEngine *engine)
 
 editView::~editView()
 {
+    // Deleting the rows moves the focus, which would call back into a page
+    // half taken down.
+    disconnect(m_followFocus);
     delete ui;
 }
 

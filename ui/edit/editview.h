@@ -132,6 +132,7 @@ private:
     void keepPending(Pending p);
 
     Ui::editView *ui;
+    QMetaObject::Connection m_followFocus;
     SoundEngine *m_engine;
     bool m_saveOnStop = true;
     int m_deltaBpm = 0;

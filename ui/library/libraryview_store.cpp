@@ -57,7 +57,10 @@ QNetworkReply *libraryView::postToStore(const QString &path,
                       QStringLiteral("application/x-www-form-urlencoded"));
     ReplyWatch::verifyRedirects(request);
     QNetworkReply *reply = network->post(request, StoreReplies::formBody(fields));
-    new ReplyWatch(reply, storeTimeouts, "libraryView");
+    // One song's details are a record of a few hundred bytes, read on the
+    // window's thread: more is refused unread.
+    new ReplyWatch(reply, storeTimeouts, "libraryView",
+                   kind == InfoRequest ? ReplyWatch::kMaxRecordBytes : ReplyWatch::kMaxReplyBytes);
     reply->setProperty(kKindTag, kind);
     reply->setProperty(kSerialTag, requestSerial);
     reply->setProperty(kSearchTag, searchText);

@@ -476,6 +476,21 @@ private slots:
         QVERIFY(shown.contains("Length: 03\u203205\u2033\nBPM: 96\nKEY: " + key + "\n"));
         QVERIFY(shown.endsWith(bought));
     }
+
+    // Details padded to 14 MB are refused unread, so nothing of them is
+    // parsed on the window's thread, and the page says why.
+    void hugeSongInfo()
+    {
+        bool boxShown = false;
+        Prompter::setScript([&](const QString &, const QString &, QMessageBox::StandardButtons) {
+            return boxShown = true, QMessageBox::Ok;
+        });
+        store.setReply(kSongInfo, message("<title>Ciao</title><pad>" + QByteArray(14 << 20, 'x') + "</pad>"));
+        page->postToStore(kSongInfo, {{"id_song", "1"}}, &libraryView::receivedSongInfo);
+        QTRY_VERIFY_WITH_TIMEOUT(said().startsWith("The song's details cannot be shown: the server's answer was too large"),
+                                 20000);
+        QVERIFY(!boxShown);
+    }
 };
 
 VELMAR_TEST(TestLibraryPage)
