@@ -34,6 +34,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+double rms(const std::vector<float> &s)
+{
+    double sum = 0;
+    for (float v : s)
+        sum += double(v) * v;
+    return s.empty() ? 0 : std::sqrt(sum / double(s.size()));
+}
+
+} // namespace
+
 // The real window on the real engine (its synthesizer rendering into a buffer nobody pulls) over
 // a library of mido-made KAR songs: requests and playlists, views going into windows of their own
 // and back, the karaoke view's looks and extra windows, the store and import roads, the language
@@ -652,12 +664,9 @@ private slots:
             double peak = 0;
             for (int i = 0; i < 8; ++i) {
                 QTest::qWait(100);
-                const std::vector<float> s = m_synthSink->pull(4410);
-                double sum = 0;
-                for (float v : s)
-                    sum += double(v) * v;
+                const double level = rms(m_synthSink->pull(4410));
                 if (i >= 3)
-                    peak = std::max(peak, s.empty() ? 0 : std::sqrt(sum / double(s.size())));
+                    peak = std::max(peak, level);
             }
             return peak;
         };
@@ -1664,11 +1673,7 @@ private slots:
         double loudest = 0;
         for (int i = 0; i < 50; ++i) {
             QTest::qWait(100);
-            const std::vector<float> s = m_synthSink->pull(4410);
-            double sum = 0;
-            for (float v : s)
-                sum += double(v) * v;
-            loudest = std::max(loudest, s.empty() ? 0 : std::sqrt(sum / double(s.size())));
+            loudest = std::max(loudest, rms(m_synthSink->pull(4410)));
         }
         QVERIFY2(heard ? loudest > 0.003 : loudest < 0.001, qPrintable(QString::number(loudest)));
     }

@@ -36,6 +36,12 @@ double rms(const std::vector<int16_t> &s, size_t from, size_t frames, int channe
     return std::sqrt(sum / double(frames));
 }
 
+// The engine's clock, moved by the test.
+struct HandClock {
+    double ms = 0;
+    static double read(void *self) { return static_cast<HandClock *>(self)->ms; }
+};
+
 std::vector<int16_t> pullFrames(PullAudioSink *sink, size_t frames)
 {
     std::vector<int16_t> out(frames * 2);
@@ -200,11 +206,8 @@ private slots:
     void heardThroughDropOuts()
     {
         QFETCH(float, tempo);
-        struct Clock {
-            double ms = 0;
-            static double read(void *self) { return static_cast<Clock *>(self)->ms; }
-        } clock;
-        RealTime::setClock(&Clock::read, &clock);
+        HandClock clock;
+        RealTime::setClock(&HandClock::read, &clock);
         Player p;
         QVERIFY(p.audio.loadFile(path("sweep_cbr.mp3")));
         p.audio.changeBpm(tempo);
@@ -325,11 +328,8 @@ private slots:
     {
         sox({"-n", "-r", "48000", "-c", "2", "-b", "16", path("long.wav"), "synth", "40", "sine", "440", "vol", "0.5"});
         lame({"-b", "128", path("long.wav"), path("long.mp3")});
-        struct Clock {
-            double ms = 0;
-            static double read(void *self) { return static_cast<Clock *>(self)->ms; }
-        } clock;
-        RealTime::setClock(&Clock::read, &clock);
+        HandClock clock;
+        RealTime::setClock(&HandClock::read, &clock);
         Player p;
         auto play = [&](double seconds, double holdAtMs) {
             QVERIFY(p.audio.loadFile(path("long.mp3")));

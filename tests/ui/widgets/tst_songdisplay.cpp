@@ -187,6 +187,14 @@ private slots:
         QCOMPARE(slider->maximum(), type == 1 ? 80 : 185);
     }
 
+    // The position pop-up as the header opens it, on the song being played.
+    static void followSong(SeekTrackSlider &seek)
+    {
+        seek.setWindowFlags(Qt::Popup);
+        seek.setSongSource([] { return TransportSong::of(*currSong); });
+        connect(currSong, &Song::loadSongChange, &seek, [&seek](Song::LoadSongState s) { seek.on_loadSong_changed(s); });
+    }
+
     // A real song on the real engine, the bar shown as the main window shows
     // it. The handle follows the song; the user presses on it where it is
     // drawn and drags it, or presses beside it: the handle goes where the
@@ -208,9 +216,7 @@ private slots:
         QFETCH(bool, onTheHandle);
         SoundEngineRig rig;
         SeekTrackSlider seek(nullptr, rig.engine.get());
-        seek.setWindowFlags(Qt::Popup);
-        seek.setSongSource([] { return TransportSong::of(*currSong); });
-        connect(currSong, &Song::loadSongChange, &seek, [&seek](Song::LoadSongState s) { seek.on_loadSong_changed(s); });
+        followSong(seek);
         auto *slider = seek.findChild<QSlider *>("horizontalSlider");
         // The MP3's device takes its sound as a sound card does, in time.
         QTimer device;
@@ -280,9 +286,7 @@ private slots:
     {
         SoundEngineRig rig;
         SeekTrackSlider seek(nullptr, rig.engine.get());
-        seek.setWindowFlags(Qt::Popup);
-        seek.setSongSource([] { return TransportSong::of(*currSong); });
-        connect(currSong, &Song::loadSongChange, &seek, [&seek](Song::LoadSongState s) { seek.on_loadSong_changed(s); });
+        followSong(seek);
         auto *slider = seek.findChild<QSlider *>("horizontalSlider");
         QVERIFY(rig.play(m_songs.filePath("short.kar")));
         seek.show();
