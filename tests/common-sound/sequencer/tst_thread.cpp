@@ -58,13 +58,14 @@ private slots:
     {
         // A deadlock fails the run through Qt Test's own per-function watchdog.
         EngineRig rig(EngineRig::RealThread);
-        // 8 bars at 1000 BPM: 60 ms a beat.
+        // 32 bars at 1000 BPM: 60 ms a beat, long enough that the song is
+        // still playing when the calls below, slow on a busy machine, seek.
         StreamBuilder b;
         b.tempo(0, 60000);
-        b.grid(8);
-        for (int i = 0; i < 32; ++i)
+        b.grid(32);
+        for (int i = 0; i < 128; ++i)
             b.note(uint32_t(i) * 480, 200, i % 3, 60 + i % 12);
-        b.end(8 * 1920);
+        b.end(32 * 1920);
         SongSetup setup;
         setup.bars = &b;
         setup.programs[0] = setup.programs[1] = setup.programs[2] = 0;
