@@ -1,9 +1,10 @@
 """Songs of the singer scenario and what its recording holds.
 
-write DIR: DIR/marks.mid, forty bars at 120 BPM (two seconds each), bar b
+write DIR: DIR/marks.mid, 120 bars at 120 BPM (two seconds each), bar b
 an ocarina (a near sine, in the winds group) holding the mark of b on
-channel 1, title "Marks"; DIR/marks.mp3, ten sections of four seconds,
-section s a sine of the mark of s, title "Marks Audio"; DIR/stage.kar, a
+channel 1, title "Marks"; DIR/marks.mp3, thirty sections of four seconds,
+section s a sine of the mark of s, title "Marks Audio" (both long enough
+for the walk on a busy machine: it must not outlast them); DIR/stage.kar, a
 karaoke song of long title and artist (STAGE_TITLE, STAGE_ARTIST) with
 STAGE_CHANNELS channels, more than the Editing page shows at once, each
 holding a note of its own a beat, and lyric rows sung a word a beat, every
@@ -29,9 +30,9 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'
 import make_kar  # noqa: E402
 
 TPB = 480
-BARS = 40
+BARS = 120
 MARKS = 12
-SECTIONS = 10
+SECTIONS = 30
 SECTION_SECONDS = 4
 FIRST = 48
 STEP = 3
