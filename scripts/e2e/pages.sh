@@ -100,27 +100,13 @@ done
 e2e_pulse velmar_e2e
 
 # The program's windows visible now.
-shown() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | sort; }
-# A window that was not there before ($1: the list before).
-new_window_now() {
-  local now
-  now=$(comm -13 <(echo "$1") <(shown))
-  [ -n "$now" ] && echo "$now" | tail -1
-}
+shown() { e2e_windows; }
 # Waits for a window that was not there before ($1: the list before).
-new_window() {
-  local found
-  for _ in $(seq 50); do
-    found=$(new_window_now "$1") && { echo "$found"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
+new_window() { e2e_new_window 50 "$1"; }
 # Closes the window $1 with the key $2 and waits until it has gone.
 close_with() {
   xdotool key "$2"
-  wait_for 50 bash -c "! xdotool search --onlyvisible --pid $program_pid | grep -qx $1" \
-    || fail "a window did not close with $2"
+  wait_for 50 e2e_gone "$1" || fail "a window did not close with $2"
 }
 # The program has dealt with what came before: its list of texts is written
 # from its event loop, after the events sent before; twice, so that what
@@ -197,15 +183,16 @@ set_language() {
 # language has changed.
 options_title=(Opzioni Options Optionen 选项)
 
-# The import dialog (Ctrl+I) photographed as $1, its list checked, then closed.
+# The import dialog (Ctrl+I) photographed as $1, its list checked, then
+# closed. Its title is in the language shown: it is the window that opened.
 import_dialog() {
-  local before dialog
+  local before
   before=$(shown)
   xdotool windowfocus --sync "$window" key ctrl+i
-  dialog=$(new_window "$before") || fail "the import dialog did not open"
+  import_dialog=$(new_window "$before") || fail "the import dialog did not open"
   shot "$1"
   import_list_check
-  close_with "$dialog" Escape
+  e2e_import_close
 }
 # The empty playlist chosen, with its hint bubble, then the add button
 # pressed, with the other hint: both photographed ($1 ends their names).
@@ -393,14 +380,11 @@ for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x
   if [ $first = 1 ]; then
     # A song and the files that are no songs, chosen by name in the home
     # folder the dialog opens on: the song is listed, the others reported.
-    before=$(shown)
-    xdotool windowfocus --sync "$window" key ctrl+i
-    dialog=$(new_window "$before") || fail "the import dialog did not open"
+    e2e_import_open
     before=$(shown)
     names="\"song.kar\""
     for i in $(seq -w 1 60); do names+=" \"$i.kar\""; done
-    xdotool windowfocus --sync "$dialog" type --delay 2 "$names"
-    xdotool key Return
+    e2e_import_names "$names" 2
     report=$(new_window "$before") || fail "the import report did not open"
     wait_for 100 e2e_listed "$HOME/song.kar" || fail "the song was not imported"
     shot import-report

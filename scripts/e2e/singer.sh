@@ -285,10 +285,8 @@ walk() {
   e2e_record velmar_e2e "$rec"
   e2e_start
   # The songs chosen by name in the import dialog, which opens on the home.
-  xdotool windowfocus --sync "$window" key ctrl+i
-  dialog=$(xdotool search --sync --name "^Import$" | head -1)
-  xdotool windowfocus --sync "$dialog" type --delay 10 '"marks.mid" "marks.mp3" "stage.kar"'
-  xdotool key Return
+  e2e_import_open
+  e2e_import_names '"marks.mid" "marks.mp3" "stage.kar"' 10
   wait_for 300 e2e_listed "$HOME/marks.mp3" && wait_for 100 e2e_listed "$HOME/marks.mid" \
     && wait_for 100 e2e_listed "$HOME/stage.kar" || fail "the songs were not imported"
 
@@ -442,9 +440,8 @@ walk() {
   wait_for 150 window_gone SeekTrackSlider || fail "the position bar stayed up after the song's end"
   now_heard silent
   # The keys reach the window again: Ctrl+I opens the import dialog.
-  xdotool windowfocus --sync "$window" key ctrl+i
-  wait_for 50 xdotool search --name "^Import$" || fail "Ctrl+I did not reach the window after the song's end"
-  xdotool key Escape
+  e2e_import_open
+  e2e_import_close
   press control KaraokeButton
   press control playButton
   from_start mp3
