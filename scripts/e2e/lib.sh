@@ -21,6 +21,8 @@
 #   e2e_start [ARGS...]          the program, up to its first page
 #   e2e_widgets                  the program lists what its windows show
 #                                into $VELMAR_WIDGET_DUMP (exported first)
+#   e2e_at KIND NAME [TEXT]      "X Y", the middle of where an entry of that
+#                                list is seen
 #   e2e_windows                  the program's windows shown
 #   e2e_new_window N BEFORE      waits up to N tenths for a window shown
 #                                that was not in BEFORE (e2e_windows)
@@ -248,6 +250,16 @@ e2e_widgets() {
   rm -f "$VELMAR_WIDGET_DUMP"
   kill -USR1 "$program_pid"
   wait_for 50 test -e "$VELMAR_WIDGET_DUMP" || fail "the program wrote no list of its controls"
+}
+# The middle of the part seen (what its ancestors let show) of the first
+# entry of the last list of kind $1 (any kind when empty) whose object path
+# ends in $2 (an extended regular expression) and, when given, whose text is
+# $3. Status 1 when there is none.
+e2e_at() {
+  awk -F'\t' -v kind="$1" -v name="$2" -v text="${3-}" -v any="${3+x}" '
+    (kind == "" || $1 == kind) && $6 ~ ("(^|/)" name "$") && (any == "" || $7 == text) {
+      split($8, r, " "); print r[1] + int(r[3] / 2), r[2] + int(r[4] / 2); found = 1; exit }
+    END { exit !found }' "$VELMAR_WIDGET_DUMP"
 }
 # Some shown entry of kind $1 has a text matching the extended regular
 # expression $2.

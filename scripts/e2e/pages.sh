@@ -137,11 +137,10 @@ dump_widgets() {
 # Whether a shown widget has the text $1.
 says() { dump_widgets; cut -f7 "$VELMAR_WIDGET_DUMP" | grep -qxF "$1"; }
 # The point to click on the widget named $1 of a shown window (from the
-# list of texts: widgets with a text or items).
+# list of texts: widgets with a text or items), or nothing.
 widget_at() {
   dump_widgets
-  awk -F'\t' -v name="$1" '$6 ~ ("(^|/)" name "$") { split($5, r, " "); print r[1] + int(r[3] / 2), r[2] + int(r[4] / 2); exit }' \
-    "$VELMAR_WIDGET_DUMP"
+  e2e_at "" "$1" || true
 }
 click() {
   [ -n "${at[$1]:-}" ] || fail "$1 not found on the screen"
