@@ -62,7 +62,7 @@ first_window_check() {
 # only after a live switch, each started as a first start (no window of the
 # last run's reopened) with the song played from the library and checked.
 first_window_starts() {
-  local run code loads
+  local run code
   for run in "en 1 1366x768" "it 0 1280x800"; do
     read -r lang code size <<<"$run"
     screen_w=${size%x*} screen_h=${size#*x}
@@ -74,10 +74,7 @@ first_window_starts() {
     locate_until library
     click library
     locate_until first_song
-    loads=$(grep -c 'LOAD SONG' "$work/program.log")
-    click first_song
-    xdotool key Home space
-    wait_for 100 bash -c "[ \$(grep -c 'LOAD SONG' '$work/program.log') -gt $loads ]" || fail "the song did not start"
+    play_first_song
     settle
     first_window_check
     shot library
@@ -153,6 +150,17 @@ locate() {
   declare -gA at=()
   while read -r name x y; do at[$name]="$x $y"; done < <(probe controls "$X" "$Y" "$WIDTH" "$HEIGHT")
 }
+# The first song chosen and played: a song is loaded once more than before
+# (the log keeps the lines of every start).
+play_first_song() {
+  local before
+  before=$(loads)
+  click first_song
+  xdotool key Home space
+  wait_for 100 loaded_after "$before" || fail "the song did not start"
+}
+loads() { grep -c 'currSong\] LOAD SONG' "$work/program.log" || true; }
+loaded_after() { [ "$(loads)" -gt "$1" ]; }
 # Locates until the control $1 is found.
 locate_until() {
   for _ in $(seq 30); do
@@ -404,9 +412,7 @@ for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x
   fi
 
   # The song chosen (its row in the highlight colour) and playing.
-  click first_song
-  xdotool key Home space
-  wait_for 100 grep -q "LOAD SONG" "$work/program.log" || fail "the song did not start"
+  play_first_song
   settle
   first_window_check
   tour "" "$([ $first = 1 ] && echo walk)"
