@@ -163,14 +163,19 @@ def summarise(figures):
             f.write(json.dumps(figures) + '\n')
 
 
+def holds_change(left, start, block, window=10, before=200, limit=1000):
+    """Whether the recording holds all that change_heard looks at."""
+    return start - before * block >= 0 and start + (limit + window) * block <= len(left)
+
+
 def change_heard(left, start, block, window=10, before=200, limit=1000):
     """The frame where a command given at frame START is heard, or None: where
     the level leaves the band it held over BEFORE blocks, within LIMIT blocks
     (a block a millisecond; WINDOW blocks are more than a period of the note).
     None too when there was no music to change."""
-    first = start - before * block
-    if first < 0 or start + (limit + window) * block > len(left):
+    if not holds_change(left, start, block, window, before, limit):
         return None
+    first = start - before * block
     peaks = [max(abs(v) for v in left[first + j * block:first + (j + 1) * block])
              for j in range(before + limit + window)]
     level = max(peaks[:before])

@@ -14,18 +14,11 @@ import sys
 
 import mido
 
+from make_kar import track
+
 TPB = 96
 out = sys.argv[1]
 os.makedirs(out, exist_ok=True)
-
-
-def track(events, end):
-    t, now = mido.MidiTrack(), 0
-    for tick, msg in sorted(events, key=lambda e: e[0]):
-        t.append(msg.copy(time=tick - now))
-        now = tick
-    t.append(mido.MetaMessage('end_of_track', time=end - now))
-    return t
 
 
 def song(path, tempo, bars, program, note_of_beat, lyrics=()):

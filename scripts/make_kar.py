@@ -4,24 +4,14 @@ Each NAME.kar plays a note a beat at 120 BPM (or N) for whole bars of about
 SECONDS and has a lyric row a bar ("Row 1", ...); prints each length as mido
 reads it. The title is NAME, or T; A is the artist (the maker's meta event).
 With ROWS ("first row|second row|..."), the rows are sung instead, a word a
-beat and a beat between rows, and the song lasts as long as they need."""
+beat and a beat between rows, and the song lasts as long as they need.
+The other song makers build their tracks with track() and sung_rows()."""
 import argparse
 import os
 
 import mido
 
 TPB = 480
-parser = argparse.ArgumentParser()
-parser.add_argument('out')
-parser.add_argument('seconds', type=float)
-parser.add_argument('names', nargs='+')
-parser.add_argument('--title')
-parser.add_argument('--artist')
-parser.add_argument('--lyrics')
-parser.add_argument('--bpm', type=int, default=120)
-args = parser.parse_args()
-os.makedirs(args.out, exist_ok=True)
-beat_seconds = 60 / args.bpm
 
 
 def track(events, end):
@@ -36,10 +26,10 @@ def track(events, end):
     return out
 
 
-def sung_rows(rows):
-    """Text events of rows sung a word a beat from the third beat on, and
-    the beats they take."""
-    text, beat = [], 2
+def sung_rows(rows, beat=2):
+    """Text events of rows sung a word a beat from beat BEAT on (by default
+    the third), a beat of rest after each row, and the beat after the last."""
+    text = []
     for r, row in enumerate(rows):
         words = row.split(' ')
         for i, word in enumerate(words):
@@ -50,31 +40,47 @@ def sung_rows(rows):
     return text, beat
 
 
-for name in args.names:
-    text = [(0, mido.MetaMessage('text', text='@KMIDI KARAOKE FILE'))]
-    if args.lyrics:
-        sung, beats = sung_rows(args.lyrics.split('|'))
-        text += sung
-        bars = beats // 4 + 1
-    else:
-        bars = max(1, round(args.seconds / (4 * beat_seconds)))
-        for bar in range(bars):
-            text.append((bar * 4 * TPB, mido.MetaMessage('text', text=f'/Row {bar + 1} ')))
-            text.append((bar * 4 * TPB + 2 * TPB, mido.MetaMessage('text', text='sing')))
-    end = bars * 4 * TPB
-    mid = mido.MidiFile(type=1, ticks_per_beat=TPB)
-    head = [(0, mido.MetaMessage('set_tempo', tempo=mido.bpm2tempo(args.bpm))),
-            (0, mido.MetaMessage('track_name', name=args.title or name))]
-    if args.artist:
-        head.append((0, mido.UnknownMetaMessage(0x4B, data=[2] + list(args.artist.encode('latin-1')))))
-    mid.tracks.append(track(head, end))
-    notes = [(0, mido.Message('program_change', channel=0, program=0))]
-    for beat in range(bars * 4):
-        key = 60 + (beat % 4) * 2
-        notes.append((beat * TPB, mido.Message('note_on', channel=0, note=key, velocity=100)))
-        notes.append((beat * TPB + TPB - 10, mido.Message('note_off', channel=0, note=key)))
-    mid.tracks.append(track(notes, end))
-    mid.tracks.append(track(text, end))
-    path = os.path.join(args.out, name + '.kar')
-    mid.save(path)
-    print(f'{bars * 4 * beat_seconds:.3f}')
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('out')
+    parser.add_argument('seconds', type=float)
+    parser.add_argument('names', nargs='+')
+    parser.add_argument('--title')
+    parser.add_argument('--artist')
+    parser.add_argument('--lyrics')
+    parser.add_argument('--bpm', type=int, default=120)
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+    beat_seconds = 60 / args.bpm
+    for name in args.names:
+        text = [(0, mido.MetaMessage('text', text='@KMIDI KARAOKE FILE'))]
+        if args.lyrics:
+            sung, beats = sung_rows(args.lyrics.split('|'))
+            text += sung
+            bars = beats // 4 + 1
+        else:
+            bars = max(1, round(args.seconds / (4 * beat_seconds)))
+            for bar in range(bars):
+                text.append((bar * 4 * TPB, mido.MetaMessage('text', text=f'/Row {bar + 1} ')))
+                text.append((bar * 4 * TPB + 2 * TPB, mido.MetaMessage('text', text='sing')))
+        end = bars * 4 * TPB
+        mid = mido.MidiFile(type=1, ticks_per_beat=TPB)
+        head = [(0, mido.MetaMessage('set_tempo', tempo=mido.bpm2tempo(args.bpm))),
+                (0, mido.MetaMessage('track_name', name=args.title or name))]
+        if args.artist:
+            head.append((0, mido.UnknownMetaMessage(0x4B, data=[2] + list(args.artist.encode('latin-1')))))
+        mid.tracks.append(track(head, end))
+        notes = [(0, mido.Message('program_change', channel=0, program=0))]
+        for beat in range(bars * 4):
+            key = 60 + (beat % 4) * 2
+            notes.append((beat * TPB, mido.Message('note_on', channel=0, note=key, velocity=100)))
+            notes.append((beat * TPB + TPB - 10, mido.Message('note_off', channel=0, note=key)))
+        mid.tracks.append(track(notes, end))
+        mid.tracks.append(track(text, end))
+        path = os.path.join(args.out, name + '.kar')
+        mid.save(path)
+        print(f'{bars * 4 * beat_seconds:.3f}')
+
+
+if __name__ == '__main__':
+    main()

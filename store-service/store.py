@@ -17,7 +17,8 @@ listens on, never from a request's Host header. It serves only regular files
 whose real path lies inside its catalogue or --files folder (no link out of
 them), takes request heads of 64 KiB and bodies of 1 MiB at most (64 MiB on
 control paths), answers a malformed request with 400 (a NUL in a name, a
-length that is no plain number) and any request it cannot serve with an
+length or a control's count, size or time that is no plain number, an
+account form that is not UTF-8) and any request it cannot serve with an
 error status, closes a connection that sends nothing for --idle-timeout
 seconds (default 15), and answers 408 to a request that is not in whole
 within --request-timeout seconds (default 30), however it drips. It serves
@@ -111,6 +112,8 @@ MAX_BODY = 1 << 20
 MAX_CONTROL_BODY = 64 << 20
 BODY_PIECE = 64 << 10
 LENGTH = re.compile(r"[0-9]+")
+# The control requests' parameters that are numbers.
+NUMBERS = ("times", "chunk", "gap", "size", "count", "status")
 
 
 class RequestTimeout(Exception):
@@ -342,7 +345,6 @@ class Handler(BaseHTTPRequestHandler):
 
     def refuse(self, code, text):
         self.close_connection = True
-        self.answering = True
         self.send_whole(code, HTML_ERROR.format(text).encode(), "text/html")
 
     def read_body(self, limit):
@@ -382,7 +384,6 @@ class Handler(BaseHTTPRequestHandler):
         if body is None:
             return
         # The request is in: its answer takes the time it takes.
-        self.answering = True
         self.server.slots.answered(self)
         self.connection.settimeout(self.server.idle_timeout)
         # No name holds a NUL: the file system refuses it, and so does this.
@@ -474,8 +475,12 @@ class Handler(BaseHTTPRequestHandler):
             return data.read(start, min(count, len(data) - start))
         return data[start:start + count]
 
-    def send_head(self, status, length, ctype):
+    def send_response(self, code, message=None):
+        # An answer has begun: a failure from here on can only close it.
         self.answering = True
+        super().send_response(code, message)
+
+    def send_head(self, status, length, ctype):
         self.send_response(status)
         self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(length))
@@ -529,6 +534,11 @@ class Handler(BaseHTTPRequestHandler):
     def control(self, what, query, body):
         state = self.server.state
         one = lambda k, d="": query.get(k, [d])[0]
+        # Counts, sizes and times are plain numbers, a chunk at least a byte.
+        if not all(LENGTH.fullmatch(v) for k in NUMBERS for v in query.get(k, [])) \
+                or one("chunk") and int(one("chunk")) == 0:
+            self.refuse(400, "400 Bad Request")
+            return
         if what == "requests":
             with state.lock:
                 data = json.dumps(state.requests).encode()
@@ -549,7 +559,11 @@ class Handler(BaseHTTPRequestHandler):
             with state.lock:
                 state.replies[one("path")] = (int(one("status", "200")), body)
         elif what == "account":
-            form = urllib.parse.parse_qs(body.decode(), keep_blank_values=True)
+            try:
+                form = urllib.parse.parse_qs(body.decode(), keep_blank_values=True)
+            except UnicodeDecodeError:
+                self.refuse(400, "400 Bad Request")
+                return
             with state.lock:
                 for k, v in form.items():
                     state.account[k] = v[0]
@@ -624,10 +638,8 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/img/banner.png":
             return 200, PNG_1x1, "image/png"
         if path.startswith("/files/bytes/"):
-            try:
-                return 200, PatternBody(int(path.rsplit("/", 1)[1])), "application/octet-stream"
-            except ValueError:
-                return None
+            count = path.rsplit("/", 1)[1]
+            return (200, PatternBody(int(count)), "application/octet-stream") if LENGTH.fullmatch(count) else None
         if path.startswith("/files/"):
             data = self.file_data(urllib.parse.unquote(path[len("/files/"):]))
             return None if data is None else (200, data, "application/octet-stream")

@@ -160,12 +160,12 @@ void banners()
     verdict("banner list held back: the window held for", held, kPauseTargetMs, "ms");
 }
 
-// A one-colour PNG of `side` pixels a side, made by the tests' own script.
+// A one-colour PNG of `side` pixels a side, made by scripts/one_colour_png.py.
 QByteArray onePng(int side, const QString &folder)
 {
     const QString path = folder + QStringLiteral("/one.png");
     QProcess::execute(QStringLiteral("/usr/bin/python3"),
-                      {QStringLiteral(VELMAR_TESTS_DIR "/store/one_colour_png.py"), QString::number(side), path});
+                      {QStringLiteral(VELMAR_SCRIPTS_DIR "/one_colour_png.py"), QString::number(side), path});
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -21,13 +21,24 @@
 #   e2e_start [ARGS...]          the program, up to its first page
 #   e2e_widgets                  the program lists what its windows show
 #                                into $VELMAR_WIDGET_DUMP (exported first)
+#   e2e_at KIND NAME [TEXT]      "X Y", the middle of where an entry of that
+#                                list is seen
+#   e2e_windows                  the program's windows shown
+#   e2e_new_window N BEFORE      waits up to N tenths for a window shown
+#                                that was not in BEFORE (e2e_windows)
+#   e2e_gone ID                  the window ID is not shown
 #   e2e_store_start DIR [ARGS]   store-service/store.py with ARGS, its output
 #                                in DIR; sets store, store_pid and both store
 #                                addresses; status 1 when it did not start
 #   e2e_store_stop               that store ends
 #   e2e_store                    the test store with its controls, both store
 #                                roles on it
-#   e2e_import FILE              Ctrl+I, FILE typed into the dialog, listed
+#   e2e_import_open              Ctrl+I, then the import dialog shown and
+#                                focused: sets import_dialog
+#   e2e_import_names NAMES [MS]  NAMES typed into it (MS between keys) and
+#                                taken
+#   e2e_import_close             the dialog closed with Escape
+#   e2e_import FILE              the dialog opened, FILE taken, listed
 #   e2e_record [--rt] SINK [FILE]  parec of SINK's monitor into FILE
 #                                ($work/rec.raw; raw 16-bit stereo at the
 #                                server's rate), once it records; --rt: the
@@ -240,6 +251,16 @@ e2e_widgets() {
   kill -USR1 "$program_pid"
   wait_for 50 test -e "$VELMAR_WIDGET_DUMP" || fail "the program wrote no list of its controls"
 }
+# The middle of the part seen (what its ancestors let show) of the first
+# entry of the last list of kind $1 (any kind when empty) whose object path
+# ends in $2 (an extended regular expression) and, when given, whose text is
+# $3. Status 1 when there is none.
+e2e_at() {
+  awk -F'\t' -v kind="$1" -v name="$2" -v text="${3-}" -v any="${3+x}" '
+    (kind == "" || $1 == kind) && $6 ~ ("(^|/)" name "$") && (any == "" || $7 == text) {
+      split($8, r, " "); print r[1] + int(r[3] / 2), r[2] + int(r[4] / 2); found = 1; exit }
+    END { exit !found }' "$VELMAR_WIDGET_DUMP"
+}
 # Some shown entry of kind $1 has a text matching the extended regular
 # expression $2.
 e2e_shows() {
@@ -253,18 +274,47 @@ e2e_listed() {
     "SELECT count(*) FROM Songs WHERE NomeFile LIKE '%$(basename "$1")'")" = 1 ]
 }
 
-e2e_import() {
-  local file=$1 dialog before
-  xdotool windowfocus --sync "$window" key ctrl+i
-  dialog=$(xdotool search --sync --name "^Import$" | head -1)
-  before=$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)
-  xdotool windowfocus --sync "$dialog" type --delay 20 "$file"
-  # Escape closes the name completer's list, Return then takes the name.
-  if wait_for 50 e2e_shown "$before"; then xdotool key Escape; fi
-  xdotool key Return
-  wait_for 300 e2e_listed "$file" || fail "$(basename "$file") was not imported into the library"
+e2e_windows() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | sort; }
+e2e_new_window() {
+  local found
+  for _ in $(seq "$1"); do
+    found=$(comm -13 <(echo "$2") <(e2e_windows) | tail -1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.1
+  done
+  return 1
 }
-e2e_shown() { [ "$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)" -gt "$1" ]; }
+e2e_gone() { ! e2e_windows | grep -qx "$1"; }
+
+# The import dialog is kept between imports, hidden: only a shown one has
+# opened, and keys go to it once it has the focus.
+e2e_import_open() {
+  xdotool windowfocus --sync "$window" key ctrl+i
+  wait_for 100 e2e_import_shown || fail "Ctrl+I did not open the import dialog"
+  import_dialog=$(e2e_import_shown)
+  xdotool windowfocus --sync "$import_dialog"
+}
+e2e_import_shown() { xdotool search --onlyvisible --name "^Import$" | head -1 | grep .; }
+e2e_import_names() {
+  local before list
+  before=$(e2e_windows)
+  xdotool windowfocus --sync "$import_dialog" type --delay "${2:-20}" "$1"
+  # Escape closes the name completer's list, Return then takes the names.
+  if list=$(e2e_new_window 50 "$before"); then
+    xdotool key Escape
+    wait_for 50 e2e_gone "$list" || true
+  fi
+  xdotool key Return
+}
+e2e_import_close() {
+  xdotool windowfocus --sync "$import_dialog" key Escape
+  wait_for 50 e2e_gone "$import_dialog" || fail "the import dialog did not close with Escape"
+}
+e2e_import() {
+  e2e_import_open
+  e2e_import_names "$1"
+  wait_for 300 e2e_listed "$1" || fail "$(basename "$1") was not imported into the library"
+}
 
 # Short fragments: the file's size tells the moment of the sound within 20 ms.
 # Under way once two seconds are in: a request made after it is heard from

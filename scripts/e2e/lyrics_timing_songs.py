@@ -17,6 +17,9 @@ import wave
 import mido
 from mutagen.id3 import ID3, SYLT, TIT2, Encoding
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from make_kar import track  # noqa: E402
+
 TPB = 480
 WORDS = ["sing", "with", "the", "beat", "one", "more", "time", "go"]
 out = sys.argv[1]
@@ -31,12 +34,6 @@ def rows_of(count, per_row):
         last = i % per_row == per_row - 1 or i == count - 1
         texts.append(WORDS[i % len(WORDS)] + ("" if last else " "))
     return texts, [i % per_row == 0 for i in range(count)]
-
-
-def track(events, end):
-    events = sorted(events, key=lambda e: e[0]) + [(end, mido.MetaMessage("end_of_track"))]
-    ticks = [0] + [tick for tick, _ in events]
-    return mido.MidiTrack(msg.copy(time=tick - before) for (tick, msg), before in zip(events, ticks))
 
 
 def kar():

@@ -62,7 +62,7 @@ first_window_check() {
 # only after a live switch, each started as a first start (no window of the
 # last run's reopened) with the song played from the library and checked.
 first_window_starts() {
-  local run code loads
+  local run code
   for run in "en 1 1366x768" "it 0 1280x800"; do
     read -r lang code size <<<"$run"
     screen_w=${size%x*} screen_h=${size#*x}
@@ -74,10 +74,7 @@ first_window_starts() {
     locate_until library
     click library
     locate_until first_song
-    loads=$(grep -c 'LOAD SONG' "$work/program.log")
-    click first_song
-    xdotool key Home space
-    wait_for 100 bash -c "[ \$(grep -c 'LOAD SONG' '$work/program.log') -gt $loads ]" || fail "the song did not start"
+    play_first_song
     settle
     first_window_check
     shot library
@@ -100,27 +97,13 @@ done
 e2e_pulse velmar_e2e
 
 # The program's windows visible now.
-shown() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | sort; }
-# A window that was not there before ($1: the list before).
-new_window_now() {
-  local now
-  now=$(comm -13 <(echo "$1") <(shown))
-  [ -n "$now" ] && echo "$now" | tail -1
-}
+shown() { e2e_windows; }
 # Waits for a window that was not there before ($1: the list before).
-new_window() {
-  local found
-  for _ in $(seq 50); do
-    found=$(new_window_now "$1") && { echo "$found"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
+new_window() { e2e_new_window 50 "$1"; }
 # Closes the window $1 with the key $2 and waits until it has gone.
 close_with() {
   xdotool key "$2"
-  wait_for 50 bash -c "! xdotool search --onlyvisible --pid $program_pid | grep -qx $1" \
-    || fail "a window did not close with $2"
+  wait_for 50 e2e_gone "$1" || fail "a window did not close with $2"
 }
 # The program has dealt with what came before: its list of texts is written
 # from its event loop, after the events sent before; twice, so that what
@@ -151,11 +134,10 @@ dump_widgets() {
 # Whether a shown widget has the text $1.
 says() { dump_widgets; cut -f7 "$VELMAR_WIDGET_DUMP" | grep -qxF "$1"; }
 # The point to click on the widget named $1 of a shown window (from the
-# list of texts: widgets with a text or items).
+# list of texts: widgets with a text or items), or nothing.
 widget_at() {
   dump_widgets
-  awk -F'\t' -v name="$1" '$6 ~ ("(^|/)" name "$") { split($5, r, " "); print r[1] + int(r[3] / 2), r[2] + int(r[4] / 2); exit }' \
-    "$VELMAR_WIDGET_DUMP"
+  e2e_at "" "$1" || true
 }
 click() {
   [ -n "${at[$1]:-}" ] || fail "$1 not found on the screen"
@@ -168,6 +150,17 @@ locate() {
   declare -gA at=()
   while read -r name x y; do at[$name]="$x $y"; done < <(probe controls "$X" "$Y" "$WIDTH" "$HEIGHT")
 }
+# The first song chosen and played: a song is loaded once more than before
+# (the log keeps the lines of every start).
+play_first_song() {
+  local before
+  before=$(loads)
+  click first_song
+  xdotool key Home space
+  wait_for 100 loaded_after "$before" || fail "the song did not start"
+}
+loads() { grep -c 'currSong\] LOAD SONG' "$work/program.log" || true; }
+loaded_after() { [ "$(loads)" -gt "$1" ]; }
 # Locates until the control $1 is found.
 locate_until() {
   for _ in $(seq 30); do
@@ -197,15 +190,16 @@ set_language() {
 # language has changed.
 options_title=(Opzioni Options Optionen 选项)
 
-# The import dialog (Ctrl+I) photographed as $1, its list checked, then closed.
+# The import dialog (Ctrl+I) photographed as $1, its list checked, then
+# closed. Its title is in the language shown: it is the window that opened.
 import_dialog() {
-  local before dialog
+  local before
   before=$(shown)
   xdotool windowfocus --sync "$window" key ctrl+i
-  dialog=$(new_window "$before") || fail "the import dialog did not open"
+  import_dialog=$(new_window "$before") || fail "the import dialog did not open"
   shot "$1"
   import_list_check
-  close_with "$dialog" Escape
+  e2e_import_close
 }
 # The empty playlist chosen, with its hint bubble, then the add button
 # pressed, with the other hint: both photographed ($1 ends their names).
@@ -393,14 +387,11 @@ for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x
   if [ $first = 1 ]; then
     # A song and the files that are no songs, chosen by name in the home
     # folder the dialog opens on: the song is listed, the others reported.
-    before=$(shown)
-    xdotool windowfocus --sync "$window" key ctrl+i
-    dialog=$(new_window "$before") || fail "the import dialog did not open"
+    e2e_import_open
     before=$(shown)
     names="\"song.kar\""
     for i in $(seq -w 1 60); do names+=" \"$i.kar\""; done
-    xdotool windowfocus --sync "$dialog" type --delay 2 "$names"
-    xdotool key Return
+    e2e_import_names "$names" 2
     report=$(new_window "$before") || fail "the import report did not open"
     wait_for 100 e2e_listed "$HOME/song.kar" || fail "the song was not imported"
     shot import-report
@@ -421,9 +412,7 @@ for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x
   fi
 
   # The song chosen (its row in the highlight colour) and playing.
-  click first_song
-  xdotool key Home space
-  wait_for 100 grep -q "LOAD SONG" "$work/program.log" || fail "the song did not start"
+  play_first_song
   settle
   first_window_check
   tour "" "$([ $first = 1 ] && echo walk)"

@@ -27,9 +27,7 @@ export VELMAR_WIDGET_DUMP=$work/widgets.txt
 # Where the first shown control named $1 is.
 control_at() {
   e2e_widgets
-  at=$(awk -F'\t' -v name="$1" '$1 == "control" && $6 ~ ("/" name "$") {
-         split($5, r, " "); print r[1] + int(r[3] / 2), r[2] + int(r[4] / 2); exit }' "$VELMAR_WIDGET_DUMP")
-  [ -n "$at" ]
+  at=$(e2e_at control "$1")
 }
 # Clicks it, once it is shown.
 press() {

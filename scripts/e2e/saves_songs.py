@@ -8,20 +8,18 @@ check ORIGINAL SAVED KEY: "ok" when mido reads SAVED, each of its tracks holds
 the events of ORIGINAL's at the same times but for the settings records, no
 record is there twice, and the key record holds KEY; else what differs.
 """
+import os
 import sys
 
 import mido
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from make_kar import track  # noqa: E402
 
 TPB = 480
 MAKER = [0x00, 0x20, 0x24, 0x00]
 SETTINGS = {0x1E, 0x1F, 0x2F, 0x3F, 0x4F, 0x5F, 0x6F}
 HIDDEN = [0xF0, 0x08] + MAKER + [0x3F, 0x07, 0x00, 0xF7]
-
-
-def track(events, end):
-    events = sorted(events, key=lambda e: e[0]) + [(end, mido.MetaMessage('end_of_track'))]
-    ticks = [0] + [tick for tick, _ in events]
-    return mido.MidiTrack(msg.copy(time=tick - before) for (tick, msg), before in zip(events, ticks))
 
 
 def notes(channel, program, bars, base):

@@ -35,32 +35,24 @@ rec=$work/rec.raw
 # ---- what the program shows
 
 dump() { e2e_widgets; }
-# The point to press on the first shown entry of kind $1 whose path ends in
-# $2 (an extended regular expression) and, when given, whose text is $3.
-at() {
-  awk -F'\t' -v kind="$1" -v name="$2" -v text="${3-}" -v any="${3+x}" '
-    $1 == kind && $6 ~ ("(^|/)" name "$") && (any == "" || $7 == text) {
-      split($8, r, " "); print r[1] + int(r[3] / 2), r[2] + int(r[4] / 2); found = 1; exit }
-    END { exit !found }' "$VELMAR_WIDGET_DUMP"
-}
 # The text of the first shown entry of kind $1 whose path ends in $2.
 text_of() {
   awk -F'\t' -v kind="$1" -v name="$2" '$1 == kind && $6 ~ ("(^|/)" name "$") { print $7; exit }' \
     "$VELMAR_WIDGET_DUMP"
 }
-shown() { dump; at "$@" >/dev/null; }
+shown() { dump; e2e_at "$@" >/dev/null; }
 says() { dump; [ "$(text_of "$1" "$2")" = "$3" ]; }
 # A press where the entry is drawn, once it is shown.
 press() {
   wait_for 50 shown "$@" || fail "$2${3+ ($3)} is not on the screen"
-  xdotool mousemove $(at "$@") click 1
+  xdotool mousemove $(e2e_at "$@") click 1
   pressed+=("$2")
 }
 # Presses on a slider's handle where it is drawn, moves by $2 $3 pixels and
 # holds; let_go releases it.
 hold_handle() {
   wait_for 50 shown handle "$1" || fail "the handle of $1 is not on the screen"
-  read -r hx hy <<<"$(at handle "$1")"
+  read -r hx hy <<<"$(e2e_at handle "$1")"
   xdotool mousemove "$hx" "$hy" mousedown 1
   xdotool mousemove "$((hx + $2 / 2))" "$((hy + $3 / 2))" sleep 0.1 mousemove "$((hx + $2))" "$((hy + $3))"
   pressed+=("$1")
@@ -154,7 +146,7 @@ seek() {
     hold_handle 'SeekTrackSlider/horizontalSlider' "$3" 0
   else
     read -r x y w h <<<"$(awk -F'\t' '$1 == "input" && $6 == "SeekTrackSlider/horizontalSlider" { print $8 }' "$VELMAR_WIDGET_DUMP")"
-    read -r hx _ <<<"$(at handle 'SeekTrackSlider/horizontalSlider')"
+    read -r hx _ <<<"$(e2e_at handle 'SeekTrackSlider/horizontalSlider')"
     x=$((x + w * $3 / 10))
     [ $((x - hx)) -gt 40 ] || [ $((hx - x)) -gt 40 ] || fail "the handle stands where the press beside it was to land"
     xdotool mousemove "$x" "$((y + h / 2))" mousedown 1
@@ -285,10 +277,8 @@ walk() {
   e2e_record velmar_e2e "$rec"
   e2e_start
   # The songs chosen by name in the import dialog, which opens on the home.
-  xdotool windowfocus --sync "$window" key ctrl+i
-  dialog=$(xdotool search --sync --name "^Import$" | head -1)
-  xdotool windowfocus --sync "$dialog" type --delay 10 '"marks.mid" "marks.mp3" "stage.kar"'
-  xdotool key Return
+  e2e_import_open
+  e2e_import_names '"marks.mid" "marks.mp3" "stage.kar"' 10
   wait_for 300 e2e_listed "$HOME/marks.mp3" && wait_for 100 e2e_listed "$HOME/marks.mid" \
     && wait_for 100 e2e_listed "$HOME/stage.kar" || fail "the songs were not imported"
 
@@ -379,7 +369,7 @@ walk() {
   # chooses and closes the chooser, its second lands where the chooser was
   # (on the karaoke view, where the chooser opens upward) and does nothing.
   wait_for 50 shown item listViewInstr "Soprano Sax" || fail "Soprano Sax is not on the screen"
-  xdotool mousemove $(at item listViewInstr "Soprano Sax") click --repeat 2 --delay 120 1
+  xdotool mousemove $(e2e_at item listViewInstr "Soprano Sax") click --repeat 2 --delay 120 1
   pressed+=("a double-click on Soprano Sax")
   wait_for 50 says label instrLabel "Soprano Sax" || fail "the instrument was not changed"
   dump
@@ -442,9 +432,8 @@ walk() {
   wait_for 150 window_gone SeekTrackSlider || fail "the position bar stayed up after the song's end"
   now_heard silent
   # The keys reach the window again: Ctrl+I opens the import dialog.
-  xdotool windowfocus --sync "$window" key ctrl+i
-  wait_for 50 xdotool search --name "^Import$" || fail "Ctrl+I did not reach the window after the song's end"
-  xdotool key Escape
+  e2e_import_open
+  e2e_import_close
   press control KaraokeButton
   press control playButton
   from_start mp3

@@ -1,9 +1,10 @@
 """Songs of the singer scenario and what its recording holds.
 
-write DIR: DIR/marks.mid, forty bars at 120 BPM (two seconds each), bar b
+write DIR: DIR/marks.mid, 120 bars at 120 BPM (two seconds each), bar b
 an ocarina (a near sine, in the winds group) holding the mark of b on
-channel 1, title "Marks"; DIR/marks.mp3, ten sections of four seconds,
-section s a sine of the mark of s, title "Marks Audio"; DIR/stage.kar, a
+channel 1, title "Marks"; DIR/marks.mp3, thirty sections of four seconds,
+section s a sine of the mark of s, title "Marks Audio" (both long enough
+for the walk on a busy machine: it must not outlast them); DIR/stage.kar, a
 karaoke song of long title and artist (STAGE_TITLE, STAGE_ARTIST) with
 STAGE_CHANNELS channels, more than the Editing page shows at once, each
 holding a note of its own a beat, and lyric rows sung a word a beat, every
@@ -25,10 +26,13 @@ import sys
 
 import mido
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+import make_kar  # noqa: E402
+
 TPB = 480
-BARS = 40
+BARS = 120
 MARKS = 12
-SECTIONS = 10
+SECTIONS = 30
 SECTION_SECONDS = 4
 FIRST = 48
 STEP = 3
@@ -82,27 +86,10 @@ STAGE_ROWS = ('Hold the lantern high tonight', 'Sing along the harbour way', 'Ke
               'Play the tune we sang before', 'Hold the gentle light for me')
 
 
-def track_of(events, end):
-    """A track of (absolute tick, message) events ending at tick end."""
-    track, before = mido.MidiTrack(), 0
-    for tick, msg in sorted(events, key=lambda e: e[0]) + [(end, mido.MetaMessage('end_of_track'))]:
-        # Set in place: mido cannot copy a meta event it does not know.
-        msg.time = tick - before
-        track.append(msg)
-        before = tick
-    return track
-
-
 def write_stage(folder):
     # A word a beat from the second bar on, a beat of rest between rows.
-    lyrics, beat = [(0, mido.MetaMessage('text', text='@KMIDI KARAOKE FILE'))], 4
-    for r, row in enumerate(STAGE_ROWS * 2):
-        words = row.split(' ')
-        for i, word in enumerate(words):
-            text = (('/' if r else '\\') if i == 0 else '') + word + (' ' if i < len(words) - 1 else '')
-            lyrics.append((beat * TPB, mido.MetaMessage('text', text=text)))
-            beat += 1
-        beat += 1
+    sung, beat = make_kar.sung_rows(STAGE_ROWS * 2, 4)
+    lyrics = [(0, mido.MetaMessage('text', text='@KMIDI KARAOKE FILE'))] + sung
     beats = (beat // 4 + 2) * 4
     head = [(0, mido.MetaMessage('set_tempo', tempo=500000)), (0, mido.MetaMessage('track_name', name=STAGE_TITLE)),
             # The artist: the maker's meta event.
@@ -115,7 +102,7 @@ def write_stage(folder):
             notes.append((b * TPB, mido.Message('note_on', channel=c, note=key, velocity=50)))
             notes.append((b * TPB + TPB - 20, mido.Message('note_off', channel=c, note=key)))
     mid = mido.MidiFile(type=1, ticks_per_beat=TPB)
-    mid.tracks.extend(track_of(events, beats * TPB) for events in (head, notes, lyrics))
+    mid.tracks.extend(make_kar.track(events, beats * TPB) for events in (head, notes, lyrics))
     mid.save(os.path.join(folder, 'stage.kar'))
 
 

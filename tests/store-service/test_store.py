@@ -105,6 +105,36 @@ class StoreService(unittest.TestCase):
                         .split(b" ")[1] in (b"400", b"431"))
         self.assertTrue(self.post("/service/songlist_news.php", lang="2").findall(".//song"))
 
+    def test_every_request_answered(self):
+        # Numbers that are none, bytes that are no text and sizes beyond
+        # reach get an answer, never a connection closed without one; what
+        # was refused changes nothing.
+        process, line = start("--control")
+        port = int(line.split()[1])
+        self.addCleanup(self.stop, process)
+
+        def ask(path, body=None):
+            head = ("%s %s HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" % ("POST" if body else "GET", path)).encode()
+            if body:
+                head += b"Content-Length: %d\r\n" % len(body)
+            reply = self.raw(head + b"\r\n" + (body or b""), port)
+            self.assertTrue(reply.startswith(b"HTTP/1.1 "), (path, body, reply[:80]))
+            return int(reply.split(b" ")[1]), reply
+
+        for path, body, code in (("/files/bytes/-5", None, 404), ("/files/bytes/4x", None, 404),
+                                 ("/_control/fault?path=/files/bytes/8&mode=oversized&size=abc", None, 400),
+                                 ("/_control/fault?path=/files/bytes/8&mode=trickle&chunk=0", None, 400),
+                                 ("/_control/fault?path=/files/bytes/8&mode=drop&times=-1", None, 400),
+                                 ("/_control/release?count=zz", None, 400),
+                                 ("/_control/reply?path=/service/logout.php&status=2OO", b"<x/>", 400),
+                                 ("/_control/account", b"\xff\xfe", 400),
+                                 ("/files/bytes/8", None, 200), ("/service/logout.php", None, 200),
+                                 # Too large to serve: the answer fails before it begins.
+                                 ("/files/bytes/" + "9" * 30, None, 500)):
+            self.assertEqual(ask(path, body)[0], code, (path, body))
+        self.assertEqual(ask("/_control/account", b"psw=%C3%A9t%C3%A9")[0], 200)
+        self.assertIn(b"<user_id>42<", ask("/service/login.php", "email=anna@example.org&psw=été".encode())[1])
+
     def test_foreign_host_header(self):
         # The addresses handed out name the server itself, whatever Host says.
         reply = self.raw(b"GET /version_checker/check_soundfont.php HTTP/1.1\r\nHost: evil.example\r\n"

@@ -20,12 +20,18 @@ printf '[User]\nuser_id=42\nname=Anna\nsurname=Rossi\n' >> "$settings"
 /usr/bin/python3 -c 'import sys, urllib.request; urllib.request.urlopen(sys.argv[1]).read()' \
   "$store/_control/fault?path=/files/song/5001.mid&mode=trickle&chunk=1&gap=500"
 if [ "$(id -u)" = 0 ] && command -v unshare >/dev/null; then
-  /usr/bin/python3 -c 'import socket, time
+  # On an address of its own: a name server that refused at once would test
+  # nothing.
+  ns=127.$((RANDOM % 254 + 1)).$((RANDOM % 256)).$((RANDOM % 254 + 1))
+  /usr/bin/python3 -c 'import socket, sys, time
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-s.bind(("127.0.0.77", 53))
-time.sleep(600)' &
-  pids+=($!)
-  printf 'nameserver 127.0.0.77\noptions timeout:30 attempts:1\n' >"$work/resolv.conf"
+s.bind((sys.argv[1], 53))
+time.sleep(600)' "$ns" &
+  ns_pid=$!
+  pids+=($ns_pid)
+  wait_for 100 bash -c "ss -Hlunp 'src $ns:53' | grep -q 'pid=$ns_pid,'" \
+    || fail "the silent name server could not take $ns:53"
+  printf 'nameserver %s\noptions timeout:30 attempts:1\n' "$ns" >"$work/resolv.conf"
   real=$program
   program=$work/velmarpc
   printf '#!/bin/sh\nexec unshare --mount --propagation private sh -c '"'"'mount --bind "$0" /etc/resolv.conf && exec "$@"'"'"' %s %s "$@"\n' \

@@ -205,8 +205,8 @@ private slots:
     {
         const QString huge = dir.filePath("huge.png");
         const QString small = dir.filePath("small.png");
-        TestUtil::runPython("store/one_colour_png.py", {"32000", huge});
-        TestUtil::runPython("store/one_colour_png.py", {"300", small});
+        TestUtil::runPython("../scripts/one_colour_png.py", {"32000", huge});
+        TestUtil::runPython("../scripts/one_colour_png.py", {"300", small});
         store.setReply("/img/huge.png", TestUtil::readFile(huge));
         store.setReply("/img/small.png", TestUtil::readFile(small));
         const QString why = "32000x32000 pixels announced, more than 4096 a side";

@@ -99,7 +99,13 @@ for run in $runs; do
   sleep 1
   kill -INT "$heard"; wait "$heard" || true
   kill -TERM "$program_pid" 2>/dev/null || true
-  wait_for 100 bash -c "! kill -0 $program_pid 2>/dev/null" || true
+  # The next run plays on the same screen and sound server: a program that
+  # did not quit must not play on beside it.
+  if ! wait_for 100 bash -c "! kill -0 $program_pid 2>/dev/null"; then
+    echo "$run: the program did not quit 10 s after SIGTERM: killed"
+    kill -KILL "$program_pid" 2>/dev/null || true
+    wait_for 50 bash -c "! kill -0 $program_pid 2>/dev/null" || fail "the program did not end on SIGKILL"
+  fi
   e2e_unload
   if [ -n "${KEEP:-}" ]; then
     mkdir -p "$KEEP"
