@@ -222,7 +222,11 @@ int MidiFunc::writeMIDI(const QString &path)
 {
     const QString backup = path + QStringLiteral(".bak");
     QString why;
-    if (!QFile::exists(backup) && !SafeSave::copyFile(path, backup, &why))
+    // No backup of a song that cannot be written: a read-only copy of it
+    // would be restored over the song later, read-only too.
+    if (!SafeSave::checkWritable(path, &why))
+        qWarning().noquote() << "writeMIDI():" << path << why;
+    else if (!QFile::exists(backup) && !SafeSave::copyFile(path, backup, &why))
         qWarning().noquote() << "writeMIDI(): could not keep a backup in" << backup << why;
 
     QByteArray bytes;

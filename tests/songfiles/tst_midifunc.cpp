@@ -117,6 +117,23 @@ private slots:
         QCOMPARE(midi.writeMIDI(path), -1);
         QCOMPARE(TestUtil::readFile(path), other);
     }
+
+    // A read-only song is left as it is, with no backup beside it that a
+    // later restore would put back read-only.
+    void readOnlySongKeepsNoBackup()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("song.mid"));
+        const QByteArray original = smf(0, 1, QByteArray("\x00\xC2\x05\x00\x92\x3C\x40\x00\xFF\x2F\x00", 11));
+        TestUtil::writeFile(path, original);
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        MidiFunc midi;
+        QCOMPARE(midi.readMIDI(path), 0);
+        midi.changeMIDIChannel(2, 9);
+        QCOMPARE(midi.writeMIDI(path), -1);
+        QCOMPARE(TestUtil::readFile(path), original);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"song.mid"});
+    }
 };
 
 VELMAR_TEST(TestMidiFunc)
