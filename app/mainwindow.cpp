@@ -75,7 +75,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     ProgramFonts::install();
     programSettings();
     ui->setupUi(this);
-    setMinimumWidth(kMinimumWidth);
+    // Narrow enough for the screen it opens on (a 1024-pixel projector).
+    setMinimumWidth(qMin(kMinimumWidth, screen()->availableGeometry().width()));
     // The page tabs, one checked at a time, are each in the Tab order.
     TabbableGroup::keepEveryButton(ui->buttonGroup);
     ui->stackedWidget->setCurrentWidget(ui->pageSplashscreen);

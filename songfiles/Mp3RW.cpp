@@ -5,6 +5,7 @@
 #include "SafeSave.h"
 #include "SongFile.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -21,8 +22,8 @@ constexpr int AUDIO_CHUNK = 100000;
 
 QString tagNotRewritten()
 {
-    return QStringLiteral("its ID3 tag (version 2.2, unsynchronised or with a checksum) "
-                          "cannot be rewritten without damaging it");
+    return QCoreApplication::translate("Mp3RW", "its ID3 tag (version 2.2, unsynchronised or with a checksum) "
+                                                "cannot be rewritten without damaging it");
 }
 
 bool looksLikeMp3(const QByteArray &head)

@@ -1,6 +1,7 @@
 #include "SafeSave.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -81,13 +82,13 @@ bool userMayWrite(const QByteArray &path, int how)
 bool mayReplace(const QByteArray &target, const struct stat *existing, QString &err)
 {
     if (existing && ((existing->st_mode & 0222) == 0 || !userMayWrite(target, W_OK))) {
-        err = QStringLiteral("the song file is read-only");
+        err = QCoreApplication::translate("SafeSave", "the song file is read-only");
         return false;
     }
     QByteArray folder, name;
     splitPath(target, folder, name);
     if (!userMayWrite(folder, W_OK | X_OK) && (errno == EACCES || errno == EROFS)) {
-        err = QStringLiteral("the song's folder is read-only");
+        err = QCoreApplication::translate("SafeSave", "the song's folder is read-only");
         return false;
     }
     return true;

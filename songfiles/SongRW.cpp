@@ -3,6 +3,7 @@
 #include "SafeSave.h"
 #include "SongRWFactory.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -26,7 +27,7 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
         editor = newMfxRW();
     if (!editor) {
         if (error)
-            *error = QStringLiteral("the program does not edit this kind of file");
+            *error = QCoreApplication::translate("SongRW", "the program does not edit this kind of file");
         return nullptr;
     }
     QString why;
@@ -127,12 +128,12 @@ bool SongRW::fail(const QString &reason)
 bool SongRW::openFile(const QString &p)
 {
     path = p;
-    return fail(QStringLiteral("the program does not edit this kind of file"));
+    return fail(QCoreApplication::translate("SongRW", "the program does not edit this kind of file"));
 }
 
 bool SongRW::saveToFile(const QString &)
 {
-    return fail(QStringLiteral("the program does not edit this kind of file"));
+    return fail(QCoreApplication::translate("SongRW", "the program does not edit this kind of file"));
 }
 
 bool SongRW::setLyrics(LyrFormat, const QList<TEXT_EV> &, const QList<SYL_EV> &,

@@ -8,9 +8,10 @@
 // broken shows without one. Pictures are read (from the network or the
 // cache) off the window's thread, and one whose announced size is far beyond
 // what is shown is refused before it is decoded: a picture of one colour
-// packs tens of thousands of pixels a side into a few hundred kilobytes. While the strip is not allowed (a song plays) it
-// is hidden and the rotation stops; allowing it shows the strip at once, with
-// the current banner if there is one, and rotates.
+// packs tens of thousands of pixels a side into a few hundred kilobytes.
+// While the strip is not allowed (a song is loaded) it is hidden and the
+// rotation stops; allowing it shows the strip at once, with the current
+// banner if there is one, and rotates.
 #pragma once
 
 #include "replywatch.h"

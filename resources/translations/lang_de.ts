@@ -552,6 +552,13 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
     </message>
 </context>
 <context>
+    <name>Mp3RW</name>
+    <message>
+        <source>its ID3 tag (version 2.2, unsynchronised or with a checksum) cannot be rewritten without damaging it</source>
+        <translation>sein ID3-Tag (Version 2.2, unsynchronisiert oder mit Prüfsumme) lässt sich nicht neu schreiben, ohne ihn zu beschädigen</translation>
+    </message>
+</context>
+<context>
     <name>NewWidgetWindow</name>
     <message>
         <source>Chords</source>
@@ -607,6 +614,17 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
     <message>
         <source>the server sent the request on to another site (%1), where the program sends nothing</source>
         <translation>der Server hat die Anfrage an eine andere Seite (%1) weitergeleitet, an die das Programm nichts sendet</translation>
+    </message>
+</context>
+<context>
+    <name>SafeSave</name>
+    <message>
+        <source>the song file is read-only</source>
+        <translation>die Songdatei ist schreibgeschützt</translation>
+    </message>
+    <message>
+        <source>the song&apos;s folder is read-only</source>
+        <translation>der Ordner des Songs ist schreibgeschützt</translation>
     </message>
 </context>
 <context>
@@ -869,6 +887,13 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
     <message>
         <source>normal priority</source>
         <translation>normale Priorität</translation>
+    </message>
+</context>
+<context>
+    <name>SongRW</name>
+    <message>
+        <source>the program does not edit this kind of file</source>
+        <translation>das Programm bearbeitet diese Art von Datei nicht</translation>
     </message>
 </context>
 <context>

@@ -552,6 +552,13 @@ MIDI songs make no sound without it. Download it now?</translation>
     </message>
 </context>
 <context>
+    <name>Mp3RW</name>
+    <message>
+        <source>its ID3 tag (version 2.2, unsynchronised or with a checksum) cannot be rewritten without damaging it</source>
+        <translation>its ID3 tag (version 2.2, unsynchronised or with a checksum) cannot be rewritten without damaging it</translation>
+    </message>
+</context>
+<context>
     <name>NewWidgetWindow</name>
     <message>
         <source>Chords</source>
@@ -607,6 +614,17 @@ MIDI songs make no sound without it. Download it now?</translation>
     <message>
         <source>the server sent the request on to another site (%1), where the program sends nothing</source>
         <translation>the server sent the request on to another site (%1), where the program sends nothing</translation>
+    </message>
+</context>
+<context>
+    <name>SafeSave</name>
+    <message>
+        <source>the song file is read-only</source>
+        <translation>the song file is read-only</translation>
+    </message>
+    <message>
+        <source>the song&apos;s folder is read-only</source>
+        <translation>the song&apos;s folder is read-only</translation>
     </message>
 </context>
 <context>
@@ -869,6 +887,13 @@ MIDI songs make no sound without it. Download it now?</translation>
     <message>
         <source>normal priority</source>
         <translation>normal priority</translation>
+    </message>
+</context>
+<context>
+    <name>SongRW</name>
+    <message>
+        <source>the program does not edit this kind of file</source>
+        <translation>the program does not edit this kind of file</translation>
     </message>
 </context>
 <context>

@@ -552,6 +552,13 @@ Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
     </message>
 </context>
 <context>
+    <name>Mp3RW</name>
+    <message>
+        <source>its ID3 tag (version 2.2, unsynchronised or with a checksum) cannot be rewritten without damaging it</source>
+        <translation>il suo tag ID3 (versione 2.2, non sincronizzato o con checksum) non si può riscrivere senza danneggiarlo</translation>
+    </message>
+</context>
+<context>
     <name>NewWidgetWindow</name>
     <message>
         <source>Chords</source>
@@ -607,6 +614,17 @@ Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
     <message>
         <source>the server sent the request on to another site (%1), where the program sends nothing</source>
         <translation>il server ha inoltrato la richiesta a un altro sito (%1), al quale il programma non invia nulla</translation>
+    </message>
+</context>
+<context>
+    <name>SafeSave</name>
+    <message>
+        <source>the song file is read-only</source>
+        <translation>il file del brano è di sola lettura</translation>
+    </message>
+    <message>
+        <source>the song&apos;s folder is read-only</source>
+        <translation>la cartella del brano è di sola lettura</translation>
     </message>
 </context>
 <context>
@@ -869,6 +887,13 @@ Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
     <message>
         <source>normal priority</source>
         <translation>priorità normale</translation>
+    </message>
+</context>
+<context>
+    <name>SongRW</name>
+    <message>
+        <source>the program does not edit this kind of file</source>
+        <translation>il programma non modifica questo tipo di file</translation>
     </message>
 </context>
 <context>

@@ -552,6 +552,13 @@ MIDI songs make no sound without it. Download it now?</source>
     </message>
 </context>
 <context>
+    <name>Mp3RW</name>
+    <message>
+        <source>its ID3 tag (version 2.2, unsynchronised or with a checksum) cannot be rewritten without damaging it</source>
+        <translation>其 ID3 标签（2.2 版、非同步或带校验和）无法在不损坏的情况下重写</translation>
+    </message>
+</context>
+<context>
     <name>NewWidgetWindow</name>
     <message>
         <source>Chords</source>
@@ -607,6 +614,17 @@ MIDI songs make no sound without it. Download it now?</source>
     <message>
         <source>the server sent the request on to another site (%1), where the program sends nothing</source>
         <translation>服务器将请求转到了另一个网站（%1），程序不会向其发送任何内容</translation>
+    </message>
+</context>
+<context>
+    <name>SafeSave</name>
+    <message>
+        <source>the song file is read-only</source>
+        <translation>歌曲文件为只读</translation>
+    </message>
+    <message>
+        <source>the song&apos;s folder is read-only</source>
+        <translation>歌曲所在文件夹为只读</translation>
     </message>
 </context>
 <context>
@@ -869,6 +887,13 @@ MIDI songs make no sound without it. Download it now?</source>
     <message>
         <source>normal priority</source>
         <translation>普通优先级</translation>
+    </message>
+</context>
+<context>
+    <name>SongRW</name>
+    <message>
+        <source>the program does not edit this kind of file</source>
+        <translation>本程序不编辑此类文件</translation>
     </message>
 </context>
 <context>

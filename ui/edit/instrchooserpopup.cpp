@@ -46,6 +46,9 @@ public:
             if (!m_eating)
                 deleteLater();
         });
+        // A release that never comes (the window beneath went away) must not
+        // leave every later click eaten.
+        QTimer::singleShot(3000, this, [this] { deleteLater(); });
     }
 
 protected:
