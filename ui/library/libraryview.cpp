@@ -24,6 +24,7 @@
 #include <QSqlRecord>
 #include <QSqlTableModel>
 #include <QStandardItemModel>
+#include <QTimer>
 
 #include "popupplacement.h"
 #include "prompter.h"
@@ -55,7 +56,16 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *
 
     indexThread = new indexDriveThread(this, database);
     connect(indexThread, &indexDriveThread::indexingDone, this, &libraryView::hideIndexingAnim);
-    connect(indexThread, &indexDriveThread::fileAdded, this, &libraryView::refreshSongView);
+    // The index grows 50 files at a time, thousands a second on a fast
+    // disk: its count and the search's matches follow it a few times a
+    // second, not at each step.
+    indexGrowth.setSingleShot(true);
+    indexGrowth.setInterval(250);
+    connect(&indexGrowth, &QTimer::timeout, this, &libraryView::followIndex);
+    connect(indexThread, &indexDriveThread::fileAdded, &indexGrowth, [this] {
+        if (!indexGrowth.isActive())
+            indexGrowth.start();
+    });
     ui->searchLV->hide();
 
     songModel = new QSqlQueryModel(this);
@@ -463,20 +473,21 @@ void libraryView::nameIndexColumns()
     indexModel->setHeaderData(2, Qt::Horizontal, tr("Path"));
 }
 
+// The song table is left alone, or a scan would reset its selection.
+void libraryView::followIndex()
+{
+    indexGrowth.stop();
+    QSqlQuery count(QStringLiteral("SELECT count(*) FROM indexes"), database->driveIdxDb);
+    indexedSongs = count.next() ? count.value(0).toInt() : 0;
+    updateLoading();
+    if (!ui->searchText->text().trimmed().isEmpty()) {
+        indexModel->select();
+        sayDriveSearch();
+    }
+}
+
 void libraryView::refreshSongView()
 {
-    // The index grows: its count and its matches follow. The song table is
-    // left alone, or a scan would reset its selection every 50 songs.
-    if (sender() == indexThread) {
-        QSqlQuery count(QStringLiteral("SELECT count(*) FROM indexes"), database->driveIdxDb);
-        indexedSongs = count.next() ? count.value(0).toInt() : 0;
-        updateLoading();
-        if (!ui->searchText->text().trimmed().isEmpty()) {
-            indexModel->select();
-            sayDriveSearch();
-        }
-        return;
-    }
     if (pageState != 0)
         return;
     if (headerStatus == AllSongs || headerStatus == StoreNews) {
@@ -621,6 +632,9 @@ void libraryView::addImportedSong(SongInfo song, QString path)
 
 void libraryView::hideIndexingAnim()
 {
+    // The last files found are counted and searched before the end is told.
+    if (indexGrowth.isActive())
+        followIndex();
     indexing = false;
     updateLoading();
     sayDriveSearch();

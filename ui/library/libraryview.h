@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -253,6 +254,8 @@ private:
     // empty while none was chosen.
     QString indexedDrive;
     int indexedSongs = 0;
+    QTimer indexGrowth;
+    void followIndex();
 
     // Song activation, playlist editing and search.
 public:
