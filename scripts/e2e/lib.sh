@@ -21,6 +21,7 @@
 #   e2e_start [ARGS...]          the program, up to its first page
 #   e2e_widgets                  the program lists what its windows show
 #                                into $VELMAR_WIDGET_DUMP (exported first)
+#   e2e_loads / e2e_loaded_since N  songs loaded by the log; one more than N
 #   e2e_at KIND NAME [TEXT]      "X Y", the middle of where an entry of that
 #                                list is seen
 #   e2e_windows                  the program's windows shown
@@ -269,6 +270,10 @@ e2e_shows() {
     "$VELMAR_WIDGET_DUMP"
 }
 
+# Songs the program has loaded so far by its log (which keeps every start's
+# lines), and whether it loaded one since it had loaded $1.
+e2e_loads() { grep -c 'currSong\] LOAD SONG' "$work/program.log" || true; }
+e2e_loaded_since() { [ "$(e2e_loads)" -gt "$1" ]; }
 e2e_listed() {
   [ "$(sqlite3 "file:$library/db_VelmarPC.sqlite?mode=ro" \
     "SELECT count(*) FROM Songs WHERE NomeFile LIKE '%$(basename "$1")'")" = 1 ]

@@ -78,22 +78,20 @@ shot news-downloaded
 # Played from the "Downloaded" list, in the order they came.
 xdotool mousemove ${at[downloaded]} click 1
 wait_for 100 listed_only "Harbour Song" "Open Road" || fail "the downloaded songs were not listed"
-loads() { grep -c 'currSong\] LOAD SONG' "$work/program.log" || true; }
 unloads() { grep -c 'UNLOAD SONG' "$work/program.log" || true; }
-loaded_since() { [ "$(loads)" -gt "$1" ]; }
 unloaded_since() { [ "$(unloads)" -gt "$1" ]; }
-before=$(loads)
+before=$(e2e_loads)
 e2e_record velmar_e2e "$work/kar.raw"
 xdotool mousemove $(row 0) click --repeat 2 --delay 80 1
-wait_for 300 loaded_since "$before" || fail "the KAR did not start from the library"
+wait_for 300 e2e_loaded_since "$before" || fail "the KAR did not start from the library"
 wait_for 300 e2e_recorded $((48000 * 4 * 12)) "$work/kar.raw" || fail "the KAR's recording stopped"
 shot kar-playing
 e2e_record_stop
 
-before=$(loads)
+before=$(e2e_loads)
 e2e_record velmar_e2e "$work/mp3.raw"
 xdotool mousemove $(row 1) click --repeat 2 --delay 80 1
-wait_for 300 loaded_since "$before" || fail "the MP3 did not start from the library"
+wait_for 300 e2e_loaded_since "$before" || fail "the MP3 did not start from the library"
 ended=$(unloads)
 wait_for 100 e2e_recorded $((48000 * 4 * 10)) "$work/mp3.raw" || fail "the MP3's recording stopped"
 shot mp3-playing

@@ -154,13 +154,11 @@ locate() {
 # (the log keeps the lines of every start).
 play_first_song() {
   local before
-  before=$(loads)
+  before=$(e2e_loads)
   click first_song
   xdotool key Home space
-  wait_for 100 loaded_after "$before" || fail "the song did not start"
+  wait_for 100 e2e_loaded_since "$before" || fail "the song did not start"
 }
-loads() { grep -c 'currSong\] LOAD SONG' "$work/program.log" || true; }
-loaded_after() { [ "$(loads)" -gt "$1" ]; }
 # Locates until the control $1 is found.
 locate_until() {
   for _ in $(seq 30); do
