@@ -609,10 +609,12 @@ int libraryView::getPlaylistStartIndex() const
 {
     const bool songsShown = ui->songsListview->isVisible() &&
                             (ui->titleButton->isChecked() || showingSongs);
-    if (!songsShown || isAdding || headerStatus != PlaylistSongs)
+    // Rows of a search started from the playlist are no entries of it.
+    if (!songsShown || !showsCurrentPlaylist())
         return -1;
-    // The rows stand in the playlist's stored order.
-    return ui->songsListview->currentIndex().row();
+    // The entry the row shows, wherever the playlist now keeps it.
+    QList<SongInfo> stored;
+    return storedPosition(stored, ui->songsListview->currentIndex().row());
 }
 
 int libraryView::getPlaylistId() const

@@ -182,6 +182,11 @@ private slots:
         answering(QMessageBox::Yes, [this] { QTest::mouseClick(button("deleteButton"), Qt::LeftButton); });
         QCOMPARE(stored(), (QStringList{"Bravo", "Alpha", "Charlie"}));
         QCOMPARE(shown(), stored());
+        // A search's rows are library songs: they start no playlist.
+        QTest::keyClicks(search(), "Cha");
+        QTRY_COMPARE(shown(), QStringList{"Charlie"});
+        table()->setCurrentIndex(table()->model()->index(0, 2));
+        QCOMPARE(page->getPlaylistStartIndex(), -1);
     }
 
     // The questions say what will go: a song's file, the playlist by name.
