@@ -1254,10 +1254,6 @@ Die Datei wurde offenbar gelöscht</translation>
         <translation>„%1“ kann nicht gelöscht werden und bleibt in der Bibliothek.</translation>
     </message>
     <message>
-        <source>Are you sure you want to delete selected songs?</source>
-        <translation>Möchten Sie die ausgewählten Songs wirklich löschen?</translation>
-    </message>
-    <message>
         <source>Are you sure you want to remove selected songs from the playlist?</source>
         <translation>Möchten Sie die ausgewählten Songs wirklich aus der Playlist entfernen?</translation>
     </message>
@@ -1322,10 +1318,6 @@ Anzahl der Songs: %2
     <message>
         <source>Rename Playlist</source>
         <translation>Playlist umbenennen</translation>
-    </message>
-    <message>
-        <source>Do you really want to delete this playlist?</source>
-        <translation>Möchten Sie diese Playlist wirklich löschen?</translation>
     </message>
     <message>
         <source>Title: %1
@@ -1394,6 +1386,18 @@ Gekauft: %9</translation>
     <message>
         <source>&quot;%1&quot; could not be downloaded: %2.</source>
         <translation>„%1“ konnte nicht heruntergeladen werden: %2.</translation>
+    </message>
+    <message>
+        <source>Delete &quot;%1&quot; from the library? Its file in the library folder is deleted too.</source>
+        <translation>„%1“ aus der Bibliothek löschen? Auch die Datei im Bibliotheksordner wird gelöscht.</translation>
+    </message>
+    <message>
+        <source>Delete the %1 selected songs from the library? Their files in the library folder are deleted too.</source>
+        <translation>Die %1 ausgewählten Songs aus der Bibliothek löschen? Auch ihre Dateien im Bibliotheksordner werden gelöscht.</translation>
+    </message>
+    <message>
+        <source>Do you really want to delete the playlist &quot;%1&quot;?</source>
+        <translation>Möchten Sie die Playlist „%1“ wirklich löschen?</translation>
     </message>
 </context>
 <context>

@@ -1254,10 +1254,6 @@ This file seems to have been deleted</translation>
         <translation>&quot;%1&quot; cannot be deleted: it stays in the library.</translation>
     </message>
     <message>
-        <source>Are you sure you want to delete selected songs?</source>
-        <translation>Are you sure you want to delete the selected songs?</translation>
-    </message>
-    <message>
         <source>Are you sure you want to remove selected songs from the playlist?</source>
         <translation>Are you sure you want to remove the selected songs from the playlist?</translation>
     </message>
@@ -1322,10 +1318,6 @@ Number of songs: %2
     <message>
         <source>Rename Playlist</source>
         <translation>Rename Playlist</translation>
-    </message>
-    <message>
-        <source>Do you really want to delete this playlist?</source>
-        <translation>Do you really want to delete this playlist?</translation>
     </message>
     <message>
         <source>Title: %1
@@ -1394,6 +1386,18 @@ Bought: %9</translation>
     <message>
         <source>&quot;%1&quot; could not be downloaded: %2.</source>
         <translation>&quot;%1&quot; could not be downloaded: %2.</translation>
+    </message>
+    <message>
+        <source>Delete &quot;%1&quot; from the library? Its file in the library folder is deleted too.</source>
+        <translation>Delete &quot;%1&quot; from the library? Its file in the library folder is deleted too.</translation>
+    </message>
+    <message>
+        <source>Delete the %1 selected songs from the library? Their files in the library folder are deleted too.</source>
+        <translation>Delete the %1 selected songs from the library? Their files in the library folder are deleted too.</translation>
+    </message>
+    <message>
+        <source>Do you really want to delete the playlist &quot;%1&quot;?</source>
+        <translation>Do you really want to delete the playlist &quot;%1&quot;?</translation>
     </message>
 </context>
 <context>

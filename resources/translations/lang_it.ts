@@ -1254,10 +1254,6 @@ il file sembra essere stato eliminato</translation>
         <translation>&quot;%1&quot; non può essere eliminato: resta nella libreria.</translation>
     </message>
     <message>
-        <source>Are you sure you want to delete selected songs?</source>
-        <translation>Sei sicuro di voler eliminare i brani selezionati?</translation>
-    </message>
-    <message>
         <source>Are you sure you want to remove selected songs from the playlist?</source>
         <translation>Sei sicuro di voler togliere i brani selezionati dalla playlist?</translation>
     </message>
@@ -1322,10 +1318,6 @@ Numero di brani: %2
     <message>
         <source>Rename Playlist</source>
         <translation>Rinomina playlist</translation>
-    </message>
-    <message>
-        <source>Do you really want to delete this playlist?</source>
-        <translation>Vuoi davvero eliminare questa playlist?</translation>
     </message>
     <message>
         <source>Title: %1
@@ -1394,6 +1386,18 @@ Acquistato: %9</translation>
     <message>
         <source>&quot;%1&quot; could not be downloaded: %2.</source>
         <translation>Impossibile scaricare &quot;%1&quot;: %2.</translation>
+    </message>
+    <message>
+        <source>Delete &quot;%1&quot; from the library? Its file in the library folder is deleted too.</source>
+        <translation>Eliminare &quot;%1&quot; dalla libreria? Anche il suo file nella cartella della libreria viene eliminato.</translation>
+    </message>
+    <message>
+        <source>Delete the %1 selected songs from the library? Their files in the library folder are deleted too.</source>
+        <translation>Eliminare i %1 brani selezionati dalla libreria? Anche i loro file nella cartella della libreria vengono eliminati.</translation>
+    </message>
+    <message>
+        <source>Do you really want to delete the playlist &quot;%1&quot;?</source>
+        <translation>Vuoi davvero eliminare la playlist &quot;%1&quot;?</translation>
     </message>
 </context>
 <context>

@@ -1254,10 +1254,6 @@ This file seems deleted</source>
         <translation>无法删除“%1”，它仍保留在曲库中。</translation>
     </message>
     <message>
-        <source>Are you sure you want to delete selected songs?</source>
-        <translation>确定要删除所选歌曲吗？</translation>
-    </message>
-    <message>
         <source>Are you sure you want to remove selected songs from the playlist?</source>
         <translation>确定要从播放列表中移除所选歌曲吗？</translation>
     </message>
@@ -1322,10 +1318,6 @@ Songs count: %2
     <message>
         <source>Rename Playlist</source>
         <translation>重命名播放列表</translation>
-    </message>
-    <message>
-        <source>Do you really want to delete this playlist?</source>
-        <translation>确定要删除此播放列表吗？</translation>
     </message>
     <message>
         <source>Title: %1
@@ -1394,6 +1386,18 @@ BPM：%4
     <message>
         <source>&quot;%1&quot; could not be downloaded: %2.</source>
         <translation>无法下载“%1”：%2。</translation>
+    </message>
+    <message>
+        <source>Delete &quot;%1&quot; from the library? Its file in the library folder is deleted too.</source>
+        <translation>从曲库中删除“%1”吗？它在曲库文件夹中的文件也会被删除。</translation>
+    </message>
+    <message>
+        <source>Delete the %1 selected songs from the library? Their files in the library folder are deleted too.</source>
+        <translation>从曲库中删除所选的 %1 首歌曲吗？它们在曲库文件夹中的文件也会被删除。</translation>
+    </message>
+    <message>
+        <source>Do you really want to delete the playlist &quot;%1&quot;?</source>
+        <translation>确定要删除播放列表“%1”吗？</translation>
     </message>
 </context>
 <context>

@@ -12,6 +12,7 @@
 #include "popupform.h"
 
 #include <QDir>
+#include <algorithm>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
@@ -35,6 +36,26 @@ const char kNoVerticalHeader[] = "QHeaderView::section:vertical {width: 0px;}";
 // The handle alone: the table's own style would print the row number over it.
 const char kDragHeader[] = "QHeaderView::section:vertical {width: 20px; border-image: "
                            "url(:/icon2x/drag-icon.png); color: transparent;}";
+
+// A reset model keeps the header's sections when their count stays the
+// same, and with them the order a drag gave them: rows read again in their
+// stored order would be shown moved once more. Each reload is shown as read.
+void showRowsAsRead(QTableView *table)
+{
+    QHeaderView *rows = table->verticalHeader();
+    if (!rows->sectionsMoved())
+        return;
+    {
+        // Putting the sections back is no move of the user's.
+        const QSignalBlocker quiet(rows);
+        for (int row = 0; row < rows->count(); ++row) {
+            const int at = rows->visualIndex(row);
+            if (at != row)
+                rows->moveSection(at, row);
+        }
+    }
+    table->viewport()->update();
+}
 
 } // namespace
 
@@ -216,6 +237,7 @@ void libraryView::runQuery(const QString &sql, const QSqlDatabase &db)
         q.bindValue(QStringLiteral(":f"), text);
     q.exec();
     songModel->setQuery(std::move(q));
+    showRowsAsRead(ui->songsListview);
     if (titleSearch)
         titleNarrowing.remember(sql, text, *songModel, db);
     else
@@ -422,13 +444,22 @@ void libraryView::buildTableSongs()
     table->setColumnWidth(7, 55);
     columns->setSectionResizeMode(QHeaderView::Fixed);
 
-    int reserve = 246;
-    if (table->verticalScrollBar()->isVisible())
-        reserve = table->verticalScrollBar()->width() + 247;
-    if (table->verticalHeader()->isVisible())
-        reserve += table->verticalHeader()->width() + 1;
-    const int w = table->width();
-    const int share = w < 761 ? 375 : (w - reserve - 10) / 2;
+    // The scroll bar and the grips are shown only once the table lays itself
+    // out again: their widths are taken from what the rows and the header's
+    // style ask for, and the other columns' from what they got (at least the
+    // table's least width), or the last column would be cut.
+    QHeaderView *grips = table->verticalHeader();
+    const bool scrolls = table->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ||
+                         (table->verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+                          grips->length() > table->maximumViewportSize().height());
+    int room = table->width() - 2 * table->frameWidth();
+    if (scrolls)
+        room -= table->verticalScrollBar()->sizeHint().width();
+    if (!grips->isHidden())
+        room -= grips->sizeHint().width();
+    for (int c : {1, 4, 5, 6, 7})
+        room -= table->isColumnHidden(c) ? 0 : table->columnWidth(c);
+    const int share = table->width() < 761 ? 375 : std::max(0, room) / 2;
     table->setColumnWidth(2, share);
     table->setColumnWidth(3, share);
 }
@@ -578,10 +609,12 @@ int libraryView::getPlaylistStartIndex() const
 {
     const bool songsShown = ui->songsListview->isVisible() &&
                             (ui->titleButton->isChecked() || showingSongs);
-    if (!songsShown || isAdding || headerStatus != PlaylistSongs)
+    // Rows of a search started from the playlist are no entries of it.
+    if (!songsShown || !showsCurrentPlaylist())
         return -1;
-    return ui->songsListview->verticalHeader()->visualIndex(
-        ui->songsListview->currentIndex().row());
+    // The entry the row shows, wherever the playlist now keeps it.
+    QList<SongInfo> stored;
+    return storedPosition(stored, ui->songsListview->currentIndex().row());
 }
 
 int libraryView::getPlaylistId() const

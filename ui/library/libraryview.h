@@ -213,6 +213,7 @@ private:
     void startSelection(int action);
     bool deleteLibrarySong(const QSqlRecord &row);
     void removeFromPlaylist(const QModelIndexList &rows);
+    int storedPosition(QList<SongInfo> &stored, int row) const;
 
     Ui::libraryView *ui;
     QList<Playlist> playlists;

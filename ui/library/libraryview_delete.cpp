@@ -76,7 +76,23 @@ void libraryView::on_deleteButton_clicked()
     };
 
     if (headerStatus == AllSongs || headerStatus == SongsOfListing) {
-        if (!ask(tr("Are you sure you want to delete selected songs?")))
+        // The songs' files go too: the copies made in the library folder at
+        // import, not the originals they came from.
+        QStringList titles;
+        for (const QModelIndex &index : rows) {
+            if (!isStoreRow(index.row()))
+                titles << songModel->record(index.row()).value(QStringLiteral("Titolo")).toString();
+        }
+        if (titles.isEmpty())
+            return;
+        const QString question =
+            titles.size() == 1
+                ? tr("Delete \"%1\" from the library? Its file in the library folder is deleted too.")
+                      .arg(SongTexts::shown(titles.first()))
+                : tr("Delete the %1 selected songs from the library? Their files in the library "
+                     "folder are deleted too.")
+                      .arg(titles.size());
+        if (!ask(question))
             return;
         qDebug() << "Rimuovo proprio la song dal disco";
         // Store rows carry the store's ids: they never name a library song.
@@ -135,22 +151,22 @@ bool libraryView::deleteLibrarySong(const QSqlRecord &row)
     return true;
 }
 
-// Each selected row names the entry at its visual position, which is the
-// stored position even after a drag reordered the header.
+// Each selected row names the entry it shows, whatever its place.
 void libraryView::removeFromPlaylist(const QModelIndexList &rows)
 {
     qDebug() << "Rimuovo una song dalla playlist";
-    const int id = getPlaylistId();
-    QList<SongInfo> songs = database->getPlaylistSongs(id);
+    QList<SongInfo> songs;
     QList<int> positions;
-    for (const QModelIndex &index : rows)
-        positions << ui->songsListview->verticalHeader()->visualIndex(index.row());
-    std::sort(positions.begin(), positions.end(), std::greater<int>());
-    for (int position : positions) {
-        if (position >= 0 && position < songs.size())
-            songs.removeAt(position);
+    for (const QModelIndex &index : rows) {
+        const int at = storedPosition(songs, index.row());
+        if (at >= 0 && !positions.contains(at))
+            positions << at;
     }
-    database->reorderSongIntoPlaylist(id, songs);
+    std::sort(positions.begin(), positions.end(), std::greater<int>());
+    for (int position : positions)
+        songs.removeAt(position);
+    if (!positions.isEmpty())
+        database->reorderSongIntoPlaylist(getPlaylistId(), songs);
     runQuery(currentQuery, QSqlDatabase::database());
     buildTableSongs();
 }

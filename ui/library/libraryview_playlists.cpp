@@ -10,10 +10,12 @@
 #include "prompter.h"
 
 #include <QDebug>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QSqlDatabase>
 #include <QSqlQueryModel>
+#include <QSqlRecord>
 
 #include <algorithm>
 
@@ -32,7 +34,18 @@ QString askText(QWidget *parent, const QString &title, const QString &label, con
 {
     if (textPrompt())
         return textPrompt()(title, label, text);
-    return QInputDialog::getText(parent, title, label, QLineEdit::Normal, text);
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setTextValue(text);
+    // Room for the whole title beside the window manager's icon and buttons,
+    // in a title font that may be larger and bold.
+    QFont titleFont = dialog.font();
+    titleFont.setBold(true);
+    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(title) * 3 / 2 + 160;
+    dialog.resize(std::max(dialog.sizeHint().width(), titleWidth), dialog.sizeHint().height());
+    dialog.setMinimumWidth(dialog.width());
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
 bool yes(const QString &text)
@@ -179,7 +192,8 @@ void libraryView::onItemListDeleted(listItem *item)
 {
     if (!askLeaveAdding())
         return;
-    if (!yes(tr("Do you really want to delete this playlist?"))) {
+    if (!yes(tr("Do you really want to delete the playlist \"%1\"?")
+                 .arg(item->getPlaylist().getName()))) {
         qDebug() << "No";
         return;
     }
@@ -194,16 +208,42 @@ void libraryView::onItemListDeleted(listItem *item)
     ui->playlistListWidget->setCurrentRow(0);
 }
 
-void libraryView::onRowsMoved(int, int oldVisual, int newVisual)
+void libraryView::onRowsMoved(int logical, int, int newVisual)
 {
-    if (!showsCurrentPlaylist())
-        return;
-    QList<SongInfo> songs = database->getPlaylistSongs(getPlaylistId());
-    if (oldVisual < 0 || newVisual < 0 || oldVisual >= songs.size() || newVisual >= songs.size())
-        return;
-    songs.move(oldVisual, newVisual);
-    database->reorderSongIntoPlaylist(getPlaylistId(), songs);
+    QList<SongInfo> songs;
+    const int from = showsCurrentPlaylist() ? storedPosition(songs, logical) : -1;
+    if (from >= 0 && newVisual >= 0 && newVisual < songs.size()) {
+        songs.move(from, newVisual);
+        database->reorderSongIntoPlaylist(getPlaylistId(), songs);
+    }
+    // Read again: the table shows the order stored, a drag that stored
+    // nothing is undone.
+    runQuery(currentQuery, QSqlDatabase::database());
     buildTableSongs();
+}
+
+// The entry a row of the playlist's table shows: the same song, counted
+// among the rows that show it, since a playlist may hold a song twice. The
+// stored entries are read into `stored`; -1 when the row's entry is no
+// longer there.
+int libraryView::storedPosition(QList<SongInfo> &stored, int row) const
+{
+    if (stored.isEmpty())
+        stored = database->getPlaylistSongs(getPlaylistId());
+    if (row < 0 || row >= songModel->rowCount())
+        return -1;
+    const auto idAt = [this](int r) {
+        return songModel->record(r).value(QStringLiteral("IdSong")).toUInt();
+    };
+    const uint id = idAt(row);
+    int before = 0;
+    for (int r = 0; r < row; ++r)
+        before += idAt(r) == id;
+    for (int at = 0; at < stored.size(); ++at) {
+        if (stored.at(at).idSong == id && before-- == 0)
+            return at;
+    }
+    return -1;
 }
 
 void libraryView::removeSelectedFromPlaylist()

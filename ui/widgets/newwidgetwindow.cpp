@@ -5,13 +5,42 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <utility>
+
+namespace {
+
+// Where a window moved to `to` must go for its title bar, and with it the
+// pin and close buttons, to stay whole on the screen the pointer is on.
+QPoint keepBarOnScreen(const QWidget *window, const QWidget *bar, QPoint to, QPoint pointer)
+{
+    const QScreen *screen = QGuiApplication::screenAt(pointer);
+    if (!screen)
+        screen = window->screen();
+    if (!screen || bar->isHidden())
+        return to;
+    const QRect room = screen->availableGeometry();
+    const QRect at = bar->geometry().translated(to);
+    QPoint by(0, 0);
+    if (at.right() > room.right())
+        by.rx() = room.right() - at.right();
+    if (at.left() + by.x() < room.left())
+        by.rx() = room.left() - at.left();
+    if (at.bottom() > room.bottom())
+        by.ry() = room.bottom() - at.bottom();
+    if (at.top() + by.y() < room.top())
+        by.ry() = room.top() - at.top();
+    return to + by;
+}
+
+} // namespace
 
 NewWidgetWindow::NewWidgetWindow(QWidget *contentWidget, int viewId, bool pinButton, bool statusBar)
     : QWidget(nullptr), content(contentWidget), view(viewId)
@@ -159,7 +188,8 @@ void NewWidgetWindow::mouseMoveEvent(QMouseEvent *event)
     // the new size, so the grip's own drag does not move the window.
     if (recordedWidth == frame.width() || recordedHeight == frame.height()) {
         emitGeometry();
-        move(event->globalPosition().toPoint() - pressPos);
+        const QPoint pointer = event->globalPosition().toPoint();
+        move(keepBarOnScreen(this, titleBar, pointer - pressPos, pointer));
     } else {
         recordedWidth = frame.width();
         recordedHeight = frame.height();
