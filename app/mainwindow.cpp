@@ -124,8 +124,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     m_soundfonts->setSoundfontFilePath(SoundEngine::getSoundfontFilePath());
     connect(m_soundfonts, &SoundfontManager::soundfontAvailable, this, &MainWindow::onSoundfontAvailable);
 
-    connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::on_songBpm_changed);
-    connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::on_deltaKey_changed);
+    connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::showSongBpm);
+    connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::showDeltaKey);
 
     m_edit = new editView(this, m_engine);
     connect(m_edit, &editView::restartSong, this, &MainWindow::onStartSongPath);
@@ -447,7 +447,7 @@ void MainWindow::on_loadSongChange(Song::LoadSongState state)
         m_karaoke->loadSongChange(state, LyricsSource::of(*currSong));
     else
         m_karaoke->loadSongChange(0);
-    m_seekSlider->on_loadSong_changed(state);
+    m_seekSlider->showLoadState(state);
     if (state != Song::eLsUnloaded)
         return;
     ui->lcdFrame->clearSongInfo();
