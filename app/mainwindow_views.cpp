@@ -288,8 +288,7 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
     NewWidgetWindow *window = openViewWindow(view, viewId);
     if (view == m_karaoke) {
         // As if unpinned by its own button.
-        window->setProperty("Can fullscreen", true);
-        window->setProperty("Unpinned", true);
+        window->setUnpinned(true);
         m_karaoke->showUnPinButton(false);
     }
     view->show();
