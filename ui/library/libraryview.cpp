@@ -605,6 +605,12 @@ void libraryView::setChordLang(int lang)
     ui->songsListview->viewport()->update();
 }
 
+bool libraryView::storeSongChosen() const
+{
+    const QAbstractItemView *songs = ui->songsListview;
+    return songs->isVisible() && songs->currentIndex().isValid() && isStoreRow(songs->currentIndex().row());
+}
+
 bool libraryView::isStoreRow(int row) const
 {
     const QSqlRecord record = songModel->record(row);

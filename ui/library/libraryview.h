@@ -87,6 +87,8 @@ public:
     // A row of the table that stands for a store song, artist or genre: it
     // never maps to a library id.
     bool isStoreRow(int row) const;
+    // The songs list is shown with a store row as its current one.
+    bool storeSongChosen() const;
 
     // Posts a form to the store and hands the reply to `handler` (one of the
     // received... slots). Each reply answers its own request: a search, the
