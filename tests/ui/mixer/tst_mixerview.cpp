@@ -166,7 +166,7 @@ private slots:
     {
         const QString sheet = m_page->styleSheet();
         const QColor text = Contrast::colour(
-            Contrast::property(sheet, "QLabel[groupTitle=\"true\"]", "color"));
+            Contrast::property(sheet, "QLabel[styleClass=\"groupTitle\"]", "color"));
         QString picture = Contrast::property(sheet, "#mixerView, #frame, #frame2", "background-image");
         picture = picture.mid(4, picture.size() - 5); // url(...)
         const QImage texture(picture);
@@ -176,7 +176,7 @@ private slots:
         // The rule is the one the six names are drawn by.
         int titles = 0;
         for (QLabel *label : m_page->findChildren<QLabel *>()) {
-            if (!label->property("groupTitle").toBool())
+            if (label->property("styleClass").toString() != QLatin1String("groupTitle"))
                 continue;
             label->ensurePolished();
             QCOMPARE(label->palette().color(QPalette::WindowText), text);
