@@ -75,6 +75,19 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     ProgramFonts::install();
     programSettings();
     ui->setupUi(this);
+    connect(ui->actionImport, &QAction::triggered, this, &MainWindow::openImportDialog);
+    connect(ui->playButton, &QPushButton::clicked, this, &MainWindow::startPlaying);
+    connect(ui->pauseButton, &QPushButton::clicked, this, &MainWindow::togglePause);
+    connect(ui->rewButton, &QPushButton::clicked, this, &MainWindow::stopToStart);
+    connect(ui->fwdButton, &QPushButton::clicked, this, &MainWindow::showSeekBar);
+    connect(ui->melodyMuteButton, &QPushButton::clicked, this, &MainWindow::cycleMelodyMute);
+    connect(ui->volumeButton, &QPushButton::clicked, this, &MainWindow::showVolumePopup);
+    connect(ui->melodyChButton, &QPushButton::clicked, this, &MainWindow::showMelodyChannelPopup);
+    connect(ui->optionsButton, &QPushButton::clicked, this, &MainWindow::showOptions);
+    connect(ui->userButton, &QPushButton::clicked, this, &MainWindow::showAccountPopup);
+    connect(ui->unpinButton, &QPushButton::clicked, this, &MainWindow::unpinView);
+    connect(ui->dragArrow, &QPushButton::clicked, this, &MainWindow::toggleScreenFromArrow);
+    connect(ui->FeedbackButton, &QPushButton::clicked, this, &MainWindow::openReportPage);
     // Narrow enough for the screen it opens on (a 1024-pixel projector).
     setMinimumWidth(qMin(kMinimumWidth, screen()->availableGeometry().width()));
     // The page tabs, one checked at a time, are each in the Tab order.
@@ -124,8 +137,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     m_soundfonts->setSoundfontFilePath(SoundEngine::getSoundfontFilePath());
     connect(m_soundfonts, &SoundfontManager::soundfontAvailable, this, &MainWindow::onSoundfontAvailable);
 
-    connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::on_songBpm_changed);
-    connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::on_deltaKey_changed);
+    connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::showSongBpm);
+    connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::showDeltaKey);
 
     m_edit = new editView(this, m_engine);
     connect(m_edit, &editView::restartSong, this, &MainWindow::onStartSongPath);
@@ -133,7 +146,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     m_library = new libraryView(db, this, m_store);
     connect(m_library, &libraryView::startSongInfo, this, &MainWindow::onStartSongInfo);
     connect(m_library, &libraryView::startSongPath, this, &MainWindow::onStartSongPath);
-    connect(m_library, &libraryView::importRequest, this, &MainWindow::on_importRequest_received);
+    connect(m_library, &libraryView::importRequest, this, &MainWindow::importRequested);
 
     m_chords = new chordsView(this);
     auto *barLayout = new QHBoxLayout(ui->barWidget);
@@ -447,7 +460,7 @@ void MainWindow::on_loadSongChange(Song::LoadSongState state)
         m_karaoke->loadSongChange(state, LyricsSource::of(*currSong));
     else
         m_karaoke->loadSongChange(0);
-    m_seekSlider->on_loadSong_changed(state);
+    m_seekSlider->showLoadState(state);
     if (state != Song::eLsUnloaded)
         return;
     ui->lcdFrame->clearSongInfo();
@@ -472,7 +485,7 @@ void MainWindow::startNextSong()
 
 // ---- header bar
 
-void MainWindow::on_playButton_clicked()
+void MainWindow::startPlaying()
 {
     const SoundEngine::PlayingState state = m_engine->getPlayingState();
     if (state == SoundEngine::ePsIdle || state == SoundEngine::ePsReady) {
@@ -505,12 +518,10 @@ void MainWindow::on_playButton_clicked()
 
 bool MainWindow::storeSongChosen() const
 {
-    const auto *songs = m_library->findChild<QAbstractItemView *>(QStringLiteral("songsListview"));
-    return songs && songs->isVisible() && songs->currentIndex().isValid()
-           && m_library->isStoreRow(songs->currentIndex().row());
+    return m_library->storeSongChosen();
 }
 
-void MainWindow::on_pauseButton_clicked()
+void MainWindow::togglePause()
 {
     switch (m_engine->getPlayingState()) {
     case SoundEngine::ePsIdle:
@@ -537,13 +548,13 @@ void MainWindow::changePlayButtonState(SoundEngine::PlayingState state)
     ui->pauseButton->setChecked(state == SoundEngine::ePsPaused);
 }
 
-void MainWindow::on_rewButton_clicked()
+void MainWindow::stopToStart()
 {
     if (m_engine->setPlayingState(SoundEngine::ePsReady) == SoundEngine::ePsIdle)
         ui->lcdFrame->clearSongInfo();
 }
 
-void MainWindow::on_fwdButton_clicked()
+void MainWindow::showSeekBar()
 {
     const QRect g = geometry();
     const QRect at(QPoint(g.x() + (g.width() - m_seekSlider->width()) / 2,
@@ -553,7 +564,7 @@ void MainWindow::on_fwdButton_clicked()
     m_seekSlider->show();
 }
 
-void MainWindow::on_melodyMuteButton_clicked()
+void MainWindow::cycleMelodyMute()
 {
     m_melodyMute = m_melodyMute >= 2 ? 0 : m_melodyMute + 1;
     appSettings->setValue(QStringLiteral("MidiSettings/MelodyMute"), m_melodyMute);
@@ -598,17 +609,17 @@ void MainWindow::showUnder(QWidget *button, QWidget *popup)
     PopupPlacement::showNextTo(popup, button, ui->menuBar->isVisible() ? ui->menuBar->height() : 0);
 }
 
-void MainWindow::on_volumeButton_clicked()
+void MainWindow::showVolumePopup()
 {
     showUnder(ui->volumeButton, m_volumePopup);
 }
 
-void MainWindow::on_melodyChButton_clicked()
+void MainWindow::showMelodyChannelPopup()
 {
     showUnder(ui->melodyChButton, m_melodyPopup);
 }
 
-void MainWindow::on_optionsButton_clicked()
+void MainWindow::showOptions()
 {
     showUnder(ui->optionsButton, m_settings);
 }
@@ -618,7 +629,7 @@ void MainWindow::pressedLook(QAbstractButton *button, const char *picture)
     button->setStyleSheet(QStringLiteral("border-image: url(%1);").arg(QLatin1String(picture)));
 }
 
-void MainWindow::on_FeedbackButton_clicked()
+void MainWindow::openReportPage()
 {
     static const char *const pages[] = {"it", "en", "de", "zh"};
     const int lang = appSettings->value(QStringLiteral("System/Lang"), 1).toInt();

@@ -116,7 +116,7 @@ public slots:
     void importFiles(QList<QUrl> urls);
     void onSongImported(SongInfo info, QString path);
     void importingDone(ImportReport report);
-    void on_actionImport_triggered();
+    void openImportDialog();
     void onRebuildDatabaseRequest();
     void dropEventOnDetachedWidgets(QDropEvent *event, bool play);
     void changeFastRun(bool on);
@@ -130,25 +130,24 @@ public slots:
     void onDownloadCancelRequest();
 
 private slots:
-    void on_playButton_clicked();
-    void on_pauseButton_clicked();
-    void on_rewButton_clicked();
-    void on_fwdButton_clicked();
-    void on_melodyMuteButton_clicked();
-    void on_volumeButton_clicked();
-    void on_melodyChButton_clicked();
-    void on_optionsButton_clicked();
-    void on_userButton_clicked();
-    void on_unpinButton_clicked();
-    void on_dragArrow_clicked();
+    void startPlaying();
+    void togglePause();
+    void stopToStart();
+    void showSeekBar();
+    void cycleMelodyMute();
+    void showVolumePopup();
+    void showMelodyChannelPopup();
+    void showOptions();
+    void showAccountPopup();
+    void unpinView();
+    void toggleScreenFromArrow();
     void onSoundfontAvailable();
-    void on_FeedbackButton_clicked();
-    void on_storeButton_clicked() {}
+    void openReportPage();
     void startDelayedFunc();
 
 public:
     // The library page's import request: an empty list opens the file dialog.
-    void on_importRequest_received(QList<QUrl> urls);
+    void importRequested(QList<QUrl> urls);
     // Handles a drop of files over `area` (the window or the library page);
     // false for a drop that is no drop of files.
     bool dropFiles(QDropEvent *event, QWidget *area);

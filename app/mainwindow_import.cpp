@@ -139,7 +139,7 @@ void MainWindow::importingDone(ImportReport report)
     }
 }
 
-void MainWindow::on_actionImport_triggered()
+void MainWindow::openImportDialog()
 {
     if (!m_importDialog) {
         m_importDialog = new QFileDialog(this, QString(), QDir::homePath());
@@ -184,10 +184,10 @@ void MainWindow::retranslateImport()
     m_importDialog->selectNameFilter(filters.value(chosen));
 }
 
-void MainWindow::on_importRequest_received(QList<QUrl> urls)
+void MainWindow::importRequested(QList<QUrl> urls)
 {
     if (urls.isEmpty())
-        on_actionImport_triggered();
+        openImportDialog();
     else
         importFiles(urls);
 }

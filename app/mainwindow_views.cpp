@@ -217,7 +217,7 @@ void MainWindow::wireViewWindow(NewWidgetWindow *window)
     connect(window, &NewWidgetWindow::droppedOverWindow, this, &MainWindow::dropEventOnDetachedWidgets);
 }
 
-void MainWindow::on_unpinButton_clicked()
+void MainWindow::unpinView()
 {
     const int id = ui->buttonGroup->checkedId();
     for (QWidget *view : ui->barWidget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
@@ -288,8 +288,7 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
     NewWidgetWindow *window = openViewWindow(view, viewId);
     if (view == m_karaoke) {
         // As if unpinned by its own button.
-        window->setProperty("Can fullscreen", true);
-        window->setProperty("Unpinned", true);
+        window->setUnpinned(true);
         m_karaoke->showUnPinButton(false);
     }
     view->show();
@@ -406,7 +405,7 @@ bool MainWindow::handleLibrary(QWidget *view)
     return true;
 }
 
-void MainWindow::on_dragArrow_clicked()
+void MainWindow::toggleScreenFromArrow()
 {
     for (QWidget *view : ui->barWidget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
         if (!view->isHidden() && handleLibrary(view)) {
@@ -416,7 +415,7 @@ void MainWindow::on_dragArrow_clicked()
     }
 }
 
-void MainWindow::on_userButton_clicked()
+void MainWindow::showAccountPopup()
 {
     showUnder(ui->userButton, m_accountPopup);
 }

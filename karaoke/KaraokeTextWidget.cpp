@@ -181,10 +181,10 @@ void KaraokeTextWidget::buildControls()
     m_unpinButton = button("pb_to_new_window", ":/icon2x/to-new-window-icon.png", QSize(30, 28));
     m_fullscreenButton = button("pb_fullscreen", ":/icon2x/fullscreen-icon.png", QSize(30, 30));
     m_fullscreenButton->setMaximumSize(36, 30);
-    connect(m_addWindowButton, &QPushButton::clicked, this, &KaraokeTextWidget::on_pb_add_new_window_clicked);
-    connect(m_unpinButton, &QPushButton::clicked, this, &KaraokeTextWidget::on_pb_to_new_window_clicked);
-    connect(m_fullscreenButton, &QPushButton::clicked, this, &KaraokeTextWidget::on_pb_fullscreen_clicked);
-    connect(m_list, &QListView::doubleClicked, this, &KaraokeTextWidget::on_lV_Text_doubleClicked);
+    connect(m_addWindowButton, &QPushButton::clicked, this, &KaraokeTextWidget::openCopyWindow);
+    connect(m_unpinButton, &QPushButton::clicked, this, &KaraokeTextWidget::unpinToWindow);
+    connect(m_fullscreenButton, &QPushButton::clicked, this, &KaraokeTextWidget::switchFullScreen);
+    connect(m_list, &QListView::doubleClicked, this, &KaraokeTextWidget::switchFullScreenFromText);
     controlLayout->addWidget(m_bottomBar);
 
     stack->setCurrentWidget(controlPage);
@@ -749,18 +749,18 @@ NewWidgetWindow *KaraokeTextWidget::openOwnWindow(bool statusBar)
 void KaraokeTextWidget::fullscreenKaraoke()
 {
     QWidget *w = m_list->window();
+    const auto *own = qobject_cast<NewWidgetWindow *>(w);
     // Only a view in the main window opens a window of its own; one already
     // in a window (however it got there) only changes that window.
-    if (!w->property("Can fullscreen").toBool() && !qobject_cast<NewWidgetWindow *>(w)) {
+    if (!own) {
         emit KaraokeTextWidgetInFullScreen();
         NewWidgetWindow *window = openOwnWindow(false);
         window->hideBar();
-        window->setProperty("Can fullscreen", true);
         window->showFullScreen();
         m_unpinButton->hide();
         updateWidgetGeometry();
     } else if (w->isFullScreen()) {
-        if (w->property("Unpinned").toBool())
+        if (own->isUnpinned())
             w->showNormal();
         else
             w->close();
@@ -769,17 +769,17 @@ void KaraokeTextWidget::fullscreenKaraoke()
     }
 }
 
-void KaraokeTextWidget::on_pb_fullscreen_clicked()
+void KaraokeTextWidget::switchFullScreen()
 {
     fullscreenKaraoke();
 }
 
-void KaraokeTextWidget::on_lV_Text_doubleClicked()
+void KaraokeTextWidget::switchFullScreenFromText()
 {
     fullscreenKaraoke();
 }
 
-void KaraokeTextWidget::on_pb_to_new_window_clicked()
+void KaraokeTextWidget::unpinToWindow()
 {
     m_unpinButton->hide();
     if (qobject_cast<NewWidgetWindow *>(m_list->window()))
@@ -788,8 +788,7 @@ void KaraokeTextWidget::on_pb_to_new_window_clicked()
     const QRect was = globalRect();
     NewWidgetWindow *window = openOwnWindow(true);
     emit KaraokeTextWidgetInFullScreen();
-    window->setProperty("Can fullscreen", true);
-    window->setProperty("Unpinned", true);
+    window->setUnpinned(true);
     placeOver(window, was);
     window->show();
     updateWidgetGeometry();
@@ -814,7 +813,7 @@ void KaraokeTextWidget::ShowFullScreen()
 
 // A copy of this view in a window of its own (for a second screen): the
 // same song, position, tempo and looks; no key change and no lyric offset.
-void KaraokeTextWidget::on_pb_add_new_window_clicked()
+void KaraokeTextWidget::openCopyWindow()
 {
     auto *copy = new KaraokeTextWidget(m_home, nullptr);
     if (m_model->isLoaded()) {
@@ -844,7 +843,6 @@ void KaraokeTextWidget::on_pb_add_new_window_clicked()
     }
     auto *window = new NewWidgetWindow(copy, DetachedView::Karaoke, false, true);
     connect(window, &NewWidgetWindow::windowClosing, this, &KaraokeTextWidget::retriveWidget);
-    window->setProperty("Can fullscreen", true);
     m_copyWindows += window;
     // Over this view, each copy a step further down and right, never over
     // the header's controls above it.

@@ -101,10 +101,10 @@ public slots:
     // In the main window: a full-screen window of its own; in a window:
     // full screen on and off (a full-screen window not unpinned closes).
     void fullscreenKaraoke();
-    void on_pb_fullscreen_clicked();
-    void on_pb_to_new_window_clicked();
-    void on_pb_add_new_window_clicked();
-    void on_lV_Text_doubleClicked();
+    void switchFullScreen();
+    void unpinToWindow();
+    void openCopyWindow();
+    void switchFullScreenFromText();
 
 signals:
     // The view is leaving the main window.

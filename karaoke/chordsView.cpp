@@ -25,6 +25,9 @@ chordsView::chordsView(QWidget *parent)
 {
     ui->setupUi(this);
     TabbableGroup::keepEveryButton(ui->modeButtons);
+    connect(ui->PianoButton, &QPushButton::clicked, this, &chordsView::showPianoDiagrams);
+    connect(ui->GuitarButton, &QPushButton::clicked, this, &chordsView::showGuitarDiagrams);
+    connect(ui->TextButton, &QPushButton::clicked, this, &chordsView::showChordNames);
     ui->lV_Chord->setItemDelegate(m_delegate);
     updateMinAndMaxHeight(DIAGRAM_MIN_HEIGHT, MAX_HEIGHT);
     ui->noChordsLabel->hide();
@@ -94,22 +97,22 @@ void chordsView::setMode(int mode, uint minHeight)
     setChordsViewMode(mode);
 }
 
-void chordsView::on_PianoButton_clicked()
+void chordsView::showPianoDiagrams()
 {
     setMode(PIANO, DIAGRAM_MIN_HEIGHT);
 }
 
-void chordsView::on_GuitarButton_clicked()
+void chordsView::showGuitarDiagrams()
 {
     setMode(GUITAR, DIAGRAM_MIN_HEIGHT);
 }
 
-void chordsView::on_TextButton_clicked()
+void chordsView::showChordNames()
 {
     setMode(TEXT, TEXT_MIN_HEIGHT);
 }
 
-void chordsView::on_LiveKeysButton_clicked()
+void chordsView::showLiveKeys()
 {
     setChordsViewMode(LIVE_KEYS);
 }

@@ -48,13 +48,13 @@ public:
 public slots:
     void updateListView();
     void setVisibleNoChordsLabel(bool visible);
-    void on_PianoButton_clicked();
-    void on_GuitarButton_clicked();
-    void on_TextButton_clicked();
+    void showPianoDiagrams();
+    void showGuitarDiagrams();
+    void showChordNames();
 
 public:
     // The form has no live-keys button; the mode stays reachable.
-    void on_LiveKeysButton_clicked();
+    void showLiveKeys();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -30,6 +30,8 @@ AccountView::AccountView(QWidget *parent, User *user)
     : QWidget(parent), ui(new Ui::AccountView), m_user(user)
 {
     ui->setupUi(this);
+    connect(ui->logButton, &QPushButton::clicked, this, &AccountView::logInOrOut);
+    connect(ui->lineUsername, &QLineEdit::returnPressed, this, &AccountView::logInFromField);
     setFocusProxy(ui->lineMail);
     // A refusal stays until the user types other credentials.
     for (QLineEdit *field : {ui->lineMail, ui->lineUsername}) {
@@ -225,7 +227,7 @@ void AccountView::changeState()
     }
 }
 
-void AccountView::on_logButton_clicked()
+void AccountView::logInOrOut()
 {
     if (m_state == 0)
         logInUser();
@@ -233,9 +235,9 @@ void AccountView::on_logButton_clicked()
         logOutUser();
 }
 
-void AccountView::on_lineUsername_returnPressed()
+void AccountView::logInFromField()
 {
-    on_logButton_clicked();
+    logInOrOut();
 }
 
 void AccountView::showEvent(QShowEvent *event)

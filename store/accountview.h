@@ -45,8 +45,8 @@ public slots:
     void onfinish(QNetworkReply *reply);
 
 private slots:
-    void on_logButton_clicked();
-    void on_lineUsername_returnPressed();
+    void logInOrOut();
+    void logInFromField();
 
 protected:
     void showEvent(QShowEvent *event) override;

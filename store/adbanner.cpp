@@ -50,6 +50,7 @@ AdBanner::AdBanner(QWidget *parent)
     : QWidget(parent), ui(new Ui::AdBanner), m_network(new QNetworkAccessManager(this))
 {
     ui->setupUi(this);
+    connect(ui->btn_close, &QPushButton::clicked, this, &AdBanner::closeBanner);
     ui->btn_close->hide();
     ui->container_widget->setAttribute(Qt::WA_Hover);
     ui->container_widget->setStyleSheet(
@@ -367,7 +368,7 @@ void AdBanner::setAllowed(bool allowed)
     }
 }
 
-void AdBanner::on_btn_close_clicked()
+void AdBanner::closeBanner()
 {
     m_allowed = false;
     hide();

@@ -106,7 +106,7 @@ public slots:
     void showNextBanner();
 
 private slots:
-    void on_btn_close_clicked();
+    void closeBanner();
     void onImageFetched(QNetworkReply *reply);
 
 protected:

@@ -12,6 +12,7 @@
 SoundfontDialog::SoundfontDialog(QWidget *parent) : QDialog(parent), ui(new Ui::SoundfontDialog)
 {
     ui->setupUi(this);
+    connect(ui->cancelButton, &QPushButton::clicked, this, &SoundfontDialog::askToCancel);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(1002, 675);
     // The picture is optional: without it the dialog keeps its plain colours.
@@ -39,7 +40,7 @@ void SoundfontDialog::onDownloadProgress(qint64 received, qint64 total)
     ui->progressBar->setValue(int(qBound<qint64>(0, received, qMax<qint64>(total, 0)) >> shift));
 }
 
-void SoundfontDialog::on_cancelButton_clicked()
+void SoundfontDialog::askToCancel()
 {
     if (m_cancelMessage.isEmpty()
         || Prompter::question(tr("Attenzione"), m_cancelMessage, QMessageBox::Yes | QMessageBox::No)
@@ -50,7 +51,7 @@ void SoundfontDialog::on_cancelButton_clicked()
 void SoundfontDialog::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape) {
-        on_cancelButton_clicked();
+        askToCancel();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -60,7 +61,7 @@ void SoundfontDialog::closeEvent(QCloseEvent *event)
 {
     event->ignore();
     if (isVisible())
-        on_cancelButton_clicked();
+        askToCancel();
 }
 
 void SoundfontDialog::changeEvent(QEvent *event)

@@ -27,7 +27,7 @@ public slots:
     void onDownloadProgress(qint64 received, qint64 total);
 
 private slots:
-    void on_cancelButton_clicked();
+    void askToCancel();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

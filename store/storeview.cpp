@@ -4,7 +4,12 @@
 storeView::storeView(QWidget *parent) : QWidget(parent), ui(new Ui::storeView)
 {
     ui->setupUi(this);
-    on_newsStore_clicked();
+    connect(ui->newsStore, &QPushButton::clicked, this, &storeView::showNews);
+    connect(ui->searchStore, &QPushButton::clicked, this, &storeView::showSearch);
+    connect(ui->accountStore, &QPushButton::clicked, this, &storeView::showAccount);
+    connect(ui->downloadsStore, &QPushButton::clicked, this, &storeView::showDownloads);
+    connect(ui->backToPlayerButton, &QPushButton::clicked, this, &storeView::backToPlayer);
+    showNews();
 }
 
 storeView::~storeView()
@@ -20,27 +25,27 @@ void storeView::showPage(int page, bool search, bool account, bool subHeader)
     ui->frameSubHeader->setVisible(subHeader);
 }
 
-void storeView::on_newsStore_clicked()
+void storeView::showNews()
 {
     showPage(0, true, false, true);
 }
 
-void storeView::on_searchStore_clicked()
+void storeView::showSearch()
 {
     showPage(1, true, false, true);
 }
 
-void storeView::on_accountStore_clicked()
+void storeView::showAccount()
 {
     showPage(2, false, true, true);
 }
 
-void storeView::on_downloadsStore_clicked()
+void storeView::showDownloads()
 {
     showPage(3, false, false, false);
 }
 
-void storeView::on_backToPlayerButton_clicked()
+void storeView::backToPlayer()
 {
     emit goToMainWindow();
 }

@@ -22,11 +22,11 @@ signals:
     void goToMainWindow();
 
 private slots:
-    void on_newsStore_clicked();
-    void on_searchStore_clicked();
-    void on_accountStore_clicked();
-    void on_downloadsStore_clicked();
-    void on_backToPlayerButton_clicked();
+    void showNews();
+    void showSearch();
+    void showAccount();
+    void showDownloads();
+    void backToPlayer();
 
 protected:
     void changeEvent(QEvent *event) override;

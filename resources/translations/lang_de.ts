@@ -1507,6 +1507,10 @@ Gekauft: %9</translation>
         <source>Mute %1</source>
         <translation>%1 stummschalten</translation>
     </message>
+    <message>
+        <source>%1 channels</source>
+        <translation>Kanäle %1</translation>
+    </message>
 </context>
 <context>
     <name>statusBarHead</name>

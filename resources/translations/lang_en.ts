@@ -1507,6 +1507,10 @@ Bought: %9</translation>
         <source>Mute %1</source>
         <translation>Mute %1</translation>
     </message>
+    <message>
+        <source>%1 channels</source>
+        <translation>%1 channels</translation>
+    </message>
 </context>
 <context>
     <name>statusBarHead</name>

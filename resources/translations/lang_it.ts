@@ -1507,6 +1507,10 @@ Acquistato: %9</translation>
         <source>Mute %1</source>
         <translation>Silenzia %1</translation>
     </message>
+    <message>
+        <source>%1 channels</source>
+        <translation>Canali %1</translation>
+    </message>
 </context>
 <context>
     <name>statusBarHead</name>

@@ -1507,6 +1507,10 @@ BPM：%4
         <source>Mute %1</source>
         <translation>静音%1</translation>
     </message>
+    <message>
+        <source>%1 channels</source>
+        <translation>%1 通道</translation>
+    </message>
 </context>
 <context>
     <name>statusBarHead</name>

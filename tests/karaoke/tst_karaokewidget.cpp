@@ -304,7 +304,7 @@ private slots:
         chordsView strip;
         strip.ensurePolished();
         const QString sheet = strip.styleSheet();
-        const QString button = QStringLiteral("QPushButton[accessibleName=\"tabsButtons\"]");
+        const QString button = QStringLiteral("QPushButton[styleClass=\"tabsButtons\"]");
         const QColor page = Contrast::colour(Contrast::property(sheet, "#chordsView, #horizontalFrame, #lV_Chord",
                                                                 "background-color"));
         const QColor fill = Contrast::colour(Contrast::property(sheet, button + ":checked", "background-color"));

@@ -146,6 +146,31 @@ private slots:
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     }
 
+    // Nothing of the program is found by a name the compiler never checks:
+    // a slot named on_OBJECT_SIGNAL would be wired by connectSlotsByName and
+    // stop working without a word when the control or the slot is renamed;
+    // a method called by its name string likewise; and an accessible name
+    // picked by a style sheet is what a screen reader says.
+    void nothingFoundByName()
+    {
+        static const QRegularExpression byName(QStringLiteral("\\bvoid\\s+on_\\w+_\\w+\\s*\\("));
+        static const QRegularExpression invoked(QStringLiteral("invokeMethod\\([^,;]*,\\s*\""));
+        static const QRegularExpression styled(QStringLiteral("\\[accessibleName="));
+        QStringList found;
+        for (const char *folder : {"app", "ui", "karaoke", "library", "store", "playback", "songfiles"}) {
+            QDirIterator it(QStringLiteral(VELMAR_SOURCE_DIR "/") + folder, {"*.cpp", "*.h", "*.ui"}, QDir::Files,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                const QString text = QString::fromUtf8(TestUtil::readFile(path));
+                for (const QRegularExpression *e : {&byName, &invoked, &styled})
+                    for (const auto &m : e->globalMatch(text))
+                        found << path.mid(int(strlen(VELMAR_SOURCE_DIR)) + 1) + ": " + m.captured();
+            }
+        }
+        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+    }
+
     void fontFamilies_data()
     {
         QTest::addColumn<QString>("looks");

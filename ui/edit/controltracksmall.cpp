@@ -58,6 +58,10 @@ ControlTrackSmall::ControlTrackSmall(QWidget *parent, int channel, int volume, i
 {
     ProgramFonts::addApplicationFont(QStringLiteral(":/fonts/lcddot.ttf"));
     ui->setupUi(this);
+    connect(ui->horizontalSlider, &QSlider::valueChanged, this, &ControlTrackSmall::sendVolume);
+    connect(ui->undoButton, &QPushButton::clicked, this, &ControlTrackSmall::undoChanges);
+    connect(ui->undoButton, &QPushButton::pressed, this, &ControlTrackSmall::showUndoDown);
+    connect(ui->undoButton, &QPushButton::released, this, &ControlTrackSmall::showUndoUp);
     // Tab reaches every control of the row; Space or Return on the
     // instrument name opens the chooser, as a click does.
     ui->frameInstr->setFocusPolicy(Qt::StrongFocus);
@@ -165,7 +169,7 @@ void ControlTrackSmall::muteSoloPLayChanged(int id)
 
 // Whatever moved the slider (a drag, a click on the groove, a key, the
 // wheel), the user did: the page's own values come through setVolumeQuietly.
-void ControlTrackSmall::on_horizontalSlider_valueChanged(int value)
+void ControlTrackSmall::sendVolume(int value)
 {
     emit volumeChanged(m_channel, value);
 }
@@ -184,7 +188,7 @@ void ControlTrackSmall::showPlaying(int volume, int state)
 }
 
 // Back to what the song file holds, a saved mute or solo included.
-void ControlTrackSmall::on_undoButton_clicked()
+void ControlTrackSmall::undoChanges()
 {
     if (QAbstractButton *b = ui->buttonGroup->button(m_startState))
         b->setChecked(true);
@@ -197,12 +201,12 @@ void ControlTrackSmall::on_undoButton_clicked()
     emit volumeChanged(m_channel, m_startVolume);
 }
 
-void ControlTrackSmall::on_undoButton_pressed()
+void ControlTrackSmall::showUndoDown()
 {
     ui->undoButton->setIcon(QIcon(QStringLiteral(":/icon2x/undo-small_DOWN.png")));
 }
 
-void ControlTrackSmall::on_undoButton_released()
+void ControlTrackSmall::showUndoUp()
 {
     ui->undoButton->setIcon(QIcon(QStringLiteral(":/icon2x/undo-small_UP.png")));
 }

@@ -50,10 +50,10 @@ public slots:
     void muteSoloPLayChanged(int id);
 
 private slots:
-    void on_horizontalSlider_valueChanged(int value);
-    void on_undoButton_clicked();
-    void on_undoButton_pressed();
-    void on_undoButton_released();
+    void sendVolume(int value);
+    void undoChanges();
+    void showUndoDown();
+    void showUndoUp();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

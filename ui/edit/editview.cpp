@@ -51,6 +51,24 @@ editView::editView(QWidget *parent, SoundEngine *engine)
 {
     ProgramFonts::addApplicationFont(QStringLiteral(":/fonts/lcddot.ttf"));
     ui->setupUi(this);
+    connect(ui->minusButtonKey, &QPushButton::clicked, this, &editView::keyDown);
+    connect(ui->plusButtonKey, &QPushButton::clicked, this, &editView::keyUp);
+    connect(ui->minusBpm, &QPushButton::clicked, this, &editView::slowDown);
+    connect(ui->plusBpm, &QPushButton::clicked, this, &editView::speedUp);
+    connect(ui->globalUndoButton, &QPushButton::clicked, this, &editView::undoAllChanges);
+    connect(ui->restoreSettingsButton, &QPushButton::clicked, this, &editView::restoreFileSettings);
+    connect(ui->globalUndoButton, &QPushButton::pressed, this, &editView::showGlobalUndoDown);
+    connect(ui->globalUndoButton, &QPushButton::released, this, &editView::showGlobalUndoUp);
+    connect(ui->restoreSettingsButton, &QPushButton::pressed, this, &editView::showRestoreDown);
+    connect(ui->restoreSettingsButton, &QPushButton::released, this, &editView::showRestoreUp);
+    connect(ui->minusButtonKey, &QPushButton::pressed, this, &editView::showKeyMinusDown);
+    connect(ui->minusButtonKey, &QPushButton::released, this, &editView::showKeyMinusUp);
+    connect(ui->plusButtonKey, &QPushButton::pressed, this, &editView::showKeyPlusDown);
+    connect(ui->plusButtonKey, &QPushButton::released, this, &editView::showKeyPlusUp);
+    connect(ui->minusBpm, &QPushButton::pressed, this, &editView::showBpmMinusDown);
+    connect(ui->minusBpm, &QPushButton::released, this, &editView::showBpmMinusUp);
+    connect(ui->plusBpm, &QPushButton::pressed, this, &editView::showBpmPlusDown);
+    connect(ui->plusBpm, &QPushButton::released, this, &editView::showBpmPlusUp);
     // Below the header, shown only while there is a failed save to tell of.
     m_saveMessage = new QLabel(this);
     m_saveMessage->setObjectName(QStringLiteral("saveMessage"));
@@ -231,10 +249,10 @@ void editView::stepBpm(int step)
     refreshLabelBpm();
 }
 
-void editView::on_minusButtonKey_clicked() { stepKey(-1); }
-void editView::on_plusButtonKey_clicked() { stepKey(1); }
-void editView::on_minusBpm_clicked() { stepBpm(-1); }
-void editView::on_plusBpm_clicked() { stepBpm(1); }
+void editView::keyDown() { stepKey(-1); }
+void editView::keyUp() { stepKey(1); }
+void editView::slowDown() { stepBpm(-1); }
+void editView::speedUp() { stepBpm(1); }
 
 void editView::restartWithoutSaving()
 {
@@ -242,13 +260,13 @@ void editView::restartWithoutSaving()
     emit restartSong(currSong->path(), 0);
 }
 
-void editView::on_globalUndoButton_clicked()
+void editView::undoAllChanges()
 {
     if (currSong->isLoaded())
         restartWithoutSaving();
 }
 
-void editView::on_restoreSettingsButton_clicked()
+void editView::restoreFileSettings()
 {
     if (!currSong->isLoaded())
         return;
@@ -256,18 +274,18 @@ void editView::on_restoreSettingsButton_clicked()
     restartWithoutSaving();
 }
 
-void editView::on_globalUndoButton_pressed() { setPicture(ui->globalUndoButton, ":/icon2x/global-undo_DOWN.png"); }
-void editView::on_globalUndoButton_released() { setPicture(ui->globalUndoButton, ":/icon2x/global-undo_UP.png"); }
-void editView::on_restoreSettingsButton_pressed() { setPicture(ui->restoreSettingsButton, ":/icon2x/restore-settings_DOWN.png"); }
-void editView::on_restoreSettingsButton_released() { setPicture(ui->restoreSettingsButton, ":/icon2x/restore-settings_UP.png"); }
-void editView::on_minusButtonKey_pressed() { setPicture(ui->minusButtonKey, ":/icon2x/minus_DOWN.png"); }
-void editView::on_minusButtonKey_released() { setPicture(ui->minusButtonKey, ":/icon2x/minus_UP.png"); }
-void editView::on_plusButtonKey_pressed() { setPicture(ui->plusButtonKey, ":/icon2x/plus_DOWN.png"); }
-void editView::on_plusButtonKey_released() { setPicture(ui->plusButtonKey, ":/icon2x/plus_UP.png"); }
-void editView::on_minusBpm_pressed() { setPicture(ui->minusBpm, ":/icon2x/minus_DOWN.png"); }
-void editView::on_minusBpm_released() { setPicture(ui->minusBpm, ":/icon2x/minus_UP.png"); }
-void editView::on_plusBpm_pressed() { setPicture(ui->plusBpm, ":/icon2x/plus_DOWN.png"); }
-void editView::on_plusBpm_released() { setPicture(ui->plusBpm, ":/icon2x/plus_UP.png"); }
+void editView::showGlobalUndoDown() { setPicture(ui->globalUndoButton, ":/icon2x/global-undo_DOWN.png"); }
+void editView::showGlobalUndoUp() { setPicture(ui->globalUndoButton, ":/icon2x/global-undo_UP.png"); }
+void editView::showRestoreDown() { setPicture(ui->restoreSettingsButton, ":/icon2x/restore-settings_DOWN.png"); }
+void editView::showRestoreUp() { setPicture(ui->restoreSettingsButton, ":/icon2x/restore-settings_UP.png"); }
+void editView::showKeyMinusDown() { setPicture(ui->minusButtonKey, ":/icon2x/minus_DOWN.png"); }
+void editView::showKeyMinusUp() { setPicture(ui->minusButtonKey, ":/icon2x/minus_UP.png"); }
+void editView::showKeyPlusDown() { setPicture(ui->plusButtonKey, ":/icon2x/plus_DOWN.png"); }
+void editView::showKeyPlusUp() { setPicture(ui->plusButtonKey, ":/icon2x/plus_UP.png"); }
+void editView::showBpmMinusDown() { setPicture(ui->minusBpm, ":/icon2x/minus_DOWN.png"); }
+void editView::showBpmMinusUp() { setPicture(ui->minusBpm, ":/icon2x/minus_UP.png"); }
+void editView::showBpmPlusDown() { setPicture(ui->plusBpm, ":/icon2x/plus_DOWN.png"); }
+void editView::showBpmPlusUp() { setPicture(ui->plusBpm, ":/icon2x/plus_UP.png"); }
 
 void editView::refreshLabelKey()
 {

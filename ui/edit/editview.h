@@ -75,24 +75,24 @@ public slots:
     void on_loadSongChange(Song::LoadSongState state);
 
 private slots:
-    void on_minusButtonKey_clicked();
-    void on_plusButtonKey_clicked();
-    void on_minusBpm_clicked();
-    void on_plusBpm_clicked();
-    void on_globalUndoButton_clicked();
-    void on_restoreSettingsButton_clicked();
-    void on_globalUndoButton_pressed();
-    void on_globalUndoButton_released();
-    void on_restoreSettingsButton_pressed();
-    void on_restoreSettingsButton_released();
-    void on_minusButtonKey_pressed();
-    void on_minusButtonKey_released();
-    void on_plusButtonKey_pressed();
-    void on_plusButtonKey_released();
-    void on_minusBpm_pressed();
-    void on_minusBpm_released();
-    void on_plusBpm_pressed();
-    void on_plusBpm_released();
+    void keyDown();
+    void keyUp();
+    void slowDown();
+    void speedUp();
+    void undoAllChanges();
+    void restoreFileSettings();
+    void showGlobalUndoDown();
+    void showGlobalUndoUp();
+    void showRestoreDown();
+    void showRestoreUp();
+    void showKeyMinusDown();
+    void showKeyMinusUp();
+    void showKeyPlusDown();
+    void showKeyPlusUp();
+    void showBpmMinusDown();
+    void showBpmMinusUp();
+    void showBpmPlusDown();
+    void showBpmPlusUp();
     // One receiver for every note-on, routed to the channel's strip.
     void onNoteOn(int channel, int velocity);
 

@@ -90,6 +90,8 @@ InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
     : QWidget(parent), ui(new Ui::InstrChooserPopup), m_tables(MIDI_CONST_GetTrkGsNames()), m_drumMode(drumMode)
 {
     ui->setupUi(this);
+    connect(ui->listViewFamiliy, &QListView::pressed, this, &InstrChooserPopup::listFamily);
+    connect(ui->listViewInstr, &QListView::activated, this, &InstrChooserPopup::chooseInstrument);
     if (m_drumMode) {
         ui->listViewFamiliy->hide();
         for (int i = 0; i < m_tables->GS_DRUMKIT_NAMES_SIZE; ++i)
@@ -112,7 +114,7 @@ InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
     // One click chooses, as in the family list; Return still does.
     ui->listViewInstr->viewport()->installEventFilter(this);
     connect(ui->listViewInstr, &QListView::clicked, this, [this](const QModelIndex &index) {
-        on_listViewInstr_activated(index);
+        chooseInstrument(index);
         if (isHidden())
             new SecondClickEater(m_releasedAt, m_releasedTime);
     });
@@ -143,7 +145,7 @@ void InstrChooserPopup::addItem(const char *name, int index)
     m_items.appendRow(item);
 }
 
-void InstrChooserPopup::on_listViewFamiliy_pressed(const QModelIndex &index)
+void InstrChooserPopup::listFamily(const QModelIndex &index)
 {
     m_items.clear();
     const int first = index.row() * 8;
@@ -154,7 +156,7 @@ void InstrChooserPopup::on_listViewFamiliy_pressed(const QModelIndex &index)
     }
 }
 
-void InstrChooserPopup::on_listViewInstr_activated(const QModelIndex &index)
+void InstrChooserPopup::chooseInstrument(const QModelIndex &index)
 {
     bool ok = false;
     const int i = index.data(Qt::UserRole).toInt(&ok);

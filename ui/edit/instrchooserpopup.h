@@ -30,8 +30,8 @@ signals:
 
 private slots:
     // Lists the instruments of family row f: programs 8f to 8f + 7, every bank.
-    void on_listViewFamiliy_pressed(const QModelIndex &index);
-    void on_listViewInstr_activated(const QModelIndex &index);
+    void listFamily(const QModelIndex &index);
+    void chooseInstrument(const QModelIndex &index);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

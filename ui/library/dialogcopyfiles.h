@@ -22,9 +22,6 @@ public:
     void setProgress(int value);
     void setThread(QThread *thread) { copyThread = thread; }
 
-private slots:
-    void on_cancelButton_clicked() {}
-
 protected:
     void changeEvent(QEvent *event) override;
 

@@ -1,4 +1,5 @@
 #include "importcolumns.h"
+#include "widgettexts.h"
 
 #include <QAbstractFileIconProvider>
 #include <QDateTime>
@@ -23,7 +24,7 @@ enum Column { Name, Size, Kind, Date };
 // Sizes and dates written in the default locale, the language's: Qt's file
 // model writes them in the machine's. Done in the painting, for a proxy model
 // would break the dialog's choice of several files typed by name.
-class LanguageDates : public QStyledItemDelegate
+class LanguageDates : public QStyledItemDelegate, public WidgetTexts::ShownText
 {
     Q_OBJECT
 
@@ -31,7 +32,7 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     // The text the entry is drawn with.
-    Q_INVOKABLE QString shownText(const QModelIndex &index) const
+    QString shownText(const QModelIndex &index) const override
     {
         const auto *files = qobject_cast<const QFileSystemModel *>(index.model());
         if (!files || (index.column() != Size && index.column() != Date))

@@ -63,6 +63,30 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *
     : QWidget(parent), ui(new Ui::libraryView), database(db), storeManager(storeManager)
 {
     ui->setupUi(this);
+    connect(ui->playlistListWidget, &QListWidget::clicked, this, &libraryView::openPlaylistRow);
+    connect(ui->titleButton, &QPushButton::clicked, this, &libraryView::showTitles);
+    connect(ui->artistButton, &QPushButton::clicked, this, &libraryView::showArtists);
+    connect(ui->genreButton, &QPushButton::clicked, this, &libraryView::showGenres);
+    connect(ui->repertorioButton, &QPushButton::clicked, this, &libraryView::showRepertoire);
+    connect(ui->sfogliaButton, &QPushButton::clicked, this, &libraryView::showBrowsePc);
+    connect(ui->drivesLV, &QListView::clicked, this, &libraryView::openDrive);
+    connect(ui->filesLV, &QListView::doubleClicked, this, &libraryView::openFileEntry);
+    connect(ui->upButton, &QPushButton::clicked, this, &libraryView::folderUp);
+    connect(ui->filesLV, &QListView::customContextMenuRequested, this, &libraryView::showFilesMenu);
+    connect(ui->searchLV, &QTableView::doubleClicked, this, &libraryView::playFoundFile);
+    connect(ui->deleteButton, &QPushButton::clicked, this, &libraryView::deleteSelected);
+    connect(ui->infoButton, &QPushButton::clicked, this, &libraryView::showSelectedSongInfo);
+    connect(ui->MDSwitch, &QPushButton::clicked, this, &libraryView::switchStore);
+    connect(ui->showHideLeftFrame, &QPushButton::clicked, this, &libraryView::toggleLeftFrame);
+    connect(ui->showHideLeftFrame_2, &QPushButton::clicked, this, &libraryView::toggleLeftFrame);
+    connect(ui->autoPlayButton, &QPushButton::clicked, this, &libraryView::setAutoplay);
+    connect(ui->importButton, &QPushButton::clicked, this, &libraryView::importChosen);
+    connect(ui->songsListview, &QTableView::doubleClicked, this, &libraryView::activateSong);
+    connect(ui->AddToPlayListButton, &QPushButton::clicked, this, &libraryView::toggleAddingMode);
+    connect(ui->newPlaylistButton, &QPushButton::clicked, this, &libraryView::createPlaylist);
+    connect(ui->searchText, &QLineEdit::textChanged, this, &libraryView::scheduleSearch);
+    connect(ui->searchText, &QLineEdit::returnPressed, this, &libraryView::searchOnReturn);
+    connect(ui->backButton, &QPushButton::clicked, this, &libraryView::backToListing);
     // Repertoire or files, and the search's filter: each choice in the Tab order.
     TabbableGroup::keepEveryButton(ui->RepertorioOPc);
     TabbableGroup::keepEveryButton(ui->songFilter);
@@ -257,7 +281,7 @@ void libraryView::showQuery(const QString &sql, enum headerStatus state)
     buildTableSongs();
 }
 
-void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
+void libraryView::openPlaylistRow(const QModelIndex &index)
 {
     int r = index.row();
     if (isAdding) {
@@ -328,7 +352,7 @@ void libraryView::on_playlistListWidget_clicked(const QModelIndex &index)
     }
 }
 
-void libraryView::on_titleButton_clicked()
+void libraryView::showTitles()
 {
     if (ui->playlistListWidget->currentRow() != 0 && !isAdding)
         return;
@@ -340,12 +364,12 @@ void libraryView::on_titleButton_clicked()
     updateHeaderBar(isAdding ? PlaylistSongs : AllSongs);
 }
 
-void libraryView::on_artistButton_clicked()
+void libraryView::showArtists()
 {
     showListing(true);
 }
 
-void libraryView::on_genreButton_clicked()
+void libraryView::showGenres()
 {
     showListing(false);
 }
@@ -534,16 +558,16 @@ void libraryView::refreshSongView()
     buildTableSongs();
 }
 
-void libraryView::on_repertorioButton_clicked()
+void libraryView::showRepertoire()
 {
     pageState = 0;
     changeState();
     const QModelIndexList selected = ui->playlistListWidget->selectionModel()->selectedIndexes();
     if (!selected.isEmpty())
-        on_playlistListWidget_clicked(selected.first());
+        openPlaylistRow(selected.first());
 }
 
-void libraryView::on_sfogliaButton_clicked()
+void libraryView::showBrowsePc()
 {
     pageState = 1;
     changeState();
@@ -636,6 +660,12 @@ void libraryView::setChordLang(int lang)
     tableDelegate->setChordLang(lang);
     chordLang = lang;
     ui->songsListview->viewport()->update();
+}
+
+bool libraryView::storeSongChosen() const
+{
+    const QAbstractItemView *songs = ui->songsListview;
+    return songs->isVisible() && songs->currentIndex().isValid() && isStoreRow(songs->currentIndex().row());
 }
 
 bool libraryView::isStoreRow(int row) const

@@ -87,6 +87,8 @@ public:
     // A row of the table that stands for a store song, artist or genre: it
     // never maps to a library id.
     bool isStoreRow(int row) const;
+    // The songs list is shown with a store row as its current one.
+    bool storeSongChosen() const;
 
     // Posts a form to the store and hands the reply to `handler` (one of the
     // received... slots). Each reply answers its own request: a search, the
@@ -123,12 +125,12 @@ public slots:
     void onRowsMoved(int logical, int oldVisual, int newVisual);
 
 private slots:
-    void on_playlistListWidget_clicked(const QModelIndex &index);
-    void on_titleButton_clicked();
-    void on_artistButton_clicked();
-    void on_genreButton_clicked();
-    void on_repertorioButton_clicked();
-    void on_sfogliaButton_clicked();
+    void openPlaylistRow(const QModelIndex &index);
+    void showTitles();
+    void showArtists();
+    void showGenres();
+    void showRepertoire();
+    void showBrowsePc();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -183,18 +185,17 @@ public:
     static bool compareModelIndex(const QModelIndex &a, const QModelIndex &b);
 
 private slots:
-    void on_drivesLV_clicked(const QModelIndex &index);
-    void on_filesLV_doubleClicked(const QModelIndex &index);
-    void on_upButton_clicked();
-    void on_filesLV_customContextMenuRequested(const QPoint &pos);
-    void on_searchLV_doubleClicked(const QModelIndex &index);
-    void on_deleteButton_clicked();
-    void on_infoButton_clicked();
-    void on_MDSwitch_clicked(bool checked);
-    void on_showHideLeftFrame_clicked();
-    void on_showHideLeftFrame_2_clicked();
-    void on_autoPlayButton_clicked(bool checked);
-    void on_importButton_clicked();
+    void openDrive(const QModelIndex &index);
+    void openFileEntry(const QModelIndex &index);
+    void folderUp();
+    void showFilesMenu(const QPoint &pos);
+    void playFoundFile(const QModelIndex &index);
+    void deleteSelected();
+    void showSelectedSongInfo();
+    void switchStore(bool checked);
+    void toggleLeftFrame();
+    void setAutoplay(bool checked);
+    void importChosen();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -279,13 +280,12 @@ public slots:
     void playDownloadedSong(SongInfo song);
 
 private slots:
-    void on_songsListview_doubleClicked(const QModelIndex &index);
-    void on_songsListview_clicked(const QModelIndex &) {}
-    void on_AddToPlayListButton_clicked();
-    void on_newPlaylistButton_clicked();
-    void on_searchText_textChanged();
-    void on_searchText_returnPressed();
-    void on_backButton_clicked();
+    void activateSong(const QModelIndex &index);
+    void toggleAddingMode();
+    void createPlaylist();
+    void scheduleSearch();
+    void searchOnReturn();
+    void backToListing();
 
 protected:
     void timerEvent(QTimerEvent *event) override;

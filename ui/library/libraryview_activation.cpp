@@ -29,7 +29,7 @@ QVariant field(const QSqlRecord &record, const char *name)
 
 } // namespace
 
-void libraryView::on_songsListview_doubleClicked(const QModelIndex &index)
+void libraryView::activateSong(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
@@ -174,7 +174,7 @@ void libraryView::requestSelectedMDSong()
     if (storeManager)
         connect(storeManager, &MelodromeManager::songCanBePlayed, this, &libraryView::playDownloadedSong,
                 Qt::UniqueConnection);
-    on_songsListview_doubleClicked(index);
+    activateSong(index);
     // The download ends inside the double click; a row that downloaded
     // nothing must not leave a later download playing by itself.
     if (storeManager)

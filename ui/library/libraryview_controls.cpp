@@ -17,12 +17,12 @@
 #include <QSqlRecord>
 #include <QSqlTableModel>
 
-void libraryView::on_MDSwitch_clicked(bool checked)
+void libraryView::switchStore(bool checked)
 {
     storeSwitchOn = checked;
 }
 
-void libraryView::on_showHideLeftFrame_clicked()
+void libraryView::toggleLeftFrame()
 {
     const QIcon icon(leftFrameShown ? QStringLiteral(":/icon2x/forwardArrow.png")
                                     : QStringLiteral(":/icon2x/backArrow.png"));
@@ -36,17 +36,12 @@ void libraryView::on_showHideLeftFrame_clicked()
     buildCurrentTable();
 }
 
-void libraryView::on_showHideLeftFrame_2_clicked()
-{
-    on_showHideLeftFrame_clicked();
-}
-
-void libraryView::on_autoPlayButton_clicked(bool checked)
+void libraryView::setAutoplay(bool checked)
 {
     programSettings().setValue(QStringLiteral("System/Autoplay"), checked ? 1 : 0);
 }
 
-void libraryView::on_importButton_clicked()
+void libraryView::importChosen()
 {
     // Adding mode ends as its own button ends it: the table shows the
     // playlist again, not the library under the playlist's header.
@@ -113,20 +108,20 @@ void libraryView::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Backspace:
         if (view == ui->songsListview || view == ui->searchLV)
-            on_backButton_clicked();
+            backToListing();
         else if (view == ui->filesLV)
-            on_upButton_clicked();
+            folderUp();
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (!focusedPath(view).isEmpty()) {
             startSelection(1);
         } else if (view == ui->songsListview) {
-            on_songsListview_doubleClicked(ui->songsListview->currentIndex());
+            activateSong(ui->songsListview->currentIndex());
         } else if (view == ui->searchLV) {
-            on_searchLV_doubleClicked(ui->searchLV->currentIndex());
+            playFoundFile(ui->searchLV->currentIndex());
         } else if (view == ui->filesLV) {
-            on_filesLV_doubleClicked(ui->filesLV->currentIndex());
+            openFileEntry(ui->filesLV->currentIndex());
         }
         break;
     case Qt::Key_Space:

@@ -64,7 +64,7 @@ bool libraryView::compareModelIndex(const QModelIndex &a, const QModelIndex &b)
     return std::less<const QAbstractItemModel *>()(a.model(), b.model());
 }
 
-void libraryView::on_deleteButton_clicked()
+void libraryView::deleteSelected()
 {
     QModelIndexList rows = ui->songsListview->selectionModel()->selectedRows(0);
     if (rows.isEmpty())
@@ -171,7 +171,7 @@ void libraryView::removeFromPlaylist(const QModelIndexList &rows)
     buildTableSongs();
 }
 
-void libraryView::on_infoButton_clicked()
+void libraryView::showSelectedSongInfo()
 {
     const QModelIndexList selected = ui->songsListview->selectionModel()->selectedIndexes();
     if (selected.isEmpty())

@@ -84,12 +84,12 @@ void libraryView::showCurrentDrive()
         ui->drivesLV->setCurrentIndex(current);
     }
     if (current.isValid())
-        on_drivesLV_clicked(current);
+        openDrive(current);
     else
         showFolder(folderModel->rootPath());
 }
 
-void libraryView::on_drivesLV_clicked(const QModelIndex &index)
+void libraryView::openDrive(const QModelIndex &index)
 {
     const QString path = index.data(kPathRole).toString();
     if (path.isEmpty())
@@ -114,7 +114,7 @@ void libraryView::showFolder(const QString &folder)
     updatePath();
 }
 
-void libraryView::on_filesLV_doubleClicked(const QModelIndex &index)
+void libraryView::openFileEntry(const QModelIndex &index)
 {
     const QFileInfo info = folderModel->fileInfo(index);
     const QString path = info.canonicalFilePath();
@@ -127,7 +127,7 @@ void libraryView::on_filesLV_doubleClicked(const QModelIndex &index)
         emit startSongPath(path, -1);
 }
 
-void libraryView::on_upButton_clicked()
+void libraryView::folderUp()
 {
     QDir folder = folderModel->rootDirectory();
     folder.cdUp();
@@ -144,14 +144,14 @@ void libraryView::updatePath()
     ui->path->setToolTip(full);
 }
 
-void libraryView::on_filesLV_customContextMenuRequested(const QPoint &pos)
+void libraryView::showFilesMenu(const QPoint &pos)
 {
     QMenu menu(this);
     menu.addAction(ui->actionRemove);
     menu.exec(ui->filesLV->viewport()->mapToGlobal(pos));
 }
 
-void libraryView::on_searchLV_doubleClicked(const QModelIndex &index)
+void libraryView::playFoundFile(const QModelIndex &index)
 {
     const QSqlRecord row = indexModel->record(index.row());
     const QString path = row.value(QStringLiteral("path")).toString() +

@@ -83,7 +83,7 @@ void libraryView::restoreAddButton()
     add->setText(isAdding ? tr("End") : tr("Add Song"));
 }
 
-void libraryView::on_AddToPlayListButton_clicked()
+void libraryView::toggleAddingMode()
 {
     if (isAdding) {
         endAdding();
@@ -146,7 +146,7 @@ void libraryView::onSongAddToPlaylist(SongInfo song)
     database->insertSongInPlayList(int(song.idSong), getPlaylistId());
 }
 
-void libraryView::on_newPlaylistButton_clicked()
+void libraryView::createPlaylist()
 {
     if (!askLeaveAdding())
         return;
@@ -172,7 +172,7 @@ void libraryView::on_newPlaylistButton_clicked()
     const int shown = playlistRow(made);
     list->setCurrentRow(shown);
     list->scrollToItem(list->item(shown));
-    on_playlistListWidget_clicked(list->model()->index(shown, 0));
+    openPlaylistRow(list->model()->index(shown, 0));
 }
 
 void libraryView::renamePlaylist(QString name, int id)

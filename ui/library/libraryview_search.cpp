@@ -33,12 +33,12 @@ QString likeLiteral(QString text)
 
 } // namespace
 
-void libraryView::on_searchText_returnPressed()
+void libraryView::searchOnReturn()
 {
-    on_searchText_textChanged();
+    scheduleSearch();
 }
 
-void libraryView::on_searchText_textChanged()
+void libraryView::scheduleSearch()
 {
     auto restartTimer = [this](int ms) {
         if (timerId)
@@ -83,7 +83,7 @@ void libraryView::on_searchText_textChanged()
     } else {
         const bool artists = ui->artistButton->isChecked();
         if (empty) {
-            on_backButton_clicked();
+            backToListing();
             currentQuery = artists ? database->sqlArtists : database->sqlGenres;
             if (storeSwitchOn)
                 database->truncateMDSearchGenArt();
@@ -197,7 +197,7 @@ void libraryView::sayDriveSearch()
         ui->labelSearch->setText(driveSearchSaying());
 }
 
-void libraryView::on_backButton_clicked()
+void libraryView::backToListing()
 {
     showingSongs = false;
     const bool empty = searchString().isEmpty();

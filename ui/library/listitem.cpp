@@ -11,6 +11,8 @@ listItem::listItem(QWidget *parent, QListWidgetItem *container, int row, Type ty
     : QWidget(parent), ui(new Ui::listItem), container(container), row(row), type(type)
 {
     ui->setupUi(this);
+    connect(ui->deleteButton, &QPushButton::clicked, this, &listItem::requestDelete);
+    connect(ui->infoButton, &QPushButton::clicked, this, &listItem::addOrRename);
     ui->infoButton->hide();
     ui->deleteButton->hide();
     const QString size = QStringLiteral("font-size: ") + QString::number(fontSize) +
@@ -203,12 +205,12 @@ void listItem::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
-void listItem::on_deleteButton_clicked()
+void listItem::requestDelete()
 {
     emit deleteItem(this);
 }
 
-void listItem::on_infoButton_clicked()
+void listItem::addOrRename()
 {
     if (ui->infoButton->property("whoIs").toString().compare(QLatin1String("Info"),
                                                              Qt::CaseInsensitive) == 0) {
@@ -220,7 +222,7 @@ void listItem::on_infoButton_clicked()
     // Once is enough: every further click would only lengthen the sheet.
     if (!greyed) {
         greyed = true;
-        setStyleSheet(styleSheet() + QStringLiteral("[accessibleName=\"labels\"]{color:grey;}"));
+        setStyleSheet(styleSheet() + QStringLiteral("[styleClass=\"labels\"]{color:grey;}"));
     }
 }
 

@@ -59,8 +59,8 @@ signals:
     void renamePlaylist(QString name, int id);
 
 private slots:
-    void on_deleteButton_clicked();
-    void on_infoButton_clicked();
+    void requestDelete();
+    void addOrRename();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -37,6 +37,24 @@ mixerView::mixerView(QWidget *parent, SoundEngine *engine)
         s.led->hide();
     }
     ui->setupUi(this);
+    connect(ui->drumsVolume, &QSlider::valueChanged, this, &mixerView::setDrumsVolume);
+    connect(ui->bassVolume, &QSlider::valueChanged, this, &mixerView::setBassVolume);
+    connect(ui->guitarVolume, &QSlider::valueChanged, this, &mixerView::setGuitarVolume);
+    connect(ui->keyboardsVolume, &QSlider::valueChanged, this, &mixerView::setKeyboardsVolume);
+    connect(ui->OrchestraVolume, &QSlider::valueChanged, this, &mixerView::setOrchestraVolume);
+    connect(ui->windsVolume, &QSlider::valueChanged, this, &mixerView::setWindsVolume);
+    connect(ui->soloButtonDrums, &QPushButton::clicked, this, &mixerView::soloDrums);
+    connect(ui->soloButtonBass, &QPushButton::clicked, this, &mixerView::soloBass);
+    connect(ui->soloButtonGuitar, &QPushButton::clicked, this, &mixerView::soloGuitar);
+    connect(ui->soloButtonKeyboards, &QPushButton::clicked, this, &mixerView::soloKeyboards);
+    connect(ui->soloButtonOrchestra, &QPushButton::clicked, this, &mixerView::soloOrchestra);
+    connect(ui->soloButtonWinds, &QPushButton::clicked, this, &mixerView::soloWinds);
+    connect(ui->muteButtonDrums, &QPushButton::clicked, this, &mixerView::muteDrums);
+    connect(ui->muteButtonBass, &QPushButton::clicked, this, &mixerView::muteBass);
+    connect(ui->muteButtonGuitar, &QPushButton::clicked, this, &mixerView::muteGuitar);
+    connect(ui->muteButtonKeyboards, &QPushButton::clicked, this, &mixerView::muteKeyboards);
+    connect(ui->muteButtonOrchestra, &QPushButton::clicked, this, &mixerView::muteOrchestra);
+    connect(ui->muteButtonWinds, &QPushButton::clicked, this, &mixerView::muteWinds);
     m_groups = {{{ui->drumsVolume, ui->soloButtonDrums, ui->muteButtonDrums, ui->frameDrums},
                  {ui->bassVolume, ui->soloButtonBass, ui->muteButtonBass, ui->frameBass},
                  {ui->guitarVolume, ui->soloButtonGuitar, ui->muteButtonGuitar, ui->frameGuitar},
@@ -79,6 +97,7 @@ void mixerView::nameButtons()
         m_groups[g].solo->setAccessibleName(solo);
         m_groups[g].mute->setToolTip(mute);
         m_groups[g].mute->setAccessibleName(mute);
+        m_groups[g].frame->setAccessibleName(tr("%1 channels").arg(group));
     }
 }
 
@@ -235,21 +254,21 @@ void mixerView::restoreVolumes()
 }
 
 // A muted group's fader is still heard at once: the fader always wins.
-void mixerView::on_drumsVolume_valueChanged(int value) { setVolume(SoundEngine::eSlDrums, value); }
-void mixerView::on_bassVolume_valueChanged(int value) { setVolume(SoundEngine::eSlBass, value); }
-void mixerView::on_guitarVolume_valueChanged(int value) { setVolume(SoundEngine::eSlGuitars, value); }
-void mixerView::on_keyboardsVolume_valueChanged(int value) { setVolume(SoundEngine::eSlKeyboards, value); }
-void mixerView::on_OrchestraVolume_valueChanged(int value) { setVolume(SoundEngine::eSlOrchestra, value); }
-void mixerView::on_windsVolume_valueChanged(int value) { setVolume(SoundEngine::eSlWinds, value); }
-void mixerView::on_soloButtonDrums_clicked() { solo(SoundEngine::eSlDrums); }
-void mixerView::on_soloButtonBass_clicked() { solo(SoundEngine::eSlBass); }
-void mixerView::on_soloButtonGuitar_clicked() { solo(SoundEngine::eSlGuitars); }
-void mixerView::on_soloButtonKeyboards_clicked() { solo(SoundEngine::eSlKeyboards); }
-void mixerView::on_soloButtonOrchestra_clicked() { solo(SoundEngine::eSlOrchestra); }
-void mixerView::on_soloButtonWinds_clicked() { solo(SoundEngine::eSlWinds); }
-void mixerView::on_muteButtonDrums_clicked() { mute(SoundEngine::eSlDrums); }
-void mixerView::on_muteButtonBass_clicked() { mute(SoundEngine::eSlBass); }
-void mixerView::on_muteButtonGuitar_clicked() { mute(SoundEngine::eSlGuitars); }
-void mixerView::on_muteButtonKeyboards_clicked() { mute(SoundEngine::eSlKeyboards); }
-void mixerView::on_muteButtonOrchestra_clicked() { mute(SoundEngine::eSlOrchestra); }
-void mixerView::on_muteButtonWinds_clicked() { mute(SoundEngine::eSlWinds); }
+void mixerView::setDrumsVolume(int value) { setVolume(SoundEngine::eSlDrums, value); }
+void mixerView::setBassVolume(int value) { setVolume(SoundEngine::eSlBass, value); }
+void mixerView::setGuitarVolume(int value) { setVolume(SoundEngine::eSlGuitars, value); }
+void mixerView::setKeyboardsVolume(int value) { setVolume(SoundEngine::eSlKeyboards, value); }
+void mixerView::setOrchestraVolume(int value) { setVolume(SoundEngine::eSlOrchestra, value); }
+void mixerView::setWindsVolume(int value) { setVolume(SoundEngine::eSlWinds, value); }
+void mixerView::soloDrums() { solo(SoundEngine::eSlDrums); }
+void mixerView::soloBass() { solo(SoundEngine::eSlBass); }
+void mixerView::soloGuitar() { solo(SoundEngine::eSlGuitars); }
+void mixerView::soloKeyboards() { solo(SoundEngine::eSlKeyboards); }
+void mixerView::soloOrchestra() { solo(SoundEngine::eSlOrchestra); }
+void mixerView::soloWinds() { solo(SoundEngine::eSlWinds); }
+void mixerView::muteDrums() { mute(SoundEngine::eSlDrums); }
+void mixerView::muteBass() { mute(SoundEngine::eSlBass); }
+void mixerView::muteGuitar() { mute(SoundEngine::eSlGuitars); }
+void mixerView::muteKeyboards() { mute(SoundEngine::eSlKeyboards); }
+void mixerView::muteOrchestra() { mute(SoundEngine::eSlOrchestra); }
+void mixerView::muteWinds() { mute(SoundEngine::eSlWinds); }

@@ -53,24 +53,24 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private slots:
-    void on_drumsVolume_valueChanged(int value);
-    void on_bassVolume_valueChanged(int value);
-    void on_guitarVolume_valueChanged(int value);
-    void on_keyboardsVolume_valueChanged(int value);
-    void on_OrchestraVolume_valueChanged(int value);
-    void on_windsVolume_valueChanged(int value);
-    void on_soloButtonDrums_clicked();
-    void on_soloButtonBass_clicked();
-    void on_soloButtonGuitar_clicked();
-    void on_soloButtonKeyboards_clicked();
-    void on_soloButtonOrchestra_clicked();
-    void on_soloButtonWinds_clicked();
-    void on_muteButtonDrums_clicked();
-    void on_muteButtonBass_clicked();
-    void on_muteButtonGuitar_clicked();
-    void on_muteButtonKeyboards_clicked();
-    void on_muteButtonOrchestra_clicked();
-    void on_muteButtonWinds_clicked();
+    void setDrumsVolume(int value);
+    void setBassVolume(int value);
+    void setGuitarVolume(int value);
+    void setKeyboardsVolume(int value);
+    void setOrchestraVolume(int value);
+    void setWindsVolume(int value);
+    void soloDrums();
+    void soloBass();
+    void soloGuitar();
+    void soloKeyboards();
+    void soloOrchestra();
+    void soloWinds();
+    void muteDrums();
+    void muteBass();
+    void muteGuitar();
+    void muteKeyboards();
+    void muteOrchestra();
+    void muteWinds();
 
 private:
     void nameButtons();

@@ -71,6 +71,27 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr
       engine(engine)
 {
     ui->setupUi(this);
+    connect(ui->languageCombo, &QComboBox::activated, this, &SettingsView::switchLanguage);
+    connect(ui->actionCombo, &QComboBox::activated, this, &SettingsView::chooseDoubleClickAction);
+    connect(ui->chordCombo, &QComboBox::activated, this, &SettingsView::chooseChordNotation);
+    connect(ui->fastRunCheck, &QCheckBox::clicked, this, &SettingsView::switchFastRun);
+    connect(ui->textFontCombo, &QComboBox::activated, this, &SettingsView::chooseTextFont);
+    connect(ui->textSizeCombo, &QComboBox::activated, this, &SettingsView::chooseTextSize);
+    connect(ui->textAlignCombo, &QComboBox::activated, this, &SettingsView::chooseTextAlignment);
+    connect(ui->comboKarTxtColor, &QComboBox::activated, this, &SettingsView::chooseTextColor);
+    connect(ui->comboKarHlColor, &QComboBox::activated, this, &SettingsView::chooseHighlightColor);
+    connect(ui->comboKarBgColor, &QComboBox::activated, this, &SettingsView::chooseBackgroundColor);
+    connect(ui->pbBgImage, &QPushButton::clicked, this, &SettingsView::chooseBackgroundImage);
+    connect(ui->radioKarBgImage, &QRadioButton::clicked, this, &SettingsView::useBackgroundImage);
+    connect(ui->radioKarBgColor, &QRadioButton::clicked, this, &SettingsView::useBackgroundColor);
+    connect(ui->spinBoxLyricsOffset, &QSpinBox::valueChanged, this, &SettingsView::setLyricsOffset);
+    connect(ui->spinBoxKey, &QSpinBox::valueChanged, this, &SettingsView::sendRuntimeKey);
+    connect(ui->spinBoxTempo, &QSpinBox::valueChanged, this, &SettingsView::sendRuntimeTempo);
+    connect(ui->restoreLayoutButton, &QPushButton::clicked, this, &SettingsView::restoreLayout);
+    connect(ui->rebuildDatabaseButton, &QPushButton::clicked, this, &SettingsView::askToRebuildDatabase);
+    connect(ui->aboutQtButton, &QPushButton::clicked, this, &SettingsView::showAboutQt);
+    connect(ui->comboSoundCard, &QComboBox::activated, this, &SettingsView::chooseMidiOutput);
+    connect(ui->comboAudioDevices, &QComboBox::activated, this, &SettingsView::chooseAudioDevice);
     WheelGuard::guardChildren(ui->scrollContents);
     fillLists();
     fitWidth();
@@ -239,7 +260,7 @@ void SettingsView::resetSpinBoxTempoKey()
 
 // ---- the user's choices
 
-void SettingsView::on_languageCombo_activated(int row)
+void SettingsView::switchLanguage(int row)
 {
     if (row < 0 || row >= languages.size())
         return;
@@ -255,13 +276,13 @@ void SettingsView::on_languageCombo_activated(int row)
     installTranslators(row);
 }
 
-void SettingsView::on_actionCombo_activated(int row)
+void SettingsView::chooseDoubleClickAction(int row)
 {
     if (row >= 0 && row < doubleClickActions.size())
         settings().setValue(QStringLiteral("System/DoubleClickAction"), row);
 }
 
-void SettingsView::on_chordCombo_activated(int row)
+void SettingsView::chooseChordNotation(int row)
 {
     qDebug() << "Activated" << row;
     settings().setValue(QStringLiteral("MidiSettings/Chord"), row);
@@ -269,14 +290,14 @@ void SettingsView::on_chordCombo_activated(int row)
     emit chordChanged(row);
 }
 
-void SettingsView::on_fastRunCheck_clicked(bool checked)
+void SettingsView::switchFastRun(bool checked)
 {
     qDebug() << "Activated" << (checked ? "true" : "false");
     settings().setValue(QStringLiteral("MidiSettings/FastRun"), checked);
     setFstRun(checked);
 }
 
-void SettingsView::on_textFontCombo_activated(int row)
+void SettingsView::chooseTextFont(int row)
 {
     qDebug() << "Activated" << row;
     settings().setValue(karaokeKey("Font"), row);
@@ -284,7 +305,7 @@ void SettingsView::on_textFontCombo_activated(int row)
     emit fontFamilyChanged(getFont());
 }
 
-void SettingsView::on_textSizeCombo_activated(int row)
+void SettingsView::chooseTextSize(int row)
 {
     qDebug() << "Activated" << row;
     setFontSize(row);
@@ -292,7 +313,7 @@ void SettingsView::on_textSizeCombo_activated(int row)
     emit fontSizeChanged(fontPixelSize);
 }
 
-void SettingsView::on_textAlignCombo_activated(int row)
+void SettingsView::chooseTextAlignment(int row)
 {
     qDebug() << "Activated" << row;
     settings().setValue(karaokeKey("TextAlign"), row);
@@ -300,7 +321,7 @@ void SettingsView::on_textAlignCombo_activated(int row)
     emit fontAlignmentChanged(getTextAlign());
 }
 
-void SettingsView::on_comboKarTxtColor_activated(int row)
+void SettingsView::chooseTextColor(int row)
 {
     if (row < 0 || row >= textColors.size())
         return;
@@ -308,7 +329,7 @@ void SettingsView::on_comboKarTxtColor_activated(int row)
     emit colorKaraokeTextChanged(textColors.at(row));
 }
 
-void SettingsView::on_comboKarHlColor_activated(int row)
+void SettingsView::chooseHighlightColor(int row)
 {
     if (row < 0 || row >= highlightColors.size())
         return;
@@ -316,7 +337,7 @@ void SettingsView::on_comboKarHlColor_activated(int row)
     emit colorKaraokeHighlightChanged(highlightColors.at(row));
 }
 
-void SettingsView::on_comboKarBgColor_activated(int row)
+void SettingsView::chooseBackgroundColor(int row)
 {
     if (row < 0 || row >= backgroundColors.size())
         return;
@@ -325,7 +346,7 @@ void SettingsView::on_comboKarBgColor_activated(int row)
     emit colorKaraokeBackgroundChanged(backgroundColors.at(row));
 }
 
-void SettingsView::on_pbBgImage_clicked()
+void SettingsView::chooseBackgroundImage()
 {
     const QString path = chooseImageFile();
     if (path.isEmpty())
@@ -337,7 +358,7 @@ void SettingsView::on_pbBgImage_clicked()
     emit imageKaraokeBackgroundChanged(path);
 }
 
-void SettingsView::on_radioKarBgImage_clicked(bool checked)
+void SettingsView::useBackgroundImage(bool checked)
 {
     if (!checked)
         return;
@@ -345,7 +366,7 @@ void SettingsView::on_radioKarBgImage_clicked(bool checked)
     emit imageKaraokeBackgroundChanged(getKarBackImage());
 }
 
-void SettingsView::on_radioKarBgColor_clicked(bool checked)
+void SettingsView::useBackgroundColor(bool checked)
 {
     if (!checked)
         return;
@@ -353,18 +374,18 @@ void SettingsView::on_radioKarBgColor_clicked(bool checked)
     emit colorKaraokeBackgroundChanged(getKarBackColor());
 }
 
-void SettingsView::on_spinBoxLyricsOffset_valueChanged(int value)
+void SettingsView::setLyricsOffset(int value)
 {
     settings().setValue(QStringLiteral("Playback/LiricsTimeOffset"), value * 10);
     emit lyricsOffsetChanged(value * 10);
 }
 
-void SettingsView::on_spinBoxKey_valueChanged(int value)
+void SettingsView::sendRuntimeKey(int value)
 {
     emit runtimeKeyChanged(value);
 }
 
-void SettingsView::on_spinBoxTempo_valueChanged(int value)
+void SettingsView::sendRuntimeTempo(int value)
 {
     emit runtimeTempoChanged(value);
 }
@@ -385,7 +406,7 @@ void SettingsView::on_loadSongChange(Song::LoadSongState state)
     ui->comboAudioDevices->setEnabled(free);
 }
 
-void SettingsView::on_restoreLayoutButton_clicked()
+void SettingsView::restoreLayout()
 {
     // The main window holding this page stays open: closing it would pause
     // the song and could end the program as its last window.
@@ -402,14 +423,14 @@ void SettingsView::on_restoreLayoutButton_clicked()
     emit resizeWindows();
 }
 
-void SettingsView::on_rebuildDatabaseButton_clicked()
+void SettingsView::askToRebuildDatabase()
 {
     if (confirm(tr("Rebuild Database"), tr("ATTENTION: Perform this operation only in case of malfunctions.") +
                                             QLatin1Char('\n') + tr("Do you want to proceed?")))
         emit rebuildDatabaseRequest();
 }
 
-void SettingsView::on_aboutQtButton_clicked()
+void SettingsView::showAboutQt()
 {
     QMessageBox::aboutQt(nullptr, QString());
 }

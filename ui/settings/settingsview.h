@@ -120,27 +120,27 @@ protected:
     virtual QString chooseImageFile();
 
 private slots:
-    void on_languageCombo_activated(int row);
-    void on_actionCombo_activated(int row);
-    void on_chordCombo_activated(int row);
-    void on_fastRunCheck_clicked(bool checked);
-    void on_textFontCombo_activated(int row);
-    void on_textSizeCombo_activated(int row);
-    void on_textAlignCombo_activated(int row);
-    void on_comboKarTxtColor_activated(int row);
-    void on_comboKarHlColor_activated(int row);
-    void on_comboKarBgColor_activated(int row);
-    void on_pbBgImage_clicked();
-    void on_radioKarBgImage_clicked(bool checked);
-    void on_radioKarBgColor_clicked(bool checked);
-    void on_spinBoxLyricsOffset_valueChanged(int value);
-    void on_spinBoxKey_valueChanged(int value);
-    void on_spinBoxTempo_valueChanged(int value);
-    void on_restoreLayoutButton_clicked();
-    void on_rebuildDatabaseButton_clicked();
-    void on_aboutQtButton_clicked();
-    void on_comboSoundCard_activated(int row);
-    void on_comboAudioDevices_activated(int row);
+    void switchLanguage(int row);
+    void chooseDoubleClickAction(int row);
+    void chooseChordNotation(int row);
+    void switchFastRun(bool checked);
+    void chooseTextFont(int row);
+    void chooseTextSize(int row);
+    void chooseTextAlignment(int row);
+    void chooseTextColor(int row);
+    void chooseHighlightColor(int row);
+    void chooseBackgroundColor(int row);
+    void chooseBackgroundImage();
+    void useBackgroundImage(bool checked);
+    void useBackgroundColor(bool checked);
+    void setLyricsOffset(int value);
+    void sendRuntimeKey(int value);
+    void sendRuntimeTempo(int value);
+    void restoreLayout();
+    void askToRebuildDatabase();
+    void showAboutQt();
+    void chooseMidiOutput(int row);
+    void chooseAudioDevice(int row);
 
 private:
     void fillLists();

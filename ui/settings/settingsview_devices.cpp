@@ -220,7 +220,7 @@ void SettingsView::audioConnected()
         ui->comboSoundCard->setCurrentIndex(row);
 }
 
-void SettingsView::on_comboSoundCard_activated(int)
+void SettingsView::chooseMidiOutput(int)
 {
     QComboBox *combo = ui->comboSoundCard;
     if (devices->getIsMidiPortConnected()) {
@@ -245,7 +245,7 @@ void SettingsView::on_comboSoundCard_activated(int)
     settings().setValue(kSoundCardName, combo->currentText());
 }
 
-void SettingsView::on_comboAudioDevices_activated(int)
+void SettingsView::chooseAudioDevice(int)
 {
     QComboBox *combo = ui->comboAudioDevices;
     if (devices->isPlaying()) {

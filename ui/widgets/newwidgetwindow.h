@@ -25,6 +25,10 @@ public:
 
     // Takes the title bar out (before the karaoke view goes full screen).
     void hideBar();
+    // Unpinned by the user (not opened to go full screen): leaving full
+    // screen shows the window again rather than handing the view back.
+    void setUnpinned(bool unpinned) { this->unpinned = unpinned; }
+    bool isUnpinned() const { return unpinned; }
 
 signals:
     void windowClosing(QWidget *content, int view, bool closed);
@@ -64,4 +68,5 @@ private:
     int recordedWidth = 0;
     int recordedHeight = 0;
     bool closing = false;
+    bool unpinned = false;
 };

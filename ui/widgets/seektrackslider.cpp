@@ -60,6 +60,9 @@ SeekTrackSlider::SeekTrackSlider(QWidget *parent)
     ui->setupUi(this);
     ui->durataLabel->setText(QStringLiteral("-0:00"));
     ui->horizontalSlider->setStyle(pressAnywhere());
+    connect(ui->horizontalSlider, &QSlider::sliderPressed, this, &SeekTrackSlider::holdHandle);
+    connect(ui->horizontalSlider, &QSlider::sliderMoved, this, &SeekTrackSlider::showDragTarget);
+    connect(ui->horizontalSlider, &QSlider::sliderReleased, this, &SeekTrackSlider::seekToHandle);
     fitLabel();
 }
 
@@ -92,7 +95,7 @@ QString SeekTrackSlider::clockText(qint64 seconds)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-void SeekTrackSlider::on_loadSong_changed(int loadState)
+void SeekTrackSlider::showLoadState(int loadState)
 {
     if (loadState != kLoaded && loadState != kReloaded) {
         // The song has ended or gone: nothing is left to seek in, and a
@@ -114,7 +117,7 @@ void SeekTrackSlider::on_loadSong_changed(int loadState)
         ui->horizontalSlider->setMaximum(s.lastBar);
 }
 
-void SeekTrackSlider::on_mSecOfPlaying_changed(uint milliseconds, uint)
+void SeekTrackSlider::followTime(uint milliseconds, uint)
 {
     if (dragging)
         return;
@@ -135,21 +138,21 @@ void SeekTrackSlider::on_mSecOfPlaying_changed(uint milliseconds, uint)
     ui->horizontalSlider->setValue(int(position));
 }
 
-void SeekTrackSlider::on_barBeatOfPlayng_changed(uint bar, uint)
+void SeekTrackSlider::followBar(uint bar, uint)
 {
     const TransportSong s = song();
     if (!dragging && s.loaded && s.baseType == kMidi)
         ui->horizontalSlider->setValue(int(bar));
 }
 
-void SeekTrackSlider::on_horizontalSlider_sliderPressed()
+void SeekTrackSlider::holdHandle()
 {
     dragging = true;
     // A press beside the handle has taken it to the point pressed already.
     showTarget(ui->horizontalSlider->sliderPosition());
 }
 
-void SeekTrackSlider::on_horizontalSlider_sliderMoved(int value)
+void SeekTrackSlider::showDragTarget(int value)
 {
     if (dragging)
         showTarget(value);
@@ -164,17 +167,13 @@ void SeekTrackSlider::showTarget(int value)
         ui->durataLabel->setText(clockText(value)); // the second the release jumps to
 }
 
-void SeekTrackSlider::on_horizontalSlider_sliderReleased()
+void SeekTrackSlider::seekToHandle()
 {
     if (!dragging)
         return;
     dragging = false;
     const long value = ui->horizontalSlider->value();
     jump(song().baseType == kMidi ? value : value * 1000);
-}
-
-void SeekTrackSlider::on_horizontalSlider_actionTriggered(int)
-{
 }
 
 void SeekTrackSlider::letGo()

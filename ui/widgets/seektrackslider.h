@@ -35,18 +35,18 @@ public:
         : SeekTrackSlider(parent)
     {
         jump = [engine](long position) { engine->jumpTo(position); };
-        connect(engine, &Engine::mSecOfPlaying, this, &SeekTrackSlider::on_mSecOfPlaying_changed);
-        connect(engine, &Engine::barBeatOfPlaying, this, &SeekTrackSlider::on_barBeatOfPlayng_changed);
+        connect(engine, &Engine::mSecOfPlaying, this, &SeekTrackSlider::followTime);
+        connect(engine, &Engine::barBeatOfPlaying, this, &SeekTrackSlider::followBar);
     }
     ~SeekTrackSlider() override;
 
     // The current song as it stands at each report; the owner also passes
-    // the song's load-state reports to on_loadSong_changed.
+    // the song's load-state reports to showLoadState.
     void setSongSource(std::function<TransportSong()> source);
 
-    void on_loadSong_changed(int loadState);
-    void on_mSecOfPlaying_changed(uint milliseconds, uint tick);
-    void on_barBeatOfPlayng_changed(uint bar, uint beat);
+    void showLoadState(int loadState);
+    void followTime(uint milliseconds, uint tick);
+    void followBar(uint bar, uint beat);
 
     // "mm:ss", minutes going past 59.
     static QString clockText(qint64 seconds);
@@ -57,10 +57,9 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private slots:
-    void on_horizontalSlider_sliderPressed();
-    void on_horizontalSlider_sliderMoved(int value);
-    void on_horizontalSlider_sliderReleased();
-    void on_horizontalSlider_actionTriggered(int action);
+    void holdHandle();
+    void showDragTarget(int value);
+    void seekToHandle();
 
 private:
     void showTarget(int value);

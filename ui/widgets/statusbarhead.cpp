@@ -128,18 +128,18 @@ void statusBarHead::setChordLang(int notation)
     showKey(deltaKey());
 }
 
-void statusBarHead::on_songBpm_changed(int bpm, int delta)
+void statusBarHead::showSongBpm(int bpm, int delta)
 {
     song.bpm = bpm;
     showTempo(delta);
 }
 
-void statusBarHead::on_deltaKey_changed(int delta)
+void statusBarHead::showDeltaKey(int delta)
 {
     showKey(delta);
 }
 
-void statusBarHead::on_mSecOfPlaying_changed(uint milliseconds, uint)
+void statusBarHead::followTime(uint milliseconds, uint)
 {
     const qint64 seconds = milliseconds / 1000;
     if (seconds == lastSecondShown)
@@ -148,7 +148,7 @@ void statusBarHead::on_mSecOfPlaying_changed(uint milliseconds, uint)
     lastSecondShown = seconds;
 }
 
-void statusBarHead::on_barBeatOfPlaying_changed(uint bar, uint beat)
+void statusBarHead::followBarBeat(uint bar, uint beat)
 {
     ui->barNumberLabel->setText(QStringLiteral("%1.%2").arg(qint64(bar) + 1).arg(qint64(beat) + 1));
 }

@@ -21,14 +21,14 @@ public:
 
     // Follows the engine's position and bar reports and reads its tempo and
     // key offsets when a song is shown. The engine's tempo and key reports
-    // reach on_songBpm_changed and on_deltaKey_changed through the owner.
+    // reach showSongBpm and showDeltaKey through the owner.
     template <class Engine>
     void setEngPtr(Engine *engine)
     {
         deltaBpm = [engine] { return int(engine->getDeltaBpm()); };
         deltaKey = [engine] { return int(engine->getDeltaKey()); };
-        connect(engine, &Engine::mSecOfPlaying, this, &statusBarHead::on_mSecOfPlaying_changed);
-        connect(engine, &Engine::barBeatOfPlaying, this, &statusBarHead::on_barBeatOfPlaying_changed);
+        connect(engine, &Engine::mSecOfPlaying, this, &statusBarHead::followTime);
+        connect(engine, &Engine::barBeatOfPlaying, this, &statusBarHead::followBarBeat);
     }
 
     void showSongInfo(const SongInfo &info);
@@ -36,10 +36,10 @@ public:
     // Chord notation of the key: 0 Italian note names, 1 letter names.
     void setChordLang(int notation);
 
-    void on_songBpm_changed(int bpm, int delta);
-    void on_deltaKey_changed(int delta);
-    void on_mSecOfPlaying_changed(uint milliseconds, uint tick);
-    void on_barBeatOfPlaying_changed(uint bar, uint beat);
+    void showSongBpm(int bpm, int delta);
+    void showDeltaKey(int delta);
+    void followTime(uint milliseconds, uint tick);
+    void followBarBeat(uint bar, uint beat);
 
     // "m:ss" with the minutes going past 59, so a long song never wraps.
     static QString elapsedText(qint64 seconds);

@@ -7,6 +7,10 @@ TitleBarWindow::TitleBarWindow(QWidget *parent)
     : QWidget(parent), ui(new Ui::TitleBarWindow)
 {
     ui->setupUi(this);
+    connect(ui->pinButton, &QPushButton::clicked, this, &TitleBarWindow::pinClicked);
+    connect(ui->iconButton, &QPushButton::clicked, this, &TitleBarWindow::minimiseClicked);
+    connect(ui->fullScreenButton, &QPushButton::clicked, this, &TitleBarWindow::fullScreenClicked);
+    connect(ui->closeButton, &QPushButton::clicked, this, &TitleBarWindow::closeClicked);
 }
 
 TitleBarWindow::~TitleBarWindow()
@@ -50,22 +54,22 @@ void TitleBarWindow::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
-void TitleBarWindow::on_pinButton_clicked()
+void TitleBarWindow::pinClicked()
 {
     emit buttonClicked(false);
 }
 
-void TitleBarWindow::on_iconButton_clicked()
+void TitleBarWindow::minimiseClicked()
 {
     emit minimizeScreenWidget();
 }
 
-void TitleBarWindow::on_fullScreenButton_clicked()
+void TitleBarWindow::fullScreenClicked()
 {
     emit fullScreenWidget();
 }
 
-void TitleBarWindow::on_closeButton_clicked()
+void TitleBarWindow::closeClicked()
 {
     emit buttonClicked(true);
 }

@@ -31,10 +31,10 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private slots:
-    void on_pinButton_clicked();
-    void on_iconButton_clicked();
-    void on_fullScreenButton_clicked();
-    void on_closeButton_clicked();
+    void pinClicked();
+    void minimiseClicked();
+    void fullScreenClicked();
+    void closeClicked();
 
 private:
     Ui::TitleBarWindow *ui;

@@ -203,9 +203,8 @@ void addItems(const QAbstractItemView *view, QList<Entry> &out)
             const auto *styled = qobject_cast<const QStyledItemDelegate *>(delegate);
             QString text = styled ? styled->displayText(data, view->locale()) : data.toString();
             // A delegate that writes an entry in words of its own tells them.
-            if (delegate && delegate->metaObject()->indexOfMethod("shownText(QModelIndex)") >= 0)
-                QMetaObject::invokeMethod(delegate, "shownText", Qt::DirectConnection, Q_RETURN_ARG(QString, text),
-                                          Q_ARG(QModelIndex, index));
+            if (const auto *own = dynamic_cast<const ShownText *>(delegate))
+                text = own->shownText(index);
             if (text.isEmpty())
                 continue;
             // Where the entry is drawn, for the checks of its looks; and the

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QString>
 
+class QModelIndex;
 class QSlider;
 class QWidget;
 
@@ -40,6 +41,18 @@ struct Entry {
     // Which widget: the same one in two lists of one run.
     quintptr id = 0;
     bool cut() const { return need > have; }
+};
+
+// A delegate that writes its entries in words of its own (not the model's
+// display text) derives from this as well, so that the lists read here say
+// what the user sees.
+class ShownText
+{
+public:
+    virtual QString shownText(const QModelIndex &index) const = 0;
+
+protected:
+    ~ShownText() = default;
 };
 
 // Where the slider draws its handle, in the slider's coordinates: now, or

@@ -166,7 +166,7 @@ private slots:
     {
         const QString sheet = m_page->styleSheet();
         const QColor text = Contrast::colour(
-            Contrast::property(sheet, "QLabel[accessibleName=\"labelSlider\"]", "color"));
+            Contrast::property(sheet, "QLabel[styleClass=\"groupTitle\"]", "color"));
         QString picture = Contrast::property(sheet, "#mixerView, #frame, #frame2", "background-image");
         picture = picture.mid(4, picture.size() - 5); // url(...)
         const QImage texture(picture);
@@ -176,13 +176,19 @@ private slots:
         // The rule is the one the six names are drawn by.
         int titles = 0;
         for (QLabel *label : m_page->findChildren<QLabel *>()) {
-            if (label->accessibleName() != QLatin1String("labelSlider"))
+            if (label->property("styleClass").toString() != QLatin1String("groupTitle"))
                 continue;
             label->ensurePolished();
             QCOMPARE(label->palette().color(QPalette::WindowText), text);
             ++titles;
         }
         QCOMPARE(titles, 6);
+        // A screen reader says what a group's channel list is, not a style.
+        const auto *drums = m_page->findChild<QFrame *>("frameDrums");
+        const auto *title = m_page->findChild<QLabel *>("titlegroupBoxDrums");
+        QVERIFY(drums && title);
+        QCOMPARE(drums->accessibleName(), mixerView::tr("%1 channels").arg(title->text()));
+        QVERIFY(title->accessibleName().isEmpty()); // read as its text
     }
 
     // The lights follow the notes; channels outside 1 to 32 light nothing.

@@ -87,8 +87,8 @@ private slots:
         FakeEngine engine;
         statusBarHead head;
         head.setEngPtr(&engine);
-        connect(&engine, &FakeEngine::songBpmChanged, &head, &statusBarHead::on_songBpm_changed);
-        connect(&engine, &FakeEngine::songKeyChanged, &head, &statusBarHead::on_deltaKey_changed);
+        connect(&engine, &FakeEngine::songBpmChanged, &head, &statusBarHead::showSongBpm);
+        connect(&engine, &FakeEngine::songKeyChanged, &head, &statusBarHead::showDeltaKey);
         head.setChordLang(notation);
         engine.deltaBpm = deltaBpm;
         SongInfo info;
@@ -151,7 +151,7 @@ private slots:
         SeekTrackSlider seek(nullptr, &engine);
         TransportSong song{true, type, 185, 80};
         seek.setSongSource([&song] { return song; });
-        seek.on_loadSong_changed(2);
+        seek.showLoadState(2);
         auto *slider = seek.findChild<QSlider *>("horizontalSlider");
         QCOMPARE(text(seek, "durataLabel"), "-03:05");
         QCOMPARE(slider->maximum(), type == 1 ? 80 : 185);
@@ -176,14 +176,14 @@ private slots:
         QCOMPARE(engine.jumps, QList<long>{jump});
 
         song.loaded = false;
-        seek.on_loadSong_changed(0);
+        seek.showLoadState(0);
         QCOMPARE(text(seek, "durataLabel"), "-00:00");
         QCOMPARE(slider->maximum(), 0);
         emit engine.mSecOfPlaying(ms, 0);
         QCOMPARE(text(seek, "durataLabel"), "-0:00");
         // A song put back from its backup can be sought again.
         song.loaded = true;
-        seek.on_loadSong_changed(4);
+        seek.showLoadState(4);
         QCOMPARE(slider->maximum(), type == 1 ? 80 : 185);
     }
 
@@ -192,7 +192,7 @@ private slots:
     {
         seek.setWindowFlags(Qt::Popup);
         seek.setSongSource([] { return TransportSong::of(*currSong); });
-        connect(currSong, &Song::loadSongChange, &seek, [&seek](Song::LoadSongState s) { seek.on_loadSong_changed(s); });
+        connect(currSong, &Song::loadSongChange, &seek, [&seek](Song::LoadSongState s) { seek.showLoadState(s); });
     }
 
     // A real song on the real engine, the bar shown as the main window shows
