@@ -409,6 +409,19 @@ private slots:
         tool.changeMIDIChannel(5, 0);
         QCOMPARE(tool.writeMIDI(path), 0);
         QCOMPARE(TestUtil::readFile(path), saved);
+
+        // Rewritten with new lyrics, the song keeps them in their order.
+        auto editor = openMidi(path);
+        QVERIFY(editor->setLyrics(LYR_FORMAT_STANDARD, {row("CIAO", 100)}, {{127, 0, 200}}, {}, {}));
+        QVERIFY(editor->saveToFile(path));
+        const QByteArray rewritten = TestUtil::readFile(path);
+        QList<QByteArray> kept, wanted;
+        for (const auto &chunk : SmfChunks::others(rewritten))
+            kept << chunk.second;
+        for (const auto &chunk : chunks)
+            wanted << chunk.second;
+        QCOMPARE(kept, wanted);
+        QCOMPARE(play(rewritten).transpose, 3);
     }
 
     void textTrackBytes()
