@@ -9,42 +9,26 @@
 
 namespace SmfChunks {
 
-inline quint32 be32At(const QByteArray &d, qsizetype pos)
-{
-    return qFromBigEndian<quint32>(d.constData() + pos);
-}
-
 // The header chunk, then every chunk whole, in file order.
 inline QList<QByteArray> split(const QByteArray &smf)
 {
-    QList<QByteArray> out{smf.left(8 + be32At(smf, 4))};
-    for (qsizetype p = out[0].size(); p + 8 <= smf.size();) {
-        const qsizetype n = 8 + be32At(smf, p + 4);
-        out.append(smf.mid(p, n));
-        p += n;
-    }
+    const auto chunkSize = [&smf](qsizetype p) { return 8 + qFromBigEndian<quint32>(smf.constData() + p + 4); };
+    QList<QByteArray> out{smf.left(chunkSize(0))};
+    for (qsizetype p = out[0].size(); p + 8 <= smf.size(); p += out.last().size())
+        out.append(smf.mid(p, chunkSize(p)));
     return out;
 }
 
-inline QByteArray unknownChunk(int n)
-{
-    const QByteArray body = QByteArray("XF") + char('A' + n) + QByteArray("\x00MTrk\x00\x00\x00\x04\x00\xFF\x2F\x00", 13);
-    QByteArray size(4, '\0');
-    qToBigEndian(quint32(body.size()), size.data());
-    return QByteArray("XFI") + char('H' + n) + size + body;
-}
-
-// smf with one unknown chunk in front of each track numbered in before (a
-// number past the last track puts it behind them).
+// smf with an unknown chunk in front of each track numbered in before (the
+// track count puts one behind them all).
 inline QByteArray insert(const QByteArray &smf, const QList<int> &before)
 {
     const QList<QByteArray> chunks = split(smf);
     QByteArray out = chunks[0];
     for (int i = 1; i <= chunks.size(); ++i) {
         if (before.contains(i - 1))
-            out += unknownChunk(i);
-        if (i < chunks.size())
-            out += chunks[i];
+            out += QByteArray("XFI") + char('H' + i) + QByteArray("\0\0\0\x0F" "XF\0MTrk\0\0\0\4\0\xFF\x2F\0", 19);
+        out += chunks.value(i);
     }
     return out;
 }
@@ -64,8 +48,7 @@ inline QByteArray withoutOthers(const QByteArray &smf)
 {
     QByteArray out;
     for (const QByteArray &chunk : split(smf))
-        if (out.isEmpty() || chunk.startsWith("MTrk"))
-            out += chunk;
+        out += out.isEmpty() || chunk.startsWith("MTrk") ? chunk : QByteArray();
     return out;
 }
 

@@ -5,6 +5,7 @@ head of track 1, as a sequencer that puts a track of its own first does. records
 per track, how many settings records of each command (hex) it holds."""
 import json
 import sys
+from collections import Counter
 
 import mido
 
@@ -46,33 +47,23 @@ def check(orig, edited):
     json.dump({'tracks': len(b.tracks), 'sameNotes': notes[0] == notes[1], 'head': head}, sys.stdout)
 
 
-MAKER = [0x00, 0x20, 0x24, 0x00]
-SETTINGS = {0x1E, 0x1F, 0x2F, 0x3F, 0x4F, 0x5F, 0x6F}
-
-
-def is_record(m):
-    return m.type == 'sysex' and list(m.data[:4]) == MAKER and len(m.data) > 4 and m.data[4] in SETTINGS
+def records(track):
+    return [m for m in track if m.type == 'sysex' and list(m.data[:4]) == [0, 0x20, 0x24, 0]
+            and len(m.data) > 4 and m.data[4] in (0x1E, 0x1F, 0x2F, 0x3F, 0x4F, 0x5F, 0x6F)]
 
 
 def move_records(src, out):
     mid = mido.MidiFile(src, clip=False)
-    first = mid.tracks[0]
-    records = [m for m in first if is_record(m)]
-    assert records and all(m.time == 0 for m in records)
-    mid.tracks[0] = mido.MidiTrack(m for m in first if not is_record(m))
-    mid.tracks[1][0:0] = records
+    moved = records(mid.tracks[0])
+    assert moved and all(m.time == 0 for m in moved)
+    mid.tracks[0] = mido.MidiTrack(m for m in mid.tracks[0] if m not in moved)
+    mid.tracks[1][0:0] = moved
     mid.save(out)
 
 
-def records(path):
-    out = []
-    for tr in mido.MidiFile(path, clip=False).tracks:
-        kinds = {}
-        for m in tr:
-            if is_record(m):
-                kinds['%02x' % m.data[4]] = kinds.get('%02x' % m.data[4], 0) + 1
-        out.append(kinds)
-    json.dump(out, sys.stdout, sort_keys=True)
+def count_records(path):
+    json.dump([dict(Counter('%02x' % m.data[4] for m in records(tr)))
+               for tr in mido.MidiFile(path, clip=False).tracks], sys.stdout, sort_keys=True)
 
 
 if sys.argv[1] == 'make':
@@ -80,6 +71,6 @@ if sys.argv[1] == 'make':
 elif sys.argv[1] == 'move-records':
     move_records(sys.argv[2], sys.argv[3])
 elif sys.argv[1] == 'records':
-    records(sys.argv[2])
+    count_records(sys.argv[2])
 else:
     check(sys.argv[2], sys.argv[3])
