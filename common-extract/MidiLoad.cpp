@@ -117,6 +117,11 @@ bool channelDataBytes(uint8_t status)
     return (status & 0xF0) != 0xC0 && (status & 0xF0) != 0xD0;
 }
 
+bool trackFollowsHead(const uint8_t *data, uint32_t length)
+{
+    return length >= SMF_HEAD_SIZE && readU32be(data + 4) == SMF_HEAD_CHUNK_MIN && std::memcmp(data + 14, "MTrk", 4) == 0;
+}
+
 } // namespace
 
 ConversionBuffer::ConversionBuffer()
@@ -233,17 +238,26 @@ uint32_t convertiMidi1(const uint8_t *src, uint8_t *dst, int srcLength, int dstL
     if (count > MAX_MERGE_TRACKS)
         return 0;
 
-    uint32_t offset = 14;
-    for (int i = 0; i < count; ++i) {
-        if (length - offset < 8 || std::memcmp(src + offset, "MTrk", 4) != 0)
+    // The tracks are the first count "MTrk" chunks behind the header; any
+    // other chunk is skipped, as the standard asks of a reader. Every chunk
+    // passed must lie inside the file.
+    const uint32_t headLength = readU32be(src + 4);
+    if (headLength < SMF_HEAD_CHUNK_MIN || headLength > length - 8)
+        return 0;
+    uint32_t offset = 8 + headLength;
+    for (int i = 0; i < count;) {
+        if (length - offset < 8)
             return 0;
-        const uint32_t trackLength = readU32be(src + offset + 4);
+        const uint32_t chunkLength = readU32be(src + offset + 4);
         const uint32_t start = offset + 8;
-        if (trackLength > length - start)
+        if (chunkLength > length - start)
             return 0;
-        tracks[i].readPos = start;
-        tracks[i].lastByte = start + trackLength;
-        offset = start + trackLength;
+        if (std::memcmp(src + offset, "MTrk", 4) == 0) {
+            tracks[i].readPos = start;
+            tracks[i].lastByte = start + chunkLength;
+            ++i;
+        }
+        offset = start + chunkLength;
     }
     trackCount = int16_t(count);
     for (int i = 0; i < count; ++i)
@@ -254,10 +268,9 @@ uint32_t convertiMidi1(const uint8_t *src, uint8_t *dst, int srcLength, int dstL
         m_putc(head[i]);
     m_putc(src[12]);
     m_putc(src[13]);
-    for (int i = 14; i < 18; ++i)
-        m_putc(src[i]);
-    for (int i = 0; i < 4; ++i)
-        m_putc(0);
+    static const uint8_t trackHead[8] = {'M', 'T', 'r', 'k', 0, 0, 0, 0};
+    for (uint8_t b : trackHead)
+        m_putc(b);
 
     const int merged = demuxEnvtSmfTyep1();
     if (merged < 1)
@@ -279,7 +292,7 @@ int prepareStreamMidiType1(s_StreamData *sd)
                       int(limit));
     mi->dataLength = result;
     if (result == 0) {
-        logMsg(3, SRC, __LINE__, "Format 1 MIDI file could not be merged");
+        logMsg(3, SRC, __LINE__, "MIDI file could not be merged into one track");
         return 0;
     }
     if (result >= MERGE_RESULT_LIMIT) {
@@ -375,7 +388,10 @@ int DecodeFileInit(s_StreamData *sd)
             return 0;
     } else if (type == FILE_TYPE_MIDI) {
         const uint8_t format = sd->midiStream->smfFormat;
-        if (format == 1) {
+        // The normaliser reads a format-0 track right behind a 6-byte header;
+        // one that stands elsewhere (behind chunks of other kinds, or a longer
+        // header) is brought there by the merge, as a song of one track.
+        if (format == 1 || (format == 0 && !trackFollowsHead(mi->data, mi->dataLength))) {
             if (!prepareStreamMidiType1(sd))
                 return 0;
         } else if (format != 0) {

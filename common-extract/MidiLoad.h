@@ -1,6 +1,8 @@
 // Turns a loaded MIDI-family song into the one-track standard MIDI data the
 // normaliser reads 512 bytes at a time: format 1 merged into one track in
-// time order, MF3/MF4/MF5 payloads decompressed (LZHUF), format 0 as loaded.
+// time order, MF3/MF4/MF5 payloads decompressed (LZHUF), format 0 as loaded
+// when its track follows the header directly. Chunks of other kinds are
+// skipped wherever they stand.
 //
 // State is module-global: one conversion at a time. Callers hold the
 // extraction lock (ExtractLock.h) for the whole run, from the
@@ -17,6 +19,7 @@ constexpr uint32_t SECTOR_SIZE = 512;
 constexpr uint32_t MERGE_RESULT_LIMIT = 0x80000;   // merged songs must stay below
 constexpr int MAX_MERGE_TRACKS = 32;
 constexpr uint32_t SMF_HEAD_SIZE = 22;              // "MThd" chunk and "MTrk" header
+constexpr uint32_t SMF_HEAD_CHUNK_MIN = 6;          // format, tracks, division
 constexpr uint32_t MERGE_EXTRA_BYTES = 26;          // head plus the closing end of track
 
 // The 1 MiB zero-filled output buffer of one conversion, allocated by the
@@ -62,8 +65,9 @@ int DecodeFileInit(s_StreamData *sd);
 // after the data when it has room for it; ByteDecoded counts it.
 int LoadSmf0Sector(s_StreamData *sd);
 
-// Merges a format-1 SMF (src, srcLength) into one track at dst, writing at
-// most dstLimit bytes. Result: bytes written, 0 on failure.
+// Merges the first n "MTrk" chunks of an SMF (src, srcLength), n as its
+// header says, into one track at dst, writing at most dstLimit bytes.
+// Result: bytes written, 0 on failure.
 uint32_t convertiMidi1(const uint8_t *src, uint8_t *dst, int srcLength, int dstLimit);
 
 // The merge loop over the prepared track table: bytes written, 0 on a bad

@@ -111,6 +111,7 @@ int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
     bool titleFound = false, artistFound = false, genreFound = false, composerFound = false;
     bool markerFound = false, tempoFound = false, keyFound = false, lengthFound = false;
     bool deltaKeySeen = false, isMaker = false;
+    const int recordsTrack = settingsTrack(data, length).index;
 
     const auto visit = [&](int track, const SmfEvent &e) {
         if (titleFound && artistFound && genreFound && composerFound && markerFound && tempoFound &&
@@ -124,8 +125,8 @@ int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
             const uint8_t cmd = ev[MAKER_OFS_COMMAND];
             if (cmd == MAKER_CMD_TEXT_ROW2 && !artistFound) {
                 takeArtistRow(ev, avail, info, artistFound);
-            } else if (cmd == MAKER_CMD_DELTA_KEY && track == 0 && !keyFound && !deltaKeySeen) {
-                // The player's key offset: the first such record of the first track.
+            } else if (cmd == MAKER_CMD_DELTA_KEY && track == recordsTrack && !keyFound && !deltaKeySeen) {
+                // The player's key offset: the first such record of the settings.
                 deltaKeySeen = true;
                 if (avail >= uint32_t(MAKER_SIZE_SHORT))
                     std::snprintf(info->key, sizeof info->key, "%i",

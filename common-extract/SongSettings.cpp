@@ -102,7 +102,8 @@ void soloRecal(Db *db)
 int loadSongSettings_MID(const uint8_t *file, uint32_t length, Db *db)
 {
     // The records the editor replaces are the ones read: per kind (and per
-    // channel layer) the first of the first track, of the size it writes.
+    // channel layer) the first of the track holding the set, of the size it
+    // writes.
     bool shortSeen[4] = {};
     bool trackSeen[NUM_SLOTS][NUM_LAYERS] = {};
     bool advSeen[NUM_SLOTS][NUM_LAYERS] = {};
@@ -158,15 +159,12 @@ int loadSongSettings_MID(const uint8_t *file, uint32_t length, Db *db)
         }
         return false;
     };
-    int result = 0;
-    walkSmfTracks(file, length, [&](int, int start, int end) {
-        // A track that does not parse to its end is read as far as it does.
-        walkSmfTrack(file, start, end, record);
-        result = 1;
-        return true;
-    });
+    const SmfTrackSpan track = settingsTrack(file, length);
+    // A track that does not parse to its end is read as far as it does.
+    if (track.index >= 0)
+        walkSmfTrack(file, track.start, track.end, record);
     soloRecal(db);
-    return result;
+    return track.index >= 0 ? 1 : 0;
 }
 
 int loadSongSettings_MFx(const uint8_t *header, Db *db)

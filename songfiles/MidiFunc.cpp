@@ -6,6 +6,8 @@
 #include <QDebug>
 #include <QFile>
 
+#include <cstring>
+
 namespace {
 
 // Larger files are not Standard MIDI Files this tool should hold in memory.
@@ -44,6 +46,18 @@ bool readByte(ByteReader &file, int64_t &bytesLeft, uint8_t &out)
         return false;
     file.u8(out);
     --bytesLeft;
+    return true;
+}
+
+// Chunks of other kinds up to the next track (or the end) are passed over,
+// as the standard asks of a reader; false for one that the file cuts short.
+bool skipOtherChunks(ByteReader &file)
+{
+    while (file.need(8) && std::memcmp(file.here(), "MTrk", 4) != 0) {
+        uint32_t length = 0;
+        if (!file.skip(4) || !file.u32be(length) || !file.skip(length))
+            return false;
+    }
     return true;
 }
 
@@ -111,6 +125,10 @@ int MidiFunc::getTracks(ByteReader &file, const MIDIHeader &header, QList<QList<
 
 int MidiFunc::getTrack(ByteReader &file, QList<TrackEvent> &events)
 {
+    if (!skipOtherChunks(file)) {
+        qWarning().noquote() << "getTrack(): a chunk runs past the end of the file";
+        return -1;
+    }
     const QByteArray chunkType = file.need(4)
         ? QByteArray(reinterpret_cast<const char *>(file.here()), 4) : QByteArray();
     file.skip(4);
@@ -241,7 +259,7 @@ int MidiFunc::writeMIDI(const QString &path)
     bool inStep = file.skip(4) && file.u32be(headerLength) && file.skip(headerLength);
     for (int t = 0; inStep && t < m_tracks.size(); ++t) {
         uint32_t chunkLength = 0;
-        inStep = file.skip(4) && file.u32be(chunkLength) && file.need(chunkLength);
+        inStep = skipOtherChunks(file) && file.skip(4) && file.u32be(chunkLength) && file.need(chunkLength);
         const uint32_t trackEnd = file.pos + chunkLength;
         for (const TrackEvent &e : m_tracks[t]) {
             if (!inStep)
@@ -271,6 +289,7 @@ int MidiFunc::writeMIDI(const QString &path)
         }
         inStep = inStep && file.pos == trackEnd;
     }
+    inStep = inStep && skipOtherChunks(file);
     if (!inStep || !file.atEnd()) {
         qWarning().noquote() << "writeMIDI(): MIDI file not correctly overwritten (EOF not reached)!";
         return -1;

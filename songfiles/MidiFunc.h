@@ -3,8 +3,10 @@
 // (the maker's track-parameter records included) and patches the changed
 // bytes back into the file after keeping a one-time ".bak" copy.
 //
-// Running status is read. Every length is checked against its chunk, so a
-// hostile file fails with -1 instead of reading or allocating past it.
+// Chunks of other kinds, before, between or behind the tracks, are passed
+// over and kept. Running status is read. Every length is checked against
+// its chunk, so a hostile file fails with -1 instead of reading or
+// allocating past it.
 // writeMIDI checks the whole walk against the file in memory first and only
 // then replaces the file (temporary file and rename): a file that no longer
 // matches the lists is left as it was.

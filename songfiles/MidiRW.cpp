@@ -1,6 +1,7 @@
 #include "MidiRW.h"
 
 #include "Extract.h"
+#include "MakerRecords.h"
 #include "SafeSave.h"
 #include "SongFile.h"
 #include "SongRWFactory.h"
@@ -161,16 +162,42 @@ void MidiRW::updateTrackSize()
 // Replaces removed bytes at pos with inserted ones inside the first track.
 int MidiRW::changeTrack(int pos, int removed, const QByteArray &inserted)
 {
+    Track first = firstTrack();
+    return changeTrack(first, pos, removed, inserted);
+}
+
+int MidiRW::changeTrack(Track &track, int pos, int removed, const QByteArray &inserted)
+{
     fileData.replace(pos, removed, inserted);
-    trackLength = uint32_t(int(trackLength) - removed + inserted.size());
-    updateTrackSize();
+    track.length = uint32_t(int(track.length) - removed + inserted.size());
+    for (int i = 0; i < 4; ++i)
+        fileData[track.lengthPos + i] = char(track.length >> (24 - 8 * i));
+    if (track.lengthPos == trackLengthPos)
+        trackLength = track.length;
     return inserted.size() - removed;
+}
+
+MidiRW::Track MidiRW::recordsTrack() const
+{
+    const SmfTrackSpan span =
+        settingsTrack(reinterpret_cast<const uint8_t *>(fileData.constData()), uint32_t(fileData.size()));
+    // A later track that claims more than the file holds is never written
+    // into: the set then starts anew in the first track, which is read first.
+    if (span.index <= 0 || u32be(fileData, span.start - 4) > uint32_t(fileData.size() - span.start))
+        return firstTrack();
+    return {span.start - 4, span.start, u32be(fileData, span.start - 4)};
+}
+
+bool MidiRW::findTrackEvent(const Track &track, const std::function<bool(const HeadEvent &)> &found,
+                            HeadEvent &event) const
+{
+    const int end = std::min(track.end(), int(fileData.size()));
+    return walkSmfTrack(reinterpret_cast<const uint8_t *>(fileData.constData()), track.dataPos, end, found, &event);
 }
 
 bool MidiRW::findHeadEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const
 {
-    const int end = std::min(trackEnd(), int(fileData.size()));
-    return walkSmfTrack(reinterpret_cast<const uint8_t *>(fileData.constData()), trackDataPos, end, found, &event);
+    return findTrackEvent(firstTrack(), found, event);
 }
 
 bool MidiRW::findSongEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const

@@ -1,7 +1,9 @@
-// Editor of a Standard MIDI File (format 0 or 1). Metadata and the maker's
-// settings records live at the head of the first track, each with delta 0;
-// every insertion or removal keeps the first track's length field right at
-// once, and nothing else in the file is touched. setLyrics rewrites the song
+// Editor of a Standard MIDI File (format 0 or 1). Metadata lives at the head
+// of the first track, the maker's settings records at the head of the track
+// that holds them (the first one when none does), each event with delta 0;
+// every insertion or removal keeps that track's length field right at once,
+// and nothing else in the file is touched: chunks of other kinds stay byte
+// for byte where they stand. setLyrics rewrites the song
 // without its text and appends new text, chord and marker tracks. Every read
 // of the image is bounded by its size; removals only take events that lie
 // wholly inside the first track.
@@ -109,6 +111,21 @@ private:
     void updateTrackSize();
     int changeTrack(int pos, int removed, const QByteArray &inserted);
 
+    // A track where it lies in the image.
+    struct Track {
+        int lengthPos = 0;
+        int dataPos = 0;
+        uint32_t length = 0;
+        int end() const { return dataPos + int(length); }
+    };
+    Track firstTrack() const { return {trackLengthPos, trackDataPos, trackLength}; }
+    // Where the settings records are read and replaced, and new ones go:
+    // the first track holding any (settingsTrack), else the first track.
+    Track recordsTrack() const;
+    bool findTrackEvent(const Track &track, const std::function<bool(const HeadEvent &)> &found,
+                        HeadEvent &event) const;
+    int changeTrack(Track &track, int pos, int removed, const QByteArray &inserted);
+
     // The first event of the whole song, track by track, for which found is true.
     bool findSongEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const;
     QString metaText(const HeadEvent &e, int skip) const;
@@ -123,11 +140,12 @@ private:
     void setMakerText(kveroMetaTypeEnum type, const QString &text);
     int makerNumber(kveroMetaTypeEnum type) const;
 
-    int indexOfKveroSysEx(const QByteArray &data, int start, int &size, const QByteArray &pattern) const;
+    int indexOfKveroSysEx(const Track &track, int start, int &size, const QByteArray &pattern) const;
     int deltaRecord(uint8_t command) const;
     void replaceRecord(const QByteArray &pattern, const QByteArray &record);
-    // Puts record over the one found at pos (size bytes), or at the head.
-    void putRecord(int pos, int size, const QByteArray &record);
+    // Puts record over the one found at pos (size bytes), or at the track's head.
+    void putRecord(Track &track, int pos, int size, const QByteArray &record);
+    void insertAtRecordsHead(const QByteArray &event);
     void replaceLayerRecord(uint8_t command, int track, int layer, int size, int layerByte,
                             const QByteArray &record);
     // Whether any track holds an event of the channel of that type (B0, C0),

@@ -53,6 +53,31 @@ uint32_t step(uint32_t &now, uint32_t tick)
     return delta;
 }
 
+uint32_t be32At(const QByteArray &d, qsizetype pos)
+{
+    const auto *p = reinterpret_cast<const uint8_t *>(d.constData()) + pos;
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// The chunks of an SMF image that are no track, whole and in order: those
+// before its first track, and the rest (bytes behind the last chunk that
+// fits the image count as one more).
+void otherChunks(const QByteArray &image, QByteArray &before, QByteArray &after)
+{
+    const qsizetype size = image.size();
+    if (size < 8)
+        return;
+    bool trackSeen = false;
+    for (qsizetype p = 8 + qsizetype(be32At(image, 4)); p < size;) {
+        const qsizetype end = size - p >= 8 ? p + 8 + qsizetype(be32At(image, p + 4)) : size;
+        const bool track = image.mid(p, 4) == "MTrk";
+        if (!track)
+            (trackSeen ? after : before).append(image.mid(p, std::min(end, size) - p));
+        trackSeen = trackSeen || track;
+        p = end;
+    }
+}
+
 QByteArray chunk(const QByteArray &events)
 {
     QByteArray out("MTrk");
@@ -300,6 +325,12 @@ bool MidiRW::setLyrics(LyrFormat format, const QList<TEXT_EV> &rows, const QList
     image[9] = 1;
     image[10] = 0;
     image[11] = char(tracks);
+    // Chunks of other kinds stay: those that stood before the song's tracks
+    // before its track, the others behind it.
+    QByteArray before, after;
+    otherChunks(fileData, before, after);
+    image.insert(8 + qsizetype(be32At(image, 4)), before);
+    image.append(after);
     if (!loadHeader(image))
         return false;
     lyricsTrack = lyrics;

@@ -1,5 +1,7 @@
-// The maker's settings records at the head of a MIDI file's first track:
-// 00 F0 L 00 20 24 00 command data... F7, L = total size - 3. The reader is
+// The maker's settings records at the head of the track that holds them (the
+// first track of a file that has none yet): 00 F0 L 00 20 24 00 command
+// data... F7, L = total size - 3. They are one set, read and replaced where
+// it stands, so that no record is ever there twice. The reader is
 // loadSongSettings_MID. Every data byte stays below 0x80 so the SysEx is valid.
 #include "MidiRW.h"
 
@@ -54,18 +56,17 @@ QByteArray MidiRW::createKveroRecord(uint8_t command, int size) const
     return rec;
 }
 
-// A record is a whole F0 event of the first track whose data begin with the
+// A record is a whole F0 event of the track whose data begin with the
 // pattern and whose length is one byte; the position returned is the byte
 // before its F0 (its delta time when that is one byte), so that record
 // byte i lies at the position + i.
-int MidiRW::indexOfKveroSysEx(const QByteArray &data, int start, int &size,
-                              const QByteArray &pattern) const
+int MidiRW::indexOfKveroSysEx(const Track &track, int start, int &size, const QByteArray &pattern) const
 {
     HeadEvent e;
-    const bool found = findHeadEvent([&](const HeadEvent &ev) {
+    const bool found = findTrackEvent(track, [&](const HeadEvent &ev) {
         return ev.pos >= start && ev.status == 0xF0 && ev.statusPos >= 0 && ev.dataPos == ev.statusPos + 2
                && ev.dataLength >= pattern.size()
-               && data.mid(ev.dataPos, pattern.size()) == pattern;
+               && fileData.mid(ev.dataPos, pattern.size()) == pattern;
     }, e);
     if (!found)
         return -1;
@@ -75,18 +76,25 @@ int MidiRW::indexOfKveroSysEx(const QByteArray &data, int start, int &size,
 
 // In place of the record's F0 event: a delta time other than one 0 byte is
 // kept, so the events behind it keep their times.
-void MidiRW::putRecord(int pos, int size, const QByteArray &record)
+void MidiRW::putRecord(Track &track, int pos, int size, const QByteArray &record)
 {
     if (pos >= 0)
-        changeTrack(pos + 1, size - 1, record.mid(1));
+        changeTrack(track, pos + 1, size - 1, record.mid(1));
     else
-        changeTrack(trackDataPos, 0, record);
+        changeTrack(track, track.dataPos, 0, record);
+}
+
+void MidiRW::insertAtRecordsHead(const QByteArray &event)
+{
+    Track track = recordsTrack();
+    changeTrack(track, track.dataPos, 0, event);
 }
 
 int MidiRW::deltaRecord(uint8_t command) const
 {
     int size = 0;
-    const int pos = indexOfKveroSysEx(fileData, trackDataPos, size, kveroPattern(command));
+    const Track track = recordsTrack();
+    const int pos = indexOfKveroSysEx(track, track.dataPos, size, kveroPattern(command));
     if (pos < 0 || uint8_t(fileData.at(pos + 2)) != SIZE_SHORT - 3)
         return 0;
     const int a = int8_t(fileData.at(pos + 8));
@@ -102,9 +110,10 @@ void MidiRW::replaceRecord(const QByteArray &pattern, const QByteArray &record)
     if (fileData.isEmpty())
         return;
     int size = 0;
+    Track track = recordsTrack();
     // size is set by the search: it must be read after it, not in the same call
-    const int pos = indexOfKveroSysEx(fileData, trackDataPos, size, pattern);
-    putRecord(pos, size, record);
+    const int pos = indexOfKveroSysEx(track, track.dataPos, size, pattern);
+    putRecord(track, pos, size, record);
 }
 
 QByteArray MidiRW::createDeltaBpmEvent(int delta) const
@@ -214,8 +223,9 @@ void MidiRW::replaceLayerRecord(uint8_t command, int track, int layer, int size,
     const QByteArray pattern = kveroPattern(command).append(char(track));
     int found = -1;
     int recordSize = 0;
-    for (int from = trackDataPos;;) {
-        const int pos = indexOfKveroSysEx(fileData, from, recordSize, pattern);
+    Track records = recordsTrack();
+    for (int from = records.dataPos;;) {
+        const int pos = indexOfKveroSysEx(records, from, recordSize, pattern);
         if (pos < 0)
             break;
         if (recordSize == size && uint8_t(fileData.at(pos + layerByte)) == layer) {
@@ -224,7 +234,7 @@ void MidiRW::replaceLayerRecord(uint8_t command, int track, int layer, int size,
         }
         from = pos + recordSize;
     }
-    putRecord(found, size, record);
+    putRecord(records, found, size, record);
 }
 
 void MidiRW::setTrackParameter(int track, int layer, MidiTrackParam param)
@@ -270,11 +280,11 @@ bool MidiRW::hasChannelEvent(uint8_t type, int channel, int controller) const
 void MidiRW::insertDefaultControllerEvent(int channel, uint8_t controller, uint8_t value)
 {
     const char event[4] = {0, char(0xB0 | (channel & 0x0F)), char(controller), char(value)};
-    changeTrack(trackDataPos, 0, QByteArray(event, 4));
+    insertAtRecordsHead(QByteArray(event, 4));
 }
 
 // Each offset acts on the song's own controller of the channel: when the
-// song never sets it, one is added at the head of the first track, for the
+// song never sets it, one is added at the head of the records' track, for the
 // offsets the record holds only. An instrument acts on a program change:
 // a channel that plays without one gets General MIDI's program 0, which it
 // plays anyway, behind its bank.
@@ -282,7 +292,7 @@ void MidiRW::insertDefaultTrackEvents(int track, const MidiTrackParam &p)
 {
     if (p.programOverride && !hasChannelEvent(0xC0, track)) {
         const char program[3] = {0, char(0xC0 | (track & 0x0F)), 0};
-        changeTrack(trackDataPos, 0, QByteArray(program, 3));
+        insertAtRecordsHead(QByteArray(program, 3));
     }
     const DefaultController defaults[] = {{p.programOverride, ccBankSelect, 0},
                                           {p.chorus != 0, ccChorus, 0},

@@ -68,6 +68,36 @@ void syncFolder(const QByteArray &folder)
     }
 }
 
+// The process's umask. umask() tells it only by setting it, and for that
+// instant every file another thread creates (an import's copy, a download's
+// part file) would get the wrong mode; the kernel shows it in
+// /proc/self/status. Where it does not, 022, the usual one.
+mode_t currentUmask()
+{
+    constexpr mode_t fallback = 022;
+    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fallback;
+    char text[4096];
+    size_t have = 0;
+    for (ssize_t n; have < sizeof text - 1 && (n = ::read(fd, text + have, sizeof text - 1 - have)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        have += size_t(n);
+    }
+    ::close(fd);
+    text[have] = '\0';
+    const char *line = std::strstr(text, "\nUmask:");
+    if (!line)
+        return fallback;
+    char *end = nullptr;
+    const unsigned long mask = std::strtoul(line + 7, &end, 8);
+    return end == line + 7 || mask > 0777 ? fallback : mode_t(mask);
+}
+
 // Whether the user may write path: for the user's own rights, also when the
 // program runs with other rights than it started with.
 bool userMayWrite(const QByteArray &path, int how)
@@ -113,9 +143,7 @@ bool writeResolved(const QByteArray &target, const QList<QByteArray> &parts, con
     if (existed || model) {
         mode = st.st_mode & (existed ? 07777 : 0777);
     } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
+        mode &= ~currentUmask();
     }
 
     QByteArray temp = (folder == "/" ? QByteArray() : folder) + "/." + name + ".saving-XXXXXX";

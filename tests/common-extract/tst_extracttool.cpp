@@ -1,6 +1,7 @@
 #include "Extract.h"
 #include "ExtractTool.h"
 #include "mp3fixtures.h"
+#include "smfchunks.h"
 #include "testutil.h"
 
 #include <QDir>
@@ -158,6 +159,16 @@ private slots:
         SONG_INFO info{};
         QVERIFY(Extract::GetSongInfoFromFile(&info, kar));
         QCOMPARE(QString::fromUtf8(info.title), expected[QStringLiteral("title")].toString());
+
+        // Chunks of a kind no player knows, before and behind the first
+        // track, change nothing.
+        const QString chunked = write(QStringLiteral("chunks.kar"), SmfChunks::insert(TestUtil::readFile(kar), {0, 1}));
+        QByteArray chunkedOut;
+        QCOMPARE(TestUtil::runProgram(TestUtil::binDir() + QStringLiteral("/velmar-extract"), {chunked}, &chunkedOut, &err), 0);
+        QCOMPARE(chunkedOut, out);
+        SONG_INFO chunkedInfo{};
+        QVERIFY(Extract::GetSongInfoFromFile(&chunkedInfo, chunked));
+        QCOMPARE(QByteArray(chunkedInfo.title), QByteArray(info.title));
     }
 
     // Every tool refuses what is not a readable song file of sane size with

@@ -226,6 +226,9 @@ private slots:
         overrun[18 + 3 + 8 + note.size()] = char(note.size() + 5);
         QTest::newRow("chunk overruns file") << overrun << true;
         QTest::newRow("more tracks than chunks") << smf(1, {note}, 480, 2) << true;
+        const QByteArray track = smf(0, {note}).mid(14);
+        QTest::newRow("other chunk overruns file")
+            << smf(0, {}, 480, 1) + "XFIH" + be32(quint32(track.size()) + 1) + track << true;
         QTest::newRow("data byte without status")
             << smf(1, {QByteArray("\x00\x3C\x40", 3) + EOT}) << true;
         QTest::newRow("note cut") << smf(1, {QByteArray("\x00\x90\x3C", 3), note}) << true;
@@ -362,12 +365,18 @@ private slots:
         QCOMPARE(db->transpose, int16_t(-2));
         QCOMPARE(db->layers[1][0].program, uint8_t(5));
 
-        // Records of a later track are not the song's settings.
+        // The set is the first track's that holds any record, wherever a
+        // sequencer moved it; a later track's records are not read then.
         db = freshDb();
         db->transpose = 0;
         const QByteArray second = QByteArray(1, '\0') + record(0x3F, QByteArray("\x03\x00", 2)) + EOT;
         QCOMPARE(loadMid(smf(1, {EOT, second}), db.get()), 1);
-        QCOMPARE(db->transpose, int16_t(0));
+        QCOMPARE(db->transpose, int16_t(3));
+        const QByteArray third = QByteArray(1, '\0') + record(0x2F, QByteArray("\x05\x00", 2)) + EOT;
+        db = freshDb();
+        db->transpose = db->tempoDelta = 0;
+        QCOMPARE(loadMid(smf(1, {EOT, second, third}), db.get()), 1);
+        QCOMPARE(QList<int>({db->transpose, db->tempoDelta}), QList<int>({3, 0}));
     }
 
     void containerHeader()

@@ -1,7 +1,11 @@
 """make OUT FORMAT: a four-bar song, CC7 on channel 1 only. check ORIG EDITED:
-strict parse of EDITED; JSON of its tracks, head metas and whether its notes are ORIG's."""
+strict parse of EDITED; JSON of its tracks, head metas and whether its notes are ORIG's.
+move-records IN OUT: the maker's settings records moved from the head of track 0 to the
+head of track 1, as a sequencer that puts a track of its own first does. records IN: JSON,
+per track, how many settings records of each command (hex) it holds."""
 import json
 import sys
+from collections import Counter
 
 import mido
 
@@ -43,7 +47,30 @@ def check(orig, edited):
     json.dump({'tracks': len(b.tracks), 'sameNotes': notes[0] == notes[1], 'head': head}, sys.stdout)
 
 
+def records(track):
+    return [m for m in track if m.type == 'sysex' and list(m.data[:4]) == [0, 0x20, 0x24, 0]
+            and len(m.data) > 4 and m.data[4] in (0x1E, 0x1F, 0x2F, 0x3F, 0x4F, 0x5F, 0x6F)]
+
+
+def move_records(src, out):
+    mid = mido.MidiFile(src, clip=False)
+    moved = records(mid.tracks[0])
+    assert moved and all(m.time == 0 for m in moved)
+    mid.tracks[0] = mido.MidiTrack(m for m in mid.tracks[0] if m not in moved)
+    mid.tracks[1][0:0] = moved
+    mid.save(out)
+
+
+def count_records(path):
+    json.dump([dict(Counter('%02x' % m.data[4] for m in records(tr)))
+               for tr in mido.MidiFile(path, clip=False).tracks], sys.stdout, sort_keys=True)
+
+
 if sys.argv[1] == 'make':
     make(sys.argv[2], int(sys.argv[3]))
+elif sys.argv[1] == 'move-records':
+    move_records(sys.argv[2], sys.argv[3])
+elif sys.argv[1] == 'records':
+    count_records(sys.argv[2])
 else:
     check(sys.argv[2], sys.argv[3])

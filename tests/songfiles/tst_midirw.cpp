@@ -2,9 +2,12 @@
 // mido: metadata, settings records and text tracks written, saved and read
 // back, with the notes of the song unchanged.
 #include "Extract.h"
+#include "MidiFunc.h"
 #include "MidiRW.h"
+#include "Song.h"
 #include "SongSettings.h"
 #include "loadedsong.h"
+#include "smfchunks.h"
 #include "songfixtures.h"
 #include "testutil.h"
 
@@ -43,6 +46,21 @@ std::unique_ptr<MidiRW> editCopy(const QTemporaryDir &dir, int format, const QSt
     path = dir.filePath(name);
     QFile::copy(original, path);
     return openMidi(path);
+}
+
+QString settingsRecords(const QString &path)
+{
+    return QString::fromLatin1(TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"), {"records", path}));
+}
+
+// What the player makes of a song: its normalised stream, then its key
+// offset, and channel 2's volume and cutoff offsets.
+QPair<QByteArray, QList<int>> play(const QByteArray &file)
+{
+    LoadedSong song;
+    const int length = song.normalise(file);
+    return {song.output(std::max(length, 0)),
+            {song.db->transpose, song.db->layers[1][0].volume, song.db->ccOffsets[1][0][DB_CC74]}};
 }
 
 TEXT_EV row(const char *text, uint32_t tick)
@@ -278,6 +296,121 @@ private slots:
         QCOMPARE(TestUtil::readFile(path).toHex(), expected.toHex());
         editor = openMidi(path);
         QCOMPARE(editor->getDeltaKey(), 2);
+    }
+
+    // A sequencer that puts a track of its own first moves the settings
+    // records from the head of track 0 into track 1: the player, the library
+    // and the editor read them there, and saves replace them there, never
+    // adding a second set.
+    void recordsWhereverTheyStand()
+    {
+        QTemporaryDir dir;
+        QString original, path;
+        auto editor = editCopy(dir, 1, QStringLiteral("moved.mid"), original, path);
+        editor->setDeltaKey(2);
+        editor->setDeltaBpm(-3);
+        editor->setReverbEffect(4, 90);
+        editor->setChorusEffect(2, 30);
+        editor->setTrackParameter(1, 0, MidiTrackParam{0, 0, 0, false, -20});
+        editor->setTrackParameterAdv(1, 0, MidiTrackParamAdv{0, 0, 0, 0, 9, 0});
+        QVERIFY(editor->saveToFile(path));
+        TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"), {"move-records", path, path});
+        const QString oneSet = QStringLiteral(R"([{}, {"1e": 1, "1f": 1, "2f": 1, "3f": 1, "4f": 1, "5f": 1}, {}, {}])");
+        QCOMPARE(settingsRecords(path), oneSet);
+
+        QCOMPARE(play(TestUtil::readFile(path)).second, QList<int>({2, -20, 9}));
+        SONG_INFO info{};
+        QVERIFY(Extract::GetSongInfoFromFile(&info, path));
+        QCOMPARE(QByteArray(info.key), QByteArray("2"));
+        editor = openMidi(path);
+        QCOMPARE(QList<int>({editor->getDeltaKey(), editor->getDeltaBpm()}), QList<int>({2, -3}));
+
+        for (int round = 0; round < 3; ++round) {
+            editor = openMidi(path);
+            editor->setDeltaKey(3 + round);
+            editor->setTrackParameter(1, 0, MidiTrackParam{0, 0, 0, false, -21 - round});
+            QVERIFY(editor->saveToFile(path));
+        }
+        QCOMPARE(settingsRecords(path), oneSet);
+        QCOMPARE(play(TestUtil::readFile(path)).second, QList<int>({5, -23, 9}));
+        QVERIFY(mido(original, path)[QLatin1String("sameNotes")].toBool());
+    }
+
+    // Chunks of a kind no player knows, before, between or behind the
+    // tracks: the song plays as it does without them, the library and the
+    // channel tool read it, and three saves keep each chunk byte for byte
+    // where it stood.
+    void unknownChunksPlayAndStay_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QList<int>>("before");   // tracks with a chunk in front; 4 = behind the last
+        QTest::newRow("format 0, before its track") << 0 << QList<int>{0};
+        QTest::newRow("format 0, before and behind") << 0 << QList<int>{0, 1};
+        QTest::newRow("format 1, before the first track") << 1 << QList<int>{0};
+        QTest::newRow("format 1, between the tracks") << 1 << QList<int>{1, 2, 3};
+        QTest::newRow("format 1, everywhere") << 1 << QList<int>{0, 1, 2, 3, 4};
+    }
+    void unknownChunksPlayAndStay()
+    {
+        QFETCH(int, format);
+        QFETCH(QList<int>, before);
+        QTemporaryDir dir;
+        const QString original = SongFixtures::makeMidi(dir.path(), QStringLiteral("o.mid"), format);
+        const QByteArray plain = TestUtil::readFile(original);
+        const QByteArray song = SmfChunks::insert(plain, before);
+        const QString path = dir.filePath(QStringLiteral("Chunks.mid"));
+        QVERIFY(TestUtil::writeFile(path, song));
+
+        const QByteArray stream = play(plain).first;
+        QVERIFY(!stream.isEmpty());
+        QCOMPARE(play(song).first, stream);
+        uint seconds = 0, plainSeconds = 0;
+        QVERIFY(Song::checkSongFile(path, nullptr, &seconds));
+        QVERIFY(Song::checkSongFile(original, nullptr, &plainSeconds));
+        QCOMPARE(seconds, plainSeconds);
+
+        const QList<QPair<int, QByteArray>> chunks = SmfChunks::others(song);
+        QCOMPARE(chunks.size(), before.size());
+        for (int round = 0; round < 3; ++round) {
+            auto editor = openMidi(path);
+            QVERIFY(editor);
+            editor->setTitle(QStringLiteral("Round %1").arg(round));
+            editor->setGenre(QStringLiteral("Liscio"));
+            editor->setDeltaKey(round + 1);
+            editor->setTrackParameter(1, 0, MidiTrackParam{0, 0, 0, false, -5 - round});
+            QVERIFY(editor->saveToFile(path));
+        }
+        const QByteArray saved = TestUtil::readFile(path);
+        QCOMPARE(SmfChunks::others(saved), chunks);
+        QCOMPARE(play(saved).second[0], 3);
+        SONG_INFO info{};
+        QVERIFY(Extract::GetSongInfoFromFile(&info, path));
+        QCOMPARE(QByteArray(info.title), QByteArray("Round 2"));
+        const QString stripped = dir.filePath(QStringLiteral("stripped.mid"));
+        QVERIFY(TestUtil::writeFile(stripped, SmfChunks::withoutOthers(saved)));
+        QVERIFY(mido(original, stripped)[QLatin1String("sameNotes")].toBool());
+
+        MidiFunc tool;
+        QCOMPARE(tool.readMIDI(path), 0);
+        QCOMPARE(tool.tracks().size(), format ? 4 : 1);
+        tool.changeMIDIChannel(0, 5);
+        QCOMPARE(tool.writeMIDI(path), 0);
+        QCOMPARE(SmfChunks::others(TestUtil::readFile(path)), chunks);
+        QCOMPARE(tool.readMIDI(path), 0);
+        tool.changeMIDIChannel(5, 0);
+        QCOMPARE(tool.writeMIDI(path), 0);
+        QCOMPARE(TestUtil::readFile(path), saved);
+
+        // Rewritten with new lyrics, the song keeps them in their order.
+        auto editor = openMidi(path);
+        QVERIFY(editor->setLyrics(LYR_FORMAT_STANDARD, {row("CIAO", 100)}, {{127, 0, 200}}, {}, {}));
+        QVERIFY(editor->saveToFile(path));
+        const QByteArray rewritten = TestUtil::readFile(path);
+        const auto kept = SmfChunks::others(rewritten);
+        QCOMPARE(kept.size(), chunks.size());
+        for (int i = 0; i < kept.size(); ++i)
+            QCOMPARE(kept[i].second, chunks[i].second);
+        QCOMPARE(play(rewritten).second[0], 3);
     }
 
     void textTrackBytes()

@@ -1,5 +1,6 @@
 // The editor factory, the one-time backup and its restore. Saves that fail
 // are seen where the user meets them, on the edit page.
+#include "SafeSave.h"
 #include "SongRW.h"
 #include "songfixtures.h"
 #include "testutil.h"
@@ -8,8 +9,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 class TestSongRW : public QObject
@@ -165,6 +169,45 @@ private slots:
         QCOMPARE(described(backup), described(song));
         if (otherOwner && root)
             QCOMPARE(int(backup.st_uid), 65534);
+    }
+
+    // Saving reads the umask without changing it: the files another thread
+    // creates meanwhile (an import's copy, a download's part file) get
+    // 0666 less the umask, and so does each song saved as a new file.
+    void saveLeavesTheUmaskAlone()
+    {
+        QTemporaryDir dir;
+        const QByteArray song = TestUtil::readFile(SongFixtures::makeMidi(dir.path(), QStringLiteral("song.mid")));
+        const mode_t oldMask = ::umask(027);
+        std::atomic<bool> stop{false};
+        std::atomic<int> created{0}, wrong{0};
+        const auto create = [&](const QString &part) {
+            const QByteArray name = QFile::encodeName(dir.filePath(part));
+            while (!stop.load()) {
+                ::unlink(name.constData());
+                const int fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+                struct stat st {};
+                wrong += fd < 0 || ::fstat(fd, &st) != 0 || (st.st_mode & 0777) != 0640;
+                ::close(fd);
+                ++created;
+            }
+        };
+        std::thread import(create, QStringLiteral("copy.part")), download(create, QStringLiteral("song.part"));
+        int savedWrong = 0;
+        const QString copy = dir.filePath(QStringLiteral("copy.mid"));
+        const QByteArray nativeCopy = QFile::encodeName(copy);
+        for (int i = 0; i < 1000 && wrong.load() == 0; ++i) {
+            QFile::remove(copy);
+            struct stat st {};
+            savedWrong += !SafeSave::writeFile(copy, {song}) || ::stat(nativeCopy.constData(), &st) != 0 || (st.st_mode & 0777) != 0640;
+        }
+        stop = true;
+        import.join();
+        download.join();
+        ::umask(oldMask);
+        QVERIFY(created.load() > 0);
+        QCOMPARE(wrong.load(), 0);
+        QCOMPARE(savedWrong, 0);
     }
 };
 
