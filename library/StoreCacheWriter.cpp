@@ -1,5 +1,7 @@
 #include "StoreCacheWriter.h"
 
+#include "DatabaseHelper.h"
+
 #include <QVariant>
 
 using LibrarySql::failed;
@@ -7,15 +9,10 @@ using LibrarySql::failed;
 StoreCacheWriter::StoreCacheWriter(const QSqlDatabase &database, const char *table)
     : db(database), insert(database)
 {
-    const bool listing = qstrcmp(table, "MDSearchGenArt") == 0;
-    prepared = insert.prepare(
-        listing ? QStringLiteral("INSERT INTO MDSearchGenArt(Id, Nome, NumSongs) VALUES (?, ?, ?)")
-                : QStringLiteral("INSERT INTO %1(IdSong, ProductId, isFromSub, Genere, Artista, Autore, "
-                                 "Titolo, innerPath, Formato, Bpm, keySign, Durata) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                      .arg(QLatin1String(table)));
-    if (!prepared)
-        failed(insert);
+    prepared = qstrcmp(table, "MDSearchGenArt") != 0
+                   ? DatabaseHelper::prepareMDSong(insert, table)
+                   : insert.prepare(QStringLiteral("INSERT INTO MDSearchGenArt(Id, Nome, NumSongs) VALUES (?, ?, ?)"))
+                         || failed(insert);
 }
 
 StoreCacheWriter::~StoreCacheWriter() = default;
@@ -28,20 +25,7 @@ bool StoreCacheWriter::openSlice()
 
 bool StoreCacheWriter::add(const SongInfo &song)
 {
-    using LibrarySql::text;
-    insert.bindValue(0, song.idSong);
-    insert.bindValue(1, song.ProductId);
-    insert.bindValue(2, song.isFromSub);
-    insert.bindValue(3, text(song.genre));
-    insert.bindValue(4, text(song.artist));
-    insert.bindValue(5, text(song.author));
-    insert.bindValue(6, text(song.title));
-    insert.bindValue(7, text(song.innerPath));
-    insert.bindValue(8, text(song.format));
-    insert.bindValue(9, song.bpm);
-    insert.bindValue(10, text(song.keySign));
-    insert.bindValue(11, song.length);
-    return insert.exec() || failed(insert);
+    return DatabaseHelper::execMDSong(insert, song);
 }
 
 bool StoreCacheWriter::add(const Genres &record)
