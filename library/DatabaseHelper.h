@@ -91,8 +91,6 @@ public:
     bool insertMDSongsSearch(const SongInfo &info);
     bool insertMDSongsSearchMem(const SongInfo &info);
     bool insertMDSongsSearch(const QList<SongInfo> &songs);
-    // Songs of a title search into the file's cache, in one transaction.
-    bool insertMDSongsSearchFile(const QList<SongInfo> &songs);
     bool insertMDGenreSearch(const Genres &genre);
     QList<SongInfo> selectMDSongs();
     // The store song id of a cached product, or an empty text.

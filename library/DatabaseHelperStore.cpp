@@ -149,18 +149,6 @@ bool DatabaseHelper::truncateMDNews()
     return truncate(QSqlDatabase::database(), "MDNews");
 }
 
-bool DatabaseHelper::insertMDSongsSearchFile(const QList<SongInfo> &songs)
-{
-    QSqlDatabase db = QSqlDatabase::database();
-    LibrarySql::Savepoint work(db, "store_titles");
-    QSqlQuery q(db);
-    prepareMDSong(q, "MDSearchTitle");
-    for (const SongInfo &song : songs)
-        if (!execMDSong(q, song))
-            return false;
-    return work.release();
-}
-
 bool DatabaseHelper::replaceMDNews(const QList<SongInfo> &songs)
 {
     QSqlDatabase db = QSqlDatabase::database();

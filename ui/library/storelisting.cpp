@@ -104,13 +104,13 @@ StoreListing::~StoreListing()
         reader->wait();
         delete reader;
     }
+    songs = {};
+    records = {};
+    shared.reset();
 #ifdef __GLIBC__
     // The answer and its records were freed in pieces, much of it by the
     // reader's thread: give the pages back rather than keep the list's
     // high-water mark for the program's life.
-    songs = {};
-    records = {};
-    shared.reset();
     malloc_trim(0);
 #endif
 }
@@ -158,7 +158,8 @@ void StoreListing::writeSlice()
             if (songs.isEmpty() && records.isEmpty())
                 break;
         }
-        failed = !(kind == StoreArtists || kind == StoreGenres ? writer->add(records.at(at)) : writer->add(songs.at(at)));
+        failed = !(kind == StoreArtists || kind == StoreGenres ? writer->add(records.at(at))
+                                                               : writer->add(songs.at(at)));
         ++at;
         ++count;
     }
