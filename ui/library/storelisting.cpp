@@ -168,11 +168,14 @@ void StoreListing::writeSlice()
         end(false);
         return;
     }
+    // What the records are shown by runs in a turn of its own, not on top
+    // of a slice.
     if (count > 0 && !shown) {
         shown = true;
-        emit firstRecords();
-        if (over)
-            return;
+        QTimer::singleShot(0, this, [this] {
+            if (!over)
+                emit firstRecords();
+        });
     }
     bool left;
     bool read;
@@ -185,7 +188,7 @@ void StoreListing::writeSlice()
     if (left)
         schedule();
     else if (read)
-        end(true);
+        QTimer::singleShot(0, this, [this] { end(true); });
 }
 
 void StoreListing::end(bool complete)
