@@ -215,6 +215,37 @@ void listings(DatabaseHelper &db)
     }
 }
 
+// The news list is read off the window's thread and written whole in one
+// transaction: that write is the window's pause.
+void newsWrite(DatabaseHelper &db, int count)
+{
+    QList<SongInfo> songs;
+    for (int i = 0; i < count; ++i) {
+        SongInfo song;
+        song.idSong = 101;
+        song.ProductId = 10000 + i;
+        song.title = QStringLiteral("Song %1").arg(i);
+        song.artist = QStringLiteral("Singer");
+        song.author = QStringLiteral("A. Author");
+        song.genre = QStringLiteral("Pop");
+        song.format = QStringLiteral("MP3");
+        song.keySign = QStringLiteral("Am");
+        song.length = 185;
+        song.bpm = 120;
+        song.isFromSub = 2;
+        songs << song;
+    }
+    qint64 longest = 0;
+    for (int round = 0; round < 3; ++round) {
+        QElapsedTimer clock;
+        clock.start();
+        db.replaceMDNews(songs);
+        longest = qMax(longest, clock.elapsed());
+    }
+    std::printf("news of %d songs written (3 times)\n", count);
+    verdict("  longest pause of the window", longest, kPauseTargetMs, "ms");
+}
+
 void download(const QString &folder, qint64 mib)
 {
     const qint64 before = residentMiB();
@@ -382,6 +413,8 @@ int main(int argc, char **argv)
     db->connect();
     if (args.contains(QStringLiteral("--lists"))) {
         listings(*db);
+        newsWrite(*db, 5000);
+        newsWrite(*db, 40000);
     } else {
         search(*db, songs);
         download(home.path(), mib);
