@@ -173,7 +173,7 @@ void StoreListing::writeSlice()
     if (count > 0 && !shown) {
         shown = true;
         QTimer::singleShot(0, this, [this] {
-            if (!over)
+            if (!over && (!wanted || wanted()))
                 emit firstRecords();
         });
     }

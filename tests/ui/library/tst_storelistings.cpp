@@ -160,6 +160,36 @@ private slots:
         QCOMPARE(allRows(), 5);
         QCOMPARE(table()->model()->index(0, 1).data().toString().left(7), QString("Singer "));
     }
+
+    // Back from a store artist's 40,000 songs while they are being cached:
+    // the caching ends and the artists stay listed.
+    void leavingAListEndsIt()
+    {
+        button("artistButton")->click();
+        store.setFault(kSongList, "songs", 1, "count=40000");
+        page->showQuery(db->sqlMDSearchTitle, libraryView::SongsOfListing);
+        page->postToStore(kSongList, {{"lang", "2"}, {"interpreter", "Singer"}},
+                          &libraryView::receivedSongListForGenArtQuery);
+        bool left = false;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            const int in = count(db->mdDb, "SELECT count(*) FROM MDSearchTitle");
+            if (!left && in > 0 && in < 40000) {
+                left = true;
+                button("backButton")->click();
+            }
+        });
+        ticker.start(2);
+        QTRY_VERIFY_WITH_TIMEOUT(left, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!gif()->isVisible(), 60000);
+        const int cached = count(db->mdDb, "SELECT count(*) FROM MDSearchTitle");
+        QTest::qWait(300);
+        QVERIFY(cached < 40000);
+        QCOMPARE(count(db->mdDb, "SELECT count(*) FROM MDSearchTitle"), cached);
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::Listing));
+        QCOMPARE(allRows(), 1);
+        QCOMPARE(cell(0, 1), QString("Songwriter"));
+    }
 };
 
 VELMAR_TEST(TestStoreListings)
