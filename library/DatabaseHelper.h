@@ -91,8 +91,6 @@ public:
     bool insertMDSongsSearch(const SongInfo &info);
     bool insertMDSongsSearchMem(const SongInfo &info);
     bool insertMDSongsSearch(const QList<SongInfo> &songs);
-    // Songs of a title search into the file's cache, in one transaction.
-    bool insertMDSongsSearchFile(const QList<SongInfo> &songs);
     bool insertMDGenreSearch(const Genres &genre);
     QList<SongInfo> selectMDSongs();
     // The store song id of a cached product, or an empty text.
@@ -107,6 +105,10 @@ public:
     bool replaceMDNews(const QList<SongInfo> &songs);
     bool truncateMDSearchTitles();
     bool truncateMDSearchGenArt();
+    // One statement for many songs of a store cache ("MDNews",
+    // "MDSearchTitle"): prepared once, run once a song.
+    static bool prepareMDSong(QSqlQuery &q, const char *table);
+    static bool execMDSong(QSqlQuery &q, const SongInfo &info);
 
     // Maintenance. Removing an artist or a genre also deletes its songs'
     // files inside the song folder (an MP3's CD+G companion and every
@@ -174,8 +176,6 @@ private:
     bool removeWithFiles(const char *selectText, const char *selectBind, const char *deleteText,
                          const char *deleteBind, int id);
     bool insertMDSong(QSqlDatabase db, const char *table, const SongInfo &info);
-    static void prepareMDSong(QSqlQuery &q, const char *table);
-    bool execMDSong(QSqlQuery &q, const SongInfo &info);
     QString storeFieldOfProduct(const char *column, const QVariant &productId);
     bool truncate(QSqlDatabase db, const char *table);
 

@@ -41,29 +41,31 @@ bool DatabaseHelper::insertMDSong(QSqlDatabase db, const char *table, const Song
     return execMDSong(q, info);
 }
 
-void DatabaseHelper::prepareMDSong(QSqlQuery &q, const char *table)
+// Bound by position: a list of thousands binds twelve values a song, and a
+// name is looked up at every bind.
+bool DatabaseHelper::prepareMDSong(QSqlQuery &q, const char *table)
 {
-    q.prepare(QStringLiteral("INSERT INTO %1(IdSong, ProductId,isFromSub,Genere,Artista,Autore,"
-                             "Titolo,innerPath,Formato,Bpm,keySign,Durata) VALUES (:idSong, "
-                             ":ProductId, :isFromSub,:IdGenere,:IdArtista,:IdAutore,:Titolo,"
-                             ":innerPath,:Formato,:Bpm,:keySign,:Durata)")
-                  .arg(QLatin1String(table)));
+    return q.prepare(QStringLiteral("INSERT INTO %1(IdSong, ProductId, isFromSub, Genere, Artista, Autore, "
+                             "Titolo, innerPath, Formato, Bpm, keySign, Durata) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                  .arg(QLatin1String(table))) || failed(q);
 }
 
 bool DatabaseHelper::execMDSong(QSqlQuery &q, const SongInfo &info)
 {
-    q.bindValue(QStringLiteral(":idSong"), info.idSong);
-    q.bindValue(QStringLiteral(":ProductId"), info.ProductId);
-    q.bindValue(QStringLiteral(":isFromSub"), info.isFromSub);
-    q.bindValue(QStringLiteral(":IdGenere"), LibrarySql::text(info.genre));
-    q.bindValue(QStringLiteral(":IdArtista"), LibrarySql::text(info.artist));
-    q.bindValue(QStringLiteral(":IdAutore"), LibrarySql::text(info.author));
-    q.bindValue(QStringLiteral(":Titolo"), LibrarySql::text(info.title));
-    q.bindValue(QStringLiteral(":innerPath"), LibrarySql::text(info.innerPath));
-    q.bindValue(QStringLiteral(":Formato"), LibrarySql::text(info.format));
-    q.bindValue(QStringLiteral(":Bpm"), info.bpm);
-    q.bindValue(QStringLiteral(":keySign"), LibrarySql::text(info.keySign));
-    q.bindValue(QStringLiteral(":Durata"), info.length);
+    using LibrarySql::text;
+    q.bindValue(0, info.idSong);
+    q.bindValue(1, info.ProductId);
+    q.bindValue(2, info.isFromSub);
+    q.bindValue(3, text(info.genre));
+    q.bindValue(4, text(info.artist));
+    q.bindValue(5, text(info.author));
+    q.bindValue(6, text(info.title));
+    q.bindValue(7, text(info.innerPath));
+    q.bindValue(8, text(info.format));
+    q.bindValue(9, info.bpm);
+    q.bindValue(10, text(info.keySign));
+    q.bindValue(11, info.length);
     return q.exec() || failed(q);
 }
 
@@ -145,18 +147,6 @@ bool DatabaseHelper::updateDownloadStatus(int productId, int newStatus,
 bool DatabaseHelper::truncateMDNews()
 {
     return truncate(QSqlDatabase::database(), "MDNews");
-}
-
-bool DatabaseHelper::insertMDSongsSearchFile(const QList<SongInfo> &songs)
-{
-    QSqlDatabase db = QSqlDatabase::database();
-    LibrarySql::Savepoint work(db, "store_titles");
-    QSqlQuery q(db);
-    prepareMDSong(q, "MDSearchTitle");
-    for (const SongInfo &song : songs)
-        if (!execMDSong(q, song))
-            return false;
-    return work.release();
 }
 
 bool DatabaseHelper::replaceMDNews(const QList<SongInfo> &songs)

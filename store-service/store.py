@@ -61,6 +61,8 @@ Control requests (with --control only; never recorded):
             redirect          307 to &to=ADDRESS (a path or a whole address)
             songs             status 200 with a song list of &count=N songs
                               (default 40000)
+            artists, genres   status 200 with a search answer of &count=N
+                              store artists or genres (default 40000)
     GET  /_control/release?path=P       send the held replies of P
     POST /_control/reply?path=P         serve this body on P from now on
     POST /_control/account              form fields email, psw, user_id, name,
@@ -231,6 +233,21 @@ def escape(text):
 SONG = ("<song><songid>101</songid><productid>5001</productid><title>Love Song</title>"
         "<authors>A. Author</authors><interpreters>Singer</interpreters><genre>Pop</genre>"
         "<format>MP3</format><lenght>185</lenght><bpm>120</bpm><key>Am</key><download>1</download></song>")
+
+
+GENERATED = ("songs", "artists", "genres")
+
+
+def generated_answer(mode, count):
+    """A store answer of `count` made-up records: the songs of a list, or the
+    artists or genres of a search."""
+    if mode == "songs":
+        return xml("<list>" + "".join(SONG.replace("<productid>5001<", "<productid>%d<" % (10000 + i))
+                                      .replace("Love Song", "Song %d" % i) for i in range(count)) + "</list>")
+    tag = "interpreter" if mode == "artists" else "genre"
+    word = "Singer" if mode == "artists" else "Style"
+    return xml("".join("<%s/><%s_id>%d</%s_id><name>%s %d</name><num_songs>%d</num_songs>"
+                       % (tag, tag, 100000 + i, tag, word, i, 1 + i % 40) for i in range(count)))
 
 
 def midi_song():
@@ -427,11 +444,8 @@ class Handler(BaseHTTPRequestHandler):
         if mode == "oversized":
             self.send_oversized(int(fault.get("size") or 256 << 20), fault.get("announce") == "1")
             return
-        if mode == "songs":
-            count = int(fault.get("count") or 40000)
-            songs = "".join(SONG.replace("<productid>5001<", "<productid>%d<" % (10000 + i))
-                            .replace("Love Song", "Song %d" % i) for i in range(count))
-            self.send_whole(200, xml("<list>" + songs + "</list>"), "text/xml")
+        if mode in GENERATED:
+            self.send_whole(200, generated_answer(mode, int(fault.get("count") or 40000)), "text/xml")
             return
         if mode == "redirect":
             self.send_response(307)

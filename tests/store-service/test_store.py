@@ -269,6 +269,31 @@ class StoreService(unittest.TestCase):
             self.get(self.base + "/_control/requests")
         caught.exception.close()
 
+    def test_generated_answers(self):
+        """The made-up big answers the library's benchmarks and tests list."""
+        process, line = start("--control")
+        try:
+            base = "http://127.0.0.1:%s" % line.split()[1]
+            for mode, tag, count in (("artists", "interpreter", 1000), ("genres", "genre", 700), ("songs", "song", 400)):
+                self.get(base + "/_control/fault?path=/service/songlist.php&mode=%s&times=1&count=%d" % (mode, count))
+                with urllib.request.urlopen(base + "/service/songlist.php", b"lang=2&search=x") as reply:
+                    root = ET.fromstring(reply.read())
+                self.assertEqual(root.tag, "melodrome_message")
+                self.assertEqual(len(root.findall(".//" + tag)), count)
+                if mode != "songs":
+                    self.assertEqual(len({e.text for e in root.findall(tag + "_id")}), count)
+                    self.assertEqual(len(root.findall("num_songs")), count)
+                else:
+                    self.assertEqual(root[0].tag, "list")
+            # Once only: the next answer is the usual one.
+            with urllib.request.urlopen(base + "/service/songlist.php", b"lang=2&search=x") as reply:
+                self.assertEqual(len(ET.fromstring(reply.read()).findall(".//interpreter")), 1)
+        finally:
+            process.terminate()
+            process.wait()
+            process.stdout.close()
+            process.stderr.close()
+
     def post_raw(self, url, body):
         with urllib.request.urlopen(url, body) as reply:
             return reply.read()

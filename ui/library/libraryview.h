@@ -37,6 +37,7 @@ class QSqlDatabase;
 class QSqlQueryModel;
 class QSqlRecord;
 class QSqlTableModel;
+class StoreListing;
 
 namespace Ui {
 class libraryView;
@@ -163,10 +164,12 @@ private:
     bool takeReply(QNetworkReply *reply, QByteArray &body, const Phrase &failed);
     // The same for a body read already and judged (`unreadable`, see
     // StoreAnswer) off the window's thread.
-    bool takeReadReply(QNetworkReply *reply, const QByteArray &body, const Phrase &failed,
+    bool takeReadReply(QNetworkReply *reply, qint64 received, const Phrase &failed,
                        const Phrase &unreadable);
-    void storeSearchSongs(std::shared_ptr<const QList<SongInfo>> songs, qsizetype from, int serial,
-                          const QString &text);
+    // A big answer listed without holding the window (see StoreListing).
+    bool listFromStore(QNetworkReply *reply, int listKind, const QSqlDatabase &db, const char *table,
+                       const Phrase &failed, const std::function<void()> &show);
+    void dropListing(int kind);
     static Phrase searchFailure();
     void showStoreFailure(int kind, const Phrase &message);
     void clearStoreFailure(int kind);
@@ -245,6 +248,8 @@ private:
     int requestSerial = 0;
     int lastRequest[StoreRequests] = {};
     QSet<QNetworkReply *> pendingReplies;
+    // The answer of each kind being listed.
+    QPointer<StoreListing> listings[StoreRequests];
     // The kind whose failure the page says, -1 for none.
     int failedRequest = -1;
     // What the page says of it, told again in a language chosen meanwhile.

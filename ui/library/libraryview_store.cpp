@@ -13,6 +13,7 @@
 #include "prompter.h"
 #include "storeanswer.h"
 #include "storeendpoints.h"
+#include "storelisting.h"
 #include "storereplies.h"
 
 #include <QDebug>
@@ -20,10 +21,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSqlDatabase>
-#include <QThread>
-#include <QTimer>
-
-#include <memory>
 
 namespace {
 
@@ -52,6 +49,7 @@ QNetworkReply *libraryView::postToStore(const QString &path,
     // Only the newest request of a kind is wanted: the older ones go.
     lastRequest[kind] = ++requestSerial;
     abortPending(kind);
+    dropListing(kind);
     QNetworkRequest request(StoreEndpoints::storeUrl(path));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
@@ -102,10 +100,10 @@ bool libraryView::replyIsCurrent(QNetworkReply *reply) const
 bool libraryView::takeReply(QNetworkReply *reply, QByteArray &body, const Phrase &failed)
 {
     body = reply->isOpen() ? reply->readAll() : QByteArray();
-    return takeReadReply(reply, body, failed, StoreAnswer::reason(body, reply->rawHeader("Content-Type")));
+    return takeReadReply(reply, body.size(), failed, StoreAnswer::reason(body, reply->rawHeader("Content-Type")));
 }
 
-bool libraryView::takeReadReply(QNetworkReply *reply, const QByteArray &body, const Phrase &failed,
+bool libraryView::takeReadReply(QNetworkReply *reply, qint64 received, const Phrase &failed,
                                 const Phrase &unreadable)
 {
     reply->deleteLater();
@@ -117,10 +115,10 @@ bool libraryView::takeReadReply(QNetworkReply *reply, const QByteArray &body, co
     }
     const int kind = reply->property(kKindTag).toInt();
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
-    if (watch && !watch->failure(body.size()).isEmpty()) {
-        qWarning().noquote() << "libraryView: store request failed," << watch->failure(body.size())
+    if (watch && !watch->failure(received).isEmpty()) {
+        qWarning().noquote() << "libraryView: store request failed," << watch->failure(received)
                              << ":" << reply->url().toString();
-        showStoreFailure(kind, failed.arg(watch->reason(body.size())));
+        showStoreFailure(kind, failed.arg(watch->reason(received)));
         return false;
     }
     // A web page or a broken answer must not pass for "nothing found": the
@@ -151,103 +149,84 @@ void libraryView::receivedArtistListForQuery(QNetworkReply *reply)
 // in the cache for the way back.
 void libraryView::storeListing(QNetworkReply *reply, bool artists)
 {
-    QByteArray body;
-    if (!takeReply(reply, body, searchFailure()))
-        return;
-    const QList<Genres> records =
-        artists ? StoreReplies::readListing(body, QStringLiteral("interpreter"),
-                                            QStringLiteral("interpreter_id"))
-                : StoreReplies::readListing(body, QStringLiteral("genre"),
-                                            QStringLiteral("genre_id"));
-    {
-        LibrarySql::Savepoint work(QSqlDatabase::database(), "store_listing");
-        for (const Genres &record : records)
-            database->insertMDGenreSearch(record);
-        work.release();
-    }
-    qDebug() << "finito inserimento" << searchString();
-    if (currentQuery != storeSearchQuery())
-        return;
-    runQuery(currentQuery, QSqlDatabase::database());
-    artists ? buildTableArtists() : buildTableGenres();
+    listFromStore(reply, artists ? StoreListing::StoreArtists : StoreListing::StoreGenres, QSqlDatabase::database(),
+                  "MDSearchGenArt", searchFailure(), [this, artists] {
+                      if (currentQuery != storeSearchQuery())
+                          return;
+                      runQuery(currentQuery, QSqlDatabase::database());
+                      artists ? buildTableArtists() : buildTableGenres();
+                  });
 }
 
-// A search of the whole store answers tens of thousands of songs: the answer
-// is judged and parsed off the window's thread. The reply lives (and the
-// animation runs) until its songs are in.
 void libraryView::receivedSongListForQuery(QNetworkReply *reply)
 {
-    struct Reading
-    {
-        Phrase unreadable;
-        QList<SongInfo> songs;
-    };
-    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
-    const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
-    if (!replyIsCurrent(reply) || (watch && !watch->failure(body.size()).isEmpty())) {
-        takeReadReply(reply, body, searchFailure(), Phrase());
-        return;
-    }
-    auto read = std::make_shared<Reading>();
-    QThread *reader = QThread::create([read, body, type = reply->rawHeader("Content-Type")] {
-        read->unreadable = StoreAnswer::reason(body, type);
-        read->songs = StoreReplies::readSearchSongs(body);
-    });
-    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
-    connect(reader, &QThread::finished, reply, [this, reply, body, read] {
-        if (!takeReadReply(reply, body, searchFailure(), read->unreadable))
-            return;
-        storeSearchSongs(std::make_shared<const QList<SongInfo>>(std::move(read->songs)), 0,
-                         lastRequest[SearchRequest], searchString());
-    });
-    reader->start();
-}
-
-// Cached a few thousand songs per turn of the event loop, so that the window
-// answers between them; a search typed meanwhile ends the caching.
-void libraryView::storeSearchSongs(std::shared_ptr<const QList<SongInfo>> songs, qsizetype from, int serial,
-                                   const QString &text)
-{
-    if (lastRequest[SearchRequest] != serial || searchString() != text)
-        return;
-    constexpr qsizetype kSongsPerTurn = 5000;
-    database->insertMDSongsSearchFile(songs->mid(from, kSongsPerTurn));
-    if (from + kSongsPerTurn < songs->size()) {
-        QTimer::singleShot(0, this, [this, songs, from, serial, text] {
-            storeSearchSongs(songs, from + kSongsPerTurn, serial, text);
-        });
-        return;
-    }
-    qDebug() << "finito inserimento" << searchString();
-    if (currentQuery != storeSearchQuery())
-        return;
-    runQuery(currentQuery, QSqlDatabase::database());
-    buildTableSongs();
+    listFromStore(reply, StoreListing::SearchSongs, QSqlDatabase::database(), "MDSearchTitle", searchFailure(),
+                  [this] {
+                      if (currentQuery != storeSearchQuery())
+                          return;
+                      runQuery(currentQuery, QSqlDatabase::database());
+                      buildTableSongs();
+                  });
 }
 
 void libraryView::receivedSongListForGenArtQuery(QNetworkReply *reply)
 {
-    QByteArray body;
-    const bool read = takeReply(reply, body,
-                                Phrase("libraryView",
-                                       QT_TR_NOOP("The store's songs of this list cannot be shown: %1. Check the "
-                                                  "internet connection, go back and open it again.")));
-    if (!read && !replyIsCurrent(reply))
-        return;
-    if (!read)
-        body.clear();
+    const bool current = replyIsCurrent(reply);
     // Without an answer the list shows no songs rather than another list's.
-    database->truncateMDSearchTitles();
-    const QList<SongInfo> songs = StoreReplies::readListSongs(body);
-    {
-        LibrarySql::Savepoint work(database->mdDb, "store_list");
-        for (const SongInfo &song : songs)
-            database->insertMDSongsSearchMem(song);
-        work.release();
+    if (current)
+        database->truncateMDSearchTitles();
+    const auto show = [this] {
+        runQuery(currentQuery, database->mdDb);
+        buildTableSongs();
+    };
+    if (!listFromStore(reply, StoreListing::ListSongs, database->mdDb, "MDSearchTitle",
+                       Phrase("libraryView",
+                              QT_TR_NOOP("The store's songs of this list cannot be shown: %1. Check the "
+                                         "internet connection, go back and open it again.")),
+                       show)
+        && current)
+        show();
+}
+
+// A big answer is read off the window's thread and cached a slice at a time
+// (see StoreListing); its rows show as the first ones are in and again once
+// all are. The reply lives, and the animation runs, until then; a newer
+// request of its kind, or the page leaving what it answers, ends the work.
+// False when the reply was not listed (failed, or no longer wanted).
+bool libraryView::listFromStore(QNetworkReply *reply, int listKind, const QSqlDatabase &db, const char *table,
+                                const Phrase &failed, const std::function<void()> &show)
+{
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
+    const qint64 received = body.size();
+    const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
+    if (!replyIsCurrent(reply) || (watch && !watch->failure(received).isEmpty())) {
+        takeReadReply(reply, received, failed, Phrase());
+        return false;
     }
-    qDebug() << "finito inserimento";
-    runQuery(currentQuery, database->mdDb);
-    buildTableSongs();
+    const int kind = reply->property(kKindTag).toInt();
+    dropListing(kind);
+    auto *work = new StoreListing(StoreListing::Kind(listKind), body, reply->rawHeader("Content-Type"), db, table,
+                                  [this, reply] { return replyIsCurrent(reply); }, this);
+    listings[kind] = work;
+    connect(work, &StoreListing::firstRecords, this, show);
+    connect(work, &StoreListing::ended, this, [this, work, reply, kind, received, failed, show] {
+        if (listings[kind] == work)
+            listings[kind] = nullptr;
+        const Phrase unreadable = work->unreadable();
+        work->deleteLater();
+        if (!takeReadReply(reply, received, failed, unreadable))
+            return;
+        qDebug() << "finito inserimento" << searchString();
+        show();
+    });
+    work->start();
+    return true;
+}
+
+void libraryView::dropListing(int kind)
+{
+    if (StoreListing *work = listings[kind])
+        work->stop();
 }
 
 Phrase libraryView::searchFailure()

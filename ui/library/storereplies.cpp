@@ -1,9 +1,6 @@
 #include "storereplies.h"
 
-#include <QDomDocument>
-#include <QDomElement>
 #include <QDebug>
-#include <QDomNodeList>
 #include <QUrl>
 #include <QXmlStreamReader>
 
@@ -56,10 +53,9 @@ bool isSongField(QStringView name)
 
 } // namespace
 
-QList<Genres> readListing(const QByteArray &body, const QString &openElement,
-                          const QString &idElement)
+void readListing(const QByteArray &body, const QString &openElement, const QString &idElement,
+                 const TakeListing &take)
 {
-    QList<Genres> out;
     QXmlStreamReader xml(body);
     Genres record;
     bool open = false;
@@ -79,59 +75,76 @@ QList<Genres> readListing(const QByteArray &body, const QString &openElement,
             record.setName(xml.readElementText());
         } else if (name == u"num_songs") {
             record.setNumsongs(xml.readElementText().toInt());
-            if (!xml.hasError())
-                out << record;
             open = false;
+            if (!xml.hasError() && !take(record))
+                return;
         }
     }
-    return out;
 }
 
-QList<SongInfo> readSearchSongs(const QByteArray &body)
+void readSearchSongs(const QByteArray &body, const TakeSong &take)
 {
-    QList<SongInfo> out;
     QXmlStreamReader xml(body);
     SongInfo song;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
-        const QString name = xml.name().toString();
-        if (name == QLatin1String("download")) {
+        const QStringView name = xml.name();
+        if (name == u"download") {
             song.isFromSub = kStoreSong;
-            out << song;
+            if (!take(song))
+                return;
             song.clear();
         } else if (isSongField(name)) {
+            const QString field = name.toString();
             const QString text = xml.readElementText();
             if (!xml.hasError())
-                setSongField(song, name, text, true);
+                setSongField(song, field, text, true);
         }
     }
-    return out;
 }
 
-QList<SongInfo> readListSongs(const QByteArray &body)
+// Read as it streams in, with what a whole document would give: the text of
+// each child element of a song, its own children's text included.
+void readListSongs(const QByteArray &body, const TakeSong &take)
 {
-    QList<SongInfo> out;
-    QDomDocument doc;
-    doc.setContent(body);
-    const QDomElement root = doc.documentElement();
-    if (root.tagName() != QLatin1String("melodrome_message") ||
-        root.firstChildElement().tagName() != QLatin1String("list"))
-        return out;
-    const QDomNodeList songs = root.firstChildElement().elementsByTagName(QStringLiteral("song"));
-    qDebug() << "song nella lista:" << songs.count();
-    for (int i = 0; i < songs.count(); ++i) {
-        SongInfo song;
-        for (QDomNode n = songs.at(i).firstChild(); !n.isNull(); n = n.nextSibling()) {
-            const QString name = n.nodeName();
-            if (name == QLatin1String("download"))
-                song.isFromSub = kStoreSong;
-            else
-                setSongField(song, name, n.toElement().text(), false);
+    QXmlStreamReader xml(body);
+    if (!xml.readNextStartElement() || xml.name() != u"melodrome_message")
+        return;
+    if (!xml.readNextStartElement() || xml.name() != u"list")
+        return;
+    int depth = 0; // below the list
+    int found = 0;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            if (depth-- == 0)
+                break;
+            continue;
         }
-        out << song;
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() != u"song") {
+            ++depth;
+            continue;
+        }
+        SongInfo song;
+        while (xml.readNextStartElement()) {
+            const QString name = xml.name().toString();
+            if (name == QLatin1String("download")) {
+                song.isFromSub = kStoreSong;
+                xml.skipCurrentElement();
+            } else {
+                setSongField(song, name, xml.readElementText(QXmlStreamReader::IncludeChildElements), false);
+            }
+        }
+        if (xml.hasError())
+            break;
+        ++found;
+        if (!take(song))
+            return;
     }
-    return out;
+    qDebug() << "song nella lista:" << found;
 }
 
 SongInfo readSongInfo(const QByteArray &body)

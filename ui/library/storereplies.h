@@ -13,17 +13,24 @@
 #include <QPair>
 #include <QString>
 
+#include <functional>
+
 namespace StoreReplies {
+
+// Each reader hands every record to `take` as soon as it is complete, and
+// stops when `take` returns false.
+using TakeListing = std::function<bool(const Genres &record)>;
+using TakeSong = std::function<bool(const SongInfo &song)>;
 
 // Genres ("genre", "genre_id") or artists ("interpreter", "interpreter_id"):
 // a record opens at its element and is complete at "num_songs".
-QList<Genres> readListing(const QByteArray &body, const QString &openElement,
-                          const QString &idElement);
+void readListing(const QByteArray &body, const QString &openElement, const QString &idElement,
+                 const TakeListing &take);
 // Songs of a title search: a song is complete at "download" (status 2).
-QList<SongInfo> readSearchSongs(const QByteArray &body);
+void readSearchSongs(const QByteArray &body, const TakeSong &take);
 // Songs of a store artist or genre: every "song" under the document's first
 // element "list"; nothing when the document is not a store message.
-QList<SongInfo> readListSongs(const QByteArray &body);
+void readListSongs(const QByteArray &body, const TakeSong &take);
 // One song's details; "download" is the number of times it was bought.
 SongInfo readSongInfo(const QByteArray &body);
 

@@ -1,0 +1,203 @@
+#include "storelisting.h"
+
+#include "StoreCacheWriter.h"
+#include "storeanswer.h"
+#include "storereplies.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+
+// Records handed over at a time: large enough to cost the reader little
+// locking, small enough for the first rows to show at once.
+constexpr qsizetype kBatch = 2000;
+// The window's share of a slice: the inserts, then the commit.
+constexpr qint64 kSliceMs = 10;
+
+} // namespace
+
+struct StoreListing::Shared
+{
+    QMutex lock;
+    QList<QList<SongInfo>> songs;
+    QList<QList<Genres>> records;
+    bool read = false;
+    Phrase unreadable;
+    std::atomic_bool stop{false};
+};
+
+StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArray &contentType,
+                           const QSqlDatabase &db, const char *table, std::function<bool()> stillWanted,
+                           QObject *parent)
+    : QObject(parent),
+      kind(listKind),
+      shared(std::make_shared<Shared>()),
+      writer(std::make_unique<StoreCacheWriter>(db, table)),
+      wanted(std::move(stillWanted))
+{
+    connect(this, &StoreListing::more, this, &StoreListing::schedule, Qt::QueuedConnection);
+    reader = QThread::create([this, s = shared, body, contentType] {
+        const Phrase unreadable = StoreAnswer::reason(body, contentType);
+        QList<SongInfo> songBatch;
+        QList<Genres> recordBatch;
+        // The last hand-over also says that the reading is over.
+        const auto handOver = [&](bool last = false) {
+            {
+                QMutexLocker locked(&s->lock);
+                if (!songBatch.isEmpty())
+                    s->songs.append(std::move(songBatch));
+                if (!recordBatch.isEmpty())
+                    s->records.append(std::move(recordBatch));
+                if (last) {
+                    s->unreadable = unreadable;
+                    s->read = true;
+                }
+            }
+            songBatch = {};
+            recordBatch = {};
+            emit more();
+        };
+        const auto takeSong = [&](const SongInfo &song) {
+            songBatch.append(song);
+            if (songBatch.size() >= kBatch)
+                handOver();
+            return !s->stop;
+        };
+        const auto takeRecord = [&](const Genres &record) {
+            recordBatch.append(record);
+            if (recordBatch.size() >= kBatch)
+                handOver();
+            return !s->stop;
+        };
+        switch (kind) {
+        case StoreArtists:
+            StoreReplies::readListing(body, QStringLiteral("interpreter"), QStringLiteral("interpreter_id"),
+                                      takeRecord);
+            break;
+        case StoreGenres:
+            StoreReplies::readListing(body, QStringLiteral("genre"), QStringLiteral("genre_id"), takeRecord);
+            break;
+        case SearchSongs:
+            StoreReplies::readSearchSongs(body, takeSong);
+            break;
+        case ListSongs:
+            StoreReplies::readListSongs(body, takeSong);
+            break;
+        }
+        handOver(true);
+    });
+}
+
+StoreListing::~StoreListing()
+{
+    shared->stop = true;
+    if (reader) {
+        reader->wait();
+        delete reader;
+    }
+    songs = {};
+    records = {};
+    shared.reset();
+#ifdef __GLIBC__
+    // The answer and its records were freed in pieces, much of it by the
+    // reader's thread: give the pages back rather than keep the list's
+    // high-water mark for the program's life.
+    malloc_trim(0);
+#endif
+}
+
+void StoreListing::start()
+{
+    reader->start();
+}
+
+Phrase StoreListing::unreadable() const
+{
+    QMutexLocker locked(&shared->lock);
+    return shared->unreadable;
+}
+
+void StoreListing::schedule()
+{
+    if (scheduled || over)
+        return;
+    scheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        scheduled = false;
+        writeSlice();
+    });
+}
+
+// Writes for about kSliceMs, then lets the window have its turn.
+void StoreListing::writeSlice()
+{
+    if (over)
+        return;
+    if (wanted && !wanted()) {
+        end(false);
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    bool failed = !writer->openSlice();
+    while (!failed && clock.elapsed() < kSliceMs) {
+        if (at >= songs.size() && at >= records.size()) {
+            QMutexLocker locked(&shared->lock);
+            songs = shared->songs.isEmpty() ? QList<SongInfo>() : shared->songs.takeFirst();
+            records = shared->records.isEmpty() ? QList<Genres>() : shared->records.takeFirst();
+            at = 0;
+            if (songs.isEmpty() && records.isEmpty())
+                break;
+        }
+        failed = !(kind == StoreArtists || kind == StoreGenres ? writer->add(records.at(at))
+                                                               : writer->add(songs.at(at)));
+        ++at;
+        ++count;
+    }
+    failed = !writer->closeSlice() || failed;
+    if (failed) {
+        end(false);
+        return;
+    }
+    // What the records are shown by runs in a turn of its own, not on top
+    // of a slice.
+    if (count > 0 && !shown) {
+        shown = true;
+        QTimer::singleShot(0, this, [this] {
+            if (!over && (!wanted || wanted()))
+                emit firstRecords();
+        });
+    }
+    bool left;
+    bool read;
+    {
+        QMutexLocker locked(&shared->lock);
+        left = !shared->songs.isEmpty() || !shared->records.isEmpty();
+        read = shared->read;
+    }
+    left = left || at < songs.size() || at < records.size();
+    if (left)
+        schedule();
+    else if (read)
+        QTimer::singleShot(0, this, [this] { end(true); });
+}
+
+void StoreListing::end(bool complete)
+{
+    if (over)
+        return;
+    over = true;
+    shared->stop = true;
+    songs = {};
+    records = {};
+    emit ended(complete);
+}
