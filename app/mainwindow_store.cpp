@@ -149,6 +149,12 @@ NewsReading readNews(const QByteArray &body, const QByteArray &contentType)
             song.genre = xml.readElementText();
         } else if (name == QLatin1String("format")) {
             song.format = xml.readElementText();
+        } else if (name == QLatin1String("lenght")) { // the store's spelling
+            song.length = qMax(0, xml.readElementText().trimmed().toInt());
+        } else if (name == QLatin1String("bpm")) {
+            song.bpm = qMax(0, xml.readElementText().trimmed().toInt());
+        } else if (name == QLatin1String("key")) {
+            song.keySign = xml.readElementText().trimmed();
         }
     }
     return read;

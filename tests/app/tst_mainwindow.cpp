@@ -1785,6 +1785,48 @@ private slots:
         QVERIFY(find<QLabel>("storeMessage")->text().isEmpty());
     }
 
+    // A news row carries what the store sent; its MIDI song, whose file has
+    // no key, genre or author, is downloaded by a double click and takes the
+    // news' own (not the song details', which say otherwise) in the library
+    // and the header.
+    void newsSongKeepsTheStoresData()
+    {
+        m_store.setReply("/service/songlist_news.php",
+                         "<melodrome_message><list><song><songid>101</songid><productid>5001</productid>"
+                         "<title>Love Song</title><authors>A. Writer</authors><interpreters>Singer</interpreters>"
+                         "<genre>Rock</genre><format>MIDI</format><lenght>4</lenght><bpm>120</bpm><key>F</key>"
+                         "<download>0</download></song></list></melodrome_message>");
+        appSettings->setValue("User/user_id", 42);
+        QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 30000);
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *lists = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(3)).center());
+        auto *model = qobject_cast<QSqlQueryModel *>(songTable()->model());
+        QTRY_COMPARE(model->rowCount(), 1);
+        const QSqlRecord row = model->record(0);
+        QCOMPARE(QStringList({row.value("Durata").toString(), row.value("Bpm").toString(), row.value("Key").toString()}),
+                 QStringList({"4", "120", "F"}));
+
+        // Downloaded from the news, then played from the downloaded songs.
+        const auto doubleClickFirstRow = [this, &model] {
+            const QModelIndex cell = model->index(0, 2);
+            QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, songTable()->visualRect(cell).center());
+            QTest::mouseDClick(songTable()->viewport(), Qt::LeftButton, {}, songTable()->visualRect(cell).center());
+        };
+        doubleClickFirstRow();
+        QTRY_COMPARE_WITH_TIMEOUT(m_db->selectSubSongs().size(), 1, 30000);
+        QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(2)).center());
+        model = qobject_cast<QSqlQueryModel *>(songTable()->model());
+        QTRY_COMPARE(model->rowCount(), 1);
+        doubleClickFirstRow();
+        QTRY_VERIFY_WITH_TIMEOUT(currSong->isLoaded() && state() == SoundEngine::ePsPlaying, 30000);
+        const QList<SongInfo> downloaded = m_db->selectSubSongs();
+        QCOMPARE(QStringList({downloaded[0].keySign, downloaded[0].genre, downloaded[0].author}),
+                 QStringList({"F", "Rock", "A. Writer"}));
+        QCOMPARE(find<QLabel>("keyValueLabel")->text(), QString("F [0]"));
+        QVERIFY(m_boxes.isEmpty());
+    }
+
     // A language chosen on the settings page re-labels the window at once,
     // Qt's own texts with it; the English translation mends the source's
     // spelling.
