@@ -164,9 +164,10 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
     client.setTimeouts(m_requestLimits);
     client.setReplyLimit(ReplyWatch::kMaxRecordBytes);
     QPointer<MelodromeManager> self(this);
+    SongInfo details;
     const bool read = client.startAndWaitNetRequest(
         StoreEndpoints::storeUrl(QStringLiteral("/service/song_info.php")), form,
-        [&info, details = &m_details](const QByteArray &body) {
+        [&info, &details](const QByteArray &body) {
             QXmlStreamReader xml(body);
             while (!xml.atEnd()) {
                 if (xml.readNext() != QXmlStreamReader::StartElement)
@@ -177,11 +178,11 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
                 else if (name == QLatin1String("size") && info.size <= 0)
                     info.size = xml.readElementText().trimmed().toInt();
                 else if (name == QLatin1String("key"))
-                    details->keySign = xml.readElementText().trimmed();
+                    details.keySign = xml.readElementText().trimmed();
                 else if (name == QLatin1String("genre"))
-                    details->genre = xml.readElementText().trimmed();
+                    details.genre = xml.readElementText().trimmed();
                 else if (name == QLatin1String("authors"))
-                    details->author = xml.readElementText().trimmed();
+                    details.author = xml.readElementText().trimmed();
             }
         },
         QStringLiteral("POST"));
@@ -189,6 +190,8 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
         m_failure = client.failure();
         m_connectionFailed = client.connectionFailed();
     }
+    if (self)
+        m_details = details;
     return self;
 }
 
