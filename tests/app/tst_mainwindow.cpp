@@ -1844,6 +1844,7 @@ private slots:
         QCOMPARE(QStringList({downloaded[0].keySign, downloaded[0].genre, downloaded[0].author}),
                  QStringList({"F", "Rock", "A. Writer"}));
         QCOMPARE(find<QLabel>("keyValueLabel")->text(), QString("F [0]"));
+        QCOMPARE(model->record(0).value("Key").toString(), QString("F"));
         QVERIFY(m_boxes.isEmpty());
     }
 
