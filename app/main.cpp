@@ -12,27 +12,6 @@
 #include <memory>
 #include <thread>
 
-namespace {
-
-// Ends the process `bound` from now whatever it is doing then. Armed once
-// everything the program keeps is on disk: the window wrote the edits and
-// its positions when it closed, the settings are synced, the log is flushed
-// line by line, and the downloads remove their part files first as the
-// window goes. What is left (letting go of the sound devices, Qt's own
-// teardown) may wait on others: a sound server that stops asking for sound,
-// host-name lookups that a resolver does not answer, which Qt waits for to
-// their end.
-void endWithin(std::chrono::milliseconds bound, int code)
-{
-    std::thread([bound, code] {
-        std::this_thread::sleep_for(bound);
-        std::fflush(nullptr);
-        std::_Exit(code);
-    }).detach();
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -47,7 +26,13 @@ int main(int argc, char *argv[])
     }
     const int result = app.exec();
     appSettings->sync();
-    endWithin(std::chrono::milliseconds(200), result);
+    // Armed once everything the program keeps is on disk: the window wrote
+    // the edits and its positions when it closed, the settings are synced,
+    // the log is flushed line by line, and the downloads remove their part
+    // files first as the window goes. What is left may wait on others: a
+    // sound server that stops asking for sound, host-name lookups that a
+    // resolver does not answer, which Qt waits for to their end.
+    endProcessWithin(std::chrono::milliseconds(200), result);
     endProgram();
     return result;
 }

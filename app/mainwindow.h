@@ -154,7 +154,9 @@ public:
 
     void refreshMDNews();
     void storeNews(const NewsReading &read);
-    void showNewsFailure(const QString &logged, const Phrase &told);
+    // `connection`: the failure lies with the connection, which the user
+    // may mend.
+    void showNewsFailure(const QString &logged, const Phrase &told, bool connection = false);
     void saveNewsMD5(QString md5);
     QString getNewsMD5FromCache() const;
     void checkVersion();

@@ -149,6 +149,12 @@ NewsReading readNews(const QByteArray &body, const QByteArray &contentType)
             song.genre = xml.readElementText();
         } else if (name == QLatin1String("format")) {
             song.format = xml.readElementText();
+        } else if (name == QLatin1String("lenght")) { // the store's spelling
+            song.length = qMax(0, xml.readElementText().trimmed().toInt());
+        } else if (name == QLatin1String("bpm")) {
+            song.bpm = qMax(0, xml.readElementText().trimmed().toInt());
+        } else if (name == QLatin1String("key")) {
+            song.keySign = xml.readElementText().trimmed();
         }
     }
     return read;
@@ -159,13 +165,16 @@ NewsReading readNews(const QByteArray &body, const QByteArray &contentType)
 void MainWindow::onfinish(QNetworkReply *reply)
 {
     reply->deleteLater();
-    const QByteArray body = reply->readAll();
+    // A reply cut off (too large, out of time, sent elsewhere) is closed:
+    // nothing of it is read.
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     // Without a whole answer the list of the last start stays as it was, and
     // the news page says why.
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
     const QString failure = watch ? watch->failure(body.size()) : QStringLiteral("no watch");
     if (!failure.isEmpty() || !db) {
-        showNewsFailure(failure, watch ? watch->reason(body.size()) : Phrase::verbatim(failure));
+        showNewsFailure(failure, watch ? watch->reason(body.size()) : Phrase::verbatim(failure),
+                        watch && watch->connectionFailed(body.size()));
         return;
     }
     // The reading thread owns nothing of the window: a window closed
@@ -179,14 +188,17 @@ void MainWindow::onfinish(QNetworkReply *reply)
     reader->start(QThread::LowPriority);
 }
 
-void MainWindow::showNewsFailure(const QString &logged, const Phrase &told)
+void MainWindow::showNewsFailure(const QString &logged, const Phrase &told, bool connection)
 {
     m_newsSettled = true;
     qWarning().noquote() << "Novita' non aggiornate:" << logged;
-    m_library->setNewsFailure(Phrase("MainWindow", QT_TR_NOOP("The news of the week could not be fetched: %1.\n"
-                                                              "Check the internet connection; the news are "
-                                                              "fetched again at the next start."))
-                                  .arg(told));
+    m_library->setNewsFailure(
+        (connection ? Phrase("MainWindow", QT_TR_NOOP("The news of the week could not be fetched: %1.\n"
+                                                      "Check the internet connection; the news are "
+                                                      "fetched again at the next start."))
+                    : Phrase("MainWindow", QT_TR_NOOP("The news of the week could not be fetched: %1.\n"
+                                                      "The news are fetched again at the next start.")))
+            .arg(told));
 }
 
 void MainWindow::storeNews(const NewsReading &read)
@@ -319,6 +331,7 @@ void MainWindow::onUpdateDownloaded(int result)
     if (!m_updateDownload)
         return;
     const QString failure = m_updateDownload->failureText();
+    const bool connection = m_updateDownload->connectionFailed();
     const QString archive = m_updateDownload->getDestFullPath();
     if (result == DownloadMngr::Cancelled || result == DownloadMngr::Failed) {
         qCritical() << "Errore nel download dell'aggiornamento";
@@ -333,8 +346,11 @@ void MainWindow::onUpdateDownloaded(int result)
     // A cancel is the user's own doing; anything else is told.
     if (result == DownloadMngr::Failed)
         Prompter::warning(tr("Update available"),
-                          tr("The update could not be downloaded: %1.\nCheck the internet connection; "
-                             "the update is offered again at the next start of the program.")
+                          (connection ? tr("The update could not be downloaded: %1.\nCheck the internet "
+                                           "connection; the update is offered again at the next start of the "
+                                           "program.")
+                                      : tr("The update could not be downloaded: %1.\nThe update is offered "
+                                           "again at the next start of the program."))
                               .arg(failure));
     if (result == DownloadMngr::Complete && QFileInfo::exists(archive)) {
         qDebug() << "Aggiornamento disponibile su disco";

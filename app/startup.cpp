@@ -2,6 +2,7 @@
 
 #include "DatabaseHelper.h"
 #include "constants.h"
+#include "downloadmngr.h"
 #include "language.h"
 #include "logutils.h"
 #include "mainwindow.h"
@@ -9,16 +10,21 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QDialog>
 #include <QLocale>
 #include <QSaveFile>
 #include <QSettings>
 #include <QSocketNotifier>
 #include <QTranslator>
 
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <initializer_list>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song)
@@ -102,15 +108,41 @@ void onSignals(SignalPipe &pipe, void (*handler)(int), std::initializer_list<int
 }
 } // namespace
 
+void endProcessWithin(std::chrono::milliseconds bound, int code)
+{
+    std::thread([bound, code] {
+        std::this_thread::sleep_for(bound);
+        DownloadMngr::removePartFilesNow();
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }).detach();
+}
+
 void quitOnTerminationSignals()
 {
     onSignals(g_quitPipe, onTerminationSignal, {SIGTERM, SIGINT}, [] {
-        // The main window first: its close stores where the views' own
-        // windows stand before they go.
+        // Every wait ends now, the one of a question open at the signal
+        // too, and one begun from here on returns at once unanswered: no
+        // dialog holds the end, nor asks anything on the way out. (quit()
+        // would first offer every window its close, which a dialog may
+        // answer with a question of its own.)
+        QCoreApplication::exit(0);
+        // A dialog ends as by its own cancel: a download's cancels the
+        // download, whose part file goes.
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *dialog = qobject_cast<QDialog *>(w); dialog && dialog->isVisible())
+                dialog->done(QDialog::Rejected);
+        }
+        // The main window first: its close writes the edits and stores
+        // where the views' own windows stand before they go.
         if (mw)
             mw->close();
         QApplication::closeAllWindows();
-        QCoreApplication::quit();
+        if (appSettings)
+            appSettings->sync();
+        // Whatever still holds the process (a sound device, a name lookup)
+        // holds it no longer than this; part files go first.
+        endProcessWithin(std::chrono::milliseconds(400), 0);
     });
 }
 

@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 class QString;
@@ -20,8 +21,17 @@ int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song = QStr
 void endProgram();
 
 // SIGTERM and SIGINT (session end, Ctrl+C) close the windows and end the event
-// loop as a normal close would, instead of killing the process mid-write.
+// loop as a normal close would, instead of killing the process mid-write,
+// whatever dialog or question is open: nothing more is asked, the edits, the
+// settings and the download part files are dealt with, and the process ends
+// within half a second.
 void quitOnTerminationSignals();
+
+// Ends the process `bound` from now whatever it is doing then, the part
+// files of unfinished downloads removed first. For once everything the
+// program keeps is on disk: what is left (letting go of the sound devices,
+// Qt's own teardown) may wait on others.
+void endProcessWithin(std::chrono::milliseconds bound, int code);
 
 // SIGUSR1 writes what the windows shown say into `path` (WidgetTexts'
 // lines): how the end-to-end run reads the program's texts. Only set up when

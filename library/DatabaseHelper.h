@@ -97,6 +97,10 @@ public:
     QString getSongIdWithProductId(const QString &productId);
     // The key the store gives a cached product, or an empty text.
     QString getStoreKeyWithProductId(int productId);
+    // What the store's caches say of a product: title, artist, author,
+    // genre and key, each from the first cache that gives it, the cache of
+    // `provenience` first.
+    SongInfo storeRecordOfProduct(int productId, SongProvenience provenience);
     bool updateDownloadStatus(int productId, int newStatus, SongProvenience provenience);
     // True when the rows are gone.
     bool truncateMDNews();
@@ -177,6 +181,7 @@ private:
                          const char *deleteBind, int id);
     bool insertMDSong(QSqlDatabase db, const char *table, const SongInfo &info);
     QString storeFieldOfProduct(const char *column, const QVariant &productId);
+    QString storeFieldIn(int place, const char *column, const QVariant &productId);
     bool truncate(QSqlDatabase db, const char *table);
 
     QString documentsPath;

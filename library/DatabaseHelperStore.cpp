@@ -102,28 +102,49 @@ QString DatabaseHelper::getStoreKeyWithProductId(int productId)
     return storeFieldOfProduct("keySign", productId);
 }
 
-// The first cache that lists the product answers: the news, then the title
-// searches of the file and of memory. The column name is ours.
+// The first cache that gives the product's field answers: the news, then
+// the title searches of the file and of memory (a cache that lists the
+// product without the field, as the artist and genre lists do for the key,
+// does not). The column name is ours.
 QString DatabaseHelper::storeFieldOfProduct(const char *column, const QVariant &productId)
 {
-    const struct {
-        QSqlDatabase db;
-        const char *table;
-    } places[] = {
-        {QSqlDatabase::database(), "MDNews"},
-        {QSqlDatabase::database(), "MDSearchTitle"},
-        {mdDb, "MDSearchTitle"},
-    };
-    for (const auto &place : places) {
-        QSqlQuery q(place.db);
-        q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE ProductId = :id")
-                      .arg(QLatin1String(column), QLatin1String(place.table)));
-        // A text binds too; the INTEGER column's affinity compares it as a number.
-        q.bindValue(QStringLiteral(":id"), productId);
-        if (q.exec() && q.next())
-            return q.value(0).toString();
+    for (int place = 0; place < 3; ++place) {
+        const QString value = storeFieldIn(place, column, productId);
+        if (!value.isEmpty())
+            return value;
     }
     return QString();
+}
+
+QString DatabaseHelper::storeFieldIn(int place, const char *column, const QVariant &productId)
+{
+    // 0 the news, 1 the title searches of the file, 2 those of memory.
+    static const char *const tables[] = {"MDNews", "MDSearchTitle", "MDSearchTitle"};
+    QSqlQuery q(place == 2 ? mdDb : QSqlDatabase::database());
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE ProductId = :id AND trim(coalesce(%1, '')) <> ''")
+                  .arg(QLatin1String(column), QLatin1String(tables[place])));
+    // A text binds too; the INTEGER column's affinity compares it as a number.
+    q.bindValue(QStringLiteral(":id"), productId);
+    return q.exec() && q.next() ? q.value(0).toString().trimmed() : QString();
+}
+
+SongInfo DatabaseHelper::storeRecordOfProduct(int productId, SongProvenience provenience)
+{
+    const int first = provenience == ProvenienceNews ? 0 : provenience == ProvenienceStoreList ? 2 : 1;
+    const int order[] = {first, first == 0 ? 1 : 0, first == 2 ? 1 : 2};
+    SongInfo song;
+    const std::pair<const char *, QString *> fields[] = {{"Titolo", &song.title},  {"Artista", &song.artist},
+                                                        {"Autore", &song.author},  {"Genere", &song.genre},
+                                                        {"keySign", &song.keySign}};
+    for (const auto &[column, value] : fields) {
+        for (int place : order) {
+            *value = storeFieldIn(place, column, productId);
+            if (!value->isEmpty())
+                break;
+        }
+    }
+    song.ProductId = productId;
+    return song;
 }
 
 bool DatabaseHelper::updateDownloadStatus(int productId, int newStatus,

@@ -153,10 +153,39 @@ class Catalogue:
 
     @staticmethod
     def read(path):
-        with open(path, "rb") as f:
-            return f.read()
+        # Served a piece at a time from disk: a connection holds one piece,
+        # whatever the file's size.
+        return FileBody(path)
 
     def bank_md5(self):
         if self._bank_md5 is None:
-            self._bank_md5 = hashlib.md5(self.read(self.soundfont["path"])).hexdigest()
+            digest = hashlib.md5()
+            with open(self.soundfont["path"], "rb") as f:
+                for piece in iter(lambda: f.read(1 << 16), b""):
+                    digest.update(piece)
+            self._bank_md5 = digest.hexdigest()
         return self._bank_md5
+
+
+class FileBody:
+    """A file's bytes read where they are asked for. The file stays open
+    until close(), so a name replaced meanwhile still serves the file that
+    was announced."""
+
+    def __init__(self, path):
+        self.fd = os.open(path, os.O_RDONLY | os.O_CLOEXEC)
+        self.size = os.fstat(self.fd).st_size
+
+    def __len__(self):
+        return self.size
+
+    def read(self, start, count):
+        return os.pread(self.fd, max(0, min(count, self.size - start)), start)
+
+    def close(self):
+        if self.fd >= 0:
+            os.close(self.fd)
+            self.fd = -1
+
+    def __del__(self):
+        self.close()

@@ -9,6 +9,7 @@ misbehave per path; without, it keeps nothing of a request.
     /usr/bin/python3 store.py [--port N] [--host ADDR] [--files DIR] [--control]
                               [--catalogue DIR] [--idle-timeout S]
                               [--request-timeout S] [--max-connections N]
+                              [--max-transfers N]
 
 prints "PORT <n>" on its first line once it listens (port 0 picks a free one).
 It listens on the loopback address only ("localhost" is 127.0.0.1): any other
@@ -25,8 +26,11 @@ within --request-timeout seconds (default 30), however it drips. It serves
 --max-connections connections at once (default 64): a new one takes the
 place of the one that has been sending its request the longest, so that
 clients that send slowly cannot keep others out, and one that finds every
-place answering gets 503. What a connection holds stays within its limits,
-so the memory stays bounded whatever the clients do.
+place answering gets 503. A file's transfer leaves its place for one of
+--max-transfers places of the transfers' own (default 64), while one is
+free. Files are sent a piece at a time from disk and what a connection holds
+stays within its limits, so the memory stays bounded by the number of places
+whatever the clients do and the files' size.
 With --catalogue (a folder made by make_catalogue.py) it serves that
 catalogue, its account, banners and sound bank, and says this program version
 is current; without, a small fixed data set the tests rely on.
@@ -92,7 +96,7 @@ import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-from catalogue import Catalogue
+from catalogue import Catalogue, FileBody
 
 PNG_1x1 = base64.b64decode(
     "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")
@@ -334,6 +338,17 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(("HTTP/1.1 %s\r\nContent-Type: text/html\r\nContent-Length: %d\r\n"
                               "Connection: close\r\n\r\n" % (text, len(page))).encode() + page)
             self.wfile.flush()
+            # What the client still sends is read away for a moment: closed
+            # on unread bytes, the connection would be reset and the answer
+            # lost on the client's side.
+            self.connection.shutdown(socket.SHUT_WR)
+            drained, until = 0, time.monotonic() + 1
+            while drained < MAX_HEAD * 4 and time.monotonic() < until:
+                self.connection.settimeout(max(0.01, until - time.monotonic()))
+                piece = self.connection.recv(BODY_PIECE)
+                if not piece:
+                    break
+                drained += len(piece)
         except OSError:
             pass
 
@@ -458,8 +473,19 @@ class Handler(BaseHTTPRequestHandler):
             self.send_whole(404, HTML_ERROR.format(404).encode(), "text/html")
             return
         status, data, ctype = reply
+        try:
+            self.send_answer(fault, mode, url.path, status, data, ctype)
+        finally:
+            if isinstance(data, FileBody):
+                data.close()
+
+    def send_answer(self, fault, mode, path, status, data, ctype):
+        # A file's transfer may take long: it leaves its place to requests
+        # and takes one of the transfers', while there is one.
+        if len(data) > BODY_PIECE and self.server.slots.to_transfer(self):
+            self.close_connection = True
         if mode == "hold":
-            self.wait_release(url.path)
+            self.wait_release(path)
         if mode == "empty":
             data = b""
         if mode == "truncated":
@@ -485,7 +511,7 @@ class Handler(BaseHTTPRequestHandler):
 
     @staticmethod
     def slice(data, start, count):
-        if isinstance(data, PatternBody):
+        if isinstance(data, (PatternBody, FileBody)):
             return data.read(start, min(count, len(data) - start))
         return data[start:start + count]
 
@@ -498,6 +524,8 @@ class Handler(BaseHTTPRequestHandler):
         self.send_response(status)
         self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(length))
+        if self.close_connection:
+            self.send_header("Connection", "close")
         self.end_headers()
 
     def send_whole(self, status, data, ctype):
@@ -660,21 +688,30 @@ class Handler(BaseHTTPRequestHandler):
         return None
 
     def file_data(self, name):
+        """The file, read a piece at a time as it is sent (FileBody), or None."""
         folder = self.server.state.files
         if not folder or "/" in name or name.startswith(".") or not inside(folder, os.path.join(folder, name)):
             return None
         try:
-            with open(os.path.join(folder, name), "rb") as f:
-                return f.read()
+            return FileBody(os.path.join(folder, name))
         except OSError:
             return None
 
     def file_size(self, name, fallback):
         data = self.file_data(name)
-        return fallback if data is None else len(data)
+        if data is None:
+            return fallback
+        data.close()
+        return len(data)
 
     def file_md5(self, name):
-        return hashlib.md5(self.file_data(name) or b"").hexdigest()
+        digest = hashlib.md5()
+        data = self.file_data(name)
+        if data is not None:
+            for start in range(0, len(data), BODY_PIECE):
+                digest.update(data.read(start, BODY_PIECE))
+            data.close()
+        return digest.hexdigest()
 
 
 class PatternBody:
@@ -694,15 +731,30 @@ class Slots:
     """The connections served at once. A new connection beyond the limit
     takes the place of the one that has been waiting for its request the
     longest (a client that drips, or an idle one); with every place
-    answering, it is refused."""
+    answering, it is refused. A file's transfer moves to a place of the
+    transfers' own, while there is one, so that slow downloads leave the
+    places of the requests free; its connection closes after it."""
 
-    def __init__(self, most):
+    def __init__(self, most, transfers):
         self.most = most
+        self.most_transfers = transfers
         self.lock = threading.Lock()
         self.taken = 0
         self.waiting = {}
         # Connections whose place went to a newer one.
         self.evicted = set()
+        # Connections holding a transfer's place.
+        self.transferring = set()
+
+    def to_transfer(self, handler):
+        with self.lock:
+            if len(self.transferring) >= self.most_transfers or handler.request in self.evicted \
+                    or handler.request in self.transferring:
+                return False
+            self.transferring.add(handler.request)
+            self.waiting.pop(handler, None)
+            self.taken -= 1
+            return True
 
     def take(self):
         with self.lock:
@@ -731,6 +783,8 @@ class Slots:
             # An evicted connection gave its place to the one that took it.
             if request in self.evicted:
                 self.evicted.discard(request)
+            elif request in self.transferring:
+                self.transferring.discard(request)
             else:
                 self.taken -= 1
 
@@ -780,6 +834,7 @@ def main():
     parser.add_argument("--idle-timeout", type=float, default=15.0)
     parser.add_argument("--request-timeout", type=float, default=30.0)
     parser.add_argument("--max-connections", type=int, default=64)
+    parser.add_argument("--max-transfers", type=int, default=64)
     args = parser.parse_args()
     host = loopback_address(args.host)
     if host is None:
@@ -792,7 +847,7 @@ def main():
     server.base = "http://%s:%d" % ("[%s]" % host if ":" in host else host, server.server_port)
     server.idle_timeout = args.idle_timeout
     server.request_timeout = args.request_timeout
-    server.slots = Slots(max(1, args.max_connections))
+    server.slots = Slots(max(1, args.max_connections), max(0, args.max_transfers))
     server.control = args.control
     server.catalogue = Catalogue(args.catalogue) if args.catalogue else None
     server.state = State(args.files, server.catalogue.account if server.catalogue else None)

@@ -127,9 +127,12 @@ void AccountView::onfinish(QNetworkReply *reply)
     if (!failure.isEmpty() || !unreadable.isEmpty()) {
         qWarning().noquote() << "AccountView: request failed," << (failure.isEmpty() ? unreadable.text() : failure)
                              << ":" << reply->url().toString();
+        // The connection is named only where it is at fault.
         if (reply->property(kLogin).toBool())
-            showMessage(Phrase("AccountView", QT_TR_NOOP("You are not logged in: %1.\nCheck the internet connection "
-                                                         "and press Login again."))
+            showMessage((failure.isEmpty() || !watch->connectionFailed(body.size())
+                             ? Phrase("AccountView", QT_TR_NOOP("You are not logged in: %1."))
+                             : Phrase("AccountView", QT_TR_NOOP("You are not logged in: %1.\nCheck the internet "
+                                                                "connection and press Login again.")))
                             .arg(failure.isEmpty() ? unreadable : watch->reason(body.size())),
                         Unreachable);
         changeState();

@@ -112,7 +112,8 @@ void AdBanner::onListFetched(QNetworkReply *reply)
     m_loading = false;
     m_banners.clear();
     m_index = -1;
-    const QByteArray body = reply->readAll();
+    // A list cut off (out of time, too large) is closed: nothing of it is read.
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     const QString failure = reply->findChild<ReplyWatch *>()->failure(body.size());
     if (!failure.isEmpty())
         qWarning().noquote() << "AdBanner: banner list not read," << failure;
@@ -328,7 +329,7 @@ void AdBanner::onImageFetched(QNetworkReply *reply)
         return;
     }
     const QString address = reply->property("bannerAddress").toString();
-    const QByteArray bytes = reply->readAll();
+    const QByteArray bytes = reply->isOpen() ? reply->readAll() : QByteArray();
     const QString failure = reply->findChild<ReplyWatch *>()->failure(bytes.size());
     if (!failure.isEmpty()) {
         pictureRead(address, {}, failure, false);

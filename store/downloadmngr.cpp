@@ -9,6 +9,37 @@
 #include <QMetaEnum>
 
 #include <cstdio>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unistd.h>
+
+namespace {
+// The part files being written, for an end of the process that cannot wait
+// for their downloads.
+std::mutex g_partsLock;
+std::set<std::string> g_parts;
+
+void partOpened(const QString &path)
+{
+    const std::lock_guard<std::mutex> lock(g_partsLock);
+    g_parts.insert(QFile::encodeName(path).toStdString());
+}
+
+void partGone(const QString &path)
+{
+    const std::lock_guard<std::mutex> lock(g_partsLock);
+    g_parts.erase(QFile::encodeName(path).toStdString());
+}
+} // namespace
+
+void DownloadMngr::removePartFilesNow()
+{
+    const std::lock_guard<std::mutex> lock(g_partsLock);
+    for (const std::string &path : g_parts)
+        ::unlink(path.c_str());
+    g_parts.clear();
+}
 
 DownloadMngr::DownloadMngr(QObject *parent) : QObject(parent)
 {
@@ -27,6 +58,7 @@ DownloadMngr::~DownloadMngr()
     if (m_part.isOpen()) {
         m_part.close();
         m_part.remove();
+        partGone(m_part.fileName());
     }
 }
 
@@ -91,6 +123,7 @@ int DownloadMngr::begin()
         m_finished = true;
         return Failed;
     }
+    partOpened(m_part.fileName());
     m_received = 0;
     m_md5.reset();
     m_writeFailed = false;
@@ -125,6 +158,7 @@ void DownloadMngr::conclude()
     }
     if (m_result != Complete)
         m_part.remove();
+    partGone(m_part.fileName());
     m_finished = true;
     emit ended(m_result);
 }

@@ -58,6 +58,10 @@ public:
 
     void setTimeouts(const NetTimeouts &limits) { m_timeouts = limits; }
 
+    // Removes the part files of every download under way, from any thread:
+    // for a process that ends without waiting for them.
+    static void removePartFilesNow();
+
 signals:
     void progressValChanged(qint64 received, qint64 total);
     // The transfer has ended with `result` and the file is in place or gone;

@@ -164,17 +164,25 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
     client.setTimeouts(m_requestLimits);
     client.setReplyLimit(ReplyWatch::kMaxRecordBytes);
     QPointer<MelodromeManager> self(this);
+    SongInfo details;
     const bool read = client.startAndWaitNetRequest(
         StoreEndpoints::storeUrl(QStringLiteral("/service/song_info.php")), form,
-        [&info](const QByteArray &body) {
+        [&info, &details](const QByteArray &body) {
             QXmlStreamReader xml(body);
             while (!xml.atEnd()) {
                 if (xml.readNext() != QXmlStreamReader::StartElement)
                     continue;
-                if (xml.name() == QLatin1String("url") && info.url.isEmpty())
+                const QStringView name = xml.name();
+                if (name == QLatin1String("url") && info.url.isEmpty())
                     info.url = xml.readElementText().trimmed();
-                else if (xml.name() == QLatin1String("size") && info.size <= 0)
+                else if (name == QLatin1String("size") && info.size <= 0)
                     info.size = xml.readElementText().trimmed().toInt();
+                else if (name == QLatin1String("key"))
+                    details.keySign = xml.readElementText().trimmed();
+                else if (name == QLatin1String("genre"))
+                    details.genre = xml.readElementText().trimmed();
+                else if (name == QLatin1String("authors"))
+                    details.author = xml.readElementText().trimmed();
             }
         },
         QStringLiteral("POST"));
@@ -182,6 +190,8 @@ bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
         m_failure = client.failure();
         m_connectionFailed = client.connectionFailed();
     }
+    if (self)
+        m_details = details;
     return self;
 }
 
@@ -196,6 +206,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
 {
     Q_UNUSED(receiver);
     m_failure = {};
+    m_details = SongInfo();
     m_connectionFailed = false;
     if (!m_user || !m_user->isUserLogged()) {
         Prompter::warning(tr("User non logged"), tr("You're not logged in, please login then retry"));
@@ -296,12 +307,21 @@ bool MelodromeManager::finishDownload(int result, const s_MdResInfo &info, SongP
         song.title = info.title;
     if (missing(song.artist))
         song.artist = info.artist;
-    // So is one without a key signature, when the store gives its key.
-    if ((missing(song.keySign) || song.keySign == QLatin1String("- - -")) && m_db) {
-        const QString storeKey = m_db->getStoreKeyWithProductId(info.productId);
-        if (!missing(storeKey))
-            song.keySign = storeKey;
-    }
+    // So is one without a key, genre or author: the list it was downloaded
+    // from says what the store sent, the song's details what a list lacks.
+    const SongInfo listed = m_db ? m_db->storeRecordOfProduct(info.productId, provenience) : SongInfo();
+    const auto fill = [&](QString &own, const QString &fromList, const QString &fromDetails) {
+        if (!missing(fromList))
+            own = fromList;
+        else if (!missing(fromDetails))
+            own = fromDetails;
+    };
+    if (missing(song.keySign) || song.keySign == QLatin1String("- - -"))
+        fill(song.keySign, listed.keySign, m_details.keySign);
+    if (missing(song.genre))
+        fill(song.genre, listed.genre, m_details.genre);
+    if (missing(song.author))
+        fill(song.author, listed.author, m_details.author);
     song.isFromSub = 1;
     song.innerPath = fullPath;
     song.ProductId = info.productId;

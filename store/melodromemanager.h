@@ -108,6 +108,8 @@ private:
     bool m_online = false;
     bool m_downloading = false;
     Phrase m_failure;
+    // The store's details of the song being downloaded (key, genre, author).
+    SongInfo m_details;
     bool m_connectionFailed = false;
     NetTimeouts m_requestLimits = NetTimeouts::forRequests();
     NetTimeouts m_downloadLimits = NetTimeouts::forDownloads();

@@ -226,7 +226,7 @@ QString ReplyWatch::failure(qint64 received) const
 namespace {
 
 // What a network error says of the link to the server.
-enum class LinkFault { None, Unreachable, BrokeOff, Other };
+enum class LinkFault { None, Unreachable, BrokeOff, Insecure, Other };
 
 LinkFault linkFault(QNetworkReply::NetworkError error)
 {
@@ -245,6 +245,8 @@ LinkFault linkFault(QNetworkReply::NetworkError error)
     case QNetworkReply::RemoteHostClosedError:
     case QNetworkReply::ContentReSendError:
         return LinkFault::BrokeOff;
+    case QNetworkReply::SslHandshakeFailedError:
+        return LinkFault::Insecure;
     default:
         return LinkFault::Other;
     }
@@ -275,8 +277,11 @@ Phrase ReplyWatch::reason(qint64 received) const
         return Phrase("ReplyWatch", QT_TR_NOOP("the server cannot be reached"));
     case LinkFault::BrokeOff:
         return Phrase("ReplyWatch", QT_TR_NOOP("the connection broke off"));
+    // The library's own words (OpenSSL's, in English) go to the log only.
+    case LinkFault::Insecure:
+        return Phrase("ReplyWatch", QT_TR_NOOP("no secure connection could be made with the server"));
     case LinkFault::Other:
-        return Phrase::verbatim(m_reply->errorString());
+        return Phrase("ReplyWatch", QT_TR_NOOP("the network refused the request (error %1)")).arg(int(m_reply->error()));
     }
     return received == 0 ? Phrase("ReplyWatch", QT_TR_NOOP("the server sent an empty answer"))
                          : Phrase("ReplyWatch", QT_TR_NOOP("the answer arrived incomplete"));
@@ -295,6 +300,7 @@ bool ReplyWatch::connectionFailed(qint64 received) const
     case LinkFault::Unreachable:
     case LinkFault::BrokeOff:
         return true;
+    case LinkFault::Insecure:
     case LinkFault::Other:
         break;
     }

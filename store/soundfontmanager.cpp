@@ -169,6 +169,7 @@ void SoundfontManager::onDownloadEnded(int result)
 
     bool outcome = false;
     QString failure = download->failureText();
+    const bool connection = result == DownloadMngr::Failed && download->connectionFailed();
     if (result == DownloadMngr::Complete && !m_hash.trimmed().isEmpty()
         && m_hash.trimmed().compare(QString::fromLatin1(download->md5()), Qt::CaseInsensitive) != 0) {
         qWarning().noquote() << "Sound bank: MD5" << download->md5() << "where" << m_hash << "was announced";
@@ -187,15 +188,19 @@ void SoundfontManager::onDownloadEnded(int result)
     if (outcome) {
         emit soundfontAvailable();
     } else if (result != DownloadMngr::Cancelled) {
-        Prompter::warning(tr("Sound bank"),
-                          QFile::exists(finalPath)
-                              ? tr("The new sound bank could not be installed: %1.\nThe previous sound "
-                                   "bank stays in use. Check the internet connection and try again later.")
-                                    .arg(failure)
-                              : tr("The sound bank could not be installed: %1.\nThe synthesizer stays "
-                                   "silent without it. Check the internet connection and start the "
-                                   "program again to retry.")
-                                    .arg(failure));
+        // The connection is named only where it is at fault.
+        const bool kept = QFile::exists(finalPath);
+        const QString told =
+            connection ? (kept ? tr("The new sound bank could not be installed: %1.\nThe previous sound "
+                                    "bank stays in use. Check the internet connection and try again later.")
+                               : tr("The sound bank could not be installed: %1.\nThe synthesizer stays "
+                                    "silent without it. Check the internet connection and start the "
+                                    "program again to retry."))
+                       : (kept ? tr("The new sound bank could not be installed: %1.\nThe previous sound "
+                                    "bank stays in use.")
+                               : tr("The sound bank could not be installed: %1.\nThe synthesizer stays "
+                                    "silent without it; start the program again to retry."));
+        Prompter::warning(tr("Sound bank"), told.arg(failure));
     }
     if (self)
         emit downloadFinished(outcome);

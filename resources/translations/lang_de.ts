@@ -65,6 +65,10 @@ Check the internet connection and press Login again.</source>
         <translation>Sie sind nicht angemeldet: %1.
 Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</translation>
     </message>
+    <message>
+        <source>You are not logged in: %1.</source>
+        <translation>Sie sind nicht angemeldet: %1.</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -508,6 +512,18 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
         <translation>Es konnte kein Webbrowser geöffnet werden. Die Seite zum Melden eines Fehlers ist:
 %1</translation>
     </message>
+    <message>
+        <source>The news of the week could not be fetched: %1.
+The news are fetched again at the next start.</source>
+        <translation>Die Neuheiten der Woche konnten nicht geladen werden: %1.
+Die Neuheiten werden beim nächsten Start erneut geladen.</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+The update is offered again at the next start of the program.</source>
+        <translation>Das Update konnte nicht heruntergeladen werden: %1.
+Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -614,6 +630,14 @@ Ohne sie klingen MIDI-Songs nicht. Jetzt herunterladen?</translation>
     <message>
         <source>the server sent the request on to another site (%1), where the program sends nothing</source>
         <translation>der Server hat die Anfrage an eine andere Seite (%1) weitergeleitet, an die das Programm nichts sendet</translation>
+    </message>
+    <message>
+        <source>no secure connection could be made with the server</source>
+        <translation>mit dem Server konnte keine sichere Verbindung hergestellt werden</translation>
+    </message>
+    <message>
+        <source>the network refused the request (error %1)</source>
+        <translation>das Netzwerk hat die Anfrage abgelehnt (Fehler %1)</translation>
     </message>
 </context>
 <context>
@@ -991,6 +1015,18 @@ Ohne sie bleibt der Synthesizer stumm. Prüfen Sie die Internetverbindung und st
     <message>
         <source>the file that arrived is not the one the server announced</source>
         <translation>die angekommene Datei ist nicht die vom Server angekündigte</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use.</source>
+        <translation>Die neue Soundbank konnte nicht installiert werden: %1.
+Die bisherige Soundbank bleibt in Gebrauch.</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it; start the program again to retry.</source>
+        <translation>Die Soundbank konnte nicht installiert werden: %1.
+Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneut zu versuchen.</translation>
     </message>
 </context>
 <context>
@@ -1398,6 +1434,18 @@ Gekauft: %9</translation>
     <message>
         <source>Do you really want to delete the playlist &quot;%1&quot;?</source>
         <translation>Möchten Sie die Playlist „%1“ wirklich löschen?</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown.</source>
+        <translation>Der Shop kann gerade nicht durchsucht werden: %1. Ihre eigenen Songs werden angezeigt.</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1.</source>
+        <translation>Die Shop-Songs dieser Liste können nicht angezeigt werden: %1.</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1.</source>
+        <translation>Die Details des Songs können nicht angezeigt werden: %1.</translation>
     </message>
 </context>
 <context>

@@ -65,6 +65,10 @@ Check the internet connection and press Login again.</source>
         <translation>You are not logged in: %1.
 Check the internet connection and press Log in again.</translation>
     </message>
+    <message>
+        <source>You are not logged in: %1.</source>
+        <translation>You are not logged in: %1.</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -508,6 +512,18 @@ MIDI songs make no sound without it. Download it now?</translation>
         <translation>No web browser could be opened. The page to report an error is:
 %1</translation>
     </message>
+    <message>
+        <source>The news of the week could not be fetched: %1.
+The news are fetched again at the next start.</source>
+        <translation>The news of the week could not be fetched: %1.
+The news are fetched again at the next start.</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+The update is offered again at the next start of the program.</source>
+        <translation>The update could not be downloaded: %1.
+The update is offered again at the next start of the program.</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -614,6 +630,14 @@ MIDI songs make no sound without it. Download it now?</translation>
     <message>
         <source>the server sent the request on to another site (%1), where the program sends nothing</source>
         <translation>the server sent the request on to another site (%1), where the program sends nothing</translation>
+    </message>
+    <message>
+        <source>no secure connection could be made with the server</source>
+        <translation>no secure connection could be made with the server</translation>
+    </message>
+    <message>
+        <source>the network refused the request (error %1)</source>
+        <translation>the network refused the request (error %1)</translation>
     </message>
 </context>
 <context>
@@ -991,6 +1015,18 @@ The synthesizer stays silent without it. Check the internet connection and start
     <message>
         <source>the file that arrived is not the one the server announced</source>
         <translation>the file that arrived is not the one the server announced</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use.</source>
+        <translation>The new sound bank could not be installed: %1.
+The previous sound bank stays in use.</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it; start the program again to retry.</source>
+        <translation>The sound bank could not be installed: %1.
+The synthesizer stays silent without it; start the program again to retry.</translation>
     </message>
 </context>
 <context>
@@ -1398,6 +1434,18 @@ Bought: %9</translation>
     <message>
         <source>Do you really want to delete the playlist &quot;%1&quot;?</source>
         <translation>Do you really want to delete the playlist &quot;%1&quot;?</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown.</source>
+        <translation>The store cannot be searched now: %1. Your own songs are shown.</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1.</source>
+        <translation>The store&apos;s songs of this list cannot be shown: %1.</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1.</source>
+        <translation>The song&apos;s details cannot be shown: %1.</translation>
     </message>
 </context>
 <context>

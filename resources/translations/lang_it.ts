@@ -65,6 +65,10 @@ Check the internet connection and press Login again.</source>
         <translation>Accesso non riuscito: %1.
 Controlla la connessione a internet e premi di nuovo Accedi.</translation>
     </message>
+    <message>
+        <source>You are not logged in: %1.</source>
+        <translation>Accesso non riuscito: %1.</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -508,6 +512,18 @@ Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
         <translation>Non è stato possibile aprire un browser web. La pagina per segnalare un errore è:
 %1</translation>
     </message>
+    <message>
+        <source>The news of the week could not be fetched: %1.
+The news are fetched again at the next start.</source>
+        <translation>Impossibile scaricare le novità della settimana: %1.
+Le novità verranno scaricate di nuovo al prossimo avvio.</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+The update is offered again at the next start of the program.</source>
+        <translation>Impossibile scaricare l&apos;aggiornamento: %1.
+L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -614,6 +630,14 @@ Senza di esso i brani MIDI non hanno suono. Scaricarlo ora?</translation>
     <message>
         <source>the server sent the request on to another site (%1), where the program sends nothing</source>
         <translation>il server ha inoltrato la richiesta a un altro sito (%1), al quale il programma non invia nulla</translation>
+    </message>
+    <message>
+        <source>no secure connection could be made with the server</source>
+        <translation>non è stato possibile stabilire una connessione sicura con il server</translation>
+    </message>
+    <message>
+        <source>the network refused the request (error %1)</source>
+        <translation>la rete ha rifiutato la richiesta (errore %1)</translation>
     </message>
 </context>
 <context>
@@ -991,6 +1015,18 @@ Senza di esso il sintetizzatore resta muto. Controlla la connessione a internet 
     <message>
         <source>the file that arrived is not the one the server announced</source>
         <translation>il file arrivato non è quello annunciato dal server</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use.</source>
+        <translation>Impossibile installare il nuovo banco di suoni: %1.
+Resta in uso il banco di suoni precedente.</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it; start the program again to retry.</source>
+        <translation>Impossibile installare il banco di suoni: %1.
+Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.</translation>
     </message>
 </context>
 <context>
@@ -1398,6 +1434,18 @@ Acquistato: %9</translation>
     <message>
         <source>Do you really want to delete the playlist &quot;%1&quot;?</source>
         <translation>Vuoi davvero eliminare la playlist &quot;%1&quot;?</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown.</source>
+        <translation>Ora non è possibile cercare nel negozio: %1. Sono mostrati i tuoi brani.</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1.</source>
+        <translation>Impossibile mostrare i brani del negozio di questo elenco: %1.</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1.</source>
+        <translation>Impossibile mostrare i dettagli del brano: %1.</translation>
     </message>
 </context>
 <context>

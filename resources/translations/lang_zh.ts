@@ -65,6 +65,10 @@ Check the internet connection and press Login again.</source>
         <translation>未登录：%1。
 请检查网络连接，然后再次点击登录。</translation>
     </message>
+    <message>
+        <source>You are not logged in: %1.</source>
+        <translation>未登录：%1。</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -508,6 +512,18 @@ MIDI songs make no sound without it. Download it now?</source>
         <translation>无法打开网页浏览器。报告错误的页面是：
 %1</translation>
     </message>
+    <message>
+        <source>The news of the week could not be fetched: %1.
+The news are fetched again at the next start.</source>
+        <translation>无法获取本周新歌：%1。
+下次启动时将重新获取。</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded: %1.
+The update is offered again at the next start of the program.</source>
+        <translation>无法下载更新：%1。
+下次启动程序时会再次提供此更新。</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -614,6 +630,14 @@ MIDI songs make no sound without it. Download it now?</source>
     <message>
         <source>the server sent the request on to another site (%1), where the program sends nothing</source>
         <translation>服务器将请求转到了另一个网站（%1），程序不会向其发送任何内容</translation>
+    </message>
+    <message>
+        <source>no secure connection could be made with the server</source>
+        <translation>无法与服务器建立安全连接</translation>
+    </message>
+    <message>
+        <source>the network refused the request (error %1)</source>
+        <translation>网络拒绝了请求（错误 %1）</translation>
     </message>
 </context>
 <context>
@@ -991,6 +1015,18 @@ The synthesizer stays silent without it. Check the internet connection and start
     <message>
         <source>the file that arrived is not the one the server announced</source>
         <translation>收到的文件不是服务器所告知的那个文件</translation>
+    </message>
+    <message>
+        <source>The new sound bank could not be installed: %1.
+The previous sound bank stays in use.</source>
+        <translation>无法安装新的音色库：%1。
+仍使用原来的音色库。</translation>
+    </message>
+    <message>
+        <source>The sound bank could not be installed: %1.
+The synthesizer stays silent without it; start the program again to retry.</source>
+        <translation>无法安装音色库：%1。
+没有音色库，合成器将无声；请重新启动程序重试。</translation>
     </message>
 </context>
 <context>
@@ -1398,6 +1434,18 @@ BPM：%4
     <message>
         <source>Do you really want to delete the playlist &quot;%1&quot;?</source>
         <translation>确定要删除播放列表“%1”吗？</translation>
+    </message>
+    <message>
+        <source>The store cannot be searched now: %1. Your own songs are shown.</source>
+        <translation>目前无法搜索商店：%1。显示的是您自己的歌曲。</translation>
+    </message>
+    <message>
+        <source>The store&apos;s songs of this list cannot be shown: %1.</source>
+        <translation>无法显示此列表中的商店歌曲：%1。</translation>
+    </message>
+    <message>
+        <source>The song&apos;s details cannot be shown: %1.</source>
+        <translation>无法显示歌曲详情：%1。</translation>
     </message>
 </context>
 <context>

@@ -86,6 +86,15 @@ xdotool mousemove $(row 0) click --repeat 2 --delay 80 1
 wait_for 300 e2e_loaded_since "$before" || fail "the KAR did not start from the library"
 wait_for 300 e2e_recorded $((48000 * 4 * 12)) "$work/kar.raw" || fail "the KAR's recording stopped"
 shot kar-playing
+# Its file has no key, genre or author: the library and the header show the
+# store's.
+e2e_widgets
+kar_key=$(awk -F'\t' '$6 ~ /(^|\/)keyValueLabel$/ { print $7; exit }' "$VELMAR_WIDGET_DUMP")
+[ "$kar_key" = "C [0]" ] || fail "the header shows the KAR's key as \"$kar_key\", the store's is C"
+kar_row=$(sqlite3 -separator '|' "file:$library/db_VelmarPC.sqlite?mode=ro" \
+  "SELECT s.keySign, g.NomeGenere, a.NomeAutore FROM Songs s JOIN Genere g USING (IdGenere)
+   JOIN Autori a USING (IdAutore) WHERE s.NomeFile LIKE '%$kar'")
+[ "$kar_row" = "C|Pop|Velmar Demo Band" ] || fail "the KAR's library row holds \"$kar_row\", not the store's key, genre and author"
 e2e_record_stop
 
 before=$(e2e_loads)

@@ -1710,37 +1710,52 @@ private slots:
 
     // The list the user last saw stays unless a whole new reply came; the
     // news page says why (a network's sign-in page, a broken or endless
-    // answer are no list), the other pages say nothing.
+    // answer are no list), and asks to check the internet connection only
+    // where that may mend it; the other pages say nothing. A reply cut off
+    // is never read.
     void news_data()
     {
         QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("option");
         QTest::addColumn<bool>("sameHash");
         QTest::addColumn<QString>("told");
+        QTest::addColumn<bool>("advised"); // to check the internet connection
         const QString failed = "The news of the week could not be fetched: %1.";
-        QTest::newRow("new list") << "" << false << "";
-        QTest::newRow("list already seen") << "" << true << "";
-        QTest::newRow("server error") << "http500" << false << failed.arg("the server answered with error 500");
-        QTest::newRow("a sign-in page") << "html" << false
+        QTest::newRow("new list") << "" << "" << false << "" << false;
+        QTest::newRow("list already seen") << "" << "" << true << "" << false;
+        QTest::newRow("server error") << "http500" << "" << false
+                                      << failed.arg("the server answered with error 500") << false;
+        QTest::newRow("a sign-in page") << "html" << "" << false
             << failed.arg("a web page came instead of the store's answer (the network may want you to sign in "
-                          "through a web browser first, or the store is under maintenance)");
-        QTest::newRow("broken answer") << "malformed" << false << failed.arg("the store's answer cannot be read");
-        QTest::newRow("an answer not the store's") << "foreign" << false << failed.arg("the store's answer cannot be read");
-        QTest::newRow("a lower-case doctype") << "doctype" << false
+                          "through a web browser first, or the store is under maintenance)") << false;
+        QTest::newRow("broken answer") << "malformed" << "" << false << failed.arg("the store's answer cannot be read")
+                                       << false;
+        QTest::newRow("an answer not the store's") << "foreign" << "" << false
+                                                   << failed.arg("the store's answer cannot be read") << false;
+        QTest::newRow("a lower-case doctype") << "doctype" << "" << false
             << failed.arg("a web page came instead of the store's answer (the network may want you to sign in "
-                          "through a web browser first, or the store is under maintenance)");
-        QTest::newRow("endless answer") << "oversized" << false << failed.arg("the server's answer was too large");
+                          "through a web browser first, or the store is under maintenance)") << false;
+        QTest::newRow("endless answer") << "oversized" << "" << false << failed.arg("the server's answer was too large")
+                                        << false;
+        QTest::newRow("sent elsewhere") << "redirect" << "to=http://127.0.0.2:9/news" << false
+            << failed.arg("the server sent the request on to another site (127.0.0.2), where the program sends nothing")
+            << false;
+        QTest::newRow("cut short") << "truncated" << "" << false << failed.arg("the connection broke off") << true;
     }
     void news()
     {
+        QTest::failOnWarning(QRegularExpression("device not open"));
         const QByteArray body = "<melodrome_message><songid>x12</songid><download/><title>Second</title>"
                                 "<songid>7</songid><download/><title>Dropped</title></melodrome_message>";
         QFETCH(QString, fault);
+        QFETCH(QString, option);
         QFETCH(bool, sameHash);
         QFETCH(QString, told);
+        QFETCH(bool, advised);
         const QString path = "/service/songlist_news.php";
         m_store.setReply(path, body);
         if (!fault.isEmpty())
-            m_store.setFault(path, fault);
+            m_store.setFault(path, fault, 0, option);
         const QString md5 = QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex();
         appSettings->setValue("News/MD5", sameHash ? md5 : "old");
         appSettings->setValue("News/Unseen", false);
@@ -1762,6 +1777,7 @@ private slots:
         for (int row : {3, 0}) {
             QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(row)).center());
             QCOMPARE(said->text().section('\n', 0, 0), row == 3 ? told : QString());
+            QCOMPARE(said->text().contains("Check the internet connection"), row == 3 && advised);
             QCOMPARE(said->isVisible(), row == 3 && !told.isEmpty());
         }
     }
@@ -1783,6 +1799,53 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 60000);
         QCOMPARE(rows(), QString("40000 Song 0"));
         QVERIFY(find<QLabel>("storeMessage")->text().isEmpty());
+    }
+
+    // A news row carries what the store sent; its MIDI song, whose file has
+    // no key, genre or author, is downloaded by a double click and takes the
+    // news' own (not the song details', which say otherwise) in the library
+    // and the header.
+    void newsSongKeepsTheStoresData()
+    {
+        m_store.setReply("/service/songlist_news.php",
+                         "<melodrome_message><list><song><songid>101</songid><productid>5001</productid>"
+                         "<title>Love Song</title><authors>A. Writer</authors><interpreters>Singer</interpreters>"
+                         "<genre>Rock</genre><format>MIDI</format><lenght>4</lenght><bpm>120</bpm><key>F</key>"
+                         "<download>0</download></song></list></melodrome_message>");
+        // Nothing downloaded by an earlier test.
+        QSqlQuery gone;
+        QVERIFY(gone.exec("DELETE FROM Songs WHERE isFromSub = 1"));
+        QFile::remove(m_db->getLibraryFolder() + "Singer - Love Song.mid");
+        appSettings->setValue("User/user_id", 42);
+        QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 30000);
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *lists = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(3)).center());
+        auto *model = qobject_cast<QSqlQueryModel *>(songTable()->model());
+        QTRY_COMPARE(model->rowCount(), 1);
+        const QSqlRecord row = model->record(0);
+        QCOMPARE(QStringList({row.value("Durata").toString(), row.value("Bpm").toString(), row.value("Key").toString()}),
+                 QStringList({"4", "120", "F"}));
+
+        // Downloaded from the news, then played from the downloaded songs.
+        const auto doubleClickFirstRow = [this, &model] {
+            const QModelIndex cell = model->index(0, 2);
+            QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, songTable()->visualRect(cell).center());
+            QTest::mouseDClick(songTable()->viewport(), Qt::LeftButton, {}, songTable()->visualRect(cell).center());
+        };
+        doubleClickFirstRow();
+        QTRY_COMPARE_WITH_TIMEOUT(m_db->selectSubSongs().size(), 1, 30000);
+        QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(2)).center());
+        model = qobject_cast<QSqlQueryModel *>(songTable()->model());
+        QTRY_COMPARE(model->rowCount(), 1);
+        doubleClickFirstRow();
+        QTRY_VERIFY_WITH_TIMEOUT(currSong->isLoaded() && state() == SoundEngine::ePsPlaying, 30000);
+        const QList<SongInfo> downloaded = m_db->selectSubSongs();
+        QCOMPARE(QStringList({downloaded[0].keySign, downloaded[0].genre, downloaded[0].author}),
+                 QStringList({"F", "Rock", "A. Writer"}));
+        QCOMPARE(find<QLabel>("keyValueLabel")->text(), QString("F [0]"));
+        QCOMPARE(model->record(0).value("Key").toString(), QString("F"));
+        QVERIFY(m_boxes.isEmpty());
     }
 
     // A language chosen on the settings page re-labels the window at once,

@@ -234,6 +234,38 @@ class StoreService(unittest.TestCase):
             s.sendall(b"x")
         self.assertTrue(self.answered(port))
 
+    def test_many_slow_downloads(self):
+        # Clients that take a large file slowly (the sound bank, and a file
+        # of --files ten times its size) hold no more than a piece of it each
+        # in the store's memory, and a normal request is answered meanwhile.
+        files = tempfile.TemporaryDirectory()
+        self.addCleanup(files.cleanup)
+        with open(os.path.join(files.name, "large.bin"), "wb") as f:
+            f.truncate(64 << 20)
+        for args, path in ((("--catalogue", self.folder.name), "/files/Basic.sfc"),
+                           (("--files", files.name), "/files/large.bin")):
+            process, line = start(*args)
+            port = int(line.split()[1])
+            self.addCleanup(self.stop, process)
+            readers = []
+            self.addCleanup(lambda: [s.close() for s in readers])
+            for _ in range(64):
+                s = socket.socket()
+                # A reader with a small window: the store's writes wait on it.
+                s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+                s.settimeout(30)
+                s.connect(("127.0.0.1", port))
+                s.sendall(("GET %s HTTP/1.1\r\nHost: x\r\n\r\n" % path).encode())
+                readers.append(s)
+            for s in readers:
+                self.assertTrue(s.recv(4096).startswith(b"HTTP/1.1 200 "), path)
+            self.assertTrue(self.answered(port), path)
+            self.assertLess(self.resident(process.pid), 100 << 20, path)
+            # Each goes on where it stood.
+            for s in readers[:4]:
+                s.settimeout(30)
+                self.assertTrue(s.recv(4096))
+
     @staticmethod
     def answered(port):
         try:

@@ -293,9 +293,13 @@ private slots:
         QTest::newRow("ERROR") << QString() << QByteArray("ERROR: no banners today");
         QTest::newRow("empty list") << QString() << QByteArray("{\"banners\":[]}");
         QTest::newRow("server error") << "http500" << QByteArray();
+        // Cut off: a list that is never read.
+        QTest::newRow("no answer in time") << "silent" << QByteArray();
+        QTest::newRow("endless list") << "oversized" << QByteArray();
     }
     void noBanners()
     {
+        QTest::failOnWarning(QRegularExpression("device not open"));
         QFETCH(QString, fault);
         QFETCH(QByteArray, reply);
         store.setFault("/banners/get_banners.php", fault);

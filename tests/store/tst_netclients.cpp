@@ -83,6 +83,19 @@ private slots:
         QVERIFY(fault != QLatin1String("silent") || ticks >= 5);
     }
 
+    // A secure connection that cannot be made (here a plain server asked
+    // over https) is said in the program's words, not the TLS library's,
+    // and is no matter of the internet connection.
+    void secureConnectionFailed()
+    {
+        WebCom client(nullptr);
+        client.setTimeouts({1500, 0, 4000});
+        QVERIFY(!client.startAndWaitNetRequest(QUrl(QString(store.base()).replace("http:", "https:") + path), {},
+                                               [](const QByteArray &) {}, QStringLiteral("GET")));
+        QCOMPARE(client.failureText(), QStringLiteral("no secure connection could be made with the server"));
+        QVERIFY(!client.connectionFailed());
+    }
+
     // A second call during the wait is refused and the first completes; the
     // client then serves again with its own headers, also after the JSON
     // variant; an unknown method sends nothing.

@@ -148,6 +148,28 @@ private slots:
         QVERIFY(song.normalise(TestUtil::readFile(path)) > 0);
     }
 
+    // A song of a store artist's list, whose file has no key, genre or
+    // author: the list's genre (it carries no key), the rest from the song's
+    // details.
+    void storeDataFromAnyList()
+    {
+        SongInfo listed;
+        listed.ProductId = 5002;
+        listed.isFromSub = StoreDownloading;
+        listed.genre = "Jazz";
+        QVERIFY(db->insertMDSongsSearchMem(listed));
+        MelodromeManager manager(nullptr, &user, db.get());
+        configure(manager);
+        QSignalSpy played(&manager, &MelodromeManager::songCanBePlayed);
+        QVERIFY(manager.downloadSubscriptSong(record(5002), nullptr, ProvenienceStoreList));
+        const SongInfo song = played.at(0).at(0).value<SongInfo>();
+        const QList<SongInfo> downloaded = db->selectSubSongs();
+        QCOMPARE(downloaded.size(), 1);
+        for (const SongInfo &s : {song, downloaded[0]})
+            QCOMPARE(QStringList({s.keySign, s.genre, s.author}), QStringList({"C", "Jazz", "A. Author"}));
+        QVERIFY(db->truncateMDSearchTitles());
+    }
+
     // A second request while one runs is refused with a message and leaves
     // no trace; the first ends as if alone. The same song again is
     // overwritten only when the user says so, and listed once.

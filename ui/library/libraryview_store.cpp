@@ -114,11 +114,26 @@ bool libraryView::takeReadReply(QNetworkReply *reply, qint64 received, const Phr
         return false;
     }
     const int kind = reply->property(kKindTag).toInt();
+    // The failure said without the advice to check the internet connection,
+    // for one no connection mends (an error, an answer too large, a request
+    // sent on to another site, a web page or a broken answer).
+    const auto unadvised = [kind, &failed] {
+        switch (kind) {
+        case SearchRequest:
+            return Phrase("libraryView", QT_TR_NOOP("The store cannot be searched now: %1. Your own songs are shown."));
+        case ListingRequest:
+            return Phrase("libraryView", QT_TR_NOOP("The store's songs of this list cannot be shown: %1."));
+        case InfoRequest:
+            return Phrase("libraryView", QT_TR_NOOP("The song's details cannot be shown: %1."));
+        default:
+            return failed;
+        }
+    };
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
     if (watch && !watch->failure(received).isEmpty()) {
         qWarning().noquote() << "libraryView: store request failed," << watch->failure(received)
                              << ":" << reply->url().toString();
-        showStoreFailure(kind, failed.arg(watch->reason(received)));
+        showStoreFailure(kind, (watch->connectionFailed(received) ? failed : unadvised()).arg(watch->reason(received)));
         return false;
     }
     // A web page or a broken answer must not pass for "nothing found": the
@@ -127,7 +142,7 @@ bool libraryView::takeReadReply(QNetworkReply *reply, qint64 received, const Phr
     if (!unreadable.isEmpty()) {
         qWarning().noquote() << "libraryView: store answer unreadable," << unreadable.text() << ":"
                              << reply->url().toString();
-        showStoreFailure(kind, failed.arg(unreadable));
+        showStoreFailure(kind, unadvised().arg(unreadable));
         return kind != InfoRequest;
     }
     clearStoreFailure(kind);

@@ -385,6 +385,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(said().left(told.isEmpty() ? said().size() : told.size()), told, 20000);
         if (request == "download" || request == "local file")
             QCOMPARE(said(), told);
+        // The internet connection is named only where it is at fault.
+        QCOMPARE(said().contains("internet connection"), told.contains("in time") || told.contains("broke off"));
         });
         QVERIFY2(rise < (128 << 20), qPrintable(QString::number(rise)));
         QVERIFY(elsewhere.requests().isEmpty());
@@ -489,6 +491,7 @@ private slots:
         page->postToStore(kSongInfo, {{"id_song", "1"}}, &libraryView::receivedSongInfo);
         QTRY_VERIFY_WITH_TIMEOUT(said().startsWith("The song's details cannot be shown: the server's answer was too large"),
                                  20000);
+        QVERIFY(!said().contains("internet connection"));
         QVERIFY(!boxShown);
     }
 };
