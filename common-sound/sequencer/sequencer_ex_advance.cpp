@@ -692,8 +692,13 @@ void channelPath(bool &playIt)
             int note = transposed(key, L);
             uint8_t &struck = held.struck[flat][key];
             if (noteOn) {
-                if (!seeking)
+                if (!seeking) {
                     held.velocity[flat][key] = songVelocity;
+                    // Where it goes when a mute or the melody mode keeps it
+                    // silent until later.
+                    if (!held.output[flat])
+                        held.output[flat] = routeOutput();
+                }
             } else {
                 // It ends at the pitch it was struck at, whatever the key is now.
                 if (struck != NOTE_NOT_STRUCK)
