@@ -409,7 +409,7 @@ walk() {
   now_heard silent
   press control trackPlayButton
   now_heard sounding
-  # Alone, the channel goes on sounding from its next note.
+  # Alone, the channel goes on sounding.
   press control soloButton
   now_heard sounding
   press label instrLabel
