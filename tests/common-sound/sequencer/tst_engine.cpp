@@ -348,6 +348,7 @@ private slots:
         rig.clear();
         SEQUENCER_EX_ActionResume();
         rig.driver.advance(5);
+        QVERIFY(!rig.messages(1).empty());
         QCOMPARE(hex(rig.messages(1).front().bytes), QByteArray("b0 40 7f"));
         QCOMPARE(int(rig.noteOns(1).size()), 1);
         QCOMPARE(hex(rig.noteOns(1).front().bytes), QByteArray("90 3c 5a"));
