@@ -388,6 +388,9 @@ void MidiEdit::setMuteSolo(uint8_t state, uint16_t channel, uint16_t layer)
     } else if (state == DB_NORMAL) {
         soloRecal(m_db);
     }
+    // A channel that comes back (or the solo channel, which the cut above
+    // silenced too) sounds what the song holds at once, not at its next note.
+    sequencer->soundHeldNotes();
 }
 
 // ---- instruments

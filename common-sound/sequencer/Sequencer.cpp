@@ -465,6 +465,7 @@ void Sequencer::UpdateSeqMixSlider(int force) { VOLUMES_UpdateSeqMixSlider(force
 // ---- sound and melody
 
 void Sequencer::stopSound() { SEQUENCER_EX_StopSound(); }
+void Sequencer::soundHeldNotes() { SEQUENCER_EX_SoundHeldNotes(); }
 void Sequencer::stopSoundChan(int flatChannel) { SEQUENCER_EX_StopSoundChan(flatChannel); }
 void Sequencer::stopSoundChanAtPort(int port, int channel) { SEQUENCER_EX_StopSoundChanAtPort(port, channel); }
 

@@ -185,6 +185,9 @@ public slots:
     void SetOrchestraVolume(int value);
     void SetWindsVolume(int value);
     void stopSound();
+    // Sounds again what the song holds where a channel came back (unmute,
+    // solo's end).
+    void soundHeldNotes();
     // Stops and empties both slots; stopAllSongs, then playPositionChanged(0).
     void requestStop();
     void setPause(bool on);

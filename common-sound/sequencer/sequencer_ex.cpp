@@ -354,6 +354,9 @@ void SEQUENCER_EX_ActionPause(void)
 
 void SEQUENCER_EX_ActionResume(void)
 {
+    // The notes the pause cut sound again with the music, at its first run.
+    heldNotesResync(0);
+    heldNotesResync(1);
     stClear(ST_PAUSE);
 }
 
@@ -373,6 +376,8 @@ void SEQUENCER_EX_StopSoundChan(int flatChannel)
 {
     AdvanceHold hold;
     MIDI_CONTROLS_StopSoundChan(flatChannel);
+    if (flatChannel >= 0 && flatChannel < 64)
+        heldNotesCut(flatChannel / 16 + 1, flatChannel & 15);
 }
 
 void SEQUENCER_EX_StopSoundChanAtPort(int port, int chan)
@@ -396,6 +401,12 @@ void silenceAll(void)
 void SEQUENCER_EX_StopSound(void)
 {
     silenceAll();
+}
+
+void SEQUENCER_EX_SoundHeldNotes(void)
+{
+    heldNotesResync(0);
+    heldNotesResync(1);
 }
 
 // ---- tempo
@@ -487,10 +498,15 @@ void SEQUENCER_EX_SetDeltaTransposeCurrent(int delta)
            static_cast<void *>(ptrMidiStream));
     if (!ptrMidiStream)
         return;
-    silenceAll();
+    // No cut: the notes held move to the new key at the interpreter's next
+    // run (each ends at the pitch it was struck at), the drums go on.
+    SEQUENCER_EX_MelodyClick_ResetChan();
+    if (harmonizer.load())
+        SEQUENCER_EX_SendHarmAllNoteOff();
     ptrMidiStream->transpose = int16_t(delta);
     if (ptrDb)
         ptrDb->transpose = int16_t(delta);
+    heldNotesResync(slotIndexOf(ptrMidiStream));
 }
 
 // ---- seek
@@ -527,6 +543,8 @@ int SEQUENCER_EX_SeekBar(int bar, int atBar)
     if (bar < 0)
         bar = 0;
     silenceAll();
+    // What the song held here ends with the place it is left at.
+    heldNotesClear(slotIndexOf(ptrMidiStream));
     // Bar 0 is the start of the song: going there from inside the first bar
     // (the player's stop) must still start it again from the top.
     if (current == bar && bar != 0) {
@@ -785,6 +803,7 @@ void SEQUENCER_EX_ResetReadPosition(MidiStream *stream, Mfi *mfi)
     stream->eventTick = 0;
     timingOf(stream).nextAdvance = firstDelta;
     sflagsClear(stream, SF_PENDING | SF_SKIP_DELTA);
+    heldNotesClear(slotIndexOf(stream));
 }
 
 void CloseStream(int which)
@@ -797,6 +816,7 @@ void CloseStream(int which)
     releasePort(s->port, true);
     zeroAllMeters();
     resetSlotTiming(s);
+    heldNotesClear(role);
     std::memset(s, 0, sizeof *s);
     std::memset(roleMfi(role), 0, sizeof(Mfi));
     resetBufferStatus();
@@ -812,6 +832,7 @@ void CloseActualStream(int sendReset)
     releasePort(s->port, sendReset != 0);
     zeroAllMeters();
     resetSlotTiming(s);
+    heldNotesClear(slotIndexOf(s));
     std::memset(s, 0, sizeof *s);
     resetBufferStatus();
 }
@@ -823,6 +844,7 @@ void CloseActualStreamMF5(void)
         return;
     freeMidiPortMF5(s->port);
     resetSlotTiming(s);
+    heldNotesClear(slotIndexOf(s));
     std::memset(s, 0, sizeof *s);
     resetBufferStatus();
 }
@@ -886,6 +908,8 @@ void freeAllMidiRes(void)
     }
     resetSlotTiming(&MidiStream1);
     resetSlotTiming(&MidiStream2);
+    heldNotesClear(0);
+    heldNotesClear(1);
     std::memset(&MidiStream1, 0, sizeof MidiStream1);
     std::memset(&MidiStream2, 0, sizeof MidiStream2);
     std::memset(&mfi1, 0, sizeof mfi1);
@@ -1043,6 +1067,7 @@ void SEQUENCER_EX_SetMelodyChannel(int channel)
         return;
     }
     melodyChannel.store(uint16_t(channel));
+    SEQUENCER_EX_SoundHeldNotes();
 }
 
 int SEQUENCER_EX_GetMelodyChannel(void)
@@ -1053,6 +1078,8 @@ int SEQUENCER_EX_GetMelodyChannel(void)
 int SEQUENCER_EX_SetMelodyMode(int mode)
 {
     mute.store(uint16_t(mode));
+    // A melody let in again sounds what it holds at once.
+    SEQUENCER_EX_SoundHeldNotes();
     C_SIGNAL_MelodyModeChangedWrapper(mode);
     return mode;
 }

@@ -121,6 +121,7 @@ void SEQUENCER_EX_WaitStop(void);
 void SEQUENCER_EX_SetPause(int on);
 // Pauses and silences every channel; nothing when already paused.
 void SEQUENCER_EX_ActionPause(void);
+// Resumes; the notes the song held at the pause sound again (drums not).
 void SEQUENCER_EX_ActionResume(void);
 int SEQUENCER_EX_GetPause(void);       // -1 paused, 0 not
 uint32_t SEQUENCER_EX_GetStFlag(void);
@@ -131,12 +132,16 @@ void SEQUENCER_EX_StopSoundChan(int flatChannel);          // held
 void SEQUENCER_EX_StopSoundChanAtPort(int port, int chan);  // held
 // Stop sound on flat channels 0-31, melody-click reset, harmony release.
 void SEQUENCER_EX_StopSound(void);
+// What the song holds and may sound now (after an unmute, a solo's end, a
+// melody let in) is struck anew at the interpreter's next run.
+void SEQUENCER_EX_SoundHeldNotes(void);
 
 // ---- tempo, transpose, seek
 
 // User tempo offset of the slot in play (BPM); takes effect at its next event.
 void SEQUENCER_EX_SetDeltaBpmCurrent(int delta);
-// User transpose of the slot in play (semitones); silences first. Held.
+// User transpose of the slot in play (semitones); the notes held move to the
+// new key at the next run, nothing else is cut. Held.
 void SEQUENCER_EX_SetDeltaTransposeCurrent(int delta);
 // Tempo of a stream from its three BPM fields; re-bases its time at now.
 void ComputeTime(MidiStream *stream);

@@ -103,6 +103,107 @@ void routeSend(const uint8_t *data, int len)
         CINTERFACE_SendMidiEvent2(data, len);
 }
 
+// The output the routing rule sends this slot's events to: 1 or 2.
+uint8_t routeOutput()
+{
+    const MidiStream *s = S();
+    const uint32_t sel = sflags(s) & (SF_OUT_SEL_1 | SF_OUT_SEL_2);
+    const bool first = (sel == SF_OUT_SEL_1 && s->port == 0) || (sel == SF_OUT_SEL_2 && s->port == 1);
+    return first ? 1 : 2;
+}
+
+void sendOn(uint8_t output, const uint8_t *data, int len)
+{
+    if (output == 1)
+        CINTERFACE_SendMidiEvent1(data, len);
+    else
+        CINTERFACE_SendMidiEvent2(data, len);
+}
+
+std::atomic<uint8_t> g_heldResync[2];
+
+// Whether a channel's note-ons may sound as the mix stands: the rule the
+// channel path applies to the song's own notes.
+bool noteAllowed(const Db *db, const DbLayer &L, int flat)
+{
+    if (db && db->anySolo == 0) {
+        if (L.muteSolo == DB_MUTE)
+            return false;
+    } else if (db && L.muteSolo != DB_SOLO) {
+        return false;
+    }
+    return !(flat == int(melodyChannel.load(std::memory_order_relaxed)) &&
+             mute.load(std::memory_order_relaxed) == 1);
+}
+
+int transposed(int key, const DbLayer &L)
+{
+    return key + int(L.transpose) + int(S()->transpose) + globalTranspose.load(std::memory_order_relaxed);
+}
+
+// Brings what sounds in line with what the song holds: a held note struck
+// at another pitch than the key now gives ends there, and a held note that
+// is silent but may sound is struck anew at its velocity. The channel keeps
+// its program and controllers; a sustain pedal a cut released goes down
+// again.
+void resyncHeldNotes()
+{
+    MidiStream *s = S();
+    const int role = slotIndexOf(s);
+    if (!g_heldResync[role].exchange(0, std::memory_order_acq_rel))
+        return;
+    const uint32_t flags = sflags(s);
+    if ((flags & SF_FORWARD_SEEK) || (flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) != SF_AUDIBLE)
+        return;
+    HeldNotes &h = songHeld[role];
+    const Db *db = g_src.db;
+    static const DbLayer noLayer{};
+    const int melody = melodyChannel.load(std::memory_order_relaxed);
+    for (int flat = 0; flat < SEQ_FLAT_CHANNELS; ++flat) {
+        const uint8_t out = h.output[flat];
+        if (!out)
+            continue;
+        const int layer = layerOf(flat);
+        const DbLayer &L = db ? db->layers[flat][layer] : noLayer;
+        const uint8_t ch = uint8_t(flat & 15);
+        if (h.pedalCut[flat]) {
+            h.pedalCut[flat] = 0;
+            if (h.sustain[flat] >= 64) {
+                const uint8_t pedal[3] = {uint8_t(0xB0 | ch), 64, h.sustain[flat]};
+                sendOn(out, pedal, 3);
+            }
+        }
+        if (L.flags & DB_FLAG_DRUM)
+            continue;
+        const bool allowed = noteAllowed(db, L, flat);
+        for (int key = 0; key < 128; ++key) {
+            const uint8_t velocity = h.velocity[flat][key];
+            if (!velocity)
+                continue;
+            const int pitch = transposed(key, L);
+            const bool inRange = pitch >= 0 && pitch <= 127;
+            uint8_t &struck = h.struck[flat][key];
+            if (struck != NOTE_NOT_STRUCK && (!inRange || struck != pitch)) {
+                const uint8_t off[3] = {uint8_t(0x80 | ch), struck, 0};
+                sendOn(out, off, 3);
+                struck = NOTE_NOT_STRUCK;
+            }
+            if (struck != NOTE_NOT_STRUCK || !allowed || !inRange)
+                continue;
+            uint8_t v = velocity;
+            if (L.velocityCurve >= 1 && L.velocityCurve <= VELOCITY_CURVES)
+                v = VOLUMES_VelocityCurve(L.velocityCurve, v);
+            if (flat == melody && mute.load(std::memory_order_relaxed) == 2)
+                v = semiMute(v);
+            if (!v)
+                continue;
+            const uint8_t on[3] = {uint8_t(0x90 | ch), uint8_t(pitch), v};
+            sendOn(out, on, 3);
+            struck = uint8_t(pitch);
+        }
+    }
+}
+
 void setMeter(int flat, int layer, int value)
 {
     if (noteOnVolume[flat].load(std::memory_order_relaxed) == value)
@@ -561,6 +662,8 @@ void channelPath(bool &playIt)
             return;
         }
         const bool noteOn = type == 0x90 && msg[2] != 0;
+        const uint8_t key = msg[1];
+        const uint8_t songVelocity = msg[2];
         const int meter = noteOnVolume[flat].load(std::memory_order_relaxed);
         if (noteOn) {
             if (L.muteSolo != DB_MUTE) {
@@ -584,9 +687,25 @@ void channelPath(bool &playIt)
                 playIt = false;
             }
         }
+        HeldNotes &held = songHeld[slotIndexOf(s)];
         if (!drum) {
-            const int note = int(msg[1]) + int(L.transpose) + int(s->transpose) +
-                             globalTranspose.load(std::memory_order_relaxed);
+            int note = transposed(key, L);
+            uint8_t &struck = held.struck[flat][key];
+            if (noteOn) {
+                if (!seeking) {
+                    held.velocity[flat][key] = songVelocity;
+                    // Where it goes when a mute or the melody mode keeps it
+                    // silent until later.
+                    if (!held.output[flat])
+                        held.output[flat] = routeOutput();
+                }
+            } else {
+                // It ends at the pitch it was struck at, whatever the key is now.
+                if (struck != NOTE_NOT_STRUCK)
+                    note = struck;
+                held.velocity[flat][key] = 0;
+                struck = NOTE_NOT_STRUCK;
+            }
             if (note < 0 || note > 127) {
                 // Never wrap into a status byte; the note-on and its note-off
                 // both fall out of range and are both dropped.
@@ -636,6 +755,17 @@ void channelPath(bool &playIt)
         }
         if (seeking)
             playIt = false;
+        if (!drum && noteOn && playIt && msg[2] != 0) {
+            uint8_t &struck = held.struck[flat][key];
+            const uint8_t output = routeOutput();
+            // The same key struck again at another pitch: the first ends.
+            if (struck != NOTE_NOT_STRUCK && struck != msg[1]) {
+                const uint8_t off[3] = {uint8_t(0x80 | ch), struck, 0};
+                sendOn(held.output[flat] ? held.output[flat] : output, off, 3);
+            }
+            struck = msg[1];
+            held.output[flat] = output;
+        }
         return;
     }
     if (type == 0xE0) {
@@ -678,6 +808,12 @@ void channelPath(bool &playIt)
             msg[2] = adjust(db->ccOffsets[flat][layer][idx], msg[2]);
         break;
     }
+    }
+    if (controller == 64 && playIt) {
+        HeldNotes &held = songHeld[slotIndexOf(s)];
+        held.sustain[flat] = msg[2];
+        held.pedalCut[flat] = 0;
+        held.output[flat] = routeOutput();
     }
     if (melody_mirror.load() && ch == melody && controller != 10 && controller != 91 &&
         controller != 93)
@@ -1180,8 +1316,47 @@ void CheckAdvance(void)
                 break;
         }
     }
+    resyncHeldNotes();
     if (shown() && !g_src.aux && !(sflags(s) & SF_FORWARD_SEEK))
         publishClockPosition();
     if (s->slotByte != 0)
         MidiChannelVolumeTask(s, g_src.db);
+}
+
+// ---- held notes
+
+HeldNotes songHeld[2];
+
+void heldNotesClear(int role)
+{
+    HeldNotes &h = songHeld[role == 0 ? 0 : 1];
+    std::memset(&h, 0, sizeof h);
+    std::memset(h.struck, NOTE_NOT_STRUCK, sizeof h.struck);
+}
+
+namespace {
+struct HeldNotesInit {
+    HeldNotesInit()
+    {
+        heldNotesClear(0);
+        heldNotesClear(1);
+    }
+} g_heldNotesInit;
+} // namespace
+
+void heldNotesCut(int output, int channel)
+{
+    for (HeldNotes &h : songHeld) {
+        for (int flat : {channel & 15, (channel & 15) + 16}) {
+            if (h.output[flat] != output)
+                continue;
+            std::memset(h.struck[flat], NOTE_NOT_STRUCK, sizeof h.struck[flat]);
+            h.pedalCut[flat] = 1;
+        }
+    }
+}
+
+void heldNotesResync(int role)
+{
+    g_heldResync[role == 0 ? 0 : 1].store(1, std::memory_order_release);
 }

@@ -11,7 +11,9 @@
 # and what it must do is checked: the sound (heard, silent, softer, the key
 # risen), the setting stored (the settings file, the song file) and the page
 # or window shown; the instrument is chosen with a double-click, whose
-# second click must do nothing where the chooser was. The song left to end
+# second click must do nothing where the chooser was. Pause and Play, and
+# Key +, pressed while a bar's note is held, are heard at once: the note
+# again, at the new key. The song left to end
 # closes the position bar, the keys reach the window again, and Play plays
 # it again from its start. Then, on the same first start, a third song
 # (stage.kar: a long title and artist, lyrics, twelve channels) is played
@@ -179,6 +181,53 @@ play_row() {
   press control playButton
 }
 
+# ---- held notes: Pause and Play, and Key +, while a bar's note is held
+
+# The header shows the first beat of a bar: more than a second of its note
+# is still to come.
+bar_begins() { dump; [ "$(text_of label barNumberLabel | cut -d. -f2)" = 1 ]; }
+# Where the recording stands (bytes), just before a press.
+rec_at() { stat -c %s "$rec"; }
+# Ms after byte $1 of the recording at which note $2 is heard (-1: never).
+heard_after() { /usr/bin/python3 "$here/e2e/singer_heard.py" heard "$rec" "$1" "$2"; }
+# Heard at once after a press early in a bar (the note of the bar goes on
+# for more than a second): $1 what, $2 ms from the press, within the press's
+# way through the program, the synthesizer's latency and the recording's.
+at_once() {
+  [ "$2" -ge 0 ] && [ "$2" -le 400 ] \
+    || fail "$1: $([ "$2" -ge 0 ] && echo "heard $2 ms after the press" || echo "not heard before the next bar")"
+}
+# The MIDI song plays on the Editing page; what the song holds sounds again
+# at once after Play, and at the new key at once after Key +.
+held_notes() {
+  local bar at ms
+  wait_for 50 bar_begins || fail "the header never showed a bar's first beat: $(text_of label barNumberLabel)"
+  bar=$(shown_bar)
+  press control pauseButton
+  now_heard silent
+  e2e_record_more 500 "$rec" || true
+  at=$(rec_at)
+  press control pauseButton
+  e2e_record_more 1200 "$rec" || true
+  ms=$(heard_after "$at" "$(mark_of mid $((bar - 1)))")
+  at_once "Play after Pause during the note of bar $bar" "$ms"
+  echo "$size: Play after Pause during a held note: heard again $ms ms after the press"
+
+  press control EditButton
+  wait_for 50 shown control plusButtonKey || fail "the Editing page was not shown"
+  wait_for 50 bar_begins || fail "the header never showed a bar's first beat: $(text_of label barNumberLabel)"
+  bar=$(shown_bar)
+  at=$(rec_at)
+  press control plusButtonKey
+  e2e_record_more 1200 "$rec" || true
+  ms=$(heard_after "$at" "$(( $(mark_of mid $((bar - 1))) + 1 ))")
+  at_once "Key + during the note of bar $bar" "$ms"
+  echo "$size: Key + during a held note: the new key heard $ms ms after the press"
+  press control minusButtonKey
+  wait_for 50 says label labelKey " [0]" || fail "the key shown did not come back"
+  now_heard key_heard 0
+}
+
 # ---- the first start's looks, measured once the walk is done
 
 looks() { /usr/bin/python3 "$here/e2e/looks_check.py" "$@"; }
@@ -333,6 +382,8 @@ walk() {
   wait_for 50 setting MelodyMute 0 || fail "Melody ON was not stored"
   now_heard sounding
 
+  held_notes
+
   # The Editing page.
   press control EditButton
   wait_for 50 shown control plusButtonKey || fail "the Editing page was not shown"
@@ -358,7 +409,7 @@ walk() {
   now_heard silent
   press control trackPlayButton
   now_heard sounding
-  # Alone, the channel goes on sounding from its next note.
+  # Alone, the channel goes on sounding.
   press control soloButton
   now_heard sounding
   press label instrLabel

@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <atomic>
@@ -53,6 +54,25 @@ double pitch(const std::vector<float> &s)
             return double(kRate) / double(lag);
     }
     return 0;
+}
+
+// Power of one frequency in the left channel (Goertzel).
+double power(const std::vector<float> &s, double hz)
+{
+    const double k = 2 * std::cos(2 * M_PI * hz / kRate);
+    double a = 0, b = 0;
+    for (size_t i = 0; i < s.size(); i += 2) {
+        const double c = s[i] + k * a - b;
+        b = a;
+        a = c;
+    }
+    return a * a + b * b - k * a * b;
+}
+
+// RMS level in dB.
+double level(const std::vector<float> &s)
+{
+    return 20 * std::log10(std::max(rms(s), 1e-9));
 }
 
 // The largest step between two neighbouring samples of one channel.
@@ -108,6 +128,7 @@ private slots:
     {
         TestUtil::runPython(QStringLiteral("../scripts/make_engine_songs.py"), {m_dir.path()});
         m_songs = QJsonDocument::fromJson(TestUtil::readFile(path("songs.json"))).object();
+        TestUtil::runPython(QStringLiteral("playback/make_held_songs.py"), {m_dir.path()});
         QCOMPARE(TestUtil::runProgram("sox", {"-n", "-r", "44100", "-c", "2", path("tone.wav"), "synth", "2",
                                               "sine", "440", "vol", "0.5"}),
                  0);
@@ -574,6 +595,93 @@ private slots:
         if (step <= own * 1.25)
             return QString();
         return QStringLiteral("a step of %1 at the cut, the music's own at most %2").arg(step).arg(own);
+    }
+
+    // What the song holds when a pause, a key change, a mute, a solo or the
+    // melody mode cut it sounds again as soon as the music goes on: an organ
+    // holds A3 and A4 for 12 s. "Back" is the level of the 25-50 ms after
+    // the engine took the command within 3 dB of the level before the cut.
+    void heldNotesComeBack_data()
+    {
+        QTest::addColumn<QString>("action");
+        for (const char *a : {"pause", "key", "unmute", "solo off", "melody on"})
+            QTest::newRow(a) << QString(a);
+    }
+    void heldNotesComeBack()
+    {
+        QFETCH(QString, action);
+        Sequencer *seq = m_engine->sequencer();
+        const bool melody = action == "melody on";
+        m_engine->setMelodyMuteTrack(0);
+        m_engine->setMelodyMute(melody ? 1 : 0);
+        // The melody where the engine starts it, whatever happens below.
+        const auto restore = qScopeGuard([this] {
+            m_engine->setMelodyMute(1);
+            m_engine->setMelodyMuteTrack(3);
+        });
+        QVERIFY(play("held.mid"));
+        double before = 0;
+        if (melody) {
+            // The melody's note-ons were left out: nothing sounds.
+            QTRY_VERIFY(seq->GetCurrentTick() > 480);
+            QVERIFY(rms(render(300)) < kSilent);
+        } else {
+            QVERIFY(sounding());
+            render(1000);
+            before = level(render(200));
+        }
+        // Until the engine has run on after the command: what it sends at
+        // its next run has reached the synthesizer.
+        const auto ranOn = [&] {
+            const uint32_t tick = seq->GetCurrentTick();
+            return waitFor([&] { return seq->GetCurrentTick() > tick + 10; });
+        };
+        if (action == "pause") {
+            QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPaused), SoundEngine::ePsPaused);
+            QVERIFY(silent());
+            const uint32_t tick = seq->GetCurrentTick();
+            QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+            QVERIFY(waitFor([&] { return seq->GetCurrentTick() > tick; }));
+        } else if (action == "key") {
+            m_engine->changeKey(2);
+            QVERIFY(ranOn());
+        } else if (action == "unmute" || action == "solo off") {
+            // Solo on channel 2, which has nothing to play now, silences the organ too.
+            const int channel = action == "unmute" ? 1 : 2;
+            m_engine->setTrackMuteSolo(channel, action == "unmute" ? 1 : 2);
+            QVERIFY(silent());
+            m_engine->setTrackMuteSolo(channel, 0);
+            QVERIFY(ranOn());
+        } else {
+            m_engine->setMelodyMute(0);
+            QVERIFY(ranOn());
+        }
+        const std::vector<float> back = render(50);
+        const double first = level(std::vector<float>(back.begin() + back.size() / 2, back.end()));
+        if (melody)
+            before = level(render(500)); // the organ's own level, once it has settled
+        QVERIFY2(before > level({float(kSounding)}) && std::fabs(first - before) <= 3.0,
+                 qPrintable(QStringLiteral("%1 dB after, %2 dB before").arg(first).arg(before)));
+        if (action == "key") {
+            // B3 and B4 now, A3 and A4 no more.
+            const std::vector<float> after = render(200);
+            const double newKey = power(after, 246.94) + power(after, 493.88);
+            const double oldKey = power(after, 220) + power(after, 440);
+            QVERIFY2(newKey > 10 * oldKey, qPrintable(QStringLiteral("%1 at the new key, %2 at the old").arg(newKey).arg(oldKey)));
+        } else if (action == "pause") {
+            // A note whose end fell while paused is not struck again: paused,
+            // the song is moved past the organ's end.
+            QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPaused), SoundEngine::ePsPaused);
+            QVERIFY(silent());
+            m_engine->jumpTo(8);
+            QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+            QVERIFY(waitFor([&] { return seq->GetCurrentTick() > 8 * 4 * 480 + 10; }));
+            QVERIFY(rms(render(300)) < kSilent);
+        }
+        // Nothing hangs past the song's own end of the chord, at any key.
+        QVERIFY(waitFor([&] { return seq->GetCurrentTick() > 25 * 480; }));
+        render(1500);
+        QVERIFY2(rms(render(200)) < kSilent, "a note hangs after its end");
     }
 
     // An MP3 goes through the same states, its sound through the audio path.

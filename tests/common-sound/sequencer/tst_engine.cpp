@@ -320,6 +320,56 @@ private slots:
                     QVERIFY2(m.bytes[i] < 0x80, hex(m.bytes).constData());
     }
 
+    // What a pause and a key change leave of the notes held, as sent: the
+    // held note (with its pedal) is struck again at once at the resume and
+    // moves to the new key, ending where it was struck; the held drum and a
+    // note that ended before the pause are not struck again, and the key
+    // change leaves the drums alone.
+    void heldNotesThroughPauseAndKey()
+    {
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(4);
+        b.cc(0, 0, 64, 127);
+        b.noteOn(0, 0, 60, 90);
+        b.noteOn(0, 9, 49, 100);
+        b.note(0, 240, 1, 64);
+        b.noteOff(2 * 1920, 0, 60);
+        b.noteOff(2 * 1920, 9, 49);
+        b.note(3 * 1920, 240, 1, 64);
+        b.end(4 * 1920);
+        SongSetup setup;
+        setup.programs[0] = setup.programs[1] = setup.programs[9] = 0;
+        setup.drum[9] = true;
+        QVERIFY(rig.play(b.build(), true, setup));
+        rig.driver.advance(700);
+        SEQUENCER_EX_ActionPause();
+        rig.driver.advance(1000);
+        rig.clear();
+        SEQUENCER_EX_ActionResume();
+        rig.driver.advance(5);
+        QVERIFY(!rig.messages(1).empty());
+        QCOMPARE(hex(rig.messages(1).front().bytes), QByteArray("b0 40 7f"));
+        QCOMPARE(int(rig.noteOns(1).size()), 1);
+        QCOMPARE(hex(rig.noteOns(1).front().bytes), QByteArray("90 3c 5a"));
+
+        rig.driver.advance(300);
+        rig.clear();
+        SEQUENCER_EX_SetDeltaTransposeCurrent(3);
+        rig.driver.advance(5);
+        std::vector<QByteArray> sent;
+        for (const TimedMessage &m : rig.messages(1))
+            sent.push_back(hex(m.bytes));
+        QCOMPARE(sent, std::vector<QByteArray>({"80 3c 00", "90 3f 5a"}));
+
+        rig.clear();
+        QVERIFY(rig.playToEnd(10000));
+        const std::vector<TimedMessage> ch0 = notesOf(rig, 1, 0);
+        QVERIFY(!ch0.empty());
+        QCOMPARE(hex(ch0.front().bytes), QByteArray("80 3f 00"));
+        QCOMPARE(int(notesOf(rig, 1, 9).size()), 1);
+    }
+
     void storedProgram_data()
     {
         QTest::addColumn<int>("flags");

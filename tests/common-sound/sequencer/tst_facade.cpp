@@ -239,12 +239,21 @@ private slots:
         rig.seq->setPause(false);
         rig.seq->advance(1000);
         const std::vector<TimedMessage> t = rig.noteOns(1);
-        QCOMPARE(int(t.size()), 2);
+        QCOMPARE(int(t.size()), 3);
+        // The second note was held at the pause: it sounds again at once and
+        // ends where the song ends it, 50 ms on.
+        QCOMPARE(hex(t[0].bytes), QByteArray("90 28 64"));
+        QVERIFY2(t[0].ms - resumedAt < 5, qPrintable(QString::number(t[0].ms - resumedAt)));
+        const std::vector<TimedMessage> offs = rig.withStatus(1, 0x80);
+        QVERIFY(!offs.empty());
+        QCOMPARE(hex(offs[0].bytes), QByteArray("80 28 00"));
+        QVERIFY2(offs[0].ms - resumedAt >= 49 && offs[0].ms - resumedAt < 55,
+                 qPrintable(QString::number(offs[0].ms - resumedAt)));
         // The third note was 300 ms away when the song paused; the clock
         // takes a few passes to start again.
-        QVERIFY2(t[0].ms - resumedAt >= 299 && t[0].ms - resumedAt < 305,
-                 qPrintable(QString::number(t[0].ms - resumedAt)));
-        QCOMPARE(t[1].ms - t[0].ms, uint64_t(500));
+        QVERIFY2(t[1].ms - resumedAt >= 299 && t[1].ms - resumedAt < 305,
+                 qPrintable(QString::number(t[1].ms - resumedAt)));
+        QCOMPARE(t[2].ms - t[1].ms, uint64_t(500));
     }
 
     // MIDI clock: 24 Timing Clocks a quarter note on the song's output, each
