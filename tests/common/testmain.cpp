@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -85,6 +86,9 @@ int supervise(bool *isChild)
         *isChild = true; // run anyway, unguarded
         return 0;
     }
+    // As /tmp is to them: a test that drops to another user still reaches
+    // its own folders inside.
+    chmod(root, 0755);
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     std::fflush(nullptr);
     const pid_t child = fork();
