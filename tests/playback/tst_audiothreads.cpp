@@ -3,11 +3,8 @@
 // thread of its own while the owning thread changes key, tempo and volume
 // over and over, through the short MP3 of the feed fuzzer's corpus.
 #include "AudioInterface.h"
-#include "RealTime.h"
-#include "realtimeguard.h"
 #include "testutil.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -16,31 +13,6 @@
 #include <thread>
 
 using namespace Sound;
-
-namespace {
-// Runs the song player's callback marked real-time, as a device's thread
-// runs it; the sink's own locking around it is the device's part.
-class MarkedSink : public PullAudioSink
-{
-public:
-    bool open(int device, unsigned channels, unsigned rate, unsigned frames, Render render, void *user) override
-    {
-        m_render = render;
-        m_user = user;
-        return PullAudioSink::open(device, channels, rate, frames, &MarkedSink::marked, this);
-    }
-
-private:
-    static int marked(int16_t *out, unsigned frames, void *self)
-    {
-        const RealTime::ThreadScope realTime;
-        auto *sink = static_cast<MarkedSink *>(self);
-        return sink->m_render(out, frames, sink->m_user);
-    }
-    Render m_render = nullptr;
-    void *m_user = nullptr;
-};
-} // namespace
 
 class TestAudioThreads : public QObject
 {
@@ -102,62 +74,6 @@ private slots:
         // 0.3 s at 48 kHz, at most twice as fast, every time.
         QVERIFY(*std::min_element(sounding.begin(), sounding.end()) >= 4);
         QCOMPARE(gaps, std::vector<long>(gaps.size(), 0));
-    }
-
-    // The song player's callback, marked real-time as on a device's thread,
-    // neither allocates, frees, locks a mutex nor writes
-    // while a song plays, changes key and tempo, is sought, paused and
-    // resumed (realtimeguard.h; nothing is counted under ThreadSanitizer).
-    void callbackStaysClean()
-    {
-        QTemporaryDir dir;
-        const QString wav = dir.filePath("tone.wav"), mp3 = dir.filePath("tone.mp3");
-        QCOMPARE(TestUtil::runProgram("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "6", "sine",
-                                              "330", "vol", "0.5"}),
-                 0);
-        QCOMPARE(TestUtil::runProgram("lame", {"--quiet", "-b", "128", wav, mp3}), 0);
-        auto *sink = new MarkedSink();
-        AudioInterface audio{std::unique_ptr<AudioSink>(sink)};
-        QVERIFY(audio.loadFile(mp3));
-        QVERIFY(audio.playAudio());
-        std::atomic<bool> quit{false};
-        std::atomic<uint64_t> pulls{0};
-        std::thread device([&] {
-            int16_t block[256 * 2];
-            while (!quit.load()) {
-                if (sink->isRunning()) {
-                    sink->pull(block, 256);
-                    ++pulls;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        });
-        const auto pulled = [&pulls](uint64_t more) {
-            const uint64_t until = pulls.load() + more;
-            return QTest::qWaitFor([&] { return pulls.load() >= until; }, 20000);
-        };
-        QVERIFY(pulled(20));
-        RealTimeGuard::arm(true);
-        QVERIFY(pulled(20));
-        audio.changeKey(3);
-        QVERIFY(pulled(20));
-        audio.changeBpm(20);
-        QVERIFY(pulled(20));
-        audio.jumpToSec(3000);
-        QVERIFY(pulled(20));
-        audio.pauseAudio(); // fades out on the device's pulls, then stops them
-        QVERIFY(!sink->isRunning());
-        audio.resumeAudio();
-        QVERIFY(pulled(20));
-        audio.changeKey(-2);
-        audio.jumpToSec(500);
-        QVERIFY(pulled(40));
-        RealTimeGuard::arm(false);
-        quit = true;
-        device.join();
-        audio.stopAudio();
-        const QString ours = RealTimeGuard::report();
-        QVERIFY2(ours.isEmpty(), qPrintable(ours));
     }
 };
 
