@@ -78,14 +78,19 @@ test)
   build_release with-tests
   (cd build && ctest --output-on-failure -j "$jobs" --timeout 600)
   # On top: the unit tests and the fuzzers under the sanitizers (clang).
+  # Only what its tests run (the tests, the fuzzers and what they start),
+  # with the line tables the sanitizers' reports need rather than full
+  # debugging information.
   CC=clang CXX=clang++ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only \
     -DVELMAR_SANITIZE=ON -DVELMAR_FUZZ=ON -DVELMAR_BENCH=OFF -DVELMAR_PROGRAM_DIR="$PWD/build"
-  cmake --build build-test -j "$jobs"
+  cmake --build build-test -j "$jobs" --target velmar_checks
   (cd build-test && ctest --output-on-failure -j "$jobs" --timeout 600 \
     -E '^(end_to_end.*|lyrics_timing|realtimekit|store_service)$')
   # The engine's threads and the song player's under ThreadSanitizer; test
   # classes that start programs stay out (a child process aborts under it).
-  CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMAR_TSAN=ON -DVELMAR_BENCH=OFF
+  CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMAR_TSAN=ON -DVELMAR_BENCH=OFF \
+    -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only
   cmake --build build-tsan -j "$jobs" --target tst_sequencer tst_playback
   classes=$(grep -L 'runPython\|runProgram' tests/common-sound/sequencer/tst_*.cpp | xargs sed -n 's/^VELMAR_TEST(\(.*\))$/\1/p')
   export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp"

@@ -31,9 +31,9 @@ endfunction()
 
 # Qt's module headers parsed once per target instead of once per source: most
 # of the build's time went into reading them. Only for clang (GCC's
-# precompiled headers run to hundreds of megabytes each), only where enough
-# sources share them, and only where every source sees Qt's keywords anyway
-# (the engine's plain C++ names a parameter "slots").
+# precompiled headers run to hundreds of megabytes each) and only where
+# enough sources share them. Every source then sees Qt's keywords as macros
+# ("slots", "signals", "emit"): none may use them as names.
 function(velmar_precompile target sources)
   list(FILTER sources INCLUDE REGEX "\\.cpp$")
   list(LENGTH sources count)
@@ -65,14 +65,17 @@ function(velmar_library target)
     add_library(${target} STATIC ${sources})
     target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${target} PUBLIC ${ARG_DEPS})
-    if(VELMAR_FUZZ)
-      # Coverage for the fuzzers; the tests themselves need none.
+    if(VELMAR_FUZZ AND target IN_LIST VELMAR_FUZZED_LIBRARIES)
+      # Coverage for the fuzzers, in the libraries they exercise; the tests
+      # themselves need none.
       target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
     endif()
     velmar_uses_widgets(widgets ${ARG_DEPS})
     if(widgets)
       set_property(GLOBAL PROPERTY VELMAR_WIDGETS_${target} ON)
       velmar_precompile(${target} "${compiled}" QtWidgets)
+    elseif("Qt6::Core" IN_LIST ARG_DEPS OR "Qt6::Gui" IN_LIST ARG_DEPS)
+      velmar_precompile(${target} "${compiled}" QtCore)
     endif()
   else()
     # Folder without code yet: dependants still link.
@@ -112,6 +115,7 @@ function(velmar_test name)
     target_compile_definitions(${exe} PRIVATE
       VELMAR_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
     add_test(NAME ${name} COMMAND ${exe})
+    set_property(GLOBAL APPEND PROPERTY VELMAR_CHECK_TARGETS ${exe})
     velmar_test_environment(${name})
     if(ARG_TIMEOUT)
       set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
@@ -121,6 +125,7 @@ function(velmar_test name)
     foreach(f IN LISTS fuzzers)
       get_filename_component(fz ${f} NAME_WE)
       add_executable(${fz} ${f})
+      set_property(GLOBAL APPEND PROPERTY VELMAR_CHECK_TARGETS ${fz})
       target_compile_options(${fz} PRIVATE -fsanitize=fuzzer-no-link)
       target_link_options(${fz} PRIVATE -fsanitize=fuzzer)
       target_link_libraries(${fz} PRIVATE ${ARG_LIBS})

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-MessageRing::MessageRing(size_t slots, int largeBlocks, int largeBytes)
-    : m_queue(slots),
+MessageRing::MessageRing(size_t entries, int largeBlocks, int largeBytes)
+    : m_queue(entries),
       m_largeBlocks(largeBlocks < 0 ? 0 : (largeBlocks > 64 ? 64 : largeBlocks)),
       m_largeBytes(largeBytes),
       m_large(new unsigned char[size_t(m_largeBlocks) * size_t(largeBytes)])

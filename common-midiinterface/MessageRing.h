@@ -24,8 +24,8 @@ public:
         unsigned char bytes[kInlineBytes];
     };
 
-    // slots: a power of two; at most 64 large blocks of largeBytes each.
-    MessageRing(size_t slots, int largeBlocks, int largeBytes);
+    // entries: a power of two; at most 64 large blocks of largeBytes each.
+    MessageRing(size_t entries, int largeBlocks, int largeBytes);
 
     // False when the queue is full, no large block is free, or the string is
     // longer than a large block: nothing is queued then.

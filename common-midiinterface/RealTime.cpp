@@ -189,6 +189,20 @@ void drainLog()
 
 } // namespace RealTime
 
+namespace {
+void queueLine(int level, const char *sourceFile, int line, const char *format, va_list ap)
+{
+    const bool queued = RealTime::logRing().pushWith([&](RealTime::LogLine &l) {
+        l.level = level;
+        l.line = line;
+        l.source = sourceFile;
+        std::vsnprintf(l.text, sizeof l.text, format, ap);
+    });
+    if (!queued)
+        RealTime::g_droppedLines.fetch_add(1, std::memory_order_relaxed);
+}
+} // namespace
+
 void rtLogMsg(int level, const char *sourceFile, int line, const char *format, ...)
 {
     if (level > 4 || !format)
@@ -202,13 +216,16 @@ void rtLogMsg(int level, const char *sourceFile, int line, const char *format, .
         RealTime::emitLine(level, sourceFile, line, text);
         return;
     }
-    const bool queued = RealTime::logRing().pushWith([&](RealTime::LogLine &l) {
-        l.level = level;
-        l.line = line;
-        l.source = sourceFile;
-        std::vsnprintf(l.text, sizeof l.text, format, ap);
-    });
+    queueLine(level, sourceFile, line, format, ap);
     va_end(ap);
-    if (!queued)
-        RealTime::g_droppedLines.fetch_add(1, std::memory_order_relaxed);
+}
+
+void rtLogMsgDeferred(int level, const char *sourceFile, int line, const char *format, ...)
+{
+    if (level > 4 || !format)
+        return;
+    va_list ap;
+    va_start(ap, format);
+    queueLine(level, sourceFile, line, format, ap);
+    va_end(ap);
 }

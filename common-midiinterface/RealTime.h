@@ -142,3 +142,13 @@ void rtLogMsg(int level, const char *sourceFile, int line, const char *format, .
     __attribute__((format(printf, 4, 5)))
 #endif
     ;
+
+// As rtLogMsg, but the line waits in the ring whatever the thread, until
+// drainLog(): for a thread that has just been made real-time before its
+// loop marks it, or one that holds the engine still and must not wait on
+// the log file meanwhile.
+void rtLogMsgDeferred(int level, const char *sourceFile, int line, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 4, 5)))
+#endif
+    ;

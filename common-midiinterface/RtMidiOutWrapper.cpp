@@ -1,4 +1,5 @@
 #include "RtMidiOutWrapper.h"
+#include "RealTime.h"
 #include "RtMidiPort.h"
 
 #include <iostream>
@@ -41,7 +42,9 @@ int RtMidiOutWrapper::sendMessage(const std::vector<unsigned char> *message)
         m_out->sendMessage(message);
         return 0;
     } catch (const RtMidiError &e) {
-        std::cout << kPrefix << e.getMessage() << std::endl;
+        // The sequencer thread sends: the line goes through the real-time
+        // log's ring there, never to a stream that may block.
+        rtLogMsg(2, "RtMidiOutWrapper", __LINE__, "%s%s", kPrefix, e.what());
         return 1;
     }
 }

@@ -867,12 +867,9 @@ void SoftSynth::render(float *out, unsigned frames)
         }
         return;
     }
-    {
-        const RealTime::ThreadScope realTime;
-        if (m_scheduled)
-            schedule(RealTime::nowMs(), frames);
-        renderEvents(out, frames);
-    }
+    if (m_scheduled)
+        schedule(RealTime::nowMs(), frames);
+    renderEvents(out, frames);
     m_inRender.store(false);
 }
 
@@ -1124,6 +1121,8 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
 
 void SoftSynth::renderCallback(float *out, unsigned frames, void *user)
 {
+    // The whole render runs on a thread marked real-time.
+    const RealTime::ThreadScope realTime;
     static_cast<SoftSynth *>(user)->render(out, frames);
 }
 

@@ -100,17 +100,32 @@ public:
     // their calls (the output layer's port mutex).
     int streamEvents(const unsigned char *data, int length);
 
-    // Fills frames of interleaved stereo. Real-time safe: no allocation,
-    // no lock but FluidSynth's own API lock. With a scheduled sink it renders
-    // up to each due event's place, applies it and goes on: message time t
-    // sounds at one settled latency after t (see schedule()). A cut of
-    // sounding notes would end the waveform dead, an audible click: the
-    // output fades to silence over kCutFadeMs first, the cut and whatever
-    // came due meanwhile apply, and the output rises again over as long
-    // (what still sounds: another channel's notes). A cut of every channel
-    // (a stop, a pause, a seek, a key change, a new song) leaves it silent
-    // until the next note: the reverb and chorus tail of the music is not
-    // heard, and is rendered away meanwhile.
+    // Fills frames of interleaved stereo, on a thread marked real-time
+    // (RealTime::ThreadScope). Our code here neither allocates, nor locks
+    // but FluidSynth's own API lock, nor writes: the engine tests count it
+    // (tests/common/realtimeguard.h). FluidSynth itself does allocate:
+    // Debian's build renders the reverb and chorus in an OpenMP parallel
+    // region, and libgomp allocates and frees the region's one-thread team
+    // in every fluid_synth_write_float() call (one memalign/free pair; the
+    // render below calls it once per piece between due events, about twice
+    // per 256 frames in a dense song). No setting avoids it with the
+    // effects on: synth.cpu-cores at 1 or more, OMP_NUM_THREADS=1 and
+    // fluid_synth_process() in place of fluid_synth_write_float() all keep
+    // it; only reverb and chorus both off leave the region out. With
+    // synth.cpu-cores and synth.effects-groups above 1 libgomp keeps its
+    // team after the first call, but every render then waits at a barrier
+    // for OpenMP's worker threads, which run without real-time priority.
+    //
+    // With a scheduled sink it renders up to each due event's place,
+    // applies it and goes on: message time t sounds at one settled latency
+    // after t (see schedule()). A cut of sounding notes would end the
+    // waveform dead, an audible click: the output fades to silence over
+    // kCutFadeMs first, the cut and whatever came due meanwhile apply, and
+    // the output rises again over as long (what still sounds: another
+    // channel's notes). A cut of every channel (a stop, a pause, a seek, a
+    // key change, a new song) leaves it silent until the next note: the
+    // reverb and chorus tail of the music is not heard, and is rendered
+    // away meanwhile.
     void render(float *interleaved, unsigned frames);
     // The latency in frames: from the moment a message is stamped to the
     // moment it is heard (0 while not scheduled).

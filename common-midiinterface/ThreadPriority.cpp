@@ -1,5 +1,6 @@
 #include "ThreadPriority.h"
 
+#include "RealTime.h"
 #include "logmsg.h"
 
 #include <QDBusConnection>
@@ -25,6 +26,8 @@ namespace ThreadPriority {
 namespace {
 
 const char *const kRoleNames[kRoles] = {"sequencer", "synthesizer audio", "song player audio"};
+constexpr char kRefusal[] = "real-time scheduling not granted to the %s thread (%s): it runs at normal priority, "
+                            "and the synthesizer's latency covers its late wake-ups";
 
 enum Method { None, Scheduler, RealtimeKit };
 
@@ -123,21 +126,29 @@ void raise(Role role, pid_t tid, int priority)
     s.method.store(method);
     s.priority.store(method == None ? 0 : granted);
     s.grant.store(int(method == None ? Grant::Refused : Grant::Granted));
+    // A thread raising itself may run real-time already: its lines wait in
+    // the real-time log's ring rather than for the log file.
+    const bool self = tid == gettid();
     if (method != None) {
         // The audio library says on its own whether the thread it started
         // runs real-time, before it is raised through RealtimeKit: the
         // program's own line tells what holds from now on.
-        logMsg(3, "ThreadPriority", __LINE__, "the %s thread runs with real-time scheduling (priority %d, %s)",
-               kRoleNames[int(role)], s.priority.load(), method == Scheduler ? "sched_setscheduler" : "RealtimeKit");
+        const char *const how = method == Scheduler ? "sched_setscheduler" : "RealtimeKit";
+        if (self)
+            rtLogMsgDeferred(3, "ThreadPriority", __LINE__, "the %s thread runs with real-time scheduling (priority %d, %s)",
+                             kRoleNames[int(role)], s.priority.load(), how);
+        else
+            logMsg(3, "ThreadPriority", __LINE__, "the %s thread runs with real-time scheduling (priority %d, %s)",
+                   kRoleNames[int(role)], s.priority.load(), how);
         return;
     }
     if (g_refusalLogged.exchange(true))
         return;
-    logMsg(2, "ThreadPriority", __LINE__,
-           "real-time scheduling not granted to the %s thread (%s): it runs at normal priority, "
-           "and the synthesizer's latency covers its late wake-ups",
-           kRoleNames[int(role)],
-           qPrintable(why.isEmpty() ? QStringLiteral("not permitted") : why));
+    const QByteArray reason = (why.isEmpty() ? QStringLiteral("not permitted") : why).toLocal8Bit();
+    if (self)
+        rtLogMsgDeferred(2, "ThreadPriority", __LINE__, kRefusal, kRoleNames[int(role)], reason.constData());
+    else
+        logMsg(2, "ThreadPriority", __LINE__, kRefusal, kRoleNames[int(role)], reason.constData());
 }
 
 class Helper

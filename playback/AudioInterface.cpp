@@ -260,8 +260,14 @@ unsigned renderMp3Step(AudioCallbackRecord &r, int16_t *out, unsigned n)
     takeIncoming(r);
     soundtouch::SoundTouch &st = r.active->touch;
     // Decode until SoundTouch holds a whole step, so that its start-up
-    // latency is bridged by decoding ahead rather than by silence.
-    for (int feeds = 0; st.numSamples() < n && !r.inputEnded && feeds < r.kMaxFeeds; ++feeds) {
+    // latency is bridged by decoding ahead rather than by silence; during
+    // a cross-fade until the one fading out holds its part of the step too
+    // (the one taking over, fed the history again, may need nothing new):
+    // a fade short of it would end in a step of the waveform.
+    const auto fadeShort = [&r, n] {
+        return r.fading && r.fading->touch.numSamples() < std::min(n, r.kFadeFrames - r.fadeDone);
+    };
+    for (int feeds = 0; (st.numSamples() < n || fadeShort()) && !r.inputEnded && feeds < r.kMaxFeeds; ++feeds) {
         const unsigned want = std::min(unsigned(n * r.inPerOut + 1), r.kChunkFrames);
         unsigned long bytes = 0;
         const int rc = r.decoder->fillBuffer(reinterpret_cast<uchar *>(r.decoded.data()),

@@ -478,8 +478,9 @@ void SEQUENCER_EX_SetDeltaBpmCurrent(int delta)
 {
     AdvanceHold hold;
     SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
-    rtLogMsg(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetDeltaBpmCurrent] delta= %i, lpMidiStream= %p",
-             delta, static_cast<void *>(ptrMidiStream));
+    // The engine is held still: the line waits in the ring, not for the file.
+    rtLogMsgDeferred(3, LOG_SRC, __LINE__, "[SEQUENCER_EX_SetDeltaBpmCurrent] delta= %i, lpMidiStream= %p",
+                     delta, static_cast<void *>(ptrMidiStream));
     if (!ptrMidiStream)
         return;
     ptrMidiStream->userTempoDelta = int16_t(delta);
@@ -493,9 +494,9 @@ void SEQUENCER_EX_SetDeltaTransposeCurrent(int delta)
     // The tick points the same pointers at the slot when a seek arrives.
     AdvanceHold hold;
     SEQUENCER_EX_AssignPtrs(nowIsPlaying.load());
-    logMsg(3, LOG_SRC, __LINE__,
-           "[SEQUENCER_EX_SetDeltaTransposeCurrent] delta= %i, ptrMidiStream= %p", delta,
-           static_cast<void *>(ptrMidiStream));
+    rtLogMsgDeferred(3, LOG_SRC, __LINE__,
+                     "[SEQUENCER_EX_SetDeltaTransposeCurrent] delta= %i, ptrMidiStream= %p", delta,
+                     static_cast<void *>(ptrMidiStream));
     if (!ptrMidiStream)
         return;
     // No cut: the notes held move to the new key at the interpreter's next
@@ -1122,8 +1123,8 @@ void SEQUENCER_EX_SendHarmAllNoteOff(void)
         const unsigned char msg[3] = {uint8_t(0x80 | channel), uint8_t(harmNotes[i] & 127), 1};
         CINTERFACE_QueueMidiEvent4(msg, 3);
         if (!t_insideTick)
-            rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX_SendHarmAllNoteOff] HARMONIZER Note= %x, Key= %x",
-                     msg[0], msg[1]);
+            rtLogMsgDeferred(4, LOG_SRC, __LINE__, "[SEQUENCER_EX_SendHarmAllNoteOff] HARMONIZER Note= %x, Key= %x",
+                             msg[0], msg[1]);
         harmNotes[i] = 0xFF;
     }
     SEQUENCER_EX_StopSoundChan(channel);

@@ -2,6 +2,7 @@
 // CAP_SYS_NICE, no real-time limit): asked through RealtimeKit on a D-Bus of
 // the test's own, whose RealtimeKit is this test answering as the daemon
 // does, granting or refusing.
+#include "RealTime.h"
 #include "ThreadPriority.h"
 #include "testutil.h"
 
@@ -46,6 +47,14 @@ public slots:
             sendErrorReply(QDBusError::AccessDenied, QStringLiteral("Operation not permitted"));
     }
 };
+
+// The log lines about real-time scheduling that reach Qt's log.
+QStringList g_lines;
+void keepLine(QtMsgType, const QMessageLogContext &, const QString &text)
+{
+    if (text.contains(QLatin1String("real-time scheduling")))
+        g_lines << text;
+}
 
 // This thread alone loses the right to raise itself.
 void dropSysNice()
@@ -101,6 +110,9 @@ private slots:
         m_kit.grant = grant;
         std::atomic<int> result{-1};
         std::atomic<pid_t> tid{0};
+        RealTime::drainLog();
+        g_lines.clear();
+        const QtMessageHandler testLog = qInstallMessageHandler(keepLine);
         std::thread thread([&] {
             dropSysNice();
             tid = pid_t(syscall(SYS_gettid));
@@ -109,6 +121,16 @@ private slots:
         // The kit answers from this thread's event loop.
         QTRY_VERIFY_WITH_TIMEOUT(result.load() >= 0, 20000);
         thread.join();
+        // The thread, real-time from the kit's answer on, wrote no line: its
+        // line waited in the real-time log's ring for the drain.
+        const QStringList whileRaised = std::exchange(g_lines, {});
+        RealTime::drainLog();
+        qInstallMessageHandler(testLog);
+        QCOMPARE(whileRaised, QStringList());
+        QCOMPARE(g_lines.size(), 1);
+        QVERIFY2(g_lines.first().contains(grant ? "the sequencer thread runs with real-time scheduling (priority 20, RealtimeKit)"
+                                                : "real-time scheduling not granted to the sequencer thread"),
+                 qPrintable(g_lines.first()));
         QCOMPARE(result.load(), grant ? 1 : 0);
         QCOMPARE(m_kit.thread, quint64(tid.load()));
         QCOMPARE(m_kit.priority, 20u);

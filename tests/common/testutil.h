@@ -14,6 +14,10 @@ using Factory = std::function<QObject *()>;
 
 // Registers a test class; VELMAR_TEST does it from a static initialiser.
 int registerTest(const char *name, Factory factory);
+// The Qt platform the executable's tests run on when QT_QPA_PLATFORM is not
+// set ("offscreen" unless one of its files sets another from a static
+// initialiser).
+int setDefaultPlatform(const char *platform);
 
 // Runs /usr/bin/python3 with a script from tests/ (path relative to tests/)
 // and the given arguments; fails the running test when it does not exit 0.

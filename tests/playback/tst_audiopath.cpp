@@ -2,6 +2,7 @@
 // libmpg123, stretched by SoundTouch and pulled from the pull sink.
 #include "AudioInterface.h"
 #include "RealTime.h"
+#include "realtimeguard.h"
 #include "testutil.h"
 
 #include <QAudio>
@@ -9,9 +10,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/stat.h>
-
+#include <atomic>
 #include <cmath>
+#include <sys/stat.h>
+#include <thread>
 
 using namespace Sound;
 
@@ -59,6 +61,28 @@ struct Player {
     }
 };
 
+// Runs the song player's callback marked real-time, as a device's thread
+// runs it; the sink's own locking around it is the device's part.
+class MarkedSink : public PullAudioSink
+{
+public:
+    bool open(int device, unsigned channels, unsigned rate, unsigned frames, Render render, void *user) override
+    {
+        m_render = render;
+        m_user = user;
+        return PullAudioSink::open(device, channels, rate, frames, &MarkedSink::marked, this);
+    }
+
+private:
+    static int marked(int16_t *out, unsigned frames, void *self)
+    {
+        const RealTime::ThreadScope realTime;
+        auto *sink = static_cast<MarkedSink *>(self);
+        return sink->m_render(out, frames, sink->m_user);
+    }
+    Render m_render = nullptr;
+    void *m_user = nullptr;
+};
 } // namespace
 
 class TestAudioPath : public QObject
@@ -431,6 +455,57 @@ private slots:
         QVERIFY(!p.audio.connectDeviceById(3));
         const std::vector<int16_t> out = p.sink->pullUntilEnd(size_t(kRate) * 20);
         QVERIFY(qAbs(double(out.size()) / 2 - 4 * 44100) <= 256);
+    }
+
+    // The song player's callback, marked real-time as on a device's thread,
+    // neither allocates, frees, locks a mutex nor writes while a song
+    // plays, changes key and tempo, is sought, paused and resumed
+    // (realtimeguard.h).
+    void callbackStaysClean()
+    {
+        const QString mp3 = path("st44_cbr.mp3");
+        auto *sink = new MarkedSink();
+        AudioInterface audio{std::unique_ptr<AudioSink>(sink)};
+        QVERIFY(audio.loadFile(mp3));
+        QVERIFY(audio.playAudio());
+        std::atomic<bool> quit{false};
+        std::atomic<uint64_t> pulls{0};
+        std::thread device([&] {
+            int16_t block[256 * 2];
+            while (!quit.load()) {
+                if (sink->isRunning()) {
+                    sink->pull(block, 256);
+                    ++pulls;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        const auto pulled = [&pulls](uint64_t more) {
+            const uint64_t until = pulls.load() + more;
+            return QTest::qWaitFor([&] { return pulls.load() >= until; }, 20000);
+        };
+        QVERIFY(pulled(20));
+        RealTimeGuard::arm(true);
+        QVERIFY(pulled(20));
+        audio.changeKey(3);
+        QVERIFY(pulled(20));
+        audio.changeBpm(20);
+        QVERIFY(pulled(20));
+        audio.jumpToSec(3000);
+        QVERIFY(pulled(20));
+        audio.pauseAudio(); // fades out on the device's pulls, then stops them
+        QVERIFY(!sink->isRunning());
+        audio.resumeAudio();
+        QVERIFY(pulled(20));
+        audio.changeKey(-2);
+        audio.jumpToSec(500);
+        QVERIFY(pulled(40));
+        RealTimeGuard::arm(false);
+        quit = true;
+        device.join();
+        audio.stopAudio();
+        const QString ours = RealTimeGuard::report();
+        QVERIFY2(ours.isEmpty(), qPrintable(ours));
     }
 };
 
