@@ -368,6 +368,12 @@ void KaraokeTextWidget::mSecOfPlaying(uint mSec, uint tick)
     m_reportClock.start();
 
     follow(m_curTime, jump);
+    // Paused or stopped, a report is a seek: the song stands there.
+    if (m_still) {
+        m_predictionTimer.stop();
+        m_reportClock.invalidate();
+        return;
+    }
     predictNextLyric();
 }
 
@@ -582,6 +588,7 @@ void KaraokeTextWidget::allowBanner()
 void KaraokeTextWidget::onPlayStateChanged(SoundEngine::PlayingState state)
 {
     m_playing = state == SoundEngine::ePsPlaying;
+    m_still = !m_playing;
     allowBanner();
     if (state == SoundEngine::ePsPlaying)
         return;
@@ -836,6 +843,7 @@ void KaraokeTextWidget::on_pb_add_new_window_clicked()
     copy->m_model->playState.tempoBpm = m_model->playState.tempoBpm;
 
     copy->m_playing = m_engine && m_engine->getPlayingState() == SoundEngine::ePsPlaying;
+    copy->m_still = m_still;
     copy->allowBanner();
     if (m_engine) {
         connect(m_engine, &SoundEngine::mSecOfPlaying, copy, &KaraokeTextWidget::mSecOfPlaying);

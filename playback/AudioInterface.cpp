@@ -20,6 +20,7 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace Sound {
@@ -581,6 +582,7 @@ bool AudioInterface::loadFileBuffer(const QByteArray &data, AudioFileType type)
 
 void AudioInterface::releaseFile()
 {
+    m_startMs = 0;
     m_decoder->close();
     m_pcm = QByteArray();
 }
@@ -731,6 +733,9 @@ bool AudioInterface::playAudio(int)
     r.restartClock();
     if (mp3)
         renderMp3Ahead(r, r.ahead.data(), 0);
+    // libmpg123 seeks only in a stream it has begun to decode.
+    if (const long start = std::exchange(m_startMs, 0); mp3 && start > 0)
+        seekMp3(start);
     if (!m_sink->start()) {
         m_sink->close();
         return false;
@@ -812,8 +817,11 @@ void AudioInterface::stopAudio()
 void AudioInterface::jumpToSec(long ms)
 {
     qDebug() << "Voglio saltare a " << ms;
-    if (!m_sink->isOpen())
+    if (!m_sink->isOpen()) {
+        // Loaded, not yet playing: the stream starts there.
+        m_startMs = std::max(0L, ms);
         return;
+    }
     if (fadeOut())
         m_sink->stop();
     else
@@ -822,11 +830,7 @@ void AudioInterface::jumpToSec(long ms)
     AudioCallbackRecord &r = *m_record;
     ms = std::max(0L, ms);
     if (m_fileType == Mp3File || m_fileType == Mp3Memory) {
-        m_decoder->setTimePos(ms);
-        adoptIncoming();
-        r.resetRun(m_decoder->seekLandedFrame());
-        // The first decode after a seek sets libmpg123 up: do it here.
-        renderMp3Ahead(r, r.ahead.data(), 0);
+        seekMp3(ms);
     } else {
         const int64_t frameBytes = int64_t(r.channels) * int64_t(sizeof(int16_t));
         r.pcmPos = std::min<int64_t>(int64_t(ms) * r.rate / 1000 * frameBytes, r.pcmSize);
@@ -835,6 +839,17 @@ void AudioInterface::jumpToSec(long ms)
     if (!m_paused)
         m_sink->start();
     m_endPoll.start();
+}
+
+// No callback runs.
+void AudioInterface::seekMp3(long ms)
+{
+    AudioCallbackRecord &r = *m_record;
+    m_decoder->setTimePos(ms);
+    adoptIncoming();
+    r.resetRun(m_decoder->seekLandedFrame());
+    // The first decode after a seek sets libmpg123 up: do it here.
+    renderMp3Ahead(r, r.ahead.data(), 0);
 }
 
 void AudioInterface::changeBpm(float percent)

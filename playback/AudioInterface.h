@@ -80,7 +80,8 @@ public:
     void pauseAudio();
     void resumeAudio();
     void stopAudio();
-    // Song time in milliseconds; a paused song stays paused.
+    // Song time in milliseconds; a paused song stays paused, a song loaded
+    // and not yet played starts there.
     void jumpToSec(long ms);
 
     void changeBpm(float percent);
@@ -121,6 +122,7 @@ private:
     void setUpStretcher(Stretcher *stretcher);
     void changeStretch();
     void adoptIncoming();
+    void seekMp3(long ms);
 
     int m_sampleRate = kWavRate;
     int m_deltaBpm = 0;
@@ -134,6 +136,7 @@ private:
     std::unique_ptr<AudioSink> m_sink;
     int m_outputDevice = -1;
     bool m_paused = false;
+    long m_startMs = 0;
     unsigned m_queueBuffers = kQueueBuffers;
     std::unique_ptr<AudioCallbackRecord> m_record;
     // Every processor there is; which one the callback uses is its own.

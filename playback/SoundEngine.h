@@ -191,6 +191,7 @@ private:
     // A start, seek or resume: the reports start again.
     void restartLatency();
     uint audioHeard();
+    void reportStill();
 
     std::unique_ptr<MidiBassOutWrapper> m_synth;
     std::unique_ptr<RtMidiOutWrapper> m_hardware;
@@ -205,6 +206,9 @@ private:
     int m_bar = 0;
     int m_beat = 0;
     bool m_seeking = false;
+    // A song sought while stopped starts there (audio: ms, MIDI: bar).
+    long m_startAtMs = 0;
+    int m_startAtBar = 0;
     uint m_heard = 0;   // the last position reported: ticks (MIDI) or ms (audio)
     // The output latency as the last report took it; MIDI: the moments
     // (RealTime's clock) the engine reached the ticks of the last reports.
