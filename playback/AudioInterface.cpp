@@ -152,12 +152,15 @@ struct AudioCallbackRecord {
         if (clock.request(RealTime::nowMs(), double(deviceFrames), frames) > 0) {
             envelope = 0.0f;
             ++dropOuts;
+            lastDropOutFrame = playedFrames;
         }
         playedFrames += frames;
     }
-    // Since the song started: the drop-outs and the frames asked for.
+    // Since the song started: the drop-outs, the frames asked for, and
+    // how many had been asked for at the last drop-out.
     unsigned dropOuts = 0;
     uint64_t playedFrames = 0;
+    uint64_t lastDropOutFrame = 0;
     // After it: song time (ms) at the end of what was handed over, and how
     // far it moves per frame.
     void handedOver(unsigned frames, double songFramesPerFrame)
@@ -716,6 +719,7 @@ bool AudioInterface::playAudio(int)
     r.pcmPos = 0;
     r.dropOuts = 0;
     r.playedFrames = 0;
+    r.lastDropOutFrame = 0;
     r.resetRun(mp3 ? m_decoder->seekLandedFrame() : 0);
 
     ThreadPriority::startHelper();
@@ -805,11 +809,13 @@ void AudioInterface::stopAudio()
         m_sink->abort();
     m_sink->close();
     // No callback runs: what the song went through sizes the next queue.
+    // It grows only for drop-outs still coming near the song's end; once
+    // they are gone, it is short again at once, so that every command is
+    // heard soon.
     const AudioCallbackRecord &r = *m_record;
-    if (r.dropOuts > 0)
-        m_queueBuffers = std::min(m_queueBuffers * 2, kMostQueueBuffers);
-    else if (r.rate && r.playedFrames * 1000.0 / r.rate >= kCalmMs)
-        m_queueBuffers = std::max(m_queueBuffers / 2, kQueueBuffers);
+    const bool recent = r.dropOuts > 0 && r.rate
+                        && double(r.playedFrames - r.lastDropOutFrame) * 1000.0 / r.rate < kCalmMs;
+    m_queueBuffers = recent ? std::min(m_queueBuffers * 2, kMostQueueBuffers) : kQueueBuffers;
     if (m_fileType == WavFile || m_fileType == RawPcmFile)
         m_pcm = QByteArray();
 }

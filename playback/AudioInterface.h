@@ -58,11 +58,11 @@ public:
     static constexpr double kFadeMs = 5.0;
     static constexpr double kFadeWaitMs = 250.0;
     // The device's queue in buffers: every command waits behind it, so it
-    // starts short, doubles after a song with a drop-out and halves again
-    // after a song of kCalmMs without one.
+    // starts short and doubles after a song whose drop-outs went on into
+    // its last kCalmMs; after a song without them it is short again.
     static constexpr unsigned kQueueBuffers = 16;
     static constexpr unsigned kMostQueueBuffers = 64;
-    static constexpr double kCalmMs = 30000.0;
+    static constexpr double kCalmMs = 10000.0;
 
     explicit AudioInterface(std::unique_ptr<AudioSink> sink = makeRtAudioOutput());
     ~AudioInterface() override;

@@ -322,8 +322,9 @@ private slots:
     }
 
     // Every command waits behind the device's queue: it starts short,
-    // doubles after a song with a drop-out, and halves again after a song
-    // that played half a minute without one.
+    // doubles after a song whose drop-outs went on to its last seconds, and
+    // is short again after a song without them, whatever its length: a
+    // drop-out long before a song's end grows nothing.
     void queueFollowsDropOuts()
     {
         sox({"-n", "-r", "48000", "-c", "2", "-b", "16", path("long.wav"), "synth", "40", "sine", "440", "vol", "0.5"});
@@ -348,9 +349,14 @@ private slots:
         QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
         play(2, clock.ms + 1000);
         QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
-        play(2, 0);
+        play(2, clock.ms + 1000);
         QCOMPARE(p.sink->queueBuffers(), 2 * AudioInterface::kQueueBuffers);
-        play(35, 0);
+        play(2, 0);
+        QCOMPARE(p.sink->queueBuffers(), 4 * AudioInterface::kQueueBuffers);
+        play(2, 0);
+        QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
+        play(15, clock.ms + 1000);
+        QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
         play(2, 0);
         QCOMPARE(p.sink->queueBuffers(), AudioInterface::kQueueBuffers);
         RealTime::setClock(nullptr, nullptr);
