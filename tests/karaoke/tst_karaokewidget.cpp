@@ -473,6 +473,32 @@ private slots:
         }
     }
 
+    // The three corner buttons stand below the lyrics: the end of the last
+    // row, a long one sung at the bottom of the view, is never under them.
+    void cornerButtonsBelowRows()
+    {
+        QStringList rows;
+        for (int r = 0; r < 10; ++r)
+            rows << QStringLiteral(R"(["Row %1 and ", "the night is ", "glowing"])").arg(r);
+        Stage stage(QStringLiteral(R"({"rows": [%1]})").arg(rows.join(',')), "x.kar", QSize(1000, 420));
+        const int last = int(stage.view.lyricsModel()->rows().size()) - 1;
+        for (double ms : {0.0, 6000.0, stage.syllables.last().toArray()[0].toDouble() + 1}) {
+            stage.engine.at(ms);
+            for (const char *name : {"pb_add_new_window", "pb_to_new_window", "pb_fullscreen"}) {
+                auto *button = stage.view.findChild<QPushButton *>(name);
+                QVERIFY(button && button->isVisible());
+                const QRect at(button->mapTo(&stage.view, QPoint()), button->size());
+                // Where rows can be drawn at all, and where they are.
+                QWidget *rowsArea = stage.view.lyricList()->viewport();
+                QVERIFY(!at.intersects(QRect(rowsArea->mapTo(&stage.view, QPoint()), rowsArea->size())));
+                for (int row = 0; row <= last; ++row)
+                    for (bool sung : {true, false})
+                        QVERIFY2(!at.intersects(stage.ink(row, sung)),
+                                 qPrintable(QStringLiteral("%1 over row %2 at %3 ms").arg(name).arg(row).arg(ms)));
+            }
+        }
+    }
+
     void seekWhileStill_data()
     {
         QTest::addColumn<QString>("file");
@@ -574,7 +600,8 @@ private slots:
         for (int h : {520, 480, 440, 400, 300})
             empty.view.resize(700, h);
         QCOMPARE(relayouts.size(), 0);
-        QTRY_COMPARE(empty.view.viewParameter()->textAreaSize, QSize(700, 300));
+        // Above the bar of corner buttons.
+        QTRY_COMPARE(empty.view.viewParameter()->textAreaSize, QSize(700, 300 - 40));
         QCOMPARE(relayouts.size(), 1);
 
         empty.view.setTextFlags(Qt::AlignLeft | Qt::AlignVCenter);
