@@ -143,6 +143,30 @@ void InstrChooserPopup::addItem(const char *name, int index)
     m_items.appendRow(item);
 }
 
+void InstrChooserPopup::markCurrent(const QString &name)
+{
+    if (!m_drumMode) {
+        for (int i = 0; i < m_tables->GS_INSTR_NAMES_SIZE; ++i) {
+            const GS_INSTRUMENT_NAME &row = m_tables->trkGsNames[i];
+            if (row.name && QString::fromLatin1(row.name) == name && row.program / 8 < m_families.rowCount()) {
+                const QModelIndex family = m_families.index(row.program / 8, 0);
+                ui->listViewFamiliy->setCurrentIndex(family);
+                ui->listViewFamiliy->scrollTo(family);
+                on_listViewFamiliy_pressed(family);
+                break;
+            }
+        }
+    }
+    for (int r = 0; r < m_items.rowCount(); ++r) {
+        if (m_items.item(r)->text() == name) {
+            const QModelIndex item = m_items.index(r, 0);
+            ui->listViewInstr->setCurrentIndex(item);
+            ui->listViewInstr->scrollTo(item, QAbstractItemView::PositionAtCenter);
+            return;
+        }
+    }
+}
+
 void InstrChooserPopup::on_listViewFamiliy_pressed(const QModelIndex &index)
 {
     m_items.clear();
