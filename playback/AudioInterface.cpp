@@ -161,6 +161,8 @@ struct AudioCallbackRecord {
     unsigned dropOuts = 0;
     uint64_t playedFrames = 0;
     uint64_t lastDropOutFrame = 0;
+    // Silence still to come before the song's first sample (callback's).
+    unsigned leadFrames = 0;
     // After it: song time (ms) at the end of what was handed over, and how
     // far it moves per frame.
     void handedOver(unsigned frames, double songFramesPerFrame)
@@ -390,7 +392,15 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
     if (holdFaded(r, out, frames))
         return 0;
     r.deviceAsks(frames);
-    unsigned written = 0;
+    // A song begins with the silence the device asked for (see
+    // AudioSink::startLeadFrames), then its first sample.
+    unsigned written = std::min(r.leadFrames, frames);
+    r.leadFrames -= written;
+    std::memset(out, 0, sizeof(int16_t) * ch * written);
+    if (written == frames) {
+        r.handedOver(frames, 0.0);
+        return 0;
+    }
     while (written < frames) {
         const unsigned n = std::min(frames - written, r.kChunkFrames);
         const unsigned got = renderMp3Ahead(r, out + size_t(written) * ch, n);
@@ -720,6 +730,7 @@ bool AudioInterface::playAudio(int)
     r.dropOuts = 0;
     r.playedFrames = 0;
     r.lastDropOutFrame = 0;
+    r.leadFrames = 0;
     r.resetRun(mp3 ? m_decoder->seekLandedFrame() : 0);
 
     ThreadPriority::startHelper();
@@ -734,6 +745,7 @@ bool AudioInterface::playAudio(int)
         return false;
     }
     r.latencyFrames = m_sink->latencyFrames();
+    r.leadFrames = mp3 ? m_sink->startLeadFrames() : 0;
     r.restartClock();
     if (mp3)
         renderMp3Ahead(r, r.ahead.data(), 0);
