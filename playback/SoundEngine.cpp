@@ -135,6 +135,7 @@ SoundEngine::PlayingState SoundEngine::setPlayingState(PlayingState request)
         if (request == ePsPlaying && old == ePsPaused) {
             m_positionTimer.start();
             if (isMidi()) {
+                seekPendingBar();
                 m_sequencer->setPause(false);
             } else {
                 m_audio->resumeAudio();
@@ -202,12 +203,7 @@ bool SoundEngine::startOfPlay()
         // already sound at them.
         m_sequencer->SetDeltaBpmCurrent(d);
         m_sequencer->SetDeltaTransposeCurrent(k);
-        const int startBar = std::exchange(m_startAtBar, 0);
-        if (startBar > 0) {
-            m_seeking = true;
-            m_bar = startBar;
-            m_sequencer->seekBar(startBar);
-        }
+        seekPendingBar();
         m_sequencer->setPause(false);
         m_midiEdit->InitEditSettingData();
     } else if (currSong->baseType() == SONG_FORMAT_MP3) {
@@ -239,7 +235,7 @@ void SoundEngine::returnToStart()
 {
     m_heard = 0;
     m_startAtMs = 0;
-    m_startAtBar = 0;
+    m_pendingBar = -1;
     emit mSecOfPlaying(0, 0);
     emit barBeatOfPlaying(0, 0);
 }
@@ -262,6 +258,8 @@ void SoundEngine::stopToStart(bool fromPause)
 void SoundEngine::stopAndUnload(bool alsoNext)
 {
     m_positionTimer.stop();
+    m_pendingBar = -1;
+    m_startAtMs = 0;
     emit trackStopped();
     // The engine stops before the song's records are cleared.
     m_sequencer->requestStop();
@@ -296,6 +294,8 @@ void SoundEngine::onCurrentSongChanged(Song::LoadSongState state)
         return;
     m_positionTimer.stop();
     m_seeking = false;
+    m_pendingBar = -1;
+    m_startAtMs = 0;
     m_audio->stopAudio();
     m_audio->releaseFile();
     if (!loaded || !isMidi())
@@ -312,12 +312,13 @@ void SoundEngine::jumpTo(long pos)
     m_heard = 0;
     if (isMidi()) {
         m_bar = int(pos);
-        if (getPlayingState() == ePsReady) {
-            // Stopped, the engine takes no seek: Play starts the song there.
-            m_startAtBar = std::max(0, int(pos));
+        const PlayingState state = getPlayingState();
+        if (state == ePsReady || state == ePsPaused) {
+            // Stopped, the engine takes no seek, and paused it would take
+            // only the first: Play goes there, to the last place asked for.
+            m_pendingBar = std::max(0, int(pos));
         } else {
-            // The engine answers every seek with seekDone, a refused one too;
-            // paused, it goes there on Play.
+            // The engine answers every seek with seekDone, a refused one too.
             m_seeking = true;
             m_sequencer->seekBar(int(pos));
         }
@@ -331,6 +332,17 @@ void SoundEngine::jumpTo(long pos)
         restartLatency();
         reportStill();
     }
+}
+
+// Before Play: the bar sought while paused or stopped.
+void SoundEngine::seekPendingBar()
+{
+    const int bar = std::exchange(m_pendingBar, -1);
+    if (bar < 0)
+        return;
+    m_seeking = true;
+    m_bar = bar;
+    m_sequencer->seekBar(bar);
 }
 
 // Paused or stopped, no report comes until Play: a seek made meanwhile is

@@ -192,6 +192,7 @@ private:
     void restartLatency();
     uint audioHeard();
     void reportStill();
+    void seekPendingBar();
 
     std::unique_ptr<MidiBassOutWrapper> m_synth;
     std::unique_ptr<RtMidiOutWrapper> m_hardware;
@@ -206,9 +207,10 @@ private:
     int m_bar = 0;
     int m_beat = 0;
     bool m_seeking = false;
-    // A song sought while stopped starts there (audio: ms, MIDI: bar).
+    // Where Play goes after a seek made while stopped (audio, ms) or while
+    // paused or stopped (MIDI, bar; -1 none).
     long m_startAtMs = 0;
-    int m_startAtBar = 0;
+    int m_pendingBar = -1;
     uint m_heard = 0;   // the last position reported: ticks (MIDI) or ms (audio)
     // The output latency as the last report took it; MIDI: the moments
     // (RealTime's clock) the engine reached the ticks of the last reports.
