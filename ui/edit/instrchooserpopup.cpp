@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QStyle>
 #include <QStyleHints>
 #include <QTimer>
@@ -109,6 +110,14 @@ InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
         list->setMinimumWidth(qMax(list->minimumWidth(), widest + margins));
     }
     ui->listViewInstr->setModel(&m_items);
+    // The channel's instrument is shown chosen: white on the style's light
+    // blue would stand out only 3.7:1.
+    for (QListView *list : {ui->listViewFamiliy, ui->listViewInstr}) {
+        QPalette chosen = list->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            chosen.setColor(group, QPalette::Highlight, QColor(0, 90, 160));
+        list->setPalette(chosen);
+    }
     // One click chooses, as in the family list; Return still does.
     ui->listViewInstr->viewport()->installEventFilter(this);
     connect(ui->listViewInstr, &QListView::clicked, this, [this](const QModelIndex &index) {
