@@ -186,6 +186,7 @@ void KaraokeTextWidget::buildControls()
     connect(m_fullscreenButton, &QPushButton::clicked, this, &KaraokeTextWidget::switchFullScreen);
     connect(m_list, &QListView::doubleClicked, this, &KaraokeTextWidget::switchFullScreenFromText);
     controlLayout->addWidget(m_bottomBar);
+    m_bottomBar->installEventFilter(this);
 
     stack->setCurrentWidget(controlPage);
     // The control page lies over the whole view: a double-click anywhere on
@@ -275,12 +276,15 @@ void KaraokeTextWidget::updateWidgetGeometry()
 
 bool KaraokeTextWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_banner) {
-        // The banner (shown while the song is not playing) lies over the
-        // bottom of the view: the lyrics end above it and the bar below it.
-        // The list keeps its size, so the view's does not change.
+    if (watched == m_banner || watched == m_bottomBar) {
+        // The banner (shown while the song is not playing) and the bar of
+        // buttons lie over the bottom of the view: the lyrics end above
+        // them, so that no button covers the end of the last row. The list
+        // keeps its size, so the view's does not change.
         if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
-            const int room = m_banner->isVisibleTo(this) ? m_banner->height() + m_bottomBar->height() : 0;
+            int room = 0;
+            for (const QWidget *below : {static_cast<QWidget *>(m_banner), m_bottomBar})
+                room += below->isVisibleTo(this) ? below->height() : 0;
             static_cast<LyricList *>(m_list)->setViewportMargins(0, 0, 0, room);
             m_resizeTimer.start(RESIZE_SETTLE_MS);
         }
@@ -368,6 +372,12 @@ void KaraokeTextWidget::mSecOfPlaying(uint mSec, uint tick)
     m_reportClock.start();
 
     follow(m_curTime, jump);
+    // Paused or stopped, a report is a seek: the song stands there.
+    if (m_still) {
+        m_predictionTimer.stop();
+        m_reportClock.invalidate();
+        return;
+    }
     predictNextLyric();
 }
 
@@ -582,6 +592,7 @@ void KaraokeTextWidget::allowBanner()
 void KaraokeTextWidget::onPlayStateChanged(SoundEngine::PlayingState state)
 {
     m_playing = state == SoundEngine::ePsPlaying;
+    m_still = !m_playing;
     allowBanner();
     if (state == SoundEngine::ePsPlaying)
         return;
@@ -835,6 +846,7 @@ void KaraokeTextWidget::openCopyWindow()
     copy->m_model->playState.tempoBpm = m_model->playState.tempoBpm;
 
     copy->m_playing = m_engine && m_engine->getPlayingState() == SoundEngine::ePsPlaying;
+    copy->m_still = m_still;
     copy->allowBanner();
     if (m_engine) {
         connect(m_engine, &SoundEngine::mSecOfPlaying, copy, &KaraokeTextWidget::mSecOfPlaying);

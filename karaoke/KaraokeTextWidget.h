@@ -174,6 +174,7 @@ private:
     QSize m_cdgSize{CDG_SCREEN_WIDTH, CDG_SCREEN_HEIGHT};
     bool m_fullScreen = false;
     bool m_playing = false;
+    bool m_still = false; // paused or stopped, as the engine last said
     QList<QPointer<NewWidgetWindow>> m_copyWindows;
 
     int m_scrollDurationMs = 340;

@@ -20,6 +20,7 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace Sound {
@@ -151,12 +152,17 @@ struct AudioCallbackRecord {
         if (clock.request(RealTime::nowMs(), double(deviceFrames), frames) > 0) {
             envelope = 0.0f;
             ++dropOuts;
+            lastDropOutFrame = playedFrames;
         }
         playedFrames += frames;
     }
-    // Since the song started: the drop-outs and the frames asked for.
+    // Since the song started: the drop-outs, the frames asked for, and
+    // how many had been asked for at the last drop-out.
     unsigned dropOuts = 0;
     uint64_t playedFrames = 0;
+    uint64_t lastDropOutFrame = 0;
+    // Silence still to come before the song's first sample (callback's).
+    unsigned leadFrames = 0;
     // After it: song time (ms) at the end of what was handed over, and how
     // far it moves per frame.
     void handedOver(unsigned frames, double songFramesPerFrame)
@@ -392,7 +398,15 @@ int renderMp3(int16_t *out, unsigned frames, void *user)
     if (holdFaded(r, out, frames))
         return 0;
     r.deviceAsks(frames);
-    unsigned written = 0;
+    // A song begins with the silence the device asked for (see
+    // AudioSink::startLeadFrames), then its first sample.
+    unsigned written = std::min(r.leadFrames, frames);
+    r.leadFrames -= written;
+    std::memset(out, 0, sizeof(int16_t) * ch * written);
+    if (written == frames) {
+        r.handedOver(frames, 0.0);
+        return 0;
+    }
     while (written < frames) {
         const unsigned n = std::min(frames - written, r.kChunkFrames);
         const unsigned got = renderMp3Ahead(r, out + size_t(written) * ch, n);
@@ -587,6 +601,7 @@ bool AudioInterface::loadFileBuffer(const QByteArray &data, AudioFileType type)
 
 void AudioInterface::releaseFile()
 {
+    m_startMs = 0;
     m_decoder->close();
     m_pcm = QByteArray();
 }
@@ -720,6 +735,8 @@ bool AudioInterface::playAudio(int)
     r.pcmPos = 0;
     r.dropOuts = 0;
     r.playedFrames = 0;
+    r.lastDropOutFrame = 0;
+    r.leadFrames = 0;
     r.resetRun(mp3 ? m_decoder->seekLandedFrame() : 0);
 
     ThreadPriority::startHelper();
@@ -734,9 +751,13 @@ bool AudioInterface::playAudio(int)
         return false;
     }
     r.latencyFrames = m_sink->latencyFrames();
+    r.leadFrames = mp3 ? m_sink->startLeadFrames() : 0;
     r.restartClock();
     if (mp3)
         renderMp3Ahead(r, r.ahead.data(), 0);
+    // libmpg123 seeks only in a stream it has begun to decode.
+    if (const long start = std::exchange(m_startMs, 0); mp3 && start > 0)
+        seekMp3(start);
     if (!m_sink->start()) {
         m_sink->close();
         return false;
@@ -806,11 +827,13 @@ void AudioInterface::stopAudio()
         m_sink->abort();
     m_sink->close();
     // No callback runs: what the song went through sizes the next queue.
+    // It grows only for drop-outs still coming near the song's end; once
+    // they are gone, it is short again at once, so that every command is
+    // heard soon.
     const AudioCallbackRecord &r = *m_record;
-    if (r.dropOuts > 0)
-        m_queueBuffers = std::min(m_queueBuffers * 2, kMostQueueBuffers);
-    else if (r.rate && r.playedFrames * 1000.0 / r.rate >= kCalmMs)
-        m_queueBuffers = std::max(m_queueBuffers / 2, kQueueBuffers);
+    const bool recent = r.dropOuts > 0 && r.rate
+                        && double(r.playedFrames - r.lastDropOutFrame) * 1000.0 / r.rate < kCalmMs;
+    m_queueBuffers = recent ? std::min(m_queueBuffers * 2, kMostQueueBuffers) : kQueueBuffers;
     if (m_fileType == WavFile || m_fileType == RawPcmFile)
         m_pcm = QByteArray();
 }
@@ -818,8 +841,11 @@ void AudioInterface::stopAudio()
 void AudioInterface::jumpToSec(long ms)
 {
     qDebug() << "Voglio saltare a " << ms;
-    if (!m_sink->isOpen())
+    if (!m_sink->isOpen()) {
+        // Loaded, not yet playing: the stream starts there.
+        m_startMs = std::max(0L, ms);
         return;
+    }
     if (fadeOut())
         m_sink->stop();
     else
@@ -828,11 +854,7 @@ void AudioInterface::jumpToSec(long ms)
     AudioCallbackRecord &r = *m_record;
     ms = std::max(0L, ms);
     if (m_fileType == Mp3File || m_fileType == Mp3Memory) {
-        m_decoder->setTimePos(ms);
-        adoptIncoming();
-        r.resetRun(m_decoder->seekLandedFrame());
-        // The first decode after a seek sets libmpg123 up: do it here.
-        renderMp3Ahead(r, r.ahead.data(), 0);
+        seekMp3(ms);
     } else {
         const int64_t frameBytes = int64_t(r.channels) * int64_t(sizeof(int16_t));
         r.pcmPos = std::min<int64_t>(int64_t(ms) * r.rate / 1000 * frameBytes, r.pcmSize);
@@ -841,6 +863,17 @@ void AudioInterface::jumpToSec(long ms)
     if (!m_paused)
         m_sink->start();
     m_endPoll.start();
+}
+
+// No callback runs.
+void AudioInterface::seekMp3(long ms)
+{
+    AudioCallbackRecord &r = *m_record;
+    m_decoder->setTimePos(ms);
+    adoptIncoming();
+    r.resetRun(m_decoder->seekLandedFrame());
+    // The first decode after a seek sets libmpg123 up: do it here.
+    renderMp3Ahead(r, r.ahead.data(), 0);
 }
 
 void AudioInterface::changeBpm(float percent)

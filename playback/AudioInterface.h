@@ -58,11 +58,11 @@ public:
     static constexpr double kFadeMs = 5.0;
     static constexpr double kFadeWaitMs = 250.0;
     // The device's queue in buffers: every command waits behind it, so it
-    // starts short, doubles after a song with a drop-out and halves again
-    // after a song of kCalmMs without one.
+    // starts short and doubles after a song whose drop-outs went on into
+    // its last kCalmMs; after a song without them it is short again.
     static constexpr unsigned kQueueBuffers = 16;
     static constexpr unsigned kMostQueueBuffers = 64;
-    static constexpr double kCalmMs = 30000.0;
+    static constexpr double kCalmMs = 10000.0;
 
     explicit AudioInterface(std::unique_ptr<AudioSink> sink = makeRtAudioOutput());
     ~AudioInterface() override;
@@ -80,7 +80,8 @@ public:
     void pauseAudio();
     void resumeAudio();
     void stopAudio();
-    // Song time in milliseconds; a paused song stays paused.
+    // Song time in milliseconds; a paused song stays paused, a song loaded
+    // and not yet played starts there.
     void jumpToSec(long ms);
 
     void changeBpm(float percent);
@@ -121,6 +122,7 @@ private:
     void setUpStretcher(Stretcher *stretcher);
     void changeStretch();
     void adoptIncoming();
+    void seekMp3(long ms);
 
     int m_sampleRate = kWavRate;
     int m_deltaBpm = 0;
@@ -134,6 +136,7 @@ private:
     std::unique_ptr<AudioSink> m_sink;
     int m_outputDevice = -1;
     bool m_paused = false;
+    long m_startMs = 0;
     unsigned m_queueBuffers = kQueueBuffers;
     std::unique_ptr<AudioCallbackRecord> m_record;
     // Every processor there is; which one the callback uses is its own.

@@ -76,6 +76,7 @@ public:
             options.priority = ThreadPriority::kCallbackPriority;
             m_audio->openStream(&params, nullptr, RTAUDIO_SINT16, rate, &m_frames,
                                 &RtAudioOutput::callback, this, &options);
+            m_rate = rate;
             const long told = m_audio->getStreamLatency();
             m_latency = told > 0 ? unsigned(told)
                                  : unsigned(OutputClock::serverBridgeMs(1000.0 * m_buffers * m_frames / rate)
@@ -121,6 +122,9 @@ public:
     unsigned bufferFrames() const override { return m_frames; }
     unsigned latencyFrames() const override { return m_latency; }
     void setQueueBuffers(unsigned buffers) override { m_buffers = std::max(2u, buffers); }
+    // The sound server cut 25-700 frames of a new stream's start (a null
+    // sink of PulseAudio at 48 kHz); twice the most seen.
+    unsigned startLeadFrames() const override { return m_rate * 30 / 1000; }
 
 private:
     // Every stream call is guarded: RtAudio throws on a closed stream, and a
@@ -150,6 +154,7 @@ private:
     void *m_user = nullptr;
     unsigned m_frames = 0;
     unsigned m_latency = 0;
+    unsigned m_rate = 0;
     unsigned m_buffers = kNumberOfBuffers;
 };
 

@@ -60,6 +60,10 @@ public:
     virtual bool pulledElsewhere() const { return true; }
     // For the next open: how many buffers of `frames` the device queues.
     virtual void setQueueBuffers(unsigned) {}
+    // Frames of silence a song should begin with on the open stream: a
+    // sound server may cut the first frames a new stream gives it (up to
+    // some 15 ms), which would cut the song's first notes.
+    virtual unsigned startLeadFrames() const { return 0; }
 };
 
 std::unique_ptr<AudioSink> makeRtAudioOutput();
@@ -89,6 +93,8 @@ public:
     // The queue the last open was asked for (buffers; 0 before any ask).
     void setQueueBuffers(unsigned buffers) override { m_queueBuffers = buffers; }
     unsigned queueBuffers() const { return m_queueBuffers; }
+    void setStartLeadFrames(unsigned frames) { m_lead = frames; }
+    unsigned startLeadFrames() const override { return m_lead; }
 
     unsigned channels() const { return m_channels; }
     unsigned rate() const { return m_rate; }
@@ -108,6 +114,7 @@ private:
     unsigned m_frames = 0;
     int m_device = -1;
     unsigned m_queueBuffers = 0;
+    unsigned m_lead = 0;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_elsewhere{false};
     // No render call runs once stop() or close() returned.

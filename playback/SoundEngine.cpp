@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 constexpr int kPositionMs = 100;
@@ -134,6 +135,7 @@ SoundEngine::PlayingState SoundEngine::setPlayingState(PlayingState request)
         if (request == ePsPlaying && old == ePsPaused) {
             m_positionTimer.start();
             if (isMidi()) {
+                seekPendingBar();
                 m_sequencer->setPause(false);
             } else {
                 m_audio->resumeAudio();
@@ -201,12 +203,17 @@ bool SoundEngine::startOfPlay()
         // already sound at them.
         m_sequencer->SetDeltaBpmCurrent(d);
         m_sequencer->SetDeltaTransposeCurrent(k);
+        seekPendingBar();
         m_sequencer->setPause(false);
         m_midiEdit->InitEditSettingData();
     } else if (currSong->baseType() == SONG_FORMAT_MP3) {
         m_audio->changeBpm(float(d));
         m_audio->changeKey(float(k));
-        if (!m_audio->loadFile(currSong->path()) || !m_audio->playAudio(currSong->slot())) {
+        const long startAt = std::exchange(m_startAtMs, 0);
+        const bool loaded = m_audio->loadFile(currSong->path());
+        if (loaded && startAt > 0)
+            m_audio->jumpToSec(startAt);
+        if (!loaded || !m_audio->playAudio(currSong->slot())) {
             qWarning() << "SoundEngine: the audio song does not play:" << currSong->path();
             m_audio->releaseFile();
             return false;
@@ -227,6 +234,8 @@ bool SoundEngine::startOfPlay()
 void SoundEngine::returnToStart()
 {
     m_heard = 0;
+    m_startAtMs = 0;
+    m_pendingBar = -1;
     emit mSecOfPlaying(0, 0);
     emit barBeatOfPlaying(0, 0);
 }
@@ -249,6 +258,8 @@ void SoundEngine::stopToStart(bool fromPause)
 void SoundEngine::stopAndUnload(bool alsoNext)
 {
     m_positionTimer.stop();
+    m_pendingBar = -1;
+    m_startAtMs = 0;
     emit trackStopped();
     // The engine stops before the song's records are cleared.
     m_sequencer->requestStop();
@@ -283,6 +294,8 @@ void SoundEngine::onCurrentSongChanged(Song::LoadSongState state)
         return;
     m_positionTimer.stop();
     m_seeking = false;
+    m_pendingBar = -1;
+    m_startAtMs = 0;
     m_audio->stopAudio();
     m_audio->releaseFile();
     if (!loaded || !isMidi())
@@ -298,13 +311,74 @@ void SoundEngine::jumpTo(long pos)
 {
     m_heard = 0;
     if (isMidi()) {
-        // The engine answers every seek with seekDone, a refused one too.
-        m_seeking = true;
         m_bar = int(pos);
-        m_sequencer->seekBar(int(pos));
+        const PlayingState state = getPlayingState();
+        if (state == ePsReady || state == ePsPaused) {
+            // Stopped, the engine takes no seek, and paused it would take
+            // only the first: Play goes there, to the last place asked for.
+            m_pendingBar = std::max(0, int(pos));
+        } else {
+            // The engine answers every seek with seekDone, a refused one too.
+            m_seeking = true;
+            m_sequencer->seekBar(int(pos));
+        }
+        reportStill();
     } else {
-        m_audio->jumpToSec(pos);
+        // Stopped, the stream is closed: Play starts the song there.
+        if (getPlayingState() == ePsReady)
+            m_startAtMs = std::max(0L, pos);
+        else
+            m_audio->jumpToSec(pos);
         restartLatency();
+        reportStill();
+    }
+}
+
+// Before Play: the bar sought while paused or stopped.
+void SoundEngine::seekPendingBar()
+{
+    const int bar = std::exchange(m_pendingBar, -1);
+    if (bar < 0)
+        return;
+    m_seeking = true;
+    m_bar = bar;
+    m_sequencer->seekBar(bar);
+}
+
+// Paused or stopped, no report comes until Play: a seek made meanwhile is
+// shown where it landed at once.
+void SoundEngine::reportStill()
+{
+    const PlayingState state = getPlayingState();
+    if ((state != ePsPaused && state != ePsReady) || !currSong->isLoaded())
+        return;
+    if (isMidi()) {
+        // Where the bar sought starts, timed as the reports after Play time
+        // it: at the tempo in play there.
+        const QList<BAR_BEAT_POS> &bars = currSong->barsBeats();
+        if (bars.isEmpty())
+            return;
+        const int bar = std::clamp(m_bar, 0, int(bars.last().bar));
+        uint tick = bars.last().tick;
+        for (const BAR_BEAT_POS &b : bars) {
+            if (b.bar == bar) {
+                tick = b.tick;
+                break;
+            }
+        }
+        const MidiInfos &mi = currSong->midiInfos();
+        int bpm = 120;
+        for (int i = 0; i < mi.tempoCount && i < MAX_TEMPO_ENTRIES && mi.tempoTable[i].bar <= bar; ++i)
+            bpm = mi.tempoTable[i].bpm ? mi.tempoTable[i].bpm : bpm;
+        bpm = std::max(1, bpm + currSong->db().tempoDelta);
+        m_heard = tick;
+        m_bar = bar;
+        m_beat = 0;
+        const double tpq = std::max(1u, currSong->ticksPerQuarter());
+        emit mSecOfPlaying(uint(double(tick) * 60000.0 / (tpq * bpm)), tick);
+        emit barBeatOfPlaying(uint(bar), 0);
+    } else if (currSong->baseType() == SONG_FORMAT_MP3) {
+        emit mSecOfPlaying(state == ePsReady ? uint(m_startAtMs) : audioHeard(), 0);
     }
 }
 

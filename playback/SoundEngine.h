@@ -191,6 +191,8 @@ private:
     // A start, seek or resume: the reports start again.
     void restartLatency();
     uint audioHeard();
+    void reportStill();
+    void seekPendingBar();
 
     std::unique_ptr<MidiBassOutWrapper> m_synth;
     std::unique_ptr<RtMidiOutWrapper> m_hardware;
@@ -205,6 +207,10 @@ private:
     int m_bar = 0;
     int m_beat = 0;
     bool m_seeking = false;
+    // Where Play goes after a seek made while stopped (audio, ms) or while
+    // paused or stopped (MIDI, bar; -1 none).
+    long m_startAtMs = 0;
+    int m_pendingBar = -1;
     uint m_heard = 0;   // the last position reported: ticks (MIDI) or ms (audio)
     // The output latency as the last report took it; MIDI: the moments
     // (RealTime's clock) the engine reached the ticks of the last reports.

@@ -30,6 +30,7 @@ program's list of its widgets (VELMAR_WIDGET_DUMP, see widget_check.py).
 
 Each prints one line per fault and exits 1 when there is one.
 """
+import hashlib
 import subprocess
 import sys
 from collections import Counter
@@ -267,6 +268,34 @@ def paused_rows(dump, playing, paused):
     return faults
 
 
+def lit_row(dump, picture):
+    """The lyric row being sung on the picture, the lowest of the karaoke
+    view holding the sung colour, told by its ink and the part of it lit:
+    a digest of them, which another row's words or syllable change."""
+    views = [e for e in read(dump) if e.kind == "input" and e.root == "MainWindow" and e.name == "lV_Text"]
+    if not views:
+        return ["the karaoke view is not shown"]
+    x, y, w, h = views[0].visible
+    pic = Picture(picture)
+    x0, x1 = x + w // 5, x + w - w // 5
+    lines, lowest = [], None
+    for yy in range(y, y + h):
+        row = pic.rgb[(yy * pic.w + x0) * 3:(yy * pic.w + x1) * 3]
+        sung = [row[i] > 200 and row[i + 1] > 160 and row[i + 2] < 80 for i in range(0, len(row), 3)]
+        lines.append(bytes((2 if sung[j] else 1) if max(row[3 * j:3 * j + 3]) >= INK else 0 for j in range(len(sung))))
+        if any(sung):
+            lowest = yy - y
+    if lowest is None:
+        return ["no lyric row is lit"]
+    top = bottom = lowest
+    while top > 0 and any(lines[top - 1]):
+        top -= 1
+    while bottom + 1 < len(lines) and any(lines[bottom + 1]):
+        bottom += 1
+    print(hashlib.md5(b"".join(lines[top:bottom + 1])).hexdigest())
+    return []
+
+
 def main(argv):
     if len(argv) in (4, 5) and argv[1] == "contrast":
         faults = contrast(*argv[2:])
@@ -278,10 +307,12 @@ def main(argv):
         faults = focus_seen(*argv[2:])
     elif len(argv) == 5 and argv[1] == "paused-rows":
         faults = paused_rows(*argv[2:])
+    elif len(argv) == 4 and argv[1] == "lit-row":
+        faults = lit_row(*argv[2:])
     else:
         sys.exit("usage: looks_check.py contrast PICTURE DUMP | reach BEFORE AFTER"
                  " | first-window DUMP SCREEN_W SCREEN_H TITLE ARTIST | focus-seen DUMP SCREEN_W SCREEN_H"
-                 " | paused-rows DUMP PLAYING PAUSED")
+                 " | paused-rows DUMP PLAYING PAUSED | lit-row DUMP PICTURE")
     for f in faults:
         print(f)
     return 1 if faults else 0

@@ -19,7 +19,8 @@
 # (stage.kar: a long title and artist, lyrics, twelve channels) is played
 # and what a singer reads measured: the header shows 24 characters or more
 # of its title and artist, its lyric rows paused are as tall and as far
-# apart on the screen as playing, and Tab over the Editing page brings each
+# apart on the screen as playing, a seek made while paused shows the bar and
+# the lit row it goes to before Play, and Tab over the Editing page brings each
 # control it reaches whole into sight. Where the controls are comes from
 # the program's own list of its widgets (VELMAR_WIDGET_DUMP).
 # usage: scripts/e2e/singer.sh [BUILD_DIR] [OUT_DIR]
@@ -272,6 +273,49 @@ paused_rows() {
     || fail "the paused lyrics: $(cat "$work/rows.txt")"
   sed "s/^/$size lyrics /" "$work/rows.txt"
 }
+# ---- a seek made while paused (begin)
+# The stage song, paused on the karaoke page: the position bar pressed at
+# eight tenths of its width and let go. Before Play, still silent, the
+# header shows the bar it went to and its time (two seconds a bar), and
+# another lyric row is lit; Play goes on from that bar.
+seek_paused() {
+  local before shot target x y w h
+  before=$(lit_row) || fail "no lyric row was lit before the seek: $before"
+  shot=$out/$size-before-seek.png
+  cp "$work/lit.png" "$shot"
+  press control fwdButton
+  wait_for 50 shown handle 'SeekTrackSlider/horizontalSlider' || fail "the position bar did not open"
+  read -r x y w h <<<"$(awk -F'\t' '$1 == "input" && $6 == "SeekTrackSlider/horizontalSlider" { print $8 }' "$VELMAR_WIDGET_DUMP")"
+  xdotool mousemove "$((x + w * 8 / 10))" "$((y + h / 2))" mousedown 1
+  pressed+=("the position bar, paused")
+  target=$(held_target)
+  [[ "$target" =~ ^[0-9]+$ ]] || fail "the position bar held nothing after the press, paused: it says $target"
+  let_go
+  wait_for 50 says label barNumberLabel "$target.1" \
+    || fail "paused, the header did not go to bar $target: it shows bar $(shown_bar)"
+  [ "$(shown_second)" = $(((target - 1) * 2)) ] \
+    || fail "paused, the header shows $(shown_second) s at bar $target, not $(((target - 1) * 2)) s"
+  xdotool key Escape
+  wait_for 50 window_gone SeekTrackSlider || fail "the position bar did not close with Escape"
+  wait_for 50 lit_moved "$before" || fail "paused, the lit row stayed where it was after the seek to bar $target: $shot"
+  cp "$work/lit.png" "$out/$size-after-seek.png"
+  now_heard silent
+  [ "$(shown_bar)" = "$target" ] || fail "paused, the header left bar $target for bar $(shown_bar)"
+  press control pauseButton
+  wait_for 50 at_bar "$target" || fail "Play did not go on from bar $target: the header shows bar $(shown_bar)"
+  now_heard sounding
+  echo "$size stage: paused, the position bar took the header to bar $target and the lit row to another" \
+    "before Play ($size-before-seek.png, $size-after-seek.png); Play went on from there"
+}
+# The lyric row lit now, as a digest of its ink (looks_check.py lit-row).
+lit_row() {
+  dump
+  import -display "$DISPLAY" -window root "$work/lit.png"
+  looks lit-row "$VELMAR_WIDGET_DUMP" "$work/lit.png"
+}
+lit_moved() { local now; now=$(lit_row) && [ "$now" != "$1" ]; }
+# ---- a seek made while paused (end)
+
 # A picture of the lyrics with a row lit among whole rows (measured against
 # itself).
 lit_now() {
@@ -492,6 +536,7 @@ walk() {
   # ---- later measurements on this same first start
   header_shows
   paused_rows
+  seek_paused
   tab_in_sight
 
   e2e_quit

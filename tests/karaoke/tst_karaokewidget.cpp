@@ -13,7 +13,11 @@
 #include "cdgstream.h"
 #include "chordsView.h"
 #include "contrast.h"
+#include "seektrackslider.h"
+#include "soundenginerig.h"
+#include "statusbarhead.h"
 #include "testutil.h"
+#include "widgettexts.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,6 +26,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -132,6 +137,22 @@ QStringList texts(QStandardItemModel *model, bool chords = false)
 const QString SONG = R"({"rows": [["Sing ", "a", "long, "], ["with ", "me ", "now!"], ["la ", "la ", "la"],
     ["one ", "more ", "row"], ["and ", "an", "oth", "er"], ["last ", "one"]],
     "chords": ["C", "C5", "Am", "F#m7", "Bb", "G"]})";
+
+// Twelve rows of three syllables: a row starts every 1.5 s from 0.5 s on.
+QString longSong()
+{
+    QStringList rows;
+    for (int r = 0; r < 12; ++r)
+        rows << QStringLiteral(R"(["r%1a ", "r%1b ", "r%1c"])").arg(r);
+    return QStringLiteral(R"({"rows": [%1]})").arg(rows.join(','));
+}
+
+// "m:ss" as the header writes it, in seconds.
+int seconds(const QString &clock)
+{
+    const QStringList parts = clock.split(':');
+    return parts.size() == 2 ? parts[0].toInt() * 60 + parts[1].toInt() : -1;
+}
 
 } // namespace
 
@@ -452,6 +473,123 @@ private slots:
         }
     }
 
+    // The three corner buttons stand below the lyrics: the end of the last
+    // row, a long one sung at the bottom of the view, is never under them.
+    void cornerButtonsBelowRows()
+    {
+        QStringList rows;
+        for (int r = 0; r < 10; ++r)
+            rows << QStringLiteral(R"(["Row %1 and ", "the night is ", "glowing"])").arg(r);
+        Stage stage(QStringLiteral(R"({"rows": [%1]})").arg(rows.join(',')), "x.kar", QSize(1000, 420));
+        const int last = int(stage.view.lyricsModel()->rows().size()) - 1;
+        for (double ms : {0.0, 6000.0, stage.syllables.last().toArray()[0].toDouble() + 1}) {
+            stage.engine.at(ms);
+            for (const char *name : {"pb_add_new_window", "pb_to_new_window", "pb_fullscreen"}) {
+                auto *button = stage.view.findChild<QPushButton *>(name);
+                QVERIFY(button && button->isVisible());
+                const QRect at(button->mapTo(&stage.view, QPoint()), button->size());
+                // Where rows can be drawn at all, and where they are.
+                QWidget *rowsArea = stage.view.lyricList()->viewport();
+                QVERIFY(!at.intersects(QRect(rowsArea->mapTo(&stage.view, QPoint()), rowsArea->size())));
+                for (int row = 0; row <= last; ++row)
+                    for (bool sung : {true, false})
+                        QVERIFY2(!at.intersects(stage.ink(row, sung)),
+                                 qPrintable(QStringLiteral("%1 over row %2 at %3 ms").arg(name).arg(row).arg(ms)));
+            }
+        }
+    }
+
+    void seekWhileStill_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("stopped");
+        QTest::newRow("midi, paused") << "long.kar" << false;
+        QTest::newRow("midi, stopped") << "long.kar" << true;
+        QTest::newRow("mp3, paused") << "long.mp3" << false;
+        QTest::newRow("mp3, stopped") << "long.mp3" << true;
+    }
+    // A singer pauses (or stops) to find a later place: the position bar,
+    // pressed where it is drawn and let go, takes the header's time and bar
+    // and the lit row there at once, the song still silent; Play goes on
+    // from there. The real engine plays the song loaded through Song.
+    void seekWhileStill()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, stopped);
+        SoundEngineRig rig;
+        Stage stage(longSong(), file, QSize(900, 400));
+        SoundEngine *engine = rig.engine.get();
+        statusBarHead head;
+        head.setEngPtr(engine);
+        SeekTrackSlider seek(nullptr, engine);
+        seek.setWindowFlags(Qt::Popup);
+        seek.setSongSource([] { return TransportSong::of(*currSong); });
+        connect(currSong, &Song::loadSongChange, &seek, [&seek](Song::LoadSongState s) { seek.showLoadState(s); });
+        connect(engine, &SoundEngine::mSecOfPlaying, &stage.view, &KaraokeTextWidget::mSecOfPlaying);
+        connect(engine, &SoundEngine::playStateChanged, &stage.view, &KaraokeTextWidget::onPlayStateChanged);
+        connect(engine, &SoundEngine::songBpmChanged, &stage.view, &KaraokeTextWidget::onSongBpmChanged);
+        // The MP3's device takes its sound in time, as a sound card does.
+        QTimer device;
+        std::vector<int16_t> buffer;
+        connect(&device, &QTimer::timeout, [&rig, &buffer] {
+            const unsigned frames = rig.audio->rate() / 50;
+            buffer.resize(size_t(frames) * rig.audio->channels());
+            if (rig.audio->isRunning())
+                rig.audio->pull(buffer.data(), frames);
+        });
+        device.start(20);
+        const bool midi = file.endsWith(".kar");
+        QVERIFY(rig.play(stage.dir.filePath(file)));
+        stage.view.loadSongChange(Song::eLsLoaded, LyricsSource::of(*currSong));
+        head.show();
+        QTRY_VERIFY_WITH_TIMEOUT(stage.painter->playRow >= 0, 20000);
+        QCOMPARE(engine->setPlayingState(stopped ? SoundEngine::ePsReady : SoundEngine::ePsPaused),
+                 stopped ? SoundEngine::ePsReady : SoundEngine::ePsPaused);
+        const int before = seconds(head.findChild<QLabel *>("timeNumberLabel")->text());
+        QVERIFY(before >= 0 && before <= 3);
+
+        seek.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&seek));
+        auto *slider = seek.findChild<QSlider *>("horizontalSlider");
+        // First a place the singer passes on from: the last one counts.
+        const QPoint first = WidgetTexts::sliderHandle(slider, midi ? 3 : 6).center();
+        QTest::mouseClick(slider, Qt::LeftButton, {}, first);
+        QTRY_VERIFY_WITH_TIMEOUT(seconds(head.findChild<QLabel *>("timeNumberLabel")->text()) >= 5, 20000);
+        // Bar 6 (12 s) or the 12th second: the eighth row.
+        const QPoint at = WidgetTexts::sliderHandle(slider, midi ? 6 : 12).center();
+        QTest::mousePress(slider, Qt::LeftButton, {}, at);
+        const int target = slider->value();
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, at);
+        const int targetMs = midi ? target * 2000 : target * 1000;
+        QVERIFY2(targetMs >= 10000 && targetMs <= 14000, qPrintable(QString::number(targetMs)));
+        int row = -1;
+        for (const QJsonValue &syllable : stage.syllables)
+            if (syllable.toArray()[0].toInt() <= targetMs)
+                row = syllable.toArray()[1].toInt();
+        QTRY_COMPARE_WITH_TIMEOUT(seconds(head.findChild<QLabel *>("timeNumberLabel")->text()), targetMs / 1000, 20000);
+        if (midi)
+            QCOMPARE(head.findChild<QLabel *>("barNumberLabel")->text(), QStringLiteral("%1.1").arg(target + 1));
+        QTRY_COMPARE(stage.painter->playRow, row);
+        QVERIFY(stage.ink(row, true).isValid());
+        // Still silent, and standing there.
+        QTest::qWait(500);
+        QCOMPARE(engine->getPlayingState(), stopped ? SoundEngine::ePsReady : SoundEngine::ePsPaused);
+        QCOMPARE(stage.painter->playRow, row);
+        QCOMPARE(seconds(head.findChild<QLabel *>("timeNumberLabel")->text()), targetMs / 1000);
+        QVERIFY(!rig.audio->isRunning());
+        if (midi)
+            QVERIFY(rig.level(300) < 1e-3);
+
+        QSignalSpy times(engine, &SoundEngine::mSecOfPlaying);
+        QCOMPARE(engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+        QTRY_VERIFY_WITH_TIMEOUT(times.size() >= 3, 20000);
+        for (const QList<QVariant> &report : times)
+            QVERIFY2(report.at(0).toUInt() + 50 >= uint(targetMs) && report.at(0).toUInt() < uint(targetMs) + 5000,
+                     qPrintable(QString::number(report.at(0).toUInt())));
+        QVERIFY(stage.painter->playRow >= row);
+        rig.stop();
+    }
+
     // A song without lyrics lights nothing; a burst of resizes lays the view
     // out once, when it has settled. Its page stands centred, also with the
     // rows aligned left, and above the banner when the banner shows.
@@ -466,7 +604,8 @@ private slots:
         for (int h : {520, 480, 440, 400, 300})
             empty.view.resize(700, h);
         QCOMPARE(relayouts.size(), 0);
-        QTRY_COMPARE(empty.view.viewParameter()->textAreaSize, QSize(700, 300));
+        // Above the bar of corner buttons.
+        QTRY_COMPARE(empty.view.viewParameter()->textAreaSize, QSize(700, 300 - 40));
         QCOMPARE(relayouts.size(), 1);
 
         empty.view.setTextFlags(Qt::AlignLeft | Qt::AlignVCenter);

@@ -235,6 +235,7 @@ void ControlTrackSmall::openChooser(QPoint at)
     auto *chooser = new InstrChooserPopup(this, isDrum());
     chooser->setWindowFlags(Qt::Popup);
     chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->markCurrent(ui->instrLabel->text());
     connect(chooser, &InstrChooserPopup::instrChanged, this,
             qOverload<const GS_INSTRUMENT_NAME *>(&ControlTrackSmall::changeInstr));
     connect(chooser, &InstrChooserPopup::dkChanged, this,

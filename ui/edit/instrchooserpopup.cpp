@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QStyle>
 #include <QStyleHints>
 #include <QTimer>
@@ -111,6 +112,14 @@ InstrChooserPopup::InstrChooserPopup(QWidget *parent, bool drumMode)
         list->setMinimumWidth(qMax(list->minimumWidth(), widest + margins));
     }
     ui->listViewInstr->setModel(&m_items);
+    // The channel's instrument is shown chosen: white on the style's light
+    // blue would stand out only 3.7:1.
+    for (QListView *list : {ui->listViewFamiliy, ui->listViewInstr}) {
+        QPalette chosen = list->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            chosen.setColor(group, QPalette::Highlight, QColor(0, 90, 160));
+        list->setPalette(chosen);
+    }
     // One click chooses, as in the family list; Return still does.
     ui->listViewInstr->viewport()->installEventFilter(this);
     connect(ui->listViewInstr, &QListView::clicked, this, [this](const QModelIndex &index) {
@@ -143,6 +152,30 @@ void InstrChooserPopup::addItem(const char *name, int index)
     auto *item = new QStandardItem(QString::fromLatin1(name));
     item->setData(index, Qt::UserRole);
     m_items.appendRow(item);
+}
+
+void InstrChooserPopup::markCurrent(const QString &name)
+{
+    if (!m_drumMode) {
+        for (int i = 0; i < m_tables->GS_INSTR_NAMES_SIZE; ++i) {
+            const GS_INSTRUMENT_NAME &row = m_tables->trkGsNames[i];
+            if (row.name && QString::fromLatin1(row.name) == name && row.program / 8 < m_families.rowCount()) {
+                const QModelIndex family = m_families.index(row.program / 8, 0);
+                ui->listViewFamiliy->setCurrentIndex(family);
+                ui->listViewFamiliy->scrollTo(family);
+                listFamily(family);
+                break;
+            }
+        }
+    }
+    for (int r = 0; r < m_items.rowCount(); ++r) {
+        if (m_items.item(r)->text() == name) {
+            const QModelIndex item = m_items.index(r, 0);
+            ui->listViewInstr->setCurrentIndex(item);
+            ui->listViewInstr->scrollTo(item, QAbstractItemView::PositionAtCenter);
+            return;
+        }
+    }
 }
 
 void InstrChooserPopup::listFamily(const QModelIndex &index)

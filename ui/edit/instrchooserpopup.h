@@ -24,6 +24,10 @@ public:
     InstrChooserPopup(QWidget *parent, bool drumMode);
     ~InstrChooserPopup() override;
 
+    // Shows the channel's instrument (or kit), named as the strip names it,
+    // chosen in its family and in sight.
+    void markCurrent(const QString &name);
+
 signals:
     void instrChanged(const GS_INSTRUMENT_NAME *row);
     void dkChanged(const GS_DRUM_KIT_NAME *row);

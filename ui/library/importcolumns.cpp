@@ -2,6 +2,13 @@
 #include "widgettexts.h"
 
 #include <QAbstractFileIconProvider>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QCompleter>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QSplitter>
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
@@ -37,9 +44,15 @@ public:
         const auto *files = qobject_cast<const QFileSystemModel *>(index.model());
         if (!files || (index.column() != Size && index.column() != Date))
             return index.data().toString();
+        // Read from the file, not from the model: it keeps what it saw
+        // first, the 0 bytes of a file that was being written then.
+        const QFileInfo now(files->filePath(index));
         if (index.column() == Date)
-            return QLocale().toString(files->lastModified(index), QLocale::ShortFormat);
-        return files->isDir(index) ? QString() : QLocale().formattedDataSize(files->size(index));
+            return QLocale().toString(now.exists() ? now.lastModified() : files->lastModified(index),
+                                      QLocale::ShortFormat);
+        if (files->isDir(index))
+            return QString();
+        return QLocale().formattedDataSize(now.exists() ? now.size() : files->size(index));
     }
 
 protected:
@@ -63,21 +76,64 @@ public:
         connect(tree->model(), &QAbstractItemModel::rowsInserted, &pending, qOverload<>(&QTimer::start));
         connect(tree->model(), &QAbstractItemModel::dataChanged, &pending, qOverload<>(&QTimer::start));
         dialog->installEventFilter(this);
+        if (names())
+            names()->popup()->installEventFilter(this);
+        // The names Qt gives the side panel's places are taken once.
+        connect(&relabel, &QTimer::timeout, this, [this] {
+            this->dialog->setSidebarUrls(this->dialog->sidebarUrls());
+            fit();
+        });
+        relabel.setSingleShot(true);
     }
 
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
+        if (watched != dialog)
+            return typedReturn(event);
         if (event->type() == QEvent::Show) {
             fit();
+            // Sizes and dates are read again as the rows are drawn.
+            tree->viewport()->update();
+        } else if (event->type() == QEvent::Hide) {
+            // The list of names offered must not stay over the window.
+            if (names())
+                names()->popup()->hide();
         } else if (event->type() == QEvent::LanguageChange) {
             tree->viewport()->update();
             // After the dialog has taken the new words itself.
             pending.start();
+            relabel.start();
         }
         return false;
     }
 
 private:
+    QCompleter *names() const
+    {
+        auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        return field ? field->completer() : nullptr;
+    }
+
+    // Return on the list of names the field offers, none of them chosen:
+    // the path typed is taken, as Return in the field takes it. The list
+    // would otherwise only close, the dialog left open.
+    bool typedReturn(QEvent *event)
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        QCompleter *completer = names();
+        if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !completer
+            || completer->popup()->currentIndex().isValid())
+            return false;
+        completer->popup()->hide();
+        QTimer::singleShot(0, dialog, [d = dialog] {
+            if (d->isVisible())
+                static_cast<QDialog *>(d)->accept();
+        });
+        return true;
+    }
+
     int textWidth(const QString &text) const
     {
         const int margin = tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1;
@@ -129,11 +185,28 @@ private:
         if (const QScreen *screen = dialog->screen())
             needed = std::min(needed, screen->availableGeometry().width() * 3 / 4);
         tree->setMinimumWidth(needed);
+        // The kinds of files box as wide as its longest entry, in any language.
+        if (auto *kinds = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+            kinds->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        // The side panel as wide as its places' names.
+        if (auto *places = dialog->findChild<QListView *>(QStringLiteral("sidebar"))) {
+            const int width = places->sizeHintForColumn(0) + 2 * places->frameWidth() + 4;
+            places->setMinimumWidth(std::max(width, 0));
+            if (auto *split = dialog->findChild<QSplitter *>(QStringLiteral("splitter"))) {
+                QList<int> sizes = split->sizes();
+                if (sizes.size() == 2 && sizes[0] < width) {
+                    sizes[1] -= width - sizes[0];
+                    sizes[0] = width;
+                    split->setSizes(sizes);
+                }
+            }
+        }
     }
 
     QFileDialog *dialog;
     QTreeView *tree;
     QTimer pending;
+    QTimer relabel;
 };
 
 } // namespace

@@ -174,6 +174,11 @@ void statusBarHead::changeEvent(QEvent *event)
 
 void statusBarHead::showTempo(int delta)
 {
+    // A song without a tempo (an MP3 whose tag has none) shows none.
+    if (song.bpm <= 0) {
+        ui->BPMNumberLabel->setText(QStringLiteral("--"));
+        return;
+    }
     // An audio song's offset is a percentage: show the tempo it gives.
     if (tempoInPercent(song.format)) {
         const long tempo = std::lround(song.bpm * (100.0 + delta) / 100.0);

@@ -407,6 +407,14 @@ private slots:
         QWidget *chooser = openChooser(m_page->strip(0));
         QVERIFY(chooser);
         auto *families = child<QListView>(chooser, "listViewFamiliy");
+        // The channel's own instrument is marked in its family: the guitar
+        // of channel 1 (program 24).
+        QCOMPARE(families->currentIndex().row(), 3);
+        QVERIFY(families->selectionModel()->isSelected(families->currentIndex()));
+        auto *items = child<QListView>(chooser, "listViewInstr");
+        QCOMPARE(items->currentIndex().data().toString(), child<QLabel>(m_page->strip(0), "instrLabel")->text());
+        QVERIFY(items->selectionModel()->isSelected(items->currentIndex()));
+        QVERIFY(items->viewport()->rect().contains(items->visualRect(items->currentIndex()).center()));
         for (int row = 0; row < families->model()->rowCount(); ++row) {
             const QModelIndex i = families->model()->index(row, 0);
             const int needed = families->fontMetrics().horizontalAdvance(i.data().toString());
@@ -423,6 +431,8 @@ private slots:
         QWidget *chooser = openChooser(m_page->strip(2));
         QVERIFY(chooser);
         QVERIFY(child<QListView>(chooser, "listViewFamiliy")->isHidden());
+        auto *kits = child<QListView>(chooser, "listViewInstr");
+        QCOMPARE(kits->currentIndex().data().toString(), child<QLabel>(m_page->strip(2), "instrLabel")->text());
         QPointer<QWidget> gone(chooser);
         chooser->close();
         QVERIFY(SoundEngineRig::waitFor([&] {

@@ -8,6 +8,10 @@
 
 #include <QFileDialog>
 #include <QFileIconProvider>
+#include <QCompleter>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QAbstractItemView>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -113,6 +117,17 @@ private slots:
             QCOMPARE(song.value(1), locale.formattedDataSize(2700));
             QCOMPARE(song.value(3), locale.toString(modified, QLocale::ShortFormat));
             QCOMPARE(shown.value(1).value(1), locale.formattedDataSize(1500LL << 20));
+            // The box of kinds of files and the side panel's places whole,
+            // the places named in the language shown.
+            QStringList places;
+            for (const WidgetTexts::Entry &e : WidgetTexts::collect(dialog.get())) {
+                if (e.path.contains("sidebar") && e.kind == "item")
+                    places << e.text;
+                if ((e.path.contains("fileTypeCombo") || e.path.contains("sidebar")) && (e.cut() || e.visible.width() < e.at.width()))
+                    cut << QStringLiteral("%1 (%2 of %3 px)").arg(e.text).arg(e.have).arg(e.need);
+            }
+            QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
+            QVERIFY2(places.contains(QFileSystemModel().myComputer().toString()), qPrintable(places.join(", ")));
         };
         check(code);
         // Another language chosen while the dialog shows.
@@ -126,6 +141,63 @@ private slots:
         };
         QTRY_VERIFY_WITH_TIMEOUT(settled(), 10000);
         check(other);
+    }
+
+    // The dialog kept between imports, as the main window keeps it: a path
+    // typed into its name field and Return choose that file every time,
+    // also once the field's completer knows the folder, and the list of
+    // names it offers goes with the dialog. A file written after the
+    // dialog first listed its folder shows its real size.
+    void typedPathsEveryTime()
+    {
+        speak(-1);
+        QTemporaryDir songs;
+        const QStringList names{"a-first.mid", "b-fifth.mid", "b-fourth.mid", "c-last.mid"};
+        for (const QString &name : names.mid(0, 3))
+            QVERIFY(TestUtil::writeFile(songs.filePath(name), QByteArray(1000, 'x')));
+        auto dialog = openOn(songs.path());
+        QStringList chosen;
+        connect(dialog.get(), &QFileDialog::filesSelected, this, [&](const QStringList &files) { chosen << files; });
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        auto *field = dialog->findChild<QLineEdit *>("fileNameEdit");
+        QVERIFY(field);
+        QStringList cut;
+        QTRY_COMPARE(rows(dialog.get(), cut).size(), 3);
+        // Begun while the dialog lists the folder, written after: 1.5 MB.
+        QVERIFY(TestUtil::writeFile(songs.filePath("c-last.mid"), QByteArray()));
+        QTRY_COMPARE(rows(dialog.get(), cut).size(), 4);
+        QVERIFY(TestUtil::writeFile(songs.filePath("c-last.mid"), QByteArray(1500000, 'x')));
+        for (const QString &name : {names[0], names[1], names[3], names[2]}) {
+            if (!dialog->isVisible())
+                dialog->open();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+            dialog->activateWindow();
+            QTRY_VERIFY(QApplication::activeWindow() == dialog.get());
+            field->setFocus();
+            field->clear();
+            QTest::keyClicks(field, songs.filePath(name));
+            QTest::qWait(300); // the completer lists what it found meanwhile
+            QWidget *focused = QApplication::focusWidget();
+            QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : focused,
+                            Qt::Key_Return);
+            QTRY_VERIFY2(!chosen.isEmpty() && chosen.last() == songs.filePath(name), qPrintable(name));
+            QTRY_VERIFY(!dialog->isVisible());
+            QVERIFY(!field->completer() || !field->completer()->popup()->isVisible());
+            if (name == names[3]) {
+                dialog->open();
+                QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+                const auto size = [&] {
+                    cut.clear();
+                    for (const QStringList &row : rows(dialog.get(), cut))
+                        if (row.value(0) == "c-last.mid")
+                            return row.value(1);
+                    return QString();
+                };
+                QTRY_COMPARE(size(), QLocale().formattedDataSize(1500000));
+                QTest::keyClick(dialog.get(), Qt::Key_Escape);
+                QTRY_VERIFY(!dialog->isVisible());
+            }
+        }
     }
 };
 

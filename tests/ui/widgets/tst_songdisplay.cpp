@@ -67,6 +67,8 @@ private slots:
                                              << QStringList{"1:01", "95 [-5]", "D [+2]"};
         QTest::newRow("mp3 tempo in percent") << "MP3" << 120 << "Am" << 0 << 10 << 2 << 7000u
                                               << QStringList{"0:07", "132 [+10%]", "Sim [+2]"};
+        QTest::newRow("mp3 without a tempo") << "MP3" << 0 << "Am" << 0 << 10 << 0 << 7000u
+                                             << QStringList{"0:07", "--", "Lam [0]"};
         QTest::newRow("key longer than a chord name")
             << "MIDI" << 90 << QString(200, QLatin1Char('G')) << 0 << 0 << -1 << 0u
             << QStringList{"0:00", "90 [0]", ""};
