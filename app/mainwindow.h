@@ -17,6 +17,7 @@
 #include <QHash>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QPointer>
 #include <QList>
 #include <QRect>
 #include <QUrl>
@@ -44,7 +45,7 @@ class DownloadMngr;
 class QFileDialog;
 class QNetworkReply;
 class QProgressDialog;
-struct NewsReading;
+class StoreListing;
 
 namespace Ui {
 class MainWindow;
@@ -153,7 +154,8 @@ public:
     bool dropFiles(QDropEvent *event, QWidget *area);
 
     void refreshMDNews();
-    void storeNews(const NewsReading &read);
+    // The news listing has ended: its list put in place when it is all in.
+    void storeNews(bool complete, const Phrase &unreadable, const QString &md5);
     // `connection`: the failure lies with the connection, which the user
     // may mend.
     void showNewsFailure(const QString &logged, const Phrase &told, bool connection = false);
@@ -287,4 +289,6 @@ private:
     QProgressDialog *m_updateProgress = nullptr;
     DownloadMngr *m_updateDownload = nullptr;
     bool m_newsSettled = false;
+    QPointer<QNetworkReply> m_newsReply;
+    QPointer<StoreListing> m_newsListing;
 };

@@ -21,9 +21,9 @@
 #include "soundfontmanager.h"
 #include "storeanswer.h"
 #include "storeendpoints.h"
+#include "storelisting.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QNetworkAccessManager>
@@ -33,8 +33,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QXmlStreamReader>
 
 #include <quazip/JlCompress.h>
 #include <quazip/quazip.h>
@@ -96,75 +94,35 @@ bool soundBankReadable(const QString &path)
 
 void MainWindow::refreshMDNews()
 {
+    // A newer refresh ends the work of the one before: its request, or the
+    // writing of its list, which then never takes the place of the news.
+    m_newsSettled = false;
+    if (QNetworkReply *older = m_newsReply) {
+        m_newsReply = nullptr;
+        older->abort();
+    }
+    if (StoreListing *older = m_newsListing) {
+        m_newsListing = nullptr;
+        older->stop();
+    }
     auto *manager = new QNetworkAccessManager(this);
     QNetworkRequest request(StoreEndpoints::storeUrl(QStringLiteral("/service/songlist_news.php")));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
     ReplyWatch::verifyRedirects(request);
     QNetworkReply *reply = manager->post(request, QByteArrayLiteral("lang=2"));
+    m_newsReply = reply;
     new ReplyWatch(reply, NetTimeouts::forRequests(), "News");
     connect(manager, &QNetworkAccessManager::finished, this, &MainWindow::onfinish);
     connect(manager, &QNetworkAccessManager::finished, manager, &QObject::deleteLater);
 }
 
-// The news answer read off the window's thread: a list of tens of thousands
-// of songs takes a moment to check and parse.
-struct NewsReading
-{
-    Phrase unreadable;
-    QString md5;
-    QList<SongInfo> songs;
-};
-
-namespace {
-
-NewsReading readNews(const QByteArray &body, const QByteArray &contentType)
-{
-    NewsReading read;
-    read.unreadable = StoreAnswer::reason(body, contentType);
-    if (!read.unreadable.isEmpty())
-        return read;
-    read.md5 = QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex());
-    QXmlStreamReader xml(body);
-    SongInfo song;
-    while (!xml.atEnd() && !xml.hasError()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QStringView name = xml.name();
-        if (name == QLatin1String("download")) {
-            song.isFromSub = 2;
-            read.songs << song;
-            song = SongInfo();
-        } else if (name == QLatin1String("songid")) {
-            song.idSong = uint32_t(qMax(0, xml.readElementText().toInt()));
-        } else if (name == QLatin1String("productid")) {
-            song.ProductId = xml.readElementText().toInt();
-        } else if (name == QLatin1String("title")) {
-            song.title = xml.readElementText();
-        } else if (name == QLatin1String("authors")) {
-            song.author = xml.readElementText();
-        } else if (name == QLatin1String("interpreters")) {
-            song.artist = xml.readElementText();
-        } else if (name == QLatin1String("genre")) {
-            song.genre = xml.readElementText();
-        } else if (name == QLatin1String("format")) {
-            song.format = xml.readElementText();
-        } else if (name == QLatin1String("lenght")) { // the store's spelling
-            song.length = qMax(0, xml.readElementText().trimmed().toInt());
-        } else if (name == QLatin1String("bpm")) {
-            song.bpm = qMax(0, xml.readElementText().trimmed().toInt());
-        } else if (name == QLatin1String("key")) {
-            song.keySign = xml.readElementText().trimmed();
-        }
-    }
-    return read;
-}
-
-} // namespace
-
 void MainWindow::onfinish(QNetworkReply *reply)
 {
     reply->deleteLater();
+    if (reply != m_newsReply)
+        return;
+    m_newsReply = nullptr;
     // A reply cut off (too large, out of time, sent elsewhere) is closed:
     // nothing of it is read.
     const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
@@ -177,15 +135,25 @@ void MainWindow::onfinish(QNetworkReply *reply)
                         watch && watch->connectionFailed(body.size()));
         return;
     }
-    // The reading thread owns nothing of the window: a window closed
-    // meanwhile neither waits for it nor is reached by it.
-    auto read = std::make_shared<NewsReading>();
-    QThread *reader = QThread::create([read, body, type = reply->rawHeader("Content-Type")] {
-        *read = readNews(body, type);
+    if (!db->startNewsStaging()) {
+        m_newsSettled = true;
+        qWarning() << "Novita' non scritte";
+        return;
+    }
+    // Read on a thread of its own and written a slice at a time (a list of
+    // tens of thousands of songs takes a while); the list takes the place
+    // of the news only once it is all in.
+    auto *work = new StoreListing(StoreListing::News, body, reply->rawHeader("Content-Type"),
+                                  QSqlDatabase::database(), DatabaseHelper::newsStaging, {}, this);
+    m_newsListing = work;
+    connect(work, &StoreListing::ended, this, [this, work](bool complete) {
+        work->deleteLater();
+        if (m_newsListing != work)
+            return;
+        m_newsListing = nullptr;
+        storeNews(complete, work->unreadable(), work->md5());
     });
-    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
-    connect(reader, &QThread::finished, this, [this, read] { storeNews(*read); });
-    reader->start(QThread::LowPriority);
+    work->start();
 }
 
 void MainWindow::showNewsFailure(const QString &logged, const Phrase &told, bool connection)
@@ -201,21 +169,21 @@ void MainWindow::showNewsFailure(const QString &logged, const Phrase &told, bool
             .arg(told));
 }
 
-void MainWindow::storeNews(const NewsReading &read)
+void MainWindow::storeNews(bool complete, const Phrase &unreadable, const QString &md5)
 {
     m_newsSettled = true;
-    if (!read.unreadable.isEmpty()) {
-        showNewsFailure(read.unreadable.text(), read.unreadable);
+    if (!unreadable.isEmpty()) {
+        showNewsFailure(unreadable.text(), unreadable);
         return;
     }
-    if (!db->replaceMDNews(read.songs)) {
+    if (!complete || !db->swapInNews()) {
         qWarning() << "Novita' non scritte";
         return;
     }
     m_library->setNewsFailure(Phrase());
-    if (read.md5 != getNewsMD5FromCache()) {
+    if (md5 != getNewsMD5FromCache()) {
         m_library->setHasUnseenNews(true);
-        saveNewsMD5(read.md5);
+        saveNewsMD5(md5);
         m_library->refreshPlaylistsView();
     }
 }

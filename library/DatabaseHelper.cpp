@@ -20,11 +20,15 @@ const char kDbFileName[] = "db_VelmarPC.sqlite";
 const char kDriveIdxConnection[] = "driveIdx";
 const char kMDdbConnection[] = "MDdb";
 
+} // namespace
+
 // The store's news and title search share one row layout.
-const char kStoreSongColumns[] =
+const char DatabaseHelper::storeSongColumns[] =
     " ( IdSong INTEGER,ProductId INTEGER,Genere Text, Artista Text,"
     "Autore Text, Titolo TEXT, Formato INTEGER, Bpm INTEGER DEFAULT 0, keySign TEXT,"
     "Durata INTEGER DEFAULT 0, innerPath TEXT, isFromSub INTEGER DEFAULT 0)";
+
+namespace {
 
 // Tables that every library operation relies on.
 const char *const kLibraryTables[] = {"Songs", "Artisti", "Genere", "Autori", "PlayList",
@@ -178,7 +182,7 @@ bool DatabaseHelper::connect()
     if (mdDb.open()) {
         QSqlQuery q(mdDb);
         for (const char *table : {"MDNews", "MDSearchTitle"})
-            q.exec(QLatin1String("CREATE TABLE ") + QLatin1String(table) + QLatin1String(kStoreSongColumns));
+            q.exec(QLatin1String("CREATE TABLE ") + QLatin1String(table) + QLatin1String(storeSongColumns));
     }
 
     libraryDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));

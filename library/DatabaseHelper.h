@@ -104,9 +104,18 @@ public:
     bool updateDownloadStatus(int productId, int newStatus, SongProvenience provenience);
     // True when the rows are gone.
     bool truncateMDNews();
-    // The news list replaced by `songs` in one transaction: whole or not at
-    // all, and a long list in a moment rather than one commit per song.
-    bool replaceMDNews(const QList<SongInfo> &songs);
+    // A new news list is written into the table named newsStaging a slice
+    // at a time (see StoreListing) and takes the place of "MDNews" whole, by
+    // renames in one transaction: the list is replaced whole or not at all,
+    // and however long it is, the replacing is a moment.
+    static constexpr char newsStaging[] = "MDNewsNext";
+    // Makes the staging table (like "MDNews") and empties it; false when
+    // it cannot be written.
+    bool startNewsStaging();
+    // The staged list becomes "MDNews"; the list it replaces stays in the
+    // staging table until the next startNewsStaging(), so that a news page
+    // still reading it reads it to its end.
+    bool swapInNews();
     bool truncateMDSearchTitles();
     bool truncateMDSearchGenArt();
     // One statement for many songs of a store cache ("MDNews",
@@ -183,6 +192,7 @@ private:
     QString storeFieldOfProduct(const char *column, const QVariant &productId);
     QString storeFieldIn(int place, const char *column, const QVariant &productId);
     bool truncate(QSqlDatabase db, const char *table);
+    static const char storeSongColumns[];
 
     QString documentsPath;
     QString libraryFolder;

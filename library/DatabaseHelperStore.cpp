@@ -170,18 +170,34 @@ bool DatabaseHelper::truncateMDNews()
     return truncate(QSqlDatabase::database(), "MDNews");
 }
 
-bool DatabaseHelper::replaceMDNews(const QList<SongInfo> &songs)
+bool DatabaseHelper::startNewsStaging()
 {
     QSqlDatabase db = QSqlDatabase::database();
-    LibrarySql::Savepoint work(db, "news");
-    if (!work.isOpen() || !truncate(db, "MDNews"))
+    QSqlQuery q(db);
+    return (q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 %2")
+                       .arg(QLatin1String(newsStaging), QLatin1String(storeSongColumns)))
+            || failed(q))
+           && truncate(db, newsStaging);
+}
+
+// No DROP: SQLite refuses it while any statement of the connection still
+// reads (the news page's rows are fetched as they are scrolled to); renames
+// it allows.
+bool DatabaseHelper::swapInNews()
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    LibrarySql::Savepoint swap(db, "news_swap");
+    if (!swap.isOpen())
         return false;
     QSqlQuery q(db);
-    prepareMDSong(q, "MDNews");
-    for (const SongInfo &song : songs)
-        if (!execMDSong(q, song))
-            return false;
-    return work.release();
+    const QString staging = QLatin1String(newsStaging);
+    for (const QString &sql : {QStringLiteral("ALTER TABLE MDNews RENAME TO MDNewsOld"),
+                               QStringLiteral("ALTER TABLE %1 RENAME TO MDNews").arg(staging),
+                               QStringLiteral("ALTER TABLE MDNewsOld RENAME TO %1").arg(staging)}) {
+        if (!q.exec(sql))
+            return failed(q);
+    }
+    return swap.release();
 }
 
 bool DatabaseHelper::truncateMDSearchTitles()

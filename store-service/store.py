@@ -64,9 +64,11 @@ Control requests (with --control only; never recorded):
                               body ends when the connection closes
             redirect          307 to &to=ADDRESS (a path or a whole address)
             songs             status 200 with a song list of &count=N songs
-                              (default 40000)
+                              (default 40000), also as the news answer
             artists, genres   status 200 with a search answer of &count=N
                               store artists or genres (default 40000)
+                              (these three with &cut=1: half of the answer,
+                              then the connection closes, as truncated)
     GET  /_control/release?path=P       send the held replies of P
     POST /_control/reply?path=P         serve this body on P from now on
     POST /_control/account              form fields email, psw, user_id, name,
@@ -460,7 +462,8 @@ class Handler(BaseHTTPRequestHandler):
             self.send_oversized(int(fault.get("size") or 256 << 20), fault.get("announce") == "1")
             return
         if mode in GENERATED:
-            self.send_whole(200, generated_answer(mode, int(fault.get("count") or 40000)), "text/xml")
+            data = generated_answer(mode, int(fault.get("count") or 40000))
+            self.send_answer(fault, "truncated" if fault.get("cut") == "1" else "", url.path, 200, data, "text/xml")
             return
         if mode == "redirect":
             self.send_response(307)

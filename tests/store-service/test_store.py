@@ -3,6 +3,7 @@ make_catalogue.py into a fresh folder and served by store.py --catalogue.
 The songs are read back by peers (mido, mutagen), the replies as the
 program's store client reads them."""
 import hashlib
+import http.client
 import json
 import os
 import re
@@ -320,6 +321,19 @@ class StoreService(unittest.TestCase):
             # Once only: the next answer is the usual one.
             with urllib.request.urlopen(base + "/service/songlist.php", b"lang=2&search=x") as reply:
                 self.assertEqual(len(ET.fromstring(reply.read()).findall(".//interpreter")), 1)
+            # The news answered with many songs, whole and then cut off.
+            news = base + "/service/songlist_news.php"
+            self.get(base + "/_control/fault?path=/service/songlist_news.php&mode=songs&times=1&count=500")
+            with urllib.request.urlopen(news, b"lang=2") as reply:
+                songs = ET.fromstring(reply.read()).findall("./list/song")
+            self.assertEqual([len(songs), songs[-1].findtext("title"), songs[-1].findtext("key")],
+                             [500, "Song 499", "Am"])
+            self.get(base + "/_control/fault?path=/service/songlist_news.php&mode=songs&times=1&count=500&cut=1")
+            with urllib.request.urlopen(news, b"lang=2") as reply:
+                length = int(reply.headers["Content-Length"])
+                with self.assertRaises(http.client.IncompleteRead) as cut:
+                    reply.read()
+            self.assertEqual(len(cut.exception.partial), length // 2)
         finally:
             process.terminate()
             process.wait()

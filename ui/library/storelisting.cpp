@@ -4,6 +4,7 @@
 #include "storeanswer.h"
 #include "storereplies.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QThread>
@@ -32,6 +33,7 @@ struct StoreListing::Shared
     QList<QList<Genres>> records;
     bool read = false;
     Phrase unreadable;
+    QString md5;
     std::atomic_bool stop{false};
 };
 
@@ -47,6 +49,7 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
     connect(this, &StoreListing::more, this, &StoreListing::schedule, Qt::QueuedConnection);
     reader = QThread::create([this, s = shared, body, contentType] {
         const Phrase unreadable = StoreAnswer::reason(body, contentType);
+        QString md5;
         QList<SongInfo> songBatch;
         QList<Genres> recordBatch;
         // The last hand-over also says that the reading is over.
@@ -59,6 +62,7 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
                     s->records.append(std::move(recordBatch));
                 if (last) {
                     s->unreadable = unreadable;
+                    s->md5 = md5;
                     s->read = true;
                 }
             }
@@ -92,6 +96,18 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
         case ListSongs:
             StoreReplies::readListSongs(body, takeSong);
             break;
+        case News:
+            // Whole or not at all.
+            if (!unreadable.isEmpty())
+                break;
+            md5 = QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex());
+            StoreReplies::readSearchSongs(body, [&](SongInfo song) {
+                song.length = qMax(0, song.length);
+                song.bpm = qMax(0, song.bpm);
+                song.keySign = song.keySign.trimmed();
+                return takeSong(song);
+            });
+            break;
         }
         handOver(true);
     });
@@ -124,6 +140,12 @@ Phrase StoreListing::unreadable() const
 {
     QMutexLocker locked(&shared->lock);
     return shared->unreadable;
+}
+
+QString StoreListing::md5() const
+{
+    QMutexLocker locked(&shared->lock);
+    return shared->md5;
 }
 
 void StoreListing::schedule()

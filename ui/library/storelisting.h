@@ -5,7 +5,9 @@
 // cache in short slices of one prepared statement and turns its event loop
 // between slices, so the window never stands still for the answer's size.
 // Dropping the listing, or the page no longer wanting it, stops the reading
-// and the writing at the next record.
+// and the writing at the next record. The store's news are listed the same
+// way into a staging table of their own, which the caller puts in place once
+// all is in; an answer that cannot be read whole writes nothing.
 #pragma once
 
 #include "LibraryRecords.h"
@@ -27,7 +29,7 @@ class StoreListing : public QObject
 {
     Q_OBJECT
 public:
-    enum Kind { StoreArtists, StoreGenres, SearchSongs, ListSongs };
+    enum Kind { StoreArtists, StoreGenres, SearchSongs, ListSongs, News };
 
     // Fills `table` of `db` ("MDSearchGenArt" for artists and genres,
     // "MDSearchTitle" for songs) from `body`; `contentType` is the reply's.
@@ -44,6 +46,8 @@ public:
     // Why the answer could not be read whole (see StoreAnswer); known once
     // the listing has ended.
     Phrase unreadable() const;
+    // The news answer's MD5 in hex, known once the listing has ended.
+    QString md5() const;
 
 signals:
     // The first records are in the cache.

@@ -28,9 +28,9 @@ void setSongField(SongInfo &song, QStringView name, const QString &text, bool fu
     else if (name == u"format")
         song.format = text;
     else if (full && name == u"lenght")
-        song.length = text.toInt();
+        song.length = text.trimmed().toInt();
     else if (full && name == u"bpm")
-        song.bpm = text.toInt();
+        song.bpm = text.trimmed().toInt();
     else if (full && name == u"key")
         song.keySign = text;
 }
