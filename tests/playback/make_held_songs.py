@@ -11,19 +11,12 @@ import sys
 
 import mido
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'scripts'))
+from make_kar import track  # noqa: E402
+
 TPB = 96
 out = sys.argv[1]
 os.makedirs(out, exist_ok=True)
-
-
-def track(events, end):
-    events = sorted(events, key=lambda e: e[0]) + [(end, mido.MetaMessage('end_of_track'))]
-    t, before = mido.MidiTrack(), 0
-    for tick, msg in events:
-        msg.time = tick - before
-        t.append(msg)
-        before = tick
-    return t
 
 
 end = 12 * 4 * TPB
