@@ -457,6 +457,10 @@ uint SoundEngine::audioHeard()
 
 void SoundEngine::on_barEvent(int bar)
 {
+    // A bar or beat the engine passed before a stop or a pause can come in
+    // after it on a busy machine: the place shown then stands.
+    if (getPlayingState() != ePsPlaying)
+        return;
     m_bar = bar;
     m_beat = 0;
     if (!m_seeking)
@@ -465,6 +469,8 @@ void SoundEngine::on_barEvent(int bar)
 
 void SoundEngine::on_beatEvent(int beat)
 {
+    if (getPlayingState() != ePsPlaying)
+        return;
     m_beat = beat;
     if (!m_seeking)
         emit barBeatOfPlaying(uint(m_bar), uint(beat));
