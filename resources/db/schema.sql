@@ -1,5 +1,7 @@
 -- The song library as a new installation gets it: the program copies the
--- database built from this file and never creates or upgrades tables itself.
+-- database built from this file and never upgrades tables itself. The one
+-- table it makes where missing is MDNewsNext, the news being written (the
+-- columns of MDNews), swapped with MDNews once a news answer is whole.
 BEGIN TRANSACTION;
 
 CREATE TABLE Genere (
