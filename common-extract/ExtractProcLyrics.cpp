@@ -413,16 +413,10 @@ int makerRecord(const uint8_t *data, uint32_t n)
         if (pn > 0)
             syllableValue(p[0]);
         return 1;
-    case MAKER_CMD_TRACK_ADV:
-    case MAKER_CMD_TRACK:
-    case MAKER_CMD_DELTA_BPM:
-    case MAKER_CMD_DELTA_KEY:
-    case MAKER_CMD_CHORUS:
-    case MAKER_CMD_REVERB:
-    case MAKER_CMD_DRUM:
-        // Settings records: the engine has them through Db; a saved file keeps them.
-        return !g_run.playMode;
     default:
+        // Settings records: the engine has them through Db; a saved file keeps them.
+        if (isSettingsCommand(command))
+            return !g_run.playMode;
         return !g_run.playMode && lyricsOn();
     }
 }
