@@ -29,22 +29,57 @@ function(velmar_uses_widgets out)
   set(${out} ${result} PARENT_SCOPE)
 endfunction()
 
-# Qt's module headers parsed once per target instead of once per source: most
-# of the build's time went into reading them. Only for clang (GCC's
-# precompiled headers run to hundreds of megabytes each) and only where
-# enough sources share them. Every source then sees Qt's keywords as macros
-# ("slots", "signals", "emit"): none may use them as names.
+# Qt's module headers parsed once instead of once per source: most of the
+# build's time went into reading them. Clang makes one per target (it refuses
+# a header made with other definitions); GCC's run to hundreds of megabytes
+# each, so one is made per set of modules, by a target of its own that links
+# just those modules, and the others reuse it (-Winvalid-pch says when GCC
+# cannot). Every source then sees Qt's keywords as macros ("slots",
+# "signals", "emit"): none may use them as names.
 function(velmar_precompile target sources)
-  list(FILTER sources INCLUDE REGEX "\\.cpp$")
-  list(LENGTH sources count)
-  if(count LESS 3 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang" OR NOT VELMAR_PRECOMPILE)
+  if(NOT VELMAR_PRECOMPILE)
     return()
   endif()
   set(headers)
   foreach(module IN LISTS ARGN)
     list(APPEND headers "$<$<COMPILE_LANGUAGE:CXX>:<${module}>>")
   endforeach()
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    string(JOIN "_" key ${ARGN})
+    set(owner velmar_pch_${key})
+    if(NOT TARGET ${owner})
+      set(empty ${CMAKE_BINARY_DIR}/pch/${key}.cpp)
+      if(NOT EXISTS ${empty})
+        file(WRITE ${empty} "// Builds the shared precompiled header only.\n")
+      endif()
+      add_library(${owner} STATIC ${empty})
+      foreach(module IN LISTS ARGN)
+        string(REGEX REPLACE "^Qt" "Qt6::" lib ${module})
+        target_link_libraries(${owner} PRIVATE ${lib})
+      endforeach()
+      if("QtTest" IN_LIST ARGN)
+        velmar_test_compile_options(${owner} PRIVATE)
+      endif()
+      target_compile_options(${owner} PRIVATE -Winvalid-pch)
+      target_precompile_headers(${owner} PRIVATE ${headers})
+    endif()
+    target_compile_options(${target} PRIVATE -Winvalid-pch)
+    target_precompile_headers(${target} REUSE_FROM ${owner})
+    return()
+  endif()
+  list(FILTER sources INCLUDE REGEX "\\.cpp$")
+  list(LENGTH sources count)
+  if(count LESS 3 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    return()
+  endif()
   target_precompile_headers(${target} PRIVATE ${headers})
+endfunction()
+
+# Qt's test module gives every test the folder it is built in as a
+# definition, which differs between tests and would keep them from sharing a
+# precompiled header; no test looks its data up through it.
+function(velmar_test_compile_options target scope)
+  target_compile_options(${target} ${scope} -UQT_TESTCASE_BUILDDIR -UQT_TESTCASE_SOURCEDIR)
 endfunction()
 
 # velmar_library(<target> [DEPS lib...])
@@ -111,7 +146,7 @@ function(velmar_test name)
     velmar_refresh_autogen(${exe} "${tests}")
     add_executable(${exe} ${tests})
     target_link_libraries(${exe} PRIVATE velmar_testutil ${ARG_LIBS})
-    velmar_precompile(${exe} "${tests}" QtWidgets QtTest)
+    velmar_precompile(${exe} "${tests}" QtWidgets QtTest QtNetwork)
     target_compile_definitions(${exe} PRIVATE
       VELMAR_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
     add_test(NAME ${name} COMMAND ${exe})

@@ -666,13 +666,13 @@ private slots:
         // Until the engine has run on after the command: what it sends at
         // its next run has reached the synthesizer.
         const auto ranOn = [&] {
-            const uint32_t tick = seq->GetCurrentTick();
+            const auto tick = seq->GetCurrentTick();
             return waitFor([&] { return seq->GetCurrentTick() > tick + 10; });
         };
         if (action == "pause") {
             QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPaused), SoundEngine::ePsPaused);
             QVERIFY(silent());
-            const uint32_t tick = seq->GetCurrentTick();
+            const auto tick = seq->GetCurrentTick();
             QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
             QVERIFY(waitFor([&] { return seq->GetCurrentTick() > tick; }));
         } else if (action == "key") {
