@@ -76,7 +76,10 @@ test)
   # The release program (gcc) with its unit tests and the end-to-end
   # scenarios: what users run is what is tested.
   build_release with-tests
-  (cd build && ctest --output-on-failure -j "$jobs" --timeout 600)
+  # The tests mostly wait (songs play in real time, windows are awaited):
+  # twice as many run at once as there are cores; those that listen to the
+  # sound still run alone.
+  (cd build && ctest --output-on-failure -j "$((jobs * 2))" --timeout 600)
   # On top: the unit tests and the fuzzers under the sanitizers (clang).
   # Only what its tests run (the tests, the fuzzers and what they start),
   # with the line tables the sanitizers' reports need rather than full
@@ -85,7 +88,7 @@ test)
     -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only \
     -DVELMAR_SANITIZE=ON -DVELMAR_FUZZ=ON -DVELMAR_BENCH=OFF -DVELMAR_PROGRAM_DIR="$PWD/build"
   cmake --build build-test -j "$jobs" --target velmar_checks
-  (cd build-test && ctest --output-on-failure -j "$jobs" --timeout 600 \
+  (cd build-test && ctest --output-on-failure -j "$((jobs * 2))" --timeout 600 \
     -E '^(end_to_end.*|lyrics_timing|realtimekit|store_service)$')
   # The engine's threads and the song player's under ThreadSanitizer; test
   # classes that start programs stay out (a child process aborts under it).

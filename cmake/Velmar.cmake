@@ -123,12 +123,12 @@ function(velmar_library target)
   endif()
 endfunction()
 
-# velmar_test(<name> LIBS lib...)
+# velmar_test(<name> LIBS lib... [TIMEOUT s] [COST s])
 # One Qt Test executable from every tests/<folder>/*.cpp except fuzz_*.cpp,
 # registered with ctest; each fuzz_*.cpp becomes a libFuzzer target run over
 # its corpus folder corpus/<fuzz name>/ when VELMAR_FUZZ is on.
 function(velmar_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;COST" "LIBS" ${ARGN})
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   set(tests)
   set(fuzzers)
@@ -153,6 +153,11 @@ function(velmar_test name)
     velmar_test_environment(${name})
     if(ARG_TIMEOUT)
       set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    endif()
+    # About the seconds it takes on two cores: ctest starts the longest
+    # first, so that none of them starts last.
+    if(ARG_COST)
+      set_tests_properties(${name} PROPERTIES COST ${ARG_COST})
     endif()
   endif()
   if(VELMAR_FUZZ)
