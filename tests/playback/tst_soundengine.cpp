@@ -519,8 +519,14 @@ private slots:
                 while (!quit.load()) {
                     m_audioSink->pull(block.data(), 256);
                     clock.frames += 256;
-                    const std::lock_guard<std::mutex> hold(lock);
-                    heard.insert(heard.end(), block.begin(), block.end());
+                    {
+                        const std::lock_guard<std::mutex> hold(lock);
+                        heard.insert(heard.end(), block.begin(), block.end());
+                    }
+                    // Never asleep with the recording held: the player raises
+                    // this thread to real-time, and the test's own thread,
+                    // woken behind two busy cores, would find it taken again
+                    // each time it came.
                     std::this_thread::sleep_for(std::chrono::milliseconds(4));
                 }
             });
