@@ -41,6 +41,29 @@ build_release() {
   cmake --build build -j "$jobs"
 }
 
+# Builds targets $2... of the build folder $1 in the background at the
+# lowest priority, its output in $1.log; built_aside waits for it, shows
+# the end of its output and fails as it failed. Ended with the script.
+build_aside() {
+  local dir=$1
+  shift
+  aside_log=$dir.log
+  nice -n 19 cmake --build "$dir" -j "$jobs" --target "$@" >"$aside_log" 2>&1 &
+  aside_pid=$!
+  trap 'kill "$aside_pid" 2>/dev/null || true' EXIT
+}
+built_aside() {
+  local status=0
+  wait "$aside_pid" || status=$?
+  trap - EXIT
+  if [ "$status" -ne 0 ]; then
+    cat "$aside_log"
+    echo "The build in the background failed ($status)" >&2
+    exit "$status"
+  fi
+  tail -n 1 "$aside_log"
+}
+
 # The maker's store cannot be reached from here: a store of the project's
 # own, on the loopback address, with three songs, banners and the sound bank.
 # Sets store_pid and exports the two store addresses; the scripts' own
@@ -76,25 +99,31 @@ test)
   # The release program (gcc) with its unit tests and the end-to-end
   # scenarios: what users run is what is tested.
   build_release with-tests
-  # The tests mostly wait (songs play in real time, windows are awaited):
-  # twice as many run at once as there are cores; those that listen to the
-  # sound still run alone.
-  (cd build && ctest --output-on-failure -j "$((jobs * 2))" --timeout 600)
+  # The scenarios that listen to the sound first, one at a time, while the
+  # machine does nothing else.
+  (cd build && ctest --output-on-failure --timeout 600 -L listens)
   # On top: the unit tests and the fuzzers under the sanitizers (clang).
   # Only what its tests run (the tests, the fuzzers and what they start),
   # with the line tables the sanitizers' reports need rather than full
-  # debugging information.
+  # debugging information. Built at the lowest priority while the other
+  # tests run: they mostly wait (songs played in real time, windows
+  # awaited), so twice as many run at once as there are cores, and the
+  # build takes what they leave.
   CC=clang CXX=clang++ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only \
     -DVELMAR_SANITIZE=ON -DVELMAR_FUZZ=ON -DVELMAR_BENCH=OFF -DVELMAR_PROGRAM_DIR="$PWD/build"
-  cmake --build build-test -j "$jobs" --target velmar_checks
-  (cd build-test && ctest --output-on-failure -j "$((jobs * 2))" --timeout 600 \
-    -E '^(end_to_end.*|lyrics_timing|realtimekit|store_service)$')
-  # The engine's threads and the song player's under ThreadSanitizer; test
-  # classes that start programs stay out (a child process aborts under it).
+  build_aside build-test velmar_checks
+  (cd build && ctest --output-on-failure -j "$((jobs * 2))" --timeout 600 -LE listens)
+  built_aside
+  # The engine's threads and the song player's under ThreadSanitizer, built
+  # while the sanitizer tests run; test classes that start programs stay
+  # out (a child process aborts under it).
   CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMAR_TSAN=ON -DVELMAR_BENCH=OFF \
     -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only
-  cmake --build build-tsan -j "$jobs" --target tst_sequencer tst_playback
+  build_aside build-tsan tst_sequencer tst_playback
+  (cd build-test && ctest --output-on-failure -j "$((jobs * 2))" --timeout 600 \
+    -E '^(end_to_end.*|lyrics_timing|realtimekit|store_service)$')
+  built_aside
   classes=$(grep -L 'runPython\|runProgram' tests/common-sound/sequencer/tst_*.cpp | xargs sed -n 's/^VELMAR_TEST(\(.*\))$/\1/p')
   export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp"
   build-tsan/bin/tst_sequencer $classes
