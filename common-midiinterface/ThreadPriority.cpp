@@ -18,7 +18,9 @@
 #ifdef __linux__
 #include <sched.h>
 #include <semaphore.h>
+#include <csignal>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
@@ -39,9 +41,18 @@ struct State {
     std::atomic<long> asked{0};
     std::atomic<long> pending{0};
     std::atomic<int> pendingPriority{0};
+    // The thread running real-time for the role, and whether the limit on
+    // real-time CPU time dropped it.
+    std::atomic<long> raised{0};
+    std::atomic<bool> dropped{false};
 };
 State g_state[kRoles];
 std::atomic<bool> g_refusalLogged{false};
+// Drops at the limit not logged yet, and the soft limit to set back (the
+// kernel raises it by a second with each signal).
+std::atomic<int> g_drops{0};
+std::atomic<long long> g_softLimit{-1};
+std::atomic<long long> g_hardLimit{-1};
 
 #ifdef __linux__
 bool runsRealTime(pid_t tid)
@@ -85,7 +96,9 @@ QVariant kitProperty(const QDBusConnection &bus, const char *name, QString *why)
 
 // RealtimeKit grants only to a process whose real-time CPU time is limited
 // (a runaway thread then gets a signal instead of freezing the desktop); our
-// threads block every millisecond, far below any such limit.
+// threads block every millisecond, far below any such limit. At that hard
+// limit the kernel kills the process without warning: guardLimit() keeps
+// the soft limit below it.
 bool askRealtimeKit(pid_t tid, int priority, int *granted, QString *why)
 {
     const QDBusConnection bus = QDBusConnection::systemBus();
@@ -113,6 +126,73 @@ bool askRealtimeKit(pid_t tid, int priority, int *granted, QString *why)
     return busCall(bus, make, why).type() == QDBusMessage::ReplyMessage;
 }
 
+void wakeHelper();
+
+// A thread of ours ran real-time up to the soft limit without once
+// sleeping: every real-time thread of ours goes back to normal scheduling,
+// the music plays on, and the helper logs it. Async-signal-safe: atomics
+// and system calls only.
+void onRealtimeLimit(int)
+{
+    const int savedErrno = errno;
+    for (State &s : g_state) {
+        const long tid = s.raised.exchange(0);
+        if (!tid)
+            continue;
+        // SCHED_RESET_ON_FORK stays: without privilege it cannot be cleared.
+        const sched_param normal{};
+        syscall(SYS_sched_setscheduler, pid_t(tid), SCHED_OTHER | SCHED_RESET_ON_FORK, &normal);
+        s.dropped.store(true);
+        s.method.store(None);
+        s.priority.store(0);
+        s.grant.store(int(Grant::Refused));
+    }
+    const long long soft = g_softLimit.load(), hard = g_hardLimit.load();
+    if (soft >= 0) {
+        const rlimit limit{rlim_t(soft), hard < 0 ? RLIM_INFINITY : rlim_t(hard)};
+        syscall(SYS_prlimit64, 0, RLIMIT_RTTIME, &limit, nullptr);
+    }
+    g_drops.fetch_add(1);
+    wakeHelper();
+    errno = savedErrno;
+}
+
+// Where the real-time CPU time is limited, a soft limit below the hard one
+// and the handler of its signal; nothing without a limit. A thread raised
+// by the audio library is covered too: startHelper() runs before its stream.
+void guardLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_RTTIME, &limit) != 0 || limit.rlim_max == RLIM_INFINITY)
+        return;
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max / 2;
+        if (setrlimit(RLIMIT_RTTIME, &limit) != 0)
+            return;
+    }
+    g_hardLimit.store((long long)limit.rlim_max);
+    g_softLimit.store((long long)limit.rlim_cur);
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Also SIGXCPU's default: ending the process.
+        struct sigaction action {};
+        action.sa_handler = onRealtimeLimit;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGXCPU, &action, nullptr);
+    });
+}
+
+void logDrops()
+{
+    if (g_drops.exchange(0) == 0)
+        return;
+    logMsg(2, "ThreadPriority", __LINE__,
+           "a thread ran %lld ms real-time without pausing: real-time scheduling is dropped, the music plays on at "
+           "normal priority",
+           g_softLimit.load() / 1000);
+}
+
 void raise(Role role, pid_t tid, int priority)
 {
     State &s = g_state[int(role)];
@@ -126,6 +206,12 @@ void raise(Role role, pid_t tid, int priority)
     s.method.store(method);
     s.priority.store(method == None ? 0 : granted);
     s.grant.store(int(method == None ? Grant::Refused : Grant::Granted));
+    if (method != None) {
+        s.dropped.store(false);
+        s.raised.store(tid);
+        // The helper logs what the limit's handler did.
+        startHelper();
+    }
     // A thread raising itself may run real-time already: its lines wait in
     // the real-time log's ring rather than for the log file.
     const bool self = tid == gettid();
@@ -174,6 +260,7 @@ private:
         while (!m_quit.load()) {
             while (sem_wait(&m_wake) != 0 && errno == EINTR) {
             }
+            logDrops();
             for (int r = 0; r < kRoles; ++r) {
                 State &s = g_state[r];
                 if (const long tid = s.pending.exchange(0))
@@ -188,6 +275,12 @@ private:
 };
 
 std::atomic<Helper *> g_helper{nullptr};
+
+void wakeHelper()
+{
+    if (Helper *helper = g_helper.load())
+        helper->wake();
+}
 #endif
 
 } // namespace
@@ -218,6 +311,8 @@ void askForThisThread(Role role, int priority)
         s.method.store(Scheduler);
         s.priority.store(param.sched_priority);
         s.grant.store(int(Grant::Granted));
+        s.dropped.store(false);
+        s.raised.store(tid);
         return;
     }
     Helper *helper = g_helper.load(std::memory_order_acquire);
@@ -237,6 +332,7 @@ void startHelper()
         static Helper helper;
         g_helper.store(&helper, std::memory_order_release);
     });
+    guardLimit();
 #endif
 }
 
@@ -266,7 +362,7 @@ std::string report()
         line += kRoleNames[r];
         line += ": ";
         if (g == Grant::Refused) {
-            line += "normal priority";
+            line += s.dropped.load() ? "normal priority (dropped at the real-time CPU time limit)" : "normal priority";
             continue;
         }
         line += "real-time " + std::to_string(s.priority.load());
@@ -283,8 +379,11 @@ void resetForTest()
         s.priority.store(0);
         s.asked.store(0);
         s.pending.store(0);
+        s.raised.store(0);
+        s.dropped.store(false);
     }
     g_refusalLogged.store(false);
+    g_drops.store(0);
 }
 
 } // namespace ThreadPriority

@@ -10,6 +10,12 @@
 // music still keeps time then; the synthesizer covers the late wake-ups with
 // its latency (SoftSynth).
 //
+// Where real-time CPU time is limited (RealtimeKit demands it), the kernel
+// kills the process when a real-time thread reaches the hard limit without
+// sleeping once. The soft limit is kept below it: on its SIGXCPU every thread
+// raised here goes back to normal scheduling, report() and grant() say so,
+// the log says so from the helper thread, and the music plays on.
+//
 // Threads: raiseThisThread may block for a D-Bus round trip, so a thread
 // calls it before its real-time loop. An audio callback, which must never
 // block, calls askForThisThread: a helper thread does the asking.
@@ -38,6 +44,7 @@ bool raiseThisThread(Role role, int priority);
 // helper thread asks for it. startHelper() must have run on an ordinary
 // thread before the callback's stream started.
 void askForThisThread(Role role, int priority);
+// Also guards a limit of real-time CPU time set by now.
 void startHelper();
 
 Grant grant(Role role);

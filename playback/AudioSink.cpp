@@ -8,7 +8,14 @@
 #include <RtAudio.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <ctime>
+#include <thread>
+
+#include <semaphore.h>
 
 namespace Sound {
 
@@ -20,7 +27,12 @@ constexpr unsigned kNumberOfBuffers = 32;
 class RtAudioOutput : public AudioSink
 {
 public:
-    ~RtAudioOutput() override { close(); }
+    RtAudioOutput() { sem_init(&m_release, 0, 0); }
+    ~RtAudioOutput() override
+    {
+        close();
+        sem_destroy(&m_release);
+    }
 
     std::vector<Device> devices() override
     {
@@ -59,6 +71,7 @@ public:
         m_render = render;
         m_user = user;
         m_frames = frames;
+        m_channels = channels;
         try {
             m_audio = std::make_unique<RtAudio>();
             m_audio->showWarnings(false);
@@ -93,20 +106,8 @@ public:
     {
         return call("audio start", [this] { m_audio->startStream(); });
     }
-    void stop() override
-    {
-        call("audio stop", [this] {
-            if (m_audio->isStreamRunning())
-                m_audio->stopStream();
-        });
-    }
-    void abort() override
-    {
-        call("audio abort", [this] {
-            if (m_audio->isStreamRunning())
-                m_audio->abortStream();
-        });
-    }
+    void stop() override { halt(true); }
+    void abort() override { halt(false); }
 
     void close() override
     {
@@ -143,11 +144,73 @@ private:
         }
     }
 
+    // RtAudio's own thread (ALSA, PulseAudio) marks the stream stopped, then
+    // waits for the stream's lock; until it has it, that thread takes the
+    // lock and lets it go again in a loop without ever sleeping. Real-time,
+    // on a busy machine, it kept this thread from the lock for longer than
+    // RealtimeKit's limit of real-time CPU time, and the kernel killed the
+    // program. So the callback waits, asleep, until the stream has stopped.
+    enum Park { Playing, Asked, Parked };
+
+    void halt(bool drain)
+    {
+        call(drain ? "audio stop" : "audio abort", [this, drain] {
+            if (!m_audio->isStreamRunning())
+                return;
+            const bool parked = park();
+            if (drain)
+                m_audio->stopStream();
+            else
+                m_audio->abortStream();
+            if (parked)
+                unpark();
+        });
+    }
+
+    bool park()
+    {
+        const RtAudio::Api api = m_audio->getCurrentApi();
+        if (api != RtAudio::LINUX_PULSE && api != RtAudio::LINUX_ALSA)
+            return false;
+        m_park.store(Asked);
+        // The callback comes once a device buffer; a stream the device no
+        // longer pulls is stopped as before.
+        for (int i = 0; i < 250 && m_park.load() == Asked && m_audio->isStreamRunning(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        int asked = Asked;
+        return !m_park.compare_exchange_strong(asked, Playing);
+    }
+
+    void unpark()
+    {
+        sem_post(&m_release);
+        for (int i = 0; i < 500 && m_park.load() == Parked; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        // A callback that gave up waiting left the post behind.
+        while (sem_trywait(&m_release) == 0) {
+        }
+    }
+
     static int callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus, void *user)
     {
         auto *self = static_cast<RtAudioOutput *>(user);
+        int asked = Asked;
+        if (self->m_park.load(std::memory_order_relaxed) == Asked && self->m_park.compare_exchange_strong(asked, Parked)) {
+            // Not written: the stream is stopped when this returns.
+            std::memset(out, 0, size_t(frames) * self->m_channels * sizeof(int16_t));
+            timespec until{};
+            clock_gettime(CLOCK_MONOTONIC, &until);
+            until.tv_sec += kParkSeconds;
+            while (sem_clockwait(&self->m_release, CLOCK_MONOTONIC, &until) != 0 && errno == EINTR) {
+            }
+            self->m_park.store(Playing);
+            return 0;
+        }
         return self->m_render(static_cast<int16_t *>(out), frames, self->m_user);
     }
+
+    // Longer than any stop takes (it plays out the device's queue).
+    static constexpr int kParkSeconds = 10;
 
     std::unique_ptr<RtAudio> m_audio;
     Render m_render = nullptr;
@@ -156,6 +219,9 @@ private:
     unsigned m_latency = 0;
     unsigned m_rate = 0;
     unsigned m_buffers = kNumberOfBuffers;
+    unsigned m_channels = 0;
+    std::atomic<int> m_park{Playing};
+    sem_t m_release;
 };
 
 } // namespace

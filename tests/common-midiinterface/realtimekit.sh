@@ -32,6 +32,7 @@ done
 
 source "$here/../../scripts/e2e/lib.sh"
 e2e_work shared
+# To stderr: a failure inside $(play ...) must still be read.
 fail() { { echo "FAIL: $*"; for f in rtkit polkit bus; do echo "--- $f"; tail -5 "$work/$f.log" 2>/dev/null || true; done; } >&2; exit 1; }
 
 # The system bus of the test: every user may connect, the services' own

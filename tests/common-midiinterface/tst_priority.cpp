@@ -140,6 +140,56 @@ private slots:
         QCOMPARE(QString::fromStdString(ThreadPriority::report()),
                  grant ? QStringLiteral("sequencer: real-time 20 (RealtimeKit)") : QStringLiteral("sequencer: normal priority"));
     }
+
+    // A real-time thread that never sleeps (as one taking a lock back in a
+    // loop) reaches RealtimeKit's limit of real-time CPU time: at the hard
+    // limit the kernel would kill the program. At the soft one below it the
+    // threads go back to normal scheduling, the program lives and logs it.
+    void droppedAtTheRealtimeLimit()
+    {
+        ThreadPriority::resetForTest();
+        m_kit.grant = true;
+        const rlimit kitLimit{200000, 200000};
+        QVERIFY(setrlimit(RLIMIT_RTTIME, &kitLimit) == 0);
+        g_lines.clear();
+        const QtMessageHandler testLog = qInstallMessageHandler(keepLine);
+        std::atomic<int> raised{-1};
+        std::atomic<bool> done{false}, spunOut{false};
+        std::thread spinner([&] {
+            raised = ThreadPriority::raiseThisThread(ThreadPriority::Role::Sequencer, 10) ? 1 : 0;
+            timespec start{}, now{};
+            clock_gettime(CLOCK_MONOTONIC, &start);
+            while (raised.load() && (sched_getscheduler(0) & ~SCHED_RESET_ON_FORK) == SCHED_RR) {
+                clock_gettime(CLOCK_MONOTONIC, &now);
+                if (now.tv_sec - start.tv_sec > 30) {
+                    spunOut = true;
+                    break;
+                }
+            }
+            done = true;
+        });
+        // The kit, when asked, answers from this thread's event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(done.load(), 60000);
+        spinner.join();
+        if (!raised.load()) {
+            qInstallMessageHandler(testLog);
+            QSKIP("no real-time scheduling for this test's threads");
+        }
+        QVERIFY2(!spunOut.load(), "the thread ran real-time for 30 s");
+        QCOMPARE(ThreadPriority::grant(ThreadPriority::Role::Sequencer), ThreadPriority::Grant::Refused);
+        QCOMPARE(QString::fromStdString(ThreadPriority::report()),
+                 QStringLiteral("sequencer: normal priority (dropped at the real-time CPU time limit)"));
+        // Ready for the next runaway: the kernel moved the soft limit up by
+        // a second with its signal, past the hard one.
+        rlimit limit{};
+        QVERIFY(getrlimit(RLIMIT_RTTIME, &limit) == 0);
+        QCOMPARE(limit.rlim_max, rlim_t(200000));
+        QCOMPARE(limit.rlim_cur, rlim_t(100000));
+        QTRY_VERIFY_WITH_TIMEOUT(g_lines.filter(QStringLiteral("real-time scheduling is dropped, the music plays on")).size() == 1,
+                                 20000);
+        RealTime::drainLog();
+        qInstallMessageHandler(testLog);
+    }
 };
 
 VELMAR_TEST(TestPriority)
