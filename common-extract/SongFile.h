@@ -36,6 +36,12 @@ struct SongRefusal {
         TooLarge,     // size and limit in bytes
         NotASong,     // no kind of song the program plays
         BadMidi,      // its MIDI data cannot be read
+        TooManyEvents, // its events pass limit, the bytes the player holds
+        TooManyBars,  // and the others: more than limit of them
+        TooManyRows,
+        TooManySyllables,
+        TooManyChords,
+        BadTiming,    // a division of 0 or in SMPTE frames
         BadAudio,     // no audio the program decodes
         NotLoaded,    // the player could not take it (the log says why)
     };
@@ -43,6 +49,8 @@ struct SongRefusal {
         : kind(kind), cause(cause), size(size), limit(limit)
     {
     }
+    // A kind the decoder of MIDI data gives.
+    bool fromDecoder() const { return kind >= BadMidi && kind <= BadTiming; }
     Kind kind;
     QString cause;
     qint64 size;

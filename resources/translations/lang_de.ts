@@ -524,6 +524,30 @@ The update is offered again at the next start of the program.</source>
         <translation>Das Update konnte nicht heruntergeladen werden: %1.
 Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
     </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>zu groß zum Abspielen: seine Noten und übrigen Ereignisse belegen gelesen mehr als %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>zu lang zum Abspielen: mehr als %1 Takte</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>zu viele Liedtextzeilen zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>zu viele Liedtextsilben zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>zu viele Akkorde zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>seine Zeiteinteilung (eine Auflösung von 0 oder Bilder von Film oder Video) spielt das Programm nicht</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -524,6 +524,30 @@ The update is offered again at the next start of the program.</source>
         <translation>The update could not be downloaded: %1.
 The update is offered again at the next start of the program.</translation>
     </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>too large to play: its notes and other events take more than %1 once read</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>too long to play: more than %1 bars</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>too many lyric rows to show: more than %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>too many lyric syllables to show: more than %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>too many chords to show: more than %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>its timing (a division of 0, or frames of film or video) is not one the program plays</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

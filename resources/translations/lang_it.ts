@@ -524,6 +524,30 @@ The update is offered again at the next start of the program.</source>
         <translation>Impossibile scaricare l&apos;aggiornamento: %1.
 L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</translation>
     </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>troppo grande per essere suonato: le sue note e gli altri eventi, una volta letti, occupano più di %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>troppo lungo per essere suonato: più di %1 battute</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>troppe righe di testo da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>troppe sillabe di testo da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>troppi accordi da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>la sua temporizzazione (una divisione pari a 0, o fotogrammi di film o video) non è una che il programma suona</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>

@@ -524,6 +524,30 @@ The update is offered again at the next start of the program.</source>
         <translation>无法下载更新：%1。
 下次启动程序时会再次提供此更新。</translation>
     </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>太大，无法播放：读取后其音符和其他事件超过 %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>太长，无法播放：超过 %1 小节</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>歌词行数太多，无法显示：超过 %1 行</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>歌词音节太多，无法显示：超过 %1 个</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>和弦太多，无法显示：超过 %1 个</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>其计时方式（分辨率为 0，或以电影或视频帧计）不是本程序能播放的</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
