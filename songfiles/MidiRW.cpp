@@ -127,6 +127,7 @@ bool MidiRW::loadHeader(const QByteArray &bytes)
     trackLengthPos = mtrk + 4;
     trackLength = length;
     trackDataPos = mtrk + 8;
+    gatherSettings();
     return true;
 }
 

@@ -125,6 +125,13 @@ private:
     bool findTrackEvent(const Track &track, const std::function<bool(const HeadEvent &)> &found,
                         HeadEvent &event) const;
     int changeTrack(Track &track, int pos, int removed, const QByteArray &inserted);
+    // The index-th "MTrk" chunk; dataPos -1 when there is none.
+    Track trackAt(int index) const;
+    uint32_t lengthField(int pos) const;
+    void removeTrackEvent(int index, int pos);
+    // Makes the settings records one set at the head of the first track that
+    // holds any: of two of one kind the later stays, as the player reads them.
+    void gatherSettings();
 
     // The first event of the whole song, track by track, for which found is true.
     bool findSongEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const;

@@ -1,11 +1,15 @@
 // The maker's settings records at the head of the track that holds them (the
 // first track of a file that has none yet): 00 F0 L 00 20 24 00 command
 // data... F7, L = total size - 3. They are one set, read and replaced where
-// it stands, so that no record is ever there twice. The reader is
-// loadSongSettings_MID. Every data byte stays below 0x80 so the SysEx is valid.
+// it stands, so that no record is ever there twice; a set another program
+// split over tracks or left doubled is made one at open (gatherSettings).
+// The reader is loadSongSettings_MID. Every data byte stays below 0x80 so
+// the SysEx is valid.
 #include "MidiRW.h"
 
 #include "MakerRecords.h"
+
+#include <QHash>
 
 #include <algorithm>
 #include <iterator>
@@ -38,7 +42,126 @@ bool validSlot(int track, int layer)
     return track >= 0 && track < NUM_SLOTS && layer >= 0 && layer < NUM_LAYERS;
 }
 
+// What makes a record one of a kind: its command, and the channel layer
+// (1F, 1E) or the drum pair (6F) it is for. Empty for a record of a size the
+// writers never give, which is left where it stands.
+QByteArray settingsKey(const uint8_t *f0, uint32_t size)
+{
+    const uint8_t command = f0[MAKER_OFS_COMMAND];
+    const auto key = [&](uint32_t wanted, int first, int second) {
+        const char bytes[3] = {char(command), char(f0[first]), char(f0[second])};
+        return size == wanted ? QByteArray(bytes, 3) : QByteArray();
+    };
+    switch (command) {
+    case MAKER_CMD_TRACK:
+        return key(SIZE_TRACK - 1, MAKER_TRK_SLOT, MAKER_TRK_LAYER);
+    case MAKER_CMD_TRACK_ADV:
+        return key(SIZE_TRACK_ADV - 1, MAKER_ADV_SLOT, MAKER_ADV_LAYER);
+    case MAKER_CMD_DRUM:
+        return key(SIZE_DRUM - 1, 7, 8);
+    default:
+        return size >= uint32_t(MAKER_SIZE_SHORT) ? QByteArray(1, char(command)) : QByteArray();
+    }
+}
+
 } // namespace
+
+MidiRW::Track MidiRW::trackAt(int index) const
+{
+    Track found{-1, -1, 0};
+    walkSmfTracks(reinterpret_cast<const uint8_t *>(fileData.constData()), uint32_t(fileData.size()),
+                  [&](int i, int start, int) {
+                      if (i != index)
+                          return false;
+                      found = {start - 4, start, lengthField(start - 4)};
+                      return true;
+                  });
+    return found;
+}
+
+uint32_t MidiRW::lengthField(int pos) const
+{
+    return uint32_t(uint8_t(fileData.at(pos))) << 24 | uint32_t(uint8_t(fileData.at(pos + 1))) << 16 |
+           uint32_t(uint8_t(fileData.at(pos + 2))) << 8 | uint8_t(fileData.at(pos + 3));
+}
+
+// Takes the event at pos out of its track; its delta time goes to the event
+// behind it, so that every later event keeps its time.
+void MidiRW::removeTrackEvent(int index, int pos)
+{
+    Track track = trackAt(index);
+    if (track.dataPos < 0)
+        return;
+    const auto *data = reinterpret_cast<const uint8_t *>(fileData.constData());
+    const int end = std::min(track.end(), int(fileData.size()));
+    SmfEvent gone, next;
+    bool found = false;
+    walkSmfTrack(data, track.dataPos, end, [&](const SmfEvent &e) {
+        if (found) {
+            next = e;
+            return true;
+        }
+        found = e.pos == pos;
+        if (found)
+            gone = e;
+        return false;
+    }, nullptr);
+    if (!found)
+        return;
+    if (gone.delta == 0 || next.end == 0) {
+        changeTrack(track, gone.pos, gone.end - gone.pos, QByteArray());
+        return;
+    }
+    int deltaEnd = next.pos;
+    while (deltaEnd < next.end && (data[deltaEnd] & 0x80))
+        ++deltaEnd;
+    QByteArray delta;
+    writeMidiMultiByteVal(&delta, gone.delta + next.delta);
+    changeTrack(track, gone.pos, deltaEnd + 1 - gone.pos, delta);
+}
+
+void MidiRW::gatherSettings()
+{
+    struct Found {
+        int track;
+        int pos;
+        QByteArray key;
+        QByteArray event;   // from its F0
+    };
+    QList<Found> found;
+    const auto *data = reinterpret_cast<const uint8_t *>(fileData.constData());
+    walkSmfTracks(data, uint32_t(fileData.size()), [&](int index, int start, int end) {
+        walkSmfTrack(data, start, end, [&](const SmfEvent &e) {
+            uint32_t size = 0;
+            const uint8_t *f0 = makerRecord(data, e, size);
+            const QByteArray key = f0 && isSettingsCommand(f0[MAKER_OFS_COMMAND]) ? settingsKey(f0, size) : QByteArray();
+            if (!key.isEmpty())
+                found.append({index, e.pos, key, fileData.mid(e.statusPos, e.end - e.statusPos)});
+            return false;
+        });
+        return false;
+    });
+    QList<QByteArray> order;
+    QHash<QByteArray, QByteArray> latest;
+    bool oneTrack = true;
+    for (const Found &f : std::as_const(found)) {
+        if (!latest.contains(f.key))
+            order << f.key;
+        latest[f.key] = f.event;
+        oneTrack = oneTrack && f.track == found.first().track;
+    }
+    if (oneTrack && order.size() == found.size())
+        return;
+    // Last first: the records before stay where they were found.
+    for (qsizetype i = found.size() - 1; i >= 0; --i)
+        removeTrackEvent(found[i].track, found[i].pos);
+    QByteArray set;
+    for (const QByteArray &key : std::as_const(order))
+        set += '\0' + latest.value(key);
+    Track track = trackAt(found.first().track);
+    if (track.dataPos >= 0)
+        changeTrack(track, track.dataPos, 0, set);
+}
 
 QByteArray MidiRW::kveroPattern(uint8_t command) const
 {

@@ -340,8 +340,8 @@ private slots:
 
     // Bytes that look like a record inside other events are no record: a
     // running-status pitch bend whose delta time is F0 0B, a text, another
-    // maker's SysEx. Of two records of one kind the first counts, as it is the
-    // one the editor replaces.
+    // maker's SysEx. Of two records of one kind the later counts, wherever
+    // each stands (the editor makes them one set again).
     void recordsOnlyAsEvents()
     {
         const QByteArray hidden = record(0x3F, QByteArray("\x07\x00", 2));
@@ -361,11 +361,10 @@ private slots:
                                trackRecord(1, 0, 0, 9, 0, QByteArray(8, '\0'), 0, QByteArray(2, '\0'), 0, 0);
         db = freshDb();
         QCOMPARE(loadMid(midiWith(two, events), db.get()), 1);
-        QCOMPARE(db->transpose, int16_t(-2));
-        QCOMPARE(db->layers[1][0].program, uint8_t(5));
+        QCOMPARE(db->transpose, int16_t(4));
+        QCOMPARE(db->layers[1][0].program, uint8_t(9));
 
-        // The set is the first track's that holds any record, wherever a
-        // sequencer moved it; a later track's records are not read then.
+        // Wherever a sequencer moved the set, or split it over tracks.
         db = freshDb();
         db->transpose = 0;
         const QByteArray second = QByteArray(1, '\0') + record(0x3F, QByteArray("\x03\x00", 2)) + EOT;
@@ -375,7 +374,7 @@ private slots:
         db = freshDb();
         db->transpose = db->tempoDelta = 0;
         QCOMPARE(loadMid(smf(1, {EOT, second, third}), db.get()), 1);
-        QCOMPARE(QList<int>({db->transpose, db->tempoDelta}), QList<int>({3, 0}));
+        QCOMPARE(QList<int>({db->transpose, db->tempoDelta}), QList<int>({3, 5}));
     }
 
     void containerHeader()
