@@ -57,6 +57,14 @@ struct SongRefusal {
     qint64 limit;
 };
 
+// The bytes that name path on disk. Qt reads a name that is not UTF-8 (an
+// old archive's Latin-1 names, a command line's argument) with U+FFFD in
+// place of each byte it cannot read, and never writes those bytes back: such
+// a part of path is the entry of its folder that reads the same (or, for a
+// name not there yet, the one it begins with, as "song.mid" for
+// "song.mid.bak"). Any other path is QFile::encodeName's.
+QByteArray nativeSongPath(const QString &path);
+
 // Opens path read-only into file (which must be closed) when it is a regular
 // file. Otherwise error, when given, gets a one-line reason, and refusal
 // what the user is told.

@@ -10,6 +10,7 @@
 #include "MakerRecords.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <iterator>
@@ -120,15 +121,9 @@ void MidiRW::removeTrackEvent(int index, int pos)
     changeTrack(track, gone.pos, deltaEnd + 1 - gone.pos, delta);
 }
 
-void MidiRW::gatherSettings()
+QList<MidiRW::SettingsRecord> MidiRW::settingsRecords() const
 {
-    struct Found {
-        int track;
-        int pos;
-        QByteArray key;
-        QByteArray event;   // from its F0
-    };
-    QList<Found> found;
+    QList<SettingsRecord> found;
     const auto *data = reinterpret_cast<const uint8_t *>(fileData.constData());
     walkSmfTracks(data, uint32_t(fileData.size()), [&](int index, int start, int end) {
         walkSmfTrack(data, start, end, [&](const SmfEvent &e) {
@@ -141,26 +136,145 @@ void MidiRW::gatherSettings()
         });
         return false;
     });
+    return found;
+}
+
+QList<QByteArray> MidiRW::settingsSet(const QList<SettingsRecord> &records)
+{
     QList<QByteArray> order;
     QHash<QByteArray, QByteArray> latest;
-    bool oneTrack = true;
-    for (const Found &f : std::as_const(found)) {
-        if (!latest.contains(f.key))
-            order << f.key;
-        latest[f.key] = f.event;
-        oneTrack = oneTrack && f.track == found.first().track;
+    for (const SettingsRecord &r : records) {
+        if (!latest.contains(r.key))
+            order << r.key;
+        latest[r.key] = r.event;
     }
-    if (oneTrack && order.size() == found.size())
-        return;
-    // Last first: the records before stay where they were found.
-    for (qsizetype i = found.size() - 1; i >= 0; --i)
-        removeTrackEvent(found[i].track, found[i].pos);
-    QByteArray set;
+    QList<QByteArray> set;
     for (const QByteArray &key : std::as_const(order))
-        set += '\0' + latest.value(key);
-    Track track = trackAt(found.first().track);
-    if (track.dataPos >= 0)
-        changeTrack(track, track.dataPos, 0, set);
+        set << latest.value(key);
+    return set;
+}
+
+void MidiRW::replaceSettings(const QList<SettingsRecord> &records, const QList<QByteArray> &set)
+{
+    const int target = records.isEmpty() ? 0 : records.first().track;
+    // Last first: the records before stay where they were found.
+    for (qsizetype i = records.size() - 1; i >= 0; --i)
+        removeTrackEvent(records[i].track, records[i].pos);
+    QByteArray events;
+    for (const QByteArray &event : set)
+        events += '\0' + event;
+    Track track = trackAt(target);
+    if (track.dataPos >= 0 && !events.isEmpty())
+        changeTrack(track, track.dataPos, 0, events);
+}
+
+void MidiRW::gatherSettings()
+{
+    const QList<SettingsRecord> records = settingsRecords();
+    const QList<QByteArray> set = settingsSet(records);
+    bool oneTrack = true;
+    for (const SettingsRecord &r : records)
+        oneTrack = oneTrack && r.track == records.first().track;
+    if (!oneTrack || set.size() != records.size())
+        replaceSettings(records, set);
+}
+
+namespace {
+
+// Whether a channel event at the head of a song is one a save adds where the
+// song never sets it (see insertDefaultTrackEvents and its Adv).
+bool addedBySave(uint8_t kind, uint8_t first, uint8_t second)
+{
+    if (kind == 0xC0)
+        return first == 0;
+    static const uint8_t added[][2] = {{MidiRW::ccBankSelect, 0}, {MidiRW::ccChorus, 0}, {MidiRW::ccPan, 64},
+                                       {MidiRW::ccReverb, 0},     {MidiRW::ccVolume, DEFAULT_VOLUME},
+                                       {MidiRW::ccAttack, 64},    {MidiRW::ccDecay, 64},
+                                       {MidiRW::ccSostenuto, 64}, {MidiRW::ccRelease, 64},
+                                       {MidiRW::ccCutoff, 64},    {MidiRW::ccResonance, 64}};
+    for (const auto &a : added)
+        if (a[0] == first && a[1] == second)
+            return true;
+    return false;
+}
+
+// The program change or controller an event sets, as one number.
+int channelSetting(const uint8_t *data, const SmfEvent &e)
+{
+    const int kind = e.status & 0xF0;
+    return kind == 0xC0 ? e.status << 8 : kind == 0xB0 ? e.status << 8 | data[e.end - 2] : -1;
+}
+
+} // namespace
+
+QByteArray MidiRW::musicBeside(const MidiRW &original) const
+{
+    QSet<int> originalSets;
+    const auto *od = reinterpret_cast<const uint8_t *>(original.fileData.constData());
+    walkSmfTracks(od, uint32_t(original.fileData.size()), [&](int, int start, int end) {
+        walkSmfTrack(od, start, end, [&](const SmfEvent &e) {
+            originalSets.insert(channelSetting(od, e));
+            return false;
+        });
+        return false;
+    });
+
+    const auto *d = reinterpret_cast<const uint8_t *>(fileData.constData());
+    const qsizetype n = fileData.size();
+    const int records = settingsTrack(d, uint32_t(n)).index;
+    QByteArray out;
+    qsizetype p = 8 + qsizetype(lengthField(4));
+    out += fileData.left(std::min(p, n));
+    for (int index = 0; p + 8 <= n;) {
+        const qsizetype start = p + 8;
+        const qsizetype end = std::min(start + qsizetype(lengthField(int(p + 4))), n);
+        if (fileData.mid(p, 4) != "MTrk") {
+            out += 'C' + fileData.mid(p, end - p);
+            p = end;
+            continue;
+        }
+        out += 'T';
+        qint64 tick = 0;
+        int parsed = int(start);
+        walkSmfTrack(d, int(start), int(end), [&](const SmfEvent &e) {
+            tick += e.delta;
+            parsed = e.end;
+            uint32_t size = 0;
+            const uint8_t *f0 = makerRecord(d, e, size);
+            if (f0 && isSettingsCommand(f0[MAKER_OFS_COMMAND]))
+                return false;
+            const int setting = channelSetting(d, e);
+            if (index == records && tick == 0 && setting >= 0 && !originalSets.contains(setting) &&
+                addedBySave(e.status & 0xF0, d[e.end - ((e.status & 0xF0) == 0xC0 ? 1 : 2)], d[e.end - 1]))
+                return false;
+            int data = e.statusPos >= 0 ? e.statusPos + 1 : e.pos;
+            while (e.statusPos < 0 && (d[data] & 0x80))
+                ++data;
+            if (e.statusPos < 0)
+                ++data;
+            out += QByteArray::number(tick) + ' ' + char(e.status) + fileData.mid(data, e.end - data);
+            return false;
+        });
+        out += 'R' + fileData.mid(parsed, end - parsed);
+        p = end;
+        ++index;
+    }
+    return out;
+}
+
+bool MidiRW::onlySettingsDifferFrom(const SongRW &original) const
+{
+    const auto *o = dynamic_cast<const MidiRW *>(&original);
+    return o && !fileData.isEmpty() && musicBeside(*o) == o->musicBeside(*o);
+}
+
+bool MidiRW::takeSettingsFrom(const SongRW &original)
+{
+    const auto *o = dynamic_cast<const MidiRW *>(&original);
+    if (!o || fileData.isEmpty())
+        return fail(QStringLiteral("not a MIDI file"));
+    replaceSettings(settingsRecords(), settingsSet(o->settingsRecords()));
+    return true;
 }
 
 QByteArray MidiRW::kveroPattern(uint8_t command) const

@@ -50,7 +50,10 @@ bool Mp3RW::openFile(const QString &p)
         qDebug().noquote() << "[Mp3RW::openFile] Impossible to open" << p << why;
         return fail(why);
     }
-    if (file.size() < 5 || !p.toUpper().endsWith(QLatin1String("MP3")) || !looksLikeMp3(file.peek(4)))
+    // A song's backup is read as the song.
+    const QString name = p.toUpper();
+    const bool mp3Name = name.endsWith(QLatin1String("MP3")) || name.endsWith(QLatin1String(".MP3.BAK"));
+    if (file.size() < 5 || !mp3Name || !looksLikeMp3(file.peek(4)))
         return fail(QStringLiteral("not an MP3 file"));
     const QByteArray head = file.read(MP3_TAG_READ_LIMIT);
     QByteArray tail;
@@ -133,6 +136,53 @@ bool Mp3RW::saveToFile(const QString &destination)
     // The editor may save again: the opened file now starts with this tag.
     if (QFileInfo(destination) == QFileInfo(path))
         m_audioStart = int(m_tag.bytes().size());
+    return true;
+}
+
+namespace {
+
+// The tag without the QEDT frame and without padding: its header's version
+// and flags, and its frames and blocks.
+QByteArray tagBesideQedt(Id3Tag tag)
+{
+    tag.removeFrame("QEDT");
+    QByteArray body = tag.bytes().mid(Id3Tag::HEADER_SIZE);
+    while (body.endsWith('\0'))
+        body.chop(1);
+    return tag.bytes().left(6) + body;
+}
+
+// The file's bytes from start on; false when it cannot be read.
+bool songTail(const QString &path, qint64 start, QByteArray &out)
+{
+    QFile file;
+    if (openSongFile(path, file) != SongFileStatus::Ok || !file.seek(start))
+        return false;
+    out = file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
+
+} // namespace
+
+bool Mp3RW::onlySettingsDifferFrom(const SongRW &original) const
+{
+    const auto *o = dynamic_cast<const Mp3RW *>(&original);
+    if (!o || tagBesideQedt(m_tag) != tagBesideQedt(o->m_tag))
+        return false;
+    QByteArray mine, theirs;
+    return songTail(path, m_audioStart, mine) && songTail(o->path, o->m_audioStart, theirs) && mine == theirs;
+}
+
+bool Mp3RW::takeSettingsFrom(const SongRW &original)
+{
+    const auto *o = dynamic_cast<const Mp3RW *>(&original);
+    if (!o || !m_tag.editable())
+        return fail(tagNotRewritten());
+    QByteArray qedt;
+    const bool had = o->m_tag.frameContent("QEDT", qedt);
+    m_tag.removeFrame("QEDT");
+    if (had)
+        m_tag.insertFrame("QEDT", qedt);
     return true;
 }
 

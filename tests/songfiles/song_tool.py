@@ -2,8 +2,9 @@
 strict parse of EDITED; JSON of its tracks, head metas and whether its notes are ORIG's.
 move-records IN OUT: the maker's settings records moved from the head of track 0 to the
 head of track 1, as a sequencer that puts a track of its own first does; split-records IN OUT:
-only the channel records (1E, 1F) moved. records IN: JSON, per track, how many settings
-records of each command (hex) it holds."""
+only the channel records (1E, 1F) moved. add-track IN OUT: a track of eight notes on channel 5
+added, as another program would. records IN: JSON, per track, how many settings records of
+each command (hex) it holds."""
 import json
 import sys
 from collections import Counter
@@ -62,6 +63,16 @@ def move_records(src, out, commands=None):
     mid.save(out)
 
 
+def add_track(src, out):
+    mid = mido.MidiFile(src, clip=False)
+    tr = mido.MidiTrack([mido.Message('program_change', channel=5, program=40)])
+    for i in range(8):
+        tr += [mido.Message('note_on', channel=5, note=70 + i, velocity=70, time=96 if i else 0),
+               mido.Message('note_off', channel=5, note=70 + i, time=90)]
+    mid.tracks.append(tr)
+    mid.save(out)
+
+
 def count_records(path):
     json.dump([dict(Counter('%02x' % m.data[4] for m in records(tr)))
                for tr in mido.MidiFile(path, clip=False).tracks], sys.stdout, sort_keys=True)
@@ -73,6 +84,8 @@ elif sys.argv[1] == 'move-records':
     move_records(sys.argv[2], sys.argv[3])
 elif sys.argv[1] == 'split-records':
     move_records(sys.argv[2], sys.argv[3], (0x1E, 0x1F))
+elif sys.argv[1] == 'add-track':
+    add_track(sys.argv[2], sys.argv[3])
 elif sys.argv[1] == 'records':
     count_records(sys.argv[2])
 else:

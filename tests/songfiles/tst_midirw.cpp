@@ -26,16 +26,12 @@ Q_DECLARE_METATYPE(MidiTrackParamAdv)
 
 namespace {
 
+using SongFixtures::mido;
+using SongFixtures::settingsRecords;
+
 std::unique_ptr<MidiRW> openMidi(const QString &path)
 {
     return std::unique_ptr<MidiRW>(static_cast<MidiRW *>(SongRW::createFromFile(path, false)));
-}
-
-QJsonObject mido(const QString &original, const QString &edited)
-{
-    return QJsonDocument::fromJson(TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"),
-                                                       {QStringLiteral("check"), original, edited}))
-        .object();
 }
 
 // A mido song and an editor on a copy of it, named name.
@@ -46,11 +42,6 @@ std::unique_ptr<MidiRW> editCopy(const QTemporaryDir &dir, int format, const QSt
     path = dir.filePath(name);
     QFile::copy(original, path);
     return openMidi(path);
-}
-
-QString settingsRecords(const QString &path)
-{
-    return QString::fromLatin1(TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"), {"records", path}));
 }
 
 // What the player makes of a song: its normalised stream, then its key
