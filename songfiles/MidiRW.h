@@ -126,7 +126,7 @@ private:
     };
     Track firstTrack() const { return {trackLengthPos, trackDataPos, trackLength}; }
     // Where the settings records are read and replaced, and new ones go:
-    // the first track holding any (settingsTrack), else the first track.
+    // the track of the set (m_recordsTrack), else the first track.
     Track recordsTrack() const;
     bool findTrackEvent(const Track &track, const std::function<bool(const HeadEvent &)> &found,
                         HeadEvent &event) const;
@@ -215,4 +215,5 @@ private:
     int trackLengthPos = 0;
     uint16_t trackCount = 0;
     QByteArray kveroHeader;
+    int m_recordsTrack = -1;   // the track of the settings set; -1 none yet
 };

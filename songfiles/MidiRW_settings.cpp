@@ -166,6 +166,7 @@ void MidiRW::replaceSettings(const QList<SettingsRecord> &records, const QList<Q
     Track track = trackAt(target);
     if (track.dataPos >= 0 && !events.isEmpty())
         changeTrack(track, track.dataPos, 0, events);
+    m_recordsTrack = events.isEmpty() ? -1 : target;
 }
 
 void MidiRW::gatherSettings()
@@ -175,6 +176,7 @@ void MidiRW::gatherSettings()
     bool oneTrack = true;
     for (const SettingsRecord &r : records)
         oneTrack = oneTrack && r.track == records.first().track;
+    m_recordsTrack = records.isEmpty() ? -1 : records.first().track;
     if (!oneTrack || set.size() != records.size())
         replaceSettings(records, set);
 }
@@ -221,7 +223,7 @@ QByteArray MidiRW::musicBeside(const MidiRW &original) const
 
     const auto *d = reinterpret_cast<const uint8_t *>(fileData.constData());
     const qsizetype n = fileData.size();
-    const int records = settingsTrack(d, uint32_t(n)).index;
+    const int records = std::max(m_recordsTrack, 0);
     QByteArray out;
     qsizetype p = 8 + qsizetype(lengthField(4));
     out += fileData.left(std::min(p, n));
