@@ -1,7 +1,6 @@
 // The editor factory, the one-time backup and its restore. Saves that fail
 // are seen where the user meets them, on the edit page.
 #include "SafeSave.h"
-#include "SongFile.h"
 #include "SongRW.h"
 #include "SongSettings.h"
 #include "songfixtures.h"
@@ -13,8 +12,7 @@
 #include <QtTest>
 
 #include <atomic>
-#include <cstring>
-#include <dirent.h>
+#include <filesystem>
 #include <grp.h>
 #include <fcntl.h>
 #include <memory>
@@ -22,6 +20,19 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+namespace {
+
+// "mode uid:gid" of a file, e.g. "0664 1000:100".
+QString described(const QByteArray &native)
+{
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return QStringLiteral("missing");
+    return QStringLiteral("%1 %2:%3").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0')).arg(st.st_uid).arg(st.st_gid);
+}
+
+} // namespace
 
 class TestSongRW : public QObject
 {
@@ -241,16 +252,11 @@ private slots:
         QVERIFY(editor);
         editor->setTitle(QStringLiteral("Edited"));
         QVERIFY(editor->saveToFile(path));
-        struct stat song {}, backup {};
-        QCOMPARE(::stat(native.constData(), &song), 0);
-        QCOMPARE(::stat(QByteArray(native + ".bak").constData(), &backup), 0);
-        const auto described = [](const struct stat &st) {
-            return QStringLiteral("%1 %2:%3").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0')).arg(st.st_uid).arg(st.st_gid);
-        };
-        QCOMPARE(described(song).left(4), QStringLiteral("%1").arg(mode, 4, 8, QLatin1Char('0')));
-        QCOMPARE(described(backup), described(song));
+        const QString song = described(native), backup = described(native + ".bak");
+        QCOMPARE(song.left(4), QStringLiteral("%1").arg(mode, 4, 8, QLatin1Char('0')));
+        QCOMPARE(backup, song);
         if (otherOwner && root)
-            QCOMPARE(int(backup.st_uid), 65534);
+            QVERIFY(backup.endsWith(QLatin1String(" 65534:65534")));
     }
 
     // A song of another member of a shared group: the user's saves and
@@ -296,8 +302,7 @@ private slots:
             else if (editor->setDeltaKey(key); !editor->saveToFile(path))
                 failed << editor->errorString();
         }
-        struct stat saved {};
-        ::stat(native.constData(), &saved);
+        const QString saved = described(native), backup = described(native + ".bak");
         const int keyAfterSaves = std::unique_ptr<SongRW>(SongRW::createFromFile(path, false))->getDeltaKey();
         QString why;
         if (!SongRW::restoreBackup(path, &why))
@@ -308,13 +313,9 @@ private slots:
         QCOMPARE(failed, QStringList());
 
         QCOMPARE(keyAfterSaves, 3);
-        const auto described = [](const struct stat &st) {
-            return QStringLiteral("%1 %2:%3").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0')).arg(st.st_uid).arg(st.st_gid);
-        };
-        QCOMPARE(described(saved), QStringLiteral("0664 4241:4242"));
-        struct stat restored {};
-        QCOMPARE(::stat(native.constData(), &restored), 0);
-        QCOMPARE(described(restored), QStringLiteral("0664 4241:4242"));
+        QCOMPARE(saved, QStringLiteral("0664 4241:4242"));
+        QCOMPARE(backup, QStringLiteral("0664 4243:4242"));
+        QCOMPARE(described(native), QStringLiteral("0664 4241:4242"));
         QCOMPARE(TestUtil::readFile(path), original);
         QCOMPARE(QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden), QStringList{"song.mid"});
     }
@@ -342,10 +343,8 @@ private slots:
         QCOMPARE(::rename(QFile::encodeName(made).constData(), native.constData()), 0);
         const QString path = QFile::decodeName(native);
         QCOMPARE(path.contains(QChar::ReplacementCharacter), !name.startsWith('\xc3'));
-        QFile probe;
-        QCOMPARE(int(openSongFile(path, probe)), int(SongFileStatus::Ok));
-        const QByteArray before = probe.readAll();
-        probe.close();
+        QByteArray before, after;
+        QVERIFY(SafeSave::readFile(path, 1 << 20, before));
         for (int key : {2, 3}) {
             QString why;
             std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true, &why));
@@ -357,16 +356,12 @@ private slots:
         QCOMPARE(::access(QByteArray(native + ".bak").constData(), F_OK), 0);
         QString why;
         QVERIFY2(SongRW::restoreBackup(path, &why), qPrintable(why));
-        QByteArray after;
         QVERIFY(SafeSave::readFile(path, 1 << 20, after));
         QCOMPARE(after, before);
-        QStringList left;
-        DIR *d = ::opendir(folder.constData());
-        while (const dirent *e = ::readdir(d))
-            if (e->d_name[0] != '.' || (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")))
-                left << QString::fromLatin1(QByteArray(e->d_name).toHex());
-        ::closedir(d);
-        QCOMPARE(left, QStringList{QString::fromLatin1(name.toHex())});
+        QList<QByteArray> left;
+        for (const auto &e : std::filesystem::directory_iterator(folder.constData()))
+            left << QByteArray::fromStdString(e.path().filename().native());
+        QCOMPARE(left, QList<QByteArray>{name});
     }
 
     // Saving reads the umask without changing it: the files another thread
