@@ -152,14 +152,21 @@ QByteArray tagBesideQedt(Id3Tag tag)
     return tag.bytes().left(6) + body;
 }
 
-// The file's bytes from start on; false when it cannot be read.
-bool songTail(const QString &path, qint64 start, QByteArray &out)
+// Whether two files hold the same bytes from their starts on, read a piece
+// at a time.
+bool sameTails(const QString &one, qint64 from, const QString &two, qint64 twoFrom)
 {
-    QFile file;
-    if (openSongFile(path, file) != SongFileStatus::Ok || !file.seek(start))
+    QFile a, b;
+    if (openSongFile(one, a) != SongFileStatus::Ok || openSongFile(two, b) != SongFileStatus::Ok ||
+        a.size() - from != b.size() - twoFrom || !a.seek(from) || !b.seek(twoFrom))
         return false;
-    out = file.readAll();
-    return file.error() == QFileDevice::NoError;
+    for (qint64 left = a.size() - from; left > 0;) {
+        const QByteArray x = a.read(std::min<qint64>(left, AUDIO_CHUNK)), y = b.read(x.size());
+        if (x.isEmpty() || x != y)
+            return false;
+        left -= x.size();
+    }
+    return true;
 }
 
 } // namespace
@@ -169,8 +176,7 @@ bool Mp3RW::onlySettingsDifferFrom(const SongRW &original) const
     const auto *o = dynamic_cast<const Mp3RW *>(&original);
     if (!o || tagBesideQedt(m_tag) != tagBesideQedt(o->m_tag))
         return false;
-    QByteArray mine, theirs;
-    return songTail(path, m_audioStart, mine) && songTail(o->path, o->m_audioStart, theirs) && mine == theirs;
+    return sameTails(path, m_audioStart, o->path, o->m_audioStart);
 }
 
 bool Mp3RW::takeSettingsFrom(const SongRW &original)
