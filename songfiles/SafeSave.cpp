@@ -152,40 +152,35 @@ int createBeside(const QByteArray &folder, const QByteArray &name, QByteArray &p
     return fd;
 }
 
-bool readAll(int fd, off_t at, char *into, size_t n)
+// pread or pwrite of n bytes at at, to the last one; a call that moves
+// nothing fails with shortErr.
+template <typename Io, typename Bytes>
+bool whole(Io io, int fd, off_t at, Bytes *p, size_t n, int shortErr)
 {
     while (n > 0) {
-        const ssize_t got = ::pread(fd, into, n, at);
-        if (got < 0 && errno == EINTR)
+        const ssize_t done = io(fd, p, n, at);
+        if (done < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            if (got == 0)
-                errno = EIO;
+        if (done <= 0) {
+            if (done == 0)
+                errno = shortErr;
             return false;
         }
-        into += got;
-        at += got;
-        n -= size_t(got);
+        p += done;
+        at += done;
+        n -= size_t(done);
     }
     return true;
 }
 
+bool readAll(int fd, off_t at, char *into, size_t n)
+{
+    return whole(::pread, fd, at, into, n, EIO);
+}
+
 bool writeAt(int fd, off_t at, const char *from, size_t n)
 {
-    while (n > 0) {
-        const ssize_t put = ::pwrite(fd, from, n, at);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            if (put == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        from += put;
-        at += put;
-        n -= size_t(put);
-    }
-    return true;
+    return whole(::pwrite, fd, at, from, n, ENOSPC);
 }
 
 // Makes to hold exactly the size bytes of from, flushed to disk.
