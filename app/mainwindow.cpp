@@ -398,6 +398,19 @@ QString MainWindow::refusalText(const SongRefusal &why)
         return tr("not a song file the program plays");
     case SongRefusal::BadMidi:
         return tr("its MIDI data cannot be read");
+    case SongRefusal::TooManyEvents:
+        return tr("too large to play: its notes and other events take more than %1 once read")
+            .arg(locale.formattedDataSize(why.limit, 0));
+    case SongRefusal::TooManyBars:
+        return tr("too long to play: more than %1 bars").arg(why.limit);
+    case SongRefusal::TooManyRows:
+        return tr("too many lyric rows to show: more than %1").arg(why.limit);
+    case SongRefusal::TooManySyllables:
+        return tr("too many lyric syllables to show: more than %1").arg(why.limit);
+    case SongRefusal::TooManyChords:
+        return tr("too many chords to show: more than %1").arg(why.limit);
+    case SongRefusal::BadTiming:
+        return tr("its timing (a division of 0, or frames of film or video) is not one the program plays");
     case SongRefusal::BadAudio:
         return tr("no audio the program can decode");
     case SongRefusal::NotLoaded:

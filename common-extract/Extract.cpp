@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -211,7 +212,8 @@ bool Extract::GetSongInfoFromFile(SONG_INFO *info, const QString &path)
         return false;
     const QFileInfo fileInfo(path);
     // A FIFO or device named like a song is no song: opening one could block.
-    if (!fileInfo.exists() || !fileInfo.isFile())
+    struct stat st {};
+    if (::stat(nativeSongPath(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     const QString baseName = fileInfo.completeBaseName();
     const QString suffix = fileInfo.suffix().toUpper();

@@ -2,6 +2,7 @@
 // members only, no instances.
 #pragma once
 
+#include "SongFile.h"
 #include "SongInfoRecord.h"
 #include "StreamData.h"
 #include "mp3.h"
@@ -54,6 +55,11 @@ public:
     // Returns the stream length, 0 on failure.
     static int NormalizeMidiSequence(s_StreamData *song, uint8_t *bytes, int length,
                                      int precountBars, int melodyChannel);
+    // Why the last of these runs failed, right after it: BadMidi, or a kind
+    // that says why (too long, too large, too much text, timing); and the
+    // same in English words for the command-line tools.
+    static SongRefusal failureRefusal();
+    static QString failureText();
     // The stream without the song's text (cut mode), for the MIDI file writer.
     static int NormalizeSequenceCutEvent(s_StreamData *song, uint8_t *bytes, int length);
     // Milliseconds from the start of the song to tick, as the engine plays it

@@ -34,6 +34,49 @@ int Extract::NormalizeMidiSequence(s_StreamData *song, uint8_t *bytes, int lengt
     return _nomalizeSequence(song, bytes, length, EXTRACT_PLAY_MODE, 0);
 }
 
+SongRefusal Extract::failureRefusal()
+{
+    switch (-getLoadingError()) {
+    case EXTRACT_ERR_TOO_LARGE:
+        return {SongRefusal::TooManyEvents, QString(), 0, XBUF_CSHARP_SIZE};
+    case EXTRACT_ERR_BARS:
+        return {SongRefusal::TooManyBars, QString(), 0, MAX_BARS};
+    case EXTRACT_ERR_ROWS:
+        return {SongRefusal::TooManyRows, QString(), 0, MAX_TEXT_ROWS};
+    case EXTRACT_ERR_SYLLABLES:
+        return {SongRefusal::TooManySyllables, QString(), 0, MAX_SYLLABLES};
+    case EXTRACT_ERR_CHORDS:
+        return {SongRefusal::TooManyChords, QString(), 0, MAX_CHORDS};
+    case EXTRACT_ERR_TPQN:
+        return {SongRefusal::BadTiming};
+    default:
+        return {SongRefusal::BadMidi};
+    }
+}
+
+QString Extract::failureText()
+{
+    const SongRefusal why = failureRefusal();
+    switch (why.kind) {
+    case SongRefusal::TooManyEvents:
+        return QStringLiteral("too large to play: its notes and other events take more than %1 MiB once read")
+            .arg(why.limit / 1048576);
+    case SongRefusal::TooManyBars:
+        return QStringLiteral("too long to play: more than %1 bars").arg(why.limit);
+    case SongRefusal::TooManyRows:
+        return QStringLiteral("too many lyric rows to show: more than %1").arg(why.limit);
+    case SongRefusal::TooManySyllables:
+        return QStringLiteral("too many lyric syllables to show: more than %1").arg(why.limit);
+    case SongRefusal::TooManyChords:
+        return QStringLiteral("too many chords to show: more than %1").arg(why.limit);
+    case SongRefusal::BadTiming:
+        return QStringLiteral("its timing (a division of 0, or frames of film or video) is not one the program "
+                              "plays");
+    default:
+        return QStringLiteral("its MIDI data cannot be read");
+    }
+}
+
 int Extract::NormalizeSequenceCutEvent(s_StreamData *song, uint8_t *bytes, int length)
 {
     ExtractLocker lock;

@@ -120,7 +120,7 @@ bool readVlq(uint32_t &value)
 bool put(uint8_t b)
 {
     if (N.outCount >= XBUF_CSHARP_SIZE) {
-        extractFail(EXTRACT_ERR_OVERFLOW, ">>>>>>>>>>> Error: overflow");
+        extractFail(EXTRACT_ERR_TOO_LARGE, ">>>>>>>>>>> Error: overflow");
         return false;
     }
     if (!g_run.dryRun)

@@ -63,8 +63,9 @@
 
 #include <cstdint>
 
-// Bytes of the stream that the normaliser writes at most.
-constexpr uint32_t XBUF_CSHARP_SIZE = 524288;
+// Bytes of the stream that the normaliser writes at most: the whole event
+// buffer the song and the engine hold.
+constexpr uint32_t XBUF_CSHARP_SIZE = EVENT_BUFFER_SIZE;
 
 constexpr uint16_t EXTRACT_TPQN = 480;
 constexpr int EXTRACT_HEAD_SIZE = 22;
@@ -84,7 +85,7 @@ constexpr int EXTRACT_PLAY_MODE = 7;
 
 // End codes of a run (decodeEndWork); getLoadingError() reports them negated.
 constexpr int EXTRACT_OK = 1;
-constexpr int EXTRACT_ERR_OVERFLOW = -2;     // stream full, or data ended before FF 2F
+constexpr int EXTRACT_ERR_OVERFLOW = -2;     // data ended before FF 2F
 constexpr int EXTRACT_ERR_EMPTY = -4;        // empty song or failed format-1 merge
 constexpr int EXTRACT_ERR_DELTA = -5;        // delta of more than four bytes
 constexpr int EXTRACT_ERR_STATUS = -6;       // status F1-FE other than F5
@@ -94,7 +95,8 @@ constexpr int EXTRACT_ERR_CHORDS = -9;
 constexpr int EXTRACT_ERR_BARS = -10;        // bar 1,000
 constexpr int EXTRACT_ERR_ROWS = -11;
 constexpr int EXTRACT_ERR_TPQN = -12;        // division 0 or SMPTE
-constexpr int EXTRACT_ERR_DECODE = -13;      // merged song too long, container not decodable
+constexpr int EXTRACT_ERR_DECODE = -13;      // container not decodable, SMF format 2
+constexpr int EXTRACT_ERR_TOO_LARGE = -14;   // the stream is full
 
 // Time-signature history of the last run: beat length in ticks, the bar where
 // it starts and the beats per bar.

@@ -144,7 +144,7 @@ bool ExtractTool::_loadBuffer(const QByteArray &bytes)
                                                         int(bytes.size()), 0, 4);
         if (m_streamLength <= 0) {
             qCWarning(lcExtractTool).noquote() << QStringLiteral("File %1 cannot be decoded").arg(m_path);
-            fail(QStringLiteral("cannot decode the song"));
+            fail(Extract::failureText());
             return false;
         }
         for (int i = 0; i < Extract::GetNumBarsBeats(); ++i)

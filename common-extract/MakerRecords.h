@@ -96,31 +96,3 @@ inline bool isSettingsCommand(uint8_t command)
         return false;
     }
 }
-
-struct SmfTrackSpan {
-    int index = -1;       // among the "MTrk" chunks; -1: the file has none
-    int start = 0;        // its first event
-    int end = 0;          // one past its last byte inside the image
-};
-
-// The track that holds the song's settings records, read and replaced as one
-// set: the first track, in file order, holding any (a sequencer that puts a
-// track of its own first moves them into the second); the first track when
-// none does.
-inline SmfTrackSpan settingsTrack(const uint8_t *data, uint32_t length)
-{
-    SmfTrackSpan first, found;
-    walkSmfTracks(data, length, [&](int index, int start, int end) {
-        if (first.index < 0)
-            first = {index, start, end};
-        const bool holds = walkSmfTrack(data, start, end, [data](const SmfEvent &e) {
-            uint32_t size = 0;
-            const uint8_t *f0 = makerRecord(data, e, size);
-            return f0 && isSettingsCommand(f0[MAKER_OFS_COMMAND]);
-        });
-        if (holds)
-            found = {index, start, end};
-        return holds;
-    });
-    return found.index >= 0 ? found : first;
-}

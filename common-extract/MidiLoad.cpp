@@ -9,6 +9,7 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 uint8_t appendBuffer[SECTOR_SIZE];
 uint32_t cntBD;
@@ -22,25 +23,52 @@ constexpr const char *SRC = "../common-extract/MidiLoad";
 constexpr uint32_t VLQ_LIMIT = 1u << 28;            // four 7-bit groups
 const uint8_t END_OF_TRACK[4] = {0x00, 0xFF, 0x2F, 0x00};
 
-uint8_t *conversionBuffer;                          // of the ConversionBuffer alive
+ConversionBuffer *conversionBuffer;                 // the one alive
 
 struct MergeTrack {
     uint64_t nextTick;
     uint32_t readPos;
     uint32_t lastByte;                              // one past the track's last byte
-    uint16_t ended;
-    uint16_t runningStatus;                         // 0 none
+    bool ended;
+    uint8_t runningStatus;                          // 0 none
 };
 
-MergeTrack tracks[MAX_MERGE_TRACKS];
-int16_t trackCount;
-int16_t endedCount;
+// The tracks of the merge in hand and, as a binary heap, those not ended
+// yet: the earliest next event first, of two at one tick the lower track's.
+std::vector<MergeTrack> tracks;
+std::vector<uint32_t> due;
 uint64_t globalTick;
-uint64_t nowTick;
 const uint8_t *mergeSrc;
 uint8_t *outPtr;
-uint32_t outCount;
-uint32_t outLimit;
+uint64_t outCount;
+uint64_t outLimit;
+
+bool dueBefore(uint32_t a, uint32_t b)
+{
+    return tracks[a].nextTick != tracks[b].nextTick ? tracks[a].nextTick < tracks[b].nextTick : a < b;
+}
+
+void siftDown(size_t i)
+{
+    for (;;) {
+        size_t first = i;
+        for (size_t child = 2 * i + 1; child <= 2 * i + 2 && child < due.size(); ++child)
+            if (dueBefore(due[child], due[first]))
+                first = child;
+        if (first == i)
+            return;
+        std::swap(due[i], due[first]);
+        i = first;
+    }
+}
+
+void siftUp(size_t i)
+{
+    while (i > 0 && dueBefore(due[i], due[(i - 1) / 2])) {
+        std::swap(due[i], due[(i - 1) / 2]);
+        i = (i - 1) / 2;
+    }
+}
 
 // Read position of the sector reader in the song's data.
 uint32_t sectorPos;
@@ -81,8 +109,7 @@ void readDelta(MergeTrack &t)
     ByteReader rd(mergeSrc, t.lastByte, t.readPos);
     uint32_t delta;
     if (!rd.vlq(delta)) {
-        t.ended = 1;
-        ++endedCount;
+        t.ended = true;
         return;
     }
     t.readPos = rd.pos;
@@ -125,118 +152,131 @@ bool trackFollowsHead(const uint8_t *data, uint32_t length)
 } // namespace
 
 ConversionBuffer::ConversionBuffer()
-    : m_data(static_cast<uint8_t *>(std::calloc(CONVERSION_BUFFER_SIZE, 1)))
+    : m_data(static_cast<uint8_t *>(std::calloc(CONVERSION_BUFFER_SIZE, 1))),
+      m_size(m_data ? CONVERSION_BUFFER_SIZE : 0)
 {
-    conversionBuffer = m_data;
+    conversionBuffer = this;
 }
 
 ConversionBuffer::~ConversionBuffer()
 {
-    if (conversionBuffer == m_data)
+    if (conversionBuffer == this)
         conversionBuffer = nullptr;
     std::free(m_data);
 }
 
-int demuxEnvtSmfTyep1()
+bool ConversionBuffer::reserve(size_t size)
 {
-    while (endedCount < trackCount) {
-        int chosen = -1;
-        for (int i = 0; i < trackCount; ++i) {
-            if (tracks[i].ended)
-                continue;
-            if (chosen < 0 || tracks[i].nextTick < tracks[chosen].nextTick)
-                chosen = i;
-            if (tracks[chosen].nextTick == 0)
-                break;
-        }
-        MergeTrack &t = tracks[chosen];
-        nowTick = t.nextTick;
+    if (size <= m_size)
+        return m_data != nullptr;
+    auto *bigger = static_cast<uint8_t *>(std::calloc(size, 1));
+    if (!bigger)
+        return false;
+    std::free(m_data);
+    m_data = bigger;
+    m_size = size;
+    return true;
+}
+
+namespace {
+
+// The merge loop over the prepared tracks: bytes of events written, 0 on a
+// bad event (a data byte without running status, an event cut by the end of
+// its track), -1 when the output limit was reached.
+int64_t mergeTracks()
+{
+    while (!due.empty()) {
+        MergeTrack &t = tracks[due.front()];
+        const uint64_t nowTick = t.nextTick;
         const uint64_t delta = nowTick - globalTick;
 
         if (outCount >= outLimit)
             return -1;
-        if (t.readPos >= t.lastByte) {
-            t.ended = 1;
-            ++endedCount;
-            continue;
-        }
-        const uint8_t status = mergeSrc[t.readPos++];
-        if (delta >= VLQ_LIMIT)
-            return 0;
+        bool ended = t.readPos >= t.lastByte;
         bool ok = true;
-        if (status == 0xF0 || status == 0xF7) {
-            t.runningStatus = 0;
-            WriteVarLen(uint32_t(delta));
-            m_putc(status);
-            ok = copyLengthAndData(t);
-        } else if (status == 0xFF) {
-            t.runningStatus = 0;
-            if (t.readPos >= t.lastByte)
+        if (!ended) {
+            const uint8_t status = mergeSrc[t.readPos++];
+            if (delta >= VLQ_LIMIT)
                 return 0;
-            const uint8_t type = mergeSrc[t.readPos++];
-            if (type == 0x2F) {
-                // Nothing is written, so the next delta still counts from the
-                // last event written.
-                t.ended = 1;
-                ++endedCount;
-                continue;
-            }
-            WriteVarLen(uint32_t(delta));
-            m_putc(status);
-            m_putc(type);
-            ok = copyLengthAndData(t);
-        } else if (status == 0xF5) {
-            // Port select of the maker's two-port songs: one data byte.
-            WriteVarLen(uint32_t(delta));
-            m_putc(status);
-            ok = copyBytes(t, 1);
-        } else if (status > 0xF0) {
-            // Not valid in a file; left for the normaliser to refuse.
-            WriteVarLen(uint32_t(delta));
-            m_putc(status);
-        } else if (status >= 0x80) {
-            t.runningStatus = status;
-            WriteVarLen(uint32_t(delta));
-            m_putc(status);
-            ok = copyBytes(t, channelDataBytes(status) ? 2 : 1);
-        } else {
-            if (t.runningStatus == 0)
-                return 0;
-            WriteVarLen(uint32_t(delta));
-            m_putc(uint8_t(t.runningStatus));
-            m_putc(status);
-            if (channelDataBytes(uint8_t(t.runningStatus)))
+            if (status == 0xF0 || status == 0xF7) {
+                t.runningStatus = 0;
+                WriteVarLen(uint32_t(delta));
+                m_putc(status);
+                ok = copyLengthAndData(t);
+            } else if (status == 0xFF) {
+                t.runningStatus = 0;
+                if (t.readPos >= t.lastByte)
+                    return 0;
+                const uint8_t type = mergeSrc[t.readPos++];
+                // Nothing is written for an end of track, so the next delta
+                // still counts from the last event written.
+                ended = type == 0x2F;
+                if (!ended) {
+                    WriteVarLen(uint32_t(delta));
+                    m_putc(status);
+                    m_putc(type);
+                    ok = copyLengthAndData(t);
+                }
+            } else if (status == 0xF5) {
+                // Port select of the maker's two-port songs: one data byte.
+                WriteVarLen(uint32_t(delta));
+                m_putc(status);
                 ok = copyBytes(t, 1);
+            } else if (status > 0xF0) {
+                // Not valid in a file; left for the normaliser to refuse.
+                WriteVarLen(uint32_t(delta));
+                m_putc(status);
+            } else if (status >= 0x80) {
+                t.runningStatus = status;
+                WriteVarLen(uint32_t(delta));
+                m_putc(status);
+                ok = copyBytes(t, channelDataBytes(status) ? 2 : 1);
+            } else {
+                if (t.runningStatus == 0)
+                    return 0;
+                WriteVarLen(uint32_t(delta));
+                m_putc(t.runningStatus);
+                m_putc(status);
+                if (channelDataBytes(t.runningStatus))
+                    ok = copyBytes(t, 1);
+            }
+            if (!ok)
+                return 0;
         }
-        if (!ok)
-            return 0;
-        globalTick = nowTick;
-        readDelta(t);
+        if (!ended) {
+            globalTick = nowTick;
+            readDelta(t);
+            ended = t.ended;
+        }
+        if (ended) {
+            t.ended = true;
+            due.front() = due.back();
+            due.pop_back();
+        }
+        siftDown(0);
     }
     // The last event may have been cut by the limit.
     if (outCount >= outLimit)
         return -1;
-    return int(outCount - SMF_HEAD_SIZE);
+    return int64_t(outCount - SMF_HEAD_SIZE);
 }
 
-uint32_t convertiMidi1(const uint8_t *src, uint8_t *dst, int srcLength, int dstLimit)
+} // namespace
+
+uint32_t convertiMidi1(const uint8_t *src, uint8_t *dst, uint32_t srcLength, uint64_t dstLimit)
 {
     globalTick = 0;
-    nowTick = 0;
-    endedCount = 0;
-    trackCount = 0;
-    std::memset(tracks, 0, sizeof tracks);
+    tracks.clear();
+    due.clear();
     mergeSrc = src;
     outPtr = dst;
     outCount = 0;
-    outLimit = dstLimit > 0 ? uint32_t(dstLimit) : 0;
+    outLimit = dstLimit;
 
-    if (!src || !dst || srcLength < int(SMF_HEAD_SIZE) || outLimit < MERGE_EXTRA_BYTES)
+    if (!src || !dst || srcLength < SMF_HEAD_SIZE || outLimit < MERGE_EXTRA_BYTES)
         return 0;
-    const uint32_t length = uint32_t(srcLength);
+    const uint32_t length = srcLength;
     const int count = src[10] << 8 | src[11];
-    if (count > MAX_MERGE_TRACKS)
-        return 0;
 
     // The tracks are the first count "MTrk" chunks behind the header; any
     // other chunk is skipped, as the standard asks of a reader. Every chunk
@@ -244,24 +284,26 @@ uint32_t convertiMidi1(const uint8_t *src, uint8_t *dst, int srcLength, int dstL
     const uint32_t headLength = readU32be(src + 4);
     if (headLength < SMF_HEAD_CHUNK_MIN || headLength > length - 8)
         return 0;
+    tracks.reserve(size_t(count));
     uint32_t offset = 8 + headLength;
-    for (int i = 0; i < count;) {
+    while (int(tracks.size()) < count) {
         if (length - offset < 8)
             return 0;
         const uint32_t chunkLength = readU32be(src + offset + 4);
         const uint32_t start = offset + 8;
         if (chunkLength > length - start)
             return 0;
-        if (std::memcmp(src + offset, "MTrk", 4) == 0) {
-            tracks[i].readPos = start;
-            tracks[i].lastByte = start + chunkLength;
-            ++i;
-        }
+        if (std::memcmp(src + offset, "MTrk", 4) == 0)
+            tracks.push_back({0, start, start + chunkLength, false, 0});
         offset = start + chunkLength;
     }
-    trackCount = int16_t(count);
-    for (int i = 0; i < count; ++i)
+    for (uint32_t i = 0; i < uint32_t(count); ++i) {
         readDelta(tracks[i]);
+        if (!tracks[i].ended) {
+            due.push_back(i);
+            siftUp(due.size() - 1);
+        }
+    }
 
     static const uint8_t head[14] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 0};
     for (int i = 0; i < 12; ++i)
@@ -272,13 +314,17 @@ uint32_t convertiMidi1(const uint8_t *src, uint8_t *dst, int srcLength, int dstL
     for (uint8_t b : trackHead)
         m_putc(b);
 
-    const int merged = demuxEnvtSmfTyep1();
+    const int64_t merged = mergeTracks();
+    tracks.clear();
+    tracks.shrink_to_fit();
+    due.clear();
+    due.shrink_to_fit();
     if (merged < 1)
         return 0;
     closeTrkSmf1();
-    if (outCount != uint32_t(merged) + MERGE_EXTRA_BYTES)
+    if (outCount != uint64_t(merged) + MERGE_EXTRA_BYTES || outCount > UINT32_MAX)
         return 0;
-    return outCount;
+    return uint32_t(outCount);
 }
 
 int prepareStreamMidiType1(s_StreamData *sd)
@@ -286,20 +332,20 @@ int prepareStreamMidiType1(s_StreamData *sd)
     if (!sd || !sd->midiInfos || !conversionBuffer)
         return 0;
     MidiInfos *mi = sd->midiInfos;
-    const uint64_t limit = std::min<uint64_t>(uint64_t(mi->dataLength) * 2, CONVERSION_BUFFER_SIZE);
-    const uint32_t result =
-        convertiMidi1(mi->data, conversionBuffer, int(std::min<uint32_t>(mi->dataLength, INT32_MAX)),
-                      int(limit));
+    const uint64_t limit = mergedSizeBound(mi->dataLength);
+    if (limit > SIZE_MAX || !conversionBuffer->reserve(size_t(limit))) {
+        logMsg(1, SRC, __LINE__, "No memory to merge the MIDI file's tracks: %llu bytes",
+               static_cast<unsigned long long>(limit));
+        mi->dataLength = 0;
+        return 0;
+    }
+    const uint32_t result = convertiMidi1(mi->data, conversionBuffer->data(), mi->dataLength, limit);
     mi->dataLength = result;
     if (result == 0) {
         logMsg(3, SRC, __LINE__, "MIDI file could not be merged into one track");
         return 0;
     }
-    if (result >= MERGE_RESULT_LIMIT) {
-        logMsg(3, SRC, __LINE__, "Merged MIDI file too long: %u bytes", result);
-        return 0;
-    }
-    mi->data = conversionBuffer;
+    mi->data = conversionBuffer->data();
     return 1;
 }
 
@@ -322,7 +368,7 @@ int prepareStreamMFx(s_StreamData *sd)
     if (payloadSize < 4)
         return 0;
     const uint32_t decodedLength = readU32le(payload);
-    if (decodedLength == 0 || decodedLength > CONVERSION_BUFFER_SIZE) {
+    if (decodedLength == 0 || decodedLength > conversionBuffer->size()) {
         logMsg(3, SRC, __LINE__, "Container decoded length out of range: %u", decodedLength);
         return 0;
     }
@@ -331,14 +377,14 @@ int prepareStreamMFx(s_StreamData *sd)
     uint32_t total = 0;
     while (total < decodedLength) {
         const int chunk = int(std::min<uint32_t>(SECTOR_SIZE, decodedLength - total));
-        const int got = DecodeNext(chunk, conversionBuffer + total);
+        const int got = DecodeNext(chunk, conversionBuffer->data() + total);
         if (got != chunk) {
             logMsg(3, SRC, __LINE__, "Container payload ends after %u of %u bytes", total, decodedLength);
             return 0;
         }
         total += uint32_t(got);
     }
-    mi->data = conversionBuffer;
+    mi->data = conversionBuffer->data();
     mi->dataLength = decodedLength;
     return 1;
 }

@@ -1,7 +1,10 @@
 #include "SongFile.h"
 
+#include <QStringList>
+
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,7 +23,47 @@ QString systemError(int code)
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
+// The entry of folder that reads as name, or that name begins with (the
+// longest such); name's own bytes when none does.
+QByteArray folderEntry(const QByteArray &folder, const QString &name)
+{
+    QByteArray best = QFile::encodeName(name);
+    qsizetype bestLength = -1;
+    DIR *dir = ::opendir(folder.isEmpty() ? "." : folder.constData());
+    if (!dir)
+        return best;
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray raw(e->d_name);
+        const QString read = QFile::decodeName(raw);
+        if (read.size() <= bestLength || !read.contains(QChar::ReplacementCharacter) || !name.startsWith(read))
+            continue;
+        best = raw + QFile::encodeName(name.mid(read.size()));
+        bestLength = read.size();
+    }
+    ::closedir(dir);
+    return best;
+}
+
 } // namespace
+
+QByteArray nativeSongPath(const QString &path)
+{
+    const QByteArray plain = QFile::encodeName(path);
+    struct stat st {};
+    if (!path.contains(QChar::ReplacementCharacter) || ::lstat(plain.constData(), &st) == 0)
+        return plain;
+    const QStringList parts = path.split(QLatin1Char('/'));
+    QByteArray native;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString &part = parts.at(i);
+        const QByteArray folder = native;
+        if (i > 0)
+            native += '/';
+        native += part.contains(QChar::ReplacementCharacter) ? folderEntry(i == 1 && folder.isEmpty() ? "/" : folder, part)
+                                                             : QFile::encodeName(part);
+    }
+    return native;
+}
 
 SongFileStatus openSongFile(const QString &path, QFile &file, QString *error, SongRefusal *refusal)
 {
@@ -32,7 +75,7 @@ SongFileStatus openSongFile(const QString &path, QFile &file, QString *error, So
                                                                  : QStringLiteral("cannot be read: %1").arg(cause);
         return failWith(status, reason, error);
     };
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = nativeSongPath(path);
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {

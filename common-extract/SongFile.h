@@ -36,6 +36,12 @@ struct SongRefusal {
         TooLarge,     // size and limit in bytes
         NotASong,     // no kind of song the program plays
         BadMidi,      // its MIDI data cannot be read
+        TooManyEvents, // its events pass limit, the bytes the player holds
+        TooManyBars,  // and the others: more than limit of them
+        TooManyRows,
+        TooManySyllables,
+        TooManyChords,
+        BadTiming,    // a division of 0 or in SMPTE frames
         BadAudio,     // no audio the program decodes
         NotLoaded,    // the player could not take it (the log says why)
     };
@@ -43,11 +49,21 @@ struct SongRefusal {
         : kind(kind), cause(cause), size(size), limit(limit)
     {
     }
+    // A kind the decoder of MIDI data gives.
+    bool fromDecoder() const { return kind >= BadMidi && kind <= BadTiming; }
     Kind kind;
     QString cause;
     qint64 size;
     qint64 limit;
 };
+
+// The bytes that name path on disk. Qt reads a name that is not UTF-8 (an
+// old archive's Latin-1 names, a command line's argument) with U+FFFD in
+// place of each byte it cannot read, and never writes those bytes back: such
+// a part of path is the entry of its folder that reads the same (or, for a
+// name not there yet, the one it begins with, as "song.mid" for
+// "song.mid.bak"). Any other path is QFile::encodeName's.
+QByteArray nativeSongPath(const QString &path);
 
 // Opens path read-only into file (which must be closed) when it is a regular
 // file. Otherwise error, when given, gets a one-line reason, and refusal

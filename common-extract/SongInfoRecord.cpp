@@ -110,10 +110,9 @@ int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
 
     bool titleFound = false, artistFound = false, genreFound = false, composerFound = false;
     bool markerFound = false, tempoFound = false, keyFound = false, lengthFound = false;
-    bool deltaKeySeen = false, isMaker = false;
-    const int recordsTrack = settingsTrack(data, length).index;
+    bool isMaker = false;
 
-    const auto visit = [&](int track, const SmfEvent &e) {
+    const auto visit = [&](const SmfEvent &e) {
         if (titleFound && artistFound && genreFound && composerFound && markerFound && tempoFound &&
             keyFound && lengthFound)
             return true;
@@ -125,9 +124,8 @@ int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
             const uint8_t cmd = ev[MAKER_OFS_COMMAND];
             if (cmd == MAKER_CMD_TEXT_ROW2 && !artistFound) {
                 takeArtistRow(ev, avail, info, artistFound);
-            } else if (cmd == MAKER_CMD_DELTA_KEY && track == recordsTrack && !keyFound && !deltaKeySeen) {
-                // The player's key offset: the first such record of the settings.
-                deltaKeySeen = true;
+            } else if (cmd == MAKER_CMD_DELTA_KEY && !keyFound) {
+                // The player's key offset: the last such record, as the player reads them.
                 if (avail >= uint32_t(MAKER_SIZE_SHORT))
                     std::snprintf(info->key, sizeof info->key, "%i",
                                   makerSignedPair(ev[MAKER_OFS_DATA], ev[MAKER_OFS_DATA + 1]));
@@ -223,8 +221,8 @@ int getSmfSongInfo(const uint8_t *data, uint32_t length, SONG_INFO *info)
         }
         return false;
     };
-    walkSmfTracks(data, length, [&](int track, int start, int end) {
-        return walkSmfTrack(data, start, end, [&](const SmfEvent &e) { return visit(track, e); });
+    walkSmfTracks(data, length, [&](int, int start, int end) {
+        return walkSmfTrack(data, start, end, visit);
     });
 
     if (titleFound && !isMaker)

@@ -101,12 +101,9 @@ void soloRecal(Db *db)
 
 int loadSongSettings_MID(const uint8_t *file, uint32_t length, Db *db)
 {
-    // The records the editor replaces are the ones read: per kind (and per
-    // channel layer) the first of the track holding the set, of the size it
-    // writes.
-    bool shortSeen[4] = {};
-    bool trackSeen[NUM_SLOTS][NUM_LAYERS] = {};
-    bool advSeen[NUM_SLOTS][NUM_LAYERS] = {};
+    // Every record of every track is read, in file order, each over the one
+    // of its kind before it: the editor keeps one set, but another program
+    // may have split it over two tracks or left a record twice.
     const auto record = [&](const SmfEvent &e) {
         uint32_t size = 0;
         const uint8_t *f0 = makerRecord(file, e, size);
@@ -123,10 +120,6 @@ int loadSongSettings_MID(const uint8_t *file, uint32_t length, Db *db)
             const int layer = f0[track ? MAKER_TRK_LAYER : MAKER_ADV_LAYER];
             if (slot >= NUM_SLOTS || layer >= NUM_LAYERS)
                 break;
-            bool &seen = (track ? trackSeen : advSeen)[slot][layer];
-            if (seen)
-                break;
-            seen = true;
             if (track)
                 readTrackRecord(f0, db);
             else
@@ -137,10 +130,6 @@ int loadSongSettings_MID(const uint8_t *file, uint32_t length, Db *db)
         case MAKER_CMD_DELTA_KEY:
         case MAKER_CMD_CHORUS:
         case MAKER_CMD_REVERB: {
-            bool &seen = shortSeen[(command >> 4) - (MAKER_CMD_DELTA_BPM >> 4)];
-            if (seen)
-                break;
-            seen = true;
             if (size < uint32_t(MAKER_SIZE_SHORT))
                 break;
             const uint8_t a = f0[MAKER_OFS_DATA], b = f0[MAKER_OFS_DATA + 1];
@@ -159,12 +148,15 @@ int loadSongSettings_MID(const uint8_t *file, uint32_t length, Db *db)
         }
         return false;
     };
-    const SmfTrackSpan track = settingsTrack(file, length);
     // A track that does not parse to its end is read as far as it does.
-    if (track.index >= 0)
-        walkSmfTrack(file, track.start, track.end, record);
+    bool anyTrack = false;
+    walkSmfTracks(file, length, [&](int, int start, int end) {
+        anyTrack = true;
+        walkSmfTrack(file, start, end, record);
+        return false;
+    });
     soloRecal(db);
-    return track.index >= 0 ? 1 : 0;
+    return anyTrack ? 1 : 0;
 }
 
 int loadSongSettings_MFx(const uint8_t *header, Db *db)

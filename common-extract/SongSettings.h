@@ -14,10 +14,10 @@ constexpr int BAR_INFO_GEN_EDIT_SIZE = 22;
 // transpose and tempo delta words are left as they are.
 void initDBSTRUCT(Db *db);
 
-// Reads the maker's settings records from the events of the first track, as
-// far as that track parses: the first record of each kind (of each channel
-// layer for the mix records), as the editor writes and replaces them; bytes
-// inside other events are never taken for one. 1 when the file has a track.
+// Reads the maker's settings records from the events of every track, as far
+// as each track parses, in file order: of two records of one kind (of one
+// channel layer for the mix records) the later counts. Bytes inside other
+// events are never taken for one. 1 when the file has a track.
 int loadSongSettings_MID(const uint8_t *file, uint32_t length, Db *db);
 
 // Reads the settings of a container header: MFX_HEADER_SIZE bytes, or

@@ -239,7 +239,7 @@ bool Song::checkSongFile(const QString &path, SongRefusal *refusal, uint *second
     QByteArray bytes = file.takeRead();
     if (Extract::NormalizeMidiSequence(&rec.stream, reinterpret_cast<uint8_t *>(bytes.data()), int(bytes.size()), 0,
                                        -1) <= 0) {
-        r = {SongRefusal::BadMidi};
+        r = Extract::failureRefusal();
         return false;
     }
     if (seconds)
@@ -371,7 +371,7 @@ bool Song::load(const QString &path, bool *reload)
             stepTimer.step("initStreamData");
         }
         if (!(baseType() == SONG_FORMAT_MP3 ? readMp3(file.bytes()) : readMidi())) {
-            m_refusal = {baseType() == SONG_FORMAT_MP3 ? SongRefusal::BadAudio : SongRefusal::BadMidi};
+            m_refusal = baseType() == SONG_FORMAT_MP3 ? SongRefusal(SongRefusal::BadAudio) : Extract::failureRefusal();
             return false;
         }
         copyLyrics();

@@ -101,6 +101,50 @@ bool MfxRW::saveToFile(const QString &target)
     return true;
 }
 
+namespace {
+
+// The header's settings fields, [from, to): what the setters write.
+struct Range {
+    int from, to;
+};
+constexpr Range SETTINGS[] = {
+    {MFX_OFS_SUSTAIN, MFX_OFS_SUSTAIN + MFX_TRACKS_PER_BLOCK},
+    {MFX_OFS_INSERTS, MFX_OFS_INSERTS + 2},
+    {MFX_OFS_EFFECT_FLAG, MFX_OFS_CHORUS_LEVEL + 1},
+    {MFX_OFS_DELTA_KEY, MFX_OFS_DELTA_BPM + 2},
+    {MFX_OFS_TRACKS, MFX_OFS_EXTRAS_MARKER + 2},
+    {MFX5_OFS_TRACKS, MFX5_OFS_TRACKS + MFX_TRACKS_PER_BLOCK * MFX_TRACK_RECORD_SIZE},
+};
+
+} // namespace
+
+bool MfxRW::onlySettingsDifferFrom(const SongRW &original) const
+{
+    const auto *o = dynamic_cast<const MfxRW *>(&original);
+    if (!o || o->fileType != fileType || o->payload != payload || o->header.size() != header.size())
+        return false;
+    QByteArray mine = header, theirs = o->header;
+    for (const Range &r : SETTINGS) {
+        if (r.to > header.size())
+            continue;
+        mine.replace(r.from, r.to - r.from, QByteArray(r.to - r.from, '\0'));
+        theirs.replace(r.from, r.to - r.from, QByteArray(r.to - r.from, '\0'));
+    }
+    return mine == theirs;
+}
+
+bool MfxRW::takeSettingsFrom(const SongRW &original)
+{
+    const auto *o = dynamic_cast<const MfxRW *>(&original);
+    if (!o || header.isEmpty())
+        return fail(QStringLiteral("not an MF3, MF4 or MF5 song"));
+    for (const Range &r : SETTINGS) {
+        if (r.to <= header.size() && r.to <= o->header.size())
+            header.replace(r.from, r.to - r.from, o->header.mid(r.from, r.to - r.from));
+    }
+    return true;
+}
+
 QString MfxRW::textField(int offset, int size) const
 {
     if (header.size() < offset + size)

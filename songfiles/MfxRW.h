@@ -55,6 +55,13 @@ public:
 
     const QByteArray &headerBytes() const { return header; }
 
+protected:
+    // The settings are the header's fields the setters above write (the
+    // channels' mix, effects, offsets); the texts, sizes and the payload are
+    // the song.
+    bool onlySettingsDifferFrom(const SongRW &original) const override;
+    bool takeSettingsFrom(const SongRW &original) override;
+
 private:
     QString textField(int offset, int size) const;
     void setTextField(int offset, const QString &text);

@@ -127,6 +127,7 @@ bool MidiRW::loadHeader(const QByteArray &bytes)
     trackLengthPos = mtrk + 4;
     trackLength = length;
     trackDataPos = mtrk + 8;
+    gatherSettings();
     return true;
 }
 
@@ -179,13 +180,8 @@ int MidiRW::changeTrack(Track &track, int pos, int removed, const QByteArray &in
 
 MidiRW::Track MidiRW::recordsTrack() const
 {
-    const SmfTrackSpan span =
-        settingsTrack(reinterpret_cast<const uint8_t *>(fileData.constData()), uint32_t(fileData.size()));
-    // A later track that claims more than the file holds is never written
-    // into: the set then starts anew in the first track, which is read first.
-    if (span.index <= 0 || u32be(fileData, span.start - 4) > uint32_t(fileData.size() - span.start))
-        return firstTrack();
-    return {span.start - 4, span.start, u32be(fileData, span.start - 4)};
+    const Track track = m_recordsTrack > 0 ? trackAt(m_recordsTrack) : Track{-1, -1, 0};
+    return track.dataPos >= 0 ? track : firstTrack();
 }
 
 bool MidiRW::findTrackEvent(const Track &track, const std::function<bool(const HeadEvent &)> &found,

@@ -52,6 +52,12 @@ public:
     bool openFile(const QString &path) override;
     bool saveToFile(const QString &path) override;
 
+protected:
+    bool onlySettingsDifferFrom(const SongRW &original) const override;
+    bool takeSettingsFrom(const SongRW &original) override;
+
+public:
+
     QString getTitle() const override;
     QString getGenre() const override;
     QString getArtist() const override;
@@ -120,11 +126,38 @@ private:
     };
     Track firstTrack() const { return {trackLengthPos, trackDataPos, trackLength}; }
     // Where the settings records are read and replaced, and new ones go:
-    // the first track holding any (settingsTrack), else the first track.
+    // the track of the set (m_recordsTrack), else the first track.
     Track recordsTrack() const;
     bool findTrackEvent(const Track &track, const std::function<bool(const HeadEvent &)> &found,
                         HeadEvent &event) const;
     int changeTrack(Track &track, int pos, int removed, const QByteArray &inserted);
+    // The index-th "MTrk" chunk; dataPos -1 when there is none.
+    Track trackAt(int index) const;
+    uint32_t lengthField(int pos) const;
+    void removeTrackEvent(int index, int pos);
+    // A settings record of a size the writers give, and what makes it one of
+    // a kind (its command and its channel layer or drum pair).
+    struct SettingsRecord {
+        int track;
+        int pos;
+        QByteArray key;
+        QByteArray event;   // from its F0
+    };
+    QList<SettingsRecord> settingsRecords() const;
+    // The records as one set: of two of one kind the later, as the player
+    // reads them, in the order the kinds first appear.
+    static QList<QByteArray> settingsSet(const QList<SettingsRecord> &records);
+    // Takes the records out of their tracks and puts the set at the head of
+    // the first track that held any (the first track when none did).
+    void replaceSettings(const QList<SettingsRecord> &records, const QList<QByteArray> &set);
+    // Makes the settings records one set, when another program split them
+    // over tracks or left one twice.
+    void gatherSettings();
+    // The song but for what the program writes into it, as events at their
+    // times: the settings records, and the controllers and program changes
+    // a save adds at the head of the records' track for a channel that the
+    // original (the song before the program's first save) never sets.
+    QByteArray musicBeside(const MidiRW &original) const;
 
     // The first event of the whole song, track by track, for which found is true.
     bool findSongEvent(const std::function<bool(const HeadEvent &)> &found, HeadEvent &event) const;
@@ -182,4 +215,5 @@ private:
     int trackLengthPos = 0;
     uint16_t trackCount = 0;
     QByteArray kveroHeader;
+    int m_recordsTrack = -1;   // the track of the settings set; -1 none yet
 };

@@ -1,11 +1,16 @@
 // The maker's settings records at the head of the track that holds them (the
 // first track of a file that has none yet): 00 F0 L 00 20 24 00 command
 // data... F7, L = total size - 3. They are one set, read and replaced where
-// it stands, so that no record is ever there twice. The reader is
-// loadSongSettings_MID. Every data byte stays below 0x80 so the SysEx is valid.
+// it stands, so that no record is ever there twice; a set another program
+// split over tracks or left doubled is made one at open (gatherSettings).
+// The reader is loadSongSettings_MID. Every data byte stays below 0x80 so
+// the SysEx is valid.
 #include "MidiRW.h"
 
 #include "MakerRecords.h"
+
+#include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <iterator>
@@ -38,7 +43,241 @@ bool validSlot(int track, int layer)
     return track >= 0 && track < NUM_SLOTS && layer >= 0 && layer < NUM_LAYERS;
 }
 
+// What makes a record one of a kind: its command, and the channel layer
+// (1F, 1E) or the drum pair (6F) it is for. Empty for a record of a size the
+// writers never give, which is left where it stands.
+QByteArray settingsKey(const uint8_t *f0, uint32_t size)
+{
+    const uint8_t command = f0[MAKER_OFS_COMMAND];
+    const auto key = [&](uint32_t wanted, int first, int second) {
+        const char bytes[3] = {char(command), char(f0[first]), char(f0[second])};
+        return size == wanted ? QByteArray(bytes, 3) : QByteArray();
+    };
+    switch (command) {
+    case MAKER_CMD_TRACK:
+        return key(SIZE_TRACK - 1, MAKER_TRK_SLOT, MAKER_TRK_LAYER);
+    case MAKER_CMD_TRACK_ADV:
+        return key(SIZE_TRACK_ADV - 1, MAKER_ADV_SLOT, MAKER_ADV_LAYER);
+    case MAKER_CMD_DRUM:
+        return key(SIZE_DRUM - 1, 7, 8);
+    default:
+        return size >= uint32_t(MAKER_SIZE_SHORT) ? QByteArray(1, char(command)) : QByteArray();
+    }
+}
+
 } // namespace
+
+MidiRW::Track MidiRW::trackAt(int index) const
+{
+    Track found{-1, -1, 0};
+    walkSmfTracks(reinterpret_cast<const uint8_t *>(fileData.constData()), uint32_t(fileData.size()),
+                  [&](int i, int start, int) {
+                      if (i != index)
+                          return false;
+                      found = {start - 4, start, lengthField(start - 4)};
+                      return true;
+                  });
+    return found;
+}
+
+uint32_t MidiRW::lengthField(int pos) const
+{
+    return uint32_t(uint8_t(fileData.at(pos))) << 24 | uint32_t(uint8_t(fileData.at(pos + 1))) << 16 |
+           uint32_t(uint8_t(fileData.at(pos + 2))) << 8 | uint8_t(fileData.at(pos + 3));
+}
+
+// Takes the event at pos out of its track; its delta time goes to the event
+// behind it, so that every later event keeps its time.
+void MidiRW::removeTrackEvent(int index, int pos)
+{
+    Track track = trackAt(index);
+    if (track.dataPos < 0)
+        return;
+    const auto *data = reinterpret_cast<const uint8_t *>(fileData.constData());
+    const int end = std::min(track.end(), int(fileData.size()));
+    SmfEvent gone, next;
+    bool found = false;
+    walkSmfTrack(data, track.dataPos, end, [&](const SmfEvent &e) {
+        if (found) {
+            next = e;
+            return true;
+        }
+        found = e.pos == pos;
+        if (found)
+            gone = e;
+        return false;
+    }, nullptr);
+    if (!found)
+        return;
+    if (gone.delta == 0 || next.end == 0) {
+        changeTrack(track, gone.pos, gone.end - gone.pos, QByteArray());
+        return;
+    }
+    int deltaEnd = next.pos;
+    while (deltaEnd < next.end && (data[deltaEnd] & 0x80))
+        ++deltaEnd;
+    QByteArray delta;
+    writeMidiMultiByteVal(&delta, gone.delta + next.delta);
+    changeTrack(track, gone.pos, deltaEnd + 1 - gone.pos, delta);
+}
+
+QList<MidiRW::SettingsRecord> MidiRW::settingsRecords() const
+{
+    QList<SettingsRecord> found;
+    const auto *data = reinterpret_cast<const uint8_t *>(fileData.constData());
+    walkSmfTracks(data, uint32_t(fileData.size()), [&](int index, int start, int end) {
+        walkSmfTrack(data, start, end, [&](const SmfEvent &e) {
+            uint32_t size = 0;
+            const uint8_t *f0 = makerRecord(data, e, size);
+            const QByteArray key = f0 && isSettingsCommand(f0[MAKER_OFS_COMMAND]) ? settingsKey(f0, size) : QByteArray();
+            if (!key.isEmpty())
+                found.append({index, e.pos, key, fileData.mid(e.statusPos, e.end - e.statusPos)});
+            return false;
+        });
+        return false;
+    });
+    return found;
+}
+
+QList<QByteArray> MidiRW::settingsSet(const QList<SettingsRecord> &records)
+{
+    QList<QByteArray> order;
+    QHash<QByteArray, QByteArray> latest;
+    for (const SettingsRecord &r : records) {
+        if (!latest.contains(r.key))
+            order << r.key;
+        latest[r.key] = r.event;
+    }
+    QList<QByteArray> set;
+    for (const QByteArray &key : std::as_const(order))
+        set << latest.value(key);
+    return set;
+}
+
+void MidiRW::replaceSettings(const QList<SettingsRecord> &records, const QList<QByteArray> &set)
+{
+    const int target = records.isEmpty() ? 0 : records.first().track;
+    // Last first: the records before stay where they were found.
+    for (qsizetype i = records.size() - 1; i >= 0; --i)
+        removeTrackEvent(records[i].track, records[i].pos);
+    QByteArray events;
+    for (const QByteArray &event : set)
+        events += '\0' + event;
+    Track track = trackAt(target);
+    if (track.dataPos >= 0 && !events.isEmpty())
+        changeTrack(track, track.dataPos, 0, events);
+    m_recordsTrack = events.isEmpty() ? -1 : target;
+}
+
+void MidiRW::gatherSettings()
+{
+    const QList<SettingsRecord> records = settingsRecords();
+    const QList<QByteArray> set = settingsSet(records);
+    bool oneTrack = true;
+    for (const SettingsRecord &r : records)
+        oneTrack = oneTrack && r.track == records.first().track;
+    m_recordsTrack = records.isEmpty() ? -1 : records.first().track;
+    if (!oneTrack || set.size() != records.size())
+        replaceSettings(records, set);
+}
+
+namespace {
+
+// Whether a channel event at the head of a song is one a save adds where the
+// song never sets it (see insertDefaultTrackEvents and its Adv).
+bool addedBySave(uint8_t kind, uint8_t first, uint8_t second)
+{
+    if (kind == 0xC0)
+        return first == 0;
+    static const uint8_t added[][2] = {{MidiRW::ccBankSelect, 0}, {MidiRW::ccChorus, 0}, {MidiRW::ccPan, 64},
+                                       {MidiRW::ccReverb, 0},     {MidiRW::ccVolume, DEFAULT_VOLUME},
+                                       {MidiRW::ccAttack, 64},    {MidiRW::ccDecay, 64},
+                                       {MidiRW::ccSostenuto, 64}, {MidiRW::ccRelease, 64},
+                                       {MidiRW::ccCutoff, 64},    {MidiRW::ccResonance, 64}};
+    for (const auto &a : added)
+        if (a[0] == first && a[1] == second)
+            return true;
+    return false;
+}
+
+// The program change or controller an event sets, as one number.
+int channelSetting(const uint8_t *data, const SmfEvent &e)
+{
+    const int kind = e.status & 0xF0;
+    return kind == 0xC0 ? e.status << 8 : kind == 0xB0 ? e.status << 8 | data[e.end - 2] : -1;
+}
+
+} // namespace
+
+QByteArray MidiRW::musicBeside(const MidiRW &original) const
+{
+    QSet<int> originalSets;
+    const auto *od = reinterpret_cast<const uint8_t *>(original.fileData.constData());
+    walkSmfTracks(od, uint32_t(original.fileData.size()), [&](int, int start, int end) {
+        walkSmfTrack(od, start, end, [&](const SmfEvent &e) {
+            originalSets.insert(channelSetting(od, e));
+            return false;
+        });
+        return false;
+    });
+
+    const auto *d = reinterpret_cast<const uint8_t *>(fileData.constData());
+    const qsizetype n = fileData.size();
+    const int records = std::max(m_recordsTrack, 0);
+    QByteArray out;
+    qsizetype p = 8 + qsizetype(lengthField(4));
+    out += fileData.left(std::min(p, n));
+    for (int index = 0; p + 8 <= n;) {
+        const qsizetype start = p + 8;
+        const qsizetype end = std::min(start + qsizetype(lengthField(int(p + 4))), n);
+        if (fileData.mid(p, 4) != "MTrk") {
+            out += 'C' + fileData.mid(p, end - p);
+            p = end;
+            continue;
+        }
+        out += 'T';
+        qint64 tick = 0;
+        int parsed = int(start);
+        walkSmfTrack(d, int(start), int(end), [&](const SmfEvent &e) {
+            tick += e.delta;
+            parsed = e.end;
+            uint32_t size = 0;
+            const uint8_t *f0 = makerRecord(d, e, size);
+            if (f0 && isSettingsCommand(f0[MAKER_OFS_COMMAND]))
+                return false;
+            const int setting = channelSetting(d, e);
+            if (index == records && tick == 0 && setting >= 0 && !originalSets.contains(setting) &&
+                addedBySave(e.status & 0xF0, d[e.end - ((e.status & 0xF0) == 0xC0 ? 1 : 2)], d[e.end - 1]))
+                return false;
+            int data = e.statusPos >= 0 ? e.statusPos + 1 : e.pos;
+            while (e.statusPos < 0 && (d[data] & 0x80))
+                ++data;
+            if (e.statusPos < 0)
+                ++data;
+            out += QByteArray::number(tick) + ' ' + char(e.status) + fileData.mid(data, e.end - data);
+            return false;
+        });
+        out += 'R' + fileData.mid(parsed, end - parsed);
+        p = end;
+        ++index;
+    }
+    return out;
+}
+
+bool MidiRW::onlySettingsDifferFrom(const SongRW &original) const
+{
+    const auto *o = dynamic_cast<const MidiRW *>(&original);
+    return o && !fileData.isEmpty() && musicBeside(*o) == o->musicBeside(*o);
+}
+
+bool MidiRW::takeSettingsFrom(const SongRW &original)
+{
+    const auto *o = dynamic_cast<const MidiRW *>(&original);
+    if (!o || fileData.isEmpty())
+        return fail(QStringLiteral("not a MIDI file"));
+    replaceSettings(settingsRecords(), settingsSet(o->settingsRecords()));
+    return true;
+}
 
 QByteArray MidiRW::kveroPattern(uint8_t command) const
 {

@@ -50,7 +50,10 @@ bool Mp3RW::openFile(const QString &p)
         qDebug().noquote() << "[Mp3RW::openFile] Impossible to open" << p << why;
         return fail(why);
     }
-    if (file.size() < 5 || !p.toUpper().endsWith(QLatin1String("MP3")) || !looksLikeMp3(file.peek(4)))
+    // A song's backup is read as the song.
+    const QString name = p.toUpper();
+    const bool mp3Name = name.endsWith(QLatin1String("MP3")) || name.endsWith(QLatin1String(".MP3.BAK"));
+    if (file.size() < 5 || !mp3Name || !looksLikeMp3(file.peek(4)))
         return fail(QStringLiteral("not an MP3 file"));
     const QByteArray head = file.read(MP3_TAG_READ_LIMIT);
     QByteArray tail;
@@ -133,6 +136,59 @@ bool Mp3RW::saveToFile(const QString &destination)
     // The editor may save again: the opened file now starts with this tag.
     if (QFileInfo(destination) == QFileInfo(path))
         m_audioStart = int(m_tag.bytes().size());
+    return true;
+}
+
+namespace {
+
+// The tag without the QEDT frame and without padding: its header's version
+// and flags, and its frames and blocks.
+QByteArray tagBesideQedt(Id3Tag tag)
+{
+    tag.removeFrame("QEDT");
+    QByteArray body = tag.bytes().mid(Id3Tag::HEADER_SIZE);
+    while (body.endsWith('\0'))
+        body.chop(1);
+    return tag.bytes().left(6) + body;
+}
+
+// Whether two files hold the same bytes from their starts on, read a piece
+// at a time.
+bool sameTails(const QString &one, qint64 from, const QString &two, qint64 twoFrom)
+{
+    QFile a, b;
+    if (openSongFile(one, a) != SongFileStatus::Ok || openSongFile(two, b) != SongFileStatus::Ok ||
+        a.size() - from != b.size() - twoFrom || !a.seek(from) || !b.seek(twoFrom))
+        return false;
+    for (qint64 left = a.size() - from; left > 0;) {
+        const QByteArray x = a.read(std::min<qint64>(left, AUDIO_CHUNK)), y = b.read(x.size());
+        if (x.isEmpty() || x != y)
+            return false;
+        left -= x.size();
+    }
+    return true;
+}
+
+} // namespace
+
+bool Mp3RW::onlySettingsDifferFrom(const SongRW &original) const
+{
+    const auto *o = dynamic_cast<const Mp3RW *>(&original);
+    if (!o || tagBesideQedt(m_tag) != tagBesideQedt(o->m_tag))
+        return false;
+    return sameTails(path, m_audioStart, o->path, o->m_audioStart);
+}
+
+bool Mp3RW::takeSettingsFrom(const SongRW &original)
+{
+    const auto *o = dynamic_cast<const Mp3RW *>(&original);
+    if (!o || !m_tag.editable())
+        return fail(tagNotRewritten());
+    QByteArray qedt;
+    const bool had = o->m_tag.frameContent("QEDT", qedt);
+    m_tag.removeFrame("QEDT");
+    if (had)
+        m_tag.insertFrame("QEDT", qedt);
     return true;
 }
 

@@ -68,6 +68,12 @@ public:
     // Name of an ID3v1 genre byte 1-170, else empty.
     static QString getID3v1GenreName(int index);
 
+protected:
+    // The settings are the QEDT frame; the rest of the tag and the audio
+    // are the song.
+    bool onlySettingsDifferFrom(const SongRW &original) const override;
+    bool takeSettingsFrom(const SongRW &original) override;
+
 private:
     bool getId3StandardFrameStr(QString &out, const char *frameId) const;
     // The frame's value after its encoding byte.

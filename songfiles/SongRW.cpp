@@ -1,6 +1,7 @@
 #include "SongRW.h"
 
 #include "SafeSave.h"
+#include "SongFile.h"
 #include "SongRWFactory.h"
 
 #include <QCoreApplication>
@@ -8,23 +9,25 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cstdio>
 #include <memory>
 
 SongRW::~SongRW() = default;
 
-SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
+SongRW *SongRW::editorFor(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    SongRW *editor = nullptr;
     if (suffix == QLatin1String("mp3"))
-        editor = newMp3RW();
-    else if (suffix == QLatin1String("mid") || suffix == QLatin1String("kar") ||
-             suffix == QLatin1String("midi"))
-        editor = newMidiRW();
-    else if (suffix == QLatin1String("mf3") || suffix == QLatin1String("mf4") ||
-             suffix == QLatin1String("mf5"))
-        editor = newMfxRW();
+        return newMp3RW();
+    if (suffix == QLatin1String("mid") || suffix == QLatin1String("kar") || suffix == QLatin1String("midi"))
+        return newMidiRW();
+    if (suffix == QLatin1String("mf3") || suffix == QLatin1String("mf4") || suffix == QLatin1String("mf5"))
+        return newMfxRW();
+    return nullptr;
+}
+
+SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
+{
+    SongRW *editor = editorFor(path);
     if (!editor) {
         if (error)
             *error = QCoreApplication::translate("SongRW", "the program does not edit this kind of file");
@@ -39,7 +42,7 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
         return nullptr;
     }
     const QString bak = path + QLatin1String(".bak");
-    if (backup && editor->isEditable() && !QFileInfo::exists(bak)) {
+    if (backup && editor->isEditable() && !SafeSave::exists(bak)) {
         // Without a backup "Revert" can't work; the edit itself may still go on.
         if (!SafeSave::copyFile(path, bak, &why))
             qWarning().noquote() << "[SongRW::createFromFile] backup not made:" << bak << why;
@@ -59,17 +62,64 @@ QString SongRW::editRefusal(const QString &path)
     return why;
 }
 
-bool SongRW::restoreBackup(const QString &path)
+SongRW::Restore SongRW::restorePlan(const QString &path, QString *why)
 {
+    QString dummy;
+    QString &err = why ? *why : dummy;
     const QString bak = path + QLatin1String(".bak");
-    if (!QFileInfo::exists(bak))
-        return false;
-    // One rename replaces the song atomically: on failure both files stay.
-    if (std::rename(QFile::encodeName(bak).constData(), QFile::encodeName(path).constData()) != 0) {
-        qWarning().noquote() << "[SongRW::restoreBackup] cannot restore" << path;
+    if (!SafeSave::exists(bak))
+        return Restore::Nothing;
+    if (!SafeSave::checkWritable(path, &err))
+        return Restore::Refused;
+    const std::unique_ptr<SongRW> song(createFromFile(path, false, &err));
+    if (!song)
+        return Restore::Refused;
+    const std::unique_ptr<SongRW> original(editorFor(path));
+    if (!original || !original->openFile(bak)) {
+        err = QCoreApplication::translate("SongRW", "its backup cannot be read: %1")
+                  .arg(original ? original->errorString() : QString());
+        return Restore::Refused;
+    }
+    return song->onlySettingsDifferFrom(*original) ? Restore::Whole : Restore::SettingsOnly;
+}
+
+bool SongRW::restoreBackup(const QString &path, QString *error)
+{
+    QString dummy;
+    QString &err = error ? *error : dummy;
+    const QString bak = path + QLatin1String(".bak");
+    const Restore plan = restorePlan(path, &err);
+    bool done = false;
+    if (plan == Restore::Whole) {
+        QByteArray bytes;
+        done = SafeSave::readFile(bak, SONG_FILE_MAX_MP3_BYTES, bytes, &err) && SafeSave::writeFile(path, {bytes}, &err);
+    } else if (plan == Restore::SettingsOnly) {
+        const std::unique_ptr<SongRW> song(createFromFile(path, false, &err));
+        const std::unique_ptr<SongRW> original(editorFor(path));
+        const bool read = song && original && original->openFile(bak);
+        done = read && song->takeSettingsFrom(*original) && song->saveToFile(path);
+        if (!done && song)
+            err = read || !original ? song->errorString() : original->errorString();
+    } else if (plan == Restore::Nothing) {
+        err = QCoreApplication::translate("SongRW", "there is no backup of the song");
+    }
+    if (!done) {
+        qWarning().noquote() << "[SongRW::restoreBackup] cannot restore" << path << err;
         return false;
     }
+    if (!SafeSave::remove(bak))
+        qWarning().noquote() << "[SongRW::restoreBackup] the backup stays:" << bak;
     return true;
+}
+
+bool SongRW::onlySettingsDifferFrom(const SongRW &) const
+{
+    return false;
+}
+
+bool SongRW::takeSettingsFrom(const SongRW &)
+{
+    return fail(QCoreApplication::translate("SongRW", "the program does not edit this kind of file"));
 }
 
 QString SongRW::getFormatString(SongInfoRW::fileTypeEnum type) const

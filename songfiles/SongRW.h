@@ -61,9 +61,24 @@ public:
     // save: an existing backup is never replaced, so it holds the file
     // before its first edit. The caller deletes the editor.
     static SongRW *createFromFile(const QString &path, bool backup, QString *error = nullptr);
-    // Puts path + ".bak" back in place of the song in one rename; false (both
-    // files kept) when there is no backup or the rename fails.
-    static bool restoreBackup(const QString &path);
+
+    // What Restore does to the song at path, whose backup path + ".bak"
+    // holds it as it was before the program first saved into it.
+    enum class Restore {
+        Nothing,        // there is no backup
+        Refused,        // the song is not written (why: it is read-only, or unreadable)
+        Whole,          // the song differs from its backup only in what the program
+                        // writes into songs: the backup goes back whole
+        SettingsOnly,   // another program changed the song since: only the backup's
+                        // settings go back into it, the rest stays as it is now
+    };
+    static Restore restorePlan(const QString &path, QString *why = nullptr);
+    // Does what restorePlan says at this moment, as a save writes (a symlink
+    // followed, owner, group and mode kept, the song replaced in one step),
+    // then removes the backup: the next edit makes a new one. False, with
+    // both files as they were and the reason in error, when there is nothing
+    // to restore or it fails.
+    static bool restoreBackup(const QString &path, QString *error = nullptr);
 
     QString getFormatString(SongInfoRW::fileTypeEnum type) const;
     SongInfoRW::fileTypeEnum getFileType() const { return fileType; }
@@ -120,10 +135,21 @@ public:
     virtual bool setMarkerData(const QByteArray &data);
 
 protected:
+    // Whether this song differs from original, an editor of the same kind
+    // on the song's backup, only in what the program writes into songs.
+    virtual bool onlySettingsDifferFrom(const SongRW &original) const;
+    // Puts original's settings in place of this song's, in memory; false
+    // when they cannot be taken over.
+    virtual bool takeSettingsFrom(const SongRW &original);
+
     // Keeps the reason for errorString; false, for "return fail(...)".
     bool fail(const QString &reason);
 
     SongInfoRW::fileTypeEnum fileType = SongInfoRW::unknown;
     QString path;
     QString lastError;
+
+private:
+    // A new editor for the path's suffix, not opened; null for other suffixes.
+    static SongRW *editorFor(const QString &path);
 };

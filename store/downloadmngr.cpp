@@ -156,6 +156,9 @@ void DownloadMngr::conclude()
                         .arg(QDir::toNativeSeparators(m_destFolder));
         m_result = Failed;
     }
+    // A song's backup was of the file just replaced: the next edit makes one of this.
+    if (m_result == Complete)
+        QFile::remove(m_destFullPath + QStringLiteral(".bak"));
     if (m_result != Complete)
         m_part.remove();
     partGone(m_part.fileName());

@@ -524,6 +524,30 @@ The update is offered again at the next start of the program.</source>
         <translation>Das Update konnte nicht heruntergeladen werden: %1.
 Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
     </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>zu groß zum Abspielen: seine Noten und übrigen Ereignisse belegen gelesen mehr als %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>zu lang zum Abspielen: mehr als %1 Takte</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>zu viele Liedtextzeilen zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>zu viele Liedtextsilben zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>zu viele Akkorde zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>seine Zeiteinteilung (eine Auflösung von 0 oder Bilder von Film oder Video) spielt das Programm nicht</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -919,6 +943,14 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <source>the program does not edit this kind of file</source>
         <translation>das Programm bearbeitet diese Art von Datei nicht</translation>
     </message>
+    <message>
+        <source>its backup cannot be read: %1</source>
+        <translation>seine Sicherungskopie kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>there is no backup of the song</source>
+        <translation>es gibt keine Sicherungskopie des Songs</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>
@@ -1135,6 +1167,26 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
     <message>
         <source>The changes to %1 could not be written: %2.</source>
         <translation>Die Änderungen an %1 konnten nicht geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <source>Restore the original settings</source>
+        <translation>Ursprüngliche Einstellungen wiederherstellen</translation>
+    </message>
+    <message>
+        <source>%1 has no copy of its original settings: the program has not saved changes into it.</source>
+        <translation>Von %1 gibt es keine Kopie der ursprünglichen Einstellungen: Das Programm hat keine Änderungen darin gespeichert.</translation>
+    </message>
+    <message>
+        <source>The original settings of %1 cannot be put back: %2.</source>
+        <translation>Die ursprünglichen Einstellungen von %1 können nicht wiederhergestellt werden: %2.</translation>
+    </message>
+    <message>
+        <source>Put %1 back as it was before the program first saved changes into it? The key, tempo and mix saved since then are undone.</source>
+        <translation>%1 so wiederherstellen, wie es war, bevor das Programm zum ersten Mal Änderungen darin gespeichert hat? Die seitdem gespeicherte Tonart, das Tempo und die Mischung werden rückgängig gemacht.</translation>
+    </message>
+    <message>
+        <source>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</source>
+        <translation>%1 wurde von einem anderen Programm geändert, seit dieses Programm zum ersten Mal Änderungen darin gespeichert hat. Nur die ursprüngliche Tonart, das Tempo und die Mischung werden wiederhergestellt; die Musik bleibt, wie sie jetzt ist. Wiederherstellen?</translation>
     </message>
 </context>
 <context>

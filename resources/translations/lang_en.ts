@@ -524,6 +524,30 @@ The update is offered again at the next start of the program.</source>
         <translation>The update could not be downloaded: %1.
 The update is offered again at the next start of the program.</translation>
     </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>too large to play: its notes and other events take more than %1 once read</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>too long to play: more than %1 bars</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>too many lyric rows to show: more than %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>too many lyric syllables to show: more than %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>too many chords to show: more than %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>its timing (a division of 0, or frames of film or video) is not one the program plays</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -919,6 +943,14 @@ The update is offered again at the next start of the program.</translation>
         <source>the program does not edit this kind of file</source>
         <translation>the program does not edit this kind of file</translation>
     </message>
+    <message>
+        <source>its backup cannot be read: %1</source>
+        <translation>its backup cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>there is no backup of the song</source>
+        <translation>there is no backup of the song</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>
@@ -1135,6 +1167,26 @@ The synthesizer stays silent without it; start the program again to retry.</tran
     <message>
         <source>The changes to %1 could not be written: %2.</source>
         <translation>The changes to %1 could not be written: %2.</translation>
+    </message>
+    <message>
+        <source>Restore the original settings</source>
+        <translation>Restore the original settings</translation>
+    </message>
+    <message>
+        <source>%1 has no copy of its original settings: the program has not saved changes into it.</source>
+        <translation>%1 has no copy of its original settings: the program has not saved changes into it.</translation>
+    </message>
+    <message>
+        <source>The original settings of %1 cannot be put back: %2.</source>
+        <translation>The original settings of %1 cannot be put back: %2.</translation>
+    </message>
+    <message>
+        <source>Put %1 back as it was before the program first saved changes into it? The key, tempo and mix saved since then are undone.</source>
+        <translation>Put %1 back as it was before the program first saved changes into it? The key, tempo and mix saved since then are undone.</translation>
+    </message>
+    <message>
+        <source>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</source>
+        <translation>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</translation>
     </message>
 </context>
 <context>

@@ -524,6 +524,30 @@ The update is offered again at the next start of the program.</source>
         <translation>Impossibile scaricare l&apos;aggiornamento: %1.
 L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</translation>
     </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>troppo grande per essere suonato: le sue note e gli altri eventi, una volta letti, occupano più di %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>troppo lungo per essere suonato: più di %1 battute</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>troppe righe di testo da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>troppe sillabe di testo da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>troppi accordi da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>la sua temporizzazione (una divisione pari a 0, o fotogrammi di film o video) non è una che il programma suona</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -919,6 +943,14 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <source>the program does not edit this kind of file</source>
         <translation>il programma non modifica questo tipo di file</translation>
     </message>
+    <message>
+        <source>its backup cannot be read: %1</source>
+        <translation>la sua copia di riserva non è leggibile: %1</translation>
+    </message>
+    <message>
+        <source>there is no backup of the song</source>
+        <translation>non c'è una copia di riserva del brano</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>
@@ -1135,6 +1167,26 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
     <message>
         <source>The changes to %1 could not be written: %2.</source>
         <translation>Le modifiche a %1 non sono state scritte: %2.</translation>
+    </message>
+    <message>
+        <source>Restore the original settings</source>
+        <translation>Ripristina le impostazioni originali</translation>
+    </message>
+    <message>
+        <source>%1 has no copy of its original settings: the program has not saved changes into it.</source>
+        <translation>%1 non ha una copia delle sue impostazioni originali: il programma non vi ha salvato modifiche.</translation>
+    </message>
+    <message>
+        <source>The original settings of %1 cannot be put back: %2.</source>
+        <translation>Le impostazioni originali di %1 non possono essere ripristinate: %2.</translation>
+    </message>
+    <message>
+        <source>Put %1 back as it was before the program first saved changes into it? The key, tempo and mix saved since then are undone.</source>
+        <translation>Riportare %1 com'era prima che il programma vi salvasse modifiche per la prima volta? Tonalità, tempo e mixaggio salvati da allora vengono annullati.</translation>
+    </message>
+    <message>
+        <source>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</source>
+        <translation>%1 è stato modificato da un altro programma dopo che questo programma vi ha salvato modifiche per la prima volta. Vengono ripristinati solo tonalità, tempo e mixaggio originali; la musica resta com'è ora. Ripristinarli?</translation>
     </message>
 </context>
 <context>

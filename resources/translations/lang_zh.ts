@@ -524,6 +524,30 @@ The update is offered again at the next start of the program.</source>
         <translation>无法下载更新：%1。
 下次启动程序时会再次提供此更新。</translation>
     </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>太大，无法播放：读取后其音符和其他事件超过 %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>太长，无法播放：超过 %1 小节</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>歌词行数太多，无法显示：超过 %1 行</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>歌词音节太多，无法显示：超过 %1 个</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>和弦太多，无法显示：超过 %1 个</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>其计时方式（分辨率为 0，或以电影或视频帧计）不是本程序能播放的</translation>
+    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
@@ -919,6 +943,14 @@ The update is offered again at the next start of the program.</source>
         <source>the program does not edit this kind of file</source>
         <translation>本程序不编辑此类文件</translation>
     </message>
+    <message>
+        <source>its backup cannot be read: %1</source>
+        <translation>无法读取其备份：%1</translation>
+    </message>
+    <message>
+        <source>there is no backup of the song</source>
+        <translation>该歌曲没有备份</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>
@@ -1135,6 +1167,26 @@ The synthesizer stays silent without it; start the program again to retry.</sour
     <message>
         <source>The changes to %1 could not be written: %2.</source>
         <translation>无法写入对 %1 的更改：%2。</translation>
+    </message>
+    <message>
+        <source>Restore the original settings</source>
+        <translation>恢复原始设置</translation>
+    </message>
+    <message>
+        <source>%1 has no copy of its original settings: the program has not saved changes into it.</source>
+        <translation>%1 没有原始设置的副本：本程序尚未在其中保存过更改。</translation>
+    </message>
+    <message>
+        <source>The original settings of %1 cannot be put back: %2.</source>
+        <translation>无法恢复 %1 的原始设置：%2。</translation>
+    </message>
+    <message>
+        <source>Put %1 back as it was before the program first saved changes into it? The key, tempo and mix saved since then are undone.</source>
+        <translation>将 %1 恢复到本程序第一次在其中保存更改之前的样子？此后保存的调、速度和混音都将撤销。</translation>
+    </message>
+    <message>
+        <source>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</source>
+        <translation>自本程序第一次在 %1 中保存更改以来，它已被另一个程序修改。只恢复其原始的调、速度和混音；音乐保持现在的样子。要恢复吗？</translation>
     </message>
 </context>
 <context>

@@ -337,6 +337,8 @@ private slots:
         QTest::newRow("too large") << false << "large" << 0 << 0 << -1
                                    << "too large for a song: 70.0 MiB, at most 64.0 MiB";
         QTest::newRow("a folder") << true << "folder" << 0 << 0 << -1 << "not a file: a folder, a device or a pipe";
+        QTest::newRow("1,001 bars") << true << "long" << 0 << 0 << -1 << "too long to play: more than 1000 bars";
+        QTest::newRow("a name in Latin-1") << true << "latin1" << 0 << 0 << 1 << "";
     }
     void requests()
     {
@@ -347,7 +349,13 @@ private slots:
         QFETCH(int, expected);
         QFETCH(QString, box);
         appSettings->setValue("System/DoubleClickAction", doubleClick);
-        const QString path = m_songs.filePath(file + ".kar");
+        QString path = m_songs.filePath(file + ".kar");
+        // As Qt reads it from a command line: U+FFFD for the byte of "é".
+        if (file == "latin1") {
+            const QByteArray raw = QFile::encodeName(m_songs.path()) + "/Caf\xe9.kar";
+            QVERIFY(QFile::copy(song("a"), path) && ::rename(QFile::encodeName(path).constData(), raw.constData()) == 0);
+            path = QFile::decodeName(raw);
+        }
         if (file == "notsong")
             TestUtil::writeFile(path, "plain text, no song");
         // A song's head before 70 MiB of nothing.
@@ -355,6 +363,10 @@ private slots:
             QVERIFY(QFile::copy(song("a"), path) && QFile(path).resize(qint64(70) << 20));
         if (file == "folder")
             QVERIFY(QDir().mkpath(path));
+        // Two notes 1,001 bars apart.
+        if (file == "long")
+            TestUtil::writeFile(path, QByteArray::fromHex("4d546864000000060000000101e04d54726b0000000e"
+                                                          "00903c40f5a700803c0000ff2f00"));
         QSignalSpy states(window()->engine(), &SoundEngine::playStateChanged);
         const bool ok = byPath ? window()->onStartSongPath(path, action)
                                : window()->startSongPlaylist(info(path), action, -1, QString(), -1);

@@ -47,6 +47,7 @@ def gen(out):
         ('merge_ties', 2, 6, 60, 3, 96),
         ('merge_sixteen', 3, 16, 80, 120, 384),
         ('merge_many', 4, 32, 30, 1000, 960),
+        ('merge_forty_one', 6, 41, 20, 500, 480),
         ('merge_sparse', 5, 3, 10, 50000, 120),
     ]
     for name, seed, ntracks, events, max_delta, division in cases:

@@ -188,11 +188,12 @@ private slots:
         for (int i = 0; i < 400; ++i)
             tempos += SmfTrack::vlq(i ? 1920 : 0) + hexBytes({0xFF, 0x51, 3, 0x07, 0xA1, 0x20 + (i & 1)});
         QTest::newRow("400 tempo bars") << song(tempos + eot) << 0;
-        // 529,000 SysEx bytes pass the limit of the stream.
+        // 1,070,000 SysEx bytes pass the limit of the stream, the song's
+        // and the engine's event buffer.
         QByteArray sysex;
-        for (int i = 0; i < 4100; ++i)
+        for (int i = 0; i < 8300; ++i)
             sysex += hexBytes({0, 0xF0, 126}) + QByteArray(125, 0x11) + char(0xF7);
-        QTest::newRow("overflow") << song(sysex + eot) << 2;
+        QTest::newRow("overflow") << song(sysex + eot) << 14;
         QByteArray head = song(eot);
         head[4 + 3] = 8;
         // The track is looked for behind the 8 bytes announced, and not found.

@@ -1,6 +1,7 @@
 """By mutagen: make IN OUT VERSION ENCODING tags IN into OUT with texts, a long COMM, USLT, TXXX,
 APIC and a SYLT over 128 bytes; dump IN gives JSON of the text frames, every frame's data as
-mutagen writes it and the raw frames mutagen does not know (hex)."""
+mutagen writes it and the raw frames mutagen does not know (hex); retitle IN TITLE sets its
+title, as another tag editor would."""
 import json
 import shutil
 import sys
@@ -38,5 +39,9 @@ def dump(path):
 
 if sys.argv[1] == "make":
     make(sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5]))
+elif sys.argv[1] == "retitle":
+    t = ID3(sys.argv[2])
+    t.add(TIT2(encoding=3, text=sys.argv[3]))
+    t.save(sys.argv[2], v2_version=t.version[1])
 else:
     dump(sys.argv[2])

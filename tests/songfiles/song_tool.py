@@ -1,8 +1,10 @@
 """make OUT FORMAT: a four-bar song, CC7 on channel 1 only. check ORIG EDITED:
 strict parse of EDITED; JSON of its tracks, head metas and whether its notes are ORIG's.
 move-records IN OUT: the maker's settings records moved from the head of track 0 to the
-head of track 1, as a sequencer that puts a track of its own first does. records IN: JSON,
-per track, how many settings records of each command (hex) it holds."""
+head of track 1, as a sequencer that puts a track of its own first does; split-records IN OUT:
+only the channel records (1E, 1F) moved. add-track IN OUT: a track of eight notes on channel 5
+added, as another program would. records IN: JSON, per track, how many settings records of
+each command (hex) it holds."""
 import json
 import sys
 from collections import Counter
@@ -52,12 +54,22 @@ def records(track):
             and len(m.data) > 4 and m.data[4] in (0x1E, 0x1F, 0x2F, 0x3F, 0x4F, 0x5F, 0x6F)]
 
 
-def move_records(src, out):
+def move_records(src, out, commands=None):
     mid = mido.MidiFile(src, clip=False)
-    moved = records(mid.tracks[0])
+    moved = [m for m in records(mid.tracks[0]) if commands is None or m.data[4] in commands]
     assert moved and all(m.time == 0 for m in moved)
     mid.tracks[0] = mido.MidiTrack(m for m in mid.tracks[0] if m not in moved)
     mid.tracks[1][0:0] = moved
+    mid.save(out)
+
+
+def add_track(src, out):
+    mid = mido.MidiFile(src, clip=False)
+    tr = mido.MidiTrack([mido.Message('program_change', channel=5, program=40)])
+    for i in range(8):
+        tr += [mido.Message('note_on', channel=5, note=70 + i, velocity=70, time=96 if i else 0),
+               mido.Message('note_off', channel=5, note=70 + i, time=90)]
+    mid.tracks.append(tr)
     mid.save(out)
 
 
@@ -70,6 +82,10 @@ if sys.argv[1] == 'make':
     make(sys.argv[2], int(sys.argv[3]))
 elif sys.argv[1] == 'move-records':
     move_records(sys.argv[2], sys.argv[3])
+elif sys.argv[1] == 'split-records':
+    move_records(sys.argv[2], sys.argv[3], (0x1E, 0x1F))
+elif sys.argv[1] == 'add-track':
+    add_track(sys.argv[2], sys.argv[3])
 elif sys.argv[1] == 'records':
     count_records(sys.argv[2])
 else:

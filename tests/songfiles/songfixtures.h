@@ -5,6 +5,8 @@
 #include "testutil.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace SongFixtures {
 
@@ -25,6 +27,22 @@ inline QString makeMfx(const QString &folder, const QString &name, const QByteAr
     TestUtil::writeFile(path, LzhufTestEncoder::container(magic.constData(), midi));
     QFile::remove(QDir(folder).filePath(QStringLiteral("payload.mid")));
     return path;
+}
+
+// mido's strict reading of edited against original: its tracks, head metas
+// and whether its notes are original's (tests/songfiles/song_tool.py check).
+inline QJsonObject mido(const QString &original, const QString &edited)
+{
+    return QJsonDocument::fromJson(TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"),
+                                                       {QStringLiteral("check"), original, edited}))
+        .object();
+}
+
+// Per track, how many settings records of each command mido finds, as JSON.
+inline QString settingsRecords(const QString &path)
+{
+    return QString::fromLatin1(
+        TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"), {QStringLiteral("records"), path}));
 }
 
 } // namespace SongFixtures

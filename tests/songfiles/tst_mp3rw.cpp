@@ -55,6 +55,38 @@ private slots:
         QVERIFY(m_audio.startsWith("\xFF\xFB"));
     }
 
+    // Restore of an MP3: after the program's own saves it goes back whole;
+    // after another tag editor retitled it, only the tempo and key offsets
+    // (the QEDT frame) go back, and the new title and the audio stay.
+    void restoreKeepsAnotherEditorsTag()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("restore.mp3"));
+        TestUtil::runPython(QStringLiteral("songfiles/id3_peer.py"),
+                            {"make", m_dir.filePath("tone.mp3"), path, "3", "0"});
+        const QByteArray original = TestUtil::readFile(path);
+        for (bool retitled : {false, true}) {
+            QVERIFY(TestUtil::writeFile(path, original));
+            std::unique_ptr<SongRW> rw(SongRW::createFromFile(path, true));
+            rw->setDeltaKey(2);
+            rw->setDeltaBpm(-5);
+            QVERIFY(rw->saveToFile(path));
+            if (retitled)
+                TestUtil::runPython(QStringLiteral("songfiles/id3_peer.py"), {"retitle", path, "Retitled"});
+            QCOMPARE(SongRW::restorePlan(path), retitled ? SongRW::Restore::SettingsOnly : SongRW::Restore::Whole);
+            QVERIFY(SongRW::restoreBackup(path));
+            if (!retitled) {
+                QCOMPARE(TestUtil::readFile(path), original);
+                continue;
+            }
+            const QJsonObject tag = peerDump(path);
+            QCOMPARE(tag["text"]["TIT2"].toString(), QStringLiteral("Retitled"));
+            QCOMPARE(tag["unknown"].toArray().size(), 0);
+            Mp3RW reread;
+            QVERIFY(reread.openFile(path));
+            QCOMPARE(TestUtil::readFile(path).mid(reread.getAudioDataStartPos()), m_audio);
+        }
+    }
+
     void mutagenTagEditedAndReadBack_data()
     {
         QTest::addColumn<int>("version");

@@ -2,19 +2,37 @@
 // are seen where the user meets them, on the edit page.
 #include "SafeSave.h"
 #include "SongRW.h"
+#include "SongSettings.h"
 #include "songfixtures.h"
 #include "testutil.h"
 
 #include <QDir>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
+#include <filesystem>
+#include <grp.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
+
+namespace {
+
+// "mode uid:gid" of a file, e.g. "0664 1000:100".
+QString described(const QByteArray &native)
+{
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return QStringLiteral("missing");
+    return QStringLiteral("%1 %2:%3").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0')).arg(st.st_uid).arg(st.st_gid);
+}
+
+} // namespace
 
 class TestSongRW : public QObject
 {
@@ -88,19 +106,94 @@ private slots:
         QTemporaryDir dir;
         const QString path = SongFixtures::makeMidi(dir.path(), QStringLiteral("song.mid"));
         const QByteArray original = TestUtil::readFile(path);
+        QCOMPARE(SongRW::restorePlan(path), SongRW::Restore::Nothing);
         QVERIFY(!SongRW::restoreBackup(path));
         QCOMPARE(TestUtil::readFile(path), original);
-        for (const char *title : {"First edit", "Second edit"}) {
+        for (int key : {2, 3}) {
             std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
             QVERIFY(editor);
-            editor->setTitle(QLatin1String(title));
+            editor->setDeltaKey(key);
+            editor->setTrackParameter(0, 0, MidiTrackParam{0, 0, 0, false, -10 * key});
             QVERIFY(editor->saveToFile(path));
             QCOMPARE(TestUtil::readFile(path + QLatin1String(".bak")), original);
         }
         QVERIFY(TestUtil::readFile(path) != original);
+        QCOMPARE(SongRW::restorePlan(path), SongRW::Restore::Whole);
         QVERIFY(SongRW::restoreBackup(path));
         QCOMPARE(TestUtil::readFile(path), original);
         QVERIFY(!QFile::exists(path + QLatin1String(".bak")));
+    }
+
+    // Restore undoes the program's own saves and nothing else: after a
+    // track another program added, only the original settings go back and
+    // the track stays; a song made read-only since is not written at all;
+    // through a symlink the song it names is restored and the link stays.
+    void restoreUndoesOnlyTheProgramsSaves_data()
+    {
+        QTest::addColumn<QString>("since");
+        QTest::addColumn<int>("plan");
+        QTest::newRow("saved only") << "" << int(SongRW::Restore::Whole);
+        QTest::newRow("a track added by mido") << "track" << int(SongRW::Restore::SettingsOnly);
+        QTest::newRow("made read-only") << "0444" << int(SongRW::Restore::Refused);
+        QTest::newRow("through a symlink") << "link" << int(SongRW::Restore::Whole);
+    }
+    void restoreUndoesOnlyTheProgramsSaves()
+    {
+        QFETCH(QString, since);
+        QFETCH(int, plan);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("real")));
+        const QString real = SongFixtures::makeMidi(dir.filePath(QStringLiteral("real")), QStringLiteral("song.mid"));
+        // The song came with settings of its own: key +1.
+        std::unique_ptr<SongRW> store(SongRW::createFromFile(real, false));
+        store->setDeltaKey(1);
+        QVERIFY(store->saveToFile(real));
+        const QByteArray original = TestUtil::readFile(real);
+        const QString path = since == QLatin1String("link") ? dir.filePath(QStringLiteral("link.mid")) : real;
+        QVERIFY(path == real || QFile::link(real, path));
+
+        // Channel 4 never sets its volume: the save adds a CC7 at the head.
+        std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
+        editor->setDeltaKey(4);
+        editor->setTrackParameter(3, 0, MidiTrackParam{0, 0, 0, false, -20});
+        QVERIFY(editor->saveToFile(path));
+        QVERIFY(TestUtil::readFile(path).contains(QByteArray::fromHex("00b30764")));
+        editor.reset();
+        if (since == QLatin1String("track"))
+            TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"), {"add-track", path, path});
+        if (since == QLatin1String("0444"))
+            QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        const QByteArray before = TestUtil::readFile(path);
+        const QString copy = dir.filePath(QStringLiteral("before.mid"));
+        QVERIFY(TestUtil::writeFile(copy, before));
+
+        QString why;
+        QCOMPARE(int(SongRW::restorePlan(path, &why)), plan);
+        const bool refused = plan == int(SongRW::Restore::Refused);
+        QCOMPARE(SongRW::restoreBackup(path, &why), !refused);
+        QCOMPARE(QFile::exists(path + QLatin1String(".bak")), refused);
+        if (refused) {
+            QCOMPARE(why, QStringLiteral("the song file is read-only"));
+            QCOMPARE(TestUtil::readFile(path), before);
+            return;
+        }
+        QCOMPARE(QFileInfo(path).isSymLink(), since == QLatin1String("link"));
+        if (plan == int(SongRW::Restore::Whole)) {
+            QCOMPARE(TestUtil::readFile(real), original);
+            return;
+        }
+        // The track stays, every note as mido reads it; the settings are
+        // the original's, as the player reads them.
+        const QJsonObject peer = SongFixtures::mido(copy, path);
+        QCOMPARE(peer[QLatin1String("tracks")].toInt(), 5);
+        QVERIFY(peer[QLatin1String("sameNotes")].toBool());
+        const QByteArray restored = TestUtil::readFile(path);
+        Db db{};
+        initDBSTRUCT(&db);
+        db.transpose = 99;
+        QVERIFY(loadSongSettings_MID(reinterpret_cast<const uint8_t *>(restored.constData()), uint32_t(restored.size()), &db));
+        QCOMPARE(QList<int>({db.transpose, db.layers[3][0].volume}), QList<int>({1, 0}));
+        QCOMPARE(SongFixtures::settingsRecords(path), QStringLiteral(R"([{"3f": 1}, {}, {}, {}, {}])"));
     }
 
     // A song its owner made read-only is said so and stays byte for byte,
@@ -159,16 +252,116 @@ private slots:
         QVERIFY(editor);
         editor->setTitle(QStringLiteral("Edited"));
         QVERIFY(editor->saveToFile(path));
-        struct stat song {}, backup {};
-        QCOMPARE(::stat(native.constData(), &song), 0);
-        QCOMPARE(::stat(QByteArray(native + ".bak").constData(), &backup), 0);
-        const auto described = [](const struct stat &st) {
-            return QStringLiteral("%1 %2:%3").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0')).arg(st.st_uid).arg(st.st_gid);
-        };
-        QCOMPARE(described(song).left(4), QStringLiteral("%1").arg(mode, 4, 8, QLatin1Char('0')));
-        QCOMPARE(described(backup), described(song));
+        const QString song = described(native), backup = described(native + ".bak");
+        QCOMPARE(song.left(4), QStringLiteral("%1").arg(mode, 4, 8, QLatin1Char('0')));
+        QCOMPARE(backup, song);
         if (otherOwner && root)
-            QCOMPARE(int(backup.st_uid), 65534);
+            QVERIFY(backup.endsWith(QLatin1String(" 65534:65534")));
+    }
+
+    // A song of another member of a shared group: the user's saves and
+    // Restore keep its owner, group and mode (only root may give a file
+    // away, so the song is written in place), its backup the group and mode,
+    // and nothing is left beside it. Root becomes the user for the saves.
+    void sharedSongKeepsItsOwner_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::newRow("group-writable folder") << 0775;
+        QTest::newRow("setgid folder") << 02775;
+    }
+    void sharedSongKeepsItsOwner()
+    {
+        QFETCH(int, folderMode);
+        if (::geteuid() != 0)
+            QSKIP("becoming another user needs root");
+        constexpr uid_t owner = 4241, user = 4243;
+        constexpr gid_t group = 4242;
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shared")));
+        const QByteArray folder = QFile::encodeName(dir.filePath(QStringLiteral("shared")));
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        QCOMPARE(::chown(folder.constData(), owner, group), 0);
+        QCOMPARE(::chmod(folder.constData(), mode_t(folderMode)), 0);
+        const QString path = SongFixtures::makeMidi(QFile::decodeName(folder), QStringLiteral("song.mid"));
+        const QByteArray native = QFile::encodeName(path);
+        QCOMPARE(::chown(native.constData(), owner, group), 0);
+        QCOMPARE(::chmod(native.constData(), 0664), 0);
+        const QByteArray original = TestUtil::readFile(path);
+
+        std::vector<gid_t> rootGroups(size_t(std::max(0, ::getgroups(0, nullptr))));
+        QVERIFY(::getgroups(int(rootGroups.size()), rootGroups.data()) >= 0);
+        const gid_t groups[] = {group};
+        QCOMPARE(::setgroups(1, groups), 0);
+        QCOMPARE(::setegid(user), 0);
+        QCOMPARE(::seteuid(user), 0);
+        QStringList failed;
+        for (int key : {2, 3}) {
+            std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
+            if (!editor)
+                failed << QStringLiteral("open");
+            else if (editor->setDeltaKey(key); !editor->saveToFile(path))
+                failed << editor->errorString();
+        }
+        const QString saved = described(native), backup = described(native + ".bak");
+        const int keyAfterSaves = std::unique_ptr<SongRW>(SongRW::createFromFile(path, false))->getDeltaKey();
+        QString why;
+        if (!SongRW::restoreBackup(path, &why))
+            failed << why;
+        (void)::seteuid(0);
+        (void)::setegid(0);
+        (void)::setgroups(rootGroups.size(), rootGroups.data());
+        QCOMPARE(failed, QStringList());
+
+        QCOMPARE(keyAfterSaves, 3);
+        QCOMPARE(saved, QStringLiteral("0664 4241:4242"));
+        QCOMPARE(backup, QStringLiteral("0664 4243:4242"));
+        QCOMPARE(described(native), QStringLiteral("0664 4241:4242"));
+        QCOMPARE(TestUtil::readFile(path), original);
+        QCOMPARE(QDir(QFile::decodeName(folder)).entryList(QDir::Files | QDir::Hidden), QStringList{"song.mid"});
+    }
+
+    // A name of 244 bytes of UTF-8, and one in Latin-1 that Qt reads with
+    // U+FFFD for its accented letter: each is opened, saved twice, backed up
+    // beside it under its own name plus ".bak" and restored, and nothing is
+    // left in the folder.
+    void namesOfEveryKind_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QByteArray utf8;
+        for (int i = 0; i < 120; ++i)
+            utf8 += "\xc3\xa9";
+        QTest::newRow("244 bytes of UTF-8") << utf8 + ".mid";
+        QTest::newRow("Latin-1") << QByteArray("Caf\xe9 del mar.mid");
+    }
+    void namesOfEveryKind()
+    {
+        QFETCH(QByteArray, name);
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path());
+        const QByteArray native = folder + '/' + name;
+        const QString made = SongFixtures::makeMidi(dir.path(), QStringLiteral("plain.mid"));
+        QCOMPARE(::rename(QFile::encodeName(made).constData(), native.constData()), 0);
+        const QString path = QFile::decodeName(native);
+        QCOMPARE(path.contains(QChar::ReplacementCharacter), !name.startsWith('\xc3'));
+        QByteArray before, after;
+        QVERIFY(SafeSave::readFile(path, 1 << 20, before));
+        for (int key : {2, 3}) {
+            QString why;
+            std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true, &why));
+            QVERIFY2(editor, qPrintable(why));
+            editor->setDeltaKey(key);
+            QVERIFY2(editor->saveToFile(path), qPrintable(editor->errorString()));
+        }
+        QCOMPARE(std::unique_ptr<SongRW>(SongRW::createFromFile(path, false))->getDeltaKey(), 3);
+        QCOMPARE(::access(QByteArray(native + ".bak").constData(), F_OK), 0);
+        QString why;
+        QVERIFY2(SongRW::restoreBackup(path, &why), qPrintable(why));
+        QVERIFY(SafeSave::readFile(path, 1 << 20, after));
+        QCOMPARE(after, before);
+        QList<QByteArray> left;
+        for (const auto &e : std::filesystem::directory_iterator(folder.constData()))
+            left << QByteArray::fromStdString(e.path().filename().native());
+        QCOMPARE(left, QList<QByteArray>{name});
     }
 
     // Saving reads the umask without changing it: the files another thread

@@ -209,6 +209,7 @@ private slots:
         QFETCH(QString, told);
         store.setFault(QStringLiteral("/files/bytes/4000"), fault, 0, QStringLiteral("chunk=100&gap=20"));
         answer = fault.isEmpty() ? QMessageBox::No : QMessageBox::Yes;
+        QVERIFY(TestUtil::writeFile(dir.filePath("song.mid.bak"), oldBytes));
         DownloadMngr d;
         connect(&d, &DownloadMngr::progressValChanged, &d, [&](qint64 got, qint64) {
             if (fault == QLatin1String("trickle") && got >= 300)
@@ -219,8 +220,21 @@ private slots:
         d.onUserAbort();
         QCOMPARE(questions, 1);
         QCOMPARE(TestUtil::readFile(d.getDestFullPath()), oldBytes);
+        QCOMPARE(TestUtil::readFile(d.getDestFullPath() + ".bak"), oldBytes);
         QVERIFY(!QFile::exists(d.getDestFullPath() + ".part"));
         QCOMPARE(store.requests().size(), fault.isEmpty() ? 0 : 1);
+    }
+
+    // A song downloaded again is a new file: the backup of the one it
+    // replaces goes with it, so that Restore never puts that one back.
+    void replacedSongLosesItsBackup()
+    {
+        QVERIFY(TestUtil::writeFile(dir.filePath("song.mid.bak"), oldBytes));
+        answer = QMessageBox::Yes;
+        DownloadMngr d;
+        QCOMPARE(run(d, 4000, 4000, true), 0);
+        QCOMPARE(QFileInfo(d.getDestFullPath()).size(), 4000);
+        QVERIFY(!QFile::exists(d.getDestFullPath() + ".bak"));
     }
 
     // A big download goes to the disk as it comes: while the window is busy

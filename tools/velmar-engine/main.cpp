@@ -21,6 +21,7 @@
 //   is a MIDI song and the synthesizer did not start.
 // Recorded checks: tools/velmar-engine/null_sink_record.sh, and
 // tools/velmar-engine/heard_position.sh (reported minus heard).
+#include "Extract.h"
 #include "RealTime.h"
 #include "Sequencer.h"
 #include "SoftSynth.h"
@@ -133,7 +134,9 @@ int main(int argc, char **argv)
     engine.setPlayingState(SoundEngine::ePsStopUnload);
     engine.setPlayingState(SoundEngine::ePsReady);
     if (!currSong->loadSongFile(file)) {
-        std::fprintf(stderr, "velmar-engine: %s: the song does not load\n", qPrintable(file));
+        const bool decoded = currSong->refusal().fromDecoder();
+        std::fprintf(stderr, "velmar-engine: %s: the song does not load%s%s\n", qPrintable(file),
+                     decoded ? ": " : "", decoded ? qPrintable(Extract::failureText()) : "");
         return 1;
     }
     if (currSong->baseType() == SONG_FORMAT_MIDI && !synthesizer) {

@@ -32,7 +32,7 @@ bool loadSong(const QString &path, SongRecords &song, QString *error)
     const int length = Extract::NormalizeMidiSequence(
         &song.sd, reinterpret_cast<uint8_t *>(bytes.data()), int(bytes.size()), 0, -1);
     if (length <= 0) {
-        *error = QStringLiteral("the decoder cannot read the song");
+        *error = Extract::failureText();
         return false;
     }
     song.sd.streamLength = length;

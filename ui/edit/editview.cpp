@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -266,12 +267,50 @@ void editView::undoAllChanges()
         restartWithoutSaving();
 }
 
+// Asks first, saying what it undoes; where another program changed the song
+// since, only the settings go back. The song on the page restarts from the
+// restored file without saving what was edited on it.
 void editView::restoreFileSettings()
 {
     if (!currSong->isLoaded())
         return;
-    m_engine->revertFile();
-    restartWithoutSaving();
+    const QString path = currSong->path();
+    const QString name = QFileInfo(path).fileName();
+    const QString title = tr("Restore the original settings");
+    QString why;
+    QString question;
+    switch (SongRW::restorePlan(path, &why)) {
+    case SongRW::Restore::Nothing:
+        QMessageBox::information(this, title,
+                                 tr("%1 has no copy of its original settings: the program has not saved "
+                                    "changes into it.").arg(name));
+        return;
+    case SongRW::Restore::Refused:
+        QMessageBox::warning(this, title, tr("The original settings of %1 cannot be put back: %2.").arg(name, why));
+        return;
+    case SongRW::Restore::Whole:
+        question = tr("Put %1 back as it was before the program first saved changes into it? The key, tempo "
+                      "and mix saved since then are undone.").arg(name);
+        break;
+    case SongRW::Restore::SettingsOnly:
+        question = tr("%1 was changed by another program since the program first saved changes into it. "
+                      "Only its original key, tempo and mix are put back; the music stays as it is now. "
+                      "Put them back?").arg(name);
+        break;
+    }
+    if (QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    // Edits not written yet would go over the restored song later.
+    m_pending.removeIf([&](const Pending &p) { return p.path == path; });
+    showSaveMessage();
+    if (!SongRW::restoreBackup(path, &why)) {
+        QMessageBox::warning(this, title, tr("The original settings of %1 cannot be put back: %2.").arg(name, why));
+        return;
+    }
+    // The song may have stopped or changed while the question was open.
+    if (currSong->isLoaded() && currSong->path() == path)
+        restartWithoutSaving();
 }
 
 void editView::showGlobalUndoDown() { setPicture(ui->globalUndoButton, ":/icon2x/global-undo_DOWN.png"); }

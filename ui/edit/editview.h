@@ -3,8 +3,9 @@
 // edit goes straight to the sound engine and is heard at once; when the song
 // stops the page writes the edits into the song file (a MIDI song through the
 // mix editor, an MP3 through its tag) and empties itself. Global undo restarts
-// the song as its file has it; restore settings first puts the file's backup
-// back. Both skip the save of the stop they cause.
+// the song as its file has it; restore settings first puts back, once the
+// user agrees, what the file's backup holds (SongRW::restoreBackup). Both skip
+// the save of the stop they cause.
 //
 // A song whose file cannot take the edits (read-only, in a read-only folder,
 // or a file the program only reads) is told as it starts: its edits are

@@ -62,6 +62,46 @@ def sixteen_channels(path):
     mid.save(path)
 
 
+def forty_tracks(path):
+    """41 chunks: a tempo track and 40 tracks of one note each."""
+    mid = MidiFile(type=1, ticks_per_beat=480)
+    conductor = MidiTrack()
+    mid.tracks.append(conductor)
+    add_track(conductor, [(0, MetaMessage('set_tempo', tempo=500000))], 40 * 240 + 480)
+    for t in range(40):
+        track = MidiTrack()
+        mid.tracks.append(track)
+        channel = t % 16
+        add_track(track, [(t * 240, Message('note_on', channel=channel, note=40 + t, velocity=90)),
+                          (t * 240 + 200, Message('note_off', channel=channel, note=40 + t))], t * 240 + 240)
+    mid.save(path)
+
+
+def dense(path):
+    """About 700 KB: 16 tracks of sixteenth notes, each under expression
+    and pitch-bend curves of 24 steps a bar, for five minutes."""
+    mid = MidiFile(type=1, ticks_per_beat=480)
+    conductor = MidiTrack()
+    mid.tracks.append(conductor)
+    bars = 150
+    end = bars * 1920
+    add_track(conductor, [(0, MetaMessage('set_tempo', tempo=500000)),
+                          (0, MetaMessage('time_signature', numerator=4, denominator=4))], end)
+    for channel in range(16):
+        track = MidiTrack()
+        mid.tracks.append(track)
+        ev = [(0, Message('program_change', channel=channel, program=(channel * 5) % 128))]
+        for i, tick in enumerate(range(0, end, 120)):
+            note = 36 + (channel * 5 + i) % 60
+            ev.append((tick, Message('note_on', channel=channel, note=note, velocity=40 + i % 80)))
+            ev.append((tick + 100, Message('note_on', channel=channel, note=note, velocity=0)))
+        for i, tick in enumerate(range(0, end, 80)):
+            ev.append((tick + 1, Message('control_change', channel=channel, control=11, value=64 + (i * 7) % 63)))
+            ev.append((tick + 2, Message('pitchwheel', channel=channel, pitch=((i * 97) % 4096) - 2048)))
+        add_track(track, ev, end)
+    mid.save(path)
+
+
 def running_status(path):
     """Format 0 written by hand: note-ons and their velocity-0 offs share one
     status byte, and the song starts at 96 ticks per quarter."""
@@ -98,21 +138,22 @@ def add_track(track, events, end_tick):
 
 
 def note_times(path):
+    """One pass over mido's merge of the tracks: the seconds as iterating
+    the file gives them (each delta at the tempo in force), and the tick."""
     mid = MidiFile(path)
     notes = []
     t = 0.0
-    for msg in mid:
-        t += msg.time
-        if msg.type == 'note_on' and msg.velocity > 0:
-            notes.append([t * 1000.0, msg.channel, msg.note])
     tick = 0
-    ticks = []
+    tempo = 500000
     for msg in mido.merge_tracks(mid.tracks):
+        t += mido.tick2second(msg.time, mid.ticks_per_beat, tempo)
         tick += msg.time
-        if msg.type == 'note_on' and msg.velocity > 0:
-            ticks.append(tick * 480 // mid.ticks_per_beat)
+        if msg.type == 'set_tempo':
+            tempo = msg.tempo
+        elif msg.type == 'note_on' and msg.velocity > 0:
+            notes.append([t * 1000.0, msg.channel, msg.note, tick * 480 // mid.ticks_per_beat])
     t0 = notes[0][0]
-    return [[round(n[0] - t0, 4), n[1], n[2], k] for n, k in zip(notes, ticks)]
+    return [[round(n[0] - t0, 4), n[1], n[2], n[3]] for n in notes]
 
 
 def main():
@@ -121,7 +162,9 @@ def main():
     result = {}
     for name, make in (('tempo_meter.mid', tempo_and_meter_changes),
                        ('sixteen_channels.mid', sixteen_channels),
-                       ('running_status.mid', running_status)):
+                       ('running_status.mid', running_status),
+                       ('forty_tracks.mid', forty_tracks),
+                       ('dense.mid', dense)):
         path = os.path.join(out, name)
         make(path)
         result[name] = note_times(path)

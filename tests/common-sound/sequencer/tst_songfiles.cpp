@@ -174,6 +174,8 @@ private slots:
         QTest::newRow("tempo and time-signature changes") << "tempo_meter.mid";
         QTest::newRow("16 channels") << "sixteen_channels.mid";
         QTest::newRow("running status, division 96") << "running_status.mid";
+        QTest::newRow("41 tracks") << "forty_tracks.mid";
+        QTest::newRow("730 KB") << "dense.mid";
     }
     void playsAtMidoTime()
     {

@@ -10,6 +10,8 @@
 #include "testlanguage.h"
 
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QListView>
 #include <QPushButton>
 #include <QSlider>
@@ -74,6 +76,11 @@ class TestEditView : public QObject
     QString m_mid, m_mp3, m_short;
     QByteArray m_midBytes, m_mp3Bytes, m_shortBytes;
     QStringList m_restarts;
+    // "title|text" of each message box, answered with the button named first
+    // in m_answers (Yes when none is).
+    QStringList m_boxes;
+    QList<QMessageBox::StandardButton> m_answers;
+    QTimer m_boxAnswerer;
 
     MidiEdit *edit() { return m_rig->engine->midiEdit(); }
     const MidiEditTrack &edited(int channel) { return edit()->editedData().tracks[channel - 1][0]; }
@@ -88,6 +95,17 @@ class TestEditView : public QObject
 private slots:
     void initTestCase()
     {
+        connect(&m_boxAnswerer, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                m_boxes << box->windowTitle() + "|" + box->text();
+                const auto answer = m_answers.isEmpty() ? QMessageBox::Yes : m_answers.takeFirst();
+                if (QAbstractButton *button = box->button(answer))
+                    button->click();
+                else
+                    box->done(0);
+            }
+        });
+        m_boxAnswerer.start(20);
         m_rig = std::make_unique<SoundEngineRig>();
         SoundEngineRig::makeSongs(m_rig->dir.path());
         m_mid = m_rig->dir.filePath("mix.mid");
@@ -106,6 +124,8 @@ private slots:
                 && TestUtil::writeFile(m_short, m_shortBytes));
         m_page = std::make_unique<editView>(nullptr, m_rig->engine.get());
         m_restarts.clear();
+        m_boxes.clear();
+        m_answers.clear();
         connect(m_page.get(), &editView::restartSong, this, [this](const QString &path, int action) {
             m_restarts << QStringLiteral("%1 %2").arg(QFileInfo(path).fileName()).arg(action);
             QVERIFY(play(path));
@@ -774,11 +794,15 @@ private slots:
         m_rig->stop();
         QVERIFY(TestUtil::readFile(m_mid) != m_midBytes);
 
-        // Restore: the backup is put back and what was edited is not written.
+        // Restore, once asked: the backup is put back and what was edited is
+        // not written.
         QVERIFY(play(m_mid));
         QCOMPARE(int(edited(1).muteSolo), int(DB_SOLO));
         click(m_page->strip(1), "muteButton");
         click(m_page.get(), "restoreSettingsButton");
+        QCOMPARE(m_boxes, QStringList{"Restore the original settings|Put mix.mid back as it was before the program "
+                                      "first saved changes into it? The key, tempo and mix saved since then are "
+                                      "undone."});
         QCOMPARE(TestUtil::readFile(m_mid), m_midBytes);
         QCOMPARE(int(edited(1).muteSolo), int(DB_NORMAL));
         m_rig->stop();
@@ -787,6 +811,62 @@ private slots:
         // With no song nothing restarts.
         click(m_page.get(), "globalUndoButton");
         QCOMPARE(m_restarts.size(), 2);
+    }
+
+    // Restore never destroys what the program did not write: after another
+    // program added a track it asks whether to put back the settings only,
+    // and No leaves the song as it is; a song made read-only since is not
+    // written, and a song with nothing to restore is said so.
+    void restoreAsksAndKeepsOthersWork()
+    {
+        QVERIFY(play(m_mid));
+        click(m_page->strip(0), "muteButton");
+        m_rig->stop();
+        QVERIFY(TestUtil::readFile(m_mid) != m_midBytes);
+        const QString copy = m_mid + ".with-track";
+        TestUtil::runPython("songfiles/song_tool.py", {"add-track", m_mid, copy});
+        const QByteArray withTrack = TestUtil::readFile(copy);
+        QVERIFY(TestUtil::writeFile(m_mid, withTrack));
+        const QString question = "Restore the original settings|mix.mid was changed by another program since the "
+                                 "program first saved changes into it. Only its original key, tempo and mix are put "
+                                 "back; the music stays as it is now. Put them back?";
+
+        QVERIFY(play(m_mid));
+        m_answers = {QMessageBox::No};
+        click(m_page.get(), "restoreSettingsButton");
+        QCOMPARE(m_boxes, QStringList{question});
+        QCOMPARE(TestUtil::readFile(m_mid), withTrack);
+        QVERIFY(m_restarts.isEmpty());
+
+        click(m_page.get(), "restoreSettingsButton");
+        QCOMPARE(m_boxes, QStringList({question, question}));
+        QCOMPARE(m_restarts, QStringList{"mix.mid 0"});
+        QCOMPARE(int(edited(1).muteSolo), int(DB_NORMAL));
+        QCOMPARE(TestUtil::runPython("songfiles/song_tool.py", {"records", m_mid}),
+                 QByteArray(R"([{}, {}, {}, {}, {}])"));
+        const QByteArray mido = TestUtil::runPython("playback/make_midiedit_song.py", {"compare", copy, m_mid});
+        QVERIFY2(mido.startsWith("same song\n0\n"), mido);
+        QFile::remove(copy);
+        QVERIFY(!QFile::exists(m_mid + ".bak"));
+
+        // Nothing to restore now; then a save, and the song made read-only.
+        m_boxes.clear();
+        click(m_page.get(), "restoreSettingsButton");
+        QCOMPARE(m_boxes, QStringList{"Restore the original settings|mix.mid has no copy of its original settings: "
+                                      "the program has not saved changes into it."});
+        click(m_page->strip(0), "muteButton");
+        m_rig->stop();
+        const QByteArray saved = TestUtil::readFile(m_mid);
+        QVERIFY(QFile::setPermissions(m_mid, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QVERIFY(play(m_mid));
+        m_boxes.clear();
+        click(m_page.get(), "restoreSettingsButton");
+        QCOMPARE(m_boxes, QStringList{"Restore the original settings|The original settings of mix.mid cannot be put "
+                                      "back: the song file is read-only."});
+        m_rig->stop();
+        QCOMPARE(TestUtil::readFile(m_mid), saved);
+        QVERIFY(QFile::exists(m_mid + ".bak"));
+        QVERIFY(QFile::setPermissions(m_mid, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     }
 };
 
