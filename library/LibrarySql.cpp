@@ -11,10 +11,20 @@
 
 namespace LibrarySql {
 
+namespace {
+thread_local QSqlError g_lastFailure;
+}
+
 bool failed(const QSqlQuery &q)
 {
-    qDebug() << "SqLite error:" << q.lastError().text();
+    g_lastFailure = q.lastError();
+    qDebug() << "SqLite error:" << g_lastFailure.text();
     return false;
+}
+
+QSqlError lastFailure()
+{
+    return g_lastFailure;
 }
 
 Savepoint::Savepoint(QSqlDatabase database, const char *savepointName)

@@ -6,14 +6,19 @@
 
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 class QSqlQuery;
 
 namespace LibrarySql {
 
-// Logs "SqLite error:" with the query's error text; always false.
+// Logs "SqLite error:" with the query's error text and keeps the error as
+// the last failure (see lastFailure); always false.
 bool failed(const QSqlQuery &q);
+
+// The error of the last statement failed() was told of on this thread.
+QSqlError lastFailure();
 
 // A null QString binds as NULL, which equals nothing: an untagged file's
 // empty artist would make a new artist row for every song. Texts are bound

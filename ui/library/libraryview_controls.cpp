@@ -177,6 +177,7 @@ void libraryView::changeEvent(QEvent *event)
         retranslateState();
         if (!storeFailure.isEmpty())
             ui->storeMessage->setText(storeFailure.text());
+        sayLibraryFailure(libraryFailure, failureIsRead);
         buildTablePlaylists();
         buildCurrentTable(); // the column headers
     }
