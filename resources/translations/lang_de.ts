@@ -1578,6 +1578,13 @@ Gekauft: %9</translation>
     </message>
 </context>
 <context>
+    <name>main</name>
+    <message>
+        <source>Velmar PC is already running.</source>
+        <translation>Velmar PC läuft bereits.</translation>
+    </message>
+</context>
+<context>
     <name>mixerView</name>
     <message>
         <source>Form</source>

@@ -1578,6 +1578,13 @@ Acquistato: %9</translation>
     </message>
 </context>
 <context>
+    <name>main</name>
+    <message>
+        <source>Velmar PC is already running.</source>
+        <translation>Velmar PC è già in esecuzione.</translation>
+    </message>
+</context>
+<context>
     <name>mixerView</name>
     <message>
         <source>Form</source>

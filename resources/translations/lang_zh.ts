@@ -1578,6 +1578,13 @@ BPM：%4
     </message>
 </context>
 <context>
+    <name>main</name>
+    <message>
+        <source>Velmar PC is already running.</source>
+        <translation>Velmar PC 已在运行。</translation>
+    </message>
+</context>
+<context>
     <name>mixerView</name>
     <message>
         <source>Form</source>

@@ -19,6 +19,7 @@
 #include "prompter.h"
 #include "seektrackslider.h"
 #include "settingsview.h"
+#include "singleinstance.h"
 #include "statusbarhead.h"
 #include "teststore.h"
 #include "volumepopup.h"
@@ -1357,6 +1358,38 @@ private slots:
         QCOMPARE(m_boxes.filter(QRegularExpression("^Attention\\|")),
                  why.isEmpty() ? QStringList() : QStringList{"Attention|Cannot play this file\n\n" + path + " (" + why + ")"});
         QCOMPARE(currSong->isLoaded(), why.isEmpty());
+    }
+
+    // A second start of the real program on this library, with a song named
+    // relative to where it starts: this window, minimized, comes forward
+    // and plays the song; the second opens nothing and ends.
+    void secondStart()
+    {
+        SingleInstance first(m_db->getLibraryFolder());
+        QCOMPARE(first.claim({}), SingleInstance::Start::First);
+        connect(&first, &SingleInstance::broughtForward, window(), &MainWindow::bringForward);
+        startUp();
+        // Another program's window in front, this one minimized.
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &other);
+        window()->showMinimized();
+        QTRY_VERIFY(window()->isMinimized());
+        QProcess second;
+        second.setWorkingDirectory(m_songs.path());
+        second.start(TestUtil::binDir() + "/VelmarPC", {"b.kar"});
+        QSignalSpy ended(&second, &QProcess::finished);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 60000);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        const QString said = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(!said.contains("Db "), qPrintable(said));
+        QVERIFY(!window()->isMinimized());
+        QTRY_COMPARE(QApplication::activeWindow(), window());
+        QTRY_VERIFY(currSong->isLoaded());
+        QCOMPARE(currSong->path(), song("b"));
+        QCOMPARE(state(), SoundEngine::ePsPlaying);
     }
 
     // A MIDI song's information gives its length as the player has it and
