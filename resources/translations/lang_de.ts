@@ -912,6 +912,10 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <source>normal priority</source>
         <translation>normale Priorität</translation>
     </message>
+    <message>
+        <source>Press Stop to change the outputs.</source>
+        <translation>Drücken Sie Stopp, um die Ausgänge zu wechseln.</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>

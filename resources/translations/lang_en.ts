@@ -912,6 +912,10 @@ The update is offered again at the next start of the program.</translation>
         <source>normal priority</source>
         <translation>normal priority</translation>
     </message>
+    <message>
+        <source>Press Stop to change the outputs.</source>
+        <translation>Press Stop to change the outputs.</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>

@@ -912,6 +912,10 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <source>normal priority</source>
         <translation>priorità normale</translation>
     </message>
+    <message>
+        <source>Press Stop to change the outputs.</source>
+        <translation>Premi Stop per cambiare le uscite.</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>

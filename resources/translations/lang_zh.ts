@@ -912,6 +912,10 @@ The update is offered again at the next start of the program.</source>
         <source>normal priority</source>
         <translation>普通优先级</translation>
     </message>
+    <message>
+        <source>Press Stop to change the outputs.</source>
+        <translation>按“停止”后即可更改输出。</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>
