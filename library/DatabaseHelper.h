@@ -79,7 +79,9 @@ public:
     bool insertDataSongs(const SongInfo &info, const QString &path, int idArtist, int idGenre,
                          int idAuthor);
     bool updateLastPlay(int idSong);
-    SongInfo selectSongById(int idSong);
+    // `read` false when the file would not give the row (an empty record
+    // also when there is none).
+    SongInfo selectSongById(int idSong, bool *read = nullptr);
     // The library's row of the file at path; an empty record when none.
     SongInfo selectSongByPath(const QString &path);
     Artist selectArtistById(int id);
@@ -205,7 +207,7 @@ private:
     int checkInsertName(const char *table, const char *idColumn, const char *nameColumn,
                         const QString &name);
     QList<SongInfo> selectSongList(const QString &condition, const char *bind = nullptr,
-                                   const QVariant &value = {});
+                                   const QVariant &value = {}, bool *read = nullptr);
     bool removeWithFiles(const char *selectText, const char *selectBind, const char *deleteText,
                          const char *deleteBind, int id);
     bool insertMDSong(QSqlDatabase db, const char *table, const SongInfo &info);

@@ -145,4 +145,12 @@ QList<SongInfo> readSongs(QSqlQuery &q, RowKind kind)
     return songs;
 }
 
+SongInfo songOf(const QSqlRecord &record)
+{
+    SongInfo song;
+    for (const auto &[index, set] : present(record, kLibraryColumns))
+        set(song, record.value(index));
+    return song;
+}
+
 } // namespace LibrarySql

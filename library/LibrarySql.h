@@ -10,6 +10,7 @@
 #include <QString>
 
 class QSqlQuery;
+class QSqlRecord;
 
 namespace LibrarySql {
 
@@ -57,5 +58,7 @@ enum class RowKind { Library, Store };
 // Reads every remaining row of an executed query by column name; a column the
 // statement lacks leaves its field empty.
 QList<SongInfo> readSongs(QSqlQuery &q, RowKind kind = RowKind::Library);
+// The same for one library row already read (a table model's record).
+SongInfo songOf(const QSqlRecord &record);
 
 } // namespace LibrarySql

@@ -1488,10 +1488,6 @@ Gekauft: %9</translation>
         <translation>Die neue Reihenfolge der Playlist „%1“ konnte nicht gespeichert werden</translation>
     </message>
     <message>
-        <source>%1: %2. Nothing kept before is lost; the change can be made again once the library file can be written.</source>
-        <translation>%1: %2. Nichts bisher Gespeichertes geht verloren; die Änderung kann wiederholt werden, sobald die Bibliotheksdatei wieder beschreibbar ist.</translation>
-    </message>
-    <message>
         <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
         <translation>Die Bibliotheksdatei kann gerade nicht gelesen werden: %1. Die Listen zeigen, was sie vorher zeigten.</translation>
     </message>
@@ -1510,6 +1506,14 @@ Gekauft: %9</translation>
     <message>
         <source>the library file refused it (%1)</source>
         <translation>die Bibliotheksdatei hat sie abgelehnt (%1)</translation>
+    </message>
+    <message>
+        <source>%1: %2. Nothing kept before is lost; changes are kept again once the library file can be written.</source>
+        <translation>%1: %2. Nichts bisher Gespeichertes geht verloren; Änderungen werden wieder gespeichert, sobald die Bibliotheksdatei beschreibbar ist.</translation>
+    </message>
+    <message>
+        <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
+        <translation>Dass „%1“ gespielt wurde, konnte nicht für die zuletzt gespielten Songs gespeichert werden</translation>
     </message>
 </context>
 <context>

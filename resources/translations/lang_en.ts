@@ -1488,10 +1488,6 @@ Bought: %9</translation>
         <translation>The new order of the playlist &quot;%1&quot; could not be kept</translation>
     </message>
     <message>
-        <source>%1: %2. Nothing kept before is lost; the change can be made again once the library file can be written.</source>
-        <translation>%1: %2. Nothing kept before is lost; the change can be made again once the library file can be written.</translation>
-    </message>
-    <message>
         <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
         <translation>The library file cannot be read now: %1. The lists show what they showed before.</translation>
     </message>
@@ -1510,6 +1506,14 @@ Bought: %9</translation>
     <message>
         <source>the library file refused it (%1)</source>
         <translation>the library file refused it (%1)</translation>
+    </message>
+    <message>
+        <source>%1: %2. Nothing kept before is lost; changes are kept again once the library file can be written.</source>
+        <translation>%1: %2. Nothing kept before is lost; changes are kept again once the library file can be written.</translation>
+    </message>
+    <message>
+        <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
+        <translation>That &quot;%1&quot; was played could not be kept for the recent songs</translation>
     </message>
 </context>
 <context>

@@ -1488,10 +1488,6 @@ Acquistato: %9</translation>
         <translation>Impossibile mantenere il nuovo ordine della playlist &quot;%1&quot;</translation>
     </message>
     <message>
-        <source>%1: %2. Nothing kept before is lost; the change can be made again once the library file can be written.</source>
-        <translation>%1: %2. Nulla di quanto salvato prima è andato perso; la modifica si può rifare quando il file della libreria sarà di nuovo scrivibile.</translation>
-    </message>
-    <message>
         <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
         <translation>Il file della libreria ora non si può leggere: %1. Gli elenchi mostrano ciò che mostravano prima.</translation>
     </message>
@@ -1510,6 +1506,14 @@ Acquistato: %9</translation>
     <message>
         <source>the library file refused it (%1)</source>
         <translation>il file della libreria l&apos;ha rifiutata (%1)</translation>
+    </message>
+    <message>
+        <source>%1: %2. Nothing kept before is lost; changes are kept again once the library file can be written.</source>
+        <translation>%1: %2. Nulla di quanto salvato prima è andato perso; le modifiche verranno salvate di nuovo quando il file della libreria sarà scrivibile.</translation>
+    </message>
+    <message>
+        <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
+        <translation>Impossibile annotare tra i brani recenti che &quot;%1&quot; è stato suonato</translation>
     </message>
 </context>
 <context>

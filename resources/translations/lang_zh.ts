@@ -1488,10 +1488,6 @@ BPM：%4
         <translation>无法保存播放列表“%1”的新顺序</translation>
     </message>
     <message>
-        <source>%1: %2. Nothing kept before is lost; the change can be made again once the library file can be written.</source>
-        <translation>%1：%2。之前保存的内容均未丢失；曲库文件可写入后即可再次进行此更改。</translation>
-    </message>
-    <message>
         <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
         <translation>曲库文件暂时无法读取：%1。列表仍显示之前的内容。</translation>
     </message>
@@ -1510,6 +1506,14 @@ BPM：%4
     <message>
         <source>the library file refused it (%1)</source>
         <translation>曲库文件拒绝了此更改（%1）</translation>
+    </message>
+    <message>
+        <source>%1: %2. Nothing kept before is lost; changes are kept again once the library file can be written.</source>
+        <translation>%1：%2。之前保存的内容均未丢失；曲库文件可写入后，更改将再次被保存。</translation>
+    </message>
+    <message>
+        <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
+        <translation>无法在最近播放中记录“%1”已播放</translation>
     </message>
 </context>
 <context>

@@ -187,6 +187,12 @@ private:
     // what it showed and says so. Returns ok.
     bool readable(bool ok);
     void sayLibraryFailure(const Phrase &message, bool read);
+    // The song a row of the table shows, as the library holds it.
+    SongInfo songOfRow(int row);
+    // The song's play noted for the recent songs.
+    void notePlayed(const SongInfo &song);
+    // Into the playlist shown; false when the file refused it.
+    bool addToPlaylist(const SongInfo &song);
     void makeLibraryMessage();
     QLabel *libraryMessage = nullptr;
     Phrase libraryFailure;

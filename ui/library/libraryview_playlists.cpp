@@ -143,10 +143,7 @@ bool libraryView::askLeaveAdding()
 void libraryView::onSongAddToPlaylist(SongInfo song)
 {
     qDebug() << "Rivato di qua, aggiungi a playlist";
-    kept(database->insertSongInPlayList(int(song.idSong), getPlaylistId()),
-         Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be added to the playlist \"%2\""))
-             .arg(song.title)
-             .arg(getPlaylistName()));
+    addToPlaylist(song);
 }
 
 void libraryView::createPlaylist()

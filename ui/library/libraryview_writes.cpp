@@ -6,8 +6,11 @@
 #include "ui_libraryview.h"
 
 #include "DatabaseHelper.h"
+#include "LibrarySql.h"
 
 #include <QLabel>
+#include <QSqlQueryModel>
+#include <QSqlRecord>
 
 namespace {
 
@@ -45,12 +48,37 @@ bool libraryView::kept(bool ok, const Phrase &what)
         sayLibraryFailure({}, false);
         return true;
     }
-    sayLibraryFailure(Phrase("libraryView", QT_TR_NOOP("%1: %2. Nothing kept before is lost; the change can be "
-                                                       "made again once the library file can be written."))
+    sayLibraryFailure(Phrase("libraryView", QT_TR_NOOP("%1: %2. Nothing kept before is lost; changes are kept "
+                                                       "again once the library file can be written."))
                           .arg(what)
                           .arg(refusalReason(*database)),
                       false);
     return false;
+}
+
+SongInfo libraryView::songOfRow(int row)
+{
+    const QSqlRecord shown = songModel->record(row);
+    bool read = false;
+    const SongInfo song = database->selectSongById(shown.value(QStringLiteral("IdSong")).toInt(), &read);
+    // A file that gives nothing until it may put back a change it refused
+    // still plays the songs its rows show.
+    return read ? song : LibrarySql::songOf(shown);
+}
+
+void libraryView::notePlayed(const SongInfo &song)
+{
+    kept(database->updateLastPlay(int(song.idSong)),
+         Phrase("libraryView", QT_TR_NOOP("That \"%1\" was played could not be kept for the recent songs"))
+             .arg(song.title));
+}
+
+bool libraryView::addToPlaylist(const SongInfo &song)
+{
+    return kept(database->insertSongInPlayList(int(song.idSong), getPlaylistId()),
+                Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be added to the playlist \"%2\""))
+                    .arg(song.title)
+                    .arg(getPlaylistName()));
 }
 
 bool libraryView::readable(bool ok)

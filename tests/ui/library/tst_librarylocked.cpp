@@ -124,12 +124,20 @@ private slots:
             QSKIP(qPrintable(why));
         QTest::mouseClick(button("newPlaylistButton"), Qt::LeftButton);
         QVERIFY(message()->isVisible());
-        QCOMPARE(message()->text(), QString("The playlist \"Party\" could not be made: the library file is "
-                                            "read-only. Nothing kept before is lost; the change can be made "
-                                            "again once the library file can be written."));
+        const QString tail = ": the library file is read-only. Nothing kept before is lost; changes are kept "
+                             "again once the library file can be written.";
+        QCOMPARE(message()->text(), "The playlist \"Party\" could not be made" + tail);
         QCOMPARE(entries(), before);
         QCOMPARE(rows(), 1);
         QCOMPARE(cell(0), QString("abc"));
+        // The song still plays from its row, double-clicked where it is drawn.
+        QSignalSpy play(page.get(), &libraryView::startSongInfo);
+        const QRect at = table()->visualRect(table()->model()->index(0, 2));
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, at.center());
+        QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, at.center());
+        QCOMPARE(play.size(), 1);
+        QCOMPARE(play.first().at(0).value<SongInfo>().innerPath, db->getLibraryFolder() + "abc.mid");
+        QCOMPARE(message()->text(), "That \"abc\" was played could not be kept for the recent songs" + tail);
         // All Songs: the folder's file still reads; the immutable one cannot
         // even be read until SQLite may put back what the refused change
         // began, so the table keeps its rows and says so.
