@@ -88,8 +88,9 @@ SingleInstance::Start SingleInstance::claim(const QString &song, int answerMs)
         if (socket.waitForConnected(int(std::max<qint64>(0, deadline.remainingTime())))) {
             asked = true;
             socket.write(request);
-            while (!socket.canReadLine() && socket.waitForReadyRead(int(std::max<qint64>(0, deadline.remainingTime()))))
-                ;
+            while (!socket.canReadLine()
+                   && socket.waitForReadyRead(int(std::max<qint64>(0, deadline.remainingTime())))) {
+            }
             if (socket.canReadLine() && socket.readLine() == kAnswer)
                 return Start::HandedOver;
         }

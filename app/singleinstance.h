@@ -16,8 +16,6 @@
 #include <QObject>
 #include <QString>
 
-#include <memory>
-
 class QLocalServer;
 
 class SingleInstance : public QObject

@@ -167,8 +167,9 @@ void keepOnDefault(RtAudio &audio, unsigned device)
                 continue;
             const bool moved = server.wait(
                 pa_context_move_sink_input_by_index(server.context(), s.index, a.defaultIndex, onMoved, nullptr));
-            logMsg(moved ? 3 : 2, __FILE__, __LINE__, "stream %u %s from output %u to the default output %u of the same description \"%s\"",
-                   s.index, moved ? "moved" : "could not be moved", twin, a.defaultIndex, description.c_str());
+            logMsg(moved ? 3 : 2, __FILE__, __LINE__,
+                   "stream %u %s from output %u to the default output %u of the same description \"%s\"", s.index,
+                   moved ? "moved" : "could not be moved", twin, a.defaultIndex, description.c_str());
         }
     }
 }
