@@ -12,7 +12,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-5compat-dev
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
   libqt6sql6-sqlite qt6-image-formats-plugins libgl-dev
-  librtmidi-dev librtaudio-dev libmpg123-dev libsoundtouch-dev
+  librtmidi-dev librtaudio-dev libpulse-dev libmpg123-dev libsoundtouch-dev
   libquazip1-qt6-dev libfluidsynth-dev timgm6mb-soundfont
   python3 python3-mido python3-mutagen midicsv sox lame ffmpeg sqlite3
   fluidsynth soundstretch pulseaudio pulseaudio-utils dbus-daemon rtkit polkitd xvfb xauth xdotool x11-utils imagemagick procps stress-ng

@@ -20,9 +20,11 @@ int main(int argc, char *argv[])
         dumpWidgetsOnSignal(dump);
     std::unique_ptr<DatabaseHelper> db;
     // A song named on the command line.
-    if (startProgram(db, app.arguments().value(1)) != 0) {
+    if (const int started = startProgram(db, app.arguments().value(1)); started != 0) {
         endProgram();
-        return 1;
+        // A start that handed its song to the program running already did
+        // what was asked.
+        return started == kHandedOver ? 0 : 1;
     }
     const int result = app.exec();
     appSettings->sync();

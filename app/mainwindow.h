@@ -76,6 +76,9 @@ public:
     int melodyMuteMode() const { return m_melodyMute; }
     // A song path given on the command line, started with the first page.
     void setCommandLineSong(const QString &path) { m_commandLineSong = path; }
+    // A later start of the program asked for this window: it comes forward
+    // and starts `song` (when not empty) as the command line's would be.
+    void bringForward(const QString &song);
 
 public slots:
     void onStartSongInfo(SongInfo info, int action);

@@ -321,6 +321,26 @@ void MainWindow::raiseViewWindows()
     }
 }
 
+void MainWindow::bringForward(const QString &song)
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    // Once the window system has taken the state: an activation asked for
+    // before it can be undone by the restore.
+    QTimer::singleShot(0, this, [this] {
+        raise();
+        activateWindow();
+        raiseViewWindows();
+    });
+    if (song.isEmpty())
+        return;
+    // Before the first page the song waits for it, as the command line's does.
+    if (ui->stackedWidget->currentWidget() == ui->pageSplashscreen)
+        m_commandLineSong = song;
+    else
+        onStartSongPath(song, -1);
+}
+
 void MainWindow::dockAllViews()
 {
     for (const auto &[key, id] : kStoredViews) {

@@ -6,11 +6,13 @@
 #include "language.h"
 #include "logutils.h"
 #include "mainwindow.h"
+#include "singleinstance.h"
 #include "widgettexts.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QDialog>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 #include <QSettings>
@@ -27,6 +29,10 @@
 #include <thread>
 #include <unistd.h>
 
+namespace {
+std::unique_ptr<SingleInstance> g_instance;
+}
+
 int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song)
 {
     programSettings();
@@ -41,6 +47,21 @@ int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song)
     installTranslators(language);
 
     db = std::make_unique<DatabaseHelper>();
+    // Before the library is touched: a second player would sound over the
+    // first and keep lists of its own.
+    const QString given = song.isEmpty() ? song : QFileInfo(song).absoluteFilePath();
+    g_instance = std::make_unique<SingleInstance>(db->getLibraryFolder());
+    switch (g_instance->claim(given)) {
+    case SingleInstance::Start::First:
+        break;
+    case SingleInstance::Start::HandedOver:
+        qInfo().noquote() << "Velmar PC runs already on this library: its window was brought forward"
+                          << (given.isEmpty() ? QString() : QStringLiteral("with ") + given);
+        return kHandedOver;
+    case SingleInstance::Start::AlreadyRunning:
+        std::fprintf(stderr, "%s\n", qPrintable(QCoreApplication::translate("main", "Velmar PC is already running.")));
+        return kAlreadyRunning;
+    }
     if (!db->initDb()) {
         qDebug() << "Impossibile creare il DB";
         return 1;
@@ -52,6 +73,7 @@ int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song)
 
     mw = new MainWindow(db.get(), nullptr);
     mw->setCommandLineSong(song);
+    QObject::connect(g_instance.get(), &SingleInstance::broughtForward, mw, &MainWindow::bringForward);
     mw->show();
     return 0;
 }
@@ -60,6 +82,7 @@ void endProgram()
 {
     delete mw;
     mw = nullptr;
+    g_instance.reset();
     for (QTranslator **t : {&translator, &systemTranslator}) {
         if (*t) {
             QCoreApplication::removeTranslator(*t);

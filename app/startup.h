@@ -14,7 +14,13 @@ class DatabaseHelper;
 // song database, then the main window, shown, which starts song (a path from
 // the command line, when given) once its first page is up. Returns 0, or 1
 // when the database cannot be created or opened (no window is shown then).
+// Where the program already runs on the same library for the same user, that
+// one is asked to come forward and start song, nothing is opened here, and
+// the result is kHandedOver, or kAlreadyRunning when it did not answer (said
+// in one line).
 int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song = QString());
+constexpr int kHandedOver = 2;
+constexpr int kAlreadyRunning = 3;
 
 // Frees the window, the translators and the settings store (which writes out
 // any change) after the event loop.

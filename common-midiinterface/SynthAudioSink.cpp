@@ -1,6 +1,7 @@
 #include "SynthAudioSink.h"
 
 #include "OutputClock.h"
+#include "PulseTwins.h"
 #include "SoftSynth.h"
 #include "ThreadPriority.h"
 #include "logmsg.h"
@@ -142,6 +143,7 @@ public:
                 try {
                     m_audio->openStream(&params, nullptr, RTAUDIO_FLOAT32, m_rate, &m_frames,
                                         &RtAudioSink::callback, this, &options);
+                    PulseTwins::keepOnDefault(*m_audio, id);
                     const long told = m_audio->getStreamLatency();
                     m_latency = told > 0 ? unsigned(told)
                                          : unsigned(OutputClock::serverBridgeMs(1000.0 * m_buffers * m_frames / m_rate) * m_rate / 1000.0);

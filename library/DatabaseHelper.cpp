@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <cerrno>
 #include <unistd.h>
 
 namespace {
@@ -258,4 +259,30 @@ void DatabaseHelper::addLookupIndexes()
         if (!q.exec(QLatin1String(sql)))
             LibrarySql::failed(q);
     }
+}
+
+// SQLite's code says a write was refused or the disk failed; a file made
+// read-only while open (chattr +i, a read-only mount) reaches SQLite as an
+// I/O error, so the file and its folder (where the journal goes) are asked.
+DatabaseHelper::Refusal DatabaseHelper::lastRefusal() const
+{
+    enum { SqliteReadOnly = 8, SqliteIoError = 10, SqliteFull = 13, SqliteCantOpen = 14 };
+    const int code = LibrarySql::lastFailure().nativeErrorCode().toInt() & 0xff;
+    if (code == SqliteReadOnly)
+        return Refusal::ReadOnly;
+    if (code == SqliteFull)
+        return Refusal::DiskFull;
+    if (code != SqliteIoError && code != SqliteCantOpen)
+        return Refusal::Other;
+    for (const QString &path : {libraryDb.databaseName(), libraryFolder}) {
+        if (::access(QFile::encodeName(path).constData(), W_OK) != 0
+            && (errno == EACCES || errno == EPERM || errno == EROFS))
+            return Refusal::ReadOnly;
+    }
+    return Refusal::DiskError;
+}
+
+QString DatabaseHelper::lastFailureText() const
+{
+    return LibrarySql::lastFailure().text();
 }

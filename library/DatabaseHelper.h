@@ -11,6 +11,14 @@
 // rebuild, which holds one open from prepareForRebuild to finalizeRebuild
 // (quitting before finalizeRebuild gives the old library back). Code on the
 // default connection must therefore use savepoints, never BEGIN.
+//
+// A change the library file refuses (its permissions or attributes, a
+// read-only mount, a full or failing disk) returns its failure value;
+// lastRefusal() then says why, for the window to tell. SQLite gives the file
+// back as it was before the change, at once or, where it cannot even write
+// that back (a file made immutable while open), at the first statement once
+// the file can be written again: nothing kept before is lost, and until
+// then reads of the file fail too.
 #pragma once
 
 #include "LibraryRecords.h"
@@ -55,13 +63,25 @@ public:
 
     const QString &getLibraryFolder() const { return libraryFolder; }
 
+    // Why the last statement on the library failed.
+    enum class Refusal {
+        ReadOnly,  // the file or its folder cannot be written
+        DiskFull,
+        DiskError, // the disk reported an error
+        Other,     // SQLite's own reason, in lastFailureText()
+    };
+    Refusal lastRefusal() const;
+    QString lastFailureText() const;
+
     // Registration and lookup. A file already registered under the same path
     // is not registered again (true).
     bool checkSong(const SongInfo &info, const QString &path);
     bool insertDataSongs(const SongInfo &info, const QString &path, int idArtist, int idGenre,
                          int idAuthor);
     bool updateLastPlay(int idSong);
-    SongInfo selectSongById(int idSong);
+    // `read` false when the file would not give the row (an empty record
+    // also when there is none).
+    SongInfo selectSongById(int idSong, bool *read = nullptr);
     // The library's row of the file at path; an empty record when none.
     SongInfo selectSongByPath(const QString &path);
     Artist selectArtistById(int id);
@@ -76,10 +96,12 @@ public:
     QList<SongInfo> selectSongsWithFilter(int mode, const QString &f);
 
     // Playlists. Positions of a playlist are 0, 1, 2... in play order.
-    void insertPlaylist(const QString &name);
+    bool insertPlaylist(const QString &name);
     bool updatePlaylistName(int id, const QString &name);
     bool deletePlaylist(int id);
-    QList<Playlist> selectPlaylists();
+    // The side list's entries: All Songs, Recent, Downloaded, the news and
+    // the user's playlists; `ok` false (and no entry) when unreadable.
+    QList<Playlist> selectPlaylists(bool *ok = nullptr);
     bool insertSongInPlayList(int idSong, int idPlaylist);
     // All or nothing: on any failure the playlist keeps its old content.
     bool reorderSongIntoPlaylist(int idPlaylist, const QList<SongInfo> &songs);
@@ -185,7 +207,7 @@ private:
     int checkInsertName(const char *table, const char *idColumn, const char *nameColumn,
                         const QString &name);
     QList<SongInfo> selectSongList(const QString &condition, const char *bind = nullptr,
-                                   const QVariant &value = {});
+                                   const QVariant &value = {}, bool *read = nullptr);
     bool removeWithFiles(const char *selectText, const char *selectBind, const char *deleteText,
                          const char *deleteBind, int id);
     bool insertMDSong(QSqlDatabase db, const char *table, const SongInfo &info);

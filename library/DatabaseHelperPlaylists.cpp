@@ -8,13 +8,12 @@
 
 using LibrarySql::failed;
 
-void DatabaseHelper::insertPlaylist(const QString &name)
+bool DatabaseHelper::insertPlaylist(const QString &name)
 {
     QSqlQuery q;
     q.prepare(QStringLiteral("INSERT INTO PlayList (ListName) VALUES (:name)"));
     q.bindValue(QStringLiteral(":name"), LibrarySql::text(name));
-    if (!q.exec())
-        failed(q);
+    return q.exec() || failed(q);
 }
 
 bool DatabaseHelper::updatePlaylistName(int id, const QString &name)
@@ -32,31 +31,33 @@ bool DatabaseHelper::deletePlaylist(int id)
     q.prepare(QStringLiteral("DELETE FROM PlayList WHERE IdPlayList = :id"));
     q.bindValue(QStringLiteral(":id"), id);
     if (!q.exec())
-        return false;
+        return failed(q);
     qDebug() << "Deleting succesfull";
     return true;
 }
 
-QList<Playlist> DatabaseHelper::selectPlaylists()
+QList<Playlist> DatabaseHelper::selectPlaylists(bool *ok)
 {
     QList<Playlist> lists;
     QSqlQuery q;
-    if (!q.exec(QStringLiteral("SELECT * FROM PlayList "))) {
+    bool read = q.exec(QStringLiteral("SELECT * FROM PlayList "));
+    if (!read)
         failed(q);
-        return lists;
-    }
     QSqlQuery count;
     count.prepare(QStringLiteral("SELECT COUNT(*) as cnt FROM PlayListSongs WHERE IdPlayList=:id"));
-    while (q.next()) {
+    while (read && q.next()) {
         Playlist list;
         list.setId(q.value(QStringLiteral("IdPlayList")).toInt());
         list.setName(q.value(QStringLiteral("ListName")).toString());
         count.bindValue(QStringLiteral(":id"), list.getId());
-        list.setNumsongs(count.exec() && count.next() ? count.value(0).toInt() : 0);
+        read = (count.exec() && count.next()) || failed(count);
+        list.setNumsongs(read ? count.value(0).toInt() : 0);
         count.finish();
         lists.append(list);
     }
-    return lists;
+    if (ok)
+        *ok = read;
+    return read ? lists : QList<Playlist>();
 }
 
 bool DatabaseHelper::insertSongInPlayList(int idSong, int idPlaylist)

@@ -170,10 +170,10 @@ bool DatabaseHelper::updateLastPlay(int idSong)
     return q.exec() || failed(q);
 }
 
-SongInfo DatabaseHelper::selectSongById(int idSong)
+SongInfo DatabaseHelper::selectSongById(int idSong, bool *read)
 {
     const QList<SongInfo> songs =
-        selectSongList(QStringLiteral("WHERE IdSong = :id"), ":id", idSong);
+        selectSongList(QStringLiteral("WHERE IdSong = :id"), ":id", idSong, read);
     return songs.isEmpty() ? SongInfo() : songs.first();
 }
 
@@ -229,7 +229,7 @@ QList<SongInfo> DatabaseHelper::selectSongsWithFilter(int mode, const QString &f
 }
 
 QList<SongInfo> DatabaseHelper::selectSongList(const QString &condition, const char *bind,
-                                               const QVariant &value)
+                                               const QVariant &value, bool *read)
 {
     QSqlQuery q;
     q.setForwardOnly(true);
@@ -239,9 +239,8 @@ QList<SongInfo> DatabaseHelper::selectSongList(const QString &condition, const c
     q.prepare(sql);
     if (bind)
         q.bindValue(QLatin1String(bind), value);
-    if (!q.exec()) {
-        failed(q);
-        return {};
-    }
-    return LibrarySql::readSongs(q);
+    const bool done = q.exec() || failed(q);
+    if (read)
+        *read = done;
+    return done ? LibrarySql::readSongs(q) : QList<SongInfo>();
 }

@@ -11,10 +11,20 @@
 
 namespace LibrarySql {
 
+namespace {
+thread_local QSqlError g_lastFailure;
+}
+
 bool failed(const QSqlQuery &q)
 {
-    qDebug() << "SqLite error:" << q.lastError().text();
+    g_lastFailure = q.lastError();
+    qDebug() << "SqLite error:" << g_lastFailure.text();
     return false;
+}
+
+QSqlError lastFailure()
+{
+    return g_lastFailure;
 }
 
 Savepoint::Savepoint(QSqlDatabase database, const char *savepointName)
@@ -133,6 +143,14 @@ QList<SongInfo> readSongs(QSqlQuery &q, RowKind kind)
         songs.append(song);
     }
     return songs;
+}
+
+SongInfo songOf(const QSqlRecord &record)
+{
+    SongInfo song;
+    for (const auto &[index, set] : present(record, kLibraryColumns))
+        set(song, record.value(index));
+    return song;
 }
 
 } // namespace LibrarySql

@@ -6,14 +6,20 @@
 
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 class QSqlQuery;
+class QSqlRecord;
 
 namespace LibrarySql {
 
-// Logs "SqLite error:" with the query's error text; always false.
+// Logs "SqLite error:" with the query's error text and keeps the error as
+// the last failure (see lastFailure); always false.
 bool failed(const QSqlQuery &q);
+
+// The error of the last statement failed() was told of on this thread.
+QSqlError lastFailure();
 
 // A null QString binds as NULL, which equals nothing: an untagged file's
 // empty artist would make a new artist row for every song. Texts are bound
@@ -52,5 +58,7 @@ enum class RowKind { Library, Store };
 // Reads every remaining row of an executed query by column name; a column the
 // statement lacks leaves its field empty.
 QList<SongInfo> readSongs(QSqlQuery &q, RowKind kind = RowKind::Library);
+// The same for one library row already read (a table model's record).
+SongInfo songOf(const QSqlRecord &record);
 
 } // namespace LibrarySql

@@ -1,6 +1,7 @@
 #include "AudioSink.h"
 
 #include "OutputClock.h"
+#include "PulseTwins.h"
 #include "ThreadPriority.h"
 
 #include <QDebug>
@@ -89,6 +90,7 @@ public:
             options.priority = ThreadPriority::kCallbackPriority;
             m_audio->openStream(&params, nullptr, RTAUDIO_SINT16, rate, &m_frames,
                                 &RtAudioOutput::callback, this, &options);
+            PulseTwins::keepOnDefault(*m_audio, unsigned(device));
             m_rate = rate;
             const long told = m_audio->getStreamLatency();
             m_latency = told > 0 ? unsigned(told)

@@ -936,6 +936,10 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <source>normal priority</source>
         <translation>normale Priorität</translation>
     </message>
+    <message>
+        <source>Press Stop to change the outputs.</source>
+        <translation>Drücken Sie Stopp, um die Ausgänge zu wechseln.</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>
@@ -1499,6 +1503,70 @@ Gekauft: %9</translation>
         <source>The song&apos;s details cannot be shown: %1.</source>
         <translation>Die Details des Songs können nicht angezeigt werden: %1.</translation>
     </message>
+    <message>
+        <source>The artist &quot;%1&quot; could not be deleted</source>
+        <translation>Der Künstler „%1“ konnte nicht gelöscht werden</translation>
+    </message>
+    <message>
+        <source>The genre &quot;%1&quot; could not be deleted</source>
+        <translation>Das Genre „%1“ konnte nicht gelöscht werden</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be deleted from the library</source>
+        <translation>„%1“ konnte nicht aus der Bibliothek gelöscht werden</translation>
+    </message>
+    <message>
+        <source>The songs could not be removed from the playlist &quot;%1&quot;</source>
+        <translation>Die Songs konnten nicht aus der Playlist „%1“ entfernt werden</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be added to the playlist &quot;%2&quot;</source>
+        <translation>„%1“ konnte nicht zur Playlist „%2“ hinzugefügt werden</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be made</source>
+        <translation>Die Playlist „%1“ konnte nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be renamed</source>
+        <translation>Die Playlist „%1“ konnte nicht umbenannt werden</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be deleted</source>
+        <translation>Die Playlist „%1“ konnte nicht gelöscht werden</translation>
+    </message>
+    <message>
+        <source>The new order of the playlist &quot;%1&quot; could not be kept</source>
+        <translation>Die neue Reihenfolge der Playlist „%1“ konnte nicht gespeichert werden</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
+        <translation>Die Bibliotheksdatei kann gerade nicht gelesen werden: %1. Die Listen zeigen, was sie vorher zeigten.</translation>
+    </message>
+    <message>
+        <source>the library file is read-only</source>
+        <translation>die Bibliotheksdatei ist schreibgeschützt</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>der Datenträger ist voll</translation>
+    </message>
+    <message>
+        <source>the disk reported an error</source>
+        <translation>der Datenträger hat einen Fehler gemeldet</translation>
+    </message>
+    <message>
+        <source>the library file refused it (%1)</source>
+        <translation>die Bibliotheksdatei hat sie abgelehnt (%1)</translation>
+    </message>
+    <message>
+        <source>%1: %2. Nothing kept before is lost; changes are kept again once the library file can be written.</source>
+        <translation>%1: %2. Nichts bisher Gespeichertes geht verloren; Änderungen werden wieder gespeichert, sobald die Bibliotheksdatei beschreibbar ist.</translation>
+    </message>
+    <message>
+        <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
+        <translation>Dass „%1“ gespielt wurde, konnte nicht für die zuletzt gespielten Songs gespeichert werden</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>
@@ -1567,6 +1635,13 @@ Gekauft: %9</translation>
     <message>
         <source>Download</source>
         <translation>Herunterladen</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Velmar PC is already running.</source>
+        <translation>Velmar PC läuft bereits.</translation>
     </message>
 </context>
 <context>

@@ -936,6 +936,10 @@ The update is offered again at the next start of the program.</translation>
         <source>normal priority</source>
         <translation>normal priority</translation>
     </message>
+    <message>
+        <source>Press Stop to change the outputs.</source>
+        <translation>Press Stop to change the outputs.</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>
@@ -1499,6 +1503,70 @@ Bought: %9</translation>
         <source>The song&apos;s details cannot be shown: %1.</source>
         <translation>The song&apos;s details cannot be shown: %1.</translation>
     </message>
+    <message>
+        <source>The artist &quot;%1&quot; could not be deleted</source>
+        <translation>The artist &quot;%1&quot; could not be deleted</translation>
+    </message>
+    <message>
+        <source>The genre &quot;%1&quot; could not be deleted</source>
+        <translation>The genre &quot;%1&quot; could not be deleted</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be deleted from the library</source>
+        <translation>&quot;%1&quot; could not be deleted from the library</translation>
+    </message>
+    <message>
+        <source>The songs could not be removed from the playlist &quot;%1&quot;</source>
+        <translation>The songs could not be removed from the playlist &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be added to the playlist &quot;%2&quot;</source>
+        <translation>&quot;%1&quot; could not be added to the playlist &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be made</source>
+        <translation>The playlist &quot;%1&quot; could not be made</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be renamed</source>
+        <translation>The playlist &quot;%1&quot; could not be renamed</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be deleted</source>
+        <translation>The playlist &quot;%1&quot; could not be deleted</translation>
+    </message>
+    <message>
+        <source>The new order of the playlist &quot;%1&quot; could not be kept</source>
+        <translation>The new order of the playlist &quot;%1&quot; could not be kept</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
+        <translation>The library file cannot be read now: %1. The lists show what they showed before.</translation>
+    </message>
+    <message>
+        <source>the library file is read-only</source>
+        <translation>the library file is read-only</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>the disk is full</translation>
+    </message>
+    <message>
+        <source>the disk reported an error</source>
+        <translation>the disk reported an error</translation>
+    </message>
+    <message>
+        <source>the library file refused it (%1)</source>
+        <translation>the library file refused it (%1)</translation>
+    </message>
+    <message>
+        <source>%1: %2. Nothing kept before is lost; changes are kept again once the library file can be written.</source>
+        <translation>%1: %2. Nothing kept before is lost; changes are kept again once the library file can be written.</translation>
+    </message>
+    <message>
+        <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
+        <translation>That &quot;%1&quot; was played could not be kept for the recent songs</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>
@@ -1567,6 +1635,13 @@ Bought: %9</translation>
     <message>
         <source>Download</source>
         <translation>Download</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Velmar PC is already running.</source>
+        <translation>Velmar PC is already running.</translation>
     </message>
 </context>
 <context>

@@ -936,6 +936,10 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <source>normal priority</source>
         <translation>priorità normale</translation>
     </message>
+    <message>
+        <source>Press Stop to change the outputs.</source>
+        <translation>Premi Stop per cambiare le uscite.</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>
@@ -1499,6 +1503,70 @@ Acquistato: %9</translation>
         <source>The song&apos;s details cannot be shown: %1.</source>
         <translation>Impossibile mostrare i dettagli del brano: %1.</translation>
     </message>
+    <message>
+        <source>The artist &quot;%1&quot; could not be deleted</source>
+        <translation>Impossibile eliminare l&apos;artista &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>The genre &quot;%1&quot; could not be deleted</source>
+        <translation>Impossibile eliminare il genere &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be deleted from the library</source>
+        <translation>Impossibile eliminare &quot;%1&quot; dalla libreria</translation>
+    </message>
+    <message>
+        <source>The songs could not be removed from the playlist &quot;%1&quot;</source>
+        <translation>Impossibile togliere i brani dalla playlist &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be added to the playlist &quot;%2&quot;</source>
+        <translation>Impossibile aggiungere &quot;%1&quot; alla playlist &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be made</source>
+        <translation>Impossibile creare la playlist &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be renamed</source>
+        <translation>Impossibile rinominare la playlist &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be deleted</source>
+        <translation>Impossibile eliminare la playlist &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>The new order of the playlist &quot;%1&quot; could not be kept</source>
+        <translation>Impossibile mantenere il nuovo ordine della playlist &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
+        <translation>Il file della libreria ora non si può leggere: %1. Gli elenchi mostrano ciò che mostravano prima.</translation>
+    </message>
+    <message>
+        <source>the library file is read-only</source>
+        <translation>il file della libreria è di sola lettura</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>il disco è pieno</translation>
+    </message>
+    <message>
+        <source>the disk reported an error</source>
+        <translation>il disco ha segnalato un errore</translation>
+    </message>
+    <message>
+        <source>the library file refused it (%1)</source>
+        <translation>il file della libreria l&apos;ha rifiutata (%1)</translation>
+    </message>
+    <message>
+        <source>%1: %2. Nothing kept before is lost; changes are kept again once the library file can be written.</source>
+        <translation>%1: %2. Nulla di quanto salvato prima è andato perso; le modifiche verranno salvate di nuovo quando il file della libreria sarà scrivibile.</translation>
+    </message>
+    <message>
+        <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
+        <translation>Impossibile annotare tra i brani recenti che &quot;%1&quot; è stato suonato</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>
@@ -1567,6 +1635,13 @@ Acquistato: %9</translation>
     <message>
         <source>Download</source>
         <translation>Scarica</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Velmar PC is already running.</source>
+        <translation>Velmar PC è già in esecuzione.</translation>
     </message>
 </context>
 <context>

@@ -936,6 +936,10 @@ The update is offered again at the next start of the program.</source>
         <source>normal priority</source>
         <translation>普通优先级</translation>
     </message>
+    <message>
+        <source>Press Stop to change the outputs.</source>
+        <translation>按“停止”后即可更改输出。</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>
@@ -1499,6 +1503,70 @@ BPM：%4
         <source>The song&apos;s details cannot be shown: %1.</source>
         <translation>无法显示歌曲详情：%1。</translation>
     </message>
+    <message>
+        <source>The artist &quot;%1&quot; could not be deleted</source>
+        <translation>无法删除艺人“%1”</translation>
+    </message>
+    <message>
+        <source>The genre &quot;%1&quot; could not be deleted</source>
+        <translation>无法删除流派“%1”</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be deleted from the library</source>
+        <translation>无法从曲库中删除“%1”</translation>
+    </message>
+    <message>
+        <source>The songs could not be removed from the playlist &quot;%1&quot;</source>
+        <translation>无法从播放列表“%1”中移除歌曲</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be added to the playlist &quot;%2&quot;</source>
+        <translation>无法将“%1”添加到播放列表“%2”</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be made</source>
+        <translation>无法创建播放列表“%1”</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be renamed</source>
+        <translation>无法重命名播放列表“%1”</translation>
+    </message>
+    <message>
+        <source>The playlist &quot;%1&quot; could not be deleted</source>
+        <translation>无法删除播放列表“%1”</translation>
+    </message>
+    <message>
+        <source>The new order of the playlist &quot;%1&quot; could not be kept</source>
+        <translation>无法保存播放列表“%1”的新顺序</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
+        <translation>曲库文件暂时无法读取：%1。列表仍显示之前的内容。</translation>
+    </message>
+    <message>
+        <source>the library file is read-only</source>
+        <translation>曲库文件为只读</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>磁盘已满</translation>
+    </message>
+    <message>
+        <source>the disk reported an error</source>
+        <translation>磁盘报告了错误</translation>
+    </message>
+    <message>
+        <source>the library file refused it (%1)</source>
+        <translation>曲库文件拒绝了此更改（%1）</translation>
+    </message>
+    <message>
+        <source>%1: %2. Nothing kept before is lost; changes are kept again once the library file can be written.</source>
+        <translation>%1：%2。之前保存的内容均未丢失；曲库文件可写入后，更改将再次被保存。</translation>
+    </message>
+    <message>
+        <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
+        <translation>无法在最近播放中记录“%1”已播放</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>
@@ -1567,6 +1635,13 @@ BPM：%4
     <message>
         <source>Download</source>
         <translation>下载</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Velmar PC is already running.</source>
+        <translation>Velmar PC 已在运行。</translation>
     </message>
 </context>
 <context>

@@ -19,6 +19,7 @@
 #include "prompter.h"
 #include "seektrackslider.h"
 #include "settingsview.h"
+#include "singleinstance.h"
 #include "statusbarhead.h"
 #include "teststore.h"
 #include "volumepopup.h"
@@ -597,6 +598,57 @@ private slots:
             QCOMPARE(m_audioSink->openedDevice(), 1);
             QVERIFY(!warningShown());
         }
+    }
+
+    // Between songs the host moves the sound from the desk to the PA: while
+    // a song plays or pauses the output boxes wait and say what frees them;
+    // after Stop, pressed where it is drawn, they take the choice and the
+    // song still loaded plays on the new output: the MIDI song through the
+    // synthesizer moved there, heard from its first notes, the MP3 song on a
+    // stream of its own.
+    void outputsBetweenSongs()
+    {
+        m_synthList = {{"Desk", true}, {"PA", true}};
+        m_audioList = {{0, "Desk", 2, 48000}, {1, "PA", 2, 48000}};
+        m_answer = QMessageBox::No;
+        SoundEngineRig::makeSongs(m_songs.path());
+        startUp();
+        QCOMPARE(m_synthSink->openedDevice(), 1);
+        QLabel *wait = window()->settingsView()->findChild<QLabel *>("outputsWait");
+        for (const QString &played : {song("a"), m_songs.filePath("song.mp3")}) {
+            QVERIFY(window()->onStartSongPath(played, 0));
+            QCOMPARE(state(), SoundEngine::ePsPlaying);
+            QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+            QCOMPARE(state(), SoundEngine::ePsPaused);
+            QVERIFY(!combo("comboAudioDevices")->isEnabled() && !combo("comboSoundCard")->isEnabled());
+            QCOMPARE(wait->text(), QString("Press Stop to change the outputs."));
+            QVERIFY(!wait->isHidden());
+            QTest::mouseClick(find<QPushButton>("rewButton"), Qt::LeftButton);
+            QCOMPARE(state(), SoundEngine::ePsReady);
+            QVERIFY(currSong->isLoaded());
+            QVERIFY(combo("comboAudioDevices")->isEnabled() && combo("comboSoundCard")->isEnabled());
+            QVERIFY(wait->isHidden());
+            const bool toPa = combo("comboAudioDevices")->currentText() == "Desk";
+            choose("comboAudioDevices", toPa ? "PA" : "Desk");
+            QCOMPARE(m_synthSink->openedDevice(), toPa ? 2 : 1);
+            QVERIFY(window()->engine()->getIsMidiPortConnected());
+            QTest::mouseClick(find<QPushButton>("playButton"), Qt::LeftButton);
+            QCOMPARE(state(), SoundEngine::ePsPlaying);
+            QCOMPARE(currSong->path(), played);
+            if (played.endsWith(".mp3")) {
+                QCOMPARE(m_audioSink->openedDevice(), toPa ? 1 : 0);
+                continue;
+            }
+            // The song's first notes, pulled as the new device would.
+            double loudest = 0;
+            for (int i = 0; i < 30 && loudest < 0.003; ++i) {
+                QTest::qWait(100);
+                loudest = std::max(loudest, rms(m_synthSink->pull(4410)));
+            }
+            QVERIFY2(loudest > 0.003, qPrintable(QString::number(loudest)));
+        }
+        QVERIFY(!warningShown());
+        QVERIFY(m_boxes.isEmpty());
     }
 
     // A synthesizer without its sound bank at start-up: the box names the
@@ -1369,6 +1421,38 @@ private slots:
         QCOMPARE(m_boxes.filter(QRegularExpression("^Attention\\|")),
                  why.isEmpty() ? QStringList() : QStringList{"Attention|Cannot play this file\n\n" + path + " (" + why + ")"});
         QCOMPARE(currSong->isLoaded(), why.isEmpty());
+    }
+
+    // A second start of the real program on this library, with a song named
+    // relative to where it starts: this window, minimized, comes forward
+    // and plays the song; the second opens nothing and ends.
+    void secondStart()
+    {
+        SingleInstance first(m_db->getLibraryFolder());
+        QCOMPARE(first.claim({}), SingleInstance::Start::First);
+        connect(&first, &SingleInstance::broughtForward, window(), &MainWindow::bringForward);
+        startUp();
+        // Another program's window in front, this one minimized.
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &other);
+        window()->showMinimized();
+        QTRY_VERIFY(window()->isMinimized());
+        QProcess second;
+        second.setWorkingDirectory(m_songs.path());
+        second.start(TestUtil::binDir() + "/VelmarPC", {"b.kar"});
+        QSignalSpy ended(&second, &QProcess::finished);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 60000);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        const QString said = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(!said.contains("Db "), qPrintable(said));
+        QVERIFY(!window()->isMinimized());
+        QTRY_COMPARE(QApplication::activeWindow(), window());
+        QTRY_VERIFY(currSong->isLoaded());
+        QCOMPARE(currSong->path(), song("b"));
+        QCOMPARE(state(), SoundEngine::ePsPlaying);
     }
 
     // A MIDI song's information gives its length as the player has it and

@@ -26,8 +26,8 @@ public:
     QString dbPath() const { return home() + "/Documents/VelmarPC/db_VelmarPC.sqlite"; }
     QString confPath() const { return root + "/config/Kvero/VelmarPC.conf"; }
 
-    // Returns the exit code, or -1 when the program did not end normally.
-    int run(const QString &lang)
+    // Started with the arguments, in the home of this run.
+    void start(QProcess &p, const QString &lang, const QStringList &args = {})
     {
         for (const char *sub : {"/home", "/config", "/data", "/cache", "/runtime", "/work"})
             QDir().mkpath(root + sub);
@@ -44,15 +44,27 @@ public:
         env.insert("XDG_RUNTIME_DIR", root + "/runtime");
         env.insert("QT_QPA_PLATFORM", "offscreen");
 
-        QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(root + "/work");
         p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start(TestUtil::binDir() + "/VelmarPC", {});
+        p.start(TestUtil::binDir() + "/VelmarPC", args);
+    }
+    // Until the log holds `line` once more than `before` times, the program
+    // ends or a bound that only stops a hung program from hanging the test.
+    void waitForLog(QProcess &p, const QString &line, qsizetype before)
+    {
+        for (int i = 0; i < 1200 && p.state() == QProcess::Running && log().count(line) <= before; ++i)
+            p.waitForFinished(100);
+    }
+
+    // Returns the exit code, or -1 when the program did not end normally.
+    int run(const QString &lang)
+    {
+        QProcess p;
+        start(p, lang);
         if (!p.waitForStarted(60000))
             return -1;
-        // Polling for the files this run makes; the generous bound only stops
-        // a hung program from hanging the test.
+        // Polling for the files this run makes.
         const qsizetype launches = log().count(QLatin1String("Launching"));
         for (int i = 0; i < 1200 && p.state() == QProcess::Running
                         && !(log().count(QLatin1String("Launching")) > launches && QFile::exists(dbPath()));
@@ -200,6 +212,37 @@ private slots:
         QVERIFY2(log.contains("Creata cartella in documenti? false"), qPrintable(log));
         QVERIFY2(log.contains("Impossibile creare il DB"), qPrintable(log));
         QCOMPARE(TestUtil::readFile(program.home() + "/Documents/VelmarPC"), QByteArray("a file"));
+    }
+
+    // A second start by the same user on the same library opens nothing of
+    // its own: the first takes the song named on its command line (given
+    // relative to where it started) and plays it; the second ends with 0 and
+    // says so. Once the first has ended, a start is a first start again.
+    void secondStartHandsOver()
+    {
+        QTemporaryDir dir;
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {dir.path(), QStringLiteral("2"), "given"});
+        ProgramRun program(dir.path());
+        QProcess first;
+        program.start(first, "en_US.UTF-8");
+        QVERIFY(first.waitForStarted(60000));
+        program.waitForLog(first, "Launching", 0);
+        QProcess second;
+        program.start(second, "en_US.UTF-8", {"../given.kar"});
+        QVERIFY(second.waitForFinished(60000));
+        const QString said = QString::fromLocal8Bit(second.readAllStandardError());
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY2(said.contains("its window was brought forward with " + dir.filePath("given.kar")), qPrintable(said));
+        program.waitForLog(first, "LOAD SONG : " + dir.filePath("given.kar"), 0);
+        QVERIFY2(program.log().contains("LOAD SONG : " + dir.filePath("given.kar")), qPrintable(program.log()));
+        // The second opened neither the library nor a window.
+        QCOMPARE(program.log().count("Db "), 1);
+        QCOMPARE(first.state(), QProcess::Running);
+        ::kill(pid_t(first.processId()), SIGTERM);
+        QVERIFY(first.waitForFinished(60000));
+        QCOMPARE(first.exitCode(), 0);
+        QCOMPARE(program.run("en_US.UTF-8"), 0);
+        QCOMPARE(program.log().count("Db Esiste"), 1);
     }
 
     // The start-up benchmark reads its figures whatever else the program

@@ -2,6 +2,7 @@
 #include "ui_libraryview.h"
 
 #include "DatabaseHelper.h"
+#include "LibrarySql.h"
 #include "tabbablegroup.h"
 #include "appsettings.h"
 #include "indexDriveThread.h"
@@ -90,6 +91,7 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *
     // Repertoire or files, and the search's filter: each choice in the Tab order.
     TabbableGroup::keepEveryButton(ui->RepertorioOPc);
     TabbableGroup::keepEveryButton(ui->songFilter);
+    makeLibraryMessage();
     playlists = database->selectPlaylists();
     currentPlaylistIndex = 0;
 
@@ -247,7 +249,12 @@ void libraryView::markSelectedRow()
 
 void libraryView::refreshPlaylistsView()
 {
-    playlists = database->selectPlaylists();
+    bool ok = false;
+    QList<Playlist> read = database->selectPlaylists(&ok);
+    // A side list the file would not give keeps its entries.
+    if (!readable(ok))
+        return;
+    playlists = std::move(read);
     buildTablePlaylists();
 }
 
@@ -259,7 +266,11 @@ void libraryView::runQuery(const QString &sql, const QSqlDatabase &db)
     q.prepare(titleSearch ? titleNarrowing.statementFor(sql, text, db) : sql);
     if (sql.contains(QLatin1String(":f")))
         q.bindValue(QStringLiteral(":f"), text);
-    q.exec();
+    if (!readable(q.exec() || LibrarySql::failed(q))) {
+        // The rows shown stay; a drag the file did not keep is undone.
+        showRowsAsRead(ui->songsListview);
+        return;
+    }
     songModel->setQuery(std::move(q));
     showRowsAsRead(ui->songsListview);
     if (titleSearch)

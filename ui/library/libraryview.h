@@ -29,6 +29,7 @@ class listItem;
 class MelodromeManager;
 class myIconProvider;
 class PopupForm;
+class QLabel;
 class QFileSystemModel;
 class QStandardItemModel;
 class QNetworkAccessManager;
@@ -177,6 +178,25 @@ private:
     // The indexing label (with the songs found so far) and the animation,
     // after what is under way.
     void updateLoading();
+
+    // A change the library file refused is said under the lists with why;
+    // `what` says what was not kept. Returns ok; a change kept takes the
+    // message away.
+    bool kept(bool ok, const Phrase &what);
+    // The same for reading the lists: a list the file would not give keeps
+    // what it showed and says so. Returns ok.
+    bool readable(bool ok);
+    void sayLibraryFailure(const Phrase &message, bool read);
+    // The song a row of the table shows, as the library holds it.
+    SongInfo songOfRow(int row);
+    // The song's play noted for the recent songs.
+    void notePlayed(const SongInfo &song);
+    // Into the playlist shown; false when the file refused it.
+    bool addToPlaylist(const SongInfo &song);
+    void makeLibraryMessage();
+    QLabel *libraryMessage = nullptr;
+    Phrase libraryFailure;
+    bool failureIsRead = false;
     QString searchString() const;
 
     // File browser, deleting, information and the page's own controls.

@@ -74,9 +74,8 @@ void libraryView::activateSongRow(int row)
         downloadStoreRow(row);
         return;
     }
-    const SongInfo song = database->selectSongById(field(songModel->record(row), "IdSong").toInt());
-    if (!database->updateLastPlay(int(song.idSong)))
-        qDebug() << " NON Aggiornato last Play";
+    const SongInfo song = songOfRow(row);
+    notePlayed(song);
     const QFileInfo file(song.innerPath);
     if (song.innerPath.isEmpty() || !file.exists() || !file.isFile()) {
         Prompter::question(tr("Cannot play file"), tr("Cannot play:\nThis file seems deleted"),
@@ -90,8 +89,9 @@ void libraryView::activateSongRow(int row)
     qDebug() << "Aggiunto a playlist";
     if (currentPlaylistIndex < 0 || currentPlaylistIndex >= playlists.size())
         return;
+    if (!addToPlaylist(song))
+        return;
     Playlist &playlist = playlists[currentPlaylistIndex];
-    database->insertSongInPlayList(int(song.idSong), playlist.getId());
     playlist.setNumsongs(playlist.getNumsongs() + 1);
     showAddedMark();
 }

@@ -90,12 +90,8 @@ void libraryView::startSelection(int action)
     if (view == ui->songsListview) {
         if (path.isEmpty())
             return;
-        const int id = songModel->record(ui->songsListview->currentIndex().row())
-                           .value(QStringLiteral("IdSong"))
-                           .toInt();
-        const SongInfo song = database->selectSongById(id);
-        if (!database->updateLastPlay(int(song.idSong)))
-            qDebug() << " NON Aggiornato last Play";
+        const SongInfo song = songOfRow(ui->songsListview->currentIndex().row());
+        notePlayed(song);
         emit startSongInfo(song, action);
     } else if (!path.isEmpty()) {
         emit startSongPath(path, action);
@@ -177,6 +173,7 @@ void libraryView::changeEvent(QEvent *event)
         retranslateState();
         if (!storeFailure.isEmpty())
             ui->storeMessage->setText(storeFailure.text());
+        sayLibraryFailure(libraryFailure, failureIsRead);
         buildTablePlaylists();
         buildCurrentTable(); // the column headers
     }

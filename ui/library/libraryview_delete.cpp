@@ -125,7 +125,10 @@ void libraryView::deleteSelected()
             if (!blocked.isEmpty())
                 reportKept(blocked);
             else
-                artists ? database->removeArtist(id) : database->removeGenre(id);
+                kept(artists ? database->removeArtist(id) : database->removeGenre(id),
+                     Phrase("libraryView", artists ? QT_TR_NOOP("The artist \"%1\" could not be deleted")
+                                                   : QT_TR_NOOP("The genre \"%1\" could not be deleted"))
+                         .arg(row.value(artists ? "NomeArtista" : "NomeGenere").toString()));
         }
         showListing(artists);
     }
@@ -142,7 +145,9 @@ bool libraryView::deleteLibrarySong(const QSqlRecord &row)
         reportKept(path);
         return false;
     }
-    if (!database->removeSongFromLibrary(row.value(QStringLiteral("IdSong")).toInt()))
+    if (!kept(database->removeSongFromLibrary(row.value(QStringLiteral("IdSong")).toInt()),
+              Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be deleted from the library"))
+                  .arg(row.value(QStringLiteral("Titolo")).toString())))
         return false;
     if (QFileInfo::exists(path) && !database->removeSongFiles(path)) {
         Prompter::warning(tr("Attention"), tr("\"%1\" could not be deleted.").arg(path));
@@ -166,7 +171,9 @@ void libraryView::removeFromPlaylist(const QModelIndexList &rows)
     for (int position : positions)
         songs.removeAt(position);
     if (!positions.isEmpty())
-        database->reorderSongIntoPlaylist(getPlaylistId(), songs);
+        kept(database->reorderSongIntoPlaylist(getPlaylistId(), songs),
+             Phrase("libraryView", QT_TR_NOOP("The songs could not be removed from the playlist \"%1\""))
+                 .arg(getPlaylistName()));
     runQuery(currentQuery, QSqlDatabase::database());
     buildTableSongs();
 }

@@ -143,7 +143,7 @@ bool libraryView::askLeaveAdding()
 void libraryView::onSongAddToPlaylist(SongInfo song)
 {
     qDebug() << "Rivato di qua, aggiungi a playlist";
-    database->insertSongInPlayList(int(song.idSong), getPlaylistId());
+    addToPlaylist(song);
 }
 
 void libraryView::createPlaylist()
@@ -156,8 +156,14 @@ void libraryView::createPlaylist()
     const QString name = askText(this, tr("New Playlist"), tr("Playlist name:"), QString());
     if (name.isEmpty())
         return;
-    database->insertPlaylist(name);
-    playlists = database->selectPlaylists();
+    if (!kept(database->insertPlaylist(name),
+              Phrase("libraryView", QT_TR_NOOP("The playlist \"%1\" could not be made")).arg(name)))
+        return;
+    bool read = false;
+    QList<Playlist> lists = database->selectPlaylists(&read);
+    if (!readable(read))
+        return;
+    playlists = std::move(lists);
     // The new playlist is the one shown, its row chosen and scrolled into
     // sight: made below the visible part of the side list it seemed not made.
     int made = -1;
@@ -182,7 +188,8 @@ void libraryView::renamePlaylist(QString name, int id)
     const QString newName = askText(this, tr("Rename Playlist"), tr("Playlist name:"), name);
     if (!newName.isEmpty()) {
         qDebug() << newName;
-        if (database->updatePlaylistName(id, newName))
+        if (kept(database->updatePlaylistName(id, newName),
+                 Phrase("libraryView", QT_TR_NOOP("The playlist \"%1\" could not be renamed")).arg(name)))
             qDebug() << "Rinominata";
     }
     refreshPlaylistsView();
@@ -198,7 +205,10 @@ void libraryView::onItemListDeleted(listItem *item)
         return;
     }
     qDebug() << "Yes" << "Rimuovo playlist";
-    database->deletePlaylist(item->getPlaylist().getId());
+    if (!kept(database->deletePlaylist(item->getPlaylist().getId()),
+              Phrase("libraryView", QT_TR_NOOP("The playlist \"%1\" could not be deleted"))
+                  .arg(item->getPlaylist().getName())))
+        return;
     currentPlaylistIndex = 0;
     updateHeaderBar(AllSongs);
     currentQuery = database->sqlSongsByTitle;
@@ -214,7 +224,9 @@ void libraryView::onRowsMoved(int logical, int, int newVisual)
     const int from = showsCurrentPlaylist() ? storedPosition(songs, logical) : -1;
     if (from >= 0 && newVisual >= 0 && newVisual < songs.size()) {
         songs.move(from, newVisual);
-        database->reorderSongIntoPlaylist(getPlaylistId(), songs);
+        kept(database->reorderSongIntoPlaylist(getPlaylistId(), songs),
+             Phrase("libraryView", QT_TR_NOOP("The new order of the playlist \"%1\" could not be kept"))
+                 .arg(getPlaylistName()));
     }
     // Read again: the table shows the order stored, a drag that stored
     // nothing is undone.

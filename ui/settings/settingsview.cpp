@@ -103,6 +103,10 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr
 
     if (currSong)
         connect(currSong, &Song::loadSongChange, this, &SettingsView::on_loadSongChange);
+    if (engine) {
+        connect(engine, &SoundEngine::playStateChanged, this, &SettingsView::followPlayState);
+        followPlayState(engine->getPlayingState());
+    }
 }
 
 SettingsView::~SettingsView()
@@ -401,9 +405,6 @@ void SettingsView::on_loadSongChange(Song::LoadSongState state)
         const QSignalBlocker quietKey(ui->spinBoxKey);
         resetSpinBoxTempoKey();
     }
-    const bool free = state == Song::eLsUnloaded;
-    ui->comboSoundCard->setEnabled(free);
-    ui->comboAudioDevices->setEnabled(free);
 }
 
 void SettingsView::restoreLayout()

@@ -31,6 +31,7 @@
 #include <memory>
 
 #include "Song.h"
+#include "SoundEngine.h"
 
 class DeviceSource;
 class SoundEngine;
@@ -108,6 +109,8 @@ signals:
 
 public slots:
     void on_loadSongChange(Song::LoadSongState state);
+    // The output boxes take a choice while no song sounds.
+    void followPlayState(SoundEngine::PlayingState state);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -194,6 +197,8 @@ private:
     bool fastRun = true;
     SoundEngine *engine;
     QLabel *scheduling = nullptr;
+    // Under the output boxes while a song holds them.
+    QLabel *outputsWait = nullptr;
 
     QList<QPair<Road, QString>> m_pendingWarnings;
     QPointer<QWidget> m_shownWarning;

@@ -3,7 +3,8 @@
 //
 // Devices are remembered by name. Outputs of one name are offered once: the
 // audio library lists two sound-server outputs of one description as one
-// device, so a choice between them could not be kept. Start-up warnings wait
+// device, so a choice between them could not be kept (the sound goes to the
+// server's default where it is one of them, see PulseTwins). Start-up warnings wait
 // their turn and go away once their road has connected after all; one names
 // a device chosen last that did not open, once.
 #include "settingsview.h"
@@ -273,8 +274,28 @@ void SettingsView::showNoAudioDevice()
     combo->setPlaceholderText(combo->count() == 0 ? tr("No audio device") : QString());
 }
 
+// The outputs change between songs: a song playing or paused holds notes on
+// the output in use, so the boxes wait until it stops (Stop, or its end) and
+// say so; a song loaded and stopped follows to the output chosen.
+void SettingsView::followPlayState(SoundEngine::PlayingState state)
+{
+    const bool free = state != SoundEngine::ePsPlaying && state != SoundEngine::ePsPaused;
+    ui->comboSoundCard->setEnabled(free);
+    ui->comboAudioDevices->setEnabled(free);
+    if (!outputsWait) {
+        outputsWait = new QLabel(this);
+        outputsWait->setObjectName(QStringLiteral("outputsWait"));
+        outputsWait->setWordWrap(true);
+        outputsWait->setText(tr("Press Stop to change the outputs."));
+        ui->groupDevicesLayout->insertRow(2, outputsWait);
+    }
+    outputsWait->setVisible(!free);
+}
+
 void SettingsView::retranslateDevices()
 {
+    if (outputsWait)
+        outputsWait->setText(tr("Press Stop to change the outputs."));
     if (!ui->comboAudioDevices->placeholderText().isEmpty())
         showNoAudioDevice();
     if (scheduling)

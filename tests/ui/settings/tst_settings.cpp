@@ -403,9 +403,9 @@ private slots:
         e->setPlayingState(SoundEngine::ePsStopUnload);
         e->setPlayingState(SoundEngine::ePsReady);
         QVERIFY(currSong->loadSongFile(song));
-        QVERIFY(!child<QComboBox>(&page, "comboSoundCard")->isEnabled());
         QCOMPARE(key->value() + tempo->value(), 0);
         QCOMPARE(e->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+        QVERIFY(!child<QComboBox>(&page, "comboSoundCard")->isEnabled());
         QCOMPARE(e->getDeltaKey(), 3);
         QCOMPARE(e->getDeltaBpm(), 10);
 

@@ -1,0 +1,101 @@
+// Changes the library file refuses (read-only, a full or failing disk):
+// said on the page with what was not kept and why, while the lists keep
+// what they showed. The next change that is kept, or the next list read
+// once the file is readable again, takes the message away.
+#include "libraryview.h"
+#include "ui_libraryview.h"
+
+#include "DatabaseHelper.h"
+#include "LibrarySql.h"
+
+#include <QLabel>
+#include <QSqlQueryModel>
+#include <QSqlRecord>
+
+namespace {
+
+Phrase refusalReason(const DatabaseHelper &db)
+{
+    switch (db.lastRefusal()) {
+    case DatabaseHelper::Refusal::ReadOnly:
+        return Phrase("libraryView", QT_TRANSLATE_NOOP("libraryView", "the library file is read-only"));
+    case DatabaseHelper::Refusal::DiskFull:
+        return Phrase("libraryView", QT_TRANSLATE_NOOP("libraryView", "the disk is full"));
+    case DatabaseHelper::Refusal::DiskError:
+        return Phrase("libraryView", QT_TRANSLATE_NOOP("libraryView", "the disk reported an error"));
+    case DatabaseHelper::Refusal::Other:
+        break;
+    }
+    return Phrase("libraryView", QT_TRANSLATE_NOOP("libraryView", "the library file refused it (%1)"))
+        .arg(db.lastFailureText());
+}
+
+} // namespace
+
+void libraryView::makeLibraryMessage()
+{
+    libraryMessage = new QLabel(this);
+    libraryMessage->setObjectName(QStringLiteral("libraryMessage"));
+    libraryMessage->setStyleSheet(ui->storeMessage->styleSheet());
+    libraryMessage->setWordWrap(true);
+    libraryMessage->hide();
+    ui->pageLayout->insertWidget(ui->pageLayout->indexOf(ui->storeMessage) + 1, libraryMessage);
+}
+
+bool libraryView::kept(bool ok, const Phrase &what)
+{
+    if (ok) {
+        sayLibraryFailure({}, false);
+        return true;
+    }
+    sayLibraryFailure(Phrase("libraryView", QT_TR_NOOP("%1: %2. Nothing kept before is lost; changes are kept "
+                                                       "again once the library file can be written."))
+                          .arg(what)
+                          .arg(refusalReason(*database)),
+                      false);
+    return false;
+}
+
+SongInfo libraryView::songOfRow(int row)
+{
+    const QSqlRecord shown = songModel->record(row);
+    bool read = false;
+    const SongInfo song = database->selectSongById(shown.value(QStringLiteral("IdSong")).toInt(), &read);
+    // A file that gives nothing until it may put back a change it refused
+    // still plays the songs its rows show.
+    return read ? song : LibrarySql::songOf(shown);
+}
+
+void libraryView::notePlayed(const SongInfo &song)
+{
+    kept(database->updateLastPlay(int(song.idSong)),
+         Phrase("libraryView", QT_TR_NOOP("That \"%1\" was played could not be kept for the recent songs"))
+             .arg(song.title));
+}
+
+bool libraryView::addToPlaylist(const SongInfo &song)
+{
+    return kept(database->insertSongInPlayList(int(song.idSong), getPlaylistId()),
+                Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be added to the playlist \"%2\""))
+                    .arg(song.title)
+                    .arg(getPlaylistName()));
+}
+
+bool libraryView::readable(bool ok)
+{
+    if (ok && failureIsRead)
+        sayLibraryFailure({}, false);
+    else if (!ok)
+        sayLibraryFailure(Phrase("libraryView", QT_TR_NOOP("The library file cannot be read now: %1. The lists "
+                                                           "show what they showed before.")).arg(refusalReason(*database)),
+                          true);
+    return ok;
+}
+
+void libraryView::sayLibraryFailure(const Phrase &message, bool read)
+{
+    libraryFailure = message;
+    failureIsRead = read && !message.isEmpty();
+    libraryMessage->setText(message.text());
+    libraryMessage->setVisible(!message.isEmpty());
+}
