@@ -50,6 +50,8 @@ Control requests (with --control only; never recorded):
             silent            read the request and never answer
             drop              read the request and close the connection
                               without an answer
+            otherprotocol     read the request and answer as a mail server
+                              does, not in HTTP, then close the connection
             hold              answer only after /_control/release?path=P
             html              status 200 with a web page (a network's sign-in page)
             malformed         status 200 with XML that breaks off inside an element
@@ -443,6 +445,13 @@ class Handler(BaseHTTPRequestHandler):
             return
         if mode == "silent":
             self.stay_silent()
+            return
+        if mode == "otherprotocol":
+            # Another service on the port: its greeting, then its refusal.
+            self.close_connection = True
+            self.answering = True
+            self.wfile.write(b"220 mail.example.org ESMTP\r\n500 5.5.2 Error: bad syntax\r\n")
+            self.wfile.flush()
             return
         if mode in ("http404", "http500"):
             code = 404 if mode == "http404" else 500

@@ -69,6 +69,10 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <source>You are not logged in: %1.</source>
         <translation>Sie sind nicht angemeldet: %1.</translation>
     </message>
+    <message>
+        <source>Wrong e-mail or password</source>
+        <translation>E-Mail-Adresse oder Passwort falsch</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -456,7 +460,7 @@ Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart
         <source>The news of the week could not be fetched: %1.
 Check the internet connection; the news are fetched again at the next start.</source>
         <translation>Die Neuheiten der Woche konnten nicht geladen werden: %1.
-Prüfe die Internetverbindung; die Neuheiten werden beim nächsten Start erneut geladen.</translation>
+Prüfen Sie die Internetverbindung; die Neuheiten werden beim nächsten Start erneut geladen.</translation>
     </message>
     <message>
         <source>Sound bank</source>
@@ -638,6 +642,10 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
     <message>
         <source>the network refused the request (error %1)</source>
         <translation>das Netzwerk hat die Anfrage abgelehnt (Fehler %1)</translation>
+    </message>
+    <message>
+        <source>what answers at this address is no web server (it closed the connection without an answer the program can read)</source>
+        <translation>unter dieser Adresse antwortet kein Webserver (er hat die Verbindung ohne eine Antwort geschlossen, die das Programm lesen kann)</translation>
     </message>
 </context>
 <context>

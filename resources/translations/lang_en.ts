@@ -69,6 +69,10 @@ Check the internet connection and press Log in again.</translation>
         <source>You are not logged in: %1.</source>
         <translation>You are not logged in: %1.</translation>
     </message>
+    <message>
+        <source>Wrong e-mail or password</source>
+        <translation>Wrong e-mail or password</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -638,6 +642,10 @@ The update is offered again at the next start of the program.</translation>
     <message>
         <source>the network refused the request (error %1)</source>
         <translation>the network refused the request (error %1)</translation>
+    </message>
+    <message>
+        <source>what answers at this address is no web server (it closed the connection without an answer the program can read)</source>
+        <translation>what answers at this address is no web server (it closed the connection without an answer the program can read)</translation>
     </message>
 </context>
 <context>

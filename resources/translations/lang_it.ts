@@ -69,6 +69,10 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <source>You are not logged in: %1.</source>
         <translation>Accesso non riuscito: %1.</translation>
     </message>
+    <message>
+        <source>Wrong e-mail or password</source>
+        <translation>E-mail o password errati</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -638,6 +642,10 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
     <message>
         <source>the network refused the request (error %1)</source>
         <translation>la rete ha rifiutato la richiesta (errore %1)</translation>
+    </message>
+    <message>
+        <source>what answers at this address is no web server (it closed the connection without an answer the program can read)</source>
+        <translation>a questo indirizzo non risponde un server web (ha chiuso la connessione senza una risposta che il programma possa leggere)</translation>
     </message>
 </context>
 <context>

@@ -69,6 +69,10 @@ Check the internet connection and press Login again.</source>
         <source>You are not logged in: %1.</source>
         <translation>未登录：%1。</translation>
     </message>
+    <message>
+        <source>Wrong e-mail or password</source>
+        <translation>电子邮件或密码错误</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -638,6 +642,10 @@ The update is offered again at the next start of the program.</source>
     <message>
         <source>the network refused the request (error %1)</source>
         <translation>网络拒绝了请求（错误 %1）</translation>
+    </message>
+    <message>
+        <source>what answers at this address is no web server (it closed the connection without an answer the program can read)</source>
+        <translation>此地址上应答的不是网页服务器（它在没有给出程序能读取的应答的情况下关闭了连接）</translation>
     </message>
 </context>
 <context>
