@@ -22,18 +22,12 @@ const char kMDdbConnection[] = "MDdb";
 
 } // namespace
 
-// The store's news and title search share one row layout.
-const char DatabaseHelper::storeSongColumns[] =
-    " ( IdSong INTEGER,ProductId INTEGER,Genere Text, Artista Text,"
-    "Autore Text, Titolo TEXT, Formato INTEGER, Bpm INTEGER DEFAULT 0, keySign TEXT,"
-    "Durata INTEGER DEFAULT 0, innerPath TEXT, isFromSub INTEGER DEFAULT 0)";
-
 namespace {
 
-// Tables that every library operation relies on.
+// Tables of the template that every library operation relies on (the
+// store's song caches the library makes itself).
 const char *const kLibraryTables[] = {"Songs", "Artisti", "Genere", "Autori", "PlayList",
-                                      "PlayListSongs", "MDNews", "MDSearchTitle",
-                                      "MDSearchGenArt"};
+                                      "PlayListSongs", "MDSearchGenArt"};
 
 const char kHead[] =
     "SELECT IdSong,isFromSub,Titolo,NomeArtista,Durata,Formato,Bpm,keySign AS Key,innerPath "
@@ -182,7 +176,7 @@ bool DatabaseHelper::connect()
     if (mdDb.open()) {
         QSqlQuery q(mdDb);
         for (const char *table : {"MDNews", "MDSearchTitle"})
-            q.exec(QLatin1String("CREATE TABLE ") + QLatin1String(table) + QLatin1String(storeSongColumns));
+            q.exec(storeSongTable(table));
     }
 
     libraryDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
@@ -197,6 +191,10 @@ bool DatabaseHelper::connect()
     // every keystroke.
     q.exec(QStringLiteral("PRAGMA cache_size = -32768"));
     if (checkLibraryTables()) {
+        for (const char *table : {"MDNews", "MDSearchTitle"}) {
+            if (!q.exec(storeSongTable(table)))
+                LibrarySql::failed(q);
+        }
         addLookupIndexes();
         mendOlderRows();
     }

@@ -192,7 +192,9 @@ private:
     QString storeFieldOfProduct(const char *column, const QVariant &productId);
     QString storeFieldIn(int place, const char *column, const QVariant &productId);
     bool truncate(QSqlDatabase db, const char *table);
-    static const char storeSongColumns[];
+    // "CREATE TABLE IF NOT EXISTS" of a store song cache: "MDNews", its
+    // staging table or "MDSearchTitle".
+    static QString storeSongTable(const char *table);
 
     QString documentsPath;
     QString libraryFolder;
