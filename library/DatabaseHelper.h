@@ -17,6 +17,7 @@
 #include "SongInfo.h"
 
 #include <QList>
+#include <QSet>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -102,6 +103,9 @@ public:
     // `provenience` first.
     SongInfo storeRecordOfProduct(int productId, SongProvenience provenience);
     bool updateDownloadStatus(int productId, int newStatus, SongProvenience provenience);
+    // The file names of the songs the library has from the store, read on
+    // the default connection.
+    static QSet<QString> downloadedSongFiles();
     // True when the rows are gone.
     bool truncateMDNews();
     // A new news list is written into the table named newsStaging a slice

@@ -3,6 +3,7 @@
 #include "DatabaseHelper.h"
 #include "LibrarySql.h"
 
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
@@ -197,6 +198,20 @@ bool DatabaseHelper::updateDownloadStatus(int productId, int newStatus,
     q.bindValue(QStringLiteral(":newStatus"), newStatus);
     q.bindValue(QStringLiteral(":prodId"), productId);
     return q.exec() || failed(q);
+}
+
+QSet<QString> DatabaseHelper::downloadedSongFiles()
+{
+    QSet<QString> names;
+    QSqlQuery q;
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT innerPath FROM Songs WHERE isFromSub = 1"))) {
+        failed(q);
+        return names;
+    }
+    while (q.next())
+        names.insert(QFileInfo(q.value(0).toString()).fileName());
+    return names;
 }
 
 bool DatabaseHelper::truncateMDNews()

@@ -1,6 +1,8 @@
 #include "storelisting.h"
 
+#include "DatabaseHelper.h"
 #include "StoreCacheWriter.h"
+#include "melodromemanager.h"
 #include "storeanswer.h"
 #include "storereplies.h"
 
@@ -68,7 +70,11 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
     keepArenasTrimmed();
 #endif
     connect(this, &StoreListing::more, this, &StoreListing::schedule, Qt::QueuedConnection);
-    reader = QThread::create([this, s = shared, body, contentType] {
+    // The song files the library has from the store, read here: the reader
+    // has no connection of its own.
+    const QSet<QString> owned = kind == StoreArtists || kind == StoreGenres ? QSet<QString>()
+                                                                             : DatabaseHelper::downloadedSongFiles();
+    reader = QThread::create([this, s = shared, body, contentType, owned] {
         const Phrase unreadable = StoreAnswer::reason(body, contentType);
         QString md5;
         QList<SongInfo> songBatch;
@@ -91,7 +97,14 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
             recordBatch = {};
             emit more();
         };
-        const auto takeSong = [&](const SongInfo &song) {
+        const auto takeSong = [&](SongInfo song) {
+            song.length = qMax(0, song.length);
+            song.bpm = qMax(0, song.bpm);
+            song.keySign = song.keySign.trimmed();
+            // A song the library has from the store is marked so, at every
+            // listing: the store's own mark says only that it is for sale.
+            if (!owned.isEmpty() && owned.contains(MelodromeManager::songFileName(song)))
+                song.isFromSub = StoreDownloaded;
             songBatch.append(song);
             if (songBatch.size() >= kBatch)
                 handOver();
@@ -122,12 +135,7 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
             if (!unreadable.isEmpty())
                 break;
             md5 = QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex());
-            StoreReplies::readSearchSongs(body, [&](SongInfo song) {
-                song.length = qMax(0, song.length);
-                song.bpm = qMax(0, song.bpm);
-                song.keySign = song.keySign.trimmed();
-                return takeSong(song);
-            });
+            StoreReplies::readSearchSongs(body, takeSong);
             break;
         }
         handOver(true);

@@ -1455,6 +1455,10 @@ Gekauft: %9</translation>
         <source>The song&apos;s details cannot be shown: %1.</source>
         <translation>Die Details des Songs können nicht angezeigt werden: %1.</translation>
     </message>
+    <message>
+        <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
+        <translation>Noch keine Playlist: Legen Sie eine mit „Neue Playlist“ an</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

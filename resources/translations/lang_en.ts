@@ -1455,6 +1455,10 @@ Bought: %9</translation>
         <source>The song&apos;s details cannot be shown: %1.</source>
         <translation>The song&apos;s details cannot be shown: %1.</translation>
     </message>
+    <message>
+        <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
+        <translation>No playlist yet: make one with &quot;New Playlist&quot;</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

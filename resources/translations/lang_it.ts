@@ -1455,6 +1455,10 @@ Acquistato: %9</translation>
         <source>The song&apos;s details cannot be shown: %1.</source>
         <translation>Impossibile mostrare i dettagli del brano: %1.</translation>
     </message>
+    <message>
+        <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
+        <translation>Ancora nessuna playlist: creane una con &quot;Nuova playlist&quot;</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

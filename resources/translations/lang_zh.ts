@@ -1455,6 +1455,10 @@ BPM：%4
         <source>The song&apos;s details cannot be shown: %1.</source>
         <translation>无法显示歌曲详情：%1。</translation>
     </message>
+    <message>
+        <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
+        <translation>还没有播放列表：请用“新建播放列表”创建一个</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

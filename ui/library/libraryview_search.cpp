@@ -116,7 +116,7 @@ void libraryView::timerEvent(QTimerEvent *event)
         filterDriveIndex();
         return;
     }
-    if (headerStatus == PlaylistSongs ||
+    if (headerStatus == PlaylistSongs || headerStatus == DownloadedSongs ||
         (isAdding && (headerStatus == Listing || headerStatus == SongsOfListing)))
         restoreAddButton();
     const QString text = searchString();
