@@ -250,6 +250,8 @@ void DatabaseHelper::addLookupIndexes()
         "CREATE INDEX IF NOT EXISTS PlayListSongsList ON PlayListSongs (IdPlayList, SeqNum)",
         // The song list in title order, shown again whenever a search is emptied.
         "CREATE INDEX IF NOT EXISTS SongsTitolo ON Songs (Titolo)",
+        // The songs from the store, looked up at every store list.
+        "CREATE INDEX IF NOT EXISTS SongsFromSub ON Songs (isFromSub)",
     };
     QSqlQuery q;
     for (const char *sql : indexes) {
