@@ -250,16 +250,7 @@ class StoreService(unittest.TestCase):
             process, line = start(*args)
             port = int(line.split()[1])
             self.addCleanup(self.stop, process)
-            readers = []
-            self.addCleanup(lambda: [s.close() for s in readers])
-            for _ in range(64):
-                s = socket.socket()
-                # A reader with a small window: the store's writes wait on it.
-                s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
-                s.settimeout(30)
-                s.connect(("127.0.0.1", port))
-                s.sendall(("GET %s HTTP/1.1\r\nHost: x\r\n\r\n" % path).encode())
-                readers.append(s)
+            readers = self.slow_readers(port, path, 64)
             for s in readers:
                 self.assertTrue(s.recv(4096).startswith(b"HTTP/1.1 200 "), path)
             self.assertTrue(self.answered(port), path)
@@ -268,6 +259,20 @@ class StoreService(unittest.TestCase):
             for s in readers[:4]:
                 s.settimeout(30)
                 self.assertTrue(s.recv(4096))
+
+    def slow_readers(self, port, path, count):
+        """`count` clients that ask for `path` and read nothing yet."""
+        readers = []
+        self.addCleanup(lambda: [s.close() for s in readers])
+        for _ in range(count):
+            s = socket.socket()
+            # A reader with a small window: the store's writes wait on it.
+            s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+            s.settimeout(30)
+            s.connect(("127.0.0.1", port))
+            s.sendall(("GET %s HTTP/1.1\r\nHost: x\r\n\r\n" % path).encode())
+            readers.append(s)
+        return readers
 
     # A normal request is answered within a second whatever the local
     # clients do; twice that on a busy machine. A client kept out waits far
@@ -357,15 +362,7 @@ class StoreService(unittest.TestCase):
         process, line = start("--catalogue", self.folder.name)
         port = int(line.split()[1])
         self.addCleanup(self.stop, process)
-        readers = []
-        self.addCleanup(lambda: [s.close() for s in readers])
-        for _ in range(200):
-            s = socket.socket()
-            s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
-            s.settimeout(30)
-            s.connect(("127.0.0.1", port))
-            s.sendall(b"GET /files/Basic.sfc HTTP/1.1\r\nHost: x\r\n\r\n")
-            readers.append(s)
+        readers = self.slow_readers(port, "/files/Basic.sfc", 200)
         heads = [s.recv(4096) for s in readers]
         taking = [s for s, head in zip(readers, heads) if head.startswith(b"HTTP/1.1 200 ")]
         told = [head for head in heads if head.startswith(b"HTTP/1.1 503 ")]
