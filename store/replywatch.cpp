@@ -250,10 +250,11 @@ ReplyWatch::Failure ReplyWatch::kind(qint64 received) const
     case QNetworkReply::ProxyNotFoundError:
         return Failure::Unreachable;
     case QNetworkReply::RemoteHostClosedError:
-        // The network layer closes a connection whose first line is no HTTP
+        // The network layer takes an answer whose first line is no HTTP
         // status line (a mail or shell server's greeting, any other service
-        // on the port) as if the server had: without a status, no web
-        // server answered.
+        // on the port) for a connection the server closed, as it does one
+        // closed before any answer: either way no web server answered, and
+        // the internet connection is not to blame.
         return status.isValid() ? Failure::BrokeOff : Failure::NotWebServer;
     case QNetworkReply::ContentReSendError:
         return Failure::BrokeOff;
@@ -285,8 +286,8 @@ Phrase ReplyWatch::reason(qint64 received) const
     case Failure::BrokeOff:
         return Phrase("ReplyWatch", QT_TR_NOOP("the connection broke off"));
     case Failure::NotWebServer:
-        return Phrase("ReplyWatch", QT_TR_NOOP("what answers at this address is no web server (it closed the "
-                                               "connection without an answer the program can read)"));
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server closed the connection without answering as a web "
+                                               "server does"));
     // The library's own words (OpenSSL's, in English) go to the log only.
     case Failure::Insecure:
         return Phrase("ReplyWatch", QT_TR_NOOP("no secure connection could be made with the server"));

@@ -97,9 +97,10 @@ public:
 
     // The kinds of failure a reply may have: an error page, an answer too
     // large, a redirect to another site, no answer in time, no server
-    // reached, a connection broken off after the answer began, something
-    // other than a web server at the address, no secure connection, another
-    // refusal of the network, an empty or an incomplete answer.
+    // reached, a connection broken off after the answer began, one closed
+    // without a web server's answer (another service on the port), no
+    // secure connection, another refusal of the network, an empty or an
+    // incomplete answer.
     enum class Failure {
         None,
         ErrorStatus,

@@ -644,8 +644,8 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <translation>das Netzwerk hat die Anfrage abgelehnt (Fehler %1)</translation>
     </message>
     <message>
-        <source>what answers at this address is no web server (it closed the connection without an answer the program can read)</source>
-        <translation>unter dieser Adresse antwortet kein Webserver (er hat die Verbindung ohne eine Antwort geschlossen, die das Programm lesen kann)</translation>
+        <source>the server closed the connection without answering as a web server does</source>
+        <translation>der Server hat die Verbindung geschlossen, ohne wie ein Webserver zu antworten</translation>
     </message>
 </context>
 <context>

@@ -644,8 +644,8 @@ The update is offered again at the next start of the program.</translation>
         <translation>the network refused the request (error %1)</translation>
     </message>
     <message>
-        <source>what answers at this address is no web server (it closed the connection without an answer the program can read)</source>
-        <translation>what answers at this address is no web server (it closed the connection without an answer the program can read)</translation>
+        <source>the server closed the connection without answering as a web server does</source>
+        <translation>the server closed the connection without answering as a web server does</translation>
     </message>
 </context>
 <context>

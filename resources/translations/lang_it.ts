@@ -644,8 +644,8 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <translation>la rete ha rifiutato la richiesta (errore %1)</translation>
     </message>
     <message>
-        <source>what answers at this address is no web server (it closed the connection without an answer the program can read)</source>
-        <translation>a questo indirizzo non risponde un server web (ha chiuso la connessione senza una risposta che il programma possa leggere)</translation>
+        <source>the server closed the connection without answering as a web server does</source>
+        <translation>il server ha chiuso la connessione senza rispondere come fa un server web</translation>
     </message>
 </context>
 <context>

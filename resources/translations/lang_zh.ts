@@ -644,8 +644,8 @@ The update is offered again at the next start of the program.</source>
         <translation>网络拒绝了请求（错误 %1）</translation>
     </message>
     <message>
-        <source>what answers at this address is no web server (it closed the connection without an answer the program can read)</source>
-        <translation>此地址上应答的不是网页服务器（它在没有给出程序能读取的应答的情况下关闭了连接）</translation>
+        <source>the server closed the connection without answering as a web server does</source>
+        <translation>服务器关闭了连接，没有像网页服务器那样应答</translation>
     </message>
 </context>
 <context>
