@@ -133,8 +133,8 @@ s_MdResInfo libraryView::storeRecordOfRow(int row) const
 // registered as downloaded; an empty record when the library has none.
 SongInfo libraryView::librarySongOfStoreRow(int row) const
 {
-    const QString path =
-        QDir::cleanPath(database->getLibraryFolder() + QLatin1Char('/') + MelodromeManager::songFileName(storeRecordOfRow(row)));
+    const QString name = MelodromeManager::songFileName(storeRecordOfRow(row));
+    const QString path = QDir::cleanPath(database->getLibraryFolder() + QLatin1Char('/') + name);
     const SongInfo song = database->selectSongByPath(path);
     return song.innerPath == path && song.isFromSub == 1 ? song : SongInfo();
 }

@@ -31,8 +31,10 @@ void libraryView::addDownloadedToPlaylist()
         return;
     const int id = picked->data().toInt();
     int added = 0;
-    for (const QModelIndex &row : chosen)
-        added += database->insertSongInPlayList(songModel->record(row.row()).value(QStringLiteral("IdSong")).toInt(), id);
+    for (const QModelIndex &row : chosen) {
+        const int song = songModel->record(row.row()).value(QStringLiteral("IdSong")).toInt();
+        added += database->insertSongInPlayList(song, id);
+    }
     for (Playlist &playlist : playlists) {
         if (playlist.getId() == id)
             playlist.setNumsongs(playlist.getNumsongs() + added);

@@ -469,9 +469,9 @@ private slots:
                 page->showQuery(db->sqlMDSearchTitle, libraryView::SongsOfListing);
             else
                 search()->setText("Stop B");
-            QNetworkReply *reply = page->postToStore(kSongList, {{"lang", "2"}}, list ? &libraryView::receivedSongListForGenArtQuery
-                                                                                      : &libraryView::receivedSongListForQuery,
-                                                     search()->text());
+            const libraryView::ReplyHandler handler =
+                list ? &libraryView::receivedSongListForGenArtQuery : &libraryView::receivedSongListForQuery;
+            QNetworkReply *reply = page->postToStore(kSongList, {{"lang", "2"}}, handler, search()->text());
             QSignalSpy done(reply, &QObject::destroyed);
             QVERIFY(done.wait(20000));
             QSqlQuery q(list ? db->mdDb : QSqlDatabase::database());
@@ -518,9 +518,8 @@ private slots:
         });
         QTest::mouseClick(button("AddToPlayListButton"), Qt::LeftButton);
         QCOMPARE(button("AddToPlayListButton")->text(), QString("Added"));
-        QCOMPARE(count(QSqlDatabase::database(),
-                       "SELECT count(*) FROM PlayListSongs JOIN Songs USING (IdSong) WHERE IdPlayList = 6 AND Titolo = '"
-                           + chosen + "'"),
+        QCOMPARE(count(QSqlDatabase::database(), "SELECT count(*) FROM PlayListSongs JOIN Songs USING (IdSong) "
+                                                 "WHERE IdPlayList = 6 AND Titolo = '" + chosen + "'"),
                  1);
         QTest::mouseClick(button("infoButton"), Qt::LeftButton);
         QCOMPARE(said, QStringList({"Title: " + chosen}));
