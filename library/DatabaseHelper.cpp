@@ -23,18 +23,12 @@ const char kMDdbConnection[] = "MDdb";
 
 } // namespace
 
-// The store's news and title search share one row layout.
-const char DatabaseHelper::storeSongColumns[] =
-    " ( IdSong INTEGER,ProductId INTEGER,Genere Text, Artista Text,"
-    "Autore Text, Titolo TEXT, Formato INTEGER, Bpm INTEGER DEFAULT 0, keySign TEXT,"
-    "Durata INTEGER DEFAULT 0, innerPath TEXT, isFromSub INTEGER DEFAULT 0)";
-
 namespace {
 
-// Tables that every library operation relies on.
+// Tables of the template that every library operation relies on (the
+// store's song caches the library makes itself).
 const char *const kLibraryTables[] = {"Songs", "Artisti", "Genere", "Autori", "PlayList",
-                                      "PlayListSongs", "MDNews", "MDSearchTitle",
-                                      "MDSearchGenArt"};
+                                      "PlayListSongs", "MDSearchGenArt"};
 
 const char kHead[] =
     "SELECT IdSong,isFromSub,Titolo,NomeArtista,Durata,Formato,Bpm,keySign AS Key,innerPath "
@@ -183,7 +177,7 @@ bool DatabaseHelper::connect()
     if (mdDb.open()) {
         QSqlQuery q(mdDb);
         for (const char *table : {"MDNews", "MDSearchTitle"})
-            q.exec(QLatin1String("CREATE TABLE ") + QLatin1String(table) + QLatin1String(storeSongColumns));
+            q.exec(storeSongTable(table));
     }
 
     libraryDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
@@ -198,6 +192,10 @@ bool DatabaseHelper::connect()
     // every keystroke.
     q.exec(QStringLiteral("PRAGMA cache_size = -32768"));
     if (checkLibraryTables()) {
+        for (const char *table : {"MDNews", "MDSearchTitle"}) {
+            if (!q.exec(storeSongTable(table)))
+                LibrarySql::failed(q);
+        }
         addLookupIndexes();
         mendOlderRows();
     }
@@ -253,6 +251,8 @@ void DatabaseHelper::addLookupIndexes()
         "CREATE INDEX IF NOT EXISTS PlayListSongsList ON PlayListSongs (IdPlayList, SeqNum)",
         // The song list in title order, shown again whenever a search is emptied.
         "CREATE INDEX IF NOT EXISTS SongsTitolo ON Songs (Titolo)",
+        // The songs from the store, looked up at every store list.
+        "CREATE INDEX IF NOT EXISTS SongsFromSub ON Songs (isFromSub)",
     };
     QSqlQuery q;
     for (const char *sql : indexes) {

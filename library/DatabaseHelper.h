@@ -25,6 +25,7 @@
 #include "SongInfo.h"
 
 #include <QList>
+#include <QSet>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -124,6 +125,9 @@ public:
     // `provenience` first.
     SongInfo storeRecordOfProduct(int productId, SongProvenience provenience);
     bool updateDownloadStatus(int productId, int newStatus, SongProvenience provenience);
+    // The file names of the songs the library has from the store, read on
+    // the default connection.
+    static QSet<QString> downloadedSongFiles();
     // True when the rows are gone.
     bool truncateMDNews();
     // A new news list is written into the table named newsStaging a slice
@@ -214,7 +218,9 @@ private:
     QString storeFieldOfProduct(const char *column, const QVariant &productId);
     QString storeFieldIn(int place, const char *column, const QVariant &productId);
     bool truncate(QSqlDatabase db, const char *table);
-    static const char storeSongColumns[];
+    // "CREATE TABLE IF NOT EXISTS" of a store song cache: "MDNews", its
+    // staging table or "MDSearchTitle".
+    static QString storeSongTable(const char *table);
 
     QString documentsPath;
     QString libraryFolder;

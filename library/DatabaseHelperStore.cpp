@@ -3,10 +3,50 @@
 #include "DatabaseHelper.h"
 #include "LibrarySql.h"
 
+#include <QFileInfo>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 
 using LibrarySql::failed;
+
+namespace {
+
+// The store's song caches ("MDNews", the news being written and
+// "MDSearchTitle", of the file and of memory) share one row layout: this
+// list makes their tables, their insert and the values it binds.
+struct StoreSongColumn
+{
+    const char *name;
+    const char *type;
+    QVariant (*value)(const SongInfo &song);
+};
+
+const StoreSongColumn kStoreSongColumns[] = {
+    {"IdSong", "INTEGER", [](const SongInfo &s) { return QVariant(s.idSong); }},
+    {"ProductId", "INTEGER", [](const SongInfo &s) { return QVariant(s.ProductId); }},
+    {"Genere", "TEXT", [](const SongInfo &s) { return QVariant(LibrarySql::text(s.genre)); }},
+    {"Artista", "TEXT", [](const SongInfo &s) { return QVariant(LibrarySql::text(s.artist)); }},
+    {"Autore", "TEXT", [](const SongInfo &s) { return QVariant(LibrarySql::text(s.author)); }},
+    {"Titolo", "TEXT", [](const SongInfo &s) { return QVariant(LibrarySql::text(s.title)); }},
+    {"Formato", "INTEGER", [](const SongInfo &s) { return QVariant(LibrarySql::text(s.format)); }},
+    {"Bpm", "INTEGER DEFAULT 0", [](const SongInfo &s) { return QVariant(s.bpm); }},
+    {"keySign", "TEXT", [](const SongInfo &s) { return QVariant(LibrarySql::text(s.keySign)); }},
+    {"Durata", "INTEGER DEFAULT 0", [](const SongInfo &s) { return QVariant(s.length); }},
+    {"innerPath", "TEXT", [](const SongInfo &s) { return QVariant(LibrarySql::text(s.innerPath)); }},
+    {"isFromSub", "INTEGER DEFAULT 0", [](const SongInfo &s) { return QVariant(s.isFromSub); }},
+};
+
+} // namespace
+
+QString DatabaseHelper::storeSongTable(const char *table)
+{
+    QStringList columns;
+    for (const StoreSongColumn &column : kStoreSongColumns)
+        columns << QLatin1String(column.name) + QLatin1Char(' ') + QLatin1String(column.type);
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+        .arg(QLatin1String(table), columns.join(QLatin1Char(',')));
+}
 
 bool DatabaseHelper::insertMDSongsNews(const SongInfo &info)
 {
@@ -45,27 +85,22 @@ bool DatabaseHelper::insertMDSong(QSqlDatabase db, const char *table, const Song
 // name is looked up at every bind.
 bool DatabaseHelper::prepareMDSong(QSqlQuery &q, const char *table)
 {
-    return q.prepare(QStringLiteral("INSERT INTO %1(IdSong, ProductId, isFromSub, Genere, Artista, Autore, "
-                             "Titolo, innerPath, Formato, Bpm, keySign, Durata) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                  .arg(QLatin1String(table))) || failed(q);
+    QStringList names;
+    QStringList marks;
+    for (const StoreSongColumn &column : kStoreSongColumns) {
+        names << QLatin1String(column.name);
+        marks << QStringLiteral("?");
+    }
+    return q.prepare(QStringLiteral("INSERT INTO %1(%2) VALUES (%3)")
+                         .arg(QLatin1String(table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))
+           || failed(q);
 }
 
 bool DatabaseHelper::execMDSong(QSqlQuery &q, const SongInfo &info)
 {
-    using LibrarySql::text;
-    q.bindValue(0, info.idSong);
-    q.bindValue(1, info.ProductId);
-    q.bindValue(2, info.isFromSub);
-    q.bindValue(3, text(info.genre));
-    q.bindValue(4, text(info.artist));
-    q.bindValue(5, text(info.author));
-    q.bindValue(6, text(info.title));
-    q.bindValue(7, text(info.innerPath));
-    q.bindValue(8, text(info.format));
-    q.bindValue(9, info.bpm);
-    q.bindValue(10, text(info.keySign));
-    q.bindValue(11, info.length);
+    int at = 0;
+    for (const StoreSongColumn &column : kStoreSongColumns)
+        q.bindValue(at++, column.value(info));
     return q.exec() || failed(q);
 }
 
@@ -165,6 +200,20 @@ bool DatabaseHelper::updateDownloadStatus(int productId, int newStatus,
     return q.exec() || failed(q);
 }
 
+QSet<QString> DatabaseHelper::downloadedSongFiles()
+{
+    QSet<QString> names;
+    QSqlQuery q;
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT innerPath FROM Songs WHERE isFromSub = 1"))) {
+        failed(q);
+        return names;
+    }
+    while (q.next())
+        names.insert(QFileInfo(q.value(0).toString()).fileName());
+    return names;
+}
+
 bool DatabaseHelper::truncateMDNews()
 {
     return truncate(QSqlDatabase::database(), "MDNews");
@@ -174,10 +223,7 @@ bool DatabaseHelper::startNewsStaging()
 {
     QSqlDatabase db = QSqlDatabase::database();
     QSqlQuery q(db);
-    return (q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 %2")
-                       .arg(QLatin1String(newsStaging), QLatin1String(storeSongColumns)))
-            || failed(q))
-           && truncate(db, newsStaging);
+    return (q.exec(storeSongTable(newsStaging)) || failed(q)) && truncate(db, newsStaging);
 }
 
 // No DROP: SQLite refuses it while any statement of the connection still

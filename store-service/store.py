@@ -9,7 +9,7 @@ misbehave per path; without, it keeps nothing of a request.
     /usr/bin/python3 store.py [--port N] [--host ADDR] [--files DIR] [--control]
                               [--catalogue DIR] [--idle-timeout S]
                               [--request-timeout S] [--max-connections N]
-                              [--max-transfers N]
+                              [--max-transfers N] [--max-waiting N]
 
 prints "PORT <n>" on its first line once it listens (port 0 picks a free one).
 It listens on the loopback address only ("localhost" is 127.0.0.1): any other
@@ -22,14 +22,20 @@ length or a control's count, size or time that is no plain number, an
 account form that is not UTF-8) and any request it cannot serve with an
 error status, closes a connection that sends nothing for --idle-timeout
 seconds (default 15), and answers 408 to a request that is not in whole
-within --request-timeout seconds (default 30), however it drips. It serves
---max-connections connections at once (default 64): a new one takes the
-place of the one that has been sending its request the longest, so that
-clients that send slowly cannot keep others out, and one that finds every
-place answering gets 503. A file's transfer leaves its place for one of
---max-transfers places of the transfers' own (default 64), while one is
-free. Files are sent a piece at a time from disk and what a connection holds
-stays within its limits, so the memory stays bounded by the number of places
+within --request-timeout seconds (default 30), however it drips. One loop
+takes the connections in and reads their requests as they come, so that a
+request costs a thread only once it is whole: clients that send slowly, or
+come back as soon as they are sent away, cannot keep a normal request out.
+It holds --max-waiting connections whose requests are on their way (default
+1024, 96 MiB of theirs at most): beyond, a new one takes the place of the
+one that has waited longest, and one that finds every place holding a whole
+request gets 503. Whole requests are answered on --max-connections places
+at once (default 64), each connection's answer of up to a piece fitting its
+send buffer whole; a file's transfer moves to one of --max-transfers places
+of the transfers' own (default 64), and with none free is answered 503 with
+Retry-After, so that slow readers of files hold no request's place. Files
+are sent a piece at a time from disk and what a connection holds stays
+within its limits, so the memory stays bounded by the number of places
 whatever the clients do and the files' size.
 With --catalogue (a folder made by make_catalogue.py) it serves that
 catalogue, its account, banners and sound bank, and says this program version
@@ -50,6 +56,8 @@ Control requests (with --control only; never recorded):
             silent            read the request and never answer
             drop              read the request and close the connection
                               without an answer
+            otherprotocol     read the request and answer as a mail server
+                              does, not in HTTP, then close the connection
             hold              answer only after /_control/release?path=P
             html              status 200 with a web page (a network's sign-in page)
             malformed         status 200 with XML that breaks off inside an element
@@ -90,13 +98,16 @@ import ipaddress
 import json
 import os
 import re
+import resource
 import select
+import selectors
 import socket
 import sys
 import threading
 import time
 import urllib.parse
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from collections import deque
+from http.server import BaseHTTPRequestHandler
 
 from catalogue import Catalogue, FileBody
 
@@ -124,53 +135,13 @@ LENGTH = re.compile(r"[0-9]+")
 NUMBERS = ("times", "chunk", "gap", "size", "count", "status")
 
 
-class RequestTimeout(Exception):
-    """The request did not arrive whole within its time."""
-
-
-class RequestTooLarge(Exception):
-    """The request sent more than its limits let through."""
-
-
-class RequestReader(io.RawIOBase):
-    """The connection's bytes as the handler reads them: each read waits at
-    most the idle timeout and what is left of the request's time, and fails
-    beyond the bytes the request may still send."""
-
-    def __init__(self, sock, idle):
-        super().__init__()
-        self.sock = sock
-        self.idle = idle
-        self.deadline = None
-        self.budget = None
-        self.received = 0
-
-    def readable(self):
-        return True
-
-    def readinto(self, buffer):
-        wait = self.idle
-        if self.deadline is not None:
-            left = self.deadline - time.monotonic()
-            if left <= 0:
-                raise RequestTimeout()
-            wait = min(wait, left)
-        view = memoryview(buffer)
-        if self.budget is not None:
-            if self.budget <= 0:
-                raise RequestTooLarge()
-            view = view[:self.budget]
-        self.sock.settimeout(wait)
-        try:
-            count = self.sock.recv_into(view)
-        except TimeoutError:
-            if self.deadline is not None and time.monotonic() >= self.deadline:
-                raise RequestTimeout()
-            raise
-        if self.budget is not None:
-            self.budget -= count
-        self.received += count
-        return count
+# What the connections waiting for their requests may hold together.
+MAX_WAITING_BYTES = 96 << 20
+# The send buffer of every connection: an answer of a piece goes into it
+# whole, so a client that does not read holds no answer's place.
+SEND_BUFFER = 256 << 10
+BLANK_LINE = re.compile(rb"\r?\n\r?\n")
+REQUEST_LINE = re.compile(rb"[A-Za-z]+ \S+ HTTP/\S+")
 
 
 def inside(folder, path):
@@ -298,69 +269,26 @@ class Handler(BaseHTTPRequestHandler):
 
     # -- plumbing --
 
+    def __init__(self, sock, address, server, request):
+        # The whole request, as the server's loop received it.
+        self.request_bytes = request
+        super().__init__(sock, address, server)
+
     def setup(self):
-        # A connection that sends nothing for this long is closed: half-sent
-        # requests cannot hold the server's threads.
-        self.timeout = self.server.idle_timeout
-        super().setup()
-        self.evicted = False
-        self.rfile.close()
-        self.reader = RequestReader(self.connection, self.server.idle_timeout)
-        self.rfile = io.BufferedReader(self.reader)
+        self.connection = self.request
+        self.connection.settimeout(self.server.idle_timeout)
+        self.rfile = io.BytesIO(self.request_bytes)
+        self.wfile = SocketWriter(self.connection)
+        self.transfer = False
 
-    def handle_one_request(self):
-        # Each request gets its time and its head's size from its first wait
-        # on: a client that sends a byte now and then is cut off all the same.
-        self.reader.deadline = time.monotonic() + self.server.request_timeout
-        self.reader.budget = MAX_HEAD
-        self.reader.received = 0
+    def handle(self):
         self.answering = False
-        self.server.slots.receiving(self)
-        try:
-            super().handle_one_request()
-        except RequestTimeout:
-            self.cut_off(408, "408 Request Timeout")
-        except RequestTooLarge:
-            self.cut_off(431, "431 Request Header Fields Too Large")
-        except OSError:
-            # The connection broke, or its place went to a newer one.
-            self.close_connection = True
-        finally:
-            self.server.slots.answered(self)
-
-    def cut_off(self, code, text):
-        """Answers a request that did not arrive as it should, if anything of
-        it came and no answer has begun, and closes the connection."""
         self.close_connection = True
-        if self.answering or self.reader.received == 0 or self.evicted:
-            return
-        page = HTML_ERROR.format(text).encode()
         try:
-            self.connection.settimeout(2)
-            self.wfile.write(("HTTP/1.1 %s\r\nContent-Type: text/html\r\nContent-Length: %d\r\n"
-                              "Connection: close\r\n\r\n" % (text, len(page))).encode() + page)
-            self.wfile.flush()
-            # What the client still sends is read away for a moment: closed
-            # on unread bytes, the connection would be reset and the answer
-            # lost on the client's side.
-            self.connection.shutdown(socket.SHUT_WR)
-            drained, until = 0, time.monotonic() + 1
-            while drained < MAX_HEAD * 4 and time.monotonic() < until:
-                self.connection.settimeout(max(0.01, until - time.monotonic()))
-                piece = self.connection.recv(BODY_PIECE)
-                if not piece:
-                    break
-                drained += len(piece)
+            self.handle_one_request()
         except OSError:
-            pass
-
-    def evict(self):
-        """Ends the connection from another thread: a newer one takes its place."""
-        self.evicted = True
-        try:
-            self.connection.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
+            # The connection broke, or the client went quiet.
+            self.close_connection = True
 
     def handle_any(self):
         try:
@@ -368,7 +296,7 @@ class Handler(BaseHTTPRequestHandler):
         except (BrokenPipeError, ConnectionResetError, TimeoutError):
             # The client gave up or went quiet (a cancel or a time-out).
             self.close_connection = True
-        except (RequestTimeout, RequestTooLarge, OSError):
+        except OSError:
             raise
         except Exception as error:
             # Whatever went wrong, the client gets an answer.
@@ -395,20 +323,12 @@ class Handler(BaseHTTPRequestHandler):
         if length > limit:
             self.refuse(413, "413 Payload Too Large")
             return None
-        # Taken as it comes: a client that announces a large body and sends
-        # little costs only what it sent.
-        self.reader.budget = length
-        pieces = []
-        missing = length
-        while missing > 0:
-            piece = self.rfile.read1(min(missing, BODY_PIECE))
-            if not piece:
-                self.close_connection = True
-                return None
-            pieces.append(piece)
-            missing -= len(piece)
-        self.reader.budget = None
-        return b"".join(pieces)
+        # The server's loop took the body in as it came.
+        body = self.rfile.read(length)
+        if len(body) < length:
+            self.close_connection = True
+            return None
+        return body
 
     def serve(self):
         state = self.server.state
@@ -417,9 +337,6 @@ class Handler(BaseHTTPRequestHandler):
         body = self.read_body(MAX_CONTROL_BODY if controlled else MAX_BODY)
         if body is None:
             return
-        # The request is in: its answer takes the time it takes.
-        self.server.slots.answered(self)
-        self.connection.settimeout(self.server.idle_timeout)
         # No name holds a NUL: the file system refuses it, and so does this.
         if "\0" in urllib.parse.unquote(url.path):
             self.refuse(400, "400 Bad Request")
@@ -443,6 +360,13 @@ class Handler(BaseHTTPRequestHandler):
             return
         if mode == "silent":
             self.stay_silent()
+            return
+        if mode == "otherprotocol":
+            # Another service on the port: its greeting, then its refusal.
+            self.close_connection = True
+            self.answering = True
+            self.wfile.write(b"220 mail.example.org ESMTP\r\n500 5.5.2 Error: bad syntax\r\n")
+            self.wfile.flush()
             return
         if mode in ("http404", "http500"):
             code = 404 if mode == "http404" else 500
@@ -484,9 +408,13 @@ class Handler(BaseHTTPRequestHandler):
 
     def send_answer(self, fault, mode, path, status, data, ctype):
         # A file's transfer may take long: it leaves its place to requests
-        # and takes one of the transfers', while there is one.
-        if len(data) > BODY_PIECE and self.server.slots.to_transfer(self):
+        # and takes one of the transfers'. With none free the client is told
+        # to come again, and the requests' places stay free for requests.
+        if len(data) > BODY_PIECE:
             self.close_connection = True
+            if not self.server.places.to_transfer(self):
+                self.refuse_busy()
+                return
         if mode == "hold":
             self.wait_release(path)
         if mode == "empty":
@@ -511,6 +439,17 @@ class Handler(BaseHTTPRequestHandler):
                 time.sleep(gap)
             return
         self.send_whole(status, data, ctype)
+
+    def refuse_busy(self):
+        page = HTML_ERROR.format("503 Service Unavailable").encode()
+        self.send_response(503)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Retry-After", "1")
+        self.send_header("Content-Length", str(len(page)))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(page)
+        self.wfile.flush()
 
     @staticmethod
     def slice(data, start, count):
@@ -730,91 +669,334 @@ class PatternBody:
         return pattern_bytes(start, count)
 
 
-class Slots:
-    """The connections served at once. A new connection beyond the limit
-    takes the place of the one that has been waiting for its request the
-    longest (a client that drips, or an idle one); with every place
-    answering, it is refused. A file's transfer moves to a place of the
-    transfers' own, while there is one, so that slow downloads leave the
-    places of the requests free; its connection closes after it."""
+class SocketWriter(io.BufferedIOBase):
+    """The answer's side of a connection: every write goes out whole."""
 
-    def __init__(self, most, transfers):
-        self.most = most
+    def __init__(self, sock):
+        super().__init__()
+        self.sock = sock
+
+    def writable(self):
+        return True
+
+    def write(self, data):
+        self.sock.sendall(data)
+        return len(data)
+
+
+class Places:
+    """The answers given at once: a request's answer on one of the
+    requests' places; a file's transfer, which may take long, moves to one of
+    the transfers' own."""
+
+    def __init__(self, answers, transfers):
+        self.most_answers = answers
         self.most_transfers = transfers
         self.lock = threading.Lock()
-        self.taken = 0
-        self.waiting = {}
-        # Connections whose place went to a newer one.
-        self.evicted = set()
-        # Connections holding a transfer's place.
-        self.transferring = set()
+        self.answers = 0
+        self.transfers = 0
+
+    def take_answer(self):
+        with self.lock:
+            if self.answers >= self.most_answers:
+                return False
+            self.answers += 1
+            return True
 
     def to_transfer(self, handler):
         with self.lock:
-            if len(self.transferring) >= self.most_transfers or handler.request in self.evicted \
-                    or handler.request in self.transferring:
-                return False
-            self.transferring.add(handler.request)
-            self.waiting.pop(handler, None)
-            self.taken -= 1
-            return True
-
-    def take(self):
-        with self.lock:
-            if self.taken < self.most:
-                self.taken += 1
+            if handler.transfer:
                 return True
-            if not self.waiting:
+            if self.transfers >= self.most_transfers:
                 return False
-            oldest = min(self.waiting, key=self.waiting.get)
-            del self.waiting[oldest]
-            self.evicted.add(oldest.request)
-            oldest.evict()
+            self.transfers += 1
+            self.answers -= 1
+            handler.transfer = True
             return True
 
-    def receiving(self, handler):
+    def give_back(self, handler):
         with self.lock:
-            if handler.request not in self.evicted:
-                self.waiting[handler] = time.monotonic()
-
-    def answered(self, handler):
-        with self.lock:
-            self.waiting.pop(handler, None)
-
-    def give_back(self, request):
-        with self.lock:
-            # An evicted connection gave its place to the one that took it.
-            if request in self.evicted:
-                self.evicted.discard(request)
-            elif request in self.transferring:
-                self.transferring.discard(request)
+            if handler is not None and handler.transfer:
+                self.transfers -= 1
             else:
-                self.taken -= 1
+                self.answers -= 1
 
 
-class StoreServer(ThreadingHTTPServer):
-    request_queue_size = 128
-    daemon_threads = True
+class Waiting:
+    """A connection whose request is on its way: what came of it so far."""
 
-    def process_request(self, request, client_address):
-        if not self.slots.take():
+    def __init__(self, sock, address, data=b""):
+        self.sock = sock
+        self.address = address
+        self.data = bytearray(data)
+        self.since = time.monotonic()  # the wait for this request began
+        self.last = self.since
+        self.need = None  # the whole request's length, once its head is in
+        self.ready = False
+        self.closing = None  # a refused connection is read away until then
+
+
+class StoreServer:
+    """One loop takes the connections in and their requests as they arrive,
+    so that a connection costs no thread until its request is whole: clients
+    that send slowly, or come back as soon as they are sent away, cannot keep
+    a request out. Whole requests are answered on threads of their own, on
+    --max-connections places; what waits is bounded in number
+    (--max-waiting) and in bytes, the connection that has waited longest
+    making room for a newer one."""
+
+    def __init__(self, address, family):
+        self.socket = socket.socket(family, socket.SOCK_STREAM)
+        self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.socket.bind(address)
+        self.socket.listen(4096)
+        self.socket.setblocking(False)
+        self.server_port = self.socket.getsockname()[1]
+        self.waiting = {}
+        self.bytes_waiting = 0
+        self.ready = deque()
+        self.returned = deque()
+        self.wake_in, self.wake_out = socket.socketpair()
+        self.wake_in.setblocking(False)
+        self.wake_out.setblocking(False)
+        self.selector = selectors.DefaultSelector()
+
+    def wake(self):
+        try:
+            self.wake_out.send(b"x")
+        except OSError:
+            pass
+
+    def serve_forever(self, poll_interval=0.2):
+        self.selector.register(self.socket, selectors.EVENT_READ, None)
+        self.selector.register(self.wake_in, selectors.EVENT_READ, self.wake_in)
+        while not self.stopping.is_set():
+            for key, _ in self.selector.select(poll_interval):
+                if key.data is None:
+                    self.accept()
+                elif key.data is self.wake_in:
+                    try:
+                        while self.wake_in.recv(4096):
+                            pass
+                    except OSError:
+                        pass
+                else:
+                    self.receive(key.data)
+            self.take_back()
+            self.dispatch()
+            self.expire()
+
+    def server_close(self):
+        self.selector.close()
+        self.socket.close()
+
+    # -- the connections waiting for their requests --
+
+    def accept(self):
+        # A few at a time: what the connections already in send is read
+        # between, before more of them come.
+        for _ in range(16):
             try:
-                request.settimeout(1)
-                page = HTML_ERROR.format("503 Service Unavailable").encode()
-                request.sendall(b"HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/html\r\n"
-                                b"Retry-After: 1\r\nConnection: close\r\nContent-Length: %d\r\n\r\n"
-                                % len(page) + page)
+                sock, address = self.socket.accept()
+            except (BlockingIOError, InterruptedError):
+                return
+            except OSError:
+                return
+            sock.setblocking(False)
+            try:
+                sock.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, SEND_BUFFER)
             except OSError:
                 pass
-            self.shutdown_request(request)
-            return
-        super().process_request(request, client_address)
+            if len(self.waiting) >= self.max_waiting and not self.evict_oldest():
+                self.refuse_at_once(sock)
+                continue
+            self.wait_for(Waiting(sock, address))
 
-    def finish_request(self, request, client_address):
+    def wait_for(self, conn):
+        self.waiting[conn.sock] = conn
+        self.bytes_waiting += len(conn.data)
+        self.selector.register(conn.sock, selectors.EVENT_READ, conn)
+        if conn.data:
+            self.advance(conn)
+
+    def evict_oldest(self):
+        """Closes the connection that has waited longest for its request: one
+        being closed first, then one that has sent part of a request, then
+        one that has sent nothing yet (a client that has just come, whose
+        request may be on its way); false when every one waiting has its
+        request whole."""
+        candidates = [c for c in self.waiting.values() if not c.ready]
+        if not candidates:
+            return False
+        self.drop(min(candidates, key=lambda c: (c.closing is None, not c.data, c.since)))
+        return True
+
+    def refuse_at_once(self, sock):
+        page = HTML_ERROR.format("503 Service Unavailable").encode()
         try:
-            super().finish_request(request, client_address)
+            sock.send(b"HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/html\r\nRetry-After: 1\r\n"
+                      b"Connection: close\r\nContent-Length: %d\r\n\r\n" % len(page) + page)
+        except OSError:
+            pass
+        sock.close()
+
+    def drop(self, conn):
+        self.waiting.pop(conn.sock, None)
+        self.bytes_waiting -= len(conn.data)
+        if not conn.ready:
+            try:
+                self.selector.unregister(conn.sock)
+            except (KeyError, ValueError):
+                pass
+        try:
+            conn.sock.close()
+        except OSError:
+            pass
+
+    def receive(self, conn):
+        try:
+            piece = conn.sock.recv(BODY_PIECE)
+        except (BlockingIOError, InterruptedError):
+            return
+        except OSError:
+            piece = b""
+        if not piece:
+            self.drop(conn)
+            return
+        conn.last = time.monotonic()
+        if conn.closing is not None:
+            return
+        conn.data += piece
+        self.bytes_waiting += len(piece)
+        self.advance(conn)
+        while self.bytes_waiting > MAX_WAITING_BYTES and self.evict_oldest():
+            pass
+
+    def advance(self, conn):
+        """Takes the request's measure once its head is in, and hands it on
+        once it is whole."""
+        if conn.need is None and not self.may_be_request(conn.data):
+            # No request of HTTP's (another protocol, a secure connection's
+            # greeting): the handler says so at once.
+            conn.need = len(conn.data)
+        if conn.need is None:
+            blank = BLANK_LINE.search(conn.data, 0, MAX_HEAD + 4)
+            if blank is None:
+                if len(conn.data) > MAX_HEAD:
+                    self.cut_off(conn, "431 Request Header Fields Too Large")
+                return
+            conn.need = blank.end() + self.body_length(bytes(conn.data[:blank.start()]))
+        if len(conn.data) >= conn.need:
+            conn.ready = True
+            self.selector.unregister(conn.sock)
+            self.ready.append(conn)
+
+    @staticmethod
+    def may_be_request(data):
+        """Whether `data` may begin an HTTP request: text, and a first line of
+        a method, a target and a version."""
+        end = data.find(b"\n")
+        first = bytes(data[:end if end >= 0 else len(data)]).rstrip(b"\r")
+        if any(byte < 0x20 or byte >= 0x7f for byte in first):
+            return False
+        return end < 0 or REQUEST_LINE.fullmatch(first) is not None
+
+    def body_length(self, head):
+        """The body's length as the head announces it; 0 where the handler
+        refuses the request without reading one."""
+        lines = head.split(b"\n")
+        words = lines[0].split()
+        target = words[1].decode("latin-1") if len(words) > 1 else ""
+        controlled = self.control and urllib.parse.urlsplit(target).path.startswith("/_control/")
+        lengths = []
+        for line in lines[1:]:
+            name, _, value = line.partition(b":")
+            name = name.strip().lower()
+            if name == b"transfer-encoding" and b"chunked" in value.lower():
+                return 0
+            if name == b"content-length":
+                lengths.append(value.strip().decode("latin-1"))
+        if len(lengths) != 1 or not LENGTH.fullmatch(lengths[0]):
+            return 0
+        length = int(lengths[0])
+        return length if length <= (MAX_CONTROL_BODY if controlled else MAX_BODY) else 0
+
+    def cut_off(self, conn, text):
+        """Answers a request that did not arrive as it should, if anything of
+        it came, and closes the connection after reading away for a moment
+        what the client still sends: closed on unread bytes, the connection
+        would be reset and the answer lost on the client's side."""
+        if not conn.data:
+            self.drop(conn)
+            return
+        page = HTML_ERROR.format(text).encode()
+        try:
+            conn.sock.send(("HTTP/1.1 %s\r\nContent-Type: text/html\r\nContent-Length: %d\r\n"
+                            "Connection: close\r\n\r\n" % (text, len(page))).encode() + page)
+            conn.sock.shutdown(socket.SHUT_WR)
+        except OSError:
+            self.drop(conn)
+            return
+        self.bytes_waiting -= len(conn.data)
+        conn.data = bytearray()
+        conn.closing = time.monotonic() + 1
+
+    def expire(self):
+        now = time.monotonic()
+        for conn in list(self.waiting.values()):
+            if conn.ready:
+                continue
+            if conn.closing is not None:
+                if now >= conn.closing:
+                    self.drop(conn)
+            elif now - conn.since >= self.request_timeout:
+                self.cut_off(conn, "408 Request Timeout")
+            elif now - conn.last >= self.idle_timeout:
+                # A connection that has sent nothing for so long is closed.
+                self.drop(conn)
+
+    # -- the answers --
+
+    def dispatch(self):
+        while self.ready and self.places.take_answer():
+            conn = self.ready.popleft()
+            self.waiting.pop(conn.sock, None)
+            self.bytes_waiting -= len(conn.data)
+            request, rest = bytes(conn.data[:conn.need]), bytes(conn.data[conn.need:])
+            threading.Thread(target=self.answer, args=(conn.sock, conn.address, request, rest), daemon=True).start()
+
+    def answer(self, sock, address, request, rest):
+        handler = None
+        keep = False
+        try:
+            sock.setblocking(True)
+            handler = Handler(sock, address, self, request)
+            keep = not handler.close_connection
+        except Exception as error:
+            print("store.py: %r" % error, file=sys.stderr)
         finally:
-            self.slots.give_back(request)
+            self.places.give_back(handler)
+        if keep and not self.stopping.is_set():
+            try:
+                sock.setblocking(False)
+                self.returned.append((sock, address, rest))
+            except OSError:
+                keep = False
+        if not keep:
+            try:
+                sock.close()
+            except OSError:
+                pass
+        self.wake()
+
+    def take_back(self):
+        """Connections kept open after their answer wait for their next request."""
+        while self.returned:
+            sock, address, rest = self.returned.popleft()
+            if len(self.waiting) >= self.max_waiting and not self.evict_oldest():
+                sock.close()
+                continue
+            self.wait_for(Waiting(sock, address, rest))
 
 
 def loopback_address(host):
@@ -837,6 +1019,7 @@ def main():
     parser.add_argument("--idle-timeout", type=float, default=15.0)
     parser.add_argument("--request-timeout", type=float, default=30.0)
     parser.add_argument("--max-connections", type=int, default=64)
+    parser.add_argument("--max-waiting", type=int, default=1024)
     parser.add_argument("--max-transfers", type=int, default=64)
     args = parser.parse_args()
     host = loopback_address(args.host)
@@ -845,12 +1028,24 @@ def main():
               % args.host, file=sys.stderr)
         return 2
     family = socket.AF_INET6 if ":" in host else socket.AF_INET
-    server_class = type("StoreServer", (StoreServer,), {"address_family": family})
-    server = server_class((host, args.port), Handler)
+    server = StoreServer((host, args.port), family)
     server.base = "http://%s:%d" % ("[%s]" % host if ":" in host else host, server.server_port)
     server.idle_timeout = args.idle_timeout
     server.request_timeout = args.request_timeout
-    server.slots = Slots(max(1, args.max_connections), max(0, args.max_transfers))
+    places = max(1, args.max_connections)
+    transfers = max(0, args.max_transfers)
+    server.places = Places(places, transfers)
+    # Every connection is a file: as many as may wait, within what the
+    # system allows beside the answers'.
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    wanted = args.max_waiting + 2 * (places + transfers) + 64
+    if soft != resource.RLIM_INFINITY and soft < wanted:
+        try:
+            soft = wanted if hard == resource.RLIM_INFINITY else min(wanted, hard)
+            resource.setrlimit(resource.RLIMIT_NOFILE, (soft, hard))
+        except (ValueError, OSError):
+            soft = resource.getrlimit(resource.RLIMIT_NOFILE)[0]
+    server.max_waiting = max(1, min(args.max_waiting, soft - 2 * (places + transfers) - 64))
     server.control = args.control
     server.catalogue = Catalogue(args.catalogue) if args.catalogue else None
     server.state = State(args.files, server.catalogue.account if server.catalogue else None)

@@ -24,6 +24,15 @@ QByteArray field(const char *name, const QString &value)
     return QByteArray(name) + '=' + QUrl::toPercentEncoding(value);
 }
 
+// The store answers in English; what the program knows of its answers is
+// said in the program's language, anything else as the store put it.
+Phrase storeSays(const QString &text)
+{
+    if (text.trimmed().compare(QLatin1String("Wrong e-mail or password"), Qt::CaseInsensitive) == 0)
+        return Phrase("AccountView", QT_TRANSLATE_NOOP("AccountView", "Wrong e-mail or password"));
+    return Phrase::verbatim(text);
+}
+
 } // namespace
 
 AccountView::AccountView(QWidget *parent, User *user)
@@ -154,7 +163,7 @@ void AccountView::onfinish(QNetworkReply *reply)
                 break;
             }
             qInfo().noquote() << "AccountView: the store says" << text;
-            showMessage(Phrase::verbatim(text), Refused);
+            showMessage(storeSays(text), Refused);
         } else if (name == QLatin1String("user_id")) {
             m_user->setUser_id(xml.readElementText().toUInt());
         } else if (name == QLatin1String("name")) {

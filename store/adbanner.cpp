@@ -248,11 +248,26 @@ QImage AdBanner::readPicture(QIODevice *device, const QSize &bound, QString *ref
                        .arg(bound.height());
         return {};
     }
-    if (size.width() > bound.width() || size.height() > bound.height())
+    // The reader scales a picture of few colours within them: a one-bit
+    // palette comes out a black-and-white dither. Such a picture is read
+    // whole (one byte a pixel at most) and scaled in full colour.
+    const QImage::Format kind = reader.imageFormat();
+    const bool fewColours =
+        kind == QImage::Format_Mono || kind == QImage::Format_MonoLSB || kind == QImage::Format_Indexed8;
+    const bool shrink = size.width() > bound.width() || size.height() > bound.height();
+    if (shrink && !fewColours)
         reader.setScaledSize(size.scaled(bound, Qt::KeepAspectRatio));
-    const QImage picture = reader.read();
-    if (picture.isNull())
+    QImage picture = reader.read();
+    if (picture.isNull()) {
         *refusal = QStringLiteral("cannot be decoded (%1)").arg(reader.errorString());
+        return picture;
+    }
+    if (fewColours) {
+        picture = picture.convertToFormat(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                    : QImage::Format_RGB32);
+        if (shrink)
+            picture = picture.scaled(bound, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
     return picture;
 }
 

@@ -86,6 +86,7 @@ int DownloadMngr::begin()
     m_finished = false;
     m_failure = {};
     m_connectionFailed = false;
+    m_failureKind = ReplyWatch::Failure::None;
     m_destFullPath = m_destFolder;
     if (!m_destFullPath.endsWith(QLatin1Char('/')))
         m_destFullPath += QLatin1Char('/');
@@ -234,6 +235,7 @@ void DownloadMngr::onReplyFinished()
     } else if (!failure.isEmpty()) {
         m_failure = watch->reason(m_received);
         m_connectionFailed = watch->connectionFailed(m_received);
+        m_failureKind = watch->kind(m_received);
     } else if (sizeMatches(written)) {
         m_result = Complete;
     } else {
@@ -262,6 +264,7 @@ void DownloadMngr::onUserAbort()
     }
     m_result = Cancelled;
     m_failure = {};
+    m_failureKind = ReplyWatch::Failure::None;
     endWait();
 }
 

@@ -53,6 +53,9 @@ public:
     // The last failure lies with the connection: no answer, or a file that
     // arrived incomplete (ReplyWatch::connectionFailed).
     bool connectionFailed() const { return m_connectionFailed; }
+    // What kind of failure the reply had; None for a failure on this side
+    // (no address or size given, the disk) or none at all.
+    ReplyWatch::Failure failureKind() const { return m_failureKind; }
     // Ends the wait without cancelling the transfer; the result stays failed.
     void close();
 
@@ -100,5 +103,6 @@ private:
     int m_result = Failed;
     Phrase m_failure;
     bool m_connectionFailed = false;
+    ReplyWatch::Failure m_failureKind = ReplyWatch::Failure::None;
     NetTimeouts m_timeouts = NetTimeouts::forDownloads();
 };

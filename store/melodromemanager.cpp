@@ -153,6 +153,15 @@ QString MelodromeManager::songFileName(const s_MdResInfo &info)
     return base + suffix;
 }
 
+QString MelodromeManager::songFileName(const SongInfo &song)
+{
+    s_MdResInfo info;
+    info.artist = song.artist;
+    info.title = song.title;
+    info.format = song.format;
+    return songFileName(info);
+}
+
 bool MelodromeManager::lookUpAddress(s_MdResInfo &info)
 {
     const QString productId = QString::number(info.productId);
@@ -299,17 +308,21 @@ bool MelodromeManager::finishDownload(int result, const s_MdResInfo &info, SongP
     song.bpm = measured.bpm;
     song.keySign = measured.keySign;
     song.format = measured.format;
-    // A file without its own names is listed under the store's.
     const auto missing = [](const QString &text) {
         return text.trimmed().isEmpty() || text == QLatin1String("<UNKNOWN>");
     };
-    if (missing(song.title))
+    const SongInfo listed = m_db ? m_db->storeRecordOfProduct(info.productId, provenience) : SongInfo();
+    // The song is listed under the title the store sells it by (a file's
+    // track name is often a working title); a file without its own artist
+    // under the store's.
+    if (!missing(info.title))
         song.title = info.title;
+    else if (!missing(listed.title))
+        song.title = listed.title;
     if (missing(song.artist))
         song.artist = info.artist;
     // So is one without a key, genre or author: the list it was downloaded
     // from says what the store sent, the song's details what a list lacks.
-    const SongInfo listed = m_db ? m_db->storeRecordOfProduct(info.productId, provenience) : SongInfo();
     const auto fill = [&](QString &own, const QString &fromList, const QString &fromDetails) {
         if (!missing(fromList))
             own = fromList;

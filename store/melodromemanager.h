@@ -69,6 +69,8 @@ public:
     // Song file name of a store song: artist, " - ", title and the suffix of
     // its format, made safe as one file name.
     static QString songFileName(const s_MdResInfo &info);
+    // The same of a song of the store's lists (its artist, title and format).
+    static QString songFileName(const SongInfo &song);
 
     void setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads);
 

@@ -223,16 +223,23 @@ QString ReplyWatch::failure(qint64 received) const
     return {};
 }
 
-namespace {
-
-// What a network error says of the link to the server.
-enum class LinkFault { None, Unreachable, BrokeOff, Insecure, Other };
-
-LinkFault linkFault(QNetworkReply::NetworkError error)
+ReplyWatch::Failure ReplyWatch::kind(qint64 received) const
 {
-    switch (error) {
+    if (failure(received).isEmpty())
+        return Failure::None;
+    // An error page is told as such, however it ended.
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && status.toInt() >= 400)
+        return Failure::ErrorStatus;
+    if (m_refusal == TooLarge)
+        return Failure::TooLarge;
+    if (m_refusal == ElsewhereRedirect)
+        return Failure::Elsewhere;
+    if (!m_expired.isEmpty())
+        return Failure::OutOfTime;
+    switch (m_reply->error()) {
     case QNetworkReply::NoError:
-        return LinkFault::None;
+        return received == 0 ? Failure::Empty : Failure::Incomplete;
     case QNetworkReply::ConnectionRefusedError:
     case QNetworkReply::HostNotFoundError:
     case QNetworkReply::TimeoutError:
@@ -241,70 +248,71 @@ LinkFault linkFault(QNetworkReply::NetworkError error)
     case QNetworkReply::UnknownNetworkError:
     case QNetworkReply::ProxyConnectionRefusedError:
     case QNetworkReply::ProxyNotFoundError:
-        return LinkFault::Unreachable;
+        return Failure::Unreachable;
     case QNetworkReply::RemoteHostClosedError:
+        // The network layer takes an answer whose first line is no HTTP
+        // status line (a mail or shell server's greeting, any other service
+        // on the port) for a connection the server closed, as it does one
+        // closed before any answer: either way no web server answered, and
+        // the internet connection is not to blame.
+        return status.isValid() ? Failure::BrokeOff : Failure::NotWebServer;
     case QNetworkReply::ContentReSendError:
-        return LinkFault::BrokeOff;
+        return Failure::BrokeOff;
     case QNetworkReply::SslHandshakeFailedError:
-        return LinkFault::Insecure;
+        return Failure::Insecure;
     default:
-        return LinkFault::Other;
+        return Failure::Refused;
     }
 }
 
-} // namespace
-
 Phrase ReplyWatch::reason(qint64 received) const
 {
-    if (failure(received).isEmpty())
+    switch (kind(received)) {
+    case Failure::None:
         return {};
-    // An error page is told as such, however it ended.
-    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && status.toInt() >= 400)
-        return Phrase("ReplyWatch", QT_TR_NOOP("the server answered with error %1")).arg(status.toInt());
-    if (m_refusal == TooLarge)
+    case Failure::ErrorStatus:
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server answered with error %1"))
+            .arg(m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());
+    case Failure::TooLarge:
         return Phrase("ReplyWatch", QT_TR_NOOP("the server's answer was too large"));
-    if (m_refusal == ElsewhereRedirect)
+    case Failure::Elsewhere:
         return Phrase("ReplyWatch", QT_TR_NOOP("the server sent the request on to another site (%1), where the "
                                                "program sends nothing"))
             .arg(m_elsewhere);
-    if (!m_expired.isEmpty())
+    case Failure::OutOfTime:
         return Phrase("ReplyWatch", QT_TR_NOOP("the server did not answer in time"));
-    switch (linkFault(m_reply->error())) {
-    case LinkFault::None:
-        break;
-    case LinkFault::Unreachable:
+    case Failure::Unreachable:
         return Phrase("ReplyWatch", QT_TR_NOOP("the server cannot be reached"));
-    case LinkFault::BrokeOff:
+    case Failure::BrokeOff:
         return Phrase("ReplyWatch", QT_TR_NOOP("the connection broke off"));
+    case Failure::NotWebServer:
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server closed the connection without answering as a web "
+                                               "server does"));
     // The library's own words (OpenSSL's, in English) go to the log only.
-    case LinkFault::Insecure:
+    case Failure::Insecure:
         return Phrase("ReplyWatch", QT_TR_NOOP("no secure connection could be made with the server"));
-    case LinkFault::Other:
-        return Phrase("ReplyWatch", QT_TR_NOOP("the network refused the request (error %1)")).arg(int(m_reply->error()));
+    case Failure::Refused:
+        return Phrase("ReplyWatch", QT_TR_NOOP("the network refused the request (error %1)"))
+            .arg(int(m_reply->error()));
+    case Failure::Empty:
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server sent an empty answer"));
+    case Failure::Incomplete:
+        return Phrase("ReplyWatch", QT_TR_NOOP("the answer arrived incomplete"));
     }
-    return received == 0 ? Phrase("ReplyWatch", QT_TR_NOOP("the server sent an empty answer"))
-                         : Phrase("ReplyWatch", QT_TR_NOOP("the answer arrived incomplete"));
+    return {};
 }
 
 bool ReplyWatch::connectionFailed(qint64 received) const
 {
-    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (failure(received).isEmpty() || m_refusal != NoRefusal || (status.isValid() && status.toInt() >= 400))
+    switch (kind(received)) {
+    case Failure::OutOfTime:
+    case Failure::Unreachable:
+    case Failure::BrokeOff:
+    case Failure::Incomplete:
+        return true;
+    default:
         return false;
-    if (!m_expired.isEmpty())
-        return true;
-    switch (linkFault(m_reply->error())) {
-    case LinkFault::None:
-        return received > 0;
-    case LinkFault::Unreachable:
-    case LinkFault::BrokeOff:
-        return true;
-    case LinkFault::Insecure:
-    case LinkFault::Other:
-        break;
     }
-    return false;
 }
 
 QString ReplyWatch::describe(qint64 received) const

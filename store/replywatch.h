@@ -95,6 +95,29 @@ public:
     // so that the size limit holds between the network's progress reports.
     void taken(qint64 received) { onBytes(received); }
 
+    // The kinds of failure a reply may have: an error page, an answer too
+    // large, a redirect to another site, no answer in time, no server
+    // reached, a connection broken off after the answer began, one closed
+    // without a web server's answer (another service on the port), no
+    // secure connection, another refusal of the network, an empty or an
+    // incomplete answer.
+    enum class Failure {
+        None,
+        ErrorStatus,
+        TooLarge,
+        Elsewhere,
+        OutOfTime,
+        Unreachable,
+        BrokeOff,
+        NotWebServer,
+        Insecure,
+        Refused,
+        Empty,
+        Incomplete
+    };
+    Q_ENUM(Failure)
+    Failure kind(qint64 received) const;
+
     // Why the finished reply must not be read, or an empty string when it may.
     // `received` is the number of body bytes the client took from the reply.
     QString failure(qint64 received) const;

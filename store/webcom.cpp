@@ -74,6 +74,7 @@ bool WebCom::begin(const QUrl &url, const QByteArray &body, const ReplyCallback 
         return false;
     m_failure = {};
     m_connectionFailed = false;
+    m_failureKind = ReplyWatch::Failure::None;
 
     // A copy, so that the JSON headers never stay on the client's request.
     QNetworkRequest request = m_request;
@@ -117,6 +118,7 @@ void WebCom::parseNetReplayData()
     const QString failure = watch->failure(body.size());
     m_failure = watch->reason(body.size());
     m_connectionFailed = watch->connectionFailed(body.size());
+    m_failureKind = watch->kind(body.size());
     reply->deleteLater();
 
     QPointer<WebCom> self(this);

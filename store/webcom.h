@@ -68,6 +68,8 @@ public:
     Phrase failure() const { return m_failure; }
     // The last failure lies with the connection (ReplyWatch::connectionFailed).
     bool connectionFailed() const { return m_connectionFailed; }
+    // What kind of failure the last request had.
+    ReplyWatch::Failure failureKind() const { return m_failureKind; }
 
 signals:
     // A request has ended; `read` when its answer went to the callback.
@@ -93,4 +95,5 @@ private:
     bool m_replyRead = false;
     Phrase m_failure;
     bool m_connectionFailed = false;
+    ReplyWatch::Failure m_failureKind = ReplyWatch::Failure::None;
 };

@@ -15,8 +15,9 @@
 // Targets: no pause over 100 ms, memory within 100 MB of its start.
 // With --lists instead: searches answered with 100,000 artists and 100,000
 // genres, a store artist of 40,000 songs opened, and a title search of
-// 40,000 songs twice: the window's longest pause, and the memory before and
-// once the list is left (target: within 50 MB); then news lists of 5,000,
+// 40,000 songs six times (each while another thread lives, as in the
+// program): the window's longest pause, and the memory before and once the
+// list is left (target: within 50 MB); then news lists of 5,000,
 // 40,000 and 100,000 songs, each taken twice, as the window takes them.
 //
 // Usage: bench_store [songs] [MiB] | --lists
@@ -49,6 +50,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -154,10 +156,10 @@ void listings(DatabaseHelper &db)
         int times;
     };
     const Case cases[] = {
+        {"title search answered with 40000 songs, six times", "songs", 40000, "titleButton", 6},
         {"search answered with 100000 artists", "artists", 100000, "artistButton", 1},
         {"search answered with 100000 genres", "genres", 100000, "genreButton", 1},
         {"store artist of 40000 songs opened", "songs", 40000, nullptr, 1},
-        {"title search answered with 40000 songs, twice", "songs", 40000, "titleButton", 2},
     };
     for (const Case &c : cases) {
         libraryView page(&db, nullptr, nullptr);
@@ -177,12 +179,21 @@ void listings(DatabaseHelper &db)
         qint64 most = before;
         QElapsedTimer clock;
         clock.start();
+        std::vector<std::unique_ptr<QThread>> others;
         for (int round = 0; round < c.times; ++round) {
             control(QStringLiteral("/_control/fault?path=/service/songlist.php&mode=%1&times=1&count=%2")
                         .arg(QLatin1String(c.mode))
                         .arg(c.count));
+            // Threads of their own that allocate and live on across the
+            // request, as the banner's picture readers or name look-ups do
+            // in the program: each listing's reader gets another arena.
+            others.emplace_back(QThread::create([] {
+                std::unique_ptr<char[]> some(new char[1000]);
+                QThread::msleep(3000);
+            }));
+            others.back()->start();
             if (c.button) {
-                text->setText(round == 0 ? QStringLiteral("Song") : QStringLiteral("Son"));
+                text->setText(round % 2 == 0 ? QStringLiteral("Song") : QStringLiteral("Son"));
             } else {
                 page.showQuery(db.sqlMDSearchTitle, libraryView::SongsOfListing);
                 page.postToStore(QStringLiteral("/service/songlist.php"),
@@ -202,6 +213,8 @@ void listings(DatabaseHelper &db)
             }, 180000));
         }
         const qint64 took = clock.elapsed();
+        for (const auto &other : others)
+            other->wait();
         // The list is left.
         if (c.button)
             text->clear();
@@ -420,7 +433,7 @@ int main(int argc, char **argv)
                    "A title search answered with SONGS songs, a download of MIB MiB and a held\n"
                    "banner list, against the project's store service; with --lists the store's\n"
                    "big lists (100000 artists, 100000 genres, an artist of 40000 songs, a title\n"
-                   "search of 40000 songs twice, news of 5000 to 100000 songs): the window's\n"
+                   "search of 40000 songs six times, news of 5000 to 100000 songs): the window's\n"
                    "longest pause and the memory.\n",
                    args.size() > 3 ? stderr : stdout);
         return args.size() > 3 ? 2 : 0;

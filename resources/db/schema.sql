@@ -1,7 +1,8 @@
 -- The song library as a new installation gets it: the program copies the
--- database built from this file and never upgrades tables itself. The one
--- table it makes where missing is MDNewsNext, the news being written (the
--- columns of MDNews), swapped with MDNews once a news answer is whole.
+-- database built from this file and never upgrades tables itself. The store's
+-- song caches it makes where missing, from its one list of their columns
+-- (DatabaseHelperStore.cpp): MDNews, MDSearchTitle, and MDNewsNext, the news
+-- being written, swapped with MDNews once a news answer is whole.
 BEGIN TRANSACTION;
 
 CREATE TABLE Genere (
@@ -58,36 +59,6 @@ CREATE TABLE PlayListSongs (
     FullPath TEXT,
     StartTime INTEGER DEFAULT 0,
     StopTime INTEGER DEFAULT 0
-);
-
-CREATE TABLE MDNews (
-    IdSong INTEGER,
-    ProductId INTEGER,
-    Genere TEXT,
-    Artista TEXT,
-    Autore TEXT,
-    Titolo TEXT,
-    Formato INTEGER,
-    Bpm INTEGER DEFAULT 0,
-    keySign TEXT,
-    Durata INTEGER DEFAULT 0,
-    innerPath TEXT,
-    isFromSub INTEGER DEFAULT 0
-);
-
-CREATE TABLE MDSearchTitle (
-    IdSong INTEGER,
-    ProductId INTEGER,
-    Genere TEXT,
-    Artista TEXT,
-    Autore TEXT,
-    Titolo TEXT,
-    Formato INTEGER,
-    Bpm INTEGER DEFAULT 0,
-    keySign TEXT,
-    Durata INTEGER DEFAULT 0,
-    innerPath TEXT,
-    isFromSub INTEGER DEFAULT 0
 );
 
 -- Columns line up with Artisti and Genere for the UNION queries.

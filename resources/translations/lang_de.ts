@@ -69,6 +69,10 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <source>You are not logged in: %1.</source>
         <translation>Sie sind nicht angemeldet: %1.</translation>
     </message>
+    <message>
+        <source>Wrong e-mail or password</source>
+        <translation>E-Mail-Adresse oder Passwort falsch</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -456,7 +460,7 @@ Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart
         <source>The news of the week could not be fetched: %1.
 Check the internet connection; the news are fetched again at the next start.</source>
         <translation>Die Neuheiten der Woche konnten nicht geladen werden: %1.
-Prüfe die Internetverbindung; die Neuheiten werden beim nächsten Start erneut geladen.</translation>
+Prüfen Sie die Internetverbindung; die Neuheiten werden beim nächsten Start erneut geladen.</translation>
     </message>
     <message>
         <source>Sound bank</source>
@@ -662,6 +666,10 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
     <message>
         <source>the network refused the request (error %1)</source>
         <translation>das Netzwerk hat die Anfrage abgelehnt (Fehler %1)</translation>
+    </message>
+    <message>
+        <source>the server closed the connection without answering as a web server does</source>
+        <translation>der Server hat die Verbindung geschlossen, ohne wie ein Webserver zu antworten</translation>
     </message>
 </context>
 <context>
@@ -1566,6 +1574,10 @@ Gekauft: %9</translation>
     <message>
         <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
         <translation>Dass „%1“ gespielt wurde, konnte nicht für die zuletzt gespielten Songs gespeichert werden</translation>
+    </message>
+    <message>
+        <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
+        <translation>Noch keine Playlist: Legen Sie eine mit „Neue Playlist“ an</translation>
     </message>
 </context>
 <context>

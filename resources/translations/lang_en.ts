@@ -69,6 +69,10 @@ Check the internet connection and press Log in again.</translation>
         <source>You are not logged in: %1.</source>
         <translation>You are not logged in: %1.</translation>
     </message>
+    <message>
+        <source>Wrong e-mail or password</source>
+        <translation>Wrong e-mail or password</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -662,6 +666,10 @@ The update is offered again at the next start of the program.</translation>
     <message>
         <source>the network refused the request (error %1)</source>
         <translation>the network refused the request (error %1)</translation>
+    </message>
+    <message>
+        <source>the server closed the connection without answering as a web server does</source>
+        <translation>the server closed the connection without answering as a web server does</translation>
     </message>
 </context>
 <context>
@@ -1566,6 +1574,10 @@ Bought: %9</translation>
     <message>
         <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
         <translation>That &quot;%1&quot; was played could not be kept for the recent songs</translation>
+    </message>
+    <message>
+        <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
+        <translation>No playlist yet: make one with &quot;New Playlist&quot;</translation>
     </message>
 </context>
 <context>

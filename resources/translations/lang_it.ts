@@ -69,6 +69,10 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <source>You are not logged in: %1.</source>
         <translation>Accesso non riuscito: %1.</translation>
     </message>
+    <message>
+        <source>Wrong e-mail or password</source>
+        <translation>E-mail o password errati</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -663,6 +667,10 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <source>the network refused the request (error %1)</source>
         <translation>la rete ha rifiutato la richiesta (errore %1)</translation>
     </message>
+    <message>
+        <source>the server closed the connection without answering as a web server does</source>
+        <translation>il server ha chiuso la connessione senza rispondere come fa un server web</translation>
+    </message>
 </context>
 <context>
     <name>SafeSave</name>
@@ -953,7 +961,7 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
     </message>
     <message>
         <source>there is no backup of the song</source>
-        <translation>non c'è una copia di riserva del brano</translation>
+        <translation>non c&apos;è una copia di riserva del brano</translation>
     </message>
 </context>
 <context>
@@ -1186,11 +1194,11 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
     </message>
     <message>
         <source>Put %1 back as it was before the program first saved changes into it? The key, tempo and mix saved since then are undone.</source>
-        <translation>Riportare %1 com'era prima che il programma vi salvasse modifiche per la prima volta? Tonalità, tempo e mixaggio salvati da allora vengono annullati.</translation>
+        <translation>Riportare %1 com&apos;era prima che il programma vi salvasse modifiche per la prima volta? Tonalità, tempo e mixaggio salvati da allora vengono annullati.</translation>
     </message>
     <message>
         <source>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</source>
-        <translation>%1 è stato modificato da un altro programma dopo che questo programma vi ha salvato modifiche per la prima volta. Vengono ripristinati solo tonalità, tempo e mixaggio originali; la musica resta com'è ora. Ripristinarli?</translation>
+        <translation>%1 è stato modificato da un altro programma dopo che questo programma vi ha salvato modifiche per la prima volta. Vengono ripristinati solo tonalità, tempo e mixaggio originali; la musica resta com&apos;è ora. Ripristinarli?</translation>
     </message>
 </context>
 <context>
@@ -1566,6 +1574,10 @@ Acquistato: %9</translation>
     <message>
         <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
         <translation>Impossibile annotare tra i brani recenti che &quot;%1&quot; è stato suonato</translation>
+    </message>
+    <message>
+        <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
+        <translation>Ancora nessuna playlist: creane una con &quot;Nuova playlist&quot;</translation>
     </message>
 </context>
 <context>

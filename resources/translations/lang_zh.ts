@@ -69,6 +69,10 @@ Check the internet connection and press Login again.</source>
         <source>You are not logged in: %1.</source>
         <translation>未登录：%1。</translation>
     </message>
+    <message>
+        <source>Wrong e-mail or password</source>
+        <translation>电子邮件或密码错误</translation>
+    </message>
 </context>
 <context>
     <name>ControlTrackSmall</name>
@@ -662,6 +666,10 @@ The update is offered again at the next start of the program.</source>
     <message>
         <source>the network refused the request (error %1)</source>
         <translation>网络拒绝了请求（错误 %1）</translation>
+    </message>
+    <message>
+        <source>the server closed the connection without answering as a web server does</source>
+        <translation>服务器关闭了连接，没有像网页服务器那样应答</translation>
     </message>
 </context>
 <context>
@@ -1566,6 +1574,10 @@ BPM：%4
     <message>
         <source>That &quot;%1&quot; was played could not be kept for the recent songs</source>
         <translation>无法在最近播放中记录“%1”已播放</translation>
+    </message>
+    <message>
+        <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
+        <translation>还没有播放列表：请用“新建播放列表”创建一个</translation>
     </message>
 </context>
 <context>

@@ -1959,20 +1959,24 @@ private slots:
     }
 
     // A news row carries what the store sent; its MIDI song, whose file has
-    // no key, genre or author, is downloaded by a double click and takes the
-    // news' own (not the song details', which say otherwise) in the library
-    // and the header.
+    // another title (its track name) and no key, genre or author, is
+    // downloaded by a double click and takes the news' own (not the song
+    // details', which say otherwise) in the library and the header. The
+    // Downloaded list's buttons act while a song is loaded. At the next
+    // start the news keep the song marked downloaded, and a double click
+    // plays it: nothing is asked, nothing downloaded again.
     void newsSongKeepsTheStoresData()
     {
         m_store.setReply("/service/songlist_news.php",
                          "<melodrome_message><list><song><songid>101</songid><productid>5001</productid>"
-                         "<title>Love Song</title><authors>A. Writer</authors><interpreters>Singer</interpreters>"
+                         "<title>Open Road</title><authors>A. Writer</authors><interpreters>Singer</interpreters>"
                          "<genre>Rock</genre><format>MIDI</format><lenght>4</lenght><bpm>120</bpm><key>F</key>"
                          "<download>0</download></song></list></melodrome_message>");
         // Nothing downloaded by an earlier test.
         QSqlQuery gone;
         QVERIFY(gone.exec("DELETE FROM Songs WHERE isFromSub = 1"));
-        QFile::remove(m_db->getLibraryFolder() + "Singer - Love Song.mid");
+        const QString file = m_db->getLibraryFolder() + "Singer - Open Road.mid";
+        QFile::remove(file);
         appSettings->setValue("User/user_id", 42);
         QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 30000);
         find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
@@ -1985,24 +1989,50 @@ private slots:
                  QStringList({"4", "120", "F"}));
 
         // Downloaded from the news, then played from the downloaded songs.
-        const auto doubleClickFirstRow = [this, &model] {
-            const QModelIndex cell = model->index(0, 2);
+        const auto doubleClickRow = [this, &model](int r) {
+            const QModelIndex cell = model->index(r, 2);
             QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, songTable()->visualRect(cell).center());
             QTest::mouseDClick(songTable()->viewport(), Qt::LeftButton, {}, songTable()->visualRect(cell).center());
         };
-        doubleClickFirstRow();
+        doubleClickRow(0);
         QTRY_COMPARE_WITH_TIMEOUT(m_db->selectSubSongs().size(), 1, 30000);
+        // Another song the user has from the store.
+        SongInfo other;
+        other.title = "Other Road";
+        other.isFromSub = 1;
+        QVERIFY(TestUtil::writeFile(m_db->getLibraryFolder() + "Other Road.mid", "x")
+                && m_db->checkSong(other, m_db->getLibraryFolder() + "Other Road.mid"));
         QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(2)).center());
         model = qobject_cast<QSqlQueryModel *>(songTable()->model());
-        QTRY_COMPARE(model->rowCount(), 1);
-        doubleClickFirstRow();
+        QTRY_COMPARE(model->rowCount(), 2);
+        const int openRoad = model->record(0).value("Titolo").toString() == "Open Road" ? 0 : 1;
+        doubleClickRow(openRoad);
         QTRY_VERIFY_WITH_TIMEOUT(currSong->isLoaded() && state() == SoundEngine::ePsPlaying, 30000);
         const QList<SongInfo> downloaded = m_db->selectSubSongs();
-        QCOMPARE(QStringList({downloaded[0].keySign, downloaded[0].genre, downloaded[0].author}),
-                 QStringList({"F", "Rock", "A. Writer"}));
+        QCOMPARE(QStringList({downloaded[0].title, downloaded[0].keySign, downloaded[0].genre, downloaded[0].author}),
+                 QStringList({"Open Road", "F", "Rock", "A. Writer"}));
+        QCOMPARE(find<QLabel>("titleLabel")->text(), QString("Open Road"));
         QCOMPARE(find<QLabel>("keyValueLabel")->text(), QString("F [0]"));
-        QCOMPARE(model->record(0).value("Key").toString(), QString("F"));
+        QCOMPARE(model->record(openRoad).value("Key").toString(), QString("F"));
+        for (int r : {1 - openRoad, openRoad}) {
+            songTable()->selectRow(r);
+            for (const char *name : {"autoPlayButton", "AddToPlayListButton", "infoButton", "deleteButton"})
+                QVERIFY2(find<QPushButton>(name)->isVisible() && find<QPushButton>(name)->isEnabled(), name);
+        }
         QVERIFY(m_boxes.isEmpty());
+
+        restart();
+        QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 30000);
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        lists = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(lists->viewport(), Qt::LeftButton, {}, lists->visualItemRect(lists->item(3)).center());
+        model = qobject_cast<QSqlQueryModel *>(songTable()->model());
+        QTRY_COMPARE(model->rowCount(), 1);
+        QCOMPARE(model->record(0).value("isFromSub").toInt(), int(StoreDownloaded));
+        doubleClickRow(0);
+        QTRY_VERIFY_WITH_TIMEOUT(currSong->isLoaded() && currSong->path() == file, 30000);
+        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(m_store.requests("/files/song/5001.mid").size(), 1);
     }
 
     // A language chosen on the settings page re-labels the window at once,

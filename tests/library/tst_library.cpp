@@ -434,10 +434,12 @@ private slots:
                  QString("1All Songs,2Recenti,3Downloaded,4News"));
         QCOMPARE(shell(file, "PRAGMA integrity_check"), QString("ok"));
         QCOMPARE(column(QSqlQuery(db->driveIdxDb), "SELECT suffix, file, path FROM indexes"), QString());
-        QCOMPARE(column(QSqlQuery(db->mdDb), "SELECT IdSong,ProductId,Genere,Artista,Autore,Titolo,Formato,Bpm,"
-                                             "keySign,Durata,innerPath,isFromSub FROM MDSearchTitle UNION ALL "
-                                             "SELECT * FROM MDNews"),
-                 QString());
+        // The store's song caches, of memory and of the file, in one layout.
+        for (const QSqlDatabase &on : {db->mdDb, QSqlDatabase::database()})
+            QCOMPARE(column(QSqlQuery(on), "SELECT IdSong,ProductId,Genere,Artista,Autore,Titolo,Formato,Bpm,"
+                                           "keySign,Durata,innerPath,isFromSub FROM MDSearchTitle UNION ALL "
+                                           "SELECT * FROM MDNews"),
+                     QString());
     }
 
     // Positions of a playlist stay 0, 1, 2... and other playlists are untouched.

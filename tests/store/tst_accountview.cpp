@@ -1,3 +1,4 @@
+#include "testlanguage.h"
 #include "teststore.h"
 #include "testutil.h"
 
@@ -157,6 +158,13 @@ private slots:
         if (QTest::currentDataTag() == QByteArray("wrong password")) {
             // Said until the user types again, not for a moment.
             QTest::qWait(3000);
+            QCOMPARE(said->text(), message);
+            // The store's words the program knows are said in its language.
+            for (const char *code : {"it", "de"}) {
+                TestLanguage shownIn(code);
+                QCOMPARE(said->text(), QCoreApplication::translate("AccountView", "Wrong e-mail or password"));
+                QVERIFY2(said->text() != message, code);
+            }
             QCOMPARE(said->text(), message);
             QTest::keyClick(part<QLineEdit>(view, "lineUsername"), 'y');
             QCOMPARE(said->text(), QString());

@@ -166,17 +166,36 @@ private slots:
         QTRY_VERIFY(!picture(banner).isNull());
     }
 
-    // A big picture is kept at the size shown, from the network and from
-    // the disk cache alike.
+    // A big picture is kept at the size shown, in its colours, from the
+    // network and from the disk cache alike: one of millions of colours, and
+    // those of a palette of two colours (one bit a pixel) or of 256.
+    void bigPictureKeptSmall_data()
+    {
+        QTest::addColumn<QImage>("image");
+        QImage full(4000, 3000, QImage::Format_RGB32);
+        full.fill(Qt::darkCyan);
+        QTest::newRow("4000x3000, millions of colours") << full;
+        QImage mono(600, 150, QImage::Format_Mono);
+        mono.setColorTable({qRgb(0x33, 0x66, 0x99), qRgb(0xff, 0xcc, 0x00)});
+        mono.fill(0);
+        QTest::newRow("600x150, a palette of two") << mono;
+        QImage indexed(600, 150, QImage::Format_Indexed8);
+        QList<QRgb> colours;
+        for (int i = 0; i < 256; ++i)
+            colours << qRgb(i, 255 - i, 0x80);
+        indexed.setColorTable(colours);
+        indexed.fill(37);
+        QTest::newRow("600x150, a palette of 256") << indexed;
+    }
     void bigPictureKeptSmall()
     {
-        QImage image(4000, 3000, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
+        QFETCH(QImage, image);
         QByteArray png;
         QBuffer buffer(&png);
         QVERIFY(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
-        store.setReply("/img/big.png", png);
-        store.setReply("/banners/get_banners.php", list({"/img/big.png"}));
+        const QString address = QStringLiteral("/img/big%1.png").arg(image.depth());
+        store.setReply(address, png);
+        store.setReply("/banners/get_banners.php", list({address}));
         const auto resident = [] {
             const QByteArray status = TestUtil::readFile("/proc/self/status");
             const int at = status.indexOf("VmRSS:");
@@ -188,12 +207,14 @@ private slots:
             banner.init(nullptr);
             fire(banner.reloadTimer());
             QTRY_VERIFY(!picture(banner).isNull());
-            QVERIFY(picture(banner).width() <= 60 * banner.devicePixelRatioF());
+            const QImage shown = picture(banner).toImage();
+            QVERIFY(shown.width() <= 60 * banner.devicePixelRatioF());
+            QCOMPARE(shown.pixelColor(shown.rect().center()).name(), image.pixelColor(0, 0).name());
             QCoreApplication::processEvents();
             QVERIFY2(resident() - before < (qint64(20) << 20),
                      qPrintable(QString::number((resident() - before) >> 20) + " MiB more"));
         }
-        QCOMPARE(store.requests("/img/big.png").size(), 1);
+        QCOMPARE(store.requests(address).size(), 1);
     }
 
     // A picture of one colour, 32000 pixels a side in 3 MB, is refused

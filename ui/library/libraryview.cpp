@@ -339,7 +339,7 @@ void libraryView::openPlaylistRow(const QModelIndex &index)
                   RecentSongs);
         break;
     case 2:
-        showQuery(database->sqlDownloadedSongs, RecentSongs);
+        showQuery(database->sqlDownloadedSongs, DownloadedSongs);
         break;
     case 3:
         ui->labelSongs->setText(tr("News of the week"));
@@ -431,6 +431,9 @@ void libraryView::updateHeaderBar(enum headerStatus state)
     case RecentSongs:
         shown << ui->AddToPlayListButton << ui->autoPlayButton;
         enabled = false;
+        break;
+    case DownloadedSongs:
+        shown << ui->AddToPlayListButton << ui->autoPlayButton;
         break;
     case PlaylistSongs:
         shown << ui->autoPlayButton << ui->AddToPlayListButton;
@@ -556,7 +559,7 @@ void libraryView::refreshSongView()
 {
     if (pageState != 0)
         return;
-    if (headerStatus == AllSongs || headerStatus == StoreNews) {
+    if (headerStatus == AllSongs || headerStatus == StoreNews || headerStatus == DownloadedSongs) {
         runQuery(currentQuery, QSqlDatabase::database());
     } else if (headerStatus == SongsOfListing) {
         // Only a store artist's or genre's songs live in memory.

@@ -39,6 +39,7 @@ class QSqlQueryModel;
 class QSqlRecord;
 class QSqlTableModel;
 class StoreListing;
+struct s_MdResInfo;
 
 namespace Ui {
 class libraryView;
@@ -50,11 +51,12 @@ class libraryView : public QWidget
 public:
     enum headerStatus {
         AllSongs = 0,      // all library songs, or a title search
-        RecentSongs = 1,   // recent or downloaded songs
+        RecentSongs = 1,   // the songs played last
         PlaylistSongs = 2, // the songs of a user playlist
         Listing = 3,       // the artist or genre listing
         SongsOfListing = 4, // the songs of one artist or genre
-        StoreNews = 5
+        StoreNews = 5,
+        DownloadedSongs = 6 // the songs downloaded from the store
     };
 
     // storeManager (none without a store): its downloadDone() refreshes the
@@ -307,6 +309,7 @@ public slots:
 private slots:
     void activateSong(const QModelIndex &index);
     void toggleAddingMode();
+    void addDownloadedToPlaylist();
     void createPlaylist();
     void scheduleSearch();
     void searchOnReturn();
@@ -318,6 +321,8 @@ protected:
 private:
     void openListingRow(int row, bool artists);
     void activateSongRow(int row);
+    s_MdResInfo storeRecordOfRow(int row) const;
+    SongInfo librarySongOfStoreRow(int row) const;
     void downloadStoreRow(int row);
     void showAddedMark();
     void restoreAddButton();

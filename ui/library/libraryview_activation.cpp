@@ -8,6 +8,7 @@
 #include "prompter.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -69,12 +70,18 @@ void libraryView::openListingRow(int row, bool artists)
 void libraryView::activateSongRow(int row)
 {
     // A store row's id is the store's: looking it up as a library id would
-    // play, date or add an unrelated library song.
+    // play, date or add an unrelated library song. A store song the library
+    // has is the library's to play, not to download again.
+    SongInfo song;
     if (isStoreRow(row)) {
-        downloadStoreRow(row);
-        return;
+        song = librarySongOfStoreRow(row);
+        if (song.innerPath.isEmpty()) {
+            downloadStoreRow(row);
+            return;
+        }
+    } else {
+        song = songOfRow(row);
     }
-    const SongInfo song = songOfRow(row);
     notePlayed(song);
     const QFileInfo file(song.innerPath);
     if (song.innerPath.isEmpty() || !file.exists() || !file.isFile()) {
@@ -107,13 +114,8 @@ void libraryView::showAddedMark()
     timerId = startTimer(800, Qt::CoarseTimer);
 }
 
-void libraryView::downloadStoreRow(int row)
+s_MdResInfo libraryView::storeRecordOfRow(int row) const
 {
-    MelodromeManager *manager = storeManager;
-    // One download at a time: a second double click while one runs would
-    // otherwise mark its row failed without having tried it.
-    if (!manager || manager->isDownloading())
-        return;
     const QSqlRecord record = songModel->record(row);
     s_MdResInfo info;
     info.productId = field(record, "ProductId").toInt();
@@ -124,6 +126,27 @@ void libraryView::downloadStoreRow(int row)
                                                                                : "NomeArtista")
                       .toString();
     info.title = field(record, "Titolo").toString();
+    return info;
+}
+
+// The library's row of the store song at `row`: the file its download made,
+// registered as downloaded; an empty record when the library has none.
+SongInfo libraryView::librarySongOfStoreRow(int row) const
+{
+    const QString name = MelodromeManager::songFileName(storeRecordOfRow(row));
+    const QString path = QDir::cleanPath(database->getLibraryFolder() + QLatin1Char('/') + name);
+    const SongInfo song = database->selectSongByPath(path);
+    return song.innerPath == path && song.isFromSub == 1 ? song : SongInfo();
+}
+
+void libraryView::downloadStoreRow(int row)
+{
+    MelodromeManager *manager = storeManager;
+    // One download at a time: a second double click while one runs would
+    // otherwise mark its row failed without having tried it.
+    if (!manager || manager->isDownloading())
+        return;
+    const s_MdResInfo info = storeRecordOfRow(row);
     const SongProvenience provenience = showingSongs             ? ProvenienceStoreList
                                         : headerStatus == StoreNews ? ProvenienceNews
                                                                     : ProvenienceTitleSearch;

@@ -75,7 +75,7 @@ void libraryView::deleteSelected()
                QMessageBox::Yes;
     };
 
-    if (headerStatus == AllSongs || headerStatus == SongsOfListing) {
+    if (headerStatus == AllSongs || headerStatus == SongsOfListing || headerStatus == DownloadedSongs) {
         // The songs' files go too: the copies made in the library folder at
         // import, not the originals they came from.
         QStringList titles;

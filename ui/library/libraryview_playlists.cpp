@@ -85,6 +85,10 @@ void libraryView::restoreAddButton()
 
 void libraryView::toggleAddingMode()
 {
+    if (headerStatus == DownloadedSongs && !isAdding) {
+        addDownloadedToPlaylist();
+        return;
+    }
     if (isAdding) {
         endAdding();
         return;

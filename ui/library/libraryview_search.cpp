@@ -54,8 +54,10 @@ void libraryView::scheduleSearch()
     }
     const QString text = searchString();
     const bool empty = text.isEmpty();
-    // A store search under way answers a text no longer typed.
+    // A store search under way, or its answer being listed, answers a text
+    // no longer typed: its listing ends now, its reader at its next record.
     abortPending(SearchRequest);
+    dropListing(SearchRequest);
     if (empty)
         clearStoreFailure(SearchRequest);
     if (ui->titleButton->isChecked()) {
@@ -114,7 +116,7 @@ void libraryView::timerEvent(QTimerEvent *event)
         filterDriveIndex();
         return;
     }
-    if (headerStatus == PlaylistSongs ||
+    if (headerStatus == PlaylistSongs || headerStatus == DownloadedSongs ||
         (isAdding && (headerStatus == Listing || headerStatus == SongsOfListing)))
         restoreAddButton();
     const QString text = searchString();

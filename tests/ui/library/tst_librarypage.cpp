@@ -7,6 +7,7 @@
 #include "user.h"
 
 #include <QHeaderView>
+#include <QMenu>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -79,8 +80,8 @@ private slots:
         QTest::newRow("all songs") << 0 << 0 << 4 << base << true;
         QTest::newRow("recent") << 1 << 1 << 4
                                 << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << false;
-        QTest::newRow("downloaded") << 2 << 1 << 1
-                                    << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << false;
+        QTest::newRow("downloaded") << 2 << 6 << 1
+                                    << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << true;
         QTest::newRow("news") << 3 << 5 << 1 << QStringList{"infoButton"} << true;
         QTest::newRow("caption") << 4 << 0 << 4 << base << true;
         QTest::newRow("user playlist") << 5 << 2 << 1
@@ -444,6 +445,88 @@ private slots:
         type("T_eno 5");
         QTest::keyClick(search(), Qt::Key_Backspace);
         QCOMPARE(shown(), matching("T_eno "));
+    }
+
+    // A store song the library has (downloaded before, under the name a
+    // download gives it) is marked downloaded wherever the store lists it,
+    // a title search as a store artist's songs, and a double click plays
+    // the library's song: nothing is downloaded again, nothing asked. A
+    // store artist's songs carry the length, BPM and key the store sent.
+    void storeSongsTheLibraryHas()
+    {
+        addSong("Seller - Stop A", "Seller", "Pop", 1);
+        QStringList asked;
+        Prompter::setScript([&](const QString &title, const QString &, QMessageBox::StandardButtons) {
+            return asked << title, QMessageBox::Yes;
+        });
+        makePage(nullptr);
+        QSignalSpy played(page.get(), &libraryView::startSongInfo);
+        const QByteArray two = song("1", "5001", "Stop A", "<bpm>96</bpm><key>Am</key>") + song("2", "5002", "Stop B");
+        for (const QString kind : {"title", "list"}) {
+            const bool list = kind == "list";
+            store.setReply(kSongList, message(list ? "<list>" + two + "</list>" : two));
+            if (list)
+                page->showQuery(db->sqlMDSearchTitle, libraryView::SongsOfListing);
+            else
+                search()->setText("Stop B");
+            const libraryView::ReplyHandler handler =
+                list ? &libraryView::receivedSongListForGenArtQuery : &libraryView::receivedSongListForQuery;
+            QNetworkReply *reply = page->postToStore(kSongList, {{"lang", "2"}}, handler, search()->text());
+            QSignalSpy done(reply, &QObject::destroyed);
+            QVERIFY(done.wait(20000));
+            QSqlQuery q(list ? db->mdDb : QSqlDatabase::database());
+            QVERIFY(q.exec("SELECT group_concat(ProductId || ':' || isFromSub || ':' || Durata || '/' || Bpm || '/' "
+                           "|| keySign, ',') FROM MDSearchTitle"));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toString(), QString("5001:4:185/96/Am,5002:2:185/0/"));
+            if (!list)
+                QVERIFY(db->truncateMDSearchTitles());
+        }
+        int owned = -1;
+        for (int r = 0; r < rows(); ++r)
+            owned = cell(r) == "Stop A" ? r : owned;
+        QVERIFY(owned >= 0 && page->isStoreRow(owned));
+        emit table()->doubleClicked(table()->model()->index(owned, 2));
+        QCOMPARE(played.size(), 1);
+        QCOMPARE(played.first().first().value<SongInfo>().innerPath, db->getLibraryFolder() + "Seller - Stop A.mid");
+        QCOMPARE(asked, QStringList());
+        QVERIFY(store.requests(kSongInfo).isEmpty());
+    }
+
+    // The Downloaded list's buttons act on its rows: Add Song puts the
+    // chosen ones into the user's playlist picked from its menu, Info tells
+    // the song, Delete takes it from the library.
+    void downloadedListButtons()
+    {
+        addSong("Bought too", "Queen", "Rock", 1);
+        QStringList said;
+        Prompter::setScript([&](const QString &, const QString &text, QMessageBox::StandardButtons) {
+            return said << text.section('\n', 0, 0), QMessageBox::Yes;
+        });
+        side(2);
+        QCOMPARE(rows(), 2);
+        table()->selectRow(1);
+        const QString chosen = cell(1);
+        QTimer::singleShot(0, [] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QStringList names;
+            for (QAction *a : menu->actions())
+                names << a->text();
+            QCOMPARE(names, QStringList({"Live", "Empty"}));
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().at(1)).center());
+        });
+        QTest::mouseClick(button("AddToPlayListButton"), Qt::LeftButton);
+        QCOMPARE(button("AddToPlayListButton")->text(), QString("Added"));
+        QCOMPARE(count(QSqlDatabase::database(), "SELECT count(*) FROM PlayListSongs JOIN Songs USING (IdSong) "
+                                                 "WHERE IdPlayList = 6 AND Titolo = '" + chosen + "'"),
+                 1);
+        QTest::mouseClick(button("infoButton"), Qt::LeftButton);
+        QCOMPARE(said, QStringList({"Title: " + chosen}));
+        QTest::mouseClick(button("deleteButton"), Qt::LeftButton);
+        QCOMPARE(said.size(), 2);
+        QCOMPARE(rows(), 1);
+        QCOMPARE(count(QSqlDatabase::database(), "SELECT count(*) FROM Songs WHERE Titolo = '" + chosen + "'"), 0);
     }
 
     void songInfo_data()

@@ -3,6 +3,7 @@
 // being cached (the window's event loop turning meanwhile), and a new
 // search ending the listing of the one before.
 #include "libraryfixture.h"
+#include "storelisting.h"
 
 #include <QSqlQuery>
 
@@ -132,25 +133,36 @@ private slots:
     }
 
     // A search typed while the store's 100,000 artists are being cached ends
-    // that work: only the new search's artists are cached and listed.
+    // that work at the keystroke, before the typing pause is over: only the
+    // new search's artists are cached and listed.
     void newSearchEndsTheOld()
     {
         button("MDSwitch")->click();
         button("artistButton")->click();
         store.setFault(kSongList, "artists", 1, "count=100000");
         bool typed = false;
+        // The first listing had ended once the key was handled.
+        bool endedAtTheKey = false;
         QTimer ticker;
         QObject::connect(&ticker, &QTimer::timeout, [&] {
             const int in = count(QSqlDatabase::database(), "SELECT count(*) FROM MDSearchGenArt");
             if (!typed && in > 0 && in < 100000) {
                 typed = true;
+                QPointer<StoreListing> first = page->findChild<StoreListing *>();
+                QVERIFY(first);
+                bool ended = false;
+                QObject::connect(first, &StoreListing::ended, [&ended] { ended = true; });
                 store.setFault(kSongList, "artists", 1, "count=5");
                 QTest::keyClick(search(), 's');
+                endedAtTheKey = ended;
+                if (first)
+                    first->disconnect();
             }
         });
         ticker.start(2);
         QTest::keyClicks(search(), "Song");
         QTRY_VERIFY_WITH_TIMEOUT(typed, 60000);
+        QVERIFY(endedAtTheKey);
         QTRY_COMPARE_WITH_TIMEOUT(store.requests(kSongList).size(), 2, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!gif()->isVisible(), 60000);
         QCOMPARE(search()->text(), QString("Songs"));

@@ -8,10 +8,8 @@ namespace StoreReplies {
 
 namespace {
 
-// Fills one song field from an element; false when the name is not a field.
-// `full` also reads the length, BPM and key, which the artist and genre
-// lists do not carry.
-void setSongField(SongInfo &song, QStringView name, const QString &text, bool full)
+// Fills one song field from an element; a name that is no field is left.
+void setSongField(SongInfo &song, QStringView name, const QString &text)
 {
     if (name == u"songid")
         song.idSong = text.toUInt();
@@ -27,11 +25,11 @@ void setSongField(SongInfo &song, QStringView name, const QString &text, bool fu
         song.genre = text;
     else if (name == u"format")
         song.format = text;
-    else if (full && name == u"lenght")
+    else if (name == u"lenght")
         song.length = text.trimmed().toInt();
-    else if (full && name == u"bpm")
+    else if (name == u"bpm")
         song.bpm = text.trimmed().toInt();
-    else if (full && name == u"key")
+    else if (name == u"key")
         song.keySign = text;
 }
 
@@ -99,7 +97,7 @@ void readSearchSongs(const QByteArray &body, const TakeSong &take)
             const QString field = name.toString();
             const QString text = xml.readElementText();
             if (!xml.hasError())
-                setSongField(song, field, text, true);
+                setSongField(song, field, text);
         }
     }
 }
@@ -135,7 +133,7 @@ void readListSongs(const QByteArray &body, const TakeSong &take)
                 song.isFromSub = kStoreSong;
                 xml.skipCurrentElement();
             } else {
-                setSongField(song, name, xml.readElementText(QXmlStreamReader::IncludeChildElements), false);
+                setSongField(song, name, xml.readElementText(QXmlStreamReader::IncludeChildElements));
             }
         }
         if (xml.hasError())
@@ -158,7 +156,7 @@ SongInfo readSongInfo(const QByteArray &body)
         if (name == QLatin1String("download")) {
             song.isFromSub = xml.readElementText().toUInt();
         } else if (isSongField(name)) {
-            setSongField(song, name, xml.readElementText(), true);
+            setSongField(song, name, xml.readElementText());
         }
     }
     return song;

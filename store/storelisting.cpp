@@ -1,6 +1,8 @@
 #include "storelisting.h"
 
+#include "DatabaseHelper.h"
 #include "StoreCacheWriter.h"
+#include "melodromemanager.h"
 #include "storeanswer.h"
 #include "storereplies.h"
 
@@ -24,6 +26,24 @@ constexpr qsizetype kBatch = 2000;
 // The window's share of a slice: the inserts, then the commit.
 constexpr qint64 kSliceMs = 10;
 
+#ifdef __GLIBC__
+// Once, before the first answer is read. glibc raises its trim threshold to
+// twice the largest block it ever gave back to the system (an answer of ten
+// megabytes) and then keeps that much free at the top of each thread's
+// arena, where malloc_trim does not reach; every reader thread may get an
+// arena of its own. With fixed thresholds each arena gives its top back as
+// the records are freed.
+void keepArenasTrimmed()
+{
+    static const bool fixed = [] {
+        mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 512 * 1024);
+        return true;
+    }();
+    Q_UNUSED(fixed);
+}
+#endif
+
 } // namespace
 
 struct StoreListing::Shared
@@ -46,8 +66,15 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
       writer(std::make_unique<StoreCacheWriter>(db, table)),
       wanted(std::move(stillWanted))
 {
+#ifdef __GLIBC__
+    keepArenasTrimmed();
+#endif
     connect(this, &StoreListing::more, this, &StoreListing::schedule, Qt::QueuedConnection);
-    reader = QThread::create([this, s = shared, body, contentType] {
+    // The song files the library has from the store, read here: the reader
+    // has no connection of its own.
+    const QSet<QString> owned = kind == StoreArtists || kind == StoreGenres ? QSet<QString>()
+                                                                             : DatabaseHelper::downloadedSongFiles();
+    reader = QThread::create([this, s = shared, body, contentType, owned] {
         const Phrase unreadable = StoreAnswer::reason(body, contentType);
         QString md5;
         QList<SongInfo> songBatch;
@@ -70,7 +97,14 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
             recordBatch = {};
             emit more();
         };
-        const auto takeSong = [&](const SongInfo &song) {
+        const auto takeSong = [&](SongInfo song) {
+            song.length = qMax(0, song.length);
+            song.bpm = qMax(0, song.bpm);
+            song.keySign = song.keySign.trimmed();
+            // A song the library has from the store is marked so, at every
+            // listing: the store's own mark says only that it is for sale.
+            if (!owned.isEmpty() && owned.contains(MelodromeManager::songFileName(song)))
+                song.isFromSub = StoreDownloaded;
             songBatch.append(song);
             if (songBatch.size() >= kBatch)
                 handOver();
@@ -101,12 +135,7 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
             if (!unreadable.isEmpty())
                 break;
             md5 = QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex());
-            StoreReplies::readSearchSongs(body, [&](SongInfo song) {
-                song.length = qMax(0, song.length);
-                song.bpm = qMax(0, song.bpm);
-                song.keySign = song.keySign.trimmed();
-                return takeSong(song);
-            });
+            StoreReplies::readSearchSongs(body, takeSong);
             break;
         }
         handOver(true);
@@ -124,9 +153,9 @@ StoreListing::~StoreListing()
     records = {};
     shared.reset();
 #ifdef __GLIBC__
-    // The answer and its records were freed in pieces, much of it by the
-    // reader's thread: give the pages back rather than keep the list's
-    // high-water mark for the program's life.
+    // The answer and its records were freed in pieces: give the pages of
+    // the window's arena back rather than keep the list's high-water mark
+    // for the program's life.
     malloc_trim(0);
 #endif
 }
