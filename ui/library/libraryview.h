@@ -73,6 +73,9 @@ public:
     int getPlaylistStartIndex() const;
     QString getPlaylistName() const;
     int getPlaylistId() const;
+    // The entry of the playlist playing is the row chosen, while the table
+    // shows that playlist.
+    void showPlayingEntry(int playlistId, int position);
     void setHasUnseenNews(bool value) { hasUnseenNews = value; }
     bool getHasUnseenNews() const { return hasUnseenNews; }
     // Why the news of this start could not be fetched, said while the news
@@ -107,6 +110,10 @@ signals:
     void startSongInfo(SongInfo song, int action);
     void startSongPath(QString path, int action);
     void importRequest(QList<QUrl> urls);
+    // The entries of a playlist changed (-1: of any playlist, as when
+    // library songs went); `movedFrom` and `movedTo` tell the one entry moved
+    // when that was the change, else -1.
+    void playlistEdited(int playlistId, int movedFrom, int movedTo);
 
 public slots:
     void refreshSongView();
@@ -269,6 +276,8 @@ public:
     // The file the play button starts: the library row's song, the file
     // browser's file or the drive index's match; empty when there is none.
     QString getSelectedPath();
+    // The row chosen in the view that getSelectedPath reads; -1 for none.
+    int chosenRow() const;
     // Activates the current row; a store song that downloads then plays.
     void requestSelectedMDSong();
     // The delete button's action on a user playlist.

@@ -75,8 +75,6 @@ void libraryView::activateSongRow(int row)
         return;
     }
     const SongInfo song = database->selectSongById(field(songModel->record(row), "IdSong").toInt());
-    if (!database->updateLastPlay(int(song.idSong)))
-        qDebug() << " NON Aggiornato last Play";
     const QFileInfo file(song.innerPath);
     if (song.innerPath.isEmpty() || !file.exists() || !file.isFile()) {
         Prompter::question(tr("Cannot play file"), tr("Cannot play:\nThis file seems deleted"),
@@ -93,6 +91,7 @@ void libraryView::activateSongRow(int row)
     Playlist &playlist = playlists[currentPlaylistIndex];
     database->insertSongInPlayList(int(song.idSong), playlist.getId());
     playlist.setNumsongs(playlist.getNumsongs() + 1);
+    emit playlistEdited(playlist.getId(), -1, -1);
     showAddedMark();
 }
 
@@ -193,4 +192,10 @@ QString libraryView::getSelectedPath()
 {
     QWidget *const shown[] = {ui->songsListview, ui->filesLV, ui->searchLV};
     return focusedPath(shown[qBound(0, pageState, 2)]);
+}
+
+int libraryView::chosenRow() const
+{
+    const QAbstractItemView *const shown[] = {ui->songsListview, ui->filesLV, ui->searchLV};
+    return shown[qBound(0, pageState, 2)]->currentIndex().row();
 }

@@ -93,10 +93,7 @@ void libraryView::startSelection(int action)
         const int id = songModel->record(ui->songsListview->currentIndex().row())
                            .value(QStringLiteral("IdSong"))
                            .toInt();
-        const SongInfo song = database->selectSongById(id);
-        if (!database->updateLastPlay(int(song.idSong)))
-            qDebug() << " NON Aggiornato last Play";
-        emit startSongInfo(song, action);
+        emit startSongInfo(database->selectSongById(id), action);
     } else if (!path.isEmpty()) {
         emit startSongPath(path, action);
     }

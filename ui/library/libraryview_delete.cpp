@@ -100,6 +100,8 @@ void libraryView::deleteSelected()
             if (!isStoreRow(index.row()))
                 deleteLibrarySong(songModel->record(index.row()));
         }
+        // The songs' playlist entries went with them.
+        emit playlistEdited(-1, -1, -1);
         runQuery(currentQuery, QSqlDatabase::database());
         buildTableSongs();
     } else if (headerStatus == PlaylistSongs) {
@@ -127,6 +129,7 @@ void libraryView::deleteSelected()
             else
                 artists ? database->removeArtist(id) : database->removeGenre(id);
         }
+        emit playlistEdited(-1, -1, -1);
         showListing(artists);
     }
 }
@@ -165,8 +168,10 @@ void libraryView::removeFromPlaylist(const QModelIndexList &rows)
     std::sort(positions.begin(), positions.end(), std::greater<int>());
     for (int position : positions)
         songs.removeAt(position);
-    if (!positions.isEmpty())
+    if (!positions.isEmpty()) {
         database->reorderSongIntoPlaylist(getPlaylistId(), songs);
+        emit playlistEdited(getPlaylistId(), -1, -1);
+    }
     runQuery(currentQuery, QSqlDatabase::database());
     buildTableSongs();
 }

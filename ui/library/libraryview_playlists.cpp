@@ -144,6 +144,7 @@ void libraryView::onSongAddToPlaylist(SongInfo song)
 {
     qDebug() << "Rivato di qua, aggiungi a playlist";
     database->insertSongInPlayList(int(song.idSong), getPlaylistId());
+    emit playlistEdited(getPlaylistId(), -1, -1);
 }
 
 void libraryView::createPlaylist()
@@ -199,6 +200,7 @@ void libraryView::onItemListDeleted(listItem *item)
     }
     qDebug() << "Yes" << "Rimuovo playlist";
     database->deletePlaylist(item->getPlaylist().getId());
+    emit playlistEdited(item->getPlaylist().getId(), -1, -1);
     currentPlaylistIndex = 0;
     updateHeaderBar(AllSongs);
     currentQuery = database->sqlSongsByTitle;
@@ -214,7 +216,8 @@ void libraryView::onRowsMoved(int logical, int, int newVisual)
     const int from = showsCurrentPlaylist() ? storedPosition(songs, logical) : -1;
     if (from >= 0 && newVisual >= 0 && newVisual < songs.size()) {
         songs.move(from, newVisual);
-        database->reorderSongIntoPlaylist(getPlaylistId(), songs);
+        const bool stored = database->reorderSongIntoPlaylist(getPlaylistId(), songs);
+        emit playlistEdited(getPlaylistId(), stored ? from : -1, stored ? newVisual : -1);
     }
     // Read again: the table shows the order stored, a drag that stored
     // nothing is undone.
@@ -254,4 +257,19 @@ void libraryView::removeSelectedFromPlaylist()
     if (!yes(tr("Are you sure you want to remove selected songs from the playlist?")))
         return;
     removeFromPlaylist(selected);
+}
+
+void libraryView::showPlayingEntry(int playlistId, int position)
+{
+    if (playlistId < 0 || playlistId != getPlaylistId() || !showsCurrentPlaylist() || position < 0)
+        return;
+    while (position >= songModel->rowCount() && songModel->canFetchMore())
+        songModel->fetchMore();
+    if (position >= songModel->rowCount())
+        return;
+    QTableView *table = ui->songsListview;
+    const QModelIndex cell = songModel->index(position, 2);
+    table->selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect |
+                                                       QItemSelectionModel::Rows);
+    table->scrollTo(cell);
 }

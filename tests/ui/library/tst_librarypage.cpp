@@ -61,6 +61,8 @@ private slots:
         db->insertPlaylist("Live");
         db->insertPlaylist("Empty");
         QVERIFY(db->insertSongInPlayList(1, 5));
+        // Recent lists the songs heard, the one heard.
+        QVERIFY(db->updateLastPlay(2));
         makePage();
         store.reset();
     }
@@ -77,7 +79,7 @@ private slots:
         QTest::addColumn<bool>("enabled");
         const QStringList base{"deleteButton", "infoButton"};
         QTest::newRow("all songs") << 0 << 0 << 4 << base << true;
-        QTest::newRow("recent") << 1 << 1 << 4
+        QTest::newRow("recent") << 1 << 1 << 1
                                 << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << false;
         QTest::newRow("downloaded") << 2 << 1 << 1
                                     << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << false;
