@@ -1111,6 +1111,42 @@ private slots:
         QCOMPARE(cut, QStringList());
     }
 
+    // Text Size acts on the full karaoke page as on the short view: Small,
+    // Medium and Large give three row heights and three letter sizes, every
+    // row whole in the width (split where the letters ask it) and the rows
+    // shown filling the page.
+    void textSizeOnTheKaraokePage()
+    {
+        const QStringList rows{"When the evening lights came on", "I will sing the song we knew",
+                               "Every road is open tonight", "Hold the line and carry on now"};
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"),
+                            {m_songs.filePath("sizes"), "1", "sizes", "--lyrics", rows.join('|'), "--bpm", "60"});
+        startFromLibrary(m_songs.filePath("sizes/sizes.kar"));
+        QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("KaraokeButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("optionsButton"), Qt::LeftButton);
+        QListView *list = karaoke()->lyricList();
+        ViewParameter *view = karaoke()->viewParameter();
+        QVector<int> pitches, letters;
+        for (int size = 0; size < 3; ++size) {
+            QComboBox *box = combo("textSizeCombo");
+            box->setCurrentIndex(size);
+            emit box->activated(size);
+            QTRY_VERIFY(list->height() > 500 && view->textAreaSize == list->viewport()->size()
+                        && list->visualRect(list->model()->index(0, 0)).height() == view->textRowVerticalSpace);
+            pitches << view->textRowVerticalSpace;
+            letters << view->textFont.pixelSize();
+            const QFontMetrics m(view->textFont);
+            for (const LyricRow &row : karaoke()->lyricsModel()->rows())
+                QVERIFY2(m.horizontalAdvance(row.text) <= list->viewport()->width(), qPrintable(row.text));
+            QVERIFY(view->textRowsCount * view->textRowVerticalSpace <= list->viewport()->height());
+            QVERIFY((view->textRowsCount + 1) * view->textRowVerticalSpace > list->viewport()->height());
+        }
+        QVERIFY2(pitches[0] < pitches[1] && pitches[1] < pitches[2] && letters[0] < letters[1] && letters[1] < letters[2],
+                 qPrintable(QStringLiteral("rows %1 %2 %3, letters %4 %5 %6").arg(pitches[0]).arg(pitches[1])
+                                .arg(pitches[2]).arg(letters[0]).arg(letters[1]).arg(letters[2])));
+    }
+
     // On each laptop screen, in English and in Italian, with the window in
     // either corner and a song from the library playing a key up: every page keeps the window on the
     // screen (back to its size after), each page's farthest control and
