@@ -221,12 +221,16 @@ private:
     // A window of its own for the view, which hands the view back here.
     NewWidgetWindow *openViewWindow(QWidget *view, int id);
     void wireViewWindow(NewWidgetWindow *window);
+    // The height of the window made for a view shown `shownHeight` tall.
+    static int detachedHeight(QWidget *view, QWidget *window, int shownHeight);
     // The settings page's karaoke looks, the engine and the banner strip on
     // the karaoke view.
     void connectViews();
     // The "WindowsPosition" group: views open where they were last closed;
     // on close, where each window is now.
     void restoreWindowPositions();
+    void reopenWindow(int viewId, const QRect &stored);
+    void placeMovedWindows();
     void saveWindowPositions();
     // Views still in windows of their own come back home (the windows go).
     void dockAllViews();
@@ -285,6 +289,8 @@ private:
     // No stored rectangle: the window was given its screen's free area.
     bool m_fillsScreen = false;
     QHash<int, QRect> m_viewRects;
+    // Views whose windows could not reopen where they were left.
+    QList<int> m_movedAtStart;
     int m_melodyMute = 0;
     // Set while the window itself stops the song for a new request.
     bool m_ownUnload = false;

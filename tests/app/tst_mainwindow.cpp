@@ -1549,9 +1549,17 @@ private slots:
         QTest::newRow("main window on a screen gone") << "MainWindow" << QRect(screen.right() + 900, 40, 900, 560) << false;
         QTest::newRow("karaoke at the edge") << "KaraokeTextWidget" << QRect(screen.right() - 100, 10, 500, 300) << true;
         QTest::newRow("karaoke a sliver in") << "KaraokeTextWidget" << QRect(screen.right() - 10, 10, 500, 300) << false;
+        QTest::newRow("karaoke's title bar off the bottom") << "KaraokeTextWidget"
+                                                            << QRect(screen.left() + 100, screen.bottom() - 10, 900, 700)
+                                                            << false;
+        QTest::newRow("karaoke's title bar at the bottom") << "KaraokeTextWidget"
+                                                           << QRect(screen.left() + 100, screen.bottom() - 30, 900, 700)
+                                                           << true;
     }
-    // A stored rectangle no screen shows opens at the screen's corner; one
-    // larger than the screen is cut to it.
+    // A stored rectangle no screen shows: the main window opens at the
+    // screen's corner; a view's window where it covers neither the header
+    // (with the transport buttons) nor the tabs. One larger than the screen
+    // is cut to it.
     void offScreen()
     {
         QFETCH(QString, key);
@@ -1561,12 +1569,49 @@ private slots:
         QWidget *w = key == "MainWindow" ? window() : view(key)->window();
         QVERIFY(w != (key == "MainWindow" ? nullptr : window()));
         const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
+        if (key != "MainWindow" && !kept) {
+            const auto onScreen = [this](const char *name) {
+                QWidget *part = find(name);
+                return QRect(part->mapToGlobal(QPoint(0, 0)), part->size());
+            };
+            const QRect free = window()->screen()->availableGeometry();
+            QTRY_VERIFY2(free.contains(w->geometry()) && !w->geometry().intersects(onScreen("headerBar"))
+                             && !w->geometry().intersects(onScreen("tabBar")),
+                         qPrintable(QStringLiteral("%1,%2 %3x%4").arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height())));
+            return;
+        }
         // The main window's frame may push it a little inside the screen.
         QVERIFY((w->geometry().topLeft() - (kept ? stored.topLeft() : home.topLeft())).manhattanLength() <= 4);
         // No larger than the screen, the main window no narrower than it can be.
         QCOMPARE(w->height(), qMin(stored.height(), home.height()));
         if (key != "MainWindow")
             QCOMPARE(w->width(), qMin(stored.width(), home.width()));
+    }
+
+    // What a drag allows, a restart keeps: the mixer dragged by its title
+    // bar down past the screen's bottom keeps the bar on the screen, and the
+    // next start opens it there.
+    void draggedWindowReopensThere()
+    {
+        QTest::mouseClick(find<QPushButton>("MixerButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("unpinButton"), Qt::LeftButton);
+        QWidget *own = view("mixerView")->window();
+        QVERIFY(own != window());
+        auto *bar = own->findChild<QWidget *>("TitleBarWindow");
+        QPoint grab(1, bar->height() / 2);
+        while (bar->childAt(grab) && grab.x() < bar->width())
+            ++grab.rx();
+        QVERIFY(!bar->childAt(grab));
+        QTest::mousePress(bar, Qt::LeftButton, {}, grab);
+        for (int down : {40, 400, 2000})
+            QTest::mouseMove(bar, grab + QPoint(0, down));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, grab + QPoint(0, 2000));
+        const QRect free = own->screen()->availableGeometry();
+        const QRect left = own->geometry();
+        QCOMPARE(bar->mapToGlobal(QPoint(0, bar->height() - 1)).y(), free.bottom());
+        QVERIFY(left.bottom() > free.bottom() + 100);
+        restart();
+        QCOMPARE(view("mixerView")->window()->geometry(), left);
     }
 
     // Icons stand out 3:1 from the plate they are drawn on: the playlist
