@@ -306,26 +306,36 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
 
 // What a drag allows, a restart keeps: a window whose title bar lies whole
 // on a screen opens where it was left, no larger than the free area of the
-// screen that shows most of it. Any other must move; it waits in the
-// primary screen's corner until this window is laid out (placeMovedWindows).
+// largest screen it touches; only one cut by a screen shorter than the one
+// it was left on (most of it showing) moves up to show whole. Any other
+// must move; it waits in the primary screen's corner until this window is
+// laid out (placeMovedWindows).
 void MainWindow::reopenWindow(int viewId, const QRect &stored)
 {
-    const QScreen *most = QGuiApplication::primaryScreen();
-    qint64 shown = 0;
+    QSize room;
     for (const QScreen *screen : QGuiApplication::screens()) {
-        const QRect part = screen->geometry().intersected(stored);
-        if (qint64(part.width()) * part.height() > shown) {
-            shown = qint64(part.width()) * part.height();
-            most = screen;
-        }
+        if (screen->geometry().intersects(stored))
+            room = room.expandedTo(screen->availableGeometry().size());
     }
-    const QRect fitted(stored.topLeft(), stored.size().boundedTo(most->availableGeometry().size()));
+    if (room.isEmpty())
+        room = QGuiApplication::primaryScreen()->availableGeometry().size();
+    const QRect fitted(stored.topLeft(), stored.size().boundedTo(room));
     openWindowAtLoad(viewId, fitted);
     auto *window = qobject_cast<NewWidgetWindow *>(viewFor(viewId)->window());
-    if (!window || window->barOnScreen(window->geometry()))
+    if (!window)
         return;
-    window->setGeometry(ontoScreen(fitted));
-    m_movedAtStart << viewId;
+    QRect at = window->geometry();
+    const QRect free = window->screenOfBar(at);
+    if (free.isNull()) {
+        window->setGeometry(ontoScreen(fitted));
+        m_movedAtStart << viewId;
+        return;
+    }
+    if (at.bottom() > free.bottom() && at.height() <= free.height()
+        && 2 * (free.bottom() + 1 - at.top()) > at.height()) {
+        at.moveBottom(free.bottom());
+        window->setGeometry(at);
+    }
 }
 
 // The windows that could not open where they were go where they cover
