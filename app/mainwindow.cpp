@@ -397,12 +397,14 @@ bool MainWindow::onStartSongPath(QString path, int action)
     if (nextSong->isLoaded())
         nextSong->unloadSongFile();
     stopForRequest();
+    m_place.clear();
     if (!currSong->loadSongFile(path, -1, QString())) {
         tellCannotPlay(path);
         return false;
     }
     playByAction(action);
     showSongInfo(songInfoFor(path));
+    m_choiceAtStop = libraryChoice();
     return true;
 }
 
