@@ -147,6 +147,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_library, &libraryView::startSongInfo, this, &MainWindow::onStartSongInfo);
     connect(m_library, &libraryView::startSongPath, this, &MainWindow::onStartSongPath);
     connect(m_library, &libraryView::importRequest, this, &MainWindow::importRequested);
+    connect(m_library, &libraryView::playlistEdited, this, &MainWindow::followPlaylist);
 
     m_chords = new chordsView(this);
     auto *barLayout = new QHBoxLayout(ui->barWidget);
@@ -203,6 +204,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_engine, &SoundEngine::mSecOfPlaying, m_karaoke, &KaraokeTextWidget::mSecOfPlaying);
     connect(currSong, &Song::loadSongChange, this, &MainWindow::on_loadSongChange);
     connect(m_engine, &SoundEngine::playStateChanged, this, &MainWindow::changePlayButtonState);
+    connect(m_engine, &SoundEngine::playStateChanged, this, &MainWindow::noteHeard);
     connect(m_engine, &SoundEngine::songBpmChanged, m_karaoke, &KaraokeTextWidget::onSongBpmChanged);
     connect(m_engine, &SoundEngine::songKeyChanged, m_karaoke, &KaraokeTextWidget::onSongKeyChanged);
 
@@ -326,19 +328,17 @@ bool MainWindow::startSongPlaylist(SongInfo info, int action, int playlistId, QS
     if (nextSong->isLoaded())
         nextSong->unloadSongFile();
     stopForRequest();
+    m_place.clear();
     bool loaded;
     if (index < 0) {
-        nextSong->unloadSongFile();
         loaded = currSong->loadSongFile(info.innerPath, -1, QString());
     } else {
         loaded = currSong->loadSongFile(info.innerPath, playlistId, playlistName);
         currSong->setPlaylistIndex(index);
-        if (loaded && currSong->inPlaylist() && !nextSong->isLoaded() && db) {
+        if (loaded && currSong->inPlaylist() && db) {
             const QList<SongInfo> songs = db->getPlaylistSongs(currSong->playlistId());
-            if (songs.size() > index + 1
-                && nextSong->loadSongFile(songs.at(index + 1).innerPath, currSong->playlistId(),
-                                          currSong->playlistName()))
-                nextSong->setPlaylistIndex(index + 1);
+            m_place.start(currSong->playlistId(), entriesOf(songs), index);
+            preloadNext(songs);
         }
     }
     if (!loaded) {
@@ -347,7 +347,44 @@ bool MainWindow::startSongPlaylist(SongInfo info, int action, int playlistId, QS
     }
     playByAction(action);
     showSongInfo(info);
+    m_library->showPlayingEntry(m_place.playlistId(), m_place.index());
+    m_choiceAtStop = libraryChoice();
     return true;
+}
+
+QList<uint> MainWindow::entriesOf(const QList<SongInfo> &songs)
+{
+    QList<uint> ids;
+    ids.reserve(songs.size());
+    for (const SongInfo &song : songs)
+        ids << song.idSong;
+    return ids;
+}
+
+// The next song is loaded ahead, and loaded again whenever the list comes
+// to show another one next: its being loaded is what makes the current
+// song's end start it.
+void MainWindow::preloadNext(const QList<SongInfo> &songs)
+{
+    const int at = m_place.next();
+    const QString path = at >= 0 && at < songs.size() ? songs.at(at).innerPath : QString();
+    if (nextSong->isLoaded() && nextSong->path() != path)
+        nextSong->unloadSongFile();
+    if (path.isEmpty())
+        return;
+    if (nextSong->isLoaded() || nextSong->loadSongFile(path, m_place.playlistId(), currSong->playlistName()))
+        nextSong->setPlaylistIndex(at);
+}
+
+void MainWindow::followPlaylist(int playlistId, int movedFrom, int movedTo)
+{
+    if (!m_place.active() || !db || (playlistId >= 0 && playlistId != m_place.playlistId()))
+        return;
+    const QList<SongInfo> songs = db->getPlaylistSongs(m_place.playlistId());
+    m_place.follow(entriesOf(songs), movedFrom, movedTo);
+    if (currSong->isLoaded() && currSong->inPlaylist())
+        currSong->setPlaylistIndex(m_place.index());
+    preloadNext(songs);
 }
 
 bool MainWindow::onStartSongPath(QString path, int action)
@@ -360,12 +397,14 @@ bool MainWindow::onStartSongPath(QString path, int action)
     if (nextSong->isLoaded())
         nextSong->unloadSongFile();
     stopForRequest();
+    m_place.clear();
     if (!currSong->loadSongFile(path, -1, QString())) {
         tellCannotPlay(path);
         return false;
     }
     playByAction(action);
     showSongInfo(songInfoFor(path));
+    m_choiceAtStop = libraryChoice();
     return true;
 }
 
@@ -484,16 +523,41 @@ void MainWindow::on_loadSongChange(Song::LoadSongState state)
 
 void MainWindow::startNextSong()
 {
-    if (!nextSong->isLoaded())
+    if (!nextSong->isLoaded() || !m_place.active() || !db) {
+        m_place.clear();
         return;
-    const bool inList = nextSong->inPlaylist();
-    const int index = inList ? nextSong->playlistIndex() : -1;
-    const int id = inList ? nextSong->playlistId() : -1;
-    const QString name = inList ? nextSong->playlistName() : QString();
-    const SongInfo info = readSongInfo(nextSong->path());
+    }
+    // The list as it stands now says which song follows, whatever was
+    // loaded ahead.
+    const int id = m_place.playlistId();
+    const QString name = nextSong->playlistName();
     nextSong->unloadSongFile();
+    const QList<SongInfo> songs = db->getPlaylistSongs(id);
+    m_place.follow(entriesOf(songs));
+    const int at = m_place.next();
+    if (at < 0) {
+        m_place.clear();
+        return;
+    }
     const bool autoplay = appSettings->value(QStringLiteral("System/Autoplay"), 1).toInt() != 0;
-    startSongPlaylist(info, autoplay ? 0 : 1, id, name, index);
+    startSongPlaylist(readSongInfo(songs.at(at).innerPath), autoplay ? 0 : 1, id, name, at);
+}
+
+// Recent lists what was heard: a song counts when it starts playing, not
+// when it is chosen, loaded or added to a playlist, nor again on resuming.
+void MainWindow::noteHeard(SoundEngine::PlayingState state)
+{
+    const bool resumed = std::exchange(m_lastState, state) == SoundEngine::ePsPaused;
+    if (state != SoundEngine::ePsPlaying || resumed || !db || !currSong->isLoaded())
+        return;
+    const SongInfo listed = db->selectSongByPath(currSong->path());
+    if (listed.innerPath == currSong->path() && listed.idSong > 0)
+        m_library->notePlayed(listed);
+}
+
+QPair<QString, int> MainWindow::libraryChoice() const
+{
+    return {m_library->getSelectedPath(), m_library->chosenRow()};
 }
 
 // ---- header bar
@@ -503,7 +567,13 @@ void MainWindow::startPlaying()
     const SoundEngine::PlayingState state = m_engine->getPlayingState();
     if (state == SoundEngine::ePsIdle || state == SoundEngine::ePsReady) {
         if (currSong->isLoaded()) {
-            m_engine->setPlayingState(SoundEngine::ePsPlaying);
+            // A row chosen since the song stopped (or was loaded) plays
+            // instead of it.
+            const QPair<QString, int> choice = libraryChoice();
+            if (!choice.first.isEmpty() && choice != m_choiceAtStop)
+                onStartSongInfo(readSongInfo(choice.first), 0);
+            else
+                m_engine->setPlayingState(SoundEngine::ePsPlaying);
             return;
         }
         const QString path = m_library->getSelectedPath();
@@ -563,6 +633,7 @@ void MainWindow::changePlayButtonState(SoundEngine::PlayingState state)
 
 void MainWindow::stopToStart()
 {
+    m_choiceAtStop = libraryChoice();
     if (m_engine->setPlayingState(SoundEngine::ePsReady) == SoundEngine::ePsIdle)
         ui->lcdFrame->clearSongInfo();
 }

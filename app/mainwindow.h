@@ -1,8 +1,8 @@
 // The program's one top-level window. It builds every page and service
 // object, wires them together and restores the stored settings; it turns a
 // play request (a library row, a file path, the play button, the end of the
-// previous playlist song) into a loaded and playing current song, preloads
-// the next playlist song and moves on to it when the current one ends.
+// previous playlist song) into a loaded and playing current song and, when
+// it ends, moves on to the song its playlist shows next at that moment.
 //
 // Threads: GUI thread only. The engine and the songs report while holding
 // their own locks, so the window never loads or unloads from inside such a
@@ -13,6 +13,7 @@
 #include "SoundEngine.h"
 #include "phrase.h"
 #include "fileCopyThread.h"
+#include "playlistplace.h"
 
 #include <QHash>
 #include <QFileInfo>
@@ -83,13 +84,17 @@ public:
 public slots:
     void onStartSongInfo(SongInfo info, int action);
     // Loads the song as the current one (true on success); a playlist index
-    // of 0 or more also preloads the playlist's following song.
+    // of 0 or more also preloads the song the playlist shows after it, and
+    // from then on follows the playlist's edits (followPlaylist), so that
+    // the song that follows it is the one the list shows next when it ends.
     bool startSongPlaylist(SongInfo info, int action, int playlistId, QString playlistName,
                            int index);
+    void followPlaylist(int playlistId, int movedFrom, int movedTo);
     bool onStartSongPath(QString path, int action);
     void on_loadSongChange(Song::LoadSongState state);
     void startNextSong();
     void changePlayButtonState(SoundEngine::PlayingState state);
+    void noteHeard(SoundEngine::PlayingState state);
     void changeMelodyButtonState();
     void changeMelodyTrack(int track);
     void volumeChanged(int value);
@@ -202,6 +207,10 @@ private:
     bool storeSongChosen() const;
     // Stop and unload, then ready, without the unload counting as a song end.
     void stopForRequest();
+    static QList<uint> entriesOf(const QList<SongInfo> &songs);
+    void preloadNext(const QList<SongInfo> &songs);
+    // The library's row chosen: its file and its row.
+    QPair<QString, int> libraryChoice() const;
     void showSongInfo(const SongInfo &info);
     // "Cannot play this file", with the file and why the current song's
     // load refused it.
@@ -215,12 +224,16 @@ private:
     // A window of its own for the view, which hands the view back here.
     NewWidgetWindow *openViewWindow(QWidget *view, int id);
     void wireViewWindow(NewWidgetWindow *window);
+    // The height of the window made for a view shown `shownHeight` tall.
+    static int detachedHeight(QWidget *view, QWidget *window, int shownHeight);
     // The settings page's karaoke looks, the engine and the banner strip on
     // the karaoke view.
     void connectViews();
     // The "WindowsPosition" group: views open where they were last closed;
     // on close, where each window is now.
     void restoreWindowPositions();
+    void reopenWindow(int viewId, const QRect &stored);
+    void placeMovedWindows();
     void saveWindowPositions();
     // Views still in windows of their own come back home (the windows go).
     void dockAllViews();
@@ -279,9 +292,16 @@ private:
     // No stored rectangle: the window was given its screen's free area.
     bool m_fillsScreen = false;
     QHash<int, QRect> m_viewRects;
+    // Views whose windows could not reopen where they were left.
+    QList<int> m_movedAtStart;
     int m_melodyMute = 0;
     // Set while the window itself stops the song for a new request.
     bool m_ownUnload = false;
+    // Where the current song stands in its playlist.
+    PlaylistPlace m_place;
+    // The library's choice when the song last stopped or was loaded.
+    QPair<QString, int> m_choiceAtStop;
+    SoundEngine::PlayingState m_lastState = SoundEngine::ePsIdle;
 
     DialogCopyFiles *m_copyDialog = nullptr;
     QFileDialog *m_importDialog = nullptr;

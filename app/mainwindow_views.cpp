@@ -3,8 +3,9 @@
 // taken into a window of its own and comes home when that window is pinned
 // or closed; the drag bar shows or hides the screen area, or tears the bar
 // view off when dragged out of the window. The windows' rectangles are
-// stored on close exactly as they are and reopened at the next start; a
-// rectangle no screen shows any more is moved onto the primary screen.
+// stored on close exactly as they are and reopened at the next start where
+// a drag could have left them; the main window's rectangle no screen shows
+// any more is moved onto the primary screen.
 #include "mainwindow.h"
 
 #include "KaraokeTextWidget.h"
@@ -30,6 +31,7 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -227,15 +229,20 @@ void MainWindow::unpinView()
             emit barDragged(true);
         const int shownHeight = view->height();
         NewWidgetWindow *window = openViewWindow(view, id);
-        // Bottoms aligned: the view stays where it was on the screen, the
-        // window's own title bar and grip above and below it counted in.
-        const int chrome = qMax(0, window->sizeHint().height() - view->sizeHint().height());
-        const int tall = qMax(shownHeight + chrome, window->minimumSizeHint().height());
+        // Bottoms aligned: the view stays where it was on the screen.
+        const int tall = detachedHeight(view, window, shownHeight);
         const QRect at(x(), y() + height() - tall, width(), tall);
         window->setGeometry(PopupPlacement::keepInside(at, PopupPlacement::availableAt(at.center())));
         window->show();
         buttonIndexChanged(ui->KaraokeButton);
     }
+}
+
+// The window's own title bar and grip above and below the view counted in.
+int MainWindow::detachedHeight(QWidget *view, QWidget *window, int shownHeight)
+{
+    const int chrome = qMax(0, window->sizeHint().height() - view->sizeHint().height());
+    return qMax(shownHeight + chrome, window->minimumSizeHint().height());
 }
 
 void MainWindow::retriveWidget(QWidget *view, int id, bool closed)
@@ -297,6 +304,62 @@ void MainWindow::openWindowAtLoad(int viewId, QRect rect)
     buttonIndexChanged(ui->KaraokeButton);
 }
 
+// What a drag allows, a restart keeps: a window whose title bar lies whole
+// on a screen opens where it was left, no larger than the free area of the
+// largest screen it touches; only one cut by a screen shorter than the one
+// it was left on (most of it showing) moves up to show whole. Any other
+// must move; it waits in the primary screen's corner until this window is
+// laid out (placeMovedWindows).
+void MainWindow::reopenWindow(int viewId, const QRect &stored)
+{
+    QSize room;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        if (screen->geometry().intersects(stored))
+            room = room.expandedTo(screen->availableGeometry().size());
+    }
+    if (room.isEmpty())
+        room = QGuiApplication::primaryScreen()->availableGeometry().size();
+    const QRect fitted(stored.topLeft(), stored.size().boundedTo(room));
+    openWindowAtLoad(viewId, fitted);
+    auto *window = qobject_cast<NewWidgetWindow *>(viewFor(viewId)->window());
+    if (!window)
+        return;
+    QRect at = window->geometry();
+    const QRect free = window->screenOfBar(at);
+    if (free.isNull()) {
+        window->setGeometry(ontoScreen(fitted));
+        m_movedAtStart << viewId;
+        return;
+    }
+    if (at.bottom() > free.bottom() && at.height() <= free.height()
+        && 2 * (free.bottom() + 1 - at.top()) > at.height()) {
+        at.moveBottom(free.bottom());
+        window->setGeometry(at);
+    }
+}
+
+// The windows that could not open where they were go where they cover
+// neither the header, with the transport buttons, nor the tabs.
+void MainWindow::placeMovedWindows()
+{
+    if (m_movedAtStart.isEmpty())
+        return;
+    // The main page may not be shown yet (the splash page is): it is laid
+    // out now to tell where its header and tabs will be.
+    if (!ui->pageMain->isVisible()) {
+        ui->pageMain->setGeometry(ui->stackedWidget->rect());
+        ui->pageMain->layout()->activate();
+    }
+    const auto onScreen = [](QWidget *w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    const QList<QRect> keepClear{onScreen(ui->headerBar), onScreen(ui->tabBar)};
+    for (int id : std::exchange(m_movedAtStart, {})) {
+        QWidget *view = viewFor(id);
+        if (!isDocked(view))
+            view->window()->setGeometry(PopupPlacement::clearOf(view->window()->geometry(),
+                                                                screen()->availableGeometry(), keepClear));
+    }
+}
+
 // Once a window manager has framed the first window, the frame too stays
 // inside the free area.
 void MainWindow::keepFrameOnScreen()
@@ -314,6 +377,7 @@ void MainWindow::keepFrameOnScreen()
 // up they come back in front of it.
 void MainWindow::raiseViewWindows()
 {
+    placeMovedWindows();
     for (const auto &[key, id] : kStoredViews) {
         QWidget *view = viewFor(id);
         if (view && !isDocked(view))
@@ -416,8 +480,10 @@ bool MainWindow::handleLibrary(QWidget *view)
     const int id = ui->buttonGroup->checkedId();
     if (id == Mixer)
         emit barDragged(true);
+    const int shownHeight = view->height();
     NewWidgetWindow *window = openViewWindow(view, id);
-    const QRect at(QCursor::pos(), window->sizeHint());
+    // As tall as the view was shown: its own size hint may show no row.
+    const QRect at(QCursor::pos(), QSize(window->sizeHint().width(), detachedHeight(view, window, shownHeight)));
     window->setGeometry(PopupPlacement::keepInside(at, PopupPlacement::availableAt(at.topLeft())));
     window->show();
     view->show();
@@ -452,7 +518,7 @@ void MainWindow::restoreWindowPositions()
             continue;
         const QRect r = stored(key);
         if (r.isValid())
-            openWindowAtLoad(id, ontoScreen(r));
+            reopenWindow(id, r);
     }
     const QRect main = stored("MainWindow");
     if (main.isValid()) {
@@ -466,7 +532,7 @@ void MainWindow::restoreWindowPositions()
     }
     const QRect karaoke = stored("KaraokeTextWidget");
     if (karaoke.isValid()) {
-        openWindowAtLoad(Karaoke, ontoScreen(karaoke));
+        reopenWindow(Karaoke, karaoke);
         m_karaokeDetached = true;
     }
     s.endGroup();

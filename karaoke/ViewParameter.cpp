@@ -108,9 +108,10 @@ void ViewParameter::updateViewParam()
         updateViewParamByTextSize();
 }
 
-// The letters are as high as the chosen rows allow, unless a row of
-// ordinary length would then not fit the width: a wide, low view keeps its
-// rows whole; a narrower or taller one shows more rows of letters that fit.
+// The letters are as high as the chosen rows allow, unless a row of the
+// length the size allows would then not fit the width: a wide, low view
+// keeps its rows whole; a narrower or taller one shows more rows of letters
+// that fit.
 void ViewParameter::updateViewParamByRowsCount()
 {
     const int h = textAreaSize.height();
@@ -143,9 +144,14 @@ int ViewParameter::fittingPixelSize(int width) const
     // An "n" is wider than the average letter of a row with its spaces and
     // as wide as one in capitals; the lyric model splits only a row that
     // does not fit with a "W" of air to spare.
-    const int row = m.horizontalAdvance(QString(ROW_CHARACTERS, QLatin1Char('n')))
+    const int row = m.horizontalAdvance(QString(rowCharacters(), QLatin1Char('n')))
                     + m.horizontalAdvance(QLatin1Char('W'));
     return row > 0 ? std::max(1, width * 100 / row) : std::numeric_limits<int>::max();
+}
+
+int ViewParameter::rowCharacters() const
+{
+    return chosenRowsCount >= 6 ? ROW_CHARACTERS * 5 / 4 : chosenRowsCount <= 4 ? ROW_CHARACTERS * 4 / 5 : ROW_CHARACTERS;
 }
 
 void ViewParameter::updateViewParamByTextSize()

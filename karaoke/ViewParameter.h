@@ -57,10 +57,15 @@ public:
     void updateViewParam();
     void updateViewParamByRowsCount();
     void updateViewParamByTextSize();
-    // The largest pixel size at which a row of ROW_CHARACTERS letters fits
+    // The largest pixel size at which a row of rowCharacters() letters fits
     // `width` without being split.
     int fittingPixelSize(int width) const;
+    // The letters of a row that fit the width whole, by the size chosen:
+    // where the width sets the letters' size (a wide page), bigger letters
+    // are bought with longer rows split in two.
+    int rowCharacters() const;
 
+    // The rows of the usual size: a song's rows are seldom longer.
     static constexpr int ROW_CHARACTERS = 32;
 
 signals:

@@ -47,7 +47,7 @@ DatabaseHelper::DatabaseHelper()
     : sqlSongsByTitle(head("ORDER BY Titolo ASC")),
       sqlMDNews(QStringLiteral("SELECT IdSong,isFromSub,Titolo,Artista,Durata,Formato,Bpm,"
                                "keySign AS Key,innerPath,ProductId FROM MDNews")),
-      sqlRecentSongs(head("ORDER BY ultimaRiproduzione DESC LIMIT :x")),
+      sqlRecentSongs(head("WHERE ultimaRiproduzione > '' ORDER BY ultimaRiproduzione DESC LIMIT :x")),
       sqlDownloadedSongs(head("WHERE isFromSub = 1")),
       sqlPlaylistSongs(QStringLiteral(
           "SELECT  Songs.IdSong,isFromSub,Titolo,NomeArtista,Durata,Formato,Bpm,keySign AS Key,"

@@ -79,6 +79,7 @@ public:
     bool checkSong(const SongInfo &info, const QString &path);
     bool insertDataSongs(const SongInfo &info, const QString &path, int idArtist, int idGenre,
                          int idAuthor);
+    // The song is heard now.
     bool updateLastPlay(int idSong);
     // `read` false when the file would not give the row (an empty record
     // also when there is none).
@@ -91,6 +92,7 @@ public:
     QList<Genres> selectGenres();
     QList<SongInfo> selectSongs();
     QList<SongInfo> selectSubSongs();
+    // The x songs heard last, the latest first.
     QList<SongInfo> selectLastXSongs(int x);
     // Modes: 1 title, 2 artist name, 3 genre name contain f; 4 artist id,
     // 5 genre id equal f. Any other mode gives an empty list.
@@ -149,9 +151,10 @@ public:
     static bool prepareMDSong(QSqlQuery &q, const char *table);
     static bool execMDSong(QSqlQuery &q, const SongInfo &info);
 
-    // Maintenance. Removing an artist or a genre also deletes its songs'
-    // files inside the song folder (an MP3's CD+G companion and every
-    // song's ".bak" with them); a single song's file stays.
+    // Maintenance. A song removed leaves every playlist. Removing an artist
+    // or a genre also deletes its songs' files inside the song folder (an
+    // MP3's CD+G companion and every song's ".bak" with them); a single
+    // song's file stays.
     bool removeSongFromLibrary(int idSong);
     bool removeArtist(int idArtist);
     bool removeGenre(int idGenre);

@@ -12,24 +12,45 @@
 
 using LibrarySql::failed;
 
+namespace {
+
+// The playlist entries of songs a removal takes: a playlist plays and
+// counts only what the library still holds.
+bool dropPlaylistEntries(const QList<int> &songs)
+{
+    QSqlQuery q;
+    q.prepare(QStringLiteral("DELETE FROM PlayListSongs WHERE IdSong = :idSong"));
+    for (int id : songs) {
+        q.bindValue(QStringLiteral(":idSong"), id);
+        if (!q.exec())
+            return failed(q);
+    }
+    return true;
+}
+
+} // namespace
+
 bool DatabaseHelper::removeSongFromLibrary(int idSong)
 {
+    LibrarySql::Savepoint savepoint(QSqlDatabase::database(), "removeSong");
+    if (!savepoint.isOpen() || !dropPlaylistEntries({idSong}))
+        return false;
     QSqlQuery q;
     q.prepare(QStringLiteral("DELETE FROM Songs WHERE idSong= :idSong"));
     q.bindValue(QStringLiteral(":idSong"), idSong);
-    return q.exec() || failed(q);
+    return (q.exec() || failed(q)) && savepoint.release();
 }
 
 bool DatabaseHelper::removeArtist(int idArtist)
 {
-    return removeWithFiles("SELECT innerPath FROM Songs WHERE IdArtista=:artistId", ":artistId",
+    return removeWithFiles("SELECT innerPath, IdSong FROM Songs WHERE IdArtista=:artistId", ":artistId",
                            "DELETE FROM Artisti WHERE IdArtista= :idArtista", ":idArtista",
                            idArtist);
 }
 
 bool DatabaseHelper::removeGenre(int idGenre)
 {
-    return removeWithFiles("SELECT innerPath FROM Songs WHERE IdGenere=:genreId", ":genreId",
+    return removeWithFiles("SELECT innerPath, IdSong FROM Songs WHERE IdGenere=:genreId", ":genreId",
                            "DELETE FROM Genere WHERE IdGenere= :idGenere", ":idGenere", idGenre);
 }
 
@@ -39,21 +60,29 @@ bool DatabaseHelper::removeWithFiles(const char *selectText, const char *selectB
                                      const char *deleteText, const char *deleteBind, int id)
 {
     QStringList paths;
+    QList<int> songs;
     QSqlQuery select;
     select.setForwardOnly(true);
     select.prepare(QLatin1String(selectText));
     select.bindValue(QLatin1String(selectBind), id);
     if (select.exec()) {
-        while (select.next())
+        while (select.next()) {
             paths << select.value(0).toString();
+            songs << select.value(1).toInt();
+        }
     }
     select.finish();
 
+    LibrarySql::Savepoint savepoint(QSqlDatabase::database(), "removeSongs");
+    if (!savepoint.isOpen() || !dropPlaylistEntries(songs))
+        return false;
     QSqlQuery remove;
     remove.prepare(QLatin1String(deleteText));
     remove.bindValue(QLatin1String(deleteBind), id);
     if (!remove.exec())
         return failed(remove);
+    if (!savepoint.release())
+        return false;
     for (const QString &path : paths)
         removeSongFiles(path);
     return true;

@@ -164,8 +164,9 @@ bool DatabaseHelper::insertDataSongs(const SongInfo &info, const QString &path, 
 bool DatabaseHelper::updateLastPlay(int idSong)
 {
     QSqlQuery q;
-    q.prepare(QStringLiteral("Update Songs set ultimaRiproduzione = datetime('now','localtime') "
-                             "where IdSong=:id"));
+    // To the millisecond: songs that follow each other at once keep their order.
+    q.prepare(QStringLiteral("Update Songs set ultimaRiproduzione = "
+                             "strftime('%Y-%m-%d %H:%M:%f','now','localtime') where IdSong=:id"));
     q.bindValue(QStringLiteral(":id"), idSong);
     return q.exec() || failed(q);
 }
@@ -216,7 +217,8 @@ QList<SongInfo> DatabaseHelper::selectSubSongs()
 
 QList<SongInfo> DatabaseHelper::selectLastXSongs(int x)
 {
-    return selectSongList(QStringLiteral("ORDER BY ultimaRiproduzione DESC LIMIT :x"), ":x", x);
+    return selectSongList(QStringLiteral("WHERE ultimaRiproduzione > '' ORDER BY ultimaRiproduzione DESC LIMIT :x"),
+                          ":x", x);
 }
 
 QList<SongInfo> DatabaseHelper::selectSongsWithFilter(int mode, const QString &f)

@@ -7,7 +7,8 @@ width its text and icon take and the width of its cell).
         The import dialog's file list: no entry cut; each listed file of
         FOLDER has its size and its date written as LANG writes them (the
         date's numbers in the language's order and separators, the size's
-        decimal mark) and its date is the file's own.
+        decimal mark) and its date is the file's own. Its file-type box
+        shows its choice whole.
     lists_check.py search DUMP LANG TRANSLATIONS_DIR NAME
         Browse PC's search table: its headers are LANG's words for "Type",
         "Name" and "Path" (TRANSLATIONS_DIR/lang_LANG.ts) and NAME is among
@@ -48,7 +49,12 @@ def date_pattern(lang, when):
 
 def check_import(dump, lang, folder):
     faults, rows = [], {}
+    types = 0
     for kind, cut, need, have, x, y, path, text in entries(dump):
+        if kind == "current" and path.startswith("QFileDialog/") and path.endswith("/fileTypeCombo"):
+            types += 1
+            if cut:
+                faults.append(f"import dialog: file type {text!r} cut, needs {need} px, has {have}")
         if kind != "item" or not path.startswith("QFileDialog/") or not path.endswith("/treeView"):
             continue
         if cut:
@@ -56,6 +62,8 @@ def check_import(dump, lang, folder):
         rows.setdefault(y, []).append((x, text))
     if not rows:
         faults.append("import dialog: no file listed")
+    if not types:
+        faults.append("import dialog: no file-type box")
     for cells in rows.values():
         texts = [t for _, t in sorted(cells)]
         file = os.path.join(folder, texts[0])

@@ -1175,6 +1175,42 @@ private slots:
         QCOMPARE(cut, QStringList());
     }
 
+    // Text Size acts on the full karaoke page as on the short view: Small,
+    // Medium and Large give three row heights and three letter sizes, every
+    // row whole in the width (split where the letters ask it) and the rows
+    // shown filling the page.
+    void textSizeOnTheKaraokePage()
+    {
+        const QStringList rows{"When the evening lights came on", "I will sing the song we knew",
+                               "Every road is open tonight", "Hold the line and carry on now"};
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"),
+                            {m_songs.filePath("sizes"), "1", "sizes", "--lyrics", rows.join('|'), "--bpm", "60"});
+        startFromLibrary(m_songs.filePath("sizes/sizes.kar"));
+        QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("KaraokeButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("optionsButton"), Qt::LeftButton);
+        QListView *list = karaoke()->lyricList();
+        ViewParameter *view = karaoke()->viewParameter();
+        QVector<int> pitches, letters;
+        for (int size = 0; size < 3; ++size) {
+            QComboBox *box = combo("textSizeCombo");
+            box->setCurrentIndex(size);
+            emit box->activated(size);
+            QTRY_VERIFY(list->height() > 500 && view->textAreaSize == list->viewport()->size()
+                        && list->visualRect(list->model()->index(0, 0)).height() == view->textRowVerticalSpace);
+            pitches << view->textRowVerticalSpace;
+            letters << view->textFont.pixelSize();
+            const QFontMetrics m(view->textFont);
+            for (const LyricRow &row : karaoke()->lyricsModel()->rows())
+                QVERIFY2(m.horizontalAdvance(row.text) <= list->viewport()->width(), qPrintable(row.text));
+            QVERIFY(view->textRowsCount * view->textRowVerticalSpace <= list->viewport()->height());
+            QVERIFY((view->textRowsCount + 1) * view->textRowVerticalSpace > list->viewport()->height());
+        }
+        QVERIFY2(pitches[0] < pitches[1] && pitches[1] < pitches[2] && letters[0] < letters[1] && letters[1] < letters[2],
+                 qPrintable(QStringLiteral("rows %1 %2 %3, letters %4 %5 %6").arg(pitches[0]).arg(pitches[1])
+                                .arg(pitches[2]).arg(letters[0]).arg(letters[1]).arg(letters[2])));
+    }
+
     // On each laptop screen, in English and in Italian, with the window in
     // either corner and a song from the library playing a key up: every page keeps the window on the
     // screen (back to its size after), each page's farthest control and
@@ -1609,9 +1645,17 @@ private slots:
         QTest::newRow("main window on a screen gone") << "MainWindow" << QRect(screen.right() + 900, 40, 900, 560) << false;
         QTest::newRow("karaoke at the edge") << "KaraokeTextWidget" << QRect(screen.right() - 100, 10, 500, 300) << true;
         QTest::newRow("karaoke a sliver in") << "KaraokeTextWidget" << QRect(screen.right() - 10, 10, 500, 300) << false;
+        QTest::newRow("karaoke's title bar off the bottom") << "KaraokeTextWidget"
+                                                            << QRect(screen.left() + 100, screen.bottom() - 10, 900, 700)
+                                                            << false;
+        QTest::newRow("karaoke's title bar at the bottom") << "KaraokeTextWidget"
+                                                           << QRect(screen.left() + 100, screen.bottom() - 30, 900, 700)
+                                                           << true;
     }
-    // A stored rectangle no screen shows opens at the screen's corner; one
-    // larger than the screen is cut to it.
+    // A stored rectangle no screen shows: the main window opens at the
+    // screen's corner; a view's window where it covers neither the header
+    // (with the transport buttons) nor the tabs. One larger than the screen
+    // is cut to it.
     void offScreen()
     {
         QFETCH(QString, key);
@@ -1621,12 +1665,49 @@ private slots:
         QWidget *w = key == "MainWindow" ? window() : view(key)->window();
         QVERIFY(w != (key == "MainWindow" ? nullptr : window()));
         const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
+        if (key != "MainWindow" && !kept) {
+            const auto onScreen = [this](const char *name) {
+                QWidget *part = find(name);
+                return QRect(part->mapToGlobal(QPoint(0, 0)), part->size());
+            };
+            const QRect free = window()->screen()->availableGeometry();
+            QTRY_VERIFY2(free.contains(w->geometry()) && !w->geometry().intersects(onScreen("headerBar"))
+                             && !w->geometry().intersects(onScreen("tabBar")),
+                         qPrintable(QStringLiteral("%1,%2 %3x%4").arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height())));
+            return;
+        }
         // The main window's frame may push it a little inside the screen.
         QVERIFY((w->geometry().topLeft() - (kept ? stored.topLeft() : home.topLeft())).manhattanLength() <= 4);
         // No larger than the screen, the main window no narrower than it can be.
         QCOMPARE(w->height(), qMin(stored.height(), home.height()));
         if (key != "MainWindow")
             QCOMPARE(w->width(), qMin(stored.width(), home.width()));
+    }
+
+    // What a drag allows, a restart keeps: the mixer dragged by its title
+    // bar down past the screen's bottom keeps the bar on the screen, and the
+    // next start opens it there.
+    void draggedWindowReopensThere()
+    {
+        QTest::mouseClick(find<QPushButton>("MixerButton"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("unpinButton"), Qt::LeftButton);
+        QWidget *own = view("mixerView")->window();
+        QVERIFY(own != window());
+        auto *bar = own->findChild<QWidget *>("TitleBarWindow");
+        QPoint grab(1, bar->height() / 2);
+        while (bar->childAt(grab) && grab.x() < bar->width())
+            ++grab.rx();
+        QVERIFY(!bar->childAt(grab));
+        QTest::mousePress(bar, Qt::LeftButton, {}, grab);
+        for (int down : {40, 400, 2000})
+            QTest::mouseMove(bar, grab + QPoint(0, down));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, grab + QPoint(0, 2000));
+        const QRect free = own->screen()->availableGeometry();
+        const QRect left = own->geometry();
+        QCOMPARE(bar->mapToGlobal(QPoint(0, bar->height() - 1)).y(), free.bottom());
+        QVERIFY(left.bottom() > free.bottom() + 100);
+        restart();
+        QCOMPARE(view("mixerView")->window()->geometry(), left);
     }
 
     // Icons stand out 3:1 from the plate they are drawn on: the playlist
@@ -2402,6 +2483,148 @@ private slots:
         // A song let go over the lyrics (under the karaoke view's buttons) plays.
         drop(window(), window()->findChild<QAbstractScrollArea *>("lV_Text")->viewport(), second.mid(0, 1));
         QCOMPARE(currSong->path(), second.first().toLocalFile());
+    }
+
+    // A host's evening: a playlist of five songs started with Auto Play;
+    // while the first plays, the fourth is dragged up by its grip, the
+    // second removed with the delete button and a library song added with
+    // Add Song (the table then shows its columns whole). The songs that
+    // follow are those the list shows next as each ends, the row lit follows
+    // them, and Recent lists what was heard, the latest first; a song added
+    // counts only once heard.
+    void autoPlayFollowsTheList()
+    {
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "6", "q1"});
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "2", "q2", "q3", "q4", "q5"});
+        const auto q = [this](int n) { return m_files.filePath(QStringLiteral("q%1.kar").arg(n)); };
+        m_db->insertPlaylist(QStringLiteral("Party"));
+        const int list = m_db->selectPlaylists().last().getId();
+        QList<int> ids;
+        for (int n = 1; n <= 5; ++n) {
+            QVERIFY(m_db->insertDataSongs(info(q(n)), q(n), m_db->checkInsertArtist("Artist"),
+                                          m_db->checkInsertGenere("Genre"), m_db->checkInsertAuthor("Author")));
+            ids << int(m_db->selectSongByPath(q(n)).idSong);
+            QVERIFY(m_db->insertSongInPlayList(ids.last(), list));
+        }
+        appSettings->setValue("System/DoubleClickAction", 0);
+        const auto forget = qScopeGuard([&] {
+            m_db->deletePlaylist(list);
+            for (int id : ids)
+                m_db->removeSongFromLibrary(id);
+        });
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *side = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(side->count() - 1)).center());
+        QTRY_COMPARE(songTable()->model()->rowCount(), 5);
+        const auto rowOf = [this](int row) { return songTable()->visualRect(songTable()->model()->index(row, 2)).center(); };
+        QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(0));
+        QTest::mouseDClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(0));
+        QTRY_VERIFY(currSong->path() == q(1) && state() == SoundEngine::ePsPlaying);
+
+        QStringList heard{q(1)};
+        const QMetaObject::Connection noted = connect(currSong, &Song::loadSongChange, this, [&heard](Song::LoadSongState change) {
+            if (change == Song::eLsLoaded)
+                heard << currSong->path();
+        });
+        const auto unnote = qScopeGuard([noted] { disconnect(noted); });
+        // The fourth song dragged up to the second row by its grip.
+        QHeaderView *grips = songTable()->verticalHeader();
+        const auto grip = [grips](int row) {
+            return QPoint(grips->width() / 2, grips->sectionViewportPosition(row) + grips->sectionSize(row) / 2);
+        };
+        QTRY_VERIFY(grips->isVisible() && grips->width() > 0);
+        QTest::mousePress(grips->viewport(), Qt::LeftButton, {}, grip(3));
+        QTest::mouseMove(grips->viewport(), grip(3) - QPoint(0, 12));
+        QTest::mouseMove(grips->viewport(), grip(1) - QPoint(0, 3));
+        QTest::mouseMove(grips->viewport(), grip(1) - QPoint(0, 6));
+        QTest::mouseRelease(grips->viewport(), Qt::LeftButton, {}, grip(1) - QPoint(0, 6));
+        // The second song removed: chosen, the delete button, Yes.
+        QTRY_COMPARE(songTable()->model()->index(2, 8).data().toString(), q(2));
+        QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(2));
+        QTest::mouseClick(find<QPushButton>("deleteButton"), Qt::LeftButton);
+        QCOMPARE(m_db->getPlaylistSongs(list).size(), 4);
+        // Song "a" added at the end with Add Song, then End.
+        const auto heardAt = [](const QString &path) {
+            QSqlQuery q;
+            q.prepare("SELECT ultimaRiproduzione FROM Songs WHERE innerPath = ?");
+            q.addBindValue(path);
+            return q.exec() && q.next() ? q.value(0).toString() : QString("none");
+        };
+        const QString aHeardAt = heardAt(song("a"));
+        QTest::mouseClick(find<QPushButton>("AddToPlayListButton"), Qt::LeftButton);
+        QModelIndex a;
+        QTRY_VERIFY((a = songTable()->model()->match(songTable()->model()->index(0, 8), Qt::DisplayRole, song("a"), 1,
+                                                     Qt::MatchExactly).value(0)).isValid());
+        QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(a.row()));
+        QTest::mouseDClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(a.row()));
+        QTest::mouseClick(find<QPushButton>("AddToPlayListButton"), Qt::LeftButton);
+        QTRY_COMPARE(songTable()->model()->rowCount(), 5);
+        const auto recent = [this] {
+            QStringList paths;
+            for (const SongInfo &s : m_db->selectLastXSongs(10))
+                paths << s.innerPath;
+            return paths;
+        };
+        const bool addedCounted = heardAt(song("a")) != aHeardAt;
+        settle();
+        QVERIFY(!songTable()->horizontalScrollBar()->isVisible());
+        for (int c = 2; c < 8; ++c) {
+            const QRect cell = songTable()->visualRect(songTable()->model()->index(0, c));
+            QVERIFY2(cell.width() > 0 && cell.right() < songTable()->viewport()->width(), qPrintable(QString::number(c)));
+        }
+        QVERIFY2(currSong->path() == q(1), "the first song ended before the list was edited: too slow a machine");
+
+        const QStringList expected{q(1), q(4), q(3), q(5), song("a")};
+        for (int step = 1; step < expected.size(); ++step) {
+            QTRY_VERIFY_WITH_TIMEOUT(heard.size() > step, 30000);
+            QCOMPARE(heard.at(step), expected.at(step));
+            // The row lit is the song's own entry.
+            QTRY_COMPARE(songTable()->currentIndex().row(), step);
+            QCOMPARE(songTable()->model()->index(step, 8).data().toString(), expected.at(step));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!currSong->isLoaded(), 30000);
+        QCOMPARE(heard, expected);
+        QCOMPARE(recent().mid(0, 5), QStringList({song("a"), q(5), q(3), q(4), q(1)}));
+        QVERIFY(!recent().contains(q(2)));
+        QVERIFY2(!addedCounted, "a song added to the playlist counted as heard");
+    }
+
+    // Stop, then Play: the row chosen after the Stop plays; with no new
+    // choice (or one made before the Stop) the stopped song plays again.
+    void playAfterStop_data()
+    {
+        QTest::addColumn<QString>("before"); // the row chosen while "a" plays
+        QTest::addColumn<QString>("after");  // the row chosen after the Stop
+        QTest::addColumn<QString>("plays");
+        QTest::newRow("another row chosen") << "" << "b" << "b";
+        QTest::newRow("no new choice") << "" << "" << "a";
+        QTest::newRow("chosen before the Stop") << "c" << "" << "a";
+    }
+    void playAfterStop()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QString, plays);
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        const auto click = [this](const QString &name) {
+            auto *model = songTable()->model();
+            const QModelIndex cell = model->match(model->index(0, 8), Qt::DisplayRole, song(name.toLatin1()), 1,
+                                                  Qt::MatchExactly).value(0).siblingAtColumn(2);
+            QVERIFY(cell.isValid());
+            QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, songTable()->visualRect(cell).center());
+        };
+        click("a");
+        QTest::mouseClick(find<QPushButton>("playButton"), Qt::LeftButton);
+        QTRY_VERIFY(currSong->path() == song("a") && state() == SoundEngine::ePsPlaying);
+        if (!before.isEmpty())
+            click(before);
+        QTest::mouseClick(find<QPushButton>("rewButton"), Qt::LeftButton);
+        QCOMPARE(int(state()), int(SoundEngine::ePsReady));
+        if (!after.isEmpty())
+            click(after);
+        QTest::mouseClick(find<QPushButton>("playButton"), Qt::LeftButton);
+        QTRY_COMPARE(int(state()), int(SoundEngine::ePsPlaying));
+        QCOMPARE(currSong->path(), song(plays.toLatin1()));
     }
 
     // What an import cannot bring in is told under its own heading, each

@@ -218,17 +218,22 @@ private slots:
         QCOMPARE(shell(file, rows.arg(5)), QString("5|0|3\n5|1|1\n5|2|2"));
         QVERIFY(exec("DROP TRIGGER boom"));
 
-        // A removed song still counts but is no longer listed.
+        // A removed song leaves every playlist, the entries after it moving up.
         QVERIFY(db->removeSongFromLibrary(a));
         QVERIFY(QFile::exists(folder + "a.mid"));
         QCOMPARE(titles(db->getPlaylistSongs(5)), QStringList({"C", "B"}));
+        QCOMPARE(shell(file, rows.arg(5)), QString("5|0|3\n5|1|2"));
+        QCOMPARE(shell(file, rows.arg(6)), QString("6|0|2"));
         const Playlist mine = db->selectPlaylists().value(4);
-        QCOMPARE(mine.getName() + QString::number(mine.getNumsongs()), QString("Mine3"));
+        QCOMPARE(mine.getName() + QString::number(mine.getNumsongs()), QString("Mine2"));
 
         QVERIFY(db->updatePlaylistName(99, "nothing"));
         QVERIFY(db->deletePlaylist(5));
         QCOMPARE(shell(file, "SELECT count(*) FROM PlayListSongs WHERE IdPlayList = 5"), QString("0"));
-        QCOMPARE(shell(file, rows.arg(6)), other);
+        QCOMPARE(shell(file, rows.arg(6)), QString("6|0|2"));
+        // So do the songs of an artist removed.
+        QVERIFY(db->removeArtist(db->checkInsertArtist("x")));
+        QCOMPARE(shell(file, "SELECT count(*) FROM PlayListSongs"), QString("0"));
         QCOMPARE(check(), QString("ok"));
     }
 

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeView>
@@ -186,8 +187,19 @@ private:
             needed = std::min(needed, screen->availableGeometry().width() * 3 / 4);
         tree->setMinimumWidth(needed);
         // The kinds of files box as wide as its longest entry, in any language.
-        if (auto *kinds = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+        // Its own least width is not worked out again when its entries change
+        // (a language chosen), and the layout would squeeze it to that.
+        if (auto *kinds = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
             kinds->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+            QStyleOptionComboBox option;
+            option.initFrom(kinds);
+            const int chrome = kinds->width() - kinds->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                                             QStyle::SC_ComboBoxEditField, kinds).width();
+            int widest = 0;
+            for (int i = 0; i < kinds->count(); ++i)
+                widest = std::max(widest, kinds->fontMetrics().horizontalAdvance(kinds->itemText(i)));
+            kinds->setMinimumWidth(std::max(kinds->sizeHint().width(), chrome + widest));
+        }
         // The side panel as wide as its places' names.
         if (auto *places = dialog->findChild<QListView *>(QStringLiteral("sidebar"))) {
             const int width = places->sizeHintForColumn(0) + 2 * places->frameWidth() + 4;

@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QListWidgetItem>
 #include <QMovie>
-#include <QScrollBar>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -475,31 +474,18 @@ void libraryView::buildTableSongs()
     for (int c = 2; c < 8; ++c)
         songModel->setHeaderData(c, Qt::Horizontal, tr(titles[c]));
     QHeaderView *columns = table->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::Fixed);
     table->setColumnWidth(1, 30);
     table->setColumnWidth(4, 60);
     table->setColumnWidth(5, 60);
     table->setColumnWidth(6, 40);
     table->setColumnWidth(7, 55);
-    columns->setSectionResizeMode(QHeaderView::Fixed);
-
-    // The scroll bar and the grips are shown only once the table lays itself
-    // out again: their widths are taken from what the rows and the header's
-    // style ask for, and the other columns' from what they got (at least the
-    // table's least width), or the last column would be cut.
-    QHeaderView *grips = table->verticalHeader();
-    const bool scrolls = table->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ||
-                         (table->verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
-                          grips->length() > table->maximumViewportSize().height());
-    int room = table->width() - 2 * table->frameWidth();
-    if (scrolls)
-        room -= table->verticalScrollBar()->sizeHint().width();
-    if (!grips->isHidden())
-        room -= grips->sizeHint().width();
-    for (int c : {1, 4, 5, 6, 7})
-        room -= table->isColumnHidden(c) ? 0 : table->columnWidth(c);
-    const int share = table->width() < 761 ? 375 : std::max(0, room) / 2;
-    table->setColumnWidth(2, share);
-    table->setColumnWidth(3, share);
+    // Title and artist share what the other columns leave, however wide the
+    // table and whether its grips and scroll bar show: the header lays them
+    // out again whenever one of these changes, so no column is cut and no bar
+    // scrolls sideways while they can still shrink.
+    columns->setSectionResizeMode(2, QHeaderView::Stretch);
+    columns->setSectionResizeMode(3, QHeaderView::Stretch);
 }
 
 void libraryView::buildTableListing(const QString &title)
@@ -507,12 +493,10 @@ void libraryView::buildTableListing(const QString &title)
     QTableView *table = ui->songsListview;
     table->setColumnHidden(0, true);
     songModel->setHeaderData(1, Qt::Horizontal, title);
+    QHeaderView *columns = table->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::Interactive);
     table->setColumnWidth(2, 100);
-    int w = table->width() - 101;
-    if (table->verticalScrollBar()->isVisible())
-        w -= table->verticalScrollBar()->width() + 1;
-    table->setColumnWidth(1, w);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setSectionResizeMode(1, QHeaderView::Stretch);
 }
 
 void libraryView::buildTableArtists()

@@ -76,6 +76,9 @@ public:
     int getPlaylistStartIndex() const;
     QString getPlaylistName() const;
     int getPlaylistId() const;
+    // The entry of the playlist playing is the row chosen, while the table
+    // shows that playlist.
+    void showPlayingEntry(int playlistId, int position);
     void setHasUnseenNews(bool value) { hasUnseenNews = value; }
     bool getHasUnseenNews() const { return hasUnseenNews; }
     // Why the news of this start could not be fetched, said while the news
@@ -106,10 +109,18 @@ public:
                                ReplyHandler handler, const QString &searchText = QString());
     void setTimeouts(const NetTimeouts &limits) { storeTimeouts = limits; }
 
+    // The song heard noted for the recent songs; a refusal is said on the
+    // page.
+    void notePlayed(const SongInfo &song);
+
 signals:
     void startSongInfo(SongInfo song, int action);
     void startSongPath(QString path, int action);
     void importRequest(QList<QUrl> urls);
+    // The entries of a playlist changed (-1: of any playlist, as when
+    // library songs went); `movedFrom` and `movedTo` tell the one entry moved
+    // when that was the change, else -1.
+    void playlistEdited(int playlistId, int movedFrom, int movedTo);
 
 public slots:
     void refreshSongView();
@@ -191,8 +202,6 @@ private:
     void sayLibraryFailure(const Phrase &message, bool read);
     // The song a row of the table shows, as the library holds it.
     SongInfo songOfRow(int row);
-    // The song's play noted for the recent songs.
-    void notePlayed(const SongInfo &song);
     // Into the playlist shown; false when the file refused it.
     bool addToPlaylist(const SongInfo &song);
     void makeLibraryMessage();
@@ -291,6 +300,8 @@ public:
     // The file the play button starts: the library row's song, the file
     // browser's file or the drive index's match; empty when there is none.
     QString getSelectedPath();
+    // The row chosen in the view that getSelectedPath reads; -1 for none.
+    int chosenRow() const;
     // Activates the current row; a store song that downloads then plays.
     void requestSelectedMDSong();
     // The delete button's action on a user playlist.

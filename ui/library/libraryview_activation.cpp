@@ -82,7 +82,6 @@ void libraryView::activateSongRow(int row)
     } else {
         song = songOfRow(row);
     }
-    notePlayed(song);
     const QFileInfo file(song.innerPath);
     if (song.innerPath.isEmpty() || !file.exists() || !file.isFile()) {
         Prompter::question(tr("Cannot play file"), tr("Cannot play:\nThis file seems deleted"),
@@ -100,6 +99,7 @@ void libraryView::activateSongRow(int row)
         return;
     Playlist &playlist = playlists[currentPlaylistIndex];
     playlist.setNumsongs(playlist.getNumsongs() + 1);
+    emit playlistEdited(playlist.getId(), -1, -1);
     showAddedMark();
 }
 
@@ -216,4 +216,10 @@ QString libraryView::getSelectedPath()
 {
     QWidget *const shown[] = {ui->songsListview, ui->filesLV, ui->searchLV};
     return focusedPath(shown[qBound(0, pageState, 2)]);
+}
+
+int libraryView::chosenRow() const
+{
+    const QAbstractItemView *const shown[] = {ui->songsListview, ui->filesLV, ui->searchLV};
+    return shown[qBound(0, pageState, 2)]->currentIndex().row();
 }

@@ -90,9 +90,7 @@ void libraryView::startSelection(int action)
     if (view == ui->songsListview) {
         if (path.isEmpty())
             return;
-        const SongInfo song = songOfRow(ui->songsListview->currentIndex().row());
-        notePlayed(song);
-        emit startSongInfo(song, action);
+        emit startSongInfo(songOfRow(ui->songsListview->currentIndex().row()), action);
     } else if (!path.isEmpty()) {
         emit startSongPath(path, action);
     }

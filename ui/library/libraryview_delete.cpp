@@ -100,6 +100,8 @@ void libraryView::deleteSelected()
             if (!isStoreRow(index.row()))
                 deleteLibrarySong(songModel->record(index.row()));
         }
+        // The songs' playlist entries went with them.
+        emit playlistEdited(-1, -1, -1);
         runQuery(currentQuery, QSqlDatabase::database());
         buildTableSongs();
     } else if (headerStatus == PlaylistSongs) {
@@ -130,6 +132,7 @@ void libraryView::deleteSelected()
                                                    : QT_TR_NOOP("The genre \"%1\" could not be deleted"))
                          .arg(row.value(artists ? "NomeArtista" : "NomeGenere").toString()));
         }
+        emit playlistEdited(-1, -1, -1);
         showListing(artists);
     }
 }
@@ -170,10 +173,11 @@ void libraryView::removeFromPlaylist(const QModelIndexList &rows)
     std::sort(positions.begin(), positions.end(), std::greater<int>());
     for (int position : positions)
         songs.removeAt(position);
-    if (!positions.isEmpty())
-        kept(database->reorderSongIntoPlaylist(getPlaylistId(), songs),
-             Phrase("libraryView", QT_TR_NOOP("The songs could not be removed from the playlist \"%1\""))
-                 .arg(getPlaylistName()));
+    if (!positions.isEmpty()
+        && kept(database->reorderSongIntoPlaylist(getPlaylistId(), songs),
+                Phrase("libraryView", QT_TR_NOOP("The songs could not be removed from the playlist \"%1\""))
+                    .arg(getPlaylistName())))
+        emit playlistEdited(getPlaylistId(), -1, -1);
     runQuery(currentQuery, QSqlDatabase::database());
     buildTableSongs();
 }

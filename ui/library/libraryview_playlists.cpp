@@ -147,7 +147,8 @@ bool libraryView::askLeaveAdding()
 void libraryView::onSongAddToPlaylist(SongInfo song)
 {
     qDebug() << "Rivato di qua, aggiungi a playlist";
-    addToPlaylist(song);
+    if (addToPlaylist(song))
+        emit playlistEdited(getPlaylistId(), -1, -1);
 }
 
 void libraryView::createPlaylist()
@@ -213,6 +214,7 @@ void libraryView::onItemListDeleted(listItem *item)
               Phrase("libraryView", QT_TR_NOOP("The playlist \"%1\" could not be deleted"))
                   .arg(item->getPlaylist().getName())))
         return;
+    emit playlistEdited(item->getPlaylist().getId(), -1, -1);
     currentPlaylistIndex = 0;
     updateHeaderBar(AllSongs);
     currentQuery = database->sqlSongsByTitle;
@@ -228,9 +230,11 @@ void libraryView::onRowsMoved(int logical, int, int newVisual)
     const int from = showsCurrentPlaylist() ? storedPosition(songs, logical) : -1;
     if (from >= 0 && newVisual >= 0 && newVisual < songs.size()) {
         songs.move(from, newVisual);
-        kept(database->reorderSongIntoPlaylist(getPlaylistId(), songs),
-             Phrase("libraryView", QT_TR_NOOP("The new order of the playlist \"%1\" could not be kept"))
-                 .arg(getPlaylistName()));
+        const bool stored =
+            kept(database->reorderSongIntoPlaylist(getPlaylistId(), songs),
+                 Phrase("libraryView", QT_TR_NOOP("The new order of the playlist \"%1\" could not be kept"))
+                     .arg(getPlaylistName()));
+        emit playlistEdited(getPlaylistId(), stored ? from : -1, stored ? newVisual : -1);
     }
     // Read again: the table shows the order stored, a drag that stored
     // nothing is undone.
@@ -270,4 +274,19 @@ void libraryView::removeSelectedFromPlaylist()
     if (!yes(tr("Are you sure you want to remove selected songs from the playlist?")))
         return;
     removeFromPlaylist(selected);
+}
+
+void libraryView::showPlayingEntry(int playlistId, int position)
+{
+    if (playlistId < 0 || playlistId != getPlaylistId() || !showsCurrentPlaylist() || position < 0)
+        return;
+    while (position >= songModel->rowCount() && songModel->canFetchMore())
+        songModel->fetchMore();
+    if (position >= songModel->rowCount())
+        return;
+    QTableView *table = ui->songsListview;
+    const QModelIndex cell = songModel->index(position, 2);
+    table->selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect |
+                                                       QItemSelectionModel::Rows);
+    table->scrollTo(cell);
 }

@@ -174,7 +174,11 @@ void libraryView::filterDriveIndex()
                           QStringLiteral("%' ESCAPE '\\'"));
     ui->labelSearch->show();
     sayDriveSearch();
-    ui->searchLV->resizeColumnsToContents();
+    // The type as wide as it needs, name and path sharing the rest.
+    QHeaderView *columns = ui->searchLV->horizontalHeader();
+    columns->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    columns->setSectionResizeMode(1, QHeaderView::Stretch);
+    columns->setSectionResizeMode(2, QHeaderView::Stretch);
     ui->searchLV->resizeRowsToContents();
     ui->filesLV->hide();
     ui->searchLV->show();

@@ -110,6 +110,19 @@ void NewWidgetWindow::hideBar()
     titleBar->hide();
 }
 
+QRect NewWidgetWindow::screenOfBar(const QRect &frame) const
+{
+    const QSize size = frame.size().expandedTo(minimumSize()).boundedTo(maximumSize());
+    // The layout keeps the bar at the window's top right, as wide as it asks.
+    const QSize bar = titleBar->isHidden() ? QSize(1, 1) : titleBar->sizeHint().boundedTo(size);
+    const QRect at(frame.left() + size.width() - bar.width(), frame.top(), bar.width(), bar.height());
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().contains(at))
+            return screen->availableGeometry();
+    }
+    return QRect();
+}
+
 void NewWidgetWindow::on_clickPinObject(bool closed)
 {
     if (closing)

@@ -25,6 +25,10 @@ public:
 
     // Takes the title bar out (before the karaoke view goes full screen).
     void hideBar();
+    // The free area of the screen on which the title bar, with the window at
+    // `frame` (as far as its size limits let it be), lies whole: a drag
+    // leaves it so, and a restart keeps such a place. Null when none.
+    QRect screenOfBar(const QRect &frame) const;
     // Unpinned by the user (not opened to go full screen): leaving full
     // screen shows the window again rather than handing the view back.
     void setUnpinned(bool unpinned) { this->unpinned = unpinned; }

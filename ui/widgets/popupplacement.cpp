@@ -22,6 +22,49 @@ QRect PopupPlacement::keepInside(QRect rect, const QRect &area)
     return rect;
 }
 
+QRect PopupPlacement::clearOf(const QRect &rect, const QRect &area, const QList<QRect> &keepClear)
+{
+    // The largest rectangles of the area that cover none of them: each one
+    // met is cut into what lies above, below, left and right of it.
+    QList<QRect> parts{area};
+    for (const QRect &clear : keepClear) {
+        QList<QRect> cut;
+        for (const QRect &part : std::as_const(parts)) {
+            if (!part.intersects(clear)) {
+                cut << part;
+                continue;
+            }
+            if (clear.top() > part.top())
+                cut << QRect(part.left(), part.top(), part.width(), clear.top() - part.top());
+            if (clear.bottom() < part.bottom())
+                cut << QRect(part.left(), clear.bottom() + 1, part.width(), part.bottom() - clear.bottom());
+            if (clear.left() > part.left())
+                cut << QRect(part.left(), part.top(), clear.left() - part.left(), part.height());
+            if (clear.right() < part.right())
+                cut << QRect(clear.right() + 1, part.top(), part.right() - clear.right(), part.height());
+        }
+        parts = cut;
+    }
+    QRect best;
+    int bestMove = -1;
+    for (const QRect &part : std::as_const(parts)) {
+        if (part.width() < rect.width() || part.height() < rect.height())
+            continue;
+        const int move = (keepInside(rect, part).topLeft() - rect.topLeft()).manhattanLength();
+        if (bestMove < 0 || move < bestMove) {
+            best = part;
+            bestMove = move;
+        }
+    }
+    if (bestMove < 0) {
+        for (const QRect &part : std::as_const(parts)) {
+            if (qint64(part.width()) * part.height() > qint64(best.width()) * best.height())
+                best = part;
+        }
+    }
+    return best.isEmpty() ? keepInside(rect, area) : keepInside(rect, best);
+}
+
 QRect PopupPlacement::availableAt(QPoint point)
 {
     const QScreen *screen = QGuiApplication::screenAt(point);

@@ -3,6 +3,7 @@
 // reached on a laptop screen.
 #pragma once
 
+#include <QList>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -20,6 +21,11 @@ QRect nextTo(QSize popup, const QRect &anchor, const QRect &screen, int gap = 0)
 
 // `rect` moved (and, when larger, shrunk) to lie inside `area`.
 QRect keepInside(QRect rect, const QRect &area);
+
+// `rect` moved into `area` where it covers none of `keepClear`: into the
+// part of `area` clear of them where it fits with the least move, else into
+// the largest such part, shrunk to it.
+QRect clearOf(const QRect &rect, const QRect &area, const QList<QRect> &keepClear);
 
 // The free area (without panels and docks) of the screen showing `point`,
 // or of the primary screen when none does.

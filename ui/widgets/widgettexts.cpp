@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTextDocumentFragment>
@@ -274,8 +275,20 @@ void addWidget(const QWidget *w, QList<Entry> &out)
         if (!group->title().isEmpty())
             out << about(w, QStringLiteral("group"), group->title());
     } else if (const auto *combo = qobject_cast<const QComboBox *>(w)) {
-        if (!combo->isEditable() && !combo->currentText().isEmpty())
-            out << about(w, QStringLiteral("current"), combo->currentText());
+        if (!combo->isEditable() && !combo->currentText().isEmpty()) {
+            // The width the box needs to draw its choice unshortened: the
+            // text (and icon) in the field the style leaves it.
+            Entry e = about(w, QStringLiteral("current"), combo->currentText());
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            const QRect field =
+                combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+            const QIcon icon = combo->itemIcon(combo->currentIndex());
+            e.need = combo->width() - field.width() + combo->fontMetrics().horizontalAdvance(combo->currentText())
+                     + (icon.isNull() ? 0 : combo->iconSize().width() + 4);
+            e.have = visibleWidth(combo);
+            out << e;
+        }
         if (combo->count() == 0 && !combo->placeholderText().isEmpty())
             out << about(w, QStringLiteral("placeholder"), combo->placeholderText());
         for (int i = 0; i < combo->count(); ++i) {

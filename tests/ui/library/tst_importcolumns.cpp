@@ -32,9 +32,17 @@ class TestImportColumns : public QObject
         dialog->setOption(QFileDialog::DontUseNativeDialog);
         dialog->setIconProvider(&kinds);
         ImportColumns::apply(dialog.get());
-        dialog->setNameFilters({"All songs files (*.mp3 *.mid *.midi *.kar *.mf3 *.mf4 *.mf5)"});
+        nameFilters(dialog.get());
         dialog->open();
         return dialog;
+    }
+    // The kinds of files in the language chosen, as the main window gives them.
+    static void nameFilters(QFileDialog *dialog)
+    {
+        dialog->setNameFilters({QCoreApplication::translate("MainWindow", "All songs files")
+                                    + " (*.mp3 *.mid *.midi *.kar *.mf3 *.mf4 *.mf5)",
+                                QCoreApplication::translate("MainWindow", "MIDI files")
+                                    + " (*.mid *.midi *.kar *.mf3 *.mf4 *.mf5)"});
     }
 
     // The rows shown, each as its cells' texts; every cut cell named.
@@ -133,6 +141,7 @@ private slots:
         // Another language chosen while the dialog shows.
         const int other = code == 0 ? 2 : 0;
         speak(other);
+        nameFilters(dialog.get());
         // The kinds come again from the model's own thread, then the columns fit.
         const auto settled = [&] {
             cut.clear();
