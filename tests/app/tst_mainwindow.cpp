@@ -1574,8 +1574,8 @@ private slots:
         QTRY_VERIFY(autoPlay->isVisible() && !autoPlay->isEnabled() && autoPlay->isChecked());
         QCOMPARE_NE(Contrast::ground(autoPlay->grab().toImage()), QColor("#c6dffa"));
         const QString sheet = find("centralWidget")->styleSheet();
-        const QColor hover = Contrast::colour(
-            Contrast::property(sheet, "#tabBar QPushButton#FeedbackButton:hover", "color"));
+        const QColor hover = Contrast::colour(Contrast::property(
+            sheet, "QWidget[styleClass=\"tabBar\"] QPushButton[styleClass=\"feedback\"]:hover", "color"));
         QVERIFY2(Contrast::ratio(hover, QColor(66, 66, 66)) >= 4.5,
                  qPrintable(QString::number(Contrast::ratio(hover, QColor(66, 66, 66)))));
     }

@@ -178,12 +178,18 @@ private slots:
     // stop working without a word when the control or the slot is renamed;
     // a method called or connected by its name likewise (a string, or a
     // constant holding one: anything but a pointer to a member or a lambda);
-    // and an accessible name picked by a style sheet is what a screen reader
-    // says.
+    // a style sheet that picks a widget by its object name loses its looks
+    // without a word when the widget is renamed (style sheets pick a class
+    // by the dynamic property styleClass, or a type); and an accessible name
+    // picked by a style sheet is what a screen reader says.
     void nothingFoundByName()
     {
         static const QRegularExpression byName(QStringLiteral("\\bvoid\\s+on_\\w+_\\w+\\s*\\("));
         static const QRegularExpression macros(QStringLiteral("\\b(SIGNAL|SLOT)\\s*\\("));
+        // "#name" followed by the rest of a selector up to its block.
+        static const QRegularExpression selector(QStringLiteral(
+            "(?<!&)#(?!(include|define|undef|if|ifdef|ifndef|elif|else|endif|pragma|error)\\b)[A-Za-z_]\\w*"
+            "(?=[^;{}()\"<>]*\\{)"));
         static const QRegularExpression styled(QStringLiteral("\\[accessibleName="));
         QStringList found;
         for (const char *folder : {"app", "ui", "karaoke", "library", "store", "playback", "songfiles"}) {
@@ -193,7 +199,7 @@ private slots:
                 const QString path = it.next();
                 const QString where = path.mid(int(strlen(VELMAR_SOURCE_DIR)) + 1) + ": ";
                 const QString text = QString::fromUtf8(TestUtil::readFile(path));
-                for (const QRegularExpression *e : {&byName, &macros, &styled})
+                for (const QRegularExpression *e : {&byName, &macros, &selector, &styled})
                     for (const auto &m : e->globalMatch(text))
                         found << where + m.captured();
                 for (const QString &call : invokedByName(text))
