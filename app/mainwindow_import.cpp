@@ -120,7 +120,7 @@ void MainWindow::importingDone(ImportReport report)
         failed << entry(f.path, f.cause);
     QStringList sections;
     if (!notSongs.isEmpty())
-        sections << tr("These songs cannot be copied because they seems to be not a song files:") + lines(notSongs);
+        sections << tr("These files cannot be copied because they do not seem to be song files:") + lines(notSongs);
     if (!tooLarge.isEmpty())
         sections << tr("These files are too large to be songs:") + lines(tooLarge);
     if (!failed.isEmpty())
