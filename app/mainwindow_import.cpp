@@ -6,6 +6,8 @@
 #include "mainwindow.h"
 
 #include "DatabaseHelper.h"
+#include "KaraokeTextWidget.h"
+#include "chordsView.h"
 #include "dialogcopyfiles.h"
 #include "fileCopyThread.h"
 #include "importcolumns.h"
@@ -118,7 +120,7 @@ void MainWindow::importingDone(ImportReport report)
         failed << entry(f.path, f.cause);
     QStringList sections;
     if (!notSongs.isEmpty())
-        sections << tr("These songs cannot be copied because they seems to be not a song files:") + lines(notSongs);
+        sections << tr("These files cannot be copied because they do not seem to be song files:") + lines(notSongs);
     if (!tooLarge.isEmpty())
         sections << tr("These files are too large to be songs:") + lines(tooLarge);
     if (!failed.isEmpty())
@@ -255,19 +257,20 @@ bool MainWindow::dropFiles(QDropEvent *event, QWidget *area)
     if (mime->hasFormat(QLatin1String(kModelRows)) || mime->hasFormat(QLatin1String(kViewDrag)))
         return false;
     event->acceptProposedAction();
-    // The karaoke view lays its buttons over the lyrics, so the widget under
-    // the drop is looked up through its ancestors.
-    QString place;
-    for (const QWidget *w = area->childAt(event->position().toPoint()); w && place.isEmpty(); w = w->parentWidget()) {
-        const QString name = w->objectName();
-        if (name == QLatin1String("screenWidget") || name == QLatin1String("lV_Text")
-            || name == QLatin1String("KaraokeTextWidget") || name == QLatin1String("songsListview"))
-            place = name;
+    // The widget under the drop and its ancestors say what it does: the
+    // library's song list imports, the karaoke area (its lyrics and the
+    // buttons laid over them) plays the first file.
+    enum { Nothing, Import, Play } use = Nothing;
+    for (const QWidget *w = area->childAt(event->position().toPoint()); w && use == Nothing; w = w->parentWidget()) {
+        if (m_library->isSongList(w))
+            use = Import;
+        else if (w == ui->screenWidget || qobject_cast<const KaraokeTextWidget *>(w))
+            use = Play;
     }
-    qDebug() << "MainWindow::dropEvent childName" << place;
-    if (mime->urls().isEmpty() || place.isEmpty())
+    qDebug() << "MainWindow::dropFiles" << (use == Import ? "import" : use == Play ? "play" : "nothing");
+    if (mime->urls().isEmpty() || use == Nothing)
         return true;
-    dropEventOnDetachedWidgets(event, place != QLatin1String("songsListview"));
+    dropEventOnDetachedWidgets(event, use == Play);
     return true;
 }
 

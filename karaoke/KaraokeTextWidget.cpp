@@ -65,8 +65,8 @@ KaraokeTextWidget::KaraokeTextWidget(QWidget *parent, chordsView *chords)
     resize(712, 369);
     setWindowTitle(QStringLiteral("Form"));
     setStyleSheet(QStringLiteral(
-        "#KaraokeTextWidget{\n\t/* background-color: transparent; */\n\tbackground-color: rgb(28,28,28);\n}\n\n"
-        "#bottomBarYT{\n\t background-color: transparent; \n}\n\nAdBanner{\t\n\t background-color: transparent; \n}\n\n"
+        "KaraokeTextWidget{\n\t/* background-color: transparent; */\n\tbackground-color: rgb(28,28,28);\n}\n\n"
+        "AdBanner{\t\n\t background-color: transparent; \n}\n\n"
         "QPushButton:hover{\n\t\tborder:1px solid #0085cd;\t\n}"));
     m_painter->setViewParam(m_viewParam);
     m_model->setRowPainter(m_painter);
@@ -81,7 +81,7 @@ KaraokeTextWidget::KaraokeTextWidget(QWidget *parent, chordsView *chords)
     m_list->setObjectName(QStringLiteral("lV_Text"));
     m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_list->setFocusPolicy(Qt::NoFocus);
-    m_list->setStyleSheet(QStringLiteral("#lV_Text{\n\tbackground-color: transparent;\n}"));
+    m_list->setStyleSheet(QStringLiteral("QListView{\n\tbackground-color: transparent;\n}"));
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -619,7 +619,7 @@ void KaraokeTextWidget::onPlayStateChanged(SoundEngine::PlayingState state)
 
 void KaraokeTextWidget::applyBackgroundStyle(const QString &rule)
 {
-    setStyleSheet(QStringLiteral("#KaraokeTextWidget{%1}QPushButton:hover{border:1px solid #0085cd}").arg(rule));
+    setStyleSheet(QStringLiteral("KaraokeTextWidget{%1}QPushButton:hover{border:1px solid #0085cd}").arg(rule));
     update();
 }
 

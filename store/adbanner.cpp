@@ -54,7 +54,7 @@ AdBanner::AdBanner(QWidget *parent)
     ui->btn_close->hide();
     ui->container_widget->setAttribute(Qt::WA_Hover);
     ui->container_widget->setStyleSheet(
-        QStringLiteral("#container_widget{background-color: transparent;}"));
+        QStringLiteral("[styleClass=\"banner\"]{background-color: transparent;}"));
     ui->lb_image->setPixmap(QPixmap());
     setBannerTitle(QString(), QStringLiteral("#666"));
     setBannerSubtitle(QString(), QStringLiteral("#FFF"));
@@ -216,8 +216,8 @@ void AdBanner::setBannerSubtitle(const QString &text, const QString &color)
 void AdBanner::setBannerColor(const QString &background, const QString &hover)
 {
     ui->container_widget->setStyleSheet(
-        QStringLiteral("#container_widget{background-color: %1; border: 1px solid #999999;}"
-                       "#container_widget:hover{background-color:%2;}")
+        QStringLiteral("[styleClass=\"banner\"]{background-color: %1; border: 1px solid #999999;}"
+                       "[styleClass=\"banner\"]:hover{background-color:%2;}")
             .arg(background, hover));
 }
 

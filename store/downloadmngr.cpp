@@ -100,11 +100,13 @@ int DownloadMngr::begin()
         return Failed;
     }
 
+    // Only a yes overwrites: a question left unanswered (a signal ending the
+    // program closes it) keeps the file there.
     if (QFileInfo::exists(m_destFullPath)
         && Prompter::question(tr("This file already exists"),
                               tr("This file is already present, overwrite?"),
                               QMessageBox::Yes | QMessageBox::No)
-               == QMessageBox::No) {
+               != QMessageBox::Yes) {
         m_finished = true;
         return Cancelled;
     }

@@ -18,7 +18,7 @@ SoundfontDialog::SoundfontDialog(QWidget *parent) : QDialog(parent), ui(new Ui::
     // The picture is optional: without it the dialog keeps its plain colours.
     const QString picture = QStringLiteral(":/icon2x/timbra-splash-bg.png");
     if (QFile::exists(picture))
-        setStyleSheet(QStringLiteral("#SoundfontDialog { background-image: url(%1); }").arg(picture)
+        setStyleSheet(QStringLiteral("SoundfontDialog { background-image: url(%1); }").arg(picture)
                       + styleSheet());
 }
 

@@ -125,11 +125,14 @@ void SoundfontManager::startDownload(bool ask)
         declined();
         return;
     }
+    // Only a yes starts the download: a question left unanswered (a signal
+    // ending the program closes it) fetches nothing, and the bank is
+    // offered again at the next start.
     if (ask
         && Prompter::question(tr("Attenzione"),
                               tr("E' necessario scaricare il Timbra, vuoi procedere ora?"),
                               QMessageBox::Yes | QMessageBox::No)
-               == QMessageBox::No) {
+               != QMessageBox::Yes) {
         declined();
         return;
     }

@@ -335,7 +335,7 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <translation>Importfehler</translation>
     </message>
     <message>
-        <source>These songs cannot be copied because they seems to be not a song files:</source>
+        <source>These files cannot be copied because they do not seem to be song files:</source>
         <translation>Diese Dateien können nicht kopiert werden, da sie keine Songdateien zu sein scheinen:</translation>
     </message>
     <message>

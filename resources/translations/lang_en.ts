@@ -335,8 +335,8 @@ Check the internet connection and press Log in again.</translation>
         <translation>Import errors</translation>
     </message>
     <message>
-        <source>These songs cannot be copied because they seems to be not a song files:</source>
-        <translation>These songs cannot be copied because they do not seem to be song files:</translation>
+        <source>These files cannot be copied because they do not seem to be song files:</source>
+        <translation>These files cannot be copied because they do not seem to be song files:</translation>
     </message>
     <message>
         <source>Duplicated Entries</source>

@@ -335,7 +335,7 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <translation>Errori di importazione</translation>
     </message>
     <message>
-        <source>These songs cannot be copied because they seems to be not a song files:</source>
+        <source>These files cannot be copied because they do not seem to be song files:</source>
         <translation>Questi file non possono essere copiati perché non sembrano brani:</translation>
     </message>
     <message>

@@ -335,7 +335,7 @@ Check the internet connection and press Login again.</source>
         <translation>导入错误</translation>
     </message>
     <message>
-        <source>These songs cannot be copied because they seems to be not a song files:</source>
+        <source>These files cannot be copied because they do not seem to be song files:</source>
         <translation>以下文件无法复制，因为它们似乎不是歌曲文件：</translation>
     </message>
     <message>

@@ -32,6 +32,9 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -183,6 +186,26 @@ class TestMainWindow : public QObject
         QApplication::sendEvent(over, &enter) && QApplication::sendEvent(target, &event);
     }
     KaraokeTextWidget *karaoke() { return window()->karaokeView(); }
+    // The boxes that told of files in `folder`, whatever their words: each
+    // as its sections, a heading and under it one line per file, "FILE
+    // (WHY)" where it says why.
+    using Section = QPair<QString, QStringList>;
+    QList<QList<Section>> reportsOn(const QString &folder) const
+    {
+        QList<QList<Section>> reports;
+        for (const QString &prompt : m_prompts) {
+            if (!prompt.contains(folder))
+                continue;
+            const QStringList parts = prompt.section('|', 1).split(QStringLiteral("\n\n"));
+            QList<Section> sections;
+            for (int i = 0; i + 1 < parts.size(); i += 2)
+                sections << Section{parts.at(i), parts.at(i + 1).split('\n', Qt::SkipEmptyParts)};
+            reports << sections;
+        }
+        return reports;
+    }
+    static QString fileOf(const QString &line) { return line.section(QStringLiteral(" ("), 0, 0); }
+    static QString whyOf(const QString &line) { return line.section(QStringLiteral(" ("), 1).chopped(1); }
     // A song imported and started by a double click on its row in the library.
     void startFromLibrary(const QString &path)
     {
@@ -1751,8 +1774,8 @@ private slots:
         QTRY_VERIFY(autoPlay->isVisible() && !autoPlay->isEnabled() && autoPlay->isChecked());
         QCOMPARE_NE(Contrast::ground(autoPlay->grab().toImage()), QColor("#c6dffa"));
         const QString sheet = find("centralWidget")->styleSheet();
-        const QColor hover = Contrast::colour(
-            Contrast::property(sheet, "#tabBar QPushButton#FeedbackButton:hover", "color"));
+        const QColor hover = Contrast::colour(Contrast::property(
+            sheet, "QWidget[styleClass=\"tabBar\"] QPushButton[styleClass=\"feedback\"]:hover", "color"));
         QVERIFY2(Contrast::ratio(hover, QColor(66, 66, 66)) >= 4.5,
                  qPrintable(QString::number(Contrast::ratio(hover, QColor(66, 66, 66)))));
     }
@@ -2452,7 +2475,7 @@ private slots:
             const QString bad = in + QString(i < 5 ? "/bad-%1.txt" : "/bad-%1.kar").arg(i);
             TestUtil::writeFile(bad, "no song here");
             first << QUrl::fromLocalFile(bad);
-            errored << bad + " (not a song file the program plays)";
+            errored << bad;
         }
         for (int i = 30; i < 40; ++i) {
             QVERIFY(QFile::copy(first.at(i).toLocalFile(), m_db->getLibraryFolder() + QStringLiteral("imp-%1.kar").arg(i)));
@@ -2464,12 +2487,23 @@ private slots:
         drop(window()->findChild<QWidget *>("libraryView"), list->viewport(), first);
         window()->importFiles(second);
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 120000);
-        const QStringList boxes{
-            "Errored|These songs cannot be copied because they seems to be not a song files:\n\n" + errored.join("\n") + "\n",
-            "Duplicated Entries|These songs cannot be copied because they're already present:\n\n"
-                + duplicated.join("\n") + "\n"};
-        // The start-up's own version check may have asked questions meanwhile.
-        QCOMPARE(m_prompts.filter(QRegularExpression("^(Errored|Duplicated Entries)\\|")), boxes);
+        // The files that are no songs under one heading, each with the same
+        // reason; the songs already there in a box of their own.
+        const auto reports = reportsOn(in);
+        QCOMPARE(reports.size(), 2);
+        QCOMPARE(reports.at(0).size(), 1);
+        QCOMPARE(reports.at(1).size(), 1);
+        const QStringList notSongs = reports.at(0).first().second;
+        QStringList files, reasons;
+        for (const QString &line : notSongs) {
+            files << fileOf(line);
+            reasons << whyOf(line);
+        }
+        QCOMPARE(files, errored);
+        reasons.removeDuplicates();
+        QVERIFY2(reasons.size() == 1 && !reasons.first().isEmpty(), qPrintable(notSongs.join('\n')));
+        QCOMPARE(reports.at(1).first().second, duplicated);
+        QVERIFY(reports.at(0).first().first != reports.at(1).first().first);
         QStringList listed, expected;
         for (const SongInfo &s : m_db->selectSongs()) {
             if (QFileInfo(s.innerPath).fileName().startsWith("imp-"))
@@ -2653,16 +2687,29 @@ private slots:
             window()->importFiles(urls);
             QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 120000);
         }));
-        const QStringList boxes{
-            "Errored|These songs cannot be copied because they seems to be not a song files:\n\n" + text
-                + " (not a song file the program plays)\n" + pipe + " (not a file: a folder, a device or a pipe)\n"
-                + "\nThese files are too large to be songs:\n\n" + large
-                + " (too large for a song: 70.0 MiB, at most 64.0 MiB)\n"
-                + "\nThese songs could not be copied:\n\n" + big + " (File too large)\n",
-            "Duplicated Entries|These songs cannot be copied because they're already present:\n\n"
-                + songs.last().toLocalFile() + "\n"};
-        const QStringList shown = m_prompts.filter(QRegularExpression("^(Errored|Duplicated Entries)\\|"));
-        QVERIFY2(shown == boxes, qPrintable("shown:\n" + shown.join("\n--\n")));
+        // Whatever the words: the files that are no songs under one heading,
+        // each with its own reason; the one too large under another, with
+        // its size and the limit; the failed copy under a third, with the
+        // system's reason; the song already there in a box of its own.
+        const auto reports = reportsOn(in);
+        QVERIFY2(reports.size() == 2, qPrintable(m_prompts.join("\n--\n")));
+        const QList<Section> errors = reports.at(0);
+        QCOMPARE(errors.size(), 3);
+        QCOMPARE(errors.at(0).second.size(), 2);
+        const QString notSong = errors.at(0).second.at(0), notFile = errors.at(0).second.at(1);
+        QCOMPARE(fileOf(notSong), text);
+        QCOMPARE(fileOf(notFile), pipe);
+        QVERIFY(!whyOf(notSong).isEmpty() && !whyOf(notFile).isEmpty() && whyOf(notSong) != whyOf(notFile));
+        QCOMPARE(errors.at(1).second.size(), 1);
+        QCOMPARE(fileOf(errors.at(1).second.first()), large);
+        const QString tooLarge = whyOf(errors.at(1).second.first());
+        QVERIFY2(tooLarge.contains("70.0 MiB") && tooLarge.contains("64.0 MiB"), qPrintable(tooLarge));
+        QCOMPARE(errors.at(2).second, QStringList{big + " (" + QString::fromLocal8Bit(strerror(EFBIG)) + ")"});
+        QStringList headings{errors.at(0).first, errors.at(1).first, errors.at(2).first};
+        headings.removeDuplicates();
+        QCOMPARE(headings.size(), 3);
+        QCOMPARE(reports.at(1).size(), 1);
+        QCOMPARE(reports.at(1).first().second, QStringList{songs.last().toLocalFile()});
         QVERIFY(QFile::exists(m_db->getLibraryFolder() + "imp-50.kar"));
         QVERIFY(!QFile::exists(m_db->getLibraryFolder() + "big.mp3"));
     }

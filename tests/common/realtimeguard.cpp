@@ -2,6 +2,11 @@
 
 #include "RealTime.h"
 
+#include <QFile>
+#include <QMutex>
+#include <QProcess>
+#include <QReadWriteLock>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -32,19 +37,31 @@
 #endif
 #if __has_feature(address_sanitizer)
 #define GUARD_NO_MALLOC 1
+#define GUARD_FRAME_POINTERS 1
 #endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define GUARD_FRAME_POINTERS 1
+#endif
+// The sanitizer build turns Qt's lock annotations on (CMakeLists.txt): every
+// QMutex lock of our code calls them, also one that finds the mutex free,
+// which otherwise is inline code that calls nothing.
+#if defined(QT_BUILDING_UNDER_TSAN) && !defined(GUARD_NO_NEW)
+#define GUARD_LOCK_NOTES 1
 #endif
 
 namespace {
 
 enum Kind { Allocation, Lock, Write, OpenMp, FluidSynthLock, Kinds };
-const char *const kKindNames[Kinds] = {"allocations or frees", "mutex locks", "writes",
+const char *const kKindNames[Kinds] = {"allocations or frees", "blocking locks", "writes",
                                        "allocations of FluidSynth's OpenMP region", "FluidSynth's own locks"};
 
 std::atomic<bool> g_armed{false};
 std::atomic<uint64_t> g_count[Kinds] = {};
 constexpr int kSites = 6;
-std::atomic<void *> g_sites[Kinds][kSites] = {};
+// Each site's callers, innermost first.
+constexpr int kDepth = 8;
+std::atomic<void *> g_sites[Kinds][kSites][kDepth] = {};
 
 // The code of a library that is no code of ours, as address ranges.
 struct Ranges {
@@ -60,14 +77,15 @@ struct Ranges {
         return false;
     }
 };
-Ranges g_gomp, g_fluid;
+Ranges g_gomp, g_fluid, g_program;
 // Inside FluidSynth's call of GOMP_parallel (see below).
 thread_local bool t_inOpenMp = false;
 
 int collect(dl_phdr_info *info, size_t, void *)
 {
     const char *name = info->dlpi_name ? info->dlpi_name : "";
-    Ranges *r = std::strstr(name, "/libgomp.")                                                 ? &g_gomp
+    Ranges *r = !*name                                                                           ? &g_program
+                : std::strstr(name, "/libgomp.")                                                 ? &g_gomp
                 : std::strstr(name, "/libfluidsynth.") || std::strstr(name, "/libglib-2.0.") ? &g_fluid
                                                                                            : nullptr;
     if (!r)
@@ -83,7 +101,7 @@ int collect(dl_phdr_info *info, size_t, void *)
     return 0;
 }
 
-inline void note(Kind kind, void *caller)
+inline void note(Kind kind, void *caller, void *const *outer = nullptr, int outers = 0)
 {
     if (!g_armed.load(std::memory_order_relaxed) || !RealTime::isRealTimeThread())
         return;
@@ -92,8 +110,52 @@ inline void note(Kind kind, void *caller)
     else if (kind == Lock && g_fluid.contains(caller))
         kind = FluidSynthLock;
     const uint64_t n = g_count[kind].fetch_add(1, std::memory_order_relaxed);
-    if (n < kSites)
-        g_sites[kind][n].store(caller, std::memory_order_relaxed);
+    if (n >= kSites)
+        return;
+    g_sites[kind][n][0].store(caller, std::memory_order_relaxed);
+    for (int d = 1; d < kDepth; ++d)
+        g_sites[kind][n][d].store(d - 1 < outers ? outer[d - 1] : nullptr, std::memory_order_relaxed);
+}
+
+// A lock taken where it must not be, with its callers: in the sanitizer
+// build (frame pointers kept, nothing inlined) the lock's own inline
+// functions lie between it and the place that takes it. Elsewhere the frame
+// pointer may be any register: only the caller is known.
+#define NOTE_LOCK()                                                                                 \
+    do {                                                                                            \
+        void *outer[kDepth - 1] = {};                                                               \
+        void *const caller = __builtin_return_address(0);                                           \
+        const int outers = outerCallers(__builtin_frame_address(0), caller, outer);                 \
+        note(Lock, caller, outer, outers);                                                          \
+    } while (0)
+
+// The frames are followed only through the test program's own code: a
+// library's may keep anything in the frame pointer.
+inline int outerCallers(void *frame, void *caller, void **out)
+{
+#ifdef GUARD_FRAME_POINTERS
+    if (!g_armed.load(std::memory_order_relaxed) || !RealTime::isRealTimeThread() || !g_program.contains(caller))
+        return 0;
+    // frame[0]: the caller's frame, frame[1]: the return into the caller.
+    auto *const *fp = static_cast<void *const *>(frame);
+    int n = 0;
+    while (n < kDepth - 1) {
+        auto *const *up = static_cast<void *const *>(fp[0]);
+        if (up <= fp || reinterpret_cast<uintptr_t>(up) - reinterpret_cast<uintptr_t>(fp) > (1u << 20)
+            || reinterpret_cast<uintptr_t>(up) % sizeof(void *) != 0)
+            break;
+        fp = up;
+        out[n++] = fp[1];
+        if (!g_program.contains(fp[1]))
+            break;
+    }
+    return n;
+#else
+    (void)frame;
+    (void)caller;
+    (void)out;
+    return 0;
+#endif
 }
 
 QString where(void *address)
@@ -342,18 +404,108 @@ int printf(const char *format, ...)
 #endif
 
 #ifndef GUARD_NO_NEW
+namespace {
+// The next definition of `name` (the C library's, Qt's): looked up once.
+template <typename F>
+F next(std::atomic<F> &cache, const char *name)
+{
+    F f = cache.load(std::memory_order_acquire);
+    if (!f) {
+        f = reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+        if (!f)
+            std::abort();
+        cache.store(f, std::memory_order_release);
+    }
+    return f;
+}
+} // namespace
+
+// Blocking locks: std::mutex and std::shared_mutex reach these; a try-lock
+// does not.
 extern "C" int pthread_mutex_lock(pthread_mutex_t *mutex)
 {
-    using LockFn = int (*)(pthread_mutex_t *);
-    static std::atomic<LockFn> real{nullptr};
-    LockFn lock = real.load(std::memory_order_acquire);
-    if (!lock) {
-        lock = reinterpret_cast<LockFn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-        real.store(lock, std::memory_order_release);
-    }
-    note(Lock, __builtin_return_address(0));
-    return lock(mutex);
+    static std::atomic<int (*)(pthread_mutex_t *)> real{nullptr};
+    NOTE_LOCK();
+    return next(real, "pthread_mutex_lock")(mutex);
 }
+extern "C" int pthread_rwlock_rdlock(pthread_rwlock_t *lock)
+{
+    static std::atomic<int (*)(pthread_rwlock_t *)> real{nullptr};
+    NOTE_LOCK();
+    return next(real, "pthread_rwlock_rdlock")(lock);
+}
+extern "C" int pthread_rwlock_wrlock(pthread_rwlock_t *lock)
+{
+    static std::atomic<int (*)(pthread_rwlock_t *)> real{nullptr};
+    NOTE_LOCK();
+    return next(real, "pthread_rwlock_wrlock")(lock);
+}
+
+// Qt's: QMutex::lock() is inline and calls QtCore only when the mutex is
+// taken (then it waits there, also in a timed tryLock); QRecursiveMutex and
+// QReadWriteLock lock in QtCore. Our code's calls reach these definitions,
+// which hand them on to QtCore's.
+void QBasicMutex::lockInternal() QT_MUTEX_LOCK_NOEXCEPT
+{
+    static std::atomic<void (*)(QBasicMutex *)> real{nullptr};
+#ifndef GUARD_LOCK_NOTES
+    NOTE_LOCK();
+#endif
+    next(real, "_ZN11QBasicMutex12lockInternalEv")(this);
+}
+bool QBasicMutex::lockInternal(int timeout) QT_MUTEX_LOCK_NOEXCEPT
+{
+    static std::atomic<bool (*)(QBasicMutex *, int)> real{nullptr};
+    if (timeout != 0)
+        NOTE_LOCK();
+    return next(real, "_ZN11QBasicMutex12lockInternalEi")(this, timeout);
+}
+bool QRecursiveMutex::tryLock(int timeout) QT_MUTEX_LOCK_NOEXCEPT
+{
+    static std::atomic<bool (*)(QRecursiveMutex *, int)> real{nullptr};
+    if (timeout != 0)
+        NOTE_LOCK();
+    return next(real, "_ZN15QRecursiveMutex7tryLockEi")(this, timeout);
+}
+void QReadWriteLock::lockForRead()
+{
+    static std::atomic<void (*)(QReadWriteLock *)> real{nullptr};
+    NOTE_LOCK();
+    next(real, "_ZN14QReadWriteLock11lockForReadEv")(this);
+}
+void QReadWriteLock::lockForWrite()
+{
+    static std::atomic<void (*)(QReadWriteLock *)> real{nullptr};
+    NOTE_LOCK();
+    next(real, "_ZN14QReadWriteLock12lockForWriteEv")(this);
+}
+bool QReadWriteLock::tryLockForRead(int timeout)
+{
+    static std::atomic<bool (*)(QReadWriteLock *, int)> real{nullptr};
+    if (timeout != 0)
+        NOTE_LOCK();
+    return next(real, "_ZN14QReadWriteLock14tryLockForReadEi")(this, timeout);
+}
+bool QReadWriteLock::tryLockForWrite(int timeout)
+{
+    static std::atomic<bool (*)(QReadWriteLock *, int)> real{nullptr};
+    if (timeout != 0)
+        NOTE_LOCK();
+    return next(real, "_ZN14QReadWriteLock15tryLockForWriteEi")(this, timeout);
+}
+
+#ifdef GUARD_LOCK_NOTES
+// Every QMutex lock and try-lock of our code, the free ones too; the other
+// programs of the sanitizer build get do-nothing ones (cmake/locknotes.cpp).
+extern "C" void __tsan_mutex_pre_lock(void *, unsigned flags)
+{
+    if (!(flags & __tsan_mutex_try_lock))
+        NOTE_LOCK();
+}
+extern "C" void __tsan_mutex_post_lock(void *, unsigned, int) {}
+extern "C" int __tsan_mutex_pre_unlock(void *, unsigned) { return 0; }
+extern "C" void __tsan_mutex_post_unlock(void *, unsigned) {}
+#endif
 
 namespace {
 void *allocate(std::size_t size, std::size_t align, void *caller)
@@ -453,6 +605,15 @@ bool countsMalloc()
 #endif
 }
 
+bool seesEveryQMutexLock()
+{
+#ifdef GUARD_LOCK_NOTES
+    return true;
+#else
+    return false;
+#endif
+}
+
 void arm(bool on)
 {
     if (on) {
@@ -461,7 +622,8 @@ void arm(bool on)
         for (int k = 0; k < Kinds; ++k) {
             g_count[k].store(0);
             for (auto &site : g_sites[k])
-                site.store(nullptr);
+                for (auto &frame : site)
+                    frame.store(nullptr);
         }
     }
     g_armed.store(on);
@@ -473,6 +635,56 @@ uint64_t writes() { return g_count[Write].load(); }
 uint64_t openMpAllocations() { return g_count[OpenMp].load(); }
 uint64_t fluidSynthLocks() { return g_count[FluidSynthLock].load(); }
 
+namespace {
+
+// Where each address lies, as "function (file:line)": addr2line reads the
+// test program's own symbols and line tables, dladdr those of a library.
+QStringList places(const QList<void *> &addresses)
+{
+    Dl_info self{};
+    dladdr(reinterpret_cast<void *>(&places), &self);
+    QStringList out;
+    QStringList offsets;
+    QList<int> ours;
+    for (void *address : addresses) {
+        Dl_info info{};
+        const bool found = address && dladdr(address, &info);
+        out << where(address);
+        if (found && info.dli_fbase == self.dli_fbase && !info.dli_sname) {
+            offsets << QStringLiteral("0x%1").arg(quintptr(address) - quintptr(info.dli_fbase), 0, 16);
+            ours << int(out.size()) - 1;
+        }
+    }
+    if (offsets.isEmpty())
+        return out;
+    QProcess addr2line;
+    addr2line.start(QStringLiteral("addr2line"),
+                    QStringList{QStringLiteral("-f"), QStringLiteral("-C"), QStringLiteral("-e"),
+                                QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))}
+                        + offsets);
+    if (!addr2line.waitForFinished(30000))
+        return out;
+    const QStringList lines = QString::fromLocal8Bit(addr2line.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (int i = 0; i < ours.size() && 2 * i + 1 < lines.size(); ++i) {
+        const QString function = lines.at(2 * i), line = lines.at(2 * i + 1).section(QLatin1Char('/'), -1);
+        if (function != QLatin1String("??"))
+            out[ours.at(i)] = line.startsWith(QLatin1String("??")) ? function : function + QStringLiteral(" (%1)").arg(line);
+    }
+    return out;
+}
+
+// The functions of a lock itself, which lie between it and the place that
+// takes it where they are not inlined.
+bool insideLock(const QString &place)
+{
+    static const QRegularExpression lock(QStringLiteral(
+        "^(QtTsan::|QBasicMutex|QMutex|QMutexLocker|QRecursiveMutex|QReadWriteLock|QReadLocker|QWriteLocker|"
+        "std::(mutex|recursive_mutex|shared_mutex|lock_guard|unique_lock|shared_lock|scoped_lock|__)|__gthread)"));
+    return lock.match(place).hasMatch();
+}
+
+} // namespace
+
 QString report()
 {
     QStringList lines;
@@ -481,8 +693,17 @@ QString report()
         if (n == 0)
             continue;
         QStringList sites;
-        for (int i = 0; i < int(std::min<uint64_t>(n, kSites)); ++i)
-            sites << where(g_sites[k][i].load());
+        for (int i = 0; i < int(std::min<uint64_t>(n, kSites)); ++i) {
+            QList<void *> callers;
+            for (const auto &frame : g_sites[k][i])
+                if (void *address = frame.load())
+                    callers << address;
+            QStringList chain = places(callers);
+            while (chain.size() > 1 && insideLock(chain.first()))
+                chain.removeFirst();
+            sites << chain.mid(0, 2).join(QStringLiteral(" < "));
+        }
+        sites.removeDuplicates();
         lines << QStringLiteral("%1 %2 on real-time threads, from %3").arg(n).arg(QString::fromLatin1(kKindNames[k]), sites.join(QStringLiteral(", ")));
     }
     return lines.join(QLatin1Char('\n'));

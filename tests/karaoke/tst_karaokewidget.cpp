@@ -325,8 +325,8 @@ private slots:
         chordsView strip;
         strip.ensurePolished();
         const QString sheet = strip.styleSheet();
-        const QString button = QStringLiteral("QPushButton[styleClass=\"tabsButtons\"]");
-        const QColor page = Contrast::colour(Contrast::property(sheet, "#chordsView, #horizontalFrame, #lV_Chord",
+        const QString button = QStringLiteral("QPushButton[styleClass~=\"tabsButtons\"]");
+        const QColor page = Contrast::colour(Contrast::property(sheet, "[styleClass=\"chordsPage\"]",
                                                                 "background-color"));
         const QColor fill = Contrast::colour(Contrast::property(sheet, button + ":checked", "background-color"));
         const QColor text = Contrast::colour(Contrast::property(sheet, button, "color"));

@@ -107,6 +107,33 @@ QStringList faultsOfTranslation(const QString &path)
     return faults;
 }
 
+// The invokeMethod calls whose method is not a pointer to a member or a
+// lambda: a name, written there or kept in a constant.
+QStringList invokedByName(const QString &text)
+{
+    static const QRegularExpression call(QStringLiteral("invokeMethod\\s*\\("));
+    QStringList found;
+    for (const auto &m : call.globalMatch(text)) {
+        // Past the first argument, brackets of every kind balanced.
+        qsizetype at = m.capturedEnd();
+        for (int depth = 0; at < text.size(); ++at) {
+            const QChar c = text.at(at);
+            if (c == u'(' || c == u'[' || c == u'{')
+                ++depth;
+            else if ((c == u')' || c == u']' || c == u'}') && depth-- == 0)
+                break;
+            else if (c == u',' && depth == 0)
+                break;
+        }
+        if (at >= text.size() || text.at(at) != u',')
+            continue;
+        const QString method = text.mid(at + 1, 80).trimmed().section(u'\n', 0, 0);
+        if (!method.startsWith(u'&') && !method.startsWith(u'['))
+            found << QStringLiteral("invokeMethod(..., ") + method;
+    }
+    return found;
+}
+
 } // namespace
 
 class TestResources : public QObject
@@ -149,12 +176,20 @@ private slots:
     // Nothing of the program is found by a name the compiler never checks:
     // a slot named on_OBJECT_SIGNAL would be wired by connectSlotsByName and
     // stop working without a word when the control or the slot is renamed;
-    // a method called by its name string likewise; and an accessible name
+    // a method called or connected by its name likewise (a string, or a
+    // constant holding one: anything but a pointer to a member or a lambda);
+    // a style sheet that picks a widget by its object name loses its looks
+    // without a word when the widget is renamed (style sheets pick a class
+    // by the dynamic property styleClass, or a type); and an accessible name
     // picked by a style sheet is what a screen reader says.
     void nothingFoundByName()
     {
         static const QRegularExpression byName(QStringLiteral("\\bvoid\\s+on_\\w+_\\w+\\s*\\("));
-        static const QRegularExpression invoked(QStringLiteral("invokeMethod\\([^,;]*,\\s*\""));
+        static const QRegularExpression macros(QStringLiteral("\\b(SIGNAL|SLOT)\\s*\\("));
+        // "#name" followed by the rest of a selector up to its block.
+        static const QRegularExpression selector(QStringLiteral(
+            "(?<!&)#(?!(include|define|undef|if|ifdef|ifndef|elif|else|endif|pragma|error)\\b)[A-Za-z_]\\w*"
+            "(?=[^;{}()\"<>]*\\{)"));
         static const QRegularExpression styled(QStringLiteral("\\[accessibleName="));
         QStringList found;
         for (const char *folder : {"app", "ui", "karaoke", "library", "store", "playback", "songfiles"}) {
@@ -162,10 +197,13 @@ private slots:
                             QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString path = it.next();
+                const QString where = path.mid(int(strlen(VELMAR_SOURCE_DIR)) + 1) + ": ";
                 const QString text = QString::fromUtf8(TestUtil::readFile(path));
-                for (const QRegularExpression *e : {&byName, &invoked, &styled})
+                for (const QRegularExpression *e : {&byName, &macros, &selector, &styled})
                     for (const auto &m : e->globalMatch(text))
-                        found << path.mid(int(strlen(VELMAR_SOURCE_DIR)) + 1) + ": " + m.captured();
+                        found << where + m.captured();
+                for (const QString &call : invokedByName(text))
+                    found << where + call;
             }
         }
         QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));

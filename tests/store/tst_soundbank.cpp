@@ -158,15 +158,20 @@ private slots:
         QVERIFY(SynthTest::rms(after) > 1e-3 && (after != before) == replaced);
     }
 
-    // No download without the user's yes, and none beside a running one;
-    // the server is asked once per run once it has given a size.
+    // No download without the user's yes (a no, or the question left
+    // unanswered as a signal ending the program leaves it), and none beside
+    // a running one; the server is asked once per run once it has given a
+    // size.
     void askedAndAlone()
     {
         SoundfontManager manager;
         configure(manager);
-        answer = QMessageBox::No;
-        QVERIFY(!fetch(manager, true));
-        QCOMPARE(asked, QStringList{"E' necessario scaricare il Timbra, vuoi procedere ora?"});
+        for (const QMessageBox::StandardButton refusal : {QMessageBox::No, QMessageBox::NoButton}) {
+            answer = refusal;
+            QVERIFY(!fetch(manager, true));
+        }
+        QCOMPARE(asked, QStringList(2, "E' necessario scaricare il Timbra, vuoi procedere ora?"));
+        QCOMPARE(store.requests("/files/Basic.sfc").size(), 0);
         QCOMPARE(manager.getLastVersion(), "1.2");
 
         answer = QMessageBox::Yes;

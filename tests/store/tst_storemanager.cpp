@@ -172,7 +172,8 @@ private slots:
 
     // A second request while one runs is refused with a message and leaves
     // no trace; the first ends as if alone. The same song again is
-    // overwritten only when the user says so, and listed once.
+    // overwritten only when the user says so (not when the question is left
+    // unanswered, as a signal ending the program leaves it), and listed once.
     void oneDownloadAtATime()
     {
         store.setFault("/files/song/5001.mid", "hold", 1);
@@ -190,10 +191,16 @@ private slots:
         QCOMPARE(store.requests("/service/song_info.php").size(), 1);
 
         QVERIFY(manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
-        answer = QMessageBox::No;
-        QVERIFY(!manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
-        QCOMPARE(asked, QStringList({"Download in progress", "This file already exists", "This file already exists"}));
-        QVERIFY(played.at(2).at(0).value<SongInfo>().innerPath.isEmpty());
+        const QString kept = db->getLibraryFolder() + songFile;
+        QVERIFY(TestUtil::writeFile(kept, TestUtil::readFile(kept) + "kept"));
+        for (const QMessageBox::StandardButton refusal : {QMessageBox::No, QMessageBox::NoButton}) {
+            answer = refusal;
+            QVERIFY(!manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+            QVERIFY(played.last().at(0).value<SongInfo>().innerPath.isEmpty());
+        }
+        QCOMPARE(asked, QStringList({"Download in progress", "This file already exists", "This file already exists",
+                                     "This file already exists"}));
+        QVERIFY(TestUtil::readFile(kept).endsWith("kept"));
         QCOMPARE(one("SELECT count(*) FROM Songs"), "1");
         QCOMPARE(folderFiles(), QStringList{songFile});
     }

@@ -75,7 +75,7 @@ editView::editView(QWidget *parent, SoundEngine *engine)
     m_saveMessage->setObjectName(QStringLiteral("saveMessage"));
     m_saveMessage->setWordWrap(true);
     m_saveMessage->setStyleSheet(
-        QStringLiteral("#saveMessage { background-color: rgb(120, 30, 30); color: white; padding: 6px; }"));
+        QStringLiteral("background-color: rgb(120, 30, 30); color: white; padding: 6px;"));
     m_saveMessage->hide();
     ui->verticalLayout->insertWidget(1, m_saveMessage);
     connect(currSong, &Song::loadSongChange, this, &editView::on_loadSongChange);

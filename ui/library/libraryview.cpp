@@ -666,6 +666,11 @@ bool libraryView::storeSongChosen() const
     return songs->isVisible() && songs->currentIndex().isValid() && isStoreRow(songs->currentIndex().row());
 }
 
+bool libraryView::isSongList(const QWidget *widget) const
+{
+    return widget == ui->songsListview;
+}
+
 bool libraryView::isStoreRow(int row) const
 {
     const QSqlRecord record = songModel->record(row);

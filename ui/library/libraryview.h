@@ -96,6 +96,8 @@ public:
     bool isStoreRow(int row) const;
     // The songs list is shown with a store row as its current one.
     bool storeSongChosen() const;
+    // The song table: files let go over it are imported.
+    bool isSongList(const QWidget *widget) const;
 
     // Posts a form to the store and hands the reply to `handler` (one of the
     // received... slots). Each reply answers its own request: a search, the

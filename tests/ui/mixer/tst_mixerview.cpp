@@ -167,7 +167,7 @@ private slots:
         const QString sheet = m_page->styleSheet();
         const QColor text = Contrast::colour(
             Contrast::property(sheet, "QLabel[styleClass=\"groupTitle\"]", "color"));
-        QString picture = Contrast::property(sheet, "#mixerView, #frame, #frame2", "background-image");
+        QString picture = Contrast::property(sheet, "[styleClass=\"textured\"]", "background-image");
         picture = picture.mid(4, picture.size() - 5); // url(...)
         const QImage texture(picture);
         QVERIFY2(!texture.isNull(), qPrintable(picture));
