@@ -393,17 +393,10 @@ void MidiEdit::setMuteSolo(uint8_t state, uint16_t channel)
         if (kept(l))
             m_edited.tracks[channel][l].muteSolo = state;
     }
-    if (state == DB_SOLO) {
-        sequencer->stopSound();
-        m_db->anySolo = 1;
-    } else if (state == DB_MUTE) {
-        sequencer->stopSoundChanAtPort(portOf(channel), channel & 15);
-        soloRecal(m_db);
-    } else if (state == DB_NORMAL) {
-        soloRecal(m_db);
-    }
-    // A channel that comes back (or the solo channel, which the cut above
-    // silenced too) sounds what the song holds at once, not at its next note.
+    soloRecal(m_db);
+    // The engine lets go of the channels the mix silences now and strikes
+    // what the song holds on those it lets sound again, at the level it has
+    // by now; a channel that sounds on is not touched.
     sequencer->soundHeldNotes();
 }
 

@@ -507,7 +507,8 @@ void SEQUENCER_EX_SetDeltaTransposeCurrent(int delta)
     ptrMidiStream->transpose = int16_t(delta);
     if (ptrDb)
         ptrDb->transpose = int16_t(delta);
-    heldNotesResync(slotIndexOf(ptrMidiStream));
+    // Heard as soon as the output allows, as a pause is.
+    heldNotesResync(slotIndexOf(ptrMidiStream), true);
 }
 
 // ---- seek

@@ -324,7 +324,8 @@ private slots:
     // held note (with its pedal) is struck again at once at the resume and
     // moves to the new key, ending where it was struck; the held drum and a
     // note that ended before the pause are not struck again, and the key
-    // change leaves the drums alone.
+    // change leaves the drums alone. An organ's note has not decayed: it is
+    // struck at the song's velocity.
     void heldNotesThroughPauseAndKey()
     {
         EngineRig rig;
@@ -339,7 +340,8 @@ private slots:
         b.note(3 * 1920, 240, 1, 64);
         b.end(4 * 1920);
         SongSetup setup;
-        setup.programs[0] = setup.programs[1] = setup.programs[9] = 0;
+        setup.programs[1] = setup.programs[9] = 0;
+        setup.programs[0] = 16;
         setup.drum[9] = true;
         QVERIFY(rig.play(b.build(), true, setup));
         rig.driver.advance(700);
