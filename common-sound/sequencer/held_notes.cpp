@@ -235,11 +235,12 @@ bool heldNoteAllowed(const Db *db, const DbLayer &L, int flat)
 void heldNotesRun(MidiStream *s, const Db *db)
 {
     const int role = slotIndexOf(s);
+    const uint32_t flags = sflags(s);
+    // A seek under way first lands: what is held there is known then.
+    if ((flags & SF_FORWARD_SEEK) || (flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) != SF_AUDIBLE)
+        return;
     const uint8_t request = g_resync[role].exchange(0, std::memory_order_acq_rel);
     if (!request)
-        return;
-    const uint32_t flags = sflags(s);
-    if ((flags & SF_FORWARD_SEEK) || (flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) != SF_AUDIBLE)
         return;
     const RealTime::MessageTime at(RealTime::messageTimeMs(), request == RESYNC_AT_ONCE);
     HeldNotes &h = songHeld[role];
