@@ -574,59 +574,83 @@ void harmonize(int flat, bool noteOn)
     }
 }
 
+// The channel message the interpreter handles now, and the channel's
+// settings it plays under.
+struct ChannelEvent {
+    uint8_t *msg;
+    uint8_t status;
+    uint8_t type;
+    int ch;
+    int flat;
+    int layer;
+    const Db *db;
+    const DbLayer *settings;
+    uint32_t flags;
+    bool seeking;
+    int melody;
+};
+
+ChannelEvent channelEvent()
+{
+    static const DbLayer noLayer{};
+    ChannelEvent e{};
+    e.msg = irq_sM;
+    e.status = e.msg[0];
+    e.type = e.status & 0xF0;
+    e.ch = e.status & 15;
+    e.flat = flatChannelOf(e.status);
+    e.layer = layerOf(e.flat);
+    e.db = g_src.db;
+    e.settings = e.db ? &e.db->layers[e.flat][e.layer] : &noLayer;
+    e.flags = sflags(S());
+    e.seeking = (e.flags & SF_FORWARD_SEEK) != 0;
+    e.melody = melodyChannel.load(std::memory_order_relaxed);
+    return e;
+}
+
 // A note-on or note-off of the song: the mix's rules, the key and the
 // melody mode applied, and what the song holds kept.
-void notePath(bool &playIt)
+void notePath(const ChannelEvent &e, bool &playIt)
 {
     MidiStream *s = S();
     Mfi *m = M();
-    uint8_t *msg = irq_sM;
-    const uint8_t status = msg[0];
-    const uint8_t type = status & 0xF0;
-    const int ch = status & 15;
-    const int flat = flatChannelOf(status);
-    const int layer = layerOf(flat);
-    const Db *db = g_src.db;
-    static const DbLayer noLayer{};
-    const DbLayer &L = db ? db->layers[flat][layer] : noLayer;
+    uint8_t *msg = e.msg;
+    const DbLayer &L = *e.settings;
     const bool drum = (L.flags & DB_FLAG_DRUM) != 0;
-    const uint32_t flags = sflags(s);
-    const bool seeking = (flags & SF_FORWARD_SEEK) != 0;
-    const int melody = melodyChannel.load(std::memory_order_relaxed);
 
     if (msg[1] & 0x80) {
         // A damaged stream: such a byte would leave as a status byte.
-        EngineSlotTiming &e = T();
-        if (!e.badNoteReported) {
-            e.badNoteReported = 1;
+        EngineSlotTiming &timing = T();
+        if (!timing.badNoteReported) {
+            timing.badNoteReported = 1;
             rtLogMsg(1, LOG_SRC, __LINE__, "Bingo !!! Trap Errore nei salti Mf5 !!!");
         }
         playIt = false;
         return;
     }
-    const bool noteOn = type == 0x90 && msg[2] != 0;
+    const bool noteOn = e.type == 0x90 && msg[2] != 0;
     const uint8_t key = msg[1];
     const uint8_t songVelocity = msg[2];
-    const int meter = noteOnVolume[flat].load(std::memory_order_relaxed);
+    const int meter = noteOnVolume[e.flat].load(std::memory_order_relaxed);
     if (noteOn) {
         if (L.muteSolo != DB_MUTE) {
             m->noteSeen = 1;
-            setMeter(flat, layer, drum ? 150 : (meter + msg[1] > 255 ? 255 : meter + msg[1]));
+            setMeter(e.flat, e.layer, drum ? 150 : (meter + msg[1] > 255 ? 255 : meter + msg[1]));
         }
     } else if (!drum) {
-        setMeter(flat, layer, meter > msg[1] ? meter - msg[1] : 0);
+        setMeter(e.flat, e.layer, meter > msg[1] ? meter - msg[1] : 0);
     }
-    playIt = (flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) == SF_AUDIBLE;
-    if (type == 0x90) {
+    playIt = (e.flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) == SF_AUDIBLE;
+    if (e.type == 0x90) {
         if (!m->firstNoteSeen)
             C_SIGNAL_precountEnded();
         m->firstNoteSeen = 1;
         if (L.velocityCurve >= 1 && L.velocityCurve <= VELOCITY_CURVES && msg[2] != 0)
             msg[2] = VOLUMES_VelocityCurve(L.velocityCurve, msg[2]);
-        if (db && db->anySolo == 0) {
+        if (e.db && e.db->anySolo == 0) {
             if (L.muteSolo == DB_MUTE && noteOn)
                 playIt = false;
-        } else if (db && L.muteSolo != DB_SOLO) {
+        } else if (e.db && L.muteSolo != DB_SOLO) {
             playIt = false;
         }
     }
@@ -634,15 +658,15 @@ void notePath(bool &playIt)
     const uint8_t output = routeOutput();
     // Where the channel's sounds go, also while the mix keeps them silent:
     // the mix lets go of them and brings them back there.
-    if (noteOn && !seeking && !held.output[flat])
-        held.output[flat] = output;
+    if (noteOn && !e.seeking && !held.output[e.flat])
+        held.output[e.flat] = output;
     if (!drum) {
         int note = transposed(key, L);
         if (!noteOn) {
             // It ends at the pitch it was struck at, whatever the key is now.
-            if (held.struck[flat][key] != NOTE_NOT_STRUCK)
-                note = held.struck[flat][key];
-            held.letGo(flat, key);
+            if (held.struck[e.flat][key] != NOTE_NOT_STRUCK)
+                note = held.struck[e.flat][key];
+            held.letGo(e.flat, key);
         }
         if (note < 0 || note > 127) {
             // Never wrap into a status byte; the note-on and its note-off
@@ -655,7 +679,7 @@ void notePath(bool &playIt)
             msg[4] = uint8_t(note);
     }
     bool halved = false;
-    if (flat == melody) {
+    if (e.flat == e.melody) {
         if (noteOn) {
             if (melody_mirror.load() && shown() && !stHas(ST_GOTO_PENDING))
                 CINTERFACE_SendMidiEvent4(msg, 3);
@@ -669,59 +693,50 @@ void notePath(bool &playIt)
             CINTERFACE_SendMidiEvent4(msg, 3);
         }
     }
-    harmonize(flat, noteOn);
-    if (seeking)
+    harmonize(e.flat, noteOn);
+    if (e.seeking)
         playIt = false;
-    if (!drum && noteOn && !seeking) {
+    if (!drum && noteOn && !e.seeking) {
         const bool sounds = playIt && msg[2] != 0;
-        const uint8_t struck = held.struck[flat][key];
+        const uint8_t struck = held.struck[e.flat][key];
         // The same key struck again at another pitch: the first ends.
         if (sounds && struck != NOTE_NOT_STRUCK && struck != msg[1]) {
-            const uint8_t off[3] = {uint8_t(0x80 | ch), struck, 0};
-            sendOn(held.output[flat], off, 3);
+            const uint8_t off[3] = {uint8_t(0x80 | e.ch), struck, 0};
+            sendOn(held.output[e.flat], off, 3);
         }
-        held.press(flat, key, songVelocity, sounds ? msg[1] : NOTE_NOT_STRUCK,
+        held.press(e.flat, key, songVelocity, sounds ? msg[1] : NOTE_NOT_STRUCK,
                    uint8_t(msg[2] | (halved ? STRIKE_HALVED : 0)), uint32_t(pendingEventTime() / 1000));
         if (sounds)
-            held.output[flat] = output;
+            held.output[e.flat] = output;
     }
 }
 
 void channelPath(bool &playIt)
 {
+    const ChannelEvent e = channelEvent();
     MidiStream *s = S();
-    uint8_t *msg = irq_sM;
-    const uint8_t status = msg[0];
-    const uint8_t type = status & 0xF0;
-    const int ch = status & 15;
-    const int flat = flatChannelOf(status);
-    const int layer = layerOf(flat);
-    const Db *db = g_src.db;
-    static const DbLayer noLayer{};
-    const DbLayer &L = db ? db->layers[flat][layer] : noLayer;
-    const uint32_t flags = sflags(s);
-    const bool seeking = (flags & SF_FORWARD_SEEK) != 0;
-    const int melody = melodyChannel.load(std::memory_order_relaxed);
+    uint8_t *msg = e.msg;
+    const DbLayer &L = *e.settings;
 
-    if (type == 0x80 || type == 0x90) {
-        notePath(playIt);
+    if (e.type == 0x80 || e.type == 0x90) {
+        notePath(e, playIt);
         return;
     }
-    if (type == 0xE0) {
-        if (seeking) {
-            seekPitchBend[flat] = uint16_t((msg[1] << 8) | msg[2]);
+    if (e.type == 0xE0) {
+        if (e.seeking) {
+            seekPitchBend[e.flat] = uint16_t((msg[1] << 8) | msg[2]);
             playIt = false;
         }
         return;
     }
-    if (type != 0xB0)
+    if (e.type != 0xB0)
         return;
     const uint8_t controller = msg[1];
-    const int side = flat < 16 ? s->port : ((flags & SF_CHASE_HIGH) ? s->port : 1 - s->port);
+    const int side = e.flat < 16 ? s->port : ((e.flags & SF_CHASE_HIGH) ? s->port : 1 - s->port);
     switch (controller) {
     case 7:
         msg[2] = adjust(L.volume, msg[2]);
-        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, msg[2], ch, side);
+        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, msg[2], e.ch, side);
         playIt = false;
         break;
     case 10:
@@ -729,9 +744,9 @@ void channelPath(bool &playIt)
         break;
     case 11:
         if (L.insertId) {
-            refreshMidiChVolumesMap(ch, side);
-        } else if (seeking) {
-            seekExpression[ch] = msg[2];
+            refreshMidiChVolumesMap(e.ch, side);
+        } else if (e.seeking) {
+            seekExpression[e.ch] = msg[2];
             playIt = false;
         }
         break;
@@ -743,17 +758,17 @@ void channelPath(bool &playIt)
         break;
     default: {
         const int idx = ccOffsetIndex(controller);
-        if (idx >= 0 && db)
-            msg[2] = adjust(db->ccOffsets[flat][layer][idx], msg[2]);
+        if (idx >= 0 && e.db)
+            msg[2] = adjust(e.db->ccOffsets[e.flat][e.layer][idx], msg[2]);
         break;
     }
     }
     if (controller == 64 && playIt) {
         HeldNotes &held = songHeld[slotIndexOf(s)];
-        held.pedal(flat, msg[2]);
-        held.output[flat] = routeOutput();
+        held.pedal(e.flat, msg[2]);
+        held.output[e.flat] = routeOutput();
     }
-    if (melody_mirror.load() && ch == melody && controller != 10 && controller != 91 &&
+    if (melody_mirror.load() && e.ch == e.melody && controller != 10 && controller != 91 &&
         controller != 93)
         CINTERFACE_SendMidiEvent4(msg, 3);
 }
