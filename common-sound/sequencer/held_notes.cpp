@@ -8,7 +8,6 @@
 #include "logmsg.h"
 #include "note_decay.h"
 #include "sequencer_ex_p.h"
-#include "volumes.h"
 
 #include <atomic>
 #include <cstring>
@@ -127,8 +126,9 @@ struct ChannelNow {
             return;
         const uint8_t last = h.strikeVelocity[flat][key];
         const int full = isHalved(key) ? 2 * (last & 0x7F) : last;
-        const uint8_t v = velocityAfterDecay(uint8_t(full > 127 ? 127 : full), programOf(),
-                                             nowMs - h.strikeMs[flat][key]);
+        // Engine time starts again at a song's fast start: none has passed.
+        const uint32_t since = nowMs >= h.strikeMs[flat][key] ? nowMs - h.strikeMs[flat][key] : 0;
+        const uint8_t v = velocityAfterDecay(uint8_t(full > 127 ? 127 : full), programOf(), since);
         const uint8_t sent = halved ? semiMute(v) : v;
         if (!sent)
             return; // died away meanwhile
