@@ -14,7 +14,7 @@ packages=(
   libqt6sql6-sqlite qt6-image-formats-plugins libgl-dev
   librtmidi-dev librtaudio-dev libpulse-dev libmpg123-dev libsoundtouch-dev
   libquazip1-qt6-dev libfluidsynth-dev timgm6mb-soundfont
-  python3 python3-mido python3-mutagen midicsv sox lame ffmpeg sqlite3
+  python3 python3-mido python3-mutagen midicsv sox lame ffmpeg sqlite3 planetblupi-music-midi
   fluidsynth soundstretch pulseaudio pulseaudio-utils dbus-daemon rtkit polkitd xvfb xauth xdotool x11-utils imagemagick procps stress-ng
   fonts-dotgothic16 fonts-comic-neue fonts-open-sans fonts-dejavu-core fonts-liberation2 fonts-beteckna
   fonts-kacst-one fonts-wqy-microhei

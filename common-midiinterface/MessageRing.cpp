@@ -29,7 +29,7 @@ int MessageRing::claimLarge()
     }
 }
 
-bool MessageRing::push(const unsigned char *data, int length, double ms)
+bool MessageRing::push(const unsigned char *data, int length, double ms, bool atOnce)
 {
     if (!data || length <= 0)
         return false;
@@ -41,6 +41,7 @@ bool MessageRing::push(const unsigned char *data, int length, double ms)
     }
     const bool queued = m_queue.pushWith([&](Entry &e) {
         e.ms = ms;
+        e.atOnce = atOnce;
         e.length = length;
         e.large = large;
         if (large < 0)

@@ -21,6 +21,7 @@ public:
         double ms;    // the sender's message time
         int length;
         int large;    // block index, -1 when the bytes are inline
+        bool atOnce;  // sent at once (RealTime::MessageTime)
         unsigned char bytes[kInlineBytes];
     };
 
@@ -29,7 +30,7 @@ public:
 
     // False when the queue is full, no large block is free, or the string is
     // longer than a large block: nothing is queued then.
-    bool push(const unsigned char *data, int length, double ms);
+    bool push(const unsigned char *data, int length, double ms, bool atOnce = false);
 
     Entry *front() { return m_queue.front(); }
     const unsigned char *data(const Entry &e) const

@@ -207,7 +207,7 @@ void MidiInterface::flushDeferredLocked(int n)
     MessageRing &ring = *m_deferred[n];
     while (MessageRing::Entry *e = ring.front()) {
         // Stamped when it was sent, not when the port was free.
-        const RealTime::MessageTime at(e->ms);
+        const RealTime::MessageTime at(e->ms, e->atOnce);
         writeStringLocked(n, ring.data(*e), e->length);
         ring.pop();
     }
@@ -274,13 +274,13 @@ void MidiInterface::sendString(int output, const unsigned char *data, int len)
         // hold up the music. The loop writes this within a millisecond.
         const double ms = RealTime::messageTimeMs();
         for (int waited = 0; waited <= kFullQueueWaitMs; ++waited) {
-            if (m_deferred[n]->push(data, len, ms))
+            if (m_deferred[n]->push(data, len, ms, RealTime::messageAtOnce()))
                 return;
             QThread::msleep(1);
         }
     }
     if (!lockPort(n)) {
-        if (!m_deferred[n]->push(data, len, RealTime::messageTimeMs()))
+        if (!m_deferred[n]->push(data, len, RealTime::messageTimeMs(), RealTime::messageAtOnce()))
             rtLogMsg(2, "MidiInterface", __LINE__, "output %d: deferred messages full, dropped",
                      output);
         return;

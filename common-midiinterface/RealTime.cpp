@@ -15,6 +15,7 @@ namespace {
 
 thread_local bool t_realTime = false;
 thread_local double t_messageTime = -1.0;
+thread_local bool t_messageAtOnce = false;
 
 struct Clock {
     ClockFunction function;
@@ -98,19 +99,26 @@ double nowMs()
     return monotonicMs();
 }
 
-MessageTime::MessageTime(double ms) : m_previous(t_messageTime)
+MessageTime::MessageTime(double ms, bool atOnce) : m_previous(t_messageTime), m_previousAtOnce(t_messageAtOnce)
 {
     t_messageTime = ms;
+    t_messageAtOnce = atOnce;
 }
 
 MessageTime::~MessageTime()
 {
     t_messageTime = m_previous;
+    t_messageAtOnce = m_previousAtOnce;
 }
 
 double messageTimeMs()
 {
     return t_messageTime >= 0 ? t_messageTime : nowMs();
+}
+
+bool messageAtOnce()
+{
+    return t_messageAtOnce;
 }
 
 namespace {

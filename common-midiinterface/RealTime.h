@@ -40,18 +40,23 @@ double nowMs();
 
 // While a MessageTime lives, messages sent from this thread carry its time
 // (the engine pass's millisecond, a MIDI clock's exact time) instead of now.
+// Messages sent "at once" are a user's command that changes what sounds (a
+// key change): an output that places messages in time plays them as soon as
+// it can, not at their place in the music.
 class MessageTime
 {
 public:
-    explicit MessageTime(double ms);
+    explicit MessageTime(double ms, bool atOnce = false);
     ~MessageTime();
     MessageTime(const MessageTime &) = delete;
     MessageTime &operator=(const MessageTime &) = delete;
 
 private:
     double m_previous;
+    bool m_previousAtOnce;
 };
 double messageTimeMs();
+bool messageAtOnce();
 
 // How late the sequencer loop wakes up: the loop reports each pass, the
 // synthesizer reads the largest lateness of the last few seconds, and of the

@@ -182,6 +182,9 @@ constexpr unsigned char kMuteMark[] = {0xF0, 0x7D, 0x56, 0x4D};
 // A device that has asked for nothing this long is not asking (stopped, or
 // pulled by the waiting thread itself): nothing to wait for.
 constexpr double kIdleMs = 150.0;
+// The word of what is due at once: a count of entries, and channels.
+constexpr int kUrgentChannelShift = 48;
+constexpr uint64_t kUrgentCount = (uint64_t(1) << kUrgentChannelShift) - 1;
 
 void writeFrames(fluid_synth_t *synth, float *out, unsigned frames)
 {
@@ -297,7 +300,7 @@ void SoftSynth::stop()
         m_settings = nullptr;
     }
     while (m_events.front())
-        m_events.pop();
+        popEvent();
     m_waiting.store(0);
     m_status = 0;
     m_have = 0;
@@ -348,7 +351,7 @@ void SoftSynth::muteForChange()
     unsigned char mark[sizeof kMuteMark + 1];
     std::memcpy(mark, kMuteMark, sizeof kMuteMark);
     mark[sizeof kMuteMark] = request;
-    if (!m_events.push(mark, int(sizeof mark), RealTime::messageTimeMs()))
+    if (!pushEvent(mark, int(sizeof mark), RealTime::messageTimeMs()))
         return;
     const double rate = std::max(1u, m_sink->sampleRate());
     const double limitMs = std::min(2000.0, (latencyFrames() + m_sink->latencyFrames()) * 1000.0 / rate + 300.0);
@@ -645,7 +648,7 @@ int SoftSynth::streamEvents(const unsigned char *data, int length)
             // an event may apply at once without passing one queued before.
             if (m_waiting.load() == 0 && !cutsSound(e, n)) {
                 apply(e, n);
-            } else if (m_events.push(e, n, 0.0)) {
+            } else if (pushEvent(e, n, 0.0)) {
                 m_waiting.fetch_add(1);
             } else {
                 m_dropped.fetch_add(1, std::memory_order_relaxed);
@@ -653,27 +656,69 @@ int SoftSynth::streamEvents(const unsigned char *data, int length)
             }
         });
     const double ms = RealTime::messageTimeMs();
-    return parse(data, length, [this, ms](const unsigned char *e, int n) {
+    const bool atOnce = RealTime::messageAtOnce();
+    return parse(data, length, [this, ms, atOnce](const unsigned char *e, int n) {
         if (e[0] == 0xF0 && isMasterVolume(e + 1, n - 1)) {
             // The music volume is a gain on the output, on no beat: heard
             // as soon as the device allows.
             handleSysEx(e + 1, n - 1);
-        } else if (!m_events.push(e, n, ms)) {
+            return;
+        }
+        if (!pushEvent(e, n, ms, atOnce)) {
             m_dropped.fetch_add(1, std::memory_order_relaxed);
-        } else if (n == 3 && (e[0] & 0xF0) == 0x90 && e[2] > 0) {
+            return;
+        }
+        const unsigned char type = e[0] & 0xF0;
+        if (n == 3 && type == 0x90 && e[2] > 0)
             m_noteSent.store(true, std::memory_order_relaxed);
-        } else if (n == 3 && (e[0] & 0xF0) == 0xB0 && e[1] == 120) {
-            // Every channel cut at one moment is a stop, a pause, a seek or
-            // a key change: the user's command is heard as soon as the
-            // device allows, not a latency later.
+        if (atOnce) {
+            // A command that strikes notes anew (a key change): it and what
+            // came before it are heard as soon as the device allows; the
+            // notes that came just before it on its channels are struck
+            // again or ended by it.
+            const bool note = n == 3 && (type == 0x80 || type == 0x90);
+            markUrgent(m_pushed.load(std::memory_order_relaxed), note ? uint16_t(1u << (e[0] & 0x0F)) : 0);
+        } else if (n == 3 && type == 0xB0 && e[1] == 120) {
+            // Every channel cut at one moment is a stop, a pause or a seek:
+            // the user's command is heard as soon as the device allows, not
+            // a latency later, and what was sent before it is left out.
             if (ms != m_cutBatchMs)
                 m_cutBatch = 0;
             m_cutBatchMs = ms;
             m_cutBatch |= uint16_t(1u << (e[0] & 0x0F));
-            if (m_cutBatch == 0xFFFF && ms > m_urgentUntilMs.load(std::memory_order_relaxed))
-                m_urgentUntilMs.store(ms, std::memory_order_release);
+            if (m_cutBatch == 0xFFFF)
+                markUrgent(m_pushed.load(std::memory_order_relaxed), 0xFFFF);
+        } else if (m_cutBatch == 0xFFFF && ms == m_cutBatchMs) {
+            // The rest of that command (the pedals let go).
+            markUrgent(m_pushed.load(std::memory_order_relaxed), 0xFFFF);
         }
     });
+}
+
+bool SoftSynth::pushEvent(const unsigned char *event, int length, double ms, bool atOnce)
+{
+    if (!m_events.push(event, length, ms, atOnce))
+        return false;
+    m_pushed.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+void SoftSynth::popEvent()
+{
+    m_events.pop();
+    ++m_popped;
+}
+
+void SoftSynth::markUrgent(uint64_t through, uint16_t channels)
+{
+    uint64_t word = m_urgent.load(std::memory_order_relaxed);
+    for (;;) {
+        const uint64_t count = std::max(word & kUrgentCount, through & kUrgentCount);
+        const uint64_t marked = (word >> kUrgentChannelShift) | channels;
+        if (m_urgent.compare_exchange_weak(word, (marked << kUrgentChannelShift) | count, std::memory_order_release,
+                                           std::memory_order_relaxed))
+            return;
+    }
 }
 
 void SoftSynth::apply(const unsigned char *event, int length)
@@ -1038,9 +1083,15 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
             if (!e)
                 break;
             // Without a scheduled sink whatever waits is due now; so is what
-            // was sent up to a cut of every channel (a user's command):
-            // its notes are left out, they would be cut at once.
-            const bool urgent = m_scheduled && e->ms <= m_urgentUntilMs.load(std::memory_order_acquire);
+            // was sent up to a user's command (a cut of every channel, a
+            // key change): the notes among it on the channels the command
+            // cuts or strikes anew are left out.
+            uint64_t urgentWord = m_urgent.load(std::memory_order_acquire);
+            const bool urgent = m_scheduled && m_popped < (urgentWord & kUrgentCount);
+            if (!urgent && (urgentWord >> kUrgentChannelShift)) {
+                // Past the command: its channels are its own again.
+                m_urgent.compare_exchange_strong(urgentWord, urgentWord & kUrgentCount, std::memory_order_relaxed);
+            }
             const double at = m_scheduled && !urgent ? e->ms * perMs + m_shiftFrames - double(m_position) : done;
             if (at >= double(frames))
                 break;
@@ -1054,8 +1105,9 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
                 break;
             }
             const unsigned char *bytes = m_events.data(*e);
-            if (urgent && e->length == 3 && (bytes[0] & 0xF0) == 0x90 && bytes[2] > 0) {
-                m_events.pop();
+            if (urgent && !e->atOnce && e->length == 3 && (bytes[0] & 0xF0) == 0x90 && bytes[2] > 0
+                && ((urgentWord >> kUrgentChannelShift) & (1u << (bytes[0] & 0x0F)))) {
+                popEvent();
                 continue;
             }
             if (m_fadeGain > 0.0f && cutsSound(bytes, e->length)) {
@@ -1084,7 +1136,7 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
                 applyDue(bytes, e->length, lateMs);
             else
                 apply(bytes, e->length);
-            m_events.pop();
+            popEvent();
             if (!m_scheduled)
                 m_waiting.fetch_sub(1);
         }

@@ -251,6 +251,12 @@ private:
     void resetSchedule();
     // The room for the sequencer's lateness, from its recent wake-ups.
     static double roomMs(bool normalPriority);
+    // The ring's events: every one pushed and popped is counted.
+    bool pushEvent(const unsigned char *event, int length, double ms, bool atOnce = false);
+    void popEvent();
+    // The first `through` entries of the ring are due at once, the notes
+    // among them on `channels` left out but those sent at once.
+    void markUrgent(uint64_t through, uint16_t channels);
     // Applies an event lateMs after its place, or leaves out a note that
     // came due too long ago (and its note-off).
     void applyDue(const unsigned char *event, int length, double lateMs);
@@ -325,11 +331,17 @@ private:
     // target at one fade's pace.
     std::atomic<float> m_volumeTarget{1.0f};
     float m_volume = 1.0f;
-    // The last cut of every channel at one moment (the sender's), and what
-    // is sent before it, due at once (the time of that cut).
+    // The last cut of every channel at one moment (the sender's). What was
+    // sent up to such a cut, or up to a message sent at once, is due at
+    // once: the ring's first (low 48 bits) entries, counted from its start,
+    // and the channels (high 16 bits) whose notes among them are left out
+    // (they would be cut or struck again at once). Entries pushed and
+    // popped so far give an entry its number.
     double m_cutBatchMs = -1;
     uint16_t m_cutBatch = 0;
-    std::atomic<double> m_urgentUntilMs{-1e300};
+    std::atomic<uint64_t> m_urgent{0};
+    std::atomic<uint64_t> m_pushed{0};
+    uint64_t m_popped = 0;
     // Since the stream opened or the latency last settled anew, while music
     // sounded: the drop-outs and the audio thread's worst lateness (ms).
     bool m_sounded = false; // a note since the synthesizer started

@@ -370,26 +370,33 @@ void MidiEdit::setVelocity(uint8_t curve, uint16_t channel, uint16_t layer)
 
 void MidiEdit::TrackMuteSoloChanged(uint8_t state, uint16_t channel, uint16_t layer)
 {
-    if (valid(channel, layer) && m_edited.tracks[channel][layer].muteSolo != state)
-        setMuteSolo(state, channel, layer);
+    if (valid(channel, layer))
+        setMuteSolo(state, channel);
 }
 
-void MidiEdit::setMuteSolo(uint8_t state, uint16_t channel, uint16_t layer)
+// A channel is muted or soloed whole in the engine, whichever layer it
+// plays: a layer left soloed while the row shows the channel playing would
+// keep every other channel silent for good. The records keep the layers the
+// song file stores.
+void MidiEdit::setMuteSolo(uint8_t state, uint16_t channel)
 {
+    const auto kept = [&](int l) { return l == 0 || (m_base.tracks[channel][l].flags & DB_FLAG_IN_USE); };
+    bool same = true;
+    for (int l = 0; l < NUM_LAYERS; ++l)
+        same = same && m_db->layers[channel][l].muteSolo == state
+               && (!kept(l) || m_edited.tracks[channel][l].muteSolo == state);
+    if (same)
+        return;
     AdvanceHold hold;
-    m_db->layers[channel][layer].muteSolo = state;
-    m_edited.tracks[channel][layer].muteSolo = state;
-    if (state == DB_SOLO) {
-        sequencer->stopSound();
-        m_db->anySolo = 1;
-    } else if (state == DB_MUTE) {
-        sequencer->stopSoundChanAtPort(portOf(channel), channel & 15);
-        soloRecal(m_db);
-    } else if (state == DB_NORMAL) {
-        soloRecal(m_db);
+    for (int l = 0; l < NUM_LAYERS; ++l) {
+        m_db->layers[channel][l].muteSolo = state;
+        if (kept(l))
+            m_edited.tracks[channel][l].muteSolo = state;
     }
-    // A channel that comes back (or the solo channel, which the cut above
-    // silenced too) sounds what the song holds at once, not at its next note.
+    soloRecal(m_db);
+    // The engine lets go of the channels the mix silences now and strikes
+    // what the song holds on those it lets sound again, at the level it has
+    // by now; a channel that sounds on is not touched.
     sequencer->soundHeldNotes();
 }
 
@@ -539,8 +546,7 @@ void MidiEdit::resetTrack(const MidiEditTrack &to, uint16_t channel, uint16_t la
         }
     }
     setField(Chorus, to.chorus, channel, layer);
-    if (t.muteSolo != to.muteSolo)
-        setMuteSolo(to.muteSolo, channel, layer);
+    setMuteSolo(to.muteSolo, channel);
     setField(Pan, to.pan - kFields[Pan].storeBias, channel, layer);
     setField(Reverb, to.reverb, channel, layer);
     setField(Transpose, to.transpose, channel, layer);

@@ -148,7 +148,7 @@ private:
     int16_t &dbField(Field f, uint16_t channel, uint16_t layer);
     void setField(Field f, int value, uint16_t channel, uint16_t layer);
     void setHeader(Header h, int value);
-    void setMuteSolo(uint8_t state, uint16_t channel, uint16_t layer);
+    void setMuteSolo(uint8_t state, uint16_t channel);
     void setVelocity(uint8_t curve, uint16_t channel, uint16_t layer);
     void setProgramBank(uint8_t program, uint8_t bank, uint8_t insert, uint16_t channel, uint16_t layer);
     void sendController(uint16_t channel, int controller, int value);

@@ -51,7 +51,8 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
     initMidiInterfaceSoundCard(0);
     m_midi->config_GS_RESET(1);
 
-    m_sequencer = std::make_unique<Sequencer>();
+    m_sequencer = std::make_unique<Sequencer>(devices.simulatedClock ? Sequencer::Clock::Simulated
+                                                                     : Sequencer::Clock::Monotonic);
     m_sequencer->setMidiInterface(m_midi.get());
     m_sequencer->init();
     m_sequencer->sequencerStart();

@@ -67,11 +67,13 @@ public:
     static constexpr int kMaxDeltaKey = 12;
 
     // Where the sound goes. Null sinks mean the audio devices through
-    // RtAudio; an empty sound bank means getSoundfontFilePath().
+    // RtAudio; an empty sound bank means getSoundfontFilePath(). A test may
+    // run the Sequencer on its own clock (advanced by sequencer()->advance).
     struct Devices {
         std::unique_ptr<SynthAudioSink> synthSink;
         std::unique_ptr<Sound::AudioSink> audioSink;
         QString soundBank;
+        bool simulatedClock = false;
     };
 
     explicit SoundEngine(QObject *parent = nullptr);

@@ -507,7 +507,8 @@ void SEQUENCER_EX_SetDeltaTransposeCurrent(int delta)
     ptrMidiStream->transpose = int16_t(delta);
     if (ptrDb)
         ptrDb->transpose = int16_t(delta);
-    heldNotesResync(slotIndexOf(ptrMidiStream));
+    // Heard as soon as the output allows, as a pause is.
+    heldNotesResync(slotIndexOf(ptrMidiStream), true);
 }
 
 // ---- seek
@@ -608,6 +609,10 @@ void SEQUENCER_EX_RewindToTargetBar(int bar)
     if (bar < 1) {
         setRtBar(0);
         setRtBeat(0);
+        // From the top, as a song starts: with the same lead-in to its first
+        // note (a Play after Stop, a double-click).
+        m->fastRun = uint16_t(SEQUENCER_EX_GetFastRun());
+        tickFirstNote.store(0);
     }
     SEQUENCER_EX_SetEnableIntrAdvance(1);
     if (!t_insideTick) {

@@ -120,88 +120,9 @@ void sendOn(uint8_t output, const uint8_t *data, int len)
         CINTERFACE_SendMidiEvent2(data, len);
 }
 
-std::atomic<uint8_t> g_heldResync[2];
-
-// Whether a channel's note-ons may sound as the mix stands: the rule the
-// channel path applies to the song's own notes.
-bool noteAllowed(const Db *db, const DbLayer &L, int flat)
-{
-    if (db && db->anySolo == 0) {
-        if (L.muteSolo == DB_MUTE)
-            return false;
-    } else if (db && L.muteSolo != DB_SOLO) {
-        return false;
-    }
-    return !(flat == int(melodyChannel.load(std::memory_order_relaxed)) &&
-             mute.load(std::memory_order_relaxed) == 1);
-}
-
 int transposed(int key, const DbLayer &L)
 {
     return key + int(L.transpose) + int(S()->transpose) + globalTranspose.load(std::memory_order_relaxed);
-}
-
-// Brings what sounds in line with what the song holds: a held note struck
-// at another pitch than the key now gives ends there, and a held note that
-// is silent but may sound is struck anew at its velocity. The channel keeps
-// its program and controllers; a sustain pedal a cut released goes down
-// again.
-void resyncHeldNotes()
-{
-    MidiStream *s = S();
-    const int role = slotIndexOf(s);
-    if (!g_heldResync[role].exchange(0, std::memory_order_acq_rel))
-        return;
-    const uint32_t flags = sflags(s);
-    if ((flags & SF_FORWARD_SEEK) || (flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) != SF_AUDIBLE)
-        return;
-    HeldNotes &h = songHeld[role];
-    const Db *db = g_src.db;
-    static const DbLayer noLayer{};
-    const int melody = melodyChannel.load(std::memory_order_relaxed);
-    for (int flat = 0; flat < SEQ_FLAT_CHANNELS; ++flat) {
-        const uint8_t out = h.output[flat];
-        if (!out)
-            continue;
-        const int layer = layerOf(flat);
-        const DbLayer &L = db ? db->layers[flat][layer] : noLayer;
-        const uint8_t ch = uint8_t(flat & 15);
-        if (h.pedalCut[flat]) {
-            h.pedalCut[flat] = 0;
-            if (h.sustain[flat] >= 64) {
-                const uint8_t pedal[3] = {uint8_t(0xB0 | ch), 64, h.sustain[flat]};
-                sendOn(out, pedal, 3);
-            }
-        }
-        if (L.flags & DB_FLAG_DRUM)
-            continue;
-        const bool allowed = noteAllowed(db, L, flat);
-        for (int key = 0; key < 128; ++key) {
-            const uint8_t velocity = h.velocity[flat][key];
-            if (!velocity)
-                continue;
-            const int pitch = transposed(key, L);
-            const bool inRange = pitch >= 0 && pitch <= 127;
-            uint8_t &struck = h.struck[flat][key];
-            if (struck != NOTE_NOT_STRUCK && (!inRange || struck != pitch)) {
-                const uint8_t off[3] = {uint8_t(0x80 | ch), struck, 0};
-                sendOn(out, off, 3);
-                struck = NOTE_NOT_STRUCK;
-            }
-            if (struck != NOTE_NOT_STRUCK || !allowed || !inRange)
-                continue;
-            uint8_t v = velocity;
-            if (L.velocityCurve >= 1 && L.velocityCurve <= VELOCITY_CURVES)
-                v = VOLUMES_VelocityCurve(L.velocityCurve, v);
-            if (flat == melody && mute.load(std::memory_order_relaxed) == 2)
-                v = semiMute(v);
-            if (!v)
-                continue;
-            const uint8_t on[3] = {uint8_t(0x90 | ch), uint8_t(pitch), v};
-            sendOn(out, on, 3);
-            struck = uint8_t(pitch);
-        }
-    }
 }
 
 void setMeter(int flat, int layer, int value)
@@ -632,157 +553,190 @@ int ccOffsetIndex(uint8_t controller)
     }
 }
 
-void channelPath(bool &playIt)
+// The harmony channel's notes go to the fourth output too (the harmonizer,
+// which the program leaves off).
+void harmonize(int flat, bool noteOn)
+{
+    if (!harmonizer.load())
+        return;
+    const uint8_t *msg = irq_sM;
+    const uint8_t status = msg[0];
+    const int harm = harmMode.load() == 1 ? int(melodyChannel.load(std::memory_order_relaxed)) : harmChannel.load();
+    if (flat != harm)
+        return;
+    for (auto &n : harmNotes) {
+        if (noteOn ? n == 0xFF : n == msg[1]) {
+            n = noteOn ? msg[1] : 0xFF;
+            const unsigned char out[3] = {status, msg[1], noteOn ? uint8_t(1) : msg[2]};
+            CINTERFACE_SendMidiEvent4(out, 3);
+            break;
+        }
+    }
+}
+
+// The channel message the interpreter handles now, and the channel's
+// settings it plays under.
+struct ChannelEvent {
+    uint8_t *msg;
+    uint8_t status;
+    uint8_t type;
+    int ch;
+    int flat;
+    int layer;
+    const Db *db;
+    const DbLayer *settings;
+    uint32_t flags;
+    bool seeking;
+    int melody;
+};
+
+ChannelEvent channelEvent()
+{
+    static const DbLayer noLayer{};
+    ChannelEvent e{};
+    e.msg = irq_sM;
+    e.status = e.msg[0];
+    e.type = e.status & 0xF0;
+    e.ch = e.status & 15;
+    e.flat = flatChannelOf(e.status);
+    e.layer = layerOf(e.flat);
+    e.db = g_src.db;
+    e.settings = e.db ? &e.db->layers[e.flat][e.layer] : &noLayer;
+    e.flags = sflags(S());
+    e.seeking = (e.flags & SF_FORWARD_SEEK) != 0;
+    e.melody = melodyChannel.load(std::memory_order_relaxed);
+    return e;
+}
+
+// A note-on or note-off of the song: the mix's rules, the key and the
+// melody mode applied, and what the song holds kept.
+void notePath(const ChannelEvent &e, bool &playIt)
 {
     MidiStream *s = S();
     Mfi *m = M();
-    uint8_t *msg = irq_sM;
-    const uint8_t status = msg[0];
-    const uint8_t type = status & 0xF0;
-    const int ch = status & 15;
-    const int flat = flatChannelOf(status);
-    const int layer = layerOf(flat);
-    const Db *db = g_src.db;
-    static const DbLayer noLayer{};
-    const DbLayer &L = db ? db->layers[flat][layer] : noLayer;
+    uint8_t *msg = e.msg;
+    const DbLayer &L = *e.settings;
     const bool drum = (L.flags & DB_FLAG_DRUM) != 0;
-    const uint32_t flags = sflags(s);
-    const bool seeking = (flags & SF_FORWARD_SEEK) != 0;
-    const int melody = melodyChannel.load(std::memory_order_relaxed);
 
-    if (type == 0x80 || type == 0x90) {
-        if (msg[1] & 0x80) {
-            // A damaged stream: such a byte would leave as a status byte.
-            EngineSlotTiming &e = T();
-            if (!e.badNoteReported) {
-                e.badNoteReported = 1;
-                rtLogMsg(1, LOG_SRC, __LINE__, "Bingo !!! Trap Errore nei salti Mf5 !!!");
-            }
+    if (msg[1] & 0x80) {
+        // A damaged stream: such a byte would leave as a status byte.
+        EngineSlotTiming &timing = T();
+        if (!timing.badNoteReported) {
+            timing.badNoteReported = 1;
+            rtLogMsg(1, LOG_SRC, __LINE__, "Bingo !!! Trap Errore nei salti Mf5 !!!");
+        }
+        playIt = false;
+        return;
+    }
+    const bool noteOn = e.type == 0x90 && msg[2] != 0;
+    const uint8_t key = msg[1];
+    const uint8_t songVelocity = msg[2];
+    const int meter = noteOnVolume[e.flat].load(std::memory_order_relaxed);
+    if (noteOn) {
+        if (L.muteSolo != DB_MUTE) {
+            m->noteSeen = 1;
+            setMeter(e.flat, e.layer, drum ? 150 : (meter + msg[1] > 255 ? 255 : meter + msg[1]));
+        }
+    } else if (!drum) {
+        setMeter(e.flat, e.layer, meter > msg[1] ? meter - msg[1] : 0);
+    }
+    playIt = (e.flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) == SF_AUDIBLE;
+    if (e.type == 0x90) {
+        if (!m->firstNoteSeen)
+            C_SIGNAL_precountEnded();
+        m->firstNoteSeen = 1;
+        if (L.velocityCurve >= 1 && L.velocityCurve <= VELOCITY_CURVES && msg[2] != 0)
+            msg[2] = VOLUMES_VelocityCurve(L.velocityCurve, msg[2]);
+        if (e.db && e.db->anySolo == 0) {
+            if (L.muteSolo == DB_MUTE && noteOn)
+                playIt = false;
+        } else if (e.db && L.muteSolo != DB_SOLO) {
+            playIt = false;
+        }
+    }
+    HeldNotes &held = songHeld[slotIndexOf(s)];
+    const uint8_t output = routeOutput();
+    // Where the channel's sounds go, also while the mix keeps them silent:
+    // the mix lets go of them and brings them back there.
+    if (noteOn && !e.seeking && !held.output[e.flat])
+        held.output[e.flat] = output;
+    if (!drum) {
+        int note = transposed(key, L);
+        if (!noteOn) {
+            // It ends at the pitch it was struck at, whatever the key is now.
+            if (held.struck[e.flat][key] != NOTE_NOT_STRUCK)
+                note = held.struck[e.flat][key];
+            held.letGo(e.flat, key);
+        }
+        if (note < 0 || note > 127) {
+            // Never wrap into a status byte; the note-on and its note-off
+            // both fall out of range and are both dropped.
             playIt = false;
             return;
         }
-        const bool noteOn = type == 0x90 && msg[2] != 0;
-        const uint8_t key = msg[1];
-        const uint8_t songVelocity = msg[2];
-        const int meter = noteOnVolume[flat].load(std::memory_order_relaxed);
+        msg[1] = uint8_t(note);
+        if (m->messageLength == 6)
+            msg[4] = uint8_t(note);
+    }
+    bool halved = false;
+    if (e.flat == e.melody) {
         if (noteOn) {
-            if (L.muteSolo != DB_MUTE) {
-                m->noteSeen = 1;
-                setMeter(flat, layer, drum ? 150 : (meter + msg[1] > 255 ? 255 : meter + msg[1]));
-            }
-        } else if (!drum) {
-            setMeter(flat, layer, meter > msg[1] ? meter - msg[1] : 0);
-        }
-        playIt = (flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) == SF_AUDIBLE;
-        if (type == 0x90) {
-            if (!m->firstNoteSeen)
-                C_SIGNAL_precountEnded();
-            m->firstNoteSeen = 1;
-            if (L.velocityCurve >= 1 && L.velocityCurve <= VELOCITY_CURVES && msg[2] != 0)
-                msg[2] = VOLUMES_VelocityCurve(L.velocityCurve, msg[2]);
-            if (db && db->anySolo == 0) {
-                if (L.muteSolo == DB_MUTE && noteOn)
-                    playIt = false;
-            } else if (db && L.muteSolo != DB_SOLO) {
-                playIt = false;
-            }
-        }
-        HeldNotes &held = songHeld[slotIndexOf(s)];
-        if (!drum) {
-            int note = transposed(key, L);
-            uint8_t &struck = held.struck[flat][key];
-            if (noteOn) {
-                if (!seeking) {
-                    held.velocity[flat][key] = songVelocity;
-                    // Where it goes when a mute or the melody mode keeps it
-                    // silent until later.
-                    if (!held.output[flat])
-                        held.output[flat] = routeOutput();
-                }
-            } else {
-                // It ends at the pitch it was struck at, whatever the key is now.
-                if (struck != NOTE_NOT_STRUCK)
-                    note = struck;
-                held.velocity[flat][key] = 0;
-                struck = NOTE_NOT_STRUCK;
-            }
-            if (note < 0 || note > 127) {
-                // Never wrap into a status byte; the note-on and its note-off
-                // both fall out of range and are both dropped.
-                playIt = false;
-                return;
-            }
-            msg[1] = uint8_t(note);
-            if (m->messageLength == 6)
-                msg[4] = uint8_t(note);
-        }
-        if (flat == melody) {
-            if (noteOn) {
-                if (melody_mirror.load() && shown() && !stHas(ST_GOTO_PENDING))
-                    CINTERFACE_SendMidiEvent4(msg, 3);
-                const int mode = mute.load(std::memory_order_relaxed);
-                if (mode == 2)
-                    msg[2] = semiMute(msg[2]);
-                else if (mode == 1)
-                    playIt = false;
-            } else if (shown() && melody_mirror.load()) {
+            if (melody_mirror.load() && shown() && !stHas(ST_GOTO_PENDING))
                 CINTERFACE_SendMidiEvent4(msg, 3);
-            }
+            const int mode = mute.load(std::memory_order_relaxed);
+            halved = mode == 2;
+            if (halved)
+                msg[2] = semiMute(msg[2]);
+            else if (mode == 1)
+                playIt = false;
+        } else if (shown() && melody_mirror.load()) {
+            CINTERFACE_SendMidiEvent4(msg, 3);
         }
-        if (harmonizer.load()) {
-            const int harm = harmMode.load() == 1 ? melody : harmChannel.load();
-            if (flat == harm) {
-                if (noteOn) {
-                    for (auto &n : harmNotes) {
-                        if (n == 0xFF) {
-                            n = msg[1];
-                            const unsigned char out[3] = {status, msg[1], 1};
-                            CINTERFACE_SendMidiEvent4(out, 3);
-                            break;
-                        }
-                    }
-                } else {
-                    for (auto &n : harmNotes) {
-                        if (n == msg[1]) {
-                            n = 0xFF;
-                            const unsigned char out[3] = {status, msg[1], msg[2]};
-                            CINTERFACE_SendMidiEvent4(out, 3);
-                            break;
-                        }
-                    }
-                }
-            }
+    }
+    harmonize(e.flat, noteOn);
+    if (e.seeking)
+        playIt = false;
+    if (!drum && noteOn && !e.seeking) {
+        const bool sounds = playIt && msg[2] != 0;
+        const uint8_t struck = held.struck[e.flat][key];
+        // The same key struck again at another pitch: the first ends.
+        if (sounds && struck != NOTE_NOT_STRUCK && struck != msg[1]) {
+            const uint8_t off[3] = {uint8_t(0x80 | e.ch), struck, 0};
+            sendOn(held.output[e.flat], off, 3);
         }
-        if (seeking)
-            playIt = false;
-        if (!drum && noteOn && playIt && msg[2] != 0) {
-            uint8_t &struck = held.struck[flat][key];
-            const uint8_t output = routeOutput();
-            // The same key struck again at another pitch: the first ends.
-            if (struck != NOTE_NOT_STRUCK && struck != msg[1]) {
-                const uint8_t off[3] = {uint8_t(0x80 | ch), struck, 0};
-                sendOn(held.output[flat] ? held.output[flat] : output, off, 3);
-            }
-            struck = msg[1];
-            held.output[flat] = output;
-        }
+        held.press(e.flat, key, songVelocity, sounds ? msg[1] : NOTE_NOT_STRUCK,
+                   uint8_t(msg[2] | (halved ? STRIKE_HALVED : 0)), uint32_t(pendingEventTime() / 1000));
+        if (sounds)
+            held.output[e.flat] = output;
+    }
+}
+
+void channelPath(bool &playIt)
+{
+    const ChannelEvent e = channelEvent();
+    MidiStream *s = S();
+    uint8_t *msg = e.msg;
+    const DbLayer &L = *e.settings;
+
+    if (e.type == 0x80 || e.type == 0x90) {
+        notePath(e, playIt);
         return;
     }
-    if (type == 0xE0) {
-        if (seeking) {
-            seekPitchBend[flat] = uint16_t((msg[1] << 8) | msg[2]);
+    if (e.type == 0xE0) {
+        if (e.seeking) {
+            seekPitchBend[e.flat] = uint16_t((msg[1] << 8) | msg[2]);
             playIt = false;
         }
         return;
     }
-    if (type != 0xB0)
+    if (e.type != 0xB0)
         return;
     const uint8_t controller = msg[1];
-    const int side = flat < 16 ? s->port : ((flags & SF_CHASE_HIGH) ? s->port : 1 - s->port);
+    const int side = e.flat < 16 ? s->port : ((e.flags & SF_CHASE_HIGH) ? s->port : 1 - s->port);
     switch (controller) {
     case 7:
         msg[2] = adjust(L.volume, msg[2]);
-        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, msg[2], ch, side);
+        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, msg[2], e.ch, side);
         playIt = false;
         break;
     case 10:
@@ -790,9 +744,9 @@ void channelPath(bool &playIt)
         break;
     case 11:
         if (L.insertId) {
-            refreshMidiChVolumesMap(ch, side);
-        } else if (seeking) {
-            seekExpression[ch] = msg[2];
+            refreshMidiChVolumesMap(e.ch, side);
+        } else if (e.seeking) {
+            seekExpression[e.ch] = msg[2];
             playIt = false;
         }
         break;
@@ -804,18 +758,17 @@ void channelPath(bool &playIt)
         break;
     default: {
         const int idx = ccOffsetIndex(controller);
-        if (idx >= 0 && db)
-            msg[2] = adjust(db->ccOffsets[flat][layer][idx], msg[2]);
+        if (idx >= 0 && e.db)
+            msg[2] = adjust(e.db->ccOffsets[e.flat][e.layer][idx], msg[2]);
         break;
     }
     }
     if (controller == 64 && playIt) {
         HeldNotes &held = songHeld[slotIndexOf(s)];
-        held.sustain[flat] = msg[2];
-        held.pedalCut[flat] = 0;
-        held.output[flat] = routeOutput();
+        held.pedal(e.flat, msg[2]);
+        held.output[e.flat] = routeOutput();
     }
-    if (melody_mirror.load() && ch == melody && controller != 10 && controller != 91 &&
+    if (melody_mirror.load() && e.ch == e.melody && controller != 10 && controller != 91 &&
         controller != 93)
         CINTERFACE_SendMidiEvent4(msg, 3);
 }
@@ -1017,6 +970,7 @@ void programChange(uint8_t status, uint8_t program, int &len)
             len = putProgram(msg, ch, L.program, L.bank != 0xFF, L.bank);
     }
     M()->programSeen = 1;
+    songHeld[slotIndexOf(s)].program[flat] = msg[len - 1] & 127;
     if (ch == melodyChannel.load(std::memory_order_relaxed))
         CINTERFACE_SendMidiEvent4(msg, len);
 }
@@ -1316,47 +1270,9 @@ void CheckAdvance(void)
                 break;
         }
     }
-    resyncHeldNotes();
+    heldNotesRun(s, g_src.db);
     if (shown() && !g_src.aux && !(sflags(s) & SF_FORWARD_SEEK))
         publishClockPosition();
     if (s->slotByte != 0)
         MidiChannelVolumeTask(s, g_src.db);
-}
-
-// ---- held notes
-
-HeldNotes songHeld[2];
-
-void heldNotesClear(int role)
-{
-    HeldNotes &h = songHeld[role == 0 ? 0 : 1];
-    std::memset(&h, 0, sizeof h);
-    std::memset(h.struck, NOTE_NOT_STRUCK, sizeof h.struck);
-}
-
-namespace {
-struct HeldNotesInit {
-    HeldNotesInit()
-    {
-        heldNotesClear(0);
-        heldNotesClear(1);
-    }
-} g_heldNotesInit;
-} // namespace
-
-void heldNotesCut(int output, int channel)
-{
-    for (HeldNotes &h : songHeld) {
-        for (int flat : {channel & 15, (channel & 15) + 16}) {
-            if (h.output[flat] != output)
-                continue;
-            std::memset(h.struck[flat], NOTE_NOT_STRUCK, sizeof h.struck[flat]);
-            h.pedalCut[flat] = 1;
-        }
-    }
-}
-
-void heldNotesResync(int role)
-{
-    g_heldResync[role == 0 ? 0 : 1].store(1, std::memory_order_release);
 }

@@ -2,6 +2,7 @@
 // interpreter, click, fades, jumps). Not for callers outside the engine.
 #pragma once
 
+#include "held_notes.h"
 #include "sequencer_ex.h"
 
 #include <atomic>
@@ -205,28 +206,3 @@ void RestartStream(MidiStream *s, Mfi *m);
 
 // The interpreter (one run over the slot named by the interpreter pointers).
 void CheckAdvance(void);
-
-// ---- held notes
-
-// What the song holds on each channel of a role slot, so that a pause, a key
-// change or a mute does not lose it: the velocity of each key held (0: none)
-// and the pitch it sounds at now (NOTE_NOT_STRUCK: silent, because a
-// mute, a melody mode or a cut kept it from sounding). Drums are not kept:
-// their sounds are struck once. Written by the interpreter and by held
-// sections only.
-constexpr uint8_t NOTE_NOT_STRUCK = 0xFF;
-struct HeldNotes {
-    uint8_t velocity[SEQ_FLAT_CHANNELS][128];
-    uint8_t struck[SEQ_FLAT_CHANNELS][128];
-    uint8_t output[SEQ_FLAT_CHANNELS];   // 1 or 2: where the channel's notes went; 0 none yet
-    uint8_t sustain[SEQ_FLAT_CHANNELS];  // the song's last sustain pedal sent
-    uint8_t pedalCut[SEQ_FLAT_CHANNELS]; // a cut released the pedal since
-};
-extern HeldNotes songHeld[2];
-// Forgets what a role slot holds (a start, a seek, a close).
-void heldNotesClear(int role);
-// A stop-sound of one channel of an output (1..4) silenced what it held.
-void heldNotesCut(int output, int channel);
-// Asks the interpreter to sound a role slot's held notes as the channels'
-// settings are now (key, mute, solo, melody mode) at its next run.
-void heldNotesResync(int role);

@@ -5,6 +5,7 @@
 #include "RealTime.h"
 #include "Sequencer.h"
 #include "SoundEngine.h"
+#include "SoftSynth.h"
 #include "SongRW.h"
 #include "SynthAudioSink.h"
 #include "testutil.h"
@@ -721,6 +722,178 @@ private slots:
         QVERIFY(waitFor([&] { return seq->GetCurrentTick() > 25 * 480; }));
         render(1500);
         QVERIFY2(rms(render(200)) < kSilent, "a note hangs after its end");
+    }
+
+    // What the song holds outlasts every press, heard on a device like a
+    // sound server's (it holds 50 ms beyond its requests), all on the
+    // Sequencer's own clock, so a busy machine changes nothing: parts.mid
+    // (make_held_songs.py) plays one part after another while the page's
+    // rows, the header's Melody, Pause and Play and the key are pressed.
+    // A solo leaves the soloed chord sounding, not a dip in it, and lets the
+    // other part go; its ▶ brings that part back. Melody OFF silences the
+    // melody's held note, SEMI brings it back 12 dB down, ON at its level. A
+    // chord the pedal holds, and a piano note 3 s into its decay, come back
+    // after Pause and Play at the level they had (3 dB, 6 dB). A key change
+    // is heard within 100 ms of the press. A solo left on through Stop and
+    // Play and taken off keeps nothing silent.
+    void heldPartsOutlastThePresses()
+    {
+        constexpr double kQueueMs = 50;
+        auto sink = std::make_unique<OfflineAudioSink>(kRate);
+        sink->setScheduled(true);
+        sink->setLatencyFrames(unsigned(kQueueMs * kRate / 1000));
+        OfflineAudioSink *device = sink.get();
+        m_engine.reset();
+        m_engine = std::make_unique<SoundEngine>(SoundEngine::Devices{
+            std::move(sink), std::make_unique<Sound::PullAudioSink>(),
+            QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), true});
+        m_synthSink = device;
+        SoundEngine *e = m_engine.get();
+        QVERIFY(e->connectToSoundCardByIdx(SoundEngine::kSynthIndex));
+        Sequencer *seq = e->sequencer();
+        e->setMelodyMuteTrack(3);
+        e->setMelodyMute(0);
+
+        // The device plays a millisecond every millisecond of the clock and
+        // asks for more whenever it holds no more than its queue; heard[f]
+        // (stereo) sounds at clock time startMs + f / 44.1.
+        std::vector<float> handed, heard;
+        size_t played = 0;
+        const double startMs = double(seq->now());
+        const auto run = [&](double ms) {
+            for (double until = double(seq->now()) + ms; double(seq->now()) < until;) {
+                seq->advance(1);
+                const size_t due = size_t((double(seq->now()) - startMs) * kRate / 1000);
+                while (heard.size() / 2 < due) {
+                    const bool dry = played >= handed.size() / 2;
+                    heard.push_back(dry ? 0.0f : handed[2 * played]);
+                    heard.push_back(dry ? 0.0f : handed[2 * played + 1]);
+                    played += dry ? 0 : 1;
+                }
+                while (handed.size() / 2 - played <= size_t(kQueueMs * kRate / 1000)) {
+                    const std::vector<float> more = device->pull(256);
+                    handed.insert(handed.end(), more.begin(), more.end());
+                }
+            }
+        };
+        const auto part = [&](double fromMs, double toMs) {
+            const auto at = [&](double ms) {
+                return std::min(heard.size(), 2 * size_t(std::max(0.0, ms - startMs) * kRate / 1000));
+            };
+            return std::vector<float>(heard.begin() + long(at(fromMs)), heard.begin() + long(at(toMs)));
+        };
+        // On to song time `s` (120 BPM); the clock time then.
+        const auto toSong = [&](double s) {
+            for (const double until = double(seq->now()) + 60000; double(seq->now()) < until;) {
+                if (seq->GetCurrentTick() >= s * 2 * currSong->ticksPerQuarter())
+                    return double(seq->now());
+                run(1);
+            }
+            qFatal("song time %g not reached", s);
+        };
+        const auto fail = [](const QString &what, double got, double want) {
+            return qPrintable(QStringLiteral("%1: %2 dB, %3 dB wanted").arg(what).arg(got).arg(want));
+        };
+
+        // The loop woke up to 25 ms late lately, as one without real-time
+        // scheduling on a busy machine does: the latency leaves room for it.
+        RealTime::noteWakeLateness(25);
+        QVERIFY(play("parts.mid"));
+        // The solo: the soloed chord (A3, E4) sounds on through it, without
+        // a dip; D3 goes, and comes back with the solo's end.
+        double t = toSong(2.0);
+        const double chord = level(part(t - 300, t));
+        const double low = power(part(t - 300, t), 146.83), high = power(part(t - 300, t), 220.0);
+        e->setTrackMuteSolo(2, DB_SOLO);
+        run(600);
+        const double alone = level(part(t + 400, t + 600));
+        double dip = 0;
+        for (double w = t - 100; w < t + 600; w += 2) {
+            dip = std::min(dip, level(part(w, w + 10)) - alone);
+        }
+        QVERIFY2(dip > -6, fail(QStringLiteral("the soloed chord dipped"), dip, -6));
+        QVERIFY2(alone > chord - 4, fail(QStringLiteral("the soloed chord"), alone, chord));
+        // Its reverb dies away too.
+        run(800);
+        QVERIFY2(power(part(t + 1200, t + 1400), 146.83) < low / 100, "the other part went on under the solo");
+        t = toSong(3.5);
+        e->setTrackMuteSolo(2, DB_NORMAL);
+        run(600);
+        QVERIFY2(power(part(t + 400, t + 600), 146.83) > low / 2, "the other part did not come back");
+        dip = 0;
+        for (double w = t - 100; w < t + 600; w += 2)
+            dip = std::min(dip, level(part(w, w + 10)) - alone);
+        QVERIFY2(dip > -6, fail(QStringLiteral("the soloed chord dipped at its end"), dip, -6));
+
+        // Melody OFF, SEMI and ON on the melody's held A4.
+        t = toSong(7.5);
+        const double melody = level(part(t - 300, t));
+        QVERIFY(melody > level({float(kSounding)}));
+        t = toSong(8.0);
+        e->setMelodyMute(1);
+        run(1400);
+        // The note ends; the hall's reverb of it dies away.
+        const double ended = level(part(t + 150, t + 250)), off = level(part(t + 1250, t + 1400));
+        QVERIFY2(ended < melody - 10 && off < melody - 30, fail(QStringLiteral("melody OFF"), off, melody - 30));
+        t = toSong(9.5);
+        e->setMelodyMute(2);
+        run(700);
+        const double semi = level(part(t + 400, t + 700));
+        QVERIFY2(std::fabs(semi - (melody - 12)) < 3, fail(QStringLiteral("melody SEMI"), semi, melody - 12));
+        t = toSong(10.8);
+        e->setMelodyMute(0);
+        run(700);
+        const double on = level(part(t + 400, t + 700));
+        QVERIFY2(std::fabs(on - melody) < 3, fail(QStringLiteral("melody ON"), on, melody));
+
+        // Pause and Play: the chord the pedal holds, and the piano's note at
+        // the level its decay had reached.
+        const auto pauseAndPlay = [&](double at, double within, size_t settleMs, const char *what) {
+            const double paused = toSong(at);
+            // Heard up to the pause, which the device's queue delays.
+            const double before = level(part(paused - 100 + kQueueMs, paused - 20 + kQueueMs));
+            QCOMPARE(e->setPlayingState(SoundEngine::ePsPaused), SoundEngine::ePsPaused);
+            run(1000);
+            const double resumed = double(seq->now());
+            QCOMPARE(e->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+            run(800);
+            // From the note's return, past its strike (and the reverb's rise).
+            const std::vector<float> after = part(resumed, resumed + 800);
+            size_t back = 0;
+            while (back < after.size() && std::fabs(after[back]) < 1e-4f)
+                ++back;
+            const size_t from = std::min(after.size(), back + 2 * kRate * settleMs / 1000);
+            const double level2 = level(std::vector<float>(after.begin() + long(from),
+                                                           after.begin() + long(std::min(after.size(), from + 2 * kRate / 10))));
+            QVERIFY2(std::fabs(level2 - before) <= within, fail(QString::fromLatin1(what), level2, before));
+        };
+        pauseAndPlay(14.0, 3, 300, "the chord the pedal holds");
+        pauseAndPlay(23.0, 6, 20, "the piano 3 s into its note");
+
+        // The key two up: B5 heard over A5 within 100 ms of the press.
+        t = toSong(30.0);
+        e->changeKey(2);
+        run(500);
+        double heardAt = -1;
+        for (double w = t; w < t + 400 && heardAt < 0; w += 2) {
+            const std::vector<float> s = part(w, w + 20);
+            if (power(s, 987.77) > power(s, 880.0) && rms(s) > kSounding)
+                heardAt = w + 10 - t;
+        }
+        QVERIFY2(heardAt >= 0 && heardAt <= 100, qPrintable(QStringLiteral("the new key heard %1 ms after the press").arg(heardAt)));
+        e->changeKey(0);
+
+        // A solo left on through Stop and Play, then taken off: every part
+        // sounds again.
+        toSong(33.0);
+        e->setTrackMuteSolo(3, DB_SOLO);
+        QCOMPARE(e->setPlayingState(SoundEngine::ePsReady), SoundEngine::ePsReady);
+        run(300);
+        QCOMPARE(e->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+        e->setTrackMuteSolo(3, DB_NORMAL);
+        t = toSong(2.0);
+        QVERIFY2(power(part(t - 300, t), 220.0) > high / 2 && power(part(t - 300, t), 146.83) > low / 2,
+                 "a part stayed silent after the solo was taken off");
     }
 
     // An MP3 goes through the same states, its sound through the audio path.

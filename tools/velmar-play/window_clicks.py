@@ -13,7 +13,8 @@ drive WIDGETS WINDOW TRIES PID
     program's widget list (VELMAR_WIDGET_DUMP), asked for again with SIGUSR1
     to PID when a pop-up or a page opens.
 measure RECORDING TIMES CLICKS
-    Per kind of command: click to heard (median, range, tries); the level
+    Per kind of command: click to heard (median, range, tries), a key change
+    by the note heard at the new key rather than the old; the level
     120 ms after each stop and pause, the loudest from there to 1 s, and at
     1 s; whether a held note sounds again after the volume went to 0 and
     back; the largest sample step after each stop, pause, resume and song
@@ -138,8 +139,8 @@ class Song:
         return FIRST_MS + n * NOTE_MS + into_ms
 
 
-def out(kind, name, ms):
-    print(f'{kind} {name} {ms:.3f}', flush=True)
+def out(kind, name, ms, key=None):
+    print(f'{kind} {name} {ms:.3f}' + (f' {key}' if key is not None else ''), flush=True)
 
 
 def drive(widgets, window, tries, pid):
@@ -205,7 +206,8 @@ def drive(widgets, window, tries, pid):
     song.play(w.click('playButton'))
     for i in range(tries):
         song.wait(song.next_note(1000))
-        out('action', 'key', w.click('plusButtonKey' if i % 2 == 0 else 'minusButtonKey'))
+        # Up a semitone, then back: the key after the click.
+        out('action', 'key', w.click('plusButtonKey' if i % 2 == 0 else 'minusButtonKey'), 1 if i % 2 == 0 else 0)
     w.click('rewButton')
     time.sleep(1.0)
     w.click('LibraryButton')
@@ -230,6 +232,38 @@ def drive(widgets, window, tries, pid):
     return 0
 
 
+def key_heard(left, start, old, new, limit_ms=1000):
+    """The frame where the song's note (C5 and its harmonics) is heard at
+    key `new` rather than `old` semitones from a click at frame START: the
+    middle of the first 20 ms window, moved 2 ms at a time, whose harmonics
+    two to five are louder at the new pitch than at the old one; None when
+    none is within LIMIT_MS."""
+    import math
+    width, step = int(RATE * 0.02), int(RATE * 0.002)
+    hann = [0.5 - 0.5 * math.cos(2 * math.pi * i / (width - 1)) for i in range(width)]
+
+    def power(window, pitch):
+        total = 0.0
+        for h in range(2, 6):
+            k = 2 * math.cos(2 * math.pi * clicktrack_c5(pitch) * h / RATE)
+            a = b = 0.0
+            for v in window:
+                a, b = v + k * a - b, a
+            total += a * a + b * b - k * a * b
+        return total
+
+    for at in range(start, min(len(left) - width, start + int(RATE * limit_ms / 1000)), step):
+        window = [left[at + i] * hann[i] for i in range(width)]
+        if power(window, new) > power(window, old) and max(abs(v) for v in left[at:at + width]) > 300:
+            return at + width // 2
+    return None
+
+
+def clicktrack_c5(semitones):
+    """The song's note, C5, moved by a number of semitones (Hz)."""
+    return 523.25 * 2 ** (semitones / 12)
+
+
 def dbfs(peak):
     import math
     return 20 * math.log10(peak / 32768) if peak > 0 else -96.0
@@ -241,11 +275,13 @@ def measure(recording, times, clicks):
     left = samples[0::2]
     clock, frame = clicktrack.capture_clock(times)
     per_ms = RATE / 1000.0
-    events = []
+    events, keys = [], {}
     for line in open(clicks):
         parts = line.split()
-        if len(parts) == 3 and parts[0] in ('action', 'mark'):
+        if len(parts) in (3, 4) and parts[0] in ('action', 'mark'):
             events.append((parts[0], parts[1], float(parts[2])))
+            if len(parts) == 4:
+                keys[len(events) - 1] = int(parts[3])
 
     def span(ms_from, ms_to):
         a, b = max(0, frame(ms_from)), min(len(left), frame(ms_to))
@@ -273,13 +309,19 @@ def measure(recording, times, clicks):
 
     heard, levels, steps, cuts, back = {}, {}, {}, {}, []
     missed = []
-    for kind, name, at in events:
+    key_now = 0
+    for i, (kind, name, at) in enumerate(events):
         if kind == 'action':
             start, block = frame(at), int(per_ms)
             if not clicktrack.holds_change(left, start, block):
                 missed.append(name)  # the recording does not hold it
                 continue
-            found = clicktrack.change_heard(left, start, block)
+            if name == 'key':
+                # By pitch: the note struck again at the new key.
+                found = key_heard(left, start, key_now, keys[i])
+                key_now = keys[i]
+            else:
+                found = clicktrack.change_heard(left, start, block)
             if found is None:
                 missed.append(name)
             else:

@@ -8,7 +8,8 @@
 # double-clicks songs in the song list; heard-record records the sink's
 # monitor on the monotonic clock the clicks are timed on, so the window's
 # own part of the delay is counted. window_clicks.py then prints, per
-# command, click to heard (median, range, tries), the level 120 ms and 1 s
+# command, click to heard (median, range, tries; a key change when the note
+# is heard at the new key rather than the old), the level 120 ms and 1 s
 # after each Stop and Pause, whether a held note came back after the volume
 # went to 0 and back, and the largest sample step at each stop, pause,
 # resume and song change against the music's own.

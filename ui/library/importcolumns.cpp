@@ -3,6 +3,7 @@
 
 #include <QAbstractFileIconProvider>
 #include <QAbstractItemView>
+#include <QAbstractProxyModel>
 #include <QComboBox>
 #include <QCompleter>
 #include <QKeyEvent>
@@ -115,18 +116,25 @@ private:
         return field ? field->completer() : nullptr;
     }
 
-    // Return on the list of names the field offers, none of them chosen:
-    // the path typed is taken, as Return in the field takes it. The list
-    // would otherwise only close, the dialog left open.
+    // Return on the list of names the field offers takes the name chosen
+    // on it, or the path typed when none is, once, as Return in the field
+    // takes it: a file is opened, a folder entered, and the list goes. Left
+    // to the field, the list would stay over a folder entered, offering
+    // the names of the folder left, which a Return then looked for in the
+    // folder entered ("File not found").
     bool typedReturn(QEvent *event)
     {
         if (event->type() != QEvent::KeyPress)
             return false;
         const int key = static_cast<QKeyEvent *>(event)->key();
         QCompleter *completer = names();
-        if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !completer
-            || completer->popup()->currentIndex().isValid())
+        if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !completer)
             return false;
+        const QModelIndex chosen = completer->popup()->currentIndex();
+        const auto *listed = qobject_cast<const QAbstractProxyModel *>(completer->completionModel());
+        auto *field = qobject_cast<QLineEdit *>(completer->widget());
+        if (chosen.isValid() && listed && field)
+            field->setText(completer->pathFromIndex(listed->mapToSource(chosen)));
         completer->popup()->hide();
         QTimer::singleShot(0, dialog, [d = dialog] {
             if (d->isVisible())

@@ -324,7 +324,8 @@ private slots:
     // held note (with its pedal) is struck again at once at the resume and
     // moves to the new key, ending where it was struck; the held drum and a
     // note that ended before the pause are not struck again, and the key
-    // change leaves the drums alone.
+    // change leaves the drums alone. An organ's note has not decayed: it is
+    // struck at the song's velocity.
     void heldNotesThroughPauseAndKey()
     {
         EngineRig rig;
@@ -339,7 +340,8 @@ private slots:
         b.note(3 * 1920, 240, 1, 64);
         b.end(4 * 1920);
         SongSetup setup;
-        setup.programs[0] = setup.programs[1] = setup.programs[9] = 0;
+        setup.programs[1] = setup.programs[9] = 0;
+        setup.programs[0] = 16;
         setup.drum[9] = true;
         QVERIFY(rig.play(b.build(), true, setup));
         rig.driver.advance(700);
@@ -368,6 +370,40 @@ private slots:
         QVERIFY(!ch0.empty());
         QCOMPARE(hex(ch0.front().bytes), QByteArray("80 3f 00"));
         QCOMPARE(int(notesOf(rig, 1, 9).size()), 1);
+    }
+
+    // A song starts the same short lead-in before its first note however
+    // it starts: played (as a double-click does) or played again after
+    // Stop, which takes it back to the top: the written rest of four beats
+    // (2 s) is not played either time.
+    void oneLeadInForEveryStart()
+    {
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(4);
+        b.program(0, 0, 16);
+        b.note(4 * 480, 480, 0, 60);
+        b.note(6 * 480, 480, 0, 62);
+        b.end(4 * 1920);
+        SEQUENCER_EX_SetFastRun(1);
+        QVERIFY(rig.play(b.build(), false));
+        const auto leadIn = [&] {
+            rig.clear();
+            const uint64_t from = rig.driver.now();
+            SEQUENCER_EX_ActionResume();
+            rig.driver.runUntil([&] { return !rig.noteOns(1).empty(); }, 5000);
+            return rig.noteOns(1).empty() ? -1 : int(rig.noteOns(1).front().ms - from);
+        };
+        const int first = leadIn();
+        rig.driver.advance(1500);
+        // The player's Stop: paused, back to the top.
+        SEQUENCER_EX_ActionPause();
+        QVERIFY(SEQUENCER_EX_SeekBar(0, 0));
+        rig.driver.advance(500);
+        const int again = leadIn();
+        SEQUENCER_EX_SetFastRun(0);
+        QVERIFY2(first > 0 && first < 1000, qPrintable(QString::number(first)));
+        QVERIFY2(std::abs(again - first) <= 2, qPrintable(QStringLiteral("%1 ms, then %2 ms").arg(first).arg(again)));
     }
 
     void storedProgram_data()

@@ -11,6 +11,8 @@
 #include <QCompleter>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QAbstractItemView>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -153,10 +155,13 @@ private slots:
     }
 
     // The dialog kept between imports, as the main window keeps it: a path
-    // typed into its name field and Return choose that file every time,
-    // also once the field's completer knows the folder, and the list of
-    // names it offers goes with the dialog. A file written after the
-    // dialog first listed its folder shows its real size.
+    // typed into its name field and Return on the list of names the field
+    // offers choose that file every time, and the list goes. A folder's
+    // name typed, or chosen on the list, and Return enter the folder, the
+    // list gone, nothing else said (a Return on names left over from the
+    // folder before said "File not found"); the list goes with the dialog
+    // however it closes. A file written after the dialog first listed its
+    // folder shows its real size.
     void typedPathsEveryTime()
     {
         speak(-1);
@@ -164,19 +169,28 @@ private slots:
         const QStringList names{"a-first.mid", "b-fifth.mid", "b-fourth.mid", "c-last.mid"};
         for (const QString &name : names.mid(0, 3))
             QVERIFY(TestUtil::writeFile(songs.filePath(name), QByteArray(1000, 'x')));
+        QVERIFY(QDir(songs.path()).mkpath("more/deeper"));
+        QVERIFY(TestUtil::writeFile(songs.filePath("more/d-inside.mid"), QByteArray(1000, 'x')));
         auto dialog = openOn(songs.path());
         QStringList chosen;
         connect(dialog.get(), &QFileDialog::filesSelected, this, [&](const QStringList &files) { chosen << files; });
         QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
         auto *field = dialog->findChild<QLineEdit *>("fileNameEdit");
         QVERIFY(field);
-        QStringList cut;
-        QTRY_COMPARE(rows(dialog.get(), cut).size(), 3);
-        // Begun while the dialog lists the folder, written after: 1.5 MB.
-        QVERIFY(TestUtil::writeFile(songs.filePath("c-last.mid"), QByteArray()));
-        QTRY_COMPARE(rows(dialog.get(), cut).size(), 4);
-        QVERIFY(TestUtil::writeFile(songs.filePath("c-last.mid"), QByteArray(1500000, 'x')));
-        for (const QString &name : {names[0], names[1], names[3], names[2]}) {
+        QAbstractItemView *list = field->completer()->popup();
+        // Any box the dialog opens is told and closed.
+        QStringList said;
+        QTimer boxes;
+        connect(&boxes, &QTimer::timeout, this, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                said << box->text();
+                box->reject();
+            }
+        });
+        boxes.start(50);
+        // Typed into the dialog (opened when hidden), the list of names the
+        // field shows for it up.
+        const auto typed = [&](const QString &text) {
             if (!dialog->isVisible())
                 dialog->open();
             QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
@@ -184,14 +198,28 @@ private slots:
             QTRY_VERIFY(QApplication::activeWindow() == dialog.get());
             field->setFocus();
             field->clear();
-            QTest::keyClicks(field, songs.filePath(name));
-            QTest::qWait(300); // the completer lists what it found meanwhile
-            QWidget *focused = QApplication::focusWidget();
-            QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : focused,
-                            Qt::Key_Return);
+            QTest::keyClicks(field, text);
+            QTRY_VERIFY2(list->isVisible(), qPrintable(text));
+        };
+        // Then Return on that list.
+        const auto typeAndReturn = [&](const QString &text, bool down = false) {
+            typed(text);
+            if (down)
+                QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_Return);
+        };
+        QStringList cut;
+        // The folder and three songs.
+        QTRY_COMPARE(rows(dialog.get(), cut).size(), 4);
+        // Begun while the dialog lists the folder, written after: 1.5 MB.
+        QVERIFY(TestUtil::writeFile(songs.filePath("c-last.mid"), QByteArray()));
+        QTRY_COMPARE(rows(dialog.get(), cut).size(), 5);
+        QVERIFY(TestUtil::writeFile(songs.filePath("c-last.mid"), QByteArray(1500000, 'x')));
+        for (const QString &name : {names[0], names[1], names[3], names[2]}) {
+            typeAndReturn(songs.filePath(name));
             QTRY_VERIFY2(!chosen.isEmpty() && chosen.last() == songs.filePath(name), qPrintable(name));
             QTRY_VERIFY(!dialog->isVisible());
-            QVERIFY(!field->completer() || !field->completer()->popup()->isVisible());
+            QVERIFY(!list->isVisible());
             if (name == names[3]) {
                 dialog->open();
                 QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
@@ -207,6 +235,29 @@ private slots:
                 QTRY_VERIFY(!dialog->isVisible());
             }
         }
+        // A folder typed, then one chosen on the list, each entered at once,
+        // and a Return more there takes nothing; then a song in it.
+        const auto entered = [&](const QString &folder) {
+            QTRY_COMPARE(dialog->directory().absolutePath(), QDir(folder).absolutePath());
+            QTest::qWait(200);
+            QVERIFY(dialog->isVisible() && !list->isVisible() && field->text().isEmpty());
+        };
+        const int before = int(chosen.size());
+        typeAndReturn(songs.filePath("more"));
+        entered(songs.filePath("more"));
+        typeAndReturn("dee", true);
+        entered(songs.filePath("more/deeper"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QTest::qWait(300);
+        typeAndReturn(songs.filePath("more/d-inside.mid"));
+        QTRY_VERIFY(!dialog->isVisible());
+        QCOMPARE(chosen.mid(before), QStringList{songs.filePath("more/d-inside.mid")});
+        QVERIFY2(said.isEmpty(), qPrintable(said.join(" | ")));
+        // Ended while it lists names (a Cancel, or the program quitting).
+        typed(songs.filePath("b-f"));
+        dialog->reject();
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(!list->isVisible());
     }
 };
 
