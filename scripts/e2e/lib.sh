@@ -200,7 +200,8 @@ e2e_screen() {
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   screen_pid=$!
   pids+=($screen_pid)
-  wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
+  # A machine busy with builds and other runs can take Xvfb well past 10 s.
+  wait_for 300 test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=:$(head -1 "$work/display")
 }
 e2e_screen_stop() { kill "$screen_pid"; wait "$screen_pid" 2>/dev/null || true; unset DISPLAY; }
