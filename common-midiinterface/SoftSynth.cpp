@@ -307,6 +307,7 @@ void SoftSynth::stop()
 void SoftSynth::resetSchedule()
 {
     m_clock.reset(m_sink->sampleRate() / 1000.0, m_sink->latencyFrames());
+    m_generation = m_sink->generation();
     m_settled = false;
     m_settledFlag.store(false);
     m_noteSent.store(false);
@@ -891,8 +892,11 @@ void SoftSynth::render(float *out, unsigned frames)
 void SoftSynth::schedule(double now, unsigned frames)
 {
     const double perMs = m_sink->sampleRate() / 1000.0;
-    if (m_resettle.exchange(false, std::memory_order_relaxed)) {
-        // As on a new stream: the device's picture from here on.
+    const unsigned generation = m_sink->generation();
+    if (m_resettle.exchange(false, std::memory_order_relaxed) || generation != m_generation) {
+        // As on a new stream (or a new one indeed: the sound server came
+        // back): the device's picture from here on.
+        m_generation = generation;
         m_clock.reset(perMs, m_sink->latencyFrames());
         m_audibleLosses.store(0, std::memory_order_relaxed);
         m_audibleLateMs.store(0, std::memory_order_relaxed);

@@ -68,6 +68,8 @@ public:
 
     std::vector<AudioDeviceEntry> devices() { return m_sink->devices(); }
     SynthAudioSink *sink() { return m_sink.get(); }
+    // The sound server has gone (see SynthAudioSink::lost).
+    bool outputLost() const { return m_synth && m_sink->lost(); }
 
     // Loads a sound bank read through `file`, which must be open for
     // reading. The file belongs to the loader from here on and is closed
@@ -335,8 +337,10 @@ private:
     bool m_sounded = false; // a note since the synthesizer started
     std::atomic<uint64_t> m_audibleLosses{0};
     std::atomic<double> m_audibleLateMs{0};
-    // Asked for a resettling of the latency without a new stream.
+    // Asked for a resettling of the latency without a new stream; the
+    // sink's stream it was settled on (render thread).
     std::atomic<bool> m_resettle{false};
+    unsigned m_generation = 0;
     // Without a scheduled sink: events the sender put in the ring behind a
     // cut, not yet applied by the render.
     std::atomic<int> m_waiting{0};

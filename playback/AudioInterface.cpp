@@ -149,6 +149,13 @@ struct AudioCallbackRecord {
     // back in.
     void deviceAsks(unsigned frames)
     {
+        if (const unsigned g = sink->generation(); g != generation) {
+            // A new stream (the sound server came back): its queue is
+            // empty, and the music rises from silence in it.
+            generation = g;
+            restartClock();
+            envelope = 0.0f;
+        }
         if (clock.request(RealTime::nowMs(), double(deviceFrames), frames) > 0) {
             envelope = 0.0f;
             ++dropOuts;
@@ -161,6 +168,8 @@ struct AudioCallbackRecord {
     unsigned dropOuts = 0;
     uint64_t playedFrames = 0;
     uint64_t lastDropOutFrame = 0;
+    const AudioSink *sink = nullptr;
+    unsigned generation = 0;
     // Silence still to come before the song's first sample (callback's).
     unsigned leadFrames = 0;
     // After it: song time (ms) at the end of what was handed over, and how
@@ -750,6 +759,8 @@ bool AudioInterface::playAudio(int)
         qDebug() << "AudioInterface::playAudio: no stereo output on device" << device;
         return false;
     }
+    r.sink = m_sink.get();
+    r.generation = m_sink->generation();
     r.latencyFrames = m_sink->latencyFrames();
     r.leadFrames = mp3 ? m_sink->startLeadFrames() : 0;
     r.restartClock();

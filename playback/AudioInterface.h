@@ -92,6 +92,8 @@ public:
     void setVolume(int v);
     int getVolume() const { return int(m_volume); }
     bool isActive() const;
+    // The sound server has gone under a song in play (see AudioSink::lost).
+    bool outputLost() const { return m_sink->isOpen() && m_sink->lost(); }
 
     // Song length and play position, both in song time (milliseconds), so
     // that a position can be compared with the length at any tempo. The

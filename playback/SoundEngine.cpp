@@ -73,6 +73,20 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
     connect(s, &Sequencer::origBpmChanged, this, &SoundEngine::bpmChangedRuntime);
     connect(s, &Sequencer::fineBrano, this, &SoundEngine::songEnded);
     connect(currSong, &Song::loadSongChange, this, &SoundEngine::onCurrentSongChanged);
+
+    m_outputWatch.setInterval(250);
+    connect(&m_outputWatch, &QTimer::timeout, this, &SoundEngine::watchOutputs);
+    m_outputWatch.start();
+}
+
+void SoundEngine::watchOutputs()
+{
+    const bool lost = m_synth->expander()->synth()->outputLost() || m_audio->outputLost();
+    if (lost == m_outputLost)
+        return;
+    m_outputLost = lost;
+    qWarning() << (lost ? "SoundEngine: the sound output is lost" : "SoundEngine: the sound output is back");
+    emit soundOutputLost(lost);
 }
 
 SoundEngine::~SoundEngine()

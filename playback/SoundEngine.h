@@ -169,6 +169,9 @@ signals:
     void trackStopped();
     void refreshInstr();
     void playStateChanged(SoundEngine::PlayingState state);
+    // The sound server went away (true) or a new stream is open on it again
+    // (false); meanwhile the song plays on unheard.
+    void soundOutputLost(bool lost);
 
 private slots:
     void on_barEvent(int bar);
@@ -180,6 +183,7 @@ private slots:
 
 private:
     bool isMidi() const;
+    void watchOutputs();
     bool startOfPlay();
     void stopToStart(bool fromPause);
     void stopAndUnload(bool alsoNext);
@@ -201,6 +205,8 @@ private:
     std::unique_ptr<MidiEdit> m_midiEdit;
     std::unique_ptr<Sound::AudioInterface> m_audio;
     QTimer m_positionTimer;
+    QTimer m_outputWatch;
+    bool m_outputLost = false;
     PlayingState m_state = ePsIdle;
     mutable QRecursiveMutex m_stateMutex;
     bool m_changing = false;

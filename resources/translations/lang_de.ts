@@ -1578,6 +1578,14 @@ Gekauft: %9</translation>
         <source>KEY</source>
         <translation>TON</translation>
     </message>
+    <message>
+        <source>No sound server</source>
+        <translation>Kein Soundserver</translation>
+    </message>
+    <message>
+        <source>The sound server is gone: the song goes on unheard until it is back</source>
+        <translation>Der Soundserver ist weg: das Lied läuft ungehört weiter, bis er zurück ist</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>

@@ -1578,6 +1578,14 @@ Bought: %9</translation>
         <source>KEY</source>
         <translation>KEY</translation>
     </message>
+    <message>
+        <source>No sound server</source>
+        <translation>No sound server</translation>
+    </message>
+    <message>
+        <source>The sound server is gone: the song goes on unheard until it is back</source>
+        <translation>The sound server is gone: the song goes on unheard until it is back</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>

@@ -1578,6 +1578,14 @@ BPM：%4
         <source>KEY</source>
         <translation>调</translation>
     </message>
+    <message>
+        <source>No sound server</source>
+        <translation>没有声音服务器</translation>
+    </message>
+    <message>
+        <source>The sound server is gone: the song goes on unheard until it is back</source>
+        <translation>声音服务器已断开：歌曲继续无声播放，直到它恢复</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>
