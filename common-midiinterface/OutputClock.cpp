@@ -1,5 +1,7 @@
 #include "OutputClock.h"
 
+#include <cstdio>
+
 #include <algorithm>
 #include <cmath>
 
@@ -15,6 +17,8 @@ double OutputClock::serverQueueMs(double bridgeMs)
 
 void OutputClock::reset(double framesPerMs, double queueFrames)
 {
+    m_renderEndMs = -1;
+    m_renderTookMs = m_previousTookMs = m_awayMs = 0;
     m_perMs = framesPerMs > 0 ? framesPerMs : 44.1;
     m_queue = std::max(0.0, queueFrames);
     m_anchored = false;
@@ -82,6 +86,10 @@ double median(const double *values, int count)
 // through and its queue bridges, plus kStallMs, is a stall, taken at once.
 double OutputClock::request(double now, double position, unsigned frames)
 {
+    m_awayMs = m_renderEndMs < 0 ? 0 : now - m_renderEndMs;
+    m_previousTookMs = m_renderTookMs;
+    m_requestMs = now;
+    m_requestFrames = frames;
     const double place = position - now * m_perMs;
     const double end = place + frames;
     m_end = position + frames;
@@ -257,4 +265,17 @@ double OutputClock::heardMark(double now) const
         const double heard = std::min(now * perMs + offset, end);
         return mark - (end - heard) * perFrame;
     }
+}
+
+void OutputClock::explainLoss(char *out, unsigned size, double lostFrames) const
+{
+    const double bufferMs = m_requestFrames / m_perMs;
+    const double queueMs = m_queue / m_perMs;
+    const char *why = m_previousTookMs > bufferMs ? "its render took longer than a buffer lasts (slow, or waiting for a lock)"
+                      : m_awayMs > queueMs / 2 ? "it was held up between renders (in the audio library's write, or not run by the scheduler)"
+                                               : "it came in time: the device ran dry by itself (the sound server held up)";
+    std::snprintf(out, size,
+                  "drop-out at %.0f ms: the device ran dry, %.0f ms lost; the audio thread came %.0f ms after its last "
+                  "render, which took %.1f ms (a buffer lasts %.1f ms, the queue bridges %.0f ms): %s",
+                  m_requestMs, lostFrames / m_perMs, m_awayMs, m_previousTookMs, bufferMs, queueMs, why);
 }

@@ -871,6 +871,8 @@ void SoftSynth::render(float *out, unsigned frames)
     if (m_scheduled)
         schedule(RealTime::nowMs(), frames);
     renderEvents(out, frames);
+    if (m_scheduled)
+        m_clock.rendered(RealTime::nowMs());
     m_inRender.store(false);
 }
 
@@ -911,8 +913,12 @@ void SoftSynth::schedule(double now, unsigned frames)
         const double late = m_clock.excessFrames() / perMs;
         if (late > m_audibleLateMs.load(std::memory_order_relaxed))
             m_audibleLateMs.store(late, std::memory_order_relaxed);
-        if (lost > 0)
+        if (lost > 0) {
             m_audibleLosses.fetch_add(1, std::memory_order_relaxed);
+            char line[400];
+            m_clock.explainLoss(line, sizeof line, lost);
+            rtLogMsg(2, "../common-midiinterface/SoftSynth", __LINE__, "synthesizer: %s", line);
+        }
     }
     const double top = m_clock.top();
     if (!m_settled) {

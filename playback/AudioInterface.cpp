@@ -156,10 +156,13 @@ struct AudioCallbackRecord {
             restartClock();
             envelope = 0.0f;
         }
-        if (clock.request(RealTime::nowMs(), double(deviceFrames), frames) > 0) {
+        if (const double lost = clock.request(RealTime::nowMs(), double(deviceFrames), frames); lost > 0) {
             envelope = 0.0f;
             ++dropOuts;
             lastDropOutFrame = playedFrames;
+            char line[400];
+            clock.explainLoss(line, sizeof line, lost);
+            rtLogMsg(2, "../playback/AudioInterface", __LINE__, "song player: %s", line);
         }
         playedFrames += frames;
     }
@@ -177,6 +180,7 @@ struct AudioCallbackRecord {
     void handedOver(unsigned frames, double songFramesPerFrame)
     {
         deviceFrames += frames;
+        clock.rendered(RealTime::nowMs());
         if (songRate)
             clock.publish(double(position.load(std::memory_order_relaxed)) * 1000.0 / songRate,
                           songFramesPerFrame * 1000.0 / songRate);
