@@ -186,13 +186,16 @@ public:
     static constexpr double kDropMs = 50.0;
     static constexpr double kMaxLatencyMs = 2000.0;
     // Without real-time scheduling: how late the device's queue lets the
-    // audio thread come, and the most it grows to.
+    // audio thread come, and the most it grows to: every command (a stop,
+    // a pause, a key change) is heard behind the queue, and must be within
+    // 150 ms, the sound server's own latency included.
     static constexpr double kNormalBridgeMs = 50.0;
-    static constexpr double kMaxBridgeMs = 400.0;
+    static constexpr double kMaxBridgeMs = 120.0;
     // How long the device must have played without a drop-out, a late
     // event or a request late beyond half the queue before the queue and
-    // the room shrink to what the machine needs.
-    static constexpr double kCalmMs = 30000.0;
+    // the room shrink to what the machine needs: a queue grown for a bad
+    // moment delays every command until then.
+    static constexpr double kCalmMs = 3000.0;
     // The fade before a cut, and the rise after it.
     static constexpr double kCutFadeMs = 5.0;
     // Cuts faded so far (a cut of nothing that sounds applies at once).
