@@ -228,6 +228,9 @@ void RtAudioStream::Core::pace(unsigned n)
 
 int RtAudioStream::Core::callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus, void *user)
 {
+    // All of it, the pacing and the parking too, on a thread that must not
+    // wait for another (realtimeguard.h counts what it does in the tests).
+    const RealTime::ThreadScope realTime;
     auto *c = static_cast<Core *>(user);
     t_core = c;
     if (!t_priorityAsked) {
