@@ -48,7 +48,8 @@ class TestRtAudioStream : public QObject
 {
     Q_OBJECT
 private slots:
-    // Stopped (SIGTERM) and killed (SIGKILL) under a playing stream, the
+    // A stop returns at once when the device no longer pulls (a suspended
+    // sink). Stopped (SIGTERM) and killed (SIGKILL) under a playing stream, the
     // server takes nothing any more: the stream says it is lost and renders
     // on at the device's pace (no spin: a second holds no more renders than
     // the device would ask for), a stop holds the render at once, and once
@@ -79,6 +80,20 @@ private slots:
             QTest::qWait(1000);
             return counting.renders.load() - from;
         };
+        // The sink suspended: the device pulls no more, and a stop still
+        // comes back at once, after which nothing renders.
+        QCOMPARE(TestUtil::runProgram("pactl", {"suspend-sink", "test", "1"}), 0);
+        QTest::qWait(300);
+        QElapsedTimer stopping;
+        stopping.start();
+        stream.stop(false);
+        QVERIFY2(stopping.elapsed() < 1000, qPrintable(QString::number(stopping.elapsed())));
+        const uint64_t held = counting.renders.load();
+        QCOMPARE(TestUtil::runProgram("pactl", {"suspend-sink", "test", "0"}), 0);
+        QTest::qWait(300);
+        QCOMPARE(counting.renders.load(), held);
+        QVERIFY(stream.start());
+        QVERIFY(rendersOn(50));
         for (const bool kill : {false, true}) {
             server.stop(kill);
             QVERIFY(QTest::qWaitFor([&] { return stream.lost(); }, 5000));
