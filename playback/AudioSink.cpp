@@ -22,7 +22,7 @@ constexpr unsigned kNumberOfBuffers = 32;
 class RtAudioOutput : public AudioSink
 {
 public:
-    ~RtAudioOutput() override { close(); }
+    ~RtAudioOutput() override { m_stream.close(); }
 
     std::vector<Device> devices() override
     {
@@ -64,6 +64,17 @@ public:
         m_user = user;
         if (device < 0)
             return false;
+        // The stream of the song before on the same terms, kept stopped: its
+        // thread has real-time priority already. A new one runs at normal
+        // priority until RealtimeKit's answer comes, which on a busy
+        // machine is after the song's first drop-outs.
+        const bool same = m_stream.isOpen() && !m_stream.lost() && device == m_device && channels == m_channels
+                          && rate == m_rate && frames == m_frames && m_buffers == m_openBuffers;
+        if (same) {
+            m_open = true;
+            return true;
+        }
+        m_stream.close();
         RtAudioStream::Format format;
         format.channels = channels;
         format.rate = rate;
@@ -72,7 +83,12 @@ public:
         format.role = ThreadPriority::Role::AudioPlayer;
         if (!m_stream.open(unsigned(device), format, &RtAudioOutput::callback, this, "song player audio"))
             return false;
+        m_open = true;
+        m_device = device;
+        m_channels = channels;
         m_rate = rate;
+        m_frames = frames;
+        m_openBuffers = m_buffers;
         const unsigned told = m_stream.reportedLatency();
         m_latency = told > 0 ? told
                              : unsigned(OutputClock::serverBridgeMs(1000.0 * m_buffers * m_stream.bufferFrames() / rate)
@@ -80,13 +96,18 @@ public:
         return true;
     }
 
-    bool start() override { return m_stream.start(); }
+    bool start() override { return m_open && m_stream.start(); }
     void stop() override { m_stream.stop(true); }
     void abort() override { m_stream.stop(false); }
-    void close() override { m_stream.close(); }
+    // The stream stays, stopped, for the next song (see open()).
+    void close() override
+    {
+        m_stream.stop(false);
+        m_open = false;
+    }
 
-    bool isOpen() const override { return m_stream.isOpen(); }
-    bool isRunning() const override { return m_stream.isRunning(); }
+    bool isOpen() const override { return m_open; }
+    bool isRunning() const override { return m_open && m_stream.isRunning(); }
     unsigned bufferFrames() const override { return m_stream.bufferFrames(); }
     unsigned latencyFrames() const override { return m_latency; }
     void setQueueBuffers(unsigned buffers) override { m_buffers = std::max(2u, buffers); }
@@ -107,7 +128,12 @@ private:
     Render m_render = nullptr;
     void *m_user = nullptr;
     unsigned m_latency = 0;
+    bool m_open = false;
+    int m_device = -1;
+    unsigned m_channels = 0;
     unsigned m_rate = 0;
+    unsigned m_frames = 0;
+    unsigned m_openBuffers = 0;
     unsigned m_buffers = kNumberOfBuffers;
 };
 
