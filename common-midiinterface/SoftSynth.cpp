@@ -175,6 +175,8 @@ constexpr double kBlockFrames = 64.0;
 // While quiet, what the effects still hold is rendered away this many frames
 // ahead per request (whole blocks), until it is below kTailGone.
 constexpr unsigned kFlushFrames = 1024;
+// How long it renders on after that before it stops rendering (frames).
+constexpr uint64_t kIdleRenderFrames = 96000;
 constexpr float kTailGone = 1e-5f;
 // The mark muteForChange() queues: a SysEx of the non-commercial id that no
 // song sends to a synthesizer, with the request's number.
@@ -989,10 +991,22 @@ void SoftSynth::applyDue(const unsigned char *event, int length, double lateMs)
 
 void SoftSynth::writeFaded(float *out, unsigned frames)
 {
-    writeFrames(m_synth, out, frames);
-    m_synthFrames += frames;
     const float volume = m_volumeTarget.load(std::memory_order_relaxed);
     const bool silent = m_quiet.load(std::memory_order_relaxed) || m_muted.load(std::memory_order_relaxed);
+    const bool idle = silent && m_tailGone && m_fadeLeft == 0 && m_fadeGain <= 0.0f;
+    m_idleFrames = idle ? m_idleFrames + frames : 0;
+    if (idle && m_idleFrames > kIdleRenderFrames) {
+        // Nothing has sounded for a while and the effects hold nothing: no
+        // need to render, so that the audio thread costs next to nothing
+        // between songs, in a pause and while an MP3 plays. (Right after a
+        // cut it renders on: the effects' settings a reset changed move to
+        // their new values while rendered.)
+        std::memset(out, 0, sizeof(float) * 2 * frames);
+        m_volume = volume;
+        return;
+    }
+    writeFrames(m_synth, out, frames);
+    m_synthFrames += frames;
     if (m_fadeLeft == 0 && m_fadeGain >= 1.0f && !silent && m_volume == volume) {
         if (volume != 1.0f) {
             for (unsigned i = 0; i < 2 * frames; ++i)

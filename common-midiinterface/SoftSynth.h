@@ -323,6 +323,7 @@ private:
     std::atomic<bool> m_muted{false};
     std::atomic<unsigned char> m_muteRequest{0};
     bool m_tailGone = false;
+    uint64_t m_idleFrames = 0; // rendered since the tail was gone (render thread)
     uint16_t m_cutChannels = 0; // channels cut since the fade (render thread)
     double m_settledAtMs = 0;   // when the latency last settled (render thread)
     std::vector<float> m_scratch;
