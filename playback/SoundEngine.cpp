@@ -87,6 +87,13 @@ void SoundEngine::watchOutputs()
     m_outputLost = lost;
     qWarning() << (lost ? "SoundEngine: the sound output is lost" : "SoundEngine: the sound output is back");
     emit soundOutputLost(lost);
+    // The song waits, paused, for the sound to come back, and goes on then,
+    // unless the user has stopped or played it meanwhile.
+    if (lost && getPlayingState() == ePsPlaying) {
+        m_pausedForOutput = setPlayingState(ePsPaused) == ePsPaused;
+    } else if (!lost && std::exchange(m_pausedForOutput, false) && getPlayingState() == ePsPaused) {
+        setPlayingState(ePsPlaying);
+    }
 }
 
 SoundEngine::~SoundEngine()

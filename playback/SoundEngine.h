@@ -170,7 +170,8 @@ signals:
     void refreshInstr();
     void playStateChanged(SoundEngine::PlayingState state);
     // The sound server went away (true) or a new stream is open on it again
-    // (false); meanwhile the song plays on unheard.
+    // (false). A song playing when it went is paused meanwhile, and goes on
+    // when it is back.
     void soundOutputLost(bool lost);
 
 private slots:
@@ -207,6 +208,7 @@ private:
     QTimer m_positionTimer;
     QTimer m_outputWatch;
     bool m_outputLost = false;
+    bool m_pausedForOutput = false;
     PlayingState m_state = ePsIdle;
     mutable QRecursiveMutex m_stateMutex;
     bool m_changing = false;

@@ -87,6 +87,7 @@ start_ms=$(/usr/bin/python3 -c 'import time; print(round(time.monotonic() * 1000
 parec -d velmar_e2e.monitor --format=s16le --rate=48000 --channels=2 --raw --latency-msec=20 "$rec" &
 recorders+=($!)
 pids+=($!)
+echo "$start_ms" >"$out/start_ms"
 
 e2e_widgets
 first=$(e2e_at item songsListview) || fail "the song list is empty"

@@ -1583,8 +1583,8 @@ Gekauft: %9</translation>
         <translation>Kein Soundserver</translation>
     </message>
     <message>
-        <source>The sound server is gone: the song goes on unheard until it is back</source>
-        <translation>Der Soundserver ist weg: das Lied läuft ungehört weiter, bis er zurück ist</translation>
+        <source>The sound server is gone: the song waits, paused, until it is back</source>
+        <translation>Der Soundserver ist weg: das Lied wartet pausiert, bis er zurück ist</translation>
     </message>
 </context>
 <context>

@@ -1583,8 +1583,8 @@ Bought: %9</translation>
         <translation>No sound server</translation>
     </message>
     <message>
-        <source>The sound server is gone: the song goes on unheard until it is back</source>
-        <translation>The sound server is gone: the song goes on unheard until it is back</translation>
+        <source>The sound server is gone: the song waits, paused, until it is back</source>
+        <translation>The sound server is gone: the song waits, paused, until it is back</translation>
     </message>
 </context>
 <context>

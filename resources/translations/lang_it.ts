@@ -1583,8 +1583,8 @@ Acquistato: %9</translation>
         <translation>Nessun server audio</translation>
     </message>
     <message>
-        <source>The sound server is gone: the song goes on unheard until it is back</source>
-        <translation>Il server audio non c'è più: la canzone va avanti senza suono finché non torna</translation>
+        <source>The sound server is gone: the song waits, paused, until it is back</source>
+        <translation>Il server audio non c'è più: la canzone aspetta, in pausa, finché non torna</translation>
     </message>
 </context>
 <context>

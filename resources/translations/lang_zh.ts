@@ -1583,8 +1583,8 @@ BPM：%4
         <translation>没有声音服务器</translation>
     </message>
     <message>
-        <source>The sound server is gone: the song goes on unheard until it is back</source>
-        <translation>声音服务器已断开：歌曲继续无声播放，直到它恢复</translation>
+        <source>The sound server is gone: the song waits, paused, until it is back</source>
+        <translation>声音服务器已断开：歌曲暂停等待，直到它恢复</translation>
     </message>
 </context>
 <context>

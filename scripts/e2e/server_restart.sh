@@ -49,12 +49,13 @@ threads_calm() {
                                       END { exit bad }'
 }
 # A new server on the same socket, its sink recorded: sets back, when sound
-# came back in ms from the server's being up (-1: not within 2.5 s).
+# came back in ms from the server's start (-1: not within 2.5 s of its being
+# up).
 server_back() {
-  e2e_pulse
-  pulse_pid=${pids[-1]}
   local up started
   up=$(date +%s%N)
+  e2e_pulse
+  pulse_pid=${pids[-1]}
   started=$(date +%s%N)
   e2e_record velmar_e2e "$work/back.raw"
   e2e_record_more 500 "$work/back.raw" || fail "the recording stopped"
@@ -81,9 +82,9 @@ cycle() {
   server_back
   alive "$what, server back after $signal"
   [ "$back" -ge 0 ] || fail "$what, server back after $signal: not heard in 2.5 s"
-  [ "$back" -le 2000 ] || fail "$what, server back after $signal: heard $back ms after the server came up"
+  [ "$back" -le 2000 ] || fail "$what, server back after $signal: heard $back ms after the server was started"
   wait_for 50 says_back || fail "$what, server back after $signal: the header still says it is gone"
-  echo "$what: server ended by $signal, the program went on, heard again $back ms after a new server came up"
+  echo "$what: server ended by $signal, the program went on, heard again $back ms after a new server was started"
 }
 
 play_row "Server Tone"

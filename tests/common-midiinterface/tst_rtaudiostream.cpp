@@ -73,8 +73,8 @@ private slots:
             return QTest::qWaitFor([&] { return counting.renders.load() >= until; }, 10000);
         };
         QVERIFY(rendersOn(50));
-        // A second of the device asks for 188 buffers; a spinning thread
-        // for hundreds of thousands.
+        // A second of the device asks for 188 buffers (fewer on a busy
+        // machine); a spinning thread for hundreds of thousands.
         const auto paced = [&counting] {
             const uint64_t from = counting.renders.load();
             QTest::qWait(1000);
@@ -99,7 +99,7 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return stream.lost(); }, 5000));
             QVERIFY(rendersOn(20));
             const uint64_t gone = paced();
-            QVERIFY2(gone > 50 && gone < 400, qPrintable(QString::number(gone)));
+            QVERIFY2(gone > 10 && gone < 400, qPrintable(QString::number(gone)));
             stream.stop(false);
             const uint64_t stopped = counting.renders.load();
             QTest::qWait(200);
@@ -111,7 +111,7 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return !stream.lost() && stream.generation() == generation + 1; }, 5000));
             QVERIFY(rendersOn(50));
             const uint64_t back = paced();
-            QVERIFY2(back > 50 && back < 400, qPrintable(QString::number(back)));
+            QVERIFY2(back > 10 && back < 400, qPrintable(QString::number(back)));
         }
         stream.close();
         const uint64_t closed = counting.renders.load();

@@ -87,7 +87,7 @@ void statusBarHead::showNames()
         label->setToolTip(label->text() == text ? QString() : text);
     }
     if (outputLost)
-        ui->authorLabel->setToolTip(tr("The sound server is gone: the song goes on unheard until it is back"));
+        ui->authorLabel->setToolTip(tr("The sound server is gone: the song waits, paused, until it is back"));
 }
 
 void statusBarHead::resizeEvent(QResizeEvent *event)
