@@ -99,6 +99,11 @@ double OutputClock::request(double now, double position, unsigned frames)
         m_startPlace = place;
     }
     const bool starting = now - m_startMs < kStartupMs || position < kStartupMs * m_perMs;
+    // Before the picture is steady a loss cannot be placed; a thread away
+    // longer than the queue bridges lost the difference all the same.
+    m_startLossFrames = 0;
+    if ((starting || !m_steady) && m_renderEndMs >= 0 && m_awayMs * m_perMs > m_queue)
+        m_startLossFrames = m_awayMs * m_perMs - m_queue;
     if (starting || !m_steady) {
         m_windowStartMs = m_spanStartMs = now;
         m_hi = m_hiPrevious = end;

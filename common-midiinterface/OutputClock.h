@@ -80,6 +80,10 @@ public:
     // or waiting), the time between renders (the audio library's write, or
     // the scheduler), or nothing of ours (the device ran dry by itself).
     void explainLoss(char *out, unsigned size, double lostFrames) const;
+    // Frames the latest request lost while the stream was starting (the
+    // picture not steady yet, request() says 0): a thread away for longer
+    // than the queue bridges.
+    double startLossFrames() const { return m_startLossFrames; }
 
     // After a request: the caller's mark (a message time, a song position)
     // at the end of what was handed over, and how far it moves per frame.
@@ -111,6 +115,7 @@ private:
     double m_renderEndMs = -1;
     double m_renderTookMs = 0;
     double m_previousTookMs = 0;
+    double m_startLossFrames = 0;
 
     double m_perMs = 44.1;
     double m_queue = 0;

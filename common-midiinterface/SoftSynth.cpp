@@ -915,12 +915,14 @@ void SoftSynth::schedule(double now, unsigned frames)
         const double late = m_clock.excessFrames() / perMs;
         if (late > m_audibleLateMs.load(std::memory_order_relaxed))
             m_audibleLateMs.store(late, std::memory_order_relaxed);
-        if (lost > 0) {
+        if (lost > 0)
             m_audibleLosses.fetch_add(1, std::memory_order_relaxed);
-            char line[400];
-            m_clock.explainLoss(line, sizeof line, lost);
-            rtLogMsg(2, "../common-midiinterface/SoftSynth", __LINE__, "synthesizer: %s", line);
-        }
+    }
+    if (const double dry = std::max(lost, m_clock.startLossFrames()); dry > 0) {
+        const bool heard = !m_quiet.load(std::memory_order_relaxed) && !m_muted.load(std::memory_order_relaxed);
+        char line[400];
+        m_clock.explainLoss(line, sizeof line, dry);
+        rtLogMsg(2, "../common-midiinterface/SoftSynth", __LINE__, "synthesizer%s: %s", heard ? "" : " (silent)", line);
     }
     const double top = m_clock.top();
     if (!m_settled) {

@@ -156,12 +156,15 @@ struct AudioCallbackRecord {
             restartClock();
             envelope = 0.0f;
         }
-        if (const double lost = clock.request(RealTime::nowMs(), double(deviceFrames), frames); lost > 0) {
+        const double lost = clock.request(RealTime::nowMs(), double(deviceFrames), frames);
+        if (lost > 0) {
             envelope = 0.0f;
             ++dropOuts;
             lastDropOutFrame = playedFrames;
+        }
+        if (const double dry = std::max(lost, clock.startLossFrames()); dry > 0) {
             char line[400];
-            clock.explainLoss(line, sizeof line, lost);
+            clock.explainLoss(line, sizeof line, dry);
             rtLogMsg(2, "../playback/AudioInterface", __LINE__, "song player: %s", line);
         }
         playedFrames += frames;
@@ -753,6 +756,7 @@ bool AudioInterface::playAudio(int)
     r.resetRun(mp3 ? m_decoder->seekLandedFrame() : 0);
 
     ThreadPriority::startHelper();
+    r.sink = m_sink.get();
     m_sink->setQueueBuffers(m_queueBuffers);
     const int device = m_outputDevice >= 0 ? m_outputDevice : getDefaultOutputDevice();
     const auto devices = m_sink->devices();
@@ -763,7 +767,6 @@ bool AudioInterface::playAudio(int)
         qDebug() << "AudioInterface::playAudio: no stereo output on device" << device;
         return false;
     }
-    r.sink = m_sink.get();
     r.generation = m_sink->generation();
     r.latencyFrames = m_sink->latencyFrames();
     r.leadFrames = mp3 ? m_sink->startLeadFrames() : 0;
