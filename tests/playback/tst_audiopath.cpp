@@ -492,6 +492,10 @@ private slots:
     void callbackStaysClean()
     {
         QFETCH(bool, rtAudio);
+        // The sound server is a child process, which ThreadSanitizer's
+        // runtime does not survive (the guard counts nothing there anyway).
+        if (rtAudio && !RealTimeGuard::available())
+            QSKIP("no real-time guard in this build");
         TestUtil::SoundServer server;
         if (rtAudio && !server.start())
             QSKIP("no PulseAudio server of the test's own");
