@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -276,9 +278,17 @@ void OutputClock::explainLoss(char *out, unsigned size, double lostFrames) const
 {
     const double bufferMs = m_requestFrames / m_perMs;
     const double queueMs = m_queue / m_perMs;
+    // A thread running real-time is run at once on a machine busy with
+    // others: away, it waited in the write for the sound server.
+    const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+    const bool realTime = policy == SCHED_FIFO || policy == SCHED_RR;
     const char *why = m_previousTookMs > bufferMs ? "its render took longer than a buffer lasts (slow, or waiting for a lock)"
-                      : m_awayMs > queueMs / 2 ? "it was held up between renders (in the audio library's write, or not run by the scheduler)"
-                                               : "it came in time: the device ran dry by itself (the sound server held up)";
+                      : m_awayMs > queueMs / 2
+                          ? (realTime ? "it was held up between renders, running real-time: in the audio library's write, "
+                                        "which the sound server did not take"
+                                      : "it was held up between renders, at normal priority: in the audio library's "
+                                        "write, or not run by the scheduler")
+                          : "it came in time: the device ran dry by itself (the sound server held up)";
     std::snprintf(out, size,
                   "drop-out at %.0f ms: the device ran dry, %.0f ms lost; the audio thread came %.0f ms after its last "
                   "render, which took %.1f ms (a buffer lasts %.1f ms, the queue bridges %.0f ms): %s",
