@@ -56,7 +56,7 @@ bool waitMs(sem_t *sem, double ms)
 // How long the owning thread waits for the keeper to carry out a stop or a
 // close before it goes on (the keeper finishes it all the same), and for a
 // start, whose result it wants.
-constexpr double kStopWaitMs = 40.0;
+constexpr double kStopWaitMs = 10.0;
 constexpr double kStartWaitMs = 400.0;
 // How often the keeper tries a new stream while the sound server is gone.
 constexpr double kRetryMs = 300.0;

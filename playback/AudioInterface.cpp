@@ -168,11 +168,13 @@ struct AudioCallbackRecord {
             rtLogMsg(2, "../playback/AudioInterface", __LINE__, "song player: %s", line);
         }
         playedFrames += frames;
+        requests.fetch_add(1, std::memory_order_relaxed);
     }
     // Since the song started: the drop-outs, the frames asked for, and
     // how many had been asked for at the last drop-out.
     unsigned dropOuts = 0;
     uint64_t playedFrames = 0;
+    std::atomic<uint64_t> requests{0}; // the device's, read by the owner
     uint64_t lastDropOutFrame = 0;
     const AudioSink *sink = nullptr;
     unsigned generation = 0;
@@ -793,10 +795,18 @@ bool AudioInterface::fadeOut()
     r.fadedOut = false;
     r.fadeAsked.store(true, std::memory_order_release);
     // The callback comes at least once per device buffer; a device that
-    // does not come in time is stopped with what it has.
-    const double until = RealTime::nowMs() + kFadeWaitMs;
-    while (!r.fadedOut.load(std::memory_order_acquire) && !r.ended.load() && RealTime::nowMs() < until)
+    // does not come in time is stopped with what it has, and one that has
+    // not asked at all since the fade was asked for no longer pulls (a
+    // stop must answer at once then).
+    const double asked = RealTime::nowMs();
+    const uint64_t requests = r.requests.load(std::memory_order_relaxed);
+    while (!r.fadedOut.load(std::memory_order_acquire) && !r.ended.load()) {
+        const double now = RealTime::nowMs();
+        if (now >= asked + kFadeWaitMs
+            || (now >= asked + kPullWaitMs && r.requests.load(std::memory_order_relaxed) == requests))
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return r.fadedOut.load(std::memory_order_acquire);
 }
 

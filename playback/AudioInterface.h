@@ -57,6 +57,9 @@ public:
     // waits for the callback to make it.
     static constexpr double kFadeMs = 5.0;
     static constexpr double kFadeWaitMs = 250.0;
+    // How long a device that has not asked once since the fade was asked for
+    // is waited for: it no longer pulls.
+    static constexpr double kPullWaitMs = 50.0;
     // The device's queue in buffers: every command waits behind it, so it
     // starts short and doubles after a song whose drop-outs went on into
     // its last kCalmMs; after a song without them it is short again.
