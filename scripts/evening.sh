@@ -102,7 +102,12 @@ pids+=($driver)
 : >"$out/memory.txt"
 loaded=""
 for minute in $(seq 0 "$minutes"); do
-  kill -0 "$program_pid" 2>/dev/null || fail "the program ended in minute $minute"
+  if ! kill -0 "$program_pid" 2>/dev/null; then
+    status=0
+    wait "$runner" || status=$?
+    cp "$work/program.log" "$out/program.log"
+    fail "the program ended in minute $minute with status $status (its log: $out/program.log)"
+  fi
   if [ "${LOAD:-}" = half ]; then
     if [ $((minute / 5 % 2)) -eq 0 ] && [ -z "$loaded" ]; then
       taskset -c "$cpus" stress-ng --cpu 4 --quiet &

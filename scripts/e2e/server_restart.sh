@@ -30,8 +30,9 @@ text_of() {
   awk -F'\t' -v kind="$1" -v name="$2" '$1 == kind && $6 ~ ("(^|/)" name "$") { print $7; exit }' \
     "$VELMAR_WIDGET_DUMP"
 }
-says_lost() { e2e_widgets; text_of label authorLabel | grep -q "^No sound"; }
-says_back() { e2e_widgets; ! text_of label authorLabel | grep -q "^No sound"; }
+# False at once once the program has ended (the check after says so).
+says_lost() { kill -0 "$program_pid" 2>/dev/null && e2e_widgets && text_of label authorLabel | grep -q "^No sound"; }
+says_back() { kill -0 "$program_pid" 2>/dev/null && e2e_widgets && ! text_of label authorLabel | grep -q "^No sound"; }
 alive() { kill -0 "$program_pid" 2>/dev/null || fail "the program ended ($1)"; }
 shown_row() { e2e_widgets; e2e_at item songsListview "$1" >/dev/null; }
 play_row() {
@@ -75,7 +76,7 @@ cycle() {
   kill -"$signal" "$pulse_pid"
   wait "$pulse_pid" 2>/dev/null || true
   alive "$what, server ended by $signal"
-  wait_for 50 says_lost || fail "$what, server ended by $signal: the header does not say so"
+  wait_for 50 says_lost || { alive "$what, server ended by $signal"; fail "$what, server ended by $signal: the header does not say so"; }
   local busy
   busy=$(threads_calm) || fail "$what, server ended by $signal: $busy"
   alive "$what, server gone ($signal)"
@@ -83,7 +84,7 @@ cycle() {
   alive "$what, server back after $signal"
   [ "$back" -ge 0 ] || fail "$what, server back after $signal: not heard in 2.5 s"
   [ "$back" -le 2000 ] || fail "$what, server back after $signal: heard $back ms after the server was started"
-  wait_for 50 says_back || fail "$what, server back after $signal: the header still says it is gone"
+  wait_for 50 says_back || { alive "$what, server back after $signal"; fail "$what, server back after $signal: the header still says it is gone"; }
   echo "$what: server ended by $signal, the program went on, heard again $back ms after a new server was started"
 }
 
