@@ -55,9 +55,10 @@ bool waitMs(sem_t *sem, double ms)
 
 // How long the owning thread waits for the keeper to carry out a stop or a
 // close before it goes on (the keeper finishes it all the same), and for a
-// start, whose result it wants.
+// start, whose failure it wants to know: a keeper still draining the queue
+// of a pause starts the stream once done, and the start says it will.
 constexpr double kStopWaitMs = 10.0;
-constexpr double kStartWaitMs = 400.0;
+constexpr double kStartWaitMs = 50.0;
 // How often the keeper tries a new stream while the sound server is gone.
 constexpr double kRetryMs = 300.0;
 // How long the keeper waits for the callback to fall asleep before a stop;
