@@ -46,7 +46,8 @@ for n in 2 5 8; do
   [ -f /usr/share/planetblupi/music/music00$n.mid ] && cp /usr/share/planetblupi/music/music00$n.mid "$songs/blupi-$n.mid"
 done
 for n in 1 2 3; do
-  sox -n -r 44100 -c 2 -b 16 "$work/mp3-$n.wav" synth 60 pluck $((200 + 60 * n)) pluck $((300 + 75 * n)) \
+  # Sounding throughout, so that a drop-out anywhere in it is heard.
+  sox -n -r 44100 -c 2 -b 16 "$work/mp3-$n.wav" synth 60 sine $((200 + 60 * n)) sine $((300 + 75 * n)) \
     tremolo 2 40 vol 0.5
   lame --quiet -b 128 --tt "Evening Audio $n" "$work/mp3-$n.wav" "$songs/audio-$n.mp3"
 done
