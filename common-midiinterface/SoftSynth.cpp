@@ -219,14 +219,12 @@ int SoftSynth::open(int device)
     if (m_synth)
         return SOFTSYNTH_ERROR_ALREADY;
     // An audio thread without real-time scheduling is held up by a busy
-    // machine for tens of milliseconds: its queue must bridge that. Until
-    // its own stream has asked, the sequencer's grant tells.
-    using ThreadPriority::Grant;
-    const Grant callback = ThreadPriority::grant(ThreadPriority::Role::Synthesizer);
-    const bool realTime = callback == Grant::Granted
-                          || (callback == Grant::NotAsked
-                              && ThreadPriority::grant(ThreadPriority::Role::Sequencer) == Grant::Granted);
-    m_sink->setBridgeMs(realTime ? 0 : kNormalBridgeMs);
+    // machine for tens of milliseconds, and one with it too: its writes
+    // wait on the sound server, whose own thread that takes them runs at
+    // normal priority (on a busy machine a real-time callback with the
+    // device's short default queue dropped out more often than one
+    // without). The queue must bridge that either way.
+    m_sink->setBridgeMs(kNormalBridgeMs);
     m_device = device;
     int result = m_sink->open(device, &SoftSynth::renderCallback, this);
     if (result != SOFTSYNTH_OK)
@@ -393,8 +391,6 @@ double SoftSynth::roomMs(bool normal)
 bool SoftSynth::fitQueue()
 {
     if (!m_synth || !m_scheduled || !m_settled)
-        return false;
-    if (ThreadPriority::grant(ThreadPriority::Role::Synthesizer) == ThreadPriority::Grant::Granted)
         return false;
     const double rate = m_sink->sampleRate();
     if (m_sink->latencyFrames() == 0 || rate <= 0)

@@ -162,8 +162,9 @@ public:
     // How late a request may come before the device runs dry (ms).
     double bridgeMs() const { return m_sink->sampleRate() ? m_clock.queueFrames() * 1000.0 / m_sink->sampleRate() : 0; }
 
-    // Without real-time scheduling for the audio thread, only as much delay
-    // as the machine needs: when its requests came later than the device's
+    // With or without real-time scheduling for the audio thread (its writes
+    // wait on the sound server either way), only as much delay as the
+    // machine needs: when its requests came later than the device's
     // queue bridges (a drop-out among them), opens the stream again with a
     // queue that bridges them with room to spare; when the sequencer came
     // later than the room left for it, settles the latency anew; when the
@@ -185,8 +186,8 @@ public:
     static constexpr double kMarginMs = 1.0;
     static constexpr double kDropMs = 50.0;
     static constexpr double kMaxLatencyMs = 2000.0;
-    // Without real-time scheduling: how late the device's queue lets the
-    // audio thread come, and the most it grows to: every command (a stop,
+    // How late the device's queue lets the audio thread come, and the most
+    // it grows to: every command (a stop,
     // a pause, a key change) is heard behind the queue, and must be within
     // 150 ms, the sound server's own latency included.
     static constexpr double kNormalBridgeMs = 50.0;

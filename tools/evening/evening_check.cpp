@@ -4,8 +4,8 @@
 //   "MS WHAT", WHAT one of play, pause, resume, stop, ...) and the program's
 //   log (its lines stamped "[MS]" on the same clock), and prints:
 //   - each drop-out: a run of digital silence of 5 ms or more that the
-//     music broke off into (the level just before it above -30 dBFS; a fade
-//     of the program's own ends near zero), its time, its length, the press
+//     music broke off into (the level of the last 8 frames before it above
+//     -30 dBFS; a fade of the program's own ends near zero), its time, its length, the press
 //     before it and the log's lines about the sound within 2 s;
 //   - clicks: a step between two samples above half the full scale, away
 //     from a drop-out's edges;
@@ -91,7 +91,9 @@ int main(int argc, char **argv)
 
     const auto msOf = [&](uint64_t frame) { return startMs + double(frame) * 1000.0 / rate; };
     const uint64_t minGap = uint64_t(rate / 200);
-    constexpr int kBefore = 64;
+    // The level just before a run of zeros: a drop-out breaks off, a fade
+    // (a pause, a stop) comes down to it.
+    constexpr int kBefore = 8;
     int before[kBefore] = {};
     uint64_t frame = 0, zeroStart = 0, zeros = 0, gaps = 0, clicks = 0;
     double gapMs = 0;
