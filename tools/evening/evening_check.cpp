@@ -3,7 +3,8 @@
 //   frame heard at START_MS on the monotonic clock), the presses made (lines
 //   "MS WHAT", WHAT one of play, pause, resume, stop, ...) and the program's
 //   log (its lines stamped "[MS]" on the same clock), and prints:
-//   - each drop-out: a run of digital silence of 5 ms or more that the
+//   - each drop-out: a run of digital silence of 5 to 750 ms, not right
+//     after a Pause or a Stop, that the
 //     music broke off into (the level of the last 8 frames before it above
 //     -30 dBFS; a fade of the program's own ends near zero), its time, its length, the press
 //     before it and the log's lines about the sound within 2 s;
@@ -91,6 +92,7 @@ int main(int argc, char **argv)
 
     const auto msOf = [&](uint64_t frame) { return startMs + double(frame) * 1000.0 / rate; };
     const uint64_t minGap = uint64_t(rate / 200);
+    const uint64_t maxGap = uint64_t(rate * 3 / 4);
     // The level just before a run of zeros: a drop-out breaks off, a fade
     // (a pause, a stop) comes down to it.
     constexpr int kBefore = 8;
@@ -122,7 +124,12 @@ int main(int argc, char **argv)
                         preLevel = std::max(preLevel, v);
                 }
             } else {
-                if (zeros >= minGap && preLevel > 1036) {
+                // Longer silences are a song's end, a pause or a stop; so
+                // are those a pause or a stop just asked for.
+                bool asked = false;
+                for (size_t p = pressAt; p-- > 0 && presses[p].ms > msOf(zeroStart) - 400;)
+                    asked = asked || presses[p].what == "pause" || presses[p].what == "stop";
+                if (zeros >= minGap && zeros < maxGap && preLevel > 1036 && !asked) {
                     ++gaps;
                     const double at = msOf(zeroStart), len = double(zeros) * 1000.0 / rate;
                     gapMs += len;
