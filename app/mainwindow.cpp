@@ -139,6 +139,7 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
 
     connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::showSongBpm);
     connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::showDeltaKey);
+    connect(m_engine, &SoundEngine::soundOutputLost, ui->lcdFrame, &statusBarHead::showOutputLost);
 
     m_edit = new editView(this, m_engine);
     connect(m_edit, &editView::restartSong, this, &MainWindow::onStartSongPath);

@@ -1,5 +1,9 @@
 #include "OutputClock.h"
 
+#include <cstdio>
+
+#include <sched.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -15,6 +19,8 @@ double OutputClock::serverQueueMs(double bridgeMs)
 
 void OutputClock::reset(double framesPerMs, double queueFrames)
 {
+    m_renderEndMs = -1;
+    m_renderTookMs = m_previousTookMs = m_awayMs = 0;
     m_perMs = framesPerMs > 0 ? framesPerMs : 44.1;
     m_queue = std::max(0.0, queueFrames);
     m_anchored = false;
@@ -82,6 +88,10 @@ double median(const double *values, int count)
 // through and its queue bridges, plus kStallMs, is a stall, taken at once.
 double OutputClock::request(double now, double position, unsigned frames)
 {
+    m_awayMs = m_renderEndMs < 0 ? 0 : now - m_renderEndMs;
+    m_previousTookMs = m_renderTookMs;
+    m_requestMs = now;
+    m_requestFrames = frames;
     const double place = position - now * m_perMs;
     const double end = place + frames;
     m_end = position + frames;
@@ -91,6 +101,11 @@ double OutputClock::request(double now, double position, unsigned frames)
         m_startPlace = place;
     }
     const bool starting = now - m_startMs < kStartupMs || position < kStartupMs * m_perMs;
+    // Before the picture is steady a loss cannot be placed; a thread away
+    // longer than the queue bridges lost the difference all the same.
+    m_startLossFrames = 0;
+    if ((starting || !m_steady) && m_renderEndMs >= 0 && m_awayMs * m_perMs > m_queue)
+        m_startLossFrames = m_awayMs * m_perMs - m_queue;
     if (starting || !m_steady) {
         m_windowStartMs = m_spanStartMs = now;
         m_hi = m_hiPrevious = end;
@@ -257,4 +272,25 @@ double OutputClock::heardMark(double now) const
         const double heard = std::min(now * perMs + offset, end);
         return mark - (end - heard) * perFrame;
     }
+}
+
+void OutputClock::explainLoss(char *out, unsigned size, double lostFrames) const
+{
+    const double bufferMs = m_requestFrames / m_perMs;
+    const double queueMs = m_queue / m_perMs;
+    // A thread running real-time is run at once on a machine busy with
+    // others: away, it waited in the write for the sound server.
+    const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+    const bool realTime = policy == SCHED_FIFO || policy == SCHED_RR;
+    const char *why = m_previousTookMs > bufferMs ? "its render took longer than a buffer lasts (slow, or waiting for a lock)"
+                      : m_awayMs > queueMs / 2
+                          ? (realTime ? "it was held up between renders, running real-time: in the audio library's write, "
+                                        "which the sound server did not take"
+                                      : "it was held up between renders, at normal priority: in the audio library's "
+                                        "write, or not run by the scheduler")
+                          : "it came in time: the device ran dry by itself (the sound server held up)";
+    std::snprintf(out, size,
+                  "drop-out at %.0f ms: the device ran dry, %.0f ms lost; the audio thread came %.0f ms after its last "
+                  "render, which took %.1f ms (a buffer lasts %.1f ms, the queue bridges %.0f ms): %s",
+                  m_requestMs, lostFrames / m_perMs, m_awayMs, m_previousTookMs, bufferMs, queueMs, why);
 }

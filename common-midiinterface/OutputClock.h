@@ -69,6 +69,22 @@ public:
     // Moves the whole picture by `frames` (the caller re-reads it).
     void move(double frames);
 
+    // After each render: when it ended, so that a loss can be told.
+    void rendered(double nowMs)
+    {
+        m_renderTookMs = nowMs - m_requestMs;
+        m_renderEndMs = nowMs;
+    }
+    // A line for the log about the loss the latest request found: when, how
+    // much, and what held the audio thread from the device: its render (slow,
+    // or waiting), the time between renders (the audio library's write, or
+    // the scheduler), or nothing of ours (the device ran dry by itself).
+    void explainLoss(char *out, unsigned size, double lostFrames) const;
+    // Frames the latest request lost while the stream was starting (the
+    // picture not steady yet, request() says 0): a thread away for longer
+    // than the queue bridges.
+    double startLossFrames() const { return m_startLossFrames; }
+
     // After a request: the caller's mark (a message time, a song position)
     // at the end of what was handed over, and how far it moves per frame.
     void publish(double mark, double markPerFrame);
@@ -91,6 +107,15 @@ private:
     static constexpr double kJitterMs = 3.0;
     static constexpr double kDryMs = 1000.0;
     static constexpr double kDryMarginMs = 5.0;
+
+    // The latest request and the render before it (ms), for explainLoss().
+    double m_requestMs = 0;
+    double m_requestFrames = 0;
+    double m_awayMs = 0;
+    double m_renderEndMs = -1;
+    double m_renderTookMs = 0;
+    double m_previousTookMs = 0;
+    double m_startLossFrames = 0;
 
     double m_perMs = 44.1;
     double m_queue = 0;

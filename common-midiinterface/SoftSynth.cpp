@@ -175,6 +175,8 @@ constexpr double kBlockFrames = 64.0;
 // While quiet, what the effects still hold is rendered away this many frames
 // ahead per request (whole blocks), until it is below kTailGone.
 constexpr unsigned kFlushFrames = 1024;
+// How long it renders on after that before it stops rendering (frames).
+constexpr uint64_t kIdleRenderFrames = 96000;
 constexpr float kTailGone = 1e-5f;
 // The mark muteForChange() queues: a SysEx of the non-commercial id that no
 // song sends to a synthesizer, with the request's number.
@@ -220,14 +222,12 @@ int SoftSynth::open(int device)
     if (m_synth)
         return SOFTSYNTH_ERROR_ALREADY;
     // An audio thread without real-time scheduling is held up by a busy
-    // machine for tens of milliseconds: its queue must bridge that. Until
-    // its own stream has asked, the sequencer's grant tells.
-    using ThreadPriority::Grant;
-    const Grant callback = ThreadPriority::grant(ThreadPriority::Role::Synthesizer);
-    const bool realTime = callback == Grant::Granted
-                          || (callback == Grant::NotAsked
-                              && ThreadPriority::grant(ThreadPriority::Role::Sequencer) == Grant::Granted);
-    m_sink->setBridgeMs(realTime ? 0 : kNormalBridgeMs);
+    // machine for tens of milliseconds, and one with it too: its writes
+    // wait on the sound server, whose own thread that takes them runs at
+    // normal priority (on a busy machine a real-time callback with the
+    // device's short default queue dropped out more often than one
+    // without). The queue must bridge that either way.
+    m_sink->setBridgeMs(kNormalBridgeMs);
     m_device = device;
     int result = m_sink->open(device, &SoftSynth::renderCallback, this);
     if (result != SOFTSYNTH_OK)
@@ -310,6 +310,7 @@ void SoftSynth::stop()
 void SoftSynth::resetSchedule()
 {
     m_clock.reset(m_sink->sampleRate() / 1000.0, m_sink->latencyFrames());
+    m_generation = m_sink->generation();
     m_settled = false;
     m_settledFlag.store(false);
     m_noteSent.store(false);
@@ -393,8 +394,6 @@ double SoftSynth::roomMs(bool normal)
 bool SoftSynth::fitQueue()
 {
     if (!m_synth || !m_scheduled || !m_settled)
-        return false;
-    if (ThreadPriority::grant(ThreadPriority::Role::Synthesizer) == ThreadPriority::Grant::Granted)
         return false;
     const double rate = m_sink->sampleRate();
     if (m_sink->latencyFrames() == 0 || rate <= 0)
@@ -915,6 +914,8 @@ void SoftSynth::render(float *out, unsigned frames)
     if (m_scheduled)
         schedule(RealTime::nowMs(), frames);
     renderEvents(out, frames);
+    if (m_scheduled)
+        m_clock.rendered(RealTime::nowMs());
     m_inRender.store(false);
 }
 
@@ -936,8 +937,11 @@ void SoftSynth::render(float *out, unsigned frames)
 void SoftSynth::schedule(double now, unsigned frames)
 {
     const double perMs = m_sink->sampleRate() / 1000.0;
-    if (m_resettle.exchange(false, std::memory_order_relaxed)) {
-        // As on a new stream: the device's picture from here on.
+    const unsigned generation = m_sink->generation();
+    if (m_resettle.exchange(false, std::memory_order_relaxed) || generation != m_generation) {
+        // As on a new stream (or a new one indeed: the sound server came
+        // back): the device's picture from here on.
+        m_generation = generation;
         m_clock.reset(perMs, m_sink->latencyFrames());
         m_audibleLosses.store(0, std::memory_order_relaxed);
         m_audibleLateMs.store(0, std::memory_order_relaxed);
@@ -954,6 +958,12 @@ void SoftSynth::schedule(double now, unsigned frames)
             m_audibleLateMs.store(late, std::memory_order_relaxed);
         if (lost > 0)
             m_audibleLosses.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (const double dry = std::max(lost, m_clock.startLossFrames()); dry > 0) {
+        const bool heard = !m_quiet.load(std::memory_order_relaxed) && !m_muted.load(std::memory_order_relaxed);
+        char line[400];
+        m_clock.explainLoss(line, sizeof line, dry);
+        rtLogMsg(2, "../common-midiinterface/SoftSynth", __LINE__, "synthesizer%s: %s", heard ? "" : " (silent)", line);
     }
     const double top = m_clock.top();
     if (!m_settled) {
@@ -1024,10 +1034,22 @@ void SoftSynth::applyDue(const unsigned char *event, int length, double lateMs)
 
 void SoftSynth::writeFaded(float *out, unsigned frames)
 {
-    writeFrames(m_synth, out, frames);
-    m_synthFrames += frames;
     const float volume = m_volumeTarget.load(std::memory_order_relaxed);
     const bool silent = m_quiet.load(std::memory_order_relaxed) || m_muted.load(std::memory_order_relaxed);
+    const bool idle = silent && m_tailGone && m_fadeLeft == 0 && m_fadeGain <= 0.0f;
+    m_idleFrames = idle ? m_idleFrames + frames : 0;
+    if (idle && m_idleFrames > kIdleRenderFrames) {
+        // Nothing has sounded for a while and the effects hold nothing: no
+        // need to render, so that the audio thread costs next to nothing
+        // between songs, in a pause and while an MP3 plays. (Right after a
+        // cut it renders on: the effects' settings a reset changed move to
+        // their new values while rendered.)
+        std::memset(out, 0, sizeof(float) * 2 * frames);
+        m_volume = volume;
+        return;
+    }
+    writeFrames(m_synth, out, frames);
+    m_synthFrames += frames;
     if (m_fadeLeft == 0 && m_fadeGain >= 1.0f && !silent && m_volume == volume) {
         if (volume != 1.0f) {
             for (unsigned i = 0; i < 2 * frames; ++i)

@@ -68,6 +68,8 @@ public:
 
     std::vector<AudioDeviceEntry> devices() { return m_sink->devices(); }
     SynthAudioSink *sink() { return m_sink.get(); }
+    // The sound server has gone (see SynthAudioSink::lost).
+    bool outputLost() const { return m_synth && m_sink->lost(); }
 
     // Loads a sound bank read through `file`, which must be open for
     // reading. The file belongs to the loader from here on and is closed
@@ -160,8 +162,9 @@ public:
     // How late a request may come before the device runs dry (ms).
     double bridgeMs() const { return m_sink->sampleRate() ? m_clock.queueFrames() * 1000.0 / m_sink->sampleRate() : 0; }
 
-    // Without real-time scheduling for the audio thread, only as much delay
-    // as the machine needs: when its requests came later than the device's
+    // With or without real-time scheduling for the audio thread (its writes
+    // wait on the sound server either way), only as much delay as the
+    // machine needs: when its requests came later than the device's
     // queue bridges (a drop-out among them), opens the stream again with a
     // queue that bridges them with room to spare; when the sequencer came
     // later than the room left for it, settles the latency anew; when the
@@ -183,14 +186,17 @@ public:
     static constexpr double kMarginMs = 1.0;
     static constexpr double kDropMs = 50.0;
     static constexpr double kMaxLatencyMs = 2000.0;
-    // Without real-time scheduling: how late the device's queue lets the
-    // audio thread come, and the most it grows to.
+    // How late the device's queue lets the audio thread come, and the most
+    // it grows to: every command (a stop,
+    // a pause, a key change) is heard behind the queue, and must be within
+    // 150 ms, the sound server's own latency included.
     static constexpr double kNormalBridgeMs = 50.0;
-    static constexpr double kMaxBridgeMs = 400.0;
+    static constexpr double kMaxBridgeMs = 120.0;
     // How long the device must have played without a drop-out, a late
     // event or a request late beyond half the queue before the queue and
-    // the room shrink to what the machine needs.
-    static constexpr double kCalmMs = 30000.0;
+    // the room shrink to what the machine needs: a queue grown for a bad
+    // moment delays every command until then.
+    static constexpr double kCalmMs = 3000.0;
     // The fade before a cut, and the rise after it.
     static constexpr double kCutFadeMs = 5.0;
     // Cuts faded so far (a cut of nothing that sounds applies at once).
@@ -324,6 +330,7 @@ private:
     std::atomic<bool> m_muted{false};
     std::atomic<unsigned char> m_muteRequest{0};
     bool m_tailGone = false;
+    uint64_t m_idleFrames = 0; // rendered since the tail was gone (render thread)
     uint16_t m_cutChannels = 0; // channels cut since the fade (render thread)
     double m_settledAtMs = 0;   // when the latency last settled (render thread)
     std::vector<float> m_scratch;
@@ -347,8 +354,10 @@ private:
     bool m_sounded = false; // a note since the synthesizer started
     std::atomic<uint64_t> m_audibleLosses{0};
     std::atomic<double> m_audibleLateMs{0};
-    // Asked for a resettling of the latency without a new stream.
+    // Asked for a resettling of the latency without a new stream; the
+    // sink's stream it was settled on (render thread).
     std::atomic<bool> m_resettle{false};
+    unsigned m_generation = 0;
     // Without a scheduled sink: events the sender put in the ring behind a
     // cut, not yet applied by the render.
     std::atomic<int> m_waiting{0};

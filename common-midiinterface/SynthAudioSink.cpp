@@ -1,7 +1,7 @@
 #include "SynthAudioSink.h"
 
 #include "OutputClock.h"
-#include "PulseTwins.h"
+#include "RtAudioStream.h"
 #include "SoftSynth.h"
 #include "ThreadPriority.h"
 #include "logmsg.h"
@@ -9,11 +9,8 @@
 #include <RtAudio.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -70,6 +67,7 @@ public:
     std::vector<AudioDeviceEntry> devices() override
     {
         std::vector<AudioDeviceEntry> list;
+        const auto library = RtAudioStream::lockLibrary();
         try {
             RtAudio audio;
             audio.showWarnings(false);
@@ -96,146 +94,86 @@ public:
         close();
         m_render = render;
         m_user = user;
-        m_priorityAsked = false;
-        m_stopAsked.store(false);
-        m_stopTaken.store(false);
-        ThreadPriority::startHelper();
+        unsigned id;
         try {
-            m_audio = std::make_unique<RtAudio>();
-            m_audio->showWarnings(false);
-            const unsigned count = m_audio->getDeviceCount();
-            if (count == 0) {
-                m_audio.reset();
+            const auto library = RtAudioStream::lockLibrary();
+            RtAudio audio;
+            audio.showWarnings(false);
+            const unsigned count = audio.getDeviceCount();
+            if (count == 0)
                 return SOFTSYNTH_ERROR_DRIVER;
-            }
-            unsigned id;
             if (device == -1) {
-                id = defaultOutput(*m_audio, count);
+                id = defaultOutput(audio, count);
             } else if (device >= 1 && unsigned(device) <= count) {
                 id = unsigned(device - 1);
             } else {
-                m_audio.reset();
                 return SOFTSYNTH_ERROR_DEVICE;
             }
-            const RtAudio::DeviceInfo info = m_audio->getDeviceInfo(id);
-            if (!info.probed || info.outputChannels < 2) {
-                m_audio.reset();
+            const RtAudio::DeviceInfo info = audio.getDeviceInfo(id);
+            if (!info.probed || info.outputChannels < 2)
                 return SOFTSYNTH_ERROR_DEVICE;
-            }
             m_rate = info.preferredSampleRate ? info.preferredSampleRate : kDefaultRate;
-            RtAudio::StreamParameters params;
-            params.deviceId = id;
-            params.nChannels = 2;
-            params.firstChannel = 0;
-            for (unsigned frames : kBufferFrames) {
-                RtAudio::StreamOptions options;
-                // Real-time scheduling where the system grants it: a busy
-                // machine must not make the device wait for the synthesizer.
-                options.flags = RTAUDIO_MINIMIZE_LATENCY | RTAUDIO_SCHEDULE_REALTIME;
-                options.priority = ThreadPriority::kCallbackPriority;
-                options.numberOfBuffers = kNumberOfBuffers;
-                if (m_bridgeMs > 0) {
-                    const double asked = std::ceil(OutputClock::serverQueueMs(m_bridgeMs) * m_rate / 1000.0 / frames);
-                    options.numberOfBuffers = unsigned(std::clamp(asked, 2.0, double(kMostBuffers)));
-                }
-                m_buffers = options.numberOfBuffers;
-                m_frames = frames;
-                try {
-                    m_audio->openStream(&params, nullptr, RTAUDIO_FLOAT32, m_rate, &m_frames,
-                                        &RtAudioSink::callback, this, &options);
-                    PulseTwins::keepOnDefault(*m_audio, id);
-                    const long told = m_audio->getStreamLatency();
-                    m_latency = told > 0 ? unsigned(told)
-                                         : unsigned(OutputClock::serverBridgeMs(1000.0 * m_buffers * m_frames / m_rate) * m_rate / 1000.0);
-                    return SOFTSYNTH_OK;
-                } catch (const RtAudioError &e) {
-                    logMsg(2, __FILE__, __LINE__, "audio stream with %u frames: %s", frames,
-                           e.what());
-                }
-            }
-            m_audio.reset();
-            return SOFTSYNTH_ERROR_DEVICE;
         } catch (const RtAudioError &e) {
             logMsg(2, __FILE__, __LINE__, "audio output: %s", e.what());
-            m_audio.reset();
             return SOFTSYNTH_ERROR_DRIVER;
         }
+        for (unsigned frames : kBufferFrames) {
+            RtAudioStream::Format format;
+            format.floatSamples = true;
+            format.channels = 2;
+            format.rate = m_rate;
+            format.frames = frames;
+            // Real-time scheduling where the system grants it: a busy
+            // machine must not make the device wait for the synthesizer.
+            format.minimizeLatency = true;
+            format.role = ThreadPriority::Role::Synthesizer;
+            format.buffers = kNumberOfBuffers;
+            if (m_bridgeMs > 0) {
+                const double asked = std::ceil(OutputClock::serverQueueMs(m_bridgeMs) * m_rate / 1000.0 / frames);
+                format.buffers = unsigned(std::clamp(asked, 2.0, double(kMostBuffers)));
+            }
+            if (m_stream.open(id, format, &RtAudioSink::callback, this, "synthesizer audio")) {
+                const unsigned told = m_stream.reportedLatency();
+                m_latency = told > 0 ? told
+                                     : unsigned(OutputClock::serverBridgeMs(1000.0 * format.buffers * m_stream.bufferFrames() / m_rate)
+                                                * m_rate / 1000.0);
+                return SOFTSYNTH_OK;
+            }
+        }
+        return SOFTSYNTH_ERROR_DEVICE;
     }
 
     int start() override
     {
-        if (!m_audio || !m_audio->isStreamOpen())
+        if (!m_stream.isOpen())
             return SOFTSYNTH_ERROR_INIT;
-        try {
-            m_audio->startStream();
-            return SOFTSYNTH_OK;
-        } catch (const RtAudioError &e) {
-            logMsg(2, __FILE__, __LINE__, "audio start: %s", e.what());
-            return SOFTSYNTH_ERROR_DRIVER;
-        }
+        return m_stream.start() ? SOFTSYNTH_OK : SOFTSYNTH_ERROR_DRIVER;
     }
 
-    void close() override
-    {
-        if (!m_audio)
-            return;
-        try {
-            // The callback stops the stream on its own thread. Stopped from
-            // here, RtAudio's lock is taken back at once by its real-time
-            // thread, which on a single busy core spins until the kernel's
-            // real-time throttling lets this thread run (about a second).
-            if (m_audio->isStreamRunning()) {
-                m_stopAsked.store(true);
-                for (int i = 0; i < 100 && !m_stopTaken.load(); ++i)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                if (!m_stopTaken.load())
-                    m_audio->abortStream();
-            }
-            if (m_audio->isStreamOpen())
-                m_audio->closeStream();
-        } catch (const RtAudioError &e) {
-            logMsg(2, __FILE__, __LINE__, "audio close: %s", e.what());
-        }
-        m_audio.reset();
-    }
+    void close() override { m_stream.close(); }
 
     unsigned sampleRate() const override { return m_rate; }
-    unsigned bufferFrames() const override { return m_frames; }
+    unsigned bufferFrames() const override { return m_stream.isOpen() ? m_stream.bufferFrames() : kBufferFrames[0]; }
     unsigned latencyFrames() const override { return m_latency; }
     void setBridgeMs(double ms) override { m_bridgeMs = ms; }
     bool scheduled() const override { return true; }
+    bool lost() const override { return m_stream.lost(); }
+    unsigned generation() const override { return m_stream.generation(); }
 
 private:
-    static int callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus,
-                        void *user)
+    static int callback(void *out, unsigned frames, void *user)
     {
         auto *self = static_cast<RtAudioSink *>(user);
-        if (!self->m_priorityAsked) {
-            self->m_priorityAsked = true;
-            ThreadPriority::askForThisThread(ThreadPriority::Role::Synthesizer,
-                                             ThreadPriority::kCallbackPriority);
-        }
-        if (self->m_stopAsked.load()) {
-            std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
-            self->m_stopTaken.store(true);
-            return 2;
-        }
         self->m_render(static_cast<float *>(out), frames, self->m_user);
         return 0;
     }
 
-    std::unique_ptr<RtAudio> m_audio;
+    RtAudioStream m_stream;
     RenderCallback m_render = nullptr;
     void *m_user = nullptr;
     unsigned m_rate = kDefaultRate;
-    unsigned m_frames = kBufferFrames[0];
-    unsigned m_buffers = kNumberOfBuffers;
     double m_bridgeMs = 0;
     unsigned m_latency = 0;
-    bool m_priorityAsked = false; // callback thread
-    // close() asks, the callback answers by stopping the stream itself.
-    std::atomic<bool> m_stopAsked{false};
-    std::atomic<bool> m_stopTaken{false};
 };
 
 } // namespace

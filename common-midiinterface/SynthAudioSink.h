@@ -47,6 +47,11 @@ public:
     // the stream position of its time. False: at once, when it arrives
     // (offline rendering pulls right after each millisecond's messages).
     virtual bool scheduled() const = 0;
+    // The sound server has gone: the render goes on at the device's pace,
+    // unheard, until a new stream is open (see RtAudioStream).
+    virtual bool lost() const { return false; }
+    // Streams opened since open(): each new one starts with an empty queue.
+    virtual unsigned generation() const { return 0; }
 };
 
 // The audio device through RtAudio.

@@ -11,11 +11,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
 #ifdef __linux__
+#include <dirent.h>
 #include <sched.h>
 #include <semaphore.h>
 #include <csignal>
@@ -52,6 +55,13 @@ std::atomic<bool> g_refusalLogged{false};
 // kernel raises it by a second with each signal).
 std::atomic<int> g_drops{0};
 std::atomic<long long> g_softLimit{-1};
+// The sound library's threads an audio callback waits for, raised with it
+// (libpulse's mainloop thread: a write waits until it has heard from the
+// sound server); the limit's handler drops them too.
+constexpr int kLibraryThreads = 32;
+std::atomic<long> g_libraryThreads[kLibraryThreads];
+std::atomic<bool> g_scanLibrary{false};
+constexpr char kLibraryThreadName[] = "threaded-ml";
 std::atomic<long long> g_hardLimit{-1};
 
 #ifdef __linux__
@@ -147,6 +157,12 @@ void onRealtimeLimit(int)
         s.priority.store(0);
         s.grant.store(int(Grant::Refused));
     }
+    for (std::atomic<long> &t : g_libraryThreads) {
+        if (const long tid = t.exchange(0)) {
+            const sched_param normal{};
+            syscall(SYS_sched_setscheduler, pid_t(tid), SCHED_OTHER | SCHED_RESET_ON_FORK, &normal);
+        }
+    }
     const long long soft = g_softLimit.load(), hard = g_hardLimit.load();
     if (soft >= 0) {
         const rlimit limit{rlim_t(soft), hard < 0 ? RLIM_INFINITY : rlim_t(hard)};
@@ -237,6 +253,46 @@ void raise(Role role, pid_t tid, int priority)
         logMsg(2, "ThreadPriority", __LINE__, kRefusal, kRoleNames[int(role)], reason.constData());
 }
 
+// Each thread of the sound library not raised yet, at the callbacks'
+// priority, the way the callback got it: a callback raised and left to wait
+// on a thread of normal priority still misses the device on a busy machine.
+void raiseLibraryThreads(int priority, Method how)
+{
+    DIR *dir = opendir("/proc/self/task");
+    if (!dir)
+        return;
+    while (const dirent *entry = readdir(dir)) {
+        const long tid = std::atol(entry->d_name);
+        if (tid <= 0)
+            continue;
+        char path[64], name[32] = {};
+        std::snprintf(path, sizeof path, "/proc/self/task/%ld/comm", tid);
+        if (FILE *f = std::fopen(path, "r")) {
+            if (!std::fgets(name, sizeof name, f))
+                name[0] = 0;
+            std::fclose(f);
+        }
+        if (std::strncmp(name, kLibraryThreadName, sizeof kLibraryThreadName - 1) != 0 || runsRealTime(pid_t(tid)))
+            continue;
+        int granted = priority;
+        QString why;
+        const bool raised = how == Scheduler ? setScheduler(pid_t(tid), priority)
+                                             : askRealtimeKit(pid_t(tid), priority, &granted, &why);
+        if (!raised)
+            continue;
+        for (std::atomic<long> &slot : g_libraryThreads) {
+            long empty = 0;
+            if (slot.compare_exchange_strong(empty, tid))
+                break;
+        }
+        logMsg(3, "ThreadPriority", __LINE__,
+               "the sound library's thread %ld, which the audio callback waits for, runs with real-time scheduling "
+               "too (priority %d)",
+               tid, granted);
+    }
+    closedir(dir);
+}
+
 class Helper
 {
 public:
@@ -263,8 +319,20 @@ private:
             logDrops();
             for (int r = 0; r < kRoles; ++r) {
                 State &s = g_state[r];
-                if (const long tid = s.pending.exchange(0))
+                if (const long tid = s.pending.exchange(0)) {
                     raise(Role(r), pid_t(tid), s.pendingPriority.load());
+                    if (Role(r) != Role::Sequencer && s.grant.load() == int(Grant::Granted))
+                        g_scanLibrary.store(true);
+                }
+            }
+            if (g_scanLibrary.exchange(false)) {
+                for (const Role role : {Role::Synthesizer, Role::AudioPlayer}) {
+                    const State &s = g_state[int(role)];
+                    if (s.grant.load() == int(Grant::Granted)) {
+                        raiseLibraryThreads(s.priority.load(), Method(s.method.load()));
+                        break;
+                    }
+                }
             }
         }
     }
@@ -313,6 +381,10 @@ void askForThisThread(Role role, int priority)
         s.grant.store(int(Grant::Granted));
         s.dropped.store(false);
         s.raised.store(tid);
+        if (role != Role::Sequencer) {
+            g_scanLibrary.store(true);
+            wakeHelper();
+        }
         return;
     }
     Helper *helper = g_helper.load(std::memory_order_acquire);

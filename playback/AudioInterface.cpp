@@ -149,18 +149,35 @@ struct AudioCallbackRecord {
     // back in.
     void deviceAsks(unsigned frames)
     {
-        if (clock.request(RealTime::nowMs(), double(deviceFrames), frames) > 0) {
+        if (const unsigned g = sink->generation(); g != generation) {
+            // A new stream (the sound server came back): its queue is
+            // empty, and the music rises from silence in it.
+            generation = g;
+            restartClock();
+            envelope = 0.0f;
+        }
+        const double lost = clock.request(RealTime::nowMs(), double(deviceFrames), frames);
+        if (lost > 0) {
             envelope = 0.0f;
             ++dropOuts;
             lastDropOutFrame = playedFrames;
         }
+        if (const double dry = std::max(lost, clock.startLossFrames()); dry > 0) {
+            char line[400];
+            clock.explainLoss(line, sizeof line, dry);
+            rtLogMsg(2, "../playback/AudioInterface", __LINE__, "song player: %s", line);
+        }
         playedFrames += frames;
+        requests.fetch_add(1, std::memory_order_relaxed);
     }
     // Since the song started: the drop-outs, the frames asked for, and
     // how many had been asked for at the last drop-out.
     unsigned dropOuts = 0;
     uint64_t playedFrames = 0;
+    std::atomic<uint64_t> requests{0}; // the device's, read by the owner
     uint64_t lastDropOutFrame = 0;
+    const AudioSink *sink = nullptr;
+    unsigned generation = 0;
     // Silence still to come before the song's first sample (callback's).
     unsigned leadFrames = 0;
     // After it: song time (ms) at the end of what was handed over, and how
@@ -168,6 +185,7 @@ struct AudioCallbackRecord {
     void handedOver(unsigned frames, double songFramesPerFrame)
     {
         deviceFrames += frames;
+        clock.rendered(RealTime::nowMs());
         if (songRate)
             clock.publish(double(position.load(std::memory_order_relaxed)) * 1000.0 / songRate,
                           songFramesPerFrame * 1000.0 / songRate);
@@ -740,6 +758,7 @@ bool AudioInterface::playAudio(int)
     r.resetRun(mp3 ? m_decoder->seekLandedFrame() : 0);
 
     ThreadPriority::startHelper();
+    r.sink = m_sink.get();
     m_sink->setQueueBuffers(m_queueBuffers);
     const int device = m_outputDevice >= 0 ? m_outputDevice : getDefaultOutputDevice();
     const auto devices = m_sink->devices();
@@ -750,6 +769,7 @@ bool AudioInterface::playAudio(int)
         qDebug() << "AudioInterface::playAudio: no stereo output on device" << device;
         return false;
     }
+    r.generation = m_sink->generation();
     r.latencyFrames = m_sink->latencyFrames();
     r.leadFrames = mp3 ? m_sink->startLeadFrames() : 0;
     r.restartClock();
@@ -775,10 +795,18 @@ bool AudioInterface::fadeOut()
     r.fadedOut = false;
     r.fadeAsked.store(true, std::memory_order_release);
     // The callback comes at least once per device buffer; a device that
-    // does not come in time is stopped with what it has.
-    const double until = RealTime::nowMs() + kFadeWaitMs;
-    while (!r.fadedOut.load(std::memory_order_acquire) && !r.ended.load() && RealTime::nowMs() < until)
+    // does not come in time is stopped with what it has, and one that has
+    // not asked at all since the fade was asked for no longer pulls (a
+    // stop must answer at once then).
+    const double asked = RealTime::nowMs();
+    const uint64_t requests = r.requests.load(std::memory_order_relaxed);
+    while (!r.fadedOut.load(std::memory_order_acquire) && !r.ended.load()) {
+        const double now = RealTime::nowMs();
+        if (now >= asked + kFadeWaitMs
+            || (now >= asked + kPullWaitMs && r.requests.load(std::memory_order_relaxed) == requests))
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return r.fadedOut.load(std::memory_order_acquire);
 }
 

@@ -57,6 +57,9 @@ public:
     // waits for the callback to make it.
     static constexpr double kFadeMs = 5.0;
     static constexpr double kFadeWaitMs = 250.0;
+    // How long a device that has not asked once since the fade was asked for
+    // is waited for: it no longer pulls.
+    static constexpr double kPullWaitMs = 50.0;
     // The device's queue in buffers: every command waits behind it, so it
     // starts short and doubles after a song whose drop-outs went on into
     // its last kCalmMs; after a song without them it is short again.
@@ -92,6 +95,8 @@ public:
     void setVolume(int v);
     int getVolume() const { return int(m_volume); }
     bool isActive() const;
+    // The sound server has gone under a song in play (see AudioSink::lost).
+    bool outputLost() const { return m_sink->isOpen() && m_sink->lost(); }
 
     // Song length and play position, both in song time (milliseconds), so
     // that a position can be compared with the length at any tempo. The

@@ -64,6 +64,11 @@ public:
     // sound server may cut the first frames a new stream gives it (up to
     // some 15 ms), which would cut the song's first notes.
     virtual unsigned startLeadFrames() const { return 0; }
+    // The sound server has gone: the render goes on at the device's pace,
+    // unheard, until a new stream is open (see RtAudioStream).
+    virtual bool lost() const { return false; }
+    // Streams opened since open(): each new one starts with an empty queue.
+    virtual unsigned generation() const { return 0; }
 };
 
 std::unique_ptr<AudioSink> makeRtAudioOutput();

@@ -74,6 +74,27 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
     connect(s, &Sequencer::origBpmChanged, this, &SoundEngine::bpmChangedRuntime);
     connect(s, &Sequencer::fineBrano, this, &SoundEngine::songEnded);
     connect(currSong, &Song::loadSongChange, this, &SoundEngine::onCurrentSongChanged);
+
+    m_outputWatch.setInterval(250);
+    connect(&m_outputWatch, &QTimer::timeout, this, &SoundEngine::watchOutputs);
+    m_outputWatch.start();
+}
+
+void SoundEngine::watchOutputs()
+{
+    const bool lost = m_synth->expander()->synth()->outputLost() || m_audio->outputLost();
+    if (lost == m_outputLost)
+        return;
+    m_outputLost = lost;
+    qWarning() << (lost ? "SoundEngine: the sound output is lost" : "SoundEngine: the sound output is back");
+    emit soundOutputLost(lost);
+    // The song waits, paused, for the sound to come back, and goes on then,
+    // unless the user has stopped or played it meanwhile.
+    if (lost && getPlayingState() == ePsPlaying) {
+        m_pausedForOutput = setPlayingState(ePsPaused) == ePsPaused;
+    } else if (!lost && std::exchange(m_pausedForOutput, false) && getPlayingState() == ePsPaused) {
+        setPlayingState(ePsPlaying);
+    }
 }
 
 SoundEngine::~SoundEngine()

@@ -171,6 +171,10 @@ signals:
     void trackStopped();
     void refreshInstr();
     void playStateChanged(SoundEngine::PlayingState state);
+    // The sound server went away (true) or a new stream is open on it again
+    // (false). A song playing when it went is paused meanwhile, and goes on
+    // when it is back.
+    void soundOutputLost(bool lost);
 
 private slots:
     void on_barEvent(int bar);
@@ -182,6 +186,7 @@ private slots:
 
 private:
     bool isMidi() const;
+    void watchOutputs();
     bool startOfPlay();
     void stopToStart(bool fromPause);
     void stopAndUnload(bool alsoNext);
@@ -203,6 +208,9 @@ private:
     std::unique_ptr<MidiEdit> m_midiEdit;
     std::unique_ptr<Sound::AudioInterface> m_audio;
     QTimer m_positionTimer;
+    QTimer m_outputWatch;
+    bool m_outputLost = false;
+    bool m_pausedForOutput = false;
     PlayingState m_state = ePsIdle;
     mutable QRecursiveMutex m_stateMutex;
     bool m_changing = false;

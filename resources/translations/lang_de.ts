@@ -1717,6 +1717,14 @@ Gekauft: %9</translation>
         <source>KEY</source>
         <translation>TON</translation>
     </message>
+    <message>
+        <source>No sound server</source>
+        <translation>Kein Soundserver</translation>
+    </message>
+    <message>
+        <source>The sound server is gone: the song waits, paused, until it is back</source>
+        <translation>Der Soundserver ist weg: das Lied wartet pausiert, bis er zurück ist</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>

@@ -1717,6 +1717,14 @@ Bought: %9</translation>
         <source>KEY</source>
         <translation>KEY</translation>
     </message>
+    <message>
+        <source>No sound server</source>
+        <translation>No sound server</translation>
+    </message>
+    <message>
+        <source>The sound server is gone: the song waits, paused, until it is back</source>
+        <translation>The sound server is gone: the song waits, paused, until it is back</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>

@@ -1717,6 +1717,14 @@ Acquistato: %9</translation>
         <source>KEY</source>
         <translation>TONO</translation>
     </message>
+    <message>
+        <source>No sound server</source>
+        <translation>Nessun server audio</translation>
+    </message>
+    <message>
+        <source>The sound server is gone: the song waits, paused, until it is back</source>
+        <translation>Il server audio non c'è più: la canzone aspetta, in pausa, finché non torna</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>

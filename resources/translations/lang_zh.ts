@@ -1717,6 +1717,14 @@ BPM：%4
         <source>KEY</source>
         <translation>调</translation>
     </message>
+    <message>
+        <source>No sound server</source>
+        <translation>没有声音服务器</translation>
+    </message>
+    <message>
+        <source>The sound server is gone: the song waits, paused, until it is back</source>
+        <translation>声音服务器已断开：歌曲暂停等待，直到它恢复</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>

@@ -57,6 +57,7 @@
 #   e2e_run RUN                  a run named USER or USER-LOAD: sets $user
 #                                and $load and starts the load
 #   e2e_unload                   the load ends
+#   e2e_realtimekit              RealtimeKit on a system bus of the run's own
 # Sets: here (scripts/, by e2e_workspace), build, out, work, pids, program,
 # program_pid, window, screen_pid, store (after e2e_store).
 
@@ -391,4 +392,70 @@ e2e_run() {
 e2e_unload() {
   [ -n "${busy:-}" ] && { kill "$busy"; wait "$busy" 2>/dev/null || true; }
   busy=""
+}
+
+# RealtimeKit for the run's ordinary users (as root): Debian's rtkit-daemon on
+# a system bus of the run's own, asking polkitd on that bus; polkitd runs in
+# a mount namespace of its own whose rules folder grants RealtimeKit's
+# actions, as a user's desktop session would (there is no logind here).
+# Nothing of the machine's own bus or polkit is used or changed. Exports
+# DBUS_SYSTEM_BUS_ADDRESS; the daemon's log is $work/rtkit.log. Status 1
+# (why in $rtkit_skip) when polkitd cannot start so, 2 (why in $rtkit_fail)
+# when the bus or rtkit-daemon does not start.
+e2e_bus_names() { dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.ListNames; }
+e2e_bus_has() { e2e_bus_names | grep -q "\"$1\""; }
+e2e_realtimekit() {
+  # The system bus of the test: every user may connect, the services' own
+  # rules (rtkit's, polkit's) from Debian's system.d.
+  cat > "$work/bus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <auth>EXTERNAL</auth>
+  <listen>unix:path=$work/system_bus_socket</listen>
+  <policy context="default">
+    <allow user="*"/>
+    <deny own="*"/>
+    <deny send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_requested_reply="true" send_type="method_return"/>
+    <allow send_requested_reply="true" send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+    <allow receive_type="signal"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Introspectable"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Properties"/>
+  </policy>
+  <includedir>/usr/share/dbus-1/system.d</includedir>
+</busconfig>
+EOF
+  dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile 2>"$work/bus.log" &
+  pids+=($!)
+  export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus_socket
+  wait_for 100 e2e_bus_names || { rtkit_fail="the system bus did not start"; return 2; }
+
+  mkdir -p "$work/rules"
+  cat > "$work/rules/50-velmar-test.rules" <<'EOF'
+// As for a user at the desktop: RealtimeKit's actions are granted.
+polkit.addRule(function(action, subject) {
+    if (action.id.indexOf("org.freedesktop.RealtimeKit1.") == 0)
+        return polkit.Result.YES;
+});
+EOF
+  chmod 755 "$work/rules"
+  chmod 644 "$work/rules/50-velmar-test.rules"
+  unshare -m sh -c "mount --bind '$work/rules' /etc/polkit-1/rules.d && exec /usr/lib/polkit-1/polkitd --no-debug" \
+    >"$work/polkit.log" 2>&1 &
+  pids+=($!)
+  wait_for 100 e2e_bus_has org.freedesktop.PolicyKit1 \
+      || { rtkit_skip="polkitd did not start in a mount namespace of its own: $(tail -2 "$work/polkit.log")"; return 1; }
+
+  # rtkit-daemon limits its own file size (its log goes through a pipe) and
+  # its user's processes: it must be gone, and reaped, before the next start.
+  /usr/libexec/rtkit-daemon --stderr >/dev/null 2> >(cat >"$work/rtkit.log") &
+  pids+=($!)
+  wait_for 100 e2e_bus_has org.freedesktop.RealtimeKit1 || { rtkit_fail="rtkit-daemon did not start"; return 2; }
 }

@@ -1,6 +1,9 @@
 #include "testutil.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QThread>
 #include <QProcess>
 #include <QtTest>
 
@@ -72,6 +75,55 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out,
     if (err)
         *err = p.readAllStandardError();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -3;
+}
+
+SoundServer::SoundServer() : m_dir(QDir::temp().filePath(QStringLiteral("sound-server-%1").arg(QCoreApplication::applicationPid()))) {}
+
+SoundServer::~SoundServer()
+{
+    stop(true);
+    QDir(m_dir).removeRecursively();
+}
+
+bool SoundServer::start()
+{
+    stop(true);
+    QDir().mkpath(m_dir);
+    const QString socket = m_dir + QStringLiteral("/native");
+    qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
+    m_server = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), m_dir);
+    env.insert(QStringLiteral("PULSE_STATE_PATH"), m_dir);
+    m_server->setProcessEnvironment(env);
+    m_server->setStandardOutputFile(QProcess::nullDevice());
+    m_server->setStandardErrorFile(m_dir + QStringLiteral("/server.log"));
+    m_server->start(QStringLiteral("pulseaudio"),
+                    {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                     QStringLiteral("--use-pid-file=no"), QStringLiteral("--disallow-exit"), QStringLiteral("-L"),
+                     QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(socket),
+                     QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=test rate=48000"),
+                     QStringLiteral("-L"), QStringLiteral("module-always-sink")});
+    if (!m_server->waitForStarted(5000))
+        return false;
+    for (int i = 0; i < 100 && m_server->state() == QProcess::Running; ++i) {
+        if (runProgram(QStringLiteral("pactl"), {QStringLiteral("info")}, nullptr, nullptr, 5000) == 0)
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+void SoundServer::stop(bool kill)
+{
+    if (!m_server)
+        return;
+    if (kill)
+        m_server->kill();
+    else
+        m_server->terminate();
+    m_server->waitForFinished(5000);
+    m_server.reset();
 }
 
 QByteArray readFile(const QString &path)

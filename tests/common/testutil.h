@@ -6,7 +6,9 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QProcess>
 #include <functional>
+#include <memory>
 
 namespace TestUtil {
 
@@ -50,6 +52,24 @@ qint64 memoryRise(const std::function<void()> &work);
 
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &data);
+
+// A PulseAudio server of the test's own with one null sink, for code that
+// plays through the sound library as the program does: PULSE_SERVER points
+// at it from the first start() on. start() is false when pulseaudio is not
+// installed or did not come up; stop() ends it as a stopped sound server
+// ends (SIGTERM), or killed (SIGKILL).
+class SoundServer
+{
+public:
+    SoundServer();
+    ~SoundServer();
+    bool start();
+    void stop(bool kill = false);
+
+private:
+    QString m_dir;
+    std::unique_ptr<QProcess> m_server;
+};
 
 // Folders: tests/ in the source tree, the build's bin/.
 QString testsDir();

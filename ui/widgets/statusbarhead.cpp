@@ -81,11 +81,13 @@ bool statusBarHead::event(QEvent *event)
 
 void statusBarHead::showNames()
 {
-    for (const auto &[label, text] : {std::pair{ui->titleLabel, song.title},
-                                      std::pair{ui->authorLabel, SongTexts::shown(song.artist)}}) {
+    const QString artist = outputLost ? tr("No sound server") : SongTexts::shown(song.artist);
+    for (const auto &[label, text] : {std::pair{ui->titleLabel, song.title}, std::pair{ui->authorLabel, artist}}) {
         label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->contentsRect().width()));
         label->setToolTip(label->text() == text ? QString() : text);
     }
+    if (outputLost)
+        ui->authorLabel->setToolTip(tr("The sound server is gone: the song waits, paused, until it is back"));
 }
 
 void statusBarHead::resizeEvent(QResizeEvent *event)
@@ -120,6 +122,14 @@ void statusBarHead::clearSongInfo()
     for (QLabel *label : {ui->titleLabel, ui->authorLabel, ui->timeNumberLabel, ui->BPMNumberLabel,
                           ui->barNumberLabel, ui->keyValueLabel, ui->formatValueLabel})
         label->clear();
+    if (outputLost)
+        showNames();
+}
+
+void statusBarHead::showOutputLost(bool lost)
+{
+    outputLost = lost;
+    showNames();
 }
 
 void statusBarHead::setChordLang(int notation)

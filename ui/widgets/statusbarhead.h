@@ -40,6 +40,8 @@ public:
     void showDeltaKey(int delta);
     void followTime(uint milliseconds, uint tick);
     void followBarBeat(uint bar, uint beat);
+    // While the sound server is gone, the artist's line says so.
+    void showOutputLost(bool lost);
 
     // "m:ss" with the minutes going past 59, so a long song never wraps.
     static QString elapsedText(qint64 seconds);
@@ -63,6 +65,7 @@ private:
     int chordNotation = 1;
     int floorWidth = -1; // the minimum width the header gives the display
     qint64 lastSecondShown = -1;
+    bool outputLost = false;
     std::function<int()> deltaBpm = [] { return 0; };
     std::function<int()> deltaKey = [] { return 0; };
 };

@@ -159,15 +159,31 @@ private slots:
     // plays, is sought back and forth, paused, resumed and changed in key,
     // neither the sequencer thread nor the synthesizer's render allocates,
     // frees, locks a mutex or writes (realtimeguard.h; FluidSynth's own
-    // OpenMP team and API lock are counted apart and only reported). Under
+    // OpenMP team and API lock are counted apart and only reported): pulled
+    // by a test device, and on the program's own road, RtAudio's thread
+    // through the stream wrapper on a sound server of the test's own. Under
     // ThreadSanitizer, which counts nothing, the song still plays through
     // the synthesizer on the device's thread.
+    void realTimeThreadsStayClean_data()
+    {
+        QTest::addColumn<bool>("rtAudio");
+        QTest::newRow("test device") << false;
+        QTest::newRow("RtAudio") << true;
+    }
     void realTimeThreadsStayClean()
     {
+        QFETCH(bool, rtAudio);
+        // The sound server is a child process, which ThreadSanitizer's
+        // runtime does not survive (the guard counts nothing there anyway).
+        if (rtAudio && !RealTimeGuard::available())
+            QSKIP("no real-time guard in this build");
+        TestUtil::SoundServer server;
+        if (rtAudio && !server.start())
+            QSKIP("no PulseAudio server of the test's own");
         auto owned = std::make_unique<OfflineAudioSink>(44100);
         owned->setScheduled(true);
         OfflineAudioSink *sink = owned.get();
-        MidiBassOutWrapper synth(std::move(owned));
+        MidiBassOutWrapper synth(rtAudio ? makeRtAudioSink() : std::unique_ptr<SynthAudioSink>(std::move(owned)));
         synth.setSoundFont("/usr/share/sounds/sf2/TimGM6mb.sf2");
         Sound::MidiInterface iface;
         iface.initMidiOutPortsSound({&synth});
@@ -183,10 +199,15 @@ private slots:
         // The device: every few milliseconds the audio that has come due.
         std::atomic<bool> quit{false};
         std::atomic<uint64_t> renders{0};
+        const SoftSynth *soft = synth.expander()->synth();
         std::thread device([&] {
             std::vector<float> buffer(2 * 4096);
             const double start = RealTime::nowMs();
             uint64_t pulled = 0;
+            while (rtAudio && !quit.load()) {
+                renders = soft->renderedFrames() / 256;
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            }
             while (!quit.load()) {
                 const uint64_t due = uint64_t((RealTime::nowMs() - start) * 44.1) + 1024;
                 for (; pulled + 256 <= due; pulled += 256, ++renders)

@@ -29,9 +29,10 @@ signals:
 
 // Any Qt warning (a failed connection, a missing picture) fails the test,
 // except the offscreen platform's notes that it cannot resize on hints,
-// raise a window or grab the keyboard for a pop-up.
+// raise a window or grab the keyboard for a pop-up, and the drop-outs a
+// test's timer device, late on a busy machine, makes the player log.
 inline void failOnAnyWarning()
 {
-    QTest::failOnWarning(QRegularExpression(
-        QStringLiteral("^(?!This plugin does not support (propagateSizeHints|raise|grabbing))")));
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(
+        "^(?!This plugin does not support (propagateSizeHints|raise|grabbing))(?!.*: drop-out at \\d+ ms: )")));
 }

@@ -1,0 +1,107 @@
+#!/bin/bash
+# The sound server goes and comes back under the real VelmarPC, on a screen
+# (Xvfb) and a sound server (PulseAudio, one null sink) of its own: a long
+# MP3 and a long MIDI song (both made here) are imported and each played by a
+# double click on its row; while each plays, the server is stopped (SIGTERM)
+# and started again, then killed (SIGKILL) and started again. Passes when
+# after each end the program is alive, its header says that there is no
+# sound server, no thread of the program uses more than 10 % of a core over
+# the next two seconds, and, once a new server is up, the song is heard again
+# on it (recorded) within 2 s; at the end the program quits with 0.
+# usage: scripts/e2e/server_restart.sh [BUILD_DIR] [OUT_DIR]
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-build}" "${2:-}"
+e2e_logged_in
+/usr/bin/python3 "$here/make_kar.py" "$work" 90 tune >/dev/null
+sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 90 sine 330 sine 495 vol 0.5
+lame --quiet -b 128 --tt "Server Tone" "$work/tone.wav" "$work/tone.mp3"
+e2e_pulse
+pulse_pid=${pids[-1]}
+e2e_screen 1280x800
+printf '[WindowsPosition]\nMainWindow=@Rect(0 0 1160 613)\n' >> "$settings"
+export VELMAR_WIDGET_DUMP=$work/widgets.txt
+trap 'cp "$work/program.log" "$out/server-restart-program.log" 2>/dev/null || true; e2e_cleanup' EXIT
+e2e_start
+e2e_import "$work/tune.kar"
+e2e_import "$work/tone.mp3"
+
+text_of() {
+  awk -F'\t' -v kind="$1" -v name="$2" '$1 == kind && $6 ~ ("(^|/)" name "$") { print $7; exit }' \
+    "$VELMAR_WIDGET_DUMP"
+}
+# False at once once the program has ended (the check after says so).
+says_lost() { kill -0 "$program_pid" 2>/dev/null && e2e_widgets && text_of label authorLabel | grep -q "^No sound"; }
+says_back() { kill -0 "$program_pid" 2>/dev/null && e2e_widgets && ! text_of label authorLabel | grep -q "^No sound"; }
+alive() { kill -0 "$program_pid" 2>/dev/null || fail "the program ended ($1)"; }
+shown_row() { e2e_widgets; e2e_at item songsListview "$1" >/dev/null; }
+play_row() {
+  wait_for 50 shown_row "$1" || fail "the row of $1 is not on the screen"
+  xdotool mousemove $(e2e_at item songsListview "$1") click --repeat 2 --delay 80 1
+}
+# Every thread of the program over two seconds: none above 10 % of a core.
+threads_calm() {
+  local before after
+  before=$(cat /proc/"$program_pid"/task/*/stat 2>/dev/null | awk '{print $1, $14 + $15}')
+  sleep 2
+  after=$(cat /proc/"$program_pid"/task/*/stat 2>/dev/null | awk '{print $1, $14 + $15}')
+  join <(echo "$before" | sort) <(echo "$after" | sort) \
+    | awk -v hz="$(getconf CLK_TCK)" '{ p = ($3 - $2) * 100 / hz / 2; if (p > 10) { print "thread " $1 " at " p " % of a core"; bad = 1 } }
+                                      END { exit bad }'
+}
+# A new server on the same socket, its sink recorded: sets back, when sound
+# came back in ms from the server's start (-1: not within 2.5 s of its being
+# up).
+server_back() {
+  local up started
+  up=$(date +%s%N)
+  e2e_pulse
+  pulse_pid=${pids[-1]}
+  started=$(date +%s%N)
+  e2e_record velmar_e2e "$work/back.raw"
+  e2e_record_more 500 "$work/back.raw" || fail "the recording stopped"
+  e2e_record_stop
+  back=$(/usr/bin/python3 - "$work/back.raw" $(( (started - up) / 1000000 )) <<'PY'
+import array, sys
+data = open(sys.argv[1], "rb").read()
+a = array.array("h", data[:len(data) // 2 * 2])
+level = 32768 * 10 ** (-40 / 20)
+first = next((i for i, v in enumerate(a) if abs(v) > level), None)
+print(-1 if first is None else int(sys.argv[2]) + first // 2 * 1000 // 48000)
+PY
+)
+}
+cycle() {
+  local what=$1 signal=$2
+  kill -"$signal" "$pulse_pid"
+  wait "$pulse_pid" 2>/dev/null || true
+  alive "$what, server ended by $signal"
+  wait_for 50 says_lost || { alive "$what, server ended by $signal"; fail "$what, server ended by $signal: the header does not say so"; }
+  local busy
+  busy=$(threads_calm) || fail "$what, server ended by $signal: $busy"
+  alive "$what, server gone ($signal)"
+  server_back
+  alive "$what, server back after $signal"
+  [ "$back" -ge 0 ] || fail "$what, server back after $signal: not heard in 2.5 s"
+  [ "$back" -le 2000 ] || fail "$what, server back after $signal: heard $back ms after the server was started"
+  wait_for 50 says_back || { alive "$what, server back after $signal"; fail "$what, server back after $signal: the header still says it is gone"; }
+  echo "$what: server ended by $signal, the program went on, heard again $back ms after a new server was started"
+}
+
+play_row "Server Tone"
+e2e_record velmar_e2e
+wait_for 100 e2e_sounds || fail "the MP3 was not heard"
+e2e_record_stop
+cycle MP3 TERM
+cycle MP3 KILL
+
+play_row tune
+wait_for 100 grep -q "LOAD SONG.*tune.kar" "$work/program.log" || fail "the MIDI song was not loaded"
+e2e_record velmar_e2e
+e2e_record_more 1000 || fail "the recording stopped"
+e2e_record_stop
+e2e_sounds || fail "the MIDI song was not heard"
+cycle MIDI TERM
+cycle MIDI KILL
+e2e_quit
+echo "PASS"

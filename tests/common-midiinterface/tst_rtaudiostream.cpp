@@ -1,0 +1,124 @@
+// The one RtAudio stream of the synthesizer and the song player, on a sound
+// server of the test's own that goes and comes back as a desktop's does.
+#include "RtAudioStream.h"
+#include "testutil.h"
+
+#include <RtAudio.h>
+
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace {
+
+struct Counting {
+    std::atomic<uint64_t> renders{0};
+    double phase = 0;
+    static int render(void *out, unsigned frames, void *user)
+    {
+        auto *self = static_cast<Counting *>(user);
+        auto *samples = static_cast<int16_t *>(out);
+        for (unsigned f = 0; f < frames; ++f) {
+            samples[2 * f] = samples[2 * f + 1] = int16_t(8000 * std::sin(self->phase));
+            self->phase += 2 * M_PI * 440 / 48000;
+        }
+        ++self->renders;
+        return 0;
+    }
+};
+
+// RtAudio's number of the first device that plays in stereo.
+int stereoDevice()
+{
+    const auto library = RtAudioStream::lockLibrary();
+    RtAudio audio;
+    for (unsigned i = 0; i < audio.getDeviceCount(); ++i) {
+        if (audio.getDeviceInfo(i).outputChannels >= 2)
+            return int(i);
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestRtAudioStream : public QObject
+{
+    Q_OBJECT
+private slots:
+    // A stop returns at once when the device no longer pulls (a suspended
+    // sink). Stopped (SIGTERM) and killed (SIGKILL) under a playing stream, the
+    // server takes nothing any more: the stream says it is lost and renders
+    // on at the device's pace (no spin: a second holds no more renders than
+    // the device would ask for), a stop holds the render at once, and once
+    // a new server is up, a new stream plays on it. Closed, nothing renders.
+    void livesThroughTheServer()
+    {
+        TestUtil::SoundServer server;
+        if (!server.start())
+            QSKIP("no PulseAudio server of the test's own");
+        const int device = stereoDevice();
+        QVERIFY(device >= 0);
+        Counting counting;
+        RtAudioStream stream;
+        RtAudioStream::Format format;
+        format.rate = 48000;
+        format.frames = 256;
+        QVERIFY(stream.open(unsigned(device), format, &Counting::render, &counting, "test stream"));
+        QVERIFY(stream.start());
+        const auto rendersOn = [&counting](uint64_t more) {
+            const uint64_t until = counting.renders.load() + more;
+            return QTest::qWaitFor([&] { return counting.renders.load() >= until; }, 10000);
+        };
+        QVERIFY(rendersOn(50));
+        // A second of the device asks for 188 buffers (fewer on a busy
+        // machine); a spinning thread for hundreds of thousands.
+        const auto paced = [&counting] {
+            const uint64_t from = counting.renders.load();
+            QTest::qWait(1000);
+            return counting.renders.load() - from;
+        };
+        // The sink suspended: the device pulls no more, and a stop still
+        // comes back at once, after which nothing renders.
+        QCOMPARE(TestUtil::runProgram("pactl", {"suspend-sink", "test", "1"}), 0);
+        QTest::qWait(300);
+        QElapsedTimer stopping;
+        stopping.start();
+        stream.stop(false);
+        QVERIFY2(stopping.elapsed() < 1000, qPrintable(QString::number(stopping.elapsed())));
+        const uint64_t held = counting.renders.load();
+        QCOMPARE(TestUtil::runProgram("pactl", {"suspend-sink", "test", "0"}), 0);
+        QTest::qWait(300);
+        QCOMPARE(counting.renders.load(), held);
+        QVERIFY(stream.start());
+        QVERIFY(rendersOn(50));
+        for (const bool kill : {false, true}) {
+            server.stop(kill);
+            QVERIFY(QTest::qWaitFor([&] { return stream.lost(); }, 5000));
+            QVERIFY(rendersOn(20));
+            const uint64_t gone = paced();
+            QVERIFY2(gone > 10 && gone < 400, qPrintable(QString::number(gone)));
+            stream.stop(false);
+            const uint64_t stopped = counting.renders.load();
+            QTest::qWait(200);
+            QCOMPARE(counting.renders.load(), stopped);
+            QVERIFY(stream.start());
+            QVERIFY(rendersOn(20));
+            const unsigned generation = stream.generation();
+            QVERIFY(server.start());
+            QVERIFY(QTest::qWaitFor([&] { return !stream.lost() && stream.generation() == generation + 1; }, 5000));
+            QVERIFY(rendersOn(50));
+            const uint64_t back = paced();
+            QVERIFY2(back > 10 && back < 400, qPrintable(QString::number(back)));
+        }
+        stream.close();
+        const uint64_t closed = counting.renders.load();
+        QTest::qWait(200);
+        QCOMPARE(counting.renders.load(), closed);
+    }
+};
+
+VELMAR_TEST(TestRtAudioStream)
+#include "tst_rtaudiostream.moc"
