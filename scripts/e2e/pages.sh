@@ -17,8 +17,9 @@
 # run stops), and the program's own list of what its windows show
 # (VELMAR_WIDGET_DUMP, written on SIGUSR1) must hold no label or button whose
 # text is wider than itself, no button partly hidden, no text of another
-# language (widget_check.py) and no text or icon that stands out from its
-# ground by less than 4.5:1 (looks_check.py contrast). On the first run Tab
+# language (widget_check.py), no text or icon that stands out from its
+# ground by less than 4.5:1 and no band of the window's ground showing
+# through a gap between two parts of a page (looks_check.py picture). On the first run Tab
 # walks each page of the main window: every control the mouse reaches there
 # must take the focus (looks_check.py reach). The faults are gathered into
 # pages/text-faults.txt and fail the run at its end. So do the lists'
@@ -122,7 +123,7 @@ shot() {
   dump_widgets
   {
     /usr/bin/python3 "$here/e2e/widget_check.py" "$VELMAR_WIDGET_DUMP" "$lang" "$here/../resources/translations" || true
-    /usr/bin/python3 "$here/e2e/looks_check.py" contrast "$name" "$VELMAR_WIDGET_DUMP" "$work/before-shot.txt" || true
+    /usr/bin/python3 "$here/e2e/looks_check.py" picture "$name" "$VELMAR_WIDGET_DUMP" "$work/before-shot.txt" || true
   } | sed "s|^|$(basename "$name"): |" >>"$faults"
 }
 # The program writes what its windows show.
