@@ -18,6 +18,7 @@
 #include "soundfontmanager.h"
 #include "volumepopup.h"
 #include "fileCopyThread.h"
+#include "headerfit.h"
 #include "libraryview.h"
 #include "melodromemanager.h"
 #include "newwidgetwindow.h"
@@ -90,6 +91,11 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(ui->FeedbackButton, &QPushButton::clicked, this, &MainWindow::openReportPage);
     // Narrow enough for the screen it opens on (a 1024-pixel projector).
     setMinimumWidth(qMin(kMinimumWidth, screen()->availableGeometry().width()));
+    // A song's title and artist are read before the maker's logo is seen.
+    m_headerFit = new HeaderFit(ui->headerBar, ui->storeButton,
+                                {ui->volumeButton, ui->melodyChButton, ui->melodyMuteButton},
+                                [this] { return ui->lcdFrame->roomForNames(kNameCharacters); });
+    fitHeaderTexts();
     // The page tabs, one checked at a time, are each in the Tab order.
     TabbableGroup::keepEveryButton(ui->buttonGroup);
     ui->stackedWidget->setCurrentWidget(ui->pageSplashscreen);
@@ -660,22 +666,21 @@ void MainWindow::changeMelodyButtonState()
 {
     static const char *const texts[] = {QT_TR_NOOP("Melody ON"), QT_TR_NOOP("Melody OFF"),
                                         QT_TR_NOOP("Melody SEMI")};
-    if (m_melodyMute >= 0 && m_melodyMute <= 2)
-        ui->melodyMuteButton->setText(tr(texts[m_melodyMute]));
-    // The text buttons of the header as wide as their texts with a little
-    // air, the melody button as its widest: a press moves nothing.
-    for (QPushButton *b : {ui->volumeButton, ui->melodyChButton, ui->melodyMuteButton}) {
-        const QFontMetrics m(b->font());
-        int widest = m.horizontalAdvance(b->text());
-        if (b == ui->melodyMuteButton) {
-            for (const char *text : texts)
-                widest = qMax(widest, m.horizontalAdvance(tr(text)));
-        }
-        b->setMinimumWidth(0);
-        b->setMinimumWidth(qMax(b->sizeHint().width() - m.horizontalAdvance(b->text()) + widest,
-                                widest + b->iconSize().width() + 12));
-    }
+    QStringList all;
+    for (const char *text : texts)
+        all << tr(text);
+    // The melody button as wide as its widest text: a press moves nothing.
+    m_headerFit->setTexts(ui->melodyMuteButton, all.value(m_melodyMute, all.first()), all);
     m_engine->setMelodyMute(m_melodyMute);
+}
+
+void MainWindow::fitHeaderTexts()
+{
+    // As the form has just written them, each taken before a fit folds it.
+    const QString volume = ui->volumeButton->text();
+    const QString channel = ui->melodyChButton->text();
+    m_headerFit->setTexts(ui->volumeButton, volume);
+    m_headerFit->setTexts(ui->melodyChButton, channel);
 }
 
 void MainWindow::changeMelodyTrack(int track)
@@ -789,6 +794,7 @@ void MainWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        fitHeaderTexts();
         changeMelodyButtonState();
         retranslateImport();
     }

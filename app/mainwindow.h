@@ -25,6 +25,7 @@
 
 class AccountView;
 class DatabaseHelper;
+class HeaderFit;
 class KaraokeTextWidget;
 class MelodromeManager;
 class MelodyChannelPopup;
@@ -59,10 +60,13 @@ public:
     // The view ids, equal to the ids of the tab buttons.
     enum View { Karaoke = -2, Library = -3, Editing = -4, Mixer = -5, Chords = -6 };
     Q_ENUM(View)
-    // As wide as the widest of the four languages needs the header and the
-    // pages: a language chosen while the program runs never widens the
-    // window.
-    static constexpr int kMinimumWidth = 1160;
+    // Half a 1920-pixel screen: the header gives up its logo and folds its
+    // labels to fit, the pages fit as they are, in every language, so that
+    // a language chosen while the program runs never widens the window.
+    static constexpr int kMinimumWidth = 960;
+    // Characters of a song's title and artist the header shows before it
+    // shows the maker's logo.
+    static constexpr int kNameCharacters = 24;
 
     // devices: where the engine sends its sound (the audio devices when empty).
     explicit MainWindow(DatabaseHelper *db, QWidget *parent = nullptr,
@@ -194,6 +198,8 @@ protected:
 
 private:
     void loadSettings();
+    // The header's labelled buttons take their texts from the form anew.
+    void fitHeaderTexts();
     void pressedLook(QAbstractButton *button, const char *picture);
     // Song information for the head and the edit page: the library's row of
     // the file, else the file's own, also for a file no song reader takes
@@ -280,6 +286,7 @@ private:
     libraryView *m_library = nullptr;
     KaraokeTextWidget *m_karaoke = nullptr;
     SeekTrackSlider *m_seekSlider = nullptr;
+    HeaderFit *m_headerFit = nullptr;
     // "win", "mac" or "linux": the version check's target.
     QString m_osTag;
     QString m_documentsFolder;

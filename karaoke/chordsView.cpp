@@ -30,6 +30,8 @@ chordsView::chordsView(QWidget *parent)
     connect(ui->TextButton, &QPushButton::clicked, this, &chordsView::showChordNames);
     ui->lV_Chord->setItemDelegate(m_delegate);
     updateMinAndMaxHeight(DIAGRAM_MIN_HEIGHT, MAX_HEIGHT);
+    // In a narrow window the sentence goes on under itself.
+    ui->noChordsLabel->setWordWrap(true);
     ui->noChordsLabel->hide();
 }
 

@@ -23,6 +23,13 @@ program's list of its widgets (VELMAR_WIDGET_DUMP, see widget_check.py).
         every widget that took the focus in the list (a walk with Tab) stood
         whole on the screen once it had it: inside all that holds it (a
         list's rows scrolled to it) and inside the screen.
+    looks_check.py gaps PICTURE DUMP
+        no window shows a band of one flat colour across its whole width
+        (two pixel lines or more) between parts that it stands out from by
+        3:1 on both sides: the window's ground showing through a gap left
+        between two parts of a page, as a light line between dark strips.
+    looks_check.py picture PICTURE DUMP [DUMP_BEFORE]
+        contrast and gaps, the picture read once.
     looks_check.py paused-rows DUMP PLAYING PAUSED
         the lyric rows of the main window's karaoke view (where DUMP places
         it) on the picture PAUSED are as tall and as far apart as on the
@@ -131,7 +138,7 @@ def contrast(picture, dump, before=None):
     windows = [e for e in entries if e.kind == "window"]
     # A box lists all its entries where it stands; it shows only the current.
     boxes = {(e.id, e.at) for e in entries if e.kind == "input"}
-    shot = Picture(picture)
+    shot = picture if isinstance(picture, Picture) else Picture(picture)
     faults, done = [], set()
     for e in entries:
         looked = (e.kind in ("label", "button", "edit", "item", "current") and e.text.strip()
@@ -215,6 +222,48 @@ def focus_seen(dump, width, height):
         inside = screen[0] <= x and screen[1] <= y and x + w <= screen[2] and y + h <= screen[3]
         if e.visible != e.at or not inside:
             faults.append(f"out of sight with the focus: {e.path} at {e.at}, {e.visible[2]}x{e.visible[3]} of it shown")
+    return faults
+
+
+# A band this much lighter or darker than what lies on both sides of it
+# stands out as a line of its own.
+GAP_STANDS_OUT = 3.0
+
+
+def gaps(picture, dump):
+    shot = picture if isinstance(picture, Picture) else Picture(picture)
+    faults = []
+    for win in read(dump):
+        if win.kind != "window":
+            continue
+        x, y, w, h = win.visible
+        x0, x1 = max(x, 0), min(x + w, shot.w)
+        rows = range(max(y, 0), min(y + h, shot.h))
+        if x1 - x0 < 2 or len(rows) < 4:
+            continue
+        lines = [shot.rgb[(yy * shot.w + x0) * 3:(yy * shot.w + x1) * 3] for yy in rows]
+
+        def mean(line):
+            return sum(shot.luminance(line[i:i + 3]) for i in range(0, len(line), 3)) / (len(line) // 3)
+
+        def ratio(a, b):
+            return (max(a, b) + 0.05) / (min(a, b) + 0.05)
+
+        i = 1
+        while i < len(lines) - 1:
+            line = lines[i]
+            if line != line[:3] * (len(line) // 3):
+                i += 1
+                continue
+            end = i
+            while end + 1 < len(lines) and lines[end + 1] == line:
+                end += 1
+            if end - i >= 1 and end + 1 < len(lines):
+                band = shot.luminance(line[:3])
+                if min(ratio(band, mean(lines[i - 1])), ratio(band, mean(lines[end + 1]))) >= GAP_STANDS_OUT:
+                    faults.append(f"a band of #{line[:3].hex()} {end - i + 1} px tall across {win.path} at y "
+                                  f"{rows[i]} stands out from the parts above and below it")
+            i = end + 1
     return faults
 
 
@@ -305,6 +354,11 @@ def main(argv):
         faults = first_window(*argv[2:])
     elif len(argv) == 5 and argv[1] == "focus-seen":
         faults = focus_seen(*argv[2:])
+    elif len(argv) == 4 and argv[1] == "gaps":
+        faults = gaps(*argv[2:])
+    elif len(argv) in (4, 5) and argv[1] == "picture":
+        shot = Picture(argv[2])
+        faults = contrast(shot, *argv[3:]) + gaps(shot, argv[3])
     elif len(argv) == 5 and argv[1] == "paused-rows":
         faults = paused_rows(*argv[2:])
     elif len(argv) == 4 and argv[1] == "lit-row":
@@ -312,7 +366,7 @@ def main(argv):
     else:
         sys.exit("usage: looks_check.py contrast PICTURE DUMP | reach BEFORE AFTER"
                  " | first-window DUMP SCREEN_W SCREEN_H TITLE ARTIST | focus-seen DUMP SCREEN_W SCREEN_H"
-                 " | paused-rows DUMP PLAYING PAUSED | lit-row DUMP PICTURE")
+                 " | gaps PICTURE DUMP | picture PICTURE DUMP [DUMP_BEFORE] | paused-rows DUMP PLAYING PAUSED | lit-row DUMP PICTURE")
     for f in faults:
         print(f)
     return 1 if faults else 0

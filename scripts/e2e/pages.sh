@@ -17,16 +17,19 @@
 # run stops), and the program's own list of what its windows show
 # (VELMAR_WIDGET_DUMP, written on SIGUSR1) must hold no label or button whose
 # text is wider than itself, no button partly hidden, no text of another
-# language (widget_check.py) and no text or icon that stands out from its
-# ground by less than 4.5:1 (looks_check.py contrast). On the first run Tab
-# walks each page of the main window: every control the mouse reaches there
-# must take the focus (looks_check.py reach). The faults are gathered into
+# language (widget_check.py), no text or icon that stands out from its
+# ground by less than 4.5:1 and no band of the window's ground showing
+# through a gap between two parts of a page (looks_check.py picture). On
+# the first run Tab walks each page of the main window: every control the
+# mouse reaches there must take the focus (looks_check.py reach). The faults are gathered into
 # pages/text-faults.txt and fail the run at its end. So do the lists'
 # (lists_check.py): the import dialog's columns whole and its sizes and
 # dates as the language writes them; Browse PC's search, typed in, finding a
 # song deep in the folder tree of the first drive listed (VELMAR_DRIVES_ROOT),
 # which the page indexed on its first visit, under headers in the language
 # shown, also after a switch; the options' language box showing the language.
+# Then the window on a 1024x768 screen and at 960 px, its pages checked the
+# same way (narrow_window_starts).
 # usage: scripts/e2e/pages.sh [BUILD_DIR] [OUT_DIR]
 #   Pictures go to OUT_DIR/pages/LANG-WxH-PAGE.png (OUT_DIR defaults to
 #   BUILD_DIR/end-to-end).
@@ -83,6 +86,43 @@ first_window_starts() {
   done
 }
 
+# ---- A narrow window: Italian, whose header is the widest, on a 1024x768
+# laptop screen that the window fills, and German made as narrow as half a
+# 1920-pixel screen (960 px); each page photographed and checked as every
+# other picture (the header's transport buttons among the controls seen
+# whole).
+narrow_half=960
+narrow_window_starts() {
+  local run code width suffix
+  for run in "it 0 1024x768" "de 2 1024x768 $narrow_half"; do
+    width=''
+    read -r lang code size width <<<"$run"
+    screen_w=${size%x*} screen_h=${size#*x}
+    suffix=${width:+-$width}
+    set_language "$code"
+    sed -i '/^mixerView=/d' "$settings"
+    first_window_unsized
+    e2e_screen "$size"
+    e2e_start
+    if [ -n "$width" ]; then
+      xdotool windowsize "$window" "$width" "$screen_h"
+      wait_for 50 bash -c "xdotool getwindowgeometry $window | grep -q 'Geometry: ${width}x'" \
+        || fail "the window was not made $width px wide: $(xdotool getwindowgeometry "$window")"
+    fi
+    locate_until library
+    click library
+    locate_until first_song
+    play_first_song
+    shot "library$suffix"
+    for page in karaoke editing mixer chords; do
+      click "$page"
+      shot "$page$suffix"
+    done
+    e2e_quit
+    e2e_screen_stop
+  done
+}
+
 e2e_store
 printf '[User]\nuser_id=42\nname=Anna\nsurname=Rossi\nemail=anna@example.org\n' >>"$settings"
 /usr/bin/python3 "$here/make_kar.py" "$HOME" 90 song --title "$first_title" --artist "$first_artist" >/dev/null
@@ -122,7 +162,7 @@ shot() {
   dump_widgets
   {
     /usr/bin/python3 "$here/e2e/widget_check.py" "$VELMAR_WIDGET_DUMP" "$lang" "$here/../resources/translations" || true
-    /usr/bin/python3 "$here/e2e/looks_check.py" contrast "$name" "$VELMAR_WIDGET_DUMP" "$work/before-shot.txt" || true
+    /usr/bin/python3 "$here/e2e/looks_check.py" picture "$name" "$VELMAR_WIDGET_DUMP" "$work/before-shot.txt" || true
   } | sed "s|^|$(basename "$name"): |" >>"$faults"
 }
 # The program writes what its windows show.
@@ -439,6 +479,7 @@ for run in "en 1 1280x800 0 it" "it 0 1366x768 1 en" "de 2 1280x800" "de 2 1366x
   first=0
 done
 first_window_starts
+narrow_window_starts
 ls "$pages"/*.png | wc -l | xargs echo "pictures:"
 [ ! -s "$faults" ] || fail "texts cut, in another language, faint or out of the keyboard's reach:
 $(cat "$faults")"

@@ -23,6 +23,7 @@
 #include "statusbarhead.h"
 #include "teststore.h"
 #include "volumepopup.h"
+#include "widgettexts.h"
 #include "testutil.h"
 
 #include <QNetworkAccessManager>
@@ -1140,6 +1141,66 @@ private slots:
             settle();
             QCOMPARE(window()->size(), narrow);
         }
+    }
+
+    // The window as narrow as half a 1920-pixel screen, in each language
+    // chosen while it is that narrow: on every page no text is
+    // cut, no button hidden and nothing squeezed below its least; the
+    // transport buttons work where they are drawn; the title and artist
+    // are shown, cut to fit. Widened again, the header is as designed.
+    void narrowWindow()
+    {
+        auto restore = qScopeGuard(&removeTranslators);
+        const QString title = QStringLiteral("Evening Lights over the Harbour Wall");
+        const QString artist = QStringLiteral("The Practice Room Collective Band");
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"),
+                            {m_songs.filePath("narrow"), "20", "narrow", "--title", title, "--artist", artist});
+        startFromLibrary(m_songs.filePath("narrow/narrow.kar"));
+        const QSize wide = window()->size();
+        const int half = 1920 / 2;
+        window()->resize(half, wide.height());
+        settle();
+        QCOMPARE(window()->width(), half);
+        const auto press = [this](const char *name, SoundEngine::PlayingState then) {
+            auto *button = find<QPushButton>(name);
+            const QPoint at = button->mapTo(window(), button->rect().center());
+            QCOMPARE(window()->childAt(at), button);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QTRY_COMPARE(state(), then);
+        };
+        QStringList faults;
+        for (int language : {0, 2, 3, 1}) {
+            removeTranslators();
+            installTranslators(language);
+            settle();
+            QCOMPARE(window()->width(), half);
+            for (const char *tab : {"LibraryButton", "KaraokeButton", "EditButton", "MixerButton", "ChordsButton"}) {
+                QTest::mouseClick(find<QPushButton>(tab), Qt::LeftButton);
+                settle();
+                const QString where = QStringLiteral("%1 %2: ").arg(language).arg(tab);
+                if (window()->centralWidget()->minimumSizeHint().width() > window()->width())
+                    faults << where + "squeezed";
+                for (const WidgetTexts::Entry &e : WidgetTexts::collect(window())) {
+                    if (e.cut() && (e.kind == "label" || e.kind == "button" || e.kind == "control"))
+                        faults << where + QStringLiteral("%1 %2 \"%3\" needs %4 px, has %5")
+                                              .arg(e.kind, e.path.section('/', -1), e.text).arg(e.need).arg(e.have);
+                }
+            }
+            for (const auto &[name, full] : {std::pair{"titleLabel", title}, std::pair{"authorLabel", artist}}) {
+                const QString shown = find<QLabel>(name)->text();
+                QVERIFY2(full.startsWith(shown.chopped(1)) && shown.size() > 10, qPrintable(shown));
+            }
+            press("pauseButton", SoundEngine::ePsPaused);
+            press("playButton", SoundEngine::ePsPlaying);
+            press("rewButton", SoundEngine::ePsReady);
+            press("playButton", SoundEngine::ePsPlaying);
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+        window()->resize(wide);
+        settle();
+        QVERIFY(find<QWidget>("storeButton")->isVisible());
+        for (const char *name : {"volumeButton", "melodyChButton", "melodyMuteButton"})
+            QVERIFY2(!find<QPushButton>(name)->text().contains('\n'), name);
     }
 
     // Ordinary lyric rows sung on the karaoke page of a first window: none is

@@ -37,6 +37,9 @@ mixerView::mixerView(QWidget *parent, SoundEngine *engine)
         s.led->hide();
     }
     ui->setupUi(this);
+    // The page's own texture, not the window's ground, shows between its
+    // two strips.
+    setAttribute(Qt::WA_StyledBackground);
     connect(ui->drumsVolume, &QSlider::valueChanged, this, &mixerView::setDrumsVolume);
     connect(ui->bassVolume, &QSlider::valueChanged, this, &mixerView::setBassVolume);
     connect(ui->guitarVolume, &QSlider::valueChanged, this, &mixerView::setGuitarVolume);
@@ -120,6 +123,8 @@ void mixerView::showDetails(bool show)
 {
     for (Group &g : m_groups)
         g.frame->setVisible(show);
+    // Without its rows the strip under the faders is an empty band.
+    ui->frame2->setVisible(show);
 }
 
 void mixerView::ledOn(Strip &s)

@@ -61,6 +61,15 @@ void statusBarHead::fitLabels()
     ui->gridLayout->setColumnStretch(0, 1);
 }
 
+int statusBarHead::roomForNames(int characters) const
+{
+    // As many letters as a name cut short shows, and its ellipsis.
+    const QLabel *title = ui->titleLabel;
+    const QString shown = QString(characters, QLatin1Char('n')) + QChar(0x2026);
+    return qMax(0, title->fontMetrics().horizontalAdvance(shown) + title->contentsMargins().left()
+                       + title->contentsMargins().right() - title->minimumWidth());
+}
+
 // The header's own minimum for this display is a floor, not a limit: the
 // display keeps the room its captions need in the language shown.
 void statusBarHead::keepRoom()

@@ -46,6 +46,10 @@ public:
     // "m:ss" with the minutes going past 59, so a long song never wraps.
     static QString elapsedText(qint64 seconds);
 
+    // The width beyond its least the display needs to show this many
+    // characters of the title and the artist.
+    int roomForNames(int characters) const;
+
 protected:
     bool event(QEvent *event) override;
     void changeEvent(QEvent *event) override;

@@ -87,7 +87,9 @@ void measure(const QPushButton *b, Entry &e)
     if (b->isFlat())
         opt.features |= QStyleOptionButton::Flat;
     const QRect contents = b->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, b);
-    e.need = b->fontMetrics().horizontalAdvance(withoutMnemonic(b->text()));
+    // A text in two lines needs the width of the longer.
+    for (const QString &line : withoutMnemonic(b->text()).split(QLatin1Char('\n')))
+        e.need = qMax(e.need, b->fontMetrics().horizontalAdvance(line));
     if (!b->icon().isNull())
         e.need += b->iconSize().width() + 4;
     // Without padding or border a glyph's ink reaches the button's edge,
