@@ -43,18 +43,6 @@ MidiStream *streamWith(uint32_t flag)
     return nullptr;
 }
 
-int outputOf(const MidiStream *s) { return s && s->port != 0 ? 1 : 0; }
-
-void sendOn(int output, const uint8_t *data, int len)
-{
-    if (len <= 0)
-        return;
-    if (output == 0)
-        CINTERFACE_SendMidiEvent1(data, len);
-    else
-        CINTERFACE_SendMidiEvent2(data, len);
-}
-
 // The engine's close and set-up operations work on the interpreted slot.
 void interpret(MidiStream *s)
 {
@@ -77,7 +65,7 @@ void releaseInsertsOf(const MidiStream *s)
     uint8_t buffer[SEQ_MSG_BUF_SIZE];
     int length = 0;
     INSERTS_deactivateAll(s->port, buffer, &length);
-    sendOn(outputOf(s), buffer, length);
+    CINTERFACE_SendMidiEvent(homeOutput(s), buffer, length);
 }
 
 int curveLevel(const uint8_t *curve, int i) { return curve[i] * 127 / 100; }
@@ -104,7 +92,7 @@ void crossFadeHalf()
         uint8_t buffer[SEQ_MSG_BUF_SIZE];
         int length = 0;
         INSERTS_LoadAllFromDb(entering->db, entering->port, buffer, &length);
-        sendOn(outputOf(entering), buffer, length);
+        CINTERFACE_SendMidiEvent(homeOutput(entering), buffer, length);
         INSERTS_GetConfig(entering->insertConfig);
     }
     C_SIGNAL_JumpSwapSong();
@@ -119,7 +107,8 @@ void crossFadeEnd()
         INSERTS_GetConfig(entering->insertConfig);
     }
     if (leaving) {
-        const int leavingOutput = outputOf(leaving);
+        // The volume maps count the outputs from 0.
+        const int leavingOutput = homeOutput(leaving) - 1;
         interpret(leaving);
         if (entering && (sflags(entering) & SF_USES_SECOND_PORT)) {
             LoadActualStreamForSetupMF5();

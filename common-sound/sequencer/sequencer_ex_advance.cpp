@@ -91,33 +91,9 @@ int layerOf(int flat)
     return RT_info[flat][RT_INFO_LAYER].load(std::memory_order_relaxed) & 3;
 }
 
-// The routing rule of the song's events.
 void routeSend(const uint8_t *data, int len)
 {
-    const MidiStream *s = S();
-    const uint32_t sel = sflags(s) & (SF_OUT_SEL_1 | SF_OUT_SEL_2);
-    const bool first = (sel == SF_OUT_SEL_1 && s->port == 0) || (sel == SF_OUT_SEL_2 && s->port == 1);
-    if (first)
-        CINTERFACE_SendMidiEvent1(data, len);
-    else
-        CINTERFACE_SendMidiEvent2(data, len);
-}
-
-// The output the routing rule sends this slot's events to: 1 or 2.
-uint8_t routeOutput()
-{
-    const MidiStream *s = S();
-    const uint32_t sel = sflags(s) & (SF_OUT_SEL_1 | SF_OUT_SEL_2);
-    const bool first = (sel == SF_OUT_SEL_1 && s->port == 0) || (sel == SF_OUT_SEL_2 && s->port == 1);
-    return first ? 1 : 2;
-}
-
-void sendOn(uint8_t output, const uint8_t *data, int len)
-{
-    if (output == 1)
-        CINTERFACE_SendMidiEvent1(data, len);
-    else
-        CINTERFACE_SendMidiEvent2(data, len);
+    CINTERFACE_SendMidiEvent(eventOutput(S()), data, len);
 }
 
 int transposed(int key, const DbLayer &L)
@@ -286,12 +262,7 @@ void immediateJump()
     uint8_t buffer[SEQ_MSG_BUF_SIZE];
     int length = 0;
     INSERTS_LoadAllFromDb(next->db, next->port, buffer, &length);
-    if (length > 0) {
-        if (next->port == 0)
-            CINTERFACE_SendMidiEvent1(buffer, length);
-        else
-            CINTERFACE_SendMidiEvent2(buffer, length);
-    }
+    CINTERFACE_SendMidiEvent(homeOutput(next), buffer, length);
     INSERTS_GetConfig(next->insertConfig);
     if (next->db) {
         sendMidiChorus(next->db->chorusMacro);
@@ -655,7 +626,7 @@ void notePath(const ChannelEvent &e, bool &playIt)
         }
     }
     HeldNotes &held = songHeld[slotIndexOf(s)];
-    const uint8_t output = routeOutput();
+    const uint8_t output = eventOutput(S());
     // Where the channel's sounds go, also while the mix keeps them silent:
     // the mix lets go of them and brings them back there.
     if (noteOn && !e.seeking && !held.output[e.flat])
@@ -702,7 +673,7 @@ void notePath(const ChannelEvent &e, bool &playIt)
         // The same key struck again at another pitch: the first ends.
         if (sounds && struck != NOTE_NOT_STRUCK && struck != msg[1]) {
             const uint8_t off[3] = {uint8_t(0x80 | e.ch), struck, 0};
-            sendOn(held.output[e.flat], off, 3);
+            CINTERFACE_SendMidiEvent(held.output[e.flat], off, 3);
         }
         held.press(e.flat, key, songVelocity, sounds ? msg[1] : NOTE_NOT_STRUCK,
                    uint8_t(msg[2] | (halved ? STRIKE_HALVED : 0)), uint32_t(pendingEventTime() / 1000));
@@ -766,7 +737,7 @@ void channelPath(bool &playIt)
     if (controller == 64 && playIt) {
         HeldNotes &held = songHeld[slotIndexOf(s)];
         held.pedal(e.flat, msg[2]);
-        held.output[e.flat] = routeOutput();
+        held.output[e.flat] = eventOutput(S());
     }
     if (melody_mirror.load() && e.ch == e.melody && controller != 10 && controller != 91 &&
         controller != 93)

@@ -372,6 +372,39 @@ private slots:
         QCOMPARE(int(notesOf(rig, 1, 9).size()), 1);
     }
 
+    // A song of two ports (MF5) plays each port's events on its own output,
+    // as its port events choose: the notes, a pause's strikes again of the
+    // notes held and their ends alike.
+    void portEventsChooseTheOutput()
+    {
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(4);
+        b.event(0, {0xF5, 0x01}).noteOn(0, 0, 60, 90);
+        b.event(10, {0xF5, 0x02}).noteOn(10, 0, 62, 80);
+        b.event(1920, {0xF5, 0x01}).noteOff(1920, 0, 60);
+        b.event(1930, {0xF5, 0x02}).noteOff(1930, 0, 62);
+        b.end(2 * 1920);
+        SongSetup setup;
+        setup.fileType = FILE_TYPE_MF5;
+        setup.programs[0] = setup.programs[16] = 16;
+        QVERIFY(rig.play(b.build(), true, setup));
+        rig.driver.advance(300);
+        SEQUENCER_EX_ActionPause();
+        rig.driver.advance(500);
+        SEQUENCER_EX_ActionResume();
+        QVERIFY(rig.playToEnd(10000));
+        const auto notes = [&](int output) {
+            QByteArrayList sent;
+            for (const TimedMessage &m : rig.messages(output))
+                if ((m.bytes[0] & 0xE0) == 0x80)
+                    sent << hex(m.bytes);
+            return sent.join(", ");
+        };
+        QCOMPARE(notes(1), QByteArray("90 3c 5a, 90 3c 5a, 80 3c 00"));
+        QCOMPARE(notes(2), QByteArray("90 3e 50, 90 3e 50, 80 3e 00"));
+    }
+
     // A song starts the same short lead-in before its first note however
     // it starts: played (as a double-click does) or played again after
     // Stop, which takes it back to the top: the written rest of four beats
