@@ -491,13 +491,13 @@ void MidiEdit::TrackInsEffectChanged(int insertId, uint16_t channel, uint16_t la
         const GS_INSTRUMENT_NAME sound{NO_PROGRAM, NO_BANK, uint8_t(insertId), -1, -1, 0, nullptr};
         if (INSERTS_ActivateSpecialSound(&sound, channel, port)) {
             m_edited.tracks[channel][layer].insertId = d.insertId = uint8_t(insertId);
-            qWarning() << "Insert inserito";
+            qWarning() << "Insertion effect set";
         } else {
-            qWarning() << "Impossibile inserire l'insert";
+            qWarning() << "The insertion effect cannot be set";
         }
         return;
     }
-    qWarning() << "Elimino l'insert";
+    qWarning() << "Insertion effect removed";
     if (d.insertId)
         INSERTS_DeactivateOnly(channel, port);
     m_edited.tracks[channel][layer].insertId = d.insertId = 0;

@@ -446,10 +446,10 @@ bool Song::readMidi()
             m_barsBeats.append(*p);
     }
     m_hasBars = !m_barsBeats.isEmpty();
-    stepTimer.step("Carica BarBeat");
+    stepTimer.step("Copy bars and beats");
     m_markers = copyItems<MARKER_EV>(&m_stream, Extract::GetNumMarkers, Extract::GetMarkerStructItem);
     m_hasMarkers = !m_markers.isEmpty();
-    stepTimer.step("Carica Marker");
+    stepTimer.step("Copy markers");
     return true;
 }
 
@@ -458,17 +458,17 @@ void Song::copyLyrics()
     m_textRows = copyItems<TEXT_EV>(&m_stream, Extract::GetNumTextLines,
                                     [](s_StreamData *s, int i) { return Extract::GetTextLineStructItem(s, unsigned(i)); });
     m_hasText = !m_textRows.isEmpty();
-    stepTimer.step("Carica Testo");
+    stepTimer.step("Copy lyric rows");
     m_syllables = copyItems<SYL_EV>(&m_stream, Extract::GetNumSylEvent, Extract::GetSylEventStructItem);
     m_hasSyllables = m_syllables.size() > 2 * m_textRows.size();
-    stepTimer.step("Carica Sillabazione");
+    stepTimer.step("Copy syllables");
     if (m_hasText && m_hasSyllables) {
         adjustSyllablesForSpaces();
-        stepTimer.step("Modifica Sillabazione");
+        stepTimer.step("Move syllables past spaces");
     }
     m_chords = copyItems<CHORD_EV>(&m_stream, Extract::GetNumChordEvent, Extract::GetChordsEventStructItem);
     m_hasChords = !m_chords.isEmpty();
-    stepTimer.step("Carica Accordi");
+    stepTimer.step("Copy chords");
 }
 
 void Song::adjustSyllablesForSpaces()
@@ -632,7 +632,7 @@ uint Song::midiSeconds() const
     return midiSongSeconds(m_infos, m_tpqn, m_db.tempoDelta);
 }
 
-uint Song::getDurataBranoSec()
+uint Song::lengthSeconds()
 {
     if (!m_loaded)
         return 0;

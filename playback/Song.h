@@ -89,7 +89,7 @@ public:
     // Length in seconds: a MIDI song's from its own tempo map and its stored
     // tempo offset, an MP3's from its decoded length (the bitrate estimate
     // when that is unknown). 0 when nothing is loaded.
-    uint getDurataBranoSec();
+    uint lengthSeconds();
 
     // Bar arithmetic over the bar/beat list.
     uint getLastBarTickFromTick(uint tick) const;

@@ -72,7 +72,7 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
     connect(s, &Sequencer::seekDone, this, &SoundEngine::on_seekDone);
     connect(s, &Sequencer::noteOnVolumeChanged, this, &SoundEngine::noteOnChan);
     connect(s, &Sequencer::origBpmChanged, this, &SoundEngine::bpmChangedRuntime);
-    connect(s, &Sequencer::fineBrano, this, &SoundEngine::songEnded);
+    connect(s, &Sequencer::songEnded, this, &SoundEngine::songEnded);
     connect(currSong, &Song::loadSongChange, this, &SoundEngine::onCurrentSongChanged);
 }
 

@@ -30,7 +30,6 @@ constexpr int FADE_TERM = 1;          // general and per-channel fade terms
 uint8_t fading = 0;
 uint8_t shortResuming = 0;
 uint8_t fadeFactor = 127;
-uint8_t aspettaUnPo = 0;
 
 bool occupied(const MidiStream *s) { return s && s->slotByte != 0; }
 
@@ -155,7 +154,7 @@ void fadeOutEnd()
     if (s && (sflags(s) & SF_FADE_AND_STOP)) {
         stop.store(1);
         stopchi.store(STOPCHI_FADE_STOP);
-        C_SIGNAL_FineBrano();
+        C_SIGNAL_SongEnded();
         rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX:%i] STOP after FadeOut:", __LINE__);
     } else {
         C_SIGNAL_JumpDone();
@@ -338,5 +337,4 @@ void ResetShortSong(void)
     fading = 0;
     shortResuming = 0;
     fadeFactor = 127;
-    aspettaUnPo = 0;
 }

@@ -285,7 +285,7 @@ int INSERTS_AutoAssign(Db *db, int apply)
                 continue;
             const uint8_t id = EXTR_INFO_getInstrumentInsert(row.toProgram, row.toBank, 0);
             if (id == 0) {
-                rtLogMsg(2, LOG_SRC, __LINE__, "INTERNAL WARNING: Insert non trovato");
+                rtLogMsg(2, LOG_SRC, __LINE__, "INTERNAL WARNING: no insertion effect for the replacement sound");
                 continue;
             }
             if (apply) {
@@ -298,7 +298,7 @@ int INSERTS_AutoAssign(Db *db, int apply)
                 return count;
         }
     }
-    rtLogMsg(4, LOG_SRC, __LINE__, "Strumenti sostituiti %d", count);
+    rtLogMsg(4, LOG_SRC, __LINE__, "Sounds replaced: %d", count);
     return count;
 }
 
@@ -307,7 +307,7 @@ int INSERTS_LoadAllFromDb(Db *db, int port, uint8_t *buffer, int *length)
     if (length)
         *length = 0;
     if (!db) {
-        rtLogMsg(2, LOG_SRC, __LINE__, "INTERNAL WARNING: Insert con DB nullo");
+        rtLogMsg(2, LOG_SRC, __LINE__, "INTERNAL WARNING: insertion effects asked for without channel settings");
         return 0;
     }
     if (!enabled()) {

@@ -104,7 +104,7 @@ int PLAY_EX_PlayProcedure(unsigned start, s_StreamData *song)
     updateMidiAllChanelVolumes();
     SEQUENCER_EX_ResetFadingVolume();
     SEQUENCER_EX_InitPrecountBar();
-    C_SIGNAL_gestisciPots(1);
+    C_SIGNAL_UpdatePots(1);
 
     if (mfi->tpqn == 0)
         mfi->tpqn = uint16_t((buffer[12] << 8) | buffer[13]);

@@ -120,9 +120,8 @@ void streamError(uint16_t code, uint16_t stopReason = 0)
     EngineSlotTiming &e = T();
     if (!e.errorReported) {
         e.errorReported = 1;
-        rtLogMsg(1, LOG_SRC, __LINE__, "Errore durante la riproduzione MIDI, codice %d", code);
-        rtLogMsg(1, LOG_SRC, __LINE__, "Fine esecuzione brano");
-        C_SIGNAL_FineBrano();
+        rtLogMsg(1, LOG_SRC, __LINE__, "MIDI playback error, code %d: the song ends here", code);
+        C_SIGNAL_SongEnded();
     }
 }
 
@@ -371,7 +370,7 @@ Run endOfSong()
         SEQUENCER_EX_RewindToTargetBar(0);
         if (!(StFlag.fetch_or(ST_PAUSE) & ST_PAUSE))
             silenceAll();
-        C_SIGNAL_FineBrano();
+        C_SIGNAL_SongEnded();
         return Run::End;
     }
     if (jumpStatus.load() == JUMP_FADE_OUT) {
@@ -389,7 +388,7 @@ Run endOfSong()
         stop.store(1);
         stopchi.store(STOPCHI_SONG_END);
     }
-    C_SIGNAL_FineBrano();
+    C_SIGNAL_SongEnded();
     return Run::End;
 }
 
@@ -594,7 +593,7 @@ void notePath(const ChannelEvent &e, bool &playIt)
         EngineSlotTiming &timing = T();
         if (!timing.badNoteReported) {
             timing.badNoteReported = 1;
-            rtLogMsg(1, LOG_SRC, __LINE__, "Bingo !!! Trap Errore nei salti Mf5 !!!");
+            rtLogMsg(1, LOG_SRC, __LINE__, "A note with a data byte of 80 or above: the stream is damaged");
         }
         playIt = false;
         return;
@@ -933,7 +932,7 @@ void programChange(uint8_t status, uint8_t program, int &len)
                 len = putProgram(msg, ch, row.program, row.bank != 0, row.bank);
                 done = true;
             } else {
-                rtLogMsg(2, LOG_SRC, __LINE__, "Suono con insert non trovato prg=%d bank=%d", L.program,
+                rtLogMsg(2, LOG_SRC, __LINE__, "No sound with an insertion effect for program %d bank %d", L.program,
                          L.bank);
             }
         }

@@ -1535,7 +1535,7 @@ private slots:
         };
         QCOMPARE(shownLength(imported), QString("00\u203248\u2033"));
         QVERIFY(window()->onStartSongPath(imported, 1));
-        QCOMPARE(currSong->getDurataBranoSec(), 48u);
+        QCOMPARE(currSong->lengthSeconds(), 48u);
         QCOMPARE(shownLength(song("a")), QString("--"));
     }
 

@@ -49,7 +49,7 @@ TransportSong TransportSong::of(Song &song)
     TransportSong t;
     t.loaded = song.isLoaded();
     t.baseType = int(song.baseType());
-    t.lengthSec = song.getDurataBranoSec();
+    t.lengthSec = song.lengthSeconds();
     t.lastBar = song.barsBeats().isEmpty() ? -1 : int(song.barsBeats().last().bar);
     return t;
 }

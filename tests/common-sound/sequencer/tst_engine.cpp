@@ -140,14 +140,14 @@ private slots:
         SEQUENCER_EX_ActionResume();
         rig.driver.advance(3000);
         QCOMPARE(int(SEQUENCER_EX_GetMfi1()->errorCode), error);
-        QCOMPARE(rig.sigs.count("fineBrano"), 1);
+        QCOMPARE(rig.sigs.count("songEnded"), 1);
         QCOMPARE(int(rig.noteOns(1).size()), notesBefore);
         QVERIFY(SEQUENCER_EX_GetMfi1()->readPosition <= SEQUENCER_EX_GetMfi1()->streamLength);
         // Seconds later nothing has been read again or reported again.
         const uint32_t pos = SEQUENCER_EX_GetMfi1()->readPosition;
         rig.driver.advance(2000);
         QCOMPARE(SEQUENCER_EX_GetMfi1()->readPosition, pos);
-        QCOMPARE(rig.sigs.count("fineBrano"), 1);
+        QCOMPARE(rig.sigs.count("songEnded"), 1);
         SEQUENCER_EX_ActionStop();
         QCOMPARE(int(SEQUENCER_EX_Stop()), 1);
     }
@@ -170,7 +170,7 @@ private slots:
         QVERIFY(rig.play(b.build(), false, setup));
         QVERIFY(rig.playToEnd(5000));
         QCOMPARE(int(SEQUENCER_EX_GetMfi1()->errorCode), 0);
-        const uint64_t end = rig.sigs.named("fineBrano")[0].ms;
+        const uint64_t end = rig.sigs.named("songEnded")[0].ms;
         QByteArrayList song, tail;
         for (const TimedMessage &m : rig.messages(1))
             if (m.ms >= end)
@@ -187,7 +187,7 @@ private slots:
         QCOMPARE(tail[45], QByteArray("bf 7b 00"));
         QVERIFY(tail.contains(QByteArray("f0 7e 7f 09 01 f7")));
         rig.driver.advance(2000);
-        QCOMPARE(rig.sigs.count("fineBrano"), 1);
+        QCOMPARE(rig.sigs.count("songEnded"), 1);
     }
 
     // Master Volume follows the music volume, the fade level, the master
