@@ -581,23 +581,6 @@ void MidiEdit::undoAll()
         undoTrack(c, 0);
 }
 
-void MidiEdit::restoreAll()
-{
-    if (!isBound())
-        return;
-    setHeader(ChorusType, m_base.chorusType);
-    setHeader(ChorusLevel, m_base.chorusLevel);
-    setHeader(ReverbType, m_base.reverbType);
-    setHeader(ReverbLevel, m_base.reverbLevel);
-    for (uint16_t c = 0; c < 16; ++c) {
-        const MidiEditTrack &b = m_base.tracks[c][0];
-        resetTrack(b, c, 0);
-        for (int f : kSoundFields)
-            setField(Field(f), b.*kFields[f].track, c, 0);
-        TrackInsEffectChanged(b.insertId, c, 0);
-    }
-}
-
 // ---- comparing and saving
 
 bool MidiEdit::isSetDataEqual(const MIDI_SETTING_DATA &a, const MIDI_SETTING_DATA &b)

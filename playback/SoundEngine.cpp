@@ -8,7 +8,6 @@
 #include "RtMidiOutWrapper.h"
 #include "SoftSynth.h"
 #include "Sequencer.h"
-#include "SongRW.h"
 #include "logmsg.h"
 #include "sequencer_ex.h"
 #include "volumes.h"
@@ -608,19 +607,6 @@ void SoundEngine::setMelodyMuteTrack(int channel)
 void SoundEngine::setFastRun(bool on)
 {
     m_sequencer->setFastRun(on ? 1 : 0);
-}
-
-void SoundEngine::revertFile()
-{
-    const QString path = currSong->path();
-    if (!SongRW::restoreBackup(path))
-        return;
-    if (currSong->baseType() == SONG_FORMAT_MP3) {
-        m_audio->stopAudio();
-        m_audio->releaseFile();
-    }
-    if (currSong->loadSongFile(path, -1, QString()) && isMidi())
-        m_midiEdit->restoreAll();
 }
 
 void SoundEngine::setTrackVolume(int channel, int volume)

@@ -111,9 +111,6 @@ public:
     void changeDrumWithStruct(const GS_DRUM_KIT_NAME *kit, int channel);
     MidiEdit *midiEdit() const { return m_midiEdit.get(); }
 
-    // Puts the song file's backup back and loads the song again.
-    void revertFile();
-
     // ---- outputs and devices
 
     // "Timbra MIDI Module" -> 1000 while the synthesizer is switched on,
