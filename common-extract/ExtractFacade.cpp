@@ -157,13 +157,13 @@ MARKER_EV *Extract::GetMarkerStructItem(s_StreamData *song, int index)
 int Extract::GetNumBarsBeats()
 {
     ExtractLocker lock;
-    return std::clamp(BarPositionsCount, 0, MAX_BAR_BEAT_POS);
+    return int(BarPositions.size());
 }
 
 BAR_BEAT_POS *Extract::GetBarBeatStructItem(int index)
 {
     ExtractLocker lock;
-    return itemAt(BarPositions, std::clamp(BarPositionsCount, 0, MAX_BAR_BEAT_POS), index);
+    return itemAt(BarPositions.data(), int(BarPositions.size()), index);
 }
 
 int Extract::ConvMarkersFromEventsToDataStr(const QList<MARKER_EV> &markers, QByteArray &out)

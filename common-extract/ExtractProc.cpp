@@ -174,12 +174,7 @@ bool putPseudo(uint8_t type, int value)
 
 void addBarBeat(int bar, int beat, uint32_t tick)
 {
-    if (BarPositionsCount >= MAX_BAR_BEAT_POS)
-        return;
-    BAR_BEAT_POS &p = BarPositions[BarPositionsCount++];
-    p.bar = uint16_t(bar);
-    p.beat = uint16_t(beat);
-    p.tick = tick;
+    BarPositions.push_back({uint16_t(bar), uint16_t(beat), tick});
 }
 
 void setTimeSignature(int beatsPerBar, int unit)
@@ -897,7 +892,7 @@ void resetTables()
         noteScore[i].store(0, std::memory_order_relaxed);
     }
     SongTickPerBarCount = 0;
-    BarPositionsCount = 0;
+    BarPositions.clear();
 }
 
 void completeEffects()

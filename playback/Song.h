@@ -193,6 +193,7 @@ private:
     MidiInfos m_infos{};
     Mfi m_mfi{};
     Db m_db{};
+    // Of a static object: its pages take memory only as far as songs reach.
     uint8_t m_eventBuffer[EVENT_BUFFER_SIZE]{};
     bool m_editing = false;
     QMutex m_mutex;

@@ -30,7 +30,8 @@
 Sequencer *sequencer = nullptr;
 
 namespace {
-// The engine's two event buffers.
+// The engine's two event buffers. Static, so that nothing is allocated for a
+// song start, and a song fills only the pages it needs.
 uint8_t g_eventBuffer[2][EVENT_BUFFER_SIZE];
 
 constexpr int POSITION_STEP = 100;          // stream bytes between position reports

@@ -70,13 +70,14 @@ int PLAY_EX_PlayProcedure(unsigned start, s_StreamData *song)
     std::memcpy(stream, song->midiStream, sizeof *stream);
     std::memcpy(mfi, song->mfi, sizeof *mfi);
     std::memcpy(db, song->db, sizeof *db);
-    std::memcpy(buffer, songEvents(song), EVENT_BUFFER_SIZE);
+    if (mfi->streamLength > EVENT_BUFFER_SIZE)
+        mfi->streamLength = EVENT_BUFFER_SIZE;
+    // The song's events only: the engine reads no further.
+    std::memcpy(buffer, songEvents(song), mfi->streamLength);
 
     stream->db = db;
     infos->db = db;
     mfi->buffer = buffer;
-    if (mfi->streamLength > EVENT_BUFFER_SIZE)
-        mfi->streamLength = EVENT_BUFFER_SIZE;
     stream->port = uint8_t(port);
 
     SEQUENCER_EX_SetEnableIntrAdvance(0);

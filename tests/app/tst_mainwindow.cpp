@@ -361,7 +361,7 @@ private slots:
         QTest::newRow("too large") << false << "large" << 0 << 0 << -1
                                    << "too large for a song: 70.0 MiB, at most 64.0 MiB";
         QTest::newRow("a folder") << true << "folder" << 0 << 0 << -1 << "not a file: a folder, a device or a pipe";
-        QTest::newRow("1,001 bars") << true << "long" << 0 << 0 << -1 << "too long to play: more than 1000 bars";
+        QTest::newRow("10,001 bars") << true << "long" << 0 << 0 << -1 << "too long to play: more than 10000 bars";
         QTest::newRow("a name in Latin-1") << true << "latin1" << 0 << 0 << 1 << "";
     }
     void requests()
@@ -387,10 +387,10 @@ private slots:
             QVERIFY(QFile::copy(song("a"), path) && QFile(path).resize(qint64(70) << 20));
         if (file == "folder")
             QVERIFY(QDir().mkpath(path));
-        // Two notes 1,001 bars apart.
+        // Two notes 10,001 bars apart.
         if (file == "long")
-            TestUtil::writeFile(path, QByteArray::fromHex("4d546864000000060000000101e04d54726b0000000e"
-                                                          "00903c40f5a700803c0000ff2f00"));
+            TestUtil::writeFile(path, QByteArray::fromHex("4d546864000000060000000101e04d54726b0000000f"
+                                                          "00903c408993ff00803c0000ff2f00"));
         QSignalSpy states(window()->engine(), &SoundEngine::playStateChanged);
         const bool ok = byPath ? window()->onStartSongPath(path, action)
                                : window()->startSongPlaylist(info(path), action, -1, QString(), -1);
