@@ -560,22 +560,18 @@ void SoundEngine::changeKeyWithOutSaving(int delta)
     applyKey(delta);
 }
 
+// The song's own offsets: every change sets them, and a start plays them
+// (an MP3's audio path takes them only then).
 int SoundEngine::getDeltaBpm() const
 {
-    if (!currSong->isLoaded())
-        return 0;
-    if (currSong->baseType() == SONG_FORMAT_MP3)
-        return m_audio->getDeltaBpm();
-    return currSong->db().tempoDelta;
+    const int d = currSong->isLoaded() ? currSong->db().tempoDelta : 0;
+    return bpmInRange(d) ? d : 0;
 }
 
 int SoundEngine::getDeltaKey() const
 {
-    if (!currSong->isLoaded())
-        return 0;
-    if (currSong->baseType() == SONG_FORMAT_MP3)
-        return m_audio->getDeltaKey();
-    return currSong->db().transpose;
+    const int k = currSong->isLoaded() ? currSong->db().transpose : 0;
+    return keyInRange(k) ? k : 0;
 }
 
 void SoundEngine::setSlidersVol(eSliders group, int volume)

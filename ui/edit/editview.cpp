@@ -140,8 +140,19 @@ void editView::createChildInstr()
     clearStrips();
     m_songPath = currSong->isLoaded() ? currSong->path() : QString();
     m_songType = currSong->isLoaded() ? currSong->baseType() : 0;
-    m_deltaKey = m_startDeltaKey = m_engine->getDeltaKey();
-    m_deltaBpm = m_startDeltaBpm = m_engine->getDeltaBpm();
+    m_deltaKey = m_engine->getDeltaKey();
+    m_deltaBpm = m_engine->getDeltaBpm();
+    // A key or tempo set while the song waited is an edit of this play, so
+    // that its stop writes it: the file holds what the page showed before.
+    if (m_songPath.isEmpty() || m_songPath != m_shownPath) {
+        m_startDeltaKey = m_deltaKey;
+        m_startDeltaBpm = m_deltaBpm;
+    } else if (m_songType == SONG_FORMAT_MIDI) {
+        MIDI_SETTING_DATA inFile = m_engine->midiEdit()->savedData();
+        inFile.deltaKey = int16_t(m_startDeltaKey);
+        inFile.deltaBpm = int16_t(m_startDeltaBpm);
+        m_engine->midiEdit()->setSavedData(inFile);
+    }
     adoptPending();
     // Told before the first edit, not at the stop: the song is heard as
     // edited, but its file will not take the edits.
@@ -228,12 +239,17 @@ void editView::onTrackStopped()
 
 void editView::on_loadSongChange(Song::LoadSongState state)
 {
+    if (state == Song::eLsDownloading)
+        return;
     // Unloaded or replaced around the transport, with no stop first: the
     // edits are still saved, into the song they were made on.
-    if ((state == Song::eLsUnloaded || state == Song::eLsLoaded) && !m_songPath.isEmpty())
-        saveAndClear();
-    else if (state == Song::eLsLoaded)
-        clearStrips();
+    if (!m_songPath.isEmpty()) {
+        if (state != Song::eLsReload)
+            saveAndClear();
+        return;
+    }
+    clearStrips();
+    showLoadedSong();
 }
 
 void editView::stepKey(int step)
@@ -506,12 +522,22 @@ void editView::saveAndClear()
         m_unkept = {};
     showSaveMessage();
     m_saveOnStop = true;
-    m_keySign.clear();
-    m_deltaBpm = m_deltaKey = m_startDeltaBpm = m_startDeltaKey = 0;
-    m_bpm = 0;
     m_songPath.clear();
-    m_songType = 0;
+    clearStrips();
+    showLoadedSong();
+}
+
+void editView::showLoadedSong()
+{
+    const bool loaded = currSong->isLoaded();
+    m_shownPath = loaded ? currSong->path() : QString();
+    m_songType = loaded ? currSong->baseType() : 0;
+    m_deltaKey = m_startDeltaKey = m_engine->getDeltaKey();
+    m_deltaBpm = m_startDeltaBpm = m_engine->getDeltaBpm();
+    if (!loaded) {
+        m_keySign.clear();
+        m_bpm = 0;
+    }
     refreshLabelBpm();
     refreshLabelKey();
-    clearStrips();
 }

@@ -111,6 +111,9 @@ private:
     // the edits still pending.
     void saveEdits();
     void saveAndClear();
+    // Between a song's plays, stopped or just loaded: the key and tempo it
+    // keeps, shown and counted from; nothing without a song.
+    void showLoadedSong();
     void clearStrips();
     void addStrip(ControlTrackSmall *strip);
     bool isMp3() const;
@@ -145,6 +148,8 @@ private:
     QString m_keySign;
     QString m_songPath;
     uint32_t m_songType = 0;
+    // The song shown between its plays, whose file holds the start values.
+    QString m_shownPath;
     QList<ControlTrackSmall *> m_byChannel;
     QLabel *m_saveMessage = nullptr;
     QList<Pending> m_pending;
