@@ -190,6 +190,7 @@ private:
     // A start, seek or resume: the reports start again.
     void restartLatency();
     uint audioHeard();
+    int midiHeardTick(int tick, int bpm);
     void reportStill();
     void seekPendingBar();
 

@@ -223,6 +223,11 @@ private slots:
         if (action == "pause") {
             QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPaused), SoundEngine::ePsPaused);
             QVERIFY(silent());
+            // A seek made meanwhile is shown at once: bar 2 at 4 s, bar 0 at 0.
+            m_engine->jumpTo(2);
+            QCOMPARE(m_msec.last(), 4000u);
+            m_engine->jumpTo(0);
+            QCOMPARE(m_msec.last(), 0u);
             QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
             QVERIFY(sounding());
         } else if (action == "stop") {
