@@ -578,8 +578,8 @@ ChannelEvent channelEvent()
     return e;
 }
 
-// The note's level on the channel's meter; a note-on the mix lets sound
-// marks the song as having started.
+// The note's level on the channel's meter; a note-on of a channel not muted
+// counts as a note seen.
 void noteMeter(const ChannelEvent &e, bool noteOn, bool drum)
 {
     const uint8_t key = e.msg[1];

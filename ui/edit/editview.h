@@ -14,6 +14,10 @@
 // tried again at every stop and at quit until they are written or the user
 // leaves without them.
 //
+// Between its plays (stopped, or loaded and not started) the page shows the
+// key and tempo the song keeps and its buttons count from them; a change made
+// then is heard at Play and written at that play's stop.
+//
 // The save goes to the song the strips were built for: its path and format
 // are taken when the song starts, so an unload or a new load before the stop
 // never loses the edits or writes them into another file; an unload that
