@@ -315,10 +315,6 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <translation>Achtung</translation>
     </message>
     <message>
-        <source>Cannot play this file</source>
-        <translation>Diese Datei kann nicht abgespielt werden</translation>
-    </message>
-    <message>
         <source>Melody ON</source>
         <translation>Melodie AN</translation>
     </message>
@@ -413,42 +409,6 @@ Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart
         <translation>Änderungen nicht gespeichert</translation>
     </message>
     <message>
-        <source>no such file</source>
-        <translation>die Datei existiert nicht</translation>
-    </message>
-    <message>
-        <source>not a file: a folder, a device or a pipe</source>
-        <translation>keine Datei: ein Ordner, ein Gerät oder eine Pipe</translation>
-    </message>
-    <message>
-        <source>cannot be read: %1</source>
-        <translation>kann nicht gelesen werden: %1</translation>
-    </message>
-    <message>
-        <source>the file is empty</source>
-        <translation>die Datei ist leer</translation>
-    </message>
-    <message>
-        <source>too large for a song: %1, at most %2</source>
-        <translation>zu groß für einen Song: %1, höchstens %2</translation>
-    </message>
-    <message>
-        <source>not a song file the program plays</source>
-        <translation>keine Song-Datei, die das Programm abspielt</translation>
-    </message>
-    <message>
-        <source>its MIDI data cannot be read</source>
-        <translation>seine MIDI-Daten können nicht gelesen werden</translation>
-    </message>
-    <message>
-        <source>no audio the program can decode</source>
-        <translation>kein Audio, das das Programm dekodieren kann</translation>
-    </message>
-    <message>
-        <source>the player could not load it</source>
-        <translation>der Player konnte ihn nicht laden</translation>
-    </message>
-    <message>
         <source>These files are too large to be songs:</source>
         <translation>Diese Dateien sind zu groß, um Songs zu sein:</translation>
     </message>
@@ -527,30 +487,6 @@ Die Neuheiten werden beim nächsten Start erneut geladen.</translation>
 The update is offered again at the next start of the program.</source>
         <translation>Das Update konnte nicht heruntergeladen werden: %1.
 Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
-    </message>
-    <message>
-        <source>too large to play: its notes and other events take more than %1 once read</source>
-        <translation>zu groß zum Abspielen: seine Noten und übrigen Ereignisse belegen gelesen mehr als %1</translation>
-    </message>
-    <message>
-        <source>too long to play: more than %1 bars</source>
-        <translation>zu lang zum Abspielen: mehr als %1 Takte</translation>
-    </message>
-    <message>
-        <source>too many lyric rows to show: more than %1</source>
-        <translation>zu viele Liedtextzeilen zum Anzeigen: mehr als %1</translation>
-    </message>
-    <message>
-        <source>too many lyric syllables to show: more than %1</source>
-        <translation>zu viele Liedtextsilben zum Anzeigen: mehr als %1</translation>
-    </message>
-    <message>
-        <source>too many chords to show: more than %1</source>
-        <translation>zu viele Akkorde zum Anzeigen: mehr als %1</translation>
-    </message>
-    <message>
-        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
-        <translation>seine Zeiteinteilung (eine Auflösung von 0 oder Bilder von Film oder Video) spielt das Programm nicht</translation>
     </message>
 </context>
 <context>
@@ -1074,6 +1010,89 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
     </message>
 </context>
 <context>
+    <name>StartedSong</name>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>Diese Datei kann nicht abgespielt werden</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>die Datei existiert nicht</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>keine Datei: ein Ordner, ein Gerät oder eine Pipe</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>die Datei ist leer</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>zu groß für einen Song: %1, höchstens %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>keine Song-Datei, die das Programm abspielt</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>seine MIDI-Daten können nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>zu groß zum Abspielen: seine Noten und übrigen Ereignisse belegen gelesen mehr als %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>zu lang zum Abspielen: mehr als %1 Takte</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>zu viele Liedtextzeilen zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>zu viele Liedtextsilben zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>zu viele Akkorde zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>seine Zeiteinteilung (eine Auflösung von 0 oder Bilder von Film oder Video) spielt das Programm nicht</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>kein Audio, das das Programm dekodieren kann</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>der Player konnte ihn nicht laden</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>Die Änderungen an %1 wurden nicht behalten: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>Die Änderungen an %1 sind zu hören, werden aber nicht behalten: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>Die Änderungen an %1 konnten noch nicht geschrieben werden: %2. Sie bleiben erhalten und werden beim nächsten Stopp oder beim Beenden des Programms erneut geschrieben.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>Die Änderungen an %1 konnten nicht geschrieben werden: %2.</translation>
+    </message>
+</context>
+<context>
     <name>StoreAnswer</name>
     <message>
         <source>a web page came instead of the store&apos;s answer (the network may want you to sign in through a web browser first, or the store is under maintenance)</source>
@@ -1163,22 +1182,6 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
     <message>
         <source>Faster</source>
         <translation>Schneller</translation>
-    </message>
-    <message>
-        <source>The changes to %1 were not kept: %2.</source>
-        <translation>Die Änderungen an %1 wurden nicht behalten: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 are heard but will not be kept: %2.</source>
-        <translation>Die Änderungen an %1 sind zu hören, werden aber nicht behalten: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
-        <translation>Die Änderungen an %1 konnten noch nicht geschrieben werden: %2. Sie bleiben erhalten und werden beim nächsten Stopp oder beim Beenden des Programms erneut geschrieben.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written: %2.</source>
-        <translation>Die Änderungen an %1 konnten nicht geschrieben werden: %2.</translation>
     </message>
     <message>
         <source>Restore the original settings</source>

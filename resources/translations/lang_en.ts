@@ -315,10 +315,6 @@ Check the internet connection and press Log in again.</translation>
         <translation>Attention</translation>
     </message>
     <message>
-        <source>Cannot play this file</source>
-        <translation>Cannot play this file</translation>
-    </message>
-    <message>
         <source>Melody ON</source>
         <translation>Melody ON</translation>
     </message>
@@ -413,42 +409,6 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>Changes not saved</translation>
     </message>
     <message>
-        <source>no such file</source>
-        <translation>no such file</translation>
-    </message>
-    <message>
-        <source>not a file: a folder, a device or a pipe</source>
-        <translation>not a file: a folder, a device or a pipe</translation>
-    </message>
-    <message>
-        <source>cannot be read: %1</source>
-        <translation>cannot be read: %1</translation>
-    </message>
-    <message>
-        <source>the file is empty</source>
-        <translation>the file is empty</translation>
-    </message>
-    <message>
-        <source>too large for a song: %1, at most %2</source>
-        <translation>too large for a song: %1, at most %2</translation>
-    </message>
-    <message>
-        <source>not a song file the program plays</source>
-        <translation>not a song file the program plays</translation>
-    </message>
-    <message>
-        <source>its MIDI data cannot be read</source>
-        <translation>its MIDI data cannot be read</translation>
-    </message>
-    <message>
-        <source>no audio the program can decode</source>
-        <translation>no audio the program can decode</translation>
-    </message>
-    <message>
-        <source>the player could not load it</source>
-        <translation>the player could not load it</translation>
-    </message>
-    <message>
         <source>These files are too large to be songs:</source>
         <translation>These files are too large to be songs:</translation>
     </message>
@@ -527,30 +487,6 @@ The news are fetched again at the next start.</translation>
 The update is offered again at the next start of the program.</source>
         <translation>The update could not be downloaded: %1.
 The update is offered again at the next start of the program.</translation>
-    </message>
-    <message>
-        <source>too large to play: its notes and other events take more than %1 once read</source>
-        <translation>too large to play: its notes and other events take more than %1 once read</translation>
-    </message>
-    <message>
-        <source>too long to play: more than %1 bars</source>
-        <translation>too long to play: more than %1 bars</translation>
-    </message>
-    <message>
-        <source>too many lyric rows to show: more than %1</source>
-        <translation>too many lyric rows to show: more than %1</translation>
-    </message>
-    <message>
-        <source>too many lyric syllables to show: more than %1</source>
-        <translation>too many lyric syllables to show: more than %1</translation>
-    </message>
-    <message>
-        <source>too many chords to show: more than %1</source>
-        <translation>too many chords to show: more than %1</translation>
-    </message>
-    <message>
-        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
-        <translation>its timing (a division of 0, or frames of film or video) is not one the program plays</translation>
     </message>
 </context>
 <context>
@@ -1074,6 +1010,89 @@ The synthesizer stays silent without it; start the program again to retry.</tran
     </message>
 </context>
 <context>
+    <name>StartedSong</name>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>Cannot play this file</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>not a file: a folder, a device or a pipe</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>the file is empty</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>too large for a song: %1, at most %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>not a song file the program plays</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>its MIDI data cannot be read</translation>
+    </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>too large to play: its notes and other events take more than %1 once read</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>too long to play: more than %1 bars</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>too many lyric rows to show: more than %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>too many lyric syllables to show: more than %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>too many chords to show: more than %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>its timing (a division of 0, or frames of film or video) is not one the program plays</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>no audio the program can decode</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>the player could not load it</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>The changes to %1 were not kept: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>The changes to %1 are heard but will not be kept: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>The changes to %1 could not be written: %2.</translation>
+    </message>
+</context>
+<context>
     <name>StoreAnswer</name>
     <message>
         <source>a web page came instead of the store&apos;s answer (the network may want you to sign in through a web browser first, or the store is under maintenance)</source>
@@ -1163,22 +1182,6 @@ The synthesizer stays silent without it; start the program again to retry.</tran
     <message>
         <source>Faster</source>
         <translation>Faster</translation>
-    </message>
-    <message>
-        <source>The changes to %1 were not kept: %2.</source>
-        <translation>The changes to %1 were not kept: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 are heard but will not be kept: %2.</source>
-        <translation>The changes to %1 are heard but will not be kept: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
-        <translation>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written: %2.</source>
-        <translation>The changes to %1 could not be written: %2.</translation>
     </message>
     <message>
         <source>Restore the original settings</source>

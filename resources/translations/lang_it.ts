@@ -315,10 +315,6 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <translation>Attenzione</translation>
     </message>
     <message>
-        <source>Cannot play this file</source>
-        <translation>Impossibile riprodurre questo file</translation>
-    </message>
-    <message>
         <source>Melody ON</source>
         <translation>Melodia ON</translation>
     </message>
@@ -413,42 +409,6 @@ Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuo
         <translation>Modifiche non salvate</translation>
     </message>
     <message>
-        <source>no such file</source>
-        <translation>il file non esiste</translation>
-    </message>
-    <message>
-        <source>not a file: a folder, a device or a pipe</source>
-        <translation>non è un file: è una cartella, un dispositivo o una pipe</translation>
-    </message>
-    <message>
-        <source>cannot be read: %1</source>
-        <translation>impossibile leggerlo: %1</translation>
-    </message>
-    <message>
-        <source>the file is empty</source>
-        <translation>il file è vuoto</translation>
-    </message>
-    <message>
-        <source>too large for a song: %1, at most %2</source>
-        <translation>troppo grande per un brano: %1, al massimo %2</translation>
-    </message>
-    <message>
-        <source>not a song file the program plays</source>
-        <translation>non è un file di brano che il programma riproduce</translation>
-    </message>
-    <message>
-        <source>its MIDI data cannot be read</source>
-        <translation>i suoi dati MIDI non sono leggibili</translation>
-    </message>
-    <message>
-        <source>no audio the program can decode</source>
-        <translation>nessun audio che il programma sappia decodificare</translation>
-    </message>
-    <message>
-        <source>the player could not load it</source>
-        <translation>il lettore non è riuscito a caricarlo</translation>
-    </message>
-    <message>
         <source>These files are too large to be songs:</source>
         <translation>Questi file sono troppo grandi per essere brani:</translation>
     </message>
@@ -527,30 +487,6 @@ Le novità verranno scaricate di nuovo al prossimo avvio.</translation>
 The update is offered again at the next start of the program.</source>
         <translation>Impossibile scaricare l&apos;aggiornamento: %1.
 L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</translation>
-    </message>
-    <message>
-        <source>too large to play: its notes and other events take more than %1 once read</source>
-        <translation>troppo grande per essere suonato: le sue note e gli altri eventi, una volta letti, occupano più di %1</translation>
-    </message>
-    <message>
-        <source>too long to play: more than %1 bars</source>
-        <translation>troppo lungo per essere suonato: più di %1 battute</translation>
-    </message>
-    <message>
-        <source>too many lyric rows to show: more than %1</source>
-        <translation>troppe righe di testo da mostrare: più di %1</translation>
-    </message>
-    <message>
-        <source>too many lyric syllables to show: more than %1</source>
-        <translation>troppe sillabe di testo da mostrare: più di %1</translation>
-    </message>
-    <message>
-        <source>too many chords to show: more than %1</source>
-        <translation>troppi accordi da mostrare: più di %1</translation>
-    </message>
-    <message>
-        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
-        <translation>la sua temporizzazione (una divisione pari a 0, o fotogrammi di film o video) non è una che il programma suona</translation>
     </message>
 </context>
 <context>
@@ -1074,6 +1010,89 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
     </message>
 </context>
 <context>
+    <name>StartedSong</name>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>Impossibile riprodurre questo file</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>il file non esiste</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>non è un file: è una cartella, un dispositivo o una pipe</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>impossibile leggerlo: %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>il file è vuoto</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>troppo grande per un brano: %1, al massimo %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>non è un file di brano che il programma riproduce</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>i suoi dati MIDI non sono leggibili</translation>
+    </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>troppo grande per essere suonato: le sue note e gli altri eventi, una volta letti, occupano più di %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>troppo lungo per essere suonato: più di %1 battute</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>troppe righe di testo da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>troppe sillabe di testo da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>troppi accordi da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>la sua temporizzazione (una divisione pari a 0, o fotogrammi di film o video) non è una che il programma suona</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>nessun audio che il programma sappia decodificare</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>il lettore non è riuscito a caricarlo</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>Le modifiche a %1 non sono state mantenute: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>Le modifiche a %1 si sentono ma non saranno mantenute: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>Le modifiche a %1 non sono ancora state scritte: %2. Restano in sospeso e saranno scritte al prossimo arresto o all&apos;uscita dal programma.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>Le modifiche a %1 non sono state scritte: %2.</translation>
+    </message>
+</context>
+<context>
     <name>StoreAnswer</name>
     <message>
         <source>a web page came instead of the store&apos;s answer (the network may want you to sign in through a web browser first, or the store is under maintenance)</source>
@@ -1163,22 +1182,6 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
     <message>
         <source>Faster</source>
         <translation>Più veloce</translation>
-    </message>
-    <message>
-        <source>The changes to %1 were not kept: %2.</source>
-        <translation>Le modifiche a %1 non sono state mantenute: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 are heard but will not be kept: %2.</source>
-        <translation>Le modifiche a %1 si sentono ma non saranno mantenute: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
-        <translation>Le modifiche a %1 non sono ancora state scritte: %2. Restano in sospeso e saranno scritte al prossimo arresto o all&apos;uscita dal programma.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written: %2.</source>
-        <translation>Le modifiche a %1 non sono state scritte: %2.</translation>
     </message>
     <message>
         <source>Restore the original settings</source>

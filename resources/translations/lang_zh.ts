@@ -315,10 +315,6 @@ Check the internet connection and press Login again.</source>
         <translation>注意</translation>
     </message>
     <message>
-        <source>Cannot play this file</source>
-        <translation>无法播放此文件</translation>
-    </message>
-    <message>
         <source>Melody ON</source>
         <translation>旋律 开</translation>
     </message>
@@ -413,42 +409,6 @@ Check the internet connection; the update is offered again at the next start of 
         <translation>更改未保存</translation>
     </message>
     <message>
-        <source>no such file</source>
-        <translation>文件不存在</translation>
-    </message>
-    <message>
-        <source>not a file: a folder, a device or a pipe</source>
-        <translation>不是文件：是文件夹、设备或管道</translation>
-    </message>
-    <message>
-        <source>cannot be read: %1</source>
-        <translation>无法读取：%1</translation>
-    </message>
-    <message>
-        <source>the file is empty</source>
-        <translation>文件为空</translation>
-    </message>
-    <message>
-        <source>too large for a song: %1, at most %2</source>
-        <translation>作为歌曲过大：%1，最多 %2</translation>
-    </message>
-    <message>
-        <source>not a song file the program plays</source>
-        <translation>不是本程序可播放的歌曲文件</translation>
-    </message>
-    <message>
-        <source>its MIDI data cannot be read</source>
-        <translation>无法读取其 MIDI 数据</translation>
-    </message>
-    <message>
-        <source>no audio the program can decode</source>
-        <translation>没有本程序可解码的音频</translation>
-    </message>
-    <message>
-        <source>the player could not load it</source>
-        <translation>播放器无法加载它</translation>
-    </message>
-    <message>
         <source>These files are too large to be songs:</source>
         <translation>这些文件过大，不能作为歌曲：</translation>
     </message>
@@ -527,30 +487,6 @@ The news are fetched again at the next start.</source>
 The update is offered again at the next start of the program.</source>
         <translation>无法下载更新：%1。
 下次启动程序时会再次提供此更新。</translation>
-    </message>
-    <message>
-        <source>too large to play: its notes and other events take more than %1 once read</source>
-        <translation>太大，无法播放：读取后其音符和其他事件超过 %1</translation>
-    </message>
-    <message>
-        <source>too long to play: more than %1 bars</source>
-        <translation>太长，无法播放：超过 %1 小节</translation>
-    </message>
-    <message>
-        <source>too many lyric rows to show: more than %1</source>
-        <translation>歌词行数太多，无法显示：超过 %1 行</translation>
-    </message>
-    <message>
-        <source>too many lyric syllables to show: more than %1</source>
-        <translation>歌词音节太多，无法显示：超过 %1 个</translation>
-    </message>
-    <message>
-        <source>too many chords to show: more than %1</source>
-        <translation>和弦太多，无法显示：超过 %1 个</translation>
-    </message>
-    <message>
-        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
-        <translation>其计时方式（分辨率为 0，或以电影或视频帧计）不是本程序能播放的</translation>
     </message>
 </context>
 <context>
@@ -1074,6 +1010,89 @@ The synthesizer stays silent without it; start the program again to retry.</sour
     </message>
 </context>
 <context>
+    <name>StartedSong</name>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>无法播放此文件</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>文件不存在</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>不是文件：是文件夹、设备或管道</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>无法读取：%1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>文件为空</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>作为歌曲过大：%1，最多 %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>不是本程序可播放的歌曲文件</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>无法读取其 MIDI 数据</translation>
+    </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>太大，无法播放：读取后其音符和其他事件超过 %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>太长，无法播放：超过 %1 小节</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>歌词行数太多，无法显示：超过 %1 行</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>歌词音节太多，无法显示：超过 %1 个</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>和弦太多，无法显示：超过 %1 个</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>其计时方式（分辨率为 0，或以电影或视频帧计）不是本程序能播放的</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>没有本程序可解码的音频</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>播放器无法加载它</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>对 %1 的更改未被保留：%2。</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>对 %1 的更改可以听到，但不会被保留：%2。</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>对 %1 的更改尚未写入：%2。更改已保留，将在下次停止或退出程序时再次写入。</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>无法写入对 %1 的更改：%2。</translation>
+    </message>
+</context>
+<context>
     <name>StoreAnswer</name>
     <message>
         <source>a web page came instead of the store&apos;s answer (the network may want you to sign in through a web browser first, or the store is under maintenance)</source>
@@ -1163,22 +1182,6 @@ The synthesizer stays silent without it; start the program again to retry.</sour
     <message>
         <source>Faster</source>
         <translation>加快</translation>
-    </message>
-    <message>
-        <source>The changes to %1 were not kept: %2.</source>
-        <translation>对 %1 的更改未被保留：%2。</translation>
-    </message>
-    <message>
-        <source>The changes to %1 are heard but will not be kept: %2.</source>
-        <translation>对 %1 的更改可以听到，但不会被保留：%2。</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
-        <translation>对 %1 的更改尚未写入：%2。更改已保留，将在下次停止或退出程序时再次写入。</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written: %2.</source>
-        <translation>无法写入对 %1 的更改：%2。</translation>
     </message>
     <message>
         <source>Restore the original settings</source>
