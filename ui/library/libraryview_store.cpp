@@ -103,6 +103,20 @@ bool libraryView::takeReply(QNetworkReply *reply, QByteArray &body, const Phrase
     return takeReadReply(reply, body.size(), failed, StoreAnswer::reason(body, reply->rawHeader("Content-Type")));
 }
 
+Phrase libraryView::unadvisedFailure(int kind, const Phrase &failed)
+{
+    switch (kind) {
+    case SearchRequest:
+        return Phrase("libraryView", QT_TR_NOOP("The store cannot be searched now: %1. Your own songs are shown."));
+    case ListingRequest:
+        return Phrase("libraryView", QT_TR_NOOP("The store's songs of this list cannot be shown: %1."));
+    case InfoRequest:
+        return Phrase("libraryView", QT_TR_NOOP("The song's details cannot be shown: %1."));
+    default:
+        return failed;
+    }
+}
+
 bool libraryView::takeReadReply(QNetworkReply *reply, qint64 received, const Phrase &failed,
                                 const Phrase &unreadable)
 {
@@ -114,26 +128,12 @@ bool libraryView::takeReadReply(QNetworkReply *reply, qint64 received, const Phr
         return false;
     }
     const int kind = reply->property(kKindTag).toInt();
-    // The failure said without the advice to check the internet connection,
-    // for one no connection mends (an error, an answer too large, a request
-    // sent on to another site, a web page or a broken answer).
-    const auto unadvised = [kind, &failed] {
-        switch (kind) {
-        case SearchRequest:
-            return Phrase("libraryView", QT_TR_NOOP("The store cannot be searched now: %1. Your own songs are shown."));
-        case ListingRequest:
-            return Phrase("libraryView", QT_TR_NOOP("The store's songs of this list cannot be shown: %1."));
-        case InfoRequest:
-            return Phrase("libraryView", QT_TR_NOOP("The song's details cannot be shown: %1."));
-        default:
-            return failed;
-        }
-    };
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
     if (watch && !watch->failure(received).isEmpty()) {
         qWarning().noquote() << "libraryView: store request failed," << watch->failure(received)
                              << ":" << reply->url().toString();
-        showStoreFailure(kind, (watch->connectionFailed(received) ? failed : unadvised()).arg(watch->reason(received)));
+        showStoreFailure(kind, (watch->connectionFailed(received) ? failed : unadvisedFailure(kind, failed))
+                                   .arg(watch->reason(received)));
         return false;
     }
     // A web page or a broken answer must not pass for "nothing found": the
@@ -142,7 +142,7 @@ bool libraryView::takeReadReply(QNetworkReply *reply, qint64 received, const Phr
     if (!unreadable.isEmpty()) {
         qWarning().noquote() << "libraryView: store answer unreadable," << unreadable.text() << ":"
                              << reply->url().toString();
-        showStoreFailure(kind, unadvised().arg(unreadable));
+        showStoreFailure(kind, unadvisedFailure(kind, failed).arg(unreadable));
         return kind != InfoRequest;
     }
     clearStoreFailure(kind);
