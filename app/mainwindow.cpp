@@ -55,7 +55,7 @@ QString osTag()
     if (type.startsWith(QLatin1String("osx")) || type.startsWith(QLatin1String("mac")))
         return QStringLiteral("mac");
 #ifndef Q_OS_LINUX
-    qCritical() << "Non ho trovato il sistema operativo dell'host";
+    qCritical() << "The host's operating system is not one the version check knows";
 #endif
     return QStringLiteral("linux");
 }

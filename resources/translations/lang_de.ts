@@ -237,11 +237,11 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <translation>Karaoke-Fenster im Vollbild</translation>
     </message>
     <message>
-        <source>Riduci schermo</source>
+        <source>Reduce screen</source>
         <translation>Vollbild beenden</translation>
     </message>
     <message>
-        <source>Schermo intero</source>
+        <source>Full screen</source>
         <translation>Vollbild</translation>
     </message>
 </context>
@@ -371,11 +371,11 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <translation>Ein Update ist verfügbar. Möchten Sie es herunterladen?</translation>
     </message>
     <message>
-        <source>Download aggiornamento in corso</source>
+        <source>Downloading the update</source>
         <translation>Update wird heruntergeladen</translation>
     </message>
     <message>
-        <source>Annulla</source>
+        <source>Cancel</source>
         <translation>Abbrechen</translation>
     </message>
     <message>
@@ -391,11 +391,7 @@ Close the program and install it from there.</source>
 Beenden Sie das Programm und installieren Sie es von dort.</translation>
     </message>
     <message>
-        <source>Attenzione</source>
-        <translation>Achtung</translation>
-    </message>
-    <message>
-        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <source>An updated version of Timbra is available. Do you want to download it now?</source>
         <translation>Eine neue Version von Timbra ist verfügbar. Möchten Sie sie jetzt herunterladen?</translation>
     </message>
     <message>
@@ -492,7 +488,7 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
 <context>
     <name>MelodromeManager</name>
     <message>
-        <source>User non logged</source>
+        <source>Not logged in</source>
         <translation>Nicht angemeldet</translation>
     </message>
     <message>
@@ -914,19 +910,19 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <translation>Timbra</translation>
     </message>
     <message>
-        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <source>Turn your PC or Mac into a MIDI generator with professional sounds</source>
         <translation>Verwandeln Sie Ihren PC oder Mac in einen MIDI-Klangerzeuger mit professionellen Sounds</translation>
     </message>
     <message>
-        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <source>In combination with Velmar PC you can play MIDI files with the highest audio quality</source>
         <translation>Zusammen mit Velmar PC spielen Sie MIDI-Dateien in höchster Klangqualität</translation>
     </message>
     <message>
-        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <source>Over 180 sounds and 18 drum kits are at your disposal</source>
         <translation>Über 180 Klänge und 18 Drumkits stehen Ihnen zur Verfügung</translation>
     </message>
     <message>
-        <source>Download in corso...</source>
+        <source>Download in progress...</source>
         <translation>Download läuft...</translation>
     </message>
     <message>
@@ -934,30 +930,30 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <translation>Abbrechen</translation>
     </message>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>Achtung</translation>
     </message>
 </context>
 <context>
     <name>SoundfontManager</name>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>Achtung</translation>
     </message>
     <message>
-        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <source>Timbra cannot be downloaded now, please try again later</source>
         <translation>Timbra kann jetzt nicht heruntergeladen werden, bitte versuchen Sie es später erneut</translation>
     </message>
     <message>
-        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <source>Timbra needs to be downloaded. Do you want to proceed now?</source>
         <translation>Timbra muss heruntergeladen werden. Möchten Sie jetzt fortfahren?</translation>
     </message>
     <message>
-        <source>Download di Timbra in corso...</source>
+        <source>Downloading Timbra...</source>
         <translation>Timbra wird heruntergeladen...</translation>
     </message>
     <message>
-        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <source>Are you sure you want to stop the Timbra download?</source>
         <translation>Möchten Sie den Download von Timbra wirklich abbrechen?</translation>
     </message>
     <message>
@@ -1149,7 +1145,7 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
         <translation>Text</translation>
     </message>
     <message>
-        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <source>There are no chords in this backing track</source>
         <translation>Diese Begleitspur enthält keine Akkorde</translation>
     </message>
 </context>
@@ -1267,7 +1263,7 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
         <translation>Indizierung...</translation>
     </message>
     <message>
-        <source>Cerca sul sito web</source>
+        <source>Search on Melodrome website</source>
         <translation>Auf der Melodrome-Website suchen</translation>
     </message>
     <message>
@@ -1443,7 +1439,7 @@ Autoren: %8
 Gekauft: %9</translation>
     </message>
     <message>
-        <source>Si</source>
+        <source>Yes</source>
         <translation>Ja</translation>
     </message>
     <message>

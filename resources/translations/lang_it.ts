@@ -237,11 +237,11 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <translation>Finestra karaoke a schermo intero</translation>
     </message>
     <message>
-        <source>Riduci schermo</source>
+        <source>Reduce screen</source>
         <translation>Riduci schermo</translation>
     </message>
     <message>
-        <source>Schermo intero</source>
+        <source>Full screen</source>
         <translation>Schermo intero</translation>
     </message>
 </context>
@@ -371,11 +371,11 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <translation>È disponibile un aggiornamento, vuoi scaricarlo?</translation>
     </message>
     <message>
-        <source>Download aggiornamento in corso</source>
+        <source>Downloading the update</source>
         <translation>Download dell&apos;aggiornamento in corso</translation>
     </message>
     <message>
-        <source>Annulla</source>
+        <source>Cancel</source>
         <translation>Annulla</translation>
     </message>
     <message>
@@ -391,11 +391,7 @@ Close the program and install it from there.</source>
 Chiudi il programma e installalo da lì.</translation>
     </message>
     <message>
-        <source>Attenzione</source>
-        <translation>Attenzione</translation>
-    </message>
-    <message>
-        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <source>An updated version of Timbra is available. Do you want to download it now?</source>
         <translation>È disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</translation>
     </message>
     <message>
@@ -492,7 +488,7 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
 <context>
     <name>MelodromeManager</name>
     <message>
-        <source>User non logged</source>
+        <source>Not logged in</source>
         <translation>Utente non connesso</translation>
     </message>
     <message>
@@ -914,19 +910,19 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <translation>Timbra</translation>
     </message>
     <message>
-        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <source>Turn your PC or Mac into a MIDI generator with professional sounds</source>
         <translation>Trasforma il tuo PC o Mac in un generatore MIDI con suoni professionali</translation>
     </message>
     <message>
-        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <source>In combination with Velmar PC you can play MIDI files with the highest audio quality</source>
         <translation>Abbinato a Velmar PC ti permette di suonare file MIDI con la massima qualità audio</translation>
     </message>
     <message>
-        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <source>Over 180 sounds and 18 drum kits are at your disposal</source>
         <translation>A tua disposizione oltre 180 suoni e 18 drum kit</translation>
     </message>
     <message>
-        <source>Download in corso...</source>
+        <source>Download in progress...</source>
         <translation>Download in corso...</translation>
     </message>
     <message>
@@ -934,30 +930,30 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <translation>Annulla</translation>
     </message>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>Attenzione</translation>
     </message>
 </context>
 <context>
     <name>SoundfontManager</name>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>Attenzione</translation>
     </message>
     <message>
-        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <source>Timbra cannot be downloaded now, please try again later</source>
         <translation>Non è possibile scaricare Timbra adesso, riprova più tardi</translation>
     </message>
     <message>
-        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <source>Timbra needs to be downloaded. Do you want to proceed now?</source>
         <translation>È necessario scaricare Timbra, vuoi procedere ora?</translation>
     </message>
     <message>
-        <source>Download di Timbra in corso...</source>
+        <source>Downloading Timbra...</source>
         <translation>Download di Timbra in corso...</translation>
     </message>
     <message>
-        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <source>Are you sure you want to stop the Timbra download?</source>
         <translation>Sei sicuro di voler interrompere il download di Timbra?</translation>
     </message>
     <message>
@@ -1149,7 +1145,7 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
         <translation>Testo</translation>
     </message>
     <message>
-        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <source>There are no chords in this backing track</source>
         <translation>In questa base musicale non sono presenti accordi</translation>
     </message>
 </context>
@@ -1267,7 +1263,7 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
         <translation>Indicizzazione...</translation>
     </message>
     <message>
-        <source>Cerca sul sito web</source>
+        <source>Search on Melodrome website</source>
         <translation>Cerca sul sito Melodrome</translation>
     </message>
     <message>
@@ -1443,7 +1439,7 @@ Autori: %8
 Acquistato: %9</translation>
     </message>
     <message>
-        <source>Si</source>
+        <source>Yes</source>
         <translation>Sì</translation>
     </message>
     <message>

@@ -237,11 +237,11 @@ Check the internet connection and press Login again.</source>
         <translation>全屏卡拉OK窗口</translation>
     </message>
     <message>
-        <source>Riduci schermo</source>
+        <source>Reduce screen</source>
         <translation>退出全屏</translation>
     </message>
     <message>
-        <source>Schermo intero</source>
+        <source>Full screen</source>
         <translation>全屏</translation>
     </message>
 </context>
@@ -371,11 +371,11 @@ Check the internet connection and press Login again.</source>
         <translation>有可用更新，是否立即下载？</translation>
     </message>
     <message>
-        <source>Download aggiornamento in corso</source>
+        <source>Downloading the update</source>
         <translation>正在下载更新</translation>
     </message>
     <message>
-        <source>Annulla</source>
+        <source>Cancel</source>
         <translation>取消</translation>
     </message>
     <message>
@@ -391,11 +391,7 @@ Close the program and install it from there.</source>
 请关闭程序，然后从该位置安装。</translation>
     </message>
     <message>
-        <source>Attenzione</source>
-        <translation>注意</translation>
-    </message>
-    <message>
-        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <source>An updated version of Timbra is available. Do you want to download it now?</source>
         <translation>Timbra 有新版本可用，是否立即下载？</translation>
     </message>
     <message>
@@ -492,7 +488,7 @@ The update is offered again at the next start of the program.</source>
 <context>
     <name>MelodromeManager</name>
     <message>
-        <source>User non logged</source>
+        <source>Not logged in</source>
         <translation>未登录</translation>
     </message>
     <message>
@@ -914,19 +910,19 @@ The update is offered again at the next start of the program.</source>
         <translation>Timbra</translation>
     </message>
     <message>
-        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <source>Turn your PC or Mac into a MIDI generator with professional sounds</source>
         <translation>将您的 PC 或 Mac 变成拥有专业音色的 MIDI 音源</translation>
     </message>
     <message>
-        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <source>In combination with Velmar PC you can play MIDI files with the highest audio quality</source>
         <translation>配合 Velmar PC，您可以用最高音质播放 MIDI 文件</translation>
     </message>
     <message>
-        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <source>Over 180 sounds and 18 drum kits are at your disposal</source>
         <translation>超过 180 种音色和 18 套鼓组供您使用</translation>
     </message>
     <message>
-        <source>Download in corso...</source>
+        <source>Download in progress...</source>
         <translation>正在下载...</translation>
     </message>
     <message>
@@ -934,30 +930,30 @@ The update is offered again at the next start of the program.</source>
         <translation>取消</translation>
     </message>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>注意</translation>
     </message>
 </context>
 <context>
     <name>SoundfontManager</name>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>注意</translation>
     </message>
     <message>
-        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <source>Timbra cannot be downloaded now, please try again later</source>
         <translation>暂时无法下载 Timbra，请稍后再试</translation>
     </message>
     <message>
-        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <source>Timbra needs to be downloaded. Do you want to proceed now?</source>
         <translation>需要下载 Timbra，是否立即继续？</translation>
     </message>
     <message>
-        <source>Download di Timbra in corso...</source>
+        <source>Downloading Timbra...</source>
         <translation>正在下载 Timbra...</translation>
     </message>
     <message>
-        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <source>Are you sure you want to stop the Timbra download?</source>
         <translation>确定要停止下载 Timbra 吗？</translation>
     </message>
     <message>
@@ -1149,7 +1145,7 @@ The synthesizer stays silent without it; start the program again to retry.</sour
         <translation>文字</translation>
     </message>
     <message>
-        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <source>There are no chords in this backing track</source>
         <translation>此伴奏中没有和弦</translation>
     </message>
 </context>
@@ -1267,7 +1263,7 @@ The synthesizer stays silent without it; start the program again to retry.</sour
         <translation>正在建立索引...</translation>
     </message>
     <message>
-        <source>Cerca sul sito web</source>
+        <source>Search on Melodrome website</source>
         <translation>在 Melodrome 网站上搜索</translation>
     </message>
     <message>
@@ -1443,7 +1439,7 @@ BPM：%4
 已购买：%9</translation>
     </message>
     <message>
-        <source>Si</source>
+        <source>Yes</source>
         <translation>是</translation>
     </message>
     <message>

@@ -303,7 +303,7 @@ void editView::refreshLabelKey()
     char name[EXTRACT_CHORD_BUFFER_SIZE] = {};
     const QByteArray key = m_keySign.toLatin1().left(EXTRACT_CHORD_MAX_CHARS);
     memcpy(name, key.constData(), size_t(key.size()));
-    Extract::TransposeAndTraslateChord(name, m_deltaKey, m_notation);
+    Extract::TransposeAndTranslateChord(name, m_deltaKey, m_notation);
     ui->labelKey->setText(QString::fromLatin1(name) + QStringLiteral(" [") + signedNumber(m_deltaKey) +
                           QStringLiteral("]"));
 }

@@ -65,7 +65,7 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *
     ui->setupUi(this);
     connectControls();
     // Repertoire or files, and the search's filter: each choice in the Tab order.
-    TabbableGroup::keepEveryButton(ui->RepertorioOPc);
+    TabbableGroup::keepEveryButton(ui->repertoireOrPc);
     TabbableGroup::keepEveryButton(ui->songFilter);
     makeLibraryMessage();
     playlists = database->selectPlaylists();
@@ -114,8 +114,8 @@ void libraryView::connectControls()
     connect(ui->titleButton, &QPushButton::clicked, this, &libraryView::showTitles);
     connect(ui->artistButton, &QPushButton::clicked, this, &libraryView::showArtists);
     connect(ui->genreButton, &QPushButton::clicked, this, &libraryView::showGenres);
-    connect(ui->repertorioButton, &QPushButton::clicked, this, &libraryView::showRepertoire);
-    connect(ui->sfogliaButton, &QPushButton::clicked, this, &libraryView::showBrowsePc);
+    connect(ui->repertoireButton, &QPushButton::clicked, this, &libraryView::showRepertoire);
+    connect(ui->browsePcButton, &QPushButton::clicked, this, &libraryView::showBrowsePc);
     connect(ui->drivesLV, &QListView::clicked, this, &libraryView::openDrive);
     connect(ui->filesLV, &QListView::doubleClicked, this, &libraryView::openFileEntry);
     connect(ui->upButton, &QPushButton::clicked, this, &libraryView::folderUp);

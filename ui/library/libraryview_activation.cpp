@@ -92,7 +92,7 @@ void libraryView::activateSongRow(int row)
         emit startSongInfo(song, -1);
         return;
     }
-    qDebug() << "Aggiunto a playlist";
+    qDebug() << "Adding to the playlist";
     if (currentPlaylistIndex < 0 || currentPlaylistIndex >= playlists.size())
         return;
     if (!addToPlaylist(song))

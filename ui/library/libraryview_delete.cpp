@@ -103,7 +103,7 @@ void libraryView::deleteSongs(const QModelIndexList &rows)
                   .arg(titles.size());
     if (!askYes(question))
         return;
-    qDebug() << "Rimuovo proprio la song dal disco";
+    qDebug() << "Removing the songs with their files";
     // Store rows carry the store's ids: they never name a library song.
     for (const QModelIndex &index : rows) {
         if (!isStoreRow(index.row()))
@@ -126,7 +126,7 @@ void libraryView::deleteListed(const QModelIndexList &rows, bool artists)
             continue;
         const QSqlRecord row = songModel->record(index.row());
         const int id = row.value(QLatin1String(idColumn)).toInt();
-        qDebug().noquote() << (artists ? "Rimuovo Artista" : "Rimuovo Genere")
+        qDebug().noquote() << (artists ? "Removing artist" : "Removing genre")
                            << row.value(artists ? "NomeArtista" : "NomeGenere").toString();
         const QString blocked = blockedFile(idColumn, id);
         if (!blocked.isEmpty())
@@ -148,7 +148,7 @@ bool libraryView::deleteLibrarySong(const QSqlRecord &row)
     const QString path = row.value(QStringLiteral("innerPath")).toString();
     qDebug().noquote() << path;
     if (!removable(path)) {
-        qDebug() << "Rimozione non riuscita";
+        qDebug() << "Not removable";
         reportKept(path);
         return false;
     }
@@ -166,7 +166,7 @@ bool libraryView::deleteLibrarySong(const QSqlRecord &row)
 // Each selected row names the entry it shows, whatever its place.
 void libraryView::removeFromPlaylist(const QModelIndexList &rows)
 {
-    qDebug() << "Rimuovo una song dalla playlist";
+    qDebug() << "Removing songs from the playlist";
     QList<SongInfo> songs;
     QList<int> positions;
     for (const QModelIndex &index : rows) {

@@ -145,7 +145,7 @@ bool libraryView::askLeaveAdding()
 
 void libraryView::onSongAddToPlaylist(SongInfo song)
 {
-    qDebug() << "Rivato di qua, aggiungi a playlist";
+    qDebug() << "Adding to the playlist";
     if (addToPlaylist(song))
         emit playlistEdited(getPlaylistId(), -1, -1);
 }
@@ -194,7 +194,7 @@ void libraryView::renamePlaylist(QString name, int id)
         qDebug() << newName;
         if (kept(database->updatePlaylistName(id, newName),
                  Phrase("libraryView", QT_TR_NOOP("The playlist \"%1\" could not be renamed")).arg(name)))
-            qDebug() << "Rinominata";
+            qDebug() << "Renamed";
     }
     refreshPlaylistsView();
 }
@@ -208,7 +208,7 @@ void libraryView::onItemListDeleted(listItem *item)
         qDebug() << "No";
         return;
     }
-    qDebug() << "Yes" << "Rimuovo playlist";
+    qDebug() << "Removing playlist";
     if (!kept(database->deletePlaylist(item->getPlaylist().getId()),
               Phrase("libraryView", QT_TR_NOOP("The playlist \"%1\" could not be deleted"))
                   .arg(item->getPlaylist().getName())))

@@ -47,8 +47,8 @@ void libraryView::restartTimer(int ms)
 
 void libraryView::scheduleSearch()
 {
-    if (!ui->repertorioButton->isChecked()) {
-        if (ui->sfogliaButton->isChecked()) {
+    if (!ui->repertoireButton->isChecked()) {
+        if (ui->browsePcButton->isChecked()) {
             pageState = 2;
             restartTimer(kDriveIndexDelayMs);
         }
@@ -130,7 +130,7 @@ void libraryView::timerEvent(QTimerEvent *event)
         (isAdding && (headerStatus == Listing || headerStatus == SongsOfListing)))
         restoreAddButton();
     const QString text = searchString();
-    if (!text.isEmpty() && ui->repertorioButton->isChecked() && storeSwitchOn)
+    if (!text.isEmpty() && ui->repertoireButton->isChecked() && storeSwitchOn)
         sendStoreSearch(text);
 }
 

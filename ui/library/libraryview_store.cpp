@@ -124,7 +124,7 @@ bool libraryView::takeReadReply(QNetworkReply *reply, qint64 received, const Phr
     pendingReplies.remove(reply);
     updateLoading();
     if (!replyIsCurrent(reply)) {
-        qDebug() << "Non più interessato a questi elementi";
+        qDebug() << "Reply no longer wanted";
         return false;
     }
     const int kind = reply->property(kKindTag).toInt();
@@ -231,7 +231,7 @@ bool libraryView::listFromStore(QNetworkReply *reply, int listKind, const QSqlDa
         work->deleteLater();
         if (!takeReadReply(reply, received, failed, unreadable))
             return;
-        qDebug() << "finito inserimento" << searchString();
+        qDebug() << "Listed for" << searchString();
         show();
     });
     work->start();
@@ -305,6 +305,6 @@ void libraryView::receivedSongInfo(QNetworkReply *reply)
            "%8\nBought? :%9")
             .arg(song.title, song.artist, StoreReplies::lengthText(song.length),
                  QString::number(song.bpm), LibraryCells::keyText(song.keySign, chordLang), song.format, song.genre, song.author,
-                 song.isFromSub != 0 ? tr("Si") : tr("No"));
+                 song.isFromSub != 0 ? tr("Yes") : tr("No"));
     Prompter::question(tr("Detailed Info"), text, QMessageBox::Ok);
 }
