@@ -83,9 +83,9 @@ int Extract::NormalizeSequenceCutEvent(s_StreamData *song, uint8_t *bytes, int l
     return _nomalizeSequence(song, bytes, length, 0, 0);
 }
 
-uint32_t Extract::TempoTrascorsoDaiTick(s_StreamData *song, int tick)
+uint32_t Extract::MsAtTick(s_StreamData *song, int tick)
 {
-    return tempoTrascorsoDaiTick(tick, song);
+    return msAtTick(tick, song);
 }
 
 int Extract::Mp3TextFindType(s_StreamData *song, const uint8_t *bytes, long length, long tailLength)
@@ -206,7 +206,7 @@ int Extract::ConvMarkersFromDataStrToEvents(const QByteArray &data, QList<MARKER
     return int(out.size());
 }
 
-void Extract::TransposeAndTraslateChord(char *chord, int semitones, int notation)
+void Extract::TransposeAndTranslateChord(char *chord, int semitones, int notation)
 {
     if (!chord)
         return;

@@ -1064,14 +1064,14 @@ uint32_t EXTRACT_GetNoteScore(int slot)
     return slot >= 0 && slot < NUM_SLOTS ? noteScore[slot].load(std::memory_order_relaxed) : 0;
 }
 
-uint32_t TempoTrascorso(int ticks, int tpqn, int bpm)
+uint32_t ticksToMs(int ticks, int tpqn, int bpm)
 {
     if (tpqn <= 0 || bpm <= 0)
         return 0;
     return uint32_t(double(ticks) * 60000.0 / (double(tpqn) * double(bpm)));
 }
 
-uint32_t tempoTrascorsoDaiTick(int tick, s_StreamData *song)
+uint32_t msAtTick(int tick, s_StreamData *song)
 {
     return TempoMap(song).msAt(tick);
 }

@@ -139,12 +139,12 @@ uint32_t EXTRACT_GetNoteNum(int slot);
 uint32_t EXTRACT_GetNoteScore(int slot);
 
 // ticks * 60000 / (tpqn * bpm) ms, truncated; 0 when tpqn or bpm is not positive.
-uint32_t TempoTrascorso(int ticks, int tpqn, int bpm);
+uint32_t ticksToMs(int ticks, int tpqn, int bpm);
 // Milliseconds from the start of the song to tick, as the engine plays it
 // (TempoMap; callers that convert many ticks build one TempoMap instead).
 // 0 for a song without a stream or a tick that is not positive; the song's
 // length for a tick past its end.
-uint32_t tempoTrascorsoDaiTick(int tick, s_StreamData *song);
+uint32_t msAtTick(int tick, s_StreamData *song);
 
 // Lyric reader, run by the normaliser on the event in hand.
 

@@ -131,7 +131,7 @@ mp3_heard() {
 held_target() {
   dump
   local t
-  t=$(text_of label 'SeekTrackSlider/durataLabel')
+  t=$(text_of label 'SeekTrackSlider/timeLeftLabel')
   case "$t" in
     Bar:*) t=${t#Bar: }; echo "${t%.1}" ;;
     [0-9]*:[0-9]*) echo $((10#${t%:*} * 60 + 10#${t#*:})) ;;

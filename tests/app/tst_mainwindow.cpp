@@ -288,7 +288,7 @@ private slots:
             SongInfo row = info(song(name));
             row.keySign = QStringLiteral("G");
             QVERIFY(m_db->insertDataSongs(row, song(name), m_db->checkInsertArtist("Artist"),
-                                          m_db->checkInsertGenere("Genre"), m_db->checkInsertAuthor("Author")));
+                                          m_db->checkInsertGenre("Genre"), m_db->checkInsertAuthor("Author")));
             const int id = int(m_db->selectSongs().last().idSong);
             QVERIFY(m_db->insertSongInPlayList(id, m_db->selectPlaylists().last().getId()));
         }
@@ -909,7 +909,7 @@ private slots:
         }
         QStringList missing;
         for (const char *name : {"KaraokeButton", "LibraryButton", "EditButton", "MixerButton", "ChordsButton",
-                                 "repertorioButton", "sfogliaButton", "titleButton", "artistButton", "genreButton",
+                                 "repertoireButton", "browsePcButton", "titleButton", "artistButton", "genreButton",
                                  "songsListview", "newPlaylistButton", "TextButton", "GuitarButton"}) {
             if (!reached.contains(name))
                 missing << name;
@@ -1548,7 +1548,7 @@ private slots:
         SongInfo row = info(path);
         row.title = "Night Ride";
         row.keySign = "Am";
-        QVERIFY(m_db->insertDataSongs(row, path, m_db->checkInsertArtist("Artist"), m_db->checkInsertGenere("Genre"),
+        QVERIFY(m_db->insertDataSongs(row, path, m_db->checkInsertArtist("Artist"), m_db->checkInsertGenre("Genre"),
                                       m_db->checkInsertAuthor("Author")));
         QTest::mouseClick(find<QPushButton>("LibraryButton"), Qt::LeftButton);
         select(path);
@@ -2285,7 +2285,7 @@ private slots:
             QCoreApplication::sendPostedEvents();
         };
         const QString error = "the server answered with error 500";
-        const QString errore = "il server ha risposto con l'errore 500";
+        const QString serverError = "il server ha risposto con l'errore 500";
         m_store.setFault("/service/songlist_news.php", "http500");
         m_store.setFault("/service/login.php", "http500");
         QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 30000);
@@ -2307,8 +2307,8 @@ private slots:
         QCOMPARE(shown(), QStringList({"The news of the week could not be fetched: " + error + ".",
                                        "You are not logged in: " + error + "."}));
         chooseLanguage(0);
-        QCOMPARE(shown(), QStringList({"Impossibile scaricare le novità della settimana: " + errore + ".",
-                                       "Accesso non riuscito: " + errore + "."}));
+        QCOMPARE(shown(), QStringList({"Impossibile scaricare le novità della settimana: " + serverError + ".",
+                                       "Accesso non riuscito: " + serverError + "."}));
         chooseLanguage(1);
         QCOMPARE(shown(), QStringList({"The news of the week could not be fetched: " + error + ".",
                                        "You are not logged in: " + error + "."}));
@@ -2336,7 +2336,7 @@ private slots:
         // A server's error is no matter of the internet connection.
         QCOMPARE(page->text(), "\"Evening %2\" could not be downloaded: " + error + ".");
         chooseLanguage(0);
-        QCOMPARE(page->text(), "Impossibile scaricare \"Evening %2\": " + errore + ".");
+        QCOMPARE(page->text(), "Impossibile scaricare \"Evening %2\": " + serverError + ".");
         QVERIFY(page->isVisible());
     }
 
@@ -2450,7 +2450,7 @@ private slots:
         window()->checkVersion();
         QTRY_COMPARE_WITH_TIMEOUT(m_prompts.size(), 2, 30000);
         QCOMPARE(m_prompts, QStringList({"Update available|An update is available, do you want to download it?",
-                                         "Attenzione|E' necessario scaricare il Timbra, vuoi procedere ora?"}));
+                                         "Attention|Timbra needs to be downloaded. Do you want to proceed now?"}));
     }
 
     // A new sound bank starts the banners again.
@@ -2536,7 +2536,7 @@ private slots:
         QList<int> ids;
         for (int n = 1; n <= 5; ++n) {
             QVERIFY(m_db->insertDataSongs(info(q(n)), q(n), m_db->checkInsertArtist("Artist"),
-                                          m_db->checkInsertGenere("Genre"), m_db->checkInsertAuthor("Author")));
+                                          m_db->checkInsertGenre("Genre"), m_db->checkInsertAuthor("Author")));
             ids << int(m_db->selectSongByPath(q(n)).idSong);
             QVERIFY(m_db->insertSongInPlayList(ids.last(), list));
         }

@@ -255,7 +255,7 @@ private slots:
     void transposeAndTranslate()
     {
         char buffer[EXTRACT_CHORD_BUFFER_SIZE] = "Gbmaj7(b5)add9/Db add11";
-        Extract::TransposeAndTraslateChord(buffer, 1, 0);
+        Extract::TransposeAndTranslateChord(buffer, 1, 0);
         QCOMPARE(QByteArray(buffer), QByteArray("Solmaj7(b5)add9/Re add11"));
     }
 };

@@ -241,7 +241,7 @@ private slots:
         st.ev(0, {0x90, 60, 100}).meta(3072, 0x51, hexBytes({0x0F, 0x42, 0x40}));
         QVERIFY(slow.normalise(smf0(384, st.ev(0, {0x80, 60, 0}).end(3840))) > 0);
         QCOMPARE(int(slow.infos->tempoTable[1].bar), 2);
-        QCOMPARE(tempoTrascorsoDaiTick(3072 + 384, &slow.sd), 5000u);
+        QCOMPARE(msAtTick(3072 + 384, &slow.sd), 5000u);
     }
 
     // A count-in: the dry pass finds the first bar that sounds, the real pass
