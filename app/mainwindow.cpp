@@ -3,8 +3,7 @@
 #include "DatabaseHelper.h"
 #include "tabbablegroup.h"
 #include "KaraokeTextWidget.h"
-#include "SongRW.h"
-#include "SongInfoRW.h"
+#include "StartedSong.h"
 #include "ViewParameter.h"
 #include "accountview.h"
 #include "adbanner.h"
@@ -57,7 +56,7 @@ QString osTag()
     if (type.startsWith(QLatin1String("osx")) || type.startsWith(QLatin1String("mac")))
         return QStringLiteral("mac");
 #ifndef Q_OS_LINUX
-    qCritical() << "Non ho trovato il sistema operativo dell'host";
+    qCritical() << "The host's operating system is not one the version check knows";
 #endif
     return QStringLiteral("linux");
 }
@@ -147,7 +146,12 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::showDeltaKey);
     connect(m_engine, &SoundEngine::soundOutputLost, ui->lcdFrame, &statusBarHead::showOutputLost);
 
-    m_edit = new editView(this, m_engine);
+    m_song = new StartedSong(m_engine, this);
+    m_song->setLookup([db](const QString &path) { return db ? db->selectSongByPath(path) : SongInfo(); });
+    connect(m_song, &StartedSong::cannotPlay, this,
+            [this](const QString &text) { QMessageBox::warning(this, tr("Attention"), text, QMessageBox::Ok); });
+    connect(m_song, &StartedSong::started, this, &MainWindow::showSongInfo);
+    m_edit = new editView(this, m_engine, m_song);
     connect(m_edit, &editView::restartSong, this, &MainWindow::onStartSongPath);
 
     m_library = new libraryView(db, this, m_store);
@@ -321,39 +325,28 @@ void MainWindow::onStartSongInfo(SongInfo info, int action)
         startSongPlaylist(info, action, m_library->getPlaylistId(), m_library->getPlaylistName(), index);
 }
 
-void MainWindow::stopForRequest()
-{
-    m_ownUnload = true;
-    m_engine->setPlayingState(SoundEngine::ePsStopUnload);
-    m_engine->setPlayingState(SoundEngine::ePsReady);
-    m_ownUnload = false;
-}
-
 bool MainWindow::startSongPlaylist(SongInfo info, int action, int playlistId, QString playlistName,
                                    int index)
 {
+    return startSong(info.innerPath, info, action, playlistId, playlistName, index);
+}
+
+bool MainWindow::startSong(const QString &path, const SongInfo &record, int action, int playlistId,
+                           const QString &playlistName, int index)
+{
     if (nextSong->isLoaded())
         nextSong->unloadSongFile();
-    stopForRequest();
     m_place.clear();
-    bool loaded;
-    if (index < 0) {
-        loaded = currSong->loadSongFile(info.innerPath, -1, QString());
-    } else {
-        loaded = currSong->loadSongFile(info.innerPath, playlistId, playlistName);
-        currSong->setPlaylistIndex(index);
-        if (loaded && currSong->inPlaylist() && db) {
-            const QList<SongInfo> songs = db->getPlaylistSongs(currSong->playlistId());
-            m_place.start(currSong->playlistId(), entriesOf(songs), index);
-            preloadNext(songs);
-        }
-    }
-    if (!loaded) {
-        tellCannotPlay(info.innerPath);
+    if (!m_song->load(path, record, playlistId, playlistName, index))
         return false;
+    if (index >= 0 && currSong->inPlaylist() && db) {
+        const QList<SongInfo> songs = db->getPlaylistSongs(currSong->playlistId());
+        m_place.start(currSong->playlistId(), entriesOf(songs), index);
+        preloadNext(songs);
     }
-    playByAction(action);
-    showSongInfo(info);
+    if (action == -1)
+        action = m_settings->getPlayAction();
+    m_song->begin(action == 0);
     m_library->showPlayingEntry(m_place.playlistId(), m_place.index());
     m_choiceAtStop = libraryChoice();
     return true;
@@ -399,118 +392,15 @@ bool MainWindow::onStartSongPath(QString path, int action)
     // A restart from the edit page keeps the song's place in its playlist, so
     // auto-play goes on after it; any other path is a song of its own.
     if (path == currSong->path() && currSong->inPlaylist() && currSong->isLoaded())
-        return startSongPlaylist(songInfoFor(path), action, currSong->playlistId(),
-                                 currSong->playlistName(), currSong->playlistIndex());
-    if (nextSong->isLoaded())
-        nextSong->unloadSongFile();
-    stopForRequest();
-    m_place.clear();
-    if (!currSong->loadSongFile(path, -1, QString())) {
-        tellCannotPlay(path);
-        return false;
-    }
-    playByAction(action);
-    showSongInfo(songInfoFor(path));
-    m_choiceAtStop = libraryChoice();
-    return true;
-}
-
-void MainWindow::tellCannotPlay(const QString &path)
-{
-    QMessageBox::warning(this, tr("Attention"),
-                         tr("Cannot play this file") + QStringLiteral("\n\n%1 (%2)").arg(
-                             QDir::toNativeSeparators(path), refusalText(currSong->refusal())),
-                         QMessageBox::Ok);
-}
-
-QString MainWindow::refusalText(const SongRefusal &why)
-{
-    const QLocale locale;
-    switch (why.kind) {
-    case SongRefusal::None:
-        break;
-    case SongRefusal::Missing:
-        return tr("no such file");
-    case SongRefusal::NotRegular:
-        return tr("not a file: a folder, a device or a pipe");
-    case SongRefusal::Unreadable:
-        return tr("cannot be read: %1").arg(why.cause);
-    case SongRefusal::Empty:
-        return tr("the file is empty");
-    case SongRefusal::TooLarge:
-        return tr("too large for a song: %1, at most %2")
-            .arg(locale.formattedDataSize(why.size, 1), locale.formattedDataSize(why.limit, 1));
-    case SongRefusal::NotASong:
-        return tr("not a song file the program plays");
-    case SongRefusal::BadMidi:
-        return tr("its MIDI data cannot be read");
-    case SongRefusal::TooManyEvents:
-        return tr("too large to play: its notes and other events take more than %1 once read")
-            .arg(locale.formattedDataSize(why.limit, 0));
-    case SongRefusal::TooManyBars:
-        return tr("too long to play: more than %1 bars").arg(why.limit);
-    case SongRefusal::TooManyRows:
-        return tr("too many lyric rows to show: more than %1").arg(why.limit);
-    case SongRefusal::TooManySyllables:
-        return tr("too many lyric syllables to show: more than %1").arg(why.limit);
-    case SongRefusal::TooManyChords:
-        return tr("too many chords to show: more than %1").arg(why.limit);
-    case SongRefusal::BadTiming:
-        return tr("its timing (a division of 0, or frames of film or video) is not one the program plays");
-    case SongRefusal::BadAudio:
-        return tr("no audio the program can decode");
-    case SongRefusal::NotLoaded:
-        return tr("the player could not load it");
-    }
-    return QString();
-}
-
-void MainWindow::playByAction(int action)
-{
-    if (!currSong->isLoaded())
-        return;
-    if (action == -1)
-        action = m_settings->getPlayAction();
-    if (action == 0)
-        m_engine->setPlayingState(SoundEngine::ePsPlaying);
+        return startSong(path, SongInfo(), action, currSong->playlistId(), currSong->playlistName(),
+                         currSong->playlistIndex());
+    return startSong(path, SongInfo(), action, -1, QString(), -1);
 }
 
 void MainWindow::showSongInfo(const SongInfo &info)
 {
-    m_shownSong = info;
     ui->lcdFrame->clearSongInfo();
     ui->lcdFrame->showSongInfo(info);
-    m_edit->setBpmAndKeySign(info.bpm, info.keySign);
-}
-
-SongInfo MainWindow::songInfoFor(const QString &path) const
-{
-    // The song started again (undo, restore) keeps the record it was started
-    // with: the library's title and key, not the file's track name.
-    if (!path.isEmpty() && path == m_shownSong.innerPath)
-        return m_shownSong;
-    return readSongInfo(path);
-}
-
-SongInfo MainWindow::readSongInfo(const QString &path) const
-{
-    // A library song shows the library's record, whichever road started it.
-    if (db && !path.isEmpty()) {
-        const SongInfo listed = db->selectSongByPath(path);
-        if (listed.innerPath == path)
-            return listed;
-    }
-    SongInfo info;
-    std::unique_ptr<SongRW> reader(SongRW::createFromFile(path, false));
-    if (reader) {
-        SongInfoRW rw;
-        reader->getSongInfo(rw);
-        info = SongInfo(rw);
-    } else {
-        info.title = QFileInfo(path).completeBaseName();
-    }
-    info.innerPath = path;
-    return info;
 }
 
 void MainWindow::on_loadSongChange(Song::LoadSongState state)
@@ -524,7 +414,7 @@ void MainWindow::on_loadSongChange(Song::LoadSongState state)
         return;
     ui->lcdFrame->clearSongInfo();
     // The song reports while it holds its own lock: the next one starts later.
-    if (nextSong->isLoaded() && !m_ownUnload)
+    if (nextSong->isLoaded() && !m_song->stopping())
         QTimer::singleShot(10, this, &MainWindow::startNextSong);
 }
 
@@ -547,7 +437,7 @@ void MainWindow::startNextSong()
         return;
     }
     const bool autoplay = appSettings->value(QStringLiteral("System/Autoplay"), 1).toInt() != 0;
-    startSongPlaylist(readSongInfo(songs.at(at).innerPath), autoplay ? 0 : 1, id, name, at);
+    startSongPlaylist(m_song->readInfo(songs.at(at).innerPath), autoplay ? 0 : 1, id, name, at);
 }
 
 // Recent lists what was heard: a song counts when it starts playing, not
@@ -578,18 +468,18 @@ void MainWindow::startPlaying()
             // instead of it.
             const QPair<QString, int> choice = libraryChoice();
             if (!choice.first.isEmpty() && choice != m_choiceAtStop)
-                onStartSongInfo(readSongInfo(choice.first), 0);
+                onStartSongInfo(m_song->readInfo(choice.first), 0);
             else
                 m_engine->setPlayingState(SoundEngine::ePsPlaying);
             return;
         }
         const QString path = m_library->getSelectedPath();
         if (!path.isEmpty())
-            onStartSongInfo(readSongInfo(path), 0);
+            onStartSongInfo(m_song->readInfo(path), 0);
         // The song that ended (or was stopped twice) plays again from its
         // start, unless a store song is chosen; a file gone is told.
-        else if (!storeSongChosen() && !m_shownSong.innerPath.isEmpty())
-            onStartSongPath(m_shownSong.innerPath, 0);
+        else if (!storeSongChosen() && !m_song->info().innerPath.isEmpty())
+            onStartSongPath(m_song->info().innerPath, 0);
         // No file: a store song, downloaded and then played.
         else
             m_library->requestSelectedMDSong();
@@ -601,7 +491,7 @@ void MainWindow::startPlaying()
     // itself never starts again from the top, and a paused one resumes.
     const QString path = m_library->isVisible() ? m_library->getSelectedPath() : QString();
     if (!path.isEmpty() && path != currSong->path())
-        onStartSongInfo(readSongInfo(path), 0);
+        onStartSongInfo(m_song->readInfo(path), 0);
     else if (state == SoundEngine::ePsPaused)
         m_engine->setPlayingState(SoundEngine::ePsPlaying);
 }

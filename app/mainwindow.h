@@ -32,6 +32,7 @@ class MelodyChannelPopup;
 class NewWidgetWindow;
 class SettingsView;
 class SoundfontManager;
+class StartedSong;
 class QAbstractButton;
 class QMouseEvent;
 class SeekTrackSlider;
@@ -201,28 +202,18 @@ private:
     // The header's labelled buttons take their texts from the form anew.
     void fitHeaderTexts();
     void pressedLook(QAbstractButton *button, const char *picture);
-    // Song information for the head and the edit page: the library's row of
-    // the file, else the file's own, also for a file no song reader takes
-    // (its name then stands for the title).
-    SongInfo readSongInfo(const QString &path) const;
-    // The record of the song shown for path, else the file's information.
-    SongInfo songInfoFor(const QString &path) const;
-    // Resolves the play action and starts the loaded current song for 0.
-    void playByAction(int action);
     // The library shows a store song as its current row.
     bool storeSongChosen() const;
-    // Stop and unload, then ready, without the unload counting as a song end.
-    void stopForRequest();
     static QList<uint> entriesOf(const QList<SongInfo> &songs);
     void preloadNext(const QList<SongInfo> &songs);
     // The library's row chosen: its file and its row.
     QPair<QString, int> libraryChoice() const;
+    // Starts the song at path through the started song, shown with record
+    // (one of another path: the record the started song keeps for it), as
+    // the playlist's song at index when index is 0 or more.
+    bool startSong(const QString &path, const SongInfo &record, int action, int playlistId,
+                   const QString &playlistName, int index);
     void showSongInfo(const SongInfo &info);
-    // "Cannot play this file", with the file and why the current song's
-    // load refused it.
-    void tellCannotPlay(const QString &path);
-    // Why a file is no song, in the user's words.
-    static QString refusalText(const SongRefusal &why);
     // Shows the pop-up next to the header button (under it where it fits),
     // inside the screen.
     void showUnder(QWidget *button, QWidget *popup);
@@ -268,8 +259,8 @@ private:
     Ui::MainWindow *ui;
     DatabaseHelper *db;
     QString m_commandLineSong;
-    SongInfo m_shownSong; // the record the head and the edit page show
     SoundEngine *m_engine = nullptr;
+    StartedSong *m_song = nullptr;
     fileCopyThread *m_copyThread = nullptr;
     User *m_user = nullptr;
     MelodromeManager *m_store = nullptr;
@@ -302,8 +293,6 @@ private:
     // Views whose windows could not reopen where they were left.
     QList<int> m_movedAtStart;
     int m_melodyMute = 0;
-    // Set while the window itself stops the song for a new request.
-    bool m_ownUnload = false;
     // Where the current song stands in its playlist.
     PlaylistPlace m_place;
     // The library's choice when the song last stopped or was loaded.

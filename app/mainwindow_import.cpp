@@ -13,6 +13,7 @@
 #include "importcolumns.h"
 #include "libraryview.h"
 #include "prompter.h"
+#include "StartedSong.h"
 #include "ui_mainwindow.h"
 
 #include <QDebug>
@@ -115,7 +116,7 @@ void MainWindow::importingDone(ImportReport report)
         return QStringLiteral("%1 (%2)").arg(QDir::toNativeSeparators(path), why);
     };
     for (const ImportReport::Refused &r : std::as_const(report.refused))
-        (r.why.kind == SongRefusal::TooLarge ? tooLarge : notSongs) << entry(r.path, refusalText(r.why));
+        (r.why.kind == SongRefusal::TooLarge ? tooLarge : notSongs) << entry(r.path, StartedSong::refusalText(r.why));
     for (const ImportReport::FailedCopy &f : std::as_const(report.failedCopies))
         failed << entry(f.path, f.cause);
     QStringList sections;

@@ -65,12 +65,12 @@ bool entriesStayInside(const QString &archive, const QString &folder)
         if (entry.isSymbolicLink() || name.isEmpty() || QDir::isAbsolutePath(name)
             || name.contains(QLatin1Char('\\')) || name.split(QLatin1Char('/')).contains(QStringLiteral(".."))
             || !target.startsWith(root)) {
-            qWarning().noquote() << "Aggiornamento rifiutato, voce fuori cartella:" << name;
+            qWarning().noquote() << "Update refused, an entry outside its folder:" << name;
             return false;
         }
         total += entry.uncompressedSize;
         if (total > kMaxUnpackedBytes) {
-            qWarning().noquote() << "Aggiornamento rifiutato, troppo grande:" << archive;
+            qWarning().noquote() << "Update refused, too large:" << archive;
             return false;
         }
         any = true;
@@ -137,7 +137,7 @@ void MainWindow::onfinish(QNetworkReply *reply)
     }
     if (!db->startNewsStaging()) {
         m_newsSettled = true;
-        qWarning() << "Novita' non scritte";
+        qWarning() << "News not written";
         return;
     }
     // Read on a thread of its own and written a slice at a time (a list of
@@ -159,7 +159,7 @@ void MainWindow::onfinish(QNetworkReply *reply)
 void MainWindow::showNewsFailure(const QString &logged, const Phrase &told, bool connection)
 {
     m_newsSettled = true;
-    qWarning().noquote() << "Novita' non aggiornate:" << logged;
+    qWarning().noquote() << "News not refreshed:" << logged;
     m_library->setNewsFailure(
         (connection ? Phrase("MainWindow", QT_TR_NOOP("The news of the week could not be fetched: %1.\n"
                                                       "Check the internet connection; the news are "
@@ -177,7 +177,7 @@ void MainWindow::storeNews(bool complete, const Phrase &unreadable, const QStrin
         return;
     }
     if (!complete || !db->swapInNews()) {
-        qWarning() << "Novita' non scritte";
+        qWarning() << "News not written";
         return;
     }
     m_library->setNewsFailure(Phrase());
@@ -252,7 +252,7 @@ void MainWindow::onVersionChecked()
 
 bool MainWindow::offerUpdate(const QString &server)
 {
-    qDebug() << "Aggiornamento disponibile " << kProductVersion << ">" << server;
+    qDebug() << "Update available" << kProductVersion << ">" << server;
     if (Prompter::question(tr("Update available"), tr("An update is available, do you want to download it?"),
                            QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes) {
@@ -274,7 +274,7 @@ bool MainWindow::downloadUpdate(QString version, unsigned int size, QString fold
         qCritical() << "Cannot create AppDataFolder";
         return false;
     }
-    m_updateProgress = new QProgressDialog(tr("Download aggiornamento in corso"), tr("Annulla"), 0, 100, nullptr,
+    m_updateProgress = new QProgressDialog(tr("Downloading the update"), tr("Cancel"), 0, 100, nullptr,
                                            Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                                                | Qt::WindowCloseButtonHint);
     m_updateProgress->setModal(true);
@@ -302,7 +302,7 @@ void MainWindow::onUpdateDownloaded(int result)
     const bool connection = m_updateDownload->connectionFailed();
     const QString archive = m_updateDownload->getDestFullPath();
     if (result == DownloadMngr::Cancelled || result == DownloadMngr::Failed) {
-        qCritical() << "Errore nel download dell'aggiornamento";
+        qCritical() << "The update's download failed";
         QFile::remove(archive);
     }
     // Both may be inside a signal of their own (a cancel): they go after it.
@@ -321,7 +321,7 @@ void MainWindow::onUpdateDownloaded(int result)
                                            "again at the next start of the program."))
                               .arg(failure));
     if (result == DownloadMngr::Complete && QFileInfo::exists(archive)) {
-        qDebug() << "Aggiornamento disponibile su disco";
+        qDebug() << "Update available on disk";
         updateSoftware(QFileInfo(archive));
     }
     checkSoundBank();
@@ -351,7 +351,7 @@ void MainWindow::updateSoftware(QFileInfo archive)
                                   ? JlCompress::extractDir(archive.absoluteFilePath(), unpack.path())
                                   : QStringList();
     if (files.isEmpty()) {
-        qWarning().noquote() << "Aggiornamento non valido:" << archive.absoluteFilePath();
+        qWarning().noquote() << "Update not valid:" << archive.absoluteFilePath();
         QFile::remove(archive.absoluteFilePath());
         Prompter::warning(tr("Update available"), tr("The downloaded update is damaged and was not installed."));
         return;
@@ -419,8 +419,8 @@ void MainWindow::checkSoundBank()
 void MainWindow::offerNewerSoundBank()
 {
     if (checkUpdateSwVersion(m_soundfonts->getCurrentVersion(), m_soundfonts->getLastVersion())
-        && Prompter::question(tr("Attenzione"),
-                              tr("E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?"),
+        && Prompter::question(tr("Attention"),
+                              tr("An updated version of Timbra is available. Do you want to download it now?"),
                               QMessageBox::Yes | QMessageBox::No)
                == QMessageBox::Yes)
         m_soundfonts->downloadSoundfont(false);

@@ -450,7 +450,7 @@ bool MainWindow::handleDragViews(QMouseEvent *event, QWidget *view)
 {
     if (!view)
         return false;
-    qDebug() << "Drag della barra" << event->position();
+    qDebug() << "Drag of the bar" << event->position();
     auto *data = new QMimeData;
     data->setData(QStringLiteral("application/x-dnditemdata"), QByteArray());
     auto *drag = new QDrag(this);
@@ -471,7 +471,7 @@ bool MainWindow::handleLibrary(QWidget *view)
 {
     if (!view)
         return false;
-    qDebug() << "Drag autorizzato 2";
+    qDebug() << "Drag of a view";
     if (m_karaokeDetached || !dragFromMainWindow) {
         dragFromMainWindow = false;
         toggleScreenWidget();

@@ -63,11 +63,11 @@ int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song)
         return kAlreadyRunning;
     }
     if (!db->initDb()) {
-        qDebug() << "Impossibile creare il DB";
+        qDebug() << "The library database cannot be made";
         return 1;
     }
     if (!db->connect()) {
-        qDebug() << "Impossbile aprire DB";
+        qDebug() << "The library database cannot be opened";
         return 1;
     }
 

@@ -13,7 +13,7 @@
 #include <QString>
 #include <cstdint>
 
-// Buffer that callers of TransposeAndTraslateChord pass (zero-filled); the
+// Buffer that callers of TransposeAndTranslateChord pass (zero-filled); the
 // chord or key name in it holds at most EXTRACT_CHORD_MAX_CHARS characters.
 constexpr int EXTRACT_CHORD_BUFFER_SIZE = 50;
 constexpr int EXTRACT_CHORD_MAX_CHARS = 24;
@@ -64,7 +64,7 @@ public:
     static int NormalizeSequenceCutEvent(s_StreamData *song, uint8_t *bytes, int length);
     // Milliseconds from the start of the song to tick, as the engine plays it
     // (see TempoMap).
-    static uint32_t TempoTrascorsoDaiTick(s_StreamData *song, int tick);
+    static uint32_t MsAtTick(s_StreamData *song, int tick);
 
     // Rows, syllables and chords of an MP3 file's text into the song's
     // MidiInfos (hundredths of a second). A "LYRICSBEGIN" ending in the last
@@ -103,5 +103,5 @@ public:
     // In place on a zero-filled EXTRACT_CHORD_BUFFER_SIZE buffer: moves the
     // root and a bass after "/" by semitones; notation 0 then writes the note
     // names in Italian ("Do#m7/Sol#"), any other value keeps the letters.
-    static void TransposeAndTraslateChord(char *chord, int semitones, int notation);
+    static void TransposeAndTranslateChord(char *chord, int semitones, int notation);
 };

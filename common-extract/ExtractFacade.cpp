@@ -83,9 +83,9 @@ int Extract::NormalizeSequenceCutEvent(s_StreamData *song, uint8_t *bytes, int l
     return _nomalizeSequence(song, bytes, length, 0, 0);
 }
 
-uint32_t Extract::TempoTrascorsoDaiTick(s_StreamData *song, int tick)
+uint32_t Extract::MsAtTick(s_StreamData *song, int tick)
 {
-    return tempoTrascorsoDaiTick(tick, song);
+    return msAtTick(tick, song);
 }
 
 int Extract::Mp3TextFindType(s_StreamData *song, const uint8_t *bytes, long length, long tailLength)
@@ -157,13 +157,13 @@ MARKER_EV *Extract::GetMarkerStructItem(s_StreamData *song, int index)
 int Extract::GetNumBarsBeats()
 {
     ExtractLocker lock;
-    return std::clamp(BarPositionsCount, 0, MAX_BAR_BEAT_POS);
+    return int(BarPositions.size());
 }
 
 BAR_BEAT_POS *Extract::GetBarBeatStructItem(int index)
 {
     ExtractLocker lock;
-    return itemAt(BarPositions, std::clamp(BarPositionsCount, 0, MAX_BAR_BEAT_POS), index);
+    return itemAt(BarPositions.data(), int(BarPositions.size()), index);
 }
 
 int Extract::ConvMarkersFromEventsToDataStr(const QList<MARKER_EV> &markers, QByteArray &out)
@@ -206,7 +206,7 @@ int Extract::ConvMarkersFromDataStrToEvents(const QByteArray &data, QList<MARKER
     return int(out.size());
 }
 
-void Extract::TransposeAndTraslateChord(char *chord, int semitones, int notation)
+void Extract::TransposeAndTranslateChord(char *chord, int semitones, int notation)
 {
     if (!chord)
         return;

@@ -174,12 +174,7 @@ bool putPseudo(uint8_t type, int value)
 
 void addBarBeat(int bar, int beat, uint32_t tick)
 {
-    if (BarPositionsCount >= MAX_BAR_BEAT_POS)
-        return;
-    BAR_BEAT_POS &p = BarPositions[BarPositionsCount++];
-    p.bar = uint16_t(bar);
-    p.beat = uint16_t(beat);
-    p.tick = tick;
+    BarPositions.push_back({uint16_t(bar), uint16_t(beat), tick});
 }
 
 void setTimeSignature(int beatsPerBar, int unit)
@@ -897,7 +892,7 @@ void resetTables()
         noteScore[i].store(0, std::memory_order_relaxed);
     }
     SongTickPerBarCount = 0;
-    BarPositionsCount = 0;
+    BarPositions.clear();
 }
 
 void completeEffects()
@@ -1069,14 +1064,14 @@ uint32_t EXTRACT_GetNoteScore(int slot)
     return slot >= 0 && slot < NUM_SLOTS ? noteScore[slot].load(std::memory_order_relaxed) : 0;
 }
 
-uint32_t TempoTrascorso(int ticks, int tpqn, int bpm)
+uint32_t ticksToMs(int ticks, int tpqn, int bpm)
 {
     if (tpqn <= 0 || bpm <= 0)
         return 0;
     return uint32_t(double(ticks) * 60000.0 / (double(tpqn) * double(bpm)));
 }
 
-uint32_t tempoTrascorsoDaiTick(int tick, s_StreamData *song)
+uint32_t msAtTick(int tick, s_StreamData *song)
 {
     return TempoMap(song).msAt(tick);
 }

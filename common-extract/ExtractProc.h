@@ -92,7 +92,7 @@ constexpr int EXTRACT_ERR_STATUS = -6;       // status F1-FE other than F5
 constexpr int EXTRACT_ERR_DATA = -7;         // data byte of 0x80 or more
 constexpr int EXTRACT_ERR_SYLLABLES = -8;
 constexpr int EXTRACT_ERR_CHORDS = -9;
-constexpr int EXTRACT_ERR_BARS = -10;        // bar 1,000
+constexpr int EXTRACT_ERR_BARS = -10;        // bar MAX_BARS
 constexpr int EXTRACT_ERR_ROWS = -11;
 constexpr int EXTRACT_ERR_TPQN = -12;        // division 0 or SMPTE
 constexpr int EXTRACT_ERR_DECODE = -13;      // container not decodable, SMF format 2
@@ -139,12 +139,12 @@ uint32_t EXTRACT_GetNoteNum(int slot);
 uint32_t EXTRACT_GetNoteScore(int slot);
 
 // ticks * 60000 / (tpqn * bpm) ms, truncated; 0 when tpqn or bpm is not positive.
-uint32_t TempoTrascorso(int ticks, int tpqn, int bpm);
+uint32_t ticksToMs(int ticks, int tpqn, int bpm);
 // Milliseconds from the start of the song to tick, as the engine plays it
 // (TempoMap; callers that convert many ticks build one TempoMap instead).
 // 0 for a song without a stream or a tick that is not positive; the song's
 // length for a tick past its end.
-uint32_t tempoTrascorsoDaiTick(int tick, s_StreamData *song);
+uint32_t msAtTick(int tick, s_StreamData *song);
 
 // Lyric reader, run by the normaliser on the event in hand.
 

@@ -270,7 +270,7 @@ void textChord(const uint8_t *text, uint32_t length)
     }
     if (m > 0 && name[m - 1] == '/')
         name[--m] = 0;
-    logMsg(4, EXTRACT_LOG_SOURCE, __LINE__, "RAZ Chords  %s", name);
+    logMsg(4, EXTRACT_LOG_SOURCE, __LINE__, "Chord %s", name);
     storeChord(name, g_run.mi->runningTick);
 }
 
@@ -454,7 +454,7 @@ void markerMarks(const char *name, uint32_t tick)
     }
 
     const int bpm = int(60000000u / (g_run.tempoMicros ? g_run.tempoMicros : 500000));
-    const uint32_t ms = TempoTrascorso(int(tick), int(g_run.tpqn), bpm);
+    const uint32_t ms = ticksToMs(int(tick), int(g_run.tpqn), bpm);
     if (!L.verseSeen && containsText(lower, "verse") && ms > 0) {
         L.verseSeen = true;
     } else if (L.verseSeen && !L.verseChorusSet && containsText(lower, "chorus")) {

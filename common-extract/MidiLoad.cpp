@@ -263,7 +263,7 @@ int64_t mergeTracks()
 
 } // namespace
 
-uint32_t convertiMidi1(const uint8_t *src, uint8_t *dst, uint32_t srcLength, uint64_t dstLimit)
+uint32_t mergeTracks(const uint8_t *src, uint8_t *dst, uint32_t srcLength, uint64_t dstLimit)
 {
     globalTick = 0;
     tracks.clear();
@@ -339,7 +339,7 @@ int prepareStreamMidiType1(s_StreamData *sd)
         mi->dataLength = 0;
         return 0;
     }
-    const uint32_t result = convertiMidi1(mi->data, conversionBuffer->data(), mi->dataLength, limit);
+    const uint32_t result = mergeTracks(mi->data, conversionBuffer->data(), mi->dataLength, limit);
     mi->dataLength = result;
     if (result == 0) {
         logMsg(3, SRC, __LINE__, "MIDI file could not be merged into one track");

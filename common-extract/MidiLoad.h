@@ -82,7 +82,7 @@ int LoadSmf0Sector(s_StreamData *sd);
 // header says, into one track at dst, writing at most dstLimit bytes
 // (mergedSizeBound(srcLength) is always enough). Result: bytes written, 0 on
 // failure.
-uint32_t convertiMidi1(const uint8_t *src, uint8_t *dst, uint32_t srcLength, uint64_t dstLimit);
+uint32_t mergeTracks(const uint8_t *src, uint8_t *dst, uint32_t srcLength, uint64_t dstLimit);
 
 // Merges the song's format-1 data into the conversion buffer (the steps
 // DecodeFileInit takes for such a file, without serving a sector).

@@ -41,10 +41,10 @@ const char *const ID3v1_genres[ID3V1_GENRE_COUNT] = {
 };
 
 namespace {
-const char *const keyDiesisMag_int[8] = {"C", "G", "D", "A", "E", "B", "F#", "C#"};
-const char *const keyBemolleMag_int[8] = {"C", "F", "Bb", "Eb", "Ab", "Db", "Gb", "Cb"};
-const char *const keyDiesisMin_int[8] = {"A", "E", "B", "F#", "C#", "G#", "D#", "A#"};
-const char *const keyBemolleMin_int[8] = {"A", "D", "G", "C", "F", "Bb", "Eb", "Ab"};
+const char *const kSharpMajorKeys[8] = {"C", "G", "D", "A", "E", "B", "F#", "C#"};
+const char *const kFlatMajorKeys[8] = {"C", "F", "Bb", "Eb", "Ab", "Db", "Gb", "Cb"};
+const char *const kSharpMinorKeys[8] = {"A", "E", "B", "F#", "C#", "G#", "D#", "A#"};
+const char *const kFlatMinorKeys[8] = {"A", "D", "G", "C", "F", "Bb", "Eb", "Ab"};
 
 constexpr uint32_t MICROSECONDS_PER_MINUTE = 60000000;
 constexpr int ROW_TEXT_SIZE = 41;
@@ -345,9 +345,9 @@ char *getKeyString(char *out, int sharpsOrFlats, int minor)
     const int n = std::abs(sharpsOrFlats) % 8;
     const char *name;
     if (minor)
-        name = sharpsOrFlats < 0 ? keyBemolleMin_int[n] : keyDiesisMin_int[n];
+        name = sharpsOrFlats < 0 ? kFlatMinorKeys[n] : kSharpMinorKeys[n];
     else
-        name = sharpsOrFlats < 0 ? keyBemolleMag_int[n] : keyDiesisMag_int[n];
+        name = sharpsOrFlats < 0 ? kFlatMajorKeys[n] : kSharpMajorKeys[n];
     std::snprintf(out, 4, "%s%s", name, minor ? "m" : "");
     return out;
 }

@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-BAR_BEAT_POS BarPositions[MAX_BAR_BEAT_POS];
-int BarPositionsCount = 0;
+std::vector<BAR_BEAT_POS> BarPositions;
 
 void zeroStreamRecords(s_StreamData *sd)
 {

@@ -7,17 +7,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 constexpr int NUM_SLOTS = 32;            // flat channels: port * 16 + channel
 constexpr int NUM_PORTS = 2;
 constexpr int NUM_LAYERS = 4;
 constexpr int NUM_CC_OFFSETS = 6;
 
-constexpr uint32_t EVENT_BUFFER_SIZE = 1048576;
+// The events of a song as the player holds them: about 16 times the largest
+// real songs (a 730 KB song of 38,400 notes takes 773,000 bytes). Its buffers
+// are filled only as far as a song goes, so only that much memory is used.
+constexpr uint32_t EVENT_BUFFER_SIZE = 16 * 1048576;
 
 constexpr int MAX_TEMPO_ENTRIES = 150;
 constexpr int MAX_BAR_INFO = 850;
-constexpr int MAX_BARS = 1000;
+// Bars of a song: 100 minutes of a fast 2/4 (its bar events count up to 16383).
+constexpr int MAX_BARS = 10000;
 constexpr int SETUP_LIST_SIZE = 640;
 constexpr int SETUP_LIST_LIMIT = 638;    // an entry is added while fewer bytes are used
 constexpr int MAX_SYSEX_ENTRIES = 100;
@@ -26,7 +31,6 @@ constexpr int MAX_TEXT_ROWS = 500;
 constexpr int MAX_CHORDS = 1000;
 constexpr int MAX_SYLLABLES = 2500;
 constexpr int MAX_MARKERS = 170;
-constexpr int MAX_BAR_BEAT_POS = 4000;
 constexpr int KEY_TEXT_SIZE = 8;
 constexpr int INSERT_CONFIG_WORDS = 18;  // nine fields for each of two effect blocks
 
@@ -217,7 +221,7 @@ struct Mfi {
     int16_t beatUnit;
 };
 
-// Extraction block of a song; about 250 KB, never put one on the stack.
+// Extraction block of a song; about 1.5 MB, never put one on the stack.
 struct MidiInfos {
     uint16_t barInfoCount;
     int16_t tempoCount;
@@ -269,10 +273,10 @@ struct s_StreamData {
     Db *db;
 };
 
-// Bar/beat table of the last normalising run (rebuilt by each run; copy it
-// right after the run, under the extraction lock).
-extern BAR_BEAT_POS BarPositions[MAX_BAR_BEAT_POS];
-extern int BarPositionsCount;
+// Bar/beat table of the last normalising run: every bar's start and beat
+// (rebuilt by each run; copy it right after the run, under the extraction
+// lock).
+extern std::vector<BAR_BEAT_POS> BarPositions;
 
 // Points the handle at one song's records and buffer, zeroes the four records,
 // sets the port byte to NO_PORT and links MidiStream and MidiInfos to Db and
@@ -310,5 +314,5 @@ static_assert(offsetof(Mfi, ticksBeforeEvent) == offsetof(Mfi, tpqn) + 2 &&
               offsetof(Mfi, readPosition) == offsetof(Mfi, lastDelta) + 4,
               "engine fields lie between tpqn and readPosition");
 static_assert(offsetof(MidiStream, port) == offsetof(MidiStream, slotByte) + 3, "MidiStream bytes");
-static_assert(sizeof(((MidiInfos *)nullptr)->activity) == 128000, "activity table");
-static_assert(sizeof(MidiInfos) < 300000, "MidiInfos stays about 250 KB");
+static_assert(sizeof(((MidiInfos *)nullptr)->activity) == NUM_SLOTS * NUM_LAYERS * MAX_BARS, "activity table");
+static_assert(sizeof(MidiInfos) < 1600000, "MidiInfos stays about 1.5 MB");

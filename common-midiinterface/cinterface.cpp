@@ -23,71 +23,30 @@ SleepHook g_sleepHookStore;
 
 extern "C" {
 
-void CINTERFACE_SendMidiEvent1(const unsigned char *data, int len)
+void CINTERFACE_SendMidiEvent(int output, const unsigned char *data, int len)
 {
     if (MidiInterface_static)
-        MidiInterface_static->sendString(1, data, len);
+        MidiInterface_static->sendString(output, data, len);
 }
 
-void CINTERFACE_SendMidiEvent2(const unsigned char *data, int len)
+void CINTERFACE_SendMidiEvent1(const unsigned char *data, int len) { CINTERFACE_SendMidiEvent(1, data, len); }
+void CINTERFACE_SendMidiEvent2(const unsigned char *data, int len) { CINTERFACE_SendMidiEvent(2, data, len); }
+void CINTERFACE_SendMidiEvent3(const unsigned char *data, int len) { CINTERFACE_SendMidiEvent(3, data, len); }
+void CINTERFACE_SendMidiEvent4(const unsigned char *data, int len) { CINTERFACE_SendMidiEvent(4, data, len); }
+void CINTERFACE_SendMidiEvent5(const unsigned char *data, int len) { CINTERFACE_SendMidiEvent(5, data, len); }
+void CINTERFACE_SendMidiEvent6(const unsigned char *data, int len) { CINTERFACE_SendMidiEvent(6, data, len); }
+
+void CINTERFACE_QueueMidiEvent(int output, const unsigned char *data, int len)
 {
     if (MidiInterface_static)
-        MidiInterface_static->sendString(2, data, len);
+        MidiInterface_static->queueString(output, data, len);
 }
 
-void CINTERFACE_SendMidiEvent3(const unsigned char *data, int len)
-{
-    if (MidiInterface_static)
-        MidiInterface_static->sendString(3, data, len);
-}
-
-void CINTERFACE_SendMidiEvent4(const unsigned char *data, int len)
-{
-    if (MidiInterface_static)
-        MidiInterface_static->sendString(4, data, len);
-}
-
-void CINTERFACE_SendMidiEvent5(const unsigned char *data, int len)
-{
-    if (MidiInterface_static)
-        MidiInterface_static->sendString(5, data, len);
-}
-
-void CINTERFACE_SendMidiEvent6(const unsigned char *data, int len)
-{
-    if (MidiInterface_static)
-        MidiInterface_static->sendString(6, data, len);
-}
-
-void CINTERFACE_QueueMidiEvent1(const unsigned char *data, int len)
-{
-    if (MidiInterface_static)
-        MidiInterface_static->queueString(1, data, len);
-}
-
-void CINTERFACE_QueueMidiEvent2(const unsigned char *data, int len)
-{
-    if (MidiInterface_static)
-        MidiInterface_static->queueString(2, data, len);
-}
-
-void CINTERFACE_QueueMidiEvent4(const unsigned char *data, int len)
-{
-    if (MidiInterface_static)
-        MidiInterface_static->queueString(4, data, len);
-}
-
-void CINTERFACE_QueueMidiEvent5(const unsigned char *data, int len)
-{
-    if (MidiInterface_static)
-        MidiInterface_static->queueString(5, data, len);
-}
-
-void CINTERFACE_QueueMidiEvent6(const unsigned char *data, int len)
-{
-    if (MidiInterface_static)
-        MidiInterface_static->queueString(6, data, len);
-}
+void CINTERFACE_QueueMidiEvent1(const unsigned char *data, int len) { CINTERFACE_QueueMidiEvent(1, data, len); }
+void CINTERFACE_QueueMidiEvent2(const unsigned char *data, int len) { CINTERFACE_QueueMidiEvent(2, data, len); }
+void CINTERFACE_QueueMidiEvent4(const unsigned char *data, int len) { CINTERFACE_QueueMidiEvent(4, data, len); }
+void CINTERFACE_QueueMidiEvent5(const unsigned char *data, int len) { CINTERFACE_QueueMidiEvent(5, data, len); }
+void CINTERFACE_QueueMidiEvent6(const unsigned char *data, int len) { CINTERFACE_QueueMidiEvent(6, data, len); }
 
 void CINTERFACE_SendMidiString(int port, const unsigned char *data, int len)
 {

@@ -8,8 +8,10 @@
 
 extern "C" {
 
-// Writes the messages at once to output 1..6. Output 1 holds queue mutex 2
-// for the whole string, so two strings to output 1 never interleave.
+// Writes the messages at once to output 1..6 (any other sends nothing). Output
+// 1 holds queue mutex 2 for the whole string, so two strings to output 1 never
+// interleave. The numbered ones name their output.
+void CINTERFACE_SendMidiEvent(int output, const unsigned char *data, int len);
 void CINTERFACE_SendMidiEvent1(const unsigned char *data, int len);
 void CINTERFACE_SendMidiEvent2(const unsigned char *data, int len);
 void CINTERFACE_SendMidiEvent3(const unsigned char *data, int len);
@@ -19,6 +21,8 @@ void CINTERFACE_SendMidiEvent6(const unsigned char *data, int len);
 
 // Appends the messages, together and in order, to the send queue of the
 // output; the Sequencer thread releases one per queue per pass (1, 2, 4).
+// Outputs without a queue (3) send nothing.
+void CINTERFACE_QueueMidiEvent(int output, const unsigned char *data, int len);
 void CINTERFACE_QueueMidiEvent1(const unsigned char *data, int len);
 void CINTERFACE_QueueMidiEvent2(const unsigned char *data, int len);
 void CINTERFACE_QueueMidiEvent4(const unsigned char *data, int len);

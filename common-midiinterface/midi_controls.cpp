@@ -42,17 +42,6 @@ std::atomic<unsigned char> lastSent[EffectMessages] = {{kNotSent}, {kNotSent}, {
 unsigned char nrpnBuffer[MIDI_CONTROLS_NRPN_LEN] = {0xB0, 0x63, 0x00, 0xB0, 0x62,
                                                     0x00, 0xB0, 0x06, 0x00};
 
-void sendOnOutput(int output, const unsigned char *data, int len)
-{
-    switch (output) {
-    case 1: CINTERFACE_SendMidiEvent1(data, len); break;
-    case 2: CINTERFACE_SendMidiEvent2(data, len); break;
-    case 3: CINTERFACE_SendMidiEvent3(data, len); break;
-    case 4: CINTERFACE_SendMidiEvent4(data, len); break;
-    default: break;
-    }
-}
-
 // After a reset the module is back at its default effects, so the next
 // request must go out even when it repeats the last value.
 void forgetLastSent()
@@ -66,7 +55,7 @@ void sendMasterVolume(int output, int volume)
     unsigned char msg[sizeof GM_MASTER_VOL];
     std::memcpy(msg, GM_MASTER_VOL, sizeof msg);
     msg[6] = static_cast<unsigned char>(volume & 127);
-    sendOnOutput(output, msg, int(sizeof msg));
+    CINTERFACE_SendMidiEvent(output, msg, int(sizeof msg));
 }
 
 void buildNrpn(unsigned char *out, int nrpn, int value, int chan)
@@ -110,7 +99,7 @@ void buildStopSound(unsigned char *out, int chan)
 void resetPitchBend(int output, int chan)
 {
     const unsigned char msg[3] = {static_cast<unsigned char>(0xE0 | (chan & 15)), 0x00, 0x40};
-    sendOnOutput(output, msg, 3);
+    CINTERFACE_SendMidiEvent(output, msg, 3);
 }
 
 } // namespace
@@ -129,7 +118,7 @@ void MIDI_CONTROLS_PushGM_Reset(int port)
 {
     if (port >= 1 && port <= 4) {
         forgetLastSent();
-        sendOnOutput(port, GM_RESET, int(sizeof GM_RESET));
+        CINTERFACE_SendMidiEvent(port, GM_RESET, int(sizeof GM_RESET));
     }
     rtLogMsg(3, MC_SOURCE, __LINE__, "MIDI GM-RESET MIDI port: %i", port - 1);
 }
@@ -138,7 +127,7 @@ void MIDI_CONTROLS_PushGS_Reset(int port)
 {
     if (port >= 1 && port <= 4) {
         forgetLastSent();
-        sendOnOutput(port, GS_RESET, int(sizeof GS_RESET));
+        CINTERFACE_SendMidiEvent(port, GS_RESET, int(sizeof GS_RESET));
     }
     rtLogMsg(3, MC_SOURCE, __LINE__, "MIDI GS-RESET MIDI port: %i", port - 1);
 }
@@ -179,16 +168,11 @@ void MIDI_CONTROLS_Send_NRPN(int nrpn, int value, int port, int chan, int queued
     buildNrpn(msg, nrpn, value, chan);
     switch (port) {
     case 0:
-        if (queued)
-            CINTERFACE_QueueMidiEvent1(msg, MIDI_CONTROLS_NRPN_LEN);
-        else
-            CINTERFACE_SendMidiEvent1(msg, MIDI_CONTROLS_NRPN_LEN);
-        break;
     case 1:
         if (queued)
-            CINTERFACE_QueueMidiEvent2(msg, MIDI_CONTROLS_NRPN_LEN);
+            CINTERFACE_QueueMidiEvent(port + 1, msg, MIDI_CONTROLS_NRPN_LEN);
         else
-            CINTERFACE_SendMidiEvent2(msg, MIDI_CONTROLS_NRPN_LEN);
+            CINTERFACE_SendMidiEvent(port + 1, msg, MIDI_CONTROLS_NRPN_LEN);
         break;
     case 2:
         CINTERFACE_SendMidiEvent3(msg, 3);
@@ -283,7 +267,7 @@ void MIDI_CONTROLS_StopSoundChan(int flatChannel)
         return;
     unsigned char msg[MIDI_CONTROLS_STOP_SOUND_LEN];
     buildStopSound(msg, flatChannel);
-    sendOnOutput(flatChannel / 16 + 1, msg, MIDI_CONTROLS_STOP_SOUND_LEN);
+    CINTERFACE_SendMidiEvent(flatChannel / 16 + 1, msg, MIDI_CONTROLS_STOP_SOUND_LEN);
 }
 
 void MIDI_CONTROLS_StopSoundChanAtPort(int port, int chan)
@@ -293,7 +277,7 @@ void MIDI_CONTROLS_StopSoundChanAtPort(int port, int chan)
         return;
     unsigned char msg[MIDI_CONTROLS_STOP_SOUND_LEN];
     buildStopSound(msg, chan);
-    sendOnOutput(flat / 16 + 1, msg, MIDI_CONTROLS_STOP_SOUND_LEN);
+    CINTERFACE_SendMidiEvent(flat / 16 + 1, msg, MIDI_CONTROLS_STOP_SOUND_LEN);
 }
 
 void MIDI_CONTROLS_StopSoundChanAtPort_Ex(int port, int chan, unsigned char *buffer, int *length)

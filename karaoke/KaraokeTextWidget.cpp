@@ -746,7 +746,7 @@ void KaraokeTextWidget::togglePbFullscreenState()
     const bool full = m_list->window()->isFullScreen();
     m_fullscreenButton->setIcon(QIcon(full ? QStringLiteral(":/icon2x/reduce-icon.png")
                                            : QStringLiteral(":/icon2x/fullscreen-icon.png")));
-    m_fullscreenButton->setToolTip(full ? tr("Riduci schermo") : tr("Schermo intero"));
+    m_fullscreenButton->setToolTip(full ? tr("Reduce screen") : tr("Full screen"));
     m_fullscreenButton->setAccessibleName(m_fullscreenButton->toolTip());
 }
 

@@ -212,7 +212,7 @@ void LyricsModel::fillChordDataModel()
             std::memset(&info, 0, sizeof info);
             Chord::ParseChord(transposed, &info);
             if (info.root == -1)
-                qWarning().noquote() << QString::fromLatin1(transposed) + " ACCORDO NON TROVATO !!!";
+                qWarning().noquote() << QString::fromLatin1(transposed) + ": chord not recognised";
             auto *item = new QStandardItem;
             item->setData(QByteArray(reinterpret_cast<const char *>(&info), sizeof info), TEXT_ROLE);
             m_chordModel.appendRow(item);

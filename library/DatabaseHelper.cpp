@@ -102,7 +102,7 @@ bool DatabaseHelper::initDb()
     if (!dir.exists()) {
         // The documents folder itself may be missing on a fresh Linux account.
         const bool created = dir.mkpath(QStringLiteral("."));
-        qDebug().nospace() << "Creata cartella in documenti? " << created;
+        qDebug().nospace() << "Library folder made: " << created;
     }
 
     const QString dbPath = libraryFolder + QLatin1String(kDbFileName);
@@ -112,7 +112,7 @@ bool DatabaseHelper::initDb()
         // by an older version leaves, and SQLite would open it as a library
         // without tables forever.
         if (!(info.isFile() && info.size() == 0)) {
-            qDebug().nospace() << "Db Esiste " << true;
+            qDebug().nospace() << "Library database found: " << true;
             // A library left without write permission would refuse every new
             // song; only the bits are changed, never the content.
             const QFileDevice::Permissions perms = info.permissions();
@@ -121,17 +121,17 @@ bool DatabaseHelper::initDb()
                                                       | QFileDevice::WriteOwner
                                                       | QFileDevice::ReadUser
                                                       | QFileDevice::WriteUser))
-                qWarning().noquote() << "Il DB" << dbPath << "non e' scrivibile";
+                qWarning().noquote() << "The library database" << dbPath << "is not writable";
             return true;
         }
-        qWarning().noquote() << "Il DB" << dbPath << "e' vuoto: lo ricreo dal modello";
+        qWarning().noquote() << "The library database" << dbPath << "is empty: made again from the template";
         if (!QFile::remove(dbPath))
             return false;
     }
 
     if (!copyTemplate(dbPath))
         return false;
-    qDebug().nospace() << "Db creato " << QFile::exists(dbPath);
+    qDebug().nospace() << "Library database made: " << QFile::exists(dbPath);
     return true;
 }
 
@@ -208,8 +208,8 @@ bool DatabaseHelper::checkLibraryTables()
 {
     QSqlQuery q;
     if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
-        qCritical().noquote() << "Il DB" << libraryDb.databaseName()
-                              << "non e' leggibile come libreria:" << q.lastError().text();
+        qCritical().noquote() << "The library database" << libraryDb.databaseName()
+                              << "cannot be read as a library:" << q.lastError().text();
         return false;
     }
     QStringList present;
@@ -222,8 +222,8 @@ bool DatabaseHelper::checkLibraryTables()
     }
     if (missing.isEmpty())
         return true;
-    qCritical().noquote() << "Il DB" << libraryDb.databaseName()
-                          << "non e' una libreria di brani, tabelle mancanti:"
+    qCritical().noquote() << "The library database" << libraryDb.databaseName()
+                          << "is no song library, tables missing:"
                           << missing.join(QLatin1Char(','));
     return false;
 }

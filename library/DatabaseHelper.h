@@ -173,7 +173,7 @@ public:
 public slots:
     // Id of the row of exactly that name, created when missing; 0 on failure.
     int checkInsertArtist(const QString &name);
-    int checkInsertGenere(const QString &name);
+    int checkInsertGenre(const QString &name);
     int checkInsertAuthor(const QString &name);
     // The drive-file index: one row (suffix, file name, folder) per file.
     bool addFileToIndex(const QString &path);

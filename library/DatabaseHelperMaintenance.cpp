@@ -97,11 +97,11 @@ bool DatabaseHelper::removeSongFiles(const QString &path)
     const QString folder = QDir::cleanPath(QDir(libraryFolder).absolutePath()) + QLatin1Char('/');
     const QFileInfo info(path);
     if (path.isEmpty() || !QDir::cleanPath(info.absoluteFilePath()).startsWith(folder)) {
-        qDebug().noquote() << "Rimozione non riuscita" << path << "(fuori dalla cartella dei brani)";
+        qDebug().noquote() << "Not removed" << path << "(outside the song folder)";
         return false;
     }
     if (!QFile::remove(path)) {
-        qDebug().noquote() << "Rimozione non riuscita" << path;
+        qDebug().noquote() << "Not removed" << path;
         return false;
     }
     if (info.suffix().compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0) {
@@ -110,7 +110,7 @@ bool DatabaseHelper::removeSongFiles(const QString &path)
         QFile::remove(base + QLatin1String("CDG"));
     }
     QFile::remove(path + QLatin1String(".bak"));
-    qDebug() << "Rimozione comletata";
+    qDebug() << "Removed";
     return true;
 }
 
@@ -119,7 +119,7 @@ void DatabaseHelper::prepareForRebuild()
     // A second prepare would record the links of the half-rebuilt library
     // over those of the old one, losing every playlist.
     if (rebuilding) {
-        qDebug() << "Ricostruzione gia' in corso";
+        qDebug() << "A rebuild is under way already";
         return;
     }
     rebuildSavepoint = std::make_unique<LibrarySql::Savepoint>(QSqlDatabase::database(), "rebuild");
@@ -162,7 +162,7 @@ void DatabaseHelper::finalizeRebuild()
     // Without the links the new library would cut every playlist: the old
     // one comes back instead.
     if (!linked || !rebuildSavepoint->release())
-        qDebug() << "Ricostruzione annullata: la libreria resta com'era";
+        qDebug() << "Rebuild cancelled: the library stays as it was";
     rebuildSavepoint.reset();
 }
 

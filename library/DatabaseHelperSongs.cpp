@@ -90,7 +90,7 @@ bool DatabaseHelper::checkSong(const SongInfo &info, const QString &path)
     known.finish();
 
     const int idArtist = checkInsertArtist(info.artist);
-    const int idGenre = checkInsertGenere(info.genre);
+    const int idGenre = checkInsertGenre(info.genre);
     const int idAuthor = checkInsertAuthor(info.author);
     if (!insertDataSongs(info, path, idArtist, idGenre, idAuthor))
         return false;
@@ -102,7 +102,7 @@ int DatabaseHelper::checkInsertArtist(const QString &name)
     return checkInsertName("Artisti", "IdArtista", "NomeArtista", name);
 }
 
-int DatabaseHelper::checkInsertGenere(const QString &name)
+int DatabaseHelper::checkInsertGenre(const QString &name)
 {
     return checkInsertName("Genere", "IdGenere", "NomeGenere", name);
 }

@@ -152,7 +152,7 @@ void fileCopyThread::importOne(const QUrl &url)
     SongInfo info;
     SongRefusal refused;
     if (local.isEmpty() || !readSongInfo(local, info, &refused)) {
-        qDebug().noquote().nospace() << "Errore apertura file " << local;
+        qDebug().noquote().nospace() << "Cannot open " << local;
         report.refused.append({local.isEmpty() ? url.toString() : local, refused});
         return;
     }
@@ -194,7 +194,7 @@ void fileCopyThread::importOne(const QUrl &url)
                 // than a whole CD's graphics is left behind.
                 if (copyInto(companion, dest.left(dest.size() - 3) + QLatin1String(cdg), SONG_FILE_MAX_CDG_BYTES,
                              refused, why) != Copy::Done)
-                    qDebug().noquote() << "CD+G non copiato" << companion << refused.kind << why;
+                    qDebug().noquote() << "CD+G not copied" << companion << refused.kind << why;
                 break;
             }
         }
@@ -212,7 +212,7 @@ fileCopyThread::Copy fileCopyThread::copyInto(const QString &source, const QStri
         return Copy::Exists;
     QFile in;
     if (openSongFile(source, in, &why, &refused) != SongFileStatus::Ok) {
-        qDebug().noquote().nospace() << "Errore apertura file " << source;
+        qDebug().noquote().nospace() << "Cannot open " << source;
         return Copy::Refused;
     }
     if (in.size() > maxBytes) {
@@ -222,7 +222,7 @@ fileCopyThread::Copy fileCopyThread::copyInto(const QString &source, const QStri
     QTemporaryFile out(destinationFolder + QStringLiteral(".import-XXXXXX.part"));
     auto failed = [&](const QString &error) {
         why = error;
-        qDebug().noquote() << "Copia non riuscita" << dest << error;
+        qDebug().noquote() << "Copy failed" << dest << error;
         return Copy::Failed;
     };
     if (!out.open())

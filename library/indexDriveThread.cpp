@@ -67,7 +67,7 @@ void indexDriveThread::run()
         emit fileAdded();
         scan(root, SystemMounts::pseudoMountPoints(mounts));
         lock.relock();
-        qDebug() << "indexDriveThread::run -> FATTO :D";
+        qDebug() << "indexDriveThread::run: done";
         emit fileAdded();
         if (!abort && !quit) {
             emit indexingDone();
@@ -90,12 +90,12 @@ void indexDriveThread::scan(const QString &root, const QStringList &unwalked)
     while (!folders.isEmpty() && !abort) {
         const QString folder = folders.takeLast();
         if (unwalked.contains(QDir::cleanPath(folder))) {
-            qDebug().noquote().nospace() << "Salto file system di sistema " << folder;
+            qDebug().noquote().nospace() << "Skipping the system's file system " << folder;
             continue;
         }
         const QFileInfo info(folder);
         if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
-            qDebug().noquote().nospace() << "Cartella non leggibile " << folder;
+            qDebug().noquote().nospace() << "Folder not readable " << folder;
             continue;
         }
         QDirIterator files(folder, filters, QDir::Files);
@@ -109,9 +109,9 @@ void indexDriveThread::scan(const QString &root, const QStringList &unwalked)
             dirs.next();
             const QFileInfo dir = dirs.fileInfo();
             if (dir.isSymLink())
-                qDebug().noquote().nospace() << "Salto collegamento " << dir.filePath();
+                qDebug().noquote().nospace() << "Skipping link " << dir.filePath();
             else if (isSystemFolder(dir.fileName()))
-                qDebug().noquote().nospace() << "Salto " << dir.filePath();
+                qDebug().noquote().nospace() << "Skipping " << dir.filePath();
             else
                 folders << dir.filePath();
         }

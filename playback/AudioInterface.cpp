@@ -868,7 +868,7 @@ void AudioInterface::stopAudio()
 
 void AudioInterface::jumpToSec(long ms)
 {
-    qDebug() << "Voglio saltare a " << ms;
+    qDebug() << "Seek to" << ms << "ms";
     if (!m_sink->isOpen()) {
         // Loaded, not yet playing: the stream starts there.
         m_startMs = std::max(0L, ms);

@@ -207,7 +207,7 @@ bool MKPatch::readPatchFromFile()
 {
     QFile f(m_path);
     if (!f.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "Non ho trovato il file della patch da caricare" << m_path;
+        qWarning().noquote() << "The patch file to load is missing" << m_path;
         return false;
     }
     if (f.size() > MAX_PATCH_FILE) {

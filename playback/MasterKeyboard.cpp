@@ -109,7 +109,7 @@ void MasterKeyboard::scanFolderForPatches()
         auto *patch = new MKPatch(m_folder, false);
         patch->setPath(path);
         if (!patch->readPatchFromFile()) {
-            qWarning().noquote() << "Errore caricamento patch" << path;
+            qWarning().noquote() << "The patch cannot be loaded:" << path;
             delete patch;
             return;
         }
@@ -128,7 +128,7 @@ void MasterKeyboard::scanFolderForPatches()
             ordered.insert(line);
             // Only patches of this folder: a library delete removes the file.
             if (QFileInfo(line).absoluteDir() != dir) {
-                qWarning().noquote() << "Errore caricamento patch" << line;
+                qWarning().noquote() << "The patch cannot be loaded:" << line;
                 continue;
             }
             load(line);
@@ -155,7 +155,7 @@ void MasterKeyboard::scanFolderForPatches()
 MKPatch *MasterKeyboard::getPatchByIndex(int index) const
 {
     if (index < 0 || index >= m_patches.size()) {
-        qCritical() << "Nessuna patch attiva";
+        qCritical() << "No patch is active";
         return nullptr;
     }
     return m_patches[index];
@@ -279,7 +279,7 @@ void MasterKeyboard::deletePatch(int index)
     m_patches.removeAt(index);
     select(NO_PATCH, nullptr);
     if (!patch->removePatchFile())
-        qWarning().noquote() << "Non ho trovato il file della patch da cancellare"
+        qWarning().noquote() << "The patch file to delete is missing"
                              << patch->getPath();
     delete patch;
     // Keeps the next scan from warning about the file that is gone.

@@ -491,13 +491,13 @@ void MidiEdit::TrackInsEffectChanged(int insertId, uint16_t channel, uint16_t la
         const GS_INSTRUMENT_NAME sound{NO_PROGRAM, NO_BANK, uint8_t(insertId), -1, -1, 0, nullptr};
         if (INSERTS_ActivateSpecialSound(&sound, channel, port)) {
             m_edited.tracks[channel][layer].insertId = d.insertId = uint8_t(insertId);
-            qWarning() << "Insert inserito";
+            qWarning() << "Insertion effect set";
         } else {
-            qWarning() << "Impossibile inserire l'insert";
+            qWarning() << "The insertion effect cannot be set";
         }
         return;
     }
-    qWarning() << "Elimino l'insert";
+    qWarning() << "Insertion effect removed";
     if (d.insertId)
         INSERTS_DeactivateOnly(channel, port);
     m_edited.tracks[channel][layer].insertId = d.insertId = 0;
@@ -579,23 +579,6 @@ void MidiEdit::undoAll()
     setHeader(ReverbLevel, m_saved.reverbLevel);
     for (uint16_t c = 0; c < 16; ++c)
         undoTrack(c, 0);
-}
-
-void MidiEdit::restoreAll()
-{
-    if (!isBound())
-        return;
-    setHeader(ChorusType, m_base.chorusType);
-    setHeader(ChorusLevel, m_base.chorusLevel);
-    setHeader(ReverbType, m_base.reverbType);
-    setHeader(ReverbLevel, m_base.reverbLevel);
-    for (uint16_t c = 0; c < 16; ++c) {
-        const MidiEditTrack &b = m_base.tracks[c][0];
-        resetTrack(b, c, 0);
-        for (int f : kSoundFields)
-            setField(Field(f), b.*kFields[f].track, c, 0);
-        TrackInsEffectChanged(b.insertId, c, 0);
-    }
 }
 
 // ---- comparing and saving

@@ -113,8 +113,6 @@ public:
     void undoTrack(uint16_t channel, uint16_t layer);
     void undoTrackAdsr(uint16_t channel, uint16_t layer);
     void undoAll();
-    // Back to the song's own mix (after the file was put back from its backup).
-    void restoreAll();
 
     // Byte for byte; a difference is dumped to the debug log.
     static bool isSetDataEqual(const MIDI_SETTING_DATA &a, const MIDI_SETTING_DATA &b);

@@ -175,7 +175,8 @@ uint midiSongSeconds(const MidiInfos &mi, uint32_t tpqn, int tempoDelta)
     return uint(std::lround(ms / 1000.0));
 }
 
-// Records of a song of its own, to normalise a MIDI song without a Song.
+// Records of a song of its own, to normalise a MIDI song without a Song. The
+// events are written only as far as the song goes: never filled beforehand.
 struct ScratchRecords {
     SONG_INFO info{};
     s_StreamData stream{};
@@ -183,7 +184,7 @@ struct ScratchRecords {
     MidiInfos infos{};
     Mfi mfi{};
     Db db{};
-    uint8_t events[EVENT_BUFFER_SIZE]{};
+    std::unique_ptr<uint8_t[]> events{new uint8_t[EVENT_BUFFER_SIZE]};
 };
 
 } // namespace
@@ -235,7 +236,7 @@ bool Song::checkSongFile(const QString &path, SongRefusal *refusal, uint *second
         return true;
     }
     ScratchRecords &rec = *records;
-    bindStreamData(&rec.stream, &rec.info, rec.events, &rec.midiStream, &rec.infos, &rec.mfi, &rec.db, 0);
+    bindStreamData(&rec.stream, &rec.info, rec.events.get(), &rec.midiStream, &rec.infos, &rec.mfi, &rec.db, 0);
     QByteArray bytes = file.takeRead();
     if (Extract::NormalizeMidiSequence(&rec.stream, reinterpret_cast<uint8_t *>(bytes.data()), int(bytes.size()), 0,
                                        -1) <= 0) {
@@ -440,16 +441,17 @@ bool Song::readMidi()
     if (m_stream.streamLength <= 0)
         return false;
     m_tpqn = Extract::GetMidiTpqn(&m_stream);
-    const int bars = std::clamp(Extract::GetNumBarsBeats(), 0, MAX_BAR_BEAT_POS);
+    const int bars = Extract::GetNumBarsBeats();
+    m_barsBeats.reserve(bars);
     for (int i = 0; i < bars; ++i) {
         if (const BAR_BEAT_POS *p = Extract::GetBarBeatStructItem(i))
             m_barsBeats.append(*p);
     }
     m_hasBars = !m_barsBeats.isEmpty();
-    stepTimer.step("Carica BarBeat");
+    stepTimer.step("Copy bars and beats");
     m_markers = copyItems<MARKER_EV>(&m_stream, Extract::GetNumMarkers, Extract::GetMarkerStructItem);
     m_hasMarkers = !m_markers.isEmpty();
-    stepTimer.step("Carica Marker");
+    stepTimer.step("Copy markers");
     return true;
 }
 
@@ -458,17 +460,17 @@ void Song::copyLyrics()
     m_textRows = copyItems<TEXT_EV>(&m_stream, Extract::GetNumTextLines,
                                     [](s_StreamData *s, int i) { return Extract::GetTextLineStructItem(s, unsigned(i)); });
     m_hasText = !m_textRows.isEmpty();
-    stepTimer.step("Carica Testo");
+    stepTimer.step("Copy lyric rows");
     m_syllables = copyItems<SYL_EV>(&m_stream, Extract::GetNumSylEvent, Extract::GetSylEventStructItem);
     m_hasSyllables = m_syllables.size() > 2 * m_textRows.size();
-    stepTimer.step("Carica Sillabazione");
+    stepTimer.step("Copy syllables");
     if (m_hasText && m_hasSyllables) {
         adjustSyllablesForSpaces();
-        stepTimer.step("Modifica Sillabazione");
+        stepTimer.step("Move syllables past spaces");
     }
     m_chords = copyItems<CHORD_EV>(&m_stream, Extract::GetNumChordEvent, Extract::GetChordsEventStructItem);
     m_hasChords = !m_chords.isEmpty();
-    stepTimer.step("Carica Accordi");
+    stepTimer.step("Copy chords");
 }
 
 void Song::adjustSyllablesForSpaces()
@@ -632,7 +634,7 @@ uint Song::midiSeconds() const
     return midiSongSeconds(m_infos, m_tpqn, m_db.tempoDelta);
 }
 
-uint Song::getDurataBranoSec()
+uint Song::lengthSeconds()
 {
     if (!m_loaded)
         return 0;

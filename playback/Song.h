@@ -89,7 +89,7 @@ public:
     // Length in seconds: a MIDI song's from its own tempo map and its stored
     // tempo offset, an MP3's from its decoded length (the bitrate estimate
     // when that is unknown). 0 when nothing is loaded.
-    uint getDurataBranoSec();
+    uint lengthSeconds();
 
     // Bar arithmetic over the bar/beat list.
     uint getLastBarTickFromTick(uint tick) const;
@@ -193,6 +193,7 @@ private:
     MidiInfos m_infos{};
     Mfi m_mfi{};
     Db m_db{};
+    // Of a static object: its pages take memory only as far as songs reach.
     uint8_t m_eventBuffer[EVENT_BUFFER_SIZE]{};
     bool m_editing = false;
     QMutex m_mutex;

@@ -8,7 +8,6 @@
 #include "RtMidiOutWrapper.h"
 #include "SoftSynth.h"
 #include "Sequencer.h"
-#include "SongRW.h"
 #include "logmsg.h"
 #include "sequencer_ex.h"
 #include "volumes.h"
@@ -31,6 +30,27 @@ bool bpmInRange(int d)
 bool keyInRange(int k)
 {
     return k >= -SoundEngine::kMaxDeltaKey && k <= SoundEngine::kMaxDeltaKey;
+}
+
+// The tick where a bar starts (the last bar's for one past it). The list
+// has no mark of the first bar's start: the song's.
+uint barStartTick(const QList<BAR_BEAT_POS> &bars, int bar)
+{
+    if (bar <= 0)
+        return 0;
+    for (const BAR_BEAT_POS &b : bars)
+        if (b.bar == bar)
+            return b.tick;
+    return bars.last().tick;
+}
+
+// The song's own tempo in a bar, as its tempo table lists it.
+int songBpmAt(const MidiInfos &mi, int bar)
+{
+    int bpm = 120;
+    for (int i = 0; i < mi.tempoCount && i < MAX_TEMPO_ENTRIES && mi.tempoTable[i].bar <= bar; ++i)
+        bpm = mi.tempoTable[i].bpm ? mi.tempoTable[i].bpm : bpm;
+    return bpm;
 }
 } // namespace
 
@@ -72,7 +92,7 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
     connect(s, &Sequencer::seekDone, this, &SoundEngine::on_seekDone);
     connect(s, &Sequencer::noteOnVolumeChanged, this, &SoundEngine::noteOnChan);
     connect(s, &Sequencer::origBpmChanged, this, &SoundEngine::bpmChangedRuntime);
-    connect(s, &Sequencer::fineBrano, this, &SoundEngine::songEnded);
+    connect(s, &Sequencer::songEnded, this, &SoundEngine::songEnded);
     connect(currSong, &Song::loadSongChange, this, &SoundEngine::onCurrentSongChanged);
 
     m_outputWatch.setInterval(250);
@@ -381,18 +401,8 @@ void SoundEngine::reportStill()
         if (bars.isEmpty())
             return;
         const int bar = std::clamp(m_bar, 0, int(bars.last().bar));
-        uint tick = bars.last().tick;
-        for (const BAR_BEAT_POS &b : bars) {
-            if (b.bar == bar) {
-                tick = b.tick;
-                break;
-            }
-        }
-        const MidiInfos &mi = currSong->midiInfos();
-        int bpm = 120;
-        for (int i = 0; i < mi.tempoCount && i < MAX_TEMPO_ENTRIES && mi.tempoTable[i].bar <= bar; ++i)
-            bpm = mi.tempoTable[i].bpm ? mi.tempoTable[i].bpm : bpm;
-        bpm = std::max(1, bpm + currSong->db().tempoDelta);
+        const uint tick = barStartTick(bars, bar);
+        const int bpm = std::max(1, songBpmAt(currSong->midiInfos(), bar) + currSong->db().tempoDelta);
         m_heard = tick;
         m_bar = bar;
         m_beat = 0;
@@ -410,12 +420,9 @@ void SoundEngine::restartLatency()
     m_latencyMs = 0;
 }
 
-// The position heard: what the output plays now. The synthesizer tells which
-// message time it plays; the tick the engine had at that time comes from the
-// last reports, each taken with the moment the engine reached it, so that
-// neither a tempo change nor a loop held up by a busy machine moves it. It
-// never goes back by itself (the output settling after the start): only a
-// seek or a stop moves it back.
+// The position heard: what the output plays now. It never goes back by
+// itself (the output settling after the start): only a seek or a stop moves
+// it back.
 void SoundEngine::refreshInfoTime()
 {
     if (m_seeking || !currSong->isLoaded() || getPlayingState() != ePsPlaying)
@@ -425,33 +432,7 @@ void SoundEngine::refreshInfoTime()
         const int bpm = m_sequencer->GetCurrentBPM();
         if (bpm < 1 || tick < 0)
             return;
-        const double now = RealTime::nowMs();
-        const double reached = std::min(now, m_sequencer->currentTickMs());
-        double heardAt = reached;
-        if (m_midiOutIndex == kSynthIndex) {
-            const double heard = synthesizer()->heardMessageMs(now);
-            if (std::isfinite(heard))
-                heardAt = std::min(heard, reached);
-        }
-        m_latencyMs = now - heardAt;
-        const double ticksPerMs = (m_sequencer->currentBpmExact() > 0 ? m_sequencer->currentBpmExact() : bpm)
-                                  * currSong->ticksPerQuarter() / 60000.0;
-        // A gap in the reports (a pause, a seek) starts them again.
-        if (!m_ticksSeen.isEmpty() && (tick < m_ticksSeen.last().second || reached - m_ticksSeen.last().first > 250))
-            m_ticksSeen.clear();
-        if (m_ticksSeen.isEmpty() || reached > m_ticksSeen.last().first)
-            m_ticksSeen.append({reached, tick});
-        if (m_ticksSeen.size() > 12)
-            m_ticksSeen.removeFirst();
-        int heard = tick - int(std::lround((reached - heardAt) * ticksPerMs));
-        for (qsizetype i = m_ticksSeen.size() - 1; i > 0; --i) {
-            const QPair<double, int> &a = m_ticksSeen[i - 1], &b = m_ticksSeen[i];
-            if (a.first <= heardAt && heardAt <= b.first) {
-                heard = a.second + int(std::lround((heardAt - a.first) * (b.second - a.second) / (b.first - a.first)));
-                break;
-            }
-        }
-        m_heard = std::max(m_heard, uint(std::max(0, heard)));
+        m_heard = std::max(m_heard, uint(std::max(0, midiHeardTick(tick, bpm))));
         // At the tempo the engine plays, not its whole BPM: a song of 97 BPM
         // has 618556 us a quarter, and 96.99997 BPM counted as 96 would run
         // the time shown 1 % ahead.
@@ -463,6 +444,39 @@ void SoundEngine::refreshInfoTime()
     } else if (currSong->baseType() == SONG_FORMAT_MP3 || currSong->baseType() == SONG_FORMAT_AUDIO) {
         emit mSecOfPlaying(audioHeard(), 0);
     }
+}
+
+// The tick a MIDI song is heard at now, the engine at `tick`. The synthesizer
+// tells which message time it plays; the tick the engine had at that time
+// comes from the last reports, each taken with the moment the engine reached
+// it, so that neither a tempo change nor a loop held up by a busy machine
+// moves it.
+int SoundEngine::midiHeardTick(int tick, int bpm)
+{
+    const double now = RealTime::nowMs();
+    const double reached = std::min(now, m_sequencer->currentTickMs());
+    double heardAt = reached;
+    if (m_midiOutIndex == kSynthIndex) {
+        const double heard = synthesizer()->heardMessageMs(now);
+        if (std::isfinite(heard))
+            heardAt = std::min(heard, reached);
+    }
+    m_latencyMs = now - heardAt;
+    const double ticksPerMs = (m_sequencer->currentBpmExact() > 0 ? m_sequencer->currentBpmExact() : bpm)
+                              * currSong->ticksPerQuarter() / 60000.0;
+    // A gap in the reports (a pause, a seek) starts them again.
+    if (!m_ticksSeen.isEmpty() && (tick < m_ticksSeen.last().second || reached - m_ticksSeen.last().first > 250))
+        m_ticksSeen.clear();
+    if (m_ticksSeen.isEmpty() || reached > m_ticksSeen.last().first)
+        m_ticksSeen.append({reached, tick});
+    if (m_ticksSeen.size() > 12)
+        m_ticksSeen.removeFirst();
+    for (qsizetype i = m_ticksSeen.size() - 1; i > 0; --i) {
+        const QPair<double, int> &a = m_ticksSeen[i - 1], &b = m_ticksSeen[i];
+        if (a.first <= heardAt && heardAt <= b.first)
+            return a.second + int(std::lround((heardAt - a.first) * (b.second - a.second) / (b.first - a.first)));
+    }
+    return tick - int(std::lround((reached - heardAt) * ticksPerMs));
 }
 
 // The audio path hands the device its frames ahead of time, in bursts; what
@@ -582,22 +596,18 @@ void SoundEngine::changeKeyWithOutSaving(int delta)
     applyKey(delta);
 }
 
+// The song's own offsets: every change sets them, and a start plays them
+// (an MP3's audio path takes them only then).
 int SoundEngine::getDeltaBpm() const
 {
-    if (!currSong->isLoaded())
-        return 0;
-    if (currSong->baseType() == SONG_FORMAT_MP3)
-        return m_audio->getDeltaBpm();
-    return currSong->db().tempoDelta;
+    const int d = currSong->isLoaded() ? currSong->db().tempoDelta : 0;
+    return bpmInRange(d) ? d : 0;
 }
 
 int SoundEngine::getDeltaKey() const
 {
-    if (!currSong->isLoaded())
-        return 0;
-    if (currSong->baseType() == SONG_FORMAT_MP3)
-        return m_audio->getDeltaKey();
-    return currSong->db().transpose;
+    const int k = currSong->isLoaded() ? currSong->db().transpose : 0;
+    return keyInRange(k) ? k : 0;
 }
 
 void SoundEngine::setSlidersVol(eSliders group, int volume)
@@ -629,19 +639,6 @@ void SoundEngine::setMelodyMuteTrack(int channel)
 void SoundEngine::setFastRun(bool on)
 {
     m_sequencer->setFastRun(on ? 1 : 0);
-}
-
-void SoundEngine::revertFile()
-{
-    const QString path = currSong->path();
-    if (!SongRW::restoreBackup(path))
-        return;
-    if (currSong->baseType() == SONG_FORMAT_MP3) {
-        m_audio->stopAudio();
-        m_audio->releaseFile();
-    }
-    if (currSong->loadSongFile(path, -1, QString()) && isMidi())
-        m_midiEdit->restoreAll();
 }
 
 void SoundEngine::setTrackVolume(int channel, int volume)

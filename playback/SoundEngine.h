@@ -111,9 +111,6 @@ public:
     void changeDrumWithStruct(const GS_DRUM_KIT_NAME *kit, int channel);
     MidiEdit *midiEdit() const { return m_midiEdit.get(); }
 
-    // Puts the song file's backup back and loads the song again.
-    void revertFile();
-
     // ---- outputs and devices
 
     // "Timbra MIDI Module" -> 1000 while the synthesizer is switched on,
@@ -198,6 +195,7 @@ private:
     // A start, seek or resume: the reports start again.
     void restartLatency();
     uint audioHeard();
+    int midiHeardTick(int tick, int bpm);
     void reportStill();
     void seekPendingBar();
 

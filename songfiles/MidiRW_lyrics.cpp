@@ -277,12 +277,13 @@ bool MidiRW::setLyrics(LyrFormat format, const QList<TEXT_EV> &rows, const QList
 {
     if (fileData.isEmpty())
         return false;
-    // About 1.3 MB of scratch records: never on the stack.
+    // About 1.5 MB of scratch records and the events, written only as far as
+    // the song goes: never on the stack, never filled beforehand.
     auto infos = std::make_unique<MidiInfos>();
     auto stream = std::make_unique<MidiStream>();
     auto mfi = std::make_unique<Mfi>();
     auto db = std::make_unique<Db>();
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[EVENT_BUFFER_SIZE]());
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[EVENT_BUFFER_SIZE]);
     SONG_INFO info{};
     s_StreamData sd{};
     bindStreamData(&sd, &info, buffer.get(), stream.get(), infos.get(), mfi.get(), db.get(), 1);

@@ -218,7 +218,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
     m_details = SongInfo();
     m_connectionFailed = false;
     if (!m_user || !m_user->isUserLogged()) {
-        Prompter::warning(tr("User non logged"), tr("You're not logged in, please login then retry"));
+        Prompter::warning(tr("Not logged in"), tr("You're not logged in, please login then retry"));
         return false;
     }
     // Downloads nested in one another's waits could only end in reverse order.

@@ -43,7 +43,7 @@ void SoundfontDialog::onDownloadProgress(qint64 received, qint64 total)
 void SoundfontDialog::askToCancel()
 {
     if (m_cancelMessage.isEmpty()
-        || Prompter::question(tr("Attenzione"), m_cancelMessage, QMessageBox::Yes | QMessageBox::No)
+        || Prompter::question(tr("Attention"), m_cancelMessage, QMessageBox::Yes | QMessageBox::No)
                == QMessageBox::Yes)
         reject();
 }

@@ -120,8 +120,8 @@ void SoundfontManager::startDownload(bool ask)
     // bank and replace the working one.
     if (m_size == 0 || m_url.isEmpty()) {
         qWarning() << "Sound bank: the version checker gave no address or size";
-        Prompter::warning(tr("Attenzione"),
-                          tr("Il Timbra non si può scaricare ora, riprova più tardi"));
+        Prompter::warning(tr("Attention"),
+                          tr("Timbra cannot be downloaded now, please try again later"));
         declined();
         return;
     }
@@ -129,8 +129,8 @@ void SoundfontManager::startDownload(bool ask)
     // ending the program closes it) fetches nothing, and the bank is
     // offered again at the next start.
     if (ask
-        && Prompter::question(tr("Attenzione"),
-                              tr("E' necessario scaricare il Timbra, vuoi procedere ora?"),
+        && Prompter::question(tr("Attention"),
+                              tr("Timbra needs to be downloaded. Do you want to proceed now?"),
                               QMessageBox::Yes | QMessageBox::No)
                != QMessageBox::Yes) {
         declined();
@@ -141,8 +141,8 @@ void SoundfontManager::startDownload(bool ask)
         m_dialog.setModal(true);
         m_dialog.show();
     }
-    m_dialog.setMessage(tr("Download di Timbra in corso..."));
-    m_dialog.setCancelMessage(tr("Sei sicuro di voler interrompere il download di Timbra?"));
+    m_dialog.setMessage(tr("Downloading Timbra..."));
+    m_dialog.setCancelMessage(tr("Are you sure you want to stop the Timbra download?"));
     m_dialog.onDownloadProgress(0, 0);
 
     QDir().mkpath(m_folder);

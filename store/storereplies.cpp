@@ -142,7 +142,7 @@ void readListSongs(const QByteArray &body, const TakeSong &take)
         if (!take(song))
             return;
     }
-    qDebug() << "song nella lista:" << found;
+    qDebug() << "songs in the list:" << found;
 }
 
 SongInfo readSongInfo(const QByteArray &body)

@@ -30,7 +30,6 @@ constexpr int FADE_TERM = 1;          // general and per-channel fade terms
 uint8_t fading = 0;
 uint8_t shortResuming = 0;
 uint8_t fadeFactor = 127;
-uint8_t aspettaUnPo = 0;
 
 bool occupied(const MidiStream *s) { return s && s->slotByte != 0; }
 
@@ -41,18 +40,6 @@ MidiStream *streamWith(uint32_t flag)
     if (occupied(MidiStreamSecond) && (sflags(MidiStreamSecond) & flag))
         return MidiStreamSecond;
     return nullptr;
-}
-
-int outputOf(const MidiStream *s) { return s && s->port != 0 ? 1 : 0; }
-
-void sendOn(int output, const uint8_t *data, int len)
-{
-    if (len <= 0)
-        return;
-    if (output == 0)
-        CINTERFACE_SendMidiEvent1(data, len);
-    else
-        CINTERFACE_SendMidiEvent2(data, len);
 }
 
 // The engine's close and set-up operations work on the interpreted slot.
@@ -77,7 +64,7 @@ void releaseInsertsOf(const MidiStream *s)
     uint8_t buffer[SEQ_MSG_BUF_SIZE];
     int length = 0;
     INSERTS_deactivateAll(s->port, buffer, &length);
-    sendOn(outputOf(s), buffer, length);
+    CINTERFACE_SendMidiEvent(homeOutput(s), buffer, length);
 }
 
 int curveLevel(const uint8_t *curve, int i) { return curve[i] * 127 / 100; }
@@ -104,7 +91,7 @@ void crossFadeHalf()
         uint8_t buffer[SEQ_MSG_BUF_SIZE];
         int length = 0;
         INSERTS_LoadAllFromDb(entering->db, entering->port, buffer, &length);
-        sendOn(outputOf(entering), buffer, length);
+        CINTERFACE_SendMidiEvent(homeOutput(entering), buffer, length);
         INSERTS_GetConfig(entering->insertConfig);
     }
     C_SIGNAL_JumpSwapSong();
@@ -119,7 +106,8 @@ void crossFadeEnd()
         INSERTS_GetConfig(entering->insertConfig);
     }
     if (leaving) {
-        const int leavingOutput = outputOf(leaving);
+        // The volume maps count the outputs from 0.
+        const int leavingOutput = homeOutput(leaving) - 1;
         interpret(leaving);
         if (entering && (sflags(entering) & SF_USES_SECOND_PORT)) {
             LoadActualStreamForSetupMF5();
@@ -166,7 +154,7 @@ void fadeOutEnd()
     if (s && (sflags(s) & SF_FADE_AND_STOP)) {
         stop.store(1);
         stopchi.store(STOPCHI_FADE_STOP);
-        C_SIGNAL_FineBrano();
+        C_SIGNAL_SongEnded();
         rtLogMsg(4, LOG_SRC, __LINE__, "[SEQUENCER_EX:%i] STOP after FadeOut:", __LINE__);
     } else {
         C_SIGNAL_JumpDone();
@@ -349,5 +337,4 @@ void ResetShortSong(void)
     fading = 0;
     shortResuming = 0;
     fadeFactor = 127;
-    aspettaUnPo = 0;
 }

@@ -30,7 +30,8 @@
 Sequencer *sequencer = nullptr;
 
 namespace {
-// The engine's two event buffers.
+// The engine's two event buffers. Static, so that nothing is allocated for a
+// song start, and a song fills only the pages it needs.
 uint8_t g_eventBuffer[2][EVENT_BUFFER_SIZE];
 
 constexpr int POSITION_STEP = 100;          // stream bytes between position reports
@@ -68,7 +69,7 @@ class Sequencer::SignalRing
 {
 public:
     enum Kind : uint8_t {
-        OrigBpm, DeltaBpm, JumpStart, JumpSwapSong, JumpDone, FineBrano, StopAllSongs,
+        OrigBpm, DeltaBpm, JumpStart, JumpSwapSong, JumpDone, SongEnded, StopAllSongs,
         SeekDone, Bar, Beat, PrecountStarted, PrecountEnded, MidiClock, Pots, MidiMute,
         HarmonizerMute, MelodyMode
     };
@@ -138,7 +139,7 @@ public:
         case JumpStart: emit q->jumpStart(); break;
         case JumpSwapSong: emit q->jumpSwapSong(); break;
         case JumpDone: emit q->jumpDone(); break;
-        case FineBrano: emit q->fineBrano(); break;
+        case SongEnded: emit q->songEnded(); break;
         case StopAllSongs: emit q->stopAllSongs(); break;
         case SeekDone: emit q->seekDone(); break;
         case Bar: emit q->barEvent(e.value); break;
@@ -193,7 +194,7 @@ public:
     void jumpStart() override { q->deliver(SignalRing::JumpStart); }
     void jumpSwapSong() override { q->deliver(SignalRing::JumpSwapSong); }
     void jumpDone() override { q->deliver(SignalRing::JumpDone); }
-    void fineBrano() override { q->deliver(SignalRing::FineBrano); }
+    void songEnded() override { q->deliver(SignalRing::SongEnded); }
     void stopAllSongs() override { q->deliver(SignalRing::StopAllSongs); }
     void seekDone() override
     {

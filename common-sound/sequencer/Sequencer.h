@@ -212,7 +212,7 @@ signals:
     void jumpStart();
     void jumpSwapSong();
     void jumpDone();
-    void fineBrano();
+    void songEnded();
     void stopAllSongs();
     void seekDone();
     void textEvent(int a, int b);

@@ -24,10 +24,7 @@ constexpr uint8_t CC_ALL_NOTES_OFF = 123;
 void send(uint8_t output, uint8_t status, uint8_t d1, uint8_t d2)
 {
     const uint8_t msg[3] = {status, d1, d2};
-    if (output == 1)
-        CINTERFACE_SendMidiEvent1(msg, 3);
-    else
-        CINTERFACE_SendMidiEvent2(msg, 3);
+    CINTERFACE_SendMidiEvent(output, msg, 3);
 }
 
 // One channel of a slot as the mix stands now.

@@ -97,26 +97,14 @@ int blockOfFlat(int flat)
     return -1;
 }
 
-void sendAtOnce(int port, const uint8_t *data, int len)
-{
-    switch (port) {
-    case 0: CINTERFACE_SendMidiEvent1(data, len); break;
-    case 1: CINTERFACE_SendMidiEvent2(data, len); break;
-    case 2: CINTERFACE_SendMidiEvent3(data, len); break;
-    default: break;
-    }
-}
-
 // Port 2 goes out at once on output 3, ports 0 and 1 join their send queue
 // behind the song's own set-up.
 void sendQueued(int port, const uint8_t *data, int len)
 {
     if (port == 2)
         CINTERFACE_SendMidiEvent3(data, len);
-    else if (port == 1)
-        CINTERFACE_QueueMidiEvent2(data, len);
-    else if (port == 0)
-        CINTERFACE_QueueMidiEvent1(data, len);
+    else if (port == 0 || port == 1)
+        CINTERFACE_QueueMidiEvent(port + 1, data, len);
 }
 
 constexpr int EFX_ASSIGN_LEN = 11;
@@ -141,7 +129,7 @@ void sendEfxAssign(int channel, int used, int port, bool on)
     buildEfxAssign(msg, channel, used, on);
     rtLogMsg(3, LOG_SRC, __LINE__, "Insert SysEx Port %d, Chan %d, Insert %d, Val %d", port,
              channel & 15, used, msg[8]);
-    sendAtOnce(port, msg, EFX_ASSIGN_LEN);
+    CINTERFACE_SendMidiEvent(port + 1, msg, EFX_ASSIGN_LEN);
 }
 
 int writeProgram(uint8_t *out, int channel, int program, int bank)
@@ -297,7 +285,7 @@ int INSERTS_AutoAssign(Db *db, int apply)
                 continue;
             const uint8_t id = EXTR_INFO_getInstrumentInsert(row.toProgram, row.toBank, 0);
             if (id == 0) {
-                rtLogMsg(2, LOG_SRC, __LINE__, "INTERNAL WARNING: Insert non trovato");
+                rtLogMsg(2, LOG_SRC, __LINE__, "INTERNAL WARNING: no insertion effect for the replacement sound");
                 continue;
             }
             if (apply) {
@@ -310,7 +298,7 @@ int INSERTS_AutoAssign(Db *db, int apply)
                 return count;
         }
     }
-    rtLogMsg(4, LOG_SRC, __LINE__, "Strumenti sostituiti %d", count);
+    rtLogMsg(4, LOG_SRC, __LINE__, "Sounds replaced: %d", count);
     return count;
 }
 
@@ -319,7 +307,7 @@ int INSERTS_LoadAllFromDb(Db *db, int port, uint8_t *buffer, int *length)
     if (length)
         *length = 0;
     if (!db) {
-        rtLogMsg(2, LOG_SRC, __LINE__, "INTERNAL WARNING: Insert con DB nullo");
+        rtLogMsg(2, LOG_SRC, __LINE__, "INTERNAL WARNING: insertion effects asked for without channel settings");
         return 0;
     }
     if (!enabled()) {
@@ -470,12 +458,7 @@ void INSERTS_DeactivateAll(int port)
     INSERTS_deactivateAll(port - 1, buffer, &length);
     if (length <= 0)
         return;
-    if (port == 3)
-        CINTERFACE_SendMidiEvent3(buffer, length);
-    else if (port == 2)
-        CINTERFACE_QueueMidiEvent2(buffer, length);
-    else if (port == 1)
-        CINTERFACE_QueueMidiEvent1(buffer, length);
+    sendQueued(port - 1, buffer, length);
 }
 
 void INSERTS_RemoveAllSuperSounds(Db *db, int port)

@@ -70,13 +70,14 @@ int PLAY_EX_PlayProcedure(unsigned start, s_StreamData *song)
     std::memcpy(stream, song->midiStream, sizeof *stream);
     std::memcpy(mfi, song->mfi, sizeof *mfi);
     std::memcpy(db, song->db, sizeof *db);
-    std::memcpy(buffer, songEvents(song), EVENT_BUFFER_SIZE);
+    if (mfi->streamLength > EVENT_BUFFER_SIZE)
+        mfi->streamLength = EVENT_BUFFER_SIZE;
+    // The song's events only: the engine reads no further.
+    std::memcpy(buffer, songEvents(song), mfi->streamLength);
 
     stream->db = db;
     infos->db = db;
     mfi->buffer = buffer;
-    if (mfi->streamLength > EVENT_BUFFER_SIZE)
-        mfi->streamLength = EVENT_BUFFER_SIZE;
     stream->port = uint8_t(port);
 
     SEQUENCER_EX_SetEnableIntrAdvance(0);
@@ -104,7 +105,7 @@ int PLAY_EX_PlayProcedure(unsigned start, s_StreamData *song)
     updateMidiAllChanelVolumes();
     SEQUENCER_EX_ResetFadingVolume();
     SEQUENCER_EX_InitPrecountBar();
-    C_SIGNAL_gestisciPots(1);
+    C_SIGNAL_UpdatePots(1);
 
     if (mfi->tpqn == 0)
         mfi->tpqn = uint16_t((buffer[12] << 8) | buffer[13]);

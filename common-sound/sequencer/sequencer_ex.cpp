@@ -46,10 +46,7 @@ void sendStopSoundAllChannels(int output)
         unsigned char msg[MIDI_CONTROLS_STOP_SOUND_LEN];
         int len = 0;
         MIDI_CONTROLS_StopSoundChanAtPort_Ex(0, c, msg, &len);
-        if (output == 0)
-            CINTERFACE_SendMidiEvent1(msg, len);
-        else
-            CINTERFACE_SendMidiEvent2(msg, len);
+        CINTERFACE_SendMidiEvent(output, msg, len);
     }
 }
 
@@ -834,7 +831,7 @@ void CloseActualStream(int sendReset)
     if (!s)
         return;
     rtLogMsg(4, LOG_SRC, __LINE__, "[CloseActualStream] ");
-    sendStopSoundAllChannels(s->port != 0 ? 1 : 0);
+    sendStopSoundAllChannels(homeOutput(s));
     releasePort(s->port, sendReset != 0);
     zeroAllMeters();
     resetSlotTiming(s);
@@ -866,7 +863,7 @@ void LoadActualStreamForSetupMF5(void)
     MidiStream *s = irqMidiStream;
     if (!s || !irqMfi)
         return;
-    sendStopSoundAllChannels(s->port != 0 ? 1 : 0);
+    sendStopSoundAllChannels(homeOutput(s));
     sflagsAssign(s, (sflags(s) & ~(SF_RESTART_CLEARED | SF_FADE_AND_STOP)) | SF_RESTART_SET);
     rebaseStream(s, nowUs());
     SEQUENCER_EX_ResetReadPosition(s, irqMfi);
@@ -887,8 +884,8 @@ void RestartStream(MidiStream *s, Mfi *m)
 {
     if (!s || !m)
         return;
-    sendStopSoundAllChannels(0);
     sendStopSoundAllChannels(1);
+    sendStopSoundAllChannels(2);
     sflagsAssign(s, (sflags(s) & ~SF_RESTART_CLEARED) | SF_RESTART_SET);
     rebaseStream(s, nowUs());
     SEQUENCER_EX_ResetReadPosition(s, m);
@@ -964,12 +961,7 @@ void MidiWS(void)
     if (!s || !irqMfi || !irq_sM)
         return;
     const int len = irqMfi->messageLength;
-    const uint32_t sel = sflags(s) & (SF_OUT_SEL_1 | SF_OUT_SEL_2);
-    const bool first = (sel == SF_OUT_SEL_1 && s->port == 0) || (sel == SF_OUT_SEL_2 && s->port == 1);
-    if (first)
-        CINTERFACE_SendMidiEvent1(irq_sM, len);
-    else
-        CINTERFACE_SendMidiEvent2(irq_sM, len);
+    CINTERFACE_SendMidiEvent(eventOutput(s), irq_sM, len);
 }
 
 void assignIrqStructPtr(int slot)
@@ -1055,11 +1047,7 @@ void GetsSliderVolStrumPannel(void)
             continue;
         const unsigned char msg[3] = {uint8_t(0xB0 | (c & 15)), 7, uint8_t(volTrk[c] & 127)};
         const int port = irqMidiStream ? irqMidiStream->port : 0;
-        const bool first = (c < 16 && port == 0) || (c >= 16 && port == 1);
-        if (first)
-            CINTERFACE_SendMidiEvent1(msg, 3);
-        else
-            CINTERFACE_SendMidiEvent2(msg, 3);
+        CINTERFACE_SendMidiEvent(outputFor(port, c / 16), msg, 3);
         lastVolTrk[c] = volTrk[c];
     }
 }

@@ -91,33 +91,9 @@ int layerOf(int flat)
     return RT_info[flat][RT_INFO_LAYER].load(std::memory_order_relaxed) & 3;
 }
 
-// The routing rule of the song's events.
 void routeSend(const uint8_t *data, int len)
 {
-    const MidiStream *s = S();
-    const uint32_t sel = sflags(s) & (SF_OUT_SEL_1 | SF_OUT_SEL_2);
-    const bool first = (sel == SF_OUT_SEL_1 && s->port == 0) || (sel == SF_OUT_SEL_2 && s->port == 1);
-    if (first)
-        CINTERFACE_SendMidiEvent1(data, len);
-    else
-        CINTERFACE_SendMidiEvent2(data, len);
-}
-
-// The output the routing rule sends this slot's events to: 1 or 2.
-uint8_t routeOutput()
-{
-    const MidiStream *s = S();
-    const uint32_t sel = sflags(s) & (SF_OUT_SEL_1 | SF_OUT_SEL_2);
-    const bool first = (sel == SF_OUT_SEL_1 && s->port == 0) || (sel == SF_OUT_SEL_2 && s->port == 1);
-    return first ? 1 : 2;
-}
-
-void sendOn(uint8_t output, const uint8_t *data, int len)
-{
-    if (output == 1)
-        CINTERFACE_SendMidiEvent1(data, len);
-    else
-        CINTERFACE_SendMidiEvent2(data, len);
+    CINTERFACE_SendMidiEvent(eventOutput(S()), data, len);
 }
 
 int transposed(int key, const DbLayer &L)
@@ -144,9 +120,8 @@ void streamError(uint16_t code, uint16_t stopReason = 0)
     EngineSlotTiming &e = T();
     if (!e.errorReported) {
         e.errorReported = 1;
-        rtLogMsg(1, LOG_SRC, __LINE__, "Errore durante la riproduzione MIDI, codice %d", code);
-        rtLogMsg(1, LOG_SRC, __LINE__, "Fine esecuzione brano");
-        C_SIGNAL_FineBrano();
+        rtLogMsg(1, LOG_SRC, __LINE__, "MIDI playback error, code %d: the song ends here", code);
+        C_SIGNAL_SongEnded();
     }
 }
 
@@ -286,12 +261,7 @@ void immediateJump()
     uint8_t buffer[SEQ_MSG_BUF_SIZE];
     int length = 0;
     INSERTS_LoadAllFromDb(next->db, next->port, buffer, &length);
-    if (length > 0) {
-        if (next->port == 0)
-            CINTERFACE_SendMidiEvent1(buffer, length);
-        else
-            CINTERFACE_SendMidiEvent2(buffer, length);
-    }
+    CINTERFACE_SendMidiEvent(homeOutput(next), buffer, length);
     INSERTS_GetConfig(next->insertConfig);
     if (next->db) {
         sendMidiChorus(next->db->chorusMacro);
@@ -400,7 +370,7 @@ Run endOfSong()
         SEQUENCER_EX_RewindToTargetBar(0);
         if (!(StFlag.fetch_or(ST_PAUSE) & ST_PAUSE))
             silenceAll();
-        C_SIGNAL_FineBrano();
+        C_SIGNAL_SongEnded();
         return Run::End;
     }
     if (jumpStatus.load() == JUMP_FADE_OUT) {
@@ -418,7 +388,7 @@ Run endOfSong()
         stop.store(1);
         stopchi.store(STOPCHI_SONG_END);
     }
-    C_SIGNAL_FineBrano();
+    C_SIGNAL_SongEnded();
     return Run::End;
 }
 
@@ -608,22 +578,121 @@ ChannelEvent channelEvent()
     return e;
 }
 
+// The note's level on the channel's meter; a note-on of a channel not muted
+// counts as a note seen.
+void noteMeter(const ChannelEvent &e, bool noteOn, bool drum)
+{
+    const uint8_t key = e.msg[1];
+    const int meter = noteOnVolume[e.flat].load(std::memory_order_relaxed);
+    if (noteOn) {
+        if (e.settings->muteSolo != DB_MUTE) {
+            M()->noteSeen = 1;
+            setMeter(e.flat, e.layer, drum ? 150 : (meter + key > 255 ? 255 : meter + key));
+        }
+    } else if (!drum) {
+        setMeter(e.flat, e.layer, meter > key ? meter - key : 0);
+    }
+}
+
+// Whether the mix lets the note sound (audible slot, mute and solo); a
+// note-on takes the channel's velocity curve.
+bool mixLetsSound(const ChannelEvent &e, bool noteOn)
+{
+    const DbLayer &L = *e.settings;
+    uint8_t *msg = e.msg;
+    bool sounds = (e.flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) == SF_AUDIBLE;
+    if (e.type != 0x90)
+        return sounds;
+    Mfi *m = M();
+    if (!m->firstNoteSeen)
+        C_SIGNAL_precountEnded();
+    m->firstNoteSeen = 1;
+    if (L.velocityCurve >= 1 && L.velocityCurve <= VELOCITY_CURVES && msg[2] != 0)
+        msg[2] = VOLUMES_VelocityCurve(L.velocityCurve, msg[2]);
+    if (e.db && e.db->anySolo == 0) {
+        if (L.muteSolo == DB_MUTE && noteOn)
+            sounds = false;
+    } else if (e.db && L.muteSolo != DB_SOLO) {
+        sounds = false;
+    }
+    return sounds;
+}
+
+// The note at the key in play; a note-off at the pitch its note-on was
+// struck at, whatever the key is now. False when it falls out of range.
+bool transposeNote(const ChannelEvent &e, HeldNotes &held, bool noteOn)
+{
+    uint8_t *msg = e.msg;
+    const uint8_t key = msg[1];
+    int note = transposed(key, *e.settings);
+    if (!noteOn) {
+        if (held.struck[e.flat][key] != NOTE_NOT_STRUCK)
+            note = held.struck[e.flat][key];
+        held.letGo(e.flat, key);
+    }
+    // Never wrap into a status byte; the note-on and its note-off both fall
+    // out of range and are both dropped.
+    if (note < 0 || note > 127)
+        return false;
+    msg[1] = uint8_t(note);
+    if (M()->messageLength == 6)
+        msg[4] = uint8_t(note);
+    return true;
+}
+
+// The melody channel's mode (ON, SEMI at half velocity, OFF) and its copy to
+// the fourth output; true when the note was halved.
+bool melodyNote(const ChannelEvent &e, bool noteOn, bool &playIt)
+{
+    if (e.flat != e.melody)
+        return false;
+    uint8_t *msg = e.msg;
+    if (!noteOn) {
+        if (shown() && melody_mirror.load())
+            CINTERFACE_SendMidiEvent4(msg, 3);
+        return false;
+    }
+    if (melody_mirror.load() && shown() && !stHas(ST_GOTO_PENDING))
+        CINTERFACE_SendMidiEvent4(msg, 3);
+    const int mode = mute.load(std::memory_order_relaxed);
+    if (mode == 2) {
+        msg[2] = semiMute(msg[2]);
+        return true;
+    }
+    if (mode == 1)
+        playIt = false;
+    return false;
+}
+
+// What the song holds: the key struck, at which pitch and velocity, and
+// where; the same key struck again at another pitch ends the first.
+void rememberStrike(const ChannelEvent &e, HeldNotes &held, uint8_t key, uint8_t songVelocity, bool sounds,
+                    bool halved)
+{
+    const uint8_t *msg = e.msg;
+    const uint8_t struck = held.struck[e.flat][key];
+    if (sounds && struck != NOTE_NOT_STRUCK && struck != msg[1]) {
+        const uint8_t off[3] = {uint8_t(0x80 | e.ch), struck, 0};
+        CINTERFACE_SendMidiEvent(held.output[e.flat], off, 3);
+    }
+    held.press(e.flat, key, songVelocity, sounds ? msg[1] : NOTE_NOT_STRUCK,
+               uint8_t(msg[2] | (halved ? STRIKE_HALVED : 0)), uint32_t(pendingEventTime() / 1000));
+    if (sounds)
+        held.output[e.flat] = eventOutput(S());
+}
+
 // A note-on or note-off of the song: the mix's rules, the key and the
 // melody mode applied, and what the song holds kept.
 void notePath(const ChannelEvent &e, bool &playIt)
 {
-    MidiStream *s = S();
-    Mfi *m = M();
     uint8_t *msg = e.msg;
-    const DbLayer &L = *e.settings;
-    const bool drum = (L.flags & DB_FLAG_DRUM) != 0;
-
+    const bool drum = (e.settings->flags & DB_FLAG_DRUM) != 0;
     if (msg[1] & 0x80) {
         // A damaged stream: such a byte would leave as a status byte.
         EngineSlotTiming &timing = T();
         if (!timing.badNoteReported) {
             timing.badNoteReported = 1;
-            rtLogMsg(1, LOG_SRC, __LINE__, "Bingo !!! Trap Errore nei salti Mf5 !!!");
+            rtLogMsg(1, LOG_SRC, __LINE__, "A note with a data byte of 80 or above: the stream is damaged");
         }
         playIt = false;
         return;
@@ -631,106 +700,32 @@ void notePath(const ChannelEvent &e, bool &playIt)
     const bool noteOn = e.type == 0x90 && msg[2] != 0;
     const uint8_t key = msg[1];
     const uint8_t songVelocity = msg[2];
-    const int meter = noteOnVolume[e.flat].load(std::memory_order_relaxed);
-    if (noteOn) {
-        if (L.muteSolo != DB_MUTE) {
-            m->noteSeen = 1;
-            setMeter(e.flat, e.layer, drum ? 150 : (meter + msg[1] > 255 ? 255 : meter + msg[1]));
-        }
-    } else if (!drum) {
-        setMeter(e.flat, e.layer, meter > msg[1] ? meter - msg[1] : 0);
-    }
-    playIt = (e.flags & (SF_AUDIBLE | SF_FADE_OUT_NOW)) == SF_AUDIBLE;
-    if (e.type == 0x90) {
-        if (!m->firstNoteSeen)
-            C_SIGNAL_precountEnded();
-        m->firstNoteSeen = 1;
-        if (L.velocityCurve >= 1 && L.velocityCurve <= VELOCITY_CURVES && msg[2] != 0)
-            msg[2] = VOLUMES_VelocityCurve(L.velocityCurve, msg[2]);
-        if (e.db && e.db->anySolo == 0) {
-            if (L.muteSolo == DB_MUTE && noteOn)
-                playIt = false;
-        } else if (e.db && L.muteSolo != DB_SOLO) {
-            playIt = false;
-        }
-    }
-    HeldNotes &held = songHeld[slotIndexOf(s)];
-    const uint8_t output = routeOutput();
+    noteMeter(e, noteOn, drum);
+    playIt = mixLetsSound(e, noteOn);
+    HeldNotes &held = songHeld[slotIndexOf(S())];
     // Where the channel's sounds go, also while the mix keeps them silent:
     // the mix lets go of them and brings them back there.
     if (noteOn && !e.seeking && !held.output[e.flat])
-        held.output[e.flat] = output;
-    if (!drum) {
-        int note = transposed(key, L);
-        if (!noteOn) {
-            // It ends at the pitch it was struck at, whatever the key is now.
-            if (held.struck[e.flat][key] != NOTE_NOT_STRUCK)
-                note = held.struck[e.flat][key];
-            held.letGo(e.flat, key);
-        }
-        if (note < 0 || note > 127) {
-            // Never wrap into a status byte; the note-on and its note-off
-            // both fall out of range and are both dropped.
-            playIt = false;
-            return;
-        }
-        msg[1] = uint8_t(note);
-        if (m->messageLength == 6)
-            msg[4] = uint8_t(note);
+        held.output[e.flat] = eventOutput(S());
+    if (!drum && !transposeNote(e, held, noteOn)) {
+        playIt = false;
+        return;
     }
-    bool halved = false;
-    if (e.flat == e.melody) {
-        if (noteOn) {
-            if (melody_mirror.load() && shown() && !stHas(ST_GOTO_PENDING))
-                CINTERFACE_SendMidiEvent4(msg, 3);
-            const int mode = mute.load(std::memory_order_relaxed);
-            halved = mode == 2;
-            if (halved)
-                msg[2] = semiMute(msg[2]);
-            else if (mode == 1)
-                playIt = false;
-        } else if (shown() && melody_mirror.load()) {
-            CINTERFACE_SendMidiEvent4(msg, 3);
-        }
-    }
+    const bool halved = melodyNote(e, noteOn, playIt);
     harmonize(e.flat, noteOn);
     if (e.seeking)
         playIt = false;
-    if (!drum && noteOn && !e.seeking) {
-        const bool sounds = playIt && msg[2] != 0;
-        const uint8_t struck = held.struck[e.flat][key];
-        // The same key struck again at another pitch: the first ends.
-        if (sounds && struck != NOTE_NOT_STRUCK && struck != msg[1]) {
-            const uint8_t off[3] = {uint8_t(0x80 | e.ch), struck, 0};
-            sendOn(held.output[e.flat], off, 3);
-        }
-        held.press(e.flat, key, songVelocity, sounds ? msg[1] : NOTE_NOT_STRUCK,
-                   uint8_t(msg[2] | (halved ? STRIKE_HALVED : 0)), uint32_t(pendingEventTime() / 1000));
-        if (sounds)
-            held.output[e.flat] = output;
-    }
+    if (!drum && noteOn && !e.seeking)
+        rememberStrike(e, held, key, songVelocity, playIt && msg[2] != 0, halved);
 }
 
-void channelPath(bool &playIt)
+// A controller of the song: the mix's offsets applied, the channel volume
+// kept by the volume tables, the pedal by what the song holds.
+void controllerPath(const ChannelEvent &e, bool &playIt)
 {
-    const ChannelEvent e = channelEvent();
     MidiStream *s = S();
     uint8_t *msg = e.msg;
     const DbLayer &L = *e.settings;
-
-    if (e.type == 0x80 || e.type == 0x90) {
-        notePath(e, playIt);
-        return;
-    }
-    if (e.type == 0xE0) {
-        if (e.seeking) {
-            seekPitchBend[e.flat] = uint16_t((msg[1] << 8) | msg[2]);
-            playIt = false;
-        }
-        return;
-    }
-    if (e.type != 0xB0)
-        return;
     const uint8_t controller = msg[1];
     const int side = e.flat < 16 ? s->port : ((e.flags & SF_CHASE_HIGH) ? s->port : 1 - s->port);
     switch (controller) {
@@ -766,11 +761,26 @@ void channelPath(bool &playIt)
     if (controller == 64 && playIt) {
         HeldNotes &held = songHeld[slotIndexOf(s)];
         held.pedal(e.flat, msg[2]);
-        held.output[e.flat] = routeOutput();
+        held.output[e.flat] = eventOutput(s);
     }
     if (melody_mirror.load() && e.ch == e.melody && controller != 10 && controller != 91 &&
         controller != 93)
         CINTERFACE_SendMidiEvent4(msg, 3);
+}
+
+void channelPath(bool &playIt)
+{
+    const ChannelEvent e = channelEvent();
+    if (e.type == 0x80 || e.type == 0x90) {
+        notePath(e, playIt);
+    } else if (e.type == 0xE0) {
+        if (e.seeking) {
+            seekPitchBend[e.flat] = uint16_t((e.msg[1] << 8) | e.msg[2]);
+            playIt = false;
+        }
+    } else if (e.type == 0xB0) {
+        controllerPath(e, playIt);
+    }
 }
 
 // ---- processing the pending event
@@ -962,7 +972,7 @@ void programChange(uint8_t status, uint8_t program, int &len)
                 len = putProgram(msg, ch, row.program, row.bank != 0, row.bank);
                 done = true;
             } else {
-                rtLogMsg(2, LOG_SRC, __LINE__, "Suono con insert non trovato prg=%d bank=%d", L.program,
+                rtLogMsg(2, LOG_SRC, __LINE__, "No sound with an insertion effect for program %d bank %d", L.program,
                          L.bank);
             }
         }

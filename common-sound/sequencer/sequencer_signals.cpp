@@ -39,14 +39,14 @@ void C_SIGNAL_PlayPositionChanged(int position) { VELMAR_EMIT(playPositionChange
 void C_SIGNAL_JumpStart(void) { VELMAR_EMIT(jumpStart()); }
 void C_SIGNAL_JumpSwapSong(void) { VELMAR_EMIT(jumpSwapSong()); }
 void C_SIGNAL_JumpDone(void) { VELMAR_EMIT(jumpDone()); }
-void C_SIGNAL_FineBrano(void) { VELMAR_EMIT(fineBrano()); }
+void C_SIGNAL_SongEnded(void) { VELMAR_EMIT(songEnded()); }
 void C_SIGNAL_StopAllSongs(void) { VELMAR_EMIT(stopAllSongs()); }
 void C_SIGNAL_SeekDone(void) { VELMAR_EMIT(seekDone()); }
 void C_SIGNAL_BarEvent(int bar) { VELMAR_EMIT(barEvent(bar)); }
 void C_SIGNAL_BeatEvent(int beat) { VELMAR_EMIT(beatEvent(beat)); }
 void C_SIGNAL_precountStarted(void) { VELMAR_EMIT(precountStarted()); }
 void C_SIGNAL_precountEnded(void) { VELMAR_EMIT(precountEnded()); }
-void C_SIGNAL_gestisciPots(int value) { VELMAR_EMIT(updatePots(value)); }
+void C_SIGNAL_UpdatePots(int value) { VELMAR_EMIT(updatePots(value)); }
 void C_SIGNAL_SendMidiMuteWrapper(int value) { VELMAR_EMIT(sendMidiMute(value)); }
 void C_SIGNAL_Harm_SetHarmonizerMute(int value) { VELMAR_EMIT(harmSetHarmonizerMute(value)); }
 void C_SIGNAL_MelodyModeChangedWrapper(int mode) { VELMAR_EMIT(melodyModeChanged(mode)); }

@@ -14,7 +14,7 @@ public:
     virtual void jumpStart() {}
     virtual void jumpSwapSong() {}
     virtual void jumpDone() {}
-    virtual void fineBrano() {}
+    virtual void songEnded() {}
     virtual void stopAllSongs() {}
     virtual void seekDone() {}
     virtual void barEvent(int bar) {}
@@ -40,14 +40,14 @@ void C_SIGNAL_PlayPositionChanged(int position);
 void C_SIGNAL_JumpStart(void);
 void C_SIGNAL_JumpSwapSong(void);
 void C_SIGNAL_JumpDone(void);
-void C_SIGNAL_FineBrano(void);
+void C_SIGNAL_SongEnded(void);
 void C_SIGNAL_StopAllSongs(void);
 void C_SIGNAL_SeekDone(void);
 void C_SIGNAL_BarEvent(int bar);
 void C_SIGNAL_BeatEvent(int beat);
 void C_SIGNAL_precountStarted(void);
 void C_SIGNAL_precountEnded(void);
-void C_SIGNAL_gestisciPots(int value);
+void C_SIGNAL_UpdatePots(int value);
 void C_SIGNAL_SendMidiMuteWrapper(int value);
 void C_SIGNAL_Harm_SetHarmonizerMute(int value);
 void C_SIGNAL_MelodyModeChangedWrapper(int mode);

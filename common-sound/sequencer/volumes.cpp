@@ -104,13 +104,11 @@ float termFactor(const Term &t1, const Term &t0)
     return (float(v1) * f0) / float(m1);
 }
 
+// The tables count the outputs from 0.
 void sendController7(int output, int channel, uint8_t value)
 {
     const unsigned char msg[3] = {uint8_t(0xB0 | (channel & 15)), 7, uint8_t(value & 127)};
-    if (output == 0)
-        CINTERFACE_SendMidiEvent1(msg, 3);
-    else
-        CINTERFACE_SendMidiEvent2(msg, 3);
+    CINTERFACE_SendMidiEvent(output + 1, msg, 3);
 }
 
 void sendMarked(int output)
@@ -404,10 +402,9 @@ void SendMidiHighChannelChanged(int output)
         sendMarked(output);
 }
 
-void MidiChannelVolume(int volume, int channel, int output)
+void MidiChannelVolume(int volume, int channel, int port)
 {
-    const bool first = (channel < 16 && output == 0) || (channel > 15 && output == 1);
-    sendController7(first ? 0 : 1, channel & 15, uint8_t(volume & 127));
+    sendController7(outputFor(port, channel > 15 ? 1 : 0) - 1, channel & 15, uint8_t(volume & 127));
 }
 
 uint8_t VOLUMES_VelocityCurve(int curve, uint8_t velocity)

@@ -75,8 +75,9 @@ void VolumeTask(void);
 void MidiChannelVolumeTask(MidiStream *stream, Db *db);
 // Sends the marked channels of one output.
 void SendMidiHighChannelChanged(int output);
-// One controller 7 at once on the output of a flat channel side.
-void MidiChannelVolume(int volume, int channel, int output);
+// One controller 7 at once on the output that flat channel `channel` of a
+// song plays on from engine port `port`.
+void MidiChannelVolume(int volume, int channel, int port);
 
 // Velocity through a layer's velocity curve (1..6); other curves leave it.
 uint8_t VOLUMES_VelocityCurve(int curve, uint8_t velocity);

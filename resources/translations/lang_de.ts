@@ -237,11 +237,11 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <translation>Karaoke-Fenster im Vollbild</translation>
     </message>
     <message>
-        <source>Riduci schermo</source>
+        <source>Reduce screen</source>
         <translation>Vollbild beenden</translation>
     </message>
     <message>
-        <source>Schermo intero</source>
+        <source>Full screen</source>
         <translation>Vollbild</translation>
     </message>
 </context>
@@ -315,10 +315,6 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <translation>Achtung</translation>
     </message>
     <message>
-        <source>Cannot play this file</source>
-        <translation>Diese Datei kann nicht abgespielt werden</translation>
-    </message>
-    <message>
         <source>Melody ON</source>
         <translation>Melodie AN</translation>
     </message>
@@ -375,11 +371,11 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <translation>Ein Update ist verfügbar. Möchten Sie es herunterladen?</translation>
     </message>
     <message>
-        <source>Download aggiornamento in corso</source>
+        <source>Downloading the update</source>
         <translation>Update wird heruntergeladen</translation>
     </message>
     <message>
-        <source>Annulla</source>
+        <source>Cancel</source>
         <translation>Abbrechen</translation>
     </message>
     <message>
@@ -395,11 +391,7 @@ Close the program and install it from there.</source>
 Beenden Sie das Programm und installieren Sie es von dort.</translation>
     </message>
     <message>
-        <source>Attenzione</source>
-        <translation>Achtung</translation>
-    </message>
-    <message>
-        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <source>An updated version of Timbra is available. Do you want to download it now?</source>
         <translation>Eine neue Version von Timbra ist verfügbar. Möchten Sie sie jetzt herunterladen?</translation>
     </message>
     <message>
@@ -411,42 +403,6 @@ Prüfen Sie die Internetverbindung; das Update wird beim nächsten Programmstart
     <message>
         <source>Changes not saved</source>
         <translation>Änderungen nicht gespeichert</translation>
-    </message>
-    <message>
-        <source>no such file</source>
-        <translation>die Datei existiert nicht</translation>
-    </message>
-    <message>
-        <source>not a file: a folder, a device or a pipe</source>
-        <translation>keine Datei: ein Ordner, ein Gerät oder eine Pipe</translation>
-    </message>
-    <message>
-        <source>cannot be read: %1</source>
-        <translation>kann nicht gelesen werden: %1</translation>
-    </message>
-    <message>
-        <source>the file is empty</source>
-        <translation>die Datei ist leer</translation>
-    </message>
-    <message>
-        <source>too large for a song: %1, at most %2</source>
-        <translation>zu groß für einen Song: %1, höchstens %2</translation>
-    </message>
-    <message>
-        <source>not a song file the program plays</source>
-        <translation>keine Song-Datei, die das Programm abspielt</translation>
-    </message>
-    <message>
-        <source>its MIDI data cannot be read</source>
-        <translation>seine MIDI-Daten können nicht gelesen werden</translation>
-    </message>
-    <message>
-        <source>no audio the program can decode</source>
-        <translation>kein Audio, das das Programm dekodieren kann</translation>
-    </message>
-    <message>
-        <source>the player could not load it</source>
-        <translation>der Player konnte ihn nicht laden</translation>
     </message>
     <message>
         <source>These files are too large to be songs:</source>
@@ -528,35 +484,11 @@ The update is offered again at the next start of the program.</source>
         <translation>Das Update konnte nicht heruntergeladen werden: %1.
 Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
     </message>
-    <message>
-        <source>too large to play: its notes and other events take more than %1 once read</source>
-        <translation>zu groß zum Abspielen: seine Noten und übrigen Ereignisse belegen gelesen mehr als %1</translation>
-    </message>
-    <message>
-        <source>too long to play: more than %1 bars</source>
-        <translation>zu lang zum Abspielen: mehr als %1 Takte</translation>
-    </message>
-    <message>
-        <source>too many lyric rows to show: more than %1</source>
-        <translation>zu viele Liedtextzeilen zum Anzeigen: mehr als %1</translation>
-    </message>
-    <message>
-        <source>too many lyric syllables to show: more than %1</source>
-        <translation>zu viele Liedtextsilben zum Anzeigen: mehr als %1</translation>
-    </message>
-    <message>
-        <source>too many chords to show: more than %1</source>
-        <translation>zu viele Akkorde zum Anzeigen: mehr als %1</translation>
-    </message>
-    <message>
-        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
-        <translation>seine Zeiteinteilung (eine Auflösung von 0 oder Bilder von Film oder Video) spielt das Programm nicht</translation>
-    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
     <message>
-        <source>User non logged</source>
+        <source>Not logged in</source>
         <translation>Nicht angemeldet</translation>
     </message>
     <message>
@@ -978,19 +910,19 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <translation>Timbra</translation>
     </message>
     <message>
-        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <source>Turn your PC or Mac into a MIDI generator with professional sounds</source>
         <translation>Verwandeln Sie Ihren PC oder Mac in einen MIDI-Klangerzeuger mit professionellen Sounds</translation>
     </message>
     <message>
-        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <source>In combination with Velmar PC you can play MIDI files with the highest audio quality</source>
         <translation>Zusammen mit Velmar PC spielen Sie MIDI-Dateien in höchster Klangqualität</translation>
     </message>
     <message>
-        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <source>Over 180 sounds and 18 drum kits are at your disposal</source>
         <translation>Über 180 Klänge und 18 Drumkits stehen Ihnen zur Verfügung</translation>
     </message>
     <message>
-        <source>Download in corso...</source>
+        <source>Download in progress...</source>
         <translation>Download läuft...</translation>
     </message>
     <message>
@@ -998,30 +930,30 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <translation>Abbrechen</translation>
     </message>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>Achtung</translation>
     </message>
 </context>
 <context>
     <name>SoundfontManager</name>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>Achtung</translation>
     </message>
     <message>
-        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <source>Timbra cannot be downloaded now, please try again later</source>
         <translation>Timbra kann jetzt nicht heruntergeladen werden, bitte versuchen Sie es später erneut</translation>
     </message>
     <message>
-        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <source>Timbra needs to be downloaded. Do you want to proceed now?</source>
         <translation>Timbra muss heruntergeladen werden. Möchten Sie jetzt fortfahren?</translation>
     </message>
     <message>
-        <source>Download di Timbra in corso...</source>
+        <source>Downloading Timbra...</source>
         <translation>Timbra wird heruntergeladen...</translation>
     </message>
     <message>
-        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <source>Are you sure you want to stop the Timbra download?</source>
         <translation>Möchten Sie den Download von Timbra wirklich abbrechen?</translation>
     </message>
     <message>
@@ -1071,6 +1003,89 @@ Die bisherige Soundbank bleibt in Gebrauch.</translation>
 The synthesizer stays silent without it; start the program again to retry.</source>
         <translation>Die Soundbank konnte nicht installiert werden: %1.
 Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneut zu versuchen.</translation>
+    </message>
+</context>
+<context>
+    <name>StartedSong</name>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>Diese Datei kann nicht abgespielt werden</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>die Datei existiert nicht</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>keine Datei: ein Ordner, ein Gerät oder eine Pipe</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>die Datei ist leer</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>zu groß für einen Song: %1, höchstens %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>keine Song-Datei, die das Programm abspielt</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>seine MIDI-Daten können nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>zu groß zum Abspielen: seine Noten und übrigen Ereignisse belegen gelesen mehr als %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>zu lang zum Abspielen: mehr als %1 Takte</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>zu viele Liedtextzeilen zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>zu viele Liedtextsilben zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>zu viele Akkorde zum Anzeigen: mehr als %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>seine Zeiteinteilung (eine Auflösung von 0 oder Bilder von Film oder Video) spielt das Programm nicht</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>kein Audio, das das Programm dekodieren kann</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>der Player konnte ihn nicht laden</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>Die Änderungen an %1 wurden nicht behalten: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>Die Änderungen an %1 sind zu hören, werden aber nicht behalten: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>Die Änderungen an %1 konnten noch nicht geschrieben werden: %2. Sie bleiben erhalten und werden beim nächsten Stopp oder beim Beenden des Programms erneut geschrieben.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>Die Änderungen an %1 konnten nicht geschrieben werden: %2.</translation>
     </message>
 </context>
 <context>
@@ -1130,7 +1145,7 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
         <translation>Text</translation>
     </message>
     <message>
-        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <source>There are no chords in this backing track</source>
         <translation>Diese Begleitspur enthält keine Akkorde</translation>
     </message>
 </context>
@@ -1163,22 +1178,6 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
     <message>
         <source>Faster</source>
         <translation>Schneller</translation>
-    </message>
-    <message>
-        <source>The changes to %1 were not kept: %2.</source>
-        <translation>Die Änderungen an %1 wurden nicht behalten: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 are heard but will not be kept: %2.</source>
-        <translation>Die Änderungen an %1 sind zu hören, werden aber nicht behalten: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
-        <translation>Die Änderungen an %1 konnten noch nicht geschrieben werden: %2. Sie bleiben erhalten und werden beim nächsten Stopp oder beim Beenden des Programms erneut geschrieben.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written: %2.</source>
-        <translation>Die Änderungen an %1 konnten nicht geschrieben werden: %2.</translation>
     </message>
     <message>
         <source>Restore the original settings</source>
@@ -1264,7 +1263,7 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
         <translation>Indizierung...</translation>
     </message>
     <message>
-        <source>Cerca sul sito web</source>
+        <source>Search on Melodrome website</source>
         <translation>Auf der Melodrome-Website suchen</translation>
     </message>
     <message>
@@ -1440,7 +1439,7 @@ Autoren: %8
 Gekauft: %9</translation>
     </message>
     <message>
-        <source>Si</source>
+        <source>Yes</source>
         <translation>Ja</translation>
     </message>
     <message>

@@ -237,11 +237,11 @@ Check the internet connection and press Log in again.</translation>
         <translation>Fullscreen Karaoke window</translation>
     </message>
     <message>
-        <source>Riduci schermo</source>
+        <source>Reduce screen</source>
         <translation>Reduce screen</translation>
     </message>
     <message>
-        <source>Schermo intero</source>
+        <source>Full screen</source>
         <translation>Full screen</translation>
     </message>
 </context>
@@ -315,10 +315,6 @@ Check the internet connection and press Log in again.</translation>
         <translation>Attention</translation>
     </message>
     <message>
-        <source>Cannot play this file</source>
-        <translation>Cannot play this file</translation>
-    </message>
-    <message>
         <source>Melody ON</source>
         <translation>Melody ON</translation>
     </message>
@@ -375,11 +371,11 @@ Check the internet connection and press Log in again.</translation>
         <translation>An update is available. Do you want to download it?</translation>
     </message>
     <message>
-        <source>Download aggiornamento in corso</source>
+        <source>Downloading the update</source>
         <translation>Downloading the update</translation>
     </message>
     <message>
-        <source>Annulla</source>
+        <source>Cancel</source>
         <translation>Cancel</translation>
     </message>
     <message>
@@ -395,11 +391,7 @@ Close the program and install it from there.</source>
 Close the program and install it from there.</translation>
     </message>
     <message>
-        <source>Attenzione</source>
-        <translation>Attention</translation>
-    </message>
-    <message>
-        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <source>An updated version of Timbra is available. Do you want to download it now?</source>
         <translation>An updated version of Timbra is available. Do you want to download it now?</translation>
     </message>
     <message>
@@ -411,42 +403,6 @@ Check the internet connection; the update is offered again at the next start of 
     <message>
         <source>Changes not saved</source>
         <translation>Changes not saved</translation>
-    </message>
-    <message>
-        <source>no such file</source>
-        <translation>no such file</translation>
-    </message>
-    <message>
-        <source>not a file: a folder, a device or a pipe</source>
-        <translation>not a file: a folder, a device or a pipe</translation>
-    </message>
-    <message>
-        <source>cannot be read: %1</source>
-        <translation>cannot be read: %1</translation>
-    </message>
-    <message>
-        <source>the file is empty</source>
-        <translation>the file is empty</translation>
-    </message>
-    <message>
-        <source>too large for a song: %1, at most %2</source>
-        <translation>too large for a song: %1, at most %2</translation>
-    </message>
-    <message>
-        <source>not a song file the program plays</source>
-        <translation>not a song file the program plays</translation>
-    </message>
-    <message>
-        <source>its MIDI data cannot be read</source>
-        <translation>its MIDI data cannot be read</translation>
-    </message>
-    <message>
-        <source>no audio the program can decode</source>
-        <translation>no audio the program can decode</translation>
-    </message>
-    <message>
-        <source>the player could not load it</source>
-        <translation>the player could not load it</translation>
     </message>
     <message>
         <source>These files are too large to be songs:</source>
@@ -528,35 +484,11 @@ The update is offered again at the next start of the program.</source>
         <translation>The update could not be downloaded: %1.
 The update is offered again at the next start of the program.</translation>
     </message>
-    <message>
-        <source>too large to play: its notes and other events take more than %1 once read</source>
-        <translation>too large to play: its notes and other events take more than %1 once read</translation>
-    </message>
-    <message>
-        <source>too long to play: more than %1 bars</source>
-        <translation>too long to play: more than %1 bars</translation>
-    </message>
-    <message>
-        <source>too many lyric rows to show: more than %1</source>
-        <translation>too many lyric rows to show: more than %1</translation>
-    </message>
-    <message>
-        <source>too many lyric syllables to show: more than %1</source>
-        <translation>too many lyric syllables to show: more than %1</translation>
-    </message>
-    <message>
-        <source>too many chords to show: more than %1</source>
-        <translation>too many chords to show: more than %1</translation>
-    </message>
-    <message>
-        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
-        <translation>its timing (a division of 0, or frames of film or video) is not one the program plays</translation>
-    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
     <message>
-        <source>User non logged</source>
+        <source>Not logged in</source>
         <translation>Not logged in</translation>
     </message>
     <message>
@@ -978,19 +910,19 @@ The update is offered again at the next start of the program.</translation>
         <translation>Timbra</translation>
     </message>
     <message>
-        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <source>Turn your PC or Mac into a MIDI generator with professional sounds</source>
         <translation>Turn your PC or Mac into a MIDI generator with professional sounds</translation>
     </message>
     <message>
-        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <source>In combination with Velmar PC you can play MIDI files with the highest audio quality</source>
         <translation>In combination with Velmar PC you can play MIDI files with the highest audio quality</translation>
     </message>
     <message>
-        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <source>Over 180 sounds and 18 drum kits are at your disposal</source>
         <translation>Over 180 sounds and 18 drum kits are at your disposal</translation>
     </message>
     <message>
-        <source>Download in corso...</source>
+        <source>Download in progress...</source>
         <translation>Download in progress...</translation>
     </message>
     <message>
@@ -998,30 +930,30 @@ The update is offered again at the next start of the program.</translation>
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>Attention</translation>
     </message>
 </context>
 <context>
     <name>SoundfontManager</name>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>Attention</translation>
     </message>
     <message>
-        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <source>Timbra cannot be downloaded now, please try again later</source>
         <translation>Timbra cannot be downloaded now, please try again later</translation>
     </message>
     <message>
-        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <source>Timbra needs to be downloaded. Do you want to proceed now?</source>
         <translation>Timbra needs to be downloaded. Do you want to proceed now?</translation>
     </message>
     <message>
-        <source>Download di Timbra in corso...</source>
+        <source>Downloading Timbra...</source>
         <translation>Downloading Timbra...</translation>
     </message>
     <message>
-        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <source>Are you sure you want to stop the Timbra download?</source>
         <translation>Are you sure you want to stop the Timbra download?</translation>
     </message>
     <message>
@@ -1071,6 +1003,89 @@ The previous sound bank stays in use.</translation>
 The synthesizer stays silent without it; start the program again to retry.</source>
         <translation>The sound bank could not be installed: %1.
 The synthesizer stays silent without it; start the program again to retry.</translation>
+    </message>
+</context>
+<context>
+    <name>StartedSong</name>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>Cannot play this file</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>not a file: a folder, a device or a pipe</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>the file is empty</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>too large for a song: %1, at most %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>not a song file the program plays</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>its MIDI data cannot be read</translation>
+    </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>too large to play: its notes and other events take more than %1 once read</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>too long to play: more than %1 bars</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>too many lyric rows to show: more than %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>too many lyric syllables to show: more than %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>too many chords to show: more than %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>its timing (a division of 0, or frames of film or video) is not one the program plays</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>no audio the program can decode</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>the player could not load it</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>The changes to %1 were not kept: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>The changes to %1 are heard but will not be kept: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>The changes to %1 could not be written: %2.</translation>
     </message>
 </context>
 <context>
@@ -1130,7 +1145,7 @@ The synthesizer stays silent without it; start the program again to retry.</tran
         <translation>Text</translation>
     </message>
     <message>
-        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <source>There are no chords in this backing track</source>
         <translation>There are no chords in this backing track</translation>
     </message>
 </context>
@@ -1163,22 +1178,6 @@ The synthesizer stays silent without it; start the program again to retry.</tran
     <message>
         <source>Faster</source>
         <translation>Faster</translation>
-    </message>
-    <message>
-        <source>The changes to %1 were not kept: %2.</source>
-        <translation>The changes to %1 were not kept: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 are heard but will not be kept: %2.</source>
-        <translation>The changes to %1 are heard but will not be kept: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
-        <translation>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written: %2.</source>
-        <translation>The changes to %1 could not be written: %2.</translation>
     </message>
     <message>
         <source>Restore the original settings</source>
@@ -1264,7 +1263,7 @@ The synthesizer stays silent without it; start the program again to retry.</tran
         <translation>Indexing...</translation>
     </message>
     <message>
-        <source>Cerca sul sito web</source>
+        <source>Search on Melodrome website</source>
         <translation>Search on Melodrome website</translation>
     </message>
     <message>
@@ -1440,7 +1439,7 @@ Authors: %8
 Bought: %9</translation>
     </message>
     <message>
-        <source>Si</source>
+        <source>Yes</source>
         <translation>Yes</translation>
     </message>
     <message>

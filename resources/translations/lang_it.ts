@@ -237,11 +237,11 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <translation>Finestra karaoke a schermo intero</translation>
     </message>
     <message>
-        <source>Riduci schermo</source>
+        <source>Reduce screen</source>
         <translation>Riduci schermo</translation>
     </message>
     <message>
-        <source>Schermo intero</source>
+        <source>Full screen</source>
         <translation>Schermo intero</translation>
     </message>
 </context>
@@ -315,10 +315,6 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <translation>Attenzione</translation>
     </message>
     <message>
-        <source>Cannot play this file</source>
-        <translation>Impossibile riprodurre questo file</translation>
-    </message>
-    <message>
         <source>Melody ON</source>
         <translation>Melodia ON</translation>
     </message>
@@ -375,11 +371,11 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <translation>È disponibile un aggiornamento, vuoi scaricarlo?</translation>
     </message>
     <message>
-        <source>Download aggiornamento in corso</source>
+        <source>Downloading the update</source>
         <translation>Download dell&apos;aggiornamento in corso</translation>
     </message>
     <message>
-        <source>Annulla</source>
+        <source>Cancel</source>
         <translation>Annulla</translation>
     </message>
     <message>
@@ -395,11 +391,7 @@ Close the program and install it from there.</source>
 Chiudi il programma e installalo da lì.</translation>
     </message>
     <message>
-        <source>Attenzione</source>
-        <translation>Attenzione</translation>
-    </message>
-    <message>
-        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <source>An updated version of Timbra is available. Do you want to download it now?</source>
         <translation>È disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</translation>
     </message>
     <message>
@@ -411,42 +403,6 @@ Controlla la connessione a internet; l&apos;aggiornamento verrà proposto di nuo
     <message>
         <source>Changes not saved</source>
         <translation>Modifiche non salvate</translation>
-    </message>
-    <message>
-        <source>no such file</source>
-        <translation>il file non esiste</translation>
-    </message>
-    <message>
-        <source>not a file: a folder, a device or a pipe</source>
-        <translation>non è un file: è una cartella, un dispositivo o una pipe</translation>
-    </message>
-    <message>
-        <source>cannot be read: %1</source>
-        <translation>impossibile leggerlo: %1</translation>
-    </message>
-    <message>
-        <source>the file is empty</source>
-        <translation>il file è vuoto</translation>
-    </message>
-    <message>
-        <source>too large for a song: %1, at most %2</source>
-        <translation>troppo grande per un brano: %1, al massimo %2</translation>
-    </message>
-    <message>
-        <source>not a song file the program plays</source>
-        <translation>non è un file di brano che il programma riproduce</translation>
-    </message>
-    <message>
-        <source>its MIDI data cannot be read</source>
-        <translation>i suoi dati MIDI non sono leggibili</translation>
-    </message>
-    <message>
-        <source>no audio the program can decode</source>
-        <translation>nessun audio che il programma sappia decodificare</translation>
-    </message>
-    <message>
-        <source>the player could not load it</source>
-        <translation>il lettore non è riuscito a caricarlo</translation>
     </message>
     <message>
         <source>These files are too large to be songs:</source>
@@ -528,35 +484,11 @@ The update is offered again at the next start of the program.</source>
         <translation>Impossibile scaricare l&apos;aggiornamento: %1.
 L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</translation>
     </message>
-    <message>
-        <source>too large to play: its notes and other events take more than %1 once read</source>
-        <translation>troppo grande per essere suonato: le sue note e gli altri eventi, una volta letti, occupano più di %1</translation>
-    </message>
-    <message>
-        <source>too long to play: more than %1 bars</source>
-        <translation>troppo lungo per essere suonato: più di %1 battute</translation>
-    </message>
-    <message>
-        <source>too many lyric rows to show: more than %1</source>
-        <translation>troppe righe di testo da mostrare: più di %1</translation>
-    </message>
-    <message>
-        <source>too many lyric syllables to show: more than %1</source>
-        <translation>troppe sillabe di testo da mostrare: più di %1</translation>
-    </message>
-    <message>
-        <source>too many chords to show: more than %1</source>
-        <translation>troppi accordi da mostrare: più di %1</translation>
-    </message>
-    <message>
-        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
-        <translation>la sua temporizzazione (una divisione pari a 0, o fotogrammi di film o video) non è una che il programma suona</translation>
-    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
     <message>
-        <source>User non logged</source>
+        <source>Not logged in</source>
         <translation>Utente non connesso</translation>
     </message>
     <message>
@@ -978,19 +910,19 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <translation>Timbra</translation>
     </message>
     <message>
-        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <source>Turn your PC or Mac into a MIDI generator with professional sounds</source>
         <translation>Trasforma il tuo PC o Mac in un generatore MIDI con suoni professionali</translation>
     </message>
     <message>
-        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <source>In combination with Velmar PC you can play MIDI files with the highest audio quality</source>
         <translation>Abbinato a Velmar PC ti permette di suonare file MIDI con la massima qualità audio</translation>
     </message>
     <message>
-        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <source>Over 180 sounds and 18 drum kits are at your disposal</source>
         <translation>A tua disposizione oltre 180 suoni e 18 drum kit</translation>
     </message>
     <message>
-        <source>Download in corso...</source>
+        <source>Download in progress...</source>
         <translation>Download in corso...</translation>
     </message>
     <message>
@@ -998,30 +930,30 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <translation>Annulla</translation>
     </message>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>Attenzione</translation>
     </message>
 </context>
 <context>
     <name>SoundfontManager</name>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>Attenzione</translation>
     </message>
     <message>
-        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <source>Timbra cannot be downloaded now, please try again later</source>
         <translation>Non è possibile scaricare Timbra adesso, riprova più tardi</translation>
     </message>
     <message>
-        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <source>Timbra needs to be downloaded. Do you want to proceed now?</source>
         <translation>È necessario scaricare Timbra, vuoi procedere ora?</translation>
     </message>
     <message>
-        <source>Download di Timbra in corso...</source>
+        <source>Downloading Timbra...</source>
         <translation>Download di Timbra in corso...</translation>
     </message>
     <message>
-        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <source>Are you sure you want to stop the Timbra download?</source>
         <translation>Sei sicuro di voler interrompere il download di Timbra?</translation>
     </message>
     <message>
@@ -1071,6 +1003,89 @@ Resta in uso il banco di suoni precedente.</translation>
 The synthesizer stays silent without it; start the program again to retry.</source>
         <translation>Impossibile installare il banco di suoni: %1.
 Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.</translation>
+    </message>
+</context>
+<context>
+    <name>StartedSong</name>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>Impossibile riprodurre questo file</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>il file non esiste</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>non è un file: è una cartella, un dispositivo o una pipe</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>impossibile leggerlo: %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>il file è vuoto</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>troppo grande per un brano: %1, al massimo %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>non è un file di brano che il programma riproduce</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>i suoi dati MIDI non sono leggibili</translation>
+    </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>troppo grande per essere suonato: le sue note e gli altri eventi, una volta letti, occupano più di %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>troppo lungo per essere suonato: più di %1 battute</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>troppe righe di testo da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>troppe sillabe di testo da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>troppi accordi da mostrare: più di %1</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>la sua temporizzazione (una divisione pari a 0, o fotogrammi di film o video) non è una che il programma suona</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>nessun audio che il programma sappia decodificare</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>il lettore non è riuscito a caricarlo</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>Le modifiche a %1 non sono state mantenute: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>Le modifiche a %1 si sentono ma non saranno mantenute: %2.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>Le modifiche a %1 non sono ancora state scritte: %2. Restano in sospeso e saranno scritte al prossimo arresto o all&apos;uscita dal programma.</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>Le modifiche a %1 non sono state scritte: %2.</translation>
     </message>
 </context>
 <context>
@@ -1130,7 +1145,7 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
         <translation>Testo</translation>
     </message>
     <message>
-        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <source>There are no chords in this backing track</source>
         <translation>In questa base musicale non sono presenti accordi</translation>
     </message>
 </context>
@@ -1163,22 +1178,6 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
     <message>
         <source>Faster</source>
         <translation>Più veloce</translation>
-    </message>
-    <message>
-        <source>The changes to %1 were not kept: %2.</source>
-        <translation>Le modifiche a %1 non sono state mantenute: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 are heard but will not be kept: %2.</source>
-        <translation>Le modifiche a %1 si sentono ma non saranno mantenute: %2.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
-        <translation>Le modifiche a %1 non sono ancora state scritte: %2. Restano in sospeso e saranno scritte al prossimo arresto o all&apos;uscita dal programma.</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written: %2.</source>
-        <translation>Le modifiche a %1 non sono state scritte: %2.</translation>
     </message>
     <message>
         <source>Restore the original settings</source>
@@ -1264,7 +1263,7 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
         <translation>Indicizzazione...</translation>
     </message>
     <message>
-        <source>Cerca sul sito web</source>
+        <source>Search on Melodrome website</source>
         <translation>Cerca sul sito Melodrome</translation>
     </message>
     <message>
@@ -1440,7 +1439,7 @@ Autori: %8
 Acquistato: %9</translation>
     </message>
     <message>
-        <source>Si</source>
+        <source>Yes</source>
         <translation>Sì</translation>
     </message>
     <message>

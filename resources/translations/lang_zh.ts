@@ -237,11 +237,11 @@ Check the internet connection and press Login again.</source>
         <translation>全屏卡拉OK窗口</translation>
     </message>
     <message>
-        <source>Riduci schermo</source>
+        <source>Reduce screen</source>
         <translation>退出全屏</translation>
     </message>
     <message>
-        <source>Schermo intero</source>
+        <source>Full screen</source>
         <translation>全屏</translation>
     </message>
 </context>
@@ -315,10 +315,6 @@ Check the internet connection and press Login again.</source>
         <translation>注意</translation>
     </message>
     <message>
-        <source>Cannot play this file</source>
-        <translation>无法播放此文件</translation>
-    </message>
-    <message>
         <source>Melody ON</source>
         <translation>旋律 开</translation>
     </message>
@@ -375,11 +371,11 @@ Check the internet connection and press Login again.</source>
         <translation>有可用更新，是否立即下载？</translation>
     </message>
     <message>
-        <source>Download aggiornamento in corso</source>
+        <source>Downloading the update</source>
         <translation>正在下载更新</translation>
     </message>
     <message>
-        <source>Annulla</source>
+        <source>Cancel</source>
         <translation>取消</translation>
     </message>
     <message>
@@ -395,11 +391,7 @@ Close the program and install it from there.</source>
 请关闭程序，然后从该位置安装。</translation>
     </message>
     <message>
-        <source>Attenzione</source>
-        <translation>注意</translation>
-    </message>
-    <message>
-        <source>E’ disponibile una versione aggiornata di Timbra, vuoi scaricarla ora?</source>
+        <source>An updated version of Timbra is available. Do you want to download it now?</source>
         <translation>Timbra 有新版本可用，是否立即下载？</translation>
     </message>
     <message>
@@ -411,42 +403,6 @@ Check the internet connection; the update is offered again at the next start of 
     <message>
         <source>Changes not saved</source>
         <translation>更改未保存</translation>
-    </message>
-    <message>
-        <source>no such file</source>
-        <translation>文件不存在</translation>
-    </message>
-    <message>
-        <source>not a file: a folder, a device or a pipe</source>
-        <translation>不是文件：是文件夹、设备或管道</translation>
-    </message>
-    <message>
-        <source>cannot be read: %1</source>
-        <translation>无法读取：%1</translation>
-    </message>
-    <message>
-        <source>the file is empty</source>
-        <translation>文件为空</translation>
-    </message>
-    <message>
-        <source>too large for a song: %1, at most %2</source>
-        <translation>作为歌曲过大：%1，最多 %2</translation>
-    </message>
-    <message>
-        <source>not a song file the program plays</source>
-        <translation>不是本程序可播放的歌曲文件</translation>
-    </message>
-    <message>
-        <source>its MIDI data cannot be read</source>
-        <translation>无法读取其 MIDI 数据</translation>
-    </message>
-    <message>
-        <source>no audio the program can decode</source>
-        <translation>没有本程序可解码的音频</translation>
-    </message>
-    <message>
-        <source>the player could not load it</source>
-        <translation>播放器无法加载它</translation>
     </message>
     <message>
         <source>These files are too large to be songs:</source>
@@ -528,35 +484,11 @@ The update is offered again at the next start of the program.</source>
         <translation>无法下载更新：%1。
 下次启动程序时会再次提供此更新。</translation>
     </message>
-    <message>
-        <source>too large to play: its notes and other events take more than %1 once read</source>
-        <translation>太大，无法播放：读取后其音符和其他事件超过 %1</translation>
-    </message>
-    <message>
-        <source>too long to play: more than %1 bars</source>
-        <translation>太长，无法播放：超过 %1 小节</translation>
-    </message>
-    <message>
-        <source>too many lyric rows to show: more than %1</source>
-        <translation>歌词行数太多，无法显示：超过 %1 行</translation>
-    </message>
-    <message>
-        <source>too many lyric syllables to show: more than %1</source>
-        <translation>歌词音节太多，无法显示：超过 %1 个</translation>
-    </message>
-    <message>
-        <source>too many chords to show: more than %1</source>
-        <translation>和弦太多，无法显示：超过 %1 个</translation>
-    </message>
-    <message>
-        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
-        <translation>其计时方式（分辨率为 0，或以电影或视频帧计）不是本程序能播放的</translation>
-    </message>
 </context>
 <context>
     <name>MelodromeManager</name>
     <message>
-        <source>User non logged</source>
+        <source>Not logged in</source>
         <translation>未登录</translation>
     </message>
     <message>
@@ -978,19 +910,19 @@ The update is offered again at the next start of the program.</source>
         <translation>Timbra</translation>
     </message>
     <message>
-        <source>Trasforma il tuo PC o MAC in un generatore MIDI con suoni professionali</source>
+        <source>Turn your PC or Mac into a MIDI generator with professional sounds</source>
         <translation>将您的 PC 或 Mac 变成拥有专业音色的 MIDI 音源</translation>
     </message>
     <message>
-        <source>In abbinato a Velmar PC puoi suonare MIDI file con il massimo della qualità audio</source>
+        <source>In combination with Velmar PC you can play MIDI files with the highest audio quality</source>
         <translation>配合 Velmar PC，您可以用最高音质播放 MIDI 文件</translation>
     </message>
     <message>
-        <source>A tua disposizione oltre 180 suoni e 18 drum kit</source>
+        <source>Over 180 sounds and 18 drum kits are at your disposal</source>
         <translation>超过 180 种音色和 18 套鼓组供您使用</translation>
     </message>
     <message>
-        <source>Download in corso...</source>
+        <source>Download in progress...</source>
         <translation>正在下载...</translation>
     </message>
     <message>
@@ -998,30 +930,30 @@ The update is offered again at the next start of the program.</source>
         <translation>取消</translation>
     </message>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>注意</translation>
     </message>
 </context>
 <context>
     <name>SoundfontManager</name>
     <message>
-        <source>Attenzione</source>
+        <source>Attention</source>
         <translation>注意</translation>
     </message>
     <message>
-        <source>Il Timbra non si può scaricare ora, riprova più tardi</source>
+        <source>Timbra cannot be downloaded now, please try again later</source>
         <translation>暂时无法下载 Timbra，请稍后再试</translation>
     </message>
     <message>
-        <source>E&apos; necessario scaricare il Timbra, vuoi procedere ora?</source>
+        <source>Timbra needs to be downloaded. Do you want to proceed now?</source>
         <translation>需要下载 Timbra，是否立即继续？</translation>
     </message>
     <message>
-        <source>Download di Timbra in corso...</source>
+        <source>Downloading Timbra...</source>
         <translation>正在下载 Timbra...</translation>
     </message>
     <message>
-        <source>Sei sicuro di voler interrompere il download di Timbra?</source>
+        <source>Are you sure you want to stop the Timbra download?</source>
         <translation>确定要停止下载 Timbra 吗？</translation>
     </message>
     <message>
@@ -1071,6 +1003,89 @@ The previous sound bank stays in use.</source>
 The synthesizer stays silent without it; start the program again to retry.</source>
         <translation>无法安装音色库：%1。
 没有音色库，合成器将无声；请重新启动程序重试。</translation>
+    </message>
+</context>
+<context>
+    <name>StartedSong</name>
+    <message>
+        <source>Cannot play this file</source>
+        <translation>无法播放此文件</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>文件不存在</translation>
+    </message>
+    <message>
+        <source>not a file: a folder, a device or a pipe</source>
+        <translation>不是文件：是文件夹、设备或管道</translation>
+    </message>
+    <message>
+        <source>cannot be read: %1</source>
+        <translation>无法读取：%1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>文件为空</translation>
+    </message>
+    <message>
+        <source>too large for a song: %1, at most %2</source>
+        <translation>作为歌曲过大：%1，最多 %2</translation>
+    </message>
+    <message>
+        <source>not a song file the program plays</source>
+        <translation>不是本程序可播放的歌曲文件</translation>
+    </message>
+    <message>
+        <source>its MIDI data cannot be read</source>
+        <translation>无法读取其 MIDI 数据</translation>
+    </message>
+    <message>
+        <source>too large to play: its notes and other events take more than %1 once read</source>
+        <translation>太大，无法播放：读取后其音符和其他事件超过 %1</translation>
+    </message>
+    <message>
+        <source>too long to play: more than %1 bars</source>
+        <translation>太长，无法播放：超过 %1 小节</translation>
+    </message>
+    <message>
+        <source>too many lyric rows to show: more than %1</source>
+        <translation>歌词行数太多，无法显示：超过 %1 行</translation>
+    </message>
+    <message>
+        <source>too many lyric syllables to show: more than %1</source>
+        <translation>歌词音节太多，无法显示：超过 %1 个</translation>
+    </message>
+    <message>
+        <source>too many chords to show: more than %1</source>
+        <translation>和弦太多，无法显示：超过 %1 个</translation>
+    </message>
+    <message>
+        <source>its timing (a division of 0, or frames of film or video) is not one the program plays</source>
+        <translation>其计时方式（分辨率为 0，或以电影或视频帧计）不是本程序能播放的</translation>
+    </message>
+    <message>
+        <source>no audio the program can decode</source>
+        <translation>没有本程序可解码的音频</translation>
+    </message>
+    <message>
+        <source>the player could not load it</source>
+        <translation>播放器无法加载它</translation>
+    </message>
+    <message>
+        <source>The changes to %1 were not kept: %2.</source>
+        <translation>对 %1 的更改未被保留：%2。</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are heard but will not be kept: %2.</source>
+        <translation>对 %1 的更改可以听到，但不会被保留：%2。</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
+        <translation>对 %1 的更改尚未写入：%2。更改已保留，将在下次停止或退出程序时再次写入。</translation>
+    </message>
+    <message>
+        <source>The changes to %1 could not be written: %2.</source>
+        <translation>无法写入对 %1 的更改：%2。</translation>
     </message>
 </context>
 <context>
@@ -1130,7 +1145,7 @@ The synthesizer stays silent without it; start the program again to retry.</sour
         <translation>文字</translation>
     </message>
     <message>
-        <source>In questa Base Musicale non sono presenti gli Accordi</source>
+        <source>There are no chords in this backing track</source>
         <translation>此伴奏中没有和弦</translation>
     </message>
 </context>
@@ -1163,22 +1178,6 @@ The synthesizer stays silent without it; start the program again to retry.</sour
     <message>
         <source>Faster</source>
         <translation>加快</translation>
-    </message>
-    <message>
-        <source>The changes to %1 were not kept: %2.</source>
-        <translation>对 %1 的更改未被保留：%2。</translation>
-    </message>
-    <message>
-        <source>The changes to %1 are heard but will not be kept: %2.</source>
-        <translation>对 %1 的更改可以听到，但不会被保留：%2。</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written yet: %2. They are kept and will be written again at the next stop or when the program quits.</source>
-        <translation>对 %1 的更改尚未写入：%2。更改已保留，将在下次停止或退出程序时再次写入。</translation>
-    </message>
-    <message>
-        <source>The changes to %1 could not be written: %2.</source>
-        <translation>无法写入对 %1 的更改：%2。</translation>
     </message>
     <message>
         <source>Restore the original settings</source>
@@ -1264,7 +1263,7 @@ The synthesizer stays silent without it; start the program again to retry.</sour
         <translation>正在建立索引...</translation>
     </message>
     <message>
-        <source>Cerca sul sito web</source>
+        <source>Search on Melodrome website</source>
         <translation>在 Melodrome 网站上搜索</translation>
     </message>
     <message>
@@ -1440,7 +1439,7 @@ BPM：%4
 已购买：%9</translation>
     </message>
     <message>
-        <source>Si</source>
+        <source>Yes</source>
         <translation>是</translation>
     </message>
     <message>

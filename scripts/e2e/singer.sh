@@ -131,7 +131,7 @@ mp3_heard() {
 held_target() {
   dump
   local t
-  t=$(text_of label 'SeekTrackSlider/durataLabel')
+  t=$(text_of label 'SeekTrackSlider/timeLeftLabel')
   case "$t" in
     Bar:*) t=${t#Bar: }; echo "${t%.1}" ;;
     [0-9]*:[0-9]*) echo $((10#${t%:*} * 60 + 10#${t#*:})) ;;
@@ -224,8 +224,9 @@ held_notes() {
   ms=$(heard_after "$at" "$(( $(mark_of mid $((bar - 1))) + 1 ))")
   at_once "Key + during the note of bar $bar" "$ms"
   echo "$size: Key + during a held note: the new key heard $ms ms after the press"
+  # The song has no key signature: "- - -", then the key offset.
   press control minusButtonKey
-  wait_for 50 says label labelKey " [0]" || fail "the key shown did not come back"
+  wait_for 50 says label labelKey "- - - [0]" || fail "the key shown did not come back"
   now_heard key_heard 0
 }
 
@@ -432,10 +433,10 @@ walk() {
   press control EditButton
   wait_for 50 shown control plusButtonKey || fail "the Editing page was not shown"
   press control plusButtonKey
-  wait_for 50 says label labelKey " [+1]" || fail "the key shown did not rise"
+  wait_for 50 says label labelKey "- - - [+1]" || fail "the key shown did not rise"
   now_heard key_heard 1
   press control minusButtonKey
-  wait_for 50 says label labelKey " [0]" || fail "the key shown did not come back"
+  wait_for 50 says label labelKey "- - - [0]" || fail "the key shown did not come back"
   now_heard key_heard 0
   press control plusButtonKey
   now_heard key_heard 1

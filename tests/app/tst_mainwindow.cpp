@@ -289,7 +289,7 @@ private slots:
             SongInfo row = info(song(name));
             row.keySign = QStringLiteral("G");
             QVERIFY(m_db->insertDataSongs(row, song(name), m_db->checkInsertArtist("Artist"),
-                                          m_db->checkInsertGenere("Genre"), m_db->checkInsertAuthor("Author")));
+                                          m_db->checkInsertGenre("Genre"), m_db->checkInsertAuthor("Author")));
             const int id = int(m_db->selectSongs().last().idSong);
             QVERIFY(m_db->insertSongInPlayList(id, m_db->selectPlaylists().last().getId()));
         }
@@ -362,7 +362,7 @@ private slots:
         QTest::newRow("too large") << false << "large" << 0 << 0 << -1
                                    << "too large for a song: 70.0 MiB, at most 64.0 MiB";
         QTest::newRow("a folder") << true << "folder" << 0 << 0 << -1 << "not a file: a folder, a device or a pipe";
-        QTest::newRow("1,001 bars") << true << "long" << 0 << 0 << -1 << "too long to play: more than 1000 bars";
+        QTest::newRow("10,001 bars") << true << "long" << 0 << 0 << -1 << "too long to play: more than 10000 bars";
         QTest::newRow("a name in Latin-1") << true << "latin1" << 0 << 0 << 1 << "";
     }
     void requests()
@@ -388,10 +388,10 @@ private slots:
             QVERIFY(QFile::copy(song("a"), path) && QFile(path).resize(qint64(70) << 20));
         if (file == "folder")
             QVERIFY(QDir().mkpath(path));
-        // Two notes 1,001 bars apart.
+        // Two notes 10,001 bars apart.
         if (file == "long")
-            TestUtil::writeFile(path, QByteArray::fromHex("4d546864000000060000000101e04d54726b0000000e"
-                                                          "00903c40f5a700803c0000ff2f00"));
+            TestUtil::writeFile(path, QByteArray::fromHex("4d546864000000060000000101e04d54726b0000000f"
+                                                          "00903c408993ff00803c0000ff2f00"));
         QSignalSpy states(window()->engine(), &SoundEngine::playStateChanged);
         const bool ok = byPath ? window()->onStartSongPath(path, action)
                                : window()->startSongPlaylist(info(path), action, -1, QString(), -1);
@@ -910,7 +910,7 @@ private slots:
         }
         QStringList missing;
         for (const char *name : {"KaraokeButton", "LibraryButton", "EditButton", "MixerButton", "ChordsButton",
-                                 "repertorioButton", "sfogliaButton", "titleButton", "artistButton", "genreButton",
+                                 "repertoireButton", "browsePcButton", "titleButton", "artistButton", "genreButton",
                                  "songsListview", "newPlaylistButton", "TextButton", "GuitarButton"}) {
             if (!reached.contains(name))
                 missing << name;
@@ -1596,7 +1596,7 @@ private slots:
         };
         QCOMPARE(shownLength(imported), QString("00\u203248\u2033"));
         QVERIFY(window()->onStartSongPath(imported, 1));
-        QCOMPARE(currSong->getDurataBranoSec(), 48u);
+        QCOMPARE(currSong->lengthSeconds(), 48u);
         QCOMPARE(shownLength(song("a")), QString("--"));
     }
 
@@ -1609,7 +1609,7 @@ private slots:
         SongInfo row = info(path);
         row.title = "Night Ride";
         row.keySign = "Am";
-        QVERIFY(m_db->insertDataSongs(row, path, m_db->checkInsertArtist("Artist"), m_db->checkInsertGenere("Genre"),
+        QVERIFY(m_db->insertDataSongs(row, path, m_db->checkInsertArtist("Artist"), m_db->checkInsertGenre("Genre"),
                                       m_db->checkInsertAuthor("Author")));
         QTest::mouseClick(find<QPushButton>("LibraryButton"), Qt::LeftButton);
         select(path);
@@ -2346,7 +2346,7 @@ private slots:
             QCoreApplication::sendPostedEvents();
         };
         const QString error = "the server answered with error 500";
-        const QString errore = "il server ha risposto con l'errore 500";
+        const QString serverError = "il server ha risposto con l'errore 500";
         m_store.setFault("/service/songlist_news.php", "http500");
         m_store.setFault("/service/login.php", "http500");
         QTRY_VERIFY_WITH_TIMEOUT(window()->newsSettled(), 30000);
@@ -2368,8 +2368,8 @@ private slots:
         QCOMPARE(shown(), QStringList({"The news of the week could not be fetched: " + error + ".",
                                        "You are not logged in: " + error + "."}));
         chooseLanguage(0);
-        QCOMPARE(shown(), QStringList({"Impossibile scaricare le novità della settimana: " + errore + ".",
-                                       "Accesso non riuscito: " + errore + "."}));
+        QCOMPARE(shown(), QStringList({"Impossibile scaricare le novità della settimana: " + serverError + ".",
+                                       "Accesso non riuscito: " + serverError + "."}));
         chooseLanguage(1);
         QCOMPARE(shown(), QStringList({"The news of the week could not be fetched: " + error + ".",
                                        "You are not logged in: " + error + "."}));
@@ -2397,7 +2397,7 @@ private slots:
         // A server's error is no matter of the internet connection.
         QCOMPARE(page->text(), "\"Evening %2\" could not be downloaded: " + error + ".");
         chooseLanguage(0);
-        QCOMPARE(page->text(), "Impossibile scaricare \"Evening %2\": " + errore + ".");
+        QCOMPARE(page->text(), "Impossibile scaricare \"Evening %2\": " + serverError + ".");
         QVERIFY(page->isVisible());
     }
 
@@ -2511,7 +2511,7 @@ private slots:
         window()->checkVersion();
         QTRY_COMPARE_WITH_TIMEOUT(m_prompts.size(), 2, 30000);
         QCOMPARE(m_prompts, QStringList({"Update available|An update is available, do you want to download it?",
-                                         "Attenzione|E' necessario scaricare il Timbra, vuoi procedere ora?"}));
+                                         "Attention|Timbra needs to be downloaded. Do you want to proceed now?"}));
     }
 
     // A new sound bank starts the banners again.
@@ -2597,7 +2597,7 @@ private slots:
         QList<int> ids;
         for (int n = 1; n <= 5; ++n) {
             QVERIFY(m_db->insertDataSongs(info(q(n)), q(n), m_db->checkInsertArtist("Artist"),
-                                          m_db->checkInsertGenere("Genre"), m_db->checkInsertAuthor("Author")));
+                                          m_db->checkInsertGenre("Genre"), m_db->checkInsertAuthor("Author")));
             ids << int(m_db->selectSongByPath(q(n)).idSong);
             QVERIFY(m_db->insertSongInPlayList(ids.last(), list));
         }

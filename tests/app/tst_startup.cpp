@@ -160,7 +160,7 @@ private slots:
         const QByteArray before = TestUtil::readFile(db);
         QCOMPARE(program.run("it_IT.UTF-8"), 0);
         QVERIFY(TestUtil::readFile(db) == before);
-        QVERIFY(program.log().contains("Db Esiste true"));
+        QVERIFY(program.log().contains("Library database found: true"));
     }
 
     // "System/Lang" is stored only when an Italian locale chose it.
@@ -209,8 +209,8 @@ private slots:
         QVERIFY(TestUtil::writeFile(program.home() + "/Documents/VelmarPC", "a file"));
         QCOMPARE(program.run("en_US.UTF-8"), 1);
         const QString log = program.log();
-        QVERIFY2(log.contains("Creata cartella in documenti? false"), qPrintable(log));
-        QVERIFY2(log.contains("Impossibile creare il DB"), qPrintable(log));
+        QVERIFY2(log.contains("Library folder made: false"), qPrintable(log));
+        QVERIFY2(log.contains("The library database cannot be made"), qPrintable(log));
         QCOMPARE(TestUtil::readFile(program.home() + "/Documents/VelmarPC"), QByteArray("a file"));
     }
 
@@ -236,13 +236,13 @@ private slots:
         program.waitForLog(first, "LOAD SONG : " + dir.filePath("given.kar"), 0);
         QVERIFY2(program.log().contains("LOAD SONG : " + dir.filePath("given.kar")), qPrintable(program.log()));
         // The second opened neither the library nor a window.
-        QCOMPARE(program.log().count("Db "), 1);
+        QCOMPARE(program.log().count("Library database "), 1);
         QCOMPARE(first.state(), QProcess::Running);
         ::kill(pid_t(first.processId()), SIGTERM);
         QVERIFY(first.waitForFinished(60000));
         QCOMPARE(first.exitCode(), 0);
         QCOMPARE(program.run("en_US.UTF-8"), 0);
-        QCOMPARE(program.log().count("Db Esiste"), 1);
+        QCOMPARE(program.log().count("Library database found"), 1);
     }
 
     // The start-up benchmark reads its figures whatever else the program

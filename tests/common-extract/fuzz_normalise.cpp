@@ -69,6 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             abort();
     }
     if (length > 0)
-        tempoTrascorsoDaiTick(int(size) * 97, &song->sd);
+        msAtTick(int(size) * 97, &song->sd);
     return 0;
 }

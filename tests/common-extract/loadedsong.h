@@ -17,7 +17,7 @@ struct LoadedSong {
     std::unique_ptr<MidiStream> stream{new MidiStream()};
     std::unique_ptr<Mfi> mfi{new Mfi()};
     std::unique_ptr<Db> db{new Db()};
-    std::unique_ptr<uint8_t[]> buffer{new uint8_t[EVENT_BUFFER_SIZE]()};
+    std::unique_ptr<uint8_t[]> buffer{new uint8_t[EVENT_BUFFER_SIZE]};
     SONG_INFO info{};
     s_StreamData sd{};
 

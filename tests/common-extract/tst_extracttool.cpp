@@ -186,24 +186,26 @@ private slots:
         QFile(write(QStringLiteral("locked.mid"), song)).setPermissions(QFileDevice::Permissions());
         // A song padded to 4 GiB and 2,000 bytes.
         QFile(write(QStringLiteral("huge.mid"), song + QByteArray(2000 - 26, 0))).resize((qint64(1) << 32) + 2000);
-        // Two notes 1,001 bars apart; 1,070,000 bytes of SysEx.
+        // Two notes 10,001 bars apart; 16,900,000 bytes of SysEx.
         const auto track = [&](const QByteArray &events) {
             const QByteArray body = events + QByteArray("\0\xff\x2f\0", 4);
             const char length[4] = {char(body.size() >> 24), char(body.size() >> 16), char(body.size() >> 8),
                                     char(body.size())};
             return song.left(18) + QByteArray(length, 4) + body;
         };
-        write(QStringLiteral("long.mid"), track(QByteArray::fromHex("00903c40f5a700803c00")));
+        write(QStringLiteral("long.mid"), track(QByteArray::fromHex("00903c408993ff00803c00")));
         QByteArray sysex;
-        for (int i = 0; i < 8300; ++i)
-            sysex += QByteArray::fromHex("00f07e") + QByteArray(125, 0x11) + char(0xf7);
+        const QByteArray one = QByteArray::fromHex("00f07e") + QByteArray(125, 0x11) + char(0xf7);
+        sysex.reserve(131000 * one.size());
+        for (int i = 0; i < 131000; ++i)
+            sysex += one;
         write(QStringLiteral("dense.mid"), track(sysex));
         const QList<QPair<const char *, const char *>> files{
             {"absent.kar", "no such file"}, {"notes.txt", "not a"}, {"broken.mid", "timing (a division of 0"},
             {"fifo.mid", "not a regular file"}, {"folder.mid", "not a regular file"},
             {"locked.mid", "cannot be read: Permission denied"}, {"huge.mid", "too large"},
-            {"long.mid", "too long to play: more than 1000 bars"},
-            {"dense.mid", "too large to play: its notes and other events take more than 1 MiB once read"}};
+            {"long.mid", "too long to play: more than 10000 bars"},
+            {"dense.mid", "too large to play: its notes and other events take more than 16 MiB once read"}};
         for (const char *tool : {"velmar-extract", "velmar-play", "velmar-render"})
             for (const auto &[file, reason] : files)
                 QTest::addRow("%s %s", tool, file) << tool << file << reason;
@@ -253,7 +255,7 @@ private slots:
     void transposeAndTranslate()
     {
         char buffer[EXTRACT_CHORD_BUFFER_SIZE] = "Gbmaj7(b5)add9/Db add11";
-        Extract::TransposeAndTraslateChord(buffer, 1, 0);
+        Extract::TransposeAndTranslateChord(buffer, 1, 0);
         QCOMPARE(QByteArray(buffer), QByteArray("Solmaj7(b5)add9/Re add11"));
     }
 };

@@ -191,7 +191,7 @@ private slots:
         for (int i = 0; i < 2; ++i)
             QCOMPARE(QString::fromLatin1(currSong->textRows()[i].text), m_songs["rows"].toArray()[i].toString());
         QVERIFY(currSong->hasSyllables());
-        QCOMPARE(int(currSong->getDurataBranoSec()), qRound(m_songs["lengths"].toObject()["road.kar"].toDouble()));
+        QCOMPARE(int(currSong->lengthSeconds()), qRound(m_songs["lengths"].toObject()["road.kar"].toDouble()));
         QVERIFY(sounding());
         QTRY_COMPARE_WITH_TIMEOUT(m_engine->getPlayingState(), SoundEngine::ePsIdle, 30000);
         // The second tempo report is the engine's, from the song's tempo event.
@@ -223,6 +223,11 @@ private slots:
         if (action == "pause") {
             QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPaused), SoundEngine::ePsPaused);
             QVERIFY(silent());
+            // A seek made meanwhile is shown at once: bar 2 at 4 s, bar 0 at 0.
+            m_engine->jumpTo(2);
+            QCOMPARE(m_msec.last(), 4000u);
+            m_engine->jumpTo(0);
+            QCOMPARE(m_msec.last(), 0u);
             QCOMPARE(m_engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
             QVERIFY(sounding());
         } else if (action == "stop") {
@@ -290,7 +295,7 @@ private slots:
             QVERIFY(behind);
         } else {
             // A late end report of an earlier song leaves this one playing.
-            emit seq->fineBrano();
+            emit seq->songEnded();
             QCoreApplication::processEvents();
             QCOMPARE(m_engine->getPlayingState(), SoundEngine::ePsPlaying);
             QVERIFY(currSong->isLoaded());
@@ -902,7 +907,7 @@ private slots:
     void mp3PlaysToItsEnd()
     {
         QVERIFY(play("song.mp3"));
-        QCOMPARE(int(currSong->getDurataBranoSec()), 2);
+        QCOMPARE(int(currSong->lengthSeconds()), 2);
         std::vector<int16_t> a(2 * 48000);
         m_audioSink->pull(a.data(), 48000);
         QTRY_VERIFY(!m_msec.isEmpty());

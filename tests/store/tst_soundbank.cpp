@@ -107,9 +107,9 @@ private slots:
         QTest::newRow("server error") << "http500" << QByteArray()
                                       << kept.arg("the server answered with error 500");
         QTest::newRow("cancelled") << "trickle" << QByteArray()
-                                   << "Sei sicuro di voler interrompere il download di Timbra?";
+                                   << "Are you sure you want to stop the Timbra download?";
         QTest::newRow("no size") << QString() << head + "<hash>%2</hash></soundfont></melodrome_message>"
-                                 << "Il Timbra non si può scaricare ora, riprova più tardi";
+                                 << "Timbra cannot be downloaded now, please try again later";
         const qint64 served = QFileInfo(kDebianBank).size();
         QTest::newRow("shorter than announced")
             << QString() << head + "<size>%2</size></soundfont></melodrome_message>"
@@ -170,7 +170,7 @@ private slots:
             answer = refusal;
             QVERIFY(!fetch(manager, true));
         }
-        QCOMPARE(asked, QStringList(2, "E' necessario scaricare il Timbra, vuoi procedere ora?"));
+        QCOMPARE(asked, QStringList(2, "Timbra needs to be downloaded. Do you want to proceed now?"));
         QCOMPARE(store.requests("/files/Basic.sfc").size(), 0);
         QCOMPARE(manager.getLastVersion(), "1.2");
 

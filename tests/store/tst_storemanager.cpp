@@ -118,7 +118,7 @@ private slots:
         configure(manager);
         QSignalSpy played(&manager, &MelodromeManager::songCanBePlayed);
         QCOMPARE(manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews), result);
-        QCOMPARE(asked, logged ? QStringList() : QStringList{"User non logged"});
+        QCOMPARE(asked, logged ? QStringList() : QStringList{"Not logged in"});
         QCOMPARE(one("SELECT isFromSub FROM MDNews WHERE ProductId = 5001"), status);
         QVERIFY(!manager.isDownloading());
 

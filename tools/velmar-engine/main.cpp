@@ -147,7 +147,7 @@ int main(int argc, char **argv)
     // The program opens its outputs long before the first song: the
     // synthesizer's latency settles over its first second and a half.
     QThread::msleep(1600);
-    const uint length = currSong->getDurataBranoSec();
+    const uint length = currSong->lengthSeconds();
     const bool midi = currSong->baseType() == SONG_FORMAT_MIDI;
     std::printf("%s: %s, %u s, %lld rows\n", qPrintable(file), currSong->info().title, length,
                 qlonglong(currSong->textRows().size()));

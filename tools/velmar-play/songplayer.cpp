@@ -10,7 +10,7 @@ SongRecords::SongRecords()
       stream(new MidiStream()),
       mfi(new Mfi()),
       db(new Db()),
-      buffer(new uint8_t[EVENT_BUFFER_SIZE]())
+      buffer(new uint8_t[EVENT_BUFFER_SIZE])
 {
     bindStreamData(&sd, &info, buffer.get(), stream.get(), infos.get(), mfi.get(), db.get(), 0);
 }

@@ -4,6 +4,7 @@
 #include "MidiEdit.h"
 #include "SongRW.h"
 #include "SoundEngine.h"
+#include "StartedSong.h"
 #include "controltracksmall.h"
 #include "programfonts.h"
 #include "ui_editview.h"
@@ -15,29 +16,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
-#include <cstddef>
 #include <cstring>
-#include <memory>
 
 namespace {
 
 void setPicture(QAbstractButton *button, const char *picture)
 {
     button->setIcon(QIcon(QString::fromLatin1(picture)));
-}
-
-// Whether two mixes play alike: the layers a song does not use take edits
-// too but are never read back from the engine.
-bool samePlayed(const MIDI_SETTING_DATA &engine, const MIDI_SETTING_DATA &edited)
-{
-    if (std::memcmp(&engine, &edited, offsetof(MIDI_SETTING_DATA, tracks)) != 0)
-        return false;
-    for (int c = 0; c < NUM_SLOTS; ++c)
-        for (int l = 0; l < NUM_LAYERS; ++l)
-            if ((engine.tracks[c][l].flags & DB_FLAG_IN_USE) &&
-                std::memcmp(&engine.tracks[c][l], &edited.tracks[c][l], sizeof(MidiEditTrack)) != 0)
-                return false;
-    return true;
 }
 
 QString signedNumber(int n)
@@ -47,8 +32,9 @@ QString signedNumber(int n)
 
 } // namespace
 
-editView::editView(QWidget *parent, SoundEngine *engine)
-    : QWidget(parent), ui(new Ui::editView), m_engine(engine), m_byChannel(NUM_SLOTS, nullptr)
+editView::editView(QWidget *parent, SoundEngine *engine, StartedSong *song)
+    : QWidget(parent), ui(new Ui::editView), m_engine(engine), m_song(song ? song : new StartedSong(engine, this)),
+      m_byChannel(NUM_SLOTS, nullptr)
 {
     ProgramFonts::addApplicationFont(QStringLiteral(":/fonts/lcddot.ttf"));
     ui->setupUi(this);
@@ -79,10 +65,13 @@ editView::editView(QWidget *parent, SoundEngine *engine)
     m_saveMessage->hide();
     ui->verticalLayout->insertWidget(1, m_saveMessage);
     connect(currSong, &Song::loadSongChange, this, &editView::on_loadSongChange);
-    connect(engine, &SoundEngine::refreshInstr, this, &editView::createChildInstr);
+    connect(m_song, &StartedSong::editsBegan, this, &editView::createChildInstr);
+    connect(m_song, &StartedSong::editsEnded, this, &editView::clearPage);
+    connect(m_song, &StartedSong::saveMessageChanged, this, &editView::showSaveMessage);
+    connect(m_song, &StartedSong::started, this,
+            [this](const SongInfo &info) { setBpmAndKeySign(info.bpm, info.keySign); });
     connect(engine, &SoundEngine::songBpmChanged, this, &editView::onSongBpmChanged);
     connect(engine, &SoundEngine::songKeyChanged, this, &editView::onSongKeyChanged);
-    connect(engine, &SoundEngine::trackStopped, this, &editView::onTrackStopped);
     connect(engine, &SoundEngine::isPlayingTrack, this, &editView::onNoteOn);
     // The list does not follow the focus by itself: a control reached with
     // Tab below the rows in sight would take keys unseen.
@@ -132,24 +121,20 @@ ControlTrackSmall *editView::strip(int row) const
 
 bool editView::isMp3() const
 {
-    return m_songType == SONG_FORMAT_MP3;
+    // Between plays, the song loaded.
+    if (m_song->editedPath().isEmpty())
+        return currSong->isLoaded() && currSong->baseType() == SONG_FORMAT_MP3;
+    return m_song->editedType() == SONG_FORMAT_MP3;
 }
 
 void editView::createChildInstr()
 {
     clearStrips();
-    m_songPath = currSong->isLoaded() ? currSong->path() : QString();
-    m_songType = currSong->isLoaded() ? currSong->baseType() : 0;
-    m_deltaKey = m_startDeltaKey = m_engine->getDeltaKey();
-    m_deltaBpm = m_startDeltaBpm = m_engine->getDeltaBpm();
-    adoptPending();
-    // Told before the first edit, not at the stop: the song is heard as
-    // edited, but its file will not take the edits.
-    m_unkept = {m_songPath, m_songPath.isEmpty() ? QString() : SongRW::editRefusal(m_songPath), false};
-    showSaveMessage();
+    m_deltaKey = m_engine->getDeltaKey();
+    m_deltaBpm = m_engine->getDeltaBpm();
     refreshLabelKey();
     refreshLabelBpm();
-    if (m_songType != SONG_FORMAT_MIDI)
+    if (m_song->editedType() != SONG_FORMAT_MIDI)
         return;
 
     // One snapshot of the tables, so each index found names a row of the
@@ -221,19 +206,13 @@ void editView::onSongKeyChanged(int delta)
     refreshLabelKey();
 }
 
-void editView::onTrackStopped()
-{
-    saveAndClear();
-}
-
 void editView::on_loadSongChange(Song::LoadSongState state)
 {
-    // Unloaded or replaced around the transport, with no stop first: the
-    // edits are still saved, into the song they were made on.
-    if ((state == Song::eLsUnloaded || state == Song::eLsLoaded) && !m_songPath.isEmpty())
-        saveAndClear();
-    else if (state == Song::eLsLoaded)
-        clearStrips();
+    // A song in play is the started song's: its end clears the page.
+    if (state == Song::eLsDownloading || !m_song->editedPath().isEmpty())
+        return;
+    clearStrips();
+    showWaitingSong();
 }
 
 void editView::stepKey(int step)
@@ -257,7 +236,7 @@ void editView::speedUp() { stepBpm(1); }
 
 void editView::restartWithoutSaving()
 {
-    m_saveOnStop = false;
+    m_song->saveNothingAtStop();
     emit restartSong(currSong->path(), 0);
 }
 
@@ -301,9 +280,7 @@ void editView::restoreFileSettings()
     if (QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         != QMessageBox::Yes)
         return;
-    // Edits not written yet would go over the restored song later.
-    m_pending.removeIf([&](const Pending &p) { return p.path == path; });
-    showSaveMessage();
+    m_song->forgetPending(path);
     if (!SongRW::restoreBackup(path, &why)) {
         QMessageBox::warning(this, title, tr("The original settings of %1 cannot be put back: %2.").arg(name, why));
         return;
@@ -332,7 +309,7 @@ void editView::refreshLabelKey()
     char name[EXTRACT_CHORD_BUFFER_SIZE] = {};
     const QByteArray key = m_keySign.toLatin1().left(EXTRACT_CHORD_MAX_CHARS);
     memcpy(name, key.constData(), size_t(key.size()));
-    Extract::TransposeAndTraslateChord(name, m_deltaKey, m_notation);
+    Extract::TransposeAndTranslateChord(name, m_deltaKey, m_notation);
     ui->labelKey->setText(QString::fromLatin1(name) + QStringLiteral(" [") + signedNumber(m_deltaKey) +
                           QStringLiteral("]"));
 }
@@ -350,21 +327,9 @@ void editView::refreshLabelBpm()
 
 void editView::showSaveMessage()
 {
-    QStringList lines;
-    if (!m_unkept.why.isEmpty()) {
-        const QString name = QFileInfo(m_unkept.path).fileName();
-        lines << (m_unkept.lost ? tr("The changes to %1 were not kept: %2.")
-                                : tr("The changes to %1 are heard but will not be kept: %2."))
-                     .arg(name, m_unkept.why);
-    }
-    if (!m_pending.isEmpty()) {
-        const Pending &last = m_pending.last();
-        lines << tr("The changes to %1 could not be written yet: %2. They are kept and will be written again at "
-                    "the next stop or when the program quits.")
-                     .arg(QFileInfo(last.path).fileName(), last.why);
-    }
-    m_saveMessage->setText(lines.join(QLatin1Char('\n')));
-    m_saveMessage->setVisible(!lines.isEmpty());
+    const QString said = m_song->saveMessage();
+    m_saveMessage->setText(said);
+    m_saveMessage->setVisible(!said.isEmpty());
 }
 
 void editView::changeEvent(QEvent *event)
@@ -383,135 +348,28 @@ QString editView::saveMessage() const
 
 QString editView::saveBeforeQuit()
 {
-    saveEdits();
-    QStringList told;
-    for (const Pending &p : std::as_const(m_pending))
-        told << tr("The changes to %1 could not be written: %2.").arg(QFileInfo(p.path).fileName(), p.why);
-    return told.join(QLatin1Char('\n'));
+    return m_song->saveBeforeQuit();
 }
 
 void editView::dropUnsaved()
 {
-    m_pending.clear();
-    m_saveOnStop = false;
-    showSaveMessage();
+    m_song->dropUnsaved();
 }
 
-bool editView::writeMp3(const QString &path, int bpm, int key, QString &why)
+void editView::clearPage()
 {
-    std::unique_ptr<SongRW> rw{SongRW::createFromFile(path, true, &why)};
-    if (!rw)
-        return false;
-    rw->setDeltaKey(key);
-    rw->setDeltaBpm(bpm);
-    if (rw->saveToFile(path))
-        return true;
-    why = rw->errorString();
-    return false;
+    clearStrips();
+    showWaitingSong();
 }
 
-bool editView::writePending(Pending &p)
+void editView::showWaitingSong()
 {
-    if (p.type == SONG_FORMAT_MIDI)
-        return MidiEdit::writeSettings(p.path, p.base, p.edited, p.why) == 0;
-    return writeMp3(p.path, p.bpm, p.key, p.why);
-}
-
-void editView::keepPending(Pending p)
-{
-    qWarning().noquote() << "editView: the changes were not saved into" << p.path << p.why;
-    for (Pending &q : m_pending) {
-        if (q.path == p.path) {
-            q = p;
-            return;
-        }
+    m_deltaKey = m_engine->getDeltaKey();
+    m_deltaBpm = m_engine->getDeltaBpm();
+    if (!currSong->isLoaded()) {
+        m_keySign.clear();
+        m_bpm = 0;
     }
-    m_pending << p;
-}
-
-void editView::adoptPending()
-{
-    for (int i = 0; i < m_pending.size(); ++i) {
-        const Pending &p = m_pending.at(i);
-        if (p.path != m_songPath || p.type != m_songType)
-            continue;
-        MidiEdit *edit = m_engine->midiEdit();
-        if (p.type == SONG_FORMAT_MIDI && samePlayed(edit->savedData(), p.edited)) {
-            edit->setSavedData(p.inFile);
-        } else if (p.type == SONG_FORMAT_MP3 && p.bpm == m_deltaBpm && p.key == m_deltaKey) {
-            m_startDeltaBpm = p.fileBpm;
-            m_startDeltaKey = p.fileKey;
-        } else {
-            return; // the song came back from its file: the stop tries them again
-        }
-        m_pending.removeAt(i);
-        return;
-    }
-}
-
-void editView::saveEdits()
-{
-    if (!m_saveOnStop)
-        return;
-    MidiEdit *edit = m_engine->midiEdit();
-    const bool midi = !m_songPath.isEmpty() && m_songType == SONG_FORMAT_MIDI && edit->hasUnsavedEdits();
-    const bool mp3 = !m_songPath.isEmpty() && m_songType == SONG_FORMAT_MP3 &&
-                     (m_deltaBpm != m_startDeltaBpm || m_deltaKey != m_startDeltaKey);
-    // Earlier failures first; edits of the song in play replace its own.
-    for (int i = 0; i < m_pending.size();) {
-        Pending &p = m_pending[i];
-        if (((midi || mp3) && p.path == m_songPath) || writePending(p))
-            m_pending.removeAt(i);
-        else
-            ++i;
-    }
-    Pending p;
-    p.path = m_songPath;
-    p.type = m_songType;
-    // A song told as it started not to keep its edits is still tried (the
-    // user may have made it writable meanwhile); when it fails again its
-    // edits are not kept for later: nothing has changed that could help.
-    const bool told = !m_unkept.why.isEmpty() && m_unkept.path == m_songPath;
-    if (midi && edit->SaveToFile(m_songPath, &p.why) != 0) {
-        p.base = edit->baseData();
-        p.inFile = edit->savedData();
-        p.edited = edit->editedData();
-    } else if (mp3 && !writeMp3(m_songPath, m_deltaBpm, m_deltaKey, p.why)) {
-        p.fileBpm = m_startDeltaBpm;
-        p.fileKey = m_startDeltaKey;
-        p.bpm = m_deltaBpm;
-        p.key = m_deltaKey;
-    } else {
-        if (mp3) {
-            m_startDeltaBpm = m_deltaBpm;
-            m_startDeltaKey = m_deltaKey;
-        }
-        if (told && (midi || mp3))
-            m_unkept.why.clear();
-        showSaveMessage();
-        return;
-    }
-    if (told)
-        m_unkept = {p.path, p.why, true};
-    else
-        keepPending(p);
-    showSaveMessage();
-}
-
-void editView::saveAndClear()
-{
-    saveEdits();
-    // What the page said of the song goes with it, unless edits were lost.
-    if (!m_unkept.lost)
-        m_unkept = {};
-    showSaveMessage();
-    m_saveOnStop = true;
-    m_keySign.clear();
-    m_deltaBpm = m_deltaKey = m_startDeltaBpm = m_startDeltaKey = 0;
-    m_bpm = 0;
-    m_songPath.clear();
-    m_songType = 0;
     refreshLabelBpm();
     refreshLabelKey();
-    clearStrips();
 }

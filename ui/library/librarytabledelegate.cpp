@@ -58,7 +58,7 @@ QString keyText(const QString &key, int chordLang)
     char buffer[EXTRACT_CHORD_BUFFER_SIZE] = {};
     const QByteArray latin = key.toLatin1();
     std::memcpy(buffer, latin.constData(), qMin<qsizetype>(latin.size(), EXTRACT_CHORD_MAX_CHARS));
-    Extract::TransposeAndTraslateChord(buffer, 0, chordLang);
+    Extract::TransposeAndTranslateChord(buffer, 0, chordLang);
     return QString::fromLatin1(buffer);
 }
 

@@ -63,32 +63,9 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *
     : QWidget(parent), ui(new Ui::libraryView), database(db), storeManager(storeManager)
 {
     ui->setupUi(this);
-    connect(ui->playlistListWidget, &QListWidget::clicked, this, &libraryView::openPlaylistRow);
-    connect(ui->titleButton, &QPushButton::clicked, this, &libraryView::showTitles);
-    connect(ui->artistButton, &QPushButton::clicked, this, &libraryView::showArtists);
-    connect(ui->genreButton, &QPushButton::clicked, this, &libraryView::showGenres);
-    connect(ui->repertorioButton, &QPushButton::clicked, this, &libraryView::showRepertoire);
-    connect(ui->sfogliaButton, &QPushButton::clicked, this, &libraryView::showBrowsePc);
-    connect(ui->drivesLV, &QListView::clicked, this, &libraryView::openDrive);
-    connect(ui->filesLV, &QListView::doubleClicked, this, &libraryView::openFileEntry);
-    connect(ui->upButton, &QPushButton::clicked, this, &libraryView::folderUp);
-    connect(ui->filesLV, &QListView::customContextMenuRequested, this, &libraryView::showFilesMenu);
-    connect(ui->searchLV, &QTableView::doubleClicked, this, &libraryView::playFoundFile);
-    connect(ui->deleteButton, &QPushButton::clicked, this, &libraryView::deleteSelected);
-    connect(ui->infoButton, &QPushButton::clicked, this, &libraryView::showSelectedSongInfo);
-    connect(ui->MDSwitch, &QPushButton::clicked, this, &libraryView::switchStore);
-    connect(ui->showHideLeftFrame, &QPushButton::clicked, this, &libraryView::toggleLeftFrame);
-    connect(ui->showHideLeftFrame_2, &QPushButton::clicked, this, &libraryView::toggleLeftFrame);
-    connect(ui->autoPlayButton, &QPushButton::clicked, this, &libraryView::setAutoplay);
-    connect(ui->importButton, &QPushButton::clicked, this, &libraryView::importChosen);
-    connect(ui->songsListview, &QTableView::doubleClicked, this, &libraryView::activateSong);
-    connect(ui->AddToPlayListButton, &QPushButton::clicked, this, &libraryView::toggleAddingMode);
-    connect(ui->newPlaylistButton, &QPushButton::clicked, this, &libraryView::createPlaylist);
-    connect(ui->searchText, &QLineEdit::textChanged, this, &libraryView::scheduleSearch);
-    connect(ui->searchText, &QLineEdit::returnPressed, this, &libraryView::searchOnReturn);
-    connect(ui->backButton, &QPushButton::clicked, this, &libraryView::backToListing);
+    connectControls();
     // Repertoire or files, and the search's filter: each choice in the Tab order.
-    TabbableGroup::keepEveryButton(ui->RepertorioOPc);
+    TabbableGroup::keepEveryButton(ui->repertoireOrPc);
     TabbableGroup::keepEveryButton(ui->songFilter);
     makeLibraryMessage();
     playlists = database->selectPlaylists();
@@ -114,6 +91,53 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *
     });
     ui->searchLV->hide();
 
+    setUpSongTable();
+    auto *movie = new QMovie(QStringLiteral(":/icon2x/loader.gif"), QByteArray(), this);
+    ui->loadingGifLabel->setMovie(movie);
+    movie->start();
+    ui->loadingGifLabel->hide();
+    ui->labelSearch->hide();
+    ui->loadingLabel->hide();
+    ui->storeMessage->hide();
+    setUpBrowsePc();
+
+    connect(ui->playlistListWidget, &QListWidget::itemSelectionChanged, this, &libraryView::markSelectedRow);
+    if (storeManager)
+        connect(storeManager, &MelodromeManager::downloadDone, this, &libraryView::refreshSongView);
+
+    hintPopup = new PopupForm(this);
+}
+
+void libraryView::connectControls()
+{
+    connect(ui->playlistListWidget, &QListWidget::clicked, this, &libraryView::openPlaylistRow);
+    connect(ui->titleButton, &QPushButton::clicked, this, &libraryView::showTitles);
+    connect(ui->artistButton, &QPushButton::clicked, this, &libraryView::showArtists);
+    connect(ui->genreButton, &QPushButton::clicked, this, &libraryView::showGenres);
+    connect(ui->repertoireButton, &QPushButton::clicked, this, &libraryView::showRepertoire);
+    connect(ui->browsePcButton, &QPushButton::clicked, this, &libraryView::showBrowsePc);
+    connect(ui->drivesLV, &QListView::clicked, this, &libraryView::openDrive);
+    connect(ui->filesLV, &QListView::doubleClicked, this, &libraryView::openFileEntry);
+    connect(ui->upButton, &QPushButton::clicked, this, &libraryView::folderUp);
+    connect(ui->filesLV, &QListView::customContextMenuRequested, this, &libraryView::showFilesMenu);
+    connect(ui->searchLV, &QTableView::doubleClicked, this, &libraryView::playFoundFile);
+    connect(ui->deleteButton, &QPushButton::clicked, this, &libraryView::deleteSelected);
+    connect(ui->infoButton, &QPushButton::clicked, this, &libraryView::showSelectedSongInfo);
+    connect(ui->MDSwitch, &QPushButton::clicked, this, &libraryView::switchStore);
+    connect(ui->showHideLeftFrame, &QPushButton::clicked, this, &libraryView::toggleLeftFrame);
+    connect(ui->showHideLeftFrame_2, &QPushButton::clicked, this, &libraryView::toggleLeftFrame);
+    connect(ui->autoPlayButton, &QPushButton::clicked, this, &libraryView::setAutoplay);
+    connect(ui->importButton, &QPushButton::clicked, this, &libraryView::importChosen);
+    connect(ui->songsListview, &QTableView::doubleClicked, this, &libraryView::activateSong);
+    connect(ui->AddToPlayListButton, &QPushButton::clicked, this, &libraryView::toggleAddingMode);
+    connect(ui->newPlaylistButton, &QPushButton::clicked, this, &libraryView::createPlaylist);
+    connect(ui->searchText, &QLineEdit::textChanged, this, &libraryView::scheduleSearch);
+    connect(ui->searchText, &QLineEdit::returnPressed, this, &libraryView::searchOnReturn);
+    connect(ui->backButton, &QPushButton::clicked, this, &libraryView::backToListing);
+}
+
+void libraryView::setUpSongTable()
+{
     songModel = new QSqlQueryModel(this);
     currentQuery = database->sqlSongsByTitle;
     runQuery(currentQuery, QSqlDatabase::database());
@@ -126,20 +150,17 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *
     rows->setDragEnabled(true);
     rows->setDragDropMode(QAbstractItemView::InternalMove);
     rows->setSectionResizeMode(QHeaderView::Fixed);
+    connect(rows, &QHeaderView::sectionMoved, this, &libraryView::onRowsMoved);
     ui->songsListview->installEventFilter(this);
     buildTableSongs();
-
-    auto *movie = new QMovie(QStringLiteral(":/icon2x/loader.gif"), QByteArray(), this);
-    ui->loadingGifLabel->setMovie(movie);
-    movie->start();
-    ui->loadingGifLabel->hide();
-    ui->labelSearch->hide();
-    ui->loadingLabel->hide();
-    ui->storeMessage->hide();
     QFont tableFont(QStringLiteral("Verdana"), 12);
     tableFont.setWeight(QFont::Normal);
     ui->songsListview->setFont(tableFont);
+}
 
+// The drives, the folder browser and the drive index's search table.
+void libraryView::setUpBrowsePc()
+{
     iconProvider = new myIconProvider;
     drivesModel = new QStandardItemModel(this);
     ui->drivesLV->setModel(drivesModel);
@@ -175,13 +196,6 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *
     ui->searchLV->setItemDelegate(new searchTableDelegate(this));
     ui->searchLV->setFont(QFont(QStringLiteral("Verdana")));
     ui->searchLV->installEventFilter(this);
-
-    connect(rows, &QHeaderView::sectionMoved, this, &libraryView::onRowsMoved);
-    connect(ui->playlistListWidget, &QListWidget::itemSelectionChanged, this, &libraryView::markSelectedRow);
-    if (storeManager)
-        connect(storeManager, &MelodromeManager::downloadDone, this, &libraryView::refreshSongView);
-
-    hintPopup = new PopupForm(this);
 }
 
 libraryView::~libraryView()
@@ -295,10 +309,7 @@ void libraryView::openPlaylistRow(const QModelIndex &index)
 {
     int r = index.row();
     if (isAdding) {
-        const auto answer = Prompter::question(
-            tr("Attention"), tr("Do you want to exit \"edit playlist\" mode?"),
-            QMessageBox::Yes | QMessageBox::No);
-        if (answer != QMessageBox::Yes) {
+        if (!askYes(tr("Do you want to exit \"edit playlist\" mode?"))) {
             ui->playlistListWidget->setCurrentRow(playlistRow(currentPlaylistIndex));
             return;
         }
@@ -326,9 +337,12 @@ void libraryView::openPlaylistRow(const QModelIndex &index)
         ui->titleButton->setChecked(true);
     }
     ui->songsListview->setModel(songModel);
-    if (!ui->titleButton->isChecked())
-        return;
+    if (ui->titleButton->isChecked())
+        showEntry(r);
+}
 
+void libraryView::showEntry(int r)
+{
     switch (r) {
     case 0:
         showQuery(database->sqlSongsByTitle, AllSongs);

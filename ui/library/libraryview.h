@@ -40,6 +40,7 @@ class QSqlRecord;
 class QSqlTableModel;
 class StoreListing;
 struct s_MdResInfo;
+enum SongProvenience : int;
 
 namespace Ui {
 class libraryView;
@@ -154,6 +155,12 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void connectControls();
+    void setUpSongTable();
+    void setUpBrowsePc();
+    // The side list's entry at row (All Songs, Recent, Downloaded, the news,
+    // a playlist) in the song table.
+    void showEntry(int row);
     // Runs the text on the songs model; ":f" is bound to the search text.
     void runQuery(const QString &sql, const QSqlDatabase &db);
     void buildTableListing(const QString &title);
@@ -182,6 +189,11 @@ private:
     // StoreAnswer) off the window's thread.
     bool takeReadReply(QNetworkReply *reply, qint64 received, const Phrase &failed,
                        const Phrase &unreadable);
+    // The failure of a request of `kind` said without the advice to check
+    // the internet connection, for one no connection mends (an error, an
+    // answer too large, a request sent on to another site, a web page or a
+    // broken answer).
+    static Phrase unadvisedFailure(int kind, const Phrase &failed);
     // A big answer listed without holding the window (see StoreListing).
     bool listFromStore(QNetworkReply *reply, int listKind, const QSqlDatabase &db, const char *table,
                        const Phrase &failed, const std::function<void()> &show);
@@ -207,6 +219,8 @@ private:
     // Into the playlist shown; false when the file refused it.
     bool addToPlaylist(const SongInfo &song);
     void makeLibraryMessage();
+    // "Attention", Yes or No: true for Yes.
+    static bool askYes(const QString &text);
     QLabel *libraryMessage = nullptr;
     Phrase libraryFailure;
     bool failureIsRead = false;
@@ -248,6 +262,10 @@ private:
     void showCurrentDrive();
     QString focusedPath(QWidget *view) const;
     void startSelection(int action);
+    // The chosen library songs with their files, or the chosen artists or
+    // genres with all their songs, once the user agrees.
+    void deleteSongs(const QModelIndexList &rows);
+    void deleteListed(const QModelIndexList &rows, bool artists);
     bool deleteLibrarySong(const QSqlRecord &row);
     void removeFromPlaylist(const QModelIndexList &rows);
     int storedPosition(QList<SongInfo> &stored, int row) const;
@@ -337,6 +355,9 @@ private:
     s_MdResInfo storeRecordOfRow(int row) const;
     SongInfo librarySongOfStoreRow(int row) const;
     void downloadStoreRow(int row);
+    // The download of a store row ended: its mark, and the page says why
+    // it failed.
+    void storeRowDownloaded(const s_MdResInfo &info, SongProvenience provenience, bool done);
     void showAddedMark();
     void restoreAddButton();
     void endAdding();
@@ -349,6 +370,12 @@ private:
     QString driveSearchSaying() const;
     void sayDriveSearch();
     void nameIndexColumns();
+    // The page's one timer, started anew.
+    void restartTimer(int ms);
+    // The query the search text runs under the title filter, or under the
+    // artist or genre filter.
+    void chooseTitleSearch(bool empty);
+    void chooseListingSearch(bool empty);
     void sendStoreSearch(const QString &text);
     // The statement that shows a store search under the checked filter.
     QString storeSearchQuery() const;

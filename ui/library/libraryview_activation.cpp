@@ -92,7 +92,7 @@ void libraryView::activateSongRow(int row)
         emit startSongInfo(song, -1);
         return;
     }
-    qDebug() << "Aggiunto a playlist";
+    qDebug() << "Adding to the playlist";
     if (currentPlaylistIndex < 0 || currentPlaylistIndex >= playlists.size())
         return;
     if (!addToPlaylist(song))
@@ -109,9 +109,7 @@ void libraryView::showAddedMark()
     add->setText(tr("Added"));
     add->setStyleSheet(QStringLiteral("color: rgb(0, 200, 0);"));
     add->setIcon(QIcon(QStringLiteral(":/icon2x/okaction.png")));
-    if (timerId)
-        killTimer(timerId);
-    timerId = startTimer(800, Qt::CoarseTimer);
+    restartTimer(800);
 }
 
 s_MdResInfo libraryView::storeRecordOfRow(int row) const
@@ -155,38 +153,44 @@ void libraryView::downloadStoreRow(int row)
     // Told when the download ends, which may come long before the call
     // returns (a wait started inside it holds the return).
     bool told = false;
-    const auto ended = [this, manager, info, provenience, &told](bool done) {
-        told = true;
-        if (!done) {
-            database->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
-            refreshSongView();
-        }
-        // The row's mark says that it failed; the page says why and what to do.
-        // The connection is named only when it is at fault: a song the store
-        // names by a local file is no matter of the connection.
-        const Phrase failure = manager->lastFailure();
-        if (failure.isEmpty())
-            clearStoreFailure(DownloadRequest);
-        else
-            showStoreFailure(DownloadRequest,
-                             (manager->lastFailureFromConnection()
-                                  ? Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be downloaded: %2. Check the "
-                                                                     "internet connection and double-click the song "
-                                                                     "to try again."))
-                                  : Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be downloaded: %2.")))
-                                 .arg(info.title)
-                                 .arg(failure));
-    };
-    const QMetaObject::Connection tell = connect(manager, &MelodromeManager::downloadEnded, this,
-                                                 [ended](int, bool done) { ended(done); },
-                                                 Qt::SingleShotConnection);
+    const QMetaObject::Connection tell = connect(
+        manager, &MelodromeManager::downloadEnded, this,
+        [this, info, provenience, &told](int, bool done) {
+            told = true;
+            storeRowDownloaded(info, provenience, done);
+        },
+        Qt::SingleShotConnection);
     QPointer<libraryView> self(this);
     const bool done = manager->downloadSubscriptSong(info, nullptr, provenience);
     if (!self)
         return;
     disconnect(tell);
     if (!told)
-        ended(done);
+        storeRowDownloaded(info, provenience, done);
+}
+
+void libraryView::storeRowDownloaded(const s_MdResInfo &info, SongProvenience provenience, bool done)
+{
+    if (!done) {
+        database->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
+        refreshSongView();
+    }
+    // The row's mark says that it failed; the page says why and what to do.
+    // The connection is named only when it is at fault: a song the store
+    // names by a local file is no matter of the connection.
+    MelodromeManager *manager = storeManager;
+    const Phrase failure = manager ? manager->lastFailure() : Phrase();
+    if (failure.isEmpty())
+        clearStoreFailure(DownloadRequest);
+    else
+        showStoreFailure(DownloadRequest,
+                         (manager->lastFailureFromConnection()
+                              ? Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be downloaded: %2. Check the "
+                                                                 "internet connection and double-click the song "
+                                                                 "to try again."))
+                              : Phrase("libraryView", QT_TR_NOOP("\"%1\" could not be downloaded: %2.")))
+                             .arg(info.title)
+                             .arg(failure));
 }
 
 void libraryView::requestSelectedMDSong()

@@ -70,71 +70,75 @@ void libraryView::deleteSelected()
     if (rows.isEmpty())
         return;
     std::sort(rows.begin(), rows.end(), compareModelIndex);
-    const auto ask = [](const QString &text) {
-        return Prompter::question(tr("Attention"), text, QMessageBox::Yes | QMessageBox::No) ==
-               QMessageBox::Yes;
-    };
-
     if (headerStatus == AllSongs || headerStatus == SongsOfListing || headerStatus == DownloadedSongs) {
-        // The songs' files go too: the copies made in the library folder at
-        // import, not the originals they came from.
-        QStringList titles;
-        for (const QModelIndex &index : rows) {
-            if (!isStoreRow(index.row()))
-                titles << songModel->record(index.row()).value(QStringLiteral("Titolo")).toString();
-        }
-        if (titles.isEmpty())
-            return;
-        const QString question =
-            titles.size() == 1
-                ? tr("Delete \"%1\" from the library? Its file in the library folder is deleted too.")
-                      .arg(SongTexts::shown(titles.first()))
-                : tr("Delete the %1 selected songs from the library? Their files in the library "
-                     "folder are deleted too.")
-                      .arg(titles.size());
-        if (!ask(question))
-            return;
-        qDebug() << "Rimuovo proprio la song dal disco";
-        // Store rows carry the store's ids: they never name a library song.
-        for (const QModelIndex &index : rows) {
-            if (!isStoreRow(index.row()))
-                deleteLibrarySong(songModel->record(index.row()));
-        }
-        // The songs' playlist entries went with them.
-        emit playlistEdited(-1, -1, -1);
-        runQuery(currentQuery, QSqlDatabase::database());
-        buildTableSongs();
+        deleteSongs(rows);
     } else if (headerStatus == PlaylistSongs) {
         // In adding mode or after a title search the rows are library songs,
         // not entries of the playlist.
         const bool entries = !isAdding && currentQuery.contains(QLatin1String("JOIN PlayListSongs"));
-        if (entries && ask(tr("Are you sure you want to remove selected songs from the playlist?")))
+        if (entries && askYes(tr("Are you sure you want to remove selected songs from the playlist?")))
             removeFromPlaylist(rows);
     } else if (headerStatus == Listing) {
-        const bool artists = currentQuery.contains(QLatin1String("Artisti"));
-        if (!ask(artists ? tr("Are you sure you want to delete the selected artists and related songs?")
-                         : tr("Are you sure you want to delete selected genres and related songs?")))
-            return;
-        const char *idColumn = artists ? "IdArtista" : "IdGenere";
-        for (const QModelIndex &index : rows) {
-            if (isStoreRow(index.row()))
-                continue;
-            const QSqlRecord row = songModel->record(index.row());
-            const int id = row.value(QLatin1String(idColumn)).toInt();
-            qDebug().noquote() << (artists ? "Rimuovo Artista" : "Rimuovo Genere")
-                               << row.value(artists ? "NomeArtista" : "NomeGenere").toString();
-            const QString blocked = blockedFile(idColumn, id);
-            if (!blocked.isEmpty())
-                reportKept(blocked);
-            else
-                kept(artists ? database->removeArtist(id) : database->removeGenre(id),
-                     Phrase("libraryView", artists ? QT_TR_NOOP("The artist \"%1\" could not be deleted")
-                                                   : QT_TR_NOOP("The genre \"%1\" could not be deleted"))
-                         .arg(row.value(artists ? "NomeArtista" : "NomeGenere").toString()));
-        }
-        emit playlistEdited(-1, -1, -1);
-        showListing(artists);
+        deleteListed(rows, currentQuery.contains(QLatin1String("Artisti")));
     }
+}
+
+void libraryView::deleteSongs(const QModelIndexList &rows)
+{
+    // The songs' files go too: the copies made in the library folder at
+    // import, not the originals they came from.
+    QStringList titles;
+    for (const QModelIndex &index : rows) {
+        if (!isStoreRow(index.row()))
+            titles << songModel->record(index.row()).value(QStringLiteral("Titolo")).toString();
+    }
+    if (titles.isEmpty())
+        return;
+    const QString question =
+        titles.size() == 1
+            ? tr("Delete \"%1\" from the library? Its file in the library folder is deleted too.")
+                  .arg(SongTexts::shown(titles.first()))
+            : tr("Delete the %1 selected songs from the library? Their files in the library "
+                 "folder are deleted too.")
+                  .arg(titles.size());
+    if (!askYes(question))
+        return;
+    qDebug() << "Removing the songs with their files";
+    // Store rows carry the store's ids: they never name a library song.
+    for (const QModelIndex &index : rows) {
+        if (!isStoreRow(index.row()))
+            deleteLibrarySong(songModel->record(index.row()));
+    }
+    // The songs' playlist entries went with them.
+    emit playlistEdited(-1, -1, -1);
+    runQuery(currentQuery, QSqlDatabase::database());
+    buildTableSongs();
+}
+
+void libraryView::deleteListed(const QModelIndexList &rows, bool artists)
+{
+    if (!askYes(artists ? tr("Are you sure you want to delete the selected artists and related songs?")
+                        : tr("Are you sure you want to delete selected genres and related songs?")))
+        return;
+    const char *idColumn = artists ? "IdArtista" : "IdGenere";
+    for (const QModelIndex &index : rows) {
+        if (isStoreRow(index.row()))
+            continue;
+        const QSqlRecord row = songModel->record(index.row());
+        const int id = row.value(QLatin1String(idColumn)).toInt();
+        qDebug().noquote() << (artists ? "Removing artist" : "Removing genre")
+                           << row.value(artists ? "NomeArtista" : "NomeGenere").toString();
+        const QString blocked = blockedFile(idColumn, id);
+        if (!blocked.isEmpty())
+            reportKept(blocked);
+        else
+            kept(artists ? database->removeArtist(id) : database->removeGenre(id),
+                 Phrase("libraryView", artists ? QT_TR_NOOP("The artist \"%1\" could not be deleted")
+                                               : QT_TR_NOOP("The genre \"%1\" could not be deleted"))
+                     .arg(row.value(artists ? "NomeArtista" : "NomeGenere").toString()));
+    }
+    emit playlistEdited(-1, -1, -1);
+    showListing(artists);
 }
 
 // The row goes first so that a file is never lost while its song stays
@@ -144,7 +148,7 @@ bool libraryView::deleteLibrarySong(const QSqlRecord &row)
     const QString path = row.value(QStringLiteral("innerPath")).toString();
     qDebug().noquote() << path;
     if (!removable(path)) {
-        qDebug() << "Rimozione non riuscita";
+        qDebug() << "Not removable";
         reportKept(path);
         return false;
     }
@@ -162,7 +166,7 @@ bool libraryView::deleteLibrarySong(const QSqlRecord &row)
 // Each selected row names the entry it shows, whatever its place.
 void libraryView::removeFromPlaylist(const QModelIndexList &rows)
 {
-    qDebug() << "Rimuovo una song dalla playlist";
+    qDebug() << "Removing songs from the playlist";
     QList<SongInfo> songs;
     QList<int> positions;
     for (const QModelIndex &index : rows) {

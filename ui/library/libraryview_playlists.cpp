@@ -48,13 +48,12 @@ QString askText(QWidget *parent, const QString &title, const QString &label, con
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
-bool yes(const QString &text)
-{
-    return Prompter::question(libraryView::tr("Attention"), text,
-                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-}
-
 } // namespace
+
+bool libraryView::askYes(const QString &text)
+{
+    return Prompter::question(tr("Attention"), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
 
 void libraryView::setTextPrompt(TextPrompt prompt)
 {
@@ -138,7 +137,7 @@ bool libraryView::askLeaveAdding()
 {
     if (!isAdding)
         return true;
-    if (!yes(tr("Do you want to exit \"edit playlist\" mode?")))
+    if (!askYes(tr("Do you want to exit \"edit playlist\" mode?")))
         return false;
     endAdding();
     return true;
@@ -146,7 +145,7 @@ bool libraryView::askLeaveAdding()
 
 void libraryView::onSongAddToPlaylist(SongInfo song)
 {
-    qDebug() << "Rivato di qua, aggiungi a playlist";
+    qDebug() << "Adding to the playlist";
     if (addToPlaylist(song))
         emit playlistEdited(getPlaylistId(), -1, -1);
 }
@@ -195,7 +194,7 @@ void libraryView::renamePlaylist(QString name, int id)
         qDebug() << newName;
         if (kept(database->updatePlaylistName(id, newName),
                  Phrase("libraryView", QT_TR_NOOP("The playlist \"%1\" could not be renamed")).arg(name)))
-            qDebug() << "Rinominata";
+            qDebug() << "Renamed";
     }
     refreshPlaylistsView();
 }
@@ -204,12 +203,12 @@ void libraryView::onItemListDeleted(listItem *item)
 {
     if (!askLeaveAdding())
         return;
-    if (!yes(tr("Do you really want to delete the playlist \"%1\"?")
+    if (!askYes(tr("Do you really want to delete the playlist \"%1\"?")
                  .arg(item->getPlaylist().getName()))) {
         qDebug() << "No";
         return;
     }
-    qDebug() << "Yes" << "Rimuovo playlist";
+    qDebug() << "Removing playlist";
     if (!kept(database->deletePlaylist(item->getPlaylist().getId()),
               Phrase("libraryView", QT_TR_NOOP("The playlist \"%1\" could not be deleted"))
                   .arg(item->getPlaylist().getName())))
@@ -271,7 +270,7 @@ void libraryView::removeSelectedFromPlaylist()
     const QModelIndexList selected = ui->songsListview->selectionModel()->selectedRows();
     if (selected.isEmpty() || !showsCurrentPlaylist())
         return;
-    if (!yes(tr("Are you sure you want to remove selected songs from the playlist?")))
+    if (!askYes(tr("Are you sure you want to remove selected songs from the playlist?")))
         return;
     removeFromPlaylist(selected);
 }

@@ -38,70 +38,80 @@ void libraryView::searchOnReturn()
     scheduleSearch();
 }
 
+void libraryView::restartTimer(int ms)
+{
+    if (timerId)
+        killTimer(timerId);
+    timerId = startTimer(ms, Qt::CoarseTimer);
+}
+
 void libraryView::scheduleSearch()
 {
-    auto restartTimer = [this](int ms) {
-        if (timerId)
-            killTimer(timerId);
-        timerId = startTimer(ms, Qt::CoarseTimer);
-    };
-    if (!ui->repertorioButton->isChecked()) {
-        if (ui->sfogliaButton->isChecked()) {
+    if (!ui->repertoireButton->isChecked()) {
+        if (ui->browsePcButton->isChecked()) {
             pageState = 2;
             restartTimer(kDriveIndexDelayMs);
         }
         return;
     }
-    const QString text = searchString();
-    const bool empty = text.isEmpty();
+    const bool empty = searchString().isEmpty();
     // A store search under way, or its answer being listed, answers a text
     // no longer typed: its listing ends now, its reader at its next record.
     abortPending(SearchRequest);
     dropListing(SearchRequest);
     if (empty)
         clearStoreFailure(SearchRequest);
-    if (ui->titleButton->isChecked()) {
-        if (!isAdding) {
-            chooseAllSongs();
-            // The table now shows library songs, whatever entry it showed:
-            // a drag or the play road must not take them for playlist
-            // entries, nor a download for news.
-            if (headerStatus != AllSongs)
-                updateHeaderBar(AllSongs);
-        }
-        if (empty) {
-            if (timerId)
-                killTimer(timerId);
-            timerId = 0;
-            currentQuery = database->sqlSongsByTitle;
-            if (storeSwitchOn)
-                database->truncateMDSearchTitles();
-        } else if (!storeSwitchOn) {
-            currentQuery = database->sqlTitleFilter;
-        } else {
-            currentQuery = database->sqlTitleFilterWithMD;
-            restartTimer(kStoreDelayMs);
-        }
-    } else {
-        const bool artists = ui->artistButton->isChecked();
-        if (empty) {
-            backToListing();
-            currentQuery = artists ? database->sqlArtists : database->sqlGenres;
-            if (storeSwitchOn)
-                database->truncateMDSearchGenArt();
-        } else if (!storeSwitchOn) {
-            currentQuery = artists ? database->sqlArtistFilter : database->sqlGenreFilter;
-        } else {
-            currentQuery = artists ? database->sqlArtistFilterWithMD : database->sqlGenreFilterWithMD;
-            restartTimer(kStoreDelayMs);
-        }
-    }
+    if (ui->titleButton->isChecked())
+        chooseTitleSearch(empty);
+    else
+        chooseListingSearch(empty);
     // With the store switch on, the query runs once the typing pauses.
     if (!storeSwitchOn || empty)
         runQuery(currentQuery, QSqlDatabase::database());
     ui->titleButton->isChecked() ? buildTableSongs()
     : ui->artistButton->isChecked() ? buildTableArtists()
                                     : buildTableGenres();
+}
+
+void libraryView::chooseTitleSearch(bool empty)
+{
+    if (!isAdding) {
+        chooseAllSongs();
+        // The table now shows library songs, whatever entry it showed:
+        // a drag or the play road must not take them for playlist
+        // entries, nor a download for news.
+        if (headerStatus != AllSongs)
+            updateHeaderBar(AllSongs);
+    }
+    if (empty) {
+        if (timerId)
+            killTimer(timerId);
+        timerId = 0;
+        currentQuery = database->sqlSongsByTitle;
+        if (storeSwitchOn)
+            database->truncateMDSearchTitles();
+    } else if (!storeSwitchOn) {
+        currentQuery = database->sqlTitleFilter;
+    } else {
+        currentQuery = database->sqlTitleFilterWithMD;
+        restartTimer(kStoreDelayMs);
+    }
+}
+
+void libraryView::chooseListingSearch(bool empty)
+{
+    const bool artists = ui->artistButton->isChecked();
+    if (empty) {
+        backToListing();
+        currentQuery = artists ? database->sqlArtists : database->sqlGenres;
+        if (storeSwitchOn)
+            database->truncateMDSearchGenArt();
+    } else if (!storeSwitchOn) {
+        currentQuery = artists ? database->sqlArtistFilter : database->sqlGenreFilter;
+    } else {
+        currentQuery = artists ? database->sqlArtistFilterWithMD : database->sqlGenreFilterWithMD;
+        restartTimer(kStoreDelayMs);
+    }
 }
 
 void libraryView::timerEvent(QTimerEvent *event)
@@ -120,7 +130,7 @@ void libraryView::timerEvent(QTimerEvent *event)
         (isAdding && (headerStatus == Listing || headerStatus == SongsOfListing)))
         restoreAddButton();
     const QString text = searchString();
-    if (!text.isEmpty() && ui->repertorioButton->isChecked() && storeSwitchOn)
+    if (!text.isEmpty() && ui->repertoireButton->isChecked() && storeSwitchOn)
         sendStoreSearch(text);
 }
 

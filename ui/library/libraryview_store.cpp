@@ -103,6 +103,20 @@ bool libraryView::takeReply(QNetworkReply *reply, QByteArray &body, const Phrase
     return takeReadReply(reply, body.size(), failed, StoreAnswer::reason(body, reply->rawHeader("Content-Type")));
 }
 
+Phrase libraryView::unadvisedFailure(int kind, const Phrase &failed)
+{
+    switch (kind) {
+    case SearchRequest:
+        return Phrase("libraryView", QT_TR_NOOP("The store cannot be searched now: %1. Your own songs are shown."));
+    case ListingRequest:
+        return Phrase("libraryView", QT_TR_NOOP("The store's songs of this list cannot be shown: %1."));
+    case InfoRequest:
+        return Phrase("libraryView", QT_TR_NOOP("The song's details cannot be shown: %1."));
+    default:
+        return failed;
+    }
+}
+
 bool libraryView::takeReadReply(QNetworkReply *reply, qint64 received, const Phrase &failed,
                                 const Phrase &unreadable)
 {
@@ -110,30 +124,16 @@ bool libraryView::takeReadReply(QNetworkReply *reply, qint64 received, const Phr
     pendingReplies.remove(reply);
     updateLoading();
     if (!replyIsCurrent(reply)) {
-        qDebug() << "Non più interessato a questi elementi";
+        qDebug() << "Reply no longer wanted";
         return false;
     }
     const int kind = reply->property(kKindTag).toInt();
-    // The failure said without the advice to check the internet connection,
-    // for one no connection mends (an error, an answer too large, a request
-    // sent on to another site, a web page or a broken answer).
-    const auto unadvised = [kind, &failed] {
-        switch (kind) {
-        case SearchRequest:
-            return Phrase("libraryView", QT_TR_NOOP("The store cannot be searched now: %1. Your own songs are shown."));
-        case ListingRequest:
-            return Phrase("libraryView", QT_TR_NOOP("The store's songs of this list cannot be shown: %1."));
-        case InfoRequest:
-            return Phrase("libraryView", QT_TR_NOOP("The song's details cannot be shown: %1."));
-        default:
-            return failed;
-        }
-    };
     const ReplyWatch *watch = reply->findChild<ReplyWatch *>();
     if (watch && !watch->failure(received).isEmpty()) {
         qWarning().noquote() << "libraryView: store request failed," << watch->failure(received)
                              << ":" << reply->url().toString();
-        showStoreFailure(kind, (watch->connectionFailed(received) ? failed : unadvised()).arg(watch->reason(received)));
+        showStoreFailure(kind, (watch->connectionFailed(received) ? failed : unadvisedFailure(kind, failed))
+                                   .arg(watch->reason(received)));
         return false;
     }
     // A web page or a broken answer must not pass for "nothing found": the
@@ -142,7 +142,7 @@ bool libraryView::takeReadReply(QNetworkReply *reply, qint64 received, const Phr
     if (!unreadable.isEmpty()) {
         qWarning().noquote() << "libraryView: store answer unreadable," << unreadable.text() << ":"
                              << reply->url().toString();
-        showStoreFailure(kind, unadvised().arg(unreadable));
+        showStoreFailure(kind, unadvisedFailure(kind, failed).arg(unreadable));
         return kind != InfoRequest;
     }
     clearStoreFailure(kind);
@@ -231,7 +231,7 @@ bool libraryView::listFromStore(QNetworkReply *reply, int listKind, const QSqlDa
         work->deleteLater();
         if (!takeReadReply(reply, received, failed, unreadable))
             return;
-        qDebug() << "finito inserimento" << searchString();
+        qDebug() << "Listed for" << searchString();
         show();
     });
     work->start();
@@ -305,6 +305,6 @@ void libraryView::receivedSongInfo(QNetworkReply *reply)
            "%8\nBought? :%9")
             .arg(song.title, song.artist, StoreReplies::lengthText(song.length),
                  QString::number(song.bpm), LibraryCells::keyText(song.keySign, chordLang), song.format, song.genre, song.author,
-                 song.isFromSub != 0 ? tr("Si") : tr("No"));
+                 song.isFromSub != 0 ? tr("Yes") : tr("No"));
     Prompter::question(tr("Detailed Info"), text, QMessageBox::Ok);
 }

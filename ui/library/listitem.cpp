@@ -78,9 +78,9 @@ void listItem::setLeftIcon(int kind)
 {
     leftIconKind = kind;
     static const char *const images[] = {
-        ":/icon2x/icona-nota-gray.png",   ":/icon2x/icona-playlist-gray.png",
+        ":/icon2x/icon-notes-gray.png",   ":/icon2x/icon-playlist-gray.png",
         ":/icon2x/Melodrome_logo.png",    ":/icon2x/Melodrome_logo.png",
-        ":/icon2x/icona-recent-gray.png", ":/icon2x/icona-download-gray.png"};
+        ":/icon2x/icon-recent-gray.png", ":/icon2x/icon-download-gray.png"};
     if (kind < 0 || kind > IconDownloaded)
         return;
     ui->leftIcon->show();
@@ -296,6 +296,6 @@ void listItemStore::setLeftIcon(int kind)
         return;
     ui->leftIcon->show();
     ui->leftIcon->setStyleSheet(kind == 1
-                                    ? QStringLiteral("border-image: url(:/icon2x/icona-playlist-gray.png);")
-                                    : QStringLiteral("border-image: url(:/icon2x/icona-nota-gray.png);"));
+                                    ? QStringLiteral("border-image: url(:/icon2x/icon-playlist-gray.png);")
+                                    : QStringLiteral("border-image: url(:/icon2x/icon-notes-gray.png);"));
 }

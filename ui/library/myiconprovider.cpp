@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 myIconProvider::myIconProvider()
-    : folderIcon(QStringLiteral(":/icon2x/folderTristeIcon.png")),
+    : folderIcon(QStringLiteral(":/icon2x/folder-sad.png")),
       driveIcon(QStringLiteral(":/icon2x/hddIcon.png")),
       fileIcon(QStringLiteral(":/icon2x/File - Generic.png")),
       mp3Icon(QStringLiteral(":/icon2x/mp3_icon.png")),

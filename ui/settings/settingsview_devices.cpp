@@ -90,11 +90,11 @@ int SettingsView::connectStored(QComboBox *combo, const QString &stored, const s
         if (combo->itemText(row) != stored)
             continue;
         if (connectRow(row)) {
-            qDebug().noquote() << "Mi sono collegato a : " << stored << combo->itemData(row).toInt();
+            qDebug().noquote() << "Stored device connected:" << stored << combo->itemData(row).toInt();
             combo->setCurrentIndex(row);
             return row;
         }
-        qDebug() << "Non ho potuto collegarmi alla scheda salvata.";
+        qDebug() << "The stored device does not connect";
         *failed = row;
     }
     combo->setCurrentIndex(-1);
@@ -106,14 +106,14 @@ bool SettingsView::connectFallback(QComboBox *combo, QList<int> rows, int failed
 {
     rows.removeAll(failed);
     for (int row : rows) {
-        qDebug().noquote() << "SettingsView::loadSettings >> Non ho trovato la porta di default: Uso "
+        qDebug().noquote() << "SettingsView: the stored device is not there, trying"
                            << combo->itemText(row);
         if (connectRow(row)) {
             combo->setCurrentIndex(row);
             return true;
         }
     }
-    qDebug() << "Anche la porta di default non funziona, notifico l'utente";
+    qDebug() << "SettingsView: no device connects, the user is told";
     combo->setCurrentIndex(-1);
     return false;
 }
@@ -185,7 +185,7 @@ void SettingsView::connectAudioDevice()
         return;
     }
     if (list.isEmpty()) {
-        qDebug() << "Nessun dispositivo audio, non posso connettere nulla";
+        qDebug() << "No audio device to connect";
         tell(AudioRoad, tr("It seems you've no audio device in your PC, please plug a device and retry"));
         return;
     }
@@ -229,7 +229,7 @@ void SettingsView::chooseMidiOutput(int)
             warn(tr("Cannot disconnect the device while playing"));
             return;
         }
-        qDebug() << "Disconnesso dalle porte ";
+        qDebug() << "Disconnected from the MIDI ports";
         devices->closeMidiPort();
         settings().remove(QStringLiteral("SoundCard"));
     }

@@ -58,7 +58,7 @@ NewWidgetWindow::NewWidgetWindow(QWidget *contentWidget, int viewId, bool pinBut
 
     titleBar->setPinButton(pinButton);
     if (pinButton && view == DetachedView::Karaoke)
-        titleBar->setVisibileFullScreenButton(false);
+        titleBar->setFullScreenButtonVisible(false);
     titleBar->setFullScreenButton(isMaximized());
     titleBar->setCloseButton(true);
     layout->addWidget(titleBar, 0, Qt::AlignRight);

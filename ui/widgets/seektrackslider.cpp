@@ -49,7 +49,7 @@ TransportSong TransportSong::of(Song &song)
     TransportSong t;
     t.loaded = song.isLoaded();
     t.baseType = int(song.baseType());
-    t.lengthSec = song.getDurataBranoSec();
+    t.lengthSec = song.lengthSeconds();
     t.lastBar = song.barsBeats().isEmpty() ? -1 : int(song.barsBeats().last().bar);
     return t;
 }
@@ -58,7 +58,7 @@ SeekTrackSlider::SeekTrackSlider(QWidget *parent)
     : QWidget(parent), ui(new Ui::SeekTrackSlider)
 {
     ui->setupUi(this);
-    ui->durataLabel->setText(QStringLiteral("-0:00"));
+    ui->timeLeftLabel->setText(QStringLiteral("-0:00"));
     ui->horizontalSlider->setStyle(pressAnywhere());
     connect(ui->horizontalSlider, &QSlider::sliderPressed, this, &SeekTrackSlider::holdHandle);
     connect(ui->horizontalSlider, &QSlider::sliderMoved, this, &SeekTrackSlider::showDragTarget);
@@ -70,12 +70,12 @@ void SeekTrackSlider::fitLabel()
 {
     // As wide as its widest text: the bar keeps its length, and the handle
     // stays under the hand, when the label turns to the held bar.
-    ui->durataLabel->ensurePolished();
-    const QFontMetrics m(ui->durataLabel->font());
+    ui->timeLeftLabel->ensurePolished();
+    const QFontMetrics m(ui->timeLeftLabel->font());
     int widest = 0;
     for (const QString &t : {tr("Bar: %1.1").arg(888), QStringLiteral("-000:00")})
         widest = qMax(widest, m.horizontalAdvance(t));
-    ui->durataLabel->setMinimumWidth(widest + 4);
+    ui->timeLeftLabel->setMinimumWidth(widest + 4);
 }
 
 SeekTrackSlider::~SeekTrackSlider()
@@ -103,14 +103,14 @@ void SeekTrackSlider::showLoadState(int loadState)
         letGo();
         if (isWindow())
             hide();
-        ui->durataLabel->setText(QStringLiteral("-00:00"));
+        ui->timeLeftLabel->setText(QStringLiteral("-00:00"));
         ui->horizontalSlider->setMaximum(0);
         return;
     }
     const TransportSong s = song();
     lengthSec = s.lengthSec;
-    ui->durataLabel->setText(QLatin1Char('-') + clockText(lengthSec));
-    qDebug() << " Song Length " << lengthSec << ui->durataLabel->text();
+    ui->timeLeftLabel->setText(QLatin1Char('-') + clockText(lengthSec));
+    qDebug() << " Song Length " << lengthSec << ui->timeLeftLabel->text();
     if (s.baseType != kMidi)
         ui->horizontalSlider->setMaximum(int(lengthSec));
     else if (s.lastBar >= 0)
@@ -123,12 +123,12 @@ void SeekTrackSlider::followTime(uint milliseconds, uint)
         return;
     const TransportSong s = song();
     if (!s.loaded) {
-        ui->durataLabel->setText(QStringLiteral("-0:00"));
+        ui->timeLeftLabel->setText(QStringLiteral("-0:00"));
         return;
     }
     const qint64 position = qint64(std::floor(milliseconds / 1000.0 + 0.5));
     const qint64 left = qMax<qint64>(qint64(s.lengthSec) - position, 0);
-    ui->durataLabel->setText(QLatin1Char('-') + clockText(left));
+    ui->timeLeftLabel->setText(QLatin1Char('-') + clockText(left));
     if (s.baseType == kMidi)
         return; // its slider follows the bars
     if (s.lengthSec != lengthSec) {
@@ -162,9 +162,9 @@ void SeekTrackSlider::showTarget(int value)
 {
     const int type = song().baseType;
     if (type == kMidi)
-        ui->durataLabel->setText(tr("Bar: %1.1").arg(value + 1));
+        ui->timeLeftLabel->setText(tr("Bar: %1.1").arg(value + 1));
     else if (type == kMp3)
-        ui->durataLabel->setText(clockText(value)); // the second the release jumps to
+        ui->timeLeftLabel->setText(clockText(value)); // the second the release jumps to
 }
 
 void SeekTrackSlider::seekToHandle()

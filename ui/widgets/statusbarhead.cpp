@@ -214,7 +214,7 @@ void statusBarHead::showKey(int delta)
     char key[EXTRACT_CHORD_BUFFER_SIZE] = {};
     const QByteArray latin1 = song.keySign.toLatin1().left(EXTRACT_CHORD_MAX_CHARS);
     std::memcpy(key, latin1.constData(), size_t(latin1.size()));
-    Extract::TransposeAndTraslateChord(key, delta, chordNotation);
+    Extract::TransposeAndTranslateChord(key, delta, chordNotation);
     ui->keyValueLabel->setText(QString::fromLatin1(key) + QStringLiteral(" [") + signedOffset(delta)
                                + QLatin1Char(']'));
 }

@@ -23,7 +23,7 @@ void TitleBarWindow::setPinButton(bool visible)
     ui->pinButton->setVisible(visible);
 }
 
-void TitleBarWindow::setVisibileFullScreenButton(bool visible)
+void TitleBarWindow::setFullScreenButtonVisible(bool visible)
 {
     ui->fullScreenButton->setVisible(visible);
 }

@@ -16,7 +16,7 @@ public:
     ~TitleBarWindow() override;
 
     void setPinButton(bool visible);
-    void setVisibileFullScreenButton(bool visible);
+    void setFullScreenButtonVisible(bool visible);
     void setCloseButton(bool visible);
     // The full-screen button's look for a maximised or a normal window.
     void setFullScreenButton(bool maximised);

@@ -138,8 +138,13 @@ def add_track(track, events, end_tick):
 
 
 def note_times(path):
+    return song_times(path)[0]
+
+
+def song_times(path):
     """One pass over mido's merge of the tracks: the seconds as iterating
-    the file gives them (each delta at the tempo in force), and the tick."""
+    the file gives them (each delta at the tempo in force), and the tick;
+    then the song's length in seconds."""
     mid = MidiFile(path)
     notes = []
     t = 0.0
@@ -153,7 +158,7 @@ def note_times(path):
         elif msg.type == 'note_on' and msg.velocity > 0:
             notes.append([t * 1000.0, msg.channel, msg.note, tick * 480 // mid.ticks_per_beat])
     t0 = notes[0][0]
-    return [[round(n[0] - t0, 4), n[1], n[2], n[3]] for n in notes]
+    return [[round(n[0] - t0, 4), n[1], n[2], n[3]] for n in notes], t
 
 
 def main():

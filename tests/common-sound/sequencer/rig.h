@@ -27,7 +27,7 @@ public:
     bool play(const std::vector<uint8_t> &stream, bool start, const SongSetup &setup = SongSetup());
     // Resume, run until the song ended (or maxMs), return whether it ended.
     bool playToEnd(uint64_t maxMs = 600000);
-    bool songEnded() const { return sigs.count("fineBrano") > 0; }
+    bool songEnded() const { return sigs.count("songEnded") > 0; }
 
 private:
     const Mode m_mode;

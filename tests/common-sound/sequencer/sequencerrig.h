@@ -36,7 +36,7 @@ public:
     void jumpStart() override { add("jumpStart"); }
     void jumpSwapSong() override { add("jumpSwapSong"); }
     void jumpDone() override { add("jumpDone"); }
-    void fineBrano() override { add("fineBrano"); }
+    void songEnded() override { add("songEnded"); }
     void stopAllSongs() override { add("stopAllSongs"); }
     // With the bar it landed on, read in the tick that reports it.
     void seekDone() override { add("seekDone", SEQUENCER_EX_GetCurrentBar()); }
@@ -50,7 +50,7 @@ public:
         QObject::connect(s, &Sequencer::beatEvent, s, [this](int v) { add("beat", v); });
         QObject::connect(s, &Sequencer::origBpmChanged, s, [this](int v) { add("origBpm", v); });
         QObject::connect(s, &Sequencer::deltaBpmChanged, s, [this](int v) { add("deltaBpm", v); });
-        QObject::connect(s, &Sequencer::fineBrano, s, [this] { add("fineBrano"); });
+        QObject::connect(s, &Sequencer::songEnded, s, [this] { add("songEnded"); });
         QObject::connect(s, &Sequencer::stopAllSongs, s, [this] { add("stopAllSongs"); });
         QObject::connect(s, &Sequencer::seekDone, s, [this] { add("seekDone"); });
         QObject::connect(s, &Sequencer::playPositionChanged, s, [this](int v) { add("position", v); });

@@ -140,14 +140,14 @@ private slots:
         SEQUENCER_EX_ActionResume();
         rig.driver.advance(3000);
         QCOMPARE(int(SEQUENCER_EX_GetMfi1()->errorCode), error);
-        QCOMPARE(rig.sigs.count("fineBrano"), 1);
+        QCOMPARE(rig.sigs.count("songEnded"), 1);
         QCOMPARE(int(rig.noteOns(1).size()), notesBefore);
         QVERIFY(SEQUENCER_EX_GetMfi1()->readPosition <= SEQUENCER_EX_GetMfi1()->streamLength);
         // Seconds later nothing has been read again or reported again.
         const uint32_t pos = SEQUENCER_EX_GetMfi1()->readPosition;
         rig.driver.advance(2000);
         QCOMPARE(SEQUENCER_EX_GetMfi1()->readPosition, pos);
-        QCOMPARE(rig.sigs.count("fineBrano"), 1);
+        QCOMPARE(rig.sigs.count("songEnded"), 1);
         SEQUENCER_EX_ActionStop();
         QCOMPARE(int(SEQUENCER_EX_Stop()), 1);
     }
@@ -170,7 +170,7 @@ private slots:
         QVERIFY(rig.play(b.build(), false, setup));
         QVERIFY(rig.playToEnd(5000));
         QCOMPARE(int(SEQUENCER_EX_GetMfi1()->errorCode), 0);
-        const uint64_t end = rig.sigs.named("fineBrano")[0].ms;
+        const uint64_t end = rig.sigs.named("songEnded")[0].ms;
         QByteArrayList song, tail;
         for (const TimedMessage &m : rig.messages(1))
             if (m.ms >= end)
@@ -187,7 +187,7 @@ private slots:
         QCOMPARE(tail[45], QByteArray("bf 7b 00"));
         QVERIFY(tail.contains(QByteArray("f0 7e 7f 09 01 f7")));
         rig.driver.advance(2000);
-        QCOMPARE(rig.sigs.count("fineBrano"), 1);
+        QCOMPARE(rig.sigs.count("songEnded"), 1);
     }
 
     // Master Volume follows the music volume, the fade level, the master
@@ -370,6 +370,39 @@ private slots:
         QVERIFY(!ch0.empty());
         QCOMPARE(hex(ch0.front().bytes), QByteArray("80 3f 00"));
         QCOMPARE(int(notesOf(rig, 1, 9).size()), 1);
+    }
+
+    // A song of two ports (MF5) plays each port's events on its own output,
+    // as its port events choose: the notes, a pause's strikes again of the
+    // notes held and their ends alike.
+    void portEventsChooseTheOutput()
+    {
+        EngineRig rig;
+        StreamBuilder b;
+        b.grid(4);
+        b.event(0, {0xF5, 0x01}).noteOn(0, 0, 60, 90);
+        b.event(10, {0xF5, 0x02}).noteOn(10, 0, 62, 80);
+        b.event(1920, {0xF5, 0x01}).noteOff(1920, 0, 60);
+        b.event(1930, {0xF5, 0x02}).noteOff(1930, 0, 62);
+        b.end(2 * 1920);
+        SongSetup setup;
+        setup.fileType = FILE_TYPE_MF5;
+        setup.programs[0] = setup.programs[16] = 16;
+        QVERIFY(rig.play(b.build(), true, setup));
+        rig.driver.advance(300);
+        SEQUENCER_EX_ActionPause();
+        rig.driver.advance(500);
+        SEQUENCER_EX_ActionResume();
+        QVERIFY(rig.playToEnd(10000));
+        const auto notes = [&](int output) {
+            QByteArrayList sent;
+            for (const TimedMessage &m : rig.messages(output))
+                if ((m.bytes[0] & 0xE0) == 0x80)
+                    sent << hex(m.bytes);
+            return sent.join(", ");
+        };
+        QCOMPARE(notes(1), QByteArray("90 3c 5a, 90 3c 5a, 80 3c 00"));
+        QCOMPARE(notes(2), QByteArray("90 3e 50, 90 3e 50, 80 3e 00"));
     }
 
     // A song starts the same short lead-in before its first note however

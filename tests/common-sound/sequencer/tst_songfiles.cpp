@@ -301,7 +301,7 @@ private slots:
             QCOMPARE(SEQUENCER_EX_ActionJumpFadeOutMidiInPlay(3, kind == 1 ? 1 : 0), 1);
             QCOMPARE(SEQUENCER_EX_ActionJumpFadeOutMidiInPlay(3, 0), 0);
         }
-        const char *end = kind == 1 ? "fineBrano" : "jumpDone";
+        const char *end = kind == 1 ? "songEnded" : "jumpDone";
         QVERIFY(rig.driver.runUntil([&] { return rig.sigs.count(end) > 0; }, 30000));
         const uint64_t endAt = rig.sigs.named(end)[0].ms;
         QCOMPARE(jumpStatus.load(), 0);
@@ -326,7 +326,7 @@ private slots:
         } else {
             if (kind == 1)
                 QCOMPARE(SEQUENCER_EX_GetStopReason(), STOPCHI_FADE_STOP);
-            QCOMPARE(rig.sigs.count("fineBrano"), kind == 1 ? 1 : 0);
+            QCOMPARE(rig.sigs.count("songEnded"), kind == 1 ? 1 : 0);
             QVERIFY(rig.noteOns(2).empty());
             // About 4.1 s of fading from its bar (2 s each at 120 BPM).
             QVERIFY(endAt > 3 * 2000 + 4100 && endAt < 3 * 2000 + 5000);

@@ -107,7 +107,7 @@ private slots:
 
         // So does the rewind at the end of the song.
         SEQUENCER_EX_RewindOnEOT(1);
-        QVERIFY(QTest::qWaitFor([&] { return rig.sigs.count("fineBrano") > 0; }, 30000));
+        QVERIFY(QTest::qWaitFor([&] { return rig.sigs.count("songEnded") > 0; }, 30000));
         QVERIFY(QTest::qWaitFor([] { return SEQUENCER_EX_GetPause() == -1; }, 5000));
         QCOMPARE(SEQUENCER_EX_GetCurrentBar(), 0);
 
@@ -126,7 +126,7 @@ private slots:
         song.setProgram(0, 0);
         QVERIFY(rig.seq->preloadMidiFile(&song.sd));
         rig.seq->setPause(false);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.sigs.count("fineBrano"), 1, WAIT_MS);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.sigs.count("songEnded"), 1, WAIT_MS);
 
         std::vector<int> keys;
         for (const TimedMessage &m : rig.noteOns(1))
@@ -241,7 +241,7 @@ private slots:
         seq.SetDeltaTransposeCurrent(2);
         QVERIFY(reaches(4));
         seq.SetDeltaTransposeCurrent(-1);
-        QTRY_VERIFY_WITH_TIMEOUT(sigs.count("fineBrano") == 1, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(sigs.count("songEnded") == 1, 60000);
         RealTimeGuard::arm(false);
         quit = true;
         device.join();

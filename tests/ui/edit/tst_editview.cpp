@@ -304,6 +304,37 @@ private slots:
         QCOMPARE(m_rig->engine->getDeltaKey(), qBound(-12, steps, 12));
     }
 
+    void keyCountsFromTheSongsKey_data()
+    {
+        QTest::addColumn<QString>("song");
+        QTest::newRow("MIDI") << "mix.mid";
+        QTest::newRow("MP3") << "song.mp3";
+    }
+    // Between plays, stopped or loaded again, the page shows the key the song
+    // keeps and its buttons count from it.
+    void keyCountsFromTheSongsKey()
+    {
+        QFETCH(QString, song);
+        const QString path = m_rig->dir.filePath(song);
+        QVERIFY(play(path));
+        click(m_page.get(), "plusButtonKey");
+        click(m_page.get(), "plusButtonKey");
+        m_rig->engine->setPlayingState(SoundEngine::ePsReady);
+        QCOMPARE(text(m_page.get(), "labelKey"), QStringLiteral(" [+2]"));
+        click(m_page.get(), "plusButtonKey");
+        QCOMPARE(m_rig->engine->getDeltaKey(), 3);
+        QCOMPARE(text(m_page.get(), "labelKey"), QStringLiteral(" [+3]"));
+        QCOMPARE(m_rig->engine->setPlayingState(SoundEngine::ePsPlaying), SoundEngine::ePsPlaying);
+        QCOMPARE(text(m_page.get(), "labelKey"), QStringLiteral(" [+3]"));
+        m_rig->stop();
+        QCOMPARE(text(m_page.get(), "labelKey"), QStringLiteral(" [0]"));
+
+        QVERIFY(currSong->loadSongFile(path));
+        QCOMPARE(text(m_page.get(), "labelKey"), QStringLiteral(" [+3]"));
+        click(m_page.get(), "minusButtonKey");
+        QCOMPARE(m_rig->engine->getDeltaKey(), 2);
+    }
+
     void stripControlsReachTheMix_data()
     {
         QTest::addColumn<Action>("action");

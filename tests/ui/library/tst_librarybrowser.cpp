@@ -93,7 +93,7 @@ private slots:
                 .arg(drive).arg(i / 100).arg(i, 4, 10, QChar('0')).arg(i % 2 ? "MID" : "MP3"), "x");
         TestUtil::writeFile(drive + "/readme.txt", "x"), TestUtil::writeFile(drive + "/top.KAR", "x");
         page->setDrivesRoot(drives.path());
-        click("sfogliaButton");
+        click("browsePcButton");
         // The first visit indexes the first drive and shows it.
         QVERIFY(child<QLabel>("loadingLabel")->isVisible());
         QCOMPARE(child<QLabel>("path")->toolTip(), drive);
@@ -156,18 +156,18 @@ private slots:
         page->show();
         QVERIFY(QTest::qWaitForWindowExposed(page.get()));
 
-        click("sfogliaButton");
+        click("browsePcButton");
         auto *progress = child<QLabel>("loadingLabel");
         QVERIFY2(progress->isVisible() && progress->text().startsWith("Indexing Disk... songs found: "),
                  qPrintable(progress->text()));
         // Back on the library meanwhile: the scan leaves the chosen song chosen.
-        click("repertorioButton");
+        click("repertoireButton");
         pick(1);
         QTRY_VERIFY_WITH_TIMEOUT(progress->isHidden(), 120000);
         QCOMPARE(table()->currentIndex().row(), 1);
         QCOMPARE(table()->selectionModel()->selectedRows().size(), 1);
 
-        click("sfogliaButton");
+        click("browsePcButton");
         auto *search = child<QLineEdit>("searchText");
         auto *found = child<QTableView>("searchLV");
         auto *heading = child<QLabel>("labelSearch");
@@ -199,7 +199,7 @@ private slots:
     {
         QTemporaryDir none;
         page->setDrivesRoot(none.path());
-        click("sfogliaButton");
+        click("browsePcButton");
         QTest::keyClicks(child<QLineEdit>("searchText"), "song");
         QTRY_COMPARE(child<QLabel>("labelSearch")->text(),
                      QString("No drive is indexed yet: choose a drive in the list to search its songs."));

@@ -210,7 +210,7 @@ private slots:
         QTest::newRow("SONG.MP3") << "SONG.MP3" << "mp3_icon.png";
         QTest::newRow("song.Mid") << "song.Mid" << "midi_icon.png";
         QTest::newRow("song.kar") << "song.kar" << "File - Generic.png";
-        QTest::newRow("folder") << "folder/" << "folderTristeIcon.png";
+        QTest::newRow("folder") << "folder/" << "folder-sad.png";
         QTest::newRow("root") << "/" << "hddIcon.png";
     }
 

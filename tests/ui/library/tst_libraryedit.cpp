@@ -206,7 +206,7 @@ private slots:
         for (const char *name : {"abx.mid", "xab.mid", "abc.mp3", "a\"b.mid", "a_b.mid", "axb.mid"})
             QVERIFY(TestUtil::writeFile(drive + name, "x"));
         page->setDrivesRoot(home->path() + "/drives");
-        button("sfogliaButton")->click();
+        button("browsePcButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(page->findChild<QLabel *>("loadingLabel")->isHidden(), 30000);
         QTest::keyClicks(search(), typed.isEmpty() ? "x" : typed);
         auto *results = page->findChild<QTableView *>("searchLV");

@@ -557,7 +557,7 @@ private slots:
         QTest::addColumn<int>("notation");
         QTest::addColumn<QString>("key");
         QTest::newRow("not bought") << QByteArray("0") << "Bought? :No" << 1 << "Am";
-        QTest::newRow("bought, Italian names") << QByteArray("1") << "Bought? :Si" << 0 << "Lam";
+        QTest::newRow("bought, Italian names") << QByteArray("1") << "Bought? :Yes" << 0 << "Lam";
         QTest::newRow("not a number") << QByteArray("true") << "Bought? :No" << 1 << "Am";
     }
 

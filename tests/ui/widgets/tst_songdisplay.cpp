@@ -155,12 +155,12 @@ private slots:
         seek.setSongSource([&song] { return song; });
         seek.showLoadState(2);
         auto *slider = seek.findChild<QSlider *>("horizontalSlider");
-        QCOMPARE(text(seek, "durataLabel"), "-03:05");
+        QCOMPARE(text(seek, "timeLeftLabel"), "-03:05");
         QCOMPARE(slider->maximum(), type == 1 ? 80 : 185);
 
         emit engine.mSecOfPlaying(ms, 0);
         emit engine.barBeatOfPlaying(40, 2);
-        QCOMPARE(text(seek, "durataLabel"), left);
+        QCOMPARE(text(seek, "timeLeftLabel"), left);
         QCOMPARE(slider->value(), value);
 
         // The handle pressed where it is drawn and dragged to where the
@@ -172,17 +172,17 @@ private slots:
         emit engine.mSecOfPlaying(ms + 5000, 0);
         emit engine.barBeatOfPlaying(50, 0);
         QCOMPARE(slider->value(), dragTo);
-        QCOMPARE(text(seek, "durataLabel"), dragLabel);
+        QCOMPARE(text(seek, "timeLeftLabel"), dragLabel);
         QVERIFY(engine.jumps.isEmpty());
         QTest::mouseRelease(slider, Qt::LeftButton, {}, hand);
         QCOMPARE(engine.jumps, QList<long>{jump});
 
         song.loaded = false;
         seek.showLoadState(0);
-        QCOMPARE(text(seek, "durataLabel"), "-00:00");
+        QCOMPARE(text(seek, "timeLeftLabel"), "-00:00");
         QCOMPARE(slider->maximum(), 0);
         emit engine.mSecOfPlaying(ms, 0);
-        QCOMPARE(text(seek, "durataLabel"), "-0:00");
+        QCOMPARE(text(seek, "timeLeftLabel"), "-0:00");
         // A song put back from its backup can be sought again.
         song.loaded = true;
         seek.showLoadState(4);
@@ -252,11 +252,11 @@ private slots:
         const int target = slider->value();
         QVERIFY2(qAbs(target - aim) <= 1, qPrintable(QString::number(target)));
         const QString shown = midi ? QStringLiteral("Bar: %1.1").arg(target + 1) : SeekTrackSlider::clockText(target);
-        QCOMPARE(text(seek, "durataLabel"), shown);
+        QCOMPARE(text(seek, "timeLeftLabel"), shown);
         // Held while the song plays on.
         QTest::qWait(2500);
         QCOMPARE(slider->value(), target);
-        QCOMPARE(text(seek, "durataLabel"), shown);
+        QCOMPARE(text(seek, "timeLeftLabel"), shown);
         QTest::mouseRelease(slider, Qt::LeftButton, {}, hand);
         // The song goes on from there: its reports come from the target on.
         QSignalSpy bars(rig.engine.get(), &SoundEngine::barBeatOfPlaying);
@@ -306,7 +306,7 @@ private slots:
         const QPoint there = WidgetTexts::sliderHandle(slider, 12).center();
         QTest::mousePress(slider, Qt::LeftButton, {}, there);
         const int target = slider->value();
-        QCOMPARE(text(seek, "durataLabel"), QStringLiteral("Bar: %1.1").arg(target + 1));
+        QCOMPARE(text(seek, "timeLeftLabel"), QStringLiteral("Bar: %1.1").arg(target + 1));
         QTest::mouseRelease(slider, Qt::LeftButton, {}, there);
         QTRY_VERIFY_WITH_TIMEOUT(!bars.isEmpty() && bars.last().at(0).toInt() >= target, 20000);
         rig.stop();

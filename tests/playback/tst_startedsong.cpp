@@ -1,0 +1,135 @@
+// The started song on the real engine, with no window and no page: the
+// record it shows by each road a song starts on, and the failures it says
+// itself (a song that cannot play, a song whose file will not keep its
+// edits, a save that failed), each song left as it was.
+#include "StartedSong.h"
+#include "soundenginerig.h"
+
+#include <QFile>
+#include <QtTest>
+
+class TestStartedSong : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<SoundEngineRig> m_rig;
+    QString m_mid, m_mp3;
+
+private slots:
+    void initTestCase()
+    {
+        m_rig = std::make_unique<SoundEngineRig>();
+        SoundEngineRig::makeSongs(m_rig->dir.path());
+        m_mid = m_rig->dir.filePath("mix.mid");
+        m_mp3 = m_rig->dir.filePath("song.mp3");
+    }
+    void cleanup() { m_rig->stop(); }
+
+    // The record shown: a library row's as given; the library's for a path
+    // it lists; the file's own for any other (its name for a file no reader
+    // takes); and, started again by its path, the record it started with,
+    // whatever the library says since. The stop before a start ends no
+    // song, and a refused start is said with the file and why, and changes
+    // no record.
+    void recordByRoad()
+    {
+        StartedSong song(m_rig->engine.get());
+        QString listed = "From the library";
+        song.setLookup([&](const QString &path) {
+            SongInfo row;
+            if (path == m_mid) {
+                row.title = listed;
+                row.innerPath = path;
+            }
+            return row;
+        });
+        QStringList shown, said;
+        connect(&song, &StartedSong::started, this, [&](const SongInfo &info) { shown << info.title; });
+        connect(&song, &StartedSong::cannotPlay, this, [&](const QString &text) { said << text; });
+        QList<bool> unloadsWhileStopping;
+        connect(currSong, &Song::loadSongChange, &song, [&](Song::LoadSongState state) {
+            if (state == Song::eLsUnloaded)
+                unloadsWhileStopping << song.stopping();
+        });
+        const auto start = [&](const QString &path, const SongInfo &record) {
+            if (!song.load(path, record))
+                return false;
+            song.begin(true);
+            return m_rig->engine->getPlayingState() == SoundEngine::ePsPlaying;
+        };
+        SongInfo row;
+        row.title = "A row";
+        row.innerPath = m_mp3;
+        QVERIFY(start(m_mp3, SongInfo()));
+        QVERIFY(start(m_mp3, row));
+        QVERIFY(start(m_mid, SongInfo()));
+        listed = "Renamed since";
+        QVERIFY(start(m_mid, SongInfo()));
+        QCOMPARE(shown, QStringList({"Tone", "A row", "From the library", "From the library"}));
+        QCOMPARE(unloadsWhileStopping, QList<bool>({true, true, true}));
+        QCOMPARE(song.readInfo(m_mid).title, listed);
+        QCOMPARE(song.readInfo(m_rig->dir.filePath("notes.txt")).title, "notes");
+
+        const QString gone = m_rig->dir.filePath("gone.mid");
+        QVERIFY(!song.load(gone, SongInfo()));
+        QCOMPARE(said, QStringList{"Cannot play this file\n\n" + gone + " (no such file)"});
+        QVERIFY(!currSong->isLoaded());
+        QCOMPARE(song.info().title, "From the library");
+        QCOMPARE(shown.size(), 4);
+    }
+
+    // With no page to show them: a read-only song is said as it starts
+    // playing and its edits are heard, not written; a save the disk refuses
+    // is said, kept, and written at the next stop, of another song too; at
+    // quit what still cannot be written is told until the user leaves
+    // without it.
+    void failuresSaidHere()
+    {
+        StartedSong song(m_rig->engine.get());
+        const auto start = [&](const QString &path) {
+            const bool loaded = song.load(path, SongInfo());
+            song.begin(true);
+            return loaded && m_rig->engine->getPlayingState() == SoundEngine::ePsPlaying;
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath("mix.mid");
+        QVERIFY(QFile::copy(m_mid, path));
+        const QByteArray original = TestUtil::readFile(path);
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+        QVERIFY(start(path));
+        QCOMPARE(song.saveMessage(), "The changes to mix.mid are heard but will not be kept: the song file is "
+                                     "read-only.");
+        m_rig->engine->changeKey(2);
+        m_rig->stop();
+        QCOMPARE(TestUtil::readFile(path), original);
+        QCOMPARE(song.saveMessage(), "The changes to mix.mid were not kept: the song file is read-only.");
+        QCOMPARE(song.saveBeforeQuit(), QString());
+
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(start(path));
+        QCOMPARE(song.saveMessage(), QString());
+        m_rig->engine->changeKey(-1);
+        QVERIFY(TestUtil::onFullDisk(original.size() / 2, [this] { m_rig->stop(); }));
+        QCOMPARE(TestUtil::readFile(path), original);
+        QVERIFY2(song.saveMessage().startsWith("The changes to mix.mid could not be written yet: "),
+                 qPrintable(song.saveMessage()));
+        QVERIFY(start(m_mp3));
+        m_rig->stop();
+        QCOMPARE(song.saveMessage(), QString());
+        QVERIFY(start(path));
+        QCOMPARE(m_rig->engine->getDeltaKey(), -1);
+
+        m_rig->engine->changeKey(1);
+        const QByteArray saved = TestUtil::readFile(path);
+        QString told;
+        QVERIFY(TestUtil::onFullDisk(saved.size() / 2, [&] { told = song.saveBeforeQuit(); }));
+        QVERIFY2(told.startsWith("The changes to mix.mid could not be written: "), qPrintable(told));
+        song.dropUnsaved();
+        QCOMPARE(song.saveBeforeQuit(), QString());
+        m_rig->stop();
+        QCOMPARE(TestUtil::readFile(path), saved);
+    }
+};
+
+VELMAR_TEST(TestStartedSong)
+
+#include "tst_startedsong.moc"
