@@ -1722,7 +1722,7 @@ Acquistato: %9</translation>
     </message>
     <message>
         <source>The sound server is gone: the song waits, paused, until it is back</source>
-        <translation>Il server audio non c'è più: la canzone aspetta, in pausa, finché non torna</translation>
+        <translation>Il server audio non c&apos;è più: la canzone aspetta, in pausa, finché non torna</translation>
     </message>
 </context>
 <context>
