@@ -98,33 +98,37 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QByteArray>("info");
-        QTest::addColumn<QString>("told");
+        // What the user may be told: a body cut short reaches the network
+        // layer either as a broken connection or as a short answer.
+        QTest::addColumn<QStringList>("told");
         const QByteArray head = "<melodrome_message><soundfont><version>9</version><url_update>%1/files/Basic.sfc"
                                 "</url_update>";
         const QString kept = "The new sound bank could not be installed: %1.";
-        QTest::newRow("whole") << QString() << QByteArray() << QString();
-        QTest::newRow("cut short") << "truncated" << QByteArray() << kept.arg("the connection broke off");
+        QTest::newRow("whole") << QString() << QByteArray() << QStringList{QString()};
+        QTest::newRow("cut short") << "truncated" << QByteArray()
+                                   << QStringList{kept.arg("the connection broke off"),
+                                                  kept.arg("the answer arrived incomplete")};
         QTest::newRow("server error") << "http500" << QByteArray()
-                                      << kept.arg("the server answered with error 500");
+                                      << QStringList{kept.arg("the server answered with error 500")};
         QTest::newRow("cancelled") << "trickle" << QByteArray()
-                                   << "Are you sure you want to stop the Timbra download?";
+                                   << QStringList{"Are you sure you want to stop the Timbra download?"};
         QTest::newRow("no size") << QString() << head + "<hash>%2</hash></soundfont></melodrome_message>"
-                                 << "Timbra cannot be downloaded now, please try again later";
+                                 << QStringList{"Timbra cannot be downloaded now, please try again later"};
         const qint64 served = QFileInfo(kDebianBank).size();
         QTest::newRow("shorter than announced")
             << QString() << head + "<size>%2</size></soundfont></melodrome_message>"
-            << kept.arg(QStringLiteral("%1 of %2 bytes arrived").arg(served).arg(served + 5));
+            << QStringList{kept.arg(QStringLiteral("%1 of %2 bytes arrived").arg(served).arg(served + 5))};
         // Whole and a bank, but not the one announced.
         QTest::newRow("another hash")
             << QString() << head + "<size>" + QByteArray::number(served) + "</size><hash>0123456789abcdef0123456789abcdef"
                                    "</hash></soundfont></melodrome_message>"
-            << kept.arg("the file that arrived is not the one the server announced");
+            << QStringList{kept.arg("the file that arrived is not the one the server announced")};
     }
     void download()
     {
         QFETCH(QString, fault);
         QFETCH(QByteArray, info);
-        QFETCH(QString, told);
+        QFETCH(QStringList, told);
         const QString row = QTest::currentDataTag();
         const bool replaced = row == "whole";
         const qint64 served = QFileInfo(kDebianBank).size();
@@ -145,7 +149,8 @@ private slots:
                 manager.dialog()->findChild<QPushButton *>("cancelButton")->click();
         });
         QCOMPARE(fetch(manager, false), replaced);
-        QCOMPARE(asked.value(0).section('\n', 0, 0), told);
+        const QString said = asked.value(0).section('\n', 0, 0);
+        QVERIFY2(told.contains(said), qPrintable(said));
         QVERIFY(asked.size() <= 1);
         QVERIFY(manager.dialog()->isHidden());
         QCOMPARE(available.size(), replaced ? 1 : 0);
