@@ -190,11 +190,13 @@ private:
     QString m_configFilePath;
     long m_audioMs = 0;
     MidiStream m_midiStream{};
-    MidiInfos m_infos{};
+    // The two large records of a static object are zero before its
+    // constructor runs: left out of the initializers (which would write every
+    // page), they take memory only as far as songs reach.
+    MidiInfos m_infos;
     Mfi m_mfi{};
     Db m_db{};
-    // Of a static object: its pages take memory only as far as songs reach.
-    uint8_t m_eventBuffer[EVENT_BUFFER_SIZE]{};
+    uint8_t m_eventBuffer[EVENT_BUFFER_SIZE];
     bool m_editing = false;
     QMutex m_mutex;
     QThread *m_lockOwner = nullptr;
