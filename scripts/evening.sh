@@ -127,6 +127,7 @@ for minute in $(seq 0 "$minutes"); do
 done
 [ -n "$loaded" ] && { kill "$loaded"; wait "$loaded" 2>/dev/null || true; }
 wait "$driver" 2>/dev/null || true
+/usr/bin/python3 -c 'import time; print(round(time.monotonic() * 1000))' >"$out/end_ms"
 e2e_record_stop
 grep -E 'real-time|RealtimeKit|scheduling' "$work/program.log" | head -5 | sed 's/^/scheduling: /' || true
 kill -TERM "$program_pid"
@@ -136,7 +137,7 @@ wait "$runner" || status=$?
 cp "$work/program.log" "$out/program.log"
 
 echo "== drop-outs, clicks, notes after Stop"
-"$build/bin/evening-check" "$rec" 48000 "$start_ms" "$out/presses.txt" "$out/program.log"
+"$build/bin/evening-check" "$rec" 48000 "$start_ms" "$out/presses.txt" "$out/program.log" "$(cat "$out/end_ms")"
 echo "== memory (minute, RSS MB, threads, files)"
 awk '{ printf "%d %.1f %d %d\n", $1, $2 / 1024, $3, $4 }' "$out/memory.txt" | paste -sd' ' | fold -w 120
 awk -v m="$minutes" '$1 == (m < 30 ? 0 : 30) { base = $2 } END { printf "memory: %.1f MB at minute %d, %.1f MB at the end (%+.1f MB)\n", base / 1024, (m < 30 ? 0 : 30), $2 / 1024, ($2 - base) / 1024 }' \

@@ -1,6 +1,9 @@
-// evening-check REC.raw RATE START_MS PRESSES LOG
+// evening-check REC.raw RATE START_MS PRESSES LOG [END_MS]
 //   Reads a recording of the program's sink (16-bit stereo at RATE, its first
-//   frame heard at START_MS on the monotonic clock), the presses made (lines
+//   frame heard at START_MS on the monotonic clock and, given END_MS, its
+//   last at END_MS: the sound server's clock and the monotonic one part by
+//   up to a second over an evening, so the frames are spread over that
+//   time rather than counted at RATE), the presses made (lines
 //   "MS WHAT", WHAT one of play, pause, resume, stop, ...) and the program's
 //   log (its lines stamped "[MS]" on the same clock), and prints:
 //   - each drop-out: a run of digital silence of 5 to 750 ms, not right
@@ -55,8 +58,8 @@ bool aboutSound(const std::string &line)
 
 int main(int argc, char **argv)
 {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: evening-check REC.raw RATE START_MS PRESSES LOG\n");
+    if (argc != 6 && argc != 7) {
+        std::fprintf(stderr, "usage: evening-check REC.raw RATE START_MS PRESSES LOG [END_MS]\n");
         return 2;
     }
     FILE *rec = std::fopen(argv[1], "rb");
@@ -90,7 +93,18 @@ int main(int argc, char **argv)
         }
     }
 
-    const auto msOf = [&](uint64_t frame) { return startMs + double(frame) * 1000.0 / rate; };
+    // Frames a millisecond of the monotonic clock.
+    double perMs = rate / 1000.0;
+    if (argc == 7 && std::fseek(rec, 0, SEEK_END) == 0) {
+        const double frames = double(std::ftell(rec)) / (2 * sizeof(int16_t));
+        const double endMs = std::atof(argv[6]);
+        if (endMs > startMs && frames > 0) {
+            perMs = frames / (endMs - startMs);
+            std::printf("the recording: %.0f ppm off the monotonic clock\n", (perMs * 1000.0 / rate - 1.0) * 1e6);
+        }
+        std::rewind(rec);
+    }
+    const auto msOf = [&](uint64_t frame) { return startMs + double(frame) / perMs; };
     const uint64_t minGap = uint64_t(rate / 200);
     const uint64_t maxGap = uint64_t(rate * 3 / 4);
     // The level just before a run of zeros: a drop-out breaks off, a fade
