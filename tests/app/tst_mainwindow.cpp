@@ -2101,9 +2101,13 @@ private slots:
         // list comes in.
         m_store.setFault(path, "songs", 1, QString("count=%1").arg(total));
         bool again = false;
+        // The staging table may still hold the list before: the second list
+        // is asked for once the store has the first request, whose fault it
+        // would otherwise take.
+        const qsizetype asked = m_store.requests(path).size();
         QObject::connect(&ticker, &QTimer::timeout, [&] {
             const int in = staged();
-            if (!again && in > 0 && in < total) {
+            if (!again && in > 0 && in < total && m_store.requests(path).size() > asked) {
                 again = true;
                 m_store.setFault(path, "songs", 1, "count=5");
                 window()->refreshMDNews();
