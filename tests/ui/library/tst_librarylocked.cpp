@@ -121,35 +121,6 @@ class TestLibraryLocked : public QObject, LibraryFixture
         return names;
     }
     QLabel *message() const { return page->findChild<QLabel *>("libraryMessage"); }
-    // The titles in the order they are drawn, top to bottom.
-    QStringList shown() const
-    {
-        QHeaderView *grips = table()->verticalHeader();
-        QStringList titles;
-        for (int place = 0; place < rows(); ++place)
-            titles << cell(grips->logicalIndex(place));
-        return titles;
-    }
-    QPoint grip(int place) const
-    {
-        QHeaderView *grips = table()->verticalHeader();
-        const int row = grips->logicalIndex(place);
-        return QPoint(grips->width() / 2, grips->sectionViewportPosition(row) + grips->sectionSize(row) / 2);
-    }
-    // Drags the grip drawn at `from` a little past the middle of the row
-    // drawn at `to`.
-    void drag(int from, int to) const
-    {
-        QHeaderView *grips = table()->verticalHeader();
-        QTRY_VERIFY(grips->isVisible() && grips->width() > 0);
-        QWidget *area = grips->viewport();
-        const QPoint past(0, to > from ? 6 : -6);
-        QTest::mousePress(area, Qt::LeftButton, {}, grip(from));
-        QTest::mouseMove(area, grip(from) + past * 2);
-        QTest::mouseMove(area, grip(to) + past / 2);
-        QTest::mouseMove(area, grip(to) + past);
-        QTest::mouseRelease(area, Qt::LeftButton, {}, grip(to) + past);
-    }
     QString shell(const QString &sql) const
     {
         QByteArray out;
