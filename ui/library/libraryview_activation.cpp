@@ -39,8 +39,9 @@ void libraryView::activateSong(const QModelIndex &index)
     // state the page went through before.
     const QSqlRecord record = songModel->record(index.row());
     const bool listed = !record.isEmpty() && record.indexOf(QStringLiteral("Titolo")) < 0;
-    if (listed && (record.indexOf(QStringLiteral("IdArtista")) >= 0 || record.indexOf(QStringLiteral("IdGenere")) >= 0)) {
-        openListingRow(index.row(), record.indexOf(QStringLiteral("IdArtista")) >= 0);
+    const bool artist = record.indexOf(QStringLiteral("IdArtista")) >= 0;
+    if (listed && (artist || record.indexOf(QStringLiteral("IdGenere")) >= 0)) {
+        openListingRow(index.row(), artist);
         updateHeaderBar(SongsOfListing);
         showingSongs = true;
         return;
