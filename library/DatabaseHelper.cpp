@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -85,8 +86,9 @@ DatabaseHelper::~DatabaseHelper()
     // A rebuild that never finished gives the old library back.
     rebuildSavepoint.reset();
     indexInsert.reset();
-    const QStringList names{driveIdxDb.connectionName(), mdDb.connectionName(),
-                            libraryDb.connectionName()};
+    QStringList names{driveIdxDb.connectionName(), mdDb.connectionName(),
+                      libraryDb.connectionName()};
+    names += copyConnections;
     driveIdxDb = QSqlDatabase();
     mdDb = QSqlDatabase();
     libraryDb = QSqlDatabase();
@@ -285,4 +287,64 @@ DatabaseHelper::Refusal DatabaseHelper::lastRefusal() const
 QString DatabaseHelper::lastFailureText() const
 {
     return LibrarySql::lastFailure().text();
+}
+
+QSqlDatabase DatabaseHelper::readDb()
+{
+    const QString file = libraryDb.databaseName();
+    const QString journal = file + QStringLiteral("-journal");
+    // The usual road: no change under way, or none left behind.
+    if (!QFileInfo::exists(journal))
+        return libraryDb;
+    {
+        // Not told as a failure: it would hide why a write failed.
+        QSqlQuery probe(libraryDb);
+        if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+            return libraryDb;
+    }
+    const auto state = [](const QString &path) {
+        const QFileInfo info(path);
+        return QString::number(info.size()) + QLatin1Char('@')
+               + QString::number(info.lastModified().toMSecsSinceEpoch());
+    };
+    const QString now = state(file) + QLatin1Char(' ') + state(journal);
+    if (now == copyOf && !copyConnections.isEmpty())
+        return QSqlDatabase::database(copyConnections.last(), false);
+
+    if (!copyFolder)
+        copyFolder = std::make_unique<QTemporaryDir>();
+    const QString name = QStringLiteral("libraryCopy%1").arg(++copies);
+    const QString copy = copyFolder->filePath(name + QStringLiteral(".sqlite"));
+    const auto writable = [](const QString &path) {
+        return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    };
+    bool made = copyFolder->isValid() && QFile::copy(file, copy) && writable(copy)
+                && QFile::copy(journal, copy + QStringLiteral("-journal"))
+                && writable(copy + QStringLiteral("-journal"));
+    if (made) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(copy);
+        QSqlQuery rollBack(db);
+        // The first read puts the change back from the journal.
+        made = db.open() && rollBack.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    }
+    if (!made) {
+        qWarning().noquote() << "The library file cannot be read and no copy of it can be made in"
+                             << copyFolder->path();
+        if (QSqlDatabase::contains(name))
+            QSqlDatabase::removeDatabase(name);
+        QFile::remove(copy);
+        QFile::remove(copy + QStringLiteral("-journal"));
+        return libraryDb;
+    }
+    qWarning().noquote() << "The library file cannot be read until a change it refused is put back:"
+                            " its lists are read from a copy";
+    while (copyConnections.size() > 1) {
+        const QString old = copyConnections.takeFirst();
+        QSqlDatabase::removeDatabase(old);
+        QFile::remove(copyFolder->filePath(old + QStringLiteral(".sqlite")));
+    }
+    copyConnections << name;
+    copyOf = now;
+    return QSqlDatabase::database(name, false);
 }

@@ -18,7 +18,8 @@
 // back as it was before the change, at once or, where it cannot even write
 // that back (a file made immutable while open), at the first statement once
 // the file can be written again: nothing kept before is lost, and until
-// then reads of the file fail too.
+// then reads of the file fail: the lists are then read from a copy of the
+// file with the change put back (readDb), so they show what is kept.
 #pragma once
 
 #include "LibraryRecords.h"
@@ -31,9 +32,11 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 namespace LibrarySql {
@@ -73,6 +76,14 @@ public:
     };
     Refusal lastRefusal() const;
     QString lastFailureText() const;
+
+    // The connection the library's lists are read on: the library file's,
+    // or, while the file gives nothing because SQLite cannot yet put back a
+    // change it refused (its journal left beside it), a copy of the file
+    // and journal in which SQLite has put the change back: what the file
+    // will hold once it can be written. The copy is made again whenever
+    // the file or its journal change. Writes always go to the file.
+    QSqlDatabase readDb();
 
     // Registration and lookup. A file already registered under the same path
     // is not registered again (true).
@@ -130,6 +141,10 @@ public:
     // The file names of the songs the library has from the store, read on
     // the default connection.
     static QSet<QString> downloadedSongFiles();
+    // The store caches' rows marked downloaded whose song the library no
+    // longer has (`fileName` names the file a download of the row makes)
+    // are marked for sale again; false when a cache could not be written.
+    bool unmarkSongsGone(const std::function<QString(const SongInfo &)> &fileName);
     // True when the rows are gone.
     bool truncateMDNews();
     // A new news list is written into the table named newsStaging a slice
@@ -227,6 +242,12 @@ private:
 
     QString documentsPath;
     QString libraryFolder;
+    // The copies readDb() read from: the newest last; the one before stays
+    // while a list may still hold rows of it.
+    std::unique_ptr<QTemporaryDir> copyFolder;
+    QStringList copyConnections;
+    QString copyOf; // the file and journal state the newest copy was made of
+    int copies = 0;
     bool rebuilding = false;
     std::unique_ptr<LibrarySql::Savepoint> rebuildSavepoint;
     // Prepared once: a drive scan sends one insert per file.

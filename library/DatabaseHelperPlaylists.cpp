@@ -39,11 +39,12 @@ bool DatabaseHelper::deletePlaylist(int id)
 QList<Playlist> DatabaseHelper::selectPlaylists(bool *ok)
 {
     QList<Playlist> lists;
-    QSqlQuery q;
+    const QSqlDatabase db = readDb();
+    QSqlQuery q(db);
     bool read = q.exec(QStringLiteral("SELECT * FROM PlayList "));
     if (!read)
         failed(q);
-    QSqlQuery count;
+    QSqlQuery count(db);
     count.prepare(QStringLiteral("SELECT COUNT(*) as cnt FROM PlayListSongs WHERE IdPlayList=:id"));
     while (read && q.next()) {
         Playlist list;
@@ -102,7 +103,7 @@ bool DatabaseHelper::reorderSongIntoPlaylist(int idPlaylist, const QList<SongInf
 
 QList<SongInfo> DatabaseHelper::getPlaylistSongs(int idPlaylist)
 {
-    QSqlQuery q;
+    QSqlQuery q(readDb());
     q.setForwardOnly(true);
     if (!q.prepare(sqlPlaylistSongs)) {
         failed(q);

@@ -30,11 +30,11 @@ const char *const kFilterConditions[] = {
 // Fills a name/id/count record from the first row of a "SELECT *" on
 // Artisti or Genere; the record stays cleared when there is none.
 template <typename Record>
-Record selectNamed(const char *sql, int id)
+Record selectNamed(const QSqlDatabase &db, const char *sql, int id)
 {
     Record record;
     record.clear();
-    QSqlQuery q;
+    QSqlQuery q(db);
     q.prepare(QLatin1String(sql));
     q.bindValue(QStringLiteral(":id"), id);
     if (!q.exec()) {
@@ -50,10 +50,10 @@ Record selectNamed(const char *sql, int id)
 }
 
 template <typename Record>
-QList<Record> selectAllNamed(const char *sql)
+QList<Record> selectAllNamed(const QSqlDatabase &db, const char *sql)
 {
     QList<Record> records;
-    QSqlQuery q;
+    QSqlQuery q(db);
     if (!q.exec(QLatin1String(sql))) {
         failed(q);
         return records;
@@ -187,22 +187,22 @@ SongInfo DatabaseHelper::selectSongByPath(const QString &path)
 
 Artist DatabaseHelper::selectArtistById(int id)
 {
-    return selectNamed<Artist>("SELECT * FROM Artisti WHERE IdArtista = :id", id);
+    return selectNamed<Artist>(readDb(), "SELECT * FROM Artisti WHERE IdArtista = :id", id);
 }
 
 Genres DatabaseHelper::selectGenreById(int id)
 {
-    return selectNamed<Genres>("SELECT * FROM Genere WHERE IdGenere = :id", id);
+    return selectNamed<Genres>(readDb(), "SELECT * FROM Genere WHERE IdGenere = :id", id);
 }
 
 QList<Artist> DatabaseHelper::selectArtists()
 {
-    return selectAllNamed<Artist>("SELECT * FROM Artisti ");
+    return selectAllNamed<Artist>(readDb(), "SELECT * FROM Artisti ");
 }
 
 QList<Genres> DatabaseHelper::selectGenres()
 {
-    return selectAllNamed<Genres>("SELECT * FROM Genere ");
+    return selectAllNamed<Genres>(readDb(), "SELECT * FROM Genere ");
 }
 
 QList<SongInfo> DatabaseHelper::selectSongs()
@@ -233,7 +233,7 @@ QList<SongInfo> DatabaseHelper::selectSongsWithFilter(int mode, const QString &f
 QList<SongInfo> DatabaseHelper::selectSongList(const QString &condition, const char *bind,
                                                const QVariant &value, bool *read)
 {
-    QSqlQuery q;
+    QSqlQuery q(readDb());
     q.setForwardOnly(true);
     QString sql = QLatin1String(kSongs);
     if (!condition.isEmpty())

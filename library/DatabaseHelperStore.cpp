@@ -200,6 +200,52 @@ bool DatabaseHelper::updateDownloadStatus(int productId, int newStatus,
     return q.exec() || failed(q);
 }
 
+bool DatabaseHelper::unmarkSongsGone(const std::function<QString(const SongInfo &)> &fileName)
+{
+    // The mark the store's lists give a song for sale.
+    const int forSale = 2;
+    const QSet<QString> owned = downloadedSongFiles();
+    bool ok = true;
+    const struct {
+        QSqlDatabase db;
+        const char *table;
+    } caches[] = {{QSqlDatabase::database(), "MDNews"}, {QSqlDatabase::database(), "MDSearchTitle"},
+                  {mdDb, "MDSearchTitle"}};
+    for (const auto &cache : caches) {
+        QSqlQuery marked(cache.db);
+        marked.prepare(QStringLiteral("SELECT DISTINCT ProductId,Titolo,Artista,Formato FROM %1 "
+                                      "WHERE isFromSub = :downloaded")
+                           .arg(QLatin1String(cache.table)));
+        marked.bindValue(QStringLiteral(":downloaded"), int(StoreDownloaded));
+        if (!marked.exec()) {
+            ok = failed(marked);
+            continue;
+        }
+        QList<int> gone;
+        while (marked.next()) {
+            SongInfo song;
+            song.title = marked.value(1).toString();
+            song.artist = marked.value(2).toString();
+            song.format = marked.value(3).toString();
+            if (!owned.contains(fileName(song)))
+                gone << marked.value(0).toInt();
+        }
+        marked.finish();
+        QSqlQuery unmark(cache.db);
+        unmark.prepare(QStringLiteral("UPDATE %1 SET isFromSub = :forSale WHERE ProductId = :id AND isFromSub = "
+                                      ":downloaded")
+                           .arg(QLatin1String(cache.table)));
+        for (int id : std::as_const(gone)) {
+            unmark.bindValue(QStringLiteral(":forSale"), forSale);
+            unmark.bindValue(QStringLiteral(":id"), id);
+            unmark.bindValue(QStringLiteral(":downloaded"), int(StoreDownloaded));
+            if (!unmark.exec())
+                ok = failed(unmark);
+        }
+    }
+    return ok;
+}
+
 QSet<QString> DatabaseHelper::downloadedSongFiles()
 {
     QSet<QString> names;

@@ -47,8 +47,8 @@ bool Savepoint::release()
         return true;
     // Nothing may stay half done: a release that fails (a full disk at the
     // commit) gives the work back.
-    run(QStringLiteral("ROLLBACK TO ") + name);
-    run(QStringLiteral("RELEASE ") + name);
+    runKeepingFailure(QStringLiteral("ROLLBACK TO ") + name);
+    runKeepingFailure(QStringLiteral("RELEASE ") + name);
     return false;
 }
 
@@ -59,14 +59,24 @@ void Savepoint::rollback()
     open = false;
     // After an I/O error SQLite may already have rolled the whole transaction
     // back; the savepoint is then gone and these fail harmlessly.
-    run(QStringLiteral("ROLLBACK TO ") + name);
-    run(QStringLiteral("RELEASE ") + name);
+    runKeepingFailure(QStringLiteral("ROLLBACK TO ") + name);
+    runKeepingFailure(QStringLiteral("RELEASE ") + name);
 }
 
 bool Savepoint::run(const QString &sql)
 {
     QSqlQuery q(db);
     return q.exec(sql) || failed(q);
+}
+
+void Savepoint::runKeepingFailure(const QString &sql)
+{
+    const QSqlError why = g_lastFailure;
+    QSqlQuery q(db);
+    if (!q.exec(sql)) {
+        qDebug() << "SqLite error:" << q.lastError().text();
+        g_lastFailure = why;
+    }
 }
 
 namespace {

@@ -46,6 +46,10 @@ public:
 
 private:
     bool run(const QString &sql);
+    // The same for the statements that give the work back: their own
+    // failure ("no such savepoint" once SQLite has rolled back already) must
+    // not hide why the work failed.
+    void runKeepingFailure(const QString &sql);
 
     QSqlDatabase db;
     QString name;

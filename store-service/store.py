@@ -50,6 +50,8 @@ Control requests (with --control only; never recorded):
          [&times=N][&chunk=B][&gap=MS]  path) for the next N requests (default:
                                         until reset); modes:
             http404, http500  that status with an HTML body
+            busy              status 503 with an HTML body, with Retry-After:
+                              S when &retry=S is given
             empty             status 200 with no body
             truncated         half of the body, then the connection closes
             trickle           B bytes (default 512) every MS ms (default 50)
@@ -132,7 +134,7 @@ MAX_CONTROL_BODY = 64 << 20
 BODY_PIECE = 64 << 10
 LENGTH = re.compile(r"[0-9]+")
 # The control requests' parameters that are numbers.
-NUMBERS = ("times", "chunk", "gap", "size", "count", "status")
+NUMBERS = ("times", "chunk", "gap", "size", "count", "status", "retry")
 
 
 # What the connections waiting for their requests may hold together.
@@ -368,6 +370,9 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(b"220 mail.example.org ESMTP\r\n500 5.5.2 Error: bad syntax\r\n")
             self.wfile.flush()
             return
+        if mode == "busy":
+            self.refuse_busy(fault.get("retry"))
+            return
         if mode in ("http404", "http500"):
             code = 404 if mode == "http404" else 500
             self.send_whole(code, HTML_ERROR.format(code).encode(), "text/html")
@@ -440,11 +445,12 @@ class Handler(BaseHTTPRequestHandler):
             return
         self.send_whole(status, data, ctype)
 
-    def refuse_busy(self):
+    def refuse_busy(self, retry="1"):
         page = HTML_ERROR.format("503 Service Unavailable").encode()
         self.send_response(503)
         self.send_header("Content-Type", "text/html")
-        self.send_header("Retry-After", "1")
+        if retry:
+            self.send_header("Retry-After", retry)
         self.send_header("Content-Length", str(len(page)))
         self.send_header("Connection", "close")
         self.end_headers()

@@ -196,7 +196,7 @@ bool AdBanner::setImage(const QString &path, int width, int height)
     ui->lb_image->setMinimumWidth(width);
     ui->lb_image->setPixmap(picture.isNull() ? QPixmap()
                                              : picture.scaled(width, height, Qt::KeepAspectRatio,
-                                                              Qt::FastTransformation));
+                                                              Qt::SmoothTransformation));
     return !picture.isNull();
 }
 

@@ -8,7 +8,11 @@
 #include <QFileInfo>
 #include <QMetaEnum>
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -81,6 +85,44 @@ void DownloadMngr::startDownload()
     }
 }
 
+// The part file beside the song within the folder's longest name: a long
+// song name is cut for it, as a save's file of its own is, not refused.
+QString DownloadMngr::partPath() const
+{
+    static const QByteArray tail(".part");
+    const QByteArray folder = QFile::encodeName(QFileInfo(m_destFullPath).absolutePath());
+    const QByteArray name = QFile::encodeName(QFileInfo(m_destFullPath).fileName());
+    long longest = ::pathconf(folder.constData(), _PC_NAME_MAX);
+    if (longest <= 0)
+        longest = NAME_MAX;
+    qsizetype keep = std::min<qsizetype>(name.size(), qsizetype(longest) - tail.size());
+    // Not inside a UTF-8 character.
+    while (keep > 0 && keep < name.size() && (uint8_t(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    return QFile::decodeName(folder + '/' + name.left(std::max<qsizetype>(keep, 0)) + tail);
+}
+
+// Why the song's file could not be made, by what the system said.
+Phrase DownloadMngr::writeFailure(int error) const
+{
+    const QString folder = QDir::toNativeSeparators(m_destFolder);
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return Phrase("DownloadMngr", QT_TR_NOOP("the disk of %1 is full")).arg(folder);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return Phrase("DownloadMngr", QT_TR_NOOP("the folder %1 is read-only")).arg(folder);
+    case ENAMETOOLONG:
+        return Phrase("DownloadMngr", QT_TR_NOOP("the song's name is too long for the folder %1")).arg(folder);
+    default:
+        return Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1 (%2)"))
+            .arg(folder)
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
+
 int DownloadMngr::begin()
 {
     m_finished = false;
@@ -118,11 +160,11 @@ int DownloadMngr::begin()
         return Failed;
     }
 
-    m_part.setFileName(m_destFullPath + QStringLiteral(".part"));
+    m_part.setFileName(partPath());
     if (!m_part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        qWarning().noquote() << "destination file not open :" << m_part.fileName();
-        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1"))
-                        .arg(QDir::toNativeSeparators(m_destFolder));
+        const int why = errno;
+        qWarning().noquote() << "destination file not open :" << m_part.fileName() << ":" << m_part.errorString();
+        m_failure = writeFailure(why);
         m_finished = true;
         return Failed;
     }
@@ -154,9 +196,9 @@ void DownloadMngr::conclude()
         && std::rename(QFile::encodeName(m_part.fileName()).constData(),
                        QFile::encodeName(m_destFullPath).constData())
                != 0) {
-        qWarning().noquote() << "DownloadMngr: cannot replace" << m_destFullPath;
-        m_failure = Phrase("DownloadMngr", QT_TR_NOOP("the file cannot be written in %1"))
-                        .arg(QDir::toNativeSeparators(m_destFolder));
+        const int why = errno;
+        qWarning().noquote() << "DownloadMngr: cannot replace" << m_destFullPath << ":" << std::strerror(why);
+        m_failure = writeFailure(why);
         m_result = Failed;
     }
     // A song's backup was of the file just replaced: the next edit makes one of this.

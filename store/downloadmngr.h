@@ -81,6 +81,8 @@ public slots:
     void onNetError(QNetworkReply::NetworkError code);
 
 private:
+    QString partPath() const;
+    Phrase writeFailure(int error) const;
     // The result when the download ended before its request, -1 once the
     // request is under way.
     int begin();

@@ -1,5 +1,6 @@
 #include "replywatch.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QEventLoop>
 #include <QIODevice>
@@ -7,6 +8,8 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+
+#include <algorithm>
 
 bool waitInNestedLoop(QObject *owner, QEventLoop *&current)
 {
@@ -237,6 +240,9 @@ ReplyWatch::Failure ReplyWatch::kind(qint64 received) const
         return Failure::Elsewhere;
     if (!m_expired.isEmpty())
         return Failure::OutOfTime;
+    // A redirect's status is the last answer's until the next one begins.
+    const int code = status.toInt();
+    const bool answerBegan = status.isValid() && (code < 300 || code >= 400);
     switch (m_reply->error()) {
     case QNetworkReply::NoError:
         return received == 0 ? Failure::Empty : Failure::Incomplete;
@@ -255,9 +261,11 @@ ReplyWatch::Failure ReplyWatch::kind(qint64 received) const
         // on the port) for a connection the server closed, as it does one
         // closed before any answer: either way no web server answered, and
         // the internet connection is not to blame.
-        return status.isValid() ? Failure::BrokeOff : Failure::NotWebServer;
+        return answerBegan ? Failure::BrokeOff : Failure::NotWebServer;
     case QNetworkReply::ContentReSendError:
-        return Failure::BrokeOff;
+        // A request whose body may not go twice (a login) ends so where
+        // another ends as a closed connection: the same two cases.
+        return answerBegan ? Failure::BrokeOff : Failure::NotWebServer;
     case QNetworkReply::SslHandshakeFailedError:
         return Failure::Insecure;
     default:
@@ -270,9 +278,12 @@ Phrase ReplyWatch::reason(qint64 received) const
     switch (kind(received)) {
     case Failure::None:
         return {};
-    case Failure::ErrorStatus:
-        return Phrase("ReplyWatch", QT_TR_NOOP("the server answered with error %1"))
-            .arg(m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());
+    case Failure::ErrorStatus: {
+        const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status == 503)
+            return busy();
+        return Phrase("ReplyWatch", QT_TR_NOOP("the server answered with error %1")).arg(status);
+    }
     case Failure::TooLarge:
         return Phrase("ReplyWatch", QT_TR_NOOP("the server's answer was too large"));
     case Failure::Elsewhere:
@@ -300,6 +311,27 @@ Phrase ReplyWatch::reason(qint64 received) const
         return Phrase("ReplyWatch", QT_TR_NOOP("the answer arrived incomplete"));
     }
     return {};
+}
+
+// Every place of the store taken: said with when to try again, as the
+// store's Retry-After gives it (seconds, or a date), else in a few minutes.
+Phrase ReplyWatch::busy() const
+{
+    const QByteArray retry = m_reply->rawHeader("Retry-After").trimmed();
+    bool isNumber = false;
+    qint64 seconds = retry.toLongLong(&isNumber);
+    if (!isNumber && !retry.isEmpty()) {
+        const QDateTime at = QDateTime::fromString(QString::fromLatin1(retry), Qt::RFC2822Date);
+        seconds = at.isValid() ? QDateTime::currentDateTimeUtc().secsTo(at) : -1;
+    }
+    if (retry.isEmpty() || seconds < 0)
+        return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in a few minutes"));
+    if (seconds <= 5)
+        return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in a moment"));
+    if (seconds < 120)
+        return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in %1 seconds")).arg(int(seconds));
+    return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in %1 minutes"))
+        .arg(int(std::min<qint64>((seconds + 59) / 60, 24 * 60)));
 }
 
 bool ReplyWatch::connectionFailed(qint64 received) const

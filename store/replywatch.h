@@ -144,6 +144,7 @@ private:
     bool takeResend();
 
     enum Refusal { NoRefusal, TooLarge, ElsewhereRedirect };
+    Phrase busy() const;
     void expire(const QString &reason, Refusal refusal = NoRefusal);
 
     QNetworkReply *m_reply;

@@ -135,10 +135,6 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
         <translation>der Server hat keine Dateigröße angegeben</translation>
     </message>
     <message>
-        <source>the file cannot be written in %1</source>
-        <translation>die Datei kann nicht in %1 geschrieben werden</translation>
-    </message>
-    <message>
         <source>the disk is full or cannot be written</source>
         <translation>der Datenträger ist voll oder nicht beschreibbar</translation>
     </message>
@@ -149,6 +145,22 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
     <message>
         <source>the server named no web address for the file</source>
         <translation>der Server hat keine Webadresse für die Datei genannt</translation>
+    </message>
+    <message>
+        <source>the disk of %1 is full</source>
+        <translation>der Datenträger von %1 ist voll</translation>
+    </message>
+    <message>
+        <source>the folder %1 is read-only</source>
+        <translation>der Ordner %1 ist schreibgeschützt</translation>
+    </message>
+    <message>
+        <source>the song&apos;s name is too long for the folder %1</source>
+        <translation>der Name des Songs ist für den Ordner %1 zu lang</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1 (%2)</source>
+        <translation>die Datei kann nicht in %1 geschrieben werden (%2)</translation>
     </message>
 </context>
 <context>
@@ -602,6 +614,22 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
     <message>
         <source>the server closed the connection without answering as a web server does</source>
         <translation>der Server hat die Verbindung geschlossen, ohne wie ein Webserver zu antworten</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in a few minutes</source>
+        <translation>der Shop ist ausgelastet; versuchen Sie es in ein paar Minuten erneut</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in a moment</source>
+        <translation>der Shop ist ausgelastet; versuchen Sie es gleich noch einmal</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in %1 seconds</source>
+        <translation>der Shop ist ausgelastet; versuchen Sie es in %1 Sekunden erneut</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in %1 minutes</source>
+        <translation>der Shop ist ausgelastet; versuchen Sie es in %1 Minuten erneut</translation>
     </message>
 </context>
 <context>
@@ -1547,10 +1575,6 @@ Gekauft: %9</translation>
         <translation>Die neue Reihenfolge der Playlist „%1“ konnte nicht gespeichert werden</translation>
     </message>
     <message>
-        <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
-        <translation>Die Bibliotheksdatei kann gerade nicht gelesen werden: %1. Die Listen zeigen, was sie vorher zeigten.</translation>
-    </message>
-    <message>
         <source>the library file is read-only</source>
         <translation>die Bibliotheksdatei ist schreibgeschützt</translation>
     </message>
@@ -1577,6 +1601,14 @@ Gekauft: %9</translation>
     <message>
         <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
         <translation>Noch keine Playlist: Legen Sie eine mit „Neue Playlist“ an</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. The list shows what it showed before.</source>
+        <translation>Die Bibliotheksdatei kann gerade nicht gelesen werden: %1. Die Liste zeigt, was sie vorher zeigte.</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. This list cannot be shown.</source>
+        <translation>Die Bibliotheksdatei kann gerade nicht gelesen werden: %1. Diese Liste kann nicht angezeigt werden.</translation>
     </message>
 </context>
 <context>

@@ -135,10 +135,6 @@ Check the internet connection and press Log in again.</translation>
         <translation>the server announced no file size</translation>
     </message>
     <message>
-        <source>the file cannot be written in %1</source>
-        <translation>the file cannot be written in %1</translation>
-    </message>
-    <message>
         <source>the disk is full or cannot be written</source>
         <translation>the disk is full or cannot be written</translation>
     </message>
@@ -149,6 +145,22 @@ Check the internet connection and press Log in again.</translation>
     <message>
         <source>the server named no web address for the file</source>
         <translation>the server named no web address for the file</translation>
+    </message>
+    <message>
+        <source>the disk of %1 is full</source>
+        <translation>the disk of %1 is full</translation>
+    </message>
+    <message>
+        <source>the folder %1 is read-only</source>
+        <translation>the folder %1 is read-only</translation>
+    </message>
+    <message>
+        <source>the song&apos;s name is too long for the folder %1</source>
+        <translation>the song&apos;s name is too long for the folder %1</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1 (%2)</source>
+        <translation>the file cannot be written in %1 (%2)</translation>
     </message>
 </context>
 <context>
@@ -602,6 +614,22 @@ The update is offered again at the next start of the program.</translation>
     <message>
         <source>the server closed the connection without answering as a web server does</source>
         <translation>the server closed the connection without answering as a web server does</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in a few minutes</source>
+        <translation>the store is busy; try again in a few minutes</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in a moment</source>
+        <translation>the store is busy; try again in a moment</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in %1 seconds</source>
+        <translation>the store is busy; try again in %1 seconds</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in %1 minutes</source>
+        <translation>the store is busy; try again in %1 minutes</translation>
     </message>
 </context>
 <context>
@@ -1547,10 +1575,6 @@ Bought: %9</translation>
         <translation>The new order of the playlist &quot;%1&quot; could not be kept</translation>
     </message>
     <message>
-        <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
-        <translation>The library file cannot be read now: %1. The lists show what they showed before.</translation>
-    </message>
-    <message>
         <source>the library file is read-only</source>
         <translation>the library file is read-only</translation>
     </message>
@@ -1577,6 +1601,14 @@ Bought: %9</translation>
     <message>
         <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
         <translation>No playlist yet: make one with &quot;New Playlist&quot;</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. The list shows what it showed before.</source>
+        <translation>The library file cannot be read now: %1. The list shows what it showed before.</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. This list cannot be shown.</source>
+        <translation>The library file cannot be read now: %1. This list cannot be shown.</translation>
     </message>
 </context>
 <context>

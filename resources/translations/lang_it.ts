@@ -135,10 +135,6 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
         <translation>il server non ha indicato la dimensione del file</translation>
     </message>
     <message>
-        <source>the file cannot be written in %1</source>
-        <translation>il file non può essere scritto in %1</translation>
-    </message>
-    <message>
         <source>the disk is full or cannot be written</source>
         <translation>il disco è pieno o non scrivibile</translation>
     </message>
@@ -149,6 +145,22 @@ Controlla la connessione a internet e premi di nuovo Accedi.</translation>
     <message>
         <source>the server named no web address for the file</source>
         <translation>il server non ha indicato un indirizzo web per il file</translation>
+    </message>
+    <message>
+        <source>the disk of %1 is full</source>
+        <translation>il disco di %1 è pieno</translation>
+    </message>
+    <message>
+        <source>the folder %1 is read-only</source>
+        <translation>la cartella %1 è di sola lettura</translation>
+    </message>
+    <message>
+        <source>the song&apos;s name is too long for the folder %1</source>
+        <translation>il nome del brano è troppo lungo per la cartella %1</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1 (%2)</source>
+        <translation>il file non può essere scritto in %1 (%2)</translation>
     </message>
 </context>
 <context>
@@ -602,6 +614,22 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
     <message>
         <source>the server closed the connection without answering as a web server does</source>
         <translation>il server ha chiuso la connessione senza rispondere come fa un server web</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in a few minutes</source>
+        <translation>il negozio è occupato; riprova tra qualche minuto</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in a moment</source>
+        <translation>il negozio è occupato; riprova tra un momento</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in %1 seconds</source>
+        <translation>il negozio è occupato; riprova tra %1 secondi</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in %1 minutes</source>
+        <translation>il negozio è occupato; riprova tra %1 minuti</translation>
     </message>
 </context>
 <context>
@@ -1547,10 +1575,6 @@ Acquistato: %9</translation>
         <translation>Impossibile mantenere il nuovo ordine della playlist &quot;%1&quot;</translation>
     </message>
     <message>
-        <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
-        <translation>Il file della libreria ora non si può leggere: %1. Gli elenchi mostrano ciò che mostravano prima.</translation>
-    </message>
-    <message>
         <source>the library file is read-only</source>
         <translation>il file della libreria è di sola lettura</translation>
     </message>
@@ -1577,6 +1601,14 @@ Acquistato: %9</translation>
     <message>
         <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
         <translation>Ancora nessuna playlist: creane una con &quot;Nuova playlist&quot;</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. The list shows what it showed before.</source>
+        <translation>Il file della libreria non può essere letto ora: %1. L&apos;elenco mostra ciò che mostrava prima.</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. This list cannot be shown.</source>
+        <translation>Il file della libreria non può essere letto ora: %1. Questo elenco non può essere mostrato.</translation>
     </message>
 </context>
 <context>

@@ -135,10 +135,6 @@ Check the internet connection and press Login again.</source>
         <translation>服务器未告知文件大小</translation>
     </message>
     <message>
-        <source>the file cannot be written in %1</source>
-        <translation>无法在 %1 中写入文件</translation>
-    </message>
-    <message>
         <source>the disk is full or cannot be written</source>
         <translation>磁盘已满或无法写入</translation>
     </message>
@@ -149,6 +145,22 @@ Check the internet connection and press Login again.</source>
     <message>
         <source>the server named no web address for the file</source>
         <translation>服务器没有给出该文件的网址</translation>
+    </message>
+    <message>
+        <source>the disk of %1 is full</source>
+        <translation>%1 所在的磁盘已满</translation>
+    </message>
+    <message>
+        <source>the folder %1 is read-only</source>
+        <translation>文件夹 %1 为只读</translation>
+    </message>
+    <message>
+        <source>the song&apos;s name is too long for the folder %1</source>
+        <translation>歌曲名称对于文件夹 %1 来说太长</translation>
+    </message>
+    <message>
+        <source>the file cannot be written in %1 (%2)</source>
+        <translation>无法在 %1 中写入文件（%2）</translation>
     </message>
 </context>
 <context>
@@ -602,6 +614,22 @@ The update is offered again at the next start of the program.</source>
     <message>
         <source>the server closed the connection without answering as a web server does</source>
         <translation>服务器关闭了连接，没有像网页服务器那样应答</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in a few minutes</source>
+        <translation>商店正忙；请过几分钟再试</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in a moment</source>
+        <translation>商店正忙；请稍后再试</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in %1 seconds</source>
+        <translation>商店正忙；请在 %1 秒后再试</translation>
+    </message>
+    <message>
+        <source>the store is busy; try again in %1 minutes</source>
+        <translation>商店正忙；请在 %1 分钟后再试</translation>
     </message>
 </context>
 <context>
@@ -1547,10 +1575,6 @@ BPM：%4
         <translation>无法保存播放列表“%1”的新顺序</translation>
     </message>
     <message>
-        <source>The library file cannot be read now: %1. The lists show what they showed before.</source>
-        <translation>曲库文件暂时无法读取：%1。列表仍显示之前的内容。</translation>
-    </message>
-    <message>
         <source>the library file is read-only</source>
         <translation>曲库文件为只读</translation>
     </message>
@@ -1577,6 +1601,14 @@ BPM：%4
     <message>
         <source>No playlist yet: make one with &quot;New Playlist&quot;</source>
         <translation>还没有播放列表：请用“新建播放列表”创建一个</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. The list shows what it showed before.</source>
+        <translation>现在无法读取曲库文件：%1。列表显示的是之前的内容。</translation>
+    </message>
+    <message>
+        <source>The library file cannot be read now: %1. This list cannot be shown.</source>
+        <translation>现在无法读取曲库文件：%1。无法显示此列表。</translation>
     </message>
 </context>
 <context>

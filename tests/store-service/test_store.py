@@ -355,6 +355,32 @@ class StoreService(unittest.TestCase):
         self.assertLessEqual(len(os.listdir("/proc/%d/task" % process.pid)), 72)
         self.assertLess(self.resident(process.pid) - before, 30 << 20)
 
+    def test_full_waiting_list_evicts_the_oldest(self):
+        # Four places for connections still sending their requests, all
+        # taken by senders that stopped half-way: a fifth client's request
+        # is answered, and the sender that has waited longest is the one
+        # sent away to make room; the others keep their places.
+        # Nothing sent away for its own slowness meanwhile.
+        process, line = start("--max-waiting", "4", "--idle-timeout", "300", "--request-timeout", "300")
+        port = int(line.split()[1])
+        self.addCleanup(self.stop, process)
+        stalled = []
+        for _ in range(4):
+            s = socket.create_connection(("127.0.0.1", port), timeout=30)
+            self.addCleanup(s.close)
+            s.sendall(b"GET /service/service_status.php HTTP/1.1\r\nHost: x\r\n")
+            stalled.append(s)
+            # Taken in by the loop before the next comes, so that they wait
+            # in this order.
+            time.sleep(0.3)
+        reply = self.raw(b"POST /service/service_status.php HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n", port)
+        self.assertTrue(reply.startswith(b"HTTP/1.1 200") or reply.startswith(b"HTTP/1.0 200"), reply[:80])
+        readable, _, _ = select.select([stalled[0]], [], [], 30)
+        self.assertEqual(readable, [stalled[0]])
+        self.assertEqual(stalled[0].recv(4096), b"")
+        readable, _, _ = select.select(stalled[1:], [], [], 0)
+        self.assertEqual(readable, [])
+
     def test_slow_readers_of_the_bank(self):
         # 200 clients that read the sound bank slowly: those beyond the
         # transfers' places are told at once to come again (503), those

@@ -217,6 +217,30 @@ private slots:
         QCOMPARE(store.requests(address).size(), 1);
     }
 
+    // A small picture is enlarged smoothly: a black and a white pixel side
+    // by side meet in greys, not in a hard step.
+    void smallPictureEnlargedSmoothly()
+    {
+        QImage image(2, 1, QImage::Format_RGB32);
+        image.setPixel(0, 0, qRgb(0, 0, 0));
+        image.setPixel(1, 0, qRgb(255, 255, 255));
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
+        store.setReply("/img/tiny.png", png);
+        store.setReply("/banners/get_banners.php", list({"/img/tiny.png"}));
+        AdBanner banner;
+        banner.init(nullptr);
+        fire(banner.reloadTimer());
+        QTRY_VERIFY(!picture(banner).isNull());
+        const QImage shown = picture(banner).toImage();
+        QVERIFY(shown.width() >= 8);
+        QSet<int> greys;
+        for (int x = 0; x < shown.width(); ++x)
+            greys.insert(qGray(shown.pixel(x, shown.height() / 2)));
+        QVERIFY2(greys.size() > 3, qPrintable(QString::number(greys.size())));
+    }
+
     // A picture of one colour, 32000 pixels a side in 3 MB, is refused
     // before it is decoded (decoding it held the window for seconds), when
     // it arrives and when it lies in the cache: the banner shows without it,

@@ -271,6 +271,35 @@ private slots:
         QTRY_COMPARE(banner.banners().size(), 1);
     }
 
+    // A song whose artist and title fill a whole file name downloads under
+    // that name cut to fit; a store whose places are all taken is said to
+    // be busy, with when to try again, and not as the connection's fault.
+    void longNameAndBusyStore()
+    {
+        MelodromeManager manager(nullptr, &user, db.get());
+        configure(manager);
+        s_MdResInfo song = record();
+        song.artist = QString(120, QChar(0xE9));
+        song.title = "Love Song " + QString(40, QLatin1Char('x'));
+        const QString name = MelodromeManager::songFileName(song);
+        QCOMPARE(name.toUtf8().size(), 255);
+        QVERIFY2(manager.downloadSubscriptSong(song, nullptr, ProvenienceNews), qPrintable(manager.lastFailure().text()));
+        QCOMPARE(folderFiles(), QStringList{name});
+        QCOMPARE(one("SELECT count(*) FROM Songs"), QString("1"));
+
+        const QStringList busy[] = {{"retry=30", "the store is busy; try again in 30 seconds"},
+                                    {"retry=600", "the store is busy; try again in 10 minutes"},
+                                    {"retry=1", "the store is busy; try again in a moment"},
+                                    {"", "the store is busy; try again in a few minutes"}};
+        for (const QStringList &answer : busy) {
+            store.setFault("/files/song/5001.mid", "busy", 1, answer[0]);
+            QVERIFY(!manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+            QCOMPARE(manager.lastFailure().text(), answer[1]);
+            QVERIFY(!manager.lastFailureFromConnection());
+        }
+        QCOMPARE(folderFiles(), QStringList{name});
+    }
+
     void fileNames_data()
     {
         QTest::addColumn<QStringList>("record"); // artist, title, format

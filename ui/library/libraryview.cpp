@@ -275,19 +275,31 @@ void libraryView::runQuery(const QString &sql, const QSqlDatabase &db)
 {
     const QString text = searchString();
     const bool titleSearch = sql == database->sqlTitleFilter;
-    QSqlQuery q(db);
-    q.prepare(titleSearch ? titleNarrowing.statementFor(sql, text, db) : sql);
+    // The library's lists come from a copy while the file gives nothing.
+    const QSqlDatabase from =
+        db.connectionName() == database->libraryDb.connectionName() ? database->readDb() : db;
+    QSqlQuery q(from);
+    q.prepare(titleSearch ? titleNarrowing.statementFor(sql, text, from) : sql);
     if (sql.contains(QLatin1String(":f")))
         q.bindValue(QStringLiteral(":f"), text);
-    if (!readable(q.exec() || LibrarySql::failed(q))) {
-        // The rows shown stay; a drag the file did not keep is undone.
+    const bool sameList = sql == shownSql && (!sql.contains(QLatin1String(":f")) || text == shownText);
+    if (!readable(q.exec() || LibrarySql::failed(q), sameList)) {
+        // The rows shown stay where they are that list (a drag the file did
+        // not keep is undone); another list's rows must not stand under this
+        // one's name, nor be pressed as its rows.
+        if (!sameList) {
+            songModel->clear();
+            shownSql.clear();
+        }
         showRowsAsRead(ui->songsListview);
         return;
     }
     songModel->setQuery(std::move(q));
+    shownSql = sql;
+    shownText = text;
     showRowsAsRead(ui->songsListview);
     if (titleSearch)
-        titleNarrowing.remember(sql, text, *songModel, db);
+        titleNarrowing.remember(sql, text, *songModel, from);
     else
         titleNarrowing.forget();
 }
@@ -446,7 +458,8 @@ void libraryView::updateHeaderBar(enum headerStatus state)
         enabled = false;
         break;
     case DownloadedSongs:
-        shown << ui->AddToPlayListButton << ui->autoPlayButton;
+        // Auto Play plays a playlist on: one song of another list ends alone.
+        shown << ui->AddToPlayListButton;
         break;
     case PlaylistSongs:
         shown << ui->autoPlayButton << ui->AddToPlayListButton;

@@ -211,9 +211,11 @@ private:
     // message away.
     bool kept(bool ok, const Phrase &what);
     // The same for reading the lists: a list the file would not give keeps
-    // what it showed and says so. Returns ok.
-    bool readable(bool ok);
+    // what it showed when it was that list (`sameList`), else shows nothing
+    // rather than another list's rows; said either way. Returns ok.
+    bool readable(bool ok, bool sameList = true);
     void sayLibraryFailure(const Phrase &message, bool read);
+    void showLibraryFailure();
     // The song a row of the table shows, as the library holds it.
     SongInfo songOfRow(int row);
     // Into the playlist shown; false when the file refused it.
@@ -222,8 +224,11 @@ private:
     // "Attention", Yes or No: true for Yes.
     static bool askYes(const QString &text);
     QLabel *libraryMessage = nullptr;
-    Phrase libraryFailure;
-    bool failureIsRead = false;
+    Phrase writeFailure;
+    Phrase readFailure;
+    // The statement and search text of the rows shown.
+    QString shownSql;
+    QString shownText;
     QString searchString() const;
 
     // File browser, deleting, information and the page's own controls.
@@ -267,6 +272,7 @@ private:
     void deleteSongs(const QModelIndexList &rows);
     void deleteListed(const QModelIndexList &rows, bool artists);
     bool deleteLibrarySong(const QSqlRecord &row);
+    void forgetDownloadsGone();
     void removeFromPlaylist(const QModelIndexList &rows);
     int storedPosition(QList<SongInfo> &stored, int row) const;
 

@@ -34,16 +34,20 @@ void libraryView::activateSong(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    // Only a listing's rows are artists or genres.
-    if (!ui->titleButton->isChecked() && !showingSongs && headerStatus == Listing) {
-        if (ui->artistButton->isChecked())
-            openListingRow(index.row(), true);
-        else if (ui->genreButton->isChecked())
-            openListingRow(index.row(), false);
+    // The row pressed says what it is: an artist's or genre's row (a
+    // listing's, of the library or the store) opens its songs, whatever
+    // state the page went through before.
+    const QSqlRecord record = songModel->record(index.row());
+    const bool listed = !record.isEmpty() && record.indexOf(QStringLiteral("Titolo")) < 0;
+    const bool artist = record.indexOf(QStringLiteral("IdArtista")) >= 0;
+    if (listed && (artist || record.indexOf(QStringLiteral("IdGenere")) >= 0)) {
+        openListingRow(index.row(), artist);
         updateHeaderBar(SongsOfListing);
         showingSongs = true;
         return;
     }
+    if (listed)
+        return;
     activateSongRow(index.row());
 }
 
@@ -145,9 +149,13 @@ void libraryView::downloadStoreRow(int row)
     if (!manager || manager->isDownloading())
         return;
     const s_MdResInfo info = storeRecordOfRow(row);
-    const SongProvenience provenience = showingSongs             ? ProvenienceStoreList
-                                        : headerStatus == StoreNews ? ProvenienceNews
-                                                                    : ProvenienceTitleSearch;
+    // No store song: nothing to ask the store for.
+    if (info.productId <= 0)
+        return;
+    // The cache the row was read from.
+    const SongProvenience provenience = currentQuery == database->sqlMDSearchTitle ? ProvenienceStoreList
+                                        : headerStatus == StoreNews               ? ProvenienceNews
+                                                                                  : ProvenienceTitleSearch;
     database->updateDownloadStatus(info.productId, StoreDownloading, provenience);
     refreshSongView();
     // Told when the download ends, which may come long before the call

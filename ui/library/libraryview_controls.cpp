@@ -171,7 +171,7 @@ void libraryView::changeEvent(QEvent *event)
         retranslateState();
         if (!storeFailure.isEmpty())
             ui->storeMessage->setText(storeFailure.text());
-        sayLibraryFailure(libraryFailure, failureIsRead);
+        showLibraryFailure();
         buildTablePlaylists();
         buildCurrentTable(); // the column headers
     }

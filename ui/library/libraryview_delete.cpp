@@ -6,6 +6,7 @@
 
 #include "DatabaseHelper.h"
 #include "librarytabledelegate.h"
+#include "melodromemanager.h"
 #include "prompter.h"
 #include "songtexts.h"
 
@@ -109,10 +110,18 @@ void libraryView::deleteSongs(const QModelIndexList &rows)
         if (!isStoreRow(index.row()))
             deleteLibrarySong(songModel->record(index.row()));
     }
+    forgetDownloadsGone();
     // The songs' playlist entries went with them.
     emit playlistEdited(-1, -1, -1);
     runQuery(currentQuery, QSqlDatabase::database());
     buildTableSongs();
+}
+
+// A store list must not tick a song whose file went: a double click would
+// then play nothing rather than download it again.
+void libraryView::forgetDownloadsGone()
+{
+    database->unmarkSongsGone([](const SongInfo &song) { return MelodromeManager::songFileName(song); });
 }
 
 void libraryView::deleteListed(const QModelIndexList &rows, bool artists)
@@ -137,6 +146,7 @@ void libraryView::deleteListed(const QModelIndexList &rows, bool artists)
                                                : QT_TR_NOOP("The genre \"%1\" could not be deleted"))
                      .arg(row.value(artists ? "NomeArtista" : "NomeGenere").toString()));
     }
+    forgetDownloadsGone();
     emit playlistEdited(-1, -1, -1);
     showListing(artists);
 }

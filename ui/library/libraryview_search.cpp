@@ -101,6 +101,12 @@ void libraryView::chooseTitleSearch(bool empty)
 void libraryView::chooseListingSearch(bool empty)
 {
     const bool artists = ui->artistButton->isChecked();
+    // Typed over an artist's or genre's songs, the search lists artists
+    // (genres) again: the rows and the header say so.
+    if (!empty && headerStatus == SongsOfListing) {
+        showingSongs = false;
+        updateHeaderBar(Listing);
+    }
     if (empty) {
         backToListing();
         currentQuery = artists ? database->sqlArtists : database->sqlGenres;

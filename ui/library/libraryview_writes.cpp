@@ -1,7 +1,8 @@
 // Changes the library file refuses (read-only, a full or failing disk):
-// said on the page with what was not kept and why, while the lists keep
-// what they showed. The next change that is kept, or the next list read
-// once the file is readable again, takes the message away.
+// said on the page with what was not kept and why, while the lists show
+// what the library keeps. The next change that is kept takes that message
+// away; a list read again takes away only the message that a list could not
+// be read.
 #include "libraryview.h"
 #include "ui_libraryview.h"
 
@@ -81,21 +82,35 @@ bool libraryView::addToPlaylist(const SongInfo &song)
                     .arg(getPlaylistName()));
 }
 
-bool libraryView::readable(bool ok)
+bool libraryView::readable(bool ok, bool sameList)
 {
-    if (ok && failureIsRead)
-        sayLibraryFailure({}, false);
-    else if (!ok)
-        sayLibraryFailure(Phrase("libraryView", QT_TR_NOOP("The library file cannot be read now: %1. The lists "
-                                                           "show what they showed before.")).arg(refusalReason(*database)),
+    if (ok)
+        sayLibraryFailure({}, true);
+    else
+        sayLibraryFailure((sameList ? Phrase("libraryView", QT_TR_NOOP("The library file cannot be read now: %1. The "
+                                                                       "list shows what it showed before."))
+                                    : Phrase("libraryView", QT_TR_NOOP("The library file cannot be read now: %1. "
+                                                                       "This list cannot be shown.")))
+                              .arg(refusalReason(*database)),
                           true);
     return ok;
 }
 
+// A change refused and a list unread are said apart: each goes only when
+// its own kind of work succeeds.
 void libraryView::sayLibraryFailure(const Phrase &message, bool read)
 {
-    libraryFailure = message;
-    failureIsRead = read && !message.isEmpty();
-    libraryMessage->setText(message.text());
-    libraryMessage->setVisible(!message.isEmpty());
+    (read ? readFailure : writeFailure) = message;
+    showLibraryFailure();
+}
+
+void libraryView::showLibraryFailure()
+{
+    QStringList said;
+    for (const Phrase *message : {&writeFailure, &readFailure}) {
+        if (!message->isEmpty())
+            said << message->text();
+    }
+    libraryMessage->setText(said.join(QLatin1Char('\n')));
+    libraryMessage->setVisible(!said.isEmpty());
 }

@@ -9,6 +9,7 @@
 #include "teststore.h"
 #include "testutil.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -68,6 +69,35 @@ struct LibraryFixture
     QString said() const { return page->findChild<QLabel *>("storeMessage")->text(); }
     QString cell(int row, int column = 2) const { return table()->model()->index(row, column).data().toString(); }
     int rows() const { return table()->model()->rowCount(); }
+    // The titles in the order they are drawn, top to bottom.
+    QStringList shown() const
+    {
+        QHeaderView *grips = table()->verticalHeader();
+        QStringList titles;
+        for (int place = 0; place < rows(); ++place)
+            titles << cell(grips->logicalIndex(place));
+        return titles;
+    }
+    QPoint grip(int place) const
+    {
+        QHeaderView *grips = table()->verticalHeader();
+        const int row = grips->logicalIndex(place);
+        return QPoint(grips->width() / 2, grips->sectionViewportPosition(row) + grips->sectionSize(row) / 2);
+    }
+    // Drags the grip drawn at `from` a little past the middle of the row
+    // drawn at `to`.
+    void drag(int from, int to) const
+    {
+        QHeaderView *grips = table()->verticalHeader();
+        QTRY_VERIFY(grips->isVisible() && grips->width() > 0);
+        QWidget *area = grips->viewport();
+        const QPoint past(0, to > from ? 6 : -6);
+        QTest::mousePress(area, Qt::LeftButton, {}, grip(from));
+        QTest::mouseMove(area, grip(from) + past * 2);
+        QTest::mouseMove(area, grip(to) + past / 2);
+        QTest::mouseMove(area, grip(to) + past);
+        QTest::mouseRelease(area, Qt::LeftButton, {}, grip(to) + past);
+    }
     // A click on an entry of the side list.
     void side(int row) const
     {

@@ -1,12 +1,16 @@
 // The library file refusing writes while the page is open, as a host's
 // machine does it: the file made immutable (chattr +i, root) or its folder
 // made read-only (a read-only bind mount in a mount namespace of the test's
-// own as root, chmod as an ordinary user, for whom chmod is enough).
+// own as root, chmod as an ordinary user, for whom chmod is enough), or the
+// disk it lies on filled (a small tmpfs in that namespace, as root).
 #include "libraryfixture.h"
 
 #include "listitem.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QHeaderView>
+#include <QMessageBox>
 
 #include <sched.h>
 #include <sys/mount.h>
@@ -17,7 +21,12 @@ namespace {
 class Refusal
 {
 public:
-    ~Refusal() { release(); }
+    ~Refusal()
+    {
+        release();
+        if (!m_disk.isEmpty())
+            ::umount2(QFile::encodeName(m_disk), MNT_DETACH);
+    }
 
     // Empty when done, else why it cannot be done here.
     QString immutable(const QString &file)
@@ -37,19 +46,43 @@ public:
             m_chmodded = folder;
             return {};
         }
-        // Mounts made here stay in this test process's own namespace.
-        static const bool own = ::unshare(CLONE_NEWNS) == 0
-                                && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
         const QByteArray path = QFile::encodeName(folder);
-        if (!own || ::mount(path, path, nullptr, MS_BIND, nullptr) != 0)
+        if (!ownNamespace() || ::mount(path, path, nullptr, MS_BIND, nullptr) != 0)
             return "no mount namespace can be made here";
         m_mounted = folder;
         if (::mount(nullptr, path, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
             return "the bind mount cannot be made read-only";
         return {};
     }
+    // A disk of its own for `folder`, to be filled by fill(): made before
+    // the library is.
+    QString smallDisk(const QString &folder)
+    {
+        if (::geteuid() != 0)
+            return "only root may mount a disk";
+        if (!ownNamespace())
+            return "no mount namespace can be made here";
+        QDir().mkpath(folder);
+        if (::mount("tmpfs", QFile::encodeName(folder), "tmpfs", 0, "size=2m") != 0)
+            return "no tmpfs can be mounted here";
+        m_disk = folder;
+        return {};
+    }
+    // Fills the disk to its last byte.
+    void fill()
+    {
+        QFile filler(m_disk + "/filler");
+        filler.open(QIODevice::WriteOnly);
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        filler.close();
+        m_filled = filler.fileName();
+    }
     void release()
     {
+        if (!m_filled.isEmpty())
+            QFile::remove(std::exchange(m_filled, {}));
         if (!m_file.isEmpty())
             TestUtil::runProgram("chattr", {"-i", std::exchange(m_file, {})});
         if (!m_mounted.isEmpty())
@@ -59,7 +92,14 @@ public:
     }
 
 private:
-    QString m_file, m_mounted, m_chmodded;
+    // Mounts made here stay in this test process's own namespace.
+    static bool ownNamespace()
+    {
+        static const bool own = ::unshare(CLONE_NEWNS) == 0
+                                && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        return own;
+    }
+    QString m_file, m_mounted, m_chmodded, m_disk, m_filled;
     QFile::Permissions m_mode;
 };
 
@@ -137,14 +177,14 @@ private slots:
         QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, at.center());
         QCOMPARE(play.size(), 1);
         QCOMPARE(play.first().at(0).value<SongInfo>().innerPath, db->getLibraryFolder() + "abc.mid");
-        // All Songs: the folder's file still reads; the immutable one cannot
-        // even be read until SQLite may put back what the refused change
-        // began, so the table keeps its rows and says so.
+        // All Songs: the immutable file gives nothing until SQLite may put
+        // back what the refused change began; the list is read as it will
+        // be then. A list read does not take the refusal's message away.
         side(0);
-        QCOMPARE(rows(), immutableFile ? 1 : 2);
-        if (immutableFile)
-            QVERIFY2(message()->text().contains("cannot be read") && message()->text().contains("read-only"),
-                     qPrintable(message()->text()));
+        QCOMPARE(rows(), 2);
+        QVERIFY2(message()->isVisible() && message()->text().contains("\"Party\"")
+                     && !message()->text().contains("cannot be read"),
+                 qPrintable(message()->text()));
         QCOMPARE(entries(), before);
 
         refusal.release();
@@ -157,6 +197,160 @@ private slots:
                  QString("Live\nParty"));
         QCOMPARE(shell("SELECT Titolo FROM Songs JOIN PlayListSongs USING (IdSong) WHERE IdPlayList = 5"),
                  QString("abc"));
+    }
+
+    // Every kind of change refused by an immutable file, a read-only folder
+    // or a full disk: each said with what was not kept and why; the lists
+    // shown are the lists named and a press acts on the row drawn; a list
+    // read leaves the message; a song heard unrecorded is said; the first
+    // change kept takes the message away, and nothing is lost.
+    void everyChangeRefused_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("file made immutable") << "immutable" << "read-only";
+        QTest::newRow("folder made read-only") << "folder" << "read-only";
+        QTest::newRow("disk full") << "full" << "disk is full";
+    }
+    void everyChangeRefused()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, why);
+        Refusal refusal;
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("HOME", home->path().toUtf8());
+        db = std::make_unique<DatabaseHelper>();
+        if (how == "full") {
+            const QString skip = refusal.smallDisk(db->getLibraryFolder());
+            if (!skip.isEmpty())
+                QSKIP(qPrintable(skip));
+        }
+        QVERIFY(db->initDb() && db->connect());
+        for (const char *title : {"abc", "abd", "Nova", "Novella"})
+            addSong(title, "Queen");
+        QVERIFY(db->insertPlaylist("Live"));
+        for (const char *title : {"abc", "abd", "abc"})
+            QVERIFY(db->insertSongInPlayList(int(db->selectSongByPath(db->getLibraryFolder() + title + ".mid").idSong), 5));
+        makePage();
+        side(5);
+        const QStringList order{"abc", "abd", "abc"};
+        QCOMPARE(shown(), order);
+        const QString folder = QDir(db->getLibraryFolder()).absolutePath();
+        const QString skip = how == "immutable" ? refusal.immutable(folder + "/db_VelmarPC.sqlite")
+                             : how == "folder"  ? refusal.readOnlyFolder(folder)
+                                                : QString();
+        if (!skip.isEmpty())
+            QSKIP(qPrintable(skip));
+        if (how == "full")
+            refusal.fill();
+        const auto says = [this, &why](const QString &what) {
+            return message()->isVisible() && message()->text().contains(what) && message()->text().contains(why)
+                   && !message()->text().contains("savepoint");
+        };
+
+        // A move: the order shown is the one kept.
+        drag(0, 1);
+        QVERIFY2(says("The new order of the playlist \"Live\" could not be kept"), qPrintable(message()->text()));
+        QCOMPARE(shown(), order);
+        // A removal.
+        Prompter::setScript([](const QString &, const QString &, QMessageBox::StandardButtons) {
+            return QMessageBox::Yes;
+        });
+        table()->selectRow(1);
+        QTest::mouseClick(button("deleteButton"), Qt::LeftButton);
+        QVERIFY2(says("could not be removed from the playlist \"Live\""), qPrintable(message()->text()));
+        QCOMPARE(shown(), order);
+        // Add Song with a search: the library's songs of that text, the one
+        // drawn added (refused).
+        QTest::mouseClick(button("AddToPlayListButton"), Qt::LeftButton);
+        search()->setFocus();
+        QTest::keyClicks(search(), "Nov");
+        QCOMPARE(shown(), (QStringList{"Nova", "Novella"}));
+        const QRect at = table()->visualRect(table()->model()->index(1, 2));
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, at.center());
+        QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, at.center());
+        QVERIFY2(says("\"Novella\" could not be added to the playlist \"Live\""), qPrintable(message()->text()));
+        // End: the playlist's rows under its name.
+        QTest::mouseClick(button("AddToPlayListButton"), Qt::LeftButton);
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::PlaylistSongs));
+        QCOMPARE(sideList()->currentRow(), 5);
+        QCOMPARE(shown(), order);
+        // Another list read: shown, and the refusal still said.
+        side(0);
+        QCOMPARE(sideList()->currentRow(), 0);
+        QCOMPARE(shown(), (QStringList{"Nova", "Novella", "abc", "abd"}));
+        QVERIFY2(says("could not be added"), qPrintable(message()->text()));
+        // A song heard while nothing can be kept.
+        page->notePlayed(db->selectSongByPath(db->getLibraryFolder() + "abd.mid"));
+        QVERIFY2(says("That \"abd\" was played could not be kept for the recent songs"),
+                 qPrintable(message()->text()));
+        // Renamed, made, deleted: each said.
+        libraryView::setTextPrompt([](const QString &, const QString &, const QString &) { return QString("Party"); });
+        QTest::mouseClick(button("newPlaylistButton"), Qt::LeftButton);
+        QVERIFY2(says("The playlist \"Party\" could not be made"), qPrintable(message()->text()));
+        page->renamePlaylist("Live", 5);
+        QVERIFY2(says("The playlist \"Live\" could not be renamed"), qPrintable(message()->text()));
+        auto *live = qobject_cast<listItem *>(sideList()->itemWidget(sideList()->item(5)));
+        QVERIFY(live);
+        page->onItemListDeleted(live);
+        QVERIFY2(says("The playlist \"Live\" could not be deleted"), qPrintable(message()->text()));
+        QCOMPARE(entries().size(), 5);
+
+        refusal.release();
+        // Nothing lost; the first change kept takes the message away.
+        side(5);
+        QCOMPARE(shown(), order);
+        QVERIFY(message()->isVisible());
+        drag(0, 1);
+        QVERIFY2(!message()->isVisible(), qPrintable(message()->text()));
+        QCOMPARE(shown(), (QStringList{"abd", "abc", "abc"}));
+        QCOMPARE(shell("PRAGMA integrity_check"), QString("ok"));
+        QCOMPARE(shell("SELECT count(*) FROM Songs"), QString("4"));
+        QCOMPARE(shell("SELECT ListName FROM PlayList WHERE IdPlayList >= 5"), QString("Live"));
+        QCOMPARE(shell("SELECT count(*) FROM PlayListSongs"), QString("3"));
+    }
+
+    // The immutable file, and no room for a copy to read from: a list the
+    // file does not give shows nothing rather than another list's rows, so
+    // no press acts on a row of another list; said so.
+    void unreadableShowsNoOtherList()
+    {
+        open();
+        for (const char *title : {"abc", "Nova"})
+            addSong(title, "Queen");
+        QVERIFY(db->insertPlaylist("Live"));
+        QVERIFY(db->insertSongInPlayList(1, 5));
+        QVERIFY(db->insertSongInPlayList(2, 5));
+        makePage();
+        side(5);
+        QCOMPARE(shown(), (QStringList{"abc", "Nova"}));
+        Refusal refusal;
+        const QString skip = refusal.immutable(db->getLibraryFolder() + "db_VelmarPC.sqlite");
+        if (!skip.isEmpty())
+            QSKIP(qPrintable(skip));
+        const QByteArray tmp = qgetenv("TMPDIR");
+        // A folder no one may make anything in.
+        qputenv("TMPDIR", "/proc");
+        const auto restore = qScopeGuard([&tmp] { qputenv("TMPDIR", tmp); });
+        drag(0, 1);
+        QCOMPARE(shown(), (QStringList{"abc", "Nova"}));
+        QVERIFY2(message()->text().contains("could not be kept"), qPrintable(message()->text()));
+        QSignalSpy edited(page.get(), &libraryView::playlistEdited);
+        QTest::mouseClick(button("AddToPlayListButton"), Qt::LeftButton);
+        QCOMPARE(rows(), 0);
+        QVERIFY2(message()->text().contains("could not be kept") && message()->text().contains("cannot be shown"),
+                 qPrintable(message()->text()));
+        QTest::keyClicks(search(), "Nov");
+        QCOMPARE(rows(), 0);
+        QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, QPoint(40, 10));
+        QCOMPARE(edited.size(), 0);
+        refusal.release();
+        qputenv("TMPDIR", tmp);
+        QTest::mouseClick(button("AddToPlayListButton"), Qt::LeftButton);
+        QCOMPARE(shown(), (QStringList{"abc", "Nova"}));
+        QVERIFY2(message()->text().contains("could not be kept") && !message()->text().contains("cannot be shown"),
+                 qPrintable(message()->text()));
+        QCOMPARE(shell("PRAGMA integrity_check"), QString("ok"));
     }
 };
 

@@ -82,8 +82,8 @@ private slots:
         QTest::newRow("all songs") << 0 << 0 << 4 << base << true;
         QTest::newRow("recent") << 1 << 1 << 1
                                 << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << false;
-        QTest::newRow("downloaded") << 2 << 6 << 1
-                                    << base + QStringList{"AddToPlayListButton", "autoPlayButton"} << true;
+        // Auto Play is offered where it acts: in a playlist.
+        QTest::newRow("downloaded") << 2 << 6 << 1 << base + QStringList{"AddToPlayListButton"} << true;
         QTest::newRow("news") << 3 << 5 << 1 << QStringList{"infoButton"} << true;
         QTest::newRow("caption") << 4 << 0 << 4 << base << true;
         QTest::newRow("user playlist") << 5 << 2 << 1
@@ -512,6 +512,40 @@ private slots:
         QCOMPARE(played.first().first().value<SongInfo>().innerPath, db->getLibraryFolder() + "Seller - Stop A.mid");
         QCOMPARE(asked, QStringList());
         QVERIFY(store.requests(kSongInfo).isEmpty());
+    }
+
+    // A downloaded song deleted from the library loses its tick in the
+    // news at once: a double click there downloads it again.
+    void deletedSongLosesItsTick()
+    {
+        addSong("Seller - Stop A", "Seller", "Pop", 1);
+        SongInfo news;
+        news.title = "Stop A";
+        news.artist = "Seller";
+        news.format = "MIDI";
+        news.ProductId = 5003;
+        news.isFromSub = StoreDownloaded;
+        QVERIFY(db->insertMDSongsNews(news));
+        Prompter::setScript([](const QString &, const QString &, QMessageBox::StandardButtons) {
+            return QMessageBox::Yes;
+        });
+        makePage(nullptr);
+        const auto tickOf = [this](const QString &title) {
+            for (int r = 0; r < rows(); ++r)
+                if (cell(r) == title)
+                    return table()->model()->index(r, 1).data().toInt();
+            return -1;
+        };
+        side(3);
+        QCOMPARE(tickOf("Stop A"), int(StoreDownloaded));
+        side(2);
+        QCOMPARE(rows(), 2);
+        table()->selectRow(cell(0) == "Bought" ? 1 : 0);
+        QTest::mouseClick(button("deleteButton"), Qt::LeftButton);
+        QCOMPARE(rows(), 1);
+        side(3);
+        QCOMPARE(tickOf("Stop A"), 2);
+        QCOMPARE(tickOf("News song"), 2);
     }
 
     // The Downloaded list's buttons act on its rows: Add Song puts the

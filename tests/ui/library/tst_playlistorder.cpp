@@ -26,38 +26,9 @@ class TestPlaylistOrder : public QObject, LibraryFixture
             titles << s.title;
         return titles;
     }
-    // The titles in the order they are drawn, top to bottom.
-    QStringList shown()
-    {
-        QHeaderView *grips = table()->verticalHeader();
-        QStringList titles;
-        for (int place = 0; place < rows(); ++place)
-            titles << cell(grips->logicalIndex(place));
-        return titles;
-    }
     int placeOf(const QString &title)
     {
         return int(shown().indexOf(title));
-    }
-    QPoint grip(int place)
-    {
-        QHeaderView *grips = table()->verticalHeader();
-        const int row = grips->logicalIndex(place);
-        return QPoint(grips->width() / 2, grips->sectionViewportPosition(row) + grips->sectionSize(row) / 2);
-    }
-    // Drags the grip drawn at `from` a little past the middle of the row
-    // drawn at `to`.
-    void drag(int from, int to)
-    {
-        QHeaderView *grips = table()->verticalHeader();
-        QTRY_VERIFY(grips->isVisible() && grips->width() > 0);
-        QWidget *area = grips->viewport();
-        const QPoint past(0, to > from ? 6 : -6);
-        QTest::mousePress(area, Qt::LeftButton, {}, grip(from));
-        QTest::mouseMove(area, grip(from) + past * 2);
-        QTest::mouseMove(area, grip(to) + past / 2);
-        QTest::mouseMove(area, grip(to) + past);
-        QTest::mouseRelease(area, Qt::LeftButton, {}, grip(to) + past);
     }
     // Runs `act` and presses `answer` on the message box it opens; returns
     // the box's text.

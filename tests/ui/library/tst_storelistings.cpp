@@ -3,7 +3,9 @@
 // being cached (the window's event loop turning meanwhile), and a new
 // search ending the listing of the one before.
 #include "libraryfixture.h"
+#include "melodromemanager.h"
 #include "storelisting.h"
+#include "user.h"
 
 #include <QSqlQuery>
 
@@ -201,6 +203,81 @@ private slots:
         QCOMPARE(page->getHeaderStatus(), int(libraryView::Listing));
         QCOMPARE(allRows(), 1);
         QCOMPARE(cell(0, 1), QString("Songwriter"));
+    }
+
+    // A store row answers after any road through the searches: the library's
+    // artist opened, the same text typed again over it without Back, then
+    // the store's artist of that name opened; then a title search's store
+    // song downloads. Each row double-clicked where it is drawn.
+    void storeRowsAnswerAfterAnyRoad()
+    {
+        User user(QString(), QString(), 42);
+        MelodromeManager manager(nullptr, &user, db.get());
+        page.reset();
+        addSong("Local by Singer", "Singer", "Pop");
+        makePage(&manager);
+        store.reset();
+        const auto doubleClickRow = [this](int row) {
+            const QRect at = table()->visualRect(table()->model()->index(row, 1));
+            QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, at.center());
+            QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, at.center());
+        };
+        // The row of `name` from the store (or not), -1 when none.
+        const auto rowOf = [this](const QString &name, bool fromStore) {
+            for (int r = 0; r < rows(); ++r)
+                if (cell(r, 1) == name && page->isStoreRow(r) == fromStore)
+                    return r;
+            return -1;
+        };
+        const auto searchFor = [this](const QString &text, int searches) {
+            search()->setFocus();
+            QTest::keyClick(search(), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(search(), text);
+            QTRY_COMPARE_WITH_TIMEOUT(store.requests(kSongList).size(), searches, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!gif()->isVisible(), 20000);
+        };
+        button("MDSwitch")->click();
+        for (const bool artists : {true, false}) {
+            store.reset();
+            const QString name = artists ? "Singer" : "Pop";
+            const QString text = artists ? "Sing" : "Pop";
+            button(artists ? "artistButton" : "genreButton")->click();
+            searchFor(text, 1);
+            QTRY_VERIFY(rowOf(name, false) >= 0 && rowOf(name, true) >= 0);
+            // The library's artist (genre): its songs.
+            doubleClickRow(rowOf(name, false));
+            QCOMPARE(page->getHeaderStatus(), int(libraryView::SongsOfListing));
+            QCOMPARE(cell(0), QString("Local by Singer"));
+            // Typed again over its songs, without Back: the listing again.
+            searchFor(text, 2);
+            QCOMPARE(page->getHeaderStatus(), int(libraryView::Listing));
+            QTRY_VERIFY(rowOf(name, true) >= 0);
+            // The store's: asked for its songs, nothing downloaded.
+            doubleClickRow(rowOf(name, true));
+            QTRY_COMPARE_WITH_TIMEOUT(store.requests(kSongList).size(), 3, 20000);
+            QCOMPARE(store.requests(kSongList).last().form().value(artists ? "interpreter" : "genre"), name);
+            QTRY_VERIFY_WITH_TIMEOUT(!gif()->isVisible(), 20000);
+            QVERIFY(store.requests("/service/song_info.php").isEmpty());
+            QCOMPARE(page->getHeaderStatus(), int(libraryView::SongsOfListing));
+            QTRY_VERIFY(rows() > 0);
+            QCOMPARE(cell(0), QString("Love Song"));
+            QCOMPARE(said(), QString());
+            button("backButton")->click();
+        }
+        // A title search's store song downloads.
+        store.reset();
+        button("titleButton")->click();
+        searchFor("Love", 1);
+        int storeRow = -1;
+        for (int r = 0; r < rows(); ++r)
+            if (page->isStoreRow(r))
+                storeRow = r;
+        QVERIFY(storeRow >= 0);
+        doubleClickRow(storeRow);
+        QTRY_COMPARE_WITH_TIMEOUT(store.requests("/service/song_info.php").size(), 1, 20000);
+        QCOMPARE(store.requests("/service/song_info.php").first().form().value("id_product"), QString("5001"));
+        QTRY_COMPARE_WITH_TIMEOUT(store.requests("/files/song/5001.mid").size(), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!manager.isDownloading(), 20000);
     }
 };
 
