@@ -41,8 +41,8 @@ quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
 
 // Walks every chunk of a Standard MIDI File and every event of its tracks;
 // false when a chunk passes the end of the file or a track's events do not
-// parse to its end. With notes, each channel's note-ons (time, key) are
-// collected into it.
+// parse to its end. With notes, each channel's note-ons (time, key) and
+// program changes are collected into it.
 bool walkMidi(const QByteArray &bytes, std::vector<quint64> *notes = nullptr)
 {
     if (bytes.size() < 14 || !bytes.startsWith("MThd") || bigEndian32(bytes, 4) < 6)
@@ -66,6 +66,11 @@ bool walkMidi(const QByteArray &bytes, std::vector<quint64> *notes = nullptr)
                 tick += quint64(e.delta);
                 if (notes && (e.status & 0xF0) == 0x90 && data[e.end - 1] != 0)
                     notes[e.status & 0x0F].push_back(tick << 7 | data[e.end - 2]);
+                // The instrument is the channel's part as much as its notes;
+                // program 0 at the start is what a save may add, and plays
+                // as none.
+                if (notes && (e.status & 0xF0) == 0xC0 && (tick != 0 || data[e.end - 1] != 0))
+                    notes[e.status & 0x0F].push_back(quint64(1) << 62 | tick << 7 | data[e.end - 1]);
                 return false;
             });
             whole = reached == end;

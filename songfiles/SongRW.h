@@ -73,7 +73,8 @@ public:
     static bool putBackInterruptedSave(const QString &path);
 
     // What of the song at path is its music, not what the program writes
-    // into songs: the notes of each MIDI channel, the audio of an MP3; of
+    // into songs: the notes and instruments of each MIDI channel (the
+    // program's settings are records beside them), the audio of an MP3; of
     // any other file only its kind; empty when the file cannot be read.
     static QByteArray musicPrint(const QString &path);
     // Whether now is the print of the song before, or of a later version of

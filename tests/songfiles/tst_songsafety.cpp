@@ -243,8 +243,9 @@ private slots:
         QCOMPARE(::unlink(latin1.constData()), 0);
     }
 
-    // What tells a later version of the song (retitled, saved with a key, a
-    // track added by another program) from another song copied over it.
+    // What tells a later version of the song (retitled, saved with a key
+    // and instruments of its own, a track added by another program) from
+    // another song copied over it.
     void anotherSongIsToldFromALaterVersion_data()
     {
         QTest::addColumn<QString>("since");
@@ -266,7 +267,8 @@ private slots:
             std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
             editor->setDeltaKey(1);
             editor->setTitle(QStringLiteral("Retitled"));
-            editor->setTrackParameter(3, 0, MidiTrackParam{0, 0, 0, false, -20});
+            for (int channel : {0, 3, 9})
+                editor->setTrackParameter(channel, 0, MidiTrackParam{0, 5, 0, true, -20});
             QVERIFY(editor->saveToFile(path));
         } else if (since == QLatin1String("track")) {
             TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"), {"add-track", path, path});
