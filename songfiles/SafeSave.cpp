@@ -11,12 +11,12 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,8 +26,8 @@ namespace {
 
 // Counts the writes and flushes of an in-place write; a test ends the
 // process in the middle of the one it names.
-int stepsTaken = 0;
-int dieAtStep = 0;
+std::atomic<int> stepsTaken{0};
+std::atomic<int> dieAtStep{0};
 
 void step(int fd = -1, const char *bytes = nullptr, size_t n = 0, off_t at = 0)
 {
