@@ -360,7 +360,7 @@ bool Song::load(const QString &path, bool *reload)
             return false;
         }
         m_refusal = {SongRefusal::NotLoaded};
-        m_hasBackup = QFileInfo::exists(path + QStringLiteral(".bak"));
+        m_hasBackup = QFileInfo::exists(SongRW::backupPath(path));
         m_fileBuffer = baseType() == SONG_FORMAT_MIDI ? file.takeRead() : QByteArray();
         stepTimer.step("Open and Read fileBuffer");
         if (!*reload) {

@@ -76,6 +76,8 @@ bool StartedSong::load(const QString &path, const SongInfo &record, int playlist
     m_engine->setPlayingState(SoundEngine::ePsStopUnload);
     m_engine->setPlayingState(SoundEngine::ePsReady);
     m_stopping = false;
+    // A save of this song that died halfway is undone before it is read.
+    SongRW::putBackInterruptedSave(path);
     bool loaded;
     if (index < 0) {
         loaded = currSong->loadSongFile(path, -1, QString());
@@ -161,6 +163,9 @@ void StartedSong::takeEdits()
         inFile.deltaBpm = int16_t(m_startDeltaBpm);
         m_engine->midiEdit()->setSavedData(inFile);
     }
+    // What the edits belong to: another song copied over the path before
+    // the stop does not take them.
+    m_print = m_type == SONG_FORMAT_MIDI || m_type == SONG_FORMAT_MP3 ? SongRW::musicPrint(m_path) : QByteArray();
     adoptPending();
     // Told before the first edit, not at the stop: the song is heard as
     // edited, but its file will not take the edits.
@@ -283,9 +288,11 @@ void StartedSong::saveEdits()
     const bool mp3 = !m_path.isEmpty() && m_type == SONG_FORMAT_MP3 &&
                      (m_deltaBpm != m_startDeltaBpm || m_deltaKey != m_startDeltaKey);
     // Earlier failures first; edits of the song in play replace its own.
+    // Edits are written only into the song they were made on.
     for (int i = 0; i < m_pending.size();) {
         Pending &p = m_pending[i];
-        if (((midi || mp3) && p.path == m_path) || writePending(p))
+        if (((midi || mp3) && p.path == m_path) || !SongRW::sameMusic(p.print, SongRW::musicPrint(p.path)) ||
+            writePending(p))
             m_pending.removeAt(i);
         else
             ++i;
@@ -293,6 +300,17 @@ void StartedSong::saveEdits()
     Pending p;
     p.path = m_path;
     p.type = m_type;
+    p.print = m_print;
+    if ((midi || mp3) && !SongRW::sameMusic(m_print, SongRW::musicPrint(m_path))) {
+        qWarning().noquote() << "StartedSong: another song is now at" << m_path << "- its edits are not written";
+        m_unkept = {m_path, tr("another song was put in its place before they were written"), true};
+        if (midi)
+            edit->setSavedData(edit->editedData());
+        m_startDeltaBpm = m_deltaBpm;
+        m_startDeltaKey = m_deltaKey;
+        emit saveMessageChanged();
+        return;
+    }
     // A song told as it started not to keep its edits is still tried (the
     // user may have made it writable meanwhile); when it fails again its
     // edits are not kept for later: nothing has changed that could help.

@@ -17,7 +17,9 @@
 // the song they were made on (its path and format taken as it starts
 // playing), so an unload or a new load before the stop never loses them or
 // writes them into another file; an unload that comes without a stop saves
-// as a stop would.
+// as a stop would. When another song was copied over that path before the
+// stop (not the song changed by another program: most of its music is as
+// it was), nothing is written and the closing note says so.
 //
 // Threads: GUI thread only.
 #pragma once
@@ -123,6 +125,7 @@ private:
         uint32_t type = 0;
         MIDI_SETTING_DATA base{}, inFile{}, edited{};   // a MIDI song
         int fileBpm = 0, fileKey = 0, bpm = 0, key = 0; // an MP3 song
+        QByteArray print;                               // SongRW::musicPrint as it started
         QString why;
     };
     // Takes over the pending edits of the song just started when the engine
@@ -141,6 +144,7 @@ private:
     bool m_saveOnStop = true;
     QString m_path;
     uint32_t m_type = 0;
+    QByteArray m_print;
     int m_deltaBpm = 0;
     int m_deltaKey = 0;
     int m_startDeltaBpm = 0;

@@ -4,11 +4,16 @@
 // the old file. Any failure removes the temporary file and leaves the old file
 // byte for byte as it was. The song files are often the user's only copy.
 //
-// A file keeps its owner, group and mode. Where the new file cannot be given
-// them (a song of another member of a shared group, which only root may give
-// away), the new content is written into the file itself instead, after it
-// is complete beside it and the old content is kept beside it too: the write
-// is read back, and on any failure the old content is put back.
+// A file keeps its owner, group, mode and names. Where a new file cannot be
+// given them (a song of another member of a shared group, which only root
+// may give away, or a song with more than one name), the new content is
+// written into the file itself instead. Its old content is first kept,
+// complete and flushed, in a hidden file beside it whose name comes from the
+// song's (".NAME.kept"), with the song's group and mode, so whoever may
+// write the song may put it back; the write is read back, any failure puts
+// the old content back, and a finished write removes the copy. A write cut
+// off halfway (a crash, a kill, a power cut) leaves the copy, and recover
+// puts the old content back the next time the song is opened.
 //
 // Paths are taken as nativeSongPath reads them, so a file whose name is not
 // UTF-8 is written, copied and found like any other.
@@ -39,6 +44,28 @@ bool copyFile(const QString &source, const QString &target, QString *error = nul
 // The whole content of path, read as a song file is (regular files only, at
 // most maxBytes); false with a reason in error.
 bool readFile(const QString &path, qint64 maxBytes, QByteArray &out, QString *error = nullptr);
+
+// Settles what an in-place write of the song at path that died left: the
+// song gets its old content back unless it holds the whole new one, and the
+// kept copy goes. True when nothing is left; false, with the reason, when
+// the copy stays (a save of the song is under way, or the user may not
+// write the song).
+bool recover(const QString &path, QString *error = nullptr);
+
+// Where the backup of the song at path goes: path + ".bak", or, where that
+// name would be longer than the folder allows, the song's name cut, a mark
+// of its whole name and ".bak" ("NAME~1a2b3c4d.bak").
+QString backupPath(const QString &path);
+
+// The song's file name as the folder lists it: a name that is not UTF-8 is
+// read as Latin-1, not with U+FFFD for its bytes.
+QString shownName(const QString &path);
+
+// Tests: the process ends (_exit(86)) in the middle of the stepNumber-th
+// write or flush of the next in-place writes; 0 never. stepsForTest counts
+// those taken since.
+void interruptForTest(int stepNumber);
+int stepsForTest();
 
 bool exists(const QString &path);
 bool remove(const QString &path);

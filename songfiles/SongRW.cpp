@@ -4,12 +4,83 @@
 #include "SongFile.h"
 #include "SongRWFactory.h"
 
+#include "SmfWalk.h"
+
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
+
+namespace {
+
+// Why the backup of a song could not be made, for Restore to tell.
+QMutex backupFailuresLock;
+QHash<QString, QString> backupFailures;
+
+void noteBackup(const QString &path, const QString &why)
+{
+    const QMutexLocker lock(&backupFailuresLock);
+    if (why.isEmpty())
+        backupFailures.remove(path);
+    else
+        backupFailures.insert(path, why);
+}
+
+quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
+{
+    const auto *p = reinterpret_cast<const uint8_t *>(bytes.constData()) + at;
+    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
+}
+
+// Walks every chunk of a Standard MIDI File and every event of its tracks;
+// false when a chunk passes the end of the file or a track's events do not
+// parse to its end. With notes, each channel's note-ons (time, key) and
+// program changes are collected into it.
+bool walkMidi(const QByteArray &bytes, std::vector<quint64> *notes = nullptr)
+{
+    if (bytes.size() < 14 || !bytes.startsWith("MThd") || bigEndian32(bytes, 4) < 6)
+        return false;
+    const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData());
+    qsizetype at = 8 + qsizetype(bigEndian32(bytes, 4));
+    bool whole = at <= bytes.size();
+    while (whole && at < bytes.size()) {
+        if (bytes.size() - at < 8)
+            return false;
+        const quint32 length = bigEndian32(bytes, at + 4);
+        const qsizetype start = at + 8;
+        if (length > quint64(bytes.size() - start))
+            return false;
+        const int end = int(start + qsizetype(length));
+        if (bytes.mid(at, 4) == "MTrk") {
+            int reached = int(start);
+            quint64 tick = 0;
+            walkSmfTrack(data, int(start), end, [&](const SmfEvent &e) {
+                reached = e.end;
+                tick += quint64(e.delta);
+                if (notes && (e.status & 0xF0) == 0x90 && data[e.end - 1] != 0)
+                    notes[e.status & 0x0F].push_back(tick << 7 | data[e.end - 2]);
+                // The instrument is the channel's part as much as its notes;
+                // program 0 at the start is what a save may add, and plays
+                // as none.
+                if (notes && (e.status & 0xF0) == 0xC0 && (tick != 0 || data[e.end - 1] != 0))
+                    notes[e.status & 0x0F].push_back(quint64(1) << 62 | tick << 7 | data[e.end - 1]);
+                return false;
+            });
+            whole = reached == end;
+        }
+        at = end;
+    }
+    return whole;
+}
+
+} // namespace
 
 SongRW::~SongRW() = default;
 
@@ -34,6 +105,11 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
         return nullptr;
     }
     QString why;
+    // A song an interrupted save left half written gets its old content
+    // back before anything reads it.
+    if (!SafeSave::recover(path, &why))
+        qWarning().noquote() << "[SongRW::createFromFile] an interrupted save of" << path << "stays:" << why;
+    why.clear();
     // Refused before a backup is made beside a song that cannot be replaced.
     if ((backup && !SafeSave::checkWritable(path, &why)) || !editor->openFile(path)) {
         if (error)
@@ -41,11 +117,15 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
         delete editor;
         return nullptr;
     }
-    const QString bak = path + QLatin1String(".bak");
+    const QString bak = backupPath(path);
     if (backup && editor->isEditable() && !SafeSave::exists(bak)) {
         // Without a backup "Revert" can't work; the edit itself may still go on.
-        if (!SafeSave::copyFile(path, bak, &why))
+        if (!SafeSave::copyFile(path, bak, &why)) {
             qWarning().noquote() << "[SongRW::createFromFile] backup not made:" << bak << why;
+            noteBackup(path, why);
+        } else {
+            noteBackup(path, QString());
+        }
     }
     return editor;
 }
@@ -66,9 +146,14 @@ SongRW::Restore SongRW::restorePlan(const QString &path, QString *why)
 {
     QString dummy;
     QString &err = why ? *why : dummy;
-    const QString bak = path + QLatin1String(".bak");
-    if (!SafeSave::exists(bak))
+    const QString bak = backupPath(path);
+    if (!SafeSave::exists(bak)) {
+        const QMutexLocker lock(&backupFailuresLock);
+        const QString failed = backupFailures.value(path);
+        if (!failed.isEmpty())
+            err = QCoreApplication::translate("SongRW", "its backup could not be made: %1").arg(failed);
         return Restore::Nothing;
+    }
     if (!SafeSave::checkWritable(path, &err))
         return Restore::Refused;
     const std::unique_ptr<SongRW> song(createFromFile(path, false, &err));
@@ -80,14 +165,24 @@ SongRW::Restore SongRW::restorePlan(const QString &path, QString *why)
                   .arg(original ? original->errorString() : QString());
         return Restore::Refused;
     }
-    return song->onlySettingsDifferFrom(*original) ? Restore::Whole : Restore::SettingsOnly;
+    if (song->onlySettingsDifferFrom(*original))
+        return Restore::Whole;
+    // A backup whose music no longer reads beside a song whose music does
+    // was damaged, not the song changed.
+    QByteArray songBytes, bakBytes;
+    if (SafeSave::readFile(bak, SONG_FILE_MAX_MP3_BYTES, bakBytes) && bakBytes.startsWith("MThd") &&
+        !walkMidi(bakBytes) && SafeSave::readFile(path, SONG_FILE_MAX_MP3_BYTES, songBytes) && walkMidi(songBytes)) {
+        err = QCoreApplication::translate("SongRW", "its backup is damaged: its MIDI data cannot be read");
+        return Restore::Refused;
+    }
+    return Restore::SettingsOnly;
 }
 
 bool SongRW::restoreBackup(const QString &path, QString *error)
 {
     QString dummy;
     QString &err = error ? *error : dummy;
-    const QString bak = path + QLatin1String(".bak");
+    const QString bak = backupPath(path);
     const Restore plan = restorePlan(path, &err);
     bool done = false;
     if (plan == Restore::Whole) {
@@ -101,7 +196,7 @@ bool SongRW::restoreBackup(const QString &path, QString *error)
         if (!done && song)
             err = read || !original ? song->errorString() : original->errorString();
     } else if (plan == Restore::Nothing) {
-        err = QCoreApplication::translate("SongRW", "there is no backup of the song");
+        err = err.isEmpty() ? QCoreApplication::translate("SongRW", "there is no backup of the song") : err;
     }
     if (!done) {
         qWarning().noquote() << "[SongRW::restoreBackup] cannot restore" << path << err;
@@ -110,6 +205,89 @@ bool SongRW::restoreBackup(const QString &path, QString *error)
     if (!SafeSave::remove(bak))
         qWarning().noquote() << "[SongRW::restoreBackup] the backup stays:" << bak;
     return true;
+}
+
+QString SongRW::backupPath(const QString &path)
+{
+    return SafeSave::backupPath(path);
+}
+
+QString SongRW::shownName(const QString &path)
+{
+    return SafeSave::shownName(path);
+}
+
+bool SongRW::putBackInterruptedSave(const QString &path)
+{
+    QString why;
+    if (SafeSave::recover(path, &why))
+        return true;
+    qWarning().noquote() << "[SongRW::putBackInterruptedSave]" << path << why;
+    return false;
+}
+
+QByteArray SongRW::musicPrint(const QString &path)
+{
+    QFile file;
+    if (openSongFile(path, file) != SongFileStatus::Ok)
+        return {};
+    const QByteArray head = file.read(10);
+    if (head.startsWith("MThd")) {
+        QByteArray bytes;
+        file.seek(0);
+        if (readOpenedSongFile(file, SONG_FILE_MAX_MIDI_BYTES, bytes) != SongFileStatus::Ok)
+            return {};
+        std::vector<quint64> notes[16];
+        walkMidi(bytes, notes);
+        QByteArray print("M");
+        for (std::vector<quint64> &channel : notes) {
+            // Tracks merged in any order give one channel the same print.
+            std::sort(channel.begin(), channel.end());
+            const QByteArray hash = channel.empty()
+                ? QByteArray(8, '\0')
+                : QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char *>(channel.data()),
+                                                          qsizetype(channel.size() * sizeof(quint64))),
+                                           QCryptographicHash::Md5).left(8);
+            print += hash;
+        }
+        return print;
+    }
+    const bool frame = head.size() >= 2 && uint8_t(head[0]) == 0xFF && (uint8_t(head[1]) & 0xE0) == 0xE0;
+    if (!head.startsWith("ID3") && !frame)
+        return QByteArrayLiteral("X"); // a kind whose music is not told apart
+    // The audio after the ID3 tag, where the program writes nothing.
+    qint64 audio = 0;
+    if (head.size() == 10 && head.startsWith("ID3")) {
+        const auto *p = reinterpret_cast<const uint8_t *>(head.constData());
+        audio = 10 + (qint64(p[6] & 0x7F) << 21 | qint64(p[7] & 0x7F) << 14 | qint64(p[8] & 0x7F) << 7 | (p[9] & 0x7F));
+        if (p[5] & 0x10)
+            audio += 10;
+    }
+    if (!file.seek(audio))
+        return {};
+    return "A" + QCryptographicHash::hash(file.read(64 * 1024), QCryptographicHash::Md5);
+}
+
+bool SongRW::sameMusic(const QByteArray &before, const QByteArray &now)
+{
+    // What cannot be told is not said to be another song.
+    if (before.isEmpty() || now.isEmpty())
+        return true;
+    if (before.at(0) != now.at(0) || before.size() != now.size())
+        return false;
+    if (before.at(0) != 'M')
+        return before.at(0) == 'X' || before == now;
+    // A later version of a song (a track added, a part mended) keeps most
+    // of its channels as they were; another song keeps none.
+    const QByteArray none(8, '\0');
+    int played = 0, kept = 0, playedNow = 0;
+    for (qsizetype at = 1; at + 8 <= before.size(); at += 8) {
+        const QByteArray was = before.mid(at, 8), is = now.mid(at, 8);
+        played += was != none;
+        playedNow += is != none;
+        kept += was != none && was == is;
+    }
+    return played == 0 ? playedNow == 0 : 2 * kept >= played;
 }
 
 bool SongRW::onlySettingsDifferFrom(const SongRW &) const

@@ -57,16 +57,36 @@ public:
     // The editor for the path's suffix ("mp3"; "mid", "kar", "midi"; "mf3",
     // "mf4", "mf5"; any case), already opened; null for any other suffix or a
     // file that does not open, with the reason in error when given. With
-    // backup, path + ".bak" is made once, and only by an editor that can
+    // backup, backupPath(path) is made once, and only by an editor that can
     // save: an existing backup is never replaced, so it holds the file
-    // before its first edit. The caller deletes the editor.
+    // before its first edit. A song an interrupted save left half written
+    // is put back first (SafeSave::recover). The caller deletes the editor.
     static SongRW *createFromFile(const QString &path, bool backup, QString *error = nullptr);
 
-    // What Restore does to the song at path, whose backup path + ".bak"
+    // Where the backup of the song at path is: path + ".bak", or for a name
+    // too long for that, the name cut and marked (SafeSave::backupPath).
+    static QString backupPath(const QString &path);
+    // The song's file name as its folder lists it (SafeSave::shownName).
+    static QString shownName(const QString &path);
+    // Puts back the song at path when a save of it died halfway; false
+    // (logged) when that could not be done.
+    static bool putBackInterruptedSave(const QString &path);
+
+    // What of the song at path is its music, not what the program writes
+    // into songs: the notes and instruments of each MIDI channel (the
+    // program's settings are records beside them), the audio of an MP3; of
+    // any other file only its kind; empty when the file cannot be read.
+    static QByteArray musicPrint(const QString &path);
+    // Whether now is the print of the song before, or of a later version of
+    // it (most of its channels as they were), rather than of another song.
+    static bool sameMusic(const QByteArray &before, const QByteArray &now);
+
+    // What Restore does to the song at path, whose backup (backupPath)
     // holds it as it was before the program first saved into it.
     enum class Restore {
-        Nothing,        // there is no backup
-        Refused,        // the song is not written (why: it is read-only, or unreadable)
+        Nothing,        // there is no backup (why: the reason none could be made, when known)
+        Refused,        // the song is not written (why: it is read-only, unreadable, or
+                        // its backup is damaged)
         Whole,          // the song differs from its backup only in what the program
                         // writes into songs: the backup goes back whole
         SettingsOnly,   // another program changed the song since: only the backup's

@@ -923,6 +923,14 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <source>there is no backup of the song</source>
         <translation>es gibt keine Sicherungskopie des Songs</translation>
     </message>
+    <message>
+        <source>its backup could not be made: %1</source>
+        <translation>seine Sicherungskopie konnte nicht angelegt werden: %1</translation>
+    </message>
+    <message>
+        <source>its backup is damaged: its MIDI data cannot be read</source>
+        <translation>seine Sicherungskopie ist beschädigt: ihre MIDI-Daten können nicht gelesen werden</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>
@@ -1115,6 +1123,10 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
         <source>The changes to %1 could not be written: %2.</source>
         <translation>Die Änderungen an %1 konnten nicht geschrieben werden: %2.</translation>
     </message>
+    <message>
+        <source>another song was put in its place before they were written</source>
+        <translation>ein anderer Song wurde an seine Stelle gesetzt, bevor sie geschrieben wurden</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>
@@ -1226,6 +1238,10 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
     <message>
         <source>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</source>
         <translation>%1 wurde von einem anderen Programm geändert, seit dieses Programm zum ersten Mal Änderungen darin gespeichert hat. Nur die ursprüngliche Tonart, das Tempo und die Mischung werden wiederhergestellt; die Musik bleibt, wie sie jetzt ist. Wiederherstellen?</translation>
+    </message>
+    <message>
+        <source>%1 has no copy of its original settings: %2.</source>
+        <translation>%1 hat keine Kopie seiner ursprünglichen Einstellungen: %2.</translation>
     </message>
 </context>
 <context>

@@ -923,6 +923,14 @@ The update is offered again at the next start of the program.</translation>
         <source>there is no backup of the song</source>
         <translation>there is no backup of the song</translation>
     </message>
+    <message>
+        <source>its backup could not be made: %1</source>
+        <translation>its backup could not be made: %1</translation>
+    </message>
+    <message>
+        <source>its backup is damaged: its MIDI data cannot be read</source>
+        <translation>its backup is damaged: its MIDI data cannot be read</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>
@@ -1115,6 +1123,10 @@ The synthesizer stays silent without it; start the program again to retry.</tran
         <source>The changes to %1 could not be written: %2.</source>
         <translation>The changes to %1 could not be written: %2.</translation>
     </message>
+    <message>
+        <source>another song was put in its place before they were written</source>
+        <translation>another song was put in its place before they were written</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>
@@ -1226,6 +1238,10 @@ The synthesizer stays silent without it; start the program again to retry.</tran
     <message>
         <source>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</source>
         <translation>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</translation>
+    </message>
+    <message>
+        <source>%1 has no copy of its original settings: %2.</source>
+        <translation>%1 has no copy of its original settings: %2.</translation>
     </message>
 </context>
 <context>

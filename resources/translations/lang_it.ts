@@ -923,6 +923,14 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <source>there is no backup of the song</source>
         <translation>non c&apos;è una copia di riserva del brano</translation>
     </message>
+    <message>
+        <source>its backup could not be made: %1</source>
+        <translation>non è stato possibile crearne la copia di sicurezza: %1</translation>
+    </message>
+    <message>
+        <source>its backup is damaged: its MIDI data cannot be read</source>
+        <translation>la sua copia di sicurezza è danneggiata: i suoi dati MIDI non si possono leggere</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>
@@ -1115,6 +1123,10 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
         <source>The changes to %1 could not be written: %2.</source>
         <translation>Le modifiche a %1 non sono state scritte: %2.</translation>
     </message>
+    <message>
+        <source>another song was put in its place before they were written</source>
+        <translation>al suo posto è stato messo un altro brano prima che venissero scritte</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>
@@ -1226,6 +1238,10 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
     <message>
         <source>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</source>
         <translation>%1 è stato modificato da un altro programma dopo che questo programma vi ha salvato modifiche per la prima volta. Vengono ripristinati solo tonalità, tempo e mixaggio originali; la musica resta com&apos;è ora. Ripristinarli?</translation>
+    </message>
+    <message>
+        <source>%1 has no copy of its original settings: %2.</source>
+        <translation>%1 non ha una copia delle sue impostazioni originali: %2.</translation>
     </message>
 </context>
 <context>

@@ -923,6 +923,14 @@ The update is offered again at the next start of the program.</source>
         <source>there is no backup of the song</source>
         <translation>该歌曲没有备份</translation>
     </message>
+    <message>
+        <source>its backup could not be made: %1</source>
+        <translation>无法创建其备份：%1</translation>
+    </message>
+    <message>
+        <source>its backup is damaged: its MIDI data cannot be read</source>
+        <translation>其备份已损坏：无法读取其 MIDI 数据</translation>
+    </message>
 </context>
 <context>
     <name>SongTexts</name>
@@ -1115,6 +1123,10 @@ The synthesizer stays silent without it; start the program again to retry.</sour
         <source>The changes to %1 could not be written: %2.</source>
         <translation>无法写入对 %1 的更改：%2。</translation>
     </message>
+    <message>
+        <source>another song was put in its place before they were written</source>
+        <translation>在写入之前，另一首歌曲已被放到它的位置</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>
@@ -1226,6 +1238,10 @@ The synthesizer stays silent without it; start the program again to retry.</sour
     <message>
         <source>%1 was changed by another program since the program first saved changes into it. Only its original key, tempo and mix are put back; the music stays as it is now. Put them back?</source>
         <translation>自本程序第一次在 %1 中保存更改以来，它已被另一个程序修改。只恢复其原始的调、速度和混音；音乐保持现在的样子。要恢复吗？</translation>
+    </message>
+    <message>
+        <source>%1 has no copy of its original settings: %2.</source>
+        <translation>%1 没有其原始设置的副本：%2。</translation>
     </message>
 </context>
 <context>

@@ -10,7 +10,10 @@
 # record holds the key set; every play is heard; the private song and its
 # backup stay 0600. Then a read-only copy (0444): the Editing page says as
 # it starts that the edits will not be kept, they are heard, Stop leaves the
-# file as it was with no backup, and quitting asks nothing.
+# file as it was with no backup, and quitting asks nothing. A song another
+# song is copied over while it plays keeps that song's bytes at Stop, and
+# the page says why; a song of a 252-byte name is saved with a backup under
+# its name cut and marked.
 # usage: scripts/e2e/saves.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -137,4 +140,38 @@ heard "the read-only song"
 [ ! -e "$song.bak" ] || fail "a backup was made beside readonly.mid"
 [ "$(stat -c %a "$song")" = 444 ] || fail "readonly.mid is no longer 0444"
 echo "readonly.mid: said read-only at the start, heard, left as it was"
+
+# Another song copied over the path while it plays: Stop writes nothing
+# into it, makes no backup of it and says so.
+song=$work/swapped.mid
+cp "$work/original-mixed.mid" "$song"
+e2e_record velmar_e2e
+e2e_start "$song"
+edit 1
+cp "$work/original-song.kar" "$song"
+before=$(sum "$song")
+press rewButton
+wait_for 50 e2e_shows label "changes to swapped.mid were not kept: another song was put in its place" \
+  || fail "the Editing page did not say that another song took the place of swapped.mid"
+quit_unasked "swapped.mid"
+heard "the song copied over"
+[ "$(sum "$song")" = "$before" ] || fail "the song copied over swapped.mid took its edits"
+[ ! -e "$song.bak" ] || fail "a backup was made of the song copied over swapped.mid"
+echo "swapped.mid: the song copied over it kept its own bytes, and that was said"
+
+# A name of 252 bytes, too long for ".bak" after it: saved through Stop,
+# its backup beside it under the name cut and marked.
+song=$work/$(printf 'a%.0s' $(seq 248)).mid
+cp "$work/original-mixed.mid" "$song"
+e2e_start "$song"
+edit 1
+before=$(sum "$song")
+press rewButton
+wait_for 300 bash -c "[ \"\$(md5sum '$song' | cut -d' ' -f1)\" != $before ]" \
+  || fail "the song of a 252-byte name was not saved"
+e2e_quit
+backups=$(find "$work" -maxdepth 1 -name 'aaaa*~????????.bak')
+[ "$(echo "$backups" | wc -w)" = 1 ] && cmp -s "$backups" "$work/original-mixed.mid" \
+  || fail "the song of a 252-byte name has no backup of its own: $backups"
+echo "a 252-byte name: saved, its backup of $(( $(basename "$backups" | wc -c) - 1 )) bytes beside it"
 echo "saves: every save kept the songs whole"

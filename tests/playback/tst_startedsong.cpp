@@ -2,6 +2,7 @@
 // record it shows by each road a song starts on, and the failures it says
 // itself (a song that cannot play, a song whose file will not keep its
 // edits, a save that failed), each song left as it was.
+#include "SongRW.h"
 #include "StartedSong.h"
 #include "soundenginerig.h"
 
@@ -127,6 +128,39 @@ private slots:
         QCOMPARE(song.saveBeforeQuit(), QString());
         m_rig->stop();
         QCOMPARE(TestUtil::readFile(path), saved);
+    }
+
+    // Edits go only into the song they were made on: another song copied
+    // over its path before the stop is not written, and that is said; the
+    // song changed by another program since (a track added) takes them.
+    void anotherSongCopiedOverIsNotWritten()
+    {
+        StartedSong song(m_rig->engine.get());
+        QTemporaryDir dir;
+        const QString path = dir.filePath("mix.mid");
+        QVERIFY(QFile::copy(m_mid, path));
+        const QString other = dir.filePath("other.mid");
+        TestUtil::runPython("songfiles/song_tool.py", {"make", other, "1", "7"});
+        const QByteArray otherBytes = TestUtil::readFile(other);
+        QVERIFY(song.load(path, SongInfo()));
+        song.begin(true);
+        m_rig->engine->changeKey(2);
+        QVERIFY(TestUtil::writeFile(path, otherBytes));
+        m_rig->stop();
+        QCOMPARE(TestUtil::readFile(path), otherBytes);
+        QVERIFY(!QFile::exists(SongRW::backupPath(path)));
+        QCOMPARE(song.saveMessage(), "The changes to mix.mid were not kept: another song was put in its place "
+                                     "before they were written.");
+        QCOMPARE(song.saveBeforeQuit(), QString());
+
+        QVERIFY(song.load(path, SongInfo()));
+        song.begin(true);
+        m_rig->engine->changeKey(1);
+        TestUtil::runPython("songfiles/song_tool.py", {"add-track", path, path});
+        const QByteArray later = TestUtil::readFile(path);
+        m_rig->stop();
+        QCOMPARE(std::unique_ptr<SongRW>(SongRW::createFromFile(path, false))->getDeltaKey(), 1);
+        QCOMPARE(TestUtil::readFile(SongRW::backupPath(path)), later);
     }
 };
 

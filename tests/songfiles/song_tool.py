@@ -1,4 +1,5 @@
-"""make OUT FORMAT: a four-bar song, CC7 on channel 1 only. check ORIG EDITED:
+"""make OUT FORMAT [SHIFT]: a four-bar song, CC7 on channel 1 only (with SHIFT, another song:
+its keys that many semitones higher). check ORIG EDITED:
 strict parse of EDITED; JSON of its tracks, head metas and whether its notes are ORIG's.
 move-records IN OUT: the maker's settings records moved from the head of track 0 to the
 head of track 1, as a sequencer that puts a track of its own first does; split-records IN OUT:
@@ -12,11 +13,11 @@ from collections import Counter
 import mido
 
 
-def make(out, fmt):
+def make(out, fmt, shift=0):
     head = mido.MidiTrack([mido.MetaMessage('set_tempo', tempo=500000),
                            mido.MetaMessage('time_signature', numerator=4, denominator=4)])
     tracks = [head]
-    for channel, key in ((0, 60), (3, 48), (9, 36)):
+    for channel, key in ((0, 60 + shift), (3, 48 + shift), (9, 36 + shift)):
         tr = mido.MidiTrack()
         if channel == 0:
             tr.append(mido.Message('control_change', channel=0, control=7, value=90))
@@ -79,7 +80,7 @@ def count_records(path):
 
 
 if sys.argv[1] == 'make':
-    make(sys.argv[2], int(sys.argv[3]))
+    make(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]) if len(sys.argv) > 4 else 0)
 elif sys.argv[1] == 'move-records':
     move_records(sys.argv[2], sys.argv[3])
 elif sys.argv[1] == 'split-records':

@@ -10,12 +10,13 @@
 
 namespace SongFixtures {
 
-// A four-bar song of SMF format 0 or 1 (tests/songfiles/song_tool.py).
-inline QString makeMidi(const QString &folder, const QString &name, int format = 1)
+// A four-bar song of SMF format 0 or 1 (tests/songfiles/song_tool.py); a
+// shift other than 0 makes another song, its keys that much higher.
+inline QString makeMidi(const QString &folder, const QString &name, int format = 1, int shift = 0)
 {
     const QString path = QDir(folder).filePath(name);
     TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"),
-                        {QStringLiteral("make"), path, QString::number(format)});
+                        {QStringLiteral("make"), path, QString::number(format), QString::number(shift)});
     return path;
 }
 

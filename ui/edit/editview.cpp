@@ -254,15 +254,16 @@ void editView::restoreFileSettings()
     if (!currSong->isLoaded())
         return;
     const QString path = currSong->path();
-    const QString name = QFileInfo(path).fileName();
+    const QString name = SongRW::shownName(path);
     const QString title = tr("Restore the original settings");
     QString why;
     QString question;
     switch (SongRW::restorePlan(path, &why)) {
     case SongRW::Restore::Nothing:
         QMessageBox::information(this, title,
-                                 tr("%1 has no copy of its original settings: the program has not saved "
-                                    "changes into it.").arg(name));
+                                 why.isEmpty() ? tr("%1 has no copy of its original settings: the program has not "
+                                                    "saved changes into it.").arg(name)
+                                               : tr("%1 has no copy of its original settings: %2.").arg(name, why));
         return;
     case SongRW::Restore::Refused:
         QMessageBox::warning(this, title, tr("The original settings of %1 cannot be put back: %2.").arg(name, why));

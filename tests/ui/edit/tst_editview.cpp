@@ -844,6 +844,30 @@ private slots:
         QCOMPARE(m_restarts.size(), 2);
     }
 
+    // Edits whose save failed wait for the next stop; Restore drops them,
+    // or that stop would write them over the song it put back.
+    void restoreDropsAFailedSavesEdits()
+    {
+        QVERIFY(play(m_mid));
+        click(m_page->strip(0), "muteButton");
+        m_rig->stop();
+        const QByteArray saved = TestUtil::readFile(m_mid);
+        QVERIFY(saved != m_midBytes);
+        QVERIFY(play(m_mid));
+        click(m_page->strip(1), "soloButton");
+        QVERIFY(TestUtil::onFullDisk(saved.size() / 2, [this] { m_rig->stop(); }));
+        QCOMPARE(TestUtil::readFile(m_mid), saved);
+
+        QVERIFY(play(m_mid));
+        click(m_page.get(), "restoreSettingsButton");
+        QCOMPARE(m_restarts, QStringList{"mix.mid 0"});
+        QCOMPARE(TestUtil::readFile(m_mid), m_midBytes);
+        m_rig->stop();
+        QVERIFY(play(m_mp3));
+        m_rig->stop();
+        QCOMPARE(TestUtil::readFile(m_mid), m_midBytes);
+    }
+
     // Restore never destroys what the program did not write: after another
     // program added a track it asks whether to put back the settings only,
     // and No leaves the song as it is; a song made read-only since is not
