@@ -2,6 +2,7 @@
 // and the in-memory index of song files found on a drive.
 #include "DatabaseHelper.h"
 #include "LibrarySql.h"
+#include "SafeSave.h"
 
 #include <QDebug>
 #include <QDir>
@@ -109,7 +110,7 @@ bool DatabaseHelper::removeSongFiles(const QString &path)
         QFile::remove(base + QLatin1String("cdg"));
         QFile::remove(base + QLatin1String("CDG"));
     }
-    QFile::remove(path + QLatin1String(".bak"));
+    QFile::remove(SafeSave::backupPath(path));
     qDebug() << "Removed";
     return true;
 }
@@ -176,8 +177,11 @@ QList<QUrl> DatabaseHelper::songFolderFiles() const
         QStringLiteral("*.mf5")};
     QList<QUrl> files;
     const QDir dir(libraryFolder);
-    for (const QString &name : dir.entryList(patterns, QDir::Files, QDir::Name))
+    for (const QString &name : dir.entryList(patterns, QDir::Files, QDir::Name)) {
+        // A save that died halfway is put back before the song is read.
+        SafeSave::recover(dir.filePath(name));
         files << QUrl::fromLocalFile(dir.filePath(name));
+    }
     return files;
 }
 

@@ -1,5 +1,6 @@
 #include "downloadmngr.h"
 
+#include "SafeSave.h"
 #include "prompter.h"
 
 #include <QDebug>
@@ -203,7 +204,7 @@ void DownloadMngr::conclude()
     }
     // A song's backup was of the file just replaced: the next edit makes one of this.
     if (m_result == Complete)
-        QFile::remove(m_destFullPath + QStringLiteral(".bak"));
+        QFile::remove(SafeSave::backupPath(m_destFullPath));
     if (m_result != Complete)
         m_part.remove();
     partGone(m_part.fileName());

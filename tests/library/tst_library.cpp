@@ -1,4 +1,6 @@
 #include "DatabaseHelper.h"
+#include "SafeSave.h"
+#include "SongRW.h"
 #include "testutil.h"
 
 #include <QCryptographicHash>
@@ -10,6 +12,9 @@
 #include <QSqlQueryModel>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -359,6 +364,58 @@ private slots:
         QCOMPARE(shell(file, "SELECT group_concat(IdSong) FROM Songs"), QString("1,2,3,4,5,6,7"));
         QCOMPARE(shell(file, "SELECT count(*) FROM PlayListSongs WHERE IdSong IS NULL"), QString("1"));
         QCOMPARE(check(), QString("ok"));
+    }
+
+    // A save that died while it wrote a song in place (a song with a second
+    // name is written so) is put back when a rebuild lists the folder; a
+    // long name's backup goes with its song.
+    void rebuildPutsBackAnInterruptedSave()
+    {
+        // One track: a program, a note and a long text (a save takes many writes).
+        const QByteArray text(200000, 't');
+        QByteArray length;
+        for (int v = int(text.size()); v; v >>= 7)
+            length.prepend(char((v & 0x7F) | (length.isEmpty() ? 0 : 0x80)));
+        const QByteArray track = QByteArray::fromHex("00c000009040648360804000" "00ff01") + length + text +
+                                 QByteArray::fromHex("00ff2f00");
+        const QString path = folder + "song.mid";
+        QByteArray midi = QByteArray::fromHex("4d546864000000060000000101e04d54726b");
+        for (int shift : {24, 16, 8, 0})
+            midi += char(track.size() >> shift);
+        QVERIFY(TestUtil::writeFile(path, midi + track));
+        const QByteArray native = QFile::encodeName(path);
+        QCOMPARE(::link(native.constData(), QFile::encodeName(folder + "second.mid").constData()), 0);
+        const QByteArray original = TestUtil::readFile(path);
+        const auto save = [&](int dieAt) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                SafeSave::interruptForTest(dieAt);
+                std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
+                editor->setDeltaKey(2);
+                ::_exit(editor->saveToFile(path) ? 0 : 1);
+            }
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+        };
+        // Halfway through the steps the song is part old, part new.
+        save(5);
+        QVERIFY(QFile::exists(folder + ".song.mid.kept"));
+        db->songFolderFiles();
+        QVERIFY(!QFile::exists(folder + ".song.mid.kept"));
+        QCOMPARE(TestUtil::readFile(path), original);
+        QCOMPARE(TestUtil::readFile(folder + "second.mid"), original);
+
+        const QString longName = folder + QString(248, u'n') + ".mid";
+        QVERIFY(QFile::copy(path, longName));
+        save(0);
+        std::unique_ptr<SongRW> editor(SongRW::createFromFile(longName, true));
+        editor->setDeltaKey(1);
+        QVERIFY(editor->saveToFile(longName));
+        const QString backup = SongRW::backupPath(longName);
+        QVERIFY(QFile::exists(backup));
+        QVERIFY(db->checkSong(song("Long", "Gone"), longName));
+        QVERIFY(db->removeArtist(1));
+        QVERIFY(!QFile::exists(backup));
     }
 
     void driveIndex_data()
