@@ -5,6 +5,7 @@
 #include "Mp3Decoder.h"
 #include "Sequencer.h"
 #include "SongFile.h"
+#include "SongObjects.h"
 #include "SongRW.h"
 
 #include <QDebug>
@@ -634,14 +635,14 @@ uint Song::midiSeconds() const
     return midiSongSeconds(m_infos, m_tpqn, m_db.tempoDelta);
 }
 
-uint Song::lengthSeconds()
+uint Song::lengthSeconds() const
 {
     if (!m_loaded)
         return 0;
     if (baseType() == SONG_FORMAT_MIDI)
-        m_info.seconds = int32_t(midiSeconds());
-    else if (baseType() == SONG_FORMAT_MP3 && m_audioMs >= 1)
-        m_info.seconds = int32_t(m_audioMs / 1000);
+        return midiSeconds();
+    if (baseType() == SONG_FORMAT_MP3 && m_audioMs >= 1)
+        return uint(m_audioMs / 1000);
     return uint(std::max(0, m_info.seconds));
 }
 

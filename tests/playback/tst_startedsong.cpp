@@ -3,6 +3,7 @@
 // itself (a song that cannot play, a song whose file will not keep its
 // edits, a save that failed), each song left as it was.
 #include "StartedSong.h"
+#include "SongObjects.h"
 #include "soundenginerig.h"
 
 #include <QFile>
