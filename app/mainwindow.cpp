@@ -163,12 +163,12 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     m_chords = new chordsView(this);
     auto *barLayout = new QHBoxLayout(ui->barWidget);
     barLayout->setContentsMargins(0, 0, 0, 0);
-    m_mixer = new mixerView(this, m_engine);
+    m_mixer = new mixerView(this, m_engine, m_song->song());
     m_karaoke = new KaraokeTextWidget(this, m_chords);
     m_karaoke->setObjectName(QStringLiteral("KaraokeTextWidget"));
     m_seekSlider = new SeekTrackSlider(this, m_engine);
     m_seekSlider->setWindowFlags(Qt::Popup);
-    m_seekSlider->setSongSource([] { return TransportSong::of(*currSong); });
+    m_seekSlider->setSongSource([this] { return TransportSong::of(m_song->song()); });
 
     changeKaraokeTextAlignment(m_settings->getTextAlign());
     changeKaraokeTextFont(m_settings->getFont());
@@ -213,7 +213,8 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
         ui->screenWidget->show();
 
     connect(m_engine, &SoundEngine::mSecOfPlaying, m_karaoke, &KaraokeTextWidget::mSecOfPlaying);
-    connect(currSong, &Song::loadSongChange, this, &MainWindow::on_loadSongChange);
+    connect(&m_song->song(), &Song::loadSongChange, this, &MainWindow::on_loadSongChange);
+    connect(&m_song->song(), &Song::loadSongChange, m_settings, &SettingsView::on_loadSongChange);
     connect(m_engine, &SoundEngine::playStateChanged, this, &MainWindow::changePlayButtonState);
     connect(m_engine, &SoundEngine::playStateChanged, this, &MainWindow::noteHeard);
     connect(m_engine, &SoundEngine::songBpmChanged, m_karaoke, &KaraokeTextWidget::onSongBpmChanged);
@@ -242,7 +243,7 @@ MainWindow::~MainWindow()
     delete m_updateProgress;
     // The engine stops the song and joins the sequencer thread before the
     // views that follow it go; its last unload starts nothing here.
-    disconnect(currSong, nullptr, this, nullptr);
+    disconnect(&m_song->song(), nullptr, this, nullptr);
     delete m_engine;
     m_engine = nullptr;
     delete m_accountPopup;
@@ -334,14 +335,13 @@ bool MainWindow::startSongPlaylist(SongInfo info, int action, int playlistId, QS
 bool MainWindow::startSong(const QString &path, const SongInfo &record, int action, int playlistId,
                            const QString &playlistName, int index)
 {
-    if (nextSong->isLoaded())
-        nextSong->unloadSongFile();
+    m_song->dropNext();
     m_place.clear();
     if (!m_song->load(path, record, playlistId, playlistName, index))
         return false;
-    if (index >= 0 && currSong->inPlaylist() && db) {
-        const QList<SongInfo> songs = db->getPlaylistSongs(currSong->playlistId());
-        m_place.start(currSong->playlistId(), entriesOf(songs), index);
+    if (index >= 0 && m_song->song().inPlaylist() && db) {
+        const QList<SongInfo> songs = db->getPlaylistSongs(m_song->song().playlistId());
+        m_place.start(m_song->song().playlistId(), entriesOf(songs), index);
         preloadNext(songs);
     }
     if (action == -1)
@@ -367,13 +367,7 @@ QList<uint> MainWindow::entriesOf(const QList<SongInfo> &songs)
 void MainWindow::preloadNext(const QList<SongInfo> &songs)
 {
     const int at = m_place.next();
-    const QString path = at >= 0 && at < songs.size() ? songs.at(at).innerPath : QString();
-    if (nextSong->isLoaded() && nextSong->path() != path)
-        nextSong->unloadSongFile();
-    if (path.isEmpty())
-        return;
-    if (nextSong->isLoaded() || nextSong->loadSongFile(path, m_place.playlistId(), currSong->playlistName()))
-        nextSong->setPlaylistIndex(at);
+    m_song->prepareNext(at >= 0 && at < songs.size() ? songs.at(at).innerPath : QString(), at);
 }
 
 void MainWindow::followPlaylist(int playlistId, int movedFrom, int movedTo)
@@ -382,8 +376,7 @@ void MainWindow::followPlaylist(int playlistId, int movedFrom, int movedTo)
         return;
     const QList<SongInfo> songs = db->getPlaylistSongs(m_place.playlistId());
     m_place.follow(entriesOf(songs), movedFrom, movedTo);
-    if (currSong->isLoaded() && currSong->inPlaylist())
-        currSong->setPlaylistIndex(m_place.index());
+    m_song->movedInPlaylist(m_place.index());
     preloadNext(songs);
 }
 
@@ -391,9 +384,9 @@ bool MainWindow::onStartSongPath(QString path, int action)
 {
     // A restart from the edit page keeps the song's place in its playlist, so
     // auto-play goes on after it; any other path is a song of its own.
-    if (path == currSong->path() && currSong->inPlaylist() && currSong->isLoaded())
-        return startSong(path, SongInfo(), action, currSong->playlistId(), currSong->playlistName(),
-                         currSong->playlistIndex());
+    const Song &song = m_song->song();
+    if (path == song.path() && song.inPlaylist() && song.isLoaded())
+        return startSong(path, SongInfo(), action, song.playlistId(), song.playlistName(), song.playlistIndex());
     return startSong(path, SongInfo(), action, -1, QString(), -1);
 }
 
@@ -405,8 +398,8 @@ void MainWindow::showSongInfo(const SongInfo &info)
 
 void MainWindow::on_loadSongChange(Song::LoadSongState state)
 {
-    if (currSong->isLoaded())
-        m_karaoke->loadSongChange(state, LyricsSource::of(*currSong));
+    if (m_song->song().isLoaded())
+        m_karaoke->loadSongChange(state, LyricsSource::of(m_song->song()));
     else
         m_karaoke->loadSongChange(0);
     m_seekSlider->showLoadState(state);
@@ -414,21 +407,21 @@ void MainWindow::on_loadSongChange(Song::LoadSongState state)
         return;
     ui->lcdFrame->clearSongInfo();
     // The song reports while it holds its own lock: the next one starts later.
-    if (nextSong->isLoaded() && !m_song->stopping())
+    if (m_song->waiting().isLoaded() && !m_song->stopping())
         QTimer::singleShot(10, this, &MainWindow::startNextSong);
 }
 
 void MainWindow::startNextSong()
 {
-    if (!nextSong->isLoaded() || !m_place.active() || !db) {
+    if (!m_song->waiting().isLoaded() || !m_place.active() || !db) {
         m_place.clear();
         return;
     }
     // The list as it stands now says which song follows, whatever was
     // loaded ahead.
     const int id = m_place.playlistId();
-    const QString name = nextSong->playlistName();
-    nextSong->unloadSongFile();
+    const QString name = m_song->waiting().playlistName();
+    m_song->dropNext();
     const QList<SongInfo> songs = db->getPlaylistSongs(id);
     m_place.follow(entriesOf(songs));
     const int at = m_place.next();
@@ -445,10 +438,11 @@ void MainWindow::startNextSong()
 void MainWindow::noteHeard(SoundEngine::PlayingState state)
 {
     const bool resumed = std::exchange(m_lastState, state) == SoundEngine::ePsPaused;
-    if (state != SoundEngine::ePsPlaying || resumed || !db || !currSong->isLoaded())
+    const Song &song = m_song->song();
+    if (state != SoundEngine::ePsPlaying || resumed || !db || !song.isLoaded())
         return;
-    const SongInfo listed = db->selectSongByPath(currSong->path());
-    if (listed.innerPath == currSong->path() && listed.idSong > 0)
+    const SongInfo listed = db->selectSongByPath(song.path());
+    if (listed.innerPath == song.path() && listed.idSong > 0)
         m_library->notePlayed(listed);
 }
 
@@ -463,7 +457,7 @@ void MainWindow::startPlaying()
 {
     const SoundEngine::PlayingState state = m_engine->getPlayingState();
     if (state == SoundEngine::ePsIdle || state == SoundEngine::ePsReady) {
-        if (currSong->isLoaded()) {
+        if (m_song->song().isLoaded()) {
             // A row chosen since the song stopped (or was loaded) plays
             // instead of it.
             const QPair<QString, int> choice = libraryChoice();
@@ -490,7 +484,7 @@ void MainWindow::startPlaying()
     // Another song chosen in the library shown takes over; the song in play
     // itself never starts again from the top, and a paused one resumes.
     const QString path = m_library->isVisible() ? m_library->getSelectedPath() : QString();
-    if (!path.isEmpty() && path != currSong->path())
+    if (!path.isEmpty() && path != m_song->song().path())
         onStartSongInfo(m_song->readInfo(path), 0);
     else if (state == SoundEngine::ePsPaused)
         m_engine->setPlayingState(SoundEngine::ePsPlaying);
@@ -523,7 +517,7 @@ void MainWindow::togglePause()
 
 void MainWindow::changePlayButtonState(SoundEngine::PlayingState state)
 {
-    if (state == SoundEngine::ePsPaused && !currSong->isLoaded())
+    if (state == SoundEngine::ePsPaused && !m_song->song().isLoaded())
         return;
     ui->pauseButton->setChecked(state == SoundEngine::ePsPaused);
 }

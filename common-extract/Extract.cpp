@@ -210,11 +210,19 @@ bool Extract::GetSongInfoFromFile(SONG_INFO *info, const QString &path)
 {
     if (!info)
         return false;
-    const QFileInfo fileInfo(path);
     // A FIFO or device named like a song is no song: opening one could block.
     struct stat st {};
     if (::stat(nativeSongPath(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
+    QFile file;
+    return GetSongInfoFromOpenFile(info, path, file);
+}
+
+bool Extract::GetSongInfoFromOpenFile(SONG_INFO *info, const QString &path, QFile &file)
+{
+    if (!info)
+        return false;
+    const QFileInfo fileInfo(path);
     const QString baseName = fileInfo.completeBaseName();
     const QString suffix = fileInfo.suffix().toUpper();
     const int base = mapFileExtToFrmBaseType().value(suffix, 0);
@@ -233,12 +241,11 @@ bool Extract::GetSongInfoFromFile(SONG_INFO *info, const QString &path)
 
     if (base == SONG_FORMAT_MIDI || base == SONG_FORMAT_MP3) {
         // Not a usable song from here on when anything fails.
-        QFile file;
-        if (openSongFile(path, file) != SongFileStatus::Ok) {
+        if (!file.isOpen() && openSongFile(path, file) != SongFileStatus::Ok) {
             info->format = SONG_FORMAT_NONE;
             return false;
         }
-        QByteArray head = file.read(HEAD_SIZE);
+        QByteArray head = file.seek(0) ? file.read(HEAD_SIZE) : QByteArray();
         if ((base == SONG_FORMAT_MIDI && head.size() < MIN_MIDI_HEAD) ||
             (base == SONG_FORMAT_MP3 && head.size() < MIN_MP3_HEAD)) {
             info->format = SONG_FORMAT_NONE;

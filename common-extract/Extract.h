@@ -29,6 +29,9 @@ public:
     // short or its content does not match the suffix (then format is 0).
     // Safe from any thread.
     static bool GetSongInfoFromFile(SONG_INFO *info, const QString &path);
+    // The same from the file at path opened by openSongFile (a regular file):
+    // a loader that reads the song next opens it once.
+    static bool GetSongInfoFromOpenFile(SONG_INFO *info, const QString &path, QFile &file);
 
     // Tag or meta-event bytes to text: honours a UTF-8/16/32 byte-order mark;
     // without one UTF-8, or ISO 8859-15 when that is not valid UTF-8. Reads at

@@ -5,6 +5,7 @@
 #include "Mp3Decoder.h"
 #include "Sequencer.h"
 #include "SongFile.h"
+#include "SongObjects.h"
 #include "SongRW.h"
 
 #include <QDebug>
@@ -88,14 +89,23 @@ void copyText(char *field, int size, const QString &text)
 // file, never waiting on a FIFO or a device) and its size checked before
 // anything is read; a MIDI-family file read whole, an MP3 mapped so that its
 // audio is never copied into memory (read only where the file system cannot
-// map). The bytes stay valid while this object lives.
+// map). The bytes stay valid while this object lives. The file is opened
+// once: its information is read from the same opening.
 class SongBytes
 {
 public:
-    bool open(const QString &path, uint32_t base, SongRefusal &refusal, QString &why)
+    bool open(const QString &path, SongRefusal &refusal, QString &why)
     {
-        if (openSongFile(path, m_file, &why, &refusal) != SongFileStatus::Ok)
+        return openSongFile(path, m_file, &why, &refusal) == SongFileStatus::Ok;
+    }
+    QFile &file() { return m_file; }
+    bool read(uint32_t base, SongRefusal &refusal, QString &why)
+    {
+        if (!m_file.seek(0)) {
+            refusal = {SongRefusal::Unreadable, m_file.errorString()};
+            why = QStringLiteral("cannot be read: %1").arg(m_file.errorString());
             return false;
+        }
         const qint64 size = m_file.size();
         const qint64 limit = base == SONG_FORMAT_MP3 ? SONG_FILE_MAX_MP3_BYTES : SONG_FILE_MAX_MIDI_BYTES;
         if (size <= 0) {
@@ -199,10 +209,11 @@ bool Song::checkSongFile(const QString &path, SongRefusal *refusal, uint *second
     QString why;
     // Kept apart from the song information's reader: a missing file, a
     // folder or a pipe is told as such, not as "no song".
-    if (QFile probe; openSongFile(path, probe, &why, &r) != SongFileStatus::Ok)
+    SongBytes file;
+    if (!file.open(path, r, why))
         return false;
     auto records = std::make_unique<ScratchRecords>();
-    if (!Extract::GetSongInfoFromFile(&records->info, path)) {
+    if (!Extract::GetSongInfoFromOpenFile(&records->info, path, file.file())) {
         r = {SongRefusal::NotASong};
         return false;
     }
@@ -220,8 +231,7 @@ bool Song::checkSongFile(const QString &path, SongRefusal *refusal, uint *second
     default:
         return true; // taken with its information only
     }
-    SongBytes file;
-    if (!file.open(path, base, r, why))
+    if (!file.read(base, r, why))
         return false;
     if (base == SONG_FORMAT_MP3) {
         MP3_CONTROL control{};
@@ -334,13 +344,14 @@ bool Song::load(const QString &path, bool *reload)
     stepTimer.step("Start");
 
     QString why;
-    if (QFile probe; openSongFile(path, probe, &why, &m_refusal) != SongFileStatus::Ok) {
+    SongBytes file;
+    if (!file.open(path, m_refusal, why)) {
         qWarning().noquote() << "Song: not loaded:" << path << why;
         return false;
     }
     // Until a step says otherwise, a failure is the loader's own.
     m_refusal = {SongRefusal::NotLoaded};
-    if (!Extract::GetSongInfoFromFile(&m_info, path)) {
+    if (!Extract::GetSongInfoFromOpenFile(&m_info, path, file.file())) {
         m_refusal = {SongRefusal::NotASong};
         return false;
     }
@@ -354,8 +365,7 @@ bool Song::load(const QString &path, bool *reload)
         return false;
     case SONG_FORMAT_MIDI:
     case SONG_FORMAT_MP3: {
-        SongBytes file;
-        if (!file.open(path, baseType(), m_refusal, why)) {
+        if (!file.read(baseType(), m_refusal, why)) {
             qWarning().noquote() << "Song: not loaded:" << path << why;
             return false;
         }
@@ -634,14 +644,14 @@ uint Song::midiSeconds() const
     return midiSongSeconds(m_infos, m_tpqn, m_db.tempoDelta);
 }
 
-uint Song::lengthSeconds()
+uint Song::lengthSeconds() const
 {
     if (!m_loaded)
         return 0;
     if (baseType() == SONG_FORMAT_MIDI)
-        m_info.seconds = int32_t(midiSeconds());
-    else if (baseType() == SONG_FORMAT_MP3 && m_audioMs >= 1)
-        m_info.seconds = int32_t(m_audioMs / 1000);
+        return midiSeconds();
+    if (baseType() == SONG_FORMAT_MP3 && m_audioMs >= 1)
+        return uint(m_audioMs / 1000);
     return uint(std::max(0, m_info.seconds));
 }
 

@@ -1,7 +1,8 @@
-// The two songs of the program: the one on the transport (currSong) and the
-// preloaded next song of a playlist (nextSong). Both are static objects that
-// live for the whole run; the globals never exchange roles, so the next song
-// is loaded again as the current one when its turn comes.
+// A song of the program: the one on the transport or the preloaded next
+// song of a playlist (see SongObjects.h). Both are static objects that live
+// for the whole run and never exchange roles, so the next song is loaded
+// again as the current one when its turn comes. Above playback/ they are
+// reached through their owner, StartedSong.
 //
 // loadSongFile is the loading pipeline: song information, then the MIDI
 // event stream with its bars and markers or the MP3 text blocks, then the
@@ -41,7 +42,7 @@ public:
     };
     Q_ENUM(LoadSongState)
 
-    // Points currSong and nextSong at the two song objects.
+    // Points the two song objects' pointers (SongObjects.h) at them.
     static void initSong();
     // Does nothing: the globals never change roles.
     static void swapNextToCurrentSong(bool);
@@ -89,7 +90,7 @@ public:
     // Length in seconds: a MIDI song's from its own tempo map and its stored
     // tempo offset, an MP3's from its decoded length (the bitrate estimate
     // when that is unknown). 0 when nothing is loaded.
-    uint lengthSeconds();
+    uint lengthSeconds() const;
 
     // Bar arithmetic over the bar/beat list.
     uint getLastBarTickFromTick(uint tick) const;
@@ -205,9 +206,6 @@ private:
 
     friend int saveMarkerMp3(Song *song, SongRW *rw);
 };
-
-extern Song *currSong;
-extern Song *nextSong;
 
 // Writes the song's markers into an MP3 song file as its marker block;
 // the number written (0 when there are none, -1 when the save fails).

@@ -8,6 +8,7 @@
 #include "RtMidiOutWrapper.h"
 #include "SoftSynth.h"
 #include "Sequencer.h"
+#include "SongObjects.h"
 #include "logmsg.h"
 #include "sequencer_ex.h"
 #include "volumes.h"

@@ -1,6 +1,7 @@
 #include "StartedSong.h"
 
 #include "SongInfoRW.h"
+#include "SongObjects.h"
 #include "SongRW.h"
 #include "SoundEngine.h"
 
@@ -37,6 +38,42 @@ StartedSong::StartedSong(SoundEngine *engine, QObject *parent) : QObject(parent)
     connect(engine, &SoundEngine::trackStopped, this, &StartedSong::saveAndEnd);
     connect(engine, &SoundEngine::songBpmChanged, this, [this](int, int delta) { m_deltaBpm = delta; });
     connect(engine, &SoundEngine::songKeyChanged, this, [this](int delta) { m_deltaKey = delta; });
+}
+
+// ---- the loaded songs
+
+const Song &StartedSong::song() const
+{
+    return *currSong;
+}
+
+void StartedSong::movedInPlaylist(int index)
+{
+    if (currSong->isLoaded() && currSong->inPlaylist())
+        currSong->setPlaylistIndex(index);
+}
+
+const Song &StartedSong::waiting() const
+{
+    return *nextSong;
+}
+
+bool StartedSong::prepareNext(const QString &path, int index)
+{
+    if (nextSong->isLoaded() && nextSong->path() != path)
+        nextSong->unloadSongFile();
+    if (path.isEmpty())
+        return false;
+    if (!nextSong->isLoaded() && !nextSong->loadSongFile(path, currSong->playlistId(), currSong->playlistName()))
+        return false;
+    nextSong->setPlaylistIndex(index);
+    return true;
+}
+
+void StartedSong::dropNext()
+{
+    if (nextSong->isLoaded())
+        nextSong->unloadSongFile();
 }
 
 // ---- the start
@@ -225,6 +262,17 @@ void StartedSong::forgetPending(const QString &path)
     // Edits not written yet would go over the restored song later.
     m_pending.removeIf([&](const Pending &p) { return p.path == path; });
     emit saveMessageChanged();
+}
+
+StartedSong::Restore StartedSong::restorePlan(const QString &path, QString *why)
+{
+    return SongRW::restorePlan(path, why);
+}
+
+bool StartedSong::restore(const QString &path, QString *why)
+{
+    forgetPending(path);
+    return SongRW::restoreBackup(path, why);
 }
 
 bool StartedSong::writeMp3(const QString &path, int bpm, int key, QString &why)

@@ -1,4 +1,8 @@
-// The song the program started on the transport (currSong), from the play
+// The owner of the program's loaded songs: the song on the transport and
+// the next song of its playlist, loaded ahead. The pages and the main window
+// reach them only here (read-only), and load them only through it.
+//
+// The song the program started on the transport, from the play
 // request to the save of its edits: it loads the song, keeps the record
 // shown for it (the library's row of its file, else the file's own), knows
 // whether its file can take edits, and writes the edits made while it plays
@@ -27,6 +31,7 @@
 #include "MidiEdit.h"
 #include "Song.h"
 #include "SongInfo.h"
+#include "SongRW.h"
 
 #include <QList>
 #include <QObject>
@@ -73,6 +78,20 @@ public:
     // True while load stops the song in play: that unload ends no song.
     bool stopping() const { return m_stopping; }
 
+    // The song on the transport, loaded or not.
+    const Song &song() const;
+    // Its place in its playlist follows the list's edits.
+    void movedInPlaylist(int index);
+    // The next song of the playlist the song on the transport plays in,
+    // loaded ahead: its being loaded is what makes the song's end start it.
+    const Song &waiting() const;
+    // Loads the song at path as the next one, at index of the transport
+    // song's playlist; another song waiting is unloaded first, and an empty
+    // path leaves none. True when the song at path waits.
+    bool prepareNext(const QString &path, int index);
+    // No song waits next.
+    void dropNext();
+
     // Why a file is no song the program plays, in the user's words.
     static QString refusalText(const SongRefusal &why);
 
@@ -96,6 +115,17 @@ public:
     // The edits still pending for path are not written (its file was put
     // back as it was).
     void forgetPending(const QString &path);
+
+    // Restore: the song file at path put back as it was before the program
+    // first saved into it. restorePlan says what it would do; restore does
+    // it, forgetting the edits still pending for path first, so that no
+    // later stop writes them over the restored song. False, with why, when
+    // the song cannot be put back.
+    using Restore = SongRW::Restore;
+    static Restore restorePlan(const QString &path, QString *why);
+    // The song's file name as its folder lists it.
+    static QString shownName(const QString &path) { return SongRW::shownName(path); }
+    bool restore(const QString &path, QString *why);
 
 signals:
     // A song that cannot play: the text to tell, with the file and why.

@@ -8,6 +8,7 @@
 //
 // usage: mixer-bench [song.mid] [seconds of song]   (default: no song, 600)
 #include "MIDI_const.h"
+#include "SongObjects.h"
 #include "SoundEngine.h"
 #include "SynthAudioSink.h"
 #include "mixerview.h"
@@ -29,7 +30,7 @@ int main(int argc, char **argv)
     SoundEngine engine(SoundEngine::Devices{std::make_unique<OfflineAudioSink>(44100), nullptr,
                                             QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")});
     engine.connectToSoundCardByIdx(SoundEngine::kSynthIndex);
-    mixerView page(nullptr, &engine);
+    mixerView page(nullptr, &engine, *currSong);
     page.showDetails(true);
     page.show();
     if (!song.isEmpty()) {

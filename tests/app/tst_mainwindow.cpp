@@ -2,6 +2,7 @@
 #include "KaraokeTextWidget.h"
 #include "ListTextViewDelegate.h"
 #include "LyricsModel.h"
+#include "SongObjects.h"
 #include "ViewParameter.h"
 #include "chordsView.h"
 #include "editview.h"

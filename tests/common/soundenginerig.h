@@ -5,6 +5,7 @@
 
 #include "AudioSink.h"
 #include "MIDI_const.h"
+#include "SongObjects.h"
 #include "SoundEngine.h"
 #include "SynthAudioSink.h"
 #include "testutil.h"

@@ -8,6 +8,7 @@
 #include "KaraokeTextWidget.h"
 #include "ListTextViewDelegate.h"
 #include "Song.h"
+#include "SongObjects.h"
 #include "ViewParameter.h"
 #include "adbanner.h"
 #include "cdgstream.h"

@@ -4,6 +4,7 @@
 // songs past the player's bounds refused with the reason.
 #include "../common-sound/sequencer/sequencerrig.h"
 #include "Song.h"
+#include "SongObjects.h"
 #include "testutil.h"
 
 #include <QJsonArray>

@@ -3,6 +3,7 @@
 #include "../common-sound/sequencer/sequencerrig.h"
 #include "MidiEdit.h"
 #include "Song.h"
+#include "SongObjects.h"
 #include "SongRW.h"
 #include "testutil.h"
 #include "volumes.h"

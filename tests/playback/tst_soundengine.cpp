@@ -6,6 +6,7 @@
 #include "Sequencer.h"
 #include "SoundEngine.h"
 #include "SoftSynth.h"
+#include "SongObjects.h"
 #include "SongRW.h"
 #include "SynthAudioSink.h"
 #include "testutil.h"

@@ -4,6 +4,7 @@
 // edits, a save that failed), each song left as it was.
 #include "SongRW.h"
 #include "StartedSong.h"
+#include "SongObjects.h"
 #include "soundenginerig.h"
 
 #include <QFile>

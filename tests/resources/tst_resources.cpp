@@ -229,6 +229,27 @@ private slots:
         ProgramFonts::install();
         QCOMPARE(QFontInfo(QFont(looks, 12)).family(), shown);
     }
+
+    // The loaded songs have one owner below the pages (StartedSong): a page
+    // or the main window that reached the song objects themselves, or the
+    // song file, would load, unload or write past it.
+    void loadedSongsHaveOneOwner()
+    {
+        static const QRegularExpression reach(
+            QStringLiteral("\\b(currSong|nextSong)\\b|#include\\s+\"(SongObjects|SongRW)\\.h\"|\\bSongRW::"));
+        QStringList found;
+        for (const char *folder : {"app", "ui"}) {
+            QDirIterator it(QStringLiteral(VELMAR_SOURCE_DIR "/") + folder, {"*.cpp", "*.h"}, QDir::Files,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                const QString text = QString::fromUtf8(TestUtil::readFile(path));
+                for (const auto &m : reach.globalMatch(text))
+                    found << path.mid(int(strlen(VELMAR_SOURCE_DIR)) + 1) + ": " + m.captured();
+            }
+        }
+        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+    }
 };
 
 VELMAR_TEST(TestResources)

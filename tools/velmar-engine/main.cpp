@@ -25,6 +25,7 @@
 #include "RealTime.h"
 #include "Sequencer.h"
 #include "SoftSynth.h"
+#include "SongObjects.h"
 #include "SoundEngine.h"
 #include "ThreadPriority.h"
 

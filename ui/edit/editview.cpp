@@ -2,7 +2,6 @@
 
 #include "Extract.h"
 #include "MidiEdit.h"
-#include "SongRW.h"
 #include "SoundEngine.h"
 #include "StartedSong.h"
 #include "controltracksmall.h"
@@ -64,7 +63,7 @@ editView::editView(QWidget *parent, SoundEngine *engine, StartedSong *song)
         QStringLiteral("background-color: rgb(120, 30, 30); color: white; padding: 6px;"));
     m_saveMessage->hide();
     ui->verticalLayout->insertWidget(1, m_saveMessage);
-    connect(currSong, &Song::loadSongChange, this, &editView::on_loadSongChange);
+    connect(&m_song->song(), &Song::loadSongChange, this, &editView::on_loadSongChange);
     connect(m_song, &StartedSong::editsBegan, this, &editView::createChildInstr);
     connect(m_song, &StartedSong::editsEnded, this, &editView::clearPage);
     connect(m_song, &StartedSong::saveMessageChanged, this, &editView::showSaveMessage);
@@ -123,7 +122,7 @@ bool editView::isMp3() const
 {
     // Between plays, the song loaded.
     if (m_song->editedPath().isEmpty())
-        return currSong->isLoaded() && currSong->baseType() == SONG_FORMAT_MP3;
+        return m_song->song().isLoaded() && m_song->song().baseType() == SONG_FORMAT_MP3;
     return m_song->editedType() == SONG_FORMAT_MP3;
 }
 
@@ -144,7 +143,7 @@ void editView::createChildInstr()
     for (int c = 0; c < NUM_SLOTS; ++c) {
         const MidiEditTrack &t = data.tracks[c][0];
         const bool drum = t.flags & DB_FLAG_DRUM;
-        if (currSong->db().layers[c][0].program == NO_PROGRAM)
+        if (m_song->song().db().layers[c][0].program == NO_PROGRAM)
             continue;
         if (qstrcmp(getInstrumentOrDrumKitName(tables, t.program, t.bank, t.insertId, drum), NO_INSTRUMENT_NAME) == 0)
             continue;
@@ -237,12 +236,12 @@ void editView::speedUp() { stepBpm(1); }
 void editView::restartWithoutSaving()
 {
     m_song->saveNothingAtStop();
-    emit restartSong(currSong->path(), 0);
+    emit restartSong(m_song->song().path(), 0);
 }
 
 void editView::undoAllChanges()
 {
-    if (currSong->isLoaded())
+    if (m_song->song().isLoaded())
         restartWithoutSaving();
 }
 
@@ -251,28 +250,28 @@ void editView::undoAllChanges()
 // restored file without saving what was edited on it.
 void editView::restoreFileSettings()
 {
-    if (!currSong->isLoaded())
+    if (!m_song->song().isLoaded())
         return;
-    const QString path = currSong->path();
-    const QString name = SongRW::shownName(path);
+    const QString path = m_song->song().path();
+    const QString name = StartedSong::shownName(path);
     const QString title = tr("Restore the original settings");
     QString why;
     QString question;
-    switch (SongRW::restorePlan(path, &why)) {
-    case SongRW::Restore::Nothing:
+    switch (StartedSong::restorePlan(path, &why)) {
+    case StartedSong::Restore::Nothing:
         QMessageBox::information(this, title,
                                  why.isEmpty() ? tr("%1 has no copy of its original settings: the program has not "
                                                     "saved changes into it.").arg(name)
                                                : tr("%1 has no copy of its original settings: %2.").arg(name, why));
         return;
-    case SongRW::Restore::Refused:
+    case StartedSong::Restore::Refused:
         QMessageBox::warning(this, title, tr("The original settings of %1 cannot be put back: %2.").arg(name, why));
         return;
-    case SongRW::Restore::Whole:
+    case StartedSong::Restore::Whole:
         question = tr("Put %1 back as it was before the program first saved changes into it? The key, tempo "
                       "and mix saved since then are undone.").arg(name);
         break;
-    case SongRW::Restore::SettingsOnly:
+    case StartedSong::Restore::SettingsOnly:
         question = tr("%1 was changed by another program since the program first saved changes into it. "
                       "Only its original key, tempo and mix are put back; the music stays as it is now. "
                       "Put them back?").arg(name);
@@ -281,13 +280,12 @@ void editView::restoreFileSettings()
     if (QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         != QMessageBox::Yes)
         return;
-    m_song->forgetPending(path);
-    if (!SongRW::restoreBackup(path, &why)) {
+    if (!m_song->restore(path, &why)) {
         QMessageBox::warning(this, title, tr("The original settings of %1 cannot be put back: %2.").arg(name, why));
         return;
     }
     // The song may have stopped or changed while the question was open.
-    if (currSong->isLoaded() && currSong->path() == path)
+    if (m_song->song().isLoaded() && m_song->song().path() == path)
         restartWithoutSaving();
 }
 
@@ -367,7 +365,7 @@ void editView::showWaitingSong()
 {
     m_deltaKey = m_engine->getDeltaKey();
     m_deltaBpm = m_engine->getDeltaBpm();
-    if (!currSong->isLoaded()) {
+    if (!m_song->song().isLoaded()) {
         m_keySign.clear();
         m_bpm = 0;
     }

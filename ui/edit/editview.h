@@ -6,7 +6,7 @@
 // saves (a song that will not keep its edits, a save that failed). Global
 // undo restarts the song as its file has it; restore settings first puts
 // back, once the user agrees, what the file's backup holds
-// (SongRW::restoreBackup). Both skip the save of the stop they cause.
+// (StartedSong::restore). Both skip the save of the stop they cause.
 //
 // Between its plays (stopped, or loaded and not started) the page shows the
 // key and tempo the song keeps and its buttons count from them; a change made

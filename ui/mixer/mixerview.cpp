@@ -17,8 +17,8 @@ QPixmap ledPicture(const char *name)
 
 } // namespace
 
-mixerView::mixerView(QWidget *parent, SoundEngine *engine)
-    : QWidget(parent), ui(new Ui::mixerView), m_engine(engine), m_ledOn(ledPicture(":/icon2x/led_ON")),
+mixerView::mixerView(QWidget *parent, SoundEngine *engine, const Song &song)
+    : QWidget(parent), ui(new Ui::mixerView), m_engine(engine), m_song(song), m_ledOn(ledPicture(":/icon2x/led_ON")),
       m_ledOff(ledPicture(":/icon2x/led_OFF"))
 {
     // The labels wait hidden under the page until a song places them, so
@@ -72,7 +72,7 @@ mixerView::mixerView(QWidget *parent, SoundEngine *engine)
     nameButtons();
     showDetails(false);
     connect(engine, &SoundEngine::isPlayingTrack, this, &mixerView::isPlaying);
-    connect(currSong, &Song::loadSongChange, this, &mixerView::on_loadSongChange);
+    connect(&m_song, &Song::loadSongChange, this, &mixerView::on_loadSongChange);
     connect(engine, &SoundEngine::trackStopped, this, &mixerView::resetLeds);
     connect(engine, &SoundEngine::refreshInstr, this, &mixerView::refreshInstruments);
 }
@@ -188,7 +188,7 @@ void mixerView::resetFrames()
 void mixerView::refreshInstruments()
 {
     resetFrames();
-    if (!currSong->isLoaded() || currSong->baseType() != SONG_FORMAT_MIDI)
+    if (!m_song.isLoaded() || m_song.baseType() != SONG_FORMAT_MIDI)
         return;
     const GS_NAME_TABLES *tables = MIDI_CONST_GetTrkGsNames();
     const MIDI_SETTING_DATA &data = m_engine->midiEdit()->editedData();
@@ -196,7 +196,7 @@ void mixerView::refreshInstruments()
         const MidiEditTrack &t = data.tracks[c][0];
         const bool drum = t.flags & DB_FLAG_DRUM;
         const char *name = getInstrumentOrDrumKitName(tables, t.program, t.bank, t.insertId, drum);
-        if (qstrcmp(name, NO_INSTRUMENT_NAME) == 0 || currSong->db().layers[c][0].program == NO_PROGRAM)
+        if (qstrcmp(name, NO_INSTRUMENT_NAME) == 0 || m_song.db().layers[c][0].program == NO_PROGRAM)
             continue;
         Strip &s = m_strips[c];
         s.name->setText(QString::fromLatin1(name));

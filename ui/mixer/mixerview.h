@@ -33,7 +33,8 @@ class mixerView : public QWidget
     Q_OBJECT
 
 public:
-    mixerView(QWidget *parent, SoundEngine *engine);
+    // song: the song on the transport, whose instruments the strips show.
+    mixerView(QWidget *parent, SoundEngine *engine, const Song &song);
     ~mixerView() override;
 
     // Channels 1 to 32, as the engine reports them; others are ignored.
@@ -97,6 +98,7 @@ private:
 
     Ui::mixerView *ui;
     SoundEngine *m_engine;
+    const Song &m_song;
     std::array<Group, 6> m_groups{};
     std::array<Strip, NUM_SLOTS> m_strips{};
     QPixmap m_ledOn;

@@ -101,8 +101,6 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr
                                        version));
     loadSettings();
 
-    if (currSong)
-        connect(currSong, &Song::loadSongChange, this, &SettingsView::on_loadSongChange);
     if (engine) {
         connect(engine, &SoundEngine::playStateChanged, this, &SettingsView::followPlayState);
         followPlayState(engine->getPlayingState());

@@ -108,6 +108,8 @@ signals:
     void warningsDone();
 
 public slots:
+    // The song on the transport was loaded or unloaded: the runtime key and
+    // tempo go back to 0.
     void on_loadSongChange(Song::LoadSongState state);
     // The output boxes take a choice while no song sounds.
     void followPlayState(SoundEngine::PlayingState state);

@@ -44,7 +44,7 @@ QStyle *pressAnywhere()
 }
 } // namespace
 
-TransportSong TransportSong::of(Song &song)
+TransportSong TransportSong::of(const Song &song)
 {
     TransportSong t;
     t.loaded = song.isLoaded();

@@ -19,7 +19,7 @@ struct TransportSong {
     unsigned lengthSec = 0;
     int lastBar = -1;        // bar of a MIDI song's last bar/beat entry, -1 without any
 
-    static TransportSong of(Song &song);
+    static TransportSong of(const Song &song);
 };
 
 class SeekTrackSlider : public QWidget

@@ -3,6 +3,7 @@
 // back by mido and mutagen), global undo and restore settings write nothing.
 #include "MidiEdit.h"
 #include "Sequencer.h"
+#include "SongObjects.h"
 #include "contrast.h"
 #include "controltracksmall.h"
 #include "editview.h"

@@ -54,7 +54,7 @@ private slots:
         m_rig = std::make_unique<SoundEngineRig>();
         SoundEngineRig::makeSongs(m_rig->dir.path());
     }
-    void init() { m_page = std::make_unique<mixerView>(nullptr, m_rig->engine.get()); }
+    void init() { m_page = std::make_unique<mixerView>(nullptr, m_rig->engine.get(), *currSong); }
     void cleanup()
     {
         m_rig->stop();

@@ -3,6 +3,7 @@
 #include "AudioInterface.h"
 #include "Sequencer.h"
 #include "SoftSynth.h"
+#include "SongObjects.h"
 #include "SongRW.h"
 #include "SoundEngine.h"
 #include "SynthAudioSink.h"
@@ -393,6 +394,7 @@ private slots:
         SoundEngine *e = engine();
         FakeDevices *d;
         Page page(nullptr, e, devices(&d));
+        connect(currSong, &Song::loadSongChange, &page, &SettingsView::on_loadSongChange);
         connect(&page, &SettingsView::runtimeKeyChanged, e, &SoundEngine::changeKeyWithOutSaving);
         connect(&page, &SettingsView::runtimeTempoChanged, e, &SoundEngine::changeBpmWithOutSaving);
         auto *key = child<QSpinBox>(&page, "spinBoxKey");

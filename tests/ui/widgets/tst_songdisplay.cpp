@@ -1,5 +1,6 @@
 // The song display and the seek slider fed by a stand-in engine.
 #include "fakeengine.h"
+#include "SongObjects.h"
 #include "seektrackslider.h"
 #include "statusbarhead.h"
 #include "soundenginerig.h"
