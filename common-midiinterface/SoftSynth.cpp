@@ -445,6 +445,16 @@ bool SoftSynth::fitQueue()
         return true;
     }
     muteForChange();
+    if (m_sink->requeue(wanted)) {
+        // The stream's owner swaps the new one in, now or once the sound
+        // server is back; the schedule settles anew on it (its generation).
+        // Nothing here may end the synthesizer: a stream that cannot open
+        // now is opened by its owner later.
+        m_lateEventsBefore = lateEvents();
+        m_settledFlag.store(false);
+        unmute();
+        return true;
+    }
     m_sink->close();
     m_sink->setBridgeMs(wanted);
     int result = m_sink->open(m_device, &SoftSynth::renderCallback, this);
@@ -959,7 +969,9 @@ void SoftSynth::schedule(double now, unsigned frames)
         if (lost > 0)
             m_audibleLosses.fetch_add(1, std::memory_order_relaxed);
     }
-    if (const double dry = std::max(lost, m_clock.startLossFrames()); dry > 0) {
+    // While the sound server is away nothing is heard: the stream says once
+    // when it went and once when it is back, not at every request.
+    if (const double dry = std::max(lost, m_clock.startLossFrames()); dry > 0 && !m_sink->lost()) {
         const bool heard = !m_quiet.load(std::memory_order_relaxed) && !m_muted.load(std::memory_order_relaxed);
         char line[400];
         m_clock.explainLoss(line, sizeof line, dry);
