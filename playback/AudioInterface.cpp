@@ -162,7 +162,9 @@ struct AudioCallbackRecord {
             ++dropOuts;
             lastDropOutFrame = playedFrames;
         }
-        if (const double dry = std::max(lost, clock.startLossFrames()); dry > 0) {
+        // While the sound server is away the stream says once when it went
+        // and once when it is back, not at every request.
+        if (const double dry = std::max(lost, clock.startLossFrames()); dry > 0 && !sink->lost()) {
             char line[400];
             clock.explainLoss(line, sizeof line, dry);
             rtLogMsg(2, "../playback/AudioInterface", __LINE__, "song player: %s", line);

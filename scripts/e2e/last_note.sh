@@ -4,8 +4,10 @@
 # made here plays eight flute notes 125 ms apart, each 0.1 s long, seven on
 # A (440 Hz) and the last on E (659 Hz), whose note-off is the song's last
 # event. The song is imported, played by a double click on its row and let
-# end; passes when the recording holds the last note (at 659 Hz, a tenth of
-# the first notes' level at least; left out it is not there at all), the
+# end; passes when the recording holds the last note for its length and
+# its release (its pitch, 659 Hz, within 20 dB of a first note's level for
+# 150 ms or longer, as measured through a 20 ms window; left out or cut at
+# the song's end it was there for 75 ms at most), the
 # program went on to its end of the song, and it quits with 0.
 # usage: scripts/e2e/last_note.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
@@ -51,30 +53,35 @@ wait_for 100 grep -q "LOAD SONG.*lastnote.kar" "$work/program.log" || fail "the 
 e2e_record_more 6000 || fail "the recording stopped"
 e2e_record_stop
 e2e_sounds || fail "the song was not heard"
-/usr/bin/python3 - "$work/rec.raw" <<'PY' || fail "the song's last note was not heard"
+/usr/bin/python3 - "$work/rec.raw" <<'PY' || fail "the song's last note was not heard for its length"
 import array, math, sys
 data = open(sys.argv[1], 'rb').read()
 a = array.array('h', data[:len(data) // 4 * 4])
 left = a[0::2]
 rate = 48000
-def power(freq, frm, to):
-    # Goertzel over left[frm:to]
+win = rate // 50  # 20 ms, Hann: 440 Hz does not reach the 659 Hz bin
+hann = [0.5 - 0.5 * math.cos(2 * math.pi * i / (win - 1)) for i in range(win)]
+def amplitude(freq, frm):
     w = 2 * math.pi * freq / rate
     c = 2 * math.cos(w)
     s1 = s2 = 0.0
-    for v in left[frm:to]:
-        s0 = v + c * s1 - s2
+    for v, h in zip(left[frm:frm + win], hann):
+        s0 = v * h + c * s1 - s2
         s2, s1 = s1, s0
-    return (s1 * s1 + s2 * s2 - c * s1 * s2) / max(1, to - frm) ** 2
+    return math.sqrt(max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2))
 level = 32768 * 10 ** (-50 / 20)
 first = next((i for i, v in enumerate(left) if abs(v) > level), None)
 if first is None:
     sys.exit("silent")
-span = (first, min(len(left), first + int(1.5 * rate)))
-a4, e5 = power(440.0, *span), power(659.26, *span)
-ratio = math.sqrt(e5 / a4) if a4 > 0 else 0
-print(f"the first notes at 440 Hz, the last at 659 Hz: {20 * math.log10(max(ratio, 1e-9)):.1f} dB of them")
-sys.exit(0 if ratio >= 0.1 else 1)
+hop = rate // 200  # 5 ms
+at = lambda s: first + int(s * rate)
+# A first note at its loudest; the last note, 0.875 s after the first, is
+# heard while its own pitch stands within 20 dB of that.
+loud = max(amplitude(440.0, f) for f in range(first, at(0.1), hop))
+frames = [amplitude(659.26, f) for f in range(at(0.75), min(len(left) - win, at(1.4)), hop)]
+heard_ms = sum(1 for v in frames if v >= loud / 10) * 1000 // 200
+print(f"the last note (0.1 s long) heard for {heard_ms} ms (a 20 ms window)")
+sys.exit(0 if heard_ms >= 150 else 1)
 PY
 kill -0 "$program_pid" || fail "the program ended"
 e2e_quit
