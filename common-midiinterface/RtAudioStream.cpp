@@ -313,8 +313,9 @@ bool RtAudioStream::Core::openOn(RtAudio &rt, unsigned device, const char *why)
         rt.openStream(&params, nullptr, format.floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, format.rate, &got,
                       &Core::callback, this, &options, &Core::error);
     } catch (const RtAudioError &e) {
-        // While the server is gone each try fails alike: the first says it.
-        if (tries++ == 0)
+        // While the server is gone each try fails alike: the first says it
+        // (the stream's loss and return are said by themselves).
+        if (tries++ == 0 && std::strcmp(why, "again") != 0)
             rtLogMsg(2, __FILE__, __LINE__, "%s %s: %s", what.c_str(), why, e.what());
         return false;
     }

@@ -9,7 +9,7 @@
 # killed (SIGKILL) and started again. Last, the program is held for 0.4 s
 # while the MIDI song plays (a drop-out: its next start asks for a deeper
 # queue), the server ends, the song is started again while it is away, and
-# the server comes back. Passes when after each end the program is alive, its
+# the server comes back; then the same with the MP3. Passes when after each end the program is alive, its
 # header says that there is no sound server, no thread of the program uses
 # more than 10 % of a core over the next two seconds, and, once a new server
 # is up, the song is heard again on it (recorded) within 2 s and the header
@@ -145,5 +145,20 @@ server_back
 [ "$back" -le 2000 ] || fail "a MIDI song started while the server was away: heard $back ms after the server was started"
 wait_for 50 says_back || fail "a MIDI song started while the server was away: the header still says it is gone"
 echo "a drop-out, the server ended, the MIDI song started while it was away: heard $back ms after it was back"
+
+# The MP3 started while the server is away.
+kill -TERM "$pulse_pid"
+wait "$pulse_pid" 2>/dev/null || true
+wait_for 50 says_lost || { alive "server ended under MIDI"; fail "server ended under MIDI: the header does not say so"; }
+loads=$(e2e_loads)
+play_row "Server Tone"
+wait_for 100 e2e_loaded_since "$loads" || fail "the MP3 was not started while the server was away"
+sleep 1
+alive "an MP3 started while the server was away"
+server_back
+[ "$back" -ge 0 ] || fail "an MP3 started while the server was away: not heard in 2.5 s of its return"
+[ "$back" -le 2000 ] || fail "an MP3 started while the server was away: heard $back ms after the server was started"
+wait_for 50 says_back || fail "an MP3 started while the server was away: the header still says it is gone"
+echo "the MP3 started while the server was away: heard $back ms after it was back"
 e2e_quit
 echo "PASS"
