@@ -1266,6 +1266,14 @@ void autoBpmReturn()
 }
 } // namespace
 
+bool endTailWaiting(const MidiStream *s)
+{
+    const uint64_t until = endTailUntil[slotIndexOf(s) & 1];
+    const uint64_t now = nowUs();
+    return until != 0 && now < until && until <= now + kEndTailUs;
+}
+
+
 void CheckAdvance(void)
 {
     MidiStream *s = S();
