@@ -290,7 +290,11 @@ void MainWindow::startDelayedFunc()
 {
     // The audio device first: the synthesizer then opens on the device
     // chosen, not on the system's default (which may be no output at all).
-    m_settings->connectAudioDevice();
+    // No device at all is no sound server yet (a program started at login
+    // before it): the header says so and the outputs open once it is there;
+    // a box would only stand behind the window, telling of nothing to plug.
+    if (!m_engine->listAudioDevices().isEmpty())
+        m_settings->connectAudioDevice();
     m_settings->connectSoundCard();
     m_karaoke->getAdBanner()->init(m_user);
     // The first page comes before any request that may wait on the network.

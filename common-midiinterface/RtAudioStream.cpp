@@ -14,6 +14,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include <semaphore.h>
 #include <time.h>
@@ -59,7 +60,10 @@ bool waitMs(sem_t *sem, double ms)
 // start, whose failure it wants to know: a keeper still draining the queue
 // of a pause starts the stream once done, and the start says it will.
 constexpr double kStopWaitMs = 10.0;
-constexpr double kStartWaitMs = 50.0;
+// A start waits for its answer: behind a pause's drain, a queue's length.
+constexpr double kStartWaitMs = 2000.0;
+// A new queue: opening a stream, and stopping the one before.
+constexpr double kReshapeWaitMs = 3000.0;
 // How often the keeper tries a new stream while the sound server is gone.
 constexpr double kRetryMs = 300.0;
 // How long the keeper waits for the callback to fall asleep before a stop;
@@ -74,7 +78,7 @@ constexpr double kParkMs = 2000.0;
 struct RtAudioStream::Core {
     enum Gate { Open, Closed, Ended };
     enum Park { Playing, Asked, Parked };
-    enum Command { Start, Stop, Drain, Close };
+    enum Command { Start, Stop, Drain, Close, Reshape };
 
     Format format;
     Render render = nullptr;
@@ -90,13 +94,20 @@ struct RtAudioStream::Core {
     bool wantRunning = false;
     double nextTryMs = 0;
     int tries = 0;
+    // While no stream plays and the server is away: where the keeper's own
+    // renders stand (ms), and what they write into.
+    double standInMs = -1;
+    std::vector<char> standIn;
 
     // The owner's commands, in order.
     std::mutex commandLock;
     std::deque<Command> commands;
     std::atomic<uint64_t> asked{0};
     std::atomic<uint64_t> done{0};
-    std::atomic<bool> startFailed{false};
+    // The answer to the last start or reshape, written before it is done.
+    std::atomic<bool> answer{false};
+    std::atomic<unsigned> reshapeTo{0};
+    std::atomic<bool> renders{false};
     std::atomic<bool> finished{false};
     sem_t wake;
 
@@ -107,7 +118,10 @@ struct RtAudioStream::Core {
     std::atomic<int> park{Playing};
     sem_t release;
     std::atomic<bool> lost{false};
+    std::atomic<double> lostAtMs{0};
+    std::atomic<uint64_t> unheardFrames{0};
     std::atomic<unsigned> generation{0};
+    std::atomic<unsigned> buffersNow{0};
 
     // The callback's (one RtAudio thread at a time): its credit of frames,
     // which grows at the device's pace (twice it while the device takes
@@ -126,19 +140,23 @@ struct RtAudioStream::Core {
         sem_destroy(&release);
     }
 
-    void ask(Command c)
+    // The command's number, for waitDone.
+    uint64_t ask(Command c)
     {
+        uint64_t number;
         {
             const std::lock_guard<std::mutex> lock(commandLock);
             commands.push_back(c);
+            number = ++asked;
         }
-        ++asked;
         sem_post(&wake);
+        return number;
     }
     // True when the keeper got through every command asked so far in time.
-    bool waitDone(double ms) const
+    bool waitDone(double ms, uint64_t want = 0) const
     {
-        const uint64_t want = asked.load();
+        if (want == 0)
+            want = asked.load();
         const double until = monotonicMs() + ms;
         while (done.load() < want && !finished.load()) {
             if (monotonicMs() >= until)
@@ -160,6 +178,10 @@ struct RtAudioStream::Core {
     void halt(bool drain);
     void closeAudio();
     void reopen();
+    bool openFresh(const char *why);
+    void startAudio();
+    void renderStandIn();
+    double standInStep();
 
     static int callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus, void *user);
     static void error(RtAudioError::Type type, const std::string &text);
@@ -195,6 +217,8 @@ void RtAudioStream::Core::error(RtAudioError::Type type, const std::string &text
         return;
     }
     if (!c->lost.exchange(true)) {
+        c->lostAtMs.store(monotonicMs());
+        c->unheardFrames.store(0);
         rtLogMsgDeferred(2, __FILE__, __LINE__, "%s: the sound output is lost (%s); the music goes on unheard until it is back",
                          c->what.c_str(), text.c_str());
         sem_post(&c->wake);
@@ -254,6 +278,8 @@ int RtAudioStream::Core::callback(void *out, void *, unsigned frames, double, Rt
         return 0;
     }
     c->pace(frames);
+    if (c->lost.load(std::memory_order_relaxed))
+        c->unheardFrames.fetch_add(frames, std::memory_order_relaxed);
     c->inRender.store(true);
     if (c->gate.load() == Open) {
         const int result = c->render(out, frames, c->user);
@@ -287,8 +313,9 @@ bool RtAudioStream::Core::openOn(RtAudio &rt, unsigned device, const char *why)
         rt.openStream(&params, nullptr, format.floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, format.rate, &got,
                       &Core::callback, this, &options, &Core::error);
     } catch (const RtAudioError &e) {
-        // While the server is gone each try fails alike: the first says it.
-        if (tries++ == 0)
+        // While the server is gone each try fails alike: the first says it
+        // (the stream's loss and return are said by themselves).
+        if (tries++ == 0 && std::strcmp(why, "again") != 0)
             rtLogMsg(2, __FILE__, __LINE__, "%s %s: %s", what.c_str(), why, e.what());
         return false;
     }
@@ -303,6 +330,7 @@ bool RtAudioStream::Core::openOn(RtAudio &rt, unsigned device, const char *why)
         return false;
     }
     frames.store(got);
+    buffersNow.store(format.buffers);
     PulseTwins::keepOnDefault(rt, device);
     const long told = rt.getStreamLatency();
     latency.store(told > 0 ? unsigned(told) : 0);
@@ -371,6 +399,19 @@ void RtAudioStream::Core::closeAudio()
 void RtAudioStream::Core::reopen()
 {
     nextTryMs = monotonicMs() + kRetryMs;
+    if (!openFresh("again"))
+        return;
+    const double awayS = (monotonicMs() - lostAtMs.load()) / 1000.0;
+    const double unheardS = double(unheardFrames.load()) / std::max(1u, format.rate);
+    lost.store(false);
+    rtLogMsg(2, __FILE__, __LINE__,
+             "%s: the sound output is back after %.1f s (a new stream on \"%s\"); %.1f s of sound went unheard",
+             what.c_str(), awayS, deviceName.empty() ? "the default output" : deviceName.c_str(), unheardS);
+}
+
+// True when a new stream on format's terms plays in the old one's place.
+bool RtAudioStream::Core::openFresh(const char *why)
+{
     auto library = lockLibrary();
     std::unique_ptr<RtAudio> fresh;
     unsigned device = 0;
@@ -380,9 +421,9 @@ void RtAudioStream::Core::reopen()
         fresh->showWarnings(false);
         const unsigned count = fresh->getDeviceCount();
         if (count == 0)
-            return;
+            return false;
         bool found = false;
-        for (unsigned i = 0; i < count && !found; ++i) {
+        for (unsigned i = 0; i < count && !found && !deviceName.empty(); ++i) {
             const RtAudio::DeviceInfo info = fresh->getDeviceInfo(i);
             if (info.probed && info.outputChannels >= format.channels && info.name == deviceName) {
                 device = i;
@@ -394,37 +435,81 @@ void RtAudioStream::Core::reopen()
             device = fresh->getDefaultOutputDevice();
             const RtAudio::DeviceInfo info = fresh->getDeviceInfo(device);
             if (!info.probed || info.outputChannels < format.channels)
-                return;
+                return false;
             name = info.name;
         }
     } catch (const RtAudioError &) {
-        return;
+        return false;
     }
-    if (!openOn(*fresh, device, "again"))
-        return;
+    if (!openOn(*fresh, device, why))
+        return false;
     library.unlock();
     closeAudio();
     audio = std::move(fresh);
+    if (deviceName.empty())
+        deviceName = name;
+    if (api == RtAudio::UNSPECIFIED)
+        api = audio->getCurrentApi();
     ++generation;
-    lost.store(false);
     creditAtMs = -1;
-    rtLogMsg(2, __FILE__, __LINE__, "%s: the sound output is back (a new stream on \"%s\")", what.c_str(),
-             name.c_str());
-    if (wantRunning) {
-        try {
-            audio->startStream();
-            running = true;
-        } catch (const RtAudioError &e) {
-            rtLogMsg(2, __FILE__, __LINE__, "%s start: %s", what.c_str(), e.what());
+    standInMs = -1;
+    if (wantRunning)
+        startAudio();
+    return true;
+}
+
+void RtAudioStream::Core::startAudio()
+{
+    try {
+        audio->startStream();
+        running = true;
+    } catch (const RtAudioError &e) {
+        rtLogMsg(2, __FILE__, __LINE__, "%s start: %s", what.c_str(), e.what());
+    }
+}
+
+// The device's pace while no stream plays and the server is away: what is
+// sent is taken in, and the music moves on as it would be heard.
+void RtAudioStream::Core::renderStandIn()
+{
+    const RealTime::ThreadScope realTime;
+    const unsigned n = unsigned(standIn.size() / frameBytes);
+    inRender.store(true);
+    if (gate.load() == Open) {
+        if (render(standIn.data(), n, user) != 0) {
+            gate.store(Ended);
+            sem_post(&wake);
         }
     }
+    inRender.store(false);
+    unheardFrames.fetch_add(n, std::memory_order_relaxed);
+}
+
+// Renders what is due; the time until the next render (ms), or a negative
+// number while the keeper renders nothing.
+double RtAudioStream::Core::standInStep()
+{
+    if (!wantRunning || running || !lost.load() || standIn.empty()) {
+        standInMs = -1;
+        return -1;
+    }
+    const double stepMs = 1000.0 * double(standIn.size() / frameBytes) / std::max(1u, format.rate);
+    const double now = monotonicMs();
+    if (standInMs < 0 || now - standInMs > 100.0)
+        standInMs = now; // a keeper held up skips what it missed
+    while (standInMs <= now) {
+        renderStandIn();
+        standInMs += stepMs;
+    }
+    return standInMs - now;
 }
 
 void RtAudioStream::Core::keep()
 {
     const OnThread on(this);
     for (;;) {
-        waitMs(&wake, lost.load() ? kRetryMs : 1000.0);
+        const double standInIn = standInStep();
+        waitMs(&wake, standInIn >= 0 ? std::max(0.5, standInIn) : lost.load() ? kRetryMs : 1000.0);
         while (sem_trywait(&wake) == 0) {
         }
         for (;;) {
@@ -439,33 +524,37 @@ void RtAudioStream::Core::keep()
             switch (command) {
             case Start:
                 wantRunning = true;
-                if (audio && !running) {
-                    try {
-                        audio->startStream();
-                        running = true;
-                        startFailed.store(false);
-                    } catch (const RtAudioError &e) {
-                        rtLogMsg(2, __FILE__, __LINE__, "%s start: %s", what.c_str(), e.what());
-                        startFailed.store(!lost.load());
-                    }
-                }
+                if (audio && !running)
+                    startAudio();
+                // A server away: the stream starts once it is back, and the
+                // keeper renders meanwhile.
+                if (!running && !lost.load())
+                    wantRunning = false;
+                answer.store(running || lost.load());
                 break;
             case Stop:
             case Drain:
                 wantRunning = false;
                 halt(command == Drain);
                 break;
+            case Reshape:
+                format.buffers = reshapeTo.load();
+                answer.store(audio && !lost.load() && openFresh("with a new queue"));
+                break;
             case Close:
                 wantRunning = false;
                 closeAudio();
+                renders.store(false);
                 ++done;
                 finished.store(true);
                 return;
             }
+            renders.store(wantRunning && (running || lost.load()));
             ++done;
         }
         if (lost.load() && monotonicMs() >= nextTryMs)
             reopen();
+        renders.store(wantRunning && (running || lost.load()));
     }
 }
 
@@ -507,10 +596,30 @@ bool RtAudioStream::open(unsigned device, const Format &format, Render render, v
     }
     if (!c->openOn(*c->audio, device, "stream"))
         return false;
+    c->standIn.assign(size_t(format.frames) * c->frameBytes, 0);
     c->gate.store(Core::Closed);
     std::thread([c] { c->keep(); }).detach();
     m_core = std::move(c);
     return true;
+}
+
+void RtAudioStream::openWhenThere(const Format &format, Render render, void *user, const char *what)
+{
+    close();
+    auto c = std::make_shared<Core>();
+    c->format = format;
+    c->render = render;
+    c->user = user;
+    c->what = what;
+    c->frameBytes = format.channels * (format.floatSamples ? 4u : 2u);
+    c->standIn.assign(size_t(format.frames) * c->frameBytes, 0);
+    c->lostAtMs.store(monotonicMs());
+    c->lost.store(true);
+    ThreadPriority::startHelper();
+    rtLogMsg(2, __FILE__, __LINE__, "%s: no sound server; the stream opens once one is there", what);
+    c->gate.store(Core::Closed);
+    std::thread([c] { c->keep(); }).detach();
+    m_core = std::move(c);
 }
 
 bool RtAudioStream::start()
@@ -518,12 +627,22 @@ bool RtAudioStream::start()
     if (!m_core)
         return false;
     m_core->gate.store(Core::Open);
-    m_core->ask(Core::Start);
-    if (m_core->waitDone(kStartWaitMs) && m_core->startFailed.load()) {
-        m_core->shut(Core::Closed);
+    const uint64_t number = m_core->ask(Core::Start);
+    if (m_core->waitDone(kStartWaitMs, number) && m_core->answer.load())
+        return true;
+    // Refused, or a keeper stuck on the device: nothing renders, as said.
+    m_core->shut(Core::Closed);
+    m_core->ask(Core::Stop);
+    return false;
+}
+
+bool RtAudioStream::reshape(unsigned buffers)
+{
+    if (!m_core)
         return false;
-    }
-    return true;
+    m_core->reshapeTo.store(buffers);
+    const uint64_t number = m_core->ask(Core::Reshape);
+    return m_core->waitDone(kReshapeWaitMs, number) && m_core->answer.load();
 }
 
 void RtAudioStream::stop(bool drain)
@@ -553,7 +672,7 @@ bool RtAudioStream::isOpen() const
 
 bool RtAudioStream::isRunning() const
 {
-    return m_core && m_core->gate.load() == Core::Open;
+    return m_core && m_core->gate.load() == Core::Open && m_core->renders.load();
 }
 
 bool RtAudioStream::ended() const
@@ -564,6 +683,11 @@ bool RtAudioStream::ended() const
 unsigned RtAudioStream::bufferFrames() const
 {
     return m_core ? m_core->frames.load() : 0;
+}
+
+unsigned RtAudioStream::buffers() const
+{
+    return m_core ? m_core->buffersNow.load() : 0;
 }
 
 unsigned RtAudioStream::rate() const

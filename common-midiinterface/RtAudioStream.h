@@ -15,6 +15,15 @@
 //   render goes on at the device's pace (the music plays on, unheard), and
 //   the keeper opens a new stream on the same device once a server is
 //   there again; generation() counts the new streams.
+// - The keeper owns the stream's being open: a stream opened with no sound
+//   server there (openWhenThere), one whose server went, and one whose queue
+//   is to change (reshape) are opened by it whenever a server is there,
+//   whatever closed them or made their opening fail. While no stream plays,
+//   the keeper itself renders at the device's pace (the music plays on,
+//   unheard, and what it sends is taken in).
+// - start() answers once the keeper has carried it out: true only when
+//   render calls come (from the device, or at its pace while the server is
+//   away); isRunning() says the same.
 // - While the keeper stops the stream, the callback waits, asleep: RtAudio's
 //   thread would otherwise take and drop the stream's lock in a loop until
 //   the stop has it (on a busy machine, real-time, until the kernel ends
@@ -55,7 +64,16 @@ public:
     // Opens a stream on RtAudio's device number `device`, not started; false
     // (and the reason logged) when refused. `what` names it in the log.
     bool open(unsigned device, const Format &format, Render render, void *user, const char *what);
+    // A stream on the default output of the sound server to come: lost()
+    // until the keeper opens it.
+    void openWhenThere(const Format &format, Render render, void *user, const char *what);
+    // True once render calls come; false (and nothing renders) when the
+    // device refused, or the keeper did not answer in time.
     bool start();
+    // A new stream with a queue of `buffers` on the same device, swapped in
+    // by the keeper as a server's return is; true when it is in. While the
+    // server is away the stream it opens then has that queue.
+    bool reshape(unsigned buffers);
     // No render call comes once it returns; the keeper stops the device
     // after it, letting the queued buffers play out (drain) or dropping them.
     void stop(bool drain);
@@ -66,6 +84,8 @@ public:
     bool isRunning() const;
     bool ended() const;
     unsigned bufferFrames() const;
+    // The queue of the stream that plays, in buffers.
+    unsigned buffers() const;
     unsigned rate() const;
     // What RtAudio tells the device holds (frames; 0 when it does not tell).
     unsigned reportedLatency() const;

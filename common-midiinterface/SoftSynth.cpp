@@ -320,6 +320,7 @@ void SoftSynth::resetSchedule()
     m_base = m_latency = m_shift = m_catchUp = m_shiftFrames = 0;
     std::memset(m_leftOut, 0, sizeof m_leftOut);
     m_rendered.store(0);
+    m_windowFrom = 0;
     m_audibleLosses.store(0);
     m_audibleLateMs.store(0.0);
     m_latencyFrames.store(0.0);
@@ -412,7 +413,15 @@ bool SoftSynth::fitQueue()
     const double missing = need - (bridged - swing);
     const bool grows = dropOuts > 0 && missing > 0 && bridged < kMaxBridgeMs;
     const uint64_t lateNow = lateEvents() - m_lateEventsBefore;
-    const bool calm = double(m_position) >= kCalmMs * rate / 1000.0 && dropOuts == 0 && late < bridged / 2;
+    // Calm is judged over what was seen since the last judgement that left
+    // the queue as it was (or since the stream changed), not since the
+    // stream opened: one bad moment must not keep a deep queue all evening.
+    if (m_sink->generation() != m_windowGeneration) {
+        m_windowGeneration = m_sink->generation();
+        m_windowFrom = renderedFrames();
+    }
+    const double windowMs = double(renderedFrames() - std::min(m_windowFrom, renderedFrames())) * 1000.0 / rate;
+    const bool calm = windowMs >= kCalmMs && dropOuts == 0 && late < bridged / 2;
     double wanted = bridged;
     if (grows) {
         wanted = std::min(bridged + missing, kMaxBridgeMs);
@@ -434,6 +443,12 @@ bool SoftSynth::fitQueue()
                  "%llu events late (at worst %.0f ms so far): the latency settles anew",
                  static_cast<unsigned long long>(lateNow), worstEventLateMs());
     } else {
+        if (windowMs >= kCalmMs) {
+            // Seen and judged: the next judgement looks at what comes.
+            m_audibleLosses.store(0, std::memory_order_relaxed);
+            m_audibleLateMs.store(0, std::memory_order_relaxed);
+            m_windowFrom = renderedFrames();
+        }
         return false;
     }
     if (std::fabs(wanted - bridged) < 1.0) {
@@ -444,7 +459,19 @@ bool SoftSynth::fitQueue()
         m_resettle.store(true);
         return true;
     }
+    // What the new queue does is judged from here on.
+    m_windowFrom = renderedFrames();
     muteForChange();
+    if (m_sink->requeue(wanted)) {
+        // The stream's owner swaps the new one in, now or once the sound
+        // server is back; the schedule settles anew on it (its generation).
+        // Nothing here may end the synthesizer: a stream that cannot open
+        // now is opened by its owner later.
+        m_lateEventsBefore = lateEvents();
+        m_settledFlag.store(false);
+        unmute();
+        return true;
+    }
     m_sink->close();
     m_sink->setBridgeMs(wanted);
     int result = m_sink->open(m_device, &SoftSynth::renderCallback, this);
@@ -959,7 +986,9 @@ void SoftSynth::schedule(double now, unsigned frames)
         if (lost > 0)
             m_audibleLosses.fetch_add(1, std::memory_order_relaxed);
     }
-    if (const double dry = std::max(lost, m_clock.startLossFrames()); dry > 0) {
+    // While the sound server is away nothing is heard: the stream says once
+    // when it went and once when it is back, not at every request.
+    if (const double dry = std::max(lost, m_clock.startLossFrames()); dry > 0 && !m_sink->lost()) {
         const bool heard = !m_quiet.load(std::memory_order_relaxed) && !m_muted.load(std::memory_order_relaxed);
         char line[400];
         m_clock.explainLoss(line, sizeof line, dry);

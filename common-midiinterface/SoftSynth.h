@@ -169,9 +169,10 @@ public:
     // queue that bridges them with room to spare; when the sequencer came
     // later than the room left for it, settles the latency anew; when the
     // device has played calmly for kCalmMs, a queue and a room fitted to
-    // what was seen. Owner's thread, while no note sounds (before a song
-    // starts): the stream restarts and the latency settles anew. True when
-    // it did.
+    // what was seen (calm is judged over what came since the last
+    // judgement). Owner's thread, while no note sounds (before a song
+    // starts, between songs): the stream changes and the latency settles
+    // anew. True when it did.
     bool fitQueue();
     // What running without real-time scheduling adds to the latency, as
     // last settled (ms; 0 with real-time scheduling or before it settled).
@@ -354,6 +355,10 @@ private:
     bool m_sounded = false; // a note since the synthesizer started
     std::atomic<uint64_t> m_audibleLosses{0};
     std::atomic<double> m_audibleLateMs{0};
+    // Where what fitQueue judges next began (rendered frames), on which
+    // stream (owner's thread).
+    uint64_t m_windowFrom = 0;
+    unsigned m_windowGeneration = 0;
     // Asked for a resettling of the latency without a new stream; the
     // sink's stream it was settled on (render thread).
     std::atomic<bool> m_resettle{false};

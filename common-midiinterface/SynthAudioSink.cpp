@@ -100,8 +100,13 @@ public:
             RtAudio audio;
             audio.showWarnings(false);
             const unsigned count = audio.getDeviceCount();
-            if (count == 0)
-                return SOFTSYNTH_ERROR_DRIVER;
+            if (count == 0) {
+                // No sound server yet (a program started before it): the
+                // stream's keeper opens the default output once one is there.
+                m_rate = kDefaultRate;
+                m_stream.openWhenThere(format(kBufferFrames[0]), &RtAudioSink::callback, this, "synthesizer audio");
+                return SOFTSYNTH_OK;
+            }
             if (device == -1) {
                 id = defaultOutput(audio, count);
             } else if (device >= 1 && unsigned(device) <= count) {
@@ -118,27 +123,13 @@ public:
             return SOFTSYNTH_ERROR_DRIVER;
         }
         for (unsigned frames : kBufferFrames) {
-            RtAudioStream::Format format;
-            format.floatSamples = true;
-            format.channels = 2;
-            format.rate = m_rate;
-            format.frames = frames;
-            // Real-time scheduling where the system grants it: a busy
-            // machine must not make the device wait for the synthesizer.
-            format.minimizeLatency = true;
-            format.role = ThreadPriority::Role::Synthesizer;
-            format.buffers = kNumberOfBuffers;
-            if (m_bridgeMs > 0) {
-                const double asked = std::ceil(OutputClock::serverQueueMs(m_bridgeMs) * m_rate / 1000.0 / frames);
-                format.buffers = unsigned(std::clamp(asked, 2.0, double(kMostBuffers)));
-            }
-            if (m_stream.open(id, format, &RtAudioSink::callback, this, "synthesizer audio")) {
-                const unsigned told = m_stream.reportedLatency();
-                m_latency = told > 0 ? told
-                                     : unsigned(OutputClock::serverBridgeMs(1000.0 * format.buffers * m_stream.bufferFrames() / m_rate)
-                                                * m_rate / 1000.0);
+            if (m_stream.open(id, format(frames), &RtAudioSink::callback, this, "synthesizer audio"))
                 return SOFTSYNTH_OK;
-            }
+        }
+        if (device == -1) {
+            // The server went between the list and the open: as above.
+            m_stream.openWhenThere(format(kBufferFrames[0]), &RtAudioSink::callback, this, "synthesizer audio");
+            return SOFTSYNTH_OK;
         }
         return SOFTSYNTH_ERROR_DEVICE;
     }
@@ -152,15 +143,57 @@ public:
 
     void close() override { m_stream.close(); }
 
+    bool requeue(double bridgeMs) override
+    {
+        m_bridgeMs = bridgeMs;
+        if (m_stream.isOpen())
+            m_stream.reshape(buffersFor(m_bridgeMs, frames()));
+        return true;
+    }
+
     unsigned sampleRate() const override { return m_rate; }
-    unsigned bufferFrames() const override { return m_stream.isOpen() ? m_stream.bufferFrames() : kBufferFrames[0]; }
-    unsigned latencyFrames() const override { return m_latency; }
+    unsigned bufferFrames() const override { return frames(); }
+    // Of the stream that plays (the keeper may have opened another since
+    // open()); the render thread asks at each new stream.
+    unsigned latencyFrames() const override
+    {
+        const unsigned told = m_stream.reportedLatency();
+        if (told > 0)
+            return told;
+        const unsigned buffers = m_stream.buffers() ? m_stream.buffers() : buffersFor(m_bridgeMs, frames());
+        return unsigned(OutputClock::serverBridgeMs(1000.0 * buffers * frames() / m_rate) * m_rate / 1000.0);
+    }
     void setBridgeMs(double ms) override { m_bridgeMs = ms; }
     bool scheduled() const override { return true; }
     bool lost() const override { return m_stream.lost(); }
     unsigned generation() const override { return m_stream.generation(); }
 
 private:
+    unsigned frames() const { return m_stream.bufferFrames() ? m_stream.bufferFrames() : kBufferFrames[0]; }
+
+    unsigned buffersFor(double bridgeMs, unsigned frames) const
+    {
+        if (bridgeMs <= 0)
+            return kNumberOfBuffers;
+        const double asked = std::ceil(OutputClock::serverQueueMs(bridgeMs) * m_rate / 1000.0 / frames);
+        return unsigned(std::clamp(asked, 2.0, double(kMostBuffers)));
+    }
+
+    RtAudioStream::Format format(unsigned frames) const
+    {
+        RtAudioStream::Format f;
+        f.floatSamples = true;
+        f.channels = 2;
+        f.rate = m_rate;
+        f.frames = frames;
+        // Real-time scheduling where the system grants it: a busy machine
+        // must not make the device wait for the synthesizer.
+        f.minimizeLatency = true;
+        f.role = ThreadPriority::Role::Synthesizer;
+        f.buffers = buffersFor(m_bridgeMs, frames);
+        return f;
+    }
+
     static int callback(void *out, unsigned frames, void *user)
     {
         auto *self = static_cast<RtAudioSink *>(user);
@@ -173,7 +206,6 @@ private:
     void *m_user = nullptr;
     unsigned m_rate = kDefaultRate;
     double m_bridgeMs = 0;
-    unsigned m_latency = 0;
 };
 
 } // namespace

@@ -42,6 +42,11 @@ public:
     // dry (0: the device's default queue). What the last open bridges is
     // latencyFrames().
     virtual void setBridgeMs(double) {}
+    // A queue that bridges bridgeMs from here on, for a sink whose stream
+    // has an owner of its own: it swaps a new stream in (a new generation),
+    // or, while the server is away, opens the next one with it. False: the
+    // caller opens the sink again itself.
+    virtual bool requeue(double) { return false; }
     // True when render calls come from a device in real time, at moments of
     // the device's choosing: the synthesizer then applies each message at
     // the stream position of its time. False: at once, when it arrives

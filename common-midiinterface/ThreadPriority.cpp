@@ -48,6 +48,10 @@ struct State {
     // real-time CPU time dropped it.
     std::atomic<long> raised{0};
     std::atomic<bool> dropped{false};
+    // The thread the limit dropped and its priority, asked for again once
+    // the music has played without a stall for a while.
+    std::atomic<long> droppedTid{0};
+    std::atomic<int> droppedPriority{0};
 };
 State g_state[kRoles];
 std::atomic<bool> g_refusalLogged{false};
@@ -55,6 +59,14 @@ std::atomic<bool> g_refusalLogged{false};
 // kernel raises it by a second with each signal).
 std::atomic<int> g_drops{0};
 std::atomic<long long> g_softLimit{-1};
+// When the limit last dropped the threads (ms, monotonic) and how often it
+// did: a stall (a frozen sound server) is no reason to run at normal
+// priority for the rest of the evening, but a thread that keeps running away
+// is asked for again ever later.
+std::atomic<long long> g_droppedAtMs{0};
+std::atomic<int> g_dropCount{0};
+constexpr long long kAskAgainMs = 10000;
+constexpr long long kAskAgainMostMs = 300000;
 // The sound library's threads an audio callback waits for, raised with it
 // (libpulse's mainloop thread: a write waits until it has heard from the
 // sound server); the limit's handler drops them too.
@@ -152,6 +164,8 @@ void onRealtimeLimit(int)
         // SCHED_RESET_ON_FORK stays: without privilege it cannot be cleared.
         const sched_param normal{};
         syscall(SYS_sched_setscheduler, pid_t(tid), SCHED_OTHER | SCHED_RESET_ON_FORK, &normal);
+        s.droppedPriority.store(s.priority.load());
+        s.droppedTid.store(tid);
         s.dropped.store(true);
         s.method.store(None);
         s.priority.store(0);
@@ -168,9 +182,55 @@ void onRealtimeLimit(int)
         const rlimit limit{rlim_t(soft), hard < 0 ? RLIM_INFINITY : rlim_t(hard)};
         syscall(SYS_prlimit64, 0, RLIMIT_RTTIME, &limit, nullptr);
     }
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    g_droppedAtMs.store((long long)now.tv_sec * 1000 + now.tv_nsec / 1000000);
+    g_dropCount.fetch_add(1);
     g_drops.fetch_add(1);
     wakeHelper();
     errno = savedErrno;
+}
+
+long long monotonicMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
+
+void raise(Role role, pid_t tid, int priority);
+
+// Once no stall has come for a while after a drop (10 s, twice that after
+// each further drop), each thread dropped that still runs is raised again.
+// True while some thread waits for it.
+bool askAgain()
+{
+    bool waiting = false;
+    const int drops = std::min(g_dropCount.load(), 6);
+    const long long wait = std::min(kAskAgainMostMs, kAskAgainMs << std::max(0, drops - 1));
+    const long long calmMs = monotonicMs() - g_droppedAtMs.load();
+    for (int r = 0; r < kRoles; ++r) {
+        State &s = g_state[r];
+        const long tid = s.droppedTid.load();
+        if (!tid)
+            continue;
+        if (calmMs < wait) {
+            waiting = true;
+            continue;
+        }
+        s.droppedTid.store(0);
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/self/task/%ld", tid);
+        if (access(path, F_OK) != 0 || s.raised.load() != 0)
+            continue; // ended, or raised anew meanwhile
+        logMsg(2, "ThreadPriority", __LINE__,
+               "no stall for %lld s since real-time scheduling was dropped: the %s thread asks for it again",
+               calmMs / 1000, kRoleNames[r]);
+        raise(Role(r), pid_t(tid), s.droppedPriority.load());
+        if (Role(r) != Role::Sequencer && s.grant.load() == int(Grant::Granted))
+            g_scanLibrary.store(true);
+    }
+    return waiting;
 }
 
 // Where the real-time CPU time is limited, a soft limit below the hard one
@@ -313,10 +373,22 @@ public:
 private:
     void run()
     {
+        bool waiting = false;
         while (!m_quit.load()) {
-            while (sem_wait(&m_wake) != 0 && errno == EINTR) {
+            if (waiting) {
+                // A second at a time while a dropped thread waits to be
+                // raised again.
+                timespec until{};
+                clock_gettime(CLOCK_REALTIME, &until);
+                until.tv_sec += 1;
+                while (sem_timedwait(&m_wake, &until) != 0 && errno == EINTR) {
+                }
+            } else {
+                while (sem_wait(&m_wake) != 0 && errno == EINTR) {
+                }
             }
             logDrops();
+            waiting = askAgain();
             for (int r = 0; r < kRoles; ++r) {
                 State &s = g_state[r];
                 if (const long tid = s.pending.exchange(0)) {
@@ -453,9 +525,11 @@ void resetForTest()
         s.pending.store(0);
         s.raised.store(0);
         s.dropped.store(false);
+        s.droppedTid.store(0);
     }
     g_refusalLogged.store(false);
     g_drops.store(0);
+    g_dropCount.store(0);
 }
 
 } // namespace ThreadPriority

@@ -14,7 +14,9 @@
 // kills the process when a real-time thread reaches the hard limit without
 // sleeping once. The soft limit is kept below it: on its SIGXCPU every thread
 // raised here goes back to normal scheduling, report() and grant() say so,
-// the log says so from the helper thread, and the music plays on.
+// the log says so from the helper thread, and the music plays on. Once no
+// stall has come for 10 s (twice as long after each further drop) the
+// helper raises the threads that were dropped again.
 //
 // Threads: raiseThisThread may block for a D-Bus round trip, so a thread
 // calls it before its real-time loop. An audio callback, which must never

@@ -153,6 +153,7 @@ struct AudioCallbackRecord {
             // A new stream (the sound server came back): its queue is
             // empty, and the music rises from silence in it.
             generation = g;
+            latencyFrames = sink->latencyFrames();
             restartClock();
             envelope = 0.0f;
         }
@@ -162,7 +163,9 @@ struct AudioCallbackRecord {
             ++dropOuts;
             lastDropOutFrame = playedFrames;
         }
-        if (const double dry = std::max(lost, clock.startLossFrames()); dry > 0) {
+        // While the sound server is away the stream says once when it went
+        // and once when it is back, not at every request.
+        if (const double dry = std::max(lost, clock.startLossFrames()); dry > 0 && !sink->lost()) {
             char line[400];
             clock.explainLoss(line, sizeof line, dry);
             rtLogMsg(2, "../playback/AudioInterface", __LINE__, "song player: %s", line);
@@ -765,7 +768,11 @@ bool AudioInterface::playAudio(int)
     const bool stereo = std::any_of(devices.begin(), devices.end(), [&](const AudioSink::Device &d) {
         return d.id == device && d.outputChannels >= 2;
     });
-    if (!stereo || !m_sink->open(device, channels, rate, kBufferFrames, mp3 ? renderMp3 : renderPcm, &r)) {
+    // No device at all is no sound server yet: the sink opens the default
+    // output once one is there, and the song is heard from then on.
+    const int openOn = devices.empty() ? -1 : device;
+    if ((!stereo && openOn != -1)
+        || !m_sink->open(openOn, channels, rate, kBufferFrames, mp3 ? renderMp3 : renderPcm, &r)) {
         qDebug() << "AudioInterface::playAudio: no stereo output on device" << device;
         return false;
     }

@@ -62,7 +62,7 @@ public:
         close();
         m_render = render;
         m_user = user;
-        if (device < 0)
+        if (device < -1)
             return false;
         // The stream of the song before on the same terms, kept stopped: its
         // thread has real-time priority already. A new one runs at normal
@@ -81,18 +81,19 @@ public:
         format.frames = frames;
         format.buffers = m_buffers;
         format.role = ThreadPriority::Role::AudioPlayer;
-        if (!m_stream.open(unsigned(device), format, &RtAudioOutput::callback, this, "song player audio"))
+        if (device == -1) {
+            // No sound server yet: the stream's keeper opens the default
+            // output once one is there, the song plays on unheard meanwhile.
+            m_stream.openWhenThere(format, &RtAudioOutput::callback, this, "song player audio");
+        } else if (!m_stream.open(unsigned(device), format, &RtAudioOutput::callback, this, "song player audio")) {
             return false;
+        }
         m_open = true;
         m_device = device;
         m_channels = channels;
         m_rate = rate;
         m_frames = frames;
         m_openBuffers = m_buffers;
-        const unsigned told = m_stream.reportedLatency();
-        m_latency = told > 0 ? told
-                             : unsigned(OutputClock::serverBridgeMs(1000.0 * m_buffers * m_stream.bufferFrames() / rate)
-                                        * rate / 1000.0);
         return true;
     }
 
@@ -109,7 +110,15 @@ public:
     bool isOpen() const override { return m_open; }
     bool isRunning() const override { return m_open && m_stream.isRunning(); }
     unsigned bufferFrames() const override { return m_stream.bufferFrames(); }
-    unsigned latencyFrames() const override { return m_latency; }
+    // Of the stream that plays: the keeper may open another (a server back).
+    unsigned latencyFrames() const override
+    {
+        const unsigned told = m_stream.reportedLatency();
+        if (told > 0 || m_rate == 0)
+            return told;
+        const unsigned frames = m_stream.bufferFrames() ? m_stream.bufferFrames() : m_frames;
+        return unsigned(OutputClock::serverBridgeMs(1000.0 * m_openBuffers * frames / m_rate) * m_rate / 1000.0);
+    }
     void setQueueBuffers(unsigned buffers) override { m_buffers = std::max(2u, buffers); }
     // The sound server cut 25-700 frames of a new stream's start (a null
     // sink of PulseAudio at 48 kHz); twice the most seen.
@@ -127,7 +136,6 @@ private:
     RtAudioStream m_stream;
     Render m_render = nullptr;
     void *m_user = nullptr;
-    unsigned m_latency = 0;
     bool m_open = false;
     int m_device = -1;
     unsigned m_channels = 0;

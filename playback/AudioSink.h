@@ -40,6 +40,8 @@ public:
     virtual std::vector<Device> devices() = 0;
     virtual int defaultDevice() = 0;
     // Opens a stream without starting it; false when the device refuses.
+    // Device -1: the default output of a sound server not there yet, opened
+    // once it is (lost() meanwhile); false where the sink has no such thing.
     virtual bool open(int device, unsigned channels, unsigned rate, unsigned frames,
                       Render render, void *user) = 0;
     virtual bool start() = 0;

@@ -103,6 +103,12 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
 
 void SoundEngine::watchOutputs()
 {
+    // Between songs the synthesizer's queue fits what the machine needs:
+    // one grown for a drop-out comes back within seconds of calm, not at
+    // the next song's start only (every command waits behind it).
+    if (const PlayingState state = getPlayingState();
+        m_midiOutIndex == kSynthIndex && m_portOpen && (state == ePsIdle || state == ePsReady))
+        m_synth->expander()->synth()->fitQueue();
     const bool lost = m_synth->expander()->synth()->outputLost() || m_audio->outputLost();
     if (lost == m_outputLost)
         return;

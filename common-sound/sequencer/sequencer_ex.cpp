@@ -1225,7 +1225,7 @@ uint32_t SEQUENCER_EX_GetPrescalerMidiClock(void)
 int SEQUENCER_EX_GetTempoSegment(uint64_t *baseUs, uint32_t *usPerQuarter, uint64_t *nowUsOut)
 {
     const MidiStream *s = SEQUENCER_EX_GetMidiStreamInPlay();
-    if (!s || stop.load())
+    if (!s || stop.load() || endTailWaiting(s))
         return 0;
     const EngineSlotTiming &e = timingOf(s);
     *baseUs = e.baseUs;

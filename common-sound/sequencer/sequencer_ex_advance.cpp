@@ -313,6 +313,30 @@ void crossFadeStart()
 
 // ---- end of song
 
+// A song's last notes are heard behind the output's latency (a software
+// synthesizer's queue, up to a few hundred ms) and ring out after their
+// note-off: the end, whose cut of every channel would leave out a note still
+// queued, waits this long after the song's last event.
+constexpr uint64_t kEndTailUs = 600000;
+// Per slot: when the end that waits may come (0: none waits). One a second
+// past its time, or further ahead than a tail (the clock starts anew with
+// each song), was left behind by a stop or a seek.
+uint64_t endTailUntil[2] = {0, 0};
+
+bool endTailWaits(const MidiStream *s)
+{
+    uint64_t &until = endTailUntil[slotIndexOf(s) & 1];
+    const uint64_t now = nowUs();
+    if (until == 0 || now > until + 1000000 || until > now + kEndTailUs) {
+        until = now + kEndTailUs;
+        return true;
+    }
+    if (now < until)
+        return true;
+    until = 0;
+    return false;
+}
+
 Run endOfSong()
 {
     MidiStream *s = S();
@@ -383,6 +407,9 @@ Run endOfSong()
         sflagsSet(s, SF_SUSPENDED);
         return Run::End;
     }
+    // The event stays pending and comes back at the next pass.
+    if (endTailWaits(s))
+        return Run::End;
     CloseActualStream(1);
     if (!(MidiStreamFirst && MidiStreamFirst->slotByte) && !(MidiStreamSecond && MidiStreamSecond->slotByte)) {
         stop.store(1);
@@ -1238,6 +1265,14 @@ void autoBpmReturn()
     s->autoTempoDelta = int16_t(s->autoTempoDelta > 0 ? s->autoTempoDelta - 1 : s->autoTempoDelta + 1);
 }
 } // namespace
+
+bool endTailWaiting(const MidiStream *s)
+{
+    const uint64_t until = endTailUntil[slotIndexOf(s) & 1];
+    const uint64_t now = nowUs();
+    return until != 0 && now < until && until <= now + kEndTailUs;
+}
+
 
 void CheckAdvance(void)
 {

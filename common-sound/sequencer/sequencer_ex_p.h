@@ -228,3 +228,6 @@ void RestartStream(MidiStream *s, Mfi *m);
 
 // The interpreter (one run over the slot named by the interpreter pointers).
 void CheckAdvance(void);
+// The song has played its last event and waits for its last notes to be
+// heard before it ends: no MIDI clock goes out meanwhile.
+bool endTailWaiting(const MidiStream *s);

@@ -1,13 +1,19 @@
 #!/bin/bash
 # The sound server goes and comes back under the real VelmarPC, on a screen
-# (Xvfb) and a sound server (PulseAudio, one null sink) of its own: a long
-# MP3 and a long MIDI song (both made here) are imported and each played by a
-# double click on its row; while each plays, the server is stopped (SIGTERM)
-# and started again, then killed (SIGKILL) and started again. Passes when
-# after each end the program is alive, its header says that there is no
-# sound server, no thread of the program uses more than 10 % of a core over
-# the next two seconds, and, once a new server is up, the song is heard again
-# on it (recorded) within 2 s; at the end the program quits with 0.
+# (Xvfb) and a sound server (PulseAudio, one null sink) of its own. The
+# program starts before any server (as at a login): its header says that
+# there is no sound server, a long MIDI song (made here) is imported and
+# started by a double click on its row, and once a server is up the song is
+# heard on it within 2 s. Then a long MP3 and the MIDI song are each played;
+# while each plays, the server is stopped (SIGTERM) and started again, then
+# killed (SIGKILL) and started again. Last, the program is held for 0.4 s
+# while the MIDI song plays (a drop-out: its next start asks for a deeper
+# queue), the server ends, the song is started again while it is away, and
+# the server comes back; then the same with the MP3. Passes when after each end the program is alive, its
+# header says that there is no sound server, no thread of the program uses
+# more than 10 % of a core over the next two seconds, and, once a new server
+# is up, the song is heard again on it (recorded) within 2 s and the header
+# no longer says so; at the end the program quits with 0.
 # usage: scripts/e2e/server_restart.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -16,8 +22,9 @@ e2e_logged_in
 /usr/bin/python3 "$here/make_kar.py" "$work" 90 tune >/dev/null
 sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 90 sine 330 sine 495 vol 0.5
 lame --quiet -b 128 --tt "Server Tone" "$work/tone.wav" "$work/tone.mp3"
-e2e_pulse
-pulse_pid=${pids[-1]}
+# No server yet: where the program will find one.
+mkdir -p "$work/pulse"
+export PULSE_SERVER=unix:$work/pulse/native
 e2e_screen 1280x800
 printf '[WindowsPosition]\nMainWindow=@Rect(0 0 1160 613)\n' >> "$settings"
 export VELMAR_WIDGET_DUMP=$work/widgets.txt
@@ -88,6 +95,19 @@ cycle() {
   echo "$what: server ended by $signal, the program went on, heard again $back ms after a new server was started"
 }
 
+# Started with no server: it says so, a MIDI song starts, and the song is
+# heard once a server is there.
+wait_for 50 says_lost || { alive "started without a server"; fail "started without a server: the header does not say so"; }
+play_row tune
+wait_for 100 grep -q "LOAD SONG.*tune.kar" "$work/program.log" || fail "the MIDI song was not loaded"
+sleep 1
+alive "a MIDI song started without a server"
+server_back
+[ "$back" -ge 0 ] || fail "started without a server: the MIDI song not heard in 2.5 s of a server"
+[ "$back" -le 2000 ] || fail "started without a server: the MIDI song heard $back ms after the server was started"
+wait_for 50 says_back || fail "started without a server: the header still says it is gone"
+echo "started without a server: the MIDI song heard $back ms after a server was started"
+
 play_row "Server Tone"
 e2e_record velmar_e2e
 wait_for 100 e2e_sounds || fail "the MP3 was not heard"
@@ -103,5 +123,42 @@ e2e_record_stop
 e2e_sounds || fail "the MIDI song was not heard"
 cycle MIDI TERM
 cycle MIDI KILL
+
+# A drop-out (the program held 0.4 s) while the MIDI song plays, so that its
+# next start asks for a deeper queue; the server ends, the song starts again
+# while it is away, and the server comes back.
+sleep 2
+kill -STOP "$program_pid"
+sleep 0.4
+kill -CONT "$program_pid"
+sleep 3
+kill -TERM "$pulse_pid"
+wait "$pulse_pid" 2>/dev/null || true
+wait_for 50 says_lost || { alive "after a drop-out, server ended"; fail "after a drop-out, server ended: the header does not say so"; }
+loads=$(e2e_loads)
+play_row tune
+wait_for 100 e2e_loaded_since "$loads" || fail "the MIDI song was not started again while the server was away"
+sleep 1
+alive "a MIDI song started while the server was away"
+server_back
+[ "$back" -ge 0 ] || fail "a MIDI song started while the server was away: not heard in 2.5 s of its return"
+[ "$back" -le 2000 ] || fail "a MIDI song started while the server was away: heard $back ms after the server was started"
+wait_for 50 says_back || fail "a MIDI song started while the server was away: the header still says it is gone"
+echo "a drop-out, the server ended, the MIDI song started while it was away: heard $back ms after it was back"
+
+# The MP3 started while the server is away.
+kill -TERM "$pulse_pid"
+wait "$pulse_pid" 2>/dev/null || true
+wait_for 50 says_lost || { alive "server ended under MIDI"; fail "server ended under MIDI: the header does not say so"; }
+loads=$(e2e_loads)
+play_row "Server Tone"
+wait_for 100 e2e_loaded_since "$loads" || fail "the MP3 was not started while the server was away"
+sleep 1
+alive "an MP3 started while the server was away"
+server_back
+[ "$back" -ge 0 ] || fail "an MP3 started while the server was away: not heard in 2.5 s of its return"
+[ "$back" -le 2000 ] || fail "an MP3 started while the server was away: heard $back ms after the server was started"
+wait_for 50 says_back || fail "an MP3 started while the server was away: the header still says it is gone"
+echo "the MP3 started while the server was away: heard $back ms after it was back"
 e2e_quit
 echo "PASS"

@@ -176,7 +176,7 @@ private slots:
         g_lines.clear();
         const QtMessageHandler testLog = qInstallMessageHandler(keepLine);
         std::atomic<int> raised{-1};
-        std::atomic<bool> done{false}, spunOut{false};
+        std::atomic<bool> done{false}, spunOut{false}, quit{false}, again{false};
         std::thread spinner([&] {
             raised = ThreadPriority::raiseThisThread(ThreadPriority::Role::Sequencer, 10) ? 1 : 0;
             timespec start{}, now{};
@@ -189,10 +189,16 @@ private slots:
                 }
             }
             done = true;
+            // Then it plays as a sequencer does, sleeping every millisecond.
+            while (raised.load() && !quit.load()) {
+                again = (sched_getscheduler(0) & ~SCHED_RESET_ON_FORK) == SCHED_RR;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
         });
         // The kit, when asked, answers from this thread's event loop.
         QTRY_VERIFY_WITH_TIMEOUT(done.load(), 60000);
-        spinner.join();
+        if (!raised.load())
+            spinner.join();
         if (!raised.load()) {
             qInstallMessageHandler(testLog);
             QSKIP("no real-time scheduling for this test's threads");
@@ -214,6 +220,14 @@ private slots:
                                  [](const auto &l) { return l.first == QtWarningMsg && says(l.second, {"100 ms"}); });
         };
         QTRY_VERIFY_WITH_TIMEOUT(drops() == 1, 20000);
+        // A thread that then plays without a stall is raised again, and the
+        // log says so.
+        QTRY_VERIFY_WITH_TIMEOUT(again.load(), 60000);
+        QCOMPARE(ThreadPriority::grant(ThreadPriority::Role::Sequencer), ThreadPriority::Grant::Granted);
+        QVERIFY(std::any_of(g_lines.cbegin(), g_lines.cend(),
+                            [](const auto &l) { return says(l.second, {"sequencer", "again"}); }));
+        quit = true;
+        spinner.join();
         RealTime::drainLog();
         qInstallMessageHandler(testLog);
     }

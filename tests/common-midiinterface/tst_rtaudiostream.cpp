@@ -42,6 +42,15 @@ int stereoDevice()
     return -1;
 }
 
+// The streams the test's server plays (PulseAudio's sink inputs).
+int streamsOnServer()
+{
+    QByteArray out;
+    if (TestUtil::runProgram("pactl", {"list", "short", "sink-inputs"}, &out) != 0)
+        return -1;
+    return int(out.count('\n'));
+}
+
 } // namespace
 
 class TestRtAudioStream : public QObject
@@ -117,6 +126,76 @@ private slots:
         const uint64_t closed = counting.renders.load();
         QTest::qWait(200);
         QCOMPARE(counting.renders.load(), closed);
+    }
+
+    // The stream's keeper opens it whatever kept it from being open: no
+    // server at the start (a program started before it), a new queue asked
+    // for while the server is away. Meanwhile start() says true and the
+    // render goes on at the device's pace (no more, no less); once a server
+    // is up the stream plays on it, one stream only; a new queue swaps a new
+    // stream in. Stopped, isRunning() says false and nothing renders.
+    void opensWhateverKeptItClosed()
+    {
+        TestUtil::SoundServer server;
+        if (!server.start())
+            QSKIP("no PulseAudio server of the test's own");
+        server.stop(true);
+        Counting counting;
+        RtAudioStream stream;
+        RtAudioStream::Format format;
+        format.rate = 48000;
+        format.frames = 256;
+        stream.openWhenThere(format, &Counting::render, &counting, "test stream");
+        QVERIFY(stream.isOpen());
+        QVERIFY(stream.lost());
+        QVERIFY(stream.start());
+        QVERIFY(stream.isRunning());
+        const auto rendersOn = [&counting](uint64_t more) {
+            const uint64_t until = counting.renders.load() + more;
+            return QTest::qWaitFor([&] { return counting.renders.load() >= until; }, 10000);
+        };
+        const auto paced = [&counting] {
+            const uint64_t from = counting.renders.load();
+            QTest::qWait(1000);
+            return counting.renders.load() - from;
+        };
+        QVERIFY(rendersOn(20));
+        const uint64_t away = paced();
+        QVERIFY2(away > 10 && away < 400, qPrintable(QString::number(away)));
+        QVERIFY(server.start());
+        QVERIFY(QTest::qWaitFor([&] { return !stream.lost() && stream.generation() == 1; }, 5000));
+        QVERIFY(QTest::qWaitFor([] { return streamsOnServer() == 1; }, 5000));
+        QVERIFY(rendersOn(50));
+
+        // A new queue: a new stream in the old one's place.
+        QVERIFY(stream.reshape(16));
+        QCOMPARE(stream.buffers(), 16u);
+        QCOMPARE(stream.generation(), 2u);
+        QVERIFY(stream.isRunning());
+        QVERIFY(rendersOn(50));
+        QVERIFY(QTest::qWaitFor([] { return streamsOnServer() == 1; }, 5000));
+
+        // Asked for while the server is away: the stream that opens once it
+        // is back has it.
+        server.stop(false);
+        QVERIFY(QTest::qWaitFor([&] { return stream.lost(); }, 5000));
+        QVERIFY(!stream.reshape(4));
+        QVERIFY(rendersOn(20));
+        QVERIFY(server.start());
+        QVERIFY(QTest::qWaitFor([&] { return !stream.lost() && stream.generation() == 3; }, 5000));
+        QCOMPARE(stream.buffers(), 4u);
+        QVERIFY(rendersOn(50));
+        const uint64_t back = paced();
+        QVERIFY2(back > 10 && back < 400, qPrintable(QString::number(back)));
+
+        stream.stop(false);
+        QVERIFY(!stream.isRunning());
+        const uint64_t stopped = counting.renders.load();
+        QTest::qWait(200);
+        QCOMPARE(counting.renders.load(), stopped);
+        QVERIFY(stream.start());
+        QVERIFY(stream.isRunning());
+        QVERIFY(rendersOn(20));
     }
 };
 

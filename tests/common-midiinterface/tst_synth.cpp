@@ -773,6 +773,26 @@ private slots:
         QVERIFY(!rig.synth->settled());
     }
 
+    // One late moment (the audio thread held up 90 ms once, which its
+    // grown queue of 120 ms bridged) keeps the queue as it is at the next
+    // judgement; the device then plays calmly, and at the judgement after
+    // that the queue shrinks: calm is what came since, not the stream's
+    // whole life.
+    void queueShrinksAfterALateMoment()
+    {
+        QueuedRig q(5292); // 120 ms
+        Rig &rig = q.rig;
+        QVERIFY(q.started);
+        q.render(2300 + SoftSynth::kCalmMs, 2300, 90);
+        QCOMPARE(rig.synth->stalls(), uint64_t(0));
+        QVERIFY(!rig.synth->fitQueue());
+        QCOMPARE(rig.sink->opens(), 1);
+        q.render(q.clock.ms + SoftSynth::kCalmMs + 500, 0, 0);
+        QVERIFY(rig.synth->fitQueue());
+        QCOMPARE(rig.sink->opens(), 2);
+        QVERIFY2(rig.sink->bridgeAsked() < 100, qPrintable(QString::number(rig.sink->bridgeAsked())));
+    }
+
     // After drop-outs while a song plays (the audio callback held up for
     // 130 ms every half second) the queue grows before the next song, no
     // further than commands may wait; the device then plays calmly on
