@@ -141,6 +141,8 @@ class Player:
         self.w.key('Escape')
         if hold and bar is None:
             # Else where the header shows the song went.
+            print('the bar held was not read from the position bar; the header\'s is taken', file=sys.stderr,
+                  flush=True)
             time.sleep(0.5)
             self.w.read()
             m = re.match(r'(\d+)\.', self.w.text('barNumberLabel'))
