@@ -1,5 +1,6 @@
 #include "DatabaseHelper.h"
 #include "appsettings.h"
+#include "memorypolicy.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 
 int main(int argc, char *argv[])
 {
+    MemoryPolicy::apply();
     QApplication app(argc, argv);
     quitOnTerminationSignals();
     if (const QString dump = qEnvironmentVariable("VELMAR_WIDGET_DUMP"); !dump.isEmpty())

@@ -61,13 +61,20 @@ void PlaylistPlace::follow(const QList<uint> &now, int movedFrom, int movedTo)
         m_index = to.at(m_index);
     } else {
         // The entry playing (or the one that followed it) went: the first
-        // one after it that stayed follows it now.
-        int after = int(now.size());
-        for (int i = m_gone ? m_index : m_index + 1; i >= 0 && i < count && after == now.size(); ++i) {
+        // one after it that stayed follows it now; when none stayed, what
+        // is added after the last one before it that stayed (after none:
+        // the list's first).
+        const int start = m_gone ? m_index : m_index + 1;
+        int after = -1;
+        for (int i = start; i >= 0 && i < count && after < 0; ++i) {
             if (to.at(i) >= 0)
                 after = to.at(i);
         }
-        m_index = after;
+        for (int i = qMin(start, count) - 1; i >= 0 && after < 0; --i) {
+            if (to.at(i) >= 0)
+                after = to.at(i) + 1;
+        }
+        m_index = qMax(after, 0);
         m_gone = true;
     }
     m_entries = now;

@@ -1,5 +1,6 @@
 #include "SynthAudioSink.h"
 
+#include "AudioDevices.h"
 #include "OutputClock.h"
 #include "RtAudioStream.h"
 #include "SoftSynth.h"
@@ -45,7 +46,7 @@ unsigned defaultOutput(RtAudio &audio, unsigned count)
     const auto plays = [&](unsigned i) {
         try {
             const RtAudio::DeviceInfo info = audio.getDeviceInfo(i);
-            return info.probed && info.outputChannels >= 2;
+            return AudioDevices::plays(info.probed, info.outputChannels);
         } catch (const RtAudioError &) {
             return false;
         }
@@ -66,26 +67,10 @@ public:
 
     std::vector<AudioDeviceEntry> devices() override
     {
+        // Every device, so that device number d is RtAudio's d - 1.
         std::vector<AudioDeviceEntry> list;
-        const auto library = RtAudioStream::lockLibrary();
-        try {
-            RtAudio audio;
-            audio.showWarnings(false);
-            const unsigned count = audio.getDeviceCount();
-            for (unsigned i = 0; i < count; ++i) {
-                AudioDeviceEntry entry;
-                try {
-                    const RtAudio::DeviceInfo info = audio.getDeviceInfo(i);
-                    entry.name = devicePart(info.name);
-                    entry.enabled = info.probed && info.outputChannels >= 2;
-                } catch (const RtAudioError &) {
-                    entry.enabled = false;
-                }
-                list.push_back(entry);
-            }
-        } catch (const RtAudioError &e) {
-            logMsg(2, __FILE__, __LINE__, "audio device list: %s", e.what());
-        }
+        for (const AudioDevices::Device &d : AudioDevices::list())
+            list.push_back({devicePart(d.name), d.plays});
         return list;
     }
 

@@ -1,5 +1,6 @@
 #include "AudioSink.h"
 
+#include "AudioDevices.h"
 #include "OutputClock.h"
 #include "RtAudioStream.h"
 #include "ThreadPriority.h"
@@ -27,18 +28,9 @@ public:
     std::vector<Device> devices() override
     {
         std::vector<Device> list;
-        const auto library = RtAudioStream::lockLibrary();
-        try {
-            RtAudio audio;
-            audio.showWarnings(false);
-            const unsigned count = audio.getDeviceCount();
-            for (unsigned i = 0; i < count; ++i) {
-                const RtAudio::DeviceInfo info = audio.getDeviceInfo(i);
-                if (info.probed && info.outputChannels >= 1)
-                    list.push_back({int(i), info.name, info.outputChannels, info.preferredSampleRate});
-            }
-        } catch (const RtAudioError &e) {
-            qDebug() << "audio device list:" << e.what();
+        for (const AudioDevices::Device &d : AudioDevices::list()) {
+            if (d.plays)
+                list.push_back({int(d.id), d.name, d.outputChannels, d.preferredRate});
         }
         return list;
     }

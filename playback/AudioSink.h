@@ -36,7 +36,7 @@ public:
 
     virtual ~AudioSink() = default;
 
-    // Every device with at least one output channel; an error ends the list.
+    // Every device that plays (AudioDevices::plays), by RtAudio's number.
     virtual std::vector<Device> devices() = 0;
     virtual int defaultDevice() = 0;
     // Opens a stream without starting it; false when the device refuses.

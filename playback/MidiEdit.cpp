@@ -336,8 +336,9 @@ void MidiEdit::setField(Field f, int value, uint16_t channel, uint16_t layer)
         dbField(f, channel, layer) = int16_t(stored - m_base.tracks[channel][layer].*i.track);
     }
     t.*i.track = stored;
-    if (f == Volume)
-        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, stored & 255, channel & 15, port);
+    if (f == Volume && (m_port == 0 || m_port == 1))
+        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, stored & 255, channel & 15,
+                                    outputFor(int(m_port), channel < 16 ? 0 : 1));
     else if (i.controller >= 0)
         sendController(channel, i.controller, stored + i.sendBias);
 }

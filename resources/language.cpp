@@ -66,7 +66,7 @@ void installTranslators(int languageCode)
     translator = new QTranslator;
     if (translator->load(names.program, folder)) {
         QCoreApplication::installTranslator(translator);
-        qDebug().noquote() << "Loaded traslation :" << names.program;
+        qDebug().noquote() << "Loaded translation :" << names.program;
     }
     systemTranslator = new QTranslator;
     if (systemTranslator->load(names.qt, folder)) {

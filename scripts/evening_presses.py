@@ -12,10 +12,12 @@ written to PRESSES as "MONOTONIC_MS WHAT", at the moment it is sent.
 """
 import os
 import random
-import signal
 import subprocess
 import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "e2e"))
+from widgetlist import WidgetList  # noqa: E402
 
 dump, pid, seconds, presses_path, log_path = sys.argv[1], int(sys.argv[2]), float(sys.argv[3]), sys.argv[4], sys.argv[5]
 rng = random.Random(int(os.environ.get("SEED", "79")))
@@ -23,33 +25,16 @@ out = open(presses_path, "a", buffering=1)
 
 
 def widgets():
-    try:
-        os.remove(dump)
-    except FileNotFoundError:
-        pass
-    os.kill(pid, signal.SIGUSR1)
-    for _ in range(50):
-        if os.path.exists(dump):
-            time.sleep(0.05)
-            with open(dump, encoding="utf-8", errors="replace") as f:
-                return [line.rstrip("\n").split("\t") for line in f]
-        time.sleep(0.1)
-    return []
+    return WidgetList(dump, pid).read()
 
 
 def place(rows, name, text=None):
-    for r in rows:
-        if len(r) >= 8 and (r[5] == name or r[5].endswith("/" + name)) and (text is None or r[6] == text):
-            x, y, w, h = (int(v) for v in r[7].split())
-            return x + w // 2, y + h // 2
-    return None
+    e = rows.find(name, text=text)
+    return e.middle() if e else None
 
 
 def text_of(rows, name):
-    for r in rows:
-        if len(r) >= 7 and r[0] == "label" and r[5].endswith("/" + name):
-            return r[6]
-    return ""
+    return rows.text(name, kind="label")
 
 
 def press(what, at, double=False):
@@ -85,10 +70,9 @@ while time.monotonic() < end:
         last_time, still_since = shown, time.monotonic()
     if time.monotonic() - last_load_at > 20 and time.monotonic() - still_since > 10:
         # The list played out: from its first row again.
-        first = next((r for r in rows if len(r) >= 8 and r[0] == "item" and r[5].endswith("songsListview")), None)
+        first = rows.find("songsListview", kind="item")
         if first:
-            x, y, w, h = (int(v) for v in first[7].split())
-            press("start", (x + w // 2, y + h // 2), double=True)
+            press("start", first.middle(), double=True)
             last_load_at = time.monotonic()
         continue
     choice = rng.random()

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <atomic>
@@ -25,24 +26,6 @@ namespace {
 constexpr qsizetype kBatch = 2000;
 // The window's share of a slice: the inserts, then the commit.
 constexpr qint64 kSliceMs = 10;
-
-#ifdef __GLIBC__
-// Once, before the first answer is read. glibc raises its trim threshold to
-// twice the largest block it ever gave back to the system (an answer of ten
-// megabytes) and then keeps that much free at the top of each thread's
-// arena, where malloc_trim does not reach; every reader thread may get an
-// arena of its own. With fixed thresholds each arena gives its top back as
-// the records are freed.
-void keepArenasTrimmed()
-{
-    static const bool fixed = [] {
-        mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-        mallopt(M_TRIM_THRESHOLD, 512 * 1024);
-        return true;
-    }();
-    Q_UNUSED(fixed);
-}
-#endif
 
 } // namespace
 
@@ -66,9 +49,6 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
       writer(std::make_unique<StoreCacheWriter>(db, table)),
       wanted(std::move(stillWanted))
 {
-#ifdef __GLIBC__
-    keepArenasTrimmed();
-#endif
     connect(this, &StoreListing::more, this, &StoreListing::schedule, Qt::QueuedConnection);
     // The song files the library has from the store, read here: the reader
     // has no connection of its own.
@@ -153,10 +133,11 @@ StoreListing::~StoreListing()
     records = {};
     shared.reset();
 #ifdef __GLIBC__
-    // The answer and its records were freed in pieces: give the pages of
-    // the window's arena back rather than keep the list's high-water mark
-    // for the program's life.
-    malloc_trim(0);
+    // The answer and its records were freed in pieces: give their pages
+    // back rather than keep the list's high-water mark for the program's
+    // life (the thresholds: MemoryPolicy). Off the window's thread: it
+    // walks every arena's free memory.
+    QThreadPool::globalInstance()->start([] { malloc_trim(0); });
 #endif
 }
 

@@ -26,6 +26,7 @@
 #include "downloadmngr.h"
 #include "libraryview.h"
 #include "melodromemanager.h"
+#include "memorypolicy.h"
 #include "soundfontmanager.h"
 #include "storelisting.h"
 #include "user.h"
@@ -37,6 +38,8 @@
 #include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -48,6 +51,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -129,6 +133,30 @@ void search(DatabaseHelper &db, int songs)
     std::printf("search answered with %d songs: rows in after %lld ms\n", songs,
                 static_cast<long long>(clock.elapsed()));
     verdict("  longest pause of the window", pause, kPauseTargetMs, "ms");
+}
+
+// A CD+G picture change as the lyric view makes it: the decoder's picture
+// made a pixmap and scaled to the view while the last one is still shown,
+// which is then freed; buffers of several megabytes each time. The median
+// of 200 changes at two view sizes.
+void cdgPictureChanges(const char *when)
+{
+    QImage picture(288, 192, QImage::Format_RGB32);
+    picture.fill(Qt::darkBlue);
+    for (const QSize view : {QSize(1280, 853), QSize(1920, 1280)}) {
+        std::vector<double> ms;
+        QPixmap shown;
+        QElapsedTimer clock;
+        for (int i = 0; i < 200; ++i) {
+            picture.setPixel(i % 288, i % 192, qRgb(i & 255, 255, 0));
+            clock.start();
+            shown = QPixmap::fromImage(picture).scaled(view, Qt::IgnoreAspectRatio);
+            ms.push_back(double(clock.nsecsElapsed()) / 1e6);
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("CD+G picture change at %dx%d, %s: %.3f ms median, %.3f ms at 90%%\n", view.width(),
+                    view.height(), when, ms[ms.size() / 2], ms[ms.size() * 9 / 10]);
+    }
 }
 
 // The store's big lists as the page lists them: the window's longest pause
@@ -423,6 +451,9 @@ void bigAnswers()
 
 int main(int argc, char **argv)
 {
+    // As the program: VELMAR_DEFAULT_ALLOCATOR=1 leaves glibc as it is.
+    if (qEnvironmentVariableIsEmpty("VELMAR_DEFAULT_ALLOCATOR"))
+        MemoryPolicy::apply();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -458,9 +489,11 @@ int main(int argc, char **argv)
     db->initDb();
     db->connect();
     if (args.contains(QStringLiteral("--lists"))) {
+        cdgPictureChanges("before the store's lists");
         listings(*db);
         for (int count : {5000, 40000, 100000})
             news(*db, count);
+        cdgPictureChanges("after them");
     } else {
         search(*db, songs);
         download(home.path(), mib);

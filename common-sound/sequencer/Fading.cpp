@@ -64,7 +64,7 @@ void releaseInsertsOf(const MidiStream *s)
     uint8_t buffer[SEQ_MSG_BUF_SIZE];
     int length = 0;
     INSERTS_deactivateAll(s->port, buffer, &length);
-    CINTERFACE_SendMidiEvent(homeOutput(s), buffer, length);
+    CINTERFACE_SendMidiEvent(homeOutput(s).number(), buffer, length);
 }
 
 int curveLevel(const uint8_t *curve, int i) { return curve[i] * 127 / 100; }
@@ -73,7 +73,7 @@ void setChannelTerms(int port, const Db *db, const uint8_t *drumCurve, const uin
 {
     for (int c = 0; c < 16; ++c) {
         const bool drum = db && (db->layers[port * 16 + c][0].flags & DB_FLAG_DRUM);
-        VOLUMES_setMidiChVolumesMap(FADE_TERM, curveLevel(drum ? drumCurve : curve, i), c, port);
+        VOLUMES_setMidiChVolumesMap(FADE_TERM, curveLevel(drum ? drumCurve : curve, i), c, ownOutput(port));
     }
 }
 
@@ -91,7 +91,7 @@ void crossFadeHalf()
         uint8_t buffer[SEQ_MSG_BUF_SIZE];
         int length = 0;
         INSERTS_LoadAllFromDb(entering->db, entering->port, buffer, &length);
-        CINTERFACE_SendMidiEvent(homeOutput(entering), buffer, length);
+        CINTERFACE_SendMidiEvent(homeOutput(entering).number(), buffer, length);
         INSERTS_GetConfig(entering->insertConfig);
     }
     C_SIGNAL_JumpSwapSong();
@@ -106,8 +106,7 @@ void crossFadeEnd()
         INSERTS_GetConfig(entering->insertConfig);
     }
     if (leaving) {
-        // The volume maps count the outputs from 0.
-        const int leavingOutput = homeOutput(leaving) - 1;
+        const MidiOutput leavingOutput = homeOutput(leaving);
         interpret(leaving);
         if (entering && (sflags(entering) & SF_USES_SECOND_PORT)) {
             LoadActualStreamForSetupMF5();
@@ -285,8 +284,8 @@ void SendFade4jump(void)
         const int entering = c[FADE_CURVE_STEPS - f];
         jumpFadeFactor1 = firstLeaves ? leaving : entering;
         jumpFadeFactor2 = firstLeaves ? entering : leaving;
-        setMidiCableSourceVolume(CROSSFADE_SOURCE, jumpFadeFactor1, 0);
-        setMidiCableSourceVolume(CROSSFADE_SOURCE, jumpFadeFactor2, 1);
+        setMidiCableSourceVolume(CROSSFADE_SOURCE, jumpFadeFactor1, MidiOutput::of(1));
+        setMidiCableSourceVolume(CROSSFADE_SOURCE, jumpFadeFactor2, MidiOutput::of(2));
         return;
     }
     const MidiStream *leavingStream =

@@ -443,7 +443,8 @@ void Sequencer::SetMasterKFactor(int value) { VOLUME_setMasterKFactor(value & 12
 
 void Sequencer::setMidiChVolumesMap(MIDI_SINGLE_CHAN_VOLS which, int channel, int value, int port)
 {
-    VOLUMES_setMidiChVolumesMap(which, value, channel, port);
+    if (port == 0 || port == 1)
+        VOLUMES_setMidiChVolumesMap(which, value, channel, ownOutput(port));
 }
 
 void Sequencer::setMidiPartialVolume(int value)
@@ -452,7 +453,7 @@ void Sequencer::setMidiPartialVolume(int value)
     if (!m_midiInterface || (port != 0 && port != 1))
         return;
     m_midiInterface->SetMidiVolumeCorrection(port, value);
-    MIDI_CONTROLS_SendMidiVol(m_midiInterface->GetLastGMVolumeSent(port), port);
+    MIDI_CONTROLS_PushSysExVol(m_midiInterface->GetLastGMVolumeSent(port), ownOutput(port).number());
 }
 
 void Sequencer::SetDrumsVolume(int value) { SEQUENCER_EX_SetSlidersValue(0, value); }

@@ -4,6 +4,7 @@
 #include "RealTime.h"
 #include "cinterface.h"
 #include "inserts.h"
+#include "midioutput.h"
 
 namespace {
 constexpr double kClocksPerQuarter = 24.0;
@@ -109,7 +110,7 @@ void SequencerDriver::midiClockAt(uint64_t ms)
             const RealTime::MessageTime stamp(double(ms) - (double(nowUs) - atUs) / 1000.0);
             const int port = SEQUENCER_EX_MidiPortInPlay();
             if (m_midiInterface && (port == 0 || port == 1))
-                m_midiInterface->sendString(port + 1, &kTimingClock, 1);
+                m_midiInterface->sendString(ownOutput(port).number(), &kTimingClock, 1);
             if (m_onClock)
                 m_onClock(m_onClockUser);
         }

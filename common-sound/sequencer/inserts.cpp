@@ -97,14 +97,14 @@ int blockOfFlat(int flat)
     return -1;
 }
 
-// Port 2 goes out at once on output 3, ports 0 and 1 join their send queue
-// behind the song's own set-up.
+// Port 2 goes out at once on its output, 3; ports 0 and 1 join their
+// output's send queue behind the song's own set-up.
 void sendQueued(int port, const uint8_t *data, int len)
 {
     if (port == 2)
         CINTERFACE_SendMidiEvent3(data, len);
     else if (port == 0 || port == 1)
-        CINTERFACE_QueueMidiEvent(port + 1, data, len);
+        CINTERFACE_QueueMidiEvent(ownOutput(port).number(), data, len);
 }
 
 constexpr int EFX_ASSIGN_LEN = 11;
@@ -129,7 +129,7 @@ void sendEfxAssign(int channel, int used, int port, bool on)
     buildEfxAssign(msg, channel, used, on);
     rtLogMsg(3, LOG_SRC, __LINE__, "Insert SysEx Port %d, Chan %d, Insert %d, Val %d", port,
              channel & 15, used, msg[8]);
-    CINTERFACE_SendMidiEvent(port + 1, msg, EFX_ASSIGN_LEN);
+    CINTERFACE_SendMidiEvent(ownOutput(port).number(), msg, EFX_ASSIGN_LEN);
 }
 
 int writeProgram(uint8_t *out, int channel, int program, int bank)
@@ -385,7 +385,7 @@ int INSERTS_activate(int flat)
         sendEfxAssign(channel, field(USED, block), port, true);
     }
     field(PENDING, block) = 0;
-    refreshMidiChVolumesMap(channel, port);
+    refreshMidiChVolumesMap(channel, ownOutput(port));
     return 1;
 }
 

@@ -40,13 +40,13 @@ bool slotOccupied(const MidiStream *s)
     return s && s->slotByte != 0;
 }
 
-void sendStopSoundAllChannels(int output)
+void sendStopSoundAllChannels(MidiOutput output)
 {
     for (int c = 0; c < 16; ++c) {
         unsigned char msg[MIDI_CONTROLS_STOP_SOUND_LEN];
         int len = 0;
         MIDI_CONTROLS_StopSoundChanAtPort_Ex(0, c, msg, &len);
-        CINTERFACE_SendMidiEvent(output, msg, len);
+        CINTERFACE_SendMidiEvent(output.number(), msg, len);
     }
 }
 
@@ -55,9 +55,9 @@ void releasePort(int port, bool sendReset)
     if (port < 0 || port > 1)
         return;
     midiPortUsed[port].store(0);
-    resetMidiChVolumesMap(port);
+    resetMidiChVolumesMap(ownOutput(port));
     if (sendReset)
-        MIDI_CONTROLS_Push_Reset(port + 1);
+        MIDI_CONTROLS_Push_Reset(ownOutput(port).number());
 }
 
 void resetSlotTiming(const MidiStream *s)
@@ -884,8 +884,8 @@ void RestartStream(MidiStream *s, Mfi *m)
 {
     if (!s || !m)
         return;
-    sendStopSoundAllChannels(1);
-    sendStopSoundAllChannels(2);
+    sendStopSoundAllChannels(MidiOutput::of(1));
+    sendStopSoundAllChannels(MidiOutput::of(2));
     sflagsAssign(s, (sflags(s) & ~SF_RESTART_CLEARED) | SF_RESTART_SET);
     rebaseStream(s, nowUs());
     SEQUENCER_EX_ResetReadPosition(s, m);
@@ -948,7 +948,7 @@ void resetMidiChannels(void)
         if (!(slotOccupied(other) && (sflags(other) & SF_USES_SECOND_PORT))) {
             for (int c = 0; c < 16; ++c)
                 SEQUENCER_EX_StopSoundChan(p * 16 + c);
-            MIDI_CONTROLS_Push_Reset(p + 1);
+            MIDI_CONTROLS_Push_Reset(ownOutput(p).number());
         }
         g_portResetDone[p] = 1;
         zeroAllMeters();
@@ -961,7 +961,7 @@ void MidiWS(void)
     if (!s || !irqMfi || !irq_sM)
         return;
     const int len = irqMfi->messageLength;
-    CINTERFACE_SendMidiEvent(eventOutput(s), irq_sM, len);
+    CINTERFACE_SendMidiEvent(eventOutput(s).number(), irq_sM, len);
 }
 
 void assignIrqStructPtr(int slot)
@@ -1047,7 +1047,7 @@ void GetsSliderVolStrumPannel(void)
             continue;
         const unsigned char msg[3] = {uint8_t(0xB0 | (c & 15)), 7, uint8_t(volTrk[c] & 127)};
         const int port = irqMidiStream ? irqMidiStream->port : 0;
-        CINTERFACE_SendMidiEvent(outputFor(port, c / 16), msg, 3);
+        CINTERFACE_SendMidiEvent(outputFor(port, c / 16).number(), msg, 3);
         lastVolTrk[c] = volTrk[c];
     }
 }

@@ -93,7 +93,7 @@ int layerOf(int flat)
 
 void routeSend(const uint8_t *data, int len)
 {
-    CINTERFACE_SendMidiEvent(eventOutput(S()), data, len);
+    CINTERFACE_SendMidiEvent(eventOutput(S()).number(), data, len);
 }
 
 int transposed(int key, const DbLayer &L)
@@ -261,7 +261,7 @@ void immediateJump()
     uint8_t buffer[SEQ_MSG_BUF_SIZE];
     int length = 0;
     INSERTS_LoadAllFromDb(next->db, next->port, buffer, &length);
-    CINTERFACE_SendMidiEvent(homeOutput(next), buffer, length);
+    CINTERFACE_SendMidiEvent(homeOutput(next).number(), buffer, length);
     INSERTS_GetConfig(next->insertConfig);
     if (next->db) {
         sendMidiChorus(next->db->chorusMacro);
@@ -385,7 +385,7 @@ Run endOfSong()
         sflagsAssign(s, (flags & ~SF_CHASE_HIGH) | SF_PENDING);
         MidiStream *other = roleStream(slotIndexOf(s) == 0 ? 1 : 0);
         sflagsAssign(other, (sflags(other) & ~SF_SECOND_PORT_COPY) | SF_AUDIBLE);
-        SendMidiHighChannelChanged(s->port);
+        SendMidiHighChannelChanged(homeOutput(s));
         rtLogMsg(4, LOG_SRC, __LINE__, "[CloseActualStreamMF5] ");
         CloseActualStreamMF5();
         return Run::End;
@@ -705,7 +705,7 @@ void rememberStrike(const ChannelEvent &e, HeldNotes &held, uint8_t key, uint8_t
     held.press(e.flat, key, songVelocity, sounds ? msg[1] : NOTE_NOT_STRUCK,
                uint8_t(msg[2] | (halved ? STRIKE_HALVED : 0)), uint32_t(pendingEventTime() / 1000));
     if (sounds)
-        held.output[e.flat] = eventOutput(S());
+        held.output[e.flat] = uint8_t(eventOutput(S()).number());
 }
 
 // A note-on or note-off of the song: the mix's rules, the key and the
@@ -733,7 +733,7 @@ void notePath(const ChannelEvent &e, bool &playIt)
     // Where the channel's sounds go, also while the mix keeps them silent:
     // the mix lets go of them and brings them back there.
     if (noteOn && !e.seeking && !held.output[e.flat])
-        held.output[e.flat] = eventOutput(S());
+        held.output[e.flat] = uint8_t(eventOutput(S()).number());
     if (!drum && !transposeNote(e, held, noteOn)) {
         playIt = false;
         return;
@@ -754,7 +754,8 @@ void controllerPath(const ChannelEvent &e, bool &playIt)
     uint8_t *msg = e.msg;
     const DbLayer &L = *e.settings;
     const uint8_t controller = msg[1];
-    const int side = e.flat < 16 ? s->port : ((e.flags & SF_CHASE_HIGH) ? s->port : 1 - s->port);
+    // The song's upper channels are on its second port, unless they chase the first.
+    const MidiOutput side = outputFor(s->port, e.flat < 16 || (e.flags & SF_CHASE_HIGH) ? 0 : 1);
     switch (controller) {
     case 7:
         msg[2] = adjust(L.volume, msg[2]);
@@ -788,7 +789,7 @@ void controllerPath(const ChannelEvent &e, bool &playIt)
     if (controller == 64 && playIt) {
         HeldNotes &held = songHeld[slotIndexOf(s)];
         held.pedal(e.flat, msg[2]);
-        held.output[e.flat] = eventOutput(s);
+        held.output[e.flat] = uint8_t(eventOutput(s).number());
     }
     if (melody_mirror.load() && e.ch == e.melody && controller != 10 && controller != 91 &&
         controller != 93)

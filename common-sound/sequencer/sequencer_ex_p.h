@@ -3,6 +3,7 @@
 #pragma once
 
 #include "held_notes.h"
+#include "midioutput.h"
 #include "sequencer_ex.h"
 
 #include <atomic>
@@ -155,15 +156,8 @@ inline bool stHas(uint32_t bits) { return (StFlag.load(std::memory_order_relaxed
 
 inline uint64_t nowUs() { return tCount.load(std::memory_order_relaxed) * 500u; }
 
-// ---- the output rule
+// ---- the output rule (midioutput.h)
 
-// The output (1 or 2) that a song's port songPort (0 its first, 1 its second)
-// plays on from engine port enginePort: the song's first port on the engine
-// port's own output, its second on the other one; anything else on output 2.
-constexpr uint8_t outputFor(int enginePort, int songPort)
-{
-    return (songPort == 0 || songPort == 1) && enginePort == songPort ? 1 : 2;
-}
 // The song port a slot's events select now (its last port event): 0, 1, or
 // -1 for none.
 inline int selectedSongPort(const MidiStream *s)
@@ -172,10 +166,10 @@ inline int selectedSongPort(const MidiStream *s)
     return sel == SF_OUT_SEL_1 ? 0 : sel == SF_OUT_SEL_2 ? 1 : -1;
 }
 // Where the slot's events go as they are read now.
-inline uint8_t eventOutput(const MidiStream *s) { return outputFor(s->port, selectedSongPort(s)); }
+inline MidiOutput eventOutput(const MidiStream *s) { return outputFor(s->port, selectedSongPort(s)); }
 // The slot's own output. Its insertion effects are set up there, and its fade
 // terms kept, whatever port its events select at the moment.
-inline uint8_t homeOutput(const MidiStream *s) { return outputFor(s->port, 0); }
+inline MidiOutput homeOutput(const MidiStream *s) { return ownOutput(s->port); }
 
 // ---- helpers shared by the engine's modules
 

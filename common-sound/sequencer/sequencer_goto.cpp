@@ -255,7 +255,7 @@ bool loadIntoSlot(s_StreamData *song, int role, int &port, int &bufferIndex, con
     roleMfi(role)->buffer = buffer;
     roleMfi(role)->streamLength = length;
     roleStream(role)->port = uint8_t(port);
-    CopyVolumesMap(port, port == 0 ? 1 : 0);
+    CopyVolumesMap(ownOutput(port), ownOutput(port).other());
     return true;
 }
 
@@ -292,8 +292,8 @@ void ResetCueingFactor(void)
     jumpFadeFactor1 = CROSSFADE_START_FACTOR;
     jumpFadeFactor2 = CROSSFADE_START_FACTOR;
     // A stop in the middle of a cross-fade leaves no output half silent.
-    maxMidiSourceVolume(1, 0);
-    maxMidiSourceVolume(1, 1);
+    maxMidiSourceVolume(1, MidiOutput::of(1));
+    maxMidiSourceVolume(1, MidiOutput::of(2));
 }
 
 void UnPause(void)
@@ -586,7 +586,7 @@ int SEQUENCER_EX_ActionJumpImmediateSameSong(int bar, int atBar)
     s->transpose = inPlay->transpose;
     if (s->msPerBeat == 0)
         s->msPerBeat = SEQ_DEFAULT_US_PER_QUARTER;
-    CopyVolumesMap(port, port == 0 ? 1 : 0);
+    CopyVolumesMap(ownOutput(port), ownOutput(port).other());
     sflagsAssign(s, (sflags(s) & ~(SF_PENDING | SF_OUT_SEL_2 | SF_FADE_AND_STOP)) | SF_SUSPENDED | SF_OUT_SEL_1 |
                        SF_AUDIBLE);
     s->slotByte = uint8_t(playRole == 1 ? 1 : 2);

@@ -88,7 +88,6 @@ struct VelocityCurves {
 };
 const VelocityCurves g_curves;
 
-inline bool validOutput(int o) { return o == 0 || o == 1; }
 
 float termFactor(const Term &t1, const Term &t0)
 {
@@ -104,38 +103,39 @@ float termFactor(const Term &t1, const Term &t0)
     return (float(v1) * f0) / float(m1);
 }
 
-// The tables count the outputs from 0.
-void sendController7(int output, int channel, uint8_t value)
+void sendController7(MidiOutput output, int channel, uint8_t value)
 {
     const unsigned char msg[3] = {uint8_t(0xB0 | (channel & 15)), 7, uint8_t(value & 127)};
-    CINTERFACE_SendMidiEvent(output + 1, msg, 3);
+    CINTERFACE_SendMidiEvent(output.number(), msg, 3);
 }
 
-void sendMarked(int output)
+void sendMarked(MidiOutput output)
 {
+    const int o = output.volumeRow();
     for (int c = 0; c < 16; ++c) {
-        if (!g_chanChanged[output][c].exchange(0, std::memory_order_acq_rel))
+        if (!g_chanChanged[o][c].exchange(0, std::memory_order_acq_rel))
             continue;
-        const float t0 = g_chanVol[MIDI_CHAN_VOL_TRACK][output][c].load(std::memory_order_relaxed);
-        const float t1 = g_chanVol[MIDI_CHAN_VOL_FADE][output][c].load(std::memory_order_relaxed);
-        const float v = float(g_groupVol[output][c]) * (t1 * t0) / 16129.0f;
+        const float t0 = g_chanVol[MIDI_CHAN_VOL_TRACK][o][c].load(std::memory_order_relaxed);
+        const float t1 = g_chanVol[MIDI_CHAN_VOL_FADE][o][c].load(std::memory_order_relaxed);
+        const float v = float(g_groupVol[o][c]) * (t1 * t0) / 16129.0f;
         sendController7(output, c, uint8_t(int(v)));
     }
 }
 
 // Applies group g to one table entry and marks it for sending.
-void applyGroup(int output, int c, int flat, int g, const DbLayer &layer0, bool needInUse)
+void applyGroup(MidiOutput output, int c, int flat, int g, const DbLayer &layer0, bool needInUse)
 {
     if (needInUse && !(layer0.flags & DB_FLAG_IN_USE))
         return;
+    const int o = output.volumeRow();
     if (layer0.flags & DB_FLAG_DRUM) {
-        g_groupVol[output][c] = Sliders[VOLUME_GROUP_DRUMS].load(std::memory_order_relaxed);
+        g_groupVol[o][c] = Sliders[VOLUME_GROUP_DRUMS].load(std::memory_order_relaxed);
     } else {
         const uint8_t program = RT_info[flat][RT_INFO_PROGRAM].load(std::memory_order_relaxed);
         if (program != 255 && sliderGroupInstrMap[program & 127] == g)
-            g_groupVol[output][c] = Sliders[g].load(std::memory_order_relaxed);
+            g_groupVol[o][c] = Sliders[g].load(std::memory_order_relaxed);
     }
-    g_chanChanged[output][c].store(1, std::memory_order_release);
+    g_chanChanged[o][c].store(1, std::memory_order_release);
 }
 } // namespace
 
@@ -172,23 +172,24 @@ void SEQUENCER_EX_ResetFadingVolume(void)
     maxMidiGeneralVolume(1);
 }
 
-void setMidiCableSourceVolume(int source, int value, int output)
+void setMidiCableSourceVolume(int source, int value, MidiOutput output)
 {
-    if (source < 0 || source > 1 || !validOutput(output))
+    if (source < 0 || source > 1 || !output.hasVolumes())
         return;
+    const int o = output.volumeRow();
     const uint16_t v = uint16_t(value < 0 ? 0 : value);
-    const uint16_t old = g_source[source][output].value.exchange(v, std::memory_order_relaxed);
+    const uint16_t old = g_source[source][o].value.exchange(v, std::memory_order_relaxed);
     // Only ever marks: a repeat of the same value must not take back the
     // mark of a change the task has not sent yet.
     if (old != v)
-        g_sourceChanged[output].store(1, std::memory_order_release);
+        g_sourceChanged[o].store(1, std::memory_order_release);
 }
 
-void maxMidiSourceVolume(int source, int output)
+void maxMidiSourceVolume(int source, MidiOutput output)
 {
-    if (source < 0 || source > 1 || !validOutput(output))
+    if (source < 0 || source > 1 || !output.hasVolumes())
         return;
-    setMidiCableSourceVolume(source, g_source[source][output].maximum.load(), output);
+    setMidiCableSourceVolume(source, g_source[source][output.volumeRow()].maximum.load(), output);
 }
 
 void setMaxMidiSourceVolume(int source, int maximum)
@@ -215,68 +216,69 @@ void VOLUME_setMasterKFactor(int value)
         c.store(1, std::memory_order_release);
 }
 
-void VOLUMES_setMidiChVolumesMap(int which, int value, int channel, int output)
+void VOLUMES_setMidiChVolumesMap(int which, int value, int channel, MidiOutput output)
 {
-    if (which < 0 || which > 1 || channel < 0 || channel >= VOLUME_TABLE_CHANNELS ||
-        !validOutput(output)) {
+    if (which < 0 || which > 1 || channel < 0 || channel >= VOLUME_TABLE_CHANNELS || !output.hasVolumes()) {
         if (!SEQUENCER_EX_InsideTick())
             rtLogMsg(2, LOG_SRC, __LINE__, "[VOLUMES_setMidiChVolumesMap] ignored term %d channel %d output %d",
-                     which, channel, output);
+                     which, channel, output.number());
         return;
     }
+    const int o = output.volumeRow();
     const int v = value < 0 ? 0 : (value > 127 ? 127 : value);
-    g_chanVol[which][output][channel].store(uint8_t(v), std::memory_order_relaxed);
-    g_chanChanged[output][channel].store(1, std::memory_order_release);
+    g_chanVol[which][o][channel].store(uint8_t(v), std::memory_order_relaxed);
+    g_chanChanged[o][channel].store(1, std::memory_order_release);
 }
 
-int VOLUMES_GetMidiChVolumesMap(int which, int channel, int output)
+int VOLUMES_GetMidiChVolumesMap(int which, int channel, MidiOutput output)
 {
-    if (which < 0 || which > 1 || channel < 0 || channel >= VOLUME_TABLE_CHANNELS ||
-        !validOutput(output))
+    if (which < 0 || which > 1 || channel < 0 || channel >= VOLUME_TABLE_CHANNELS || !output.hasVolumes())
         return -1;
-    return g_chanVol[which][output][channel].load(std::memory_order_relaxed);
+    return g_chanVol[which][output.volumeRow()][channel].load(std::memory_order_relaxed);
 }
 
-void refreshMidiChVolumesMap(int channel, int output)
+void refreshMidiChVolumesMap(int channel, MidiOutput output)
 {
-    if (channel < 0 || channel >= VOLUME_TABLE_CHANNELS || !validOutput(output))
+    if (channel < 0 || channel >= VOLUME_TABLE_CHANNELS || !output.hasVolumes())
         return;
-    g_chanChanged[output][channel].store(1, std::memory_order_release);
+    g_chanChanged[output.volumeRow()][channel].store(1, std::memory_order_release);
 }
 
-void maxMidiChVolumesMap(int which, int output)
+void maxMidiChVolumesMap(int which, MidiOutput output)
 {
-    if (which < 0 || which > 1 || !validOutput(output))
+    if (which < 0 || which > 1 || !output.hasVolumes())
         return;
+    const int o = output.volumeRow();
     for (int c = 0; c < VOLUME_TABLE_CHANNELS; ++c) {
-        g_chanVol[which][output][c].store(127, std::memory_order_relaxed);
-        g_chanChanged[output][c].store(1, std::memory_order_release);
+        g_chanVol[which][o][c].store(127, std::memory_order_relaxed);
+        g_chanChanged[o][c].store(1, std::memory_order_release);
     }
 }
 
-void resetMidiChVolumesMap(int output)
+void resetMidiChVolumesMap(MidiOutput output)
 {
-    if (!validOutput(output))
+    if (!output.hasVolumes())
         return;
+    const int o = output.volumeRow();
     for (int c = 0; c < VOLUME_TABLE_CHANNELS; ++c) {
-        g_chanVol[0][output][c].store(127, std::memory_order_relaxed);
-        g_chanVol[1][output][c].store(127, std::memory_order_relaxed);
+        g_chanVol[0][o][c].store(127, std::memory_order_relaxed);
+        g_chanVol[1][o][c].store(127, std::memory_order_relaxed);
     }
     updateMidiAllChanelVolumes();
-    g_source[0][output].value.store(g_source[0][output].maximum.load());
-    const uint16_t max1 = g_source[1][output].maximum.load();
-    const uint16_t old1 = g_source[1][output].value.exchange(max1);
+    g_source[0][o].value.store(g_source[0][o].maximum.load());
+    const uint16_t max1 = g_source[1][o].maximum.load();
+    const uint16_t old1 = g_source[1][o].value.exchange(max1);
     if (old1 != max1)
-        g_sourceChanged[output].store(1, std::memory_order_release);
+        g_sourceChanged[o].store(1, std::memory_order_release);
 }
 
-void CopyVolumesMap(int toOutput, int fromOutput)
+void CopyVolumesMap(MidiOutput to, MidiOutput from)
 {
-    if (!validOutput(toOutput) || !validOutput(fromOutput) || toOutput == fromOutput)
+    if (!to.hasVolumes() || !from.hasVolumes() || to == from)
         return;
     for (int t = 0; t < 2; ++t)
         for (int c = 0; c < VOLUME_TABLE_CHANNELS; ++c)
-            g_chanVol[t][toOutput][c].store(g_chanVol[t][fromOutput][c].load());
+            g_chanVol[t][to.volumeRow()][c].store(g_chanVol[t][from.volumeRow()][c].load());
 }
 
 void VOLUMES_SetSliderValue(int group, int value)
@@ -369,7 +371,7 @@ void VolumeTask(void)
     for (int o = 0; o < VOLUME_OUTPUTS; ++o) {
         if (changedMidiCable[o].exchange(0, std::memory_order_acq_rel) || generalNow) {
             const float v = ((g_generalFactor * g_sourceFactor[o]) * 127.0f + 0.5f) * k;
-            MIDI_CONTROLS_SendMidiVol(int(v) & 127, o);
+            MIDI_CONTROLS_PushSysExVol(int(v) & 127, MidiOutput::ofVolumeRow(o).number());
         }
     }
     g_busy.store(0, std::memory_order_release);
@@ -379,32 +381,33 @@ void MidiChannelVolumeTask(MidiStream *stream, Db *db)
 {
     if (!stream || !db || stream->port > 1)
         return;
-    const int p = stream->port;
-    const int q = 1 - p;
+    // The song's first port on the slot's own output, its second on the other.
+    const MidiOutput own = outputFor(stream->port, 0);
+    const MidiOutput upper = outputFor(stream->port, 1);
     const bool ownUpper = !(sflags(stream) & SF_SECOND_PORT_COPY);
     for (int g = 0; g < VOLUME_GROUPS; ++g) {
         if (!SliderChanged[g].exchange(0, std::memory_order_acq_rel))
             continue;
         for (int c = 0; c < 16; ++c) {
-            applyGroup(p, c, c, g, db->layers[c][0], true);
+            applyGroup(own, c, c, g, db->layers[c][0], true);
             if (ownUpper)
-                applyGroup(q, c, c + 16, g, db->layers[c + 16][0], false);
+                applyGroup(upper, c, c + 16, g, db->layers[c + 16][0], false);
         }
     }
-    sendMarked(p);
+    sendMarked(own);
     if (ownUpper)
-        sendMarked(q);
+        sendMarked(upper);
 }
 
-void SendMidiHighChannelChanged(int output)
+void SendMidiHighChannelChanged(MidiOutput output)
 {
-    if (validOutput(output))
+    if (output.hasVolumes())
         sendMarked(output);
 }
 
 void MidiChannelVolume(int volume, int channel, int port)
 {
-    sendController7(outputFor(port, channel > 15 ? 1 : 0) - 1, channel & 15, uint8_t(volume & 127));
+    sendController7(outputFor(port, channel > 15 ? 1 : 0), channel & 15, uint8_t(volume & 127));
 }
 
 uint8_t VOLUMES_VelocityCurve(int curve, uint8_t velocity)

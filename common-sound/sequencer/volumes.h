@@ -5,6 +5,7 @@
 #pragma once
 
 #include "StreamData.h"
+#include "midioutput.h"
 
 #include <cstdint>
 
@@ -38,25 +39,25 @@ void updateMidiGeneralVol(void);
 // The fade level back to full.
 void SEQUENCER_EX_ResetFadingVolume(void);
 
-// Source terms of one output (0/1): source 0 (127 of 127), source 1 the
+// Source terms of output 1 or 2: source 0 (127 of 127), source 1 the
 // cross-fade factor (100 of 100).
-void setMidiCableSourceVolume(int source, int value, int output);
-void maxMidiSourceVolume(int source, int output);
+void setMidiCableSourceVolume(int source, int value, MidiOutput output);
+void maxMidiSourceVolume(int source, MidiOutput output);
 void setMaxMidiSourceVolume(int source, int maximum);
 // Both Master Volumes are sent again.
 void updateMidiChannelVol(void);
 // Balance against the master keyboard: min(value & 255, 127) / 127.
 void VOLUME_setMasterKFactor(int value);
 
-// Channel volume map of output 0/1, channel 0..31, value limited to 0..127;
-// out-of-range indices are ignored.
-void VOLUMES_setMidiChVolumesMap(int which, int value, int channel, int output);
-void refreshMidiChVolumesMap(int channel, int output);
-void maxMidiChVolumesMap(int which, int output);
+// Channel volume map of output 1 or 2, channel 0..31, value limited to
+// 0..127; out-of-range indices and other outputs are ignored.
+void VOLUMES_setMidiChVolumesMap(int which, int value, int channel, MidiOutput output);
+void refreshMidiChVolumesMap(int channel, MidiOutput output);
+void maxMidiChVolumesMap(int which, MidiOutput output);
 // A freed output starts again at full channel volume with the groups re-applied.
-void resetMidiChVolumesMap(int output);
-void CopyVolumesMap(int toOutput, int fromOutput);
-int VOLUMES_GetMidiChVolumesMap(int which, int channel, int output);
+void resetMidiChVolumesMap(MidiOutput output);
+void CopyVolumesMap(MidiOutput to, MidiOutput from);
+int VOLUMES_GetMidiChVolumesMap(int which, int channel, MidiOutput output);
 
 // Group sliders (0 drums .. 5 winds), values 0..127.
 void VOLUMES_SetSliderValue(int group, int value);
@@ -74,7 +75,7 @@ void VolumeTask(void);
 // controller 7 for the marked channels of the slot's outputs.
 void MidiChannelVolumeTask(MidiStream *stream, Db *db);
 // Sends the marked channels of one output.
-void SendMidiHighChannelChanged(int output);
+void SendMidiHighChannelChanged(MidiOutput output);
 // One controller 7 at once on the output that flat channel `channel` of a
 // song plays on from engine port `port`.
 void MidiChannelVolume(int volume, int channel, int port);

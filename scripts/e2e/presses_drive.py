@@ -17,10 +17,11 @@ run WIDGETS WINDOW PID RECORDING RATE SONG CASE
 import os
 import random
 import re
-import signal
 import subprocess
 import sys
 import time
+
+from widgetlist import WidgetList, check
 
 # The fixed case: seconds from the double-click; rows counted from 1.
 RECIPE = """6.0 play · 6.3 pause · 7.5 solo 1 · 9.1 pause · 10.8 stop · 11.9 play · 14.6 pause · 14.9 key- ·
@@ -42,38 +43,24 @@ class Window:
     xdotool process (starting one per press would cost tens of ms)."""
 
     def __init__(self, widgets, window, pid):
-        self.widgets, self.window, self.pid = widgets, window, int(pid)
-        self.entries = []
+        self.window = window
+        self.list = WidgetList(widgets, pid)
         self.xdotool = subprocess.Popen(['xdotool', '-'], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
                                         bufsize=1)
         self.read()
 
+    @property
+    def entries(self):
+        return self.list.entries
+
     def read(self):
-        if os.path.exists(self.widgets):
-            os.remove(self.widgets)
-        os.kill(self.pid, signal.SIGUSR1)
-        for _ in range(100):
-            if os.path.exists(self.widgets):
-                break
-            time.sleep(0.05)
-        time.sleep(0.1)
-        self.entries = []
-        for line in open(self.widgets, encoding='utf-8'):
-            f = line.rstrip('\n').split('\t')
-            if len(f) >= 8:
-                x, y, w, h = (int(v) for v in f[7].split())
-                self.entries.append({'kind': f[0], 'path': f[5], 'text': f[6], 'rect': (x, y, w, h)})
+        self.list.read()
 
     def find(self, name, text=None, kind=None):
-        for e in self.entries:
-            if (e['path'] == name or e['path'].endswith('/' + name)) and (text is None or text(e['text'])) \
-                    and (kind is None or e['kind'] == kind) and e['rect'][2] > 0 and e['rect'][3] > 0:
-                return e
-        return None
+        return self.list.find(name, text, kind)
 
     def text(self, name):
-        e = self.find(name)
-        return e['text'] if e else ''
+        return self.list.text(name)
 
     def xdo(self, *args):
         self.xdotool.stdin.write(' '.join(args) + '\ngetmouselocation\n')
@@ -93,8 +80,7 @@ class Window:
             e = self.find(name, text, kind)
         if e is None:
             raise RuntimeError(f'{name} is not on the screen')
-        x, y, w, h = e['rect']
-        self.press_at(x + w // 2, y + h // 2)
+        self.press_at(*e.middle())
 
     def key(self, name):
         self.xdo('key', name)
@@ -109,19 +95,17 @@ class Player:
         """The Editing page's channel rows, top to bottom: each row's
         buttons by where its channel label stands."""
         self.w.read()
-        def of_row(e, name):
-            return '/ControlTrackSmall/' in e['path'] and e['path'].endswith('/' + name) and e['rect'][3] > 0
-        labels = sorted((e for e in self.w.entries if of_row(e, 'channelLabel') and e['kind'] == 'label'),
-                        key=lambda e: e['rect'][1])
+        def of_row(name, kind):
+            return [e for e in self.w.list.all(name, kind=kind) if '/' + check('ControlTrackSmall') + '/' in e.path]
+        labels = sorted(of_row('channelLabel', 'label'), key=lambda e: e.shown[1])
         rows = []
         for label in labels:
-            ly = label['rect'][1] + label['rect'][3] // 2
-            row = {'channel': label['text']}
+            ly = label.middle()[1]
+            row = {'channel': label.text}
             for button in ('trackPlayButton', 'muteButton', 'soloButton'):
-                near = [e for e in self.w.entries if of_row(e, button) and e['kind'] == 'control'
-                        and abs(e['rect'][1] + e['rect'][3] // 2 - ly) < 15 and e['rect'][2] > 0]
+                near = [e for e in of_row(button, 'control') if abs(e.middle()[1] - ly) < 15]
                 if near:
-                    row[button] = near[0]['rect']
+                    row[button] = near[0].shown
             if len(row) == 4:
                 rows.append(row)
         self.rows = rows
@@ -142,13 +126,13 @@ class Player:
             time.sleep(0.05)
         else:
             raise RuntimeError('the position bar did not open')
-        x, y, w, h = slider['rect']
+        x, y, w, h = slider.shown
         self.w.xdo('mousemove', str(x + int(w * fraction)), str(y + h // 2))
         self.w.xdo('mousedown', '1')
         for _ in range(10 if hold else 0):
             # Where the bar says the song goes while it is held ("Bar: 9.1").
             self.w.read()
-            m = re.match(r'\D*(\d+)\.1$', self.w.text('SeekTrackSlider/durataLabel'))
+            m = re.match(r'\D*(\d+)\.1$', self.w.text('SeekTrackSlider/timeLeftLabel'))
             if m:
                 bar = int(m.group(1))
                 break
@@ -157,6 +141,8 @@ class Player:
         self.w.key('Escape')
         if hold and bar is None:
             # Else where the header shows the song went.
+            print('the bar held was not read from the position bar; the header\'s is taken', file=sys.stderr,
+                  flush=True)
             time.sleep(0.5)
             self.w.read()
             m = re.match(r'(\d+)\.', self.w.text('barNumberLabel'))
@@ -220,7 +206,7 @@ def run(widgets, window, pid, recording, rate, song, case):
     item = w.find('songsListview', text=lambda t: song.lower() in t.lower(), kind='item')
     if item is None:
         raise RuntimeError(f'{song} is not in the song list')
-    x, y, iw, ih = item['rect']
+    x, y, iw, ih = item.shown
     w.press_at(x + iw // 3, y + ih // 2, double=True)
     start = now_ms()
     time.sleep(0.3)

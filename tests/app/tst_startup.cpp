@@ -133,7 +133,7 @@ private slots:
 
         const QString log = program.log();
         // An Italian locale picks Italian and remembers it.
-        for (const char *line : {"Loaded traslation : lang_it", "Loaded system translation : qt_it"})
+        for (const char *line : {"Loaded translation : lang_it", "Loaded system translation : qt_it"})
             QVERIFY2(log.contains(QLatin1String(line)), line);
         QCOMPARE(QSettings(program.confPath(), QSettings::IniFormat).value("System/Lang"), QVariant("0"));
         QVERIFY(log.contains(QRegularExpression("^Debug: \\(.*\\) Launching", QRegularExpression::MultilineOption)));
@@ -192,7 +192,7 @@ private slots:
         }
         QCOMPARE(run.run(lang), 0);
         const QString log = run.log();
-        QVERIFY2(log.contains("Loaded traslation : " + program), qPrintable(log));
+        QVERIFY2(log.contains("Loaded translation : " + program), qPrintable(log));
         QVERIFY2(log.contains("Loaded system translation : " + qt), qPrintable(log));
 
         QSettings conf(run.confPath(), QSettings::IniFormat);

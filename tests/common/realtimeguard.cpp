@@ -19,6 +19,7 @@
 #include <link.h>
 #include <new>
 #include <pthread.h>
+#include <semaphore.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -53,7 +54,7 @@
 namespace {
 
 enum Kind { Allocation, Lock, Write, OpenMp, FluidSynthLock, Kinds };
-const char *const kKindNames[Kinds] = {"allocations or frees", "blocking locks", "writes",
+const char *const kKindNames[Kinds] = {"allocations or frees", "blocking locks or waits", "writes",
                                        "allocations of FluidSynth's OpenMP region", "FluidSynth's own locks"};
 
 std::atomic<bool> g_armed{false};
@@ -418,6 +419,20 @@ F next(std::atomic<F> &cache, const char *name)
     }
     return f;
 }
+// A condition variable's functions exist in two versions, the one before
+// the present condition variables among them: the present one, by name.
+template <typename F>
+F nextCond(std::atomic<F> &cache, const char *name)
+{
+    F f = cache.load(std::memory_order_acquire);
+    if (!f) {
+        f = reinterpret_cast<F>(dlvsym(RTLD_NEXT, name, "GLIBC_2.3.2"));
+        if (!f)
+            return next(cache, name);
+        cache.store(f, std::memory_order_release);
+    }
+    return f;
+}
 } // namespace
 
 // Blocking locks: std::mutex and std::shared_mutex reach these; a try-lock
@@ -439,6 +454,61 @@ extern "C" int pthread_rwlock_wrlock(pthread_rwlock_t *lock)
     static std::atomic<int (*)(pthread_rwlock_t *)> real{nullptr};
     NOTE_LOCK();
     return next(real, "pthread_rwlock_wrlock")(lock);
+}
+
+// Timed locks (std::timed_mutex's try_lock_for/until reach these) and waits
+// on a condition variable (std::condition_variable, QWaitCondition) or a
+// semaphore: each may wait on another thread. A condition variable's
+// functions are looked up by the version the library's callers use.
+extern "C" int pthread_mutex_timedlock(pthread_mutex_t *mutex, const struct timespec *until)
+{
+    static std::atomic<int (*)(pthread_mutex_t *, const struct timespec *)> real{nullptr};
+    NOTE_LOCK();
+    return next(real, "pthread_mutex_timedlock")(mutex, until);
+}
+extern "C" int pthread_mutex_clocklock(pthread_mutex_t *mutex, clockid_t clock, const struct timespec *until)
+{
+    static std::atomic<int (*)(pthread_mutex_t *, clockid_t, const struct timespec *)> real{nullptr};
+    NOTE_LOCK();
+    return next(real, "pthread_mutex_clocklock")(mutex, clock, until);
+}
+extern "C" int pthread_cond_wait(pthread_cond_t *cond, pthread_mutex_t *mutex)
+{
+    static std::atomic<int (*)(pthread_cond_t *, pthread_mutex_t *)> real{nullptr};
+    NOTE_LOCK();
+    return nextCond(real, "pthread_cond_wait")(cond, mutex);
+}
+extern "C" int pthread_cond_timedwait(pthread_cond_t *cond, pthread_mutex_t *mutex, const struct timespec *until)
+{
+    static std::atomic<int (*)(pthread_cond_t *, pthread_mutex_t *, const struct timespec *)> real{nullptr};
+    NOTE_LOCK();
+    return nextCond(real, "pthread_cond_timedwait")(cond, mutex, until);
+}
+extern "C" int pthread_cond_clockwait(pthread_cond_t *cond, pthread_mutex_t *mutex, clockid_t clock,
+                                      const struct timespec *until)
+{
+    static std::atomic<int (*)(pthread_cond_t *, pthread_mutex_t *, clockid_t, const struct timespec *)> real{
+        nullptr};
+    NOTE_LOCK();
+    return next(real, "pthread_cond_clockwait")(cond, mutex, clock, until);
+}
+extern "C" int sem_wait(sem_t *sem)
+{
+    static std::atomic<int (*)(sem_t *)> real{nullptr};
+    NOTE_LOCK();
+    return next(real, "sem_wait")(sem);
+}
+extern "C" int sem_timedwait(sem_t *sem, const struct timespec *until)
+{
+    static std::atomic<int (*)(sem_t *, const struct timespec *)> real{nullptr};
+    NOTE_LOCK();
+    return next(real, "sem_timedwait")(sem, until);
+}
+extern "C" int sem_clockwait(sem_t *sem, clockid_t clock, const struct timespec *until)
+{
+    static std::atomic<int (*)(sem_t *, clockid_t, const struct timespec *)> real{nullptr};
+    NOTE_LOCK();
+    return next(real, "sem_clockwait")(sem, clock, until);
 }
 
 // Qt's: QMutex::lock() is inline and calls QtCore only when the mutex is

@@ -79,4 +79,4 @@ QString binDir();
 
 #define VELMAR_TEST(Class)                                                     \
     static const int velmarTestRegistered_##Class =                            \
-        TestUtil::registerTest(#Class, [] { return new Class; });
+        TestUtil::registerTest(QT_STRINGIFY(Class), [] { return new Class; });

@@ -97,8 +97,8 @@ class TestAudioPath : public QObject
 private slots:
     void initTestCase()
     {
-        for (const char *spec : {"st44:44100:2", "mono48:48000:1", "st48:48000:2"}) {
-            const QStringList p = QString(spec).split(':');
+        for (const char *tone : {"st44:44100:2", "mono48:48000:1", "st48:48000:2"}) {
+            const QStringList p = QString(tone).split(':');
             sox({"-n", "-r", p[1], "-c", p[2], "-b", "16", path(p[0] + ".wav"), "synth", "4", "sine", "440", "vol", "0.5"});
         }
         lame({"-b", "128", path("st44.wav"), path("st44_cbr.mp3")});

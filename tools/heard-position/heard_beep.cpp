@@ -33,12 +33,12 @@ int main(int argc, char **argv)
         return 2;
     }
     const unsigned chunk = rate * 5 / 1000;
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 2};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, rate, 2};
     // A queue of four writes: the latency told is that of a few frames.
     const uint32_t bytes = chunk * 4;
     const pa_buffer_attr attr{uint32_t(-1), 4 * bytes, uint32_t(-1), bytes, uint32_t(-1)};
     int error = 0;
-    pa_simple *sink = pa_simple_new(nullptr, "heard-beep", PA_STREAM_PLAYBACK, argv[1], "heard-beep", &spec,
+    pa_simple *sink = pa_simple_new(nullptr, "heard-beep", PA_STREAM_PLAYBACK, argv[1], "heard-beep", &format,
                                     nullptr, &attr, &error);
     if (!sink) {
         std::fprintf(stderr, "heard-beep: %s: %s\n", argv[1], pa_strerror(error));

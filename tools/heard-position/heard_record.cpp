@@ -31,12 +31,12 @@ int main(int argc, char **argv)
     const unsigned rate = unsigned(std::strtoul(argv[2], nullptr, 10));
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 2};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, rate, 2};
     // Fragments as small as the reads, so that the latency reported refers
     // to the frames just read.
     const pa_buffer_attr attr{uint32_t(-1), uint32_t(-1), uint32_t(-1), uint32_t(-1), kFrames * 4};
     int error = 0;
-    pa_simple *source = pa_simple_new(nullptr, "heard-record", PA_STREAM_RECORD, argv[1], "heard-record", &spec,
+    pa_simple *source = pa_simple_new(nullptr, "heard-record", PA_STREAM_RECORD, argv[1], "heard-record", &format,
                                       nullptr, &attr, &error);
     if (!source) {
         std::fprintf(stderr, "heard-record: %s: %s\n", argv[1], pa_strerror(error));

@@ -23,7 +23,6 @@ measure RECORDING TIMES CLICKS
 """
 import array
 import os
-import signal
 import statistics
 import subprocess
 import sys
@@ -31,6 +30,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'scripts'))
 import clicktrack  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'scripts', 'e2e'))
+from widgetlist import WidgetList, check  # noqa: E402
 
 RATE = clicktrack.RATE
 NOTE_MS = 2000      # a note struck every 2 s of song time, held 1.9 s
@@ -53,28 +54,24 @@ def transpose(src, dst, semitones):
 
 class Window:
     def __init__(self, widgets, window, pid):
-        self.widgets, self.window, self.pid = widgets, window, int(pid)
+        self.window = window
+        self.list = WidgetList(widgets, pid)
+        # Where each control was last seen, kept while a pop-up or page is over it.
         self.places = {}
         self.read()
 
     def read(self, fresh=False):
-        if fresh:
-            os.remove(self.widgets)
-            os.kill(self.pid, signal.SIGUSR1)
-            for _ in range(100):
-                if os.path.exists(self.widgets):
-                    break
-                time.sleep(0.05)
-            time.sleep(0.2)
-        for line in open(self.widgets):
-            f = line.rstrip('\n').split('\t')
-            if len(f) < 7 or f[0] not in ('control', 'button', 'input'):
-                continue
-            x, y, w, h = (int(v) for v in f[4].split())
-            self.places[f[5].rsplit('/', 1)[-1]] = (x, y, w, h)
+        for e in self.list.read(fresh).entries:
+            if e.kind in ('control', 'button', 'input'):
+                self.places[e.path.rsplit('/', 1)[-1]] = e.rect
+
+    def place(self, name):
+        if check(name) not in self.places:
+            raise LookupError(f'{name} is not on the screen')
+        return self.places[name]
 
     def centre(self, name):
-        x, y, w, h = self.places[name]
+        x, y, w, h = self.place(name)
         return x + w // 2, y + h // 2
 
     # One xdotool for the whole run, fed a command a line: starting one per
@@ -146,7 +143,7 @@ def out(kind, name, ms, key=None):
 def drive(widgets, window, tries, pid):
     tries = int(tries)
     w = Window(widgets, window, pid)
-    lx, ly, lw, lh = w.places['songsListview']
+    lx, ly, lw, lh = w.place('songsListview')
     row = 38  # the list's rows, sorted by title: a-chords, b-fifth, c-chords
 
     def row_at(i):
@@ -186,7 +183,7 @@ def drive(widgets, window, tries, pid):
     time.sleep(0.5)
     w.read(fresh=True)
     # The slider's ends: a middle click sets the value where it points.
-    sx, sy, sw, sh = w.places['masterVolumeSlider']
+    sx, sy, sw, sh = w.place('masterVolumeSlider')
     w.move(sx + sw // 2, sy + 2)
     for _ in range(tries):
         song.wait(song.next_note(700))

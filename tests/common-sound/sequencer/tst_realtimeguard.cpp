@@ -1,5 +1,6 @@
 // The real-time guard itself, on a thread marked real-time: every blocking
-// lock the code may take is counted and its place named, a try-lock is not.
+// lock the code may take, every timed lock and every wait on a condition
+// variable or a semaphore is counted and its place named, a try-lock is not.
 #include "RealTime.h"
 #include "realtimeguard.h"
 #include "testutil.h"
@@ -9,9 +10,12 @@
 #include <QRecursiveMutex>
 #include <QtTest>
 
+#include <condition_variable>
 #include <mutex>
 #include <shared_mutex>
 #include <thread>
+
+#include <semaphore.h>
 
 class TestRealTimeGuard : public QObject
 {
@@ -24,7 +28,10 @@ private slots:
         QTest::addColumn<bool>("counted");
         for (const char *kind : {"QMutex free", "QMutex held by another thread", "QMutex timed tryLock, held",
                                  "QRecursiveMutex", "QReadWriteLock read", "QReadWriteLock write", "std::mutex",
-                                 "std::shared_mutex"})
+                                 "std::shared_mutex", "std::timed_mutex try_lock_for",
+                                 "std::timed_mutex try_lock_until", "pthread_mutex_timedlock",
+                                 "std::condition_variable wait, notified", "std::condition_variable wait_for",
+                                 "std::condition_variable wait_until system clock", "sem_wait", "sem_timedwait"})
             QTest::newRow(kind) << kind << true;
         QTest::newRow("try-locks") << "try-locks" << false;
     }
@@ -41,7 +48,21 @@ private slots:
         QReadWriteLock readWrite;
         std::mutex standard;
         std::shared_mutex shared;
-        const bool contended = lock.contains("held");
+        std::timed_mutex timed;
+        pthread_mutex_t plain = PTHREAD_MUTEX_INITIALIZER;
+        std::mutex conditionLock;
+        std::condition_variable condition;
+        bool notified = false;
+        sem_t semaphore;
+        sem_init(&semaphore, 0, 1);
+        const auto soon = [] {
+            timespec t{};
+            clock_gettime(CLOCK_REALTIME, &t);
+            t.tv_sec += 1;
+            return t;
+        };
+        // Held by this thread, or waited on until the guard has seen the wait.
+        const bool contended = lock.contains("held") || lock.contains("notified");
         if (contended)
             held.lock();
         RealTimeGuard::arm(true);
@@ -65,10 +86,36 @@ private slots:
                 const std::lock_guard<std::mutex> locker(standard);
             } else if (lock == "std::shared_mutex") {
                 const std::shared_lock<std::shared_mutex> locker(shared);
+            } else if (lock == "std::timed_mutex try_lock_for") {
+                if (timed.try_lock_for(std::chrono::milliseconds(5)))
+                    timed.unlock();
+            } else if (lock == "std::timed_mutex try_lock_until") {
+                if (timed.try_lock_until(std::chrono::steady_clock::now() + std::chrono::milliseconds(5)))
+                    timed.unlock();
+            } else if (lock == "pthread_mutex_timedlock") {
+                const timespec until = soon();
+                if (pthread_mutex_timedlock(&plain, &until) == 0)
+                    pthread_mutex_unlock(&plain);
+            } else if (lock == "std::condition_variable wait, notified") {
+                std::unique_lock<std::mutex> locker(conditionLock, std::try_to_lock);
+                condition.wait(locker, [&] { return notified; });
+            } else if (lock == "std::condition_variable wait_for") {
+                std::unique_lock<std::mutex> locker(conditionLock, std::try_to_lock);
+                condition.wait_for(locker, std::chrono::milliseconds(1));
+            } else if (lock == "std::condition_variable wait_until system clock") {
+                std::unique_lock<std::mutex> locker(conditionLock, std::try_to_lock);
+                condition.wait_until(locker, std::chrono::system_clock::now() + std::chrono::milliseconds(1));
+            } else if (lock == "sem_wait") {
+                sem_wait(&semaphore);
+            } else if (lock == "sem_timedwait") {
+                const timespec until = soon();
+                sem_timedwait(&semaphore, &until);
             } else {
                 const bool all = mutex.tryLock() && recursive.tryLock() && readWrite.tryLockForRead()
-                                 && standard.try_lock() && shared.try_lock_shared();
+                                 && standard.try_lock() && shared.try_lock_shared() && timed.try_lock()
+                                 && sem_trywait(&semaphore) == 0;
                 if (all) {
+                    timed.unlock();
                     shared.unlock_shared();
                     standard.unlock();
                     readWrite.unlock();
@@ -79,9 +126,14 @@ private slots:
         });
         // The other thread lets go once the guard has seen the wait.
         const bool seen = contended && QTest::qWaitFor([] { return RealTimeGuard::locks() > 0; }, 10000);
-        if (contended)
+        if (contended) {
             held.unlock();
+            const std::lock_guard<std::mutex> locker(conditionLock);
+            notified = true;
+            condition.notify_all();
+        }
         realTime.join();
+        sem_destroy(&semaphore);
         RealTimeGuard::arm(false);
         const QString said = RealTimeGuard::report();
         QCOMPARE(contended ? seen : RealTimeGuard::locks() > 0, counted);

@@ -103,7 +103,7 @@ private slots:
         auto *files = child<QListView>("filesLV");
         auto *folders = static_cast<QFileSystemModel *>(files->model());
         QTRY_COMPARE_WITH_TIMEOUT(folders->rowCount(files->rootIndex()), 21, 30000); // not readme.txt
-        QSignalSpy played(page.get(), SIGNAL(startSongPath(QString,int)));
+        QSignalSpy played(page.get(), &libraryView::startSongPath);
         emit files->doubleClicked(folders->index(drive + "/f3"));
         QTRY_COMPARE_WITH_TIMEOUT(folders->rowCount(files->rootIndex()), 100, 30000);
         emit files->doubleClicked(folders->index(drive + "/f3/song0301.MID"));
@@ -112,7 +112,7 @@ private slots:
         QTest::keyClick(files, Qt::Key_Return), QTest::keyClick(files, Qt::Key_Space);
         for (int action : {-1, 1, 0})
             QCOMPARE(played.takeFirst(), QVariantList({drive + "/f3/song030" + (action < 0 ? "1.MID" : "2.MP3"), action}));
-        QSignalSpy imports(page.get(), SIGNAL(importRequest(QList<QUrl>)));
+        QSignalSpy imports(page.get(), &libraryView::importRequest);
         select(files, {row, folders->index(drive + "/f3/song0303.MID").row(), folders->index(drive + "/f3/song0304.MP3").row()});
         click("importButton");
         QCOMPARE(imports.at(0).at(0).value<QList<QUrl>>().value(2), QUrl::fromLocalFile(drive + "/f3/song0304.MP3"));
@@ -257,7 +257,7 @@ private slots:
     {
         add("a.mp3", "Queen", "Rock");
         page->showQuery(db->sqlSongsByTitle, libraryView::AllSongs);
-        QSignalSpy songs(page.get(), SIGNAL(startSongInfo(SongInfo,int)));
+        QSignalSpy songs(page.get(), &libraryView::startSongInfo);
         pick(0);
         QTest::keyClick(table(), Qt::Key_Space), QTest::keyClick(table(), Qt::Key_Return);
         QCOMPARE(songs.size(), 2);
