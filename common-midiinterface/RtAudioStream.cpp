@@ -254,19 +254,13 @@ void RtAudioStream::Core::pace(unsigned n)
 
 int RtAudioStream::Core::callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus, void *user)
 {
-    // All of it, the pacing and the parking too, on a thread that must not
-    // wait for another (realtimeguard.h counts what it does in the tests).
-    const RealTime::ThreadScope realTime;
     auto *c = static_cast<Core *>(user);
-    t_core = c;
-    if (!t_priorityAsked) {
-        t_priorityAsked = true;
-        ThreadPriority::askForThisThread(c->format.role, ThreadPriority::kCallbackPriority);
-    }
     const size_t bytes = size_t(frames) * c->frameBytes;
     int asked = Asked;
     if (c->park.load(std::memory_order_relaxed) == Asked && c->park.compare_exchange_strong(asked, Parked)) {
-        // The keeper stops the stream meanwhile: nothing of this is written.
+        // The stream is being stopped and renders nothing more: the thread
+        // waits out of RtAudio's write while the keeper stops it. Outside
+        // the real-time part, which never waits for another thread.
         std::memset(out, 0, bytes);
         timespec until{};
         clock_gettime(CLOCK_MONOTONIC, &until);
@@ -276,6 +270,14 @@ int RtAudioStream::Core::callback(void *out, void *, unsigned frames, double, Rt
         c->park.store(Playing);
         c->creditAtMs = -1;
         return 0;
+    }
+    // The render and the pacing on a thread that must not wait for another
+    // (realtimeguard.h counts what it does in the tests).
+    const RealTime::ThreadScope realTime;
+    t_core = c;
+    if (!t_priorityAsked) {
+        t_priorityAsked = true;
+        ThreadPriority::askForThisThread(c->format.role, ThreadPriority::kCallbackPriority);
     }
     c->pace(frames);
     if (c->lost.load(std::memory_order_relaxed))
