@@ -75,6 +75,28 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     ProgramFonts::install();
     programSettings();
     ui->setupUi(this);
+    connectHeaderButtons();
+    setUpHeader();
+    setUpSongFolder();
+    setUpEngine(std::move(devices));
+    setUpOptions();
+    setUpStore();
+    showEngineInHeader();
+    setUpPages();
+    setUpAccountPages();
+    setUpImport();
+    loadSettings();
+    m_accountPopup->getUserInfo();
+    if (!m_karaokeDetached)
+        ui->screenWidget->show();
+    followEngine();
+    setUpPressedLooks();
+    refreshMDNews();
+}
+
+// The header's buttons, each to what it does.
+void MainWindow::connectHeaderButtons()
+{
     connect(ui->actionImport, &QAction::triggered, this, &MainWindow::openImportDialog);
     connect(ui->playButton, &QPushButton::clicked, this, &MainWindow::startPlaying);
     connect(ui->pauseButton, &QPushButton::clicked, this, &MainWindow::togglePause);
@@ -88,6 +110,11 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(ui->unpinButton, &QPushButton::clicked, this, &MainWindow::unpinView);
     connect(ui->dragArrow, &QPushButton::clicked, this, &MainWindow::toggleScreenFromArrow);
     connect(ui->FeedbackButton, &QPushButton::clicked, this, &MainWindow::openReportPage);
+}
+
+// The header's size, texts and tabs, and the window's title.
+void MainWindow::setUpHeader()
+{
     // Narrow enough for the screen it opens on (a 1024-pixel projector).
     setMinimumWidth(qMin(kMinimumWidth, screen()->availableGeometry().width()));
     // A song's title and artist are read before the maker's logo is seen.
@@ -102,14 +129,22 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
                                                 QLatin1String(kProductVersion)));
     m_osTag = osTag();
     ui->menuBar->hide();
+}
 
+// The library's song folder and the thread that imports into it.
+void MainWindow::setUpSongFolder()
+{
     m_documentsFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     m_songFolder = m_documentsFolder + QStringLiteral("/VelmarPC/");
     m_copyThread = new fileCopyThread(this, m_songFolder);
     connect(m_copyThread, &fileCopyThread::songImported, this, &MainWindow::onSongImported);
     connect(m_copyThread, &fileCopyThread::endImpoting, this, &MainWindow::importingDone);
     setAcceptDrops(true);
+}
 
+// The sound engine, and the page tabs' ids.
+void MainWindow::setUpEngine(SoundEngine::Devices devices)
+{
     Song::initSong();
     m_engine = new SoundEngine(std::move(devices), this);
     ui->lcdFrame->setEngPtr(m_engine);
@@ -121,7 +156,11 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     for (const auto &[button, id] : tabs)
         ui->buttonGroup->setId(button, id);
     connect(ui->buttonGroup, &QButtonGroup::buttonClicked, this, &MainWindow::buttonIndexChanged);
+}
 
+// The options page and the volume and melody channel pop-ups.
+void MainWindow::setUpOptions()
+{
     m_settings = new SettingsView(this, m_engine);
     connect(m_settings, &SettingsView::runtimeTempoChanged, m_engine, &SoundEngine::changeBpmWithOutSaving);
     connect(m_settings, &SettingsView::runtimeKeyChanged, m_engine, &SoundEngine::changeKeyWithOutSaving);
@@ -134,20 +173,33 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_volumePopup, &volumePopup::volumeChanged, this, &MainWindow::volumeChanged);
     m_melodyPopup = new MelodyChannelPopup(this);
     connect(m_melodyPopup, &MelodyChannelPopup::melodyTrackChanged, this, &MainWindow::changeMelodyTrack);
+}
 
+// The user, the store and the sound bank's download.
+void MainWindow::setUpStore()
+{
     m_user = new User();
     m_user->restore(programSettings());
     m_store = new MelodromeManager(this, m_user, db);
 
     m_soundfonts->setSoundfontFilePath(SoundEngine::getSoundfontFilePath());
     connect(m_soundfonts, &SoundfontManager::soundfontAvailable, this, &MainWindow::onSoundfontAvailable);
+}
 
+// What the engine says of the song, shown in the header.
+void MainWindow::showEngineInHeader()
+{
     connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::showSongBpm);
     connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::showDeltaKey);
     connect(m_engine, &SoundEngine::soundOutputLost, ui->lcdFrame, &statusBarHead::showOutputLost);
+}
 
+// The started song and the pages below the header: library, editing,
+// chords, mixer, karaoke and the position bar.
+void MainWindow::setUpPages()
+{
     m_song = new StartedSong(m_engine, this);
-    m_song->setLookup([db](const QString &path) { return db ? db->selectSongByPath(path) : SongInfo(); });
+    m_song->setLookup([db = db](const QString &path) { return db ? db->selectSongByPath(path) : SongInfo(); });
     connect(m_song, &StartedSong::cannotPlay, this,
             [this](const QString &text) { QMessageBox::warning(this, tr("Attention"), text, QMessageBox::Ok); });
     connect(m_song, &StartedSong::started, this, &MainWindow::showSongInfo);
@@ -191,7 +243,11 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(this, &MainWindow::songImported, m_library, &libraryView::addImportedSong);
     connect(this, &MainWindow::doneImporting, m_library, &libraryView::refreshSongView);
     connect(this, &MainWindow::barDragged, m_mixer, &mixerView::showDetails);
+}
 
+// The account pop-up and the login page.
+void MainWindow::setUpAccountPages()
+{
     m_accountPopup = new AccountView(this, m_user);
     m_accountPopup->setWindowFlags(Qt::Popup);
     m_accountPage = new AccountView(ui->pageLogin, m_user);
@@ -204,14 +260,11 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
         if (m_user->isUserLogged() && ui->stackedWidget->currentWidget() == ui->pageLogin)
             ui->stackedWidget->setCurrentWidget(ui->pageMain);
     });
+}
 
-    setUpImport();
-    loadSettings();
-    m_accountPopup->getUserInfo();
-
-    if (!m_karaokeDetached)
-        ui->screenWidget->show();
-
+// The engine's and the song's reports, followed by the views.
+void MainWindow::followEngine()
+{
     connect(m_engine, &SoundEngine::mSecOfPlaying, m_karaoke, &KaraokeTextWidget::mSecOfPlaying);
     connect(&m_song->song(), &Song::loadSongChange, this, &MainWindow::on_loadSongChange);
     connect(&m_song->song(), &Song::loadSongChange, m_settings, &SettingsView::on_loadSongChange);
@@ -219,7 +272,11 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     connect(m_engine, &SoundEngine::playStateChanged, this, &MainWindow::noteHeard);
     connect(m_engine, &SoundEngine::songBpmChanged, m_karaoke, &KaraokeTextWidget::onSongBpmChanged);
     connect(m_engine, &SoundEngine::songKeyChanged, m_karaoke, &KaraokeTextWidget::onSongKeyChanged);
+}
 
+// The header's pop-up buttons look pressed while held.
+void MainWindow::setUpPressedLooks()
+{
     connect(ui->volumeButton, &QPushButton::pressed, this, [this] { pressedLook(ui->volumeButton, ":/icon2x/generic_button-roudedLeft-checked.png"); });
     connect(ui->melodyChButton, &QPushButton::pressed, this, [this] { pressedLook(ui->melodyChButton, ":/icon2x/generic_button-center-checked.png"); });
     connect(ui->melodyMuteButton, &QPushButton::pressed, this, [this] { pressedLook(ui->melodyMuteButton, ":/icon2x/generic_button-roudedRight-checked.png"); });
@@ -228,7 +285,6 @@ MainWindow::MainWindow(DatabaseHelper *db, QWidget *parent, SoundEngine::Devices
     for (QPushButton *b : {ui->volumeButton, ui->melodyChButton, ui->melodyMuteButton,
                            ui->optionsButton, ui->userButton})
         connect(b, &QPushButton::released, this, [b] { b->setStyleSheet(QString()); });
-    refreshMDNews();
 }
 
 MainWindow::~MainWindow()

@@ -198,6 +198,18 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
+    // The constructor's steps, in their order.
+    void connectHeaderButtons();
+    void setUpHeader();
+    void setUpSongFolder();
+    void setUpEngine(SoundEngine::Devices devices);
+    void setUpOptions();
+    void setUpStore();
+    void showEngineInHeader();
+    void setUpPages();
+    void setUpAccountPages();
+    void followEngine();
+    void setUpPressedLooks();
     void loadSettings();
     // The header's labelled buttons take their texts from the form anew.
     void fitHeaderTexts();
