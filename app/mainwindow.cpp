@@ -334,6 +334,10 @@ bool MainWindow::startSongPlaylist(SongInfo info, int action, int playlistId, QS
 bool MainWindow::startSong(const QString &path, const SongInfo &record, int action, int playlistId,
                            const QString &playlistName, int index)
 {
+    // A request that cannot play leaves the song loaded, playing or not, as
+    // it is: the file is checked before anything is stopped.
+    if (currSong->isLoaded() && !m_song->playable(path))
+        return false;
     if (nextSong->isLoaded())
         nextSong->unloadSongFile();
     m_place.clear();
@@ -385,6 +389,8 @@ void MainWindow::followPlaylist(int playlistId, int movedFrom, int movedTo)
     if (currSong->isLoaded() && currSong->inPlaylist())
         currSong->setPlaylistIndex(m_place.index());
     preloadNext(songs);
+    // The list filled anew after its edit lights the entry where it is now.
+    m_library->showPlayingEntry(m_place.playlistId(), currSong->isLoaded() ? m_place.index() : -1);
 }
 
 bool MainWindow::onStartSongPath(QString path, int action)
@@ -416,6 +422,8 @@ void MainWindow::on_loadSongChange(Song::LoadSongState state)
     // The song reports while it holds its own lock: the next one starts later.
     if (nextSong->isLoaded() && !m_song->stopping())
         QTimer::singleShot(10, this, &MainWindow::startNextSong);
+    else if (!m_song->stopping())
+        m_library->showPlayingEntry(-1, -1);
 }
 
 void MainWindow::startNextSong()
@@ -434,6 +442,7 @@ void MainWindow::startNextSong()
     const int at = m_place.next();
     if (at < 0) {
         m_place.clear();
+        m_library->showPlayingEntry(-1, -1);
         return;
     }
     const bool autoplay = appSettings->value(QStringLiteral("System/Autoplay"), 1).toInt() != 0;
@@ -447,9 +456,19 @@ void MainWindow::noteHeard(SoundEngine::PlayingState state)
     const bool resumed = std::exchange(m_lastState, state) == SoundEngine::ePsPaused;
     if (state != SoundEngine::ePsPlaying || resumed || !db || !currSong->isLoaded())
         return;
-    const SongInfo listed = db->selectSongByPath(currSong->path());
-    if (listed.innerPath == currSong->path() && listed.idSong > 0)
-        m_library->notePlayed(listed);
+    const QString path = currSong->path();
+    SongInfo listed = db->selectSongByPath(path);
+    if (listed.innerPath != path || listed.idSong == 0) {
+        // A file imported before, started from where it came from: the
+        // library's copy has its name (the import takes no second file of
+        // one name).
+        const QString copy = db->getLibraryFolder() + QFileInfo(path).fileName();
+        listed = db->selectSongByPath(copy);
+        if (listed.innerPath != copy || listed.idSong == 0)
+            return;
+    }
+    m_library->notePlayed(listed);
+    m_library->showRecentAgain();
 }
 
 QPair<QString, int> MainWindow::libraryChoice() const

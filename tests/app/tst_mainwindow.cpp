@@ -36,7 +36,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -1545,13 +1547,46 @@ private slots:
 
     // A second start of the real program on this library, with a song named
     // relative to where it starts: this window, minimized, comes forward
-    // and plays the song; the second opens nothing and ends.
+    // and plays the song; the second opens nothing and ends, answered
+    // before the song starts (a box the song brings keeps it waiting on
+    // nobody). It finds this one without a runtime folder (cron, su), and
+    // after a crash left a socket behind. A file that cannot play is said
+    // and the song in play goes on.
+    void secondStart_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("plain") << "plain";
+        QTest::newRow("no runtime folder") << "no runtime folder";
+        QTest::newRow("socket left by a crash") << "crash";
+        QTest::newRow("missing file during a song") << "missing";
+    }
     void secondStart()
     {
+        QFETCH(QString, how);
         SingleInstance first(m_db->getLibraryFolder());
+        QVERIFY(!first.socketNames().isEmpty());
+        if (how == "crash") {
+            // Bound and never removed, as a killed program leaves it.
+            const QByteArray path = QFile::encodeName(first.socketNames().first());
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::memcpy(address.sun_path, path.constData(), size_t(path.size()) + 1);
+            QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+            ::close(fd);
+        }
         QCOMPARE(first.claim({}), SingleInstance::Start::First);
+        QProcess second;
+        QSignalSpy ended(&second, &QProcess::finished);
+        // Acting on the request waits for the second start's end, as a box
+        // would: only an answer given before lets it end with success.
+        connect(&first, &SingleInstance::broughtForward, this, [&] {
+            QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 60000);
+        });
         connect(&first, &SingleInstance::broughtForward, window(), &MainWindow::bringForward);
         startUp();
+        if (how == "missing")
+            QVERIFY(window()->onStartSongPath(song("song"), 0));
         // Another program's window in front, this one minimized.
         QWidget other;
         other.show();
@@ -1559,20 +1594,61 @@ private slots:
         QTRY_COMPARE(QApplication::activeWindow(), &other);
         window()->showMinimized();
         QTRY_VERIFY(window()->isMinimized());
-        QProcess second;
         second.setWorkingDirectory(m_songs.path());
-        second.start(TestUtil::binDir() + "/VelmarPC", {"b.kar"});
-        QSignalSpy ended(&second, &QProcess::finished);
+        if (how == "no runtime folder") {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove("XDG_RUNTIME_DIR");
+            second.setProcessEnvironment(environment);
+        }
+        m_boxes.clear();
+        second.start(TestUtil::binDir() + "/VelmarPC", {how == "missing" ? "gone.kar" : "b.kar"});
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 60000);
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
         const QString said = QString::fromLocal8Bit(second.readAllStandardError());
+        QCOMPARE(second.exitCode(), 0);
         QVERIFY2(!said.contains("Db "), qPrintable(said));
         QVERIFY(!window()->isMinimized());
         QTRY_COMPARE(QApplication::activeWindow(), window());
+        if (how == "missing") {
+            QTRY_COMPARE(m_boxes, QStringList{"Attention|Cannot play this file\n\n" + m_songs.filePath("gone.kar")
+                                              + " (no such file)"});
+            QCOMPARE(currSong->path(), song("song"));
+            QCOMPARE(state(), SoundEngine::ePsPlaying);
+            // Still heard: the song goes on from where it was.
+            QSignalSpy heard(window()->engine(), &SoundEngine::mSecOfPlaying);
+            QTRY_VERIFY_WITH_TIMEOUT(heard.size() > 5, 30000);
+            QVERIFY(heard.last().first().toUInt() > heard.first().first().toUInt());
+            return;
+        }
         QTRY_VERIFY(currSong->isLoaded());
         QCOMPARE(currSong->path(), song("b"));
         QCOMPARE(state(), SoundEngine::ePsPlaying);
+    }
+
+    // A second start that gave up on a program that did not answer (hung,
+    // stopped) ends with 1 and leaves nothing for it to play once it goes
+    // on; a later start is taken as usual.
+    void secondStartGivenUp()
+    {
+        SingleInstance first(m_db->getLibraryFolder());
+        QCOMPARE(first.claim({}), SingleInstance::Start::First);
+        QStringList asked;
+        connect(&first, &SingleInstance::broughtForward, this, [&](const QString &song) { asked << song; });
+        // Unanswered: this event loop does not run until the start ends.
+        QProcess gaveUp;
+        gaveUp.setWorkingDirectory(m_songs.path());
+        gaveUp.start(TestUtil::binDir() + "/VelmarPC", {"a.kar"});
+        QVERIFY(gaveUp.waitForFinished(60000));
+        QCOMPARE(gaveUp.exitCode(), 1);
+        QVERIFY2(gaveUp.readAllStandardError().contains("Velmar PC is already running."), "not said");
+        QProcess later;
+        QSignalSpy ended(&later, &QProcess::finished);
+        later.setWorkingDirectory(m_songs.path());
+        later.start(TestUtil::binDir() + "/VelmarPC", {"b.kar"});
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 60000);
+        QCOMPARE(later.exitCode(), 0);
+        // Connections are served in order: the one given up came first.
+        QTRY_COMPARE(asked, QStringList{song("b")});
     }
 
     // A MIDI song's information gives its length as the player has it and
@@ -2686,6 +2762,131 @@ private slots:
         QCOMPARE(recent().mid(0, 5), QStringList({song("a"), q(5), q(3), q(4), q(1)}));
         QVERIFY(!recent().contains(q(2)));
         QVERIFY2(!addedCounted, "a song added to the playlist counted as heard");
+    }
+
+    // The row of the song in play stays lit in its list through every edit
+    // a host makes while it plays (a row above it dragged below it, the
+    // song itself dragged, the next row removed), after leaving the list
+    // and coming back, and goes once the song is removed from the list.
+    void litRowFollowsEdits()
+    {
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "60", "lit2"});
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "2", "lit1", "lit3", "lit4", "lit5"});
+        const auto l = [this](int n) { return m_files.filePath(QStringLiteral("lit%1.kar").arg(n)); };
+        m_db->insertPlaylist(QStringLiteral("Lit"));
+        const int list = m_db->selectPlaylists().last().getId();
+        QList<int> ids;
+        for (int n = 1; n <= 5; ++n) {
+            QVERIFY(m_db->insertDataSongs(info(l(n)), l(n), m_db->checkInsertArtist("Artist"),
+                                          m_db->checkInsertGenre("Genre"), m_db->checkInsertAuthor("Author")));
+            ids << int(m_db->selectSongByPath(l(n)).idSong);
+            QVERIFY(m_db->insertSongInPlayList(ids.last(), list));
+        }
+        appSettings->setValue("System/DoubleClickAction", 0);
+        const auto forget = qScopeGuard([&] {
+            m_db->deletePlaylist(list);
+            for (int id : ids)
+                m_db->removeSongFromLibrary(id);
+        });
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *side = find<QListWidget>("playlistListWidget");
+        const auto openSide = [side](int row) {
+            QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(row)).center());
+        };
+        openSide(side->count() - 1);
+        QTRY_COMPARE(songTable()->model()->rowCount(), 5);
+        const auto rowOf = [this](int row) { return songTable()->visualRect(songTable()->model()->index(row, 2)).center(); };
+        QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(1));
+        QTest::mouseDClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(1));
+        QTRY_VERIFY(currSong->path() == l(2) && state() == SoundEngine::ePsPlaying);
+        const auto shown = [this] {
+            QStringList paths;
+            for (int r = 0; r < songTable()->model()->rowCount(); ++r)
+                paths << QFileInfo(songTable()->model()->index(r, 8).data().toString()).completeBaseName();
+            return paths;
+        };
+        // The row lit: the one chosen, and the only one.
+        const auto lit = [this] {
+            const QModelIndexList rows = songTable()->selectionModel()->selectedRows();
+            return rows.size() == 1 && songTable()->currentIndex().row() == rows.first().row()
+                       ? QFileInfo(songTable()->model()->index(rows.first().row(), 8).data().toString()).completeBaseName()
+                       : QStringLiteral("%1 rows").arg(rows.size());
+        };
+        QCOMPARE(lit(), "lit2");
+        QHeaderView *grips = songTable()->verticalHeader();
+        const auto grip = [grips](int row) {
+            return QPoint(grips->width() / 2, grips->sectionViewportPosition(row) + grips->sectionSize(row) / 2);
+        };
+        const auto drag = [&](int from, int to) {
+            QTRY_VERIFY(grips->isVisible() && grips->width() > 0);
+            const int step = to < from ? -1 : 1;
+            const QPoint end = grip(to) + QPoint(0, step * (grips->sectionSize(to) / 2 - 3));
+            QTest::mousePress(grips->viewport(), Qt::LeftButton, {}, grip(from));
+            QTest::mouseMove(grips->viewport(), grip(from) + QPoint(0, step * 12));
+            QTest::mouseMove(grips->viewport(), end - QPoint(0, step * 3));
+            QTest::mouseMove(grips->viewport(), end);
+            QTest::mouseRelease(grips->viewport(), Qt::LeftButton, {}, end);
+        };
+        // A row below dragged to the top: the song in play one row down.
+        drag(3, 0);
+        QTRY_COMPARE(shown(), QStringList({"lit4", "lit1", "lit2", "lit3", "lit5"}));
+        QTRY_COMPARE(lit(), "lit2");
+        // The row above dragged below it: the song one row up.
+        drag(0, 3);
+        QTRY_COMPARE(shown(), QStringList({"lit1", "lit2", "lit3", "lit4", "lit5"}));
+        QTRY_COMPARE(lit(), "lit2");
+        // The song in play dragged down itself.
+        drag(1, 3);
+        QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4", "lit2", "lit5"}));
+        QTRY_COMPARE(lit(), "lit2");
+        // The next row removed: chosen, the delete button, Yes.
+        QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(4));
+        QCOMPARE(lit(), "lit5");
+        QTest::mouseClick(find<QPushButton>("deleteButton"), Qt::LeftButton);
+        QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4", "lit2"}));
+        QTRY_COMPARE(lit(), "lit2");
+        // All Songs, then the list again.
+        openSide(0);
+        QTRY_VERIFY(songTable()->model()->rowCount() > 4);
+        openSide(side->count() - 1);
+        QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4", "lit2"}));
+        QTRY_COMPARE(lit(), "lit2");
+        // The song in play removed from the list: no row of it is lit.
+        QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(3));
+        QTest::mouseClick(find<QPushButton>("deleteButton"), Qt::LeftButton);
+        QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4"}));
+        QCOMPARE(lit(), "0 rows");
+        QCOMPARE(currSong->path(), l(2));
+    }
+
+    // Recent lists a song however it was started (from the file it was
+    // imported from, too) and, shown, lists at once each song that begins,
+    // those Auto Play starts included.
+    void recentWhileShown()
+    {
+        const QString folder = m_files.filePath("recent");
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {folder, "2", "heard"});
+        const QString original = folder + "/heard.kar";
+        QSignalSpy done(window(), &MainWindow::doneImporting);
+        window()->importFiles({QUrl::fromLocalFile(original)});
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
+        const QString copy = m_db->getLibraryFolder() + "heard.kar";
+        const auto forget = qScopeGuard([&] { m_db->removeSongFromLibrary(int(m_db->selectSongByPath(copy).idSong)); });
+        QVERIFY(m_db->selectSongByPath(copy).idSong > 0);
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *side = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(1)).center());
+        const auto first = [this] { return songTable()->model()->index(0, 8).data().toString(); };
+        QVERIFY(window()->onStartSongPath(original, 0));
+        QTRY_COMPARE(first(), copy);
+        // The playlist "Stage" from its second song: its third follows.
+        int stage = -1;
+        for (const Playlist &p : m_db->selectPlaylists())
+            stage = p.getName() == "Stage" ? p.getId() : stage;
+        QVERIFY(window()->startSongPlaylist(info(song("b")), 0, stage, "Stage", 1));
+        QTRY_COMPARE(first(), song("b"));
+        QTRY_COMPARE_WITH_TIMEOUT(currSong->path(), song("c"), 20000);
+        QTRY_COMPARE(first(), song("c"));
     }
 
     // Stop, then Play: the row chosen after the Stop plays; with no new
