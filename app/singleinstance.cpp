@@ -154,8 +154,10 @@ void SingleInstance::serve()
                     socket->write(kAnswer);
                     socket->flush();
                 } else if (song->has_value() && line == kGo) {
+                    // A box the song brings may outlive this socket.
+                    const QString asked = **song;
                     socket->disconnectFromServer();
-                    emit broughtForward(**song);
+                    emit broughtForward(asked);
                     return;
                 } else {
                     socket->abort();
