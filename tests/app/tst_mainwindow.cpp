@@ -1863,6 +1863,42 @@ private slots:
             QCOMPARE(w->width(), qMin(stored.width(), home.width()));
     }
 
+    // Two windows stored where no screen shows them both move onto it,
+    // clear of each other and of one that opens where it was left.
+    void offScreenWindowsApart()
+    {
+        appSettings->setValue("WindowsPosition/libraryView", QRect(10, -2000, 500, 250));
+        appSettings->setValue("WindowsPosition/mixerView", QRect(10, -2000, 500, 250));
+        const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect kept(home.left() + 10, home.top() + 200, 200, 100);
+        appSettings->setValue("WindowsPosition/editView", kept);
+        appSettings->setValue("WindowsPosition/MainWindow", home);
+        window();
+        QList<QWidget *> windows;
+        for (const char *key : {"libraryView", "mixerView", "editView"}) {
+            windows << view(key)->window();
+            QVERIFY(windows.last() != window());
+        }
+        const QRect free = window()->screen()->availableGeometry();
+        // What is wrong, empty when nothing.
+        const auto fault = [&]() -> QString {
+            if (windows.last()->geometry().topLeft() != kept.topLeft())
+                return "the window left on the screen moved";
+            for (int i = 0; i < windows.size(); ++i) {
+                const QRect at = windows.at(i)->geometry();
+                const QString where = QStringLiteral("%1 at %2,%3 %4x%5").arg(i).arg(at.x()).arg(at.y()).arg(at.width()).arg(at.height());
+                if (!free.contains(at))
+                    return where + " off the screen";
+                for (int j = 0; j < i; ++j) {
+                    if (at.intersects(windows.at(j)->geometry()))
+                        return where + QStringLiteral(" covers %1").arg(j);
+                }
+            }
+            return QString();
+        };
+        QTRY_COMPARE(fault(), QString());
+    }
+
     // What a drag allows, a restart keeps: the mixer dragged by its title
     // bar down past the screen's bottom keeps the bar on the screen, and the
     // next start opens it there.
