@@ -106,6 +106,13 @@ class TestMainWindow : public QObject
         }
         return m_window.get();
     }
+    // The prompts answered by m_answer, their title and text kept.
+    void scriptPrompts()
+    {
+        Prompter::setScript([this](const QString &title, const QString &text, auto) {
+            return m_prompts << title + "|" + text, m_answer;
+        });
+    }
     // The start-up's work after the first show, as each start does it.
     void startUp() { QVERIFY(QMetaObject::invokeMethod(window(), "startDelayedFunc")); }
     QComboBox *combo(const char *name) { return window()->settingsView()->findChild<QComboBox *>(name); }
@@ -279,9 +286,7 @@ private slots:
         QFile::remove(bank);
         QVERIFY(QDir().mkpath(QFileInfo(bank).path()) && QFile::link("/usr/share/sounds/sf2/TimGM6mb.sf2", bank));
         QVERIFY(m_store.start(m_files.path()));
-        Prompter::setScript([this](const QString &title, const QString &text, auto) {
-            return m_prompts << title + "|" + text, m_answer;
-        });
+        scriptPrompts();
         TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"),
                             {m_songs.path(), QStringLiteral("2"), "a", "b", "c"});
         TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_songs.path(), QStringLiteral("20"), "song"});
@@ -1693,6 +1698,28 @@ private slots:
         QVERIFY(window()->onStartSongPath(imported, 1));
         QCOMPARE(currSong->lengthSeconds(), 48u);
         QCOMPARE(shownLength(song("a")), QString("--"));
+    }
+
+    // The Info box of a song with a short text is wide enough for its
+    // title beside the window's icon and buttons (not "Det…Info").
+    void infoBoxShowsItsTitle()
+    {
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        select(song("a"));
+        Prompter::setScript({});
+        const auto scripted = qScopeGuard([this] { scriptPrompts(); });
+        int width = 0;
+        m_boxAnswer = [&width] {
+            width = QApplication::activeModalWidget()->width();
+            return QString();
+        };
+        QTest::mouseClick(find<QPushButton>("infoButton"), Qt::LeftButton);
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes.first().startsWith("Detailed Info|Title: "), qPrintable(m_boxes.first()));
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        const QFontMetrics metrics(bold);
+        QVERIFY2(width >= metrics.horizontalAdvance("Detailed Info") + 6 * metrics.height(), qPrintable(QString::number(width)));
     }
 
     // "Undo every change" starts the song again as its file has it; the
