@@ -1615,11 +1615,12 @@ private slots:
         });
         connect(&first, &SingleInstance::broughtForward, window(), &MainWindow::bringForward);
         startUp();
-        // Another program's window in front, this one minimized.
+        // Another program's window in front, this one minimized (asked
+        // again: a box of the start-up's update check may take the focus
+        // meanwhile and give it to nobody).
         QWidget other;
         other.show();
-        other.activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), &other);
+        QTRY_VERIFY((other.activateWindow(), QApplication::activeWindow() == &other));
         window()->showMinimized();
         QTRY_VERIFY(window()->isMinimized());
         if (how == "missing") {
