@@ -43,10 +43,13 @@ void HeaderFit::setTexts(QPushButton *button, const QString &shown, const QStrin
 
 QString HeaderFit::folded(const QString &text)
 {
+    // A word that a translation may break (German's "Lautstärke") carries
+    // a soft hyphen, drawn only where the word is broken.
+    constexpr QChar kSoftHyphen(0x00AD);
     const qsizetype middle = text.size() / 2;
     qsizetype at = -1;
     for (qsizetype i = 1; i + 1 < text.size(); ++i) {
-        if ((text.at(i) == QLatin1Char(' ') || text.at(i) == QLatin1Char('-'))
+        if ((text.at(i) == QLatin1Char(' ') || text.at(i) == QLatin1Char('-') || text.at(i) == kSoftHyphen)
             && (at < 0 || qAbs(i - middle) < qAbs(at - middle)))
             at = i;
     }
@@ -54,6 +57,8 @@ QString HeaderFit::folded(const QString &text)
         return text;
     // A hyphen stays at the end of the first line, a blank goes.
     const qsizetype second = at + 1;
+    if (text.at(at) == kSoftHyphen)
+        return text.left(at) + QStringLiteral("-\n") + text.mid(second);
     const qsizetype first = text.at(at) == QLatin1Char('-') ? second : at;
     return text.left(first) + QLatin1Char('\n') + text.mid(second);
 }

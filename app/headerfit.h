@@ -30,8 +30,8 @@ public:
     void setTexts(QPushButton *button, const QString &shown, const QStringList &all = {});
     void fit();
 
-    // The text in two lines, broken at the blank or hyphen nearest its
-    // middle; a text without either as it is.
+    // The text in two lines, broken at the blank, hyphen or soft hyphen
+    // (then drawn) nearest its middle; a text without any as it is.
     static QString folded(const QString &text);
 
 protected:

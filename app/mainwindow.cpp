@@ -395,6 +395,10 @@ bool MainWindow::startSongPlaylist(SongInfo info, int action, int playlistId, QS
 bool MainWindow::startSong(const QString &path, const SongInfo &record, int action, int playlistId,
                            const QString &playlistName, int index)
 {
+    // A request that cannot play leaves the song loaded, playing or not, as
+    // it is: the file is checked before anything is stopped.
+    if (m_song->song().isLoaded() && !m_song->playable(path))
+        return false;
     m_song->dropNext();
     m_place.clear();
     if (!m_song->load(path, record, playlistId, playlistName, index))
@@ -438,6 +442,8 @@ void MainWindow::followPlaylist(int playlistId, int movedFrom, int movedTo)
     m_place.follow(entriesOf(songs), movedFrom, movedTo);
     m_song->movedInPlaylist(m_place.index());
     preloadNext(songs);
+    // The list filled anew after its edit lights the entry where it is now.
+    m_library->showPlayingEntry(m_place.playlistId(), m_song->song().isLoaded() ? m_place.index() : -1);
 }
 
 bool MainWindow::onStartSongPath(QString path, int action)
@@ -469,6 +475,8 @@ void MainWindow::on_loadSongChange(Song::LoadSongState state)
     // The song reports while it holds its own lock: the next one starts later.
     if (m_song->waiting().isLoaded() && !m_song->stopping())
         QTimer::singleShot(10, this, &MainWindow::startNextSong);
+    else if (!m_song->stopping())
+        m_library->showPlayingEntry(-1, -1);
 }
 
 void MainWindow::startNextSong()
@@ -487,6 +495,7 @@ void MainWindow::startNextSong()
     const int at = m_place.next();
     if (at < 0) {
         m_place.clear();
+        m_library->showPlayingEntry(-1, -1);
         return;
     }
     const bool autoplay = appSettings->value(QStringLiteral("System/Autoplay"), 1).toInt() != 0;
@@ -501,9 +510,18 @@ void MainWindow::noteHeard(SoundEngine::PlayingState state)
     const Song &song = m_song->song();
     if (state != SoundEngine::ePsPlaying || resumed || !db || !song.isLoaded())
         return;
-    const SongInfo listed = db->selectSongByPath(song.path());
-    if (listed.innerPath == song.path() && listed.idSong > 0)
-        m_library->notePlayed(listed);
+    SongInfo listed = db->selectSongByPath(song.path());
+    if (listed.innerPath != song.path() || listed.idSong == 0) {
+        // A file imported before, started from where it came from: the
+        // library's copy has its name (the import takes no second file of
+        // one name).
+        const QString copy = db->getLibraryFolder() + QFileInfo(song.path()).fileName();
+        listed = db->selectSongByPath(copy);
+        if (listed.innerPath != copy || listed.idSong == 0)
+            return;
+    }
+    m_library->notePlayed(listed);
+    m_library->showRecentAgain();
 }
 
 QPair<QString, int> MainWindow::libraryChoice() const

@@ -351,12 +351,23 @@ void MainWindow::placeMovedWindows()
         ui->pageMain->layout()->activate();
     }
     const auto onScreen = [](QWidget *w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
-    const QList<QRect> keepClear{onScreen(ui->headerBar), onScreen(ui->tabBar)};
-    for (int id : std::exchange(m_movedAtStart, {})) {
+    QList<QRect> keepClear{onScreen(ui->headerBar), onScreen(ui->tabBar)};
+    // Nor one another, nor those that opened where they were left.
+    const QList<int> moved = std::exchange(m_movedAtStart, {});
+    for (const auto &[key, id] : kStoredViews) {
         QWidget *view = viewFor(id);
-        if (!isDocked(view))
-            view->window()->setGeometry(PopupPlacement::clearOf(view->window()->geometry(),
-                                                                screen()->availableGeometry(), keepClear));
+        if (!moved.contains(id) && !isDocked(view) && view->window()->isVisible())
+            keepClear << view->window()->frameGeometry();
+    }
+    for (int id : moved) {
+        QWidget *view = viewFor(id);
+        if (isDocked(view))
+            continue;
+        QWidget *window = view->window();
+        // Where nothing is clear of them all, on the screen still.
+        const QRect free = screen()->availableGeometry();
+        window->setGeometry(PopupPlacement::keepInside(PopupPlacement::clearOf(window->geometry(), free, keepClear), free));
+        keepClear << window->frameGeometry();
     }
 }
 

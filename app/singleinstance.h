@@ -1,13 +1,22 @@
-// One player per user and library. The first start of the program takes a
-// lock named after its library folder and listens on a local socket of the
-// same name; a second start finds the lock, hands the running program the
-// song named on its own command line (which it starts as a double-click
-// would) and asks it to bring its window forward, then ends. Two players on
-// one library would sound at once, mixed, and each keep its own lists.
+// One player per library. The first start of the program takes a lock kept
+// in its library folder and listens on a local socket named after that
+// folder; a second start finds the lock, hands the running program the song
+// named on its own command line (which it starts as a double-click would)
+// and asks it to bring its window forward, then ends. Two players on one
+// library would sound at once, mixed, and each keep its own lists.
 //
-// The lock and the socket live in the user's runtime folder, which only the
-// user can enter; a lock left by a program that ended without letting go is
-// taken over (QLockFile finds its process gone).
+// Both live where any start of the user finds them whatever its
+// environment (cron, su and ssh have no runtime folder or another one): the
+// lock beside the library, the socket there too when its path fits a
+// socket's, else in a folder of the user's own under /tmp, which is refused
+// unless only the user can enter it. A lock left by a program that ended
+// without letting go is taken over (QLockFile finds its process gone), and
+// the socket it left is removed.
+//
+// The hand-over is a request, an answer and a go: the running program
+// answers before it acts (a song that opens a box keeps no start waiting)
+// and acts only once the start has taken the answer, so a start that gave
+// up and said so leaves nothing to be played later.
 //
 // GUI thread only.
 #pragma once
@@ -15,6 +24,7 @@
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QLocalServer;
 
@@ -34,14 +44,21 @@ public:
     // path. Waits at most `answerMs` for its answer.
     Start claim(const QString &song, int answerMs = 10000);
 
+    // Where a start looks for the running program, in order.
+    const QStringList &socketNames() const { return m_names; }
+    // The folder of the user's own under /tmp (made when missing); empty
+    // when it is not the user's alone.
+    static QString privateFolder();
+
 signals:
     // A later start asked for the window; `song` is empty or an absolute path.
     void broughtForward(const QString &song);
 
 private:
     void serve();
+    void listen();
 
-    QString m_name;
+    QStringList m_names;
     QLockFile m_lock;
     QLocalServer *m_server = nullptr;
 };

@@ -123,12 +123,26 @@ bool StartedSong::load(const QString &path, const SongInfo &record, int playlist
         currSong->setPlaylistIndex(index);
     }
     if (!loaded) {
-        emit cannotPlay(tr("Cannot play this file") + QStringLiteral("\n\n%1 (%2)").arg(
-                            QDir::toNativeSeparators(path), refusalText(currSong->refusal())));
+        sayCannotPlay(path, currSong->refusal());
         return false;
     }
     m_loaded = record.innerPath == path ? record : infoFor(path);
     return true;
+}
+
+bool StartedSong::playable(const QString &path)
+{
+    SongRefusal why;
+    if (Song::checkSongFile(path, &why))
+        return true;
+    sayCannotPlay(path, why);
+    return false;
+}
+
+void StartedSong::sayCannotPlay(const QString &path, const SongRefusal &why)
+{
+    emit cannotPlay(tr("Cannot play this file")
+                    + QStringLiteral("\n\n%1 (%2)").arg(QDir::toNativeSeparators(path), refusalText(why)));
 }
 
 void StartedSong::begin(bool play)

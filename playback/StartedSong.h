@@ -72,6 +72,9 @@ public:
     // load, which cannotPlay says.
     bool load(const QString &path, const SongInfo &record, int playlistId = -1,
               const QString &playlistName = QString(), int index = -1);
+    // Whether the song at path would load, asked before what plays is
+    // stopped for it; false when not, which cannotPlay says.
+    bool playable(const QString &path);
     // The song just loaded plays now (or waits ready), and its record is the
     // one shown from now on (started).
     void begin(bool play);
@@ -140,6 +143,7 @@ signals:
 
 private:
     void takeEdits();
+    void sayCannotPlay(const QString &path, const SongRefusal &why);
     void onLoadChange(Song::LoadSongState state);
     // Writes what was edited since the song started or was last saved, and
     // the edits still pending.

@@ -1,8 +1,13 @@
 #include "prompter.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSpacerItem>
+
+#include <algorithm>
 
 namespace {
 Prompter::Script &script()
@@ -28,6 +33,23 @@ void fitOnScreen(QMessageBox &box, const QString &text)
     }
 }
 
+// A short text makes a narrow box, whose title bar then shows its title cut
+// ("Det…Info"): the box is made wide enough for the title, with room for the
+// window's own icon and buttons beside it.
+void fitTitle(QMessageBox &box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    const int wide = metrics.horizontalAdvance(box.windowTitle()) + 8 * metrics.height();
+    const int most = QGuiApplication::primaryScreen()->availableGeometry().width() * 2 / 3;
+    grid->addItem(new QSpacerItem(std::min(wide, most), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 void box(QMessageBox::Icon icon, const QString &title, const QString &text)
 {
     if (script()) {
@@ -36,6 +58,7 @@ void box(QMessageBox::Icon icon, const QString &title, const QString &text)
     }
     QMessageBox shown(icon, title, text, QMessageBox::Ok);
     fitOnScreen(shown, text);
+    fitTitle(shown);
     shown.exec();
 }
 } // namespace
@@ -45,7 +68,10 @@ QMessageBox::StandardButton Prompter::question(const QString &title, const QStri
 {
     if (script())
         return script()(title, text, buttons);
-    return QMessageBox::question(nullptr, title, text, buttons, QMessageBox::NoButton);
+    QMessageBox shown(QMessageBox::Question, title, text, buttons);
+    shown.setDefaultButton(QMessageBox::NoButton);
+    fitTitle(shown);
+    return QMessageBox::StandardButton(shown.exec());
 }
 
 void Prompter::warning(const QString &title, const QString &text)

@@ -272,7 +272,7 @@ Prüfen Sie die Internetverbindung und klicken Sie erneut auf Anmelden.</transla
     </message>
     <message>
         <source>Volume</source>
-        <translation>Lautstärke</translation>
+        <translation>Laut&#xad;stärke</translation>
     </message>
     <message>
         <source>Melody CH</source>

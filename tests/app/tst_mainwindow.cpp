@@ -27,6 +27,7 @@
 #include "widgettexts.h"
 #include "testutil.h"
 
+#include <QLocalSocket>
 #include <QNetworkAccessManager>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -37,7 +38,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -103,6 +106,13 @@ class TestMainWindow : public QObject
             m_window->show();
         }
         return m_window.get();
+    }
+    // The prompts answered by m_answer, their title and text kept.
+    void scriptPrompts()
+    {
+        Prompter::setScript([this](const QString &title, const QString &text, auto) {
+            return m_prompts << title + "|" + text, m_answer;
+        });
     }
     // The start-up's work after the first show, as each start does it.
     void startUp() { QVERIFY(QMetaObject::invokeMethod(window(), "startDelayedFunc")); }
@@ -277,9 +287,7 @@ private slots:
         QFile::remove(bank);
         QVERIFY(QDir().mkpath(QFileInfo(bank).path()) && QFile::link("/usr/share/sounds/sf2/TimGM6mb.sf2", bank));
         QVERIFY(m_store.start(m_files.path()));
-        Prompter::setScript([this](const QString &title, const QString &text, auto) {
-            return m_prompts << title + "|" + text, m_answer;
-        });
+        scriptPrompts();
         TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"),
                             {m_songs.path(), QStringLiteral("2"), "a", "b", "c"});
         TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_songs.path(), QStringLiteral("20"), "song"});
@@ -1148,7 +1156,8 @@ private slots:
     // chosen while it is that narrow: on every page no text is
     // cut, no button hidden and nothing squeezed below its least; the
     // transport buttons work where they are drawn; the title and artist
-    // are shown, cut to fit. Widened again, the header is as designed.
+    // are shown, cut to fit, in German about as long as in English.
+    // Widened again, the header is as designed.
     void narrowWindow()
     {
         auto restore = qScopeGuard(&removeTranslators);
@@ -1170,6 +1179,7 @@ private slots:
             QTRY_COMPARE(state(), then);
         };
         QStringList faults;
+        QHash<int, qsizetype> shownCharacters;
         for (int language : {0, 2, 3, 1}) {
             removeTranslators();
             installTranslators(language);
@@ -1189,6 +1199,7 @@ private slots:
             }
             for (const auto &[name, full] : {std::pair{"titleLabel", title}, std::pair{"authorLabel", artist}}) {
                 const QString shown = find<QLabel>(name)->text();
+                shownCharacters[language] = shown.size();
                 QVERIFY2(full.startsWith(shown.chopped(1)) && shown.size() > 10, qPrintable(shown));
             }
             press("pauseButton", SoundEngine::ePsPaused);
@@ -1197,6 +1208,10 @@ private slots:
             press("playButton", SoundEngine::ePsPlaying);
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+        // German's longer labels fold as English ones do: the names keep
+        // about the length they have in English.
+        QVERIFY2(shownCharacters.value(2) + 2 >= shownCharacters.value(1),
+                 qPrintable(QStringLiteral("%1 against %2").arg(shownCharacters.value(2)).arg(shownCharacters.value(1))));
         window()->resize(wide);
         settle();
         QVERIFY(find<QWidget>("storeButton")->isVisible());
@@ -1546,34 +1561,127 @@ private slots:
 
     // A second start of the real program on this library, with a song named
     // relative to where it starts: this window, minimized, comes forward
-    // and plays the song; the second opens nothing and ends.
+    // and plays the song; the second opens nothing and ends, answered
+    // before the song starts (a box the song brings keeps it waiting on
+    // nobody). It finds this one without a runtime folder (cron, su), and
+    // after a crash left a socket behind. A file that cannot play is said
+    // and the song in play goes on.
+    void secondStart_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("plain") << "plain";
+        QTest::newRow("no runtime folder") << "no runtime folder";
+        QTest::newRow("socket left by a crash") << "crash";
+        QTest::newRow("missing file during a song") << "missing";
+    }
     void secondStart()
     {
+        QFETCH(QString, how);
+        // This one started from a desktop session, with a runtime folder.
+        QTemporaryDir runtime;
+        const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", runtimeBefore); });
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         SingleInstance first(m_db->getLibraryFolder());
+        QVERIFY(!first.socketNames().isEmpty());
+        if (how == "crash") {
+            // Bound and never removed, as a killed program leaves it.
+            const QByteArray path = QFile::encodeName(first.socketNames().first());
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::memcpy(address.sun_path, path.constData(), size_t(path.size()) + 1);
+            QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+            ::close(fd);
+        }
         QCOMPARE(first.claim({}), SingleInstance::Start::First);
+        if (how == "crash") {
+            // Its place taken back, beside the library.
+            QLocalSocket reach;
+            reach.connectToServer(first.socketNames().first());
+            QVERIFY(reach.waitForConnected(10000));
+        }
+        QProcess second;
+        QSignalSpy ended(&second, &QProcess::finished);
+        // Acting on the request waits for the second start's end, as a box
+        // would: only an answer given before lets it end with success.
+        connect(&first, &SingleInstance::broughtForward, this, [&] {
+            if (!ended.isEmpty())
+                return;
+            QEventLoop box;
+            connect(&second, &QProcess::finished, &box, &QEventLoop::quit);
+            QTimer::singleShot(60000, &box, &QEventLoop::quit);
+            box.exec();
+        });
         connect(&first, &SingleInstance::broughtForward, window(), &MainWindow::bringForward);
         startUp();
-        // Another program's window in front, this one minimized.
+        // Another program's window in front, this one minimized (asked
+        // again: a box of the start-up's update check may take the focus
+        // meanwhile and give it to nobody).
         QWidget other;
         other.show();
-        other.activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), &other);
+        QTRY_VERIFY((other.activateWindow(), QApplication::activeWindow() == &other));
         window()->showMinimized();
         QTRY_VERIFY(window()->isMinimized());
-        QProcess second;
+        if (how == "missing") {
+            QVERIFY(window()->onStartSongPath(song("song"), 0));
+            QTRY_COMPARE(state(), SoundEngine::ePsPlaying);
+        }
         second.setWorkingDirectory(m_songs.path());
-        second.start(TestUtil::binDir() + "/VelmarPC", {"b.kar"});
-        QSignalSpy ended(&second, &QProcess::finished);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (how == "no runtime folder")
+            environment.remove("XDG_RUNTIME_DIR");
+        second.setProcessEnvironment(environment);
+        m_boxes.clear();
+        second.start(TestUtil::binDir() + "/VelmarPC", {how == "missing" ? "gone.kar" : "b.kar"});
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 60000);
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
         const QString said = QString::fromLocal8Bit(second.readAllStandardError());
+        QCOMPARE(second.exitCode(), 0);
         QVERIFY2(!said.contains("Db "), qPrintable(said));
         QVERIFY(!window()->isMinimized());
         QTRY_COMPARE(QApplication::activeWindow(), window());
+        if (how == "missing") {
+            QTRY_COMPARE(m_boxes, QStringList{"Attention|Cannot play this file\n\n" + m_songs.filePath("gone.kar")
+                                              + " (no such file)"});
+            QCOMPARE(currSong->path(), song("song"));
+            QCOMPARE(state(), SoundEngine::ePsPlaying);
+            // Still heard: the song goes on from where it was.
+            QSignalSpy heard(window()->engine(), &SoundEngine::mSecOfPlaying);
+            QTRY_VERIFY_WITH_TIMEOUT(heard.size() > 5, 30000);
+            QVERIFY(heard.last().first().toUInt() > heard.first().first().toUInt());
+            return;
+        }
         QTRY_VERIFY(currSong->isLoaded());
         QCOMPARE(currSong->path(), song("b"));
         QCOMPARE(state(), SoundEngine::ePsPlaying);
+    }
+
+    // A second start that gave up on a program that did not answer (hung,
+    // stopped) ends with 1 and leaves nothing for it to play once it goes
+    // on; a later start is taken as usual.
+    void secondStartGivenUp()
+    {
+        SingleInstance first(m_db->getLibraryFolder());
+        QCOMPARE(first.claim({}), SingleInstance::Start::First);
+        QStringList asked;
+        connect(&first, &SingleInstance::broughtForward, this, [&](const QString &song) { asked << song; });
+        // Unanswered: this event loop does not run until the start ends.
+        QProcess gaveUp;
+        gaveUp.setWorkingDirectory(m_songs.path());
+        gaveUp.start(TestUtil::binDir() + "/VelmarPC", {"a.kar"});
+        QVERIFY(gaveUp.waitForFinished(60000));
+        QCOMPARE(gaveUp.exitCode(), 1);
+        QVERIFY2(gaveUp.readAllStandardError().contains("Velmar PC is already running."), "not said");
+        QProcess later;
+        QSignalSpy ended(&later, &QProcess::finished);
+        later.setWorkingDirectory(m_songs.path());
+        later.start(TestUtil::binDir() + "/VelmarPC", {"b.kar"});
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 60000);
+        QCOMPARE(later.exitCode(), 0);
+        // Connections are served in order: the one given up came first.
+        QTRY_COMPARE(asked, QStringList{song("b")});
     }
 
     // A MIDI song's information gives its length as the player has it and
@@ -1599,6 +1707,28 @@ private slots:
         QVERIFY(window()->onStartSongPath(imported, 1));
         QCOMPARE(currSong->lengthSeconds(), 48u);
         QCOMPARE(shownLength(song("a")), QString("--"));
+    }
+
+    // The Info box of a song with a short text is wide enough for its
+    // title beside the window's icon and buttons (not "Det…Info").
+    void infoBoxShowsItsTitle()
+    {
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        select(song("a"));
+        Prompter::setScript({});
+        const auto scripted = qScopeGuard([this] { scriptPrompts(); });
+        int width = 0;
+        m_boxAnswer = [&width] {
+            width = QApplication::activeModalWidget()->width();
+            return QString();
+        };
+        QTest::mouseClick(find<QPushButton>("infoButton"), Qt::LeftButton);
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes.first().startsWith("Detailed Info|Title: "), qPrintable(m_boxes.first()));
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        const QFontMetrics metrics(bold);
+        QVERIFY2(width >= metrics.horizontalAdvance("Detailed Info") + 6 * metrics.height(), qPrintable(QString::number(width)));
     }
 
     // "Undo every change" starts the song again as its file has it; the
@@ -1767,6 +1897,42 @@ private slots:
         QCOMPARE(w->height(), qMin(stored.height(), home.height()));
         if (key != "MainWindow")
             QCOMPARE(w->width(), qMin(stored.width(), home.width()));
+    }
+
+    // Two windows stored where no screen shows them both move onto it,
+    // clear of each other and of one that opens where it was left.
+    void offScreenWindowsApart()
+    {
+        appSettings->setValue("WindowsPosition/libraryView", QRect(10, -2000, 500, 250));
+        appSettings->setValue("WindowsPosition/mixerView", QRect(10, -2000, 500, 250));
+        const QRect home = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect kept(home.left() + 10, home.top() + 200, 200, 100);
+        appSettings->setValue("WindowsPosition/editView", kept);
+        appSettings->setValue("WindowsPosition/MainWindow", home);
+        window();
+        QList<QWidget *> windows;
+        for (const char *key : {"libraryView", "mixerView", "editView"}) {
+            windows << view(key)->window();
+            QVERIFY(windows.last() != window());
+        }
+        const QRect free = window()->screen()->availableGeometry();
+        // What is wrong, empty when nothing.
+        const auto fault = [&]() -> QString {
+            if (windows.last()->geometry().topLeft() != kept.topLeft())
+                return "the window left on the screen moved";
+            for (int i = 0; i < windows.size(); ++i) {
+                const QRect at = windows.at(i)->geometry();
+                const QString where = QStringLiteral("%1 at %2,%3 %4x%5").arg(i).arg(at.x()).arg(at.y()).arg(at.width()).arg(at.height());
+                if (!free.contains(at))
+                    return where + " off the screen";
+                for (int j = 0; j < i; ++j) {
+                    if (at.intersects(windows.at(j)->geometry()))
+                        return where + QStringLiteral(" covers %1").arg(j);
+                }
+            }
+            return QString();
+        };
+        QTRY_COMPARE(fault(), QString());
     }
 
     // What a drag allows, a restart keeps: the mixer dragged by its title
@@ -2689,6 +2855,131 @@ private slots:
         QCOMPARE(recent().mid(0, 5), QStringList({song("a"), q(5), q(3), q(4), q(1)}));
         QVERIFY(!recent().contains(q(2)));
         QVERIFY2(!addedCounted, "a song added to the playlist counted as heard");
+    }
+
+    // The row of the song in play stays lit in its list through every edit
+    // a host makes while it plays (a row above it dragged below it, the
+    // song itself dragged, the next row removed), after leaving the list
+    // and coming back, and goes once the song is removed from the list.
+    void litRowFollowsEdits()
+    {
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "60", "lit2"});
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "2", "lit1", "lit3", "lit4", "lit5"});
+        const auto l = [this](int n) { return m_files.filePath(QStringLiteral("lit%1.kar").arg(n)); };
+        m_db->insertPlaylist(QStringLiteral("Lit"));
+        const int list = m_db->selectPlaylists().last().getId();
+        QList<int> ids;
+        for (int n = 1; n <= 5; ++n) {
+            QVERIFY(m_db->insertDataSongs(info(l(n)), l(n), m_db->checkInsertArtist("Artist"),
+                                          m_db->checkInsertGenre("Genre"), m_db->checkInsertAuthor("Author")));
+            ids << int(m_db->selectSongByPath(l(n)).idSong);
+            QVERIFY(m_db->insertSongInPlayList(ids.last(), list));
+        }
+        appSettings->setValue("System/DoubleClickAction", 0);
+        const auto forget = qScopeGuard([&] {
+            m_db->deletePlaylist(list);
+            for (int id : ids)
+                m_db->removeSongFromLibrary(id);
+        });
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *side = find<QListWidget>("playlistListWidget");
+        const auto openSide = [side](int row) {
+            QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(row)).center());
+        };
+        openSide(side->count() - 1);
+        QTRY_COMPARE(songTable()->model()->rowCount(), 5);
+        const auto rowOf = [this](int row) { return songTable()->visualRect(songTable()->model()->index(row, 2)).center(); };
+        QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(1));
+        QTest::mouseDClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(1));
+        QTRY_VERIFY(currSong->path() == l(2) && state() == SoundEngine::ePsPlaying);
+        const auto shown = [this] {
+            QStringList paths;
+            for (int r = 0; r < songTable()->model()->rowCount(); ++r)
+                paths << QFileInfo(songTable()->model()->index(r, 8).data().toString()).completeBaseName();
+            return paths;
+        };
+        // The row lit: the one chosen, and the only one.
+        const auto lit = [this] {
+            const QModelIndexList rows = songTable()->selectionModel()->selectedRows();
+            return rows.size() == 1 && songTable()->currentIndex().row() == rows.first().row()
+                       ? QFileInfo(songTable()->model()->index(rows.first().row(), 8).data().toString()).completeBaseName()
+                       : QStringLiteral("%1 rows").arg(rows.size());
+        };
+        QCOMPARE(lit(), "lit2");
+        QHeaderView *grips = songTable()->verticalHeader();
+        const auto grip = [grips](int row) {
+            return QPoint(grips->width() / 2, grips->sectionViewportPosition(row) + grips->sectionSize(row) / 2);
+        };
+        const auto drag = [&](int from, int to) {
+            QTRY_VERIFY(grips->isVisible() && grips->width() > 0);
+            const int step = to < from ? -1 : 1;
+            const QPoint end = grip(to) + QPoint(0, step * (grips->sectionSize(to) / 2 - 3));
+            QTest::mousePress(grips->viewport(), Qt::LeftButton, {}, grip(from));
+            QTest::mouseMove(grips->viewport(), grip(from) + QPoint(0, step * 12));
+            QTest::mouseMove(grips->viewport(), end - QPoint(0, step * 3));
+            QTest::mouseMove(grips->viewport(), end);
+            QTest::mouseRelease(grips->viewport(), Qt::LeftButton, {}, end);
+        };
+        // A row below dragged to the top: the song in play one row down.
+        drag(3, 0);
+        QTRY_COMPARE(shown(), QStringList({"lit4", "lit1", "lit2", "lit3", "lit5"}));
+        QTRY_COMPARE(lit(), "lit2");
+        // The row above dragged below it: the song one row up.
+        drag(0, 3);
+        QTRY_COMPARE(shown(), QStringList({"lit1", "lit2", "lit3", "lit4", "lit5"}));
+        QTRY_COMPARE(lit(), "lit2");
+        // The song in play dragged down itself.
+        drag(1, 3);
+        QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4", "lit2", "lit5"}));
+        QTRY_COMPARE(lit(), "lit2");
+        // The next row removed: chosen, the delete button, Yes.
+        QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(4));
+        QCOMPARE(lit(), "lit5");
+        QTest::mouseClick(find<QPushButton>("deleteButton"), Qt::LeftButton);
+        QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4", "lit2"}));
+        QTRY_COMPARE(lit(), "lit2");
+        // All Songs, then the list again.
+        openSide(0);
+        QTRY_VERIFY(songTable()->model()->rowCount() > 4);
+        openSide(side->count() - 1);
+        QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4", "lit2"}));
+        QTRY_COMPARE(lit(), "lit2");
+        // The song in play removed from the list: no row of it is lit.
+        QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(3));
+        QTest::mouseClick(find<QPushButton>("deleteButton"), Qt::LeftButton);
+        QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4"}));
+        QCOMPARE(lit(), "0 rows");
+        QCOMPARE(currSong->path(), l(2));
+    }
+
+    // Recent lists a song however it was started (from the file it was
+    // imported from, too) and, shown, lists at once each song that begins,
+    // those Auto Play starts included.
+    void recentWhileShown()
+    {
+        const QString folder = m_files.filePath("recent");
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {folder, "2", "heard"});
+        const QString original = folder + "/heard.kar";
+        QSignalSpy done(window(), &MainWindow::doneImporting);
+        window()->importFiles({QUrl::fromLocalFile(original)});
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 60000);
+        const QString copy = m_db->getLibraryFolder() + "heard.kar";
+        const auto forget = qScopeGuard([&] { m_db->removeSongFromLibrary(int(m_db->selectSongByPath(copy).idSong)); });
+        QVERIFY(m_db->selectSongByPath(copy).idSong > 0);
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *side = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(1)).center());
+        const auto first = [this] { return songTable()->model()->index(0, 8).data().toString(); };
+        QVERIFY(window()->onStartSongPath(original, 0));
+        QTRY_COMPARE(first(), copy);
+        // The playlist "Stage" from its second song: its third follows.
+        int stage = -1;
+        for (const Playlist &p : m_db->selectPlaylists())
+            stage = p.getName() == "Stage" ? p.getId() : stage;
+        QVERIFY(window()->startSongPlaylist(info(song("b")), 0, stage, "Stage", 1));
+        QTRY_COMPARE(first(), song("b"));
+        QTRY_COMPARE_WITH_TIMEOUT(currSong->path(), song("c"), 20000);
+        QTRY_COMPARE(first(), song("c"));
     }
 
     // Stop, then Play: the row chosen after the Stop plays; with no new

@@ -317,6 +317,22 @@ void libraryView::showQuery(const QString &sql, enum headerStatus state)
     buildTableSongs();
 }
 
+void libraryView::showRecentAgain()
+{
+    if (headerStatus != RecentSongs || isAdding)
+        return;
+    const QString chosen = getSelectedPath();
+    runQuery(currentQuery, QSqlDatabase::database());
+    buildTableSongs();
+    if (chosen.isEmpty())
+        return;
+    const QModelIndexList found = songModel->match(songModel->index(0, 8), Qt::DisplayRole, chosen, 1,
+                                                   Qt::MatchExactly);
+    if (!found.isEmpty())
+        ui->songsListview->selectionModel()->setCurrentIndex(
+            songModel->index(found.first().row(), 2), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 void libraryView::openPlaylistRow(const QModelIndex &index)
 {
     int r = index.row();
@@ -513,6 +529,8 @@ void libraryView::buildTableSongs()
     // scrolls sideways while they can still shrink.
     columns->setSectionResizeMode(2, QHeaderView::Stretch);
     columns->setSectionResizeMode(3, QHeaderView::Stretch);
+    // Filled anew, the table has lost the row lit.
+    lightPlayingEntry();
 }
 
 void libraryView::buildTableListing(const QString &title)

@@ -78,8 +78,13 @@ public:
     QString getPlaylistName() const;
     int getPlaylistId() const;
     // The entry of the playlist playing is the row chosen, while the table
-    // shows that playlist.
+    // shows that playlist: now, and again whenever the table is filled anew
+    // showing it (after an edit, or coming back to it). A playlist id below
+    // 0: none plays.
     void showPlayingEntry(int playlistId, int position);
+    // A song began: Recent, when it is the list, lists it at once; the
+    // row chosen there stays chosen.
+    void showRecentAgain();
     void setHasUnseenNews(bool value) { hasUnseenNews = value; }
     bool getHasUnseenNews() const { return hasUnseenNews; }
     // Why the news of this start could not be fetched, said while the news
@@ -282,6 +287,10 @@ private:
     bool showingSongs = false;
     bool isAdding = false;
     int currentPlaylistIndex = 0;
+    // The playlist entry that plays (showPlayingEntry); -1 for none.
+    int playingList = -1;
+    int playingAt = -1;
+    void lightPlayingEntry();
     myIconProvider *iconProvider = nullptr;
     QStandardItemModel *drivesModel = nullptr;
     QFileSystemModel *folderModel = nullptr;

@@ -277,7 +277,15 @@ void libraryView::removeSelectedFromPlaylist()
 
 void libraryView::showPlayingEntry(int playlistId, int position)
 {
-    if (playlistId < 0 || playlistId != getPlaylistId() || !showsCurrentPlaylist() || position < 0)
+    playingList = position < 0 ? -1 : playlistId;
+    playingAt = position;
+    lightPlayingEntry();
+}
+
+void libraryView::lightPlayingEntry()
+{
+    const int position = playingAt;
+    if (playingList < 0 || playingList != getPlaylistId() || !showsCurrentPlaylist() || position < 0)
         return;
     while (position >= songModel->rowCount() && songModel->canFetchMore())
         songModel->fetchMore();
