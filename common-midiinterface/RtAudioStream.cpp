@@ -573,15 +573,26 @@ RtAudioStream::~RtAudioStream()
     close();
 }
 
-bool RtAudioStream::open(unsigned device, const Format &format, Render render, void *user, const char *what)
+namespace {
+
+std::shared_ptr<RtAudioStream::Core> newCore(const RtAudioStream::Format &format, RtAudioStream::Render render,
+                                             void *user, const char *what)
 {
-    close();
-    auto c = std::make_shared<Core>();
+    auto c = std::make_shared<RtAudioStream::Core>();
     c->format = format;
     c->render = render;
     c->user = user;
     c->what = what;
     c->frameBytes = format.channels * (format.floatSamples ? 4u : 2u);
+    return c;
+}
+
+} // namespace
+
+bool RtAudioStream::open(unsigned device, const Format &format, Render render, void *user, const char *what)
+{
+    close();
+    auto c = newCore(format, render, user, what);
     const OnThread on(c.get());
     ThreadPriority::startHelper();
     const auto library = lockLibrary();
@@ -608,12 +619,7 @@ bool RtAudioStream::open(unsigned device, const Format &format, Render render, v
 void RtAudioStream::openWhenThere(const Format &format, Render render, void *user, const char *what)
 {
     close();
-    auto c = std::make_shared<Core>();
-    c->format = format;
-    c->render = render;
-    c->user = user;
-    c->what = what;
-    c->frameBytes = format.channels * (format.floatSamples ? 4u : 2u);
+    auto c = newCore(format, render, user, what);
     c->standIn.assign(size_t(format.frames) * c->frameBytes, 0);
     c->lostAtMs.store(monotonicMs());
     c->lost.store(true);

@@ -153,6 +153,22 @@ class TestMainWindow : public QObject
         i.innerPath = path;
         return i;
     }
+    // A playlist named name of the songs at paths, each listed in the
+    // library: its id, and the songs' ids in ids.
+    int makePlaylist(const QString &name, const QStringList &paths, QList<int> &ids)
+    {
+        m_db->insertPlaylist(name);
+        const int list = m_db->selectPlaylists().last().getId();
+        for (const QString &path : paths) {
+            if (!m_db->insertDataSongs(info(path), path, m_db->checkInsertArtist("Artist"),
+                                       m_db->checkInsertGenre("Genre"), m_db->checkInsertAuthor("Author")))
+                return -1;
+            ids << int(m_db->selectSongByPath(path).idSong);
+            if (!m_db->insertSongInPlayList(ids.last(), list))
+                return -1;
+        }
+        return list;
+    }
     SoundEngine::PlayingState state() { return window()->engine()->getPlayingState(); }
     // The window closes (storing the positions) and the next one starts.
     void restart()
@@ -2765,15 +2781,9 @@ private slots:
         TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "6", "q1"});
         TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "2", "q2", "q3", "q4", "q5"});
         const auto q = [this](int n) { return m_files.filePath(QStringLiteral("q%1.kar").arg(n)); };
-        m_db->insertPlaylist(QStringLiteral("Party"));
-        const int list = m_db->selectPlaylists().last().getId();
         QList<int> ids;
-        for (int n = 1; n <= 5; ++n) {
-            QVERIFY(m_db->insertDataSongs(info(q(n)), q(n), m_db->checkInsertArtist("Artist"),
-                                          m_db->checkInsertGenre("Genre"), m_db->checkInsertAuthor("Author")));
-            ids << int(m_db->selectSongByPath(q(n)).idSong);
-            QVERIFY(m_db->insertSongInPlayList(ids.last(), list));
-        }
+        const int list = makePlaylist(QStringLiteral("Party"), {q(1), q(2), q(3), q(4), q(5)}, ids);
+        QVERIFY(list >= 0);
         appSettings->setValue("System/DoubleClickAction", 0);
         const auto forget = qScopeGuard([&] {
             m_db->deletePlaylist(list);
@@ -2866,15 +2876,9 @@ private slots:
         TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "60", "lit2"});
         TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "2", "lit1", "lit3", "lit4", "lit5"});
         const auto l = [this](int n) { return m_files.filePath(QStringLiteral("lit%1.kar").arg(n)); };
-        m_db->insertPlaylist(QStringLiteral("Lit"));
-        const int list = m_db->selectPlaylists().last().getId();
         QList<int> ids;
-        for (int n = 1; n <= 5; ++n) {
-            QVERIFY(m_db->insertDataSongs(info(l(n)), l(n), m_db->checkInsertArtist("Artist"),
-                                          m_db->checkInsertGenre("Genre"), m_db->checkInsertAuthor("Author")));
-            ids << int(m_db->selectSongByPath(l(n)).idSong);
-            QVERIFY(m_db->insertSongInPlayList(ids.last(), list));
-        }
+        const int list = makePlaylist(QStringLiteral("Lit"), {l(1), l(2), l(3), l(4), l(5)}, ids);
+        QVERIFY(list >= 0);
         appSettings->setValue("System/DoubleClickAction", 0);
         const auto forget = qScopeGuard([&] {
             m_db->deletePlaylist(list);
