@@ -144,15 +144,10 @@ void MIDI_CONTROLS_Config_GS_Reset(int on)
     sendGSreset.store(on);
 }
 
-void MIDI_CONTROLS_SendMidiVol(int volume, int port)
+void MIDI_CONTROLS_PushSysExVol(int volume, int output)
 {
-    sendMasterVolume(port == 0 ? 1 : port == 1 ? 2 : 3, volume);
-}
-
-void MIDI_CONTROLS_PushSysExVol(int volume, int port)
-{
-    if (port >= 1 && port <= 3)
-        sendMasterVolume(port, volume);
+    if (output >= 1 && output <= 3)
+        sendMasterVolume(output, volume);
 }
 
 void MIDI_CONTROLS_SendMasterSysExVolSequencer(int volume)

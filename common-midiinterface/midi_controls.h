@@ -41,11 +41,9 @@ void MIDI_CONTROLS_PushGS_Reset(int port);
 void MIDI_CONTROLS_Push_Reset(int port);
 void MIDI_CONTROLS_Config_GS_Reset(int on);
 
-// Master Volume (volume & 127): port 0 on output 1, 1 on output 2, any
-// other on output 3.
-void MIDI_CONTROLS_SendMidiVol(int volume, int port);
-// Master Volume on output port for port 1, 2 or 3; others send nothing.
-void MIDI_CONTROLS_PushSysExVol(int volume, int port);
+// Master Volume on output 1, 2 or 3 (numbered from 1, as MidiOutput
+// numbers them); any other sends nothing.
+void MIDI_CONTROLS_PushSysExVol(int volume, int output);
 // Master Volume on output 1, then on output 2.
 void MIDI_CONTROLS_SendMasterSysExVolSequencer(int volume);
 

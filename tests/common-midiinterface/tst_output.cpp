@@ -133,9 +133,9 @@ private slots:
             },
             "");
         // Outputs 1 and 2 scale Master Volume by 0.7: 127 -> 88 (58), 72 -> 50 (32).
-        row("master volume port 0", [] { MIDI_CONTROLS_SendMidiVol(127, 0); },
+        row("master volume on output 1", [] { MIDI_CONTROLS_PushSysExVol(127, 1); },
             "1: F0 7F 7F 04 01 00 58 F7");
-        row("master volume 200 on port 1", [] { MIDI_CONTROLS_SendMidiVol(200, 1); },
+        row("master volume 200 on output 2", [] { MIDI_CONTROLS_PushSysExVol(200, 2); },
             "2: F0 7F 7F 04 01 00 32 F7");
         row("sequencer master volume", [] { MIDI_CONTROLS_SendMasterSysExVolSequencer(100); },
             "1: F0 7F 7F 04 01 00 46 F7  2: F0 7F 7F 04 01 00 46 F7");
