@@ -743,13 +743,16 @@ QStringList places(const QList<void *> &addresses)
     return out;
 }
 
-// The functions of a lock itself, which lie between it and the place that
-// takes it where they are not inlined.
+// The functions of a lock or a wait itself, which lie between it and the
+// place that takes it where they are not inlined (or where line tables name
+// the inlined ones, as in the sanitizer build), a return type before some.
 bool insideLock(const QString &place)
 {
     static const QRegularExpression lock(QStringLiteral(
-        "^(QtTsan::|QBasicMutex|QMutex|QMutexLocker|QRecursiveMutex|QReadWriteLock|QReadLocker|QWriteLocker|"
-        "std::(mutex|recursive_mutex|shared_mutex|lock_guard|unique_lock|shared_lock|scoped_lock|__)|__gthread)"));
+        "^([\\w:]+ )?(QtTsan::|QBasicMutex|QMutex|QMutexLocker|QRecursiveMutex|QReadWriteLock|QReadLocker|"
+        "QWriteLocker|std::(mutex|recursive_mutex|shared_mutex|timed_mutex|recursive_timed_mutex|"
+        "condition_variable|counting_semaphore|binary_semaphore|lock_guard|unique_lock|shared_lock|scoped_lock|__)|"
+        "__gthread)"));
     return lock.match(place).hasMatch();
 }
 
