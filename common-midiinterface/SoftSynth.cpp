@@ -269,6 +269,7 @@ int SoftSynth::open(int device)
     m_scheduled = m_sink->scheduled();
     m_fadeFrames = std::max(1u, unsigned(m_sink->sampleRate() * kCutFadeMs / 1000.0));
     m_synthFrames = 0;
+    m_quickChannels = 0;
     resetSchedule();
     fluid_synth_set_gain(m_synth, kFullGain);
     restoreDefaultEffects();
@@ -812,6 +813,37 @@ void SoftSynth::dispatch(unsigned char status, unsigned char d1, unsigned char d
     }
 }
 
+void SoftSynth::releaseQuickly(const unsigned char *e, int n)
+{
+    const unsigned char type = e[0] & 0xF0;
+    const bool ends = n == 3
+                      && (type == 0x80 || (type == 0x90 && e[2] == 0) || (type == 0xB0 && e[1] == 64 && e[2] < 64));
+    if (!ends)
+        return;
+    const int ch = e[0] & 0x0F;
+    const uint16_t bit = uint16_t(1u << ch);
+    if (!(m_quickChannels & bit)) {
+        // The song's own release offset (a SoundFont NRPN) comes back after.
+        m_quickSaved[ch] = fluid_synth_get_gen(m_synth, ch, GEN_VOLENVRELEASE);
+        // Far below FluidSynth's floor for a release (about 16 ms), which
+        // it keeps to: no click.
+        fluid_synth_set_gen(m_synth, ch, GEN_VOLENVRELEASE, -12000.0f);
+        m_quickChannels |= bit;
+    }
+    m_quickUntil[ch] = m_synthFrames + uint64_t(m_sink->sampleRate() * kQuickReleaseMs / 1000.0);
+}
+
+void SoftSynth::restoreReleases()
+{
+    for (int ch = 0; ch < kChannels; ++ch) {
+        const uint16_t bit = uint16_t(1u << ch);
+        if ((m_quickChannels & bit) && m_synthFrames >= m_quickUntil[ch]) {
+            fluid_synth_set_gen(m_synth, ch, GEN_VOLENVRELEASE, m_quickSaved[ch]);
+            m_quickChannels &= uint16_t(~bit);
+        }
+    }
+}
+
 void SoftSynth::handleSysEx(const unsigned char *p, int n)
 {
     // Universal real-time Master Volume, any device: FluidSynth ignores it,
@@ -1129,6 +1161,8 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
     bool held = false; // events that waited behind a cut: late by the fade only
     while (done < frames) {
         unsigned until = frames;
+        if (m_quickChannels)
+            restoreReleases();
         while (m_fadeLeft == 0) {
             MessageRing::Entry *e = m_events.front();
             if (!e)
@@ -1183,6 +1217,8 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
                 if (lateMs > m_worstEventLate.load(std::memory_order_relaxed))
                     m_worstEventLate.store(lateMs, std::memory_order_relaxed);
             }
+            if (e->atOnce)
+                releaseQuickly(bytes, e->length);
             if (m_scheduled)
                 applyDue(bytes, e->length, lateMs);
             else

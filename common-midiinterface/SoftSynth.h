@@ -200,6 +200,10 @@ public:
     static constexpr double kCalmMs = 3000.0;
     // The fade before a cut, and the rise after it.
     static constexpr double kCutFadeMs = 5.0;
+    // How long a note a key change ends takes to die away: FluidSynth's
+    // shortest release, and the window in which the channel's release is
+    // kept that short (until the ended notes are gone).
+    static constexpr double kQuickReleaseMs = 25.0;
     // Cuts faded so far (a cut of nothing that sounds applies at once).
     uint64_t fadedCuts() const { return m_fadedCuts.load(std::memory_order_relaxed); }
 
@@ -268,6 +272,12 @@ private:
     // came due too long ago (and its note-off).
     void applyDue(const unsigned char *event, int length, double lateMs);
     void dispatch(unsigned char status, unsigned char d1, unsigned char d2);
+    // A note a key change ends dies away in FluidSynth's shortest release,
+    // not in its own long one: its old pitch would drown the new one for
+    // tens of milliseconds. The channel's release comes back once those
+    // notes are gone (render thread).
+    void releaseQuickly(const unsigned char *event, int length);
+    void restoreReleases();
     void handleSysEx(const unsigned char *payload, int length);
     void setMasterVolume(double volume);
     void silence();
@@ -333,6 +343,11 @@ private:
     bool m_tailGone = false;
     uint64_t m_idleFrames = 0; // rendered since the tail was gone (render thread)
     uint16_t m_cutChannels = 0; // channels cut since the fade (render thread)
+    // Channels whose release is shortened, until which synthesizer frame,
+    // and the release offset each had before (render thread).
+    uint16_t m_quickChannels = 0;
+    uint64_t m_quickUntil[16] = {};
+    float m_quickSaved[16] = {};
     double m_settledAtMs = 0;   // when the latency last settled (render thread)
     std::vector<float> m_scratch;
     // The Master Volume as an output gain (render thread), moving to its
