@@ -844,6 +844,29 @@ void SoftSynth::restoreReleases()
     }
 }
 
+void SoftSynth::reportLateRun()
+{
+    if (m_runThisRender) {
+        m_runThisRender = false;
+        return;
+    }
+    if (m_runLate == 0 && m_runLeftOut == 0) {
+        m_runDeviceLoss = false;
+        return;
+    }
+    m_lateRuns.fetch_add(1, std::memory_order_relaxed);
+    const bool heard = !m_quiet.load(std::memory_order_relaxed) && !m_muted.load(std::memory_order_relaxed);
+    rtLogMsg(2, "../common-midiinterface/SoftSynth", __LINE__,
+             "synthesizer%s: events late from %.0f ms: %u up to %.0f ms late, %u notes of them left out; %s",
+             heard ? "" : " (silent)", m_runStartMs, unsigned(std::max(m_runLate, m_runLeftOut)), m_runWorstMs,
+             unsigned(m_runLeftOut),
+             m_runDeviceLoss ? "the device's drop-out skipped past them"
+                             : "the device played on: the sequencer sent them later than the latency allows for");
+    m_runLate = m_runLeftOut = 0;
+    m_runWorstMs = 0;
+    m_runDeviceLoss = false;
+}
+
 void SoftSynth::handleSysEx(const unsigned char *p, int n)
 {
     // Universal real-time Master Volume, any device: FluidSynth ignores it,
@@ -973,8 +996,10 @@ void SoftSynth::render(float *out, unsigned frames)
     if (m_scheduled)
         schedule(RealTime::nowMs(), frames);
     renderEvents(out, frames);
-    if (m_scheduled)
+    if (m_scheduled) {
+        reportLateRun();
         m_clock.rendered(RealTime::nowMs());
+    }
     m_inRender.store(false);
 }
 
@@ -1018,6 +1043,8 @@ void SoftSynth::schedule(double now, unsigned frames)
         if (lost > 0)
             m_audibleLosses.fetch_add(1, std::memory_order_relaxed);
     }
+    if (lost > 0)
+        m_runDeviceLoss = true;
     // While the sound server is away nothing is heard: the stream says once
     // when it went and once when it is back, not at every request.
     if (const double dry = std::max(lost, m_clock.startLossFrames()); dry > 0 && !m_sink->lost()) {
@@ -1081,6 +1108,11 @@ void SoftSynth::applyDue(const unsigned char *event, int length, double lateMs)
             if (lateMs > kDropMs) {
                 owed = uint8_t(std::min(255, owed + 1));
                 m_droppedLate.fetch_add(1, std::memory_order_relaxed);
+                if (m_runLate == 0 && m_runLeftOut == 0)
+                    m_runStartMs = RealTime::nowMs() - lateMs;
+                ++m_runLeftOut;
+                m_runWorstMs = std::max(m_runWorstMs, lateMs);
+                m_runThisRender = true;
                 return;
             }
         } else if (owed > 0) {
@@ -1216,6 +1248,12 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
                 m_lateEvents.fetch_add(1, std::memory_order_relaxed);
                 if (lateMs > m_worstEventLate.load(std::memory_order_relaxed))
                     m_worstEventLate.store(lateMs, std::memory_order_relaxed);
+                if (lateMs > kHeardLateMs) {
+                    if (m_runLate++ == 0 && m_runLeftOut == 0)
+                        m_runStartMs = e->ms;
+                    m_runWorstMs = std::max(m_runWorstMs, lateMs);
+                    m_runThisRender = true;
+                }
             }
             if (e->atOnce)
                 releaseQuickly(bytes, e->length);
