@@ -848,7 +848,12 @@ void SoftSynth::reportLateRun()
 {
     if (m_runThisRender) {
         m_runThisRender = false;
-        return;
+        // A run that goes on is said every two seconds, not only at its end.
+        const double now = RealTime::nowMs();
+        if (m_runSeenMs < 0)
+            m_runSeenMs = now;
+        if (now - m_runSeenMs < 2000.0)
+            return;
     }
     if (m_runLate == 0 && m_runLeftOut == 0) {
         m_runDeviceLoss = false;
@@ -864,6 +869,7 @@ void SoftSynth::reportLateRun()
                              : "the device played on: the sequencer sent them later than the latency allows for");
     m_runLate = m_runLeftOut = 0;
     m_runWorstMs = 0;
+    m_runSeenMs = -1;
     m_runDeviceLoss = false;
 }
 

@@ -366,6 +366,7 @@ private:
     uint32_t m_runLeftOut = 0;
     double m_runWorstMs = 0;
     double m_runStartMs = 0;
+    double m_runSeenMs = -1; // the render that first had it
     bool m_runThisRender = false;
     bool m_runDeviceLoss = false;
     std::atomic<uint64_t> m_lateRuns{0};
