@@ -120,6 +120,13 @@ struct RtAudioStream::Core {
     std::atomic<bool> lost{false};
     std::atomic<double> lostAtMs{0};
     std::atomic<uint64_t> unheardFrames{0};
+    // Underruns the audio API itself reported (ALSA, JACK; not PulseAudio,
+    // whose stream RtAudio keeps to itself): a drop-out heard that the
+    // timing of the requests may not show (callback thread only).
+    uint64_t underruns = 0;
+    uint64_t underrunsSaid = 0;
+    double underrunSaidMs = -1e9;
+    void underrun();
     std::atomic<unsigned> generation{0};
     std::atomic<unsigned> buffersNow{0};
 
@@ -252,7 +259,21 @@ void RtAudioStream::Core::pace(unsigned n)
     }
 }
 
-int RtAudioStream::Core::callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus, void *user)
+void RtAudioStream::Core::underrun()
+{
+    ++underruns;
+    // One line a second at most: a device that runs dry at every buffer
+    // must not bury the rest of the log.
+    const double now = monotonicMs();
+    if (now - underrunSaidMs < 1000.0)
+        return;
+    rtLogMsg(2, __FILE__, __LINE__, "%s: drop-out: the device ran dry (%llu underruns reported since the last line)",
+             what.c_str(), static_cast<unsigned long long>(underruns - underrunsSaid));
+    underrunsSaid = underruns;
+    underrunSaidMs = now;
+}
+
+int RtAudioStream::Core::callback(void *out, void *, unsigned frames, double, RtAudioStreamStatus status, void *user)
 {
     auto *c = static_cast<Core *>(user);
     const size_t bytes = size_t(frames) * c->frameBytes;
@@ -280,6 +301,8 @@ int RtAudioStream::Core::callback(void *out, void *, unsigned frames, double, Rt
         ThreadPriority::askForThisThread(c->format.role, ThreadPriority::kCallbackPriority);
     }
     c->pace(frames);
+    if (status & RTAUDIO_OUTPUT_UNDERFLOW)
+        c->underrun();
     if (c->lost.load(std::memory_order_relaxed))
         c->unheardFrames.fetch_add(frames, std::memory_order_relaxed);
     c->inRender.store(true);

@@ -269,6 +269,7 @@ int SoftSynth::open(int device)
     m_scheduled = m_sink->scheduled();
     m_fadeFrames = std::max(1u, unsigned(m_sink->sampleRate() * kCutFadeMs / 1000.0));
     m_synthFrames = 0;
+    m_quickChannels = 0;
     resetSchedule();
     fluid_synth_set_gain(m_synth, kFullGain);
     restoreDefaultEffects();
@@ -812,6 +813,66 @@ void SoftSynth::dispatch(unsigned char status, unsigned char d1, unsigned char d
     }
 }
 
+void SoftSynth::releaseQuickly(const unsigned char *e, int n)
+{
+    const unsigned char type = e[0] & 0xF0;
+    const bool ends = n == 3
+                      && (type == 0x80 || (type == 0x90 && e[2] == 0) || (type == 0xB0 && e[1] == 64 && e[2] < 64));
+    if (!ends)
+        return;
+    const int ch = e[0] & 0x0F;
+    const uint16_t bit = uint16_t(1u << ch);
+    if (!(m_quickChannels & bit)) {
+        // The song's own release offset (a SoundFont NRPN) comes back after.
+        m_quickSaved[ch] = fluid_synth_get_gen(m_synth, ch, GEN_VOLENVRELEASE);
+        // Far below FluidSynth's floor for a release (about 16 ms), which
+        // it keeps to: no click.
+        fluid_synth_set_gen(m_synth, ch, GEN_VOLENVRELEASE, -12000.0f);
+        m_quickChannels |= bit;
+    }
+    m_quickUntil[ch] = m_synthFrames + uint64_t(m_sink->sampleRate() * kQuickReleaseMs / 1000.0);
+}
+
+void SoftSynth::restoreReleases()
+{
+    for (int ch = 0; ch < kChannels; ++ch) {
+        const uint16_t bit = uint16_t(1u << ch);
+        if ((m_quickChannels & bit) && m_synthFrames >= m_quickUntil[ch]) {
+            fluid_synth_set_gen(m_synth, ch, GEN_VOLENVRELEASE, m_quickSaved[ch]);
+            m_quickChannels &= uint16_t(~bit);
+        }
+    }
+}
+
+void SoftSynth::reportLateRun()
+{
+    if (m_runThisRender) {
+        m_runThisRender = false;
+        // A run that goes on is said every two seconds, not only at its end.
+        const double now = RealTime::nowMs();
+        if (m_runSeenMs < 0)
+            m_runSeenMs = now;
+        if (now - m_runSeenMs < 2000.0)
+            return;
+    }
+    if (m_runLate == 0 && m_runLeftOut == 0) {
+        m_runDeviceLoss = false;
+        return;
+    }
+    m_lateRuns.fetch_add(1, std::memory_order_relaxed);
+    const bool heard = !m_quiet.load(std::memory_order_relaxed) && !m_muted.load(std::memory_order_relaxed);
+    rtLogMsg(2, "../common-midiinterface/SoftSynth", __LINE__,
+             "synthesizer%s: events late from %.0f ms: %u up to %.0f ms late, %u notes of them left out; %s",
+             heard ? "" : " (silent)", m_runStartMs, unsigned(std::max(m_runLate, m_runLeftOut)), m_runWorstMs,
+             unsigned(m_runLeftOut),
+             m_runDeviceLoss ? "the device's drop-out skipped past them"
+                             : "the device played on: the sequencer sent them later than the latency allows for");
+    m_runLate = m_runLeftOut = 0;
+    m_runWorstMs = 0;
+    m_runSeenMs = -1;
+    m_runDeviceLoss = false;
+}
+
 void SoftSynth::handleSysEx(const unsigned char *p, int n)
 {
     // Universal real-time Master Volume, any device: FluidSynth ignores it,
@@ -941,8 +1002,10 @@ void SoftSynth::render(float *out, unsigned frames)
     if (m_scheduled)
         schedule(RealTime::nowMs(), frames);
     renderEvents(out, frames);
-    if (m_scheduled)
+    if (m_scheduled) {
+        reportLateRun();
         m_clock.rendered(RealTime::nowMs());
+    }
     m_inRender.store(false);
 }
 
@@ -986,6 +1049,8 @@ void SoftSynth::schedule(double now, unsigned frames)
         if (lost > 0)
             m_audibleLosses.fetch_add(1, std::memory_order_relaxed);
     }
+    if (lost > 0)
+        m_runDeviceLoss = true;
     // While the sound server is away nothing is heard: the stream says once
     // when it went and once when it is back, not at every request.
     if (const double dry = std::max(lost, m_clock.startLossFrames()); dry > 0 && !m_sink->lost()) {
@@ -1049,6 +1114,11 @@ void SoftSynth::applyDue(const unsigned char *event, int length, double lateMs)
             if (lateMs > kDropMs) {
                 owed = uint8_t(std::min(255, owed + 1));
                 m_droppedLate.fetch_add(1, std::memory_order_relaxed);
+                if (m_runLate == 0 && m_runLeftOut == 0)
+                    m_runStartMs = RealTime::nowMs() - lateMs;
+                ++m_runLeftOut;
+                m_runWorstMs = std::max(m_runWorstMs, lateMs);
+                m_runThisRender = true;
                 return;
             }
         } else if (owed > 0) {
@@ -1129,6 +1199,8 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
     bool held = false; // events that waited behind a cut: late by the fade only
     while (done < frames) {
         unsigned until = frames;
+        if (m_quickChannels)
+            restoreReleases();
         while (m_fadeLeft == 0) {
             MessageRing::Entry *e = m_events.front();
             if (!e)
@@ -1182,7 +1254,15 @@ void SoftSynth::renderEvents(float *out, unsigned frames)
                 m_lateEvents.fetch_add(1, std::memory_order_relaxed);
                 if (lateMs > m_worstEventLate.load(std::memory_order_relaxed))
                     m_worstEventLate.store(lateMs, std::memory_order_relaxed);
+                if (lateMs > kHeardLateMs) {
+                    if (m_runLate++ == 0 && m_runLeftOut == 0)
+                        m_runStartMs = e->ms;
+                    m_runWorstMs = std::max(m_runWorstMs, lateMs);
+                    m_runThisRender = true;
+                }
             }
+            if (e->atOnce)
+                releaseQuickly(bytes, e->length);
             if (m_scheduled)
                 applyDue(bytes, e->length, lateMs);
             else

@@ -153,6 +153,14 @@ public:
     // allows for) and the latest of them, in ms.
     uint64_t lateEvents() const { return m_lateEvents.load(std::memory_order_relaxed); }
     double worstEventLateMs() const { return m_worstEventLate.load(std::memory_order_relaxed); }
+    // Runs of events heard late or left out, each logged as one line when
+    // it ends: the device played on, but the queue from the sequencer ran
+    // dry (a drop-out the device's own accounting cannot see), or a device
+    // drop-out skipped past them.
+    uint64_t lateRuns() const { return m_lateRuns.load(std::memory_order_relaxed); }
+    // An event later than this is heard late (a note struck after its
+    // neighbours, a held chord's next one after a gap).
+    static constexpr double kHeardLateMs = 3.0;
     // How late the audio thread came at worst with the device's requests,
     // beyond the device's own swing (it asks in chunks): before the latency
     // settled, and since the stream started; and that swing at its widest.
@@ -200,6 +208,10 @@ public:
     static constexpr double kCalmMs = 3000.0;
     // The fade before a cut, and the rise after it.
     static constexpr double kCutFadeMs = 5.0;
+    // How long a note a key change ends takes to die away: FluidSynth's
+    // shortest release, and the window in which the channel's release is
+    // kept that short (until the ended notes are gone).
+    static constexpr double kQuickReleaseMs = 25.0;
     // Cuts faded so far (a cut of nothing that sounds applies at once).
     uint64_t fadedCuts() const { return m_fadedCuts.load(std::memory_order_relaxed); }
 
@@ -268,6 +280,15 @@ private:
     // came due too long ago (and its note-off).
     void applyDue(const unsigned char *event, int length, double lateMs);
     void dispatch(unsigned char status, unsigned char d1, unsigned char d2);
+    // A note a key change ends dies away in FluidSynth's shortest release,
+    // not in its own long one: its old pitch would drown the new one for
+    // tens of milliseconds. The channel's release comes back once those
+    // notes are gone (render thread).
+    void releaseQuickly(const unsigned char *event, int length);
+    void restoreReleases();
+    // Ends and logs a run of late or left-out events once a render has
+    // none (render thread).
+    void reportLateRun();
     void handleSysEx(const unsigned char *payload, int length);
     void setMasterVolume(double volume);
     void silence();
@@ -333,6 +354,22 @@ private:
     bool m_tailGone = false;
     uint64_t m_idleFrames = 0; // rendered since the tail was gone (render thread)
     uint16_t m_cutChannels = 0; // channels cut since the fade (render thread)
+    // Channels whose release is shortened, until which synthesizer frame,
+    // and the release offset each had before (render thread).
+    uint16_t m_quickChannels = 0;
+    uint64_t m_quickUntil[16] = {};
+    float m_quickSaved[16] = {};
+    // The run of late events in progress (render thread): how many, left
+    // out, the latest, whether a render had one, whether the device lost
+    // time meanwhile.
+    uint32_t m_runLate = 0;
+    uint32_t m_runLeftOut = 0;
+    double m_runWorstMs = 0;
+    double m_runStartMs = 0;
+    double m_runSeenMs = -1; // the render that first had it
+    bool m_runThisRender = false;
+    bool m_runDeviceLoss = false;
+    std::atomic<uint64_t> m_lateRuns{0};
     double m_settledAtMs = 0;   // when the latency last settled (render thread)
     std::vector<float> m_scratch;
     // The Master Volume as an output gain (render thread), moving to its

@@ -821,7 +821,8 @@ private slots:
     }
 
     // A sequencer later than the room the latency left for it (here the
-    // song's first notes sent again a second late) makes the latency settle
+    // song's first notes sent again a second late) is logged as one run of
+    // late events, and makes the latency settle
     // anew before the next song, once, on the stream as it is: a new one
     // would cut what still sounds.
     void lateEventsSettleAnew()
@@ -831,8 +832,11 @@ private slots:
         QVERIFY(q.started);
         q.render(3000, 0, 0);
         QVERIFY(!rig.synth->fitQueue());
+        QCOMPARE(rig.synth->lateRuns(), uint64_t(0));
         q.render(3500, 0, 0);
         QVERIFY(rig.synth->lateEvents() > 0);
+        // Heard (the notes left out), though the device played on: logged.
+        QVERIFY(rig.synth->lateRuns() > 0);
         QVERIFY(rig.synth->fitQueue());
         QCOMPARE(rig.sink->opens(), 1);
         QVERIFY(!rig.synth->settled());
@@ -973,6 +977,83 @@ private slots:
         QVERIFY2(silentAt < kStopMs + latencyMs, "sooner than the latency");
         QVERIFY2(level(silentAt, 3000) < 1e-6f,
                  qPrintable(QStringLiteral("%1 after %2 ms").arg(level(silentAt, 3000)).arg(silentAt - kStopMs)));
+    }
+
+    // A key change, sent at once, ends a held organ note and strikes it a
+    // fifth up: the old pitch is gone within FluidSynth's shortest release
+    // of the buffer the change lands in, not in the organ's own long
+    // release (heard as the old key for tens of milliseconds), without a
+    // step. A note the song itself ends a little later keeps its release.
+    void keyChangeEndsTheOldPitchAtOnce()
+    {
+        TestClock clock;
+        RealTime::setClock(&TestClock::read, &clock);
+        auto rig = std::make_unique<Rig>(true);
+        QVERIFY(rig->start());
+        constexpr double kKeyMs = 2400, kEndMs = 2700;
+        std::vector<float> out, buffer(2 * kBuffer);
+        size_t keyFrame = 0, endFrame = 0;
+        for (; clock.ms < 3000; clock.ms += 1) {
+            if (clock.ms == 2000) {
+                const RealTime::MessageTime at(2000);
+                // Drawbar organ, C5; the effects off: only the notes themselves count.
+                rig->send("F0 41 10 42 12 40 01 33 00 0C F7 F0 41 10 42 12 40 01 3A 00 05 F7 C0 10 90 48 7F");
+            }
+            if (clock.ms == kKeyMs) {
+                const RealTime::MessageTime at(kKeyMs, true);
+                rig->send("80 48 00 90 4F 7F");
+                keyFrame = out.size() / 2; // applies at the next buffer
+            }
+            if (clock.ms == kEndMs) {
+                const RealTime::MessageTime at(kEndMs);
+                rig->send("80 4F 00");
+            }
+            while (out.size() / 2 < clock.ms * kRate / 1000 + 2 * kBuffer) {
+                rig->sink->pull(buffer.data(), kBuffer);
+                out.insert(out.end(), buffer.begin(), buffer.end());
+            }
+            if (clock.ms == kEndMs)
+                endFrame = out.size() / 2 - 2 * kBuffer; // at the earliest
+        }
+        rig.reset();
+        RealTime::setClock(nullptr, nullptr);
+        // The level at one pitch over 20 ms from a frame (Hann window).
+        auto at = [&](size_t from, double hz) {
+            const size_t n = kRate / 50;
+            double re = 0, im = 0;
+            for (size_t i = 0; i < n && from + i < out.size() / 2; ++i) {
+                const double w = 0.5 - 0.5 * std::cos(2 * M_PI * double(i) / double(n - 1));
+                const double ph = 2 * M_PI * hz * double(i) / kRate;
+                re += w * out[2 * (from + i)] * std::cos(ph);
+                im += w * out[2 * (from + i)] * std::sin(ph);
+            }
+            return std::hypot(re, im);
+        };
+        const size_t ms = kRate / 1000;
+        const double c5 = 523.25, g5 = 783.99;
+        const double before = at(keyFrame - 60 * ms, c5);
+        QVERIFY(before > 1.0);
+        const double old = at(keyFrame + 10 * ms, c5);
+        QVERIFY2(old < before / 8, qPrintable(QStringLiteral("the old pitch at %1 of its level 10-30 ms after").arg(old / before)));
+        QVERIFY(at(keyFrame + 10 * ms, g5) > before / 2);
+        // At most the two notes' own together, crossing over.
+        const double own = bend(out, 2 * (keyFrame - 200 * ms), 2 * (keyFrame - 20 * ms))
+                           + bend(out, 2 * (keyFrame + 60 * ms), 2 * (keyFrame + 250 * ms));
+        const double step = bend(out, 2 * (keyFrame - 5 * ms), 2 * (keyFrame + 40 * ms));
+        QVERIFY2(step <= own, qPrintable(QStringLiteral("%1 at the change, %2 the notes' own").arg(step).arg(own)));
+        // The song's own note-off: its release is the organ's again.
+        // (from its last moment at full level to -40 dB).
+        const double held = at(endFrame - 60 * ms, g5);
+        size_t falls = 0, gone = 0;
+        for (size_t f = endFrame; f + 20 * ms < out.size() / 2 && !gone; f += 2 * ms) {
+            const double level = at(f, g5);
+            if (!falls && level < held * 0.9)
+                falls = f;
+            if (falls && level < held / 100)
+                gone = f;
+        }
+        QVERIFY(gone > 0);
+        QVERIFY2(gone - falls > 40 * ms, qPrintable(QStringLiteral("released in %1 ms").arg((gone - falls) / ms)));
     }
 
     // The music volume to 0 for two seconds and back: FluidSynth ends a
