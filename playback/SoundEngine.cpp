@@ -103,11 +103,14 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
 
 void SoundEngine::watchOutputs()
 {
-    // Between songs the synthesizer's queue fits what the machine needs:
-    // one grown for a drop-out comes back within seconds of calm, not at
-    // the next song's start only (every command waits behind it).
+    // Between songs and while a song is paused (its notes cut) the
+    // synthesizer's queue fits what the machine needs: one grown for a
+    // drop-out comes back within seconds of calm, not at the next song's
+    // start only (every command waits behind it). Not while notes sound: a
+    // new stream would be heard as a gap.
     if (const PlayingState state = getPlayingState();
-        m_midiOutIndex == kSynthIndex && m_portOpen && (state == ePsIdle || state == ePsReady))
+        m_midiOutIndex == kSynthIndex && m_portOpen
+        && (state == ePsIdle || state == ePsReady || state == ePsPaused))
         m_synth->expander()->synth()->fitQueue();
     const bool lost = m_synth->expander()->synth()->outputLost() || m_audio->outputLost();
     if (lost == m_outputLost)
