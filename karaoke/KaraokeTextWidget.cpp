@@ -248,6 +248,13 @@ void KaraokeTextWidget::onSongBpmChanged(int bpm, int delta)
 void KaraokeTextWidget::songChanged()
 {
     m_scrollAnimation->stop();
+    // A scroll stopped half way, or a place that suited rows of the old
+    // size, would leave a row cut at the top: back to the row starting there.
+    if (const int pitch = m_viewParam->textRowVerticalSpace; pitch > 0) {
+        m_list->doItemsLayout();
+        QScrollBar *bar = m_list->verticalScrollBar();
+        bar->setValue(std::min(bar->value(), bar->maximum()) / pitch * pitch);
+    }
     m_predictionTimer.stop();
     m_reportClock.invalidate();
     m_lastScrollTarget = -1;

@@ -20,6 +20,19 @@ int visibleWidth(const QStyleOptionViewItem &option)
     return area ? std::min(width, area->viewport()->width()) : width;
 }
 
+// The rows that fit the list whole. Below them, above the corner buttons,
+// lies less than a row: the next row drawn there would show as a sliver cut
+// off, its tallest letters or accents.
+QRect wholeRows(const QStyleOptionViewItem &option, int pitch)
+{
+    const auto *area = qobject_cast<const QAbstractScrollArea *>(option.widget);
+    const QRect r = option.rect;
+    if (!area || pitch <= 0)
+        return r;
+    const int height = area->viewport()->height();
+    return QRect(r.left(), 0, r.width(), std::max(pitch, height / pitch * pitch));
+}
+
 } // namespace
 
 ListTextViewDelegate::ListTextViewDelegate(QObject *parent)
@@ -47,7 +60,11 @@ void ListTextViewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     const QRect r = option.rect;
     const QFont &font = m_viewParam->textFont;
     const QFontMetrics metrics(font);
+    const QRect shown = wholeRows(option, m_viewParam->textRowVerticalSpace);
+    if (!shown.intersects(r))
+        return;
     painter->save();
+    painter->setClipRect(shown);
     painter->setRenderHint(QPainter::Antialiasing);
     // Filled, never outlined, whatever the outline colours.
     painter->setPen(Qt::NoPen);
@@ -74,12 +91,10 @@ void ListTextViewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         const int bottom = r.top() + metrics.height() - 1;
         const QRect left(QPoint(r.left(), r.top()), QPoint(boundary - 1, bottom));
         const QRect right(QPoint(boundary, r.top()), QPoint(r.right(), bottom));
-        painter->setClipping(true);
-        painter->setClipRect(rightToLeft ? right : left);
+        painter->setClipRect((rightToLeft ? right : left) & shown);
         painter->fillPath(path, sung);
-        painter->setClipRect(rightToLeft ? left : right);
+        painter->setClipRect((rightToLeft ? left : right) & shown);
         painter->fillPath(path, unsung);
-        painter->setClipping(false);
     }
     painter->restore();
 }

@@ -1294,19 +1294,55 @@ private slots:
     // Text Size acts on the full karaoke page as on the short view: Small,
     // Medium and Large give three row heights and three letter sizes, every
     // row whole in the width (split where the letters ask it) and the rows
-    // shown filling the page.
+    // shown filling the page. No row is ever drawn in part, standing or
+    // played to its end: a row the song wraps onto a second line (or the view
+    // splits) shows whole or not at all, even its accents and tallest letters.
     void textSizeOnTheKaraokePage()
     {
         const QStringList rows{"When the evening lights came on", "I will sing the song we knew",
-                               "Every road is open tonight", "Hold the line and carry on now"};
+                               "Every road is open tonight", "Hold the line and carry on now",
+                               "Èlan of the night, the lights of the harbour glow by the bay",
+                               "Ölbaum by the old stone bridge", "Àll the way home we keep singing the song of the highway",
+                               "Hold the light", "Éternal skies and the glory of the highlands bright and high",
+                               "Till the end", "Ùltimo ballo, the lights glow high above the quay tonight"};
         TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"),
-                            {m_songs.filePath("sizes"), "1", "sizes", "--lyrics", rows.join('|'), "--bpm", "60"});
+                            {m_songs.filePath("sizes"), "1", "sizes", "--lyrics", rows.join('|'), "--bpm", "240"});
         startFromLibrary(m_songs.filePath("sizes/sizes.kar"));
         QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+        QTRY_COMPARE(state(), SoundEngine::ePsPaused);
         QTest::mouseClick(find<QPushButton>("KaraokeButton"), Qt::LeftButton);
         QTest::mouseClick(find<QPushButton>("optionsButton"), Qt::LeftButton);
         QListView *list = karaoke()->lyricList();
         ViewParameter *view = karaoke()->viewParameter();
+        LyricsModel *model = karaoke()->lyricsModel();
+        auto *scroll = karaoke()->findChild<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(scroll);
+        // The rows whose letters show while they do not lie whole in the
+        // list, with the scroll at rest; "none drawn" when no row shows.
+        const auto drawnInPart = [&] {
+            QStringList cut;
+            const QImage image = list->viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+            const auto inked = [&image](const QRect &r) {
+                const QRect part = r.intersected(image.rect());
+                for (int y = part.top(); y <= part.bottom(); ++y) {
+                    for (int x = part.left(); x <= part.right(); ++x) {
+                        if (qAlpha(image.pixel(x, y)) > 64 && qGray(image.pixel(x, y)) > 100)
+                            return true;
+                    }
+                }
+                return false;
+            };
+            bool drawn = false;
+            for (int row = 0; row < list->model()->rowCount(); ++row) {
+                const QRect r = list->visualRect(list->model()->index(row, 0));
+                if (r.top() >= 0 && r.bottom() < image.height())
+                    drawn = drawn || inked(r);
+                else if (inked(r))
+                    cut << QStringLiteral("row %1 at %2..%3 of %4, scroll %5").arg(row).arg(r.top()).arg(r.bottom())
+                               .arg(image.height()).arg(list->verticalScrollBar()->value());
+            }
+            return drawn ? cut : cut << QStringLiteral("none drawn");
+        };
         QVector<int> pitches, letters;
         for (int size = 0; size < 3; ++size) {
             QComboBox *box = combo("textSizeCombo");
@@ -1317,14 +1353,44 @@ private slots:
             pitches << view->textRowVerticalSpace;
             letters << view->textFont.pixelSize();
             const QFontMetrics m(view->textFont);
-            for (const LyricRow &row : karaoke()->lyricsModel()->rows())
+            for (const LyricRow &row : model->rows())
                 QVERIFY2(m.horizontalAdvance(row.text) <= list->viewport()->width(), qPrintable(row.text));
             QVERIFY(view->textRowsCount * view->textRowVerticalSpace <= list->viewport()->height());
             QVERIFY((view->textRowsCount + 1) * view->textRowVerticalSpace > list->viewport()->height());
+            QTRY_COMPARE(scroll->state(), QAbstractAnimation::Stopped);
+            QCOMPARE(drawnInPart().join(QLatin1Char(';')), QString());
         }
         QVERIFY2(pitches[0] < pitches[1] && pitches[1] < pitches[2] && letters[0] < letters[1] && letters[1] < letters[2],
                  qPrintable(QStringLiteral("rows %1 %2 %3, letters %4 %5 %6").arg(pitches[0]).arg(pitches[1])
                                 .arg(pitches[2]).arg(letters[0]).arg(letters[1]).arg(letters[2])));
+
+        // Small, the song going on to its last row: at every report the view
+        // takes with its rows at rest, and paused there.
+        choose("textSizeCombo", tr("Small"));
+        QTRY_COMPARE(view->textRowVerticalSpace, pitches[0]);
+        QStringList cut;
+        int sung = -1;
+        connect(window()->engine(), &SoundEngine::mSecOfPlaying, this, [&] {
+            sung = model->playState.playRow;
+            if (scroll->state() == QAbstractAnimation::Stopped)
+                cut << drawnInPart();
+        });
+        QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(sung == int(model->rows().size()) - 1 || !currSong->isLoaded(), 60000);
+        QTest::mouseClick(find<QPushButton>("pauseButton"), Qt::LeftButton);
+        QTRY_COMPARE(state(), SoundEngine::ePsPaused);
+        QTRY_COMPARE(scroll->state(), QAbstractAnimation::Stopped);
+        QVERIFY(list->verticalScrollBar()->value() > 0);
+        cut << drawnInPart();
+        // Still paused there, the other sizes.
+        for (int size : {1, 2}) {
+            emit combo("textSizeCombo")->activated(size);
+            QTRY_COMPARE(view->textRowVerticalSpace, pitches[size]);
+            // Once laid out again.
+            QTRY_VERIFY(!drawnInPart().contains(QStringLiteral("none drawn")));
+            cut << drawnInPart();
+        }
+        QCOMPARE(cut.join(QLatin1Char(';')), QString());
     }
 
     // On each laptop screen, in English and in Italian, with the window in
