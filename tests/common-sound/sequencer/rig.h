@@ -28,6 +28,14 @@ public:
     // Resume, run until the song ended (or maxMs), return whether it ended.
     bool playToEnd(uint64_t maxMs = 600000);
     bool songEnded() const { return sigs.count("songEnded") > 0; }
+    // How many Master Volumes were sent on an output.
+    int masterVolumes(int output) const
+    {
+        int n = 0;
+        for (const TimedMessage &m : withStatus(output, 0xF0))
+            n += m.bytes.size() == 8 && m.bytes[1] == 0x7F && m.bytes[3] == 0x04;
+        return n;
+    }
 
 private:
     const Mode m_mode;

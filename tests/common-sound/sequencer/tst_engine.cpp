@@ -32,13 +32,6 @@ StreamBuilder leadIn()
     return b;
 }
 
-int masterVolumes(const EngineRig &rig, int output)
-{
-    int n = 0;
-    for (const TimedMessage &m : rig.withStatus(output, 0xF0))
-        n += m.bytes.size() == 8 && m.bytes[1] == 0x7F && m.bytes[3] == 0x04;
-    return n;
-}
 } // namespace
 
 class TestEngine : public QObject
@@ -224,7 +217,7 @@ private slots:
         setMidiCableSourceVolume(1, source, MidiOutput::of(1));
         setMidiCableSourceVolume(1, source, MidiOutput::of(1));
         rig.driver.advance(50);
-        QCOMPARE(masterVolumes(rig, 1), 1);
+        QCOMPARE(rig.masterVolumes(1), 1);
         QCOMPARE(rig.iface.GetLastGMVolumeSent(0), expected);
         setMidiCableSourceVolume(1, SOURCE1_MAX, MidiOutput::of(1));
     }

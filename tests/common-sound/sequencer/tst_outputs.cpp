@@ -18,14 +18,6 @@ int lastVolume(const EngineRig &rig, int output, int channel)
     return last;
 }
 
-// How many Master Volumes were sent on an output.
-int masterVolumes(const EngineRig &rig, int output)
-{
-    int n = 0;
-    for (const TimedMessage &m : rig.withStatus(output, 0xF0))
-        n += m.bytes.size() == 8 && m.bytes[1] == 0x7F && m.bytes[3] == 0x04;
-    return n;
-}
 
 } // namespace
 
@@ -73,12 +65,12 @@ private slots:
         QCOMPARE(VOLUMES_GetMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, 1, MidiOutput::of(second)), 80);
 
         // The cross-fade term of one output: its Master Volume alone.
-        const int sentFirst = masterVolumes(rig, first), sentSecond = masterVolumes(rig, second);
+        const int sentFirst = rig.masterVolumes(first), sentSecond = rig.masterVolumes(second);
         const int firstLevel = rig.iface.GetLastGMVolumeSent(first - 1);
         setMidiCableSourceVolume(1, SOURCE1_MAX / 2, MidiOutput::of(second));
         rig.driver.advance(50);
-        QCOMPARE(masterVolumes(rig, first), sentFirst);
-        QCOMPARE(masterVolumes(rig, second), sentSecond + 1);
+        QCOMPARE(rig.masterVolumes(first), sentFirst);
+        QCOMPARE(rig.masterVolumes(second), sentSecond + 1);
         QCOMPARE(rig.iface.GetLastGMVolumeSent(second - 1), 64);
         QCOMPARE(rig.iface.GetLastGMVolumeSent(first - 1), firstLevel);
         setMidiCableSourceVolume(1, SOURCE1_MAX, MidiOutput::of(second));
