@@ -18,7 +18,6 @@ int lastVolume(const EngineRig &rig, int output, int channel)
     return last;
 }
 
-
 } // namespace
 
 class TestOutputs : public QObject
