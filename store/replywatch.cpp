@@ -326,12 +326,14 @@ Phrase ReplyWatch::busy() const
     }
     if (retry.isEmpty() || seconds < 0)
         return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in a few minutes"));
+    // Never more than a day is said, whatever the store's number.
+    seconds = std::min<qint64>(seconds, 24 * 60 * 60);
     if (seconds <= 5)
         return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in a moment"));
     if (seconds < 120)
         return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in %1 seconds")).arg(int(seconds));
     return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in %1 minutes"))
-        .arg(int(std::min<qint64>((seconds + 59) / 60, 24 * 60)));
+        .arg(int((seconds + 59) / 60));
 }
 
 bool ReplyWatch::connectionFailed(qint64 received) const

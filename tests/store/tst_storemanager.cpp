@@ -290,6 +290,7 @@ private slots:
         const QStringList busy[] = {{"retry=30", "the store is busy; try again in 30 seconds"},
                                     {"retry=600", "the store is busy; try again in 10 minutes"},
                                     {"retry=1", "the store is busy; try again in a moment"},
+                                    {"retry=99999999999999999", "the store is busy; try again in 1440 minutes"},
                                     {"", "the store is busy; try again in a few minutes"}};
         for (const QStringList &answer : busy) {
             store.setFault("/files/song/5001.mid", "busy", 1, answer[0]);
