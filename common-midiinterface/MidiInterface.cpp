@@ -179,7 +179,7 @@ void MidiInterface::writeLocked(int n, const unsigned char *data, int len)
     std::vector<unsigned char> &message = m_scratch[n];
     message.assign(data, data + len);
     if (output <= 2)
-        rewriteMasterVolume(message, n);
+        rewriteMasterVolume(message, kVolumeOutputs[n]);
     if (m_dbgPrintLevel.load(std::memory_order_relaxed) > 0)
         logSend(output, message);
     if (out->sendMessage(&message) != 0) {
@@ -223,14 +223,14 @@ void MidiInterface::flushDeferred()
     }
 }
 
-void MidiInterface::rewriteMasterVolume(std::vector<unsigned char> &m, int index)
+void MidiInterface::rewriteMasterVolume(std::vector<unsigned char> &m, MidiOutput output)
 {
     if (m.size() < 7 || m[0] != 0xF0 || m[1] != 0x7F || m[2] != 0x7F || m[3] != 0x04
         || m[4] != 0x01 || m[5] != 0x00)
         return;
     const uint32_t mm = m[6];
-    m_lastMasterVolume[index].store(uint8_t(mm), std::memory_order_relaxed);
-    const int corr = CINTERFACE_GetMidiVolumeCorrection(index);
+    m_lastMasterVolume[output.index()].store(uint8_t(mm), std::memory_order_relaxed);
+    const int corr = CINTERFACE_GetMidiVolumeCorrection(output);
     // The correction trims by up to 38/64 of its value; the volume is scaled
     // by 0.7 (367003 / 2^19). The sum wraps to 7 bits.
     const int trim = int(std::trunc(double(corr) * 38.0 / 64));
@@ -353,25 +353,23 @@ int MidiInterface::queuedCount(int output) const
 int MidiInterface::MidiFilters(std::vector<unsigned char> *message, int port)
 {
     if (message && (port == 0 || port == 1))
-        rewriteMasterVolume(*message, port);
+        rewriteMasterVolume(*message, ownOutput(port));
     return 1;
 }
 
-int MidiInterface::GetLastGMVolumeSent(int port) const
+int MidiInterface::GetLastGMVolumeSent(MidiOutput output) const
 {
-    if (port < 0 || port > 3)
-        return 0;
-    return m_lastMasterVolume[port].load(std::memory_order_relaxed);
+    return m_lastMasterVolume[output.index()].load(std::memory_order_relaxed);
 }
 
-void MidiInterface::SetMidiVolumeCorrection(int port, int value)
+void MidiInterface::SetMidiVolumeCorrection(MidiOutput output, int value)
 {
-    CINTERFACE_SetMidiVolumeCorrection(port, value);
+    CINTERFACE_SetMidiVolumeCorrection(output, value);
 }
 
-int MidiInterface::GetMidiVolumeCorrection(int port) const
+int MidiInterface::GetMidiVolumeCorrection(MidiOutput output) const
 {
-    return CINTERFACE_GetMidiVolumeCorrection(port);
+    return CINTERFACE_GetMidiVolumeCorrection(output);
 }
 
 void MidiInterface::SetMidiInMode(int mode)

@@ -6,6 +6,7 @@
 #include "IMidiInput.h"
 #include "IMidiOutput.h"
 #include "MessageRing.h"
+#include "midioutput.h"
 
 #include <QByteArray>
 #include <QList>
@@ -77,11 +78,11 @@ public:
 
     // The master-volume rewrite for engine port 0 or 1; always 1.
     int MidiFilters(std::vector<unsigned char> *message, int port);
-    // High byte of the last Master Volume that passed output port + 1, as it
-    // was before the rewrite (127 until one has passed).
-    int GetLastGMVolumeSent(int port) const;
-    void SetMidiVolumeCorrection(int port, int value);
-    int GetMidiVolumeCorrection(int port) const;
+    // High byte of the last Master Volume that passed the output, as it was
+    // before the rewrite (127 until one has passed).
+    int GetLastGMVolumeSent(MidiOutput output) const;
+    void SetMidiVolumeCorrection(MidiOutput output, int value);
+    int GetMidiVolumeCorrection(MidiOutput output) const;
 
     // 0 nothing, 1 echo input to output 3, 2 emit midiInMessageReceived;
     // other values are ignored.
@@ -138,7 +139,7 @@ private:
     void writeLocked(int n, const unsigned char *data, int len);
     void writeStringLocked(int n, const unsigned char *data, int len);
     void flushDeferredLocked(int n);
-    void rewriteMasterVolume(std::vector<unsigned char> &message, int index);
+    void rewriteMasterVolume(std::vector<unsigned char> &message, MidiOutput output);
     void logSend(int output, const std::vector<unsigned char> &message) const;
 
     std::unique_ptr<MessageRing> m_queue[kQueues];

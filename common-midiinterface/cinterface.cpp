@@ -7,8 +7,8 @@
 
 namespace {
 
-// Master-volume correction per engine port 0..3: written by the GUI thread
-// and the engine, read by the rewrite on the sending thread.
+// Master-volume correction per output (by its index): written by the GUI
+// thread and the engine, read by the rewrite on the sending thread.
 std::atomic<int> correction_value_midi[4];
 
 struct SleepHook
@@ -48,30 +48,6 @@ void CINTERFACE_QueueMidiEvent4(const unsigned char *data, int len) { CINTERFACE
 void CINTERFACE_QueueMidiEvent5(const unsigned char *data, int len) { CINTERFACE_QueueMidiEvent(5, data, len); }
 void CINTERFACE_QueueMidiEvent6(const unsigned char *data, int len) { CINTERFACE_QueueMidiEvent(6, data, len); }
 
-void CINTERFACE_SendMidiString(int port, const unsigned char *data, int len)
-{
-    Sound::MidiInterface *mi = MidiInterface_static;
-    if (!mi || !data || len <= 0)
-        return;
-    emit mi->sendMidiStringStarting();
-    if (port >= 0 && port <= 2)
-        mi->sendString(port + 1, data, len);
-    emit mi->sendMidiStringFinished();
-}
-
-void CINTERFACE_SetMidiVolumeCorrection(int port, int value)
-{
-    if (port >= 0 && port <= 3)
-        correction_value_midi[port].store(value, std::memory_order_relaxed);
-}
-
-int CINTERFACE_GetMidiVolumeCorrection(int port)
-{
-    if (port < 0 || port > 3)
-        return 0;
-    return correction_value_midi[port].load(std::memory_order_relaxed);
-}
-
 void CINTERFACE_SleepMillisec(unsigned long ms)
 {
     if (SleepHook *hook = g_sleepHook.load()) {
@@ -93,3 +69,24 @@ void CINTERFACE_SetSleepFunction(CINTERFACE_SleepFunction function, void *userDa
 }
 
 } // extern "C"
+
+void CINTERFACE_SendMidiString(MidiOutput output, const unsigned char *data, int len)
+{
+    Sound::MidiInterface *mi = MidiInterface_static;
+    if (!mi || !data || len <= 0)
+        return;
+    emit mi->sendMidiStringStarting();
+    if (output.number() <= 3)
+        mi->sendString(output.number(), data, len);
+    emit mi->sendMidiStringFinished();
+}
+
+void CINTERFACE_SetMidiVolumeCorrection(MidiOutput output, int value)
+{
+    correction_value_midi[output.index()].store(value, std::memory_order_relaxed);
+}
+
+int CINTERFACE_GetMidiVolumeCorrection(MidiOutput output)
+{
+    return correction_value_midi[output.index()].load(std::memory_order_relaxed);
+}

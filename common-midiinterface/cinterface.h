@@ -6,6 +6,8 @@
 // exists. The caller's buffer may be reused as soon as a call returns.
 #pragma once
 
+#include "midioutput.h"
+
 extern "C" {
 
 // Writes the messages at once to output 1..6 (any other sends nothing). Output
@@ -29,15 +31,6 @@ void CINTERFACE_QueueMidiEvent4(const unsigned char *data, int len);
 void CINTERFACE_QueueMidiEvent5(const unsigned char *data, int len);
 void CINTERFACE_QueueMidiEvent6(const unsigned char *data, int len);
 
-// Engine port 0, 1 or 2 -> output 1, 2 or 3, any other port sends nothing;
-// emits sendMidiStringStarting before and sendMidiStringFinished after.
-void CINTERFACE_SendMidiString(int port, const unsigned char *data, int len);
-
-// Master-volume correction per engine port 0..3; other ports are ignored
-// (set) or read as 0 (get).
-void CINTERFACE_SetMidiVolumeCorrection(int port, int value);
-int CINTERFACE_GetMidiVolumeCorrection(int port);
-
 // Puts the calling thread to sleep for ms milliseconds, or calls the sleep
 // function a test driver installed.
 void CINTERFACE_SleepMillisec(unsigned long ms);
@@ -48,3 +41,11 @@ typedef void (*CINTERFACE_SleepFunction)(unsigned long ms, void *userData);
 void CINTERFACE_SetSleepFunction(CINTERFACE_SleepFunction function, void *userData);
 
 } // extern "C"
+
+// Output 1, 2 or 3 (4 sends nothing); emits sendMidiStringStarting before
+// and sendMidiStringFinished after.
+void CINTERFACE_SendMidiString(MidiOutput output, const unsigned char *data, int len);
+
+// The master-volume correction of an output.
+void CINTERFACE_SetMidiVolumeCorrection(MidiOutput output, int value);
+int CINTERFACE_GetMidiVolumeCorrection(MidiOutput output);

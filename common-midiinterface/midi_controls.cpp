@@ -144,42 +144,10 @@ void MIDI_CONTROLS_Config_GS_Reset(int on)
     sendGSreset.store(on);
 }
 
-void MIDI_CONTROLS_PushSysExVol(int volume, int output)
-{
-    if (output >= 1 && output <= 3)
-        sendMasterVolume(output, volume);
-}
-
 void MIDI_CONTROLS_SendMasterSysExVolSequencer(int volume)
 {
     sendMasterVolume(1, volume);
     sendMasterVolume(2, volume);
-}
-
-void MIDI_CONTROLS_Send_NRPN(int nrpn, int value, int port, int chan, int queued)
-{
-    // A buffer of its own per call: the engine and the GUI thread both send.
-    unsigned char msg[MIDI_CONTROLS_NRPN_LEN];
-    buildNrpn(msg, nrpn, value, chan);
-    switch (port) {
-    case 0:
-    case 1:
-        if (queued)
-            CINTERFACE_QueueMidiEvent(port + 1, msg, MIDI_CONTROLS_NRPN_LEN);
-        else
-            CINTERFACE_SendMidiEvent(port + 1, msg, MIDI_CONTROLS_NRPN_LEN);
-        break;
-    case 2:
-        CINTERFACE_SendMidiEvent3(msg, 3);
-        CINTERFACE_SendMidiEvent3(msg + 3, 3);
-        CINTERFACE_SendMidiEvent3(msg + 6, 3);
-        break;
-    case 3:
-        CINTERFACE_SendMidiEvent4(msg, MIDI_CONTROLS_NRPN_LEN);
-        break;
-    default:
-        break;
-    }
 }
 
 unsigned char *MIDI_CONTROLS_Set_NRPN(int nrpn, int value, int chan)
@@ -283,15 +251,6 @@ void MIDI_CONTROLS_StopSoundChanAtPort_Ex(int port, int chan, unsigned char *buf
     *length = MIDI_CONTROLS_STOP_SOUND_LEN;
 }
 
-void MIDI_CONTROLS_SendInstrument(int chan, int program, int bank, int port)
-{
-    const unsigned char msg[5] = {static_cast<unsigned char>(0xB0 | (chan & 15)), 0x00,
-                                  static_cast<unsigned char>(bank & 127),
-                                  static_cast<unsigned char>(0xC0 | (chan & 15)),
-                                  static_cast<unsigned char>(program & 127)};
-    CINTERFACE_SendMidiString(port, msg, 5);
-}
-
 void MIDI_CONTROLS_ResetPitchBand_1(int chan)
 {
     resetPitchBend(1, chan);
@@ -303,6 +262,37 @@ void MIDI_CONTROLS_ResetPitchBand_2(int chan)
 }
 
 } // extern "C"
+
+void MIDI_CONTROLS_PushSysExVol(int volume, MidiOutput output)
+{
+    if (output.number() <= 3)
+        sendMasterVolume(output.number(), volume);
+}
+
+void MIDI_CONTROLS_Send_NRPN(int nrpn, int value, MidiOutput output, int chan, int queued)
+{
+    // A buffer of its own per call: the engine and the GUI thread both send.
+    unsigned char msg[MIDI_CONTROLS_NRPN_LEN];
+    buildNrpn(msg, nrpn, value, chan);
+    if (output == MidiOutput::of<3>()) {
+        CINTERFACE_SendMidiEvent3(msg, 3);
+        CINTERFACE_SendMidiEvent3(msg + 3, 3);
+        CINTERFACE_SendMidiEvent3(msg + 6, 3);
+    } else if (queued && output.hasVolumes()) {
+        CINTERFACE_QueueMidiEvent(output.number(), msg, MIDI_CONTROLS_NRPN_LEN);
+    } else {
+        CINTERFACE_SendMidiEvent(output.number(), msg, MIDI_CONTROLS_NRPN_LEN);
+    }
+}
+
+void MIDI_CONTROLS_SendInstrument(int chan, int program, int bank, MidiOutput output)
+{
+    const unsigned char msg[5] = {static_cast<unsigned char>(0xB0 | (chan & 15)), 0x00,
+                                  static_cast<unsigned char>(bank & 127),
+                                  static_cast<unsigned char>(0xC0 | (chan & 15)),
+                                  static_cast<unsigned char>(program & 127)};
+    CINTERFACE_SendMidiString(output, msg, 5);
+}
 
 std::string hexStr(const std::vector<unsigned char> *data, int count)
 {

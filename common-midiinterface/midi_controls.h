@@ -1,9 +1,11 @@
 // Fixed MIDI messages the engine and the mix editor send besides a song's own
 // events: GM and GS resets, Master Volume, GS reverb and chorus, NRPN, stop
 // sound, bank and program, pitch-bend centre. Output N below is output N of
-// Sound::MidiInterface; a flat channel 0..63 is output (flat / 16) + 1,
+// Sound::MidiInterface (a MidiOutput where one is taken); a flat channel 0..63 is output (flat / 16) + 1,
 // channel flat & 15.
 #pragma once
+
+#include "midioutput.h"
 
 #include <string>
 #include <vector>
@@ -41,17 +43,9 @@ void MIDI_CONTROLS_PushGS_Reset(int port);
 void MIDI_CONTROLS_Push_Reset(int port);
 void MIDI_CONTROLS_Config_GS_Reset(int on);
 
-// Master Volume on output 1, 2 or 3 (numbered from 1, as MidiOutput
-// numbers them); any other sends nothing.
-void MIDI_CONTROLS_PushSysExVol(int volume, int output);
 // Master Volume on output 1, then on output 2.
 void MIDI_CONTROLS_SendMasterSysExVolSequencer(int volume);
 
-// Bn 63 mm Bn 62 ll Bn 06 vv (n = chan & 15; mm, ll = bits 8-14 and 0-6 of
-// nrpn, vv = value & 127). Port 0: output 1, queued when queued != 0, else at
-// once; port 1: output 2 likewise; port 2: output 3 at once as three messages;
-// port 3: output 4 at once; any other port sends nothing.
-void MIDI_CONTROLS_Send_NRPN(int nrpn, int value, int port, int chan, int queued);
 // Builds the same 9 bytes into the module's one buffer and returns it; sends
 // nothing. The buffer is overwritten by the next call.
 unsigned char *MIDI_CONTROLS_Set_NRPN(int nrpn, int value, int chan);
@@ -82,13 +76,20 @@ void MIDI_CONTROLS_StopSoundChanAtPort(int port, int chan);
 // and sets *length to 9; sends nothing.
 void MIDI_CONTROLS_StopSoundChanAtPort_Ex(int port, int chan, unsigned char *buffer,
                                           int *length);
-// Bn 00 bank Cn program through CINTERFACE_SendMidiString with port (0..2).
-void MIDI_CONTROLS_SendInstrument(int chan, int program, int bank, int port);
 // En 00 40 at once on output 1 / output 2.
 void MIDI_CONTROLS_ResetPitchBand_1(int chan);
 void MIDI_CONTROLS_ResetPitchBand_2(int chan);
 
 } // extern "C"
+
+// Master Volume on output 1, 2 or 3; output 4 sends nothing.
+void MIDI_CONTROLS_PushSysExVol(int volume, MidiOutput output);
+// Bn 63 mm Bn 62 ll Bn 06 vv (n = chan & 15; mm, ll = bits 8-14 and 0-6 of
+// nrpn, vv = value & 127). Outputs 1 and 2: queued when queued != 0, else at
+// once; output 3 at once as three messages; output 4 at once.
+void MIDI_CONTROLS_Send_NRPN(int nrpn, int value, MidiOutput output, int chan, int queued);
+// Bn 00 bank Cn program through CINTERFACE_SendMidiString on output.
+void MIDI_CONTROLS_SendInstrument(int chan, int program, int bank, MidiOutput output);
 
 // The first count bytes (at most the vector's size) as two lower-case hex
 // digits and a blank each.

@@ -351,7 +351,7 @@ bool MasterKeyboard::savePatchOrderedList()
 
 void MasterKeyboard::setMasterKeyboardVolume(uchar volume)
 {
-    MIDI_CONTROLS_PushSysExVol(std::min<int>(volume, 127), 3);
+    MIDI_CONTROLS_PushSysExVol(std::min<int>(volume, 127), MidiOutput::of<3>());
 }
 
 void MasterKeyboard::setSequencerVolume(uchar volume)

@@ -176,6 +176,11 @@ int MidiEdit::portOf(uint16_t channel) const
     return channel < 16 ? int(m_port) : 1 - int(m_port);
 }
 
+MidiOutput MidiEdit::outputOf(uint16_t channel) const
+{
+    return outputFor(int(m_port), channel < 16 ? 0 : 1);
+}
+
 void MidiEdit::InitEditSettingData()
 {
     if (!sequencer) {
@@ -272,7 +277,7 @@ int16_t &MidiEdit::dbField(Field f, uint16_t channel, uint16_t layer)
 void MidiEdit::sendController(uint16_t channel, int controller, int value)
 {
     const unsigned char msg[3] = {uint8_t(0xB0 | (channel & 15)), uint8_t(controller), dataByte(value)};
-    CINTERFACE_SendMidiString(portOf(channel), msg, 3);
+    CINTERFACE_SendMidiString(outputOf(channel), msg, 3);
 }
 
 // ---- effects, tempo and key
@@ -338,7 +343,7 @@ void MidiEdit::setField(Field f, int value, uint16_t channel, uint16_t layer)
     t.*i.track = stored;
     if (f == Volume && (m_port == 0 || m_port == 1))
         VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, stored & 255, channel & 15,
-                                    outputFor(int(m_port), channel < 16 ? 0 : 1));
+                                    outputOf(channel));
     else if (i.controller >= 0)
         sendController(channel, i.controller, stored + i.sendBias);
 }
@@ -444,7 +449,7 @@ void MidiEdit::TrackInstrumentChanged(const GS_INSTRUMENT_NAME &row, uint16_t ch
             setProgramBank(row.program, row.bank, 0, channel, layer);
     }
     if (!bound)
-        MIDI_CONTROLS_SendInstrument(channel & 15, row.program, row.bank, port);
+        MIDI_CONTROLS_SendInstrument(channel & 15, row.program, row.bank, outputOf(channel));
 }
 
 // Program, bank and the override flag, which is clear while the layer plays
@@ -477,7 +482,7 @@ void MidiEdit::TrackDrumKitChanged(const GS_DRUM_KIT_NAME &kit, uint16_t channel
         AdvanceHold hold;
         setProgramBank(kit.program, kit.bank, m_base.tracks[channel][layer].insertId, channel, layer);
     }
-    MIDI_CONTROLS_SendInstrument(channel & 15, kit.program, kit.bank, portOf(channel));
+    MIDI_CONTROLS_SendInstrument(channel & 15, kit.program, kit.bank, outputOf(channel));
 }
 
 void MidiEdit::TrackInsEffectChanged(int insertId, uint16_t channel, uint16_t layer)

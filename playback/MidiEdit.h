@@ -26,6 +26,7 @@
 
 #include "MIDI_const.h"
 #include "StreamData.h"
+#include "midioutput.h"
 
 #include <QString>
 #include <cstdint>
@@ -141,8 +142,9 @@ private:
     enum Header { ReverbType, ReverbLevel, ChorusType, ChorusLevel };
 
     bool valid(uint16_t channel, uint16_t layer) const;
-    // The port a song channel plays on.
+    // The engine port a song channel plays on, and its output.
     int portOf(uint16_t channel) const;
+    MidiOutput outputOf(uint16_t channel) const;
     int16_t &dbField(Field f, uint16_t channel, uint16_t layer);
     void setField(Field f, int value, uint16_t channel, uint16_t layer);
     void setHeader(Header h, int value);

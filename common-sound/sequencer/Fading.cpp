@@ -284,8 +284,8 @@ void SendFade4jump(void)
         const int entering = c[FADE_CURVE_STEPS - f];
         jumpFadeFactor1 = firstLeaves ? leaving : entering;
         jumpFadeFactor2 = firstLeaves ? entering : leaving;
-        setMidiCableSourceVolume(CROSSFADE_SOURCE, jumpFadeFactor1, MidiOutput::of(1));
-        setMidiCableSourceVolume(CROSSFADE_SOURCE, jumpFadeFactor2, MidiOutput::of(2));
+        setMidiCableSourceVolume(CROSSFADE_SOURCE, jumpFadeFactor1, MidiOutput::of<1>());
+        setMidiCableSourceVolume(CROSSFADE_SOURCE, jumpFadeFactor2, MidiOutput::of<2>());
         return;
     }
     const MidiStream *leavingStream =

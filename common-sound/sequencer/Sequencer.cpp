@@ -452,8 +452,9 @@ void Sequencer::setMidiPartialVolume(int value)
     const int port = SEQUENCER_EX_MidiPortInPlay();
     if (!m_midiInterface || (port != 0 && port != 1))
         return;
-    m_midiInterface->SetMidiVolumeCorrection(port, value);
-    MIDI_CONTROLS_PushSysExVol(m_midiInterface->GetLastGMVolumeSent(port), ownOutput(port).number());
+    const MidiOutput output = ownOutput(port);
+    m_midiInterface->SetMidiVolumeCorrection(output, value);
+    MIDI_CONTROLS_PushSysExVol(m_midiInterface->GetLastGMVolumeSent(output), output);
 }
 
 void Sequencer::SetDrumsVolume(int value) { SEQUENCER_EX_SetSlidersValue(0, value); }

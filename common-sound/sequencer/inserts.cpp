@@ -107,6 +107,14 @@ void sendQueued(int port, const uint8_t *data, int len)
         CINTERFACE_QueueMidiEvent(ownOutput(port).number(), data, len);
 }
 
+// An NRPN of a block on an engine port's own output, at once; a port with no
+// output of its own sends nothing.
+void sendNrpn(int nrpn, int value, int port, int block)
+{
+    if (port >= 0 && port <= 2)
+        MIDI_CONTROLS_Send_NRPN(nrpn, value, ownOutput(port), block, 0);
+}
+
 constexpr int EFX_ASSIGN_LEN = 11;
 
 // GS EFX assign of a part: 0 effect off, 1 block 1, 2 block 2. The checksum
@@ -157,7 +165,7 @@ void sendPreset(int block, int preset, int port)
         return;
     const uint8_t *p = g_presets[preset];
     for (int i = 0; i + 1 < INSERT_PRESET_SIZE && p[i] != PRESET_END; i += 2)
-        MIDI_CONTROLS_Send_NRPN(NRPN_EFFECT_MSB | p[i], p[i + 1], port, block, 0);
+        sendNrpn(NRPN_EFFECT_MSB | p[i], p[i + 1], port, block);
 }
 
 // The program while the effect is on: the override, or the sound's own.
@@ -496,11 +504,13 @@ void INSERTS_Reset(int port)
         {
             AdvanceHold hold;
             rtLogMsg(3, LOG_SRC, __LINE__, "Insert RESET");
+            // On the port's own output, where the block was sent, whichever
+            // block it is.
             for (int c = 0; c < 16; ++c)
-                sendEfxAssign(c, field(USED, b), b, false);
+                sendEfxAssign(c, field(USED, b), port, false);
             for (int ch = 0; ch < INSERT_BLOCKS; ++ch) {
-                MIDI_CONTROLS_Send_NRPN(NRPN_EFFECT_MSB | 0x20, 0, b, ch, 0);
-                MIDI_CONTROLS_Send_NRPN(NRPN_EFFECT_MSB | 0x30, 0, b, ch, 0);
+                sendNrpn(NRPN_EFFECT_MSB | 0x20, 0, port, ch);
+                sendNrpn(NRPN_EFFECT_MSB | 0x30, 0, port, ch);
             }
         }
         release(b);
@@ -534,7 +544,7 @@ void INSERTS_SetNextChanWithInsert(int block, int channel, int port)
     rtLogMsg(4, LOG_SRC, __LINE__, "INSERT %d SetNextChanWithInsert port %d channel %d ", block, port,
              channel);
     if (block == 0 || block == 1)
-        MIDI_CONTROLS_Send_NRPN(NRPN_NEXT_CHANNEL, port * 16 + channel, port, block, 0);
+        sendNrpn(NRPN_NEXT_CHANNEL, port * 16 + channel, port, block);
 }
 
 int INSERT_GetFirstBlockFree(void)

@@ -884,8 +884,8 @@ void RestartStream(MidiStream *s, Mfi *m)
 {
     if (!s || !m)
         return;
-    sendStopSoundAllChannels(MidiOutput::of(1));
-    sendStopSoundAllChannels(MidiOutput::of(2));
+    sendStopSoundAllChannels(MidiOutput::of<1>());
+    sendStopSoundAllChannels(MidiOutput::of<2>());
     sflagsAssign(s, (sflags(s) & ~SF_RESTART_CLEARED) | SF_RESTART_SET);
     rebaseStream(s, nowUs());
     SEQUENCER_EX_ResetReadPosition(s, m);

@@ -241,8 +241,8 @@ void immediateJump()
         armAutoBpm(next);
     if (StFlag.fetch_and(~ST_JUMP_PREPARED) & ST_JUMP_PREPARED) {
         INSERTS_SwitchBank(s->port);
-        CINTERFACE_SetMidiVolumeCorrection(s->port == 0 ? 1 : 0,
-                                           CINTERFACE_GetMidiVolumeCorrection(s->port));
+        CINTERFACE_SetMidiVolumeCorrection(ownOutput(s->port).other(),
+                                           CINTERFACE_GetMidiVolumeCorrection(ownOutput(s->port)));
     }
     if (sflags(s) & SF_USES_SECOND_PORT)
         RestartStream(s, M());

@@ -292,8 +292,8 @@ void ResetCueingFactor(void)
     jumpFadeFactor1 = CROSSFADE_START_FACTOR;
     jumpFadeFactor2 = CROSSFADE_START_FACTOR;
     // A stop in the middle of a cross-fade leaves no output half silent.
-    maxMidiSourceVolume(1, MidiOutput::of(1));
-    maxMidiSourceVolume(1, MidiOutput::of(2));
+    maxMidiSourceVolume(1, MidiOutput::of<1>());
+    maxMidiSourceVolume(1, MidiOutput::of<2>());
 }
 
 void UnPause(void)

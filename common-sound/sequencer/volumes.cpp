@@ -371,7 +371,7 @@ void VolumeTask(void)
     for (int o = 0; o < VOLUME_OUTPUTS; ++o) {
         if (changedMidiCable[o].exchange(0, std::memory_order_acq_rel) || generalNow) {
             const float v = ((g_generalFactor * g_sourceFactor[o]) * 127.0f + 0.5f) * k;
-            MIDI_CONTROLS_PushSysExVol(int(v) & 127, MidiOutput::ofVolumeRow(o).number());
+            MIDI_CONTROLS_PushSysExVol(int(v) & 127, kVolumeOutputs[o]);
         }
     }
     g_busy.store(0, std::memory_order_release);

@@ -42,8 +42,8 @@ struct MidiFixture
         // A reset with nothing bound clears the module's last-sent values.
         MIDI_CONTROLS_Config_GS_Reset(0);
         MIDI_CONTROLS_PushGM_Reset(1);
-        for (int n = 1; n <= 4; ++n)
-            mi->SetMidiVolumeCorrection(n - 1, 0);
+        for (MidiOutput o : {MidiOutput::of<1>(), MidiOutput::of<2>(), MidiOutput::of<3>(), MidiOutput::of<4>()})
+            mi->SetMidiVolumeCorrection(o, 0);
         QList<IMidiOutput *> list;
         for (int n = 0; n < bound; ++n)
             list << &out[n];

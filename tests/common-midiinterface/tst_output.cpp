@@ -59,7 +59,7 @@ private slots:
             CINTERFACE_SendMidiEvent1(data.data(), 0);
             CINTERFACE_SendMidiEvent2(data.data(), -3);
             CINTERFACE_QueueMidiEvent1(data.data(), 0);
-            CINTERFACE_SendMidiString(0, data.data(), 0);
+            CINTERFACE_SendMidiString(MidiOutput::of<1>(), data.data(), 0);
             QCOMPARE(f.mi->queuedCount(1), 0);
             QCOMPARE(f.received(), QString());
             QCOMPARE(f.mi->queuedCount(3), 0);
@@ -68,7 +68,7 @@ private slots:
         QVERIFY(MidiInterface_static == nullptr);
         CINTERFACE_SendMidiEvent1(data.data(), 3);
         CINTERFACE_QueueMidiEvent4(data.data(), 3);
-        CINTERFACE_SendMidiString(0, data.data(), 3);
+        CINTERFACE_SendMidiString(MidiOutput::of<1>(), data.data(), 3);
         MIDI_CONTROLS_Push_Reset(1);
         sendMidiReverb(1);
     }
@@ -133,19 +133,19 @@ private slots:
             },
             "");
         // Outputs 1 and 2 scale Master Volume by 0.7: 127 -> 88 (58), 72 -> 50 (32).
-        row("master volume on output 1", [] { MIDI_CONTROLS_PushSysExVol(127, 1); },
+        row("master volume on output 1", [] { MIDI_CONTROLS_PushSysExVol(127, MidiOutput::of<1>()); },
             "1: F0 7F 7F 04 01 00 58 F7");
-        row("master volume 200 on output 2", [] { MIDI_CONTROLS_PushSysExVol(200, 2); },
+        row("master volume 200 on output 2", [] { MIDI_CONTROLS_PushSysExVol(200, MidiOutput::of<2>()); },
             "2: F0 7F 7F 04 01 00 32 F7");
         row("sequencer master volume", [] { MIDI_CONTROLS_SendMasterSysExVolSequencer(100); },
             "1: F0 7F 7F 04 01 00 46 F7  2: F0 7F 7F 04 01 00 46 F7");
-        row("NRPN on port 3 cut by the output layer",
-            [] { MIDI_CONTROLS_Send_NRPN(0x0108, 0x40, 3, 9, 1); },
+        row("NRPN on output 4 cut by the output layer",
+            [] { MIDI_CONTROLS_Send_NRPN(0x0108, 0x40, MidiOutput::of<4>(), 9, 1); },
             "4: B9 63 01 | B9 62 08 | B9 06 40");
-        row("NRPN at once on port 1, channel masked",
-            [] { MIDI_CONTROLS_Send_NRPN(0x3701, 5, 1, 17, 0); },
+        row("NRPN at once on output 2, channel masked",
+            [] { MIDI_CONTROLS_Send_NRPN(0x3701, 5, MidiOutput::of<2>(), 17, 0); },
             "2: B1 63 37 | B1 62 01 | B1 06 05");
-        row("NRPN fields kept to 7 bits", [] { MIDI_CONTROLS_Send_NRPN(0x01FF, 0x80, 2, 0, 0); },
+        row("NRPN fields kept to 7 bits", [] { MIDI_CONTROLS_Send_NRPN(0x01FF, 0x80, MidiOutput::of<3>(), 0, 0); },
             "3: B0 63 01 | B0 62 7F | B0 06 00");
         row("reverb type 4", [] { sendMidiReverb(4); }, "1: F0 41 00 42 12 40 01 30 04 0B F7");
         row("chorus type 2", [] { sendMidiChorus(2); }, "1: F0 41 00 42 12 40 01 38 02 05 F7");
@@ -163,11 +163,11 @@ private slots:
                 MIDI_CONTROLS_StopSoundChan(-1);
             },
             "");
-        row("instrument on port 0", [] { MIDI_CONTROLS_SendInstrument(9, 0x10, 8, 0); },
+        row("instrument on output 1", [] { MIDI_CONTROLS_SendInstrument(9, 0x10, 8, MidiOutput::of<1>()); },
             "1: B9 00 08 | C9 10");
         row("pitch-bend centre 1", [] { MIDI_CONTROLS_ResetPitchBand_1(3); }, "1: E3 00 40");
         // These wait in the send queues for the Sequencer's passes.
-        row("NRPN queued on port 0", [] { MIDI_CONTROLS_Send_NRPN(0x3701, 5, 0, 2, 1); },
+        row("NRPN queued on output 1", [] { MIDI_CONTROLS_Send_NRPN(0x3701, 5, MidiOutput::of<1>(), 2, 1); },
             "queued 1: B2 63 37 | B2 62 01 | B2 06 05");
         row("sound-module volume", [] { MIDI_CONTROLS_SetMasterSAM1_vol(0x64); },
             "queued 1: B0 63 37 | B0 62 07 | B0 06 64 | B0 63 37 | B0 62 19 | B0 06 00");

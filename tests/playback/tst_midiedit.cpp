@@ -179,7 +179,7 @@ private slots:
     void savedMixLoadsBack()
     {
         m_edit.TrackVolumeChanged(70, 0, 0);
-        QCOMPARE(VOLUMES_GetMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, 0, MidiOutput::of(1)), 70);
+        QCOMPARE(VOLUMES_GetMidiChVolumesMap(MIDI_CHAN_VOL_TRACK, 0, MidiOutput::of<1>()), 70);
         m_edit.TrackPanPotChanged(-30, 3, 0);
         m_edit.TrackInstrumentChanged(5, 0, 0, 0, 0);
         m_edit.TrackMuteSoloChanged(DB_MUTE, 9, 0);

@@ -214,12 +214,12 @@ private slots:
         setMidiGeneralVolume(0, music);
         setMidiGeneralVolume(1, fade);
         VOLUME_setMasterKFactor(k);
-        setMidiCableSourceVolume(1, source, MidiOutput::of(1));
-        setMidiCableSourceVolume(1, source, MidiOutput::of(1));
+        setMidiCableSourceVolume(1, source, MidiOutput::of<1>());
+        setMidiCableSourceVolume(1, source, MidiOutput::of<1>());
         rig.driver.advance(50);
         QCOMPARE(rig.masterVolumes(1), 1);
-        QCOMPARE(rig.iface.GetLastGMVolumeSent(0), expected);
-        setMidiCableSourceVolume(1, SOURCE1_MAX, MidiOutput::of(1));
+        QCOMPARE(rig.iface.GetLastGMVolumeSent(MidiOutput::of<1>()), expected);
+        setMidiCableSourceVolume(1, SOURCE1_MAX, MidiOutput::of<1>());
     }
 
     void channelVolume_data()
@@ -256,7 +256,7 @@ private slots:
         setup.drum[1] = drum;
         QVERIFY(rig.play(b.end(1920).build(), false, setup));
         SEQUENCER_EX_SetSlidersValue(group, slider);
-        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_FADE, fadeTerm, 1, MidiOutput::of(1));
+        VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_FADE, fadeTerm, 1, MidiOutput::of<1>());
         SEQUENCER_EX_ActionResume();
         rig.driver.advance(200);
         int last = -1;
