@@ -153,10 +153,10 @@ public:
     // allows for) and the latest of them, in ms.
     uint64_t lateEvents() const { return m_lateEvents.load(std::memory_order_relaxed); }
     double worstEventLateMs() const { return m_worstEventLate.load(std::memory_order_relaxed); }
-    // Runs of events heard late or left out, each logged as one line when
-    // it ends: the device played on, but the queue from the sequencer ran
-    // dry (a drop-out the device's own accounting cannot see), or a device
-    // drop-out skipped past them.
+    // Runs of events heard late or left out, each logged in one line when
+    // it ends, and every 2 s while it goes on: the device played on, but
+    // the queue from the sequencer ran dry (a drop-out the device's own
+    // accounting cannot see), or a device drop-out skipped past them.
     uint64_t lateRuns() const { return m_lateRuns.load(std::memory_order_relaxed); }
     // An event later than this is heard late (a note struck after its
     // neighbours, a held chord's next one after a gap).
@@ -179,8 +179,8 @@ public:
     // device has played calmly for kCalmMs, a queue and a room fitted to
     // what was seen (calm is judged over what came since the last
     // judgement). Owner's thread, while no note sounds (before a song
-    // starts, between songs): the stream changes and the latency settles
-    // anew. True when it did.
+    // starts, between songs, while one is paused: its notes are cut): the
+    // stream changes and the latency settles anew. True when it did.
     bool fitQueue();
     // What running without real-time scheduling adds to the latency, as
     // last settled (ms; 0 with real-time scheduling or before it settled).
