@@ -236,6 +236,12 @@ private slots:
         std::atomic<bool> done{false};
         std::thread producer([&] {
             for (int s = 0; s < kStrings; ++s) {
+                // Room for the string first, whenever the other thread gets
+                // to drain: a writer that is not real-time drops a string
+                // only after waiting 200 ms, which a busy machine's
+                // scheduler (or a sanitizer) may keep the drain from.
+                while (f.mi->queuedCount(1) > 4)
+                    std::this_thread::yield();
                 Bytes str;
                 if (s % 2) {
                     str = sysEx(0, s);
