@@ -1707,8 +1707,16 @@ private slots:
         window()->showMinimized();
         QTRY_VERIFY(window()->isMinimized());
         if (how == "missing") {
-            QVERIFY(window()->onStartSongPath(song("song"), 0));
+            // From a playlist with Auto Play (copies of its own in the
+            // library): the song after it waits, loaded.
+            for (const char *name : {"song", "b"})
+                QFile::copy(song(name), song(name).replace(".kar", "-later.kar"));
+            QList<int> ids;
+            const int list = makePlaylist("Later", {song("song-later"), song("b-later")}, ids);
+            QVERIFY(list >= 0);
+            QVERIFY(window()->startSongPlaylist(info(song("song-later")), 0, list, "Later", 0));
             QTRY_COMPARE(state(), SoundEngine::ePsPlaying);
+            QCOMPARE(nextSong->path(), song("b-later"));
         }
         second.setWorkingDirectory(m_songs.path());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -1727,12 +1735,17 @@ private slots:
         if (how == "missing") {
             QTRY_COMPARE(m_boxes, QStringList{"Attention|Cannot play this file\n\n" + m_songs.filePath("gone.kar")
                                               + " (no such file)"});
-            QCOMPARE(currSong->path(), song("song"));
+            QCOMPARE(currSong->path(), song("song-later"));
             QCOMPARE(state(), SoundEngine::ePsPlaying);
             // Still heard: the song goes on from where it was.
             QSignalSpy heard(window()->engine(), &SoundEngine::mSecOfPlaying);
             QTRY_VERIFY_WITH_TIMEOUT(heard.size() > 5, 30000);
             QVERIFY(heard.last().first().toUInt() > heard.first().first().toUInt());
+            // And Auto Play goes on after it with the playlist's next song.
+            QCOMPARE(nextSong->path(), song("b-later"));
+            window()->engine()->jumpTo(19);
+            QTRY_COMPARE_WITH_TIMEOUT(currSong->path(), song("b-later"), 30000);
+            QTRY_COMPARE(state(), SoundEngine::ePsPlaying);
             return;
         }
         QTRY_VERIFY(currSong->isLoaded());
