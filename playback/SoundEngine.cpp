@@ -96,6 +96,7 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
     connect(s, &Sequencer::songEnded, this, &SoundEngine::songEnded);
     connect(currSong, &Song::loadSongChange, this, &SoundEngine::onCurrentSongChanged);
 
+    m_outputWatch.setObjectName(QStringLiteral("outputWatch"));
     m_outputWatch.setInterval(250);
     connect(&m_outputWatch, &QTimer::timeout, this, &SoundEngine::watchOutputs);
     m_outputWatch.start();

@@ -206,7 +206,7 @@ private:
     std::unique_ptr<MidiEdit> m_midiEdit;
     std::unique_ptr<Sound::AudioInterface> m_audio;
     QTimer m_positionTimer;
-    QTimer m_outputWatch;
+    QTimer m_outputWatch{this};
     bool m_outputLost = false;
     bool m_pausedForOutput = false;
     PlayingState m_state = ePsIdle;

@@ -733,6 +733,52 @@ private slots:
         QVERIFY2(rms(render(200)) < kSilent, "a note hangs after its end");
     }
 
+    // A queue deeper than the machine needs (one grown for a drop-out)
+    // fits it again only while no note sounds: never under a song that
+    // plays, at the engine's next look once it is paused (a new stream
+    // under held notes would be heard as a gap).
+    void queueFitsOnlyWhileNothingSounds()
+    {
+        constexpr unsigned kQueue = 400 * kRate / 1000;
+        auto sink = std::make_unique<OfflineAudioSink>(kRate);
+        sink->setScheduled(true);
+        sink->setLatencyFrames(kQueue);
+        OfflineAudioSink *device = sink.get();
+        m_engine.reset();
+        m_engine = std::make_unique<SoundEngine>(SoundEngine::Devices{
+            std::move(sink), std::make_unique<Sound::PullAudioSink>(),
+            QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), true});
+        m_synthSink = device;
+        SoundEngine *e = m_engine.get();
+        QVERIFY(e->connectToSoundCardByIdx(SoundEngine::kSynthIndex));
+        Sequencer *seq = e->sequencer();
+        auto *watch = e->findChild<QTimer *>(QStringLiteral("outputWatch"));
+        QVERIFY(watch);
+        // The device plays a millisecond every millisecond of the engine's
+        // clock and asks for more while it holds no more than its queue.
+        const double startMs = double(seq->now());
+        size_t handed = 0;
+        const auto run = [&](double ms) {
+            for (const double until = double(seq->now()) + ms; double(seq->now()) < until;) {
+                seq->advance(1);
+                const size_t played = size_t((double(seq->now()) - startMs) * kRate / 1000);
+                while (handed <= played + kQueue)
+                    handed += device->pull(256).size() / 2;
+            }
+        };
+        QVERIFY(play("held.mid"));
+        run(2000 + SoftSynth::kCalmMs);
+        const int opens = device->opens();
+        // The engine looks twice while the organ's chord sounds.
+        QSignalSpy looks(watch, &QTimer::timeout);
+        QVERIFY(waitFor([&] { return looks.size() >= 2; }));
+        QCOMPARE(device->opens(), opens);
+        QCOMPARE(e->setPlayingState(SoundEngine::ePsPaused), SoundEngine::ePsPaused);
+        run(100);
+        QVERIFY(waitFor([&] { return device->opens() > opens; }));
+        QVERIFY2(device->bridgeAsked() < 200, qPrintable(QString::number(device->bridgeAsked())));
+    }
+
     // What the song holds outlasts every press, heard on a device like a
     // sound server's (it holds 50 ms beyond its requests), all on the
     // Sequencer's own clock, so a busy machine changes nothing: parts.mid
