@@ -41,27 +41,44 @@ build_release() {
   cmake --build build -j "$jobs"
 }
 
-# Builds targets $2... of the build folder $1 in the background at the
-# lowest priority, its output in $1.log; built_aside waits for it, shows
-# the end of its output and fails as it failed. Ended with the script.
-build_aside() {
-  local dir=$1
+# Runs a command ($2...) in the background, its output in $1; done_aside
+# waits for it, shows the lines of its output that match $1 (the last line
+# when none is given) and fails as it failed, showing all of it. Ended with
+# the script.
+aside() {
+  aside_log=$1
   shift
-  aside_log=$dir.log
-  nice -n 19 cmake --build "$dir" -j "$jobs" --target "$@" >"$aside_log" 2>&1 &
+  "$@" >"$aside_log" 2>&1 &
   aside_pid=$!
   trap 'kill "$aside_pid" 2>/dev/null || true' EXIT
 }
-built_aside() {
+done_aside() {
   local status=0
   wait "$aside_pid" || status=$?
   trap - EXIT
   if [ "$status" -ne 0 ]; then
     cat "$aside_log"
-    echo "The build in the background failed ($status)" >&2
+    echo "The work in the background failed ($status)" >&2
     exit "$status"
   fi
-  tail -n 1 "$aside_log"
+  if [ -n "${1:-}" ]; then grep -E "$1" "$aside_log" || true; else tail -n 1 "$aside_log"; fi
+}
+# Targets $2... of the build folder $1, at the lowest priority.
+build_at_lowest() {
+  local dir=$1
+  shift
+  nice -n 19 cmake --build "$dir" -j "$jobs" --target "$@"
+}
+# The engine's threads and the song player's under ThreadSanitizer, built at
+# the lowest priority and run as soon as they are built; test classes that
+# start programs stay out (a child process aborts under it).
+tsan_checks() {
+  build_at_lowest build-tsan tst_sequencer tst_playback || return
+  local classes
+  classes=$(grep -L 'runPython\|runProgram' tests/common-sound/sequencer/tst_*.cpp | xargs sed -n 's/^VELMAR_TEST(\(.*\))$/\1/p')
+  export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp"
+  # shellcheck disable=SC2086
+  build-tsan/bin/tst_sequencer $classes && build-tsan/bin/tst_playback TestAudioThreads
 }
 
 # The maker's store cannot be reached from here: a store of the project's
@@ -112,22 +129,17 @@ test)
   CC=clang CXX=clang++ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only \
     -DVELMAR_SANITIZE=ON -DVELMAR_FUZZ=ON -DVELMAR_BENCH=OFF -DVELMAR_PROGRAM_DIR="$PWD/build"
-  build_aside build-test velmar_checks
+  aside build-test.log build_at_lowest build-test velmar_checks
   (cd build && ctest --output-on-failure -j "$((jobs * 2))" --timeout 600 -LE listens)
-  built_aside
-  # The engine's threads and the song player's under ThreadSanitizer, built
-  # while the sanitizer tests run; test classes that start programs stay
-  # out (a child process aborts under it).
+  done_aside
+  # The ThreadSanitizer checks beside the sanitizer tests, which mostly
+  # wait on windows and songs too; their end waits for both.
   CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMAR_TSAN=ON -DVELMAR_BENCH=OFF \
     -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only
-  build_aside build-tsan tst_sequencer tst_playback
+  aside build-tsan.log tsan_checks
   (cd build-test && ctest --output-on-failure -j "$((jobs * 2))" --timeout 600 \
     -E '^(end_to_end.*|lyrics_timing|realtimekit|store_service)$')
-  built_aside
-  classes=$(grep -L 'runPython\|runProgram' tests/common-sound/sequencer/tst_*.cpp | xargs sed -n 's/^VELMAR_TEST(\(.*\))$/\1/p')
-  export QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp"
-  build-tsan/bin/tst_sequencer $classes
-  build-tsan/bin/tst_playback TestAudioThreads
+  done_aside '^(Totals|FAIL|WARNING: ThreadSanitizer)'
   ;;
 *)
   echo "usage: $0 run|test" >&2

@@ -8,6 +8,11 @@
 // start, ends every process they left and removes the folder, however the
 // child ended (a crash included). VELMAR_TEST_DIRECT=1 runs the tests in
 // this process, for a debugger.
+//
+// VELMAR_TEST_SHARD=K/N (a run without arguments) runs the K-th of N parts
+// of the program's test functions, so that ctest may run a long program's
+// parts at once: dealt out in their order there and back (1, 2, 2, 1, 1,
+// 2, ... for two), as neighbours are often alike in length.
 #include "testutil.h"
 
 #include <QApplication>
@@ -35,6 +40,21 @@ std::vector<std::pair<const char *, TestUtil::Factory>> &registry()
 {
     static std::vector<std::pair<const char *, TestUtil::Factory>> r;
     return r;
+}
+
+// The test functions of a class, as QtTest finds them.
+QStringList testFunctions(const QMetaObject *meta)
+{
+    static const QStringList fixtures{"initTestCase", "cleanupTestCase", "init", "cleanup"};
+    QStringList names;
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+        const QMetaMethod m = meta->method(i);
+        const QString name = QString::fromLatin1(m.name());
+        if (m.methodType() == QMetaMethod::Slot && m.access() == QMetaMethod::Private && m.parameterCount() == 0
+            && !fixtures.contains(name) && !name.endsWith(QLatin1String("_data")))
+            names << name;
+    }
+    return names;
 }
 
 const char *&defaultPlatform()
@@ -179,12 +199,27 @@ int main(int argc, char **argv)
     auto classes = registry();
     if (qgetenv("VELMAR_TEST_ORDER") == "reverse")
         std::reverse(classes.begin(), classes.end());
-    int failed = 0;
+    const QStringList shard = qEnvironmentVariable("VELMAR_TEST_SHARD").split(QLatin1Char('/'));
+    const int part = shard.value(0).toInt(), parts = shard.value(1).toInt();
+    const bool sharded = argc == 1 && parts > 1 && part >= 1 && part <= parts;
+    int failed = 0, counted = 0;
     for (const auto &[name, make] : classes) {
         if (!only.isEmpty() && !only.contains(QLatin1String(name)))
             continue;
         std::unique_ptr<QObject> test(make());
-        failed += QTest::qExec(test.get(), qtArgs);
+        QStringList args = qtArgs;
+        if (sharded) {
+            QStringList mine;
+            for (const QString &function : testFunctions(test->metaObject())) {
+                const int turn = counted++ % (2 * parts);
+                if ((turn < parts ? turn : 2 * parts - 1 - turn) == part - 1)
+                    mine << function;
+            }
+            if (mine.isEmpty())
+                continue;
+            args << mine;
+        }
+        failed += QTest::qExec(test.get(), args);
     }
     return failed ? 1 : 0;
 }
