@@ -6,6 +6,7 @@
 #include "rig.h"
 #include "testutil.h"
 
+#include <QScopeGuard>
 #include <QtTest>
 #include <cmath>
 
@@ -294,6 +295,31 @@ private slots:
         for (size_t k = 0; k < clocks.size(); ++k)
             QVERIFY2(std::fabs(clocks[k] - clocks[0] - songMs(20.0 * double(k))) < 0.01,
                      qPrintable(QStringLiteral("clock %1 at %2 ms").arg(k).arg(clocks[k] - clocks[0])));
+    }
+
+    // A partial volume trims the Master Volume of the output the song's
+    // engine port plays on, sent again there at once with the trim; the
+    // other output keeps its own.
+    void partialVolumeOnTheSongsOutput()
+    {
+        SequencerRig rig;
+        PlayingSong playing(rig);
+        rig.seq->advance(50);
+        const MidiOutput own = ownOutput(rig.seq->MidiPortInPlay());
+        const auto restore = qScopeGuard([&] {
+            for (MidiOutput o : kVolumeOutputs)
+                rig.iface.SetMidiVolumeCorrection(o, 0);
+        });
+        const int last = rig.iface.GetLastGMVolumeSent(own);
+        rig.clear();
+        rig.seq->setMidiPartialVolume(20);
+        QCOMPARE(rig.iface.GetMidiVolumeCorrection(own), 20);
+        QCOMPARE(rig.iface.GetMidiVolumeCorrection(own.other()), 0);
+        // Scaled by 0.7 and trimmed by 38/64 of the correction, as every
+        // Master Volume that leaves the output.
+        const uint8_t sent = uint8_t((20 * 38 / 64 + ((unsigned(last) * 367003u) >> 19)) & 127);
+        QVERIFY(rig.hasMessage(own.number(), {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x00, sent, 0xF7}));
+        QVERIFY(rig.withStatus(own.other().number(), 0xF0).empty());
     }
 
     // One pass sends at most one message from each of the queues of outputs

@@ -131,6 +131,8 @@ private slots:
         QCOMPARE(set.size(), 1);
         QVERIFY2(set.first().startsWith(QStringLiteral("%1: 2 assigns").arg(output)), qPrintable(set.join(" / ")));
         QVERIFY2(!set.first().contains(" 0 NRPN") && set.first().endsWith(" 1 programs"), qPrintable(set.first()));
+        // The preset (the organ's: parameter 00, its number 2) on the block's NRPN channel, 0.
+        QVERIFY(rig.hasMessage(output, {0xB0, 0x06, 0x02}));
         rig.clear();
         INSERTS_Reset(port);
         QCOMPARE(INSERTS_GetBlockUsingChannel(port * 16 + 3), 0);
