@@ -118,6 +118,21 @@ class TestSoundEngine : public QObject
         render(1500);
         return pitch(render(200));
     }
+    // The engine anew on the engine's own clock, its synthesizer on a
+    // device like a sound server's, which holds queueFrames beyond its
+    // requests; null when the synthesizer does not open.
+    SoundEngine *onScheduledDevice(unsigned queueFrames)
+    {
+        auto sink = std::make_unique<OfflineAudioSink>(kRate);
+        sink->setScheduled(true);
+        sink->setLatencyFrames(queueFrames);
+        m_synthSink = sink.get();
+        m_engine.reset();
+        m_engine = std::make_unique<SoundEngine>(SoundEngine::Devices{
+            std::move(sink), std::make_unique<Sound::PullAudioSink>(),
+            QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), true});
+        return m_engine->connectToSoundCardByIdx(SoundEngine::kSynthIndex) ? m_engine.get() : nullptr;
+    }
     bool play(const QString &song)
     {
         m_engine->setPlayingState(SoundEngine::ePsStopUnload);
@@ -740,17 +755,9 @@ private slots:
     void queueFitsOnlyWhileNothingSounds()
     {
         constexpr unsigned kQueue = 400 * kRate / 1000;
-        auto sink = std::make_unique<OfflineAudioSink>(kRate);
-        sink->setScheduled(true);
-        sink->setLatencyFrames(kQueue);
-        OfflineAudioSink *device = sink.get();
-        m_engine.reset();
-        m_engine = std::make_unique<SoundEngine>(SoundEngine::Devices{
-            std::move(sink), std::make_unique<Sound::PullAudioSink>(),
-            QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), true});
-        m_synthSink = device;
-        SoundEngine *e = m_engine.get();
-        QVERIFY(e->connectToSoundCardByIdx(SoundEngine::kSynthIndex));
+        SoundEngine *e = onScheduledDevice(kQueue);
+        QVERIFY(e);
+        OfflineAudioSink *device = m_synthSink;
         Sequencer *seq = e->sequencer();
         auto *watch = e->findChild<QTimer *>(QStringLiteral("outputWatch"));
         QVERIFY(watch);
@@ -794,17 +801,9 @@ private slots:
     void heldPartsOutlastThePresses()
     {
         constexpr double kQueueMs = 50;
-        auto sink = std::make_unique<OfflineAudioSink>(kRate);
-        sink->setScheduled(true);
-        sink->setLatencyFrames(unsigned(kQueueMs * kRate / 1000));
-        OfflineAudioSink *device = sink.get();
-        m_engine.reset();
-        m_engine = std::make_unique<SoundEngine>(SoundEngine::Devices{
-            std::move(sink), std::make_unique<Sound::PullAudioSink>(),
-            QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), true});
-        m_synthSink = device;
-        SoundEngine *e = m_engine.get();
-        QVERIFY(e->connectToSoundCardByIdx(SoundEngine::kSynthIndex));
+        SoundEngine *e = onScheduledDevice(unsigned(kQueueMs * kRate / 1000));
+        QVERIFY(e);
+        OfflineAudioSink *device = m_synthSink;
         Sequencer *seq = e->sequencer();
         e->setMelodyMuteTrack(3);
         e->setMelodyMute(0);
