@@ -38,6 +38,23 @@ QStringList insertMessages(const EngineRig &rig)
     return found;
 }
 
+// Full volume on both outputs, whatever a test before left.
+void fullVolume()
+{
+    setMaxMidiGeneralVolume(0, 1023);
+    setMaxMidiGeneralVolume(1, 100);
+    setMaxMidiSourceVolume(0, SOURCE0_MAX);
+    setMaxMidiSourceVolume(1, SOURCE1_MAX);
+    setMidiGeneralVolume(0, 1023);
+    setMidiGeneralVolume(1, 100);
+    VOLUME_setMasterKFactor(127);
+    for (MidiOutput output : kVolumeOutputs) {
+        maxMidiSourceVolume(0, output);
+        maxMidiSourceVolume(1, output);
+        maxMidiChVolumesMap(MIDI_CHAN_VOL_FADE, output);
+    }
+}
+
 } // namespace
 
 class TestOutputs : public QObject
@@ -58,19 +75,7 @@ private slots:
         SongSetup setup;
         setup.fileType = FILE_TYPE_MF5;
         setup.programs[1] = setup.programs[17] = 25;
-        // Full volume, whatever a test before left.
-        setMaxMidiGeneralVolume(0, 1023);
-        setMaxMidiGeneralVolume(1, 100);
-        setMaxMidiSourceVolume(0, SOURCE0_MAX);
-        setMaxMidiSourceVolume(1, SOURCE1_MAX);
-        setMidiGeneralVolume(0, 1023);
-        setMidiGeneralVolume(1, 100);
-        VOLUME_setMasterKFactor(127);
-        for (MidiOutput output : kVolumeOutputs) {
-            maxMidiSourceVolume(0, output);
-            maxMidiSourceVolume(1, output);
-            maxMidiChVolumesMap(MIDI_CHAN_VOL_FADE, output);
-        }
+        fullVolume();
         // On engine port 0: its first port on output 1, its second on 2.
         QVERIFY(rig.play(b.build(), false, setup));
         const MidiOutput first = MidiOutput::of<1>(), second = MidiOutput::of<2>();
@@ -95,6 +100,25 @@ private slots:
         setMidiCableSourceVolume(1, SOURCE1_MAX, second);
         VOLUMES_setMidiChVolumesMap(MIDI_CHAN_VOL_FADE, 127, 1, second);
         rig.driver.advance(50);
+    }
+
+    // Stop in the middle of a cross-fade: both outputs get their whole
+    // cross-fade term back, as the next change of the music volume shows.
+    void stopEndsACrossFadeOnBothOutputs()
+    {
+        EngineRig rig;
+        fullVolume();
+        for (MidiOutput output : kVolumeOutputs)
+            setMidiCableSourceVolume(1, SOURCE1_MAX / 2, output);
+        rig.driver.advance(50);
+        for (MidiOutput output : kVolumeOutputs)
+            QCOMPARE(rig.iface.GetLastGMVolumeSent(output), 64);
+        SEQUENCER_EX_ActionStop();
+        setMidiGeneralVolume(0, 1016);
+        rig.driver.advance(50);
+        setMidiGeneralVolume(0, 1023);
+        for (MidiOutput output : kVolumeOutputs)
+            QCOMPARE(rig.iface.GetLastGMVolumeSent(output), 126);
     }
 
     // An insert effect set on a channel of each engine port, and the stop's
