@@ -165,7 +165,10 @@ private slots:
             "");
         row("instrument on output 1", [] { MIDI_CONTROLS_SendInstrument(9, 0x10, 8, MidiOutput::of<1>()); },
             "1: B9 00 08 | C9 10");
-        row("instrument on output 3", [] { MIDI_CONTROLS_SendInstrument(0, 0x10, 8, MidiOutput::of<3>()); },
+        row("instrument on output 3; output 4 has no programs", [] {
+                MIDI_CONTROLS_SendInstrument(0, 0x10, 8, MidiOutput::of<3>());
+                MIDI_CONTROLS_SendInstrument(0, 0x10, 8, MidiOutput::of<4>());
+            },
             "3: B0 00 08 | C0 10");
         row("pitch-bend centre 1", [] { MIDI_CONTROLS_ResetPitchBand_1(3); }, "1: E3 00 40");
         // These wait in the send queues for the Sequencer's passes.
