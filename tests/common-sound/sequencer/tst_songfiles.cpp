@@ -321,7 +321,11 @@ private slots:
             QCOMPARE(rig.sigs.count("jumpSwapSong"), 1);
             QVERIFY(rig.sigs.named("jumpSwapSong")[0].ms < endAt);
             QCOMPARE(jumpFadeFactor2, 100);
-            QCOMPARE(masterVolumes(rig.messages(2)).back().second, fullLevel);
+            // The song that came rose on its output to the full level.
+            const std::vector<std::pair<uint64_t, int>> cameLevels = masterVolumes(rig.messages(2));
+            QVERIFY(std::any_of(cameLevels.begin(), cameLevels.end(),
+                                [&](const auto &v) { return v.second < fullLevel / 2; }));
+            QCOMPARE(cameLevels.back().second, fullLevel);
             QVERIFY(!rig.noteOns(2).empty() && rig.noteOns(2).back().ms > endAt);
         } else {
             if (kind == 1)
