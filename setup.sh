@@ -41,10 +41,10 @@ build_release() {
   cmake --build build -j "$jobs"
 }
 
-# Runs a command ($2...) in the background, its output in $1; done_aside
-# waits for it, shows the lines of its output that match $1 (the last line
-# when none is given) and fails as it failed, showing all of it. Ended with
-# the script.
+# aside LOG COMMAND...: runs the command in the background, its output in
+# LOG. done_aside [PATTERN]: waits for it, shows the lines of its output
+# that match PATTERN (without one, the last line) and fails as it failed,
+# showing all of it. Ended with the script.
 aside() {
   aside_log=$1
   shift
