@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -16,6 +17,11 @@
 int main(int argc, char *argv[])
 {
     MemoryPolicy::apply();
+    // A peer gone mid-write (a later start that gave up on the program while
+    // it was held, a connection cut) is an error for the writer, never the
+    // end of the program and its music: not every library that writes asks
+    // the kernel to spare the signal.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     quitOnTerminationSignals();
     if (const QString dump = qEnvironmentVariable("VELMAR_WIDGET_DUMP"); !dump.isEmpty())

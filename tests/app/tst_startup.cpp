@@ -217,7 +217,8 @@ private slots:
     // A second start by the same user on the same library opens nothing of
     // its own: the first takes the song named on its command line (given
     // relative to where it started) and plays it; the second ends with 0 and
-    // says so. Once the first has ended, a start is a first start again.
+    // says so, also after a start that gave up on it while it was held.
+    // Once the first has ended, a start is a first start again.
     void secondStartHandsOver()
     {
         QTemporaryDir dir;
@@ -242,6 +243,20 @@ private slots:
         QVERIFY2(program.log().contains("LOAD SONG : " + dir.filePath("given.kar")), qPrintable(program.log()));
         // The second opened neither the library nor a window.
         QCOMPARE(program.log().count("Library database "), 1);
+        QCOMPARE(first.state(), QProcess::Running);
+        // A start that gave up on the first while it was held, gone before
+        // it goes on: the answer it finds no one to read ends nothing.
+        ::kill(pid_t(first.processId()), SIGSTOP);
+        QProcess gaveUp;
+        program.start(gaveUp, "en_US.UTF-8", {"../given.kar"});
+        if (!gaveUp.waitForFinished(3000))
+            ::kill(pid_t(gaveUp.processId()), SIGTERM);
+        QVERIFY(gaveUp.waitForFinished(60000));
+        ::kill(pid_t(first.processId()), SIGCONT);
+        QProcess later;
+        program.start(later, "en_US.UTF-8", {"../given.kar"});
+        QVERIFY(later.waitForFinished(60000));
+        QCOMPARE(later.exitCode(), 0);
         QCOMPARE(first.state(), QProcess::Running);
         ::kill(pid_t(first.processId()), SIGTERM);
         QVERIFY(first.waitForFinished(60000));
