@@ -22,6 +22,7 @@ void MidiBassOutWrapper::setSoundFont(std::string path)
 void MidiBassOutWrapper::setOutputAudioDevice(QString name)
 {
     m_outputAudioDevice = getDeviceIndexFromName(name);
+    m_outputAudioName = name;
 }
 
 namespace {
@@ -40,6 +41,7 @@ void MidiBassOutWrapper::setOutputAudioDevice(int id, QString name)
         if (size_t(id) < list.size() && list[size_t(id)].enabled
             && QString::fromStdString(list[size_t(id)].name) == devicePart(name)) {
             m_outputAudioDevice = id + 1;
+            m_outputAudioName = name;
             return;
         }
     }
@@ -65,6 +67,9 @@ int MidiBassOutWrapper::openPort(int)
 {
     if (!m_expander)
         return m_lastError = 1;
+    // The name too: a sink that waits for its sound server opens that
+    // output whenever it is there, also one not listed now.
+    m_expander->synth()->sink()->setDeviceName(m_outputAudioName.toStdString());
     return m_lastError = m_expander->init(QString::fromStdString(m_soundFontPath), m_outputAudioDevice);
 }
 

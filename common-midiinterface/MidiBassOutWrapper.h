@@ -41,6 +41,7 @@ public:
 
 private:
     int m_outputAudioDevice = -1;
+    QString m_outputAudioName; // empty: by number
     int m_lastError = 0;
     BassSynthMidiExpander *m_expander;
     std::string m_soundFontPath;

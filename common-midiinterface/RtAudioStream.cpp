@@ -5,6 +5,7 @@
 #include "logmsg.h"
 
 #include <RtAudio.h>
+#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -56,16 +57,16 @@ bool waitMs(sem_t *sem, double ms)
 }
 
 // How long the owning thread waits for the keeper to carry out a stop or a
-// close before it goes on (the keeper finishes it all the same), and for a
-// start, whose failure it wants to know: a keeper still draining the queue
-// of a pause starts the stream once done, and the start says it will.
+// close before it goes on (the keeper finishes it all the same).
 constexpr double kStopWaitMs = 10.0;
-// A start waits for its answer: behind a pause's drain, a queue's length.
-constexpr double kStartWaitMs = 2000.0;
-// A new queue: opening a stream, and stopping the one before.
-constexpr double kReshapeWaitMs = 3000.0;
-// How often the keeper tries a new stream while the sound server is gone.
+// How often the keeper tries a new stream while the sound server is gone,
+// and looks for the output named while the default stands in for it.
 constexpr double kRetryMs = 300.0;
+constexpr double kLookMs = 1000.0;
+// A call into RtAudio, or the device's next request, this late: the sound
+// server does not answer (stopped, hung). A server just started was seen to
+// hold a new stream's first write for up to 1.9 s.
+constexpr double kHangMs = 1500.0;
 // How long the keeper waits for the callback to fall asleep before a stop;
 // a device that no longer asks is stopped as it stands.
 constexpr double kParkWaitMs = 200.0;
@@ -84,12 +85,14 @@ struct RtAudioStream::Core {
     Render render = nullptr;
     void *user = nullptr;
     std::string what;
-    std::string deviceName;
+    std::string deviceName; // named; empty: the server's default
+    std::string openedName; // of the stream that plays
     RtAudio::Api api = RtAudio::UNSPECIFIED;
     unsigned frameBytes = 0;
 
     // The keeper's alone once it runs.
     std::unique_ptr<RtAudio> audio;
+    double nextLookMs = 0;
     bool running = false; // the stream as the keeper left it
     bool wantRunning = false;
     double nextTryMs = 0;
@@ -104,8 +107,6 @@ struct RtAudioStream::Core {
     std::deque<Command> commands;
     std::atomic<uint64_t> asked{0};
     std::atomic<uint64_t> done{0};
-    // The answer to the last start or reshape, written before it is done.
-    std::atomic<bool> answer{false};
     std::atomic<unsigned> reshapeTo{0};
     std::atomic<bool> renders{false};
     std::atomic<bool> finished{false};
@@ -119,6 +120,17 @@ struct RtAudioStream::Core {
     sem_t release;
     std::atomic<bool> lost{false};
     std::atomic<double> lostAtMs{0};
+    // Not yet tried to open; on the default in the named output's place.
+    std::atomic<bool> opening{true};
+    std::atomic<bool> standingIn{false};
+    // When the keeper went into a call that waits on the server (0: none),
+    // and when the device last asked; a hang said, not yet over.
+    std::atomic<double> busySinceMs{0};
+    std::atomic<double> lastCallMs{0};
+    mutable std::atomic<bool> hangSaid{false};
+    mutable std::atomic<double> hangFromMs{0};
+    bool hung(double now) const;
+    void answered();
     std::atomic<uint64_t> unheardFrames{0};
     // Underruns the audio API itself reported (ALSA, JACK; not PulseAudio,
     // whose stream RtAudio keeps to itself): a drop-out heard that the
@@ -184,7 +196,9 @@ struct RtAudioStream::Core {
     void keep();
     void halt(bool drain);
     void closeAudio();
+    void firstOpen();
     void reopen();
+    void lookForNamed();
     bool openFresh(const char *why);
     void startAudio();
     void renderStandIn();
@@ -198,7 +212,7 @@ struct RtAudioStream::Core {
 namespace {
 
 // RtAudio's error callback is told nothing but the error: the stream whose
-// thread (its own, the keeper or the owner while it opens) reports it.
+// thread (its own or the keeper) reports it.
 thread_local RtAudioStream::Core *t_core = nullptr;
 thread_local bool t_priorityAsked = false;
 
@@ -207,6 +221,21 @@ struct OnThread {
     ~OnThread() { t_core = previous; }
     RtAudioStream::Core *previous;
 };
+
+// The keeper in a call that waits on the sound server.
+struct Busy {
+    explicit Busy(RtAudioStream::Core *c) : core(c) { core->busySinceMs.store(monotonicMs()); }
+    ~Busy()
+    {
+        core->busySinceMs.store(0);
+        core->answered();
+    }
+    RtAudioStream::Core *core;
+};
+
+// ALSA's own messages (a machine without a card, a plugin without its
+// server) would go to the terminal at every look at the devices.
+void quietAlsa(const char *, int, const char *, int, const char *, ...) {}
 
 } // namespace
 
@@ -277,6 +306,7 @@ int RtAudioStream::Core::callback(void *out, void *, unsigned frames, double, Rt
 {
     auto *c = static_cast<Core *>(user);
     const size_t bytes = size_t(frames) * c->frameBytes;
+    c->lastCallMs.store(monotonicMs(), std::memory_order_relaxed);
     int asked = Asked;
     if (c->park.load(std::memory_order_relaxed) == Asked && c->park.compare_exchange_strong(asked, Parked)) {
         // The stream is being stopped and renders nothing more: the thread
@@ -316,9 +346,28 @@ int RtAudioStream::Core::callback(void *out, void *, unsigned frames, double, Rt
         std::memset(out, 0, bytes);
     }
     c->inRender.store(false);
+    // The render after a hang saw the stream lost (its gap is the hang's,
+    // said once); from here on it plays.
+    c->answered();
     // Never 1 or 2: RtAudio would stop the stream on this thread, and throw
     // where nothing catches when the device is gone.
     return 0;
+}
+
+bool RtAudioStream::Core::hung(double now) const
+{
+    const double busy = busySinceMs.load(std::memory_order_relaxed);
+    if (busy > 0 && now - busy > kHangMs)
+        return true;
+    return renders.load(std::memory_order_relaxed) && !lost.load(std::memory_order_relaxed)
+           && now - lastCallMs.load(std::memory_order_relaxed) > kHangMs;
+}
+
+void RtAudioStream::Core::answered()
+{
+    if (hangSaid.load(std::memory_order_relaxed) && hangSaid.exchange(false))
+        rtLogMsg(2, __FILE__, __LINE__, "%s: the sound server answers again after %.1f s", what.c_str(),
+                 (monotonicMs() - hangFromMs.load()) / 1000.0);
 }
 
 bool RtAudioStream::Core::openOn(RtAudio &rt, unsigned device, const char *why)
@@ -338,9 +387,9 @@ bool RtAudioStream::Core::openOn(RtAudio &rt, unsigned device, const char *why)
         rt.openStream(&params, nullptr, format.floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, format.rate, &got,
                       &Core::callback, this, &options, &Core::error);
     } catch (const RtAudioError &e) {
-        // While the server is gone each try fails alike: the first says it
-        // (the stream's loss and return are said by themselves).
-        if (tries++ == 0 && std::strcmp(why, "again") != 0)
+        // While the server is gone each try fails alike: the stream's loss,
+        // its first try and its return are said by themselves.
+        if (tries++ == 0 && std::strcmp(why, "again") != 0 && std::strcmp(why, "stream") != 0)
             rtLogMsg(2, __FILE__, __LINE__, "%s %s: %s", what.c_str(), why, e.what());
         return false;
     }
@@ -367,6 +416,7 @@ void RtAudioStream::Core::halt(bool drain)
     if (!audio || !running)
         return;
     running = false;
+    const Busy busy(this);
     try {
         if (!audio->isStreamRunning())
             return;
@@ -407,6 +457,7 @@ void RtAudioStream::Core::closeAudio()
     if (!audio)
         return;
     halt(false);
+    const Busy busy(this);
     try {
         if (audio->isStreamOpen())
             audio->closeStream();
@@ -415,6 +466,22 @@ void RtAudioStream::Core::closeAudio()
     }
     audio.reset();
     running = false;
+}
+
+// The keeper's first look: the output named, the default in its place, or
+// no server yet (said once; the keeper tries again until one is there).
+void RtAudioStream::Core::firstOpen()
+{
+    const bool ok = openFresh("stream");
+    opening.store(false);
+    if (ok)
+        return;
+    lostAtMs.store(monotonicMs());
+    unheardFrames.store(0);
+    lost.store(true);
+    nextTryMs = monotonicMs() + kRetryMs;
+    rtLogMsg(2, __FILE__, __LINE__, "%s: no sound server; the stream opens on %s once one is there", what.c_str(),
+             deviceName.empty() ? "its default output" : ("\"" + deviceName + "\"").c_str());
 }
 
 // A stream on the same device of a sound server that is there again (by
@@ -429,22 +496,44 @@ void RtAudioStream::Core::reopen()
     const double awayS = (monotonicMs() - lostAtMs.load()) / 1000.0;
     const double unheardS = double(unheardFrames.load()) / std::max(1u, format.rate);
     lost.store(false);
+    hangSaid.store(false);
     rtLogMsg(2, __FILE__, __LINE__,
              "%s: the sound output is back after %.1f s (a new stream on \"%s\"); %.1f s of sound went unheard",
-             what.c_str(), awayS, deviceName.empty() ? "the default output" : deviceName.c_str(), unheardS);
+             what.c_str(), awayS, openedName.c_str(), unheardS);
+}
+
+// While the default stands in: the output named, once it is there again.
+void RtAudioStream::Core::lookForNamed()
+{
+    nextLookMs = monotonicMs() + kLookMs;
+    bool there = false;
+    {
+        const Busy busy(this);
+        auto library = lockLibrary();
+        try {
+            const std::unique_ptr<RtAudio> look = quietAudio(api);
+            const unsigned count = look ? look->getDeviceCount() : 0;
+            for (unsigned i = 0; i < count && !there; ++i)
+                there = look->getDeviceInfo(i).name == deviceName;
+        } catch (const RtAudioError &) {
+        }
+    }
+    if (there && openFresh("on the output named"))
+        rtLogMsg(2, __FILE__, __LINE__, "%s: \"%s\" is back; the stream plays on it", what.c_str(), deviceName.c_str());
 }
 
 // True when a new stream on format's terms plays in the old one's place.
 bool RtAudioStream::Core::openFresh(const char *why)
 {
+    const Busy busy(this);
     auto library = lockLibrary();
     std::unique_ptr<RtAudio> fresh;
     unsigned device = 0;
     std::string name;
+    bool standIn = false;
     try {
-        fresh = std::make_unique<RtAudio>(api);
-        fresh->showWarnings(false);
-        const unsigned count = fresh->getDeviceCount();
+        fresh = quietAudio(api);
+        const unsigned count = fresh ? fresh->getDeviceCount() : 0;
         if (count == 0)
             return false;
         bool found = false;
@@ -462,6 +551,7 @@ bool RtAudioStream::Core::openFresh(const char *why)
             if (!info.probed || info.outputChannels < format.channels)
                 return false;
             name = info.name;
+            standIn = !deviceName.empty();
         }
     } catch (const RtAudioError &) {
         return false;
@@ -471,11 +561,18 @@ bool RtAudioStream::Core::openFresh(const char *why)
     library.unlock();
     closeAudio();
     audio = std::move(fresh);
-    if (deviceName.empty())
-        deviceName = name;
     if (api == RtAudio::UNSPECIFIED)
         api = audio->getCurrentApi();
-    ++generation;
+    // The first try's stream is the one open() asked for; any later one
+    // replaces another, or comes with a server.
+    if (!opening.load())
+        ++generation;
+    openedName = name;
+    if (standIn && !standingIn.load())
+        rtLogMsg(2, __FILE__, __LINE__, "%s: \"%s\" is not there; the stream plays on the default output \"%s\" until it is",
+                 what.c_str(), deviceName.c_str(), name.c_str());
+    standingIn.store(standIn);
+    nextLookMs = monotonicMs() + kLookMs;
     creditAtMs = -1;
     standInMs = -1;
     if (wantRunning)
@@ -485,11 +582,19 @@ bool RtAudioStream::Core::openFresh(const char *why)
 
 void RtAudioStream::Core::startAudio()
 {
+    const Busy busy(this);
     try {
         audio->startStream();
         running = true;
+        lastCallMs.store(monotonicMs());
     } catch (const RtAudioError &e) {
+        // The server went under the stream: it is opened anew once one is
+        // there, and started then.
         rtLogMsg(2, __FILE__, __LINE__, "%s start: %s", what.c_str(), e.what());
+        if (!lost.exchange(true)) {
+            lostAtMs.store(monotonicMs());
+            unheardFrames.store(0);
+        }
     }
 }
 
@@ -533,8 +638,11 @@ void RtAudioStream::Core::keep()
 {
     const OnThread on(this);
     for (;;) {
+        if (opening.load())
+            firstOpen();
         const double standInIn = standInStep();
-        waitMs(&wake, standInIn >= 0 ? std::max(0.5, standInIn) : lost.load() ? kRetryMs : 1000.0);
+        const double idleMs = lost.load() ? kRetryMs : standingIn.load() ? kLookMs : 1000.0;
+        waitMs(&wake, standInIn >= 0 ? std::max(0.5, standInIn) : idleMs);
         while (sem_trywait(&wake) == 0) {
         }
         for (;;) {
@@ -548,14 +656,11 @@ void RtAudioStream::Core::keep()
             }
             switch (command) {
             case Start:
-                wantRunning = true;
-                if (audio && !running)
-                    startAudio();
                 // A server away: the stream starts once it is back, and the
                 // keeper renders meanwhile.
-                if (!running && !lost.load())
-                    wantRunning = false;
-                answer.store(running || lost.load());
+                wantRunning = true;
+                if (audio && !running && !lost.load())
+                    startAudio();
                 break;
             case Stop:
             case Drain:
@@ -564,7 +669,8 @@ void RtAudioStream::Core::keep()
                 break;
             case Reshape:
                 format.buffers = reshapeTo.load();
-                answer.store(audio && !lost.load() && openFresh("with a new queue"));
+                if (audio && !lost.load())
+                    openFresh("with a new queue");
                 break;
             case Close:
                 wantRunning = false;
@@ -577,8 +683,11 @@ void RtAudioStream::Core::keep()
             renders.store(wantRunning && (running || lost.load()));
             ++done;
         }
-        if (lost.load() && monotonicMs() >= nextTryMs)
+        const double now = monotonicMs();
+        if (lost.load() && now >= nextTryMs)
             reopen();
+        else if (standingIn.load() && !lost.load() && now >= nextLookMs)
+            lookForNamed();
         renders.store(wantRunning && (running || lost.load()));
     }
 }
@@ -587,6 +696,28 @@ std::unique_lock<std::mutex> RtAudioStream::lockLibrary()
 {
     static std::mutex library;
     return std::unique_lock<std::mutex>(library);
+}
+
+std::unique_ptr<RtAudio> RtAudioStream::quietAudio(int api)
+{
+    static std::once_flag alsa;
+    std::call_once(alsa, [] { snd_lib_error_set_handler(&quietAlsa); });
+    // RtAudio's own choice of API probes each with its warnings on: made
+    // here, each is probed quietly.
+    std::vector<RtAudio::Api> apis;
+    if (api != RtAudio::UNSPECIFIED)
+        apis.push_back(RtAudio::Api(api));
+    else
+        RtAudio::getCompiledApi(apis);
+    for (const RtAudio::Api a : apis) {
+        if (a == RtAudio::RTAUDIO_DUMMY)
+            continue;
+        auto audio = std::make_unique<RtAudio>(a);
+        audio->showWarnings(false);
+        if (api != RtAudio::UNSPECIFIED || audio->getDeviceCount() > 0)
+            return audio;
+    }
+    return nullptr;
 }
 
 RtAudioStream::RtAudioStream() = default;
@@ -612,43 +743,14 @@ std::shared_ptr<RtAudioStream::Core> newCore(const RtAudioStream::Format &format
 
 } // namespace
 
-bool RtAudioStream::open(unsigned device, const Format &format, Render render, void *user, const char *what)
+void RtAudioStream::open(const std::string &device, const Format &format, Render render, void *user, const char *what)
 {
     close();
     auto c = newCore(format, render, user, what);
-    const OnThread on(c.get());
-    ThreadPriority::startHelper();
-    const auto library = lockLibrary();
-    try {
-        c->audio = std::make_unique<RtAudio>();
-        c->audio->showWarnings(false);
-        if (device >= c->audio->getDeviceCount())
-            throw RtAudioError("no such output device", RtAudioError::INVALID_DEVICE);
-        c->deviceName = c->audio->getDeviceInfo(device).name;
-        c->api = c->audio->getCurrentApi();
-    } catch (const RtAudioError &e) {
-        rtLogMsg(2, __FILE__, __LINE__, "%s: %s", what, e.what());
-        return false;
-    }
-    if (!c->openOn(*c->audio, device, "stream"))
-        return false;
+    c->deviceName = device;
     c->standIn.assign(size_t(format.frames) * c->frameBytes, 0);
     c->gate.store(Core::Closed);
-    std::thread([c] { c->keep(); }).detach();
-    m_core = std::move(c);
-    return true;
-}
-
-void RtAudioStream::openWhenThere(const Format &format, Render render, void *user, const char *what)
-{
-    close();
-    auto c = newCore(format, render, user, what);
-    c->standIn.assign(size_t(format.frames) * c->frameBytes, 0);
-    c->lostAtMs.store(monotonicMs());
-    c->lost.store(true);
     ThreadPriority::startHelper();
-    rtLogMsg(2, __FILE__, __LINE__, "%s: no sound server; the stream opens once one is there", what);
-    c->gate.store(Core::Closed);
     std::thread([c] { c->keep(); }).detach();
     m_core = std::move(c);
 }
@@ -658,26 +760,27 @@ bool RtAudioStream::start()
     if (!m_core)
         return false;
     m_core->gate.store(Core::Open);
-    const uint64_t number = m_core->ask(Core::Start);
-    if (m_core->waitDone(kStartWaitMs, number) && m_core->answer.load())
-        return true;
-    // Refused, or a keeper stuck on the device: nothing renders, as said.
-    m_core->shut(Core::Closed);
-    m_core->ask(Core::Stop);
-    return false;
+    m_core->ask(Core::Start);
+    m_started = true;
+    return true;
 }
 
-bool RtAudioStream::reshape(unsigned buffers)
+void RtAudioStream::reshape(unsigned buffers)
 {
     if (!m_core)
-        return false;
+        return;
     m_core->reshapeTo.store(buffers);
-    const uint64_t number = m_core->ask(Core::Reshape);
-    return m_core->waitDone(kReshapeWaitMs, number) && m_core->answer.load();
+    m_core->ask(Core::Reshape);
+}
+
+bool RtAudioStream::pending() const
+{
+    return m_core && m_core->done.load() < m_core->asked.load();
 }
 
 void RtAudioStream::stop(bool drain)
 {
+    m_started = false;
     if (!m_core)
         return;
     m_core->shut(Core::Closed);
@@ -687,6 +790,7 @@ void RtAudioStream::stop(bool drain)
 
 void RtAudioStream::close()
 {
+    m_started = false;
     if (!m_core)
         return;
     m_core->shut(Core::Closed);
@@ -703,7 +807,7 @@ bool RtAudioStream::isOpen() const
 
 bool RtAudioStream::isRunning() const
 {
-    return m_core && m_core->gate.load() == Core::Open && m_core->renders.load();
+    return m_started && m_core && m_core->gate.load() == Core::Open;
 }
 
 bool RtAudioStream::ended() const
@@ -733,7 +837,26 @@ unsigned RtAudioStream::reportedLatency() const
 
 bool RtAudioStream::lost() const
 {
-    return m_core && m_core->lost.load();
+    if (!m_core)
+        return false;
+    Core &c = *m_core;
+    if (c.lost.load(std::memory_order_relaxed))
+        return true;
+    const double now = monotonicMs();
+    if (c.hung(now)) {
+        if (!c.hangSaid.exchange(true)) {
+            c.hangFromMs.store(now - kHangMs);
+            rtLogMsg(2, __FILE__, __LINE__, "%s: the sound server does not answer; the music waits until it does",
+                     c.what.c_str());
+        }
+        return true;
+    }
+    return c.hangSaid.load(std::memory_order_relaxed);
+}
+
+bool RtAudioStream::standingIn() const
+{
+    return m_core && m_core->standingIn.load();
 }
 
 unsigned RtAudioStream::generation() const

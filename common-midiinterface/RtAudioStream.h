@@ -15,15 +15,19 @@
 //   render goes on at the device's pace (the music plays on, unheard), and
 //   the keeper opens a new stream on the same device once a server is
 //   there again; generation() counts the new streams.
-// - The keeper owns the stream's being open: a stream opened with no sound
-//   server there (openWhenThere), one whose server went, and one whose queue
-//   is to change (reshape) are opened by it whenever a server is there,
-//   whatever closed them or made their opening fail. While no stream plays,
-//   the keeper itself renders at the device's pace (the music plays on,
+// - The keeper owns the stream's being open, and the owning thread never
+//   waits on the sound server: open() names the output, and the keeper opens
+//   it (by name: the numbers change with the server) whenever a server is
+//   there, whatever closed it or made its opening fail; one whose queue is
+//   to change (reshape) too. An output that is not there (unplugged, a sink
+//   gone) gives way to the server's default until it is back
+//   (standingIn()). While no stream plays and the server is away, the
+//   keeper itself renders at the device's pace (the music plays on,
 //   unheard, and what it sends is taken in).
-// - start() answers once the keeper has carried it out: true only when
-//   render calls come (from the device, or at its pace while the server is
-//   away); isRunning() says the same.
+// - A server that no longer answers (stopped, hung) holds RtAudio's calls:
+//   the stream counts as lost() once a call or the device's next request is
+//   a second late, and says so once.
+// - start() asks the keeper and returns: the stream plays once it can.
 // - While the keeper stops the stream, the callback waits, asleep: RtAudio's
 //   thread would otherwise take and drop the stream's lock in a loop until
 //   the stop has it (on a busy machine, real-time, until the kernel ends
@@ -38,6 +42,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+
+class RtAudio;
 
 class RtAudioStream
 {
@@ -61,19 +67,19 @@ public:
     RtAudioStream(const RtAudioStream &) = delete;
     RtAudioStream &operator=(const RtAudioStream &) = delete;
 
-    // Opens a stream on RtAudio's device number `device`, not started; false
-    // (and the reason logged) when refused. `what` names it in the log.
-    bool open(unsigned device, const Format &format, Render render, void *user, const char *what);
-    // A stream on the default output of the sound server to come: lost()
-    // until the keeper opens it.
-    void openWhenThere(const Format &format, Render render, void *user, const char *what);
-    // True once render calls come; false (and nothing renders) when the
-    // device refused, or the keeper did not answer in time.
+    // A stream on the output named `device` (as RtAudio names it; empty: the
+    // sound server's default), not started: the keeper opens it at once, or
+    // once a server is there (lost() meanwhile). `what` names it in the log.
+    void open(const std::string &device, const Format &format, Render render, void *user, const char *what);
+    // The render is called once the stream plays (or at the device's pace
+    // while the server is away); false only with nothing open.
     bool start();
     // A new stream with a queue of `buffers` on the same device, swapped in
-    // by the keeper as a server's return is; true when it is in. While the
+    // by the keeper as a server's return is (a new generation); while the
     // server is away the stream it opens then has that queue.
-    bool reshape(unsigned buffers);
+    void reshape(unsigned buffers);
+    // The keeper has not yet carried out all it was asked.
+    bool pending() const;
     // No render call comes once it returns; the keeper stops the device
     // after it, letting the queued buffers play out (drain) or dropping them.
     void stop(bool drain);
@@ -89,8 +95,12 @@ public:
     unsigned rate() const;
     // What RtAudio tells the device holds (frames; 0 when it does not tell).
     unsigned reportedLatency() const;
-    // The sound server has gone and no new stream is open yet.
+    // The sound server has gone (or does not answer) and no new stream is
+    // open yet.
     bool lost() const;
+    // The output named is not there: the stream plays on the server's
+    // default until it is.
+    bool standingIn() const;
     // Streams opened since open(): one more each time a server came back.
     unsigned generation() const;
 
@@ -98,9 +108,14 @@ public:
     // RtAudio object made, and every device listed or opened, holds this
     // (never the callbacks).
     static std::unique_lock<std::mutex> lockLibrary();
+    // An RtAudio object on the first audio API (in RtAudio's order) that
+    // lists a device, or on `api`; null when none does. Its warnings and
+    // ALSA's go to no terminal: the stream logs what it makes of them.
+    static std::unique_ptr<RtAudio> quietAudio(int api = 0);
 
     struct Core;
 
 private:
     std::shared_ptr<Core> m_core;
+    bool m_started = false;
 };

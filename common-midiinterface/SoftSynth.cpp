@@ -397,6 +397,10 @@ bool SoftSynth::fitQueue()
 {
     if (!m_synth || !m_scheduled || !m_settled)
         return false;
+    // Nothing to judge while the server is away or a new stream is on its
+    // way: the queue asked for is the one it opens.
+    if (m_sink->lost() || m_sink->pending())
+        return false;
     const double rate = m_sink->sampleRate();
     if (m_sink->latencyFrames() == 0 || rate <= 0)
         return false; // no queue of its own to fit
@@ -436,7 +440,7 @@ bool SoftSynth::fitQueue()
         rtLogMsg(3, "../common-midiinterface/SoftSynth", __LINE__,
                  "calm for %.0f s: a queue for %.0f ms (it bridged %.0f ms), room for the sequencer %.0f ms (was "
                  "%.0f ms)",
-                 double(m_position) / rate, wanted, bridged, roomMs(true), m_roomMs);
+                 windowMs / 1000.0, wanted, bridged, roomMs(true), m_roomMs);
     } else if (lateNow > 0) {
         // The sequencer came later than the room left for it: the latency
         // settles anew on what it does now.
@@ -1054,7 +1058,9 @@ void SoftSynth::schedule(double now, unsigned frames)
     // While the sound server is away nothing is heard: the stream says once
     // when it went and once when it is back, not at every request.
     if (const double dry = std::max(lost, m_clock.startLossFrames()); dry > 0 && !m_sink->lost()) {
-        const bool heard = !m_quiet.load(std::memory_order_relaxed) && !m_muted.load(std::memory_order_relaxed);
+        // Before the first note nothing was heard either.
+        const bool heard = m_sounded && !m_quiet.load(std::memory_order_relaxed)
+                           && !m_muted.load(std::memory_order_relaxed);
         char line[400];
         m_clock.explainLoss(line, sizeof line, dry);
         rtLogMsg(2, "../common-midiinterface/SoftSynth", __LINE__, "synthesizer%s: %s", heard ? "" : " (silent)", line);

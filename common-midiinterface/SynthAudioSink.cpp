@@ -7,8 +7,6 @@
 #include "ThreadPriority.h"
 #include "logmsg.h"
 
-#include <RtAudio.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -16,9 +14,9 @@
 namespace {
 
 constexpr unsigned kDefaultRate = 44100;
-// Small buffers keep the delay from note to sound short; larger ones are the
-// fallback for devices that refuse them.
-constexpr unsigned kBufferFrames[] = {256, 1024};
+// Small buffers keep the delay from note to sound short (a device that
+// refuses them gives the nearest it takes).
+constexpr unsigned kBufferFrames = 256;
 // The device's queue unless asked for another: eight buffers (about 45 ms)
 // bridge a callback running with real-time priority on a busy machine, where
 // two made the sound server run dry. The synthesizer's latency covers the
@@ -38,28 +36,6 @@ std::string devicePart(const std::string &name)
     return name.substr(sep + 2, next == std::string::npos ? std::string::npos : next - sep - 2);
 }
 
-// A sound server's default can be an input (a sink's monitor): the first
-// device that plays in stereo stands in for it.
-unsigned defaultOutput(RtAudio &audio, unsigned count)
-{
-    const unsigned id = audio.getDefaultOutputDevice();
-    const auto plays = [&](unsigned i) {
-        try {
-            const RtAudio::DeviceInfo info = audio.getDeviceInfo(i);
-            return AudioDevices::plays(info.probed, info.outputChannels);
-        } catch (const RtAudioError &) {
-            return false;
-        }
-    };
-    if (id < count && plays(id))
-        return id;
-    for (unsigned i = 0; i < count; ++i) {
-        if (plays(i))
-            return i;
-    }
-    return id;
-}
-
 class RtAudioSink : public SynthAudioSink
 {
 public:
@@ -69,61 +45,40 @@ public:
     {
         // Every device, so that device number d is RtAudio's d - 1.
         std::vector<AudioDeviceEntry> list;
-        for (const AudioDevices::Device &d : AudioDevices::list())
+        for (const AudioDevices::Device &d : AudioDevices::known().devices)
             list.push_back({devicePart(d.name), d.plays});
         return list;
     }
 
+    // Never waits on the sound server: the stream's keeper opens the output
+    // by its name once it can (on the default meanwhile where it is gone).
+    // The rate is the device's as last listed, else 44.1 kHz.
     int open(int device, RenderCallback render, void *user) override
     {
         close();
         m_render = render;
         m_user = user;
-        unsigned id;
-        try {
-            const auto library = RtAudioStream::lockLibrary();
-            RtAudio audio;
-            audio.showWarnings(false);
-            const unsigned count = audio.getDeviceCount();
-            if (count == 0) {
-                // No sound server yet (a program started before it): the
-                // stream's keeper opens the default output once one is there.
-                m_rate = kDefaultRate;
-                m_stream.openWhenThere(format(kBufferFrames[0]), &RtAudioSink::callback, this, "synthesizer audio");
-                return SOFTSYNTH_OK;
-            }
-            if (device == -1) {
-                id = defaultOutput(audio, count);
-            } else if (device >= 1 && unsigned(device) <= count) {
-                id = unsigned(device - 1);
-            } else {
+        const AudioDevices::Known known = AudioDevices::known();
+        std::string name = m_name;
+        if (name.empty() && device >= 1) {
+            if (size_t(device) > known.devices.size() || !known.devices[size_t(device) - 1].plays)
                 return SOFTSYNTH_ERROR_DEVICE;
-            }
-            const RtAudio::DeviceInfo info = audio.getDeviceInfo(id);
-            if (!info.probed || info.outputChannels < 2)
-                return SOFTSYNTH_ERROR_DEVICE;
-            m_rate = info.preferredSampleRate ? info.preferredSampleRate : kDefaultRate;
-        } catch (const RtAudioError &e) {
-            logMsg(2, __FILE__, __LINE__, "audio output: %s", e.what());
-            return SOFTSYNTH_ERROR_DRIVER;
+            name = known.devices[size_t(device) - 1].name;
+        } else if (name.empty() && device != -1) {
+            return SOFTSYNTH_ERROR_DEVICE;
         }
-        for (unsigned frames : kBufferFrames) {
-            if (m_stream.open(id, format(frames), &RtAudioSink::callback, this, "synthesizer audio"))
-                return SOFTSYNTH_OK;
+        m_rate = kDefaultRate;
+        for (const AudioDevices::Device &d : known.devices) {
+            if (d.plays && d.preferredRate && (name.empty() ? int(d.id) == known.defaultId : d.name == name))
+                m_rate = d.preferredRate;
         }
-        if (device == -1) {
-            // The server went between the list and the open: as above.
-            m_stream.openWhenThere(format(kBufferFrames[0]), &RtAudioSink::callback, this, "synthesizer audio");
-            return SOFTSYNTH_OK;
-        }
-        return SOFTSYNTH_ERROR_DEVICE;
+        m_stream.open(name, format(kBufferFrames), &RtAudioSink::callback, this, "synthesizer audio");
+        return SOFTSYNTH_OK;
     }
 
     int start() override
     {
-        if (!m_stream.isOpen())
-            return SOFTSYNTH_ERROR_INIT;
-        return m_stream.start() ? SOFTSYNTH_OK : SOFTSYNTH_ERROR_DRIVER;
+        return m_stream.start() ? SOFTSYNTH_OK : SOFTSYNTH_ERROR_INIT;
     }
 
     void close() override { m_stream.close(); }
@@ -135,6 +90,9 @@ public:
             m_stream.reshape(buffersFor(m_bridgeMs, frames()));
         return true;
     }
+    bool pending() const override { return m_stream.pending(); }
+    void setDeviceName(const std::string &name) override { m_name = name; }
+    bool standingIn() const override { return m_stream.standingIn(); }
 
     unsigned sampleRate() const override { return m_rate; }
     unsigned bufferFrames() const override { return frames(); }
@@ -154,7 +112,7 @@ public:
     unsigned generation() const override { return m_stream.generation(); }
 
 private:
-    unsigned frames() const { return m_stream.bufferFrames() ? m_stream.bufferFrames() : kBufferFrames[0]; }
+    unsigned frames() const { return m_stream.bufferFrames() ? m_stream.bufferFrames() : kBufferFrames; }
 
     unsigned buffersFor(double bridgeMs, unsigned frames) const
     {
@@ -191,6 +149,7 @@ private:
     void *m_user = nullptr;
     unsigned m_rate = kDefaultRate;
     double m_bridgeMs = 0;
+    std::string m_name;
 };
 
 } // namespace

@@ -22,9 +22,14 @@ public:
 
     virtual ~SynthAudioSink() = default;
 
-    // Output devices; device number d (from 1) is entry d - 1.
+    // Output devices; device number d (from 1) is entry d - 1. Never waits
+    // on a sound server: the devices as last listed.
     virtual std::vector<AudioDeviceEntry> devices() = 0;
 
+    // For the next open: the output by its whole name (as the audio library
+    // gives it), which a sink that waits for its sound server opens whenever
+    // it is there; empty: by number.
+    virtual void setDeviceName(const std::string &) {}
     // Prepares output on device d (-1: the default device) without starting
     // it, so that the renderer can be built at sampleRate() first.
     // 0 or a SOFTSYNTH_ERROR_* code.
@@ -47,6 +52,8 @@ public:
     // or, while the server is away, opens the next one with it. False: the
     // caller opens the sink again itself.
     virtual bool requeue(double) { return false; }
+    // The stream's owner has not yet carried out a change asked for.
+    virtual bool pending() const { return false; }
     // True when render calls come from a device in real time, at moments of
     // the device's choosing: the synthesizer then applies each message at
     // the stream position of its time. False: at once, when it arrives
@@ -55,6 +62,8 @@ public:
     // The sound server has gone: the render goes on at the device's pace,
     // unheard, until a new stream is open (see RtAudioStream).
     virtual bool lost() const { return false; }
+    // The output named is gone: the server's default plays in its place.
+    virtual bool standingIn() const { return false; }
     // Streams opened since open(): each new one starts with an empty queue.
     virtual unsigned generation() const { return 0; }
 };

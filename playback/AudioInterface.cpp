@@ -488,12 +488,6 @@ int renderPcm(int16_t *out, unsigned frames, void *user)
     return 0;
 }
 
-int renderNothing(int16_t *out, unsigned frames, void *)
-{
-    std::memset(out, 0, sizeof(int16_t) * 2 * frames);
-    return 0;
-}
-
 // The samples of a 16-bit stereo 48 kHz PCM WAV file; anything else would
 // play at the wrong speed or as noise. Every length is checked against the
 // file, and chunks after the samples (LIST, id3) are left out.
@@ -763,16 +757,16 @@ bool AudioInterface::playAudio(int)
     ThreadPriority::startHelper();
     r.sink = m_sink.get();
     m_sink->setQueueBuffers(m_queueBuffers);
+    // The devices as last listed (never asked for here): a device known
+    // not to play in stereo is refused; any other is opened by its name,
+    // also one not listed (a server away): the sink waits for it.
     const int device = m_outputDevice >= 0 ? m_outputDevice : getDefaultOutputDevice();
     const auto devices = m_sink->devices();
-    const bool stereo = std::any_of(devices.begin(), devices.end(), [&](const AudioSink::Device &d) {
-        return d.id == device && d.outputChannels >= 2;
+    const auto listed = std::find_if(devices.begin(), devices.end(), [&](const AudioSink::Device &d) {
+        return m_outputName.empty() ? d.id == device : d.name == m_outputName;
     });
-    // No device at all is no sound server yet: the sink opens the default
-    // output once one is there, and the song is heard from then on.
-    const int openOn = devices.empty() ? -1 : device;
-    if ((!stereo && openOn != -1)
-        || !m_sink->open(openOn, channels, rate, kBufferFrames, mp3 ? renderMp3 : renderPcm, &r)) {
+    if ((listed != devices.end() && listed->outputChannels < 2)
+        || !m_sink->open(device, m_outputName, channels, rate, kBufferFrames, mp3 ? renderMp3 : renderPcm, &r)) {
         qDebug() << "AudioInterface::playAudio: no stereo output on device" << device;
         return false;
     }
@@ -987,22 +981,21 @@ int AudioInterface::getDefaultOutputDevice()
     return outputs.firstKey();
 }
 
-bool AudioInterface::connectDeviceById(int id)
+bool AudioInterface::connectDeviceById(int id, const std::string &name)
 {
     if (m_sink->isOpen())
         return false;
-    m_outputDevice = -1;
-    for (const AudioSink::Device &d : m_sink->devices()) {
-        if (d.id != id)
-            continue;
-        const unsigned rate = d.preferredRate ? d.preferredRate : unsigned(kWavRate);
-        if (m_sink->open(id, 2, rate, kBufferFrames, renderNothing, nullptr)) {
-            m_sink->close();
-            m_outputDevice = id;
-            m_sampleRate = int(rate);
-        }
-    }
-    return m_outputDevice >= 0;
+    // Known not to play in stereo: refused. Not listed (a sound server away
+    // or hung) but named: kept, and opened once it is there.
+    const std::vector<AudioSink::Device> devices = m_sink->devices();
+    const auto d = std::find_if(devices.begin(), devices.end(), [&](const AudioSink::Device &d) { return d.id == id; });
+    if (d == devices.end() ? name.empty() : d->outputChannels < 2)
+        return false;
+    m_outputDevice = id;
+    m_outputName = d == devices.end() ? name : d->name;
+    if (d != devices.end())
+        m_sampleRate = d->preferredRate ? int(d->preferredRate) : kWavRate;
+    return true;
 }
 
 void AudioInterface::pollEnd()

@@ -29,6 +29,7 @@
 #include <QString>
 #include <QTimer>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace Core {
@@ -97,6 +98,8 @@ public:
     bool isActive() const;
     // The sound server has gone under a song in play (see AudioSink::lost).
     bool outputLost() const { return m_sink->isOpen() && m_sink->lost(); }
+    // The output chosen is gone: the server's default plays the song.
+    bool outputStandingIn() const { return m_sink->isOpen() && m_sink->standingIn(); }
 
     // Song length and play position, both in song time (milliseconds), so
     // that a position can be compared with the length at any tempo. The
@@ -108,8 +111,11 @@ public:
 
     QMap<int, QString> availableOutputDevices();
     int getDefaultOutputDevice();
-    // Refused while a song is playing.
-    bool connectDeviceById(int id);
+    // The output for the next song: device `id` of the list, named `name`
+    // (also when the list no longer holds it: opened once it is there).
+    // Refused while a song is playing, and for a device listed as not
+    // playing in stereo. Never waits on the sound server.
+    bool connectDeviceById(int id, const std::string &name = std::string());
     int sampleRate() const { return m_sampleRate; }
 
 signals:
@@ -140,6 +146,7 @@ private:
     AudioFileType m_fileType = Mp3File;
     std::unique_ptr<AudioSink> m_sink;
     int m_outputDevice = -1;
+    std::string m_outputName; // empty: the server's default
     bool m_paused = false;
     long m_startMs = 0;
     unsigned m_queueBuffers = kQueueBuffers;

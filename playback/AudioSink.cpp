@@ -5,10 +5,6 @@
 #include "RtAudioStream.h"
 #include "ThreadPriority.h"
 
-#include <QDebug>
-
-#include <RtAudio.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -25,31 +21,21 @@ class RtAudioOutput : public AudioSink
 public:
     ~RtAudioOutput() override { m_stream.close(); }
 
+    // As last listed: the window never waits on the sound server.
     std::vector<Device> devices() override
     {
         std::vector<Device> list;
-        for (const AudioDevices::Device &d : AudioDevices::list()) {
+        for (const AudioDevices::Device &d : AudioDevices::known().devices) {
             if (d.plays)
                 list.push_back({int(d.id), d.name, d.outputChannels, d.preferredRate});
         }
         return list;
     }
 
-    int defaultDevice() override
-    {
-        const auto library = RtAudioStream::lockLibrary();
-        try {
-            RtAudio audio;
-            audio.showWarnings(false);
-            return audio.getDeviceCount() ? int(audio.getDefaultOutputDevice()) : -1;
-        } catch (const RtAudioError &e) {
-            qDebug() << "audio default device:" << e.what();
-            return -1;
-        }
-    }
+    int defaultDevice() override { return AudioDevices::known().defaultId; }
 
-    bool open(int device, unsigned channels, unsigned rate, unsigned frames, Render render,
-              void *user) override
+    bool open(int device, const std::string &name, unsigned channels, unsigned rate, unsigned frames,
+              Render render, void *user) override
     {
         close();
         m_render = render;
@@ -60,28 +46,24 @@ public:
         // thread has real-time priority already. A new one runs at normal
         // priority until RealtimeKit's answer comes, which on a busy
         // machine is after the song's first drop-outs.
-        const bool same = m_stream.isOpen() && !m_stream.lost() && device == m_device && channels == m_channels
+        const bool same = m_stream.isOpen() && !m_stream.lost() && name == m_name && channels == m_channels
                           && rate == m_rate && frames == m_frames && m_buffers == m_openBuffers;
         if (same) {
             m_open = true;
             return true;
         }
-        m_stream.close();
         RtAudioStream::Format format;
         format.channels = channels;
         format.rate = rate;
         format.frames = frames;
         format.buffers = m_buffers;
         format.role = ThreadPriority::Role::AudioPlayer;
-        if (device == -1) {
-            // No sound server yet: the stream's keeper opens the default
-            // output once one is there, the song plays on unheard meanwhile.
-            m_stream.openWhenThere(format, &RtAudioOutput::callback, this, "song player audio");
-        } else if (!m_stream.open(unsigned(device), format, &RtAudioOutput::callback, this, "song player audio")) {
-            return false;
-        }
+        // The keeper opens it by name whenever the server is there (on its
+        // default where the output is gone); the song plays on unheard
+        // meanwhile.
+        m_stream.open(name, format, &RtAudioOutput::callback, this, "song player audio");
         m_open = true;
-        m_device = device;
+        m_name = name;
         m_channels = channels;
         m_rate = rate;
         m_frames = frames;
@@ -116,6 +98,7 @@ public:
     // sink of PulseAudio at 48 kHz); twice the most seen.
     unsigned startLeadFrames() const override { return m_rate * 30 / 1000; }
     bool lost() const override { return m_stream.lost(); }
+    bool standingIn() const override { return m_stream.standingIn(); }
     unsigned generation() const override { return m_stream.generation(); }
 
 private:
@@ -129,7 +112,7 @@ private:
     Render m_render = nullptr;
     void *m_user = nullptr;
     bool m_open = false;
-    int m_device = -1;
+    std::string m_name;
     unsigned m_channels = 0;
     unsigned m_rate = 0;
     unsigned m_frames = 0;
@@ -146,7 +129,7 @@ std::unique_ptr<AudioSink> makeRtAudioOutput()
 
 PullAudioSink::PullAudioSink(std::vector<Device> devices) : m_devices(std::move(devices)) {}
 
-bool PullAudioSink::open(int device, unsigned channels, unsigned rate, unsigned frames,
+bool PullAudioSink::open(int device, const std::string &, unsigned channels, unsigned rate, unsigned frames,
                          Render render, void *user)
 {
     close();

@@ -36,13 +36,15 @@ public:
 
     virtual ~AudioSink() = default;
 
-    // Every device that plays (AudioDevices::plays), by RtAudio's number.
+    // Every device that plays (AudioDevices::plays), by RtAudio's number;
+    // never waits on a sound server (the devices as last listed).
     virtual std::vector<Device> devices() = 0;
     virtual int defaultDevice() = 0;
     // Opens a stream without starting it; false when the device refuses.
-    // Device -1: the default output of a sound server not there yet, opened
-    // once it is (lost() meanwhile); false where the sink has no such thing.
-    virtual bool open(int device, unsigned channels, unsigned rate, unsigned frames,
+    // A sink that waits for its sound server opens the output by `name`
+    // (empty: the server's default) whenever it is there (lost() meanwhile)
+    // and never refuses; the others open the device by number.
+    virtual bool open(int device, const std::string &name, unsigned channels, unsigned rate, unsigned frames,
                       Render render, void *user) = 0;
     virtual bool start() = 0;
     // Lets the queued buffers play out (pause).
@@ -69,6 +71,8 @@ public:
     // The sound server has gone: the render goes on at the device's pace,
     // unheard, until a new stream is open (see RtAudioStream).
     virtual bool lost() const { return false; }
+    // The output named is gone: the server's default plays in its place.
+    virtual bool standingIn() const { return false; }
     // Streams opened since open(): each new one starts with an empty queue.
     virtual unsigned generation() const { return 0; }
 };
@@ -84,8 +88,8 @@ public:
 
     std::vector<Device> devices() override { return m_devices; }
     int defaultDevice() override { return m_devices.empty() ? -1 : m_devices.front().id; }
-    bool open(int device, unsigned channels, unsigned rate, unsigned frames, Render render,
-              void *user) override;
+    bool open(int device, const std::string &name, unsigned channels, unsigned rate, unsigned frames,
+              Render render, void *user) override;
     bool start() override;
     void stop() override;
     void abort() override { stop(); }

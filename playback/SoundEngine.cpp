@@ -1,5 +1,6 @@
 #include "SoundEngine.h"
 
+#include "AudioDevices.h"
 #include "AudioInterface.h"
 #include "MidiBassOutWrapper.h"
 #include "MidiEdit.h"
@@ -97,6 +98,9 @@ SoundEngine::SoundEngine(Devices devices, QObject *parent) : QObject(parent)
     connect(currSong, &Song::loadSongChange, this, &SoundEngine::onCurrentSongChanged);
 
     m_outputWatch.setObjectName(QStringLiteral("outputWatch"));
+    // The devices are listed in the background: the first list is there
+    // before the settings connect what was chosen.
+    AudioDevices::known();
     m_outputWatch.setInterval(250);
     connect(&m_outputWatch, &QTimer::timeout, this, &SoundEngine::watchOutputs);
     m_outputWatch.start();
@@ -783,7 +787,7 @@ bool SoundEngine::connectAudioDeviceById(int id, const QString &name)
         closeMidiPort();
         connectToSoundCardByIdx(kSynthIndex);
     }
-    return m_audio->connectDeviceById(id);
+    return m_audio->connectDeviceById(id, name.toStdString());
 }
 
 void SoundEngine::enableVirtualExpander(bool on)

@@ -908,6 +908,10 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <source>Press Stop to change the outputs.</source>
         <translation>Drücken Sie Stopp, um die Ausgänge zu wechseln.</translation>
     </message>
+    <message>
+        <source>No sound server: the outputs chosen are used once it is back.</source>
+        <translation>Kein Soundserver: Die gewählten Ausgänge werden benutzt, sobald er zurück ist.</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>

@@ -908,6 +908,10 @@ The update is offered again at the next start of the program.</translation>
         <source>Press Stop to change the outputs.</source>
         <translation>Press Stop to change the outputs.</translation>
     </message>
+    <message>
+        <source>No sound server: the outputs chosen are used once it is back.</source>
+        <translation>No sound server: the outputs chosen are used once it is back.</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>

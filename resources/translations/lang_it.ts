@@ -908,6 +908,10 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <source>Press Stop to change the outputs.</source>
         <translation>Premi Stop per cambiare le uscite.</translation>
     </message>
+    <message>
+        <source>No sound server: the outputs chosen are used once it is back.</source>
+        <translation>Nessun server audio: le uscite scelte si usano appena torna.</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>

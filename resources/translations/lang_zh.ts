@@ -908,6 +908,10 @@ The update is offered again at the next start of the program.</source>
         <source>Press Stop to change the outputs.</source>
         <translation>按“停止”后即可更改输出。</translation>
     </message>
+    <message>
+        <source>No sound server: the outputs chosen are used once it is back.</source>
+        <translation>没有声音服务器：所选输出将在其恢复后使用。</translation>
+    </message>
 </context>
 <context>
     <name>SongRW</name>

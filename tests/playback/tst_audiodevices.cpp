@@ -7,7 +7,7 @@
 #include "SynthAudioSink.h"
 #include "testutil.h"
 
-#include <QTest>
+#include <QtTest>
 
 class TestAudioDevices : public QObject
 {
@@ -35,6 +35,8 @@ private slots:
         QVERIFY(!mono->plays);
         QVERIFY(std::any_of(all.begin(), all.end(), [](const AudioDevices::Device &d) { return d.plays; }));
 
+        // The window's list, made in the background, comes to the same.
+        QTRY_COMPARE_WITH_TIMEOUT(AudioDevices::known().devices.size(), all.size(), 10000);
         // The synthesizer's: every device, numbered from 1, those that do
         // not play disabled. The song player's: those that play.
         const std::vector<AudioDeviceEntry> synth = makeRtAudioSink()->devices();

@@ -67,11 +67,12 @@ struct Player {
 class MarkedSink : public PullAudioSink
 {
 public:
-    bool open(int device, unsigned channels, unsigned rate, unsigned frames, Render render, void *user) override
+    bool open(int device, const std::string &name, unsigned channels, unsigned rate, unsigned frames, Render render,
+              void *user) override
     {
         m_render = render;
         m_user = user;
-        return PullAudioSink::open(device, channels, rate, frames, &MarkedSink::marked, this);
+        return PullAudioSink::open(device, name, channels, rate, frames, &MarkedSink::marked, this);
     }
 
 private:

@@ -5,6 +5,7 @@
 // usage: audio_device_check SONG.mp3|SONG.wav [SECONDS] [SEMITONES] [DEVICE]
 // null_sink_check.sh runs it into a PulseAudio null sink and checks what
 // reached the sink.
+#include "AudioDevices.h"
 #include "AudioInterface.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,9 @@ int main(int argc, char **argv)
         return 2;
     }
     Sound::AudioInterface audio;
+    // Listed in the background (the program's window never waits): here
+    // the list is waited for.
+    AudioDevices::firstKnown(5000);
     const QMap<int, QString> devices = audio.availableOutputDevices();
     for (auto it = devices.begin(); it != devices.end(); ++it)
         std::printf("device %d: %s\n", it.key(), qPrintable(it.value()));

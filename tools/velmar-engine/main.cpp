@@ -21,6 +21,7 @@
 //   is a MIDI song and the synthesizer did not start.
 // Recorded checks: tools/velmar-engine/null_sink_record.sh, and
 // tools/velmar-engine/heard_position.sh (reported minus heard).
+#include "AudioDevices.h"
 #include "Extract.h"
 #include "RealTime.h"
 #include "Sequencer.h"
@@ -119,6 +120,9 @@ int main(int argc, char **argv)
         bank = QFileInfo::exists(SoundEngine::getSoundfontFilePath()) ? SoundEngine::getSoundfontFilePath()
                                                                       : QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
     SoundEngine engine(SoundEngine::Devices{nullptr, nullptr, bank});
+    // Listed in the background (the program's window never waits): here the
+    // list is waited for.
+    AudioDevices::firstKnown(5000);
     if (const QString wanted = args.value(QStringLiteral("device")); !wanted.isEmpty()) {
         const QMap<int, QString> devices = engine.listAudioDevices();
         auto it = std::find_if(devices.begin(), devices.end(), [&](const QString &n) { return n.contains(wanted); });

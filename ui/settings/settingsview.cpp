@@ -104,6 +104,7 @@ SettingsView::SettingsView(QWidget *parent, SoundEngine *engine, std::unique_ptr
     if (engine) {
         connect(engine, &SoundEngine::playStateChanged, this, &SettingsView::followPlayState);
         followPlayState(engine->getPlayingState());
+        connect(engine, &SoundEngine::soundOutputLost, this, &SettingsView::followOutputLost);
     }
 }
 

@@ -113,6 +113,9 @@ public slots:
     void on_loadSongChange(Song::LoadSongState state);
     // The output boxes take a choice while no song sounds.
     void followPlayState(SoundEngine::PlayingState state);
+    // While the sound server is away the outputs are chosen all the same:
+    // the page says they wait for it.
+    void followOutputLost(bool lost);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -201,6 +204,7 @@ private:
     QLabel *scheduling = nullptr;
     // Under the output boxes while a song holds them.
     QLabel *outputsWait = nullptr;
+    QLabel *outputsAway = nullptr;
 
     QList<QPair<Road, QString>> m_pendingWarnings;
     QPointer<QWidget> m_shownWarning;

@@ -292,10 +292,24 @@ void SettingsView::followPlayState(SoundEngine::PlayingState state)
     outputsWait->setVisible(!free);
 }
 
+void SettingsView::followOutputLost(bool lost)
+{
+    if (!outputsAway) {
+        outputsAway = new QLabel(this);
+        outputsAway->setObjectName(QStringLiteral("outputsAway"));
+        outputsAway->setWordWrap(true);
+        outputsAway->setText(tr("No sound server: the outputs chosen are used once it is back."));
+        ui->groupDevicesLayout->insertRow(2, outputsAway);
+    }
+    outputsAway->setVisible(lost);
+}
+
 void SettingsView::retranslateDevices()
 {
     if (outputsWait)
         outputsWait->setText(tr("Press Stop to change the outputs."));
+    if (outputsAway)
+        outputsAway->setText(tr("No sound server: the outputs chosen are used once it is back."));
     if (!ui->comboAudioDevices->placeholderText().isEmpty())
         showNoAudioDevice();
     if (scheduling)
