@@ -1,0 +1,50 @@
+# What the scenarios of the sound server share (sourced after lib.sh, with
+# the program's widget list exported): the header read, rows played, the
+# program's threads measured, a server started again and listened to.
+text_of() {
+  awk -F'\t' -v kind="$1" -v name="$2" '$1 == kind && $6 ~ ("(^|/)" name "$") { print $7; exit }' \
+    "$VELMAR_WIDGET_DUMP"
+}
+# False at once once the program has ended (the check after says so).
+says_lost() { kill -0 "$program_pid" 2>/dev/null && e2e_widgets && text_of label authorLabel | grep -q "^No sound"; }
+says_back() { kill -0 "$program_pid" 2>/dev/null && e2e_widgets && ! text_of label authorLabel | grep -q "^No sound"; }
+alive() { kill -0 "$program_pid" 2>/dev/null || fail "the program ended ($1)"; }
+shown_row() { e2e_widgets; e2e_at item songsListview "$1" >/dev/null; }
+play_row() {
+  wait_for 50 shown_row "$1" || fail "the row of $1 is not on the screen"
+  xdotool mousemove $(e2e_at item songsListview "$1") click --repeat 2 --delay 80 1
+}
+# Every thread of the program over two seconds: none above 10 % of a core.
+threads_calm() {
+  local before after
+  before=$(cat /proc/"$program_pid"/task/*/stat 2>/dev/null | awk '{print $1, $14 + $15}')
+  sleep 2
+  after=$(cat /proc/"$program_pid"/task/*/stat 2>/dev/null | awk '{print $1, $14 + $15}')
+  join <(echo "$before" | sort) <(echo "$after" | sort) \
+    | awk -v hz="$(getconf CLK_TCK)" '{ p = ($3 - $2) * 100 / hz / 2; if (p > 10) { print "thread " $1 " at " p " % of a core"; bad = 1 } }
+                                      END { exit bad }'
+}
+# A new server on the same socket (with the sinks SINKS, e2e_pulse's
+# arguments; its default one alone without), the sink RECORDED recorded
+# (default velmar_e2e): sets back, when sound came back on it in ms from the
+# server's start (-1: not within 2.5 s of its being up).
+server_back() {
+  local up started recorded=${1:-velmar_e2e}
+  shift || true
+  up=$(date +%s%N)
+  e2e_pulse "$@"
+  pulse_pid=${pids[-1]}
+  started=$(date +%s%N)
+  e2e_record "$recorded" "$work/back.raw"
+  e2e_record_more 500 "$work/back.raw" || fail "the recording stopped"
+  e2e_record_stop
+  back=$(/usr/bin/python3 - "$work/back.raw" $(( (started - up) / 1000000 )) <<'PY'
+import array, sys
+data = open(sys.argv[1], "rb").read()
+a = array.array("h", data[:len(data) // 2 * 2])
+level = 32768 * 10 ** (-40 / 20)
+first = next((i for i, v in enumerate(a) if abs(v) > level), None)
+print(-1 if first is None else int(sys.argv[2]) + first // 2 * 1000 // 48000)
+PY
+)
+}
