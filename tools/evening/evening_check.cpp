@@ -6,11 +6,12 @@
 //   time rather than counted at RATE), the presses made (lines
 //   "MS WHAT", WHAT one of play, pause, resume, stop, ...) and the program's
 //   log (its lines stamped "[MS]" on the same clock), and prints:
-//   - each drop-out: a run of digital silence of 5 to 750 ms, not right
-//     after a Pause or a Stop, that the
-//     music broke off into (the level of the last 8 frames before it above
-//     -30 dBFS; a fade of the program's own ends near zero), its time, its length, the press
-//     before it and the log's lines about the sound within 2 s;
+//   - each drop-out (a hole): a run of digital silence of 3 to 750 ms inside
+//     a song, not right after a Pause or a Stop nor across a song's start,
+//     that the music broke off into, however quiet it was (the last 8
+//     frames before it above the last bit's noise; a song's own rest and a
+//     fade of the program's own die away to zero), its time, its length,
+//     the press before it and the log's lines about the sound within 2 s;
 //   - clicks: a step between two samples above half the full scale, away
 //     from a drop-out's edges;
 //   - notes after Stop: sound above -50 dBFS from 350 ms after a Stop to the
@@ -47,7 +48,8 @@ std::string clock(double seconds)
 
 bool aboutSound(const std::string &line)
 {
-    for (const char *word : {"drop-out", "late", "a queue for", "lost", "is back", "settles", "real-time", "CPU"}) {
+    for (const char *word : {"drop-out", "late", "a queue for", "lost", "is back", "settles", "real-time", "CPU",
+                             "does not answer", "answers again", "LOAD SONG"}) {
         if (line.find(word) != std::string::npos)
             return true;
     }
@@ -105,11 +107,13 @@ int main(int argc, char **argv)
         std::rewind(rec);
     }
     const auto msOf = [&](uint64_t frame) { return startMs + double(frame) / perMs; };
-    const uint64_t minGap = uint64_t(rate / 200);
+    const uint64_t minGap = uint64_t(rate * 3 / 1000);
     const uint64_t maxGap = uint64_t(rate * 3 / 4);
     // The level just before a run of zeros: a drop-out breaks off, a fade
     // (a pause, a stop) comes down to it.
     constexpr int kBefore = 8;
+    // The last bit or two of a song's own decay to silence (-78 dBFS).
+    constexpr int kNoise = 4;
     int before[kBefore] = {};
     uint64_t frame = 0, zeroStart = 0, zeros = 0, gaps = 0, clicks = 0;
     double gapMs = 0;
@@ -143,7 +147,12 @@ int main(int argc, char **argv)
                 bool asked = false;
                 for (size_t p = pressAt; p-- > 0 && presses[p].ms > msOf(zeroStart) - 400;)
                     asked = asked || presses[p].what == "pause" || presses[p].what == "stop";
-                if (zeros >= minGap && zeros < maxGap && preLevel > 1036 && !asked) {
+                // A song started inside it: the silence between two songs.
+                const double from = msOf(zeroStart), to = msOf(frame);
+                const bool songStart = std::any_of(log.begin(), log.end(), [&](const LogLine &line) {
+                    return line.ms >= from - 100 && line.ms <= to && line.text.find("LOAD SONG") != std::string::npos;
+                });
+                if (zeros >= minGap && zeros < maxGap && preLevel > kNoise && !asked && !songStart) {
                     ++gaps;
                     const double at = msOf(zeroStart), len = double(zeros) * 1000.0 / rate;
                     gapMs += len;
