@@ -30,7 +30,9 @@ lame --quiet -b 128 --tt "Server Tone" "$work/tone.wav" "$work/tone.mp3"
 e2e_screen 1280x800
 printf '[WindowsPosition]\nMainWindow=@Rect(0 0 1160 613)\n' >> "$settings"
 export VELMAR_WIDGET_DUMP=$work/widgets.txt
-trap 'cp "$work/program.log" "$out/server-states-program.log" 2>/dev/null || true; e2e_cleanup' EXIT
+# A server still held would never end.
+trap 'kill -CONT "${pulse_pid:-0}" 2>/dev/null || true
+      cp "$work/program.log" "$out/server-states-program.log" 2>/dev/null || true; e2e_cleanup' EXIT
 source "$here/e2e/server_lib.sh"
 sinks=(velmar_e2e "second sink_properties=device.description=Second_Output")
 
