@@ -10,9 +10,11 @@
 #                                users may read it and reach its sound server
 #   wait_for N CMD...            waits up to N tenths of a second for CMD to
 #                                succeed; status 1 when it never did
-#   e2e_pulse [--rate HZ] [SINK...]  the sound server (default sink
-#                                velmar_e2e, 48000 Hz), its first sink the
-#                                default; exports PULSE_SERVER
+#   e2e_pulse [--hidden] [--rate HZ] [SINK...]  the sound server (default
+#                                sink velmar_e2e, 48000 Hz), its first sink
+#                                the default; exports PULSE_SERVER. --hidden:
+#                                on a socket of its own until e2e_pulse_show
+#                                puts it where the program looks
 #   e2e_screen [WxH]             the screen (default 1280x800); e2e_screen_stop
 #   e2e_settled [N]              waits up to N tenths (default 30) for the
 #                                screen to hold still
@@ -172,6 +174,11 @@ e2e_store_reply() {
 # reaches it through a shared work folder.
 e2e_pulse() {
   pulse_rate=48000
+  local socket=native
+  if [ "${1:-}" = --hidden ]; then
+    socket=hidden
+    shift
+  fi
   if [ "${1:-}" = --rate ]; then
     pulse_rate=$2
     shift 2
@@ -180,10 +187,10 @@ e2e_pulse() {
   [ ${#sinks[@]} -gt 0 ] || sinks=(velmar_e2e)
   for s in "${sinks[@]}"; do args+=(-L "module-null-sink sink_name=$s rate=$pulse_rate"); done
   mkdir -p "$work/pulse"
-  export PULSE_SERVER=unix:$work/pulse/native
+  export PULSE_SERVER=unix:$work/pulse/$socket
   PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/pulse \
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
-    -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
+    -L "module-native-protocol-unix socket=$work/pulse/$socket auth-anonymous=1" \
     "${args[@]}" -L "module-always-sink" 2>"$work/pulse.log" &
   pids+=($!)
   wait_for 100 pactl info || fail "PulseAudio did not start: $(tail -3 "$work/pulse.log")"
@@ -193,6 +200,11 @@ e2e_pulse() {
   fi
   # This server is the run's own: its default sink may be set.
   pactl set-default-sink "${sinks[0]}"
+}
+# A server started --hidden is found where the program looks from now on.
+e2e_pulse_show() {
+  mv "$work/pulse/hidden" "$work/pulse/native"
+  export PULSE_SERVER=unix:$work/pulse/native
 }
 
 e2e_screen() {

@@ -7,7 +7,9 @@ text_of() {
 }
 # False at once once the program has ended (the check after says so).
 says_lost() { kill -0 "$program_pid" 2>/dev/null && e2e_widgets && text_of label authorLabel | grep -q "^No sound"; }
-says_back() { kill -0 "$program_pid" 2>/dev/null && e2e_widgets && ! text_of label authorLabel | grep -q "^No sound"; }
+# Neither the server away nor the default in the chosen output's place.
+says_back() { kill -0 "$program_pid" 2>/dev/null && e2e_widgets && ! text_of label authorLabel | grep -q "^No sound\|is not connected"; }
+says_standing_in() { kill -0 "$program_pid" 2>/dev/null && e2e_widgets && text_of label authorLabel | grep -q "is not connected"; }
 alive() { kill -0 "$program_pid" 2>/dev/null || fail "the program ended ($1)"; }
 shown_row() { e2e_widgets; e2e_at item songsListview "$1" >/dev/null; }
 play_row() {
@@ -27,24 +29,33 @@ threads_calm() {
 # A new server on the same socket (with the sinks SINKS, e2e_pulse's
 # arguments; its default one alone without), the sink RECORDED recorded
 # (default velmar_e2e): sets back, when sound came back on it in ms from the
-# server's start (-1: not within 2.5 s of its being up).
+# server's start (-1: not within 2.5 s). A new sink's monitor gives its
+# first sound up to 2 s after the recorder asked, so the server is shown to
+# the program only once the recording runs.
 server_back() {
-  local up started recorded=${1:-velmar_e2e}
+  local recorded=${1:-velmar_e2e} from
   shift || true
-  up=$(date +%s%N)
-  e2e_pulse "$@"
+  e2e_pulse --hidden "$@"
   pulse_pid=${pids[-1]}
-  started=$(date +%s%N)
   e2e_record "$recorded" "$work/back.raw"
-  e2e_record_more 500 "$work/back.raw" || fail "the recording stopped"
+  from=$(stat -c %s "$work/back.raw")
+  e2e_pulse_show
+  e2e_record_more 2500 "$work/back.raw" || fail "the recording stopped"
   e2e_record_stop
-  back=$(/usr/bin/python3 - "$work/back.raw" $(( (started - up) / 1000000 )) <<'PY'
+  back=$(first_sound "$work/back.raw" "$from")
+}
+# When the recording FILE first sounds (-40 dBFS) after its byte FROM, in
+# ms; -1 when it never does.
+first_sound() {
+  /usr/bin/python3 - "$1" "$2" <<'PY'
 import array, sys
-data = open(sys.argv[1], "rb").read()
+data = open(sys.argv[1], "rb").read()[int(sys.argv[2]) // 4 * 4:]
 a = array.array("h", data[:len(data) // 2 * 2])
 level = 32768 * 10 ** (-40 / 20)
 first = next((i for i, v in enumerate(a) if abs(v) > level), None)
-print(-1 if first is None else int(sys.argv[2]) + first // 2 * 1000 // 48000)
+print(-1 if first is None else first // 2 * 1000 // 48000)
 PY
-)
 }
+# When the recording FILE, still being made, began (ns): its length counted
+# back from now.
+record_began() { echo $(( $(date +%s%N) - $(stat -c %s "$1") * 1000000000 / (${pulse_rate:-48000} * 4) )); }
