@@ -192,6 +192,7 @@ void MainWindow::showEngineInHeader()
     connect(m_engine, &SoundEngine::songBpmChanged, ui->lcdFrame, &statusBarHead::showSongBpm);
     connect(m_engine, &SoundEngine::songKeyChanged, ui->lcdFrame, &statusBarHead::showDeltaKey);
     connect(m_engine, &SoundEngine::soundOutputLost, ui->lcdFrame, &statusBarHead::showOutputLost);
+    connect(m_engine, &SoundEngine::soundOutputStandingIn, ui->lcdFrame, &statusBarHead::showOutputStandingIn);
 }
 
 // The started song and the pages below the header: library, editing,
@@ -347,10 +348,13 @@ void MainWindow::startDelayedFunc()
     // The audio device first: the synthesizer then opens on the device
     // chosen, not on the system's default (which may be no output at all).
     // No device at all is no sound server yet (a program started at login
-    // before it): the header says so and the outputs open once it is there;
-    // a box would only stand behind the window, telling of nothing to plug.
+    // before it): the header says so and the outputs chosen open once it is
+    // there; a box would only stand behind the window, telling of nothing
+    // to plug.
     if (!m_engine->listAudioDevices().isEmpty())
         m_settings->connectAudioDevice();
+    else
+        m_settings->connectAudioDeviceWhenThere();
     m_settings->connectSoundCard();
     m_karaoke->getAdBanner()->init(m_user);
     // The first page comes before any request that may wait on the network.

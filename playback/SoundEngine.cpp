@@ -113,11 +113,17 @@ void SoundEngine::watchOutputs()
     // drop-out comes back within seconds of calm, not at the next song's
     // start only (every command waits behind it). Not while notes sound: a
     // new stream would be heard as a gap.
+    SoftSynth *synth = m_synth->expander()->synth();
     if (const PlayingState state = getPlayingState();
         m_midiOutIndex == kSynthIndex && m_portOpen
         && (state == ePsIdle || state == ePsReady || state == ePsPaused))
-        m_synth->expander()->synth()->fitQueue();
-    const bool lost = m_synth->expander()->synth()->outputLost() || m_audio->outputLost();
+        synth->fitQueue();
+    const bool lost = synth->outputLost() || m_audio->outputLost();
+    const bool standingIn = !lost && (synth->sink()->standingIn() || m_audio->outputStandingIn());
+    if (standingIn != m_outputStandingIn) {
+        m_outputStandingIn = standingIn;
+        emit soundOutputStandingIn(standingIn ? m_synthDeviceName : QString());
+    }
     if (lost == m_outputLost)
         return;
     m_outputLost = lost;

@@ -172,6 +172,9 @@ signals:
     // (false). A song playing when it went is paused meanwhile, and goes on
     // when it is back.
     void soundOutputLost(bool lost);
+    // The output chosen (named) is gone and the server's default plays in
+    // its place; empty once no stream stands in any more.
+    void soundOutputStandingIn(const QString &chosen);
 
 private slots:
     void on_barEvent(int bar);
@@ -208,6 +211,7 @@ private:
     QTimer m_positionTimer;
     QTimer m_outputWatch{this};
     bool m_outputLost = false;
+    bool m_outputStandingIn = false;
     bool m_pausedForOutput = false;
     PlayingState m_state = ePsIdle;
     mutable QRecursiveMutex m_stateMutex;

@@ -1776,6 +1776,10 @@ Gekauft: %9</translation>
         <source>The sound server is gone: the song waits, paused, until it is back</source>
         <translation>Der Soundserver ist weg: das Lied wartet pausiert, bis er zurück ist</translation>
     </message>
+    <message>
+        <source>%1 is not connected: the sound goes to the default output</source>
+        <translation>%1 ist nicht verbunden: der Ton geht an die Standardausgabe</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>

@@ -1776,6 +1776,10 @@ Bought: %9</translation>
         <source>The sound server is gone: the song waits, paused, until it is back</source>
         <translation>The sound server is gone: the song waits, paused, until it is back</translation>
     </message>
+    <message>
+        <source>%1 is not connected: the sound goes to the default output</source>
+        <translation>%1 is not connected: the sound goes to the default output</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>

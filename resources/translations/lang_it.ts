@@ -1776,6 +1776,10 @@ Acquistato: %9</translation>
         <source>The sound server is gone: the song waits, paused, until it is back</source>
         <translation>Il server audio non c&apos;è più: la canzone aspetta, in pausa, finché non torna</translation>
     </message>
+    <message>
+        <source>%1 is not connected: the sound goes to the default output</source>
+        <translation>%1 non è collegato: l&apos;audio va all&apos;uscita predefinita</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>

@@ -1776,6 +1776,10 @@ BPM：%4
         <source>The sound server is gone: the song waits, paused, until it is back</source>
         <translation>声音服务器已断开：歌曲暂停等待，直到它恢复</translation>
     </message>
+    <message>
+        <source>%1 is not connected: the sound goes to the default output</source>
+        <translation>%1 未连接：声音转到默认输出</translation>
+    </message>
 </context>
 <context>
     <name>storeView</name>

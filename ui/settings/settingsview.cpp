@@ -457,6 +457,7 @@ void SettingsView::showEvent(QShowEvent *event)
         const QSignalBlocker quietKey(ui->spinBoxKey);
         ui->spinBoxTempo->setValue(engine->getDeltaBpm());
         ui->spinBoxKey->setValue(engine->getDeltaKey());
+        fillEmptyAudioBox();
     }
     showScheduling();
     QWidget::showEvent(event);

@@ -83,6 +83,9 @@ public:
 
     void connectSoundCard();
     void connectAudioDevice();
+    // No device listed (no sound server yet): the device chosen last, by
+    // its name, opened once the server is there; nothing said.
+    void connectAudioDeviceWhenThere();
     void refreshDeviceList();
     // A start-up warning is shown or waits its turn.
     bool isWarning() const;
@@ -151,6 +154,8 @@ private slots:
     void chooseAudioDevice(int row);
 
 private:
+    // A program started before its sound server lists the devices later.
+    void fillEmptyAudioBox();
     void fillLists();
     void fitWidth();
     void retranslate();

@@ -209,6 +209,25 @@ void SettingsView::connectAudioDevice()
                             .arg(stored, combo->currentText()));
 }
 
+void SettingsView::connectAudioDeviceWhenThere()
+{
+    const QString stored = settings().value(kAudioDeviceName).toString();
+    if (!stored.isEmpty())
+        devices->connectAudioDeviceById(-1, stored);
+}
+
+void SettingsView::fillEmptyAudioBox()
+{
+    QComboBox *combo = ui->comboAudioDevices;
+    if (combo->count() > 0)
+        return;
+    fillCombo(combo, audioDevices(*devices));
+    const QString stored = settings().value(kAudioDeviceName).toString();
+    combo->setCurrentIndex(stored.isEmpty() ? combo->findData(devices->getDefaultOutputAudioDevice())
+                                            : combo->findText(stored));
+    showNoAudioDevice();
+}
+
 void SettingsView::audioConnected()
 {
     withdrawWarning(AudioRoad);

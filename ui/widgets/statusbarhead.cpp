@@ -90,7 +90,9 @@ bool statusBarHead::event(QEvent *event)
 
 void statusBarHead::showNames()
 {
-    const QString artist = outputLost ? tr("No sound server") : SongTexts::shown(song.artist);
+    const QString artist = outputLost            ? tr("No sound server")
+                           : !standingIn.isEmpty() ? standingIn
+                                                   : SongTexts::shown(song.artist);
     for (const auto &[label, text] : {std::pair{ui->titleLabel, song.title}, std::pair{ui->authorLabel, artist}}) {
         label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->contentsRect().width()));
         label->setToolTip(label->text() == text ? QString() : text);
@@ -113,6 +115,7 @@ statusBarHead::~statusBarHead()
 void statusBarHead::showSongInfo(const SongInfo &info)
 {
     song = info;
+    standingIn.clear();
     lastSecondShown = -1;
     showNames();
     ui->timeNumberLabel->setText(QStringLiteral("0:00"));
@@ -131,13 +134,20 @@ void statusBarHead::clearSongInfo()
     for (QLabel *label : {ui->titleLabel, ui->authorLabel, ui->timeNumberLabel, ui->BPMNumberLabel,
                           ui->barNumberLabel, ui->keyValueLabel, ui->formatValueLabel})
         label->clear();
-    if (outputLost)
+    if (outputLost || !standingIn.isEmpty())
         showNames();
 }
 
 void statusBarHead::showOutputLost(bool lost)
 {
     outputLost = lost;
+    showNames();
+}
+
+void statusBarHead::showOutputStandingIn(const QString &chosen)
+{
+    standingIn = chosen.isEmpty() ? QString()
+                                  : tr("%1 is not connected: the sound goes to the default output").arg(chosen);
     showNames();
 }
 

@@ -42,6 +42,9 @@ public:
     void followBarBeat(uint bar, uint beat);
     // While the sound server is gone, the artist's line says so.
     void showOutputLost(bool lost);
+    // The output chosen is gone and the default plays (empty: no longer):
+    // said once, in the artist's line until the next song is shown.
+    void showOutputStandingIn(const QString &chosen);
 
     // "m:ss" with the minutes going past 59, so a long song never wraps.
     static QString elapsedText(qint64 seconds);
@@ -70,6 +73,7 @@ private:
     int floorWidth = -1; // the minimum width the header gives the display
     qint64 lastSecondShown = -1;
     bool outputLost = false;
+    QString standingIn;
     std::function<int()> deltaBpm = [] { return 0; };
     std::function<int()> deltaKey = [] { return 0; };
 };

@@ -46,6 +46,7 @@ struct FakeDevices : DeviceSource {
     QSet<int> refusing;
     bool playing = false, midiOpen = false;
     QList<int> tried;
+    QStringList named;
     int closed = 0, midiIndex = -1;
     QString synthDevice; // the synthesizer fails on this audio device
     QString synthBank;   // or for want of this sound bank
@@ -64,9 +65,10 @@ struct FakeDevices : DeviceSource {
     void closeMidiPort() override { ++closed, midiOpen = false; }
     QMap<int, QString> listAudioDevices() override { return audio; }
     int getDefaultOutputAudioDevice() override { return 3; }
-    bool connectAudioDeviceById(int id, const QString &) override
+    bool connectAudioDeviceById(int id, const QString &name) override
     {
         tried << id;
+        named << name;
         return !refusing.contains(id);
     }
     bool isPlaying() override { return playing; }
@@ -330,6 +332,30 @@ private slots:
                                               : QString());
         QCOMPARE(store().value(key).toString(), stored);
         QCOMPARE(combo->placeholderText().isEmpty(), !tried.isEmpty());
+    }
+
+    // Started before its sound server (no device listed): the device chosen
+    // last is connected by its name, to be opened once the server is there,
+    // with nothing said and the choice kept; the box, empty then, lists the
+    // devices once they are there, that one current.
+    void startUpBeforeTheServer()
+    {
+        store().setValue("AudioDevice/Name", "Speakers");
+        FakeDevices *d;
+        Page page(nullptr, engine(), devices(&d));
+        const QMap<int, QString> listed = std::exchange(d->audio, {});
+        page.connectAudioDeviceWhenThere();
+        QCOMPARE(d->tried, QList<int>{-1});
+        QCOMPARE(d->named, QStringList{"Speakers"});
+        QVERIFY(page.warnings.isEmpty());
+        QCOMPARE(store().value("AudioDevice/Name").toString(), QString("Speakers"));
+        auto *box = child<QComboBox>(&page, "comboAudioDevices");
+        d->audio = listed;
+        page.show();
+        QCOMPARE(box->currentText(), QString("Speakers"));
+        QCOMPARE(box->count(), 2);
+        QVERIFY(box->placeholderText().isEmpty());
+        QCOMPARE(d->tried, QList<int>{-1});
     }
 
     // The user's choice of an output or a device.
