@@ -5,6 +5,7 @@
 #include <QMessageLogger>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -126,19 +127,43 @@ namespace {
 // together by the one loop that reports.
 constexpr double kLatenessWindowMs = 2000.0;
 constexpr int kLongWindows = 15;
+// A wake-up this late may be the whole program's hold: it counts once the
+// audio callbacks, which wake about as late then, have had time to say so.
+constexpr double kHoldMinMs = 50.0;
+constexpr double kHoldWordMs = 200.0;
+constexpr double kHoldNearMs = 150.0;
+constexpr double kHoldSlackMs = 50.0;
 struct Lateness {
     double windowStart = 0;
     double current = 0;
     double previous = 0;
     double past[kLongWindows] = {};
     int pastCount = 0;
+    double pending = 0;
+    double pendingAt = 0;
 };
 Lateness g_lateness;
 std::mutex g_latenessWriter;
 std::atomic<double> g_latenessPeak{0};
 std::atomic<double> g_longLatenessPeak{0};
 std::atomic<double> g_latenessReportedAt{-1e12};
+std::atomic<double> g_audioGapMs{0};
+std::atomic<double> g_audioGapEndMs{-1e12};
+
+// Whether the audio callbacks were held as long as `ms` about the moment `at`.
+bool heldWithAudio(double ms, double at)
+{
+    const double gap = g_audioGapMs.load(std::memory_order_relaxed);
+    const double end = g_audioGapEndMs.load(std::memory_order_relaxed);
+    return std::fabs(end - at) <= kHoldNearMs && ms <= gap + kHoldSlackMs && ms >= gap / 2;
+}
 } // namespace
+
+void noteAudioGap(double ms)
+{
+    g_audioGapMs.store(ms, std::memory_order_relaxed);
+    g_audioGapEndMs.store(monotonicMs(), std::memory_order_relaxed);
+}
 
 void noteWakeLateness(double ms)
 {
@@ -148,6 +173,19 @@ void noteWakeLateness(double ms)
         return;
     const double now = monotonicMs();
     Lateness &l = g_lateness;
+    double judged = 0;
+    if (l.pending > 0 && now - l.pendingAt >= kHoldWordMs) {
+        judged = heldWithAudio(l.pending, l.pendingAt) ? 0 : l.pending;
+        l.pending = 0;
+    }
+    if (ms >= kHoldMinMs) {
+        if (ms > l.pending) {
+            l.pending = ms;
+            l.pendingAt = now;
+        }
+        ms = 0;
+    }
+    ms = std::max(ms, judged);
     if (now - l.windowStart >= kLatenessWindowMs) {
         const bool recent = now - l.windowStart < 2 * kLatenessWindowMs;
         l.previous = recent ? l.current : 0;

@@ -65,6 +65,11 @@ bool messageAtOnce();
 void noteWakeLateness(double ms);
 double recentWakeLatenessMs();
 double longWakeLatenessMs();
+// An audio callback came `ms` after the one before while its stream played
+// (from the callback; never waits). A wake-up of the sequencer about as late
+// at the same moment was the whole program held (stopped, swapped out): the
+// device's own catch-up covers that, and no room is left for it.
+void noteAudioGap(double ms);
 
 // Bounded multi-producer queue with one consumer at a time, after Vyukov:
 // each cell carries a sequence number, so producers claim cells with one

@@ -70,6 +70,8 @@ constexpr double kHangMs = 1500.0;
 // How long the keeper waits for the callback to fall asleep before a stop;
 // a device that no longer asks is stopped as it stands.
 constexpr double kParkWaitMs = 200.0;
+// A callback this late after the one before: the program may have been held.
+constexpr double kGapMs = 40.0;
 // The longest a parked callback sleeps: the keeper wakes it at once once
 // the stop is made.
 constexpr double kParkMs = 2000.0;
@@ -306,7 +308,9 @@ int RtAudioStream::Core::callback(void *out, void *, unsigned frames, double, Rt
 {
     auto *c = static_cast<Core *>(user);
     const size_t bytes = size_t(frames) * c->frameBytes;
-    c->lastCallMs.store(monotonicMs(), std::memory_order_relaxed);
+    const double now = monotonicMs();
+    if (const double gap = now - c->lastCallMs.exchange(now, std::memory_order_relaxed); gap > kGapMs)
+        RealTime::noteAudioGap(gap);
     int asked = Asked;
     if (c->park.load(std::memory_order_relaxed) == Asked && c->park.compare_exchange_strong(asked, Parked)) {
         // The stream is being stopped and renders nothing more: the thread

@@ -49,6 +49,26 @@ std::vector<uint8_t> denseSong(uint32_t bars)
     b.end(end);
     return b.build();
 }
+// The synthesizer on `sink`, behind the MIDI output layer and a sequencer
+// (started by the test).
+struct SynthChain {
+    explicit SynthChain(std::unique_ptr<SynthAudioSink> sink) : synth(std::move(sink)), seq(Sequencer::Clock::Monotonic)
+    {
+        synth.setSoundFont("/usr/share/sounds/sf2/TimGM6mb.sf2");
+        iface.initMidiOutPortsSound({&synth});
+    }
+    bool open()
+    {
+        if (!iface.openMidiBaseOutPorts(0, -1, -1, -1, -1, -1))
+            return false;
+        seq.setMidiInterface(&iface);
+        seq.init();
+        return true;
+    }
+    MidiBassOutWrapper synth;
+    Sound::MidiInterface iface;
+    Sequencer seq;
+};
 } // namespace
 
 class TestThread : public QObject
@@ -183,14 +203,10 @@ private slots:
         auto owned = std::make_unique<OfflineAudioSink>(44100);
         owned->setScheduled(true);
         OfflineAudioSink *sink = owned.get();
-        MidiBassOutWrapper synth(rtAudio ? makeRtAudioSink() : std::unique_ptr<SynthAudioSink>(std::move(owned)));
-        synth.setSoundFont("/usr/share/sounds/sf2/TimGM6mb.sf2");
-        Sound::MidiInterface iface;
-        iface.initMidiOutPortsSound({&synth});
-        QVERIFY(iface.openMidiBaseOutPorts(0, -1, -1, -1, -1, -1));
-        Sequencer seq(Sequencer::Clock::Monotonic);
-        seq.setMidiInterface(&iface);
-        seq.init();
+        SynthChain chain(rtAudio ? makeRtAudioSink() : std::unique_ptr<SynthAudioSink>(std::move(owned)));
+        QVERIFY(chain.open());
+        MidiBassOutWrapper &synth = chain.synth;
+        Sequencer &seq = chain.seq;
         seq.ChangeMelodyMode(0);
         SignalLog sigs;
         sigs.listen(&seq);
@@ -258,6 +274,54 @@ private slots:
         QVERIFY(sigs.count("meter") > 0);
         QCOMPARE(sigs.values("bar").back(), 5);
         QCOMPARE(synth.expander()->synth()->droppedEvents(), uint64_t(0));
+    }
+
+    // The whole program held 0.8 s (stopped, as when swapped out) while the
+    // synthesizer plays on a sound server: the sequencer woke that late, and
+    // so did the audio callback, whose device catches up by itself; no room
+    // is left for it afterwards (every start would be that much later). A
+    // loop late on its own still counts.
+    void heldProgramLeavesNoRoom()
+    {
+        // The hold comes from a child process (see realTimeThreadsStayClean).
+        if (!RealTimeGuard::available())
+            QSKIP("no real-time guard in this build");
+        TestUtil::SoundServer server;
+        if (!server.start())
+            QSKIP("no PulseAudio server of the test's own");
+        SynthChain chain(makeRtAudioSink());
+        QVERIFY(chain.open());
+        chain.seq.sequencerStart();
+        const SoftSynth *soft = chain.synth.expander()->synth();
+        const uint64_t rendered = soft->renderedFrames();
+        QTRY_VERIFY_WITH_TIMEOUT(soft->renderedFrames() > rendered + 44100, WAIT_MS);
+
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0, longest = 0;
+        QProcess hold;
+        hold.start("/bin/sh", {"-c", QStringLiteral("kill -STOP %1; sleep 0.8; kill -CONT %1")
+                                         .arg(QCoreApplication::applicationPid())});
+        while (longest < 700 && clock.elapsed() < WAIT_MS) {
+            QTest::qWait(5);
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        }
+        QVERIFY2(longest >= 700, "the program was not held");
+        QVERIFY(hold.waitForFinished());
+        // The sequencer's lateness waits for the callbacks' word a moment.
+        QTest::qWait(1000);
+        QVERIFY2(RealTime::longWakeLatenessMs() < 400, qPrintable(QString::number(RealTime::longWakeLatenessMs())));
+        chain.seq.sequencerStop();
+
+        // A loop as late with the callbacks on time.
+        RealTime::noteWakeLateness(800);
+        clock.restart();
+        while (clock.elapsed() < 400) {
+            RealTime::noteWakeLateness(1);
+            QTest::qWait(5);
+        }
+        QVERIFY(RealTime::longWakeLatenessMs() >= 800);
     }
 };
 
