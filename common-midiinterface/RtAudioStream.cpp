@@ -70,6 +70,9 @@ constexpr double kHangMs = 1500.0;
 // How long the keeper waits for the callback to fall asleep before a stop;
 // a device that no longer asks is stopped as it stands.
 constexpr double kParkWaitMs = 200.0;
+// Buffers for a device that refuses the ones asked for on this many tries.
+constexpr unsigned kLargeFrames = 1024;
+constexpr int kTriesBeforeLarge = 2;
 // A callback this late after the one before: the program may have been held.
 constexpr double kGapMs = 40.0;
 // The longest a parked callback sleeps: the keeper wakes it at once once
@@ -387,14 +390,31 @@ bool RtAudioStream::Core::openOn(RtAudio &rt, unsigned device, const char *why)
     options.flags = RTAUDIO_SCHEDULE_REALTIME | (format.minimizeLatency ? RTAUDIO_MINIMIZE_LATENCY : 0);
     options.priority = ThreadPriority::kCallbackPriority;
     unsigned got = format.frames;
-    try {
-        rt.openStream(&params, nullptr, format.floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, format.rate, &got,
-                      &Core::callback, this, &options, &Core::error);
-    } catch (const RtAudioError &e) {
+    const auto tryOpen = [&] {
+        try {
+            rt.openStream(&params, nullptr, format.floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, format.rate,
+                          &got, &Core::callback, this, &options, &Core::error);
+            return std::string();
+        } catch (const RtAudioError &e) {
+            return std::string(e.what());
+        }
+    };
+    std::string refused = tryOpen();
+    if (!refused.empty() && tries >= kTriesBeforeLarge && frames.load() == 0 && format.frames < kLargeFrames) {
+        // A device that refuses small buffers again and again (not a server
+        // just starting) may take larger ones: the render is set up for
+        // those from here on.
+        got = kLargeFrames;
+        if (tryOpen().empty()) {
+            format.frames = kLargeFrames;
+            refused.clear();
+        }
+    }
+    if (!refused.empty()) {
         // While the server is gone each try fails alike: the stream's loss,
         // its first try and its return are said by themselves.
         if (tries++ == 0 && std::strcmp(why, "again") != 0 && std::strcmp(why, "stream") != 0)
-            rtLogMsg(2, __FILE__, __LINE__, "%s %s: %s", what.c_str(), why, e.what());
+            rtLogMsg(2, __FILE__, __LINE__, "%s %s: %s", what.c_str(), why, refused.c_str());
         return false;
     }
     tries = 0;

@@ -56,7 +56,8 @@ public:
         bool floatSamples = false; // 32-bit float, else 16-bit integer
         unsigned channels = 2;
         unsigned rate = 44100;
-        unsigned frames = 256; // asked for; bufferFrames() tells what came
+        unsigned frames = 256; // asked for (1024 where the device refuses
+                               // them); bufferFrames() tells what came
         unsigned buffers = 8;  // the device's queue, in buffers
         bool minimizeLatency = false;
         ThreadPriority::Role role = ThreadPriority::Role::AudioPlayer;

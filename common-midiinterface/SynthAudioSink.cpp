@@ -15,7 +15,7 @@ namespace {
 
 constexpr unsigned kDefaultRate = 44100;
 // Small buffers keep the delay from note to sound short (a device that
-// refuses them gives the nearest it takes).
+// refuses them gets larger ones, see RtAudioStream::Format).
 constexpr unsigned kBufferFrames = 256;
 // The device's queue unless asked for another: eight buffers (about 45 ms)
 // bridge a callback running with real-time priority on a busy machine, where
