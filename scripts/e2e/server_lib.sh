@@ -1,6 +1,13 @@
-# What the scenarios of the sound server share (sourced after lib.sh, with
-# the program's widget list exported): the header read, rows played, the
-# program's threads measured, a server started again and listened to.
+# What the scenarios of the sound server share (sourced after lib.sh; the
+# program's widget list exported before they look at it): the songs, the
+# header read, rows played, the program's threads measured, a server
+# started again and listened to.
+# The long MIDI song (tune.kar) and MP3 ("Server Tone", tone.mp3) played.
+server_songs() {
+  /usr/bin/python3 "$here/make_kar.py" "$work" 90 tune >/dev/null
+  sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 90 sine 330 sine 495 vol 0.5
+  lame --quiet -b 128 --tt "Server Tone" "$work/tone.wav" "$work/tone.mp3"
+}
 text_of() {
   awk -F'\t' -v kind="$1" -v name="$2" '$1 == kind && $6 ~ ("(^|/)" name "$") { print $7; exit }' \
     "$VELMAR_WIDGET_DUMP"

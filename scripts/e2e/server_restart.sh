@@ -23,9 +23,8 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-build}" "${2:-}"
 e2e_logged_in
-/usr/bin/python3 "$here/make_kar.py" "$work" 90 tune >/dev/null
-sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 90 sine 330 sine 495 vol 0.5
-lame --quiet -b 128 --tt "Server Tone" "$work/tone.wav" "$work/tone.mp3"
+source "$here/e2e/server_lib.sh"
+server_songs
 # No server yet: where the program will find one.
 mkdir -p "$work/pulse"
 export PULSE_SERVER=unix:$work/pulse/native
@@ -33,7 +32,6 @@ e2e_screen 1280x800
 printf '[WindowsPosition]\nMainWindow=@Rect(0 0 1160 613)\n[AudioDevice]\nName=Second_Output\n' >> "$settings"
 export VELMAR_WIDGET_DUMP=$work/widgets.txt
 trap 'cp "$work/program.log" "$out/server-restart-program.log" 2>/dev/null || true; e2e_cleanup' EXIT
-source "$here/e2e/server_lib.sh"
 sinks=(velmar_e2e "second sink_properties=device.description=Second_Output")
 e2e_start
 e2e_import "$work/tune.kar"

@@ -24,16 +24,14 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-build}" "${2:-}"
 e2e_logged_in
-/usr/bin/python3 "$here/make_kar.py" "$work" 90 tune >/dev/null
-sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 90 sine 330 sine 495 vol 0.5
-lame --quiet -b 128 --tt "Server Tone" "$work/tone.wav" "$work/tone.mp3"
+source "$here/e2e/server_lib.sh"
+server_songs
 e2e_screen 1280x800
 printf '[WindowsPosition]\nMainWindow=@Rect(0 0 1160 613)\n' >> "$settings"
 export VELMAR_WIDGET_DUMP=$work/widgets.txt
 # A server still held would never end.
 trap 'kill -CONT "${pulse_pid:-0}" 2>/dev/null || true
       cp "$work/program.log" "$out/server-states-program.log" 2>/dev/null || true; e2e_cleanup' EXIT
-source "$here/e2e/server_lib.sh"
 sinks=(velmar_e2e "second sink_properties=device.description=Second_Output")
 
 # A program started afresh on a server with both outputs, the songs
