@@ -156,6 +156,8 @@ private slots:
 private:
     // A program started before its sound server lists the devices later.
     void fillEmptyAudioBox();
+    // A line under the output boxes, made the first time it is asked for.
+    QLabel *outputsNote(QLabel *&note, const char *name, const QString &text);
     void fillLists();
     void fitWidth();
     void retranslate();

@@ -301,26 +301,25 @@ void SettingsView::followPlayState(SoundEngine::PlayingState state)
     const bool free = state != SoundEngine::ePsPlaying && state != SoundEngine::ePsPaused;
     ui->comboSoundCard->setEnabled(free);
     ui->comboAudioDevices->setEnabled(free);
-    if (!outputsWait) {
-        outputsWait = new QLabel(this);
-        outputsWait->setObjectName(QStringLiteral("outputsWait"));
-        outputsWait->setWordWrap(true);
-        outputsWait->setText(tr("Press Stop to change the outputs."));
-        ui->groupDevicesLayout->insertRow(2, outputsWait);
-    }
-    outputsWait->setVisible(!free);
+    outputsNote(outputsWait, "outputsWait", tr("Press Stop to change the outputs."))->setVisible(!free);
 }
 
 void SettingsView::followOutputLost(bool lost)
 {
-    if (!outputsAway) {
-        outputsAway = new QLabel(this);
-        outputsAway->setObjectName(QStringLiteral("outputsAway"));
-        outputsAway->setWordWrap(true);
-        outputsAway->setText(tr("No sound server: the outputs chosen are used once it is back."));
-        ui->groupDevicesLayout->insertRow(2, outputsAway);
+    outputsNote(outputsAway, "outputsAway", tr("No sound server: the outputs chosen are used once it is back."))
+        ->setVisible(lost);
+}
+
+QLabel *SettingsView::outputsNote(QLabel *&note, const char *name, const QString &text)
+{
+    if (!note) {
+        note = new QLabel(this);
+        note->setObjectName(QLatin1String(name));
+        note->setWordWrap(true);
+        note->setText(text);
+        ui->groupDevicesLayout->insertRow(2, note);
     }
-    outputsAway->setVisible(lost);
+    return note;
 }
 
 void SettingsView::retranslateDevices()
