@@ -7,7 +7,9 @@
 //   "MS WHAT", WHAT one of play, pause, resume, stop, ...) and the program's
 //   log (its lines stamped "[MS]" on the same clock), and prints:
 //   - each drop-out (a hole): a run of digital silence of 3 to 750 ms inside
-//     a song, not right after a Pause or a Stop nor across a song's start,
+//     a song, not right after a Pause or a Stop, nor while the song is
+//     paused or stopped (the last of these presses before it a pause or a
+//     stop), nor across a song's start,
 //     that the music broke off into, however quiet it was (the last 8
 //     frames before it above the last bit's noise; a song's own rest and a
 //     fade of the program's own die away to zero), its time, its length,
@@ -143,16 +145,27 @@ int main(int argc, char **argv)
                 }
             } else {
                 // Longer silences are a song's end, a pause or a stop; so
-                // are those a pause or a stop just asked for.
+                // are those a pause or a stop just asked for, and any while
+                // the song is paused or stopped (the effects' tail dies
+                // away in bits and pieces).
                 bool asked = false;
-                for (size_t p = pressAt; p-- > 0 && presses[p].ms > msOf(zeroStart) - 400;)
-                    asked = asked || presses[p].what == "pause" || presses[p].what == "stop";
+                bool still = false;
+                for (size_t p = pressAt; p-- > 0;) {
+                    const std::string &what = presses[p].what;
+                    if (presses[p].ms > msOf(zeroStart) - 400)
+                        asked = asked || what == "pause" || what == "stop";
+                    if (presses[p].ms <= msOf(zeroStart)
+                        && (what == "pause" || what == "stop" || what == "resume" || what == "play" || what == "start")) {
+                        still = what == "pause" || what == "stop";
+                        break;
+                    }
+                }
                 // A song started inside it: the silence between two songs.
                 const double from = msOf(zeroStart), to = msOf(frame);
                 const bool songStart = std::any_of(log.begin(), log.end(), [&](const LogLine &line) {
                     return line.ms >= from - 100 && line.ms <= to && line.text.find("LOAD SONG") != std::string::npos;
                 });
-                if (zeros >= minGap && zeros < maxGap && preLevel > kNoise && !asked && !songStart) {
+                if (zeros >= minGap && zeros < maxGap && preLevel > kNoise && !asked && !still && !songStart) {
                     ++gaps;
                     const double at = msOf(zeroStart), len = double(zeros) * 1000.0 / rate;
                     gapMs += len;
