@@ -58,6 +58,38 @@ private slots:
             }
         }
         QCOMPARE(player.size(), playing);
+
+        // A sink that comes later is in the window's next list.
+        QCOMPARE(TestUtil::runProgram("pactl", {"load-module", "module-null-sink", "sink_name=late",
+                                                "sink_properties=device.description=LateOut"}),
+                 0);
+        QTRY_VERIFY_WITH_TIMEOUT(listed("LateOut"), 10000);
+
+        // The song player's next song opens with the queue asked for since
+        // (grown after a drop-out), not on the stream kept from the one before.
+        const auto silence = [](int16_t *out, unsigned frames, void *) {
+            std::fill(out, out + 2 * frames, int16_t(0));
+            return 0;
+        };
+        const auto output = Sound::makeRtAudioOutput();
+        QVERIFY(output->open(-1, std::string(), 2, 48000, 256, silence, nullptr));
+        QVERIFY(output->start());
+        QTRY_VERIFY_WITH_TIMEOUT(output->latencyFrames() > 0, 10000);
+        const unsigned shallow = output->latencyFrames();
+        output->stop();
+        output->setQueueBuffers(64);
+        QVERIFY(output->open(-1, std::string(), 2, 48000, 256, silence, nullptr));
+        QTRY_VERIFY_WITH_TIMEOUT(output->latencyFrames() > shallow, 10000);
+        output->close();
+    }
+
+private:
+    static bool listed(const char *name)
+    {
+        const std::vector<AudioDevices::Device> known = AudioDevices::known().devices;
+        return std::any_of(known.begin(), known.end(), [&](const AudioDevices::Device &d) {
+            return QString::fromStdString(d.name).contains(QLatin1String(name));
+        });
     }
 };
 

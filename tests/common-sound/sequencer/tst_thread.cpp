@@ -308,7 +308,8 @@ private slots:
             last = clock.elapsed();
         }
         QVERIFY2(longest >= 700, "the program was not held");
-        QVERIFY(hold.waitForFinished());
+        // It may have ended, and been seen to, within the last wait.
+        QVERIFY(hold.state() == QProcess::NotRunning || hold.waitForFinished());
         // The sequencer's lateness waits for the callbacks' word a moment.
         QTest::qWait(1000);
         QVERIFY2(RealTime::longWakeLatenessMs() < 400, qPrintable(QString::number(RealTime::longWakeLatenessMs())));

@@ -17,6 +17,12 @@ QString text(QWidget &w, const char *label)
 {
     return w.findChild<QLabel *>(label)->text();
 }
+// Not elided: an elided label holds the whole text as its tool tip.
+QString whole(QWidget &w, const char *label)
+{
+    const QLabel *l = w.findChild<QLabel *>(label);
+    return l->toolTip().isEmpty() ? l->text() : l->toolTip();
+}
 
 // The held handle moved a pixel at a time, as a hand moves it while the
 // eye reads the bar, until it stands at `value`; where the hand stopped.
@@ -122,6 +128,12 @@ private slots:
             QVERIFY2(text(head, label).isEmpty(), label);
         emit engine.mSecOfPlaying(ms, 0);
         QCOMPARE(text(head, "timeNumberLabel"), shown[0]);
+        // A chosen output that is gone is said once: the next song's
+        // artist is shown again.
+        head.showOutputStandingIn("Second_Output");
+        QVERIFY(whole(head, "authorLabel").contains("Second_Output"));
+        head.showSongInfo(info);
+        QCOMPARE(whole(head, "authorLabel"), "Artist");
     }
 
     void seekSlider_data()
