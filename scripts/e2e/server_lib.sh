@@ -23,14 +23,16 @@ play_row() {
   wait_for 50 shown_row "$1" || fail "the row of $1 is not on the screen"
   xdotool mousemove $(e2e_at item songsListview "$1") click --repeat 2 --delay 80 1
 }
-# Every thread of the program over two seconds: none above 10 % of a core.
+# Every thread of the program over two seconds: none above 25 % of a core.
+# A thread that spins (a retry without a pause) takes a whole one; the
+# window's own thread was seen at up to 13.5 % on a loaded machine.
 threads_calm() {
   local before after
   before=$(cat /proc/"$program_pid"/task/*/stat 2>/dev/null | awk '{print $1, $14 + $15}')
   sleep 2
   after=$(cat /proc/"$program_pid"/task/*/stat 2>/dev/null | awk '{print $1, $14 + $15}')
   join <(echo "$before" | sort) <(echo "$after" | sort) \
-    | awk -v hz="$(getconf CLK_TCK)" '{ p = ($3 - $2) * 100 / hz / 2; if (p > 10) { print "thread " $1 " at " p " % of a core"; bad = 1 } }
+    | awk -v hz="$(getconf CLK_TCK)" '{ p = ($3 - $2) * 100 / hz / 2; if (p > 25) { print "thread " $1 " at " p " % of a core"; bad = 1 } }
                                       END { exit bad }'
 }
 # A new server on the same socket (with the sinks SINKS, e2e_pulse's

@@ -12,7 +12,7 @@
 # queue), the server ends, the song is started again while it is away, and
 # the server comes back; then the same with the MP3. Passes when after each end the program is alive, its
 # header says that there is no sound server, no thread of the program uses
-# more than 10 % of a core over the next two seconds, and, once a new server
+# more than 25 % of a core over the next two seconds, and, once a new server
 # is up, the song is heard again on the output chosen (recorded) within 2 s
 # and the header no longer says so. Last the server comes back without the
 # output chosen: the MP3 is heard on its default within 2 s, the header
