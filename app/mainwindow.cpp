@@ -335,8 +335,6 @@ void MainWindow::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
         QTimer::singleShot(0, this, &MainWindow::raiseViewWindows);
-    if (std::exchange(m_fillsScreen, false))
-        QTimer::singleShot(0, this, &MainWindow::keepFrameOnScreen);
     if (firstShowDone)
         return;
     firstShowDone = true;
@@ -758,6 +756,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::changeEvent(QEvent *event)
 {
+    if (event->type() == QEvent::ActivationChange)
+        fitFrame();
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
         fitHeaderTexts();

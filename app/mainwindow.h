@@ -35,6 +35,7 @@ class SoundfontManager;
 class StartedSong;
 class QAbstractButton;
 class QMouseEvent;
+class QMoveEvent;
 class SeekTrackSlider;
 class User;
 class chordsView;
@@ -195,6 +196,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
@@ -248,7 +250,10 @@ private:
     void dockAllViews();
     // Brings the views' own windows back in front of this one.
     void raiseViewWindows();
-    void keepFrameOnScreen();
+    // The window placed by its frame, title bar and borders counted in: the
+    // frame takes `frame` once the window manager has framed the window.
+    void placeFrame(const QRect &frame);
+    void fitFrame();
     bool isDocked(QWidget *view) const;
     // The window height fixed for the mixer while the karaoke view is away.
     void releaseFixedHeight();
@@ -299,8 +304,9 @@ private:
     // A drag from the drag bar has entered this window.
     bool dragFromMainWindow = false;
     int m_unfixedMinimumHeight = -1;
-    // No stored rectangle: the window was given its screen's free area.
-    bool m_fillsScreen = false;
+    // Where the frame goes while the window manager has not framed the
+    // window yet; null once it is there.
+    QRect m_wantedFrame;
     QHash<int, QRect> m_viewRects;
     // Views whose windows could not reopen where they were left.
     QList<int> m_movedAtStart;

@@ -2,10 +2,11 @@
 // area (the karaoke view lives in the screen area above it); any view can be
 // taken into a window of its own and comes home when that window is pinned
 // or closed; the drag bar shows or hides the screen area, or tears the bar
-// view off when dragged out of the window. The windows' rectangles are
-// stored on close exactly as they are and reopened at the next start where
-// a drag could have left them; the main window's rectangle no screen shows
-// any more is moved onto the primary screen.
+// view off when dragged out of the window. The windows' frames (a window
+// manager's title bar and borders counted in) are stored on close exactly
+// as they are and reopened at the next start where a drag could have left
+// them; the main window's frame no screen shows any more is moved onto the
+// primary screen.
 #include "mainwindow.h"
 
 #include "KaraokeTextWidget.h"
@@ -68,6 +69,16 @@ QRect ontoScreen(QRect rect)
     rect.setSize(rect.size().boundedTo(home.size()));
     rect.moveTopLeft(home.topLeft());
     return rect;
+}
+
+// The window manager's frame around the window's own area; none before it
+// has framed the window, or without one.
+QMargins frameMargins(const QWidget *window)
+{
+    const QRect frame = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return QMargins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                    frame.bottom() - inner.bottom());
 }
 
 } // namespace
@@ -371,17 +382,32 @@ void MainWindow::placeMovedWindows()
     }
 }
 
-// Once a window manager has framed the first window, the frame too stays
-// inside the free area.
-void MainWindow::keepFrameOnScreen()
+// Before a window manager has framed the window its frame is not known: the
+// frame's corner goes where it belongs at once (a move places the frame), its
+// size once the frame is there. Without a window manager there is no frame
+// and the window is simply the rectangle.
+void MainWindow::placeFrame(const QRect &frame)
 {
-    const QRect free = screen()->availableGeometry();
-    const QRect frame = frameGeometry();
-    if (free.contains(frame))
+    m_wantedFrame = frame;
+    resize(frame.size());
+    move(frame.topLeft());
+    fitFrame();
+}
+
+void MainWindow::fitFrame()
+{
+    const QMargins margins = frameMargins(this);
+    if (m_wantedFrame.isNull() || margins.isNull())
         return;
-    const QMargins margins(geometry().left() - frame.left(), geometry().top() - frame.top(),
-                           frame.right() - geometry().right(), frame.bottom() - geometry().bottom());
-    setGeometry(free.marginsRemoved(margins));
+    const QRect frame = std::exchange(m_wantedFrame, QRect());
+    resize(frame.size().shrunkBy(margins));
+    move(frame.topLeft());
+}
+
+void MainWindow::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    fitFrame();
 }
 
 // Windows reopened at start are shown before the main window: once it is
@@ -531,15 +557,16 @@ void MainWindow::restoreWindowPositions()
         if (r.isValid())
             reopenWindow(id, r);
     }
+    // Kept and placed by its frame: the title bar stays where the user left
+    // it, on the screen.
     const QRect main = stored("MainWindow");
     if (main.isValid()) {
         setMinimumHeight(550);
-        setGeometry(ontoScreen(main));
+        placeFrame(ontoScreen(main));
     } else {
         // A first start takes the free area of the screen the window opens
         // on: the song's name and the library's lists get the room they need.
-        setGeometry(screen()->availableGeometry());
-        m_fillsScreen = true;
+        placeFrame(screen()->availableGeometry());
     }
     const QRect karaoke = stored("KaraokeTextWidget");
     if (karaoke.isValid()) {
@@ -562,7 +589,7 @@ void MainWindow::saveWindowPositions()
         for (const auto &[key, id] : kStoredViews)
             ours = ours || (w->objectName() == QLatin1String(key) && viewFor(id)->window() == w);
         if (ours)
-            s.setValue(w->objectName(), w->geometry());
+            s.setValue(w->objectName(), w->frameGeometry());
     }
     s.endGroup();
     for (QWidget *w : windows) {

@@ -573,6 +573,22 @@ private slots:
         QVERIFY(!appSettings->contains("WindowsPosition/" + key));
     }
 
+    // The main window is kept and placed by its frame, the title bar
+    // counted in: moved and resized by the user, it reopens at the next
+    // start with its frame exactly where it was left, title bar and all.
+    void mainWindowKeptByItsFrame()
+    {
+        QTRY_VERIFY(window()->frameGeometry() != window()->geometry());
+        const QRect free = window()->screen()->availableGeometry();
+        window()->resize(1000, 600);
+        window()->move(free.topLeft() + QPoint(30, 40));
+        QTRY_COMPARE(window()->frameGeometry().topLeft(), free.topLeft() + QPoint(30, 40));
+        const QRect left = window()->frameGeometry();
+        restart();
+        QCOMPARE(appSettings->value("WindowsPosition/MainWindow").toRect(), left);
+        QTRY_COMPARE(window()->frameGeometry(), left);
+    }
+
     void offScreen_data()
     {
         QTest::addColumn<QString>("key");
@@ -616,10 +632,10 @@ private slots:
                          qPrintable(QStringLiteral("%1,%2 %3x%4").arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height())));
             return;
         }
-        // The main window's frame may push it a little inside the screen.
-        QVERIFY((w->geometry().topLeft() - (kept ? stored.topLeft() : home.topLeft())).manhattanLength() <= 4);
+        // Placed by its frame, the title bar counted in.
+        QTRY_COMPARE(w->frameGeometry().topLeft(), kept ? stored.topLeft() : home.topLeft());
         // No larger than the screen, the main window no narrower than it can be.
-        QCOMPARE(w->height(), qMin(stored.height(), home.height()));
+        QCOMPARE(w->frameGeometry().height(), qMin(stored.height(), home.height()));
         if (key != "MainWindow")
             QCOMPARE(w->width(), qMin(stored.width(), home.width()));
     }
