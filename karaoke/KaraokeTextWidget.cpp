@@ -508,11 +508,16 @@ void KaraokeTextWidget::scrollLyrics(bool jump, int64_t minRowDuration)
         duration = m_scrollDurationMs;
     }
     // The row being sung stays whole on the screen, both halves of a song row
-    // split in two: its first line never above the top edge.
+    // split in two: its first line never above the top edge. A line split in
+    // two with its first half in the bottom row is read to its end: the view
+    // goes a row further while the row sung stays on it.
     if (s.playRow >= 0 && s.playRow < n) {
         const int first = s.playRow - (rows[s.playRow].continued ? 1 : 0);
         const int last = s.playRow + 1 < n && rows[s.playRow + 1].continued ? s.playRow + 1 : s.playRow;
         target = std::min(std::max(target, (last - visible + 1) * pitch), first * pitch);
+        const int below = target / pitch + visible;
+        if (below < n && rows[below].continued && target + pitch <= first * pitch)
+            target += pitch;
     }
     if (target == m_lastScrollTarget)
         return;

@@ -33,6 +33,20 @@ QRect wholeRows(const QStyleOptionViewItem &option, int pitch)
     return QRect(r.left(), 0, r.width(), std::max(pitch, height / pitch * pitch));
 }
 
+// The other half of a song row split in two, in the row above or below of
+// the same height, lies in the rows shown; true for a row not split.
+bool otherHalfShown(const QModelIndex &index, const QRect &r, const QRect &shown)
+{
+    const auto continued = [](const QModelIndex &row) {
+        return row.isValid() && row.data(LyricsModel::CONTINUED_ROLE).toBool();
+    };
+    if (continued(index))
+        return shown.contains(r.translated(0, -r.height()));
+    if (continued(index.siblingAtRow(index.row() + 1)))
+        return shown.contains(r.translated(0, r.height()));
+    return true;
+}
+
 } // namespace
 
 ListTextViewDelegate::ListTextViewDelegate(QObject *parent)
@@ -61,7 +75,7 @@ void ListTextViewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     const QFont &font = m_viewParam->textFont;
     const QFontMetrics metrics(font);
     const QRect shown = wholeRows(option, m_viewParam->textRowVerticalSpace);
-    if (!shown.intersects(r))
+    if (!shown.intersects(r) || !otherHalfShown(index, r, shown))
         return;
     painter->save();
     painter->setClipRect(shown);

@@ -2,7 +2,9 @@
 // rows still to sing in the unsung colour, and the current row split at the
 // sung position, exact to the pixel at the character boundary. The sung part
 // is the first characters: on the left, or on the right of a right-to-left row.
-// Nothing is drawn below the last row that fits the list whole.
+// Nothing is drawn below the last row that fits the list whole, and a song
+// row split in two is drawn only with both its halves in those rows: the
+// singer never reads half a line.
 #pragma once
 
 #include <QStyledItemDelegate>

@@ -152,8 +152,12 @@ void LyricsModel::fillDataModel()
         return;
     }
     splitLongRowString();
-    for (const LyricRow &row : m_rows)
-        m_textModel.appendRow(textItem(row.text));
+    for (const LyricRow &row : m_rows) {
+        QStandardItem *item = textItem(row.text);
+        if (row.continued)
+            item->setData(true, CONTINUED_ROLE);
+        m_textModel.appendRow(item);
+    }
     m_textModel.appendRow(textItem(QString()));
     fillChordDataModel();
 }

@@ -77,6 +77,8 @@ public:
     // True on the rows of the page shown for a song without lyrics, which
     // stand centred whatever the rows' alignment.
     static constexpr int CENTRED_ROLE = Qt::UserRole + 101;
+    // True on the second half of a song row split in two.
+    static constexpr int CONTINUED_ROLE = Qt::UserRole + 102;
 
     explicit LyricsModel(ViewParameter *viewParam, QObject *parent = nullptr);
 

@@ -474,6 +474,64 @@ private slots:
         }
     }
 
+    void wrappedLineReadWhole_data()
+    {
+        QTest::addColumn<int>("fontSize");
+        QTest::newRow("Small") << 34;
+        QTest::newRow("Medium") << 46;
+        QTest::newRow("Large") << 58;
+    }
+    // A line too long for a row is split in two and never shown in half: at
+    // every syllable, at each Text Size, a line whose first half comes to
+    // the bottom row is read to its last word, the view a row further on
+    // (only where the row sung is at the top already may it wait, unseen).
+    void wrappedLineReadWhole()
+    {
+        QFETCH(int, fontSize);
+        QStringList lines;
+        for (int r = 0; r < 6; ++r)
+            lines << R"(["Sing ", "it ", "now"])" << R"(["Hold ", "the ", "line"])"
+                  << R"(["WHOA ", "WHOA ", "WHOA, ", "MOVE ", "WITH ", "ME, ", "WOW ", "WOW ", "WOW"])";
+        Stage stage(QStringLiteral(R"({"rows": [%1]})").arg(lines.join(',')));
+        stage.view.setFontParameter(LYRIC_FONT_FAMILY, fontSize, 700, true);
+        const QVector<LyricRow> &rows = stage.view.lyricsModel()->rows();
+        QCOMPARE(std::count_if(rows.begin(), rows.end(), [](const LyricRow &row) { return row.continued; }), 6);
+        QListView *list = stage.view.lyricList();
+        const QFontMetrics metrics(stage.view.viewParameter()->textFont);
+        int readWhole = 0;
+        for (const QJsonValue &syllable : std::as_const(stage.syllables)) {
+            stage.engine.at(syllable.toArray()[0].toDouble() + 1);
+            for (auto *scroll : stage.view.findChildren<QPropertyAnimation *>(Qt::FindDirectChildrenOnly))
+                scroll->setCurrentTime(scroll->duration());
+            const int pitch = stage.view.viewParameter()->textRowVerticalSpace;
+            const int top = list->verticalScrollBar()->value() / pitch;
+            const int bottom = top + list->viewport()->height() / pitch - 1;
+            const int sung = stage.painter->playRow;
+            const int sungFirst = sung - (sung >= 0 && rows[sung].continued ? 1 : 0);
+            const QString at = QStringLiteral(" (rows %1-%2 shown, row %3 sung)").arg(top).arg(bottom).arg(sung);
+            for (int row = top; row <= bottom && row + 1 < rows.size(); ++row) {
+                if (!rows[row + 1].continued)
+                    continue;
+                const QRect first = stage.ink(row, true) | stage.ink(row, false);
+                const QRect second = stage.ink(row + 1, true) | stage.ink(row + 1, false);
+                if (row == bottom) {
+                    QVERIFY2(!first.isValid() && !second.isValid(), qPrintable("half a line shown" + at));
+                    QVERIFY2(sungFirst == top, qPrintable("a line cut at the bottom" + at));
+                    continue;
+                }
+                // Its last word whole, where the centred row ends.
+                const QString &end = rows[row + 1].text;
+                const int right = list->viewport()->mapTo(&stage.view, QPoint()).x()
+                                  + (list->viewport()->width() + metrics.horizontalAdvance(end)) / 2;
+                QVERIFY2(first.isValid() && second.isValid() && second.right() >= right - metrics.horizontalAdvance('r'),
+                         qPrintable("\"" + end + "\" not drawn to its end" + at));
+                readWhole += row + 1 == bottom && sung < row;
+            }
+        }
+        // Lines were read ahead whole in the bottom rows.
+        QVERIFY(readWhole > 0);
+    }
+
     // The three corner buttons stand below the lyrics: the end of the last
     // row, a long one sung at the bottom of the view, is never under them.
     void cornerButtonsBelowRows()
