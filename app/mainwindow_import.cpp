@@ -133,6 +133,7 @@ void MainWindow::importingDone(ImportReport report)
                               tr("These songs cannot be copied because they're already present:")
                                   + lines(report.alreadyPresent));
     emit doneImporting();
+    m_library->showImported();
     while (!m_importing && !m_pendingImports.isEmpty()) {
         const QList<QUrl> next = m_pendingImports.takeFirst();
         if (next.isEmpty())

@@ -1630,6 +1630,10 @@ Gekauft: %9</translation>
         <source>The library file cannot be read now: %1. This list cannot be shown.</source>
         <translation>Die Bibliotheksdatei kann gerade nicht gelesen werden: %1. Diese Liste kann nicht angezeigt werden.</translation>
     </message>
+    <message>
+        <source>Songs added to the library: %1</source>
+        <translation>Der Bibliothek hinzugefügte Songs: %1</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

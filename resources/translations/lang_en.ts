@@ -1630,6 +1630,10 @@ Bought: %9</translation>
         <source>The library file cannot be read now: %1. This list cannot be shown.</source>
         <translation>The library file cannot be read now: %1. This list cannot be shown.</translation>
     </message>
+    <message>
+        <source>Songs added to the library: %1</source>
+        <translation>Songs added to the library: %1</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

@@ -1630,6 +1630,10 @@ Acquistato: %9</translation>
         <source>The library file cannot be read now: %1. This list cannot be shown.</source>
         <translation>Il file della libreria non può essere letto ora: %1. Questo elenco non può essere mostrato.</translation>
     </message>
+    <message>
+        <source>Songs added to the library: %1</source>
+        <translation>Brani aggiunti alla libreria: %1</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

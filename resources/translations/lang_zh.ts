@@ -1630,6 +1630,10 @@ BPM：%4
         <source>The library file cannot be read now: %1. This list cannot be shown.</source>
         <translation>现在无法读取曲库文件：%1。无法显示此列表。</translation>
     </message>
+    <message>
+        <source>Songs added to the library: %1</source>
+        <translation>已添加到曲库的歌曲：%1</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

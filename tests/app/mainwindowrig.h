@@ -14,6 +14,7 @@
 #include "dialogcopyfiles.h"
 #include "language.h"
 #include "librarytabledelegate.h"
+#include "libraryview.h"
 #include "SynthAudioSink.h"
 #include "adbanner.h"
 #include "soundenginerig.h"
@@ -137,6 +138,20 @@ protected:
     }
     int updateOffers() const { return int(m_prompts.filter(QRegularExpression("^Update available\\|An update")).size()); }
     QTableView *songTable() { return find<QTableView>("songsListview"); }
+    // The rows drawn lit as the song in play's: the mark at their left.
+    QList<int> litRows()
+    {
+        QTableView *table = songTable();
+        const QImage image = table->viewport()->grab().toImage();
+        QList<int> rows;
+        for (int r = 0; r < table->model()->rowCount(); ++r) {
+            const QRect cell = table->visualRect(table->model()->index(r, 1));
+            const QPoint mark(cell.left() + 1, cell.center().y());
+            if (image.rect().contains(mark) && QColor(image.pixel(mark)) == libraryTableDelegate::litMark)
+                rows << r;
+        }
+        return rows;
+    }
     // Makes the library row of `path` the current one (no row for an empty path).
     void select(const QString &path)
     {

@@ -59,12 +59,17 @@ private slots:
         QCOMPARE(int(state()), 0);
     }
 
-    // 50 files dropped on the song list: songs, files that are no songs and
-    // songs already in the song folder; a second import given while the
-    // first runs follows it. Every song is listed once, the rest reported.
+    // 50 files dropped on the song list, shown on Downloaded: songs, files
+    // that are no songs and songs already in the song folder; a second
+    // import given while the first runs follows it. Every song is listed
+    // once, the rest reported; the page says how many songs the last import
+    // added, and All Songs shows them, chosen.
     void imports()
     {
         find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *side = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(2)).center());
+        QTRY_COMPARE(find<libraryView>("libraryView")->getHeaderStatus(), int(libraryView::DownloadedSongs));
         const QString in = m_songs.filePath("in");
         QList<QUrl> first = make(in, 0, 40);
         QStringList errored, duplicated;
@@ -111,9 +116,36 @@ private slots:
         std::sort(listed.begin(), listed.end());
         std::sort(expected.begin(), expected.end());
         QCOMPARE(listed, expected);
+        const auto *note = find<QLabel>("importNote");
+        QVERIFY(note && note->isVisible());
+        QCOMPARE(note->text(), QString("Songs added to the library: 5"));
+        QCOMPARE(find<libraryView>("libraryView")->getHeaderStatus(), int(libraryView::AllSongs));
+        QStringList chosen, added;
+        for (const QModelIndex &row : songTable()->selectionModel()->selectedRows(8))
+            chosen << QFileInfo(row.data().toString()).fileName();
+        for (const QUrl &song : second)
+            added << song.fileName();
+        chosen.sort();
+        QCOMPARE(chosen, added);
         // A song let go over the lyrics (under the karaoke view's buttons) plays.
         drop(window(), window()->findChild<QAbstractScrollArea *>("lV_Text")->viewport(), second.mid(0, 1));
         QCOMPARE(currSong->path(), second.first().toLocalFile());
+        // The count said again in the language chosen.
+        auto restore = qScopeGuard(&removeTranslators);
+        auto *languages = window()->settingsView()->findChild<QComboBox *>("languageCombo");
+        languages->setCurrentIndex(0);
+        emit languages->activated(0);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(note->text(), QString("Brani aggiunti alla libreria: 5"));
+        // With the artists listed, an import shows its songs too, by title.
+        QTest::mouseClick(find<QPushButton>("artistButton"), Qt::LeftButton);
+        QTRY_COMPARE(find<libraryView>("libraryView")->getHeaderStatus(), int(libraryView::Listing));
+        window()->importFiles(make(in, 45, 46));
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 3, 60000);
+        QCOMPARE(find<libraryView>("libraryView")->getHeaderStatus(), int(libraryView::AllSongs));
+        const QModelIndexList third = songTable()->selectionModel()->selectedRows(8);
+        QCOMPARE(third.size(), 1);
+        QCOMPARE(QFileInfo(third.first().data().toString()).fileName(), QString("imp-45.kar"));
     }
 
     // A host's evening: a playlist of five songs started with Auto Play;
@@ -204,7 +236,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(heard.size() > step, 30000);
             QCOMPARE(heard.at(step), expected.at(step));
             // The row lit is the song's own entry.
-            QTRY_COMPARE(songTable()->currentIndex().row(), step);
+            QTRY_COMPARE(litRows(), QList<int>{step});
             QCOMPARE(songTable()->model()->index(step, 8).data().toString(), expected.at(step));
         }
         QTRY_VERIFY_WITH_TIMEOUT(!currSong->isLoaded(), 30000);
@@ -214,10 +246,11 @@ private slots:
         QVERIFY2(!addedCounted, "a song added to the playlist counted as heard");
     }
 
-    // The row of the song in play stays lit in its list through every edit
-    // a host makes while it plays (a row above it dragged below it, the
-    // song itself dragged, the next row removed), after leaving the list
-    // and coming back, and goes once the song is removed from the list.
+    // The row of the song in play stays lit in its list, whatever is
+    // selected, through every edit a host makes while it plays (a row above
+    // it dragged below it, the song itself dragged, a drag that moves
+    // nothing, the next row removed), after leaving the list and coming
+    // back, and goes once the song is removed from the list.
     void litRowFollowsEdits()
     {
         TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), {m_files.path(), "60", "lit2"});
@@ -249,11 +282,11 @@ private slots:
                 paths << QFileInfo(songTable()->model()->index(r, 8).data().toString()).completeBaseName();
             return paths;
         };
-        // The row lit: the one chosen, and the only one.
+        // The row lit, the only one.
         const auto lit = [this] {
-            const QModelIndexList rows = songTable()->selectionModel()->selectedRows();
-            return rows.size() == 1 && songTable()->currentIndex().row() == rows.first().row()
-                       ? QFileInfo(songTable()->model()->index(rows.first().row(), 8).data().toString()).completeBaseName()
+            const QList<int> rows = litRows();
+            return rows.size() == 1
+                       ? QFileInfo(songTable()->model()->index(rows.first(), 8).data().toString()).completeBaseName()
                        : QStringLiteral("%1 rows").arg(rows.size());
         };
         QCOMPARE(lit(), "lit2");
@@ -283,15 +316,22 @@ private slots:
         drag(1, 3);
         QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4", "lit2", "lit5"}));
         QTRY_COMPARE(lit(), "lit2");
+        // A row dragged onto itself: nothing moves, the row dragged is the
+        // one selected.
+        drag(0, 0);
+        QTRY_COMPARE(songTable()->currentIndex().row(), 0);
+        QCOMPARE(shown(), QStringList({"lit1", "lit3", "lit4", "lit2", "lit5"}));
+        QTRY_COMPARE(lit(), "lit2");
         // The next row removed: chosen, the delete button, Yes.
         QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, rowOf(4));
-        QCOMPARE(lit(), "lit5");
+        QCOMPARE(lit(), "lit2");
         QTest::mouseClick(find<QPushButton>("deleteButton"), Qt::LeftButton);
         QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4", "lit2"}));
         QTRY_COMPARE(lit(), "lit2");
-        // All Songs, then the list again.
+        // All Songs, where no row is the list's entry, then the list again.
         openSide(0);
         QTRY_VERIFY(songTable()->model()->rowCount() > 4);
+        QCOMPARE(lit(), "0 rows");
         openSide(side->count() - 1);
         QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4", "lit2"}));
         QTRY_COMPARE(lit(), "lit2");
@@ -301,6 +341,41 @@ private slots:
         QTRY_COMPARE(shown(), QStringList({"lit1", "lit3", "lit4"}));
         QCOMPARE(lit(), "0 rows");
         QCOMPARE(currSong->path(), l(2));
+    }
+
+    // In a list longer than the page, the row of the song Auto Play starts
+    // comes into sight, lit, wherever the list was scrolled.
+    void playingRowInSight()
+    {
+        QStringList names, paths;
+        for (int i = 0; i < 30; ++i)
+            names << QStringLiteral("far%1").arg(i);
+        TestUtil::runPython(QStringLiteral("../scripts/make_kar.py"), QStringList{m_files.path(), "2"} + names);
+        for (const QString &name : std::as_const(names))
+            paths << m_files.filePath(name + ".kar");
+        QList<int> ids;
+        const int list = makePlaylist(QStringLiteral("Long"), paths, ids);
+        QVERIFY(list >= 0);
+        appSettings->setValue("System/DoubleClickAction", 0);
+        const auto forget = qScopeGuard([&] {
+            m_db->deletePlaylist(list);
+            for (int id : ids)
+                m_db->removeSongFromLibrary(id);
+        });
+        find<QStackedWidget>("stackedWidget")->setCurrentWidget(find<QWidget>("pageMain"));
+        auto *side = find<QListWidget>("playlistListWidget");
+        QTest::mouseClick(side->viewport(), Qt::LeftButton, {}, side->visualItemRect(side->item(side->count() - 1)).center());
+        QTRY_COMPARE(songTable()->model()->rowCount(), 30);
+        const QPoint first = songTable()->visualRect(songTable()->model()->index(0, 2)).center();
+        QTest::mouseClick(songTable()->viewport(), Qt::LeftButton, {}, first);
+        QTest::mouseDClick(songTable()->viewport(), Qt::LeftButton, {}, first);
+        QTRY_VERIFY(currSong->path() == paths.first() && state() == SoundEngine::ePsPlaying);
+        QScrollBar *bar = songTable()->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        bar->setValue(bar->maximum());
+        QVERIFY(litRows().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(currSong->path() == paths.at(1), 30000);
+        QTRY_COMPARE(litRows(), QList<int>{1});
     }
 
     // Recent lists a song however it was started (from the file it was

@@ -4,6 +4,7 @@
 // search table (a format icon for the suffix, fixed column widths).
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QStringList>
 #include <QStyledItemDelegate>
@@ -30,6 +31,11 @@ public:
     explicit libraryTableDelegate(QObject *parent = nullptr);
 
     void setChordLang(int lang) { chordLang = lang; }
+    // The row of the song in play, lit whatever is selected: a pale ground
+    // and a mark at its left; none once its model is filled anew.
+    void setLitRow(const QPersistentModelIndex &row) { litRow = row; }
+    static const QColor litGround;
+    static const QColor litMark;
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
     // An unknown artist or genre in the language shown.
@@ -37,8 +43,10 @@ public:
 
 private:
     const QPixmap &statusIcon(int status, bool selected) const;
+    void paintLit(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
 
     int chordLang = 0;
+    QPersistentModelIndex litRow;
     QPixmap defaultIcon;
     QPixmap mp3Icon;
     QPixmap midiIcon;

@@ -68,6 +68,7 @@ libraryView::libraryView(DatabaseHelper *db, QWidget *parent, MelodromeManager *
     TabbableGroup::keepEveryButton(ui->repertoireOrPc);
     TabbableGroup::keepEveryButton(ui->songFilter);
     makeLibraryMessage();
+    makeImportNote();
     playlists = database->selectPlaylists();
     currentPlaylistIndex = 0;
 
@@ -347,11 +348,9 @@ void libraryView::openPlaylistRow(const QModelIndex &index)
     if (r < 4)
         currentPlaylistIndex = r;
     showingSongs = false;
-    {
-        // The entry shows its own rows; the search must not pick another.
-        const QSignalBlocker quiet(ui->searchText);
-        ui->searchText->clear();
-    }
+    // The entry shows its own rows; the search must not pick another.
+    forgetSearch();
+    sayImported({});
 
     // Whatever the entry shown before (the news have a caption of their
     // own), the listing and the songs below come under "Songs".
@@ -738,7 +737,8 @@ bool libraryView::isStoreRow(int row) const
 
 void libraryView::addImportedSong(SongInfo song, QString path)
 {
-    database->checkSong(song, path);
+    if (database->checkSong(song, path))
+        importedPaths << path;
 }
 
 void libraryView::hideIndexingAnim()

@@ -133,6 +133,9 @@ signals:
 public slots:
     void refreshSongView();
     void addImportedSong(SongInfo song, QString path);
+    // An import has ended: the page says how many songs it added and All
+    // Songs shows them, chosen.
+    void showImported();
     void hideIndexingAnim();
 
     void receivedGenreListForQuery(QNetworkReply *reply);
@@ -231,6 +234,14 @@ private:
     QLabel *libraryMessage = nullptr;
     Phrase writeFailure;
     Phrase readFailure;
+    // What the last import added: said under the lists until another entry
+    // is opened.
+    void makeImportNote();
+    void sayImported(const Phrase &note);
+    void chooseImported(const QStringList &paths);
+    QLabel *importNote = nullptr;
+    Phrase imported;
+    QStringList importedPaths;
     // The statement and search text of the rows shown.
     QString shownSql;
     QString shownText;
@@ -291,6 +302,7 @@ private:
     int playingList = -1;
     int playingAt = -1;
     void lightPlayingEntry();
+    void forgetSearch();
     myIconProvider *iconProvider = nullptr;
     QStandardItemModel *drivesModel = nullptr;
     QFileSystemModel *folderModel = nullptr;

@@ -172,6 +172,7 @@ void libraryView::changeEvent(QEvent *event)
         if (!storeFailure.isEmpty())
             ui->storeMessage->setText(storeFailure.text());
         showLibraryFailure();
+        sayImported(imported);
         buildTablePlaylists();
         buildCurrentTable(); // the column headers
     }

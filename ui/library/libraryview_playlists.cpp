@@ -6,6 +6,7 @@
 #include "ui_libraryview.h"
 
 #include "DatabaseHelper.h"
+#include "librarytabledelegate.h"
 #include "listitem.h"
 #include "prompter.h"
 
@@ -124,6 +125,7 @@ void libraryView::endAdding()
     // The table shows the playlist again, so the add button must act on the
     // next click.
     showingSongs = false;
+    forgetSearch();
     currentQuery = playlistQuery();
     runQuery(currentQuery, QSqlDatabase::database());
     buildTableSongs();
@@ -215,6 +217,7 @@ void libraryView::onItemListDeleted(listItem *item)
         return;
     emit playlistEdited(item->getPlaylist().getId(), -1, -1);
     currentPlaylistIndex = 0;
+    forgetSearch();
     updateHeaderBar(AllSongs);
     currentQuery = database->sqlSongsByTitle;
     runQuery(currentQuery, QSqlDatabase::database());
@@ -282,18 +285,21 @@ void libraryView::showPlayingEntry(int playlistId, int position)
     lightPlayingEntry();
 }
 
+// The entry lit is the song's own, apart from the selection: a click on
+// another row or a drag leaves it lit.
 void libraryView::lightPlayingEntry()
 {
-    const int position = playingAt;
-    if (playingList < 0 || playingList != getPlaylistId() || !showsCurrentPlaylist() || position < 0)
-        return;
-    while (position >= songModel->rowCount() && songModel->canFetchMore())
-        songModel->fetchMore();
-    if (position >= songModel->rowCount())
-        return;
     QTableView *table = ui->songsListview;
-    const QModelIndex cell = songModel->index(position, 2);
-    table->selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect |
-                                                       QItemSelectionModel::Rows);
-    table->scrollTo(cell);
+    const int position = playingAt;
+    QPersistentModelIndex lit;
+    if (playingList >= 0 && playingList == getPlaylistId() && showsCurrentPlaylist() && position >= 0) {
+        while (position >= songModel->rowCount() && songModel->canFetchMore())
+            songModel->fetchMore();
+        if (position < songModel->rowCount()) {
+            lit = songModel->index(position, 2);
+            table->scrollTo(lit);
+        }
+    }
+    tableDelegate->setLitRow(lit);
+    table->viewport()->update();
 }

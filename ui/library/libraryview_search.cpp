@@ -33,6 +33,14 @@ QString likeLiteral(QString text)
 
 } // namespace
 
+// The list shown now is no search's: the box says so, empty, and searches
+// nothing for it.
+void libraryView::forgetSearch()
+{
+    const QSignalBlocker quiet(ui->searchText);
+    ui->searchText->clear();
+}
+
 void libraryView::searchOnReturn()
 {
     scheduleSearch();

@@ -145,6 +145,28 @@ private slots:
         QCOMPARE(page->getPlaylistStartIndex(), 1);
     }
 
+    // The search box shows what filters the list: a search typed while
+    // adding songs to a playlist goes with the adding, and one typed over a
+    // playlist deleted goes with that playlist's list.
+    void searchBoxSaysTheFilter()
+    {
+        side(5);
+        QPushButton *add = button("AddToPlayListButton");
+        add->click();
+        QTest::keyClicks(search(), "xy");
+        QCOMPARE(cell(0) + QString::number(rows()), QString("xyz1"));
+        dclick(0);
+        QTRY_COMPARE_WITH_TIMEOUT(add->text(), QString("End"), 10000);
+        add->click();
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::PlaylistSongs));
+        QCOMPARE(cell(0) + QString::number(rows()) + "|" + search()->text(), QString("xyz1|"));
+        QTest::keyClicks(search(), "ab");
+        QCOMPARE(rows(), 2);
+        pressOnPlaylistRow(5, "deleteButton");
+        QCOMPARE(page->getHeaderStatus(), int(libraryView::AllSongs));
+        QCOMPARE(QString::number(rows()) + "|" + search()->text(), QString("5|"));
+    }
+
     // Names are asked for new and renamed playlists; Cancel makes none. A
     // playlist's row renames it and deletes it once that is confirmed.
     void namePlaylists()
