@@ -332,8 +332,12 @@ Phrase ReplyWatch::busy() const
         return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in a moment"));
     if (seconds < 120)
         return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in %1 seconds")).arg(int(seconds));
-    return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in %1 minutes"))
-        .arg(int((seconds + 59) / 60));
+    // Counted up, never sooner than the store said: an hour and a half and
+    // more in hours.
+    const int minutes = int((seconds + 59) / 60);
+    if (minutes < 90)
+        return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in %1 minutes")).arg(minutes);
+    return Phrase("ReplyWatch", QT_TR_NOOP("the store is busy; try again in %1 hours")).arg((minutes + 59) / 60);
 }
 
 bool ReplyWatch::connectionFailed(qint64 received) const

@@ -631,6 +631,10 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <source>the store is busy; try again in %1 minutes</source>
         <translation>der Shop ist ausgelastet; versuchen Sie es in %1 Minuten erneut</translation>
     </message>
+    <message>
+        <source>the store is busy; try again in %1 hours</source>
+        <translation>der Shop ist ausgelastet; versuchen Sie es in %1 Stunden erneut</translation>
+    </message>
 </context>
 <context>
     <name>SafeSave</name>
@@ -911,6 +915,10 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
     <message>
         <source>No sound server: the outputs chosen are used once it is back.</source>
         <translation>Kein Soundserver: Die gewählten Ausgänge werden benutzt, sobald er zurück ist.</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> ms</translation>
     </message>
 </context>
 <context>

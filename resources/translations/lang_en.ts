@@ -631,6 +631,10 @@ The update is offered again at the next start of the program.</translation>
         <source>the store is busy; try again in %1 minutes</source>
         <translation>the store is busy; try again in %1 minutes</translation>
     </message>
+    <message>
+        <source>the store is busy; try again in %1 hours</source>
+        <translation>the store is busy; try again in %1 hours</translation>
+    </message>
 </context>
 <context>
     <name>SafeSave</name>
@@ -911,6 +915,10 @@ The update is offered again at the next start of the program.</translation>
     <message>
         <source>No sound server: the outputs chosen are used once it is back.</source>
         <translation>No sound server: the outputs chosen are used once it is back.</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> ms</translation>
     </message>
 </context>
 <context>

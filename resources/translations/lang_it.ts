@@ -631,6 +631,10 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <source>the store is busy; try again in %1 minutes</source>
         <translation>il negozio è occupato; riprova tra %1 minuti</translation>
     </message>
+    <message>
+        <source>the store is busy; try again in %1 hours</source>
+        <translation>il negozio è occupato; riprova tra %1 ore</translation>
+    </message>
 </context>
 <context>
     <name>SafeSave</name>
@@ -911,6 +915,10 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
     <message>
         <source>No sound server: the outputs chosen are used once it is back.</source>
         <translation>Nessun server audio: le uscite scelte si usano appena torna.</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> ms</translation>
     </message>
 </context>
 <context>

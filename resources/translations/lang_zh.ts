@@ -631,6 +631,10 @@ The update is offered again at the next start of the program.</source>
         <source>the store is busy; try again in %1 minutes</source>
         <translation>商店正忙；请在 %1 分钟后再试</translation>
     </message>
+    <message>
+        <source>the store is busy; try again in %1 hours</source>
+        <translation>商店正忙；请在 %1 小时后再试</translation>
+    </message>
 </context>
 <context>
     <name>SafeSave</name>
@@ -911,6 +915,10 @@ The update is offered again at the next start of the program.</source>
     <message>
         <source>No sound server: the outputs chosen are used once it is back.</source>
         <translation>没有声音服务器：所选输出将在其恢复后使用。</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> 毫秒</translation>
     </message>
 </context>
 <context>

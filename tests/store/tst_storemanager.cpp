@@ -290,7 +290,11 @@ private slots:
         const QStringList busy[] = {{"retry=30", "the store is busy; try again in 30 seconds"},
                                     {"retry=600", "the store is busy; try again in 10 minutes"},
                                     {"retry=1", "the store is busy; try again in a moment"},
-                                    {"retry=99999999999999999", "the store is busy; try again in 1440 minutes"},
+                                    {"retry=5340", "the store is busy; try again in 89 minutes"},
+                                    {"retry=5341", "the store is busy; try again in 2 hours"},
+                                    {"retry=7200", "the store is busy; try again in 2 hours"},
+                                    {"retry=7201", "the store is busy; try again in 3 hours"},
+                                    {"retry=99999999999999999", "the store is busy; try again in 24 hours"},
                                     {"", "the store is busy; try again in a few minutes"}};
         for (const QStringList &answer : busy) {
             store.setFault("/files/song/5001.mid", "busy", 1, answer[0]);

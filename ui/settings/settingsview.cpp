@@ -130,6 +130,8 @@ void SettingsView::fillLists()
     textSizes = QStringList{tr("Small"), tr("Medium"), tr("Large")};
     alignments = QStringList{tr("Center"), tr("Left")};
     doubleClickActions = QStringList{tr("Play"), tr("Pause")};
+    // The lyrics' offset in milliseconds, as kept.
+    ui->spinBoxLyricsOffset->setSuffix(tr(" ms"));
     const std::pair<QComboBox *, const QStringList *> lists[] = {
         {ui->chordCombo, &chordNotations}, {ui->textFontCombo, &fontFamilies},
         {ui->textSizeCombo, &textSizes},   {ui->textAlignCombo, &alignments},
@@ -182,7 +184,7 @@ void SettingsView::loadSettings()
     ui->languageCombo->setCurrentIndex(language >= 0 && language < languages.size() ? language : 1);
     ui->actionCombo->setCurrentIndex(getPlayAction());
     const QSignalBlocker quiet(ui->spinBoxLyricsOffset);
-    ui->spinBoxLyricsOffset->setValue(getLyricsTimeOffset() / 10);
+    ui->spinBoxLyricsOffset->setValue(getLyricsTimeOffset());
 }
 
 void SettingsView::showImageName(const QString &path)
@@ -379,8 +381,8 @@ void SettingsView::useBackgroundColor(bool checked)
 
 void SettingsView::setLyricsOffset(int value)
 {
-    settings().setValue(QStringLiteral("Playback/LiricsTimeOffset"), value * 10);
-    emit lyricsOffsetChanged(value * 10);
+    settings().setValue(QStringLiteral("Playback/LiricsTimeOffset"), value);
+    emit lyricsOffsetChanged(value);
 }
 
 void SettingsView::sendRuntimeKey(int value)

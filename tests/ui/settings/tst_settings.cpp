@@ -161,7 +161,7 @@ private slots:
         QTest::newRow("image without a path") << "Karaoke/BackImageEnabled" << QVariant(true)
                                               << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 1 0 1";
         QTest::newRow("offset") << "Playback/LiricsTimeOffset" << QVariant(250)
-                                << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 250 1 1 0 1 25 1";
+                                << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 250 1 1 0 1 250 1";
         QTest::newRow("German") << "System/Lang" << QVariant(2)
                                 << "Verdana 46 132 #111111 #FFFFFF #edcb0c 0 0 1 1 0 2 0 1";
         QTest::newRow("unknown language: English") << "System/Lang" << QVariant(7)
@@ -185,6 +185,9 @@ private slots:
         for (const QVariant &v : values)
             texts << (v.typeId() == QMetaType::Bool ? QString::number(v.toInt()) : v.toString());
         QCOMPARE(texts.join(' '), shown);
+        // The offset says its unit.
+        QCOMPARE(child<QSpinBox>(&p, "spinBoxLyricsOffset")->text(),
+                 QString::number(p.getLyricsTimeOffset()) + " ms");
     }
 
     // Each choice is reported at once, written to the settings file and
@@ -201,7 +204,7 @@ private slots:
                                      << "System/DoubleClickAction" << "1";
         QTest::newRow("chords") << QByteArray("chordCombo") << 0 << QByteArray("chordChanged(int)") << QVariant(0)
                                 << "MidiSettings/Chord" << "0";
-        QTest::newRow("offset") << QByteArray("spinBoxLyricsOffset") << 30 << QByteArray("lyricsOffsetChanged(int)")
+        QTest::newRow("offset") << QByteArray("spinBoxLyricsOffset") << 300 << QByteArray("lyricsOffsetChanged(int)")
                                 << QVariant(300) << "Playback/LiricsTimeOffset" << "300";
         QTest::newRow("fast run") << QByteArray("fastRunCheck") << 0 << QByteArray() << QVariant()
                                   << "MidiSettings/FastRun" << "false";
