@@ -234,7 +234,9 @@ void libraryView::buildTablePlaylists()
             if (playlist.getId() >= 5)
                 row->showRightIcons();
         }
-        item->setSizeHint(row->sizeHint());
+        // As wide as the list shows, also once its scroll bar takes a part.
+        const QSize rowSize(1, row->sizeHint().height());
+        item->setSizeHint(rowSize);
         list->setItemWidget(item, row);
         if (playlist.getId() == 4) {
             auto *caption = new QListWidgetItem;
@@ -244,7 +246,7 @@ void libraryView::buildTablePlaylists()
             label->setStyleSheet(QStringLiteral(
                 "margin-top:19px; font:bold 14px; background-color: rgb(66,66,66); "
                 "color: white; padding-left: 4px;"));
-            caption->setSizeHint(row->sizeHint());
+            caption->setSizeHint(rowSize);
             list->setItemWidget(caption, label);
         }
     }

@@ -207,7 +207,7 @@ private slots:
 
     // Each playlist row shows its rename and delete icons whole, also when
     // the side list is short enough to scroll or a name is long, in every
-    // language.
+    // language; every row and the heading as wide as the list shows.
     void sideListRowsWhole_data()
     {
         QTest::addColumn<QString>("language");
@@ -237,6 +237,11 @@ private slots:
             QCoreApplication::processEvents();
             const QStringList cut = cutTexts(page.get());
             QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
+            // As wide as the list shows, beside its scroll bar.
+            const QWidget *shown = list->itemWidget(list->item(r));
+            QVERIFY2(shown->x() >= 0 && shown->geometry().right() < list->viewport()->width(),
+                     qPrintable(QStringLiteral("row %1 at %2..%3 of %4").arg(r).arg(shown->x())
+                                    .arg(shown->geometry().right()).arg(list->viewport()->width())));
             if (auto *row = qobject_cast<listItem *>(list->itemWidget(list->item(r)))) {
                 QCOMPARE(row->height(), 38);
                 icons += !row->findChild<QPushButton *>("deleteButton")->isHidden();
