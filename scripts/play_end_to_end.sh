@@ -48,7 +48,7 @@ e2e_record velmar_e2e
 # The song list fills the lower right of the window above the search row: a
 # click there makes it the focus, Home picks the first (only) song and the
 # space bar plays it.
-eval "$(xdotool getwindowgeometry --shell "$window")"
+e2e_geometry "$window"
 xdotool mousemove --window "$window" $(( WIDTH * 3 / 4 )) $(( HEIGHT - 110 )) click 1
 xdotool key Home space
 wait_for 300 grep -q "LOAD SONG" "$work/program.log" || fail "the song did not start from the library"

@@ -15,7 +15,8 @@
 #                                the default; exports PULSE_SERVER. --hidden:
 #                                on a socket of its own until e2e_pulse_show
 #                                puts it where the program looks
-#   e2e_screen [WxH]             the screen (default 1280x800); e2e_screen_stop
+#   e2e_screen [WxH]             the screen (default 1280x800) under a window
+#                                manager (openbox); e2e_screen_stop
 #   e2e_settled [N]              waits up to N tenths (default 30) for the
 #                                screen to hold still
 #   e2e_after CMD...             CMD (a click, a key), then up to 3 s for the
@@ -26,6 +27,11 @@
 #   e2e_loads / e2e_loaded_since N  songs loaded by the log; one more than N
 #   e2e_at KIND NAME [TEXT]      "X Y", the middle of where an entry of that
 #                                list is seen
+#   e2e_geometry WINDOW          sets X Y WIDTH HEIGHT: the window's own area
+#   e2e_frame WINDOW             sets FRAME_X FRAME_Y FRAME_W FRAME_H TITLE_H:
+#                                the window manager's frame around it
+#   e2e_close WINDOW             its title bar's close button clicked
+#   e2e_toplevel WINDOW          the root's child holding it (its frame)
 #   e2e_windows                  the program's windows shown
 #   e2e_new_window N BEFORE      waits up to N tenths for a window shown
 #                                that was not in BEFORE (e2e_windows)
@@ -82,7 +88,7 @@ e2e_workspace() {
   out=$1
   mkdir -p "$out"
   e2e_work
-  for tool in Xvfb xdotool import pulseaudio parec pactl; do
+  for tool in Xvfb openbox xprop xdotool import pulseaudio parec pactl; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (./setup.sh installs it)"
   done
   export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
@@ -207,6 +213,9 @@ e2e_pulse_show() {
   export PULSE_SERVER=unix:$work/pulse/native
 }
 
+# A desktop's screen: Xvfb with Debian's openbox managing it, so that
+# windows get a frame with a title bar, are placed and take the focus as a
+# desktop gives them.
 e2e_screen() {
   local size=${1:-1280x800}
   rm -f "$work/display"
@@ -216,8 +225,21 @@ e2e_screen() {
   # A machine busy with builds and other runs can take Xvfb well past 10 s.
   wait_for 300 test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=:$(head -1 "$work/display")
+  command -v openbox >/dev/null || fail "openbox is not installed (./setup.sh installs it)"
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  wm_pid=$!
+  pids+=($wm_pid)
+  wait_for 300 e2e_managed || fail "openbox did not take the screen: $(tail -3 "$work/openbox.log")"
 }
-e2e_screen_stop() { kill "$screen_pid"; wait "$screen_pid" 2>/dev/null || true; unset DISPLAY; }
+# The window manager has announced itself on the screen.
+e2e_managed() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+e2e_screen_stop() {
+  kill "$wm_pid" 2>/dev/null || true
+  wait "$wm_pid" 2>/dev/null || true
+  kill "$screen_pid"
+  wait "$screen_pid" 2>/dev/null || true
+  unset DISPLAY
+}
 
 # Two pictures of the screen a tenth of a second apart alike: what a step
 # changed is drawn. Status 1 when it kept changing (a song's lyrics, say).
@@ -291,6 +313,44 @@ e2e_loaded_since() { [ "$(e2e_loads)" -gt "$1" ]; }
 e2e_listed() {
   [ "$(sqlite3 "file:$library/db_VelmarPC.sqlite?mode=ro" \
     "SELECT count(*) FROM Songs WHERE NomeFile LIKE '%$(basename "$1")'")" = 1 ]
+}
+
+# Where the window $1's own area is on the screen: sets X, Y, WIDTH and
+# HEIGHT (xdotool's getwindowgeometry counts a window manager's frame twice).
+e2e_geometry() {
+  local info
+  info=$(xwininfo -id "$1") || return 1
+  X=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+  Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+  WIDTH=$(sed -n 's/^ *Width: *//p' <<<"$info")
+  HEIGHT=$(sed -n 's/^ *Height: *//p' <<<"$info")
+}
+# The window manager's frame around the window $1, title bar and borders:
+# sets FRAME_X, FRAME_Y, FRAME_W, FRAME_H and TITLE_H. Status 1 while the
+# window has none.
+e2e_frame() {
+  local extents left right bottom
+  extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= *//p' | tr -d ',')
+  [ -n "$extents" ] && e2e_geometry "$1" || return 1
+  read -r left right TITLE_H bottom <<<"$extents"
+  FRAME_X=$((X - left)) FRAME_Y=$((Y - TITLE_H))
+  FRAME_W=$((WIDTH + left + right)) FRAME_H=$((HEIGHT + TITLE_H + bottom))
+}
+# The child of the root window that holds the window $1, as "0x..." (its
+# window manager's frame; the window itself where it has none): what the
+# root's list of children stacks.
+e2e_toplevel() {
+  local w=$1 tree
+  while tree=$(xwininfo -id "$w" -tree) && ! grep -q 'Parent window id: .*(the root window)' <<<"$tree"; do
+    w=$(awk '/Parent window id:/ { print $4; exit }' <<<"$tree")
+  done
+  printf '0x%x\n' "$w"
+}
+# The close button of the window $1's title bar clicked where openbox draws
+# it, at the bar's right end.
+e2e_close() {
+  e2e_frame "$1" || fail "the window $1 has no frame"
+  xdotool mousemove $((FRAME_X + FRAME_W - 2 - TITLE_H / 2)) $((FRAME_Y + TITLE_H / 2)) click 1
 }
 
 e2e_windows() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | sort; }

@@ -15,8 +15,9 @@ program's list of its widgets (VELMAR_WIDGET_DUMP, see widget_check.py).
         every control of the main window shown and enabled in the list
         BEFORE (a button, a list, a box, a slider) is among the widgets that
         took the focus in the list AFTER: a walk with Tab reached it.
-    looks_check.py first-window DUMP SCREEN_W SCREEN_H TITLE ARTIST
-        the main window of a start with no stored size fills the screen, its
+    looks_check.py first-window DUMP SCREEN_W SCREEN_H FRAME TITLE ARTIST
+        the main window of a start with no stored size fills the screen with
+        its window manager's frame (FRAME, "X Y W H"), title bar and all, its
         header shows at least 24 characters of the playing song's TITLE and
         ARTIST, and the library's "Playlists" heading is shown whole.
     looks_check.py focus-seen DUMP SCREEN_W SCREEN_H
@@ -186,16 +187,25 @@ def reach(before, after):
 NAME_SHOWN = 24
 
 
-def first_window(dump, width, height, title, artist):
+def first_window(dump, width, height, frame, title, artist):
     """The main window as a first start opens it on a screen without panels
-    (no size stored, nothing resized): as large as the screen, its header
-    showing at least NAME_SHOWN characters of the song's title and artist,
-    the library's side list its "Playlists" heading whole."""
+    (no size stored, nothing resized): its window manager's frame ("X Y W
+    H", title bar and borders) as large as the screen, the window inside it,
+    its header showing at least NAME_SHOWN characters of the song's title
+    and artist, the library's side list its "Playlists" heading whole."""
     entries = read(dump)
     faults = []
+    screen = (0, 0, int(width), int(height))
+    framed = tuple(int(v) for v in frame.split())
+    if framed != screen:
+        faults.append(f"the main window's frame is {framed}, not the {width}x{height} screen")
     main = [e for e in entries if e.kind == "window" and e.path == "MainWindow"]
-    if not main or main[0].at != (0, 0, int(width), int(height)):
-        faults.append(f"the main window is {main[0].at if main else 'not shown'}, not the {width}x{height} screen")
+    if not main:
+        faults.append("the main window is not shown")
+    else:
+        x, y, w, h = main[0].at
+        if x < framed[0] or y < framed[1] or x + w > framed[0] + framed[2] or y + h > framed[1] + framed[3]:
+            faults.append(f"the main window {main[0].at} lies outside its frame {framed}")
     for name, full in (("titleLabel", title), ("authorLabel", artist)):
         shown = [e.text for e in entries if e.kind == "label" and e.path.endswith("/lcdFrame/frame/" + name)]
         text = shown[0].removesuffix("\u2026") if shown else ""
@@ -350,7 +360,7 @@ def main(argv):
         faults = contrast(*argv[2:])
     elif len(argv) == 4 and argv[1] == "reach":
         faults = reach(argv[2], argv[3])
-    elif len(argv) == 7 and argv[1] == "first-window":
+    elif len(argv) == 8 and argv[1] == "first-window":
         faults = first_window(*argv[2:])
     elif len(argv) == 5 and argv[1] == "focus-seen":
         faults = focus_seen(*argv[2:])
@@ -365,7 +375,7 @@ def main(argv):
         faults = lit_row(*argv[2:])
     else:
         sys.exit("usage: looks_check.py contrast PICTURE DUMP | reach BEFORE AFTER"
-                 " | first-window DUMP SCREEN_W SCREEN_H TITLE ARTIST | focus-seen DUMP SCREEN_W SCREEN_H"
+                 " | first-window DUMP SCREEN_W SCREEN_H FRAME TITLE ARTIST | focus-seen DUMP SCREEN_W SCREEN_H"
                  " | gaps PICTURE DUMP | picture PICTURE DUMP [DUMP_BEFORE] | paused-rows DUMP PLAYING PAUSED | lit-row DUMP PICTURE")
     for f in faults:
         print(f)

@@ -78,7 +78,7 @@ e2e_start "$work/timing.kar"
 wait_for 400 grep -q "UNLOAD SONG.*timing.kar" "$work/program.log" || fail "the KAR did not play to its end"
 # The song list's only song; the space bar plays it, and plays it again
 # from the start while it plays, as a double-click on its row does.
-eval "$(xdotool getwindowgeometry --shell "$window")"
+e2e_geometry "$window"
 xdotool mousemove --window "$window" $(( WIDTH * 3 / 4 )) $(( HEIGHT - 110 )) click 1
 mp3=$(now); xdotool key Home space
 # The MP3 plays a while, then again from its start.

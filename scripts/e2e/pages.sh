@@ -57,8 +57,10 @@ first_window_unsized() { sed -i '/^MainWindow=/d' "$settings"; }
 # $1 ends the check's name in the faults.
 first_window_check() {
   dump_widgets
+  e2e_frame "$window" || fail "the main window has no frame"
   /usr/bin/python3 "$here/e2e/looks_check.py" first-window "$VELMAR_WIDGET_DUMP" "$screen_w" "$screen_h" \
-    "$first_title" "$first_artist" | sed "s|^|$lang-$size-first-window${1:-}: |" >>"$faults" || true
+    "$FRAME_X $FRAME_Y $FRAME_W $FRAME_H" "$first_title" "$first_artist" \
+    | sed "s|^|$lang-$size-first-window${1:-}: |" >>"$faults" || true
 }
 
 # English on 1366x768 and Italian on 1280x800, which the runs below show
@@ -105,7 +107,9 @@ narrow_window_starts() {
     e2e_screen "$size"
     e2e_start
     if [ -n "$width" ]; then
-      xdotool windowsize "$window" "$width" "$screen_h"
+      # As tall as the screen, frame and all.
+      e2e_frame "$window" || fail "the main window has no frame"
+      xdotool windowsize "$window" "$width" $((screen_h - (FRAME_H - HEIGHT)))
       wait_for 50 bash -c "xdotool getwindowgeometry $window | grep -q 'Geometry: ${width}x'" \
         || fail "the window was not made $width px wide: $(xdotool getwindowgeometry "$window")"
     fi
@@ -125,7 +129,9 @@ narrow_window_starts() {
 
 e2e_store
 printf '[User]\nuser_id=42\nname=Anna\nsurname=Rossi\nemail=anna@example.org\n' >>"$settings"
-/usr/bin/python3 "$here/make_kar.py" "$HOME" 90 song --title "$first_title" --artist "$first_artist" >/dev/null
+# Long enough to play on through a run's tours and its live switch on a busy
+# machine, where each window shown goes through the window manager.
+/usr/bin/python3 "$here/make_kar.py" "$HOME" 300 song --title "$first_title" --artist "$first_artist" >/dev/null
 # Sixty files that are no songs: a report longer than the screen is high.
 for i in $(seq -w 1 60); do printf 'no song here\n' >"$HOME/$i.kar"; done
 # Two drives; songs deep in the first one's folders.
@@ -184,7 +190,7 @@ click() {
   xdotool mousemove ${at[$1]} click 1
 }
 locate() {
-  eval "$(xdotool getwindowgeometry --shell "$window")"
+  e2e_geometry "$window"
   xdotool mousemove "$((screen_w - 1))" "$((screen_h - 1))"
   settle
   declare -gA at=()
@@ -388,11 +394,11 @@ tour() {
 # in the language shown).
 other_window() { shown | grep -vx "$window" | head -1 | grep .; }
 # The mixer window reopened in front of the main window: xwininfo lists the
-# top-most window first.
+# top-most of the root's children (the windows' frames) first.
 mixer_in_front() {
   local order main mixer_hex
   order=$(xwininfo -root -children | awk '/^ +0x/ {print $1}')
-  main=$(printf '0x%x' "$window") mixer_hex=$(printf '0x%x' "$mixer")
+  main=$(e2e_toplevel "$window") mixer_hex=$(e2e_toplevel "$mixer")
   [ "$(grep -n "^$mixer_hex$" <<<"$order" | cut -d: -f1)" -lt "$(grep -n "^$main$" <<<"$order" | cut -d: -f1)" ]
 }
 

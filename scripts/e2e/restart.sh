@@ -26,41 +26,48 @@ sinks=(velmar_e2e)
 [ -n "${TWIN_SINKS:-}" ] && sinks+=(velmar_twin)
 e2e_pulse "${sinks[@]}"
 e2e_screen 1280x800
-# The main window at the size the places clicked below were measured on (a
-# first start would fill the screen).
-printf '[WindowsPosition]\nMainWindow=@Rect(0 0 1160 613)\n' >> "$settings"
 export VELMAR_WIDGET_DUMP=$work/widgets.txt
 e2e_start
 e2e_import "$work/song.kar"
 
-# The settings page opens from the gear at the right end of the header bar,
-# to its left; in its "Devices" box the MIDI list takes the synthesizer (its
-# only entry here), the Audio list its last device.
-# Each step waits for what it brings: the page shown, each choice stored.
+# The settings page opens from the gear at the right end of the header bar;
+# in its "Devices" box the MIDI list takes the synthesizer (its only entry
+# here), the Audio list its last device. Each is clicked where the widget
+# list shows it; each step waits for what it brings: the page shown, each
+# choice stored.
 click() { e2e_after xdotool mousemove "$1" "$2" click 1; }
 showing() {
   e2e_widgets
   awk -F'\t' -v name="$1" '$6 ~ ("/" name "$") { found = 1 } END { exit !found }' "$VELMAR_WIDGET_DUMP"
 }
 stored_device() { [ -n "$(sed -n '/^\[AudioDevice\]/,/^\[/p' "$settings" | sed -n 's/^Name=//p')" ]; }
-eval "$(xdotool getwindowgeometry --shell "$window")"
-click $((X + WIDTH - 21)) 28
+click_at() {
+  local at
+  at=$(e2e_at "" "$1") || fail "$1 is not shown"
+  click $at
+}
+e2e_widgets
+click_at optionsButton
 wait_for 50 showing comboSoundCard || fail "the settings page did not open"
-click $((X + WIDTH - 130)) 245
+click_at comboSoundCard
 e2e_after xdotool key Home Return
 wait_for 50 grep -q '^Name=Timbra MIDI Module$' "$settings" || fail "the synthesizer was not chosen"
-click $((X + WIDTH - 130)) 277
+showing comboAudioDevices
+click_at comboAudioDevices
 e2e_after xdotool key End Return
 wait_for 50 stored_device || fail "no audio device was chosen"
 xdotool key Escape
-# The song list fills the lower right of the window: its first row sits just
-# under the header.
-row_y=388
+# The song's row of the library's list, where it is drawn.
+song_row() {
+  e2e_widgets
+  read -r row_x row_y < <(e2e_at item songsListview song) || fail "the song's row is not shown"
+}
+song_row
 if [ ${#sinks[@]} -gt 1 ]; then
   # Where the choice plays before the restart.
   n=0
   for s in "${sinks[@]}"; do e2e_record "$s" "$work/before$((n++)).raw"; done
-  xdotool mousemove 700 $row_y click --repeat 2 --delay 80 1
+  xdotool mousemove $row_x $row_y click --repeat 2 --delay 80 1
   wait_for 150 grep -q 'UNLOAD SONG' "$work/program.log" || fail "the song did not play before the restart"
   # Its last notes' release.
   e2e_record_more 500 "$work/before0.raw" || fail "the recording stopped"
@@ -72,6 +79,7 @@ device=$(sed -n '/^\[AudioDevice\]/,/^\[/p' "$settings" | sed -n 's/^Name=//p')
 [ -n "$device" ] || fail "no audio device was stored"
 
 e2e_start
+song_row
 ! grep -E "synthesizer on audio device|Unable to open|non funziona" "$work/program.log" \
   || fail "a device failed to open"
 n=0
@@ -88,14 +96,14 @@ loads() { sed -n "$(($1 + 1)),${2:-\$}p" "$work/program.log" | grep -c 'currSong
 before=$(grep -c 'UNLOAD SONG' "$work/program.log" || true)
 played() { [ "$(grep -c 'UNLOAD SONG' "$work/program.log")" -ge $((before + $1)) ]; }
 
-xdotool mousemove 700 $row_y
+xdotool mousemove $row_x $row_y
 mark
 xdotool click --repeat 2 --delay 80 1
 wait_for 150 played 1 || fail "the double-clicked song did not play to its end"
 e2e_record_more 500 "$work/rec0.raw" || fail "the recording stopped"
 # The row, chosen already by the double click, is chosen again: nothing
 # new to see once the screen holds still.
-xdotool mousemove 700 $row_y click 1
+xdotool mousemove $row_x $row_y click 1
 e2e_settled || true
 # Play where the header draws it.
 e2e_widgets

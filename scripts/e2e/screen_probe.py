@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Reads the screen of an end-to-end run (Xvfb, no window manager).
+"""Reads the screen of an end-to-end run (Xvfb, openbox managing it).
 
     screen_probe.py windows SCREEN_W SCREEN_H
         every mapped window (xwininfo -root -tree) inside the screen; prints
@@ -26,13 +26,17 @@ WHITE = (255, 255, 255)
 
 def windows(width, height):
     tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True, check=True).stdout
+    # The window manager's own window, which it keeps off the screen.
+    check = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True, text=True).stdout
+    manager = re.search(r"window id # (0x[0-9a-f]+)", check)
     bad = []
     for line in tree.splitlines():
         m = re.match(r"\s+(0x[0-9a-f]+) (.*?):? \(.*\)\s+(\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+([+-]-?\d+)([+-]-?\d+)", line)
-        if not m:
+        if not m or (manager and int(m.group(1), 16) == int(manager.group(1), 16)):
             continue
         wid, name = m.group(1), m.group(2)
-        w, h, x, y = int(m.group(3)), int(m.group(4)), int(m.group(5)), int(m.group(6))
+        # A window the window manager keeps off the screen reads "+-100".
+        w, h, x, y = (int(m.group(i).lstrip("+")) for i in (3, 4, 5, 6))
         info = subprocess.run(["xwininfo", "-id", wid], capture_output=True, text=True).stdout
         if "IsViewable" not in info:
             continue

@@ -86,10 +86,10 @@ for state in ${STATES:-mp3 options hang}; do
     server_ends "the output chosen while the server is away"
     e2e_widgets
     xdotool mousemove $(e2e_at control rewButton) click 1
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    e2e_after xdotool mousemove $((X + WIDTH - 21)) 28 click 1
+    e2e_geometry "$window"
+    e2e_after xdotool mousemove $((X + WIDTH - 21)) $((Y + 28)) click 1
     wait_for 50 settings_shown || fail "the settings page did not open"
-    e2e_after xdotool mousemove $((X + WIDTH - 130)) 277 click 1
+    e2e_after xdotool mousemove $((X + WIDTH - 130)) $((Y + 277)) click 1
     e2e_after xdotool key End Return
     wait_for 50 grep -q '^Name=Second_Output$' "$settings" \
       || fail "the output chosen while the server was away was not kept: $(sed -n '/AudioDevice/,+1p' "$settings")"

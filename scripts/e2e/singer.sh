@@ -243,8 +243,9 @@ header_shows() {
   play_row "$title"
   wait_for 100 header_says "$title" \
     || fail "the header does not show the song played: $(text_of label lcdFrame/frame/titleLabel)"
-  looks first-window "$VELMAR_WIDGET_DUMP" "${size%x*}" "${size#*x}" "$title" "$artist" >"$work/faults.txt" \
-    || fail "the first window: $(cat "$work/faults.txt")"
+  e2e_frame "$window" || fail "the main window has no frame"
+  looks first-window "$VELMAR_WIDGET_DUMP" "${size%x*}" "${size#*x}" "$FRAME_X $FRAME_Y $FRAME_W $FRAME_H" \
+    "$title" "$artist" >"$work/faults.txt" || fail "the first window: $(cat "$work/faults.txt")"
   t=$(text_of label lcdFrame/frame/titleLabel) a=$(text_of label lcdFrame/frame/authorLabel)
   t=${t%…} a=${a%…}
   echo "$size: the header shows ${#t} of the title's ${#title} characters, ${#a} of the artist's ${#artist}"

@@ -64,7 +64,7 @@ if [ "$quit_during" = bank ]; then
   wait_for 300 xdotool search --name "Velmar PC" || fail "the window did not come up"
 else
   e2e_start
-  eval "$(xdotool getwindowgeometry --shell "$window")"
+  e2e_geometry "$window"
 fi
 # Presses the shown button whose text is $1.
 press() {

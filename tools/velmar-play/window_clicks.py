@@ -92,7 +92,9 @@ class Window:
         return before
 
     def move(self, x, y):
-        self.xdo('mousemove', '--window', self.window, str(x), str(y))
+        # The widget list places on the screen, where a window manager's
+        # frame has already moved the window's own area.
+        self.xdo('mousemove', str(x), str(y))
 
     def timed(self, *args):
         # Without xdotool's own pause after a click (100 ms unless told).
