@@ -105,11 +105,27 @@ public:
             // After the dialog has taken the new words itself.
             pending.start();
             relabel.start();
+        } else if (event->type() == QEvent::Move) {
+            keepTitleBarOnScreen();
         }
         return false;
     }
 
 private:
+    // A window manager may place the dialog by its inner area once it has
+    // grown to its columns, its title bar above the screen: the frame goes
+    // back onto the screen's free area, where the bar can be dragged.
+    void keepTitleBarOnScreen()
+    {
+        const QScreen *screen = dialog->screen();
+        const QRect frame = dialog->frameGeometry();
+        if (!screen || !dialog->isVisible() || frame == dialog->geometry())
+            return;
+        const QRect free = screen->availableGeometry();
+        const QPoint corner(std::max(frame.left(), free.left()), std::max(frame.top(), free.top()));
+        if (corner != frame.topLeft())
+            dialog->move(corner);
+    }
     QCompleter *names() const
     {
         auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
