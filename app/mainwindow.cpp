@@ -201,8 +201,7 @@ void MainWindow::setUpPages()
 {
     m_song = new StartedSong(m_engine, this);
     m_song->setLookup([db = db](const QString &path) { return db ? db->selectSongByPath(path) : SongInfo(); });
-    connect(m_song, &StartedSong::cannotPlay, this,
-            [this](const QString &text) { QMessageBox::warning(this, tr("Attention"), text, QMessageBox::Ok); });
+    connect(m_song, &StartedSong::cannotPlay, this, &MainWindow::sayCannotPlay);
     connect(m_song, &StartedSong::started, this, &MainWindow::showSongInfo);
     m_edit = new editView(this, m_engine, m_song);
     connect(m_edit, &editView::restartSong, this, &MainWindow::onStartSongPath);
@@ -378,6 +377,17 @@ void MainWindow::startDelayedFunc()
 }
 
 // ---- play requests
+
+void MainWindow::sayCannotPlay(const QString &text)
+{
+    if (m_cannotPlayBox) {
+        m_cannotPlayBox->setText(m_cannotPlayBox->text() + QStringLiteral("\n\n") + text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, tr("Attention"), text, QMessageBox::Ok, this);
+    m_cannotPlayBox = &box;
+    box.exec();
+}
 
 void MainWindow::onStartSongInfo(SongInfo info, int action)
 {

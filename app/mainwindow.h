@@ -47,6 +47,7 @@ class fileCopyThread;
 class DialogCopyFiles;
 class DownloadMngr;
 class QFileDialog;
+class QMessageBox;
 class QNetworkReply;
 class QProgressDialog;
 class StoreListing;
@@ -215,6 +216,10 @@ private:
     void loadSettings();
     // The header's labelled buttons take their texts from the form anew.
     void fitHeaderTexts();
+    // Files refused while a box says one (later starts in a row) are said
+    // in that box.
+    void sayCannotPlay(const QString &text);
+    QPointer<QMessageBox> m_cannotPlayBox;
     void pressedLook(QAbstractButton *button, const char *picture);
     // The library shows a store song as its current row.
     bool storeSongChosen() const;

@@ -12,8 +12,11 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,27 +47,70 @@ QString inFolder(const QString &folder, const QString &name)
     return QDir::cleanPath(folder) + QLatin1Char('/') + name;
 }
 
+QString fixedFolder()
+{
+    return QStringLiteral("/tmp/VelmarPC-") + QString::number(::getuid());
+}
+
+// The user's folders of unforeseeable names, by the same rule as the fixed
+// one: another user's of a like name are passed over.
+QStringList unforeseenFolders()
+{
+    const QString fixed = fixedFolder();
+    const QDir tmp(QStringLiteral("/tmp"));
+    QStringList own;
+    for (const QString &name : tmp.entryList({QFileInfo(fixed).fileName() + QStringLiteral("-??????")},
+                                             QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name)) {
+        if (SingleInstance::isOwnFolder(tmp.filePath(name)))
+            own << tmp.filePath(name);
+    }
+    return own;
+}
+
+// The program at the other end of a connection runs as this user.
+bool peerIsUser(const QLocalSocket &socket)
+{
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0
+           && peer.uid == ::getuid();
+}
+
 } // namespace
+
+bool SingleInstance::isOwnFolder(const QString &path)
+{
+    // Made by another user, a link, or opened to others: a socket there
+    // could be taken or answered by someone else.
+    struct stat st{};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()
+           && (st.st_mode & 077) == 0;
+}
 
 QString SingleInstance::privateFolder()
 {
     // Not TMPDIR: every start of the user must come to the same folder.
-    const QByteArray path = "/tmp/VelmarPC-" + QByteArray::number(::getuid());
-    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        return QString();
-    // Made by another user beforehand, or opened to others: a socket there
-    // could be taken or answered by someone else.
-    struct stat st{};
-    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()
-        || (st.st_mode & 077) != 0) {
-        qWarning().noquote() << "Not the user's own folder, left alone:" << path;
+    const QString fixed = fixedFolder();
+    ::mkdir(QFile::encodeName(fixed).constData(), 0700);
+    if (isOwnFolder(fixed))
+        return fixed;
+    qWarning().noquote() << "Not the user's own folder, left alone:" << fixed;
+    // Taken by another user: one of a name nobody can take beforehand. One
+    // made before is used again, so that they do not pile up; none is
+    // removed, as another program of the user may be about to listen there.
+    if (const QStringList made = unforeseenFolders(); !made.isEmpty())
+        return made.first();
+    QByteArray pattern = QFile::encodeName(fixed) + "-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+        qWarning().noquote() << "No folder of the user's own can be made in /tmp:" << std::strerror(errno);
         return QString();
     }
-    return QString::fromLocal8Bit(path);
+    return QFile::decodeName(pattern);
 }
 
 SingleInstance::SingleInstance(const QString &libraryFolder, QObject *parent)
     : QObject(parent),
+      m_name(nameFor(libraryFolder)),
       m_lock(inFolder(libraryFolder, QStringLiteral(".VelmarPC.lock")))
 {
     // The lock is made before the library is: the folder first.
@@ -74,20 +120,37 @@ SingleInstance::SingleInstance(const QString &libraryFolder, QObject *parent)
     m_lock.setStaleLockTime(0);
     const QString beside = inFolder(libraryFolder, QStringLiteral(".VelmarPC.socket"));
     if (QFile::encodeName(beside).size() <= kMostSocketPath)
-        m_names << beside;
-    // Also where the library's folder takes no socket (a FAT drive).
-    if (const QString own = privateFolder(); !own.isEmpty())
-        m_names << inFolder(own, nameFor(libraryFolder));
+        m_beside = beside;
 }
 
 SingleInstance::~SingleInstance() = default;
+
+QStringList SingleInstance::socketNames() const
+{
+    QStringList names;
+    if (!m_beside.isEmpty())
+        names << m_beside;
+    // Also where the library's folder takes no socket (a FAT drive). A
+    // later start only looks: it makes no folder.
+    if (const QString fixed = fixedFolder(); isOwnFolder(fixed))
+        names << inFolder(fixed, m_name);
+    for (const QString &folder : unforeseenFolders())
+        names << inFolder(folder, m_name);
+    return names;
+}
 
 void SingleInstance::listen()
 {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::serve);
-    for (const QString &name : std::as_const(m_names)) {
+    QStringList names;
+    if (!m_beside.isEmpty())
+        names << m_beside;
+    const QString own = privateFolder();
+    if (!own.isEmpty())
+        names << inFolder(own, m_name);
+    for (const QString &name : std::as_const(names)) {
         // A socket left by a start that ended without removing it.
         QLocalServer::removeServer(name);
         if (m_server->listen(name))
@@ -114,11 +177,17 @@ SingleInstance::Start SingleInstance::claim(const QString &song, int answerMs)
         }
         // The one running may be starting (not listening yet) or quitting
         // (its lock still held): it is asked again until the time is up.
-        for (const QString &name : std::as_const(m_names)) {
+        for (const QString &name : socketNames()) {
             QLocalSocket socket;
             socket.connectToServer(name);
             if (!socket.waitForConnected(left()))
                 continue;
+            // Another user's program there would take the song, or keep
+            // the start waiting.
+            if (!peerIsUser(socket)) {
+                qWarning().noquote() << "Another user's program listens at" << name << ": left alone";
+                continue;
+            }
             asked = true;
             socket.write(request);
             while (!socket.canReadLine() && socket.waitForReadyRead(left())) {
@@ -133,7 +202,7 @@ SingleInstance::Start SingleInstance::claim(const QString &song, int answerMs)
         QThread::msleep(50);
     } while (!deadline.hasExpired());
     qWarning().noquote() << "The running program" << (asked ? "did not answer" : "cannot be reached") << "at"
-                         << m_names.join(QStringLiteral(", "));
+                         << socketNames().join(QStringLiteral(", "));
     return Start::AlreadyRunning;
 }
 
@@ -141,6 +210,10 @@ void SingleInstance::serve()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!peerIsUser(*socket)) {
+            socket->abort();
+            continue;
+        }
         QTimer::singleShot(kQuietMs, socket, &QLocalSocket::abort);
         auto song = std::make_shared<std::optional<QString>>();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, song] {

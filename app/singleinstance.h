@@ -8,15 +8,20 @@
 // Both live where any start of the user finds them whatever its
 // environment (cron, su and ssh have no runtime folder or another one): the
 // lock beside the library, the socket there too when its path fits a
-// socket's, else in a folder of the user's own under /tmp, which is refused
-// unless only the user can enter it. A lock left by a program that ended
-// without letting go is taken over (QLockFile finds its process gone), and
-// the socket it left is removed.
+// socket's, else in a folder of the user's own under /tmp. That folder is
+// used only when the user made it, it is no link and only the user can
+// enter it; where another user took its name first, the program listens in
+// one of a name nobody can foresee ("/tmp/VelmarPC-UID-XXXXXX"), which a
+// later start finds by the same rule. Neither side talks to a program of
+// another user. A lock left by a program that ended without letting go is
+// taken over (QLockFile finds its process gone), and the socket it left is
+// removed.
 //
 // The hand-over is a request, an answer and a go: the running program
 // answers before it acts (a song that opens a box keeps no start waiting)
 // and acts only once the start has taken the answer, so a start that gave
-// up and said so leaves nothing to be played later.
+// up and said so leaves nothing to be played later. A start gives up soon
+// enough to say so in a window within two seconds.
 //
 // GUI thread only.
 #pragma once
@@ -42,13 +47,20 @@ public:
     };
     // `song` (empty for none) goes to the running program as an absolute
     // path. Waits at most `answerMs` for its answer.
-    Start claim(const QString &song, int answerMs = 10000);
+    static constexpr int kAnswerMs = 1200;
+    Start claim(const QString &song, int answerMs = kAnswerMs);
 
-    // Where a start looks for the running program, in order.
-    const QStringList &socketNames() const { return m_names; }
-    // The folder of the user's own under /tmp (made when missing); empty
-    // when it is not the user's alone.
+    // Where a start looks for the running program, in order: beside the
+    // library, then in the user's own folders under /tmp.
+    QStringList socketNames() const;
+    // The folder of the user's own under /tmp that the program listens in:
+    // "/tmp/VelmarPC-UID", or where that is not the user's alone one of a
+    // name nobody can foresee (made when missing); empty when none can be
+    // made.
     static QString privateFolder();
+    // Whether `path` may hold the user's socket: a folder (not a link to
+    // one) the user made, closed to everyone else.
+    static bool isOwnFolder(const QString &path);
 
 signals:
     // A later start asked for the window; `song` is empty or an absolute path.
@@ -58,7 +70,10 @@ private:
     void serve();
     void listen();
 
-    QStringList m_names;
+    // Empty where the socket's path would be too long.
+    QString m_beside;
+    // The socket's name in a private folder.
+    QString m_name;
     QLockFile m_lock;
     QLocalServer *m_server = nullptr;
 };

@@ -12,7 +12,9 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDialog>
+#include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QLocale>
 #include <QSaveFile>
 #include <QSettings>
@@ -31,7 +33,23 @@
 
 namespace {
 std::unique_ptr<SingleInstance> g_instance;
+
+// A start from a file manager has no terminal: what it could not do is said
+// in a window, which stays until it is read.
+void sayNotHandedOver(const QString &song)
+{
+    const QString why = QCoreApplication::translate("main", "Velmar PC is already running.");
+    std::fprintf(stderr, "%s\n", qPrintable(why));
+    const QString text =
+        song.isEmpty()
+            ? QCoreApplication::translate("main", "Velmar PC is already running on this library, but it does not "
+                                                  "answer: it may be stopped or busy.")
+            : QCoreApplication::translate("main", "Velmar PC is already running on this library, but it does not "
+                                                  "answer: it may be stopped or busy. %1 was not played.")
+                  .arg(QDir::toNativeSeparators(song));
+    QMessageBox::warning(nullptr, QCoreApplication::translate("main", "Attention"), text);
 }
+} // namespace
 
 int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song)
 {
@@ -59,7 +77,7 @@ int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song)
                           << (given.isEmpty() ? QString() : QStringLiteral("with ") + given);
         return kHandedOver;
     case SingleInstance::Start::AlreadyRunning:
-        std::fprintf(stderr, "%s\n", qPrintable(QCoreApplication::translate("main", "Velmar PC is already running.")));
+        sayNotHandedOver(given);
         return kAlreadyRunning;
     }
     if (!db->initDb()) {

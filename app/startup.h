@@ -17,7 +17,7 @@ class DatabaseHelper;
 // Where the program already runs on the same library for the same user, that
 // one is asked to come forward and start song, nothing is opened here, and
 // the result is kHandedOver, or kAlreadyRunning when it did not answer (said
-// in one line).
+// in one line and in a box, once the box is closed).
 int startProgram(std::unique_ptr<DatabaseHelper> &db, const QString &song = QString());
 constexpr int kHandedOver = 2;
 constexpr int kAlreadyRunning = 3;

@@ -217,19 +217,12 @@ bool Song::checkSongFile(const QString &path, SongRefusal *refusal, uint *second
         r = {SongRefusal::NotASong};
         return false;
     }
+    // Only these are played as sound: a video, which the player would load
+    // with its information alone, would stop the song that plays for silence.
     const uint32_t base = records->info.format & SONG_FORMAT_BASE_MASK;
-    switch (base) {
-    case SONG_FORMAT_MIDI:
-    case SONG_FORMAT_MP3:
-        break;
-    case SONG_FORMAT_NONE:
-    case SONG_FORMAT_AUDIO:
-    case SONG_FORMAT_MTA:
-    case SONG_FORMAT_MTV:
+    if (base != SONG_FORMAT_MIDI && base != SONG_FORMAT_MP3) {
         r = {SongRefusal::NotASong};
         return false;
-    default:
-        return true; // taken with its information only
     }
     if (!file.read(base, r, why))
         return false;

@@ -57,10 +57,11 @@ public:
     // (the path stays) and emits eLsUnloaded. The engine must have stopped
     // playing it first.
     void unloadSongFile();
-    // Whether the loader takes the file at path, read as the loader reads it
+    // Whether the file at path plays as sound, read as the loader reads it
     // (a regular file, its size checked before reading, an MP3 mapped): a
-    // kind of song it plays, with audio that decodes or a MIDI stream that
-    // normalises. Why when not; its length in seconds, as a load gives it,
+    // MIDI or MP3 song, with audio that decodes or a MIDI stream that
+    // normalises (a video, which the loader takes with its information
+    // only, does not). Why when not; its length in seconds, as a load gives it,
     // when it does. Any thread (the import asks it).
     static bool checkSongFile(const QString &path, SongRefusal *why = nullptr, uint *seconds = nullptr);
     // Why the last load failed; kind None after a load that worked.

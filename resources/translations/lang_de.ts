@@ -1718,6 +1718,18 @@ Gekauft: %9</translation>
         <source>Velmar PC is already running.</source>
         <translation>Velmar PC läuft bereits.</translation>
     </message>
+    <message>
+        <source>Velmar PC is already running on this library, but it does not answer: it may be stopped or busy.</source>
+        <translation>Velmar PC läuft bereits mit dieser Bibliothek, antwortet aber nicht: Es ist vielleicht angehalten oder beschäftigt.</translation>
+    </message>
+    <message>
+        <source>Velmar PC is already running on this library, but it does not answer: it may be stopped or busy. %1 was not played.</source>
+        <translation>Velmar PC läuft bereits mit dieser Bibliothek, antwortet aber nicht: Es ist vielleicht angehalten oder beschäftigt. %1 wurde nicht abgespielt.</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Achtung</translation>
+    </message>
 </context>
 <context>
     <name>mixerView</name>

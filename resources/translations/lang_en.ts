@@ -1718,6 +1718,18 @@ Bought: %9</translation>
         <source>Velmar PC is already running.</source>
         <translation>Velmar PC is already running.</translation>
     </message>
+    <message>
+        <source>Velmar PC is already running on this library, but it does not answer: it may be stopped or busy.</source>
+        <translation>Velmar PC is already running on this library, but it does not answer: it may be stopped or busy.</translation>
+    </message>
+    <message>
+        <source>Velmar PC is already running on this library, but it does not answer: it may be stopped or busy. %1 was not played.</source>
+        <translation>Velmar PC is already running on this library, but it does not answer: it may be stopped or busy. %1 was not played.</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Attention</translation>
+    </message>
 </context>
 <context>
     <name>mixerView</name>

@@ -1718,6 +1718,18 @@ Acquistato: %9</translation>
         <source>Velmar PC is already running.</source>
         <translation>Velmar PC è già in esecuzione.</translation>
     </message>
+    <message>
+        <source>Velmar PC is already running on this library, but it does not answer: it may be stopped or busy.</source>
+        <translation>Velmar PC è già in esecuzione su questa libreria, ma non risponde: potrebbe essere fermo o occupato.</translation>
+    </message>
+    <message>
+        <source>Velmar PC is already running on this library, but it does not answer: it may be stopped or busy. %1 was not played.</source>
+        <translation>Velmar PC è già in esecuzione su questa libreria, ma non risponde: potrebbe essere fermo o occupato. %1 non è stato riprodotto.</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>Attenzione</translation>
+    </message>
 </context>
 <context>
     <name>mixerView</name>

@@ -1718,6 +1718,18 @@ BPM：%4
         <source>Velmar PC is already running.</source>
         <translation>Velmar PC 已在运行。</translation>
     </message>
+    <message>
+        <source>Velmar PC is already running on this library, but it does not answer: it may be stopped or busy.</source>
+        <translation>Velmar PC 已在使用此曲库运行，但没有响应：它可能已停止或正忙。</translation>
+    </message>
+    <message>
+        <source>Velmar PC is already running on this library, but it does not answer: it may be stopped or busy. %1 was not played.</source>
+        <translation>Velmar PC 已在使用此曲库运行，但没有响应：它可能已停止或正忙。%1 未播放。</translation>
+    </message>
+    <message>
+        <source>Attention</source>
+        <translation>注意</translation>
+    </message>
 </context>
 <context>
     <name>mixerView</name>

@@ -82,6 +82,8 @@ protected:
     QTimer m_boxCloser;
     // Answers the next message box with the button of that text; unset: OK.
     std::function<QString()> m_boxAnswer;
+    // While it says so, a message box stays open.
+    std::function<bool()> m_boxHeld;
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
     // The devices of the next window: the synthesizer's list (numbered from
     // 1) and the audio path's (by id), the same devices in the same order.
@@ -336,6 +338,8 @@ private slots:
             QVERIFY(m_db->insertSongInPlayList(id, m_db->selectPlaylists().last().getId()));
         }
         connect(&m_boxCloser, &QTimer::timeout, this, [this] {
+            if (m_boxHeld && m_boxHeld())
+                return;
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 m_boxes << box->windowTitle() + "|" + box->text();
                 m_windowOpenAtBox = m_window && m_window->isVisible();

@@ -1,5 +1,9 @@
 #include "mainwindowrig.h"
 
+#include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
+
 // A start with a path, a second start of the program, and quitting with
 // edits to keep.
 class TestMainWindowStarts : public MainWindowRig
@@ -251,8 +255,9 @@ private slots:
     }
 
     // A second start that gave up on a program that did not answer (hung,
-    // stopped) ends with 1 and leaves nothing for it to play once it goes
-    // on; a later start is taken as usual.
+    // stopped) says so in a window of its own, and on the terminal, and
+    // leaves nothing for it to play once it goes on; a later start is taken
+    // as usual.
     void secondStartGivenUp()
     {
         SingleInstance first(m_db->getLibraryFolder());
@@ -262,10 +267,29 @@ private slots:
         // Unanswered: this event loop does not run until the start ends.
         QProcess gaveUp;
         gaveUp.setWorkingDirectory(m_songs.path());
+        const QString dump = m_songs.filePath("given-up-widgets.txt");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("VELMAR_WIDGET_DUMP", dump);
+        gaveUp.setProcessEnvironment(environment);
+        gaveUp.setReadChannel(QProcess::StandardError);
         gaveUp.start(TestUtil::binDir() + "/VelmarPC", {"a.kar"});
+        QByteArray said;
+        while (!said.contains("Velmar PC is already running.") && gaveUp.waitForReadyRead(60000))
+            said += gaveUp.readAllStandardError();
+        QVERIFY2(said.contains("Velmar PC is already running."), said.constData());
+        // The window says why, naming the song, until it is closed.
+        QString shown;
+        for (int i = 0; i < 600 && !shown.contains("does not answer"); ++i) {
+            ::kill(pid_t(gaveUp.processId()), SIGUSR1);
+            QThread::msleep(100);
+            QFile list(dump);
+            shown = list.open(QIODevice::ReadOnly) ? QString::fromUtf8(list.readAll()) : QString();
+        }
+        QVERIFY2(shown.contains("does not answer") && shown.contains(song("a") + " was not played"),
+                 qPrintable(shown));
+        QCOMPARE(gaveUp.state(), QProcess::Running);
+        ::kill(pid_t(gaveUp.processId()), SIGTERM);
         QVERIFY(gaveUp.waitForFinished(60000));
-        QCOMPARE(gaveUp.exitCode(), 1);
-        QVERIFY2(gaveUp.readAllStandardError().contains("Velmar PC is already running."), "not said");
         QProcess later;
         QSignalSpy ended(&later, &QProcess::finished);
         later.setWorkingDirectory(m_songs.path());
@@ -274,6 +298,140 @@ private slots:
         QCOMPARE(later.exitCode(), 0);
         // Connections are served in order: the one given up came first.
         QTRY_COMPARE(asked, QStringList{song("b")});
+    }
+
+    // The folder under /tmp where the hand-over lives for a library whose
+    // own folder takes no socket (here a path too long for one), taken
+    // first by another user: refused, and the hand-over is made through a
+    // folder of the user's own that nobody could take beforehand; another
+    // user's program there is not spoken to. In a mount namespace of the
+    // test's own, so that no other program of the machine sees the folder
+    // taken.
+    void secondStartFolderTaken_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("another user's folder") << 0755;
+        QTest::newRow("another user's folder open to all") << 0777;
+    }
+    void secondStartFolderTaken()
+    {
+        QFETCH(int, mode);
+        if (::geteuid() != 0)
+            QSKIP("only root may give a folder to another user and mount it");
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            QSKIP("no mount namespace can be made here");
+        const QString fixed = "/tmp/VelmarPC-" + QString::number(::getuid());
+        // What the program makes itself when missing.
+        ::mkdir(QFile::encodeName(fixed).constData(), 0700);
+        QTemporaryDir taken;
+        QVERIFY(::chown(QFile::encodeName(taken.path()).constData(), 65534, 65534) == 0
+                && ::chmod(QFile::encodeName(taken.path()).constData(), mode_t(mode)) == 0);
+        QCOMPARE(::mount(QFile::encodeName(taken.path()).constData(), QFile::encodeName(fixed).constData(), nullptr,
+                         MS_BIND, nullptr),
+                 0);
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(fixed).constData(), MNT_DETACH); });
+        QVERIFY(!SingleInstance::isOwnFolder(fixed));
+        QTemporaryDir longHome;
+        const QString home = longHome.filePath(QString(90, 'h'));
+        SingleInstance first(home + "/Documents/VelmarPC/");
+        QCOMPARE(first.claim({}), SingleInstance::Start::First);
+        // Other programs of the user may listen in such folders too.
+        const QStringList names = first.socketNames();
+        QVERIFY(!names.isEmpty());
+        for (const QString &name : names)
+            QVERIFY2(name.startsWith(fixed + "-") && SingleInstance::isOwnFolder(QFileInfo(name).path()),
+                     qPrintable(name));
+        QStringList asked;
+        connect(&first, &SingleInstance::broughtForward, this, [&](const QString &song) { asked << song; });
+        QProcess later;
+        QSignalSpy ended(&later, &QProcess::finished);
+        later.setWorkingDirectory(m_songs.path());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home);
+        environment.remove("XDG_RUNTIME_DIR");
+        later.setProcessEnvironment(environment);
+        later.start(TestUtil::binDir() + "/VelmarPC", {"b.kar"});
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 60000);
+        QCOMPARE(later.exitCode(), 0);
+        QCOMPARE(asked, QStringList{song("b")});
+    }
+
+    // Where the user's socket may lie: a folder the user made, no link to
+    // one, closed to others.
+    void ownFolderRule()
+    {
+        QTemporaryDir dir;
+        const auto folder = [&dir](const QString &name, int mode) {
+            const QString path = dir.filePath(name);
+            ::mkdir(QFile::encodeName(path).constData(), 0700);
+            ::chmod(QFile::encodeName(path).constData(), mode_t(mode));
+            return path;
+        };
+        QVERIFY(SingleInstance::isOwnFolder(folder("own", 0700)));
+        QVERIFY(!SingleInstance::isOwnFolder(folder("open", 0755)));
+        QVERIFY(!SingleInstance::isOwnFolder(folder("writable", 0703)));
+        QVERIFY(QFile::link(dir.filePath("own"), dir.filePath("link")));
+        QVERIFY(!SingleInstance::isOwnFolder(dir.filePath("link")));
+        QVERIFY(TestUtil::writeFile(dir.filePath("file"), "x"));
+        QVERIFY(!SingleInstance::isOwnFolder(dir.filePath("file")));
+        QVERIFY(!SingleInstance::isOwnFolder(dir.filePath("missing")));
+        if (::geteuid() == 0) {
+            const QString other = folder("other", 0700);
+            QCOMPARE(::chown(QFile::encodeName(other).constData(), 65534, 65534), 0);
+            QVERIFY(!SingleInstance::isOwnFolder(other));
+        }
+    }
+
+    // Later starts naming files that do not play as sound (videos made by
+    // ffmpeg, and a song's bytes under a video's name) while a song plays:
+    // each start ends at once, the song plays on, and the files are said in
+    // one box together, not a box each.
+    void secondStartsOfFilesThatDoNotPlay()
+    {
+        SingleInstance first(m_db->getLibraryFolder());
+        QCOMPARE(first.claim({}), SingleInstance::Start::First);
+        connect(&first, &SingleInstance::broughtForward, window(), &MainWindow::bringForward);
+        startUp();
+        QVERIFY(window()->onStartSongPath(song("song"), 0));
+        QTRY_COMPARE(state(), SoundEngine::ePsPlaying);
+        for (const char *name : {"clip.mp4", "clip.mkv"})
+            QCOMPARE(TestUtil::runProgram("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                                     "testsrc=duration=1:size=64x48:rate=10", "-f", "lavfi", "-i",
+                                                     "sine=duration=1", "-shortest", m_songs.filePath(name)}),
+                     0);
+        QVERIFY(QFile::copy(song("a"), m_songs.filePath("clip.mov")));
+        const QStringList files{"clip.mp4", "clip.mov", "clip.mkv"};
+        // All at once: the box the first brings stays open until every
+        // start has ended (their ends come while it is shown).
+        std::vector<std::unique_ptr<QProcess>> starts;
+        int ended = 0;
+        m_boxHeld = [&ended, &files] { return ended < files.size(); };
+        const auto release = qScopeGuard([this] { m_boxHeld = nullptr; });
+        m_boxes.clear();
+        for (const QString &file : files) {
+            auto &later = starts.emplace_back(std::make_unique<QProcess>());
+            connect(later.get(), &QProcess::finished, this, [&ended] { ++ended; });
+            later->setWorkingDirectory(m_songs.path());
+            later->start(TestUtil::binDir() + "/VelmarPC", {file});
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(ended, int(files.size()), 60000);
+        for (const auto &later : starts)
+            QCOMPARE(later->exitCode(), 0);
+        QTRY_COMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes.first().startsWith("Attention|"), qPrintable(m_boxes.first()));
+        QStringList said = m_boxes.first().mid(int(strlen("Attention|"))).split("\n\nCannot play this file");
+        said.first().remove(0, int(strlen("Cannot play this file")));
+        said.sort();
+        QStringList expected;
+        for (const QString &file : files)
+            expected << "\n\n" + m_songs.filePath(file) + " (not a song file the program plays)";
+        expected.sort();
+        QCOMPARE(said, expected);
+        QCOMPARE(currSong->path(), song("song"));
+        QCOMPARE(state(), SoundEngine::ePsPlaying);
+        QSignalSpy heard(window()->engine(), &SoundEngine::mSecOfPlaying);
+        QTRY_VERIFY_WITH_TIMEOUT(heard.size() > 5, 30000);
+        QVERIFY(heard.last().first().toUInt() > heard.first().first().toUInt());
     }
 };
 
