@@ -20,7 +20,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev lld ccache git
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-5compat-dev
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
-  libqt6sql6-sqlite qt6-image-formats-plugins libgl-dev
+  libqt6sql6-sqlite libsqlite3-dev qt6-image-formats-plugins libgl-dev
   librtmidi-dev librtaudio-dev libpulse-dev libmpg123-dev libsoundtouch-dev
   libquazip1-qt6-dev libfluidsynth-dev timgm6mb-soundfont
   python3 python3-mido python3-mutagen midicsv sox lame ffmpeg sqlite3 planetblupi-music-midi

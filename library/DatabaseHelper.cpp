@@ -8,12 +8,16 @@
 #include <QFile>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QThread>
 
+#include <algorithm>
 #include <cerrno>
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
@@ -186,6 +190,9 @@ bool DatabaseHelper::connect()
     libraryDb.setDatabaseName(libraryFolder + QLatin1String(kDbFileName));
     if (!libraryDb.open())
         return false;
+    const QVariant handle = libraryDb.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        sqlite3_busy_handler(*static_cast<sqlite3 *const *>(handle.constData()), &DatabaseHelper::waitBriefly, this);
 
     QSqlQuery q;
     q.exec(QStringLiteral("PRAGMA foreign_keys = ON;"));
@@ -193,14 +200,58 @@ bool DatabaseHelper::connect()
     // default 2 MB cache would read a large library from the system again at
     // every keystroke.
     q.exec(QStringLiteral("PRAGMA cache_size = -32768"));
+    setUpTables();
+    return true;
+}
+
+void DatabaseHelper::setUpTables()
+{
+    setUpWhenFree = false;
     if (checkLibraryTables()) {
+        QSqlQuery q;
         for (const char *table : {"MDNews", "MDSearchTitle"}) {
             if (!q.exec(storeSongTable(table)))
                 LibrarySql::failed(q);
         }
         addLookupIndexes();
         mendOlderRows();
+    } else if (held) {
+        setUpWhenFree = true;
     }
+}
+
+// Runs on the thread of the statement that waits, the window's: it waits
+// briefly for a moment's write of another program, never for a holder.
+int DatabaseHelper::waitBriefly(void *helper, int tries)
+{
+    auto *self = static_cast<DatabaseHelper *>(helper);
+    if (self->held)
+        return 0;
+    if (tries == 0)
+        self->busyFor.start();
+    const qint64 left = kBusyWaitMs - self->busyFor.elapsed();
+    if (left <= 0) {
+        self->held = true;
+        qWarning().noquote() << "The library file is held by another program:" << self->libraryDb.databaseName();
+        return 0;
+    }
+    QThread::msleep(ulong(std::min<qint64>(left, 5)));
+    return 1;
+}
+
+bool DatabaseHelper::tryFree()
+{
+    if (!held)
+        return true;
+    // Fails at once while the file is held: the handler does not wait.
+    QSqlQuery probe(libraryDb);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        return false;
+    probe.finish();
+    held = false;
+    qInfo().noquote() << "The library file is free again";
+    if (setUpWhenFree)
+        setUpTables();
     return true;
 }
 
@@ -268,13 +319,14 @@ void DatabaseHelper::addLookupIndexes()
 // I/O error, so the file and its folder (where the journal goes) are asked.
 DatabaseHelper::Refusal DatabaseHelper::lastRefusal() const
 {
-    enum { SqliteReadOnly = 8, SqliteIoError = 10, SqliteFull = 13, SqliteCantOpen = 14 };
     const int code = LibrarySql::lastFailure().nativeErrorCode().toInt() & 0xff;
-    if (code == SqliteReadOnly)
+    if (code == SQLITE_BUSY)
+        return Refusal::Busy;
+    if (code == SQLITE_READONLY)
         return Refusal::ReadOnly;
-    if (code == SqliteFull)
+    if (code == SQLITE_FULL)
         return Refusal::DiskFull;
-    if (code != SqliteIoError && code != SqliteCantOpen)
+    if (code != SQLITE_IOERR && code != SQLITE_CANTOPEN)
         return Refusal::Other;
     for (const QString &path : {libraryDb.databaseName(), libraryFolder}) {
         if (::access(QFile::encodeName(path).constData(), W_OK) != 0
@@ -297,9 +349,11 @@ QSqlDatabase DatabaseHelper::readDb()
     if (!QFileInfo::exists(journal))
         return libraryDb;
     {
-        // Not told as a failure: it would hide why a write failed.
+        // Not told as a failure: it would hide why a write failed. A file
+        // another program holds is no change to put back: read as it is.
         QSqlQuery probe(libraryDb);
-        if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))
+            || (probe.lastError().nativeErrorCode().toInt() & 0xff) == SQLITE_BUSY)
             return libraryDb;
     }
     const auto state = [](const QString &path) {

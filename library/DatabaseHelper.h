@@ -20,11 +20,17 @@
 // the file can be written again: nothing kept before is lost, and until
 // then reads of the file fail: the lists are then read from a copy of the
 // file with the change put back (readDb), so they show what is kept.
+//
+// Another program holding the file (an sqlite3 shell in a transaction, a
+// backup tool) never holds the window: a statement waits for it at most
+// kBusyWaitMs, after which the file counts as held (isHeld) and every
+// statement fails at once, its refusal Busy, until tryFree() finds it free.
 #pragma once
 
 #include "LibraryRecords.h"
 #include "SongInfo.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QSet>
 #include <QObject>
@@ -72,10 +78,20 @@ public:
         ReadOnly,  // the file or its folder cannot be written
         DiskFull,
         DiskError, // the disk reported an error
+        Busy,      // another program holds the file
         Other,     // SQLite's own reason, in lastFailureText()
     };
     Refusal lastRefusal() const;
     QString lastFailureText() const;
+
+    // With what a press does around it, the window waits under 100 ms.
+    static constexpr int kBusyWaitMs = 75;
+    // Another program held the library file longer than a statement waits.
+    bool isHeld() const { return held; }
+    // Asks the file without waiting whether it is free again; true when
+    // it is (or was never held). What the start could not set up because
+    // the file was held is set up then.
+    bool tryFree();
 
     // The connection the library's lists are read on: the library file's,
     // or, while the file gives nothing because SQLite cannot yet put back a
@@ -223,6 +239,10 @@ public:
 
 private:
     bool copyTemplate(const QString &dbPath);
+    // SQLite's busy handler on the library's connection.
+    static int waitBriefly(void *helper, int tries);
+    // The store's caches and the lookup indexes, where the file is a library.
+    void setUpTables();
     bool checkLibraryTables();
     void addLookupIndexes();
     void mendOlderRows();
@@ -249,6 +269,10 @@ private:
     QString copyOf; // the file and journal state the newest copy was made of
     int copies = 0;
     bool rebuilding = false;
+    bool held = false;
+    bool setUpWhenFree = false;
+    // Since the statement waiting began.
+    QElapsedTimer busyFor;
     std::unique_ptr<LibrarySql::Savepoint> rebuildSavepoint;
     // Prepared once: a drive scan sends one insert per file.
     std::unique_ptr<QSqlQuery> indexInsert;

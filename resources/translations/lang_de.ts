@@ -1642,6 +1642,22 @@ Gekauft: %9</translation>
         <source>Songs added to the library: %1</source>
         <translation>Der Bibliothek hinzugefügte Songs: %1</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; was copied into the library folder but not registered</source>
+        <translation>„%1“ wurde in den Bibliotheksordner kopiert, aber nicht eingetragen</translation>
+    </message>
+    <message>
+        <source>the library is in use by another program</source>
+        <translation>die Bibliothek wird von einem anderen Programm benutzt</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program: the list shows what it showed before, and is read again once the library is free.</source>
+        <translation>Die Bibliothek wird von einem anderen Programm benutzt: Die Liste zeigt, was sie vorher zeigte, und wird neu gelesen, sobald die Bibliothek frei ist.</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program: this list is shown once the library is free.</source>
+        <translation>Die Bibliothek wird von einem anderen Programm benutzt: Diese Liste wird gezeigt, sobald die Bibliothek frei ist.</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

@@ -1642,6 +1642,22 @@ Bought: %9</translation>
         <source>Songs added to the library: %1</source>
         <translation>Songs added to the library: %1</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; was copied into the library folder but not registered</source>
+        <translation>&quot;%1&quot; was copied into the library folder but not registered</translation>
+    </message>
+    <message>
+        <source>the library is in use by another program</source>
+        <translation>the library is in use by another program</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program: the list shows what it showed before, and is read again once the library is free.</source>
+        <translation>The library is in use by another program: the list shows what it showed before, and is read again once the library is free.</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program: this list is shown once the library is free.</source>
+        <translation>The library is in use by another program: this list is shown once the library is free.</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

@@ -1642,6 +1642,22 @@ Acquistato: %9</translation>
         <source>Songs added to the library: %1</source>
         <translation>Brani aggiunti alla libreria: %1</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; was copied into the library folder but not registered</source>
+        <translation>&quot;%1&quot; è stato copiato nella cartella della libreria ma non è stato registrato</translation>
+    </message>
+    <message>
+        <source>the library is in use by another program</source>
+        <translation>la libreria è usata da un altro programma</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program: the list shows what it showed before, and is read again once the library is free.</source>
+        <translation>La libreria è usata da un altro programma: l&apos;elenco mostra ciò che mostrava prima e viene riletto appena la libreria è libera.</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program: this list is shown once the library is free.</source>
+        <translation>La libreria è usata da un altro programma: questo elenco viene mostrato appena la libreria è libera.</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

@@ -1642,6 +1642,22 @@ BPM：%4
         <source>Songs added to the library: %1</source>
         <translation>已添加到曲库的歌曲：%1</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; was copied into the library folder but not registered</source>
+        <translation>“%1”已复制到曲库文件夹，但未登记</translation>
+    </message>
+    <message>
+        <source>the library is in use by another program</source>
+        <translation>曲库正被另一个程序使用</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program: the list shows what it showed before, and is read again once the library is free.</source>
+        <translation>曲库正被另一个程序使用：列表显示之前的内容，曲库空闲后会重新读取。</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program: this list is shown once the library is free.</source>
+        <translation>曲库正被另一个程序使用：曲库空闲后会显示此列表。</translation>
+    </message>
 </context>
 <context>
     <name>listItem</name>

@@ -739,7 +739,9 @@ bool libraryView::isStoreRow(int row) const
 
 void libraryView::addImportedSong(SongInfo song, QString path)
 {
-    if (database->checkSong(song, path))
+    if (kept(database->checkSong(song, path),
+             Phrase("libraryView", QT_TR_NOOP("\"%1\" was copied into the library folder but not registered"))
+                 .arg(song.title)))
         importedPaths << path;
 }
 

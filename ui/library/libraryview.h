@@ -224,6 +224,13 @@ private:
     bool readable(bool ok, bool sameList = true);
     void sayLibraryFailure(const Phrase &message, bool read);
     void showLibraryFailure();
+    // The last refusal was another program holding the library file: the
+    // file is asked every kLibraryFreeAskMs until it is free, and then the
+    // lists are read again. True when so.
+    bool awaitLibraryFree();
+    void readAgainWhenFree();
+    static constexpr int kLibraryFreeAskMs = 500;
+    QTimer *libraryFree = nullptr;
     // The song a row of the table shows, as the library holds it.
     SongInfo songOfRow(int row);
     // Into the playlist shown; false when the file refused it.

@@ -1,8 +1,10 @@
-// Changes the library file refuses (read-only, a full or failing disk):
-// said on the page with what was not kept and why, while the lists show
-// what the library keeps. The next change that is kept takes that message
-// away; a list read again takes away only the message that a list could not
-// be read.
+// Changes the library file refuses (read-only, a full or failing disk,
+// another program holding it): said on the page with what was not kept and
+// why, while the lists show what the library keeps. The next change that is
+// kept takes that message away; a list read again takes away only the
+// message that a list could not be read. A file another program held is
+// asked again and again, without waiting, and once it is free the lists are
+// read again by themselves.
 #include "libraryview.h"
 #include "ui_libraryview.h"
 
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
+#include <QTimer>
 
 namespace {
 
@@ -24,6 +27,8 @@ Phrase refusalReason(const DatabaseHelper &db)
         return Phrase("libraryView", QT_TRANSLATE_NOOP("libraryView", "the disk is full"));
     case DatabaseHelper::Refusal::DiskError:
         return Phrase("libraryView", QT_TRANSLATE_NOOP("libraryView", "the disk reported an error"));
+    case DatabaseHelper::Refusal::Busy:
+        return Phrase("libraryView", QT_TRANSLATE_NOOP("libraryView", "the library is in use by another program"));
     case DatabaseHelper::Refusal::Other:
         break;
     }
@@ -49,6 +54,7 @@ bool libraryView::kept(bool ok, const Phrase &what)
         sayLibraryFailure({}, false);
         return true;
     }
+    awaitLibraryFree();
     sayLibraryFailure(Phrase("libraryView", QT_TR_NOOP("%1: %2. Nothing kept before is lost; changes are kept "
                                                        "again once the library file can be written."))
                           .arg(what)
@@ -84,8 +90,18 @@ bool libraryView::addToPlaylist(const SongInfo &song)
 
 bool libraryView::readable(bool ok, bool sameList)
 {
-    if (ok)
+    if (ok) {
         sayLibraryFailure({}, true);
+        return true;
+    }
+    if (awaitLibraryFree())
+        sayLibraryFailure(sameList ? Phrase("libraryView", QT_TR_NOOP("The library is in use by another program: "
+                                                                      "the list shows what it showed before, and "
+                                                                      "is read again once the library is free."))
+                                   : Phrase("libraryView", QT_TR_NOOP("The library is in use by another program: "
+                                                                      "this list is shown once the library is "
+                                                                      "free.")),
+                          true);
     else
         sayLibraryFailure((sameList ? Phrase("libraryView", QT_TR_NOOP("The library file cannot be read now: %1. The "
                                                                        "list shows what it showed before."))
@@ -93,7 +109,33 @@ bool libraryView::readable(bool ok, bool sameList)
                                                                        "This list cannot be shown.")))
                               .arg(refusalReason(*database)),
                           true);
-    return ok;
+    return false;
+}
+
+bool libraryView::awaitLibraryFree()
+{
+    if (database->lastRefusal() != DatabaseHelper::Refusal::Busy)
+        return false;
+    if (!libraryFree) {
+        libraryFree = new QTimer(this);
+        libraryFree->setInterval(kLibraryFreeAskMs);
+        connect(libraryFree, &QTimer::timeout, this, &libraryView::readAgainWhenFree);
+    }
+    libraryFree->start();
+    return true;
+}
+
+void libraryView::readAgainWhenFree()
+{
+    if (!database->tryFree())
+        return;
+    libraryFree->stop();
+    refreshPlaylistsView();
+    if (pageState != 0)
+        return;
+    runQuery(currentQuery,
+             currentQuery == database->sqlMDSearchTitle ? database->mdDb : QSqlDatabase::database());
+    buildCurrentTable();
 }
 
 // A change refused and a list unread are said apart: each goes only when

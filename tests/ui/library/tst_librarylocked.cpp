@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QProcess>
+#include <QSqlQuery>
 
 #include <sched.h>
 #include <sys/mount.h>
@@ -308,6 +310,69 @@ private slots:
         QCOMPARE(shell("SELECT count(*) FROM Songs"), QString("4"));
         QCOMPARE(shell("SELECT ListName FROM PlayList WHERE IdPlayList >= 5"), QString("Live"));
         QCOMPARE(shell("SELECT count(*) FROM PlayListSongs"), QString("3"));
+    }
+
+    // Another program holds the library file (the sqlite3 shell in an
+    // exclusive transaction that has begun a change): a list clicked is
+    // said not to be shown, and changes made meanwhile are said not kept;
+    // once the shell lets go, the list comes back by itself, and nothing
+    // the library held is lost.
+    void heldByAnotherProgram()
+    {
+        open();
+        for (const char *title : {"abc", "abd", "Nova"})
+            addSong(title, "Queen");
+        QVERIFY(db->insertPlaylist("Live"));
+        QVERIFY(db->insertSongInPlayList(1, 5));
+        makePage();
+        side(5);
+        QCOMPARE(shown(), QStringList{"abc"});
+        const QStringList before = entries();
+        const SongInfo heard = db->selectSongById(2);
+        const QString file = db->getLibraryFolder() + "db_VelmarPC.sqlite";
+        QProcess holder;
+        holder.start("sqlite3", {"-batch", file});
+        QVERIFY(holder.waitForStarted());
+        holder.write(".timeout 20000\nBEGIN EXCLUSIVE;\nINSERT INTO PlayList (ListName) VALUES ('Theirs');\n");
+        const auto held = [&file] {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setConnectOptions("QSQLITE_BUSY_TIMEOUT=0");
+            other.setDatabaseName(file);
+            const bool readable = other.open() && QSqlQuery(other).exec("SELECT count(*) FROM sqlite_master");
+            other = QSqlDatabase();
+            QSqlDatabase::removeDatabase("other");
+            return !readable;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(held(), 20000);
+
+        side(0);
+        QCOMPARE(rows(), 0);
+        QVERIFY(db->isHeld());
+        QVERIFY2(message()->isVisible() && message()->text().contains("in use by another program"),
+                 qPrintable(message()->text()));
+        libraryView::setTextPrompt([](const QString &, const QString &, const QString &) { return QString("Party"); });
+        QTest::mouseClick(button("newPlaylistButton"), Qt::LeftButton);
+        QVERIFY2(message()->text().contains("\"Party\" could not be made: the library is in use by another program"),
+                 qPrintable(message()->text()));
+        QCOMPARE(entries(), before);
+        page->notePlayed(heard);
+        QVERIFY2(message()->text().contains("\"abd\" was played could not be kept"), qPrintable(message()->text()));
+
+        holder.write("ROLLBACK;\n");
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(20000));
+        // Nothing pressed: the list is read again once the file is free.
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), (QStringList{"Nova", "abc", "abd"}), 20000);
+        QVERIFY(!db->isHeld());
+        // What was not kept is still said; the first change kept takes it away.
+        QVERIFY2(message()->isVisible() && message()->text().contains("\"abd\"")
+                     && !message()->text().contains("once the library is free"),
+                 qPrintable(message()->text()));
+        QCOMPARE(entries(), before);
+        QTest::mouseClick(button("newPlaylistButton"), Qt::LeftButton);
+        QVERIFY2(!message()->isVisible(), qPrintable(message()->text()));
+        QCOMPARE(shell("SELECT ListName FROM PlayList WHERE IdPlayList >= 5 ORDER BY IdPlayList"), QString("Live\nParty"));
+        QCOMPARE(shell("PRAGMA integrity_check"), QString("ok"));
     }
 
     // The immutable file, and no room for a copy to read from: a list the
