@@ -213,6 +213,8 @@ void DatabaseHelper::setUpTables()
             if (!q.exec(storeSongTable(table)))
                 LibrarySql::failed(q);
         }
+        if (!q.exec(QLatin1String(storeSongsTable)))
+            LibrarySql::failed(q);
         addLookupIndexes();
         mendOlderRows();
     } else if (held) {

@@ -153,10 +153,38 @@ public:
     // genre and key, each from the first cache that gives it, the cache of
     // `provenience` first.
     SongInfo storeRecordOfProduct(int productId, SongProvenience provenience);
-    bool updateDownloadStatus(int productId, int newStatus, SongProvenience provenience);
-    // The file names of the songs the library has from the store, read on
-    // the default connection.
-    static QSet<QString> downloadedSongFiles();
+    // In every cache that lists the product: the song follows its state
+    // whichever list shows it.
+    bool updateDownloadStatus(int productId, int newStatus);
+
+    // A store song is known by the store's key: each download keeps the
+    // file it made under its product ("MDDownloads", made where missing).
+    // A song downloaded before keys were kept is known by its file's name
+    // (as a download of the row names it) while no key claims that file.
+    bool keepStoreSong(int productId, const QString &path);
+    // The file the product downloaded into, registered or not; empty when
+    // none is kept.
+    QString storeSongFile(int productId);
+    // Whether a file at `path` would be another's: a library song, or a
+    // file another product downloaded into.
+    bool storePathTaken(const QString &path, int productId);
+    // The library's song of the product (registered as downloaded); an
+    // empty record when the library has none. `namedPath`: where a
+    // download names the row's file.
+    SongInfo librarySongOfProduct(int productId, const QString &namedPath);
+    // What the library has from the store, for a whole list at once: read
+    // on the default connection.
+    struct StoreSongsOwned
+    {
+        QSet<int> keys;
+        QSet<QString> names; // files downloaded before keys were kept
+        bool isEmpty() const { return keys.isEmpty() && names.isEmpty(); }
+        bool has(int productId, const QString &fileName) const
+        {
+            return keys.contains(productId) || names.contains(fileName);
+        }
+    };
+    static StoreSongsOwned storeSongsOwned();
     // The store caches' rows marked downloaded whose song the library no
     // longer has (`fileName` names the file a download of the row makes)
     // are marked for sale again; false when a cache could not be written.
@@ -259,6 +287,7 @@ private:
     // "CREATE TABLE IF NOT EXISTS" of a store song cache: "MDNews", its
     // staging table or "MDSearchTitle".
     static QString storeSongTable(const char *table);
+    static const char storeSongsTable[];
 
     QString documentsPath;
     QString libraryFolder;

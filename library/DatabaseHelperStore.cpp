@@ -182,29 +182,105 @@ SongInfo DatabaseHelper::storeRecordOfProduct(int productId, SongProvenience pro
     return song;
 }
 
-bool DatabaseHelper::updateDownloadStatus(int productId, int newStatus,
-                                          SongProvenience provenience)
+bool DatabaseHelper::updateDownloadStatus(int productId, int newStatus)
 {
-    QSqlDatabase db = QSqlDatabase::database();
-    const char *table = "MDSearchTitle";
-    if (provenience == ProvenienceNews) {
-        table = "MDNews";
-    } else if (provenience == ProvenienceStoreList) {
-        db = mdDb;
+    bool ok = true;
+    const std::pair<QSqlDatabase, const char *> caches[] = {
+        {QSqlDatabase::database(), "MDNews"}, {QSqlDatabase::database(), "MDSearchTitle"}, {mdDb, "MDSearchTitle"}};
+    for (const auto &[db, table] : caches) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("UPDATE %1 SET isFromSub=:newStatus WHERE ProductId = :prodId;")
+                      .arg(QLatin1String(table)));
+        q.bindValue(QStringLiteral(":newStatus"), newStatus);
+        q.bindValue(QStringLiteral(":prodId"), productId);
+        ok = (q.exec() || failed(q)) && ok;
     }
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("UPDATE %1 SET isFromSub=:newStatus WHERE ProductId = :prodId;")
-                  .arg(QLatin1String(table)));
-    q.bindValue(QStringLiteral(":newStatus"), newStatus);
-    q.bindValue(QStringLiteral(":prodId"), productId);
+    return ok;
+}
+
+const char DatabaseHelper::storeSongsTable[] =
+    "CREATE TABLE IF NOT EXISTS MDDownloads (ProductId INTEGER PRIMARY KEY, innerPath TEXT NOT NULL UNIQUE)";
+
+bool DatabaseHelper::keepStoreSong(int productId, const QString &path)
+{
+    // A file holds one product, a product one file: the rows of either go.
+    QSqlQuery q;
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO MDDownloads (ProductId, innerPath) VALUES (:id, :path)"));
+    q.bindValue(QStringLiteral(":id"), productId);
+    q.bindValue(QStringLiteral(":path"), LibrarySql::text(path));
     return q.exec() || failed(q);
+}
+
+QString DatabaseHelper::storeSongFile(int productId)
+{
+    QSqlQuery q;
+    q.prepare(QStringLiteral("SELECT innerPath FROM MDDownloads WHERE ProductId = :id"));
+    q.bindValue(QStringLiteral(":id"), productId);
+    if (!q.exec()) {
+        failed(q);
+        return QString();
+    }
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+bool DatabaseHelper::storePathTaken(const QString &path, int productId)
+{
+    QSqlQuery q;
+    q.prepare(QStringLiteral("SELECT (SELECT count(*) FROM Songs WHERE innerPath = :path) + (SELECT count(*) FROM "
+                             "MDDownloads WHERE innerPath = :same AND ProductId <> :id)"));
+    q.bindValue(QStringLiteral(":path"), LibrarySql::text(path));
+    q.bindValue(QStringLiteral(":same"), LibrarySql::text(path));
+    q.bindValue(QStringLiteral(":id"), productId);
+    // Unknown counts as taken: a name of its own is never another's.
+    if (!q.exec() || !q.next()) {
+        failed(q);
+        return true;
+    }
+    return q.value(0).toInt() > 0;
+}
+
+SongInfo DatabaseHelper::librarySongOfProduct(int productId, const QString &namedPath)
+{
+    const QString kept = storeSongFile(productId);
+    const QString path = kept.isEmpty() ? namedPath : kept;
+    if (kept.isEmpty()) {
+        // Downloaded before keys were kept: only while no key claims it.
+        QSqlQuery claimed;
+        claimed.prepare(QStringLiteral("SELECT 1 FROM MDDownloads WHERE innerPath = :path"));
+        claimed.bindValue(QStringLiteral(":path"), LibrarySql::text(path));
+        if (!claimed.exec() || claimed.next())
+            return SongInfo();
+    }
+    const SongInfo song = selectSongByPath(path);
+    return song.innerPath == path && song.isFromSub == 1 ? song : SongInfo();
+}
+
+DatabaseHelper::StoreSongsOwned DatabaseHelper::storeSongsOwned()
+{
+    StoreSongsOwned owned;
+    QSqlQuery q;
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT ProductId FROM MDDownloads JOIN Songs USING (innerPath) WHERE isFromSub = 1"))) {
+        failed(q);
+        return owned;
+    }
+    while (q.next())
+        owned.keys.insert(q.value(0).toInt());
+    if (!q.exec(QStringLiteral("SELECT innerPath FROM Songs WHERE isFromSub = 1 AND innerPath NOT IN (SELECT "
+                               "innerPath FROM MDDownloads)"))) {
+        failed(q);
+        return owned;
+    }
+    while (q.next())
+        owned.names.insert(QFileInfo(q.value(0).toString()).fileName());
+    return owned;
 }
 
 bool DatabaseHelper::unmarkSongsGone(const std::function<QString(const SongInfo &)> &fileName)
 {
     // The mark the store's lists give a song for sale.
     const int forSale = 2;
-    const QSet<QString> owned = downloadedSongFiles();
+    const StoreSongsOwned owned = storeSongsOwned();
     bool ok = true;
     const struct {
         QSqlDatabase db;
@@ -227,7 +303,7 @@ bool DatabaseHelper::unmarkSongsGone(const std::function<QString(const SongInfo 
             song.title = marked.value(1).toString();
             song.artist = marked.value(2).toString();
             song.format = marked.value(3).toString();
-            if (!owned.contains(fileName(song)))
+            if (!owned.has(marked.value(0).toInt(), fileName(song)))
                 gone << marked.value(0).toInt();
         }
         marked.finish();
@@ -244,20 +320,6 @@ bool DatabaseHelper::unmarkSongsGone(const std::function<QString(const SongInfo 
         }
     }
     return ok;
-}
-
-QSet<QString> DatabaseHelper::downloadedSongFiles()
-{
-    QSet<QString> names;
-    QSqlQuery q;
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT innerPath FROM Songs WHERE isFromSub = 1"))) {
-        failed(q);
-        return names;
-    }
-    while (q.next())
-        names.insert(QFileInfo(q.value(0).toString()).fileName());
-    return names;
 }
 
 bool DatabaseHelper::truncateMDNews()

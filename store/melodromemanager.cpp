@@ -9,10 +9,12 @@
 #include "SongRW.h"
 #include "fileCopyThread.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
@@ -29,6 +31,26 @@ QString suffixFor(const QString &format)
         if (f == QLatin1String(kind))
             return QLatin1Char('.') + f.toLower();
     return QStringLiteral(".mid");
+}
+
+// Artist, " - " and title made safe as one file name, with the mark and the
+// format's suffix after it, within the 255 bytes a name holds on the usual
+// file systems.
+QString fileNameWithin(const s_MdResInfo &info, const QString &mark)
+{
+    QString base = info.artist + QStringLiteral(" - ") + info.title;
+    base.replace(QLatin1Char('/'), QLatin1Char('-'));
+    base.replace(QLatin1Char('"'), QLatin1Char('\''));
+    for (QChar &c : base)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('-');
+    const QString tail = mark + suffixFor(info.format);
+    while (!base.isEmpty() && base.toUtf8().size() + tail.toUtf8().size() > 255) {
+        base.chop(1);
+        if (!base.isEmpty() && base.back().isHighSurrogate())
+            base.chop(1);
+    }
+    return base + tail;
 }
 
 // First child element of `e` when it carries `tag`; a null element otherwise.
@@ -137,20 +159,15 @@ void MelodromeManager::parseVersion(const QByteArray &body)
 
 QString MelodromeManager::songFileName(const s_MdResInfo &info)
 {
-    QString base = info.artist + QStringLiteral(" - ") + info.title;
-    base.replace(QLatin1Char('/'), QLatin1Char('-'));
-    base.replace(QLatin1Char('"'), QLatin1Char('\''));
-    for (QChar &c : base)
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char('-');
-    // One name holds at most 255 bytes on the usual file systems.
-    const QString suffix = suffixFor(info.format);
-    while (!base.isEmpty() && base.toUtf8().size() + suffix.size() > 255) {
-        base.chop(1);
-        if (!base.isEmpty() && base.back().isHighSurrogate())
-            base.chop(1);
-    }
-    return base + suffix;
+    return fileNameWithin(info, QString());
+}
+
+QString MelodromeManager::markedSongFileName(const s_MdResInfo &info)
+{
+    const QByteArray key = QByteArray::number(info.productId);
+    return fileNameWithin(info, QLatin1Char('~')
+                                    + QString::fromLatin1(
+                                        QCryptographicHash::hash(key, QCryptographicHash::Md5).toHex().left(8)));
 }
 
 QString MelodromeManager::songFileName(const SongInfo &song)
@@ -242,8 +259,10 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         return false;
     }
 
-    const QString fileName = songFileName(info);
-    const QString fullPath = QDir::cleanPath(m_libraryFolder + QLatin1Char('/') + fileName);
+    const QString fullPath = downloadPath(info);
+    const QString fileName = QFileInfo(fullPath).fileName();
+    // A new file that the library does not keep goes again.
+    const bool replaced = QFileInfo(fullPath).exists() || QFileInfo(fullPath).isSymLink();
     bool ended = false;
     bool outcome = false;
     {
@@ -259,7 +278,7 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
             ended = true;
             m_failure = download.failure();
             m_connectionFailed = download.connectionFailed();
-            outcome = finishDownload(result, info, provenience, fullPath);
+            outcome = finishDownload(result, info, provenience, fullPath, replaced);
         });
         const int result = download.startDownloadSync();
         if (!self)
@@ -267,14 +286,28 @@ bool MelodromeManager::downloadSubscriptSong(s_MdResInfo info, const QObject *re
         if (!ended) {
             m_failure = download.failure();
             m_connectionFailed = download.connectionFailed();
-            outcome = finishDownload(result, info, provenience, fullPath);
+            outcome = finishDownload(result, info, provenience, fullPath, replaced);
         }
     }
     return outcome;
 }
 
+QString MelodromeManager::downloadPath(const s_MdResInfo &info) const
+{
+    const auto inFolder = [this](const QString &name) {
+        return QDir::cleanPath(m_libraryFolder + QLatin1Char('/') + name);
+    };
+    const QString named = inFolder(songFileName(info));
+    if (!m_db || m_db->storeSongFile(info.productId) == named)
+        return named;
+    const QFileInfo there(named);
+    if (!there.exists() && !there.isSymLink() && !m_db->storePathTaken(named, info.productId))
+        return named;
+    return inFolder(markedSongFileName(info));
+}
+
 bool MelodromeManager::finishDownload(int result, const s_MdResInfo &info, SongProvenience provenience,
-                                      const QString &fullPath)
+                                      const QString &fullPath, bool replaced)
 {
     m_downloading = false;
     if (result != DownloadMngr::Complete) {
@@ -295,7 +328,7 @@ bool MelodromeManager::finishDownload(int result, const s_MdResInfo &info, SongP
         m_failure = Phrase("MelodromeManager", QT_TR_NOOP("the file that arrived is no song the program can read"));
         QFile::remove(fullPath);
         if (m_db)
-            m_db->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
+            m_db->updateDownloadStatus(info.productId, StoreDownloadFailed);
         emit downloadEnded(info.productId, true);
         emit downloadDone();
         return true;
@@ -341,9 +374,22 @@ bool MelodromeManager::finishDownload(int result, const s_MdResInfo &info, SongP
     if (m_db) {
         // The library keeps one row per path, so a song downloaded again
         // is not listed twice.
-        if (!m_db->checkSong(song, fullPath))
+        if (!m_db->checkSong(song, fullPath)) {
             qWarning().noquote() << "Downloaded song not registered:" << fullPath;
-        m_db->updateDownloadStatus(info.productId, StoreDownloaded, provenience);
+            m_failure = m_db->lastRefusal() == DatabaseHelper::Refusal::Busy
+                            ? Phrase("MelodromeManager",
+                                     QT_TR_NOOP("the library is in use by another program, so the song was not kept"))
+                            : Phrase("MelodromeManager", QT_TR_NOOP("the library file did not keep the song"));
+            // Nothing of it stays that the library does not know of.
+            if (!replaced)
+                QFile::remove(fullPath);
+            emit downloadEnded(info.productId, false);
+            finishFailed();
+            return false;
+        }
+        if (!m_db->keepStoreSong(info.productId, fullPath))
+            qWarning().noquote() << "The store's key of a downloaded song not kept:" << fullPath;
+        m_db->updateDownloadStatus(info.productId, StoreDownloaded);
     }
     emit downloadEnded(info.productId, true);
     emit downloadDone();

@@ -71,6 +71,10 @@ public:
     static QString songFileName(const s_MdResInfo &info);
     // The same of a song of the store's lists (its artist, title and format).
     static QString songFileName(const SongInfo &song);
+    // The name a store song downloads under where its own is another's:
+    // cut where it must be and marked with the first eight hex digits of
+    // the MD5 of its store key ("NAME~1a2b3c4d.mid").
+    static QString markedSongFileName(const s_MdResInfo &info);
 
     void setTimeouts(const NetTimeouts &requests, const NetTimeouts &downloads);
 
@@ -97,7 +101,10 @@ private:
     void parseVersion(const QByteArray &body);
     void finishFailed();
     bool finishDownload(int result, const s_MdResInfo &info, SongProvenience provenience,
-                        const QString &fullPath);
+                        const QString &fullPath, bool replaced);
+    // Where the song downloads: the name a download gives it, where that
+    // is its own or free, else a name of its own.
+    QString downloadPath(const s_MdResInfo &info) const;
 
     QString m_swVersion;
     QString m_urlUpdate;

@@ -50,10 +50,11 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
       wanted(std::move(stillWanted))
 {
     connect(this, &StoreListing::more, this, &StoreListing::schedule, Qt::QueuedConnection);
-    // The song files the library has from the store, read here: the reader
-    // has no connection of its own.
-    const QSet<QString> owned = kind == StoreArtists || kind == StoreGenres ? QSet<QString>()
-                                                                             : DatabaseHelper::downloadedSongFiles();
+    // The songs the library has from the store, read here: the reader has
+    // no connection of its own.
+    const DatabaseHelper::StoreSongsOwned owned = kind == StoreArtists || kind == StoreGenres
+                                                      ? DatabaseHelper::StoreSongsOwned()
+                                                      : DatabaseHelper::storeSongsOwned();
     reader = QThread::create([this, s = shared, body, contentType, owned] {
         const Phrase unreadable = StoreAnswer::reason(body, contentType);
         QString md5;
@@ -83,7 +84,7 @@ StoreListing::StoreListing(Kind listKind, const QByteArray &body, const QByteArr
             song.keySign = song.keySign.trimmed();
             // A song the library has from the store is marked so, at every
             // listing: the store's own mark says only that it is for sale.
-            if (!owned.isEmpty() && owned.contains(MelodromeManager::songFileName(song)))
+            if (!owned.isEmpty() && owned.has(song.ProductId, MelodromeManager::songFileName(song)))
                 song.isFromSub = StoreDownloaded;
             songBatch.append(song);
             if (songBatch.size() >= kBatch)

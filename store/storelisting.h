@@ -8,8 +8,8 @@
 // and the writing at the next record. The store's news are listed the same
 // way into a staging table of their own, which the caller puts in place once
 // all is in; an answer that cannot be read whole writes nothing. A song the
-// library already has from the store (its file, named as a download names
-// it, registered as downloaded) is cached as downloaded.
+// library already has from the store (by its key, see
+// DatabaseHelper::keepStoreSong) is cached as downloaded.
 #pragma once
 
 #include "LibraryRecords.h"

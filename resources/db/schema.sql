@@ -2,7 +2,8 @@
 -- database built from this file and never upgrades tables itself. The store's
 -- song caches it makes where missing, from its one list of their columns
 -- (DatabaseHelperStore.cpp): MDNews, MDSearchTitle, and MDNewsNext, the news
--- being written, swapped with MDNews once a news answer is whole.
+-- being written, swapped with MDNews once a news answer is whole; and
+-- MDDownloads, the file each store song downloaded into, by its key.
 BEGIN TRANSACTION;
 
 CREATE TABLE Genere (

@@ -523,6 +523,14 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <source>the file that arrived is no song the program can read</source>
         <translation>die empfangene Datei ist kein Song, den das Programm lesen kann</translation>
     </message>
+    <message>
+        <source>the library is in use by another program, so the song was not kept</source>
+        <translation>die Bibliothek wird von einem anderen Programm benutzt, daher wurde das Lied nicht behalten</translation>
+    </message>
+    <message>
+        <source>the library file did not keep the song</source>
+        <translation>die Bibliotheksdatei hat das Lied nicht behalten</translation>
+    </message>
 </context>
 <context>
     <name>MelodyChannelPopup</name>

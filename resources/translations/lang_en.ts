@@ -523,6 +523,14 @@ The update is offered again at the next start of the program.</translation>
         <source>the file that arrived is no song the program can read</source>
         <translation>the file that arrived is no song the program can read</translation>
     </message>
+    <message>
+        <source>the library is in use by another program, so the song was not kept</source>
+        <translation>the library is in use by another program, so the song was not kept</translation>
+    </message>
+    <message>
+        <source>the library file did not keep the song</source>
+        <translation>the library file did not keep the song</translation>
+    </message>
 </context>
 <context>
     <name>MelodyChannelPopup</name>

@@ -523,6 +523,14 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <source>the file that arrived is no song the program can read</source>
         <translation>il file arrivato non è un brano che il programma sappia leggere</translation>
     </message>
+    <message>
+        <source>the library is in use by another program, so the song was not kept</source>
+        <translation>la libreria è usata da un altro programma, quindi il brano non è stato conservato</translation>
+    </message>
+    <message>
+        <source>the library file did not keep the song</source>
+        <translation>il file della libreria non ha conservato il brano</translation>
+    </message>
 </context>
 <context>
     <name>MelodyChannelPopup</name>

@@ -523,6 +523,14 @@ The update is offered again at the next start of the program.</source>
         <source>the file that arrived is no song the program can read</source>
         <translation>收到的文件不是程序可以读取的歌曲</translation>
     </message>
+    <message>
+        <source>the library is in use by another program, so the song was not kept</source>
+        <translation>曲库正被另一个程序使用，因此未保留该歌曲</translation>
+    </message>
+    <message>
+        <source>the library file did not keep the song</source>
+        <translation>曲库文件未保留该歌曲</translation>
+    </message>
 </context>
 <context>
     <name>MelodyChannelPopup</name>

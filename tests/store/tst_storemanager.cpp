@@ -14,6 +14,7 @@
 #include "webcom.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -146,6 +147,33 @@ private slots:
         QVERIFY(Extract::GetSongInfoFromFile(&head, path));
         LoadedSong song;
         QVERIFY(song.normalise(TestUtil::readFile(path)) > 0);
+    }
+
+    // A song that arrives while another program holds the library file:
+    // said as not kept, and nothing of it left in the song folder, so that
+    // the next double click downloads it under its own name again.
+    void downloadWhileLibraryHeld()
+    {
+        QProcess holder;
+        holder.start("sqlite3", {"-batch", db->getLibraryFolder() + "db_VelmarPC.sqlite"});
+        QVERIFY(holder.waitForStarted());
+        holder.write(".timeout 20000\nBEGIN EXCLUSIVE;\nINSERT INTO PlayList (ListName) VALUES ('Theirs');\n");
+        QTRY_VERIFY_WITH_TIMEOUT(!QSqlQuery().exec("SELECT count(*) FROM Songs"), 20000);
+        MelodromeManager manager(nullptr, &user, db.get());
+        configure(manager);
+        QVERIFY(!manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+        QVERIFY2(manager.lastFailure().text().contains("in use by another program"),
+                 qPrintable(manager.lastFailure().text()));
+        QVERIFY(!manager.lastFailureFromConnection());
+        QCOMPARE(folderFiles(), QStringList());
+        holder.write("ROLLBACK;\n");
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(20000));
+        QTRY_VERIFY(db->tryFree());
+        QCOMPARE(one("SELECT count(*) FROM Songs"), QString("0"));
+        QVERIFY(manager.downloadSubscriptSong(record(), nullptr, ProvenienceNews));
+        QCOMPARE(folderFiles(), QStringList{songFile});
+        QCOMPARE(one("SELECT count(*) FROM Songs"), QString("1"));
     }
 
     // A song of a store artist's list, whose file has no key, genre or

@@ -391,7 +391,7 @@ private:
     void downloadStoreRow(int row);
     // The download of a store row ended: its mark, and the page says why
     // it failed.
-    void storeRowDownloaded(const s_MdResInfo &info, SongProvenience provenience, bool done);
+    void storeRowDownloaded(const s_MdResInfo &info, bool done);
     void showAddedMark();
     void restoreAddButton();
     void endAdding();

@@ -135,10 +135,10 @@ s_MdResInfo libraryView::storeRecordOfRow(int row) const
 // registered as downloaded; an empty record when the library has none.
 SongInfo libraryView::librarySongOfStoreRow(int row) const
 {
-    const QString name = MelodromeManager::songFileName(storeRecordOfRow(row));
-    const QString path = QDir::cleanPath(database->getLibraryFolder() + QLatin1Char('/') + name);
-    const SongInfo song = database->selectSongByPath(path);
-    return song.innerPath == path && song.isFromSub == 1 ? song : SongInfo();
+    const s_MdResInfo info = storeRecordOfRow(row);
+    const QString named =
+        QDir::cleanPath(database->getLibraryFolder() + QLatin1Char('/') + MelodromeManager::songFileName(info));
+    return database->librarySongOfProduct(info.productId, named);
 }
 
 void libraryView::downloadStoreRow(int row)
@@ -156,16 +156,16 @@ void libraryView::downloadStoreRow(int row)
     const SongProvenience provenience = currentQuery == database->sqlMDSearchTitle ? ProvenienceStoreList
                                         : headerStatus == StoreNews               ? ProvenienceNews
                                                                                   : ProvenienceTitleSearch;
-    database->updateDownloadStatus(info.productId, StoreDownloading, provenience);
+    database->updateDownloadStatus(info.productId, StoreDownloading);
     refreshSongView();
     // Told when the download ends, which may come long before the call
     // returns (a wait started inside it holds the return).
     bool told = false;
     const QMetaObject::Connection tell = connect(
         manager, &MelodromeManager::downloadEnded, this,
-        [this, info, provenience, &told](int, bool done) {
+        [this, info, &told](int, bool done) {
             told = true;
-            storeRowDownloaded(info, provenience, done);
+            storeRowDownloaded(info, done);
         },
         Qt::SingleShotConnection);
     QPointer<libraryView> self(this);
@@ -174,13 +174,13 @@ void libraryView::downloadStoreRow(int row)
         return;
     disconnect(tell);
     if (!told)
-        storeRowDownloaded(info, provenience, done);
+        storeRowDownloaded(info, done);
 }
 
-void libraryView::storeRowDownloaded(const s_MdResInfo &info, SongProvenience provenience, bool done)
+void libraryView::storeRowDownloaded(const s_MdResInfo &info, bool done)
 {
     if (!done) {
-        database->updateDownloadStatus(info.productId, StoreDownloadFailed, provenience);
+        database->updateDownloadStatus(info.productId, StoreDownloadFailed);
         refreshSongView();
     }
     // The row's mark says that it failed; the page says why and what to do.

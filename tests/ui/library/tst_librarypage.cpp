@@ -8,6 +8,8 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -512,6 +514,109 @@ private slots:
         QCOMPARE(played.first().first().value<SongInfo>().innerPath, db->getLibraryFolder() + "Seller - Stop A.mid");
         QCOMPARE(asked, QStringList());
         QVERIFY(store.requests(kSongInfo).isEmpty());
+    }
+
+    // Store songs whose file names come out alike (one name twice, a name
+    // with a slash beside one with a dash, two long titles that differ
+    // after the 255-byte cut) are songs of their own: double-clicked in the
+    // news, each downloads, the second under a name of its own, and each
+    // row then plays its own file. The tick follows the song into the
+    // other lists at once, and a list read again ticks the songs
+    // downloaded, not another of the same name.
+    void storeSongsOfOneName()
+    {
+        User user(QString(), QString(), 42);
+        MelodromeManager manager(nullptr, &user, db.get());
+        // Each product's file its own: the store's song a step higher each.
+        QNetworkAccessManager net;
+        QNetworkReply *fetched = net.get(QNetworkRequest(QUrl(store.base() + "/files/song/any.mid")));
+        QSignalSpy arrived(fetched, &QNetworkReply::finished);
+        QVERIFY(arrived.wait(20000));
+        const QByteArray midi = fetched->readAll();
+        QVERIFY(midi.startsWith("MThd"));
+        const auto ownSong = [&midi](int step) {
+            QByteArray notes = midi;
+            for (qsizetype i = 0; i + 1 < notes.size(); ++i)
+                if (quint8(notes[i]) == 0x90 || quint8(notes[i]) == 0x80)
+                    notes[i + 1] = char(notes[i + 1] + step);
+            return notes;
+        };
+        const QString cut(270, 'x');
+        const QList<std::pair<QString, QString>> songs{{"Kvist Duo", "Twin Song"}, {"Kvist Duo", "Twin Song"},
+                                                       {"Slash/Dot", "Road"},      {"Slash-Dot", "Road"},
+                                                       {"Long", cut + "a"},        {"Long", cut + "b"}};
+        QVERIFY(db->truncateMDNews());
+        for (int i = 0; i < songs.size(); ++i) {
+            SongInfo listed;
+            listed.artist = songs[i].first;
+            listed.title = songs[i].second;
+            listed.format = "MIDI";
+            listed.ProductId = 7001 + i;
+            listed.isFromSub = 2;
+            QVERIFY(db->insertMDSongsNews(listed));
+            if (i == 0)
+                QVERIFY(db->insertMDSongsSearch(listed));
+            store.setReply(QString("/files/song/%1.mid").arg(7001 + i), ownSong(i + 1));
+        }
+        page.reset();
+        makePage(&manager);
+        side(3);
+        QCOMPARE(rows(), int(songs.size()));
+        const auto rowOf = [this](int product) {
+            for (int r = 0; r < rows(); ++r)
+                if (table()->model()->index(r, 9).data().toInt() == product)
+                    return r;
+            return -1;
+        };
+        const auto tick = [&](int product) { return table()->model()->index(rowOf(product), 1).data().toInt(); };
+        const auto doubleClick = [&](int product) {
+            const QRect at = table()->visualRect(table()->model()->index(rowOf(product), 2));
+            QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, at.center());
+            QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, at.center());
+        };
+        for (int i = 0; i < songs.size(); ++i) {
+            doubleClick(7001 + i);
+            QTRY_COMPARE_WITH_TIMEOUT(store.requests(QString("/files/song/%1.mid").arg(7001 + i)).size(), 1, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!manager.isDownloading(), 20000);
+            QCOMPARE(said(), QString());
+            QTRY_COMPARE(tick(7001 + i), int(StoreDownloaded));
+            if (i % 2 == 0)
+                QCOMPARE(tick(7002 + i), 2);
+        }
+        QSqlQuery cache;
+        QVERIFY(cache.exec("SELECT isFromSub FROM MDSearchTitle WHERE ProductId = 7001") && cache.next());
+        QCOMPARE(cache.value(0).toInt(), int(StoreDownloaded));
+        QSignalSpy played(page.get(), &libraryView::startSongInfo);
+        QStringList files;
+        for (int i = 0; i < songs.size(); ++i) {
+            doubleClick(7001 + i);
+            QCOMPARE(played.size(), i + 1);
+            const QString path = played.last().first().value<SongInfo>().innerPath;
+            QCOMPARE(TestUtil::readFile(path), ownSong(i + 1));
+            QVERIFY2(QFileInfo(path).fileName().contains(QRegularExpression("~[0-9a-f]{8}\\.mid$")) == (i % 2 == 1),
+                     qPrintable(path));
+            files << path;
+        }
+        QCOMPARE(QSet<QString>(files.begin(), files.end()).size(), songs.size());
+        QCOMPARE(store.requests(kSongInfo).size(), songs.size());
+
+        // A title search listing them beside a third of the first name.
+        QByteArray listed;
+        for (int i = 0; i < songs.size(); ++i)
+            listed += "<song><songid>1</songid><productid>" + QByteArray::number(7001 + i) + "</productid><title>"
+                      + songs[i].second.toUtf8() + "</title><interpreters>" + songs[i].first.toUtf8()
+                      + "</interpreters><format>MIDI</format><lenght>4</lenght><download>1</download></song>";
+        listed += "<song><songid>1</songid><productid>7099</productid><title>Twin Song</title><interpreters>Kvist "
+                  "Duo</interpreters><format>MIDI</format><lenght>4</lenght><download>1</download></song>";
+        store.setReply(kSongList, message(listed));
+        QVERIFY(db->truncateMDSearchTitles());
+        search()->setText("Twin");
+        QNetworkReply *reply = page->postToStore(kSongList, {{"lang", "2"}}, &libraryView::receivedSongListForQuery,
+                                                 search()->text());
+        QSignalSpy done(reply, &QObject::destroyed);
+        QVERIFY(done.wait(20000));
+        QVERIFY(cache.exec("SELECT group_concat(ProductId || ':' || isFromSub, ' ') FROM MDSearchTitle") && cache.next());
+        QCOMPARE(cache.value(0).toString(), QString("7001:4 7002:4 7003:4 7004:4 7005:4 7006:4 7099:2"));
     }
 
     // A downloaded song deleted from the library loses its tick in the
