@@ -67,7 +67,8 @@ QStringList unforeseenFolders()
     return own;
 }
 
-// The program at the other end of a connection runs as this user.
+// The program at the other end of a connection runs as this user. (Our own
+// socket lets no other user connect: QLocalServer::UserAccessOption.)
 bool peerIsUser(const QLocalSocket &socket)
 {
     ucred peer{};
@@ -210,10 +211,6 @@ void SingleInstance::serve()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (!peerIsUser(*socket)) {
-            socket->abort();
-            continue;
-        }
         QTimer::singleShot(kQuietMs, socket, &QLocalSocket::abort);
         auto song = std::make_shared<std::optional<QString>>();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, song] {

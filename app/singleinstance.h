@@ -12,8 +12,8 @@
 // used only when the user made it, it is no link and only the user can
 // enter it; where another user took its name first, the program listens in
 // one of a name nobody can foresee ("/tmp/VelmarPC-UID-XXXXXX"), which a
-// later start finds by the same rule. Neither side talks to a program of
-// another user. A lock left by a program that ended without letting go is
+// later start finds by the same rule. A start talks to no program of
+// another user, and the socket lets no other user in. A lock left by a program that ended without letting go is
 // taken over (QLockFile finds its process gone), and the socket it left is
 // removed.
 //

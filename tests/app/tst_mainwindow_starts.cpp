@@ -356,6 +356,56 @@ private slots:
         QCOMPARE(asked, QStringList{song("b")});
     }
 
+    // A library folder others may write, where another user's program put
+    // its own socket in place of the player's and answers any request: a
+    // later start hands it nothing (it would take the song and silence the
+    // player), and says that the player did not answer.
+    void secondStartNotToAnotherUser()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root may run a program as another user");
+        QTemporaryDir open;
+        QVERIFY(QFile::setPermissions(open.path(), QFile::Permissions(0x7755)));
+        const QString library = open.filePath("home/Documents/VelmarPC/");
+        QVERIFY(QDir().mkpath(library));
+        QCOMPARE(::chmod(QFile::encodeName(library).constData(), 0777), 0);
+        SingleInstance first(library);
+        QCOMPARE(first.claim({}), SingleInstance::Start::First);
+        const QString socket = first.socketNames().first();
+        QCOMPARE(socket, library + ".VelmarPC.socket");
+        const QString heard = open.filePath("heard");
+        QProcess other;
+        other.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/python3", "-c",
+                                "import os, socket, sys\n"
+                                "os.unlink(sys.argv[1])\n"
+                                "s = socket.socket(socket.AF_UNIX)\n"
+                                "s.bind(sys.argv[1]); os.chmod(sys.argv[1], 0o777); s.listen()\n"
+                                "print('listening', flush=True)\n"
+                                "while True:\n"
+                                "    c, _ = s.accept()\n"
+                                "    open(sys.argv[2], 'ab').write(c.recv(4096))\n"
+                                "    c.sendall(b'raised\\n')\n",
+                                socket, heard});
+        QVERIFY(other.waitForReadyRead(20000) && other.readAllStandardOutput().startsWith("listening"));
+        QCOMPARE(QFileInfo(socket).ownerId(), 65534u);
+        QProcess later;
+        later.setWorkingDirectory(m_songs.path());
+        later.setReadChannel(QProcess::StandardError);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", open.filePath("home"));
+        later.setProcessEnvironment(environment);
+        later.start(TestUtil::binDir() + "/VelmarPC", {"b.kar"});
+        QByteArray said;
+        while (!said.contains("Velmar PC is already running.") && later.waitForReadyRead(60000))
+            said += later.readAllStandardError();
+        QVERIFY2(said.contains("Another user's program listens at " + socket.toUtf8()), said.constData());
+        ::kill(pid_t(later.processId()), SIGTERM);
+        QVERIFY(later.waitForFinished(60000));
+        other.kill();
+        other.waitForFinished();
+        QVERIFY(!QFileInfo::exists(heard));
+    }
+
     // Where the user's socket may lie: a folder the user made, no link to
     // one, closed to others.
     void ownFolderRule()
