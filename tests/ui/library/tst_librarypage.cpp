@@ -600,14 +600,18 @@ private slots:
         QCOMPARE(QSet<QString>(files.begin(), files.end()).size(), songs.size());
         QCOMPARE(store.requests(kSongInfo).size(), songs.size());
 
-        // A title search listing them beside a third of the first name.
+        // A title search listing them beside a third of the first name, and
+        // a song downloaded before keys were kept: known by its file's name.
+        addSong("Old Hand - Twin Song", "Old Hand", {}, 1);
         QByteArray listed;
         for (int i = 0; i < songs.size(); ++i)
             listed += "<song><songid>1</songid><productid>" + QByteArray::number(7001 + i) + "</productid><title>"
                       + songs[i].second.toUtf8() + "</title><interpreters>" + songs[i].first.toUtf8()
                       + "</interpreters><format>MIDI</format><lenght>4</lenght><download>1</download></song>";
         listed += "<song><songid>1</songid><productid>7099</productid><title>Twin Song</title><interpreters>Kvist "
-                  "Duo</interpreters><format>MIDI</format><lenght>4</lenght><download>1</download></song>";
+                  "Duo</interpreters><format>MIDI</format><lenght>4</lenght><download>1</download></song>"
+                  "<song><songid>1</songid><productid>7100</productid><title>Twin Song</title><interpreters>Old "
+                  "Hand</interpreters><format>MIDI</format><lenght>4</lenght><download>1</download></song>";
         store.setReply(kSongList, message(listed));
         QVERIFY(db->truncateMDSearchTitles());
         search()->setText("Twin");
@@ -616,7 +620,7 @@ private slots:
         QSignalSpy done(reply, &QObject::destroyed);
         QVERIFY(done.wait(20000));
         QVERIFY(cache.exec("SELECT group_concat(ProductId || ':' || isFromSub, ' ') FROM MDSearchTitle") && cache.next());
-        QCOMPARE(cache.value(0).toString(), QString("7001:4 7002:4 7003:4 7004:4 7005:4 7006:4 7099:2"));
+        QCOMPARE(cache.value(0).toString(), QString("7001:4 7002:4 7003:4 7004:4 7005:4 7006:4 7099:2 7100:4"));
     }
 
     // A downloaded song deleted from the library loses its tick in the
