@@ -407,8 +407,11 @@ private slots:
             store.release(path);
         }
         QTRY_COMPARE_WITH_TIMEOUT(said().left(told.isEmpty() ? said().size() : told.size()), told, 20000);
-        if (request == "download" || request == "local file")
+        if (request == "download" || request == "local file") {
             QCOMPARE(said(), told);
+            // The row's mark says it too.
+            QCOMPARE(table()->model()->index(0, 1).data().toInt(), int(StoreDownloadFailed));
+        }
         // The internet connection is named only where it is at fault.
         QCOMPARE(said().contains("internet connection"), told.contains("in time") || told.contains("broke off"));
         });
