@@ -82,6 +82,11 @@ private slots:
             return QTest::qWaitFor([&] { return counting.renders.load() >= until; }, 10000);
         };
         QVERIFY(rendersOn(50));
+        // On the output named, there, it plays on the stream it opened: a new
+        // one would be heard as a gap.
+        const unsigned opened = stream.generation();
+        QTest::qWait(2500);
+        QCOMPARE(stream.generation(), opened);
         // A second of the device asks for 188 buffers (fewer on a busy
         // machine); a spinning thread for hundreds of thousands.
         const auto paced = [&counting] {
