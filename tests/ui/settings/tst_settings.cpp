@@ -339,8 +339,8 @@ private slots:
 
     // Started before its sound server (no device listed): the device chosen
     // last is connected by its name, to be opened once the server is there,
-    // with nothing said and the choice kept; the box, empty then, lists the
-    // devices once they are there, that one current.
+    // with nothing said and the choice kept; the box, empty then, says so,
+    // and lists the devices once they are there, that one current.
     void startUpBeforeTheServer()
     {
         store().setValue("AudioDevice/Name", "Speakers");
@@ -353,6 +353,9 @@ private slots:
         QVERIFY(page.warnings.isEmpty());
         QCOMPARE(store().value("AudioDevice/Name").toString(), QString("Speakers"));
         auto *box = child<QComboBox>(&page, "comboAudioDevices");
+        page.show();
+        QCOMPARE(box->placeholderText(), QString("No audio device"));
+        page.hide();
         d->audio = listed;
         page.show();
         QCOMPARE(box->currentText(), QString("Speakers"));
