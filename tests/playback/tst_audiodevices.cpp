@@ -4,6 +4,7 @@
 // does not).
 #include "AudioDevices.h"
 #include "AudioSink.h"
+#include "SoftSynth.h"
 #include "SynthAudioSink.h"
 #include "testutil.h"
 
@@ -59,11 +60,19 @@ private slots:
         }
         QCOMPARE(player.size(), playing);
 
-        // A sink that comes later is in the window's next list.
-        QCOMPARE(TestUtil::runProgram("pactl", {"load-module", "module-null-sink", "sink_name=late",
+        // A sink that comes later is in the window's next list. The
+        // synthesizer opened on it by its name plays at its rate, which the
+        // server then has no need to convert.
+        QCOMPARE(TestUtil::runProgram("pactl", {"load-module", "module-null-sink", "sink_name=late", "rate=32000",
                                                 "sink_properties=device.description=LateOut"}),
                  0);
         QTRY_VERIFY_WITH_TIMEOUT(listed("LateOut"), 10000);
+        const auto synthOutput = makeRtAudioSink();
+        synthOutput->setDeviceName("LateOut");
+        const auto quiet = [](float *out, unsigned frames, void *) { std::fill(out, out + 2 * frames, 0.f); };
+        QCOMPARE(synthOutput->open(-1, quiet, nullptr), SOFTSYNTH_OK);
+        QCOMPARE(synthOutput->sampleRate(), 32000u);
+        synthOutput->close();
 
         // The song player's next song opens with the queue asked for since
         // (grown after a drop-out), not on the stream kept from the one before.
