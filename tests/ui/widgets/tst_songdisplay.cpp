@@ -134,6 +134,10 @@ private slots:
         QVERIFY(whole(head, "authorLabel").contains("Second_Output"));
         head.showSongInfo(info);
         QCOMPARE(whole(head, "authorLabel"), "Artist");
+        // With the sound server gone, the song taken away leaves that said.
+        head.showOutputLost(true);
+        head.clearSongInfo();
+        QCOMPARE(text(head, "authorLabel"), "No sound server");
     }
 
     void seekSlider_data()
