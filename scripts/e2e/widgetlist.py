@@ -73,6 +73,8 @@ class Entry:
         self.rect = tuple(int(v) for v in fields[4].split())
         # The part that shows; the whole when the list has no such field.
         self.shown = tuple(int(v) for v in fields[7].split()) if len(fields) > 7 and fields[7] else self.rect
+        # "e" enabled or "d" disabled, then "t" where Tab reaches it.
+        self.state = fields[8] if len(fields) > 8 else 'e'
 
     def named(self, name):
         return self.path == name or self.path.endswith('/' + name.strip('/'))
@@ -141,8 +143,8 @@ class WidgetList:
 NAME = re.compile(r'/?[A-Za-z_]\w*(?:/[A-Za-z_]\w*)*/?')
 CAMEL = re.compile(r'[a-z][A-Z]|[A-Z]\w*[a-z]\w*[A-Z]')
 # Strings of the scripts that look like names and are not: a chord's name,
-# a field of xwininfo.
-NOT_NAMES = {'mM7', 'IsViewable'}
+# a field of xwininfo, a sink the explorer adds.
+NOT_NAMES = {'mM7', 'IsViewable', 'Second_Output'}
 # Widgets Qt makes and names itself (the file dialog's).
 QT_NAMES = {'fileTypeCombo', 'treeView'}
 
