@@ -214,6 +214,11 @@ class Fault:
         return f'{self.signature()} at step {self.step + 1}: {self.text}'
 
 
+def said(line):
+    """A line of the log without its level, moment and place in the sources."""
+    return re.sub(r'^(Debug|Info|Warning|Critical|Fatal) (\[\d+\] [^:]*: \(\d+\) : )?', '', line.strip())
+
+
 def not_files(folder, names):
     """What a copy of a home leaves out: sockets and pipes (a program's
     local socket left behind)."""
@@ -793,8 +798,9 @@ class Episode:
         t0 = max(t0, self.state_since())
         if self.intent == 'playing':
             sinks = self.expected_sinks()
-            # A server plays once its sinks do: a null sink starts up to 2 s
-            # after the server answers (unless a stream comes first).
+            # Judged from when the sinks play: a second sink loaded starts
+            # up to 2 s later (a new server's first one plays before the
+            # program can reach the server).
             since = [self.server.recorded_since(s) for s in sinks]
             if None in since:
                 return False
@@ -874,8 +880,8 @@ class Episode:
         self.log_mark += len(lines)
         for t, line in lines:
             if 'the sound output is back' in line and not self.answering_within(t - 1.0, t):
-                said = re.sub(r'^\w+ \[\d+\] [^:]*: \(\d+\) : ', '', line.strip())
-                self.fault('log-back', i, f'the log says the output is back while no server answers: "{said[:140]}"')
+                self.fault('log-back', i, f'the log says the output is back while no server answers: '
+                                          f'"{said(line)[:140]}"')
 
     # Lines about the sound: the sound paths', the audio library's and the
     # blank line it prints after each of its own.
@@ -892,16 +898,15 @@ class Episode:
                 continue
             if any(0 <= t - p <= STEP_LINES_S for p in self.host_presses):
                 continue
-            if not self.SOUND_WORDS.search(line):
+            message = said(line)
+            if not self.SOUND_WORDS.search(message):
                 continue
-            key = re.sub(r'\d+(\.\d+)?', '#', line.strip())
+            key = re.sub(r'\d+(\.\d+)?', '#', message)
             counts[key] = counts.get(key, 0) + 1
         worst = max(counts.items(), key=lambda kv: kv[1], default=(None, 0))
         if worst[1] > 1:
-            # Without its level, moment and place in the sources.
-            said = re.sub(r'^\w+ \[#\] [^:]*: \(#\) : ', '', worst[0])
             self.fault('log-repeats', i, f'{worst[1]} times in an outage of {end - start:.1f} s: '
-                                         f'"{said[:140] or "(a blank line)"}"')
+                                         f'"{worst[0][:140] or "(a blank line)"}"')
 
     def check_later(self, i):
         for entry in list(self.later_starts):
