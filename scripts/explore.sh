@@ -7,13 +7,17 @@
 # of that home with a new server and a new program. Prints each step, each
 # fault, and for each fault the shortest sequence of steps that still shows
 # it, replayed to confirm it; ends with 1 when it found any, 2 when an
-# episode could not be walked to its end (the program did not come up).
+# episode could not be walked to its end (the program did not come up). A
+# fault is one that a replay of the same steps shows again: one seen once
+# only is listed apart and does not count.
 #   SEEDS="1 2"   the seeds (default one, random, printed)
 #   MINUTES=N     minutes of episodes per seed (default 10)
 #   EPISODES=N    N episodes per seed instead
 #   STEPS=N       steps per episode (default 24)
 #   ROADS=ci      only the roads of the CI scenario
 #   SHRINK=N      minutes of shrinking per fault (default 15; 0: none)
+#   CONFIRM=N     replays of a fault's steps that may show it again
+#                 (default 2; 0: a fault seen once counts)
 #   REPLAY="..."  one episode of these steps instead (as printed)
 #   KEEP=1        keep every episode's recordings and log, not only a
 #                 failed one's
@@ -47,7 +51,8 @@ if [ -n "${REPLAY:-}" ]; then
   explore replay "${common[@]}" --shrink-minutes "${SHRINK:-0}" $REPLAY
   exit
 fi
-args=(--steps "${STEPS:-24}" --roads "${ROADS:-all}" --shrink-minutes "${SHRINK:-15}" --minutes "${MINUTES:-10}")
+args=(--steps "${STEPS:-24}" --roads "${ROADS:-all}" --shrink-minutes "${SHRINK:-15}" --minutes "${MINUTES:-10}"
+  --confirm "${CONFIRM:-2}")
 [ -n "${SEEDS:-}" ] && args+=(--seeds $SEEDS)
 [ -n "${EPISODES:-}" ] && args+=(--episodes "$EPISODES")
 explore run "${common[@]}" "${args[@]}"

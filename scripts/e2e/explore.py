@@ -12,10 +12,12 @@ explore.py playlist DATABASE
     The playlist of the four in the library, MIDI and MP3 in turn.
 explore.py run --program P --work W --out O --template HOME --songs DIR
         [--seeds S...] [--minutes M | --episodes E] [--steps N] [--roads all|ci] [--shrink-minutes K]
+        [--confirm R]
     Episodes from each seed (a fresh copy of HOME, server and program each)
-    until M minutes of it have passed; each fault found is shrunk to the
-    shortest sequence of steps that still shows it and replayed to confirm
-    it. ci: hangs within 2.5 s.
+    until M minutes of it have passed; a fault counts once up to R replays
+    of its episode's steps show it again (one that does not is listed apart,
+    seen once); each is shrunk to the shortest sequence of steps that still
+    shows it and replayed to confirm it. ci: hangs within 2.5 s.
 explore.py replay --program P ... [--shrink-minutes K] STEPS...
     One episode of the steps given (as printed), e.g.
     "srv:up/0.5 program/1 dbl:organ-a/2 srv:term/1.5 dbl:tone-a/1 srv:up/3".
@@ -43,7 +45,7 @@ What must hold (a fault is reported with what was seen):
   log-repeats: no line about the sound twice within one outage;
 - window: while the server hangs the window answers (its list of controls
   on SIGUSR1) no more than 100 ms later than after the same press with the
-  server there;
+  server there (made after the steps where it was not);
 - later: a later start is handed over (it ends with 0);
 - ended: the program never ends by itself.
 """
@@ -109,6 +111,19 @@ class Step:
 
 def sequence_text(steps):
     return ' '.join(str(s) for s in steps)
+
+
+def press_kind(step):
+    """What a press's answer is compared by: a song's start by the kind of
+    song (an MP3 and a MIDI song load differently)."""
+    return step.kind + ('/' + SONGS[step.arg][2] if step.kind in ('dbl', 'later') else '')
+
+
+# The presses the window's answer during a hang is judged by: where one was
+# not made while the server answered, it is made after the steps.
+CALM_PRESSES = {'dbl/mid': Step('dbl', 'organ-a'), 'dbl/mp3': Step('dbl', 'tone-a'),
+                'later/mid': Step('later', 'organ-a'), 'later/mp3': Step('later', 'tone-a'),
+                'play': Step('play'), 'pause': Step('pause'), 'stop': Step('stop')}
 
 
 # ---- drawing a sequence
@@ -261,6 +276,12 @@ class Episode:
         # The longest answer of the window after each kind of press while
         # the server answered.
         self.calm_press = {}
+        # The longest answer while a later start was handed over and its
+        # song loaded (the server answering): part of that press's measure.
+        self.handover = 0.0
+        # Answers while the server hung to a press not yet measured calm:
+        # judged at the end against one made then.
+        self.window_pending = []
         self.outage_marks = []
         self.log_mark = 0
         self.song_mark = 0
@@ -465,10 +486,12 @@ class Episode:
                 self.later_starts.append((later, now(), step.arg, self.current_step))
                 if self.server_state != 'hung':
                     # Handed over and taken before the next press, which
-                    # would else come first (a later start takes its time).
-                    rig.wait_until(10, lambda: later.poll() is not None)
-                    rig.wait_until(3, lambda: any(line.endswith('/' + name)
-                                                  for _t, line in self.program.log.find('LOAD SONG :', mark)))
+                    # would else come first (a later start takes its time);
+                    # the window's answers meanwhile are part of the press's.
+                    def taken():
+                        return later.poll() is not None and any(
+                            line.endswith('/' + name) for _t, line in self.program.log.find('LOAD SONG :', mark))
+                    self.handover = self.longest_answer(taken, 13)
             self.intent, self.song, self.played = 'playing', step.arg, True
             self.either = False
             return '', None
@@ -567,7 +590,7 @@ class Episode:
 
     def calibrate(self):
         for _ in range(8):
-            a = self.program.answer(5.0)
+            a = self.program.answer(5.0)[1]
             if a is not None:
                 self.calm_answers.append(a)
             time.sleep(0.05)
@@ -582,32 +605,74 @@ class Episode:
         self.program.window.press_at(x, y)
 
     def probe_window(self, i, step, until):
-        """The window asked again and again for its list after a press: the
-        longest answer while the server hangs must not pass what the same
-        press took while it answered by more than 100 ms. An answer not in
-        by the step's end counts as long as it was waited for."""
+        """The window asked again and again for its list after a press:
+        while the server hangs, the soonest its longest answer can have come
+        must not pass the longest the same press took while the server
+        answered by more than 100 ms (a press not yet made calm is judged
+        at the end, against one made then). An answer not in by the step's
+        end counts as long as it was waited for."""
         hung = self.server_state == 'hung'
-        worst, waited = 0.0, False
+        sooner, later, waited = 0.0, 0.0, False
         while now() < until - 0.01:
-            asked = now()
-            a = self.program.answer(until - asked)
-            if a is None:
-                worst, waited = max(worst, now() - asked), True
+            lo, hi = self.program.answer(until - now())
+            sooner = max(sooner, lo)
+            if hi is None:
+                waited = True
                 break
-            worst = max(worst, a)
+            later = max(later, hi)
             time.sleep(0.03)
-        kind = step.kind + ('/' + SONGS[step.arg][2] if step.kind in ('dbl', 'later') else '')
+        kind = press_kind(step)
         if not hung:
             if self.server_state == 'up':
-                self.calm_press.setdefault(kind, []).append(worst)
+                self.calm_press.setdefault(kind, []).append(max(later, self.handover))
+            self.handover = 0.0
             return
+        self.notes.append(f'the window answered within {later * 1000:.0f} ms' if not waited
+                          else f'the window did not answer in {sooner * 1000:.0f} ms')
+        if kind in self.calm_press or kind not in CALM_PRESSES:
+            self.judge_window(i, step, kind, sooner, waited)
+        else:
+            self.window_pending.append((i, step, kind, sooner, waited))
+
+    def judge_window(self, i, step, kind, sooner, waited):
         calm = max(self.calm_press.get(kind, []) + [self.calm_answer()])
-        late = worst - calm
-        self.notes.append(f'the window answered within {worst * 1000:.0f} ms')
+        late = sooner - calm
         if late > WINDOW_S + WINDOW_MARGIN_S:
-            self.fault('window', i, f'the window answered {"no sooner than " if waited else ""}'
-                                    f'{worst * 1000:.0f} ms after {step} while the server hung, '
-                                    f'{late * 1000:.0f} ms later than calm')
+            unanswered = ' (not by the step\'s end)' if waited else ''
+            self.fault('window', i, f'the window answered no sooner than {sooner * 1000:.0f} ms after {step} while '
+                                    f'the server hung{unanswered}, {late * 1000:.0f} ms later than calm')
+
+    def longest_answer(self, done, limit_s):
+        """The window asked again and again until done() or limit_s: the
+        longest answer."""
+        longest, end = 0.0, now() + limit_s
+        while not done() and now() < end:
+            hi = self.program.answer(max(0.05, end - now()))[1]
+            longest = max(longest, hi if hi is not None else end - now())
+            time.sleep(0.03)
+        return longest
+
+    def calm_presses(self):
+        """The presses answered while the server hung that were not made
+        while it answered: made now, on a server that answers (brought
+        back where it is not), each measured as the steps are."""
+        kinds = sorted({p[2] for p in self.window_pending} - set(self.calm_press))
+        if kinds and self.program.alive():
+            if self.server_state == 'hung':
+                self.server.go_on()
+            elif self.server_state == 'down':
+                self.server.start(48000, SECOND_SINK in self.sinks)
+            self.set_server('up')
+            sleep_until(self.state_since() + 3.0)
+            for kind in kinds:
+                step = CALM_PRESSES[kind]
+                self.act_host(step)
+                self.probe_window(-1, step, now() + 1.0)
+            measured = ', '.join(f'{k} {max(self.calm_press.get(k, [0])) * 1000:.0f} ms' for k in kinds)
+            self.heard.append(f'  (presses made after the steps with the server there: {measured})')
+        for probe in self.window_pending:
+            self.judge_window(*probe)
+        self.window_pending = []
 
     def open_popup(self, name, window):
         """Presses name and waits up to 2 s for the pop-up window (its
@@ -767,7 +832,7 @@ class Episode:
         self.check_header(i, step, heard_now)
         self.check_log(i)
         if self.server_state == 'up' and self.settled_server() and self.program.alive():
-            a = self.program.answer(2.0)
+            a = self.program.answer(2.0)[1]
             if a is not None:
                 self.calm_answers.append(a)
 
@@ -858,12 +923,16 @@ class Episode:
     def check_header(self, i, step, heard_now):
         if self.program.stalled or not self.program.alive():
             return
-        wl = self.program.widgets(1.0)
-        if wl is None:
+        asked = now()
+        sooner, later = self.program.answer(1.0)
+        if later is None:
             return
+        wl = self.program.window.list
+        wl.read(fresh=False)
         says = wl.text('authorLabel', kind='label') == rig.HEADER_LOST
-        # A program started meanwhile has its own moment to tell it.
-        for_s = now() - max(self.state_since(), self.program_up)
+        # From the soonest the header can have been listed; a program
+        # started meanwhile has its own moment to tell it.
+        for_s = asked + sooner - max(self.state_since(), self.program_up)
         enough = HEADER_S + HEADER_MARGIN_S
         if self.server_state == 'down' and for_s >= enough and not says:
             self.fault('header', i, f'the server is gone for {for_s:.1f} s and the header does not say '
@@ -876,10 +945,12 @@ class Episode:
                                     f'is heard')
 
     def check_log(self, i):
-        lines = self.program.log.since(self.log_mark)
+        lines = self.program.log.written(self.log_mark)
         self.log_mark += len(lines)
-        for t, line in lines:
-            if 'the sound output is back' in line and not self.answering_within(t - 1.0, t):
+        for after, t, line in lines:
+            # Written after the look before its read: a server that answered
+            # within a second before that may have been seen.
+            if 'the sound output is back' in line and not self.answering_within(after - 1.0, t):
                 self.fault('log-back', i, f'the log says the output is back while no server answers: '
                                           f'"{said(line)[:140]}"')
 
@@ -932,6 +1003,8 @@ class Episode:
         self.check_later(len(self.steps) - 1)
         if self.outage_marks and self.outage_marks[-1][1] is None:
             self.check_repeats(len(self.steps) - 1)
+        self.calm_presses()
+        self.check_later(len(self.steps) - 1)
 
 
 # ---- shrinking and the runs
@@ -1014,7 +1087,20 @@ def confirm(ctx, steps, fault, label, times=2):
     return sum(shows(ctx, steps, fault.signature(), f'{label}-confirm{n + 1}', keep=True) for n in range(times))
 
 
-def report(found):
+def replayed(ctx, steps, signatures, label, times):
+    """The faults of signatures that a fresh episode of the same steps
+    shows again, within times replays."""
+    shown = set()
+    quiet, ctx.quiet = ctx.quiet, True
+    for n in range(times):
+        if shown >= signatures:
+            break
+        shown |= {f.signature() for f in Episode(ctx, steps, f'{label}-again{n + 1}').run()} & signatures
+    ctx.quiet = quiet
+    return shown
+
+
+def report(found, once):
     print('== what was found')
     if not found:
         print('nothing')
@@ -1023,11 +1109,15 @@ def report(found):
         print(f'  seen in: {f["sequence"]}')
         if 'shortest' in f:
             print(f'  shortest ({f["tries"]} tries, shown again {f["confirmed"]} of 2): {f["shortest"]}')
+    for sig, f in once.items():
+        print(f'seen once, not shown again by the same steps ({sig}): seed {f["seed"]} episode {f["episode"]}: '
+              f'{f["text"]}')
+        print(f'  seen in: {f["sequence"]}')
 
 
 def run(ctx, args):
     seeds = args.seeds or [random.randrange(1, 1 << 30)]
-    found = {}
+    found, once = {}, {}
     incomplete = []
     for seed in seeds:
         print(f'== seed {seed}', flush=True)
@@ -1036,17 +1126,30 @@ def run(ctx, args):
         while (args.episodes and n < args.episodes) or (not args.episodes and now() < end):
             steps = draw(seed * 1000 + n, args.steps, args.roads == 'ci')
             episode = Episode(ctx, steps, f's{seed}-e{n}')
+            new = {}
             for f in episode.run():
                 if f.signature() not in found:
-                    found[f.signature()] = {'seed': seed, 'episode': n, 'text': str(f), 'fault': f,
-                                            'steps': steps, 'sequence': sequence_text(steps)}
+                    new.setdefault(f.signature(), {'seed': seed, 'episode': n, 'text': str(f), 'fault': f,
+                                                   'steps': steps, 'sequence': sequence_text(steps)})
+            # A fault is one that the same steps show again: what a busy
+            # machine brought about once is said apart.
+            again = replayed(ctx, steps, set(new), episode.label, args.confirm) if args.confirm else set(new)
+            for sig, f in new.items():
+                if sig in again:
+                    found[sig] = f
+                    once.pop(sig, None)
+                else:
+                    once.setdefault(sig, f)
+            if new:
+                print(f'   replayed: {", ".join(f"{sig} shown again" if sig in again else f"{sig} not shown again" for sig in new)}',
+                      flush=True)
             if episode.incomplete:
                 incomplete.append(f'{episode.label}: {episode.incomplete}')
             n += 1
         for f in found.values():
             if f['seed'] == seed and 'shortest' not in f and args.shrink_minutes > 0:
                 shrink_found(ctx, f, args.shrink_minutes, f's{seed}-e{f["episode"]}', found)
-    report(found)
+    report(found, once)
     for line in incomplete:
         print(f'not walked to its end: {line}')
     return 1 if found else 2 if incomplete else 0
@@ -1074,7 +1177,7 @@ def replay(ctx, args):
     if args.shrink_minutes > 0:
         for f in found.values():
             shrink_found(ctx, f, args.shrink_minutes, 'replay', found)
-    report(found)
+    report(found, {})
     if episode.incomplete:
         print(f'not walked to its end: {episode.incomplete}')
     return 1 if found else 2 if episode.incomplete else 0
@@ -1198,6 +1301,7 @@ def main(argv):
             p.add_argument('--steps', type=int, default=24)
             p.add_argument('--roads', choices=('all', 'ci'), default='all')
             p.add_argument('--shrink-minutes', type=float, default=15)
+            p.add_argument('--confirm', type=int, default=2)
         else:
             p.add_argument('--shrink-minutes', type=float, default=0)
             p.add_argument('steps', nargs='+')

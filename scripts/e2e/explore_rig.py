@@ -302,11 +302,14 @@ class Server:
 
 class Log:
     """The program's standard error, every line stamped with the moment it
-    was read (the line was written at or before it)."""
+    was read (the line was written at or before it) and, apart, the moment
+    the read before it began (the line was written after it)."""
 
     def __init__(self, path):
         self.path = path
         self.lines = []
+        self.after = []
+        self._looked = now()
         self._pos = os.path.getsize(path) if os.path.exists(path) else 0
         self._rest = b''
         self._stop = False
@@ -319,6 +322,7 @@ class Log:
             time.sleep(0.02)
 
     def read_more(self):
+        looked, before = now(), self._looked
         try:
             with open(self.path, 'rb') as f:
                 f.seek(self._pos)
@@ -326,20 +330,30 @@ class Log:
                 self._pos = f.tell()
         except FileNotFoundError:
             return
-        if not chunk:
+        # A line's end not read yet was written after this look began.
+        if not chunk or b'\n' not in chunk:
+            self._looked = looked
+            if chunk:
+                self._rest += chunk
             return
         t = now()
         text = self._rest + chunk
         parts = text.split(b'\n')
         self._rest = parts.pop()
         for p in parts:
+            self.after.append(before)
             self.lines.append((t, p.decode('utf-8', 'replace')))
+        self._looked = looked
 
     def mark(self):
         return len(self.lines)
 
     def since(self, mark):
         return self.lines[mark:]
+
+    def written(self, mark):
+        """(after, read, line) of each line since mark: written within."""
+        return [(a, t, line) for a, (t, line) in zip(self.after[mark:], self.lines[mark:])]
 
     def find(self, text, mark=0):
         return [(t, line) for t, line in self.lines[mark:] if text in line]
@@ -393,25 +407,42 @@ class Program:
         return bool(self.window.list.all('songsListview', kind='item'))
 
     def answer(self, limit_s):
-        """Asks the window for its list of controls: the seconds it took to
-        answer, or None when it did not within limit_s."""
+        """Asks the window for its list of controls: (sooner, later), the
+        seconds it took to answer bounded from both sides by our own looks
+        (the last that found nothing, the one that found it); later is None
+        when it did not answer within limit_s. A busy machine that holds us
+        between two looks widens the bounds, it does not move the answer;
+        sooner also leaves out the time the window's thread waited for a
+        processor meanwhile (the machine's, not the program's)."""
         try:
             os.remove(self.dump)
         except FileNotFoundError:
             pass
-        start = now()
+        waited = self.queued()
+        before = now()
         os.kill(self.proc.pid, signal.SIGUSR1)
-        end = start + limit_s
-        while now() < end:
+        sent = missed = now()
+        while missed - before < limit_s:
+            looked = now()
             if os.path.exists(self.dump):
-                return now() - start
+                later = now() - before
+                return max(0.0, missed - sent - (self.queued() - waited)), later
+            missed = looked
             time.sleep(0.002)
-        return None
+        return max(0.0, missed - sent - (self.queued() - waited)), None
+
+    def queued(self):
+        """Seconds the window's thread has waited for a processor so far."""
+        try:
+            with open(f'/proc/{self.proc.pid}/task/{self.proc.pid}/schedstat') as f:
+                return int(f.read().split()[1]) / 1e9
+        except (OSError, IndexError, ValueError):
+            return 0.0
 
     def widgets(self, limit_s=1.0):
         """The window's list of controls, read fresh; None when the window
         did not answer within limit_s."""
-        if self.answer(limit_s) is None:
+        if self.answer(limit_s)[1] is None:
             return None
         self.window.list.read(fresh=False)
         return self.window.list
