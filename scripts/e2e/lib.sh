@@ -112,9 +112,13 @@ e2e_work() {
   trap e2e_cleanup EXIT
 }
 
+# Only what still runs: a PID the run has already waited for may be another
+# program's by now (PIDs come round within minutes on a busy machine).
 e2e_cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  local running p
+  running=" $(jobs -pr | tr '\n' ' ') "
+  for p in "${pids[@]}"; do [[ $running == *" $p "* ]] && kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do [[ $running == *" $p "* ]] && wait "$p" 2>/dev/null || true; done
   rm -rf "$work"
 }
 
