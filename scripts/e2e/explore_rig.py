@@ -420,7 +420,8 @@ class Program:
             pass
         waited = self.queued()
         before = now()
-        os.kill(self.proc.pid, signal.SIGUSR1)
+        # Through Popen: never to a PID that has become another's.
+        self.proc.send_signal(signal.SIGUSR1)
         sent = missed = now()
         while missed - before < limit_s:
             looked = now()
