@@ -1020,6 +1020,38 @@ def judged_end(steps):
     return steps
 
 
+def without_idle(steps):
+    """The steps less those that change nothing in the state the ones before
+    leave (a hang of a server that is away, a second start of it, a press
+    before the program is there), each one's wait given to the step before:
+    what the program lives through is the same, and the sequence says only
+    what happens."""
+    out = []
+    server, second, program = 'down', False, False
+    for s in steps:
+        idle = False
+        if s.kind == 'srv' and s.arg.startswith('up'):
+            idle, server = server != 'down', 'up' if server == 'down' else server
+        elif s.kind == 'srv':
+            idle, server = server == 'down', 'down'
+        elif s.kind == 'hang':
+            idle, server = server != 'up', 'hung' if server == 'up' else server
+        elif s.kind == 'cont':
+            idle, server = server != 'hung', 'up' if server == 'hung' else server
+        elif s.kind in ('sink+', 'sink-'):
+            idle = server != 'up' or second == (s.kind == 'sink+')
+            second = second if idle else s.kind == 'sink+'
+        elif s.kind == 'program':
+            idle, program = program, True
+        elif s.kind == 'stall' or s.kind in HOST:
+            idle = not program
+        if idle and out:
+            out[-1] = Step(out[-1].kind, out[-1].arg, round(out[-1].wait + s.wait, 2))
+        elif not idle:
+            out.append(Step(s.kind, s.arg, s.wait))
+    return out
+
+
 def shrink(ctx, steps, fault, deadline, label, shrunk=()):
     """The shortest sequence found before the deadline that still shows the
     fault: cut after its step, then chunks of steps left out (halves,
@@ -1080,7 +1112,7 @@ def shrink(ctx, steps, fault, deadline, label, shrunk=()):
         candidate = judged_end(candidate)
         if attempt(candidate):
             best = candidate
-    return best, tries[0]
+    return without_idle(best), tries[0]
 
 
 def confirm(ctx, steps, fault, label, times=2):
