@@ -127,6 +127,8 @@ struct RtAudioStream::Core {
     std::atomic<double> lostAtMs{0};
     // Not yet tried to open; on the default in the named output's place.
     std::atomic<bool> opening{true};
+    // The stream this one replaces was lost: so is this one while opening.
+    std::atomic<bool> replacesLost{false};
     std::atomic<bool> standingIn{false};
     // When the keeper went into a call that waits on the server (0: none),
     // and when the device last asked; a hang said, not yet over.
@@ -772,6 +774,9 @@ void RtAudioStream::open(const std::string &device, const Format &format, Render
     close();
     auto c = newCore(format, render, user, what);
     c->deviceName = device;
+    c->replacesLost.store(m_closedLost);
+    c->hangSaid.store(m_closedHangSaid);
+    c->hangFromMs.store(m_closedHangFromMs);
     c->standIn.assign(size_t(format.frames) * c->frameBytes, 0);
     c->gate.store(Core::Closed);
     ThreadPriority::startHelper();
@@ -817,6 +822,10 @@ void RtAudioStream::close()
     m_started = false;
     if (!m_core)
         return;
+    // A hang said goes on in the next stream, which says its end.
+    m_closedLost = lost();
+    m_closedHangSaid = m_core->hangSaid.exchange(false);
+    m_closedHangFromMs = m_core->hangFromMs.load();
     m_core->shut(Core::Closed);
     m_core->ask(Core::Close);
     m_core->waitDone(kStopWaitMs);
@@ -864,7 +873,8 @@ bool RtAudioStream::lost() const
     if (!m_core)
         return false;
     Core &c = *m_core;
-    if (c.lost.load(std::memory_order_relaxed))
+    if (c.lost.load(std::memory_order_relaxed)
+        || (c.opening.load(std::memory_order_relaxed) && c.replacesLost.load(std::memory_order_relaxed)))
         return true;
     const double now = monotonicMs();
     if (c.hung(now)) {

@@ -27,6 +27,9 @@
 // - A server that no longer answers (stopped, hung) holds RtAudio's calls:
 //   the stream counts as lost() once a call or the device's next request is
 //   a second late, and says so once.
+// - A stream opened in the place of one that was lost (an output chosen
+//   while the server is away or hangs) is lost too until its first opening
+//   tells otherwise: the outage goes on, said once.
 // - start() asks the keeper and returns: the stream plays once it can.
 // - While the keeper stops the stream, the callback waits, asleep: RtAudio's
 //   thread would otherwise take and drop the stream's lock in a loop until
@@ -119,4 +122,8 @@ public:
 private:
     std::shared_ptr<Core> m_core;
     bool m_started = false;
+    // How the stream closed last stood: the next one opened goes on from it.
+    bool m_closedLost = false;
+    bool m_closedHangSaid = false;
+    double m_closedHangFromMs = 0;
 };

@@ -42,6 +42,29 @@ std::string stereoDevice()
     return std::string();
 }
 
+// Waits (10 s at most) for `more` renders.
+bool rendersOn(const Counting &counting, uint64_t more)
+{
+    const uint64_t until = counting.renders.load() + more;
+    return QTest::qWaitFor([&] { return counting.renders.load() >= until; }, 10000);
+}
+
+// The streams' lines about a server that does not answer and answers again
+// (a keeper's thread may write them).
+std::atomic<int> g_noAnswer{0};
+std::atomic<int> g_answersAgain{0};
+std::atomic<double> g_answersAfterS{0};
+void countServerLines(QtMsgType, const QMessageLogContext &, const QString &text)
+{
+    static const QRegularExpression again(QStringLiteral("answers again after ([0-9.]+) s"));
+    if (text.contains(QLatin1String("does not answer"))) {
+        ++g_noAnswer;
+    } else if (const QRegularExpressionMatch m = again.match(text); m.hasMatch()) {
+        ++g_answersAgain;
+        g_answersAfterS = m.captured(1).toDouble();
+    }
+}
+
 // The streams the test's server plays (PulseAudio's sink inputs).
 int streamsOnServer()
 {
@@ -202,6 +225,67 @@ private slots:
         QVERIFY(stream.start());
         QVERIFY(stream.isRunning());
         QVERIFY(rendersOn(20));
+    }
+
+    // A stream opened in the place of a lost one (an output chosen while
+    // the server hangs, or is away) is lost from its first moment until a
+    // server takes it: nothing says the sound is back before it is, and a
+    // hang is said once and its end once. Once the server answers, it
+    // plays. One opened while the server answers is never lost.
+    void opensLostInTheLostOnesPlace()
+    {
+        TestUtil::SoundServer server;
+        if (!server.start())
+            QSKIP("no PulseAudio server of the test's own");
+        const std::string device = stereoDevice();
+        QVERIFY(!device.empty());
+        Counting counting;
+        RtAudioStream stream;
+        const auto openAgain = [&] {
+            stream.close();
+            RtAudioStream::Format format;
+            format.rate = 48000;
+            stream.open(device, format, &Counting::render, &counting, "test stream");
+            return stream.start();
+        };
+        const auto lostThroughout = [&stream](bool lost, int ms) {
+            QElapsedTimer waited;
+            waited.start();
+            while (waited.elapsed() < ms) {
+                if (stream.lost() != lost)
+                    return false;
+                QTest::qWait(2);
+            }
+            return true;
+        };
+        QVERIFY(openAgain());
+        QVERIFY(lostThroughout(false, 300));
+        QVERIFY(rendersOn(counting, 50));
+        for (const bool hangs : {true, false}) {
+            g_noAnswer = g_answersAgain = 0;
+            const QtMessageHandler testLog = qInstallMessageHandler(countServerLines);
+            if (hangs)
+                server.hold(true);
+            else
+                server.stop(false);
+            QVERIFY(QTest::qWaitFor([&] { return stream.lost(); }, 5000));
+            QVERIFY(openAgain());
+            QVERIFY(lostThroughout(true, 2500));
+            if (hangs)
+                server.hold(false);
+            else
+                QVERIFY(server.start());
+            QVERIFY(QTest::qWaitFor([&] { return !stream.lost(); }, 5000));
+            QTest::qWait(200);
+            qInstallMessageHandler(testLog);
+            QCOMPARE(g_noAnswer.load(), hangs ? 1 : 0);
+            QCOMPARE(g_answersAgain.load(), hangs ? 1 : 0);
+            // The whole hang, from before the new stream.
+            if (hangs)
+                QVERIFY2(g_answersAfterS.load() >= 2.5 && g_answersAfterS.load() < 30,
+                         qPrintable(QString::number(g_answersAfterS.load())));
+            QVERIFY(rendersOn(counting, 50));
+        }
     }
 };
 

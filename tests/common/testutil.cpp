@@ -118,12 +118,19 @@ void SoundServer::stop(bool kill)
 {
     if (!m_server)
         return;
+    hold(false);
     if (kill)
         m_server->kill();
     else
         m_server->terminate();
     m_server->waitForFinished(5000);
     m_server.reset();
+}
+
+void SoundServer::hold(bool held)
+{
+    if (m_server && m_server->processId() > 0)
+        ::kill(pid_t(m_server->processId()), held ? SIGSTOP : SIGCONT);
 }
 
 QByteArray readFile(const QString &path)

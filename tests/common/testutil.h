@@ -57,7 +57,8 @@ bool writeFile(const QString &path, const QByteArray &data);
 // plays through the sound library as the program does: PULSE_SERVER points
 // at it from the first start() on. start() is false when pulseaudio is not
 // installed or did not come up; stop() ends it as a stopped sound server
-// ends (SIGTERM), or killed (SIGKILL).
+// ends (SIGTERM), or killed (SIGKILL); hold() makes it hang (SIGSTOP) and
+// go on (SIGCONT).
 class SoundServer
 {
 public:
@@ -65,6 +66,7 @@ public:
     ~SoundServer();
     bool start();
     void stop(bool kill = false);
+    void hold(bool held);
 
 private:
     QString m_dir;
