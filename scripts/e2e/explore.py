@@ -612,10 +612,11 @@ class Episode:
         at the end, against one made then). An answer not in by the step's
         end counts as long as it was waited for."""
         hung = self.server_state == 'hung'
-        sooner, later, waited = 0.0, 0.0, False
+        sooner, later, waited, where = 0.0, 0.0, False, {}
         while now() < until - 0.01:
             lo, hi = self.program.answer(until - now())
-            sooner = max(sooner, lo)
+            if lo >= sooner:
+                sooner, where = lo, self.program.whereabouts
             if hi is None:
                 waited = True
                 break
@@ -629,18 +630,20 @@ class Episode:
             return
         self.notes.append(f'the window answered within {later * 1000:.0f} ms' if not waited
                           else f'the window did not answer in {sooner * 1000:.0f} ms')
+        probe = (i, step, kind, sooner, waited, rig.Program.whereabouts_text(where))
         if kind in self.calm_press or kind not in CALM_PRESSES:
-            self.judge_window(i, step, kind, sooner, waited)
+            self.judge_window(*probe)
         else:
-            self.window_pending.append((i, step, kind, sooner, waited))
+            self.window_pending.append(probe)
 
-    def judge_window(self, i, step, kind, sooner, waited):
+    def judge_window(self, i, step, kind, sooner, waited, where):
         calm = max(self.calm_press.get(kind, []) + [self.calm_answer()])
         late = sooner - calm
         if late > WINDOW_S + WINDOW_MARGIN_S:
             unanswered = ' (not by the step\'s end)' if waited else ''
             self.fault('window', i, f'the window answered no sooner than {sooner * 1000:.0f} ms after {step} while '
-                                    f'the server hung{unanswered}, {late * 1000:.0f} ms later than calm')
+                                    f'the server hung{unanswered}, {late * 1000:.0f} ms later than calm (its thread '
+                                    f'meanwhile: {where})')
 
     def longest_answer(self, done, limit_s):
         """The window asked again and again until done() or limit_s: the

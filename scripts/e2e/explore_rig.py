@@ -374,6 +374,8 @@ class Program:
         self.log = None
         self.dump = os.environ['VELMAR_WIDGET_DUMP']
         self.stalled = False
+        # Where the window's thread was at each look of the last answer.
+        self.whereabouts = {}
 
     def env(self):
         return dict(self.server.env(), QT_QPA_PLATFORM='xcb', ASAN_OPTIONS='detect_leaks=0')
@@ -419,6 +421,7 @@ class Program:
         except FileNotFoundError:
             pass
         waited = self.queued()
+        self.whereabouts = {}
         before = now()
         # Through Popen: never to a PID that has become another's.
         self.proc.send_signal(signal.SIGUSR1)
@@ -429,8 +432,31 @@ class Program:
                 later = now() - before
                 return max(0.0, missed - sent - (self.queued() - waited)), later
             missed = looked
+            where = self.where()
+            self.whereabouts[where] = self.whereabouts.get(where, 0) + 1
             time.sleep(0.002)
         return max(0.0, missed - sent - (self.queued() - waited)), None
+
+    def where(self):
+        """Where the window's thread is: running (or waiting for a
+        processor), or the kernel's place it sleeps in."""
+        task = f'/proc/{self.proc.pid}/task/{self.proc.pid}'
+        try:
+            with open(task + '/stat') as f:
+                state = f.read().rsplit(')', 1)[1].split()[0]
+            if state == 'R':
+                return 'running'
+            with open(task + '/wchan') as f:
+                return f.read().strip() or state
+        except (OSError, IndexError):
+            return '?'
+
+    @staticmethod
+    def whereabouts_text(whereabouts):
+        """The places of a long answer's looks, the most first."""
+        total = sum(whereabouts.values())
+        top = sorted(whereabouts.items(), key=lambda kv: -kv[1])[:3]
+        return ', '.join(f'{n * 100 // total}% {w}' for w, n in top) if total else 'not looked at'
 
     def queued(self):
         """Seconds the window's thread has waited for a processor so far."""
