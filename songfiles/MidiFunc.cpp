@@ -238,14 +238,13 @@ void MidiFunc::changeMIDIChannel(uint8_t from, uint8_t to)
 
 int MidiFunc::writeMIDI(const QString &path)
 {
-    const QString backup = path + QStringLiteral(".bak");
     QString why;
     // No backup of a song that cannot be written: a read-only copy of it
     // would be restored over the song later, read-only too.
     if (!SafeSave::checkWritable(path, &why))
         qWarning().noquote() << "writeMIDI():" << path << why;
-    else if (!QFile::exists(backup) && !SafeSave::copyFile(path, backup, &why))
-        qWarning().noquote() << "writeMIDI(): could not keep a backup in" << backup << why;
+    else if (!SafeSave::makeBackup(path, &why))
+        qWarning().noquote() << "writeMIDI(): could not keep a backup of" << path << why;
 
     QByteArray bytes;
     if (!readWholeFile(path, bytes)) {

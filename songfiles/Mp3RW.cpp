@@ -51,8 +51,7 @@ bool Mp3RW::openFile(const QString &p)
         return fail(why);
     }
     // A song's backup is read as the song.
-    const QString name = p.toUpper();
-    const bool mp3Name = name.endsWith(QLatin1String("MP3")) || name.endsWith(QLatin1String(".MP3.BAK"));
+    const bool mp3Name = readingBackup || p.toUpper().endsWith(QLatin1String("MP3"));
     if (file.size() < 5 || !mp3Name || !looksLikeMp3(file.peek(4)))
         return fail(QStringLiteral("not an MP3 file"));
     const QByteArray head = file.read(MP3_TAG_READ_LIMIT);

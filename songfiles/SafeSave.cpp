@@ -1,5 +1,6 @@
 #include "SafeSave.h"
 
+#include "BesideSong.h"
 #include "SongFile.h"
 
 #include <QByteArray>
@@ -7,7 +8,6 @@
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QFile>
-#include <QStringDecoder>
 
 #include <cerrno>
 #include <algorithm>
@@ -23,6 +23,9 @@
 #include <vector>
 
 namespace {
+
+// The tails of the files beside a song (see BesideSong).
+const QByteArray keptTail(".kept"), backupTail(".bak"), partTail(".saving-");
 
 // Counts the writes and flushes of an in-place write; a test ends the
 // process in the middle of the one it names.
@@ -72,14 +75,6 @@ QByteArray resolveTarget(const QString &path)
     if (::realpath(native.constData(), resolved))
         return QByteArray(resolved);
     return native;
-}
-
-// The folder of a file and the file's name in it.
-void splitPath(const QByteArray &file, QByteArray &folder, QByteArray &name)
-{
-    const int slash = file.lastIndexOf('/');
-    folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : file.left(slash);
-    name = file.mid(slash + 1);
 }
 
 void syncFolder(const QByteArray &folder)
@@ -139,7 +134,7 @@ bool mayReplace(const QByteArray &target, const struct stat *existing, QString &
         return false;
     }
     QByteArray folder, name;
-    splitPath(target, folder, name);
+    BesideSong::split(target, folder, name);
     if (!userMayWrite(folder, W_OK | X_OK) && (errno == EACCES || errno == EROFS)) {
         err = QCoreApplication::translate("SafeSave", "the song's folder is read-only");
         return false;
@@ -147,29 +142,41 @@ bool mayReplace(const QByteArray &target, const struct stat *existing, QString &
     return true;
 }
 
-// A hidden name beside the target for a file of the save's own, within the
-// folder's longest name: a long song name is cut, not the save.
-QByteArray besideName(const QByteArray &folder, const QByteArray &name)
-{
-    static const QByteArray tail(".saving-XXXXXX");
-    long longest = ::pathconf(folder.constData(), _PC_NAME_MAX);
-    if (longest <= 0)
-        longest = NAME_MAX;
-    qsizetype keep = std::min<qsizetype>(name.size(), qsizetype(longest) - 1 - tail.size());
-    // Not inside a UTF-8 character.
-    while (keep > 0 && keep < name.size() && (uint8_t(name[keep]) & 0xC0) == 0x80)
-        --keep;
-    return (folder == "/" ? QByteArray() : folder) + "/." + name.left(std::max<qsizetype>(keep, 0)) + tail;
-}
-
-// A new file beside the target; -1 with the reason in err.
+// A new file beside the target for a save's own use, locked while it is
+// written, so that a look for what a crashed save left (clearParts) tells
+// it from one in use; -1 with the reason in err.
 int createBeside(const QByteArray &folder, const QByteArray &name, QByteArray &path, QString &err)
 {
-    path = besideName(folder, name);
-    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (fd < 0)
-        err = errnoText("cannot create a file beside the song", errno);
-    return fd;
+    for (int tries = 0; tries < 3; ++tries) {
+        path = BesideSong::join(folder, BesideSong::name(folder, '.' + name, partTail + "XXXXXX"));
+        const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+        if (fd < 0) {
+            err = errnoText("cannot create a file beside the song", errno);
+            return -1;
+        }
+        // Where the file system keeps no locks it is not cleared either.
+        (void)::flock(fd, LOCK_EX);
+        // Cleared as left behind before it was locked: made again.
+        struct stat made {}, named {};
+        if (::fstat(fd, &made) == 0 && ::lstat(path.constData(), &named) == 0 && made.st_dev == named.st_dev &&
+            made.st_ino == named.st_ino)
+            return fd;
+        ::close(fd);
+    }
+    err = errnoText("cannot create a file beside the song", EEXIST);
+    return -1;
+}
+
+// Removes what saves of name that crashed left in folder: partial files no
+// save holds any longer, made by someone who could have written song.
+void clearParts(const QByteArray &folder, const QByteArray &name, const struct stat &song)
+{
+    for (const QByteArray &entry : BesideSong::otherNames(folder, '.' + name, partTail)) {
+        const QByteArray part = BesideSong::join(folder, entry);
+        const BesideSong::Found found(part, song, std::numeric_limits<qint64>::max(), O_RDONLY);
+        if (found.usable() && ::flock(found.fd(), LOCK_EX | LOCK_NB) == 0 && ::unlink(part.constData()) == 0)
+            qWarning().noquote() << "[SafeSave] removed what a crashed save left:" << QFile::decodeName(part);
+    }
 }
 
 // pread or pwrite of n bytes at at, to the last one; a call that moves
@@ -224,64 +231,77 @@ bool syncStep(int fd)
     return ::fsync(fd) == 0;
 }
 
-// Whether the user is in group gid.
-bool memberOf(gid_t gid)
-{
-    if (gid == ::getegid())
-        return true;
-    const int n = ::getgroups(0, nullptr);
-    std::vector<gid_t> groups(size_t(std::max(n, 0)));
-    const int got = n > 0 ? ::getgroups(n, groups.data()) : 0;
-    return std::find(groups.begin(), groups.begin() + std::max(got, 0), gid) != groups.begin() + std::max(got, 0);
-}
-
-// The song's name cut to keep within the folder's longest name with tail
-// after it, with a mark of the whole name where it is cut, so that two
-// long names that begin alike get names of their own.
-QByteArray nameWithin(const QByteArray &folder, const QByteArray &name, const QByteArray &tail, bool &cut)
-{
-    long longest = ::pathconf(folder.constData(), _PC_NAME_MAX);
-    if (longest <= 0)
-        longest = NAME_MAX;
-    cut = name.size() + tail.size() > longest;
-    if (!cut)
-        return name + tail;
-    const QByteArray mark =
-        '~' + QCryptographicHash::hash(name, QCryptographicHash::Md5).toHex().left(8);
-    qsizetype keep = std::max<qsizetype>(0, qsizetype(longest) - tail.size() - mark.size());
-    while (keep > 0 && keep < name.size() && (uint8_t(name[keep]) & 0xC0) == 0x80)
-        --keep;
-    return name.left(keep) + mark + tail;
-}
-
-// Where the song's old content is kept while it is written in place: found
-// by the song's name when the write was interrupted.
-QByteArray keptPath(const QByteArray &target)
-{
-    const int slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
-    bool cut = false;
-    return (folder == "/" ? QByteArray() : folder) + '/' +
-           nameWithin(folder, '.' + target.mid(slash + 1), QByteArrayLiteral(".kept"), cut);
-}
-
-// The kept copy: a head (its mark, the song's name, the old size and the
-// hash of the new content), the old content, its hash and an end mark. A
-// copy whose end mark and hash do not match was never finished, and the
-// song was not touched yet.
-const QByteArray keptMark("VLMKEPT1");
-const QByteArray keptEnd("VLMKEND1");
+// The kept copy: a head (its mark, the song's name and inode, the sizes of
+// its old and new content and the hash of the new), the old content, the
+// new, the hash of the old and an end mark. A copy whose end mark and hashes
+// do not match was never finished, and the song was not touched yet. A copy
+// of the first kind (left by an earlier version) holds neither the inode nor
+// the new content.
+const QByteArray keptMark1("VLMKEPT1"), keptEnd1("VLMKEND1");
+const QByteArray keptMark2("VLMKEPT2"), keptEnd2("VLMKEND2");
 constexpr int hashBytes = 16;
+constexpr quint32 longestName = 4096;
 
-QByteArray keptHead(const QByteArray &name, quint64 oldSize, const QByteArray &newHash)
+struct KeptHead {
+    bool second = true;   // of the second kind
+    QByteArray name;
+    quint64 inode = 0, oldSize = 0, newSize = 0;
+    QByteArray newHash;
+    off_t size = 0;       // bytes of the head
+    off_t newAt() const { return size + off_t(oldSize); }
+    off_t tailAt() const { return newAt() + (second ? off_t(newSize) : 0); }
+    off_t whole() const { return tailAt() + hashBytes + off_t(keptEnd2.size()); }
+};
+
+template <typename T>
+void append(QByteArray &to, T value)
 {
-    QByteArray head = keptMark;
-    const quint32 length = quint32(name.size());
-    head.append(reinterpret_cast<const char *>(&length), sizeof length);
+    to.append(reinterpret_cast<const char *>(&value), sizeof value);
+}
+
+QByteArray keptHead(const QByteArray &name, quint64 inode, quint64 oldSize, quint64 newSize,
+                    const QByteArray &newHash)
+{
+    QByteArray head = keptMark2;
+    append(head, quint32(name.size()));
     head += name;
-    head.append(reinterpret_cast<const char *>(&oldSize), sizeof oldSize);
-    head += newHash;
-    return head;
+    append(head, inode);
+    append(head, oldSize);
+    append(head, newSize);
+    return head + newHash;
+}
+
+// Reads the head keptHead wrote (or the first kind's); false when it is
+// not one.
+bool readKeptHead(int fd, KeptHead &head)
+{
+    QByteArray mark(keptMark2.size(), Qt::Uninitialized);
+    quint32 nameLength = 0;
+    off_t at = 0;
+    const auto read = [&](void *into, size_t n) {
+        const bool ok = readAll(fd, at, static_cast<char *>(into), n);
+        at += off_t(n);
+        return ok;
+    };
+    if (!read(mark.data(), size_t(mark.size())) || (mark != keptMark1 && mark != keptMark2) ||
+        !read(&nameLength, sizeof nameLength) || nameLength > longestName)
+        return false;
+    head.second = mark == keptMark2;
+    head.name.resize(qsizetype(nameLength));
+    head.newHash.resize(hashBytes);
+    const bool ok = read(head.name.data(), nameLength) && (!head.second || read(&head.inode, sizeof head.inode)) &&
+                    read(&head.oldSize, sizeof head.oldSize) &&
+                    (!head.second || read(&head.newSize, sizeof head.newSize)) &&
+                    read(head.newHash.data(), hashBytes);
+    head.size = at;
+    return ok;
+}
+
+// What a kept copy of a song may hold at most: its head, the song's old and
+// new content, each no larger than a song of its kind.
+qint64 keptBound(const QByteArray &name)
+{
+    return 2 * BesideSong::songBound(name) + 64 + longestName;
 }
 
 QByteArray md5Of(int fd, off_t at, off_t size, bool &ok)
@@ -320,6 +340,32 @@ bool copySteps(int from, off_t fromAt, int to, off_t toAt, off_t size, QCryptogr
     return true;
 }
 
+// Whether the song holds what an in-place write of the kept copy's new
+// content over its old can leave, cut off anywhere, a power cut included
+// (blocks written in any order): every byte the new one's or the old one's
+// (zero past the old end, where room was made first).
+bool leftByTheWrite(int song, off_t size, int kept, const KeptHead &head)
+{
+    const off_t oldSize = off_t(head.oldSize), newSize = off_t(head.newSize);
+    if (size != oldSize && size != newSize && size != std::max(oldSize, newSize))
+        return false;
+    QByteArray now(qsizetype(kChunk), Qt::Uninitialized), was(qsizetype(kChunk), Qt::Uninitialized),
+        meant(qsizetype(kChunk), Qt::Uninitialized);
+    for (off_t at = 0; at < size; at += off_t(kChunk)) {
+        const size_t n = size_t(std::min<off_t>(off_t(kChunk), size - at));
+        const size_t old = size_t(std::clamp<off_t>(oldSize - at, 0, off_t(n)));
+        const size_t fresh = size_t(std::clamp<off_t>(newSize - at, 0, off_t(n)));
+        if (!readAll(song, at, now.data(), n) || !readAll(kept, head.size + at, was.data(), old) ||
+            !readAll(kept, head.newAt() + at, meant.data(), fresh))
+            return false;
+        for (size_t i = 0; i < n; ++i) {
+            if (!((i < fresh && now[i] == meant[i]) || (i < old ? now[i] == was[i] : now[i] == 0)))
+                return false;
+        }
+    }
+    return true;
+}
+
 // A file for the kept copy in folder with no name yet where the file system
 // allows it (a copy never finished then leaves nothing behind), else a
 // hidden one beside the song, named in temp.
@@ -334,8 +380,8 @@ int createUnnamed(const QByteArray &folder, const QByteArray &name, QByteArray &
     return createBeside(folder, name, temp, err);
 }
 
-// Gives the finished copy its name; fails when one is there already.
-bool nameKept(int fd, QByteArray &temp, const QByteArray &as)
+// Gives fd (named temp, or no name) the name as; fails when one is there.
+bool linkAs(int fd, QByteArray &temp, const QByteArray &as)
 {
     if (!temp.isEmpty()) {
         if (::link(temp.constData(), as.constData()) != 0)
@@ -346,6 +392,22 @@ bool nameKept(int fd, QByteArray &temp, const QByteArray &as)
     }
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
     return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, as.constData(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Gives the finished copy the kept copy's name, or, where that is held (by
+// a file left alone), another that recoverKept finds as well; as is the
+// name given.
+bool nameKept(int fd, QByteArray &temp, const QByteArray &folder, const QByteArray &name, QByteArray &as)
+{
+    as = BesideSong::join(folder, BesideSong::name(folder, '.' + name, keptTail));
+    for (int tries = 0; tries < 8; ++tries) {
+        if (linkAs(fd, temp, as))
+            return true;
+        if (errno != EEXIST)
+            return false;
+        as = BesideSong::join(folder, BesideSong::otherName(folder, '.' + name, keptTail + '~'));
+    }
+    return false;
 }
 
 // Writes size bytes of the kept copy (from at) into the song fd, read back
@@ -365,9 +427,10 @@ bool putBack(int kept, off_t at, off_t size, const QByteArray &oldHash, int fd)
 // owner, group, mode and other names that way. The old content is first
 // kept complete and flushed beside it, where whoever may write the song may
 // read it and put it back (its group and mode), under a name found from the
-// song's own: a write that dies halfway is undone at the song's next
-// opening (recoverKept). A write that fails or does not read back is
-// undone at once; a finished one leaves nothing.
+// song's own, with the new content and the song's inode: a write that dies
+// halfway is undone at the song's next opening (recoverKept), and only in
+// that file. A write that fails or does not read back is undone at once; a
+// finished one leaves nothing.
 bool writeInPlace(const QByteArray &target, const struct stat &was, const QList<QByteArray> &parts, QString &err)
 {
     const int fd = ::open(target.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
@@ -393,9 +456,16 @@ bool writeInPlace(const QByteArray &target, const struct stat &was, const QList<
         size += off_t(part.size());
     }
     const QByteArray newHash = fresh.result();
-    QByteArray folder, name, temp;
-    splitPath(target, folder, name);
-    const QByteArray keep = keptPath(target);
+    QByteArray folder, name, temp, keep;
+    BesideSong::split(target, folder, name);
+    // What the copy holds stays within what its next reader takes.
+    const qint64 bound = BesideSong::songBound(name);
+    if (now.st_size > bound || size > bound) {
+        err = QStringLiteral("too large for a song: %1 bytes, at most %2")
+                  .arg(std::max<qint64>(now.st_size, size))
+                  .arg(bound);
+        return done(false);
+    }
     const int kept = createUnnamed(folder, name, temp, err);
     if (kept < 0)
         return done(false);
@@ -413,19 +483,23 @@ bool writeInPlace(const QByteArray &target, const struct stat &was, const QList<
     if (::fchown(kept, now.st_uid, now.st_gid) != 0)
         (void)::fchown(kept, uid_t(-1), now.st_gid);
     (void)::fchmod(kept, now.st_mode & 0666);
-    const QByteArray head = keptHead(name, quint64(now.st_size), newHash);
+    const QByteArray head = keptHead(name, quint64(now.st_ino), quint64(now.st_size), quint64(size), newHash);
     QCryptographicHash old(QCryptographicHash::Md5);
     bool ok = writeSteps(kept, 0, head.constData(), size_t(head.size())) &&
               copySteps(fd, 0, kept, off_t(head.size()), now.st_size, &old);
+    off_t at = off_t(head.size()) + now.st_size;
+    for (const QByteArray &part : parts) {
+        ok = ok && writeSteps(kept, at, part.constData(), size_t(part.size()));
+        at += off_t(part.size());
+    }
     const QByteArray oldHash = old.result();
     if (ok) {
-        const QByteArray tail = oldHash + keptEnd;
-        ok = writeSteps(kept, off_t(head.size()) + now.st_size, tail.constData(), size_t(tail.size())) &&
-             syncStep(kept);
+        const QByteArray tail = oldHash + keptEnd2;
+        ok = writeSteps(kept, at, tail.constData(), size_t(tail.size())) && syncStep(kept);
     }
     // Locked while the song is written, so that a look for an interrupted
     // write (another user opening the song) leaves it alone.
-    ok = ok && ::flock(kept, LOCK_EX) == 0 && nameKept(kept, temp, keep);
+    ok = ok && ::flock(kept, LOCK_EX) == 0 && nameKept(kept, temp, folder, name, keep);
     if (!ok) {
         err = errnoText("cannot keep a copy of the song beside it", errno);
         dropKept(false);
@@ -443,7 +517,7 @@ bool writeInPlace(const QByteArray &target, const struct stat &was, const QList<
         }
     }
     bool written = true;
-    off_t at = 0;
+    at = 0;
     for (const QByteArray &part : parts) {
         written = written && writeSteps(fd, at, part.constData(), size_t(part.size()));
         at += off_t(part.size());
@@ -470,89 +544,140 @@ bool writeInPlace(const QByteArray &target, const struct stat &was, const QList<
     return done(false);
 }
 
-// What an in-place write of target that died left: its kept copy, found by
-// the song's name. A copy never finished means the song was not touched; a
-// song that holds neither its old nor its new content was cut off halfway
-// and gets its old content back. Either way the copy goes. False, with the
-// reason, when a copy stays (a save under way holds it, or the user may not
-// write the song).
-bool recoverKept(const QByteArray &target, QString &err)
+// What settling a kept copy came to.
+enum class Settled {
+    Done,        // nothing of it is left to do
+    Unfinished,  // the song holds no whole content: a save of it is under way, or cannot be undone here
+    Failed,      // the song could not be put back
+};
+
+// Moves a kept copy whose song was replaced since out of the way, and says
+// where it is: the content it keeps may be the only one left.
+void keepAside(const QByteArray &keep, const QByteArray &folder, const QByteArray &name)
 {
-    const QByteArray keep = keptPath(target);
-    const int kept = ::open(keep.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (kept < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return true;
-        err = errnoText("cannot read the copy kept by an interrupted save", errno);
-        return false;
-    }
-    const auto done = [&](bool ok) {
-        ::close(kept);
-        return ok;
-    };
-    struct stat ks {};
-    if (::fstat(kept, &ks) != 0 || !S_ISREG(ks.st_mode)) {
-        err = QStringLiteral("not a file: %1").arg(QFile::decodeName(keep));
-        return done(false);
-    }
-    if (::flock(kept, LOCK_EX | LOCK_NB) != 0) {
-        err = QStringLiteral("the song is being saved");
-        return done(false);
+    const QByteArray aside = BesideSong::join(folder, BesideSong::otherName(folder, '.' + name, ".kept-aside~"));
+    const bool moved = ::link(keep.constData(), aside.constData()) == 0 && ::unlink(keep.constData()) == 0;
+    QByteArray entry, where;
+    BesideSong::split(moved ? aside : keep, where, entry);
+    const QString said = QCoreApplication::translate("SafeSave", "A save of %1 was cut off, and another file was put "
+                                                                 "in its place since: it is not written over, and "
+                                                                 "what %1 held before that save is kept in %2.");
+    BesideSong::tell(moved ? aside : keep, said.arg(BesideSong::shown(name), BesideSong::shown(entry)));
+}
+
+// Settles one kept copy of the song target (open as kept): a copy never
+// finished means the song was not touched, and goes; a song that holds its
+// old or whole new content is left so; a song that holds what the write
+// left gets its old content back, one put in its place since is left alone
+// and the copy set aside. A copy of another song (a long name cut alike) is
+// left for its own.
+Settled settleKept(const QByteArray &keep, int kept, const QByteArray &target, QString &err)
+{
+    if (::flock(kept, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        err = QCoreApplication::translate("SafeSave", "being saved by another user; try again");
+        return Settled::Unfinished;
     }
     QByteArray folder, name;
-    splitPath(target, folder, name);
-    // The head, as keptHead writes it.
-    QByteArray mark(keptMark.size() + 4, Qt::Uninitialized);
-    quint32 nameLength = 0;
-    bool complete = readAll(kept, 0, mark.data(), size_t(mark.size())) && mark.startsWith(keptMark);
-    if (complete)
-        std::memcpy(&nameLength, mark.constData() + keptMark.size(), sizeof nameLength);
-    complete = complete && nameLength <= 4096;
-    QByteArray keptName(complete ? qsizetype(nameLength) : 0, Qt::Uninitialized);
-    quint64 oldSize = 0;
-    QByteArray newHash(hashBytes, Qt::Uninitialized), oldHash(hashBytes, Qt::Uninitialized),
-        end(keptEnd.size(), Qt::Uninitialized);
-    const off_t headSize = off_t(mark.size()) + off_t(nameLength) + off_t(sizeof oldSize) + hashBytes;
-    complete = complete && readAll(kept, off_t(mark.size()), keptName.data(), nameLength) &&
-               readAll(kept, off_t(mark.size()) + off_t(nameLength), reinterpret_cast<char *>(&oldSize),
-                       sizeof oldSize) &&
-               readAll(kept, headSize - hashBytes, newHash.data(), hashBytes);
-    if (complete && keptName != name) {
-        // Another song whose long name is cut to the same: not this one's.
-        return done(true);
-    }
-    complete = complete && oldSize <= quint64(std::numeric_limits<off_t>::max()) &&
-               quint64(ks.st_size) == quint64(headSize) + oldSize + hashBytes + quint64(keptEnd.size()) &&
-               readAll(kept, headSize + off_t(oldSize), oldHash.data(), hashBytes) &&
-               readAll(kept, headSize + off_t(oldSize) + hashBytes, end.data(), size_t(end.size())) &&
-               end == keptEnd;
+    BesideSong::split(target, folder, name);
+    struct stat ks {};
+    KeptHead head;
+    bool complete = ::fstat(kept, &ks) == 0 && readKeptHead(kept, head);
+    if (complete && head.name != name)
+        return Settled::Done;
+    const quint64 bound = quint64(BesideSong::songBound(name));
+    QByteArray oldHash(hashBytes, Qt::Uninitialized), end(keptEnd2.size(), Qt::Uninitialized);
     bool read = false;
-    complete = complete && md5Of(kept, headSize, off_t(oldSize), read) == oldHash && read;
+    complete = complete && head.oldSize <= bound && head.newSize <= bound && ks.st_size == head.whole() &&
+               readAll(kept, head.tailAt(), oldHash.data(), hashBytes) &&
+               readAll(kept, head.tailAt() + hashBytes, end.data(), size_t(end.size())) &&
+               end == (head.second ? keptEnd2 : keptEnd1) &&
+               md5Of(kept, head.size, off_t(head.oldSize), read) == oldHash && read &&
+               (!head.second || (md5Of(kept, head.newAt(), off_t(head.newSize), read) == head.newHash && read));
     if (complete) {
-        const int fd = ::open(target.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        // Where the user may not write the song it is only looked at.
+        int fd = ::open(target.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        const bool mayWrite = fd >= 0;
+        if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
+            fd = ::open(target.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         struct stat ss {};
-        if (fd < 0 || ::fstat(fd, &ss) != 0) {
-            err = errnoText("cannot put back the song an interrupted save left", errno);
+        if (fd < 0 || ::fstat(fd, &ss) != 0 || !S_ISREG(ss.st_mode)) {
+            err = errnoText("cannot put back the song an interrupted save left", fd < 0 ? errno : EINVAL);
             if (fd >= 0)
                 ::close(fd);
-            return done(false);
+            return Settled::Failed;
         }
-        const QByteArray now = md5Of(fd, 0, ss.st_size, read);
-        const bool whole = read && (now == newHash || (now == oldHash && quint64(ss.st_size) == oldSize));
-        if (!whole && !putBack(kept, headSize, off_t(oldSize), oldHash, fd)) {
-            err = errnoText("cannot put back the song an interrupted save left", errno);
+        const auto done = [&](Settled settled) {
             ::close(fd);
-            return done(false);
-        }
-        ::close(fd);
-        if (!whole)
+            return settled;
+        };
+        const QByteArray now = md5Of(fd, 0, ss.st_size, read);
+        const bool whole = read && ((now == head.newHash && (!head.second || quint64(ss.st_size) == head.newSize)) ||
+                                    (now == oldHash && quint64(ss.st_size) == head.oldSize));
+        if (!whole) {
+            if (head.second && (quint64(ss.st_ino) != head.inode || !leftByTheWrite(fd, ss.st_size, kept, head))) {
+                keepAside(keep, folder, name);
+                return done(Settled::Done);
+            }
+            if (!mayWrite) {
+                err = QCoreApplication::translate("SafeSave", "being saved by another user; try again");
+                return done(Settled::Unfinished);
+            }
+            if (!putBack(kept, head.size, off_t(head.oldSize), oldHash, fd)) {
+                err = errnoText("cannot put back the song an interrupted save left", errno);
+                return done(Settled::Failed);
+            }
             qWarning().noquote() << "[SafeSave::recover] put back as it was before an interrupted save:"
                                  << QFile::decodeName(target);
+        }
+        ::close(fd);
     }
-    if (::unlink(keep.constData()) != 0)
-        qWarning().noquote() << "[SafeSave::recover] cannot remove" << QFile::decodeName(keep) << strerror(errno);
+    if (::unlink(keep.constData()) != 0) {
+        // One the user may not remove (another's, in a sticky folder) is
+        // emptied: a copy with nothing in it is never acted on again.
+        const int spent = ::open(keep.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (spent < 0 || ::ftruncate(spent, 0) != 0)
+            qWarning().noquote() << "[SafeSave::recover] cannot remove" << QFile::decodeName(keep) << strerror(errno);
+        if (spent >= 0)
+            ::close(spent);
+    }
     syncFolder(folder);
-    return done(true);
+    return Settled::Done;
+}
+
+// What in-place writes of target that died left: its kept copies, found by
+// the song's name (under another name too, where a file left alone held
+// the copy's own), each settled by settleKept, and the partial files of
+// crashed saves. False, with the reason, when the song holds no whole
+// content (unfinished) or could not be put back.
+bool recoverKept(const QByteArray &target, QString &err, bool &unfinished)
+{
+    unfinished = false;
+    struct stat song {};
+    if (::stat(target.constData(), &song) != 0 || !S_ISREG(song.st_mode))
+        return true;
+    QByteArray folder, name;
+    BesideSong::split(target, folder, name);
+    const QByteArray stem = '.' + name;
+    QList<QByteArray> copies{BesideSong::name(folder, stem, keptTail)};
+    copies += BesideSong::otherNames(folder, stem, keptTail + '~');
+    bool settled = true;
+    for (const QByteArray &entry : copies) {
+        const QByteArray keep = BesideSong::join(folder, entry);
+        const BesideSong::Found found(keep, song, keptBound(name), O_RDONLY);
+        found.tellLeftAlone();
+        if (!found.usable())
+            continue;
+        QString why;
+        const Settled result = settleKept(keep, found.fd(), target, why);
+        if (result != Settled::Done) {
+            settled = false;
+            unfinished = unfinished || result == Settled::Unfinished;
+            err = why;
+        }
+    }
+    clearParts(folder, name, song);
+    clearParts(folder, BesideSong::name(folder, name, backupTail), song);
+    return settled;
 }
 
 // Writes the parts as the new content of the resolved target. The new file
@@ -563,14 +688,15 @@ bool writeResolved(const QByteArray &target, const QList<QByteArray> &parts, con
 {
     QByteArray folder;
     QByteArray name;
-    splitPath(target, folder, name);
+    BesideSong::split(target, folder, name);
 
     struct stat st;
     bool existed = ::stat(target.constData(), &st) == 0;
     if (!mayReplace(target, existed ? &st : nullptr, err))
         return false;
     // What an interrupted write left is settled before another.
-    if (existed && !recoverKept(target, err))
+    bool unfinished = false;
+    if (existed && !recoverKept(target, err, unfinished))
         return false;
     existed = ::stat(target.constData(), &st) == 0;
     if (!existed && model)
@@ -583,7 +709,8 @@ bool writeResolved(const QByteArray &target, const QList<QByteArray> &parts, con
     }
     // A new file would not have the song's owner (only root gives a file
     // away) or group, or would take one of the song's names from the others.
-    if (existed && (st.st_nlink > 1 || (::geteuid() != 0 && (st.st_uid != ::geteuid() || !memberOf(st.st_gid))))) {
+    if (existed &&
+        (st.st_nlink > 1 || (::geteuid() != 0 && (st.st_uid != ::geteuid() || !BesideSong::memberOf(st.st_gid))))) {
         const bool written = writeInPlace(target, st, parts, err);
         if (written)
             syncFolder(folder);
@@ -641,6 +768,36 @@ bool writeResolved(const QByteArray &target, const QList<QByteArray> &parts, con
     }
     syncFolder(folder);
     return true;
+}
+
+// The song's own backup beside the name name in folder: under the backup's
+// name, or another where a file left alone holds that (the earliest made);
+// empty when none. refused, when given, gets why a file under the backup's
+// name is left alone.
+QByteArray ownBackup(const QByteArray &folder, const QByteArray &name, const struct stat &song, QString *refused)
+{
+    const qint64 bound = BesideSong::songBound(name);
+    const QByteArray primary = BesideSong::join(folder, BesideSong::name(folder, name, backupTail));
+    const BesideSong::Found own(primary, song, bound, O_RDONLY);
+    if (own.usable())
+        return primary;
+    own.tellLeftAlone();
+    if (refused && !own.absent())
+        *refused = own.leftAlone();
+    QByteArray earliest;
+    timespec made {};
+    for (const QByteArray &entry : BesideSong::otherNames(folder, name, backupTail + '~')) {
+        const QByteArray other = BesideSong::join(folder, entry);
+        const BesideSong::Found found(other, song, bound, O_RDONLY);
+        found.tellLeftAlone();
+        const timespec t = found.info().st_mtim;
+        if (found.usable() &&
+            (earliest.isEmpty() || t.tv_sec < made.tv_sec || (t.tv_sec == made.tv_sec && t.tv_nsec < made.tv_nsec))) {
+            earliest = other;
+            made = t;
+        }
+    }
+    return earliest;
 }
 
 } // namespace
@@ -702,33 +859,88 @@ bool remove(const QString &path)
     return !path.isEmpty() && ::unlink(nativeSongPath(path).constData()) == 0;
 }
 
-bool recover(const QString &path, QString *error)
+bool recover(const QString &path, QString *error, bool *unfinished)
 {
     QString dummy;
     QString &err = error ? *error : dummy;
-    return path.isEmpty() || recoverKept(resolveTarget(path), err);
+    bool left = false;
+    const bool settled = path.isEmpty() || recoverKept(resolveTarget(path), err, left);
+    if (unfinished)
+        *unfinished = left;
+    return settled;
+}
+
+// The entry beside path named from its name and tail, as a path of the same
+// spelling as path.
+QString besidePath(const QString &path, const QByteArray &entry)
+{
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1) + QFile::decodeName(entry);
 }
 
 QString backupPath(const QString &path)
 {
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
-    bool cut = false;
-    const QByteArray name =
-        nameWithin(nativeSongPath(folder), QFile::encodeName(path.mid(slash + 1)), QByteArrayLiteral(".bak"), cut);
-    if (!cut)
-        return path + QLatin1String(".bak");
-    return path.left(slash + 1) + QFile::decodeName(name);
+    QByteArray folder, name;
+    BesideSong::split(nativeSongPath(path), folder, name);
+    const QByteArray entry = BesideSong::name(folder, name, backupTail);
+    return entry == name + backupTail ? path + QLatin1String(".bak") : besidePath(path, entry);
+}
+
+QString backupOf(const QString &path, QString *refused)
+{
+    const QByteArray native = nativeSongPath(path);
+    struct stat song {};
+    if (path.isEmpty() || ::stat(native.constData(), &song) != 0)
+        return {};
+    QByteArray folder, name;
+    BesideSong::split(native, folder, name);
+    QByteArray found = ownBackup(folder, name, song, refused);
+    // One backup for every name of a song with several: the one made
+    // before its first save, under whichever name it was saved.
+    if (found.isEmpty() && song.st_nlink > 1) {
+        for (const QByteArray &other : BesideSong::namesOf(folder, song)) {
+            if (other != name && !(found = ownBackup(folder, other, song, nullptr)).isEmpty())
+                break;
+        }
+    }
+    if (found.isEmpty())
+        return {};
+    const QByteArray entry = found.mid(found.lastIndexOf('/') + 1);
+    return entry == name + backupTail ? path + QLatin1String(".bak") : besidePath(path, entry);
+}
+
+bool makeBackup(const QString &path, QString *error)
+{
+    QString dummy;
+    QString &err = error ? *error : dummy;
+    if (!backupOf(path).isEmpty())
+        return true;
+    const QByteArray native = nativeSongPath(path);
+    struct stat song {};
+    if (::stat(native.constData(), &song) != 0) {
+        err = errnoText("cannot read the song", errno);
+        return false;
+    }
+    QByteArray folder, name;
+    BesideSong::split(native, folder, name);
+    const QByteArray own = BesideSong::name(folder, name, backupTail);
+    clearParts(folder, own, song);
+    struct stat held {};
+    if (::lstat(BesideSong::join(folder, own).constData(), &held) != 0)
+        return copyFile(path, backupPath(path), &err);
+    // Its own name is held by a file left alone (ownBackup said so).
+    const QByteArray other = BesideSong::otherName(folder, name, backupTail + '~');
+    return copyFile(path, besidePath(path, other), &err);
+}
+
+QStringList takeNotices()
+{
+    return BesideSong::takeTold();
 }
 
 QString shownName(const QString &path)
 {
     const QByteArray native = nativeSongPath(path);
-    const QByteArray name = native.mid(native.lastIndexOf('/') + 1);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString read = utf8(name);
-    // Not UTF-8: an old archive's Latin-1, as file managers show it.
-    return utf8.hasError() ? QString::fromLatin1(name) : read;
+    return BesideSong::shown(native.mid(native.lastIndexOf('/') + 1));
 }
 
 void interruptForTest(int stepNumber)

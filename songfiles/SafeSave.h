@@ -13,7 +13,12 @@
 // write the song may put it back; the write is read back, any failure puts
 // the old content back, and a finished write removes the copy. A write cut
 // off halfway (a crash, a kill, a power cut) leaves the copy, and recover
-// puts the old content back the next time the song is opened.
+// puts the old content back the next time the song is opened, into that
+// file only while it holds what the write left.
+//
+// The files kept beside a song are acted on only as BesideSong's rule
+// allows: one another user placed there is left alone, and never stops a
+// save (the copy then goes under another name).
 //
 // Paths are taken as nativeSongPath reads them, so a file whose name is not
 // UTF-8 is written, copied and found like any other.
@@ -22,6 +27,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace SafeSave {
 
@@ -45,17 +51,32 @@ bool copyFile(const QString &source, const QString &target, QString *error = nul
 // most maxBytes); false with a reason in error.
 bool readFile(const QString &path, qint64 maxBytes, QByteArray &out, QString *error = nullptr);
 
-// Settles what an in-place write of the song at path that died left: the
-// song gets its old content back unless it holds the whole new one, and the
-// kept copy goes. True when nothing is left; false, with the reason, when
-// the copy stays (a save of the song is under way, or the user may not
-// write the song).
-bool recover(const QString &path, QString *error = nullptr);
+// Settles what in-place writes of the song at path that died left: the
+// song gets its old content back where it holds what such a write left
+// (neither its old content nor the whole new one), and the kept copy goes;
+// a file put in the song's place since is not written over, and its copy is
+// set aside, which the user is told. Partial files of crashed saves go.
+// True when nothing is left; false, with the reason, when a copy stays.
+// unfinished, when given, tells whether the song holds no whole content
+// now: a save of it is under way, or the user may not put it back.
+bool recover(const QString &path, QString *error = nullptr, bool *unfinished = nullptr);
 
-// Where the backup of the song at path goes: path + ".bak", or, where that
-// name would be longer than the folder allows, the song's name cut, a mark
-// of its whole name and ".bak" ("NAME~1a2b3c4d.bak").
+// The name the backup of the song at path gets: path + ".bak", or, where
+// that name would be longer than the folder allows, the song's name cut, a
+// mark of its whole name and ".bak" ("NAME~1a2b3c4d.bak").
 QString backupPath(const QString &path);
+// The song's own backup: at backupPath, or under another name where a file
+// left alone holds that one; for a song of several names (hard links) in
+// one folder, the backup of whichever name it has. Empty when there is
+// none; refused, when given, then says why a file at backupPath is not one.
+QString backupOf(const QString &path, QString *refused = nullptr);
+// Copies the song to a backup of its own unless it has one (backupOf):
+// at backupPath, or, where a file left alone holds that, under another name.
+bool makeBackup(const QString &path, QString *error = nullptr);
+
+// What the user is to be told, once, of files found beside songs since the
+// last call (a file left alone, a copy set aside).
+QStringList takeNotices();
 
 // The song's file name as the folder lists it: a name that is not UTF-8 is
 // read as Latin-1, not with U+FFFD for its bytes.

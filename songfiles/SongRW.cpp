@@ -106,9 +106,17 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
     }
     QString why;
     // A song an interrupted save left half written gets its old content
-    // back before anything reads it.
-    if (!SafeSave::recover(path, &why))
+    // back before anything reads it; one still half written is not read.
+    bool unfinished = false;
+    if (!SafeSave::recover(path, &why, &unfinished)) {
         qWarning().noquote() << "[SongRW::createFromFile] an interrupted save of" << path << "stays:" << why;
+        if (unfinished) {
+            if (error)
+                *error = why;
+            delete editor;
+            return nullptr;
+        }
+    }
     why.clear();
     // Refused before a backup is made beside a song that cannot be replaced.
     if ((backup && !SafeSave::checkWritable(path, &why)) || !editor->openFile(path)) {
@@ -117,11 +125,10 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
         delete editor;
         return nullptr;
     }
-    const QString bak = backupPath(path);
-    if (backup && editor->isEditable() && !SafeSave::exists(bak)) {
+    if (backup && editor->isEditable()) {
         // Without a backup "Revert" can't work; the edit itself may still go on.
-        if (!SafeSave::copyFile(path, bak, &why)) {
-            qWarning().noquote() << "[SongRW::createFromFile] backup not made:" << bak << why;
+        if (!SafeSave::makeBackup(path, &why)) {
+            qWarning().noquote() << "[SongRW::createFromFile] backup not made:" << path << why;
             noteBackup(path, why);
         } else {
             noteBackup(path, QString());
@@ -146,12 +153,15 @@ SongRW::Restore SongRW::restorePlan(const QString &path, QString *why)
 {
     QString dummy;
     QString &err = why ? *why : dummy;
-    const QString bak = backupPath(path);
-    if (!SafeSave::exists(bak)) {
+    QString refused;
+    const QString bak = SafeSave::backupOf(path, &refused);
+    if (bak.isEmpty()) {
         const QMutexLocker lock(&backupFailuresLock);
         const QString failed = backupFailures.value(path);
         if (!failed.isEmpty())
             err = QCoreApplication::translate("SongRW", "its backup could not be made: %1").arg(failed);
+        else
+            err = refused;
         return Restore::Nothing;
     }
     if (!SafeSave::checkWritable(path, &err))
@@ -160,7 +170,7 @@ SongRW::Restore SongRW::restorePlan(const QString &path, QString *why)
     if (!song)
         return Restore::Refused;
     const std::unique_ptr<SongRW> original(editorFor(path));
-    if (!original || !original->openFile(bak)) {
+    if (!original || !original->openBackup(bak)) {
         err = QCoreApplication::translate("SongRW", "its backup cannot be read: %1")
                   .arg(original ? original->errorString() : QString());
         return Restore::Refused;
@@ -182,7 +192,7 @@ bool SongRW::restoreBackup(const QString &path, QString *error)
 {
     QString dummy;
     QString &err = error ? *error : dummy;
-    const QString bak = backupPath(path);
+    const QString bak = SafeSave::backupOf(path);
     const Restore plan = restorePlan(path, &err);
     bool done = false;
     if (plan == Restore::Whole) {
@@ -191,7 +201,7 @@ bool SongRW::restoreBackup(const QString &path, QString *error)
     } else if (plan == Restore::SettingsOnly) {
         const std::unique_ptr<SongRW> song(createFromFile(path, false, &err));
         const std::unique_ptr<SongRW> original(editorFor(path));
-        const bool read = song && original && original->openFile(bak);
+        const bool read = song && original && original->openBackup(bak);
         done = read && song->takeSettingsFrom(*original) && song->saveToFile(path);
         if (!done && song)
             err = read || !original ? song->errorString() : original->errorString();
@@ -220,10 +230,15 @@ QString SongRW::shownName(const QString &path)
 bool SongRW::putBackInterruptedSave(const QString &path)
 {
     QString why;
-    if (SafeSave::recover(path, &why))
-        return true;
-    qWarning().noquote() << "[SongRW::putBackInterruptedSave]" << path << why;
-    return false;
+    bool unfinished = false;
+    if (!SafeSave::recover(path, &why, &unfinished))
+        qWarning().noquote() << "[SongRW::putBackInterruptedSave]" << path << why;
+    return !unfinished;
+}
+
+QStringList SongRW::takeNotices()
+{
+    return SafeSave::takeNotices();
 }
 
 QByteArray SongRW::musicPrint(const QString &path)
@@ -345,6 +360,12 @@ void SongRW::setSongInfo(SongInfoRW &info)
     setAuthor(info.author);
     setArtist(info.artist);
     setTitle(info.title);
+}
+
+bool SongRW::openBackup(const QString &bak)
+{
+    readingBackup = true;
+    return openFile(bak);
 }
 
 bool SongRW::fail(const QString &reason)

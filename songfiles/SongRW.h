@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 // How setLyrics writes a MIDI song's text: LYR_FORMAT_STANDARD gives FF 05
@@ -57,9 +58,9 @@ public:
     // The editor for the path's suffix ("mp3"; "mid", "kar", "midi"; "mf3",
     // "mf4", "mf5"; any case), already opened; null for any other suffix or a
     // file that does not open, with the reason in error when given. With
-    // backup, backupPath(path) is made once, and only by an editor that can
-    // save: an existing backup is never replaced, so it holds the file
-    // before its first edit. A song an interrupted save left half written
+    // backup, the song's backup (SafeSave::makeBackup) is made once, and
+    // only by an editor that can save: an existing backup is never
+    // replaced, so it holds the file before its first edit. A song an interrupted save left half written
     // is put back first (SafeSave::recover). The caller deletes the editor.
     static SongRW *createFromFile(const QString &path, bool backup, QString *error = nullptr);
 
@@ -68,9 +69,15 @@ public:
     static QString backupPath(const QString &path);
     // The song's file name as its folder lists it (SafeSave::shownName).
     static QString shownName(const QString &path);
-    // Puts back the song at path when a save of it died halfway; false
-    // (logged) when that could not be done.
+    // Puts back the song at path when a save of it died halfway (a file put
+    // in its place since is left as it is, and that is told); false when
+    // the song holds no whole content: a save of it is under way, or one
+    // that died cannot be undone by this user (logged).
     static bool putBackInterruptedSave(const QString &path);
+    // What the user is to be told, once, of files found beside songs (a
+    // file another user placed there and that is left alone, a copy set
+    // aside) since the last call.
+    static QStringList takeNotices();
 
     // What of the song at path is its music, not what the program writes
     // into songs: the notes and instruments of each MIDI channel (the
@@ -81,8 +88,9 @@ public:
     // it (most of its channels as they were), rather than of another song.
     static bool sameMusic(const QByteArray &before, const QByteArray &now);
 
-    // What Restore does to the song at path, whose backup (backupPath)
-    // holds it as it was before the program first saved into it.
+    // What Restore does to the song at path, whose own backup
+    // (SafeSave::backupOf) holds it as it was before the program first saved
+    // into it; a file another user placed under the backup's name is none.
     enum class Restore {
         Nothing,        // there is no backup (why: the reason none could be made, when known)
         Refused,        // the song is not written (why: it is read-only, unreadable, or
@@ -168,8 +176,14 @@ protected:
     SongInfoRW::fileTypeEnum fileType = SongInfoRW::unknown;
     QString path;
     QString lastError;
+    // The file read is the song's backup, read as the song whatever its
+    // name (a long name cut, another name where a file left alone held its
+    // own).
+    bool readingBackup = false;
 
 private:
+    // Opens the backup bak of a song of this editor's kind.
+    bool openBackup(const QString &bak);
     // A new editor for the path's suffix, not opened; null for other suffixes.
     static SongRW *editorFor(const QString &path);
 };

@@ -654,6 +654,34 @@ Das Update wird beim nächsten Programmstart erneut angeboten.</translation>
         <source>the song&apos;s folder is read-only</source>
         <translation>der Ordner des Songs ist schreibgeschützt</translation>
     </message>
+    <message>
+        <source>%1 is a link</source>
+        <translation>%1 ist eine Verknüpfung</translation>
+    </message>
+    <message>
+        <source>%1 is not a file</source>
+        <translation>%1 ist keine Datei</translation>
+    </message>
+    <message>
+        <source>%1 was made by a user who may not write the song</source>
+        <translation>%1 wurde von einem Benutzer angelegt, der den Song nicht schreiben darf</translation>
+    </message>
+    <message>
+        <source>%1 is larger than a song may be</source>
+        <translation>%1 ist größer, als ein Song sein darf</translation>
+    </message>
+    <message>
+        <source>%1, and is left alone</source>
+        <translation>%1; die Datei bleibt unangetastet</translation>
+    </message>
+    <message>
+        <source>A save of %1 was cut off, and another file was put in its place since: it is not written over, and what %1 held before that save is kept in %2.</source>
+        <translation>Ein Speichern von %1 wurde abgebrochen, und seither steht eine andere Datei an seiner Stelle: Sie wird nicht überschrieben, und was %1 vor diesem Speichern enthielt, ist in %2 aufbewahrt.</translation>
+    </message>
+    <message>
+        <source>being saved by another user; try again</source>
+        <translation>wird gerade von einem anderen Benutzer gespeichert; bitte erneut versuchen</translation>
+    </message>
 </context>
 <context>
     <name>SeekTrackSlider</name>

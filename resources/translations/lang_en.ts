@@ -654,6 +654,34 @@ The update is offered again at the next start of the program.</translation>
         <source>the song&apos;s folder is read-only</source>
         <translation>the song&apos;s folder is read-only</translation>
     </message>
+    <message>
+        <source>%1 is a link</source>
+        <translation>%1 is a link</translation>
+    </message>
+    <message>
+        <source>%1 is not a file</source>
+        <translation>%1 is not a file</translation>
+    </message>
+    <message>
+        <source>%1 was made by a user who may not write the song</source>
+        <translation>%1 was made by a user who may not write the song</translation>
+    </message>
+    <message>
+        <source>%1 is larger than a song may be</source>
+        <translation>%1 is larger than a song may be</translation>
+    </message>
+    <message>
+        <source>%1, and is left alone</source>
+        <translation>%1, and is left alone</translation>
+    </message>
+    <message>
+        <source>A save of %1 was cut off, and another file was put in its place since: it is not written over, and what %1 held before that save is kept in %2.</source>
+        <translation>A save of %1 was cut off, and another file was put in its place since: it is not written over, and what %1 held before that save is kept in %2.</translation>
+    </message>
+    <message>
+        <source>being saved by another user; try again</source>
+        <translation>being saved by another user; try again</translation>
+    </message>
 </context>
 <context>
     <name>SeekTrackSlider</name>

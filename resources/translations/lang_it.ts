@@ -654,6 +654,34 @@ L&apos;aggiornamento verrà proposto di nuovo al prossimo avvio del programma.</
         <source>the song&apos;s folder is read-only</source>
         <translation>la cartella del brano è di sola lettura</translation>
     </message>
+    <message>
+        <source>%1 is a link</source>
+        <translation>%1 è un collegamento</translation>
+    </message>
+    <message>
+        <source>%1 is not a file</source>
+        <translation>%1 non è un file</translation>
+    </message>
+    <message>
+        <source>%1 was made by a user who may not write the song</source>
+        <translation>%1 è stato creato da un utente che non può scrivere il brano</translation>
+    </message>
+    <message>
+        <source>%1 is larger than a song may be</source>
+        <translation>%1 è più grande di quanto possa essere un brano</translation>
+    </message>
+    <message>
+        <source>%1, and is left alone</source>
+        <translation>%1, e non viene toccato</translation>
+    </message>
+    <message>
+        <source>A save of %1 was cut off, and another file was put in its place since: it is not written over, and what %1 held before that save is kept in %2.</source>
+        <translation>Un salvataggio di %1 è stato interrotto, e da allora al suo posto è stato messo un altro file: non viene sovrascritto, e ciò che %1 conteneva prima di quel salvataggio è conservato in %2.</translation>
+    </message>
+    <message>
+        <source>being saved by another user; try again</source>
+        <translation>è in corso di salvataggio da parte di un altro utente; riprova</translation>
+    </message>
 </context>
 <context>
     <name>SeekTrackSlider</name>

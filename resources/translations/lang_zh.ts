@@ -654,6 +654,34 @@ The update is offered again at the next start of the program.</source>
         <source>the song&apos;s folder is read-only</source>
         <translation>歌曲所在文件夹为只读</translation>
     </message>
+    <message>
+        <source>%1 is a link</source>
+        <translation>%1 是一个链接</translation>
+    </message>
+    <message>
+        <source>%1 is not a file</source>
+        <translation>%1 不是文件</translation>
+    </message>
+    <message>
+        <source>%1 was made by a user who may not write the song</source>
+        <translation>%1 由无权写入该歌曲的用户创建</translation>
+    </message>
+    <message>
+        <source>%1 is larger than a song may be</source>
+        <translation>%1 超出了歌曲允许的大小</translation>
+    </message>
+    <message>
+        <source>%1, and is left alone</source>
+        <translation>%1，因此不予处理</translation>
+    </message>
+    <message>
+        <source>A save of %1 was cut off, and another file was put in its place since: it is not written over, and what %1 held before that save is kept in %2.</source>
+        <translation>%1 的一次保存被中断，之后另一个文件被放到了它的位置：该文件不会被覆盖，%1 在那次保存之前的内容保存在 %2 中。</translation>
+    </message>
+    <message>
+        <source>being saved by another user; try again</source>
+        <translation>正在被其他用户保存；请稍后重试</translation>
+    </message>
 </context>
 <context>
     <name>SeekTrackSlider</name>

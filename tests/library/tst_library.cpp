@@ -387,8 +387,8 @@ private slots:
             int status = 0;
             ::waitpid(pid, &status, 0);
         };
-        // Halfway through the steps the song is part old, part new.
-        save(5);
+        // In the middle of the song's write the song is part old, part new.
+        save(7);
         QVERIFY(QFile::exists(folder + ".song.mid.kept"));
         db->songFolderFiles();
         QVERIFY(!QFile::exists(folder + ".song.mid.kept"));

@@ -7,8 +7,91 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
+
+#include <functional>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace SongFixtures {
+
+// Users of the system's user database for the tests of a shared folder: an
+// owner and a member of one group (theirs by their own group), and one
+// outside it. None (false) where the system has no such users.
+struct SharedUsers {
+    gid_t group = 0, outsiderGroup = 0;
+    uid_t owner = 0, member = 0, outsider = 0;
+    explicit operator bool() const { return owner && member && outsider; }
+};
+
+inline SharedUsers sharedUsers()
+{
+    QMap<gid_t, QList<uid_t>> byGroup;
+    QMap<uid_t, gid_t> groupOf;
+    ::setpwent();
+    while (const passwd *user = ::getpwent()) {
+        if (user->pw_uid != 0) {
+            byGroup[user->pw_gid] << user->pw_uid;
+            groupOf[user->pw_uid] = user->pw_gid;
+        }
+    }
+    ::endpwent();
+    SharedUsers users;
+    for (auto it = byGroup.cbegin(); it != byGroup.cend() && !users; ++it) {
+        if (it.value().size() < 2)
+            continue;
+        const group *listed = ::getgrgid(it.key());
+        for (auto user = groupOf.cbegin(); user != groupOf.cend(); ++user) {
+            const passwd *entry = ::getpwuid(user.key());
+            bool member = user.value() == it.key();
+            for (char **m = listed ? listed->gr_mem : nullptr; m && *m && entry && !member; ++m)
+                member = QByteArray(*m) == entry->pw_name;
+            if (!member) {
+                users = {it.key(), user.value(), it.value().at(0), it.value().at(1), user.key()};
+                break;
+            }
+        }
+    }
+    return users;
+}
+
+// Runs body in a child process as uid with gid its only group; what body
+// returns comes back through a pipe. "exit N" (or "signal N") when the
+// child ends otherwise.
+inline QByteArray asUser(uid_t uid, gid_t gid, const std::function<QByteArray()> &body)
+{
+    int pipe[2];
+    if (::pipe(pipe) != 0)
+        return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipe[0]);
+        const gid_t groups[] = {gid};
+        if (::setgroups(1, groups) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(250);
+        const QByteArray said = body();
+        ::_exit(::write(pipe[1], said.constData(), size_t(said.size())) == said.size() ? 0 : 251);
+    }
+    ::close(pipe[1]);
+    QByteArray said;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) != 0;) {
+        if (n > 0)
+            said.append(buffer, n);
+        else if (errno != EINTR)
+            break;
+    }
+    ::close(pipe[0]);
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return "no child";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return said;
+    return WIFEXITED(status) ? "exit " + QByteArray::number(WEXITSTATUS(status))
+                             : "signal " + QByteArray::number(WTERMSIG(status));
+}
 
 // A four-bar song of SMF format 0 or 1 (tests/songfiles/song_tool.py); a
 // shift other than 0 makes another song, its keys that much higher.

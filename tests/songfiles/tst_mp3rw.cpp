@@ -55,17 +55,23 @@ private slots:
         QVERIFY(m_audio.startsWith("\xFF\xFB"));
     }
 
-    // Restore of an MP3: after the program's own saves it goes back whole;
-    // after another tag editor retitled it, only the tempo and key offsets
-    // (the QEDT frame) go back, and the new title and the audio stay.
+    // Restore of an MP3: after the program's own saves it goes back whole,
+    // also from a backup under a name cut or another name (a link held its
+    // own); after another tag editor retitled it, only the tempo and key
+    // offsets (the QEDT frame) go back, and the new title and the audio
+    // stay.
     void restoreKeepsAnotherEditorsTag()
     {
-        const QString path = m_dir.filePath(QStringLiteral("restore.mp3"));
+        const QString song = m_dir.filePath(QStringLiteral("restore.mp3"));
         TestUtil::runPython(QStringLiteral("songfiles/id3_peer.py"),
-                            {"make", m_dir.filePath("tone.mp3"), path, "3", "0"});
-        const QByteArray original = TestUtil::readFile(path);
-        for (bool retitled : {false, true}) {
+                            {"make", m_dir.filePath("tone.mp3"), song, "3", "0"});
+        const QByteArray original = TestUtil::readFile(song);
+        for (const QString since : {"", "long name", "backup's name held", "retitled"}) {
+            const bool retitled = since == "retitled";
+            const QString path = since == "long name" ? m_dir.filePath(QString(248, u'r') + ".mp3") : song;
             QVERIFY(TestUtil::writeFile(path, original));
+            if (since == "backup's name held")
+                QVERIFY(QFile::link(m_dir.filePath("tone.mp3"), path + ".bak"));
             std::unique_ptr<SongRW> rw(SongRW::createFromFile(path, true));
             rw->setDeltaKey(2);
             rw->setDeltaBpm(-5);
@@ -76,6 +82,7 @@ private slots:
             QVERIFY(SongRW::restoreBackup(path));
             if (!retitled) {
                 QCOMPARE(TestUtil::readFile(path), original);
+                QFile::remove(path + ".bak");
                 continue;
             }
             const QJsonObject tag = peerDump(path);

@@ -7,6 +7,7 @@
 #include "songfixtures.h"
 #include "testutil.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,24 +15,22 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr uid_t kOwner = 4241, kUser = 4243;
-constexpr gid_t kGroup = 4242;
-
-// Runs body in a child process, as uid (in kGroup) when uid is not 0; its
-// exit code, 86 when SafeSave ended it halfway.
-int inChild(uid_t uid, const std::function<int()> &body)
+// Runs body in a child process, as uid (with gid its group) when uid is not
+// 0; its exit code, 86 when SafeSave ended it halfway.
+int inChild(uid_t uid, gid_t gid, const std::function<int()> &body)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (uid != 0) {
-            const gid_t groups[] = {kGroup};
-            if (::setgroups(1, groups) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0)
+            const gid_t groups[] = {gid};
+            if (::setgroups(1, groups) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
                 ::_exit(250);
         }
         ::_exit(body());
@@ -76,6 +75,42 @@ QStringList listed(const QString &folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
+QByteArray md5(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
+}
+
+template <typename T>
+QByteArray raw(T value)
+{
+    return QByteArray(reinterpret_cast<const char *>(&value), sizeof value);
+}
+
+// A copy of the kind an in-place save of the song name (inode) keeps while
+// it writes fresh over old.
+QByteArray keptCopy(const QByteArray &name, quint64 inode, const QByteArray &old, const QByteArray &fresh)
+{
+    return "VLMKEPT2" + raw(quint32(name.size())) + name + raw(inode) + raw(quint64(old.size())) +
+           raw(quint64(fresh.size())) + md5(fresh) + old + fresh + md5(old) + "VLMKEND2";
+}
+
+// What lies at path: a file's bytes, a link's target, or its kind.
+QByteArray lying(const QByteArray &path)
+{
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        return "nothing";
+    if (S_ISLNK(st.st_mode))
+        return "link to " + QFile::symLinkTarget(QFile::decodeName(path)).toUtf8();
+    if (S_ISFIFO(st.st_mode))
+        return "fifo";
+    if (S_ISDIR(st.st_mode))
+        return "folder";
+    if (st.st_size > 1 << 20)
+        return "a file of " + QByteArray::number(qint64(st.st_size)) + " bytes";
+    return TestUtil::readFile(QFile::decodeName(path));
+}
+
 } // namespace
 
 class TestSongSafety : public QObject
@@ -100,6 +135,9 @@ private slots:
         QFETCH(bool, shared);
         if (shared && ::geteuid() != 0)
             QSKIP("becoming other users needs root");
+        const SongFixtures::SharedUsers users = SongFixtures::sharedUsers();
+        if (shared && !users)
+            QSKIP("the system has no two users of one group");
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shared")));
         const QString folder = dir.filePath(QStringLiteral("shared"));
@@ -108,13 +146,13 @@ private slots:
         const QByteArray native = QFile::encodeName(path);
         const QByteArray original = grown(TestUtil::readFile(path), 1300 * 1000);
         QVERIFY(TestUtil::writeFile(path, original));
-        const uid_t user = shared ? kUser : 0, owner = shared ? kOwner : 0;
+        const uid_t user = shared ? users.member : 0, owner = shared ? users.owner : 0;
         QString link;
         if (shared) {
             QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
-            QCOMPARE(::chown(nativeFolder.constData(), kOwner, kGroup), 0);
+            QCOMPARE(::chown(nativeFolder.constData(), users.owner, users.group), 0);
             QCOMPARE(::chmod(nativeFolder.constData(), 02775), 0);
-            QCOMPARE(::chown(native.constData(), kOwner, kGroup), 0);
+            QCOMPARE(::chown(native.constData(), users.owner, users.group), 0);
         } else {
             link = QDir(folder).filePath(QStringLiteral("second name.mid"));
             QCOMPARE(::link(native.constData(), QFile::encodeName(link).constData()), 0);
@@ -124,7 +162,7 @@ private slots:
         QCOMPARE(::stat(native.constData(), &song), 0);
 
         const auto save = [&](int dieAt) {
-            return inChild(user, [&] {
+            return inChild(user, users.group, [&] {
                 SafeSave::interruptForTest(dieAt);
                 std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
                 if (!editor)
@@ -162,7 +200,7 @@ private slots:
                                     .arg(at).arg(kept.st_mode & 0777, 0, 8).arg(kept.st_gid);
             }
             // The song's owner opens it.
-            const int opened = inChild(owner, [&] {
+            const int opened = inChild(owner, users.group, [&] {
                 if (!SongRW::putBackInterruptedSave(path))
                     return 1;
                 return std::unique_ptr<SongRW>(SongRW::createFromFile(path, false)) ? 0 : 2;
@@ -180,6 +218,261 @@ private slots:
         QCOMPARE(failures, QStringList());
         // Cut off before and after the song itself was written.
         QVERIFY(keptOld > 0 && keptNew > 0 && copies > 0);
+    }
+
+    // Files placed beside a song in a setgid and sticky group folder, where
+    // the song's owner may not remove them, each under a name of a file the
+    // program keeps there. The owner opens the song (which takes what an
+    // interrupted save left), saves it in place (it has a second name) and
+    // restores it: a file is used only when whoever made it may write the
+    // song, never through a link and never beyond a song's size, and one
+    // left alone is told once and keeps no save from being written; a copy
+    // a save under way holds keeps the song from being read half written.
+    void placedBesideASong_data()
+    {
+        QTest::addColumn<QString>("placed");
+        QTest::addColumn<QString>("by");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("outcome");
+        const QString ignored = "opened as it was; saved; backup as it was; restored as it was; told; placed file kept";
+        const QString used = "opened as placed; saved; backup as placed; restored as placed; placed file ";
+        QTest::newRow("copy by a member who may not write the song") << "kept" << "member" << 0644 << ignored;
+        QTest::newRow("copy of the earlier kind by a member who may not write the song")
+            << "kept1" << "member" << 0644 << ignored;
+        // The owner may not remove a member's file in this folder: it is
+        // emptied.
+        QTest::newRow("copy by a member who may write it") << "kept" << "member" << 0664 << used + "emptied";
+        QTest::newRow("copy by the owner") << "kept" << "owner" << 0644 << used + "gone";
+        QTest::newRow("copy by an outsider, the song writable by all")
+            << "kept" << "outsider" << 0666 << used + "emptied";
+        QTest::newRow("sparse copy claiming 2 GiB") << "sparse" << "owner" << 0664 << ignored;
+        QTest::newRow("link to a copy") << "link" << "owner" << 0664 << ignored;
+        QTest::newRow("FIFO") << "fifo" << "member" << 0664 << ignored;
+        QTest::newRow("folder") << "folder" << "member" << 0664 << ignored;
+        QTest::newRow("copy held by a member who may not write the song") << "locked" << "member" << 0644 << ignored;
+        QTest::newRow("copy of a save under way")
+            << "locked" << "member" << 0664
+            << "refused: being saved by another user; try again; backup none; not restored; placed file kept";
+        QTest::newRow("backup by a member who may not write the song") << "bak" << "member" << 0644 << ignored;
+        QTest::newRow("backup by a member who may write it")
+            << "bak" << "member" << 0664 << "opened as it was; saved; backup as placed; restored as placed; placed file kept";
+        QTest::newRow("part of a crashed backup copy")
+            << "part" << "owner" << 0644
+            << "opened as it was; saved; backup as it was; restored as it was; placed file gone";
+        QTest::newRow("part by a member who may not write the song")
+            << "part" << "member" << 0644
+            << "opened as it was; saved; backup as it was; restored as it was; placed file kept";
+    }
+    void placedBesideASong()
+    {
+        QFETCH(QString, placed);
+        QFETCH(QString, by);
+        QFETCH(int, mode);
+        QFETCH(QString, outcome);
+        if (::geteuid() != 0)
+            QSKIP("becoming other users needs root");
+        const SongFixtures::SharedUsers users = SongFixtures::sharedUsers();
+        if (!users)
+            QSKIP("the system has no two users of one group and one outside it");
+        QTemporaryDir dir;
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        const QString folder = dir.filePath(QStringLiteral("shared"));
+        const QByteArray nativeFolder = QFile::encodeName(folder);
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shared")));
+        QCOMPARE(::chown(nativeFolder.constData(), 0, users.group), 0);
+        QCOMPARE(::chmod(nativeFolder.constData(), mode == 0666 ? 01777 : 03775), 0);
+        const QString path = SongFixtures::makeMidi(folder, QStringLiteral("song.mid"));
+        const QByteArray native = QFile::encodeName(path);
+        QCOMPARE(::link(native.constData(), QFile::encodeName(folder + "/second.mid").constData()), 0);
+        QCOMPARE(::chown(native.constData(), users.owner, users.group), 0);
+        QCOMPARE(::chmod(native.constData(), mode_t(mode)), 0);
+        const QByteArray original = TestUtil::readFile(path);
+        struct stat song {};
+        QCOMPARE(::stat(native.constData(), &song), 0);
+
+        // What is placed: another song as the old content of a copy that
+        // the song holds what its write left of; a backup of the song with
+        // its key changed.
+        const QByteArray other = TestUtil::readFile(SongFixtures::makeMidi(dir.path(), "other.mid", 1, 7));
+        QByteArray fresh = original;
+        fresh[0] = 'X';
+        const QByteArray copy = keptCopy("song.mid", song.st_ino, other, fresh);
+        QByteArray changed;
+        {
+            const QString scratch = SongFixtures::makeMidi(dir.path(), QStringLiteral("scratch.mid"));
+            std::unique_ptr<SongRW> editor(SongRW::createFromFile(scratch, false));
+            editor->setDeltaKey(5);
+            QVERIFY(editor->saveToFile(scratch));
+            changed = TestUtil::readFile(scratch);
+        }
+        const QByteArray kept = nativeFolder + "/.song.mid.kept";
+        QByteArray at = kept;
+        if (placed == "kept" || placed == "locked" || placed == "kept1") {
+            // As a save leaves it: with the song's mode.
+            const QByteArray first = "VLMKEPT1" + raw(quint32(8)) + "song.mid" + raw(quint64(other.size())) +
+                                     md5(fresh) + other + md5(other) + "VLMKEND1";
+            QVERIFY(TestUtil::writeFile(QFile::decodeName(kept), placed == "kept1" ? first : copy));
+            QCOMPARE(::chmod(kept.constData(), mode_t(mode)), 0);
+        } else if (placed == "sparse") {
+            const QByteArray head = "VLMKEPT1" + raw(quint32(8)) + "song.mid" + raw(quint64(2) << 30) + QByteArray(16, 0);
+            QVERIFY(TestUtil::writeFile(QFile::decodeName(kept), head));
+            QCOMPARE(::truncate(kept.constData(), (off_t(2) << 30) + 64), 0);
+        } else if (placed == "link") {
+            const QByteArray elsewhere = QFile::encodeName(dir.filePath("elsewhere.kept"));
+            QVERIFY(TestUtil::writeFile(QFile::decodeName(elsewhere), copy));
+            QCOMPARE(::chown(elsewhere.constData(), users.owner, users.group), 0);
+            QCOMPARE(::symlink("../elsewhere.kept", kept.constData()), 0);
+        } else if (placed == "fifo") {
+            QCOMPARE(::mkfifo(kept.constData(), 0644), 0);
+        } else if (placed == "folder") {
+            QCOMPARE(::mkdir(kept.constData(), 0755), 0);
+        } else if (placed == "bak") {
+            at = native + ".bak";
+            QVERIFY(TestUtil::writeFile(path + ".bak", changed));
+        } else {
+            at = nativeFolder + "/.song.mid.bak.saving-a1B2c3";
+            QVERIFY(TestUtil::writeFile(QFile::decodeName(at), original.left(original.size() / 2)));
+        }
+        const uid_t maker = by == "owner" ? users.owner : by == "member" ? users.member : users.outsider;
+        QCOMPARE(::lchown(at.constData(), maker, by == "outsider" ? users.outsiderGroup : users.group), 0);
+        const QByteArray before = lying(at);
+        // The lock of a save under way: another open file of the copy.
+        const int held = placed == "locked" ? ::open(kept.constData(), O_RDONLY | O_CLOEXEC) : -1;
+        QVERIFY(placed != "locked" || ::flock(held, LOCK_EX) == 0);
+        SongRW::takeNotices();
+
+        const QByteArray said = SongFixtures::asUser(users.owner, users.group, [&] {
+            const auto as = [&](const QByteArray &bytes) -> QByteArray {
+                return bytes == original ? "as it was" : bytes == other || bytes == changed ? "as placed" : "changed";
+            };
+            QByteArrayList report;
+            QString why;
+            SongRW::putBackInterruptedSave(path);
+            std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true, &why));
+            if (editor) {
+                report << "opened " + as(TestUtil::readFile(path));
+                editor->setDeltaKey(2);
+                report << (editor->saveToFile(path) ? QByteArray("saved") : "not saved: " + editor->errorString().toUtf8());
+            } else {
+                report << "refused: " + why.toUtf8();
+            }
+            const QString backup = SafeSave::backupOf(path);
+            report << "backup " + (backup.isEmpty() ? QByteArray("none") : as(TestUtil::readFile(backup)));
+            report << (SongRW::restoreBackup(path) ? "restored " + as(TestUtil::readFile(path)) : "not restored");
+            // Once, naming the file.
+            const QString name = QFile::decodeName(at.mid(at.lastIndexOf('/') + 1));
+            const QStringList told = SongRW::takeNotices();
+            if (told.filter(name).size() == 1)
+                report << "told";
+            else if (!told.isEmpty())
+                report << "told " + told.join(" | ").toUtf8();
+            return report.join("; ");
+        });
+        if (held >= 0)
+            ::close(held);
+        const QByteArray after = lying(at);
+        const QString result = QString::fromUtf8(said) + "; placed file " +
+                               (after == before  ? "kept"
+                                : after.isEmpty() ? "emptied"
+                                : after == "nothing" ? "gone"
+                                                     : "changed");
+        QCOMPARE(result, outcome);
+        // Whatever was left alone, nothing the program made stays behind.
+        QStringList left = listed(folder);
+        left.removeAll(QFile::decodeName(at.mid(at.lastIndexOf('/') + 1)));
+        QCOMPARE(left, QStringList({"second.mid", "song.mid"}));
+        QCOMPARE(TestUtil::readFile(folder + "/second.mid"), TestUtil::readFile(path));
+    }
+
+    // A save cut off while it wrote the song in place, then the song's
+    // place taken before the next opening: only the file that save was
+    // writing, holding what it left, gets its old content back; any other
+    // is left as it is, the copy set aside, and that is told once.
+    void replacedSinceACrash_data()
+    {
+        QTest::addColumn<QString>("since");
+        QTest::newRow("nothing") << "";
+        QTest::newRow("another song copied over it") << "cp";
+        QTest::newRow("another song copied and moved over it") << "mv";
+        QTest::newRow("what the crash left, copied and moved over it") << "copy";
+    }
+    void replacedSinceACrash()
+    {
+        QFETCH(QString, since);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("songs"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("songs")));
+        const QString path = SongFixtures::makeMidi(folder, QStringLiteral("song.mid"));
+        const QByteArray native = QFile::encodeName(path);
+        const QByteArray original = grown(TestUtil::readFile(path), 600 * 1000);
+        QVERIFY(TestUtil::writeFile(path, original));
+        QCOMPARE(::link(native.constData(), QFile::encodeName(folder + "/second.mid").constData()), 0);
+        const auto save = [&](int dieAt) {
+            return inChild(0, 0, [&] {
+                SafeSave::interruptForTest(dieAt);
+                std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, false));
+                editor->setDeltaKey(3);
+                return editor->saveToFile(path) ? std::min(SafeSave::stepsForTest(), 199) : 202;
+            });
+        };
+        const int steps = save(0);
+        const QByteArray saved = TestUtil::readFile(path);
+        QVERIFY(putContent(native, original));
+        // In the middle of the song's last piece.
+        QCOMPARE(save(steps - 3), 86);
+        const QByteArray torn = TestUtil::readFile(path);
+        QVERIFY(torn != original && torn != saved);
+
+        const QString moved = dir.filePath(QStringLiteral("moved.mid"));
+        const QByteArray other = TestUtil::readFile(SongFixtures::makeMidi(dir.path(), "other.mid", 1, 7));
+        if (since == "cp")
+            QVERIFY(putContent(native, other));
+        else if (since == "mv" || since == "copy")
+            QVERIFY(TestUtil::writeFile(moved, since == "mv" ? other : torn) &&
+                    ::rename(QFile::encodeName(moved).constData(), native.constData()) == 0);
+        const QByteArray now = TestUtil::readFile(path);
+        SongRW::takeNotices();
+        QVERIFY(SongRW::putBackInterruptedSave(path));
+        const QStringList left = listed(folder);
+        if (since.isEmpty()) {
+            QCOMPARE(TestUtil::readFile(path), original);
+            QCOMPARE(left, QStringList({"second.mid", "song.mid"}));
+            QCOMPARE(SongRW::takeNotices(), QStringList());
+            return;
+        }
+        QCOMPARE(TestUtil::readFile(path), now);
+        QCOMPARE(left.size(), 3);
+        const QString aside = left.first();
+        QVERIFY2(aside.startsWith(".song.mid.kept-aside~"), qPrintable(aside));
+        QCOMPARE(SongRW::takeNotices(), QStringList("A save of song.mid was cut off, and another file was put in "
+                                                    "its place since: it is not written over, and what song.mid "
+                                                    "held before that save is kept in " + aside + "."));
+        // Told once; the next opening finds nothing to do.
+        QVERIFY(SongRW::putBackInterruptedSave(path));
+        QCOMPARE(TestUtil::readFile(path), now);
+        QCOMPARE(listed(folder), left);
+        QCOMPARE(SongRW::takeNotices(), QStringList());
+    }
+
+    // A song of two names has one backup, made before its first save
+    // through either: Restore through the other brings that state back.
+    void oneBackupForEveryName()
+    {
+        QTemporaryDir dir;
+        const QString path = SongFixtures::makeMidi(dir.path(), QStringLiteral("a.mid"));
+        const QString other = dir.filePath(QStringLiteral("b.mid"));
+        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+        const QByteArray original = TestUtil::readFile(path);
+        for (const QString &name : {path, other}) {
+            std::unique_ptr<SongRW> editor(SongRW::createFromFile(name, true));
+            editor->setDeltaKey(name == path ? 2 : 3);
+            QVERIFY(editor->saveToFile(name));
+        }
+        QCOMPARE(listed(dir.path()), QStringList({"a.mid", "a.mid.bak", "b.mid"}));
+        QCOMPARE(SongRW::restorePlan(other), SongRW::Restore::Whole);
+        QVERIFY(SongRW::restoreBackup(other));
+        QCOMPARE(TestUtil::readFile(path), original);
+        QCOMPARE(listed(dir.path()), QStringList({"a.mid", "b.mid"}));
     }
 
     // A name of 252 to 255 bytes, too long for ".bak" after it, still gets

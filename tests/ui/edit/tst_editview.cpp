@@ -872,7 +872,8 @@ private slots:
     // Restore never destroys what the program did not write: after another
     // program added a track it asks whether to put back the settings only,
     // and No leaves the song as it is; a song made read-only since is not
-    // written, and a song with nothing to restore is said so.
+    // written, and a song with nothing to restore, or a link under its
+    // backup's name, is said so.
     void restoreAsksAndKeepsOthersWork()
     {
         QVERIFY(play(m_mid));
@@ -923,6 +924,17 @@ private slots:
         QCOMPARE(TestUtil::readFile(m_mid), saved);
         QVERIFY(QFile::exists(m_mid + ".bak"));
         QVERIFY(QFile::setPermissions(m_mid, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+
+        // A link under the backup's name is none of the program's: said so,
+        // and left alone.
+        QVERIFY(QFile::remove(m_mid + ".bak") && QFile::link(m_short, m_mid + ".bak"));
+        QVERIFY(play(m_mid));
+        m_boxes.clear();
+        click(m_page.get(), "restoreSettingsButton");
+        QCOMPARE(m_boxes, QStringList{"Restore the original settings|mix.mid has no copy of its original settings: "
+                                      "mix.mid.bak is a link, and is left alone."});
+        QCOMPARE(QFile::symLinkTarget(m_mid + ".bak"), m_short);
+        QVERIFY(QFile::remove(m_mid + ".bak"));
     }
 };
 
