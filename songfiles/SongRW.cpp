@@ -256,6 +256,17 @@ QByteArray SongRW::musicPrint(const QString &path)
         walkMidi(bytes, notes);
         QByteArray print("M");
         for (std::vector<quint64> &channel : notes) {
+            // Transposed by another program a song is still itself: its notes
+            // count from the channel's lowest one.
+            quint64 lowest = 0x7F;
+            for (quint64 event : channel) {
+                if (!(event >> 62))
+                    lowest = std::min(lowest, event & 0x7F);
+            }
+            for (quint64 &event : channel) {
+                if (!(event >> 62))
+                    event -= lowest;
+            }
             // Tracks merged in any order give one channel the same print.
             std::sort(channel.begin(), channel.end());
             const QByteArray hash = channel.empty()

@@ -81,8 +81,10 @@ public:
 
     // What of the song at path is its music, not what the program writes
     // into songs: the notes and instruments of each MIDI channel (the
-    // program's settings are records beside them), the audio of an MP3; of
-    // any other file only its kind; empty when the file cannot be read.
+    // program's settings are records beside them; the notes as steps from
+    // the channel's lowest, so that the song transposed is still itself),
+    // the audio of an MP3; of any other file only its kind; empty when the
+    // file cannot be read.
     static QByteArray musicPrint(const QString &path);
     // Whether now is the print of the song before, or of a later version of
     // it (most of its channels as they were), rather than of another song.

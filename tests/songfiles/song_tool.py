@@ -1,5 +1,6 @@
 """make OUT FORMAT [SHIFT]: a four-bar song, CC7 on channel 1 only (with SHIFT, another song:
-its keys that many semitones higher). check ORIG EDITED:
+another tune, its keys that many semitones higher). transpose IN OUT N: every note but the
+drums' N semitones higher, as another program transposes. check ORIG EDITED:
 strict parse of EDITED; JSON of its tracks, head metas and whether its notes are ORIG's.
 move-records IN OUT: the maker's settings records moved from the head of track 0 to the
 head of track 1, as a sequencer that puts a track of its own first does; split-records IN OUT:
@@ -23,11 +24,21 @@ def make(out, fmt, shift=0):
             tr.append(mido.Message('control_change', channel=0, control=7, value=90))
         tr.append(mido.Message('program_change', channel=channel, program=channel * 3))
         for i in range(16):
-            tr.append(mido.Message('note_on', channel=channel, note=key + i % 5, velocity=80 + i, time=48 if i else 0))
-            tr.append(mido.Message('note_off', channel=channel, note=key + i % 5, time=48))
+            step = (i * 3 + shift) % 7 if shift else i % 5
+            tr.append(mido.Message('note_on', channel=channel, note=key + step, velocity=80 + i, time=48 if i else 0))
+            tr.append(mido.Message('note_off', channel=channel, note=key + step, time=48))
         tracks.append(tr)
     mid = mido.MidiFile(type=fmt, ticks_per_beat=96)
     mid.tracks = [mido.merge_tracks(tracks)] if fmt == 0 else tracks
+    mid.save(out)
+
+
+def transpose(src, out, semitones):
+    mid = mido.MidiFile(src, clip=False)
+    for tr in mid.tracks:
+        for i, m in enumerate(tr):
+            if m.type in ('note_on', 'note_off') and m.channel != 9:
+                tr[i] = m.copy(note=m.note + semitones)
     mid.save(out)
 
 
@@ -85,6 +96,8 @@ elif sys.argv[1] == 'move-records':
     move_records(sys.argv[2], sys.argv[3])
 elif sys.argv[1] == 'split-records':
     move_records(sys.argv[2], sys.argv[3], (0x1E, 0x1F))
+elif sys.argv[1] == 'transpose':
+    transpose(sys.argv[2], sys.argv[3], int(sys.argv[4]))
 elif sys.argv[1] == 'add-track':
     add_track(sys.argv[2], sys.argv[3])
 elif sys.argv[1] == 'records':

@@ -537,14 +537,15 @@ private slots:
     }
 
     // What tells a later version of the song (retitled, saved with a key
-    // and instruments of its own, a track added by another program) from
-    // another song copied over it.
+    // and instruments of its own, a track added or the song transposed by
+    // another program) from another song copied over it.
     void anotherSongIsToldFromALaterVersion_data()
     {
         QTest::addColumn<QString>("since");
         QTest::addColumn<bool>("same");
         QTest::newRow("saved by the program") << "saved" << true;
         QTest::newRow("a track added by mido") << "track" << true;
+        QTest::newRow("transposed by mido") << "transposed" << true;
         QTest::newRow("another song copied over it") << "other" << false;
         QTest::newRow("an MP3 copied over it") << "mp3" << false;
     }
@@ -565,6 +566,8 @@ private slots:
             QVERIFY(editor->saveToFile(path));
         } else if (since == QLatin1String("track")) {
             TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"), {"add-track", path, path});
+        } else if (since == QLatin1String("transposed")) {
+            TestUtil::runPython(QStringLiteral("songfiles/song_tool.py"), {"transpose", path, path, "5"});
         } else if (since == QLatin1String("other")) {
             const QString other = SongFixtures::makeMidi(dir.path(), QStringLiteral("other.mid"), 1, 7);
             QVERIFY(QFile::remove(path) && QFile::rename(other, path));
