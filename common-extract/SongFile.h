@@ -44,6 +44,7 @@ struct SongRefusal {
         BadTiming,    // a division of 0 or in SMPTE frames
         BadAudio,     // no audio the program decodes
         NotLoaded,    // the player could not take it (the log says why)
+        BeingSaved,   // another program writes it in place, or its cut-off save is not undone yet
     };
     SongRefusal(Kind kind = None, const QString &cause = QString(), qint64 size = 0, qint64 limit = 0)
         : kind(kind), cause(cause), size(size), limit(limit)

@@ -207,6 +207,11 @@ bool Song::checkSongFile(const QString &path, SongRefusal *refusal, uint *second
     SongRefusal &r = refusal ? *refusal : dummy;
     r = {};
     QString why;
+    // Not read half written (its content before the save lies beside it).
+    if (!SongRW::putBackInterruptedSave(path)) {
+        r = {SongRefusal::BeingSaved};
+        return false;
+    }
     // Kept apart from the song information's reader: a missing file, a
     // folder or a pipe is told as such, not as "no song".
     SongBytes file;
@@ -337,6 +342,12 @@ bool Song::load(const QString &path, bool *reload)
     stepTimer.step("Start");
 
     QString why;
+    // A save of this song that died halfway is undone before it is read; one
+    // under way (another program's) leaves it unread.
+    if (!SongRW::putBackInterruptedSave(path)) {
+        m_refusal = {SongRefusal::BeingSaved};
+        return false;
+    }
     SongBytes file;
     if (!file.open(path, m_refusal, why)) {
         qWarning().noquote() << "Song: not loaded:" << path << why;

@@ -51,7 +51,9 @@ public:
     // as started from that playlist. Loading the path already loaded is a
     // reload: it keeps the engine slot, is not handed to the sequencer again
     // and emits eLsReload. A failure leaves nothing half loaded: the song is
-    // then unloaded (emitting eLsUnloaded when it was loaded before).
+    // then unloaded (emitting eLsUnloaded when it was loaded before). A
+    // save of the song cut off halfway is undone first; a song still half
+    // written (another program saves it in place) is refused, BeingSaved.
     bool loadSongFile(const QString &path, int playlistId = -1, const QString &playlistName = {});
     // Nothing when neither loaded nor downloading; else clears the song
     // (the path stays) and emits eLsUnloaded. The engine must have stopped
@@ -61,8 +63,9 @@ public:
     // (a regular file, its size checked before reading, an MP3 mapped): a
     // MIDI or MP3 song, with audio that decodes or a MIDI stream that
     // normalises (a video, which the loader takes with its information
-    // only, does not). Why when not; its length in seconds, as a load gives it,
-    // when it does. Any thread (the import asks it).
+    // only, does not), and not half written (as loadSongFile). Why when
+    // not; its length in seconds, as a load gives it, when it does. Any
+    // thread (the import asks it).
     static bool checkSongFile(const QString &path, SongRefusal *why = nullptr, uint *seconds = nullptr);
     // Why the last load failed; kind None after a load that worked.
     const SongRefusal &refusal() const { return m_refusal; }

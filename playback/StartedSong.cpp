@@ -113,8 +113,6 @@ bool StartedSong::load(const QString &path, const SongInfo &record, int playlist
     m_engine->setPlayingState(SoundEngine::ePsStopUnload);
     m_engine->setPlayingState(SoundEngine::ePsReady);
     m_stopping = false;
-    // A save of this song that died halfway is undone before it is read.
-    SongRW::putBackInterruptedSave(path);
     bool loaded;
     if (index < 0) {
         loaded = currSong->loadSongFile(path, -1, QString());
@@ -191,6 +189,8 @@ QString StartedSong::refusalText(const SongRefusal &why)
         return tr("no audio the program can decode");
     case SongRefusal::NotLoaded:
         return tr("the player could not load it");
+    case SongRefusal::BeingSaved:
+        return tr("being saved by another user; try again");
     }
     return QString();
 }

@@ -1175,6 +1175,10 @@ Ohne sie bleibt der Synthesizer stumm; starten Sie das Programm neu, um es erneu
         <source>another song was put in its place before they were written</source>
         <translation>ein anderer Song wurde an seine Stelle gesetzt, bevor sie geschrieben wurden</translation>
     </message>
+    <message>
+        <source>being saved by another user; try again</source>
+        <translation>wird gerade von einem anderen Benutzer gespeichert; bitte erneut versuchen</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>

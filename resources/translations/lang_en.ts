@@ -1175,6 +1175,10 @@ The synthesizer stays silent without it; start the program again to retry.</tran
         <source>another song was put in its place before they were written</source>
         <translation>another song was put in its place before they were written</translation>
     </message>
+    <message>
+        <source>being saved by another user; try again</source>
+        <translation>being saved by another user; try again</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>

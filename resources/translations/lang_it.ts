@@ -1175,6 +1175,10 @@ Senza di esso il sintetizzatore resta muto; riavvia il programma per riprovare.<
         <source>another song was put in its place before they were written</source>
         <translation>al suo posto è stato messo un altro brano prima che venissero scritte</translation>
     </message>
+    <message>
+        <source>being saved by another user; try again</source>
+        <translation>è in corso di salvataggio da parte di un altro utente; riprova</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>

@@ -1175,6 +1175,10 @@ The synthesizer stays silent without it; start the program again to retry.</sour
         <source>another song was put in its place before they were written</source>
         <translation>在写入之前，另一首歌曲已被放到它的位置</translation>
     </message>
+    <message>
+        <source>being saved by another user; try again</source>
+        <translation>正在被其他用户保存；请稍后重试</translation>
+    </message>
 </context>
 <context>
     <name>StoreAnswer</name>

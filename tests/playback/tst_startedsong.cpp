@@ -2,6 +2,7 @@
 // record it shows by each road a song starts on, and the failures it says
 // itself (a song that cannot play, a song whose file will not keep its
 // edits, a save that failed), each song left as it was.
+#include "SafeSave.h"
 #include "SongRW.h"
 #include "StartedSong.h"
 #include "SongObjects.h"
@@ -9,6 +10,11 @@
 
 #include <QFile>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class TestStartedSong : public QObject
 {
@@ -162,6 +168,51 @@ private slots:
         m_rig->stop();
         QCOMPARE(std::unique_ptr<SongRW>(SongRW::createFromFile(path, false))->getDeltaKey(), 1);
         QCOMPARE(TestUtil::readFile(SongRW::backupPath(path)), later);
+    }
+
+    // A song another program saves in place (half written, its kept copy
+    // held) is not read so: a start is refused with that said, the song in
+    // play going on; once that save is over (here: cut off) it plays as it
+    // was.
+    void songBeingSavedIsSaidSo()
+    {
+        StartedSong song(m_rig->engine.get());
+        QStringList said;
+        connect(&song, &StartedSong::cannotPlay, this, [&](const QString &text) { said << text; });
+        QTemporaryDir dir;
+        const QString path = dir.filePath("mix.mid");
+        QVERIFY(QFile::copy(m_mid, path));
+        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath("second.mid")).constData()), 0);
+        const QByteArray original = TestUtil::readFile(path);
+        const auto save = [&](int dieAt) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                SafeSave::interruptForTest(dieAt);
+                std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, false));
+                editor->setDeltaKey(4);
+                ::_exit(editor->saveToFile(path) ? std::min(SafeSave::stepsForTest(), 199) : 200);
+            }
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        };
+        const int steps = save(0);
+        QVERIFY(TestUtil::writeFile(path, original));
+        QCOMPARE(save(steps - 3), 86);
+        QVERIFY(TestUtil::readFile(path) != original);
+        const int held = ::open(qPrintable(dir.filePath(".mix.mid.kept")), O_RDONLY | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+
+        QVERIFY(song.load(m_mp3, SongInfo()));
+        song.begin(true);
+        QVERIFY(!song.playable(path));
+        QCOMPARE(said, QStringList{"Cannot play this file\n\n" + path + " (being saved by another user; try again)"});
+        QCOMPARE(m_rig->engine->getPlayingState(), SoundEngine::ePsPlaying);
+        ::close(held);
+
+        QVERIFY(song.playable(path) && song.load(path, SongInfo()));
+        song.begin(true);
+        QCOMPARE(TestUtil::readFile(path), original);
     }
 };
 
