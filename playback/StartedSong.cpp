@@ -221,6 +221,9 @@ void StartedSong::takeEdits()
     // Told before the first edit, not at the stop: the song is heard as
     // edited, but its file will not take the edits.
     m_unkept = {m_path, m_path.isEmpty() ? QString() : SongRW::editRefusal(m_path), false};
+    // What was found beside the songs since the last song started (left
+    // alone, set aside), told once.
+    m_notices = SongRW::takeNotices();
     emit saveMessageChanged();
     emit editsBegan();
 }
@@ -239,7 +242,7 @@ void StartedSong::onLoadChange(Song::LoadSongState state)
 
 QString StartedSong::saveMessage() const
 {
-    QStringList lines;
+    QStringList lines = m_notices;
     if (!m_unkept.why.isEmpty()) {
         const QString name = QFileInfo(m_unkept.path).fileName();
         lines << (m_unkept.lost ? tr("The changes to %1 were not kept: %2.")
@@ -413,6 +416,8 @@ void StartedSong::awaitPlay()
 void StartedSong::saveAndEnd()
 {
     saveEdits();
+    // What its save found beside it is told until the next song starts.
+    m_notices += SongRW::takeNotices();
     // What was said of the song goes with it, unless edits were lost.
     if (!m_unkept.lost)
         m_unkept = {};

@@ -101,8 +101,9 @@ public:
     // The song whose edits are taken (empty, 0 when none plays).
     QString editedPath() const { return m_path; }
     uint32_t editedType() const { return m_type; }
-    // What is said of the saves (a song that will not keep its edits, the
-    // last save that failed); empty when nothing.
+    // What is said of the saves (a file beside the song left alone or a
+    // copy set aside, a song that will not keep its edits, the last save
+    // that failed); empty when nothing.
     QString saveMessage() const;
     // Writes the edits of the song in play now and those still pending,
     // while there is still a window to tell of a failure: what to tell of
@@ -192,4 +193,7 @@ private:
         QString path, why;
         bool lost = false;
     } m_unkept;
+    // Told of the files found beside songs since the song on the page (or
+    // just stopped) started.
+    QStringList m_notices;
 };

@@ -12,8 +12,10 @@
 # it starts that the edits will not be kept, they are heard, Stop leaves the
 # file as it was with no backup, and quitting asks nothing. A song another
 # song is copied over while it plays keeps that song's bytes at Stop, and
-# the page says why; a song of a 252-byte name is saved with a backup under
-# its name cut and marked.
+# the page says why. A song of two names beside a FIFO and a link under the
+# names of its kept copy and backup is saved all the same, they are left
+# alone, and the page says so; a song of a 252-byte name is saved with a
+# backup under its name cut and marked.
 # usage: scripts/e2e/saves.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -158,6 +160,37 @@ heard "the song copied over"
 [ "$(sum "$song")" = "$before" ] || fail "the song copied over swapped.mid took its edits"
 [ ! -e "$song.bak" ] || fail "a backup was made of the song copied over swapped.mid"
 echo "swapped.mid: the song copied over it kept its own bytes, and that was said"
+
+# A song of two names (written into the file itself) beside a FIFO under
+# its kept copy's name and a link under its backup's, as another user may
+# place them in a shared folder: Stop saves it all the same, its backup goes
+# under another name, both are left alone, and the Editing page says so.
+song=$work/twonames.mid
+cp "$work/original-mixed.mid" "$song"
+cp "$song" "$work/original-twonames.mid"
+ln "$song" "$work/twonames-too.mid"
+mkfifo "$work/.twonames.mid.kept"
+ln -s original-song.kar "$song.bak"
+e2e_record velmar_e2e
+e2e_start "$song"
+edit 1
+before=$(sum "$song")
+press rewButton
+saved "$song" "$before" 1 "Stop beside a FIFO and a link"
+wait_for 50 e2e_shows label "[.]twonames[.]mid[.]kept is not a file, and is left alone[.]" \
+  || fail "the Editing page did not say that the FIFO beside twonames.mid is left alone"
+wait_for 50 e2e_shows label "twonames[.]mid[.]bak is a link, and is left alone[.]" \
+  || fail "the Editing page did not say that the link beside twonames.mid is left alone"
+import -display "$DISPLAY" -window root "$out/twonames.mid-saved.png"
+quit_unasked "twonames.mid"
+heard "the song of two names"
+cmp -s "$song" "$work/twonames-too.mid" || fail "the second name of twonames.mid does not hold the song saved"
+[ -p "$work/.twonames.mid.kept" ] && [ "$(readlink "$song.bak")" = original-song.kar ] \
+  || fail "the FIFO or the link beside twonames.mid was touched"
+backup=$(find "$work" -maxdepth 1 -name 'twonames.mid.bak~??????')
+[ "$(echo "$backup" | wc -w)" = 1 ] && cmp -s "$backup" "$work/original-mixed.mid" \
+  || fail "twonames.mid has no backup of its own: $backup"
+echo "twonames.mid: saved beside a FIFO and a link, its backup under another name, and that was said"
 
 # A name of 252 bytes, too long for ".bak" after it: saved through Stop,
 # its backup beside it under the name cut and marked.

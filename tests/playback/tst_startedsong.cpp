@@ -173,7 +173,8 @@ private slots:
     // A song another program saves in place (half written, its kept copy
     // held) is not read so: a start is refused with that said, the song in
     // play going on; once that save is over (here: cut off) it plays as it
-    // was.
+    // was. A link another user placed under its backup's name is left alone,
+    // and the page says so, once, while the edits are saved all the same.
     void songBeingSavedIsSaidSo()
     {
         StartedSong song(m_rig->engine.get());
@@ -210,9 +211,17 @@ private slots:
         QCOMPARE(m_rig->engine->getPlayingState(), SoundEngine::ePsPlaying);
         ::close(held);
 
+        QVERIFY(QFile::link(m_mid, path + ".bak"));
         QVERIFY(song.playable(path) && song.load(path, SongInfo()));
         song.begin(true);
         QCOMPARE(TestUtil::readFile(path), original);
+        m_rig->engine->changeKey(2);
+        m_rig->stop();
+        QCOMPARE(std::unique_ptr<SongRW>(SongRW::createFromFile(path, false))->getDeltaKey(), 2);
+        QCOMPARE(song.saveMessage(), "mix.mid.bak is a link, and is left alone.");
+        QVERIFY(song.load(path, SongInfo()));
+        song.begin(true);
+        QCOMPARE(song.saveMessage(), QString());
     }
 };
 
