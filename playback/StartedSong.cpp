@@ -214,13 +214,15 @@ void StartedSong::takeEdits()
         inFile.deltaBpm = int16_t(m_startDeltaBpm);
         m_engine->midiEdit()->setSavedData(inFile);
     }
-    // What the edits belong to: another song copied over the path before
-    // the stop does not take them.
-    m_print = m_type == SONG_FORMAT_MIDI || m_type == SONG_FORMAT_MP3 ? SongRW::musicPrint(m_path) : QByteArray();
     adoptPending();
     // Told before the first edit, not at the stop: the song is heard as
-    // edited, but its file will not take the edits.
-    m_unkept = {m_path, m_path.isEmpty() ? QString() : SongRW::editRefusal(m_path), false};
+    // edited, but its file will not take the edits. What the edits belong
+    // to, from the same reading: another song copied over the path before
+    // the stop does not take them.
+    const bool printed = m_type == SONG_FORMAT_MIDI || m_type == SONG_FORMAT_MP3;
+    m_print.clear();
+    m_unkept = {m_path, m_path.isEmpty() ? QString() : SongRW::editRefusal(m_path, printed ? &m_print : nullptr),
+                false};
     // What was found beside the songs since the last song started (left
     // alone, set aside), told once.
     m_notices = SongRW::takeNotices();

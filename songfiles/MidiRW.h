@@ -55,6 +55,7 @@ public:
 protected:
     bool onlySettingsDifferFrom(const SongRW &original) const override;
     bool takeSettingsFrom(const SongRW &original) override;
+    QByteArray wholeFile() const override { return fileData; }
 
 public:
 

@@ -80,6 +80,38 @@ bool walkMidi(const QByteArray &bytes, std::vector<quint64> *notes = nullptr)
     return whole;
 }
 
+
+// The print of a MIDI file's music (see SongRW::musicPrint): each channel's
+// notes and programs.
+QByteArray midiPrint(const QByteArray &bytes)
+{
+    std::vector<quint64> notes[16];
+    walkMidi(bytes, notes);
+    QByteArray print("M");
+    for (std::vector<quint64> &channel : notes) {
+        // Transposed by another program a song is still itself: its notes
+        // count from the channel's lowest one.
+        quint64 lowest = 0x7F;
+        for (quint64 event : channel) {
+            if (!(event >> 62))
+                lowest = std::min(lowest, event & 0x7F);
+        }
+        for (quint64 &event : channel) {
+            if (!(event >> 62))
+                event -= lowest;
+        }
+        // Tracks merged in any order give one channel the same print.
+        std::sort(channel.begin(), channel.end());
+        const QByteArray hash = channel.empty()
+            ? QByteArray(8, '\0')
+            : QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char *>(channel.data()),
+                                                      qsizetype(channel.size() * sizeof(quint64))),
+                                       QCryptographicHash::Md5).left(8);
+        print += hash;
+    }
+    return print;
+}
+
 } // namespace
 
 SongRW::~SongRW() = default;
@@ -137,10 +169,14 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
     return editor;
 }
 
-QString SongRW::editRefusal(const QString &path)
+QString SongRW::editRefusal(const QString &path, QByteArray *print)
 {
     QString why;
     const std::unique_ptr<SongRW> editor(createFromFile(path, false, &why));
+    if (print) {
+        const QByteArray whole = editor ? editor->wholeFile() : QByteArray();
+        *print = whole.startsWith("MThd") ? midiPrint(whole) : musicPrint(path);
+    }
     if (!editor)
         return why;
     if (!editor->isEditable())
@@ -252,31 +288,7 @@ QByteArray SongRW::musicPrint(const QString &path)
         file.seek(0);
         if (readOpenedSongFile(file, SONG_FILE_MAX_MIDI_BYTES, bytes) != SongFileStatus::Ok)
             return {};
-        std::vector<quint64> notes[16];
-        walkMidi(bytes, notes);
-        QByteArray print("M");
-        for (std::vector<quint64> &channel : notes) {
-            // Transposed by another program a song is still itself: its notes
-            // count from the channel's lowest one.
-            quint64 lowest = 0x7F;
-            for (quint64 event : channel) {
-                if (!(event >> 62))
-                    lowest = std::min(lowest, event & 0x7F);
-            }
-            for (quint64 &event : channel) {
-                if (!(event >> 62))
-                    event -= lowest;
-            }
-            // Tracks merged in any order give one channel the same print.
-            std::sort(channel.begin(), channel.end());
-            const QByteArray hash = channel.empty()
-                ? QByteArray(8, '\0')
-                : QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char *>(channel.data()),
-                                                          qsizetype(channel.size() * sizeof(quint64))),
-                                           QCryptographicHash::Md5).left(8);
-            print += hash;
-        }
-        return print;
+        return midiPrint(bytes);
     }
     const bool frame = head.size() >= 2 && uint8_t(head[0]) == 0xFF && (uint8_t(head[1]) & 0xE0) == 0xE0;
     if (!head.startsWith("ID3") && !frame)

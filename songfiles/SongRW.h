@@ -129,7 +129,8 @@ public:
     virtual bool isEditable() const { return true; }
     // Why edits could not be saved into the song at path (no editor reads
     // it, it is only read, the user may not replace it); empty when they can.
-    static QString editRefusal(const QString &path);
+    // With print, also its musicPrint, from the same reading of a MIDI file.
+    static QString editRefusal(const QString &path, QByteArray *print = nullptr);
 
     virtual QString getTitle() const = 0;
     virtual QString getGenre() const = 0;
@@ -171,6 +172,9 @@ protected:
     // Puts original's settings in place of this song's, in memory; false
     // when they cannot be taken over.
     virtual bool takeSettingsFrom(const SongRW &original);
+    // The whole file as openFile read it, where the editor holds it (a MIDI
+    // file); empty otherwise.
+    virtual QByteArray wholeFile() const { return {}; }
 
     // Keeps the reason for errorString; false, for "return fail(...)".
     bool fail(const QString &reason);
