@@ -106,10 +106,12 @@ QList<QByteArray> listed(const QByteArray &folder)
         ::closedir(dir);
     }
     // A folder's time of change is as coarse as its file system's clock (two
-    // seconds on FAT): one changed so lately may change again unseen.
+    // seconds on FAT, a few milliseconds elsewhere): one changed so lately
+    // may change again unseen.
     timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const bool settled = now.tv_sec - seen.st_mtim.tv_sec > 2;
+    const qint64 age = (qint64(now.tv_sec) - seen.st_mtim.tv_sec) * 1000000000 + (now.tv_nsec - seen.st_mtim.tv_nsec);
+    const bool settled = age > (seen.st_mtim.tv_nsec == 0 ? qint64(3000000000) : qint64(100000000));
     listing.device = seen.st_dev;
     listing.inode = settled ? seen.st_ino : 0;
     listing.changed = seen.st_mtim;
