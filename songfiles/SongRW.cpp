@@ -80,7 +80,6 @@ bool walkMidi(const QByteArray &bytes, std::vector<quint64> *notes = nullptr)
     return whole;
 }
 
-
 // The print of a MIDI file's music (see SongRW::musicPrint): each channel's
 // notes and programs.
 QByteArray midiPrint(const QByteArray &bytes)

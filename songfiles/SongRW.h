@@ -60,8 +60,10 @@ public:
     // file that does not open, with the reason in error when given. With
     // backup, the song's backup (SafeSave::makeBackup) is made once, and
     // only by an editor that can save: an existing backup is never
-    // replaced, so it holds the file before its first edit. A song an interrupted save left half written
-    // is put back first (SafeSave::recover). The caller deletes the editor.
+    // replaced, so it holds the file before its first edit. A song an
+    // interrupted save left half written is put back first
+    // (SafeSave::recover); one still half written (a save under way) is
+    // refused. The caller deletes the editor.
     static SongRW *createFromFile(const QString &path, bool backup, QString *error = nullptr);
 
     // Where the backup of the song at path is: path + ".bak", or for a name
