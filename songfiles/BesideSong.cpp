@@ -112,6 +112,7 @@ QList<QByteArray> listed(const QByteArray &folder)
     ::clock_gettime(CLOCK_REALTIME, &now);
     const qint64 age = (qint64(now.tv_sec) - seen.st_mtim.tv_sec) * 1000000000 + (now.tv_nsec - seen.st_mtim.tv_nsec);
     const bool settled = age > (seen.st_mtim.tv_nsec == 0 ? qint64(3000000000) : qint64(100000000));
+    // No inode: read again next time.
     listing.device = seen.st_dev;
     listing.inode = settled ? seen.st_ino : 0;
     listing.changed = seen.st_mtim;

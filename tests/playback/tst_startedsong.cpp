@@ -183,7 +183,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("mix.mid");
         QVERIFY(QFile::copy(m_mid, path));
-        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(dir.filePath("second.mid")).constData()), 0);
+        const QByteArray second = QFile::encodeName(dir.filePath("second.mid"));
+        QCOMPARE(::link(QFile::encodeName(path).constData(), second.constData()), 0);
         const QByteArray original = TestUtil::readFile(path);
         const auto save = [&](int dieAt) {
             const pid_t pid = ::fork();

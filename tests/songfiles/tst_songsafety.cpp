@@ -255,7 +255,8 @@ private slots:
             << "refused: being saved by another user; try again; backup none; not restored; placed file kept";
         QTest::newRow("backup by a member who may not write the song") << "bak" << "member" << 0644 << ignored;
         QTest::newRow("backup by a member who may write it")
-            << "bak" << "member" << 0664 << "opened as it was; saved; backup as placed; restored as placed; placed file kept";
+            << "bak" << "member" << 0664
+            << "opened as it was; saved; backup as placed; restored as placed; placed file kept";
         QTest::newRow("part of a crashed backup copy")
             << "part" << "owner" << 0644
             << "opened as it was; saved; backup as it was; restored as it was; placed file gone";
@@ -314,7 +315,8 @@ private slots:
             QVERIFY(TestUtil::writeFile(QFile::decodeName(kept), placed == "kept1" ? first : copy));
             QCOMPARE(::chmod(kept.constData(), mode_t(mode)), 0);
         } else if (placed == "sparse") {
-            const QByteArray head = "VLMKEPT1" + raw(quint32(8)) + "song.mid" + raw(quint64(2) << 30) + QByteArray(16, 0);
+            const QByteArray head =
+                "VLMKEPT1" + raw(quint32(8)) + "song.mid" + raw(quint64(2) << 30) + QByteArray(16, 0);
             QVERIFY(TestUtil::writeFile(QFile::decodeName(kept), head));
             QCOMPARE(::truncate(kept.constData(), (off_t(2) << 30) + 64), 0);
         } else if (placed == "link") {
@@ -356,7 +358,8 @@ private slots:
             if (editor) {
                 report << "opened " + as(TestUtil::readFile(path));
                 editor->setDeltaKey(2);
-                report << (editor->saveToFile(path) ? QByteArray("saved") : "not saved: " + editor->errorString().toUtf8());
+                report << (editor->saveToFile(path) ? QByteArray("saved")
+                                                    : "not saved: " + editor->errorString().toUtf8());
             } else {
                 report << "refused: " + why.toUtf8();
             }
