@@ -220,7 +220,6 @@ void StartedSong::takeEdits()
     // to, from the same reading: another song copied over the path before
     // the stop does not take them.
     const bool printed = m_type == SONG_FORMAT_MIDI || m_type == SONG_FORMAT_MP3;
-    m_print.clear();
     m_unkept = {m_path, m_path.isEmpty() ? QString() : SongRW::editRefusal(m_path, printed ? &m_print : nullptr),
                 false};
     // What was found beside the songs since the last song started (left

@@ -647,7 +647,7 @@ Settled settleKept(const QByteArray &keep, int kept, const QByteArray &target, Q
 // What in-place writes of target that died left: its kept copies, found by
 // the song's name (under another name too, where a file left alone held
 // the copy's own), each settled by settleKept, and the partial files of
-// crashed saves. False, with the reason, when the song holds no whole
+// its crashed saves. False, with the reason, when the song holds no whole
 // content (unfinished) or could not be put back.
 bool recoverKept(const QByteArray &target, QString &err, bool &unfinished)
 {
@@ -676,7 +676,6 @@ bool recoverKept(const QByteArray &target, QString &err, bool &unfinished)
         }
     }
     clearParts(folder, name, song);
-    clearParts(folder, BesideSong::name(folder, name, backupTail), song);
     return settled;
 }
 
@@ -867,6 +866,15 @@ bool recover(const QString &path, QString *error, bool *unfinished)
     const bool settled = path.isEmpty() || recoverKept(resolveTarget(path), err, left);
     if (unfinished)
         *unfinished = left;
+    // And what crashed copies to its backup left, beside the name the song
+    // was given (the backup's place).
+    const QByteArray native = nativeSongPath(path);
+    struct stat song {};
+    if (!path.isEmpty() && ::stat(native.constData(), &song) == 0) {
+        QByteArray folder, name;
+        BesideSong::split(native, folder, name);
+        clearParts(folder, BesideSong::name(folder, name, backupTail), song);
+    }
     return settled;
 }
 
@@ -923,7 +931,6 @@ bool makeBackup(const QString &path, QString *error)
     QByteArray folder, name;
     BesideSong::split(native, folder, name);
     const QByteArray own = BesideSong::name(folder, name, backupTail);
-    clearParts(folder, own, song);
     struct stat held {};
     if (::lstat(BesideSong::join(folder, own).constData(), &held) != 0)
         return copyFile(path, backupPath(path), &err);

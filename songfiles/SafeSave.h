@@ -55,7 +55,8 @@ bool readFile(const QString &path, qint64 maxBytes, QByteArray &out, QString *er
 // song gets its old content back where it holds what such a write left
 // (neither its old content nor the whole new one), and the kept copy goes;
 // a file put in the song's place since is not written over, and its copy is
-// set aside, which the user is told. Partial files of crashed saves go.
+// set aside, which the user is told. Partial files of crashed saves (and of
+// crashed copies to its backup) go.
 // True when nothing is left; false, with the reason, when a copy stays.
 // unfinished, when given, tells whether the song holds no whole content
 // now: a save of it is under way, or the user may not put it back.
