@@ -208,8 +208,13 @@ private slots:
         QVERIFY(song.load(m_mp3, SongInfo()));
         song.begin(true);
         QVERIFY(!song.playable(path));
-        QCOMPARE(said, QStringList{"Cannot play this file\n\n" + path + " (being saved by another user; try again)"});
+        const QString refused = "Cannot play this file\n\n" + path + " (being saved by another user; try again)";
+        QCOMPARE(said, QStringList{refused});
         QCOMPARE(m_rig->engine->getPlayingState(), SoundEngine::ePsPlaying);
+        // Loaded all the same (nothing played before), it is refused too.
+        QVERIFY(!song.load(path, SongInfo()));
+        QCOMPARE(said, QStringList({refused, refused}));
+        QVERIFY(!currSong->isLoaded());
         ::close(held);
 
         QVERIFY(QFile::link(m_mid, path + ".bak"));

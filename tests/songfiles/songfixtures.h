@@ -19,10 +19,11 @@ namespace SongFixtures {
 
 // Users of the system's user database for the tests of a shared folder: an
 // owner and a member of one group (theirs by their own group), and one
-// outside it. None (false) where the system has no such users.
+// outside it; and, where the system has one, a group that lists a member of
+// it (not the outsider). None (false) where the system has no such users.
 struct SharedUsers {
-    gid_t group = 0, outsiderGroup = 0;
-    uid_t owner = 0, member = 0, outsider = 0;
+    gid_t group = 0, outsiderGroup = 0, listedGroup = 0;
+    uid_t owner = 0, member = 0, outsider = 0, listedMember = 0;
     explicit operator bool() const { return owner && member && outsider; }
 };
 
@@ -49,18 +50,37 @@ inline SharedUsers sharedUsers()
             for (char **m = listed ? listed->gr_mem : nullptr; m && *m && entry && !member; ++m)
                 member = QByteArray(*m) == entry->pw_name;
             if (!member) {
-                users = {it.key(), user.value(), it.value().at(0), it.value().at(1), user.key()};
+                users = {it.key(), user.value(), 0, it.value().at(0), it.value().at(1), user.key(), 0};
                 break;
             }
         }
     }
+    const passwd *outsider = users ? ::getpwuid(users.outsider) : nullptr;
+    ::setgrent();
+    while (const group *listed = ::getgrent()) {
+        if (!outsider || users.listedGroup || listed->gr_gid == 0 || listed->gr_gid == users.outsiderGroup)
+            continue;
+        uid_t member = 0;
+        bool outsiderListed = false;
+        for (char **m = listed->gr_mem; m && *m; ++m) {
+            const passwd *entry = ::getpwnam(*m);
+            outsiderListed = outsiderListed || QByteArray(*m) == outsider->pw_name;
+            if (entry && entry->pw_uid != 0 && entry->pw_gid != listed->gr_gid && !member)
+                member = entry->pw_uid;
+        }
+        if (member && !outsiderListed) {
+            users.listedGroup = listed->gr_gid;
+            users.listedMember = member;
+        }
+    }
+    ::endgrent();
     return users;
 }
 
-// Runs body in a child process as uid with gid its only group; what body
-// returns comes back through a pipe. "exit N" (or "signal N") when the
+// Runs body in a child process as uid in groups (the first its own); what
+// body returns comes back through a pipe. "exit N" (or "signal N") when the
 // child ends otherwise.
-inline QByteArray asUser(uid_t uid, gid_t gid, const std::function<QByteArray()> &body)
+inline QByteArray asUser(uid_t uid, const QList<gid_t> &groups, const std::function<QByteArray()> &body)
 {
     int pipe[2];
     if (::pipe(pipe) != 0)
@@ -68,8 +88,8 @@ inline QByteArray asUser(uid_t uid, gid_t gid, const std::function<QByteArray()>
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(pipe[0]);
-        const gid_t groups[] = {gid};
-        if (::setgroups(1, groups) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+        if (::setgroups(size_t(groups.size()), groups.constData()) != 0 || ::setgid(groups.first()) != 0 ||
+            ::setuid(uid) != 0)
             ::_exit(250);
         const QByteArray said = body();
         ::_exit(::write(pipe[1], said.constData(), size_t(said.size())) == said.size() ? 0 : 251);

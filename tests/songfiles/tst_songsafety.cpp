@@ -245,6 +245,14 @@ private slots:
         QTest::newRow("copy by the owner") << "kept" << "owner" << 0644 << used + "gone";
         QTest::newRow("copy by an outsider, the song writable by all")
             << "kept" << "outsider" << 0666 << used + "emptied";
+        QTest::newRow("copy by a member the song's group lists") << "kept" << "listed" << 0664 << used + "emptied";
+        QTest::newRow("copy by one outside a group that lists others") << "kept" << "unlisted" << 0664 << ignored;
+        QTest::newRow("copy of the earlier kind by the owner") << "kept1" << "owner" << 0644 << used + "gone";
+        // A copy whose hash does not match was never finished: the song
+        // was not touched yet.
+        QTest::newRow("copy never finished, by the owner")
+            << "damaged" << "owner" << 0644
+            << "opened as it was; saved; backup as it was; restored as it was; placed file gone";
         QTest::newRow("sparse copy claiming 2 GiB") << "sparse" << "owner" << 0664 << ignored;
         QTest::newRow("link to a copy") << "link" << "owner" << 0664 << ignored;
         QTest::newRow("FIFO") << "fifo" << "member" << 0664 << ignored;
@@ -275,17 +283,21 @@ private slots:
         const SongFixtures::SharedUsers users = SongFixtures::sharedUsers();
         if (!users)
             QSKIP("the system has no two users of one group and one outside it");
+        const bool listing = by == "listed" || by == "unlisted";
+        if (listing && !users.listedGroup)
+            QSKIP("the system has no group that lists its members");
+        const gid_t group = listing ? users.listedGroup : users.group;
         QTemporaryDir dir;
         QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
         const QString folder = dir.filePath(QStringLiteral("shared"));
         const QByteArray nativeFolder = QFile::encodeName(folder);
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shared")));
-        QCOMPARE(::chown(nativeFolder.constData(), 0, users.group), 0);
-        QCOMPARE(::chmod(nativeFolder.constData(), mode == 0666 ? 01777 : 03775), 0);
+        QCOMPARE(::chown(nativeFolder.constData(), 0, group), 0);
+        QCOMPARE(::chmod(nativeFolder.constData(), mode == 0666 || listing ? 01777 : 03775), 0);
         const QString path = SongFixtures::makeMidi(folder, QStringLiteral("song.mid"));
         const QByteArray native = QFile::encodeName(path);
         QCOMPARE(::link(native.constData(), QFile::encodeName(folder + "/second.mid").constData()), 0);
-        QCOMPARE(::chown(native.constData(), users.owner, users.group), 0);
+        QCOMPARE(::chown(native.constData(), users.owner, group), 0);
         QCOMPARE(::chmod(native.constData(), mode_t(mode)), 0);
         const QByteArray original = TestUtil::readFile(path);
         struct stat song {};
@@ -308,11 +320,15 @@ private slots:
         }
         const QByteArray kept = nativeFolder + "/.song.mid.kept";
         QByteArray at = kept;
-        if (placed == "kept" || placed == "locked" || placed == "kept1") {
+        if (placed == "kept" || placed == "locked" || placed == "kept1" || placed == "damaged") {
             // As a save leaves it: with the song's mode.
             const QByteArray first = "VLMKEPT1" + raw(quint32(8)) + "song.mid" + raw(quint64(other.size())) +
                                      md5(fresh) + other + md5(other) + "VLMKEND1";
-            QVERIFY(TestUtil::writeFile(QFile::decodeName(kept), placed == "kept1" ? first : copy));
+            QByteArray damaged = copy;
+            damaged[damaged.size() - 40] = '!';
+            QVERIFY(TestUtil::writeFile(QFile::decodeName(kept), placed == "kept1"     ? first
+                                                                 : placed == "damaged" ? damaged
+                                                                                       : copy));
             QCOMPARE(::chmod(kept.constData(), mode_t(mode)), 0);
         } else if (placed == "sparse") {
             const QByteArray head =
@@ -335,8 +351,11 @@ private slots:
             at = nativeFolder + "/.song.mid.bak.saving-a1B2c3";
             QVERIFY(TestUtil::writeFile(QFile::decodeName(at), original.left(original.size() / 2)));
         }
-        const uid_t maker = by == "owner" ? users.owner : by == "member" ? users.member : users.outsider;
-        QCOMPARE(::lchown(at.constData(), maker, by == "outsider" ? users.outsiderGroup : users.group), 0);
+        const uid_t maker = by == "owner"    ? users.owner
+                            : by == "member" ? users.member
+                            : by == "listed" ? users.listedMember
+                                             : users.outsider;
+        QCOMPARE(::lchown(at.constData(), maker, by == "outsider" ? users.outsiderGroup : group), 0);
         const QByteArray before = lying(at);
         // The lock of a save under way: another open file of the copy.
         const int held = placed == "locked" ? ::open(kept.constData(), O_RDONLY | O_CLOEXEC) : -1;
@@ -347,7 +366,7 @@ private slots:
         const timespec hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
         QCOMPARE(::utimensat(AT_FDCWD, nativeFolder.constData(), hourAgo, 0), 0);
 
-        const QByteArray said = SongFixtures::asUser(users.owner, users.group, [&] {
+        const QByteArray said = SongFixtures::asUser(users.owner, {users.group, group}, [&] {
             const auto as = [&](const QByteArray &bytes) -> QByteArray {
                 return bytes == original ? "as it was" : bytes == other || bytes == changed ? "as placed" : "changed";
             };
@@ -517,11 +536,16 @@ private slots:
 
     // A backup damaged since (its MIDI data no longer reads, while the
     // song's does) is said so, not taken for the song changed by another
-    // program; a Latin-1 name is shown as the folder lists it.
+    // program, and so is one that could not be made (a full disk); a
+    // Latin-1 name is shown as the folder lists it.
     void damagedBackupIsSaid()
     {
         QTemporaryDir dir;
         const QString path = SongFixtures::makeMidi(dir.path(), QStringLiteral("song.mid"));
+        QVERIFY(TestUtil::onFullDisk(100, [&] { std::unique_ptr<SongRW>(SongRW::createFromFile(path, true)); }));
+        QString unmade;
+        QCOMPARE(SongRW::restorePlan(path, &unmade), SongRW::Restore::Nothing);
+        QVERIFY2(unmade.startsWith("its backup could not be made: "), qPrintable(unmade));
         std::unique_ptr<SongRW> editor(SongRW::createFromFile(path, true));
         editor->setDeltaKey(2);
         QVERIFY(editor->saveToFile(path));
@@ -584,6 +608,9 @@ private slots:
             QVERIFY(TestUtil::writeFile(path, mp3));
         }
         QCOMPARE(SongRW::sameMusic(before, SongRW::musicPrint(path)), same);
+        // Transposed, every channel is still itself.
+        if (since == QLatin1String("transposed"))
+            QCOMPARE(SongRW::musicPrint(path), before);
     }
 };
 
