@@ -247,6 +247,7 @@ private slots:
             << "kept" << "outsider" << 0666 << used + "emptied";
         QTest::newRow("copy by a member the song's group lists") << "kept" << "listed" << 0664 << used + "emptied";
         QTest::newRow("copy by one outside a group that lists others") << "kept" << "unlisted" << 0664 << ignored;
+        QTest::newRow("copy by a user the system does not know") << "kept" << "unknown" << 0664 << ignored;
         QTest::newRow("copy of the earlier kind by the owner") << "kept1" << "owner" << 0644 << used + "gone";
         // A copy whose hash does not match was never finished: the song
         // was not touched yet.
@@ -283,7 +284,7 @@ private slots:
         const SongFixtures::SharedUsers users = SongFixtures::sharedUsers();
         if (!users)
             QSKIP("the system has no two users of one group and one outside it");
-        const bool listing = by == "listed" || by == "unlisted";
+        const bool listing = by == "listed" || by == "unlisted" || by == "unknown";
         if (listing && !users.listedGroup)
             QSKIP("the system has no group that lists its members");
         const gid_t group = listing ? users.listedGroup : users.group;
@@ -351,10 +352,14 @@ private slots:
             at = nativeFolder + "/.song.mid.bak.saving-a1B2c3";
             QVERIFY(TestUtil::writeFile(QFile::decodeName(at), original.left(original.size() / 2)));
         }
-        const uid_t maker = by == "owner"    ? users.owner
-                            : by == "member" ? users.member
-                            : by == "listed" ? users.listedMember
-                                             : users.outsider;
+        uid_t unknown = 64999;
+        while (::getpwuid(unknown))
+            --unknown;
+        const uid_t maker = by == "owner"     ? users.owner
+                            : by == "member"  ? users.member
+                            : by == "listed"  ? users.listedMember
+                            : by == "unknown" ? unknown
+                                              : users.outsider;
         QCOMPARE(::lchown(at.constData(), maker, by == "outsider" ? users.outsiderGroup : group), 0);
         const QByteArray before = lying(at);
         // The lock of a save under way: another open file of the copy.
