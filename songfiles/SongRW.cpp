@@ -129,6 +129,11 @@ SongRW *SongRW::editorFor(const QString &path)
 
 SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
 {
+    return openEditor(path, backup, true, error);
+}
+
+SongRW *SongRW::openEditor(const QString &path, bool backup, bool recover, QString *error)
+{
     SongRW *editor = editorFor(path);
     if (!editor) {
         if (error)
@@ -139,7 +144,7 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
     // A song an interrupted save left half written gets its old content
     // back before anything reads it; one still half written is not read.
     bool unfinished = false;
-    if (!SafeSave::recover(path, &why, &unfinished)) {
+    if (recover && !SafeSave::recover(path, &why, &unfinished)) {
         qWarning().noquote() << "[SongRW::createFromFile] an interrupted save of" << path << "stays:" << why;
         if (unfinished) {
             if (error)
@@ -171,7 +176,8 @@ SongRW *SongRW::createFromFile(const QString &path, bool backup, QString *error)
 QString SongRW::editRefusal(const QString &path, QByteArray *print)
 {
     QString why;
-    const std::unique_ptr<SongRW> editor(createFromFile(path, false, &why));
+    // The song was just loaded, which settled what an interrupted save left.
+    const std::unique_ptr<SongRW> editor(openEditor(path, false, false, &why));
     if (print) {
         const QByteArray whole = editor ? editor->wholeFile() : QByteArray();
         *print = whole.startsWith("MThd") ? midiPrint(whole) : musicPrint(path);

@@ -132,6 +132,8 @@ public:
     // Why edits could not be saved into the song at path (no editor reads
     // it, it is only read, the user may not replace it); empty when they can.
     // With print, also its musicPrint, from the same reading of a MIDI file.
+    // For a song just loaded: what an interrupted save left is not looked
+    // for again.
     static QString editRefusal(const QString &path, QByteArray *print = nullptr);
 
     virtual QString getTitle() const = 0;
@@ -194,4 +196,7 @@ private:
     bool openBackup(const QString &bak);
     // A new editor for the path's suffix, not opened; null for other suffixes.
     static SongRW *editorFor(const QString &path);
+    // createFromFile, with what an interrupted save left settled first only
+    // when recover.
+    static SongRW *openEditor(const QString &path, bool backup, bool recover, QString *error);
 };
