@@ -769,34 +769,39 @@ bool writeResolved(const QByteArray &target, const QList<QByteArray> &parts, con
     return true;
 }
 
+bool earlier(const timespec &a, const timespec &b)
+{
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
 // The song's own backup beside the name name in folder: under the backup's
 // name, or another where a file left alone holds that (the earliest made);
-// empty when none. refused, when given, gets why a file under the backup's
-// name is left alone.
-QByteArray ownBackup(const QByteArray &folder, const QByteArray &name, const struct stat &song, QString *refused)
+// empty when none, else with its time of making in made. refused, when
+// given, gets why a file under the backup's name is left alone.
+QByteArray ownBackup(const QByteArray &folder, const QByteArray &name, const struct stat &song, QString *refused,
+                     timespec &made)
 {
     const qint64 bound = BesideSong::songBound(name);
     const QByteArray primary = BesideSong::join(folder, BesideSong::name(folder, name, backupTail));
     const BesideSong::Found own(primary, song, bound, O_RDONLY);
-    if (own.usable())
+    if (own.usable()) {
+        made = own.info().st_mtim;
         return primary;
+    }
     own.tellLeftAlone();
     if (refused && !own.absent())
         *refused = own.leftAlone();
-    QByteArray earliest;
-    timespec made {};
+    QByteArray found;
     for (const QByteArray &entry : BesideSong::otherNames(folder, name, backupTail + '~')) {
         const QByteArray other = BesideSong::join(folder, entry);
-        const BesideSong::Found found(other, song, bound, O_RDONLY);
-        found.tellLeftAlone();
-        const timespec t = found.info().st_mtim;
-        if (found.usable() &&
-            (earliest.isEmpty() || t.tv_sec < made.tv_sec || (t.tv_sec == made.tv_sec && t.tv_nsec < made.tv_nsec))) {
-            earliest = other;
-            made = t;
+        const BesideSong::Found backup(other, song, bound, O_RDONLY);
+        backup.tellLeftAlone();
+        if (backup.usable() && (found.isEmpty() || earlier(backup.info().st_mtim, made))) {
+            found = other;
+            made = backup.info().st_mtim;
         }
     }
-    return earliest;
+    return found;
 }
 
 } // namespace
@@ -901,13 +906,19 @@ QString backupOf(const QString &path, QString *refused)
         return {};
     QByteArray folder, name;
     BesideSong::split(native, folder, name);
-    QByteArray found = ownBackup(folder, name, song, refused);
+    timespec made {};
+    QByteArray found = ownBackup(folder, name, song, refused, made);
     // One backup for every name of a song with several: the one made
-    // before its first save, under whichever name it was saved.
-    if (found.isEmpty() && song.st_nlink > 1) {
+    // before its first save, under whichever name it was saved (an earlier
+    // version made one per name, the later holding that save).
+    if (song.st_nlink > 1) {
         for (const QByteArray &other : BesideSong::namesOf(folder, song)) {
-            if (other != name && !(found = ownBackup(folder, other, song, nullptr)).isEmpty())
-                break;
+            timespec theirs {};
+            const QByteArray backup = other == name ? QByteArray() : ownBackup(folder, other, song, nullptr, theirs);
+            if (!backup.isEmpty() && (found.isEmpty() || earlier(theirs, made))) {
+                found = backup;
+                made = theirs;
+            }
         }
     }
     if (found.isEmpty())

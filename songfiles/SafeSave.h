@@ -68,7 +68,7 @@ bool recover(const QString &path, QString *error = nullptr, bool *unfinished = n
 QString backupPath(const QString &path);
 // The song's own backup: at backupPath, or under another name where a file
 // left alone holds that one; for a song of several names (hard links) in
-// one folder, the backup of whichever name it has. Empty when there is
+// one folder, the earliest made of the backups of its names. Empty when there is
 // none; refused, when given, then says why a file at backupPath is not one.
 QString backupOf(const QString &path, QString *refused = nullptr);
 // Copies the song to a backup of its own unless it has one (backupOf):

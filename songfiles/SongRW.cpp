@@ -255,6 +255,10 @@ bool SongRW::restoreBackup(const QString &path, QString *error)
     }
     if (!SafeSave::remove(bak))
         qWarning().noquote() << "[SongRW::restoreBackup] the backup stays:" << bak;
+    // And any later one of another of its names: the next save makes one.
+    for (QString later = SafeSave::backupOf(path); !later.isEmpty() && later != bak && SafeSave::remove(later);
+         later = SafeSave::backupOf(path)) {
+    }
     return true;
 }
 

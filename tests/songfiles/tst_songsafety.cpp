@@ -486,7 +486,9 @@ private slots:
     }
 
     // A song of two names has one backup, made before its first save
-    // through either: Restore through the other brings that state back.
+    // through either: Restore through the other brings that state back,
+    // also where an earlier version gave the other name a backup of its own
+    // at its first save, and leaves no backup behind.
     void oneBackupForEveryName()
     {
         QTemporaryDir dir;
@@ -498,8 +500,12 @@ private slots:
             std::unique_ptr<SongRW> editor(SongRW::createFromFile(name, true));
             editor->setDeltaKey(name == path ? 2 : 3);
             QVERIFY(editor->saveToFile(name));
+            if (name == path)
+                QVERIFY(QFile::copy(path, other + ".bak"));
         }
-        QCOMPARE(listed(dir.path()), QStringList({"a.mid", "a.mid.bak", "b.mid"}));
+        const timespec hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path + ".bak").constData(), hourAgo, 0), 0);
+        QCOMPARE(listed(dir.path()), QStringList({"a.mid", "a.mid.bak", "b.mid", "b.mid.bak"}));
         QCOMPARE(SongRW::restorePlan(other), SongRW::Restore::Whole);
         QVERIFY(SongRW::restoreBackup(other));
         QCOMPARE(TestUtil::readFile(path), original);
